@@ -1,0 +1,63 @@
+# Build variants. Every library and test suite can be built plainly and with
+# sanitizers in the same build tree, so that one ctest run covers them all:
+#   plain  the optimised build
+#   asan   AddressSanitizer (with LeakSanitizer) and UndefinedBehaviorSanitizer
+#   tsan   ThreadSanitizer, for the suites that run threads
+if(ZOV_SANITIZER_VARIANTS)
+  set(ZOV_VARIANTS plain asan tsan)
+else()
+  set(ZOV_VARIANTS plain)
+endif()
+
+# The target-name suffix of a variant: "" for plain, "_asan", "_tsan".
+function(zov_variant_suffix variant out)
+  if(variant STREQUAL "plain")
+    set(${out} "" PARENT_SCOPE)
+  else()
+    set(${out} "_${variant}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Compile and link options of a variant, applied to one target.
+function(zov_apply_variant target variant)
+  if(variant STREQUAL "asan")
+    set(flags -O1 -g -UNDEBUG -fno-omit-frame-pointer
+              -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+  elseif(variant STREQUAL "tsan")
+    set(flags -O1 -g -UNDEBUG -fno-omit-frame-pointer -fsanitize=thread)
+  else()
+    return()
+  endif()
+  target_compile_options(${target} PRIVATE ${flags})
+  target_link_options(${target} PUBLIC ${flags})
+endfunction()
+
+# zov_add_test_suite(<folder> VARIANTS <variants...> LIBS <libs...> [LABELS ...])
+# One GoogleTest executable per variant from tests/<folder>/*.cpp and the shared
+# helpers in tests/support/. Test names are prefixed with the variant.
+function(zov_add_test_suite folder)
+  cmake_parse_arguments(ARG "" "" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+  foreach(variant ${ARG_VARIANTS})
+    if(NOT variant IN_LIST ZOV_VARIANTS)
+      continue()
+    endif()
+    zov_variant_suffix(${variant} suffix)
+    set(target test_${folder}${suffix})
+    add_executable(${target} ${sources})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+    set(libs)
+    foreach(lib ${ARG_LIBS})
+      list(APPEND libs ${lib}${suffix})
+    endforeach()
+    target_link_libraries(${target} PRIVATE ${libs} ${ARG_EXTRA_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    zov_apply_variant(${target} ${variant})
+    gtest_discover_tests(${target}
+      TEST_PREFIX "${variant}.${folder}."
+      DISCOVERY_MODE PRE_TEST
+      PROPERTIES LABELS "${variant};${folder}"
+                 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1;TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
+  endforeach()
+endfunction()
