@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstdint>
+#include <new>
+
+/// The engine's one container: a doubly-linked list of values with a sentinel
+/// head, a count and a cache of spare nodes. Unlinked nodes go to the cache and
+/// are reused by the next insertion, so a list in steady use allocates nothing.
+///
+/// Appending links the new node right after the head: iteration, which runs
+/// from the head's next link along next links to null, yields the most
+/// recently appended value first. Bodies, joints, pairs and meshes are held as
+/// pointers (the list never owns what they point to); the list-based mesh
+/// record holds `MgcVector3` values.
+///
+/// Owners that iterate from outside keep a node pointer as cursor: start at
+/// `getFirst()`, step along `next`, stop at null.
+///
+/// Not thread-safe: the owner makes sure one thread at a time uses a list.
+template <typename T>
+class EngineList {
+ public:
+  /// One link of the list; the head is a node of the same shape.
+  struct Node {
+    T value;
+    Node* next;
+    /// Towards the head for linked nodes; towards the previous cached node in
+    /// the cache (null for the cache's first node).
+    Node* prev;
+  };
+
+  /// An empty list with its head allocated (throws std::bad_alloc when even
+  /// the head cannot be allocated).
+  EngineList() : count_(0), head_(new Node{T{}, nullptr, nullptr}), freeCache_(nullptr) {
+    head_->prev = head_;
+  }
+
+  /// Clears, frees every cached node, then the head.
+  ~EngineList() {
+    clear();
+    releaseCache();
+    delete head_;
+    head_ = nullptr;
+  }
+
+  // A list owns its nodes; copying the head pointer would free them twice.
+  // Copy values with operator= instead.
+  EngineList(const EngineList&) = delete;
+
+  /// Replaces this list's values by the other's, in the other's order, reusing
+  /// this list's cached nodes first. Assigning a list to itself changes nothing.
+  EngineList& operator=(const EngineList& other) {
+    if (&other == this) return *this;
+    Node* position = head_;
+    clear();
+    for (const Node* node = other.head_->next; node != nullptr; node = node->next) {
+      Node* inserted = linkAfter(position, node->value);
+      if (inserted != nullptr) position = inserted;
+    }
+    return *this;
+  }
+
+  /// Links `value` right after the head, so that it comes first in iteration.
+  /// When no node can be had the value is dropped and the list is unchanged.
+  void append(const T& value) { linkAfter(head_, value); }
+
+  /// Links `value` right after `position`, which must be the head or a linked
+  /// node of this list; a null position does nothing.
+  void insertAfter(const T& value, Node* position) {
+    if (position != nullptr) linkAfter(position, value);
+  }
+
+  /// Unlinks the first node (from the head) whose value equals `value` and
+  /// caches it; nothing when the value is absent.
+  void remove(const T& value) {
+    for (Node* node = head_->next; node != nullptr; node = node->next) {
+      if (node->value == value) {
+        unlink(node);
+        pushToCache(node);
+        --count_;
+        return;
+      }
+    }
+  }
+
+  /// Moves every node into the cache, first element first, so that the former
+  /// last element ends at the cache's front.
+  void clear() {
+    while (head_->next != nullptr) {
+      Node* node = head_->next;
+      unlink(node);
+      pushToCache(node);
+      --count_;
+    }
+    count_ = 0;
+  }
+
+  /// Appends the other list's values one by one from its first element; they
+  /// end up at the front of this list in reverse order.
+  void appendAll(const EngineList& other) {
+    for (const Node* node = other.head_->next; node != nullptr; node = node->next) append(node->value);
+  }
+
+  /// Frees every cached node (the owner's way to give back memory early).
+  void releaseCache() {
+    while (freeCache_ != nullptr) {
+      Node* node = freeCache_;
+      freeCache_ = node->next;
+      delete node;
+    }
+  }
+
+  /// Number of elements.
+  std::uint32_t getCount() const { return count_; }
+  /// The sentinel; its next link is the first element. Never null while the
+  /// list lives.
+  Node* getHead() const { return head_; }
+  /// The first element, null for an empty list.
+  Node* getFirst() const { return head_->next; }
+
+ private:
+  // A node holding `value`: the cache's first node, or a new one. Null when
+  // the allocation fails.
+  Node* takeNode(const T& value) {
+    Node* node = freeCache_;
+    if (node != nullptr) {
+      node->value = value;
+      freeCache_ = node->next;
+      if (freeCache_ != nullptr) freeCache_->prev = nullptr;
+      node->next = nullptr;
+      return node;
+    }
+    return new (std::nothrow) Node{value, nullptr, nullptr};
+  }
+
+  Node* linkAfter(Node* position, const T& value) {
+    Node* node = takeNode(value);
+    if (node == nullptr) return nullptr;
+    node->next = position->next;
+    node->prev = position;
+    if (position->next != nullptr) position->next->prev = node;
+    position->next = node;
+    ++count_;
+    return node;
+  }
+
+  // Linked nodes always have a predecessor: the head or another element.
+  static void unlink(Node* node) {
+    node->prev->next = node->next;
+    if (node->next != nullptr) node->next->prev = node->prev;
+  }
+
+  void pushToCache(Node* node) {
+    node->next = freeCache_;
+    if (freeCache_ != nullptr) freeCache_->prev = node;
+    node->prev = nullptr;
+    freeCache_ = node;
+  }
+
+  std::uint32_t count_;
+  Node* head_;
+  Node* freeCache_;
+};

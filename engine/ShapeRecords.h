@@ -1,0 +1,34 @@
+#pragma once
+
+#include "math/MgcMatrix3.h"
+#include "math/MgcVector3.h"
+
+// The primitive shapes inside bounding volumes and bodies: plain data.
+
+/// An oriented box.
+struct ZOVbox {
+  Mgc::MgcVector3 center;
+  /// The box axes as the columns of a rotation.
+  Mgc::MgcMatrix3 axes;
+  /// Half lengths along the three axes.
+  Mgc::MgcVector3 extents;
+  /// The largest of the three half lengths (written by the box fit).
+  double maxExtent = 0.0;
+};
+
+/// An axis-aligned box.
+struct ZOVAAbox {
+  Mgc::MgcVector3 min;
+  Mgc::MgcVector3 max;
+};
+
+/// A capsule: the segment between the sphere centres center +- axis * length/2,
+/// swept by a sphere of `radius`.
+struct ZOVcapsule {
+  Mgc::MgcVector3 center;
+  /// Unit direction of the segment.
+  Mgc::MgcVector3 axis;
+  /// Full length between the two sphere centres.
+  double length = 0.0;
+  double radius = 0.0;
+};

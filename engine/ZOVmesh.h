@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+
+#include "math/MgcMatrix3.h"
+#include "math/MgcVector3.h"
+
+/// Largest number of corners of a `mesh_face`. Builders split larger polygons
+/// into fan pieces or triangles before they store them.
+constexpr std::uint32_t kMaxFaceCorners = 32;
+
+/// `mesh_face::faceFlags` bit: the face was made by a cut.
+constexpr std::uint16_t kMeshFaceCut = 0x8;
+
+/// One face of a `ZOVmesh`: a polygon of at most 32 corners. Plain data; the
+/// mesh allocators set `numVertices`, `numEdges` and `groupId` to 0 and `mark`
+/// to 1.
+struct mesh_face {
+  /// Corners used, at most kMaxFaceCorners.
+  std::uint32_t numVertices;
+  /// Vertex indices along the face boundary; each below the mesh's numVertices.
+  std::uint32_t vertices[kMaxFaceCorners];
+  /// Texture-coordinate index of each corner (used when the mesh has UVs).
+  std::uint32_t uvIndices[kMaxFaceCorners];
+  /// Entries of `edges` filled by the bounding volume's edge build.
+  std::uint32_t numEdges;
+  /// `connect_edge` index of each side: side k joins corner k and k+1, cyclically.
+  std::uint32_t edges[kMaxFaceCorners];
+  /// 1 on creation; carried unchanged.
+  std::uint8_t mark;
+  /// kMeshFaceCut and bits the engine only carries.
+  std::uint16_t faceFlags;
+  /// Connected-group label (1, 2, ...); 0 before the group labelling.
+  std::uint16_t groupId;
+  /// Small per-face value supplied by the host side; carried unchanged.
+  std::uint8_t tag;
+};
+
+/// The engine's polygon mesh: faces of at most 32 corners over one vertex
+/// array, with local (model) data beside transformed (world) data. The mesh
+/// transforms rewrite the world arrays from the local ones and record the
+/// transform they applied.
+///
+/// Ownership: every array is a separate block from malloc, owned by the record
+/// and released with free by the destructor. Copy construction and assignment
+/// are SHALLOW: the copy shares the source's arrays, so only one of the two may
+/// be destroyed. Deep copies are the factory's operations.
+class ZOVmesh {
+ public:
+  /// Empty: no faces, no vertices, every array null, identity rotation, zero
+  /// translation, unit scale.
+  ZOVmesh();
+  /// Shallow: counts, pointers and values are copied, arrays are shared.
+  ZOVmesh(const ZOVmesh&) = default;
+  /// Shallow, as the copy constructor.
+  ZOVmesh& operator=(const ZOVmesh&) = default;
+  /// Frees every array that is set and nulls its pointer.
+  ~ZOVmesh();
+
+  std::uint32_t numFaces;
+  /// numFaces face records.
+  mesh_face* faces;
+  std::uint32_t numVertices;
+  /// Number of texture coordinates; 0 when the mesh has none.
+  std::uint32_t numUVs;
+  /// Local vertex positions (numVertices).
+  Mgc::MgcVector3* vertices;
+  /// Transformed vertex positions (numVertices).
+  Mgc::MgcVector3* worldVertices;
+  /// Texture coordinates (numUVs) with third component 0; null without UVs.
+  Mgc::MgcVector3* uvs;
+  /// Local unit face normals (numFaces).
+  Mgc::MgcVector3* faceNormals;
+  /// Transformed unit face normals (numFaces).
+  Mgc::MgcVector3* worldFaceNormals;
+  /// Per-vertex vectors (numVertices), zeroed on allocation; meaningful only
+  /// while hasVertexData is 1.
+  Mgc::MgcVector3* vertexData;
+  std::uint8_t hasVertexData;
+  /// Local centre; the mass properties write the centre of mass here.
+  Mgc::MgcVector3 center;
+  Mgc::MgcVector3 worldCenter;
+  /// Local bounding radius about `center`, set by the mesh's builder.
+  double radius;
+  /// Bounding radius about `worldCenter` after the last transform.
+  double worldRadius;
+  /// Last rotation applied.
+  Mgc::MgcMatrix3 rotation;
+  /// Last translation applied.
+  Mgc::MgcVector3 translation;
+  /// Last per-axis scale applied.
+  Mgc::MgcVector3 scale;
+  /// Number of connected face groups.
+  std::uint32_t numMeshGroups;
+  /// Carried by copy and assignment; the engine gives it no meaning.
+  std::uint16_t meshFlags;
+};

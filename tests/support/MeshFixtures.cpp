@@ -1,0 +1,56 @@
+#include "support/MeshFixtures.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace zovtest {
+
+namespace {
+
+template <typename T>
+T* zeroedArray(std::uint32_t n) {
+  if (n == 0) return nullptr;
+  T* array = static_cast<T*>(std::calloc(n, sizeof(T)));
+  if (array == nullptr) throw std::bad_alloc();
+  return array;
+}
+
+}  // namespace
+
+std::unique_ptr<ZOVmesh> makeMesh(std::uint32_t numVertices, std::uint32_t numFaces, std::uint32_t numUVs) {
+  auto mesh = std::make_unique<ZOVmesh>();
+  mesh->numVertices = numVertices;
+  mesh->vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh->worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh->numFaces = numFaces;
+  mesh->faces = zeroedArray<mesh_face>(numFaces);
+  for (std::uint32_t f = 0; f < numFaces; ++f) mesh->faces[f].mark = 1;
+  mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh->numUVs = numUVs;
+  mesh->uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
+  return mesh;
+}
+
+std::unique_ptr<ZOV_DFmesh> makeDFmesh(std::uint32_t numVertices, std::uint32_t numFaces, std::uint32_t numUVs,
+                                       std::uint32_t numUVLayers) {
+  auto mesh = std::make_unique<ZOV_DFmesh>();
+  mesh->numVertices = numVertices;
+  mesh->vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh->worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh->numFaces = numFaces;
+  mesh->faces = numFaces == 0 ? nullptr : new DFface[numFaces];
+  mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh->numUVs = numUVs;
+  mesh->uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
+  mesh->numUVLayers = numUVLayers;
+  for (std::uint32_t layer = 1; layer < numUVLayers && layer <= kMaxExtraUVLayers; ++layer)
+    mesh->uvLayers[layer - 1] = zeroedArray<Mgc::MgcVector3>(numUVs);
+  if (numUVLayers > 1) mesh->dfFlags |= kDFmeshMultipleUVLayers;
+  return mesh;
+}
+
+}  // namespace zovtest
