@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/MeshConnectivity.h"
-#include "engine/ShapeRecords.h"
 #include "engine/ShatterParams.h"
 #include "engine/ZOV_DFmesh.h"
 #include "engine/ZOV_DMesh.h"
@@ -311,7 +309,7 @@ TEST(MeshRecords, ListMeshCopiesValuesIntoItsOwnNodes) {
   EXPECT_EQ(valuesOf(original.faceList).front(), &source->faces[0]);
 }
 
-TEST(MeshRecords, ShatterParamsStartEmptyAndShareTheirArrays) {
+TEST(MeshRecords, ShatterParamsStartWithoutPointsOrCentres) {
   zov_shatter_params params;
   EXPECT_EQ(params.mesh, nullptr);
   EXPECT_EQ(params.pathPoints, nullptr);
@@ -319,20 +317,4 @@ TEST(MeshRecords, ShatterParamsStartEmptyAndShareTheirArrays) {
   EXPECT_EQ(params.center, MgcVector3::ZERO);
   for (const MgcVector3& center : params.centers) EXPECT_EQ(center, MgcVector3::ZERO);
   EXPECT_EQ(params.keepInside, 0);
-
-  MgcVector3 points[2];
-  params.givenPoints = points;
-  params.numGivenPoints = 2;
-  params.shatterStyle = 5;
-  const zov_shatter_params copy(params);
-  EXPECT_EQ(copy.givenPoints, points);
-  EXPECT_EQ(copy.numGivenPoints, 2u);
-  EXPECT_EQ(copy.shatterStyle, 5);
-}
-
-TEST(MeshRecords, ShapeRecordsHoldExactlyTheirFields) {
-  static_assert(sizeof(ZOVbox) == 16 * sizeof(double), "centre, axes, extents and the largest extent");
-  static_assert(sizeof(ZOVAAbox) == 6 * sizeof(double), "minimum and maximum");
-  static_assert(sizeof(ZOVcapsule) == 8 * sizeof(double), "centre, axis, length and radius");
-  static_assert(sizeof(connect_edge) == 8 * sizeof(std::uint32_t), "two ends, four UV indices, two faces");
 }
