@@ -79,8 +79,10 @@ class MgcMatrix3 {
   /// Gram-Schmidt over the columns, without a tolerance (a zero column gives
   /// non-finite entries).
   void Orthonormalize();
+  /// The unit axis and the angle in [0, pi] of a rotation matrix; the identity
+  /// gives angle 0 and axis UNIT_X.
   void ToAxisAngle(MgcVector3& axis, double& angle) const;
-  /// The rotation about a unit axis.
+  /// The rotation by `angle` radians about `axis`, which must be unit length.
   void FromAxisAngle(const MgcVector3& axis, double angle);
 
   // m = R_A(a0) * R_B(a1) * R_C(a2) for the order ABC.
