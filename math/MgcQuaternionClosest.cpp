@@ -238,8 +238,11 @@ Quaternion Quaternion::GetClosestXY(const Constraints& xCon, const Constraints& 
   const Quaternion closest = GetClosest(1, range);
   double combined = std::atan2(closest.X(), closest.W());
   if (combined < range.LowAngle || combined > range.HighAngle) {
-    // The antipode of the pair is the one in range.
-    combined += closest.X() >= 0.0 ? -Math::PI : Math::PI;
+    // The pair or its antipode lies in the range, but the range may reach
+    // past +-pi where atan2 does not: take the angle of the pair, modulo pi,
+    // nearest the middle of the range.
+    const double middle = 0.5 * (range.LowAngle + range.HighAngle);
+    combined += Math::PI * std::round((middle - combined) / Math::PI);
   }
 
   double angleX, angleY;

@@ -1,0 +1,253 @@
+// The closest-rotation members are checked against a brute-force search over
+// a grid of half angles: the result must be at least as close to the input as
+// every grid point (grid points are feasible answers), and it must itself be
+// a feasible answer.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "math/MgcQuaternion.h"
+#include "support/MathTestUtil.h"
+
+using Mgc::Quaternion;
+using zov::test::fromEigen;
+using zov::test::kPi;
+using zov::test::MathRandom;
+using zov::test::toEigen;
+
+namespace {
+
+using Constraints = Quaternion::Constraints;
+
+constexpr double kRounding = 1e-12;
+
+/// (cos h, sin h * e_axis), axis 0, 1, 2 for x, y, z.
+Quaternion axisRotation(int axis, double halfAngle) {
+  Quaternion q(std::cos(halfAngle), 0.0, 0.0, 0.0);
+  q[axis + 1] = std::sin(halfAngle);
+  return q;
+}
+
+double distanceUpToSign(const Quaternion& a, const Quaternion& b) {
+  return std::min((a - b).Length(), (a + b).Length());
+}
+
+// Evenly spaced half angles over [low, high].
+std::vector<double> grid(double low, double high, int steps) {
+  std::vector<double> angles;
+  for (int i = 0; i <= steps; ++i) angles.push_back(low + (high - low) * i / steps);
+  return angles;
+}
+
+struct Search {
+  double bestDot = 0.0;        // largest |dot| over the grid
+  double nearestResult = 1e9;  // distance from the result to the nearest grid point
+};
+
+// Searches the products axisRotation(a, hA) * axisRotation(b, hB) over the two
+// angle grids.
+Search searchPairs(const Quaternion& q, const Quaternion& result, int a,
+                   const std::vector<double>& anglesA, int b, const std::vector<double>& anglesB) {
+  Search search;
+  for (const double hA : anglesA) {
+    const Quaternion first = axisRotation(a, hA);
+    const Quaternion rest = first.Conjugate() * q;  // q . (first*second) = rest . second
+    for (const double hB : anglesB) {
+      const double c = std::cos(hB), s = std::sin(hB);
+      search.bestDot = std::max(search.bestDot, std::fabs(rest.W() * c + rest[b + 1] * s));
+      search.nearestResult =
+          std::min(search.nearestResult, distanceUpToSign(result, first * axisRotation(b, hB)));
+    }
+  }
+  return search;
+}
+
+struct PairOrder {
+  std::string name;
+  int first, second;
+  Quaternion (Quaternion::*closest)() const;
+  Quaternion (Quaternion::*constrained)(const Constraints&, const Constraints&) const;
+};
+
+const PairOrder kPairOrders[] = {
+    {"XY", 0, 1, &Quaternion::GetClosestXY, &Quaternion::GetClosestXY},
+    {"YX", 1, 0, &Quaternion::GetClosestYX, &Quaternion::GetClosestYX},
+    {"ZX", 2, 0, &Quaternion::GetClosestZX, &Quaternion::GetClosestZX},
+    {"XZ", 0, 2, &Quaternion::GetClosestXZ, &Quaternion::GetClosestXZ},
+    {"YZ", 1, 2, &Quaternion::GetClosestYZ, &Quaternion::GetClosestYZ},
+    {"ZY", 2, 1, &Quaternion::GetClosestZY, &Quaternion::GetClosestZY},
+};
+
+// Random unit quaternions, and ones in gimbal lock for the pair (first,
+// second): a quarter turn about the third axis between rotations about the
+// two, where only the sum or difference of the two angles is determined.
+std::vector<Quaternion> inputsFor(const PairOrder& order, MathRandom& random, int count) {
+  const int third = 3 - order.first - order.second;
+  std::vector<Quaternion> inputs;
+  for (int i = 0; i < count; ++i) {
+    if (i % 3 == 2) {
+      const double quarter = (i % 2 == 0 ? 0.25 : -0.25) * kPi;
+      inputs.push_back(axisRotation(order.first, random.uniform(-kPi, kPi)) *
+                       axisRotation(third, quarter) *
+                       axisRotation(order.second, random.uniform(-kPi, kPi)));
+    } else {
+      inputs.push_back(fromEigen(random.eigenRotation()));
+    }
+  }
+  return inputs;
+}
+
+Constraints randomRange(MathRandom& random) {
+  const double low = random.uniform(-0.5 * kPi, 0.5 * kPi);
+  return Constraints(low, low + random.uniform(0.1, 1.5));
+}
+
+}  // namespace
+
+TEST(MgcQuaternionClosest, OneAxisIsTheBestRotationAboutThatAxis) {
+  MathRandom random(41);
+  const std::vector<double> full = grid(-0.5 * kPi, 0.5 * kPi, 2000);
+  for (int i = 0; i < 100; ++i) {
+    const Quaternion q = fromEigen(random.eigenRotation());
+    const Quaternion results[3] = {q.GetClosestX(), q.GetClosestY(), q.GetClosestZ()};
+    for (int axis = 0; axis < 3; ++axis) {
+      const Quaternion& r = results[axis];
+      double best = 0.0;
+      for (const double h : full) best = std::max(best, std::fabs(q.Dot(axisRotation(axis, h))));
+      EXPECT_GE(r.Dot(q), best - kRounding);
+      EXPECT_NEAR(r.Length(), 1.0, 1e-15);
+      for (int other = 1; other < 4; ++other)
+        if (other != axis + 1) {
+          EXPECT_EQ(r[other], 0.0);
+        }
+    }
+  }
+  // No content about x at all: every angle is as good, and the identity is
+  // taken; with a range, its middle.
+  EXPECT_EQ(Quaternion(0, 0, 1, 0).GetClosestX(), Quaternion::IDENTITY);
+  const Constraints range(0.2, 0.6);
+  EXPECT_EQ(Quaternion(0, 0, 1, 0).GetClosestX(range),
+            Quaternion(std::cos(0.4), std::sin(0.4), 0, 0));
+}
+
+TEST(MgcQuaternionClosest, OneAxisWithRangeIsTheBestRotationInRange) {
+  MathRandom random(42);
+  for (int i = 0; i < 300; ++i) {
+    const Quaternion q = fromEigen(random.eigenRotation());
+    const Constraints range = randomRange(random);
+    const std::vector<double> angles = grid(range.LowAngle, range.HighAngle, 2000);
+    const Quaternion results[3] = {q.GetClosestX(range), q.GetClosestY(range),
+                                   q.GetClosestZ(range)};
+    for (int axis = 0; axis < 3; ++axis) {
+      const Quaternion& r = results[axis];
+      double best = 0.0;
+      double nearest = 1e9;
+      for (const double h : angles) {
+        best = std::max(best, std::fabs(q.Dot(axisRotation(axis, h))));
+        nearest = std::min(nearest, distanceUpToSign(r, axisRotation(axis, h)));
+      }
+      EXPECT_GE(r.Dot(q), best - kRounding);
+      EXPECT_LT(nearest, 1e-3);  // within the range, up to the grid spacing
+    }
+  }
+}
+
+TEST(MgcQuaternionClosest, TwoAxesIsTheBestProductForEveryOrder) {
+  MathRandom random(43);
+  const std::vector<double> full = grid(-0.5 * kPi, 0.5 * kPi, 300);
+  for (const PairOrder& order : kPairOrders) {
+    SCOPED_TRACE(order.name);
+    for (const Quaternion& q : inputsFor(order, random, 30)) {
+      const Quaternion r = (q.*order.closest)();
+      const Search search = searchPairs(q, r, order.first, full, order.second, full);
+      EXPECT_GE(r.Dot(q), search.bestDot - kRounding);
+      // A product R_first * R_second leaves the second axis in the plane
+      // perpendicular to the first: entry (first, second) is 0.
+      const Eigen::Matrix3d rotation = toEigen(r).toRotationMatrix();
+      EXPECT_NEAR(rotation(order.first, order.second), 0.0, 1e-7);
+      EXPECT_NEAR(r.Length(), 1.0, 1e-7);
+    }
+  }
+}
+
+TEST(MgcQuaternionClosest, TwoAxesWithRangesIsTheBestProductInRange) {
+  MathRandom random(44);
+  for (const PairOrder& order : kPairOrders) {
+    SCOPED_TRACE(order.name);
+    for (const Quaternion& q : inputsFor(order, random, 36)) {
+      const Constraints firstRange = randomRange(random);
+      const Constraints secondRange = randomRange(random);
+      const Quaternion r = (q.*order.constrained)(firstRange, secondRange);
+      const Search search = searchPairs(
+          q, r, order.first, grid(firstRange.LowAngle, firstRange.HighAngle, 200), order.second,
+          grid(secondRange.LowAngle, secondRange.HighAngle, 200));
+      EXPECT_GE(r.Dot(q), search.bestDot - kRounding);
+      EXPECT_LT(search.nearestResult, 1e-2);
+    }
+  }
+}
+
+// In gimbal lock only X - Y is determined; when the ranges reach past a half
+// turn of the half angle (X - Y below -pi here) it must still be split into
+// angles inside both ranges.
+TEST(MgcQuaternionClosest, GimbalLockWithRangesPastPiStaysInRange) {
+  const Constraints xRange(-1.27, -0.22);
+  const Constraints yRange(1.55, 2.27);
+  const double difference = -3.3 + kPi;  // -3.3 modulo pi
+  const Quaternion q = axisRotation(0, 0.4) * axisRotation(2, 0.25 * kPi) *
+                       axisRotation(1, 0.4 - difference);
+  ASSERT_GE(std::fabs(q.W() * q.Z() - q.X() * q.Y()), 0.5 - 1e-8);
+  const Quaternion r = q.GetClosestXY(xRange, yRange);
+  // Every product with X - Y = -3.3 (mod pi) is optimal, and the ranges allow
+  // -3.3 itself.
+  double nearest = 1e9;
+  for (const double x : grid(xRange.LowAngle, xRange.HighAngle, 400)) {
+    const double y = x + 3.3;
+    if (y < yRange.LowAngle || y > yRange.HighAngle) continue;
+    nearest = std::min(nearest, distanceUpToSign(r, axisRotation(0, x) * axisRotation(1, y)));
+  }
+  EXPECT_LT(nearest, 1e-2);
+  EXPECT_NEAR(r.Dot(q), std::sqrt(0.5), 1e-12);
+}
+
+TEST(MgcQuaternionClosest, FactorsMultiplyBackToTheQuaternion) {
+  struct FactorOrder {
+    std::string name;
+    int axes[3];
+    void (Quaternion::*factor)(double&, double&, double&, double&, double&, double&) const;
+  };
+  const FactorOrder orders[] = {
+      {"XYZ", {0, 1, 2}, &Quaternion::FactorXYZ}, {"XZY", {0, 2, 1}, &Quaternion::FactorXZY},
+      {"YZX", {1, 2, 0}, &Quaternion::FactorYZX}, {"YXZ", {1, 0, 2}, &Quaternion::FactorYXZ},
+      {"ZXY", {2, 0, 1}, &Quaternion::FactorZXY}, {"ZYX", {2, 1, 0}, &Quaternion::FactorZYX},
+  };
+  MathRandom random(45);
+  for (const FactorOrder& order : orders) {
+    SCOPED_TRACE(order.name);
+    for (int i = 0; i < 300; ++i) {
+      // Random rotations, then the middle rotation at, and just off, a quarter
+      // turn (gimbal lock).
+      Quaternion q = fromEigen(random.eigenRotation());
+      if (i % 3 != 0) {
+        const double middle = (i % 2 == 0 ? 0.25 : -0.25) * kPi + (i % 3 == 1 ? 0.0 : 1e-6);
+        q = axisRotation(order.axes[0], random.uniform(-kPi, kPi)) *
+            axisRotation(order.axes[1], middle) *
+            axisRotation(order.axes[2], random.uniform(-kPi, kPi));
+      }
+      double c[3], s[3];
+      (q.*order.factor)(c[0], s[0], c[1], s[1], c[2], s[2]);
+      Quaternion product = Quaternion::IDENTITY;
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(c[k] * c[k] + s[k] * s[k], 1.0, 1e-9);
+        Quaternion factor(c[k], 0.0, 0.0, 0.0);
+        factor[order.axes[k] + 1] = s[k];
+        product = product * factor;
+      }
+      EXPECT_LT(distanceUpToSign(product, q), 1e-9);
+    }
+  }
+}
