@@ -32,33 +32,21 @@ MgcMatrix2 randomMatrix2(MathRandom& random) {
 
 }  // namespace
 
-TEST(MgcMatrix2, ArithmeticMatchesEigen) {
+TEST(MgcMatrix2, ProductsMatchEigen) {
   MathRandom random(21);
   for (int i = 0; i < 200; ++i) {
     const MgcMatrix2 a = randomMatrix2(random);
     const MgcMatrix2 b = randomMatrix2(random);
     const MgcVector2 u(random.uniform(-1, 1), random.uniform(-1, 1));
-    const MgcVector2 v(random.uniform(-1, 1), random.uniform(-1, 1));
     const Eigen::Matrix2d ea = toEigen2(a);
     const Eigen::Vector2d eu(u.x, u.y);
 
     EXPECT_LT(maxDifference2(a * b, ea * toEigen2(b)), 1e-15);
-    EXPECT_LT(maxDifference2(a + b, ea + toEigen2(b)), 1e-15);
-    EXPECT_LT(maxDifference2(a - b, ea - toEigen2(b)), 1e-15);
-    EXPECT_EQ(maxDifference2(-a, -ea), 0.0);
-    EXPECT_LT(maxDifference2(2.5 * a, 2.5 * ea), 1e-15);
-    EXPECT_EQ(maxDifference2(a.Transpose(), ea.transpose()), 0.0);
     const MgcVector2 column = a * u;
     const MgcVector2 row = u * a;
     EXPECT_LT((Eigen::Vector2d(column.x, column.y) - ea * eu).cwiseAbs().maxCoeff(), 1e-15);
     EXPECT_LT((Eigen::Vector2d(row.x, row.y) - ea.transpose() * eu).cwiseAbs().maxCoeff(), 1e-15);
     EXPECT_NEAR(a.Determinant(), ea.determinant(), 1e-15);
-    EXPECT_NEAR(a.L2NormSqr(), ea.squaredNorm(), 1e-15);
-    MgcMatrix2 tensor;
-    MgcMatrix2::TensorProduct(u, v, tensor);
-    EXPECT_EQ(maxDifference2(tensor, eu * Eigen::Vector2d(v.x, v.y).transpose()), 0.0);
-    EXPECT_EQ(a.GetColumn(1).x, a[0][1]);
-    EXPECT_EQ(a.GetColumn(1).y, a[1][1]);
   }
 }
 
