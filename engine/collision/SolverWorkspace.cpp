@@ -1,0 +1,202 @@
+#include "engine/collision/SolverWorkspace.h"
+
+#include <limits>
+
+#include "engine/collision/SystemZeroing.h"
+#include "math/MgcVector3.h"
+#include "math/Tolerances.h"
+
+namespace {
+
+constexpr std::uint32_t kContactRows = 3;
+
+void zeroElements(dvec* v) {
+  for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
+}
+
+}  // namespace
+
+SolverWorkspace::SolverWorkspace()
+    : bytes(kInitialCapacity),
+      scalarProblem(kInitialCapacity, kInitialCapacity),
+      vectorProblem(kInitialCapacity, kInitialCapacity),
+      backup(alloc_dvec(kInitialCapacity)) {}
+
+void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity, std::uint32_t m) {
+  if (capacity <= m) {
+    // Allocate before releasing, so that a failure leaves the old storage.
+    LsqrProblem grown(m + 1, m + 1);
+    problem = std::move(grown);
+    capacity = m + 1;
+  }
+  if (backup->capacity <= m) backup.reset(alloc_dvec(m + 1));
+  problem.setSize(m, m);
+  lsqr_input* input = problem.input;
+  input->damp = 0.0;
+  input->atol = 0.0;
+  input->btol = 0.0;
+  input->conlim = 0.0;
+  input->iterationLimit = (3 * m) / 2;
+  backup->length = m;
+}
+
+bool SolverWorkspace::prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs,
+                                          dvec*& x, dmat*& matrix) {
+  if (n == 0) return false;
+  const std::uint64_t unknowns = std::uint64_t{kContactRows} * n + extra;
+  if (unknowns >= std::numeric_limits<std::uint32_t>::max() / kContactRows) return false;
+  const auto m = static_cast<std::uint32_t>(unknowns);
+  sizeProblem(vectorProblem, vectorCapacity, m);
+  rhs = vectorProblem.input->b;
+  x = vectorProblem.input->x;
+  matrix = vectorProblem.func->matrix;
+  return true;
+}
+
+bool SolverWorkspace::prepareScalarSystem(std::uint32_t m, dvec*& rhs, dvec*& x, dmat*& matrix,
+                                          std::uint8_t*& byteBuffer) {
+  if (m == 0 || m >= std::numeric_limits<std::uint32_t>::max() / kContactRows) return false;
+  sizeProblem(scalarProblem, scalarCapacity, m);
+  if (bytes.size() < scalarCapacity) bytes.assign(scalarCapacity, 0);
+  rhs = scalarProblem.input->b;
+  x = scalarProblem.input->x;
+  matrix = scalarProblem.func->matrix;
+  byteBuffer = bytes.data();
+  return true;
+}
+
+LsqrProblem* SolverWorkspace::problemOf(const dmat* matrix, const dvec* rhs, const dvec* x) {
+  for (LsqrProblem* problem : {&scalarProblem, &vectorProblem}) {
+    if (matrix == problem->func->matrix && rhs == problem->input->b && x == problem->input->x) {
+      return problem;
+    }
+  }
+  return nullptr;
+}
+
+double SolverWorkspace::solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x,
+                                          const Mgc::MgcVector3* normals, std::uint8_t* marks) {
+  LsqrProblem* problem = problemOf(matrix, rhs, x);
+  if (problem == nullptr || std::uint64_t{kContactRows} * n > x->length) return -1.0;
+
+  for (std::uint32_t i = 0; i < n; ++i) marks[i] = 0;
+  zeroElements(x);
+  dvec_copy(rhs, backup.get());
+  problem->solve();
+
+  bool removed = true;
+  while (removed) {
+    removed = false;
+    for (std::uint32_t i = 0; i < n && !removed; ++i) {
+      if (marks[i] != 0) continue;
+      const std::uint32_t row = kContactRows * i;
+      const Mgc::MgcVector3 impulse(x->elements[row], x->elements[row + 1], x->elements[row + 2]);
+      if (impulse.Dot(normals[i]) < -zov::kTolerance) {
+        zeroContactRows(matrix, i);
+        zeroVectorRange(backup.get(), row, row + kContactRows - 1);
+        zeroVectorRange(x, row, row + kContactRows - 1);
+        marks[i] = 1;
+        removed = true;
+      }
+    }
+    // lsqr works in the right-hand side; give it back before the next solve.
+    dvec_copy(backup.get(), rhs);
+    if (removed) problem->solve();
+  }
+
+  const double residual = problem->output->normR;
+  compactVectorSystem(n, matrix, rhs, x, marks);
+  return residual;
+}
+
+double SolverWorkspace::solveScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix,
+                                          dvec* rhs, dvec* x, std::uint8_t* marks1,
+                                          std::uint8_t* marks2) {
+  LsqrProblem* problem = problemOf(matrix, rhs, x);
+  if (problem == nullptr || std::uint64_t{n1} + n2 > x->length) return -1.0;
+
+  for (std::uint32_t i = 0; i < n1; ++i) marks1[i] = 0;
+  for (std::uint32_t i = 0; i < n2; ++i) marks2[i] = 0;
+  zeroElements(x);
+  dvec_copy(rhs, backup.get());
+  problem->solve();
+
+  // Takes out the first unmarked negative unknown of one group.
+  auto removeFirstNegative = [&](std::uint32_t offset, std::uint32_t count, std::uint8_t* marks) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::uint32_t unknown = offset + i;
+      if (marks[i] != 0 || !(x->elements[unknown] < -zov::kTolerance)) continue;
+      zeroRowAndColumn(matrix, unknown);
+      zeroVectorRange(backup.get(), unknown, unknown);
+      zeroVectorRange(x, unknown, unknown);
+      marks[i] = 1;
+      return true;
+    }
+    return false;
+  };
+
+  bool removed = true;
+  while (removed) {
+    const bool removedFirst = removeFirstNegative(0, n1, marks1);
+    const bool removedSecond = removeFirstNegative(n1, n2, marks2);
+    removed = removedFirst || removedSecond;
+    dvec_copy(backup.get(), rhs);
+    if (removed) problem->solve();
+  }
+
+  const double residual = problem->output->normR;
+  compactScalarSystem(n1, n2, matrix, rhs, x, marks1, marks2);
+  return residual;
+}
+
+void SolverWorkspace::compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x,
+                                          const std::uint8_t* marks) {
+  LsqrProblem* problem = problemOf(matrix, rhs, x);
+  if (problem == nullptr || std::uint64_t{kContactRows} * n > x->length) return;
+  std::vector<std::uint32_t> kept;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (marks[i] == 0) kept.push_back(i);
+  }
+  compact(problem, kept, kContactRows, matrix, rhs, x);
+}
+
+void SolverWorkspace::compactScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix,
+                                          dvec* rhs, dvec* x, const std::uint8_t* marks1,
+                                          const std::uint8_t* marks2) {
+  LsqrProblem* problem = problemOf(matrix, rhs, x);
+  if (problem == nullptr || std::uint64_t{n1} + n2 > x->length) return;
+  std::vector<std::uint32_t> kept;
+  for (std::uint32_t i = 0; i < n1; ++i) {
+    if (marks1[i] == 0) kept.push_back(i);
+  }
+  for (std::uint32_t i = 0; i < n2; ++i) {
+    if (marks2[i] == 0) kept.push_back(n1 + i);
+  }
+  compact(problem, kept, 1, matrix, rhs, x);
+}
+
+void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept,
+                              std::uint32_t width, dmat* matrix, dvec* rhs, dvec* x) {
+  // Kept groups only move towards the front, and block (a, b) is written
+  // over the place of group pair (a, b), whose own block was moved already
+  // (it is needed for a pair of groups at or before (a, b)). So the moves
+  // can be done in place in ascending order.
+  const auto count = static_cast<std::uint32_t>(kept.size());
+  for (std::uint32_t a = 0; a < count; ++a) {
+    for (std::uint32_t r = 0; r < width; ++r) {
+      const std::uint32_t to = width * a + r;
+      const std::uint32_t from = width * kept[a] + r;
+      rhs->elements[to] = rhs->elements[from];
+      x->elements[to] = x->elements[from];
+      dvec targetRow = getMatrixRow(matrix, to);
+      const dvec sourceRow = getMatrixRow(matrix, from);
+      for (std::uint32_t b = 0; b < count; ++b) {
+        for (std::uint32_t c = 0; c < width; ++c) {
+          targetRow.elements[width * b + c] = sourceRow.elements[width * kept[b] + c];
+        }
+      }
+    }
+  }
+  problem->setSize(width * count, width * count);
+  backup->length = width * count;
+}

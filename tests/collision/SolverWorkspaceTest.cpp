@@ -1,0 +1,360 @@
+#include "engine/collision/SolverWorkspace.h"
+
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/collision/Lsqr.h"
+#include "math/MgcVector3.h"
+#include "platform/CRandom.h"
+
+namespace {
+
+using Eigen::Matrix3d;
+using Eigen::MatrixXd;
+using Eigen::Vector3d;
+using Eigen::VectorXd;
+using Mgc::MgcVector3;
+
+double uniform(double lo, double hi) {
+  return lo + (hi - lo) * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax);
+}
+
+Matrix3d crossMatrix(const Vector3d& r) {
+  Matrix3d m;
+  m << 0, -r.z(), r.y(), r.z(), 0, -r.x(), -r.y(), r.x(), 0;
+  return m;
+}
+
+// A box of the given half extents and mass resting on static ground through
+// contacts at points r_i (from its centre of mass) with unit normals n_i.
+struct Body {
+  double mass;
+  Matrix3d inverseInertia;
+  std::vector<Vector3d> arms;
+  std::vector<Vector3d> normals;
+
+  Body(double m, const Vector3d& half) : mass(m) {
+    const Vector3d sq = half.cwiseProduct(half);
+    const Vector3d inertia(m / 3.0 * (sq.y() + sq.z()), m / 3.0 * (sq.x() + sq.z()),
+                           m / 3.0 * (sq.x() + sq.y()));
+    inverseInertia = inertia.cwiseInverse().asDiagonal();
+  }
+  void contact(const Vector3d& arm, const Vector3d& normal) {
+    arms.push_back(arm);
+    normals.push_back(normal.normalized());
+  }
+  int count() const { return static_cast<int>(arms.size()); }
+
+  // Velocity change at contact i per unit impulse at contact j:
+  // (1/m) I - [r_i] I^-1 [r_j].
+  Matrix3d block(int i, int j) const {
+    return Matrix3d::Identity() / mass - crossMatrix(arms[i]) * inverseInertia * crossMatrix(arms[j]);
+  }
+  MatrixXd vectorMatrix() const {
+    MatrixXd k(3 * count(), 3 * count());
+    for (int i = 0; i < count(); ++i) {
+      for (int j = 0; j < count(); ++j) k.block<3, 3>(3 * i, 3 * j) = block(i, j);
+    }
+    return k;
+  }
+  MatrixXd normalMatrix() const {
+    MatrixXd n(count(), count());
+    for (int i = 0; i < count(); ++i) {
+      for (int j = 0; j < count(); ++j) n(i, j) = normals[i].dot(block(i, j) * normals[j]);
+    }
+    return n;
+  }
+  std::vector<MgcVector3> mgcNormals() const {
+    std::vector<MgcVector3> out;
+    for (const Vector3d& n : normals) out.emplace_back(n.x(), n.y(), n.z());
+    return out;
+  }
+};
+
+void fill(dmat* matrix, dvec* rhs, const MatrixXd& m, const VectorXd& b) {
+  for (int r = 0; r < m.rows(); ++r) {
+    dvec row = getMatrixRow(matrix, static_cast<std::uint32_t>(r));
+    for (int c = 0; c < m.cols(); ++c) row.elements[c] = m(r, c);
+    rhs->elements[r] = b(r);
+  }
+}
+
+VectorXd read(const dvec* v) {
+  VectorXd out(v->length);
+  for (int i = 0; i < out.size(); ++i) out(i) = v->elements[i];
+  return out;
+}
+
+MatrixXd read(dmat* matrix) {
+  MatrixXd out(matrix->rows, matrix->columns);
+  for (std::uint32_t r = 0; r < matrix->rows; ++r) {
+    const dvec row = getMatrixRow(matrix, r);
+    for (std::uint32_t c = 0; c < matrix->columns; ++c) out(r, c) = row.elements[c];
+  }
+  return out;
+}
+
+struct Solved {
+  VectorXd x;     // compacted solution
+  VectorXd rhs;   // compacted right-hand side
+  MatrixXd a;     // compacted matrix
+  std::vector<std::uint8_t> marks;
+  double residual;
+};
+
+// Solves K J = target velocity changes (one 3-vector per contact).
+Solved solveVector(SolverWorkspace& workspace, const Body& body, const VectorXd& target) {
+  dvec *rhs = nullptr, *x = nullptr;
+  dmat* matrix = nullptr;
+  EXPECT_TRUE(workspace.prepareVectorSystem(static_cast<std::uint32_t>(body.count()), 0, rhs, x, matrix));
+  fill(matrix, rhs, body.vectorMatrix(), target);
+  std::vector<std::uint8_t> marks(static_cast<std::size_t>(body.count()), 7);
+  const std::vector<MgcVector3> normals = body.mgcNormals();
+  const double residual = workspace.solveVectorSystem(static_cast<std::uint32_t>(body.count()), matrix,
+                                                      rhs, x, normals.data(), marks.data());
+  return {read(x), read(rhs), read(matrix), marks, residual};
+}
+
+// Solves N lambda = target normal velocity changes, all contacts in group 1.
+Solved solveScalar(SolverWorkspace& workspace, const Body& body, const VectorXd& target) {
+  dvec *rhs = nullptr, *x = nullptr;
+  dmat* matrix = nullptr;
+  std::uint8_t* bytes = nullptr;
+  EXPECT_TRUE(workspace.prepareScalarSystem(static_cast<std::uint32_t>(body.count()), rhs, x, matrix, bytes));
+  fill(matrix, rhs, body.normalMatrix(), target);
+  std::vector<std::uint8_t> marks(static_cast<std::size_t>(body.count()), 7);
+  const double residual = workspace.solveScalarSystem(static_cast<std::uint32_t>(body.count()), 0, matrix,
+                                                      rhs, x, marks.data(), nullptr);
+  return {read(x), read(rhs), read(matrix), marks, residual};
+}
+
+VectorXd along(const Body& body, const VectorXd& speeds) {
+  VectorXd out(3 * body.count());
+  for (int i = 0; i < body.count(); ++i) out.segment<3>(3 * i) = body.normals[i] * speeds(i);
+  return out;
+}
+
+const Vector3d kUp(0.0, 1.0, 0.0);
+
+}  // namespace
+
+// A box landing flat on its four bottom corners: by symmetry each corner
+// takes a quarter of the momentum m v.
+TEST(SolverWorkspace, SymmetricFourPointRestGivesEqualImpulses) {
+  const double mass = 2.5, speed = 1.5;
+  Body box(mass, Vector3d(1.0, 0.5, 0.7));
+  for (double x : {-1.0, 1.0}) {
+    for (double z : {-0.7, 0.7}) box.contact(Vector3d(x, -0.5, z), kUp);
+  }
+  const VectorXd stop = VectorXd::Constant(4, speed);
+  SolverWorkspace workspace;
+
+  const Solved vector = solveVector(workspace, box, along(box, stop));
+  ASSERT_EQ(vector.x.size(), 12);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(vector.marks[i], 0);
+    EXPECT_LT((vector.x.segment<3>(3 * i) - kUp * (mass * speed / 4.0)).norm(), 1e-9);
+  }
+
+  const Solved scalar = solveScalar(workspace, box, stop);
+  ASSERT_EQ(scalar.x.size(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(scalar.x(i), mass * speed / 4.0, 1e-9);
+}
+
+// A plank falling flat onto two supports: the impulses stop it without
+// turning it, so they split m v by the lever rule about the centre of mass.
+TEST(SolverWorkspace, PlankOnTwoSupportsFollowsLeverRule) {
+  const double mass = 3.0, speed = 2.0, x1 = -1.5, x2 = 0.5;
+  Body plank(mass, Vector3d(2.0, 0.1, 0.2));
+  plank.contact(Vector3d(x1, -0.1, 0.0), kUp);
+  plank.contact(Vector3d(x2, -0.1, 0.0), kUp);
+  const double lambda1 = mass * speed * x2 / (x2 - x1);
+  const double lambda2 = mass * speed * -x1 / (x2 - x1);
+  const VectorXd stop = VectorXd::Constant(2, speed);
+  SolverWorkspace workspace;
+
+  const Solved vector = solveVector(workspace, plank, along(plank, stop));
+  ASSERT_EQ(vector.x.size(), 6);
+  EXPECT_LT((vector.x.segment<3>(0) - kUp * lambda1).norm(), 1e-9);
+  EXPECT_LT((vector.x.segment<3>(3) - kUp * lambda2).norm(), 1e-9);
+
+  const Solved scalar = solveScalar(workspace, plank, stop);
+  ASSERT_EQ(scalar.x.size(), 2);
+  EXPECT_NEAR(scalar.x(0), lambda1, 1e-9);
+  EXPECT_NEAR(scalar.x(1), lambda2, 1e-9);
+}
+
+// With the centre of mass beyond the outer support the inner support would
+// have to pull; it is taken out and the outer one alone stops its point:
+// along the normal lambda = v / (1/m + (r x n) . I^-1 (r x n)), as a full
+// impulse J = K_11^-1 (v n).
+TEST(SolverWorkspace, PullingContactIsRemovedAndRestSolvedAlone) {
+  const double mass = 3.0, speed = 2.0;
+  Body plank(mass, Vector3d(2.0, 0.1, 0.2));
+  plank.contact(Vector3d(-1.5, -0.1, 0.0), kUp);
+  plank.contact(Vector3d(-0.5, -0.1, 0.0), kUp);
+  const Vector3d arm = plank.arms[1].cross(kUp);
+  const double lambda = speed / (1.0 / mass + arm.dot(plank.inverseInertia * arm));
+  const VectorXd stop = VectorXd::Constant(2, speed);
+  SolverWorkspace workspace;
+
+  const Solved vector = solveVector(workspace, plank, along(plank, stop));
+  EXPECT_EQ(vector.marks, (std::vector<std::uint8_t>{1, 0}));
+  ASSERT_EQ(vector.x.size(), 3);
+  const Vector3d impulse = plank.block(1, 1).inverse() * (kUp * speed);
+  EXPECT_LT((vector.x - impulse).norm(), 1e-9);
+  EXPECT_GT(impulse.dot(kUp), 0.0);
+  // The kept contact's right-hand side is as given; its block is K_11.
+  EXPECT_LT((vector.rhs - kUp * speed).norm(), 1e-15);
+  EXPECT_LT((vector.a - plank.block(1, 1)).norm(), 1e-15);
+
+  const Solved scalar = solveScalar(workspace, plank, stop);
+  EXPECT_EQ(scalar.marks, (std::vector<std::uint8_t>{1, 0}));
+  ASSERT_EQ(scalar.x.size(), 1);
+  EXPECT_NEAR(scalar.x(0), lambda, 1e-9);
+  EXPECT_EQ(scalar.rhs(0), speed);
+}
+
+TEST(SolverWorkspace, AllPullingContactsEndWithEmptySystem) {
+  Body box(1.0, Vector3d(0.5, 0.5, 0.5));
+  for (double x : {-0.5, 0.5}) {
+    for (double z : {-0.5, 0.5}) box.contact(Vector3d(x, -0.5, z), kUp);
+  }
+  const VectorXd pull = VectorXd::Constant(4, -1.0);  // the box moves away from the ground
+  SolverWorkspace workspace;
+  for (bool vectorSystem : {true, false}) {
+    SCOPED_TRACE(vectorSystem ? "vector" : "scalar");
+    const Solved solved = vectorSystem ? solveVector(workspace, box, along(box, pull))
+                                       : solveScalar(workspace, box, pull);
+    EXPECT_EQ(solved.marks, (std::vector<std::uint8_t>{1, 1, 1, 1}));
+    EXPECT_EQ(solved.x.size(), 0);
+    EXPECT_EQ(solved.rhs.size(), 0);
+    EXPECT_EQ(solved.a.size(), 0);
+  }
+}
+
+// Random boxes with random contacts on their bottom faces and random target
+// velocity changes: whatever is removed, every kept contact pushes, and the
+// kept impulses solve the kept system as well as a reference least-squares
+// solve does.
+TEST(SolverWorkspace, RandomContactsGiveNonNegativeNormalImpulses) {
+  zov::platform::crtSrand(21);
+  SolverWorkspace workspace;
+  for (int trial = 0; trial < 60; ++trial) {
+    SCOPED_TRACE(trial);
+    const Vector3d half(uniform(0.2, 2.0), uniform(0.2, 2.0), uniform(0.2, 2.0));
+    Body body(uniform(0.5, 10.0), half);
+    const int contacts = 2 + trial % 7;
+    for (int i = 0; i < contacts; ++i) {
+      const Vector3d tilt(uniform(-0.2, 0.2), 1.0, uniform(-0.2, 0.2));
+      body.contact(Vector3d(uniform(-half.x(), half.x()), -half.y(), uniform(-half.z(), half.z())), tilt);
+    }
+    VectorXd speeds(contacts);
+    for (int i = 0; i < contacts; ++i) speeds(i) = uniform(-1.0, 2.0);
+
+    for (bool vectorSystem : {true, false}) {
+      SCOPED_TRACE(vectorSystem ? "vector" : "scalar");
+      const MatrixXd full = vectorSystem ? body.vectorMatrix() : body.normalMatrix();
+      const VectorXd target = vectorSystem ? along(body, speeds) : speeds;
+      const Solved solved = vectorSystem ? solveVector(workspace, body, target)
+                                         : solveScalar(workspace, body, speeds);
+      const int width = vectorSystem ? 3 : 1;
+      std::vector<int> kept;
+      for (int i = 0; i < contacts; ++i) {
+        ASSERT_LE(solved.marks[i], 1);
+        if (solved.marks[i] == 0) kept.push_back(i);
+      }
+      const int n = static_cast<int>(kept.size());
+      ASSERT_EQ(solved.x.size(), width * n);
+
+      MatrixXd a(width * n, width * n);
+      VectorXd b(width * n);
+      for (int p = 0; p < n; ++p) {
+        b.segment(width * p, width) = target.segment(width * kept[p], width);
+        for (int q = 0; q < n; ++q) {
+          a.block(width * p, width * q, width, width) =
+              full.block(width * kept[p], width * kept[q], width, width);
+        }
+        const double push = vectorSystem ? body.normals[kept[p]].dot(solved.x.segment<3>(3 * p))
+                                         : solved.x(p);
+        EXPECT_GE(push, -1e-5);
+      }
+      EXPECT_LT((solved.a - a).norm(), 1e-15);
+      EXPECT_EQ(solved.rhs, b);
+      if (n == 0) continue;
+      const VectorXd best = Eigen::CompleteOrthogonalDecomposition<MatrixXd>(a).solve(b);
+      const double residual = (a * solved.x - b).norm();
+      EXPECT_NEAR(residual, (a * best - b).norm(), 1e-7 * (1.0 + b.norm()));
+      EXPECT_NEAR(solved.residual, residual, 1e-7 * (1.0 + b.norm()));
+    }
+  }
+}
+
+// Each scan takes out at most the first negative unknown of each group; the
+// survivors move to the front in order.
+TEST(SolverWorkspace, ScalarSystemRemovesPerGroupAndCompactsInOrder) {
+  SolverWorkspace workspace;
+  dvec *rhs = nullptr, *x = nullptr;
+  dmat* matrix = nullptr;
+  std::uint8_t* bytes = nullptr;
+  ASSERT_TRUE(workspace.prepareScalarSystem(5, rhs, x, matrix, bytes));
+  VectorXd b(5);
+  b << -1.0, -2.0, 3.0, -4.0, 5.0;
+  MatrixXd a = MatrixXd::Identity(5, 5) * 2.0;
+  fill(matrix, rhs, a, b);
+  std::uint8_t marks1[3], marks2[2];
+  workspace.solveScalarSystem(3, 2, matrix, rhs, x, marks1, marks2);
+  EXPECT_EQ(std::vector<std::uint8_t>(marks1, marks1 + 3), (std::vector<std::uint8_t>{1, 1, 0}));
+  EXPECT_EQ(std::vector<std::uint8_t>(marks2, marks2 + 2), (std::vector<std::uint8_t>{1, 0}));
+  ASSERT_EQ(x->length, 2u);
+  EXPECT_NEAR(x->elements[0], 1.5, 1e-12);
+  EXPECT_NEAR(x->elements[1], 2.5, 1e-12);
+  EXPECT_EQ(read(rhs), (VectorXd(2) << 3.0, 5.0).finished());
+  EXPECT_EQ(read(matrix), MatrixXd::Identity(2, 2) * 2.0);
+}
+
+TEST(SolverWorkspace, SizingEdgeCases) {
+  SolverWorkspace workspace;
+  dvec *rhs = nullptr, *x = nullptr;
+  dmat* matrix = nullptr;
+  std::uint8_t* bytes = nullptr;
+  EXPECT_FALSE(workspace.prepareVectorSystem(0, 4, rhs, x, matrix));
+  EXPECT_FALSE(workspace.prepareScalarSystem(0, rhs, x, matrix, bytes));
+  EXPECT_EQ(matrix, nullptr);
+
+  ASSERT_TRUE(workspace.prepareVectorSystem(2, 1, rhs, x, matrix));
+  EXPECT_EQ(matrix->rows, 7u);
+  EXPECT_EQ(matrix->columns, 7u);
+  EXPECT_EQ(rhs->length, 7u);
+  EXPECT_EQ(x->length, 7u);
+
+  // Growing one system past the initial capacity must not let the other take
+  // a size its own storage cannot hold.
+  ASSERT_TRUE(workspace.prepareVectorSystem(70, 0, rhs, x, matrix));
+  EXPECT_GT(matrix->rowCapacity, 210u);
+  ASSERT_TRUE(workspace.prepareScalarSystem(150, rhs, x, matrix, bytes));
+  EXPECT_GT(matrix->rowCapacity, 150u);
+  EXPECT_GT(matrix->stride, 150u);
+  EXPECT_GT(x->capacity, 150u);
+  for (int i = 0; i < 150; ++i) bytes[i] = 0;
+  const MatrixXd a = MatrixXd::Identity(150, 150) * 4.0;
+  const VectorXd b = VectorXd::LinSpaced(150, 1.0, 150.0);
+  fill(matrix, rhs, a, b);
+  std::vector<std::uint8_t> marks(150);
+  workspace.solveScalarSystem(150, 0, matrix, rhs, x, marks.data(), nullptr);
+  ASSERT_EQ(x->length, 150u);
+  EXPECT_LT((read(x) - b / 4.0).norm(), 1e-10);
+
+  // Records of another workspace are refused.
+  SolverWorkspace other;
+  dvec *otherRhs = nullptr, *otherX = nullptr;
+  dmat* otherMatrix = nullptr;
+  ASSERT_TRUE(other.prepareVectorSystem(1, 0, otherRhs, otherX, otherMatrix));
+  const MgcVector3 up(0.0, 1.0, 0.0);
+  std::uint8_t mark = 0;
+  EXPECT_EQ(workspace.solveVectorSystem(1, otherMatrix, otherRhs, otherX, &up, &mark), -1.0);
+}
