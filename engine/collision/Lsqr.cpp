@@ -318,6 +318,16 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
   double normR = beta;
   double normATr = alpha * beta;
 
+  auto storeResults = [&] {
+    output->stopCode = stopCode;
+    output->iterations = iterations;
+    output->normA = normA;
+    output->condA = condA;
+    output->normR = normR;
+    output->normATr = normATr;
+    output->normX = normX;
+  };
+
   if (normATr == 0.0) {
     if (report != nullptr) {
       std::fprintf(report,
@@ -329,13 +339,7 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
                    normATr, normB, normX);
       std::fprintf(report, "  %s\n\n", lsqrStopMessage(stopCode));
     }
-    output->stopCode = stopCode;
-    output->iterations = iterations;
-    output->normA = normA;
-    output->condA = condA;
-    output->normR = normR;
-    output->normATr = normATr;
-    output->normX = normX;
+    storeResults();
     return;
   }
 
@@ -451,14 +455,7 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
                  normATr, normB, normX);
     std::fprintf(report, "  %s\n\n", lsqrStopMessage(stopCode));
   }
-
-  output->stopCode = stopCode;
-  output->iterations = iterations;
-  output->normA = normA;
-  output->condA = condA;
-  output->normR = normR;
-  output->normATr = normATr;
-  output->normX = normX;
+  storeResults();
 }
 
 // ---------------------------------------------------------------------------

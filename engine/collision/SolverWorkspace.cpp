@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::uint32_t kContactRows = 3;
-
 void zeroElements(dvec* v) {
   for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
 }
@@ -43,6 +41,7 @@ void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity,
 bool SolverWorkspace::prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs,
                                           dvec*& x, dmat*& matrix) {
   if (n == 0) return false;
+  // Sizes whose iteration limit 3m/2 would not fit in 32 bits are refused.
   const std::uint64_t unknowns = std::uint64_t{kContactRows} * n + extra;
   if (unknowns >= std::numeric_limits<std::uint32_t>::max() / kContactRows) return false;
   const auto m = static_cast<std::uint32_t>(unknowns);

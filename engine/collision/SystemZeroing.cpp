@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr std::uint32_t kContactRows = 3;
-
 void zeroRow(dmat* matrix, std::uint32_t row) {
   if (row >= matrix->rows || matrix->columns == 0) return;
   dvec view = getMatrixRow(matrix, row);

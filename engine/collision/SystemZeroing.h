@@ -9,6 +9,9 @@
 struct dmat;
 struct dvec;
 
+/// Rows, and columns, of one contact's impulse in a vector system.
+constexpr std::uint32_t kContactRows = 3;
+
 /// Sets elements from .. to (inclusive) to 0 when both lie below the vector's
 /// capacity; nothing otherwise.
 void zeroVectorRange(dvec* v, std::uint32_t from, std::uint32_t to);
