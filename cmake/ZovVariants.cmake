@@ -21,10 +21,10 @@ endfunction()
 # Compile and link options of a variant, applied to one target.
 function(zov_apply_variant target variant)
   if(variant STREQUAL "asan")
-    set(flags -O1 -g -UNDEBUG -fno-omit-frame-pointer
+    set(flags -O1 -g1 -UNDEBUG -fno-omit-frame-pointer
               -fsanitize=address,undefined -fno-sanitize-recover=undefined)
   elseif(variant STREQUAL "tsan")
-    set(flags -O1 -g -UNDEBUG -fno-omit-frame-pointer -fsanitize=thread)
+    set(flags -O1 -g1 -UNDEBUG -fno-omit-frame-pointer -fsanitize=thread)
   else()
     return()
   endif()
