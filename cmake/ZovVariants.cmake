@@ -34,7 +34,8 @@ endfunction()
 
 # zov_add_test_suite(<folder> VARIANTS <variants...> LIBS <libs...> [LABELS ...])
 # One GoogleTest executable per variant from tests/<folder>/*.cpp and the shared
-# helpers in tests/support/. Test names are prefixed with the variant.
+# helpers in tests/support/. Test names are prefixed with the variant and the
+# folder ("asan.math.…"), and each test carries its variant as label.
 function(zov_add_test_suite folder)
   cmake_parse_arguments(ARG "" "" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS
@@ -57,7 +58,6 @@ function(zov_add_test_suite folder)
     gtest_discover_tests(${target}
       TEST_PREFIX "${variant}.${folder}."
       DISCOVERY_MODE PRE_TEST
-      PROPERTIES LABELS "${variant};${folder}"
-                 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1;TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
+      PROPERTIES LABELS ${variant})
   endforeach()
 endfunction()
