@@ -1,0 +1,53 @@
+#pragma once
+
+/// Function-set types: what kind of object an MObject is and which function
+/// sets apply to it. Objects of a derived kind also have the types of their
+/// bases (a plug-in locator is also a plug-in dependency node, a DAG node and a
+/// dependency node), which MObject::hasFn answers.
+class MFn {
+public:
+  enum Type {
+    kInvalid = 0,
+    kBase = 1,
+    kNamedObject = 2,
+    kDependencyNode = 4,
+    kDagNode = 107,
+    kTransform = 110,
+    kField = 256,
+    kAir = 257,
+    kDrag = 258,
+    kGravity = 259,
+    kNewton = 260,
+    kRadial = 261,
+    kTurbulence = 262,
+    kUniform = 263,
+    kVortex = 264,
+    kGeometric = 265,
+    kShape = 266,
+    kLocator = 267,
+    kNurbsSurface = 294,
+    kMesh = 296,
+    kPluginDependNode = 455,
+    kPluginLocatorNode = 456,
+    kTime = 516,
+    kPluginManipContainer = 688,
+    kVolumeAxis = 794,
+    kDependencyNodeUnknown = 900,
+    // Attributes.
+    kAttribute = 1000,
+    kNumericAttribute,
+    kUnitAttribute,
+    kTypedAttribute,
+    kEnumAttribute,
+    kMessageAttribute,
+    kCompoundAttribute,
+    // Data objects held by typed and compound attributes.
+    kData = 1100,
+    kNumericData,
+    kStringData,
+    kMatrixData,
+    kMeshData,
+    // Other host objects.
+    kPlugin = 1200
+  };
+};

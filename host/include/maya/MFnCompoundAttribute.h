@@ -1,0 +1,17 @@
+#pragma once
+
+#include <maya/MFnAttribute.h>
+
+/// Function set for compound attributes: a group of child attributes.
+class MFnCompoundAttribute : public MFnAttribute {
+public:
+  MFnCompoundAttribute() = default;
+  explicit MFnCompoundAttribute(const MObject& attribute, MStatus* status = nullptr);
+
+  MFn::Type type() const override { return MFn::kCompoundAttribute; }
+  MObject create(const MString& fullName, const MString& briefName, MStatus* status = nullptr);
+  /// Adds a child; fails once the compound has been added to a node.
+  MStatus addChild(const MObject& child);
+  unsigned int numChildren(MStatus* status = nullptr) const;
+  MObject child(unsigned int index, MStatus* status = nullptr) const;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <maya/MFnAttribute.h>
+
+/// Function set for enumerations: named fields with short values.
+class MFnEnumAttribute : public MFnAttribute {
+public:
+  MFnEnumAttribute() = default;
+  explicit MFnEnumAttribute(const MObject& attribute, MStatus* status = nullptr);
+
+  MFn::Type type() const override { return MFn::kEnumAttribute; }
+
+  MObject create(const MString& fullName, const MString& briefName, short defaultValue = 0,
+                 MStatus* status = nullptr);
+  /// Adds a field; a name or value already used fails.
+  MStatus addField(const MString& fieldName, short value);
+  MString fieldName(short value, MStatus* status = nullptr) const;
+  short fieldIndex(const MString& fieldName, MStatus* status = nullptr) const;
+  MStatus setDefault(short value);
+  MStatus setDefault(const MString& fieldName);
+  MStatus getMin(short& value) const;
+  MStatus getMax(short& value) const;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <maya/MDoubleArray.h>
+#include <maya/MIntArray.h>
+#include <maya/MObject.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MStringArray.h>
+
+/// Host-wide services: running host command lines, messages to the user, the
+/// active selection and node deletion.
+class MGlobal {
+public:
+  enum ListAdjustment { kReplaceList, kXORWithList, kAddToList, kRemoveFromList, kAddToHeadOfList };
+  enum MMayaState { kInteractive, kBatch, kLibraryApp, kBaseUIMode };
+
+  /// Runs a host command line. displayEnabled echoes it and its result in the
+  /// script editor; undoEnabled puts its changes on the undo queue. A line that
+  /// no command knows fails.
+  static MStatus executeCommand(const MString& command, bool displayEnabled = false, bool undoEnabled = false);
+  /// The same, reading the line's result; a result that cannot be read as the
+  /// kind asked for fails.
+  static MStatus executeCommand(const MString& command, int& result, bool displayEnabled = false,
+                                bool undoEnabled = false);
+  static MStatus executeCommand(const MString& command, double& result, bool displayEnabled = false,
+                                bool undoEnabled = false);
+  static MStatus executeCommand(const MString& command, MString& result, bool displayEnabled = false,
+                                bool undoEnabled = false);
+  static MStatus executeCommand(const MString& command, MStringArray& result, bool displayEnabled = false,
+                                bool undoEnabled = false);
+  static MStatus executeCommand(const MString& command, MIntArray& result, bool displayEnabled = false,
+                                bool undoEnabled = false);
+  static MStatus executeCommand(const MString& command, MDoubleArray& result, bool displayEnabled = false,
+                                bool undoEnabled = false);
+  /// Queues a line to run when the host is next idle.
+  static MStatus executeCommandOnIdle(const MString& command, bool displayEnabled = false);
+
+  /// Messages to the user, shown in the script editor and kept in the log.
+  static void displayInfo(const MString& text);
+  static void displayWarning(const MString& text);
+  static void displayError(const MString& text);
+
+  static MStatus getActiveSelectionList(MSelectionList& list, bool orderedSelectionIfAvailable = false);
+  /// Changes the active selection; raises "SelectionChanged".
+  static MStatus setActiveSelectionList(const MSelectionList& list, ListAdjustment adjustment = kReplaceList);
+  static MStatus selectByName(const MString& name, ListAdjustment adjustment = kAddToList);
+  static MStatus clearSelectionList();
+
+  /// Deletes a node from the scene at once (not undoable).
+  static MStatus deleteNode(MObject& node);
+
+  static MMayaState mayaState(MStatus* status = nullptr);
+  /// The host's API version number, 20180000.
+  static int apiVersion();
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+
+#include <vector>
+
+class MStringArray;
+
+/// An ordered list of selected items: nodes, or plugs of nodes.
+class MSelectionList {
+public:
+  enum MergeStrategy { kMergeNormal, kXORWithList, kRemoveFromList };
+
+  MSelectionList() = default;
+
+  MStatus clear();
+  bool isEmpty(MStatus* status = nullptr) const { if (status) *status = MS::kSuccess; return m_items.empty(); }
+  unsigned int length(MStatus* status = nullptr) const;
+  /// Appends a node; with mergeWithExisting a node already listed is not added again.
+  MStatus add(const MObject& node, bool mergeWithExisting = false);
+  /// Appends the node ("name") or plug ("name.attribute") with that name;
+  /// fails when nothing has the name.
+  MStatus add(const MString& matchString, bool searchChildNamespacesToo = false);
+  MStatus add(const MPlug& plug, bool mergeWithExisting = false);
+  /// Merges another list: adds its items, toggles them, or removes them.
+  MStatus merge(const MSelectionList& other, MergeStrategy strategy = kMergeNormal);
+  MStatus remove(unsigned int index);
+  /// The node of an item (for a plug, its node).
+  MStatus getDependNode(unsigned int index, MObject& node) const;
+  MStatus getPlug(unsigned int index, MPlug& plug) const;
+  bool hasItem(const MObject& node, MStatus* status = nullptr) const;
+  /// The names of the items ("node" or "node.attribute").
+  MStatus getSelectionStrings(MStringArray& strings) const;
+  MStatus getSelectionStrings(unsigned int index, MStringArray& strings) const;
+
+  // Host side: drops every item of a node (when the node is deleted).
+  void removeNode(const MObject& node);
+
+private:
+  struct Item {
+    MObject node;
+    MPlug plug;
+  };
+  static MString itemName(const Item& item);
+  std::vector<Item> m_items;
+};

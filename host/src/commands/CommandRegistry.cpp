@@ -1,0 +1,55 @@
+#include "commands/CommandRegistry.h"
+
+#include <maya/MPxContext.h>
+
+namespace zovhost {
+
+MStatus CommandRegistry::add(const PluginCommand& command) {
+  if (command.name.empty() || !command.creator) return MS::kInvalidParameter;
+  if (!m_commands.emplace(command.name, command).second) return MS::kFailure;
+  return MS::kSuccess;
+}
+
+MStatus CommandRegistry::remove(const std::string& name, bool isContext) {
+  const auto found = m_commands.find(name);
+  if (found == m_commands.end() || found->second.isContext != isContext) return MS::kFailure;
+  m_commands.erase(found);
+  return MS::kSuccess;
+}
+
+const PluginCommand* CommandRegistry::find(const std::string& name) const {
+  const auto found = m_commands.find(name);
+  return found == m_commands.end() ? nullptr : &found->second;
+}
+
+void CommandRegistry::removePlugin(const std::string& plugin) {
+  for (auto it = m_commands.begin(); it != m_commands.end();) {
+    if (it->second.plugin == plugin) {
+      destroyContexts(it->first);
+      it = m_commands.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void CommandRegistry::clear() {
+  m_contexts.clear();
+  m_commands.clear();
+}
+
+std::string CommandRegistry::addContext(const std::string& command, std::unique_ptr<MPxContext> context) {
+  unsigned int number = 1;
+  for (const Context& existing : m_contexts)
+    if (existing.command == command) ++number;
+  const std::string name = command + std::to_string(number);
+  m_contexts.push_back({command, name, std::move(context)});
+  return name;
+}
+
+void CommandRegistry::destroyContexts(const std::string& command) {
+  for (auto it = m_contexts.begin(); it != m_contexts.end();)
+    it = it->command == command ? m_contexts.erase(it) : std::next(it);
+}
+
+}  // namespace zovhost

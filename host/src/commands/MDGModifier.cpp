@@ -1,0 +1,142 @@
+#include <maya/MDGModifier.h>
+
+#include "commands/ModifierOperation.h"
+#include "core/Host.h"
+
+using zovhost::host;
+
+namespace zovhost {
+
+MStatus CreateNodeOperation::apply() {
+  if (!m_added) {
+    m_added = true;
+    return host().graph.add(m_removal.node);
+  }
+  return host().graph.restore(m_removal);
+}
+
+void CreateNodeOperation::revert() {
+  if (m_removal.node->inGraph) host().graph.remove(m_removal.node, &m_removal, true);
+}
+
+MStatus RenameNodeOperation::apply() {
+  m_previous = m_node->name;
+  return host().graph.rename(*m_node, m_name);
+}
+
+void RenameNodeOperation::revert() {
+  const bool locked = m_node->locked;
+  m_node->locked = false;
+  host().graph.rename(*m_node, m_previous);
+  m_node->locked = locked;
+}
+
+MStatus DeleteNodeOperation::apply() { return host().graph.remove(m_node, &m_removal); }
+
+void DeleteNodeOperation::revert() { host().graph.restore(m_removal); }
+
+MStatus ConnectOperation::apply() {
+  return m_connect ? host().graph.connect(m_source, m_destination) : host().graph.disconnect(m_source, m_destination);
+}
+
+void ConnectOperation::revert() {
+  if (m_connect)
+    host().graph.disconnect(m_source, m_destination, true);
+  else if (!host().graph.incomingOf(m_destination))
+    host().graph.connect(m_source, m_destination);
+}
+
+}  // namespace zovhost
+
+namespace {
+
+MObject createWith(const std::shared_ptr<zovhost::NodeType>& type,
+                   std::vector<std::unique_ptr<zovhost::ModifierOperation>>& operations, MStatus* status) {
+  if (!type || type->kind == MPxNode::kManipContainer) {
+    if (status) *status = MS::kInvalidParameter;
+    return MObject();
+  }
+  MStatus result;
+  const auto node = host().graph.instantiate(type, &result);
+  if (status) *status = result;
+  if (!node) return MObject();
+  operations.push_back(std::make_unique<zovhost::CreateNodeOperation>(node));
+  return MObject(node);
+}
+
+MPlug plugOf(const MObject& node, const MObject& attribute) { return MPlug(node, attribute); }
+
+}  // namespace
+
+MDGModifier::MDGModifier() = default;
+MDGModifier::~MDGModifier() = default;
+
+MObject MDGModifier::createNode(const MTypeId& typeId, MStatus* status) {
+  return createWith(host().nodeTypes.find(typeId), m_operations, status);
+}
+
+MObject MDGModifier::createNode(const MString& typeName, MStatus* status) {
+  return createWith(host().nodeTypes.find(typeName.str()), m_operations, status);
+}
+
+MStatus MDGModifier::renameNode(const MObject& node, const MString& newName) {
+  const auto impl = zovhost::nodeOf(node);
+  if (!impl || !zovhost::Graph::isValidName(newName.str())) return MS::kInvalidParameter;
+  m_operations.push_back(std::make_unique<zovhost::RenameNodeOperation>(impl, newName.str()));
+  return MS::kSuccess;
+}
+
+MStatus MDGModifier::deleteNode(const MObject& node) {
+  const auto impl = zovhost::nodeOf(node);
+  if (!impl) return MS::kInvalidParameter;
+  m_operations.push_back(std::make_unique<zovhost::DeleteNodeOperation>(impl));
+  return MS::kSuccess;
+}
+
+MStatus MDGModifier::connect(const MPlug& source, const MPlug& destination) {
+  if (source.isNull() || destination.isNull()) return MS::kInvalidParameter;
+  // Nodes made by this modifier join the graph at doIt; check the rest now.
+  const bool pending = !source.nodeImpl()->inGraph || !destination.nodeImpl()->inGraph;
+  if (!pending) {
+    const MStatus status = host().graph.checkConnection(source, destination);
+    if (!status) return status;
+  }
+  m_operations.push_back(std::make_unique<zovhost::ConnectOperation>(source, destination, true));
+  return MS::kSuccess;
+}
+
+MStatus MDGModifier::connect(const MObject& sourceNode, const MObject& sourceAttribute, const MObject& destinationNode,
+                             const MObject& destinationAttribute) {
+  return connect(plugOf(sourceNode, sourceAttribute), plugOf(destinationNode, destinationAttribute));
+}
+
+MStatus MDGModifier::disconnect(const MPlug& source, const MPlug& destination) {
+  if (source.isNull() || destination.isNull()) return MS::kInvalidParameter;
+  m_operations.push_back(std::make_unique<zovhost::ConnectOperation>(source, destination, false));
+  return MS::kSuccess;
+}
+
+MStatus MDGModifier::disconnect(const MObject& sourceNode, const MObject& sourceAttribute,
+                                const MObject& destinationNode, const MObject& destinationAttribute) {
+  return disconnect(plugOf(sourceNode, sourceAttribute), plugOf(destinationNode, destinationAttribute));
+}
+
+MStatus MDGModifier::doIt() {
+  MStatus result;
+  while (m_done < m_operations.size()) {
+    const MStatus status = m_operations[m_done]->apply();
+    if (status) {
+      ++m_done;
+    } else {
+      // A failed edit did nothing; it is not retried by a later doIt.
+      m_operations.erase(m_operations.begin() + static_cast<long>(m_done));
+      result = MS::kFailure;
+    }
+  }
+  return result;
+}
+
+MStatus MDGModifier::undoIt() {
+  while (m_done > 0) m_operations[--m_done]->revert();
+  return MS::kSuccess;
+}

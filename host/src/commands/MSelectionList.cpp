@@ -1,0 +1,122 @@
+#include <maya/MSelectionList.h>
+#include <maya/MStringArray.h>
+
+#include "core/Host.h"
+
+#include <algorithm>
+
+using zovhost::host;
+
+MStatus MSelectionList::clear() {
+  m_items.clear();
+  return MS::kSuccess;
+}
+
+unsigned int MSelectionList::length(MStatus* status) const {
+  if (status) *status = MS::kSuccess;
+  return static_cast<unsigned int>(m_items.size());
+}
+
+MStatus MSelectionList::add(const MObject& node, bool mergeWithExisting) {
+  if (!zovhost::nodeOf(node)) return MS::kInvalidParameter;
+  if (mergeWithExisting && hasItem(node)) return MS::kSuccess;
+  m_items.push_back({node, MPlug()});
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::add(const MString& matchString, bool) {
+  const std::string text = matchString.str();
+  const size_t dot = text.find('.');
+  const auto node = host().graph.find(text.substr(0, dot));
+  if (!node) return MS::kInvalidParameter;
+  if (dot == std::string::npos) {
+    m_items.push_back({MObject(node), MPlug()});
+    return MS::kSuccess;
+  }
+  const auto attribute = node->findAttribute(text.substr(dot + 1));
+  if (!attribute) return MS::kInvalidParameter;
+  m_items.push_back({MObject(node), MPlug(node, attribute, {})});
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::add(const MPlug& plug, bool mergeWithExisting) {
+  if (plug.isNull()) return MS::kInvalidParameter;
+  if (mergeWithExisting)
+    for (const Item& item : m_items)
+      if (item.plug == plug) return MS::kSuccess;
+  m_items.push_back({plug.node(), plug});
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::merge(const MSelectionList& other, MergeStrategy strategy) {
+  for (const Item& item : other.m_items) {
+    const auto same = [&item](const Item& existing) {
+      return existing.node == item.node && existing.plug == item.plug;
+    };
+    auto found = std::find_if(m_items.begin(), m_items.end(), same);
+    switch (strategy) {
+      case kMergeNormal:
+        if (found == m_items.end()) m_items.push_back(item);
+        break;
+      case kXORWithList:
+        if (found == m_items.end())
+          m_items.push_back(item);
+        else
+          m_items.erase(found);
+        break;
+      case kRemoveFromList:
+        if (found != m_items.end()) m_items.erase(found);
+        break;
+    }
+  }
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::remove(unsigned int index) {
+  if (index >= m_items.size()) return MS::kInvalidParameter;
+  m_items.erase(m_items.begin() + index);
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::getDependNode(unsigned int index, MObject& node) const {
+  if (index >= m_items.size()) return MS::kInvalidParameter;
+  node = m_items[index].node;
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::getPlug(unsigned int index, MPlug& plug) const {
+  if (index >= m_items.size() || m_items[index].plug.isNull()) return MS::kInvalidParameter;
+  plug = m_items[index].plug;
+  return MS::kSuccess;
+}
+
+bool MSelectionList::hasItem(const MObject& node, MStatus* status) const {
+  if (status) *status = MS::kSuccess;
+  for (const Item& item : m_items)
+    if (item.node == node && item.plug.isNull()) return true;
+  return false;
+}
+
+MString MSelectionList::itemName(const Item& item) {
+  if (!item.plug.isNull()) return item.plug.name();
+  const auto node = zovhost::nodeOf(item.node);
+  return node ? MString(node->name) : MString();
+}
+
+MStatus MSelectionList::getSelectionStrings(MStringArray& strings) const {
+  strings.clear();
+  for (const Item& item : m_items) strings.append(itemName(item));
+  return MS::kSuccess;
+}
+
+MStatus MSelectionList::getSelectionStrings(unsigned int index, MStringArray& strings) const {
+  strings.clear();
+  if (index >= m_items.size()) return MS::kInvalidParameter;
+  strings.append(itemName(m_items[index]));
+  return MS::kSuccess;
+}
+
+void MSelectionList::removeNode(const MObject& node) {
+  m_items.erase(std::remove_if(m_items.begin(), m_items.end(), [&node](const Item& item) { return item.node == node; }),
+                m_items.end());
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <maya/MPlug.h>
+#include <maya/MStatus.h>
+
+#include "dg/Graph.h"
+
+#include <memory>
+#include <string>
+
+namespace zovhost {
+
+/// One graph edit of a modifier: applied by doIt, reverted by undoIt.
+class ModifierOperation {
+public:
+  virtual ~ModifierOperation() = default;
+  virtual MStatus apply() = 0;
+  virtual void revert() = 0;
+};
+
+/// Adds a node made beforehand; reverting takes it out again (it stays alive
+/// for a later apply).
+class CreateNodeOperation : public ModifierOperation {
+public:
+  explicit CreateNodeOperation(std::shared_ptr<NodeImpl> node) { m_removal.node = std::move(node); }
+  MStatus apply() override;
+  void revert() override;
+
+private:
+  NodeRemoval m_removal;
+  bool m_added = false;
+};
+
+class RenameNodeOperation : public ModifierOperation {
+public:
+  RenameNodeOperation(std::shared_ptr<NodeImpl> node, std::string name)
+      : m_node(std::move(node)), m_name(std::move(name)) {}
+  MStatus apply() override;
+  void revert() override;
+
+private:
+  std::shared_ptr<NodeImpl> m_node;
+  std::string m_name;
+  std::string m_previous;
+};
+
+class DeleteNodeOperation : public ModifierOperation {
+public:
+  explicit DeleteNodeOperation(std::shared_ptr<NodeImpl> node) : m_node(std::move(node)) {}
+  MStatus apply() override;
+  void revert() override;
+
+private:
+  std::shared_ptr<NodeImpl> m_node;
+  NodeRemoval m_removal;
+};
+
+class ConnectOperation : public ModifierOperation {
+public:
+  ConnectOperation(MPlug source, MPlug destination, bool connect)
+      : m_source(std::move(source)), m_destination(std::move(destination)), m_connect(connect) {}
+  MStatus apply() override;
+  void revert() override;
+
+private:
+  MPlug m_source;
+  MPlug m_destination;
+  bool m_connect;
+};
+
+}  // namespace zovhost

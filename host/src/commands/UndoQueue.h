@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zovhost {
+
+/// One undoable step: a plug-in command or a host command's modifier.
+class UndoEntry {
+public:
+  virtual ~UndoEntry() = default;
+  virtual void undo() = 0;
+  virtual void redo() = 0;
+  virtual std::string name() const = 0;
+};
+
+/// The undo and redo stacks. Recording is on unless turned off ("undoInfo
+/// -state off" also flushes, "-stateWithoutFlush off" does not); nothing is
+/// recorded while an undo or redo runs.
+class UndoQueue {
+public:
+  /// Takes the entry when recording, else drops it; a new entry clears redo.
+  void push(std::unique_ptr<UndoEntry> entry);
+  /// Undoes the newest entry; false when there is none.
+  bool undo();
+  bool redo();
+  /// Drops every entry (objects kept only for undo are released).
+  void flush();
+  bool recording() const { return m_enabled && !m_suspended && !m_busy; }
+  void setEnabled(bool enabled);
+  void setSuspended(bool suspended) { m_suspended = suspended; }
+  bool enabled() const { return m_enabled; }
+  bool suspended() const { return m_suspended; }
+  size_t undoCount() const { return m_undo.size(); }
+  size_t redoCount() const { return m_redo.size(); }
+  std::string nextUndoName() const { return m_undo.empty() ? std::string() : m_undo.back()->name(); }
+
+private:
+  std::vector<std::unique_ptr<UndoEntry>> m_undo;
+  std::vector<std::unique_ptr<UndoEntry>> m_redo;
+  bool m_enabled = true;
+  bool m_suspended = false;
+  bool m_busy = false;
+};
+
+}  // namespace zovhost

@@ -1,0 +1,206 @@
+// Data objects: numeric, string and matrix data and their function sets, and MMatrix.
+#include <maya/MFnMatrixData.h>
+#include <maya/MFnNumericData.h>
+#include <maya/MFnStringData.h>
+#include <maya/MMatrix.h>
+
+#include "core/DataObjects.h"
+
+#include <cmath>
+#include <memory>
+
+using zovhost::MatrixData;
+using zovhost::NumericData;
+using zovhost::StringData;
+
+namespace {
+
+template <typename T>
+std::shared_ptr<T> dataOf(const MObject& object) {
+  return std::dynamic_pointer_cast<T>(object.object());
+}
+
+MStatus readComponents(const MObject& object, std::initializer_list<double*> out) {
+  const auto data = dataOf<NumericData>(object);
+  if (!data || data->values.size() != out.size()) return MS::kFailure;
+  size_t i = 0;
+  for (double* value : out) *value = data->values[i++];
+  return MS::kSuccess;
+}
+
+MStatus writeComponents(const MObject& object, std::initializer_list<double> values) {
+  const auto data = dataOf<NumericData>(object);
+  if (!data || data->values.size() != values.size()) return MS::kFailure;
+  size_t i = 0;
+  for (double value : values) data->values[i++] = value;
+  return MS::kSuccess;
+}
+
+template <typename T>
+MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
+  double values[4] = {0.0, 0.0, 0.0, 0.0};
+  MStatus status;
+  if (out.size() == 2) status = readComponents(object, {&values[0], &values[1]});
+  else if (out.size() == 3) status = readComponents(object, {&values[0], &values[1], &values[2]});
+  else status = readComponents(object, {&values[0], &values[1], &values[2], &values[3]});
+  if (!status) return status;
+  size_t i = 0;
+  for (T* value : out) *value = static_cast<T>(values[i++]);
+  return MS::kSuccess;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// MFnNumericData
+
+MFnNumericData::MFnNumericData(const MObject& object, MStatus* status) {
+  const MStatus result = setObject(object);
+  if (status) *status = result;
+}
+
+MObject MFnNumericData::create(Type kind, MStatus* status) {
+  const unsigned int count = zovhost::numericComponentCount(kind);
+  if (count < 2) {
+    if (status) *status = MS::kInvalidParameter;
+    return MObject();
+  }
+  m_object = MObject(std::make_shared<NumericData>(kind, count));
+  if (status) *status = MS::kSuccess;
+  return m_object;
+}
+
+MFnNumericData::Type MFnNumericData::numericType(MStatus* status) const {
+  const auto data = dataOf<NumericData>(m_object);
+  if (status) *status = data ? MS::kSuccess : MS::kFailure;
+  return data ? data->kind : kInvalid;
+}
+
+MStatus MFnNumericData::getData(int& a, int& b) const { return readAs<int>(m_object, {&a, &b}); }
+MStatus MFnNumericData::getData(float& a, float& b) const { return readAs<float>(m_object, {&a, &b}); }
+MStatus MFnNumericData::getData(double& a, double& b) const { return readComponents(m_object, {&a, &b}); }
+MStatus MFnNumericData::getData(int& a, int& b, int& c) const { return readAs<int>(m_object, {&a, &b, &c}); }
+MStatus MFnNumericData::getData(float& a, float& b, float& c) const { return readAs<float>(m_object, {&a, &b, &c}); }
+MStatus MFnNumericData::getData(double& a, double& b, double& c) const {
+  return readComponents(m_object, {&a, &b, &c});
+}
+MStatus MFnNumericData::getData(double& a, double& b, double& c, double& d) const {
+  return readComponents(m_object, {&a, &b, &c, &d});
+}
+MStatus MFnNumericData::setData(int a, int b) { return writeComponents(m_object, {double(a), double(b)}); }
+MStatus MFnNumericData::setData(float a, float b) { return writeComponents(m_object, {double(a), double(b)}); }
+MStatus MFnNumericData::setData(double a, double b) { return writeComponents(m_object, {a, b}); }
+MStatus MFnNumericData::setData(int a, int b, int c) {
+  return writeComponents(m_object, {double(a), double(b), double(c)});
+}
+MStatus MFnNumericData::setData(float a, float b, float c) {
+  return writeComponents(m_object, {double(a), double(b), double(c)});
+}
+MStatus MFnNumericData::setData(double a, double b, double c) { return writeComponents(m_object, {a, b, c}); }
+MStatus MFnNumericData::setData(double a, double b, double c, double d) {
+  return writeComponents(m_object, {a, b, c, d});
+}
+
+// ---------------------------------------------------------------------------
+// MFnStringData
+
+MFnStringData::MFnStringData(const MObject& object, MStatus* status) {
+  const MStatus result = setObject(object);
+  if (status) *status = result;
+}
+
+MObject MFnStringData::create(const MString& text, MStatus* status) {
+  m_object = MObject(std::make_shared<StringData>(text));
+  if (status) *status = MS::kSuccess;
+  return m_object;
+}
+
+MString MFnStringData::string(MStatus* status) const {
+  const auto data = dataOf<StringData>(m_object);
+  if (status) *status = data ? MS::kSuccess : MS::kFailure;
+  return data ? data->text : MString();
+}
+
+MStatus MFnStringData::set(const MString& text) {
+  const auto data = dataOf<StringData>(m_object);
+  if (!data) return MS::kFailure;
+  data->text = text;
+  return MS::kSuccess;
+}
+
+// ---------------------------------------------------------------------------
+// MFnMatrixData
+
+MFnMatrixData::MFnMatrixData(const MObject& object, MStatus* status) {
+  const MStatus result = setObject(object);
+  if (status) *status = result;
+}
+
+MObject MFnMatrixData::create(const MMatrix& matrix, MStatus* status) {
+  m_object = MObject(std::make_shared<MatrixData>(matrix));
+  if (status) *status = MS::kSuccess;
+  return m_object;
+}
+
+const MMatrix& MFnMatrixData::matrix(MStatus* status) const {
+  const auto data = dataOf<MatrixData>(m_object);
+  if (status) *status = data ? MS::kSuccess : MS::kFailure;
+  return data ? data->matrix : MMatrix::identity;
+}
+
+MStatus MFnMatrixData::set(const MMatrix& matrix) {
+  const auto data = dataOf<MatrixData>(m_object);
+  if (!data) return MS::kFailure;
+  data->matrix = matrix;
+  return MS::kSuccess;
+}
+
+// ---------------------------------------------------------------------------
+// MMatrix
+
+const MMatrix MMatrix::identity;
+
+MMatrix::MMatrix() { setToIdentity(); }
+
+MMatrix::MMatrix(const double values[4][4]) {
+  for (unsigned int r = 0; r < 4; ++r)
+    for (unsigned int c = 0; c < 4; ++c) matrix[r][c] = values[r][c];
+}
+
+MMatrix& MMatrix::setToIdentity() {
+  for (unsigned int r = 0; r < 4; ++r)
+    for (unsigned int c = 0; c < 4; ++c) matrix[r][c] = r == c ? 1.0 : 0.0;
+  return *this;
+}
+
+MMatrix MMatrix::operator*(const MMatrix& right) const {
+  MMatrix product;
+  for (unsigned int r = 0; r < 4; ++r)
+    for (unsigned int c = 0; c < 4; ++c) {
+      double sum = 0.0;
+      for (unsigned int k = 0; k < 4; ++k) sum += matrix[r][k] * right.matrix[k][c];
+      product.matrix[r][c] = sum;
+    }
+  return product;
+}
+
+bool MMatrix::operator==(const MMatrix& other) const {
+  for (unsigned int r = 0; r < 4; ++r)
+    for (unsigned int c = 0; c < 4; ++c)
+      if (matrix[r][c] != other.matrix[r][c]) return false;
+  return true;
+}
+
+bool MMatrix::isEquivalent(const MMatrix& other, double tolerance) const {
+  for (unsigned int r = 0; r < 4; ++r)
+    for (unsigned int c = 0; c < 4; ++c)
+      if (std::fabs(matrix[r][c] - other.matrix[r][c]) > tolerance) return false;
+  return true;
+}
+
+MMatrix MMatrix::transpose() const {
+  MMatrix result;
+  for (unsigned int r = 0; r < 4; ++r)
+    for (unsigned int c = 0; c < 4; ++c) result.matrix[r][c] = matrix[c][r];
+  return result;
+}

@@ -1,0 +1,123 @@
+#include "dg/AttributeImpl.h"
+
+#include "core/DataObjects.h"
+
+#include <cmath>
+
+namespace zovhost {
+
+MFn::Type AttributeImpl::apiType() const {
+  switch (kind) {
+    case AttributeKind::Numeric: return MFn::kNumericAttribute;
+    case AttributeKind::Unit: return MFn::kUnitAttribute;
+    case AttributeKind::Typed: return MFn::kTypedAttribute;
+    case AttributeKind::Enum: return MFn::kEnumAttribute;
+    case AttributeKind::Message: return MFn::kMessageAttribute;
+    case AttributeKind::Compound: return MFn::kCompoundAttribute;
+  }
+  return MFn::kAttribute;
+}
+
+bool AttributeImpl::hasFn(MFn::Type type) const {
+  return type == apiType() || type == MFn::kAttribute || type == MFn::kBase;
+}
+
+bool AttributeImpl::holdsNumber() const {
+  if (!children.empty()) return false;
+  return kind == AttributeKind::Numeric || kind == AttributeKind::Unit || kind == AttributeKind::Enum;
+}
+
+std::vector<const AttributeImpl*> AttributeImpl::chain() const {
+  std::vector<const AttributeImpl*> result;
+  for (const AttributeImpl* a = this; a; a = a->parent) result.insert(result.begin(), a);
+  return result;
+}
+
+const AttributeImpl* AttributeImpl::root() const {
+  const AttributeImpl* a = this;
+  while (a->parent) a = a->parent;
+  return a;
+}
+
+unsigned int AttributeImpl::arrayDepth() const {
+  unsigned int depth = 0;
+  for (const AttributeImpl* a = this; a; a = a->parent)
+    if (a->array) ++depth;
+  return depth;
+}
+
+bool AttributeImpl::isAncestorOrSelfOf(const AttributeImpl& other) const {
+  for (const AttributeImpl* a = &other; a; a = a->parent)
+    if (a == this) return true;
+  return false;
+}
+
+const AttributeImpl* AttributeImpl::findDescendant(const std::string& name) const {
+  if (longName == name || shortName == name) return this;
+  for (const auto& child : children)
+    if (const AttributeImpl* found = child->findDescendant(name)) return found;
+  return nullptr;
+}
+
+double AttributeImpl::normalise(double value) const {
+  if (hasMin && value < minValue) value = minValue;
+  if (hasMax && value > maxValue) value = maxValue;
+  if (kind == AttributeKind::Enum) return std::trunc(value);
+  if (kind != AttributeKind::Numeric) return value;
+  switch (numericType) {
+    case MFnNumericData::kBoolean: return value != 0.0 ? 1.0 : 0.0;
+    case MFnNumericData::kByte:
+    case MFnNumericData::kChar:
+    case MFnNumericData::kShort:
+    case MFnNumericData::kLong:
+    case MFnNumericData::kInt64:
+    case MFnNumericData::kAddr: return std::trunc(value);
+    case MFnNumericData::kFloat: return static_cast<double>(static_cast<float>(value));
+    default: return value;
+  }
+}
+
+void adoptChildren(AttributeImpl& compound) {
+  for (unsigned int i = 0; i < compound.children.size(); ++i) {
+    compound.children[i]->parent = &compound;
+    compound.children[i]->childIndex = i;
+  }
+}
+
+std::shared_ptr<AttributeImpl> attributeOf(const MObject& object) {
+  return std::dynamic_pointer_cast<AttributeImpl>(object.object());
+}
+
+unsigned int numericComponentCount(MFnNumericData::Type kind) {
+  switch (kind) {
+    case MFnNumericData::kInvalid:
+    case MFnNumericData::kLast: return 0;
+    case MFnNumericData::k2Short:
+    case MFnNumericData::k2Long:
+    case MFnNumericData::k2Float:
+    case MFnNumericData::k2Double: return 2;
+    case MFnNumericData::k3Short:
+    case MFnNumericData::k3Long:
+    case MFnNumericData::k3Float:
+    case MFnNumericData::k3Double: return 3;
+    case MFnNumericData::k4Double: return 4;
+    default: return 1;
+  }
+}
+
+MFnNumericData::Type numericComponentKind(MFnNumericData::Type kind) {
+  switch (kind) {
+    case MFnNumericData::k2Short:
+    case MFnNumericData::k3Short: return MFnNumericData::kShort;
+    case MFnNumericData::k2Long:
+    case MFnNumericData::k3Long: return MFnNumericData::kLong;
+    case MFnNumericData::k2Float:
+    case MFnNumericData::k3Float: return MFnNumericData::kFloat;
+    case MFnNumericData::k2Double:
+    case MFnNumericData::k3Double:
+    case MFnNumericData::k4Double: return MFnNumericData::kDouble;
+    default: return kind;
+  }
+}
+
+}  // namespace zovhost

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <maya/MPlug.h>
+#include <maya/MStatus.h>
+
+#include "dg/NodeImpl.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zovhost {
+
+/// What deleting a node took out of the graph, so that undo can put it back.
+struct NodeRemoval {
+  std::shared_ptr<NodeImpl> node;
+  /// The node's connections in the order they were made.
+  std::vector<std::pair<MPlug, MPlug>> connections;
+};
+
+/// The dependency graph of the scene: the nodes in creation order with unique
+/// names, the connections in the order made, dirty propagation and evaluation.
+class Graph {
+public:
+  // --- Nodes -------------------------------------------------------------
+  /// Makes a node of a type (its plug-in object, its data and postConstructor)
+  /// without adding it to the graph.
+  std::shared_ptr<NodeImpl> instantiate(const std::shared_ptr<NodeType>& type, MStatus* status);
+  /// Adds a made node under its requested name (made unique) or a default
+  /// name, and raises the node-added callbacks.
+  MStatus add(const std::shared_ptr<NodeImpl>& node);
+  /// Raises the node-removed callbacks, breaks the node's connections and
+  /// takes it out of the graph. Refused for locked and default nodes.
+  MStatus remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force = false);
+  /// Puts a removed node back with the connections whose other end still exists.
+  MStatus restore(const NodeRemoval& removal);
+  /// Renames a node; a name taken by another node is made unique.
+  MStatus rename(NodeImpl& node, const std::string& requested);
+  std::shared_ptr<NodeImpl> find(const std::string& name) const;
+  const std::vector<std::shared_ptr<NodeImpl>>& nodes() const { return m_nodes; }
+  /// The unique name the graph would give for a request now.
+  std::string uniqueName(const std::string& requested, const NodeImpl* self = nullptr) const;
+  static bool isValidName(const std::string& name);
+
+  // --- Connections -------------------------------------------------------
+  /// Whether a connection could be made (plugs, flags, kinds, locks); does not
+  /// look at an existing incoming connection of the destination.
+  MStatus checkConnection(const MPlug& source, const MPlug& destination) const;
+  /// Connects; fails when the destination already has a source.
+  MStatus connect(const MPlug& source, const MPlug& destination);
+  /// Disconnects; unless forced (as undo does), locked nodes refuse.
+  MStatus disconnect(const MPlug& source, const MPlug& destination, bool force = false);
+  /// The connection whose destination is exactly this plug, or null.
+  std::shared_ptr<Connection> incomingOf(const MPlug& destination) const;
+  /// The connections whose source is exactly this plug, in the order made.
+  std::vector<std::shared_ptr<Connection>> outgoingOf(const MPlug& source) const;
+  /// Every connection of the graph in the order made.
+  std::vector<std::shared_ptr<Connection>> connections() const;
+
+  // --- Values and evaluation ---------------------------------------------
+  /// Makes the plug's value current: pulls it through its incoming connection
+  /// or computes it when it is dirty. Re-entrant reads of a plug under
+  /// evaluation return the stored value.
+  void evaluate(const MPlug& plug);
+  /// Marks a plug (and what lies below it) dirty and spreads the dirtiness.
+  void dirty(const MPlug& plug);
+  /// Spreads dirtiness from a plug whose value changed: to the attributes it
+  /// affects, to the plugs the node adds in setDependentsDirty, and along
+  /// connections, transitively.
+  void propagate(const MPlug& changed);
+  /// Stores a value through a setter and spreads dirtiness; fails on locks.
+  template <typename Store>
+  MStatus store(const MPlug& plug, Store storeValue);
+
+  /// True when a plug or one of its ancestors is locked.
+  bool isLocked(const MPlug& plug) const;
+
+  /// Removes every node (raising the node-removed callbacks) and connection.
+  void clear();
+
+private:
+  MStatus checkStore(const MPlug& plug, Slot*& slot);
+  void copyValue(const MPlug& source, const MPlug& destination);
+  void computeSlot(const MPlug& plug, Slot& slot);
+  /// Breaks a connection whatever the locks; the destination keeps its value.
+  void detach(const std::shared_ptr<Connection>& connection);
+
+  std::vector<std::shared_ptr<NodeImpl>> m_nodes;
+  std::map<std::string, NodeImpl*> m_names;
+  std::uint64_t m_nextSerial = 1;
+  std::uint64_t m_nextConnection = 1;
+};
+
+/// True when two plugs of one node overlap: one is the other or lies below it.
+bool plugsOverlap(const MPlug& a, const MPlug& b);
+/// Marks a slot and everything below it dirty, or clean.
+void setSlotDirty(Slot& slot, bool dirty);
+
+template <typename Store>
+MStatus Graph::store(const MPlug& plug, Store storeValue) {
+  Slot* slot = nullptr;
+  const MStatus status = checkStore(plug, slot);
+  if (!status) return status;
+  storeValue(*slot);
+  setSlotDirty(*slot, false);
+  propagate(plug);
+  return MS::kSuccess;
+}
+
+}  // namespace zovhost

@@ -1,0 +1,198 @@
+#include <maya/MDataBlock.h>
+
+#include "core/DataObjects.h"
+#include "core/Host.h"
+
+using zovhost::AttributeImpl;
+using zovhost::AttributeKind;
+using zovhost::Slot;
+using zovhost::host;
+
+namespace {
+
+bool isTime(const AttributeImpl& a) { return a.kind == AttributeKind::Unit && a.unitType == MFnUnitAttribute::kTime; }
+
+/// The slot behind a handle, made when it does not exist yet.
+Slot* slotOf(const MPlug& plug) {
+  if (plug.isNull()) return nullptr;
+  return plug.nodeImpl()->slot(*plug.attributeImpl(), plug.indices(), true);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// MDataBlock
+
+MPlug MDataBlock::plugOf(const MObject& attribute) const { return MPlug(MObject(m_node), attribute); }
+
+MDataHandle MDataBlock::inputValue(const MPlug& plug, MStatus* status) {
+  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  host().graph.evaluate(plug);
+  return MDataHandle(plug);
+}
+
+MDataHandle MDataBlock::inputValue(const MObject& attribute, MStatus* status) {
+  return inputValue(plugOf(attribute), status);
+}
+
+MDataHandle MDataBlock::outputValue(const MPlug& plug, MStatus* status) {
+  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  return MDataHandle(plug);
+}
+
+MDataHandle MDataBlock::outputValue(const MObject& attribute, MStatus* status) {
+  return outputValue(plugOf(attribute), status);
+}
+
+MStatus MDataBlock::setClean(const MPlug& plug) {
+  Slot* slot = slotOf(plug);
+  if (!slot) return MS::kInvalidParameter;
+  zovhost::setSlotDirty(*slot, false);
+  return MS::kSuccess;
+}
+
+MStatus MDataBlock::setClean(const MObject& attribute) { return setClean(plugOf(attribute)); }
+
+bool MDataBlock::isClean(const MPlug& plug, MStatus* status) {
+  const Slot* slot = plug.isNull() ? nullptr : plug.nodeImpl()->slot(*plug.attributeImpl(), plug.indices(), false);
+  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  return slot ? !slot->dirty : !plug.isNull();
+}
+
+bool MDataBlock::isClean(const MObject& attribute, MStatus* status) { return isClean(plugOf(attribute), status); }
+
+// ---------------------------------------------------------------------------
+// MDataHandle
+
+bool MDataHandle::isNumeric() const { return !m_plug.isNull() && m_plug.attributeImpl()->holdsNumber(); }
+
+double MDataHandle::number() const {
+  const Slot* slot = slotOf(m_plug);
+  if (!slot) return 0.0;
+  return isTime(*m_plug.attributeImpl()) ? slot->value.number / MTime::ticksPerUnit(MTime::uiUnit())
+                                         : slot->value.number;
+}
+
+void MDataHandle::setNumber(double value) {
+  Slot* slot = slotOf(m_plug);
+  if (!slot || !m_plug.attributeImpl()->holdsNumber()) return;
+  const AttributeImpl& attribute = *m_plug.attributeImpl();
+  slot->value.number =
+      attribute.normalise(isTime(attribute) ? value * MTime::ticksPerUnit(MTime::uiUnit()) : value);
+}
+
+double MDataHandle::componentNumber(unsigned int index) const {
+  const Slot* slot = slotOf(m_plug);
+  if (!slot || index >= slot->children.size()) return 0.0;
+  return slot->children[index].value.number;
+}
+
+void MDataHandle::setComponents(const double* values, unsigned int count) {
+  Slot* slot = slotOf(m_plug);
+  if (!slot) return;
+  const AttributeImpl& attribute = *m_plug.attributeImpl();
+  for (unsigned int i = 0; i < count && i < slot->children.size(); ++i)
+    slot->children[i].value.number = attribute.children[i]->normalise(values[i]);
+}
+
+bool MDataHandle::asBool() const { return number() != 0.0; }
+char MDataHandle::asChar() const { return static_cast<char>(number()); }
+short MDataHandle::asShort() const { return static_cast<short>(number()); }
+int MDataHandle::asInt() const { return static_cast<int>(number()); }
+float MDataHandle::asFloat() const { return static_cast<float>(number()); }
+double MDataHandle::asDouble() const { return number(); }
+
+float2& MDataHandle::asFloat2() const {
+  for (unsigned int i = 0; i < 2; ++i) m_floats[i] = static_cast<float>(componentNumber(i));
+  return reinterpret_cast<float2&>(m_floats);
+}
+
+float3& MDataHandle::asFloat3() const {
+  for (unsigned int i = 0; i < 3; ++i) m_floats[i] = static_cast<float>(componentNumber(i));
+  return m_floats;
+}
+
+double2& MDataHandle::asDouble2() const {
+  for (unsigned int i = 0; i < 2; ++i) m_doubles[i] = componentNumber(i);
+  return reinterpret_cast<double2&>(m_doubles);
+}
+
+double3& MDataHandle::asDouble3() const {
+  for (unsigned int i = 0; i < 3; ++i) m_doubles[i] = componentNumber(i);
+  return m_doubles;
+}
+
+MString MDataHandle::asString() const {
+  const Slot* slot = slotOf(m_plug);
+  return slot ? slot->value.text : MString();
+}
+
+MTime MDataHandle::asTime() const { return MTime(number(), MTime::uiUnit()); }
+MDistance MDataHandle::asDistance() const { return MDistance(number(), MDistance::kCentimeters); }
+MAngle MDataHandle::asAngle() const { return MAngle(number(), MAngle::kRadians); }
+
+MObject MDataHandle::data() const {
+  const Slot* slot = slotOf(m_plug);
+  return slot ? slot->value.data : MObject();
+}
+
+const MMatrix& MDataHandle::asMatrix() const {
+  const auto matrix = std::dynamic_pointer_cast<zovhost::MatrixData>(data().object());
+  m_matrix = matrix ? matrix->matrix : MMatrix();
+  return m_matrix;
+}
+
+void MDataHandle::set(bool value) { setNumber(value ? 1.0 : 0.0); }
+void MDataHandle::set(char value) { setNumber(value); }
+void MDataHandle::set(short value) { setNumber(value); }
+void MDataHandle::set(int value) { setNumber(value); }
+void MDataHandle::set(float value) { setNumber(value); }
+void MDataHandle::set(double value) { setNumber(value); }
+void MDataHandle::set(const MTime& value) {
+  setNumber(isTime(*m_plug.attributeImpl()) ? value.as(MTime::uiUnit()) : value.value());
+}
+void MDataHandle::set(const MDistance& value) { setNumber(value.asCentimeters()); }
+void MDataHandle::set(const MAngle& value) { setNumber(value.asRadians()); }
+
+void MDataHandle::set(const MString& value) {
+  Slot* slot = slotOf(m_plug);
+  if (slot && m_plug.attributeImpl()->holdsString()) slot->value.text = value;
+}
+
+void MDataHandle::set(const MObject& data) {
+  Slot* slot = slotOf(m_plug);
+  if (!slot) return;
+  if (m_plug.attributeImpl()->holdsString()) {
+    if (const auto text = std::dynamic_pointer_cast<zovhost::StringData>(data.object())) slot->value.text = text->text;
+  } else if (m_plug.attributeImpl()->holdsData()) {
+    slot->value.data = data;
+  }
+}
+
+void MDataHandle::set(const MMatrix& value) { set(MObject(std::make_shared<zovhost::MatrixData>(value))); }
+
+void MDataHandle::set2Float(float a, float b) {
+  const double values[] = {a, b};
+  setComponents(values, 2);
+}
+
+void MDataHandle::set3Float(float a, float b, float c) {
+  const double values[] = {a, b, c};
+  setComponents(values, 3);
+}
+
+void MDataHandle::set2Double(double a, double b) {
+  const double values[] = {a, b};
+  setComponents(values, 2);
+}
+
+void MDataHandle::set3Double(double a, double b, double c) {
+  const double values[] = {a, b, c};
+  setComponents(values, 3);
+}
+
+void MDataHandle::setClean() {
+  if (Slot* slot = slotOf(m_plug)) zovhost::setSlotDirty(*slot, false);
+}
+
+MDataHandle MDataHandle::child(const MObject& attribute) { return MDataHandle(m_plug.child(attribute)); }

@@ -1,0 +1,208 @@
+#include <maya/MFnDependencyNode.h>
+#include <maya/MPlugArray.h>
+
+#include "core/Host.h"
+
+using zovhost::NodeImpl;
+using zovhost::host;
+
+namespace {
+
+std::shared_ptr<NodeImpl> nodeIn(const MObject& object, MStatus* status) {
+  auto node = zovhost::nodeOf(object);
+  if (status) *status = node ? MS::kSuccess : MS::kFailure;
+  return node;
+}
+
+MObject createNode(const std::shared_ptr<zovhost::NodeType>& type, const MString& name, MStatus* status) {
+  if (!type || type->kind == MPxNode::kManipContainer) {
+    if (status) *status = MS::kInvalidParameter;
+    return MObject();
+  }
+  MStatus result;
+  const std::shared_ptr<NodeImpl> node = host().graph.instantiate(type, &result);
+  if (!node) {
+    if (status) *status = result;
+    return MObject();
+  }
+  if (name.length() > 0) {
+    if (!zovhost::Graph::isValidName(name.str())) {
+      if (status) *status = MS::kInvalidParameter;
+      return MObject();
+    }
+    node->name = name.str();
+  }
+  result = host().graph.add(node);
+  if (status) *status = result;
+  return result ? MObject(node) : MObject();
+}
+
+}  // namespace
+
+MFnDependencyNode::MFnDependencyNode(const MObject& node, MStatus* status) {
+  const MStatus result = setObject(node);
+  if (status) *status = result;
+}
+
+MObject MFnDependencyNode::create(const MTypeId& typeId, MStatus* status) { return create(typeId, MString(), status); }
+
+MObject MFnDependencyNode::create(const MTypeId& typeId, const MString& name, MStatus* status) {
+  m_object = createNode(host().nodeTypes.find(typeId), name, status);
+  return m_object;
+}
+
+MObject MFnDependencyNode::create(const MString& typeName, MStatus* status) {
+  return create(typeName, MString(), status);
+}
+
+MObject MFnDependencyNode::create(const MString& typeName, const MString& name, MStatus* status) {
+  m_object = createNode(host().nodeTypes.find(typeName.str()), name, status);
+  return m_object;
+}
+
+MTypeId MFnDependencyNode::typeId(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node ? node->type->id : MTypeId();
+}
+
+MString MFnDependencyNode::typeName(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node ? MString(node->type->name) : MString();
+}
+
+MString MFnDependencyNode::name(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node ? MString(node->name) : MString();
+}
+
+MString MFnDependencyNode::setName(const MString& name, bool, MStatus* status) {
+  const auto node = nodeIn(m_object, status);
+  if (!node) return MString();
+  const MStatus result = host().graph.rename(*node, name.str());
+  if (status) *status = result;
+  return MString(node->name);
+}
+
+MString MFnDependencyNode::pluginName(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node ? MString(node->type->plugin) : MString();
+}
+
+bool MFnDependencyNode::isDefaultNode(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node && node->defaultNode;
+}
+
+MPlug MFnDependencyNode::findPlug(const MString& attributeName, bool, MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  if (!node) return MPlug();
+  const auto attribute = node->findAttribute(attributeName.str());
+  if (!attribute) {
+    if (status) *status = MS::kInvalidParameter;
+    return MPlug();
+  }
+  return MPlug(node, attribute, {});
+}
+
+MPlug MFnDependencyNode::findPlug(const MString& attributeName, MStatus* status) const {
+  return findPlug(attributeName, true, status);
+}
+
+MPlug MFnDependencyNode::findPlug(const MObject& attribute, bool, MStatus* status) const {
+  MPlug plug(m_object, attribute);
+  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  return plug;
+}
+
+MPlug MFnDependencyNode::findPlug(const MObject& attribute, MStatus* status) const {
+  return findPlug(attribute, true, status);
+}
+
+MObject MFnDependencyNode::attribute(const MString& attributeName, MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  const auto attribute = node ? node->findAttribute(attributeName.str()) : nullptr;
+  if (node && !attribute && status) *status = MS::kInvalidParameter;
+  return MObject(attribute);
+}
+
+unsigned int MFnDependencyNode::attributeCount(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node ? node->attributeCount() : 0;
+}
+
+MObject MFnDependencyNode::attribute(unsigned int index, MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  if (!node || index >= node->attributeCount()) {
+    if (status) *status = MS::kInvalidParameter;
+    return MObject();
+  }
+  return MObject(node->attributeAt(index));
+}
+
+bool MFnDependencyNode::hasAttribute(const MString& attributeName, MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node && node->findAttribute(attributeName.str());
+}
+
+MFnDependencyNode::MAttrClass MFnDependencyNode::attributeClass(const MObject& attribute, MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  const auto impl = zovhost::attributeOf(attribute);
+  if (!node || !impl || !node->ownsAttribute(*impl)) return kInvalidAttr;
+  return impl->root()->dynamic ? kLocalDynamicAttr : kNormalAttr;
+}
+
+MStatus MFnDependencyNode::addAttribute(const MObject& attribute, MAttrClass type) {
+  const auto node = zovhost::nodeOf(m_object);
+  const auto impl = zovhost::attributeOf(attribute);
+  if (!node || !impl || type != kLocalDynamicAttr || impl->parent) return MS::kInvalidParameter;
+  return node->addDynamicAttribute(impl) ? MS::kSuccess : MS::kFailure;
+}
+
+MStatus MFnDependencyNode::removeAttribute(const MObject& attribute, MAttrClass type) {
+  const auto node = zovhost::nodeOf(m_object);
+  const auto impl = zovhost::attributeOf(attribute);
+  if (!node || !impl || type != kLocalDynamicAttr || !impl->dynamic) return MS::kInvalidParameter;
+  // Connections to the attribute go first.
+  const MPlug whole(node, impl, {});
+  for (const auto& connection : host().graph.connections()) {
+    const bool touches = zovhost::plugsOverlap(connection->source, whole) ||
+                         zovhost::plugsOverlap(connection->destination, whole);
+    if (touches) host().graph.disconnect(connection->source, connection->destination);
+  }
+  return node->removeDynamicAttribute(*impl) ? MS::kSuccess : MS::kFailure;
+}
+
+MPxNode* MFnDependencyNode::userNode(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node ? node->user.get() : nullptr;
+}
+
+bool MFnDependencyNode::isLocked(MStatus* status) const {
+  const auto node = nodeIn(m_object, status);
+  return node && node->locked;
+}
+
+MStatus MFnDependencyNode::setLocked(bool locked) {
+  const auto node = zovhost::nodeOf(m_object);
+  if (!node) return MS::kFailure;
+  node->locked = locked;
+  return MS::kSuccess;
+}
+
+MStatus MFnDependencyNode::getConnections(MPlugArray& plugs) const {
+  plugs.clear();
+  const auto node = zovhost::nodeOf(m_object);
+  if (!node) return MS::kFailure;
+  std::vector<MPlug> seen;
+  const auto addOnce = [&](const MPlug& plug) {
+    for (const MPlug& existing : seen)
+      if (existing == plug) return;
+    seen.push_back(plug);
+    plugs.append(plug);
+  };
+  for (const auto& connection : host().graph.connections()) {
+    if (connection->source.nodeImpl() == node) addOnce(connection->source);
+    if (connection->destination.nodeImpl() == node) addOnce(connection->destination);
+  }
+  return MS::kSuccess;
+}

@@ -1,0 +1,38 @@
+#include <maya/MItDependencyNodes.h>
+
+#include "core/Host.h"
+
+MItDependencyNodes::MItDependencyNodes(MFn::Type filter, MStatus* status) {
+  const MStatus result = reset(filter);
+  if (status) *status = result;
+}
+
+MStatus MItDependencyNodes::reset(MFn::Type filter) {
+  m_nodes.clear();
+  m_index = 0;
+  for (const auto& node : zovhost::host().graph.nodes())
+    if (filter == MFn::kInvalid || node->hasFn(filter)) m_nodes.emplace_back(node);
+  return MS::kSuccess;
+}
+
+void MItDependencyNodes::skipRemoved() {
+  while (m_index < m_nodes.size() && !zovhost::nodeOf(m_nodes[m_index])->inGraph) ++m_index;
+}
+
+MObject MItDependencyNodes::thisNode(MStatus* status) const {
+  const bool valid = m_index < m_nodes.size();
+  if (status) *status = valid ? MS::kSuccess : MS::kFailure;
+  return valid ? m_nodes[m_index] : MObject();
+}
+
+MStatus MItDependencyNodes::next() {
+  if (m_index >= m_nodes.size()) return MS::kFailure;
+  ++m_index;
+  skipRemoved();
+  return MS::kSuccess;
+}
+
+bool MItDependencyNodes::isDone(MStatus* status) const {
+  if (status) *status = MS::kSuccess;
+  return m_index >= m_nodes.size();
+}

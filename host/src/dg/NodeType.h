@@ -1,0 +1,54 @@
+#pragma once
+
+#include <maya/MFn.h>
+#include <maya/MPxNode.h>
+#include <maya/MTypeId.h>
+#include <maya/MTypes.h>
+
+#include "dg/AttributeImpl.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zovhost {
+
+class NodeImpl;
+
+/// A registered node type: identity, creator, static attributes and the
+/// attributeAffects relations declared by its initialize function.
+class NodeType {
+public:
+  std::string name;
+  MTypeId id;
+  MPxNode::Type kind = MPxNode::kDependNode;
+  MCreatorFunction creator = nullptr;
+  MInitializeFunction initialize = nullptr;
+  std::string classification;
+  /// The own function-set type and those of its bases.
+  MFn::Type apiType = MFn::kPluginDependNode;
+  std::vector<MFn::Type> fnTypes;
+  /// Type names a node-added or node-removed filter can use: the own name and
+  /// the names of its bases ("dependNode", ...).
+  std::vector<std::string> typeNames;
+  /// The plug-in that registered the type; empty for the host's own types.
+  std::string plugin;
+  /// False once the type has been deregistered.
+  bool registered = true;
+
+  std::vector<std::shared_ptr<AttributeImpl>> attributes;
+  std::map<const AttributeImpl*, std::vector<const AttributeImpl*>> affects;
+  /// Attributes that some attribute affects: outputs, dirty until computed.
+  std::vector<const AttributeImpl*> outputs;
+
+  /// Every node ever made of this type that may still exist.
+  std::vector<std::weak_ptr<NodeImpl>> instances;
+
+  bool isOutput(const AttributeImpl& attribute) const;
+  /// The attributes affected by a change of attribute (directly declared).
+  const std::vector<const AttributeImpl*>& affected(const AttributeImpl& attribute) const;
+  bool matchesTypeName(const std::string& typeName) const;
+};
+
+}  // namespace zovhost

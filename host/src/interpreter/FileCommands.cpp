@@ -1,0 +1,113 @@
+// Host commands for files: file (-new, -rename, -save, -open, -import,
+// -exportAll, -query -sceneName), source and requires.
+#include "core/Host.h"
+#include "interpreter/HostArgs.h"
+#include "scene/SceneFile.h"
+
+#include <sys/stat.h>
+
+namespace zovhost {
+
+namespace {
+
+bool fileExists(const std::string& path) {
+  struct stat info{};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+MStatus fileCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"new", "newFile", 0, 0},
+                         {"f", "force", 0, 0},
+                         {"rn", "rename", 1, 1},
+                         {"s", "save", 0, 0},
+                         {"o", "open", 0, 0},
+                         {"i", "import", 0, 0},
+                         {"ea", "exportAll", 0, 0},
+                         {"type", "type", 1, 1},
+                         {"q", "query", 0, 0},
+                         {"sn", "sceneName", 0, 0}}))
+    return MS::kFailure;
+  HostSettings& settings = host().settings;
+  const std::string path = args.positional().empty() ? std::string() : args.positional()[0];
+  if (args.query()) {
+    call.result.setString(settings.sceneName);
+    return MS::kSuccess;
+  }
+  if (args.has("newFile")) {
+    newScene();
+    return MS::kSuccess;
+  }
+  if (args.has("rename")) {
+    settings.sceneName = args.value("rename");
+    call.result.setString(settings.sceneName);
+    return MS::kSuccess;
+  }
+  if (args.has("save")) {
+    if (settings.sceneName.empty()) {
+      displayError("file: The scene has no name; use file -rename first");
+      return MS::kFailure;
+    }
+    call.result.setString(settings.sceneName);
+    return saveScene(settings.sceneName, false);
+  }
+  if (path.empty()) {
+    displayError("file: give a file");
+    return MS::kFailure;
+  }
+  if (args.has("exportAll")) return saveScene(path, true);
+  if (args.has("open")) {
+    call.result.setString(path);
+    return openScene(path);
+  }
+  if (args.has("import")) return importScene(path);
+  displayError("file: give -new, -rename, -save, -open, -import or -exportAll");
+  return MS::kFailure;
+}
+
+MStatus sourceCommand(HostCall& call) {
+  if (call.call.words.size() != 1) {
+    displayError("source: give one file");
+    return MS::kFailure;
+  }
+  const std::string name = call.call.words[0].text;
+  std::string path = name;
+  if (!fileExists(path))
+    for (const std::string& folder : host().settings.scriptPath)
+      if (fileExists(folder + "/" + name)) {
+        path = folder + "/" + name;
+        break;
+      }
+  std::string text;
+  if (!readFile(path, text)) {
+    displayError("Cannot find file \"" + name + "\" for source statement.");
+    return MS::kFailure;
+  }
+  ExecuteOptions options;
+  options.undoEnabled = call.undoEnabled;
+  options.origin = "script";
+  return host().interpreter.execute(text, call.result, options);
+}
+
+MStatus requiresCommand(HostCall& call) {
+  if (call.call.words.empty()) {
+    displayError("requires: give a plug-in");
+    return MS::kFailure;
+  }
+  const std::string plugin = call.call.words[0].text;
+  if (host().plugins.isLoaded(plugin)) return MS::kSuccess;
+  std::string name;
+  if (host().plugins.load(plugin, name)) return MS::kSuccess;
+  displayWarning("The scene needs the plug-in '" + plugin + "', which could not be loaded");
+  return MS::kFailure;
+}
+
+}  // namespace
+
+void addFileCommands(Interpreter& interpreter) {
+  interpreter.addHostCommand("file", fileCommand);
+  interpreter.addHostCommand("source", sourceCommand);
+  interpreter.addHostCommand("requires", requiresCommand);
+}
+
+}  // namespace zovhost

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zovhost {
+
+/// The host's own state that host command lines query or change: up axis,
+/// grid, open windows, panel renderers, option variables, display colours,
+/// script procedures, and exact answers that tests give to query lines.
+struct HostSettings {
+  std::string upAxis = "y";
+  int gridShown = 1;
+  std::set<std::string> windows;
+  std::string defaultRenderer = "vp2Renderer";
+  std::map<std::string, std::string> panelRenderers;
+  std::map<std::string, std::string> optionVars;
+  std::map<std::string, int> displayColors;
+  /// Procedures of user-interface scripts: name to the result they give.
+  std::map<std::string, std::string> procedures;
+  /// Whole command lines answered with a fixed result (and success).
+  std::map<std::string, std::string> queryAnswers;
+  /// Folders searched by "source" and "loadPlugin" for relative names.
+  std::vector<std::string> scriptPath;
+  std::vector<std::string> pluginPath;
+  /// The scene file's name ("file -rename", "file -open").
+  std::string sceneName;
+};
+
+}  // namespace zovhost

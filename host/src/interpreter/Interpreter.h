@@ -1,0 +1,90 @@
+#pragma once
+
+#include <maya/MStatus.h>
+
+#include "commands/CommandResult.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zovhost {
+
+/// A word of a command line; quoted words are never flags.
+struct Word {
+  std::string text;
+  bool quoted = false;
+};
+
+/// One command of a line as parsed: its name and words.
+struct CommandCall {
+  std::string name;
+  std::vector<Word> words;
+  /// The whole command as written, for messages.
+  std::string text;
+};
+
+/// A call of a host command: the parsed command, its result, and whether its
+/// changes go on the undo queue.
+struct HostCall {
+  const CommandCall& call;
+  CommandResult& result;
+  bool undoEnabled;
+};
+
+typedef MStatus (*HostCommandFunction)(HostCall& call);
+
+/// How a line is run.
+struct ExecuteOptions {
+  /// Echo the line and print its result as the script editor would.
+  bool display = false;
+  /// Record the line's changes on the undo queue.
+  bool undoEnabled = true;
+  /// Where the line comes from, for the command log.
+  std::string origin = "command";
+};
+
+/// Runs host command lines: words, quoted strings, "name(arguments)" calls and
+/// commands separated by ';' or line ends. Each command dispatches to a
+/// plug-in command, a host command, a script procedure or a fixed query
+/// answer; anything else fails with "Cannot find procedure". A line stops at
+/// its first failing command; its result is the last command's.
+class Interpreter {
+public:
+  Interpreter();
+
+  MStatus execute(const std::string& line, CommandResult& result, const ExecuteOptions& options);
+  /// Queues a line for the next idle time.
+  void queueIdle(const std::string& line, bool display);
+  /// Runs the queued lines, and those they queue, in order; returns how many ran.
+  unsigned int flushIdle();
+  size_t idleCount() const { return m_idle.size(); }
+  void clearIdle() { m_idle.clear(); }
+
+  void addHostCommand(const std::string& name, HostCommandFunction function);
+  bool isHostCommand(const std::string& name) const { return m_hostCommands.count(name) != 0; }
+
+  /// Splits a line into commands; false (with a message) on a syntax error.
+  static bool parse(const std::string& line, std::vector<CommandCall>& commands, std::string& error);
+
+private:
+  MStatus run(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
+  MStatus runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
+
+  std::map<std::string, HostCommandFunction> m_hostCommands;
+  struct IdleLine {
+    std::string line;
+    bool display;
+  };
+  std::deque<IdleLine> m_idle;
+};
+
+/// Registers the host commands of each area (defined beside them).
+void addSceneCommands(Interpreter& interpreter);
+void addQueryCommands(Interpreter& interpreter);
+void addTimeCommands(Interpreter& interpreter);
+void addFileCommands(Interpreter& interpreter);
+void addPluginCommands(Interpreter& interpreter);
+
+}  // namespace zovhost

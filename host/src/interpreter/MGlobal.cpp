@@ -1,0 +1,138 @@
+#include <maya/MGlobal.h>
+
+#include "core/Host.h"
+
+using zovhost::CommandResult;
+using zovhost::ExecuteOptions;
+using zovhost::host;
+
+namespace {
+
+// The API version this host implements.
+constexpr int kApiVersion = 20180000;
+
+MStatus run(const MString& command, CommandResult& result, bool display, bool undo) {
+  ExecuteOptions options;
+  options.display = display;
+  options.undoEnabled = undo;
+  return host().interpreter.execute(command.str(), result, options);
+}
+
+}  // namespace
+
+MStatus MGlobal::executeCommand(const MString& command, bool displayEnabled, bool undoEnabled) {
+  CommandResult result;
+  return run(command, result, displayEnabled, undoEnabled);
+}
+
+MStatus MGlobal::executeCommand(const MString& command, int& value, bool displayEnabled, bool undoEnabled) {
+  CommandResult result;
+  const MStatus status = run(command, result, displayEnabled, undoEnabled);
+  if (!status) return status;
+  return result.asInt(value) ? MS::kSuccess : MS::kFailure;
+}
+
+MStatus MGlobal::executeCommand(const MString& command, double& value, bool displayEnabled, bool undoEnabled) {
+  CommandResult result;
+  const MStatus status = run(command, result, displayEnabled, undoEnabled);
+  if (!status) return status;
+  return result.asDouble(value) ? MS::kSuccess : MS::kFailure;
+}
+
+MStatus MGlobal::executeCommand(const MString& command, MString& value, bool displayEnabled, bool undoEnabled) {
+  CommandResult result;
+  const MStatus status = run(command, result, displayEnabled, undoEnabled);
+  if (!status) return status;
+  std::string text;
+  if (!result.asString(text)) return MS::kFailure;
+  value = MString(text);
+  return MS::kSuccess;
+}
+
+MStatus MGlobal::executeCommand(const MString& command, MStringArray& value, bool displayEnabled, bool undoEnabled) {
+  CommandResult result;
+  const MStatus status = run(command, result, displayEnabled, undoEnabled);
+  if (!status) return status;
+  std::vector<std::string> items;
+  if (!result.asStrings(items)) return MS::kFailure;
+  value.clear();
+  for (const std::string& item : items) value.append(MString(item));
+  return MS::kSuccess;
+}
+
+MStatus MGlobal::executeCommand(const MString& command, MIntArray& value, bool displayEnabled, bool undoEnabled) {
+  CommandResult result;
+  const MStatus status = run(command, result, displayEnabled, undoEnabled);
+  if (!status) return status;
+  std::vector<int> items;
+  if (!result.asInts(items)) return MS::kFailure;
+  value.clear();
+  for (int item : items) value.append(item);
+  return MS::kSuccess;
+}
+
+MStatus MGlobal::executeCommand(const MString& command, MDoubleArray& value, bool displayEnabled,
+                                bool undoEnabled) {
+  CommandResult result;
+  const MStatus status = run(command, result, displayEnabled, undoEnabled);
+  if (!status) return status;
+  std::vector<double> items;
+  if (!result.asDoubles(items)) return MS::kFailure;
+  value.clear();
+  for (double item : items) value.append(item);
+  return MS::kSuccess;
+}
+
+MStatus MGlobal::executeCommandOnIdle(const MString& command, bool displayEnabled) {
+  host().interpreter.queueIdle(command.str(), displayEnabled);
+  return MS::kSuccess;
+}
+
+void MGlobal::displayInfo(const MString& text) { zovhost::displayInfo(text.str()); }
+void MGlobal::displayWarning(const MString& text) { zovhost::displayWarning(text.str()); }
+void MGlobal::displayError(const MString& text) { zovhost::displayError(text.str()); }
+
+MStatus MGlobal::getActiveSelectionList(MSelectionList& list, bool) {
+  list = host().selection;
+  return MS::kSuccess;
+}
+
+MStatus MGlobal::setActiveSelectionList(const MSelectionList& list, ListAdjustment adjustment) {
+  MSelectionList selection = host().selection;
+  switch (adjustment) {
+    case kReplaceList: selection = list; break;
+    case kXORWithList: selection.merge(list, MSelectionList::kXORWithList); break;
+    case kAddToList: selection.merge(list, MSelectionList::kMergeNormal); break;
+    case kRemoveFromList: selection.merge(list, MSelectionList::kRemoveFromList); break;
+    case kAddToHeadOfList: {
+      MSelectionList head = list;
+      head.merge(selection, MSelectionList::kMergeNormal);
+      selection = head;
+      break;
+    }
+  }
+  host().setSelection(selection);
+  return MS::kSuccess;
+}
+
+MStatus MGlobal::selectByName(const MString& name, ListAdjustment adjustment) {
+  MSelectionList list;
+  const MStatus status = list.add(name);
+  if (!status) return status;
+  return setActiveSelectionList(list, adjustment);
+}
+
+MStatus MGlobal::clearSelectionList() { return setActiveSelectionList(MSelectionList(), kReplaceList); }
+
+MStatus MGlobal::deleteNode(MObject& node) {
+  const auto impl = zovhost::nodeOf(node);
+  if (!impl) return MS::kInvalidParameter;
+  return host().graph.remove(impl, nullptr);
+}
+
+MGlobal::MMayaState MGlobal::mayaState(MStatus* status) {
+  if (status) *status = MS::kSuccess;
+  return kBatch;
+}
+
+int MGlobal::apiVersion() { return kApiVersion; }

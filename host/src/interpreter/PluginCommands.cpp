@@ -1,0 +1,72 @@
+// Host commands for plug-ins: loadPlugin, unloadPlugin, pluginInfo.
+#include "core/Host.h"
+#include "interpreter/HostArgs.h"
+
+namespace zovhost {
+
+namespace {
+
+MStatus loadPluginCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"qt", "quiet", 0, 0}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("loadPlugin: give one plug-in");
+    return MS::kFailure;
+  }
+  std::string name;
+  const MStatus status = host().plugins.load(args.positional()[0], name);
+  if (status) call.result.setStrings({name});
+  return status;
+}
+
+MStatus unloadPluginCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"f", "force", 0, 0}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("unloadPlugin: give one plug-in");
+    return MS::kFailure;
+  }
+  return host().plugins.unload(args.positional()[0]);
+}
+
+MStatus pluginInfoCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0},
+                         {"l", "loaded", 0, 0},
+                         {"v", "version", 0, 0},
+                         {"vd", "vendor", 0, 0},
+                         {"p", "path", 0, 0},
+                         {"ls", "listPlugins", 0, 0}}))
+    return MS::kFailure;
+  if (args.has("listPlugins")) {
+    call.result.setStrings(host().plugins.loaded());
+    return MS::kSuccess;
+  }
+  if (!args.query() || args.positional().size() != 1) {
+    displayError("pluginInfo: query one plug-in");
+    return MS::kFailure;
+  }
+  const PluginObject* plugin = host().plugins.find(args.positional()[0]);
+  if (args.has("loaded")) {
+    call.result.setInt(plugin ? 1 : 0);
+    return MS::kSuccess;
+  }
+  if (!plugin) {
+    displayError("pluginInfo: Plug-in '" + args.positional()[0] + "' is not loaded");
+    return MS::kFailure;
+  }
+  if (args.has("version")) call.result.setString(plugin->version.str());
+  if (args.has("vendor")) call.result.setString(plugin->vendor.str());
+  if (args.has("path")) call.result.setString(plugin->path);
+  return MS::kSuccess;
+}
+
+}  // namespace
+
+void addPluginCommands(Interpreter& interpreter) {
+  interpreter.addHostCommand("loadPlugin", loadPluginCommand);
+  interpreter.addHostCommand("unloadPlugin", unloadPluginCommand);
+  interpreter.addHostCommand("pluginInfo", pluginInfoCommand);
+}
+
+}  // namespace zovhost

@@ -1,0 +1,201 @@
+// Host commands about the host's own state, answered from its settings:
+// upAxis, grid, window, modelEditor, optionVar, displayColor, and the
+// commands whose only effect here is to be recorded (savePrefs, dynPref, ogs,
+// refresh), plus print, warning, error and confirmDialog.
+#include "commands/ArgumentText.h"
+#include "core/Host.h"
+#include "interpreter/HostArgs.h"
+
+namespace zovhost {
+
+namespace {
+
+HostSettings& settings() { return host().settings; }
+
+MStatus upAxisCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"ax", "axis", 1, 0}})) return MS::kFailure;
+  if (args.query()) {
+    call.result.setString(settings().upAxis);
+    return MS::kSuccess;
+  }
+  const std::string axis = args.value("axis");
+  if (axis != "y" && axis != "z") {
+    displayError("upAxis: the axis must be y or z");
+    return MS::kFailure;
+  }
+  settings().upAxis = axis;
+  return MS::kSuccess;
+}
+
+MStatus gridCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"tgl", "toggle", 1, 0}})) return MS::kFailure;
+  if (args.query()) {
+    call.result.setInt(settings().gridShown);
+    return MS::kSuccess;
+  }
+  bool shown = true;
+  if (args.has("toggle") && !parseBool(args.value("toggle"), shown)) {
+    displayError("grid: -toggle needs a boolean");
+    return MS::kFailure;
+  }
+  settings().gridShown = shown ? 1 : 0;
+  return MS::kSuccess;
+}
+
+MStatus windowCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"ex", "exists", 0, 0}})) return MS::kFailure;
+  if (!args.has("exists") || args.positional().size() != 1) {
+    displayError("window: this host only answers -exists");
+    return MS::kFailure;
+  }
+  call.result.setInt(settings().windows.count(args.positional()[0]) ? 1 : 0);
+  return MS::kSuccess;
+}
+
+MStatus modelEditorCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"rnm", "rendererName", 1, 0}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("modelEditor: give one panel");
+    return MS::kFailure;
+  }
+  const std::string& panel = args.positional()[0];
+  if (args.query()) {
+    const auto found = settings().panelRenderers.find(panel);
+    call.result.setString(found == settings().panelRenderers.end() ? settings().defaultRenderer : found->second);
+    return MS::kSuccess;
+  }
+  if (args.has("rendererName")) settings().panelRenderers[panel] = args.value("rendererName");
+  return MS::kSuccess;
+}
+
+void setOptionVarResult(CommandResult& result, const std::string& value) {
+  int integral = 0;
+  double number = 0.0;
+  if (parseInt(value, integral))
+    result.setInt(integral);
+  else if (parseDouble(value, number))
+    result.setDouble(number);
+  else
+    result.setString(value);
+}
+
+MStatus optionVarCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 1, 1},
+                         {"ex", "exists", 1, 1},
+                         {"rm", "remove", 1, 1},
+                         {"iv", "intValue", 2, 2},
+                         {"fv", "floatValue", 2, 2},
+                         {"sv", "stringValue", 2, 2}}))
+    return MS::kFailure;
+  auto& vars = settings().optionVars;
+  if (args.has("query")) {
+    const auto found = vars.find(args.value("query"));
+    // An option variable never set reads as 0.
+    setOptionVarResult(call.result, found == vars.end() ? "0" : found->second);
+    return MS::kSuccess;
+  }
+  if (args.has("exists")) {
+    call.result.setInt(vars.count(args.value("exists")) ? 1 : 0);
+    return MS::kSuccess;
+  }
+  if (args.has("remove")) vars.erase(args.value("remove"));
+  for (const char* flag : {"intValue", "floatValue", "stringValue"})
+    if (args.has(flag)) vars[args.values(flag)[0]] = args.values(flag)[1];
+  return MS::kSuccess;
+}
+
+MStatus displayColorCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"dormant", "dormant", 0, 0}, {"active", "active", 0, 0}}))
+    return MS::kFailure;
+  const std::string state = args.has("active") ? "active" : "dormant";
+  if (args.positional().empty()) {
+    displayError("displayColor: give an item");
+    return MS::kFailure;
+  }
+  const std::string key = state + " " + args.positional()[0];
+  if (args.query()) {
+    const auto found = settings().displayColors.find(key);
+    call.result.setInt(found == settings().displayColors.end() ? 0 : found->second);
+    return MS::kSuccess;
+  }
+  int index = 0;
+  if (args.positional().size() != 2 || !parseInt(args.positional()[1], index)) {
+    displayError("displayColor: give an item and a colour index");
+    return MS::kFailure;
+  }
+  settings().displayColors[key] = index;
+  return MS::kSuccess;
+}
+
+/// Commands whose effect lies in the host's user interface: they succeed and are recorded.
+MStatus acceptedCommand(HostCall&) { return MS::kSuccess; }
+
+MStatus printCommand(HostCall& call) {
+  std::string text;
+  for (const Word& word : call.call.words) text += word.text;
+  host().logs.message(MessageKind::Print, text);
+  return MS::kSuccess;
+}
+
+std::string joinPositional(const HostArgs& args) {
+  std::string text;
+  for (const std::string& word : args.positional()) text += word;
+  return text;
+}
+
+MStatus warningCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"nc", "noContext", 0, 0}, {"sl", "showLineNumber", 1, 1}})) return MS::kFailure;
+  displayWarning(joinPositional(args));
+  return MS::kSuccess;
+}
+
+MStatus errorCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"nc", "noContext", 0, 0}, {"sl", "showLineNumber", 1, 1}})) return MS::kFailure;
+  displayError(joinPositional(args));
+  return MS::kFailure;
+}
+
+MStatus confirmDialogCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"t", "title", 1, 1},
+                         {"m", "message", 1, 1},
+                         {"b", "button", 1, 1},
+                         {"db", "defaultButton", 1, 1},
+                         {"cb", "cancelButton", 1, 1},
+                         {"ds", "dismissString", 1, 1},
+                         {"ma", "messageAlign", 1, 1}}))
+    return MS::kFailure;
+  // Nobody answers a dialog here: it is shown in the log and takes its default.
+  displayInfo(args.value("title") + ": " + args.value("message"));
+  call.result.setString(args.value("defaultButton", args.value("button")));
+  return MS::kSuccess;
+}
+
+}  // namespace
+
+void addQueryCommands(Interpreter& interpreter) {
+  interpreter.addHostCommand("upAxis", upAxisCommand);
+  interpreter.addHostCommand("grid", gridCommand);
+  interpreter.addHostCommand("window", windowCommand);
+  interpreter.addHostCommand("modelEditor", modelEditorCommand);
+  interpreter.addHostCommand("optionVar", optionVarCommand);
+  interpreter.addHostCommand("displayColor", displayColorCommand);
+  interpreter.addHostCommand("savePrefs", acceptedCommand);
+  interpreter.addHostCommand("dynPref", acceptedCommand);
+  interpreter.addHostCommand("ogs", acceptedCommand);
+  interpreter.addHostCommand("refresh", acceptedCommand);
+  interpreter.addHostCommand("print", printCommand);
+  interpreter.addHostCommand("warning", warningCommand);
+  interpreter.addHostCommand("error", errorCommand);
+  interpreter.addHostCommand("confirmDialog", confirmDialogCommand);
+}
+
+}  // namespace zovhost

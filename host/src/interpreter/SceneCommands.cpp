@@ -1,0 +1,462 @@
+// Host commands that act on the scene: createNode, delete, rename, select,
+// setAttr, getAttr, connectAttr, disconnectAttr, addAttr, lockNode.
+#include <maya/MDGModifier.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MIntArray.h>
+#include <maya/MStringArray.h>
+#include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnEnumAttribute.h>
+#include <maya/MFnMessageAttribute.h>
+#include <maya/MFnNumericAttribute.h>
+#include <maya/MFnTypedAttribute.h>
+#include <maya/MFnUnitAttribute.h>
+
+#include "commands/ArgumentText.h"
+#include "core/Host.h"
+#include "interpreter/AttributeText.h"
+#include "interpreter/HostArgs.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace zovhost {
+
+namespace {
+
+/// Records a modifier that has run as one undo step.
+void recordModifier(const HostCall& call, const std::shared_ptr<MDGModifier>& modifier) {
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       call.call.name, [modifier]() { modifier->undoIt(); }, [modifier]() { modifier->doIt(); }));
+}
+
+std::shared_ptr<NodeImpl> nodeNamed(const std::string& name) {
+  const auto node = host().graph.find(name);
+  if (!node) displayError("No object matches name: " + name);
+  return node;
+}
+
+MStatus createNodeCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"n", "name", 1, 1}, {"ss", "skipSelect", 0, 0}, {"p", "parent", 1, 1}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("createNode: give one node type");
+    return MS::kFailure;
+  }
+  if (args.has("parent")) {
+    displayError("createNode: -parent is not available in this host");
+    return MS::kFailure;
+  }
+  const std::string typeName = args.positional()[0];
+  auto modifier = std::make_shared<MDGModifier>();
+  MStatus status;
+  const MObject node = modifier->createNode(MString(typeName), &status);
+  if (!status) {
+    displayError("Unknown object type: " + typeName);
+    return MS::kFailure;
+  }
+  if (args.has("name")) {
+    if (!Graph::isValidName(args.value("name"))) {
+      displayError("createNode: invalid node name '" + args.value("name") + "'");
+      return MS::kFailure;
+    }
+    nodeOf(node)->name = args.value("name");
+  }
+  modifier->doIt();
+  recordModifier(call, modifier);
+  if (!args.has("skipSelect")) {
+    MSelectionList selection;
+    selection.add(node);
+    host().setSelection(selection);
+  }
+  call.result.setString(nodeOf(node)->name);
+  return MS::kSuccess;
+}
+
+MStatus deleteCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {})) return MS::kFailure;
+  std::vector<std::shared_ptr<NodeImpl>> nodes;
+  if (args.positional().empty()) {
+    MStringArray names;
+    host().selection.getSelectionStrings(names);
+    for (unsigned int i = 0; i < names.length(); ++i)
+      if (const auto node = host().graph.find(names[i].str().substr(0, names[i].str().find('.'))))
+        nodes.push_back(node);
+    if (nodes.empty()) {
+      displayError("delete: Not enough objects or values.");
+      return MS::kFailure;
+    }
+  }
+  for (const std::string& name : args.positional()) {
+    const auto node = nodeNamed(name);
+    if (!node) return MS::kFailure;
+    nodes.push_back(node);
+  }
+  auto modifier = std::make_shared<MDGModifier>();
+  for (const auto& node : nodes) {
+    if (node->locked || node->defaultNode) {
+      displayError("Cannot delete locked or default node '" + node->name + "'.");
+      return MS::kFailure;
+    }
+    modifier->deleteNode(MObject(node));
+  }
+  const MStatus status = modifier->doIt();
+  recordModifier(call, modifier);
+  return status;
+}
+
+MStatus renameCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {})) return MS::kFailure;
+  if (args.positional().size() != 2) {
+    displayError("rename: give the node and its new name");
+    return MS::kFailure;
+  }
+  const auto node = nodeNamed(args.positional()[0]);
+  if (!node) return MS::kFailure;
+  auto modifier = std::make_shared<MDGModifier>();
+  if (!modifier->renameNode(MObject(node), MString(args.positional()[1])) || !modifier->doIt()) {
+    displayError("rename: cannot rename '" + args.positional()[0] + "' to '" + args.positional()[1] + "'");
+    return MS::kFailure;
+  }
+  recordModifier(call, modifier);
+  call.result.setString(node->name);
+  return MS::kSuccess;
+}
+
+MStatus selectCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"r", "replace", 0, 0},
+                         {"add", "add", 0, 0},
+                         {"d", "deselect", 0, 0},
+                         {"tgl", "toggle", 0, 0},
+                         {"cl", "clear", 0, 0},
+                         {"ne", "noExpand", 0, 0}}))
+    return MS::kFailure;
+  MSelectionList list;
+  for (const std::string& name : args.positional())
+    if (!list.add(MString(name))) {
+      displayError("No object matches name: " + name);
+      return MS::kFailure;
+    }
+  MSelectionList selection = host().selection;
+  if (args.has("clear"))
+    selection.clear();
+  else if (args.has("add"))
+    selection.merge(list);
+  else if (args.has("deselect"))
+    selection.merge(list, MSelectionList::kRemoveFromList);
+  else if (args.has("toggle"))
+    selection.merge(list, MSelectionList::kXORWithList);
+  else
+    selection = list;
+  host().setSelection(selection);
+  return MS::kSuccess;
+}
+
+MStatus setAttrCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"l", "lock", 1, 1}, {"type", "type", 1, 1}, {"k", "keyable", 1, 1}, {"cb", "channelBox", 1, 1}}))
+    return MS::kFailure;
+  if (args.positional().empty()) {
+    displayError("setAttr: give an attribute");
+    return MS::kFailure;
+  }
+  std::string error;
+  MPlug plug = plugByName(args.positional()[0], error);
+  if (plug.isNull()) {
+    displayError("setAttr: " + error);
+    return MS::kFailure;
+  }
+  const std::vector<std::string> values(args.positional().begin() + 1, args.positional().end());
+  const bool wasLocked = plug.isLocked();
+  if (!values.empty()) {
+    if (wasLocked || plug.isDestination()) {
+      displayError("setAttr: The attribute '" + plug.name().str() + "' is locked or connected and cannot be modified.");
+      return MS::kFailure;
+    }
+    std::vector<std::string> before;
+    std::string type;
+    attributeWords(plug, before, type);
+    if (!setAttributeWords(plug, values)) {
+      displayError("setAttr: Error reading data element number 1: " + values.front());
+      return MS::kFailure;
+    }
+    recordUndo(call, std::make_unique<FunctionEntry>(
+                         "setAttr", [plug, before]() { setAttributeWords(plug, before); },
+                         [plug, values]() { setAttributeWords(plug, values); }));
+  }
+  if (args.has("lock")) {
+    bool lock = false;
+    if (!parseBool(args.value("lock"), lock)) {
+      displayError("setAttr: -lock needs a boolean");
+      return MS::kFailure;
+    }
+    plug.setLocked(lock);
+    recordUndo(call, std::make_unique<FunctionEntry>(
+                         "setAttr", [plug, wasLocked]() { MPlug(plug).setLocked(wasLocked); },
+                         [plug, lock]() { MPlug(plug).setLocked(lock); }));
+  }
+  return MS::kSuccess;
+}
+
+MStatus getAttrCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"l", "lock", 0, 0}, {"type", "type", 0, 0}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("getAttr: give one attribute");
+    return MS::kFailure;
+  }
+  std::string error;
+  const MPlug plug = plugByName(args.positional()[0], error);
+  if (plug.isNull()) {
+    displayError("getAttr: " + error);
+    return MS::kFailure;
+  }
+  if (args.has("lock")) {
+    call.result.setInt(plug.isLocked() ? 1 : 0);
+    return MS::kSuccess;
+  }
+  if (plug.isArray() && !plug.isElement()) {
+    call.result.setInt(static_cast<int>(plug.numElements()));
+    return MS::kSuccess;
+  }
+  std::vector<std::string> words;
+  std::string type;
+  if (!attributeWords(plug, words, type)) {
+    // Reading a message plug evaluates it and gives nothing.
+    plug.asMObject();
+    return MS::kSuccess;
+  }
+  const AttributeImpl& a = *plug.attributeImpl();
+  if (type == "string") {
+    call.result.setString(words[0]);
+  } else if (words.size() == 1) {
+    int integral = 0;
+    double number = 0.0;
+    if (a.holdsNumber() && a.kind != AttributeKind::Unit && parseInt(words[0], integral))
+      call.result.setInt(integral);
+    else if (parseDouble(words[0], number))
+      call.result.setDouble(number);
+  } else {
+    std::vector<double> numbers;
+    for (const std::string& word : words) {
+      double number = 0.0;
+      parseDouble(word, number);
+      numbers.push_back(number);
+    }
+    call.result.setDoubles(numbers);
+  }
+  return MS::kSuccess;
+}
+
+MStatus connectAttrCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"f", "force", 0, 0}, {"na", "nextAvailable", 0, 0}})) return MS::kFailure;
+  if (args.positional().size() != 2) {
+    displayError("connectAttr: give the source and destination attributes");
+    return MS::kFailure;
+  }
+  std::string error;
+  const MPlug source = plugByName(args.positional()[0], error);
+  MPlug destination = source.isNull() ? MPlug() : plugByName(args.positional()[1], error);
+  if (source.isNull() || destination.isNull()) {
+    displayError("connectAttr: " + error);
+    return MS::kFailure;
+  }
+  if (args.has("nextAvailable") && destination.isArray() && !destination.isElement()) {
+    unsigned int index = 0;
+    MIntArray existing;
+    destination.getExistingArrayAttributeIndices(existing);
+    for (unsigned int i = 0; i < existing.length(); ++i) index = std::max(index, static_cast<unsigned int>(existing[i]) + 1);
+    destination = destination.elementByLogicalIndex(index);
+  }
+  auto modifier = std::make_shared<MDGModifier>();
+  const auto current = host().graph.incomingOf(destination);
+  if (current) {
+    if (!args.has("force")) {
+      displayError("connectAttr: '" + destination.name().str() + "' already has an incoming connection from '" +
+                   current->source.name().str() + "'.");
+      return MS::kFailure;
+    }
+    modifier->disconnect(current->source, destination);
+  }
+  if (!modifier->connect(source, destination) || !modifier->doIt()) {
+    modifier->undoIt();
+    displayError("connectAttr: Connection not made: '" + source.name().str() + "' -> '" + destination.name().str() +
+                 "'.");
+    return MS::kFailure;
+  }
+  recordModifier(call, modifier);
+  return MS::kSuccess;
+}
+
+MStatus disconnectAttrCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {})) return MS::kFailure;
+  if (args.positional().size() != 2) {
+    displayError("disconnectAttr: give the source and destination attributes");
+    return MS::kFailure;
+  }
+  std::string error;
+  const MPlug source = plugByName(args.positional()[0], error);
+  const MPlug destination = source.isNull() ? MPlug() : plugByName(args.positional()[1], error);
+  if (source.isNull() || destination.isNull()) {
+    displayError("disconnectAttr: " + error);
+    return MS::kFailure;
+  }
+  auto modifier = std::make_shared<MDGModifier>();
+  modifier->disconnect(source, destination);
+  if (!modifier->doIt()) {
+    displayError("disconnectAttr: There is no connection from '" + source.name().str() + "' to '" +
+                 destination.name().str() + "' to disconnect.");
+    return MS::kFailure;
+  }
+  recordModifier(call, modifier);
+  return MS::kSuccess;
+}
+
+/// Makes the attribute an addAttr line describes; null when the type is unknown.
+MObject makeAttribute(const HostArgs& args, const std::string& longName, const std::string& shortName) {
+  const MString full(longName);
+  const MString brief(shortName);
+  const std::string type = args.value("attributeType", args.has("dataType") ? "" : "double");
+  if (args.has("dataType")) {
+    const std::string dataType = args.value("dataType");
+    MFnTypedAttribute typed;
+    if (dataType == "string") return typed.create(full, brief, MFnData::kString);
+    if (dataType == "matrix") return typed.create(full, brief, MFnData::kMatrix);
+    if (dataType == "mesh") return typed.create(full, brief, MFnData::kMesh);
+    return MObject();
+  }
+  if (type == "message") return MFnMessageAttribute().create(full, brief);
+  if (type == "time") return MFnUnitAttribute().create(full, brief, MFnUnitAttribute::kTime);
+  if (type == "doubleLinear") return MFnUnitAttribute().create(full, brief, MFnUnitAttribute::kDistance);
+  if (type == "doubleAngle") return MFnUnitAttribute().create(full, brief, MFnUnitAttribute::kAngle);
+  if (type == "enum") {
+    MFnEnumAttribute enumeration;
+    MObject attribute = enumeration.create(full, brief);
+    short value = 0;
+    std::string fields = args.value("enumName");
+    size_t start = 0;
+    while (start < fields.size()) {
+      const size_t end = fields.find(':', start);
+      const std::string field = fields.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      if (!field.empty()) enumeration.addField(MString(field), value++);
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    return attribute;
+  }
+  const std::pair<const char*, MFnNumericData::Type> numeric[] = {
+      {"bool", MFnNumericData::kBoolean}, {"short", MFnNumericData::kShort},   {"long", MFnNumericData::kLong},
+      {"float", MFnNumericData::kFloat},  {"double", MFnNumericData::kDouble}, {"float3", MFnNumericData::k3Float},
+      {"double3", MFnNumericData::k3Double}};
+  for (const auto& [name, kind] : numeric)
+    if (type == name) return MFnNumericAttribute().create(full, brief, kind);
+  return MObject();
+}
+
+MStatus addAttrCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"ln", "longName", 1, 1},
+                         {"sn", "shortName", 1, 1},
+                         {"at", "attributeType", 1, 1},
+                         {"dt", "dataType", 1, 1},
+                         {"m", "multi", 0, 0},
+                         {"k", "keyable", 1, 1},
+                         {"dv", "defaultValue", 1, 1},
+                         {"min", "minValue", 1, 1},
+                         {"max", "maxValue", 1, 1},
+                         {"en", "enumName", 1, 1},
+                         {"h", "hidden", 1, 1},
+                         {"s", "storable", 1, 1}}))
+    return MS::kFailure;
+  if (args.positional().size() != 1 || !args.has("longName")) {
+    displayError("addAttr: give -longName and one node");
+    return MS::kFailure;
+  }
+  const auto node = nodeNamed(args.positional()[0]);
+  if (!node) return MS::kFailure;
+  const std::string longName = args.value("longName");
+  const MObject attribute = makeAttribute(args, longName, args.value("shortName", longName));
+  if (attribute.isNull()) {
+    displayError("addAttr: unknown attribute type");
+    return MS::kFailure;
+  }
+  MFnAttribute flags(attribute);
+  bool value = false;
+  if (args.has("multi")) flags.setArray(true);
+  if (args.has("keyable") && parseBool(args.value("keyable"), value)) flags.setKeyable(value);
+  if (args.has("hidden") && parseBool(args.value("hidden"), value)) flags.setHidden(value);
+  if (args.has("storable") && parseBool(args.value("storable"), value)) flags.setStorable(value);
+  const auto impl = attributeOf(attribute);
+  double number = 0.0;
+  if (args.has("defaultValue") && parseDouble(args.value("defaultValue"), number)) impl->defaultNumber = number;
+  if (args.has("minValue") && parseDouble(args.value("minValue"), number)) {
+    impl->hasMin = true;
+    impl->minValue = number;
+  }
+  if (args.has("maxValue") && parseDouble(args.value("maxValue"), number)) {
+    impl->hasMax = true;
+    impl->maxValue = number;
+  }
+  if (!node->addDynamicAttribute(impl)) {
+    displayError("addAttr: Found an attribute with the name '" + longName + "' on " + node->name);
+    return MS::kFailure;
+  }
+  MObject nodeObject(node);
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       "addAttr", [nodeObject, attribute]() { MFnDependencyNode(nodeObject).removeAttribute(attribute); },
+                       [node, impl]() {
+                         impl->added = false;
+                         node->addDynamicAttribute(impl);
+                       }));
+  return MS::kSuccess;
+}
+
+MStatus lockNodeCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"l", "lock", 1, 1}, {"q", "query", 0, 0}})) return MS::kFailure;
+  bool lock = true;
+  if (args.has("lock") && !parseBool(args.value("lock"), lock)) {
+    displayError("lockNode: -lock needs a boolean");
+    return MS::kFailure;
+  }
+  std::vector<std::shared_ptr<NodeImpl>> nodes;
+  for (const std::string& name : args.positional()) {
+    const auto node = nodeNamed(name);
+    if (!node) return MS::kFailure;
+    nodes.push_back(node);
+  }
+  if (args.query()) {
+    std::vector<int> states;
+    for (const auto& node : nodes) states.push_back(node->locked ? 1 : 0);
+    call.result.setInts(states);
+    return MS::kSuccess;
+  }
+  for (const auto& node : nodes) {
+    const bool before = node->locked;
+    node->locked = lock;
+    recordUndo(call, std::make_unique<FunctionEntry>(
+                         "lockNode", [node, before]() { node->locked = before; }, [node, lock]() { node->locked = lock; }));
+  }
+  return MS::kSuccess;
+}
+
+}  // namespace
+
+void addSceneCommands(Interpreter& interpreter) {
+  interpreter.addHostCommand("createNode", createNodeCommand);
+  interpreter.addHostCommand("delete", deleteCommand);
+  interpreter.addHostCommand("rename", renameCommand);
+  interpreter.addHostCommand("select", selectCommand);
+  interpreter.addHostCommand("setAttr", setAttrCommand);
+  interpreter.addHostCommand("getAttr", getAttrCommand);
+  interpreter.addHostCommand("connectAttr", connectAttrCommand);
+  interpreter.addHostCommand("disconnectAttr", disconnectAttrCommand);
+  interpreter.addHostCommand("addAttr", addAttrCommand);
+  interpreter.addHostCommand("lockNode", lockNodeCommand);
+}
+
+}  // namespace zovhost

@@ -1,0 +1,215 @@
+// Host commands for time and units (currentTime, playbackOptions,
+// currentUnit) and for the undo queue (undoInfo, undo, redo).
+#include <maya/MAnimControl.h>
+
+#include "commands/ArgumentText.h"
+#include "core/Host.h"
+#include "interpreter/HostArgs.h"
+
+namespace zovhost {
+
+namespace {
+
+bool readTime(const std::string& word, MTime& time) {
+  double value = 0.0;
+  if (!parseDouble(word, value)) return false;
+  time = MTime(value, MTime::uiUnit());
+  return true;
+}
+
+MStatus currentTimeCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"u", "update", 1, 1}})) return MS::kFailure;
+  if (args.query()) {
+    call.result.setDouble(MAnimControl::currentTime().as(MTime::uiUnit()));
+    return MS::kSuccess;
+  }
+  MTime time;
+  if (args.positional().size() != 1 || !readTime(args.positional()[0], time)) {
+    displayError("currentTime: give a time");
+    return MS::kFailure;
+  }
+  MAnimControl::setCurrentTime(time);
+  call.result.setDouble(time.value());
+  return MS::kSuccess;
+}
+
+MStatus playbackOptionsCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0},
+                         {"min", "minTime", 1, 0},
+                         {"max", "maxTime", 1, 0},
+                         {"ast", "animationStartTime", 1, 0},
+                         {"aet", "animationEndTime", 1, 0},
+                         {"ps", "playbackSpeed", 1, 0}}))
+    return MS::kFailure;
+  if (args.query()) {
+    if (args.order().size() != 2) {
+      displayError("playbackOptions: query one value at a time");
+      return MS::kFailure;
+    }
+    const std::string& asked = args.order()[1];
+    const MTime::Unit unit = MTime::uiUnit();
+    if (asked == "minTime") call.result.setDouble(MAnimControl::minTime().as(unit));
+    if (asked == "maxTime") call.result.setDouble(MAnimControl::maxTime().as(unit));
+    if (asked == "animationStartTime") call.result.setDouble(MAnimControl::animationStartTime().as(unit));
+    if (asked == "animationEndTime") call.result.setDouble(MAnimControl::animationEndTime().as(unit));
+    if (asked == "playbackSpeed") call.result.setDouble(MAnimControl::playbackSpeed());
+    return MS::kSuccess;
+  }
+  MTime min = MAnimControl::minTime(), max = MAnimControl::maxTime();
+  MTime start = MAnimControl::animationStartTime(), end = MAnimControl::animationEndTime();
+  double speed = MAnimControl::playbackSpeed();
+  const bool ok = (!args.has("minTime") || readTime(args.value("minTime"), min)) &&
+                  (!args.has("maxTime") || readTime(args.value("maxTime"), max)) &&
+                  (!args.has("animationStartTime") || readTime(args.value("animationStartTime"), start)) &&
+                  (!args.has("animationEndTime") || readTime(args.value("animationEndTime"), end)) &&
+                  (!args.has("playbackSpeed") || parseDouble(args.value("playbackSpeed"), speed));
+  if (!ok || max < min || end < start || speed < 0.0) {
+    displayError("playbackOptions: invalid value");
+    return MS::kFailure;
+  }
+  // The animation range always holds the playback range.
+  if (min < start) start = min;
+  if (max > end) end = max;
+  MAnimControl::setAnimationStartEndTime(start, end);
+  MAnimControl::setPlaybackSpeed(speed);
+  MAnimControl::setMinMaxTime(min, max);
+  return MS::kSuccess;
+}
+
+struct UnitName {
+  const char* shortName;
+  const char* longName;
+  int unit;
+};
+
+const UnitName kLinearUnits[] = {{"mm", "millimeter", MDistance::kMillimeters}, {"cm", "centimeter", MDistance::kCentimeters},
+                                 {"m", "meter", MDistance::kMeters},            {"km", "kilometer", MDistance::kKilometers},
+                                 {"in", "inch", MDistance::kInches},            {"ft", "foot", MDistance::kFeet},
+                                 {"yd", "yard", MDistance::kYards},             {"mi", "mile", MDistance::kMiles}};
+const UnitName kTimeUnits[] = {{"game", "game", MTime::kGames},        {"film", "film", MTime::kFilm},
+                               {"pal", "pal", MTime::kPALFrame},       {"ntsc", "ntsc", MTime::kNTSCFrame},
+                               {"show", "show", MTime::kShowScan},     {"palf", "palf", MTime::kPALField},
+                               {"ntscf", "ntscf", MTime::kNTSCField},  {"sec", "second", MTime::kSeconds},
+                               {"min", "minute", MTime::kMinutes},     {"hour", "hour", MTime::kHours},
+                               {"millisec", "millisecond", MTime::kMilliseconds}};
+const UnitName kAngleUnits[] = {{"deg", "degree", MAngle::kDegrees}, {"rad", "radian", MAngle::kRadians}};
+
+template <size_t N>
+bool unitByName(const UnitName (&table)[N], const std::string& name, int& unit) {
+  for (const UnitName& entry : table)
+    if (name == entry.shortName || name == entry.longName) {
+      unit = entry.unit;
+      return true;
+    }
+  return false;
+}
+
+template <size_t N>
+std::string nameOfUnit(const UnitName (&table)[N], int unit, bool fullName) {
+  for (const UnitName& entry : table)
+    if (entry.unit == unit) return fullName ? entry.longName : entry.shortName;
+  return std::string();
+}
+
+/// Time units also go by their rate: "24fps", "120fps".
+bool timeUnitByName(const std::string& name, int& unit) {
+  if (unitByName(kTimeUnits, name, unit)) return true;
+  for (int candidate = MTime::kGames; candidate < MTime::kLast; ++candidate) {
+    const double ticks = MTime::ticksPerUnit(static_cast<MTime::Unit>(candidate));
+    if (ticks > 0.0 && name == formatNumber(MTime(1.0, MTime::kSeconds).as(static_cast<MTime::Unit>(candidate))) + "fps") {
+      unit = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+MStatus currentUnitCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0},
+                         {"l", "linear", 1, 0},
+                         {"t", "time", 1, 0},
+                         {"a", "angle", 1, 0},
+                         {"f", "fullName", 0, 0},
+                         {"ua", "updateAnimation", 1, 1}}))
+    return MS::kFailure;
+  if (args.query()) {
+    const bool full = args.has("fullName");
+    if (args.has("time"))
+      call.result.setString(nameOfUnit(kTimeUnits, MTime::uiUnit(), full));
+    else if (args.has("angle"))
+      call.result.setString(nameOfUnit(kAngleUnits, MAngle::uiUnit(), full));
+    else
+      call.result.setString(nameOfUnit(kLinearUnits, MDistance::uiUnit(), full));
+    return MS::kSuccess;
+  }
+  int linear = MDistance::uiUnit(), time = MTime::uiUnit(), angle = MAngle::uiUnit();
+  if ((args.has("linear") && !unitByName(kLinearUnits, args.value("linear"), linear)) ||
+      (args.has("time") && !timeUnitByName(args.value("time"), time)) ||
+      (args.has("angle") && !unitByName(kAngleUnits, args.value("angle"), angle))) {
+    displayError("currentUnit: unknown unit");
+    return MS::kFailure;
+  }
+  MTime::setUIUnit(static_cast<MTime::Unit>(time));
+  MAngle::setUIUnit(static_cast<MAngle::Unit>(angle));
+  MDistance::setUIUnit(static_cast<MDistance::Unit>(linear));
+  return MS::kSuccess;
+}
+
+MStatus undoInfoCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0},
+                         {"st", "state", 1, 0},
+                         {"swf", "stateWithoutFlush", 1, 0},
+                         {"fl", "flush", 0, 0},
+                         {"un", "undoName", 0, 0}}))
+    return MS::kFailure;
+  UndoQueue& undo = host().undo;
+  if (args.query()) {
+    if (args.has("undoName"))
+      call.result.setString(undo.nextUndoName());
+    else if (args.has("stateWithoutFlush"))
+      call.result.setInt(undo.suspended() ? 0 : 1);
+    else
+      call.result.setInt(undo.enabled() && !undo.suspended() ? 1 : 0);
+    return MS::kSuccess;
+  }
+  bool on = true;
+  if (args.has("state")) {
+    if (!parseBool(args.value("state"), on)) return MS::kFailure;
+    undo.setEnabled(on);
+  }
+  if (args.has("stateWithoutFlush")) {
+    if (!parseBool(args.value("stateWithoutFlush"), on)) return MS::kFailure;
+    undo.setSuspended(!on);
+  }
+  if (args.has("flush")) undo.flush();
+  return MS::kSuccess;
+}
+
+MStatus undoCommand(HostCall& call) {
+  if (!call.call.words.empty()) return MS::kFailure;
+  if (!host().undo.undo()) displayWarning("There are no more commands to undo.");
+  return MS::kSuccess;
+}
+
+MStatus redoCommand(HostCall& call) {
+  if (!call.call.words.empty()) return MS::kFailure;
+  if (!host().undo.redo()) displayWarning("There are no more commands to redo.");
+  return MS::kSuccess;
+}
+
+}  // namespace
+
+void addTimeCommands(Interpreter& interpreter) {
+  interpreter.addHostCommand("currentTime", currentTimeCommand);
+  interpreter.addHostCommand("playbackOptions", playbackOptionsCommand);
+  interpreter.addHostCommand("currentUnit", currentUnitCommand);
+  interpreter.addHostCommand("undoInfo", undoInfoCommand);
+  interpreter.addHostCommand("undo", undoCommand);
+  interpreter.addHostCommand("redo", redoCommand);
+}
+
+}  // namespace zovhost

@@ -1,0 +1,148 @@
+#include "messages/CallbackRegistry.h"
+
+#include "dg/NodeImpl.h"
+
+#include <dlfcn.h>
+
+#include <vector>
+
+namespace zovhost {
+
+namespace {
+
+const char* const kKnownEvents[] = {
+    "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged",
+    "angularUnitChanged", "SelectionChanged",   "NewSceneOpened",    "SceneOpened",
+    "SceneSaved",       "idle"};
+
+}  // namespace
+
+bool CallbackRegistry::isKnownEvent(const std::string& event) {
+  for (const char* known : kKnownEvents)
+    if (event == known) return true;
+  return false;
+}
+
+MCallbackId CallbackRegistry::add(Record record) {
+  const MCallbackId id = m_nextId++;
+  m_records.emplace(id, std::move(record));
+  return id;
+}
+
+MCallbackId CallbackRegistry::addEvent(const std::string& event, MMessage::MBasicFunction function,
+                                       void* clientData) {
+  if (!function || !isKnownEvent(event)) return 0;
+  Record record{Kind::Event, event};
+  record.basic = function;
+  record.clientData = clientData;
+  return add(std::move(record));
+}
+
+MCallbackId CallbackRegistry::addNodeAdded(const std::string& typeName, MMessage::MNodeFunction function,
+                                           void* clientData) {
+  if (!function) return 0;
+  Record record{Kind::NodeAdded, typeName.empty() ? "dependNode" : typeName};
+  record.node = function;
+  record.clientData = clientData;
+  return add(std::move(record));
+}
+
+MCallbackId CallbackRegistry::addNodeRemoved(const std::string& typeName, MMessage::MNodeFunction function,
+                                             void* clientData) {
+  if (!function) return 0;
+  Record record{Kind::NodeRemoved, typeName.empty() ? "dependNode" : typeName};
+  record.node = function;
+  record.clientData = clientData;
+  return add(std::move(record));
+}
+
+MCallbackId CallbackRegistry::addScene(int message, MMessage::MBasicFunction function, void* clientData) {
+  if (!function) return 0;
+  Record record{Kind::Scene, std::string()};
+  record.message = message;
+  record.basic = function;
+  record.clientData = clientData;
+  return add(std::move(record));
+}
+
+bool CallbackRegistry::remove(MCallbackId id) { return m_records.erase(id) != 0; }
+
+size_t CallbackRegistry::removeFunctionsIn(const void* base) {
+  size_t removed = 0;
+  for (auto it = m_records.begin(); it != m_records.end();) {
+    const Record& record = it->second;
+    void* function = record.basic ? reinterpret_cast<void*>(record.basic) : reinterpret_cast<void*>(record.node);
+    Dl_info info{};
+    if (dladdr(function, &info) != 0 && info.dli_fbase == base) {
+      it = m_records.erase(it);
+      ++removed;
+    } else {
+      ++it;
+    }
+  }
+  return removed;
+}
+
+namespace {
+
+/// Sets the running callback's id for the life of the guard.
+class CurrentCallback {
+public:
+  CurrentCallback(MCallbackId& slot, MCallbackId id) : m_slot(slot), m_previous(slot) { m_slot = id; }
+  ~CurrentCallback() { m_slot = m_previous; }
+
+private:
+  MCallbackId& m_slot;
+  MCallbackId m_previous;
+};
+
+}  // namespace
+
+// Each raise takes the ids first and looks every record up again before its
+// call, so that a callback removed by an earlier one does not run, and one
+// installed meanwhile waits for the next time.
+void CallbackRegistry::raiseEvent(const std::string& event) {
+  std::vector<MCallbackId> ids;
+  for (const auto& [id, record] : m_records)
+    if (record.kind == Kind::Event && record.name == event) ids.push_back(id);
+  for (MCallbackId id : ids) {
+    const auto found = m_records.find(id);
+    if (found == m_records.end()) continue;
+    const Record record = found->second;
+    CurrentCallback running(m_current, id);
+    record.basic(record.clientData);
+  }
+}
+
+void CallbackRegistry::raiseScene(int message) {
+  std::vector<MCallbackId> ids;
+  for (const auto& [id, record] : m_records)
+    if (record.kind == Kind::Scene && record.message == message) ids.push_back(id);
+  for (MCallbackId id : ids) {
+    const auto found = m_records.find(id);
+    if (found == m_records.end()) continue;
+    const Record record = found->second;
+    CurrentCallback running(m_current, id);
+    record.basic(record.clientData);
+  }
+}
+
+void CallbackRegistry::raiseNode(Kind kind, const std::shared_ptr<NodeImpl>& node) {
+  std::vector<MCallbackId> ids;
+  for (const auto& [id, record] : m_records)
+    if (record.kind == kind && (record.name == "dependNode" || node->type->matchesTypeName(record.name)))
+      ids.push_back(id);
+  for (MCallbackId id : ids) {
+    const auto found = m_records.find(id);
+    if (found == m_records.end()) continue;
+    const Record record = found->second;
+    MObject object(node);
+    CurrentCallback running(m_current, id);
+    record.node(object, record.clientData);
+  }
+}
+
+void CallbackRegistry::raiseNodeAdded(const std::shared_ptr<NodeImpl>& node) { raiseNode(Kind::NodeAdded, node); }
+void CallbackRegistry::raiseNodeRemoved(const std::shared_ptr<NodeImpl>& node) { raiseNode(Kind::NodeRemoved, node); }
+
+}  // namespace zovhost

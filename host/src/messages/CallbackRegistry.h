@@ -1,0 +1,60 @@
+#pragma once
+
+#include <maya/MMessage.h>
+#include <maya/MTypes.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace zovhost {
+
+class NodeImpl;
+
+/// Every installed callback, keyed by id in installation order, and the
+/// raising of events, node messages and scene messages.
+class CallbackRegistry {
+public:
+  /// Returns 0 when the event name is not one the host raises.
+  MCallbackId addEvent(const std::string& event, MMessage::MBasicFunction function, void* clientData);
+  /// typeName "dependNode" matches every node; otherwise the type or a base type.
+  MCallbackId addNodeAdded(const std::string& typeName, MMessage::MNodeFunction function, void* clientData);
+  MCallbackId addNodeRemoved(const std::string& typeName, MMessage::MNodeFunction function, void* clientData);
+  MCallbackId addScene(int message, MMessage::MBasicFunction function, void* clientData);
+  bool remove(MCallbackId id);
+  bool contains(MCallbackId id) const { return m_records.count(id) != 0; }
+  size_t size() const { return m_records.size(); }
+  void clear() { m_records.clear(); }
+  /// Removes the callbacks whose function lies in the module loaded at base;
+  /// returns how many.
+  size_t removeFunctionsIn(const void* base);
+
+  void raiseEvent(const std::string& event);
+  void raiseNodeAdded(const std::shared_ptr<NodeImpl>& node);
+  void raiseNodeRemoved(const std::shared_ptr<NodeImpl>& node);
+  void raiseScene(int message);
+  MCallbackId current() const { return m_current; }
+
+  /// The events the host raises.
+  static bool isKnownEvent(const std::string& event);
+
+private:
+  enum class Kind { Event, NodeAdded, NodeRemoved, Scene };
+  struct Record {
+    Kind kind;
+    std::string name;  // event name or node type filter
+    int message = 0;
+    MMessage::MBasicFunction basic = nullptr;
+    MMessage::MNodeFunction node = nullptr;
+    void* clientData = nullptr;
+  };
+
+  MCallbackId add(Record record);
+  void raiseNode(Kind kind, const std::shared_ptr<NodeImpl>& node);
+
+  std::map<MCallbackId, Record> m_records;
+  MCallbackId m_nextId = 1;
+  MCallbackId m_current = 0;
+};
+
+}  // namespace zovhost

@@ -1,0 +1,62 @@
+// The message classes: installing callbacks through the host's registry.
+#include <maya/MDGMessage.h>
+#include <maya/MEventMessage.h>
+#include <maya/MSceneMessage.h>
+
+#include "core/Host.h"
+
+using zovhost::host;
+
+namespace {
+
+MCallbackId result(MCallbackId id, MStatus* status) {
+  if (status) *status = id ? MS::kSuccess : MS::kFailure;
+  return id;
+}
+
+}  // namespace
+
+MStatus MMessage::removeCallback(MCallbackId id) {
+  return host().callbacks.remove(id) ? MS::kSuccess : MS::kFailure;
+}
+
+MStatus MMessage::removeCallbacks(MCallbackIdArray& ids) {
+  MStatus status;
+  for (unsigned int i = 0; i < ids.length(); ++i)
+    if (!removeCallback(ids[i])) status = MS::kFailure;
+  return status;
+}
+
+MCallbackId MMessage::currentCallbackId(MStatus* status) {
+  if (status) *status = MS::kSuccess;
+  return host().callbacks.current();
+}
+
+MCallbackId MEventMessage::addEventCallback(const MString& eventName, MMessage::MBasicFunction function,
+                                            void* clientData, MStatus* status) {
+  return result(host().callbacks.addEvent(eventName.str(), function, clientData), status);
+}
+
+void MEventMessage::getEventNames(MStringArray& names) {
+  names.clear();
+  for (const char* name : {"timeChanged", "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged",
+                           "angularUnitChanged", "SelectionChanged", "NewSceneOpened", "SceneOpened", "SceneSaved",
+                           "idle"})
+    names.append(name);
+}
+
+MCallbackId MDGMessage::addNodeAddedCallback(MMessage::MNodeFunction function, const MString& nodeType,
+                                             void* clientData, MStatus* status) {
+  return result(host().callbacks.addNodeAdded(nodeType.str(), function, clientData), status);
+}
+
+MCallbackId MDGMessage::addNodeRemovedCallback(MMessage::MNodeFunction function, const MString& nodeType,
+                                               void* clientData, MStatus* status) {
+  return result(host().callbacks.addNodeRemoved(nodeType.str(), function, clientData), status);
+}
+
+MCallbackId MSceneMessage::addCallback(Message message, MMessage::MBasicFunction function, void* clientData,
+                                       MStatus* status) {
+  if (message < kSceneUpdate || message >= kLast) return result(0, status);
+  return result(host().callbacks.addScene(message, function, clientData), status);
+}

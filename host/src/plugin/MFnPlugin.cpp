@@ -1,0 +1,123 @@
+#include <maya/MFnPlugin.h>
+#include <maya/MPxManipContainer.h>
+
+#include "core/Host.h"
+#include "plugin/PluginManager.h"
+
+using zovhost::PluginManager;
+using zovhost::PluginObject;
+using zovhost::host;
+
+MStatus MPxManipContainer::initialize() { return MS::kSuccess; }
+
+MFnPlugin::MFnPlugin(const MObject& plugin, const char* vendor, const char* version, const char* requiredApiVersion,
+                     MStatus* status) {
+  const MStatus result = setObject(plugin);
+  if (status) *status = result;
+  if (const auto object = PluginManager::pluginOf(plugin)) {
+    object->vendor = vendor ? vendor : "Unknown";
+    object->version = version ? version : "Unknown";
+    object->requiredApiVersion = requiredApiVersion ? requiredApiVersion : "Any";
+  }
+}
+
+std::string MFnPlugin::pluginName() const {
+  const auto object = PluginManager::pluginOf(m_object);
+  return object ? object->name : std::string();
+}
+
+namespace {
+
+std::shared_ptr<PluginObject> pluginIn(const MObject& object, MStatus* status) {
+  auto plugin = PluginManager::pluginOf(object);
+  if (status) *status = plugin ? MS::kSuccess : MS::kFailure;
+  return plugin;
+}
+
+}  // namespace
+
+MString MFnPlugin::vendor(MStatus* status) const {
+  const auto plugin = pluginIn(m_object, status);
+  return plugin ? plugin->vendor : MString();
+}
+
+MString MFnPlugin::version(MStatus* status) const {
+  const auto plugin = pluginIn(m_object, status);
+  return plugin ? plugin->version : MString();
+}
+
+MString MFnPlugin::apiVersion(MStatus* status) const {
+  const auto plugin = pluginIn(m_object, status);
+  return plugin ? plugin->requiredApiVersion : MString();
+}
+
+MString MFnPlugin::name(MStatus* status) const {
+  const auto plugin = pluginIn(m_object, status);
+  return plugin ? MString(plugin->name) : MString();
+}
+
+MString MFnPlugin::loadPath(MStatus* status) const {
+  const auto plugin = pluginIn(m_object, status);
+  if (!plugin) return MString();
+  const size_t slash = plugin->path.rfind('/');
+  return MString(slash == std::string::npos ? std::string(".") : plugin->path.substr(0, slash));
+}
+
+MStatus MFnPlugin::registerNode(const MString& typeName, const MTypeId& typeId, MCreatorFunction creator,
+                                MInitializeFunction initialize, MPxNode::Type type, const MString* classification) {
+  if (!PluginManager::pluginOf(m_object)) return MS::kFailure;
+  return host().nodeTypes.registerType(typeName.str(), typeId, creator, initialize, type,
+                                       classification ? classification->str() : std::string(), pluginName());
+}
+
+MStatus MFnPlugin::deregisterNode(const MTypeId& typeId) {
+  const auto type = host().nodeTypes.find(typeId);
+  if (!type || type->plugin != pluginName()) return MS::kFailure;
+  return host().nodeTypes.deregisterType(typeId);
+}
+
+namespace {
+
+MStatus registerPluginCommand(const std::string& plugin, const MString& name, MCreatorFunction creator,
+                              MCreateSyntaxFunction syntax, bool isContext) {
+  if (plugin.empty()) return MS::kFailure;
+  if (host().plugins.consumeFailure(name.str())) {
+    zovhost::displayError("Failed to register command '" + name.str() + "'");
+    return MS::kFailure;
+  }
+  if (host().interpreter.isHostCommand(name.str()) || host().commands.find(name.str())) {
+    zovhost::displayError("Failed to register command '" + name.str() + "': the name is already in use");
+    return MS::kFailure;
+  }
+  zovhost::PluginCommand command;
+  command.name = name.str();
+  command.creator = creator;
+  command.syntax = syntax;
+  command.isContext = isContext;
+  command.plugin = plugin;
+  return host().commands.add(command);
+}
+
+}  // namespace
+
+MStatus MFnPlugin::registerCommand(const MString& commandName, MCreatorFunction creator,
+                                   MCreateSyntaxFunction createSyntax) {
+  return registerPluginCommand(pluginName(), commandName, creator, createSyntax, false);
+}
+
+MStatus MFnPlugin::deregisterCommand(const MString& commandName) {
+  const zovhost::PluginCommand* command = host().commands.find(commandName.str());
+  if (!command || command->plugin != pluginName()) return MS::kFailure;
+  return host().commands.remove(commandName.str(), false);
+}
+
+MStatus MFnPlugin::registerContextCommand(const MString& commandName, MCreatorFunction creator) {
+  return registerPluginCommand(pluginName(), commandName, creator, nullptr, true);
+}
+
+MStatus MFnPlugin::deregisterContextCommand(const MString& commandName) {
+  const zovhost::PluginCommand* command = host().commands.find(commandName.str());
+  if (!command || command->plugin != pluginName()) return MS::kFailure;
+  host().commands.destroyContexts(commandName.str());
+  return host().commands.remove(commandName.str(), true);
+}

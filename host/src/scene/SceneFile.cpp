@@ -1,0 +1,273 @@
+#include "scene/SceneFile.h"
+
+#include <maya/MSceneMessage.h>
+
+#include "core/Host.h"
+#include "interpreter/AttributeText.h"
+#include "interpreter/HostArgs.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace zovhost {
+
+namespace {
+
+bool isUnit(const AttributeImpl& a, MFnUnitAttribute::Type type) {
+  return a.kind == AttributeKind::Unit && a.unitType == type;
+}
+
+/// A stored number in user-interface units, as setAttr reads it.
+std::string numberWord(const AttributeImpl& a, double stored) {
+  double value = stored;
+  if (isUnit(a, MFnUnitAttribute::kTime)) value = stored / MTime::ticksPerUnit(MTime::uiUnit());
+  if (isUnit(a, MFnUnitAttribute::kDistance)) value = MDistance::internalToUI(stored);
+  if (isUnit(a, MFnUnitAttribute::kAngle)) value = MAngle::internalToUI(stored);
+  const bool integral = a.kind == AttributeKind::Enum ||
+                        (a.kind == AttributeKind::Numeric && a.numericType != MFnNumericData::kFloat &&
+                         a.numericType != MFnNumericData::kDouble);
+  return integral ? std::to_string(static_cast<long long>(value)) : formatNumber(value);
+}
+
+std::string addAttrLine(const NodeImpl& node, const AttributeImpl& a) {
+  std::string line = "addAttr -ln " + quoted(a.longName) + " -sn " + quoted(a.shortName);
+  if (a.kind == AttributeKind::Message) {
+    line += " -at message";
+  } else if (a.holdsString()) {
+    line += " -dt string";
+  } else if (a.kind == AttributeKind::Typed && a.dataType == MFnData::kMatrix) {
+    line += " -dt matrix";
+  } else if (a.kind == AttributeKind::Unit) {
+    line += isUnit(a, MFnUnitAttribute::kTime) ? " -at time"
+            : isUnit(a, MFnUnitAttribute::kDistance) ? " -at doubleLinear" : " -at doubleAngle";
+  } else if (a.kind == AttributeKind::Enum) {
+    std::string fields;
+    for (const auto& field : a.enumFields) fields += (fields.empty() ? "" : ":") + field.first;
+    line += " -at enum -en " + quoted(fields);
+  } else if (a.kind == AttributeKind::Numeric && a.children.empty()) {
+    switch (a.numericType) {
+      case MFnNumericData::kBoolean: line += " -at bool"; break;
+      case MFnNumericData::kShort: line += " -at short"; break;
+      case MFnNumericData::kFloat: line += " -at float"; break;
+      case MFnNumericData::kDouble: line += " -at double"; break;
+      default: line += " -at long"; break;
+    }
+    line += " -dv " + formatNumber(a.defaultNumber);
+  } else {
+    return std::string();  // compound dynamic attributes are not written
+  }
+  if (a.array) line += " -m";
+  if (a.keyable) line += " -k true";
+  if (!a.storable) line += " -s false";
+  return line + " " + quoted(node.name) + ";\n";
+}
+
+class SceneWriter {
+public:
+  std::string text() const { return m_out.str(); }
+
+  void header() {
+    m_out << "// zov scene: host command lines\n";
+    std::set<std::string> plugins;
+    for (const auto& node : host().graph.nodes())
+      if (!node->type->plugin.empty()) plugins.insert(node->type->plugin);
+    for (const std::string& plugin : plugins) {
+      const PluginObject* object = host().plugins.find(plugin);
+      m_out << "requires " << quoted(plugin) << " " << quoted(object ? object->version.str() : "Unknown") << ";\n";
+    }
+    m_out << "currentUnit -l " << unitLine() << ";\n";
+    const MTime::Unit unit = MTime::uiUnit();
+    const TimeState& time = host().time;
+    m_out << "playbackOptions -min " << formatNumber(time.minTime().as(unit)) << " -max "
+          << formatNumber(time.maxTime().as(unit)) << " -ast " << formatNumber(time.animationStart().as(unit))
+          << " -aet " << formatNumber(time.animationEnd().as(unit)) << " -ps " << formatNumber(time.playbackSpeed)
+          << ";\n";
+  }
+
+  void node(const std::shared_ptr<NodeImpl>& node) {
+    if (!node->defaultNode)
+      m_out << "createNode " << node->type->name << " -n " << quoted(node->name) << " -ss;\n";
+    for (const auto& attribute : node->dynamicAttributes) m_out << addAttrLine(*node, *attribute);
+    for (unsigned int i = 0; i < node->attributeCount(); ++i) {
+      std::vector<int> indices;
+      values(node, *node->attributeAt(i), indices);
+    }
+  }
+
+  void connections() {
+    for (const auto& c : host().graph.connections())
+      m_out << "connectAttr " << quoted(c->source.name().str()) << " " << quoted(c->destination.name().str()) << ";\n";
+  }
+
+  void footer() {
+    for (const auto& node : host().graph.nodes())
+      if (node->locked) m_out << "lockNode -l on " << quoted(node->name) << ";\n";
+    m_out << "currentTime " << formatNumber(host().time.currentTime().as(MTime::uiUnit())) << ";\n";
+  }
+
+private:
+  static std::string unitLine() {
+    std::string linear = "cm";
+    switch (MDistance::uiUnit()) {
+      case MDistance::kMillimeters: linear = "mm"; break;
+      case MDistance::kMeters: linear = "m"; break;
+      case MDistance::kKilometers: linear = "km"; break;
+      case MDistance::kInches: linear = "in"; break;
+      case MDistance::kFeet: linear = "ft"; break;
+      case MDistance::kYards: linear = "yd"; break;
+      case MDistance::kMiles: linear = "mi"; break;
+      default: break;
+    }
+    const std::string angle = MAngle::uiUnit() == MAngle::kRadians ? "rad" : "deg";
+    const std::string time = formatNumber(MTime(1.0, MTime::kSeconds).as(MTime::uiUnit())) + "fps";
+    return linear + " -a " + angle + " -t " + time;
+  }
+
+  /// Writes the storable values below an attribute position (array elements,
+  /// compound children, leaves), skipping values that come from connections.
+  void values(const std::shared_ptr<NodeImpl>& node, const AttributeImpl& a, std::vector<int>& indices) {
+    if (!a.storable || a.isMessage()) return;
+    const MPlug plug(node, const_cast<AttributeImpl&>(a).shared_from_this(), indices);
+    if (a.array && (indices.size() < a.arrayDepth() || indices.back() < 0)) {
+      Slot* array = node->slot(a, indices, false);
+      if (!array) return;
+      std::vector<unsigned int> logical;
+      for (const auto& element : array->elements) logical.push_back(element.first);
+      for (unsigned int index : logical) {
+        std::vector<int> elementIndices = plug.indices();
+        elementIndices.back() = static_cast<int>(index);
+        values(node, a, elementIndices);
+      }
+      return;
+    }
+    if (host().graph.incomingOf(plug)) return;
+    const Slot* slot = node->slot(a, plug.indices(), false);
+    if (!slot) return;
+    if (slot->locked) m_locks.push_back(plug.name().str());
+    if (!a.children.empty()) {
+      for (const auto& child : a.children) {
+        std::vector<int> childIndices = plug.indices();
+        values(node, *child, childIndices);
+      }
+      flushLocks();
+      return;
+    }
+    std::string line;
+    if (a.holdsNumber() && slot->value.number != a.defaultNumber) {
+      line = numberWord(a, slot->value.number);
+    } else if (a.holdsString() && slot->value.text != a.defaultString) {
+      line = "-type \"string\" " + quoted(slot->value.text.str());
+    } else if (a.kind == AttributeKind::Typed && a.dataType == MFnData::kMatrix && !slot->value.data.isNull()) {
+      std::vector<std::string> words;
+      std::string type;
+      attributeWords(plug, words, type);
+      line = "-type \"matrix\"";
+      for (const std::string& word : words) line += " " + word;
+    }
+    if (!line.empty()) m_out << "setAttr " << quoted(plug.name().str()) << " " << line << ";\n";
+    flushLocks();
+  }
+
+  void flushLocks() {
+    for (const std::string& name : m_locks) m_out << "setAttr -l on " << quoted(name) << ";\n";
+    m_locks.clear();
+  }
+
+  std::ostringstream m_out;
+  std::vector<std::string> m_locks;
+};
+
+/// Runs a file's lines one command at a time, going on after failures.
+MStatus runSceneLines(const std::string& path) {
+  std::string text;
+  if (!readFile(path, text)) {
+    displayError("file: Cannot open file '" + path + "'");
+    return MS::kFailure;
+  }
+  std::vector<CommandCall> commands;
+  std::string error;
+  if (!Interpreter::parse(text, commands, error)) {
+    displayError("file: " + path + ": " + error);
+    return MS::kFailure;
+  }
+  ExecuteOptions options;
+  options.undoEnabled = false;
+  options.origin = "scene";
+  unsigned int failures = 0;
+  for (const CommandCall& call : commands) {
+    CommandResult result;
+    if (!host().interpreter.execute(call.text, result, options)) ++failures;
+  }
+  if (failures == 0) return MS::kSuccess;
+  displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
+  return MS::kFailure;
+}
+
+}  // namespace
+
+bool readFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  text = buffer.str();
+  return true;
+}
+
+std::string sceneText() {
+  SceneWriter writer;
+  writer.header();
+  for (const auto& node : host().graph.nodes()) writer.node(node);
+  writer.connections();
+  writer.footer();
+  return writer.text();
+}
+
+void newScene() {
+  host().callbacks.raiseScene(MSceneMessage::kBeforeNew);
+  host().clearScene();
+  host().settings.sceneName.clear();
+  host().callbacks.raiseScene(MSceneMessage::kAfterNew);
+  host().callbacks.raiseEvent("NewSceneOpened");
+}
+
+MStatus saveScene(const std::string& path, bool exporting) {
+  host().callbacks.raiseScene(exporting ? MSceneMessage::kBeforeExport : MSceneMessage::kBeforeSave);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << sceneText();
+  out.close();
+  if (!out) {
+    displayError("file: Cannot write file '" + path + "'");
+    return MS::kFailure;
+  }
+  host().callbacks.raiseScene(exporting ? MSceneMessage::kAfterExport : MSceneMessage::kAfterSave);
+  if (!exporting) host().callbacks.raiseEvent("SceneSaved");
+  return MS::kSuccess;
+}
+
+MStatus openScene(const std::string& path) {
+  std::string probe;
+  if (!readFile(path, probe)) {
+    displayError("file: Cannot open file '" + path + "'");
+    return MS::kFailure;
+  }
+  host().callbacks.raiseScene(MSceneMessage::kBeforeOpen);
+  host().clearScene();
+  host().settings.sceneName = path;
+  host().callbacks.raiseScene(MSceneMessage::kBeforeFileRead);
+  const MStatus status = runSceneLines(path);
+  host().callbacks.raiseScene(MSceneMessage::kAfterFileRead);
+  host().callbacks.raiseScene(MSceneMessage::kAfterOpen);
+  host().callbacks.raiseEvent("SceneOpened");
+  return status;
+}
+
+MStatus importScene(const std::string& path) {
+  host().callbacks.raiseScene(MSceneMessage::kBeforeImport);
+  const MStatus status = runSceneLines(path);
+  host().callbacks.raiseScene(MSceneMessage::kAfterImport);
+  return status;
+}
+
+}  // namespace zovhost

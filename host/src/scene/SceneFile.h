@@ -1,0 +1,31 @@
+#pragma once
+
+#include <maya/MStatus.h>
+
+#include <string>
+
+namespace zovhost {
+
+/// The scene as host command lines: the plug-ins it needs, units and
+/// playback range, each node with its dynamic attributes and the storable
+/// values that differ from their defaults, locks, the connections in the
+/// order made, and the current time. Running the lines in an empty scene
+/// rebuilds it.
+std::string sceneText();
+
+/// "file -new": raises before-new, clears the scene, raises after-new.
+void newScene();
+/// "file -save" (or "-exportAll" when exporting): raises before-save (or
+/// before-export), writes the file, raises after-save (or after-export).
+MStatus saveScene(const std::string& path, bool exporting);
+/// "file -open": raises before-open, clears the scene, runs the file's lines,
+/// raises after-open. Lines that fail are reported and the rest still run.
+MStatus openScene(const std::string& path);
+/// "file -import": runs the file's lines in the current scene between the
+/// before-import and after-import messages.
+MStatus importScene(const std::string& path);
+
+/// Reads a file's text; false when it cannot be read.
+bool readFile(const std::string& path, std::string& text);
+
+}  // namespace zovhost

@@ -1,0 +1,157 @@
+// Time, distance and angle values and their conversions.
+#include <maya/MAngle.h>
+#include <maya/MDistance.h>
+#include <maya/MTime.h>
+
+#include "core/Host.h"
+
+#include <cmath>
+
+namespace {
+
+// The host's internal time resolution.
+constexpr double kTicksPerSecond = 6000.0;
+// Times closer than this many ticks are the same time.
+constexpr double kTickTolerance = 1.0e-6;
+
+constexpr double kFixedRates[] = {2,   3,   4,   5,   6,   8,   10,  12,   16,   20,   40,   75,   80,  100, 120, 125,
+                                  150, 200, 240, 250, 300, 375, 400, 500, 600, 750, 1200, 1500, 2000, 3000, 6000};
+
+double framesPerSecond(MTime::Unit unit) {
+  switch (unit) {
+    case MTime::kGames: return 15.0;
+    case MTime::kFilm: return 24.0;
+    case MTime::kPALFrame: return 25.0;
+    case MTime::kNTSCFrame: return 30.0;
+    case MTime::kShowScan: return 48.0;
+    case MTime::kPALField: return 50.0;
+    case MTime::kNTSCField: return 60.0;
+    case MTime::k23_976FPS: return 24000.0 / 1001.0;
+    case MTime::k29_97FPS:
+    case MTime::k29_97DF: return 30000.0 / 1001.0;
+    case MTime::k47_952FPS: return 48000.0 / 1001.0;
+    case MTime::k59_94FPS: return 60000.0 / 1001.0;
+    case MTime::k44100FPS: return 44100.0;
+    case MTime::k48000FPS: return 48000.0;
+    case MTime::kUserDef: return 24.0;
+    default: break;
+  }
+  if (unit >= MTime::k2FPS && unit <= MTime::k6000FPS) return kFixedRates[unit - MTime::k2FPS];
+  return 0.0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// MTime
+
+MTime::MTime() : m_value(0.0), m_unit(uiUnit()) {}
+
+MTime::MTime(double value, Unit unit) : m_value(value), m_unit(unit) {}
+
+double MTime::ticksPerUnit(Unit unit) {
+  switch (unit) {
+    case kHours: return kTicksPerSecond * 3600.0;
+    case kMinutes: return kTicksPerSecond * 60.0;
+    case kSeconds: return kTicksPerSecond;
+    case kMilliseconds: return kTicksPerSecond / 1000.0;
+    default: break;
+  }
+  const double fps = framesPerSecond(unit);
+  return fps > 0.0 ? kTicksPerSecond / fps : 0.0;
+}
+
+double MTime::as(Unit unit) const {
+  const double to = ticksPerUnit(unit);
+  if (to == 0.0) return 0.0;
+  return m_value * ticksPerUnit(m_unit) / to;
+}
+
+MStatus MTime::setUnit(Unit unit) {
+  if (ticksPerUnit(unit) == 0.0) return MS::kInvalidParameter;
+  m_value = as(unit);
+  m_unit = unit;
+  return MS::kSuccess;
+}
+
+MTime MTime::operator+(const MTime& other) const { return MTime(m_value + other.as(m_unit), m_unit); }
+MTime MTime::operator-(const MTime& other) const { return MTime(m_value - other.as(m_unit), m_unit); }
+
+bool MTime::operator==(const MTime& other) const {
+  return std::fabs(m_value * ticksPerUnit(m_unit) - other.m_value * ticksPerUnit(other.m_unit)) <= kTickTolerance;
+}
+
+bool MTime::operator<(const MTime& other) const {
+  return m_value * ticksPerUnit(m_unit) < other.m_value * ticksPerUnit(other.m_unit) - kTickTolerance;
+}
+
+MTime::Unit MTime::uiUnit() { return zovhost::host().time.timeUnit(); }
+
+MStatus MTime::setUIUnit(Unit unit) {
+  if (ticksPerUnit(unit) == 0.0) return MS::kInvalidParameter;
+  zovhost::host().time.setTimeUnit(unit);
+  return MS::kSuccess;
+}
+
+// ---------------------------------------------------------------------------
+// MDistance
+
+double MDistance::centimetresPerUnit(Unit unit) {
+  switch (unit) {
+    case kInches: return 2.54;
+    case kFeet: return 30.48;
+    case kYards: return 91.44;
+    case kMiles: return 160934.4;
+    case kMillimeters: return 0.1;
+    case kCentimeters: return 1.0;
+    case kKilometers: return 100000.0;
+    case kMeters: return 100.0;
+    default: return 0.0;
+  }
+}
+
+double MDistance::as(Unit unit) const {
+  const double to = centimetresPerUnit(unit);
+  return to == 0.0 ? 0.0 : m_value * centimetresPerUnit(m_unit) / to;
+}
+
+MDistance::Unit MDistance::uiUnit() { return zovhost::host().time.linearUnit(); }
+
+MStatus MDistance::setUIUnit(Unit unit) {
+  if (centimetresPerUnit(unit) == 0.0) return MS::kInvalidParameter;
+  zovhost::host().time.setLinearUnit(unit);
+  return MS::kSuccess;
+}
+
+double MDistance::internalToUI(double internalValue) { return MDistance(internalValue).as(uiUnit()); }
+double MDistance::uiToInternal(double uiValue) { return MDistance(uiValue, uiUnit()).asCentimeters(); }
+
+// ---------------------------------------------------------------------------
+// MAngle
+
+double MAngle::radiansPerUnit(Unit unit) {
+  constexpr double kPi = 3.14159265358979323846;
+  switch (unit) {
+    case kRadians: return 1.0;
+    case kDegrees: return kPi / 180.0;
+    case kAngMinutes: return kPi / (180.0 * 60.0);
+    case kAngSeconds: return kPi / (180.0 * 3600.0);
+    default: return 0.0;
+  }
+}
+
+double MAngle::as(Unit unit) const {
+  const double to = radiansPerUnit(unit);
+  return to == 0.0 ? 0.0 : m_value * radiansPerUnit(m_unit) / to;
+}
+
+MAngle::Unit MAngle::uiUnit() { return zovhost::host().time.angleUnit(); }
+
+MStatus MAngle::setUIUnit(Unit unit) {
+  if (radiansPerUnit(unit) == 0.0) return MS::kInvalidParameter;
+  zovhost::host().time.setAngleUnit(unit);
+  return MS::kSuccess;
+}
+
+double MAngle::internalToUI(double radians) { return MAngle(radians).as(uiUnit()); }
+double MAngle::uiToInternal(double uiValue) { return MAngle(uiValue, uiUnit()).asRadians(); }
