@@ -96,6 +96,9 @@ MStatus requiresCommand(HostCall& call) {
   }
   const std::string plugin = call.call.words[0].text;
   if (host().plugins.isLoaded(plugin)) return MS::kSuccess;
+  // Node types registered under the plug-in's name (by a test, say) satisfy it too.
+  for (const auto& type : host().nodeTypes.types())
+    if (type->plugin == plugin) return MS::kSuccess;
   std::string name;
   if (host().plugins.load(plugin, name)) return MS::kSuccess;
   displayWarning("The scene needs the plug-in '" + plugin + "', which could not be loaded");

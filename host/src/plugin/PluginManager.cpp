@@ -82,14 +82,10 @@ MStatus PluginManager::load(const std::string& pathOrName, std::string& name) {
   m_current = name;
   const MStatus status = initialize(MObject(object));
   m_current.clear();
-  if (!status) {
-    displayError("initializePlugin function failed (" + name + ")");
-    removeRegistrations(name);
-    m_modules.pop_back();
-    dlclose(handle);
-    return status;
-  }
-  return MS::kSuccess;
+  // A plug-in that reports a failure stays loaded with what it registered,
+  // so that it can still be unloaded cleanly.
+  if (!status) displayError("initializePlugin function failed (" + name + ")");
+  return status;
 }
 
 MStatus PluginManager::unload(const std::string& name) {

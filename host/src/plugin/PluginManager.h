@@ -32,7 +32,9 @@ public:
 class PluginManager {
 public:
   /// Opens a module, reads MApiVersion and calls initializePlugin. The
-  /// plug-in's name is the file name without "lib" and the extension.
+  /// plug-in's name is the file name without "lib" and the extension. When
+  /// initializePlugin fails the error is shown and the failure returned, but
+  /// the module stays loaded with what it registered.
   MStatus load(const std::string& pathOrName, std::string& name);
   /// Calls uninitializePlugin; on success removes what the plug-in left
   /// registered and closes the module. The undo queue is flushed first, since

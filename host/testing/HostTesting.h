@@ -1,0 +1,72 @@
+#pragma once
+
+#include <maya/MObject.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+/// The test-only interface of the stand-in host: reset, settings that host
+/// queries answer from, injected failures, the idle queue and the logs.
+namespace zovhost::testing {
+
+/// Back to a freshly started host: callbacks removed, plug-ins unloaded,
+/// plug-in node types and commands removed, scene cleared, settings, units,
+/// time, selection, undo queue, idle queue and logs reset. The script editor
+/// stops printing (setEcho turns it back on).
+void resetHost();
+/// An empty scene (only the default nodes), without scene messages.
+void resetScene();
+/// A plug-in object for registrations made by tests; what is registered
+/// through it goes away with resetHost.
+MObject pluginObject(const std::string& name = "tests");
+
+/// Answers a whole command line (or one command of a line) with a fixed result.
+void setQueryAnswer(const std::string& line, const std::string& answer);
+/// Makes a script procedure exist ("zovUI_initialize", ...), answering result.
+void setProcedure(const std::string& name, const std::string& result = std::string());
+void setUpAxis(const std::string& axis);
+void setGridShown(bool shown);
+void setWindowExists(const std::string& window, bool exists);
+void setPanelRenderer(const std::string& panel, const std::string& renderer);
+void setOptionVar(const std::string& name, const std::string& value);
+/// The host's playback state.
+void setPlaying(bool playing);
+void setScrubbing(bool scrubbing);
+
+/// Makes the next registration of this node type, command or draw
+/// classification fail once.
+void injectRegistrationFailure(const std::string& name);
+
+/// Runs the idle queue; returns how many lines ran.
+unsigned int flushIdleQueue();
+size_t idleQueueSize();
+
+enum class MessageKind { Info, Warning, Error, Print, Result };
+struct Message {
+  MessageKind kind;
+  std::string text;
+};
+struct Command {
+  std::string line;
+  bool succeeded;
+  std::string origin;
+};
+std::vector<Message> messages();
+std::vector<Command> commands();
+/// True when a message of this kind contains the text.
+bool hasMessage(MessageKind kind, const std::string& text);
+void clearLogs();
+/// Whether messages are also printed.
+void setEcho(bool echo);
+
+/// Raises a scene message by number (for example the host exiting).
+void raiseSceneMessage(int message);
+size_t callbackCount();
+/// The scene as a saved file would hold it.
+std::string sceneText();
+/// The number of entries on the undo and redo stacks.
+size_t undoCount();
+size_t redoCount();
+
+}  // namespace zovhost::testing

@@ -1,0 +1,177 @@
+#include "HostFixture.h"
+#include "TestNodes.h"
+
+#include <maya/MFnDependencyNode.h>
+#include <maya/MDoubleArray.h>
+#include <maya/MGlobal.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStringArray.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using zovhost::testing::MessageKind;
+using zovhost::testing::hasMessage;
+
+class Interpreter : public HostTest {
+protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    registerTestNodes();
+  }
+};
+
+TEST_F(Interpreter, HostQueriesAnswerFromSettingsThatTestsChange) {
+  MString text;
+  int number = -1;
+  ASSERT_TRUE(MGlobal::executeCommand("upAxis -q -axis", text));
+  EXPECT_EQ(text, MString("y"));
+  zovhost::testing::setUpAxis("z");
+  ASSERT_TRUE(MGlobal::executeCommand("upAxis -q -axis", text));
+  EXPECT_EQ(text, MString("z"));
+
+  ASSERT_TRUE(MGlobal::executeCommand("grid -q -toggle", number));
+  EXPECT_EQ(number, 1);
+  zovhost::testing::setGridShown(false);
+  ASSERT_TRUE(MGlobal::executeCommand("grid -q -toggle", number));
+  EXPECT_EQ(number, 0);
+
+  ASSERT_TRUE(MGlobal::executeCommand("window -ex MayaWindow", number));
+  EXPECT_EQ(number, 0);
+  zovhost::testing::setWindowExists("MayaWindow", true);
+  ASSERT_TRUE(MGlobal::executeCommand("window -ex MayaWindow", number));
+  EXPECT_EQ(number, 1);
+
+  ASSERT_TRUE(MGlobal::executeCommand("modelEditor -q -rnm modelPanel4", text));
+  EXPECT_EQ(text, MString("vp2Renderer"));
+  ASSERT_TRUE(MGlobal::executeCommand("optionVar -q evaluationMode", number));
+  EXPECT_EQ(number, 0);
+  zovhost::testing::setOptionVar("evaluationMode", "1");
+  ASSERT_TRUE(MGlobal::executeCommand("optionVar -q evaluationMode", number));
+  EXPECT_EQ(number, 1);
+
+  zovhost::testing::setQueryAnswer("someQuery -q", "42");
+  double value = 0.0;
+  ASSERT_TRUE(MGlobal::executeCommand("someQuery -q", value));
+  EXPECT_DOUBLE_EQ(value, 42.0);
+}
+
+TEST_F(Interpreter, UnknownLinesFailAndEveryLineIsRecorded) {
+  EXPECT_FALSE(MGlobal::executeCommand("zovUI_initialize"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "Cannot find procedure \"zovUI_initialize\""));
+  zovhost::testing::setProcedure("zovUI_initialize");
+  EXPECT_TRUE(MGlobal::executeCommand("zovUI_initialize"));
+  EXPECT_FALSE(MGlobal::executeCommand("deleteZovLocators()"));
+  const auto commands = zovhost::testing::commands();
+  ASSERT_EQ(commands.size(), 3u);
+  EXPECT_EQ(commands[0].line, "zovUI_initialize");
+  EXPECT_FALSE(commands[0].succeeded);
+  EXPECT_TRUE(commands[1].succeeded);
+  EXPECT_EQ(commands[2].line, "deleteZovLocators()");
+}
+
+TEST_F(Interpreter, ResultsReadAsTheKindAskedFor) {
+  MStringArray names;
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n \"first\"", names));
+  ASSERT_EQ(names.length(), 1u);
+  EXPECT_EQ(names[0], MString("first"));
+  int number = 0;
+  EXPECT_FALSE(MGlobal::executeCommand("upAxis -q -axis", number));  // "y" is not a number
+  double value = 0.0;
+  ASSERT_TRUE(MGlobal::executeCommand("getAttr first.input", value));
+  EXPECT_DOUBLE_EQ(value, 1.0);
+  MDoubleArray point;
+  ASSERT_TRUE(MGlobal::executeCommand("getAttr first.point", point));
+  ASSERT_EQ(point.length(), 3u);
+  EXPECT_DOUBLE_EQ(point[1], 2.0);
+  // The last command of a line gives the line's result.
+  ASSERT_TRUE(MGlobal::executeCommand("setAttr first.input 4; getAttr first.output", value));
+  EXPECT_DOUBLE_EQ(value, 8.0);
+}
+
+TEST_F(Interpreter, SceneCommandsActAndUndo) {
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler; createNode doubler", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("connectAttr doubler1.output doubler2.input", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("setAttr doubler1.input 3", false, true));
+  double value = 0.0;
+  ASSERT_TRUE(MGlobal::executeCommand("getAttr doubler2.output", value));
+  EXPECT_DOUBLE_EQ(value, 12.0);
+  EXPECT_FALSE(MGlobal::executeCommand("setAttr doubler2.input 5"));  // connected
+  EXPECT_FALSE(MGlobal::executeCommand("connectAttr doubler1.middle doubler2.input"));  // taken
+  ASSERT_TRUE(MGlobal::executeCommand("connectAttr -f doubler1.middle doubler2.input", false, true));
+
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));  // the forced connection
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));  // setAttr
+  ASSERT_TRUE(MGlobal::executeCommand("getAttr doubler2.output", value));
+  EXPECT_DOUBLE_EQ(value, 4.0);
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));  // connectAttr: the input keeps its last value
+  ASSERT_TRUE(MGlobal::executeCommand("getAttr doubler2.output", value));
+  EXPECT_DOUBLE_EQ(value, 4.0);
+  EXPECT_TRUE(MGlobal::executeCommand("setAttr doubler2.input 5"));  // no longer connected
+
+  ASSERT_TRUE(MGlobal::executeCommand("delete doubler2", false, true));
+  EXPECT_FALSE(MGlobal::executeCommand("getAttr doubler2.input"));
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));
+  EXPECT_TRUE(MGlobal::executeCommand("getAttr doubler2.input"));
+  EXPECT_FALSE(MGlobal::executeCommand("delete time1"));  // a default node
+}
+
+TEST_F(Interpreter, IdleLinesWaitForTheQueueToRun) {
+  ASSERT_TRUE(MGlobal::executeCommandOnIdle("createNode doubler -n later"));
+  MSelectionList list;
+  EXPECT_FALSE(list.add("later"));
+  EXPECT_EQ(zovhost::testing::idleQueueSize(), 1u);
+  EXPECT_EQ(zovhost::testing::flushIdleQueue(), 1u);
+  EXPECT_TRUE(list.add("later"));
+  EXPECT_EQ(zovhost::testing::commands().back().origin, "idle");
+}
+
+TEST_F(Interpreter, MessagesAreLoggedAsTheScriptEditorShowsThem) {
+  MGlobal::displayInfo(" ZOV bake cached mode has been deactivated ");
+  MGlobal::displayWarning("careful");
+  MGlobal::displayError("broken");
+  EXPECT_TRUE(MGlobal::executeCommand("print \" ZOV bake cached mode is active \""));
+  EXPECT_FALSE(MGlobal::executeCommand("error \"cannot add a Maya rigid body to a Zov object\""));
+  const auto messages = zovhost::testing::messages();
+  ASSERT_EQ(messages.size(), 5u);
+  EXPECT_EQ(messages[0].kind, MessageKind::Info);
+  EXPECT_EQ(messages[0].text, " ZOV bake cached mode has been deactivated ");
+  EXPECT_EQ(messages[1].kind, MessageKind::Warning);
+  EXPECT_EQ(messages[2].kind, MessageKind::Error);
+  EXPECT_EQ(messages[3].kind, MessageKind::Print);
+  EXPECT_EQ(messages[3].text, " ZOV bake cached mode is active ");
+  EXPECT_EQ(messages[4].text, "cannot add a Maya rigid body to a Zov object");
+}
+
+TEST_F(Interpreter, LinesParseQuotesSeparatorsAndCalls) {
+  MString text;
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n \"a\"; setAttr -type \"string\" a.label \"say \\\"hi\\\"; ok\"",
+                                      false, false));
+  ASSERT_TRUE(MGlobal::executeCommand("getAttr a.label // a comment", text));
+  EXPECT_EQ(text, MString("say \"hi\"; ok"));
+  EXPECT_FALSE(MGlobal::executeCommand("print \"unterminated"));
+}
+
+TEST_F(Interpreter, TheCommandLineHostRunsAScriptAndPrintsItsMessages) {
+  const std::string script = ::testing::TempDir() + "zovhost_run_script.txt";
+  FILE* file = std::fopen(script.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fputs("currentTime 12\ncurrentTime -q\nwarning \"from the script\"\nnoSuchCommand\n", file);
+  std::fclose(file);
+  const std::string command = std::string(ZOV_HOST_RUN_PATH) + " " + script + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  const int status = pclose(pipe);
+  EXPECT_NE(output.find("// Result: 12 //"), std::string::npos) << output;
+  EXPECT_NE(output.find("// Warning: from the script //"), std::string::npos) << output;
+  EXPECT_NE(output.find("// Error: Cannot find procedure \"noSuchCommand\". //"), std::string::npos) << output;
+  EXPECT_NE(status, 0);  // one line failed
+  std::remove(script.c_str());
+}
+
+}  // namespace
