@@ -7,6 +7,8 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -155,7 +157,7 @@ TEST_F(Interpreter, LinesParseQuotesSeparatorsAndCalls) {
 }
 
 TEST_F(Interpreter, TheCommandLineHostRunsAScriptAndPrintsItsMessages) {
-  const std::string script = ::testing::TempDir() + "zovhost_run_script.txt";
+  const std::string script = ::testing::TempDir() + "zovhost_script_" + std::to_string(getpid()) + ".txt";
   FILE* file = std::fopen(script.c_str(), "w");
   ASSERT_NE(file, nullptr);
   std::fputs("currentTime 12\ncurrentTime -q\nwarning \"from the script\"\nnoSuchCommand\n", file);

@@ -5,6 +5,8 @@
 #include <maya/MItDependencyNodes.h>
 #include <maya/MStringArray.h>
 
+#include <string>
+
 namespace {
 
 using zovhost::testing::MessageKind;
@@ -13,6 +15,14 @@ using zovhost::testing::hasMessage;
 class PluginLoading : public HostTest {
 protected:
   static MString loadLine() { return MString("loadPlugin \"") + ZOV_TEST_MODULE_PATH + "\""; }
+  /// The plug-in's name: its file name without "lib" and the extension.
+  static MString moduleName() {
+    std::string name = ZOV_TEST_MODULE_PATH;
+    name = name.substr(name.rfind('/') + 1);
+    name = name.substr(0, name.find('.'));
+    return MString(name.compare(0, 3, "lib") == 0 ? name.substr(3) : name);
+  }
+  static MString unloadLine() { return "unloadPlugin " + moduleName(); }
 };
 
 TEST_F(PluginLoading, AModuleLoadsRegistersAndUnloads) {
@@ -21,7 +31,7 @@ TEST_F(PluginLoading, AModuleLoadsRegistersAndUnloads) {
   ASSERT_TRUE(MGlobal::executeCommand(loadLine(), loaded));
   ASSERT_EQ(loaded.length(), 1u);
   const MString name = loaded[0];
-  EXPECT_EQ(name, MString("zov_test_module"));
+  EXPECT_EQ(name, moduleName());
 
   int isLoaded = 0;
   ASSERT_TRUE(MGlobal::executeCommand("pluginInfo -q -loaded " + name, isLoaded));
@@ -62,11 +72,11 @@ TEST_F(PluginLoading, AModuleLoadsRegistersAndUnloads) {
 
 TEST_F(PluginLoading, AModuleCanBeLoadedAgainAfterUnloading) {
   ASSERT_TRUE(MGlobal::executeCommand(loadLine()));
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov_test_module"));
+  ASSERT_TRUE(MGlobal::executeCommand(unloadLine()));
   ASSERT_TRUE(MGlobal::executeCommand(loadLine()));
   MString text;
   EXPECT_TRUE(MGlobal::executeCommand("moduleCommand", text));
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov_test_module"));
+  ASSERT_TRUE(MGlobal::executeCommand(unloadLine()));
 }
 
 TEST_F(PluginLoading, AnInjectedRegistrationFailureFailsOnlyThatRegistration) {
@@ -76,7 +86,7 @@ TEST_F(PluginLoading, AnInjectedRegistrationFailureFailsOnlyThatRegistration) {
   EXPECT_TRUE(hasMessage(MessageKind::Error, "initializePlugin function failed"));
   EXPECT_FALSE(MGlobal::executeCommand("moduleCommand"));
   EXPECT_TRUE(MGlobal::executeCommand("createNode moduleNode"));
-  EXPECT_TRUE(MGlobal::executeCommand("unloadPlugin zov_test_module"));
+  EXPECT_TRUE(MGlobal::executeCommand(unloadLine()));
 }
 
 TEST_F(PluginLoading, FilesThatAreNotPlugInsAreRefused) {

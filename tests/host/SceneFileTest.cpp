@@ -9,6 +9,8 @@
 #include <maya/MPlugArray.h>
 #include <maya/MSelectionList.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,7 +22,7 @@ protected:
   void SetUp() override {
     HostTest::SetUp();
     registerTestNodes();
-    path = ::testing::TempDir() + "zovhost_scene_test.zsc";
+    path = ::testing::TempDir() + "zovhost_scene_" + std::to_string(getpid()) + ".zsc";
   }
   void TearDown() override {
     std::remove(path.c_str());

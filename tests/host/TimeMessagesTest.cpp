@@ -10,6 +10,8 @@
 #include <maya/MSceneMessage.h>
 #include <maya/MTime.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -165,7 +167,7 @@ TEST_F(TimeAndMessages, SceneMessagesSurroundFileOperations) {
     MSceneMessage::addCallback(messages[i], [](void* data) { order.push_back(*static_cast<int*>(data)); },
                                &numbers[i]);
   }
-  const std::string path = ::testing::TempDir() + "zovhost_messages.zsc";
+  const std::string path = ::testing::TempDir() + "zovhost_messages_" + std::to_string(getpid()) + ".zsc";
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -new; file -rename \"") + path.c_str() + "\"; file -save"));
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -exportAll \"") + path.c_str() + "\""));
