@@ -32,15 +32,19 @@ function(zov_apply_variant target variant)
   target_link_options(${target} PUBLIC ${flags})
 endfunction()
 
-# zov_add_test_suite(<folder> VARIANTS <variants...> LIBS <libs...> [LABELS ...])
+# zov_add_test_suite(<folder> VARIANTS <variants...> LIBS <libs...>
+#                    [EXTRA_LIBS <libs...>] [NO_ENGINE_SUPPORT])
 # One GoogleTest executable per variant from tests/<folder>/*.cpp and the shared
-# helpers in tests/support/. Test names are prefixed with the variant and the
+# engine fixtures in tests/support/ (left out with NO_ENGINE_SUPPORT, for suites
+# that do not link the engine). Test names are prefixed with the variant and the
 # folder ("asan.math.…"), and each test carries its variant as label.
 function(zov_add_test_suite folder)
-  cmake_parse_arguments(ARG "" "" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-    ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp
-    ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+  cmake_parse_arguments(ARG "NO_ENGINE_SUPPORT" "" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
+  set(globs ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp)
+  if(NOT ARG_NO_ENGINE_SUPPORT)
+    list(APPEND globs ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${globs})
   foreach(variant ${ARG_VARIANTS})
     if(NOT variant IN_LIST ZOV_VARIANTS)
       continue()
