@@ -20,6 +20,11 @@ constexpr double kTolerance = 1e-5;
 constexpr double kUnitLow = 0.99999;
 constexpr double kUnitHigh = 1.00001;
 
+/// Ratio |u x v|^2 / (|u|^2 |v|^2) at or below which two edge directions count
+/// as collinear for closest-point solves: their Gram determinant then holds
+/// no more significant digits than rounding leaves.
+constexpr double kCollinearRatio = 1e-12;
+
 /// Cosine below which two normals count as opposed.
 constexpr double kOpposedCosine = -0.999;
 

@@ -1,0 +1,131 @@
+#include "support/BruteForceGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using Mgc::MgcVector3;
+
+namespace zovtest {
+
+double bfPointSegmentSq(const MgcVector3& p, const MgcVector3& a, const MgcVector3& b) {
+  const MgcVector3 d = b - a;
+  const double length = d.SquaredLength();
+  const double t = length > 0.0 ? std::clamp((p - a).Dot(d) / length, 0.0, 1.0) : 0.0;
+  return (p - (a + d * t)).SquaredLength();
+}
+
+double bfPointTriangleSq(const MgcVector3& p, const MgcVector3 tri[3], MgcVector3* closest) {
+  const MgcVector3 n = (tri[1] - tri[0]).Cross(tri[2] - tri[0]);
+  const double area2 = n.SquaredLength();
+  if (area2 > 1e-24) {
+    const MgcVector3 foot = p - n * ((p - tri[0]).Dot(n) / area2);
+    bool inside = true;
+    for (int i = 0; i < 3; ++i)
+      inside = inside && (tri[(i + 1) % 3] - tri[i]).Cross(foot - tri[i]).Dot(n) >= 0.0;
+    if (inside) {
+      if (closest != nullptr) *closest = foot;
+      return (p - foot).SquaredLength();
+    }
+  }
+  double best = std::numeric_limits<double>::max();
+  for (int i = 0; i < 3; ++i) {
+    const MgcVector3& a = tri[i];
+    const MgcVector3& b = tri[(i + 1) % 3];
+    const double distance = bfPointSegmentSq(p, a, b);
+    if (distance < best) {
+      best = distance;
+      if (closest != nullptr) {
+        const MgcVector3 d = b - a;
+        const double length = d.SquaredLength();
+        const double t = length > 0.0 ? std::clamp((p - a).Dot(d) / length, 0.0, 1.0) : 0.0;
+        *closest = a + d * t;
+      }
+    }
+  }
+  return best;
+}
+
+double bfSegmentSegmentSq(const MgcVector3& P0, const MgcVector3& P1, const MgcVector3& Q0, const MgcVector3& Q1) {
+  return minimiseConvex([&](double s) { return bfPointSegmentSq(P0 + (P1 - P0) * s, Q0, Q1); }, 0.0, 1.0);
+}
+
+double bfSegmentTriangleSq(const MgcVector3& A, const MgcVector3& B, const MgcVector3 tri[3]) {
+  return minimiseConvex([&](double r) { return bfPointTriangleSq(A + (B - A) * r, tri); }, 0.0, 1.0);
+}
+
+double bfTriangleTriangleSq(const MgcVector3 A[3], const MgcVector3 B[3]) {
+  // dist^2(A0 + u e1 + v e2, B) is convex in (u, v); minimising over v for
+  // each u keeps it convex in u.
+  const MgcVector3 e1 = A[1] - A[0];
+  const MgcVector3 e2 = A[2] - A[0];
+  const auto overV = [&](double u) {
+    return minimiseConvex([&](double v) { return bfPointTriangleSq(A[0] + e1 * u + e2 * v, B); }, 0.0, 1.0 - u);
+  };
+  return minimiseConvex(overV, 0.0, 1.0);
+}
+
+double bfPolygonPolygonSq(const MgcVector3* a, std::uint32_t countA, const MgcVector3* b, std::uint32_t countB) {
+  double best = std::numeric_limits<double>::max();
+  for (std::uint32_t i = 1; i + 1 < countA; ++i) {
+    const MgcVector3 ta[3] = {a[0], a[i], a[i + 1]};
+    for (std::uint32_t j = 1; j + 1 < countB; ++j) {
+      const MgcVector3 tb[3] = {b[0], b[j], b[j + 1]};
+      best = std::min(best, bfTriangleTriangleSq(ta, tb));
+    }
+  }
+  return best;
+}
+
+bool segmentMeetsBox(const MgcVector3& a, const MgcVector3& b, const ZOVbox& box) {
+  double enter = 0.0;
+  double leave = 1.0;
+  for (int i = 0; i < 3; ++i) {
+    const MgcVector3 axis = box.axes.GetColumn(i);
+    const double start = (a - box.center).Dot(axis);
+    const double step = (b - a).Dot(axis);
+    const double half = box.extents[i];
+    if (std::fabs(step) < 1e-300) {
+      if (start < -half || start > half) return false;
+      continue;
+    }
+    double t0 = (-half - start) / step;
+    double t1 = (half - start) / step;
+    if (t0 > t1) std::swap(t0, t1);
+    enter = std::max(enter, t0);
+    leave = std::min(leave, t1);
+    if (enter > leave) return false;
+  }
+  return true;
+}
+
+void boxCorners(const ZOVbox& box, MgcVector3 corners[8]) {
+  for (int k = 0; k < 8; ++k) {
+    MgcVector3 corner = box.center;
+    for (int i = 0; i < 3; ++i) {
+      const double sign = ((k >> i) & 1) ? 1.0 : -1.0;
+      corner += box.axes.GetColumn(i) * (sign * box.extents[i]);
+    }
+    corners[k] = corner;
+  }
+}
+
+namespace {
+
+bool edgesMeet(const ZOVbox& edgesOf, const ZOVbox& solid) {
+  MgcVector3 corners[8];
+  boxCorners(edgesOf, corners);
+  // Corners k and k ^ (1 << i) differ along axis i: the twelve edges.
+  for (int k = 0; k < 8; ++k)
+    for (int i = 0; i < 3; ++i) {
+      const int other = k ^ (1 << i);
+      if (other > k && segmentMeetsBox(corners[k], corners[other], solid)) return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+bool boxesMeet(const ZOVbox& a, const ZOVbox& b) { return edgesMeet(a, b) || edgesMeet(b, a); }
+
+}  // namespace zovtest
