@@ -127,25 +127,6 @@ TEST(OverlapTests, ObbPlaneOverlapMeansSomeCornerBehindThePlane) {
   }
 }
 
-TEST(OverlapTests, SegmentPlaneOverlapCases) {
-  const MgcVector3 origin(0, 0, 0);
-  const MgcVector3 up = MgcVector3::UNIT_Z;
-  struct Case {
-    const char* name;
-    ZOVcapsule capsule;
-    bool overlap;
-  };
-  const Case cases[] = {
-      {"straddling", capsule({0, 0, -1}, {0, 0, 1}, 0.1), true},
-      {"one end on the plane", capsule({0, 0, 0}, {0, 0, 2}, 0.1), true},
-      {"lower end within the radius", capsule({0, 0, 0.4}, {1, 0, 3}, 0.5), true},
-      {"end exactly a radius away", capsule({0, 0, 0.5}, {1, 0, 3}, 0.5), true},
-      {"above by more than the radius", capsule({0, 0, 0.6}, {1, 0, 3}, 0.5), false},
-      {"below by more than the radius", capsule({0, 0, -0.6}, {1, 0, -3}, 0.5), false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(segmentPlaneOverlap(c.capsule, origin, up), c.overlap) << c.name;
-}
-
 TEST(OverlapTests, CapsuleOverlapsAgreeWithBruteForceDistances) {
   // Parallel capsules exactly touching count as overlapping.
   EXPECT_TRUE(capsuleCapsuleOverlap(capsule({0, 0, 0}, {2, 0, 0}, 0.25), capsule({1, 0.5, 0}, {3, 0.5, 0}, 0.25)));
@@ -234,14 +215,6 @@ TEST(OverlapTests, TriangleOverlapCases) {
   EXPECT_FALSE(triTriOverlap(A, up, beside, down, 0.01));  // but not the in-plane axes
   EXPECT_FALSE(triTriOverlapExact(P, nP, Q, nQ));
   EXPECT_FALSE(triTriOverlapExact(Q, nQ, P, nP));
-}
-
-TEST(OverlapTests, PointsAbovePlaneAllowsTheDeadZone) {
-  const MgcVector3 points[3] = {{0, 0, 1}, {1, 0, -0.5e-5}, {0, 1, 2}};
-  const MgcVector3 origin(0, 0, 0);
-  EXPECT_TRUE(pointsAbovePlane(points, 3, origin, MgcVector3::UNIT_Z));
-  EXPECT_FALSE(pointsAbovePlane(points, 3, {0, 0, 0.1}, MgcVector3::UNIT_Z));
-  EXPECT_TRUE(pointsAbovePlane(points, 0, {0, 0, 10}, MgcVector3::UNIT_Z));
 }
 
 TEST(OverlapTests, ClassifyMeshAgainstPlane) {
