@@ -1,0 +1,417 @@
+#include "engine/PrivateHardBody.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/DynamicStress.h"
+#include "math/Finite.h"
+#include "math/MeshTransforms.h"
+#include "math/Tolerances.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using Mgc::Quaternion;
+
+namespace {
+
+// Air damping coefficients are fractions lost per 1/100 s.
+constexpr double kDampingStepsPerSecond = 100.0;
+
+MgcVector3 scaled(const MgcVector3& a, const MgcVector3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
+
+// q turned by the rotation vector r (axis r/|r|, angle |r|) and normalised.
+// False, with q unchanged, when the result has no direction.
+bool turnQuaternion(Quaternion& q, const MgcVector3& r, double angle) {
+  Quaternion turned = Quaternion(r / angle, angle) * q;
+  const double norm = turned.Length();
+  if (!(norm > 0.0) || !std::isfinite(norm)) return false;
+  q = turned / norm;
+  return true;
+}
+
+}  // namespace
+
+PrivateHardBody::PrivateHardBody(eHBodyType bodyKind) : HardBody(bodyKind) {
+  dynLast = RBDynamics();
+  dynLast.invMass = 1.0;
+  dyn = dynLast;
+}
+
+PrivateHardBody::~PrivateHardBody() { jointCount = 0; }
+
+void PrivateHardBody::setRestitutionCoeff(double c) {
+  if (!std::isfinite(c)) return;
+  restitution = c;
+  initialRestitution = c;
+}
+
+void PrivateHardBody::setFrictionCoeff(double c) {
+  if (!std::isfinite(c)) return;
+  friction = c;
+  initialFriction = c;
+}
+
+void PrivateHardBody::activate() {
+  updateWorldData();
+  flags |= kBodyActive;
+  sleepCount = 0;
+  hasStepStart = false;
+}
+
+void PrivateHardBody::deActivate() {
+  flags &= ~kBodyActive;
+  hasStepStart = false;
+}
+
+bool PrivateHardBody::isFirstHit(bool askParent) {
+  if ((flags & kBodyFirstHit) != 0) return true;
+  if (askParent && parent != nullptr) return parent->isFirstHit(false);
+  return false;
+}
+
+void PrivateHardBody::enableBreakByFrame() {}
+
+void PrivateHardBody::disableBreakByFrame() {}
+
+bool PrivateHardBody::isBreakByFrame() { return false; }
+
+void PrivateHardBody::resetProcessedThreads() {
+  std::fill(std::begin(processedByThread), std::end(processedByThread), std::uint8_t{0});
+  flags &= ~kBodyProcessed;
+}
+
+void PrivateHardBody::modify(ZOVmesh* newMesh) { setMesh(newMesh); }
+
+void PrivateHardBody::placeMeshInWorld() {
+  if (mesh != nullptr) meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+}
+
+void PrivateHardBody::orientationFromQuat() { dyn.orientationQuat.ToRotationMatrix(dyn.orientation); }
+
+void PrivateHardBody::updateShapeWorldData() {
+  if (kind == kHullBody || kind == kTriMeshBody) placeMeshInWorld();
+}
+
+void PrivateHardBody::updateWorldData() {
+  updateBounds();
+  updateShapeWorldData();
+  // A phantom keeps no world data to be current.
+  if (kind != kPhantomBody) flags |= kBodyWorldUpdate;
+}
+
+double PrivateHardBody::computeEnergy() {
+  if (isStatic()) return zov::kMaxFloat;
+  linearEnergy = dyn.linearVelocity.Dot(dyn.linearVelocity) / dyn.invMass;
+  angularEnergy = dyn.angularMomentum.Dot(dyn.angularVelocity);
+  return linearEnergy + angularEnergy;
+}
+
+bool PrivateHardBody::updateSleepState() {
+  if (!isActive()) return false;
+  // Per-vertex motion (a deforming mesh) keeps the body awake. Only the mark is
+  // read: placing the mesh is not this test's business.
+  if (mesh != nullptr && mesh->hasVertexData != 0) return true;
+  if ((dyn.position - dynLast.position).SquaredLength() > zov::kTolerance) return true;
+  // The turn since the last state is last * current^T; identity when none.
+  const MgcMatrix3 turn = dynLast.orientation.TimesTranspose(dyn.orientation);
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      const double offIdentity = r == c ? turn[r][c] - 1.0 : turn[r][c];
+      if (std::fabs(offIdentity) >= zov::kTolerance) return true;
+    }
+  }
+  return false;
+}
+
+void PrivateHardBody::ApplyBreakEnergy(DynamicStress* joint) {
+  if (joint == nullptr) return;
+  const double energy = joint->getBreakEnergy();
+  if (!(energy > zov::kTolerance) || !std::isfinite(energy)) return;
+  MgcVector3 separation = joint->direction() * energy;
+  if (joint->getCNode() == this) separation = -separation;
+  dyn.linearVelocity += (separation * getMass()) * dyn.invMass;
+  if (!isActive()) activate();
+}
+
+void PrivateHardBody::setScale(const MgcVector3& s) {
+  if (!zov::isFinite(s)) return;
+  const MgcVector3& E = shape.boxSize;
+  // A mirrored scale encloses the same volume, hence the magnitudes.
+  const double oldVolume = std::fabs(E.x * shape.scale.x * E.y * shape.scale.y * E.z * shape.scale.z);
+  const double newVolume = std::fabs(E.x * s.x * E.y * s.y * E.z * s.z);
+  const double density = getMass() / oldVolume;
+  shape.scale = s;
+  // A box without volume has no density to keep: the mass stays.
+  if (oldVolume > 0.0 && std::isfinite(density)) setMass(static_cast<float>(density * newVolume));
+
+  const MgcVector3 size = scaled(E, s);
+  const double fullDiagonal = 0.5 * std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
+  switch (kind) {
+    case kPhantomBody:
+      break;
+    case kCapsuleBody:
+    case kCrackerBody:
+      shape.radius = 0.5 * std::sqrt(size.x * size.x + size.z * size.z);
+      break;
+    case kHullBody:
+      shape.radius = fullDiagonal;
+      placeMeshInWorld();
+      break;
+    case kBarrierBody:
+      shape.radius = 1.0;
+      break;
+    default:
+      shape.radius = fullDiagonal;
+      break;
+  }
+}
+
+void PrivateHardBody::setMass(float m) {
+  if (!std::isfinite(m)) return;
+  const double mass = std::max(static_cast<double>(m), kMinBodyMass);
+  dyn.invMass = 1.0 / mass;
+  computeInertiaTensor();
+}
+
+void PrivateHardBody::updateInertia() {
+  const MgcMatrix3& R = dyn.orientation;
+  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
+  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
+}
+
+void PrivateHardBody::setAngularVelocity(const MgcVector3& w) {
+  if (!zov::isFinite(w)) return;
+  dyn.angularVelocity = w;
+  dyn.angularMomentum = dyn.worldInertia * w;
+}
+
+void PrivateHardBody::resetDynamics() {
+  dynLast = RBDynamics();
+  dyn = RBDynamics();
+  hasStepStart = false;
+}
+
+void PrivateHardBody::setOrientationQuat(const Quaternion& q) {
+  const double norm = q.Length();
+  if (!zov::isFinite(q) || !(norm > 0.0) || !std::isfinite(norm)) return;
+  dyn.orientationQuat = q / norm;
+  dyn.referenceQuat = dyn.orientationQuat;
+  orientationFromQuat();
+  const MgcMatrix3& R = dyn.orientation;
+  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
+  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  flags &= ~kBodyWorldUpdate;
+}
+
+void PrivateHardBody::setOrientation(const MgcMatrix3& R) {
+  if (!zov::isFinite(R)) return;
+  dyn.orientation = R;
+  dyn.orientationQuat = Quaternion(R);
+  dyn.referenceQuat = dyn.orientationQuat;
+  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
+  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  flags &= ~kBodyWorldUpdate;
+}
+
+void PrivateHardBody::setPosition(const MgcVector3& p) {
+  if (!zov::isFinite(p)) return;
+  dyn.position = p;
+  dyn.integratedPosition = p;
+  flags &= ~kBodyWorldUpdate;
+}
+
+void PrivateHardBody::setLinearVelocity(const MgcVector3& v) {
+  if (zov::isFinite(v)) dyn.linearVelocity = v;
+}
+
+ZOVbox* PrivateHardBody::updateBounds() {
+  const MgcVector3 halfExtents = scaled(shape.boxSize, shape.scale) * 0.5;
+  bbox.center = computeWCenter();
+  bbox.axes = dyn.orientation * shape.boxRotation;
+  bbox.extents = halfExtents;
+  bbox.maxExtent = std::max({halfExtents.x, halfExtents.y, halfExtents.z});
+  return &bbox;
+}
+
+ZOVcapsule* PrivateHardBody::getBoundingVolume(int /*world*/) {
+  updateBounds();
+  const MgcVector3& E = shape.boxSize;
+  const MgcVector3& h = bbox.extents;
+  int axis = 0;
+  if (E.z >= E.x && E.z >= E.y) {
+    axis = 2;
+  } else if (E.y >= E.x && E.y >= E.z) {
+    axis = 1;
+  }
+  bcapsule.center = bbox.center;
+  bcapsule.axis = bbox.axes.GetColumn(axis);
+  bcapsule.length = 2.0 * h[axis];
+  bcapsule.radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
+  return &bcapsule;
+}
+
+ZOVmesh* PrivateHardBody::getWorldMesh() {
+  if (mesh == nullptr) return nullptr;
+  if (!isWorldModified()) placeMeshInWorld();
+  return mesh.get();
+}
+
+void PrivateHardBody::saveDynamics(int what) {
+  if ((what & kSaveAll) != 0) {
+    dynInit = dyn;
+    initialRestitution = restitution;
+    initialFriction = friction;
+  } else if ((what & kSaveMass) != 0) {
+    dynInit.invMass = dyn.invMass;
+    dynInit.worldInertia = dyn.worldInertia;
+    dynInit.worldInvInertia = dyn.worldInvInertia;
+    dynInit.angularMomentum = dyn.angularMomentum;
+  } else if ((what & kSaveLinearVelocity) != 0) {
+    dynInit.linearVelocity = dyn.linearVelocity;
+  } else if ((what & kSaveAngularVelocity) != 0) {
+    dynInit.angularVelocity = dyn.angularVelocity;
+    dynInit.angularMomentum = dyn.angularMomentum;
+  }
+}
+
+void PrivateHardBody::restoreDynamics() {
+  dyn = dynInit;
+  dynLast = dynInit;
+  hasStepStart = false;
+  restitution = initialRestitution;
+  friction = initialFriction;
+  if (isFirstHit(false)) flags |= kBodyStatic;
+  updateWorldData();
+}
+
+void PrivateHardBody::storeLastDynamics() {
+  dynLastBackup = dynLast;
+  dynBackup = dyn;
+  dynLast = dyn;
+}
+
+void PrivateHardBody::integrateForces(double dt, bool damping) {
+  if (!(dt >= 0.0) || !std::isfinite(dt)) return;
+  stepStartVelocity = dyn.linearVelocity;
+  stepStartMomentum = dyn.angularMomentum;
+  hasStepStart = true;
+
+  dyn.linearVelocity += dyn.dynForce * (dt * dyn.invMass);
+  dyn.linearVelocity += dyn.externalForce * (dt * dyn.invMass);
+  if (damping) dyn.linearVelocity *= std::pow(1.0 - airDamping, kDampingStepsPerSecond * dt);
+  dyn.angularMomentum += dyn.dynTorque * dt;
+  dyn.angularMomentum += dyn.externalTorque * dt;
+  if (damping) dyn.angularMomentum *= std::pow(1.0 - angularAirDamping, kDampingStepsPerSecond * dt);
+  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
+}
+
+void PrivateHardBody::integrateMotion(double dt) {
+  if (isStatic()) return;
+  if (dt > 0.0 && std::isfinite(dt)) {
+    // Without integrateForces in this step the velocities did not change.
+    const MgcVector3& startVelocity = hasStepStart ? stepStartVelocity : dyn.linearVelocity;
+    const MgcVector3& startMomentum = hasStepStart ? stepStartMomentum : dyn.angularMomentum;
+    const MgcVector3& w = dyn.angularVelocity;
+    const MgcVector3& L = dyn.angularMomentum;
+
+    dyn.position += (startVelocity + dyn.linearVelocity) * (dt / 2.0);
+
+    // Mean rate over the step: w plus half the step's change, where the change
+    // comes from the step's torque and the gyroscopic term L x w, and a
+    // second-order correction for the rate turning while the body turns.
+    const MgcVector3 torque = (L - startMomentum) / dt;
+    const MgcVector3 alpha = dyn.worldInvInertia * (torque + L.Cross(w));
+    const MgcVector3 rate = w + alpha * (dt / 2.0) + alpha.Cross(w) * (dt * dt / 12.0);
+    const double speed = rate.Length();
+    if (speed > zov::kTolerance) {
+      Quaternion q = dyn.orientationQuat;
+      if (turnQuaternion(q, rate * dt, speed * dt)) {
+        // Stay in the last state's hemisphere, which the bounds of translate
+        // compare against.
+        if (q.Dot(dynLast.orientationQuat) < -zov::kTolerance) q = -q;
+        dyn.orientationQuat = q;
+        orientationFromQuat();
+      }
+    }
+    flags &= ~kBodyWorldUpdate;
+  }
+  hasStepStart = false;
+  dyn.integratedPosition = dyn.position;
+  dyn.referenceQuat = dyn.orientationQuat;
+  updateInertia();
+}
+
+void PrivateHardBody::rollbackDynamics() {
+  dyn = dynBackup;
+  dynLast = dynLastBackup;
+  hasStepStart = false;
+}
+
+void PrivateHardBody::translate(const MgcVector3& d, const MgcVector3& angular) {
+  if (!zov::isFinite(d) || !zov::isFinite(angular)) return;
+  const double tolerance = extractionCoeff >= 1.0 ? zov::kMaxFloat : extractionCoeff;
+  MgcVector3 target = dyn.position + d;
+  clampVectorToBox(target, dynLast.position, dyn.integratedPosition, tolerance);
+  dyn.position = target;
+
+  const MgcVector3 r = dyn.worldInvInertia * angular;
+  const double angle = r.Length();
+  if (angle > zov::kTolerance) {
+    Quaternion q = Quaternion(r / angle, angle) * dyn.orientationQuat;
+    clampQuatToBox(q, dyn.referenceQuat, dynLast.orientationQuat, 0.0);
+    const double norm = q.Length();
+    if (norm > 0.0 && std::isfinite(norm)) {
+      dyn.orientationQuat = q / norm;
+      orientationFromQuat();
+      updateInertia();
+    }
+  }
+  flags &= ~kBodyWorldUpdate;
+}
+
+void PrivateHardBody::moveBy(const MgcVector3& d) {
+  if (zov::isFinite(d)) dyn.position += d;
+  flags &= ~kBodyWorldUpdate;
+}
+
+void PrivateHardBody::rotate(const MgcVector3& angular) {
+  if (zov::isFinite(angular)) {
+    const MgcVector3 r = dyn.worldInvInertia * angular;
+    const double squaredAngle = r.SquaredLength();
+    if (squaredAngle > zov::kTolerance) {
+      Quaternion q = dyn.orientationQuat;
+      if (turnQuaternion(q, r, std::sqrt(squaredAngle))) {
+        dyn.orientationQuat = q;
+        orientationFromQuat();
+        updateInertia();
+      }
+    }
+  }
+  flags &= ~kBodyWorldUpdate;
+}
+
+bool PrivateHardBody::hasActiveJoint() {
+  jointIterating = 1;
+  for (jointCursor = jointList.getFirst(); jointCursor != nullptr; jointCursor = jointCursor->next) {
+    const DynamicStress* joint = jointCursor->value;
+    if (joint != nullptr && joint->isActive()) return true;
+  }
+  jointIterating = 0;
+  return false;
+}
+
+bool PrivateHardBody::hasInactiveJoint() {
+  jointIterating = 1;
+  for (jointCursor = jointList.getFirst(); jointCursor != nullptr; jointCursor = jointCursor->next) {
+    const DynamicStress* joint = jointCursor->value;
+    if (joint != nullptr && !joint->isActive()) return true;
+  }
+  jointIterating = 0;
+  return false;
+}
+
+RBDynamics* PrivateHardBody::getWorkerDyn(int t) {
+  if (t < 0 || t >= kThreadSlotCount) return nullptr;
+  return &workerStates[t];
+}

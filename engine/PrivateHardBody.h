@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/EngineList.h"
+#include "engine/HardBody.h"
+#include "engine/RBDynamics.h"
+#include "engine/ThreadSlots.h"
+
+class DynamicStress;
+
+/// The engine's plain rigid body: integration of forces and motion, energy and
+/// rest tests, mass and inertia bookkeeping, the saved, last and backed-up
+/// states, the bounded moves of contact extraction and the world-space bounds.
+/// The shape bodies derive from it and add the shape's `init`,
+/// `computeInertiaTensor` and `moveCenterOfMass` (and may replace `modify`
+/// and `getBoundingVolume`).
+///
+/// Joints on the joint list are not owned (their fracture body owns them).
+class PrivateHardBody : public HardBody {
+ public:
+  ~PrivateHardBody() override;
+
+  void setRestitutionCoeff(double c) override;
+  void setFrictionCoeff(double c) override;
+  /// Runs updateWorldData, sets the active bit and zeroes the sleep count.
+  void activate() override;
+  void deActivate() override;
+  bool isFirstHit(bool askParent) override;
+  /// Break-by-frame switches do nothing on a plain body.
+  void enableBreakByFrame() override;
+  void disableBreakByFrame() override;
+  bool isBreakByFrame() override;
+  void resetProcessedThreads() override;
+  /// Takes ownership of `newMesh` and deletes the old mesh.
+  void modify(ZOVmesh* newMesh) override;
+  /// updateBounds, then the shape's world data; sets the world-update bit
+  /// (except on a phantom).
+  void updateWorldData() override;
+  double computeEnergy() override;
+  /// True while the body still moves: it is active and has vertex data, or it
+  /// moved more than the tolerance since the last state, or turned.
+  bool updateSleepState() override;
+  /// When the joint breaks with an energy above the tolerance the body gets
+  /// that separation speed along the joint's direction (away from the other
+  /// body) and wakes.
+  void ApplyBreakEnergy(DynamicStress* joint) override;
+  /// Keeps the density of the box; a box of no volume keeps its mass.
+  /// Non-finite scales are ignored.
+  void setScale(const Mgc::MgcVector3& s) override;
+  /// Non-finite masses are ignored; masses below kMinBodyMass become it.
+  void setMass(float m) override;
+  void updateInertia() override;
+  void setAngularVelocity(const Mgc::MgcVector3& w) override;
+  /// The last and the current state are zeroed entirely.
+  void resetDynamics() override;
+  /// The quaternion is normalised; a zero or non-finite one is ignored.
+  void setOrientationQuat(const Mgc::Quaternion& q) override;
+  /// Non-finite matrices are ignored.
+  void setOrientation(const Mgc::MgcMatrix3& R) override;
+  void setPosition(const Mgc::MgcVector3& p) override;
+  void setLinearVelocity(const Mgc::MgcVector3& v) override;
+  ZOVbox* updateBounds() override;
+  /// The box's longest unscaled side gives the capsule's axis.
+  ZOVcapsule* getBoundingVolume(int world) override;
+  ZOVmesh* getWorldMesh() override;
+  void saveDynamics(int what) override;
+  void restoreDynamics() override;
+  void storeLastDynamics() override;
+  /// v += dt F / m, L += dt T, each then damped by (1 - c)^(100 dt) when asked;
+  /// w from L. Also remembers the velocities this step starts from.
+  void integrateForces(double dt, bool damping) override;
+  /// Trapezoidal position step between the velocity the step started from
+  /// and the current one; orientation turned by the mean angular rate of the
+  /// step (with the gyroscopic term). A static body stays.
+  void integrateMotion(double dt) override;
+  void rollbackDynamics() override;
+  void translate(const Mgc::MgcVector3& d, const Mgc::MgcVector3& angular) override;
+  void moveBy(const Mgc::MgcVector3& d) override;
+  void rotate(const Mgc::MgcVector3& angular) override;
+
+  /// Whether some joint on the joint list is active / broken. Both walk the
+  /// list with the body's joint cursor.
+  bool hasActiveJoint();
+  bool hasInactiveJoint();
+  /// The joints attached to this body (kept by the fracture-body code).
+  EngineList<DynamicStress*>& getJointList() { return jointList; }
+  /// Number of joints holding this body as a piece.
+  std::uint32_t getJointCount() const { return jointCount; }
+  void setJointCount(std::uint32_t count) { jointCount = count; }
+  /// The dynamic state of thread slot t, which only the pass running as that
+  /// thread touches; null outside [0, kThreadSlotCount).
+  RBDynamics* getWorkerDyn(int t);
+
+ protected:
+  /// Kind 0 unless a shape body gives its own. The last and current states are
+  /// zeroed (with unit inverse mass) until the shape's `init` places the body.
+  explicit PrivateHardBody(eHBodyType bodyKind = kPhantomBody);
+
+  /// What the shape keeps in world space besides the bounds; run by
+  /// updateWorldData. Here: the mesh of a hull or triangle-mesh body follows
+  /// the body.
+  virtual void updateShapeWorldData();
+
+  std::uint32_t jointCount = 0;
+  EngineList<DynamicStress*> jointList;
+  EngineList<DynamicStress*>::Node* jointCursor = nullptr;
+  /// 1 while a walk over the joint list runs.
+  std::uint8_t jointIterating = 0;
+  RBDynamics workerStates[kThreadSlotCount];
+
+ private:
+  void placeMeshInWorld();
+  /// Rebuilds the orientation matrix from the stored quaternion.
+  void orientationFromQuat();
+
+  // The velocities the current integration step starts from, taken by
+  // integrateForces. Steps of one advance share one last state, so the step's
+  // own start must be kept to integrate each step over its own interval.
+  Mgc::MgcVector3 stepStartVelocity;
+  Mgc::MgcVector3 stepStartMomentum;
+  bool hasStepStart = false;
+};

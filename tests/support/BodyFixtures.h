@@ -1,0 +1,117 @@
+#pragma once
+
+// A concrete body for the engine tests and a driver that runs bodies through
+// the world's advance the way the world does, without a world.
+
+#include <cmath>
+#include <vector>
+
+#include "engine/PrivateHardBody.h"
+#include "math/MgcMatrix3.h"
+#include "math/MgcVector3.h"
+#include "math/Tolerances.h"
+
+namespace zovtest {
+
+/// A solid box of uniform density, its reference point at the box centre.
+/// Exposes its states so that tests can set up and inspect them.
+class BoxBody : public PrivateHardBody {
+ public:
+  explicit BoxBody(const Mgc::MgcVector3& boxSize = {1.0, 1.0, 1.0}, eHBodyType bodyKind = kPhantomBody)
+      : PrivateHardBody(bodyKind) {
+    shape.boxSize = boxSize;
+    shape.localRadius = 0.5 * boxSize.Length();
+    shape.radius = shape.localRadius;
+  }
+
+  void init(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s) override {
+    shape.scale = s;
+    setOrientation(R);
+    computeInertiaTensor();
+    dyn.position = p;
+    dyn.integratedPosition = p;
+    clearDynForces();
+    clearDynTorques();
+    dynLast = dyn;
+    activate();
+  }
+
+  void computeInertiaTensor() override {
+    const double m = getMass();
+    const Mgc::MgcVector3& E = shape.boxSize;
+    const Mgc::MgcVector3& s = shape.scale;
+    const double a = (s.x * E.x) * (s.x * E.x);
+    const double b = (s.y * E.y) * (s.y * E.y);
+    const double c = (s.z * E.z) * (s.z * E.z);
+    localInertia.MakeDiagonal(m * (b + c) / 12.0, m * (a + c) / 12.0, m * (a + b) / 12.0);
+    localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
+    updateInertia();
+  }
+
+  void moveCenterOfMass(const Mgc::MgcVector3& worldPoint) override {
+    dyn.position = worldPoint;
+    dynLast.position = worldPoint;
+  }
+
+  RBDynamics& current() { return dyn; }
+  RBDynamics& last() { return dynLast; }
+  RBDynamics& initial() { return dynInit; }
+};
+
+/// The world's fixed integration step: 1/300 s rounded to single precision.
+constexpr double kWorldStep = static_cast<double>(1.0f / 300.0f);
+
+/// One advance of the world over dt for the given bodies: the last states are
+/// stored once, then steps of kWorldStep and a remainder step; in each step
+/// every active body gets its weight as dynamic force and integrateForces,
+/// then integrateMotion.
+inline void advanceBodies(const std::vector<PrivateHardBody*>& bodies, double dt, const Mgc::MgcVector3& gravity,
+                          bool damping) {
+  double ratio = dt / kWorldStep;
+  int steps = static_cast<int>(ratio);
+  double stepTime = kWorldStep;
+  if (steps == 0) {
+    steps = 1;
+    ratio = 1.0;
+    stepTime = dt;
+  }
+  for (PrivateHardBody* body : bodies) body->storeLastDynamics();
+  for (int i = 0; i <= steps; ++i) {
+    if (i == steps) {
+      if (ratio == steps) break;
+      stepTime = (ratio - steps) * kWorldStep;
+    }
+    for (PrivateHardBody* body : bodies) {
+      if (!body->isActive()) continue;
+      body->clearDynForces();
+      body->clearDynTorques();
+      body->addDynForces(gravity * body->getMass());
+      body->integrateForces(stepTime, damping);
+    }
+    for (PrivateHardBody* body : bodies)
+      if (body->isActive()) body->integrateMotion(stepTime);
+  }
+}
+
+inline bool isFiniteVector(const Mgc::MgcVector3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+inline bool isFiniteMatrix(const Mgc::MgcMatrix3& m) {
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c)
+      if (!std::isfinite(m[r][c])) return false;
+  return true;
+}
+
+/// Every value of the state is finite.
+inline bool isFiniteState(const RBDynamics& s) {
+  const Mgc::Quaternion& q = s.orientationQuat;
+  return isFiniteVector(s.position) && isFiniteVector(s.integratedPosition) && isFiniteMatrix(s.orientation) &&
+         std::isfinite(q.W()) && std::isfinite(q.X()) && std::isfinite(q.Y()) && std::isfinite(q.Z()) &&
+         isFiniteVector(s.linearVelocity) && isFiniteVector(s.angularVelocity) &&
+         isFiniteVector(s.angularMomentum) && std::isfinite(s.invMass) && isFiniteMatrix(s.worldInertia) &&
+         isFiniteMatrix(s.worldInvInertia);
+}
+
+}  // namespace zovtest
