@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "engine/DynamicStress.h"
 #include "math/Finite.h"
@@ -139,10 +140,12 @@ void PrivateHardBody::setScale(const MgcVector3& s) {
   // A mirrored scale encloses the same volume, hence the magnitudes.
   const double oldVolume = std::fabs(E.x * shape.scale.x * E.y * shape.scale.y * E.z * shape.scale.z);
   const double newVolume = std::fabs(E.x * s.x * E.y * s.y * E.z * s.z);
-  const double density = getMass() / oldVolume;
   shape.scale = s;
   // A box without volume has no density to keep: the mass stays.
-  if (oldVolume > 0.0 && std::isfinite(density)) setMass(static_cast<float>(density * newVolume));
+  if (oldVolume > 0.0) {
+    const double density = getMass() / oldVolume;
+    if (std::isfinite(density)) setMass(static_cast<float>(density * newVolume));
+  }
 
   const MgcVector3 size = scaled(E, s);
   const double fullDiagonal = 0.5 * std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
