@@ -121,18 +121,6 @@ TEST(BodyDynamics, ConstantTorqueSpinIsIndependentOfHowTheSecondIsSplit) {
   }
 }
 
-TEST(BodyDynamics, ThrownBodyFollowsTheParabola) {
-  BoxBody body;
-  body.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
-  const MgcVector3 v0(2.0, 7.0, -1.0);
-  body.setLinearVelocity(v0);
-  advanceAll(body, equalSplit(48, 2.0), kGravity, false);
-  const MgcVector3 expected = v0 * 2.0 + kGravity * (0.5 * 2.0 * 2.0);
-  EXPECT_NEAR(body.getDyn().position.x, expected.x, 1e-9);
-  EXPECT_NEAR(body.getDyn().position.y, expected.y, 1e-9);
-  EXPECT_NEAR(body.getDyn().position.z, expected.z, 1e-9);
-}
-
 // Reference solution of the torque-free rigid body: the orientation quaternion
 // obeys q' = (0, w) q / 2 with w = R I^-1 R^T L and L constant; classical RK4
 // with a step far below the engine's.
@@ -230,16 +218,6 @@ TEST(BodyDynamics, AirDampingDecaysAsAFractionPerHundredthOfASecond) {
   EXPECT_EQ(body.getDyn().linearVelocity, before);
 }
 
-TEST(BodyDynamics, FullDampingStopsTheBodyInOneStep) {
-  BoxBody body;
-  body.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
-  body.setLinearVelocity(MgcVector3(1.0, 2.0, 3.0));
-  body.setAirDampingCoeff(7.5);  // more than all of it
-  EXPECT_EQ(body.getAirDampingCoeff(), 1.0);
-  body.integrateForces(kWorldStep, true);
-  EXPECT_EQ(body.getDyn().linearVelocity, MgcVector3(0.0, 0.0, 0.0));
-}
-
 TEST(BodyDynamics, StaticBodyStaysPut) {
   BoxBody body;
   body.init(MgcVector3(1.0, 2.0, 3.0), MgcMatrix3::IDENTITY, kUnitScale);
@@ -250,17 +228,6 @@ TEST(BodyDynamics, StaticBodyStaysPut) {
   advanceAll(body, {0.1}, kGravity, true);
   EXPECT_EQ(body.getDyn().position, MgcVector3(1.0, 2.0, 3.0));
   EXPECT_EQ(body.getDyn().orientationQuat, q);
-}
-
-TEST(BodyDynamics, SpinWithoutTorqueOrRateLeavesOrientation) {
-  BoxBody body;
-  MgcMatrix3 R;
-  R.FromAxisAngle(MgcVector3(0.0, 1.0, 0.0), 0.4);
-  body.init(MgcVector3(), R, kUnitScale);
-  const MgcMatrix3 before = body.getDyn().orientation;
-  body.storeLastDynamics();
-  body.integrateMotion(kWorldStep);
-  EXPECT_EQ(body.getDyn().orientation, before);
 }
 
 // Every value that a caller can hand the body leaves it finite, and a value it

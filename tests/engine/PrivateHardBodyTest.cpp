@@ -218,22 +218,6 @@ TEST(PrivateHardBody, RotateTurnsByTheImpulseOverTheInertia) {
   EXPECT_LT((toEigen(body->getDyn().orientation) - expected).cwiseAbs().maxCoeff(), 1e-12);
 }
 
-TEST(PrivateHardBody, OrientationSettersKeepMatrixQuaternionAndTensorsInStep) {
-  auto body = placedBox();
-  body->setAngularVelocity(MgcVector3(0.1, 0.2, 0.3));
-  const MgcVector3 w = body->getDyn().angularVelocity;
-  const MgcMatrix3 R = rotationAbout(MgcVector3(2.0, -1.0, 0.5), 1.1);
-  body->setOrientation(R);
-  const Eigen::Matrix3d expectedInertia = toEigen(R) * toEigen(body->getLocalInertiaTensor()) * toEigen(R).transpose();
-  EXPECT_LT((toEigen(body->getDyn().worldInertia) - expectedInertia).cwiseAbs().maxCoeff(), 1e-12);
-  EXPECT_LT((toEigen(body->getDyn().worldInvInertia) * expectedInertia - Eigen::Matrix3d::Identity()).norm(), 1e-12);
-  EXPECT_EQ(body->getDyn().angularVelocity, w);
-  EXPECT_EQ(body->getDyn().referenceQuat, body->getDyn().orientationQuat);
-
-  body->setOrientationQuat(Quaternion(R));
-  EXPECT_LT((toEigen(body->getDyn().orientation) - toEigen(R)).cwiseAbs().maxCoeff(), 1e-12);
-}
-
 TEST(PrivateHardBody, SaveDynamicsCopiesOnlyTheAskedParts) {
   struct Case {
     int what;
@@ -275,19 +259,6 @@ TEST(PrivateHardBody, RestoreReturnsToTheSavedStateAndParksFirstHitBodies) {
   EXPECT_EQ(body->getLastDyn().position, MgcVector3(1.0, 1.0, 1.0));
   EXPECT_EQ(body->getDyn().linearVelocity, MgcVector3());
   EXPECT_TRUE(body->isStatic());
-}
-
-TEST(PrivateHardBody, RollbackUndoesTheLastStore) {
-  auto body = placedBox();
-  body->setLinearVelocity(MgcVector3(1.0, 0.0, 0.0));
-  body->storeLastDynamics();
-  const RBDynamics before = body->getDyn();
-  const RBDynamics lastBefore = body->getLastDyn();
-  body->storeLastDynamics();
-  zovtest::advanceBodies({body.get()}, 0.1, MgcVector3(0.0, -10.0, 0.0), true);
-  body->rollbackDynamics();
-  EXPECT_EQ(body->getDyn().position, before.position);
-  EXPECT_EQ(body->getLastDyn().position, lastBefore.position);
 }
 
 TEST(PrivateHardBody, RescalingKeepsTheDensity) {
@@ -422,18 +393,6 @@ TEST(PrivateHardBody, BodyOwnsExactlyOneMesh) {
   EXPECT_EQ(body.getWorldMesh(), nullptr);
 }
 
-TEST(PrivateHardBody, FirstHitAsksTheParentOnlyWhenTold) {
-  BoxBody parent;
-  BoxBody piece;
-  piece.setParent(&parent);
-  EXPECT_FALSE(piece.isFirstHit(true));
-  parent.enableFirstHit();
-  EXPECT_TRUE(piece.isFirstHit(true));
-  EXPECT_FALSE(piece.isFirstHit(false));
-  piece.enableFirstHit();
-  EXPECT_TRUE(piece.isFirstHit(false));
-}
-
 TEST(PrivateHardBody, JointTestsFindActiveAndBrokenJoints) {
   DynamicStress holding;
   holding.activate();
@@ -456,14 +415,3 @@ TEST(PrivateHardBody, JointTestsFindActiveAndBrokenJoints) {
   }
 }
 
-TEST(PrivateHardBody, ExternalForceAtAPointAddsItsMoment) {
-  auto body = placedBox(MgcVector3(1.0, 0.0, 0.0));
-  body->clearExternalForces();
-  EXPECT_FALSE(body->isExternalForces());
-  body->applyExternalForce(MgcVector3(0.0, 3.0, 0.0), MgcVector3(3.0, 0.0, 0.0));
-  body->applyExternalForce(MgcVector3(1.0, 0.0, 0.0));
-  body->applyExternalTorque(MgcVector3(0.0, 0.0, -1.0));
-  EXPECT_EQ(body->getExternalForces(), MgcVector3(1.0, 3.0, 0.0));
-  EXPECT_EQ(body->getExternalTorques(), MgcVector3(0.0, 0.0, 5.0));
-  EXPECT_TRUE(body->isExternalForces());
-}
