@@ -112,12 +112,50 @@ class MgcMatrix3 {
   /// relative rotation r0^T * r1.
   static MgcMatrix3 Slerp(double t, const MgcMatrix3& r0, const MgcMatrix3& r1);
 
+  /// Singular value decomposition: this = L * diag(S) * R with L and R
+  /// orthogonal and every S[i] >= 0, in the order the iteration leaves them
+  /// (not sorted). Off-diagonal entries below a relative kSvdTolerance of the
+  /// bidiagonal form count as zero, so the product reproduces the matrix to
+  /// that tolerance.
+  void SingularValueDecomposition(MgcMatrix3& L, MgcVector3& S, MgcMatrix3& R) const;
+  /// this = L * S * R. S is a full matrix; pass diag(S) to undo the
+  /// decomposition.
+  void SingularValueComposition(const MgcMatrix3& L, const MgcMatrix3& S, const MgcMatrix3& R);
+  /// this = Q * D * U with Q a rotation (determinant +1), D diagonal and U unit
+  /// upper triangular, by Gram-Schmidt over the columns without a tolerance:
+  /// a matrix with dependent columns gives non-finite entries.
+  void QDUDecomposition(MgcMatrix3& Q, MgcMatrix3& D, MgcMatrix3& U) const;
+  /// Eigenvalues and unit eigenvectors of a symmetric matrix (the upper
+  /// triangle is read). values[i] belongs to vectors[i]; the values are not
+  /// sorted and the vectors form a right-handed frame.
+  void EigenSolveSymmetric(double values[3], MgcVector3 vectors[3]) const;
+  /// The largest singular value (the matrix 2-norm); 0 for the zero matrix.
+  double SpectralNorm() const;
+
   static const MgcMatrix3 ZERO;
   static const MgcMatrix3 IDENTITY;
   /// The library tolerance: single-precision 1e-6.
   static const double EPSILON;
 
  protected:
+  /// Householder reduction of this symmetric matrix to tridiagonal form:
+  /// this becomes the orthogonal transform, diag the diagonal, sub[0..1] the
+  /// off-diagonal and sub[2] 0.
+  void Tridiagonal(double diag[3], double sub[3]);
+  /// Implicit-shift QL iteration on the tridiagonal form, accumulating the
+  /// rotations into the columns of this. Afterwards diag holds the
+  /// eigenvalues (unsorted) and column i of this the eigenvector of diag[i].
+  /// False when 32 sweeps do not converge.
+  bool QLAlgorithm(double diag[3], double sub[3]);
+  /// Householder reduction A = L * B * R to upper bidiagonal B (written back
+  /// into A, with exact zeros off the two diagonals); L and R orthogonal.
+  static void Bidiagonalize(MgcMatrix3& A, MgcMatrix3& L, MgcMatrix3& R);
+  /// One implicit-shift QR step on the upper bidiagonal A, keeping L * A * R
+  /// unchanged.
+  static void GolubKahanStep(MgcMatrix3& A, MgcMatrix3& L, MgcMatrix3& R);
+  /// The largest real root of x^3 + c[2] x^2 + c[1] x + c[0].
+  static double MaxCubicRoot(const double c[3]);
+
   double m[3][3];
 };
 

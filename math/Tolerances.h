@@ -31,6 +31,10 @@ constexpr double kOpposedCosine = -0.999;
 /// Tolerance of the inertia-tensor inversions: single-precision 1e-14.
 constexpr double kInertiaInverseTolerance = static_cast<double>(1e-14f);
 
+/// Relative size below which an off-diagonal entry of the 3x3 singular value
+/// iteration counts as zero: single-precision 1e-4.
+constexpr double kSvdTolerance = static_cast<double>(1e-4f);
+
 /// The largest single-precision value: the result of a minimum search that
 /// finds nothing, and the energy of a static body.
 constexpr double kMaxFloat = static_cast<double>(std::numeric_limits<float>::max());
