@@ -59,12 +59,36 @@ class MgcMatrix2 {
   /// out[r][c] = u[r]*v[c].
   static void TensorProduct(const MgcVector2& u, const MgcVector2& v, MgcMatrix2& out);
 
+  /// Singular value decomposition: this = L * diag(S) * R with L and R
+  /// orthogonal and S >= 0; S[0] is the larger value unless the rows of the
+  /// matrix are orthogonal, when S = (|row 0|, |row 1|).
+  void SingularValueDecomposition(MgcMatrix2& L, MgcVector2& S, MgcMatrix2& R) const;
+  /// this = L * diag(S) * R.
+  void SingularValueComposition(const MgcMatrix2& L, const MgcVector2& S, const MgcMatrix2& R);
+  /// this = Q * diag(D) * [[1, U], [0, 1]] with Q a rotation, by Gram-Schmidt
+  /// over the columns without a tolerance: dependent columns give non-finite
+  /// results.
+  void QDUDecomposition(MgcMatrix2& Q, MgcVector2& D, double& U) const;
+  /// Eigenvalues and unit eigenvectors of a symmetric matrix (m[0][1] is
+  /// read as the off-diagonal). values[i] belongs to vectors[i]; the values
+  /// are not sorted and the pair is right-handed.
+  void EigenSolveSymmetric(double values[2], MgcVector2 vectors[2]) const;
+  /// The largest singular value (the matrix 2-norm); 0 for the zero matrix.
+  double SpectralNorm() const;
+
   static const MgcMatrix2 ZERO;
   static const MgcMatrix2 IDENTITY;
   /// The library tolerance: single-precision 1e-6.
   static const double EPSILON;
 
  protected:
+  /// The tridiagonal form of a symmetric 2x2 matrix is the matrix itself:
+  /// diag = (m00, m11), sub = (m01, 0), and this becomes IDENTITY.
+  void Tridiagonal(double diag[2], double sub[2]);
+  /// Implicit-shift QL iteration, accumulating the rotations into the columns
+  /// of this; false when an eigenvalue needs more than 32 iterations.
+  bool QLAlgorithm(double diag[2], double sub[2]);
+
   double m[2][2];
 };
 
