@@ -114,7 +114,7 @@ class MgcMatrix3 {
 
   /// Singular value decomposition: this = L * diag(S) * R with L and R
   /// orthogonal and every S[i] >= 0, in the order the iteration leaves them
-  /// (not sorted). Off-diagonal entries below a relative kSvdTolerance of the
+  /// (not sorted). Off-diagonal entries below a relative zov::kSvdTolerance of the
   /// bidiagonal form count as zero, so the product reproduces the matrix to
   /// that tolerance.
   void SingularValueDecomposition(MgcMatrix3& L, MgcVector3& S, MgcMatrix3& R) const;
