@@ -15,10 +15,10 @@ class ModifierOperation;
 
 /// A queue of graph edits carried out by doIt and reverted by undoIt.
 /// createNode makes the node at once (its handle is valid) but adds it to the
-/// graph at doIt; connect checks the plugs at once and reports a connection
-/// it could never make. A failing operation is dropped and the others still
-/// run; doIt then reports the failure. After undoIt, doIt carries the
-/// operations out again.
+/// graph at doIt; DAG node types need an MDagModifier. connect checks the
+/// plugs at once and reports a connection it could never make. A failing
+/// operation is dropped and the others still run; doIt then reports the
+/// failure. After undoIt, doIt carries the operations out again.
 class MDGModifier {
 public:
   MDGModifier();
@@ -38,6 +38,10 @@ public:
                      const MObject& destinationAttribute);
   MStatus doIt();
   MStatus undoIt();
+
+protected:
+  /// Queues an edit.
+  void addOperation(std::unique_ptr<zovhost::ModifierOperation> operation);
 
 private:
   std::vector<std::unique_ptr<zovhost::ModifierOperation>> m_operations;

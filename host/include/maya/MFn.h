@@ -33,8 +33,10 @@ public:
     kPluginManipContainer = 688,
     kVolumeAxis = 794,
     kDependencyNodeUnknown = 900,
+    // The kinds below are numbered by this host alone; values the plug-in
+    // compares with by number (1000 among them) are left free.
     // Attributes.
-    kAttribute = 1000,
+    kAttribute = 2000,
     kNumericAttribute,
     kUnitAttribute,
     kTypedAttribute,
@@ -42,12 +44,18 @@ public:
     kMessageAttribute,
     kCompoundAttribute,
     // Data objects held by typed and compound attributes.
-    kData = 1100,
+    kData = 2100,
     kNumericData,
     kStringData,
     kMatrixData,
     kMeshData,
     // Other host objects.
-    kPlugin = 1200
+    kPlugin = 2200,
+    // The nodes that build the primitive meshes ("polyCube", ...).
+    kPolyPrimitive = 2300,
+    kPolyCube,
+    kPolyPlane,
+    kPolyCylinder,
+    kPolySphere
   };
 };

@@ -20,7 +20,8 @@ public:
   MFn::Type type() const override { return MFn::kDependencyNode; }
 
   /// Creates a node and adds it to the scene (not undoable); the name is made
-  /// unique, and defaults to the type name followed by a number.
+  /// unique, and defaults to the type name followed by a number. A DAG node
+  /// goes under the world; a shape under a new transform.
   MObject create(const MTypeId& typeId, MStatus* status = nullptr);
   MObject create(const MTypeId& typeId, const MString& name, MStatus* status = nullptr);
   MObject create(const MString& typeName, MStatus* status = nullptr);

@@ -21,7 +21,7 @@ public:
   MObject createPoint(const MString& fullName, const MString& briefName, MStatus* status = nullptr);
   /// Three floats with children named fullName + "R", "G", "B".
   MObject createColor(const MString& fullName, const MString& briefName, MStatus* status = nullptr);
-  /// A numeric compound of existing numeric attributes.
+  /// A numeric compound of existing numeric (or distance and angle) attributes.
   MObject create(const MString& fullName, const MString& briefName, const MObject& child1,
                  const MObject& child2, const MObject& child3 = MObject::kNullObj,
                  MStatus* status = nullptr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <maya/MBoundingBox.h>
 #include <maya/MPxNode.h>
 
 /// Base of plug-in locator nodes: nodes drawn in the viewport.
@@ -9,7 +10,10 @@ public:
   ~MPxLocatorNode() override = default;
 
   Type type() const override { return kLocatorNode; }
+  /// True when boundingBox gives the locator's extent.
   virtual bool isBounded() const { return false; }
+  /// The locator's box in its own space (used when isBounded is true).
+  virtual MBoundingBox boundingBox() const { return MBoundingBox(); }
   virtual bool excludeAsLocator() const { return true; }
   virtual bool isTransparent() const { return false; }
 };

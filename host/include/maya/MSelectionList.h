@@ -1,5 +1,6 @@
 #pragma once
 
+#include <maya/MDagPath.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
 #include <maya/MStatus.h>
@@ -9,7 +10,8 @@
 
 class MStringArray;
 
-/// An ordered list of selected items: nodes, or plugs of nodes.
+/// An ordered list of selected items: nodes (DAG nodes with the path that
+/// was meant), or plugs of nodes.
 class MSelectionList {
 public:
   enum MergeStrategy { kMergeNormal, kXORWithList, kRemoveFromList };
@@ -21,16 +23,22 @@ public:
   unsigned int length(MStatus* status = nullptr) const;
   /// Appends a node; with mergeWithExisting a node already listed is not added again.
   MStatus add(const MObject& node, bool mergeWithExisting = false);
-  /// Appends the node ("name") or plug ("name.attribute") with that name;
-  /// fails when nothing has the name.
+  /// Appends the node ("name", or a DAG path name such as "group1|pCube1")
+  /// or plug ("name.attribute") with that name; fails when nothing has it.
   MStatus add(const MString& matchString, bool searchChildNamespacesToo = false);
   MStatus add(const MPlug& plug, bool mergeWithExisting = false);
+  /// Appends a DAG path (components are not kept: component must be null).
+  MStatus add(const MDagPath& path, const MObject& component = MObject::kNullObj, bool mergeWithExisting = false);
   /// Merges another list: adds its items, toggles them, or removes them.
   MStatus merge(const MSelectionList& other, MergeStrategy strategy = kMergeNormal);
   MStatus remove(unsigned int index);
   /// The node of an item (for a plug, its node).
   MStatus getDependNode(unsigned int index, MObject& node) const;
   MStatus getPlug(unsigned int index, MPlug& plug) const;
+  /// The path of a DAG node item (the node's first path when none was
+  /// named); fails for other items. component is set to null.
+  MStatus getDagPath(unsigned int index, MDagPath& path, MObject& component) const;
+  MStatus getDagPath(unsigned int index, MDagPath& path) const;
   bool hasItem(const MObject& node, MStatus* status = nullptr) const;
   /// The names of the items ("node" or "node.attribute").
   MStatus getSelectionStrings(MStringArray& strings) const;
@@ -43,7 +51,9 @@ private:
   struct Item {
     MObject node;
     MPlug plug;
+    MDagPath path;
   };
+  static bool sameItem(const Item& a, const Item& b);
   static MString itemName(const Item& item);
   std::vector<Item> m_items;
 };

@@ -9,8 +9,9 @@ namespace zovhost {
 
 MStatus CreateNodeOperation::apply() {
   if (!m_added) {
-    m_added = true;
-    return host().graph.add(m_removal.node);
+    const MStatus status = host().graph.add(m_removal.node, m_dagParent);
+    m_added = static_cast<bool>(status);
+    return status;
   }
   return host().graph.restore(m_removal);
 }
@@ -35,6 +36,16 @@ MStatus DeleteNodeOperation::apply() { return host().graph.remove(m_node, &m_rem
 
 void DeleteNodeOperation::revert() { host().graph.restore(m_removal); }
 
+MStatus SetParentsOperation::apply() {
+  if (!m_node->inGraph) return MS::kInvalidParameter;
+  m_previous = host().graph.dagParentLinks(*m_node);
+  return host().graph.setDagParents(*m_node, m_links);
+}
+
+void SetParentsOperation::revert() {
+  if (m_node->inGraph) host().graph.setDagParents(*m_node, m_previous);
+}
+
 MStatus ConnectOperation::apply() {
   return m_connect ? host().graph.connect(m_source, m_destination) : host().graph.disconnect(m_source, m_destination);
 }
@@ -52,7 +63,7 @@ namespace {
 
 MObject createWith(const std::shared_ptr<zovhost::NodeType>& type,
                    std::vector<std::unique_ptr<zovhost::ModifierOperation>>& operations, MStatus* status) {
-  if (!type || type->kind == MPxNode::kManipContainer) {
+  if (!type || type->kind == MPxNode::kManipContainer || zovhost::fnListHas(type->fnTypes, MFn::kDagNode)) {
     if (status) *status = MS::kInvalidParameter;
     return MObject();
   }
@@ -119,6 +130,10 @@ MStatus MDGModifier::disconnect(const MPlug& source, const MPlug& destination) {
 MStatus MDGModifier::disconnect(const MObject& sourceNode, const MObject& sourceAttribute,
                                 const MObject& destinationNode, const MObject& destinationAttribute) {
   return disconnect(plugOf(sourceNode, sourceAttribute), plugOf(destinationNode, destinationAttribute));
+}
+
+void MDGModifier::addOperation(std::unique_ptr<zovhost::ModifierOperation> operation) {
+  m_operations.push_back(std::move(operation));
 }
 
 MStatus MDGModifier::doIt() {

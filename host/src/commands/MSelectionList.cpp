@@ -2,6 +2,7 @@
 #include <maya/MStringArray.h>
 
 #include "core/Host.h"
+#include "dag/DagNode.h"
 
 #include <algorithm>
 
@@ -20,23 +21,38 @@ unsigned int MSelectionList::length(MStatus* status) const {
 MStatus MSelectionList::add(const MObject& node, bool mergeWithExisting) {
   if (!zovhost::nodeOf(node)) return MS::kInvalidParameter;
   if (mergeWithExisting && hasItem(node)) return MS::kSuccess;
-  m_items.push_back({node, MPlug()});
+  m_items.push_back({node, MPlug(), MDagPath()});
   return MS::kSuccess;
 }
 
 MStatus MSelectionList::add(const MString& matchString, bool) {
   const std::string text = matchString.str();
   const size_t dot = text.find('.');
-  const auto node = host().graph.find(text.substr(0, dot));
+  const std::string nodeName = text.substr(0, dot);
+  const auto node = host().graph.find(nodeName);
   if (!node) return MS::kInvalidParameter;
   if (dot == std::string::npos) {
-    m_items.push_back({MObject(node), MPlug()});
+    m_items.push_back({MObject(node), MPlug(), node->isDag() ? zovhost::dagPathNamed(nodeName) : MDagPath()});
     return MS::kSuccess;
   }
   const auto attribute = node->findAttribute(text.substr(dot + 1));
   if (!attribute) return MS::kInvalidParameter;
-  m_items.push_back({MObject(node), MPlug(node, attribute, {})});
+  m_items.push_back({MObject(node), MPlug(node, attribute, {}), MDagPath()});
   return MS::kSuccess;
+}
+
+MStatus MSelectionList::add(const MDagPath& path, const MObject& component, bool mergeWithExisting) {
+  if (!path.last() || !component.isNull()) return MS::kInvalidParameter;
+  const Item item{path.node(), MPlug(), path};
+  if (mergeWithExisting)
+    for (const Item& existing : m_items)
+      if (sameItem(existing, item)) return MS::kSuccess;
+  m_items.push_back(item);
+  return MS::kSuccess;
+}
+
+bool MSelectionList::sameItem(const Item& a, const Item& b) {
+  return a.node == b.node && a.plug == b.plug && (a.path == b.path || !a.path.isValid() || !b.path.isValid());
 }
 
 MStatus MSelectionList::add(const MPlug& plug, bool mergeWithExisting) {
@@ -44,15 +60,13 @@ MStatus MSelectionList::add(const MPlug& plug, bool mergeWithExisting) {
   if (mergeWithExisting)
     for (const Item& item : m_items)
       if (item.plug == plug) return MS::kSuccess;
-  m_items.push_back({plug.node(), plug});
+  m_items.push_back({plug.node(), plug, MDagPath()});
   return MS::kSuccess;
 }
 
 MStatus MSelectionList::merge(const MSelectionList& other, MergeStrategy strategy) {
   for (const Item& item : other.m_items) {
-    const auto same = [&item](const Item& existing) {
-      return existing.node == item.node && existing.plug == item.plug;
-    };
+    const auto same = [&item](const Item& existing) { return sameItem(existing, item); };
     auto found = std::find_if(m_items.begin(), m_items.end(), same);
     switch (strategy) {
       case kMergeNormal:
@@ -90,6 +104,21 @@ MStatus MSelectionList::getPlug(unsigned int index, MPlug& plug) const {
   return MS::kSuccess;
 }
 
+MStatus MSelectionList::getDagPath(unsigned int index, MDagPath& path, MObject& component) const {
+  component = MObject();
+  return getDagPath(index, path);
+}
+
+MStatus MSelectionList::getDagPath(unsigned int index, MDagPath& path) const {
+  if (index >= m_items.size() || !m_items[index].plug.isNull()) return MS::kInvalidParameter;
+  const Item& item = m_items[index];
+  if (item.path.isValid()) {
+    path = item.path;
+    return MS::kSuccess;
+  }
+  return MDagPath::getAPathTo(item.node, path);
+}
+
 bool MSelectionList::hasItem(const MObject& node, MStatus* status) const {
   if (status) *status = MS::kSuccess;
   for (const Item& item : m_items)
@@ -99,6 +128,7 @@ bool MSelectionList::hasItem(const MObject& node, MStatus* status) const {
 
 MString MSelectionList::itemName(const Item& item) {
   if (!item.plug.isNull()) return item.plug.name();
+  if (item.path.isValid()) return item.path.partialPathName();
   const auto node = zovhost::nodeOf(item.node);
   return node ? MString(node->name) : MString();
 }

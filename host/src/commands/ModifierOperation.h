@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zovhost {
 
@@ -18,17 +19,35 @@ public:
   virtual void revert() = 0;
 };
 
-/// Adds a node made beforehand; reverting takes it out again (it stays alive
-/// for a later apply).
+/// Adds a node made beforehand (a DAG node under dagParent, null for the
+/// world); reverting takes it out again (it stays alive for a later apply).
 class CreateNodeOperation : public ModifierOperation {
 public:
-  explicit CreateNodeOperation(std::shared_ptr<NodeImpl> node) { m_removal.node = std::move(node); }
+  explicit CreateNodeOperation(std::shared_ptr<NodeImpl> node, std::shared_ptr<NodeImpl> dagParent = nullptr)
+      : m_dagParent(std::move(dagParent)) {
+    m_removal.node = std::move(node);
+  }
   MStatus apply() override;
   void revert() override;
 
 private:
   NodeRemoval m_removal;
+  std::shared_ptr<NodeImpl> m_dagParent;
   bool m_added = false;
+};
+
+/// Gives a DAG node new parents; reverting gives back the ones it had.
+class SetParentsOperation : public ModifierOperation {
+public:
+  SetParentsOperation(std::shared_ptr<NodeImpl> node, std::vector<DagLink> links)
+      : m_node(std::move(node)), m_links(std::move(links)) {}
+  MStatus apply() override;
+  void revert() override;
+
+private:
+  std::shared_ptr<NodeImpl> m_node;
+  std::vector<DagLink> m_links;
+  std::vector<DagLink> m_previous;
 };
 
 class RenameNodeOperation : public ModifierOperation {

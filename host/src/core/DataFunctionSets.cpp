@@ -1,4 +1,4 @@
-// Data objects: numeric, string and matrix data and their function sets, and MMatrix.
+// Data objects: numeric, string and matrix data and their function sets.
 #include <maya/MFnMatrixData.h>
 #include <maya/MFnNumericData.h>
 #include <maya/MFnStringData.h>
@@ -153,54 +153,4 @@ MStatus MFnMatrixData::set(const MMatrix& matrix) {
   if (!data) return MS::kFailure;
   data->matrix = matrix;
   return MS::kSuccess;
-}
-
-// ---------------------------------------------------------------------------
-// MMatrix
-
-const MMatrix MMatrix::identity;
-
-MMatrix::MMatrix() { setToIdentity(); }
-
-MMatrix::MMatrix(const double values[4][4]) {
-  for (unsigned int r = 0; r < 4; ++r)
-    for (unsigned int c = 0; c < 4; ++c) matrix[r][c] = values[r][c];
-}
-
-MMatrix& MMatrix::setToIdentity() {
-  for (unsigned int r = 0; r < 4; ++r)
-    for (unsigned int c = 0; c < 4; ++c) matrix[r][c] = r == c ? 1.0 : 0.0;
-  return *this;
-}
-
-MMatrix MMatrix::operator*(const MMatrix& right) const {
-  MMatrix product;
-  for (unsigned int r = 0; r < 4; ++r)
-    for (unsigned int c = 0; c < 4; ++c) {
-      double sum = 0.0;
-      for (unsigned int k = 0; k < 4; ++k) sum += matrix[r][k] * right.matrix[k][c];
-      product.matrix[r][c] = sum;
-    }
-  return product;
-}
-
-bool MMatrix::operator==(const MMatrix& other) const {
-  for (unsigned int r = 0; r < 4; ++r)
-    for (unsigned int c = 0; c < 4; ++c)
-      if (matrix[r][c] != other.matrix[r][c]) return false;
-  return true;
-}
-
-bool MMatrix::isEquivalent(const MMatrix& other, double tolerance) const {
-  for (unsigned int r = 0; r < 4; ++r)
-    for (unsigned int c = 0; c < 4; ++c)
-      if (std::fabs(matrix[r][c] - other.matrix[r][c]) > tolerance) return false;
-  return true;
-}
-
-MMatrix MMatrix::transpose() const {
-  MMatrix result;
-  for (unsigned int r = 0; r < 4; ++r)
-    for (unsigned int c = 0; c < 4; ++c) result.matrix[r][c] = matrix[c][r];
-  return result;
 }

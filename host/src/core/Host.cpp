@@ -1,5 +1,7 @@
 #include "core/Host.h"
 
+#include "dag/TransformNode.h"
+#include "mesh/MeshNode.h"
 #include "time/TimeNode.h"
 
 namespace zovhost {
@@ -16,6 +18,8 @@ Host& host() {
 
 void Host::start() {
   registerTimeNodeType(nodeTypes);
+  registerTransformNodeType(nodeTypes);
+  registerMeshNodeType(nodeTypes);
   clearScene();
 }
 

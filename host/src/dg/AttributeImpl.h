@@ -54,6 +54,9 @@ public:
   bool array = false;
   bool indexMatters = true;
   bool dynamic = false;
+  /// An array with one element per instance of its DAG node, kept in step
+  /// with the node's paths by the host (worldMatrix, worldMesh).
+  bool worldSpace = false;
   /// Set once the attribute belongs to a node type or node; compounds are then closed.
   bool added = false;
 

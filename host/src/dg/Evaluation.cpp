@@ -12,6 +12,8 @@
 #include <maya/MPlugArray.h>
 #include <maya/MPxNode.h>
 
+#include "dag/DagNode.h"
+
 #include <set>
 #include <tuple>
 
@@ -55,12 +57,27 @@ MPlug upperPlug(const MPlug& plug) {
   return MPlug(plug.nodeImpl(), attribute.parent->shared_from_this(), std::move(indices));
 }
 
+bool isUnit(const AttributeImpl& a, MFnUnitAttribute::Type type) {
+  return a.kind == AttributeKind::Unit && a.unitType == type;
+}
+
+/// A number passed from one attribute to another. Between a unit attribute
+/// and a plain number the value goes in the user-interface unit, as the host's
+/// unit conversion does: a plain number fed to a distance is read in the
+/// current linear unit, an angle gives a plain number in the angular unit.
 double convertNumber(const AttributeImpl& from, const AttributeImpl& to, double value) {
-  const bool fromTime = from.kind == AttributeKind::Unit && from.unitType == MFnUnitAttribute::kTime;
-  const bool toTime = to.kind == AttributeKind::Unit && to.unitType == MFnUnitAttribute::kTime;
+  const bool fromTime = isUnit(from, MFnUnitAttribute::kTime);
+  const bool toTime = isUnit(to, MFnUnitAttribute::kTime);
   const double ticksPerUIUnit = MTime::ticksPerUnit(MTime::uiUnit());
   if (fromTime && !toTime) value /= ticksPerUIUnit;
   if (!fromTime && toTime) value *= ticksPerUIUnit;
+  for (const MFnUnitAttribute::Type unit : {MFnUnitAttribute::kDistance, MFnUnitAttribute::kAngle}) {
+    const bool fromUnit = isUnit(from, unit);
+    const bool toUnit = isUnit(to, unit);
+    const bool distance = unit == MFnUnitAttribute::kDistance;
+    if (fromUnit && !toUnit) value = distance ? MDistance::internalToUI(value) : MAngle::internalToUI(value);
+    if (!fromUnit && toUnit) value = distance ? MDistance::uiToInternal(value) : MAngle::uiToInternal(value);
+  }
   return to.normalise(value);
 }
 
@@ -125,11 +142,12 @@ void Graph::computeSlot(const MPlug& plug, Slot& slot) {
   }
   MDataBlock block(plug.nodeImpl());
   MStatus status = user->compute(plug, block);
-  if (status == MS::kUnknownParameter) {
-    // A node may compute a compound or an array as a whole.
-    const MPlug upper = upperPlug(plug);
-    if (!upper.isNull()) status = user->compute(upper, block);
-  }
+  const MPlug upper = upperPlug(plug);
+  // A node may compute a compound or an array as a whole.
+  if (status == MS::kUnknownParameter && !upper.isNull()) status = user->compute(upper, block);
+  // What the host keeps for every node of a kind (a DAG node's matrices).
+  if (status == MS::kUnknownParameter && plug.nodeImpl()->type->hostCompute)
+    status = plug.nodeImpl()->type->hostCompute(plug, block);
   // A plug its node does not compute keeps the value stored in it.
   if (status == MS::kUnknownParameter) slot.dirty = false;
 }
@@ -226,6 +244,13 @@ void Graph::propagate(const MPlug& changed) {
     const std::vector<std::shared_ptr<Connection>> outgoing = node->outgoing;
     for (const auto& connection : outgoing)
       if (plugsOverlap(connection->source, plug)) dirtyAndQueue(connection->destination);
+
+    // A DAG node's children follow its world matrix.
+    if (node->isDag()) {
+      std::vector<MPlug> below;
+      dagHierarchyDependents(plug, below);
+      for (const MPlug& dependent : below) dirtyAndQueue(dependent);
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <maya/MPxNode.h>
 
 #include "core/Host.h"
+#include "dag/DagNode.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,10 +28,23 @@ std::shared_ptr<NodeImpl> Graph::instantiate(const std::shared_ptr<NodeType>& ty
   return node;
 }
 
-MStatus Graph::add(const std::shared_ptr<NodeImpl>& node) {
+MStatus Graph::add(const std::shared_ptr<NodeImpl>& node, const std::shared_ptr<NodeImpl>& dagParent) {
+  std::vector<DagLink> links;
+  if (dagParent) links.push_back({dagParent, Dag::kEnd});
+  return addLinked(node, links);
+}
+
+MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vector<DagLink>& links) {
   if (!node || node->inGraph) return MS::kInvalidParameter;
-  const std::string requested = node->name.empty() ? node->type->name : node->name;
-  node->name = node->name.empty() ? uniqueName(requested + "1") : uniqueName(requested);
+  const bool dag = node->isDag();
+  if (!dag && !links.empty()) return MS::kInvalidParameter;
+  if (dag) {
+    if (links.empty() && !checkParent(*node, nullptr)) return MS::kInvalidParameter;
+    for (const DagLink& link : links)
+      if (!checkParent(*node, link.parent.get())) return MS::kInvalidParameter;
+  }
+  const std::string base = node->type->defaultName.empty() ? node->type->name : node->type->defaultName;
+  node->name = node->name.empty() ? uniqueName(base + "1") : uniqueName(node->name);
   const auto position = std::upper_bound(m_nodes.begin(), m_nodes.end(), node->serial,
                                          [](std::uint64_t serial, const std::shared_ptr<NodeImpl>& n) {
                                            return serial < n->serial;
@@ -38,26 +52,41 @@ MStatus Graph::add(const std::shared_ptr<NodeImpl>& node) {
   m_nodes.insert(position, node);
   m_names[node->name] = node.get();
   node->inGraph = true;
+  if (dag) {
+    if (links.empty()) m_dag.link(nullptr, *node);
+    for (const DagLink& link : links) m_dag.link(link.parent.get(), *node, link.position);
+    dagHierarchyChanged(*node);
+  }
   host().callbacks.raiseNodeAdded(node);
   return MS::kSuccess;
 }
 
-MStatus Graph::remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force) {
+bool Graph::removable(const NodeImpl& node) const {
+  if (node.locked || node.defaultNode) return false;
+  for (const NodeImpl* child : node.dagChildren)
+    if (child->dagParents.size() == 1 && !removable(*child)) return false;
+  return true;
+}
+
+MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval* removal, bool force) {
+  // A copy: the caller's pointer may live in the record about to be rewritten.
+  const std::shared_ptr<NodeImpl> node = nodeToRemove;
   if (!node || !node->inGraph || node->deleting) return MS::kInvalidParameter;
-  if (!force && (node->locked || node->defaultNode)) return MS::kFailure;
+  if (!force && !removable(*node)) return MS::kFailure;
+  NodeRemoval unrecorded;
+  NodeRemoval& record = removal ? *removal : unrecorded;
+  record = NodeRemoval();
+  record.node = node;
   node->deleting = true;
   host().callbacks.raiseNodeRemoved(node);
+  if (node->isDag()) removeFromDag(*node, record, force);
 
   // The connections in the order made, each once (a node may be connected to itself).
   std::vector<std::shared_ptr<Connection>> all = node->incoming;
   for (const auto& c : node->outgoing)
     if (std::find(all.begin(), all.end(), c) == all.end()) all.push_back(c);
   std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a->serial < b->serial; });
-  if (removal) {
-    removal->node = node;
-    removal->connections.clear();
-    for (const auto& c : all) removal->connections.emplace_back(c->source, c->destination);
-  }
+  for (const auto& c : all) record.connections.emplace_back(c->source, c->destination);
   for (const auto& c : all) detach(c);
 
   m_nodes.erase(std::remove(m_nodes.begin(), m_nodes.end(), node), m_nodes.end());
@@ -68,16 +97,76 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* remova
   return MS::kSuccess;
 }
 
+void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
+  // Children with no other parent go with the node, last first so that each
+  // one's recorded position is still right when it is put back.
+  const std::vector<NodeImpl*> children = node.dagChildren;
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if ((*it)->dagParents.size() != 1) continue;
+    NodeRemoval childRemoval;
+    remove((*it)->shared_from_this(), &childRemoval, force);
+    record.dagChildren.push_back(std::move(childRemoval));
+  }
+  // The others stay under their other parents.
+  for (NodeImpl* child : std::vector<NodeImpl*>(node.dagChildren)) {
+    const auto found = std::find(child->dagParents.begin(), child->dagParents.end(), &node);
+    record.keptChildren.emplace_back(child->shared_from_this(), static_cast<size_t>(found - child->dagParents.begin()));
+    m_dag.unlink(&node, *child);
+    dagHierarchyChanged(*child);
+  }
+  record.dagParents = dagParentLinks(node);
+  for (NodeImpl* parent : std::vector<NodeImpl*>(node.dagParents)) m_dag.unlink(parent, node);
+}
+
 MStatus Graph::restore(const NodeRemoval& removal) {
   const auto& node = removal.node;
   if (!node || node->inGraph || !node->type->registered) return MS::kFailure;
-  const MStatus status = add(node);
+  std::vector<DagLink> links;
+  for (const DagLink& link : removal.dagParents)
+    if (!link.parent || link.parent->inGraph) links.push_back(link);
+  // A node whose parents are all gone can only come back under the world.
+  if (links.empty() && !removal.dagParents.empty() && !checkParent(*node, nullptr)) return MS::kFailure;
+  const MStatus status = addLinked(node, links);
   if (!status) return status;
+  for (const auto& [child, position] : removal.keptChildren) {
+    if (!child->inGraph || !checkParent(*child, node.get())) continue;
+    m_dag.link(node.get(), *child, Dag::kEnd, position);
+    dagHierarchyChanged(*child);
+  }
   for (const auto& [source, destination] : removal.connections) {
     if (!source.nodeImpl()->inGraph || !destination.nodeImpl()->inGraph) continue;
     if (incomingOf(destination)) continue;
     connect(source, destination);
   }
+  for (auto it = removal.dagChildren.rbegin(); it != removal.dagChildren.rend(); ++it) restore(*it);
+  return MS::kSuccess;
+}
+
+std::vector<DagLink> Graph::dagParentLinks(const NodeImpl& node) const {
+  std::vector<DagLink> links;
+  for (NodeImpl* parent : node.dagParents)
+    links.push_back({parent ? parent->shared_from_this() : nullptr, m_dag.childPosition(parent, node)});
+  return links;
+}
+
+MStatus Graph::checkParent(const NodeImpl& node, const NodeImpl* parent) const {
+  if (!node.isDag()) return MS::kInvalidParameter;
+  if (!parent) return node.hasFn(MFn::kTransform) ? MS::kSuccess : MS::kInvalidParameter;
+  if (!parent->inGraph || !parent->hasFn(MFn::kTransform)) return MS::kInvalidParameter;
+  if (parent == &node || m_dag.isAncestor(node, *parent)) return MS::kInvalidParameter;
+  return MS::kSuccess;
+}
+
+MStatus Graph::setDagParents(NodeImpl& node, const std::vector<DagLink>& links) {
+  if (!node.inGraph || links.empty()) return MS::kInvalidParameter;
+  for (size_t i = 0; i < links.size(); ++i) {
+    if (!checkParent(node, links[i].parent.get())) return MS::kInvalidParameter;
+    for (size_t k = 0; k < i; ++k)
+      if (links[k].parent == links[i].parent) return MS::kInvalidParameter;
+  }
+  for (NodeImpl* parent : std::vector<NodeImpl*>(node.dagParents)) m_dag.unlink(parent, node);
+  for (const DagLink& link : links) m_dag.link(link.parent.get(), node, link.position);
+  dagHierarchyChanged(node);
   return MS::kSuccess;
 }
 
@@ -116,8 +205,21 @@ MStatus Graph::rename(NodeImpl& node, const std::string& requested) {
 }
 
 std::shared_ptr<NodeImpl> Graph::find(const std::string& name) const {
-  const auto found = m_names.find(name);
-  return found == m_names.end() ? nullptr : found->second->shared_from_this();
+  const size_t bar = name.rfind('|');
+  const auto found = m_names.find(bar == std::string::npos ? name : name.substr(bar + 1));
+  if (found == m_names.end()) return nullptr;
+  NodeImpl* node = found->second;
+  if (bar == std::string::npos) return node->shared_from_this();
+  // A path name must match the end of one of the node's paths (all of it when it starts with '|').
+  const bool absolute = name[0] == '|';
+  for (const DagNodePath& path : m_dag.paths(*node)) {
+    std::string full = Dag::fullPathName(path);
+    const std::string wanted = absolute ? name : "|" + name;
+    if (full == wanted || (!absolute && full.size() > wanted.size() &&
+                           full.compare(full.size() - wanted.size(), wanted.size(), wanted) == 0))
+      return node->shared_from_this();
+  }
+  return nullptr;
 }
 
 void Graph::clear() {
@@ -127,6 +229,7 @@ void Graph::clear() {
     remove(node, nullptr, true);
   }
   m_names.clear();
+  m_dag.clear();
 }
 
 }  // namespace zovhost

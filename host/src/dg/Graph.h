@@ -3,6 +3,7 @@
 #include <maya/MPlug.h>
 #include <maya/MStatus.h>
 
+#include "dg/Dag.h"
 #include "dg/NodeImpl.h"
 
 #include <cstdint>
@@ -19,6 +20,13 @@ struct NodeRemoval {
   std::shared_ptr<NodeImpl> node;
   /// The node's connections in the order they were made.
   std::vector<std::pair<MPlug, MPlug>> connections;
+  /// A DAG node's parents in instance order.
+  std::vector<DagLink> dagParents;
+  /// The children that went with the node (it was their only parent), last first.
+  std::vector<NodeRemoval> dagChildren;
+  /// The children that stayed (they have other parents), with the node's
+  /// position among each one's parents.
+  std::vector<std::pair<std::shared_ptr<NodeImpl>, size_t>> keptChildren;
 };
 
 /// The dependency graph of the scene: the nodes in creation order with unique
@@ -30,20 +38,40 @@ public:
   /// without adding it to the graph.
   std::shared_ptr<NodeImpl> instantiate(const std::shared_ptr<NodeType>& type, MStatus* status);
   /// Adds a made node under its requested name (made unique) or a default
-  /// name, and raises the node-added callbacks.
-  MStatus add(const std::shared_ptr<NodeImpl>& node);
+  /// name, and raises the node-added callbacks. A DAG node goes under
+  /// dagParent (see checkParent), or under the world.
+  MStatus add(const std::shared_ptr<NodeImpl>& node, const std::shared_ptr<NodeImpl>& dagParent = nullptr);
   /// Raises the node-removed callbacks, breaks the node's connections and
-  /// takes it out of the graph. Refused for locked and default nodes.
+  /// takes it out of the graph. A DAG node takes along the children that
+  /// have no other parent. Refused for locked and default nodes (among those
+  /// children too).
   MStatus remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force = false);
-  /// Puts a removed node back with the connections whose other end still exists.
+  /// Puts a removed node back with the connections whose other end still
+  /// exists, and a DAG node with its links and the children it took along.
   MStatus restore(const NodeRemoval& removal);
   /// Renames a node; a name taken by another node is made unique.
   MStatus rename(NodeImpl& node, const std::string& requested);
+  /// The node with a name, or with a DAG path name ("|group1|pCube1", or any
+  /// end part of one such as "group1|pCube1").
   std::shared_ptr<NodeImpl> find(const std::string& name) const;
   const std::vector<std::shared_ptr<NodeImpl>>& nodes() const { return m_nodes; }
   /// The unique name the graph would give for a request now.
   std::string uniqueName(const std::string& requested, const NodeImpl* self = nullptr) const;
   static bool isValidName(const std::string& name);
+
+  // --- DAG ---------------------------------------------------------------
+  Dag& dag() { return m_dag; }
+  const Dag& dag() const { return m_dag; }
+  /// A DAG node's parents in instance order, each with its position among
+  /// the parent's children.
+  std::vector<DagLink> dagParentLinks(const NodeImpl& node) const;
+  /// Replaces a DAG node's parents (reparenting, instancing and their undo).
+  /// Refused, changing nothing, when a parent is not allowed or is given twice.
+  MStatus setDagParents(NodeImpl& node, const std::vector<DagLink>& links);
+  /// Whether a DAG node may go under parent (null: the world): parents are
+  /// transforms in the graph, never the node or one of its descendants, and
+  /// only transforms may go under the world.
+  MStatus checkParent(const NodeImpl& node, const NodeImpl* parent) const;
 
   // --- Connections -------------------------------------------------------
   /// Whether a connection could be made (plugs, flags, kinds, locks); does not
@@ -87,11 +115,18 @@ private:
   void computeSlot(const MPlug& plug, Slot& slot);
   /// Breaks a connection whatever the locks; the destination keeps its value.
   void detach(const std::shared_ptr<Connection>& connection);
+  /// Adds a node with the given DAG links (DAG nodes only; none: the world).
+  MStatus addLinked(const std::shared_ptr<NodeImpl>& node, const std::vector<DagLink>& links);
+  /// Whether a node and the children it would take along may be deleted.
+  bool removable(const NodeImpl& node) const;
+  /// Deletes a DAG node's own children and unlinks it from the rest and from its parents.
+  void removeFromDag(NodeImpl& node, NodeRemoval& removal, bool force);
 
   std::vector<std::shared_ptr<NodeImpl>> m_nodes;
   std::map<std::string, NodeImpl*> m_names;
   std::uint64_t m_nextSerial = 1;
   std::uint64_t m_nextConnection = 1;
+  Dag m_dag;
 };
 
 /// True when two plugs of one node overlap: one is the other or lies below it.

@@ -2,6 +2,7 @@
 #include <maya/MPlugArray.h>
 
 #include "core/Host.h"
+#include "dag/DagNode.h"
 
 using zovhost::NodeImpl;
 using zovhost::host;
@@ -19,6 +20,9 @@ MObject createNode(const std::shared_ptr<zovhost::NodeType>& type, const MString
     if (status) *status = MS::kInvalidParameter;
     return MObject();
   }
+  // A DAG node goes under the world, a shape under a transform made for it.
+  if (zovhost::fnListHas(type->fnTypes, MFn::kDagNode))
+    return MObject(zovhost::createDagNode(type, nullptr, name.str(), nullptr, status));
   MStatus result;
   const std::shared_ptr<NodeImpl> node = host().graph.instantiate(type, &result);
   if (!node) {

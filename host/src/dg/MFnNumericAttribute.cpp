@@ -76,7 +76,9 @@ MObject MFnNumericAttribute::create(const MString& fullName, const MString& brie
   for (const MObject* object : {&child1, &child2, &child3}) {
     if (object->isNull()) continue;
     const auto child = attributeOf(*object);
-    if (!child || child->kind != AttributeKind::Numeric || child->isCompound() || child->parent || child->added) {
+    // Distance and angle children make compounds such as a transform's translate and rotate.
+    const bool numberKind = child && (child->kind == AttributeKind::Numeric || child->kind == AttributeKind::Unit);
+    if (!numberKind || child->isCompound() || child->parent || child->added) {
       if (status) *status = MS::kInvalidParameter;
       return MObject();
     }
@@ -86,7 +88,8 @@ MObject MFnNumericAttribute::create(const MString& fullName, const MString& brie
     if (status) *status = MS::kInvalidParameter;
     return MObject();
   }
-  const MFnNumericData::Type componentKind = children.front()->numericType;
+  const MFnNumericData::Type componentKind =
+      children.front()->kind == AttributeKind::Unit ? MFnNumericData::kDouble : children.front()->numericType;
   const bool isFloat = componentKind == MFnNumericData::kFloat;
   const bool isDouble = componentKind == MFnNumericData::kDouble;
   MFnNumericData::Type kind = MFnNumericData::kInvalid;

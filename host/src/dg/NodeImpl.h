@@ -74,6 +74,13 @@ public:
   /// Connections in the order made, as destination and as source.
   std::vector<std::shared_ptr<Connection>> incoming;
   std::vector<std::shared_ptr<Connection>> outgoing;
+  /// DAG links (see Dag): the parents in instance order, null standing for
+  /// the world, and the children in order. Empty unless the node is a DAG
+  /// node in the graph.
+  std::vector<NodeImpl*> dagParents;
+  std::vector<NodeImpl*> dagChildren;
+
+  bool isDag() const { return hasFn(MFn::kDagNode); }
 
   /// Top-level attributes: the type's, then the dynamic ones.
   unsigned int attributeCount() const;

@@ -5,6 +5,9 @@
 #include <maya/MTypeId.h>
 #include <maya/MTypes.h>
 
+class MDataBlock;
+class MPlug;
+
 #include "dg/AttributeImpl.h"
 
 #include <map>
@@ -32,6 +35,14 @@ public:
   /// Type names a node-added or node-removed filter can use: the own name and
   /// the names of its bases ("dependNode", ...).
   std::vector<std::string> typeNames;
+  /// The name new nodes take, followed by a number; the type name when empty.
+  std::string defaultName;
+  /// For shapes: the name of the transform made for a new one that is given
+  /// no parent.
+  std::string parentDefaultName = "transform";
+  /// Computes what the host keeps for every node of a kind (the matrices of a
+  /// DAG node) when the node's own compute does not handle the plug.
+  MStatus (*hostCompute)(const MPlug& plug, MDataBlock& block) = nullptr;
   /// The plug-in that registered the type; empty for the host's own types.
   std::string plugin;
   /// False once the type has been deregistered.

@@ -1,6 +1,7 @@
 #include "dg/NodeTypeRegistry.h"
 
 #include "core/Host.h"
+#include "dag/DagNode.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -65,6 +66,7 @@ MStatus NodeTypeRegistry::registerType(const std::string& name, MTypeId id, MCre
   type->classification = classification;
   type->plugin = plugin;
   describeKind(*type);
+  if (fnListHas(type->fnTypes, MFn::kDagNode)) DagNode::inherit(*type);
   m_types.push_back(type);
 
   if (initialize) {
@@ -83,7 +85,8 @@ MStatus NodeTypeRegistry::registerType(const std::string& name, MTypeId id, MCre
 
 std::shared_ptr<NodeType> NodeTypeRegistry::registerBuiltin(const std::string& name, MTypeId id,
                                                             MCreatorFunction creator, MInitializeFunction initialize,
-                                                            MFn::Type apiType, std::vector<MFn::Type> fnTypes) {
+                                                            MFn::Type apiType, std::vector<MFn::Type> fnTypes,
+                                                            const std::vector<std::string>& baseNames) {
   auto type = std::make_shared<NodeType>();
   type->name = name;
   type->id = id;
@@ -91,7 +94,10 @@ std::shared_ptr<NodeType> NodeTypeRegistry::registerBuiltin(const std::string& n
   type->initialize = initialize;
   type->apiType = apiType;
   type->fnTypes = std::move(fnTypes);
-  type->typeNames = {"dependNode", name};
+  type->typeNames = {"dependNode"};
+  type->typeNames.insert(type->typeNames.end(), baseNames.begin(), baseNames.end());
+  type->typeNames.push_back(name);
+  if (fnListHas(type->fnTypes, MFn::kDagNode)) DagNode::inherit(*type);
   m_types.push_back(type);
   m_initializing = type.get();
   if (initialize) initialize();

@@ -21,10 +21,13 @@ public:
   MStatus registerType(const std::string& name, MTypeId id, MCreatorFunction creator,
                        MInitializeFunction initialize, MPxNode::Type kind, const std::string& classification,
                        const std::string& plugin);
-  /// Registers one of the host's own node types.
+  /// Registers one of the host's own node types. baseNames are the type
+  /// names of its bases ("dependNode" is always one); a type whose
+  /// function-set types include kDagNode has the DAG node's attributes.
   std::shared_ptr<NodeType> registerBuiltin(const std::string& name, MTypeId id, MCreatorFunction creator,
                                             MInitializeFunction initialize, MFn::Type apiType,
-                                            std::vector<MFn::Type> fnTypes);
+                                            std::vector<MFn::Type> fnTypes,
+                                            const std::vector<std::string>& baseNames = {});
   /// Deregisters a type: its nodes are deleted from the scene and their
   /// plug-in objects destroyed.
   MStatus deregisterType(MTypeId id);

@@ -1,6 +1,7 @@
-// Host commands that act on the scene: createNode, delete, rename, select,
-// setAttr, getAttr, connectAttr, disconnectAttr, addAttr, lockNode.
-#include <maya/MDGModifier.h>
+// Host commands that act on the scene: createNode (with -parent for DAG
+// nodes), delete, rename, select, setAttr, getAttr, connectAttr,
+// disconnectAttr, addAttr, lockNode.
+#include <maya/MDagModifier.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MIntArray.h>
 #include <maya/MStringArray.h>
@@ -42,16 +43,40 @@ MStatus createNodeCommand(HostCall& call) {
     displayError("createNode: give one node type");
     return MS::kFailure;
   }
-  if (args.has("parent")) {
-    displayError("createNode: -parent is not available in this host");
+  const std::string typeName = args.positional()[0];
+  const auto type = host().nodeTypes.find(typeName);
+  if (!type || type->kind == MPxNode::kManipContainer) {
+    displayError("Unknown object type: " + typeName);
     return MS::kFailure;
   }
-  const std::string typeName = args.positional()[0];
-  auto modifier = std::make_shared<MDGModifier>();
-  MStatus status;
-  const MObject node = modifier->createNode(MString(typeName), &status);
-  if (!status) {
-    displayError("Unknown object type: " + typeName);
+  std::shared_ptr<NodeImpl> parent;
+  if (args.has("parent")) {
+    if (!fnListHas(type->fnTypes, MFn::kDagNode)) {
+      displayError("createNode: '" + typeName + "' is not a DAG node type and takes no parent");
+      return MS::kFailure;
+    }
+    parent = nodeNamed(args.value("parent"));
+    if (!parent) return MS::kFailure;
+    if (!parent->hasFn(MFn::kTransform)) {
+      displayError("createNode: the parent '" + parent->name + "' is not a transform");
+      return MS::kFailure;
+    }
+  }
+  auto modifier = std::make_shared<MDagModifier>();
+  MObject node;
+  if (fnListHas(type->fnTypes, MFn::kDagNode)) {
+    // A shape given no parent goes under a transform made for it.
+    MObject above(parent);
+    if (!parent && !fnListHas(type->fnTypes, MFn::kTransform)) {
+      above = modifier->createNode(MString("transform"));
+      nodeOf(above)->name = type->parentDefaultName + "1";
+    }
+    node = modifier->createNode(MString(typeName), above);
+  } else {
+    node = modifier->MDGModifier::createNode(MString(typeName));
+  }
+  if (node.isNull()) {
+    displayError("createNode: cannot create a node of type " + typeName);
     return MS::kFailure;
   }
   if (args.has("name")) {

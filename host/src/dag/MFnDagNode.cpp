@@ -1,0 +1,229 @@
+#include <maya/MDagPathArray.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MPxLocatorNode.h>
+
+#include "core/Host.h"
+#include "dag/DagNode.h"
+#include "mesh/MeshNode.h"
+
+#include <algorithm>
+
+using zovhost::DagLink;
+using zovhost::NodeImpl;
+using zovhost::host;
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+  if (status) *status = value;
+}
+
+std::shared_ptr<NodeImpl> dagNodeIn(const MObject& object, MStatus* status) {
+  auto node = zovhost::nodeOf(object);
+  const bool valid = node && node->isDag();
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
+  return valid ? node : nullptr;
+}
+
+/// The box of a node in its own space; a transform's holds its children's.
+MBoundingBox objectBox(const NodeImpl& node) {
+  const auto self = const_cast<NodeImpl&>(node).shared_from_this();
+  if (node.hasFn(MFn::kMesh)) return zovhost::MeshNode::objectBoundingBox(self);
+  if (const auto* locator = dynamic_cast<const MPxLocatorNode*>(node.user.get()))
+    return locator->isBounded() ? locator->boundingBox() : MBoundingBox();
+  MBoundingBox box;
+  if (node.hasFn(MFn::kTransform))
+    for (NodeImpl* child : node.dagChildren) {
+      MBoundingBox childBox = objectBox(*child);
+      box.expand(childBox.transformUsing(zovhost::DagNode::localMatrix(child->shared_from_this())));
+    }
+  return box;
+}
+
+MObject attachCreated(MFnDagNode& fn, const std::shared_ptr<NodeImpl>& node, const std::shared_ptr<NodeImpl>& made) {
+  if (!node) return MObject();
+  const MObject result(made ? made : node);
+  fn.setObject(result);
+  return result;
+}
+
+}  // namespace
+
+MFnDagNode::MFnDagNode(const MObject& node, MStatus* status) { setStatus(status, setObject(node)); }
+
+MFnDagNode::MFnDagNode(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
+
+MStatus MFnDagNode::setObject(const MObject& object) {
+  m_path = MDagPath();
+  return MFnDependencyNode::setObject(object);
+}
+
+MStatus MFnDagNode::setObject(const MDagPath& path) {
+  const MObject node = path.node();
+  const MStatus status = setObject(node);
+  if (!status) return status;
+  m_path = path;
+  return MS::kSuccess;
+}
+
+MDagPath MFnDagNode::workingPath() const {
+  if (m_path.isValid()) return m_path;
+  MDagPath first;
+  MDagPath::getAPathTo(m_object, first);
+  return first;
+}
+
+MObject MFnDagNode::create(const MTypeId& typeId, const MObject& parent, MStatus* status) {
+  return create(typeId, MString(), parent, status);
+}
+
+MObject MFnDagNode::create(const MTypeId& typeId, const MString& name, const MObject& parent, MStatus* status) {
+  const auto type = host().nodeTypes.find(typeId);
+  return create(MString(type ? type->name : std::string()), name, parent, status);
+}
+
+MObject MFnDagNode::create(const MString& typeName, const MObject& parent, MStatus* status) {
+  return create(typeName, MString(), parent, status);
+}
+
+MObject MFnDagNode::create(const MString& typeName, const MString& name, const MObject& parent, MStatus* status) {
+  const auto above = zovhost::nodeOf(parent);
+  if (!parent.isNull() && !above) {
+    setStatus(status, MS::kInvalidParameter);
+    return MObject();
+  }
+  std::shared_ptr<NodeImpl> made;
+  const auto node = zovhost::createDagNode(host().nodeTypes.find(typeName.str()), above, name.str(), &made, status);
+  return attachCreated(*this, node, made);
+}
+
+unsigned int MFnDagNode::parentCount(MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  return node ? static_cast<unsigned int>(node->dagParents.size()) : 0;
+}
+
+MObject MFnDagNode::parent(unsigned int index, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  if (!node || index >= node->dagParents.size()) {
+    setStatus(status, MS::kInvalidParameter);
+    return MObject();
+  }
+  NodeImpl* parent = node->dagParents[index];
+  return parent ? MObject(parent->shared_from_this()) : MObject();
+}
+
+unsigned int MFnDagNode::childCount(MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  return node ? static_cast<unsigned int>(node->dagChildren.size()) : 0;
+}
+
+MObject MFnDagNode::child(unsigned int index, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  if (!node || index >= node->dagChildren.size()) {
+    setStatus(status, MS::kInvalidParameter);
+    return MObject();
+  }
+  return MObject(node->dagChildren[index]->shared_from_this());
+}
+
+MStatus MFnDagNode::addChild(MObject& child, unsigned int index, bool keepExistingParents) {
+  const auto node = dagNodeIn(m_object, nullptr);
+  const auto impl = zovhost::nodeOf(child);
+  if (!node || !impl || !impl->isDag() || !impl->inGraph) return MS::kInvalidParameter;
+  std::vector<DagLink> links;
+  if (keepExistingParents) {
+    if (std::find(impl->dagParents.begin(), impl->dagParents.end(), node.get()) != impl->dagParents.end())
+      return MS::kInvalidParameter;
+    links = host().graph.dagParentLinks(*impl);
+  }
+  links.push_back({node, index == kNextPos ? zovhost::Dag::kEnd : index});
+  return host().graph.setDagParents(*impl, links);
+}
+
+MStatus MFnDagNode::removeChild(MObject& child) {
+  const auto node = dagNodeIn(m_object, nullptr);
+  const auto impl = zovhost::nodeOf(child);
+  if (!node || !impl || std::find(node->dagChildren.begin(), node->dagChildren.end(), impl.get()) == node->dagChildren.end())
+    return MS::kInvalidParameter;
+  std::vector<DagLink> links;
+  for (const DagLink& link : host().graph.dagParentLinks(*impl))
+    if (link.parent != node) links.push_back(link);
+  if (links.empty()) links.push_back({nullptr});
+  return host().graph.setDagParents(*impl, links);
+}
+
+MStatus MFnDagNode::removeChildAt(unsigned int index) {
+  MObject which = child(index);
+  return which.isNull() ? MStatus(MS::kInvalidParameter) : removeChild(which);
+}
+
+bool MFnDagNode::hasParent(const MObject& other, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  const auto parent = zovhost::nodeOf(other);
+  return node && parent && std::find(node->dagParents.begin(), node->dagParents.end(), parent.get()) != node->dagParents.end();
+}
+
+bool MFnDagNode::hasChild(const MObject& other, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  const auto child = zovhost::nodeOf(other);
+  return node && child && std::find(node->dagChildren.begin(), node->dagChildren.end(), child.get()) != node->dagChildren.end();
+}
+
+bool MFnDagNode::isChildOf(const MObject& other, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  const auto ancestor = zovhost::nodeOf(other);
+  return node && ancestor && host().graph.dag().isAncestor(*ancestor, *node);
+}
+
+bool MFnDagNode::isParentOf(const MObject& other, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  const auto descendant = zovhost::nodeOf(other);
+  return node && descendant && host().graph.dag().isAncestor(*node, *descendant);
+}
+
+MStatus MFnDagNode::getPath(MDagPath& path) const {
+  path = workingPath();
+  return path.isValid() ? MS::kSuccess : MS::kFailure;
+}
+
+MDagPath MFnDagNode::dagPath(MStatus* status) const {
+  MDagPath path;
+  setStatus(status, getPath(path));
+  return path;
+}
+
+MStatus MFnDagNode::getAllPaths(MDagPathArray& paths) const { return MDagPath::getAllPathsTo(m_object, paths); }
+
+MString MFnDagNode::fullPathName(MStatus* status) const { return workingPath().fullPathName(status); }
+
+MString MFnDagNode::partialPathName(MStatus* status) const { return workingPath().partialPathName(status); }
+
+bool MFnDagNode::isInstanced(bool indirect, MStatus* status) const {
+  return instanceCount(indirect, status) > 1;
+}
+
+unsigned int MFnDagNode::instanceCount(bool total, MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  if (!node || !node->inGraph) return 0;
+  return static_cast<unsigned int>(total ? host().graph.dag().paths(*node).size() : node->dagParents.size());
+}
+
+MBoundingBox MFnDagNode::boundingBox(MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  return node ? objectBox(*node) : MBoundingBox();
+}
+
+MMatrix MFnDagNode::transformationMatrix(MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  return node ? zovhost::DagNode::localMatrix(node) : MMatrix();
+}
+
+bool MFnDagNode::isIntermediateObject(MStatus* status) const {
+  const auto node = dagNodeIn(m_object, status);
+  return node && MPlug(m_object, zovhost::DagNode::intermediateObject).asBool();
+}
+
+MStatus MFnDagNode::setIntermediateObject(bool isIntermediate) {
+  if (!dagNodeIn(m_object, nullptr)) return MS::kFailure;
+  return MPlug(m_object, zovhost::DagNode::intermediateObject).setValue(isIntermediate);
+}

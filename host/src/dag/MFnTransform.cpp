@@ -1,0 +1,258 @@
+#include <maya/MFnTransform.h>
+
+#include "core/Host.h"
+#include "dag/DagNode.h"
+#include "dag/TransformNode.h"
+#include "math/MatrixParts.h"
+
+using zovhost::NodeImpl;
+using zovhost::TransformNode;
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+  if (status) *status = value;
+}
+
+bool isWorld(MSpace::Space space) { return space == MSpace::kWorld; }
+
+}  // namespace
+
+MFnTransform::MFnTransform(const MObject& node, MStatus* status) { setStatus(status, setObject(node)); }
+
+MFnTransform::MFnTransform(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
+
+MObject MFnTransform::create(const MObject& parent, MStatus* status) {
+  return MFnDagNode::create(MString("transform"), parent, status);
+}
+
+MMatrix MFnTransform::parentMatrix() const { return workingPath().exclusiveMatrix(); }
+
+MTransformationMatrix MFnTransform::transformation(MStatus* status) const {
+  const auto node = zovhost::nodeOf(m_object);
+  setStatus(status, TransformNode::of(node) ? MS::kSuccess : MS::kFailure);
+  return TransformNode::of(node) ? TransformNode::transformation(node) : MTransformationMatrix();
+}
+
+MStatus MFnTransform::set(const MTransformationMatrix& transformation) {
+  return TransformNode::setTransformation(zovhost::nodeOf(m_object), transformation);
+}
+
+MTransformationMatrix MFnTransform::restPosition(MStatus* status) const {
+  const TransformNode* node = TransformNode::of(zovhost::nodeOf(m_object));
+  setStatus(status, node ? MS::kSuccess : MS::kFailure);
+  return node ? node->restPosition : MTransformationMatrix();
+}
+
+MStatus MFnTransform::setRestPosition(const MTransformationMatrix& transformation) {
+  TransformNode* node = TransformNode::of(zovhost::nodeOf(m_object));
+  if (!node) return MS::kFailure;
+  node->restPosition = transformation;
+  return MS::kSuccess;
+}
+
+MStatus MFnTransform::resetFromRestPosition() {
+  const TransformNode* node = TransformNode::of(zovhost::nodeOf(m_object));
+  return node ? set(node->restPosition) : MStatus(MS::kFailure);
+}
+
+MVector MFnTransform::getTranslation(MSpace::Space space, MStatus* status) const {
+  const MVector local = transformation(status).getTranslation(MSpace::kTransform);
+  return isWorld(space) ? MVector(MPoint(local) * parentMatrix()) : local;
+}
+
+MStatus MFnTransform::setTranslation(const MVector& translation, MSpace::Space space) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.setTranslation(isWorld(space) ? MVector(MPoint(translation) * parentMatrix().inverse()) : translation,
+                       MSpace::kTransform);
+  return set(value);
+}
+
+MStatus MFnTransform::translateBy(const MVector& offset, MSpace::Space space) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.addTranslation(isWorld(space) ? offset * parentMatrix().inverse() : offset, MSpace::kTransform);
+  return set(value);
+}
+
+MStatus MFnTransform::getRotation(MQuaternion& rotation, MSpace::Space space) const {
+  MStatus status;
+  const MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  rotation = value.rotation();
+  if (isWorld(space))
+    rotation = value.rotationOrientation().asMatrix() * rotation.asMatrix() * zovhost::rotationPart(parentMatrix());
+  return MS::kSuccess;
+}
+
+MStatus MFnTransform::getRotation(MEulerRotation& rotation) const {
+  MStatus status;
+  rotation = transformation(&status).eulerRotation();
+  return status;
+}
+
+MStatus MFnTransform::getRotation(double angles[3], MTransformationMatrix::RotationOrder& order) const {
+  MStatus status;
+  const MTransformationMatrix value = transformation(&status);
+  return status ? value.getRotation(angles, order) : status;
+}
+
+MStatus MFnTransform::setRotation(const MQuaternion& rotation, MSpace::Space space) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  if (isWorld(space)) {
+    // The world rotation is Ra * R * P, with P the parent's rotation: R = Ra^-1 * q * P^-1.
+    const MMatrix local = value.rotationOrientation().asMatrix().transpose() * rotation.asMatrix() *
+                          zovhost::rotationPart(parentMatrix()).transpose();
+    MQuaternion wanted;
+    value.rotateTo(wanted = local);
+  } else {
+    value.rotateTo(rotation);
+  }
+  return set(value);
+}
+
+MStatus MFnTransform::setRotation(const MEulerRotation& rotation) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.rotateTo(rotation);
+  return set(value);
+}
+
+MStatus MFnTransform::setRotation(const double angles[3], MTransformationMatrix::RotationOrder order) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  status = value.setRotation(angles, order);
+  return status ? set(value) : status;
+}
+
+MStatus MFnTransform::rotateBy(const MQuaternion& rotation, MSpace::Space space) {
+  MQuaternion current;
+  const MStatus status = getRotation(current, space);
+  return status ? setRotation(current * rotation, space) : status;
+}
+
+MTransformationMatrix::RotationOrder MFnTransform::rotationOrder(MStatus* status) const {
+  return transformation(status).rotationOrder();
+}
+
+MStatus MFnTransform::setRotationOrder(MTransformationMatrix::RotationOrder order, bool reorder) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  status = value.setRotationOrder(order, reorder);
+  return status ? set(value) : status;
+}
+
+MQuaternion MFnTransform::rotateOrientation(MSpace::Space, MStatus* status) const {
+  return transformation(status).rotationOrientation();
+}
+
+MStatus MFnTransform::setRotateOrientation(const MQuaternion& orientation, MSpace::Space, bool balance) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  if (balance) {
+    // Keep Ra * R: the rotation takes up the change of the axis.
+    const MMatrix turn = value.rotationOrientation().asMatrix() * value.rotation().asMatrix();
+    MQuaternion rotation;
+    rotation = orientation.asMatrix().transpose() * turn;
+    value.rotateTo(rotation);
+  }
+  value.setRotationOrientation(orientation);
+  return set(value);
+}
+
+MStatus MFnTransform::getScale(double scale[3]) const {
+  MStatus status;
+  const MTransformationMatrix value = transformation(&status);
+  return status ? value.getScale(scale, MSpace::kTransform) : status;
+}
+
+MStatus MFnTransform::setScale(const double scale[3]) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.setScale(scale, MSpace::kTransform);
+  return set(value);
+}
+
+MStatus MFnTransform::scaleBy(const double scale[3]) {
+  double current[3];
+  const MStatus status = getScale(current);
+  if (!status) return status;
+  const double product[3] = {current[0] * scale[0], current[1] * scale[1], current[2] * scale[2]};
+  return setScale(product);
+}
+
+MStatus MFnTransform::getShear(double shear[3]) const {
+  MStatus status;
+  const MTransformationMatrix value = transformation(&status);
+  return status ? value.getShear(shear, MSpace::kTransform) : status;
+}
+
+MStatus MFnTransform::setShear(const double shear[3]) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.setShear(shear, MSpace::kTransform);
+  return set(value);
+}
+
+MPoint MFnTransform::rotatePivot(MSpace::Space space, MStatus* status) const {
+  const MTransformationMatrix value = transformation(status);
+  return isWorld(space) ? value.rotatePivot(MSpace::kWorld) * parentMatrix() : value.rotatePivot(MSpace::kTransform);
+}
+
+MStatus MFnTransform::setRotatePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  status = isWorld(space) ? value.setRotatePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
+                          : value.setRotatePivot(pivot, MSpace::kTransform, balance);
+  return status ? set(value) : status;
+}
+
+MVector MFnTransform::rotatePivotTranslation(MSpace::Space, MStatus* status) const {
+  return transformation(status).rotatePivotTranslation(MSpace::kTransform);
+}
+
+MStatus MFnTransform::setRotatePivotTranslation(const MVector& translation, MSpace::Space) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.setRotatePivotTranslation(translation, MSpace::kTransform);
+  return set(value);
+}
+
+MPoint MFnTransform::scalePivot(MSpace::Space space, MStatus* status) const {
+  const MTransformationMatrix value = transformation(status);
+  return isWorld(space) ? value.scalePivot(MSpace::kWorld) * parentMatrix() : value.scalePivot(MSpace::kTransform);
+}
+
+MStatus MFnTransform::setScalePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  status = isWorld(space) ? value.setScalePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
+                          : value.setScalePivot(pivot, MSpace::kTransform, balance);
+  return status ? set(value) : status;
+}
+
+MVector MFnTransform::scalePivotTranslation(MSpace::Space, MStatus* status) const {
+  return transformation(status).scalePivotTranslation(MSpace::kTransform);
+}
+
+MStatus MFnTransform::setScalePivotTranslation(const MVector& translation, MSpace::Space) {
+  MStatus status;
+  MTransformationMatrix value = transformation(&status);
+  if (!status) return status;
+  value.setScalePivotTranslation(translation, MSpace::kTransform);
+  return set(value);
+}

@@ -1,0 +1,86 @@
+#include "mesh/MeshNode.h"
+
+#include <maya/MFnTypedAttribute.h>
+
+#include "core/Host.h"
+#include "dag/DagNode.h"
+#include "mesh/MeshData.h"
+
+namespace zovhost {
+
+namespace {
+
+// The host's own type id of the mesh shape.
+constexpr unsigned int kMeshTypeId = 0x444D5348;
+
+std::shared_ptr<const MeshGeometry> geometryIn(const MObject& data) {
+  const auto mesh = meshDataOf(data);
+  return mesh && mesh->geometry ? mesh->geometry : std::make_shared<MeshGeometry>();
+}
+
+}  // namespace
+
+MObject MeshNode::inMesh;
+MObject MeshNode::outMesh;
+MObject MeshNode::worldMesh;
+
+MStatus MeshNode::initialize() {
+  MFnTypedAttribute typed;
+  inMesh = typed.create("inMesh", "i", MFnData::kMesh);
+  typed.setHidden(true);
+  outMesh = typed.create("outMesh", "o", MFnData::kMesh);
+  typed.setWritable(false);
+  typed.setStorable(false);
+  typed.setHidden(true);
+  worldMesh = typed.create("worldMesh", "w", MFnData::kMesh);
+  typed.setWritable(false);
+  typed.setStorable(false);
+  typed.setArray(true);
+  attributeOf(worldMesh)->worldSpace = true;
+  for (const MObject* attribute : {&inMesh, &outMesh, &worldMesh}) addAttribute(*attribute);
+  attributeAffects(inMesh, outMesh);
+  attributeAffects(inMesh, worldMesh);
+  attributeAffects(DagNode::worldMatrix, worldMesh);
+  return MS::kSuccess;
+}
+
+MStatus MeshNode::compute(const MPlug& plug, MDataBlock& block) {
+  if (plug == outMesh) {
+    const auto geometry = geometryIn(block.inputValue(inMesh).data());
+    block.outputValue(plug).set(MObject(std::make_shared<MeshData>(geometry)));
+  } else if (plug == worldMesh && plug.isElement()) {
+    const auto geometry = geometryIn(block.inputValue(outMesh).data());
+    const MMatrix world = DagNode::worldMatrixOf(plug.nodeImpl(), plug.logicalIndex());
+    block.outputValue(plug).set(MObject(std::make_shared<MeshData>(geometry, world)));
+  } else {
+    return MS::kUnknownParameter;
+  }
+  block.setClean(plug);
+  return MS::kSuccess;
+}
+
+std::shared_ptr<const MeshGeometry> MeshNode::geometry(const std::shared_ptr<NodeImpl>& node) {
+  return geometryIn(MPlug(MObject(node), outMesh).asMObject());
+}
+
+MStatus MeshNode::setGeometry(const std::shared_ptr<NodeImpl>& node, std::shared_ptr<const MeshGeometry> geometry) {
+  MPlug plug(MObject(node), inMesh);
+  if (plug.isNull()) return MS::kInvalidParameter;
+  if (plug.isDestination()) return MS::kFailure;
+  return plug.setValue(MObject(std::make_shared<MeshData>(std::move(geometry))));
+}
+
+MBoundingBox MeshNode::objectBoundingBox(const std::shared_ptr<NodeImpl>& node) {
+  return geometry(node)->boundingBox();
+}
+
+void registerMeshNodeType(NodeTypeRegistry& registry) {
+  const auto type = registry.registerBuiltin(
+      "mesh", MTypeId(kMeshTypeId), &MeshNode::creator, &MeshNode::initialize, MFn::kMesh,
+      {MFn::kMesh, MFn::kGeometric, MFn::kShape, MFn::kDagNode, MFn::kDependencyNode},
+      {"dagNode", "shape", "geometryShape", "surfaceShape"});
+  type->defaultName = "polySurfaceShape";
+  type->parentDefaultName = "polySurface";
+}
+
+}  // namespace zovhost

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <maya/MBoundingBox.h>
+#include <maya/MObject.h>
+#include <maya/MPxNode.h>
+
+#include "mesh/MeshGeometry.h"
+
+#include <memory>
+
+namespace zovhost {
+
+class NodeImpl;
+class NodeTypeRegistry;
+
+/// The host's polygon mesh shape ("mesh", function-set type kMesh). It holds
+/// its own mesh in inMesh unless a connection feeds it (a primitive's
+/// creation node, say); outMesh gives that mesh in object space and
+/// worldMesh, one element per instance, the same mesh with the instance's
+/// world matrix. Changing the mesh or any transform above the shape makes
+/// worldMesh, and what it feeds, dirty.
+class MeshNode : public MPxNode {
+public:
+  static void* creator() { return new MeshNode; }
+  static MStatus initialize();
+  MStatus compute(const MPlug& plug, MDataBlock& block) override;
+
+  static MObject inMesh;
+  static MObject outMesh;
+  static MObject worldMesh;
+
+  /// The mesh a mesh node gives (its outMesh made current; never null).
+  static std::shared_ptr<const MeshGeometry> geometry(const std::shared_ptr<NodeImpl>& node);
+  /// Gives a mesh node a new mesh of its own. Refused when its inMesh is
+  /// locked or fed by a connection (the mesh would be lost at the next
+  /// evaluation).
+  static MStatus setGeometry(const std::shared_ptr<NodeImpl>& node, std::shared_ptr<const MeshGeometry> geometry);
+  static MBoundingBox objectBoundingBox(const std::shared_ptr<NodeImpl>& node);
+};
+
+/// Registers the "mesh" node type with the host's own types.
+void registerMeshNodeType(NodeTypeRegistry& registry);
+
+}  // namespace zovhost
