@@ -2,6 +2,7 @@
 
 #include "dag/TransformNode.h"
 #include "mesh/MeshNode.h"
+#include "mesh/PolyPrimitiveNode.h"
 #include "time/TimeNode.h"
 
 namespace zovhost {
@@ -20,6 +21,7 @@ void Host::start() {
   registerTimeNodeType(nodeTypes);
   registerTransformNodeType(nodeTypes);
   registerMeshNodeType(nodeTypes);
+  registerPolyPrimitiveNodeTypes(nodeTypes);
   clearScene();
 }
 

@@ -169,7 +169,7 @@ MString MDagPath::partialPathName(MStatus* status) const {
   const DagNodePath own = rawPath(m_nodes);
   const std::vector<DagNodePath> all = host().graph.dag().paths(*end);
   // Node names are unique, so a tail of the path names it once no other path shares that tail.
-  for (size_t tail = 1; tail < own.size(); ++tail) {
+  for (size_t tail = 1; tail <= own.size(); ++tail) {
     bool unique = true;
     for (const DagNodePath& other : all)
       if (other != own && other.size() >= tail && std::equal(own.end() - static_cast<long>(tail), own.end(),

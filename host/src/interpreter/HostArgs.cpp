@@ -7,7 +7,7 @@
 
 namespace zovhost {
 
-bool HostArgs::parse(const HostCall& call, std::initializer_list<HostFlag> flags) {
+bool HostArgs::parse(const HostCall& call, const std::vector<HostFlag>& flags) {
   const std::vector<Word>& words = call.call.words;
   bool queryMode = false;
   for (const Word& word : words)

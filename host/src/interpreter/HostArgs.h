@@ -6,7 +6,6 @@
 #include "interpreter/Interpreter.h"
 
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <map>
 #include <string>
@@ -28,7 +27,7 @@ struct HostFlag {
 class HostArgs {
 public:
   /// Parses; on failure shows the error and returns false.
-  bool parse(const HostCall& call, std::initializer_list<HostFlag> flags);
+  bool parse(const HostCall& call, const std::vector<HostFlag>& flags);
 
   bool has(const std::string& longName) const { return m_flags.count(longName) != 0; }
   /// The value words of a flag (empty when it was not given).

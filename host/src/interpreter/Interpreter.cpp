@@ -57,6 +57,8 @@ Interpreter::Interpreter() {
   addTimeCommands(*this);
   addFileCommands(*this);
   addPluginCommands(*this);
+  addDagCommands(*this);
+  addPolyCommands(*this);
 }
 
 void Interpreter::addHostCommand(const std::string& name, HostCommandFunction function) {

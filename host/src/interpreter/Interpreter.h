@@ -86,5 +86,7 @@ void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
 void addFileCommands(Interpreter& interpreter);
 void addPluginCommands(Interpreter& interpreter);
+void addDagCommands(Interpreter& interpreter);
+void addPolyCommands(Interpreter& interpreter);
 
 }  // namespace zovhost

@@ -85,14 +85,30 @@ public:
           << ";\n";
   }
 
+  /// Writes a node, a DAG node after the parent it is made under.
   void node(const std::shared_ptr<NodeImpl>& node) {
-    if (!node->defaultNode)
-      m_out << "createNode " << node->type->name << " -n " << quoted(node->name) << " -ss;\n";
+    if (!m_written.insert(node.get()).second) return;
+    NodeImpl* parent = node->dagParents.empty() ? nullptr : node->dagParents.front();
+    if (parent) this->node(parent->shared_from_this());
+    if (!node->defaultNode) {
+      m_out << "createNode " << node->type->name << " -n " << quoted(node->name);
+      if (parent) m_out << " -p " << quoted(parent->name);
+      m_out << " -ss;\n";
+    }
     for (const auto& attribute : node->dynamicAttributes) m_out << addAttrLine(*node, *attribute);
     for (unsigned int i = 0; i < node->attributeCount(); ++i) {
       std::vector<int> indices;
       values(node, *node->attributeAt(i), indices);
     }
+  }
+
+  /// The further parents of instanced DAG nodes.
+  void instances() {
+    for (const auto& node : host().graph.nodes())
+      for (size_t i = 1; i < node->dagParents.size(); ++i) {
+        const NodeImpl* parent = node->dagParents[i];
+        m_out << "parent -add -r -s " << quoted(node->name) << " " << (parent ? quoted(parent->name) : "-w") << ";\n";
+      }
   }
 
   void connections() {
@@ -158,12 +174,13 @@ private:
       line = numberWord(a, slot->value.number);
     } else if (a.holdsString() && slot->value.text != a.defaultString) {
       line = "-type \"string\" " + quoted(slot->value.text.str());
-    } else if (a.kind == AttributeKind::Typed && a.dataType == MFnData::kMatrix && !slot->value.data.isNull()) {
+    } else if (a.kind == AttributeKind::Typed && !slot->value.data.isNull()) {
       std::vector<std::string> words;
       std::string type;
-      attributeWords(plug, words, type);
-      line = "-type \"matrix\"";
-      for (const std::string& word : words) line += " " + word;
+      if (attributeWords(plug, words, type)) {
+        line = "-type " + quoted(type);
+        for (const std::string& word : words) line += " " + word;
+      }
     }
     if (!line.empty()) m_out << "setAttr " << quoted(plug.name().str()) << " " << line << ";\n";
     flushLocks();
@@ -176,6 +193,7 @@ private:
 
   std::ostringstream m_out;
   std::vector<std::string> m_locks;
+  std::set<const NodeImpl*> m_written;
 };
 
 /// Runs a file's lines one command at a time, going on after failures.
@@ -219,6 +237,7 @@ std::string sceneText() {
   SceneWriter writer;
   writer.header();
   for (const auto& node : host().graph.nodes()) writer.node(node);
+  writer.instances();
   writer.connections();
   writer.footer();
   return writer.text();

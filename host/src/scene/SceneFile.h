@@ -7,10 +7,11 @@
 namespace zovhost {
 
 /// The scene as host command lines: the plug-ins it needs, units and
-/// playback range, each node with its dynamic attributes and the storable
-/// values that differ from their defaults, locks, the connections in the
-/// order made, and the current time. Running the lines in an empty scene
-/// rebuilds it.
+/// playback range, each node (a DAG node after and under its first parent)
+/// with its dynamic attributes and the storable values that differ from
+/// their defaults (meshes a mesh node holds itself among them), locks, the
+/// further parents of instances, the connections in the order made, and the
+/// current time. Running the lines in an empty scene rebuilds it.
 std::string sceneText();
 
 /// "file -new": raises before-new, clears the scene, raises after-new.
