@@ -1,6 +1,7 @@
 #include "TestNodes.h"
 
 #include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnMesh.h>
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnPlugin.h>
@@ -23,6 +24,10 @@ MObject DoublerNode::label;
 
 MTypeId TestLocator::id(0x7F101);
 MObject TestLocator::size;
+
+MTypeId MeshReader::id(0x7F102);
+MObject MeshReader::inMesh;
+MObject MeshReader::sumX;
 
 MStatus DoublerNode::initialize() {
   MFnNumericAttribute numeric;
@@ -93,9 +98,33 @@ MStatus TestLocator::initialize() {
   return addAttribute(size);
 }
 
+MStatus MeshReader::initialize() {
+  MFnTypedAttribute typed;
+  inMesh = typed.create("inMesh", "im", MFnData::kMesh);
+  MFnNumericAttribute numeric;
+  sumX = numeric.create("sumX", "sx", MFnNumericData::kDouble, 0.0);
+  numeric.setWritable(false);
+  addAttribute(inMesh);
+  addAttribute(sumX);
+  return attributeAffects(inMesh, sumX);
+}
+
+MStatus MeshReader::compute(const MPlug& plug, MDataBlock& block) {
+  if (plug != sumX) return MS::kUnknownParameter;
+  ++computes;
+  MPointArray points;
+  MFnMesh(block.inputValue(inMesh).asMesh()).getPoints(points, MSpace::kWorld);
+  double sum = 0.0;
+  for (unsigned int i = 0; i < points.length(); ++i) sum += points[i].x;
+  block.outputValue(sumX).set(sum);
+  block.setClean(plug);
+  return MS::kSuccess;
+}
+
 void registerTestNodes() {
   MFnPlugin plugin(zovhost::testing::pluginObject(), "Tests", "1.0");
   plugin.registerNode("doubler", DoublerNode::id, DoublerNode::creator, DoublerNode::initialize);
   plugin.registerNode("testLocator", TestLocator::id, TestLocator::creator, TestLocator::initialize,
                       MPxNode::kLocatorNode);
+  plugin.registerNode("meshReader", MeshReader::id, MeshReader::creator, MeshReader::initialize);
 }

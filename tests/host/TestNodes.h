@@ -50,5 +50,20 @@ public:
   static MObject size;
 };
 
-/// Registers DoublerNode ("doubler") and TestLocator ("testLocator") with the test plug-in.
+/// A node that reads a mesh in world space: its output is the sum of the
+/// points' world x coordinates. Counts its computes.
+class MeshReader : public MPxNode {
+public:
+  static void* creator() { return new MeshReader; }
+  static MStatus initialize();
+  MStatus compute(const MPlug& plug, MDataBlock& block) override;
+
+  static MTypeId id;
+  static MObject inMesh;
+  static MObject sumX;
+  int computes = 0;
+};
+
+/// Registers DoublerNode ("doubler"), TestLocator ("testLocator") and
+/// MeshReader ("meshReader") with the test plug-in.
 void registerTestNodes();

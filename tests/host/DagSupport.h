@@ -1,0 +1,92 @@
+#pragma once
+
+#include <maya/MDagPath.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnMatrixData.h>
+#include <maya/MGlobal.h>
+#include <maya/MMatrix.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStringArray.h>
+
+#include <Eigen/Dense>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+/// Helpers of the DAG, transform and mesh tests: names to nodes and paths,
+/// command lines, and Eigen matrices in the host's row-vector convention.
+namespace dagtest {
+
+inline MObject node(const std::string& name) {
+  MSelectionList list;
+  MObject object;
+  if (list.add(name.c_str())) list.getDependNode(0, object);
+  return object;
+}
+
+inline MDagPath path(const std::string& name) {
+  MSelectionList list;
+  MDagPath result;
+  if (list.add(name.c_str())) list.getDagPath(0, result);
+  return result;
+}
+
+inline MPlug plug(const std::string& nodeName, const std::string& attribute) {
+  return MFnDependencyNode(node(nodeName)).findPlug(attribute.c_str());
+}
+
+/// Runs a line that must succeed and answers its strings.
+inline std::vector<std::string> run(const std::string& line) {
+  MStringArray result;
+  EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), result)) << line;
+  std::vector<std::string> strings;
+  for (unsigned int i = 0; i < result.length(); ++i) strings.push_back(result[i].asChar());
+  return strings;
+}
+
+inline std::vector<double> runNumbers(const std::string& line) {
+  MDoubleArray result;
+  EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), result)) << line;
+  std::vector<double> numbers;
+  for (unsigned int i = 0; i < result.length(); ++i) numbers.push_back(result[i]);
+  return numbers;
+}
+
+inline MMatrix matrixOf(const MPlug& matrixPlug) { return MFnMatrixData(matrixPlug.asMObject()).matrix(); }
+
+using Matrix4 = Eigen::Matrix4d;
+
+inline Matrix4 toEigen(const MMatrix& m) {
+  Matrix4 e;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) e(r, c) = m(static_cast<unsigned int>(r), static_cast<unsigned int>(c));
+  return e;
+}
+
+inline double maxDifference(const MMatrix& m, const Matrix4& e) { return (toEigen(m) - e).cwiseAbs().maxCoeff(); }
+
+/// A translation for row vectors (the translation in the last row).
+inline Matrix4 translation(const Eigen::Vector3d& t) {
+  Matrix4 m = Matrix4::Identity();
+  m.block<1, 3>(3, 0) = t.transpose();
+  return m;
+}
+
+/// A rotation about an axis for row vectors: the transpose of Eigen's column-vector rotation.
+inline Matrix4 rotation(const Eigen::Vector3d& axis, double angle) {
+  Matrix4 m = Matrix4::Identity();
+  m.topLeftCorner<3, 3>() = Eigen::AngleAxisd(angle, axis.normalized()).toRotationMatrix().transpose();
+  return m;
+}
+
+/// Rotations about x, y and z applied in a rotate order (0 xyz, 1 yzx, 2 zxy,
+/// 3 xzy, 4 yxz, 5 zyx: the first letter's axis turns first).
+inline Matrix4 eulerRotation(const Eigen::Vector3d& angles, int order) {
+  static const int kAxes[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}, {0, 2, 1}, {1, 0, 2}, {2, 1, 0}};
+  Matrix4 m = Matrix4::Identity();
+  for (int axis : kAxes[order]) m = m * rotation(Eigen::Vector3d::Unit(axis), angles[axis]);
+  return m;
+}
+
+}  // namespace dagtest

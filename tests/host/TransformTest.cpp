@@ -1,0 +1,175 @@
+#include "DagSupport.h"
+#include "HostFixture.h"
+#include "TestNodes.h"
+
+#include <maya/MFnTransform.h>
+
+#include <cmath>
+
+namespace {
+
+using dagtest::Matrix4;
+using dagtest::maxDifference;
+using dagtest::plug;
+using dagtest::translation;
+
+/// A transform's attribute values (centimetres, radians) and their matrix
+/// composed here in the documented order: scale and shear about the scale
+/// pivot, then rotation about the rotate pivot in the rotate order, then
+/// translation, each pivot followed by its translation.
+struct TransformValues {
+  Eigen::Vector3d translate;
+  Eigen::Vector3d rotate;
+  int order;
+  Eigen::Vector3d scale;
+  Eigen::Vector3d shear;
+  Eigen::Vector3d rotatePivot;
+  Eigen::Vector3d rotatePivotTranslate;
+  Eigen::Vector3d scalePivot;
+  Eigen::Vector3d scalePivotTranslate;
+
+  Matrix4 matrix() const {
+    Matrix4 scaleShear = Matrix4::Identity();
+    scaleShear.topLeftCorner<3, 3>() << scale.x(), 0, 0, scale.y() * shear.x(), scale.y(), 0, scale.z() * shear.y(),
+        scale.z() * shear.z(), scale.z();
+    return translation(-scalePivot) * scaleShear * translation(scalePivot) * translation(scalePivotTranslate) *
+           translation(-rotatePivot) * dagtest::eulerRotation(rotate, order) * translation(rotatePivot) *
+           translation(rotatePivotTranslate) * translation(translate);
+  }
+
+  /// Writes the values through the transform's plugs.
+  void apply(const std::string& name) const {
+    const std::pair<const char*, const Eigen::Vector3d*> triples[] = {
+        {"translate", &translate},   {"rotate", &rotate},           {"scale", &scale},
+        {"shear", &shear},           {"rotatePivot", &rotatePivot}, {"rotatePivotTranslate", &rotatePivotTranslate},
+        {"scalePivot", &scalePivot}, {"scalePivotTranslate", &scalePivotTranslate}};
+    for (const auto& [attribute, value] : triples)
+      for (unsigned int i = 0; i < 3; ++i) ASSERT_TRUE(plug(name, attribute).child(i).setValue((*value)[i]));
+    ASSERT_TRUE(plug(name, "rotateOrder").setValue(order));
+  }
+};
+
+TransformValues parentValues(int order) {
+  return {{3.0, -1.0, 2.5}, {0.3, 1.2, -0.7}, order, {2.0, 0.5, 1.5}, {0.2, -0.1, 0.3}, {1.0, 2.0, -1.0},
+          {0.5, 0.0, -0.5}, {-1.0, 0.5, 2.0}, {0.1, 0.2, 0.3}};
+}
+
+TransformValues childValues(int order) {
+  return {{-0.5, 4.0, 1.0}, {-1.1, 0.4, 2.2}, order, {1.0, -1.5, 0.8}, {-0.3, 0.4, 0.1}, {0.5, -1.0, 1.5},
+          {-0.2, 0.3, 0.0}, {2.0, 1.0, -0.5}, {0.0, -0.4, 0.2}};
+}
+
+class Transforms : public HostTest {};
+
+TEST_F(Transforms, WorldMatricesOfNestedTransformsAgreeWithTheirCompositionInEveryRotateOrder) {
+  for (int order = 0; order < 6; ++order) {
+    zovhost::testing::resetScene();
+    MFnTransform fn;
+    const MObject parent = fn.create();
+    fn.setName("parent");
+    fn.create(parent);
+    fn.setName("child");
+    const TransformValues outer = parentValues((order + 3) % 6);
+    const TransformValues inner = childValues(order);
+    outer.apply("parent");
+    inner.apply("child");
+    const Matrix4 expected = inner.matrix() * outer.matrix();
+    const double tolerance = 1e-12 * expected.cwiseAbs().maxCoeff();
+    const MDagPath child = dagtest::path("child");
+    EXPECT_LT(maxDifference(child.inclusiveMatrix(), expected), tolerance) << order;
+    EXPECT_LT(maxDifference(child.exclusiveMatrix(), outer.matrix()), tolerance) << order;
+    EXPECT_LT(maxDifference(dagtest::matrixOf(plug("child", "worldMatrix").elementByLogicalIndex(0)), expected),
+              tolerance)
+        << order;
+    EXPECT_LT(maxDifference(dagtest::matrixOf(plug("child", "matrix")), inner.matrix()), tolerance) << order;
+    EXPECT_LT(maxDifference(dagtest::matrixOf(plug("child", "worldInverseMatrix").elementByLogicalIndex(0)),
+                            expected.inverse()),
+              1e-10)
+        << order;
+    EXPECT_LT(maxDifference(MFnTransform(child).transformation().asMatrix(), inner.matrix()), tolerance) << order;
+  }
+}
+
+TEST_F(Transforms, ChangingAParentUpdatesItsChildrenOnTheNextRead) {
+  MFnTransform fn;
+  const MObject top = fn.create();
+  const MObject middle = fn.create(top);
+  fn.create(middle);
+  const MDagPath bottom = fn.dagPath();
+  const MMatrix before = bottom.inclusiveMatrix();
+  ASSERT_TRUE(MPlug(top, MFnDependencyNode(top).attribute("translateY")).setValue(5.0));
+  const MMatrix after = bottom.inclusiveMatrix();
+  EXPECT_DOUBLE_EQ(after[3][1] - before[3][1], 5.0);
+  // A parent that does not pass on its transformation.
+  MFnDependencyNode(middle).findPlug("inheritsTransform").setValue(false);
+  EXPECT_DOUBLE_EQ(bottom.inclusiveMatrix()[3][1], before[3][1]);
+}
+
+TEST_F(Transforms, WorldSpaceValuesGoThroughTheParent) {
+  MFnTransform fn;
+  const MObject parent = fn.create();
+  fn.setName("parent");
+  parentValues(2).apply("parent");
+  MFnDependencyNode(parent).findPlug("shear").child(0).setValue(0.0);
+  MFnDependencyNode(parent).findPlug("shear").child(1).setValue(0.0);
+  MFnDependencyNode(parent).findPlug("shear").child(2).setValue(0.0);
+  fn.create(parent);
+  MFnTransform child(fn.dagPath());
+  ASSERT_TRUE(child.setRotatePivot(MPoint(0.5, 1.0, -2.0), MSpace::kTransform, false));
+  const MMatrix parentWorld = dagtest::path("parent").inclusiveMatrix();
+
+  // Translation set in world space reads back in world space.
+  ASSERT_TRUE(child.setTranslation(MVector(4.0, -3.0, 2.0), MSpace::kWorld));
+  EXPECT_TRUE(child.getTranslation(MSpace::kWorld).isEquivalent(MVector(4.0, -3.0, 2.0), 1e-10));
+  // The world rotate pivot is where the local pivot lands in the world.
+  const MPoint pivot = child.rotatePivot(MSpace::kWorld);
+  EXPECT_TRUE(pivot.isEquivalent(MPoint(0.5, 1.0, -2.0) * child.transformationMatrix() * parentWorld, 1e-10));
+  // Moving in world space moves the world pivot by as much.
+  ASSERT_TRUE(child.translateBy(MVector(1.0, 2.0, 3.0), MSpace::kWorld));
+  EXPECT_TRUE(child.rotatePivot(MSpace::kWorld).isEquivalent(pivot + MVector(1.0, 2.0, 3.0), 1e-10));
+  // A rotation set in world space reads back in world space.
+  const MQuaternion wanted(1.1, MVector(0.3, -1.0, 0.4));
+  ASSERT_TRUE(child.setRotation(wanted, MSpace::kWorld));
+  MQuaternion read;
+  child.getRotation(read, MSpace::kWorld);
+  EXPECT_TRUE(read.asMatrix().isEquivalent(wanted.asMatrix(), 1e-10));
+  // Rotating about the pivot leaves the pivot where it was.
+  const MPoint pivotBefore = child.rotatePivot(MSpace::kWorld);
+  ASSERT_TRUE(child.setRotation(MEulerRotation(0.2, 0.9, -1.4)));
+  EXPECT_TRUE(child.rotatePivot(MSpace::kWorld).isEquivalent(pivotBefore, 1e-10));
+}
+
+TEST_F(Transforms, RestPositionIsKeptAndComesBack) {
+  MFnTransform fn;
+  fn.create();
+  fn.setName("moving");
+  parentValues(1).apply("moving");
+  const MMatrix rest = fn.transformationMatrix();
+  ASSERT_TRUE(fn.setRestPosition(fn.transformation()));
+  ASSERT_TRUE(fn.setTranslation(MVector(9.0, 9.0, 9.0), MSpace::kTransform));
+  ASSERT_TRUE(fn.setRotation(MEulerRotation(1.0, 1.0, 1.0)));
+  EXPECT_FALSE(fn.transformationMatrix().isEquivalent(rest, 1e-6));
+  ASSERT_TRUE(fn.resetFromRestPosition());
+  EXPECT_TRUE(fn.transformationMatrix().isEquivalent(rest, 1e-12));
+  EXPECT_TRUE(fn.restPosition().asMatrix().isEquivalent(rest, 1e-12));
+}
+
+TEST_F(Transforms, LockedOrDrivenAttributesRefuseTransformWrites) {
+  registerTestNodes();
+  MFnTransform fn;
+  fn.create();
+  fn.setName("held");
+  ASSERT_TRUE(plug("held", "translateX").setLocked(true));
+  EXPECT_FALSE(fn.setTranslation(MVector(1.0, 2.0, 3.0), MSpace::kTransform));
+  EXPECT_DOUBLE_EQ(plug("held", "translateY").asDouble(), 0.0);  // nothing half-written
+  plug("held", "translateX").setLocked(false);
+  // A rotate pivot fed by a plain number takes it in the current linear unit.
+  MGlobal::executeCommand("currentUnit -l m; createNode doubler -n feed; setAttr feed.input 0.25");
+  ASSERT_TRUE(MGlobal::executeCommand("connectAttr feed.output held.rotatePivotX"));
+  EXPECT_DOUBLE_EQ(plug("held", "rotatePivotX").asDouble(), 50.0);
+  EXPECT_FALSE(fn.setRotatePivot(MPoint(1.0, 0.0, 0.0), MSpace::kTransform, false));
+  // Writes that leave the driven pivot alone still go through.
+  EXPECT_TRUE(fn.setTranslation(MVector(1.0, 0.0, 0.0), MSpace::kTransform));
+}
+
+}  // namespace
