@@ -31,7 +31,9 @@ public:
   float asFloat() const;
   double asDouble() const;
   /// The components of a two- or three-component numeric compound. The
-  /// arrays live in the handle; write with set2Float/set3Float and the like.
+  /// arrays live with the node's data (they stay valid after the handle is
+  /// gone, until the next such read of the plug); write with set2Float,
+  /// set3Float and the like.
   float2& asFloat2() const;
   float3& asFloat3() const;
   double2& asDouble2() const;
@@ -85,9 +87,11 @@ private:
   double number() const;
   double componentNumber(unsigned int index) const;
   void setComponents(const double* values, unsigned int count);
+  float3& floatComponents() const;
+  double3& doubleComponents() const;
 
   MPlug m_plug;
+  // Used only by a handle without a plug.
   mutable float m_floats[3] = {0.0f, 0.0f, 0.0f};
   mutable double m_doubles[3] = {0.0, 0.0, 0.0};
-  mutable MMatrix m_matrix;
 };

@@ -102,24 +102,26 @@ int MDataHandle::asInt() const { return static_cast<int>(number()); }
 float MDataHandle::asFloat() const { return static_cast<float>(number()); }
 double MDataHandle::asDouble() const { return number(); }
 
-float2& MDataHandle::asFloat2() const {
-  for (unsigned int i = 0; i < 2; ++i) m_floats[i] = static_cast<float>(componentNumber(i));
-  return reinterpret_cast<float2&>(m_floats);
+float2& MDataHandle::asFloat2() const { return reinterpret_cast<float2&>(floatComponents()); }
+
+float3& MDataHandle::asFloat3() const { return floatComponents(); }
+
+double2& MDataHandle::asDouble2() const { return reinterpret_cast<double2&>(doubleComponents()); }
+
+double3& MDataHandle::asDouble3() const { return doubleComponents(); }
+
+float3& MDataHandle::floatComponents() const {
+  Slot* slot = slotOf(m_plug);
+  float3& components = slot ? slot->floatComponents : m_floats;
+  for (unsigned int i = 0; i < 3; ++i) components[i] = static_cast<float>(componentNumber(i));
+  return components;
 }
 
-float3& MDataHandle::asFloat3() const {
-  for (unsigned int i = 0; i < 3; ++i) m_floats[i] = static_cast<float>(componentNumber(i));
-  return m_floats;
-}
-
-double2& MDataHandle::asDouble2() const {
-  for (unsigned int i = 0; i < 2; ++i) m_doubles[i] = componentNumber(i);
-  return reinterpret_cast<double2&>(m_doubles);
-}
-
-double3& MDataHandle::asDouble3() const {
-  for (unsigned int i = 0; i < 3; ++i) m_doubles[i] = componentNumber(i);
-  return m_doubles;
+double3& MDataHandle::doubleComponents() const {
+  Slot* slot = slotOf(m_plug);
+  double3& components = slot ? slot->doubleComponents : m_doubles;
+  for (unsigned int i = 0; i < 3; ++i) components[i] = componentNumber(i);
+  return components;
 }
 
 MString MDataHandle::asString() const {
@@ -137,9 +139,9 @@ MObject MDataHandle::data() const {
 }
 
 const MMatrix& MDataHandle::asMatrix() const {
+  // The matrix held by the node's data object, which outlives the handle.
   const auto matrix = std::dynamic_pointer_cast<zovhost::MatrixData>(data().object());
-  m_matrix = matrix ? matrix->matrix : MMatrix();
-  return m_matrix;
+  return matrix ? matrix->matrix : MMatrix::identity;
 }
 
 void MDataHandle::set(bool value) { setNumber(value ? 1.0 : 0.0); }

@@ -40,6 +40,10 @@ struct Slot {
   bool arrayLevel = false;
   std::vector<Slot> children;
   std::map<unsigned int, std::unique_ptr<Slot>> elements;
+  /// Where MDataHandle::asFloat3 and the like copy a compound's components,
+  /// so that the arrays they hand out live as long as the node's data.
+  float floatComponents[3] = {0.0f, 0.0f, 0.0f};
+  double doubleComponents[3] = {0.0, 0.0, 0.0};
 };
 
 /// One connection between two plugs, numbered in the order made.
