@@ -7,6 +7,7 @@
 #include <maya/MFnDagNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
+#include <maya/MDGMessage.h>
 #include <maya/MItDag.h>
 
 namespace {
@@ -89,6 +90,64 @@ TEST_F(Dag, InstancesHaveAPathAWorldMatrixAndAWorldMeshEach) {
   ASSERT_TRUE(MFnDagNode(dagtest::node("g2")).removeChild(cube));
   EXPECT_EQ(dagtest::plug("pCubeShape1", "worldMesh").numElements(), 1u);
   EXPECT_FALSE(paths[1].isValid());
+}
+
+TEST_F(Dag, TheSelectionKeepsWhichInstanceWasNamed) {
+  run("parent -add -r pCube1 g2");
+  run("select -r |g2|pCube1|pCubeShape1 g1");
+  MSelectionList selection;
+  MGlobal::getActiveSelectionList(selection);
+  MDagPath picked;
+  ASSERT_TRUE(selection.getDagPath(0, picked));
+  EXPECT_EQ(picked.fullPathName(), MString("|g2|pCube1|pCubeShape1"));
+  EXPECT_EQ(picked.instanceNumber(), 1u);
+  EXPECT_TRUE(selection.getDagPath(1, picked));
+  EXPECT_EQ(picked.fullPathName(), MString("|g1"));
+  EXPECT_FALSE(MGlobal::executeCommand("select -r |g1|pCube1|nothing"));
+  EXPECT_FALSE(MGlobal::executeCommand("select -r |pCube1"));  // not a path that exists
+  // A node added by object has its first path.
+  MSelectionList byObject;
+  byObject.add(dagtest::node("pCubeShape1"));
+  ASSERT_TRUE(byObject.getDagPath(0, picked));
+  EXPECT_EQ(picked.fullPathName(), MString("|g1|pCube1|pCubeShape1"));
+  MSelectionList plugs;
+  plugs.add("pCube1.translateX");
+  EXPECT_FALSE(plugs.getDagPath(0, picked));
+}
+
+TEST_F(Dag, FunctionSetEditsOfTheHierarchyTakeEffectAtOnce) {
+  MFnDagNode g2(dagtest::node("g2"));
+  MObject cube = dagtest::node("pCube1");
+  ASSERT_TRUE(g2.addChild(cube, MFnDagNode::kNextPos, true));
+  EXPECT_EQ(MFnDagNode(cube).parentCount(), 2u);
+  EXPECT_TRUE(MFnDagNode(cube).isChildOf(dagtest::node("g2")));
+  EXPECT_TRUE(MFnDagNode(dagtest::node("g1")).isParentOf(dagtest::node("pCubeShape1")));
+  EXPECT_FALSE(g2.isParentOf(dagtest::node("g1")));
+  EXPECT_FALSE(g2.addChild(cube, MFnDagNode::kNextPos, true));  // already a child
+  // Without keeping the other parents, the child moves.
+  ASSERT_TRUE(MFnDagNode(dagtest::node("g1")).addChild(cube));
+  EXPECT_EQ(MFnDagNode(cube).parentCount(), 1u);
+  EXPECT_TRUE(MFnDagNode(dagtest::node("g1")).hasChild(cube));
+  // A transform taken from its only parent goes under the world; a shape cannot.
+  ASSERT_TRUE(MFnDagNode(dagtest::node("g1")).removeChild(cube));
+  EXPECT_EQ(path("pCube1").fullPathName(), MString("|pCube1"));
+  MObject shape = dagtest::node("pCubeShape1");
+  EXPECT_FALSE(MFnDagNode(cube).removeChild(shape));
+  EXPECT_EQ(MFnDagNode(cube).childCount(), 1u);
+}
+
+TEST_F(Dag, NodeAddedCallbacksSeeTheNewNodeInItsPlace) {
+  static std::vector<std::string> seen;
+  seen.clear();
+  MDGMessage::addNodeAddedCallback(
+      [](MObject& node, void*) {
+        MDagPath where;
+        if (MDagPath::getAPathTo(node, where)) seen.push_back(where.fullPathName().asChar());
+      },
+      "dagNode");
+  run("createNode mesh -n extra -p g2");
+  run("polyPlane -n sheet");
+  EXPECT_EQ(seen, (std::vector<std::string>{"|g2|extra", "|sheet", "|sheet|sheetShape"}));
 }
 
 TEST_F(Dag, IteratorWalksDepthFirstOrBreadthFirstWithFilterAndPrune) {

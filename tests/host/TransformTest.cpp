@@ -170,6 +170,13 @@ TEST_F(Transforms, LockedOrDrivenAttributesRefuseTransformWrites) {
   EXPECT_FALSE(fn.setRotatePivot(MPoint(1.0, 0.0, 0.0), MSpace::kTransform, false));
   // Writes that leave the driven pivot alone still go through.
   EXPECT_TRUE(fn.setTranslation(MVector(1.0, 0.0, 0.0), MSpace::kTransform));
+  // An angle gives a plain number in the angular unit.
+  MGlobal::executeCommand("setAttr held.rotateZ 45; connectAttr held.rotateZ feed.input");
+  EXPECT_DOUBLE_EQ(plug("feed", "output").asDouble(), 90.0);
+  MGlobal::executeCommand("currentUnit -a rad");
+  EXPECT_DOUBLE_EQ(plug("feed", "output").asDouble(), 90.0);  // clean until the angle changes
+  MGlobal::executeCommand("setAttr held.rotateZ 0.5");
+  EXPECT_DOUBLE_EQ(plug("feed", "output").asDouble(), 1.0);
 }
 
 }  // namespace
