@@ -45,9 +45,9 @@ TEST_F(DagCommands, XformSetsAndQueriesInObjectAndWorldSpace) {
   expectNumbers(runNumbers("xform -q -ro box"), {30, 0, 0}, 1e-12, "object rotation");
   const MMatrix world = path("box").inclusiveMatrix();
   expectNumbers(runNumbers("xform -q -ws -m box"), rowMajor(world), 1e-12, "world matrix");
-  expectNumbers(runNumbers("xform -q -m box"), rowMajor(path("box").inclusiveMatrix() *
-                                                        path("holder").inclusiveMatrixInverse()),
-                1e-12, "object matrix");
+  expectNumbers(runNumbers("xform -q -m box"),
+                rowMajor(path("box").inclusiveMatrix() * path("holder").inclusiveMatrixInverse()), 1e-12,
+                "object matrix");
   // World rotation read back in the node's rotate order.
   const std::vector<double> worldRotation = runNumbers("xform -q -ws -ro box");
   const MEulerRotation euler(worldRotation[0] * kPi / 180, worldRotation[1] * kPi / 180, worldRotation[2] * kPi / 180);
@@ -138,8 +138,8 @@ TEST_F(DagCommands, LsFiltersByTypeSelectionDagAndTransforms) {
   EXPECT_EQ(run("ls -type shape"), (std::vector<std::string>{"pCubeShape1", "loc"}));
   EXPECT_EQ(run("ls -type mesh -type doubler"), (std::vector<std::string>{"pCubeShape1", "d"}));
   EXPECT_EQ(run("ls -dag"), (std::vector<std::string>{"pCube1", "pCubeShape1", "loc"}));
-  EXPECT_EQ(run("ls -type dependNode"), (std::vector<std::string>{"time1", "polyCube1", "pCube1", "pCubeShape1", "d",
-                                                                 "loc"}));
+  EXPECT_EQ(run("ls -type dependNode"),
+            (std::vector<std::string>{"time1", "polyCube1", "pCube1", "pCubeShape1", "d", "loc"}));
   run("select -r d pCube1");
   EXPECT_EQ(run("ls -sl"), (std::vector<std::string>{"d", "pCube1"}));
   EXPECT_EQ(run("ls -sl -dag"), (std::vector<std::string>{"pCube1"}));

@@ -16,7 +16,7 @@ using dagtest::path;
 using dagtest::run;
 
 class Dag : public HostTest {
-protected:
+ protected:
   /// g1 > pCube1 > pCubeShape1, and an empty transform g2 moved along x.
   void SetUp() override {
     HostTest::SetUp();
@@ -77,8 +77,8 @@ TEST_F(Dag, InstancesHaveAPathAWorldMatrixAndAWorldMeshEach) {
   EXPECT_EQ(dagtest::plug("pCubeShape1", "worldMesh").numElements(), 2u);
   for (unsigned int i = 0; i < 2; ++i) {
     MPointArray world;
-    MFnMesh(dagtest::plug("pCubeShape1", "worldMesh").elementByLogicalIndex(i).asMObject()).getPoints(world,
-                                                                                                   MSpace::kWorld);
+    MFnMesh(dagtest::plug("pCubeShape1", "worldMesh").elementByLogicalIndex(i).asMObject())
+        .getPoints(world, MSpace::kWorld);
     MPointArray viaPath;
     MFnMesh(paths[i]).getPoints(viaPath, MSpace::kWorld);
     ASSERT_EQ(world.length(), 8u);
@@ -153,12 +153,10 @@ TEST_F(Dag, NodeAddedCallbacksSeeTheNewNodeInItsPlace) {
 TEST_F(Dag, IteratorWalksDepthFirstOrBreadthFirstWithFilterAndPrune) {
   run("polySphere -n ball");
   run("parent ball g1");
-  EXPECT_EQ(walk(MItDag::kDepthFirst),
-            (std::vector<std::string>{"|g1", "|g1|pCube1", "|g1|pCube1|pCubeShape1", "|g1|ball", "|g1|ball|ballShape",
-                                      "|g2"}));
-  EXPECT_EQ(walk(MItDag::kBreadthFirst),
-            (std::vector<std::string>{"|g1", "|g2", "|g1|pCube1", "|g1|ball", "|g1|pCube1|pCubeShape1",
-                                      "|g1|ball|ballShape"}));
+  EXPECT_EQ(walk(MItDag::kDepthFirst), (std::vector<std::string>{"|g1", "|g1|pCube1", "|g1|pCube1|pCubeShape1",
+                                                                 "|g1|ball", "|g1|ball|ballShape", "|g2"}));
+  EXPECT_EQ(walk(MItDag::kBreadthFirst), (std::vector<std::string>{"|g1", "|g2", "|g1|pCube1", "|g1|ball",
+                                                                   "|g1|pCube1|pCubeShape1", "|g1|ball|ballShape"}));
   EXPECT_EQ(walk(MItDag::kDepthFirst, MFn::kMesh),
             (std::vector<std::string>{"|g1|pCube1|pCubeShape1", "|g1|ball|ballShape"}));
   std::vector<std::string> pruned;

@@ -51,7 +51,8 @@ TEST(MathTypes, InverseOfSingularMatrixIsZeroButTinyMatricesInvert) {
 }
 
 TEST(MathTypes, EulerRotationsFollowTheirOrderAndDecomposeBack) {
-  const Eigen::Vector3d samples[] = {{0.3, -1.1, 2.0}, {-2.5, 0.4, -0.9}, {1.0, kPi / 2.0, 0.5}, {0.7, -kPi / 2.0, -1.3}};
+  const Eigen::Vector3d samples[] = {
+      {0.3, -1.1, 2.0}, {-2.5, 0.4, -0.9}, {1.0, kPi / 2.0, 0.5}, {0.7, -kPi / 2.0, -1.3}};
   for (int order = 0; order < 6; ++order)
     for (const Eigen::Vector3d& angles : samples) {
       const auto rotateOrder = static_cast<MEulerRotation::RotationOrder>(order);

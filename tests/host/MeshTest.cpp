@@ -125,14 +125,16 @@ MObject singlePolygon(const std::vector<MPoint>& flat, const MMatrix& placement)
 
 TEST(Triangulation, PolygonsSplitIntoCornersLessTwoTrianglesWhoseAreasAddUp) {
   std::vector<MPoint> circle;
-  for (int k = 0; k < 40; ++k) circle.emplace_back(2.0 * std::cos(2.0 * kPi * k / 40), 2.0 * std::sin(2.0 * kPi * k / 40));
+  for (int k = 0; k < 40; ++k)
+    circle.emplace_back(2.0 * std::cos(2.0 * kPi * k / 40), 2.0 * std::sin(2.0 * kPi * k / 40));
   const PolygonCase cases[] = {
       {"convex 40-gon", circle, true},
       {"L-shaped hexagon", {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}}, false},
       {"square with a point on an edge", {{0, 0}, {1, 0}, {2, 0}, {2, 2}, {0, 2}}, true},
       {"arrow", {{0, 0}, {2, 1}, {4, 0}, {2, 4}}, false},
       {"comb", {{0, 0}, {5, 0}, {5, 3}, {4, 3}, {4, 1}, {3, 1}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}}, false},
-      {"star", {{0, 3}, {-1, 1}, {-3, 1}, {-1.5, -0.5}, {-2, -3}, {0, -1.5}, {2, -3}, {1.5, -0.5}, {3, 1}, {1, 1}},
+      {"star",
+       {{0, 3}, {-1, 1}, {-3, 1}, {-1.5, -0.5}, {-2, -3}, {0, -1.5}, {2, -3}, {1.5, -0.5}, {3, 1}, {1, 1}},
        false},
   };
   MMatrix placement = MEulerRotation(0.4, -1.2, 2.1).asMatrix();
@@ -215,7 +217,7 @@ TEST_F(Meshes, FaceVertexNormalsCanBeSetInWorldSpaceAndReadBack) {
   mesh.getFaceVertexNormal(1, 5, local, MSpace::kObject);
   EXPECT_TRUE(local.isEquivalent(MVector(0.0, -1.0, 1.0).normal(), 1e-6));
   mesh.getFaceVertexNormal(1, 2, local, MSpace::kObject);
-  EXPECT_TRUE(local.isEquivalent(MVector::zAxis, 1e-6));  // the others keep theirs
+  EXPECT_TRUE(local.isEquivalent(MVector::zAxis, 1e-6));         // the others keep theirs
   EXPECT_FALSE(mesh.setFaceVertexNormal(MVector::zAxis, 1, 0));  // vertex 0 is not on face 1
 }
 

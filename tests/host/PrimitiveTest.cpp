@@ -48,8 +48,7 @@ class Primitives : public HostTest {};
 TEST_F(Primitives, VertexAndFaceCountsAreTheHostPrimitives) {
   const PrimitiveCase cases[] = {
       {"polyCube", "pCubeShape1", 8, 6, true, 1.0},
-      {"polyCube -w 2 -h 3 -d 4 -sx 2 -sy 3 -sz 4", "pCubeShape1", 3 * 4 * 5 - 1 * 2 * 3, 2 * (6 + 12 + 8), true,
-       24.0},
+      {"polyCube -w 2 -h 3 -d 4 -sx 2 -sy 3 -sz 4", "pCubeShape1", 3 * 4 * 5 - 1 * 2 * 3, 2 * (6 + 12 + 8), true, 24.0},
       {"polyPlane", "pPlaneShape1", 121, 100, false, 0.0},
       {"polyPlane -sx 3 -sy 2", "pPlaneShape1", 12, 6, false, 0.0},
       {"polyCylinder", "pCylinderShape1", 42, 60, true, prismVolume(20, 1.0, 2.0)},

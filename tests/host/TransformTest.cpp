@@ -39,10 +39,14 @@ struct TransformValues {
 
   /// Writes the values through the transform's plugs.
   void apply(const std::string& name) const {
-    const std::pair<const char*, const Eigen::Vector3d*> triples[] = {
-        {"translate", &translate},   {"rotate", &rotate},           {"scale", &scale},
-        {"shear", &shear},           {"rotatePivot", &rotatePivot}, {"rotatePivotTranslate", &rotatePivotTranslate},
-        {"scalePivot", &scalePivot}, {"scalePivotTranslate", &scalePivotTranslate}};
+    const std::pair<const char*, const Eigen::Vector3d*> triples[] = {{"translate", &translate},
+                                                                      {"rotate", &rotate},
+                                                                      {"scale", &scale},
+                                                                      {"shear", &shear},
+                                                                      {"rotatePivot", &rotatePivot},
+                                                                      {"rotatePivotTranslate", &rotatePivotTranslate},
+                                                                      {"scalePivot", &scalePivot},
+                                                                      {"scalePivotTranslate", &scalePivotTranslate}};
     for (const auto& [attribute, value] : triples)
       for (unsigned int i = 0; i < 3; ++i) ASSERT_TRUE(plug(name, attribute).child(i).setValue((*value)[i]));
     ASSERT_TRUE(plug(name, "rotateOrder").setValue(order));
@@ -50,12 +54,12 @@ struct TransformValues {
 };
 
 TransformValues parentValues(int order) {
-  return {{3.0, -1.0, 2.5}, {0.3, 1.2, -0.7}, order, {2.0, 0.5, 1.5}, {0.2, -0.1, 0.3}, {1.0, 2.0, -1.0},
+  return {{3.0, -1.0, 2.5}, {0.3, 1.2, -0.7}, order,          {2.0, 0.5, 1.5}, {0.2, -0.1, 0.3}, {1.0, 2.0, -1.0},
           {0.5, 0.0, -0.5}, {-1.0, 0.5, 2.0}, {0.1, 0.2, 0.3}};
 }
 
 TransformValues childValues(int order) {
-  return {{-0.5, 4.0, 1.0}, {-1.1, 0.4, 2.2}, order, {1.0, -1.5, 0.8}, {-0.3, 0.4, 0.1}, {0.5, -1.0, 1.5},
+  return {{-0.5, 4.0, 1.0}, {-1.1, 0.4, 2.2}, order,           {1.0, -1.5, 0.8}, {-0.3, 0.4, 0.1}, {0.5, -1.0, 1.5},
           {-0.2, 0.3, 0.0}, {2.0, 1.0, -0.5}, {0.0, -0.4, 0.2}};
 }
 

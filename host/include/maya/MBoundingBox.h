@@ -6,7 +6,7 @@
 /// An axis-aligned box. A default box is empty: it contains nothing and the
 /// first point it is expanded by becomes both corners.
 class MBoundingBox {
-public:
+ public:
   MBoundingBox() = default;
   /// The box spanned by two corners (in any order).
   MBoundingBox(const MPoint& corner1, const MPoint& corner2);
@@ -28,7 +28,7 @@ public:
   /// The box of the eight transformed corners.
   MBoundingBox& transformUsing(const MMatrix& matrix);
 
-private:
+ private:
   MPoint m_min;
   MPoint m_max;
   bool m_empty = true;

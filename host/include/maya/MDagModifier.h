@@ -7,7 +7,7 @@
 /// reparentNode takes a node out of every parent and puts it under the new
 /// one (null: the world). Both are carried out by doIt and reverted by undoIt.
 class MDagModifier : public MDGModifier {
-public:
+ public:
   MDagModifier() = default;
 
   MObject createNode(const MTypeId& typeId, const MObject& parent = MObject::kNullObj, MStatus* status = nullptr);

@@ -20,7 +20,7 @@ class NodeImpl;
 /// node of a one-node path leaves the world's path (valid, length 0). A path
 /// becomes invalid when one of its nodes leaves the scene or is moved.
 class MDagPath {
-public:
+ public:
   MDagPath() = default;
 
   /// The first path to a DAG node.
@@ -77,7 +77,7 @@ public:
   /// The node at the end (null for the world's path or an invalid one).
   std::shared_ptr<zovhost::NodeImpl> last() const;
 
-private:
+ private:
   std::vector<std::shared_ptr<zovhost::NodeImpl>> m_nodes;
   bool m_assigned = false;
 };

@@ -5,6 +5,6 @@
 
 /// An array of DAG paths.
 class MDagPathArray : public zovhost::ValueArray<MDagPath> {
-public:
+ public:
   using ValueArray::ValueArray;
 };

@@ -9,7 +9,7 @@ class MQuaternion;
 /// the order given: kXYZ rotates about x first, then y, then z (its matrix is
 /// Rx * Ry * Rz).
 class MEulerRotation {
-public:
+ public:
   enum RotationOrder { kXYZ, kYZX, kZXY, kXZY, kYXZ, kZYX };
 
   MEulerRotation() = default;

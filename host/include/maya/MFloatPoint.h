@@ -8,7 +8,7 @@ class MPoint;
 /// A point of single-precision floats in homogeneous coordinates: the form in
 /// which the host keeps mesh vertices.
 class MFloatPoint {
-public:
+ public:
   MFloatPoint() = default;
   MFloatPoint(float x, float y, float z = 0.0f, float w = 1.0f) : x(x), y(y), z(z), w(w) {}
   /// Narrows each component to single precision.
@@ -18,8 +18,12 @@ public:
   float& operator[](unsigned int index) { return index == 0 ? x : index == 1 ? y : index == 2 ? z : w; }
 
   MFloatVector operator-(const MFloatPoint& other) const { return MFloatVector(x - other.x, y - other.y, z - other.z); }
-  MFloatPoint operator+(const MFloatVector& offset) const { return MFloatPoint(x + offset.x, y + offset.y, z + offset.z, w); }
-  bool operator==(const MFloatPoint& other) const { return x == other.x && y == other.y && z == other.z && w == other.w; }
+  MFloatPoint operator+(const MFloatVector& offset) const {
+    return MFloatPoint(x + offset.x, y + offset.y, z + offset.z, w);
+  }
+  bool operator==(const MFloatPoint& other) const {
+    return x == other.x && y == other.y && z == other.z && w == other.w;
+  }
   bool operator!=(const MFloatPoint& other) const { return !(*this == other); }
 
   MFloatPoint& cartesianize();

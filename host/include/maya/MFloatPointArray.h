@@ -5,6 +5,6 @@
 
 /// An array of single-precision points.
 class MFloatPointArray : public zovhost::ValueArray<MFloatPoint> {
-public:
+ public:
   using ValueArray::ValueArray;
 };

@@ -5,6 +5,6 @@
 
 /// An array of single-precision vectors.
 class MFloatVectorArray : public zovhost::ValueArray<MFloatVector> {
-public:
+ public:
   using ValueArray::ValueArray;
 };

@@ -13,7 +13,7 @@ class MDagPathArray;
 /// Hierarchy edits made here take effect at once and are not undoable (an
 /// MDagModifier's are).
 class MFnDagNode : public MFnDependencyNode {
-public:
+ public:
   /// The position that adds a child after the others.
   static constexpr unsigned int kNextPos = 0xFFFFFFFFu;
 
@@ -71,7 +71,7 @@ public:
   bool isIntermediateObject(MStatus* status = nullptr) const;
   MStatus setIntermediateObject(bool isIntermediate);
 
-protected:
+ protected:
   /// The path the set works through: the one given, or the node's first.
   MDagPath workingPath() const;
 

@@ -24,7 +24,7 @@ class MeshGeometry;
 /// node give it a mesh of its own and are refused while a connection feeds
 /// its inMesh.
 class MFnMesh : public MFnDagNode {
-public:
+ public:
   MFnMesh() = default;
   explicit MFnMesh(const MObject& object, MStatus* status = nullptr);
   explicit MFnMesh(const MDagPath& path, MStatus* status = nullptr);
@@ -38,9 +38,9 @@ public:
   /// transform and returns the transform; a transform gets a new mesh node
   /// below it, which is returned; mesh data takes the mesh and is returned.
   /// The set is attached to the new mesh. Bad arrays fail and make nothing.
-  MObject create(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
-                 const MIntArray& polygonCounts, const MIntArray& polygonConnects,
-                 const MObject& parentOrOwner = MObject::kNullObj, MStatus* status = nullptr);
+  MObject create(int numVertices, int numPolygons, const MFloatPointArray& vertexArray, const MIntArray& polygonCounts,
+                 const MIntArray& polygonConnects, const MObject& parentOrOwner = MObject::kNullObj,
+                 MStatus* status = nullptr);
   MObject create(int numVertices, int numPolygons, const MPointArray& vertexArray, const MIntArray& polygonCounts,
                  const MIntArray& polygonConnects, const MObject& parentOrOwner = MObject::kNullObj,
                  MStatus* status = nullptr);
@@ -91,6 +91,6 @@ public:
   MStatus updateSurface() { return MS::kSuccess; }
   MStatus syncObject() { return MS::kSuccess; }
 
-private:
+ private:
   MStatus replaceGeometry(const std::shared_ptr<const zovhost::MeshGeometry>& geometry);
 };

@@ -5,7 +5,7 @@
 /// Mesh data: the value object of mesh typed attributes. create makes an
 /// empty one, to be filled by MFnMesh::create with it as owner.
 class MFnMeshData : public MFnData {
-public:
+ public:
   MFnMeshData() = default;
   explicit MFnMeshData(const MObject& object, MStatus* status = nullptr);
 

@@ -15,7 +15,7 @@
 /// attributes, so what depends on them becomes dirty; an attribute that is
 /// locked or driven by a connection refuses the write.
 class MFnTransform : public MFnDagNode {
-public:
+ public:
   MFnTransform() = default;
   explicit MFnTransform(const MObject& node, MStatus* status = nullptr);
   explicit MFnTransform(const MDagPath& path, MStatus* status = nullptr);
@@ -71,6 +71,6 @@ public:
   MVector scalePivotTranslation(MSpace::Space space, MStatus* status = nullptr) const;
   MStatus setScalePivotTranslation(const MVector& translation, MSpace::Space space);
 
-private:
+ private:
   MMatrix parentMatrix() const;
 };

@@ -15,7 +15,7 @@ class MDagPathArray;
 /// it does not apply to, not what lies below them. The walk is taken when
 /// the iterator is reset; nodes deleted since are skipped.
 class MItDag {
-public:
+ public:
   enum TraversalType { kInvalidType, kDepthFirst, kBreadthFirst };
 
   explicit MItDag(TraversalType type = kDepthFirst, MFn::Type filter = MFn::kInvalid, MStatus* status = nullptr);
@@ -41,7 +41,7 @@ public:
   /// Skips what lies below the current node.
   MStatus prune();
 
-private:
+ private:
   void walk(const MDagPath& root);
   void skipUnwanted();
   bool wanted(const MDagPath& path) const;

@@ -20,7 +20,7 @@ class MeshGeometry;
 /// queries need the world (a DAG path, or data that carries it). The mesh is
 /// the one current when the iterator was made or reset.
 class MItMeshPolygon {
-public:
+ public:
   explicit MItMeshPolygon(const MObject& polyObject, MStatus* status = nullptr);
   explicit MItMeshPolygon(const MDagPath& polyObject, const MObject& component = MObject::kNullObj,
                           MStatus* status = nullptr);
@@ -64,7 +64,7 @@ public:
                       MSpace::Space space = MSpace::kObject) const;
   MStatus getTriangles(MPointArray& points, MIntArray& vertexList, MSpace::Space space = MSpace::kObject) const;
 
-private:
+ private:
   bool valid() const;
   bool matrixFor(MSpace::Space space, MMatrix& matrix) const;
 

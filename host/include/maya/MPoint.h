@@ -10,7 +10,7 @@ class MMatrix;
 /// point). Multiplying by a matrix (p * M, row-vector convention) applies the
 /// whole matrix, translation included.
 class MPoint {
-public:
+ public:
   MPoint() = default;
   MPoint(double x, double y, double z = 0.0, double w = 1.0) : x(x), y(y), z(z), w(w) {}
   explicit MPoint(const double values[4]) : x(values[0]), y(values[1]), z(values[2]), w(values[3]) {}

@@ -5,6 +5,6 @@
 
 /// An array of points.
 class MPointArray : public zovhost::ValueArray<MPoint> {
-public:
+ public:
   using ValueArray::ValueArray;
 };

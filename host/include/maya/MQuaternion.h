@@ -9,7 +9,7 @@ class MEulerRotation;
 /// (a * b).asMatrix() equals a.asMatrix() * b.asMatrix(), that is a rotation
 /// by a followed by one by b.
 class MQuaternion {
-public:
+ public:
   MQuaternion() = default;
   MQuaternion(double x, double y, double z, double w) : x(x), y(y), z(z), w(w) {}
   /// A rotation by angle (radians) about axis (normalised here).
@@ -31,11 +31,17 @@ public:
 
   MQuaternion operator*(const MQuaternion& right) const;
   MQuaternion& operator*=(const MQuaternion& right) { return *this = *this * right; }
-  MQuaternion operator+(const MQuaternion& other) const { return MQuaternion(x + other.x, y + other.y, z + other.z, w + other.w); }
-  MQuaternion operator-(const MQuaternion& other) const { return MQuaternion(x - other.x, y - other.y, z - other.z, w - other.w); }
+  MQuaternion operator+(const MQuaternion& other) const {
+    return MQuaternion(x + other.x, y + other.y, z + other.z, w + other.w);
+  }
+  MQuaternion operator-(const MQuaternion& other) const {
+    return MQuaternion(x - other.x, y - other.y, z - other.z, w - other.w);
+  }
   MQuaternion operator-() const { return MQuaternion(-x, -y, -z, -w); }
   MQuaternion operator*(double scale) const { return MQuaternion(x * scale, y * scale, z * scale, w * scale); }
-  bool operator==(const MQuaternion& other) const { return x == other.x && y == other.y && z == other.z && w == other.w; }
+  bool operator==(const MQuaternion& other) const {
+    return x == other.x && y == other.y && z == other.z && w == other.w;
+  }
   bool operator!=(const MQuaternion& other) const { return !(*this == other); }
   /// True when the components agree within tolerance (q and -q differ here).
   bool isEquivalent(const MQuaternion& other, double tolerance = MVector::kTolerance) const;

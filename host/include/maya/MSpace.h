@@ -4,7 +4,7 @@
 /// the space of a shape's own points; world space applies every transform
 /// above it; transform space is the space of a transform's own values.
 class MSpace {
-public:
+ public:
   enum Space {
     kInvalid = 0,
     kTransform = 1,

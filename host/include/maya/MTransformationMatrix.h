@@ -18,7 +18,7 @@
 /// The object knows no parent, so the spaces given to its queries all mean
 /// its own: a transform's world-space values come from MFnTransform.
 class MTransformationMatrix {
-public:
+ public:
   enum RotationOrder { kInvalid, kXYZ, kYZX, kZXY, kXZY, kYXZ, kZYX, kLast };
 
   MTransformationMatrix() = default;
@@ -92,7 +92,7 @@ public:
   static MEulerRotation::RotationOrder toEulerOrder(RotationOrder order);
   static RotationOrder fromEulerOrder(MEulerRotation::RotationOrder order);
 
-private:
+ private:
   MVector m_translate;
   MEulerRotation m_rotate;
   MQuaternion m_rotateAxis;

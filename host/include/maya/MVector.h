@@ -11,7 +11,7 @@ class MQuaternion;
 /// (v * M, row-vector convention) applies the matrix's rotation, scale and
 /// shear but not its translation.
 class MVector {
-public:
+ public:
   enum Axis { kXaxis, kYaxis, kZaxis, kWaxis };
 
   MVector() = default;

@@ -5,6 +5,6 @@
 
 /// An array of vectors.
 class MVectorArray : public zovhost::ValueArray<MVector> {
-public:
+ public:
   using ValueArray::ValueArray;
 };

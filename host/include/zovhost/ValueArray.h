@@ -12,7 +12,7 @@ namespace zovhost {
 /// checked, as in the host.
 template <typename T>
 class ValueArray {
-public:
+ public:
   ValueArray() = default;
   explicit ValueArray(unsigned int length, const T& initial = T()) : m_items(length, initial) {}
   ValueArray(const T* values, unsigned int count) : m_items(values, values + count) {}
@@ -52,7 +52,7 @@ public:
   const std::vector<T>& items() const { return m_items; }
   std::vector<T>& items() { return m_items; }
 
-private:
+ private:
   std::vector<T> m_items;
 };
 

@@ -22,7 +22,7 @@ class NodeType;
 /// A world matrix follows the node's parents: it becomes dirty when the
 /// parent's does.
 class DagNode {
-public:
+ public:
   static MObject visibility;
   static MObject intermediateObject;
   static MObject matrix;
@@ -45,7 +45,7 @@ public:
   /// The world matrix of one instance of a node (the identity when there is none).
   static MMatrix worldMatrixOf(const std::shared_ptr<NodeImpl>& node, unsigned int instance);
 
-private:
+ private:
   static void createAttributes();
 };
 

@@ -46,9 +46,7 @@ std::vector<NodeImpl*> shapesBelow(const NodeImpl& node) {
 
 MDagPath::MDagPath(std::vector<std::shared_ptr<NodeImpl>> nodes) : m_nodes(std::move(nodes)), m_assigned(true) {}
 
-std::shared_ptr<NodeImpl> MDagPath::last() const {
-  return isValid() && !m_nodes.empty() ? m_nodes.back() : nullptr;
-}
+std::shared_ptr<NodeImpl> MDagPath::last() const { return isValid() && !m_nodes.empty() ? m_nodes.back() : nullptr; }
 
 MStatus MDagPath::getAPathTo(const MObject& node, MDagPath& path) {
   const auto impl = zovhost::nodeOf(node);
@@ -144,7 +142,8 @@ MStatus MDagPath::numberOfShapesDirectlyBelow(unsigned int& count) const {
 unsigned int MDagPath::childCount(MStatus* status) const {
   setStatus(status, isValid() ? MS::kSuccess : MS::kFailure);
   if (!isValid()) return 0;
-  return static_cast<unsigned int>(host().graph.dag().children(m_nodes.empty() ? nullptr : m_nodes.back().get()).size());
+  return static_cast<unsigned int>(
+      host().graph.dag().children(m_nodes.empty() ? nullptr : m_nodes.back().get()).size());
 }
 
 MObject MDagPath::child(unsigned int index, MStatus* status) const {
@@ -172,8 +171,8 @@ MString MDagPath::partialPathName(MStatus* status) const {
   for (size_t tail = 1; tail <= own.size(); ++tail) {
     bool unique = true;
     for (const DagNodePath& other : all)
-      if (other != own && other.size() >= tail && std::equal(own.end() - static_cast<long>(tail), own.end(),
-                                                             other.end() - static_cast<long>(tail)))
+      if (other != own && other.size() >= tail &&
+          std::equal(own.end() - static_cast<long>(tail), own.end(), other.end() - static_cast<long>(tail)))
         unique = false;
     if (unique) {
       std::string name;

@@ -143,7 +143,8 @@ MStatus MFnDagNode::addChild(MObject& child, unsigned int index, bool keepExisti
 MStatus MFnDagNode::removeChild(MObject& child) {
   const auto node = dagNodeIn(m_object, nullptr);
   const auto impl = zovhost::nodeOf(child);
-  if (!node || !impl || std::find(node->dagChildren.begin(), node->dagChildren.end(), impl.get()) == node->dagChildren.end())
+  if (!node || !impl ||
+      std::find(node->dagChildren.begin(), node->dagChildren.end(), impl.get()) == node->dagChildren.end())
     return MS::kInvalidParameter;
   std::vector<DagLink> links;
   for (const DagLink& link : host().graph.dagParentLinks(*impl))
@@ -160,13 +161,15 @@ MStatus MFnDagNode::removeChildAt(unsigned int index) {
 bool MFnDagNode::hasParent(const MObject& other, MStatus* status) const {
   const auto node = dagNodeIn(m_object, status);
   const auto parent = zovhost::nodeOf(other);
-  return node && parent && std::find(node->dagParents.begin(), node->dagParents.end(), parent.get()) != node->dagParents.end();
+  return node && parent &&
+         std::find(node->dagParents.begin(), node->dagParents.end(), parent.get()) != node->dagParents.end();
 }
 
 bool MFnDagNode::hasChild(const MObject& other, MStatus* status) const {
   const auto node = dagNodeIn(m_object, status);
   const auto child = zovhost::nodeOf(other);
-  return node && child && std::find(node->dagChildren.begin(), node->dagChildren.end(), child.get()) != node->dagChildren.end();
+  return node && child &&
+         std::find(node->dagChildren.begin(), node->dagChildren.end(), child.get()) != node->dagChildren.end();
 }
 
 bool MFnDagNode::isChildOf(const MObject& other, MStatus* status) const {
@@ -198,9 +201,7 @@ MString MFnDagNode::fullPathName(MStatus* status) const { return workingPath().f
 
 MString MFnDagNode::partialPathName(MStatus* status) const { return workingPath().partialPathName(status); }
 
-bool MFnDagNode::isInstanced(bool indirect, MStatus* status) const {
-  return instanceCount(indirect, status) > 1;
-}
+bool MFnDagNode::isInstanced(bool indirect, MStatus* status) const { return instanceCount(indirect, status) > 1; }
 
 unsigned int MFnDagNode::instanceCount(bool total, MStatus* status) const {
   const auto node = dagNodeIn(m_object, status);

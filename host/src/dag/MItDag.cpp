@@ -102,9 +102,7 @@ MStatus MItDag::getPath(MDagPath& path) const {
   return MS::kSuccess;
 }
 
-MStatus MItDag::getAllPaths(MDagPathArray& paths) const {
-  return MDagPath::getAllPathsTo(currentItem(), paths);
-}
+MStatus MItDag::getAllPaths(MDagPathArray& paths) const { return MDagPath::getAllPathsTo(currentItem(), paths); }
 
 MString MItDag::fullPathName(MStatus* status) const {
   MDagPath path;

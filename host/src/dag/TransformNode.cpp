@@ -28,8 +28,8 @@ MObject unitTriple(const std::string& longName, const std::string& shortName, MF
   MFnUnitAttribute unitFn;
   MObject children[kComponents];
   for (unsigned int i = 0; i < kComponents; ++i) {
-    children[i] = unitFn.create(MString(longName + kAxisSuffixes[i]), MString(shortName + kShortAxisSuffixes[i]),
-                                unit, 0.0);
+    children[i] =
+        unitFn.create(MString(longName + kAxisSuffixes[i]), MString(shortName + kShortAxisSuffixes[i]), unit, 0.0);
     unitFn.setKeyable(keyable);
   }
   MFnNumericAttribute numeric;
@@ -109,13 +109,14 @@ MStatus TransformNode::initialize() {
   MFnNumericAttribute numeric;
   inheritsTransform = numeric.create("inheritsTransform", "it", MFnNumericData::kBoolean, 1.0);
 
-  const MObject parts[] = {translate,  rotate,          rotateOrder,          scale,     shear,
-                           rotatePivot, rotatePivotTranslate, scalePivot, scalePivotTranslate, rotateAxis};
+  const MObject parts[] = {
+      translate,           rotate,    rotateOrder, scale, shear, rotatePivot, rotatePivotTranslate, scalePivot,
+      scalePivotTranslate, rotateAxis};
   for (const MObject& part : parts) addAttribute(part);
   addAttribute(inheritsTransform);
   for (const MObject& part : parts)
-    for (const MObject* affected : {&DagNode::matrix, &DagNode::inverseMatrix, &DagNode::worldMatrix,
-                                    &DagNode::worldInverseMatrix})
+    for (const MObject* affected :
+         {&DagNode::matrix, &DagNode::inverseMatrix, &DagNode::worldMatrix, &DagNode::worldInverseMatrix})
       attributeAffects(part, *affected);
   attributeAffects(inheritsTransform, DagNode::worldMatrix);
   attributeAffects(inheritsTransform, DagNode::worldInverseMatrix);

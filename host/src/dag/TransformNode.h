@@ -17,7 +17,7 @@ class NodeTypeRegistry;
 /// their translations, the rotate axis) and whose matrix composes them. Its
 /// rest position is kept beside the attributes and is not stored in scenes.
 class TransformNode : public MPxNode {
-public:
+ public:
   static void* creator() { return new TransformNode; }
   static MStatus initialize();
 

@@ -27,7 +27,7 @@ struct DagLink {
 /// parents is instanced: it has one path, and one instance number, per way
 /// down from the world.
 class Dag {
-public:
+ public:
   static constexpr size_t kEnd = std::numeric_limits<size_t>::max();
 
   /// Links child under parent (null: the world), at childPosition among the
@@ -57,7 +57,7 @@ public:
 
   void clear() { m_world.clear(); }
 
-private:
+ private:
   std::vector<NodeImpl*> m_world;
 };
 

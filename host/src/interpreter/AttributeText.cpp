@@ -160,7 +160,8 @@ std::vector<std::string> meshWords(const MeshGeometry& mesh) {
   for (int p = 0; p < mesh.polygonCount(); ++p) {
     const int count = mesh.counts()[static_cast<size_t>(p)];
     words.push_back(std::to_string(count));
-    for (int k = 0; k < count; ++k) words.push_back(std::to_string(mesh.connects()[static_cast<size_t>(mesh.offset(p) + k)]));
+    for (int k = 0; k < count; ++k)
+      words.push_back(std::to_string(mesh.connects()[static_cast<size_t>(mesh.offset(p) + k)]));
   }
   words.push_back(std::to_string(mesh.setNormals().size()));
   for (const MFloatVector& normal : mesh.setNormals())
@@ -202,7 +203,8 @@ bool meshFromWords(const std::vector<std::string>& words, MeshGeometry& mesh) {
   for (MFloatVector& normal : normals)
     if (!number(normal.x) || !number(normal.y) || !number(normal.z)) return false;
   if (next != words.size()) return false;
-  return mesh.assign(std::move(points), std::move(counts), std::move(connects)) && mesh.assignNormals(std::move(normals));
+  return mesh.assign(std::move(points), std::move(counts), std::move(connects)) &&
+         mesh.assignNormals(std::move(normals));
 }
 
 MStatus setAttributeWords(const MPlug& plug, const std::vector<std::string>& words) {

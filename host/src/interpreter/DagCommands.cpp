@@ -24,7 +24,7 @@ constexpr size_t kMatrixWords = 16;
 /// A modifier that can also give a node any set of parents (an instance, or
 /// one instance moved).
 class ParentModifier : public MDagModifier {
-public:
+ public:
   void setParents(const std::shared_ptr<NodeImpl>& node, std::vector<DagLink> links) {
     addOperation(std::make_unique<SetParentsOperation>(node, std::move(links)));
   }
@@ -38,8 +38,7 @@ struct TransformChange {
 };
 
 /// The DAG paths the command works on: the ones named, else the selected ones.
-bool objectPaths(const HostArgs& args, const std::string& command, std::vector<MDagPath>& paths,
-                 size_t namedCount) {
+bool objectPaths(const HostArgs& args, const std::string& command, std::vector<MDagPath>& paths, size_t namedCount) {
   for (size_t i = 0; i < namedCount; ++i) {
     const std::string& name = args.positional()[i];
     const MDagPath path = dagPathNamed(name);
@@ -224,8 +223,8 @@ MStatus parentCommand(HostCall& call) {
   if (!objectPaths(args, "parent", paths, toWorld ? named : named - 1)) return MS::kFailure;
   std::vector<std::string> names;
   Edit edit;
-  const MStatus status = moveUnder("parent", paths, parent, args.has("relative"), args.has("addObject"),
-                                   args.has("shape"), edit, &names);
+  const MStatus status =
+      moveUnder("parent", paths, parent, args.has("relative"), args.has("addObject"), args.has("shape"), edit, &names);
   if (!status) return status;
   recordEdit(call, edit);
   call.result.setStrings(names);
@@ -340,8 +339,8 @@ MStatus xformSet(const HostArgs& args, const MDagPath& path) {
     parseWords(args.values("rotation"), values);
     MEulerRotation rotation;
     fn.getRotation(rotation);
-    rotation.setValue(MAngle::uiToInternal(values[0]), MAngle::uiToInternal(values[1]),
-                      MAngle::uiToInternal(values[2]), rotation.order);
+    rotation.setValue(MAngle::uiToInternal(values[0]), MAngle::uiToInternal(values[1]), MAngle::uiToInternal(values[2]),
+                      rotation.order);
     status = world ? fn.setRotation(rotation.asQuaternion(), MSpace::kWorld) : fn.setRotation(rotation);
     if (!status) return status;
   }
@@ -412,8 +411,8 @@ bool globMatch(const char* pattern, const char* name) {
 
 MStatus lsCommand(HostCall& call) {
   HostArgs args;
-  if (!args.parse(call, {{"typ", "type", 1, 1}, {"sl", "selection", 0, 0}, {"dag", "dag", 0, 0},
-                         {"tr", "transforms", 0, 0}}))
+  if (!args.parse(call,
+                  {{"typ", "type", 1, 1}, {"sl", "selection", 0, 0}, {"dag", "dag", 0, 0}, {"tr", "transforms", 0, 0}}))
     return MS::kFailure;
   std::vector<NodeImpl*> nodes;
   if (args.has("selection")) {

@@ -21,12 +21,18 @@ struct AxisOrder {
 
 AxisOrder axesOf(MEulerRotation::RotationOrder order) {
   switch (order) {
-    case MEulerRotation::kYZX: return {1, 2, 0, 1.0};
-    case MEulerRotation::kZXY: return {2, 0, 1, 1.0};
-    case MEulerRotation::kXZY: return {0, 2, 1, -1.0};
-    case MEulerRotation::kYXZ: return {1, 0, 2, -1.0};
-    case MEulerRotation::kZYX: return {2, 1, 0, -1.0};
-    default: return {0, 1, 2, 1.0};
+    case MEulerRotation::kYZX:
+      return {1, 2, 0, 1.0};
+    case MEulerRotation::kZXY:
+      return {2, 0, 1, 1.0};
+    case MEulerRotation::kXZY:
+      return {0, 2, 1, -1.0};
+    case MEulerRotation::kYXZ:
+      return {1, 0, 2, -1.0};
+    case MEulerRotation::kZYX:
+      return {2, 1, 0, -1.0};
+    default:
+      return {0, 1, 2, 1.0};
   }
 }
 

@@ -13,8 +13,9 @@ constexpr double kPi = 3.14159265358979323846;
 
 /// A unit vector perpendicular to v (v not zero).
 MVector perpendicular(const MVector& v) {
-  const MVector other = std::fabs(v.x) < std::fabs(v.y) ? (std::fabs(v.x) < std::fabs(v.z) ? MVector::xAxis : MVector::zAxis)
-                                                        : (std::fabs(v.y) < std::fabs(v.z) ? MVector::yAxis : MVector::zAxis);
+  const MVector other = std::fabs(v.x) < std::fabs(v.y)
+                            ? (std::fabs(v.x) < std::fabs(v.z) ? MVector::xAxis : MVector::zAxis)
+                            : (std::fabs(v.y) < std::fabs(v.z) ? MVector::yAxis : MVector::zAxis);
   return (v ^ other).normal();
 }
 

@@ -39,12 +39,18 @@ MTransformationMatrix::MTransformationMatrix(const MMatrix& matrix) { setFromMat
 
 MEulerRotation::RotationOrder MTransformationMatrix::toEulerOrder(RotationOrder order) {
   switch (order) {
-    case kYZX: return MEulerRotation::kYZX;
-    case kZXY: return MEulerRotation::kZXY;
-    case kXZY: return MEulerRotation::kXZY;
-    case kYXZ: return MEulerRotation::kYXZ;
-    case kZYX: return MEulerRotation::kZYX;
-    default: return MEulerRotation::kXYZ;
+    case kYZX:
+      return MEulerRotation::kYZX;
+    case kZXY:
+      return MEulerRotation::kZXY;
+    case kXZY:
+      return MEulerRotation::kXZY;
+    case kYXZ:
+      return MEulerRotation::kYXZ;
+    case kZYX:
+      return MEulerRotation::kZYX;
+    default:
+      return MEulerRotation::kXYZ;
   }
 }
 
@@ -107,8 +113,7 @@ MStatus MTransformationMatrix::setRotation(const double angles[3], RotationOrder
   return MS::kSuccess;
 }
 
-MStatus MTransformationMatrix::getRotationQuaternion(double& x, double& y, double& z, double& w,
-                                                     MSpace::Space) const {
+MStatus MTransformationMatrix::getRotationQuaternion(double& x, double& y, double& z, double& w, MSpace::Space) const {
   const MQuaternion q = rotation();
   x = q.x;
   y = q.y;

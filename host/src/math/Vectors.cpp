@@ -139,8 +139,7 @@ MPoint MPoint::operator-(const MVector& offset) const { return *this + (-offset)
 
 MPoint MPoint::operator*(const MMatrix& m) const {
   MPoint result;
-  for (unsigned int c = 0; c < 4; ++c)
-    result[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + w * m[3][c];
+  for (unsigned int c = 0; c < 4; ++c) result[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + w * m[3][c];
   return result;
 }
 
@@ -172,9 +171,7 @@ MPoint& MPoint::homogenize() {
 
 double MPoint::distanceTo(const MPoint& other) const { return (*this - other).length(); }
 
-bool MPoint::isEquivalent(const MPoint& other, double tolerance) const {
-  return (*this - other).length() <= tolerance;
-}
+bool MPoint::isEquivalent(const MPoint& other, double tolerance) const { return (*this - other).length() <= tolerance; }
 
 MStatus MPoint::get(double values[4]) const {
   values[0] = x;

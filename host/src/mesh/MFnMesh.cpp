@@ -64,16 +64,16 @@ MStatus MFnMesh::setObject(const MDagPath& path) {
 }
 
 MObject MFnMesh::create(int numVertices, int numPolygons, const MPointArray& vertexArray,
-                        const MIntArray& polygonCounts, const MIntArray& polygonConnects,
-                        const MObject& parentOrOwner, MStatus* status) {
+                        const MIntArray& polygonCounts, const MIntArray& polygonConnects, const MObject& parentOrOwner,
+                        MStatus* status) {
   MFloatPointArray points;
   points.items() = floatPoints(vertexArray);
   return create(numVertices, numPolygons, points, polygonCounts, polygonConnects, parentOrOwner, status);
 }
 
 MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
-                        const MIntArray& polygonCounts, const MIntArray& polygonConnects,
-                        const MObject& parentOrOwner, MStatus* status) {
+                        const MIntArray& polygonCounts, const MIntArray& polygonConnects, const MObject& parentOrOwner,
+                        MStatus* status) {
   const auto geometry = buildGeometry(numVertices, numPolygons, vertexArray.items(), polygonCounts, polygonConnects);
   if (!geometry) {
     setStatus(status, MS::kInvalidParameter);

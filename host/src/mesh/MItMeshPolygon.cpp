@@ -99,7 +99,8 @@ int MItMeshPolygon::vertexIndex(int index, MStatus* status) const {
 }
 
 int MItMeshPolygon::normalIndex(int localVertexIndex, MStatus* status) const {
-  const bool ok = valid() && localVertexIndex >= 0 && static_cast<unsigned int>(localVertexIndex) < polygonVertexCount();
+  const bool ok =
+      valid() && localVertexIndex >= 0 && static_cast<unsigned int>(localVertexIndex) < polygonVertexCount();
   setStatus(status, ok ? MS::kSuccess : MS::kInvalidParameter);
   return ok ? m_geometry->offset(m_index) + localVertexIndex : -1;
 }

@@ -16,7 +16,7 @@ namespace zovhost {
 /// matrix from its object space to the world, and world-space queries on it
 /// apply that matrix.
 class MeshData : public Object {
-public:
+ public:
   MeshData() : geometry(std::make_shared<MeshGeometry>()) {}
   explicit MeshData(std::shared_ptr<const MeshGeometry> geometry, const MMatrix& world = MMatrix())
       : geometry(std::move(geometry)), world(world) {}

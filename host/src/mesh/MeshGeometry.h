@@ -21,7 +21,7 @@ namespace zovhost {
 /// normal; set ones are kept (and stored with the mesh). Face-vertex k of the
 /// mesh, counted over the polygons in order, has normal index k.
 class MeshGeometry {
-public:
+ public:
   MeshGeometry() = default;
   /// Checks and takes the arrays; a failure (with the reason) leaves the mesh empty.
   MStatus assign(std::vector<MFloatPoint> points, std::vector<int> counts, std::vector<int> connects,
@@ -58,7 +58,7 @@ public:
   bool isConvex(int polygon) const;
   MBoundingBox boundingBox() const;
 
-private:
+ private:
   void rebuildOffsets();
   void forgetTriangles();
 

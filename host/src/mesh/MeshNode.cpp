@@ -75,10 +75,10 @@ MBoundingBox MeshNode::objectBoundingBox(const std::shared_ptr<NodeImpl>& node) 
 }
 
 void registerMeshNodeType(NodeTypeRegistry& registry) {
-  const auto type = registry.registerBuiltin(
-      "mesh", MTypeId(kMeshTypeId), &MeshNode::creator, &MeshNode::initialize, MFn::kMesh,
-      {MFn::kMesh, MFn::kGeometric, MFn::kShape, MFn::kDagNode, MFn::kDependencyNode},
-      {"dagNode", "shape", "geometryShape", "surfaceShape"});
+  const auto type =
+      registry.registerBuiltin("mesh", MTypeId(kMeshTypeId), &MeshNode::creator, &MeshNode::initialize, MFn::kMesh,
+                               {MFn::kMesh, MFn::kGeometric, MFn::kShape, MFn::kDagNode, MFn::kDependencyNode},
+                               {"dagNode", "shape", "geometryShape", "surfaceShape"});
   type->defaultName = "polySurfaceShape";
   type->parentDefaultName = "polySurface";
 }

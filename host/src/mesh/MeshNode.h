@@ -20,7 +20,7 @@ class NodeTypeRegistry;
 /// world matrix. Changing the mesh or any transform above the shape makes
 /// worldMesh, and what it feeds, dirty.
 class MeshNode : public MPxNode {
-public:
+ public:
   static void* creator() { return new MeshNode; }
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

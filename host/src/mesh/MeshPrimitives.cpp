@@ -16,7 +16,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 /// Collects points and polygons, then turns the y axis onto the requested axis.
 class MeshBuilder {
-public:
+ public:
   int addPoint(double x, double y, double z) {
     m_points.emplace_back(x, y, z);
     return static_cast<int>(m_points.size()) - 1;
@@ -37,7 +37,7 @@ public:
     return geometry;
   }
 
-private:
+ private:
   std::vector<MPoint> m_points;
   std::vector<int> m_counts;
   std::vector<int> m_connects;
@@ -57,8 +57,7 @@ std::vector<int> ring(MeshBuilder& builder, double radius, double y, int count) 
 /// Quads between two rings, the lower one first.
 void band(MeshBuilder& builder, const std::vector<int>& lower, const std::vector<int>& upper) {
   const size_t n = lower.size();
-  for (size_t k = 0; k < n; ++k)
-    builder.addPolygon({lower[k], lower[(k + 1) % n], upper[(k + 1) % n], upper[k]});
+  for (size_t k = 0; k < n; ++k) builder.addPolygon({lower[k], lower[(k + 1) % n], upper[(k + 1) % n], upper[k]});
 }
 
 /// A fan of triangles from a pole to a ring; facing up for the top pole.
@@ -96,10 +95,9 @@ std::shared_ptr<MeshGeometry> MeshPrimitives::cube(double width, double height, 
     int nv;
   };
   // Front, top, back and bottom go round the x axis; then right and left.
-  const Side sides[] = {
-      {{0, 0, sz}, {1, 0, 0}, {0, 1, 0}, sx, sy},   {{0, sy, sz}, {1, 0, 0}, {0, 0, -1}, sx, sz},
-      {{0, sy, 0}, {1, 0, 0}, {0, -1, 0}, sx, sy},  {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, sx, sz},
-      {{sx, 0, sz}, {0, 0, -1}, {0, 1, 0}, sz, sy}, {{0, 0, 0}, {0, 0, 1}, {0, 1, 0}, sz, sy}};
+  const Side sides[] = {{{0, 0, sz}, {1, 0, 0}, {0, 1, 0}, sx, sy},   {{0, sy, sz}, {1, 0, 0}, {0, 0, -1}, sx, sz},
+                        {{0, sy, 0}, {1, 0, 0}, {0, -1, 0}, sx, sy},  {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, sx, sz},
+                        {{sx, 0, sz}, {0, 0, -1}, {0, 1, 0}, sz, sy}, {{0, 0, 0}, {0, 0, 1}, {0, 1, 0}, sz, sy}};
   for (const Side& side : sides) {
     const auto at = [&](int a, int b) {
       return point(side.origin[0] + a * side.u[0] + b * side.v[0], side.origin[1] + a * side.u[1] + b * side.v[1],
@@ -117,7 +115,8 @@ std::shared_ptr<MeshGeometry> MeshPrimitives::plane(double width, double height,
   MeshBuilder builder;
   // Rows run from +z to -z, so that the quads face +y.
   for (int j = 0; j <= sy; ++j)
-    for (int i = 0; i <= sx; ++i) builder.addPoint(width * (double(i) / sx - 0.5), 0.0, height * (0.5 - double(j) / sy));
+    for (int i = 0; i <= sx; ++i)
+      builder.addPoint(width * (double(i) / sx - 0.5), 0.0, height * (0.5 - double(j) / sy));
   const auto at = [sx](int i, int j) { return j * (sx + 1) + i; };
   for (int j = 0; j < sy; ++j)
     for (int i = 0; i < sx; ++i) builder.addPolygon({at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});

@@ -58,7 +58,9 @@ namespace {
 
 std::vector<PrimitiveKind>& kinds() {
   static std::vector<PrimitiveKind> table = {
-      {"polyCube", 0x50435542, MFn::kPolyCube,
+      {"polyCube",
+       0x50435542,
+       MFn::kPolyCube,
        {{"width", "w", 1.0}, {"height", "h", 1.0}, {"depth", "d", 1.0}},
        {{"subdivisionsWidth", "sw", 1, MeshPrimitives::kMinCubeDivisions},
         {"subdivisionsHeight", "sh", 1, MeshPrimitives::kMinCubeDivisions},
@@ -66,14 +68,18 @@ std::vector<PrimitiveKind>& kinds() {
        [](const double* s, const int* c, const MVector& axis) {
          return MeshPrimitives::cube(s[0], s[1], s[2], c[0], c[1], c[2], axis);
        }},
-      {"polyPlane", 0x50504C4E, MFn::kPolyPlane,
+      {"polyPlane",
+       0x50504C4E,
+       MFn::kPolyPlane,
        {{"width", "w", 1.0}, {"height", "h", 1.0}},
        {{"subdivisionsWidth", "sw", 10, MeshPrimitives::kMinPlaneDivisions},
         {"subdivisionsHeight", "sh", 10, MeshPrimitives::kMinPlaneDivisions}},
        [](const double* s, const int* c, const MVector& axis) {
          return MeshPrimitives::plane(s[0], s[1], c[0], c[1], axis);
        }},
-      {"polyCylinder", 0x5043594C, MFn::kPolyCylinder,
+      {"polyCylinder",
+       0x5043594C,
+       MFn::kPolyCylinder,
        {{"radius", "r", 1.0}, {"height", "h", 2.0}},
        {{"subdivisionsAxis", "sa", 20, MeshPrimitives::kMinAxisDivisions},
         {"subdivisionsHeight", "sh", 1, MeshPrimitives::kMinCylinderHeightDivisions},
@@ -81,7 +87,9 @@ std::vector<PrimitiveKind>& kinds() {
        [](const double* s, const int* c, const MVector& axis) {
          return MeshPrimitives::cylinder(s[0], s[1], c[0], c[1], c[2], axis);
        }},
-      {"polySphere", 0x50535048, MFn::kPolySphere,
+      {"polySphere",
+       0x50535048,
+       MFn::kPolySphere,
        {{"radius", "r", 1.0}},
        {{"subdivisionsAxis", "sa", 20, MeshPrimitives::kMinAxisDivisions},
         {"subdivisionsHeight", "sh", 20, MeshPrimitives::kMinSphereHeightDivisions}},

@@ -3,7 +3,6 @@
 #include <maya/MObject.h>
 #include <maya/MPxNode.h>
 
-
 namespace zovhost {
 
 class NodeTypeRegistry;
@@ -14,11 +13,11 @@ struct PrimitiveKind;
 /// axis attributes make a mesh on "output", which feeds a mesh shape's
 /// inMesh, so that changing them changes the shape.
 class PolyPrimitiveNode : public MPxNode {
-public:
+ public:
   explicit PolyPrimitiveNode(const PrimitiveKind& kind) : m_kind(kind) {}
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
 
-private:
+ private:
   const PrimitiveKind& m_kind;
 };
 
