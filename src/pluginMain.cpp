@@ -1,0 +1,215 @@
+// The module's entry points and its registration tables. Each table lists
+// its rows in registration order; uninitializePlugin takes them down in the
+// order the host expects.
+#include "src/pluginMain.h"
+
+#include <maya/MDGMessage.h>
+#include <maya/MDrawRegistry.h>
+#include <maya/MEventMessage.h>
+#include <maya/MFnPlugin.h>
+#include <maya/MGlobal.h>
+#include <maya/MPxNode.h>
+#include <maya/MSceneMessage.h>
+#include <maya/MString.h>
+#include <maya/MTypeId.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "src/collisionShapeNode.h"
+
+extern "C" const char MApiVersion[] = "20180000";
+
+namespace {
+
+const char* const kVendor = "Ombrevale";
+const char* const kVersion = "4.0";
+const char* const kRequiredApiVersion = "Any";
+
+/// The user-interface script must be loaded before any node or command exists.
+const char* const kSourceUserInterface = "source zovUI_40.mel";
+const char* const kLoadScript[] = {"zovUI_initialize", "dynPref -autoCreate off"};
+const char* const kUnloadScript[] = {"deleteAllBodiesFromZovWorldWithoutConfirm",
+                                     "displayColor -dormant \"grid\" 3", "savePrefs -colors"};
+
+struct NodeTypeRow {
+  const char* name;
+  const MTypeId* id;
+  MCreatorFunction creator;
+  MInitializeFunction initialize;
+  MPxNode::Type kind;
+  /// Viewport 2.0 draw classification, or null.
+  const char* classification;
+  /// Registered after the draw overrides rather than before them.
+  bool afterDrawOverrides;
+};
+
+/// Node types in registration order. The solver node, when present, is the
+/// first row: it is also the first to go at unload.
+const std::vector<NodeTypeRow> kNodeTypes = {
+    {"zovCollisionShape", &collisionShapeNode::id, collisionShapeNode::creator, collisionShapeNode::initialize,
+     MPxNode::kDependNode, nullptr, false},
+};
+
+/// Node types other than the solver, in the order they are deregistered.
+const char* const kNodeDeregistrationOrder[] = {
+    "zovMeshOpNode",   "zovVoronoiNode", "zovCracker",        "zovStressNode",  "ClusterZovNode",
+    "zovFbodyNode",    "zovCollisionShape", "zovRigidBody",   "ShatterLocator", "ShatterLocatorManip",
+};
+const char* const kSolverNodeName = "zovSolverNode";
+
+struct DrawOverrideRow {
+  const char* classification;
+  const char* registrant;
+  MHWRender::MDrawRegistry::DrawOverrideCreator creator;
+};
+
+/// Viewport 2.0 draw-override creators, in registration order (also their
+/// deregistration order).
+const std::vector<DrawOverrideRow> kDrawOverrides = {};
+
+struct CommandRow {
+  const char* name;
+  MCreatorFunction creator;
+  MCreateSyntaxFunction syntax;
+  /// A tool-context command (registered with its creator only).
+  bool isContext;
+};
+
+/// Commands and the context command, in registration order; commands are
+/// deregistered in the reverse order, after the context command.
+const std::vector<CommandRow> kCommands = {};
+
+enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };
+
+struct CallbackRow {
+  CallbackKind kind;
+  /// Node type name (node added or removed) or event name.
+  const char* subject;
+  MSceneMessage::Message sceneMessage;
+  MMessage::MNodeFunction nodeHandler;
+  MMessage::MBasicFunction basicHandler;
+  /// Installed right after this node type is registered; null: installed
+  /// after the commands, in table order.
+  const char* afterNodeType;
+  /// Position in the removal sequence at unload (smaller first).
+  int removalOrder;
+};
+
+/// Host callbacks in installation order.
+const std::vector<CallbackRow> kCallbacks = {
+    {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
+     nullptr, "zovCollisionShape", 9},
+};
+
+/// The installed callbacks' ids, one slot per row of kCallbacks; empty when
+/// not installed.
+std::vector<std::optional<MCallbackId>> g_callbackIds;
+
+void runScript(const char* line) { MGlobal::executeCommand(line, false, false); }
+
+/// Keeps the first failure: a later success must not hide it.
+void record(MStatus& result, const MStatus& status) {
+  if (result && !status) result = status;
+}
+
+/// Installs a callback; its status is not part of the load's result.
+std::optional<MCallbackId> install(const CallbackRow& row) {
+  MStatus status;
+  MCallbackId id = 0;
+  switch (row.kind) {
+    case CallbackKind::kNodeRemoved:
+      id = MDGMessage::addNodeRemovedCallback(row.nodeHandler, row.subject, nullptr, &status);
+      break;
+    case CallbackKind::kNodeAdded:
+      id = MDGMessage::addNodeAddedCallback(row.nodeHandler, row.subject, nullptr, &status);
+      break;
+    case CallbackKind::kEvent:
+      id = MEventMessage::addEventCallback(row.subject, row.basicHandler, nullptr, &status);
+      break;
+    case CallbackKind::kScene:
+      id = MSceneMessage::addCallback(row.sceneMessage, row.basicHandler, nullptr, &status);
+      break;
+  }
+  if (!status) return std::nullopt;
+  return id;
+}
+
+void installCallbacksAfter(const char* nodeType) {
+  for (size_t i = 0; i < kCallbacks.size(); ++i)
+    if (kCallbacks[i].afterNodeType && MString(kCallbacks[i].afterNodeType) == nodeType)
+      g_callbackIds[i] = install(kCallbacks[i]);
+}
+
+void registerNodeTypes(MFnPlugin& plugin, bool afterDrawOverrides, MStatus& result) {
+  for (const NodeTypeRow& row : kNodeTypes) {
+    if (row.afterDrawOverrides != afterDrawOverrides) continue;
+    const MString classification(row.classification ? row.classification : "");
+    record(result, plugin.registerNode(row.name, *row.id, row.creator, row.initialize, row.kind,
+                                       row.classification ? &classification : nullptr));
+    installCallbacksAfter(row.name);
+  }
+}
+
+const NodeTypeRow* findNodeType(const char* name) {
+  for (const NodeTypeRow& row : kNodeTypes)
+    if (MString(row.name) == name) return &row;
+  return nullptr;
+}
+
+}  // namespace
+
+MStatus initializePlugin(MObject object) {
+  MStatus result = MS::kSuccess;
+  MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
+  runScript(kSourceUserInterface);
+
+  g_callbackIds.assign(kCallbacks.size(), std::nullopt);
+  registerNodeTypes(plugin, false, result);
+  for (const DrawOverrideRow& row : kDrawOverrides)
+    record(result, MHWRender::MDrawRegistry::registerDrawOverrideCreator(row.classification, row.registrant,
+                                                                          row.creator));
+  registerNodeTypes(plugin, true, result);
+
+  for (const CommandRow& row : kCommands)
+    record(result, row.isContext ? plugin.registerContextCommand(row.name, row.creator)
+                                 : plugin.registerCommand(row.name, row.creator, row.syntax));
+
+  for (size_t i = 0; i < kCallbacks.size(); ++i)
+    if (!kCallbacks[i].afterNodeType) g_callbackIds[i] = install(kCallbacks[i]);
+
+  for (const char* line : kLoadScript) runScript(line);
+  return result;
+}
+
+MStatus uninitializePlugin(MObject object) {
+  if (object.isNull()) return MS::kFailure;
+  for (const char* line : kUnloadScript) runScript(line);
+  MFnPlugin plugin(object, "Unknown", "Unknown", kRequiredApiVersion);
+
+  // The solver goes first: its removal destroys the engine world.
+  if (const NodeTypeRow* solver = findNodeType(kSolverNodeName)) plugin.deregisterNode(*solver->id);
+
+  std::vector<size_t> installed;
+  for (size_t i = 0; i < g_callbackIds.size(); ++i)
+    if (g_callbackIds[i]) installed.push_back(i);
+  std::stable_sort(installed.begin(), installed.end(),
+                   [](size_t a, size_t b) { return kCallbacks[a].removalOrder < kCallbacks[b].removalOrder; });
+  for (size_t i : installed) MMessage::removeCallback(*g_callbackIds[i]);
+  g_callbackIds.clear();
+
+  for (const CommandRow& row : kCommands)
+    if (row.isContext) plugin.deregisterContextCommand(row.name);
+  for (auto row = kCommands.rbegin(); row != kCommands.rend(); ++row)
+    if (!row->isContext) plugin.deregisterCommand(row->name);
+
+  for (const char* name : kNodeDeregistrationOrder)
+    if (const NodeTypeRow* row = findNodeType(name)) plugin.deregisterNode(*row->id);
+
+  MStatus result = MS::kSuccess;
+  for (const DrawOverrideRow& row : kDrawOverrides)
+    result = MHWRender::MDrawRegistry::deregisterDrawOverrideCreator(row.classification, row.registrant);
+  return result;
+}
