@@ -1,0 +1,125 @@
+#include <maya/MFnPlugin.h>
+#include <maya/MPxNode.h>
+
+#include <string>
+#include <vector>
+
+#include "PluginFixture.h"
+#include "src/pluginMain.h"
+
+namespace {
+
+using zovhost::testing::MessageKind;
+using zovhost::testing::callbackCount;
+using zovhost::testing::hasMessage;
+
+/// A host without the module; the tests load it themselves.
+class PluginEntry : public ::testing::Test {
+ protected:
+  void SetUp() override { zovhost::testing::resetHost(); }
+  void TearDown() override { zovhost::testing::resetHost(); }
+
+  /// The plug-in's name: its file name without "lib" and the extension.
+  static std::string moduleName() {
+    std::string name = ZOV_MODULE_PATH;
+    name = name.substr(name.rfind('/') + 1);
+    return name.substr(3, name.find('.') - 3);
+  }
+  static bool runs(const std::string& line) { return static_cast<bool>(MGlobal::executeCommand(line.c_str())); }
+  /// The lines run since the logs were cleared that match one of `lines`, in order.
+  static std::vector<std::string> ran(const std::vector<std::string>& lines) {
+    std::vector<std::string> found;
+    for (const auto& command : zovhost::testing::commands())
+      for (const std::string& line : lines)
+        if (command.line == line) found.push_back(line + (command.succeeded ? "" : " (failed)"));
+    return found;
+  }
+};
+
+const std::vector<std::string> kLoadLines = {"source zovUI_40.mel", "zovUI_initialize", "dynPref -autoCreate off"};
+const std::vector<std::string> kUnloadLines = {"deleteAllBodiesFromZovWorldWithoutConfirm",
+                                               "displayColor -dormant \"grid\" 3", "savePrefs -colors"};
+
+class OtherNode : public MPxNode {
+ public:
+  static void* creator() { return new OtherNode; }
+  static MStatus initialize() { return MS::kSuccess; }
+};
+
+TEST_F(PluginEntry, LoadingWithoutTheUserInterfaceScriptStillRegistersEverything) {
+  const size_t callbacks = callbackCount();
+  zovhost::testing::clearLogs();
+  ASSERT_TRUE(runs(moduleLoadLine().str()));
+  EXPECT_EQ(ran(kLoadLines),
+            (std::vector<std::string>{"source zovUI_40.mel (failed)", "zovUI_initialize (failed)",
+                                      "dynPref -autoCreate off"}));
+  EXPECT_TRUE(runs("createNode zovCollisionShape"));
+  EXPECT_EQ(callbackCount(), callbacks + 1);
+  MString text;
+  MGlobal::executeCommand(("pluginInfo -q -vendor " + moduleName()).c_str(), text);
+  EXPECT_EQ(text, MString("Ombrevale"));
+  MGlobal::executeCommand(("pluginInfo -q -version " + moduleName()).c_str(), text);
+  EXPECT_EQ(text, MString("4.0"));
+  EXPECT_STREQ(MApiVersion, "20180000");
+}
+
+TEST_F(PluginEntry, AFailedRegistrationFailsTheLoadButNotTheRest) {
+  const std::vector<std::pair<const char*, void (*)()>> clashes = {
+      {"id taken",
+       [] {
+         MFnPlugin(zovhost::testing::pluginObject()).registerNode("otherShape", MTypeId(0x113A50), OtherNode::creator,
+                                                                   OtherNode::initialize);
+       }},
+      {"name taken",
+       [] {
+         MFnPlugin(zovhost::testing::pluginObject())
+             .registerNode("zovCollisionShape", MTypeId(0x7F300), OtherNode::creator, OtherNode::initialize);
+       }},
+      {"refused", [] { zovhost::testing::injectRegistrationFailure("zovCollisionShape"); }},
+  };
+  for (const auto& clash : clashes) {
+    zovhost::testing::resetHost();
+    clash.second();
+    const size_t callbacks = callbackCount();
+    EXPECT_FALSE(runs(moduleLoadLine().str())) << clash.first;
+    EXPECT_TRUE(hasMessage(MessageKind::Error, "initializePlugin function failed")) << clash.first;
+    // The load went on: its callback and its closing script lines are there.
+    EXPECT_EQ(callbackCount(), callbacks + 1) << clash.first;
+    EXPECT_EQ(ran({"dynPref -autoCreate off"}).size(), 1u) << clash.first;
+    EXPECT_TRUE(runs("unloadPlugin " + moduleName())) << clash.first;
+    EXPECT_EQ(callbackCount(), callbacks) << clash.first;
+  }
+}
+
+TEST_F(PluginEntry, UnloadingWithANullObjectFailsAndRemovesNothing) {
+  ASSERT_TRUE(runs(moduleLoadLine().str()));
+  const size_t callbacks = callbackCount();
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(uninitializePlugin(MObject()));
+  EXPECT_TRUE(ran(kUnloadLines).empty());
+  EXPECT_EQ(callbackCount(), callbacks);
+  EXPECT_TRUE(runs("createNode zovCollisionShape"));
+}
+
+TEST_F(PluginEntry, AfterUnloadingNoHandlerOfTheModuleRemains) {
+  const size_t callbacks = callbackCount();
+  ASSERT_TRUE(runs(moduleLoadLine().str()));
+  ASSERT_TRUE(runs("polyCube"));
+  ASSERT_TRUE(runs("createNode zovCollisionShape"));
+  ASSERT_TRUE(runs("connectAttr pCubeShape1.worldMesh[0] zovCollisionShape1.inShape"));
+  ASSERT_TRUE(runs("getAttr zovCollisionShape1.ca_collisionShape"));
+  zovhost::testing::clearLogs();
+
+  ASSERT_TRUE(runs("unloadPlugin " + moduleName()));
+  EXPECT_EQ(ran(kUnloadLines),
+            (std::vector<std::string>{"deleteAllBodiesFromZovWorldWithoutConfirm (failed)",
+                                      "displayColor -dormant \"grid\" 3", "savePrefs -colors"}));
+  EXPECT_EQ(callbackCount(), callbacks);
+  EXPECT_FALSE(hasMessage(MessageKind::Warning, "callback(s) installed"));
+  // The shape left with its type (its mesh with it); other nodes come and go.
+  EXPECT_FALSE(runs("getAttr zovCollisionShape1.type"));
+  EXPECT_FALSE(runs("createNode zovCollisionShape"));
+  EXPECT_TRUE(runs("delete pCube1"));
+}
+
+}  // namespace
