@@ -6,6 +6,7 @@
 #include <maya/MPxContextCommand.h>
 
 #include "core/Host.h"
+#include "interpreter/ScriptProcedures.h"
 
 #include <memory>
 
@@ -15,6 +16,8 @@ namespace {
 
 // A line that keeps queueing idle lines must not hold the host forever.
 constexpr unsigned int kMaxIdleLinesPerFlush = 10000;
+// Procedures calling each other without end must not exhaust the stack.
+constexpr int kMaxProcedureDepth = 100;
 
 /// A plug-in command kept for undo and redo.
 class PluginCommandEntry : public UndoEntry {
@@ -156,7 +159,8 @@ MStatus Interpreter::execute(const std::string& line, CommandResult& result, con
   } else {
     std::vector<CommandCall> commands;
     std::string error;
-    if (!parse(line, commands, error)) {
+    std::string rest;
+    if (!extractProcedures(line, rest, host().settings.scriptProcedures, error) || !parse(rest, commands, error)) {
       displayError(error);
       status = MS::kFailure;
     }
@@ -184,6 +188,8 @@ MStatus Interpreter::run(const CommandCall& call, CommandResult& result, const E
     HostCall hostCall{call, result, options.undoEnabled};
     return hostCommand->second(hostCall);
   }
+  const auto defined = host().settings.scriptProcedures.find(call.name);
+  if (defined != host().settings.scriptProcedures.end()) return runProcedure(defined->second, result, options);
   const auto procedure = host().settings.procedures.find(call.name);
   if (procedure != host().settings.procedures.end()) {
     if (!procedure->second.empty()) result.setString(procedure->second);
@@ -191,6 +197,21 @@ MStatus Interpreter::run(const CommandCall& call, CommandResult& result, const E
   }
   displayError("Cannot find procedure \"" + call.name + "\".");
   return MS::kFailure;
+}
+
+MStatus Interpreter::runProcedure(const std::string& body, CommandResult& result, const ExecuteOptions& options) {
+  if (m_procedureDepth == kMaxProcedureDepth) {
+    displayError("Procedure calls nested too deeply");
+    return MS::kFailure;
+  }
+  ExecuteOptions inner = options;
+  inner.display = false;
+  inner.origin = "script";
+  ++m_procedureDepth;
+  // A copy: the body may define procedures and so replace itself.
+  const MStatus status = execute(std::string(body), result, inner);
+  --m_procedureDepth;
+  return status;
 }
 
 MStatus Interpreter::runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options) {

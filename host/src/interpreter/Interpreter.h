@@ -46,9 +46,11 @@ struct ExecuteOptions {
 };
 
 /// Runs host command lines: words, quoted strings, "name(arguments)" calls and
-/// commands separated by ';' or line ends. Each command dispatches to a
-/// plug-in command, a host command, a script procedure or a fixed query
-/// answer; anything else fails with "Cannot find procedure". A line stops at
+/// commands separated by ';' or line ends, and procedure definitions
+/// ("global proc name() { ... }"). Each command dispatches to a plug-in
+/// command, a host command, a procedure defined by a script, a procedure set
+/// by a test or a fixed query answer; anything else fails with "Cannot find
+/// procedure". A line stops at
 /// its first failing command; its result is the last command's.
 class Interpreter {
 public:
@@ -71,6 +73,7 @@ public:
 private:
   MStatus run(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
   MStatus runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
+  MStatus runProcedure(const std::string& body, CommandResult& result, const ExecuteOptions& options);
 
   std::map<std::string, HostCommandFunction> m_hostCommands;
   struct IdleLine {
@@ -78,6 +81,7 @@ private:
     bool display;
   };
   std::deque<IdleLine> m_idle;
+  int m_procedureDepth = 0;
 };
 
 /// Registers the host commands of each area (defined beside them).

@@ -1,0 +1,54 @@
+#include "HostFixture.h"
+
+#include <maya/MGlobal.h>
+
+#include <string>
+
+namespace {
+
+using zovhost::testing::MessageKind;
+using zovhost::testing::hasMessage;
+
+class ScriptProcedures : public HostTest {};
+
+TEST_F(ScriptProcedures, DefinedProceduresRunTheirBodiesWhenCalled) {
+  ASSERT_TRUE(MGlobal::executeCommand(
+      "// the interface script\n"
+      "global proc string makeCube() {\n"
+      "  polyCube;\n"
+      "  print \"made } {\";\n"  // braces inside a string are not the body's
+      "}\n"
+      "proc twoCubes() { makeCube; makeCube; }\n"
+      "print \"defined\""));
+  EXPECT_TRUE(hasMessage(MessageKind::Print, "defined"));
+  EXPECT_FALSE(hasMessage(MessageKind::Print, "made"));  // nothing ran at definition
+  ASSERT_TRUE(MGlobal::executeCommand("twoCubes"));
+  EXPECT_TRUE(MGlobal::executeCommand("select pCube2"));
+  EXPECT_TRUE(hasMessage(MessageKind::Print, "made } {"));
+  // A new definition replaces the old one.
+  ASSERT_TRUE(MGlobal::executeCommand("global proc twoCubes() { print \"none\"; }"));
+  ASSERT_TRUE(MGlobal::executeCommand("twoCubes()"));
+  EXPECT_TRUE(hasMessage(MessageKind::Print, "none"));
+  EXPECT_FALSE(MGlobal::executeCommand("select pCube3"));
+}
+
+TEST_F(ScriptProcedures, BadDefinitionsAndEndlessCallsAreErrors) {
+  const char* bad[] = {
+      "global proc withArgument(string $name) { print $name; }",
+      "global proc noBody()",
+      "global proc unclosed() { print \"x\";",
+      "proc () { print \"x\"; }",
+  };
+  for (const char* line : bad) {
+    EXPECT_FALSE(MGlobal::executeCommand(line)) << line;
+    EXPECT_TRUE(hasMessage(MessageKind::Error, "")) << line;
+  }
+  EXPECT_FALSE(MGlobal::executeCommand("withArgument"));
+  EXPECT_FALSE(MGlobal::executeCommand("unclosed"));
+
+  ASSERT_TRUE(MGlobal::executeCommand("proc forever() { forever; }"));
+  EXPECT_FALSE(MGlobal::executeCommand("forever"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "nested too deeply"));
+}
+
+}  // namespace
