@@ -43,9 +43,7 @@ ZOVmesh* createMesh3(std::uint32_t numVertices, std::uint32_t numUVs, std::uint3
   return mesh.release();
 }
 
-ZOVmesh* createMesh(std::uint32_t numVertices, std::uint32_t numFaces) {
-  return createMesh3(numVertices, 0, numFaces);
-}
+ZOVmesh* createMesh(std::uint32_t numVertices, std::uint32_t numFaces) { return createMesh3(numVertices, 0, numFaces); }
 
 void deleteMesh(ZOVmesh** mesh) {
   delete *mesh;

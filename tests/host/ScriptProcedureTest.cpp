@@ -1,25 +1,25 @@
-#include "HostFixture.h"
-
 #include <maya/MGlobal.h>
 
 #include <string>
 
+#include "HostFixture.h"
+
 namespace {
 
-using zovhost::testing::MessageKind;
 using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
 
 class ScriptProcedures : public HostTest {};
 
 TEST_F(ScriptProcedures, DefinedProceduresRunTheirBodiesWhenCalled) {
-  ASSERT_TRUE(MGlobal::executeCommand(
-      "// the interface script\n"
-      "global proc string makeCube() {\n"
-      "  polyCube;\n"
-      "  print \"made } {\";\n"  // braces inside a string are not the body's
-      "}\n"
-      "proc twoCubes() { makeCube; makeCube; }\n"
-      "print \"defined\""));
+  ASSERT_TRUE(
+      MGlobal::executeCommand("// the interface script\n"
+                              "global proc string makeCube() {\n"
+                              "  polyCube;\n"
+                              "  print \"made } {\";\n"  // braces inside a string are not the body's
+                              "}\n"
+                              "proc twoCubes() { makeCube; makeCube; }\n"
+                              "print \"defined\""));
   EXPECT_TRUE(hasMessage(MessageKind::Print, "defined"));
   EXPECT_FALSE(hasMessage(MessageKind::Print, "made"));  // nothing ran at definition
   ASSERT_TRUE(MGlobal::executeCommand("twoCubes"));

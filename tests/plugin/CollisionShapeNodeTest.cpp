@@ -112,8 +112,9 @@ TEST_F(CollisionShape, AQuadGridGivesOneFacePerQuad) {
 
 TEST_F(CollisionShape, FlippingNegatesNormalsAndKeepsVertexOrder) {
   // The L-shaped hexagon beside a quad: host triangles and a whole face.
-  const std::string shape = shapeOf({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}, {3, 0, 0}, {3, 1, 0}},
-                                    {6, 4}, {0, 1, 2, 3, 4, 5, 1, 6, 7, 2});
+  const std::string shape =
+      shapeOf({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}, {3, 0, 0}, {3, 1, 0}}, {6, 4},
+              {0, 1, 2, 3, 4, 5, 1, 6, 7, 2});
   collisionShapeNode& node = shapeNode(shape);
   const ZOVmesh* plain = node.getShape();
   ASSERT_NE(plain, nullptr);

@@ -9,9 +9,9 @@
 
 namespace {
 
-using zovhost::testing::MessageKind;
 using zovhost::testing::callbackCount;
 using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
 
 /// A host without the module; the tests load it themselves.
 class PluginEntry : public ::testing::Test {
@@ -50,9 +50,8 @@ TEST_F(PluginEntry, LoadingWithoutTheUserInterfaceScriptStillRegistersEverything
   const size_t callbacks = callbackCount();
   zovhost::testing::clearLogs();
   ASSERT_TRUE(runs(moduleLoadLine().str()));
-  EXPECT_EQ(ran(kLoadLines),
-            (std::vector<std::string>{"source zovUI_40.mel (failed)", "zovUI_initialize (failed)",
-                                      "dynPref -autoCreate off"}));
+  EXPECT_EQ(ran(kLoadLines), (std::vector<std::string>{"source zovUI_40.mel (failed)", "zovUI_initialize (failed)",
+                                                       "dynPref -autoCreate off"}));
   EXPECT_TRUE(runs("createNode zovCollisionShape"));
   EXPECT_EQ(callbackCount(), callbacks + 1);
   MString text;
@@ -67,8 +66,8 @@ TEST_F(PluginEntry, AFailedRegistrationFailsTheLoadButNotTheRest) {
   const std::vector<std::pair<const char*, void (*)()>> clashes = {
       {"id taken",
        [] {
-         MFnPlugin(zovhost::testing::pluginObject()).registerNode("otherShape", MTypeId(0x113A50), OtherNode::creator,
-                                                                   OtherNode::initialize);
+         MFnPlugin(zovhost::testing::pluginObject())
+             .registerNode("otherShape", MTypeId(0x113A50), OtherNode::creator, OtherNode::initialize);
        }},
       {"name taken",
        [] {
@@ -111,9 +110,8 @@ TEST_F(PluginEntry, AfterUnloadingNoHandlerOfTheModuleRemains) {
   zovhost::testing::clearLogs();
 
   ASSERT_TRUE(runs("unloadPlugin " + moduleName()));
-  EXPECT_EQ(ran(kUnloadLines),
-            (std::vector<std::string>{"deleteAllBodiesFromZovWorldWithoutConfirm (failed)",
-                                      "displayColor -dormant \"grid\" 3", "savePrefs -colors"}));
+  EXPECT_EQ(ran(kUnloadLines), (std::vector<std::string>{"deleteAllBodiesFromZovWorldWithoutConfirm (failed)",
+                                                         "displayColor -dormant \"grid\" 3", "savePrefs -colors"}));
   EXPECT_EQ(callbackCount(), callbacks);
   EXPECT_FALSE(hasMessage(MessageKind::Warning, "callback(s) installed"));
   // The shape left with its type (its mesh with it); other nodes come and go.
