@@ -140,15 +140,10 @@ class AnimatedShape : public PluginTest {
  protected:
   void SetUp() override {
     PluginTest::SetUp();
-    run("polyCube");
-    run("createNode zovCollisionShape");
-    run("connectAttr pCubeShape1.worldMesh[0] zovCollisionShape1.inShape");
-    run("setAttr zovCollisionShape1.type 3");
-    run("setAttr zovCollisionShape1.ac 1");
-  }
-  static int hostCount(const char* what) {
-    MFnMesh mesh(node("pCubeShape1"));
-    return what == std::string("faces") ? mesh.numPolygons() : mesh.numVertices();
+    for (const char* line :
+         {"polyCube", "createNode zovCollisionShape", "connectAttr pCubeShape1.worldMesh[0] zovCollisionShape1.inShape",
+          "setAttr zovCollisionShape1.type 3", "setAttr zovCollisionShape1.ac 1"})
+      run(line);
   }
 };
 
@@ -164,15 +159,16 @@ TEST_F(AnimatedShape, MovingTheTransformRefillsTheMeshOnTheNextPull) {
 }
 
 TEST_F(AnimatedShape, ChangedTopologyGetsAMeshOfItsOwnSize) {
-  collisionShapeNode& node = shapeNode("zovCollisionShape1");
-  ASSERT_NE(node.getShape(), nullptr);
+  collisionShapeNode& shape = shapeNode("zovCollisionShape1");
+  ASSERT_NE(shape.getShape(), nullptr);
   for (int subdivisions : {3, 1}) {
     run("setAttr polyCube1.subdivisionsWidth " + std::to_string(subdivisions));
-    const ZOVmesh* mesh = node.getShape();
+    const ZOVmesh* mesh = shape.getShape();
     ASSERT_NE(mesh, nullptr);
     // Convex quads only: one face per polygon, and no stale points left over.
-    EXPECT_EQ(mesh->numFaces, static_cast<std::uint32_t>(hostCount("faces")));
-    EXPECT_EQ(mesh->numVertices, static_cast<std::uint32_t>(hostCount("vertices")));
+    const MFnMesh cube(node("pCubeShape1"));
+    EXPECT_EQ(mesh->numFaces, static_cast<std::uint32_t>(cube.numPolygons()));
+    EXPECT_EQ(mesh->numVertices, static_cast<std::uint32_t>(cube.numVertices()));
   }
 }
 
@@ -193,7 +189,7 @@ TEST_F(AnimatedShape, ATypeOtherThanMeshSwitchesAnimatedAndFlipOffAtTheNextEvalu
 }
 
 TEST_F(AnimatedShape, DeletingTheNodeFreesItsMesh) {
-  const MObject kept = node("zovCollisionShape1");
+  const MObject kept = node("zovCollisionShape1");  // the node object outlives its deletion
   collisionShapeNode& shape = shapeNode("zovCollisionShape1");
   ASSERT_NE(shape.getShape(), nullptr);
   run("delete zovCollisionShape1");

@@ -69,11 +69,6 @@ TEST_F(PluginEntry, AFailedRegistrationFailsTheLoadButNotTheRest) {
          MFnPlugin(zovhost::testing::pluginObject())
              .registerNode("otherShape", MTypeId(0x113A50), OtherNode::creator, OtherNode::initialize);
        }},
-      {"name taken",
-       [] {
-         MFnPlugin(zovhost::testing::pluginObject())
-             .registerNode("zovCollisionShape", MTypeId(0x7F300), OtherNode::creator, OtherNode::initialize);
-       }},
       {"refused", [] { zovhost::testing::injectRegistrationFailure("zovCollisionShape"); }},
   };
   for (const auto& clash : clashes) {
