@@ -59,6 +59,13 @@ function(zov_add_test_suite folder)
     endforeach()
     target_link_libraries(${target} PRIVATE ${libs} ${ARG_EXTRA_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     zov_apply_variant(${target} ${variant})
+    # Test code itself needs little optimisation: keeping it low keeps the
+    # build of the many test variants short.
+    if(variant STREQUAL "plain")
+      target_compile_options(${target} PRIVATE -O1)
+    else()
+      target_compile_options(${target} PRIVATE -O0)
+    endif()
     gtest_discover_tests(${target}
       TEST_PREFIX "${variant}.${folder}."
       DISCOVERY_MODE PRE_TEST
