@@ -5,15 +5,23 @@
 
 using Mgc::MgcVector3;
 
-int edgeTurnSign(const std::uint32_t edge0[2], const std::uint32_t edge1[2], const MgcVector3* points,
-                 const MgcVector3& normal) {
-  const MgcVector3& from = points[edge0[0]];
-  const MgcVector3& corner = points[edge0[1]];
-  const MgcVector3& to = points[edge1[1]];
+namespace {
 
-  if (!isTriangleDegenerate(from, corner, to, false, zov::kTolerance)) {
-    MgcVector3 u0 = corner - from;
-    MgcVector3 u1 = to - points[edge1[0]];
+bool strictlyBetween(double value, double end0, double end1) {
+  return (end0 < value && value < end1) || (end1 < value && value < end0);
+}
+
+}  // namespace
+
+int edgeTurnSign(const DirectedEdge& e0, const DirectedEdge& e1, const MgcVector3* points,
+                 const MgcVector3& normal) {
+  const MgcVector3& start = points[e0.from];
+  const MgcVector3& corner = points[e0.to];
+  const MgcVector3& end = points[e1.to];
+
+  if (!isTriangleDegenerate(start, corner, end, false, zov::kTolerance)) {
+    MgcVector3 u0 = corner - start;
+    MgcVector3 u1 = end - points[e1.from];
     u0.Unitize(zov::kUnitizeTolerance);
     u1.Unitize(zov::kUnitizeTolerance);
     const double turn = u1.Cross(u0).Dot(normal);
@@ -22,12 +30,9 @@ int edgeTurnSign(const std::uint32_t edge0[2], const std::uint32_t edge1[2], con
     return 0;
   }
 
-  // Collinear: in order when the corner lies strictly between the two ends.
-  MgcVector3 line = to - from;
+  // Collinear: the path goes straight on when the corner lies between the
+  // outer points along the line, and doubles back otherwise.
+  MgcVector3 line = end - start;
   line.Unitize(zov::kUnitizeTolerance);
-  const double a = from.Dot(line);
-  const double b = corner.Dot(line);
-  const double c = to.Dot(line);
-  const bool between = (a < b && b < c) || (c < b && b < a);
-  return between ? 0 : -1;
+  return strictlyBetween(corner.Dot(line), start.Dot(line), end.Dot(line)) ? 0 : -1;
 }

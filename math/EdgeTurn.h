@@ -4,12 +4,22 @@
 
 #include "math/MgcVector3.h"
 
-/// The turn from one edge to the next about a normal. Each edge is a pair of
-/// indices into `points` (from, to); normally edge1 starts where edge0 ends.
-/// Returns 1 or -1 by the sign of (unit edge1 x unit edge0) . normal, with a
-/// dead zone of 1e-5 that answers 0. When the three points edge0.from,
-/// edge0.to, edge1.to are collinear (a degenerate triangle, absolute tolerance
-/// 1e-5) the answer is 0 when edge0.to lies strictly between the other two (the
-/// edges continue in order) and -1 otherwise (the path reverses on the line).
-int edgeTurnSign(const std::uint32_t edge0[2], const std::uint32_t edge1[2], const Mgc::MgcVector3* points,
+/// An edge from one vertex to another, by index into a point array.
+struct DirectedEdge {
+  std::uint32_t from;
+  std::uint32_t to;
+};
+
+/// The turn from edge e0 to the edge e1 that follows it, seen along `normal`.
+///
+/// For a proper corner: +1 when (unit e1) x (unit e0) points along the normal
+/// by more than zov::kTolerance, -1 when it points against it by more than
+/// that, 0 inside the dead zone. When the points e0.from, e0.to and e1.to are
+/// collinear (a degenerate triangle, absolute tolerance zov::kTolerance): 0
+/// when e0.to lies strictly between the two outer points, so that the path
+/// goes on in the same direction, and -1 when it turns back along the line.
+///
+/// `points` must hold every index the edges name; e1 normally starts where e0
+/// ends.
+int edgeTurnSign(const DirectedEdge& e0, const DirectedEdge& e1, const Mgc::MgcVector3* points,
                  const Mgc::MgcVector3& normal);

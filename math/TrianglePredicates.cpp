@@ -6,32 +6,33 @@ using Mgc::MgcVector3;
 
 bool isTriangleDegenerate(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c, bool relative,
                           double tolerance) {
-  const double lengthAC = (a - c).SquaredLength();
-  const double lengthAB = (a - b).SquaredLength();
-  const double lengthBC = (b - c).SquaredLength();
-  if (lengthAC < zov::kTolerance || lengthAB < zov::kTolerance || lengthBC < zov::kTolerance) return true;
+  const double acSq = (a - c).SquaredLength();
+  const double abSq = (a - b).SquaredLength();
+  const double bcSq = (b - c).SquaredLength();
+  if (acSq < zov::kTolerance || abSq < zov::kTolerance || bcSq < zov::kTolerance) return true;
 
-  // The longest edge, a-c first among equals, then a-b, then b-c.
-  MgcVector3 start = a;
-  MgcVector3 end = c;
-  MgcVector3 opposite = b;
-  double longest = lengthAC;
-  if (lengthAB > longest) {
-    start = a;
-    end = b;
-    opposite = c;
-    longest = lengthAB;
+  // The longest edge (from, to) and the corner opposite it.
+  const MgcVector3* from = &a;
+  const MgcVector3* to = &c;
+  const MgcVector3* apex = &b;
+  double edgeSq = acSq;
+  if (abSq > edgeSq) {
+    to = &b;
+    apex = &c;
+    edgeSq = abSq;
   }
-  if (lengthBC > longest) {
-    start = b;
-    end = c;
-    opposite = a;
-    longest = lengthBC;
+  if (bcSq > edgeSq) {
+    from = &b;
+    to = &c;
+    apex = &a;
+    edgeSq = bcSq;
   }
 
-  const MgcVector3 edge = end - start;
-  const MgcVector3 toOpposite = opposite - (start + end) * 0.5;
-  const MgcVector3 height = toOpposite - edge * (toOpposite.Dot(edge) / longest);
-  const double limit = relative ? tolerance * longest : tolerance;
+  // The apex's offset from the edge's midpoint, less its part along the edge,
+  // is the height of the triangle over that edge.
+  const MgcVector3 edge = *to - *from;
+  const MgcVector3 offset = *apex - (*from + *to) * 0.5;
+  const MgcVector3 height = offset - edge * (offset.Dot(edge) / edgeSq);
+  const double limit = relative ? tolerance * edgeSq : tolerance;
   return height.SquaredLength() < limit;
 }
