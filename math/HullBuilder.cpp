@@ -171,7 +171,7 @@ bool HullBuilder::buildInitialSimplex(std::uint32_t simplex[4]) {
   // Points that all lie in one plane span no volume; a tetrahedron on them
   // would be flat, with faces that have no normal.
   if (i3 == kNoIndex || bestHeight <= kTolerance) return false;
-  if (apexHeight > kTolerance) baseNormal = -baseNormal;
+  if (apexHeight > 0.0) baseNormal = -baseNormal;
   simplex[3] = i3;
 
   // Corners wind counter-clockwise seen from outside, here and in every face
@@ -189,9 +189,10 @@ bool HullBuilder::buildInitialSimplex(std::uint32_t simplex[4]) {
   for (const auto& side : sides) {
     const MgcVector3& a = vertices_[side[0]];
     const MgcVector3& b = vertices_[side[1]];
-    MgcVector3 normal;
-    triangleNormal(b - a, vertices_[apex] - b, normal);
-    if ((vertices_[side[2]] - vertices_[apex]).Dot(normal) > kTolerance)
+    // The tetrahedron has volume, so no side is flat, however thin.
+    MgcVector3 normal = (b - a).Cross(vertices_[apex] - b);
+    normal /= normal.Length();
+    if ((vertices_[side[2]] - vertices_[apex]).Dot(normal) > 0.0)
       appendFace({side[1], side[0], apex}, -normal);
     else
       appendFace({side[0], side[1], apex}, normal);

@@ -13,8 +13,8 @@
 namespace zov::hull {
 
 /// One face of the hull: its corners as indices into the hull's own vertex
-/// array, and its outward unit normal. The corner order need not match the
-/// normal; the mesh writers orient it.
+/// array, running counter-clockwise seen from outside, and its outward unit
+/// normal.
 struct HullFace {
   std::vector<std::uint32_t> corners;
   Mgc::MgcVector3 normal;
