@@ -6,8 +6,6 @@
 #include <cmath>
 #include <vector>
 
-#include "math/EdgeTurn.h"
-#include "math/TrianglePredicates.h"
 #include "support/GeometryFixtures.h"
 
 using Mgc::MgcMatrix3;
@@ -110,42 +108,6 @@ TEST(PolygonPredicates, PolygonAreaIsSignedAndIndependentOfPlacement) {
     const double area = 0.5 * std::sqrt((tri[1] - tri[0]).Cross(tri[2] - tri[0]).SquaredLength());
     EXPECT_NEAR(polygonArea(tri, 3, n), area, 1e-9 * (1 + area));
   }
-}
-
-TEST(PolygonPredicates, EdgeTurnSignCases) {
-  const MgcVector3 points[] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, -1, 0}, {2, 0, 0}, {0.5, 0, 0}};
-  const MgcVector3 up = MgcVector3::UNIT_Z;
-  struct Case {
-    const char* name;
-    std::uint32_t e0[2], e1[2];
-    int sign;
-  };
-  const Case cases[] = {
-      {"left turn about the normal", {0, 1}, {1, 2}, -1},
-      {"right turn about the normal", {0, 1}, {1, 3}, 1},
-      {"straight on, in order", {0, 1}, {1, 4}, 0},
-      {"back along the line", {0, 1}, {1, 5}, -1},
-  };
-  for (const Case& c : cases) EXPECT_EQ(edgeTurnSign(c.e0, c.e1, points, up), c.sign) << c.name;
-}
-
-TEST(PolygonPredicates, TriangleDegeneracyCases) {
-  struct Case {
-    const char* name;
-    MgcVector3 a, b, c;
-    bool relative;
-    double tolerance;
-    bool degenerate;
-  };
-  const Case cases[] = {
-      {"well shaped", {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, true, 1e-5, false},
-      {"a short edge", {0, 0, 0}, {0.001, 0, 0}, {0, 1, 0}, false, 1e-5, true},
-      {"collinear", {0, 0, 0}, {1, 1, 1}, {3, 3, 3}, false, 1e-5, true},
-      {"long and flat, absolute", {0, 0, 0}, {1000, 0, 0}, {500, 0.05, 0}, false, 1e-5, false},
-      {"long and flat, relative", {0, 0, 0}, {1000, 0, 0}, {500, 0.05, 0}, true, 1e-5, true},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(isTriangleDegenerate(c.a, c.b, c.c, c.relative, c.tolerance), c.degenerate) << c.name;
 }
 
 }  // namespace
