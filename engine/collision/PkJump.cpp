@@ -1,0 +1,3 @@
+#include "engine/collision/PkJump.h"
+
+Pk_jump* g_pkJump = nullptr;
