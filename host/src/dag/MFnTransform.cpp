@@ -16,6 +16,17 @@ void setStatus(MStatus* status, MStatus value) {
 
 bool isWorld(MSpace::Space space) { return space == MSpace::kWorld; }
 
+// Reads the node's transformation, lets `edit` change it and writes it back;
+// nothing is written when the read or the edit fails.
+template <typename Edit>
+MStatus editTransformation(MFnTransform& transform, Edit edit) {
+  MStatus status;
+  MTransformationMatrix value = transform.transformation(&status);
+  if (!status) return status;
+  status = edit(value);
+  return status ? transform.set(value) : status;
+}
+
 }  // namespace
 
 MFnTransform::MFnTransform(const MObject& node, MStatus* status) { setStatus(status, setObject(node)); }
@@ -62,20 +73,18 @@ MVector MFnTransform::getTranslation(MSpace::Space space, MStatus* status) const
 }
 
 MStatus MFnTransform::setTranslation(const MVector& translation, MSpace::Space space) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.setTranslation(isWorld(space) ? MVector(MPoint(translation) * parentMatrix().inverse()) : translation,
-                       MSpace::kTransform);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.setTranslation(isWorld(space) ? MVector(MPoint(translation) * parentMatrix().inverse()) : translation,
+                         MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MStatus MFnTransform::translateBy(const MVector& offset, MSpace::Space space) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.addTranslation(isWorld(space) ? offset * parentMatrix().inverse() : offset, MSpace::kTransform);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.addTranslation(isWorld(space) ? offset * parentMatrix().inverse() : offset, MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MStatus MFnTransform::getRotation(MQuaternion& rotation, MSpace::Space space) const {
@@ -101,35 +110,31 @@ MStatus MFnTransform::getRotation(double angles[3], MTransformationMatrix::Rotat
 }
 
 MStatus MFnTransform::setRotation(const MQuaternion& rotation, MSpace::Space space) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  if (isWorld(space)) {
-    // The world rotation is Ra * R * P, with P the parent's rotation: R = Ra^-1 * q * P^-1.
-    const MMatrix local = value.rotationOrientation().asMatrix().transpose() * rotation.asMatrix() *
-                          zovhost::rotationPart(parentMatrix()).transpose();
-    MQuaternion wanted;
-    value.rotateTo(wanted = local);
-  } else {
-    value.rotateTo(rotation);
-  }
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    if (isWorld(space)) {
+      // The world rotation is Ra * R * P, with P the parent's rotation: R = Ra^-1 * q * P^-1.
+      const MMatrix local = value.rotationOrientation().asMatrix().transpose() * rotation.asMatrix() *
+                            zovhost::rotationPart(parentMatrix()).transpose();
+      MQuaternion wanted;
+      value.rotateTo(wanted = local);
+    } else {
+      value.rotateTo(rotation);
+    }
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MStatus MFnTransform::setRotation(const MEulerRotation& rotation) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.rotateTo(rotation);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.rotateTo(rotation);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MStatus MFnTransform::setRotation(const double angles[3], MTransformationMatrix::RotationOrder order) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  status = value.setRotation(angles, order);
-  return status ? set(value) : status;
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    return value.setRotation(angles, order);
+  });
 }
 
 MStatus MFnTransform::rotateBy(const MQuaternion& rotation, MSpace::Space space) {
@@ -143,11 +148,9 @@ MTransformationMatrix::RotationOrder MFnTransform::rotationOrder(MStatus* status
 }
 
 MStatus MFnTransform::setRotationOrder(MTransformationMatrix::RotationOrder order, bool reorder) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  status = value.setRotationOrder(order, reorder);
-  return status ? set(value) : status;
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    return value.setRotationOrder(order, reorder);
+  });
 }
 
 MQuaternion MFnTransform::rotateOrientation(MSpace::Space, MStatus* status) const {
@@ -155,18 +158,17 @@ MQuaternion MFnTransform::rotateOrientation(MSpace::Space, MStatus* status) cons
 }
 
 MStatus MFnTransform::setRotateOrientation(const MQuaternion& orientation, MSpace::Space, bool balance) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  if (balance) {
-    // Keep Ra * R: the rotation takes up the change of the axis.
-    const MMatrix turn = value.rotationOrientation().asMatrix() * value.rotation().asMatrix();
-    MQuaternion rotation;
-    rotation = orientation.asMatrix().transpose() * turn;
-    value.rotateTo(rotation);
-  }
-  value.setRotationOrientation(orientation);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    if (balance) {
+      // Keep Ra * R: the rotation takes up the change of the axis.
+      const MMatrix turn = value.rotationOrientation().asMatrix() * value.rotation().asMatrix();
+      MQuaternion rotation;
+      rotation = orientation.asMatrix().transpose() * turn;
+      value.rotateTo(rotation);
+    }
+    value.setRotationOrientation(orientation);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MStatus MFnTransform::getScale(double scale[3]) const {
@@ -176,11 +178,10 @@ MStatus MFnTransform::getScale(double scale[3]) const {
 }
 
 MStatus MFnTransform::setScale(const double scale[3]) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.setScale(scale, MSpace::kTransform);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.setScale(scale, MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MStatus MFnTransform::scaleBy(const double scale[3]) {
@@ -198,11 +199,10 @@ MStatus MFnTransform::getShear(double shear[3]) const {
 }
 
 MStatus MFnTransform::setShear(const double shear[3]) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.setShear(shear, MSpace::kTransform);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.setShear(shear, MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MPoint MFnTransform::rotatePivot(MSpace::Space space, MStatus* status) const {
@@ -211,12 +211,10 @@ MPoint MFnTransform::rotatePivot(MSpace::Space space, MStatus* status) const {
 }
 
 MStatus MFnTransform::setRotatePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  status = isWorld(space) ? value.setRotatePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
-                          : value.setRotatePivot(pivot, MSpace::kTransform, balance);
-  return status ? set(value) : status;
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    return isWorld(space) ? value.setRotatePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
+                            : value.setRotatePivot(pivot, MSpace::kTransform, balance);
+  });
 }
 
 MVector MFnTransform::rotatePivotTranslation(MSpace::Space, MStatus* status) const {
@@ -224,11 +222,10 @@ MVector MFnTransform::rotatePivotTranslation(MSpace::Space, MStatus* status) con
 }
 
 MStatus MFnTransform::setRotatePivotTranslation(const MVector& translation, MSpace::Space) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.setRotatePivotTranslation(translation, MSpace::kTransform);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.setRotatePivotTranslation(translation, MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
 }
 
 MPoint MFnTransform::scalePivot(MSpace::Space space, MStatus* status) const {
@@ -237,12 +234,10 @@ MPoint MFnTransform::scalePivot(MSpace::Space space, MStatus* status) const {
 }
 
 MStatus MFnTransform::setScalePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  status = isWorld(space) ? value.setScalePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
-                          : value.setScalePivot(pivot, MSpace::kTransform, balance);
-  return status ? set(value) : status;
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    return isWorld(space) ? value.setScalePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
+                            : value.setScalePivot(pivot, MSpace::kTransform, balance);
+  });
 }
 
 MVector MFnTransform::scalePivotTranslation(MSpace::Space, MStatus* status) const {
@@ -250,9 +245,8 @@ MVector MFnTransform::scalePivotTranslation(MSpace::Space, MStatus* status) cons
 }
 
 MStatus MFnTransform::setScalePivotTranslation(const MVector& translation, MSpace::Space) {
-  MStatus status;
-  MTransformationMatrix value = transformation(&status);
-  if (!status) return status;
-  value.setScalePivotTranslation(translation, MSpace::kTransform);
-  return set(value);
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    value.setScalePivotTranslation(translation, MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
 }
