@@ -13,9 +13,7 @@ using Mgc::MgcVector3;
 
 namespace {
 
-double unitRandom() {
-  return static_cast<double>(zov::platform::crtRand()) / 32767.0 * 2.0 - 1.0;
-}
+double unitRandom() { return static_cast<double>(zov::platform::crtRand()) / 32767.0 * 2.0 - 1.0; }
 
 MgcMatrix3 randomMatrix() {
   MgcMatrix3 a;
@@ -55,8 +53,7 @@ void BM_SelectExtremePoints(benchmark::State& state) {
   const auto count = static_cast<std::uint32_t>(state.range(0));
   const auto wanted = static_cast<std::uint32_t>(state.range(1));
   std::vector<MgcVector3> points;
-  for (std::uint32_t i = 0; i < count; ++i)
-    points.emplace_back(unitRandom() * 3.0, unitRandom(), unitRandom() * 0.1);
+  for (std::uint32_t i = 0; i < count; ++i) points.emplace_back(unitRandom() * 3.0, unitRandom(), unitRandom() * 0.1);
   std::vector<std::uint32_t> indices(wanted);
   for (auto _ : state) {
     std::uint32_t k = wanted;

@@ -42,8 +42,8 @@ struct ContactSystem {
     identity.SetIdentity();
     for (std::uint32_t i = 0; i < kContacts; ++i) {
       for (std::uint32_t j = 0; j < kContacts; ++j) {
-        const MgcMatrix3 block = identity * (1.0 / mass) -
-                                 Mgc::SkewSymmetric(arms[i]) * inverseInertia * Mgc::SkewSymmetric(arms[j]);
+        const MgcMatrix3 block =
+            identity * (1.0 / mass) - Mgc::SkewSymmetric(arms[i]) * inverseInertia * Mgc::SkewSymmetric(arms[j]);
         for (int r = 0; r < 3; ++r) {
           for (int c = 0; c < 3; ++c) matrix[(3 * i + r) * kUnknowns + 3 * j + c] = block[r][c];
         }
@@ -95,8 +95,7 @@ void BM_SolveVectorSystem16Contacts(benchmark::State& state) {
     dmat* matrix = nullptr;
     workspace.prepareVectorSystem(kContacts, 0, rhs, x, matrix);
     system.load(matrix, rhs);
-    benchmark::DoNotOptimize(
-        workspace.solveVectorSystem(kContacts, matrix, rhs, x, system.normals.data(), marks));
+    benchmark::DoNotOptimize(workspace.solveVectorSystem(kContacts, matrix, rhs, x, system.normals.data(), marks));
   }
 }
 BENCHMARK(BM_SolveVectorSystem16Contacts);

@@ -28,8 +28,8 @@ void fillSphereMesh(ZOVmesh& mesh, std::uint32_t numVertices) {
     const double t = static_cast<double>(i) / numVertices;
     const double polar = std::acos(1.0 - 2.0 * t);
     const double azimuth = 2.399963229728653 * i;  // golden angle
-    mesh.vertices[i] = MgcVector3(std::sin(polar) * std::cos(azimuth), std::sin(polar) * std::sin(azimuth),
-                                  std::cos(polar));
+    mesh.vertices[i] =
+        MgcVector3(std::sin(polar) * std::cos(azimuth), std::sin(polar) * std::sin(azimuth), std::cos(polar));
   }
   for (std::uint32_t f = 0; f < numFaces; ++f) mesh.faceNormals[f] = mesh.vertices[f % numVertices];
   mesh.radius = 1.0;

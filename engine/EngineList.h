@@ -31,9 +31,7 @@ class EngineList {
 
   /// An empty list with its head allocated (throws std::bad_alloc when even
   /// the head cannot be allocated).
-  EngineList() : count_(0), head_(new Node{T{}, nullptr, nullptr}), freeCache_(nullptr) {
-    head_->prev = head_;
-  }
+  EngineList() : count_(0), head_(new Node{T{}, nullptr, nullptr}), freeCache_(nullptr) { head_->prev = head_; }
 
   /// Clears, frees every cached node, then the head.
   ~EngineList() {

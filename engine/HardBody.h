@@ -64,9 +64,9 @@ class HardBody {
   /// Whether the body is passive until first hit; with askParent, a body
   /// without the bit asks its parent.
   virtual bool isFirstHit(bool askParent) = 0;  // slot 7
-  virtual void enableBreakByFrame() = 0;  // slot 8
-  virtual void disableBreakByFrame() = 0;  // slot 9
-  virtual bool isBreakByFrame() = 0;  // slot 10
+  virtual void enableBreakByFrame() = 0;        // slot 8
+  virtual void disableBreakByFrame() = 0;       // slot 9
+  virtual bool isBreakByFrame() = 0;            // slot 10
   /// Clears the per-thread processed marks and the processed bit.
   virtual void resetProcessedThreads() = 0;  // slot 11
   /// Local and world inertia from the stored mass.
@@ -92,11 +92,11 @@ class HardBody {
   /// Angular velocity in rad/s (world), and L from it.
   virtual void setAngularVelocity(const Mgc::MgcVector3& w) = 0;  // slot 22
   /// Zeroes the state (nothing in HardBody).
-  virtual void resetDynamics();  // slot 23
+  virtual void resetDynamics();                                   // slot 23
   virtual void setOrientationQuat(const Mgc::Quaternion& q) = 0;  // slot 24
-  virtual void setOrientation(const Mgc::MgcMatrix3& R) = 0;  // slot 25
-  virtual void setPosition(const Mgc::MgcVector3& p) = 0;  // slot 26
-  virtual void setLinearVelocity(const Mgc::MgcVector3& v) = 0;  // slot 27
+  virtual void setOrientation(const Mgc::MgcMatrix3& R) = 0;      // slot 25
+  virtual void setPosition(const Mgc::MgcVector3& p) = 0;         // slot 26
+  virtual void setLinearVelocity(const Mgc::MgcVector3& v) = 0;   // slot 27
   /// The world bounding box, recomputed; owned by the body.
   virtual ZOVbox* updateBounds() = 0;  // slot 28
   /// The bounding capsule, recomputed; owned by the body. Only the capsule

@@ -65,9 +65,7 @@ int win32ConditionVar::broadcast() {
 
 int win32ThreadsApi::terminateThread(std::thread& /*thread*/, unsigned /*exitCode*/) { return 0; }
 
-void win32ThreadsApi::exitThread(unsigned exitCode) {
-  zov::platform::exitCurrentThread(exitCode);
-}
+void win32ThreadsApi::exitThread(unsigned exitCode) { zov::platform::exitCurrentThread(exitCode); }
 
 unsigned win32ThreadsApi::waitThread(std::thread& thread) {
   if (!thread.joinable() || thread.get_id() == std::this_thread::get_id()) return kWaitFailed;
@@ -75,18 +73,14 @@ unsigned win32ThreadsApi::waitThread(std::thread& thread) {
   return kWaitObject0;
 }
 
-vyrCriticalSection* win32ThreadsApi::newCriticalSection() {
-  return new (std::nothrow) win32CriticalSection();
-}
+vyrCriticalSection* win32ThreadsApi::newCriticalSection() { return new (std::nothrow) win32CriticalSection(); }
 
 void win32ThreadsApi::deleteCriticalSection(vyrCriticalSection*& section) {
   delete section;
   section = nullptr;
 }
 
-vyrConditionVar* win32ThreadsApi::newConditionVar() {
-  return new (std::nothrow) win32ConditionVar();
-}
+vyrConditionVar* win32ThreadsApi::newConditionVar() { return new (std::nothrow) win32ConditionVar(); }
 
 void win32ThreadsApi::deleteConditionVar(vyrConditionVar*& condition) {
   delete condition;

@@ -17,13 +17,7 @@ void fillInOrder(EngineList<T>& list, const T* array, std::uint32_t n) {
 // The radii are not part of what the constructors set; they start at 0 so that
 // copying a fresh record reads no indeterminate values.
 ZOV_DMesh::ZOV_DMesh()
-    : radius(0.0),
-      worldRadius(0.0),
-      scale(0.0, 0.0, 0.0),
-      numMeshGroups(0),
-      numUVLayers(0),
-      dfWord(0),
-      dfFlags(0) {}
+    : radius(0.0), worldRadius(0.0), scale(0.0, 0.0, 0.0), numMeshGroups(0), numUVLayers(0), dfWord(0), dfFlags(0) {}
 
 ZOV_DMesh::ZOV_DMesh(const ZOV_DFmesh* source) : ZOV_DMesh() {
   if (source == nullptr) return;
@@ -51,8 +45,7 @@ ZOV_DMesh& ZOV_DMesh::operator=(const ZOV_DMesh& other) {
   vertexList = other.vertexList;
   vertexList2 = other.vertexList2;
   uvList = other.uvList;
-  for (std::uint32_t layer = 0; layer < kMaxExtraUVLayers; ++layer)
-    uvLayerLists[layer] = other.uvLayerLists[layer];
+  for (std::uint32_t layer = 0; layer < kMaxExtraUVLayers; ++layer) uvLayerLists[layer] = other.uvLayerLists[layer];
   normalList = other.normalList;
   worldNormalList = other.worldNormalList;
   center = other.center;

@@ -88,8 +88,8 @@ bool referenceContact(const MgcVector3 ref[3], const MgcVector3& refNormal, cons
 // Johnson's sub-determinants of a triangle's points relative to the query,
 // y_i = point i - query: one for each member of each sub-simplex.
 struct SimplexDeterminants {
-  double pair[3][2];     // (0,1), (0,2), (1,2): the determinant of each member
-  double triangle[3];    // (0,1,2)
+  double pair[3][2];   // (0,1), (0,2), (1,2): the determinant of each member
+  double triangle[3];  // (0,1,2)
 };
 
 constexpr int kPairs[3][2] = {{0, 1}, {0, 2}, {1, 2}};

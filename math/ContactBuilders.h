@@ -27,8 +27,8 @@ bool capsulePlaneContact(const ZOVcapsule& capsule, const Mgc::MgcVector3& plane
 /// Contact of two capsules from the closest points of their segments, as the
 /// contact of two spheres there: normal from A towards B, point on A's
 /// surface, depth = distance - rA - rB. Always true.
-bool capsuleCapsuleContact(const ZOVcapsule& a, const ZOVcapsule& b, Mgc::MgcVector3& point,
-                           Mgc::MgcVector3& normal, double& depth);
+bool capsuleCapsuleContact(const ZOVcapsule& a, const ZOVcapsule& b, Mgc::MgcVector3& point, Mgc::MgcVector3& normal,
+                           double& depth);
 
 /// Contact of a capsule with a triangle whose unit normal is given. Where the
 /// capsule's segment lies over the triangle (seen along the normal), the
@@ -67,12 +67,11 @@ std::uint32_t triangleContactPoints(const Mgc::MgcVector3 A[3], const Mgc::MgcVe
 /// normal), both seen along the normal: writes the part of the segment that
 /// lies over the polygon as up to two points on the segment and returns their
 /// number, 0 when it misses.
-std::uint32_t clipSegmentToPolygon(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b,
-                                   const Mgc::MgcVector3* polygon, std::uint32_t count,
-                                   const Mgc::MgcVector3& polygonNormal, Mgc::MgcVector3 points[2]);
+std::uint32_t clipSegmentToPolygon(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, const Mgc::MgcVector3* polygon,
+                                   std::uint32_t count, const Mgc::MgcVector3& polygonNormal,
+                                   Mgc::MgcVector3 points[2]);
 
 /// The barycentric weights of the point of a triangle closest to the query
 /// point (the distance sub-algorithm of Johnson as used by GJK): three weights
 /// that sum to 1 and a fourth that is always 0. Returns true.
-bool triangleClosestPointWeights(const Mgc::MgcVector3 triangle[3], const Mgc::MgcVector3& query,
-                                 double weights[4]);
+bool triangleClosestPointWeights(const Mgc::MgcVector3 triangle[3], const Mgc::MgcVector3& query, double weights[4]);

@@ -259,7 +259,6 @@ std::uint32_t farthestSupportPoints(const ZOVmesh* mesh, const ZOVmesh* hull, st
   return farthestSupportPointsOf(mesh, hull, m, out);
 }
 
-std::uint32_t farthestSupportPoints(const ZOV_DFmesh* mesh, const ZOVmesh* hull, std::uint32_t m,
-                                    MgcVector3* out) {
+std::uint32_t farthestSupportPoints(const ZOV_DFmesh* mesh, const ZOVmesh* hull, std::uint32_t m, MgcVector3* out) {
   return farthestSupportPointsOf(mesh, hull, m, out);
 }

@@ -66,7 +66,5 @@ std::uint32_t sampleMeshVertices(const ZOV_DFmesh* mesh, std::uint32_t n, Mgc::M
 /// vertex in all). Writes min(found, m) of them to `out`, evenly spread over
 /// the found ones, and returns that number; 0 when an argument is null or
 /// m = 0.
-std::uint32_t farthestSupportPoints(const ZOVmesh* mesh, const ZOVmesh* hull, std::uint32_t m,
-                                    Mgc::MgcVector3* out);
-std::uint32_t farthestSupportPoints(const ZOV_DFmesh* mesh, const ZOVmesh* hull, std::uint32_t m,
-                                    Mgc::MgcVector3* out);
+std::uint32_t farthestSupportPoints(const ZOVmesh* mesh, const ZOVmesh* hull, std::uint32_t m, Mgc::MgcVector3* out);
+std::uint32_t farthestSupportPoints(const ZOV_DFmesh* mesh, const ZOVmesh* hull, std::uint32_t m, Mgc::MgcVector3* out);

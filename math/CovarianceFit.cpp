@@ -27,9 +27,7 @@ struct Indexed {
 
 /// 1/count formed in single precision and widened, the scale of every mean
 /// and of the covariance.
-double reciprocalCount(std::uint32_t count) {
-  return static_cast<double>(1.0f / static_cast<float>(count));
-}
+double reciprocalCount(std::uint32_t count) { return static_cast<double>(1.0f / static_cast<float>(count)); }
 
 /// The mean of the points; the origin for an empty set.
 template <class PointAt>
@@ -75,8 +73,7 @@ void fitBox(std::uint32_t count, PointAt pointAt, ZOVbox& box) {
   const Moments s = momentsAbout(mean, count, pointAt);
   const double r = count > 0 ? reciprocalCount(count) : 0.0;
 
-  MgcMatrix3 axes(s.xx * r, s.xy * r, s.xz * r, s.xy * r, s.yy * r, s.yz * r, s.xz * r, s.yz * r,
-                  s.zz * r);
+  MgcMatrix3 axes(s.xx * r, s.xy * r, s.xz * r, s.xy * r, s.yy * r, s.yz * r, s.xz * r, s.yz * r, s.zz * r);
   double values[3];
   solveAscending(axes, values);
   // The solver may return a reflection; the box axes serve as a rotation
@@ -113,8 +110,8 @@ bool contains(const std::uint32_t* indices, std::uint32_t count, std::uint32_t i
 /// `sign` is +1, the smallest when it is -1 (only a strictly better score
 /// replaces, so ties go to the lower index). `chosen` indices are skipped.
 template <class Score>
-std::uint32_t bestUnchosen(std::uint32_t count, const std::uint32_t* chosen,
-                           std::uint32_t chosenCount, double sign, Score score) {
+std::uint32_t bestUnchosen(std::uint32_t count, const std::uint32_t* chosen, std::uint32_t chosenCount, double sign,
+                           Score score) {
   std::uint32_t best = 0;
   double bestScore = 0.0;
   bool found = false;
@@ -132,27 +129,22 @@ std::uint32_t bestUnchosen(std::uint32_t count, const std::uint32_t* chosen,
 
 }  // namespace
 
-void fitBoxToPoints(std::uint32_t count, const MgcVector3* points, ZOVbox& box) {
-  fitBox(count, Direct{points}, box);
-}
+void fitBoxToPoints(std::uint32_t count, const MgcVector3* points, ZOVbox& box) { fitBox(count, Direct{points}, box); }
 
-void fitBoxToPoints(std::uint32_t count, const std::uint32_t* indices, const MgcVector3* points,
-                    ZOVbox& box) {
+void fitBoxToPoints(std::uint32_t count, const std::uint32_t* indices, const MgcVector3* points, ZOVbox& box) {
   fitBox(count, Indexed{indices, points}, box);
 }
 
-void fitLineToPoints(std::uint32_t count, const MgcVector3* points, MgcVector3& mean,
-                     MgcVector3& direction) {
+void fitLineToPoints(std::uint32_t count, const MgcVector3* points, MgcVector3& mean, MgcVector3& direction) {
   fitLine(count, Direct{points}, mean, direction);
 }
 
-void fitLineToPoints(std::uint32_t count, const std::uint32_t* indices, const MgcVector3* points,
-                     MgcVector3& mean, MgcVector3& direction) {
+void fitLineToPoints(std::uint32_t count, const std::uint32_t* indices, const MgcVector3* points, MgcVector3& mean,
+                     MgcVector3& direction) {
   fitLine(count, Indexed{indices, points}, mean, direction);
 }
 
-void selectExtremePoints(const MgcVector3* points, std::uint32_t count, std::uint32_t* indices,
-                         std::uint32_t& wanted) {
+void selectExtremePoints(const MgcVector3* points, std::uint32_t count, std::uint32_t* indices, std::uint32_t& wanted) {
   if (count <= wanted) {
     for (std::uint32_t i = 0; i < count; ++i) indices[i] = i;
     wanted = count;

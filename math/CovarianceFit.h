@@ -22,8 +22,7 @@
 /// origin, IDENTITY axes and zero variances.
 void fitBoxToPoints(std::uint32_t count, const Mgc::MgcVector3* points, ZOVbox& box);
 /// The same over points[indices[0 .. count - 1]].
-void fitBoxToPoints(std::uint32_t count, const std::uint32_t* indices,
-                    const Mgc::MgcVector3* points, ZOVbox& box);
+void fitBoxToPoints(std::uint32_t count, const std::uint32_t* indices, const Mgc::MgcVector3* points, ZOVbox& box);
 
 /// The line that minimises the sum of squared distances to the points: it
 /// passes through `mean` along the unit `direction` of greatest spread. An
@@ -31,9 +30,8 @@ void fitBoxToPoints(std::uint32_t count, const std::uint32_t* indices,
 void fitLineToPoints(std::uint32_t count, const Mgc::MgcVector3* points, Mgc::MgcVector3& mean,
                      Mgc::MgcVector3& direction);
 /// The same over points[indices[0 .. count - 1]].
-void fitLineToPoints(std::uint32_t count, const std::uint32_t* indices,
-                     const Mgc::MgcVector3* points, Mgc::MgcVector3& mean,
-                     Mgc::MgcVector3& direction);
+void fitLineToPoints(std::uint32_t count, const std::uint32_t* indices, const Mgc::MgcVector3* points,
+                     Mgc::MgcVector3& mean, Mgc::MgcVector3& direction);
 
 /// Chooses at most `wanted` distinct points of points[0 .. count - 1] that lie
 /// farthest out along the principal axes and writes their indices, ascending,
@@ -45,5 +43,5 @@ void fitLineToPoints(std::uint32_t count, const std::uint32_t* indices,
 ///   p.A2, then the largest and the smallest p.A1 (A2 the axis of greatest
 ///   spread), and wanted = 4q.
 /// Ties go to the lower index.
-void selectExtremePoints(const Mgc::MgcVector3* points, std::uint32_t count,
-                         std::uint32_t* indices, std::uint32_t& wanted);
+void selectExtremePoints(const Mgc::MgcVector3* points, std::uint32_t count, std::uint32_t* indices,
+                         std::uint32_t& wanted);

@@ -444,8 +444,8 @@ double segmentTriangleDistanceSq(const MgcVector3& A, const MgcVector3& B, const
   // A zero-length segment and a triangle without area go through the boundary
   // search as well: their 3x3 system has no unique solution.
   const bool triangleHasArea = lengthN > zov::kCollinearRatio * E0.SquaredLength() * E1.SquaredLength();
-  const bool notParallel = triangleHasArea && lengthD > 0.0 &&
-                           alongNormal * alongNormal >= kTolerance * lengthD * lengthN;
+  const bool notParallel =
+      triangleHasArea && lengthD > 0.0 && alongNormal * alongNormal >= kTolerance * lengthD * lengthN;
 
   // Candidates on the boundary of the prism r in [0, 1] x triangle, in the
   // order edges t0-t1, t0-t2, t1-t2, end A, end B; a later one wins only when
@@ -501,7 +501,7 @@ double segmentTriangleDistanceSq(const MgcVector3& A, const MgcVector3& B, const
   const double si = (c01 * rhs0 + c11 * rhs1 + c12 * rhs2) / det;
   const double ti = (c02 * rhs0 + c12 * rhs1 + c22 * rhs2) / det;
 
-  const bool use[5] = {ti < 0.0, si < 0.0, si + ti > 1.0, ri < 0.0, ri > 1.0};
+  const bool use[5] = {ti < 0.0, si<0.0, si + ti> 1.0, ri<0.0, ri> 1.0};
   if (!(use[0] || use[1] || use[2] || use[3] || use[4])) {
     r = ri;
     s = si;
@@ -523,8 +523,8 @@ double triangleTriangleDistanceSq(const MgcVector3 A[3], const MgcVector3 B[3], 
       double r = 0.0;
       double s = 0.0;
       double t = 0.0;
-      const double candidate = segmentTriangleDistanceSq(edges[kTriangleEdges[edge][0]],
-                                                         edges[kTriangleEdges[edge][1]], other, r, s, t);
+      const double candidate =
+          segmentTriangleDistanceSq(edges[kTriangleEdges[edge][0]], edges[kTriangleEdges[edge][1]], other, r, s, t);
       if (candidate < best) {
         best = candidate;
         double edgeS = 0.0;

@@ -27,8 +27,8 @@ double distanceSq_pt2tri(const Mgc::MgcVector3& point, const Mgc::MgcVector3 tri
 /// Squared distance between the segment AB and a triangle, with the segment
 /// parameter r of the closest point on AB and the triangle parameters (s, t)
 /// of the closest point on the triangle.
-double segmentTriangleDistanceSq(const Mgc::MgcVector3& A, const Mgc::MgcVector3& B,
-                                 const Mgc::MgcVector3 triangle[3], double& r, double& s, double& t);
+double segmentTriangleDistanceSq(const Mgc::MgcVector3& A, const Mgc::MgcVector3& B, const Mgc::MgcVector3 triangle[3],
+                                 double& r, double& s, double& t);
 
 /// Squared distance between two triangles (0 when they meet). The closest
 /// points are A0 + a1 (A1 - A0) + a2 (A2 - A0) and B0 + b1 (B1 - B0) + b2 (B2 - B0).
@@ -44,10 +44,9 @@ double distanceSq_tri2tri(const Mgc::MgcVector3 A[3], const Mgc::MgcVector3& nor
 /// triangles (q0, q(i), q(i+1)); the closest points are written out. A polygon
 /// of fewer than 3 points has no triangle: the result is then zov::kMaxFloat
 /// and the points are not written.
-double polygonPolygonDistanceSq(const Mgc::MgcVector3* polygonA, std::uint32_t countA,
-                                const Mgc::MgcVector3& normalA, const Mgc::MgcVector3* polygonB,
-                                std::uint32_t countB, const Mgc::MgcVector3& normalB, Mgc::MgcVector3& pointA,
-                                Mgc::MgcVector3& pointB);
+double polygonPolygonDistanceSq(const Mgc::MgcVector3* polygonA, std::uint32_t countA, const Mgc::MgcVector3& normalA,
+                                const Mgc::MgcVector3* polygonB, std::uint32_t countB, const Mgc::MgcVector3& normalB,
+                                Mgc::MgcVector3& pointA, Mgc::MgcVector3& pointB);
 
 /// The closest pair of faces of two meshes, in their transformed (world) data:
 /// over every face i of A and face j of B whose normals do not point the same

@@ -13,8 +13,7 @@ bool strictlyBetween(double value, double end0, double end1) {
 
 }  // namespace
 
-int edgeTurnSign(const DirectedEdge& e0, const DirectedEdge& e1, const MgcVector3* points,
-                 const MgcVector3& normal) {
+int edgeTurnSign(const DirectedEdge& e0, const DirectedEdge& e1, const MgcVector3* points, const MgcVector3& normal) {
   const MgcVector3& start = points[e0.from];
   const MgcVector3& corner = points[e0.to];
   const MgcVector3& end = points[e1.to];

@@ -252,8 +252,7 @@ void HullBuilder::growHull(const std::uint32_t simplex[4]) {
 // `scanned` on did not exist yet. Face planes never change while the hull
 // grows, so only the new faces and, when `previous` has gone, the older ones
 // below it need a look.
-std::uint32_t HullBuilder::newestFaceOutside(const MgcVector3& p, std::uint32_t previous,
-                                             std::uint32_t scanned) const {
+std::uint32_t HullBuilder::newestFaceOutside(const MgcVector3& p, std::uint32_t previous, std::uint32_t scanned) const {
   auto isOutside = [&](std::uint32_t f) {
     return faces_[f].alive && p.Dot(faces_[f].face.normal) > faces_[f].planeOffset + kTolerance;
   };
@@ -355,15 +354,13 @@ bool HullBuilder::findVisibleRegion(const MgcVector3& point, std::vector<bool>& 
 // convex edge: because it has no plane (the point lies on the side's line),
 // because it folds back over that face, or because a corner of that face lies
 // in front of it.
-bool HullBuilder::coneFoldsOver(std::uint32_t a, std::uint32_t b, std::uint32_t across,
-                                const MgcVector3& point) const {
+bool HullBuilder::coneFoldsOver(std::uint32_t a, std::uint32_t b, std::uint32_t across, const MgcVector3& point) const {
   MgcVector3 normal;
   if (!coneNormal(vertices_[a], vertices_[b], point, normal)) return true;
   const HullFace& beyond = faces_[across].face;
   if (normal.Dot(beyond.normal) < -kUnitLow) return true;
   for (std::uint32_t corner : beyond.corners)
-    if (corner != a && corner != b && (vertices_[corner] - vertices_[a]).Dot(normal) > kPlaneRoundingSlack)
-      return true;
+    if (corner != a && corner != b && (vertices_[corner] - vertices_[a]).Dot(normal) > kPlaneRoundingSlack) return true;
   return false;
 }
 
@@ -464,10 +461,10 @@ std::vector<std::uint32_t> HullBuilder::islandsAndPinches(const std::vector<doub
     const WorkingFace& face = faces_[f];
     if (!face.alive || isVisible[f]) continue;
     const bool island = !reached[f];
-    const bool atPinch =
-        heights[f] >= -noiseBand_ && std::any_of(face.face.corners.begin(), face.face.corners.end(), [&](std::uint32_t c) {
-          return std::find(pinches.begin(), pinches.end(), c) != pinches.end();
-        });
+    const bool atPinch = heights[f] >= -noiseBand_ &&
+                         std::any_of(face.face.corners.begin(), face.face.corners.end(), [&](std::uint32_t c) {
+                           return std::find(pinches.begin(), pinches.end(), c) != pinches.end();
+                         });
     if (island || atPinch) joining.push_back(f);
   }
   return joining;

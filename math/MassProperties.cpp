@@ -266,9 +266,7 @@ MgcMatrix3 pointMassInertia(const ZOVmesh& mesh, const MgcVector3& scale) {
 
 double ComputeMassProperties(const ZOVmesh& mesh, MgcVector3& center) { return computeMassProperties(mesh, center); }
 
-double ComputeMassProperties(const ZOV_DFmesh& mesh, MgcVector3& center) {
-  return computeMassProperties(mesh, center);
-}
+double ComputeMassProperties(const ZOV_DFmesh& mesh, MgcVector3& center) { return computeMassProperties(mesh, center); }
 
 double meshVolume(const ZOVmesh& mesh) { return volumeOf(mesh); }
 

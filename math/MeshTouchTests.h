@@ -11,8 +11,7 @@
 /// plane of some face of A that uses A's vertex, or else of some face of B that
 /// uses B's vertex. False when either mesh has no vertices. `direction` (from A
 /// towards B) is accepted for callers that have it; the test does not need it.
-bool meshesTouchAtVertices(const ZOVmesh& a, const ZOVmesh& b, const Mgc::MgcVector3& direction,
-                           double tolerance);
+bool meshesTouchAtVertices(const ZOVmesh& a, const ZOVmesh& b, const Mgc::MgcVector3& direction, double tolerance);
 
 /// True when some face of one mesh lies on an opposed face of the other
 /// (normals with a dot product below -0.999): three of its corners within

@@ -19,8 +19,8 @@ constexpr std::uint32_t kQuadCorners = 4;
 
 // Corner indices (into the obbCorners order) of the box's six quads: +a, -a,
 // +b, -b, +c, -c. Their winding is fixed up to face outward when they are built.
-constexpr std::uint32_t kBoxQuads[kBoxFaces][kQuadCorners] = {
-    {0, 1, 2, 3}, {4, 5, 6, 7}, {6, 5, 1, 0}, {7, 3, 2, 4}, {3, 7, 6, 0}, {4, 2, 1, 5}};
+constexpr std::uint32_t kBoxQuads[kBoxFaces][kQuadCorners] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {6, 5, 1, 0},
+                                                              {7, 3, 2, 4}, {3, 7, 6, 0}, {4, 2, 1, 5}};
 
 MgcVector3 scaled(const MgcVector3& s, const MgcVector3& v) { return {s.x * v.x, s.y * v.y, s.z * v.z}; }
 
@@ -28,12 +28,10 @@ MgcVector3 dividedBy(const MgcVector3& v, const MgcVector3& s) { return {v.x / s
 
 // A sphere of radius r scaled by s fits in a sphere of radius r * max |s_i|;
 // any smaller factor lets a stretched mesh poke out of its bounding sphere.
-double largestAbsComponent(const MgcVector3& s) {
-  return std::max({std::fabs(s.x), std::fabs(s.y), std::fabs(s.z)});
-}
+double largestAbsComponent(const MgcVector3& s) { return std::max({std::fabs(s.x), std::fabs(s.y), std::fabs(s.z)}); }
 
-void storeTransform(double radius, const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s,
-                    double& worldRadius, MgcVector3& translation, MgcMatrix3& rotation, MgcVector3& scale) {
+void storeTransform(double radius, const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s, double& worldRadius,
+                    MgcVector3& translation, MgcMatrix3& rotation, MgcVector3& scale) {
   worldRadius = radius * largestAbsComponent(s);
   scale = s;
   rotation = R;
@@ -45,8 +43,7 @@ template <typename Mesh>
 void transformSRT(Mesh* mesh, const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s) {
   if (mesh == nullptr) return;
   if (mesh->vertices != nullptr && mesh->worldVertices != nullptr) {
-    for (std::uint32_t i = 0; i < mesh->numVertices; ++i)
-      mesh->worldVertices[i] = R * scaled(s, mesh->vertices[i]) + t;
+    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->worldVertices[i] = R * scaled(s, mesh->vertices[i]) + t;
   }
   // Normals transform with the inverse transpose of R*S, which is R*S^-1.
   if (mesh->faceNormals != nullptr && mesh->worldFaceNormals != nullptr) {
@@ -351,8 +348,7 @@ void meshFromOBB(const ZOVbox& box, ZOV_DFmesh* mesh) {
     DFface& face = mesh->faces[f];
     // A kept face too small for a quad gets room for one; should that fail it
     // stays without corners rather than being overrun.
-    if ((face.capacity < kQuadCorners || face.vertices == nullptr) &&
-        face.allocate(kQuadCorners, 1, false) == nullptr)
+    if ((face.capacity < kQuadCorners || face.vertices == nullptr) && face.allocate(kQuadCorners, 1, false) == nullptr)
       continue;
     face.numVertices = kQuadCorners;
     for (std::uint32_t k = 0; k < kQuadCorners; ++k) face.vertices[k] = quads[f].corners[k];

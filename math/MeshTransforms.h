@@ -19,18 +19,14 @@
 /// moves like a vertex, worldRadius = radius * the largest |s_i|, and t, R, s
 /// are stored in the mesh. Every other field stays. A null mesh does nothing;
 /// an array pair of which either side is null is skipped.
-void meshTransformSRT(ZOVmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R,
-                      const Mgc::MgcVector3& s);
-void meshTransformSRT(ZOV_DFmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R,
-                      const Mgc::MgcVector3& s);
+void meshTransformSRT(ZOVmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
+void meshTransformSRT(ZOV_DFmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
 
 /// Translate, then rotate, then scale: worldVertices[i] = s . (R (vertices[i] + t)).
 /// Face normals become (R n) / s unitised; centre, radius and stored transform
 /// as in meshTransformSRT.
-void meshTransformTRS(ZOVmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R,
-                      const Mgc::MgcVector3& s);
-void meshTransformTRS(ZOV_DFmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R,
-                      const Mgc::MgcVector3& s);
+void meshTransformTRS(ZOVmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
+void meshTransformTRS(ZOV_DFmesh* mesh, const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
 
 /// Completes the unit direction d to the right-handed orthonormal frame
 /// (u, v, d). d must be a unit vector (the zero vector gives non-finite u, v).
@@ -46,8 +42,8 @@ void basisFromNormal(const Mgc::MgcVector3& n, Mgc::MgcMatrix3& frame);
 /// triangle's first corner, n is its normal; uEdge holds the change of u along
 /// e1 and along e2, vEdge the same for v. A degenerate triangle gives 0, 0.
 void triangleUVAtPoint(const Mgc::MgcVector3& p, const Mgc::MgcVector3& n, const Mgc::MgcVector3& e1,
-                       const Mgc::MgcVector3& e2, const Mgc::MgcVector2& uEdge,
-                       const Mgc::MgcVector2& vEdge, float& u, float& v);
+                       const Mgc::MgcVector3& e2, const Mgc::MgcVector2& uEdge, const Mgc::MgcVector2& vEdge, float& u,
+                       float& v);
 
 /// The mean of n points (n at least 1).
 Mgc::MgcVector3 computeFaceCenter(const Mgc::MgcVector3* points, std::uint32_t n);

@@ -14,8 +14,7 @@ MgcMatrix2::MgcMatrix2(const double entries[2][2])
     : m{{entries[0][0], entries[0][1]}, {entries[1][0], entries[1][1]}} {}
 
 bool MgcMatrix2::operator==(const MgcMatrix2& b) const {
-  return m[0][0] == b.m[0][0] && m[0][1] == b.m[0][1] && m[1][0] == b.m[1][0] &&
-         m[1][1] == b.m[1][1];
+  return m[0][0] == b.m[0][0] && m[0][1] == b.m[0][1] && m[1][0] == b.m[1][0] && m[1][1] == b.m[1][1];
 }
 
 MgcMatrix2 MgcMatrix2::operator+(const MgcMatrix2& b) const {
@@ -37,16 +36,13 @@ MgcVector2 MgcMatrix2::operator*(const MgcVector2& v) const {
   return {m[0][0] * v.x + m[0][1] * v.y, m[1][0] * v.x + m[1][1] * v.y};
 }
 
-MgcMatrix2 MgcMatrix2::operator*(double s) const {
-  return {m[0][0] * s, m[0][1] * s, m[1][0] * s, m[1][1] * s};
-}
+MgcMatrix2 MgcMatrix2::operator*(double s) const { return {m[0][0] * s, m[0][1] * s, m[1][0] * s, m[1][1] * s}; }
 
 bool MgcMatrix2::Inverse(MgcMatrix2& out, double tolerance) const {
   const double det = Determinant();
   if (std::fabs(det) <= tolerance) return false;
   const double inverseDet = 1.0 / det;
-  out = MgcMatrix2(m[1][1] * inverseDet, -m[0][1] * inverseDet, -m[1][0] * inverseDet,
-                   m[0][0] * inverseDet);
+  out = MgcMatrix2(m[1][1] * inverseDet, -m[0][1] * inverseDet, -m[1][0] * inverseDet, m[0][0] * inverseDet);
   return true;
 }
 

@@ -12,8 +12,7 @@ class MgcMatrix2 {
   MgcMatrix2() {}
   /// Entries from a 2x2 array, m[r][c] = entries[r][c].
   explicit MgcMatrix2(const double entries[2][2]);
-  constexpr MgcMatrix2(double m00, double m01, double m10, double m11)
-      : m{{m00, m01}, {m10, m11}} {}
+  constexpr MgcMatrix2(double m00, double m01, double m10, double m11) : m{{m00, m01}, {m10, m11}} {}
   MgcMatrix2(const MgcMatrix2&) = default;
   MgcMatrix2& operator=(const MgcMatrix2&) = default;
 

@@ -85,8 +85,7 @@ void MgcMatrix2::SingularValueDecomposition(MgcMatrix2& L, MgcVector2& S, MgcMat
     for (int c = 0; c < 2; ++c) R[row][c] *= signs[best][row];
 }
 
-void MgcMatrix2::SingularValueComposition(const MgcMatrix2& L, const MgcVector2& S,
-                                          const MgcMatrix2& R) {
+void MgcMatrix2::SingularValueComposition(const MgcMatrix2& L, const MgcVector2& S, const MgcMatrix2& R) {
   const MgcMatrix2 scaledR(S.x * R[0][0], S.x * R[0][1], S.y * R[1][0], S.y * R[1][1]);
   *this = L * scaledR;
 }
@@ -124,8 +123,7 @@ void MgcMatrix2::EigenSolveSymmetric(double values[2], MgcVector2 vectors[2]) co
 double MgcMatrix2::SpectralNorm() const {
   // The larger eigenvalue of A^T A in closed form, with A scaled by its
   // largest entry so that the squares neither overflow nor underflow.
-  const double scale = std::max({std::fabs(m[0][0]), std::fabs(m[0][1]), std::fabs(m[1][0]),
-                                 std::fabs(m[1][1])});
+  const double scale = std::max({std::fabs(m[0][0]), std::fabs(m[0][1]), std::fabs(m[1][0]), std::fabs(m[1][1])});
   if (scale == 0.0) return 0.0;
   const MgcMatrix2 a = *this * (1.0 / scale);
   const double t00 = a[0][0] * a[0][0] + a[1][0] * a[1][0];

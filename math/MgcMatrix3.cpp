@@ -57,22 +57,19 @@ MgcMatrix3 MgcMatrix3::operator*(double s) const {
 MgcMatrix3 MgcMatrix3::TransposeTimes(const MgcMatrix3& b) const {
   MgcMatrix3 product;
   for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c)
-      product.m[r][c] = m[0][r] * b.m[0][c] + m[1][r] * b.m[1][c] + m[2][r] * b.m[2][c];
+    for (int c = 0; c < 3; ++c) product.m[r][c] = m[0][r] * b.m[0][c] + m[1][r] * b.m[1][c] + m[2][r] * b.m[2][c];
   return product;
 }
 
 MgcMatrix3 MgcMatrix3::TimesTranspose(const MgcMatrix3& b) const {
   MgcMatrix3 product;
   for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c)
-      product.m[r][c] = m[r][0] * b.m[c][0] + m[r][1] * b.m[c][1] + m[r][2] * b.m[c][2];
+    for (int c = 0; c < 3; ++c) product.m[r][c] = m[r][0] * b.m[c][0] + m[r][1] * b.m[c][1] + m[r][2] * b.m[c][2];
   return product;
 }
 
 double MgcMatrix3::Determinant() const {
-  return m[0][0] * (m[1][1] * m[2][2] - m[2][1] * m[1][2]) +
-         m[0][1] * (m[1][2] * m[2][0] - m[1][0] * m[2][2]) +
+  return m[0][0] * (m[1][1] * m[2][2] - m[2][1] * m[1][2]) + m[0][1] * (m[1][2] * m[2][0] - m[1][0] * m[2][2]) +
          m[0][2] * (m[2][1] * m[1][0] - m[1][1] * m[2][0]);
 }
 
@@ -110,15 +107,12 @@ void MgcMatrix3::TensorProduct(const MgcVector3& u, const MgcVector3& v, MgcMatr
 }
 
 MgcVector3 operator*(const MgcVector3& v, const MgcMatrix3& mat) {
-  return {v.x * mat[0][0] + v.y * mat[1][0] + v.z * mat[2][0],
-          v.x * mat[0][1] + v.y * mat[1][1] + v.z * mat[2][1],
+  return {v.x * mat[0][0] + v.y * mat[1][0] + v.z * mat[2][0], v.x * mat[0][1] + v.y * mat[1][1] + v.z * mat[2][1],
           v.x * mat[0][2] + v.y * mat[1][2] + v.z * mat[2][2]};
 }
 
 MgcMatrix3 operator*(double s, const MgcMatrix3& mat) { return mat * s; }
 
-MgcMatrix3 SkewSymmetric(const MgcVector3& v) {
-  return {0.0, -v.z, v.y, v.z, 0.0, -v.x, -v.y, v.x, 0.0};
-}
+MgcMatrix3 SkewSymmetric(const MgcVector3& v) { return {0.0, -v.z, v.y, v.z, 0.0, -v.x, -v.y, v.x, 0.0}; }
 
 }  // namespace Mgc

@@ -13,12 +13,10 @@ class MgcMatrix3 {
   MgcMatrix3() : m{{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}} {}
   /// Nine doubles in row order.
   explicit MgcMatrix3(const double* entries);
-  MgcMatrix3(double m00, double m01, double m02, double m10, double m11, double m12, double m20,
-             double m21, double m22)
+  MgcMatrix3(double m00, double m01, double m02, double m10, double m11, double m12, double m20, double m21, double m22)
       : m{{m00, m01, m02}, {m10, m11, m12}, {m20, m21, m22}} {}
   /// The three vectors as the COLUMNS of the matrix.
-  MgcMatrix3(MgcVector3 a, MgcVector3 b, MgcVector3 c)
-      : m{{a.x, b.x, c.x}, {a.y, b.y, c.y}, {a.z, b.z, c.z}} {}
+  MgcMatrix3(MgcVector3 a, MgcVector3 b, MgcVector3 c) : m{{a.x, b.x, c.x}, {a.y, b.y, c.y}, {a.z, b.z, c.z}} {}
   MgcMatrix3(const MgcMatrix3&) = default;
   MgcMatrix3& operator=(const MgcMatrix3&) = default;
 
@@ -47,14 +45,12 @@ class MgcMatrix3 {
   MgcMatrix3 operator*(const MgcMatrix3& b) const {
     MgcMatrix3 product;
     for (int r = 0; r < 3; ++r)
-      for (int c = 0; c < 3; ++c)
-        product.m[r][c] = m[r][0] * b.m[0][c] + m[r][1] * b.m[1][c] + m[r][2] * b.m[2][c];
+      for (int c = 0; c < 3; ++c) product.m[r][c] = m[r][0] * b.m[0][c] + m[r][1] * b.m[1][c] + m[r][2] * b.m[2][c];
     return product;
   }
   /// this*v with v a column.
   MgcVector3 operator*(const MgcVector3& v) const {
-    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
-            m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
+    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z, m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
             m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
   }
   MgcMatrix3 operator*(double s) const;

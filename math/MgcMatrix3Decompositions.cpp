@@ -68,8 +68,8 @@ void rotateRows(MgcMatrix3& a, int i, int j, Rotation g) {
 /// the right rotation is the one that clears the off-diagonal entries of
 /// G0^T * block. Both are formed from sines and cosines rather than tangents
 /// so that a zero a or d (a singular block) needs no division by it.
-void closeBidiagonalBlock(double a, double b, double d, int k, MgcMatrix3& L, MgcMatrix3& R,
-                          double& first, double& second) {
+void closeBidiagonalBlock(double a, double b, double d, int k, MgcMatrix3& L, MgcMatrix3& R, double& first,
+                          double& second) {
   // (c0, s0) is proportional to (1, t0), t0 > 0; the two forms avoid the
   // cancellation of tau + sqrt(tau^2 + 4) for either sign of tau.
   const double h = a * a + b * b - d * d;
@@ -150,10 +150,8 @@ void MgcMatrix3::SingularValueDecomposition(MgcMatrix3& L, MgcVector3& S, MgcMat
   // lower one to zero; the remaining 2x2 block is then solved in closed form.
   bool converged = false;
   for (int iteration = 0; iteration < kMaxSvdIterations && !converged; ++iteration) {
-    const bool upperSplit =
-        (std::fabs(B[0][0]) + std::fabs(B[1][1])) * zov::kSvdTolerance >= std::fabs(B[0][1]);
-    const bool lowerSplit =
-        (std::fabs(B[1][1]) + std::fabs(B[2][2])) * zov::kSvdTolerance >= std::fabs(B[1][2]);
+    const bool upperSplit = (std::fabs(B[0][0]) + std::fabs(B[1][1])) * zov::kSvdTolerance >= std::fabs(B[0][1]);
+    const bool lowerSplit = (std::fabs(B[1][1]) + std::fabs(B[2][2])) * zov::kSvdTolerance >= std::fabs(B[1][2]);
     if (upperSplit && lowerSplit) {
       S = {B[0][0], B[1][1], B[2][2]};
       converged = true;
@@ -181,8 +179,7 @@ void MgcMatrix3::SingularValueDecomposition(MgcMatrix3& L, MgcVector3& S, MgcMat
   }
 }
 
-void MgcMatrix3::SingularValueComposition(const MgcMatrix3& L, const MgcMatrix3& S,
-                                          const MgcMatrix3& R) {
+void MgcMatrix3::SingularValueComposition(const MgcMatrix3& L, const MgcMatrix3& S, const MgcMatrix3& R) {
   *this = L * (S * R);
 }
 
@@ -263,13 +260,12 @@ void MgcMatrix3::GolubKahanStep(MgcMatrix3& A, MgcMatrix3& L, MgcMatrix3& R) {
   // first column is (a00^2 - shift, a00 a01, 0). When a diagonal entry is
   // negligible that column degenerates; the zero-shift step, started from
   // (a00, a01), then moves the zero to the bottom, where it splits off.
-  const double size = std::fabs(A[0][0]) + std::fabs(A[0][1]) + std::fabs(A[1][1]) +
-                      std::fabs(A[1][2]) + std::fabs(A[2][2]);
+  const double size =
+      std::fabs(A[0][0]) + std::fabs(A[0][1]) + std::fabs(A[1][1]) + std::fabs(A[1][2]) + std::fabs(A[2][2]);
   const double threshold = kNegligibleDiagonal * size;
-  const bool zeroShift = std::fabs(A[0][0]) <= threshold || std::fabs(A[1][1]) <= threshold ||
-                         std::fabs(A[2][2]) <= threshold;
-  Rotation g = zeroShift ? annihilating(A[0][0], A[0][1])
-                         : annihilating(A[0][0] * A[0][0] - shift, A[0][0] * A[0][1]);
+  const bool zeroShift =
+      std::fabs(A[0][0]) <= threshold || std::fabs(A[1][1]) <= threshold || std::fabs(A[2][2]) <= threshold;
+  Rotation g = zeroShift ? annihilating(A[0][0], A[0][1]) : annihilating(A[0][0] * A[0][0] - shift, A[0][0] * A[0][1]);
 
   // Chase the bulge down: right on columns 0-1, left on rows 0-1, right on
   // columns 1-2, left on rows 1-2. Each entry a rotation annihilates is set

@@ -54,8 +54,7 @@ MgcVector3 symmetricPartAxis(const MgcMatrix3& m, double cosAngle) {
 
 void MgcMatrix3::Orthonormalize() {
   // Column 0.
-  double inverseLength =
-      1.0 / std::sqrt(m[0][0] * m[0][0] + m[1][0] * m[1][0] + m[2][0] * m[2][0]);
+  double inverseLength = 1.0 / std::sqrt(m[0][0] * m[0][0] + m[1][0] * m[1][0] + m[2][0] * m[2][0]);
   for (int r = 0; r < 3; ++r) m[r][0] *= inverseLength;
 
   // Column 1 without its part along column 0.

@@ -14,9 +14,7 @@ const double Quaternion::CLOSEST_TOLERANCE = 1e-8;
 const double Quaternion::ROOT_HALF = 0.70710678118654752440;
 const double Quaternion::ROOT_TWO = 1.41421356237309504880;
 
-int Quaternion::CompareArrays(const Quaternion& q) const {
-  return std::memcmp(tuple, q.tuple, sizeof tuple);
-}
+int Quaternion::CompareArrays(const Quaternion& q) const { return std::memcmp(tuple, q.tuple, sizeof tuple); }
 
 Quaternion Quaternion::operator/(double s) const {
   if (s == 0.0) return {Math::MAX_REAL, Math::MAX_REAL, Math::MAX_REAL, Math::MAX_REAL};
@@ -194,8 +192,7 @@ Quaternion& Quaternion::Slerp(double t, const Quaternion& p, const Quaternion& q
   return SlerpExtraSpins(t, p, q, 0);
 }
 
-Quaternion& Quaternion::SlerpExtraSpins(double t, const Quaternion& p, const Quaternion& q,
-                                        int spins) {
+Quaternion& Quaternion::SlerpExtraSpins(double t, const Quaternion& p, const Quaternion& q, int spins) {
   const double angle = Math::ACos(p.Dot(q));
   // At angle 0 the two are one point. At angle pi they are antipodes, the
   // same rotation with opposite signs: no great arc is singled out and the
@@ -212,8 +209,7 @@ Quaternion& Quaternion::SlerpExtraSpins(double t, const Quaternion& p, const Qua
   return *this;
 }
 
-Quaternion& Quaternion::Intermediate(const Quaternion& q0, const Quaternion& q1,
-                                     const Quaternion& q2) {
+Quaternion& Quaternion::Intermediate(const Quaternion& q0, const Quaternion& q1, const Quaternion& q2) {
   const Quaternion q1Inverse = q1.Conjugate();
   const Quaternion log0 = (q1Inverse * q0).Log();
   const Quaternion log2 = (q1Inverse * q2).Log();
@@ -221,8 +217,8 @@ Quaternion& Quaternion::Intermediate(const Quaternion& q0, const Quaternion& q1,
   return *this;
 }
 
-Quaternion& Quaternion::Squad(double t, const Quaternion& p, const Quaternion& a,
-                              const Quaternion& b, const Quaternion& q) {
+Quaternion& Quaternion::Squad(double t, const Quaternion& p, const Quaternion& a, const Quaternion& b,
+                              const Quaternion& q) {
   Quaternion outer;
   Quaternion inner;
   outer.Slerp(t, p, q);
@@ -263,14 +259,12 @@ Quaternion& Quaternion::Align(const MgcVector3& from, const MgcVector3& to) {
   return *this;
 }
 
-void Quaternion::DecomposeTwistTimesSwing(const MgcVector3& direction, Quaternion& twist,
-                                          Quaternion& swing) const {
+void Quaternion::DecomposeTwistTimesSwing(const MgcVector3& direction, Quaternion& twist, Quaternion& swing) const {
   swing.Align(direction, Rotate(direction));
   twist = *this * swing.Conjugate();
 }
 
-void Quaternion::DecomposeSwingTimesTwist(const MgcVector3& direction, Quaternion& swing,
-                                          Quaternion& twist) const {
+void Quaternion::DecomposeSwingTimesTwist(const MgcVector3& direction, Quaternion& swing, Quaternion& twist) const {
   swing.Align(direction, Rotate(direction));
   twist = swing.Conjugate() * *this;
 }

@@ -71,17 +71,13 @@ class Quaternion {
   bool operator>=(const Quaternion& q) const { return CompareArrays(q) >= 0; }
 
   Quaternion operator+(const Quaternion& q) const {
-    return {tuple[0] + q.tuple[0], tuple[1] + q.tuple[1], tuple[2] + q.tuple[2],
-            tuple[3] + q.tuple[3]};
+    return {tuple[0] + q.tuple[0], tuple[1] + q.tuple[1], tuple[2] + q.tuple[2], tuple[3] + q.tuple[3]};
   }
   Quaternion operator-(const Quaternion& q) const {
-    return {tuple[0] - q.tuple[0], tuple[1] - q.tuple[1], tuple[2] - q.tuple[2],
-            tuple[3] - q.tuple[3]};
+    return {tuple[0] - q.tuple[0], tuple[1] - q.tuple[1], tuple[2] - q.tuple[2], tuple[3] - q.tuple[3]};
   }
   Quaternion operator-() const { return {-tuple[0], -tuple[1], -tuple[2], -tuple[3]}; }
-  Quaternion operator*(double s) const {
-    return {tuple[0] * s, tuple[1] * s, tuple[2] * s, tuple[3] * s};
-  }
+  Quaternion operator*(double s) const { return {tuple[0] * s, tuple[1] * s, tuple[2] * s, tuple[3] * s}; }
   /// Division by 0.0 (either sign) fills every component with Math::MAX_REAL.
   Quaternion operator/(double s) const;
   /// The Hamilton product this*q: the rotation q followed by this.
@@ -100,8 +96,7 @@ class Quaternion {
 
   /// Four-component dot product.
   double Dot(const Quaternion& q) const {
-    return tuple[0] * q.tuple[0] + tuple[1] * q.tuple[1] + tuple[2] * q.tuple[2] +
-           tuple[3] * q.tuple[3];
+    return tuple[0] * q.tuple[0] + tuple[1] * q.tuple[1] + tuple[2] * q.tuple[2] + tuple[3] * q.tuple[3];
   }
   double SquaredLength() const { return Dot(*this); }
   double Length() const;
@@ -145,20 +140,17 @@ class Quaternion {
   /// The inner control point at q1 of a Squad spline through q0, q1, q2.
   Quaternion& Intermediate(const Quaternion& q0, const Quaternion& q1, const Quaternion& q2);
   /// Spherical quadrangle interpolation from p to q with control points a, b.
-  Quaternion& Squad(double t, const Quaternion& p, const Quaternion& a, const Quaternion& b,
-                    const Quaternion& q);
+  Quaternion& Squad(double t, const Quaternion& p, const Quaternion& a, const Quaternion& b, const Quaternion& q);
   /// The shortest rotation taking the direction of `from` to that of `to`;
   /// IDENTITY when either is too short to have a direction.
   Quaternion& Align(const MgcVector3& from, const MgcVector3& to);
 
   /// this = twist*swing, where swing takes `direction` to its rotated image
   /// and twist turns about that image.
-  void DecomposeTwistTimesSwing(const MgcVector3& direction, Quaternion& twist,
-                                Quaternion& swing) const;
+  void DecomposeTwistTimesSwing(const MgcVector3& direction, Quaternion& twist, Quaternion& swing) const;
   /// this = swing*twist, where twist turns about `direction` and swing takes
   /// it to its rotated image.
-  void DecomposeSwingTimesTwist(const MgcVector3& direction, Quaternion& swing,
-                                Quaternion& twist) const;
+  void DecomposeSwingTimesTwist(const MgcVector3& direction, Quaternion& swing, Quaternion& twist) const;
 
   // The closest unit quaternion of the form (c + s*axis) about one coordinate
   // axis, or the closest product of two such, optionally with each angle

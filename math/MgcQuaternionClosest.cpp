@@ -20,17 +20,13 @@ namespace {
 // arc of the range: both ends lie on the arc, and a point is on it when it is
 // on the arc's side of the chord between them.
 bool insideRange(const Quaternion::Constraints& con, double c, double s) {
-  const bool direct =
-      (c - con.CosLow) * con.SinHighMinusLow >= (s - con.SinLow) * con.CosHighMinusLow;
-  const bool antipode =
-      (con.SinLow + s) * con.CosHighMinusLow >= (con.CosLow + c) * con.SinHighMinusLow;
+  const bool direct = (c - con.CosLow) * con.SinHighMinusLow >= (s - con.SinLow) * con.CosHighMinusLow;
+  const bool antipode = (con.SinLow + s) * con.CosHighMinusLow >= (con.CosLow + c) * con.SinHighMinusLow;
   return direct || antipode;
 }
 
 // (c0 + s0*i) * (c1 + s1*j).
-Quaternion productXY(double c0, double s0, double c1, double s1) {
-  return {c0 * c1, s0 * c1, c0 * s1, s0 * s1};
-}
+Quaternion productXY(double c0, double s0, double c1, double s1) { return {c0 * c1, s0 * c1, c0 * s1, s0 * s1}; }
 
 // The cosines and sines of the half angles of the closest (c0 + s0*i) *
 // (c1 + s1*j) to the unit quaternion (w, x, y, z), away from gimbal lock
@@ -264,8 +260,7 @@ Quaternion Quaternion::GetClosestXY(const Constraints& xCon, const Constraints& 
     }
   }
 
-  Quaternion result =
-      productXY(std::cos(angleX), std::sin(angleX), std::cos(angleY), std::sin(angleY));
+  Quaternion result = productXY(std::cos(angleX), std::sin(angleX), std::cos(angleY), std::sin(angleY));
   if (result.Dot(*this) < 0.0) result = -result;
   return result;
 }
@@ -307,8 +302,7 @@ Quaternion Quaternion::GetClosestYZ(const Constraints& yCon, const Constraints& 
 // ---------------------------------------------------------------------------
 // Factoring into three rotations
 
-void Quaternion::FactorXYZ(double& cx, double& sx, double& cy, double& sy, double& cz,
-                           double& sz) const {
+void Quaternion::FactorXYZ(double& cx, double& sx, double& cy, double& sy, double& cz, double& sz) const {
   const double w = tuple[0], x = tuple[1], y = tuple[2], z = tuple[3];
   const double a = w * x - y * z;
   const double b = 0.5 * (w * w - x * x - y * y + z * z);
@@ -359,34 +353,29 @@ void Quaternion::FactorXYZ(double& cx, double& sx, double& cy, double& sy, doubl
   }
 }
 
-void Quaternion::FactorXZY(double& cx, double& sx, double& cz, double& sz, double& cy,
-                           double& sy) const {
+void Quaternion::FactorXZY(double& cx, double& sx, double& cz, double& sz, double& cy, double& sy) const {
   Quaternion(W(), X(), Z(), -Y()).FactorXYZ(cx, sx, cz, sz, cy, sy);
   sy = -sy;
 }
 
-void Quaternion::FactorYZX(double& cy, double& sy, double& cz, double& sz, double& cx,
-                           double& sx) const {
+void Quaternion::FactorYZX(double& cy, double& sy, double& cz, double& sz, double& cx, double& sx) const {
   Quaternion(W(), -Y(), Z(), -X()).FactorXYZ(cy, sy, cz, sz, cx, sx);
   sy = -sy;
   sx = -sx;
 }
 
-void Quaternion::FactorYXZ(double& cy, double& sy, double& cx, double& sx, double& cz,
-                           double& sz) const {
+void Quaternion::FactorYXZ(double& cy, double& sy, double& cx, double& sx, double& cz, double& sz) const {
   Quaternion(W(), -Y(), X(), Z()).FactorXYZ(cy, sy, cx, sx, cz, sz);
   sy = -sy;
 }
 
-void Quaternion::FactorZXY(double& cz, double& sz, double& cx, double& sx, double& cy,
-                           double& sy) const {
+void Quaternion::FactorZXY(double& cz, double& sz, double& cx, double& sx, double& cy, double& sy) const {
   Quaternion(W(), -Z(), X(), -Y()).FactorXYZ(cz, sz, cx, sx, cy, sy);
   sz = -sz;
   sy = -sy;
 }
 
-void Quaternion::FactorZYX(double& cz, double& sz, double& cy, double& sy, double& cx,
-                           double& sx) const {
+void Quaternion::FactorZYX(double& cz, double& sz, double& cy, double& sy, double& cx, double& sx) const {
   Quaternion(W(), Z(), -Y(), X()).FactorXYZ(cz, sz, cy, sy, cx, sx);
   sy = -sy;
 }

@@ -34,9 +34,21 @@ class MgcVector2 {
   MgcVector2 operator/(double s) const;
   MgcVector2 operator-() const { return {-x, -y}; }
 
-  MgcVector2& operator+=(const MgcVector2& v) { x += v.x; y += v.y; return *this; }
-  MgcVector2& operator-=(const MgcVector2& v) { x -= v.x; y -= v.y; return *this; }
-  MgcVector2& operator*=(double s) { x *= s; y *= s; return *this; }
+  MgcVector2& operator+=(const MgcVector2& v) {
+    x += v.x;
+    y += v.y;
+    return *this;
+  }
+  MgcVector2& operator-=(const MgcVector2& v) {
+    x -= v.x;
+    y -= v.y;
+    return *this;
+  }
+  MgcVector2& operator*=(double s) {
+    x *= s;
+    y *= s;
+    return *this;
+  }
   MgcVector2& operator/=(double s);
 
   double SquaredLength() const { return x * x + y * y; }

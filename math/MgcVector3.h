@@ -28,7 +28,11 @@ class MgcVector3 {
   void SetX(double value) { x = value; }
   void SetY(double value) { y = value; }
   void SetZ(double value) { z = value; }
-  void Set(double fx, double fy, double fz) { x = fx; y = fy; z = fz; }
+  void Set(double fx, double fy, double fz) {
+    x = fx;
+    y = fy;
+    z = fz;
+  }
 
   /// Exact comparison while FUZZ is 0 (a NaN component makes vectors unequal);
   /// otherwise every component within FUZZ.
@@ -50,9 +54,24 @@ class MgcVector3 {
   /// Flips every sign bit: 0.0 becomes -0.0.
   MgcVector3 operator-() const { return {-x, -y, -z}; }
 
-  MgcVector3& operator+=(const MgcVector3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-  MgcVector3& operator-=(const MgcVector3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-  MgcVector3& operator*=(double s) { x *= s; y *= s; z *= s; return *this; }
+  MgcVector3& operator+=(const MgcVector3& v) {
+    x += v.x;
+    y += v.y;
+    z += v.z;
+    return *this;
+  }
+  MgcVector3& operator-=(const MgcVector3& v) {
+    x -= v.x;
+    y -= v.y;
+    z -= v.z;
+    return *this;
+  }
+  MgcVector3& operator*=(double s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    return *this;
+  }
   MgcVector3& operator/=(double s);
 
   double SquaredLength() const { return x * x + y * y + z * z; }
@@ -62,9 +81,7 @@ class MgcVector3 {
   /// the vector exactly as it was when its length is not above `tolerance`.
   double Unitize(double tolerance);
   /// this x v.
-  MgcVector3 Cross(const MgcVector3& v) const {
-    return {y * v.z - z * v.y, z * v.x - x * v.z, x * v.y - y * v.x};
-  }
+  MgcVector3 Cross(const MgcVector3& v) const { return {y * v.z - z * v.y, z * v.x - x * v.z, x * v.y - y * v.x}; }
   /// this x v, unitised with the library tolerance (left as is when too short).
   MgcVector3 UnitCross(const MgcVector3& v) const;
 

@@ -97,9 +97,8 @@ std::int32_t planarConvexHull(const MgcVector3* points, std::uint32_t n, const M
   }
 
   std::vector<MgcVector2> sorted = planar;
-  std::sort(sorted.begin(), sorted.end(), [](const MgcVector2& a, const MgcVector2& b) {
-    return compareVector2XY(a, b) < 0;
-  });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const MgcVector2& a, const MgcVector2& b) { return compareVector2XY(a, b) < 0; });
 
   std::vector<int> chain(static_cast<std::size_t>(n) + 1);
   int k = convexHull2DIndices(sorted.data(), static_cast<int>(n), chain.data());

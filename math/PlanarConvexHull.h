@@ -31,5 +31,5 @@ int convexHull2D(const Mgc::MgcVector2* points, int n, Mgc::MgcVector2* hull);
 /// for points on one line (its two ends), 0 with `hull` emptied when there
 /// is no hull (fewer than two points more than 1e-5 (squared) apart in
 /// input order, or a coordinate that is not finite).
-std::int32_t planarConvexHull(const Mgc::MgcVector3* points, std::uint32_t n,
-                              const Mgc::MgcVector3& normal, std::vector<std::uint32_t>& hull);
+std::int32_t planarConvexHull(const Mgc::MgcVector3* points, std::uint32_t n, const Mgc::MgcVector3& normal,
+                              std::vector<std::uint32_t>& hull);

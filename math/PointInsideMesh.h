@@ -53,8 +53,7 @@ bool segmentOverlapsConvexMesh(const Mgc::MgcVector3& end0, const Mgc::MgcVector
 
 /// True when every point, taken as already in the mesh's local frame, lies
 /// behind or within `tolerance` of every face plane. False for a null mesh.
-bool pointsInsideConvexMesh(const ZOVmesh* mesh, const Mgc::MgcVector3* points, std::uint32_t count,
-                            double tolerance);
+bool pointsInsideConvexMesh(const ZOVmesh* mesh, const Mgc::MgcVector3* points, std::uint32_t count, double tolerance);
 
 /// True when the point lies in the box grown by `tolerance` on every side.
 bool aabbContainsPoint(const Mgc::MgcVector3& point, const ZOVAAbox& box, double tolerance);

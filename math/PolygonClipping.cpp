@@ -14,8 +14,7 @@ MgcVector3 planeCrossing(const MgcVector3& a, double da, const MgcVector3& b, do
 
 }  // namespace
 
-bool splitPolygonByPlane(const MgcVector3& normal, double constant, std::uint32_t& count,
-                         MgcVector3* vertices) {
+bool splitPolygonByPlane(const MgcVector3& normal, double constant, std::uint32_t& count, MgcVector3* vertices) {
   const std::uint32_t n = count;
   if (n > kMaxClipVertices) return false;
 
@@ -55,9 +54,8 @@ bool splitPolygonByPlane(const MgcVector3& normal, double constant, std::uint32_
   return true;
 }
 
-bool intersectLines2D(const MgcVector3& P0, const MgcVector3& D0, const MgcVector3& Q0,
-                      const MgcVector3& D1, MgcVector3& E, double& squaredLengthD0, int& count,
-                      double parameters[2]) {
+bool intersectLines2D(const MgcVector3& P0, const MgcVector3& D0, const MgcVector3& Q0, const MgcVector3& D1,
+                      MgcVector3& E, double& squaredLengthD0, int& count, double parameters[2]) {
   const double cross = D1.x * D0.y - D0.x * D1.y;
   E = Q0 - P0;
   squaredLengthD0 = D0.SquaredLength();
@@ -85,8 +83,8 @@ bool intersectLines2D(const MgcVector3& P0, const MgcVector3& D0, const MgcVecto
   return count != 0;
 }
 
-bool intersectSegments2D(const MgcVector3& P0, const MgcVector3& P1, const MgcVector3& Q0,
-                         const MgcVector3& Q1, int& count, double parameters[2]) {
+bool intersectSegments2D(const MgcVector3& P0, const MgcVector3& P1, const MgcVector3& Q0, const MgcVector3& Q1,
+                         int& count, double parameters[2]) {
   const MgcVector3 D0 = P1 - P0;
   const MgcVector3 D1 = Q1 - Q0;
   MgcVector3 E;
@@ -162,9 +160,8 @@ bool pointInConvexPolygon(const MgcVector3& q, const MgcVector3* vertices, std::
   return true;
 }
 
-bool polygonSegmentIntersections(const MgcVector3* vertices, std::uint32_t count,
-                                 const MgcVector3& a, const MgcVector3& b, std::uint32_t& found,
-                                 MgcVector3 points[3]) {
+bool polygonSegmentIntersections(const MgcVector3* vertices, std::uint32_t count, const MgcVector3& a,
+                                 const MgcVector3& b, std::uint32_t& found, MgcVector3 points[3]) {
   constexpr std::uint32_t kMostPoints = 3;
   found = 0;
   for (std::uint32_t i = 0; i < count && found < kMostPoints; ++i) {
@@ -183,8 +180,8 @@ bool polygonSegmentIntersections(const MgcVector3* vertices, std::uint32_t count
   return found > 0;
 }
 
-void sphereSphereContact(const MgcVector3& c0, double r0, const MgcVector3& c1, double r1,
-                         MgcVector3& point, MgcVector3& normal, double& depth) {
+void sphereSphereContact(const MgcVector3& c0, double r0, const MgcVector3& c1, double r1, MgcVector3& point,
+                         MgcVector3& normal, double& depth) {
   MgcVector3 d = c1 - c0;
   double overlap = 0.0;
   if (d.SquaredLength() > zov::kTolerance) {
@@ -199,8 +196,7 @@ void sphereSphereContact(const MgcVector3& c0, double r0, const MgcVector3& c1, 
   point = c0 + normal * r0;
 }
 
-double distanceSq_pt2seg(const MgcVector3& p, const MgcVector3& a, const MgcVector3& b,
-                         double& t) {
+double distanceSq_pt2seg(const MgcVector3& p, const MgcVector3& a, const MgcVector3& b, double& t) {
   const MgcVector3 d = b - a;
   const double squaredLength = d.SquaredLength();
   if (squaredLength < zov::kTolerance) {

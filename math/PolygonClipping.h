@@ -34,47 +34,42 @@ bool splitPolygonByPlane(const Mgc::MgcVector3& normal, double constant, std::ui
 /// the same line (parameters untouched then). Directions are compared with a
 /// relative tolerance of 1e-5. A zero D0 stands for the point P0, which is
 /// "the same line" only when it lies on the other line. True when count > 0.
-bool intersectLines2D(const Mgc::MgcVector3& P0, const Mgc::MgcVector3& D0,
-                      const Mgc::MgcVector3& Q0, const Mgc::MgcVector3& D1, Mgc::MgcVector3& E,
-                      double& squaredLengthD0, int& count, double parameters[2]);
+bool intersectLines2D(const Mgc::MgcVector3& P0, const Mgc::MgcVector3& D0, const Mgc::MgcVector3& Q0,
+                      const Mgc::MgcVector3& D1, Mgc::MgcVector3& E, double& squaredLengthD0, int& count,
+                      double parameters[2]);
 
 /// Intersects the segments P0P1 and Q0Q1. count 1: they meet at parameter
 /// parameters[0] along P0P1 (and parameters[1] along Q0Q1 when they cross at
 /// an angle); count 2: they overlap along one line from parameters[0] to
 /// parameters[1] of P0P1; count 0: they do not meet. True when they meet.
-bool intersectSegments2D(const Mgc::MgcVector3& P0, const Mgc::MgcVector3& P1,
-                         const Mgc::MgcVector3& Q0, const Mgc::MgcVector3& Q1, int& count,
-                         double parameters[2]);
+bool intersectSegments2D(const Mgc::MgcVector3& P0, const Mgc::MgcVector3& P1, const Mgc::MgcVector3& Q0,
+                         const Mgc::MgcVector3& Q1, int& count, double parameters[2]);
 
 /// True when q lies inside or on the convex polygon with the given normal
 /// (directions compared within 1e-5). Otherwise writes the index of the first
 /// edge (from vertex i to vertex i + 1) that q lies outside of and answers
 /// false. A polygon of fewer than three vertices has no inside: false with
 /// edge 0.
-bool pointInConvexPolygon(const Mgc::MgcVector3& q, const Mgc::MgcVector3* vertices,
-                          std::uint32_t count, const Mgc::MgcVector3& normal,
-                          std::uint32_t& failingEdge);
+bool pointInConvexPolygon(const Mgc::MgcVector3& q, const Mgc::MgcVector3* vertices, std::uint32_t count,
+                          const Mgc::MgcVector3& normal, std::uint32_t& failingEdge);
 
 /// The crossings of the segment ab with the polygon's edges, in edge order
 /// (the closing edge last), at most three, points closer than 1e-5 (squared)
 /// to one already found skipped. True when there is at least one.
-bool polygonSegmentIntersections(const Mgc::MgcVector3* vertices, std::uint32_t count,
-                                 const Mgc::MgcVector3& a, const Mgc::MgcVector3& b,
-                                 std::uint32_t& found, Mgc::MgcVector3 points[3]);
+bool polygonSegmentIntersections(const Mgc::MgcVector3* vertices, std::uint32_t count, const Mgc::MgcVector3& a,
+                                 const Mgc::MgcVector3& b, std::uint32_t& found, Mgc::MgcVector3 points[3]);
 
 /// The contact of the spheres (c0, r0) and (c1, r1): the normal points from
 /// c0 towards c1, the point is on the first sphere, the depth is negative
 /// while they overlap. Concentric spheres take the normal (1, 0, 0) and the
 /// depth -max(r0, r1).
-void sphereSphereContact(const Mgc::MgcVector3& c0, double r0, const Mgc::MgcVector3& c1,
-                         double r1, Mgc::MgcVector3& point, Mgc::MgcVector3& normal,
-                         double& depth);
+void sphereSphereContact(const Mgc::MgcVector3& c0, double r0, const Mgc::MgcVector3& c1, double r1,
+                         Mgc::MgcVector3& point, Mgc::MgcVector3& normal, double& depth);
 
 /// Squared distance from p to the segment ab, with the parameter t in [0, 1]
 /// of the closest point a + t (b - a); a segment shorter than the tolerance
 /// (1e-5 squared) counts as the point a (t = 0).
-double distanceSq_pt2seg(const Mgc::MgcVector3& p, const Mgc::MgcVector3& a,
-                         const Mgc::MgcVector3& b, double& t);
+double distanceSq_pt2seg(const Mgc::MgcVector3& p, const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, double& t);
 
 /// Three-way comparison of two unsigned 32-bit values for qsort: 1, -1 or 0.
 int compareU32(const void* first, const void* second);

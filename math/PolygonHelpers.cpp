@@ -22,8 +22,8 @@ constexpr std::uint32_t kTriangleListCount = 3;
 // The fan split shared by the three writers. `write` (anchor, chain, parallel
 // chain, k, face) stores one piece of k + 1 corners; parallelChain may be null.
 template <typename Face, typename Write>
-void splitIntoFan(std::uint32_t anchor, const std::uint32_t* chain, const std::uint32_t* parallelChain,
-                  std::int32_t k, Face* faces, std::int32_t& faceCount, std::int64_t limit, Write write) {
+void splitIntoFan(std::uint32_t anchor, const std::uint32_t* chain, const std::uint32_t* parallelChain, std::int32_t k,
+                  Face* faces, std::int32_t& faceCount, std::int64_t limit, Write write) {
   if (k < 2) return;
   while (k + 1 > limit - 1) {
     const std::int32_t half = k / 2;
@@ -80,8 +80,8 @@ void appendFanFacesDF(std::uint32_t anchor, const std::uint32_t* chain, std::int
 }
 
 void appendFanFacesDFAttr(std::uint32_t anchor, const std::uint32_t* chain, std::uint32_t anchorParallel,
-                          const std::uint32_t* parallelChain, std::int32_t k, DFface* faces,
-                          std::int32_t& faceCount, std::uint32_t limit) {
+                          const std::uint32_t* parallelChain, std::int32_t k, DFface* faces, std::int32_t& faceCount,
+                          std::uint32_t limit) {
   splitIntoFan(anchor, chain, parallelChain, k, faces, faceCount, limit,
                [&](const std::uint32_t* piece, const std::uint32_t* parallel, std::int32_t n, DFface& face) {
                  writeDFCorners(face, anchor, piece, n);

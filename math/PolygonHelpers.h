@@ -42,8 +42,8 @@ void appendFanFacesDF(std::uint32_t anchor, const std::uint32_t* chain, std::int
 /// appendFanFacesDF that also writes the parallel chain into `uvIndices`, and
 /// does not set kDFfaceSelected.
 void appendFanFacesDFAttr(std::uint32_t anchor, const std::uint32_t* chain, std::uint32_t anchorParallel,
-                          const std::uint32_t* parallelChain, std::int32_t k, DFface* faces,
-                          std::int32_t& faceCount, std::uint32_t limit);
+                          const std::uint32_t* parallelChain, std::int32_t k, DFface* faces, std::int32_t& faceCount,
+                          std::uint32_t limit);
 
 /// True when the edge joins a vertex to itself or is shorter than
 /// sqrt(zov::kTolerance).
@@ -68,5 +68,5 @@ Mgc::MgcVector2& polygonCentroid2D(Mgc::MgcVector2& out, const Mgc::MgcVector2* 
 /// the vectors a and b of the first and second number of each pair; each is
 /// rotated by `rotation`, multiplied component-wise by `scale` and moved by
 /// `centre`. out[0] = a, out[1] = b. Draws from the process-wide generator.
-void randomGaussianVectors(const Mgc::MgcVector3& centre, const Mgc::MgcVector3& scale,
-                           const Mgc::MgcMatrix3& rotation, Mgc::MgcVector3 out[2]);
+void randomGaussianVectors(const Mgc::MgcVector3& centre, const Mgc::MgcVector3& scale, const Mgc::MgcMatrix3& rotation,
+                           Mgc::MgcVector3 out[2]);

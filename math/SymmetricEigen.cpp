@@ -1,7 +1,7 @@
 #include "math/SymmetricEigen.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace zov {
@@ -119,8 +119,7 @@ void sortEigenSystem(int n, double* diag, double* matrix) {
     if (smallest == i) continue;
 
     std::swap(diag[i], diag[smallest]);
-    for (int row = 0; row < n; ++row)
-      std::swap(matrix[kStride * row + i], matrix[kStride * row + smallest]);
+    for (int row = 0; row < n; ++row) std::swap(matrix[kStride * row + i], matrix[kStride * row + smallest]);
   }
 }
 

@@ -10,5 +10,5 @@
 /// `tolerance` times the longest edge's squared length when `relative` is set
 /// (which makes the test independent of the triangle's size). Among edges of
 /// equal length a-c counts as the longest before a-b, and a-b before b-c.
-bool isTriangleDegenerate(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, const Mgc::MgcVector3& c,
-                          bool relative, double tolerance);
+bool isTriangleDegenerate(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, const Mgc::MgcVector3& c, bool relative,
+                          double tolerance);

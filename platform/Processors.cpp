@@ -16,8 +16,6 @@ int processorCount() {
   return forced > 0 ? forced : omp_get_num_procs();
 }
 
-void setProcessorCountOverride(int count) {
-  g_override.store(count > 0 ? count : 0, std::memory_order_relaxed);
-}
+void setProcessorCountOverride(int count) { g_override.store(count > 0 ? count : 0, std::memory_order_relaxed); }
 
 }  // namespace zov::platform

@@ -34,8 +34,8 @@ int main() {
 
   // Stretch it along x, turn it 30 degrees about z, lift it by 2 in y.
   const double angle = Mgc::Math::PI / 6.0;
-  const MgcMatrix3 rotation(std::cos(angle), -std::sin(angle), 0.0, std::sin(angle), std::cos(angle), 0.0, 0.0,
-                            0.0, 1.0);
+  const MgcMatrix3 rotation(std::cos(angle), -std::sin(angle), 0.0, std::sin(angle), std::cos(angle), 0.0, 0.0, 0.0,
+                            1.0);
   const MgcVector3 translation(0.0, 2.0, 0.0);
   const MgcVector3 scale(2.0, 1.0, 1.0);
   meshTransformSRT(&cube, translation, rotation, scale);

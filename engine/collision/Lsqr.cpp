@@ -74,8 +74,7 @@ void free_dmat(dmat* matrix) {
 }
 
 dvec getMatrixRow(dmat* matrix, std::uint32_t row) {
-  return dvec{1, matrix->stride, matrix->columns,
-              matrix->data + static_cast<std::size_t>(row) * matrix->stride};
+  return dvec{1, matrix->stride, matrix->columns, matrix->data + static_cast<std::size_t>(row) * matrix->stride};
 }
 
 bool dvec_copy(const dvec* from, dvec* to) {
@@ -157,8 +156,7 @@ using WorkOwner = std::unique_ptr<lsqr_work, RecordDeleter<lsqr_work, free_lsqr_
 using FuncOwner = std::unique_ptr<lsqr_func, RecordDeleter<lsqr_func, free_lsqr_fnc>>;
 
 lsqr_input* alloc_lsqr_in(std::uint32_t rows, std::uint32_t columns) {
-  InputOwner input(allocRecord<lsqr_input>(
-      "lsqr: input structure allocation failure in function alloc_lsqr_in()"));
+  InputOwner input(allocRecord<lsqr_input>("lsqr: input structure allocation failure in function alloc_lsqr_in()"));
   input->rowCount = rows;
   input->columnCount = columns;
   input->b = alloc_dvec(rows);
@@ -167,30 +165,28 @@ lsqr_input* alloc_lsqr_in(std::uint32_t rows, std::uint32_t columns) {
 }
 
 lsqr_output* alloc_lsqr_out(std::uint32_t /*rows*/, std::uint32_t columns) {
-  OutputOwner output(allocRecord<lsqr_output>(
-      "lsqr: output structure allocation failure in function alloc_lsqr_out()"));
+  OutputOwner output(
+      allocRecord<lsqr_output>("lsqr: output structure allocation failure in function alloc_lsqr_out()"));
   output->standardErrors = alloc_dvec(columns);
   return output.release();
 }
 
 lsqr_work* alloc_lsqr_wrk(std::uint32_t /*rows*/, std::uint32_t columns) {
-  WorkOwner work(allocRecord<lsqr_work>(
-      "lsqr: work structure allocation failure in function alloc_lsqr_wrk()"));
+  WorkOwner work(allocRecord<lsqr_work>("lsqr: work structure allocation failure in function alloc_lsqr_wrk()"));
   work->v = alloc_dvec(columns);
   work->w = alloc_dvec(columns);
   return work.release();
 }
 
 lsqr_func* alloc_lsqr_fnc(std::uint32_t rows, std::uint32_t columns) {
-  FuncOwner func(allocRecord<lsqr_func>(
-      "lsqr: function structure allocation failure in function alloc_lsqr_fnc()"));
+  FuncOwner func(allocRecord<lsqr_func>("lsqr: function structure allocation failure in function alloc_lsqr_fnc()"));
   func->product = lsqr_mat_vec_prod;
   func->matrix = alloc_dmat(rows, columns);
   return func.release();
 }
 
-void lsqr_alloc_all(std::uint32_t rows, std::uint32_t columns, lsqr_input*& input,
-                    lsqr_output*& output, lsqr_work*& work, lsqr_func*& func) {
+void lsqr_alloc_all(std::uint32_t rows, std::uint32_t columns, lsqr_input*& input, lsqr_output*& output,
+                    lsqr_work*& work, lsqr_func*& func) {
   InputOwner in(alloc_lsqr_in(rows, columns));
   OutputOwner out(alloc_lsqr_out(rows, columns));
   WorkOwner wrk(alloc_lsqr_wrk(rows, columns));
@@ -241,16 +237,15 @@ bool lsqr_set_func_size(lsqr_func* func, std::uint32_t rows, std::uint32_t colum
   return true;
 }
 
-bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func,
-                   std::uint32_t rows, std::uint32_t columns) {
+bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, std::uint32_t rows,
+                   std::uint32_t columns) {
   // Check every record before changing any, so that a refusal leaves the
   // problem as it was.
   const dmat* matrix = func->matrix;
-  const bool fitsAll = fits(input->b, rows) && fits(input->x, columns) &&
-                       fits(output->standardErrors, columns) &&
-                       (output->x == nullptr || fits(output->x, columns)) &&
-                       fits(work->v, columns) && fits(work->w, columns) && matrix != nullptr &&
-                       rows <= matrix->rowCapacity && columns <= matrix->stride;
+  const bool fitsAll = fits(input->b, rows) && fits(input->x, columns) && fits(output->standardErrors, columns) &&
+                       (output->x == nullptr || fits(output->x, columns)) && fits(work->v, columns) &&
+                       fits(work->w, columns) && matrix != nullptr && rows <= matrix->rowCapacity &&
+                       columns <= matrix->stride;
   if (!fitsAll) return false;
   lsqr_set_input_size(input, rows, columns);
   lsqr_set_output_size(output, columns);
@@ -262,8 +257,7 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
 // ---------------------------------------------------------------------------
 // The solver
 
-void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func,
-          const dmat* matrix) {
+void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
   const std::uint32_t rows = input->rowCount;
   const std::uint32_t columns = input->columnCount;
   dvec* u = input->b;  // the left bidiagonalisation vector lives in b
@@ -280,8 +274,8 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
                  "\tThe damping parameter is\tDAMP = %10.2e\n"
                  "\tATOL = %10.2e\t\tCONDLIM = %10.2e\n"
                  "\tBTOL = %10.2e\t\tITERLIM = %10i\n\n",
-                 static_cast<int>(rows), static_cast<int>(columns), input->damp, input->atol,
-                 input->conlim, input->btol, static_cast<int>(input->iterationLimit));
+                 static_cast<int>(rows), static_cast<int>(columns), input->damp, input->atol, input->conlim,
+                 input->btol, static_cast<int>(input->iterationLimit));
   }
 
   std::uint32_t stopCode = 0;
@@ -335,8 +329,8 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
                    "\t    || A ||_F = %13.5e\tcond( A ) = %13.5e\n"
                    "\t    || r ||_2 = %13.5e\t|| A^T r ||_2 = %13.5e\n"
                    "\t    || b ||_2 = %13.5e\t|| x - x0 ||_2 = %13.5e\n\n",
-                   static_cast<int>(stopCode), static_cast<int>(iterations), normA, condA, normR,
-                   normATr, normB, normX);
+                   static_cast<int>(stopCode), static_cast<int>(iterations), normA, condA, normR, normATr, normB,
+                   normX);
       std::fprintf(report, "  %s\n\n", lsqrStopMessage(stopCode));
     }
     storeResults();
@@ -347,8 +341,7 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
     std::fprintf(report,
                  "  ITER     || r ||    Compatible  ||A^T r|| / ||A|| ||r||  || A ||    "
                  "cond( A )\n\n");
-    std::fprintf(report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e  %10.2e\n", 0, beta, 1.0,
-                 alpha / beta, normA, condA);
+    std::fprintf(report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e  %10.2e\n", 0, beta, 1.0, alpha / beta, normA, condA);
   }
 
   double rhobar = alpha;
@@ -432,8 +425,8 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
     if (test1 <= rtol) stopCode = 1;
 
     if (report != nullptr) {
-      std::fprintf(report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e %10.2e\n",
-                   static_cast<int>(iterations), normR, test1, test2, normA, condA);
+      std::fprintf(report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e %10.2e\n", static_cast<int>(iterations), normR, test1,
+                   test2, normA, condA);
     }
   }
 
@@ -451,8 +444,7 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
                  "\t|| A ||_F = %13.5e\tcond( A ) = %13.5e\n"
                  "\t|| r ||_2 = %13.5e\t|| A^T r ||_2 = %13.5e\n"
                  "\t|| b ||_2 = %13.5e\t|| x - x0 ||_2 = %13.5e\n\n",
-                 static_cast<int>(stopCode), static_cast<int>(iterations), normA, condA, normR,
-                 normATr, normB, normX);
+                 static_cast<int>(stopCode), static_cast<int>(iterations), normA, condA, normR, normATr, normB, normX);
     std::fprintf(report, "  %s\n\n", lsqrStopMessage(stopCode));
   }
   storeResults();

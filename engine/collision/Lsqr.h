@@ -83,13 +83,13 @@ struct lsqr_input {
 struct lsqr_output {
   std::uint32_t stopCode;  ///< index into lsqrStopMessage
   std::uint32_t iterations;
-  double normA;            ///< Frobenius-norm estimate of A
-  double condA;            ///< condition estimate of A
-  double normR;            ///< |b - A x| (with the damping term)
-  double normATr;          ///< |A^T r|
-  double normX;            ///< estimate of |x - x0|
-  dvec* x;                 ///< the input's solution vector, not owned
-  dvec* standardErrors;    ///< standard-error estimate of each x element
+  double normA;          ///< Frobenius-norm estimate of A
+  double condA;          ///< condition estimate of A
+  double normR;          ///< |b - A x| (with the damping term)
+  double normATr;        ///< |A^T r|
+  double normX;          ///< estimate of |x - x0|
+  dvec* x;               ///< the input's solution vector, not owned
+  dvec* standardErrors;  ///< standard-error estimate of each x element
 };
 
 /// The bidiagonalisation vector v and the search direction w.
@@ -125,8 +125,8 @@ void free_lsqr_fnc(lsqr_func* func);
 
 /// All four records for problems of up to rows x columns, the output's
 /// solution vector set to the input's. On failure nothing stays allocated.
-void lsqr_alloc_all(std::uint32_t rows, std::uint32_t columns, lsqr_input*& input,
-                    lsqr_output*& output, lsqr_work*& work, lsqr_func*& func);
+void lsqr_alloc_all(std::uint32_t rows, std::uint32_t columns, lsqr_input*& input, lsqr_output*& output,
+                    lsqr_work*& work, lsqr_func*& func);
 /// Releases the four records and everything they own. Nulls are fine.
 void lsqr_free_all(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func);
 
@@ -139,14 +139,13 @@ bool lsqr_set_work_size(lsqr_work* work, std::uint32_t columns);
 bool lsqr_set_func_size(lsqr_func* func, std::uint32_t rows, std::uint32_t columns);
 /// All four records at once: b gets `rows` elements, x, e, v and w get
 /// `columns`, the matrix rows x columns.
-bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func,
-                   std::uint32_t rows, std::uint32_t columns);
+bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, std::uint32_t rows,
+                   std::uint32_t columns);
 
 /// Solves min |A x - b| (damped when input->damp > 0) from the start value
 /// in input->x. `matrix` is handed to every call of func->product. b is used
 /// as working storage and is overwritten.
-void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func,
-          const dmat* matrix);
+void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix);
 
 /// Owner of the four records of one problem: allocated together
 /// (lsqr_alloc_all), released together (lsqr_free_all).

@@ -4,8 +4,7 @@
 
 std::array<std::unique_ptr<LsqrSystem>, kLsqrSystemCount> g_lsqrSystems;
 
-LsqrSystem::LsqrSystem()
-    : problem(kMaxUnknowns, kMaxUnknowns), backup(alloc_dvec(kMaxUnknowns)) {}
+LsqrSystem::LsqrSystem() : problem(kMaxUnknowns, kMaxUnknowns), backup(alloc_dvec(kMaxUnknowns)) {}
 
 bool LsqrSystem::prepare(int n, dmat*& A, dvec*& b, dvec*& x) {
   if (n < 1 || n > kMaxUnknowns) return false;

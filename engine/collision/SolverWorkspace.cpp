@@ -38,8 +38,7 @@ void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity,
   backup->length = m;
 }
 
-bool SolverWorkspace::prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs,
-                                          dvec*& x, dmat*& matrix) {
+bool SolverWorkspace::prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs, dvec*& x, dmat*& matrix) {
   if (n == 0) return false;
   // Sizes whose iteration limit 3m/2 would not fit in 32 bits are refused.
   const std::uint64_t unknowns = std::uint64_t{kContactRows} * n + extra;
@@ -108,9 +107,8 @@ double SolverWorkspace::solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
   return residual;
 }
 
-double SolverWorkspace::solveScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix,
-                                          dvec* rhs, dvec* x, std::uint8_t* marks1,
-                                          std::uint8_t* marks2) {
+double SolverWorkspace::solveScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix, dvec* rhs, dvec* x,
+                                          std::uint8_t* marks1, std::uint8_t* marks2) {
   LsqrProblem* problem = problemOf(matrix, rhs, x);
   if (problem == nullptr || std::uint64_t{n1} + n2 > x->length) return -1.0;
 
@@ -159,9 +157,8 @@ void SolverWorkspace::compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
   compact(problem, kept, kContactRows, matrix, rhs, x);
 }
 
-void SolverWorkspace::compactScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix,
-                                          dvec* rhs, dvec* x, const std::uint8_t* marks1,
-                                          const std::uint8_t* marks2) {
+void SolverWorkspace::compactScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix, dvec* rhs, dvec* x,
+                                          const std::uint8_t* marks1, const std::uint8_t* marks2) {
   LsqrProblem* problem = problemOf(matrix, rhs, x);
   if (problem == nullptr || std::uint64_t{n1} + n2 > x->length) return;
   std::vector<std::uint32_t> kept;
@@ -174,8 +171,8 @@ void SolverWorkspace::compactScalarSystem(std::uint32_t n1, std::uint32_t n2, dm
   compact(problem, kept, 1, matrix, rhs, x);
 }
 
-void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept,
-                              std::uint32_t width, dmat* matrix, dvec* rhs, dvec* x) {
+void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width,
+                              dmat* matrix, dvec* rhs, dvec* x) {
   // Kept groups only move towards the front, and block (a, b) is written
   // over the place of group pair (a, b), whose own block was moved already
   // (it is needed for a pair of groups at or before (a, b)). So the moves

@@ -32,13 +32,11 @@ class SolverWorkspace {
   /// Sizes the vector system for m = extra + 3n unknowns (square) and hands
   /// out its right-hand side, solution and matrix; false when n is 0. Grows
   /// the storage when needed (std::bad_alloc when memory runs out).
-  bool prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs, dvec*& x,
-                           dmat*& matrix);
+  bool prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs, dvec*& x, dmat*& matrix);
 
   /// Sizes the scalar system for m unknowns and hands out the same, and a
   /// byte buffer of at least m bytes; false when m is 0.
-  bool prepareScalarSystem(std::uint32_t m, dvec*& rhs, dvec*& x, dmat*& matrix,
-                           std::uint8_t*& bytes);
+  bool prepareScalarSystem(std::uint32_t m, dvec*& rhs, dvec*& x, dmat*& matrix, std::uint8_t*& bytes);
 
   /// Solves the prepared system over the impulses J_i = (x[3i], x[3i+1],
   /// x[3i+2]) of n contacts with unit normals `normals`, taking out one
@@ -48,22 +46,21 @@ class SolverWorkspace {
   /// holds the kept contacts' right-hand sides as they were given. Returns
   /// the residual norm of the last solve; -1 when the records are not this
   /// workspace's or n contacts do not fit in them.
-  double solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x,
-                           const Mgc::MgcVector3* normals, std::uint8_t* marks);
+  double solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x, const Mgc::MgcVector3* normals,
+                           std::uint8_t* marks);
 
   /// Solves the prepared system over n1 + n2 unknowns in two groups, taking
   /// out per re-solve the first negative unknown (below -1e-5) of each group
   /// until none is left; marks1 (n1 bytes) and marks2 (n2 bytes) record the
   /// removals. Then cuts the system down (compactScalarSystem). Returns as
   /// solveVectorSystem.
-  double solveScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix, dvec* rhs, dvec* x,
-                           std::uint8_t* marks1, std::uint8_t* marks2);
+  double solveScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix, dvec* rhs, dvec* x, std::uint8_t* marks1,
+                           std::uint8_t* marks2);
 
   /// Keeps the 3-row groups of the unmarked contacts among n: their
   /// right-hand-side and solution entries and the 3 x 3 blocks between every
   /// two of them move to the front in order; all sizes become 3 x kept.
-  void compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x,
-                           const std::uint8_t* marks);
+  void compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x, const std::uint8_t* marks);
 
   /// The same for single unknowns: the first n1 judged by marks1, the next
   /// n2 by marks2.
@@ -78,8 +75,8 @@ class SolverWorkspace {
   void sizeProblem(LsqrProblem& problem, std::uint32_t& capacity, std::uint32_t m);
   /// Keeps the unknowns listed in `kept` (ascending), moving their entries and
   /// the blocks of `width` x `width` between them to the front.
-  void compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width,
-               dmat* matrix, dvec* rhs, dvec* x);
+  void compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width, dmat* matrix,
+               dvec* rhs, dvec* x);
 
   std::vector<std::uint8_t> bytes;  ///< handed out with the scalar system
   LsqrProblem scalarProblem;

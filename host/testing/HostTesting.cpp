@@ -47,9 +47,7 @@ MObject pluginObject(const std::string& name) {
   return MObject(testPlugins().back());
 }
 
-void setQueryAnswer(const std::string& line, const std::string& answer) {
-  host().settings.queryAnswers[line] = answer;
-}
+void setQueryAnswer(const std::string& line, const std::string& answer) { host().settings.queryAnswers[line] = answer; }
 
 void setProcedure(const std::string& name, const std::string& result) { host().settings.procedures[name] = result; }
 void setUpAxis(const std::string& axis) { host().settings.upAxis = axis; }

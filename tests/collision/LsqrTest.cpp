@@ -32,8 +32,7 @@ VectorXd randomVector(int n) { return randomMatrix(n, 1).col(0); }
 
 // Writes m into the problem's matrix through row views and sizes the problem.
 void load(LsqrProblem& problem, const MatrixXd& m, const VectorXd& b) {
-  ASSERT_TRUE(problem.setSize(static_cast<std::uint32_t>(m.rows()),
-                              static_cast<std::uint32_t>(m.cols())));
+  ASSERT_TRUE(problem.setSize(static_cast<std::uint32_t>(m.rows()), static_cast<std::uint32_t>(m.cols())));
   for (int r = 0; r < m.rows(); ++r) {
     dvec row = getMatrixRow(problem.func->matrix, static_cast<std::uint32_t>(r));
     ASSERT_EQ(row.length, static_cast<std::uint32_t>(m.cols()));
@@ -182,8 +181,7 @@ TEST(Lsqr, StandardErrorsMatchTextbookFormula) {
   const double sigma = (m * x - b).norm() / std::sqrt(static_cast<double>(rows - columns));
   const MatrixXd covariance = (m.transpose() * m).inverse();
   for (int i = 0; i < columns; ++i) {
-    EXPECT_NEAR(problem.output->standardErrors->elements[i], sigma * std::sqrt(covariance(i, i)),
-                1e-8);
+    EXPECT_NEAR(problem.output->standardErrors->elements[i], sigma * std::sqrt(covariance(i, i)), 1e-8);
   }
 }
 
@@ -192,7 +190,7 @@ TEST(Lsqr, ProductFollowsModeAndRowStride) {
   const MatrixXd m = randomMatrix(3, 4);
   LsqrProblem problem(6, 6);  // rows are read with a stride of 6
   load(problem, m, VectorXd::Zero(3));
-  dvec* x = problem.work->v;  // 4 elements in use
+  dvec* x = problem.work->v;   // 4 elements in use
   dvec* y = problem.input->b;  // 3 elements in use
   const VectorXd x0 = randomVector(4), y0 = randomVector(3);
   auto setBoth = [&] {

@@ -39,8 +39,7 @@ struct Body {
 
   Body(double m, const Vector3d& half) : mass(m) {
     const Vector3d sq = half.cwiseProduct(half);
-    const Vector3d inertia(m / 3.0 * (sq.y() + sq.z()), m / 3.0 * (sq.x() + sq.z()),
-                           m / 3.0 * (sq.x() + sq.y()));
+    const Vector3d inertia(m / 3.0 * (sq.y() + sq.z()), m / 3.0 * (sq.x() + sq.z()), m / 3.0 * (sq.x() + sq.y()));
     inverseInertia = inertia.cwiseInverse().asDiagonal();
   }
   void contact(const Vector3d& arm, const Vector3d& normal) {
@@ -99,9 +98,9 @@ MatrixXd read(dmat* matrix) {
 }
 
 struct Solved {
-  VectorXd x;     // compacted solution
-  VectorXd rhs;   // compacted right-hand side
-  MatrixXd a;     // compacted matrix
+  VectorXd x;    // compacted solution
+  VectorXd rhs;  // compacted right-hand side
+  MatrixXd a;    // compacted matrix
   std::vector<std::uint8_t> marks;
   double residual;
 };
@@ -114,8 +113,8 @@ Solved solveVector(SolverWorkspace& workspace, const Body& body, const VectorXd&
   fill(matrix, rhs, body.vectorMatrix(), target);
   std::vector<std::uint8_t> marks(static_cast<std::size_t>(body.count()), 7);
   const std::vector<MgcVector3> normals = body.mgcNormals();
-  const double residual = workspace.solveVectorSystem(static_cast<std::uint32_t>(body.count()), matrix,
-                                                      rhs, x, normals.data(), marks.data());
+  const double residual = workspace.solveVectorSystem(static_cast<std::uint32_t>(body.count()), matrix, rhs, x,
+                                                      normals.data(), marks.data());
   return {read(x), read(rhs), read(matrix), marks, residual};
 }
 
@@ -127,8 +126,8 @@ Solved solveScalar(SolverWorkspace& workspace, const Body& body, const VectorXd&
   EXPECT_TRUE(workspace.prepareScalarSystem(static_cast<std::uint32_t>(body.count()), rhs, x, matrix, bytes));
   fill(matrix, rhs, body.normalMatrix(), target);
   std::vector<std::uint8_t> marks(static_cast<std::size_t>(body.count()), 7);
-  const double residual = workspace.solveScalarSystem(static_cast<std::uint32_t>(body.count()), 0, matrix,
-                                                      rhs, x, marks.data(), nullptr);
+  const double residual =
+      workspace.solveScalarSystem(static_cast<std::uint32_t>(body.count()), 0, matrix, rhs, x, marks.data(), nullptr);
   return {read(x), read(rhs), read(matrix), marks, residual};
 }
 
@@ -228,8 +227,8 @@ TEST(SolverWorkspace, AllPullingContactsEndWithEmptySystem) {
   SolverWorkspace workspace;
   for (bool vectorSystem : {true, false}) {
     SCOPED_TRACE(vectorSystem ? "vector" : "scalar");
-    const Solved solved = vectorSystem ? solveVector(workspace, box, along(box, pull))
-                                       : solveScalar(workspace, box, pull);
+    const Solved solved =
+        vectorSystem ? solveVector(workspace, box, along(box, pull)) : solveScalar(workspace, box, pull);
     EXPECT_EQ(solved.marks, (std::vector<std::uint8_t>{1, 1, 1, 1}));
     EXPECT_EQ(solved.x.size(), 0);
     EXPECT_EQ(solved.rhs.size(), 0);
@@ -260,8 +259,7 @@ TEST(SolverWorkspace, RandomContactsGiveNonNegativeNormalImpulses) {
       SCOPED_TRACE(vectorSystem ? "vector" : "scalar");
       const MatrixXd full = vectorSystem ? body.vectorMatrix() : body.normalMatrix();
       const VectorXd target = vectorSystem ? along(body, speeds) : speeds;
-      const Solved solved = vectorSystem ? solveVector(workspace, body, target)
-                                         : solveScalar(workspace, body, speeds);
+      const Solved solved = vectorSystem ? solveVector(workspace, body, target) : solveScalar(workspace, body, speeds);
       const int width = vectorSystem ? 3 : 1;
       std::vector<int> kept;
       for (int i = 0; i < contacts; ++i) {
@@ -276,11 +274,9 @@ TEST(SolverWorkspace, RandomContactsGiveNonNegativeNormalImpulses) {
       for (int p = 0; p < n; ++p) {
         b.segment(width * p, width) = target.segment(width * kept[p], width);
         for (int q = 0; q < n; ++q) {
-          a.block(width * p, width * q, width, width) =
-              full.block(width * kept[p], width * kept[q], width, width);
+          a.block(width * p, width * q, width, width) = full.block(width * kept[p], width * kept[q], width, width);
         }
-        const double push = vectorSystem ? body.normals[kept[p]].dot(solved.x.segment<3>(3 * p))
-                                         : solved.x(p);
+        const double push = vectorSystem ? body.normals[kept[p]].dot(solved.x.segment<3>(3 * p)) : solved.x(p);
         EXPECT_GE(push, -1e-5);
       }
       EXPECT_LT((solved.a - a).norm(), 1e-15);

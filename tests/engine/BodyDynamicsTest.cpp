@@ -16,16 +16,16 @@
 #include <thread>
 #include <vector>
 
-#include "support/BodyFixtures.h"
 #include "engine/DynamicStress.h"
 #include "math/MgcQuaternion.h"
+#include "support/BodyFixtures.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 using Mgc::Quaternion;
 using zovtest::advanceBodies;
-using zovtest::kWorldStep;
 using zovtest::BoxBody;
+using zovtest::kWorldStep;
 
 namespace {
 
@@ -254,11 +254,29 @@ TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
       {"NaN mass", [&](BoxBody& b) { b.setMass(nanf); }, keepsMassOfTwo},
       {"infinite mass", [&](BoxBody& b) { b.setMass(inff); }, keepsMassOfTwo},
       {"largest mass", [](BoxBody& b) { b.setMass(FLT_MAX); }, noCheck},
-      {"damping above 1", [](BoxBody& b) { b.setAirDampingCoeff(2.0); b.setAirDampingCoeff2(40.0); },
-       [](const BoxBody& b) { EXPECT_EQ(b.getAirDampingCoeff(), 1.0); EXPECT_EQ(b.getAirDampingCoeff2(), 1.0); }},
-      {"negative damping", [](BoxBody& b) { b.setAirDampingCoeff(-1.0); b.setAirDampingCoeff2(-0.5); },
-       [](const BoxBody& b) { EXPECT_EQ(b.getAirDampingCoeff(), 0.0); EXPECT_EQ(b.getAirDampingCoeff2(), 0.0); }},
-      {"NaN damping", [&](BoxBody& b) { b.setAirDampingCoeff(nan); b.setAirDampingCoeff2(nan); },
+      {"damping above 1",
+       [](BoxBody& b) {
+         b.setAirDampingCoeff(2.0);
+         b.setAirDampingCoeff2(40.0);
+       },
+       [](const BoxBody& b) {
+         EXPECT_EQ(b.getAirDampingCoeff(), 1.0);
+         EXPECT_EQ(b.getAirDampingCoeff2(), 1.0);
+       }},
+      {"negative damping",
+       [](BoxBody& b) {
+         b.setAirDampingCoeff(-1.0);
+         b.setAirDampingCoeff2(-0.5);
+       },
+       [](const BoxBody& b) {
+         EXPECT_EQ(b.getAirDampingCoeff(), 0.0);
+         EXPECT_EQ(b.getAirDampingCoeff2(), 0.0);
+       }},
+      {"NaN damping",
+       [&](BoxBody& b) {
+         b.setAirDampingCoeff(nan);
+         b.setAirDampingCoeff2(nan);
+       },
        [](const BoxBody& b) { EXPECT_EQ(b.getAirDampingCoeff(), 0.0); }},
       {"zero box size rescaled",
        [](BoxBody& b) {
@@ -277,14 +295,13 @@ TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
        [](const BoxBody& b) { EXPECT_EQ(b.getDyn().orientation, MgcMatrix3::IDENTITY); }},
       {"NaN quaternion", [&](BoxBody& b) { b.setOrientationQuat(Quaternion(nan, 0.0, 0.0, 1.0)); },
        [](const BoxBody& b) { EXPECT_EQ(b.getDyn().orientation, MgcMatrix3::IDENTITY); }},
-      {"quaternion of length 2",
-       [](BoxBody& b) { b.setOrientationQuat(Quaternion(0.0, 0.0, 0.0, 2.0)); },
+      {"quaternion of length 2", [](BoxBody& b) { b.setOrientationQuat(Quaternion(0.0, 0.0, 0.0, 2.0)); },
        [](const BoxBody& b) {
          EXPECT_NEAR(b.getDyn().orientationQuat.Length(), 1.0, 1e-15);
          EXPECT_NEAR(b.getDyn().orientation.Determinant(), 1.0, 1e-14);
        }},
-      {"NaN orientation matrix",
-       [&](BoxBody& b) { b.setOrientation(MgcMatrix3(nan, 0, 0, 0, 1, 0, 0, 0, 1)); }, noCheck},
+      {"NaN orientation matrix", [&](BoxBody& b) { b.setOrientation(MgcMatrix3(nan, 0, 0, 0, 1, 0, 0, 0, 1)); },
+       noCheck},
       {"zero quaternion turned",
        [](BoxBody& b) {
          b.current().orientationQuat = Quaternion(0.0, 0.0, 0.0, 0.0);

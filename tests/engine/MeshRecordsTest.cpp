@@ -250,7 +250,8 @@ TEST(MeshRecords, ListMeshFromDFmeshListsInSourceOrder) {
   source->center = MgcVector3(5.0, 5.0, 5.0);
 
   const ZOV_DMesh listMesh(source.get());
-  EXPECT_EQ(valuesOf(listMesh.faceList), (std::vector<DFface*>{&source->faces[0], &source->faces[1], &source->faces[2]}));
+  EXPECT_EQ(valuesOf(listMesh.faceList),
+            (std::vector<DFface*>{&source->faces[0], &source->faces[1], &source->faces[2]}));
   const std::vector<MgcVector3> vertices(source->vertices, source->vertices + 4);
   EXPECT_EQ(valuesOf(listMesh.vertexList), vertices);
   EXPECT_EQ(valuesOf(listMesh.vertexList2), vertices) << "both vertex lists come from the local positions";
@@ -276,7 +277,8 @@ TEST(MeshRecords, ListMeshFillsOnlyTheSourcesExtraLayers) {
   EXPECT_EQ(listMesh.numUVLayers, 3u);
   EXPECT_EQ(valuesOf(listMesh.uvLayerLists[0]), (std::vector<MgcVector3>{MgcVector3::ZERO, MgcVector3(1.0, 0.0, 0.0)}));
   EXPECT_EQ(valuesOf(listMesh.uvLayerLists[1]), (std::vector<MgcVector3>{MgcVector3(0.0, 1.0, 0.0), MgcVector3::ZERO}));
-  for (std::uint32_t layer = 2; layer < kMaxExtraUVLayers; ++layer) EXPECT_EQ(listMesh.uvLayerLists[layer].getCount(), 0u);
+  for (std::uint32_t layer = 2; layer < kMaxExtraUVLayers; ++layer)
+    EXPECT_EQ(listMesh.uvLayerLists[layer].getCount(), 0u);
 
   // A layer count above what a mesh can hold reads no layer slot beyond the eighth.
   source->numUVLayers = 40;

@@ -165,7 +165,8 @@ TEST(PrivateHardBody, RestTestSeesMovesAndTurnsAboveTheTolerance) {
     body->storeLastDynamics();
     body->moveBy(c.move);
     body->rotate(MgcVector3());  // no turn
-    if (c.turn != 0.0) body->setOrientation(rotationAbout(MgcVector3(0.0, 1.0, 0.0), c.turn) * body->getDyn().orientation);
+    if (c.turn != 0.0)
+      body->setOrientation(rotationAbout(MgcVector3(0.0, 1.0, 0.0), c.turn) * body->getDyn().orientation);
     if (!c.active) body->deActivate();
     EXPECT_EQ(body->updateSleepState(), c.moving);
   }
@@ -266,7 +267,7 @@ TEST(PrivateHardBody, RescalingKeepsTheDensity) {
     eHBodyType kind;
     double radiusAfter;  // of a unit box scaled by 2
   };
-  const double twiceDiagonal = std::sqrt(3.0);   // half the diagonal of a box of side 2
+  const double twiceDiagonal = std::sqrt(3.0);      // half the diagonal of a box of side 2
   const double twiceSideDiagonal = std::sqrt(2.0);  // half the diagonal of a side of a box of side 2
   const std::vector<Case> cases = {
       {kPhantomBody, 0.5 * std::sqrt(3.0)},  // phantoms keep their radius
@@ -292,8 +293,7 @@ TEST(PrivateHardBody, RescalingKeepsTheDensity) {
   hull.init(MgcVector3(3.0, 0.0, 0.0), MgcMatrix3::IDENTITY, kUnitScale);
   hull.setScale(MgcVector3(2.0, 1.0, 1.0));
   const ZOVmesh* mesh = hull.getWorldMesh();
-  for (std::uint32_t i = 0; i < mesh->numVertices; ++i)
-    EXPECT_EQ(std::fabs(mesh->worldVertices[i].x - 3.0), 1.0);
+  for (std::uint32_t i = 0; i < mesh->numVertices; ++i) EXPECT_EQ(std::fabs(mesh->worldVertices[i].x - 3.0), 1.0);
 }
 
 TEST(PrivateHardBody, BrokenJointSendsBothPiecesApart) {
@@ -414,4 +414,3 @@ TEST(PrivateHardBody, JointTestsFindActiveAndBrokenJoints) {
     EXPECT_EQ(body.hasInactiveJoint(), c.inactive);
   }
 }
-

@@ -21,10 +21,12 @@ constexpr auto kBlockedWatch = std::chrono::milliseconds(100);
 
 template <typename Function>
 std::thread start(Function& function) {
-  return startThread([](void* argument) -> unsigned {
-    (*static_cast<Function*>(argument))();
-    return 0;
-  }, &function, true);
+  return startThread(
+      [](void* argument) -> unsigned {
+        (*static_cast<Function*>(argument))();
+        return 0;
+      },
+      &function, true);
 }
 
 // Threads that wait on one condition variable; each counts itself as ready

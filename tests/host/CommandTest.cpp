@@ -3,10 +3,10 @@
 
 #include <maya/MArgDatabase.h>
 #include <maya/MDGMessage.h>
-#include <maya/MItDependencyNodes.h>
 #include <maya/MDGModifier.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
+#include <maya/MItDependencyNodes.h>
 #include <maya/MPlugArray.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
@@ -14,8 +14,8 @@
 
 namespace {
 
-using zovhost::testing::MessageKind;
 using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
 
 /// What the test command saw and did.
 struct CommandRecord {
@@ -32,7 +32,7 @@ CommandRecord record;
 
 /// An undoable command with short and long flags of several types.
 class FlagCommand : public MPxCommand {
-public:
+ public:
   static void* creator() { return new FlagCommand; }
   static MSyntax newSyntax() {
     MSyntax syntax;
@@ -74,7 +74,7 @@ public:
 };
 
 class Commands : public HostTest {
-protected:
+ protected:
   void SetUp() override {
     HostTest::SetUp();
     record = CommandRecord();
@@ -130,13 +130,13 @@ TEST_F(Commands, FlagsParseInShortAndLongFormWithTypedArguments) {
 
 TEST_F(Commands, BadFlagsAndArgumentsAreErrorsAndTheCommandDoesNotRun) {
   const char* const lines[] = {
-      "flagCommand -bogus",          // unknown flag
-      "flagCommand -st",             // missing argument
-      "flagCommand -st -2",          // unsigned given a negative number
-      "flagCommand -a maybe",        // not a boolean
-      "flagCommand -m heavy",        // not a number
+      "flagCommand -bogus",            // unknown flag
+      "flagCommand -st",               // missing argument
+      "flagCommand -st -2",            // unsigned given a negative number
+      "flagCommand -a maybe",          // not a boolean
+      "flagCommand -m heavy",          // not a number
       "flagCommand -a true -a false",  // a flag given twice
-      "flagCommand noSuchNode",      // an object that does not exist
+      "flagCommand noSuchNode",        // an object that does not exist
   };
   for (const char* line : lines) {
     zovhost::testing::clearLogs();
@@ -182,8 +182,7 @@ TEST_F(Commands, ANodeDeletedThroughAModifierComesBackOnUndoWithItsConnections) 
   MPlug(b, DoublerNode::memory).setValue(11);
 
   int removed = 0;
-  MDGMessage::addNodeRemovedCallback([](MObject&, void* count) { ++*static_cast<int*>(count); }, "doubler",
-                                     &removed);
+  MDGMessage::addNodeRemovedCallback([](MObject&, void* count) { ++*static_cast<int*>(count); }, "doubler", &removed);
   MDGModifier deletion;
   ASSERT_TRUE(deletion.deleteNode(b));
   ASSERT_TRUE(deletion.doIt());

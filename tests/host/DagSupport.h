@@ -8,8 +8,8 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
-#include <Eigen/Dense>
 #include <gtest/gtest.h>
+#include <Eigen/Dense>
 
 #include <string>
 #include <vector>

@@ -2,12 +2,12 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
 
+#include <maya/MDGMessage.h>
 #include <maya/MDagModifier.h>
 #include <maya/MDagPathArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
-#include <maya/MDGMessage.h>
 #include <maya/MItDag.h>
 
 namespace {

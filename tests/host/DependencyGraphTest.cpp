@@ -17,7 +17,7 @@
 namespace {
 
 class DependencyGraph : public HostTest {
-protected:
+ protected:
   void SetUp() override {
     HostTest::SetUp();
     registerTestNodes();

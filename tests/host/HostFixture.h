@@ -9,7 +9,7 @@
 
 /// A test that starts and ends with a freshly reset host.
 class HostTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { zovhost::testing::resetHost(); }
   void TearDown() override { zovhost::testing::resetHost(); }
 

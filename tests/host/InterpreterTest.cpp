@@ -1,8 +1,8 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
 
-#include <maya/MFnDependencyNode.h>
 #include <maya/MDoubleArray.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
@@ -14,11 +14,11 @@
 
 namespace {
 
-using zovhost::testing::MessageKind;
 using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
 
 class Interpreter : public HostTest {
-protected:
+ protected:
   void SetUp() override {
     HostTest::SetUp();
     registerTestNodes();
@@ -100,7 +100,7 @@ TEST_F(Interpreter, SceneCommandsActAndUndo) {
   double value = 0.0;
   ASSERT_TRUE(MGlobal::executeCommand("getAttr doubler2.output", value));
   EXPECT_DOUBLE_EQ(value, 12.0);
-  EXPECT_FALSE(MGlobal::executeCommand("setAttr doubler2.input 5"));  // connected
+  EXPECT_FALSE(MGlobal::executeCommand("setAttr doubler2.input 5"));                    // connected
   EXPECT_FALSE(MGlobal::executeCommand("connectAttr doubler1.middle doubler2.input"));  // taken
   ASSERT_TRUE(MGlobal::executeCommand("connectAttr -f doubler1.middle doubler2.input", false, true));
 
@@ -149,8 +149,8 @@ TEST_F(Interpreter, MessagesAreLoggedAsTheScriptEditorShowsThem) {
 
 TEST_F(Interpreter, LinesParseQuotesSeparatorsAndCalls) {
   MString text;
-  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n \"a\"; setAttr -type \"string\" a.label \"say \\\"hi\\\"; ok\"",
-                                      false, false));
+  ASSERT_TRUE(MGlobal::executeCommand(
+      "createNode doubler -n \"a\"; setAttr -type \"string\" a.label \"say \\\"hi\\\"; ok\"", false, false));
   ASSERT_TRUE(MGlobal::executeCommand("getAttr a.label // a comment", text));
   EXPECT_EQ(text, MString("say \"hi\"; ok"));
   EXPECT_FALSE(MGlobal::executeCommand("print \"unterminated"));

@@ -9,11 +9,11 @@
 
 namespace {
 
-using zovhost::testing::MessageKind;
 using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
 
 class PluginLoading : public HostTest {
-protected:
+ protected:
   static MString loadLine() { return MString("loadPlugin \"") + ZOV_TEST_MODULE_PATH + "\""; }
   /// The plug-in's name: its file name without "lib" and the extension.
   static MString moduleName() {

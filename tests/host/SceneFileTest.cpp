@@ -18,7 +18,7 @@
 namespace {
 
 class SceneFiles : public HostTest {
-protected:
+ protected:
   void SetUp() override {
     HostTest::SetUp();
     registerTestNodes();

@@ -15,7 +15,7 @@
 /// "middle", itself computed from the input: input -> middle -> follow.
 /// Counts its computes and setDependentsDirty calls.
 class DoublerNode : public MPxNode {
-public:
+ public:
   static void* creator() { return new DoublerNode; }
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
@@ -26,11 +26,11 @@ public:
   static MObject output;
   static MObject middle;
   static MObject follow;
-  static MObject memory;   ///< written by compute, read by nobody
-  static MObject time;     ///< a time input
-  static MObject point;    ///< a float3 input that affects output
-  static MObject items;    ///< a message array
-  static MObject label;    ///< a string with a default
+  static MObject memory;  ///< written by compute, read by nobody
+  static MObject time;    ///< a time input
+  static MObject point;   ///< a float3 input that affects output
+  static MObject items;   ///< a message array
+  static MObject label;   ///< a string with a default
 
   int outputComputes = 0;
   int middleComputes = 0;
@@ -43,7 +43,7 @@ public:
 
 /// A locator kind of plug-in node with one attribute.
 class TestLocator : public MPxLocatorNode {
-public:
+ public:
   static void* creator() { return new TestLocator; }
   static MStatus initialize();
   static MTypeId id;
@@ -53,7 +53,7 @@ public:
 /// A node that reads a mesh in world space: its output is the sum of the
 /// points' world x coordinates. Counts its computes.
 class MeshReader : public MPxNode {
-public:
+ public:
   static void* creator() { return new MeshReader; }
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -157,16 +157,16 @@ TEST_F(TimeAndMessages, NodeCallbacksFireForTheRightTypes) {
 TEST_F(TimeAndMessages, SceneMessagesSurroundFileOperations) {
   static std::vector<int> order;
   order.clear();
-  const MSceneMessage::Message messages[] = {MSceneMessage::kBeforeNew,  MSceneMessage::kAfterNew,
-                                             MSceneMessage::kBeforeSave, MSceneMessage::kAfterSave,
-                                             MSceneMessage::kBeforeOpen, MSceneMessage::kAfterOpen,
+  const MSceneMessage::Message messages[] = {MSceneMessage::kBeforeNew,    MSceneMessage::kAfterNew,
+                                             MSceneMessage::kBeforeSave,   MSceneMessage::kAfterSave,
+                                             MSceneMessage::kBeforeOpen,   MSceneMessage::kAfterOpen,
                                              MSceneMessage::kBeforeExport, MSceneMessage::kAfterExport,
                                              MSceneMessage::kBeforeImport, MSceneMessage::kAfterImport};
   static MSceneMessage::Message numbers[10];
   for (int i = 0; i < 10; ++i) {
     numbers[i] = messages[i];
-    MSceneMessage::addCallback(messages[i], [](void* data) { order.push_back(*static_cast<int*>(data)); },
-                               &numbers[i]);
+    MSceneMessage::addCallback(
+        messages[i], [](void* data) { order.push_back(*static_cast<int*>(data)); }, &numbers[i]);
   }
   const std::string path = ::testing::TempDir() + "zovhost_messages_" + std::to_string(getpid()) + ".zsc";
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -new; file -rename \"") + path.c_str() + "\"; file -save"));

@@ -54,8 +54,12 @@ TEST(ContactBuilders, CapsulePlaneContactCases) {
       {"upright, sunk 0.2", capsule({1, 2, 0.3}, {1, 2, 2}, 0.5), 1, {1, 2, -0.2}, {}, -0.2},
       {"upside down", capsule({1, 2, 2}, {1, 2, 0.3}, 0.5), 1, {1, 2, -0.2}, {}, -0.2},
       {"lying level", capsule({0, 0, 0.4}, {2, 0, 0.4}, 0.5), 2, {2, 0, -0.1}, {0, 0, -0.1}, -0.1},
-      {"level within the tolerance", capsule({0, 0, 0.4}, {2, 0, 0.4 + 5e-6}, 0.5), 2, {2, 0, -0.1 + 5e-6},
-       {0, 0, -0.1}, -0.1 + 5e-6},
+      {"level within the tolerance",
+       capsule({0, 0, 0.4}, {2, 0, 0.4 + 5e-6}, 0.5),
+       2,
+       {2, 0, -0.1 + 5e-6},
+       {0, 0, -0.1},
+       -0.1 + 5e-6},
       {"a sphere", capsule({0, 0, 1}, {0, 0, 1}, 0.5), 1, {0, 0, 0.5}, {}, 0.5},
       {"tilted, above the plane", capsule({0, 0, 1}, {1, 0, 3}, 0.25), 1, {0, 0, 0.75}, {}, 0.75},
   };
@@ -90,8 +94,7 @@ TEST(ContactBuilders, CapsuleCapsuleContactTouchesBothSurfaces) {
     // The point lies on A's surface; moved along the normal (A to B) by the
     // depth it lies on B's.
     EXPECT_NEAR(zovtest::bfPointSegmentSq(point, lowerEnd(a), upperEnd(a)), a.radius * a.radius, 1e-8);
-    EXPECT_NEAR(zovtest::bfPointSegmentSq(point + normal * depth, lowerEnd(b), upperEnd(b)), b.radius * b.radius,
-                1e-8);
+    EXPECT_NEAR(zovtest::bfPointSegmentSq(point + normal * depth, lowerEnd(b), upperEnd(b)), b.radius * b.radius, 1e-8);
   }
   // Concentric capsules: normal (1, 0, 0), depth -max(rA, rB).
   MgcVector3 point, normal;
@@ -120,11 +123,20 @@ TEST(ContactBuilders, CapsuleTriangleContactCases) {
       {"tilted, lower end over the face", capsule({1, 1, 0.45}, {3, 3, 2.45}, r), 1, {1, 1, -0.05}, {}, up, -0.05},
       {"level, reaching past an edge", capsule({1, 1, 0.4}, {1, -3, 0.4}, r), 2, {1, 0, -0.1}, {1, 1, -0.1}, up, -0.1},
       {"a sphere over the face", capsule({1, 1, 0.3}, {1, 1, 0.3}, r), 1, {1, 1, -0.2}, {}, up, -0.2},
-      {"a sphere beside an edge", capsule({1, -0.3, 0.4}, {1, -0.3, 0.4}, r), 1,
-       MgcVector3(1, -0.3, 0.4) - MgcVector3(0, -0.6, 0.8) * r, {}, {0, -0.6, 0.8}, 0.5 - r},
-      {"beside an edge", capsule({1, -0.5, 0.3}, {3, -0.5, 0.3}, r), 1,
-       MgcVector3(1, -0.5, 0.3) - MgcVector3(0, -0.5, 0.3) / edgeDistance * r, {},
-       MgcVector3(0, -0.5, 0.3) / edgeDistance, edgeDistance - r},
+      {"a sphere beside an edge",
+       capsule({1, -0.3, 0.4}, {1, -0.3, 0.4}, r),
+       1,
+       MgcVector3(1, -0.3, 0.4) - MgcVector3(0, -0.6, 0.8) * r,
+       {},
+       {0, -0.6, 0.8},
+       0.5 - r},
+      {"beside an edge",
+       capsule({1, -0.5, 0.3}, {3, -0.5, 0.3}, r),
+       1,
+       MgcVector3(1, -0.5, 0.3) - MgcVector3(0, -0.5, 0.3) / edgeDistance * r,
+       {},
+       MgcVector3(0, -0.5, 0.3) / edgeDistance,
+       edgeDistance - r},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

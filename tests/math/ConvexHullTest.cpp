@@ -53,8 +53,9 @@ void expectMatchesReference(const zovtest::CheckedHull& hull, const Points& poin
   ASSERT_TRUE(zovtest::qhullReference(points, reference));
   const std::vector<std::int64_t> actual = zovtest::vertexInputIndices(hull, points);
   ASSERT_EQ(std::count(actual.begin(), actual.end(), -1), 0) << "a hull vertex is not an input point";
-  EXPECT_EQ(canonical(actual, points),
-            canonical(std::vector<std::int64_t>(reference.vertexIndices.begin(), reference.vertexIndices.end()), points))
+  EXPECT_EQ(
+      canonical(actual, points),
+      canonical(std::vector<std::int64_t>(reference.vertexIndices.begin(), reference.vertexIndices.end()), points))
       << "vertex sets differ";
   EXPECT_EQ(actual.size(), canonical(actual, points).size()) << "a position is a vertex twice";
   EXPECT_NEAR(zovtest::enclosedVolume(hull), reference.volume, 1e-9 * reference.volume);
@@ -141,7 +142,8 @@ std::unique_ptr<ZOV_DFmesh> dfMeshOfPoints(const Points& points) {
 // True when every vertex of the hull is one of the points.
 bool verticesComeFrom(const ZOVmesh& hull, const Points& points) {
   for (std::uint32_t i = 0; i < hull.numVertices; ++i)
-    if (std::none_of(points.begin(), points.end(), [&](const MgcVector3& p) { return samePosition(p, hull.vertices[i]); }))
+    if (std::none_of(points.begin(), points.end(),
+                     [&](const MgcVector3& p) { return samePosition(p, hull.vertices[i]); }))
       return false;
   return true;
 }
@@ -350,7 +352,8 @@ TEST(ConvexHull, InputsWithoutVolumeGiveNoHull) {
       {"two points", {{0, 0, 0}, {1, 1, 1}}},
       {"three points on a line", {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}}},
       {"three equal points", {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}},
-      {"ten points on a line", [] {
+      {"ten points on a line",
+       [] {
          Points line;
          for (int i = 0; i < 10; ++i) line.emplace_back(0.5 * i, -0.25 * i, i);
          return line;

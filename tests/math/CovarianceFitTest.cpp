@@ -62,8 +62,7 @@ TEST(CovarianceFit, BoxAxesAreTheEigenvectorsOfTheCovariance) {
 
     // The indexed form over a permutation fits the same points.
     std::vector<std::uint32_t> order(points.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-      order[i] = static_cast<std::uint32_t>(order.size()) - 1 - i;
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(order.size()) - 1 - i;
     ZOVbox indexed;
     fitBoxToPoints(static_cast<std::uint32_t>(order.size()), order.data(), points.data(), indexed);
     EXPECT_LT(zov::test::maxDifference(indexed.axes, box.axes), 1e-9);
@@ -117,8 +116,7 @@ TEST(CovarianceFit, DegenerateSets) {
 // The indices, chosen the straightforward way with the reference axes, of the
 // extremes wanted / 4 at a time: largest and smallest along the axis of
 // greatest spread, then along the middle axis, never the same point twice.
-std::vector<std::uint32_t> expectedExtremes(const std::vector<MgcVector3>& points,
-                                            std::uint32_t wanted) {
+std::vector<std::uint32_t> expectedExtremes(const std::vector<MgcVector3>& points, std::uint32_t wanted) {
   Eigen::Vector3d mean;
   const auto reference = referenceAxes(points, mean);
   std::vector<std::uint32_t> chosen;
@@ -146,8 +144,7 @@ TEST(CovarianceFit, SelectsTheExtremesAlongThePrincipalAxes) {
     for (std::uint32_t wanted : {4u, 6u, 16u}) {
       std::vector<std::uint32_t> indices(wanted);
       std::uint32_t count = wanted;
-      selectExtremePoints(points.data(), static_cast<std::uint32_t>(points.size()),
-                          indices.data(), count);
+      selectExtremePoints(points.data(), static_cast<std::uint32_t>(points.size()), indices.data(), count);
       ASSERT_EQ(count, wanted / 4 * 4);
       indices.resize(count);
       EXPECT_EQ(indices, expectedExtremes(points, wanted));
@@ -210,8 +207,7 @@ TEST(CovarianceFit, FewerThanFourPicksTheLargestWeightedProjections) {
     for (const MgcVector3& p : points) {
       double sum = 0.0;
       for (int i = 0; i < 3; ++i)
-        sum += std::fabs(toEigen(p).dot(reference.eigenvectors().col(i)) *
-                         reference.eigenvalues()[i]);
+        sum += std::fabs(toEigen(p).dot(reference.eigenvectors().col(i)) * reference.eigenvalues()[i]);
       score.push_back(sum);
     }
     std::vector<std::uint32_t> order(points.size());

@@ -82,7 +82,11 @@ TEST(DistanceQueries, SegmentDistanceEdgeCases) {
       {"short first segment across", {0.5, 1, 0}, {0.501, 1, 0}, {0, 0, 0}, {1, 0, 0}, 1.0},
       {"short perpendicular pair", {0, 0, 1}, {0, 0.002, 1}, {-0.001, 0.001, 0}, {0.001, 0.001, 0}, 1.0},
       // Nearly parallel lines whose closest approach lies before P0.
-      {"closest approach before the start", {0, 0, 0}, {1, 0, 0}, {-0.8, -0.0025, 0.1}, {0.2, 0.0025, 0.1},
+      {"closest approach before the start",
+       {0, 0, 0},
+       {1, 0, 0},
+       {-0.8, -0.0025, 0.1},
+       {0.2, 0.0025, 0.1},
        zovtest::bfSegmentSegmentSq({0, 0, 0}, {1, 0, 0}, {-0.8, -0.0025, 0.1}, {0.2, 0.0025, 0.1})},
   };
   for (const Case& c : cases) {
@@ -273,8 +277,9 @@ TEST(DistanceQueries, PolygonDistanceMatchesBruteForce) {
     MgcVector3 pointA, pointB;
     const double distance = polygonPolygonDistanceSq(A.data(), static_cast<std::uint32_t>(A.size()), nA, B.data(),
                                                      static_cast<std::uint32_t>(B.size()), nB, pointA, pointB);
-    expectSameDistance(distance, zovtest::bfPolygonPolygonSq(A.data(), static_cast<std::uint32_t>(A.size()),
-                                                             B.data(), static_cast<std::uint32_t>(B.size())),
+    expectSameDistance(distance,
+                       zovtest::bfPolygonPolygonSq(A.data(), static_cast<std::uint32_t>(A.size()), B.data(),
+                                                   static_cast<std::uint32_t>(B.size())),
                        1e-8);
     expectSameDistance((pointA - pointB).SquaredLength(), distance, 1e-8);
   }
@@ -344,8 +349,8 @@ double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b) {
       const std::vector<MgcVector3> pb = zovtest::worldFace(b, g);
       for (std::size_t i = 0; i < pa.size(); ++i)
         for (std::size_t j = 0; j < pb.size(); ++j)
-          best = std::min(best, zovtest::bfSegmentSegmentSq(pa[i], pa[(i + 1) % pa.size()], pb[j],
-                                                            pb[(j + 1) % pb.size()]));
+          best = std::min(best,
+                          zovtest::bfSegmentSegmentSq(pa[i], pa[(i + 1) % pa.size()], pb[j], pb[(j + 1) % pb.size()]));
     }
   }
   return best;

@@ -28,7 +28,8 @@ struct Polyhedron {
 };
 
 std::unique_ptr<ZOVmesh> toMesh(const Polyhedron& p) {
-  auto mesh = zovtest::makeMesh(static_cast<std::uint32_t>(p.points.size()), static_cast<std::uint32_t>(p.faces.size()));
+  auto mesh =
+      zovtest::makeMesh(static_cast<std::uint32_t>(p.points.size()), static_cast<std::uint32_t>(p.faces.size()));
   for (std::size_t i = 0; i < p.points.size(); ++i)
     mesh->vertices[i] = MgcVector3(p.points[i].x(), p.points[i].y(), p.points[i].z());
   for (std::size_t f = 0; f < p.faces.size(); ++f) {
@@ -56,8 +57,8 @@ std::unique_ptr<ZOV_DFmesh> toDFmesh(const Polyhedron& p) {
 Polyhedron box(const Eigen::Vector3d& low, const Eigen::Vector3d& size) {
   Polyhedron p;
   for (int i = 0; i < 8; ++i)
-    p.points.push_back(low + Eigen::Vector3d((i & 1) ? size.x() : 0.0, (i & 2) ? size.y() : 0.0,
-                                             (i & 4) ? size.z() : 0.0));
+    p.points.push_back(low +
+                       Eigen::Vector3d((i & 1) ? size.x() : 0.0, (i & 2) ? size.y() : 0.0, (i & 4) ? size.z() : 0.0));
   p.faces = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
   return p;
 }
@@ -190,7 +191,8 @@ TEST(MassProperties, TetrahedraMatchTheClosedForm) {
 }
 
 TEST(MassProperties, ConcaveSolidCentreIsItsCentroidNotItsBoxMiddle) {
-  for (const auto& [name, solid] : {std::pair{"shared corners", lShape()}, std::pair{"own corners", unwelded(lShape())}}) {
+  for (const auto& [name, solid] :
+       {std::pair{"shared corners", lShape()}, std::pair{"own corners", unwelded(lShape())}}) {
     SCOPED_TRACE(name);
     MgcVector3 center;
     EXPECT_NEAR(ComputeMassProperties(*toMesh(solid), center), 3.0, 1e-14);

@@ -132,7 +132,7 @@ ZOVbox randomBox(Random& random) {
 }
 
 // The signs of the box-frame coordinates of each corner, in corner order.
-constexpr int kCornerSigns[8][3] = {{1, 1, 1},   {1, 1, -1},  {1, -1, -1}, {1, -1, 1},
+constexpr int kCornerSigns[8][3] = {{1, 1, 1},    {1, 1, -1},  {1, -1, -1}, {1, -1, 1},
                                     {-1, -1, -1}, {-1, 1, -1}, {-1, 1, 1},  {-1, -1, 1}};
 
 // The box mesh has 8 corners, 6 outward quads covering the box, and local data
@@ -467,12 +467,12 @@ TEST(MeshTransforms, ClampsKeepComponentsWithinTheTolerance) {
     double x, a, b, tolerance, expected;
   };
   const Case cases[] = {
-      {0.5, 0.0, 1.0, 0.0, 0.5},     // inside
-      {-0.5, 0.0, 1.0, 0.0, 0.0},    // below
-      {1.5, 0.0, 1.0, 0.0, 1.0},     // above
-      {1.5, 1.0, 0.0, 0.0, 1.0},     // bounds given in either order
-      {-0.05, 0.0, 1.0, 0.1, -0.05}, // outside, but within the tolerance
-      {-0.2, 0.0, 1.0, 0.1, 0.0},    // beyond the tolerance: to the bound itself
+      {0.5, 0.0, 1.0, 0.0, 0.5},      // inside
+      {-0.5, 0.0, 1.0, 0.0, 0.0},     // below
+      {1.5, 0.0, 1.0, 0.0, 1.0},      // above
+      {1.5, 1.0, 0.0, 0.0, 1.0},      // bounds given in either order
+      {-0.05, 0.0, 1.0, 0.1, -0.05},  // outside, but within the tolerance
+      {-0.2, 0.0, 1.0, 0.1, 0.0},     // beyond the tolerance: to the bound itself
       {1.2, 0.0, 1.0, 0.1, 1.0},
   };
   for (const Case& c : cases) {

@@ -28,8 +28,7 @@ std::vector<MgcMatrix2> matrixFamilies() {
   MathRandom random(21u);
   std::vector<MgcMatrix2> matrices;
   for (int i = 0; i < 500; ++i)
-    matrices.emplace_back(random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1),
-                          random.uniform(-1, 1));
+    matrices.emplace_back(random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1));
   for (int i = 0; i < 100; ++i) {
     MgcMatrix2 rotation;
     rotation.FromAngle(random.uniform(-3.0, 3.0));
@@ -38,7 +37,7 @@ std::vector<MgcMatrix2> matrixFamilies() {
     matrices.emplace_back(x, 2.0 * x, y, 2.0 * y);  // rank 1
   }
   const MgcMatrix2 special[] = {
-      {0.0, 2.0, 1.0, 0.0}, {0.0, 1.0, 2.0, 0.0},  {3.0, 0.0, 0.0, -4.0},
+      {0.0, 2.0, 1.0, 0.0},  {0.0, 1.0, 2.0, 0.0}, {3.0, 0.0, 0.0, -4.0},
       {1.0, 1.0, 1.0, -1.0}, {0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 5.0},
   };
   matrices.insert(matrices.end(), std::begin(special), std::end(special));
@@ -106,8 +105,7 @@ TEST(MgcMatrix2Decompositions, EigenSolveSymmetricMatchesEigen) {
     v << vectors[0].x, vectors[1].x, vectors[0].y, vectors[1].y;
     EXPECT_NEAR(v.determinant(), 1.0, 1e-14);
     EXPECT_LT((v.transpose() * v - Eigen::Matrix2d::Identity()).norm(), 1e-14);
-    for (int i = 0; i < 2; ++i)
-      EXPECT_LT((ea * v.col(i) - values[i] * v.col(i)).norm(), 1e-14 * size);
+    for (int i = 0; i < 2; ++i) EXPECT_LT((ea * v.col(i) - values[i] * v.col(i)).norm(), 1e-14 * size);
     const Eigen::Vector2d expected = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(ea).eigenvalues();
     EXPECT_NEAR(std::min(values[0], values[1]), expected[0], 1e-14 * size);
     EXPECT_NEAR(std::max(values[0], values[1]), expected[1], 1e-14 * size);

@@ -21,13 +21,10 @@ Eigen::Matrix2d toEigen2(const MgcMatrix2& m) {
   return e;
 }
 
-double maxDifference2(const MgcMatrix2& a, const Eigen::Matrix2d& b) {
-  return (toEigen2(a) - b).cwiseAbs().maxCoeff();
-}
+double maxDifference2(const MgcMatrix2& a, const Eigen::Matrix2d& b) { return (toEigen2(a) - b).cwiseAbs().maxCoeff(); }
 
 MgcMatrix2 randomMatrix2(MathRandom& random) {
-  return {random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1),
-          random.uniform(-1, 1)};
+  return {random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1)};
 }
 
 }  // namespace
@@ -60,8 +57,7 @@ TEST(MgcMatrix2, InverseMatchesEigenAndSingularGivesZero) {
     EXPECT_EQ(a.Inverse(MgcMatrix2::EPSILON), inverse);
   }
 
-  const MgcMatrix2 singular[] = {MgcMatrix2::ZERO, MgcMatrix2(1, 2, 2, 4),
-                                 MgcMatrix2::IDENTITY * 1e-4};
+  const MgcMatrix2 singular[] = {MgcMatrix2::ZERO, MgcMatrix2(1, 2, 2, 4), MgcMatrix2::IDENTITY * 1e-4};
   for (const MgcMatrix2& m : singular) {
     MgcMatrix2 out(5, 6, 7, 8);
     EXPECT_FALSE(m.Inverse(out, MgcMatrix2::EPSILON));

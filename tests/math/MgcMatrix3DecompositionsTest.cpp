@@ -27,9 +27,7 @@ struct MatrixProbe : MgcMatrix3 {
 
 double frobenius(const MgcMatrix3& a) { return toEigen(a).norm(); }
 
-Eigen::Matrix3d randomOrthogonal(MathRandom& random) {
-  return random.eigenRotation().toRotationMatrix();
-}
+Eigen::Matrix3d randomOrthogonal(MathRandom& random) { return random.eigenRotation().toRotationMatrix(); }
 
 // Families of test matrices: generic, badly scaled, rank-deficient, with a
 // zero row or column, and orthogonal (three equal singular values).
@@ -47,8 +45,7 @@ std::vector<MgcMatrix3> matrixFamilies() {
   for (int rank = 1; rank <= 2; ++rank) {
     for (int i = 0; i < 300; ++i) {
       Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
-      for (int k = 0; k < rank; ++k)
-        m += toEigen(random.vector()) * toEigen(random.vector()).transpose();
+      for (int k = 0; k < rank; ++k) m += toEigen(random.vector()) * toEigen(random.vector()).transpose();
       matrices.push_back(zov::test::fromEigen(m));
     }
   }
@@ -179,8 +176,7 @@ void expectEigenSystem(const MgcMatrix3& a) {
   const Eigen::Matrix3d v = toEigen(MgcMatrix3(vectors[0], vectors[1], vectors[2]));
   EXPECT_LT((v.transpose() * v - Eigen::Matrix3d::Identity()).norm(), 1e-14);
   EXPECT_NEAR(v.determinant(), 1.0, 1e-14);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_LT((ea * v.col(i) - values[i] * v.col(i)).norm(), 1e-14 * size) << i;
+  for (int i = 0; i < 3; ++i) EXPECT_LT((ea * v.col(i) - values[i] * v.col(i)).norm(), 1e-14 * size) << i;
 
   Eigen::Vector3d sorted(values[0], values[1], values[2]);
   std::sort(sorted.data(), sorted.data() + 3);
@@ -194,8 +190,7 @@ TEST(MgcMatrix3Decompositions, EigenSolveSymmetricMatchesEigen) {
   for (double scale : {1e-9, 1.0, 1e5}) {
     for (int i = 0; i < 400; ++i) {
       const double b = random.uniform(-1, 1), c = random.uniform(-1, 1), e = random.uniform(-1, 1);
-      const MgcMatrix3 a(random.uniform(-1, 1), b, c, b, random.uniform(-1, 1), e, c, e,
-                         random.uniform(-1, 1));
+      const MgcMatrix3 a(random.uniform(-1, 1), b, c, b, random.uniform(-1, 1), e, c, e, random.uniform(-1, 1));
       expectEigenSystem(a * scale);
     }
   }
@@ -243,8 +238,7 @@ TEST(MgcMatrix3Decompositions, MaxCubicRootMatchesPolynomialSolver) {
       std::sort(roots, roots + 3);
       if (roots[2] - roots[1] < 1e-3) continue;  // a near-double largest root is ill-conditioned
       for (double& root : roots) root *= scale;
-      coefficients << -roots[0] * roots[1] * roots[2],
-          roots[0] * roots[1] + roots[1] * roots[2] + roots[0] * roots[2],
+      coefficients << -roots[0] * roots[1] * roots[2], roots[0] * roots[1] + roots[1] * roots[2] + roots[0] * roots[2],
           -(roots[0] + roots[1] + roots[2]), 1.0;
     } else {
       const double root = scale * random.uniform(-1, 1);

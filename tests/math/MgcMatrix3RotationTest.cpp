@@ -23,10 +23,10 @@ using ToEuler = bool (MgcMatrix3::*)(double&, double&, double&) const;
 
 struct EulerOrder {
   std::string name;
-  int axes[3];        // 0, 1, 2 for x, y, z: m = R_axes[0](a0) R_axes[1](a1) R_axes[2](a2)
-  FromEuler from;     // null for the orders that have no builder
+  int axes[3];     // 0, 1, 2 for x, y, z: m = R_axes[0](a0) R_axes[1](a1) R_axes[2](a2)
+  FromEuler from;  // null for the orders that have no builder
   ToEuler to;
-  bool proper;        // first and last axis the same: middle angle in [0, pi]
+  bool proper;  // first and last axis the same: middle angle in [0, pi]
 };
 
 const EulerOrder kOrders[] = {
@@ -175,8 +175,8 @@ TEST(MgcMatrix3Rotation, ToEulerAnglesRoundTripsForEveryOrder) {
     SCOPED_TRACE(order.name);
     for (int i = 0; i < 300; ++i) {
       const double a0 = random.uniform(-kPi, kPi);
-      const double a1 = order.proper ? random.uniform(1e-3, kPi - 1e-3)
-                                     : random.uniform(-0.5 * kPi + 1e-3, 0.5 * kPi - 1e-3);
+      const double a1 =
+          order.proper ? random.uniform(1e-3, kPi - 1e-3) : random.uniform(-0.5 * kPi + 1e-3, 0.5 * kPi - 1e-3);
       const double a2 = random.uniform(-kPi, kPi);
       const MgcMatrix3 m = fromEigen(eulerReference(order, a0, a1, a2));
       double b0, b1, b2;
@@ -271,8 +271,7 @@ TEST(MgcMatrix3Rotation, OrthonormalizeIsGramSchmidtOverColumns) {
   MathRandom random(7);
   for (int i = 0; i < 200; ++i) {
     const MgcMatrix3 a = fromEigen(random.eigenRotation().toRotationMatrix()) +
-                         MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1),
-                                    random.vector(-0.1, 0.1));
+                         MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1), random.vector(-0.1, 0.1));
     MgcMatrix3 q = a;
     q.Orthonormalize();
     EXPECT_LT(maxDifference(q.TransposeTimes(q), MgcMatrix3::IDENTITY), 1e-14);

@@ -16,9 +16,7 @@ using zov::test::toEigen;
 
 namespace {
 
-MgcMatrix3 randomMatrix(MathRandom& random) {
-  return {random.vector(), random.vector(), random.vector()};
-}
+MgcMatrix3 randomMatrix(MathRandom& random) { return {random.vector(), random.vector(), random.vector()}; }
 
 // The adjugate (transposed cofactor matrix) from 2x2 minors.
 Eigen::Matrix3d adjugate(const Eigen::Matrix3d& a) {
@@ -36,8 +34,7 @@ Eigen::Matrix3d adjugate(const Eigen::Matrix3d& a) {
 }  // namespace
 
 TEST(MgcMatrix3, VectorConstructorStoresColumns) {
-  EXPECT_EQ(MgcMatrix3(MgcVector3::UNIT_X, MgcVector3::UNIT_Y, MgcVector3::UNIT_Z),
-            MgcMatrix3::IDENTITY);
+  EXPECT_EQ(MgcMatrix3(MgcVector3::UNIT_X, MgcVector3::UNIT_Y, MgcVector3::UNIT_Z), MgcMatrix3::IDENTITY);
   const MgcMatrix3 m(MgcVector3(1, 2, 3), MgcVector3(4, 5, 6), MgcVector3(7, 8, 9));
   EXPECT_EQ(m[0][0], 1.0);
   EXPECT_EQ(m[0][1], 4.0);
@@ -67,10 +64,7 @@ TEST(MgcMatrix3, ProductsMatchEigen) {
     EXPECT_LT((toEigen(u * a) - ea.transpose() * toEigen(u)).cwiseAbs().maxCoeff(), 1e-15);
     EXPECT_NEAR(a.Determinant(), ea.determinant(), 1e-14);
 
-    EXPECT_LT((toEigen(Mgc::SkewSymmetric(u) * v) - toEigen(u).cross(toEigen(v)))
-                  .cwiseAbs()
-                  .maxCoeff(),
-              1e-15);
+    EXPECT_LT((toEigen(Mgc::SkewSymmetric(u) * v) - toEigen(u).cross(toEigen(v))).cwiseAbs().maxCoeff(), 1e-15);
   }
 }
 

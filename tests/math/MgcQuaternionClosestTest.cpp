@@ -50,8 +50,8 @@ struct Search {
 
 // Searches the products axisRotation(a, hA) * axisRotation(b, hB) over the two
 // angle grids.
-Search searchPairs(const Quaternion& q, const Quaternion& result, int a,
-                   const std::vector<double>& anglesA, int b, const std::vector<double>& anglesB) {
+Search searchPairs(const Quaternion& q, const Quaternion& result, int a, const std::vector<double>& anglesA, int b,
+                   const std::vector<double>& anglesB) {
   Search search;
   for (const double hA : anglesA) {
     const Quaternion first = axisRotation(a, hA);
@@ -59,8 +59,7 @@ Search searchPairs(const Quaternion& q, const Quaternion& result, int a,
     for (const double hB : anglesB) {
       const double c = std::cos(hB), s = std::sin(hB);
       search.bestDot = std::max(search.bestDot, std::fabs(rest.W() * c + rest[b + 1] * s));
-      search.nearestResult =
-          std::min(search.nearestResult, distanceUpToSign(result, first * axisRotation(b, hB)));
+      search.nearestResult = std::min(search.nearestResult, distanceUpToSign(result, first * axisRotation(b, hB)));
     }
   }
   return search;
@@ -91,8 +90,7 @@ std::vector<Quaternion> inputsFor(const PairOrder& order, MathRandom& random, in
   for (int i = 0; i < count; ++i) {
     if (i % 3 == 2) {
       const double quarter = (i % 2 == 0 ? 0.25 : -0.25) * kPi;
-      inputs.push_back(axisRotation(order.first, random.uniform(-kPi, kPi)) *
-                       axisRotation(third, quarter) *
+      inputs.push_back(axisRotation(order.first, random.uniform(-kPi, kPi)) * axisRotation(third, quarter) *
                        axisRotation(order.second, random.uniform(-kPi, kPi)));
     } else {
       inputs.push_back(fromEigen(random.eigenRotation()));
@@ -130,8 +128,7 @@ TEST(MgcQuaternionClosest, OneAxisIsTheBestRotationAboutThatAxis) {
   // taken; with a range, its middle.
   EXPECT_EQ(Quaternion(0, 0, 1, 0).GetClosestX(), Quaternion::IDENTITY);
   const Constraints range(0.2, 0.6);
-  EXPECT_EQ(Quaternion(0, 0, 1, 0).GetClosestX(range),
-            Quaternion(std::cos(0.4), std::sin(0.4), 0, 0));
+  EXPECT_EQ(Quaternion(0, 0, 1, 0).GetClosestX(range), Quaternion(std::cos(0.4), std::sin(0.4), 0, 0));
 }
 
 TEST(MgcQuaternionClosest, OneAxisWithRangeIsTheBestRotationInRange) {
@@ -140,8 +137,7 @@ TEST(MgcQuaternionClosest, OneAxisWithRangeIsTheBestRotationInRange) {
     const Quaternion q = fromEigen(random.eigenRotation());
     const Constraints range = randomRange(random);
     const std::vector<double> angles = grid(range.LowAngle, range.HighAngle, 2000);
-    const Quaternion results[3] = {q.GetClosestX(range), q.GetClosestY(range),
-                                   q.GetClosestZ(range)};
+    const Quaternion results[3] = {q.GetClosestX(range), q.GetClosestY(range), q.GetClosestZ(range)};
     for (int axis = 0; axis < 3; ++axis) {
       const Quaternion& r = results[axis];
       double best = 0.0;
@@ -182,9 +178,8 @@ TEST(MgcQuaternionClosest, TwoAxesWithRangesIsTheBestProductInRange) {
       const Constraints firstRange = randomRange(random);
       const Constraints secondRange = randomRange(random);
       const Quaternion r = (q.*order.constrained)(firstRange, secondRange);
-      const Search search = searchPairs(
-          q, r, order.first, grid(firstRange.LowAngle, firstRange.HighAngle, 200), order.second,
-          grid(secondRange.LowAngle, secondRange.HighAngle, 200));
+      const Search search = searchPairs(q, r, order.first, grid(firstRange.LowAngle, firstRange.HighAngle, 200),
+                                        order.second, grid(secondRange.LowAngle, secondRange.HighAngle, 200));
       EXPECT_GE(r.Dot(q), search.bestDot - kRounding);
       EXPECT_LT(search.nearestResult, 1e-2);
     }
@@ -198,8 +193,7 @@ TEST(MgcQuaternionClosest, GimbalLockWithRangesPastPiStaysInRange) {
   const Constraints xRange(-1.27, -0.22);
   const Constraints yRange(1.55, 2.27);
   const double difference = -3.3 + kPi;  // -3.3 modulo pi
-  const Quaternion q = axisRotation(0, 0.4) * axisRotation(2, 0.25 * kPi) *
-                       axisRotation(1, 0.4 - difference);
+  const Quaternion q = axisRotation(0, 0.4) * axisRotation(2, 0.25 * kPi) * axisRotation(1, 0.4 - difference);
   ASSERT_GE(std::fabs(q.W() * q.Z() - q.X() * q.Y()), 0.5 - 1e-8);
   const Quaternion r = q.GetClosestXY(xRange, yRange);
   // Every product with X - Y = -3.3 (mod pi) is optimal, and the ranges allow
@@ -234,8 +228,7 @@ TEST(MgcQuaternionClosest, FactorsMultiplyBackToTheQuaternion) {
       Quaternion q = fromEigen(random.eigenRotation());
       if (i % 3 != 0) {
         const double middle = (i % 2 == 0 ? 0.25 : -0.25) * kPi + (i % 3 == 1 ? 0.0 : 1e-6);
-        q = axisRotation(order.axes[0], random.uniform(-kPi, kPi)) *
-            axisRotation(order.axes[1], middle) *
+        q = axisRotation(order.axes[0], random.uniform(-kPi, kPi)) * axisRotation(order.axes[1], middle) *
             axisRotation(order.axes[2], random.uniform(-kPi, kPi));
       }
       double c[3], s[3];

@@ -34,8 +34,8 @@ MgcMatrix3 rotationMatrix(const Quaternion& q) {
 
 // The point at t on the great circle from unit p through unit q (not through
 // -q), written from the circle's orthonormal frame (p, q_perp).
-Eigen::Quaterniond greatCircle(const Eigen::Quaterniond& p, const Eigen::Quaterniond& q,
-                               double t, int extraHalfCircles = 0) {
+Eigen::Quaterniond greatCircle(const Eigen::Quaterniond& p, const Eigen::Quaterniond& q, double t,
+                               int extraHalfCircles = 0) {
   const double angle = std::acos(std::clamp(p.dot(q), -1.0, 1.0));
   const Eigen::Vector4d perpendicular = (q.coeffs() - p.dot(q) * p.coeffs()).normalized();
   const double travelled = t * (angle + extraHalfCircles * kPi);
@@ -62,8 +62,7 @@ TEST(MgcQuaternion, MatrixConversionsMatchEigen) {
     const MgcMatrix3 m = fromEigen(expected.toRotationMatrix());
     const Quaternion q(m);
     EXPECT_LT(rotationDistance(q, expected), 1e-14);
-    EXPECT_LT(maxDifference(rotationMatrix(fromEigen(expected)), expected.toRotationMatrix()),
-              1e-15);
+    EXPECT_LT(maxDifference(rotationMatrix(fromEigen(expected)), expected.toRotationMatrix()), 1e-15);
     EXPECT_LT(maxDifference(rotationMatrix(q), m), 1e-14);
 
     const MgcVector3 v = random.vector();
@@ -139,8 +138,8 @@ TEST(MgcQuaternion, DegenerateInputsGiveDefinedResults) {
   EXPECT_TRUE(Quaternion(nan, 0, 0, 0) == Quaternion(nan, 0, 0, 0));
   const Quaternion low(1.0, 2.0, 3.0, 4.0);
   const Quaternion high(1.0, 2.0, 3.0, 5.0);
-  const int expected = std::memcmp(static_cast<const double*>(low),
-                                   static_cast<const double*>(high), 4 * sizeof(double));
+  const int expected =
+      std::memcmp(static_cast<const double*>(low), static_cast<const double*>(high), 4 * sizeof(double));
   EXPECT_EQ(low < high, expected < 0);
   EXPECT_EQ(low > high, expected > 0);
   EXPECT_TRUE(low <= low && low >= low && !(low < low) && low != high);
@@ -222,9 +221,7 @@ TEST(MgcQuaternion, SquadMeetsItsEndsAndReducesToSlerp) {
     // Control points placed symmetrically about q1 give q1 itself.
     const Quaternion step(random.unitVector(), random.uniform(0.1, 1.0));
     const Quaternion q1 = p;
-    EXPECT_LT(maxDifference(result.Intermediate(q1 * step.Conjugate(), q1, q1 * step),
-                            toEigen(q1)),
-              1e-12);
+    EXPECT_LT(maxDifference(result.Intermediate(q1 * step.Conjugate(), q1, q1 * step), toEigen(q1)), 1e-12);
   }
 }
 
@@ -236,8 +233,7 @@ TEST(MgcQuaternion, AlignRotatesOneDirectionOntoAnother) {
     const MgcVector3 to = random.unitVector() * random.uniform(0.1, 10.0);
     Quaternion q;
     q.Align(from, to);
-    const Eigen::Quaterniond expected =
-        Eigen::Quaterniond::FromTwoVectors(toEigen(from), toEigen(to));
+    const Eigen::Quaterniond expected = Eigen::Quaterniond::FromTwoVectors(toEigen(from), toEigen(to));
     EXPECT_LT(rotationDistance(q, expected), 1e-12);
     EXPECT_NEAR(q.Length(), 1.0, 1e-15);
   }

@@ -102,8 +102,8 @@ TEST(OverlapTests, ObbOverlapAgreesWithEdgeClipping) {
 }
 
 TEST(OverlapTests, AabbOverlapAgreesWithEdgeClipping) {
-  forRandomBoxPairs(22, true,
-                    [](const ZOVbox& a, const ZOVbox& b, bool meet) { EXPECT_EQ(aabbOverlap(aaBox(a), aaBox(b)), meet); });
+  forRandomBoxPairs(
+      22, true, [](const ZOVbox& a, const ZOVbox& b, bool meet) { EXPECT_EQ(aabbOverlap(aaBox(a), aaBox(b)), meet); });
 }
 
 TEST(OverlapTests, ObbPlaneOverlapMeansSomeCornerBehindThePlane) {
@@ -211,7 +211,7 @@ TEST(OverlapTests, TriangleOverlapCases) {
   ASSERT_GT(zovtest::bfTriangleTriangleSq(P, Q), 1.0);
 
   EXPECT_FALSE(triTriOverlapExact(A, up, above, down));
-  EXPECT_TRUE(triTriOverlap(A, up, above, down, 0.01));   // the margin widens the plane test
+  EXPECT_TRUE(triTriOverlap(A, up, above, down, 0.01));    // the margin widens the plane test
   EXPECT_FALSE(triTriOverlap(A, up, beside, down, 0.01));  // but not the in-plane axes
   EXPECT_FALSE(triTriOverlapExact(P, nP, Q, nQ));
   EXPECT_FALSE(triTriOverlapExact(Q, nQ, P, nP));

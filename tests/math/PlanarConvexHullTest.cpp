@@ -31,8 +31,7 @@ double turn(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c, const
 // The extreme points by brute force: a and b are ends of a hull edge when no
 // point lies strictly to the right of a -> b and no point on its line lies
 // outside [a, b]. Points are given on an integer grid, so the test is exact.
-std::set<std::pair<double, double>> bruteForceCorners(const std::vector<MgcVector3>& points,
-                                                      const MgcVector3& normal) {
+std::set<std::pair<double, double>> bruteForceCorners(const std::vector<MgcVector3>& points, const MgcVector3& normal) {
   std::set<std::pair<double, double>> corners;
   for (const MgcVector3& a : points) {
     for (const MgcVector3& b : points) {
@@ -99,8 +98,7 @@ TEST(PlanarConvexHull, MatchesBruteForceHullOnGrid) {
     for (int i = 0; i < n; ++i) points.emplace_back(randomInt(-span, span), randomInt(-span, span), z);
 
     std::vector<std::uint32_t> hull;
-    const std::int32_t count =
-        planarConvexHull(points.data(), static_cast<std::uint32_t>(points.size()), normal, hull);
+    const std::int32_t count = planarConvexHull(points.data(), static_cast<std::uint32_t>(points.size()), normal, hull);
     ASSERT_EQ(static_cast<std::size_t>(count), hull.size());
 
     std::set<std::pair<double, double>> corners;
@@ -129,8 +127,7 @@ TEST(PlanarConvexHull, RandomTiltedPlanesGiveConvexClockwiseHulls) {
       if (i % 7 == 3) points.push_back(points[points.size() / 2]);  // duplicates
     }
     std::vector<std::uint32_t> hull;
-    const std::int32_t count =
-        planarConvexHull(points.data(), static_cast<std::uint32_t>(points.size()), normal, hull);
+    const std::int32_t count = planarConvexHull(points.data(), static_cast<std::uint32_t>(points.size()), normal, hull);
     ASSERT_GE(count, 3);
     expectValidHull(points, normal, hull, 1e-9);
   }
@@ -164,8 +161,7 @@ TEST(PlanarConvexHull, EdgeCases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::uint32_t> hull = {99};
-    const std::int32_t count =
-        planarConvexHull(c.points.data(), static_cast<std::uint32_t>(c.points.size()), up, hull);
+    const std::int32_t count = planarConvexHull(c.points.data(), static_cast<std::uint32_t>(c.points.size()), up, hull);
     EXPECT_EQ(hull, c.expected);
     EXPECT_EQ(static_cast<std::size_t>(count), c.expected.size());
   }

@@ -173,7 +173,7 @@ TEST(PointInsideMesh, MakePointInsideOBB) {
 TEST(PointInsideMesh, PointInsideConvexMeshAgreesWithRayParity) {
   GeometryRandom random(44);
   auto cube = zovtest::boxMesh({1, 1, 1});
-  EXPECT_TRUE(pointInsideConvexMesh({1, 0.5, 0}, *cube, 0.0));       // on a face
+  EXPECT_TRUE(pointInsideConvexMesh({1, 0.5, 0}, *cube, 0.0));  // on a face
   EXPECT_FALSE(pointInsideConvexMesh({1.001, 0.5, 0}, *cube, 0.0));
   EXPECT_TRUE(pointInsideConvexMesh({1.001, 0.5, 0}, *cube, 0.01));  // within the tolerance
   EXPECT_TRUE(pointInsideConvexMesh({5, 5, 5}, ZOVmesh(), 0.0));

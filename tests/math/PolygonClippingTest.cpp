@@ -251,18 +251,17 @@ TEST(PolygonClipping, PolygonSegmentIntersections) {
   MgcVector3 points[3];
   std::uint32_t found = 0;
   // Through corner 0, which ends two edges: the point is kept once.
-  EXPECT_TRUE(polygonSegmentIntersections(square.data(), 4, MgcVector3(-1, -1, 0), MgcVector3(1, 1, 0),
-                                          found, points));
+  EXPECT_TRUE(polygonSegmentIntersections(square.data(), 4, MgcVector3(-1, -1, 0), MgcVector3(1, 1, 0), found, points));
   ASSERT_EQ(found, 1u);
   EXPECT_EQ(points[0], MgcVector3(0, 0, 0));
-  EXPECT_FALSE(polygonSegmentIntersections(square.data(), 4, MgcVector3(0.5, 0.5, 0),
-                                           MgcVector3(1.5, 1, 0), found, points));
+  EXPECT_FALSE(
+      polygonSegmentIntersections(square.data(), 4, MgcVector3(0.5, 0.5, 0), MgcVector3(1.5, 1, 0), found, points));
   EXPECT_EQ(found, 0u);
 
   // A repeated corner makes an edge of no length, which meets nothing else.
   const std::vector<MgcVector3> repeated = {{0, 0, 0}, {2, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
-  EXPECT_TRUE(polygonSegmentIntersections(repeated.data(), 5, MgcVector3(1, -1, 0), MgcVector3(1, 1, 0),
-                                          found, points));
+  EXPECT_TRUE(
+      polygonSegmentIntersections(repeated.data(), 5, MgcVector3(1, -1, 0), MgcVector3(1, 1, 0), found, points));
   ASSERT_EQ(found, 1u);
   EXPECT_EQ(points[0], MgcVector3(1, 0, 0));
 

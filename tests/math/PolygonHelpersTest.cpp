@@ -57,8 +57,8 @@ std::vector<Piece> splitIntoMeshFaces(std::int32_t k, std::uint32_t limit) {
     EXPECT_EQ(face.mark, 1u);
     EXPECT_EQ(face.numEdges, 0u);
     EXPECT_LE(face.numVertices, kMaxFaceCorners);
-    pieces.push_back({{face.vertices, face.vertices + face.numVertices},
-                      {face.uvIndices, face.uvIndices + face.numVertices}});
+    pieces.push_back(
+        {{face.vertices, face.vertices + face.numVertices}, {face.uvIndices, face.uvIndices + face.numVertices}});
   }
   return pieces;
 }
@@ -80,8 +80,8 @@ std::vector<Piece> splitIntoDFfaces(std::int32_t k, std::uint32_t limit, bool wi
     EXPECT_EQ(face.numLayers, 1u);
     EXPECT_GE(face.capacity, face.numVertices);
     EXPECT_EQ((face.faceFlags & kDFfaceSelected) != 0, !withParallel);
-    pieces.push_back({{face.vertices, face.vertices + face.numVertices},
-                      {face.uvIndices, face.uvIndices + face.numVertices}});
+    pieces.push_back(
+        {{face.vertices, face.vertices + face.numVertices}, {face.uvIndices, face.uvIndices + face.numVertices}});
   }
   return pieces;
 }
@@ -202,11 +202,10 @@ TEST(PolygonHelpers, DegenerateEdgesAreLoopsOrShorterThanTheTolerance) {
     bool degenerate;
   };
   const Case cases[] = {
-      {{3, 3}, true},   // a vertex to itself
-      {{0, 1}, true},   // squared length 9e-6
-      {{0, 2}, false},  // squared length 1.024e-5
-      {{0, 3}, false},
-      {{0, 4}, true},   // two vertices in one place
+      {{3, 3}, true},                   // a vertex to itself
+      {{0, 1}, true},                   // squared length 9e-6
+      {{0, 2}, false},                  // squared length 1.024e-5
+      {{0, 3}, false}, {{0, 4}, true},  // two vertices in one place
   };
   for (const Case& test : cases)
     EXPECT_EQ(isEdgeDegenerate(test.edge, points.data()), test.degenerate) << test.edge.from << "-" << test.edge.to;
@@ -215,8 +214,8 @@ TEST(PolygonHelpers, DegenerateEdgesAreLoopsOrShorterThanTheTolerance) {
 TEST(PolygonHelpers, FacesAreConvexUnlessTheyTurnBothWays) {
   const std::vector<MgcVector3> points = {
       {0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0},  // square
-      {1, 1, 0},                                    // its centre
-      {4, 0, 0}, {6, 0, 0},                         // on the x axis
+      {1, 1, 0},                                   // its centre
+      {4, 0, 0}, {6, 0, 0},                        // on the x axis
   };
   struct Case {
     const char* name;

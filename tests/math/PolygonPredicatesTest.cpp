@@ -54,8 +54,8 @@ TEST(PolygonPredicates, PointInPolygonAgreesWithEdgeSides) {
     }
     if (i % 2 == 1) std::reverse(polygon.begin(), polygon.end());
     for (int j = 0; j < 20; ++j) {
-      const MgcVector3 p = center + frame.GetColumn(0) * random.uniform(-1.2, 1.2) +
-                           frame.GetColumn(1) * random.uniform(-1.2, 1.2);
+      const MgcVector3 p =
+          center + frame.GetColumn(0) * random.uniform(-1.2, 1.2) + frame.GetColumn(1) * random.uniform(-1.2, 1.2);
       // Inside when on the same side of every edge; skip points near an edge.
       int left = 0, right = 0;
       bool nearEdge = false;

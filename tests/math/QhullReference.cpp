@@ -19,8 +19,8 @@ bool qhullReference(const std::vector<Mgc::MgcVector3>& points, ReferenceHull& h
   qh_zero(qh, stderr);
   // "Qt" triangulates the output; "FA" computes the total volume.
   char options[] = "qhull Qt FA";
-  const int status = qh_new_qhull(qh, 3, static_cast<int>(points.size()), coordinates.data(), False, options,
-                                  nullptr, stderr);
+  const int status =
+      qh_new_qhull(qh, 3, static_cast<int>(points.size()), coordinates.data(), False, options, nullptr, stderr);
   bool ok = false;
   if (status == 0) {
     hull.vertexIndices.clear();

@@ -33,13 +33,11 @@ EigenSystem solve(const MgcMatrix3& a) {
   return system;
 }
 
-MgcMatrix3 symmetric(double a, double b, double c, double d, double e, double f) {
-  return {a, b, c, b, d, e, c, e, f};
-}
+MgcMatrix3 symmetric(double a, double b, double c, double d, double e, double f) { return {a, b, c, b, d, e, c, e, f}; }
 
 MgcMatrix3 randomSymmetric(MathRandom& random, double scale) {
-  return symmetric(random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1),
-                   random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1)) *
+  return symmetric(random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1),
+                   random.uniform(-1, 1), random.uniform(-1, 1)) *
          scale;
 }
 

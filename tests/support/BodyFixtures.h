@@ -109,9 +109,8 @@ inline bool isFiniteState(const RBDynamics& s) {
   const Mgc::Quaternion& q = s.orientationQuat;
   return isFiniteVector(s.position) && isFiniteVector(s.integratedPosition) && isFiniteMatrix(s.orientation) &&
          std::isfinite(q.W()) && std::isfinite(q.X()) && std::isfinite(q.Y()) && std::isfinite(q.Z()) &&
-         isFiniteVector(s.linearVelocity) && isFiniteVector(s.angularVelocity) &&
-         isFiniteVector(s.angularMomentum) && std::isfinite(s.invMass) && isFiniteMatrix(s.worldInertia) &&
-         isFiniteMatrix(s.worldInvInertia);
+         isFiniteVector(s.linearVelocity) && isFiniteVector(s.angularVelocity) && isFiniteVector(s.angularMomentum) &&
+         std::isfinite(s.invMass) && isFiniteMatrix(s.worldInertia) && isFiniteMatrix(s.worldInvInertia);
 }
 
 }  // namespace zovtest

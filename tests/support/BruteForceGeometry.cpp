@@ -21,8 +21,7 @@ double bfPointTriangleSq(const MgcVector3& p, const MgcVector3 tri[3], MgcVector
   if (area2 > 1e-24) {
     const MgcVector3 foot = p - n * ((p - tri[0]).Dot(n) / area2);
     bool inside = true;
-    for (int i = 0; i < 3; ++i)
-      inside = inside && (tri[(i + 1) % 3] - tri[i]).Cross(foot - tri[i]).Dot(n) >= 0.0;
+    for (int i = 0; i < 3; ++i) inside = inside && (tri[(i + 1) % 3] - tri[i]).Cross(foot - tri[i]).Dot(n) >= 0.0;
     if (inside) {
       if (closest != nullptr) *closest = foot;
       return (p - foot).SquaredLength();

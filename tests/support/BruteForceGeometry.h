@@ -46,8 +46,7 @@ double minimiseConvex(Function f, double lo, double hi, double* argmin = nullptr
 double bfPointSegmentSq(const Mgc::MgcVector3& p, const Mgc::MgcVector3& a, const Mgc::MgcVector3& b);
 
 /// By projection onto the plane and edge distances; writes the closest point.
-double bfPointTriangleSq(const Mgc::MgcVector3& p, const Mgc::MgcVector3 tri[3],
-                         Mgc::MgcVector3* closest = nullptr);
+double bfPointTriangleSq(const Mgc::MgcVector3& p, const Mgc::MgcVector3 tri[3], Mgc::MgcVector3* closest = nullptr);
 
 double bfSegmentSegmentSq(const Mgc::MgcVector3& P0, const Mgc::MgcVector3& P1, const Mgc::MgcVector3& Q0,
                           const Mgc::MgcVector3& Q1);

@@ -88,8 +88,10 @@ std::unique_ptr<ZOVmesh> convexHullMesh(const std::vector<MgcVector3>& points) {
           anyAbove = anyAbove || side > 0.0;
           anyBelow = anyBelow || side < 0.0;
         }
-        if (!anyAbove) faces.push_back({i, j, k});
-        else if (!anyBelow) faces.push_back({i, k, j});
+        if (!anyAbove)
+          faces.push_back({i, j, k});
+        else if (!anyBelow)
+          faces.push_back({i, k, j});
       }
   return polygonMesh(points, faces);
 }
@@ -99,7 +101,7 @@ std::unique_ptr<ZOVmesh> boxMesh(const MgcVector3& half) {
   for (int k = 0; k < 8; ++k)
     vertices.emplace_back((k & 1) ? half.x : -half.x, (k & 2) ? half.y : -half.y, (k & 4) ? half.z : -half.z);
   const std::vector<std::vector<std::uint32_t>> faces = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
-                                                          {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
+                                                         {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
   return polygonMesh(vertices, faces);
 }
 

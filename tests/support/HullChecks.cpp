@@ -22,14 +22,16 @@ std::vector<std::uint32_t> cornersOf(const Face& face) {
 CheckedHull checkedHull(const ZOVmesh& mesh) {
   CheckedHull hull;
   hull.vertices.assign(mesh.vertices, mesh.vertices + mesh.numVertices);
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
+    hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
   return hull;
 }
 
 CheckedHull checkedHull(const ZOV_DFmesh& mesh) {
   CheckedHull hull;
   hull.vertices.assign(mesh.vertices, mesh.vertices + mesh.numVertices);
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
+    hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
   return hull;
 }
 

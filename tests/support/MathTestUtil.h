@@ -3,8 +3,8 @@
 // Helpers for the math tests: a seeded generator of random vectors and
 // rotations, conversions to Eigen (the reference library) and closeness checks.
 
-#include <Eigen/Dense>
 #include <gtest/gtest.h>
+#include <Eigen/Dense>
 
 #include <algorithm>
 #include <cmath>
@@ -23,9 +23,7 @@ class MathRandom {
  public:
   explicit MathRandom(unsigned seed = 12345u) : engine_(seed) {}
 
-  double uniform(double low, double high) {
-    return std::uniform_real_distribution<double>(low, high)(engine_);
-  }
+  double uniform(double low, double high) { return std::uniform_real_distribution<double>(low, high)(engine_); }
   Mgc::MgcVector3 vector(double low = -1.0, double high = 1.0) {
     return {uniform(low, high), uniform(low, high), uniform(low, high)};
   }
@@ -59,13 +57,9 @@ inline Mgc::MgcMatrix3 fromEigen(const Eigen::Matrix3d& e) {
 
 inline Eigen::Vector3d toEigen(const Mgc::MgcVector3& v) { return {v.x, v.y, v.z}; }
 
-inline Eigen::Quaterniond toEigen(const Mgc::Quaternion& q) {
-  return {q.W(), q.X(), q.Y(), q.Z()};
-}
+inline Eigen::Quaterniond toEigen(const Mgc::Quaternion& q) { return {q.W(), q.X(), q.Y(), q.Z()}; }
 
-inline Mgc::Quaternion fromEigen(const Eigen::Quaterniond& q) {
-  return {q.w(), q.x(), q.y(), q.z()};
-}
+inline Mgc::Quaternion fromEigen(const Eigen::Quaterniond& q) { return {q.w(), q.x(), q.y(), q.z()}; }
 
 /// Largest absolute entry difference.
 inline double maxDifference(const Mgc::MgcMatrix3& a, const Eigen::Matrix3d& b) {

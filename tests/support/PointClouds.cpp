@@ -31,8 +31,7 @@ Points gaussianCloud(std::uint32_t n, unsigned seed) {
   std::mt19937 engine(seed);
   std::normal_distribution<double> normal;
   Points points;
-  for (std::uint32_t i = 0; i < n; ++i)
-    points.emplace_back(3.0 * normal(engine), normal(engine), 0.5 * normal(engine));
+  for (std::uint32_t i = 0; i < n; ++i) points.emplace_back(3.0 * normal(engine), normal(engine), 0.5 * normal(engine));
   return points;
 }
 
@@ -49,8 +48,7 @@ Points onSphere(std::uint32_t n, unsigned seed) {
 
 Points boxCorners(double hx, double hy, double hz) {
   Points points;
-  for (int i = 0; i < 8; ++i)
-    points.emplace_back((i & 1) ? hx : -hx, (i & 2) ? hy : -hy, (i & 4) ? hz : -hz);
+  for (int i = 0; i < 8; ++i) points.emplace_back((i & 1) ? hx : -hx, (i & 2) ? hy : -hy, (i & 4) ? hz : -hz);
   return points;
 }
 

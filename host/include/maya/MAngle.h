@@ -4,7 +4,7 @@
 
 /// An angle with its unit. The host's internal unit is the radian.
 class MAngle {
-public:
+ public:
   enum Unit { kInvalid, kRadians, kDegrees, kAngMinutes, kAngSeconds, kLast };
 
   MAngle() = default;
@@ -15,8 +15,14 @@ public:
   double as(Unit unit) const;
   double asRadians() const { return as(kRadians); }
   double asDegrees() const { return as(kDegrees); }
-  MStatus setValue(double value) { m_value = value; return MS::kSuccess; }
-  MStatus setUnit(Unit unit) { m_unit = unit; return MS::kSuccess; }
+  MStatus setValue(double value) {
+    m_value = value;
+    return MS::kSuccess;
+  }
+  MStatus setUnit(Unit unit) {
+    m_unit = unit;
+    return MS::kSuccess;
+  }
 
   static Unit internalUnit() { return kRadians; }
   /// The unit the user interface shows angles in (kDegrees unless changed).
@@ -29,7 +35,7 @@ public:
   // Host side: radians per unit; 0 for kInvalid and kLast.
   static double radiansPerUnit(Unit unit);
 
-private:
+ private:
   double m_value = 0.0;
   Unit m_unit = kRadians;
 };

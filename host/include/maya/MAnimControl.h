@@ -6,7 +6,7 @@
 /// The host's animation controls: current time, playback and animation
 /// ranges, playback speed, and whether playback or scrubbing is going on.
 class MAnimControl {
-public:
+ public:
   static MTime currentTime();
   /// Sets the current time: time1's outTime changes and "timeChanged" is raised.
   static MStatus setCurrentTime(const MTime& time);

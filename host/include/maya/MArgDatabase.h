@@ -6,7 +6,7 @@
 /// An argument parser that also resolves objects and selection-item arguments
 /// to the scene's nodes.
 class MArgDatabase : public MArgParser {
-public:
+ public:
   MArgDatabase() = default;
   MArgDatabase(const MSyntax& syntax, const MArgList& arguments, MStatus* status = nullptr);
 
@@ -19,6 +19,6 @@ public:
   /// given and the syntax uses the selection as default.
   MStatus getObjects(MSelectionList& list) const;
 
-private:
+ private:
   MSelectionList m_selection;
 };

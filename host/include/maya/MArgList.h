@@ -11,7 +11,7 @@
 
 /// The arguments of a command line as given: words read as the type asked for.
 class MArgList {
-public:
+ public:
   static const unsigned int kInvalidArgIndex = 0xFFFFFFFFu;
 
   MArgList() = default;
@@ -40,7 +40,7 @@ public:
   /// True when a word is written as a flag: an unquoted dash not starting a number.
   bool isFlagWord(unsigned int index) const;
 
-private:
+ private:
   struct Entry {
     std::string text;
     bool quoted = false;

@@ -14,7 +14,7 @@
 /// (unless multi-use), or too few or too many objects is an error: the
 /// parser's status is a failure and the host shows the error.
 class MArgParser {
-public:
+ public:
   MArgParser() = default;
   MArgParser(const MSyntax& syntax, const MArgList& arguments, MStatus* status = nullptr);
   virtual ~MArgParser() = default;
@@ -53,7 +53,7 @@ public:
   /// The objects as written (kStringObjects).
   MStatus getObjects(MStringArray& objects) const;
 
-protected:
+ protected:
   MStatus parse(const MArgList& arguments);
 
   struct FlagUse {

@@ -3,7 +3,7 @@
 /// The context of a graph evaluation. This host evaluates in the normal
 /// context (the current time) only.
 class MDGContext {
-public:
+ public:
   MDGContext() = default;
   bool isNormal() const { return true; }
   static MDGContext fsNormal;

@@ -8,7 +8,7 @@
 /// node. A node-removed callback runs while the node still exists with its
 /// connections; a node-added callback runs once it is in the graph.
 class MDGMessage : public MMessage {
-public:
+ public:
   static MCallbackId addNodeAddedCallback(MMessage::MNodeFunction function, const MString& nodeType = "dependNode",
                                           void* clientData = nullptr, MStatus* status = nullptr);
   static MCallbackId addNodeRemovedCallback(MMessage::MNodeFunction function, const MString& nodeType = "dependNode",

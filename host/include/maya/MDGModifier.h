@@ -20,7 +20,7 @@ class ModifierOperation;
 /// operation is dropped and the others still run; doIt then reports the
 /// failure. After undoIt, doIt carries the operations out again.
 class MDGModifier {
-public:
+ public:
   MDGModifier();
   virtual ~MDGModifier();
   MDGModifier(const MDGModifier&) = delete;
@@ -39,11 +39,11 @@ public:
   MStatus doIt();
   MStatus undoIt();
 
-protected:
+ protected:
   /// Queues an edit.
   void addOperation(std::unique_ptr<zovhost::ModifierOperation> operation);
 
-private:
+ private:
   std::vector<std::unique_ptr<zovhost::ModifierOperation>> m_operations;
   size_t m_done = 0;
 };

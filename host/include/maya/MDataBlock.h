@@ -15,7 +15,7 @@ class NodeImpl;
 /// value current first (pulling or computing it); outputValue does not.
 /// Values written through the handles persist in the node.
 class MDataBlock {
-public:
+ public:
   MDataHandle inputValue(const MPlug& plug, MStatus* status = nullptr);
   MDataHandle inputValue(const MObject& attribute, MStatus* status = nullptr);
   MDataHandle outputValue(const MPlug& plug, MStatus* status = nullptr);
@@ -29,7 +29,7 @@ public:
   // Host side: the block of a node.
   explicit MDataBlock(std::shared_ptr<zovhost::NodeImpl> node) : m_node(std::move(node)) {}
 
-private:
+ private:
   MPlug plugOf(const MObject& attribute) const;
   std::shared_ptr<zovhost::NodeImpl> m_node;
 };

@@ -18,7 +18,7 @@ typedef double double3[3];
 /// evaluate (MDataBlock::inputValue did that); writing stores the value
 /// without spreading dirtiness, as a compute does.
 class MDataHandle {
-public:
+ public:
   MDataHandle() = default;
 
   bool isNumeric() const;
@@ -82,7 +82,7 @@ public:
   explicit MDataHandle(const MPlug& plug) : m_plug(plug) {}
   const MPlug& plug() const { return m_plug; }
 
-private:
+ private:
   void setNumber(double value);
   double number() const;
   double componentNumber(unsigned int index) const;

@@ -4,7 +4,7 @@
 
 /// A length with its unit. The host's internal unit is the centimetre.
 class MDistance {
-public:
+ public:
   enum Unit { kInvalid, kInches, kFeet, kYards, kMiles, kMillimeters, kCentimeters, kKilometers, kMeters, kLast };
 
   MDistance() = default;
@@ -16,8 +16,14 @@ public:
   double asCentimeters() const { return as(kCentimeters); }
   double asMeters() const { return as(kMeters); }
   double asInches() const { return as(kInches); }
-  MStatus setValue(double value) { m_value = value; return MS::kSuccess; }
-  MStatus setUnit(Unit unit) { m_unit = unit; return MS::kSuccess; }
+  MStatus setValue(double value) {
+    m_value = value;
+    return MS::kSuccess;
+  }
+  MStatus setUnit(Unit unit) {
+    m_unit = unit;
+    return MS::kSuccess;
+  }
 
   static Unit internalUnit() { return kCentimeters; }
   /// The unit the user interface shows lengths in (kCentimeters unless changed).
@@ -31,7 +37,7 @@ public:
   // Host side: centimetres per unit; 0 for kInvalid and kLast.
   static double centimetresPerUnit(Unit unit);
 
-private:
+ private:
   double m_value = 0.0;
   Unit m_unit = kCentimeters;
 };

@@ -10,7 +10,7 @@ class MPxDrawOverride;
 
 /// The registry of draw-override creators by draw classification.
 class MDrawRegistry {
-public:
+ public:
   typedef MPxDrawOverride* (*DrawOverrideCreator)(const MObject& object);
 
   /// Registers a creator for a classification under a registrant id; a pair

@@ -9,7 +9,7 @@
 /// "angularUnitChanged", "SelectionChanged", "NewSceneOpened", "SceneOpened",
 /// "SceneSaved" and "idle".
 class MEventMessage : public MMessage {
-public:
+ public:
   /// Installs a callback; an unknown event name fails and returns 0.
   static MCallbackId addEventCallback(const MString& eventName, MMessage::MBasicFunction function,
                                       void* clientData = nullptr, MStatus* status = nullptr);

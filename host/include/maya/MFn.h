@@ -5,7 +5,7 @@
 /// bases (a plug-in locator is also a plug-in dependency node, a DAG node and a
 /// dependency node), which MObject::hasFn answers.
 class MFn {
-public:
+ public:
   enum Type {
     kInvalid = 0,
     kBase = 1,

@@ -7,7 +7,7 @@
 /// attribute: readable, writable, connectable, storable, cached; not keyable,
 /// not hidden, not an array.
 class MFnAttribute : public MFnBase {
-public:
+ public:
   MFnAttribute() = default;
   explicit MFnAttribute(const MObject& attribute, MStatus* status = nullptr);
 

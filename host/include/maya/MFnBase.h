@@ -6,7 +6,7 @@
 
 /// Base of the function sets: a function set works on one object at a time.
 class MFnBase {
-public:
+ public:
   MFnBase() = default;
   virtual ~MFnBase() = default;
 
@@ -20,6 +20,6 @@ public:
   /// True when the given function-set type applies to the attached object.
   bool hasObj(MFn::Type type) const { return m_object.hasFn(type); }
 
-protected:
+ protected:
   MObject m_object;
 };

@@ -4,7 +4,7 @@
 
 /// Function set for compound attributes: a group of child attributes.
 class MFnCompoundAttribute : public MFnAttribute {
-public:
+ public:
   MFnCompoundAttribute() = default;
   explicit MFnCompoundAttribute(const MObject& attribute, MStatus* status = nullptr);
 

@@ -5,7 +5,7 @@
 /// Base of the data function sets; names the kinds of data a typed attribute
 /// can hold.
 class MFnData : public MFnBase {
-public:
+ public:
   enum Type {
     kInvalid,
     kNumeric,

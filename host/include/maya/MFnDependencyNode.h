@@ -11,7 +11,7 @@ class MPxNode;
 /// Function set for dependency nodes: creation, names, attributes, plugs,
 /// locking and the plug-in object behind a node.
 class MFnDependencyNode : public MFnBase {
-public:
+ public:
   enum MAttrClass { kLocalDynamicAttr = 1, kNormalAttr, kExtensionAttr, kInvalidAttr };
 
   MFnDependencyNode() = default;

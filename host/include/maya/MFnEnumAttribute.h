@@ -4,14 +4,13 @@
 
 /// Function set for enumerations: named fields with short values.
 class MFnEnumAttribute : public MFnAttribute {
-public:
+ public:
   MFnEnumAttribute() = default;
   explicit MFnEnumAttribute(const MObject& attribute, MStatus* status = nullptr);
 
   MFn::Type type() const override { return MFn::kEnumAttribute; }
 
-  MObject create(const MString& fullName, const MString& briefName, short defaultValue = 0,
-                 MStatus* status = nullptr);
+  MObject create(const MString& fullName, const MString& briefName, short defaultValue = 0, MStatus* status = nullptr);
   /// Adds a field; a name or value already used fails.
   MStatus addField(const MString& fieldName, short value);
   MString fieldName(short value, MStatus* status = nullptr) const;

@@ -5,7 +5,7 @@
 
 /// Matrix data: the value object of matrix typed attributes.
 class MFnMatrixData : public MFnData {
-public:
+ public:
   MFnMatrixData() = default;
   explicit MFnMatrixData(const MObject& object, MStatus* status = nullptr);
 

@@ -4,7 +4,7 @@
 
 /// Function set for message attributes: they carry no value, only connections.
 class MFnMessageAttribute : public MFnAttribute {
-public:
+ public:
   MFnMessageAttribute() = default;
   explicit MFnMessageAttribute(const MObject& attribute, MStatus* status = nullptr);
 

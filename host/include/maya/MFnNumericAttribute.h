@@ -7,7 +7,7 @@
 /// their two- and three-component compounds (whose children are numeric
 /// attributes of the component kind).
 class MFnNumericAttribute : public MFnAttribute {
-public:
+ public:
   MFnNumericAttribute() = default;
   explicit MFnNumericAttribute(const MObject& attribute, MStatus* status = nullptr);
 
@@ -22,9 +22,8 @@ public:
   /// Three floats with children named fullName + "R", "G", "B".
   MObject createColor(const MString& fullName, const MString& briefName, MStatus* status = nullptr);
   /// A numeric compound of existing numeric (or distance and angle) attributes.
-  MObject create(const MString& fullName, const MString& briefName, const MObject& child1,
-                 const MObject& child2, const MObject& child3 = MObject::kNullObj,
-                 MStatus* status = nullptr);
+  MObject create(const MString& fullName, const MString& briefName, const MObject& child1, const MObject& child2,
+                 const MObject& child3 = MObject::kNullObj, MStatus* status = nullptr);
 
   MFnNumericData::Type unitType(MStatus* status = nullptr) const;
   MObject child(unsigned int index, MStatus* status = nullptr) const;

@@ -5,7 +5,7 @@
 /// Numeric data: the kinds of numeric attributes and the value objects of the
 /// two-, three- and four-component kinds.
 class MFnNumericData : public MFnData {
-public:
+ public:
   enum Type {
     kInvalid,
     kBoolean,

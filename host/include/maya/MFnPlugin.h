@@ -19,7 +19,7 @@ typedef MSyntax (*MCreateSyntaxFunction)();
 /// initializePlugin and uninitializePlugin functions:
 ///   extern "C" const char MApiVersion[] = "20180000";
 class MFnPlugin : public MFnBase {
-public:
+ public:
   MFnPlugin() = default;
   explicit MFnPlugin(const MObject& plugin, const char* vendor = "Unknown", const char* version = "Unknown",
                      const char* requiredApiVersion = "Any", MStatus* status = nullptr);
@@ -47,6 +47,6 @@ public:
   MStatus registerContextCommand(const MString& commandName, MCreatorFunction creator);
   MStatus deregisterContextCommand(const MString& commandName);
 
-private:
+ private:
   std::string pluginName() const;
 };

@@ -5,7 +5,7 @@
 
 /// String data: the value object of string typed attributes (used for defaults).
 class MFnStringData : public MFnData {
-public:
+ public:
   MFnStringData() = default;
   explicit MFnStringData(const MObject& object, MStatus* status = nullptr);
 

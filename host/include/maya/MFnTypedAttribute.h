@@ -6,7 +6,7 @@
 /// Function set for attributes holding a data object: a string, a mesh, a
 /// matrix, ...
 class MFnTypedAttribute : public MFnAttribute {
-public:
+ public:
   MFnTypedAttribute() = default;
   explicit MFnTypedAttribute(const MObject& attribute, MStatus* status = nullptr);
 

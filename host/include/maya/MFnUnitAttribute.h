@@ -8,7 +8,7 @@
 /// Function set for attributes holding a time, a distance or an angle. Values
 /// are held in the host's internal units (ticks, centimetres, radians).
 class MFnUnitAttribute : public MFnAttribute {
-public:
+ public:
   enum Type { kInvalid, kAngle, kDistance, kTime, kLast };
 
   MFnUnitAttribute() = default;
@@ -18,8 +18,8 @@ public:
 
   /// defaultValue is in internal units for distance and angle, and in the
   /// user-interface unit for time.
-  MObject create(const MString& fullName, const MString& briefName, Type unitType,
-                 double defaultValue = 0.0, MStatus* status = nullptr);
+  MObject create(const MString& fullName, const MString& briefName, Type unitType, double defaultValue = 0.0,
+                 MStatus* status = nullptr);
   MObject create(const MString& fullName, const MString& briefName, const MTime& defaultValue,
                  MStatus* status = nullptr);
   MObject create(const MString& fullName, const MString& briefName, const MDistance& defaultValue,

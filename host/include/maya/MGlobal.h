@@ -11,7 +11,7 @@
 /// Host-wide services: running host command lines, messages to the user, the
 /// active selection and node deletion.
 class MGlobal {
-public:
+ public:
   enum ListAdjustment { kReplaceList, kXORWithList, kAddToList, kRemoveFromList, kAddToHeadOfList };
   enum MMayaState { kInteractive, kBatch, kLibraryApp, kBaseUIMode };
 

@@ -11,7 +11,7 @@
 /// locators and other plug-in node kinds). Nodes deleted during the walk are
 /// skipped.
 class MItDependencyNodes {
-public:
+ public:
   explicit MItDependencyNodes(MFn::Type filter = MFn::kInvalid, MStatus* status = nullptr);
 
   MStatus reset(MFn::Type filter = MFn::kInvalid);
@@ -20,7 +20,7 @@ public:
   MStatus next();
   bool isDone(MStatus* status = nullptr) const;
 
-private:
+ private:
   void skipRemoved();
 
   std::vector<MObject> m_nodes;

@@ -3,7 +3,7 @@
 /// A 4x4 matrix of doubles, row-major, acting on row vectors (a point p maps
 /// to p * M, so A * B applies A first). Default-constructed as the identity.
 class MMatrix {
-public:
+ public:
   MMatrix();
   explicit MMatrix(const double values[4][4]);
 

@@ -9,7 +9,7 @@
 /// A removed callback never runs again, even when it is removed while the
 /// message it was installed for is being raised.
 class MMessage {
-public:
+ public:
   typedef void (*MBasicFunction)(void* clientData);
   typedef void (*MNodeFunction)(MObject& node, void* clientData);
 

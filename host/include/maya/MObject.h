@@ -12,7 +12,7 @@ class Object;
 /// plug-in. Copies refer to the same object; a default-constructed handle is
 /// null.
 class MObject {
-public:
+ public:
   MObject() = default;
 
   /// True when the handle refers to nothing.
@@ -33,6 +33,6 @@ public:
   explicit MObject(std::shared_ptr<zovhost::Object> object) : m_object(std::move(object)) {}
   const std::shared_ptr<zovhost::Object>& object() const { return m_object; }
 
-private:
+ private:
   std::shared_ptr<zovhost::Object> m_object;
 };

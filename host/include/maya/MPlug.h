@@ -24,7 +24,7 @@ class NodeImpl;
 /// running the node's compute); setting a plug stores the value and makes
 /// everything that depends on it dirty.
 class MPlug {
-public:
+ public:
   MPlug() = default;
   MPlug(const MObject& node, const MObject& attribute);
 
@@ -35,9 +35,8 @@ public:
   MString name(MStatus* status = nullptr) const;
   /// The attribute path without the node name (short names unless useLongNames).
   MString partialName(bool includeNodeName = false, bool includeNonMandatoryIndices = false,
-                      bool includeInstancedIndices = false, bool useAlias = false,
-                      bool useFullAttributePath = false, bool useLongNames = false,
-                      MStatus* status = nullptr) const;
+                      bool includeInstancedIndices = false, bool useAlias = false, bool useFullAttributePath = false,
+                      bool useLongNames = false, MStatus* status = nullptr) const;
   MString info(MStatus* status = nullptr) const { return name(status); }
 
   bool isArray(MStatus* status = nullptr) const;
@@ -139,7 +138,7 @@ public:
   /// to this one; -1 where no element is chosen.
   const std::vector<int>& indices() const { return m_indices; }
 
-private:
+ private:
   std::shared_ptr<zovhost::NodeImpl> m_node;
   std::shared_ptr<zovhost::AttributeImpl> m_attribute;
   std::vector<int> m_indices;

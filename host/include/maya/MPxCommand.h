@@ -13,7 +13,7 @@
 /// queue: undo calls undoIt, redo calls redoIt. Other commands are deleted
 /// once doIt returns.
 class MPxCommand {
-public:
+ public:
   MPxCommand() = default;
   virtual ~MPxCommand() = default;
 
@@ -25,8 +25,14 @@ public:
 
   /// The syntax registered with the command.
   MSyntax syntax(MStatus* status = nullptr) const;
-  MString commandString(MStatus* status = nullptr) const { if (status) *status = MS::kSuccess; return m_commandString; }
-  MStatus setCommandString(const MString& text) { m_commandString = text; return MS::kSuccess; }
+  MString commandString(MStatus* status = nullptr) const {
+    if (status) *status = MS::kSuccess;
+    return m_commandString;
+  }
+  MStatus setCommandString(const MString& text) {
+    m_commandString = text;
+    return MS::kSuccess;
+  }
 
   /// The result of the command now running.
   static void setResult(bool value);
@@ -52,7 +58,7 @@ public:
   // Host side: the name the command was registered under.
   void setRegisteredName(const std::string& name) { m_name = name; }
 
-private:
+ private:
   std::string m_name;
   MString m_commandString;
 };

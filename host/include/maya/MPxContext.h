@@ -2,7 +2,7 @@
 
 /// Base of plug-in tool contexts (made by context commands).
 class MPxContext {
-public:
+ public:
   MPxContext() = default;
   virtual ~MPxContext() = default;
 };

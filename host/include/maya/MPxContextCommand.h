@@ -5,7 +5,7 @@
 
 /// Base of plug-in context commands: running the command makes a context.
 class MPxContextCommand {
-public:
+ public:
   MPxContextCommand() = default;
   virtual ~MPxContextCommand() = default;
   /// Makes the context object; the host owns it.

@@ -7,7 +7,7 @@ namespace MHWRender {
 /// Base of plug-in draw overrides: an object the viewport makes, through the
 /// creator registered for a draw classification, for each node it draws.
 class MPxDrawOverride {
-public:
+ public:
   typedef void (*GeometryDrawOverrideCb)(const void* context, const void* data);
 
   MPxDrawOverride(const MObject& object, GeometryDrawOverrideCb callback, bool isAlwaysDirty = true)
@@ -16,7 +16,7 @@ public:
 
   bool isAlwaysDirty() const { return m_isAlwaysDirty; }
 
-protected:
+ protected:
   MObject m_object;
   GeometryDrawOverrideCb m_callback;
   bool m_isAlwaysDirty;

@@ -5,7 +5,7 @@
 
 /// Base of plug-in locator nodes: nodes drawn in the viewport.
 class MPxLocatorNode : public MPxNode {
-public:
+ public:
   MPxLocatorNode() = default;
   ~MPxLocatorNode() override = default;
 

@@ -4,7 +4,7 @@
 
 /// Base of plug-in manipulator containers.
 class MPxManipContainer : public MPxNode {
-public:
+ public:
   MPxManipContainer() = default;
   ~MPxManipContainer() override = default;
 

@@ -20,7 +20,7 @@ class NodeImpl;
 /// a dirty output is read, and setDependentsDirty while dirtiness spreads
 /// through the node.
 class MPxNode {
-public:
+ public:
   /// The kinds of plug-in nodes, as given to MFnPlugin::registerNode.
   enum Type {
     kDependNode = 0,
@@ -68,7 +68,7 @@ public:
   void attachToNode(zovhost::NodeImpl* node) { m_node = node; }
   zovhost::NodeImpl* nodeImpl() const { return m_node; }
 
-private:
+ private:
   zovhost::NodeImpl* m_node = nullptr;
   bool m_existWithoutIn = true;
   bool m_existWithoutOut = true;

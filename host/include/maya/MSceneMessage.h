@@ -4,7 +4,7 @@
 
 /// Callbacks on scene file operations and host life-cycle moments.
 class MSceneMessage : public MMessage {
-public:
+ public:
   enum Message {
     kSceneUpdate = 0,
     kBeforeNew = 1,

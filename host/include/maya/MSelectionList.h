@@ -13,13 +13,16 @@ class MStringArray;
 /// An ordered list of selected items: nodes (DAG nodes with the path that
 /// was meant), or plugs of nodes.
 class MSelectionList {
-public:
+ public:
   enum MergeStrategy { kMergeNormal, kXORWithList, kRemoveFromList };
 
   MSelectionList() = default;
 
   MStatus clear();
-  bool isEmpty(MStatus* status = nullptr) const { if (status) *status = MS::kSuccess; return m_items.empty(); }
+  bool isEmpty(MStatus* status = nullptr) const {
+    if (status) *status = MS::kSuccess;
+    return m_items.empty();
+  }
   unsigned int length(MStatus* status = nullptr) const;
   /// Appends a node; with mergeWithExisting a node already listed is not added again.
   MStatus add(const MObject& node, bool mergeWithExisting = false);
@@ -47,7 +50,7 @@ public:
   // Host side: drops every item of a node (when the node is deleted).
   void removeNode(const MObject& node);
 
-private:
+ private:
   struct Item {
     MObject node;
     MPlug plug;

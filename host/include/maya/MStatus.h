@@ -19,7 +19,7 @@ enum MStatusCode {
 
 /// The result of a host API call: a status code, true when it is kSuccess.
 class MStatus {
-public:
+ public:
   typedef MS::MStatusCode MStatusCode;
   static const MStatusCode kSuccess = MS::kSuccess;
   static const MStatusCode kFailure = MS::kFailure;
@@ -51,6 +51,6 @@ public:
   void perror(const char* message) const;
   void perror(const MString& message) const;
 
-private:
+ private:
   MStatusCode m_code = MS::kSuccess;
 };

@@ -7,7 +7,7 @@ class MStringArray;
 
 /// A character string of the host API (UTF-8, held by value).
 class MString {
-public:
+ public:
   MString() = default;
   MString(const char* text) : m_text(text ? text : "") {}
   MString(const char* text, int length) : m_text(text ? std::string(text, static_cast<size_t>(length)) : "") {}
@@ -19,10 +19,22 @@ public:
   unsigned int length() const { return static_cast<unsigned int>(m_text.size()); }
   unsigned int numChars() const { return length(); }
 
-  MString& operator=(const char* text) { m_text = text ? text : ""; return *this; }
-  MString& operator+=(const MString& other) { m_text += other.m_text; return *this; }
-  MString& operator+=(const char* text) { if (text) m_text += text; return *this; }
-  MString& operator+=(char c) { m_text += c; return *this; }
+  MString& operator=(const char* text) {
+    m_text = text ? text : "";
+    return *this;
+  }
+  MString& operator+=(const MString& other) {
+    m_text += other.m_text;
+    return *this;
+  }
+  MString& operator+=(const char* text) {
+    if (text) m_text += text;
+    return *this;
+  }
+  MString& operator+=(char c) {
+    m_text += c;
+    return *this;
+  }
   MString& operator+=(int value);
   MString& operator+=(unsigned int value);
   MString& operator+=(double value);
@@ -59,7 +71,7 @@ public:
   MString& set(const char* text) { return *this = text; }
   MString& set(double value, int precision = 6);
 
-private:
+ private:
   std::string m_text;
 };
 

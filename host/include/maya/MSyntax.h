@@ -8,7 +8,7 @@
 /// The syntax of a command: its flags (a short and a long name, each with
 /// typed arguments), its positional arguments and its objects.
 class MSyntax {
-public:
+ public:
   enum MArgType {
     kInvalidArgType,
     kNoArg,
@@ -64,7 +64,7 @@ public:
   bool queryEnabled() const { return m_query; }
   bool editEnabled() const { return m_edit; }
 
-private:
+ private:
   std::vector<Flag> m_flags;
   std::vector<MArgType> m_arguments;
   MObjectFormat m_objectFormat = kNone;

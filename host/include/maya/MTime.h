@@ -6,7 +6,7 @@
 /// frame-based units (a frame of every integer rate is a whole number of the
 /// host's internal ticks, 6000 per second).
 class MTime {
-public:
+ public:
   enum Unit {
     kInvalid,
     kHours,
@@ -20,10 +20,44 @@ public:
     kShowScan,   ///< 48 frames per second
     kPALField,   ///< 50 frames per second
     kNTSCField,  ///< 60 frames per second
-    k2FPS, k3FPS, k4FPS, k5FPS, k6FPS, k8FPS, k10FPS, k12FPS, k16FPS, k20FPS, k40FPS, k75FPS,
-    k80FPS, k100FPS, k120FPS, k125FPS, k150FPS, k200FPS, k240FPS, k250FPS, k300FPS, k375FPS,
-    k400FPS, k500FPS, k600FPS, k750FPS, k1200FPS, k1500FPS, k2000FPS, k3000FPS, k6000FPS,
-    k23_976FPS, k29_97FPS, k29_97DF, k47_952FPS, k59_94FPS, k44100FPS, k48000FPS,
+    k2FPS,
+    k3FPS,
+    k4FPS,
+    k5FPS,
+    k6FPS,
+    k8FPS,
+    k10FPS,
+    k12FPS,
+    k16FPS,
+    k20FPS,
+    k40FPS,
+    k75FPS,
+    k80FPS,
+    k100FPS,
+    k120FPS,
+    k125FPS,
+    k150FPS,
+    k200FPS,
+    k240FPS,
+    k250FPS,
+    k300FPS,
+    k375FPS,
+    k400FPS,
+    k500FPS,
+    k600FPS,
+    k750FPS,
+    k1200FPS,
+    k1500FPS,
+    k2000FPS,
+    k3000FPS,
+    k6000FPS,
+    k23_976FPS,
+    k29_97FPS,
+    k29_97DF,
+    k47_952FPS,
+    k59_94FPS,
+    k44100FPS,
+    k48000FPS,
     kUserDef,
     kLast
   };
@@ -36,7 +70,10 @@ public:
   Unit unit() const { return m_unit; }
   /// The same time expressed in another unit.
   double as(Unit unit) const;
-  MStatus setValue(double value) { m_value = value; return MS::kSuccess; }
+  MStatus setValue(double value) {
+    m_value = value;
+    return MS::kSuccess;
+  }
   /// Changes the unit, converting the value so that the time stays the same.
   MStatus setUnit(Unit unit);
 
@@ -49,8 +86,14 @@ public:
   MTime operator/(double divisor) const { return MTime(m_value / divisor, m_unit); }
   MTime& operator+=(const MTime& other) { return *this = *this + other; }
   MTime& operator-=(const MTime& other) { return *this = *this - other; }
-  MTime& operator+=(double value) { m_value += value; return *this; }
-  MTime& operator-=(double value) { m_value -= value; return *this; }
+  MTime& operator+=(double value) {
+    m_value += value;
+    return *this;
+  }
+  MTime& operator-=(double value) {
+    m_value -= value;
+    return *this;
+  }
 
   /// Comparisons are between the times, whatever their units.
   bool operator==(const MTime& other) const;
@@ -68,7 +111,7 @@ public:
   // Host side: ticks (1/6000 s) per unit; 0 for kInvalid and kLast.
   static double ticksPerUnit(Unit unit);
 
-private:
+ private:
   double m_value = 0.0;
   Unit m_unit = kFilm;
 };

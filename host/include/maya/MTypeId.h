@@ -2,7 +2,7 @@
 
 /// The numeric identity of a node type, unique among registered types.
 class MTypeId {
-public:
+ public:
   MTypeId() = default;
   explicit MTypeId(unsigned int id) : m_id(id) {}
   /// A 24-bit vendor prefix and an 8-bit type number.
@@ -12,6 +12,6 @@ public:
   bool operator==(const MTypeId& other) const { return m_id == other.m_id; }
   bool operator!=(const MTypeId& other) const { return m_id != other.m_id; }
 
-private:
+ private:
   unsigned int m_id = 0;
 };

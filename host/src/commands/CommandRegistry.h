@@ -27,7 +27,7 @@ struct PluginCommand {
 
 /// The plug-in commands by name.
 class CommandRegistry {
-public:
+ public:
   MStatus add(const PluginCommand& command);
   MStatus remove(const std::string& name, bool isContext);
   const PluginCommand* find(const std::string& name) const;
@@ -41,7 +41,7 @@ public:
   void destroyContexts(const std::string& command);
   const std::map<std::string, PluginCommand>& all() const { return m_commands; }
 
-private:
+ private:
   struct Context {
     std::string command;
     std::string name;

@@ -43,38 +43,62 @@ void CommandResult::appendString(const std::string& value) {
 
 bool CommandResult::asInt(int& value) const {
   switch (kind) {
-    case Kind::Int: value = ints[0]; return true;
-    case Kind::Double: value = static_cast<int>(doubles[0]); return true;
-    case Kind::String: return parseInt(strings[0], value);
-    default: return false;
+    case Kind::Int:
+      value = ints[0];
+      return true;
+    case Kind::Double:
+      value = static_cast<int>(doubles[0]);
+      return true;
+    case Kind::String:
+      return parseInt(strings[0], value);
+    default:
+      return false;
   }
 }
 
 bool CommandResult::asDouble(double& value) const {
   switch (kind) {
-    case Kind::Int: value = ints[0]; return true;
-    case Kind::Double: value = doubles[0]; return true;
-    case Kind::String: return parseDouble(strings[0], value);
-    default: return false;
+    case Kind::Int:
+      value = ints[0];
+      return true;
+    case Kind::Double:
+      value = doubles[0];
+      return true;
+    case Kind::String:
+      return parseDouble(strings[0], value);
+    default:
+      return false;
   }
 }
 
 bool CommandResult::asString(std::string& value) const {
   switch (kind) {
-    case Kind::None: value.clear(); return true;
-    case Kind::String: value = strings[0]; return true;
-    case Kind::Int: value = std::to_string(ints[0]); return true;
-    case Kind::Double: value = formatNumber(doubles[0]); return true;
-    default: return false;
+    case Kind::None:
+      value.clear();
+      return true;
+    case Kind::String:
+      value = strings[0];
+      return true;
+    case Kind::Int:
+      value = std::to_string(ints[0]);
+      return true;
+    case Kind::Double:
+      value = formatNumber(doubles[0]);
+      return true;
+    default:
+      return false;
   }
 }
 
 bool CommandResult::asStrings(std::vector<std::string>& values) const {
   values.clear();
   switch (kind) {
-    case Kind::None: return true;
+    case Kind::None:
+      return true;
     case Kind::String:
-    case Kind::StringArray: values = strings; return true;
+    case Kind::StringArray:
+      values = strings;
+      return true;
     case Kind::Int:
     case Kind::IntArray:
       for (int v : ints) values.push_back(std::to_string(v));

@@ -15,12 +15,36 @@ struct CommandResult {
   std::vector<std::string> strings;
 
   void clear() { *this = CommandResult(); }
-  void setInt(int value) { clear(); kind = Kind::Int; ints.push_back(value); }
-  void setDouble(double value) { clear(); kind = Kind::Double; doubles.push_back(value); }
-  void setString(const std::string& value) { clear(); kind = Kind::String; strings.push_back(value); }
-  void setStrings(std::vector<std::string> values) { clear(); kind = Kind::StringArray; strings = std::move(values); }
-  void setInts(std::vector<int> values) { clear(); kind = Kind::IntArray; ints = std::move(values); }
-  void setDoubles(std::vector<double> values) { clear(); kind = Kind::DoubleArray; doubles = std::move(values); }
+  void setInt(int value) {
+    clear();
+    kind = Kind::Int;
+    ints.push_back(value);
+  }
+  void setDouble(double value) {
+    clear();
+    kind = Kind::Double;
+    doubles.push_back(value);
+  }
+  void setString(const std::string& value) {
+    clear();
+    kind = Kind::String;
+    strings.push_back(value);
+  }
+  void setStrings(std::vector<std::string> values) {
+    clear();
+    kind = Kind::StringArray;
+    strings = std::move(values);
+  }
+  void setInts(std::vector<int> values) {
+    clear();
+    kind = Kind::IntArray;
+    ints = std::move(values);
+  }
+  void setDoubles(std::vector<double> values) {
+    clear();
+    kind = Kind::DoubleArray;
+    doubles = std::move(values);
+  }
   /// Appends to an array result of the element's kind (a scalar becomes an array).
   void appendInt(int value);
   void appendDouble(double value);

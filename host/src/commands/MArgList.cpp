@@ -2,7 +2,6 @@
 
 #include "commands/ArgumentText.h"
 
-
 using zovhost::parseBool;
 using zovhost::parseDouble;
 using zovhost::parseInt;

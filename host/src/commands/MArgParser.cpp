@@ -10,16 +10,26 @@ namespace {
 
 const char* typeName(MSyntax::MArgType type) {
   switch (type) {
-    case MSyntax::kBoolean: return "a boolean";
-    case MSyntax::kLong: return "an integer";
-    case MSyntax::kUnsigned: return "an unsigned integer";
-    case MSyntax::kDouble: return "a floating point";
-    case MSyntax::kDistance: return "a distance";
-    case MSyntax::kAngle: return "an angle";
-    case MSyntax::kTime: return "a time";
-    case MSyntax::kString: return "a string";
-    case MSyntax::kSelectionItem: return "an object name";
-    default: return "an";
+    case MSyntax::kBoolean:
+      return "a boolean";
+    case MSyntax::kLong:
+      return "an integer";
+    case MSyntax::kUnsigned:
+      return "an unsigned integer";
+    case MSyntax::kDouble:
+      return "a floating point";
+    case MSyntax::kDistance:
+      return "a distance";
+    case MSyntax::kAngle:
+      return "an angle";
+    case MSyntax::kTime:
+      return "a time";
+    case MSyntax::kString:
+      return "a string";
+    case MSyntax::kSelectionItem:
+      return "an object name";
+    default:
+      return "an";
   }
 }
 
@@ -29,15 +39,21 @@ bool fits(const std::string& word, MSyntax::MArgType type) {
   unsigned int u = 0;
   double d = 0.0;
   switch (type) {
-    case MSyntax::kBoolean: return zovhost::parseBool(word, b);
-    case MSyntax::kLong: return zovhost::parseInt(word, i);
-    case MSyntax::kUnsigned: return zovhost::parseUnsigned(word, u);
+    case MSyntax::kBoolean:
+      return zovhost::parseBool(word, b);
+    case MSyntax::kLong:
+      return zovhost::parseInt(word, i);
+    case MSyntax::kUnsigned:
+      return zovhost::parseUnsigned(word, u);
     case MSyntax::kDouble:
     case MSyntax::kDistance:
     case MSyntax::kAngle:
-    case MSyntax::kTime: return zovhost::parseDouble(word, d);
-    case MSyntax::kSelectionItem: return host().graph.find(word.substr(0, word.find('.'))) != nullptr;
-    default: return true;
+    case MSyntax::kTime:
+      return zovhost::parseDouble(word, d);
+    case MSyntax::kSelectionItem:
+      return host().graph.find(word.substr(0, word.find('.'))) != nullptr;
+    default:
+      return true;
   }
 }
 

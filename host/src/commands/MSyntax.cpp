@@ -37,9 +37,7 @@ MStatus MSyntax::addArg(MArgType type) {
   return MS::kSuccess;
 }
 
-MStatus MSyntax::setObjectType(MObjectFormat format, unsigned int minimum) {
-  return setObjectType(format, minimum, 0);
-}
+MStatus MSyntax::setObjectType(MObjectFormat format, unsigned int minimum) { return setObjectType(format, minimum, 0); }
 
 MStatus MSyntax::setObjectType(MObjectFormat format, unsigned int minimum, unsigned int maximum) {
   if (format <= kInvalidObjectFormat || format >= kLastObjectFormat) return MS::kInvalidParameter;

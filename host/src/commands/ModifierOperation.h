@@ -13,7 +13,7 @@ namespace zovhost {
 
 /// One graph edit of a modifier: applied by doIt, reverted by undoIt.
 class ModifierOperation {
-public:
+ public:
   virtual ~ModifierOperation() = default;
   virtual MStatus apply() = 0;
   virtual void revert() = 0;
@@ -22,7 +22,7 @@ public:
 /// Adds a node made beforehand (a DAG node under dagParent, null for the
 /// world); reverting takes it out again (it stays alive for a later apply).
 class CreateNodeOperation : public ModifierOperation {
-public:
+ public:
   explicit CreateNodeOperation(std::shared_ptr<NodeImpl> node, std::shared_ptr<NodeImpl> dagParent = nullptr)
       : m_dagParent(std::move(dagParent)) {
     m_removal.node = std::move(node);
@@ -30,7 +30,7 @@ public:
   MStatus apply() override;
   void revert() override;
 
-private:
+ private:
   NodeRemoval m_removal;
   std::shared_ptr<NodeImpl> m_dagParent;
   bool m_added = false;
@@ -38,50 +38,50 @@ private:
 
 /// Gives a DAG node new parents; reverting gives back the ones it had.
 class SetParentsOperation : public ModifierOperation {
-public:
+ public:
   SetParentsOperation(std::shared_ptr<NodeImpl> node, std::vector<DagLink> links)
       : m_node(std::move(node)), m_links(std::move(links)) {}
   MStatus apply() override;
   void revert() override;
 
-private:
+ private:
   std::shared_ptr<NodeImpl> m_node;
   std::vector<DagLink> m_links;
   std::vector<DagLink> m_previous;
 };
 
 class RenameNodeOperation : public ModifierOperation {
-public:
+ public:
   RenameNodeOperation(std::shared_ptr<NodeImpl> node, std::string name)
       : m_node(std::move(node)), m_name(std::move(name)) {}
   MStatus apply() override;
   void revert() override;
 
-private:
+ private:
   std::shared_ptr<NodeImpl> m_node;
   std::string m_name;
   std::string m_previous;
 };
 
 class DeleteNodeOperation : public ModifierOperation {
-public:
+ public:
   explicit DeleteNodeOperation(std::shared_ptr<NodeImpl> node) : m_node(std::move(node)) {}
   MStatus apply() override;
   void revert() override;
 
-private:
+ private:
   std::shared_ptr<NodeImpl> m_node;
   NodeRemoval m_removal;
 };
 
 class ConnectOperation : public ModifierOperation {
-public:
+ public:
   ConnectOperation(MPlug source, MPlug destination, bool connect)
       : m_source(std::move(source)), m_destination(std::move(destination)), m_connect(connect) {}
   MStatus apply() override;
   void revert() override;
 
-private:
+ private:
   MPlug m_source;
   MPlug m_destination;
   bool m_connect;

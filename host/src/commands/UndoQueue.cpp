@@ -6,11 +6,11 @@ namespace {
 
 /// Marks the queue busy for the life of the guard.
 class BusyGuard {
-public:
+ public:
   explicit BusyGuard(bool& busy) : m_busy(busy) { m_busy = true; }
   ~BusyGuard() { m_busy = false; }
 
-private:
+ private:
   bool& m_busy;
 };
 

@@ -8,7 +8,7 @@ namespace zovhost {
 
 /// One undoable step: a plug-in command or a host command's modifier.
 class UndoEntry {
-public:
+ public:
   virtual ~UndoEntry() = default;
   virtual void undo() = 0;
   virtual void redo() = 0;
@@ -19,7 +19,7 @@ public:
 /// -state off" also flushes, "-stateWithoutFlush off" does not); nothing is
 /// recorded while an undo or redo runs.
 class UndoQueue {
-public:
+ public:
   /// Takes the entry when recording, else drops it; a new entry clears redo.
   void push(std::unique_ptr<UndoEntry> entry);
   /// Undoes the newest entry; false when there is none.
@@ -36,7 +36,7 @@ public:
   size_t redoCount() const { return m_redo.size(); }
   std::string nextUndoName() const { return m_undo.empty() ? std::string() : m_undo.back()->name(); }
 
-private:
+ private:
   std::vector<std::unique_ptr<UndoEntry>> m_undo;
   std::vector<std::unique_ptr<UndoEntry>> m_redo;
   bool m_enabled = true;

@@ -40,9 +40,12 @@ template <typename T>
 MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
   double values[4] = {0.0, 0.0, 0.0, 0.0};
   MStatus status;
-  if (out.size() == 2) status = readComponents(object, {&values[0], &values[1]});
-  else if (out.size() == 3) status = readComponents(object, {&values[0], &values[1], &values[2]});
-  else status = readComponents(object, {&values[0], &values[1], &values[2], &values[3]});
+  if (out.size() == 2)
+    status = readComponents(object, {&values[0], &values[1]});
+  else if (out.size() == 3)
+    status = readComponents(object, {&values[0], &values[1], &values[2]});
+  else
+    status = readComponents(object, {&values[0], &values[1], &values[2], &values[3]});
   if (!status) return status;
   size_t i = 0;
   for (T* value : out) *value = static_cast<T>(values[i++]);

@@ -12,28 +12,34 @@ namespace zovhost {
 
 /// The value object of string typed attributes.
 class StringData : public Object {
-public:
+ public:
   explicit StringData(MString text) : text(std::move(text)) {}
   MFn::Type apiType() const override { return MFn::kStringData; }
-  bool hasFn(MFn::Type type) const override { return type == MFn::kStringData || type == MFn::kData || type == MFn::kBase; }
+  bool hasFn(MFn::Type type) const override {
+    return type == MFn::kStringData || type == MFn::kData || type == MFn::kBase;
+  }
   MString text;
 };
 
 /// The value object of matrix typed attributes.
 class MatrixData : public Object {
-public:
+ public:
   explicit MatrixData(const MMatrix& matrix) : matrix(matrix) {}
   MFn::Type apiType() const override { return MFn::kMatrixData; }
-  bool hasFn(MFn::Type type) const override { return type == MFn::kMatrixData || type == MFn::kData || type == MFn::kBase; }
+  bool hasFn(MFn::Type type) const override {
+    return type == MFn::kMatrixData || type == MFn::kData || type == MFn::kBase;
+  }
   MMatrix matrix;
 };
 
 /// The value object of the multi-component numeric kinds (k3Float, ...).
 class NumericData : public Object {
-public:
+ public:
   NumericData(MFnNumericData::Type kind, unsigned int count) : kind(kind), values(count, 0.0) {}
   MFn::Type apiType() const override { return MFn::kNumericData; }
-  bool hasFn(MFn::Type type) const override { return type == MFn::kNumericData || type == MFn::kData || type == MFn::kBase; }
+  bool hasFn(MFn::Type type) const override {
+    return type == MFn::kNumericData || type == MFn::kData || type == MFn::kBase;
+  }
   MFnNumericData::Type kind;
   std::vector<double> values;
 };

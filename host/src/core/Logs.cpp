@@ -6,11 +6,16 @@ namespace zovhost {
 
 std::string formatMessage(MessageKind kind, const std::string& text) {
   switch (kind) {
-    case MessageKind::Info: return text + "\n";
-    case MessageKind::Warning: return "// Warning: " + text + " //\n";
-    case MessageKind::Error: return "// Error: " + text + " //\n";
-    case MessageKind::Result: return "// Result: " + text + " //\n";
-    case MessageKind::Print: return text;
+    case MessageKind::Info:
+      return text + "\n";
+    case MessageKind::Warning:
+      return "// Warning: " + text + " //\n";
+    case MessageKind::Error:
+      return "// Error: " + text + " //\n";
+    case MessageKind::Result:
+      return "// Result: " + text + " //\n";
+    case MessageKind::Print:
+      return text;
   }
   return text;
 }

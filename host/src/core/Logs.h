@@ -24,7 +24,7 @@ struct LoggedCommand {
 
 /// The message log and the command log, and the script-editor output.
 class Logs {
-public:
+ public:
   /// Logs a message and prints it (when echo is on) as the script editor
   /// shows it: warnings and errors as "// Warning: text //", results as
   /// "// Result: text //", information on a line of its own, prints as given.

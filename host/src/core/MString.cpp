@@ -20,9 +20,18 @@ constexpr int kAppendPrecision = 6;
 
 }  // namespace
 
-MString& MString::operator+=(int value) { m_text += std::to_string(value); return *this; }
-MString& MString::operator+=(unsigned int value) { m_text += std::to_string(value); return *this; }
-MString& MString::operator+=(double value) { m_text += formatDouble(value, kAppendPrecision); return *this; }
+MString& MString::operator+=(int value) {
+  m_text += std::to_string(value);
+  return *this;
+}
+MString& MString::operator+=(unsigned int value) {
+  m_text += std::to_string(value);
+  return *this;
+}
+MString& MString::operator+=(double value) {
+  m_text += formatDouble(value, kAppendPrecision);
+  return *this;
+}
 
 MString& MString::set(double value, int precision) {
   m_text = formatDouble(value, precision);
@@ -85,20 +94,34 @@ double MString::asDouble() const { return std::strtod(m_text.c_str(), nullptr); 
 
 MString MString::toLowerCase() const {
   std::string text = m_text;
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return MString(text);
 }
 
 MString MString::toUpperCase() const {
   std::string text = m_text;
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return MString(text);
 }
 
 MString operator+(const MString& a, const MString& b) { return MString(a.str() + b.str()); }
 MString operator+(const MString& a, const char* b) { return MString(a.str() + (b ? b : "")); }
 MString operator+(const char* a, const MString& b) { return MString(std::string(a ? a : "") + b.str()); }
-MString operator+(const MString& a, int value) { MString r(a); r += value; return r; }
-MString operator+(const MString& a, unsigned int value) { MString r(a); r += value; return r; }
-MString operator+(const MString& a, double value) { MString r(a); r += value; return r; }
+MString operator+(const MString& a, int value) {
+  MString r(a);
+  r += value;
+  return r;
+}
+MString operator+(const MString& a, unsigned int value) {
+  MString r(a);
+  r += value;
+  return r;
+}
+MString operator+(const MString& a, double value) {
+  MString r(a);
+  r += value;
+  return r;
+}
 std::ostream& operator<<(std::ostream& out, const MString& text) { return out << text.str(); }

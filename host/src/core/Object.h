@@ -10,7 +10,7 @@ namespace zovhost {
 /// Base of every object an MObject can refer to: nodes, attributes, data and
 /// plug-ins. Each kind knows its own function-set type and those of its bases.
 class Object {
-public:
+ public:
   virtual ~Object() = default;
   /// The object's own function-set type.
   virtual MFn::Type apiType() const = 0;

@@ -4,8 +4,8 @@
 #include "core/Host.h"
 #include "dag/DagNode.h"
 
-using zovhost::NodeImpl;
 using zovhost::host;
+using zovhost::NodeImpl;
 
 namespace {
 

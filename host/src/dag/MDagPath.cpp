@@ -7,8 +7,8 @@
 #include <algorithm>
 
 using zovhost::DagNodePath;
-using zovhost::NodeImpl;
 using zovhost::host;
+using zovhost::NodeImpl;
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 
 using zovhost::DagLink;
-using zovhost::NodeImpl;
 using zovhost::host;
+using zovhost::NodeImpl;
 
 namespace {
 

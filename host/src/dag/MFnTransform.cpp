@@ -132,9 +132,7 @@ MStatus MFnTransform::setRotation(const MEulerRotation& rotation) {
 }
 
 MStatus MFnTransform::setRotation(const double angles[3], MTransformationMatrix::RotationOrder order) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    return value.setRotation(angles, order);
-  });
+  return editTransformation(*this, [&](MTransformationMatrix& value) { return value.setRotation(angles, order); });
 }
 
 MStatus MFnTransform::rotateBy(const MQuaternion& rotation, MSpace::Space space) {
@@ -148,9 +146,8 @@ MTransformationMatrix::RotationOrder MFnTransform::rotationOrder(MStatus* status
 }
 
 MStatus MFnTransform::setRotationOrder(MTransformationMatrix::RotationOrder order, bool reorder) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    return value.setRotationOrder(order, reorder);
-  });
+  return editTransformation(*this,
+                            [&](MTransformationMatrix& value) { return value.setRotationOrder(order, reorder); });
 }
 
 MQuaternion MFnTransform::rotateOrientation(MSpace::Space, MStatus* status) const {
@@ -213,7 +210,7 @@ MPoint MFnTransform::rotatePivot(MSpace::Space space, MStatus* status) const {
 MStatus MFnTransform::setRotatePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
   return editTransformation(*this, [&](MTransformationMatrix& value) {
     return isWorld(space) ? value.setRotatePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
-                            : value.setRotatePivot(pivot, MSpace::kTransform, balance);
+                          : value.setRotatePivot(pivot, MSpace::kTransform, balance);
   });
 }
 
@@ -236,7 +233,7 @@ MPoint MFnTransform::scalePivot(MSpace::Space space, MStatus* status) const {
 MStatus MFnTransform::setScalePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
   return editTransformation(*this, [&](MTransformationMatrix& value) {
     return isWorld(space) ? value.setScalePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
-                            : value.setScalePivot(pivot, MSpace::kTransform, balance);
+                          : value.setScalePivot(pivot, MSpace::kTransform, balance);
   });
 }
 

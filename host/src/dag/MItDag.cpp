@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <deque>
 
-using zovhost::NodeImpl;
 using zovhost::host;
+using zovhost::NodeImpl;
 
 namespace {
 

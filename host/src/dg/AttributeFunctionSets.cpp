@@ -46,8 +46,8 @@ double internalUnitValue(MFnUnitAttribute::Type type, double value) {
 
 MFnUnitAttribute::MFnUnitAttribute(const MObject& attribute, MStatus* status) { attach(*this, attribute, status); }
 
-MObject MFnUnitAttribute::create(const MString& fullName, const MString& briefName, Type unitType,
-                                 double defaultValue, MStatus* status) {
+MObject MFnUnitAttribute::create(const MString& fullName, const MString& briefName, Type unitType, double defaultValue,
+                                 MStatus* status) {
   if (unitType != kAngle && unitType != kDistance && unitType != kTime) {
     if (status) *status = MS::kInvalidParameter;
     return MObject();
@@ -205,18 +205,20 @@ MStatus MFnEnumAttribute::setDefault(const MString& fieldName) {
 MStatus MFnEnumAttribute::getMin(short& value) const {
   const auto attribute = attributeOf(m_object);
   if (!attribute || attribute->enumFields.empty()) return MS::kFailure;
-  value = std::min_element(attribute->enumFields.begin(), attribute->enumFields.end(),
-                           [](const auto& a, const auto& b) { return a.second < b.second; })
-              ->second;
+  value =
+      std::min_element(attribute->enumFields.begin(), attribute->enumFields.end(), [](const auto& a, const auto& b) {
+        return a.second < b.second;
+      })->second;
   return MS::kSuccess;
 }
 
 MStatus MFnEnumAttribute::getMax(short& value) const {
   const auto attribute = attributeOf(m_object);
   if (!attribute || attribute->enumFields.empty()) return MS::kFailure;
-  value = std::max_element(attribute->enumFields.begin(), attribute->enumFields.end(),
-                           [](const auto& a, const auto& b) { return a.second < b.second; })
-              ->second;
+  value =
+      std::max_element(attribute->enumFields.begin(), attribute->enumFields.end(), [](const auto& a, const auto& b) {
+        return a.second < b.second;
+      })->second;
   return MS::kSuccess;
 }
 

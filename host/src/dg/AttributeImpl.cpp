@@ -8,12 +8,18 @@ namespace zovhost {
 
 MFn::Type AttributeImpl::apiType() const {
   switch (kind) {
-    case AttributeKind::Numeric: return MFn::kNumericAttribute;
-    case AttributeKind::Unit: return MFn::kUnitAttribute;
-    case AttributeKind::Typed: return MFn::kTypedAttribute;
-    case AttributeKind::Enum: return MFn::kEnumAttribute;
-    case AttributeKind::Message: return MFn::kMessageAttribute;
-    case AttributeKind::Compound: return MFn::kCompoundAttribute;
+    case AttributeKind::Numeric:
+      return MFn::kNumericAttribute;
+    case AttributeKind::Unit:
+      return MFn::kUnitAttribute;
+    case AttributeKind::Typed:
+      return MFn::kTypedAttribute;
+    case AttributeKind::Enum:
+      return MFn::kEnumAttribute;
+    case AttributeKind::Message:
+      return MFn::kMessageAttribute;
+    case AttributeKind::Compound:
+      return MFn::kCompoundAttribute;
   }
   return MFn::kAttribute;
 }
@@ -65,15 +71,19 @@ double AttributeImpl::normalise(double value) const {
   if (kind == AttributeKind::Enum) return std::trunc(value);
   if (kind != AttributeKind::Numeric) return value;
   switch (numericType) {
-    case MFnNumericData::kBoolean: return value != 0.0 ? 1.0 : 0.0;
+    case MFnNumericData::kBoolean:
+      return value != 0.0 ? 1.0 : 0.0;
     case MFnNumericData::kByte:
     case MFnNumericData::kChar:
     case MFnNumericData::kShort:
     case MFnNumericData::kLong:
     case MFnNumericData::kInt64:
-    case MFnNumericData::kAddr: return std::trunc(value);
-    case MFnNumericData::kFloat: return static_cast<double>(static_cast<float>(value));
-    default: return value;
+    case MFnNumericData::kAddr:
+      return std::trunc(value);
+    case MFnNumericData::kFloat:
+      return static_cast<double>(static_cast<float>(value));
+    default:
+      return value;
   }
 }
 
@@ -91,32 +101,42 @@ std::shared_ptr<AttributeImpl> attributeOf(const MObject& object) {
 unsigned int numericComponentCount(MFnNumericData::Type kind) {
   switch (kind) {
     case MFnNumericData::kInvalid:
-    case MFnNumericData::kLast: return 0;
+    case MFnNumericData::kLast:
+      return 0;
     case MFnNumericData::k2Short:
     case MFnNumericData::k2Long:
     case MFnNumericData::k2Float:
-    case MFnNumericData::k2Double: return 2;
+    case MFnNumericData::k2Double:
+      return 2;
     case MFnNumericData::k3Short:
     case MFnNumericData::k3Long:
     case MFnNumericData::k3Float:
-    case MFnNumericData::k3Double: return 3;
-    case MFnNumericData::k4Double: return 4;
-    default: return 1;
+    case MFnNumericData::k3Double:
+      return 3;
+    case MFnNumericData::k4Double:
+      return 4;
+    default:
+      return 1;
   }
 }
 
 MFnNumericData::Type numericComponentKind(MFnNumericData::Type kind) {
   switch (kind) {
     case MFnNumericData::k2Short:
-    case MFnNumericData::k3Short: return MFnNumericData::kShort;
+    case MFnNumericData::k3Short:
+      return MFnNumericData::kShort;
     case MFnNumericData::k2Long:
-    case MFnNumericData::k3Long: return MFnNumericData::kLong;
+    case MFnNumericData::k3Long:
+      return MFnNumericData::kLong;
     case MFnNumericData::k2Float:
-    case MFnNumericData::k3Float: return MFnNumericData::kFloat;
+    case MFnNumericData::k3Float:
+      return MFnNumericData::kFloat;
     case MFnNumericData::k2Double:
     case MFnNumericData::k3Double:
-    case MFnNumericData::k4Double: return MFnNumericData::kDouble;
-    default: return kind;
+    case MFnNumericData::k4Double:
+      return MFnNumericData::kDouble;
+    default:
+      return kind;
   }
 }
 

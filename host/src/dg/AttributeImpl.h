@@ -21,7 +21,7 @@ enum class AttributeKind { Numeric, Unit, Typed, Enum, Message, Compound };
 /// children when it is a compound. Attributes are created by the attribute
 /// function sets and shared by every node of the type they are added to.
 class AttributeImpl : public Object, public std::enable_shared_from_this<AttributeImpl> {
-public:
+ public:
   explicit AttributeImpl(AttributeKind kind) : kind(kind) {}
 
   MFn::Type apiType() const override;

@@ -122,8 +122,7 @@ std::vector<std::shared_ptr<Connection>> Graph::outgoingOf(const MPlug& source) 
 
 std::vector<std::shared_ptr<Connection>> Graph::connections() const {
   std::vector<std::shared_ptr<Connection>> all;
-  for (const auto& node : m_nodes)
-    all.insert(all.end(), node->outgoing.begin(), node->outgoing.end());
+  for (const auto& node : m_nodes) all.insert(all.end(), node->outgoing.begin(), node->outgoing.end());
   std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a->serial < b->serial; });
   return all;
 }

@@ -23,13 +23,13 @@ namespace {
 
 /// Marks a plug position as under evaluation for the life of the guard.
 class EvaluationGuard {
-public:
+ public:
   explicit EvaluationGuard(Slot& slot) : m_slot(slot) { m_slot.evaluating = true; }
   ~EvaluationGuard() { m_slot.evaluating = false; }
   EvaluationGuard(const EvaluationGuard&) = delete;
   EvaluationGuard& operator=(const EvaluationGuard&) = delete;
 
-private:
+ private:
   Slot& m_slot;
 };
 
@@ -108,9 +108,7 @@ void copySlot(const AttributeImpl& from, const Slot& source, const AttributeImpl
 
 using PlugKey = std::tuple<const void*, const void*, std::vector<int>>;
 
-PlugKey keyOf(const MPlug& plug) {
-  return PlugKey(plug.nodeImpl().get(), plug.attributeImpl().get(), plug.indices());
-}
+PlugKey keyOf(const MPlug& plug) { return PlugKey(plug.nodeImpl().get(), plug.attributeImpl().get(), plug.indices()); }
 
 }  // namespace
 

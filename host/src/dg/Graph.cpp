@@ -45,10 +45,9 @@ MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vecto
   }
   const std::string base = node->type->defaultName.empty() ? node->type->name : node->type->defaultName;
   node->name = node->name.empty() ? uniqueName(base + "1") : uniqueName(node->name);
-  const auto position = std::upper_bound(m_nodes.begin(), m_nodes.end(), node->serial,
-                                         [](std::uint64_t serial, const std::shared_ptr<NodeImpl>& n) {
-                                           return serial < n->serial;
-                                         });
+  const auto position =
+      std::upper_bound(m_nodes.begin(), m_nodes.end(), node->serial,
+                       [](std::uint64_t serial, const std::shared_ptr<NodeImpl>& n) { return serial < n->serial; });
   m_nodes.insert(position, node);
   m_names[node->name] = node.get();
   node->inGraph = true;

@@ -32,7 +32,7 @@ struct NodeRemoval {
 /// The dependency graph of the scene: the nodes in creation order with unique
 /// names, the connections in the order made, dirty propagation and evaluation.
 class Graph {
-public:
+ public:
   // --- Nodes -------------------------------------------------------------
   /// Makes a node of a type (its plug-in object, its data and postConstructor)
   /// without adding it to the graph.
@@ -109,7 +109,7 @@ public:
   /// Removes every node (raising the node-removed callbacks) and connection.
   void clear();
 
-private:
+ private:
   MStatus checkStore(const MPlug& plug, Slot*& slot);
   void copyValue(const MPlug& source, const MPlug& destination);
   void computeSlot(const MPlug& plug, Slot& slot);

@@ -5,8 +5,8 @@
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
-using zovhost::Slot;
 using zovhost::host;
+using zovhost::Slot;
 
 namespace {
 
@@ -77,8 +77,7 @@ void MDataHandle::setNumber(double value) {
   Slot* slot = slotOf(m_plug);
   if (!slot || !m_plug.attributeImpl()->holdsNumber()) return;
   const AttributeImpl& attribute = *m_plug.attributeImpl();
-  slot->value.number =
-      attribute.normalise(isTime(attribute) ? value * MTime::ticksPerUnit(MTime::uiUnit()) : value);
+  slot->value.number = attribute.normalise(isTime(attribute) ? value * MTime::ticksPerUnit(MTime::uiUnit()) : value);
 }
 
 double MDataHandle::componentNumber(unsigned int index) const {

@@ -64,28 +64,70 @@ MObject MFnAttribute::parent(MStatus* status) const {
                [](AttributeImpl& a) { return a.parent ? MObject(a.parent->shared_from_this()) : MObject(); });
 }
 
-bool MFnAttribute::isReadable(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.readable; }); }
-bool MFnAttribute::isWritable(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.writable; }); }
-bool MFnAttribute::isConnectable(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.connectable; }); }
-bool MFnAttribute::isStorable(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.storable; }); }
-bool MFnAttribute::isCached(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.cached; }); }
-bool MFnAttribute::isKeyable(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.keyable; }); }
-bool MFnAttribute::isHidden(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.hidden; }); }
-bool MFnAttribute::isArray(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.array; }); }
-bool MFnAttribute::isIndexMatters(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.indexMatters; }); }
-bool MFnAttribute::isDynamic(MStatus* s) const { return query(m_object, s, [](AttributeImpl& a) { return a.dynamic; }); }
+bool MFnAttribute::isReadable(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.readable; });
+}
+bool MFnAttribute::isWritable(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.writable; });
+}
+bool MFnAttribute::isConnectable(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.connectable; });
+}
+bool MFnAttribute::isStorable(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.storable; });
+}
+bool MFnAttribute::isCached(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.cached; });
+}
+bool MFnAttribute::isKeyable(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.keyable; });
+}
+bool MFnAttribute::isHidden(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.hidden; });
+}
+bool MFnAttribute::isArray(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.array; });
+}
+bool MFnAttribute::isIndexMatters(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.indexMatters; });
+}
+bool MFnAttribute::isDynamic(MStatus* s) const {
+  return query(m_object, s, [](AttributeImpl& a) { return a.dynamic; });
+}
 
-MStatus MFnAttribute::setReadable(bool state) { return change(m_object, [=](AttributeImpl& a) { a.readable = state; }); }
-MStatus MFnAttribute::setWritable(bool state) { return change(m_object, [=](AttributeImpl& a) { a.writable = state; }); }
-MStatus MFnAttribute::setConnectable(bool state) { return change(m_object, [=](AttributeImpl& a) { a.connectable = state; }); }
-MStatus MFnAttribute::setStorable(bool state) { return change(m_object, [=](AttributeImpl& a) { a.storable = state; }); }
-MStatus MFnAttribute::setCached(bool state) { return change(m_object, [=](AttributeImpl& a) { a.cached = state; }); }
-MStatus MFnAttribute::setKeyable(bool state) { return change(m_object, [=](AttributeImpl& a) { a.keyable = state; }); }
-MStatus MFnAttribute::setHidden(bool state) { return change(m_object, [=](AttributeImpl& a) { a.hidden = state; }); }
-MStatus MFnAttribute::setIndexMatters(bool state) { return change(m_object, [=](AttributeImpl& a) { a.indexMatters = state; }); }
-MStatus MFnAttribute::setUsesArrayDataBuilder(bool) { return change(m_object, [](AttributeImpl&) {}); }
-MStatus MFnAttribute::setAffectsAppearance(bool) { return change(m_object, [](AttributeImpl&) {}); }
-MStatus MFnAttribute::setChannelBox(bool) { return change(m_object, [](AttributeImpl&) {}); }
+MStatus MFnAttribute::setReadable(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.readable = state; });
+}
+MStatus MFnAttribute::setWritable(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.writable = state; });
+}
+MStatus MFnAttribute::setConnectable(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.connectable = state; });
+}
+MStatus MFnAttribute::setStorable(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.storable = state; });
+}
+MStatus MFnAttribute::setCached(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.cached = state; });
+}
+MStatus MFnAttribute::setKeyable(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.keyable = state; });
+}
+MStatus MFnAttribute::setHidden(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.hidden = state; });
+}
+MStatus MFnAttribute::setIndexMatters(bool state) {
+  return change(m_object, [=](AttributeImpl& a) { a.indexMatters = state; });
+}
+MStatus MFnAttribute::setUsesArrayDataBuilder(bool) {
+  return change(m_object, [](AttributeImpl&) {});
+}
+MStatus MFnAttribute::setAffectsAppearance(bool) {
+  return change(m_object, [](AttributeImpl&) {});
+}
+MStatus MFnAttribute::setChannelBox(bool) {
+  return change(m_object, [](AttributeImpl&) {});
+}
 
 MStatus MFnAttribute::setArray(bool state) {
   const auto attribute = attributeOf(m_object);

@@ -4,8 +4,8 @@
 #include "core/Host.h"
 #include "dag/DagNode.h"
 
-using zovhost::NodeImpl;
 using zovhost::host;
+using zovhost::NodeImpl;
 
 namespace {
 
@@ -169,8 +169,8 @@ MStatus MFnDependencyNode::removeAttribute(const MObject& attribute, MAttrClass 
   // Connections to the attribute go first.
   const MPlug whole(node, impl, {});
   for (const auto& connection : host().graph.connections()) {
-    const bool touches = zovhost::plugsOverlap(connection->source, whole) ||
-                         zovhost::plugsOverlap(connection->destination, whole);
+    const bool touches =
+        zovhost::plugsOverlap(connection->source, whole) || zovhost::plugsOverlap(connection->destination, whole);
     if (touches) host().graph.disconnect(connection->source, connection->destination);
   }
   return node->removeDynamicAttribute(*impl) ? MS::kSuccess : MS::kFailure;

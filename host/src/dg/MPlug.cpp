@@ -6,9 +6,9 @@
 #include "core/Host.h"
 
 using zovhost::AttributeImpl;
+using zovhost::host;
 using zovhost::NodeImpl;
 using zovhost::Slot;
-using zovhost::host;
 
 namespace {
 

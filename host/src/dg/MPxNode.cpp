@@ -8,8 +8,8 @@
 #include <algorithm>
 
 using zovhost::AttributeImpl;
-using zovhost::NodeType;
 using zovhost::host;
+using zovhost::NodeType;
 
 MDGContext MDGContext::fsNormal;
 
@@ -46,8 +46,7 @@ namespace {
 
 bool typeOwns(const NodeType& type, const AttributeImpl& attribute) {
   const AttributeImpl* root = attribute.root();
-  return std::any_of(type.attributes.begin(), type.attributes.end(),
-                     [root](const auto& a) { return a.get() == root; });
+  return std::any_of(type.attributes.begin(), type.attributes.end(), [root](const auto& a) { return a.get() == root; });
 }
 
 bool nameTaken(const NodeType& type, const AttributeImpl& attribute) {

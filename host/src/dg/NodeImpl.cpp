@@ -6,8 +6,7 @@ namespace zovhost {
 
 NodeImpl::NodeImpl(std::shared_ptr<NodeType> nodeType, std::uint64_t serialNumber)
     : type(std::move(nodeType)), serial(serialNumber) {
-  for (const auto& attribute : type->attributes)
-    m_slots.push_back(std::make_unique<Slot>(makeSlot(*attribute, false)));
+  for (const auto& attribute : type->attributes) m_slots.push_back(std::make_unique<Slot>(makeSlot(*attribute, false)));
 }
 
 // The plug-in object goes first: its destructor may still look at the node.
@@ -31,9 +30,7 @@ std::shared_ptr<AttributeImpl> NodeImpl::findAttribute(const std::string& name) 
   return nullptr;
 }
 
-bool NodeImpl::ownsAttribute(const AttributeImpl& attribute) const {
-  return rootIndex(*attribute.root()) >= 0;
-}
+bool NodeImpl::ownsAttribute(const AttributeImpl& attribute) const { return rootIndex(*attribute.root()) >= 0; }
 
 bool NodeImpl::addDynamicAttribute(const std::shared_ptr<AttributeImpl>& attribute) {
   if (attribute->added) return false;
@@ -97,9 +94,9 @@ Slot* NodeImpl::slot(const AttributeImpl& attribute, const std::vector<int>& ind
       auto found = current->elements.find(static_cast<unsigned int>(index));
       if (found == current->elements.end()) {
         if (!create) return nullptr;
-        found = current->elements
-                    .emplace(static_cast<unsigned int>(index), std::make_unique<Slot>(makeSlot(step, true)))
-                    .first;
+        found =
+            current->elements.emplace(static_cast<unsigned int>(index), std::make_unique<Slot>(makeSlot(step, true)))
+                .first;
       }
       current = found->second.get();
     }
@@ -110,8 +107,8 @@ Slot* NodeImpl::slot(const AttributeImpl& attribute, const std::vector<int>& ind
 
 namespace {
 
-void visitSlots(Slot& slot, const std::vector<const AttributeImpl*>& chain, size_t depth,
-                std::vector<int>& indices, const std::function<void(Slot&, const std::vector<int>&)>& visit) {
+void visitSlots(Slot& slot, const std::vector<const AttributeImpl*>& chain, size_t depth, std::vector<int>& indices,
+                const std::function<void(Slot&, const std::vector<int>&)>& visit) {
   const AttributeImpl& step = *chain[depth];
   const bool last = depth + 1 == chain.size();
   if (step.array) {
@@ -145,8 +142,6 @@ void NodeImpl::forEachSlot(const AttributeImpl& attribute,
   visitSlots(*m_slots[static_cast<size_t>(root)], chain, 0, indices, visit);
 }
 
-std::shared_ptr<NodeImpl> nodeOf(const MObject& object) {
-  return std::dynamic_pointer_cast<NodeImpl>(object.object());
-}
+std::shared_ptr<NodeImpl> nodeOf(const MObject& object) { return std::dynamic_pointer_cast<NodeImpl>(object.object()); }
 
 }  // namespace zovhost

@@ -57,7 +57,7 @@ struct Connection {
 /// connections. Shared so that handles, plugs, modifiers and the undo queue
 /// keep a deleted node alive until nothing can bring it back.
 class NodeImpl : public Object, public std::enable_shared_from_this<NodeImpl> {
-public:
+ public:
   NodeImpl(std::shared_ptr<NodeType> type, std::uint64_t serial);
   ~NodeImpl() override;
 
@@ -102,13 +102,12 @@ public:
   Slot* slot(const AttributeImpl& attribute, const std::vector<int>& indices, bool create);
   /// Calls visit(slot, indices) for every existing slot of an attribute
   /// (every element of the arrays on its way).
-  void forEachSlot(const AttributeImpl& attribute,
-                   const std::function<void(Slot&, const std::vector<int>&)>& visit);
+  void forEachSlot(const AttributeImpl& attribute, const std::function<void(Slot&, const std::vector<int>&)>& visit);
 
   /// A slot initialised from an attribute's defaults.
   Slot makeSlot(const AttributeImpl& attribute, bool elementLevel) const;
 
-private:
+ private:
   int rootIndex(const AttributeImpl& root) const;
 
   std::vector<std::unique_ptr<Slot>> m_slots;
@@ -118,4 +117,3 @@ private:
 std::shared_ptr<NodeImpl> nodeOf(const MObject& object);
 
 }  // namespace zovhost
-

@@ -22,7 +22,7 @@ class NodeImpl;
 /// A registered node type: identity, creator, static attributes and the
 /// attributeAffects relations declared by its initialize function.
 class NodeType {
-public:
+ public:
   std::string name;
   MTypeId id;
   MPxNode::Type kind = MPxNode::kDependNode;

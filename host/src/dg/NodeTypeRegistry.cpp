@@ -21,8 +21,8 @@ void describeKind(NodeType& type) {
   switch (type.kind) {
     case MPxNode::kLocatorNode:
       type.apiType = MFn::kPluginLocatorNode;
-      type.fnTypes = {MFn::kPluginLocatorNode, MFn::kPluginDependNode, MFn::kLocator,
-                      MFn::kShape,             MFn::kDagNode,          MFn::kDependencyNode};
+      type.fnTypes = {MFn::kPluginLocatorNode, MFn::kPluginDependNode, MFn::kLocator, MFn::kShape,
+                      MFn::kDagNode,           MFn::kDependencyNode};
       type.typeNames = {"dependNode", "dagNode", "shape", "locator", type.name};
       break;
     case MPxNode::kManipContainer:
@@ -53,8 +53,8 @@ MStatus NodeTypeRegistry::registerType(const std::string& name, MTypeId id, MCre
     return MS::kFailure;
   }
   if (find(id)) {
-    displayError("Failed to register node type '" + name + "': the type id " + hexId(id) +
-                 " is already in use by '" + find(id)->name + "'");
+    displayError("Failed to register node type '" + name + "': the type id " + hexId(id) + " is already in use by '" +
+                 find(id)->name + "'");
     return MS::kFailure;
   }
   auto type = std::make_shared<NodeType>();

@@ -15,12 +15,11 @@ namespace zovhost {
 
 /// The registered node types: the host's own and the plug-ins'.
 class NodeTypeRegistry {
-public:
+ public:
   /// Registers a plug-in node type and runs its initialize function; a taken
   /// id or name, or a failing initialize, fails the registration.
-  MStatus registerType(const std::string& name, MTypeId id, MCreatorFunction creator,
-                       MInitializeFunction initialize, MPxNode::Type kind, const std::string& classification,
-                       const std::string& plugin);
+  MStatus registerType(const std::string& name, MTypeId id, MCreatorFunction creator, MInitializeFunction initialize,
+                       MPxNode::Type kind, const std::string& classification, const std::string& plugin);
   /// Registers one of the host's own node types. baseNames are the type
   /// names of its bases ("dependNode" is always one); a type whose
   /// function-set types include kDagNode has the DAG node's attributes.
@@ -39,7 +38,7 @@ public:
   /// Drops the plug-in types (used when the host is reset).
   void removePluginTypes();
 
-private:
+ private:
   void destroyInstances(NodeType& type);
 
   std::vector<std::shared_ptr<NodeType>> m_types;

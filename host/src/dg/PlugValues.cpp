@@ -12,8 +12,8 @@
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
-using zovhost::Slot;
 using zovhost::host;
+using zovhost::Slot;
 
 namespace {
 

@@ -43,9 +43,9 @@ MStatus setUINumber(const MPlug& plug, double value) {
 std::string leafWord(const MPlug& plug) {
   const AttributeImpl& a = *plug.attributeImpl();
   const double value = uiNumber(plug);
-  const bool integral = a.kind == AttributeKind::Enum ||
-                        (a.kind == AttributeKind::Numeric && a.numericType != MFnNumericData::kFloat &&
-                         a.numericType != MFnNumericData::kDouble);
+  const bool integral =
+      a.kind == AttributeKind::Enum || (a.kind == AttributeKind::Numeric && a.numericType != MFnNumericData::kFloat &&
+                                        a.numericType != MFnNumericData::kDouble);
   return integral ? std::to_string(static_cast<long long>(value)) : formatNumber(value);
 }
 

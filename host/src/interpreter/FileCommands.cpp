@@ -11,7 +11,7 @@ namespace zovhost {
 namespace {
 
 bool fileExists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 

@@ -6,8 +6,8 @@
 #include "interpreter/Interpreter.h"
 
 #include <functional>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +25,7 @@ struct HostFlag {
 /// The words of a host command sorted into flags (by long name) and
 /// positional words. An unknown flag or a missing flag value is an error.
 class HostArgs {
-public:
+ public:
   /// Parses; on failure shows the error and returns false.
   bool parse(const HostCall& call, const std::vector<HostFlag>& flags);
 
@@ -39,7 +39,7 @@ public:
   /// The flags in the order given.
   const std::vector<std::string>& order() const { return m_order; }
 
-private:
+ private:
   std::map<std::string, std::vector<std::string>> m_flags;
   std::vector<std::string> m_positional;
   std::vector<std::string> m_order;
@@ -47,14 +47,14 @@ private:
 
 /// An undo entry for a host command made of undo and redo functions.
 class FunctionEntry : public UndoEntry {
-public:
+ public:
   FunctionEntry(std::string name, std::function<void()> undo, std::function<void()> redo)
       : m_name(std::move(name)), m_undo(std::move(undo)), m_redo(std::move(redo)) {}
   void undo() override { m_undo(); }
   void redo() override { m_redo(); }
   std::string name() const override { return m_name; }
 
-private:
+ private:
   std::string m_name;
   std::function<void()> m_undo;
   std::function<void()> m_redo;

@@ -21,14 +21,14 @@ constexpr int kMaxProcedureDepth = 100;
 
 /// A plug-in command kept for undo and redo.
 class PluginCommandEntry : public UndoEntry {
-public:
+ public:
   PluginCommandEntry(std::unique_ptr<MPxCommand> command, std::string name)
       : m_command(std::move(command)), m_name(std::move(name)) {}
   void undo() override { call(&MPxCommand::undoIt); }
   void redo() override { call(&MPxCommand::redoIt); }
   std::string name() const override { return m_name; }
 
-private:
+ private:
   void call(MStatus (MPxCommand::*method)()) {
     CommandResult ignored;
     host().results.push_back(&ignored);

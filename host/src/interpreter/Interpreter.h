@@ -53,7 +53,7 @@ struct ExecuteOptions {
 /// procedure". A line stops at
 /// its first failing command; its result is the last command's.
 class Interpreter {
-public:
+ public:
   Interpreter();
 
   MStatus execute(const std::string& line, CommandResult& result, const ExecuteOptions& options);
@@ -70,7 +70,7 @@ public:
   /// Splits a line into commands; false (with a message) on a syntax error.
   static bool parse(const std::string& line, std::vector<CommandCall>& commands, std::string& error);
 
-private:
+ private:
   MStatus run(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
   MStatus runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
   MStatus runProcedure(const std::string& body, CommandResult& result, const ExecuteOptions& options);

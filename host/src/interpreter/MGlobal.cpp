@@ -71,8 +71,7 @@ MStatus MGlobal::executeCommand(const MString& command, MIntArray& value, bool d
   return MS::kSuccess;
 }
 
-MStatus MGlobal::executeCommand(const MString& command, MDoubleArray& value, bool displayEnabled,
-                                bool undoEnabled) {
+MStatus MGlobal::executeCommand(const MString& command, MDoubleArray& value, bool displayEnabled, bool undoEnabled) {
   CommandResult result;
   const MStatus status = run(command, result, displayEnabled, undoEnabled);
   if (!status) return status;
@@ -100,10 +99,18 @@ MStatus MGlobal::getActiveSelectionList(MSelectionList& list, bool) {
 MStatus MGlobal::setActiveSelectionList(const MSelectionList& list, ListAdjustment adjustment) {
   MSelectionList selection = host().selection;
   switch (adjustment) {
-    case kReplaceList: selection = list; break;
-    case kXORWithList: selection.merge(list, MSelectionList::kXORWithList); break;
-    case kAddToList: selection.merge(list, MSelectionList::kMergeNormal); break;
-    case kRemoveFromList: selection.merge(list, MSelectionList::kRemoveFromList); break;
+    case kReplaceList:
+      selection = list;
+      break;
+    case kXORWithList:
+      selection.merge(list, MSelectionList::kXORWithList);
+      break;
+    case kAddToList:
+      selection.merge(list, MSelectionList::kMergeNormal);
+      break;
+    case kRemoveFromList:
+      selection.merge(list, MSelectionList::kRemoveFromList);
+      break;
     case kAddToHeadOfList: {
       MSelectionList head = list;
       head.merge(selection, MSelectionList::kMergeNormal);

@@ -57,7 +57,8 @@ MStatus windowCommand(HostCall& call) {
 
 MStatus modelEditorCommand(HostCall& call) {
   HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"rnm", "rendererName", 1, 0}})) return MS::kFailure;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"rnm", "rendererName", 1, 0}}))
+    return MS::kFailure;
   if (args.positional().size() != 1) {
     displayError("modelEditor: give one panel");
     return MS::kFailure;

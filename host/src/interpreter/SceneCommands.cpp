@@ -2,15 +2,15 @@
 // nodes), delete, rename, select, setAttr, getAttr, connectAttr,
 // disconnectAttr, addAttr, lockNode.
 #include <maya/MDagModifier.h>
-#include <maya/MFnDependencyNode.h>
-#include <maya/MIntArray.h>
-#include <maya/MStringArray.h>
 #include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MFnEnumAttribute.h>
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
 #include <maya/MFnUnitAttribute.h>
+#include <maya/MIntArray.h>
+#include <maya/MStringArray.h>
 
 #include "commands/ArgumentText.h"
 #include "core/Host.h"
@@ -181,7 +181,8 @@ MStatus selectCommand(HostCall& call) {
 
 MStatus setAttrCommand(HostCall& call) {
   HostArgs args;
-  if (!args.parse(call, {{"l", "lock", 1, 1}, {"type", "type", 1, 1}, {"k", "keyable", 1, 1}, {"cb", "channelBox", 1, 1}}))
+  if (!args.parse(call,
+                  {{"l", "lock", 1, 1}, {"type", "type", 1, 1}, {"k", "keyable", 1, 1}, {"cb", "channelBox", 1, 1}}))
     return MS::kFailure;
   if (args.positional().empty()) {
     displayError("setAttr: give an attribute");
@@ -293,7 +294,8 @@ MStatus connectAttrCommand(HostCall& call) {
     unsigned int index = 0;
     MIntArray existing;
     destination.getExistingArrayAttributeIndices(existing);
-    for (unsigned int i = 0; i < existing.length(); ++i) index = std::max(index, static_cast<unsigned int>(existing[i]) + 1);
+    for (unsigned int i = 0; i < existing.length(); ++i)
+      index = std::max(index, static_cast<unsigned int>(existing[i]) + 1);
     destination = destination.elementByLogicalIndex(index);
   }
   auto modifier = std::make_shared<MDGModifier>();
@@ -374,8 +376,8 @@ MObject makeAttribute(const HostArgs& args, const std::string& longName, const s
     return attribute;
   }
   const std::pair<const char*, MFnNumericData::Type> numeric[] = {
-      {"bool", MFnNumericData::kBoolean}, {"short", MFnNumericData::kShort},   {"long", MFnNumericData::kLong},
-      {"float", MFnNumericData::kFloat},  {"double", MFnNumericData::kDouble}, {"float3", MFnNumericData::k3Float},
+      {"bool", MFnNumericData::kBoolean},   {"short", MFnNumericData::kShort},   {"long", MFnNumericData::kLong},
+      {"float", MFnNumericData::kFloat},    {"double", MFnNumericData::kDouble}, {"float3", MFnNumericData::k3Float},
       {"double3", MFnNumericData::k3Double}};
   for (const auto& [name, kind] : numeric)
     if (type == name) return MFnNumericAttribute().create(full, brief, kind);
@@ -431,12 +433,13 @@ MStatus addAttrCommand(HostCall& call) {
     return MS::kFailure;
   }
   MObject nodeObject(node);
-  recordUndo(call, std::make_unique<FunctionEntry>(
-                       "addAttr", [nodeObject, attribute]() { MFnDependencyNode(nodeObject).removeAttribute(attribute); },
-                       [node, impl]() {
-                         impl->added = false;
-                         node->addDynamicAttribute(impl);
-                       }));
+  recordUndo(call,
+             std::make_unique<FunctionEntry>(
+                 "addAttr", [nodeObject, attribute]() { MFnDependencyNode(nodeObject).removeAttribute(attribute); },
+                 [node, impl]() {
+                   impl->added = false;
+                   node->addDynamicAttribute(impl);
+                 }));
   return MS::kSuccess;
 }
 
@@ -463,8 +466,9 @@ MStatus lockNodeCommand(HostCall& call) {
   for (const auto& node : nodes) {
     const bool before = node->locked;
     node->locked = lock;
-    recordUndo(call, std::make_unique<FunctionEntry>(
-                         "lockNode", [node, before]() { node->locked = before; }, [node, lock]() { node->locked = lock; }));
+    recordUndo(call,
+               std::make_unique<FunctionEntry>(
+                   "lockNode", [node, before]() { node->locked = before; }, [node, lock]() { node->locked = lock; }));
   }
   return MS::kSuccess;
 }

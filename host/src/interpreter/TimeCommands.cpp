@@ -84,15 +84,24 @@ struct UnitName {
   int unit;
 };
 
-const UnitName kLinearUnits[] = {{"mm", "millimeter", MDistance::kMillimeters}, {"cm", "centimeter", MDistance::kCentimeters},
-                                 {"m", "meter", MDistance::kMeters},            {"km", "kilometer", MDistance::kKilometers},
-                                 {"in", "inch", MDistance::kInches},            {"ft", "foot", MDistance::kFeet},
-                                 {"yd", "yard", MDistance::kYards},             {"mi", "mile", MDistance::kMiles}};
-const UnitName kTimeUnits[] = {{"game", "game", MTime::kGames},        {"film", "film", MTime::kFilm},
-                               {"pal", "pal", MTime::kPALFrame},       {"ntsc", "ntsc", MTime::kNTSCFrame},
-                               {"show", "show", MTime::kShowScan},     {"palf", "palf", MTime::kPALField},
-                               {"ntscf", "ntscf", MTime::kNTSCField},  {"sec", "second", MTime::kSeconds},
-                               {"min", "minute", MTime::kMinutes},     {"hour", "hour", MTime::kHours},
+const UnitName kLinearUnits[] = {{"mm", "millimeter", MDistance::kMillimeters},
+                                 {"cm", "centimeter", MDistance::kCentimeters},
+                                 {"m", "meter", MDistance::kMeters},
+                                 {"km", "kilometer", MDistance::kKilometers},
+                                 {"in", "inch", MDistance::kInches},
+                                 {"ft", "foot", MDistance::kFeet},
+                                 {"yd", "yard", MDistance::kYards},
+                                 {"mi", "mile", MDistance::kMiles}};
+const UnitName kTimeUnits[] = {{"game", "game", MTime::kGames},
+                               {"film", "film", MTime::kFilm},
+                               {"pal", "pal", MTime::kPALFrame},
+                               {"ntsc", "ntsc", MTime::kNTSCFrame},
+                               {"show", "show", MTime::kShowScan},
+                               {"palf", "palf", MTime::kPALField},
+                               {"ntscf", "ntscf", MTime::kNTSCField},
+                               {"sec", "second", MTime::kSeconds},
+                               {"min", "minute", MTime::kMinutes},
+                               {"hour", "hour", MTime::kHours},
                                {"millisec", "millisecond", MTime::kMilliseconds}};
 const UnitName kAngleUnits[] = {{"deg", "degree", MAngle::kDegrees}, {"rad", "radian", MAngle::kRadians}};
 
@@ -118,7 +127,8 @@ bool timeUnitByName(const std::string& name, int& unit) {
   if (unitByName(kTimeUnits, name, unit)) return true;
   for (int candidate = MTime::kGames; candidate < MTime::kLast; ++candidate) {
     const double ticks = MTime::ticksPerUnit(static_cast<MTime::Unit>(candidate));
-    if (ticks > 0.0 && name == formatNumber(MTime(1.0, MTime::kSeconds).as(static_cast<MTime::Unit>(candidate))) + "fps") {
+    if (ticks > 0.0 &&
+        name == formatNumber(MTime(1.0, MTime::kSeconds).as(static_cast<MTime::Unit>(candidate))) + "fps") {
       unit = candidate;
       return true;
     }

@@ -11,9 +11,8 @@ namespace zovhost {
 namespace {
 
 const char* const kKnownEvents[] = {
-    "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged",
-    "angularUnitChanged", "SelectionChanged",   "NewSceneOpened",    "SceneOpened",
-    "SceneSaved",       "idle"};
+    "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
+    "SelectionChanged", "NewSceneOpened",       "SceneOpened",       "SceneSaved",      "idle"};
 
 }  // namespace
 
@@ -29,8 +28,7 @@ MCallbackId CallbackRegistry::add(Record record) {
   return id;
 }
 
-MCallbackId CallbackRegistry::addEvent(const std::string& event, MMessage::MBasicFunction function,
-                                       void* clientData) {
+MCallbackId CallbackRegistry::addEvent(const std::string& event, MMessage::MBasicFunction function, void* clientData) {
   if (!function || !isKnownEvent(event)) return 0;
   Record record{Kind::Event, event};
   record.basic = function;
@@ -87,11 +85,11 @@ namespace {
 
 /// Sets the running callback's id for the life of the guard.
 class CurrentCallback {
-public:
+ public:
   CurrentCallback(MCallbackId& slot, MCallbackId id) : m_slot(slot), m_previous(slot) { m_slot = id; }
   ~CurrentCallback() { m_slot = m_previous; }
 
-private:
+ private:
   MCallbackId& m_slot;
   MCallbackId m_previous;
 };

@@ -14,7 +14,7 @@ class NodeImpl;
 /// Every installed callback, keyed by id in installation order, and the
 /// raising of events, node messages and scene messages.
 class CallbackRegistry {
-public:
+ public:
   /// Returns 0 when the event name is not one the host raises.
   MCallbackId addEvent(const std::string& event, MMessage::MBasicFunction function, void* clientData);
   /// typeName "dependNode" matches every node; otherwise the type or a base type.
@@ -38,7 +38,7 @@ public:
   /// The events the host raises.
   static bool isKnownEvent(const std::string& event);
 
-private:
+ private:
   enum class Kind { Event, NodeAdded, NodeRemoved, Scene };
   struct Record {
     Kind kind;

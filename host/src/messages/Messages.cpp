@@ -16,9 +16,7 @@ MCallbackId result(MCallbackId id, MStatus* status) {
 
 }  // namespace
 
-MStatus MMessage::removeCallback(MCallbackId id) {
-  return host().callbacks.remove(id) ? MS::kSuccess : MS::kFailure;
-}
+MStatus MMessage::removeCallback(MCallbackId id) { return host().callbacks.remove(id) ? MS::kSuccess : MS::kFailure; }
 
 MStatus MMessage::removeCallbacks(MCallbackIdArray& ids) {
   MStatus status;
@@ -39,9 +37,9 @@ MCallbackId MEventMessage::addEventCallback(const MString& eventName, MMessage::
 
 void MEventMessage::getEventNames(MStringArray& names) {
   names.clear();
-  for (const char* name : {"timeChanged", "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged",
-                           "angularUnitChanged", "SelectionChanged", "NewSceneOpened", "SceneOpened", "SceneSaved",
-                           "idle"})
+  for (const char* name :
+       {"timeChanged", "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
+        "SelectionChanged", "NewSceneOpened", "SceneOpened", "SceneSaved", "idle"})
     names.append(name);
 }
 

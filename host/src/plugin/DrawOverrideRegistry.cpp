@@ -35,7 +35,7 @@ MStatus MDrawRegistry::registerDrawOverrideCreator(const MString& drawClassifica
 
 MStatus MDrawRegistry::deregisterDrawOverrideCreator(const MString& drawClassification, const MString& registrantId) {
   return zovhost::host().drawOverrides.remove({drawClassification.str(), registrantId.str()}) ? MS::kSuccess
-                                                                                                : MS::kFailure;
+                                                                                              : MS::kFailure;
 }
 
 }  // namespace MHWRender

@@ -10,7 +10,7 @@ namespace zovhost {
 
 /// The registered draw-override creators, keyed by classification and registrant id.
 class DrawOverrideRegistry {
-public:
+ public:
   struct Entry {
     MHWRender::MDrawRegistry::DrawOverrideCreator creator = nullptr;
     std::string plugin;
@@ -25,7 +25,7 @@ public:
   void clear() { m_entries.clear(); }
   size_t size() const { return m_entries.size(); }
 
-private:
+ private:
   std::map<Key, Entry> m_entries;
 };
 

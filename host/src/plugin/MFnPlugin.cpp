@@ -4,9 +4,9 @@
 #include "core/Host.h"
 #include "plugin/PluginManager.h"
 
+using zovhost::host;
 using zovhost::PluginManager;
 using zovhost::PluginObject;
-using zovhost::host;
 
 MStatus MPxManipContainer::initialize() { return MS::kSuccess; }
 

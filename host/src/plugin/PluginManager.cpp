@@ -12,7 +12,7 @@ namespace {
 typedef MStatus (*PluginEntry)(MObject);
 
 bool fileExists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -71,7 +71,8 @@ MStatus PluginManager::load(const std::string& pathOrName, std::string& name) {
   const auto uninitialize = reinterpret_cast<PluginEntry>(dlsym(handle, "uninitializePlugin"));
   if (!apiVersion || !initialize || !uninitialize) {
     dlclose(handle);
-    displayError("'" + path + "' is not a plug-in: it must export MApiVersion, initializePlugin and uninitializePlugin");
+    displayError("'" + path +
+                 "' is not a plug-in: it must export MApiVersion, initializePlugin and uninitializePlugin");
     return MS::kFailure;
   }
 

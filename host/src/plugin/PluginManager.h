@@ -15,7 +15,7 @@ namespace zovhost {
 
 /// The object given to a plug-in's initializePlugin and uninitializePlugin.
 class PluginObject : public Object {
-public:
+ public:
   explicit PluginObject(std::string name) : name(std::move(name)) {}
   MFn::Type apiType() const override { return MFn::kPlugin; }
   std::string name;
@@ -30,7 +30,7 @@ public:
 /// Loads and unloads plug-in modules with dlopen, keeps track of what each
 /// registered, and cleans up after it.
 class PluginManager {
-public:
+ public:
   /// Opens a module, reads MApiVersion and calls initializePlugin. The
   /// plug-in's name is the file name without "lib" and the extension. When
   /// initializePlugin fails the error is shown and the failure returned, but
@@ -58,7 +58,7 @@ public:
   bool consumeFailure(const std::string& name) { return m_failures.erase(name) != 0; }
   void clearFailures() { m_failures.clear(); }
 
-private:
+ private:
   struct Module {
     std::shared_ptr<PluginObject> object;
     void* handle = nullptr;

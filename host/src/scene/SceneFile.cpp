@@ -24,9 +24,9 @@ std::string numberWord(const AttributeImpl& a, double stored) {
   if (isUnit(a, MFnUnitAttribute::kTime)) value = stored / MTime::ticksPerUnit(MTime::uiUnit());
   if (isUnit(a, MFnUnitAttribute::kDistance)) value = MDistance::internalToUI(stored);
   if (isUnit(a, MFnUnitAttribute::kAngle)) value = MAngle::internalToUI(stored);
-  const bool integral = a.kind == AttributeKind::Enum ||
-                        (a.kind == AttributeKind::Numeric && a.numericType != MFnNumericData::kFloat &&
-                         a.numericType != MFnNumericData::kDouble);
+  const bool integral =
+      a.kind == AttributeKind::Enum || (a.kind == AttributeKind::Numeric && a.numericType != MFnNumericData::kFloat &&
+                                        a.numericType != MFnNumericData::kDouble);
   return integral ? std::to_string(static_cast<long long>(value)) : formatNumber(value);
 }
 
@@ -39,19 +39,30 @@ std::string addAttrLine(const NodeImpl& node, const AttributeImpl& a) {
   } else if (a.kind == AttributeKind::Typed && a.dataType == MFnData::kMatrix) {
     line += " -dt matrix";
   } else if (a.kind == AttributeKind::Unit) {
-    line += isUnit(a, MFnUnitAttribute::kTime) ? " -at time"
-            : isUnit(a, MFnUnitAttribute::kDistance) ? " -at doubleLinear" : " -at doubleAngle";
+    line += isUnit(a, MFnUnitAttribute::kTime)       ? " -at time"
+            : isUnit(a, MFnUnitAttribute::kDistance) ? " -at doubleLinear"
+                                                     : " -at doubleAngle";
   } else if (a.kind == AttributeKind::Enum) {
     std::string fields;
     for (const auto& field : a.enumFields) fields += (fields.empty() ? "" : ":") + field.first;
     line += " -at enum -en " + quoted(fields);
   } else if (a.kind == AttributeKind::Numeric && a.children.empty()) {
     switch (a.numericType) {
-      case MFnNumericData::kBoolean: line += " -at bool"; break;
-      case MFnNumericData::kShort: line += " -at short"; break;
-      case MFnNumericData::kFloat: line += " -at float"; break;
-      case MFnNumericData::kDouble: line += " -at double"; break;
-      default: line += " -at long"; break;
+      case MFnNumericData::kBoolean:
+        line += " -at bool";
+        break;
+      case MFnNumericData::kShort:
+        line += " -at short";
+        break;
+      case MFnNumericData::kFloat:
+        line += " -at float";
+        break;
+      case MFnNumericData::kDouble:
+        line += " -at double";
+        break;
+      default:
+        line += " -at long";
+        break;
     }
     line += " -dv " + formatNumber(a.defaultNumber);
   } else {
@@ -64,7 +75,7 @@ std::string addAttrLine(const NodeImpl& node, const AttributeImpl& a) {
 }
 
 class SceneWriter {
-public:
+ public:
   std::string text() const { return m_out.str(); }
 
   void header() {
@@ -122,18 +133,33 @@ public:
     m_out << "currentTime " << formatNumber(host().time.currentTime().as(MTime::uiUnit())) << ";\n";
   }
 
-private:
+ private:
   static std::string unitLine() {
     std::string linear = "cm";
     switch (MDistance::uiUnit()) {
-      case MDistance::kMillimeters: linear = "mm"; break;
-      case MDistance::kMeters: linear = "m"; break;
-      case MDistance::kKilometers: linear = "km"; break;
-      case MDistance::kInches: linear = "in"; break;
-      case MDistance::kFeet: linear = "ft"; break;
-      case MDistance::kYards: linear = "yd"; break;
-      case MDistance::kMiles: linear = "mi"; break;
-      default: break;
+      case MDistance::kMillimeters:
+        linear = "mm";
+        break;
+      case MDistance::kMeters:
+        linear = "m";
+        break;
+      case MDistance::kKilometers:
+        linear = "km";
+        break;
+      case MDistance::kInches:
+        linear = "in";
+        break;
+      case MDistance::kFeet:
+        linear = "ft";
+        break;
+      case MDistance::kYards:
+        linear = "yd";
+        break;
+      case MDistance::kMiles:
+        linear = "mi";
+        break;
+      default:
+        break;
     }
     const std::string angle = MAngle::uiUnit() == MAngle::kRadians ? "rad" : "deg";
     const std::string time = formatNumber(MTime(1.0, MTime::kSeconds).as(MTime::uiUnit())) + "fps";

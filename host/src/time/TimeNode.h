@@ -10,7 +10,7 @@ class NodeTypeRegistry;
 /// The host's time node ("time", function-set type kTime): its outTime holds
 /// the current time and drives whatever is connected to it.
 class TimeNode : public MPxNode {
-public:
+ public:
   static void* creator();
   static MStatus initialize();
   static MObject outTime;

@@ -16,7 +16,7 @@ class NodeImpl;
 /// "playbackRangeChanged", "timeUnitChanged", "linearUnitChanged" and
 /// "angularUnitChanged" when the value actually changes.
 class TimeState {
-public:
+ public:
   /// Back to the defaults: time 1, playback 1..120, animation 1..200, speed 1.
   void resetScene();
   /// Back to the default units too (film, centimetres, degrees).
@@ -46,7 +46,7 @@ public:
   void createTimeNode();
   std::shared_ptr<NodeImpl> timeNode() const { return m_timeNode.lock(); }
 
-private:
+ private:
   void pushToTimeNode();
 
   MTime m_current{1.0, MTime::kFilm};

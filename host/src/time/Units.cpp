@@ -14,27 +14,42 @@ constexpr double kTicksPerSecond = 6000.0;
 // Times closer than this many ticks are the same time.
 constexpr double kTickTolerance = 1.0e-6;
 
-constexpr double kFixedRates[] = {2,   3,   4,   5,   6,   8,   10,  12,   16,   20,   40,   75,   80,  100, 120, 125,
+constexpr double kFixedRates[] = {2,   3,   4,   5,   6,   8,   10,  12,  16,  20,  40,   75,   80,   100,  120, 125,
                                   150, 200, 240, 250, 300, 375, 400, 500, 600, 750, 1200, 1500, 2000, 3000, 6000};
 
 double framesPerSecond(MTime::Unit unit) {
   switch (unit) {
-    case MTime::kGames: return 15.0;
-    case MTime::kFilm: return 24.0;
-    case MTime::kPALFrame: return 25.0;
-    case MTime::kNTSCFrame: return 30.0;
-    case MTime::kShowScan: return 48.0;
-    case MTime::kPALField: return 50.0;
-    case MTime::kNTSCField: return 60.0;
-    case MTime::k23_976FPS: return 24000.0 / 1001.0;
+    case MTime::kGames:
+      return 15.0;
+    case MTime::kFilm:
+      return 24.0;
+    case MTime::kPALFrame:
+      return 25.0;
+    case MTime::kNTSCFrame:
+      return 30.0;
+    case MTime::kShowScan:
+      return 48.0;
+    case MTime::kPALField:
+      return 50.0;
+    case MTime::kNTSCField:
+      return 60.0;
+    case MTime::k23_976FPS:
+      return 24000.0 / 1001.0;
     case MTime::k29_97FPS:
-    case MTime::k29_97DF: return 30000.0 / 1001.0;
-    case MTime::k47_952FPS: return 48000.0 / 1001.0;
-    case MTime::k59_94FPS: return 60000.0 / 1001.0;
-    case MTime::k44100FPS: return 44100.0;
-    case MTime::k48000FPS: return 48000.0;
-    case MTime::kUserDef: return 24.0;
-    default: break;
+    case MTime::k29_97DF:
+      return 30000.0 / 1001.0;
+    case MTime::k47_952FPS:
+      return 48000.0 / 1001.0;
+    case MTime::k59_94FPS:
+      return 60000.0 / 1001.0;
+    case MTime::k44100FPS:
+      return 44100.0;
+    case MTime::k48000FPS:
+      return 48000.0;
+    case MTime::kUserDef:
+      return 24.0;
+    default:
+      break;
   }
   if (unit >= MTime::k2FPS && unit <= MTime::k6000FPS) return kFixedRates[unit - MTime::k2FPS];
   return 0.0;
@@ -51,11 +66,16 @@ MTime::MTime(double value, Unit unit) : m_value(value), m_unit(unit) {}
 
 double MTime::ticksPerUnit(Unit unit) {
   switch (unit) {
-    case kHours: return kTicksPerSecond * 3600.0;
-    case kMinutes: return kTicksPerSecond * 60.0;
-    case kSeconds: return kTicksPerSecond;
-    case kMilliseconds: return kTicksPerSecond / 1000.0;
-    default: break;
+    case kHours:
+      return kTicksPerSecond * 3600.0;
+    case kMinutes:
+      return kTicksPerSecond * 60.0;
+    case kSeconds:
+      return kTicksPerSecond;
+    case kMilliseconds:
+      return kTicksPerSecond / 1000.0;
+    default:
+      break;
   }
   const double fps = framesPerSecond(unit);
   return fps > 0.0 ? kTicksPerSecond / fps : 0.0;
@@ -98,15 +118,24 @@ MStatus MTime::setUIUnit(Unit unit) {
 
 double MDistance::centimetresPerUnit(Unit unit) {
   switch (unit) {
-    case kInches: return 2.54;
-    case kFeet: return 30.48;
-    case kYards: return 91.44;
-    case kMiles: return 160934.4;
-    case kMillimeters: return 0.1;
-    case kCentimeters: return 1.0;
-    case kKilometers: return 100000.0;
-    case kMeters: return 100.0;
-    default: return 0.0;
+    case kInches:
+      return 2.54;
+    case kFeet:
+      return 30.48;
+    case kYards:
+      return 91.44;
+    case kMiles:
+      return 160934.4;
+    case kMillimeters:
+      return 0.1;
+    case kCentimeters:
+      return 1.0;
+    case kKilometers:
+      return 100000.0;
+    case kMeters:
+      return 100.0;
+    default:
+      return 0.0;
   }
 }
 
@@ -132,11 +161,16 @@ double MDistance::uiToInternal(double uiValue) { return MDistance(uiValue, uiUni
 double MAngle::radiansPerUnit(Unit unit) {
   constexpr double kPi = 3.14159265358979323846;
   switch (unit) {
-    case kRadians: return 1.0;
-    case kDegrees: return kPi / 180.0;
-    case kAngMinutes: return kPi / (180.0 * 60.0);
-    case kAngSeconds: return kPi / (180.0 * 3600.0);
-    default: return 0.0;
+    case kRadians:
+      return 1.0;
+    case kDegrees:
+      return kPi / 180.0;
+    case kAngMinutes:
+      return kPi / (180.0 * 60.0);
+    case kAngSeconds:
+      return kPi / (180.0 * 3600.0);
+    default:
+      return 0.0;
   }
 }
 

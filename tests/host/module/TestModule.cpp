@@ -13,7 +13,7 @@ extern "C" const char MApiVersion[] = "20180000";
 namespace {
 
 class ModuleNode : public MPxNode {
-public:
+ public:
   static void* creator() { return new ModuleNode; }
   static MStatus initialize() {
     MFnNumericAttribute numeric;
@@ -25,7 +25,7 @@ public:
 MObject ModuleNode::value;
 
 class ModuleCommand : public MPxCommand {
-public:
+ public:
   static void* creator() { return new ModuleCommand; }
   MStatus doIt(const MArgList&) override {
     setResult(MString("module command ran"));
@@ -43,8 +43,7 @@ extern "C" MStatus initializePlugin(MObject object) {
   MFnPlugin plugin(object, "Test Vendor", "2.5", "Any");
   MStatus status = plugin.registerNode("moduleNode", kNodeId, ModuleNode::creator, ModuleNode::initialize);
   // Same id under another name: refused, the load goes on.
-  const MStatus clash =
-      plugin.registerNode("moduleNodeClash", kNodeId, ModuleNode::creator, ModuleNode::initialize);
+  const MStatus clash = plugin.registerNode("moduleNodeClash", kNodeId, ModuleNode::creator, ModuleNode::initialize);
   if (clash) MGlobal::displayError("the clashing registration succeeded");
   status = plugin.registerCommand("moduleCommand", ModuleCommand::creator);
   MDGMessage::addNodeRemovedCallback(onRemoved, "dependNode");
