@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "engine/BoxTree.h"
-#include "math/BoxFits.h"
+#include "geometry/BoxFits.h"
+#include "geometry/BoxTree.h"
 #include "math/MgcVector3.h"
 
 using Mgc::MgcVector3;

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "math/ConvexHull.h"
+#include "geometry/ConvexHull.h"
 #include "math/MgcVector3.h"
 
 using Mgc::MgcVector3;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "math/CovarianceFit.h"
+#include "geometry/CovarianceFit.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/CRandom.h"

@@ -5,11 +5,11 @@
 #include <random>
 #include <vector>
 
-#include "engine/ShapeRecords.h"
+#include "geometry/OverlapTests.h"
+#include "geometry/ShapeRecords.h"
 #include "math/DistanceQueries.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
-#include "math/OverlapTests.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;

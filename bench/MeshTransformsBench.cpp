@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/ZOVmesh.h"
-#include "math/MeshTransforms.h"
+#include "geometry/MeshTransforms.h"
+#include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 

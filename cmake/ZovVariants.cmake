@@ -32,27 +32,27 @@ function(zov_apply_variant target variant)
   target_link_options(${target} PUBLIC ${flags})
 endfunction()
 
-# zov_add_test_suite(<folder> VARIANTS <variants...> LIBS <libs...>
-#                    [EXTRA_LIBS <libs...>] [NO_ENGINE_SUPPORT])
-# One GoogleTest executable per variant from tests/<folder>/*.cpp and the shared
-# engine fixtures in tests/support/ (left out with NO_ENGINE_SUPPORT, for suites
-# that do not link the engine). Test names are prefixed with the variant and the
-# folder ("asan.math.…"), and each test carries its variant as label.
-function(zov_add_test_suite folder)
-  cmake_parse_arguments(ARG "NO_ENGINE_SUPPORT" "" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
-  set(globs ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp)
-  if(NOT ARG_NO_ENGINE_SUPPORT)
-    list(APPEND globs ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+# zov_add_test_suite(<name> [FOLDER <folder>] ROOT <include-root>
+#                    VARIANTS <variants...> LIBS <libs...> [EXTRA_LIBS <libs...>])
+# One GoogleTest executable per variant from tests/<folder>/*.cpp (<folder>
+# defaults to <name>). The suite sees the include root of the layer it tests
+# and tests/ (for tests/support). LIBS are taken in the suite's variant
+# (zov_math becomes zov_math_asan). Test names are prefixed with the variant
+# and the name ("asan.math.…"), and each test carries its variant as label.
+function(zov_add_test_suite name)
+  cmake_parse_arguments(ARG "" "FOLDER;ROOT" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
+  if(NOT ARG_FOLDER)
+    set(ARG_FOLDER ${name})
   endif()
-  file(GLOB sources CONFIGURE_DEPENDS ${globs})
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${ARG_FOLDER}/*.cpp)
   foreach(variant ${ARG_VARIANTS})
     if(NOT variant IN_LIST ZOV_VARIANTS)
       continue()
     endif()
     zov_variant_suffix(${variant} suffix)
-    set(target test_${folder}${suffix})
+    set(target test_${name}${suffix})
     add_executable(${target} ${sources})
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+    target_include_directories(${target} PRIVATE ${ARG_ROOT} ${PROJECT_SOURCE_DIR}/tests)
     set(libs)
     foreach(lib ${ARG_LIBS})
       list(APPEND libs ${lib}${suffix})
@@ -67,7 +67,7 @@ function(zov_add_test_suite folder)
       target_compile_options(${target} PRIVATE -O0)
     endif()
     gtest_discover_tests(${target}
-      TEST_PREFIX "${variant}.${folder}."
+      TEST_PREFIX "${variant}.${name}."
       DISCOVERY_MODE PRE_TEST
       PROPERTIES LABELS ${variant})
   endforeach()

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/ZOVmesh.h"
+#include "geometry/ZOVmesh.h"
 
 // The factory's mesh operations: the host side creates and frees the engine's
 // polygon meshes through these, never with new and delete of its own.

@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "engine/DynamicStress.h"
+#include "geometry/MeshTransforms.h"
 #include "math/Finite.h"
-#include "math/MeshTransforms.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "engine/EngineList.h"
 #include "engine/HardBody.h"
 #include "engine/RBDynamics.h"
 #include "engine/ThreadSlots.h"
+#include "geometry/EngineList.h"
 
 class DynamicStress;
 

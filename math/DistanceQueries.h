@@ -2,12 +2,10 @@
 
 #include <cstdint>
 
-#include "engine/ZOVmesh.h"
 #include "math/MgcVector3.h"
 
 // Squared distances with the parameters or points of the closest pair between
-// segments, triangles and convex polygons, and the closest pair of faces of two
-// engine meshes. Results are never negative; a search that finds nothing
+// segments, triangles and convex polygons. Results are never negative; a search that finds nothing
 // returns zov::kMaxFloat. Every function keeps its working data on its own
 // stack, so any number of threads may call them at once.
 //
@@ -47,12 +45,3 @@ double distanceSq_tri2tri(const Mgc::MgcVector3 A[3], const Mgc::MgcVector3& nor
 double polygonPolygonDistanceSq(const Mgc::MgcVector3* polygonA, std::uint32_t countA, const Mgc::MgcVector3& normalA,
                                 const Mgc::MgcVector3* polygonB, std::uint32_t countB, const Mgc::MgcVector3& normalB,
                                 Mgc::MgcVector3& pointA, Mgc::MgcVector3& pointB);
-
-/// The closest pair of faces of two meshes, in their transformed (world) data:
-/// over every face i of A and face j of B whose normals do not point the same
-/// way (nA_i . nB_j < 1e-5), the squared distance of the two face polygons.
-/// Writes the two face indices and the closest points of the best pair and
-/// returns its squared distance; with no such pair the indices are
-/// zov::kNoIndex, the points are not written and the result is zov::kMaxFloat.
-double closestFacePair(const ZOVmesh& meshA, const ZOVmesh& meshB, std::uint32_t& faceA, std::uint32_t& faceB,
-                       Mgc::MgcVector3& pointA, Mgc::MgcVector3& pointB);

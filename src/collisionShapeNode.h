@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "engine/ZOVmesh.h"
+#include "geometry/ZOVmesh.h"
 
 /// The collision shape node (`zovCollisionShape`): sits between a host mesh,
 /// whose world-space geometry arrives on `inShape`, and a body node. It keeps

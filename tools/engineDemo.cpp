@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/ShapeRecords.h"
-#include "engine/ZOVmesh.h"
-#include "math/MeshTransforms.h"
+#include "geometry/MeshTransforms.h"
+#include "geometry/ShapeRecords.h"
+#include "geometry/ZOVmesh.h"
 #include "math/MgcMath.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"

@@ -13,7 +13,7 @@
 
 #include "engine/DynamicStress.h"
 #include "engine/PrivateHardBody.h"
-#include "math/MeshTransforms.h"
+#include "geometry/MeshTransforms.h"
 #include "math/MgcQuaternion.h"
 #include "math/Tolerances.h"
 #include "support/BodyFixtures.h"

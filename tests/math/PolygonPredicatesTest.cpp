@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "support/GeometryFixtures.h"
+#include "support/RandomGeometry.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;

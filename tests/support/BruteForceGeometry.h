@@ -2,12 +2,11 @@
 
 #include <cstdint>
 
-#include "engine/ShapeRecords.h"
 #include "math/MgcVector3.h"
 
 // Reference answers for the geometry tests, computed by other means than the
 // library: closed-form projections, golden-section searches over convex
-// functions, and clipping of edges against boxes.
+// functions.
 namespace zovtest {
 
 /// Minimum of a convex function on [lo, hi] by golden-section search.
@@ -56,14 +55,5 @@ double bfTriangleTriangleSq(const Mgc::MgcVector3 A[3], const Mgc::MgcVector3 B[
 /// Squared distance of two planar convex polygons over their fan triangles.
 double bfPolygonPolygonSq(const Mgc::MgcVector3* a, std::uint32_t countA, const Mgc::MgcVector3* b,
                           std::uint32_t countB);
-
-/// Whether the segment ab meets the solid box (clipped against its slabs).
-bool segmentMeetsBox(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, const ZOVbox& box);
-
-/// Whether two solid boxes meet: an edge of one meets the other.
-bool boxesMeet(const ZOVbox& a, const ZOVbox& b);
-
-/// The eight corners of a box, computed from its axes and extents.
-void boxCorners(const ZOVbox& box, Mgc::MgcVector3 corners[8]);
 
 }  // namespace zovtest

@@ -5,32 +5,21 @@
 #include <random>
 #include <vector>
 
-#include "engine/ShapeRecords.h"
-#include "engine/ZOVmesh.h"
+#include "geometry/ShapeRecords.h"
+#include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
+#include "support/RandomGeometry.h"
 
 // Random shapes and small closed meshes for the geometry tests.
 namespace zovtest {
 
-class GeometryRandom {
- public:
-  explicit GeometryRandom(unsigned seed) : engine_(seed) {}
-  double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(engine_); }
-  Mgc::MgcVector3 vector(double lo, double hi) { return {uniform(lo, hi), uniform(lo, hi), uniform(lo, hi)}; }
-  Mgc::MgcVector3 unitVector();
-  /// A uniformly distributed rotation (axes in the columns).
-  Mgc::MgcMatrix3 rotation();
-  std::uint32_t index(std::uint32_t n) { return static_cast<std::uint32_t>(engine_() % n); }
-  ZOVbox box(double centerRange, double minExtent, double maxExtent);
-  ZOVcapsule capsule(double centerRange, double maxLength, double maxRadius);
-
- private:
-  std::mt19937 engine_;
-};
-
-/// Unit normal of the triangle (a, b, c), counter-clockwise seen from its tip.
-Mgc::MgcVector3 unitNormal(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, const Mgc::MgcVector3& c);
+/// A random oriented box: centre in [-centerRange, centerRange]^3, a uniform
+/// rotation, extents in [minExtent, maxExtent].
+ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, double maxExtent);
+/// A random capsule: centre in [-centerRange, centerRange]^3, a uniform axis,
+/// length in [0, maxLength], radius in [0.05, maxRadius].
+ZOVcapsule randomCapsule(GeometryRandom& random, double centerRange, double maxLength, double maxRadius);
 
 /// A mesh whose local and world data are the given vertices and polygon faces
 /// (counter-clockwise seen from outside); normals from the first three corners.

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/ZOV_DFmesh.h"
-#include "engine/ZOVmesh.h"
+#include "geometry/ZOV_DFmesh.h"
+#include "geometry/ZOVmesh.h"
 #include "math/MgcVector3.h"
 
 // Independent checks of a convex hull mesh, for the hull tests.

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/ZOV_DFmesh.h"
-#include "engine/ZOVmesh.h"
+#include "geometry/ZOV_DFmesh.h"
+#include "geometry/ZOVmesh.h"
 
 // Mesh records sized the way the engine's allocators size them, for tests.
 namespace zovtest {

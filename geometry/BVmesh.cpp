@@ -1,0 +1,357 @@
+#include "geometry/BVmesh.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "geometry/ConvexHull.h"
+#include "geometry/MassProperties.h"
+#include "geometry/MeshTransforms.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+
+namespace {
+
+/// Vertex budget of the approximate hull: larger meshes are sampled down to it.
+constexpr std::uint32_t kApproxHullVertices = 512;
+
+/// An edge while the edge pass runs: its record and where it sits in its faces.
+struct EdgeBuild {
+  connect_edge edge;
+  std::uint32_t sideOnFaceA;
+  std::uint32_t sideOnFaceB;
+  bool closed;
+};
+
+/// The convex hull that copyAprox binds, null when none can be built.
+std::unique_ptr<ZOVmesh> approximateHull(const ZOVmesh& mesh) {
+  if (mesh.numVertices > kApproxHullVertices) {
+    std::vector<MgcVector3> sample(kApproxHullVertices);
+    const std::uint32_t count = sampleMeshVertices(&mesh, kApproxHullVertices, sample.data());
+    return convexHull(sample.data(), count);
+  }
+  return convexHull(mesh.worldVertices, mesh.numVertices);
+}
+
+}  // namespace
+
+BVmesh::BVmesh(ZOVmesh* mesh) : ownership_(mesh != nullptr ? kLentRecord : kNoRecord), mesh_(mesh) {}
+
+BVmesh::~BVmesh() {
+  destroy();
+  deleteMesh();
+}
+
+bool BVmesh::isValidMesh(const ZOVmesh* mesh) {
+  if (mesh == nullptr) return false;
+  if (mesh->numFaces != 0 && mesh->faces == nullptr) return false;
+  if (mesh->numVertices != 0 && mesh->vertices == nullptr) return false;
+  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+    const mesh_face& face = mesh->faces[f];
+    if (face.numVertices > kMaxFaceCorners) return false;
+    for (std::uint32_t k = 0; k < face.numVertices; ++k)
+      if (face.vertices[k] >= mesh->numVertices) return false;
+  }
+  return true;
+}
+
+bool BVmesh::init(ZOVmesh* mesh, int mode) {
+  if (!isValidMesh(mesh)) {
+    deleteMesh();
+    return false;
+  }
+  // Rebinding the volume's own mesh must not turn an owned mesh into a lent
+  // one, which nobody would free.
+  const bool keepsOwnedMesh = mesh == mesh_ && ownership_ == kOwnedRecord;
+  if (mesh != mesh_) deleteMesh();
+  bindAndBuild(mesh, keepsOwnedMesh ? kOwnedRecord : kLentRecord, mode);
+  return true;
+}
+
+bool BVmesh::copyAprox(ZOVmesh* mesh, int mode) {
+  std::unique_ptr<ZOVmesh> hull = isValidMesh(mesh) ? approximateHull(*mesh) : nullptr;
+  if (hull != nullptr) {
+    hull->worldVertices = static_cast<MgcVector3*>(std::malloc(hull->numVertices * sizeof(MgcVector3)));
+    if (hull->worldVertices == nullptr) hull.reset();
+  }
+  // The hull replaces whatever was bound, the source mesh included when the
+  // volume held it; with no hull nothing stays bound.
+  deleteMesh();
+  if (hull == nullptr) return false;
+  std::memcpy(hull->worldVertices, hull->vertices, hull->numVertices * sizeof(MgcVector3));
+  bindAndBuild(hull.release(), kOwnedRecord, mode);
+  return true;
+}
+
+bool BVmesh::createMesh() {
+  deleteMesh();
+  mesh_ = new (std::nothrow) ZOVmesh;
+  if (mesh_ == nullptr) return false;
+  ownership_ = kOwnedRecord;
+  return true;
+}
+
+void BVmesh::deleteMesh() {
+  freeTables();
+  if (ownership_ == kOwnedRecord) delete mesh_;
+  mesh_ = nullptr;
+  ownership_ = kNoRecord;
+}
+
+void BVmesh::destroy() {
+  freeTables();
+  // The clipper is built with the shatter geometry; until it exists no volume
+  // holds one (initClipper leaves the pointer null), so none is deleted here.
+}
+
+void BVmesh::freeTables() {
+  connectEdges_ = {};
+  connectVertex_ = {};
+  vertexFacePool_ = {};
+  vertexEdgePool_ = {};
+  numEdges_ = 0;
+  numVertices_ = 0;
+  connectFlags_ &= ~(kConnectEdges | kConnectVertex);
+}
+
+void BVmesh::bindAndBuild(ZOVmesh* mesh, std::int32_t ownership, int mode) {
+  freeTables();
+  mesh_ = mesh;
+  ownership_ = ownership;
+  numVertices_ = mesh->numVertices;
+  prepareMesh(mode);
+  if ((mode & kMeshGroups) != 0) labelGroups();
+  if ((mode & kMeshVolume) != 0) computeVolume();
+}
+
+bool BVmesh::prepareMesh(int mode) {
+  connectFlags_ &= ~(kConnectEdges | kConnectVertex);
+  if (!isValidMesh(mesh_)) return false;
+  if (numVertices_ != mesh_->numVertices) {
+    // The mesh changed size since it was bound: the old vertex table no
+    // longer matches it.
+    connectVertex_ = {};
+    vertexFacePool_ = {};
+    vertexEdgePool_ = {};
+    numVertices_ = mesh_->numVertices;
+  }
+  try {
+    return buildTables(mode);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool BVmesh::buildTables(int mode) {
+  const bool wantEdges = (mode & kMeshEdgeTable) != 0;
+  const bool wantVertices = (mode & kMeshVertexTable) != 0;
+  ZOVmesh& mesh = *mesh_;
+  const bool hasUVs = mesh.numUVs != 0;
+
+  // Per-vertex counts, gathered by the edge pass.
+  std::vector<std::uint32_t> facesAtVertex(wantVertices ? numVertices_ : 0, 0);
+  std::vector<std::uint32_t> edgesAtVertex(wantVertices ? numVertices_ : 0, 0);
+
+  std::vector<connect_edge> edgeTable;
+  if (wantEdges) {
+    // An edge stays open until a second face meets it (in either direction).
+    // A side closes the most recently opened matching edge, so a third face
+    // on the same two vertices opens an edge of its own.
+    std::vector<EdgeBuild> edges;
+    std::vector<std::vector<std::uint32_t>> openAt(numVertices_);  // by the smaller end
+    std::vector<std::uint32_t> closingOrder;
+    for (std::uint32_t f = 0; f < mesh.numFaces; ++f) mesh.faces[f].numEdges = 0;
+
+    for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
+      mesh_face& face = mesh.faces[f];
+      for (std::uint32_t k = 0; k < face.numVertices; ++k) {
+        const std::uint32_t next = (k + 1) % face.numVertices;
+        const std::uint32_t a = face.vertices[k];
+        const std::uint32_t b = face.vertices[next];
+        const std::uint32_t uvA = hasUVs ? face.uvIndices[k] : 0;
+        const std::uint32_t uvB = hasUVs ? face.uvIndices[next] : 0;
+        if (wantVertices) ++facesAtVertex[a];
+
+        std::vector<std::uint32_t>& open = openAt[a < b ? a : b];
+        const std::uint32_t other = a < b ? b : a;
+        std::size_t found = open.size();
+        for (std::size_t i = open.size(); i-- > 0;) {
+          const connect_edge& e = edges[open[i]].edge;
+          if ((e.vertexA < e.vertexB ? e.vertexB : e.vertexA) == other) {
+            found = i;
+            break;
+          }
+        }
+        if (found != open.size()) {
+          const std::uint32_t index = open[found];
+          open.erase(open.begin() + static_cast<std::ptrdiff_t>(found));
+          EdgeBuild& build = edges[index];
+          build.edge.faceB = f;
+          build.sideOnFaceB = face.numEdges;
+          build.closed = true;
+          const bool sameOrder = build.edge.vertexA == a;
+          build.edge.uvAonFaceB = sameOrder ? uvA : uvB;
+          build.edge.uvBonFaceB = sameOrder ? uvB : uvA;
+          closingOrder.push_back(index);
+        } else {
+          const std::uint32_t index = static_cast<std::uint32_t>(edges.size());
+          edges.push_back(EdgeBuild{connect_edge{a, b, uvA, uvB, uvA, uvB, f, f}, face.numEdges, face.numEdges, false});
+          open.push_back(index);
+          if (wantVertices) {
+            ++edgesAtVertex[a];
+            ++edgesAtVertex[b];
+          }
+        }
+        ++face.numEdges;
+      }
+    }
+    if (edges.empty()) return false;
+
+    // Border edges (still open) come first in the order they were made, then
+    // the closed edges in the order they closed.
+    std::vector<std::uint32_t> order;
+    order.reserve(edges.size());
+    for (std::uint32_t i = 0; i < edges.size(); ++i)
+      if (!edges[i].closed) order.push_back(i);
+    order.insert(order.end(), closingOrder.begin(), closingOrder.end());
+
+    edgeTable.resize(edges.size());
+    for (std::uint32_t index = 0; index < order.size(); ++index) {
+      const EdgeBuild& build = edges[order[index]];
+      edgeTable[index] = build.edge;
+      mesh.faces[build.edge.faceA].edges[build.sideOnFaceA] = index;
+      mesh.faces[build.edge.faceB].edges[build.sideOnFaceB] = index;
+    }
+  }
+
+  std::vector<connect_vertex> vertexTable;
+  std::vector<std::uint32_t> facePool;
+  std::vector<std::uint32_t> edgePool;
+  if (wantVertices) {
+    std::size_t totalFaces = 0, totalEdges = 0;
+    for (std::uint32_t v = 0; v < numVertices_; ++v) {
+      totalFaces += facesAtVertex[v];
+      totalEdges += edgesAtVertex[v];
+    }
+    facePool.resize(totalFaces);
+    edgePool.resize(totalEdges);
+    vertexTable.assign(numVertices_, connect_vertex{0, nullptr, 0, nullptr});
+    std::size_t faceOffset = 0, edgeOffset = 0;
+    for (std::uint32_t v = 0; v < numVertices_; ++v) {
+      if (facesAtVertex[v] != 0) vertexTable[v].faces = facePool.data() + faceOffset;
+      if (edgesAtVertex[v] != 0) vertexTable[v].edges = edgePool.data() + edgeOffset;
+      faceOffset += facesAtVertex[v];
+      edgeOffset += edgesAtVertex[v];
+    }
+    if (wantEdges) {
+      for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
+        const mesh_face& face = mesh.faces[f];
+        for (std::uint32_t k = 0; k < face.numVertices; ++k) {
+          connect_vertex& record = vertexTable[face.vertices[k]];
+          if (record.numFaces < facesAtVertex[face.vertices[k]]) record.faces[record.numFaces++] = f;
+        }
+      }
+      for (std::uint32_t e = 0; e < edgeTable.size(); ++e) {
+        for (const std::uint32_t end : {edgeTable[e].vertexA, edgeTable[e].vertexB}) {
+          connect_vertex& record = vertexTable[end];
+          if (record.numEdges < edgesAtVertex[end]) record.edges[record.numEdges++] = e;
+        }
+      }
+    }
+  }
+
+  // Nothing below allocates: the new tables replace the old ones together.
+  if (wantEdges) {
+    connectEdges_ = std::move(edgeTable);
+    numEdges_ = static_cast<std::uint32_t>(connectEdges_.size());
+    connectFlags_ |= kConnectEdges;
+  }
+  if (wantVertices) {
+    connectVertex_ = std::move(vertexTable);
+    vertexFacePool_ = std::move(facePool);
+    vertexEdgePool_ = std::move(edgePool);
+    connectFlags_ |= kConnectVertex;
+  }
+  return true;
+}
+
+void BVmesh::labelGroups() {
+  if (!isConnectEdges()) prepareMesh(kMeshEdgeTable);
+  if (!isConnectEdges()) return;
+  ZOVmesh& mesh = *mesh_;
+  // Labels are counted here rather than in the 16-bit face field, so that a
+  // mesh of more groups than that field holds cannot revisit faces forever.
+  std::vector<std::uint32_t> label(mesh.numFaces, 0);
+  std::vector<std::uint32_t> wave, nextWave;
+  std::uint32_t groups = 0;
+  for (std::uint32_t seed = 0; seed < mesh.numFaces; ++seed) {
+    if (label[seed] != 0) continue;
+    label[seed] = ++groups;
+    wave.assign(1, seed);
+    while (!wave.empty()) {
+      nextWave.clear();
+      for (const std::uint32_t f : wave) {
+        const mesh_face& face = mesh.faces[f];
+        for (std::uint32_t k = 0; k < face.numEdges; ++k) {
+          const connect_edge& edge = connectEdges_[face.edges[k]];
+          if (edge.faceA == edge.faceB) continue;
+          const std::uint32_t neighbour = edge.faceA == f ? edge.faceB : edge.faceA;
+          if (label[neighbour] != 0) continue;
+          label[neighbour] = groups;
+          nextWave.push_back(neighbour);
+        }
+      }
+      wave.swap(nextWave);
+    }
+  }
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) mesh.faces[f].groupId = static_cast<std::uint16_t>(label[f]);
+  mesh.numMeshGroups = groups;
+}
+
+void BVmesh::computeVolume() { volume_ = mesh_ != nullptr ? ComputeMassProperties(*mesh_, mesh_->center) : 0.0; }
+
+MgcVector3 BVmesh::computeFaceCenter(std::uint32_t face) const {
+  if (mesh_ == nullptr || mesh_->worldVertices == nullptr || face >= mesh_->numFaces) return MgcVector3::ZERO;
+  const mesh_face& record = mesh_->faces[face];
+  if (record.numVertices == 0) return MgcVector3::ZERO;
+  MgcVector3 sum;
+  for (std::uint32_t k = 0; k < record.numVertices; ++k) sum += mesh_->worldVertices[record.vertices[k]];
+  return sum / static_cast<double>(record.numVertices);
+}
+
+std::uint32_t BVmesh::computeVertexes(MgcVector3* /*out*/) const { return mesh_ != nullptr ? mesh_->numVertices : 0; }
+
+MgcVector3 BVmesh::getCenter() const { return mesh_ != nullptr ? mesh_->worldCenter : MgcVector3::ZERO; }
+
+void BVmesh::setCenter(const MgcVector3& center) {
+  if (mesh_ != nullptr) mesh_->worldCenter = center;
+}
+
+void BVmesh::translate(const MgcVector3& t) {
+  if (mesh_ != nullptr) mesh_->center += t;
+}
+
+MgcVector3 BVmesh::getAxis(int i) const { return orientation_.GetColumn(i == 1 || i == 2 ? i : 0); }
+
+std::uint32_t BVmesh::getNumMeshGroups() const { return mesh_ != nullptr ? mesh_->numMeshGroups : 0; }
+
+void BVmesh::transformSRT(const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s) {
+  meshTransformSRT(mesh_, t, R, s);
+}
+
+void BVmesh::transformTRS(const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s) {
+  meshTransformTRS(mesh_, t, R, s);
+}
+
+int BVmesh::clip(const MgcVector3& /*normal*/, const MgcVector3& /*point*/, int /*mode*/) {
+  // Only a clipper cuts, and no volume holds one until the shatter geometry
+  // provides it: the mesh stays as it is.
+  return 0;
+}
+
+void BVmesh::initClipper() {
+  // The clipper is built with the shatter geometry. Until then the volume is
+  // left without one, as after a failed allocation.
+}

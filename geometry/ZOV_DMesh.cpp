@@ -1,0 +1,63 @@
+#include "geometry/ZOV_DMesh.h"
+
+#include <algorithm>
+
+namespace {
+
+// Fills `list` with the n values of `array` in array order: appending links at
+// the front, so the array is walked backwards. A null array adds nothing.
+template <typename T>
+void fillInOrder(EngineList<T>& list, const T* array, std::uint32_t n) {
+  if (array == nullptr) return;
+  for (std::uint32_t i = n; i-- > 0;) list.append(array[i]);
+}
+
+}  // namespace
+
+// The radii are not part of what the constructors set; they start at 0 so that
+// copying a fresh record reads no indeterminate values.
+ZOV_DMesh::ZOV_DMesh()
+    : radius(0.0), worldRadius(0.0), scale(0.0, 0.0, 0.0), numMeshGroups(0), numUVLayers(0), dfWord(0), dfFlags(0) {}
+
+ZOV_DMesh::ZOV_DMesh(const ZOV_DFmesh* source) : ZOV_DMesh() {
+  if (source == nullptr) return;
+  if (source->faces != nullptr)
+    for (std::uint32_t i = source->numFaces; i-- > 0;) faceList.append(&source->faces[i]);
+  fillInOrder(vertexList, source->vertices, source->numVertices);
+  fillInOrder(vertexList2, source->vertices, source->numVertices);
+  fillInOrder(uvList, source->uvs, source->numUVs);
+  numUVLayers = source->numUVLayers;
+  const std::uint32_t layers = std::min(source->numUVLayers, kMaxUVLayers);
+  for (std::uint32_t layer = 1; layer < layers; ++layer)
+    fillInOrder(uvLayerLists[layer - 1], source->uvLayers[layer - 1], source->numUVs);
+  fillInOrder(normalList, source->faceNormals, source->numFaces);
+  fillInOrder(worldNormalList, source->worldFaceNormals, source->numFaces);
+  numMeshGroups = source->numMeshGroups;
+  dfFlags = source->dfFlags;
+  dfWord = source->dfWord;
+}
+
+ZOV_DMesh::ZOV_DMesh(const ZOV_DMesh& other) : ZOV_DMesh() { *this = other; }
+
+ZOV_DMesh& ZOV_DMesh::operator=(const ZOV_DMesh& other) {
+  if (&other == this) return *this;
+  faceList = other.faceList;
+  vertexList = other.vertexList;
+  vertexList2 = other.vertexList2;
+  uvList = other.uvList;
+  for (std::uint32_t layer = 0; layer < kMaxExtraUVLayers; ++layer) uvLayerLists[layer] = other.uvLayerLists[layer];
+  normalList = other.normalList;
+  worldNormalList = other.worldNormalList;
+  center = other.center;
+  worldCenter = other.worldCenter;
+  radius = other.radius;
+  worldRadius = other.worldRadius;
+  rotation = other.rotation;
+  translation = other.translation;
+  scale = other.scale;
+  numMeshGroups = other.numMeshGroups;
+  numUVLayers = other.numUVLayers;
+  dfWord = other.dfWord;
+  dfFlags = other.dfFlags;
+  return *this;
+}

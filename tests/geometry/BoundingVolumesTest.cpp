@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "geometry/BCapsule.h"
+#include "geometry/BVAAbox.h"
+#include "geometry/BVbox.h"
+#include "geometry/BVmesh.h"
+#include "geometry/MassProperties.h"
+#include "geometry/MeshTransforms.h"
+#include "support/GeometryFixtures.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using zovtest::GeometryRandom;
+
+namespace {
+
+// Volumes may own arrays or records: a shallow copy would free them twice.
+static_assert(!std::is_copy_constructible_v<BVmesh> && !std::is_copy_assignable_v<BVmesh>);
+static_assert(!std::is_copy_constructible_v<BVbox> && !std::is_copy_assignable_v<BVbox>);
+static_assert(!std::is_copy_constructible_v<BVAAbox> && !std::is_copy_assignable_v<BVAAbox>);
+static_assert(!std::is_copy_constructible_v<BCapsule> && !std::is_copy_assignable_v<BCapsule>);
+
+constexpr int kAllTables = kMeshEdgeTable | kMeshVertexTable | kMeshGroups;
+
+double distance(const MgcVector3& a, const MgcVector3& b) { return (a - b).Length(); }
+
+/// Copies of a box mesh side by side in one mesh.
+std::unique_ptr<ZOVmesh> cubes(int count) {
+  auto cube = zovtest::boxMesh({1.0, 1.0, 1.0});
+  std::vector<MgcVector3> vertices;
+  std::vector<std::vector<std::uint32_t>> faces;
+  for (int c = 0; c < count; ++c) {
+    const std::uint32_t base = static_cast<std::uint32_t>(vertices.size());
+    for (std::uint32_t v = 0; v < 8; ++v) vertices.push_back(cube->vertices[v] + MgcVector3(5.0 * c, 0, 0));
+    for (std::uint32_t f = 0; f < 6; ++f) {
+      const std::uint32_t* corners = cube->faces[f].vertices;
+      faces.push_back({base + corners[0], base + corners[1], base + corners[2], base + corners[3]});
+    }
+  }
+  return zovtest::polygonMesh(vertices, faces);
+}
+
+TEST(BVmesh, ClosedCubeHasTwelveEdgesThreeFacesAtEveryVertexAndOneGroup) {
+  auto cube = zovtest::boxMesh({1.0, 2.0, 3.0});
+  // Texture coordinates numbered after the vertices show whether each edge
+  // keeps them in its own vertex order on both of its faces.
+  constexpr std::uint32_t kUvOffset = 100;
+  cube->numUVs = 8;
+  for (std::uint32_t f = 0; f < 6; ++f)
+    for (std::uint32_t k = 0; k < 4; ++k) cube->faces[f].uvIndices[k] = cube->faces[f].vertices[k] + kUvOffset;
+
+  BVmesh volume;
+  ASSERT_TRUE(volume.init(cube.get(), kAllTables));
+  ASSERT_TRUE(volume.isConnectEdges() && volume.isConnectVertex());
+  ASSERT_EQ(volume.getNumEdges(), 12u);
+  std::set<std::pair<std::uint32_t, std::uint32_t>> distinct;
+  for (std::uint32_t e = 0; e < 12; ++e) {
+    const connect_edge& edge = volume.getConnectEdges(e);
+    EXPECT_NE(edge.faceA, edge.faceB);
+    distinct.insert(std::minmax(edge.vertexA, edge.vertexB));
+    EXPECT_EQ(edge.uvAonFaceA, edge.vertexA + kUvOffset);
+    EXPECT_EQ(edge.uvBonFaceA, edge.vertexB + kUvOffset);
+    EXPECT_EQ(edge.uvAonFaceB, edge.vertexA + kUvOffset);
+    EXPECT_EQ(edge.uvBonFaceB, edge.vertexB + kUvOffset);
+  }
+  EXPECT_EQ(distinct.size(), 12u);
+  // Side k of a face is the edge between its corners k and k + 1.
+  for (std::uint32_t f = 0; f < 6; ++f) {
+    const mesh_face& face = cube->faces[f];
+    ASSERT_EQ(face.numEdges, 4u);
+    for (std::uint32_t k = 0; k < 4; ++k) {
+      const connect_edge& edge = volume.getConnectEdges(face.edges[k]);
+      EXPECT_EQ(std::minmax(edge.vertexA, edge.vertexB), std::minmax(face.vertices[k], face.vertices[(k + 1) % 4]));
+      EXPECT_TRUE(edge.faceA == f || edge.faceB == f);
+    }
+  }
+  for (std::uint32_t v = 0; v < 8; ++v) {
+    const connect_vertex& around = volume.getConnectVertex(v);
+    ASSERT_EQ(around.numFaces, 3u);
+    ASSERT_EQ(around.numEdges, 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      const std::uint32_t* corners = cube->faces[around.faces[i]].vertices;
+      EXPECT_NE(std::find(corners, corners + 4, v), corners + 4);
+      const connect_edge& edge = volume.getConnectEdges(around.edges[i]);
+      EXPECT_TRUE(edge.vertexA == v || edge.vertexB == v);
+    }
+  }
+}
+
+TEST(BVmesh, EdgesAndGroupsOfClosedOpenAndSeparateMeshes) {
+  struct Case {
+    const char* what;
+    std::unique_ptr<ZOVmesh> mesh;
+    std::uint32_t edges, borderEdges, groups;
+  };
+  Case cases[] = {
+      {"cube", cubes(1), 12, 0, 1},
+      {"two disjoint cubes", cubes(2), 24, 0, 2},
+      {"three disjoint cubes", cubes(3), 36, 0, 3},
+      {"open square", zovtest::polygonMesh({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}}), 4, 4, 1},
+  };
+  for (Case& c : cases) {
+    BVmesh volume;
+    ASSERT_TRUE(volume.init(c.mesh.get(), kMeshGroups)) << c.what;
+    ASSERT_EQ(volume.getNumEdges(), c.edges) << c.what;
+    std::uint32_t border = 0;
+    for (std::uint32_t e = 0; e < c.edges; ++e)
+      border += volume.getConnectEdges(e).faceA == volume.getConnectEdges(e).faceB;
+    EXPECT_EQ(border, c.borderEdges) << c.what;
+    EXPECT_EQ(volume.getNumMeshGroups(), c.groups) << c.what;
+    for (std::uint32_t f = 0; f < c.mesh->numFaces; ++f) EXPECT_EQ(c.mesh->faces[f].groupId, f / 6 + 1u) << c.what;
+  }
+}
+
+TEST(BVmesh, InvalidMeshIsRefusedAndReleasesTheMeshHeldBefore) {
+  struct Case {
+    const char* what;
+    void (*spoil)(ZOVmesh&);
+  };
+  const Case cases[] = {
+      {"index equal to the vertex count", [](ZOVmesh& m) { m.faces[2].vertices[1] = m.numVertices; }},
+      {"index far out of range", [](ZOVmesh& m) { m.faces[5].vertices[3] = 0xFFFFFFF0u; }},
+      {"more corners than a face holds", [](ZOVmesh& m) { m.faces[0].numVertices = kMaxFaceCorners + 1; }},
+  };
+  for (const Case& c : cases) {
+    auto held = zovtest::boxMesh({1, 1, 1});
+    auto bad = zovtest::boxMesh({1, 1, 1});
+    c.spoil(*bad);
+    BVmesh volume;
+    ASSERT_TRUE(volume.init(held.get(), kAllTables));
+    EXPECT_FALSE(volume.init(bad.get(), kAllTables)) << c.what;
+    EXPECT_EQ(volume.getMesh(), nullptr) << c.what;
+    EXPECT_FALSE(volume.isConnectEdges()) << c.what;
+    EXPECT_FALSE(volume.copyAprox(bad.get(), kAllTables)) << c.what;
+  }
+  BVmesh volume;
+  EXPECT_FALSE(volume.init(nullptr, kAllTables));
+
+  // The vertex table alone has no counts to fill it: every record is empty.
+  auto cube = zovtest::boxMesh({1, 1, 1});
+  ASSERT_TRUE(volume.init(cube.get(), kMeshVertexTable));
+  EXPECT_FALSE(volume.isConnectEdges());
+  EXPECT_TRUE(volume.isConnectVertex());
+  for (std::uint32_t v = 0; v < 8; ++v) EXPECT_EQ(volume.getConnectVertex(v).numFaces, 0u);
+}
+
+TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
+  // The L prism is the union of a 2x1x1 and a 1x1x1 box: volume 3, centre of
+  // mass (2 (1, .5, .5) + (.5, 1.5, .5)) / 3.
+  auto prism = zovtest::lPrismMesh();
+  BVmesh volume;
+  ASSERT_TRUE(volume.init(prism.get(), kMeshVolume));
+  EXPECT_NEAR(volume.getVolumen(), 3.0, 1e-12);
+  EXPECT_LT(distance(prism->center, MgcVector3(2.5 / 3.0, 2.5 / 3.0, 0.5)), 1e-12);
+  auto reference = zovtest::lPrismMesh();
+  MgcVector3 centre;
+  EXPECT_EQ(volume.getVolumen(), ComputeMassProperties(*reference, centre));
+
+  GeometryRandom random(7u);
+  for (const bool srt : {true, false}) {
+    const MgcVector3 t = random.vector(-5, 5), s = random.vector(0.5, 2.0);
+    const MgcMatrix3 R = random.rotation();
+    srt ? volume.transformSRT(t, R, s) : volume.transformTRS(t, R, s);
+    srt ? meshTransformSRT(reference.get(), t, R, s) : meshTransformTRS(reference.get(), t, R, s);
+    for (std::uint32_t v = 0; v < prism->numVertices; ++v)
+      EXPECT_EQ(prism->worldVertices[v], reference->worldVertices[v]);
+    const std::vector<MgcVector3> face = zovtest::worldFace(*reference, 3);
+    EXPECT_LT(distance(volume.computeFaceCenter(3), (face[0] + face[1] + face[2] + face[3]) * 0.25), 1e-12);
+  }
+}
+
+TEST(BVmesh, ApproximateHullSamplesMeshesOfMoreThan512Vertices) {
+  GeometryRandom random(11u);
+  for (const std::uint32_t count : {1000u, 512u}) {
+    std::vector<MgcVector3> sphere;
+    for (std::uint32_t i = 0; i < count; ++i) sphere.push_back(random.unitVector() * 3.0);
+    auto mesh = zovtest::polygonMesh(sphere, {{0, 1, 2}});
+    // World data differs from local data, to see which the hull is built from.
+    for (std::uint32_t i = 0; i < count; ++i) mesh->worldVertices[i] = mesh->vertices[i] * 2.0;
+
+    BVmesh volume;
+    ASSERT_TRUE(volume.copyAprox(mesh.get(), kAllTables | kMeshVolume)) << count;
+    const ZOVmesh* hull = volume.getMesh();
+    EXPECT_EQ(volume.getOwnership(), kOwnedRecord);
+    EXPECT_EQ(volume.getNumMeshGroups(), 1u);
+    EXPECT_GT(volume.getVolumen(), 0.0);
+    // 1000 vertices: the hull of 512 sampled local vertices (a stride of 1
+    // takes the first 512). 512: the hull of all world vertices, every one of
+    // which lies on the sphere.
+    const MgcVector3* source = count > 512 ? mesh->vertices : mesh->worldVertices;
+    if (count == 512) {
+      EXPECT_EQ(hull->numVertices, 512u);
+    }
+    for (std::uint32_t v = 0; v < hull->numVertices; ++v) {
+      EXPECT_EQ(hull->worldVertices[v], hull->vertices[v]);
+      EXPECT_NE(std::find(source, source + 512, hull->vertices[v]), source + 512);
+    }
+  }
+}
+
+TEST(BVbox, TransformsMoveTheCornersAsTheMeshTransformsDo) {
+  GeometryRandom random(3u);
+  // The box is scaled along its own axes: exact for a uniform scale of any
+  // box, and for any scale of a box aligned with the frame.
+  for (int trial = 0; trial < 8; ++trial) {
+    ZOVbox record = zovtest::randomBox(random, 3.0, 0.2, 2.0);
+    const bool uniform = trial % 2 == 0;
+    if (!uniform) record.axes = MgcMatrix3::IDENTITY;
+    const double k = random.uniform(0.5, 2.0);
+    const MgcVector3 s = uniform ? MgcVector3(k, k, k) : random.vector(0.5, 2.0), t = random.vector(-5, 5);
+    const MgcMatrix3 R = random.rotation();
+    BVbox box(&record);
+    MgcVector3 corners[8], movedCorners[8];
+    ASSERT_EQ(box.computeVertexes(corners), 8u);
+    auto mesh = zovtest::polygonMesh(std::vector<MgcVector3>(corners, corners + 8), {{0, 1, 2}});
+    for (const bool srt : {true, false}) {
+      if (!srt && !uniform) continue;
+      BVbox moved;
+      srt ? box.transformSRT(t, R, s, moved) : box.transformTRS(t, R, s, moved);
+      srt ? meshTransformSRT(mesh.get(), t, R, s) : meshTransformTRS(mesh.get(), t, R, s);
+      moved.computeVertexes(movedCorners);
+      for (int i = 0; i < 8; ++i) EXPECT_LT(distance(movedCorners[i], mesh->worldVertices[i]), 1e-12) << trial;
+      const MgcVector3& e = moved.getBox()->extents;
+      EXPECT_EQ(moved.getBox()->maxExtent, std::max({e.x, e.y, e.z}));
+    }
+  }
+}
+
+TEST(BVAAbox, TransformMovesTheCentreAndKeepsTheFrameAlignedHalfSize) {
+  ZOVAAbox record{{1, 2, 3}, {3, 3, 7}};  // centre (2, 2.5, 5), half size (1, .5, 2)
+  BVAAbox box(&record);
+  // A quarter turn about z moves the centre but leaves the half size unrotated.
+  MgcMatrix3 quarter;
+  quarter.FromAxisAngle(MgcVector3::UNIT_Z, 0.5 * 3.14159265358979323846);
+  BVAAbox turned;
+  box.transformSRT({10, 0, 0}, quarter, {1, 1, 1}, turned);
+  EXPECT_LT(distance(turned.getCenter(), MgcVector3(10 - 2.5, 2, 5)), 1e-12);
+  EXPECT_LT(distance(turned.getBox()->max - turned.getBox()->min, MgcVector3(2, 1, 4)), 1e-12);
+
+  // Without rotation the result is the bounds of the moved corners, a
+  // mirrored axis included; transforming into itself writes the lent record.
+  const MgcVector3 s(2.0, -0.5, 3.0), t(1, -1, 4);
+  MgcVector3 corners[8];
+  box.computeVertexes(corners);
+  MgcVector3 low(1e300, 1e300, 1e300), high(-1e300, -1e300, -1e300);
+  for (const MgcVector3& c : corners)
+    for (int k = 0; k < 3; ++k) {
+      low[k] = std::min(low[k], s[k] * c[k] + t[k]);
+      high[k] = std::max(high[k], s[k] * c[k] + t[k]);
+    }
+  box.transformSRT(t, MgcMatrix3::IDENTITY, s, box);
+  EXPECT_LT(distance(record.min, low), 1e-12);
+  EXPECT_LT(distance(record.max, high), 1e-12);
+}
+
+TEST(BCapsule, TransformMovesTheTipsAsPointsAndTheFrameIsOrthonormal) {
+  GeometryRandom random(5u);
+  for (int trial = 0; trial < 6; ++trial) {
+    ZOVcapsule record = zovtest::randomCapsule(random, 3.0, 4.0, 1.0);
+    BCapsule capsule(&record);
+    const MgcVector3 u = capsule.getAxis(0), w = capsule.getAxis(1), axis = capsule.getAxis(2);
+    EXPECT_NEAR(u.Dot(w), 0.0, 1e-12);
+    EXPECT_NEAR(u.Dot(axis), 0.0, 1e-12);
+    EXPECT_LT(distance(u.Cross(w), axis), 1e-12);  // right-handed (u, w, axis)
+
+    const double k = random.uniform(0.5, 2.0);
+    const MgcVector3 t = random.vector(-5, 5);
+    const MgcMatrix3 R = random.rotation();
+    BCapsule moved;
+    capsule.transformSRT(t, R, {k, k, k}, moved);
+    MgcVector3 tips[4], movedTips[4];
+    capsule.computeVertexes(tips);
+    moved.computeVertexes(movedTips);
+    for (int i = 0; i < 2; ++i) EXPECT_LT(distance(movedTips[i], R * (tips[i] * k) + t), 1e-12);
+    EXPECT_NEAR(moved.getCap()->radius, k * record.radius, 1e-12);
+    // A mirrored axis scales sizes by its magnitude.
+    capsule.transformSRT(t, R, {-2.0 * k, k, k}, moved);
+    EXPECT_NEAR(moved.getCap()->radius, 2.0 * k * record.radius, 1e-12);
+    EXPECT_NEAR(moved.getSize(), 2.0 * k * record.length, 1e-12);
+  }
+  ZOVcapsule sphere{{1, 2, 3}, {0, 0, 0}, 0.0, 1.0};
+  BCapsule ball(&sphere);
+  EXPECT_EQ(ball.getAxis(0), MgcVector3::ZERO);
+  EXPECT_EQ(ball.getAxis(1), MgcVector3::ZERO);
+}
+
+TEST(BoundingVolumes, LentRecordsOutliveTheirVolumesAndOwnedOnesAreFreed) {
+  ZOVAAbox aabox{};
+  ZOVcapsule capsule{};
+  auto cube = zovtest::boxMesh({1, 1, 1});
+  {
+    BVAAbox b(&aabox);
+    BCapsule c(&capsule);
+    BVmesh m(cube.get());
+    b.init(ZOVAAbox{{-1, -1, -1}, {1, 1, 1}});  // writes into the lent record
+    c.deleteCap();                              // drops the lent record unfreed
+    c.init(ZOVcapsule{{0, 0, 0}, {0, 0, 1}, 2.0, 0.5});
+    EXPECT_EQ(c.getOwnership(), kOwnedRecord);
+    ASSERT_TRUE(m.createMesh());  // replaces the lent cube by an owned empty mesh
+  }
+  // The lent records are intact; the sanitizers catch a free of them.
+  EXPECT_EQ(aabox.max, MgcVector3(1, 1, 1));
+  EXPECT_EQ(cube->numVertices, 8u);
+
+  // Re-binding an owned mesh keeps it owned: the leak checker sees a drop.
+  BVmesh volume;
+  ASSERT_TRUE(volume.copyAprox(cube.get(), 0));
+  ASSERT_TRUE(volume.init(volume.getMesh(), kAllTables));
+  EXPECT_EQ(volume.getOwnership(), kOwnedRecord);
+}
+
+}  // namespace

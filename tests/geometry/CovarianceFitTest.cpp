@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/CovarianceFit.h"
+#include "support/MathTestUtil.h"
+
+using Mgc::MgcVector3;
+using zov::test::MathRandom;
+using zov::test::toEigen;
+
+namespace {
+
+// A cloud stretched differently along three random directions, away from the origin.
+std::vector<MgcVector3> randomCloud(MathRandom& random, std::uint32_t count) {
+  const Eigen::Matrix3d rotation = random.eigenRotation().toRotationMatrix();
+  const Eigen::Vector3d stretch(5.0, 2.0, 0.5);
+  const Eigen::Vector3d offset = 10.0 * toEigen(random.vector());
+  std::vector<MgcVector3> points;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const Eigen::Vector3d p = offset + rotation * stretch.cwiseProduct(toEigen(random.vector()));
+    points.emplace_back(p.x(), p.y(), p.z());
+  }
+  return points;
+}
+
+// The covariance of the points about their mean, in double precision throughout.
+Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> referenceAxes(const std::vector<MgcVector3>& points,
+                                                             Eigen::Vector3d& mean) {
+  mean.setZero();
+  for (const MgcVector3& p : points) mean += toEigen(p);
+  mean /= static_cast<double>(points.size());
+  Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();
+  for (const MgcVector3& p : points) {
+    const Eigen::Vector3d d = toEigen(p) - mean;
+    covariance += d * d.transpose();
+  }
+  covariance /= static_cast<double>(points.size());
+  return Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d>(covariance);
+}
+
+TEST(CovarianceFit, BoxAxesAreTheEigenvectorsOfTheCovariance) {
+  MathRandom random(31u);
+  for (int trial = 0; trial < 50; ++trial) {
+    const std::vector<MgcVector3> points = randomCloud(random, 200);
+    Eigen::Vector3d mean;
+    const auto reference = referenceAxes(points, mean);
+
+    ZOVbox box;
+    fitBoxToPoints(static_cast<std::uint32_t>(points.size()), points.data(), box);
+    // The single-precision 1/count costs about 1e-7 relative.
+    EXPECT_LT((toEigen(box.center) - mean).norm(), 1e-6 * mean.norm());
+    const Eigen::Matrix3d axes = toEigen(box.axes);
+    EXPECT_NEAR(axes.determinant(), 1.0, 1e-12);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_NEAR(box.extents[i], reference.eigenvalues()[i], 1e-6 * reference.eigenvalues()[i]);
+      EXPECT_NEAR(std::fabs(axes.col(i).dot(reference.eigenvectors().col(i))), 1.0, 1e-9);
+    }
+
+    // The indexed form over a permutation fits the same points.
+    std::vector<std::uint32_t> order(points.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(order.size()) - 1 - i;
+    ZOVbox indexed;
+    fitBoxToPoints(static_cast<std::uint32_t>(order.size()), order.data(), points.data(), indexed);
+    EXPECT_LT(zov::test::maxDifference(indexed.axes, box.axes), 1e-9);
+    EXPECT_LT((toEigen(indexed.center) - toEigen(box.center)).norm(), 1e-12 * mean.norm());
+  }
+}
+
+TEST(CovarianceFit, LineRunsAlongTheDirectionOfGreatestSpread) {
+  MathRandom random(32u);
+  for (int trial = 0; trial < 50; ++trial) {
+    const std::vector<MgcVector3> points = randomCloud(random, 150);
+    Eigen::Vector3d mean;
+    const auto reference = referenceAxes(points, mean);
+
+    MgcVector3 center, direction;
+    fitLineToPoints(static_cast<std::uint32_t>(points.size()), points.data(), center, direction);
+    EXPECT_LT((toEigen(center) - mean).norm(), 1e-6 * mean.norm());
+    EXPECT_NEAR(direction.Length(), 1.0, 1e-14);
+    EXPECT_NEAR(std::fabs(toEigen(direction).dot(reference.eigenvectors().col(2))), 1.0, 1e-9);
+  }
+}
+
+TEST(CovarianceFit, DegenerateSets) {
+  // Points on the x axis: direction +-x, two zero variances and the largest last.
+  const MgcVector3 line[] = {{1.0, 0.0, 0.0}, {-2.0, 0.0, 0.0}, {4.0, 0.0, 0.0}, {0.5, 0.0, 0.0}};
+  MgcVector3 mean, direction;
+  fitLineToPoints(4, line, mean, direction);
+  EXPECT_EQ(std::fabs(direction.x), 1.0);
+  ZOVbox box;
+  fitBoxToPoints(4, line, box);
+  EXPECT_EQ(box.extents.x, 0.0);
+  EXPECT_EQ(box.extents.y, 0.0);
+  EXPECT_GT(box.extents.z, 0.0);
+  EXPECT_EQ(std::fabs(box.axes[0][2]), 1.0);
+
+  // The mean scales by 1.0f / 3 widened to double, not by the double 1/3.
+  const MgcVector3 three[] = {{3.0, 0.0, 0.0}, {0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+  fitLineToPoints(3, three, mean, direction);
+  EXPECT_EQ(mean.x, 3.0 * 0.3333333432674408);
+
+  // An empty set reads nothing.
+  fitBoxToPoints(0, static_cast<const MgcVector3*>(nullptr), box);
+  EXPECT_EQ(box.center, MgcVector3::ZERO);
+  EXPECT_EQ(box.axes, Mgc::MgcMatrix3::IDENTITY);
+  EXPECT_EQ(box.extents, MgcVector3::ZERO);
+  fitLineToPoints(0, static_cast<const MgcVector3*>(nullptr), mean, direction);
+  EXPECT_EQ(mean, MgcVector3::ZERO);
+  EXPECT_EQ(direction, MgcVector3::UNIT_X);
+}
+
+// The indices, chosen the straightforward way with the reference axes, of the
+// extremes wanted / 4 at a time: largest and smallest along the axis of
+// greatest spread, then along the middle axis, never the same point twice.
+std::vector<std::uint32_t> expectedExtremes(const std::vector<MgcVector3>& points, std::uint32_t wanted) {
+  Eigen::Vector3d mean;
+  const auto reference = referenceAxes(points, mean);
+  std::vector<std::uint32_t> chosen;
+  const int axes[4] = {2, 2, 1, 1};
+  const double signs[4] = {1.0, -1.0, 1.0, -1.0};
+  for (int pass = 0; pass < 4; ++pass) {
+    const Eigen::Vector3d axis = reference.eigenvectors().col(axes[pass]);
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t i = 0; i < points.size(); ++i)
+      if (std::find(chosen.begin(), chosen.end(), i) == chosen.end()) order.push_back(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return signs[pass] * toEigen(points[a]).dot(axis) > signs[pass] * toEigen(points[b]).dot(axis);
+    });
+    chosen.insert(chosen.end(), order.begin(), order.begin() + wanted / 4);
+  }
+  std::sort(chosen.begin(), chosen.end());
+  return chosen;
+}
+
+TEST(CovarianceFit, SelectsTheExtremesAlongThePrincipalAxes) {
+  MathRandom random(33u);
+  for (int trial = 0; trial < 100; ++trial) {
+    const std::vector<MgcVector3> points = randomCloud(random, 20 + trial);
+    // The eigenvector signs are arbitrary; each axis contributes both ends.
+    for (std::uint32_t wanted : {4u, 6u, 16u}) {
+      std::vector<std::uint32_t> indices(wanted);
+      std::uint32_t count = wanted;
+      selectExtremePoints(points.data(), static_cast<std::uint32_t>(points.size()), indices.data(), count);
+      ASSERT_EQ(count, wanted / 4 * 4);
+      indices.resize(count);
+      EXPECT_EQ(indices, expectedExtremes(points, wanted));
+    }
+  }
+}
+
+TEST(CovarianceFit, ExtremeSelectionEdgeCases) {
+  const MgcVector3 boxCorners[8] = {{-3, -2, -1}, {3, -2, -1}, {-3, 2, -1}, {3, 2, -1},
+                                    {-3, -2, 1},  {3, -2, 1},  {-3, 2, 1},  {3, 2, 1}};
+  std::vector<MgcVector3> collinear, coincident;
+  for (int i = 0; i < 20; ++i) {
+    collinear.emplace_back(0.1 * i, 0.2 * i, -0.1 * i);
+    coincident.emplace_back(1.0, 2.0, 3.0);
+  }
+  struct Case {
+    const char* name;
+    const MgcVector3* points;
+    std::uint32_t count;
+    std::uint32_t wanted;
+    std::vector<std::uint32_t> expected;  // empty: only check distinct valid indices
+    std::uint32_t expectedCount;
+  };
+  const Case cases[] = {
+      // Ties go to the lowest index: both ends along x, then along y.
+      {"box corners", boxCorners, 8, 4, {0, 1, 2, 4}, 4},
+      {"wanted >= count", boxCorners, 3, 5, {0, 1, 2}, 3},
+      {"one point", boxCorners, 1, 6, {0}, 1},
+      {"empty set", boxCorners, 0, 6, {}, 0},
+      {"collinear", collinear.data(), 20, 8, {}, 8},
+      {"coincident, four or more", coincident.data(), 20, 8, {}, 8},
+      {"coincident, fewer than four", coincident.data(), 20, 3, {}, 3},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    std::vector<std::uint32_t> indices(std::max(test.wanted, 1u), 999u);
+    std::uint32_t count = test.wanted;
+    selectExtremePoints(test.points, test.count, indices.data(), count);
+    ASSERT_EQ(count, test.expectedCount);
+    indices.resize(count);
+    if (!test.expected.empty()) {
+      EXPECT_EQ(indices, test.expected);
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+      EXPECT_LT(indices[i], test.count);
+      if (i > 0) {
+        EXPECT_LT(indices[i - 1], indices[i]);  // ascending, hence distinct
+      }
+    }
+  }
+}
+
+TEST(CovarianceFit, FewerThanFourPicksTheLargestWeightedProjections) {
+  MathRandom random(34u);
+  for (int trial = 0; trial < 50; ++trial) {
+    const std::vector<MgcVector3> points = randomCloud(random, 40);
+    Eigen::Vector3d mean;
+    const auto reference = referenceAxes(points, mean);
+    std::vector<double> score;
+    for (const MgcVector3& p : points) {
+      double sum = 0.0;
+      for (int i = 0; i < 3; ++i)
+        sum += std::fabs(toEigen(p).dot(reference.eigenvectors().col(i)) * reference.eigenvalues()[i]);
+      score.push_back(sum);
+    }
+    std::vector<std::uint32_t> order(points.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](auto a, auto b) { return score[a] > score[b]; });
+
+    std::uint32_t indices[3];
+    std::uint32_t count = 3;
+    selectExtremePoints(points.data(), static_cast<std::uint32_t>(points.size()), indices, count);
+    ASSERT_EQ(count, 3u);
+    std::vector<std::uint32_t> expected(order.begin(), order.begin() + 3);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(std::vector<std::uint32_t>(indices, indices + 3), expected);
+  }
+}
+
+}  // namespace
