@@ -18,6 +18,19 @@ function(zov_variant_suffix variant out)
   endif()
 endfunction()
 
+# The folder of a variant's programs and loadable modules: build/bin for the
+# plain variant, build/bin-asan for the AddressSanitizer one. The command-line
+# host, the zov module and the example modules of one variant sit together
+# under the same file names, so a scene loads "zov" from whichever folder its
+# host was given.
+function(zov_variant_bin_dir variant out)
+  if(variant STREQUAL "plain")
+    set(${out} ${CMAKE_BINARY_DIR}/bin PARENT_SCOPE)
+  else()
+    set(${out} ${CMAKE_BINARY_DIR}/bin-${variant} PARENT_SCOPE)
+  endif()
+endfunction()
+
 # Compile and link options of a variant, applied to one target.
 function(zov_apply_variant target variant)
   if(variant STREQUAL "asan")
