@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstddef>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 #include <memory>
 #include <new>
@@ -95,25 +98,66 @@ void accumulateColumns(const double* M, std::size_t stride, std::uint32_t rows, 
   if (c < columns) accumulateColumnBlock<1>(M, stride, rows, c, z, start, finish);
 }
 
-// y_r += (sum over c of M_rc x_c), each sum formed from 0 in column order.
-void accumulateRowSums(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* x,
-                       double* y) {
-  std::uint32_t r = 0;
-  for (; r + kRowBlock <= rows; r += kRowBlock) {
-    const double* row = M + r * stride;
-    double sum[kRowBlock] = {};
-    for (std::uint32_t c = 0; c < columns; ++c) {
-      const double xc = x[c];
-      for (std::uint32_t k = 0; k < kRowBlock; ++k) sum[k] += row[k * stride + c] * xc;
+// Rows r .. r + Width - 1 of accumulateRowSums, one scalar sum per row.
+template <std::uint32_t Width, typename Finish>
+void rowSumBlock(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
+                 Finish& finish) {
+  const double* row = M + r * stride;
+  double sum[Width] = {};
+  for (std::uint32_t c = 0; c < columns; ++c) {
+    const double xc = x[c];
+    for (std::uint32_t k = 0; k < Width; ++k) sum[k] += row[k * stride + c] * xc;
+  }
+  for (std::uint32_t k = 0; k < Width; ++k) finish(r + k, sum[k]);
+}
+
+#if defined(__SSE2__)
+// 2 * Pairs rows at once, two to a register: each lane holds the sum of one
+// row, and a pair of columns of two rows is turned into a pair of rows of
+// two columns so that each lane still adds its own row's terms in column
+// order.
+template <int Pairs, typename Finish>
+void rowSumPairs(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
+                 Finish& finish) {
+  const double* row = M + r * stride;
+  __m128d sum[Pairs];
+  for (int p = 0; p < Pairs; ++p) sum[p] = _mm_setzero_pd();
+  std::uint32_t c = 0;
+  for (; c + 2 <= columns; c += 2) {
+    const __m128d x0 = _mm_set1_pd(x[c]);
+    const __m128d x1 = _mm_set1_pd(x[c + 1]);
+#pragma GCC unroll 8
+    for (int p = 0; p < Pairs; ++p) {
+      const __m128d upper = _mm_loadu_pd(row + (2 * p) * stride + c);
+      const __m128d lower = _mm_loadu_pd(row + (2 * p + 1) * stride + c);
+      sum[p] = _mm_add_pd(sum[p], _mm_mul_pd(_mm_unpacklo_pd(upper, lower), x0));
+      sum[p] = _mm_add_pd(sum[p], _mm_mul_pd(_mm_unpackhi_pd(upper, lower), x1));
     }
-    for (std::uint32_t k = 0; k < kRowBlock; ++k) y[r + k] += sum[k];
   }
-  for (; r < rows; ++r) {
-    const double* row = M + r * stride;
-    double sum = 0.0;
-    for (std::uint32_t c = 0; c < columns; ++c) sum += row[c] * x[c];
-    y[r] += sum;
+  double sums[2 * Pairs];
+  for (int p = 0; p < Pairs; ++p) _mm_storeu_pd(sums + 2 * p, sum[p]);
+  if (c < columns) {
+    for (std::uint32_t k = 0; k < 2 * Pairs; ++k) sums[k] += row[k * stride + c] * x[c];
   }
+  for (std::uint32_t k = 0; k < 2 * Pairs; ++k) finish(r + k, sums[k]);
+}
+#endif
+
+// For each row r of the rows x columns matrix M: the sum over c of M_rc x_c,
+// formed from 0 in column order, handed to finish(r, sum) in increasing r.
+template <typename Finish>
+void accumulateRowSums(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* x,
+                       Finish finish) {
+  std::uint32_t r = 0;
+#if defined(__SSE2__)
+  for (; r + 16 <= rows; r += 16) rowSumPairs<8>(M, stride, r, columns, x, finish);
+  if (r + 8 <= rows) {
+    rowSumPairs<4>(M, stride, r, columns, x, finish);
+    r += 8;
+  }
+#endif
+  for (; r + kRowBlock <= rows; r += kRowBlock) rowSumBlock<kRowBlock>(M, stride, r, columns, x, finish);
+  for (; r < rows; ++r) rowSumBlock<1>(M, stride, r, columns, x, finish);
 }
 
 }  // namespace
@@ -170,7 +214,9 @@ void lsqr_mat_vec_prod(int mode, dvec* x, dvec* y, const dmat* matrix) {
   const std::uint32_t rows = matrix->rows;
   const std::uint32_t columns = matrix->columns;
   if (mode == 0) {
-    accumulateRowSums(matrix->data, matrix->stride, rows, columns, x->elements, y->elements);
+    double* ye = y->elements;
+    accumulateRowSums(matrix->data, matrix->stride, rows, columns, x->elements,
+                      [&](std::uint32_t r, double sum) { ye[r] += sum; });
   } else if (mode == 1) {
     accumulateColumns(
         matrix->data, matrix->stride, rows, columns, y->elements, [&](std::uint32_t c) { return x->elements[c]; },
@@ -207,7 +253,6 @@ void free_lsqr_wrk(lsqr_work* work) {
   if (work == nullptr) return;
   free_dvec(work->v);
   free_dvec(work->w);
-  free_dmat(work->transposed);
   delete work;
 }
 
@@ -238,11 +283,10 @@ lsqr_output* alloc_lsqr_out(std::uint32_t /*rows*/, std::uint32_t columns) {
   return output.release();
 }
 
-lsqr_work* alloc_lsqr_wrk(std::uint32_t rows, std::uint32_t columns) {
+lsqr_work* alloc_lsqr_wrk(std::uint32_t /*rows*/, std::uint32_t columns) {
   WorkOwner work(allocRecord<lsqr_work>("lsqr: work structure allocation failure in function alloc_lsqr_wrk()"));
   work->v = alloc_dvec(columns);
   work->w = alloc_dvec(columns);
-  work->transposed = alloc_dmat(columns, rows);
   return work.release();
 }
 
@@ -360,52 +404,36 @@ class CallbackProducts {
   const dmat* matrix_;
 };
 
-// The same two products on a dense row-major matrix, in one pass each: both
-// run down contiguous rows, A^T u on the matrix and A v on its transpose, and
-// the scaling and the norm are folded into the pass. Every element sees the
-// same operations in the same order as through the callback.
+// The same two products on a dense row-major matrix, in one pass each down
+// its contiguous rows (A v as row sums, A^T u as column sums, many side by
+// side), with the scaling and the norm folded into the pass. Every element
+// sees the same operations in the same order as through the callback.
 class DenseProducts {
  public:
-  /// Fills `transposed` with the transpose of `matrix`.
-  DenseProducts(const dmat* matrix, dmat* transposed) : matrix_(matrix), transposed_(transposed) {
-    transposed->rows = matrix->columns;
-    transposed->columns = matrix->rows;
-    for (std::uint32_t r = 0; r < matrix->rows; ++r) {
-      const double* row = matrix->data + static_cast<std::size_t>(r) * matrix->stride;
-      double* column = transposed->data + r;
-      for (std::uint32_t c = 0; c < matrix->columns; ++c)
-        column[static_cast<std::size_t>(c) * transposed->stride] = row[c];
-    }
-  }
+  explicit DenseProducts(const dmat* matrix) : matrix_(matrix) {}
 
   /// Whether the dense products stand in for the callback: it is the dense
-  /// product, the vectors have the matrix's sizes and `work` has room for
-  /// the transpose.
+  /// product and the vectors have the matrix's sizes.
   static bool apply(const lsqr_func* func, const dmat* matrix, const lsqr_input* input, const lsqr_work* work) {
-    const dmat* t = work->transposed;
-    return func->product == lsqr_mat_vec_prod && t != nullptr && matrix->columns <= t->rowCapacity &&
-           matrix->rows <= t->stride && input->b->length == matrix->rows && input->x->length == matrix->columns &&
-           work->v->length == matrix->columns;
+    return func->product == lsqr_mat_vec_prod && input->b->length == matrix->rows &&
+           input->x->length == matrix->columns && work->v->length == matrix->columns;
   }
 
   void residual(dvec* u, dvec* x) const {
     double* ue = u->elements;
-    accumulateColumns(
-        transposed_->data, transposed_->stride, transposed_->rows, transposed_->columns, x->elements,
-        [](std::uint32_t) { return 0.0; }, [&](std::uint32_t r, double sum) { ue[r] = -(-ue[r] + sum); });
+    accumulateRowSums(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, x->elements,
+                      [&](std::uint32_t r, double sum) { ue[r] = -(-ue[r] + sum); });
   }
   void adjoint(dvec* v, dvec* u) const { lsqr_mat_vec_prod(1, v, u, matrix_); }
 
   double forward(dvec* u, dvec* v, double alpha) const {
     double* ue = u->elements;
     double sumSq = 0.0;
-    accumulateColumns(
-        transposed_->data, transposed_->stride, transposed_->rows, transposed_->columns, v->elements,
-        [](std::uint32_t) { return 0.0; },
-        [&](std::uint32_t r, double sum) {
-          ue[r] = ue[r] * -alpha + sum;
-          sumSq += ue[r] * ue[r];
-        });
+    accumulateRowSums(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, v->elements,
+                      [&](std::uint32_t r, double sum) {
+                        ue[r] = ue[r] * -alpha + sum;
+                        sumSq += ue[r] * ue[r];
+                      });
     return std::sqrt(sumSq);
   }
 
@@ -424,7 +452,6 @@ class DenseProducts {
 
  private:
   const dmat* matrix_;
-  dmat* transposed_;
 };
 
 // The scalars that the iterations carry: the bidiagonal entries, the
@@ -641,10 +668,9 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
   LsqrStop stop = kLsqrStartIsSolution;
   Estimates at;
   double normB = 0.0;
-  const std::uint32_t iterations =
-      DenseProducts::apply(func, matrix, input, work)
-          ? run(DenseProducts(matrix, work->transposed), input, output, work, stop, at, normB)
-          : run(CallbackProducts(func, matrix), input, output, work, stop, at, normB);
+  const std::uint32_t iterations = DenseProducts::apply(func, matrix, input, work)
+                                       ? run(DenseProducts(matrix), input, output, work, stop, at, normB)
+                                       : run(CallbackProducts(func, matrix), input, output, work, stop, at, normB);
   if (input->report != nullptr) reportSummary(input->report, stop, iterations, at, normB);
   output->stopCode = stop;
   output->iterations = iterations;

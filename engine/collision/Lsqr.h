@@ -105,13 +105,10 @@ struct lsqr_output {
   dvec* standardErrors;  ///< standard-error estimate of each x element
 };
 
-/// The bidiagonalisation vector v and the search direction w, and room for
-/// the transpose of a dense row-major matrix, which lets both products of an
-/// iteration run along contiguous rows.
+/// The bidiagonalisation vector v and the search direction w.
 struct lsqr_work {
   dvec* v;
   dvec* w;
-  dmat* transposed;  ///< columns x rows at the sizes of alloc_lsqr_wrk
 };
 
 /// The operator of a solve: its matrix and the product that applies it.
@@ -161,9 +158,9 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
 /// Solves min |A x - b| (damped when input->damp > 0) from the start value
 /// in input->x. `matrix` is handed to every call of func->product. b is used
 /// as working storage and is overwritten. With the dense product
-/// (lsqr_mat_vec_prod) on a matrix that fits the work record, the iterations
-/// run on the matrix and its transpose directly, with the same operations in
-/// the same order as through the callback, so with the same results.
+/// (lsqr_mat_vec_prod) the iterations run on the matrix directly, with the
+/// same operations in the same order as through the callback, so with the
+/// same results.
 void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix);
 
 /// Owner of the four records of one problem: allocated together
