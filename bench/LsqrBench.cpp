@@ -1,5 +1,8 @@
 #include <benchmark/benchmark.h>
 
+#include <Eigen/Dense>
+
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -7,6 +10,7 @@
 #include "engine/collision/SolverWorkspace.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
+#include "platform/CRandom.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -99,5 +103,144 @@ void BM_SolveVectorSystem16Contacts(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SolveVectorSystem16Contacts);
+
+// A dense n x n system: a diagonally weighted random matrix and right-hand
+// side, row-major as the engine's systems are.
+struct DenseSystem {
+  std::uint32_t n;
+  std::vector<double> matrix;
+  std::vector<double> rhs;
+
+  explicit DenseSystem(std::uint32_t size) : n(size), matrix(std::size_t{size} * size), rhs(size) {
+    zov::platform::crtSrand(17);
+    auto uniform = [] { return 2.0 * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax) - 1.0; };
+    for (std::uint32_t r = 0; r < n; ++r) {
+      for (std::uint32_t c = 0; c < n; ++c) matrix[r * n + c] = uniform() + (r == c ? 4.0 : 0.0);
+      rhs[r] = uniform();
+    }
+  }
+  explicit DenseSystem(const ContactSystem& contacts) : n(kUnknowns), matrix(contacts.matrix), rhs(contacts.rhs) {}
+};
+
+// Textbook LSQR (Paige and Saunders, without damping) on Eigen, for a fixed
+// number of iterations: the bidiagonalisation, the plane rotation, the update
+// of x and w and the estimates of |A| and cond(A) that its stopping tests use.
+class EigenLsqr {
+ public:
+  explicit EigenLsqr(const DenseSystem& system)
+      : A(Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(system.matrix.data(),
+                                                                                                   system.n, system.n)),
+        b(Eigen::Map<const Eigen::VectorXd>(system.rhs.data(), system.n)),
+        u(system.n),
+        v(system.n),
+        w(system.n),
+        x(system.n) {}
+
+  const Eigen::VectorXd& solve(int iterations) {
+    x.setZero();
+    u = b;
+    double beta = u.norm();
+    u /= beta;
+    v.noalias() = A.transpose() * u;
+    double alpha = v.norm();
+    v /= alpha;
+    w = v;
+    double phibar = beta, rhobar = alpha, bbnorm = 0.0, ddnorm = 0.0;
+    for (int k = 0; k < iterations; ++k) {
+      u = -alpha * u;
+      u.noalias() += A * v;
+      beta = u.norm();
+      u /= beta;
+      v = -beta * v;
+      v.noalias() += A.transpose() * u;
+      alpha = v.norm();
+      v /= alpha;
+      bbnorm += alpha * alpha + beta * beta;
+
+      const double rho = std::sqrt(rhobar * rhobar + beta * beta);
+      const double c = rhobar / rho, s = beta / rho;
+      const double theta = s * alpha;
+      rhobar = -c * alpha;
+      const double phi = c * phibar;
+      phibar = s * phibar;
+      x += (phi / rho) * w;
+      ddnorm += (w / rho).squaredNorm();
+      w = v - (theta / rho) * w;
+    }
+    normA = std::sqrt(bbnorm);
+    condA = normA * std::sqrt(ddnorm);
+    return x;
+  }
+
+  double normA = 0.0, condA = 0.0;
+
+ private:
+  Eigen::MatrixXd A;
+  Eigen::VectorXd b, u, v, w, x;
+};
+
+// The engine's LSQR on the same system, with the engine's settings.
+class EngineLsqr {
+ public:
+  explicit EngineLsqr(const DenseSystem& system) : system_(system), problem_(system.n, system.n) {
+    problem_.setSize(system.n, system.n);
+    problem_.input->iterationLimit = (3 * system.n) / 2;
+    for (std::uint32_t r = 0; r < system.n; ++r) {
+      dvec row = getMatrixRow(problem_.func->matrix, r);
+      for (std::uint32_t c = 0; c < system.n; ++c) row.elements[c] = system.matrix[r * system.n + c];
+    }
+  }
+
+  std::uint32_t solve() {
+    for (std::uint32_t i = 0; i < system_.n; ++i) {
+      problem_.input->x->elements[i] = 0.0;
+      problem_.input->b->elements[i] = system_.rhs[i];
+    }
+    problem_.solve();
+    return problem_.output->iterations;
+  }
+
+ private:
+  const DenseSystem& system_;
+  LsqrProblem problem_;
+};
+
+// Both solvers on one system for the engine's iteration count, timed in
+// alternating batches: the counters give each one's time per solve in
+// microseconds and their ratio.
+void compareWithEigen(benchmark::State& state, const DenseSystem& system) {
+  EngineLsqr engine(system);
+  EigenLsqr reference(system);
+  const std::uint32_t iterations = engine.solve();
+  using Clock = std::chrono::steady_clock;
+  constexpr int kBatch = 8;
+  double engineSeconds = 0.0, eigenSeconds = 0.0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kBatch; ++i) benchmark::DoNotOptimize(engine.solve());
+    const auto t1 = Clock::now();
+    for (int i = 0; i < kBatch; ++i) benchmark::DoNotOptimize(reference.solve(static_cast<int>(iterations)).data());
+    const auto t2 = Clock::now();
+    engineSeconds += std::chrono::duration<double>(t1 - t0).count();
+    eigenSeconds += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double solves = static_cast<double>(state.iterations()) * kBatch;
+  state.counters["iterations"] = iterations;
+  state.counters["ours_us"] = 1e6 * engineSeconds / solves;
+  state.counters["eigen_us"] = 1e6 * eigenSeconds / solves;
+  state.counters["ratio"] = engineSeconds / eigenSeconds;
+}
+
+void BM_LsqrVsEigen48ContactSystem(benchmark::State& state) {
+  const DenseSystem system{ContactSystem()};
+  compareWithEigen(state, system);
+}
+BENCHMARK(BM_LsqrVsEigen48ContactSystem);
+
+void BM_LsqrVsEigen200DenseSystem(benchmark::State& state) {
+  const DenseSystem system(200);
+  compareWithEigen(state, system);
+}
+BENCHMARK(BM_LsqrVsEigen200DenseSystem);
 
 }  // namespace

@@ -20,6 +20,23 @@ constexpr double kDampingStepsPerSecond = 100.0;
 
 MgcVector3 scaled(const MgcVector3& a, const MgcVector3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
 
+// Below this a damped velocity or momentum component is no motion at all.
+// Damping shrinks an undisturbed body's motion geometrically: left alone, a
+// component passes below the smallest normal double and stays subnormal, and
+// arithmetic on subnormals is many times slower, so a scene would slow down
+// with its age. The floor lies far above the smallest normal so that the
+// products of two such components (the gyroscopic term, squared lengths)
+// stay normal as well.
+constexpr double kDampedMotionFloor = 1e-100;
+
+// `v` times the damping factor, with components below the floor made zero.
+MgcVector3 damped(const MgcVector3& v, double factor) {
+  MgcVector3 result = v * factor;
+  for (int i = 0; i < 3; ++i)
+    if (std::fabs(result[i]) < kDampedMotionFloor) result[i] = 0.0;
+  return result;
+}
+
 // q turned by the rotation vector r (axis r/|r|, angle |r|) and normalised.
 // False, with q unchanged, when the result has no direction.
 bool turnQuaternion(Quaternion& q, const MgcVector3& r, double angle) {
@@ -302,10 +319,11 @@ void PrivateHardBody::integrateForces(double dt, bool damping) {
 
   dyn.linearVelocity += dyn.dynForce * (dt * dyn.invMass);
   dyn.linearVelocity += dyn.externalForce * (dt * dyn.invMass);
-  if (damping) dyn.linearVelocity *= std::pow(1.0 - airDamping, kDampingStepsPerSecond * dt);
+  if (damping) dyn.linearVelocity = damped(dyn.linearVelocity, std::pow(1.0 - airDamping, kDampingStepsPerSecond * dt));
   dyn.angularMomentum += dyn.dynTorque * dt;
   dyn.angularMomentum += dyn.externalTorque * dt;
-  if (damping) dyn.angularMomentum *= std::pow(1.0 - angularAirDamping, kDampingStepsPerSecond * dt);
+  if (damping)
+    dyn.angularMomentum = damped(dyn.angularMomentum, std::pow(1.0 - angularAirDamping, kDampingStepsPerSecond * dt));
   dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
 }
 

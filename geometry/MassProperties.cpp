@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <new>
-#include <numeric>
-#include <tuple>
-#include <utility>
-#include <vector>
 
 #include "math/Finite.h"
 #include "math/SymmetricEigen.h"
@@ -24,6 +19,10 @@ constexpr double kVolumeFactor = 1.0 / 6.0;
 constexpr double kFirstMomentFactor = 1.0 / 24.0;
 constexpr double kSecondMomentFactor = 1.0 / 60.0;
 constexpr double kProductFactor = 1.0 / 120.0;
+
+// How far, relative to the size rounding can reach, the integrals of a
+// surface may move with the origin and the surface still count as closed.
+constexpr double kClosureTolerance = 1e-9;
 
 // One face's corners as indices into the vertex array.
 struct FaceCorners {
@@ -59,14 +58,15 @@ bool indicesInRange(const Mesh& mesh, const FaceCorners& corners) {
 }
 
 // Calls visit(p0, p1, p2) for every fan triangle (i0, ik, ik+1) of every face
-// with at least three corners, the vertices scaled component-wise. Faces whose
+// with at least three corners, the vertices scaled component-wise and taken
+// relative to `origin`. Faces whose
 // indices leave the vertex array are skipped.
 template <typename Mesh, typename Visit>
-void forEachFanTriangle(const Mesh& mesh, const MgcVector3& scale, Visit visit) {
+void forEachFanTriangle(const Mesh& mesh, const MgcVector3& scale, Visit visit, const MgcVector3& origin = {}) {
   if (!hasFaces(mesh)) return;
   auto point = [&](std::uint32_t i) {
     const MgcVector3& v = mesh.vertices[i];
-    return MgcVector3(v.x * scale.x, v.y * scale.y, v.z * scale.z);
+    return MgcVector3(v.x * scale.x - origin.x, v.y * scale.y - origin.y, v.z * scale.z - origin.z);
   };
   for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
     const FaceCorners corners = cornersOf(mesh, f);
@@ -106,25 +106,28 @@ AxisTerms axisTerms(double w0, double w1, double w2) {
 // its boundary triangles of the triangle's (unnormalised) normal times a
 // polynomial in its corner coordinates.
 template <typename Mesh>
-Integrals integrate(const Mesh& mesh, const MgcVector3& scale) {
+Integrals integrate(const Mesh& mesh, const MgcVector3& scale, const MgcVector3& origin = {}) {
   double s1 = 0.0, sx = 0.0, sy = 0.0, sz = 0.0, sxx = 0.0, syy = 0.0, szz = 0.0;
   double sxy = 0.0, syz = 0.0, szx = 0.0;
-  forEachFanTriangle(mesh, scale, [&](const MgcVector3& p0, const MgcVector3& p1, const MgcVector3& p2) {
-    const MgcVector3 d = (p1 - p0).Cross(p2 - p0);
-    const AxisTerms x = axisTerms(p0.x, p1.x, p2.x);
-    const AxisTerms y = axisTerms(p0.y, p1.y, p2.y);
-    const AxisTerms z = axisTerms(p0.z, p1.z, p2.z);
-    s1 += d.x * x.f1;
-    sx += d.x * x.f2;
-    sy += d.y * y.f2;
-    sz += d.z * z.f2;
-    sxx += d.x * x.f3;
-    syy += d.y * y.f3;
-    szz += d.z * z.f3;
-    sxy += d.x * (p0.y * x.g0 + p1.y * x.g1 + p2.y * x.g2);
-    syz += d.y * (p0.z * y.g0 + p1.z * y.g1 + p2.z * y.g2);
-    szx += d.z * (p0.x * z.g0 + p1.x * z.g1 + p2.x * z.g2);
-  });
+  forEachFanTriangle(
+      mesh, scale,
+      [&](const MgcVector3& p0, const MgcVector3& p1, const MgcVector3& p2) {
+        const MgcVector3 d = (p1 - p0).Cross(p2 - p0);
+        const AxisTerms x = axisTerms(p0.x, p1.x, p2.x);
+        const AxisTerms y = axisTerms(p0.y, p1.y, p2.y);
+        const AxisTerms z = axisTerms(p0.z, p1.z, p2.z);
+        s1 += d.x * x.f1;
+        sx += d.x * x.f2;
+        sy += d.y * y.f2;
+        sz += d.z * z.f2;
+        sxx += d.x * x.f3;
+        syy += d.y * y.f3;
+        szz += d.z * z.f3;
+        sxy += d.x * (p0.y * x.g0 + p1.y * x.g1 + p2.y * x.g2);
+        syz += d.y * (p0.z * y.g0 + p1.z * y.g1 + p2.z * y.g2);
+        szx += d.z * (p0.x * z.g0 + p1.x * z.g1 + p2.x * z.g2);
+      },
+      origin);
   Integrals in;
   in.volume = s1 * kVolumeFactor;
   in.first = MgcVector3(sx, sy, sz) * kFirstMomentFactor;
@@ -153,63 +156,85 @@ bool hasNonNegativeEigenvalues(const MgcMatrix3& tensor) {
   return diag[0] >= -zov::kTolerance && diag[1] >= -zov::kTolerance && diag[2] >= -zov::kTolerance;
 }
 
+// The box of the mesh's vertices scaled by `scale`; false when there is no
+// vertex or a position is not finite.
 template <typename Mesh>
-bool isValidSolid(const Mesh& mesh, const Integrals& in) {
-  return in.volume >= zov::kTolerance && hasNonNegativeEigenvalues(inertiaAboutOrigin(in)) && isClosedMesh(mesh);
+bool scaledVertexBox(const Mesh& mesh, const MgcVector3& scale, MgcVector3& low, MgcVector3& high) {
+  if (mesh.numVertices == 0 || mesh.vertices == nullptr) return false;
+  for (std::uint32_t i = 0; i < mesh.numVertices; ++i) {
+    const MgcVector3& v = mesh.vertices[i];
+    const MgcVector3 p(v.x * scale.x, v.y * scale.y, v.z * scale.z);
+    if (!zov::isFinite(p)) return false;
+    if (i == 0) low = high = p;
+    low = MgcVector3(std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z));
+    high = MgcVector3(std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z));
+  }
+  return true;
 }
 
-// Vertex ids in which vertices at exactly equal positions share one id, so
-// that meshes whose faces carry their own copies of shared corners still
-// close. Empty when a position is not finite.
+double largestMagnitude(const MgcVector3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+
+// Whether `in`, the integrals of the mesh scaled by `scale` about the origin,
+// come from a closed surface. Over a closed surface the integrals are those
+// of the solid it bounds, which stays where it is when the origin moves: the
+// volume keeps its value and the moments move by the parallel-axis rules.
+// Over an open surface they also hold the flux through what is missing,
+// which depends on the origin. Unlike a count of edges met in each direction
+// this takes a surface whose faces meet at T-junctions (a vertex of one face
+// on an edge of another, as subdivided faces leave) as the closed surface it
+// is.
 template <typename Mesh>
-std::vector<std::uint32_t> weldedVertexIds(const Mesh& mesh) {
-  const std::uint32_t n = mesh.numVertices;
-  for (std::uint32_t i = 0; i < n; ++i)
-    if (!zov::isFinite(mesh.vertices[i])) return {};
-  auto key = [&](std::uint32_t i) {
-    const MgcVector3& v = mesh.vertices[i];
-    return std::make_tuple(v.x, v.y, v.z);
-  };
-  std::vector<std::uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
-  std::vector<std::uint32_t> ids(n);
-  for (std::uint32_t k = 0; k < n; ++k) {
-    const bool sameAsPrevious = k > 0 && key(order[k]) == key(order[k - 1]);
-    ids[order[k]] = sameAsPrevious ? ids[order[k - 1]] : order[k];
-  }
-  return ids;
+bool closedAbout(const Mesh& mesh, const MgcVector3& scale, const Integrals& in) {
+  if (!hasFaces(mesh) || mesh.numFaces == 0) return false;
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
+    if (!indicesInRange(mesh, cornersOf(mesh, f))) return false;
+  MgcVector3 low, high;
+  if (!scaledVertexBox(mesh, scale, low, high)) return false;
+  const double size = largestMagnitude(high - low);
+  if (!(size > 0.0)) return false;
+
+  // An origin off every axis of the box, so that an opening facing any way
+  // shows.
+  const MgcVector3 o = (low + high) * 0.5 + MgcVector3(0.75, -1.25, 1.5) * size;
+  const Integrals moved = integrate(mesh, scale, o);
+  double area = 0.0;
+  forEachFanTriangle(mesh, scale, [&](const MgcVector3& p0, const MgcVector3& p1, const MgcVector3& p2) {
+    area += 0.5 * (p1 - p0).Cross(p2 - p0).Length();
+  });
+  if (!(area > 0.0)) return false;
+
+  // Rounding grows with the area and with the coordinates' size to the
+  // power of each integral's degree.
+  const double reach =
+      std::max({largestMagnitude(low), largestMagnitude(high), largestMagnitude(low - o), largestMagnitude(high - o)});
+  const double bound1 = kClosureTolerance * area * reach;
+  const double bound2 = bound1 * reach;
+  const double bound3 = bound2 * reach;
+  auto near = [](double actual, double expected, double bound) { return std::fabs(actual - expected) <= bound; };
+  const double V = in.volume;
+  const MgcVector3& m = in.first;
+  const MgcVector3& s = in.second;
+  return near(moved.volume, V, bound1) && near(moved.first.x, m.x - o.x * V, bound2) &&
+         near(moved.first.y, m.y - o.y * V, bound2) && near(moved.first.z, m.z - o.z * V, bound2) &&
+         near(moved.second.x, s.x - 2.0 * o.x * m.x + o.x * o.x * V, bound3) &&
+         near(moved.second.y, s.y - 2.0 * o.y * m.y + o.y * o.y * V, bound3) &&
+         near(moved.second.z, s.z - 2.0 * o.z * m.z + o.z * o.z * V, bound3) &&
+         near(moved.xy, in.xy - o.x * m.y - o.y * m.x + o.x * o.y * V, bound3) &&
+         near(moved.yz, in.yz - o.y * m.z - o.z * m.y + o.y * o.z * V, bound3) &&
+         near(moved.zx, in.zx - o.z * m.x - o.x * m.z + o.z * o.x * V, bound3);
+}
+
+// `in` holds the integrals of the mesh scaled by `scale`.
+template <typename Mesh>
+bool isValidSolid(const Mesh& mesh, const MgcVector3& scale, const Integrals& in) {
+  return in.volume >= zov::kTolerance && hasNonNegativeEigenvalues(inertiaAboutOrigin(in)) &&
+         closedAbout(mesh, scale, in);
 }
 
 template <typename Mesh>
 bool closedSurface(const Mesh& mesh) {
-  if (!hasFaces(mesh) || mesh.numFaces == 0 || mesh.numVertices == 0) return false;
-  try {
-    const std::vector<std::uint32_t> ids = weldedVertexIds(mesh);
-    if (ids.empty()) return false;
-    using Edge = std::pair<std::uint32_t, std::uint32_t>;
-    std::vector<Edge> edges;
-    std::vector<Edge> reversed;
-    for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
-      // A face record that cannot be read adds no edges and so leaves a hole.
-      const FaceCorners corners = cornersOf(mesh, f);
-      if (!indicesInRange(mesh, corners)) return false;
-      for (std::uint32_t k = 0; k < corners.count; ++k) {
-        const std::uint32_t a = ids[corners.indices[k]];
-        const std::uint32_t b = ids[corners.indices[(k + 1) % corners.count]];
-        if (a == b) continue;  // an edge of no length bounds nothing
-        edges.emplace_back(a, b);
-        reversed.emplace_back(b, a);
-      }
-    }
-    if (edges.empty()) return false;
-    std::sort(edges.begin(), edges.end());
-    std::sort(reversed.begin(), reversed.end());
-    return edges == reversed;
-  } catch (const std::bad_alloc&) {
-    // Too large to check here: judge the mesh by its volume and tensor alone.
-    return true;
-  }
+  const MgcVector3 unit(1.0, 1.0, 1.0);
+  return closedAbout(mesh, unit, integrate(mesh, unit));
 }
 
 template <typename Mesh>
@@ -229,7 +254,7 @@ double computeMassProperties(const Mesh& mesh, MgcVector3& center) {
   }
   const bool inside = low.x < candidate.x && candidate.x < high.x && low.y < candidate.y && candidate.y < high.y &&
                       low.z < candidate.z && candidate.z < high.z;
-  center = inside && isValidSolid(mesh, in) ? candidate : (low + high) * 0.5;
+  center = inside && isValidSolid(mesh, MgcVector3(1.0, 1.0, 1.0), in) ? candidate : (low + high) * 0.5;
   return in.volume;
 }
 
@@ -281,7 +306,7 @@ MgcMatrix3 computeMassPropertiesInertia(const ZOVmesh& mesh, double mass, const 
   if (mesh.numVertices == 0 || mesh.vertices == nullptr) return MgcMatrix3();
   const Integrals in = integrate(mesh, scale);
   MgcMatrix3 tensor;
-  if (isValidSolid(mesh, in)) {
+  if (isValidSolid(mesh, scale, in)) {
     tensor = inertiaAboutOrigin(in) * (mass / in.volume);
   } else {
     tensor = pointMassInertia(mesh, scale) * (mass / mesh.numVertices);

@@ -11,10 +11,9 @@
 // other way has a negative volume. Only the local vertex positions are read.
 // Stateless: any thread may call them at the same time.
 //
-// A mesh counts as a valid solid when its surface is closed (every edge is
-// met once in each direction, vertices at equal positions taken as one), its
-// volume is at least the tolerance and its unit-density inertia tensor has no
-// eigenvalue below minus the tolerance.
+// A mesh counts as a valid solid when its surface is closed (see isClosedMesh),
+// its volume is at least the tolerance and its unit-density inertia tensor has
+// no eigenvalue below minus the tolerance.
 
 /// The signed volume of the mesh. `center` receives the centre of mass when
 /// the mesh is a valid solid whose centre lies strictly inside the box of its
@@ -34,9 +33,10 @@ double meshVolume(const ZOV_DFmesh& mesh);
 Mgc::MgcMatrix3 computeMassPropertiesInertia(const ZOVmesh& mesh, double mass, const Mgc::MgcVector3& center,
                                              const Mgc::MgcVector3& scale);
 
-/// Whether every edge of the faces is met as often in one direction as in the
-/// other, with vertices at equal positions taken as one: a closed surface with
-/// consistent winding. False for a mesh without faces, a face with an index out
-/// of range, or a non-finite vertex.
+/// Whether the faces form a closed surface with consistent winding: one whose
+/// volume integrals do not change, beyond rounding, when the origin moves.
+/// Faces may meet at T-junctions and carry their own copies of shared
+/// corners. False for a mesh without faces or without area, a face with an
+/// index out of range, or a non-finite vertex.
 bool isClosedMesh(const ZOVmesh& mesh);
 bool isClosedMesh(const ZOV_DFmesh& mesh);

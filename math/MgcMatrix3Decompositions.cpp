@@ -9,6 +9,7 @@
 
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
+#include "math/SymmetricEigen.h"
 #include "math/Tolerances.h"
 
 namespace Mgc {
@@ -402,40 +403,7 @@ bool MgcMatrix3::QLAlgorithm(double diag[3], double sub[3]) {
     }
     if (sweep == kMaxQLSweeps) return false;
 
-    // One implicit QL sweep with the shift taken from the leading 2x2 block.
-    double g = (diag[1] - diag[0]) / (2.0 * sub[0]);
-    double r = std::sqrt(g * g + 1.0);
-    g = diag[2] - diag[0] + sub[0] / (g >= 0.0 ? g + r : g - r);
-    double s = 1.0;
-    double c = 1.0;
-    double p = 0.0;
-    for (int i = 1; i >= 0; --i) {
-      // Divide by the larger entry so that the tangent stays at most 1.
-      const double f = s * sub[i];
-      const double b = c * sub[i];
-      if (std::fabs(f) >= std::fabs(g)) {
-        c = g / f;
-        r = std::sqrt(c * c + 1.0);
-        sub[i + 1] = f * r;
-        s = 1.0 / r;
-        c *= s;
-      } else {
-        s = f / g;
-        r = std::sqrt(s * s + 1.0);
-        sub[i + 1] = g * r;
-        c = 1.0 / r;
-        s *= c;
-      }
-      g = diag[i + 1] - p;
-      r = (diag[i] - g) * s + 2.0 * c * b;
-      p = s * r;
-      diag[i + 1] = g + p;
-      g = c * r - b;
-      rotateColumns(*this, i, i + 1, {c, s});
-    }
-    diag[0] -= p;
-    sub[0] = g;
-    sub[2] = 0.0;
+    zov::implicitQLSweep(0, 2, 3, diag, sub, *this);
   }
 }
 

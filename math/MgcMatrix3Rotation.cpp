@@ -2,6 +2,7 @@
 // and interpolation between two rotations.
 
 #include <cmath>
+#include <limits>
 
 #include "math/MgcMath.h"
 #include "math/MgcMatrix3.h"
@@ -48,6 +49,17 @@ MgcVector3 symmetricPartAxis(const MgcMatrix3& m, double cosAngle) {
   axis[j] = (m(i, j) + m(j, i)) * scale;
   axis[k] = (m(i, k) + m(k, i)) * scale;
   return axis;
+}
+
+// Whether the entry e that holds the sine or cosine of an Euler extraction's
+// middle angle leaves that angle away from the ends of its range. Within a
+// few ulps of +-1 the entries that would give the outer angles are rounding
+// noise, since they scale with the cosine (or sine) of the middle angle, so
+// the outer angles are read as at the limit: the error of doing so is of the
+// order of the square root of the bound, well below the noise they carry.
+bool awayFromLimits(double e) {
+  constexpr double kLimit = 1.0 - 4.0 * std::numeric_limits<double>::epsilon();
+  return e > -kLimit && e < kLimit;
 }
 
 }  // namespace
@@ -179,21 +191,21 @@ void MgcMatrix3::FromEulerAnglesZYX(double a0, double a1, double a2) {
 }
 
 // Each extraction reads the middle angle from one entry. When that entry
-// reaches +-1 the first and last axes coincide and only their sum or
-// difference is determined: the last angle is then set to 0, the first takes
-// the whole, and the result is false. An entry that is not a number counts as
+// reaches +-1 (to within a few ulps, see awayFromLimits) the first and last
+// axes coincide and only their sum or difference is determined: the last
+// angle is then set to 0, the first takes the whole, and the result is false. An entry that is not a number counts as
 // not unique.
 
 bool MgcMatrix3::ToEulerAnglesXYZ(double& a0, double& a1, double& a2) const {
   const double e = m[0][2];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(-m[1][2], m[2][2]);
     a1 = std::asin(e);
     a2 = std::atan2(-m[0][1], m[0][0]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = -Math::HALF_PI;
     a0 = -std::atan2(m[1][0], m[1][1]);
   } else {
@@ -205,14 +217,14 @@ bool MgcMatrix3::ToEulerAnglesXYZ(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesXZY(double& a0, double& a1, double& a2) const {
   const double e = m[0][1];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[2][1], m[1][1]);
     a1 = std::asin(-e);
     a2 = std::atan2(m[0][2], m[0][0]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::HALF_PI;
     a0 = -std::atan2(-m[2][0], m[2][2]);
   } else {
@@ -224,14 +236,14 @@ bool MgcMatrix3::ToEulerAnglesXZY(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesYXZ(double& a0, double& a1, double& a2) const {
   const double e = m[1][2];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[0][2], m[2][2]);
     a1 = std::asin(-e);
     a2 = std::atan2(m[1][0], m[1][1]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::HALF_PI;
     a0 = -std::atan2(-m[0][1], m[0][0]);
   } else {
@@ -243,14 +255,14 @@ bool MgcMatrix3::ToEulerAnglesYXZ(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesYZX(double& a0, double& a1, double& a2) const {
   const double e = m[1][0];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(-m[2][0], m[0][0]);
     a1 = std::asin(e);
     a2 = std::atan2(-m[1][2], m[1][1]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = -Math::HALF_PI;
     a0 = -std::atan2(m[2][1], m[2][2]);
   } else {
@@ -262,14 +274,14 @@ bool MgcMatrix3::ToEulerAnglesYZX(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesZXY(double& a0, double& a1, double& a2) const {
   const double e = m[2][1];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(-m[0][1], m[1][1]);
     a1 = std::asin(e);
     a2 = std::atan2(-m[2][0], m[2][2]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = -Math::HALF_PI;
     a0 = -std::atan2(m[0][2], m[0][0]);
   } else {
@@ -281,14 +293,14 @@ bool MgcMatrix3::ToEulerAnglesZXY(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesZYX(double& a0, double& a1, double& a2) const {
   const double e = m[2][0];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[1][0], m[0][0]);
     a1 = std::asin(-e);
     a2 = std::atan2(m[2][1], m[2][2]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::HALF_PI;
     a0 = -std::atan2(m[0][1], m[0][2]);
   } else {
@@ -300,14 +312,14 @@ bool MgcMatrix3::ToEulerAnglesZYX(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesXYX(double& a0, double& a1, double& a2) const {
   const double e = m[0][0];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[1][0], -m[2][0]);
     a1 = std::acos(e);
     a2 = std::atan2(m[0][1], m[0][2]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::PI;
     a0 = -std::atan2(-m[1][2], m[1][1]);
   } else {
@@ -319,14 +331,14 @@ bool MgcMatrix3::ToEulerAnglesXYX(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesXZX(double& a0, double& a1, double& a2) const {
   const double e = m[0][0];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[2][0], m[1][0]);
     a1 = std::acos(e);
     a2 = std::atan2(m[0][2], -m[0][1]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::PI;
     a0 = -std::atan2(m[2][1], m[2][2]);
   } else {
@@ -338,14 +350,14 @@ bool MgcMatrix3::ToEulerAnglesXZX(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesYXY(double& a0, double& a1, double& a2) const {
   const double e = m[1][1];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[0][1], m[2][1]);
     a1 = std::acos(e);
     a2 = std::atan2(m[1][0], -m[1][2]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::PI;
     a0 = -std::atan2(m[0][2], m[0][0]);
   } else {
@@ -357,14 +369,14 @@ bool MgcMatrix3::ToEulerAnglesYXY(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesYZY(double& a0, double& a1, double& a2) const {
   const double e = m[1][1];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[2][1], -m[0][1]);
     a1 = std::acos(e);
     a2 = std::atan2(m[1][2], m[1][0]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::PI;
     a0 = -std::atan2(-m[2][0], m[2][2]);
   } else {
@@ -376,14 +388,14 @@ bool MgcMatrix3::ToEulerAnglesYZY(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesZXZ(double& a0, double& a1, double& a2) const {
   const double e = m[2][2];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[0][2], -m[1][2]);
     a1 = std::acos(e);
     a2 = std::atan2(m[2][0], m[2][1]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::PI;
     a0 = -std::atan2(-m[0][1], m[0][0]);
   } else {
@@ -395,14 +407,14 @@ bool MgcMatrix3::ToEulerAnglesZXZ(double& a0, double& a1, double& a2) const {
 
 bool MgcMatrix3::ToEulerAnglesZYZ(double& a0, double& a1, double& a2) const {
   const double e = m[2][2];
-  if (e > -1.0 && e < 1.0) {
+  if (awayFromLimits(e)) {
     a0 = std::atan2(m[1][2], m[0][2]);
     a1 = std::acos(e);
     a2 = std::atan2(m[2][1], -m[2][0]);
     return true;
   }
   a2 = 0.0;
-  if (e <= -1.0) {
+  if (e < 0.0) {
     a1 = Math::PI;
     a0 = -std::atan2(m[1][0], m[1][1]);
   } else {

@@ -2,11 +2,20 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "math/MgcMath.h"
 #include "math/Tolerances.h"
 
 namespace Mgc {
+
+namespace {
+
+/// How far from 1 the length of a vector normalised in double precision, or
+/// the dot product of two such, may lie by rounding alone (with a margin).
+constexpr double kUnitRounding = 8.0 * std::numeric_limits<double>::epsilon();
+
+}  // namespace
 
 const Quaternion Quaternion::ZERO(0.0, 0.0, 0.0, 0.0);
 const Quaternion Quaternion::IDENTITY(1.0, 0.0, 0.0, 0.0);
@@ -193,11 +202,14 @@ Quaternion& Quaternion::Slerp(double t, const Quaternion& p, const Quaternion& q
 }
 
 Quaternion& Quaternion::SlerpExtraSpins(double t, const Quaternion& p, const Quaternion& q, int spins) {
-  const double angle = Math::ACos(p.Dot(q));
+  const double cosine = p.Dot(q);
+  const double angle = Math::ACos(cosine);
   // At angle 0 the two are one point. At angle pi they are antipodes, the
   // same rotation with opposite signs: no great arc is singled out and the
-  // weights below would divide by sin(pi), which is only rounding noise.
-  if (angle == 0.0 || angle == Math::PI) {
+  // weights below would divide by sin(pi), which is only rounding noise. Unit
+  // quaternions that are opposite to within rounding have a cosine a few ulps
+  // from -1, whose angle's sine is still noise: they count as antipodes.
+  if (angle == 0.0 || cosine <= -1.0 + kUnitRounding) {
     *this = p;
     return *this;
   }
@@ -236,19 +248,28 @@ Quaternion& Quaternion::Align(const MgcVector3& from, const MgcVector3& to) {
     return *this;
   }
 
-  // The rotation by the angle between a and b about a x b is
-  // (a.u, a x u) with u the unit bisector of a and b. The bisector is
-  // normalised however short it is: only exact opposites have none.
+  // The rotation by the angle between a and b about a x b is (a.u, a x u)
+  // with u the unit bisector of a and b: the half turn about u. For unit a
+  // and b the sum a + b is perpendicular to a - b, but the rounding of the
+  // unit vectors is not, and for nearly opposite directions it is much of
+  // their short sum. Without its part along a - b the bisector stays
+  // perpendicular, so the half turn about it takes a to b to within that
+  // rounding however short the sum is. (For an angle below a quarter turn
+  // the difference is the short one, and the sum needs no correction.)
   MgcVector3 bisector = a + b;
-  bisector.Unitize(0.0);
-  const double cosHalfAngle = a.Dot(bisector);
-  if (cosHalfAngle != 0.0) {
+  if (a.Dot(b) < 0.0) {
+    const MgcVector3 difference = a - b;
+    bisector -= difference * (bisector.Dot(difference) / difference.SquaredLength());
+  }
+  if (bisector.Unitize(kUnitRounding) > 0.0) {
+    const double cosHalfAngle = a.Dot(bisector);
     const MgcVector3 axis = a.Cross(bisector);
     *this = Quaternion(cosHalfAngle, axis.x, axis.y, axis.z);
     return *this;
   }
 
-  // Opposite directions: a half turn about any unit vector perpendicular to a.
+  // Opposite to within rounding: a half turn about any unit vector
+  // perpendicular to a.
   if (std::fabs(a.x) >= std::fabs(a.y)) {
     const double inverseLength = 1.0 / std::sqrt(a.x * a.x + a.z * a.z);
     *this = Quaternion(0.0, -a.z * inverseLength, 0.0, a.x * inverseLength);

@@ -132,8 +132,8 @@ class Quaternion {
 
   /// Spherical interpolation from p (t = 0) to q (t = 1) along the great arc
   /// through them. There is no sign flip: when p.q < 0 the path is the longer
-  /// one. When q = -p the path is not defined and the result is p, the same
-  /// rotation as q.
+  /// one. When q = -p (to within rounding) the path is not defined and the
+  /// result is p, the same rotation as q.
   Quaternion& Slerp(double t, const Quaternion& p, const Quaternion& q);
   /// Slerp with `spins` extra full turns of the rotation along the way.
   Quaternion& SlerpExtraSpins(double t, const Quaternion& p, const Quaternion& q, int spins);

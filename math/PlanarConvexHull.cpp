@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <limits>
 
 #include "math/Tolerances.h"
 
@@ -10,9 +12,40 @@ using Mgc::MgcVector3;
 
 namespace {
 
+/// Bound, relative to the square of the largest coordinate, on the rounding
+/// of a turn test over points that were themselves computed (projected into
+/// a plane's frame): each coordinate carries a few ulps of that size.
+constexpr double kTurnRounding = 64.0 * std::numeric_limits<double>::epsilon();
+
 // > 0 when c lies left of the line from a through b, < 0 right of it, 0 on it.
 double isLeft(const MgcVector2& a, const MgcVector2& b, const MgcVector2& c) {
   return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+}
+
+// Drops the corners of a closed outline (indices into `planar`, the last
+// joined to the first) that lie on the way from their predecessor to their
+// successor, to within the rounding of the projected coordinates: the
+// monotone chain decides such turns by the sign of that rounding and so keeps
+// inner points of straight runs whose projections came out just outside.
+void dropStraightCorners(const std::vector<MgcVector2>& planar, std::vector<std::uint32_t>& hull) {
+  double largest = 0.0;
+  for (const MgcVector2& p : planar) largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+  const double tolerance = kTurnRounding * largest * largest;
+  for (std::size_t j = 0; hull.size() > 2 && j < hull.size();) {
+    const std::size_t k = hull.size();
+    const MgcVector2& a = planar[hull[(j + k - 1) % k]];
+    const MgcVector2& b = planar[hull[j]];
+    const MgcVector2& c = planar[hull[(j + 1) % k]];
+    // Only a corner between its neighbours: the ends of a flat outline turn
+    // back on themselves and stay.
+    const bool between = (b - a).Dot(c - b) > 0.0;
+    if (between && std::fabs(isLeft(a, b, c)) <= tolerance) {
+      hull.erase(hull.begin() + static_cast<std::ptrdiff_t>(j));
+      j = j > 0 ? j - 1 : 0;  // the predecessor has a new successor
+    } else {
+      ++j;
+    }
+  }
 }
 
 }  // namespace
@@ -126,5 +159,6 @@ std::int32_t planarConvexHull(const MgcVector3* points, std::uint32_t n, const M
       }
     }
   }
-  return k;
+  dropStraightCorners(planar, hull);
+  return static_cast<std::int32_t>(hull.size());
 }

@@ -26,7 +26,8 @@ int convexHull2D(const Mgc::MgcVector2* points, int n, Mgc::MgcVector2* hull);
 
 /// The convex hull of n points lying in the plane with normal `normal`, as
 /// indices into `points`, each corner given once, running clockwise seen from
-/// the side into which the normal points. A point repeated in the input maps
+/// the side into which the normal points. Points on a hull edge, to within
+/// the rounding of their projection into the plane, are not corners. A point repeated in the input maps
 /// to its first occurrence. Returns the number of corners (hull.size()): 2
 /// for points on one line (its two ends), 0 with `hull` emptied when there
 /// is no hull (fewer than two points more than 1e-5 (squared) apart in

@@ -50,6 +50,52 @@ void symmetricTridiagonalize(double* matrix, double* diag, double* sub) {
   std::copy(reflection, reflection + 9, matrix);
 }
 
+void implicitQLSweep(int l, int m, int rows, double* diag, double* sub, double* matrix) {
+  // Wilkinson-style shift from the leading 2x2 block.
+  double g = (diag[l + 1] - diag[l]) / (2.0 * sub[l]);
+  double r = std::sqrt(g * g + 1.0);
+  g = diag[m] - diag[l] + sub[l] / (g >= 0.0 ? g + r : g - r);
+
+  // Chase the bulge from m - 1 up to l with plane rotations; dividing by the
+  // larger entry keeps the tangent at most 1.
+  double s = 1.0;
+  double c = 1.0;
+  double p = 0.0;
+  for (int i = m - 1; i >= l; --i) {
+    const double f = s * sub[i];
+    const double b = c * sub[i];
+    if (std::fabs(f) >= std::fabs(g)) {
+      c = g / f;
+      r = std::sqrt(c * c + 1.0);
+      sub[i + 1] = f * r;
+      s = 1.0 / r;
+      c *= s;
+    } else {
+      s = f / g;
+      r = std::sqrt(s * s + 1.0);
+      sub[i + 1] = g * r;
+      c = 1.0 / r;
+      s *= c;
+    }
+    g = diag[i + 1] - p;
+    r = (diag[i] - g) * s + 2.0 * c * b;
+    p = s * r;
+    diag[i + 1] = g + p;
+    g = c * r - b;
+
+    for (int k = 0; k < rows; ++k) {
+      double* row = matrix + kStride * k;
+      const double u = row[i];
+      const double v = row[i + 1];
+      row[i + 1] = s * u + c * v;
+      row[i] = c * u - s * v;
+    }
+  }
+  diag[l] -= p;
+  sub[l] = g;
+  sub[m] = 0.0;
+}
+
 bool tridiagonalQL(int n, double* diag, double* sub, double* matrix) {
   for (int l = 0; l < n; ++l) {
     for (int iteration = 0;; ++iteration) {
@@ -62,48 +108,7 @@ bool tridiagonalQL(int n, double* diag, double* sub, double* matrix) {
       if (m == l) break;
       if (iteration == kMaxQLIterations) return false;
 
-      // Wilkinson-style shift from the leading 2x2 block.
-      double g = (diag[l + 1] - diag[l]) / (2.0 * sub[l]);
-      double r = std::sqrt(g * g + 1.0);
-      g = diag[m] - diag[l] + sub[l] / (g >= 0.0 ? g + r : g - r);
-
-      // Chase the bulge from m - 1 up to l with plane rotations.
-      double s = 1.0;
-      double c = 1.0;
-      double p = 0.0;
-      for (int i = m - 1; i >= l; --i) {
-        const double f = s * sub[i];
-        const double b = c * sub[i];
-        if (std::fabs(f) >= std::fabs(g)) {
-          c = g / f;
-          r = std::sqrt(c * c + 1.0);
-          sub[i + 1] = f * r;
-          s = 1.0 / r;
-          c *= s;
-        } else {
-          s = f / g;
-          r = std::sqrt(s * s + 1.0);
-          sub[i + 1] = g * r;
-          c = 1.0 / r;
-          s *= c;
-        }
-        g = diag[i + 1] - p;
-        r = (diag[i] - g) * s + 2.0 * c * b;
-        p = s * r;
-        diag[i + 1] = g + p;
-        g = c * r - b;
-
-        for (int k = 0; k < n; ++k) {
-          double* row = matrix + kStride * k;
-          const double u = row[i];
-          const double v = row[i + 1];
-          row[i + 1] = s * u + c * v;
-          row[i] = c * u - s * v;
-        }
-      }
-      diag[l] -= p;
-      sub[l] = g;
-      sub[m] = 0.0;
+      implicitQLSweep(l, m, n, diag, sub, matrix);
     }
   }
   return true;

@@ -28,6 +28,12 @@ void symmetricTridiagonalize(double* matrix, double* diag, double* sub);
 /// iterations; n < 1 returns true at once.
 bool tridiagonalQL(int n, double* diag, double* sub, double* matrix);
 
+/// One implicit QL sweep over rows and columns l to m of the symmetric
+/// tridiagonal matrix given by `diag` and `sub` (l < m, sub[l] not 0), shifted by the eigenvalue of its leading 2x2
+/// block nearer diag[l]; the plane rotations are accumulated into columns l to m of `matrix` (`rows` rows of stride 3).
+/// Leaves sub[m] = 0.
+void implicitQLSweep(int l, int m, int rows, double* diag, double* sub, double* matrix);
+
 /// Sorts `diag` (n entries) ascending and permutes the columns of `matrix`
 /// (n rows of stride 3) alike; equal values keep their order.
 void sortEigenSystem(int n, double* diag, double* matrix);

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstddef>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 #include <memory>
 #include <new>
@@ -41,6 +44,120 @@ bool fits(const dvec* v, std::uint32_t length) { return v != nullptr && length <
 
 void zero(dvec* v, std::uint32_t count) {
   for (std::uint32_t i = 0; i < count; ++i) v->elements[i] = 0.0;
+}
+
+// The dense products keep the order of operations of the plain loops over
+// rows (y_r += sum over c of A_rc x_c, the sum formed from 0 in column order;
+// x_c += A_rc y_r for r in order), so that their results do not depend on
+// how they are computed. Speed comes from independent sums side by side,
+// which the machine runs at once, instead of reordering a sum.
+
+/// Columns handled side by side at most: enough independent sums to hide the
+/// latency of an addition, few enough to stay in registers.
+constexpr std::uint32_t kColumnBlock = 16;
+/// Rows whose sums run side by side in the row-sum product.
+constexpr std::uint32_t kRowBlock = 4;
+
+// Columns c .. c + Width - 1 of accumulateColumns.
+template <std::uint32_t Width, typename Start, typename Finish>
+void accumulateColumnBlock(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t c, const double* z,
+                           Start& start, Finish& finish) {
+  double sum[Width];
+  for (std::uint32_t k = 0; k < Width; ++k) sum[k] = start(c + k);
+  const double* column = M + c;
+  for (std::uint32_t r = 0; r < rows; ++r, column += stride) {
+    const double zr = z[r];
+#pragma GCC unroll 16
+    for (std::uint32_t k = 0; k < Width; ++k) sum[k] += column[k] * zr;
+  }
+  for (std::uint32_t k = 0; k < Width; ++k) finish(c + k, sum[k]);
+}
+
+// For each column c of the rows x columns matrix M (row stride `stride`):
+// the value start(c) plus M_rc z_r for r = 0, 1, ... in that order, handed to
+// finish(c, value) in increasing c.
+template <typename Start, typename Finish>
+void accumulateColumns(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* z,
+                       Start start, Finish finish) {
+  std::uint32_t c = 0;
+  for (; c + kColumnBlock <= columns; c += kColumnBlock)
+    accumulateColumnBlock<kColumnBlock>(M, stride, rows, c, z, start, finish);
+  // The rest in blocks of 8, 4, 2 and 1.
+  if (c + 8 <= columns) {
+    accumulateColumnBlock<8>(M, stride, rows, c, z, start, finish);
+    c += 8;
+  }
+  if (c + 4 <= columns) {
+    accumulateColumnBlock<4>(M, stride, rows, c, z, start, finish);
+    c += 4;
+  }
+  if (c + 2 <= columns) {
+    accumulateColumnBlock<2>(M, stride, rows, c, z, start, finish);
+    c += 2;
+  }
+  if (c < columns) accumulateColumnBlock<1>(M, stride, rows, c, z, start, finish);
+}
+
+// Rows r .. r + Width - 1 of accumulateRowSums, one scalar sum per row.
+template <std::uint32_t Width, typename Finish>
+void rowSumBlock(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
+                 Finish& finish) {
+  const double* row = M + r * stride;
+  double sum[Width] = {};
+  for (std::uint32_t c = 0; c < columns; ++c) {
+    const double xc = x[c];
+    for (std::uint32_t k = 0; k < Width; ++k) sum[k] += row[k * stride + c] * xc;
+  }
+  for (std::uint32_t k = 0; k < Width; ++k) finish(r + k, sum[k]);
+}
+
+#if defined(__SSE2__)
+// 2 * Pairs rows at once, two to a register: each lane holds the sum of one
+// row, and a pair of columns of two rows is turned into a pair of rows of
+// two columns so that each lane still adds its own row's terms in column
+// order.
+template <int Pairs, typename Finish>
+void rowSumPairs(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
+                 Finish& finish) {
+  const double* row = M + r * stride;
+  __m128d sum[Pairs];
+  for (int p = 0; p < Pairs; ++p) sum[p] = _mm_setzero_pd();
+  std::uint32_t c = 0;
+  for (; c + 2 <= columns; c += 2) {
+    const __m128d x0 = _mm_set1_pd(x[c]);
+    const __m128d x1 = _mm_set1_pd(x[c + 1]);
+#pragma GCC unroll 8
+    for (int p = 0; p < Pairs; ++p) {
+      const __m128d upper = _mm_loadu_pd(row + (2 * p) * stride + c);
+      const __m128d lower = _mm_loadu_pd(row + (2 * p + 1) * stride + c);
+      sum[p] = _mm_add_pd(sum[p], _mm_mul_pd(_mm_unpacklo_pd(upper, lower), x0));
+      sum[p] = _mm_add_pd(sum[p], _mm_mul_pd(_mm_unpackhi_pd(upper, lower), x1));
+    }
+  }
+  double sums[2 * Pairs];
+  for (int p = 0; p < Pairs; ++p) _mm_storeu_pd(sums + 2 * p, sum[p]);
+  if (c < columns) {
+    for (std::uint32_t k = 0; k < 2 * Pairs; ++k) sums[k] += row[k * stride + c] * x[c];
+  }
+  for (std::uint32_t k = 0; k < 2 * Pairs; ++k) finish(r + k, sums[k]);
+}
+#endif
+
+// For each row r of the rows x columns matrix M: the sum over c of M_rc x_c,
+// formed from 0 in column order, handed to finish(r, sum) in increasing r.
+template <typename Finish>
+void accumulateRowSums(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* x,
+                       Finish finish) {
+  std::uint32_t r = 0;
+#if defined(__SSE2__)
+  for (; r + 16 <= rows; r += 16) rowSumPairs<8>(M, stride, r, columns, x, finish);
+  if (r + 8 <= rows) {
+    rowSumPairs<4>(M, stride, r, columns, x, finish);
+    r += 8;
+  }
+#endif
+  for (; r + kRowBlock <= rows; r += kRowBlock) rowSumBlock<kRowBlock>(M, stride, r, columns, x, finish);
+  for (; r < rows; ++r) rowSumBlock<1>(M, stride, r, columns, x, finish);
 }
 
 }  // namespace
@@ -97,18 +214,13 @@ void lsqr_mat_vec_prod(int mode, dvec* x, dvec* y, const dmat* matrix) {
   const std::uint32_t rows = matrix->rows;
   const std::uint32_t columns = matrix->columns;
   if (mode == 0) {
-    for (std::uint32_t r = 0; r < rows; ++r) {
-      const double* row = matrix->data + static_cast<std::size_t>(r) * matrix->stride;
-      double sum = 0.0;
-      for (std::uint32_t c = 0; c < columns; ++c) sum += row[c] * x->elements[c];
-      y->elements[r] += sum;
-    }
+    double* ye = y->elements;
+    accumulateRowSums(matrix->data, matrix->stride, rows, columns, x->elements,
+                      [&](std::uint32_t r, double sum) { ye[r] += sum; });
   } else if (mode == 1) {
-    for (std::uint32_t r = 0; r < rows; ++r) {
-      const double* row = matrix->data + static_cast<std::size_t>(r) * matrix->stride;
-      const double yr = y->elements[r];
-      for (std::uint32_t c = 0; c < columns; ++c) x->elements[c] += row[c] * yr;
-    }
+    accumulateColumns(
+        matrix->data, matrix->stride, rows, columns, y->elements, [&](std::uint32_t c) { return x->elements[c]; },
+        [&](std::uint32_t c, double value) { x->elements[c] = value; });
   }
 }
 
@@ -257,197 +369,316 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
 // ---------------------------------------------------------------------------
 // The solver
 
-void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
-  const std::uint32_t rows = input->rowCount;
-  const std::uint32_t columns = input->columnCount;
-  dvec* u = input->b;  // the left bidiagonalisation vector lives in b
-  dvec* x = input->x;
-  dvec* v = work->v;
-  dvec* w = work->w;
-  dvec* e = output->standardErrors;
-  std::FILE* report = input->report;
+namespace {
 
-  if (report != nullptr) {
-    std::fprintf(report,
-                 "  Least Squares Solution of A*x = b\n"
-                 "\tThe matrix A has %7i rows and %7i columns\n"
-                 "\tThe damping parameter is\tDAMP = %10.2e\n"
-                 "\tATOL = %10.2e\t\tCONDLIM = %10.2e\n"
-                 "\tBTOL = %10.2e\t\tITERLIM = %10i\n\n",
-                 static_cast<int>(rows), static_cast<int>(columns), input->damp, input->atol, input->conlim,
-                 input->btol, static_cast<int>(input->iterationLimit));
+// The two products of the bidiagonalisation through the product callback,
+// each as plain passes: scale, product, norm.
+class CallbackProducts {
+ public:
+  CallbackProducts(const lsqr_func* func, const dmat* matrix) : func_(func), matrix_(matrix) {}
+
+  /// u := u - A x, as -((-u) + A x).
+  void residual(dvec* u, dvec* x) const {
+    dvec_scale(u, -1.0);
+    func_->product(0, x, u, matrix_);
+    dvec_scale(u, -1.0);
+  }
+  /// v := v + A^T u.
+  void adjoint(dvec* v, dvec* u) const { func_->product(1, v, u, matrix_); }
+
+  /// u := A v - alpha u; returns |u|.
+  double forward(dvec* u, dvec* v, double alpha) const {
+    dvec_scale(u, -alpha);
+    func_->product(0, v, u, matrix_);
+    return dvec_norm2(u);
+  }
+  /// v := A^T u - beta v; returns |v|.
+  double backward(dvec* v, dvec* u, double beta) const {
+    dvec_scale(v, -beta);
+    func_->product(1, v, u, matrix_);
+    return dvec_norm2(v);
   }
 
-  std::uint32_t stopCode = 0;
-  std::uint32_t iterations = 0;
-  zero(v, columns);
-  zero(w, columns);
-  zero(e, columns);
+ private:
+  const lsqr_func* func_;
+  const dmat* matrix_;
+};
 
-  const double ctol = input->conlim > 0.0 ? 1.0 / input->conlim : kMachineEpsilon;
-  const double damp = input->damp;
-  const double dampSq = damp * damp;
-  double normA = 0.0, condA = 0.0, normX = 0.0;
+// The same two products on a dense row-major matrix, in one pass each down
+// its contiguous rows (A v as row sums, A^T u as column sums, many side by
+// side), with the scaling and the norm folded into the pass. Every element
+// sees the same operations in the same order as through the callback.
+class DenseProducts {
+ public:
+  explicit DenseProducts(const dmat* matrix) : matrix_(matrix) {}
+
+  /// Whether the dense products stand in for the callback: it is the dense
+  /// product and the vectors have the matrix's sizes.
+  static bool apply(const lsqr_func* func, const dmat* matrix, const lsqr_input* input, const lsqr_work* work) {
+    return func->product == lsqr_mat_vec_prod && input->b->length == matrix->rows &&
+           input->x->length == matrix->columns && work->v->length == matrix->columns;
+  }
+
+  void residual(dvec* u, dvec* x) const {
+    double* ue = u->elements;
+    accumulateRowSums(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, x->elements,
+                      [&](std::uint32_t r, double sum) { ue[r] = -(-ue[r] + sum); });
+  }
+  void adjoint(dvec* v, dvec* u) const { lsqr_mat_vec_prod(1, v, u, matrix_); }
+
+  double forward(dvec* u, dvec* v, double alpha) const {
+    double* ue = u->elements;
+    double sumSq = 0.0;
+    accumulateRowSums(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, v->elements,
+                      [&](std::uint32_t r, double sum) {
+                        ue[r] = ue[r] * -alpha + sum;
+                        sumSq += ue[r] * ue[r];
+                      });
+    return std::sqrt(sumSq);
+  }
+
+  double backward(dvec* v, dvec* u, double beta) const {
+    double* ve = v->elements;
+    double sumSq = 0.0;
+    accumulateColumns(
+        matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, u->elements,
+        [&](std::uint32_t c) { return ve[c] * -beta; },
+        [&](std::uint32_t c, double sum) {
+          ve[c] = sum;
+          sumSq += sum * sum;
+        });
+    return std::sqrt(sumSq);
+  }
+
+ private:
+  const dmat* matrix_;
+};
+
+// The scalars that the iterations carry: the bidiagonal entries, the
+// rotated right-hand side, and the sums behind the estimates.
+struct Recurrence {
+  double alpha = 0.0, beta = 0.0;
+  double rhobar = 0.0, phibar = 0.0;
   double bbnorm = 0.0, ddnorm = 0.0, res2 = 0.0, xxnorm = 0.0;
   double z = 0.0, cs2 = -1.0, sn2 = 0.0;
+};
 
-  // Start from x0: the residual b - A x0 becomes the first u.
-  dvec_scale(u, -1.0);
-  func->product(0, x, u, matrix);
-  dvec_scale(u, -1.0);
+// What the caller reads after a solve, and the stopping tests read after
+// each iteration.
+struct Estimates {
+  double normA = 0.0, condA = 0.0, normR = 0.0, normATr = 0.0, normX = 0.0;
+};
 
-  double alpha = 0.0;
-  double beta = dvec_norm2(u);
-  if (beta > 0.0) {
-    dvec_scale(u, 1.0 / beta);
-    func->product(1, v, u, matrix);
-    alpha = dvec_norm2(v);
+void reportHeader(const lsqr_input* input) {
+  std::fprintf(input->report,
+               "  Least Squares Solution of A*x = b\n"
+               "\tThe matrix A has %7i rows and %7i columns\n"
+               "\tThe damping parameter is\tDAMP = %10.2e\n"
+               "\tATOL = %10.2e\t\tCONDLIM = %10.2e\n"
+               "\tBTOL = %10.2e\t\tITERLIM = %10i\n\n",
+               static_cast<int>(input->rowCount), static_cast<int>(input->columnCount), input->damp, input->atol,
+               input->conlim, input->btol, static_cast<int>(input->iterationLimit));
+}
+
+// The closing lines; a run that stopped before its first iteration indents
+// the norms.
+void reportSummary(std::FILE* report, LsqrStop stop, std::uint32_t iterations, const Estimates& at, double normB) {
+  const char* format = iterations == 0 && stop == kLsqrStartIsSolution
+                           ? "\tISTOP = %3i\t\t\tITER = %9i\n"
+                             "\t    || A ||_F = %13.5e\tcond( A ) = %13.5e\n"
+                             "\t    || r ||_2 = %13.5e\t|| A^T r ||_2 = %13.5e\n"
+                             "\t    || b ||_2 = %13.5e\t|| x - x0 ||_2 = %13.5e\n\n"
+                           : "\n\tISTOP = %3i\t\t\tITER = %9i\n"
+                             "\t|| A ||_F = %13.5e\tcond( A ) = %13.5e\n"
+                             "\t|| r ||_2 = %13.5e\t|| A^T r ||_2 = %13.5e\n"
+                             "\t|| b ||_2 = %13.5e\t|| x - x0 ||_2 = %13.5e\n\n";
+  std::fprintf(report, format, static_cast<int>(stop), static_cast<int>(iterations), at.normA, at.condA, at.normR,
+               at.normATr, normB, at.normX);
+  std::fprintf(report, "  %s\n\n", lsqrStopMessage(stop));
+}
+
+// Start from x0: u = (b - A x0) / beta, v = A^T u / alpha, w = v.
+template <typename Products>
+void startBidiagonalisation(const Products& products, dvec* u, dvec* x, dvec* v, dvec* w, Recurrence& rec) {
+  products.residual(u, x);
+  rec.beta = dvec_norm2(u);
+  if (rec.beta > 0.0) {
+    dvec_scale(u, 1.0 / rec.beta);
+    products.adjoint(v, u);
+    rec.alpha = dvec_norm2(v);
   }
-  if (alpha > 0.0) {
-    dvec_scale(v, 1.0 / alpha);
+  if (rec.alpha > 0.0) {
+    dvec_scale(v, 1.0 / rec.alpha);
     dvec_copy(v, w);
   }
+  rec.rhobar = rec.alpha;
+  rec.phibar = rec.beta;
+}
 
-  const double normB = beta;
-  double normR = beta;
-  double normATr = alpha * beta;
+// One step of the bidiagonalisation: beta u = A v - alpha u, then
+// alpha v = A^T u - beta v.
+template <typename Products>
+void continueBidiagonalisation(const Products& products, dvec* u, dvec* v, double dampSq, Recurrence& rec) {
+  rec.beta = products.forward(u, v, rec.alpha);
+  rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
+  if (rec.beta > 0.0) {
+    dvec_scale(u, 1.0 / rec.beta);
+    rec.alpha = products.backward(v, u, rec.beta);
+    if (rec.alpha > 0.0) dvec_scale(v, 1.0 / rec.alpha);
+  }
+}
 
-  auto storeResults = [&] {
-    output->stopCode = stopCode;
-    output->iterations = iterations;
-    output->normA = normA;
-    output->condA = condA;
-    output->normR = normR;
-    output->normATr = normATr;
-    output->normX = normX;
-  };
+// The rotations that eliminate the damping parameter and the subdiagonal
+// beta, then the updates of x, w and the standard-error sums, and the new
+// estimates.
+void rotateAndUpdate(double damp, std::uint32_t n, dvec* x, dvec* w, const dvec* v, dvec* e, Recurrence& rec,
+                     Estimates& at) {
+  const double rhbar1 = std::sqrt(rec.rhobar * rec.rhobar + damp * damp);
+  const double cs1 = rec.rhobar / rhbar1;
+  const double sn1 = damp / rhbar1;
+  const double psi = sn1 * rec.phibar;
+  rec.phibar = cs1 * rec.phibar;
 
-  if (normATr == 0.0) {
-    if (report != nullptr) {
-      std::fprintf(report,
-                   "\tISTOP = %3i\t\t\tITER = %9i\n"
-                   "\t    || A ||_F = %13.5e\tcond( A ) = %13.5e\n"
-                   "\t    || r ||_2 = %13.5e\t|| A^T r ||_2 = %13.5e\n"
-                   "\t    || b ||_2 = %13.5e\t|| x - x0 ||_2 = %13.5e\n\n",
-                   static_cast<int>(stopCode), static_cast<int>(iterations), normA, condA, normR, normATr, normB,
-                   normX);
-      std::fprintf(report, "  %s\n\n", lsqrStopMessage(stopCode));
-    }
-    storeResults();
-    return;
+  const double rho = std::sqrt(rhbar1 * rhbar1 + rec.beta * rec.beta);
+  const double cs = rhbar1 / rho;
+  const double sn = rec.beta / rho;
+  const double theta = sn * rec.alpha;
+  rec.rhobar = -cs * rec.alpha;
+  const double phi = cs * rec.phibar;
+  rec.phibar = sn * rec.phibar;
+  const double tau = sn * phi;
+
+  // x += (phi / rho) w, w := v - (theta / rho) w, and the diagonal of
+  // (R^T R)^-1 for the errors; the sum of that diagonal runs in order on its
+  // own, so that the element-wise updates need not wait for it.
+  const double t1 = phi / rho;
+  const double t2 = -theta / rho;
+  const double t3 = 1.0 / rho;
+  double* xe = x->elements;
+  double* we = w->elements;
+  double* ee = e->elements;
+  const double* ve = v->elements;
+  double ddnorm = rec.ddnorm;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const double d = (t3 * we[i]) * (t3 * we[i]);
+    ddnorm += d;
+  }
+  rec.ddnorm = ddnorm;
+#pragma omp simd
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const double wi = we[i];
+    xe[i] += t1 * wi;
+    we[i] = t2 * wi + ve[i];
+    ee[i] += (t3 * wi) * (t3 * wi);
   }
 
-  if (report != nullptr) {
-    std::fprintf(report,
+  // |x| from a rotation on the lower bidiagonal system.
+  const double delta = rec.sn2 * rho;
+  const double gambar = -rec.cs2 * rho;
+  const double rhs = phi - delta * rec.z;
+  const double zbar = rhs / gambar;
+  at.normX = std::sqrt(rec.xxnorm + zbar * zbar);
+  const double gamma = std::sqrt(gambar * gambar + theta * theta);
+  rec.cs2 = gambar / gamma;
+  rec.sn2 = theta / gamma;
+  rec.z = rhs / gamma;
+  rec.xxnorm += rec.z * rec.z;
+
+  at.normA = std::sqrt(rec.bbnorm);
+  at.condA = at.normA * std::sqrt(rec.ddnorm);
+  rec.res2 += psi * psi;
+  at.normR = std::sqrt(rec.phibar * rec.phibar + rec.res2);
+  at.normATr = rec.alpha * std::fabs(tau);
+}
+
+// The stopping tests in order, a later one overriding an earlier one; 0
+// (kLsqrStartIsSolution) while none holds.
+LsqrStop stopReason(const lsqr_input* input, std::uint32_t iterations, const Estimates& at, double normB) {
+  const double ctol = input->conlim > 0.0 ? 1.0 / input->conlim : kMachineEpsilon;
+  const double test1 = at.normR / normB;
+  const double test2 = at.normR > 0.0 ? at.normATr / (at.normA * at.normR) : 0.0;
+  const double test3 = 1.0 / at.condA;
+  const double rtol = input->btol + input->atol * at.normA * at.normX / normB;
+
+  LsqrStop stop = kLsqrStartIsSolution;
+  if (iterations >= input->iterationLimit) stop = kLsqrIterationLimit;
+  if (test3 <= kMachineEpsilon) stop = kLsqrConditionAtPrecision;
+  if (test2 <= kMachineEpsilon) stop = kLsqrLeastSquaresAtPrecision;
+  if (test3 <= ctol) stop = kLsqrConditionOverLimit;
+  if (test2 <= input->atol) stop = kLsqrLeastSquaresWithinTol;
+  if (test1 <= rtol) stop = kLsqrResidualWithinTol;
+  if (input->report != nullptr) {
+    std::fprintf(input->report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e %10.2e\n", static_cast<int>(iterations), at.normR,
+                 test1, test2, at.normA, at.condA);
+  }
+  return stop;
+}
+
+// Standard errors: the square roots of the accumulated diagonal, scaled by
+// the residual per degree of freedom.
+void scaleStandardErrors(const lsqr_input* input, double normR, dvec* e) {
+  double dof = 1.0;
+  if (input->rowCount > input->columnCount) dof = static_cast<double>(input->rowCount - input->columnCount);
+  if (input->damp * input->damp > 0.0) dof = static_cast<double>(input->rowCount);
+  const double scale = normR / std::sqrt(dof);
+  for (std::uint32_t i = 0; i < input->columnCount; ++i) e->elements[i] = std::sqrt(e->elements[i]) * scale;
+}
+
+// The run from the start value to a stop. Returns the iterations made.
+template <typename Products>
+std::uint32_t run(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work, LsqrStop& stop,
+                  Estimates& at, double& normB) {
+  const std::uint32_t columns = input->columnCount;
+  dvec* u = input->b;  // the left bidiagonalisation vector lives in b
+  dvec* e = output->standardErrors;
+  zero(work->v, columns);
+  zero(work->w, columns);
+  zero(e, columns);
+  Recurrence rec;
+  startBidiagonalisation(products, u, input->x, work->v, work->w, rec);
+  normB = rec.beta;
+  at.normR = rec.beta;
+  at.normATr = rec.alpha * rec.beta;
+  stop = kLsqrStartIsSolution;
+  if (at.normATr == 0.0) return 0;
+
+  if (input->report != nullptr) {
+    std::fprintf(input->report,
                  "  ITER     || r ||    Compatible  ||A^T r|| / ||A|| ||r||  || A ||    "
                  "cond( A )\n\n");
-    std::fprintf(report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e  %10.2e\n", 0, beta, 1.0, alpha / beta, normA, condA);
+    std::fprintf(input->report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e  %10.2e\n", 0, rec.beta, 1.0, rec.alpha / rec.beta,
+                 at.normA, at.condA);
   }
-
-  double rhobar = alpha;
-  double phibar = beta;
-
-  while (stopCode == 0) {
+  const double dampSq = input->damp * input->damp;
+  std::uint32_t iterations = 0;
+  while (stop == kLsqrStartIsSolution) {
     ++iterations;
-
-    // Continue the bidiagonalisation: beta u = A v - alpha u, alpha v = A^T u - beta v.
-    dvec_scale(u, -alpha);
-    func->product(0, v, u, matrix);
-    beta = dvec_norm2(u);
-    bbnorm += alpha * alpha + beta * beta + dampSq;
-    if (beta > 0.0) {
-      dvec_scale(u, 1.0 / beta);
-      dvec_scale(v, -beta);
-      func->product(1, v, u, matrix);
-      alpha = dvec_norm2(v);
-      if (alpha > 0.0) dvec_scale(v, 1.0 / alpha);
-    }
-
-    // Rotation that eliminates the damping parameter.
-    const double rhbar1 = std::sqrt(rhobar * rhobar + dampSq);
-    const double cs1 = rhobar / rhbar1;
-    const double sn1 = damp / rhbar1;
-    const double psi = sn1 * phibar;
-    phibar = cs1 * phibar;
-
-    // Plane rotation that eliminates the subdiagonal beta.
-    const double rho = std::sqrt(rhbar1 * rhbar1 + beta * beta);
-    const double cs = rhbar1 / rho;
-    const double sn = beta / rho;
-    const double theta = sn * alpha;
-    rhobar = -cs * alpha;
-    const double phi = cs * phibar;
-    phibar = sn * phibar;
-    const double tau = sn * phi;
-
-    // Update x and w; accumulate the diagonal of (R^T R)^-1 for the errors.
-    const double t1 = phi / rho;
-    const double t2 = -theta / rho;
-    const double t3 = 1.0 / rho;
-    for (std::uint32_t i = 0; i < columns; ++i) {
-      const double wi = w->elements[i];
-      x->elements[i] += t1 * wi;
-      w->elements[i] = t2 * wi + v->elements[i];
-      const double d = (t3 * wi) * (t3 * wi);
-      e->elements[i] += d;
-      ddnorm += d;
-    }
-
-    // Estimate |x| by a rotation on the lower bidiagonal system.
-    const double delta = sn2 * rho;
-    const double gambar = -cs2 * rho;
-    const double rhs = phi - delta * z;
-    const double zbar = rhs / gambar;
-    normX = std::sqrt(xxnorm + zbar * zbar);
-    const double gamma = std::sqrt(gambar * gambar + theta * theta);
-    cs2 = gambar / gamma;
-    sn2 = theta / gamma;
-    z = rhs / gamma;
-    xxnorm += z * z;
-
-    normA = std::sqrt(bbnorm);
-    condA = normA * std::sqrt(ddnorm);
-    res2 += psi * psi;
-    normR = std::sqrt(phibar * phibar + res2);
-    normATr = alpha * std::fabs(tau);
-
-    const double test1 = normR / normB;
-    const double test2 = normR > 0.0 ? normATr / (normA * normR) : 0.0;
-    const double test3 = 1.0 / condA;
-    const double rtol = input->btol + input->atol * normA * normX / normB;
-
-    // A later test overrides an earlier one.
-    if (iterations >= input->iterationLimit) stopCode = 7;
-    if (test3 <= kMachineEpsilon) stopCode = 6;
-    if (test2 <= kMachineEpsilon) stopCode = 5;
-    if (test3 <= ctol) stopCode = 3;
-    if (test2 <= input->atol) stopCode = 2;
-    if (test1 <= rtol) stopCode = 1;
-
-    if (report != nullptr) {
-      std::fprintf(report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e %10.2e\n", static_cast<int>(iterations), normR, test1,
-                   test2, normA, condA);
-    }
+    continueBidiagonalisation(products, u, work->v, dampSq, rec);
+    rotateAndUpdate(input->damp, columns, input->x, work->w, work->v, e, rec, at);
+    stop = stopReason(input, iterations, at, normB);
   }
+  scaleStandardErrors(input, at.normR, e);
+  return iterations;
+}
 
-  // Standard errors: sqrt of the accumulated diagonal scaled by the residual
-  // per degree of freedom.
-  double dof = 1.0;
-  if (rows > columns) dof = static_cast<double>(rows - columns);
-  if (dampSq > 0.0) dof = static_cast<double>(rows);
-  const double scale = normR / std::sqrt(dof);
-  for (std::uint32_t i = 0; i < columns; ++i) e->elements[i] = std::sqrt(e->elements[i]) * scale;
+}  // namespace
 
-  if (report != nullptr) {
-    std::fprintf(report,
-                 "\n\tISTOP = %3i\t\t\tITER = %9i\n"
-                 "\t|| A ||_F = %13.5e\tcond( A ) = %13.5e\n"
-                 "\t|| r ||_2 = %13.5e\t|| A^T r ||_2 = %13.5e\n"
-                 "\t|| b ||_2 = %13.5e\t|| x - x0 ||_2 = %13.5e\n\n",
-                 static_cast<int>(stopCode), static_cast<int>(iterations), normA, condA, normR, normATr, normB, normX);
-    std::fprintf(report, "  %s\n\n", lsqrStopMessage(stopCode));
-  }
-  storeResults();
+void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
+  if (input->report != nullptr) reportHeader(input);
+  LsqrStop stop = kLsqrStartIsSolution;
+  Estimates at;
+  double normB = 0.0;
+  const std::uint32_t iterations = DenseProducts::apply(func, matrix, input, work)
+                                       ? run(DenseProducts(matrix), input, output, work, stop, at, normB)
+                                       : run(CallbackProducts(func, matrix), input, output, work, stop, at, normB);
+  if (input->report != nullptr) reportSummary(input->report, stop, iterations, at, normB);
+  output->stopCode = stop;
+  output->iterations = iterations;
+  output->normA = at.normA;
+  output->condA = at.condA;
+  output->normR = at.normR;
+  output->normATr = at.normATr;
+  output->normX = at.normX;
 }
 
 // ---------------------------------------------------------------------------

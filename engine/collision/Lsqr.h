@@ -65,6 +65,19 @@ using lsqr_product = void (*)(int mode, dvec* x, dvec* y, const dmat* matrix);
 /// the row stride.
 void lsqr_mat_vec_prod(int mode, dvec* x, dvec* y, const dmat* matrix);
 
+/// Why a solve stopped. The values are the stop codes that lsqr_output
+/// reports and lsqrStopMessage indexes.
+enum LsqrStop : std::uint32_t {
+  kLsqrStartIsSolution = 0,        ///< A^T (b - A x0) = 0: x0 is the answer
+  kLsqrResidualWithinTol = 1,      ///< |r| small enough for atol and btol
+  kLsqrLeastSquaresWithinTol = 2,  ///< |A^T r| small enough for atol
+  kLsqrConditionOverLimit = 3,     ///< cond(A) estimate above conlim
+  kLsqrResidualAtPrecision = 4,    ///< never produced
+  kLsqrLeastSquaresAtPrecision = 5,
+  kLsqrConditionAtPrecision = 6,  ///< cond(A) estimate above 1 / eps
+  kLsqrIterationLimit = 7,
+};
+
 /// What a solve is asked to do.
 struct lsqr_input {
   std::uint32_t rowCount;
@@ -81,7 +94,7 @@ struct lsqr_input {
 
 /// What a solve found.
 struct lsqr_output {
-  std::uint32_t stopCode;  ///< index into lsqrStopMessage
+  LsqrStop stopCode;  ///< index into lsqrStopMessage
   std::uint32_t iterations;
   double normA;          ///< Frobenius-norm estimate of A
   double condA;          ///< condition estimate of A
@@ -104,7 +117,7 @@ struct lsqr_func {
   lsqr_product product;
 };
 
-/// The stop messages, indexed by stop code (0 to 7).
+/// The stop messages, indexed by stop code (0 to 7); "" for other codes.
 const char* lsqrStopMessage(std::uint32_t stopCode);
 
 /// Writes "\t<message>\n" to the standard error stream and throws
@@ -144,7 +157,10 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
 
 /// Solves min |A x - b| (damped when input->damp > 0) from the start value
 /// in input->x. `matrix` is handed to every call of func->product. b is used
-/// as working storage and is overwritten.
+/// as working storage and is overwritten. With the dense product
+/// (lsqr_mat_vec_prod) the iterations run on the matrix directly, with the
+/// same operations in the same order as through the callback, so with the
+/// same results.
 void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix);
 
 /// Owner of the four records of one problem: allocated together

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/collision/Lsqr.h"
+#include "platform/CRandom.h"
+
+namespace {
+
+double uniform() { return 2.0 * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax) - 1.0; }
+
+// The dense product behind another address: lsqr then goes through the
+// callback for every product.
+void callbackProduct(int mode, dvec* x, dvec* y, const dmat* matrix) { lsqr_mat_vec_prod(mode, x, y, matrix); }
+
+struct Result {
+  std::vector<double> x, errors, b;
+  double norms[5];
+  std::uint32_t stop, iterations;
+};
+
+Result solve(std::uint32_t rows, std::uint32_t columns, unsigned seed, double damp, bool startValue,
+             lsqr_product product) {
+  zov::platform::crtSrand(seed);
+  LsqrProblem problem(rows + 2, columns + 3);  // strides wider than the sizes
+  problem.setSize(rows, columns);
+  problem.func->product = product;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    dvec row = getMatrixRow(problem.func->matrix, r);
+    for (std::uint32_t c = 0; c < columns; ++c) row.elements[c] = uniform() + (r == c ? 2.0 : 0.0);
+    problem.input->b->elements[r] = uniform();
+  }
+  for (std::uint32_t c = 0; c < columns; ++c) problem.input->x->elements[c] = startValue ? uniform() : 0.0;
+  problem.input->damp = damp;
+  problem.input->iterationLimit = 2 * columns + 3;
+  problem.solve();
+  const lsqr_output& out = *problem.output;
+  Result result{{problem.input->x->elements, problem.input->x->elements + columns},
+                {out.standardErrors->elements, out.standardErrors->elements + columns},
+                {problem.input->b->elements, problem.input->b->elements + rows},
+                {out.normA, out.condA, out.normR, out.normATr, out.normX},
+                out.stopCode,
+                out.iterations};
+  return result;
+}
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+}  // namespace
+
+// The solver runs the dense product on the matrix and its transpose itself;
+// every result must be the one that the product callback gives, to the bit.
+TEST(LsqrDenseProducts, SameBitsAsThroughTheCallback) {
+  struct Case {
+    std::uint32_t rows, columns;
+    double damp;
+    bool startValue;
+  };
+  const Case cases[] = {{1, 1, 0.0, false},  {3, 5, 0.0, true},   {48, 48, 0.0, false}, {50, 37, 0.2, true},
+                        {17, 33, 0.0, true}, {64, 64, 0.0, true}, {31, 31, 0.5, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " x " << c.columns);
+    const Result dense = solve(c.rows, c.columns, 9, c.damp, c.startValue, lsqr_mat_vec_prod);
+    const Result callback = solve(c.rows, c.columns, 9, c.damp, c.startValue, callbackProduct);
+    EXPECT_TRUE(sameBits(dense.x, callback.x));
+    EXPECT_TRUE(sameBits(dense.errors, callback.errors));
+    EXPECT_TRUE(sameBits(dense.b, callback.b));
+    EXPECT_EQ(std::memcmp(dense.norms, callback.norms, sizeof dense.norms), 0);
+    EXPECT_EQ(dense.stop, callback.stop);
+    EXPECT_EQ(dense.iterations, callback.iterations);
+  }
+}
+
+TEST(LsqrDenseProducts, StopReasonsIndexTheirMessages) {
+  EXPECT_EQ(std::string(lsqrStopMessage(kLsqrStartIsSolution)), "The exact solution is x = x0");
+  EXPECT_EQ(std::string(lsqrStopMessage(kLsqrConditionAtPrecision)),
+            "The estimated condition number has exceeded machine precision");
+  EXPECT_EQ(std::string(lsqrStopMessage(kLsqrIterationLimit)), "The iteration limit has been reached");
+  EXPECT_EQ(std::string(lsqrStopMessage(8)), "");
+}
