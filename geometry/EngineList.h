@@ -99,6 +99,25 @@ class EngineList {
     for (const Node* node = other.head_->next; node != nullptr; node = node->next) append(node->value);
   }
 
+  /// Whether some element equals `value`.
+  bool contains(const T& value) const {
+    for (const Node* node = head_->next; node != nullptr; node = node->next)
+      if (node->value == value) return true;
+    return false;
+  }
+
+  /// Fills the cache of spare nodes up to `n` nodes, so that the next `n`
+  /// insertions allocate nothing; stops early when memory runs out.
+  void reserve(std::uint32_t n) {
+    std::uint32_t cached = 0;
+    for (const Node* node = freeCache_; node != nullptr; node = node->next) ++cached;
+    for (; cached < n; ++cached) {
+      Node* node = new (std::nothrow) Node{T{}, nullptr, nullptr};
+      if (node == nullptr) return;
+      pushToCache(node);
+    }
+  }
+
   /// Frees every cached node (the owner's way to give back memory early).
   void releaseCache() {
     while (freeCache_ != nullptr) {

@@ -1,0 +1,519 @@
+#include "engine/PrivateWorld.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/EngineTrace.h"
+#include "engine/HardBody.h"
+#include "engine/HullBody.h"
+#include "engine/TriMeshBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "geometry/BoxFits.h"
+#include "geometry/OverlapTests.h"
+#include "math/Tolerances.h"
+#include "platform/Clock.h"
+#include "platform/Processors.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// The id the next body without one gets; never reset.
+std::uint32_t g_nextBodyIndex = 0;
+/// The timer's clock readings (process-wide, as the timer is).
+long g_timerStart = 0;
+long g_timerEnd = 0;
+
+std::uint32_t bodyId(const HardBody* body) { return static_cast<std::uint32_t>(body->getShape().id); }
+
+bool isOwnListKind(const HardBody* body) { return body->getType() == kCrackerBody || body->getType() == kBarrierBody; }
+
+const BVmesh* boundingMeshOf(HardBody* body) {
+  if (body->getType() == kHullBody) return static_cast<HullBody*>(body)->getBoundingMesh();
+  if (body->getType() == kTriMeshBody) return static_cast<TriMeshBody*>(body)->getBoundingMesh();
+  return nullptr;
+}
+
+// Deletes every body on the list (null entries skipped) and empties it,
+// freeing its spare nodes.
+void deleteListed(EngineList<HardBody*>& list) {
+  for (auto* node = list.getFirst(); node != nullptr; node = node->next) delete node->value;
+  list.clear();
+  list.releaseCache();
+}
+
+}  // namespace
+
+PrivateWorld::PrivateWorld() {
+  gravity = MgcVector3(0.0, -10.0, 0.0);
+  try {
+    collisionManager = std::make_unique<CollisionManager>();
+  } catch (const std::bad_alloc&) {
+    collisionManager.reset();
+  }
+}
+
+PrivateWorld::~PrivateWorld() {
+  collisionManager.reset();
+  deleteAllBodies();
+}
+
+std::uint32_t PrivateWorld::getNextBodyIndex() { return g_nextBodyIndex; }
+
+void PrivateWorld::assignBodyIndex(HardBody* body) {
+  const std::uint32_t id = bodyId(body);
+  if (id == zov::kNoIndex) {
+    body->getShape().id = static_cast<std::int32_t>(g_nextBodyIndex++);
+  } else if (id >= g_nextBodyIndex) {
+    g_nextBodyIndex = id + 1;
+  }
+}
+
+void PrivateWorld::insertSorted(EngineList<HardBody*>& list, HardBody* body) {
+  EngineList<HardBody*>::Node* position = list.getHead();
+  for (auto* node = list.getFirst(); node != nullptr; node = node->next) {
+    if (bodyId(node->value) <= bodyId(body)) position = node;
+  }
+  list.insertAfter(body, position);
+}
+
+void PrivateWorld::releaseRecords(HardBody* body) {
+  if (!collisionManager) return;
+  collisionManager->releasePairRecords();
+  collisionManager->releaseBodyRecords();
+  collisionManager->releaseBodyPairs(body);
+}
+
+void PrivateWorld::unlinkInactive(HardBody* body) {
+  inactiveBodies.remove(body);
+  if (sleepingBodies.contains(body)) {
+    sleepingBodies.remove(body);
+    --numDynamicBodies;
+  }
+}
+
+void PrivateWorld::unlinkExcept(HardBody* body, const EngineList<HardBody*>* keep) {
+  if (keep != &dynamicBodies && dynamicBodies.contains(body)) {
+    releaseRecords(body);
+    dynamicBodies.remove(body);
+    --numDynamicBodies;
+  }
+  if (keep != &staticBodies && staticBodies.contains(body)) {
+    releaseRecords(body);
+    staticBodies.remove(body);
+    --numStaticBodies;
+  }
+  if (keep != &inactiveBodies && inactiveBodies.contains(body)) {
+    releaseRecords(body);
+    unlinkInactive(body);
+  }
+}
+
+MgcVector3 PrivateWorld::unitGravity() const {
+  MgcVector3 direction = gravity;
+  direction.Unitize(zov::kUnitizeTolerance);
+  return direction;
+}
+
+// ---- Queries ------------------------------------------------------------------
+
+bool PrivateWorld::bodiesOverlap(HardBody* a, HardBody* b) {
+  if (a == nullptr || b == nullptr) return false;
+  ZOVbox boxA = a->getBbox();
+  ZOVbox boxB = b->getBbox();
+  boxA.extents *= 0.5;
+  boxB.extents *= 0.5;
+  return obbOverlap(boxA, boxB);
+}
+
+double PrivateWorld::bodyDistance(HardBody* a, HardBody* b, std::uint32_t& vertexA, std::uint32_t& vertexB,
+                                  std::uint32_t& faceA, std::uint32_t& faceB, MgcVector3& pointA, MgcVector3& pointB) {
+  if (a == nullptr || b == nullptr) return zov::kMaxFloat;
+  const BVmesh* meshA = boundingMeshOf(a);
+  const BVmesh* meshB = boundingMeshOf(b);
+  if (meshA == nullptr || meshB == nullptr) return zov::kMaxFloat;
+  return closestMeshFaces(*meshA, *meshB, vertexA, vertexB, faceA, faceB, pointA, pointB);
+}
+
+bool PrivateWorld::containsBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (body->getType() == kBarrierBody) return barrierBodies.contains(body);
+  return dynamicBodies.contains(body) || inactiveBodies.contains(body) || staticBodies.contains(body);
+}
+
+HardBody* PrivateWorld::findBodyByName(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies, &staticBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      HardBody* body = node->value;
+      if (body != nullptr && std::strncmp(body->getShape().name, name, kBodyNameLength) == 0) return body;
+    }
+  }
+  return nullptr;
+}
+
+std::uint32_t PrivateWorld::countSubBodies() {
+  // Fracture bodies add their pieces here once they exist.
+  return static_cast<std::uint32_t>(numDynamicBodies + numStaticBodies);
+}
+
+void PrivateWorld::dumpState() {
+  for (const EngineList<HardBody*>* list : {&staticBodies, &dynamicBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      engineTrace(g_engineTraceStream, "name %s index %d rbd\n", node->value->getShape().name,
+                  node->value->getShape().id);
+    }
+  }
+  for (auto* node = inactiveBodies.getFirst(); node != nullptr; node = node->next) {
+    engineTrace(g_engineTraceStream, "name %s index %d rbd off\n", node->value->getShape().name,
+                node->value->getShape().id);
+  }
+}
+
+// ---- Filing -------------------------------------------------------------------
+
+bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
+  if (body == nullptr) return false;
+  if (body->getType() == kHullBody && collisionManager) {
+    const ZOVmesh* worldMesh = body->getWorldMesh();
+    const std::uint32_t vertexCount = worldMesh != nullptr ? worldMesh->numVertices : 0;
+    collisionManager->setNarrowPhaseMode(&vertexCount);
+  }
+  if (isOwnListKind(body)) {
+    EngineList<HardBody*>& own = body->getType() == kCrackerBody ? crackerBodies : barrierBodies;
+    if (own.contains(body)) return true;
+    own.append(body);
+    body->activate();
+    return true;
+  }
+  if (layer != 0) return true;
+  body->setLayer(0);
+
+  if (!body->isActive()) {
+    removeBody(body);
+    if (!inactiveBodies.contains(body)) inactiveBodies.append(body);
+  } else if (body->isStatic()) {
+    body->setAngularVelocity(MgcVector3());
+    body->setLinearVelocity(MgcVector3());
+    body->setContactStage(0);
+    unlinkExcept(body, &staticBodies);
+    if (!staticBodies.contains(body)) {
+      assignBodyIndex(body);
+      insertSorted(staticBodies, body);
+      if (staticBodies.contains(body)) ++numStaticBodies;
+    }
+  } else {
+    unlinkExcept(body, &dynamicBodies);
+    if (!dynamicBodies.contains(body)) {
+      assignBodyIndex(body);
+      insertSorted(dynamicBodies, body);
+      if (dynamicBodies.contains(body)) ++numDynamicBodies;
+    }
+  }
+  // Fracture bodies file their pieces and children here once they exist.
+  return true;
+}
+
+bool PrivateWorld::removeBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (isOwnListKind(body)) {
+    EngineList<HardBody*>& own = body->getType() == kCrackerBody ? crackerBodies : barrierBodies;
+    if (own.contains(body)) {
+      releaseRecords(body);
+      own.remove(body);
+    }
+    return true;
+  }
+  if (body->getLayer() != 0) return true;
+  unlinkExcept(body, nullptr);
+  return true;
+}
+
+bool PrivateWorld::activateBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (!isOwnListKind(body)) {
+    if (inactiveBodies.contains(body)) {
+      // A sleeper leaves both lists: left on the sleeping list, the next
+      // sleep and wake pass would file it a second time.
+      unlinkInactive(body);
+    } else if (!body->isStatic() && staticBodies.contains(body)) {
+      staticBodies.remove(body);
+      --numStaticBodies;
+    }
+  }
+  body->activate();
+  addBody(body, 0);
+  return true;
+}
+
+bool PrivateWorld::deactivateBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (!isOwnListKind(body)) {
+    if (!body->isStatic() && dynamicBodies.contains(body)) {
+      dynamicBodies.remove(body);
+      --numDynamicBodies;
+    } else if (staticBodies.contains(body)) {
+      staticBodies.remove(body);
+      --numStaticBodies;
+    }
+    if (!inactiveBodies.contains(body)) inactiveBodies.append(body);
+  }
+  body->deActivate();
+  return true;
+}
+
+void PrivateWorld::makeBodyDynamic(HardBody* body, HardBody* /*owner*/) {
+  if (body == nullptr) return;
+  body->disableStatic();
+  removeBody(body);
+  addBody(body, 0);
+}
+
+void PrivateWorld::makeBodyStatic(HardBody* body, HardBody* /*owner*/) {
+  if (body == nullptr) return;
+  body->enableStatic();
+  removeBody(body);
+  addBody(body, 0);
+}
+
+void PrivateWorld::registerBody(HardBody* body, bool dynamic) {
+  if (body == nullptr) return;
+  if (dynamic) {
+    body->disableStatic();
+  } else {
+    body->enableStatic();
+  }
+  // Crackers and barriers stay on their own lists.
+  if (isOwnListKind(body)) return;
+
+  if (dynamic) {
+    if (staticBodies.contains(body)) {
+      staticBodies.remove(body);
+      --numStaticBodies;
+    }
+    if (dynamicBodies.contains(body) || inactiveBodies.contains(body)) return;
+    insertSorted(dynamicBodies, body);
+    body->activate();
+    if (dynamicBodies.contains(body)) ++numDynamicBodies;
+    return;
+  }
+
+  if (dynamicBodies.contains(body)) {
+    dynamicBodies.remove(body);
+    --numDynamicBodies;
+  } else if (inactiveBodies.contains(body)) {
+    // Only a sleeper was counted as dynamic.
+    unlinkInactive(body);
+  }
+  if (staticBodies.contains(body)) return;
+  body->setAngularVelocity(MgcVector3());
+  body->setLinearVelocity(MgcVector3());
+  body->setContactStage(0);
+  insertSorted(staticBodies, body);
+  body->activate();
+  if (staticBodies.contains(body)) ++numStaticBodies;
+}
+
+void PrivateWorld::restoreBody(HardBody* body) {
+  if (body == nullptr) return;
+  if (body->getType() == kFractureBody) {
+    removeBody(body);
+    body->restoreDynamics();
+    addBody(body, 0);
+    return;
+  }
+  body->restoreDynamics();
+}
+
+bool PrivateWorld::activateBodyTree(HardBody* body) {
+  if (body == nullptr) return false;
+  activateBody(body);
+  return true;
+}
+
+bool PrivateWorld::disconnectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) {
+  // Joints belong to fracture bodies; a world without them has none to undo.
+  return false;
+}
+
+bool PrivateWorld::connectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) { return false; }
+
+// ---- Emptying -----------------------------------------------------------------
+
+void PrivateWorld::clearBodies() {
+  dynamicBodies.clear();
+  sleepingBodies.clear();
+  inactiveBodies.clear();
+  numDynamicBodies = 0;
+}
+
+void PrivateWorld::deleteBodies() {
+  if (collisionManager) {
+    // The records name bodies about to go.
+    collisionManager->releasePairRecords();
+    collisionManager->releaseBodyRecords();
+    for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies}) {
+      for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+        collisionManager->releaseBodyPairs(node->value);
+      }
+    }
+  }
+  // Sleepers are also on the inactive list: they are deleted there, once.
+  sleepingBodies.clear();
+  sleepingBodies.releaseCache();
+  deleteListed(dynamicBodies);
+  deleteListed(inactiveBodies);
+  numDynamicBodies = 0;
+}
+
+void PrivateWorld::clearAllBodies() {
+  clearBodies();
+  staticBodies.clear();
+  crackerBodies.clear();
+  barrierBodies.clear();
+  numStaticBodies = 0;
+  timeScale = 1.0;
+}
+
+void PrivateWorld::deleteAllBodies() {
+  deleteBodies();
+  if (collisionManager) {
+    for (const EngineList<HardBody*>* list : {&staticBodies, &crackerBodies, &barrierBodies}) {
+      for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+        collisionManager->releaseBodyPairs(node->value);
+      }
+    }
+  }
+  deleteListed(staticBodies);
+  deleteListed(crackerBodies);
+  deleteListed(barrierBodies);
+  numStaticBodies = 0;
+}
+
+bool PrivateWorld::reset() {
+  if (collisionManager) {
+    const std::uint32_t mode = 8;
+    collisionManager->setNarrowPhaseMode(&mode);
+  }
+  deleteAllBodies();
+  timeScale = 1.0;
+  rebuild();
+  return true;
+}
+
+void PrivateWorld::rebuild() {
+  if (collisionManager) collisionManager->clearAll();
+  // Split fracture bodies leave the inactive list here once they exist.
+
+  for (auto* node = sleepingBodies.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    body->activate();
+    inactiveBodies.remove(body);
+    if (!dynamicBodies.contains(body)) dynamicBodies.append(body);
+  }
+  sleepingBodies.clear();
+
+  EngineList<HardBody*> kept;
+  EngineList<HardBody*>::Node* tail = kept.getHead();
+  for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    if (body->isFirstHit(false)) {
+      if (!staticBodies.contains(body)) staticBodies.append(body);
+    } else {
+      kept.insertAfter(body, tail);
+      if (tail->next != nullptr) tail = tail->next;
+    }
+  }
+  dynamicBodies.clear();
+  numDynamicBodies = 0;
+  for (auto* node = kept.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    insertSorted(dynamicBodies, body);
+    body->activate();
+    body->setCollisionState(kMotionStateNone);
+  }
+  numDynamicBodies = static_cast<std::int32_t>(dynamicBodies.getCount());
+
+  kept.clear();
+  tail = kept.getHead();
+  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) {
+    kept.insertAfter(node->value, tail);
+    if (tail->next != nullptr) tail = tail->next;
+  }
+  staticBodies.clear();
+  for (auto* node = kept.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    insertSorted(staticBodies, body);
+    body->activate();
+    body->setCollisionState(kMotionStateNone);
+  }
+  numStaticBodies = static_cast<std::int32_t>(staticBodies.getCount());
+  elapsedTime = 0.0;
+}
+
+// ---- Manager forwards -----------------------------------------------------------
+
+bool PrivateWorld::alignRestingBodies() {
+  if (collisionManager) collisionManager->alignRestingBodies();
+  return true;
+}
+
+void PrivateWorld::resolveBodyImpact(HardBody* body, double a, double b) {
+  if (collisionManager) collisionManager->resolveBodyImpact(body, a, b);
+}
+
+std::uint32_t PrivateWorld::bodyPartners(HardBody* body, HardBody*** out) {
+  return collisionManager ? collisionManager->bodyPartners(body, out) : 0;
+}
+
+std::uint32_t PrivateWorld::pairContacts(HardBody* a, HardBody* b, MgcVector3** out) {
+  return collisionManager ? collisionManager->pairContacts(a, b, out) : 0;
+}
+
+std::uint32_t PrivateWorld::pairContactsDetailed(HardBody* a, HardBody* b, MgcVector3** normals, double** depths) {
+  return collisionManager ? collisionManager->pairContactsDetailed(a, b, normals, depths) : 0;
+}
+
+void PrivateWorld::releaseAllPairs() {
+  if (collisionManager) collisionManager->releaseAllPairs();
+}
+
+void PrivateWorld::useAllThreads() {
+  if (collisionManager) collisionManager->useAllThreads();
+}
+
+void PrivateWorld::setSingleThread() {
+  if (collisionManager) collisionManager->setThreadCount(1);
+}
+
+void PrivateWorld::setThreadCount(std::uint32_t n) {
+  if (collisionManager) collisionManager->setThreadCount(n);
+}
+
+std::uint32_t PrivateWorld::getThreadCount() { return collisionManager ? collisionManager->getThreadCount() : 0; }
+
+std::int32_t PrivateWorld::getNumProcessors() { return zov::platform::processorCount(); }
+
+void PrivateWorld::enableManagerOption() {
+  if (collisionManager) collisionManager->setOrderedExtraction(1);
+}
+
+void PrivateWorld::disableManagerOption() {
+  if (collisionManager) collisionManager->setOrderedExtraction(0);
+}
+
+// ---- Timer ------------------------------------------------------------------------
+
+long PrivateWorld::startTimer() {
+  g_timerStart = zov::platform::crtClock();
+  return g_timerStart;
+}
+
+long PrivateWorld::stopTimer() {
+  g_timerEnd = zov::platform::crtClock();
+  const long ticks = g_timerEnd - g_timerStart;
+  elapsedTime = static_cast<std::int32_t>(ticks) / 1000.0;
+  return ticks;
+}
+
+double PrivateWorld::getElapsedTime() { return elapsedTime; }
