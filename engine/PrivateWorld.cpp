@@ -58,6 +58,8 @@ PrivateWorld::~PrivateWorld() {
   deleteAllBodies();
 }
 
+void PrivateWorld::dropCollisionManager() { collisionManager.reset(); }
+
 std::uint32_t PrivateWorld::getNextBodyIndex() { return g_nextBodyIndex; }
 
 void PrivateWorld::assignBodyIndex(HardBody* body) {

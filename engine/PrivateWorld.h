@@ -116,6 +116,9 @@ class PrivateWorld : public PublicWorld {
   void refileChangedBodies();
   /// The sleep and wake pass, with the motion integration of every awake body.
   void updateActivation(double h);
+  /// Deletes the collision manager, leaving the world as one whose manager
+  /// could not be made.
+  void dropCollisionManager();
 
  private:
   /// Gives the body an id when it has none and keeps the process-wide
