@@ -61,14 +61,12 @@ TEST(BodyFactory, EachCreatorMakesItsKind) {
     HardBody* body;
     eHBodyType kind;
   };
-  for (const Case& c : {Case{createPhantomBody(cube.get()), kPhantomBody},
-                        Case{createCapsuleBody(cube.get()), kCapsuleBody},
-                        Case{createHullBody(cube.get()), kHullBody},
-                        Case{createTriMeshBody(cube.get()), kTriMeshBody},
-                        Case{createCrackerBody(cube.get()), kCrackerBody},
-                        Case{createBarrierBody(MgcVector3(), up), kBarrierBody},
-                        Case{createPhantomBody(nullptr), kPhantomBody}, Case{createHullBody(nullptr), kHullBody},
-                        Case{createTriMeshBody(nullptr), kTriMeshBody}}) {
+  for (const Case& c :
+       {Case{createPhantomBody(cube.get()), kPhantomBody}, Case{createCapsuleBody(cube.get()), kCapsuleBody},
+        Case{createHullBody(cube.get()), kHullBody}, Case{createTriMeshBody(cube.get()), kTriMeshBody},
+        Case{createCrackerBody(cube.get()), kCrackerBody}, Case{createBarrierBody(MgcVector3(), up), kBarrierBody},
+        Case{createPhantomBody(nullptr), kPhantomBody}, Case{createHullBody(nullptr), kHullBody},
+        Case{createTriMeshBody(nullptr), kTriMeshBody}}) {
     BodyPtr body(c.body);
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->getType(), c.kind);

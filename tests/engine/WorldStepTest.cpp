@@ -58,7 +58,8 @@ TEST(WorldStep, AdvanceRunsWholeStepsThenTheRemainder) {
     double dt;
     double lastStep;
   };
-  for (const Case& c : {Case{0.0, 0.0}, Case{0.001, 0.001}, Case{2.0 * h, h}, Case{0.01, 0.01 - 2.0 * h}, Case{1.0, 1.0 - 299.0 * h}}) {
+  for (const Case& c :
+       {Case{0.0, 0.0}, Case{0.001, 0.001}, Case{2.0 * h, h}, Case{0.01, 0.01 - 2.0 * h}, Case{1.0, 1.0 - 299.0 * h}}) {
     PrivateWorld world;
     std::int64_t out = 7;
     ASSERT_TRUE(world.advance(c.dt, &out));
