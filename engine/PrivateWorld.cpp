@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "engine/EngineTrace.h"
 #include "engine/HardBody.h"
@@ -34,14 +35,6 @@ const BVmesh* boundingMeshOf(HardBody* body) {
   return nullptr;
 }
 
-// Deletes every body on the list (null entries skipped) and empties it,
-// freeing its spare nodes.
-void deleteListed(EngineList<HardBody*>& list) {
-  for (auto* node = list.getFirst(); node != nullptr; node = node->next) delete node->value;
-  list.clear();
-  list.releaseCache();
-}
-
 }  // namespace
 
 PrivateWorld::PrivateWorld() {
@@ -71,12 +64,78 @@ void PrivateWorld::assignBodyIndex(HardBody* body) {
   }
 }
 
-void PrivateWorld::insertSorted(EngineList<HardBody*>& list, HardBody* body) {
-  EngineList<HardBody*>::Node* position = list.getHead();
-  for (auto* node = list.getFirst(); node != nullptr; node = node->next) {
-    if (bodyId(node->value) <= bodyId(body)) position = node;
+EngineList<HardBody*>& PrivateWorld::listFor(ListBit list) {
+  switch (list) {
+    case kOnDynamic:
+      return dynamicBodies;
+    case kOnStatic:
+      return staticBodies;
+    case kOnInactive:
+      return inactiveBodies;
+    case kOnSleeping:
+      return sleepingBodies;
+    case kOnCrackers:
+      return crackerBodies;
+    case kOnBarriers:
+      break;
   }
-  list.insertAfter(body, position);
+  return barrierBodies;
+}
+
+bool PrivateWorld::isOn(const HardBody* body, ListBit list) const {
+  const auto found = listBits.find(body);
+  return found != listBits.end() && (found->second & list) != 0;
+}
+
+bool PrivateWorld::markOn(HardBody* body, ListBit list) {
+  try {
+    listBits[body] |= list;
+    return true;
+  } catch (const std::bad_alloc&) {
+    listFor(list).remove(body);
+    return false;
+  }
+}
+
+bool PrivateWorld::linkFirst(ListBit list, HardBody* body) {
+  if (isOn(body, list)) return true;
+  EngineList<HardBody*>& target = listFor(list);
+  const std::uint32_t before = target.getCount();
+  target.append(body);
+  return target.getCount() != before && markOn(body, list);
+}
+
+bool PrivateWorld::linkSorted(ListBit list, HardBody* body) {
+  if (isOn(body, list)) return true;
+  EngineList<HardBody*>& target = listFor(list);
+  // The last body whose id is not greater, found from the end: bodies mostly
+  // come in ascending id, so the walk is short.
+  EngineList<HardBody*>::Node* position = target.getLast();
+  while (position != nullptr && position != target.getHead() && bodyId(position->value) > bodyId(body)) {
+    position = position->prev;
+  }
+  const std::uint32_t before = target.getCount();
+  target.insertAfter(body, position != nullptr ? position : target.getHead());
+  return target.getCount() != before && markOn(body, list);
+}
+
+void PrivateWorld::unlinkFrom(ListBit list, HardBody* body) {
+  const auto found = listBits.find(body);
+  if (found == listBits.end() || (found->second & list) == 0) return;
+  listFor(list).remove(body);
+  found->second = static_cast<std::uint8_t>(found->second & ~list);
+  if (found->second == 0) listBits.erase(found);
+}
+
+void PrivateWorld::emptyList(ListBit list) {
+  EngineList<HardBody*>& target = listFor(list);
+  for (auto* node = target.getFirst(); node != nullptr; node = node->next) {
+    const auto found = listBits.find(node->value);
+    if (found == listBits.end()) continue;
+    found->second = static_cast<std::uint8_t>(found->second & ~list);
+    if (found->second == 0) listBits.erase(found);
+  }
+  target.clear();
 }
 
 void PrivateWorld::releaseRecords(HardBody* body) {
@@ -87,25 +146,25 @@ void PrivateWorld::releaseRecords(HardBody* body) {
 }
 
 void PrivateWorld::unlinkInactive(HardBody* body) {
-  inactiveBodies.remove(body);
-  if (sleepingBodies.contains(body)) {
-    sleepingBodies.remove(body);
+  unlinkFrom(kOnInactive, body);
+  if (isOn(body, kOnSleeping)) {
+    unlinkFrom(kOnSleeping, body);
     --numDynamicBodies;
   }
 }
 
-void PrivateWorld::unlinkExcept(HardBody* body, const EngineList<HardBody*>* keep) {
-  if (keep != &dynamicBodies && dynamicBodies.contains(body)) {
+void PrivateWorld::unlinkExcept(HardBody* body, ListBit keep) {
+  if (keep != kOnDynamic && isOn(body, kOnDynamic)) {
     releaseRecords(body);
-    dynamicBodies.remove(body);
+    unlinkFrom(kOnDynamic, body);
     --numDynamicBodies;
   }
-  if (keep != &staticBodies && staticBodies.contains(body)) {
+  if (keep != kOnStatic && isOn(body, kOnStatic)) {
     releaseRecords(body);
-    staticBodies.remove(body);
+    unlinkFrom(kOnStatic, body);
     --numStaticBodies;
   }
-  if (keep != &inactiveBodies && inactiveBodies.contains(body)) {
+  if (keep != kOnInactive && isOn(body, kOnInactive)) {
     releaseRecords(body);
     unlinkInactive(body);
   }
@@ -139,8 +198,8 @@ double PrivateWorld::bodyDistance(HardBody* a, HardBody* b, std::uint32_t& verte
 
 bool PrivateWorld::containsBody(HardBody* body) {
   if (body == nullptr) return false;
-  if (body->getType() == kBarrierBody) return barrierBodies.contains(body);
-  return dynamicBodies.contains(body) || inactiveBodies.contains(body) || staticBodies.contains(body);
+  if (body->getType() == kBarrierBody) return isOn(body, kOnBarriers);
+  return isOn(body, kOnDynamic) || isOn(body, kOnInactive) || isOn(body, kOnStatic);
 }
 
 HardBody* PrivateWorld::findBodyByName(const char* name) {
@@ -182,9 +241,9 @@ bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
     collisionManager->setNarrowPhaseMode(&vertexCount);
   }
   if (isOwnListKind(body)) {
-    EngineList<HardBody*>& own = body->getType() == kCrackerBody ? crackerBodies : barrierBodies;
-    if (own.contains(body)) return true;
-    own.append(body);
+    const ListBit own = body->getType() == kCrackerBody ? kOnCrackers : kOnBarriers;
+    if (isOn(body, own)) return true;
+    linkFirst(own, body);
     body->activate();
     return true;
   }
@@ -193,23 +252,21 @@ bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
 
   if (!body->isActive()) {
     removeBody(body);
-    if (!inactiveBodies.contains(body)) inactiveBodies.append(body);
+    linkFirst(kOnInactive, body);
   } else if (body->isStatic()) {
     body->setAngularVelocity(MgcVector3());
     body->setLinearVelocity(MgcVector3());
     body->setContactStage(0);
-    unlinkExcept(body, &staticBodies);
-    if (!staticBodies.contains(body)) {
+    unlinkExcept(body, kOnStatic);
+    if (!isOn(body, kOnStatic)) {
       assignBodyIndex(body);
-      insertSorted(staticBodies, body);
-      if (staticBodies.contains(body)) ++numStaticBodies;
+      if (linkSorted(kOnStatic, body)) ++numStaticBodies;
     }
   } else {
-    unlinkExcept(body, &dynamicBodies);
-    if (!dynamicBodies.contains(body)) {
+    unlinkExcept(body, kOnDynamic);
+    if (!isOn(body, kOnDynamic)) {
       assignBodyIndex(body);
-      insertSorted(dynamicBodies, body);
-      if (dynamicBodies.contains(body)) ++numDynamicBodies;
+      if (linkSorted(kOnDynamic, body)) ++numDynamicBodies;
     }
   }
   // Fracture bodies file their pieces and children here once they exist.
@@ -219,27 +276,27 @@ bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
 bool PrivateWorld::removeBody(HardBody* body) {
   if (body == nullptr) return false;
   if (isOwnListKind(body)) {
-    EngineList<HardBody*>& own = body->getType() == kCrackerBody ? crackerBodies : barrierBodies;
-    if (own.contains(body)) {
+    const ListBit own = body->getType() == kCrackerBody ? kOnCrackers : kOnBarriers;
+    if (isOn(body, own)) {
       releaseRecords(body);
-      own.remove(body);
+      unlinkFrom(own, body);
     }
     return true;
   }
   if (body->getLayer() != 0) return true;
-  unlinkExcept(body, nullptr);
+  unlinkExcept(body, ListBit{});
   return true;
 }
 
 bool PrivateWorld::activateBody(HardBody* body) {
   if (body == nullptr) return false;
   if (!isOwnListKind(body)) {
-    if (inactiveBodies.contains(body)) {
+    if (isOn(body, kOnInactive)) {
       // A sleeper leaves both lists: left on the sleeping list, the next
       // sleep and wake pass would file it a second time.
       unlinkInactive(body);
-    } else if (!body->isStatic() && staticBodies.contains(body)) {
-      staticBodies.remove(body);
+    } else if (!body->isStatic() && isOn(body, kOnStatic)) {
+      unlinkFrom(kOnStatic, body);
       --numStaticBodies;
     }
   }
@@ -251,14 +308,14 @@ bool PrivateWorld::activateBody(HardBody* body) {
 bool PrivateWorld::deactivateBody(HardBody* body) {
   if (body == nullptr) return false;
   if (!isOwnListKind(body)) {
-    if (!body->isStatic() && dynamicBodies.contains(body)) {
-      dynamicBodies.remove(body);
+    if (!body->isStatic() && isOn(body, kOnDynamic)) {
+      unlinkFrom(kOnDynamic, body);
       --numDynamicBodies;
-    } else if (staticBodies.contains(body)) {
-      staticBodies.remove(body);
+    } else if (isOn(body, kOnStatic)) {
+      unlinkFrom(kOnStatic, body);
       --numStaticBodies;
     }
-    if (!inactiveBodies.contains(body)) inactiveBodies.append(body);
+    linkFirst(kOnInactive, body);
   }
   body->deActivate();
   return true;
@@ -289,31 +346,31 @@ void PrivateWorld::registerBody(HardBody* body, bool dynamic) {
   if (isOwnListKind(body)) return;
 
   if (dynamic) {
-    if (staticBodies.contains(body)) {
-      staticBodies.remove(body);
+    if (isOn(body, kOnStatic)) {
+      unlinkFrom(kOnStatic, body);
       --numStaticBodies;
     }
-    if (dynamicBodies.contains(body) || inactiveBodies.contains(body)) return;
-    insertSorted(dynamicBodies, body);
+    if (isOn(body, kOnDynamic) || isOn(body, kOnInactive)) return;
+    const bool linked = linkSorted(kOnDynamic, body);
     body->activate();
-    if (dynamicBodies.contains(body)) ++numDynamicBodies;
+    if (linked) ++numDynamicBodies;
     return;
   }
 
-  if (dynamicBodies.contains(body)) {
-    dynamicBodies.remove(body);
+  if (isOn(body, kOnDynamic)) {
+    unlinkFrom(kOnDynamic, body);
     --numDynamicBodies;
-  } else if (inactiveBodies.contains(body)) {
+  } else if (isOn(body, kOnInactive)) {
     // Only a sleeper was counted as dynamic.
     unlinkInactive(body);
   }
-  if (staticBodies.contains(body)) return;
+  if (isOn(body, kOnStatic)) return;
   body->setAngularVelocity(MgcVector3());
   body->setLinearVelocity(MgcVector3());
   body->setContactStage(0);
-  insertSorted(staticBodies, body);
+  const bool linked = linkSorted(kOnStatic, body);
   body->activate();
-  if (staticBodies.contains(body)) ++numStaticBodies;
+  if (linked) ++numStaticBodies;
 }
 
 void PrivateWorld::restoreBody(HardBody* body) {
@@ -343,9 +400,9 @@ bool PrivateWorld::connectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) 
 // ---- Emptying -----------------------------------------------------------------
 
 void PrivateWorld::clearBodies() {
-  dynamicBodies.clear();
-  sleepingBodies.clear();
-  inactiveBodies.clear();
+  emptyList(kOnDynamic);
+  emptyList(kOnSleeping);
+  emptyList(kOnInactive);
   numDynamicBodies = 0;
 }
 
@@ -361,34 +418,42 @@ void PrivateWorld::deleteBodies() {
     }
   }
   // Sleepers are also on the inactive list: they are deleted there, once.
-  sleepingBodies.clear();
-  sleepingBodies.releaseCache();
-  deleteListed(dynamicBodies);
-  deleteListed(inactiveBodies);
+  std::vector<HardBody*> doomed;
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) doomed.push_back(node->value);
+  }
+  for (ListBit list : {kOnDynamic, kOnSleeping, kOnInactive}) {
+    emptyList(list);
+    listFor(list).releaseCache();
+  }
+  for (HardBody* body : doomed) delete body;
   numDynamicBodies = 0;
 }
 
 void PrivateWorld::clearAllBodies() {
   clearBodies();
-  staticBodies.clear();
-  crackerBodies.clear();
-  barrierBodies.clear();
+  emptyList(kOnStatic);
+  emptyList(kOnCrackers);
+  emptyList(kOnBarriers);
   numStaticBodies = 0;
   timeScale = 1.0;
 }
 
 void PrivateWorld::deleteAllBodies() {
   deleteBodies();
-  if (collisionManager) {
-    for (const EngineList<HardBody*>* list : {&staticBodies, &crackerBodies, &barrierBodies}) {
-      for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
-        collisionManager->releaseBodyPairs(node->value);
-      }
+  std::vector<HardBody*> doomed;
+  for (const EngineList<HardBody*>* list : {&staticBodies, &crackerBodies, &barrierBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      if (node->value == nullptr) continue;
+      if (collisionManager) collisionManager->releaseBodyPairs(node->value);
+      doomed.push_back(node->value);
     }
   }
-  deleteListed(staticBodies);
-  deleteListed(crackerBodies);
-  deleteListed(barrierBodies);
+  for (ListBit list : {kOnStatic, kOnCrackers, kOnBarriers}) {
+    emptyList(list);
+    listFor(list).releaseCache();
+  }
+  for (HardBody* body : doomed) delete body;
   numStaticBodies = 0;
 }
 
@@ -407,45 +472,34 @@ void PrivateWorld::rebuild() {
   if (collisionManager) collisionManager->clearAll();
   // Split fracture bodies leave the inactive list here once they exist.
 
-  for (auto* node = sleepingBodies.getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
+  std::vector<HardBody*> sleepers;
+  for (auto* node = sleepingBodies.getFirst(); node != nullptr; node = node->next) sleepers.push_back(node->value);
+  emptyList(kOnSleeping);
+  for (HardBody* body : sleepers) {
     body->activate();
-    inactiveBodies.remove(body);
-    if (!dynamicBodies.contains(body)) dynamicBodies.append(body);
+    unlinkFrom(kOnInactive, body);
+    linkFirst(kOnDynamic, body);
   }
-  sleepingBodies.clear();
 
-  EngineList<HardBody*> kept;
-  EngineList<HardBody*>::Node* tail = kept.getHead();
+  std::vector<HardBody*> kept;
+  std::vector<HardBody*> parked;
   for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
-    if (body->isFirstHit(false)) {
-      if (!staticBodies.contains(body)) staticBodies.append(body);
-    } else {
-      kept.insertAfter(body, tail);
-      if (tail->next != nullptr) tail = tail->next;
-    }
+    (node->value->isFirstHit(false) ? parked : kept).push_back(node->value);
   }
-  dynamicBodies.clear();
-  numDynamicBodies = 0;
-  for (auto* node = kept.getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
-    insertSorted(dynamicBodies, body);
+  emptyList(kOnDynamic);
+  for (HardBody* body : parked) linkFirst(kOnStatic, body);
+  for (HardBody* body : kept) {
+    linkSorted(kOnDynamic, body);
     body->activate();
     body->setCollisionState(kMotionStateNone);
   }
   numDynamicBodies = static_cast<std::int32_t>(dynamicBodies.getCount());
 
-  kept.clear();
-  tail = kept.getHead();
-  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) {
-    kept.insertAfter(node->value, tail);
-    if (tail->next != nullptr) tail = tail->next;
-  }
-  staticBodies.clear();
-  for (auto* node = kept.getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
-    insertSorted(staticBodies, body);
+  std::vector<HardBody*> statics;
+  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) statics.push_back(node->value);
+  emptyList(kOnStatic);
+  for (HardBody* body : statics) {
+    linkSorted(kOnStatic, body);
     body->activate();
     body->setCollisionState(kMotionStateNone);
   }

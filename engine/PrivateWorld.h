@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 
 #include "engine/PublicWorld.h"
 #include "geometry/EngineList.h"
@@ -121,18 +122,42 @@ class PrivateWorld : public PublicWorld {
   void dropCollisionManager();
 
  private:
+  /// Which lists hold a body: one bit per list, so that membership tests do
+  /// not walk the lists.
+  enum ListBit : std::uint8_t {
+    kOnDynamic = 0x1,
+    kOnStatic = 0x2,
+    kOnInactive = 0x4,
+    kOnSleeping = 0x8,
+    kOnCrackers = 0x10,
+    kOnBarriers = 0x20,
+  };
+
   /// Gives the body an id when it has none and keeps the process-wide
   /// counter above every id given.
   static void assignBodyIndex(HardBody* body);
-  /// Inserts the body after the last body whose id is not greater.
-  static void insertSorted(EngineList<HardBody*>& list, HardBody* body);
+  EngineList<HardBody*>& listFor(ListBit list);
+  /// Whether the list holds the body.
+  bool isOn(const HardBody* body, ListBit list) const;
+  /// Links the body first in the list, or (sorted) after the last body whose
+  /// id is not greater, unless the list holds it already. False when it is
+  /// not on the list afterwards (no memory).
+  bool linkFirst(ListBit list, HardBody* body);
+  bool linkSorted(ListBit list, HardBody* body);
+  /// Takes the body off the list; nothing when it is not there.
+  void unlinkFrom(ListBit list, HardBody* body);
+  /// Empties the list (nodes to its spare cache).
+  void emptyList(ListBit list);
+  /// Records that the list now holds the body; false (with the body taken
+  /// off the list again) when memory runs out.
+  bool markOn(HardBody* body, ListBit list);
   /// The manager's pair and body records, and the report's pairs of `body`.
   void releaseRecords(HardBody* body);
   /// Off the inactive list, and off the sleeping list with its count.
   void unlinkInactive(HardBody* body);
   /// Off whichever of the dynamic, static and inactive lists holds the
   /// body, except `keep`, with the counts.
-  void unlinkExcept(HardBody* body, const EngineList<HardBody*>* keep);
+  void unlinkExcept(HardBody* body, ListBit keep);
   /// The world's gravity as a unit vector (unchanged when it is shorter than
   /// the tolerance).
   Mgc::MgcVector3 unitGravity() const;
@@ -149,4 +174,6 @@ class PrivateWorld : public PublicWorld {
   EngineList<HardBody*> sleepingBodies;
   EngineList<HardBody*> crackerBodies;
   EngineList<HardBody*> barrierBodies;
+  /// ListBit bits of every body some list holds.
+  std::unordered_map<const HardBody*, std::uint8_t> listBits;
 };

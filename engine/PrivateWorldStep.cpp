@@ -165,10 +165,10 @@ void PrivateWorld::updateActivation(double h) {
     HardBody* body = node->value;
     if (body->isActive()) {
       engineTrace(g_engineTraceStream, " %s reactivated\n", body->getShape().name);
-      sleepingBodies.remove(body);
-      inactiveBodies.remove(body);
+      unlinkFrom(kOnSleeping, body);
+      unlinkFrom(kOnInactive, body);
       // Still counted as dynamic: a sleeper never left the count.
-      if (!dynamicBodies.contains(body)) dynamicBodies.append(body);
+      linkFirst(kOnDynamic, body);
     }
     node = next;
   }
@@ -178,9 +178,9 @@ void PrivateWorld::updateActivation(double h) {
     HardBody* body = node->value;
     if (!body->isActive()) {
       engineTrace(g_engineTraceStream, " %s deactivated\n", body->getShape().name);
-      dynamicBodies.remove(body);
-      if (!sleepingBodies.contains(body)) sleepingBodies.append(body);
-      if (!inactiveBodies.contains(body)) inactiveBodies.append(body);
+      unlinkFrom(kOnDynamic, body);
+      linkFirst(kOnSleeping, body);
+      linkFirst(kOnInactive, body);
     } else {
       body->integrateMotion(h);
       ++numActiveBodies;

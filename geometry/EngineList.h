@@ -134,6 +134,9 @@ class EngineList {
   Node* getHead() const { return head_; }
   /// The first element, null for an empty list.
   Node* getFirst() const { return head_->next; }
+  /// The last element, null for an empty list. Walking back along `prev`
+  /// from it reaches the head.
+  Node* getLast() const { return head_->prev == head_ ? nullptr : head_->prev; }
 
  private:
   // A node holding `value`: the cache's first node, or a new one. Null when
@@ -155,16 +158,24 @@ class EngineList {
     if (node == nullptr) return nullptr;
     node->next = position->next;
     node->prev = position;
-    if (position->next != nullptr) position->next->prev = node;
+    if (position->next != nullptr) {
+      position->next->prev = node;
+    } else {
+      head_->prev = node;  // the head's prev link marks the last element
+    }
     position->next = node;
     ++count_;
     return node;
   }
 
   // Linked nodes always have a predecessor: the head or another element.
-  static void unlink(Node* node) {
+  void unlink(Node* node) {
     node->prev->next = node->next;
-    if (node->next != nullptr) node->next->prev = node->prev;
+    if (node->next != nullptr) {
+      node->next->prev = node->prev;
+    } else {
+      head_->prev = node->prev;
+    }
   }
 
   void pushToCache(Node* node) {

@@ -147,6 +147,45 @@ TEST(BodyFactory, WorldLifeAndBodyDeletion) {
   EXPECT_FALSE(disableWorldManagerOption());
 }
 
+// Bodies of every kind on every list, stepped and then left to the world:
+// its destruction frees each exactly once (AddressSanitizer and
+// LeakSanitizer check the variant built with them).
+TEST(BodyFactory, WorldTeardownDeletesBodiesOfEveryKindOnEveryList) {
+  auto cube = zovtest::boxMesh(MgcVector3(1.0, 1.0, 1.0));
+  auto prism = zovtest::lPrismMesh();
+  PublicWorld* world = createWorld();
+  ASSERT_NE(world, nullptr);
+  auto place = [&](HardBody* body, double x) {
+    body->init(MgcVector3(x, 0.0, 0.0), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+    return body;
+  };
+  HardBody* awake = place(createHullBody(cube.get()), 0.0);
+  HardBody* passive = place(createTriMeshBody(prism.get()), 5.0);
+  HardBody* idle = place(createCapsuleBody(cube.get()), 10.0);
+  HardBody* sleeper = place(createPhantomBody(cube.get()), 15.0);
+  HardBody* woken = place(createBodyFromMesh(prism.get()), 20.0);
+  HardBody* cracker = place(createCrackerBody(cube.get()), 25.0);
+  MgcVector3 up(0.0, 1.0, 0.0);
+  HardBody* ground = createBarrierBody(MgcVector3(0.0, -5.0, 0.0), up);
+  passive->enableStatic();
+  idle->deActivate();
+  for (HardBody* body : {awake, passive, idle, sleeper, woken, cracker, ground}) world->addBody(body, 0);
+  sleeper->deActivate();
+  woken->deActivate();
+  world->step(0.01);
+  world->advance(0.01, nullptr);
+  world->activateBody(woken);
+  world->step(0.01);
+  world->advance(0.01, nullptr);
+  auto* lists = static_cast<PrivateWorld*>(world);
+  EXPECT_TRUE(lists->getSleepingBodies().contains(sleeper));
+  EXPECT_TRUE(lists->getInactiveBodies().contains(idle));
+  EXPECT_TRUE(lists->getDynamicBodies().contains(woken));
+  EXPECT_TRUE(lists->getCrackerBodies().contains(cracker));
+  deleteWorld(&world);
+  EXPECT_EQ(theWorld, nullptr);
+}
+
 TEST(BodyFactory, MeshCopiesAreDeep) {
   auto cube = zovtest::boxMesh(MgcVector3(1.0, 2.0, 3.0));
   std::unique_ptr<ZOVmesh> copy(copyMesh(cube.get()));
