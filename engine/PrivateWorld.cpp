@@ -7,6 +7,8 @@
 #include "engine/EngineTrace.h"
 #include "engine/HardBody.h"
 #include "engine/HullBody.h"
+#include "engine/PrivateHardBody.h"
+#include "engine/ThreadSlots.h"
 #include "engine/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "geometry/BoxFits.h"
@@ -44,11 +46,13 @@ PrivateWorld::PrivateWorld() {
   } catch (const std::bad_alloc&) {
     collisionManager.reset();
   }
+  PrivateHardBody::setDefaultWorkerStateCount(threadSlotsInUse());
 }
 
 PrivateWorld::~PrivateWorld() {
   collisionManager.reset();
   deleteAllBodies();
+  PrivateHardBody::setDefaultWorkerStateCount(kThreadSlotCount);
 }
 
 void PrivateWorld::dropCollisionManager() { collisionManager.reset(); }
@@ -136,6 +140,27 @@ void PrivateWorld::emptyList(ListBit list) {
     if (found->second == 0) listBits.erase(found);
   }
   target.clear();
+}
+
+int PrivateWorld::threadSlotsInUse() const {
+  if (!collisionManager) return 1;
+  const std::uint32_t threads = collisionManager->getThreadCount();
+  const std::uint32_t workers = collisionManager->getWorkerCount();
+  const std::uint32_t used = threads <= 1 ? 0 : (workers < threads - 1 ? workers : threads - 1);
+  return static_cast<int>(used) + 1;
+}
+
+void PrivateWorld::sizeWorkerStates(HardBody* body) const {
+  // A fracture body keeps its states in its pieces.
+  if (auto* plain = dynamic_cast<PrivateHardBody*>(body)) plain->setWorkerStateCount(threadSlotsInUse());
+}
+
+void PrivateWorld::sizeAllWorkerStates() {
+  PrivateHardBody::setDefaultWorkerStateCount(threadSlotsInUse());
+  for (const EngineList<HardBody*>* list :
+       {&dynamicBodies, &staticBodies, &inactiveBodies, &crackerBodies, &barrierBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) sizeWorkerStates(node->value);
+  }
 }
 
 void PrivateWorld::releaseRecords(HardBody* body) {
@@ -235,6 +260,7 @@ void PrivateWorld::dumpState() {
 
 bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
   if (body == nullptr) return false;
+  sizeWorkerStates(body);
   if (body->getType() == kHullBody && collisionManager) {
     const ZOVmesh* worldMesh = body->getWorldMesh();
     const std::uint32_t vertexCount = worldMesh != nullptr ? worldMesh->numVertices : 0;
@@ -536,14 +562,17 @@ void PrivateWorld::releaseAllPairs() {
 
 void PrivateWorld::useAllThreads() {
   if (collisionManager) collisionManager->useAllThreads();
+  sizeAllWorkerStates();
 }
 
 void PrivateWorld::setSingleThread() {
   if (collisionManager) collisionManager->setThreadCount(1);
+  sizeAllWorkerStates();
 }
 
 void PrivateWorld::setThreadCount(std::uint32_t n) {
   if (collisionManager) collisionManager->setThreadCount(n);
+  sizeAllWorkerStates();
 }
 
 std::uint32_t PrivateWorld::getThreadCount() { return collisionManager ? collisionManager->getThreadCount() : 0; }

@@ -153,6 +153,12 @@ class PrivateWorld : public PublicWorld {
   bool markOn(HardBody* body, ListBit list);
   /// The manager's pair and body records, and the report's pairs of `body`.
   void releaseRecords(HardBody* body);
+  /// Thread slots the passes use: the calling thread's and one per worker.
+  int threadSlotsInUse() const;
+  /// Sizes the body's worker states to the slots in use.
+  void sizeWorkerStates(HardBody* body) const;
+  /// Sizes every held body's worker states after the thread count changed.
+  void sizeAllWorkerStates();
   /// Off the inactive list, and off the sleeping list with its count.
   void unlinkInactive(HardBody* body);
   /// Off whichever of the dynamic, static and inactive lists holds the

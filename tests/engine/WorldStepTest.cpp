@@ -10,6 +10,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/PrivateWorld.h"
 #include "engine/collision/CollisionManager.h"
+#include "platform/Processors.h"
 #include "support/BodyFixtures.h"
 
 using Mgc::MgcMatrix3;
@@ -140,6 +141,34 @@ TEST(WorldStep, ThreadCountSwitches) {
   EXPECT_EQ(world.getThreadCount(), 1u);
   world.useAllThreads();
   EXPECT_EQ(world.getThreadCount(), world.getCollisionManager()->getWorkerCount() + 1);
+}
+
+// A body keeps worker states for the calling thread and each worker the
+// world's passes use, no more.
+TEST(WorldStep, BodiesKeepWorkerStatesForTheThreadsInUse) {
+  zov::platform::setProcessorCountOverride(4);
+  PrivateWorld world;
+  zov::platform::setProcessorCountOverride(0);
+  auto* body = placedBox().release();  // made for a single-threaded world
+  EXPECT_EQ(body->getWorkerStateCount(), 1);
+  world.addBody(body, 0);
+  EXPECT_EQ(body->getWorkerStateCount(), 1);
+  EXPECT_NE(body->getWorkerDyn(0), nullptr);
+  EXPECT_EQ(body->getWorkerDyn(1), nullptr);
+  world.useAllThreads();
+  EXPECT_EQ(body->getWorkerStateCount(), 4);
+  EXPECT_NE(body->getWorkerDyn(3), nullptr);
+  world.setThreadCount(2);
+  EXPECT_EQ(body->getWorkerStateCount(), 2);
+  world.setThreadCount(40);  // no more than the workers there are
+  EXPECT_EQ(body->getWorkerStateCount(), 4);
+  world.setSingleThread();
+  EXPECT_EQ(body->getWorkerStateCount(), 1);
+}
+
+TEST(WorldStep, BodiesMadeWithoutAWorldKeepEverySlot) {
+  BoxBody body;
+  EXPECT_EQ(body.getWorkerStateCount(), kThreadSlotCount);
 }
 
 TEST(WorldStep, RebuildReturnsSleepersAndResetDeletesEverything) {
