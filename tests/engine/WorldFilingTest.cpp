@@ -142,6 +142,30 @@ TEST(WorldFiling, FindBodyByNameSearchesDynamicFirstAndCountsBodies) {
   EXPECT_EQ(world.getNumberOfBodies(), 0);
 }
 
+TEST(WorldFiling, DistanceAndOverlapOfBodies) {
+  PrivateWorld world;
+  // Meshes come in world terms: the right cube is built 3 along x.
+  auto cube = zovtest::boxMesh(MgcVector3(0.5, 0.5, 0.5));
+  auto shifted = zovtest::boxMesh(MgcVector3(0.5, 0.5, 0.5));
+  for (std::uint32_t i = 0; i < shifted->numVertices; ++i) shifted->vertices[i] += MgcVector3(3.0, 0.0, 0.0);
+  std::unique_ptr<HardBody> left(createHullBody(cube.get()));
+  std::unique_ptr<HardBody> right(createHullBody(shifted.get()));
+  std::unique_ptr<HardBody> capsule(createCapsuleBody(cube.get()));
+  left->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+  right->init(MgcVector3(3.0, 0.0, 0.0), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+  capsule->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+  std::uint32_t va = 0, vb = 0, fa = 0, fb = 0;
+  MgcVector3 pa, pb;
+  // The closest facing faces of the two hulls: never nearer than the gap of 2.
+  const double squared = world.bodyDistance(left.get(), right.get(), va, vb, fa, fb, pa, pb);
+  EXPECT_GE(squared, 4.0 - 1e-9);
+  EXPECT_NEAR((pb - pa).SquaredLength(), squared, 1e-9);
+  EXPECT_LT(squared, zov::kMaxFloat);
+  EXPECT_EQ(world.bodyDistance(capsule.get(), right.get(), va, vb, fa, fb, pa, pb), zov::kMaxFloat);
+  EXPECT_FALSE(world.bodiesOverlap(left.get(), right.get()));
+  EXPECT_TRUE(world.bodiesOverlap(left.get(), capsule.get()));
+}
+
 // A sleeper woken by activateBody used to stay on the sleeping list as well;
 // the next sleep and wake pass then filed it on the dynamic list a second time.
 TEST(WorldFiling, ActivatingASleeperFilesItOnce) {
