@@ -7,7 +7,7 @@
 #include "engine/HardBodyShape.h"
 #include "engine/RBDynamics.h"
 #include "engine/ThreadSlots.h"
-#include "engine/collision/CollisionManager.h"
+#include "engine/collision/MotionState.h"
 #include "geometry/ShapeRecords.h"
 #include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"

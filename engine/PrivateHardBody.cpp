@@ -1,8 +1,10 @@
 #include "engine/PrivateHardBody.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <iterator>
+#include <new>
 
 #include "engine/DynamicStress.h"
 #include "geometry/MeshTransforms.h"
@@ -47,12 +49,17 @@ bool turnQuaternion(Quaternion& q, const MgcVector3& r, double angle) {
   return true;
 }
 
+/// Worker states a new body keeps: every slot until a world says how many
+/// threads its passes use.
+std::atomic<int> g_defaultWorkerStates{kThreadSlotCount};
+
 }  // namespace
 
 PrivateHardBody::PrivateHardBody(eHBodyType bodyKind) : HardBody(bodyKind) {
   dynLast = RBDynamics();
   dynLast.invMass = 1.0;
   dyn = dynLast;
+  setWorkerStateCount(g_defaultWorkerStates.load());
 }
 
 PrivateHardBody::~PrivateHardBody() { jointCount = 0; }
@@ -433,6 +440,20 @@ bool PrivateHardBody::hasInactiveJoint() {
 }
 
 RBDynamics* PrivateHardBody::getWorkerDyn(int t) {
-  if (t < 0 || t >= kThreadSlotCount) return nullptr;
+  if (t < 0 || t >= workerStateCount) return nullptr;
   return &workerStates[t];
+}
+
+void PrivateHardBody::setDefaultWorkerStateCount(int count) {
+  g_defaultWorkerStates.store(std::clamp(count, 1, kThreadSlotCount));
+}
+
+bool PrivateHardBody::setWorkerStateCount(int count) {
+  count = std::clamp(count, 1, kThreadSlotCount);
+  if (count == workerStateCount) return true;
+  RBDynamics* states = new (std::nothrow) RBDynamics[count];
+  if (states == nullptr) return false;
+  workerStates.reset(states);
+  workerStateCount = count;
+  return true;
 }

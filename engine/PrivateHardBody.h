@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/HardBody.h"
 #include "engine/RBDynamics.h"
@@ -89,8 +90,19 @@ class PrivateHardBody : public HardBody {
   std::uint32_t getJointCount() const { return jointCount; }
   void setJointCount(std::uint32_t count) { jointCount = count; }
   /// The dynamic state of thread slot t, which only the pass running as that
-  /// thread touches; null outside [0, kThreadSlotCount).
+  /// thread touches; null outside [0, getWorkerStateCount()).
   RBDynamics* getWorkerDyn(int t);
+  /// Thread slots the body keeps states for: the default at construction,
+  /// then what the world that holds it uses.
+  int getWorkerStateCount() const { return workerStateCount; }
+  /// Keeps states for thread slots 0 .. count - 1 (count clamped to
+  /// [1, kThreadSlotCount]); new states are default-constructed. False, with
+  /// the states unchanged, when memory runs out.
+  bool setWorkerStateCount(int count);
+  /// The slots new bodies start with (clamped as above): kThreadSlotCount
+  /// until a world sets the slots its passes use, so that bodies made for it,
+  /// pieces of fracture bodies among them, come with the right states.
+  static void setDefaultWorkerStateCount(int count);
 
  protected:
   /// Kind 0 unless a shape body gives its own. The last and current states are
@@ -107,7 +119,10 @@ class PrivateHardBody : public HardBody {
   EngineList<DynamicStress*>::Node* jointCursor = nullptr;
   /// 1 while a walk over the joint list runs.
   std::uint8_t jointIterating = 0;
-  RBDynamics workerStates[kThreadSlotCount];
+  /// One state per thread slot in use: the calling thread's and one per
+  /// worker of the world's passes.
+  std::unique_ptr<RBDynamics[]> workerStates;
+  int workerStateCount = 0;
 
  private:
   void placeMeshInWorld();

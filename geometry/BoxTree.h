@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "geometry/BVbox.h"
+#include "geometry/BVmesh.h"
 #include "geometry/EngineList.h"
 #include "geometry/ShapeRecords.h"
 #include "math/MgcMatrix3.h"
@@ -108,6 +109,22 @@ class Binary_Tree<BVbox> {
   /// parent a leaf.
   bool build();
 
+  /// The triangle build over the faces of the volume's mesh (its local
+  /// vertices, the first three corners of each face): the built mark is
+  /// cleared and the old root dropped; a root takes every face, and nodes are
+  /// split by findSplitPlane over their faces' incentres until they hold
+  /// fewer than kTriangleLeafFaces faces or no plane separates them (a face
+  /// goes to the first child when its incentre lies more than the tolerance
+  /// below the plane). Ids run 0 for the root, then in build order. Then the
+  /// depth, the leaf count and the node table. The built mark is set in any
+  /// case; false when the volume has no mesh, the mesh has no face or memory
+  /// runs out.
+  bool buildTriangleTree(const BVmesh* volume);
+  /// Fits every node box again to the volume's mesh as it is now: a leaf to
+  /// its vertices, an inner node to the 16 corners of its children's boxes.
+  /// False without a root or without a mesh.
+  bool refitTriangleTree(const BVmesh* volume);
+
   /// leaf count := the number of leaves; nothing without a root.
   void countLeaves();
   /// depth := the largest leaf level + 1; nothing without a root.
@@ -137,6 +154,8 @@ class Binary_Tree<BVbox> {
   bool isBuilt() const { return builtMark_ != 0; }
   void setBuilt(bool built) { builtMark_ = built ? 1 : 0; }
 
+  /// Nodes of the triangle tree with fewer faces than this stay leaves.
+  static constexpr std::uint32_t kTriangleLeafFaces = 13;
   /// Nodes of the cluster tree with fewer items than this stay leaves.
   static constexpr std::uint32_t kClusterLeafItems = 5;
 

@@ -99,6 +99,25 @@ class EngineList {
     for (const Node* node = other.head_->next; node != nullptr; node = node->next) append(node->value);
   }
 
+  /// Whether some element equals `value`.
+  bool contains(const T& value) const {
+    for (const Node* node = head_->next; node != nullptr; node = node->next)
+      if (node->value == value) return true;
+    return false;
+  }
+
+  /// Fills the cache of spare nodes up to `n` nodes, so that the next `n`
+  /// insertions allocate nothing; stops early when memory runs out.
+  void reserve(std::uint32_t n) {
+    std::uint32_t cached = 0;
+    for (const Node* node = freeCache_; node != nullptr; node = node->next) ++cached;
+    for (; cached < n; ++cached) {
+      Node* node = new (std::nothrow) Node{T{}, nullptr, nullptr};
+      if (node == nullptr) return;
+      pushToCache(node);
+    }
+  }
+
   /// Frees every cached node (the owner's way to give back memory early).
   void releaseCache() {
     while (freeCache_ != nullptr) {
@@ -115,6 +134,9 @@ class EngineList {
   Node* getHead() const { return head_; }
   /// The first element, null for an empty list.
   Node* getFirst() const { return head_->next; }
+  /// The last element, null for an empty list. Walking back along `prev`
+  /// from it reaches the head.
+  Node* getLast() const { return head_->prev == head_ ? nullptr : head_->prev; }
 
  private:
   // A node holding `value`: the cache's first node, or a new one. Null when
@@ -136,16 +158,24 @@ class EngineList {
     if (node == nullptr) return nullptr;
     node->next = position->next;
     node->prev = position;
-    if (position->next != nullptr) position->next->prev = node;
+    if (position->next != nullptr) {
+      position->next->prev = node;
+    } else {
+      head_->prev = node;  // the head's prev link marks the last element
+    }
     position->next = node;
     ++count_;
     return node;
   }
 
   // Linked nodes always have a predecessor: the head or another element.
-  static void unlink(Node* node) {
+  void unlink(Node* node) {
     node->prev->next = node->next;
-    if (node->next != nullptr) node->next->prev = node->prev;
+    if (node->next != nullptr) {
+      node->next->prev = node->prev;
+    } else {
+      head_->prev = node->prev;
+    }
   }
 
   void pushToCache(Node* node) {

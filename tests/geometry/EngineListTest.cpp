@@ -106,6 +106,12 @@ class ListModel {
   void check() const {
     expectConsistent(list_);
     EXPECT_EQ(idsOf(list_), std::vector<int>(model_.begin(), model_.end()));
+    // The last element, and every element from it back to the head.
+    std::vector<int> backwards;
+    for (auto* node = list_.getLast(); node != nullptr && node != list_.getHead(); node = node->prev) {
+      backwards.push_back(node->value.id);
+    }
+    EXPECT_EQ(backwards, std::vector<int>(model_.rbegin(), model_.rend()));
     EXPECT_EQ(Counted::constructions - constructionsAtStart_, allocations_ + otherConstructions_);
   }
 

@@ -1,0 +1,140 @@
+#include "engine/CapsuleBody.h"
+
+#include <cmath>
+
+#include "engine/ShapeFrames.h"
+#include "geometry/BoxFits.h"
+#include "geometry/MeshTransforms.h"
+#include "math/Tolerances.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+
+CapsuleBody::CapsuleBody() : CapsuleBody(kCapsuleBody) {}
+
+CapsuleBody::CapsuleBody(eHBodyType bodyKind) : PrivateHardBody(bodyKind) {
+  // The world capsule owns a record of its own from the start.
+  worldCapsule_.init(bcapsule);
+}
+
+void CapsuleBody::refillBoxMesh() {
+  if (mesh == nullptr) mesh = std::make_unique<ZOVmesh>();
+  ZOVbox box;
+  box.center = shape.localCenter;
+  box.axes = shape.boxRotation;
+  box.extents = shape.boxSize * 0.5;
+  meshFromOBB(box, mesh.get());
+  shapeframes::worldToLocal(mesh.get());
+}
+
+void CapsuleBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& scale) {
+  const MgcVector3 s = shapeframes::usableScale(scale);
+  const MgcVector3 inv = shapeframes::inverseScale(s);
+  const MgcMatrix3 Rt = R.Transpose();
+  refillBoxMesh();
+  if (localCapsule.getCap() != nullptr) {
+    localCapsule.transformTRS(-p, Rt, inv, worldCapsule_);
+    if (worldCapsule_.getCap() != nullptr) localCapsule.init(*worldCapsule_.getCap());
+  }
+  shapeframes::meshIntoFrame(mesh.get(), p, R, s);
+
+  const MgcVector3 c = Rt * (shape.localCenter - p);
+  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
+  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
+  shape.scale = s;
+  shape.localRadius = shapeframes::largestComponent(shape.boxSize) / 2.0;
+  shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
+
+  setOrientation(R);
+  computeInertiaTensor();
+  dyn.position = p;
+  dyn.integratedPosition = p;
+  clearDynForces();
+  clearDynTorques();
+  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+  activate();
+}
+
+void CapsuleBody::computeInertiaTensor() {
+  const double m = getMass();
+  const ZOVcapsule* capsule = localCapsule.getCap();
+  const MgcVector3& s = shape.scale;
+  // The capsule is scaled as the world capsule is: by the largest scale.
+  const double k = std::fmax(std::fabs(s.x), std::fmax(std::fabs(s.y), std::fabs(s.z)));
+  const double r = capsule != nullptr ? capsule->radius * k : 0.0;
+  const double L = capsule != nullptr ? capsule->length * k : 0.0;
+  const MgcVector3 c(shape.localCenter.x * s.x, shape.localCenter.y * s.y, shape.localCenter.z * s.z);
+  localInertia = shapeframes::placedInertia(shapeframes::capsuleInertia(m, r, L), shape.boxRotation, c, m);
+  localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
+  const MgcMatrix3& R = dyn.orientation;
+  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
+  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  setAngularVelocity(keptAngularVelocity());
+}
+
+void CapsuleBody::moveCenterOfMass(const MgcVector3& P) {
+  const MgcMatrix3 Rt = dyn.orientation.Transpose();
+  const MgcVector3 inv = shapeframes::inverseScale(shape.scale);
+  const MgcVector3 c = Rt * (computeWCenter() - P);
+  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
+  localCapsule.setCenter(shape.localCenter);
+  const MgcVector3 d = Rt * (dyn.position - P);
+  if (mesh != nullptr && mesh->vertices != nullptr) {
+    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->vertices[i] += d;
+    mesh->center += d;
+  }
+  dyn.position = P;
+  dynLast.position = P;
+  computeInertiaTensor();
+  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+  updateWorldData();
+}
+
+void CapsuleBody::modify(ZOVmesh* source) {
+  if (source == nullptr) return;
+  MgcVector3 a;
+  MgcVector3 b;
+  double r = 0.0;
+  fitCapsule(source->numVertices, source->vertices, a, b, r);
+  const double length = (b - a).Length();
+  ZOVcapsule record;
+  record.center = (a + b) * 0.5;
+  record.axis = length > zov::kTolerance ? (b - a) / length : MgcVector3();
+  record.length = length;
+  record.radius = r;
+  localCapsule.init(record);
+
+  shape.localCenter = record.center;
+  shape.boxSize = MgcVector3(r, r, length / 2.0 + r) * 2.0;
+  const MgcVector3 side = localCapsule.getAxis(0);
+  MgcMatrix3 rotation = MgcMatrix3::IDENTITY;
+  if (side.SquaredLength() > zov::kTolerance)
+    rotation = MgcMatrix3(side, localCapsule.getAxis(1), localCapsule.getAxis(2));
+  shapeframes::setBoxRotation(shape, rotation);
+  refillBoxMesh();
+
+  // Capsule, centre, box and mesh into the body frame (unit scale).
+  const MgcVector3 one(1.0, 1.0, 1.0);
+  const MgcMatrix3 Rt = dyn.orientation.Transpose();
+  localCapsule.transformTRS(-dyn.position, Rt, one, worldCapsule_);
+  if (worldCapsule_.getCap() != nullptr) localCapsule.init(*worldCapsule_.getCap());
+  shape.localCenter = Rt * (shape.localCenter - dyn.position);
+  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
+  shapeframes::meshIntoFrame(mesh.get(), dyn.position, dyn.orientation, one);
+
+  shape.localRadius = shapeframes::largestComponent(shape.boxSize) / 2.0;
+  shape.radius = shapeframes::largestComponent(shape.scale) * shape.localRadius;
+  computeInertiaTensor();
+  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+  updateWorldData();
+}
+
+ZOVcapsule* CapsuleBody::worldCapsule() {
+  localCapsule.transformSRT(dyn.position, dyn.orientation, shape.scale, worldCapsule_);
+  return worldCapsule_.getCap();
+}
+
+ZOVcapsule* CapsuleBody::getBoundingVolume(int world) {
+  if (world != 0) return worldCapsule();
+  return localCapsule.getCap();
+}

@@ -1,0 +1,5 @@
+#include "engine/EngineTrace.h"
+
+void* g_engineTraceStream = nullptr;
+
+void engineTrace(void* /*stream*/, const char* /*format*/, ...) {}

@@ -1,0 +1,604 @@
+#include "engine/PrivateWorld.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "engine/EngineTrace.h"
+#include "engine/HardBody.h"
+#include "engine/HullBody.h"
+#include "engine/PrivateHardBody.h"
+#include "engine/ThreadSlots.h"
+#include "engine/TriMeshBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "geometry/BoxFits.h"
+#include "geometry/OverlapTests.h"
+#include "math/Tolerances.h"
+#include "platform/Clock.h"
+#include "platform/Processors.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// The id the next body without one gets; never reset.
+std::uint32_t g_nextBodyIndex = 0;
+/// The timer's clock readings (process-wide, as the timer is).
+long g_timerStart = 0;
+long g_timerEnd = 0;
+
+std::uint32_t bodyId(const HardBody* body) { return static_cast<std::uint32_t>(body->getShape().id); }
+
+bool isOwnListKind(const HardBody* body) { return body->getType() == kCrackerBody || body->getType() == kBarrierBody; }
+
+const BVmesh* boundingMeshOf(HardBody* body) {
+  if (body->getType() == kHullBody) return static_cast<HullBody*>(body)->getBoundingMesh();
+  if (body->getType() == kTriMeshBody) return static_cast<TriMeshBody*>(body)->getBoundingMesh();
+  return nullptr;
+}
+
+}  // namespace
+
+PrivateWorld::PrivateWorld() {
+  gravity = MgcVector3(0.0, -10.0, 0.0);
+  try {
+    collisionManager = std::make_unique<CollisionManager>();
+  } catch (const std::bad_alloc&) {
+    collisionManager.reset();
+  }
+  PrivateHardBody::setDefaultWorkerStateCount(threadSlotsInUse());
+}
+
+PrivateWorld::~PrivateWorld() {
+  collisionManager.reset();
+  deleteAllBodies();
+  PrivateHardBody::setDefaultWorkerStateCount(kThreadSlotCount);
+}
+
+void PrivateWorld::dropCollisionManager() { collisionManager.reset(); }
+
+std::uint32_t PrivateWorld::getNextBodyIndex() { return g_nextBodyIndex; }
+
+void PrivateWorld::assignBodyIndex(HardBody* body) {
+  const std::uint32_t id = bodyId(body);
+  if (id == zov::kNoIndex) {
+    body->getShape().id = static_cast<std::int32_t>(g_nextBodyIndex++);
+  } else if (id >= g_nextBodyIndex) {
+    g_nextBodyIndex = id + 1;
+  }
+}
+
+EngineList<HardBody*>& PrivateWorld::listFor(ListBit list) {
+  switch (list) {
+    case kOnDynamic:
+      return dynamicBodies;
+    case kOnStatic:
+      return staticBodies;
+    case kOnInactive:
+      return inactiveBodies;
+    case kOnSleeping:
+      return sleepingBodies;
+    case kOnCrackers:
+      return crackerBodies;
+    case kOnBarriers:
+      break;
+  }
+  return barrierBodies;
+}
+
+bool PrivateWorld::isOn(const HardBody* body, ListBit list) const {
+  const auto found = listBits.find(body);
+  return found != listBits.end() && (found->second & list) != 0;
+}
+
+bool PrivateWorld::markOn(HardBody* body, ListBit list) {
+  try {
+    listBits[body] |= list;
+    return true;
+  } catch (const std::bad_alloc&) {
+    listFor(list).remove(body);
+    return false;
+  }
+}
+
+bool PrivateWorld::linkFirst(ListBit list, HardBody* body) {
+  if (isOn(body, list)) return true;
+  EngineList<HardBody*>& target = listFor(list);
+  const std::uint32_t before = target.getCount();
+  target.append(body);
+  return target.getCount() != before && markOn(body, list);
+}
+
+bool PrivateWorld::linkSorted(ListBit list, HardBody* body) {
+  if (isOn(body, list)) return true;
+  EngineList<HardBody*>& target = listFor(list);
+  // The last body whose id is not greater, found from the end: bodies mostly
+  // come in ascending id, so the walk is short.
+  EngineList<HardBody*>::Node* position = target.getLast();
+  while (position != nullptr && position != target.getHead() && bodyId(position->value) > bodyId(body)) {
+    position = position->prev;
+  }
+  const std::uint32_t before = target.getCount();
+  target.insertAfter(body, position != nullptr ? position : target.getHead());
+  return target.getCount() != before && markOn(body, list);
+}
+
+void PrivateWorld::unlinkFrom(ListBit list, HardBody* body) {
+  const auto found = listBits.find(body);
+  if (found == listBits.end() || (found->second & list) == 0) return;
+  listFor(list).remove(body);
+  found->second = static_cast<std::uint8_t>(found->second & ~list);
+  if (found->second == 0) listBits.erase(found);
+}
+
+void PrivateWorld::emptyList(ListBit list) {
+  EngineList<HardBody*>& target = listFor(list);
+  for (auto* node = target.getFirst(); node != nullptr; node = node->next) {
+    const auto found = listBits.find(node->value);
+    if (found == listBits.end()) continue;
+    found->second = static_cast<std::uint8_t>(found->second & ~list);
+    if (found->second == 0) listBits.erase(found);
+  }
+  target.clear();
+}
+
+int PrivateWorld::threadSlotsInUse() const {
+  if (!collisionManager) return 1;
+  const std::uint32_t threads = collisionManager->getThreadCount();
+  const std::uint32_t workers = collisionManager->getWorkerCount();
+  const std::uint32_t used = threads <= 1 ? 0 : (workers < threads - 1 ? workers : threads - 1);
+  return static_cast<int>(used) + 1;
+}
+
+void PrivateWorld::sizeWorkerStates(HardBody* body) const {
+  // A fracture body keeps its states in its pieces.
+  if (auto* plain = dynamic_cast<PrivateHardBody*>(body)) plain->setWorkerStateCount(threadSlotsInUse());
+}
+
+void PrivateWorld::sizeAllWorkerStates() {
+  PrivateHardBody::setDefaultWorkerStateCount(threadSlotsInUse());
+  for (const EngineList<HardBody*>* list :
+       {&dynamicBodies, &staticBodies, &inactiveBodies, &crackerBodies, &barrierBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) sizeWorkerStates(node->value);
+  }
+}
+
+void PrivateWorld::releaseRecords(HardBody* body) {
+  if (!collisionManager) return;
+  collisionManager->releasePairRecords();
+  collisionManager->releaseBodyRecords();
+  collisionManager->releaseBodyPairs(body);
+}
+
+void PrivateWorld::unlinkInactive(HardBody* body) {
+  unlinkFrom(kOnInactive, body);
+  if (isOn(body, kOnSleeping)) {
+    unlinkFrom(kOnSleeping, body);
+    --numDynamicBodies;
+  }
+}
+
+void PrivateWorld::unlinkExcept(HardBody* body, ListBit keep) {
+  if (keep != kOnDynamic && isOn(body, kOnDynamic)) {
+    releaseRecords(body);
+    unlinkFrom(kOnDynamic, body);
+    --numDynamicBodies;
+  }
+  if (keep != kOnStatic && isOn(body, kOnStatic)) {
+    releaseRecords(body);
+    unlinkFrom(kOnStatic, body);
+    --numStaticBodies;
+  }
+  if (keep != kOnInactive && isOn(body, kOnInactive)) {
+    releaseRecords(body);
+    unlinkInactive(body);
+  }
+}
+
+MgcVector3 PrivateWorld::unitGravity() const {
+  MgcVector3 direction = gravity;
+  direction.Unitize(zov::kUnitizeTolerance);
+  return direction;
+}
+
+// ---- Queries ------------------------------------------------------------------
+
+bool PrivateWorld::bodiesOverlap(HardBody* a, HardBody* b) {
+  if (a == nullptr || b == nullptr) return false;
+  ZOVbox boxA = a->getBbox();
+  ZOVbox boxB = b->getBbox();
+  boxA.extents *= 0.5;
+  boxB.extents *= 0.5;
+  return obbOverlap(boxA, boxB);
+}
+
+double PrivateWorld::bodyDistance(HardBody* a, HardBody* b, std::uint32_t& vertexA, std::uint32_t& vertexB,
+                                  std::uint32_t& faceA, std::uint32_t& faceB, MgcVector3& pointA, MgcVector3& pointB) {
+  if (a == nullptr || b == nullptr) return zov::kMaxFloat;
+  const BVmesh* meshA = boundingMeshOf(a);
+  const BVmesh* meshB = boundingMeshOf(b);
+  if (meshA == nullptr || meshB == nullptr) return zov::kMaxFloat;
+  return closestMeshFaces(*meshA, *meshB, vertexA, vertexB, faceA, faceB, pointA, pointB);
+}
+
+bool PrivateWorld::containsBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (body->getType() == kBarrierBody) return isOn(body, kOnBarriers);
+  return isOn(body, kOnDynamic) || isOn(body, kOnInactive) || isOn(body, kOnStatic);
+}
+
+HardBody* PrivateWorld::findBodyByName(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies, &staticBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      HardBody* body = node->value;
+      if (body != nullptr && std::strncmp(body->getShape().name, name, kBodyNameLength) == 0) return body;
+    }
+  }
+  return nullptr;
+}
+
+std::uint32_t PrivateWorld::countSubBodies() {
+  // Fracture bodies add their pieces here once they exist.
+  return static_cast<std::uint32_t>(numDynamicBodies + numStaticBodies);
+}
+
+void PrivateWorld::dumpState() {
+  for (const EngineList<HardBody*>* list : {&staticBodies, &dynamicBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      engineTrace(g_engineTraceStream, "name %s index %d rbd\n", node->value->getShape().name,
+                  node->value->getShape().id);
+    }
+  }
+  for (auto* node = inactiveBodies.getFirst(); node != nullptr; node = node->next) {
+    engineTrace(g_engineTraceStream, "name %s index %d rbd off\n", node->value->getShape().name,
+                node->value->getShape().id);
+  }
+}
+
+// ---- Filing -------------------------------------------------------------------
+
+bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
+  if (body == nullptr) return false;
+  sizeWorkerStates(body);
+  if (body->getType() == kHullBody && collisionManager) {
+    const ZOVmesh* worldMesh = body->getWorldMesh();
+    const std::uint32_t vertexCount = worldMesh != nullptr ? worldMesh->numVertices : 0;
+    collisionManager->setNarrowPhaseMode(&vertexCount);
+  }
+  if (isOwnListKind(body)) {
+    const ListBit own = body->getType() == kCrackerBody ? kOnCrackers : kOnBarriers;
+    if (isOn(body, own)) return true;
+    linkFirst(own, body);
+    body->activate();
+    return true;
+  }
+  if (layer != 0) return true;
+  body->setLayer(0);
+
+  if (!body->isActive()) {
+    removeBody(body);
+    linkFirst(kOnInactive, body);
+  } else if (body->isStatic()) {
+    body->setAngularVelocity(MgcVector3());
+    body->setLinearVelocity(MgcVector3());
+    body->setContactStage(0);
+    unlinkExcept(body, kOnStatic);
+    if (!isOn(body, kOnStatic)) {
+      assignBodyIndex(body);
+      if (linkSorted(kOnStatic, body)) ++numStaticBodies;
+    }
+  } else {
+    unlinkExcept(body, kOnDynamic);
+    if (!isOn(body, kOnDynamic)) {
+      assignBodyIndex(body);
+      if (linkSorted(kOnDynamic, body)) ++numDynamicBodies;
+    }
+  }
+  // Fracture bodies file their pieces and children here once they exist.
+  return true;
+}
+
+bool PrivateWorld::removeBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (isOwnListKind(body)) {
+    const ListBit own = body->getType() == kCrackerBody ? kOnCrackers : kOnBarriers;
+    if (isOn(body, own)) {
+      releaseRecords(body);
+      unlinkFrom(own, body);
+    }
+    return true;
+  }
+  if (body->getLayer() != 0) return true;
+  unlinkExcept(body, ListBit{});
+  return true;
+}
+
+bool PrivateWorld::activateBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (!isOwnListKind(body)) {
+    if (isOn(body, kOnInactive)) {
+      // A sleeper leaves both lists: left on the sleeping list, the next
+      // sleep and wake pass would file it a second time.
+      unlinkInactive(body);
+    } else if (!body->isStatic() && isOn(body, kOnStatic)) {
+      unlinkFrom(kOnStatic, body);
+      --numStaticBodies;
+    }
+  }
+  body->activate();
+  addBody(body, 0);
+  return true;
+}
+
+bool PrivateWorld::deactivateBody(HardBody* body) {
+  if (body == nullptr) return false;
+  if (!isOwnListKind(body)) {
+    if (!body->isStatic() && isOn(body, kOnDynamic)) {
+      unlinkFrom(kOnDynamic, body);
+      --numDynamicBodies;
+    } else if (isOn(body, kOnStatic)) {
+      unlinkFrom(kOnStatic, body);
+      --numStaticBodies;
+    }
+    linkFirst(kOnInactive, body);
+  }
+  body->deActivate();
+  return true;
+}
+
+void PrivateWorld::makeBodyDynamic(HardBody* body, HardBody* /*owner*/) {
+  if (body == nullptr) return;
+  body->disableStatic();
+  removeBody(body);
+  addBody(body, 0);
+}
+
+void PrivateWorld::makeBodyStatic(HardBody* body, HardBody* /*owner*/) {
+  if (body == nullptr) return;
+  body->enableStatic();
+  removeBody(body);
+  addBody(body, 0);
+}
+
+void PrivateWorld::registerBody(HardBody* body, bool dynamic) {
+  if (body == nullptr) return;
+  if (dynamic) {
+    body->disableStatic();
+  } else {
+    body->enableStatic();
+  }
+  // Crackers and barriers stay on their own lists.
+  if (isOwnListKind(body)) return;
+
+  if (dynamic) {
+    if (isOn(body, kOnStatic)) {
+      unlinkFrom(kOnStatic, body);
+      --numStaticBodies;
+    }
+    if (isOn(body, kOnDynamic) || isOn(body, kOnInactive)) return;
+    const bool linked = linkSorted(kOnDynamic, body);
+    body->activate();
+    if (linked) ++numDynamicBodies;
+    return;
+  }
+
+  if (isOn(body, kOnDynamic)) {
+    unlinkFrom(kOnDynamic, body);
+    --numDynamicBodies;
+  } else if (isOn(body, kOnInactive)) {
+    // Only a sleeper was counted as dynamic.
+    unlinkInactive(body);
+  }
+  if (isOn(body, kOnStatic)) return;
+  body->setAngularVelocity(MgcVector3());
+  body->setLinearVelocity(MgcVector3());
+  body->setContactStage(0);
+  const bool linked = linkSorted(kOnStatic, body);
+  body->activate();
+  if (linked) ++numStaticBodies;
+}
+
+void PrivateWorld::restoreBody(HardBody* body) {
+  if (body == nullptr) return;
+  if (body->getType() == kFractureBody) {
+    removeBody(body);
+    body->restoreDynamics();
+    addBody(body, 0);
+    return;
+  }
+  body->restoreDynamics();
+}
+
+bool PrivateWorld::activateBodyTree(HardBody* body) {
+  if (body == nullptr) return false;
+  activateBody(body);
+  return true;
+}
+
+bool PrivateWorld::disconnectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) {
+  // Joints belong to fracture bodies; a world without them has none to undo.
+  return false;
+}
+
+bool PrivateWorld::connectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) { return false; }
+
+// ---- Emptying -----------------------------------------------------------------
+
+void PrivateWorld::clearBodies() {
+  emptyList(kOnDynamic);
+  emptyList(kOnSleeping);
+  emptyList(kOnInactive);
+  numDynamicBodies = 0;
+}
+
+void PrivateWorld::deleteBodies() {
+  if (collisionManager) {
+    // The records name bodies about to go.
+    collisionManager->releasePairRecords();
+    collisionManager->releaseBodyRecords();
+    for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies}) {
+      for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+        collisionManager->releaseBodyPairs(node->value);
+      }
+    }
+  }
+  // Sleepers are also on the inactive list: they are deleted there, once.
+  std::vector<HardBody*> doomed;
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) doomed.push_back(node->value);
+  }
+  for (ListBit list : {kOnDynamic, kOnSleeping, kOnInactive}) {
+    emptyList(list);
+    listFor(list).releaseCache();
+  }
+  for (HardBody* body : doomed) delete body;
+  numDynamicBodies = 0;
+}
+
+void PrivateWorld::clearAllBodies() {
+  clearBodies();
+  emptyList(kOnStatic);
+  emptyList(kOnCrackers);
+  emptyList(kOnBarriers);
+  numStaticBodies = 0;
+  timeScale = 1.0;
+}
+
+void PrivateWorld::deleteAllBodies() {
+  deleteBodies();
+  std::vector<HardBody*> doomed;
+  for (const EngineList<HardBody*>* list : {&staticBodies, &crackerBodies, &barrierBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      if (node->value == nullptr) continue;
+      if (collisionManager) collisionManager->releaseBodyPairs(node->value);
+      doomed.push_back(node->value);
+    }
+  }
+  for (ListBit list : {kOnStatic, kOnCrackers, kOnBarriers}) {
+    emptyList(list);
+    listFor(list).releaseCache();
+  }
+  for (HardBody* body : doomed) delete body;
+  numStaticBodies = 0;
+}
+
+bool PrivateWorld::reset() {
+  if (collisionManager) {
+    const std::uint32_t mode = 8;
+    collisionManager->setNarrowPhaseMode(&mode);
+  }
+  deleteAllBodies();
+  timeScale = 1.0;
+  rebuild();
+  return true;
+}
+
+void PrivateWorld::rebuild() {
+  if (collisionManager) collisionManager->clearAll();
+  // Split fracture bodies leave the inactive list here once they exist.
+
+  std::vector<HardBody*> sleepers;
+  for (auto* node = sleepingBodies.getFirst(); node != nullptr; node = node->next) sleepers.push_back(node->value);
+  emptyList(kOnSleeping);
+  for (HardBody* body : sleepers) {
+    body->activate();
+    unlinkFrom(kOnInactive, body);
+    linkFirst(kOnDynamic, body);
+  }
+
+  std::vector<HardBody*> kept;
+  std::vector<HardBody*> parked;
+  for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
+    (node->value->isFirstHit(false) ? parked : kept).push_back(node->value);
+  }
+  emptyList(kOnDynamic);
+  for (HardBody* body : parked) linkFirst(kOnStatic, body);
+  for (HardBody* body : kept) {
+    linkSorted(kOnDynamic, body);
+    body->activate();
+    body->setCollisionState(kMotionStateNone);
+  }
+  numDynamicBodies = static_cast<std::int32_t>(dynamicBodies.getCount());
+
+  std::vector<HardBody*> statics;
+  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) statics.push_back(node->value);
+  emptyList(kOnStatic);
+  for (HardBody* body : statics) {
+    linkSorted(kOnStatic, body);
+    body->activate();
+    body->setCollisionState(kMotionStateNone);
+  }
+  numStaticBodies = static_cast<std::int32_t>(staticBodies.getCount());
+  elapsedTime = 0.0;
+}
+
+// ---- Manager forwards -----------------------------------------------------------
+
+bool PrivateWorld::alignRestingBodies() {
+  if (collisionManager) collisionManager->alignRestingBodies();
+  return true;
+}
+
+void PrivateWorld::resolveBodyImpact(HardBody* body, double a, double b) {
+  if (collisionManager) collisionManager->resolveBodyImpact(body, a, b);
+}
+
+std::uint32_t PrivateWorld::bodyPartners(HardBody* body, HardBody*** out) {
+  return collisionManager ? collisionManager->bodyPartners(body, out) : 0;
+}
+
+std::uint32_t PrivateWorld::pairContacts(HardBody* a, HardBody* b, MgcVector3** out) {
+  return collisionManager ? collisionManager->pairContacts(a, b, out) : 0;
+}
+
+std::uint32_t PrivateWorld::pairContactsDetailed(HardBody* a, HardBody* b, MgcVector3** normals, double** depths) {
+  return collisionManager ? collisionManager->pairContactsDetailed(a, b, normals, depths) : 0;
+}
+
+void PrivateWorld::releaseAllPairs() {
+  if (collisionManager) collisionManager->releaseAllPairs();
+}
+
+void PrivateWorld::useAllThreads() {
+  if (collisionManager) collisionManager->useAllThreads();
+  sizeAllWorkerStates();
+}
+
+void PrivateWorld::setSingleThread() {
+  if (collisionManager) collisionManager->setThreadCount(1);
+  sizeAllWorkerStates();
+}
+
+void PrivateWorld::setThreadCount(std::uint32_t n) {
+  if (collisionManager) collisionManager->setThreadCount(n);
+  sizeAllWorkerStates();
+}
+
+std::uint32_t PrivateWorld::getThreadCount() { return collisionManager ? collisionManager->getThreadCount() : 0; }
+
+std::int32_t PrivateWorld::getNumProcessors() { return zov::platform::processorCount(); }
+
+void PrivateWorld::enableManagerOption() {
+  if (collisionManager) collisionManager->setOrderedExtraction(1);
+}
+
+void PrivateWorld::disableManagerOption() {
+  if (collisionManager) collisionManager->setOrderedExtraction(0);
+}
+
+// ---- Timer ------------------------------------------------------------------------
+
+long PrivateWorld::startTimer() {
+  g_timerStart = zov::platform::crtClock();
+  return g_timerStart;
+}
+
+long PrivateWorld::stopTimer() {
+  g_timerEnd = zov::platform::crtClock();
+  const long ticks = g_timerEnd - g_timerStart;
+  elapsedTime = static_cast<std::int32_t>(ticks) / 1000.0;
+  return ticks;
+}
+
+double PrivateWorld::getElapsedTime() { return elapsedTime; }

@@ -1,0 +1,185 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "engine/PublicWorld.h"
+#include "geometry/EngineList.h"
+
+class CollisionManager;
+
+/// The fixed integration step of the advance: 1/300 s held as a
+/// single-precision value.
+constexpr double kWorldIntegrationStep = static_cast<double>(1.0f / 300.0f);
+
+/// The world: six body lists, the collision manager, and the step and
+/// advance that drive them.
+///
+/// Lists: `dynamicBodies` holds the awake movable bodies that are integrated;
+/// `staticBodies` the static ones (and bodies parked static until their first
+/// hit); `inactiveBodies` the bodies that are held but not simulated, among
+/// them the ones on `sleepingBodies`, which the sleep and wake pass put to
+/// sleep and will wake; crackers and barriers have lists of their own. A body
+/// is on at most one of the dynamic, static and inactive lists, at most once.
+/// `numDynamicBodies` counts the dynamic and the sleeping list,
+/// `numStaticBodies` the static list.
+///
+/// Bodies on the lists are owned by the world. All operations run on the
+/// host's thread; the collision manager's workers run only inside step and
+/// advance and have ended when they return.
+class PrivateWorld : public PublicWorld {
+ public:
+  /// Flags kWorldDefaultFlags, gravity (0, -10, 0), empty lists and a new
+  /// collision manager (none when it cannot be made: such a world refuses to
+  /// step and advance).
+  PrivateWorld();
+  PrivateWorld(const PrivateWorld&) = delete;
+  PrivateWorld& operator=(const PrivateWorld&) = delete;
+  /// Deletes the collision manager, then every body on every list.
+  ~PrivateWorld() override;
+
+  bool bodiesOverlap(HardBody* a, HardBody* b) override;
+  double bodyDistance(HardBody* a, HardBody* b, std::uint32_t& vertexA, std::uint32_t& vertexB, std::uint32_t& faceA,
+                      std::uint32_t& faceB, Mgc::MgcVector3& pointA, Mgc::MgcVector3& pointB) override;
+  void restoreBody(HardBody* body) override;
+  bool activateBodyTree(HardBody* body) override;
+  bool reset() override;
+  void rebuild() override;
+  bool advance(double dt, std::int64_t* out) override;
+  bool alignRestingBodies() override;
+  bool advanceWithGravity(double dt, std::int64_t* out) override;
+  bool step(double dt) override;
+  void postStep() override;
+  void resolveBodyImpact(HardBody* body, double a, double b) override;
+  bool containsBody(HardBody* body) override;
+  bool addBody(HardBody* body, std::int32_t layer) override;
+  bool removeBody(HardBody* body) override;
+  bool activateBody(HardBody* body) override;
+  bool deactivateBody(HardBody* body) override;
+  void makeBodyDynamic(HardBody* body, HardBody* owner) override;
+  void makeBodyStatic(HardBody* body, HardBody* owner) override;
+  bool disconnectBodies(DynamicStress* joint, HardBody* owner) override;
+  bool connectBodies(DynamicStress* joint, HardBody* owner) override;
+  void dumpState() override;
+  void clearBodies() override;
+  void deleteBodies() override;
+  void clearAllBodies() override;
+  void deleteAllBodies() override;
+  std::uint32_t countSubBodies() override;
+  std::uint32_t bodyPartners(HardBody* body, HardBody*** out) override;
+  std::uint32_t pairContacts(HardBody* a, HardBody* b, Mgc::MgcVector3** out) override;
+  std::uint32_t pairContactsDetailed(HardBody* a, HardBody* b, Mgc::MgcVector3** normals, double** depths) override;
+  void releaseAllPairs() override;
+  HardBody* findBodyByName(const char* name) override;
+  void registerBody(HardBody* body, bool dynamic) override;
+  long startTimer() override;
+  long stopTimer() override;
+  double getElapsedTime() override;
+  void useAllThreads() override;
+  void setSingleThread() override;
+  void setThreadCount(std::uint32_t n) override;
+  std::uint32_t getThreadCount() override;
+  std::int32_t getNumProcessors() override;
+
+  /// Switch the collision manager's ordered extraction on or off (nothing
+  /// without a manager).
+  void enableManagerOption();
+  void disableManagerOption();
+
+  // ---- Inspection ----------------------------------------------------------
+
+  CollisionManager* getCollisionManager() const { return collisionManager.get(); }
+  const EngineList<HardBody*>& getDynamicBodies() const { return dynamicBodies; }
+  const EngineList<HardBody*>& getStaticBodies() const { return staticBodies; }
+  const EngineList<HardBody*>& getInactiveBodies() const { return inactiveBodies; }
+  const EngineList<HardBody*>& getSleepingBodies() const { return sleepingBodies; }
+  const EngineList<HardBody*>& getCrackerBodies() const { return crackerBodies; }
+  const EngineList<HardBody*>& getBarrierBodies() const { return barrierBodies; }
+  std::int32_t getNumDynamicBodies() const { return numDynamicBodies; }
+  std::int32_t getNumActiveBodies() const { return numActiveBodies; }
+  /// The length of the last integration or collision step.
+  double getStepTime() const { return stepTime; }
+
+  /// The next id the world gives a body without one (process-wide).
+  static std::uint32_t getNextBodyIndex();
+
+ protected:
+  /// Clears the per-step marks of every body and releases the last step's
+  /// pair records.
+  void preStep();
+  /// Gravity and the integration of forces for every awake body.
+  void applyForces(double h);
+  /// storeLastDynamics on the dynamic, then the static bodies.
+  void storeBodyStates();
+  /// Moves bodies whose static bit changed between the dynamic and the
+  /// static list.
+  void refileChangedBodies();
+  /// The sleep and wake pass, with the motion integration of every awake body.
+  void updateActivation(double h);
+  /// Deletes the collision manager, leaving the world as one whose manager
+  /// could not be made.
+  void dropCollisionManager();
+
+ private:
+  /// Which lists hold a body: one bit per list, so that membership tests do
+  /// not walk the lists.
+  enum ListBit : std::uint8_t {
+    kOnDynamic = 0x1,
+    kOnStatic = 0x2,
+    kOnInactive = 0x4,
+    kOnSleeping = 0x8,
+    kOnCrackers = 0x10,
+    kOnBarriers = 0x20,
+  };
+
+  /// Gives the body an id when it has none and keeps the process-wide
+  /// counter above every id given.
+  static void assignBodyIndex(HardBody* body);
+  EngineList<HardBody*>& listFor(ListBit list);
+  /// Whether the list holds the body.
+  bool isOn(const HardBody* body, ListBit list) const;
+  /// Links the body first in the list, or (sorted) after the last body whose
+  /// id is not greater, unless the list holds it already. False when it is
+  /// not on the list afterwards (no memory).
+  bool linkFirst(ListBit list, HardBody* body);
+  bool linkSorted(ListBit list, HardBody* body);
+  /// Takes the body off the list; nothing when it is not there.
+  void unlinkFrom(ListBit list, HardBody* body);
+  /// Empties the list (nodes to its spare cache).
+  void emptyList(ListBit list);
+  /// Records that the list now holds the body; false (with the body taken
+  /// off the list again) when memory runs out.
+  bool markOn(HardBody* body, ListBit list);
+  /// The manager's pair and body records, and the report's pairs of `body`.
+  void releaseRecords(HardBody* body);
+  /// Thread slots the passes use: the calling thread's and one per worker.
+  int threadSlotsInUse() const;
+  /// Sizes the body's worker states to the slots in use.
+  void sizeWorkerStates(HardBody* body) const;
+  /// Sizes every held body's worker states after the thread count changed.
+  void sizeAllWorkerStates();
+  /// Off the inactive list, and off the sleeping list with its count.
+  void unlinkInactive(HardBody* body);
+  /// Off whichever of the dynamic, static and inactive lists holds the
+  /// body, except `keep`, with the counts.
+  void unlinkExcept(HardBody* body, ListBit keep);
+  /// The world's gravity as a unit vector (unchanged when it is shorter than
+  /// the tolerance).
+  Mgc::MgcVector3 unitGravity() const;
+
+  std::unique_ptr<CollisionManager> collisionManager;
+  double stepTime = 0.0;
+  double elapsedTime = 0.0;
+  /// Awake dynamic bodies plus the static ones, as the last sleep and wake
+  /// pass found them.
+  std::int32_t numActiveBodies = 0;
+  EngineList<HardBody*> dynamicBodies;
+  EngineList<HardBody*> staticBodies;
+  EngineList<HardBody*> inactiveBodies;
+  EngineList<HardBody*> sleepingBodies;
+  EngineList<HardBody*> crackerBodies;
+  EngineList<HardBody*> barrierBodies;
+  /// ListBit bits of every body some list holds.
+  std::unordered_map<const HardBody*, std::uint8_t> listBits;
+};

@@ -1,0 +1,191 @@
+#include <new>
+
+#include "engine/EngineTrace.h"
+#include "engine/HardBody.h"
+#include "engine/PrivateWorld.h"
+#include "engine/collision/CollisionManager.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// The contact pass's mode of the step's hit processing and of the advance's
+/// pair processing.
+constexpr int kHitProcessingMode = 1;
+constexpr int kPairProcessingMode = 2;
+
+/// The collision state the pre-step leaves alone.
+void clearCollisionState(HardBody* body) {
+  if (body->getCollisionState() != kMotionStateKept) body->setCollisionState(kMotionStateNone);
+}
+
+}  // namespace
+
+bool PrivateWorld::step(double dt) {
+  // The passes below are the collision manager's; a world that could not
+  // make one has nothing to step with.
+  if (!collisionManager) return false;
+  CollisionManager& manager = *collisionManager;
+
+  if (isDetectModeActive()) {
+    for (const EngineList<HardBody*>* list : {&dynamicBodies, &staticBodies}) {
+      for (auto* node = list->getFirst(); node != nullptr; node = node->next) node->value->disableWorldUpdate();
+    }
+    stepTime = dt;
+    preStep();
+    return manager.detectContacts(&dynamicBodies, &staticBodies, &sleepingBodies, &barrierBodies) == 1;
+  }
+
+  stepTime = dt;
+  preStep();
+  disableBodyChangeState();
+  try {
+    const int crackers = manager.testCrackerPairs(&crackerBodies, &dynamicBodies, &staticBodies);
+    const int contacts = manager.contactPass(&dynamicBodies, &staticBodies, &sleepingBodies, &barrierBodies);
+    const int result = contacts != 0 ? contacts : crackers;
+    if (result != 1) return true;
+    if (isRepportCollisionsActive()) manager.refreshPairList();
+    std::uint32_t outFlags = 0;
+    const MgcVector3 direction = unitGravity();
+    manager.processHits(kHitProcessingMode, direction, &dynamicBodies, &staticBodies, outFlags);
+    if ((outFlags & kWorldBodyChangeState) != 0) enableBodyChangeState();
+    postStep();
+    return true;
+  } catch (const std::bad_alloc&) {
+    // The lists may hold half a step's records: start them afresh.
+    rebuild();
+    return false;
+  }
+}
+
+void PrivateWorld::postStep() {
+  // Fracture bodies that split in the step are retired here once they exist.
+}
+
+bool PrivateWorld::advance(double dt, std::int64_t* out) {
+  if (out != nullptr) *out = 0;
+  if (!collisionManager) return false;
+  const double h = kWorldIntegrationStep;
+  double ratio = dt / h;
+  std::int32_t steps = static_cast<std::int32_t>(ratio);
+  stepTime = h;
+  if (steps == 0) {
+    steps = 1;
+    ratio = 1.0;
+    stepTime = dt;
+  }
+  refileChangedBodies();
+  storeBodyStates();
+  const MgcVector3 direction = unitGravity();
+  for (std::int32_t i = 0; i <= steps; ++i) {
+    if (i == steps) {
+      if (ratio == static_cast<double>(steps)) break;
+      stepTime = (ratio - steps) * h;
+    }
+    applyForces(stepTime);
+    std::uint32_t outFlags = 0;
+    collisionManager->processPairs(&dynamicBodies, kPairProcessingMode, direction, outFlags);
+    updateActivation(stepTime);
+  }
+  if (isBodyDeactivationEnabled()) collisionManager->settleRestingBodies();
+  return true;
+}
+
+bool PrivateWorld::advanceWithGravity(double dt, std::int64_t* out) {
+  advance(dt, out);
+  return true;
+}
+
+void PrivateWorld::preStep() {
+  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    if (body->isFirstHit(false) && !body->isStatic()) {
+      // A body waiting for its first hit is parked static again.
+      body->setContactStage(0);
+      body->disableInContact();
+      body->disableWorldUpdate();
+      body->enableStatic();
+    } else {
+      body->disableInContact();
+    }
+    clearCollisionState(body);
+  }
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies, &crackerBodies, &barrierBodies}) {
+    const bool keepWorldUpdate = list == &inactiveBodies;
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      HardBody* body = node->value;
+      body->disableInContact();
+      body->setContactStage(0);
+      clearCollisionState(body);
+      if (!keepWorldUpdate) body->disableWorldUpdate();
+    }
+  }
+  if (collisionManager) collisionManager->releasePairRecords();
+}
+
+void PrivateWorld::applyForces(double h) {
+  const bool gravityOn = isGravityActive();
+  const bool damping = isAirDampingActive();
+  for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    if (!body->isActive()) continue;
+    body->clearDynForces();
+    body->clearDynTorques();
+    if (gravityOn) {
+      const double m = 1.0 / body->getInvMass();
+      body->addDynForces(MgcVector3(m * gravity.x, m * gravity.y, m * gravity.z));
+    }
+    body->integrateForces(h, damping);
+  }
+}
+
+void PrivateWorld::storeBodyStates() {
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &staticBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) node->value->storeLastDynamics();
+  }
+}
+
+void PrivateWorld::refileChangedBodies() {
+  // Gathered first: registerBody changes the lists being walked.
+  EngineList<HardBody*> changed;
+  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) {
+    if (!node->value->isStatic()) changed.append(node->value);
+  }
+  for (auto* node = changed.getFirst(); node != nullptr; node = node->next) registerBody(node->value, true);
+  changed.clear();
+  for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
+    if (node->value->isStatic()) changed.append(node->value);
+  }
+  for (auto* node = changed.getFirst(); node != nullptr; node = node->next) registerBody(node->value, false);
+}
+
+void PrivateWorld::updateActivation(double h) {
+  for (auto* node = sleepingBodies.getFirst(); node != nullptr;) {
+    auto* next = node->next;
+    HardBody* body = node->value;
+    if (body->isActive()) {
+      engineTrace(g_engineTraceStream, " %s reactivated\n", body->getShape().name);
+      unlinkFrom(kOnSleeping, body);
+      unlinkFrom(kOnInactive, body);
+      // Still counted as dynamic: a sleeper never left the count.
+      linkFirst(kOnDynamic, body);
+    }
+    node = next;
+  }
+  numActiveBodies = 0;
+  for (auto* node = dynamicBodies.getFirst(); node != nullptr;) {
+    auto* next = node->next;
+    HardBody* body = node->value;
+    if (!body->isActive()) {
+      engineTrace(g_engineTraceStream, " %s deactivated\n", body->getShape().name);
+      unlinkFrom(kOnDynamic, body);
+      linkFirst(kOnSleeping, body);
+      linkFirst(kOnInactive, body);
+    } else {
+      body->integrateMotion(h);
+      ++numActiveBodies;
+    }
+    node = next;
+  }
+  numActiveBodies += numStaticBodies;
+}

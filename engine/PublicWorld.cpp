@@ -1,0 +1,5 @@
+#include "engine/PublicWorld.h"
+
+PublicWorld* theWorld = nullptr;
+
+PublicWorld::~PublicWorld() = default;

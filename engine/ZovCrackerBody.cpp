@@ -1,0 +1,3 @@
+#include "engine/ZovCrackerBody.h"
+
+ZovCrackerBody::ZovCrackerBody() : CapsuleBody(kCrackerBody) {}

@@ -1,0 +1,569 @@
+#include "engine/collision/CollisionManager.h"
+
+#include <new>
+
+#include "engine/HardBody.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactManifold.h"
+#include "engine/collision/LsqrSystem.h"
+#include "engine/collision/SolverWorkspace.h"
+#include "platform/Processors.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+// The result rule of every pass: a running value that a pair's contact count
+// replaces when it is 1 or when the value is still 0.
+void applyResultRule(std::uint32_t& result, std::uint32_t count) {
+  if (count == 1 || result == 0) result = count;
+}
+
+}  // namespace
+
+CollisionManager::CollisionManager() {
+  inlineManifolds = std::make_unique<ContactManifold[]>(kInlineManifolds);
+  solverWorkspace = std::make_unique<SolverWorkspace>();
+  // The narrow phase's query engine is created here and published in
+  // g_pkJump; while it does not exist narrowPhase stays null.
+  if (setupThreads() < 0) workerCount = 0;
+  if (!createLsqrSystems(workerCount)) throw std::bad_alloc();
+  threadCount = 1;
+  for (EngineList<CollisionPair*>* list :
+       {&newPairs, &deferredPairs, &stepPairs, &groupPairs, &freePairs, &reportedPairs}) {
+    list->reserve(kListNodeReserve);
+  }
+  manifoldsInUse.reserve(kListNodeReserve);
+  allManifolds.reserve(kListNodeReserve);
+  frontier.reserve(kListNodeReserve);
+  movingCandidates.reserve(kListNodeReserve);
+}
+
+CollisionManager::~CollisionManager() {
+  teardownThreads();
+  destroyLsqrSystems();
+  // Lists, records, manifolds and workspaces are members and go with the
+  // manager; every pair record with the block that made it.
+}
+
+// ---- Pools ------------------------------------------------------------------
+
+EngineList<CollisionPair*>* CollisionManager::poolOf(std::uint32_t worker) {
+  if (worker > workerCount) return nullptr;
+  return worker == 0 ? &freePairs : &workerFreePairs[worker - 1];
+}
+
+EngineList<CollisionPair*>* CollisionManager::getWorkerFreePairs(std::uint32_t worker) { return poolOf(worker); }
+
+CollisionPair* CollisionManager::threadBuffer(std::uint32_t worker) {
+  EngineList<CollisionPair*>* pool = poolOf(worker);
+  if (pool == nullptr) return nullptr;
+  if (pool->getFirst() == nullptr) {
+    // Only this worker touches its own pool and block list while it runs.
+    try {
+      std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
+      for (std::uint32_t i = 0; i < kPairBatch; ++i) pool->append(&block[i]);
+      pairBlocks[worker].push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+      // The records appended so far belong to the block just freed.
+      pool->clear();
+      return nullptr;
+    }
+  }
+  EngineList<CollisionPair*>::Node* first = pool->getFirst();
+  if (first == nullptr) return nullptr;
+  CollisionPair* record = first->value;
+  pool->remove(record);
+  return record;
+}
+
+void CollisionManager::queueContact(CollisionPair* record, std::uint32_t worker) {
+  EngineList<CollisionPair*>* pool = poolOf(worker);
+  if (pool != nullptr && record != nullptr) pool->append(record);
+}
+
+void CollisionManager::movePairs(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {
+  for (std::uint32_t i = 0; i < n; ++i) {
+    EngineList<CollisionPair*>::Node* first = from.getFirst();
+    if (first == nullptr) return;
+    CollisionPair* record = first->value;
+    from.remove(record);
+    to.append(record);
+  }
+}
+
+void CollisionManager::emptyWorkingLists() {
+  for (EngineList<CollisionPair*>* list :
+       {&newPairs, &deferredPairs, &stepPairs, &groupPairs, &freePairs, &reportedPairs, &crackerPairs}) {
+    list->clear();
+  }
+  manifoldsInUse.clear();
+  frontier.clear();
+  movingCandidates.clear();
+  restingCandidates.clear();
+  pieceList.clear();
+  for (std::uint32_t k = 0; k < kMaxWorkerThreads; ++k) {
+    workerFreePairs[k].clear();
+    workerFoundPairs[k].clear();
+  }
+  for (std::uint32_t k = 0; k <= kMaxWorkerThreads; ++k) {
+    workerFirstDealt[k].clear();
+    workerSecondDealt[k].clear();
+  }
+}
+
+void CollisionManager::clearAll() {
+  // Every pair record, wherever a failed step left it (a worker's pool or
+  // found pairs included), is freed with the block that made it; the pools
+  // make new ones on demand.
+  emptyWorkingLists();
+  for (auto& blocks : pairBlocks) blocks.clear();
+  freePairs.reserve(kListNodeReserve);
+
+  freeManifolds.clear();
+  for (std::uint32_t i = 0; i < kInlineManifolds; ++i) freeManifolds.append(&inlineManifolds[i]);
+  for (EngineList<ContactManifold*>::Node* node = allManifolds.getFirst(); node != nullptr; node = node->next) {
+    delete node->value;
+  }
+  allManifolds.clear();
+  allManifolds.reserve(kListNodeReserve);
+  manifoldCount = 0;
+  pairCounter = 0;
+}
+
+void CollisionManager::releasePairRecords() {
+  if (pairCounter != 0) {
+    movePairs(stepPairs, freePairs, stepPairs.getCount());
+    stepPairs.clear();
+    pairCounter = 0;
+    while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
+      ContactManifold* manifold = node->value;
+      manifoldsInUse.remove(manifold);
+      freeManifolds.append(manifold);
+      if (manifoldCount != 0) --manifoldCount;
+    }
+  }
+  if (crackerPairs.getCount() != 0) {
+    movePairs(crackerPairs, freePairs, crackerPairs.getCount());
+    crackerPairs.clear();
+  }
+}
+
+void CollisionManager::releaseBodyRecords() {
+  if (manifoldCount == 0) return;
+  while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
+    ContactManifold* manifold = node->value;
+    manifoldsInUse.remove(manifold);
+    freeManifolds.append(manifold);
+    if (manifoldCount != 0) --manifoldCount;
+    if (manifold->body != nullptr) manifold->body->disableInContact();
+  }
+}
+
+void CollisionManager::setNarrowPhaseMode(const std::uint32_t* /*record*/) {
+  // The narrow phase takes the mode and changes nothing; without it there is
+  // nothing to tell.
+}
+
+ContactManifold* CollisionManager::inlineManifold(std::uint32_t i) {
+  return i < kInlineManifolds ? &inlineManifolds[i] : nullptr;
+}
+
+// ---- Queries ----------------------------------------------------------------
+
+std::uint32_t CollisionManager::bodyPartners(HardBody* body, HardBody*** out) {
+  if (!partnerBuffer) {
+    partnerBuffer.reset(new (std::nothrow) HardBody*[kMaxPartners]);
+    if (!partnerBuffer) return 0;
+  }
+  std::uint32_t count = 0;
+  for (auto* node = reportedPairs.getFirst(); node != nullptr && count < kMaxPartners; node = node->next) {
+    const CollisionPair* pair = node->value;
+    if (pair->firstBody == body) {
+      partnerBuffer[count++] = pair->secondBody;
+    } else if (pair->secondBody == body) {
+      partnerBuffer[count++] = pair->firstBody;
+    }
+  }
+  if (out != nullptr) *out = partnerBuffer.get();
+  return count;
+}
+
+std::uint32_t CollisionManager::pairContacts(HardBody* a, HardBody* b, MgcVector3** out) {
+  const CollisionPair* found = nullptr;
+  for (auto* node = reportedPairs.getFirst(); node != nullptr; node = node->next) {
+    if (node->value->joins(a, b)) {
+      found = node->value;
+      break;
+    }
+  }
+  if (found == nullptr || found->contactCount == 0 || found->firstBody == nullptr) return 0;
+  const std::uint32_t count = found->contactCount < kMaxPairContacts ? found->contactCount : kMaxPairContacts;
+  // The new array is made before the old one goes, so a failure leaves the
+  // caller's last answer valid.
+  std::unique_ptr<MgcVector3[]> points(new (std::nothrow) MgcVector3[count]);
+  if (!points) return 0;
+  const RBDynamics& first = found->firstBody->getDyn();
+  for (std::uint32_t i = 0; i < count; ++i) points[i] = first.orientation * found->points[i] + first.position;
+  contactPoints = std::move(points);
+  if (out != nullptr) *out = contactPoints.get();
+  return count;
+}
+
+std::uint32_t CollisionManager::pairContactsDetailed(HardBody* a, HardBody* b, MgcVector3** normals, double** depths) {
+  std::uint32_t total = 0;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    const CollisionPair* pair = node->value;
+    if (pair->joins(a, b)) total += pair->contactCount < kMaxPairContacts ? pair->contactCount : kMaxPairContacts;
+  }
+  if (total == 0) return 0;
+  std::unique_ptr<MgcVector3[]> newNormals(new (std::nothrow) MgcVector3[total]);
+  std::unique_ptr<double[]> newDepths(new (std::nothrow) double[total]);
+  if (!newNormals || !newDepths) return 0;
+  std::uint32_t k = 0;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    const CollisionPair* pair = node->value;
+    if (!pair->joins(a, b)) continue;
+    const double sign = pair->firstBody == a ? 1.0 : -1.0;
+    const std::uint32_t count = pair->contactCount < kMaxPairContacts ? pair->contactCount : kMaxPairContacts;
+    for (std::uint32_t i = 0; i < count; ++i, ++k) {
+      newNormals[k] = pair->normals[i] * sign;
+      newDepths[k] = pair->depths[i];
+    }
+  }
+  contactNormals = std::move(newNormals);
+  contactDepths = std::move(newDepths);
+  if (normals != nullptr) *normals = contactNormals.get();
+  if (depths != nullptr) *depths = contactDepths.get();
+  return total;
+}
+
+void CollisionManager::releaseAllPairs() {
+  movePairs(reportedPairs, freePairs, reportedPairs.getCount());
+  reportedPairs.clear();
+}
+
+void CollisionManager::releaseBodyPairs(const HardBody* body) {
+  auto* node = reportedPairs.getFirst();
+  while (node != nullptr) {
+    auto* next = node->next;
+    CollisionPair* pair = node->value;
+    if (pair->firstBody == body || pair->secondBody == body) {
+      reportedPairs.remove(pair);
+      freePairs.append(pair);
+    }
+    node = next;
+  }
+}
+
+// ---- Passes -----------------------------------------------------------------
+
+void CollisionManager::buildCandidateLists(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                                           EngineList<HardBody*>* third, EngineList<HardBody*>* barriers,
+                                           bool withThird) {
+  newPairs.clear();
+  restingCandidates.clear();
+  for (EngineList<HardBody*>* list : {barriers, statics, withThird ? third : nullptr}) {
+    if (list == nullptr) continue;
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      HardBody* body = node->value;
+      if (body == nullptr) continue;
+      body->disableInContact();
+      restingCandidates.append(body);
+    }
+  }
+  movingCandidates.clear();
+  if (active == nullptr) return;
+  for (auto* node = active->getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    if (body == nullptr) continue;
+    body->disableInContact();
+    movingCandidates.append(body);
+  }
+}
+
+std::uint32_t CollisionManager::testPairOn(CollisionPair* record, HardBody* first, HardBody* second,
+                                           std::uint32_t /*worker*/) {
+  record->reset();
+  record->firstBody = first;
+  record->secondBody = second;
+  // Contacts come from the bounding-volume descent and the narrow phase;
+  // without them no pair of bodies touches.
+  return record->contactCount;
+}
+
+int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                                     EngineList<HardBody*>* third, EngineList<HardBody*>* barriers) {
+  buildCandidateLists(active, statics, third, barriers, true);
+  frontier.clear();
+  deferredPairs.clear();
+  std::uint32_t result = 0;
+  for (auto* moving = movingCandidates.getFirst(); moving != nullptr; moving = moving->next) {
+    for (auto* resting = restingCandidates.getFirst(); resting != nullptr; resting = resting->next) {
+      CollisionPair* record = threadBuffer(0);
+      if (record == nullptr) continue;
+      const std::uint32_t count = testPairOn(record, moving->value, resting->value, 0);
+      if (count == 0) {
+        queueContact(record, 0);
+        continue;
+      }
+      moving->value->enableInContact();
+      resting->value->activate();
+      newPairs.append(record);
+      ++pairCounter;
+      applyResultRule(result, count);
+    }
+  }
+  stepPairs.clear();
+  movePairs(newPairs, stepPairs, newPairs.getCount());
+  newPairs.clear();
+  return result != 0 ? 1 : 0;
+}
+
+int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active,
+                                       EngineList<HardBody*>* statics) {
+  if (crackers == nullptr || crackers->getCount() == 0) return 0;
+  crackerPairs.clear();
+  movingCandidates.clear();
+  for (EngineList<HardBody*>* list : {active, statics}) {
+    if (list == nullptr) continue;
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) movingCandidates.append(node->value);
+  }
+  int result = 0;
+  for (auto* cracker = crackers->getFirst(); cracker != nullptr; cracker = cracker->next) {
+    for (auto* body = movingCandidates.getFirst(); body != nullptr; body = body->next) {
+      CollisionPair* record = threadBuffer(0);
+      if (record == nullptr) break;
+      if (testPairOn(record, body->value, cracker->value, 0) == 0) {
+        queueContact(record, 0);
+        continue;
+      }
+      crackerPairs.append(record);
+      result = 1;
+    }
+  }
+  movingCandidates.clear();
+  return result;
+}
+
+unsigned CollisionManager::phaseOneRoutine(WorkerSlot* slot) {
+  if (slot == nullptr || slot->manager == nullptr) return 0;
+  CollisionManager& manager = *slot->manager;
+  const std::uint32_t worker = slot->workerNumber;
+  slot->foundPairs->clear();
+  for (EngineList<HardBody*>* share : {slot->firstList, slot->secondList}) {
+    if (share == nullptr || slot->testList == nullptr) continue;
+    for (auto* a = share->getFirst(); a != nullptr; a = a->next) {
+      for (auto* b = slot->testList->getFirst(); b != nullptr; b = b->next) {
+        CollisionPair* record = manager.threadBuffer(worker);
+        if (record == nullptr) continue;
+        const std::uint32_t count = manager.testPairOn(record, a->value, b->value, worker);
+        if (count == 0) {
+          manager.queueContact(record, worker);
+          continue;
+        }
+        a->value->enableInContact();
+        applyResultRule(slot->result, count);
+        slot->foundPairs->append(record);
+      }
+    }
+  }
+  return 0;
+}
+
+int CollisionManager::mergePhaseOne(std::uint32_t w) {
+  std::uint32_t merged = 0;
+  bool anyOne = false;
+  for (std::uint32_t k = 0; k < w; ++k) {
+    WorkerSlot& slot = workers->slots[k];
+    for (auto* node = slot.foundPairs->getFirst(); node != nullptr; node = node->next) {
+      if (orderedExtraction != 0) {
+        deferredPairs.append(node->value);
+      } else {
+        newPairs.append(node->value);
+      }
+      ++pairCounter;
+    }
+    slot.foundPairs->clear();
+    if (slot.result == 1) anyOne = true;
+    if (merged == 0) merged = slot.result;
+  }
+  return anyOne ? 1 : static_cast<int>(merged);
+}
+
+int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                                  EngineList<HardBody*>* third, EngineList<HardBody*>* barriers) {
+  if (threadCount <= 1) return detectContacts(active, statics, third, barriers);
+  if (!workers) return 0;
+  const std::uint32_t w = workerCount < threadCount - 1 ? workerCount : threadCount - 1;
+  if (w < 1) return 0;
+  const std::uint8_t keptOption = orderedExtraction;
+  pairCounter = 0;
+  workers->workersInUse = w;
+
+  dealFreePairs();
+  newPairs.clear();
+  for (std::uint32_t k = 0; k < w; ++k) {
+    workerFoundPairs[k].clear();
+    workers->slots[k].created = 0;
+  }
+  buildCandidateLists(active, statics, third, barriers, false);
+  dealFromFront(movingCandidates, workerFirstDealt, w);
+  dealFromFront(pieceList, workerSecondDealt, w);
+
+  // Phase 1: dealt moving bodies and pieces against the resting candidates.
+  bool hasWork[kMaxWorkerThreads] = {};
+  for (std::uint32_t k = 0; k < w; ++k) {
+    WorkerSlot& slot = workers->slots[k];
+    slot.result = 0;
+    slot.routine = &CollisionManager::phaseOneRoutine;
+    slot.testList = &restingCandidates;
+    slot.firstList = &workerFirstDealt[k];
+    slot.secondList = &workerSecondDealt[k];
+    slot.partnerStart = nullptr;
+    hasWork[k] = workerFirstDealt[k].getCount() != 0 || workerSecondDealt[k].getCount() != 0;
+  }
+  std::uint32_t callerResult = 0;
+  runWorkerPhase(*workers, hasWork, w, [&] {
+    for (EngineList<HardBody*>* share : {&movingCandidates, &pieceList}) {
+      for (auto* a = share->getFirst(); a != nullptr; a = a->next) {
+        for (auto* b = restingCandidates.getFirst(); b != nullptr; b = b->next) {
+          CollisionPair* record = threadBuffer(0);
+          if (record == nullptr) continue;
+          const std::uint32_t count = testPairOn(record, a->value, b->value, 0);
+          if (count == 0) {
+            queueContact(record, 0);
+            continue;
+          }
+          a->value->enableInContact();
+          applyResultRule(callerResult, count);
+          (orderedExtraction != 0 ? deferredPairs : newPairs).append(record);
+          ++pairCounter;
+        }
+      }
+    }
+  });
+  const int merged = mergePhaseOne(w);
+  std::uint32_t result = callerResult;
+  if (merged == 1 || result == 0) result = static_cast<std::uint32_t>(merged);
+
+  // The pairs found become the step's pairs.
+  stepPairs.clear();
+  movePairs(deferredPairs, stepPairs, deferredPairs.getCount());
+  movePairs(newPairs, stepPairs, newPairs.getCount());
+
+  movingCandidates.clear();
+  frontier.clear();
+  pieceList.clear();
+  for (std::uint32_t k = 0; k < w; ++k) {
+    workerFirstDealt[k].clear();
+    workerSecondDealt[k].clear();
+  }
+  collectWorkerPairs();
+  orderedExtraction = keptOption;
+  return result != 0 ? 1 : 0;
+}
+
+void CollisionManager::refreshPairList() {
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    const CollisionPair* pair = node->value;
+    CollisionPair* report = nullptr;
+    for (auto* r = reportedPairs.getFirst(); r != nullptr; r = r->next) {
+      if (r->value->joins(pair->firstBody, pair->secondBody)) {
+        report = r->value;
+        break;
+      }
+    }
+    if (report == nullptr) {
+      report = threadBuffer(0);
+      if (report == nullptr) continue;
+      reportedPairs.append(report);
+    }
+    report->copyFrom(*pair);
+  }
+}
+
+void CollisionManager::processHits(const int& /*mode*/, const MgcVector3& /*gravityDirection*/,
+                                   EngineList<HardBody*>* /*active*/, EngineList<HardBody*>* /*statics*/,
+                                   std::uint32_t& /*outFlags*/) {
+  // The contact and joint solver resolves the step's pairs here; with no
+  // pair in contact there is nothing to resolve and no body changes state.
+}
+
+void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
+                                    const MgcVector3& /*gravityDirection*/, std::uint32_t& /*outFlags*/) {
+  if (mode != 2) return;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    node->value->manifolds.clear();
+    node->value->scratch = 0;
+  }
+}
+
+void CollisionManager::settleRestingBodies() {
+  // Bodies rest on others only through pairs of three or more contacts;
+  // without contacts none is settled or woken.
+}
+
+void CollisionManager::alignRestingBodies() {
+  // Aligns the bodies of the adjustment list, which only contacts fill.
+}
+
+void CollisionManager::resolveBodyImpact(HardBody* /*body*/, double /*a*/, double /*b*/) {
+  // The impulse of a contact point comes with the contact solver.
+}
+
+// ---- Threads ----------------------------------------------------------------
+
+int CollisionManager::setupThreads() {
+  const std::uint32_t w = workersForProcessors(zov::platform::processorCount());
+  try {
+    auto workspaces = std::make_unique<std::unique_ptr<SolverWorkspace>[]>(w);
+    for (std::uint32_t k = 0; k < w; ++k) workspaces[k] = std::make_unique<SolverWorkspace>();
+    auto table = std::make_unique<WorkerTable>();
+    table->slots = std::make_unique<WorkerSlot[]>(w);
+    table->threads = std::make_unique<win32ThreadsApi>();
+    table->capacity = w;
+    table->workersInUse = w;
+    for (std::uint32_t k = 0; k < w; ++k) {
+      WorkerSlot& slot = table->slots[k];
+      slot.workerNumber = k + 1;
+      slot.manager = this;
+      slot.foundPairs = &workerFoundPairs[k];
+    }
+    workerWorkspaces = std::move(workspaces);
+    workers = std::move(table);
+    workerCount = w;
+  } catch (const std::bad_alloc&) {
+    workers.reset();
+    workerWorkspaces.reset();
+    workerCount = 0;
+    return -1;
+  }
+  return static_cast<int>(w);
+}
+
+int CollisionManager::teardownThreads() {
+  if (!workers) return -1;
+  workerWorkspaces.reset();
+  workers->workersInUse = 0;
+  workers.reset();
+  workerCount = 0;
+  return 0;
+}
+
+void CollisionManager::useAllThreads() { threadCount = workers ? workerCount + 1 : 1; }
+
+void CollisionManager::dealFreePairs() {
+  if (!workers) return;
+  const std::uint32_t w = workers->workersInUse;
+  if (w == 0) return;
+  const std::uint32_t share = freePairs.getCount() / (w + 1);
+  for (std::uint32_t k = 0; k < w; ++k) movePairs(freePairs, workerFreePairs[k], share);
+}
+
+void CollisionManager::collectWorkerPairs() {
+  if (!workers) return;
+  for (std::uint32_t k = 0; k < workerCount; ++k) {
+    movePairs(workerFreePairs[k], freePairs, workerFreePairs[k].getCount());
+  }
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/BoxTree.h"
+#include "geometry/EngineList.h"
+#include "math/MgcVector3.h"
+
+class HardBody;
+class ContactManifold;
+
+/// Most contacts a pair holds.
+constexpr std::uint32_t kMaxPairContacts = 32;
+
+/// The narrow phase's record of one contact's features.
+struct ContactFeature {
+  std::uint32_t firstFeature = 0;
+  std::uint32_t secondFeature = 0;
+  Mgc::MgcVector3 direction;
+};
+
+/// One body pair in contact, with its contact set of at most 32 contacts and
+/// the narrow phase's cache carried from one step to the next. Pooled by the
+/// collision manager per worker: records are taken from a worker's free list
+/// and returned to it, never freed before the manager's clearAll or its
+/// destruction. The bodies are not owned; neither are the linked manifolds.
+class CollisionPair {
+ public:
+  /// Null bodies, zero vectors and counters, an empty manifold list.
+  CollisionPair();
+  CollisionPair(const CollisionPair&) = delete;
+  CollisionPair& operator=(const CollisionPair&) = delete;
+
+  /// Contact count the narrow phase reported; what the pair test returns.
+  std::uint32_t resultCount = 0;
+  /// The pair in test order.
+  HardBody* firstBody = nullptr;
+  HardBody* secondBody = nullptr;
+  /// The pieces the pair held before it was lifted to their fracture bodies.
+  HardBody* firstPiece = nullptr;
+  HardBody* secondPiece = nullptr;
+  /// Narrow-phase cache: feature ids (0xFFFFFFFF when reset), separating
+  /// vector and the last face-tree nodes of each side.
+  std::uint32_t featureIds[2] = {0, 0};
+  Mgc::MgcVector3 separatingVector;
+  BoxTreeNode* firstCachedNode = nullptr;
+  BoxTreeNode* secondCachedNode = nullptr;
+  /// Stamp of ordered extraction.
+  std::uint32_t waveStamp = 0;
+  /// The hit processing's measure of the impact.
+  double impactMeasure = 0.0;
+  /// Points held, 0 to kMaxPairContacts.
+  std::uint32_t contactCount = 0;
+  /// World points when generated, in the first body's frame once prepared.
+  Mgc::MgcVector3 points[kMaxPairContacts];
+  /// Contact normals (world), from the second body towards the first.
+  Mgc::MgcVector3 normals[kMaxPairContacts];
+  Mgc::MgcVector3 staticVelocities[kMaxPairContacts];
+  Mgc::MgcVector3 relativeVelocities[kMaxPairContacts];
+  ContactFeature features[kMaxPairContacts];
+  /// Penetration depth per point: negative when penetrating, else 0.
+  double depths[kMaxPairContacts] = {};
+  std::uint32_t secondCount = 0;
+  /// Contact points in the second body's frame.
+  Mgc::MgcVector3 secondPoints[kMaxPairContacts];
+  Mgc::MgcVector3 tangents[kMaxPairContacts];
+  /// Contact point minus each body's position.
+  Mgc::MgcVector3 firstArms[kMaxPairContacts];
+  Mgc::MgcVector3 secondArms[kMaxPairContacts];
+  double workValues[kMaxPairContacts] = {};
+  std::uint8_t marks[kMaxPairContacts] = {};
+  Mgc::MgcVector3 impulses[kMaxPairContacts];
+  /// Manifolds linked to the pair (not owned).
+  EngineList<ContactManifold*> manifolds;
+  std::uint32_t scratch = 0;
+
+  /// Ready for a new test: no bodies or pieces, no cached nodes, a zero
+  /// separating vector, both feature ids kNoIndex, zero counters and counts,
+  /// an empty manifold list.
+  void reset();
+  /// Copies the header (bodies, pieces, feature ids, separating vector,
+  /// cached nodes, counters) and, per contact of the first count, the point,
+  /// the second body's point, the normal and the depth; the manifold list is
+  /// emptied.
+  void copyFrom(const CollisionPair& other);
+
+  /// Whether the pair joins a and b, in either order.
+  bool joins(const HardBody* a, const HardBody* b) const {
+    return (firstBody == a && secondBody == b) || (firstBody == b && secondBody == a);
+  }
+};

@@ -1,0 +1,190 @@
+// The world's step and advance: the integration schedule, free fall at any
+// split of a second, the sleep and wake pass, and what a step without
+// contacts does.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "engine/BodyFactory.h"
+#include "engine/PrivateWorld.h"
+#include "engine/collision/CollisionManager.h"
+#include "platform/Processors.h"
+#include "support/BodyFixtures.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using zovtest::BoxBody;
+
+namespace {
+
+// The world without its collision manager, as when it could not be made.
+class ManagerlessWorld : public PrivateWorld {
+ public:
+  ManagerlessWorld() { dropCollisionManager(); }
+};
+
+std::unique_ptr<BoxBody> placedBox(const MgcVector3& position = {}) {
+  auto body = std::make_unique<BoxBody>();
+  body->init(position, MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+  body->setMass(3.0f);
+  return body;
+}
+
+// A body falls 1/2 g t^2 whatever the number of advances the second is split
+// into (the trapezoidal scheme is exact for constant acceleration).
+TEST(WorldStep, BodyFallsFiveInOneSecondAtAnySplit) {
+  for (int advances : {24, 120, 300, 7}) {
+    PrivateWorld world;
+    world.disableAirDamping();
+    BoxBody* body = placedBox(MgcVector3(1.0, 2.0, 3.0)).release();
+    world.addBody(body, 0);
+    for (int i = 0; i < advances; ++i) {
+      ASSERT_TRUE(world.step(1.0 / advances));
+      ASSERT_TRUE(world.advance(1.0 / advances, nullptr));
+    }
+    EXPECT_NEAR(body->getDyn().position.y, 2.0 - 5.0, 1e-9) << advances;
+    EXPECT_NEAR(body->getDyn().linearVelocity.y, -10.0, 1e-9) << advances;
+    EXPECT_NEAR(body->getDyn().position.x, 1.0, 1e-12);
+  }
+}
+
+// Step lengths: whole steps of h, then the remainder, adding up to dt; a dt
+// below h is one step. h is 1/300 rounded up in single precision, so 0.01 is
+// two whole steps and a remainder just short of h.
+TEST(WorldStep, AdvanceRunsWholeStepsThenTheRemainder) {
+  const double h = kWorldIntegrationStep;
+  struct Case {
+    double dt;
+    double lastStep;
+  };
+  for (const Case& c :
+       {Case{0.0, 0.0}, Case{0.001, 0.001}, Case{2.0 * h, h}, Case{0.01, 0.01 - 2.0 * h}, Case{1.0, 1.0 - 299.0 * h}}) {
+    PrivateWorld world;
+    std::int64_t out = 7;
+    ASSERT_TRUE(world.advance(c.dt, &out));
+    EXPECT_EQ(out, 0);
+    EXPECT_NEAR(world.getStepTime(), c.lastStep, 1e-15) << c.dt;
+  }
+}
+
+TEST(WorldStep, GravityOffLeavesTheBodyAtRestAndDampingFollowsTheSwitch) {
+  PrivateWorld world;
+  world.disableGravity();
+  BoxBody* resting = placedBox().release();
+  world.addBody(resting, 0);
+  world.advance(0.5, nullptr);
+  EXPECT_EQ(resting->getDyn().position, MgcVector3());
+
+  world.enableAirDamping();
+  resting->setAirDampingCoeff(0.01);
+  resting->setLinearVelocity(MgcVector3(1.0, 0.0, 0.0));
+  world.advance(1.0, nullptr);
+  EXPECT_NEAR(resting->getDyn().linearVelocity.x, std::pow(0.99, 100.0), 1e-9);
+}
+
+TEST(WorldStep, SleepingBodyLeavesAndReturnsToTheHeadOfTheDynamicList) {
+  PrivateWorld world;
+  world.disableGravity();
+  BoxBody* a = placedBox().release();
+  BoxBody* b = placedBox().release();
+  world.addBody(a, 0);
+  world.addBody(b, 0);
+  a->setLinearVelocity(MgcVector3(1.0, 0.0, 0.0));
+  a->deActivate();
+  world.advance(0.1, nullptr);
+  EXPECT_TRUE(world.getSleepingBodies().contains(a));
+  EXPECT_TRUE(world.getInactiveBodies().contains(a));
+  EXPECT_FALSE(world.getDynamicBodies().contains(a));
+  EXPECT_EQ(a->getDyn().position, MgcVector3());  // not integrated
+  EXPECT_EQ(world.getNumActiveBodies(), 1);
+
+  a->activate();
+  world.advance(0.1, nullptr);
+  EXPECT_EQ(world.getDynamicBodies().getFirst()->value, a);
+  EXPECT_GT(a->getDyn().position.x, 0.0);
+  EXPECT_EQ(world.getNumDynamicBodies(), 2);
+}
+
+TEST(WorldStep, StepWithoutContactsEndsEarlyWithTheChangeFlagClear) {
+  PrivateWorld world;
+  world.enableBodyChangeState();
+  world.addBody(placedBox().release(), 0);
+  EXPECT_TRUE(world.step(0.01));
+  EXPECT_FALSE(world.isBodyChangeState());
+
+  world.enableDetectMode();
+  world.enableBodyChangeState();
+  EXPECT_FALSE(world.step(0.01));  // nothing touches: no contacts found
+  EXPECT_TRUE(world.isBodyChangeState());
+}
+
+// A world whose collision manager could not be made refuses to step or
+// advance instead of following a null manager.
+TEST(WorldStep, WorldWithoutManagerRefusesToStep) {
+  ManagerlessWorld world;
+  world.addBody(placedBox().release(), 0);
+  EXPECT_FALSE(world.step(0.01));
+  EXPECT_FALSE(world.advance(0.01, nullptr));
+  EXPECT_EQ(world.getThreadCount(), 0u);
+  EXPECT_EQ(world.bodyPartners(nullptr, nullptr), 0u);
+}
+
+TEST(WorldStep, ThreadCountSwitches) {
+  PrivateWorld world;
+  world.setThreadCount(0);
+  EXPECT_EQ(world.getThreadCount(), 1u);
+  world.setThreadCount(5);
+  EXPECT_EQ(world.getThreadCount(), 5u);
+  world.setSingleThread();
+  EXPECT_EQ(world.getThreadCount(), 1u);
+  world.useAllThreads();
+  EXPECT_EQ(world.getThreadCount(), world.getCollisionManager()->getWorkerCount() + 1);
+}
+
+// A body keeps worker states for the calling thread and each worker the
+// world's passes use, no more.
+TEST(WorldStep, BodiesKeepWorkerStatesForTheThreadsInUse) {
+  zov::platform::setProcessorCountOverride(4);
+  PrivateWorld world;
+  zov::platform::setProcessorCountOverride(0);
+  auto* body = placedBox().release();  // made for a single-threaded world
+  EXPECT_EQ(body->getWorkerStateCount(), 1);
+  world.addBody(body, 0);
+  EXPECT_EQ(body->getWorkerStateCount(), 1);
+  EXPECT_NE(body->getWorkerDyn(0), nullptr);
+  EXPECT_EQ(body->getWorkerDyn(1), nullptr);
+  world.useAllThreads();
+  EXPECT_EQ(body->getWorkerStateCount(), 4);
+  EXPECT_NE(body->getWorkerDyn(3), nullptr);
+  world.setThreadCount(2);
+  EXPECT_EQ(body->getWorkerStateCount(), 2);
+  world.setThreadCount(40);  // no more than the workers there are
+  EXPECT_EQ(body->getWorkerStateCount(), 4);
+  world.setSingleThread();
+  EXPECT_EQ(body->getWorkerStateCount(), 1);
+}
+
+TEST(WorldStep, BodiesMadeWithoutAWorldKeepEverySlot) {
+  BoxBody body;
+  EXPECT_EQ(body.getWorkerStateCount(), kThreadSlotCount);
+}
+
+TEST(WorldStep, RebuildReturnsSleepersAndResetDeletesEverything) {
+  PrivateWorld world;
+  world.disableGravity();
+  BoxBody* a = placedBox().release();
+  world.addBody(a, 0);
+  a->deActivate();
+  world.advance(0.01, nullptr);
+  ASSERT_TRUE(world.getSleepingBodies().contains(a));
+  world.rebuild();
+  EXPECT_TRUE(world.getDynamicBodies().contains(a));
+  EXPECT_TRUE(a->isActive());
+  EXPECT_EQ(world.getSleepingBodies().getCount(), 0u);
+  EXPECT_TRUE(world.reset());
+  EXPECT_EQ(world.getNumberOfBodies(), 0);
+}
+
+}  // namespace
