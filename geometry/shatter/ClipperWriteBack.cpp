@@ -14,7 +14,6 @@
 #include "geometry/shatter/Clipper.h"
 #include "math/MgcMatrix3.h"
 #include "math/Tolerances.h"
-#include "math/TrianglePredicates.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -163,16 +162,15 @@ void Clipper::prepareWriteBack(WriteBack& out) {
     std::sort(distinct.begin(), distinct.end());
     if (std::unique(distinct.begin(), distinct.end()) - distinct.begin() < 3) continue;
 
-    // The largest cross product over the fan triangles that are not slivers.
+    // The area vector of the face (the sum over its fan triangles): unlike
+    // any single fan triangle it points the right way for a concave face too.
     const std::vector<std::uint32_t>& V = face.vertices;
     MgcVector3 N;
     for (std::size_t k = 2; k < V.size(); ++k) {
       const MgcVector3& a = out.positions[V[0]];
       const MgcVector3& b = out.positions[V[k - 1]];
       const MgcVector3& c = out.positions[V[k]];
-      if (isTriangleDegenerate(a, b, c, true, zov::kTolerance)) continue;
-      const MgcVector3 cross = (b - a).Cross(c - b);
-      if (cross.SquaredLength() > N.SquaredLength()) N = cross;
+      N += (b - a).Cross(c - b);
     }
     MgcVector3 reference = f >= baseFaceCount_ ? -normal_ : face.normal;
     if (reference.SquaredLength() < zov::kTolerance) {
