@@ -26,9 +26,6 @@ constexpr int kMaxSplitDepth = 256;
 /// Twice the area below which an ear clipper corner counts as straight, in
 /// the clipper's working scale (the mesh spans about 160 units).
 constexpr double kEarAreaTolerance = 1e-9;
-/// Area below which a cap face's own winding is not trusted, in the working
-/// scale.
-constexpr double kSliverArea = 1e-7;
 
 bool touches(const ClipEdge& edge, std::uint32_t vertex) { return edge.from == vertex || edge.to == vertex; }
 
@@ -576,13 +573,11 @@ void Clipper::addCapCorners(std::vector<std::uint32_t> corners, std::vector<std:
   std::vector<std::uint32_t> distinct = corners;
   std::sort(distinct.begin(), distinct.end());
   if (std::unique(distinct.begin(), distinct.end()) - distinct.begin() < 3) return;
-  // Caps face along the reversed plane normal. A sliver (a corner all but on
-  // the line of the other two) is kept, so that the cap stays closed against
-  // the side faces, and turned the way its loop winds.
-  std::vector<MgcVector3> points;
-  for (const std::uint32_t c : corners) points.push_back(vertices_[c]);
-  const double area = polygonArea(points.data(), static_cast<std::uint32_t>(points.size()), -normal_);
-  const bool reverse = std::fabs(area) > kSliverArea ? area < 0.0 : winding < 0;
+  // Caps face along the reversed plane normal. Every piece of a loop is
+  // turned the way the whole loop winds, so that pieces meet along their
+  // diagonals edge for edge; a sliver (a corner all but on the line of the
+  // other two) is kept for the same reason.
+  const bool reverse = winding < 0;
   if (reverse) {
     std::reverse(corners.begin(), corners.end());
     std::reverse(uvIds.begin(), uvIds.end());

@@ -227,3 +227,42 @@ TEST(Clipper, ClipperPreparedForAnotherStateRefusesToCut) {
   volume.initClipper();
   EXPECT_EQ(volume.clip({1, 0, 0}, {0, 0, 0}, kClipCaps), kClipCut);
 }
+
+TEST(Clipper, ThinLoopWithoutADiagonalFromItsReflexCornerIsStillCapped) {
+  // Replays a run of random cuts through jagged meshes up to one whose cap
+  // has a needle-thin loop: the split from its reflex corner finds no target
+  // corner, and the loop is capped by ears instead of being left open.
+  GeometryRandom random(7);
+  for (int round = 0; round <= 17; ++round) {
+    Solid solid;
+    if (round % 4 == 0) {
+      solid = randomHull(random, 30);
+    } else if (round % 4 == 1) {
+      solid = bumpySphere(random, 12, 18);
+    } else if (round % 4 == 2) {
+      solid = tubeSolid(random.uniform(0.2, 0.8), 1.0, 5 + random.index(20), -1, 1);
+    } else {
+      const int n = 5 + static_cast<int>(random.index(25));
+      std::vector<MgcVector3> outline;
+      for (int i = 0; i < n; ++i) {
+        const double a = 2 * M_PI * i / n, r = random.uniform(0.3, 1.2);
+        outline.emplace_back(r * std::cos(a), r * std::sin(a), 0);
+      }
+      solid = prismSolid(outline, -0.7, 0.7);
+    }
+    for (int plane = 0; plane < 20; ++plane) {
+      MgcVector3 normal = random.unitVector();
+      if (plane % 5 == 0) normal = MgcVector3(0, 0, 1);
+      const MgcVector3 point = random.vector(-0.5, 0.5);
+      if (round != 17 || plane != 15) continue;
+      auto whole = toMesh(solid, false);
+      auto above = toMesh(solid, false);
+      auto below = toMesh(solid, false);
+      ASSERT_EQ(cutMesh(*above, normal, point), kClipCut);
+      ASSERT_EQ(cutMesh(*below, -normal, point), kClipCut);
+      EXPECT_TRUE(isClosedMesh(*above));
+      EXPECT_TRUE(isClosedMesh(*below));
+      EXPECT_NEAR(meshVolume(*above) + meshVolume(*below), meshVolume(*whole), 1e-9 * meshVolume(*whole));
+    }
+  }
+}
