@@ -177,6 +177,10 @@ class Clipper {
   void copyLoopUVs(const std::vector<std::uint32_t>& loop);
   void splitConcaveLoop(const std::vector<std::uint32_t>& loop, const Mgc::MgcVector3& normal, int depth, int winding);
   void earClipLoop(const std::vector<std::uint32_t>& loop, const Mgc::MgcVector3& normal);
+  /// Whether the caps from `firstCap` on cover the loop with these corners
+  /// once: their areas, facing along the reversed plane normal, add up to the
+  /// loop's and none faces the other way.
+  bool capsCoverLoop(std::size_t firstCap, const std::vector<Mgc::MgcVector3>& loopPoints) const;
   void addCapFace(const std::vector<std::uint32_t>& loop, int winding);
   void addCapCorners(std::vector<std::uint32_t> corners, std::vector<std::uint32_t> uvIds, int winding);
 

@@ -26,6 +26,8 @@ constexpr int kMaxSplitDepth = 256;
 /// Twice the area below which an ear clipper corner counts as straight, in
 /// the clipper's working scale (the mesh spans about 160 units).
 constexpr double kEarAreaTolerance = 1e-9;
+/// Relative area by which the caps of a loop may miss or overlap it.
+constexpr double kCoverTolerance = 1e-9;
 
 bool touches(const ClipEdge& edge, std::uint32_t vertex) { return edge.from == vertex || edge.to == vertex; }
 
@@ -81,12 +83,19 @@ void Clipper::buildCaps() {
     // turned by this rather than by their own vanishing area.
     const std::vector<MgcVector3> points = loopPoints(loop, edges_, vertices_);
     const int winding = polygonArea(points.data(), static_cast<std::uint32_t>(points.size()), -normal_) < 0.0 ? -1 : 1;
+    const std::size_t firstCap = faces_.size();
     if (isLoopConcave(loop, normal_, edges_, vertices_)) {
       // Split about the normal along which the loop's convex corners turn.
       const MgcVector3 N = loopOrientation(loop, normal_, edges_, vertices_) == -1 ? -normal_ : normal_;
       splitConcaveLoop(loop, N, 0, winding);
     } else {
       addCapFace(loop, winding);
+    }
+    // The caps of a loop must cover it once: a split whose pieces overlap
+    // (around bridge ends, where corners coincide) gives way to ears.
+    if (!capsCoverLoop(firstCap, points)) {
+      faces_.resize(firstCap);
+      earClipLoop(loop, normal_);
     }
   }
 }
@@ -291,12 +300,25 @@ void Clipper::mergeHole(CapLoop& outer, const CapLoop& hole) {
   const std::size_t no = outer.edges.size();
   const std::size_t nh = hole.edges.size();
 
+  // Outer corners where an earlier bridge ends are not used again: two
+  // bridges from one point leave corners that no split can tell apart.
+  std::vector<bool> bridgeEnd(no, false);
+  bool anyFree = false;
+  for (std::size_t j = 0; j < no; ++j) {
+    const MgcVector3& p = vertices_[edges_[outer.edges[j]].from];
+    for (std::size_t k = 0; k < no && !bridgeEnd[j]; ++k)
+      bridgeEnd[j] = k != j && (vertices_[edges_[outer.edges[k]].from] - p).SquaredLength() < zov::kTolerance;
+    anyFree = anyFree || !bridgeEnd[j];
+  }
+  if (!anyFree) bridgeEnd.assign(no, false);
+
   // The closest pair of a hole corner and an outer corner.
   std::size_t holeIndex = 0, outerIndex = 0;
   double best = -1.0;
   for (std::size_t i = 0; i < nh; ++i) {
     const MgcVector3& h = vertices_[edges_[hole.edges[i]].to];
     for (std::size_t j = 0; j < no; ++j) {
+      if (bridgeEnd[j]) continue;
       const double d = (vertices_[edges_[outer.edges[j]].from] - h).SquaredLength();
       if (best < 0.0 || d < best) {
         best = d;
@@ -320,9 +342,13 @@ void Clipper::mergeHole(CapLoop& outer, const CapLoop& hole) {
     const double side = (vertices_[edge.to] - vertices_[edge.from]).Cross(normal_).Dot(holeSide) *
                         static_cast<double>(outerWinding * holeWinding);
     if (side <= 0.0 || (nearestEdge >= 0.0 && d >= nearestEdge)) continue;
-    nearestEdge = d;
+    const std::size_t next = (j + 1) % no;
     const bool fromNearer = (vertices_[edge.from] - hp).SquaredLength() <= (vertices_[edge.to] - hp).SquaredLength();
-    outerIndex = fromNearer ? j : (j + 1) % no;
+    std::size_t end = fromNearer ? j : next;
+    if (bridgeEnd[end]) end = end == j ? next : j;
+    if (bridgeEnd[end]) continue;
+    nearestEdge = d;
+    outerIndex = end;
   }
   const std::uint32_t o = edges_[outer.edges[outerIndex]].from;
 
@@ -356,6 +382,22 @@ void Clipper::mergeHole(CapLoop& outer, const CapLoop& hole) {
   merged.insert(merged.end(), holeRun.begin(), holeRun.end());
   merged.push_back(back);
   outer.edges.swap(merged);
+}
+
+bool Clipper::capsCoverLoop(std::size_t firstCap, const std::vector<MgcVector3>& loopPoints) const {
+  const double loopArea =
+      std::fabs(polygonArea(loopPoints.data(), static_cast<std::uint32_t>(loopPoints.size()), normal_));
+  double total = 0.0, overlap = 0.0;
+  std::vector<MgcVector3> points;
+  for (std::size_t f = firstCap; f < faces_.size(); ++f) {
+    points.clear();
+    for (const std::uint32_t v : faces_[f].vertices) points.push_back(vertices_[v]);
+    const double area = polygonArea(points.data(), static_cast<std::uint32_t>(points.size()), -normal_);
+    total += area;
+    if (area < 0.0) overlap -= area;
+  }
+  const double slack = kCoverTolerance * std::max(loopArea, 1.0);
+  return overlap <= slack && std::fabs(total - loopArea) <= slack;
 }
 
 void Clipper::removeDegenerateLoopEdges(std::vector<std::uint32_t>& loop) {
@@ -528,31 +570,45 @@ void Clipper::earClipLoop(const std::vector<std::uint32_t>& loop, const MgcVecto
   auto emit = [&](std::size_t a, std::size_t b, std::size_t c) {
     addCapCorners({corners[a], corners[b], corners[c]}, {uvIds[a], uvIds[b], uvIds[c]}, winding);
   };
+  // Whether the corner at position i of `remaining` can be cut off: it is
+  // convex, no other corner lies in the ear, and no corner at the place of one
+  // of the ear's corners (a bridge end) has a side running into the ear.
+  auto isEar = [&](std::size_t i) {
+    const std::size_t m = remaining.size();
+    const std::size_t a = remaining[(i + m - 1) % m], b = remaining[i], c = remaining[(i + 1) % m];
+    if (cross(a, b, c) <= kEarAreaTolerance) return false;
+    const std::size_t ear[3] = {a, b, c};
+    for (std::size_t j = 0; j < m; ++j) {
+      const std::size_t p = remaining[j];
+      if (p == a || p == b || p == c) continue;
+      int at = -1;
+      for (int k = 0; k < 3; ++k)
+        if (same(p, ear[k])) at = k;
+      if (at < 0) {
+        if (cross(a, b, p) >= 0.0 && cross(b, c, p) >= 0.0 && cross(c, a, p) >= 0.0) return false;
+        continue;
+      }
+      const std::size_t X = ear[at], Y = ear[(at + 1) % 3], Z = ear[(at + 2) % 3];
+      for (const std::size_t q : {remaining[(j + m - 1) % m], remaining[(j + 1) % m]}) {
+        if (same(q, Y) || same(q, Z) || same(q, X)) continue;
+        if (cross(X, Y, q) > 0.0 && cross(X, q, Z) > 0.0) return false;
+      }
+    }
+    return true;
+  };
   while (remaining.size() > 3) {
     const std::size_t m = remaining.size();
-    bool clipped = false;
-    for (std::size_t i = 0; i < m && !clipped; ++i) {
-      const std::size_t a = remaining[(i + m - 1) % m], b = remaining[i], c = remaining[(i + 1) % m];
-      if (cross(a, b, c) <= kEarAreaTolerance) continue;
-      bool empty = true;
-      for (const std::size_t p : remaining) {
-        if (p == a || p == b || p == c || same(p, a) || same(p, b) || same(p, c)) continue;
-        if (cross(a, b, p) >= 0.0 && cross(b, c, p) >= 0.0 && cross(c, a, p) >= 0.0) {
-          empty = false;
-          break;
-        }
-      }
-      if (!empty) continue;
-      emit(a, b, c);
-      remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(i));
-      clipped = true;
-    }
-    if (!clipped) {
+    std::size_t ear = m;
+    for (std::size_t i = 0; i < m && ear == m; ++i)
+      if (isEar(i)) ear = i;
+    if (ear == m) {
       // Only straight or coincident corners are left: a fan covers what area
       // remains.
       for (std::size_t i = 1; i + 1 < remaining.size(); ++i) emit(remaining[0], remaining[i], remaining[i + 1]);
       return;
     }
+    emit(remaining[(ear + m - 1) % m], remaining[ear], remaining[(ear + 1) % m]);
+    remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(ear));
   }
   emit(remaining[0], remaining[1], remaining[2]);
 }
