@@ -403,8 +403,10 @@ bool Clipper::capsCoverLoop(std::size_t firstCap, const std::vector<MgcVector3>&
 void Clipper::removeDegenerateLoopEdges(std::vector<std::uint32_t>& loop) {
   std::size_t i = 0;
   while (i < loop.size() && loop.size() > 1) {
+    // Only an edge from a vertex to itself goes: a short edge is also a side
+    // of the face it closes, and the cap must meet that face along it.
     const ClipEdge& edge = edges_[loop[i]];
-    if (!isEdgeDegenerate(DirectedEdge{edge.from, edge.to}, vertices_.data())) {
+    if (edge.from != edge.to) {
       ++i;
       continue;
     }
