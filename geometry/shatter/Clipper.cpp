@@ -51,20 +51,10 @@ std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
 
 void ClipFace::addCorner(std::uint32_t vertex, std::uint32_t normalId, std::uint32_t uvId, std::uint32_t colorId,
                          const std::uint32_t* uvSet) {
-  vertices.push_back(vertex);
-  normalIds.push_back(normalId);
-  uvIds.push_back(uvId);
-  colorIds.push_back(colorId);
-  for (std::uint32_t l = 0; l + 1 < channelCount && l < kMaxExtraUVLayers; ++l)
-    uvSetIds[l].push_back(uvSet != nullptr ? uvSet[l] : 0);
-}
-
-void ClipFace::clearCorners() {
-  vertices.clear();
-  normalIds.clear();
-  uvIds.clear();
-  colorIds.clear();
-  for (std::vector<std::uint32_t>& layer : uvSetIds) layer.clear();
+  ClipCorner corner{vertex, normalId, uvId, colorId, {}};
+  if (uvSet != nullptr)
+    for (std::uint32_t l = 0; l + 1 < channelCount && l < kMaxExtraUVLayers; ++l) corner.uvSetIds[l] = uvSet[l];
+  corners.push_back(corner);
 }
 
 Clipper::Clipper() = default;
@@ -150,6 +140,7 @@ void Clipper::prepare(ZOVmesh& mesh) {
     source.mark = 1;
     ClipFace& face = faces_[f];
     face.channelCount = 1;
+    face.corners.reserve(source.numVertices);
     for (std::uint32_t k = 0; k < source.numVertices; ++k)
       face.addCorner(source.vertices[k], 0, hasUVs_ ? source.uvIndices[k] : 0, 0, nullptr);
     face.flags = source.faceFlags;
@@ -210,6 +201,7 @@ void Clipper::prepare(ZOV_DFmesh& mesh) {
     ClipFace& face = faces_[f];
     face.channelCount = static_cast<std::uint8_t>(
         std::min<std::uint32_t>(std::max<std::uint8_t>(source.numLayers, 1), uvSetCount_ + 1));
+    face.corners.reserve(source.numVertices);
     for (std::uint32_t k = 0; k < source.numVertices; ++k) {
       for (std::uint32_t l = 0; l < kMaxExtraUVLayers; ++l) uvSet[l] = idAt(source.layerUVIndices[l], k);
       face.addCorner(source.vertices[k], idAt(source.cornerData, k), idAt(source.uvIndices, k),
@@ -307,25 +299,25 @@ void Clipper::buildCutEdges() {
 
   for (std::uint32_t f = 0; f < faceCount; ++f) {
     ClipFace& face = faces_[f];
-    const auto n = static_cast<std::uint32_t>(face.vertices.size());
+    const auto n = static_cast<std::uint32_t>(face.corners.size());
     if (face.keep == 0) continue;
     if (n == 0) {
       face.keep = 0;
       continue;
     }
-    const double d0 = distance_[face.vertices[0]];
+    const double d0 = distance_[face.corners[0].vertex];
     std::uint32_t k = 1;
-    while (k < n && d0 * distance_[face.vertices[k]] > 0.0) ++k;
+    while (k < n && d0 * distance_[face.corners[k].vertex] > 0.0) ++k;
     if (k == n) {
       // Wholly on one side.
       if (d0 < 0.0) face.keep = 0;
       continue;
     }
-    if (d0 * distance_[face.vertices[k]] == 0.0) {
+    if (d0 * distance_[face.corners[k].vertex] == 0.0) {
       // A corner on the plane: the face goes unless part of it lies above
       // (faces in the plane, or touching it from below, are replaced by the cap).
       bool anyAbove = false;
-      for (std::uint32_t c = 0; c < n; ++c) anyAbove = anyAbove || distance_[face.vertices[c]] > 0.0;
+      for (std::uint32_t c = 0; c < n; ++c) anyAbove = anyAbove || distance_[face.corners[c].vertex] > 0.0;
       face.keep = anyAbove ? 1 : 0;
       if (!anyAbove) continue;
     }
@@ -335,18 +327,20 @@ void Clipper::buildCutEdges() {
     face.edgeForward.assign(n, 1);
     for (std::uint32_t c = 0; c < n; ++c) {
       const std::uint32_t next = (c + 1) % n;
-      const std::uint32_t a = face.vertices[c];
-      const std::uint32_t b = face.vertices[next];
+      const std::uint32_t a = face.corners[c].vertex;
+      const std::uint32_t b = face.corners[next].vertex;
       auto writeSlots = [&](ClipEdge& edge, int fromSlot, int toSlot, std::uint32_t cFrom, std::uint32_t cTo) {
-        edge.normalIds[fromSlot] = face.normalIds[cFrom];
-        edge.normalIds[toSlot] = face.normalIds[cTo];
-        edge.colorIds[fromSlot] = face.colorIds[cFrom];
-        edge.colorIds[toSlot] = face.colorIds[cTo];
-        edge.uvIds[fromSlot] = face.uvIds[cFrom];
-        edge.uvIds[toSlot] = face.uvIds[cTo];
+        const ClipCorner& from = face.corners[cFrom];
+        const ClipCorner& to = face.corners[cTo];
+        edge.normalIds[fromSlot] = from.normalId;
+        edge.normalIds[toSlot] = to.normalId;
+        edge.colorIds[fromSlot] = from.colorId;
+        edge.colorIds[toSlot] = to.colorId;
+        edge.uvIds[fromSlot] = from.uvId;
+        edge.uvIds[toSlot] = to.uvId;
         for (std::uint32_t l = 0; l + 1 < face.channelCount; ++l) {
-          edge.uvSetIds[l][fromSlot] = face.uvSetIds[l][cFrom];
-          edge.uvSetIds[l][toSlot] = face.uvSetIds[l][cTo];
+          edge.uvSetIds[l][fromSlot] = from.uvSetIds[l];
+          edge.uvSetIds[l][toSlot] = to.uvSetIds[l];
         }
       };
       const std::uint64_t key = edgeKey(a, b);
@@ -685,7 +679,7 @@ void Clipper::rebuildCorners(std::uint32_t f, std::vector<ClipFace>& pieces) {
     chain.addCorner(corner, edge.normalIds[s], edge.uvIds[s], edge.colorIds[s], uvSet);
     if (corner == entryVertex(face, (i + 1) % n)) continue;
     // The chain breaks here: what was gathered becomes a face of its own.
-    if (chain.vertices.size() >= 3) {
+    if (chain.corners.size() >= 3) {
       chain.flags = face.flags;
       chain.tag = face.tag;
       chain.kind = face.kind;
@@ -699,14 +693,10 @@ void Clipper::rebuildCorners(std::uint32_t f, std::vector<ClipFace>& pieces) {
 
   // The face keeps the last chain; when that was closed off as a piece, the
   // last piece takes its place.
-  if (chain.vertices.empty() && pieces.size() > firstPiece) {
+  if (chain.corners.empty() && pieces.size() > firstPiece) {
     chain = std::move(pieces.back());
     pieces.pop_back();
   }
-  face.vertices.swap(chain.vertices);
-  face.normalIds.swap(chain.normalIds);
-  face.uvIds.swap(chain.uvIds);
-  face.colorIds.swap(chain.colorIds);
-  for (std::uint32_t l = 0; l < kMaxExtraUVLayers; ++l) face.uvSetIds[l].swap(chain.uvSetIds[l]);
-  if (face.vertices.empty()) face.keep = 0;
+  face.corners.swap(chain.corners);
+  if (face.corners.empty()) face.keep = 0;
 }

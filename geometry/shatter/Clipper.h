@@ -59,15 +59,20 @@ struct ClipEdge {
   std::uint8_t channelCount;
 };
 
+/// One corner of a working polygon: its vertex and attribute ids.
+struct ClipCorner {
+  std::uint32_t vertex;
+  std::uint32_t normalId;
+  std::uint32_t uvId;
+  std::uint32_t colorId;
+  /// Ids of the UV layers beyond the first (the face's channelCount - 1 in use).
+  std::uint32_t uvSetIds[kMaxExtraUVLayers];
+};
+
 /// A working polygon of the clipper: one face of the mesh being cut, a piece
-/// of one, or a cap face. Per-corner arrays run beside `vertices`.
+/// of one, or a cap face.
 struct ClipFace {
-  std::vector<std::uint32_t> vertices;
-  std::vector<std::uint32_t> normalIds;
-  std::vector<std::uint32_t> uvIds;
-  std::vector<std::uint32_t> colorIds;
-  /// Ids of the UV layers beyond the first (channelCount - 1 of them in use).
-  std::vector<std::uint32_t> uvSetIds[kMaxExtraUVLayers];
+  std::vector<ClipCorner> corners;
   /// Edge-table records of the face's sides while the cut runs, in the order
   /// the face runs along them.
   std::vector<std::uint32_t> edges;
@@ -85,11 +90,9 @@ struct ClipFace {
   /// Whether the cut removed or moved a corner of the face.
   bool changed = false;
 
-  /// Appends one corner with its ids (`uvSet` holds the further layers).
+  /// Appends one corner with its ids (`uvSet` holds the further layers, or is null).
   void addCorner(std::uint32_t vertex, std::uint32_t normalId, std::uint32_t uvId, std::uint32_t colorId,
                  const std::uint32_t* uvSet);
-  /// Drops every corner (edges and scalars stay).
-  void clearCorners();
 };
 
 /// The plane clipper: cuts a closed engine mesh in place by a plane, keeps the
@@ -239,7 +242,8 @@ class Clipper {
   std::uint32_t closingStart_ = 0;
   std::uint32_t edgeEnd_ = 0;
 
-  std::vector<ClipFace> faces_;
+  /// A deque, so that appending pieces and caps moves no face.
+  std::deque<ClipFace> faces_;
   /// Faces at or beyond it are caps.
   std::uint32_t baseFaceCount_ = 0;
   /// The 16-bit tag of the mesh's first face before the cut; every result

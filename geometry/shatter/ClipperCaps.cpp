@@ -391,7 +391,7 @@ bool Clipper::capsCoverLoop(std::size_t firstCap, const std::vector<MgcVector3>&
   std::vector<MgcVector3> points;
   for (std::size_t f = firstCap; f < faces_.size(); ++f) {
     points.clear();
-    for (const std::uint32_t v : faces_[f].vertices) points.push_back(vertices_[v]);
+    for (const ClipCorner& corner : faces_[f].corners) points.push_back(vertices_[corner.vertex]);
     const double area = polygonArea(points.data(), static_cast<std::uint32_t>(points.size()), -normal_);
     total += area;
     if (area < 0.0) overlap -= area;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <utility>
@@ -96,17 +97,19 @@ namespace {
 
 /// Keeps the entries of `values` that the given ids use, in order, and
 /// renumbers the ids; ids outside the array first become 0. At least one
-/// entry is kept. `ids(face)` gives a face's id array or null.
-template <typename Ids>
-std::vector<MgcVector3> compactValues(const std::vector<MgcVector3>& values, std::vector<ClipFace>& faces,
-                                      const std::vector<OutputFace>& outputs, Ids ids) {
+/// entry is kept. `id(face, corner)` gives a pointer to a corner's id, or
+/// null when the face has no such id.
+template <typename Id>
+std::vector<MgcVector3> compactValues(const std::vector<MgcVector3>& values, std::deque<ClipFace>& faces,
+                                      const std::vector<OutputFace>& outputs, Id id) {
   std::vector<std::uint32_t> newIndex(values.size(), zov::kNoIndex);
   for (const OutputFace& out : outputs) {
-    std::vector<std::uint32_t>* list = ids(faces[out.face]);
-    if (list == nullptr) continue;
-    for (std::uint32_t& id : *list) {
-      if (id >= values.size()) id = 0;
-      if (!values.empty()) newIndex[id] = 0;
+    ClipFace& face = faces[out.face];
+    for (ClipCorner& corner : face.corners) {
+      std::uint32_t* value = id(face, corner);
+      if (value == nullptr) continue;
+      if (*value >= values.size()) *value = 0;
+      if (!values.empty()) newIndex[*value] = 0;
     }
   }
   std::vector<MgcVector3> kept;
@@ -115,13 +118,31 @@ std::vector<MgcVector3> compactValues(const std::vector<MgcVector3>& values, std
     newIndex[i] = static_cast<std::uint32_t>(kept.size());
     kept.push_back(values[i]);
   }
-  for (const OutputFace& out : outputs) {
-    std::vector<std::uint32_t>* list = ids(faces[out.face]);
-    if (list == nullptr || values.empty()) continue;
-    for (std::uint32_t& id : *list) id = newIndex[id];
+  if (!values.empty()) {
+    for (const OutputFace& out : outputs) {
+      ClipFace& face = faces[out.face];
+      for (ClipCorner& corner : face.corners) {
+        std::uint32_t* value = id(face, corner);
+        if (value != nullptr) *value = newIndex[*value];
+      }
+    }
   }
   if (kept.empty()) kept.emplace_back();
   return kept;
+}
+
+/// Whether the corners name at least 3 different vertices.
+bool hasThreeVertices(const std::vector<ClipCorner>& corners) {
+  const std::size_t n = corners.size();
+  if (n < 3) return false;
+  const std::uint32_t first = corners[0].vertex;
+  std::size_t k = 1;
+  while (k < n && corners[k].vertex == first) ++k;
+  if (k == n) return false;
+  const std::uint32_t second = corners[k].vertex;
+  for (; k < n; ++k)
+    if (corners[k].vertex != first && corners[k].vertex != second) return true;
+  return false;
 }
 
 }  // namespace
@@ -148,28 +169,24 @@ void Clipper::prepareWriteBack(WriteBack& out) {
 
   for (std::uint32_t f = 0; f < faces_.size(); ++f) {
     ClipFace& face = faces_[f];
-    if (face.keep == 0 || face.vertices.empty()) continue;
+    if (face.keep == 0 || face.corners.empty()) continue;
     bool inRange = true;
-    for (std::uint32_t& v : face.vertices) {
-      v = v < out.remap.size() ? out.remap[v] : zov::kNoIndex;
-      inRange = inRange && v != zov::kNoIndex;
+    for (ClipCorner& corner : face.corners) {
+      corner.vertex = corner.vertex < out.remap.size() ? out.remap[corner.vertex] : zov::kNoIndex;
+      inRange = inRange && corner.vertex != zov::kNoIndex;
     }
-    if (!inRange) continue;
-
     // A face of fewer than 3 distinct corners has no area and no edge that
     // another face needs.
-    std::vector<std::uint32_t> distinct = face.vertices;
-    std::sort(distinct.begin(), distinct.end());
-    if (std::unique(distinct.begin(), distinct.end()) - distinct.begin() < 3) continue;
+    if (!inRange || !hasThreeVertices(face.corners)) continue;
 
     // The area vector of the face (the sum over its fan triangles): unlike
     // any single fan triangle it points the right way for a concave face too.
-    const std::vector<std::uint32_t>& V = face.vertices;
+    const std::vector<ClipCorner>& V = face.corners;
     MgcVector3 N;
     for (std::size_t k = 2; k < V.size(); ++k) {
-      const MgcVector3& a = out.positions[V[0]];
-      const MgcVector3& b = out.positions[V[k - 1]];
-      const MgcVector3& c = out.positions[V[k]];
+      const MgcVector3& a = out.positions[V[0].vertex];
+      const MgcVector3& b = out.positions[V[k - 1].vertex];
+      const MgcVector3& c = out.positions[V[k].vertex];
       N += (b - a).Cross(c - b);
     }
     MgcVector3 reference = f >= baseFaceCount_ ? -normal_ : face.normal;
@@ -193,14 +210,15 @@ void Clipper::rebuildMesh(ZOVmesh& mesh) {
   const LocalFrame frame(mesh.rotation, mesh.translation, mesh.scale, scale_);
 
   std::vector<MgcVector3> uvs;
-  if (hasUVs_) uvs = compactValues(uvs_, faces_, wb.outputs, [](ClipFace& face) { return &face.uvIds; });
+  if (hasUVs_)
+    uvs = compactValues(uvs_, faces_, wb.outputs, [](ClipFace&, ClipCorner& corner) { return &corner.uvId; });
 
   // A face record holds kMaxFaceCorners corners: larger faces become fans
   // that share their first corner.
   constexpr std::size_t kFanStep = kMaxFaceCorners - 2;
   std::size_t faceCount = 0;
   for (const OutputFace& out : wb.outputs) {
-    const std::size_t n = faces_[out.face].vertices.size();
+    const std::size_t n = faces_[out.face].corners.size();
     faceCount += n <= kMaxFaceCorners ? 1 : (n - 2 + kFanStep - 1) / kFanStep;
   }
 
@@ -221,7 +239,7 @@ void Clipper::rebuildMesh(ZOVmesh& mesh) {
   std::vector<std::size_t> order;
   for (const OutputFace& out : wb.outputs) {
     const ClipFace& face = faces_[out.face];
-    const std::size_t n = face.vertices.size();
+    const std::size_t n = face.corners.size();
     order.resize(n);
     for (std::size_t k = 0; k < n; ++k) order[k] = cornerAt(out, k, n);
     const bool cap = out.face >= baseFaceCount_;
@@ -230,8 +248,9 @@ void Clipper::rebuildMesh(ZOVmesh& mesh) {
       mesh_face& record = faces.get()[written];
       std::memset(static_cast<void*>(&record), 0, sizeof(mesh_face));
       auto put = [&](std::size_t k) {
-        record.vertices[record.numVertices] = face.vertices[order[k]];
-        record.uvIndices[record.numVertices] = hasUVs_ ? face.uvIds[order[k]] : 0;
+        const ClipCorner& corner = face.corners[order[k]];
+        record.vertices[record.numVertices] = corner.vertex;
+        record.uvIndices[record.numVertices] = hasUVs_ ? corner.uvId : 0;
         ++record.numVertices;
       };
       put(0);
@@ -275,15 +294,17 @@ void Clipper::rebuildMesh(ZOV_DFmesh& mesh) {
   std::vector<MgcVector3> normals, colors, uvs;
   std::vector<MgcVector3> layers[kMaxExtraUVLayers];
   if (hasNormals_)
-    normals = compactValues(normals_, faces_, wb.outputs, [](ClipFace& face) { return &face.normalIds; });
-  if (hasColors_) colors = compactValues(colors_, faces_, wb.outputs, [](ClipFace& face) { return &face.colorIds; });
+    normals =
+        compactValues(normals_, faces_, wb.outputs, [](ClipFace&, ClipCorner& corner) { return &corner.normalId; });
+  if (hasColors_)
+    colors = compactValues(colors_, faces_, wb.outputs, [](ClipFace&, ClipCorner& corner) { return &corner.colorId; });
   std::size_t uvCount = 0;
   if (hasUVs_) {
-    uvs = compactValues(uvs_, faces_, wb.outputs, [](ClipFace& face) { return &face.uvIds; });
+    uvs = compactValues(uvs_, faces_, wb.outputs, [](ClipFace&, ClipCorner& corner) { return &corner.uvId; });
     uvCount = uvs.size();
     for (std::uint32_t l = 0; l < uvSetCount_; ++l) {
-      layers[l] = compactValues(uvSets_[l], faces_, wb.outputs, [l](ClipFace& face) {
-        return l + 1 < face.channelCount ? &face.uvSetIds[l] : nullptr;
+      layers[l] = compactValues(uvSets_[l], faces_, wb.outputs, [l](ClipFace& face, ClipCorner& corner) {
+        return l + 1 < face.channelCount ? &corner.uvSetIds[l] : nullptr;
       });
       uvCount = std::max(uvCount, layers[l].size());
     }
@@ -316,17 +337,17 @@ void Clipper::rebuildMesh(ZOV_DFmesh& mesh) {
   for (std::size_t i = 0; i < faceCount; ++i) {
     const OutputFace& out = wb.outputs[i];
     const ClipFace& face = faces_[out.face];
-    const auto n = static_cast<std::uint32_t>(face.vertices.size());
+    const auto n = static_cast<std::uint32_t>(face.corners.size());
     DFface& record = faces[i];
     allocateBufferChannels(&record, n, face.channelCount, hasColors_);
     for (std::uint32_t k = 0; k < n; ++k) {
-      const std::size_t c = cornerAt(out, k, n);
-      record.vertices[k] = face.vertices[c];
-      record.cornerData[k] = hasNormals_ ? face.normalIds[c] : 0;
-      record.uvIndices[k] = hasUVs_ ? face.uvIds[c] : 0;
-      if (record.extraIndices != nullptr) record.extraIndices[k] = hasColors_ ? face.colorIds[c] : 0;
+      const ClipCorner& corner = face.corners[cornerAt(out, k, n)];
+      record.vertices[k] = corner.vertex;
+      record.cornerData[k] = hasNormals_ ? corner.normalId : 0;
+      record.uvIndices[k] = hasUVs_ ? corner.uvId : 0;
+      if (record.extraIndices != nullptr) record.extraIndices[k] = hasColors_ ? corner.colorId : 0;
       for (std::uint32_t l = 0; l + 1 < face.channelCount; ++l)
-        record.layerUVIndices[l][k] = l < uvSetCount_ ? face.uvSetIds[l][c] : 0;
+        record.layerUVIndices[l][k] = l < uvSetCount_ ? corner.uvSetIds[l] : 0;
     }
     record.numVertices = n;
     record.numList = 0;
