@@ -507,6 +507,16 @@ void Clipper::closeFace(std::uint32_t f, std::vector<ClipFace>& pieces) {
         face.changed = true;
         continue;
       }
+      // A side lying in the plane bounds what is kept of the face only when
+      // the face reaches above the plane from it.
+      if (isInPlane(edge)) {
+        const MgcVector3 along = face.edgeForward[i] != 0 ? vertices_[edge.to] - vertices_[edge.from]
+                                                          : vertices_[edge.from] - vertices_[edge.to];
+        if (normal_.Dot(face.normal.Cross(along)) <= 0.0) {
+          face.changed = true;
+          continue;
+        }
+      }
       live.push_back(face.edges[i]);
       liveForward.push_back(face.edgeForward[i]);
     }
@@ -650,6 +660,11 @@ bool Clipper::findCutGap(std::uint32_t f, std::uint32_t ends[2], std::uint32_t e
     if (ends[pass] == zov::kNoIndex) return false;
   }
   return true;
+}
+
+bool Clipper::isInPlane(const ClipEdge& edge) const {
+  return edge.from < baseVertexCount_ && edge.to < baseVertexCount_ && distance_[edge.from] == 0.0 &&
+         distance_[edge.to] == 0.0;
 }
 
 std::uint32_t Clipper::exitVertex(const ClipFace& face, std::size_t i) const {

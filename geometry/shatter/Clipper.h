@@ -163,6 +163,8 @@ class Clipper {
   void closeFace(std::uint32_t f, std::vector<ClipFace>& pieces);
   bool findCutGap(std::uint32_t f, std::uint32_t ends[2], std::uint32_t edgeOf[2], int slots[2]);
   void rebuildCorners(std::uint32_t f, std::vector<ClipFace>& pieces);
+  /// Whether both ends of the edge are pre-cut vertices on the plane.
+  bool isInPlane(const ClipEdge& edge) const;
   /// The vertex at which the face leaves, or enters, its i-th side.
   std::uint32_t exitVertex(const ClipFace& face, std::size_t i) const;
   std::uint32_t entryVertex(const ClipFace& face, std::size_t i) const;

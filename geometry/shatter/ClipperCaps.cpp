@@ -106,6 +106,17 @@ void Clipper::assembleLoops(std::vector<CapLoop>& loops) {
     edges_[e].valid = 1;
     pool.push_back(e);
   }
+  // Sides lying in the plane that one kept face still has are part of the
+  // outline too: the face on their other side lay in the plane, or below it,
+  // and went.
+  std::vector<std::uint32_t> keepers(closingStart_, 0);
+  for (std::uint32_t f = 0; f < baseFaceCount_; ++f) {
+    if (faces_[f].keep == 0) continue;
+    for (const std::uint32_t e : faces_[f].edges)
+      if (e < closingStart_ && isInPlane(edges_[e])) ++keepers[e];
+  }
+  for (std::uint32_t e = 0; e < closingStart_; ++e)
+    if (keepers[e] == 1) pool.push_back(e);
 
   while (!pool.empty()) {
     for (const std::uint32_t e : pool) vertexUse_[edges_[e].from] = vertexUse_[edges_[e].to] = 0;

@@ -157,27 +157,35 @@ struct Clipper::WriteBack {
 };
 
 void Clipper::prepareWriteBack(WriteBack& out) {
-  // Surviving pre-cut vertices keep their order; new vertices follow theirs.
+  // The faces that stay: kept, with at least 3 distinct corners (a face of
+  // fewer has no area and no edge that another face needs).
+  std::vector<std::uint32_t> kept;
+  std::vector<std::uint8_t> used(vertices_.size(), 0);
+  for (std::uint32_t f = 0; f < faces_.size(); ++f) {
+    const ClipFace& face = faces_[f];
+    if (face.keep == 0 || !hasThreeVertices(face.corners)) continue;
+    bool inRange = true;
+    for (const ClipCorner& corner : face.corners) inRange = inRange && corner.vertex < vertices_.size();
+    if (!inRange) continue;
+    kept.push_back(f);
+    for (const ClipCorner& corner : face.corners) used[corner.vertex] = 1;
+  }
+
+  // The vertices they use: pre-cut vertices in their order, then new ones in
+  // theirs. Vertices no face uses any more (on-plane points of faces that
+  // went, copies at their place) are left out.
   out.remap.assign(vertices_.size(), zov::kNoIndex);
   for (std::uint32_t v = 0; v < vertices_.size(); ++v) {
-    if (v < baseVertexCount_ && keep_[v] == 0) continue;
+    if (used[v] == 0) continue;
     out.remap[v] = static_cast<std::uint32_t>(out.positions.size());
     out.positions.push_back(vertices_[v]);
     out.centroid += vertices_[v];
   }
   if (!out.positions.empty()) out.centroid /= static_cast<double>(out.positions.size());
 
-  for (std::uint32_t f = 0; f < faces_.size(); ++f) {
+  for (const std::uint32_t f : kept) {
     ClipFace& face = faces_[f];
-    if (face.keep == 0 || face.corners.empty()) continue;
-    bool inRange = true;
-    for (ClipCorner& corner : face.corners) {
-      corner.vertex = corner.vertex < out.remap.size() ? out.remap[corner.vertex] : zov::kNoIndex;
-      inRange = inRange && corner.vertex != zov::kNoIndex;
-    }
-    // A face of fewer than 3 distinct corners has no area and no edge that
-    // another face needs.
-    if (!inRange || !hasThreeVertices(face.corners)) continue;
+    for (ClipCorner& corner : face.corners) corner.vertex = out.remap[corner.vertex];
 
     // The area vector of the face (the sum over its fan triangles): unlike
     // any single fan triangle it points the right way for a concave face too.

@@ -114,6 +114,38 @@ TEST(Clipper, PlanesThatMissLeaveTheMeshUnchanged) {
   }
 }
 
+TEST(Clipper, PlanesThroughCornersAndFacesCutExactly) {
+  // Planes through existing corners, along edges and faces: faces in the
+  // plane or touching it from below go, and the cap takes their place.
+  const Solid L = prismSolid({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}}, 0.0, 1.0);
+  const double r = 1.0 / std::sqrt(2.0);
+  struct Case {
+    Solid solid;
+    MgcVector3 normal, point;
+    double volume;
+    std::uint32_t vertices, faces;
+  };
+  const Case cases[] = {
+      {L, {0, 1, 0}, {1, 1, 0}, 1.0, 8, 6},
+      // The corners of the L's step stay on the edges of the kept box.
+      {L, {0, -1, 0}, {1, 1, 0}, 2.0, 10, 6},
+      {L, {1, 0, 0}, {1, 1, 0}, 1.0, 8, 6},
+      {L, {-1, 0, 0}, {1, 1, 0}, 2.0, 10, 6},
+      // The diagonal plane of a cube: half of it, a prism of 6 corners.
+      {boxSolid({1, 1, 1}), {r, -r, 0}, {0, 0, 0}, 4.0, 6, 5},
+      // Through a corner only, cutting off a corner tetrahedron's complement.
+      {boxSolid({1, 1, 1}), MgcVector3(1, 1, 1) * (1 / std::sqrt(3.0)), {1, 1, -1}, 1.0 / 6.0 * 8.0, 4, 4},
+  };
+  for (const Case& c : cases) {
+    auto mesh = toMesh(c.solid, true);
+    ASSERT_EQ(cutMesh(*mesh, c.normal, c.point), kClipCut);
+    EXPECT_NEAR(meshVolume(*mesh), c.volume, 1e-12);
+    EXPECT_TRUE(isClosedMesh(*mesh));
+    EXPECT_EQ(mesh->numVertices, c.vertices);
+    EXPECT_EQ(mesh->numFaces, c.faces);
+  }
+}
+
 TEST(Clipper, OppositeHalvesAddUpToTheWholeAndAreClosed) {
   GeometryRandom random(20240611);
   std::vector<Solid> solids;
