@@ -7,7 +7,6 @@
 #include <map>
 #include <utility>
 
-#include "geometry/PolygonHelpers.h"
 #include "geometry/shatter/CapLoops.h"
 #include "geometry/shatter/Clipper.h"
 #include "math/EdgeTurn.h"
@@ -15,7 +14,6 @@
 #include "math/PolygonClipping.h"
 #include "math/PolygonPredicates.h"
 #include "math/Tolerances.h"
-#include "math/TrianglePredicates.h"
 
 using Mgc::MgcVector3;
 

@@ -118,6 +118,8 @@ TEST(Clipper, PlanesThroughCornersAndFacesCutExactly) {
   // Planes through existing corners, along edges and faces: faces in the
   // plane or touching it from below go, and the cap takes their place.
   const Solid L = prismSolid({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}}, 0.0, 1.0);
+  const Solid U =
+      prismSolid({{0, 0, 0}, {3, 0, 0}, {3, 2, 0}, {2, 2, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}}, 0.0, 1.0);
   const double r = 1.0 / std::sqrt(2.0);
   struct Case {
     Solid solid;
@@ -131,6 +133,9 @@ TEST(Clipper, PlanesThroughCornersAndFacesCutExactly) {
       {L, {0, -1, 0}, {1, 1, 0}, 2.0, 10, 6},
       {L, {1, 0, 0}, {1, 1, 0}, 1.0, 8, 6},
       {L, {-1, 0, 0}, {1, 1, 0}, 2.0, 10, 6},
+      // Across the arms of a U: each U-shaped end face leaves one face per
+      // arm, and the two openings get a cap each.
+      {U, {0, 1, 0}, {0, 1.5, 0}, 1.0, 16, 12},
       // The diagonal plane of a cube: half of it, a prism of 6 corners.
       {boxSolid({1, 1, 1}), {r, -r, 0}, {0, 0, 0}, 4.0, 6, 5},
       // Through a corner only, cutting off a corner tetrahedron's complement.
