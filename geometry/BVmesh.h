@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/MeshConnectivity.h"
@@ -121,15 +122,37 @@ class BVmesh {
   void transformTRS(const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
 
   /// Cuts the mesh by the plane through `point` with `normal` with the
-  /// volume's clipper and returns the clipper's answer (1 nothing behind the
-  /// plane, -1 nothing in front, 0 cut); 0 without a clipper.
+  /// volume's clipper (Clipper::clip: the point in the clipper's scale, the
+  /// kept side the one the normal points to) and returns its answer: 1
+  /// nothing below the plane, -1 nothing above, 0 cut, -2 the clipper was not
+  /// prepared for the mesh as it is; 0 without a clipper. A cut mesh stays in
+  /// the clipper's scale until finishCut.
   int clip(const Mgc::MgcVector3& normal, const Mgc::MgcVector3& point, int mode);
-  /// Replaces the clipper by a new one prepared for this volume. The clipper
-  /// comes with the shatter geometry; until it exists the volume is left
-  /// without one, as after a failed allocation.
+  /// Replaces the clipper by a new one prepared for this volume's mesh; a
+  /// failed allocation leaves the volume without one. Call it before every cut.
   void initClipper();
   /// The clipper, null when there is none.
   Clipper* getClipper() const { return clipper_; }
+  /// After a clip with `result`: a cut mesh (0) is put back into its own
+  /// scale (local and world vertices and the world centre divided by the
+  /// clipper's scale) and the connectivity tables, which no longer describe
+  /// it, are freed. Other results change nothing.
+  void finishCut(int result);
+
+  /// One new mesh per connected face group, in group order (labelling the
+  /// groups first when the mesh has none): each group's vertices and UVs
+  /// compacted in their order, its faces, face normals and the mesh's
+  /// transform. Empty without a mesh or when memory runs out.
+  std::vector<std::unique_ptr<ZOVmesh>> splitGroups();
+  /// Joins group meshes one of which lies inside the other: while some mesh
+  /// has every world vertex within 1e-5 of the inside of another (taken as
+  /// convex), the two become one mesh in the place of the outer one. Returns
+  /// the number of joins; stops early, with the meshes intact, when memory
+  /// runs out.
+  static std::uint32_t mergeNestedGroups(std::vector<std::unique_ptr<ZOVmesh>>& groups);
+  /// A new mesh holding `a` and then `b` (b's indices shifted), with a's
+  /// transform; null when memory runs out.
+  static std::unique_ptr<ZOVmesh> joinMeshes(const ZOVmesh& a, const ZOVmesh& b);
 
   /// Whether every face of the mesh has at most kMaxFaceCorners corners and
   /// only vertex indices below the vertex count, with the arrays its counts
@@ -158,6 +181,6 @@ class BVmesh {
   std::vector<connect_vertex> connectVertex_;
   std::vector<std::uint32_t> vertexFacePool_;
   std::vector<std::uint32_t> vertexEdgePool_;
-  /// Owned; always null until the shatter geometry provides the clipper.
+  /// Owned; null until initClipper.
   Clipper* clipper_ = nullptr;
 };
