@@ -24,10 +24,17 @@ std::uint32_t clipByLine(const MgcVector3* in, std::uint32_t count, const MgcVec
   for (std::uint32_t i = 0; i < count && kept < kClipRoom; ++i) {
     const MgcVector3& p = in[i];
     const MgcVector3& q = in[(i + 1) % count];
-    const double sp = (p - origin).Dot(inward) + kTolerance;
-    const double sq = (q - origin).Dot(inward) + kTolerance;
-    if (sp >= 0.0) out[kept++] = p;
-    if ((sp >= 0.0) != (sq >= 0.0) && kept < kClipRoom) out[kept++] = p + (q - p) * (sp / (sp - sq));
+    const double sp = (p - origin).Dot(inward);
+    const double sq = (q - origin).Dot(inward);
+    const bool pInside = sp >= -kTolerance;
+    if (pInside) out[kept++] = p;
+    if (pInside != (sq >= -kTolerance) && kept < kClipRoom) {
+      // The crossing of the line itself; a point kept by the tolerance may
+      // put it just beyond the side.
+      double t = sp / (sp - sq);
+      t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+      out[kept++] = p + (q - p) * t;
+    }
   }
   return kept;
 }

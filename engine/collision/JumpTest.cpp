@@ -121,7 +121,10 @@ int jumpTest(const PairSupport& shapes, JumpState& state) {
   }
 
   SupportPair pair = shapes.support(d, state.vertexA, state.vertexB);
+  const MgcVector3 start = d;
   const auto finish = [&](int result) {
+    // The contact query seeds its polytope from the direction: keep a unit one.
+    if (d.SquaredLength() < kTolerance) d = start;
     state.vertexA = pair.vertexA;
     state.vertexB = pair.vertexB;
     state.lastPoint = pair.point();
@@ -156,7 +159,8 @@ int jumpTest(const PairSupport& shapes, JumpState& state) {
     if (sameStep(shapes, steps.back(), pair, d)) return unproven();
     bool repeated = false;
     for (std::size_t i = 0; i + 1 < steps.size() && !repeated; ++i) repeated = sameStep(shapes, steps[i], pair, d);
-    if (repeated) {
+    // A wedge whose edges line up with u has no normal; d then stays.
+    if (repeated && n.SquaredLength() > 0.0) {
       d = n;
       pair = shapes.support(d, pair.vertexA, pair.vertexB);
       if (gainsNothing(pair, d, steps)) return unproven();

@@ -20,6 +20,9 @@ struct PolytopeFace {
   MgcVector3 normal;
   double distance;
   bool removed;
+  /// False for a sliver whose corners lie on one line: it has no plane and
+  /// takes no part in the nearest-face scans.
+  bool hasPlane;
 };
 
 /// An edge of the faces that one expansion removes, with the faces on its
@@ -135,14 +138,14 @@ void Polytope::seed(const JumpState& state) {
 }
 
 void Polytope::addFace(std::uint32_t a, std::uint32_t b, std::uint32_t c, const MgcVector3& normal) {
-  faces_.push_back({{a, b, c}, normal, normal.Dot(records_[a].point), false});
+  faces_.push_back({{a, b, c}, normal, normal.Dot(records_[a].point), false, normal.SquaredLength() > 0.5});
 }
 
 std::int32_t Polytope::nearestFace(bool absolute) const {
   std::int32_t best = -1;
   double bestDistance = zov::kMaxFloat;
   for (std::size_t f = 0; f < faces_.size(); ++f) {
-    if (faces_[f].removed) continue;
+    if (faces_[f].removed || !faces_[f].hasPlane) continue;
     const double distance = absolute ? std::fabs(faces_[f].distance) : faces_[f].distance;
     if (best < 0 || distance < bestDistance) {
       bestDistance = distance;

@@ -127,7 +127,10 @@ SeparationResult searchSeparation(const PairSupport& shapes, const MgcVector3& s
     bool encloses = false;
     v = reduce(simplex, encloses);
     if (encloses || v.SquaredLength() == 0.0 || simplex.count == 4) return result;
-    pair = shapes.support(v, pair.vertexA, pair.vertexB);
+    // Round shapes take their support from a unit direction.
+    MgcVector3 direction = v;
+    direction.Unitize(zov::kUnitizeTolerance);
+    pair = shapes.support(direction, pair.vertexA, pair.vertexB);
   }
   return result;
 }
