@@ -4,56 +4,32 @@
 
 using Mgc::MgcVector3;
 
-namespace {
-
-const MgcVector3 kOrigin;
-
-}  // namespace
-
 HullView::HullView(const BVmesh* volume) : volume_(volume) {
   const ZOVmesh* mesh = volume != nullptr ? volume->getMesh() : nullptr;
   if (mesh == nullptr || mesh->worldVertices == nullptr || mesh->numVertices == 0) return;
   mesh_ = mesh;
+  vertices_ = mesh->worldVertices;
+  vertexCount_ = mesh->numVertices;
   if (mesh->faces != nullptr && mesh->worldFaceNormals != nullptr) faceCount_ = mesh->numFaces;
   // The vertex records take their counts from the edge pass: without the edge
   // table they are empty.
   vertexTable_ = volume->isConnectVertex() && volume->isConnectEdges() && volume->getNumVertices() == mesh->numVertices;
-  if (volume->isConnectEdges()) edgeCount_ = volume->getNumEdges();
+  if (volume->isConnectEdges() && volume->getNumEdges() > 0) {
+    edgeCount_ = volume->getNumEdges();
+    // The volume hands out its edge records through a non-const accessor
+    // only; the view never writes through it.
+    edges_ = &const_cast<BVmesh*>(volume)->getConnectEdges(0);
+  }
 }
 
-const MgcVector3& HullView::vertex(std::uint32_t i) const {
-  return i < vertexCount() ? mesh_->worldVertices[i] : kOrigin;
-}
-
-const MgcVector3& HullView::faceNormal(std::uint32_t f) const {
-  return f < faceCount_ ? mesh_->worldFaceNormals[f] : kOrigin;
+const MgcVector3& HullView::origin() {
+  static const MgcVector3 zero;
+  return zero;
 }
 
 MgcVector3 HullView::center() const { return usable() ? mesh_->worldCenter : MgcVector3(); }
 
-std::uint32_t HullView::vertexFaceCount(std::uint32_t i) const {
-  return vertexTable_ && i < vertexCount() ? volume_->getConnectVertex(i).numFaces : 0;
-}
-
-const std::uint32_t* HullView::vertexFaces(std::uint32_t i) const {
-  return vertexFaceCount(i) > 0 ? volume_->getConnectVertex(i).faces : nullptr;
-}
-
-std::uint32_t HullView::vertexEdgeCount(std::uint32_t i) const {
-  return vertexTable_ && i < vertexCount() ? volume_->getConnectVertex(i).numEdges : 0;
-}
-
-const std::uint32_t* HullView::vertexEdges(std::uint32_t i) const {
-  return vertexEdgeCount(i) > 0 ? volume_->getConnectVertex(i).edges : nullptr;
-}
-
 std::uint32_t HullView::firstFaceOf(std::uint32_t i) const { return vertexFaceCount(i) > 0 ? vertexFaces(i)[0] : 0; }
-
-const connect_edge& HullView::edge(std::uint32_t e) const {
-  // The volume hands out its edge records through a non-const accessor only;
-  // the view never writes through it.
-  return const_cast<BVmesh*>(volume_)->getConnectEdges(e);
-}
 
 std::uint32_t HullView::edgeJoining(std::uint32_t i, std::uint32_t j) const {
   const std::uint32_t n = vertexEdgeCount(i);

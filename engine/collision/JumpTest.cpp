@@ -1,7 +1,6 @@
 #include "engine/collision/JumpTest.h"
 
 #include <cmath>
-#include <vector>
 
 #include "engine/collision/SeparationSearch.h"
 #include "geometry/MeshTransforms.h"
@@ -22,6 +21,22 @@ const MgcVector3 kFallbackAxis(1.0, 0.0, 0.0);
 struct JumpStep {
   SupportPair pair;
   MgcVector3 direction;
+};
+
+/// The steps taken so far, on the query's own stack: the search ends before
+/// it takes more than kMaxJumpSteps.
+class JumpSteps {
+ public:
+  std::size_t size() const { return count_; }
+  const JumpStep& operator[](std::size_t i) const { return steps_[i]; }
+  const JumpStep& back() const { return steps_[count_ - 1]; }
+  void push_back(const JumpStep& step) { steps_[count_++] = step; }
+  const JumpStep* begin() const { return steps_; }
+  const JumpStep* end() const { return steps_ + count_; }
+
+ private:
+  JumpStep steps_[kMaxJumpSteps];
+  std::size_t count_ = 0;
 };
 
 MgcVector3 unit(MgcVector3 v) {
@@ -46,7 +61,7 @@ double cross2(const MgcVector3& p, const MgcVector3& q) { return p.x * q.y - p.y
 /// the wedge normal n is updated: with fewer than two records it gathers the
 /// directions seen; later it becomes the normal of the plane through u and
 /// the wedge's first edge a, turned towards its second edge b.
-bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const std::vector<JumpStep>& steps) {
+bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const JumpSteps& steps) {
   const std::size_t k = steps.size();
   if (k < 2) {
     n += u;
@@ -95,7 +110,7 @@ bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const std::vector<JumpSte
 
 /// Whether the pair gains nothing along d over any recorded step: A's point
 /// reaches no further and B's point lies no lower.
-bool gainsNothing(const SupportPair& pair, const MgcVector3& d, const std::vector<JumpStep>& steps) {
+bool gainsNothing(const SupportPair& pair, const MgcVector3& d, const JumpSteps& steps) {
   for (const JumpStep& step : steps) {
     if (d.Dot(pair.pointA) - d.Dot(step.pair.pointA) < kTolerance &&
         d.Dot(pair.pointB - step.pair.pointB) > -kTolerance)
@@ -143,8 +158,7 @@ int jumpTest(const PairSupport& shapes, JumpState& state) {
     return finish(0);
   };
 
-  std::vector<JumpStep> steps;
-  steps.reserve(kMaxJumpSteps);
+  JumpSteps steps;
   MgcVector3 n;
   for (std::uint32_t iteration = 0; iteration < kMaxJumpSteps; ++iteration) {
     const MgcVector3 lastPoint = pair.point();

@@ -88,6 +88,8 @@ class Polytope {
   const PairSupport& shapes_;
   std::vector<JumpRecord> records_;
   std::vector<PolytopeFace> faces_;
+  /// The edges of the faces one expansion removes; kept to reuse its room.
+  std::vector<PolytopeEdge> edges_;
   MgcVector3 interior_;
 };
 
@@ -167,7 +169,8 @@ bool Polytope::expand(const JumpRecord& record) {
   records_.push_back(record);
   const MgcVector3& p = record.point;
 
-  std::vector<PolytopeEdge> edges;
+  std::vector<PolytopeEdge>& edges = edges_;
+  edges.clear();
   for (std::size_t f = 0; f < faces_.size(); ++f) {
     PolytopeFace& face = faces_[f];
     if (face.removed) continue;
