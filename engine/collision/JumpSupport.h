@@ -5,6 +5,7 @@
 #include "engine/collision/HullView.h"
 #include "geometry/ShapeRecords.h"
 #include "math/MgcVector3.h"
+#include "math/Tolerances.h"
 
 class BVbox;
 
@@ -12,6 +13,13 @@ class BVbox;
 // B - A of a pair. Support searches of indexed shapes (mesh vertices, box
 // corners) start from a cached index so that a pair that moves little needs a
 // pass or two; a capsule has no index and answers from the direction alone.
+
+/// v scaled to unit length; a vector no longer than the unitising tolerance
+/// (1e-6) stays as it is.
+inline Mgc::MgcVector3 unitized(Mgc::MgcVector3 v) {
+  v.Unitize(zov::kUnitizeTolerance);
+  return v;
+}
 
 /// One support step of the difference shape B - A: A's point furthest along a
 /// direction d and B's point furthest along -d, with their indices. Their

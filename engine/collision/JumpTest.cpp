@@ -39,11 +39,6 @@ class JumpSteps {
   std::size_t count_ = 0;
 };
 
-MgcVector3 unit(MgcVector3 v) {
-  v.Unitize(kUnitizeTolerance);
-  return v;
-}
-
 /// Whether two support pairs are the same step: the same vertices, or, for a
 /// second shape without vertices, the same first vertex along nearly the same
 /// direction.
@@ -69,7 +64,7 @@ bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const JumpSteps& steps) {
       n.Unitize(kUnitizeTolerance);
     } else {
       const bool useY = std::fabs(u.x) > std::fabs(u.y) || std::fabs(u.z) > std::fabs(u.y);
-      n = unit(useY ? MgcVector3(-u.z, 0.0, u.x) : MgcVector3(u.y, -u.x, 0.0));
+      n = unitized(useY ? MgcVector3(-u.z, 0.0, u.x) : MgcVector3(u.y, -u.x, 0.0));
     }
     return false;
   }
@@ -81,8 +76,8 @@ bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const JumpSteps& steps) {
     const MgcVector3 p = frame * x;
     return MgcVector3(p.x, p.y, 0.0);
   };
-  MgcVector3 a = unit(steps[0].pair.point());
-  MgcVector3 b = unit(steps[1].pair.point());
+  MgcVector3 a = unitized(steps[0].pair.point());
+  MgcVector3 b = unitized(steps[1].pair.point());
   MgcVector3 pa = project(a);
   MgcVector3 pb = project(b);
   if (cross2(pa, pb) < 0.0) {
@@ -90,7 +85,7 @@ bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const JumpSteps& steps) {
     std::swap(pa, pb);
   }
   for (std::size_t i = 2; i < k; ++i) {
-    const MgcVector3 c = unit(steps[i].pair.point());
+    const MgcVector3 c = unitized(steps[i].pair.point());
     const MgcVector3 pc = project(c);
     const double ca = cross2(pa, pc);
     const double cb = cross2(pb, pc);
@@ -103,7 +98,7 @@ bool wedgeEncloses(const MgcVector3& u, MgcVector3& n, const JumpSteps& steps) {
       pb = pc;
     }
   }
-  n = unit(a.Cross(u));
+  n = unitized(a.Cross(u));
   if (b.Dot(n) < 0.0) n = -n;
   return false;
 }
@@ -168,7 +163,7 @@ int jumpTest(const PairSupport& shapes, JumpState& state) {
     if (wedgeEncloses(u, n, steps)) return finish(1);
     steps.push_back({pair, d});
 
-    d = unit(d - u * (2.0 * d.Dot(u)));
+    d = unitized(d - u * (2.0 * d.Dot(u)));
     pair = shapes.support(d, pair.vertexA, pair.vertexB);
     if (sameStep(shapes, steps.back(), pair, d)) return unproven();
     bool repeated = false;

@@ -2,20 +2,16 @@
 
 #include <cmath>
 
+#include "engine/collision/JumpSupport.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcVector3;
 
 namespace {
 
-MgcVector3 unit(MgcVector3 v) {
-  v.Unitize(zov::kUnitizeTolerance);
-  return v;
-}
-
 /// The edge around i or j whose direction is best aligned with j - i.
 MeshFeature bestAlignedEdge(const HullView& hull, std::uint32_t i, std::uint32_t j) {
-  const MgcVector3 t = unit(hull.vertex(j) - hull.vertex(i));
+  const MgcVector3 t = unitized(hull.vertex(j) - hull.vertex(i));
   MeshFeature best;
   double bestAlignment = 0.0;
   for (const std::uint32_t vertex : {i, j}) {
@@ -24,7 +20,7 @@ MeshFeature bestAlignedEdge(const HullView& hull, std::uint32_t i, std::uint32_t
     for (std::uint32_t k = 0; k < n; ++k) {
       if (!hull.hasEdge(edges[k])) continue;
       const connect_edge& e = hull.edge(edges[k]);
-      const double alignment = std::fabs(t.Dot(unit(hull.vertex(e.vertexB) - hull.vertex(e.vertexA))));
+      const double alignment = std::fabs(t.Dot(unitized(hull.vertex(e.vertexB) - hull.vertex(e.vertexA))));
       if (alignment > bestAlignment) {
         bestAlignment = alignment;
         best = {MeshFeatureKind::kEdge, edges[k]};
@@ -96,7 +92,7 @@ MeshFeature resolveMeshFeature(const HullView& hull, std::uint32_t list[3], std:
 }
 
 MgcVector3 edgeOutward(const HullView& hull, const MeshFeature& edge) {
-  return unit(hull.faceNormal(edgeFace1(hull, edge)) + hull.faceNormal(edgeFace2(hull, edge)));
+  return unitized(hull.faceNormal(edgeFace1(hull, edge)) + hull.faceNormal(edgeFace2(hull, edge)));
 }
 
 MgcVector3 extremeFaceVertex(const HullView& hull, std::uint32_t face, const MgcVector3& d, bool lowest) {

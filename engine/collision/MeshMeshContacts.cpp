@@ -20,11 +20,6 @@ namespace {
 
 using Kind = MeshFeatureKind;
 
-MgcVector3 unit(MgcVector3 v) {
-  v.Unitize(zov::kUnitizeTolerance);
-  return v;
-}
-
 /// One side of the pair while its features are promoted: the hull, its
 /// feature and the caller's vertex list.
 struct FeatureSide {
@@ -149,7 +144,7 @@ class MeshMeshRules {
     const MgcVector3& pA = a_.vertex(va);
     const MgcVector3 separation = b_.vertex(vb) - pA;
     const double length = separation.Length();
-    if (length < kTolerance) return out_.write(pA, unit(b_.vertexNormalSum(vb)), 0.0);
+    if (length < kTolerance) return out_.write(pA, unitized(b_.vertexNormalSum(vb)), 0.0);
     out_.write(pA, separation / length, -length);
   }
 
@@ -208,49 +203,36 @@ class MeshMeshRules {
     out_.write(a0 + (a1 - a0) * s, normal, (pA - pB).Dot(normal));
   }
 
-  void edgeFace(const MeshFeature& edge, std::uint32_t face) const {
-    const MgcVector3& nB = b_.faceNormal(face);
-    const MgcVector3 top = extremeFaceVertex(b_, face, nB, false);
-    const MgcVector3 pA = extremeEdgeEnd(a_, edge, nB, true);
-    const double g = (pA - top).Dot(nB);
-    const MgcVector3 a0 = edgeStart(a_, edge);
-    const MgcVector3 a1 = edgeEnd(a_, edge);
-    MgcVector3 polygon[kMaxFaceCorners];
-    const std::uint32_t corners = b_.facePolygon(face, polygon);
-    if (std::fabs(unit(a1 - a0).Dot(nB)) < kTolerance) {
-      // The edge lies along the face: its part over the face, lifted to the
-      // face's level for the clip and set back onto the edge.
-      MgcVector3 points[2];
-      const std::uint32_t n = clipSegmentToPolygon(a0 - nB * g, a1 - nB * g, polygon, corners, nB, points);
-      for (std::uint32_t i = 0; i < n; ++i) points[i] += nB * g;
-      return out_.write(points, n, nB, g);
-    }
-    MgcVector3 onEdge;
-    MgcVector3 onFace;
-    if (closestSegmentPolygon(a0, a1, polygon, corners, nB, onEdge, onFace) >= zov::kMaxFloat) return;
-    out_.write(onEdge, nB, g);
-  }
+  void edgeFace(const MeshFeature& edge, std::uint32_t face) const { edgeAgainstFace(a_, edge, b_, face, true); }
+  void faceEdge(std::uint32_t face, const MeshFeature& edge) const { edgeAgainstFace(b_, edge, a_, face, false); }
 
-  void faceEdge(std::uint32_t face, const MeshFeature& edge) const {
-    const MgcVector3 normal = -a_.faceNormal(face);
-    const MgcVector3 bottom = extremeFaceVertex(a_, face, normal, true);
-    const MgcVector3 pB = extremeEdgeEnd(b_, edge, normal, false);
-    const double g = (bottom - pB).Dot(normal);
-    const MgcVector3 b0 = edgeStart(b_, edge);
-    const MgcVector3 b1 = edgeEnd(b_, edge);
+  /// An edge of one mesh against a face of the other, `edgeOnA` telling
+  /// which is A. Heights run along the face's outward normal: the gap g is
+  /// the edge's lower end less the face's highest corner. An edge along the
+  /// face is moved by -g onto the face's level and clipped by the face: the
+  /// clipped points, set back onto the edge when the edge is A's; otherwise
+  /// the closest points of edge and face give the point on A.
+  void edgeAgainstFace(const HullView& edgeHull, const MeshFeature& edge, const HullView& faceHull, std::uint32_t face,
+                       bool edgeOnA) const {
+    const MgcVector3& up = faceHull.faceNormal(face);
+    const MgcVector3 top = extremeFaceVertex(faceHull, face, up, false);
+    const double g = (extremeEdgeEnd(edgeHull, edge, up, true) - top).Dot(up);
+    const MgcVector3 normal = edgeOnA ? up : -up;
+    const MgcVector3 e0 = edgeStart(edgeHull, edge);
+    const MgcVector3 e1 = edgeEnd(edgeHull, edge);
     MgcVector3 polygon[kMaxFaceCorners];
-    const std::uint32_t corners = a_.facePolygon(face, polygon);
-    if (std::fabs(unit(b1 - b0).Dot(normal)) < kTolerance) {
-      // B's edge, moved by g along the normal, lies in A's face plane; its
-      // part over the face gives the points on A.
+    const std::uint32_t corners = faceHull.facePolygon(face, polygon);
+    if (std::fabs(unitized(e1 - e0).Dot(up)) < kTolerance) {
       MgcVector3 points[2];
-      const std::uint32_t n = clipSegmentToPolygon(b0 + normal * g, b1 + normal * g, polygon, corners, normal, points);
+      const std::uint32_t n = clipSegmentToPolygon(e0 - up * g, e1 - up * g, polygon, corners, up, points);
+      if (edgeOnA)
+        for (std::uint32_t i = 0; i < n; ++i) points[i] += up * g;
       return out_.write(points, n, normal, g);
     }
     MgcVector3 onEdge;
     MgcVector3 onFace;
-    if (closestSegmentPolygon(b0, b1, polygon, corners, normal, onEdge, onFace) >= zov::kMaxFloat) return;
-    out_.write(onFace, normal, g);
+    if (closestSegmentPolygon(e0, e1, polygon, corners, up, onEdge, onFace) >= zov::kMaxFloat) return;
+    out_.write(edgeOnA ? onEdge : onFace, normal, g);
   }
 
   void faceFace(std::uint32_t faceA, std::uint32_t faceB) const {

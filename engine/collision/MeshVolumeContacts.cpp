@@ -19,15 +19,10 @@ namespace {
 
 using Kind = MeshFeatureKind;
 
-MgcVector3 unit(MgcVector3 v) {
-  v.Unitize(zov::kUnitizeTolerance);
-  return v;
-}
-
 /// The unit direction of p from the capsule's axis line.
 MgcVector3 awayFromAxis(const ZOVcapsule& capsule, const MgcVector3& p) {
   const MgcVector3 offset = p - capsule.center;
-  return unit(offset - capsule.axis * offset.Dot(capsule.axis));
+  return unitized(offset - capsule.axis * offset.Dot(capsule.axis));
 }
 
 /// The capsule's feature from the records of the nearest polytope feature:
@@ -94,7 +89,7 @@ class MeshVolumeRules {
     const MgcVector3& p = hull_.vertex(v);
     const MgcVector3 separation = q0 - p;
     const double length = separation.Length();
-    if (length < kTolerance) return write(&p, 1, -unit(hull_.vertexNormalSum(v)), 0.0);
+    if (length < kTolerance) return write(&p, 1, -unitized(hull_.vertexNormalSum(v)), 0.0);
     write(&p, 1, separation / length, -length);
   }
 

@@ -32,11 +32,6 @@ struct PolytopeEdge {
   std::int32_t faces[2];
 };
 
-MgcVector3 unit(MgcVector3 v) {
-  v.Unitize(kUnitizeTolerance);
-  return v;
-}
-
 JumpRecord makeRecord(const SupportPair& pair, const MgcVector3& d) {
   JumpRecord record;
   record.point = pair.point();
@@ -98,7 +93,7 @@ void Polytope::seed(const JumpState& state) {
   records_.push_back(makeRecord(shapes_.pairAt(state.vertexA, state.vertexB, n), n));
   const JumpRecord& r0 = records_[0];
 
-  MgcVector3 d1 = unit(leastAlignedAxis(n).Cross(n));
+  MgcVector3 d1 = unitized(leastAlignedAxis(n).Cross(n));
   SupportPair pair = shapes_.support(d1, r0.vertexA, r0.vertexB);
   if (samePair(shapes_, r0, pair)) {
     d1 = -d1;
@@ -110,7 +105,7 @@ void Polytope::seed(const JumpState& state) {
   // less aligned of n and d1.
   const MgcVector3 e = records_[1].point - records_[0].point;
   const MgcVector3 across = std::fabs(d1.Dot(e)) > std::fabs(n.Dot(e)) ? n : d1;
-  const MgcVector3 d2 = unit(across.Cross(e));
+  const MgcVector3 d2 = unitized(across.Cross(e));
   const SupportPair plus2 = shapes_.support(d2, r0.vertexA, r0.vertexB);
   const SupportPair minus2 = shapes_.support(-d2, r0.vertexA, r0.vertexB);
   const double areaPlus = (plus2.point() - records_[0].point).Cross(e).SquaredLength();
@@ -119,7 +114,7 @@ void Polytope::seed(const JumpState& state) {
 
   // The fourth lies furthest from the triangle's plane.
   const MgcVector3& p0 = records_[0].point;
-  const MgcVector3 d3 = unit((records_[1].point - p0).Cross(records_[2].point - p0));
+  const MgcVector3 d3 = unitized((records_[1].point - p0).Cross(records_[2].point - p0));
   const SupportPair plus3 = shapes_.support(d3, r0.vertexA, r0.vertexB);
   const SupportPair minus3 = shapes_.support(-d3, r0.vertexA, r0.vertexB);
   const double heightPlus = std::fabs((plus3.point() - p0).Dot(d3));
@@ -133,7 +128,7 @@ void Polytope::seed(const JumpState& state) {
   static constexpr std::uint32_t kTetrahedron[4][4] = {{0, 1, 2, 3}, {0, 1, 3, 2}, {0, 2, 3, 1}, {1, 2, 3, 0}};
   for (const auto& face : kTetrahedron) {
     const MgcVector3& a = records_[face[0]].point;
-    MgcVector3 normal = unit((records_[face[1]].point - a).Cross(records_[face[2]].point - a));
+    MgcVector3 normal = unitized((records_[face[1]].point - a).Cross(records_[face[2]].point - a));
     if (normal.Dot(records_[face[3]].point - a) > kTolerance) normal = -normal;
     addFace(face[0], face[1], face[2], normal);
   }
@@ -174,7 +169,7 @@ bool Polytope::expand(const JumpRecord& record) {
   for (std::size_t f = 0; f < faces_.size(); ++f) {
     PolytopeFace& face = faces_[f];
     if (face.removed) continue;
-    if (unit(p - records_[face.records[0]].point).Dot(face.normal) <= kTolerance) continue;
+    if (unitized(p - records_[face.records[0]].point).Dot(face.normal) <= kTolerance) continue;
     face.removed = true;
     for (int side = 0; side < 3; ++side) {
       const std::uint32_t a = face.records[side];
@@ -197,8 +192,8 @@ bool Polytope::expand(const JumpRecord& record) {
     if (edge.faces[1] >= 0) continue;
     const MgcVector3& pa = records_[edge.records[0]].point;
     const MgcVector3& pb = records_[edge.records[1]].point;
-    MgcVector3 normal = unit((pb - pa).Cross(p - pb));
-    if (unit(interior_ - pa).Dot(normal) >= -kTolerance) normal = -normal;
+    MgcVector3 normal = unitized((pb - pa).Cross(p - pb));
+    if (unitized(interior_ - pa).Dot(normal) >= -kTolerance) normal = -normal;
     addFace(edge.records[0], edge.records[1], added, normal);
   }
   return true;
