@@ -84,7 +84,7 @@ class Pk_jump {
 
   /// Overlap of two hull meshes: 1 overlap, 0 apart (0 also for a missing or
   /// empty mesh). The state's vertices and direction seed the search and
-  /// receive its last ones.
+  /// receive its last ones; after 0 the direction separates the meshes.
   int meshMeshOverlap(const BVmesh* a, const BVmesh* b, JumpState& state) const;
   /// Overlap of a hull mesh and a capsule, as meshMeshOverlap.
   int meshVolumeOverlap(const BVmesh* mesh, const ZOVcapsule& capsule, JumpState& state) const;
@@ -101,9 +101,10 @@ class Pk_jump {
   /// Contacts of two hull meshes: the polytope search on the difference shape
   /// finds the nearest feature pair, whose rules give 1 to 32 points. Without
   /// a cached direction the overlap test runs first. False when a mesh is
-  /// missing, the meshes are apart or no point results; the state's direction
-  /// is then zeroed, except when the overlap test found them apart (it keeps
-  /// the separating direction).
+  /// missing (the state stays), the meshes are apart (the state keeps the
+  /// separating direction and the outputs are not touched) or no point
+  /// results (the state's direction is zeroed, so the next query starts
+  /// afresh).
   bool meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& state, const JumpContacts& out) const;
   /// Contacts of a hull mesh (first shape) and a capsule, as meshMeshContacts.
   bool meshVolumeContacts(const BVmesh* mesh, const ZOVcapsule& capsule, JumpState& state,
@@ -116,8 +117,9 @@ class Pk_jump {
 
   /// The mesh vertex furthest along d, found by climbing the edge graph from
   /// `start` (each pass moves to the best strictly higher neighbour), or by
-  /// scanning every vertex when the mesh has no vertex table. An out-of-range
-  /// start counts as vertex 0. zov::kNoIndex for a mesh without vertices.
+  /// scanning every vertex when the mesh has no vertex table or the start has
+  /// no edge. An out-of-range start counts as vertex 0. zov::kNoIndex for a
+  /// mesh without vertices.
   static std::uint32_t meshSupport(const BVmesh& mesh, std::uint32_t start, const Mgc::MgcVector3& d);
   /// The capsule's point furthest along the unit direction d: its upper end
   /// when axis . d > 1e-5, else its lower end, pushed out by the radius.
