@@ -1,16 +1,20 @@
 #include "engine/collision/MeshOverlap.h"
 
 #include "engine/collision/PkJump.h"
+#include "geometry/BCapsule.h"
+#include "geometry/BVbox.h"
+#include "geometry/BVmesh.h"
 
-bool meshOverlapsBox(const BVmesh& /*mesh*/, const BVbox& /*box*/) {
-  // Only the narrow phase can rule an overlap out. The collision manager
-  // builds it and publishes it in g_pkJump, and its mesh-against-box query
-  // (with a zeroed motion record) is asked here once it exists; until then
-  // g_pkJump is null and every mesh may overlap every box.
-  return true;
+bool meshOverlapsBox(const BVmesh& mesh, const BVbox& box) {
+  // Only the narrow phase can rule an overlap out; until the collision
+  // manager publishes it every mesh may overlap every box.
+  if (g_pkJump == nullptr) return true;
+  JumpState state;
+  return g_pkJump->meshBoxOverlap(&mesh, box, state) != 0;
 }
 
-bool meshOverlapsVolume(const BVmesh& /*mesh*/, const BCapsule& /*capsule*/) {
-  // As meshOverlapsBox, with the narrow phase's mesh-against-capsule query.
-  return true;
+bool meshOverlapsVolume(const BVmesh& mesh, const BCapsule& capsule) {
+  if (g_pkJump == nullptr || capsule.getCap() == nullptr) return true;
+  JumpState state;
+  return g_pkJump->meshVolumeOverlap(&mesh, *capsule.getCap(), state) != 0;
 }

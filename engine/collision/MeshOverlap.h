@@ -1,7 +1,8 @@
 #pragma once
 
 // Overlap questions between a mesh volume and another bounding volume, put to
-// the narrow phase. Any thread may ask them at the same time.
+// the narrow phase with nothing cached. Any thread may ask them at the same
+// time.
 
 class BVmesh;
 class BVbox;
@@ -10,5 +11,6 @@ class BCapsule;
 /// Whether the mesh and the box may overlap: the narrow phase's answer while
 /// a query engine exists (g_pkJump), else true.
 bool meshOverlapsBox(const BVmesh& mesh, const BVbox& box);
-/// Whether the mesh and the capsule may overlap, as meshOverlapsBox.
+/// Whether the mesh and the capsule may overlap, as meshOverlapsBox; true for
+/// a capsule volume without a record.
 bool meshOverlapsVolume(const BVmesh& mesh, const BCapsule& capsule);

@@ -1,8 +1,147 @@
 #pragma once
 
+#include <cstdint>
+
+#include "geometry/ShapeRecords.h"
+#include "math/MgcVector3.h"
+
+class BVmesh;
+class BVbox;
+
+/// The most contact points a narrow-phase contact query writes.
+constexpr std::uint32_t kMaxJumpContacts = 32;
+
+/// What one shape pair's queries carry from one step to the next. The caller
+/// owns it; a caller with nothing cached passes it zeroed (or with the vertex
+/// indices set to zov::kNoIndex).
+struct JumpState {
+  /// The last support point w of the difference shape: the second shape's
+  /// support point minus the first shape's.
+  Mgc::MgcVector3 lastPoint;
+  /// Support vertex of the first shape: a mesh vertex or a box corner 0..7.
+  std::uint32_t vertexA = 0;
+  /// Support vertex of the second shape (unused for capsules and planes).
+  std::uint32_t vertexB = 0;
+  /// The search direction, unit length; a squared length below 1e-5 means
+  /// that nothing is cached. After a query that found the shapes apart it
+  /// separates them: every point of the second shape lies further along it
+  /// than every point of the first.
+  Mgc::MgcVector3 direction;
+};
+
+/// One support step of a query: the difference-shape point w with the
+/// support vertices that made it and the search direction that produced it.
+struct JumpRecord {
+  Mgc::MgcVector3 point;
+  std::uint32_t vertexA = 0;
+  std::uint32_t vertexB = 0;
+  Mgc::MgcVector3 direction;
+};
+
+/// The contact arrays a contact query fills, owned by the caller. Every point
+/// lies on the first shape; normal, depth and faces go to entry 0 only and the
+/// caller copies them to the others. The normal points from the second shape
+/// towards the first; the depth, (point on first - point on second) . normal,
+/// is negative in penetration.
+struct JumpContacts {
+  /// kMaxJumpContacts entries.
+  Mgc::MgcVector3* points = nullptr;
+  Mgc::MgcVector3* normals = nullptr;
+  std::uint32_t* count = nullptr;
+  double* depths = nullptr;
+  /// Face of the first shape (a mesh face index).
+  std::uint32_t* facesA = nullptr;
+  /// Face of the second shape; may be null for queries whose second shape
+  /// has no faces.
+  std::uint32_t* facesB = nullptr;
+
+  /// Writes the first min(n, kMaxJumpContacts) points and the count, and,
+  /// when there is a point, normal, depth and faces into entry 0 (faceB only
+  /// when it is not zov::kNoIndex).
+  void write(const Mgc::MgcVector3* contactPoints, std::uint32_t n, const Mgc::MgcVector3& normal, double depth,
+             std::uint32_t faceA, std::uint32_t faceB) const;
+};
+
 /// The narrow-phase query engine: overlap and contact queries between convex
-/// shapes. Exactly one instance exists while the collision manager exists.
-class Pk_jump;
+/// shapes (hull meshes given as `BVmesh` with their edge and vertex tables,
+/// oriented boxes, capsules and planes), all in world coordinates.
+///
+/// The engine holds no data: every query works on its arguments and its own
+/// stack, so one instance serves any number of threads at once, provided each
+/// pair's `JumpState` and contact arrays belong to one thread and the shapes'
+/// world data do not change during the query. Every query has a bounded
+/// number of steps.
+class Pk_jump {
+ public:
+  Pk_jump() = default;
+  Pk_jump(const Pk_jump&) = delete;
+  Pk_jump& operator=(const Pk_jump&) = delete;
+  // slot 0
+  virtual ~Pk_jump();
+
+  /// Accepts the collision manager's narrow-phase mode and changes nothing.
+  bool alwaysTrue(std::uint32_t mode) const;
+
+  /// Overlap of two hull meshes: 1 overlap, 0 apart (0 also for a missing or
+  /// empty mesh). The state's vertices and direction seed the search and
+  /// receive its last ones; after 0 the direction separates the meshes.
+  int meshMeshOverlap(const BVmesh* a, const BVmesh* b, JumpState& state) const;
+  /// Overlap of a hull mesh and a capsule, as meshMeshOverlap.
+  int meshVolumeOverlap(const BVmesh* mesh, const ZOVcapsule& capsule, JumpState& state) const;
+  /// Overlap of a hull mesh and an oriented box (its eight corners).
+  int meshBoxOverlap(const BVmesh* mesh, const BVbox& box, JumpState& state) const;
+  /// Overlap of an oriented box (its eight corners) and a capsule.
+  int boxConvexOverlap(const BVbox& box, const ZOVcapsule& capsule, JumpState& state) const;
+  /// Whether a vertex of the mesh lies more than 1e-5 behind the plane
+  /// (point, unit normal). The first such vertex becomes the state's vertexA
+  /// and the normal its direction; false leaves the state as it was.
+  bool meshPointsInside(const BVmesh* mesh, const Mgc::MgcVector3& planePoint, const Mgc::MgcVector3& planeNormal,
+                        JumpState& state) const;
+
+  /// Contacts of two hull meshes: the polytope search on the difference shape
+  /// finds the nearest feature pair, whose rules give 1 to 32 points. Without
+  /// a cached direction the overlap test runs first. False when a mesh is
+  /// missing (the state stays), the meshes are apart (the state keeps the
+  /// separating direction and the outputs are not touched) or no point
+  /// results (the state's direction is zeroed, so the next query starts
+  /// afresh).
+  bool meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& state, const JumpContacts& out) const;
+  /// Contacts of a hull mesh (first shape) and a capsule, as meshMeshContacts.
+  bool meshVolumeContacts(const BVmesh* mesh, const ZOVcapsule& capsule, JumpState& state,
+                          const JumpContacts& out) const;
+  /// Contacts of a hull mesh and a plane (point, unit normal): the deepest
+  /// vertex and up to two neighbours within 0.01 of its height, with the
+  /// plane normal and the deepest vertex's signed distance as depth.
+  bool meshPlaneContacts(const BVmesh* mesh, const Mgc::MgcVector3& planePoint, const Mgc::MgcVector3& planeNormal,
+                         JumpState& state, const JumpContacts& out) const;
+
+  /// The mesh vertex furthest along d, found by climbing the edge graph from
+  /// `start` (each pass moves to the best strictly higher neighbour), or by
+  /// scanning every vertex when the mesh has no vertex table or the start has
+  /// no edge. An out-of-range start counts as vertex 0. zov::kNoIndex for a
+  /// mesh without vertices.
+  static std::uint32_t meshSupport(const BVmesh& mesh, std::uint32_t start, const Mgc::MgcVector3& d);
+  /// The capsule's point furthest along the unit direction d: its upper end
+  /// when axis . d > 1e-5, else its lower end, pushed out by the radius.
+  static Mgc::MgcVector3 capsuleSupport(const ZOVcapsule& capsule, const Mgc::MgcVector3& d);
+
+  /// Resolves the vertex lists of a mesh-mesh feature pair into vertices,
+  /// edges or faces and writes their contacts. The lists (up to 3 entries)
+  /// may be replaced by a face's first three vertices. Sets *out.count.
+  void meshMeshFeatureContacts(const BVmesh& a, const BVmesh& b, std::uint32_t listA[3], std::uint32_t& countA,
+                               std::uint32_t listB[3], std::uint32_t& countB, const JumpContacts& out) const;
+  /// The mesh-capsule twin: the mesh's vertex list against one capsule surface
+  /// point (capsuleCount 1) or a segment of two (capsuleCount 2).
+  void meshVolumeFeatureContacts(const BVmesh& mesh, const ZOVcapsule& capsule, std::uint32_t list[3],
+                                 std::uint32_t& count, const Mgc::MgcVector3 capsulePoints[2],
+                                 std::uint32_t capsuleCount, const JumpContacts& out) const;
+  /// The mesh-plane rules: the vertex list (1 to 3 entries) becomes an edge or
+  /// a face's first three vertices where the plane lies flush with them, and
+  /// each listed vertex gives one contact.
+  void meshPlaneFeatureContacts(const BVmesh& mesh, const Mgc::MgcVector3& planePoint,
+                                const Mgc::MgcVector3& planeNormal, std::uint32_t list[3], std::uint32_t& count,
+                                const JumpContacts& out) const;
+};
 
 /// The one query engine, published by the collision manager when it builds it
 /// and null before. Services that would ask it answer "may overlap" while it

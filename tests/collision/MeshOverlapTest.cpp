@@ -2,27 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include "collision/NarrowPhaseFixtures.h"
 #include "engine/collision/PkJump.h"
 #include "geometry/BCapsule.h"
 #include "geometry/BVbox.h"
 #include "geometry/BVmesh.h"
-#include "support/GeometryFixtures.h"
 
 using Mgc::MgcMatrix3;
 
 namespace {
 
-TEST(MeshOverlap, OverlapWrappersAnswerTrueWithoutAQueryEngine) {
+TEST(MeshOverlap, WrappersAskTheQueryEngineOnceItExists) {
   ASSERT_EQ(g_pkJump, nullptr);
-  auto cube = zovtest::boxMesh({1, 1, 1});
-  BVmesh mesh;
-  ASSERT_TRUE(mesh.init(cube.get(), kMeshHullMode));
-  ZOVbox far{{100, 100, 100}, MgcMatrix3::IDENTITY, {1, 1, 1}};
-  ZOVcapsule farCapsule{{-100, 0, 0}, {0, 0, 1}, 1.0, 0.5};
-  BVbox box(&far);
-  BCapsule capsule(&farCapsule);
-  EXPECT_TRUE(meshOverlapsBox(mesh, box));
-  EXPECT_TRUE(meshOverlapsVolume(mesh, capsule));
+  const auto cube = zovtest::boxHull({1, 1, 1}, MgcMatrix3::IDENTITY, {});
+  ZOVbox farRecord{{100, 100, 100}, MgcMatrix3::IDENTITY, {1, 1, 1}};
+  ZOVbox nearRecord{{1.5, 0, 0}, MgcMatrix3::IDENTITY, {1, 1, 1}};
+  ZOVcapsule farCapsuleRecord{{-100, 0, 0}, {0, 0, 1}, 1.0, 0.5};
+  ZOVcapsule nearCapsuleRecord{{0, 0, 1.3}, {1, 0, 0}, 1.0, 0.5};
+  const BVbox far(&farRecord), near(&nearRecord);
+  const BCapsule farCapsule(&farCapsuleRecord), nearCapsule(&nearCapsuleRecord);
+  // Without an engine nothing can be ruled out.
+  EXPECT_TRUE(meshOverlapsBox(*cube.get(), far));
+  EXPECT_TRUE(meshOverlapsVolume(*cube.get(), farCapsule));
+
+  Pk_jump jump;
+  g_pkJump = &jump;
+  EXPECT_FALSE(meshOverlapsBox(*cube.get(), far));
+  EXPECT_TRUE(meshOverlapsBox(*cube.get(), near));
+  EXPECT_FALSE(meshOverlapsVolume(*cube.get(), farCapsule));
+  EXPECT_TRUE(meshOverlapsVolume(*cube.get(), nearCapsule));
+  g_pkJump = nullptr;
 }
 
 }  // namespace

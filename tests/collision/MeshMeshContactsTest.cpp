@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "collision/NarrowPhaseFixtures.h"
+#include "engine/collision/PkJump.h"
+#include "math/MgcMatrix3.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using zovtest::ContactArrays;
+using zovtest::GeometryRandom;
+using zovtest::HullVolume;
+
+namespace {
+
+/// The contact conventions: 1 to 32 points on A's surface, one unit normal,
+/// faces of both meshes.
+void expectConventions(const ContactArrays& c, const ZOVmesh& a, const ZOVmesh& b) {
+  ASSERT_GE(c.count, 1u);
+  ASSERT_LE(c.count, kMaxJumpContacts);
+  EXPECT_NEAR(c.normals[0].Length(), 1.0, 1e-9);
+  EXPECT_LT(c.facesA[0], a.numFaces);
+  EXPECT_LT(c.facesB[0], b.numFaces);
+  for (std::uint32_t i = 0; i < c.count; ++i) EXPECT_NEAR(zovtest::signedDistanceToHull(a, c.points[i]), 0.0, 1e-6);
+}
+
+TEST(MeshMeshContacts, RandomOverlappingHullsMatchSeparatingAxes) {
+  GeometryRandom random(5);
+  const Pk_jump jump;
+  const double cosOneDegree = std::cos(M_PI / 180.0);
+  int compared = 0;
+  for (int trial = 0; trial < 1500; ++trial) {
+    const auto a = zovtest::randomConvexShape(random, trial % 3, random.vector(-0.2, 0.2));
+    const auto b = zovtest::randomConvexShape(random, (trial / 3) % 3, random.unitVector() * random.uniform(0.0, 1.5));
+    const zovtest::SatResult sat =
+        zovtest::separatingAxes(zovtest::convexPolyhedron(*a.mesh), zovtest::convexPolyhedron(*b.mesh));
+    if (sat.gap > -1e-4) continue;
+    SCOPED_TRACE(trial);
+    ++compared;
+    JumpState state;
+    ContactArrays c;
+    ASSERT_TRUE(jump.meshMeshContacts(a.get(), b.get(), state, c.out()));
+    expectConventions(c, *a.mesh, *b.mesh);
+    // Bodies are 0.2 to 2 across: depth within 1e-3 of the exact one.
+    EXPECT_NEAR(c.depths[0], sat.gap, 1e-3);
+    if (sat.runnerUpDepth + sat.gap > 1e-3) {
+      EXPECT_GT(c.normals[0].Dot(sat.normal), cosOneDegree);
+    }
+  }
+  EXPECT_GT(compared, 700);
+}
+
+TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
+  struct Case {
+    const char* name;
+    MgcVector3 halfB, centreB;
+    std::vector<MgcVector3> corners;
+  };
+  const Case cases[] = {
+      {"unit square sunk 0.1 into a slab",
+       {5, 5, 0.5},
+       {0, 0, -0.5},
+       {{-.5, -.5, -.1}, {.5, -.5, -.1}, {.5, .5, -.1}, {-.5, .5, -.1}}},
+      {"two unit cubes stacked, sunk 0.1",
+       {.5, .5, .5},
+       {0, 0, -0.5},
+       {{-.5, -.5, -.1}, {.5, -.5, -.1}, {.5, .5, -.1}, {-.5, .5, -.1}}},
+      {"half overlapping footprints",
+       {.5, .5, .5},
+       {0.5, 0, -0.5},
+       {{0, -.5, -.1}, {.5, -.5, -.1}, {.5, .5, -.1}, {0, .5, -.1}}},
+  };
+  const Pk_jump jump;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto a = zovtest::boxHull({.5, .5, .5}, MgcMatrix3::IDENTITY, {0, 0, 0.4});
+    const auto b = zovtest::boxHull(c.halfB, MgcMatrix3::IDENTITY, c.centreB);
+    JumpState state;
+    ContactArrays contacts;
+    ASSERT_TRUE(jump.meshMeshContacts(a.get(), b.get(), state, contacts.out()));
+    expectConventions(contacts, *a.mesh, *b.mesh);
+    EXPECT_NEAR(contacts.depths[0], -0.1, 1e-12);
+    EXPECT_EQ(contacts.normals[0], MgcVector3::UNIT_Z);
+    ASSERT_EQ(contacts.count, c.corners.size());
+    for (const MgcVector3& corner : c.corners) {
+      double nearest = HUGE_VAL;
+      for (std::uint32_t i = 0; i < contacts.count; ++i)
+        nearest = std::min(nearest, (contacts.points[i] - corner).Length());
+      EXPECT_LT(nearest, 1e-12);
+    }
+  }
+}
+
+/// The contacts of the feature pair named by two vertex lists; `resolvedA`
+/// receives A's list as the rules left it.
+ContactArrays featureContacts(const HullVolume& a, const HullVolume& b, std::vector<std::uint32_t> listA,
+                              std::vector<std::uint32_t> listB, std::vector<std::uint32_t>* resolvedA = nullptr) {
+  std::uint32_t la[3] = {};
+  std::uint32_t lb[3] = {};
+  std::copy(listA.begin(), listA.end(), la);
+  std::copy(listB.begin(), listB.end(), lb);
+  std::uint32_t countA = static_cast<std::uint32_t>(listA.size());
+  std::uint32_t countB = static_cast<std::uint32_t>(listB.size());
+  ContactArrays c;
+  Pk_jump().meshMeshFeatureContacts(*a.get(), *b.get(), la, countA, lb, countB, c.out());
+  if (resolvedA != nullptr) resolvedA->assign(la, la + countA);
+  return c;
+}
+
+// Box vertex k has x, y, z = +half where bit 0, 1, 2 of k is set.
+const MgcVector3 kHalf(0.5, 0.5, 0.5);
+
+TEST(MeshMeshContacts, VertexPairs) {
+  const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
+  // Corners 7 of A and 0 of B coincide: B's corner normal, depth 0.
+  const auto touching = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {1, 1, 1});
+  ContactArrays c = featureContacts(a, touching, {7}, {0});
+  ASSERT_EQ(c.count, 1u);
+  EXPECT_EQ(c.points[0], kHalf);
+  EXPECT_NEAR((c.normals[0] - MgcVector3(-1, -1, -1) / std::sqrt(3.0)).Length(), 0.0, 1e-12);
+  EXPECT_EQ(c.depths[0], 0.0);
+  // 0.2 apart: the normal runs from A's corner to B's.
+  const auto apart = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {1.2, 1, 1});
+  c = featureContacts(a, apart, {7}, {0});
+  ASSERT_EQ(c.count, 1u);
+  EXPECT_NEAR((c.normals[0] - MgcVector3::UNIT_X).Length(), 0.0, 1e-12);
+  EXPECT_NEAR(c.depths[0], -0.2, 1e-12);
+}
+
+TEST(MeshMeshContacts, EdgesAgainstFaces) {
+  const double h = 0.5;
+  const double lift = h * std::sqrt(2.0) - 0.1;  // a cube on its edge, sunk 0.1
+  MgcMatrix3 onEdge;
+  onEdge.FromAxisAngle(MgcVector3::UNIT_X, M_PI / 4);
+  MgcMatrix3 tilt;
+  tilt.FromAxisAngle(MgcVector3::UNIT_Y, 0.2);
+  const auto slabBelow = zovtest::boxHull({5, 5, 1}, MgcMatrix3::IDENTITY, {0, 0, -1});
+  const auto slabAbove = zovtest::boxHull({5, 5, 1}, MgcMatrix3::IDENTITY, {0, 0, 1});
+  // Edge 0-1 (along x) is the cube's lowest, edge 6-7 its highest.
+  const auto resting = zovtest::boxHull(kHalf, onEdge, {0, 0, lift});
+  const auto hanging = zovtest::boxHull(kHalf, onEdge, {0, 0, -lift});
+  const auto tilted = zovtest::boxHull(kHalf, tilt * onEdge, {0, 0, lift});
+  struct Case {
+    const char* name;
+    const HullVolume &a, &b;
+    std::vector<std::uint32_t> listA, listB;
+    std::uint32_t count;
+    MgcVector3 normal;
+    double height;  // of the points
+  };
+  const Case cases[] = {
+      {"edge of A along B's face: its clipped ends",
+       resting,
+       slabBelow,
+       {0, 1},
+       {4, 5, 7},
+       2,
+       MgcVector3::UNIT_Z,
+       -0.1},
+      {"edge of A across B's face: one point", tilted, slabBelow, {0, 1}, {4, 5, 7}, 1, MgcVector3::UNIT_Z, 0.0},
+      {"face of A against B's edge along it", slabAbove, hanging, {0, 2, 3}, {6, 7}, 2, MgcVector3::UNIT_Z, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ContactArrays contacts = featureContacts(c.a, c.b, c.listA, c.listB);
+    ASSERT_EQ(contacts.count, c.count);
+    EXPECT_NEAR((contacts.normals[0] - c.normal).Length(), 0.0, 1e-12);
+    // The points lie on A: the ends of its sunk edge, the crossing of its
+    // tilted edge with B's face, the ends of B's edge moved onto A's face.
+    for (std::uint32_t i = 0; i < contacts.count; ++i) {
+      EXPECT_NEAR(zovtest::signedDistanceToHull(*c.a.mesh, contacts.points[i]), 0.0, 1e-12);
+      EXPECT_NEAR(contacts.points[i].z, c.height, 1e-12);
+      if (c.count == 2) {
+        EXPECT_NEAR(std::fabs(contacts.points[i].x), h, 1e-12);
+      }
+    }
+    if (c.count == 2) {
+      EXPECT_NEAR(contacts.depths[0], -0.1, 1e-12);
+    }
+  }
+}
+
+TEST(MeshMeshContacts, VertexListsBecomeFaces) {
+  const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
+  // Diagonal corners of the bottom face: that face, as its first three corners.
+  const auto below = zovtest::boxHull({5, 5, 0.5}, MgcMatrix3::IDENTITY, {0, 0, -0.9});
+  std::vector<std::uint32_t> resolved;
+  ContactArrays c = featureContacts(a, below, {0, 3}, {4, 5, 7}, &resolved);
+  EXPECT_EQ(resolved, (std::vector<std::uint32_t>{0, 2, 3}));
+  EXPECT_EQ(c.count, 4u);
+  // Faces side by side share no area: no contact.
+  const auto beside = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {3, 0, -0.9});
+  c = featureContacts(a, beside, {0, 2, 3}, {4, 5, 7});
+  EXPECT_EQ(c.count, 0u);
+}
+
+TEST(MeshMeshContacts, ApartOrMissingMeshesLeaveTheOutputs) {
+  const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
+  const auto b = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 2, 0});
+  const Pk_jump jump;
+  JumpState state;
+  ContactArrays c;
+  EXPECT_FALSE(jump.meshMeshContacts(a.get(), b.get(), state, c.out()));
+  EXPECT_EQ(c.count, ContactArrays::kUntouched);
+  EXPECT_GT(zovtest::gapAlong(*a.mesh, *b.mesh, state.direction), 0.9);
+  EXPECT_FALSE(jump.meshMeshContacts(nullptr, b.get(), state, c.out()));
+  EXPECT_EQ(c.count, ContactArrays::kUntouched);
+}
+
+}  // namespace
