@@ -1,8 +1,8 @@
 #include <maya/MFnTransform.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
+#include "dg/NodeImpl.h"
 #include "math/MatrixParts.h"
 
 using zovhost::NodeImpl;

@@ -1,11 +1,11 @@
 #include <maya/MDataBlock.h>
 
 #include "core/DataObjects.h"
-#include "core/Host.h"
+#include "dg/Graph.h"
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
-using zovhost::host;
+using zovhost::sceneGraph;
 using zovhost::Slot;
 
 namespace {
@@ -27,7 +27,7 @@ MPlug MDataBlock::plugOf(const MObject& attribute) const { return MPlug(MObject(
 
 MDataHandle MDataBlock::inputValue(const MPlug& plug, MStatus* status) {
   if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
-  host().graph.evaluate(plug);
+  sceneGraph().evaluate(plug);
   return MDataHandle(plug);
 }
 

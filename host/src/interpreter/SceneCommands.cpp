@@ -12,8 +12,11 @@
 #include <maya/MIntArray.h>
 #include <maya/MStringArray.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
+#include "dg/NodeTypeRegistry.h"
 #include "interpreter/AttributeText.h"
 #include "interpreter/HostArgs.h"
 
@@ -31,7 +34,7 @@ void recordModifier(const HostCall& call, const std::shared_ptr<MDGModifier>& mo
 }
 
 std::shared_ptr<NodeImpl> nodeNamed(const std::string& name) {
-  const auto node = host().graph.find(name);
+  const auto node = sceneGraph().find(name);
   if (!node) displayError("No object matches name: " + name);
   return node;
 }
@@ -44,7 +47,7 @@ MStatus createNodeCommand(HostCall& call) {
     return MS::kFailure;
   }
   const std::string typeName = args.positional()[0];
-  const auto type = host().nodeTypes.find(typeName);
+  const auto type = nodeTypeRegistry().find(typeName);
   if (!type || type->kind == MPxNode::kManipContainer) {
     displayError("Unknown object type: " + typeName);
     return MS::kFailure;
@@ -91,7 +94,7 @@ MStatus createNodeCommand(HostCall& call) {
   if (!args.has("skipSelect")) {
     MSelectionList selection;
     selection.add(node);
-    host().setSelection(selection);
+    setActiveSelection(selection);
   }
   call.result.setString(nodeOf(node)->name);
   return MS::kSuccess;
@@ -103,9 +106,9 @@ MStatus deleteCommand(HostCall& call) {
   std::vector<std::shared_ptr<NodeImpl>> nodes;
   if (args.positional().empty()) {
     MStringArray names;
-    host().selection.getSelectionStrings(names);
+    activeSelection().getSelectionStrings(names);
     for (unsigned int i = 0; i < names.length(); ++i)
-      if (const auto node = host().graph.find(names[i].str().substr(0, names[i].str().find('.'))))
+      if (const auto node = sceneGraph().find(names[i].str().substr(0, names[i].str().find('.'))))
         nodes.push_back(node);
     if (nodes.empty()) {
       displayError("delete: Not enough objects or values.");
@@ -164,7 +167,7 @@ MStatus selectCommand(HostCall& call) {
       displayError("No object matches name: " + name);
       return MS::kFailure;
     }
-  MSelectionList selection = host().selection;
+  MSelectionList selection = activeSelection();
   if (args.has("clear"))
     selection.clear();
   else if (args.has("add"))
@@ -175,7 +178,7 @@ MStatus selectCommand(HostCall& call) {
     selection.merge(list, MSelectionList::kXORWithList);
   else
     selection = list;
-  host().setSelection(selection);
+  setActiveSelection(selection);
   return MS::kSuccess;
 }
 
@@ -299,7 +302,7 @@ MStatus connectAttrCommand(HostCall& call) {
     destination = destination.elementByLogicalIndex(index);
   }
   auto modifier = std::make_shared<MDGModifier>();
-  const auto current = host().graph.incomingOf(destination);
+  const auto current = sceneGraph().incomingOf(destination);
   if (current) {
     if (!args.has("force")) {
       displayError("connectAttr: '" + destination.name().str() + "' already has an incoming connection from '" +
