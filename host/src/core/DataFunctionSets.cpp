@@ -157,3 +157,49 @@ MStatus MFnMatrixData::set(const MMatrix& matrix) {
   data->matrix = matrix;
   return MS::kSuccess;
 }
+
+namespace zovhost {
+
+unsigned int numericComponentCount(MFnNumericData::Type kind) {
+  switch (kind) {
+    case MFnNumericData::kInvalid:
+    case MFnNumericData::kLast:
+      return 0;
+    case MFnNumericData::k2Short:
+    case MFnNumericData::k2Long:
+    case MFnNumericData::k2Float:
+    case MFnNumericData::k2Double:
+      return 2;
+    case MFnNumericData::k3Short:
+    case MFnNumericData::k3Long:
+    case MFnNumericData::k3Float:
+    case MFnNumericData::k3Double:
+      return 3;
+    case MFnNumericData::k4Double:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+MFnNumericData::Type numericComponentKind(MFnNumericData::Type kind) {
+  switch (kind) {
+    case MFnNumericData::k2Short:
+    case MFnNumericData::k3Short:
+      return MFnNumericData::kShort;
+    case MFnNumericData::k2Long:
+    case MFnNumericData::k3Long:
+      return MFnNumericData::kLong;
+    case MFnNumericData::k2Float:
+    case MFnNumericData::k3Float:
+      return MFnNumericData::kFloat;
+    case MFnNumericData::k2Double:
+    case MFnNumericData::k3Double:
+    case MFnNumericData::k4Double:
+      return MFnNumericData::kDouble;
+    default:
+      return kind;
+  }
+}
+
+}  // namespace zovhost

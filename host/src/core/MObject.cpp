@@ -1,3 +1,4 @@
+#include <maya/MFnBase.h>
 #include <maya/MObject.h>
 
 #include "core/Object.h"
@@ -43,4 +44,21 @@ const char* MObject::apiTypeStr() const {
     default:
       return "kOther";
   }
+}
+
+// ---------------------------------------------------------------------------
+// MFnBase
+
+MObject MFnBase::object(MStatus* status) const {
+  if (status) *status = m_object.isNull() ? MS::kFailure : MS::kSuccess;
+  return m_object;
+}
+
+MStatus MFnBase::setObject(const MObject& object) {
+  if (!object.hasFn(type())) {
+    m_object = MObject();
+    return MS::kInvalidParameter;
+  }
+  m_object = object;
+  return MS::kSuccess;
 }
