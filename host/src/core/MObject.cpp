@@ -9,43 +9,6 @@ MFn::Type MObject::apiType() const { return m_object ? m_object->apiType() : MFn
 
 bool MObject::hasFn(MFn::Type type) const { return m_object && m_object->hasFn(type); }
 
-const char* MObject::apiTypeStr() const {
-  switch (apiType()) {
-    case MFn::kInvalid:
-      return "kInvalid";
-    case MFn::kPluginDependNode:
-      return "kPluginDependNode";
-    case MFn::kPluginLocatorNode:
-      return "kPluginLocatorNode";
-    case MFn::kPluginManipContainer:
-      return "kPluginManipContainer";
-    case MFn::kTime:
-      return "kTime";
-    case MFn::kNumericAttribute:
-      return "kNumericAttribute";
-    case MFn::kUnitAttribute:
-      return "kUnitAttribute";
-    case MFn::kTypedAttribute:
-      return "kTypedAttribute";
-    case MFn::kEnumAttribute:
-      return "kEnumAttribute";
-    case MFn::kMessageAttribute:
-      return "kMessageAttribute";
-    case MFn::kCompoundAttribute:
-      return "kCompoundAttribute";
-    case MFn::kStringData:
-      return "kStringData";
-    case MFn::kMatrixData:
-      return "kMatrixData";
-    case MFn::kNumericData:
-      return "kNumericData";
-    case MFn::kPlugin:
-      return "kPlugin";
-    default:
-      return "kOther";
-  }
-}
-
 // ---------------------------------------------------------------------------
 // MFnBase
 
