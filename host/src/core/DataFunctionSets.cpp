@@ -5,9 +5,11 @@
 #include <maya/MMatrix.h>
 
 #include "core/DataObjects.h"
+#include "core/Numbers.h"
 
 #include <cmath>
 #include <memory>
+#include <type_traits>
 
 using zovhost::MatrixData;
 using zovhost::NumericData;
@@ -48,7 +50,12 @@ MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
     status = readComponents(object, {&values[0], &values[1], &values[2], &values[3]});
   if (!status) return status;
   size_t i = 0;
-  for (T* value : out) *value = static_cast<T>(values[i++]);
+  for (T* value : out) {
+    if constexpr (std::is_integral_v<T>)
+      *value = zovhost::toInteger<T>(values[i++]);
+    else
+      *value = static_cast<T>(values[i++]);
+  }
   return MS::kSuccess;
 }
 

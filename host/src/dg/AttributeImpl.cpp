@@ -1,6 +1,7 @@
 #include "dg/AttributeImpl.h"
 
 #include "core/DataObjects.h"
+#include "core/Numbers.h"
 
 #include <cmath>
 
@@ -68,18 +69,23 @@ const AttributeImpl* AttributeImpl::findDescendant(const std::string& name) cons
 double AttributeImpl::normalise(double value) const {
   if (hasMin && value < minValue) value = minValue;
   if (hasMax && value > maxValue) value = maxValue;
-  if (kind == AttributeKind::Enum) return std::trunc(value);
+  // Whole numbers are held within the range of their type.
+  if (kind == AttributeKind::Enum) return toInteger<short>(value);
   if (kind != AttributeKind::Numeric) return value;
   switch (numericType) {
     case MFnNumericData::kBoolean:
       return value != 0.0 ? 1.0 : 0.0;
     case MFnNumericData::kByte:
+      return toInteger<unsigned char>(value);
     case MFnNumericData::kChar:
+      return toInteger<char>(value);
     case MFnNumericData::kShort:
+      return toInteger<short>(value);
     case MFnNumericData::kLong:
+      return toInteger<int>(value);
     case MFnNumericData::kInt64:
     case MFnNumericData::kAddr:
-      return std::trunc(value);
+      return static_cast<double>(toInteger<long long>(value));
     case MFnNumericData::kFloat:
       return static_cast<double>(static_cast<float>(value));
     default:

@@ -1,6 +1,7 @@
 #include <maya/MDataBlock.h>
 
 #include "core/DataObjects.h"
+#include "core/Numbers.h"
 #include "dg/Graph.h"
 
 using zovhost::AttributeImpl;
@@ -95,9 +96,9 @@ void MDataHandle::setComponents(const double* values, unsigned int count) {
 }
 
 bool MDataHandle::asBool() const { return number() != 0.0; }
-char MDataHandle::asChar() const { return static_cast<char>(number()); }
-short MDataHandle::asShort() const { return static_cast<short>(number()); }
-int MDataHandle::asInt() const { return static_cast<int>(number()); }
+char MDataHandle::asChar() const { return zovhost::toInteger<char>(number()); }
+short MDataHandle::asShort() const { return zovhost::toInteger<short>(number()); }
+int MDataHandle::asInt() const { return zovhost::toInteger<int>(number()); }
 float MDataHandle::asFloat() const { return static_cast<float>(number()); }
 double MDataHandle::asDouble() const { return number(); }
 

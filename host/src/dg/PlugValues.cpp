@@ -6,9 +6,11 @@
 #include <maya/MPlug.h>
 
 #include "core/DataObjects.h"
+#include "core/Numbers.h"
 #include "dg/Graph.h"
 
 #include <cmath>
+#include <type_traits>
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
@@ -52,7 +54,11 @@ template <typename T>
 MStatus readAs(const MPlug& plug, T& value) {
   double number = 0.0;
   const MStatus status = readNumber(plug, number);
-  if (status) value = static_cast<T>(number);
+  if (!status) return status;
+  if constexpr (std::is_integral_v<T>)
+    value = zovhost::toInteger<T>(number);
+  else
+    value = static_cast<T>(number);
   return status;
 }
 
