@@ -199,6 +199,12 @@ MStatus setAttrCommand(HostCall& call) {
   }
   const std::vector<std::string> values(args.positional().begin() + 1, args.positional().end());
   const bool wasLocked = plug.isLocked();
+  // A bad flag refuses the whole command before anything changes.
+  bool lock = false;
+  if (args.has("lock") && !parseBool(args.value("lock"), lock)) {
+    displayError("setAttr: -lock needs a boolean");
+    return MS::kFailure;
+  }
   if (!values.empty()) {
     if (wasLocked || plug.isDestination()) {
       displayError("setAttr: The attribute '" + plug.name().str() + "' is locked or connected and cannot be modified.");
@@ -216,11 +222,6 @@ MStatus setAttrCommand(HostCall& call) {
                          [plug, values]() { setAttributeWords(plug, values); }));
   }
   if (args.has("lock")) {
-    bool lock = false;
-    if (!parseBool(args.value("lock"), lock)) {
-      displayError("setAttr: -lock needs a boolean");
-      return MS::kFailure;
-    }
     plug.setLocked(lock);
     recordUndo(call, std::make_unique<FunctionEntry>(
                          "setAttr", [plug, wasLocked]() { MPlug(plug).setLocked(wasLocked); },
