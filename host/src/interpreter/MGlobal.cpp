@@ -143,9 +143,4 @@ MStatus MGlobal::deleteNode(MObject& node) {
   return sceneGraph().remove(impl, nullptr);
 }
 
-MGlobal::MMayaState MGlobal::mayaState(MStatus* status) {
-  if (status) *status = MS::kSuccess;
-  return kBatch;
-}
-
 int MGlobal::apiVersion() { return kApiVersion; }
