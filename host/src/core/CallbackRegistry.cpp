@@ -6,18 +6,16 @@
 
 namespace zovhost {
 
-namespace {
-
-const char* const kKnownEvents[] = {
-    "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
-    "SelectionChanged", "NewSceneOpened",       "SceneOpened",       "SceneSaved",      "idle"};
-
-}  // namespace
+const std::vector<std::string>& CallbackRegistry::knownEvents() {
+  static const std::vector<std::string> events = {
+      "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
+      "SelectionChanged", "NewSceneOpened",       "SceneOpened",       "SceneSaved",      "idle"};
+  return events;
+}
 
 bool CallbackRegistry::isKnownEvent(const std::string& event) {
-  for (const char* known : kKnownEvents)
-    if (event == known) return true;
-  return false;
+  const auto& events = knownEvents();
+  return std::find(events.begin(), events.end(), event) != events.end();
 }
 
 MCallbackId CallbackRegistry::add(Record record) {

@@ -37,6 +37,7 @@ class CallbackRegistry {
   MCallbackId current() const { return m_current; }
 
   /// The events the host raises.
+  static const std::vector<std::string>& knownEvents();
   static bool isKnownEvent(const std::string& event);
 
  private:

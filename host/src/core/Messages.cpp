@@ -37,10 +37,7 @@ MCallbackId MEventMessage::addEventCallback(const MString& eventName, MMessage::
 
 void MEventMessage::getEventNames(MStringArray& names) {
   names.clear();
-  for (const char* name :
-       {"timeChanged", "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
-        "SelectionChanged", "NewSceneOpened", "SceneOpened", "SceneSaved", "idle"})
-    names.append(name);
+  for (const std::string& name : zovhost::CallbackRegistry::knownEvents()) names.append(MString(name));
 }
 
 MCallbackId MDGMessage::addNodeAddedCallback(MMessage::MNodeFunction function, const MString& nodeType,
