@@ -1,16 +1,26 @@
 #include "testing/HostTesting.h"
 
-#include "core/Host.h"
+#include "app/Host.h"
 #include "scene/SceneFile.h"
+
+#include <set>
 
 namespace zovhost::testing {
 
 namespace {
 
+Host& host() { return Host::instance(); }
+
 /// Plug-in objects handed to tests, kept so that their names stay valid.
 std::vector<std::shared_ptr<PluginObject>>& testPlugins() {
   static std::vector<std::shared_ptr<PluginObject>> plugins;
   return plugins;
+}
+
+/// The names whose next registration fails.
+std::set<std::string>& refusedRegistrations() {
+  static std::set<std::string> names;
+  return names;
 }
 
 }  // namespace
@@ -27,18 +37,18 @@ void resetHost() {
   h.nodeTypes.removePluginTypes();
   h.commands.clear();
   h.drawOverrides.clear();
-  h.plugins.clearFailures();
+  refusedRegistrations().clear();
   h.settings = HostSettings();
   h.undo.setEnabled(true);
   h.undo.setSuspended(false);
-  h.time.resetAll();
-  h.clearScene();
+  h.units.reset();
+  clearScene();
   h.logs.clear();
   h.logs.echo = false;
   testPlugins().clear();
 }
 
-void resetScene() { host().clearScene(); }
+void resetScene() { clearScene(); }
 
 MObject pluginObject(const std::string& name) {
   for (const auto& plugin : testPlugins())
@@ -67,7 +77,13 @@ void setPanelRenderer(const std::string& panel, const std::string& renderer) {
 void setOptionVar(const std::string& name, const std::string& value) { host().settings.optionVars[name] = value; }
 void setPlaying(bool playing) { host().time.playing = playing; }
 void setScrubbing(bool scrubbing) { host().time.scrubbing = scrubbing; }
-void injectRegistrationFailure(const std::string& name) { host().plugins.injectRegistrationFailure(name); }
+void injectRegistrationFailure(const std::string& name) {
+  refusedRegistrations().insert(name);
+  host().plugins.setRegistrationCheck([](const std::string& registered) {
+    // Each injected failure refuses one registration.
+    return refusedRegistrations().erase(registered) == 0;
+  });
+}
 unsigned int flushIdleQueue() { return host().interpreter.flushIdle(); }
 size_t idleQueueSize() { return host().interpreter.idleCount(); }
 

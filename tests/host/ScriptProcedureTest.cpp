@@ -1,5 +1,9 @@
 #include <maya/MGlobal.h>
+#include <unistd.h>
+#include <zovhost/Application.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "HostFixture.h"
@@ -44,6 +48,30 @@ TEST_F(ScriptProcedures, BadDefinitionsAndEndlessCallsAreErrors) {
   ASSERT_TRUE(MGlobal::executeCommand("proc forever() { forever; }"));
   EXPECT_FALSE(MGlobal::executeCommand("forever"));
   EXPECT_TRUE(hasMessage(MessageKind::Error, "nested too deeply"));
+}
+
+TEST_F(ScriptProcedures, SourceRunsAScriptFoundOnTheScriptPath) {
+  const std::string folder = ::testing::TempDir();
+  const std::string name = "zovhost_source_" + std::to_string(getpid()) + ".mel";
+  {
+    std::ofstream out(folder + "/" + name);
+    out << "global proc greeting() { print \"hello\"; }\n"
+           "optionVar -sv \"sourced\" \"yes\";\n";
+  }
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(MGlobal::executeCommand(("source " + name).c_str()));  // not on the path yet
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "Cannot find file \"" + name + "\" for source statement."));
+  zovhost::app::addScriptPath(folder);
+  ASSERT_TRUE(MGlobal::executeCommand(("source " + name).c_str()));
+  MString answer;
+  ASSERT_TRUE(MGlobal::executeCommand("optionVar -q \"sourced\"", answer));
+  EXPECT_EQ(answer, MString("yes"));
+  // The script's procedures stay defined after it ran.
+  ASSERT_TRUE(MGlobal::executeCommand("greeting"));
+  EXPECT_TRUE(hasMessage(MessageKind::Print, "hello"));
+  EXPECT_FALSE(MGlobal::executeCommand("source"));
+  EXPECT_FALSE(MGlobal::executeCommand(("source " + name + " " + name).c_str()));
+  std::remove((folder + "/" + name).c_str());
 }
 
 }  // namespace

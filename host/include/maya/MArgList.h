@@ -12,7 +12,7 @@
 /// The arguments of a command line as given: words read as the type asked for.
 class MArgList {
  public:
-  static const unsigned int kInvalidArgIndex = 0xFFFFFFFFu;
+  static constexpr unsigned int kInvalidArgIndex = 0xFFFFFFFFu;
 
   MArgList() = default;
 

@@ -52,12 +52,9 @@ class MFnTransform : public MFnDagNode {
   MStatus rotateBy(const MQuaternion& rotation, MSpace::Space space = MSpace::kTransform);
   MTransformationMatrix::RotationOrder rotationOrder(MStatus* status = nullptr) const;
   MStatus setRotationOrder(MTransformationMatrix::RotationOrder order, bool reorder);
-  MQuaternion rotateOrientation(MSpace::Space space, MStatus* status = nullptr) const;
-  MStatus setRotateOrientation(const MQuaternion& orientation, MSpace::Space space, bool balance = true);
 
   MStatus getScale(double scale[3]) const;
   MStatus setScale(const double scale[3]);
-  MStatus scaleBy(const double scale[3]);
   MStatus getShear(double shear[3]) const;
   MStatus setShear(const double shear[3]);
 

@@ -13,7 +13,6 @@
 class MGlobal {
  public:
   enum ListAdjustment { kReplaceList, kXORWithList, kAddToList, kRemoveFromList, kAddToHeadOfList };
-  enum MMayaState { kInteractive, kBatch, kLibraryApp, kBaseUIMode };
 
   /// Runs a host command line. displayEnabled echoes it and its result in the
   /// script editor; undoEnabled puts its changes on the undo queue. A line that
@@ -50,7 +49,6 @@ class MGlobal {
   /// Deletes a node from the scene at once (not undoable).
   static MStatus deleteNode(MObject& node);
 
-  static MMayaState mayaState(MStatus* status = nullptr);
   /// The host's API version number, 20180000.
   static int apiVersion();
 };

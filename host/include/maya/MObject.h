@@ -21,8 +21,6 @@ class MObject {
   MFn::Type apiType() const;
   /// True when function sets of the given type apply to the object.
   bool hasFn(MFn::Type type) const;
-  /// A readable name of apiType().
-  const char* apiTypeStr() const;
 
   bool operator==(const MObject& other) const { return m_object == other.m_object; }
   bool operator!=(const MObject& other) const { return m_object != other.m_object; }

@@ -36,10 +36,6 @@ class MPoint {
 
   /// Divides x, y and z by w and sets w to 1 (nothing when w is 0).
   MPoint& cartesianize();
-  /// Divides x, y and z by w, keeping w.
-  MPoint& rationalize();
-  /// Multiplies x, y and z by w.
-  MPoint& homogenize();
   double distanceTo(const MPoint& other) const;
   bool isEquivalent(const MPoint& other, double tolerance = MVector::kTolerance) const;
   MStatus get(double values[4]) const;

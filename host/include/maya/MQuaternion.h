@@ -50,17 +50,12 @@ class MQuaternion {
   /// the identity, whose axis is then (0, 0, 1).
   bool getAxisAngle(MVector& axis, double& angle) const;
   MQuaternion& setAxisAngle(const MVector& axis, double angle);
-  MQuaternion& setToXAxis(double angle);
-  MQuaternion& setToYAxis(double angle);
-  MQuaternion& setToZAxis(double angle);
   MQuaternion normal() const;
   MQuaternion& normalizeIt();
   MQuaternion conjugate() const { return MQuaternion(-x, -y, -z, w); }
-  MQuaternion& conjugateIt() { return *this = conjugate(); }
   /// The reverse rotation (conjugate over squared length; zero stays zero).
   MQuaternion inverse() const;
   MQuaternion& invertIt() { return *this = inverse(); }
-  MQuaternion& negateIt() { return *this = -*this; }
   double length() const;
 
   static const MQuaternion identity;

@@ -21,15 +21,15 @@ enum MStatusCode {
 class MStatus {
  public:
   typedef MS::MStatusCode MStatusCode;
-  static const MStatusCode kSuccess = MS::kSuccess;
-  static const MStatusCode kFailure = MS::kFailure;
-  static const MStatusCode kInsufficientMemory = MS::kInsufficientMemory;
-  static const MStatusCode kInvalidParameter = MS::kInvalidParameter;
-  static const MStatusCode kLicenseFailure = MS::kLicenseFailure;
-  static const MStatusCode kUnknownParameter = MS::kUnknownParameter;
-  static const MStatusCode kNotImplemented = MS::kNotImplemented;
-  static const MStatusCode kNotFound = MS::kNotFound;
-  static const MStatusCode kEndOfFile = MS::kEndOfFile;
+  static constexpr MStatusCode kSuccess = MS::kSuccess;
+  static constexpr MStatusCode kFailure = MS::kFailure;
+  static constexpr MStatusCode kInsufficientMemory = MS::kInsufficientMemory;
+  static constexpr MStatusCode kInvalidParameter = MS::kInvalidParameter;
+  static constexpr MStatusCode kLicenseFailure = MS::kLicenseFailure;
+  static constexpr MStatusCode kUnknownParameter = MS::kUnknownParameter;
+  static constexpr MStatusCode kNotImplemented = MS::kNotImplemented;
+  static constexpr MStatusCode kNotFound = MS::kNotFound;
+  static constexpr MStatusCode kEndOfFile = MS::kEndOfFile;
 
   MStatus() = default;
   MStatus(MStatusCode code) : m_code(code) {}

@@ -10,7 +10,9 @@ class MString {
  public:
   MString() = default;
   MString(const char* text) : m_text(text ? text : "") {}
-  MString(const char* text, int length) : m_text(text ? std::string(text, static_cast<size_t>(length)) : "") {}
+  /// The first length characters of text, or fewer where text ends (at its
+  /// terminating zero) before them; none for a negative length.
+  MString(const char* text, int length);
   MString(const std::string& text) : m_text(text) {}
 
   const char* asChar() const { return m_text.c_str(); }

@@ -55,14 +55,12 @@ class MTransformationMatrix {
   /// Changes the order; with reorder the angles change so that the
   /// orientation stays, otherwise the angles stay.
   MStatus setRotationOrder(RotationOrder order, bool reorder);
-  MStatus reorderRotation(RotationOrder order) { return setRotationOrder(order, true); }
   /// The rotate axis Ra (the rotation applied before R).
   MQuaternion rotationOrientation() const { return m_rotateAxis; }
   MStatus setRotationOrientation(const MQuaternion& orientation);
 
   MStatus getScale(double scale[3], MSpace::Space space) const;
   MStatus setScale(const double scale[3], MSpace::Space space);
-  MStatus addScale(const double scale[3], MSpace::Space space);
   MStatus getShear(double shear[3], MSpace::Space space) const;
   MStatus setShear(const double shear[3], MSpace::Space space);
 

@@ -51,4 +51,7 @@ class CommandRegistry {
   std::vector<Context> m_contexts;
 };
 
+/// The plug-in commands the interpreter runs; owned by the host's composition root.
+CommandRegistry& commandRegistry();
+
 }  // namespace zovhost

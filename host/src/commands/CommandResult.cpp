@@ -1,6 +1,7 @@
 #include "commands/CommandResult.h"
 
 #include "commands/ArgumentText.h"
+#include "core/Numbers.h"
 
 #include <cmath>
 #include <cstdio>
@@ -47,7 +48,7 @@ bool CommandResult::asInt(int& value) const {
       value = ints[0];
       return true;
     case Kind::Double:
-      value = static_cast<int>(doubles[0]);
+      value = toInteger<int>(doubles[0]);
       return true;
     case Kind::String:
       return parseInt(strings[0], value);
@@ -118,7 +119,7 @@ bool CommandResult::asInts(std::vector<int>& values) const {
     return true;
   }
   if (kind == Kind::Double || kind == Kind::DoubleArray) {
-    for (double v : doubles) values.push_back(static_cast<int>(v));
+    for (double v : doubles) values.push_back(toInteger<int>(v));
     return true;
   }
   return kind == Kind::None;

@@ -62,4 +62,9 @@ struct CommandResult {
   std::string text() const;
 };
 
+/// The results of the plug-in commands now running, innermost last
+/// (MPxCommand::setResult writes to the last one); owned by the host's
+/// composition root.
+std::vector<CommandResult*>& commandResults();
+
 }  // namespace zovhost

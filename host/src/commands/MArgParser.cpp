@@ -1,10 +1,13 @@
 #include <maya/MArgDatabase.h>
 #include <maya/MArgParser.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
 
-using zovhost::host;
+using zovhost::activeSelection;
+using zovhost::sceneGraph;
 
 namespace {
 
@@ -51,7 +54,7 @@ bool fits(const std::string& word, MSyntax::MArgType type) {
     case MSyntax::kTime:
       return zovhost::parseDouble(word, d);
     case MSyntax::kSelectionItem:
-      return host().graph.find(word.substr(0, word.find('.'))) != nullptr;
+      return sceneGraph().find(word.substr(0, word.find('.'))) != nullptr;
     default:
       return true;
   }
@@ -123,7 +126,7 @@ MStatus MArgParser::parse(const MArgList& arguments) {
   unsigned int objects = static_cast<unsigned int>(m_objects.size());
   if (objects == 0 && syntax.selectionAsDefault() && syntax.objectFormat() == MSyntax::kSelectionList) {
     m_objectsFromSelection = true;
-    objects = host().selection.length();
+    objects = activeSelection().length();
   }
   if (syntax.objectFormat() != MSyntax::kNone) {
     if (objects < syntax.minObjects())
@@ -340,7 +343,7 @@ MStatus MArgParser::getObjects(MStringArray& objects) const {
 MArgDatabase::MArgDatabase(const MSyntax& syntax, const MArgList& arguments, MStatus* status)
     : MArgParser(syntax, arguments, status) {
   // The selection is taken when the command parses, as it is then.
-  if (m_objectsFromSelection) m_selection = host().selection;
+  if (m_objectsFromSelection) m_selection = activeSelection();
 }
 
 MStatus MArgDatabase::getFlagArgument(const char* flag, unsigned int index, MSelectionList& list) const {

@@ -1,60 +1,62 @@
 #include <maya/MDGModifier.h>
 
 #include "commands/ModifierOperation.h"
-#include "core/Host.h"
+#include "dg/Graph.h"
+#include "dg/NodeTypeRegistry.h"
 
-using zovhost::host;
+using zovhost::nodeTypeRegistry;
+using zovhost::sceneGraph;
 
 namespace zovhost {
 
 MStatus CreateNodeOperation::apply() {
   if (!m_added) {
-    const MStatus status = host().graph.add(m_removal.node, m_dagParent);
+    const MStatus status = sceneGraph().add(m_removal.node, m_dagParent);
     m_added = static_cast<bool>(status);
     return status;
   }
-  return host().graph.restore(m_removal);
+  return sceneGraph().restore(m_removal);
 }
 
 void CreateNodeOperation::revert() {
-  if (m_removal.node->inGraph) host().graph.remove(m_removal.node, &m_removal, true);
+  if (m_removal.node->inGraph) sceneGraph().remove(m_removal.node, &m_removal, true);
 }
 
 MStatus RenameNodeOperation::apply() {
   m_previous = m_node->name;
-  return host().graph.rename(*m_node, m_name);
+  return sceneGraph().rename(*m_node, m_name);
 }
 
 void RenameNodeOperation::revert() {
   const bool locked = m_node->locked;
   m_node->locked = false;
-  host().graph.rename(*m_node, m_previous);
+  sceneGraph().rename(*m_node, m_previous);
   m_node->locked = locked;
 }
 
-MStatus DeleteNodeOperation::apply() { return host().graph.remove(m_node, &m_removal); }
+MStatus DeleteNodeOperation::apply() { return sceneGraph().remove(m_node, &m_removal); }
 
-void DeleteNodeOperation::revert() { host().graph.restore(m_removal); }
+void DeleteNodeOperation::revert() { sceneGraph().restore(m_removal); }
 
 MStatus SetParentsOperation::apply() {
   if (!m_node->inGraph) return MS::kInvalidParameter;
-  m_previous = host().graph.dagParentLinks(*m_node);
-  return host().graph.setDagParents(*m_node, m_links);
+  m_previous = sceneGraph().dagParentLinks(*m_node);
+  return sceneGraph().setDagParents(*m_node, m_links);
 }
 
 void SetParentsOperation::revert() {
-  if (m_node->inGraph) host().graph.setDagParents(*m_node, m_previous);
+  if (m_node->inGraph) sceneGraph().setDagParents(*m_node, m_previous);
 }
 
 MStatus ConnectOperation::apply() {
-  return m_connect ? host().graph.connect(m_source, m_destination) : host().graph.disconnect(m_source, m_destination);
+  return m_connect ? sceneGraph().connect(m_source, m_destination) : sceneGraph().disconnect(m_source, m_destination);
 }
 
 void ConnectOperation::revert() {
   if (m_connect)
-    host().graph.disconnect(m_source, m_destination, true);
-  else if (!host().graph.incomingOf(m_destination))
-    host().graph.connect(m_source, m_destination);
+    sceneGraph().disconnect(m_source, m_destination, true);
+  else if (!sceneGraph().incomingOf(m_destination))
+    sceneGraph().connect(m_source, m_destination);
 }
 
 }  // namespace zovhost
@@ -68,7 +70,7 @@ MObject createWith(const std::shared_ptr<zovhost::NodeType>& type,
     return MObject();
   }
   MStatus result;
-  const auto node = host().graph.instantiate(type, &result);
+  const auto node = sceneGraph().instantiate(type, &result);
   if (status) *status = result;
   if (!node) return MObject();
   operations.push_back(std::make_unique<zovhost::CreateNodeOperation>(node));
@@ -83,11 +85,11 @@ MDGModifier::MDGModifier() = default;
 MDGModifier::~MDGModifier() = default;
 
 MObject MDGModifier::createNode(const MTypeId& typeId, MStatus* status) {
-  return createWith(host().nodeTypes.find(typeId), m_operations, status);
+  return createWith(nodeTypeRegistry().find(typeId), m_operations, status);
 }
 
 MObject MDGModifier::createNode(const MString& typeName, MStatus* status) {
-  return createWith(host().nodeTypes.find(typeName.str()), m_operations, status);
+  return createWith(nodeTypeRegistry().find(typeName.str()), m_operations, status);
 }
 
 MStatus MDGModifier::renameNode(const MObject& node, const MString& newName) {
@@ -109,7 +111,7 @@ MStatus MDGModifier::connect(const MPlug& source, const MPlug& destination) {
   // Nodes made by this modifier join the graph at doIt; check the rest now.
   const bool pending = !source.nodeImpl()->inGraph || !destination.nodeImpl()->inGraph;
   if (!pending) {
-    const MStatus status = host().graph.checkConnection(source, destination);
+    const MStatus status = sceneGraph().checkConnection(source, destination);
     if (!status) return status;
   }
   m_operations.push_back(std::make_unique<zovhost::ConnectOperation>(source, destination, true));

@@ -1,16 +1,19 @@
 #include <maya/MPxCommand.h>
 
-#include "core/Host.h"
+#include "commands/CommandRegistry.h"
+#include "commands/CommandResult.h"
+#include "core/Logs.h"
 
+using zovhost::commandRegistry;
 using zovhost::CommandResult;
-using zovhost::host;
+using zovhost::commandResults;
 
 namespace {
 
 /// The result of the command now running; a scratch result outside commands.
 CommandResult& currentResult() {
   static CommandResult outside;
-  return host().results.empty() ? outside : *host().results.back();
+  return commandResults().empty() ? outside : *commandResults().back();
 }
 
 }  // namespace
@@ -19,7 +22,7 @@ MStatus MPxCommand::undoIt() { return MS::kFailure; }
 MStatus MPxCommand::redoIt() { return MS::kFailure; }
 
 MSyntax MPxCommand::syntax(MStatus* status) const {
-  const zovhost::PluginCommand* command = host().commands.find(m_name);
+  const zovhost::PluginCommand* command = commandRegistry().find(m_name);
   if (status) *status = command ? MS::kSuccess : MS::kFailure;
   return command && command->syntax ? command->syntax() : MSyntax();
 }

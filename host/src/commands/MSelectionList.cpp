@@ -1,12 +1,12 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
+#include "dg/Graph.h"
 
 #include <algorithm>
 
-using zovhost::host;
+using zovhost::sceneGraph;
 
 MStatus MSelectionList::clear() {
   m_items.clear();
@@ -29,7 +29,7 @@ MStatus MSelectionList::add(const MString& matchString, bool) {
   const std::string text = matchString.str();
   const size_t dot = text.find('.');
   const std::string nodeName = text.substr(0, dot);
-  const auto node = host().graph.find(nodeName);
+  const auto node = sceneGraph().find(nodeName);
   if (!node) return MS::kInvalidParameter;
   if (dot == std::string::npos) {
     m_items.push_back({MObject(node), MPlug(), node->isDag() ? zovhost::dagPathNamed(nodeName) : MDagPath()});

@@ -44,4 +44,7 @@ class UndoQueue {
   bool m_busy = false;
 };
 
+/// The undo queue of the host's commands; owned by the host's composition root.
+UndoQueue& undoQueue();
+
 }  // namespace zovhost

@@ -5,9 +5,11 @@
 #include <maya/MMatrix.h>
 
 #include "core/DataObjects.h"
+#include "core/Numbers.h"
 
 #include <cmath>
 #include <memory>
+#include <type_traits>
 
 using zovhost::MatrixData;
 using zovhost::NumericData;
@@ -48,7 +50,12 @@ MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
     status = readComponents(object, {&values[0], &values[1], &values[2], &values[3]});
   if (!status) return status;
   size_t i = 0;
-  for (T* value : out) *value = static_cast<T>(values[i++]);
+  for (T* value : out) {
+    if constexpr (std::is_integral_v<T>)
+      *value = zovhost::toInteger<T>(values[i++]);
+    else
+      *value = static_cast<T>(values[i++]);
+  }
   return MS::kSuccess;
 }
 
@@ -157,3 +164,49 @@ MStatus MFnMatrixData::set(const MMatrix& matrix) {
   data->matrix = matrix;
   return MS::kSuccess;
 }
+
+namespace zovhost {
+
+unsigned int numericComponentCount(MFnNumericData::Type kind) {
+  switch (kind) {
+    case MFnNumericData::kInvalid:
+    case MFnNumericData::kLast:
+      return 0;
+    case MFnNumericData::k2Short:
+    case MFnNumericData::k2Long:
+    case MFnNumericData::k2Float:
+    case MFnNumericData::k2Double:
+      return 2;
+    case MFnNumericData::k3Short:
+    case MFnNumericData::k3Long:
+    case MFnNumericData::k3Float:
+    case MFnNumericData::k3Double:
+      return 3;
+    case MFnNumericData::k4Double:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+MFnNumericData::Type numericComponentKind(MFnNumericData::Type kind) {
+  switch (kind) {
+    case MFnNumericData::k2Short:
+    case MFnNumericData::k3Short:
+      return MFnNumericData::kShort;
+    case MFnNumericData::k2Long:
+    case MFnNumericData::k3Long:
+      return MFnNumericData::kLong;
+    case MFnNumericData::k2Float:
+    case MFnNumericData::k3Float:
+      return MFnNumericData::kFloat;
+    case MFnNumericData::k2Double:
+    case MFnNumericData::k3Double:
+    case MFnNumericData::k4Double:
+      return MFnNumericData::kDouble;
+    default:
+      return kind;
+  }
+}
+
+}  // namespace zovhost

@@ -32,6 +32,10 @@ void Logs::command(const std::string& line, bool succeeded, const std::string& o
   commands.push_back({line, succeeded, origin});
 }
 
+void displayInfo(const std::string& text) { messageLog().message(MessageKind::Info, text); }
+void displayWarning(const std::string& text) { messageLog().message(MessageKind::Warning, text); }
+void displayError(const std::string& text) { messageLog().message(MessageKind::Error, text); }
+
 void Logs::clear() {
   messages.clear();
   commands.clear();

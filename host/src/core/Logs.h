@@ -42,4 +42,13 @@ class Logs {
 /// The text of a message as printed.
 std::string formatMessage(MessageKind kind, const std::string& text);
 
+/// The host's logs, which the API's messages go to; owned by the host's
+/// composition root.
+Logs& messageLog();
+
+/// Shows a message to the user through the host's log and script editor.
+void displayInfo(const std::string& text);
+void displayWarning(const std::string& text);
+void displayError(const std::string& text);
+
 }  // namespace zovhost

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 namespace {
@@ -19,6 +20,10 @@ std::string formatDouble(double value, int precision) {
 constexpr int kAppendPrecision = 6;
 
 }  // namespace
+
+MString::MString(const char* text, int length) {
+  if (text && length > 0) m_text.assign(text, strnlen(text, static_cast<size_t>(length)));
+}
 
 MString& MString::operator+=(int value) {
   m_text += std::to_string(value);

@@ -5,8 +5,9 @@
 #include <maya/MFnTypedAttribute.h>
 
 #include "core/DataObjects.h"
-#include "core/Host.h"
 #include "dag/TransformNode.h"
+#include "dg/Graph.h"
+#include "dg/NodeTypeRegistry.h"
 
 #include <algorithm>
 
@@ -53,7 +54,7 @@ bool isInstanceMatrix(const MPlug& plug) {
 
 /// The world matrix of the parent on one of a node's paths (the identity at the top).
 MMatrix parentWorldMatrix(const NodeImpl& node, unsigned int instance) {
-  const Dag& dag = host().graph.dag();
+  const Dag& dag = sceneGraph().dag();
   const std::vector<DagNodePath> paths = dag.paths(node);
   if (instance >= paths.size() || paths[instance].size() < 2) return MMatrix();
   DagNodePath above = paths[instance];
@@ -122,6 +123,8 @@ void DagNode::inherit(NodeType& type) {
                           "dagNode");
   }
   type.hostCompute = &DagNode::compute;
+  type.hierarchyChanged = &dagHierarchyChanged;
+  type.hierarchyDependents = &dagHierarchyDependents;
 }
 
 MMatrix DagNode::localMatrix(const std::shared_ptr<NodeImpl>& node) {
@@ -170,14 +173,14 @@ std::shared_ptr<NodeImpl> createDagNode(const std::shared_ptr<NodeType>& type, c
   if (!type || !fnListHas(type->fnTypes, MFn::kDagNode)) return fail(MS::kInvalidParameter);
   if (!name.empty() && !Graph::isValidName(name)) return fail(MS::kInvalidParameter);
   if (parent && (!parent->inGraph || !parent->hasFn(MFn::kTransform))) return fail(MS::kInvalidParameter);
-  Graph& graph = host().graph;
+  Graph& graph = sceneGraph();
   MStatus result;
   const std::shared_ptr<NodeImpl> node = graph.instantiate(type, &result);
   if (!node) return fail(result);
   node->name = name;
   std::shared_ptr<NodeImpl> above = parent;
   if (!above && isShapeNode(*node)) {
-    above = graph.instantiate(host().nodeTypes.find("transform"), &result);
+    above = graph.instantiate(nodeTypeRegistry().find("transform"), &result);
     if (!above) return fail(result);
     above->name = graph.uniqueName(type->parentDefaultName + "1");
     if (!(result = graph.add(above))) return fail(result);
@@ -193,11 +196,11 @@ std::shared_ptr<NodeImpl> createDagNode(const std::shared_ptr<NodeType>& type, c
 }
 
 MDagPath dagPathNamed(const std::string& name) {
-  const auto node = host().graph.find(name);
+  const auto node = sceneGraph().find(name);
   if (!node || !node->isDag()) return MDagPath();
   const bool absolute = !name.empty() && name[0] == '|';
   const std::string wanted = absolute ? name : "|" + name;
-  for (const DagNodePath& path : host().graph.dag().paths(*node)) {
+  for (const DagNodePath& path : sceneGraph().dag().paths(*node)) {
     const std::string full = Dag::fullPathName(path);
     if (full.size() >= wanted.size() && full.compare(full.size() - wanted.size(), wanted.size(), wanted) == 0 &&
         (!absolute || full == wanted)) {
@@ -209,8 +212,7 @@ MDagPath dagPathNamed(const std::string& name) {
   return MDagPath();
 }
 
-void dagHierarchyChanged(NodeImpl& node) {
-  Graph& graph = host().graph;
+void dagHierarchyChanged(Graph& graph, NodeImpl& node) {
   for (NodeImpl* member : graph.dag().subtree(node)) {
     const auto count = static_cast<unsigned int>(graph.dag().paths(*member).size());
     for (const auto& attribute : member->type->attributes)

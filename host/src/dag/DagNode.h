@@ -1,10 +1,12 @@
 #pragma once
 
+#include <maya/MBoundingBox.h>
 #include <maya/MDagPath.h>
 #include <maya/MDataBlock.h>
 #include <maya/MMatrix.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
+#include <maya/MPxNode.h>
 #include <maya/MStatus.h>
 
 #include <memory>
@@ -13,6 +15,7 @@
 
 namespace zovhost {
 
+class Graph;
 class NodeImpl;
 class NodeType;
 
@@ -49,6 +52,12 @@ class DagNode {
   static void createAttributes();
 };
 
+/// A shape of the host's own that knows its box in its own space (the mesh).
+class HostShape : public MPxNode {
+ public:
+  virtual MBoundingBox objectBoundingBox() const = 0;
+};
+
 /// True for DAG nodes that are not transforms: shapes, which need a transform above them.
 bool isShapeNode(const NodeImpl& node);
 
@@ -69,7 +78,7 @@ MDagPath dagPathNamed(const std::string& name);
 /// Keeps a DAG node and everything below it in step with a change of their
 /// paths: one element of each world-space array per instance, and the world
 /// matrices dirty.
-void dagHierarchyChanged(NodeImpl& node);
+void dagHierarchyChanged(Graph& graph, NodeImpl& node);
 
 /// The plugs that become dirty below a DAG node when one of its plugs does:
 /// the children's parent matrices when its world matrix changes.

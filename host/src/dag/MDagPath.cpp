@@ -1,14 +1,14 @@
 #include <maya/MDagPath.h>
 #include <maya/MDagPathArray.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
+#include "dg/Graph.h"
 
 #include <algorithm>
 
 using zovhost::DagNodePath;
-using zovhost::host;
 using zovhost::NodeImpl;
+using zovhost::sceneGraph;
 
 namespace {
 
@@ -51,7 +51,7 @@ std::shared_ptr<NodeImpl> MDagPath::last() const { return isValid() && !m_nodes.
 MStatus MDagPath::getAPathTo(const MObject& node, MDagPath& path) {
   const auto impl = zovhost::nodeOf(node);
   if (!impl || !impl->isDag() || !impl->inGraph) return MS::kInvalidParameter;
-  path = pathOf(host().graph.dag().paths(*impl).front());
+  path = pathOf(sceneGraph().dag().paths(*impl).front());
   return MS::kSuccess;
 }
 
@@ -59,7 +59,7 @@ MStatus MDagPath::getAllPathsTo(const MObject& node, MDagPathArray& paths) {
   paths.clear();
   const auto impl = zovhost::nodeOf(node);
   if (!impl || !impl->isDag() || !impl->inGraph) return MS::kInvalidParameter;
-  for (const DagNodePath& path : host().graph.dag().paths(*impl)) paths.append(pathOf(path));
+  for (const DagNodePath& path : sceneGraph().dag().paths(*impl)) paths.append(pathOf(path));
   return MS::kSuccess;
 }
 
@@ -143,7 +143,7 @@ unsigned int MDagPath::childCount(MStatus* status) const {
   setStatus(status, isValid() ? MS::kSuccess : MS::kFailure);
   if (!isValid()) return 0;
   return static_cast<unsigned int>(
-      host().graph.dag().children(m_nodes.empty() ? nullptr : m_nodes.back().get()).size());
+      sceneGraph().dag().children(m_nodes.empty() ? nullptr : m_nodes.back().get()).size());
 }
 
 MObject MDagPath::child(unsigned int index, MStatus* status) const {
@@ -151,7 +151,7 @@ MObject MDagPath::child(unsigned int index, MStatus* status) const {
     setStatus(status, MS::kFailure);
     return MObject();
   }
-  const auto& children = host().graph.dag().children(m_nodes.empty() ? nullptr : m_nodes.back().get());
+  const auto& children = sceneGraph().dag().children(m_nodes.empty() ? nullptr : m_nodes.back().get());
   setStatus(status, index < children.size() ? MS::kSuccess : MS::kInvalidParameter);
   return index < children.size() ? MObject(children[index]->shared_from_this()) : MObject();
 }
@@ -166,7 +166,7 @@ MString MDagPath::partialPathName(MStatus* status) const {
   setStatus(status, end ? MS::kSuccess : MS::kFailure);
   if (!end) return MString();
   const DagNodePath own = rawPath(m_nodes);
-  const std::vector<DagNodePath> all = host().graph.dag().paths(*end);
+  const std::vector<DagNodePath> all = sceneGraph().dag().paths(*end);
   // Node names are unique, so a tail of the path names it once no other path shares that tail.
   for (size_t tail = 1; tail <= own.size(); ++tail) {
     bool unique = true;
@@ -203,7 +203,7 @@ MMatrix MDagPath::inclusiveMatrixInverse(MStatus* status) const { return inclusi
 MMatrix MDagPath::exclusiveMatrixInverse(MStatus* status) const { return exclusiveMatrix(status).inverse(); }
 
 unsigned int MDagPath::instanceNumber(MStatus* status) const {
-  const int number = isValid() ? host().graph.dag().instanceNumber(rawPath(m_nodes)) : -1;
+  const int number = isValid() ? sceneGraph().dag().instanceNumber(rawPath(m_nodes)) : -1;
   setStatus(status, number >= 0 ? MS::kSuccess : MS::kFailure);
   return number >= 0 ? static_cast<unsigned int>(number) : 0;
 }
@@ -211,7 +211,7 @@ unsigned int MDagPath::instanceNumber(MStatus* status) const {
 bool MDagPath::isInstanced(MStatus* status) const {
   const auto end = last();
   setStatus(status, end ? MS::kSuccess : MS::kFailure);
-  return end && host().graph.dag().paths(*end).size() > 1;
+  return end && sceneGraph().dag().paths(*end).size() > 1;
 }
 
 MFn::Type MDagPath::apiType(MStatus* status) const {

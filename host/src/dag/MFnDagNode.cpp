@@ -2,15 +2,16 @@
 #include <maya/MFnDagNode.h>
 #include <maya/MPxLocatorNode.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
-#include "mesh/MeshNode.h"
+#include "dg/Graph.h"
+#include "dg/NodeTypeRegistry.h"
 
 #include <algorithm>
 
 using zovhost::DagLink;
-using zovhost::host;
 using zovhost::NodeImpl;
+using zovhost::nodeTypeRegistry;
+using zovhost::sceneGraph;
 
 namespace {
 
@@ -27,8 +28,7 @@ std::shared_ptr<NodeImpl> dagNodeIn(const MObject& object, MStatus* status) {
 
 /// The box of a node in its own space; a transform's holds its children's.
 MBoundingBox objectBox(const NodeImpl& node) {
-  const auto self = const_cast<NodeImpl&>(node).shared_from_this();
-  if (node.hasFn(MFn::kMesh)) return zovhost::MeshNode::objectBoundingBox(self);
+  if (const auto* shape = dynamic_cast<const zovhost::HostShape*>(node.user.get())) return shape->objectBoundingBox();
   if (const auto* locator = dynamic_cast<const MPxLocatorNode*>(node.user.get()))
     return locator->isBounded() ? locator->boundingBox() : MBoundingBox();
   MBoundingBox box;
@@ -78,7 +78,7 @@ MObject MFnDagNode::create(const MTypeId& typeId, const MObject& parent, MStatus
 }
 
 MObject MFnDagNode::create(const MTypeId& typeId, const MString& name, const MObject& parent, MStatus* status) {
-  const auto type = host().nodeTypes.find(typeId);
+  const auto type = nodeTypeRegistry().find(typeId);
   return create(MString(type ? type->name : std::string()), name, parent, status);
 }
 
@@ -93,7 +93,7 @@ MObject MFnDagNode::create(const MString& typeName, const MString& name, const M
     return MObject();
   }
   std::shared_ptr<NodeImpl> made;
-  const auto node = zovhost::createDagNode(host().nodeTypes.find(typeName.str()), above, name.str(), &made, status);
+  const auto node = zovhost::createDagNode(nodeTypeRegistry().find(typeName.str()), above, name.str(), &made, status);
   return attachCreated(*this, node, made);
 }
 
@@ -134,10 +134,10 @@ MStatus MFnDagNode::addChild(MObject& child, unsigned int index, bool keepExisti
   if (keepExistingParents) {
     if (std::find(impl->dagParents.begin(), impl->dagParents.end(), node.get()) != impl->dagParents.end())
       return MS::kInvalidParameter;
-    links = host().graph.dagParentLinks(*impl);
+    links = sceneGraph().dagParentLinks(*impl);
   }
   links.push_back({node, index == kNextPos ? zovhost::Dag::kEnd : index});
-  return host().graph.setDagParents(*impl, links);
+  return sceneGraph().setDagParents(*impl, links);
 }
 
 MStatus MFnDagNode::removeChild(MObject& child) {
@@ -147,10 +147,10 @@ MStatus MFnDagNode::removeChild(MObject& child) {
       std::find(node->dagChildren.begin(), node->dagChildren.end(), impl.get()) == node->dagChildren.end())
     return MS::kInvalidParameter;
   std::vector<DagLink> links;
-  for (const DagLink& link : host().graph.dagParentLinks(*impl))
+  for (const DagLink& link : sceneGraph().dagParentLinks(*impl))
     if (link.parent != node) links.push_back(link);
   if (links.empty()) links.push_back({nullptr});
-  return host().graph.setDagParents(*impl, links);
+  return sceneGraph().setDagParents(*impl, links);
 }
 
 MStatus MFnDagNode::removeChildAt(unsigned int index) {
@@ -175,13 +175,13 @@ bool MFnDagNode::hasChild(const MObject& other, MStatus* status) const {
 bool MFnDagNode::isChildOf(const MObject& other, MStatus* status) const {
   const auto node = dagNodeIn(m_object, status);
   const auto ancestor = zovhost::nodeOf(other);
-  return node && ancestor && host().graph.dag().isAncestor(*ancestor, *node);
+  return node && ancestor && sceneGraph().dag().isAncestor(*ancestor, *node);
 }
 
 bool MFnDagNode::isParentOf(const MObject& other, MStatus* status) const {
   const auto node = dagNodeIn(m_object, status);
   const auto descendant = zovhost::nodeOf(other);
-  return node && descendant && host().graph.dag().isAncestor(*node, *descendant);
+  return node && descendant && sceneGraph().dag().isAncestor(*node, *descendant);
 }
 
 MStatus MFnDagNode::getPath(MDagPath& path) const {
@@ -206,7 +206,7 @@ bool MFnDagNode::isInstanced(bool indirect, MStatus* status) const { return inst
 unsigned int MFnDagNode::instanceCount(bool total, MStatus* status) const {
   const auto node = dagNodeIn(m_object, status);
   if (!node || !node->inGraph) return 0;
-  return static_cast<unsigned int>(total ? host().graph.dag().paths(*node).size() : node->dagParents.size());
+  return static_cast<unsigned int>(total ? sceneGraph().dag().paths(*node).size() : node->dagParents.size());
 }
 
 MBoundingBox MFnDagNode::boundingBox(MStatus* status) const {

@@ -1,8 +1,8 @@
 #include <maya/MFnTransform.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
+#include "dg/NodeImpl.h"
 #include "math/MatrixParts.h"
 
 using zovhost::NodeImpl;
@@ -150,24 +150,6 @@ MStatus MFnTransform::setRotationOrder(MTransformationMatrix::RotationOrder orde
                             [&](MTransformationMatrix& value) { return value.setRotationOrder(order, reorder); });
 }
 
-MQuaternion MFnTransform::rotateOrientation(MSpace::Space, MStatus* status) const {
-  return transformation(status).rotationOrientation();
-}
-
-MStatus MFnTransform::setRotateOrientation(const MQuaternion& orientation, MSpace::Space, bool balance) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    if (balance) {
-      // Keep Ra * R: the rotation takes up the change of the axis.
-      const MMatrix turn = value.rotationOrientation().asMatrix() * value.rotation().asMatrix();
-      MQuaternion rotation;
-      rotation = orientation.asMatrix().transpose() * turn;
-      value.rotateTo(rotation);
-    }
-    value.setRotationOrientation(orientation);
-    return MStatus(MS::kSuccess);
-  });
-}
-
 MStatus MFnTransform::getScale(double scale[3]) const {
   MStatus status;
   const MTransformationMatrix value = transformation(&status);
@@ -179,14 +161,6 @@ MStatus MFnTransform::setScale(const double scale[3]) {
     value.setScale(scale, MSpace::kTransform);
     return MStatus(MS::kSuccess);
   });
-}
-
-MStatus MFnTransform::scaleBy(const double scale[3]) {
-  double current[3];
-  const MStatus status = getScale(current);
-  if (!status) return status;
-  const double product[3] = {current[0] * scale[0], current[1] * scale[1], current[2] * scale[2]};
-  return setScale(product);
 }
 
 MStatus MFnTransform::getShear(double shear[3]) const {

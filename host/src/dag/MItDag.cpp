@@ -1,13 +1,13 @@
 #include <maya/MDagPathArray.h>
 #include <maya/MItDag.h>
 
-#include "core/Host.h"
+#include "dg/Graph.h"
 
 #include <algorithm>
 #include <deque>
 
-using zovhost::host;
 using zovhost::NodeImpl;
+using zovhost::sceneGraph;
 
 namespace {
 
@@ -15,7 +15,7 @@ namespace {
 std::vector<MDagPath> childPaths(const MDagPath& path) {
   std::vector<MDagPath> result;
   const auto& nodes = path.nodes();
-  for (NodeImpl* child : host().graph.dag().children(nodes.empty() ? nullptr : nodes.back().get())) {
+  for (NodeImpl* child : sceneGraph().dag().children(nodes.empty() ? nullptr : nodes.back().get())) {
     auto extended = nodes;
     extended.push_back(child->shared_from_this());
     result.emplace_back(std::move(extended));

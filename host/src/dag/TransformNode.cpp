@@ -5,8 +5,9 @@
 #include <maya/MFnUnitAttribute.h>
 #include <maya/MPlug.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
+#include "dg/NodeImpl.h"
+#include "dg/NodeTypeRegistry.h"
 
 #include <array>
 #include <string>

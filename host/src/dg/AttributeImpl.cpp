@@ -1,6 +1,7 @@
 #include "dg/AttributeImpl.h"
 
 #include "core/DataObjects.h"
+#include "core/Numbers.h"
 
 #include <cmath>
 
@@ -68,18 +69,23 @@ const AttributeImpl* AttributeImpl::findDescendant(const std::string& name) cons
 double AttributeImpl::normalise(double value) const {
   if (hasMin && value < minValue) value = minValue;
   if (hasMax && value > maxValue) value = maxValue;
-  if (kind == AttributeKind::Enum) return std::trunc(value);
+  // Whole numbers are held within the range of their type.
+  if (kind == AttributeKind::Enum) return toInteger<short>(value);
   if (kind != AttributeKind::Numeric) return value;
   switch (numericType) {
     case MFnNumericData::kBoolean:
       return value != 0.0 ? 1.0 : 0.0;
     case MFnNumericData::kByte:
+      return toInteger<unsigned char>(value);
     case MFnNumericData::kChar:
+      return toInteger<char>(value);
     case MFnNumericData::kShort:
+      return toInteger<short>(value);
     case MFnNumericData::kLong:
+      return toInteger<int>(value);
     case MFnNumericData::kInt64:
     case MFnNumericData::kAddr:
-      return std::trunc(value);
+      return static_cast<double>(toInteger<long long>(value));
     case MFnNumericData::kFloat:
       return static_cast<double>(static_cast<float>(value));
     default:
@@ -96,48 +102,6 @@ void adoptChildren(AttributeImpl& compound) {
 
 std::shared_ptr<AttributeImpl> attributeOf(const MObject& object) {
   return std::dynamic_pointer_cast<AttributeImpl>(object.object());
-}
-
-unsigned int numericComponentCount(MFnNumericData::Type kind) {
-  switch (kind) {
-    case MFnNumericData::kInvalid:
-    case MFnNumericData::kLast:
-      return 0;
-    case MFnNumericData::k2Short:
-    case MFnNumericData::k2Long:
-    case MFnNumericData::k2Float:
-    case MFnNumericData::k2Double:
-      return 2;
-    case MFnNumericData::k3Short:
-    case MFnNumericData::k3Long:
-    case MFnNumericData::k3Float:
-    case MFnNumericData::k3Double:
-      return 3;
-    case MFnNumericData::k4Double:
-      return 4;
-    default:
-      return 1;
-  }
-}
-
-MFnNumericData::Type numericComponentKind(MFnNumericData::Type kind) {
-  switch (kind) {
-    case MFnNumericData::k2Short:
-    case MFnNumericData::k3Short:
-      return MFnNumericData::kShort;
-    case MFnNumericData::k2Long:
-    case MFnNumericData::k3Long:
-      return MFnNumericData::kLong;
-    case MFnNumericData::k2Float:
-    case MFnNumericData::k3Float:
-      return MFnNumericData::kFloat;
-    case MFnNumericData::k2Double:
-    case MFnNumericData::k3Double:
-    case MFnNumericData::k4Double:
-      return MFnNumericData::kDouble;
-    default:
-      return kind;
-  }
 }
 
 }  // namespace zovhost

@@ -12,8 +12,6 @@
 #include <maya/MPlugArray.h>
 #include <maya/MPxNode.h>
 
-#include "dag/DagNode.h"
-
 #include <set>
 #include <tuple>
 
@@ -243,10 +241,10 @@ void Graph::propagate(const MPlug& changed) {
     for (const auto& connection : outgoing)
       if (plugsOverlap(connection->source, plug)) dirtyAndQueue(connection->destination);
 
-    // A DAG node's children follow its world matrix.
-    if (node->isDag()) {
+    // What follows the plug in the DAG below the node (the children's matrices).
+    if (node->type->hierarchyDependents) {
       std::vector<MPlug> below;
-      dagHierarchyDependents(plug, below);
+      node->type->hierarchyDependents(plug, below);
       for (const MPlug& dependent : below) dirtyAndQueue(dependent);
     }
   }

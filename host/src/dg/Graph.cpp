@@ -2,13 +2,20 @@
 
 #include <maya/MPxNode.h>
 
-#include "core/Host.h"
-#include "dag/DagNode.h"
+#include "core/CallbackRegistry.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace zovhost {
+
+void Graph::addRemovalListener(std::function<void(const MObject& node)> listener) {
+  m_removalListeners.push_back(std::move(listener));
+}
+
+void Graph::hierarchyChanged(NodeImpl& node) {
+  if (node.type->hierarchyChanged) node.type->hierarchyChanged(*this, node);
+}
 
 std::shared_ptr<NodeImpl> Graph::instantiate(const std::shared_ptr<NodeType>& type, MStatus* status) {
   if (!type || !type->registered || !type->creator) {
@@ -54,9 +61,9 @@ MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vecto
   if (dag) {
     if (links.empty()) m_dag.link(nullptr, *node);
     for (const DagLink& link : links) m_dag.link(link.parent.get(), *node, link.position);
-    dagHierarchyChanged(*node);
+    hierarchyChanged(*node);
   }
-  host().callbacks.raiseNodeAdded(node);
+  m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
   return MS::kSuccess;
 }
 
@@ -77,7 +84,7 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   record = NodeRemoval();
   record.node = node;
   node->deleting = true;
-  host().callbacks.raiseNodeRemoved(node);
+  m_callbacks.raiseNodeRemoved(MObject(node), node->type->typeNames);
   if (node->isDag()) removeFromDag(*node, record, force);
 
   // The connections in the order made, each once (a node may be connected to itself).
@@ -92,7 +99,7 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   m_names.erase(node->name);
   node->inGraph = false;
   node->deleting = false;
-  host().selection.removeNode(MObject(node));
+  for (const auto& listener : m_removalListeners) listener(MObject(node));
   return MS::kSuccess;
 }
 
@@ -111,7 +118,7 @@ void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
     const auto found = std::find(child->dagParents.begin(), child->dagParents.end(), &node);
     record.keptChildren.emplace_back(child->shared_from_this(), static_cast<size_t>(found - child->dagParents.begin()));
     m_dag.unlink(&node, *child);
-    dagHierarchyChanged(*child);
+    hierarchyChanged(*child);
   }
   record.dagParents = dagParentLinks(node);
   for (NodeImpl* parent : std::vector<NodeImpl*>(node.dagParents)) m_dag.unlink(parent, node);
@@ -130,7 +137,7 @@ MStatus Graph::restore(const NodeRemoval& removal) {
   for (const auto& [child, position] : removal.keptChildren) {
     if (!child->inGraph || !checkParent(*child, node.get())) continue;
     m_dag.link(node.get(), *child, Dag::kEnd, position);
-    dagHierarchyChanged(*child);
+    hierarchyChanged(*child);
   }
   for (const auto& [source, destination] : removal.connections) {
     if (!source.nodeImpl()->inGraph || !destination.nodeImpl()->inGraph) continue;
@@ -165,7 +172,7 @@ MStatus Graph::setDagParents(NodeImpl& node, const std::vector<DagLink>& links) 
   }
   for (NodeImpl* parent : std::vector<NodeImpl*>(node.dagParents)) m_dag.unlink(parent, node);
   for (const DagLink& link : links) m_dag.link(link.parent.get(), node, link.position);
-  dagHierarchyChanged(node);
+  hierarchyChanged(node);
   return MS::kSuccess;
 }
 

@@ -7,6 +7,7 @@
 #include "dg/NodeImpl.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace zovhost {
+
+class CallbackRegistry;
 
 /// What deleting a node took out of the graph, so that undo can put it back.
 struct NodeRemoval {
@@ -33,6 +36,15 @@ struct NodeRemoval {
 /// names, the connections in the order made, dirty propagation and evaluation.
 class Graph {
  public:
+  /// Node-added and node-removed messages go through callbacks.
+  explicit Graph(CallbackRegistry& callbacks) : m_callbacks(callbacks) {}
+  Graph(const Graph&) = delete;
+  Graph& operator=(const Graph&) = delete;
+
+  /// Called with every node the graph lets go of, after its node-removed
+  /// messages (what keeps nodes elsewhere, such as the selection, drops it).
+  void addRemovalListener(std::function<void(const MObject& node)> listener);
+
   // --- Nodes -------------------------------------------------------------
   /// Makes a node of a type (its plug-in object, its data and postConstructor)
   /// without adding it to the graph.
@@ -121,6 +133,12 @@ class Graph {
   bool removable(const NodeImpl& node) const;
   /// Deletes a DAG node's own children and unlinks it from the rest and from its parents.
   void removeFromDag(NodeImpl& node, NodeRemoval& removal, bool force);
+  /// Lets a DAG node's type keep it and what lies below it in step with a
+  /// change of their paths.
+  void hierarchyChanged(NodeImpl& node);
+
+  CallbackRegistry& m_callbacks;
+  std::vector<std::function<void(const MObject&)>> m_removalListeners;
 
   std::vector<std::shared_ptr<NodeImpl>> m_nodes;
   std::map<std::string, NodeImpl*> m_names;
@@ -128,6 +146,9 @@ class Graph {
   std::uint64_t m_nextConnection = 1;
   Dag m_dag;
 };
+
+/// The scene's graph, which the API works on; owned by the host's composition root.
+Graph& sceneGraph();
 
 /// True when two plugs of one node overlap: one is the other or lies below it.
 bool plugsOverlap(const MPlug& a, const MPlug& b);

@@ -1,11 +1,12 @@
 #include <maya/MDataBlock.h>
 
 #include "core/DataObjects.h"
-#include "core/Host.h"
+#include "core/Numbers.h"
+#include "dg/Graph.h"
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
-using zovhost::host;
+using zovhost::sceneGraph;
 using zovhost::Slot;
 
 namespace {
@@ -27,7 +28,7 @@ MPlug MDataBlock::plugOf(const MObject& attribute) const { return MPlug(MObject(
 
 MDataHandle MDataBlock::inputValue(const MPlug& plug, MStatus* status) {
   if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
-  host().graph.evaluate(plug);
+  sceneGraph().evaluate(plug);
   return MDataHandle(plug);
 }
 
@@ -95,9 +96,9 @@ void MDataHandle::setComponents(const double* values, unsigned int count) {
 }
 
 bool MDataHandle::asBool() const { return number() != 0.0; }
-char MDataHandle::asChar() const { return static_cast<char>(number()); }
-short MDataHandle::asShort() const { return static_cast<short>(number()); }
-int MDataHandle::asInt() const { return static_cast<int>(number()); }
+char MDataHandle::asChar() const { return zovhost::toInteger<char>(number()); }
+short MDataHandle::asShort() const { return zovhost::toInteger<short>(number()); }
+int MDataHandle::asInt() const { return zovhost::toInteger<int>(number()); }
 float MDataHandle::asFloat() const { return static_cast<float>(number()); }
 double MDataHandle::asDouble() const { return number(); }
 

@@ -1,30 +1,9 @@
 #include <maya/MFnAttribute.h>
-#include <maya/MFnBase.h>
 
 #include "dg/AttributeImpl.h"
 
 using zovhost::AttributeImpl;
 using zovhost::attributeOf;
-
-// ---------------------------------------------------------------------------
-// MFnBase
-
-MObject MFnBase::object(MStatus* status) const {
-  if (status) *status = m_object.isNull() ? MS::kFailure : MS::kSuccess;
-  return m_object;
-}
-
-MStatus MFnBase::setObject(const MObject& object) {
-  if (!object.hasFn(type())) {
-    m_object = MObject();
-    return MS::kInvalidParameter;
-  }
-  m_object = object;
-  return MS::kSuccess;
-}
-
-// ---------------------------------------------------------------------------
-// MFnAttribute
 
 namespace {
 

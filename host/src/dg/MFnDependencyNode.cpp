@@ -1,11 +1,10 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MPlugArray.h>
 
-#include "core/Host.h"
-#include "dag/DagNode.h"
+#include "dg/Graph.h"
 
-using zovhost::host;
 using zovhost::NodeImpl;
+using zovhost::sceneGraph;
 
 namespace {
 
@@ -15,53 +14,11 @@ std::shared_ptr<NodeImpl> nodeIn(const MObject& object, MStatus* status) {
   return node;
 }
 
-MObject createNode(const std::shared_ptr<zovhost::NodeType>& type, const MString& name, MStatus* status) {
-  if (!type || type->kind == MPxNode::kManipContainer) {
-    if (status) *status = MS::kInvalidParameter;
-    return MObject();
-  }
-  // A DAG node goes under the world, a shape under a transform made for it.
-  if (zovhost::fnListHas(type->fnTypes, MFn::kDagNode))
-    return MObject(zovhost::createDagNode(type, nullptr, name.str(), nullptr, status));
-  MStatus result;
-  const std::shared_ptr<NodeImpl> node = host().graph.instantiate(type, &result);
-  if (!node) {
-    if (status) *status = result;
-    return MObject();
-  }
-  if (name.length() > 0) {
-    if (!zovhost::Graph::isValidName(name.str())) {
-      if (status) *status = MS::kInvalidParameter;
-      return MObject();
-    }
-    node->name = name.str();
-  }
-  result = host().graph.add(node);
-  if (status) *status = result;
-  return result ? MObject(node) : MObject();
-}
-
 }  // namespace
 
 MFnDependencyNode::MFnDependencyNode(const MObject& node, MStatus* status) {
   const MStatus result = setObject(node);
   if (status) *status = result;
-}
-
-MObject MFnDependencyNode::create(const MTypeId& typeId, MStatus* status) { return create(typeId, MString(), status); }
-
-MObject MFnDependencyNode::create(const MTypeId& typeId, const MString& name, MStatus* status) {
-  m_object = createNode(host().nodeTypes.find(typeId), name, status);
-  return m_object;
-}
-
-MObject MFnDependencyNode::create(const MString& typeName, MStatus* status) {
-  return create(typeName, MString(), status);
-}
-
-MObject MFnDependencyNode::create(const MString& typeName, const MString& name, MStatus* status) {
-  m_object = createNode(host().nodeTypes.find(typeName.str()), name, status);
-  return m_object;
 }
 
 MTypeId MFnDependencyNode::typeId(MStatus* status) const {
@@ -82,7 +39,7 @@ MString MFnDependencyNode::name(MStatus* status) const {
 MString MFnDependencyNode::setName(const MString& name, bool, MStatus* status) {
   const auto node = nodeIn(m_object, status);
   if (!node) return MString();
-  const MStatus result = host().graph.rename(*node, name.str());
+  const MStatus result = sceneGraph().rename(*node, name.str());
   if (status) *status = result;
   return MString(node->name);
 }
@@ -168,10 +125,10 @@ MStatus MFnDependencyNode::removeAttribute(const MObject& attribute, MAttrClass 
   if (!node || !impl || type != kLocalDynamicAttr || !impl->dynamic) return MS::kInvalidParameter;
   // Connections to the attribute go first.
   const MPlug whole(node, impl, {});
-  for (const auto& connection : host().graph.connections()) {
+  for (const auto& connection : sceneGraph().connections()) {
     const bool touches =
         zovhost::plugsOverlap(connection->source, whole) || zovhost::plugsOverlap(connection->destination, whole);
-    if (touches) host().graph.disconnect(connection->source, connection->destination);
+    if (touches) sceneGraph().disconnect(connection->source, connection->destination);
   }
   return node->removeDynamicAttribute(*impl) ? MS::kSuccess : MS::kFailure;
 }
@@ -204,7 +161,7 @@ MStatus MFnDependencyNode::getConnections(MPlugArray& plugs) const {
     seen.push_back(plug);
     plugs.append(plug);
   };
-  for (const auto& connection : host().graph.connections()) {
+  for (const auto& connection : sceneGraph().connections()) {
     if (connection->source.nodeImpl() == node) addOnce(connection->source);
     if (connection->destination.nodeImpl() == node) addOnce(connection->destination);
   }

@@ -1,6 +1,6 @@
 #include <maya/MItDependencyNodes.h>
 
-#include "core/Host.h"
+#include "dg/Graph.h"
 
 MItDependencyNodes::MItDependencyNodes(MFn::Type filter, MStatus* status) {
   const MStatus result = reset(filter);
@@ -10,7 +10,7 @@ MItDependencyNodes::MItDependencyNodes(MFn::Type filter, MStatus* status) {
 MStatus MItDependencyNodes::reset(MFn::Type filter) {
   m_nodes.clear();
   m_index = 0;
-  for (const auto& node : zovhost::host().graph.nodes())
+  for (const auto& node : zovhost::sceneGraph().nodes())
     if (filter == MFn::kInvalid || node->hasFn(filter)) m_nodes.emplace_back(node);
   return MS::kSuccess;
 }

@@ -3,11 +3,11 @@
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 
-#include "core/Host.h"
+#include "dg/Graph.h"
 
 using zovhost::AttributeImpl;
-using zovhost::host;
 using zovhost::NodeImpl;
+using zovhost::sceneGraph;
 using zovhost::Slot;
 
 namespace {
@@ -120,12 +120,12 @@ bool MPlug::isKeyable(MStatus* status) const {
 
 bool MPlug::isDestination(MStatus* status) const {
   setStatus(status, MS::kSuccess);
-  return !isNull() && host().graph.incomingOf(*this) != nullptr;
+  return !isNull() && sceneGraph().incomingOf(*this) != nullptr;
 }
 
 bool MPlug::isSource(MStatus* status) const {
   setStatus(status, MS::kSuccess);
-  return !isNull() && !host().graph.outgoingOf(*this).empty();
+  return !isNull() && !sceneGraph().outgoingOf(*this).empty();
 }
 
 bool MPlug::isConnected(MStatus* status) const { return isDestination(status) || isSource(status); }
@@ -240,15 +240,15 @@ bool MPlug::connectedTo(MPlugArray& plugs, bool asDst, bool asSrc, MStatus* stat
   setStatus(status, isNull() ? MS::kFailure : MS::kSuccess);
   if (isNull()) return false;
   if (asDst)
-    if (const auto connection = host().graph.incomingOf(*this)) plugs.append(connection->source);
+    if (const auto connection = sceneGraph().incomingOf(*this)) plugs.append(connection->source);
   if (asSrc)
-    for (const auto& connection : host().graph.outgoingOf(*this)) plugs.append(connection->destination);
+    for (const auto& connection : sceneGraph().outgoingOf(*this)) plugs.append(connection->destination);
   return plugs.length() > 0;
 }
 
 MPlug MPlug::source(MStatus* status) const {
   setStatus(status, isNull() ? MS::kFailure : MS::kSuccess);
-  const auto connection = isNull() ? nullptr : host().graph.incomingOf(*this);
+  const auto connection = isNull() ? nullptr : sceneGraph().incomingOf(*this);
   return connection ? connection->source : MPlug();
 }
 
@@ -256,7 +256,7 @@ bool MPlug::destinations(MPlugArray& plugs, MStatus* status) const { return conn
 
 bool MPlug::isLocked(MStatus* status) const {
   setStatus(status, isNull() ? MS::kFailure : MS::kSuccess);
-  return host().graph.isLocked(*this);
+  return sceneGraph().isLocked(*this);
 }
 
 MStatus MPlug::setLocked(bool locked) {

@@ -3,13 +3,14 @@
 #include <maya/MPlugArray.h>
 #include <maya/MPxNode.h>
 
-#include "core/Host.h"
+#include "dg/NodeImpl.h"
+#include "dg/NodeTypeRegistry.h"
 
 #include <algorithm>
 
 using zovhost::AttributeImpl;
-using zovhost::host;
 using zovhost::NodeType;
+using zovhost::nodeTypeRegistry;
 
 MDGContext MDGContext::fsNormal;
 
@@ -64,7 +65,7 @@ void markAdded(AttributeImpl& attribute) {
 }  // namespace
 
 MStatus MPxNode::addAttribute(const MObject& attribute) {
-  NodeType* type = host().nodeTypes.initializing();
+  NodeType* type = nodeTypeRegistry().initializing();
   const auto impl = zovhost::attributeOf(attribute);
   if (!type || !impl) return MS::kFailure;
   // A child comes with its compound.
@@ -78,7 +79,7 @@ MStatus MPxNode::addAttribute(const MObject& attribute) {
 }
 
 MStatus MPxNode::attributeAffects(const MObject& whenChanges, const MObject& isAffected) {
-  NodeType* type = host().nodeTypes.initializing();
+  NodeType* type = nodeTypeRegistry().initializing();
   const auto from = zovhost::attributeOf(whenChanges);
   const auto to = zovhost::attributeOf(isAffected);
   if (!type || !from || !to || !typeOwns(*type, *from) || !typeOwns(*type, *to)) return MS::kFailure;

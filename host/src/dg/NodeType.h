@@ -5,9 +5,6 @@
 #include <maya/MTypeId.h>
 #include <maya/MTypes.h>
 
-class MDataBlock;
-class MPlug;
-
 #include "dg/AttributeImpl.h"
 
 #include <map>
@@ -15,8 +12,12 @@ class MPlug;
 #include <string>
 #include <vector>
 
+class MDataBlock;
+class MPlug;
+
 namespace zovhost {
 
+class Graph;
 class NodeImpl;
 
 /// A registered node type: identity, creator, static attributes and the
@@ -43,6 +44,11 @@ class NodeType {
   /// Computes what the host keeps for every node of a kind (the matrices of a
   /// DAG node) when the node's own compute does not handle the plug.
   MStatus (*hostCompute)(const MPlug& plug, MDataBlock& block) = nullptr;
+  /// For DAG node types: keeps a node and everything below it in step with a
+  /// change of their paths, and gives the plugs below a node that become
+  /// dirty with one of its plugs (the children's matrices).
+  void (*hierarchyChanged)(Graph& graph, NodeImpl& node) = nullptr;
+  void (*hierarchyDependents)(const MPlug& changed, std::vector<MPlug>& dependents) = nullptr;
   /// The plug-in that registered the type; empty for the host's own types.
   std::string plugin;
   /// False once the type has been deregistered.

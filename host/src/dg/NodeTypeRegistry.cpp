@@ -1,7 +1,7 @@
 #include "dg/NodeTypeRegistry.h"
 
-#include "core/Host.h"
-#include "dag/DagNode.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,10 +44,6 @@ MStatus NodeTypeRegistry::registerType(const std::string& name, MTypeId id, MCre
                                        MInitializeFunction initialize, MPxNode::Type kind,
                                        const std::string& classification, const std::string& plugin) {
   if (name.empty() || !creator) return MS::kInvalidParameter;
-  if (host().plugins.consumeFailure(name)) {
-    displayError("Failed to register node type '" + name + "'");
-    return MS::kFailure;
-  }
   if (find(name)) {
     displayError("Failed to register node type '" + name + "': the name is already in use");
     return MS::kFailure;
@@ -66,7 +62,7 @@ MStatus NodeTypeRegistry::registerType(const std::string& name, MTypeId id, MCre
   type->classification = classification;
   type->plugin = plugin;
   describeKind(*type);
-  if (fnListHas(type->fnTypes, MFn::kDagNode)) DagNode::inherit(*type);
+  inheritBases(*type);
   m_types.push_back(type);
 
   if (initialize) {
@@ -97,7 +93,7 @@ std::shared_ptr<NodeType> NodeTypeRegistry::registerBuiltin(const std::string& n
   type->typeNames = {"dependNode"};
   type->typeNames.insert(type->typeNames.end(), baseNames.begin(), baseNames.end());
   type->typeNames.push_back(name);
-  if (fnListHas(type->fnTypes, MFn::kDagNode)) DagNode::inherit(*type);
+  inheritBases(*type);
   m_types.push_back(type);
   m_initializing = type.get();
   if (initialize) initialize();
@@ -105,13 +101,15 @@ std::shared_ptr<NodeType> NodeTypeRegistry::registerBuiltin(const std::string& n
   return type;
 }
 
+void NodeTypeRegistry::inheritBases(NodeType& type) const {
+  if (m_dagNodeBase && fnListHas(type.fnTypes, MFn::kDagNode)) m_dagNodeBase(type);
+}
+
 void NodeTypeRegistry::destroyInstances(NodeType& type) {
-  // Nodes held only for undo would outlive their type's code.
-  host().undo.flush();
   std::vector<std::shared_ptr<NodeImpl>> inScene;
-  for (const auto& node : host().graph.nodes())
+  for (const auto& node : m_graph.nodes())
     if (node->type.get() == &type) inScene.push_back(node);
-  for (auto it = inScene.rbegin(); it != inScene.rend(); ++it) host().graph.remove(*it, nullptr, true);
+  for (auto it = inScene.rbegin(); it != inScene.rend(); ++it) m_graph.remove(*it, nullptr, true);
   for (const auto& weak : type.instances)
     if (const std::shared_ptr<NodeImpl> node = weak.lock()) node->user.reset();
   type.instances.clear();

@@ -13,9 +13,20 @@
 
 namespace zovhost {
 
+class Graph;
+
 /// The registered node types: the host's own and the plug-ins'.
 class NodeTypeRegistry {
  public:
+  /// Deregistering a type deletes its nodes from graph.
+  explicit NodeTypeRegistry(Graph& graph) : m_graph(graph) {}
+  NodeTypeRegistry(const NodeTypeRegistry&) = delete;
+  NodeTypeRegistry& operator=(const NodeTypeRegistry&) = delete;
+
+  /// What every DAG node type gets before its own initialize runs (the DAG
+  /// node's attributes and behaviour).
+  void setDagNodeBase(void (*inherit)(NodeType& type)) { m_dagNodeBase = inherit; }
+
   /// Registers a plug-in node type and runs its initialize function; a taken
   /// id or name, or a failing initialize, fails the registration.
   MStatus registerType(const std::string& name, MTypeId id, MCreatorFunction creator, MInitializeFunction initialize,
@@ -28,7 +39,8 @@ class NodeTypeRegistry {
                                             std::vector<MFn::Type> fnTypes,
                                             const std::vector<std::string>& baseNames = {});
   /// Deregisters a type: its nodes are deleted from the scene and their
-  /// plug-in objects destroyed.
+  /// plug-in objects destroyed. Nodes held elsewhere (by the undo queue, say)
+  /// lose their plug-in objects too, so callers let go of them first.
   MStatus deregisterType(MTypeId id);
   std::shared_ptr<NodeType> find(const std::string& name) const;
   std::shared_ptr<NodeType> find(MTypeId id) const;
@@ -40,9 +52,15 @@ class NodeTypeRegistry {
 
  private:
   void destroyInstances(NodeType& type);
+  void inheritBases(NodeType& type) const;
 
+  Graph& m_graph;
+  void (*m_dagNodeBase)(NodeType& type) = nullptr;
   std::vector<std::shared_ptr<NodeType>> m_types;
   NodeType* m_initializing = nullptr;
 };
+
+/// The node types the API creates nodes of; owned by the host's composition root.
+NodeTypeRegistry& nodeTypeRegistry();
 
 }  // namespace zovhost

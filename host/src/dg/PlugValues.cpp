@@ -6,13 +6,15 @@
 #include <maya/MPlug.h>
 
 #include "core/DataObjects.h"
-#include "core/Host.h"
+#include "core/Numbers.h"
+#include "dg/Graph.h"
 
 #include <cmath>
+#include <type_traits>
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
-using zovhost::host;
+using zovhost::sceneGraph;
 using zovhost::Slot;
 
 namespace {
@@ -23,7 +25,7 @@ double uiTicks() { return MTime::ticksPerUnit(MTime::uiUnit()); }
 
 /// Evaluates the plug and gives its slot (defaults when it does not exist).
 const Slot* readSlot(const MPlug& plug, Slot& defaults) {
-  host().graph.evaluate(plug);
+  sceneGraph().evaluate(plug);
   const Slot* slot = plug.nodeImpl()->slot(*plug.attributeImpl(), plug.indices(), false);
   if (slot) return slot;
   defaults = plug.nodeImpl()->makeSlot(*plug.attributeImpl(), plug.isElement());
@@ -45,14 +47,18 @@ MStatus writeNumber(MPlug& plug, double value) {
   const AttributeImpl& attribute = *plug.attributeImpl();
   if (!attribute.holdsNumber()) return MS::kFailure;
   const double stored = attribute.normalise(isTime(attribute) ? value * uiTicks() : value);
-  return host().graph.store(plug, [stored](Slot& slot) { slot.value.number = stored; });
+  return sceneGraph().store(plug, [stored](Slot& slot) { slot.value.number = stored; });
 }
 
 template <typename T>
 MStatus readAs(const MPlug& plug, T& value) {
   double number = 0.0;
   const MStatus status = readNumber(plug, number);
-  if (status) value = static_cast<T>(number);
+  if (!status) return status;
+  if constexpr (std::is_integral_v<T>)
+    value = zovhost::toInteger<T>(number);
+  else
+    value = static_cast<T>(number);
   return status;
 }
 
@@ -138,7 +144,7 @@ MStatus MPlug::setValue(double value) { return writeNumber(*this, value); }
 MStatus MPlug::setValue(const MString& value) {
   if (isNull()) return MS::kInvalidParameter;
   if (!m_attribute->holdsString()) return MS::kFailure;
-  return host().graph.store(*this, [&value](Slot& slot) { slot.value.text = value; });
+  return sceneGraph().store(*this, [&value](Slot& slot) { slot.value.text = value; });
 }
 
 MStatus MPlug::setValue(const MObject& value) {
@@ -148,12 +154,12 @@ MStatus MPlug::setValue(const MObject& value) {
     if (!text) return MS::kInvalidParameter;
     return setValue(text->text);
   }
-  if (m_attribute->holdsData()) return host().graph.store(*this, [&value](Slot& slot) { slot.value.data = value; });
+  if (m_attribute->holdsData()) return sceneGraph().store(*this, [&value](Slot& slot) { slot.value.data = value; });
   const auto numbers = std::dynamic_pointer_cast<zovhost::NumericData>(value.object());
   if (m_attribute->kind == AttributeKind::Numeric && m_attribute->isCompound() && numbers) {
     if (numbers->values.size() != m_attribute->children.size()) return MS::kInvalidParameter;
     const AttributeImpl& attribute = *m_attribute;
-    return host().graph.store(*this, [&](Slot& slot) {
+    return sceneGraph().store(*this, [&](Slot& slot) {
       for (size_t i = 0; i < slot.children.size(); ++i)
         slot.children[i].value.number = attribute.children[i]->normalise(numbers->values[i]);
     });

@@ -4,7 +4,7 @@
 
 #include "commands/ArgumentText.h"
 #include "core/DataObjects.h"
-#include "core/Host.h"
+#include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
 #include "mesh/MeshData.h"
 
@@ -70,7 +70,7 @@ MPlug plugByName(const std::string& name, std::string& error) {
     error = "'" + name + "' is not an attribute name";
     return MPlug();
   }
-  const auto node = host().graph.find(name.substr(0, dot));
+  const auto node = sceneGraph().find(name.substr(0, dot));
   if (!node) {
     error = "No object matches name: " + name.substr(0, dot);
     return MPlug();

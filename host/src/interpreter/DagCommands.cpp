@@ -2,11 +2,13 @@
 #include <maya/MDagModifier.h>
 #include <maya/MFnTransform.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
 #include "commands/ModifierOperation.h"
-#include "core/Host.h"
+#include "core/Logs.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
+#include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
 
 #include <algorithm>
@@ -43,16 +45,16 @@ bool objectPaths(const HostArgs& args, const std::string& command, std::vector<M
     const std::string& name = args.positional()[i];
     const MDagPath path = dagPathNamed(name);
     if (!path.isValid()) {
-      displayError(host().graph.find(name) ? command + ": '" + name + "' is not a DAG object"
+      displayError(sceneGraph().find(name) ? command + ": '" + name + "' is not a DAG object"
                                            : "No object matches name: " + name);
       return false;
     }
     paths.push_back(path);
   }
   if (namedCount == 0)
-    for (unsigned int i = 0; i < host().selection.length(); ++i) {
+    for (unsigned int i = 0; i < activeSelection().length(); ++i) {
       MDagPath path;
-      if (host().selection.getDagPath(i, path)) paths.push_back(path);
+      if (activeSelection().getDagPath(i, path)) paths.push_back(path);
     }
   return true;
 }
@@ -118,7 +120,7 @@ void recordEdit(const HostCall& call, const Edit& edit) {
 std::vector<std::string> movedNames(const std::vector<std::shared_ptr<NodeImpl>>& nodes, const NodeImpl* parent) {
   std::vector<std::string> names;
   for (const auto& node : nodes)
-    for (const DagNodePath& path : host().graph.dag().paths(*node))
+    for (const DagNodePath& path : sceneGraph().dag().paths(*node))
       if ((path.size() == 1 && !parent) || (path.size() > 1 && path[path.size() - 2] == parent)) {
         std::vector<std::shared_ptr<NodeImpl>> shared;
         for (NodeImpl* member : path) shared.push_back(member->shared_from_this());
@@ -143,13 +145,13 @@ MStatus moveUnder(const std::string& command, const std::vector<MDagPath>& paths
       displayError(command + ": '" + node->name + "' is a shape; use -shape to move shapes");
       return MS::kFailure;
     }
-    if (!host().graph.checkParent(*node, newParent.get())) {
+    if (!sceneGraph().checkParent(*node, newParent.get())) {
       displayError(command + ": cannot put '" + node->name + "' under " +
                    (newParent ? "'" + newParent->name + "'" : std::string("the world")));
       return MS::kFailure;
     }
     const NodeImpl* oldParent = path.length() > 1 ? path.nodes()[path.length() - 2].get() : nullptr;
-    std::vector<DagLink> links = host().graph.dagParentLinks(*node);
+    std::vector<DagLink> links = sceneGraph().dagParentLinks(*node);
     const bool already =
         std::any_of(links.begin(), links.end(), [&](const DagLink& link) { return link.parent == newParent; });
     if (already) {
@@ -191,7 +193,7 @@ MStatus moveUnder(const std::string& command, const std::vector<MDagPath>& paths
 }
 
 std::shared_ptr<NodeImpl> transformNamed(const std::string& command, const std::string& name) {
-  const auto node = host().graph.find(name);
+  const auto node = sceneGraph().find(name);
   if (!node) {
     displayError("No object matches name: " + name);
     return nullptr;
@@ -275,7 +277,7 @@ MStatus groupCommand(HostCall& call) {
   recordEdit(call, edit);
   MSelectionList selection;
   selection.add(group);
-  host().setSelection(selection);
+  setActiveSelection(selection);
   call.result.setString(nodeOf(group)->name);
   return MS::kSuccess;
 }
@@ -416,16 +418,16 @@ MStatus lsCommand(HostCall& call) {
     return MS::kFailure;
   std::vector<NodeImpl*> nodes;
   if (args.has("selection")) {
-    for (unsigned int i = 0; i < host().selection.length(); ++i) {
+    for (unsigned int i = 0; i < activeSelection().length(); ++i) {
       MObject object;
-      host().selection.getDependNode(i, object);
+      activeSelection().getDependNode(i, object);
       NodeImpl* node = nodeOf(object).get();
       if (node && std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
     }
   } else if (args.has("dag")) {
-    nodes = host().graph.dag().depthFirst();
+    nodes = sceneGraph().dag().depthFirst();
   } else {
-    for (const auto& node : host().graph.nodes()) nodes.push_back(node.get());
+    for (const auto& node : sceneGraph().nodes()) nodes.push_back(node.get());
   }
   std::vector<std::string> result;
   for (NodeImpl* node : nodes) {

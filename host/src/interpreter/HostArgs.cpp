@@ -1,7 +1,8 @@
 #include "interpreter/HostArgs.h"
 
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "commands/UndoQueue.h"
+#include "core/Logs.h"
 
 #include <cstdio>
 
@@ -53,7 +54,7 @@ std::string HostArgs::value(const std::string& longName, const std::string& fall
 }
 
 void recordUndo(const HostCall& call, std::unique_ptr<UndoEntry> entry) {
-  if (call.undoEnabled) host().undo.push(std::move(entry));
+  if (call.undoEnabled) undoQueue().push(std::move(entry));
 }
 
 std::string formatNumber(double value) {

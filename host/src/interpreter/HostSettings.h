@@ -31,4 +31,7 @@ struct HostSettings {
   std::string sceneName;
 };
 
+/// The host's settings; owned by the host's composition root.
+HostSettings& hostSettings();
+
 }  // namespace zovhost

@@ -5,7 +5,11 @@
 #include <maya/MPxCommand.h>
 #include <maya/MPxContextCommand.h>
 
-#include "core/Host.h"
+#include "commands/CommandRegistry.h"
+#include "commands/CommandResult.h"
+#include "commands/UndoQueue.h"
+#include "core/Logs.h"
+#include "interpreter/HostSettings.h"
 #include "interpreter/ScriptProcedures.h"
 
 #include <memory>
@@ -22,8 +26,8 @@ constexpr int kMaxProcedureDepth = 100;
 /// A plug-in command kept for undo and redo.
 class PluginCommandEntry : public UndoEntry {
  public:
-  PluginCommandEntry(std::unique_ptr<MPxCommand> command, std::string name)
-      : m_command(std::move(command)), m_name(std::move(name)) {}
+  PluginCommandEntry(std::unique_ptr<MPxCommand> command, std::string name, std::vector<CommandResult*>& results)
+      : m_command(std::move(command)), m_name(std::move(name)), m_results(results) {}
   void undo() override { call(&MPxCommand::undoIt); }
   void redo() override { call(&MPxCommand::redoIt); }
   std::string name() const override { return m_name; }
@@ -31,12 +35,13 @@ class PluginCommandEntry : public UndoEntry {
  private:
   void call(MStatus (MPxCommand::*method)()) {
     CommandResult ignored;
-    host().results.push_back(&ignored);
+    m_results.push_back(&ignored);
     ((*m_command).*method)();
-    host().results.pop_back();
+    m_results.pop_back();
   }
   std::unique_ptr<MPxCommand> m_command;
   std::string m_name;
+  std::vector<CommandResult*>& m_results;
 };
 
 struct Token {
@@ -54,12 +59,11 @@ std::string trim(const std::string& text) {
 
 }  // namespace
 
-Interpreter::Interpreter() {
+Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addSceneCommands(*this);
   addQueryCommands(*this);
   addTimeCommands(*this);
-  addFileCommands(*this);
-  addPluginCommands(*this);
+  addSourceCommand(*this);
   addDagCommands(*this);
   addPolyCommands(*this);
 }
@@ -153,14 +157,14 @@ MStatus Interpreter::execute(const std::string& line, CommandResult& result, con
   result.clear();
   MStatus status;
   const std::string trimmed = trim(line);
-  const auto answer = host().settings.queryAnswers.find(trimmed);
-  if (answer != host().settings.queryAnswers.end()) {
+  const auto answer = m_parts.settings.queryAnswers.find(trimmed);
+  if (answer != m_parts.settings.queryAnswers.end()) {
     result.setString(answer->second);
   } else {
     std::vector<CommandCall> commands;
     std::string error;
     std::string rest;
-    if (!extractProcedures(line, rest, host().settings.scriptProcedures, error) || !parse(rest, commands, error)) {
+    if (!extractProcedures(line, rest, m_parts.settings.scriptProcedures, error) || !parse(rest, commands, error)) {
       displayError(error);
       status = MS::kFailure;
     }
@@ -169,29 +173,29 @@ MStatus Interpreter::execute(const std::string& line, CommandResult& result, con
       if (!status) break;
     }
   }
-  host().logs.command(trimmed, static_cast<bool>(status), options.origin);
+  m_parts.logs.command(trimmed, static_cast<bool>(status), options.origin);
   if (options.display && status && result.kind != CommandResult::Kind::None)
-    host().logs.message(MessageKind::Result, result.text());
+    m_parts.logs.message(MessageKind::Result, result.text());
   return status;
 }
 
 MStatus Interpreter::run(const CommandCall& call, CommandResult& result, const ExecuteOptions& options) {
   result.clear();
-  const auto answer = host().settings.queryAnswers.find(call.text);
-  if (answer != host().settings.queryAnswers.end()) {
+  const auto answer = m_parts.settings.queryAnswers.find(call.text);
+  if (answer != m_parts.settings.queryAnswers.end()) {
     result.setString(answer->second);
     return MS::kSuccess;
   }
-  if (host().commands.find(call.name)) return runPluginCommand(call, result, options);
+  if (m_parts.commands.find(call.name)) return runPluginCommand(call, result, options);
   const auto hostCommand = m_hostCommands.find(call.name);
   if (hostCommand != m_hostCommands.end()) {
     HostCall hostCall{call, result, options.undoEnabled};
     return hostCommand->second(hostCall);
   }
-  const auto defined = host().settings.scriptProcedures.find(call.name);
-  if (defined != host().settings.scriptProcedures.end()) return runProcedure(defined->second, result, options);
-  const auto procedure = host().settings.procedures.find(call.name);
-  if (procedure != host().settings.procedures.end()) {
+  const auto defined = m_parts.settings.scriptProcedures.find(call.name);
+  if (defined != m_parts.settings.scriptProcedures.end()) return runProcedure(defined->second, result, options);
+  const auto procedure = m_parts.settings.procedures.find(call.name);
+  if (procedure != m_parts.settings.procedures.end()) {
     if (!procedure->second.empty()) result.setString(procedure->second);
     return MS::kSuccess;
   }
@@ -215,13 +219,13 @@ MStatus Interpreter::runProcedure(const std::string& body, CommandResult& result
 }
 
 MStatus Interpreter::runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options) {
-  const PluginCommand command = *host().commands.find(call.name);
+  const PluginCommand command = *m_parts.commands.find(call.name);
   if (command.isContext) {
     std::unique_ptr<MPxContextCommand> maker(static_cast<MPxContextCommand*>(command.creator()));
     if (!maker) return MS::kFailure;
     std::unique_ptr<MPxContext> context(maker->makeObj());
     if (!context) return MS::kFailure;
-    result.setString(host().commands.addContext(command.name, std::move(context)));
+    result.setString(m_parts.commands.addContext(command.name, std::move(context)));
     return MS::kSuccess;
   }
 
@@ -237,11 +241,11 @@ MStatus Interpreter::runPluginCommand(const CommandCall& call, CommandResult& re
   if (!object) return MS::kFailure;
   object->setRegisteredName(command.name);
   object->setCommandString(MString(call.text));
-  host().results.push_back(&result);
+  m_parts.results.push_back(&result);
   const MStatus status = object->doIt(arguments);
-  host().results.pop_back();
+  m_parts.results.pop_back();
   if (status && object->isUndoable() && options.undoEnabled)
-    host().undo.push(std::make_unique<PluginCommandEntry>(std::move(object), command.name));
+    m_parts.undo.push(std::make_unique<PluginCommandEntry>(std::move(object), command.name, m_parts.results));
   return status;
 }
 

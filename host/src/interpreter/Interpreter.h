@@ -11,6 +11,11 @@
 
 namespace zovhost {
 
+class CommandRegistry;
+class Logs;
+class UndoQueue;
+struct HostSettings;
+
 /// A word of a command line; quoted words are never flags.
 struct Word {
   std::string text;
@@ -54,7 +59,21 @@ struct ExecuteOptions {
 /// its first failing command; its result is the last command's.
 class Interpreter {
  public:
-  Interpreter();
+  /// What running lines touches: the settings that answer queries and hold
+  /// script procedures, the plug-in commands, the undo queue their changes
+  /// go on, the results of the plug-in commands now running, and the logs.
+  struct Parts {
+    HostSettings& settings;
+    CommandRegistry& commands;
+    UndoQueue& undo;
+    std::vector<CommandResult*>& results;
+    Logs& logs;
+  };
+
+  /// Registers the interpreter's own host commands.
+  explicit Interpreter(const Parts& parts);
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
 
   MStatus execute(const std::string& line, CommandResult& result, const ExecuteOptions& options);
   /// Queues a line for the next idle time.
@@ -75,6 +94,7 @@ class Interpreter {
   MStatus runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
   MStatus runProcedure(const std::string& body, CommandResult& result, const ExecuteOptions& options);
 
+  Parts m_parts;
   std::map<std::string, HostCommandFunction> m_hostCommands;
   struct IdleLine {
     std::string line;
@@ -84,13 +104,17 @@ class Interpreter {
   int m_procedureDepth = 0;
 };
 
-/// Registers the host commands of each area (defined beside them).
+/// Registers the interpreter's host commands (defined beside them); the
+/// areas above it register theirs through addHostCommand.
 void addSceneCommands(Interpreter& interpreter);
 void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
-void addFileCommands(Interpreter& interpreter);
-void addPluginCommands(Interpreter& interpreter);
+void addSourceCommand(Interpreter& interpreter);
 void addDagCommands(Interpreter& interpreter);
 void addPolyCommands(Interpreter& interpreter);
+
+/// The interpreter that runs the host's command lines; owned by the host's
+/// composition root.
+Interpreter& hostInterpreter();
 
 }  // namespace zovhost

@@ -1,10 +1,16 @@
 #include <maya/MGlobal.h>
 
-#include "core/Host.h"
+#include "commands/ActiveSelection.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
+#include "interpreter/Interpreter.h"
 
+using zovhost::activeSelection;
 using zovhost::CommandResult;
 using zovhost::ExecuteOptions;
-using zovhost::host;
+using zovhost::hostInterpreter;
+using zovhost::sceneGraph;
+using zovhost::setActiveSelection;
 
 namespace {
 
@@ -15,7 +21,7 @@ MStatus run(const MString& command, CommandResult& result, bool display, bool un
   ExecuteOptions options;
   options.display = display;
   options.undoEnabled = undo;
-  return host().interpreter.execute(command.str(), result, options);
+  return hostInterpreter().execute(command.str(), result, options);
 }
 
 }  // namespace
@@ -83,7 +89,7 @@ MStatus MGlobal::executeCommand(const MString& command, MDoubleArray& value, boo
 }
 
 MStatus MGlobal::executeCommandOnIdle(const MString& command, bool displayEnabled) {
-  host().interpreter.queueIdle(command.str(), displayEnabled);
+  hostInterpreter().queueIdle(command.str(), displayEnabled);
   return MS::kSuccess;
 }
 
@@ -92,12 +98,12 @@ void MGlobal::displayWarning(const MString& text) { zovhost::displayWarning(text
 void MGlobal::displayError(const MString& text) { zovhost::displayError(text.str()); }
 
 MStatus MGlobal::getActiveSelectionList(MSelectionList& list, bool) {
-  list = host().selection;
+  list = activeSelection();
   return MS::kSuccess;
 }
 
 MStatus MGlobal::setActiveSelectionList(const MSelectionList& list, ListAdjustment adjustment) {
-  MSelectionList selection = host().selection;
+  MSelectionList selection = activeSelection();
   switch (adjustment) {
     case kReplaceList:
       selection = list;
@@ -118,7 +124,7 @@ MStatus MGlobal::setActiveSelectionList(const MSelectionList& list, ListAdjustme
       break;
     }
   }
-  host().setSelection(selection);
+  setActiveSelection(selection);
   return MS::kSuccess;
 }
 
@@ -134,12 +140,7 @@ MStatus MGlobal::clearSelectionList() { return setActiveSelectionList(MSelection
 MStatus MGlobal::deleteNode(MObject& node) {
   const auto impl = zovhost::nodeOf(node);
   if (!impl) return MS::kInvalidParameter;
-  return host().graph.remove(impl, nullptr);
-}
-
-MGlobal::MMayaState MGlobal::mayaState(MStatus* status) {
-  if (status) *status = MS::kSuccess;
-  return kBatch;
+  return sceneGraph().remove(impl, nullptr);
 }
 
 int MGlobal::apiVersion() { return kApiVersion; }

@@ -5,8 +5,10 @@
 #include <maya/MDagModifier.h>
 #include <maya/MFnDependencyNode.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
 
 #include <cctype>
@@ -151,8 +153,8 @@ MStatus runPrimitive(HostCall& call, const PrimitiveCommand& command) {
   const MObject shape = modifier->createNode(MString("mesh"), transform);
   if (creator.isNull() || transform.isNull() || shape.isNull()) return MS::kFailure;
   // The shape takes the transform's name with "Shape" before its number.
-  nodeOf(transform)->name = host().graph.uniqueName(transformName);
-  nodeOf(shape)->name = host().graph.uniqueName(shapeNameFor(nodeOf(transform)->name));
+  nodeOf(transform)->name = sceneGraph().uniqueName(transformName);
+  nodeOf(shape)->name = sceneGraph().uniqueName(shapeNameFor(nodeOf(transform)->name));
   MFnDependencyNode creatorFn(creator);
   MFnDependencyNode shapeFn(shape);
   modifier->connect(creatorFn.findPlug("output"), shapeFn.findPlug("inMesh"));
@@ -166,7 +168,7 @@ MStatus runPrimitive(HostCall& call, const PrimitiveCommand& command) {
                        name, [modifier]() { modifier->undoIt(); }, [modifier]() { modifier->doIt(); }));
   MSelectionList selection;
   selection.add(transform);
-  host().setSelection(selection);
+  setActiveSelection(selection);
   call.result.setStrings({nodeOf(transform)->name, nodeOf(creator)->name});
   return MS::kSuccess;
 }

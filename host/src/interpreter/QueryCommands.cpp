@@ -3,14 +3,15 @@
 // commands whose only effect here is to be recorded (savePrefs, dynPref, ogs,
 // refresh), plus print, warning, error and confirmDialog.
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "core/Logs.h"
 #include "interpreter/HostArgs.h"
+#include "interpreter/HostSettings.h"
 
 namespace zovhost {
 
 namespace {
 
-HostSettings& settings() { return host().settings; }
+HostSettings& settings() { return hostSettings(); }
 
 MStatus upAxisCommand(HostCall& call) {
   HostArgs args;
@@ -140,7 +141,7 @@ MStatus acceptedCommand(HostCall&) { return MS::kSuccess; }
 MStatus printCommand(HostCall& call) {
   std::string text;
   for (const Word& word : call.call.words) text += word.text;
-  host().logs.message(MessageKind::Print, text);
+  messageLog().message(MessageKind::Print, text);
   return MS::kSuccess;
 }
 

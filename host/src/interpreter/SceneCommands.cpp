@@ -12,8 +12,11 @@
 #include <maya/MIntArray.h>
 #include <maya/MStringArray.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
+#include "dg/NodeTypeRegistry.h"
 #include "interpreter/AttributeText.h"
 #include "interpreter/HostArgs.h"
 
@@ -31,7 +34,7 @@ void recordModifier(const HostCall& call, const std::shared_ptr<MDGModifier>& mo
 }
 
 std::shared_ptr<NodeImpl> nodeNamed(const std::string& name) {
-  const auto node = host().graph.find(name);
+  const auto node = sceneGraph().find(name);
   if (!node) displayError("No object matches name: " + name);
   return node;
 }
@@ -44,7 +47,7 @@ MStatus createNodeCommand(HostCall& call) {
     return MS::kFailure;
   }
   const std::string typeName = args.positional()[0];
-  const auto type = host().nodeTypes.find(typeName);
+  const auto type = nodeTypeRegistry().find(typeName);
   if (!type || type->kind == MPxNode::kManipContainer) {
     displayError("Unknown object type: " + typeName);
     return MS::kFailure;
@@ -91,7 +94,7 @@ MStatus createNodeCommand(HostCall& call) {
   if (!args.has("skipSelect")) {
     MSelectionList selection;
     selection.add(node);
-    host().setSelection(selection);
+    setActiveSelection(selection);
   }
   call.result.setString(nodeOf(node)->name);
   return MS::kSuccess;
@@ -103,9 +106,9 @@ MStatus deleteCommand(HostCall& call) {
   std::vector<std::shared_ptr<NodeImpl>> nodes;
   if (args.positional().empty()) {
     MStringArray names;
-    host().selection.getSelectionStrings(names);
+    activeSelection().getSelectionStrings(names);
     for (unsigned int i = 0; i < names.length(); ++i)
-      if (const auto node = host().graph.find(names[i].str().substr(0, names[i].str().find('.'))))
+      if (const auto node = sceneGraph().find(names[i].str().substr(0, names[i].str().find('.'))))
         nodes.push_back(node);
     if (nodes.empty()) {
       displayError("delete: Not enough objects or values.");
@@ -164,7 +167,7 @@ MStatus selectCommand(HostCall& call) {
       displayError("No object matches name: " + name);
       return MS::kFailure;
     }
-  MSelectionList selection = host().selection;
+  MSelectionList selection = activeSelection();
   if (args.has("clear"))
     selection.clear();
   else if (args.has("add"))
@@ -175,7 +178,7 @@ MStatus selectCommand(HostCall& call) {
     selection.merge(list, MSelectionList::kXORWithList);
   else
     selection = list;
-  host().setSelection(selection);
+  setActiveSelection(selection);
   return MS::kSuccess;
 }
 
@@ -196,6 +199,12 @@ MStatus setAttrCommand(HostCall& call) {
   }
   const std::vector<std::string> values(args.positional().begin() + 1, args.positional().end());
   const bool wasLocked = plug.isLocked();
+  // A bad flag refuses the whole command before anything changes.
+  bool lock = false;
+  if (args.has("lock") && !parseBool(args.value("lock"), lock)) {
+    displayError("setAttr: -lock needs a boolean");
+    return MS::kFailure;
+  }
   if (!values.empty()) {
     if (wasLocked || plug.isDestination()) {
       displayError("setAttr: The attribute '" + plug.name().str() + "' is locked or connected and cannot be modified.");
@@ -213,11 +222,6 @@ MStatus setAttrCommand(HostCall& call) {
                          [plug, values]() { setAttributeWords(plug, values); }));
   }
   if (args.has("lock")) {
-    bool lock = false;
-    if (!parseBool(args.value("lock"), lock)) {
-      displayError("setAttr: -lock needs a boolean");
-      return MS::kFailure;
-    }
     plug.setLocked(lock);
     recordUndo(call, std::make_unique<FunctionEntry>(
                          "setAttr", [plug, wasLocked]() { MPlug(plug).setLocked(wasLocked); },
@@ -299,7 +303,7 @@ MStatus connectAttrCommand(HostCall& call) {
     destination = destination.elementByLogicalIndex(index);
   }
   auto modifier = std::make_shared<MDGModifier>();
-  const auto current = host().graph.incomingOf(destination);
+  const auto current = sceneGraph().incomingOf(destination);
   if (current) {
     if (!args.has("force")) {
       displayError("connectAttr: '" + destination.name().str() + "' already has an incoming connection from '" +

@@ -1,9 +1,12 @@
 // Host commands for time and units (currentTime, playbackOptions,
 // currentUnit) and for the undo queue (undoInfo, undo, redo).
+#include <maya/MAngle.h>
 #include <maya/MAnimControl.h>
+#include <maya/MDistance.h>
 
 #include "commands/ArgumentText.h"
-#include "core/Host.h"
+#include "commands/UndoQueue.h"
+#include "core/Logs.h"
 #include "interpreter/HostArgs.h"
 
 namespace zovhost {
@@ -176,7 +179,7 @@ MStatus undoInfoCommand(HostCall& call) {
                          {"fl", "flush", 0, 0},
                          {"un", "undoName", 0, 0}}))
     return MS::kFailure;
-  UndoQueue& undo = host().undo;
+  UndoQueue& undo = undoQueue();
   if (args.query()) {
     if (args.has("undoName"))
       call.result.setString(undo.nextUndoName());
@@ -201,13 +204,13 @@ MStatus undoInfoCommand(HostCall& call) {
 
 MStatus undoCommand(HostCall& call) {
   if (!call.call.words.empty()) return MS::kFailure;
-  if (!host().undo.undo()) displayWarning("There are no more commands to undo.");
+  if (!undoQueue().undo()) displayWarning("There are no more commands to undo.");
   return MS::kSuccess;
 }
 
 MStatus redoCommand(HostCall& call) {
   if (!call.call.words.empty()) return MS::kFailure;
-  if (!host().undo.redo()) displayWarning("There are no more commands to redo.");
+  if (!undoQueue().redo()) displayWarning("There are no more commands to redo.");
   return MS::kSuccess;
 }
 

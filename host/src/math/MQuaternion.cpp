@@ -48,10 +48,6 @@ MQuaternion& MQuaternion::setAxisAngle(const MVector& axis, double angle) {
   return *this;
 }
 
-MQuaternion& MQuaternion::setToXAxis(double angle) { return setAxisAngle(MVector::xAxis, angle); }
-MQuaternion& MQuaternion::setToYAxis(double angle) { return setAxisAngle(MVector::yAxis, angle); }
-MQuaternion& MQuaternion::setToZAxis(double angle) { return setAxisAngle(MVector::zAxis, angle); }
-
 double MQuaternion::length() const { return std::sqrt(x * x + y * y + z * z + w * w); }
 
 MQuaternion MQuaternion::normal() const {

@@ -168,11 +168,6 @@ MStatus MTransformationMatrix::setScale(const double scale[3], MSpace::Space) {
   return MS::kSuccess;
 }
 
-MStatus MTransformationMatrix::addScale(const double scale[3], MSpace::Space) {
-  m_scale += MVector(scale);
-  return MS::kSuccess;
-}
-
 MStatus MTransformationMatrix::getShear(double shear[3], MSpace::Space) const { return m_shear.get(shear); }
 
 MStatus MTransformationMatrix::setShear(const double shear[3], MSpace::Space) {

@@ -153,22 +153,6 @@ MPoint& MPoint::cartesianize() {
   return *this;
 }
 
-MPoint& MPoint::rationalize() {
-  if (w != 0.0) {
-    x /= w;
-    y /= w;
-    z /= w;
-  }
-  return *this;
-}
-
-MPoint& MPoint::homogenize() {
-  x *= w;
-  y *= w;
-  z *= w;
-  return *this;
-}
-
 double MPoint::distanceTo(const MPoint& other) const { return (*this - other).length(); }
 
 bool MPoint::isEquivalent(const MPoint& other, double tolerance) const { return (*this - other).length() <= tolerance; }

@@ -1,7 +1,8 @@
 #include <maya/MFnMesh.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
+#include "dg/NodeImpl.h"
+#include "dg/NodeTypeRegistry.h"
 #include "mesh/MeshData.h"
 #include "mesh/MeshNode.h"
 #include "mesh/MeshView.h"
@@ -91,7 +92,7 @@ MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray
   }
   std::shared_ptr<NodeImpl> made;
   MStatus result;
-  const auto node = zovhost::createDagNode(zovhost::host().nodeTypes.find("mesh"), parent, "", &made, &result);
+  const auto node = zovhost::createDagNode(zovhost::nodeTypeRegistry().find("mesh"), parent, "", &made, &result);
   if (!node) {
     setStatus(status, result);
     return MObject();

@@ -2,8 +2,9 @@
 
 #include <maya/MFnTypedAttribute.h>
 
-#include "core/Host.h"
 #include "dag/DagNode.h"
+#include "dg/NodeImpl.h"
+#include "dg/NodeTypeRegistry.h"
 #include "mesh/MeshData.h"
 
 namespace zovhost {
@@ -70,9 +71,7 @@ MStatus MeshNode::setGeometry(const std::shared_ptr<NodeImpl>& node, std::shared
   return plug.setValue(MObject(std::make_shared<MeshData>(std::move(geometry))));
 }
 
-MBoundingBox MeshNode::objectBoundingBox(const std::shared_ptr<NodeImpl>& node) {
-  return geometry(node)->boundingBox();
-}
+MBoundingBox MeshNode::objectBoundingBox() const { return geometry(nodeOf(thisMObject()))->boundingBox(); }
 
 void registerMeshNodeType(NodeTypeRegistry& registry) {
   const auto type =

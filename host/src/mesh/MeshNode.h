@@ -4,6 +4,7 @@
 #include <maya/MObject.h>
 #include <maya/MPxNode.h>
 
+#include "dag/DagNode.h"
 #include "mesh/MeshGeometry.h"
 
 #include <memory>
@@ -19,7 +20,7 @@ class NodeTypeRegistry;
 /// worldMesh, one element per instance, the same mesh with the instance's
 /// world matrix. Changing the mesh or any transform above the shape makes
 /// worldMesh, and what it feeds, dirty.
-class MeshNode : public MPxNode {
+class MeshNode : public HostShape {
  public:
   static void* creator() { return new MeshNode; }
   static MStatus initialize();
@@ -35,7 +36,7 @@ class MeshNode : public MPxNode {
   /// locked or fed by a connection (the mesh would be lost at the next
   /// evaluation).
   static MStatus setGeometry(const std::shared_ptr<NodeImpl>& node, std::shared_ptr<const MeshGeometry> geometry);
-  static MBoundingBox objectBoundingBox(const std::shared_ptr<NodeImpl>& node);
+  MBoundingBox objectBoundingBox() const override;
 };
 
 /// Registers the "mesh" node type with the host's own types.

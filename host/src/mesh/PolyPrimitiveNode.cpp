@@ -5,7 +5,8 @@
 #include <maya/MFnTypedAttribute.h>
 #include <maya/MFnUnitAttribute.h>
 
-#include "core/Host.h"
+#include "dg/NodeImpl.h"
+#include "dg/NodeTypeRegistry.h"
 #include "mesh/MeshData.h"
 #include "mesh/MeshPrimitives.h"
 

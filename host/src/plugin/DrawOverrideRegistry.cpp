@@ -2,7 +2,7 @@
 
 #include <maya/MDrawRegistry.h>
 
-#include "core/Host.h"
+#include "plugin/PluginManager.h"
 
 namespace zovhost {
 
@@ -23,19 +23,20 @@ namespace MHWRender {
 
 MStatus MDrawRegistry::registerDrawOverrideCreator(const MString& drawClassification, const MString& registrantId,
                                                    DrawOverrideCreator creator) {
-  using zovhost::host;
+  using zovhost::drawOverrideRegistry;
+  using zovhost::pluginManager;
   if (!creator || drawClassification.length() == 0) return MS::kInvalidParameter;
-  if (host().plugins.consumeFailure(drawClassification.str())) return MS::kFailure;
+  if (!pluginManager().allowsRegistration(drawClassification.str())) return MS::kFailure;
   zovhost::DrawOverrideRegistry::Entry entry;
   entry.creator = creator;
-  entry.plugin = host().plugins.current();
-  if (!host().drawOverrides.add({drawClassification.str(), registrantId.str()}, entry)) return MS::kFailure;
+  entry.plugin = pluginManager().current();
+  if (!drawOverrideRegistry().add({drawClassification.str(), registrantId.str()}, entry)) return MS::kFailure;
   return MS::kSuccess;
 }
 
 MStatus MDrawRegistry::deregisterDrawOverrideCreator(const MString& drawClassification, const MString& registrantId) {
-  return zovhost::host().drawOverrides.remove({drawClassification.str(), registrantId.str()}) ? MS::kSuccess
-                                                                                              : MS::kFailure;
+  return zovhost::drawOverrideRegistry().remove({drawClassification.str(), registrantId.str()}) ? MS::kSuccess
+                                                                                                : MS::kFailure;
 }
 
 }  // namespace MHWRender

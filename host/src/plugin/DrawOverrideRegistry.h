@@ -29,4 +29,7 @@ class DrawOverrideRegistry {
   std::map<Key, Entry> m_entries;
 };
 
+/// The draw overrides the plug-ins registered; owned by the host's composition root.
+DrawOverrideRegistry& drawOverrideRegistry();
+
 }  // namespace zovhost

@@ -1,12 +1,20 @@
 #include <maya/MFnPlugin.h>
 #include <maya/MPxManipContainer.h>
 
-#include "core/Host.h"
+#include "commands/CommandRegistry.h"
+#include "commands/UndoQueue.h"
+#include "core/Logs.h"
+#include "dg/NodeTypeRegistry.h"
+#include "interpreter/Interpreter.h"
 #include "plugin/PluginManager.h"
 
-using zovhost::host;
+using zovhost::commandRegistry;
+using zovhost::hostInterpreter;
+using zovhost::nodeTypeRegistry;
+using zovhost::pluginManager;
 using zovhost::PluginManager;
 using zovhost::PluginObject;
+using zovhost::undoQueue;
 
 MStatus MPxManipContainer::initialize() { return MS::kSuccess; }
 
@@ -66,14 +74,20 @@ MString MFnPlugin::loadPath(MStatus* status) const {
 MStatus MFnPlugin::registerNode(const MString& typeName, const MTypeId& typeId, MCreatorFunction creator,
                                 MInitializeFunction initialize, MPxNode::Type type, const MString* classification) {
   if (!PluginManager::pluginOf(m_object)) return MS::kFailure;
-  return host().nodeTypes.registerType(typeName.str(), typeId, creator, initialize, type,
-                                       classification ? classification->str() : std::string(), pluginName());
+  if (!pluginManager().allowsRegistration(typeName.str())) {
+    zovhost::displayError("Failed to register node type '" + typeName.str() + "'");
+    return MS::kFailure;
+  }
+  return nodeTypeRegistry().registerType(typeName.str(), typeId, creator, initialize, type,
+                                         classification ? classification->str() : std::string(), pluginName());
 }
 
 MStatus MFnPlugin::deregisterNode(const MTypeId& typeId) {
-  const auto type = host().nodeTypes.find(typeId);
+  const auto type = nodeTypeRegistry().find(typeId);
   if (!type || type->plugin != pluginName()) return MS::kFailure;
-  return host().nodeTypes.deregisterType(typeId);
+  // Nodes held only for undo would outlive their type's code.
+  undoQueue().flush();
+  return nodeTypeRegistry().deregisterType(typeId);
 }
 
 namespace {
@@ -81,11 +95,11 @@ namespace {
 MStatus registerPluginCommand(const std::string& plugin, const MString& name, MCreatorFunction creator,
                               MCreateSyntaxFunction syntax, bool isContext) {
   if (plugin.empty()) return MS::kFailure;
-  if (host().plugins.consumeFailure(name.str())) {
+  if (!pluginManager().allowsRegistration(name.str())) {
     zovhost::displayError("Failed to register command '" + name.str() + "'");
     return MS::kFailure;
   }
-  if (host().interpreter.isHostCommand(name.str()) || host().commands.find(name.str())) {
+  if (hostInterpreter().isHostCommand(name.str()) || commandRegistry().find(name.str())) {
     zovhost::displayError("Failed to register command '" + name.str() + "': the name is already in use");
     return MS::kFailure;
   }
@@ -95,7 +109,7 @@ MStatus registerPluginCommand(const std::string& plugin, const MString& name, MC
   command.syntax = syntax;
   command.isContext = isContext;
   command.plugin = plugin;
-  return host().commands.add(command);
+  return commandRegistry().add(command);
 }
 
 }  // namespace
@@ -106,9 +120,9 @@ MStatus MFnPlugin::registerCommand(const MString& commandName, MCreatorFunction 
 }
 
 MStatus MFnPlugin::deregisterCommand(const MString& commandName) {
-  const zovhost::PluginCommand* command = host().commands.find(commandName.str());
+  const zovhost::PluginCommand* command = commandRegistry().find(commandName.str());
   if (!command || command->plugin != pluginName()) return MS::kFailure;
-  return host().commands.remove(commandName.str(), false);
+  return commandRegistry().remove(commandName.str(), false);
 }
 
 MStatus MFnPlugin::registerContextCommand(const MString& commandName, MCreatorFunction creator) {
@@ -116,8 +130,8 @@ MStatus MFnPlugin::registerContextCommand(const MString& commandName, MCreatorFu
 }
 
 MStatus MFnPlugin::deregisterContextCommand(const MString& commandName) {
-  const zovhost::PluginCommand* command = host().commands.find(commandName.str());
+  const zovhost::PluginCommand* command = commandRegistry().find(commandName.str());
   if (!command || command->plugin != pluginName()) return MS::kFailure;
-  host().commands.destroyContexts(commandName.str());
-  return host().commands.remove(commandName.str(), true);
+  commandRegistry().destroyContexts(commandName.str());
+  return commandRegistry().remove(commandName.str(), true);
 }

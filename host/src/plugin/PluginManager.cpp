@@ -1,20 +1,21 @@
 #include "plugin/PluginManager.h"
 
-#include "core/Host.h"
+#include "commands/CommandRegistry.h"
+#include "commands/UndoQueue.h"
+#include "core/CallbackRegistry.h"
+#include "core/Files.h"
+#include "core/Logs.h"
+#include "dg/NodeTypeRegistry.h"
+#include "interpreter/HostSettings.h"
+#include "plugin/DrawOverrideRegistry.h"
 
 #include <dlfcn.h>
-#include <sys/stat.h>
 
 namespace zovhost {
 
 namespace {
 
 typedef MStatus (*PluginEntry)(MObject);
-
-bool fileExists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 /// "path/libzov.so" gives "zov".
 std::string pluginNameOf(const std::string& path) {
@@ -33,7 +34,7 @@ std::shared_ptr<PluginObject> PluginManager::pluginOf(const MObject& object) {
 
 std::string PluginManager::resolve(const std::string& pathOrName) const {
   if (pathOrName.find('/') != std::string::npos || fileExists(pathOrName)) return pathOrName;
-  std::vector<std::string> folders = host().settings.pluginPath;
+  std::vector<std::string> folders = m_parts.settings.pluginPath;
   folders.push_back(".");
   for (const std::string& folder : folders)
     for (const std::string& file : {pathOrName, pathOrName + ".so", "lib" + pathOrName + ".so"})
@@ -97,7 +98,7 @@ MStatus PluginManager::unload(const std::string& name) {
     return MS::kFailure;
   }
   // The undo queue may hold the plug-in's commands and nodes.
-  host().undo.flush();
+  m_parts.undo.flush();
   const auto uninitialize = reinterpret_cast<PluginEntry>(dlsym(module->handle, "uninitializePlugin"));
   const std::shared_ptr<PluginObject> object = module->object;
   m_current = name;
@@ -111,7 +112,7 @@ MStatus PluginManager::unload(const std::string& name) {
   // A callback left installed would call into the closed module.
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(uninitialize), &info) != 0) {
-    const size_t left = host().callbacks.removeFunctionsIn(info.dli_fbase);
+    const size_t left = m_parts.callbacks.removeFunctionsIn(info.dli_fbase);
     if (left > 0)
       displayWarning("Plug-in '" + name + "' left " + std::to_string(left) + " callback(s) installed; removed");
   }
@@ -141,11 +142,11 @@ void PluginManager::unloadAll() {
 
 void PluginManager::removeRegistrations(const std::string& name) {
   std::vector<MTypeId> ids;
-  for (const auto& type : host().nodeTypes.types())
+  for (const auto& type : m_parts.nodeTypes.types())
     if (type->plugin == name) ids.push_back(type->id);
-  for (MTypeId id : ids) host().nodeTypes.deregisterType(id);
-  host().commands.removePlugin(name);
-  host().drawOverrides.removePlugin(name);
+  for (MTypeId id : ids) m_parts.nodeTypes.deregisterType(id);
+  m_parts.commands.removePlugin(name);
+  m_parts.drawOverrides.removePlugin(name);
 }
 
 }  // namespace zovhost

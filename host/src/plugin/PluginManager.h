@@ -6,12 +6,20 @@
 
 #include "core/Object.h"
 
+#include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace zovhost {
+
+class CallbackRegistry;
+class CommandRegistry;
+class DrawOverrideRegistry;
+class Interpreter;
+class NodeTypeRegistry;
+class UndoQueue;
+struct HostSettings;
 
 /// The object given to a plug-in's initializePlugin and uninitializePlugin.
 class PluginObject : public Object {
@@ -31,6 +39,25 @@ class PluginObject : public Object {
 /// registered, and cleans up after it.
 class PluginManager {
  public:
+  /// What loading and unloading touch: where registrations go and are
+  /// removed from, the callbacks a module may leave, the undo queue that may
+  /// hold a module's objects, and the plug-in search path.
+  struct Parts {
+    NodeTypeRegistry& nodeTypes;
+    CommandRegistry& commands;
+    DrawOverrideRegistry& drawOverrides;
+    CallbackRegistry& callbacks;
+    UndoQueue& undo;
+    const HostSettings& settings;
+  };
+  /// Decides whether a registration of a node type, command or draw
+  /// classification by this name may go ahead.
+  using RegistrationCheck = std::function<bool(const std::string& name)>;
+
+  explicit PluginManager(const Parts& parts) : m_parts(parts) {}
+  PluginManager(const PluginManager&) = delete;
+  PluginManager& operator=(const PluginManager&) = delete;
+
   /// Opens a module, reads MApiVersion and calls initializePlugin. The
   /// plug-in's name is the file name without "lib" and the extension. When
   /// initializePlugin fails the error is shown and the failure returned, but
@@ -51,12 +78,10 @@ class PluginManager {
   /// The plug-in behind a plug-in object.
   static std::shared_ptr<PluginObject> pluginOf(const MObject& object);
 
-  /// Makes the next registration of this node type, command or draw override
-  /// name fail once (for tests).
-  void injectRegistrationFailure(const std::string& name) { m_failures.insert(name); }
-  /// True (and forgets the injection) when a registration of name must fail.
-  bool consumeFailure(const std::string& name) { return m_failures.erase(name) != 0; }
-  void clearFailures() { m_failures.clear(); }
+  /// Every registration a plug-in makes passes this check first; by default
+  /// all may go ahead.
+  void setRegistrationCheck(RegistrationCheck check) { m_check = std::move(check); }
+  bool allowsRegistration(const std::string& name) const { return !m_check || m_check(name); }
 
  private:
   struct Module {
@@ -66,9 +91,16 @@ class PluginManager {
   std::string resolve(const std::string& pathOrName) const;
   void removeRegistrations(const std::string& name);
 
+  Parts m_parts;
   std::vector<Module> m_modules;
   std::string m_current;
-  std::set<std::string> m_failures;
+  RegistrationCheck m_check;
 };
+
+/// Registers the host commands of plug-ins: loadPlugin, unloadPlugin, pluginInfo.
+void addPluginCommands(Interpreter& interpreter);
+
+/// The host's plug-ins; owned by the host's composition root.
+PluginManager& pluginManager();
 
 }  // namespace zovhost

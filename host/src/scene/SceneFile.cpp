@@ -2,9 +2,18 @@
 
 #include <maya/MSceneMessage.h>
 
-#include "core/Host.h"
+#include "commands/ActiveSelection.h"
+#include "commands/UndoQueue.h"
+#include "core/CallbackRegistry.h"
+#include "core/Files.h"
+#include "core/Logs.h"
+#include "dg/Graph.h"
 #include "interpreter/AttributeText.h"
 #include "interpreter/HostArgs.h"
+#include "interpreter/HostSettings.h"
+#include "interpreter/Interpreter.h"
+#include "plugin/PluginManager.h"
+#include "time/TimeState.h"
 
 #include <fstream>
 #include <set>
@@ -81,15 +90,15 @@ class SceneWriter {
   void header() {
     m_out << "// zov scene: host command lines\n";
     std::set<std::string> plugins;
-    for (const auto& node : host().graph.nodes())
+    for (const auto& node : sceneGraph().nodes())
       if (!node->type->plugin.empty()) plugins.insert(node->type->plugin);
     for (const std::string& plugin : plugins) {
-      const PluginObject* object = host().plugins.find(plugin);
+      const PluginObject* object = pluginManager().find(plugin);
       m_out << "requires " << quoted(plugin) << " " << quoted(object ? object->version.str() : "Unknown") << ";\n";
     }
     m_out << "currentUnit -l " << unitLine() << ";\n";
     const MTime::Unit unit = MTime::uiUnit();
-    const TimeState& time = host().time;
+    const TimeState& time = timeState();
     m_out << "playbackOptions -min " << formatNumber(time.minTime().as(unit)) << " -max "
           << formatNumber(time.maxTime().as(unit)) << " -ast " << formatNumber(time.animationStart().as(unit))
           << " -aet " << formatNumber(time.animationEnd().as(unit)) << " -ps " << formatNumber(time.playbackSpeed)
@@ -115,7 +124,7 @@ class SceneWriter {
 
   /// The further parents of instanced DAG nodes.
   void instances() {
-    for (const auto& node : host().graph.nodes())
+    for (const auto& node : sceneGraph().nodes())
       for (size_t i = 1; i < node->dagParents.size(); ++i) {
         const NodeImpl* parent = node->dagParents[i];
         m_out << "parent -add -r -s " << quoted(node->name) << " " << (parent ? quoted(parent->name) : "-w") << ";\n";
@@ -123,14 +132,14 @@ class SceneWriter {
   }
 
   void connections() {
-    for (const auto& c : host().graph.connections())
+    for (const auto& c : sceneGraph().connections())
       m_out << "connectAttr " << quoted(c->source.name().str()) << " " << quoted(c->destination.name().str()) << ";\n";
   }
 
   void footer() {
-    for (const auto& node : host().graph.nodes())
+    for (const auto& node : sceneGraph().nodes())
       if (node->locked) m_out << "lockNode -l on " << quoted(node->name) << ";\n";
-    m_out << "currentTime " << formatNumber(host().time.currentTime().as(MTime::uiUnit())) << ";\n";
+    m_out << "currentTime " << formatNumber(timeState().currentTime().as(MTime::uiUnit())) << ";\n";
   }
 
  private:
@@ -183,7 +192,7 @@ class SceneWriter {
       }
       return;
     }
-    if (host().graph.incomingOf(plug)) return;
+    if (sceneGraph().incomingOf(plug)) return;
     const Slot* slot = node->slot(a, plug.indices(), false);
     if (!slot) return;
     if (slot->locked) m_locks.push_back(plug.name().str());
@@ -241,7 +250,7 @@ MStatus runSceneLines(const std::string& path) {
   unsigned int failures = 0;
   for (const CommandCall& call : commands) {
     CommandResult result;
-    if (!host().interpreter.execute(call.text, result, options)) ++failures;
+    if (!hostInterpreter().execute(call.text, result, options)) ++failures;
   }
   if (failures == 0) return MS::kSuccess;
   displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
@@ -250,19 +259,18 @@ MStatus runSceneLines(const std::string& path) {
 
 }  // namespace
 
-bool readFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+void clearScene() {
+  undoQueue().flush();
+  activeSelection().clear();
+  sceneGraph().clear();
+  timeState().resetScene();
+  timeState().createTimeNode();
 }
 
 std::string sceneText() {
   SceneWriter writer;
   writer.header();
-  for (const auto& node : host().graph.nodes()) writer.node(node);
+  for (const auto& node : sceneGraph().nodes()) writer.node(node);
   writer.instances();
   writer.connections();
   writer.footer();
@@ -270,15 +278,15 @@ std::string sceneText() {
 }
 
 void newScene() {
-  host().callbacks.raiseScene(MSceneMessage::kBeforeNew);
-  host().clearScene();
-  host().settings.sceneName.clear();
-  host().callbacks.raiseScene(MSceneMessage::kAfterNew);
-  host().callbacks.raiseEvent("NewSceneOpened");
+  callbackRegistry().raiseScene(MSceneMessage::kBeforeNew);
+  clearScene();
+  hostSettings().sceneName.clear();
+  callbackRegistry().raiseScene(MSceneMessage::kAfterNew);
+  callbackRegistry().raiseEvent("NewSceneOpened");
 }
 
 MStatus saveScene(const std::string& path, bool exporting) {
-  host().callbacks.raiseScene(exporting ? MSceneMessage::kBeforeExport : MSceneMessage::kBeforeSave);
+  callbackRegistry().raiseScene(exporting ? MSceneMessage::kBeforeExport : MSceneMessage::kBeforeSave);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << sceneText();
   out.close();
@@ -286,8 +294,8 @@ MStatus saveScene(const std::string& path, bool exporting) {
     displayError("file: Cannot write file '" + path + "'");
     return MS::kFailure;
   }
-  host().callbacks.raiseScene(exporting ? MSceneMessage::kAfterExport : MSceneMessage::kAfterSave);
-  if (!exporting) host().callbacks.raiseEvent("SceneSaved");
+  callbackRegistry().raiseScene(exporting ? MSceneMessage::kAfterExport : MSceneMessage::kAfterSave);
+  if (!exporting) callbackRegistry().raiseEvent("SceneSaved");
   return MS::kSuccess;
 }
 
@@ -297,21 +305,21 @@ MStatus openScene(const std::string& path) {
     displayError("file: Cannot open file '" + path + "'");
     return MS::kFailure;
   }
-  host().callbacks.raiseScene(MSceneMessage::kBeforeOpen);
-  host().clearScene();
-  host().settings.sceneName = path;
-  host().callbacks.raiseScene(MSceneMessage::kBeforeFileRead);
+  callbackRegistry().raiseScene(MSceneMessage::kBeforeOpen);
+  clearScene();
+  hostSettings().sceneName = path;
+  callbackRegistry().raiseScene(MSceneMessage::kBeforeFileRead);
   const MStatus status = runSceneLines(path);
-  host().callbacks.raiseScene(MSceneMessage::kAfterFileRead);
-  host().callbacks.raiseScene(MSceneMessage::kAfterOpen);
-  host().callbacks.raiseEvent("SceneOpened");
+  callbackRegistry().raiseScene(MSceneMessage::kAfterFileRead);
+  callbackRegistry().raiseScene(MSceneMessage::kAfterOpen);
+  callbackRegistry().raiseEvent("SceneOpened");
   return status;
 }
 
 MStatus importScene(const std::string& path) {
-  host().callbacks.raiseScene(MSceneMessage::kBeforeImport);
+  callbackRegistry().raiseScene(MSceneMessage::kBeforeImport);
   const MStatus status = runSceneLines(path);
-  host().callbacks.raiseScene(MSceneMessage::kAfterImport);
+  callbackRegistry().raiseScene(MSceneMessage::kAfterImport);
   return status;
 }
 

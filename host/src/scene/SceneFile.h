@@ -6,6 +6,13 @@
 
 namespace zovhost {
 
+class Interpreter;
+
+/// Empties the scene: every node, the undo queue and the selection go, time
+/// goes back to its defaults and the default nodes are made again. Raises no
+/// scene message (callers raise them around it).
+void clearScene();
+
 /// The scene as host command lines: the plug-ins it needs, units and
 /// playback range, each node (a DAG node after and under its first parent)
 /// with its dynamic attributes and the storable values that differ from
@@ -26,7 +33,7 @@ MStatus openScene(const std::string& path);
 /// before-import and after-import messages.
 MStatus importScene(const std::string& path);
 
-/// Reads a file's text; false when it cannot be read.
-bool readFile(const std::string& path, std::string& text);
+/// Registers the host commands of scene files: file and requires.
+void addFileCommands(Interpreter& interpreter);
 
 }  // namespace zovhost

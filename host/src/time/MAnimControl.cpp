@@ -1,32 +1,32 @@
 #include <maya/MAnimControl.h>
 #include <maya/MConditionMessage.h>
 
-#include "core/Host.h"
+#include "time/TimeState.h"
 
-using zovhost::host;
+using zovhost::timeState;
 
-MTime MAnimControl::currentTime() { return host().time.currentTime(); }
+MTime MAnimControl::currentTime() { return timeState().currentTime(); }
 
 MStatus MAnimControl::setCurrentTime(const MTime& time) {
   if (MTime::ticksPerUnit(time.unit()) == 0.0) return MS::kInvalidParameter;
-  host().time.setCurrentTime(time);
+  timeState().setCurrentTime(time);
   return MS::kSuccess;
 }
 
-MTime MAnimControl::minTime() { return host().time.minTime(); }
-MTime MAnimControl::maxTime() { return host().time.maxTime(); }
+MTime MAnimControl::minTime() { return timeState().minTime(); }
+MTime MAnimControl::maxTime() { return timeState().maxTime(); }
 
 MStatus MAnimControl::setMinTime(const MTime& time) { return setMinMaxTime(time, maxTime()); }
 MStatus MAnimControl::setMaxTime(const MTime& time) { return setMinMaxTime(minTime(), time); }
 
 MStatus MAnimControl::setMinMaxTime(const MTime& min, const MTime& max) {
   if (max < min) return MS::kInvalidParameter;
-  host().time.setPlaybackRange(min, max);
+  timeState().setPlaybackRange(min, max);
   return MS::kSuccess;
 }
 
-MTime MAnimControl::animationStartTime() { return host().time.animationStart(); }
-MTime MAnimControl::animationEndTime() { return host().time.animationEnd(); }
+MTime MAnimControl::animationStartTime() { return timeState().animationStart(); }
+MTime MAnimControl::animationEndTime() { return timeState().animationEnd(); }
 
 MStatus MAnimControl::setAnimationStartTime(const MTime& time) {
   return setAnimationStartEndTime(time, animationEndTime());
@@ -38,25 +38,25 @@ MStatus MAnimControl::setAnimationEndTime(const MTime& time) {
 
 MStatus MAnimControl::setAnimationStartEndTime(const MTime& start, const MTime& end) {
   if (end < start) return MS::kInvalidParameter;
-  host().time.setAnimationRange(start, end);
+  timeState().setAnimationRange(start, end);
   return MS::kSuccess;
 }
 
-double MAnimControl::playbackSpeed() { return host().time.playbackSpeed; }
+double MAnimControl::playbackSpeed() { return timeState().playbackSpeed; }
 
 MStatus MAnimControl::setPlaybackSpeed(double speed) {
   if (speed < 0.0) return MS::kInvalidParameter;
-  host().time.playbackSpeed = speed;
+  timeState().playbackSpeed = speed;
   return MS::kSuccess;
 }
 
-bool MAnimControl::isPlaying() { return host().time.playing; }
-bool MAnimControl::isScrubbing() { return host().time.scrubbing; }
+bool MAnimControl::isPlaying() { return timeState().playing; }
+bool MAnimControl::isScrubbing() { return timeState().scrubbing; }
 
 bool MConditionMessage::getConditionState(const MString& name, MStatus* status) {
   if (status) *status = MS::kSuccess;
-  if (name == "playingBack") return host().time.playing;
-  if (name == "scrubbing") return host().time.scrubbing;
+  if (name == "playingBack") return timeState().playing;
+  if (name == "scrubbing") return timeState().scrubbing;
   if (status) *status = MS::kInvalidParameter;
   return false;
 }

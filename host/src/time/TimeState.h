@@ -1,26 +1,30 @@
 #pragma once
 
-#include <maya/MAngle.h>
-#include <maya/MDistance.h>
 #include <maya/MTime.h>
 
 #include <memory>
 
 namespace zovhost {
 
+class CallbackRegistry;
+class Graph;
 class NodeImpl;
+class NodeTypeRegistry;
 
 /// The host's time: current time (mirrored by the time1 node's outTime),
-/// playback and animation ranges, playback speed, playing and scrubbing
-/// flags, and the user-interface units. Changes raise "timeChanged",
-/// "playbackRangeChanged", "timeUnitChanged", "linearUnitChanged" and
-/// "angularUnitChanged" when the value actually changes.
+/// playback and animation ranges, playback speed, and the playing and
+/// scrubbing flags. Changes raise "timeChanged" and "playbackRangeChanged"
+/// when the value actually changes.
 class TimeState {
  public:
+  /// The time1 node is made in graph from the "time" type of types.
+  TimeState(Graph& graph, NodeTypeRegistry& types, CallbackRegistry& callbacks)
+      : m_graph(graph), m_types(types), m_callbacks(callbacks) {}
+  TimeState(const TimeState&) = delete;
+  TimeState& operator=(const TimeState&) = delete;
+
   /// Back to the defaults: time 1, playback 1..120, animation 1..200, speed 1.
   void resetScene();
-  /// Back to the default units too (film, centimetres, degrees).
-  void resetAll();
 
   MTime currentTime() const { return m_current; }
   void setCurrentTime(const MTime& time);
@@ -35,13 +39,6 @@ class TimeState {
   bool playing = false;
   bool scrubbing = false;
 
-  MTime::Unit timeUnit() const { return m_timeUnit; }
-  MDistance::Unit linearUnit() const { return m_linearUnit; }
-  MAngle::Unit angleUnit() const { return m_angleUnit; }
-  void setTimeUnit(MTime::Unit unit);
-  void setLinearUnit(MDistance::Unit unit);
-  void setAngleUnit(MAngle::Unit unit);
-
   /// Makes the scene's time1 node and gives it the current time.
   void createTimeNode();
   std::shared_ptr<NodeImpl> timeNode() const { return m_timeNode.lock(); }
@@ -49,15 +46,18 @@ class TimeState {
  private:
   void pushToTimeNode();
 
+  Graph& m_graph;
+  NodeTypeRegistry& m_types;
+  CallbackRegistry& m_callbacks;
   MTime m_current{1.0, MTime::kFilm};
   MTime m_min{1.0, MTime::kFilm};
   MTime m_max{120.0, MTime::kFilm};
   MTime m_animationStart{1.0, MTime::kFilm};
   MTime m_animationEnd{200.0, MTime::kFilm};
-  MTime::Unit m_timeUnit = MTime::kFilm;
-  MDistance::Unit m_linearUnit = MDistance::kCentimeters;
-  MAngle::Unit m_angleUnit = MAngle::kDegrees;
   std::weak_ptr<NodeImpl> m_timeNode;
 };
+
+/// The scene's time, which the API works on; owned by the host's composition root.
+TimeState& timeState();
 
 }  // namespace zovhost

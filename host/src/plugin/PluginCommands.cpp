@@ -1,6 +1,7 @@
 // Host commands for plug-ins: loadPlugin, unloadPlugin, pluginInfo.
-#include "core/Host.h"
+#include "core/Logs.h"
 #include "interpreter/HostArgs.h"
+#include "plugin/PluginManager.h"
 
 namespace zovhost {
 
@@ -14,7 +15,7 @@ MStatus loadPluginCommand(HostCall& call) {
     return MS::kFailure;
   }
   std::string name;
-  const MStatus status = host().plugins.load(args.positional()[0], name);
+  const MStatus status = pluginManager().load(args.positional()[0], name);
   if (status) call.result.setStrings({name});
   return status;
 }
@@ -26,7 +27,7 @@ MStatus unloadPluginCommand(HostCall& call) {
     displayError("unloadPlugin: give one plug-in");
     return MS::kFailure;
   }
-  return host().plugins.unload(args.positional()[0]);
+  return pluginManager().unload(args.positional()[0]);
 }
 
 MStatus pluginInfoCommand(HostCall& call) {
@@ -39,14 +40,14 @@ MStatus pluginInfoCommand(HostCall& call) {
                          {"ls", "listPlugins", 0, 0}}))
     return MS::kFailure;
   if (args.has("listPlugins")) {
-    call.result.setStrings(host().plugins.loaded());
+    call.result.setStrings(pluginManager().loaded());
     return MS::kSuccess;
   }
   if (!args.query() || args.positional().size() != 1) {
     displayError("pluginInfo: query one plug-in");
     return MS::kFailure;
   }
-  const PluginObject* plugin = host().plugins.find(args.positional()[0]);
+  const PluginObject* plugin = pluginManager().find(args.positional()[0]);
   if (args.has("loaded")) {
     call.result.setInt(plugin ? 1 : 0);
     return MS::kSuccess;

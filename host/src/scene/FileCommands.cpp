@@ -1,19 +1,15 @@
-// Host commands for files: file (-new, -rename, -save, -open, -import,
-// -exportAll, -query -sceneName), source and requires.
-#include "core/Host.h"
+// Host commands for scene files: file (-new, -rename, -save, -open, -import,
+// -exportAll, -query -sceneName) and requires.
+#include "core/Logs.h"
+#include "dg/NodeTypeRegistry.h"
 #include "interpreter/HostArgs.h"
+#include "interpreter/HostSettings.h"
+#include "plugin/PluginManager.h"
 #include "scene/SceneFile.h"
-
-#include <sys/stat.h>
 
 namespace zovhost {
 
 namespace {
-
-bool fileExists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 MStatus fileCommand(HostCall& call) {
   HostArgs args;
@@ -28,7 +24,7 @@ MStatus fileCommand(HostCall& call) {
                          {"q", "query", 0, 0},
                          {"sn", "sceneName", 0, 0}}))
     return MS::kFailure;
-  HostSettings& settings = host().settings;
+  HostSettings& settings = hostSettings();
   const std::string path = args.positional().empty() ? std::string() : args.positional()[0];
   if (args.query()) {
     call.result.setString(settings.sceneName);
@@ -65,42 +61,18 @@ MStatus fileCommand(HostCall& call) {
   return MS::kFailure;
 }
 
-MStatus sourceCommand(HostCall& call) {
-  if (call.call.words.size() != 1) {
-    displayError("source: give one file");
-    return MS::kFailure;
-  }
-  const std::string name = call.call.words[0].text;
-  std::string path = name;
-  if (!fileExists(path))
-    for (const std::string& folder : host().settings.scriptPath)
-      if (fileExists(folder + "/" + name)) {
-        path = folder + "/" + name;
-        break;
-      }
-  std::string text;
-  if (!readFile(path, text)) {
-    displayError("Cannot find file \"" + name + "\" for source statement.");
-    return MS::kFailure;
-  }
-  ExecuteOptions options;
-  options.undoEnabled = call.undoEnabled;
-  options.origin = "script";
-  return host().interpreter.execute(text, call.result, options);
-}
-
 MStatus requiresCommand(HostCall& call) {
   if (call.call.words.empty()) {
     displayError("requires: give a plug-in");
     return MS::kFailure;
   }
   const std::string plugin = call.call.words[0].text;
-  if (host().plugins.isLoaded(plugin)) return MS::kSuccess;
+  if (pluginManager().isLoaded(plugin)) return MS::kSuccess;
   // Node types registered under the plug-in's name (by a test, say) satisfy it too.
-  for (const auto& type : host().nodeTypes.types())
+  for (const auto& type : nodeTypeRegistry().types())
     if (type->plugin == plugin) return MS::kSuccess;
   std::string name;
-  if (host().plugins.load(plugin, name)) return MS::kSuccess;
+  if (pluginManager().load(plugin, name)) return MS::kSuccess;
   displayWarning("The scene needs the plug-in '" + plugin + "', which could not be loaded");
   return MS::kFailure;
 }
@@ -109,7 +81,6 @@ MStatus requiresCommand(HostCall& call) {
 
 void addFileCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("file", fileCommand);
-  interpreter.addHostCommand("source", sourceCommand);
   interpreter.addHostCommand("requires", requiresCommand);
 }
 

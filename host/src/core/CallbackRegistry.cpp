@@ -1,25 +1,21 @@
-#include "messages/CallbackRegistry.h"
-
-#include "dg/NodeImpl.h"
+#include "core/CallbackRegistry.h"
 
 #include <dlfcn.h>
 
-#include <vector>
+#include <algorithm>
 
 namespace zovhost {
 
-namespace {
-
-const char* const kKnownEvents[] = {
-    "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
-    "SelectionChanged", "NewSceneOpened",       "SceneOpened",       "SceneSaved",      "idle"};
-
-}  // namespace
+const std::vector<std::string>& CallbackRegistry::knownEvents() {
+  static const std::vector<std::string> events = {
+      "timeChanged",      "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
+      "SelectionChanged", "NewSceneOpened",       "SceneOpened",       "SceneSaved",      "idle"};
+  return events;
+}
 
 bool CallbackRegistry::isKnownEvent(const std::string& event) {
-  for (const char* known : kKnownEvents)
-    if (event == known) return true;
-  return false;
+  const auto& events = knownEvents();
+  return std::find(events.begin(), events.end(), event) != events.end();
 }
 
 MCallbackId CallbackRegistry::add(Record record) {
@@ -125,11 +121,13 @@ void CallbackRegistry::raiseScene(int message) {
   }
 }
 
-void CallbackRegistry::raiseNode(Kind kind, const std::shared_ptr<NodeImpl>& node) {
+void CallbackRegistry::raiseNode(Kind kind, const MObject& node, const std::vector<std::string>& typeNames) {
+  const auto matches = [&typeNames](const std::string& filter) {
+    return filter == "dependNode" || std::find(typeNames.begin(), typeNames.end(), filter) != typeNames.end();
+  };
   std::vector<MCallbackId> ids;
   for (const auto& [id, record] : m_records)
-    if (record.kind == kind && (record.name == "dependNode" || node->type->matchesTypeName(record.name)))
-      ids.push_back(id);
+    if (record.kind == kind && matches(record.name)) ids.push_back(id);
   for (MCallbackId id : ids) {
     const auto found = m_records.find(id);
     if (found == m_records.end()) continue;
@@ -140,7 +138,11 @@ void CallbackRegistry::raiseNode(Kind kind, const std::shared_ptr<NodeImpl>& nod
   }
 }
 
-void CallbackRegistry::raiseNodeAdded(const std::shared_ptr<NodeImpl>& node) { raiseNode(Kind::NodeAdded, node); }
-void CallbackRegistry::raiseNodeRemoved(const std::shared_ptr<NodeImpl>& node) { raiseNode(Kind::NodeRemoved, node); }
+void CallbackRegistry::raiseNodeAdded(const MObject& node, const std::vector<std::string>& typeNames) {
+  raiseNode(Kind::NodeAdded, node, typeNames);
+}
+void CallbackRegistry::raiseNodeRemoved(const MObject& node, const std::vector<std::string>& typeNames) {
+  raiseNode(Kind::NodeRemoved, node, typeNames);
+}
 
 }  // namespace zovhost

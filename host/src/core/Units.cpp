@@ -3,7 +3,7 @@
 #include <maya/MDistance.h>
 #include <maya/MTime.h>
 
-#include "core/Host.h"
+#include "core/UnitSettings.h"
 
 #include <cmath>
 
@@ -105,11 +105,11 @@ bool MTime::operator<(const MTime& other) const {
   return m_value * ticksPerUnit(m_unit) < other.m_value * ticksPerUnit(other.m_unit) - kTickTolerance;
 }
 
-MTime::Unit MTime::uiUnit() { return zovhost::host().time.timeUnit(); }
+MTime::Unit MTime::uiUnit() { return zovhost::unitSettings().timeUnit(); }
 
 MStatus MTime::setUIUnit(Unit unit) {
   if (ticksPerUnit(unit) == 0.0) return MS::kInvalidParameter;
-  zovhost::host().time.setTimeUnit(unit);
+  zovhost::unitSettings().setTimeUnit(unit);
   return MS::kSuccess;
 }
 
@@ -144,11 +144,11 @@ double MDistance::as(Unit unit) const {
   return to == 0.0 ? 0.0 : m_value * centimetresPerUnit(m_unit) / to;
 }
 
-MDistance::Unit MDistance::uiUnit() { return zovhost::host().time.linearUnit(); }
+MDistance::Unit MDistance::uiUnit() { return zovhost::unitSettings().linearUnit(); }
 
 MStatus MDistance::setUIUnit(Unit unit) {
   if (centimetresPerUnit(unit) == 0.0) return MS::kInvalidParameter;
-  zovhost::host().time.setLinearUnit(unit);
+  zovhost::unitSettings().setLinearUnit(unit);
   return MS::kSuccess;
 }
 
@@ -179,11 +179,11 @@ double MAngle::as(Unit unit) const {
   return to == 0.0 ? 0.0 : m_value * radiansPerUnit(m_unit) / to;
 }
 
-MAngle::Unit MAngle::uiUnit() { return zovhost::host().time.angleUnit(); }
+MAngle::Unit MAngle::uiUnit() { return zovhost::unitSettings().angleUnit(); }
 
 MStatus MAngle::setUIUnit(Unit unit) {
   if (radiansPerUnit(unit) == 0.0) return MS::kInvalidParameter;
-  zovhost::host().time.setAngleUnit(unit);
+  zovhost::unitSettings().setAngleUnit(unit);
   return MS::kSuccess;
 }
 

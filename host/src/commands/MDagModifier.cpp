@@ -1,11 +1,13 @@
 #include <maya/MDagModifier.h>
 
 #include "commands/ModifierOperation.h"
-#include "core/Host.h"
 #include "dag/DagNode.h"
+#include "dg/Graph.h"
+#include "dg/NodeTypeRegistry.h"
 
-using zovhost::host;
 using zovhost::NodeImpl;
+using zovhost::nodeTypeRegistry;
+using zovhost::sceneGraph;
 
 namespace {
 
@@ -17,23 +19,23 @@ MObject fail(MStatus* status, MStatus code) {
 }  // namespace
 
 MObject MDagModifier::createNode(const MTypeId& typeId, const MObject& parent, MStatus* status) {
-  const auto type = host().nodeTypes.find(typeId);
+  const auto type = nodeTypeRegistry().find(typeId);
   return type ? createNode(MString(type->name), parent, status) : fail(status, MS::kInvalidParameter);
 }
 
 MObject MDagModifier::createNode(const MString& typeName, const MObject& parent, MStatus* status) {
-  const auto type = host().nodeTypes.find(typeName.str());
+  const auto type = nodeTypeRegistry().find(typeName.str());
   if (!type || !zovhost::fnListHas(type->fnTypes, MFn::kDagNode)) return fail(status, MS::kInvalidParameter);
   std::shared_ptr<NodeImpl> above = zovhost::nodeOf(parent);
   if (!parent.isNull() && (!above || !above->hasFn(MFn::kTransform))) return fail(status, MS::kInvalidParameter);
   MStatus result;
-  const std::shared_ptr<NodeImpl> node = host().graph.instantiate(type, &result);
+  const std::shared_ptr<NodeImpl> node = sceneGraph().instantiate(type, &result);
   if (!node) return fail(status, result);
   std::shared_ptr<NodeImpl> made;
   if (!above && zovhost::isShapeNode(*node)) {
-    made = host().graph.instantiate(host().nodeTypes.find("transform"), &result);
+    made = sceneGraph().instantiate(nodeTypeRegistry().find("transform"), &result);
     if (!made) return fail(status, result);
-    made->name = host().graph.uniqueName(type->parentDefaultName + "1");
+    made->name = sceneGraph().uniqueName(type->parentDefaultName + "1");
     addOperation(std::make_unique<zovhost::CreateNodeOperation>(made));
     above = made;
   }

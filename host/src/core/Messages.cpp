@@ -3,9 +3,9 @@
 #include <maya/MEventMessage.h>
 #include <maya/MSceneMessage.h>
 
-#include "core/Host.h"
+#include "core/CallbackRegistry.h"
 
-using zovhost::host;
+using zovhost::callbackRegistry;
 
 namespace {
 
@@ -16,7 +16,7 @@ MCallbackId result(MCallbackId id, MStatus* status) {
 
 }  // namespace
 
-MStatus MMessage::removeCallback(MCallbackId id) { return host().callbacks.remove(id) ? MS::kSuccess : MS::kFailure; }
+MStatus MMessage::removeCallback(MCallbackId id) { return callbackRegistry().remove(id) ? MS::kSuccess : MS::kFailure; }
 
 MStatus MMessage::removeCallbacks(MCallbackIdArray& ids) {
   MStatus status;
@@ -27,34 +27,31 @@ MStatus MMessage::removeCallbacks(MCallbackIdArray& ids) {
 
 MCallbackId MMessage::currentCallbackId(MStatus* status) {
   if (status) *status = MS::kSuccess;
-  return host().callbacks.current();
+  return callbackRegistry().current();
 }
 
 MCallbackId MEventMessage::addEventCallback(const MString& eventName, MMessage::MBasicFunction function,
                                             void* clientData, MStatus* status) {
-  return result(host().callbacks.addEvent(eventName.str(), function, clientData), status);
+  return result(callbackRegistry().addEvent(eventName.str(), function, clientData), status);
 }
 
 void MEventMessage::getEventNames(MStringArray& names) {
   names.clear();
-  for (const char* name :
-       {"timeChanged", "playbackRangeChanged", "linearUnitChanged", "timeUnitChanged", "angularUnitChanged",
-        "SelectionChanged", "NewSceneOpened", "SceneOpened", "SceneSaved", "idle"})
-    names.append(name);
+  for (const std::string& name : zovhost::CallbackRegistry::knownEvents()) names.append(MString(name));
 }
 
 MCallbackId MDGMessage::addNodeAddedCallback(MMessage::MNodeFunction function, const MString& nodeType,
                                              void* clientData, MStatus* status) {
-  return result(host().callbacks.addNodeAdded(nodeType.str(), function, clientData), status);
+  return result(callbackRegistry().addNodeAdded(nodeType.str(), function, clientData), status);
 }
 
 MCallbackId MDGMessage::addNodeRemovedCallback(MMessage::MNodeFunction function, const MString& nodeType,
                                                void* clientData, MStatus* status) {
-  return result(host().callbacks.addNodeRemoved(nodeType.str(), function, clientData), status);
+  return result(callbackRegistry().addNodeRemoved(nodeType.str(), function, clientData), status);
 }
 
 MCallbackId MSceneMessage::addCallback(Message message, MMessage::MBasicFunction function, void* clientData,
                                        MStatus* status) {
   if (message < kSceneUpdate || message >= kLast) return result(0, status);
-  return result(host().callbacks.addScene(message, function, clientData), status);
+  return result(callbackRegistry().addScene(message, function, clientData), status);
 }

@@ -1,15 +1,14 @@
 #pragma once
 
 #include <maya/MMessage.h>
+#include <maya/MObject.h>
 #include <maya/MTypes.h>
 
 #include <map>
-#include <memory>
 #include <string>
+#include <vector>
 
 namespace zovhost {
-
-class NodeImpl;
 
 /// Every installed callback, keyed by id in installation order, and the
 /// raising of events, node messages and scene messages.
@@ -30,12 +29,15 @@ class CallbackRegistry {
   size_t removeFunctionsIn(const void* base);
 
   void raiseEvent(const std::string& event);
-  void raiseNodeAdded(const std::shared_ptr<NodeImpl>& node);
-  void raiseNodeRemoved(const std::shared_ptr<NodeImpl>& node);
+  /// typeNames: the node's type name and those of its bases, which the
+  /// callbacks' filters are matched against.
+  void raiseNodeAdded(const MObject& node, const std::vector<std::string>& typeNames);
+  void raiseNodeRemoved(const MObject& node, const std::vector<std::string>& typeNames);
   void raiseScene(int message);
   MCallbackId current() const { return m_current; }
 
   /// The events the host raises.
+  static const std::vector<std::string>& knownEvents();
   static bool isKnownEvent(const std::string& event);
 
  private:
@@ -50,11 +52,14 @@ class CallbackRegistry {
   };
 
   MCallbackId add(Record record);
-  void raiseNode(Kind kind, const std::shared_ptr<NodeImpl>& node);
+  void raiseNode(Kind kind, const MObject& node, const std::vector<std::string>& typeNames);
 
   std::map<MCallbackId, Record> m_records;
   MCallbackId m_nextId = 1;
   MCallbackId m_current = 0;
 };
+
+/// The callbacks the API installs and raises; owned by the host's composition root.
+CallbackRegistry& callbackRegistry();
 
 }  // namespace zovhost

@@ -1,0 +1,52 @@
+#include "app/Host.h"
+
+#include "commands/ActiveSelection.h"
+#include "dag/DagNode.h"
+#include "dag/TransformNode.h"
+#include "mesh/MeshNode.h"
+#include "mesh/PolyPrimitiveNode.h"
+#include "scene/SceneFile.h"
+#include "time/TimeNode.h"
+
+namespace zovhost {
+
+Host& Host::instance() {
+  // Not a function-local static object: starting the host uses the accessors,
+  // which come back here.
+  static Host* instance = nullptr;
+  if (!instance) {
+    instance = new Host;
+    instance->start();
+  }
+  return *instance;
+}
+
+void Host::start() {
+  nodeTypes.setDagNodeBase(&DagNode::inherit);
+  graph.addRemovalListener([this](const MObject& node) { selection.removeNode(node); });
+  registerTimeNodeType(nodeTypes);
+  registerTransformNodeType(nodeTypes);
+  registerMeshNodeType(nodeTypes);
+  registerPolyPrimitiveNodeTypes(nodeTypes);
+  addPluginCommands(interpreter);
+  addFileCommands(interpreter);
+  clearScene();
+}
+
+// The parts the API works on.
+Logs& messageLog() { return Host::instance().logs; }
+CallbackRegistry& callbackRegistry() { return Host::instance().callbacks; }
+UnitSettings& unitSettings() { return Host::instance().units; }
+Graph& sceneGraph() { return Host::instance().graph; }
+NodeTypeRegistry& nodeTypeRegistry() { return Host::instance().nodeTypes; }
+TimeState& timeState() { return Host::instance().time; }
+UndoQueue& undoQueue() { return Host::instance().undo; }
+CommandRegistry& commandRegistry() { return Host::instance().commands; }
+MSelectionList& activeSelection() { return Host::instance().selection; }
+std::vector<CommandResult*>& commandResults() { return Host::instance().results; }
+HostSettings& hostSettings() { return Host::instance().settings; }
+Interpreter& hostInterpreter() { return Host::instance().interpreter; }
+DrawOverrideRegistry& drawOverrideRegistry() { return Host::instance().drawOverrides; }
+PluginManager& pluginManager() { return Host::instance().plugins; }
+
+}  // namespace zovhost
