@@ -4,6 +4,7 @@
 // before it is complete never carries indeterminate values.
 zov_shatter_params::zov_shatter_params()
     : mesh(nullptr),
+      outPoints(nullptr),
       numShards(0),
       numPoints(0),
       pathPoints(nullptr),

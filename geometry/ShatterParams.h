@@ -17,9 +17,13 @@ struct zov_shatter_params {
 
   /// Mesh to shatter; seeds are made to lie inside it. Not owned.
   ZOVmesh* mesh;
+  /// The caller's buffer that the seed generators fill: room for the requested
+  /// count (numShards or numPoints, whichever the pattern reads). Not owned.
+  Mgc::MgcVector3* outPoints;
   /// Requested number of shards.
   std::uint32_t numShards;
-  /// Number of seed points: requested, or written back by the generators.
+  /// Number of seed points: requested by some patterns; after a request has
+  /// been served, the number of points the generator made.
   std::uint32_t numPoints;
   /// Centre of the pattern.
   Mgc::MgcVector3 center;

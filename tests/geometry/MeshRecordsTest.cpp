@@ -314,6 +314,7 @@ TEST(MeshRecords, ListMeshCopiesValuesIntoItsOwnNodes) {
 TEST(MeshRecords, ShatterParamsStartWithoutPointsOrCentres) {
   zov_shatter_params params;
   EXPECT_EQ(params.mesh, nullptr);
+  EXPECT_EQ(params.outPoints, nullptr);
   EXPECT_EQ(params.pathPoints, nullptr);
   EXPECT_EQ(params.givenPoints, nullptr);
   EXPECT_EQ(params.center, MgcVector3::ZERO);
