@@ -19,7 +19,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -165,7 +165,7 @@ TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
   MgcVector3 centre;
   EXPECT_EQ(volume.getVolumen(), ComputeMassProperties(*reference, centre));
 
-  GeometryRandom random(7u);
+  Random random(7u);
   for (const bool srt : {true, false}) {
     const MgcVector3 t = random.vector(-5, 5), s = random.vector(0.5, 2.0);
     const MgcMatrix3 R = random.rotation();
@@ -179,7 +179,7 @@ TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
 }
 
 TEST(BVmesh, ApproximateHullSamplesMeshesOfMoreThan512Vertices) {
-  GeometryRandom random(11u);
+  Random random(11u);
   for (const std::uint32_t count : {1000u, 512u}) {
     std::vector<MgcVector3> sphere;
     for (std::uint32_t i = 0; i < count; ++i) sphere.push_back(random.unitVector() * 3.0);
@@ -208,7 +208,7 @@ TEST(BVmesh, ApproximateHullSamplesMeshesOfMoreThan512Vertices) {
 }
 
 TEST(BVbox, TransformsMoveTheCornersAsTheMeshTransformsDo) {
-  GeometryRandom random(3u);
+  Random random(3u);
   // The box is scaled along its own axes: exact for a uniform scale of any
   // box, and for any scale of a box aligned with the frame.
   for (int trial = 0; trial < 8; ++trial) {
@@ -263,7 +263,7 @@ TEST(BVAAbox, TransformMovesTheCentreAndKeepsTheFrameAlignedHalfSize) {
 }
 
 TEST(BCapsule, TransformMovesTheTipsAsPointsAndTheFrameIsOrthonormal) {
-  GeometryRandom random(5u);
+  Random random(5u);
   for (int trial = 0; trial < 6; ++trial) {
     ZOVcapsule record = zovtest::randomCapsule(random, 3.0, 4.0, 1.0);
     BCapsule capsule(&record);

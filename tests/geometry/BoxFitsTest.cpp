@@ -16,8 +16,8 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zov::test::MathRandom;
-using zov::test::toEigen;
+using zovtest::Random;
+using zovtest::toEigen;
 
 namespace {
 
@@ -33,8 +33,8 @@ double segmentDistance(const MgcVector3& p, const MgcVector3& a, const MgcVector
 
 /// Three kinds of cloud: uniform in a rotated stretched box, Gaussian, and
 /// clustered near a line.
-Points randomCloud(MathRandom& random, int kind, std::uint32_t n) {
-  const Eigen::Matrix3d rotation = random.eigenRotation().toRotationMatrix();
+Points randomCloud(Random& random, int kind, std::uint32_t n) {
+  const Eigen::Matrix3d rotation = zovtest::randomQuaternion(random).toRotationMatrix();
   const Eigen::Vector3d offset = 5.0 * toEigen(random.vector());
   std::normal_distribution<double> normal;
   Points points;
@@ -50,9 +50,9 @@ Points randomCloud(MathRandom& random, int kind, std::uint32_t n) {
 }
 
 TEST(BoxFits, BoxFittedToTheCornersOfABoxIsThatBox) {
-  MathRandom random(17u);
+  Random random(17u);
   for (int trial = 0; trial < 40; ++trial) {
-    const MgcMatrix3 axes = zov::test::fromEigen(random.eigenRotation().toRotationMatrix());
+    const MgcMatrix3 axes = zovtest::fromEigen(zovtest::randomQuaternion(random).toRotationMatrix());
     const MgcVector3 extents(random.uniform(0.1, 1.0), random.uniform(1.2, 2.0), random.uniform(2.2, 5.0));
     const MgcVector3 centre = random.vector(-10.0, 10.0);
     Points corners;
@@ -79,7 +79,7 @@ TEST(BoxFits, BoxFittedToTheCornersOfABoxIsThatBox) {
 }
 
 TEST(BoxFits, EveryPointLiesInItsFittedBoxAndCapsuleWhichTouchTheCloud) {
-  MathRandom random(23u);
+  Random random(23u);
   for (int trial = 0; trial < 30; ++trial) {
     const Points points = randomCloud(random, trial % 3, 50 + 20 * static_cast<std::uint32_t>(trial));
     const std::uint32_t n = static_cast<std::uint32_t>(points.size());
@@ -110,7 +110,7 @@ TEST(BoxFits, EveryPointLiesInItsFittedBoxAndCapsuleWhichTouchTheCloud) {
 }
 
 TEST(BoxFits, BoxAxesAreTheEigenvectorsOfTheCovariance) {
-  MathRandom random(29u);
+  Random random(29u);
   for (int trial = 0; trial < 20; ++trial) {
     const Points points = randomCloud(random, 0, 400);
     Eigen::Vector3d mean = Eigen::Vector3d::Zero();
@@ -127,7 +127,7 @@ TEST(BoxFits, BoxAxesAreTheEigenvectorsOfTheCovariance) {
 }
 
 TEST(BoxFits, IndexedFitsEqualTheFitsOfTheSelectedPoints) {
-  MathRandom random(31u);
+  Random random(31u);
   const Points points = randomCloud(random, 1, 200);
   std::vector<std::uint32_t> index;
   Points selected;

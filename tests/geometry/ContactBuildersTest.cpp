@@ -11,7 +11,7 @@
 #include "support/GeometryFixtures.h"
 
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -79,7 +79,7 @@ TEST(ContactBuilders, CapsulePlaneContactCases) {
 }
 
 TEST(ContactBuilders, CapsuleCapsuleContactTouchesBothSurfaces) {
-  GeometryRandom random(31);
+  Random random(31);
   for (int i = 0; i < 1000; ++i) {
     const ZOVcapsule a = zovtest::randomCapsule(random, 1.0, 2.0, 0.6);
     const ZOVcapsule b = zovtest::randomCapsule(random, 1.0, 2.0, 0.6);
@@ -154,7 +154,7 @@ TEST(ContactBuilders, CapsuleTriangleContactCases) {
 }
 
 TEST(ContactBuildersRandom, CapsuleTriangleContactPointsLieOnCapsuleAndTriangle) {
-  GeometryRandom random(32);
+  Random random(32);
   int contacts = 0;
   for (int i = 0; i < 3000; ++i) {
     const MgcVector3 tri[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
@@ -245,7 +245,7 @@ double sampledDepth(const MgcVector3 A[3], const MgcVector3& nA, const MgcVector
 }
 
 TEST(ContactBuildersRandom, TriTriContactPointsLieOnBothTriangles) {
-  GeometryRandom random(33);
+  Random random(33);
   int tested = 0;
   for (int i = 0; i < 400 && tested < 120; ++i) {
     const MgcVector3 A[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
@@ -325,7 +325,7 @@ double fanArea(const MgcVector3* points, std::uint32_t count, const MgcVector3& 
 }
 
 TEST(ContactBuildersRandom, TriangleContactPointsCoverTheOverlap) {
-  GeometryRandom random(34);
+  Random random(34);
   int overlapping = 0;
   for (int i = 0; i < 2000; ++i) {
     const MgcVector3 A[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
@@ -408,7 +408,7 @@ TEST(ContactBuilders, ClipSegmentToPolygonCases) {
 }
 
 TEST(ContactBuildersRandom, ClosestPointWeightsGiveTheClosestPoint) {
-  GeometryRandom random(35);
+  Random random(35);
   for (int i = 0; i < 5000; ++i) {
     MgcVector3 tri[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
     if (i % 10 == 0) tri[2] = tri[0] + (tri[1] - tri[0]) * random.uniform(-1, 2);

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "geometry/QhullReference.h"
 #include "support/HullChecks.h"
 #include "support/MeshFixtures.h"
 #include "support/PointClouds.h"
+#include "support/QhullReference.h"
 
 using Mgc::MgcVector3;
 using zovtest::Points;

@@ -9,14 +9,14 @@
 #include "support/MathTestUtil.h"
 
 using Mgc::MgcVector3;
-using zov::test::MathRandom;
-using zov::test::toEigen;
+using zovtest::Random;
+using zovtest::toEigen;
 
 namespace {
 
 // A cloud stretched differently along three random directions, away from the origin.
-std::vector<MgcVector3> randomCloud(MathRandom& random, std::uint32_t count) {
-  const Eigen::Matrix3d rotation = random.eigenRotation().toRotationMatrix();
+std::vector<MgcVector3> randomCloud(Random& random, std::uint32_t count) {
+  const Eigen::Matrix3d rotation = zovtest::randomQuaternion(random).toRotationMatrix();
   const Eigen::Vector3d stretch(5.0, 2.0, 0.5);
   const Eigen::Vector3d offset = 10.0 * toEigen(random.vector());
   std::vector<MgcVector3> points;
@@ -43,7 +43,7 @@ Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> referenceAxes(const std::vector<M
 }
 
 TEST(CovarianceFit, BoxAxesAreTheEigenvectorsOfTheCovariance) {
-  MathRandom random(31u);
+  Random random(31u);
   for (int trial = 0; trial < 50; ++trial) {
     const std::vector<MgcVector3> points = randomCloud(random, 200);
     Eigen::Vector3d mean;
@@ -65,13 +65,13 @@ TEST(CovarianceFit, BoxAxesAreTheEigenvectorsOfTheCovariance) {
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(order.size()) - 1 - i;
     ZOVbox indexed;
     fitBoxToPoints(static_cast<std::uint32_t>(order.size()), order.data(), points.data(), indexed);
-    EXPECT_LT(zov::test::maxDifference(indexed.axes, box.axes), 1e-9);
+    EXPECT_LT(zovtest::maxDifference(indexed.axes, box.axes), 1e-9);
     EXPECT_LT((toEigen(indexed.center) - toEigen(box.center)).norm(), 1e-12 * mean.norm());
   }
 }
 
 TEST(CovarianceFit, LineRunsAlongTheDirectionOfGreatestSpread) {
-  MathRandom random(32u);
+  Random random(32u);
   for (int trial = 0; trial < 50; ++trial) {
     const std::vector<MgcVector3> points = randomCloud(random, 150);
     Eigen::Vector3d mean;
@@ -137,7 +137,7 @@ std::vector<std::uint32_t> expectedExtremes(const std::vector<MgcVector3>& point
 }
 
 TEST(CovarianceFit, SelectsTheExtremesAlongThePrincipalAxes) {
-  MathRandom random(33u);
+  Random random(33u);
   for (int trial = 0; trial < 100; ++trial) {
     const std::vector<MgcVector3> points = randomCloud(random, 20 + trial);
     // The eigenvector signs are arbitrary; each axis contributes both ends.
@@ -198,7 +198,7 @@ TEST(CovarianceFit, ExtremeSelectionEdgeCases) {
 }
 
 TEST(CovarianceFit, FewerThanFourPicksTheLargestWeightedProjections) {
-  MathRandom random(34u);
+  Random random(34u);
   for (int trial = 0; trial < 50; ++trial) {
     const std::vector<MgcVector3> points = randomCloud(random, 40);
     Eigen::Vector3d mean;

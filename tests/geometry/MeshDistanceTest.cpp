@@ -10,7 +10,7 @@
 #include "support/GeometryFixtures.h"
 
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -77,7 +77,7 @@ double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b) {
 }
 
 TEST(MeshDistance, ClosestFacePairMatchesConvexMeshDistance) {
-  GeometryRandom random(16);
+  Random random(16);
   for (int i = 0; i < 12; ++i) {
     std::vector<MgcVector3> pointsA, pointsB;
     for (int k = 0; k < 8; ++k) pointsA.push_back(random.vector(-1, 1));

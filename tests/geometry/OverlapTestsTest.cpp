@@ -12,7 +12,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -76,7 +76,7 @@ TEST(OverlapTests, TouchingBoxesOverlap) {
 // hair, so that the reference is not decided by rounding.
 template <typename Check>
 void forRandomBoxPairs(unsigned seed, bool aligned, Check check) {
-  GeometryRandom random(seed);
+  Random random(seed);
   int decided = 0;
   for (int i = 0; i < 3000; ++i) {
     ZOVbox a = zovtest::randomBox(random, 2.0, 0.1, 1.5);
@@ -114,7 +114,7 @@ TEST(OverlapTests, ObbPlaneOverlapMeansSomeCornerBehindThePlane) {
   EXPECT_TRUE(obbPlaneOverlap(axisBox({0, 0, 0.5}, {1, 1, 1}), {0, 0, 0}, up));
   EXPECT_FALSE(obbPlaneOverlap(axisBox({0, 0, 1}, {1, 1, 1}), {0, 0, 0}, up));  // resting on it
 
-  GeometryRandom random(23);
+  Random random(23);
   for (int i = 0; i < 2000; ++i) {
     const ZOVbox box = zovtest::randomBox(random, 2.0, 0.1, 1.5);
     const MgcVector3 point = random.vector(-2, 2);
@@ -137,7 +137,7 @@ TEST(OverlapTests, CapsuleOverlapsAgreeWithBruteForceDistances) {
   EXPECT_TRUE(capsuleTriangleOverlap(capsule({0, 0, 0.49}, {1, 0, 0.49}, 0.5), ground));
   EXPECT_TRUE(capsuleTriangleOverlap(capsule({0, 0, 0.49}, {0, 0, 0.49}, 0.5), ground));  // a sphere
 
-  GeometryRandom random(24);
+  Random random(24);
   for (int i = 0; i < 1500; ++i) {
     const ZOVcapsule a = zovtest::randomCapsule(random, 1.5, i % 5 == 0 ? 0.0 : 2.0, 0.6);
     const ZOVcapsule b = zovtest::randomCapsule(random, 1.5, 2.0, 0.6);
@@ -170,7 +170,7 @@ bool trianglesMeetRobustly(const MgcVector3 A[3], const MgcVector3 B[3]) {
 }
 
 TEST(OverlapTests, TriangleOverlapAgreesWithBruteForceDistance) {
-  GeometryRandom random(25);
+  Random random(25);
   int meeting = 0, apart = 0;
   for (int i = 0; i < 600; ++i) {
     MgcVector3 A[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};

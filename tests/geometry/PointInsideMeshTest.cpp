@@ -13,7 +13,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST(PointInsideMesh, MeshWithoutFacesLeavesThePoint) {
 }
 
 TEST(PointInsideMesh, RandomStartModeEndsInsideRandomConvexMeshes) {
-  GeometryRandom random(41);
+  Random random(41);
   for (int i = 0; i < 150; ++i) {
     std::vector<MgcVector3> points;
     const int count = 4 + static_cast<int>(random.index(8));
@@ -115,7 +115,7 @@ TEST(PointInsideMesh, RandomStartModeEndsInsideRandomConvexMeshes) {
 }
 
 TEST(PointInsideMesh, BothMeshRecordsGiveTheSamePoint) {
-  GeometryRandom random(42);
+  Random random(42);
   std::vector<MgcVector3> points;
   for (int k = 0; k < 9; ++k) points.push_back(random.vector(-1, 1));
   auto mesh = zovtest::convexHullMesh(points);
@@ -154,7 +154,7 @@ TEST(PointInsideMesh, NonConvexMeshAsFarAsItsFacePlanesGo) {
 }
 
 TEST(PointInsideMesh, MakePointInsideOBB) {
-  GeometryRandom random(43);
+  Random random(43);
   for (int i = 0; i < 500; ++i) {
     const ZOVbox box = zovtest::randomBox(random, 3.0, 0.2, 2.0);
     const MgcVector3 start = box.center + random.vector(-4, 4);
@@ -171,7 +171,7 @@ TEST(PointInsideMesh, MakePointInsideOBB) {
 }
 
 TEST(PointInsideMesh, PointInsideConvexMeshAgreesWithRayParity) {
-  GeometryRandom random(44);
+  Random random(44);
   auto cube = zovtest::boxMesh({1, 1, 1});
   EXPECT_TRUE(pointInsideConvexMesh({1, 0.5, 0}, *cube, 0.0));  // on a face
   EXPECT_FALSE(pointInsideConvexMesh({1.001, 0.5, 0}, *cube, 0.0));

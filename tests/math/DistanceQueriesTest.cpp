@@ -12,7 +12,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -28,7 +28,7 @@ MgcVector3 onTriangle(const MgcVector3 tri[3], double s, double t) {
 
 // Segment pairs of every kind: general, parallel, opposite, collinear,
 // crossing, short, and degenerate (a point) on either side.
-void randomSegmentPair(GeometryRandom& random, int kind, MgcVector3 seg[4]) {
+void randomSegmentPair(Random& random, int kind, MgcVector3 seg[4]) {
   seg[0] = random.vector(-1, 1);
   seg[1] = random.vector(-1, 1);
   seg[2] = random.vector(-1, 1);
@@ -103,7 +103,7 @@ TEST(DistanceQueries, SegmentDistanceEdgeCases) {
 }
 
 TEST(DistanceQueries, SegmentDistanceMatchesBruteForceOnRandomPairs) {
-  GeometryRandom random(11);
+  Random random(11);
   for (int i = 0; i < 4000; ++i) {
     MgcVector3 seg[4];
     randomSegmentPair(random, i, seg);
@@ -153,7 +153,7 @@ TEST(DistanceQueries, PointTriangleDistanceEdgeCases) {
 }
 
 TEST(DistanceQueries, PointTriangleDistanceMatchesBruteForce) {
-  GeometryRandom random(12);
+  Random random(12);
   for (int i = 0; i < 3000; ++i) {
     MgcVector3 tri[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
     if (i % 10 == 0) tri[2] = tri[0] + (tri[1] - tri[0]) * random.uniform(-1, 2);  // collinear corners
@@ -187,7 +187,7 @@ TEST(DistanceQueries, SegmentTriangleDistanceEdgeCases) {
 }
 
 TEST(DistanceQueries, SegmentTriangleDistanceMatchesBruteForce) {
-  GeometryRandom random(13);
+  Random random(13);
   for (int i = 0; i < 1500; ++i) {
     MgcVector3 tri[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
     MgcVector3 a = random.vector(-1.5, 1.5);
@@ -220,7 +220,7 @@ TEST(DistanceQueries, SegmentTriangleDistanceMatchesBruteForce) {
 }
 
 TEST(DistanceQueries, TriangleDistanceMatchesBruteForce) {
-  GeometryRandom random(14);
+  Random random(14);
   for (int i = 0; i < 400; ++i) {
     MgcVector3 A[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
     MgcVector3 B[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
@@ -253,7 +253,7 @@ TEST(DistanceQueries, TriangleDistanceMatchesBruteForce) {
 }
 
 // A convex polygon of `count` corners around a centre, in a random plane.
-std::vector<MgcVector3> randomPolygon(GeometryRandom& random, std::uint32_t count, MgcVector3& normal) {
+std::vector<MgcVector3> randomPolygon(Random& random, std::uint32_t count, MgcVector3& normal) {
   const MgcMatrix3 frame = random.rotation();
   normal = frame.GetColumn(2);
   const MgcVector3 center = random.vector(-1.5, 1.5);
@@ -268,7 +268,7 @@ std::vector<MgcVector3> randomPolygon(GeometryRandom& random, std::uint32_t coun
 }
 
 TEST(DistanceQueries, PolygonDistanceMatchesBruteForce) {
-  GeometryRandom random(15);
+  Random random(15);
   for (int i = 0; i < 40; ++i) {
     MgcVector3 nA, nB;
     const std::vector<MgcVector3> A = randomPolygon(random, 3 + random.index(4), nA);

@@ -12,7 +12,7 @@
 
 using Mgc::MgcMatrix2;
 using Mgc::MgcVector2;
-using zov::test::MathRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -25,7 +25,7 @@ Eigen::Matrix2d toEigen2(const MgcMatrix2& a) {
 // Generic matrices, rotations and scaled rotations (equal singular values),
 // matrices with orthogonal rows or columns, singular ones and the zero matrix.
 std::vector<MgcMatrix2> matrixFamilies() {
-  MathRandom random(21u);
+  Random random(21u);
   std::vector<MgcMatrix2> matrices;
   for (int i = 0; i < 500; ++i)
     matrices.emplace_back(random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1));
@@ -86,7 +86,7 @@ TEST(MgcMatrix2Decompositions, QduDecompositionRebuildsTheMatrix) {
 }
 
 TEST(MgcMatrix2Decompositions, EigenSolveSymmetricMatchesEigen) {
-  MathRandom random(22u);
+  Random random(22u);
   std::vector<MgcMatrix2> matrices = {MgcMatrix2::ZERO, MgcMatrix2::IDENTITY, {2.0, 0.0, 0.0, 1.0}};
   for (double scale : {1e-9, 1.0, 1e6}) {
     for (int i = 0; i < 300; ++i) {

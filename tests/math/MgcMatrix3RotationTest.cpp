@@ -9,12 +9,12 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zov::test::angleDistance;
-using zov::test::fromEigen;
-using zov::test::kPi;
-using zov::test::MathRandom;
-using zov::test::maxDifference;
-using zov::test::toEigen;
+using zovtest::angleDistance;
+using zovtest::fromEigen;
+using zovtest::kPi;
+using zovtest::maxDifference;
+using zovtest::Random;
+using zovtest::toEigen;
 
 namespace {
 
@@ -81,7 +81,7 @@ MgcMatrix3 axisAngle(const MgcVector3& axis, double angle) {
 }  // namespace
 
 TEST(MgcMatrix3Rotation, FromAxisAngleMatchesEigen) {
-  MathRandom random(1);
+  Random random(1);
   for (int i = 0; i < 500; ++i) {
     const MgcVector3 axis = random.unitVector();
     const double angle = random.uniform(-2.0 * kPi, 2.0 * kPi);
@@ -91,7 +91,7 @@ TEST(MgcMatrix3Rotation, FromAxisAngleMatchesEigen) {
 }
 
 TEST(MgcMatrix3Rotation, ToAxisAngleRecoversAxisAndAngle) {
-  MathRandom random(2);
+  Random random(2);
   for (int i = 0; i < 500; ++i) {
     const MgcVector3 axis = random.unitVector();
     const double angle = random.uniform(1e-3, kPi - 1e-3);
@@ -154,7 +154,7 @@ TEST(MgcMatrix3Rotation, ToAxisAngleOfDegenerateAnglesGivesUnitAxis) {
 }
 
 TEST(MgcMatrix3Rotation, FromEulerAnglesMatchesAxisProducts) {
-  MathRandom random(3);
+  Random random(3);
   for (const EulerOrder& order : kOrders) {
     if (order.from == nullptr) continue;
     SCOPED_TRACE(order.name);
@@ -170,7 +170,7 @@ TEST(MgcMatrix3Rotation, FromEulerAnglesMatchesAxisProducts) {
 }
 
 TEST(MgcMatrix3Rotation, ToEulerAnglesRoundTripsForEveryOrder) {
-  MathRandom random(4);
+  Random random(4);
   for (const EulerOrder& order : kOrders) {
     SCOPED_TRACE(order.name);
     for (int i = 0; i < 300; ++i) {
@@ -200,7 +200,7 @@ TEST(MgcMatrix3Rotation, ToEulerAnglesRoundTripsForEveryOrder) {
 // angles is determined: the extraction reports false, puts it all in a0 and
 // sets a2 = 0, and the angles it gives still build the same rotation.
 TEST(MgcMatrix3Rotation, GimbalLockReportsFalseWithAnEquivalentRotation) {
-  MathRandom random(5);
+  Random random(5);
   for (const EulerOrder& order : kOrders) {
     const double limits[2] = {order.proper ? 0.0 : -0.5 * kPi, order.proper ? kPi : 0.5 * kPi};
     for (const double limit : limits) {
@@ -229,10 +229,10 @@ TEST(MgcMatrix3Rotation, GimbalLockReportsFalseWithAnEquivalentRotation) {
 }
 
 TEST(MgcMatrix3Rotation, SlerpMatchesEigenQuaternionSlerp) {
-  MathRandom random(6);
+  Random random(6);
   for (int i = 0; i < 500; ++i) {
-    const Eigen::Quaterniond q0 = random.eigenRotation();
-    const Eigen::Quaterniond q1 = random.eigenRotation();
+    const Eigen::Quaterniond q0 = zovtest::randomQuaternion(random);
+    const Eigen::Quaterniond q1 = zovtest::randomQuaternion(random);
     const double t = i < 2 ? i : random.uniform(0.0, 1.0);
     const MgcMatrix3 r0 = fromEigen(q0.toRotationMatrix());
     const MgcMatrix3 r1 = fromEigen(q1.toRotationMatrix());
@@ -268,9 +268,9 @@ TEST(MgcMatrix3Rotation, SlerpRunsFromStartToEndRotation) {
 // Gram-Schmidt is the QR factorisation with a positive diagonal: Q is
 // orthonormal and Q^T * A is upper triangular with positive diagonal.
 TEST(MgcMatrix3Rotation, OrthonormalizeIsGramSchmidtOverColumns) {
-  MathRandom random(7);
+  Random random(7);
   for (int i = 0; i < 200; ++i) {
-    const MgcMatrix3 a = fromEigen(random.eigenRotation().toRotationMatrix()) +
+    const MgcMatrix3 a = fromEigen(zovtest::randomQuaternion(random).toRotationMatrix()) +
                          MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1), random.vector(-0.1, 0.1));
     MgcMatrix3 q = a;
     q.Orthonormalize();

@@ -9,14 +9,14 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zov::test::fromEigen;
-using zov::test::MathRandom;
-using zov::test::maxDifference;
-using zov::test::toEigen;
+using zovtest::fromEigen;
+using zovtest::maxDifference;
+using zovtest::Random;
+using zovtest::toEigen;
 
 namespace {
 
-MgcMatrix3 randomMatrix(MathRandom& random) { return {random.vector(), random.vector(), random.vector()}; }
+MgcMatrix3 randomMatrix(Random& random) { return {random.vector(), random.vector(), random.vector()}; }
 
 // The adjugate (transposed cofactor matrix) from 2x2 minors.
 Eigen::Matrix3d adjugate(const Eigen::Matrix3d& a) {
@@ -48,7 +48,7 @@ TEST(MgcMatrix3, VectorConstructorStoresColumns) {
 }
 
 TEST(MgcMatrix3, ProductsMatchEigen) {
-  MathRandom random(11);
+  Random random(11);
   for (int i = 0; i < 200; ++i) {
     const MgcMatrix3 a = randomMatrix(random);
     const MgcMatrix3 b = randomMatrix(random);
@@ -69,7 +69,7 @@ TEST(MgcMatrix3, ProductsMatchEigen) {
 }
 
 TEST(MgcMatrix3, InverseMatchesEigen) {
-  MathRandom random(12);
+  Random random(12);
   for (int i = 0; i < 200; ++i) {
     const MgcMatrix3 a = randomMatrix(random) + MgcMatrix3::IDENTITY * 2.0;
     MgcMatrix3 inverse;

@@ -14,10 +14,10 @@
 #include "support/MathTestUtil.h"
 
 using Mgc::Quaternion;
-using zov::test::fromEigen;
-using zov::test::kPi;
-using zov::test::MathRandom;
-using zov::test::toEigen;
+using zovtest::fromEigen;
+using zovtest::kPi;
+using zovtest::Random;
+using zovtest::toEigen;
 
 namespace {
 
@@ -84,7 +84,7 @@ const PairOrder kPairOrders[] = {
 // Random unit quaternions, and ones in gimbal lock for the pair (first,
 // second): a quarter turn about the third axis between rotations about the
 // two, where only the sum or difference of the two angles is determined.
-std::vector<Quaternion> inputsFor(const PairOrder& order, MathRandom& random, int count) {
+std::vector<Quaternion> inputsFor(const PairOrder& order, Random& random, int count) {
   const int third = 3 - order.first - order.second;
   std::vector<Quaternion> inputs;
   for (int i = 0; i < count; ++i) {
@@ -93,13 +93,13 @@ std::vector<Quaternion> inputsFor(const PairOrder& order, MathRandom& random, in
       inputs.push_back(axisRotation(order.first, random.uniform(-kPi, kPi)) * axisRotation(third, quarter) *
                        axisRotation(order.second, random.uniform(-kPi, kPi)));
     } else {
-      inputs.push_back(fromEigen(random.eigenRotation()));
+      inputs.push_back(fromEigen(zovtest::randomQuaternion(random)));
     }
   }
   return inputs;
 }
 
-Constraints randomRange(MathRandom& random) {
+Constraints randomRange(Random& random) {
   const double low = random.uniform(-0.5 * kPi, 0.5 * kPi);
   return Constraints(low, low + random.uniform(0.1, 1.5));
 }
@@ -107,10 +107,10 @@ Constraints randomRange(MathRandom& random) {
 }  // namespace
 
 TEST(MgcQuaternionClosest, OneAxisIsTheBestRotationAboutThatAxis) {
-  MathRandom random(41);
+  Random random(41);
   const std::vector<double> full = grid(-0.5 * kPi, 0.5 * kPi, 2000);
   for (int i = 0; i < 100; ++i) {
-    const Quaternion q = fromEigen(random.eigenRotation());
+    const Quaternion q = fromEigen(zovtest::randomQuaternion(random));
     const Quaternion results[3] = {q.GetClosestX(), q.GetClosestY(), q.GetClosestZ()};
     for (int axis = 0; axis < 3; ++axis) {
       const Quaternion& r = results[axis];
@@ -132,9 +132,9 @@ TEST(MgcQuaternionClosest, OneAxisIsTheBestRotationAboutThatAxis) {
 }
 
 TEST(MgcQuaternionClosest, OneAxisWithRangeIsTheBestRotationInRange) {
-  MathRandom random(42);
+  Random random(42);
   for (int i = 0; i < 300; ++i) {
-    const Quaternion q = fromEigen(random.eigenRotation());
+    const Quaternion q = fromEigen(zovtest::randomQuaternion(random));
     const Constraints range = randomRange(random);
     const std::vector<double> angles = grid(range.LowAngle, range.HighAngle, 2000);
     const Quaternion results[3] = {q.GetClosestX(range), q.GetClosestY(range), q.GetClosestZ(range)};
@@ -153,7 +153,7 @@ TEST(MgcQuaternionClosest, OneAxisWithRangeIsTheBestRotationInRange) {
 }
 
 TEST(MgcQuaternionClosest, TwoAxesIsTheBestProductForEveryOrder) {
-  MathRandom random(43);
+  Random random(43);
   const std::vector<double> full = grid(-0.5 * kPi, 0.5 * kPi, 300);
   for (const PairOrder& order : kPairOrders) {
     SCOPED_TRACE(order.name);
@@ -171,7 +171,7 @@ TEST(MgcQuaternionClosest, TwoAxesIsTheBestProductForEveryOrder) {
 }
 
 TEST(MgcQuaternionClosest, TwoAxesWithRangesIsTheBestProductInRange) {
-  MathRandom random(44);
+  Random random(44);
   for (const PairOrder& order : kPairOrders) {
     SCOPED_TRACE(order.name);
     for (const Quaternion& q : inputsFor(order, random, 36)) {
@@ -219,13 +219,13 @@ TEST(MgcQuaternionClosest, FactorsMultiplyBackToTheQuaternion) {
       {"YZX", {1, 2, 0}, &Quaternion::FactorYZX}, {"YXZ", {1, 0, 2}, &Quaternion::FactorYXZ},
       {"ZXY", {2, 0, 1}, &Quaternion::FactorZXY}, {"ZYX", {2, 1, 0}, &Quaternion::FactorZYX},
   };
-  MathRandom random(45);
+  Random random(45);
   for (const FactorOrder& order : orders) {
     SCOPED_TRACE(order.name);
     for (int i = 0; i < 300; ++i) {
       // Random rotations, then the middle rotation at, and just off, a quarter
       // turn (gimbal lock).
-      Quaternion q = fromEigen(random.eigenRotation());
+      Quaternion q = fromEigen(zovtest::randomQuaternion(random));
       if (i % 3 != 0) {
         const double middle = (i % 2 == 0 ? 0.25 : -0.25) * kPi + (i % 3 == 1 ? 0.0 : 1e-6);
         q = axisRotation(order.axes[0], random.uniform(-kPi, kPi)) * axisRotation(order.axes[1], middle) *

@@ -10,7 +10,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -41,7 +41,7 @@ TEST(PolygonPredicates, PointInPolygonCases) {
 }
 
 TEST(PolygonPredicates, PointInPolygonAgreesWithEdgeSides) {
-  GeometryRandom random(51);
+  Random random(51);
   for (int i = 0; i < 200; ++i) {
     const MgcMatrix3 frame = random.rotation();
     const MgcVector3 normal = frame.GetColumn(2);
@@ -101,7 +101,7 @@ TEST(PolygonPredicates, PolygonAreaIsSignedAndIndependentOfPlacement) {
   EXPECT_DOUBLE_EQ(polygonArea(square, 2, MgcVector3::UNIT_Z), 0.0);
 
   // A triangle anywhere in space: half the length of the cross product.
-  GeometryRandom random(52);
+  Random random(52);
   for (int i = 0; i < 100; ++i) {
     const MgcVector3 tri[3] = {random.vector(-9, 9), random.vector(-9, 9), random.vector(-9, 9)};
     const MgcVector3 n = zovtest::unitNormal(tri[0], tri[1], tri[2]);

@@ -11,9 +11,9 @@ using Mgc::MgcMatrix3;
 using zov::sortEigenSystem;
 using zov::symmetricTridiagonalize;
 using zov::tridiagonalQL;
-using zov::test::MathRandom;
-using zov::test::maxDifference;
-using zov::test::toEigen;
+using zovtest::maxDifference;
+using zovtest::Random;
+using zovtest::toEigen;
 
 namespace {
 
@@ -35,7 +35,7 @@ EigenSystem solve(const MgcMatrix3& a) {
 
 MgcMatrix3 symmetric(double a, double b, double c, double d, double e, double f) { return {a, b, c, b, d, e, c, e, f}; }
 
-MgcMatrix3 randomSymmetric(MathRandom& random, double scale) {
+MgcMatrix3 randomSymmetric(Random& random, double scale) {
   return symmetric(random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1),
                    random.uniform(-1, 1), random.uniform(-1, 1)) *
          scale;
@@ -63,7 +63,7 @@ void expectEigenSystem(const MgcMatrix3& a, const EigenSystem& system) {
 }  // namespace
 
 TEST(SymmetricEigen, RandomSymmetricMatricesDecompose) {
-  MathRandom random(51);
+  Random random(51);
   for (int i = 0; i < 2000; ++i) {
     const double scale = i % 4 == 0 ? std::pow(10.0, random.uniform(-100.0, 100.0)) : 1.0;
     const MgcMatrix3 a = randomSymmetric(random, scale);

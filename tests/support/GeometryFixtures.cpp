@@ -12,7 +12,7 @@ using Mgc::MgcVector3;
 
 namespace zovtest {
 
-ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, double maxExtent) {
+ZOVbox randomBox(Random& random, double centerRange, double minExtent, double maxExtent) {
   ZOVbox box;
   box.center = random.vector(-centerRange, centerRange);
   box.axes = random.rotation();
@@ -20,7 +20,7 @@ ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, d
   return box;
 }
 
-ZOVcapsule randomCapsule(GeometryRandom& random, double centerRange, double maxLength, double maxRadius) {
+ZOVcapsule randomCapsule(Random& random, double centerRange, double maxLength, double maxRadius) {
   ZOVcapsule capsule;
   capsule.center = random.vector(-centerRange, centerRange);
   capsule.axis = random.unitVector();

@@ -16,10 +16,10 @@ namespace zovtest {
 
 /// A random oriented box: centre in [-centerRange, centerRange]^3, a uniform
 /// rotation, extents in [minExtent, maxExtent].
-ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, double maxExtent);
+ZOVbox randomBox(Random& random, double centerRange, double minExtent, double maxExtent);
 /// A random capsule: centre in [-centerRange, centerRange]^3, a uniform axis,
 /// length in [0, maxLength], radius in [0.05, maxRadius].
-ZOVcapsule randomCapsule(GeometryRandom& random, double centerRange, double maxLength, double maxRadius);
+ZOVcapsule randomCapsule(Random& random, double centerRange, double maxLength, double maxRadius);
 
 /// A mesh whose local and world data are the given vertices and polygon faces
 /// (counter-clockwise seen from outside); normals from the first three corners.
