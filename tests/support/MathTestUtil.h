@@ -70,6 +70,12 @@ inline void expectNear(const Mgc::MgcVector3& actual, const Mgc::MgcVector3& exp
   EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
 
+/// Agreement of a distance with a reference: absolute for small values,
+/// relative for large.
+inline void expectSameDistance(double actual, double expected, double tolerance = 1e-9) {
+  EXPECT_NEAR(actual, expected, tolerance * (1.0 + expected));
+}
+
 /// Difference of two angles modulo 2*pi, in [0, pi].
 inline double angleDistance(double a, double b) {
   const double difference = std::remainder(a - b, 2.0 * kPi);

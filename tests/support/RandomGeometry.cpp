@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "platform/CRandom.h"
-
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
@@ -32,10 +30,6 @@ MgcMatrix3 Random::rotation() {
   return {1 - 2 * (y * y + z * z), 2 * (x * y - w * z),     2 * (x * z + w * y),
           2 * (x * y + w * z),     1 - 2 * (x * x + z * z), 2 * (y * z - w * x),
           2 * (x * z - w * y),     2 * (y * z + w * x),     1 - 2 * (x * x + y * y)};
-}
-
-double crtUniform(double lo, double hi) {
-  return lo + (hi - lo) * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax);
 }
 
 MgcVector3 unitNormal(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c) {

@@ -27,10 +27,6 @@ class Random {
   std::mt19937 engine_;
 };
 
-/// A value in [lo, hi] from the process-wide generator of the C runtime, for
-/// tests that reproduce the engine's own seeded draws.
-double crtUniform(double lo, double hi);
-
 /// Unit normal of the triangle (a, b, c), counter-clockwise seen from its tip.
 Mgc::MgcVector3 unitNormal(const Mgc::MgcVector3& a, const Mgc::MgcVector3& b, const Mgc::MgcVector3& c);
 
