@@ -190,19 +190,21 @@ TEST(ThreadsApi, SignalWithoutWaiterIsNotRemembered) {
   EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 2}));
 }
 
-// Two signals given before any waiter can leave release two waiters; the
-// third waits for the next signal.
+// Two signals given before any waiter can leave release two waiters; each
+// further signal releases one more.
 TEST(ThreadsApi, SignalWakesOneWaiterPerCall) {
   Waiters waiters;
-  ASSERT_TRUE(waiters.startWaiters(3));
+  ASSERT_TRUE(waiters.startWaiters(6));
   waiters.nextPhase([&] {
     waiters.condition->signal();
     waiters.condition->signal();
   });
   ASSERT_TRUE(waiters.awaitWakes(2));
-  waiters.nextPhase([&] { waiters.condition->signal(); });
-  ASSERT_TRUE(waiters.awaitWakes(3));
-  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 2}));
+  for (std::size_t woken = 3; woken <= 6; ++woken) {
+    waiters.nextPhase([&] { waiters.condition->signal(); });
+    ASSERT_TRUE(waiters.awaitWakes(woken));
+  }
+  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 2, 3, 4, 5}));
 }
 
 // A broadcast releases every waiter present, and not one that starts
