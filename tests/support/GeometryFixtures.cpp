@@ -150,18 +150,6 @@ bool insideByRayParity(const ZOVmesh& mesh, const MgcVector3& point) {
   return votes >= 2;
 }
 
-double surfaceDistanceSq(const ZOVmesh& mesh, const MgcVector3& point) {
-  double best = std::numeric_limits<double>::max();
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
-    const std::vector<MgcVector3> polygon = worldFace(mesh, f);
-    for (std::size_t k = 1; k + 1 < polygon.size(); ++k) {
-      const MgcVector3 tri[3] = {polygon[0], polygon[k], polygon[k + 1]};
-      best = std::min(best, bfPointTriangleSq(point, tri));
-    }
-  }
-  return best;
-}
-
 double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b) {
   double best = 1e300;
   for (int side = 0; side < 2; ++side) {

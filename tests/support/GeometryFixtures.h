@@ -47,9 +47,6 @@ std::unique_ptr<ZOVmesh> lPrismMesh();
 /// rays (odd: inside), the majority over three ray directions.
 bool insideByRayParity(const ZOVmesh& mesh, const Mgc::MgcVector3& point);
 
-/// Squared distance from a point to the world surface of a mesh.
-double surfaceDistanceSq(const ZOVmesh& mesh, const Mgc::MgcVector3& point);
-
 /// Squared distance of two disjoint convex meshes (world data) from their
 /// closest features: a vertex against a face, or an edge against an edge.
 double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b);
