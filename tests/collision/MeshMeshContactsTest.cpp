@@ -10,8 +10,8 @@
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 using zovtest::ContactArrays;
-using zovtest::GeometryRandom;
 using zovtest::HullVolume;
+using zovtest::Random;
 
 namespace {
 
@@ -27,7 +27,7 @@ void expectConventions(const ContactArrays& c, const ZOVmesh& a, const ZOVmesh& 
 }
 
 TEST(MeshMeshContacts, RandomOverlappingHullsMatchSeparatingAxes) {
-  GeometryRandom random(5);
+  Random random(5);
   const Pk_jump jump;
   const double cosOneDegree = std::cos(M_PI / 180.0);
   int compared = 0;

@@ -12,7 +12,7 @@
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 using zovtest::ContactArrays;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -66,7 +66,7 @@ TEST(MeshPlaneContacts, CubeOnPlaneTouchesAtItsLowestCorners) {
 }
 
 TEST(MeshPlaneContacts, CapsuleAgainstPlaneDepthIsItsLowestPoint) {
-  GeometryRandom random(17);
+  Random random(17);
   for (int i = 0; i < 200; ++i) {
     // Capsules shorter than 1e-5 squared count as spheres at their upper end.
     ZOVcapsule capsule = zovtest::randomCapsule(random, 2.0, 2.0, 0.6);
@@ -118,7 +118,7 @@ TEST(MeshVolumeContacts, CapsuleEndOnAVertexTakesTheVertexNormal) {
 }
 
 TEST(MeshVolumeContacts, RandomCapsulesKeepTheConventions) {
-  GeometryRandom random(23);
+  Random random(23);
   const Pk_jump jump;
   int compared = 0;
   for (int trial = 0; trial < 1000; ++trial) {

@@ -26,7 +26,7 @@ struct ContactArrays {
 
 /// A box (kind 0), an icosahedron (1) or the hull of 8 to 16 random points
 /// (2), of size 0.2 to 1, randomly turned, centred at `at`.
-inline HullVolume randomConvexShape(GeometryRandom& random, int kind, const Mgc::MgcVector3& at) {
+inline HullVolume randomConvexShape(Random& random, int kind, const Mgc::MgcVector3& at) {
   const Mgc::MgcMatrix3 R = random.rotation();
   if (kind == 0) return boxHull(random.vector(0.2, 1.0), R, at);
   if (kind == 1) return icosahedronHull(random.uniform(0.3, 1.0), R, at);

@@ -12,8 +12,8 @@
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 using zovtest::ContactArrays;
-using zovtest::GeometryRandom;
 using zovtest::HullVolume;
+using zovtest::Random;
 
 namespace {
 
@@ -30,7 +30,7 @@ void expectFinite(const JumpState& state, const ContactArrays& c) {
 }
 
 TEST(NarrowPhaseRobustness, DegenerateShapesGiveFiniteAnswers) {
-  const MgcMatrix3 turn = GeometryRandom(41).rotation();
+  const MgcMatrix3 turn = Random(41).rotation();
   // A unit square with a face on either side: a hull with no volume.
   const std::vector<MgcVector3> square = {{-.5, -.5, 0}, {.5, -.5, 0}, {.5, .5, 0}, {-.5, .5, 0}};
   const auto flat = [&](const MgcVector3& at) {
@@ -53,7 +53,7 @@ TEST(NarrowPhaseRobustness, DegenerateShapesGiveFiniteAnswers) {
       {"tiny in huge", scaled(1e-6, {}), scaled(1e6, {})},
   };
   const Pk_jump jump;
-  GeometryRandom random(43);
+  Random random(43);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const MgcVector3 centre = c.b.mesh->worldCenter;
@@ -98,7 +98,7 @@ TEST(NarrowPhaseRobustness, DegenerateShapesGiveFiniteAnswers) {
 }
 
 TEST(NarrowPhaseRobustness, ConcurrentQueriesMatchSequentialOnes) {
-  GeometryRandom random(47);
+  Random random(47);
   std::vector<HullVolume> shapes;
   for (int i = 0; i < 24; ++i)
     shapes.push_back(zovtest::randomConvexShape(random, i % 3, random.unitVector() * random.uniform(0.0, 1.0)));

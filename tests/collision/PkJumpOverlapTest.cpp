@@ -11,7 +11,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -19,7 +19,7 @@ namespace {
 constexpr double kBand = 1e-4;
 
 TEST(PkJumpOverlap, RandomHullPairsAgreeWithSeparatingAxes) {
-  GeometryRandom random(7);
+  Random random(7);
   const Pk_jump jump;
   int decided = 0;
   for (int trial = 0; trial < 1000; ++trial) {
@@ -47,7 +47,7 @@ TEST(PkJumpOverlap, RandomHullPairsAgreeWithSeparatingAxes) {
 }
 
 TEST(PkJumpOverlap, BoxAndCapsuleTestsAgreeWithExactGaps) {
-  GeometryRandom random(11);
+  Random random(11);
   const Pk_jump jump;
   for (int trial = 0; trial < 600; ++trial) {
     SCOPED_TRACE(trial);
@@ -96,7 +96,7 @@ TEST(PkJumpOverlap, CachedSeparatingDirectionAnswersAtOnce) {
 
 TEST(PkJumpOverlap, ShapesSharingTheirCentreOverlap) {
   const MgcVector3 centre(0.3, -0.2, 1.0);
-  const MgcMatrix3 turn = GeometryRandom(3).rotation();
+  const MgcMatrix3 turn = Random(3).rotation();
   struct Case {
     const char* name;
     zovtest::HullVolume a, b;

@@ -19,6 +19,7 @@
 #include "engine/DynamicStress.h"
 #include "math/MgcQuaternion.h"
 #include "support/BodyFixtures.h"
+#include "support/MathTestUtil.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -26,6 +27,7 @@ using Mgc::Quaternion;
 using zovtest::advanceBodies;
 using zovtest::BoxBody;
 using zovtest::kWorldStep;
+using zovtest::toEigen;
 
 namespace {
 
@@ -41,15 +43,6 @@ void advanceAll(BoxBody& body, const std::vector<double>& advances, const MgcVec
 }
 
 std::vector<double> equalSplit(int count, double total) { return std::vector<double>(count, total / count); }
-
-Eigen::Vector3d toEigen(const MgcVector3& v) { return {v.x, v.y, v.z}; }
-
-Eigen::Matrix3d toEigen(const MgcMatrix3& m) {
-  Eigen::Matrix3d e;
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) e(r, c) = m[r][c];
-  return e;
-}
 
 struct Split {
   const char* name;
@@ -72,120 +65,60 @@ std::vector<Split> splitsOfOneSecond() {
 }  // namespace
 
 // Velocities change linearly within a step under constant gravity, and
-// positions move by the mean of the step's start and end velocity, so the
-// scheme is exact for constant acceleration: the fall from rest over t is
-// g t^2 / 2 with no truncation error whatever the steps. What remains is
-// rounding: at most a few units in the last place per step over at most a
-// thousand steps, far below 1e-9.
-TEST(BodyDynamics, FreeFallIsExactAndIndependentOfHowTheSecondIsSplit) {
-  constexpr double kRoundingBound = 1e-9;
-  for (const Split& split : splitsOfOneSecond()) {
-    SCOPED_TRACE(split.name);
-    BoxBody body;
-    body.init(MgcVector3(0.0, 100.0, 0.0), MgcMatrix3::IDENTITY, kUnitScale);
-    body.setMass(3.0f);
-    advanceAll(body, split.advances, kGravity, true);
-
-    const RBDynamics& state = body.getDyn();
-    EXPECT_NEAR(100.0 - state.position.y, 5.0, kRoundingBound);
-    EXPECT_NEAR(state.position.x, 0.0, kRoundingBound);
-    EXPECT_NEAR(state.position.z, 0.0, kRoundingBound);
-    EXPECT_NEAR(state.linearVelocity.y, -10.0, kRoundingBound);
-    EXPECT_NEAR(state.linearVelocity.x, 0.0, kRoundingBound);
-    EXPECT_NEAR(state.linearVelocity.z, 0.0, kRoundingBound);
-  }
-}
-
-// A constant torque T about a principal axis from rest: w = T t / I exactly,
-// and the angle T t^2 / (2 I). The turn of each step uses the rate at the end
-// of the step plus half a step of acceleration, h (w_k+1 + h a / 2), where the
-// exact turn is h (w_k+1 - h a / 2): the excess a h^2 per step adds up to at
-// most a t h over the second.
-TEST(BodyDynamics, ConstantTorqueSpinIsIndependentOfHowTheSecondIsSplit) {
+// positions move by the mean of the step's start and end velocity: exact for
+// constant acceleration, so the fall from rest over t is g t^2 / 2 whatever the
+// steps, up to rounding (a few units in the last place over at most a thousand
+// steps). A constant torque T about a principal axis from rest gives w = T t / I
+// exactly and the angle T t^2 / (2 I); each step turns by h (w_k+1 + h a / 2)
+// where the exact turn is h (w_k+1 - h a / 2), an excess of at most a t h.
+TEST(BodyDynamics, ConstantForceAndTorqueAreIndependentOfHowTheSecondIsSplit) {
   constexpr double kTorque = 1.6;
   for (const Split& split : splitsOfOneSecond()) {
     SCOPED_TRACE(split.name);
-    BoxBody body(MgcVector3(1.0, 2.0, 3.0));
-    body.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
-    body.setMass(2.0f);
-    body.applyExternalTorque(MgcVector3(0.0, 0.0, kTorque));
-    advanceAll(body, split.advances, kNoGravity, false);
+    BoxBody falling, spinning(MgcVector3(1.0, 2.0, 3.0));
+    falling.init(MgcVector3(0.0, 100.0, 0.0), MgcMatrix3::IDENTITY, kUnitScale);
+    falling.setMass(3.0f);
+    advanceAll(falling, split.advances, kGravity, true);
+    EXPECT_LT((falling.getDyn().position - MgcVector3(0.0, 95.0, 0.0)).Length(), 1e-9);
+    EXPECT_LT((falling.getDyn().linearVelocity - MgcVector3(0.0, -10.0, 0.0)).Length(), 1e-9);
 
-    const double acceleration = kTorque / body.getLocalInertiaTensor()[2][2];
-    const Quaternion& q = body.getDyn().orientationQuat;
-    const double angle = 2.0 * std::atan2(q.Z(), q.W());
-    EXPECT_NEAR(body.getDyn().angularVelocity.z, acceleration * 1.0, 1e-12);
-    EXPECT_NEAR(angle, acceleration / 2.0, acceleration * kWorldStep + 1e-12);
-    EXPECT_NEAR(q.X(), 0.0, 1e-15);
-    EXPECT_NEAR(q.Y(), 0.0, 1e-15);
+    spinning.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
+    spinning.setMass(2.0f);
+    spinning.applyExternalTorque(MgcVector3(0.0, 0.0, kTorque));
+    advanceAll(spinning, split.advances, kNoGravity, false);
+    const double acceleration = kTorque / spinning.getLocalInertiaTensor()[2][2];
+    const Quaternion& q = spinning.getDyn().orientationQuat;
+    EXPECT_NEAR(spinning.getDyn().angularVelocity.z, acceleration * 1.0, 1e-12);
+    EXPECT_NEAR(2.0 * std::atan2(q.Z(), q.W()), acceleration / 2.0, acceleration * kWorldStep + 1e-12);
+    EXPECT_LT(std::hypot(q.X(), q.Y()), 1e-15);
   }
 }
 
-// Reference solution of the torque-free rigid body: the orientation quaternion
-// obeys q' = (0, w) q / 2 with w = R I^-1 R^T L and L constant; classical RK4
-// with a step far below the engine's.
-Eigen::Quaterniond referenceSpin(Eigen::Quaterniond q, const Eigen::Matrix3d& bodyInverseInertia,
-                                 const Eigen::Vector3d& L, double duration) {
-  auto derivative = [&](const Eigen::Vector4d& y) {
-    Eigen::Quaterniond qq(y[0], y[1], y[2], y[3]);
-    qq.normalize();
-    const Eigen::Matrix3d R = qq.toRotationMatrix();
-    const Eigen::Vector3d w = R * bodyInverseInertia * R.transpose() * L;
-    const Eigen::Quaterniond dq = Eigen::Quaterniond(0.0, w.x(), w.y(), w.z()) * qq;
-    return Eigen::Vector4d(0.5 * dq.w(), 0.5 * dq.x(), 0.5 * dq.y(), 0.5 * dq.z());
-  };
-  constexpr int kSteps = 20000;
-  const double h = duration / kSteps;
-  Eigen::Vector4d y(q.w(), q.x(), q.y(), q.z());
-  for (int i = 0; i < kSteps; ++i) {
-    const Eigen::Vector4d k1 = derivative(y);
-    const Eigen::Vector4d k2 = derivative(y + 0.5 * h * k1);
-    const Eigen::Vector4d k3 = derivative(y + 0.5 * h * k2);
-    const Eigen::Vector4d k4 = derivative(y + h * k3);
-    y += h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
-  }
-  return Eigen::Quaterniond(y[0], y[1], y[2], y[3]).normalized();
-}
-
-TEST(BodyDynamics, TorqueFreeSpinningBoxKeepsMomentumAndEnergy) {
-  BoxBody body(MgcVector3(1.0, 2.0, 3.0));
-  MgcMatrix3 start;
-  start.FromAxisAngle(MgcVector3(0.6, 0.0, 0.8), 0.7);
-  body.init(MgcVector3(1.0, 2.0, 3.0), start, kUnitScale);
-  body.setMass(2.0f);
-  body.setAngularVelocity(MgcVector3(1.0, 0.5, 2.0));
-
-  const Eigen::Vector3d L0 = toEigen(body.getDyn().angularMomentum);
-  const double energy0 = body.computeEnergy();
-  double worstEnergyDrift = 0.0;
-  for (int frame = 0; frame < 240; ++frame) {  // 10 s at 24 frames a second
-    advanceBodies({&body}, 1.0 / 24.0, kNoGravity, false);
-    const double drift = std::fabs(body.computeEnergy() - energy0) / energy0;
-    worstEnergyDrift = std::max(worstEnergyDrift, drift);
-  }
-  EXPECT_LT((toEigen(body.getDyn().angularMomentum) - L0).norm(), 1e-12 * L0.norm());
-  EXPECT_LT(worstEnergyDrift, 1e-3);
-  EXPECT_NEAR(body.getDyn().position.x, 1.0, 1e-12);
-}
-
+// Torque-free: the orientation follows the equations of motion, the
+// quaternion and the matrix agree, momentum holds and energy drifts little.
 TEST(BodyDynamics, TorqueFreeSpinFollowsTheEquationsOfMotion) {
   BoxBody body(MgcVector3(1.0, 2.0, 3.0));
-  body.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
+  body.init(MgcVector3(1.0, 2.0, 3.0), MgcMatrix3::IDENTITY, kUnitScale);
   body.setMass(2.0f);
   body.setAngularVelocity(MgcVector3(1.0, 0.5, 2.0));
   const Eigen::Vector3d L = toEigen(body.getDyn().angularMomentum);
   const Eigen::Matrix3d bodyInverse = toEigen(body.getLocalInertiaTensor()).inverse();
-
-  advanceAll(body, equalSplit(48, 2.0), kNoGravity, false);
-
-  const Eigen::Quaterniond expected = referenceSpin(Eigen::Quaterniond::Identity(), bodyInverse, L, 2.0);
-  const Eigen::Matrix3d actual = toEigen(body.getDyn().orientation);
-  const double angleError = Eigen::AngleAxisd(expected.toRotationMatrix().transpose() * actual).angle();
-  EXPECT_LT(angleError, 1e-4);
-  // The quaternion and the matrix describe the same rotation.
-  MgcMatrix3 fromQuat;
-  body.getDyn().orientationQuat.ToRotationMatrix(fromQuat);
-  EXPECT_LT((toEigen(fromQuat) - actual).cwiseAbs().maxCoeff(), 1e-12);
+  const double energy = body.computeEnergy();
+  double worstEnergyDrift = 0.0;
+  for (int frame = 1; frame <= 240; ++frame) {  // 10 s at 24 frames a second
+    advanceBodies({&body}, 1.0 / 24.0, kNoGravity, false);
+    worstEnergyDrift = std::max(worstEnergyDrift, std::fabs(body.computeEnergy() - energy) / energy);
+    if (frame != 48) continue;
+    const Eigen::Quaterniond expected = zovtest::referenceSpin(Eigen::Quaterniond::Identity(), bodyInverse, L, 2.0);
+    const Eigen::Matrix3d actual = toEigen(body.getDyn().orientation);
+    EXPECT_LT(Eigen::AngleAxisd(expected.toRotationMatrix().transpose() * actual).angle(), 1e-4);
+    MgcMatrix3 fromQuat;
+    body.getDyn().orientationQuat.ToRotationMatrix(fromQuat);
+    EXPECT_LT(zovtest::maxDifference(fromQuat, actual), 1e-12);
+  }
+  EXPECT_LT((toEigen(body.getDyn().angularMomentum) - L).norm(), 1e-12 * L.norm());
+  EXPECT_LT(worstEnergyDrift, 1e-3);
+  EXPECT_NEAR(body.getDyn().position.x, 1.0, 1e-12);
 }
 
 TEST(BodyDynamics, AirDampingDecaysAsAFractionPerHundredthOfASecond) {
@@ -231,101 +164,80 @@ TEST(BodyDynamics, StaticBodyStaysPut) {
 }
 
 // Every value that a caller can hand the body leaves it finite, and a value it
-// refuses loses nothing of what it held.
+// refuses loses nothing of what it held (a mass of 2, a unit scale, the
+// identity orientation).
 TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  const float nanf = std::numeric_limits<float>::quiet_NaN();
-  const float inff = std::numeric_limits<float>::infinity();
-  DynamicStress infiniteJoint;
-
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const float nanf = std::numeric_limits<float>::quiet_NaN(), inff = std::numeric_limits<float>::infinity();
+  DynamicStress joint;
+  BoxBody other;
+  other.init(MgcVector3(0.0, 0.0, 1.0), MgcMatrix3::IDENTITY, kUnitScale);
   struct Case {
     const char* name;
     std::function<void(BoxBody&)> apply;
-    std::function<void(const BoxBody&)> check;
+    std::function<void(const BoxBody&)> check = [](const BoxBody&) {};
   };
-  const auto keepsMassOfTwo = [](const BoxBody& b) { EXPECT_DOUBLE_EQ(b.getMass(), 2.0); };
-  const auto noCheck = [](const BoxBody&) {};
+  const auto massOf = [](double m) { return [m](const BoxBody& b) { EXPECT_EQ(b.getMass(), m); }; };
+  const auto identity = [](const BoxBody& b) { EXPECT_EQ(b.getDyn().orientation, MgcMatrix3::IDENTITY); };
   const std::vector<Case> cases = {
-      {"zero mass", [](BoxBody& b) { b.setMass(0.0f); },
-       [](const BoxBody& b) { EXPECT_EQ(b.getMass(), kMinBodyMass); }},
-      {"negative mass", [](BoxBody& b) { b.setMass(-3.0f); },
-       [](const BoxBody& b) { EXPECT_EQ(b.getMass(), kMinBodyMass); }},
-      {"NaN mass", [&](BoxBody& b) { b.setMass(nanf); }, keepsMassOfTwo},
-      {"infinite mass", [&](BoxBody& b) { b.setMass(inff); }, keepsMassOfTwo},
-      {"largest mass", [](BoxBody& b) { b.setMass(FLT_MAX); }, noCheck},
-      {"damping above 1",
-       [](BoxBody& b) {
+      {"zero mass", [](BoxBody& b) { b.setMass(0.0f); }, massOf(kMinBodyMass)},
+      {"negative mass", [](BoxBody& b) { b.setMass(-3.0f); }, massOf(kMinBodyMass)},
+      {"NaN mass", [&](BoxBody& b) { b.setMass(nanf); }, massOf(2.0)},
+      {"infinite mass", [&](BoxBody& b) { b.setMass(inff); }, massOf(2.0)},
+      {"largest mass", [](BoxBody& b) { b.setMass(FLT_MAX); }},
+      {"damping out of range",
+       [&](BoxBody& b) {
          b.setAirDampingCoeff(2.0);
-         b.setAirDampingCoeff2(40.0);
-       },
-       [](const BoxBody& b) {
-         EXPECT_EQ(b.getAirDampingCoeff(), 1.0);
-         EXPECT_EQ(b.getAirDampingCoeff2(), 1.0);
-       }},
-      {"negative damping",
-       [](BoxBody& b) {
-         b.setAirDampingCoeff(-1.0);
          b.setAirDampingCoeff2(-0.5);
        },
        [](const BoxBody& b) {
-         EXPECT_EQ(b.getAirDampingCoeff(), 0.0);
+         EXPECT_EQ(b.getAirDampingCoeff(), 1.0);
          EXPECT_EQ(b.getAirDampingCoeff2(), 0.0);
        }},
-      {"NaN damping",
-       [&](BoxBody& b) {
-         b.setAirDampingCoeff(nan);
-         b.setAirDampingCoeff2(nan);
-       },
+      {"NaN damping", [&](BoxBody& b) { b.setAirDampingCoeff(nan); },
        [](const BoxBody& b) { EXPECT_EQ(b.getAirDampingCoeff(), 0.0); }},
       {"zero box size rescaled",
        [](BoxBody& b) {
          b.getShape().boxSize = MgcVector3();
          b.setScale(MgcVector3(2.0, 2.0, 2.0));
        },
-       [&](const BoxBody& b) {
-         keepsMassOfTwo(b);
-         EXPECT_EQ(b.getShape().scale, MgcVector3(2.0, 2.0, 2.0));
-       }},
-      {"zero scale", [](BoxBody& b) { b.setScale(MgcVector3()); }, noCheck},
-      {"mirrored scale keeps the mass", [](BoxBody& b) { b.setScale(MgcVector3(-1.0, 1.0, 1.0)); }, keepsMassOfTwo},
+       massOf(2.0)},
+      {"zero scale", [](BoxBody& b) { b.setScale(MgcVector3()); }},
+      {"mirrored scale", [](BoxBody& b) { b.setScale(MgcVector3(-1.0, 1.0, 1.0)); }, massOf(2.0)},
       {"NaN scale", [&](BoxBody& b) { b.setScale(MgcVector3(nan, 1.0, 1.0)); },
        [](const BoxBody& b) { EXPECT_EQ(b.getShape().scale, MgcVector3(1.0, 1.0, 1.0)); }},
-      {"zero quaternion", [](BoxBody& b) { b.setOrientationQuat(Quaternion(0.0, 0.0, 0.0, 0.0)); },
-       [](const BoxBody& b) { EXPECT_EQ(b.getDyn().orientation, MgcMatrix3::IDENTITY); }},
-      {"NaN quaternion", [&](BoxBody& b) { b.setOrientationQuat(Quaternion(nan, 0.0, 0.0, 1.0)); },
-       [](const BoxBody& b) { EXPECT_EQ(b.getDyn().orientation, MgcMatrix3::IDENTITY); }},
+      {"zero quaternion", [](BoxBody& b) { b.setOrientationQuat(Quaternion(0.0, 0.0, 0.0, 0.0)); }, identity},
+      {"NaN quaternion", [&](BoxBody& b) { b.setOrientationQuat(Quaternion(nan, 0.0, 0.0, 1.0)); }, identity},
       {"quaternion of length 2", [](BoxBody& b) { b.setOrientationQuat(Quaternion(0.0, 0.0, 0.0, 2.0)); },
-       [](const BoxBody& b) {
-         EXPECT_NEAR(b.getDyn().orientationQuat.Length(), 1.0, 1e-15);
-         EXPECT_NEAR(b.getDyn().orientation.Determinant(), 1.0, 1e-14);
-       }},
-      {"NaN orientation matrix", [&](BoxBody& b) { b.setOrientation(MgcMatrix3(nan, 0, 0, 0, 1, 0, 0, 0, 1)); },
-       noCheck},
+       [](const BoxBody& b) { EXPECT_NEAR(b.getDyn().orientationQuat.Length(), 1.0, 1e-15); }},
+      {"NaN orientation matrix", [&](BoxBody& b) { b.setOrientation(MgcMatrix3(nan, 0, 0, 0, 1, 0, 0, 0, 1)); }},
       {"zero quaternion turned",
        [](BoxBody& b) {
-         b.current().orientationQuat = Quaternion(0.0, 0.0, 0.0, 0.0);
+         const Quaternion zero(0.0, 0.0, 0.0, 0.0);
+         b.current().orientationQuat = b.last().orientationQuat = b.current().referenceQuat = zero;
          b.rotate(MgcVector3(0.3, 0.2, 0.1));
-         EXPECT_EQ(b.getDyn().orientationQuat, Quaternion(0.0, 0.0, 0.0, 0.0));
-         b.last().orientationQuat = Quaternion(0.0, 0.0, 0.0, 0.0);
-         b.current().referenceQuat = Quaternion(0.0, 0.0, 0.0, 0.0);
          b.translate(MgcVector3(), MgcVector3(0.3, 0.2, 0.1));
-         EXPECT_EQ(b.getDyn().orientationQuat, Quaternion(0.0, 0.0, 0.0, 0.0));
+         EXPECT_EQ(b.getDyn().orientationQuat, zero);
          b.setOrientationQuat(Quaternion(1.0, 0.0, 0.0, 0.0));
+       }},
+      {"non-finite motion",
+       [&](BoxBody& b) {
+         b.setPosition(MgcVector3(nan, 0.0, 0.0));
+         b.setLinearVelocity(MgcVector3(0.0, inf, 0.0));
+         b.setAngularVelocity(MgcVector3(nan, nan, nan));
+       }},
+      {"non-finite impulses and torques",
+       [&](BoxBody& b) {
+         b.applyImpulse(MgcVector3(nan, 1.0, 0.0), MgcVector3());
+         b.applyImpulse(MgcVector3(1.0, 0, 0), MgcVector3(inf, 0, 0));
+         b.applyTorque(MgcVector3(0.0, nan, 0.0));
+       }},
+      {"non-finite external forces",
+       [&](BoxBody& b) {
+         b.applyExternalForce(MgcVector3(nan, 0.0, 0.0));
+         b.applyExternalForce(MgcVector3(1, 0, 0), MgcVector3(0, nan, 0));
+         b.applyExternalTorque(MgcVector3(inf, 0.0, 0.0));
        },
-       noCheck},
-      {"NaN position", [&](BoxBody& b) { b.setPosition(MgcVector3(nan, 0.0, 0.0)); }, noCheck},
-      {"infinite velocity", [&](BoxBody& b) { b.setLinearVelocity(MgcVector3(0.0, inf, 0.0)); }, noCheck},
-      {"NaN angular velocity", [&](BoxBody& b) { b.setAngularVelocity(MgcVector3(nan, nan, nan)); }, noCheck},
-      {"NaN impulse", [&](BoxBody& b) { b.applyImpulse(MgcVector3(nan, 1.0, 0.0), MgcVector3()); }, noCheck},
-      {"infinite impulse point", [&](BoxBody& b) { b.applyImpulse(MgcVector3(1.0, 0, 0), MgcVector3(inf, 0, 0)); },
-       noCheck},
-      {"NaN torque", [&](BoxBody& b) { b.applyTorque(MgcVector3(0.0, nan, 0.0)); }, noCheck},
-      {"NaN external force", [&](BoxBody& b) { b.applyExternalForce(MgcVector3(nan, 0.0, 0.0)); },
-       [](const BoxBody& b) { EXPECT_FALSE(b.isExternalForces()); }},
-      {"NaN force point", [&](BoxBody& b) { b.applyExternalForce(MgcVector3(1, 0, 0), MgcVector3(0, nan, 0)); },
-       [](const BoxBody& b) { EXPECT_FALSE(b.isExternalForces()); }},
-      {"infinite external torque", [&](BoxBody& b) { b.applyExternalTorque(MgcVector3(inf, 0.0, 0.0)); },
        [](const BoxBody& b) { EXPECT_FALSE(b.isExternalForces()); }},
       {"NaN coefficients",
        [&](BoxBody& b) {
@@ -339,24 +251,20 @@ TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
          EXPECT_EQ(b.getFrictionCoeff(), 0.0);
          EXPECT_EQ(b.getExtractionCoeff(), 0.0);
        }},
-      {"NaN extraction move",
+      {"non-finite moves",
        [&](BoxBody& b) {
          b.translate(MgcVector3(nan, 0.0, 0.0), MgcVector3(0.0, inf, 0.0));
          b.moveBy(MgcVector3(0.0, nan, 0.0));
          b.rotate(MgcVector3(inf, 0.0, 0.0));
-       },
-       noCheck},
+       }},
       {"infinite break energy",
        [&](BoxBody& b) {
-         BoxBody other;
-         other.init(MgcVector3(0.0, 0.0, 1.0), MgcMatrix3::IDENTITY, kUnitScale);
-         infiniteJoint.setCNode(&b);
-         infiniteJoint.setPNode(&other);
-         infiniteJoint.setBreakEnergy(inf);
-         b.ApplyBreakEnergy(&infiniteJoint);
+         joint.setCNode(&b);
+         joint.setPNode(&other);
+         joint.setBreakEnergy(inf);
+         b.ApplyBreakEnergy(&joint);
          b.ApplyBreakEnergy(nullptr);
-       },
-       noCheck},
+       }},
       {"bad time steps",
        [&](BoxBody& b) {
          b.applyTorque(MgcVector3(0.0, 1.0, 0.0));
@@ -365,10 +273,8 @@ TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
          b.integrateMotion(0.0);
          b.integrateMotion(-kWorldStep);
          b.integrateMotion(inf);
-       },
-       noCheck},
+       }},
   };
-
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     BoxBody body(MgcVector3(1.0, 2.0, 3.0));
@@ -379,8 +285,8 @@ TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
     c.check(body);
     advanceAll(body, {0.05, 0.05}, kGravity, true);
     EXPECT_TRUE(zovtest::isFiniteState(body.getDyn()));
-    EXPECT_TRUE(std::isfinite(body.getMass()));
     EXPECT_GT(body.getMass(), 0.0);
+    EXPECT_TRUE(std::isfinite(body.getMass()));
     EXPECT_TRUE(std::isfinite(body.computeEnergy()));
     MgcVector3 center;
     double radius = 0.0;

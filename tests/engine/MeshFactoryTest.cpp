@@ -4,8 +4,6 @@
 
 #include "engine/MeshFactory.h"
 
-namespace {
-
 TEST(MeshFactory, NewMeshesHoldZeroedArraysAndEmptyFacesAndZeroCountsGiveNone) {
   EXPECT_EQ(createMesh(0, 4), nullptr);
   EXPECT_EQ(createMesh(4, 0), nullptr);
@@ -13,15 +11,18 @@ TEST(MeshFactory, NewMeshesHoldZeroedArraysAndEmptyFacesAndZeroCountsGiveNone) {
 
   ZOVmesh* mesh = createMesh3(5, 3, 7);
   ASSERT_NE(mesh, nullptr);
-  EXPECT_EQ(mesh->numVertices + mesh->numUVs + mesh->numFaces, 5u + 3u + 7u);
+  EXPECT_EQ(mesh->numVertices, 5u);
+  EXPECT_EQ(mesh->numUVs, 3u);
+  EXPECT_EQ(mesh->numFaces, 7u);
   for (std::uint32_t v = 0; v < 5; ++v)
     for (const Mgc::MgcVector3* array : {mesh->vertices, mesh->worldVertices, mesh->vertexData})
-      EXPECT_TRUE(array[v].x == 0.0 && array[v].y == 0.0 && array[v].z == 0.0);
-  EXPECT_EQ(mesh->uvs[2].y, 0.0);
+      EXPECT_EQ(array[v], Mgc::MgcVector3::ZERO);
+  EXPECT_EQ(mesh->uvs[2], Mgc::MgcVector3::ZERO);
   for (std::uint32_t f = 0; f < 7; ++f) {
-    const mesh_face& face = mesh->faces[f];
-    EXPECT_TRUE(face.numVertices == 0 && face.numEdges == 0 && face.groupId == 0 && face.mark == 1);
-    EXPECT_TRUE(mesh->faceNormals[f].z == 0.0 && mesh->worldFaceNormals[f].z == 0.0);
+    EXPECT_EQ(mesh->faces[f].numVertices, 0u);
+    EXPECT_EQ(mesh->faces[f].numEdges, 0u);
+    EXPECT_EQ(mesh->faces[f].mark, 1u);
+    EXPECT_EQ(mesh->worldFaceNormals[f], Mgc::MgcVector3::ZERO);
   }
   deleteMesh(&mesh);
   EXPECT_EQ(mesh, nullptr);
@@ -32,5 +33,3 @@ TEST(MeshFactory, NewMeshesHoldZeroedArraysAndEmptyFacesAndZeroCountsGiveNone) {
   EXPECT_EQ(plain->uvs, nullptr);
   deleteMesh(&plain);
 }
-
-}  // namespace

@@ -14,14 +14,9 @@
 
 namespace {
 
-using zov::platform::startThread;
-
-// How long a thread that must stay blocked is watched before it is released.
-constexpr auto kBlockedWatch = std::chrono::milliseconds(100);
-
 template <typename Function>
 std::thread start(Function& function) {
-  return startThread(
+  return zov::platform::startThread(
       [](void* argument) -> unsigned {
         (*static_cast<Function*>(argument))();
         return 0;
@@ -29,41 +24,60 @@ std::thread start(Function& function) {
       &function, true);
 }
 
-// Threads that wait on one condition variable; each counts itself as ready
-// (inside the critical section, so that once the section is free again it is
-// inside wait) and counts its wake-up.
+// Threads waiting on one condition variable. Each records, under the
+// section, the phase in which it woke; the test moves to the next phase under
+// the section before each signal or broadcast and waits for the wake-ups it
+// expects before going on, so a waiter released when it should not be shows
+// up in an earlier phase or as one wake-up too many.
 struct Waiters {
   win32ThreadsApi api;
   vyrCriticalSection* section = api.newCriticalSection();
   vyrConditionVar* condition = api.newConditionVar();
-  std::atomic<int> ready{0};
-  std::atomic<int> woken{0};
+  int phase = 0, ready = 0;  // guarded by the section
+  std::vector<int> wokeIn;   // guarded by the section
   std::vector<std::thread> threads;
   std::function<void()> body = [this] {
     section->lock();
-    ready.fetch_add(1);
+    ++ready;  // the section is held until wait leaves it: then this thread waits
     condition->wait(section);
-    woken.fetch_add(1);
+    wokeIn.push_back(phase);
     section->unlock();
   };
 
   ~Waiters() {
-    for (std::thread& thread : threads) {
-      if (thread.joinable()) api.waitThread(thread);
-    }
+    section->lock();
+    condition->broadcast();  // releases any waiter a failed test left behind
+    section->unlock();
+    for (std::thread& thread : threads) api.waitThread(thread);
     api.deleteConditionVar(condition);
     api.deleteCriticalSection(section);
   }
-  void startWaiters(int count) {
-    const int before = ready.load();
+  // Polls a condition under the section; false when it does not come true
+  // within a generous bound, so that a lost wake-up fails instead of hanging.
+  bool await(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+      section->lock();
+      const bool met = done();
+      section->unlock();
+      if (met) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::yield();
+    }
+  }
+  bool startWaiters(int count) {
+    const int target = ready + count;
     for (int i = 0; i < count; ++i) threads.push_back(start(body));
-    while (ready.load() < before + count) std::this_thread::yield();
-    // Every ready waiter holds the section until wait has counted it.
+    return await([&] { return ready == target; });
+  }
+  void nextPhase(const std::function<void()>& action) {
     section->lock();
+    ++phase;
+    action();
     section->unlock();
   }
-  void waitForWoken(int count) {
-    while (woken.load() < count) std::this_thread::yield();
+  bool awaitWakes(std::size_t count) {
+    return await([&] { return wokeIn.size() >= count; });
   }
 };
 
@@ -75,35 +89,30 @@ TEST(ThreadsApi, CriticalSectionIsReentrantAndExclusive) {
   ASSERT_NE(section, nullptr);
   EXPECT_EQ(section->lock(), 0);
   EXPECT_EQ(section->tryLock(), 0);  // the holder may enter again
-
   int fromOther = 1;
-  auto tryFromOther = [&] { fromOther = section->tryLock(); };
-  std::thread other = start(tryFromOther);
-  EXPECT_EQ(api.waitThread(other), kWaitObject0);
-  EXPECT_EQ(fromOther, -1);
-
-  EXPECT_EQ(section->unlock(), 0);
-  EXPECT_EQ(section->unlock(), 0);
-  auto tryAgain = [&] {
+  auto tryFromOther = [&] {
     fromOther = section->tryLock();
     if (fromOther == 0) section->unlock();
   };
-  other = start(tryAgain);
+  std::thread other = start(tryFromOther);
+  EXPECT_EQ(api.waitThread(other), kWaitObject0);
+  EXPECT_EQ(fromOther, -1);
+  EXPECT_EQ(section->unlock(), 0);
+  EXPECT_EQ(section->unlock(), 0);
+  other = start(tryFromOther);
   api.waitThread(other);
   EXPECT_EQ(fromOther, 0);
   api.deleteCriticalSection(section);
   EXPECT_EQ(section, nullptr);
 }
 
-// Many threads share counters under one critical section, entering it both
-// by lock and by tryLock, re-entrantly.
+// Many threads share counters under one section, entering it by lock and by
+// tryLock, re-entrantly.
 TEST(ThreadsApi, CriticalSectionStress) {
   win32ThreadsApi api;
   vyrCriticalSection* section = api.newCriticalSection();
-  constexpr int kThreads = 12;
-  constexpr int kRounds = 5000;
-  std::int64_t counter = 0;
-  std::int64_t checksum = 0;
+  constexpr int kThreads = 12, kRounds = 5000;
+  std::int64_t counter = 0, checksum = 0;
   auto work = [&] {
     for (int i = 0; i < kRounds; ++i) {
       if (i % 3 == 0) {
@@ -133,17 +142,13 @@ TEST(ThreadsApi, ConditionVariableStressDeliversEveryItem) {
   vyrCriticalSection* section = api.newCriticalSection();
   vyrConditionVar* notEmpty = api.newConditionVar();
   vyrConditionVar* notFull = api.newConditionVar();
-  ASSERT_NE(notEmpty, nullptr);
-  constexpr int kProducers = 4, kConsumers = 4, kItems = 3000;
-  constexpr std::size_t kQueueSize = 3;
+  constexpr int kPairs = 4, kItems = 3000;
   std::deque<int> queue;
   std::int64_t consumedSum = 0;
-  int consumed = 0;
-
   auto produce = [&] {
     for (int i = 1; i <= kItems; ++i) {
       section->lock();
-      while (queue.size() == kQueueSize) notFull->wait(section);
+      while (queue.size() == 3) notFull->wait(section);
       queue.push_back(i);
       notEmpty->signal();
       section->unlock();
@@ -155,72 +160,72 @@ TEST(ThreadsApi, ConditionVariableStressDeliversEveryItem) {
       while (queue.empty()) notEmpty->wait(section);
       consumedSum += queue.front();
       queue.pop_front();
-      ++consumed;
       notFull->signal();
       section->unlock();
     }
   };
   std::vector<std::thread> threads;
-  for (int i = 0; i < kConsumers; ++i) threads.push_back(start(consume));
-  for (int i = 0; i < kProducers; ++i) threads.push_back(start(produce));
+  for (int i = 0; i < kPairs; ++i) threads.push_back(start(consume));
+  for (int i = 0; i < kPairs; ++i) threads.push_back(start(produce));
   for (std::thread& thread : threads) EXPECT_EQ(api.waitThread(thread), kWaitObject0);
-  EXPECT_EQ(consumed, kProducers * kItems);
-  EXPECT_EQ(consumedSum, std::int64_t{kProducers} * kItems * (kItems + 1) / 2);
+  EXPECT_EQ(consumedSum, std::int64_t{kPairs} * kItems * (kItems + 1) / 2);
   EXPECT_TRUE(queue.empty());
   api.deleteConditionVar(notEmpty);
   api.deleteConditionVar(notFull);
   api.deleteCriticalSection(section);
 }
 
+// Given before anyone waits, neither is remembered: the first waiter sleeps
+// through the start of the second.
 TEST(ThreadsApi, SignalWithoutWaiterIsNotRemembered) {
   Waiters waiters;
   EXPECT_EQ(waiters.condition->signal(), 0);
   EXPECT_EQ(waiters.condition->broadcast(), 0);
-  waiters.startWaiters(1);
-  std::this_thread::sleep_for(kBlockedWatch);
-  EXPECT_EQ(waiters.woken.load(), 0);
-  waiters.condition->signal();
-  waiters.waitForWoken(1);
-  EXPECT_EQ(waiters.woken.load(), 1);
+  ASSERT_TRUE(waiters.startWaiters(1));
+  ASSERT_TRUE(waiters.startWaiters(1));
+  for (std::size_t woken = 1; woken <= 2; ++woken) {
+    waiters.nextPhase([&] { waiters.condition->signal(); });
+    ASSERT_TRUE(waiters.awaitWakes(woken));
+  }
+  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 2}));
 }
 
+// Two signals given before any waiter can leave release two waiters; each
+// further signal releases one more.
 TEST(ThreadsApi, SignalWakesOneWaiterPerCall) {
   Waiters waiters;
-  waiters.startWaiters(3);
-  // Both signals are given before any waiter can leave: each must still
-  // release a waiter of its own.
-  waiters.section->lock();
-  waiters.condition->signal();
-  waiters.condition->signal();
-  waiters.section->unlock();
-  waiters.waitForWoken(2);
-  std::this_thread::sleep_for(kBlockedWatch);
-  EXPECT_EQ(waiters.woken.load(), 2);
-  waiters.condition->signal();
-  waiters.waitForWoken(3);
+  ASSERT_TRUE(waiters.startWaiters(6));
+  waiters.nextPhase([&] {
+    waiters.condition->signal();
+    waiters.condition->signal();
+  });
+  ASSERT_TRUE(waiters.awaitWakes(2));
+  for (std::size_t woken = 3; woken <= 6; ++woken) {
+    waiters.nextPhase([&] { waiters.condition->signal(); });
+    ASSERT_TRUE(waiters.awaitWakes(woken));
+  }
+  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 2, 3, 4, 5}));
 }
 
+// A broadcast releases every waiter present, and not one that starts
+// waiting after it.
 TEST(ThreadsApi, BroadcastWakesEveryWaiterPresentOnly) {
   Waiters waiters;
-  waiters.startWaiters(5);
-  waiters.condition->broadcast();
-  waiters.waitForWoken(5);
-  // A thread that starts waiting after the broadcast is not released by it.
-  waiters.startWaiters(1);
-  std::this_thread::sleep_for(kBlockedWatch);
-  EXPECT_EQ(waiters.woken.load(), 5);
-  waiters.condition->broadcast();
-  waiters.waitForWoken(6);
+  ASSERT_TRUE(waiters.startWaiters(5));
+  waiters.nextPhase([&] { waiters.condition->broadcast(); });
+  ASSERT_TRUE(waiters.awaitWakes(5));
+  ASSERT_TRUE(waiters.startWaiters(1));
+  waiters.nextPhase([&] { waiters.condition->signal(); });
+  ASSERT_TRUE(waiters.awaitWakes(6));
+  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 1, 1, 1, 2}));
 }
 
 TEST(ThreadsApi, ThreadControl) {
   win32ThreadsApi api;
   std::thread none;
   EXPECT_EQ(api.waitThread(none), kWaitFailed);
-
   // terminate does nothing: the thread runs to its end.
-  std::atomic<bool> release{false};
-  std::atomic<bool> finished{false};
+  std::atomic<bool> release{false}, finished{false};
   auto worker = [&] {
     while (!release.load()) std::this_thread::yield();
     finished.store(true);
@@ -232,13 +237,13 @@ TEST(ThreadsApi, ThreadControl) {
   EXPECT_TRUE(finished.load());
   EXPECT_EQ(api.waitThread(thread), kWaitFailed);
 
-  // exitThread ends the calling worker after unwinding its frames.
+  // exitThread ends the calling worker after unwinding its frames; on a
+  // thread the platform did not start it does nothing.
   struct Mark {
     std::atomic<bool>& destroyed;
     ~Mark() { destroyed.store(true); }
   };
-  std::atomic<bool> destroyed{false};
-  std::atomic<bool> passedExit{false};
+  std::atomic<bool> destroyed{false}, passedExit{false};
   auto exiting = [&] {
     Mark mark{destroyed};
     api.exitThread(5);
@@ -248,13 +253,10 @@ TEST(ThreadsApi, ThreadControl) {
   EXPECT_EQ(api.waitThread(thread), kWaitObject0);
   EXPECT_TRUE(destroyed.load());
   EXPECT_FALSE(passedExit.load());
-
-  // On a thread the platform did not start it does nothing.
   api.exitThread(1);
 
   vyrCriticalSection* section = nullptr;
   api.deleteCriticalSection(section);
-  EXPECT_EQ(section, nullptr);
   vyrConditionVar* condition = nullptr;
   api.deleteConditionVar(condition);
   EXPECT_EQ(condition, nullptr);

@@ -19,7 +19,7 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::Random;
 
 namespace {
 
@@ -49,38 +49,30 @@ std::unique_ptr<ZOVmesh> cubes(int count) {
   return zovtest::polygonMesh(vertices, faces);
 }
 
-TEST(BVmesh, ClosedCubeHasTwelveEdgesThreeFacesAtEveryVertexAndOneGroup) {
+// Side k of a face is the edge between its corners k and k + 1; each edge
+// keeps the texture coordinates (numbered after the vertices) in its own vertex
+// order on both faces; every corner of a cube meets three faces and edges.
+TEST(BVmesh, ClosedCubeTablesLinkEdgesFacesAndVertices) {
   auto cube = zovtest::boxMesh({1.0, 2.0, 3.0});
-  // Texture coordinates numbered after the vertices show whether each edge
-  // keeps them in its own vertex order on both of its faces.
   constexpr std::uint32_t kUvOffset = 100;
   cube->numUVs = 8;
   for (std::uint32_t f = 0; f < 6; ++f)
     for (std::uint32_t k = 0; k < 4; ++k) cube->faces[f].uvIndices[k] = cube->faces[f].vertices[k] + kUvOffset;
-
   BVmesh volume;
   ASSERT_TRUE(volume.init(cube.get(), kAllTables));
-  ASSERT_TRUE(volume.isConnectEdges() && volume.isConnectVertex());
   ASSERT_EQ(volume.getNumEdges(), 12u);
-  std::set<std::pair<std::uint32_t, std::uint32_t>> distinct;
-  for (std::uint32_t e = 0; e < 12; ++e) {
-    const connect_edge& edge = volume.getConnectEdges(e);
-    EXPECT_NE(edge.faceA, edge.faceB);
-    distinct.insert(std::minmax(edge.vertexA, edge.vertexB));
-    EXPECT_EQ(edge.uvAonFaceA, edge.vertexA + kUvOffset);
-    EXPECT_EQ(edge.uvBonFaceA, edge.vertexB + kUvOffset);
-    EXPECT_EQ(edge.uvAonFaceB, edge.vertexA + kUvOffset);
-    EXPECT_EQ(edge.uvBonFaceB, edge.vertexB + kUvOffset);
-  }
-  EXPECT_EQ(distinct.size(), 12u);
-  // Side k of a face is the edge between its corners k and k + 1.
   for (std::uint32_t f = 0; f < 6; ++f) {
     const mesh_face& face = cube->faces[f];
     ASSERT_EQ(face.numEdges, 4u);
     for (std::uint32_t k = 0; k < 4; ++k) {
       const connect_edge& edge = volume.getConnectEdges(face.edges[k]);
       EXPECT_EQ(std::minmax(edge.vertexA, edge.vertexB), std::minmax(face.vertices[k], face.vertices[(k + 1) % 4]));
-      EXPECT_TRUE(edge.faceA == f || edge.faceB == f);
+      EXPECT_EQ(std::set<std::uint32_t>({edge.faceA, edge.faceB}).count(f), 1u);
+      EXPECT_NE(edge.faceA, edge.faceB);
+      EXPECT_EQ(edge.uvAonFaceA - edge.vertexA, kUvOffset);
+      EXPECT_EQ(edge.uvBonFaceA - edge.vertexB, kUvOffset);
+      EXPECT_EQ(edge.uvAonFaceB - edge.vertexA, kUvOffset);
+      EXPECT_EQ(edge.uvBonFaceB - edge.vertexB, kUvOffset);
     }
   }
   for (std::uint32_t v = 0; v < 8; ++v) {
@@ -165,7 +157,7 @@ TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
   MgcVector3 centre;
   EXPECT_EQ(volume.getVolumen(), ComputeMassProperties(*reference, centre));
 
-  GeometryRandom random(7u);
+  Random random(7u);
   for (const bool srt : {true, false}) {
     const MgcVector3 t = random.vector(-5, 5), s = random.vector(0.5, 2.0);
     const MgcMatrix3 R = random.rotation();
@@ -173,13 +165,11 @@ TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
     srt ? meshTransformSRT(reference.get(), t, R, s) : meshTransformTRS(reference.get(), t, R, s);
     for (std::uint32_t v = 0; v < prism->numVertices; ++v)
       EXPECT_EQ(prism->worldVertices[v], reference->worldVertices[v]);
-    const std::vector<MgcVector3> face = zovtest::worldFace(*reference, 3);
-    EXPECT_LT(distance(volume.computeFaceCenter(3), (face[0] + face[1] + face[2] + face[3]) * 0.25), 1e-12);
   }
 }
 
 TEST(BVmesh, ApproximateHullSamplesMeshesOfMoreThan512Vertices) {
-  GeometryRandom random(11u);
+  Random random(11u);
   for (const std::uint32_t count : {1000u, 512u}) {
     std::vector<MgcVector3> sphere;
     for (std::uint32_t i = 0; i < count; ++i) sphere.push_back(random.unitVector() * 3.0);
@@ -208,7 +198,7 @@ TEST(BVmesh, ApproximateHullSamplesMeshesOfMoreThan512Vertices) {
 }
 
 TEST(BVbox, TransformsMoveTheCornersAsTheMeshTransformsDo) {
-  GeometryRandom random(3u);
+  Random random(3u);
   // The box is scaled along its own axes: exact for a uniform scale of any
   // box, and for any scale of a box aligned with the frame.
   for (int trial = 0; trial < 8; ++trial) {
@@ -263,7 +253,7 @@ TEST(BVAAbox, TransformMovesTheCentreAndKeepsTheFrameAlignedHalfSize) {
 }
 
 TEST(BCapsule, TransformMovesTheTipsAsPointsAndTheFrameIsOrthonormal) {
-  GeometryRandom random(5u);
+  Random random(5u);
   for (int trial = 0; trial < 6; ++trial) {
     ZOVcapsule record = zovtest::randomCapsule(random, 3.0, 4.0, 1.0);
     BCapsule capsule(&record);

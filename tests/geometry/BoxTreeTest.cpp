@@ -30,7 +30,7 @@ struct Cluster {
 };
 
 std::vector<MgcVector3> randomCentres(std::uint32_t n, unsigned seed) {
-  zovtest::GeometryRandom random(seed);
+  zovtest::Random random(seed);
   std::vector<MgcVector3> centres;
   for (std::uint32_t i = 0; i < n; ++i) centres.push_back(random.vector(-10, 10));
   return centres;
@@ -99,7 +99,7 @@ TEST(BoxTree, TransformAndReadOutsListLeavesAndLevelsFirstSubtreeFirst) {
   Cluster cluster(randomCentres(120, 9u));
   BoxTree& tree = cluster.tree;
   ASSERT_TRUE(tree.build());
-  zovtest::GeometryRandom random(2u);
+  zovtest::Random random(2u);
   const MgcVector3 t = random.vector(-3, 3);
   const MgcMatrix3 R = random.rotation();
   tree.transform(t, R, {1, 2, 3});

@@ -8,16 +8,13 @@
 #include "math/Tolerances.h"
 #include "support/BruteForceGeometry.h"
 #include "support/GeometryFixtures.h"
+#include "support/MathTestUtil.h"
 
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::expectSameDistance;
+using zovtest::Random;
 
 namespace {
-
-// Agreement with a reference: absolute for small values, relative for large.
-void expectSameDistance(double actual, double expected, double tolerance = 1e-9) {
-  EXPECT_NEAR(actual, expected, tolerance * (1.0 + expected));
-}
 
 void moveMesh(ZOVmesh& mesh, const MgcVector3& offset) {
   for (std::uint32_t i = 0; i < mesh.numVertices; ++i) mesh.worldVertices[i] += offset;
@@ -47,37 +44,8 @@ TEST(MeshDistance, ClosestFacePairOfFacingCubes) {
   EXPECT_EQ(closestFacePair(empty, *b, faceA, faceB, pointA, pointB), zov::kMaxFloat);
 }
 
-// Distance of two disjoint convex meshes from their closest features: a
-// vertex against a face, or an edge against an edge.
-double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b) {
-  double best = 1e300;
-  for (int side = 0; side < 2; ++side) {
-    const ZOVmesh& m = side == 0 ? a : b;
-    const ZOVmesh& n = side == 0 ? b : a;
-    for (std::uint32_t f = 0; f < n.numFaces; ++f) {
-      const std::vector<MgcVector3> polygon = zovtest::worldFace(n, f);
-      for (std::size_t k = 1; k + 1 < polygon.size(); ++k) {
-        const MgcVector3 tri[3] = {polygon[0], polygon[k], polygon[k + 1]};
-        for (std::uint32_t v = 0; v < m.numVertices; ++v)
-          best = std::min(best, zovtest::bfPointTriangleSq(m.worldVertices[v], tri));
-      }
-    }
-  }
-  for (std::uint32_t f = 0; f < a.numFaces; ++f) {
-    const std::vector<MgcVector3> pa = zovtest::worldFace(a, f);
-    for (std::uint32_t g = 0; g < b.numFaces; ++g) {
-      const std::vector<MgcVector3> pb = zovtest::worldFace(b, g);
-      for (std::size_t i = 0; i < pa.size(); ++i)
-        for (std::size_t j = 0; j < pb.size(); ++j)
-          best = std::min(best,
-                          zovtest::bfSegmentSegmentSq(pa[i], pa[(i + 1) % pa.size()], pb[j], pb[(j + 1) % pb.size()]));
-    }
-  }
-  return best;
-}
-
 TEST(MeshDistance, ClosestFacePairMatchesConvexMeshDistance) {
-  GeometryRandom random(16);
+  Random random(16);
   for (int i = 0; i < 12; ++i) {
     std::vector<MgcVector3> pointsA, pointsB;
     for (int k = 0; k < 8; ++k) pointsA.push_back(random.vector(-1, 1));
@@ -89,7 +57,7 @@ TEST(MeshDistance, ClosestFacePairMatchesConvexMeshDistance) {
     std::uint32_t faceA = 0, faceB = 0;
     MgcVector3 pointA, pointB;
     const double distance = closestFacePair(*a, *b, faceA, faceB, pointA, pointB);
-    expectSameDistance(distance, convexMeshDistanceSq(*a, *b), 1e-8);
+    expectSameDistance(distance, zovtest::convexMeshDistanceSq(*a, *b), 1e-8);
     expectSameDistance((pointA - pointB).SquaredLength(), distance, 1e-8);
     const std::vector<MgcVector3> polygonA = zovtest::worldFace(*a, faceA);
     const std::vector<MgcVector3> polygonB = zovtest::worldFace(*b, faceB);

@@ -12,17 +12,12 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::capsuleBetween;
+using zovtest::Random;
 
 namespace {
 
-ZOVbox axisBox(const MgcVector3& center, const MgcVector3& extents) {
-  ZOVbox box;
-  box.center = center;
-  box.axes = MgcMatrix3::IDENTITY;
-  box.extents = extents;
-  return box;
-}
+ZOVbox axisBox(const MgcVector3& center, const MgcVector3& extents) { return {center, MgcMatrix3::IDENTITY, extents}; }
 
 ZOVAAbox aaBox(const ZOVbox& box) { return {box.center - box.extents, box.center + box.extents}; }
 
@@ -30,19 +25,6 @@ ZOVbox grown(ZOVbox box, double amount) {
   box.extents += MgcVector3(amount, amount, amount);
   return box;
 }
-
-ZOVcapsule capsule(const MgcVector3& lower, const MgcVector3& upper, double radius) {
-  ZOVcapsule c;
-  c.center = (lower + upper) * 0.5;
-  c.axis = upper - lower;
-  c.length = c.axis.Unitize(1e-12);
-  if (c.length == 0.0) c.axis = MgcVector3::UNIT_Z;
-  c.radius = radius;
-  return c;
-}
-
-MgcVector3 lowerEnd(const ZOVcapsule& c) { return c.center - c.axis * (0.5 * c.length); }
-MgcVector3 upperEnd(const ZOVcapsule& c) { return c.center + c.axis * (0.5 * c.length); }
 
 TEST(OverlapTests, TouchingBoxesOverlap) {
   // A quarter turn about z: the axes are permuted exactly.
@@ -76,7 +58,7 @@ TEST(OverlapTests, TouchingBoxesOverlap) {
 // hair, so that the reference is not decided by rounding.
 template <typename Check>
 void forRandomBoxPairs(unsigned seed, bool aligned, Check check) {
-  GeometryRandom random(seed);
+  Random random(seed);
   int decided = 0;
   for (int i = 0; i < 3000; ++i) {
     ZOVbox a = zovtest::randomBox(random, 2.0, 0.1, 1.5);
@@ -93,16 +75,13 @@ void forRandomBoxPairs(unsigned seed, bool aligned, Check check) {
   EXPECT_GT(decided, 2900);
 }
 
-TEST(OverlapTests, ObbOverlapAgreesWithEdgeClipping) {
+TEST(OverlapTests, BoxOverlapsAgreeWithEdgeClipping) {
   int overlapping = 0;
   forRandomBoxPairs(21, false, [&](const ZOVbox& a, const ZOVbox& b, bool meet) {
     overlapping += meet;
     EXPECT_EQ(obbOverlap(a, b), meet);
   });
   EXPECT_GT(overlapping, 500);  // both outcomes well represented
-}
-
-TEST(OverlapTests, AabbOverlapAgreesWithEdgeClipping) {
   forRandomBoxPairs(
       22, true, [](const ZOVbox& a, const ZOVbox& b, bool meet) { EXPECT_EQ(aabbOverlap(aaBox(a), aaBox(b)), meet); });
 }
@@ -114,7 +93,7 @@ TEST(OverlapTests, ObbPlaneOverlapMeansSomeCornerBehindThePlane) {
   EXPECT_TRUE(obbPlaneOverlap(axisBox({0, 0, 0.5}, {1, 1, 1}), {0, 0, 0}, up));
   EXPECT_FALSE(obbPlaneOverlap(axisBox({0, 0, 1}, {1, 1, 1}), {0, 0, 0}, up));  // resting on it
 
-  GeometryRandom random(23);
+  Random random(23);
   for (int i = 0; i < 2000; ++i) {
     const ZOVbox box = zovtest::randomBox(random, 2.0, 0.1, 1.5);
     const MgcVector3 point = random.vector(-2, 2);
@@ -130,25 +109,27 @@ TEST(OverlapTests, ObbPlaneOverlapMeansSomeCornerBehindThePlane) {
 
 TEST(OverlapTests, CapsuleOverlapsAgreeWithBruteForceDistances) {
   // Parallel capsules exactly touching count as overlapping.
-  EXPECT_TRUE(capsuleCapsuleOverlap(capsule({0, 0, 0}, {2, 0, 0}, 0.25), capsule({1, 0.5, 0}, {3, 0.5, 0}, 0.25)));
+  EXPECT_TRUE(capsuleCapsuleOverlap(capsuleBetween({0, 0, 0}, {2, 0, 0}, 0.25),
+                                    capsuleBetween({1, 0.5, 0}, {3, 0.5, 0}, 0.25)));
   // A capsule exactly touching a triangle does not.
   const MgcVector3 ground[3] = {{-5, -5, 0}, {5, -5, 0}, {0, 5, 0}};
-  EXPECT_FALSE(capsuleTriangleOverlap(capsule({0, 0, 0.5}, {1, 0, 0.5}, 0.5), ground));
-  EXPECT_TRUE(capsuleTriangleOverlap(capsule({0, 0, 0.49}, {1, 0, 0.49}, 0.5), ground));
-  EXPECT_TRUE(capsuleTriangleOverlap(capsule({0, 0, 0.49}, {0, 0, 0.49}, 0.5), ground));  // a sphere
+  EXPECT_FALSE(capsuleTriangleOverlap(capsuleBetween({0, 0, 0.5}, {1, 0, 0.5}, 0.5), ground));
+  EXPECT_TRUE(capsuleTriangleOverlap(capsuleBetween({0, 0, 0.49}, {1, 0, 0.49}, 0.5), ground));
+  EXPECT_TRUE(capsuleTriangleOverlap(capsuleBetween({0, 0, 0.49}, {0, 0, 0.49}, 0.5), ground));  // a sphere
 
-  GeometryRandom random(24);
+  Random random(24);
   for (int i = 0; i < 1500; ++i) {
     const ZOVcapsule a = zovtest::randomCapsule(random, 1.5, i % 5 == 0 ? 0.0 : 2.0, 0.6);
     const ZOVcapsule b = zovtest::randomCapsule(random, 1.5, 2.0, 0.6);
     const double reach = (a.radius + b.radius) * (a.radius + b.radius);
-    const double between = zovtest::bfSegmentSegmentSq(lowerEnd(a), upperEnd(a), lowerEnd(b), upperEnd(b));
+    const double between = zovtest::bfSegmentSegmentSq(zovtest::lowerEnd(a), zovtest::upperEnd(a), zovtest::lowerEnd(b),
+                                                       zovtest::upperEnd(b));
     if (std::fabs(between - reach) > 1e-7) {
       EXPECT_EQ(capsuleCapsuleOverlap(a, b), reach >= between) << i;
     }
 
     const MgcVector3 tri[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
-    const double toTriangle = zovtest::bfSegmentTriangleSq(lowerEnd(a), upperEnd(a), tri);
+    const double toTriangle = zovtest::bfSegmentTriangleSq(zovtest::lowerEnd(a), zovtest::upperEnd(a), tri);
     const double r2 = a.radius * a.radius;
     if (std::fabs(toTriangle - r2) > 1e-7) {
       EXPECT_EQ(capsuleTriangleOverlap(a, tri), r2 > toTriangle) << i;
@@ -170,7 +151,7 @@ bool trianglesMeetRobustly(const MgcVector3 A[3], const MgcVector3 B[3]) {
 }
 
 TEST(OverlapTests, TriangleOverlapAgreesWithBruteForceDistance) {
-  GeometryRandom random(25);
+  Random random(25);
   int meeting = 0, apart = 0;
   for (int i = 0; i < 600; ++i) {
     MgcVector3 A[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};

@@ -9,19 +9,15 @@
 #include "geometry/MeshTransforms.h"
 #include "platform/CRandom.h"
 #include "support/GeometryFixtures.h"
+#include "support/MathTestUtil.h"
 #include "support/MeshFixtures.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
-using zovtest::GeometryRandom;
+using zovtest::expectNear;
+using zovtest::Random;
 
 namespace {
-
-void expectNear(const MgcVector3& actual, const MgcVector3& expected, double tolerance = 1e-12) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 // The largest signed distance of a point in front of the mesh's world face planes.
 double mostInFront(const ZOVmesh& mesh, const MgcVector3& p) {
@@ -29,26 +25,6 @@ double mostInFront(const ZOVmesh& mesh, const MgcVector3& p) {
   for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
     most = std::max(most, (p - mesh.worldVertices[mesh.faces[f].vertices[0]]).Dot(mesh.worldFaceNormals[f]));
   return most;
-}
-
-// The same mesh as a ZOV_DFmesh.
-std::unique_ptr<ZOV_DFmesh> asDFmesh(const ZOVmesh& mesh) {
-  auto df = zovtest::makeDFmesh(mesh.numVertices, mesh.numFaces);
-  for (std::uint32_t i = 0; i < mesh.numVertices; ++i) {
-    df->vertices[i] = mesh.vertices[i];
-    df->worldVertices[i] = mesh.worldVertices[i];
-  }
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
-    df->faces[f].allocate(static_cast<std::int32_t>(mesh.faces[f].numVertices), 1, false);
-    for (std::uint32_t k = 0; k < mesh.faces[f].numVertices; ++k) df->faces[f].vertices[k] = mesh.faces[f].vertices[k];
-    df->faces[f].numVertices = mesh.faces[f].numVertices;
-    df->faceNormals[f] = mesh.faceNormals[f];
-    df->worldFaceNormals[f] = mesh.worldFaceNormals[f];
-  }
-  df->rotation = mesh.rotation;
-  df->translation = mesh.translation;
-  df->scale = mesh.scale;
-  return df;
 }
 
 TEST(PointInsideMesh, CubeCases) {
@@ -78,20 +54,14 @@ TEST(PointInsideMesh, CubeCases) {
       makePointInsideMesh(*cube, p, c.margin, c.nearest);
       expectNear(p, c.expected);
     }
-  }
-}
-
-TEST(PointInsideMesh, MeshWithoutFacesLeavesThePoint) {
-  const ZOVmesh empty;
-  for (bool nearest : {false, true}) {
-    MgcVector3 p(1, 2, 3);
-    makePointInsideMesh(empty, p, 0.1, nearest);
-    EXPECT_EQ(p, MgcVector3(1, 2, 3));
+    MgcVector3 p = c.point;  // a mesh without faces leaves the point
+    makePointInsideMesh(ZOVmesh(), p, c.margin, c.nearest);
+    EXPECT_EQ(p, c.point);
   }
 }
 
 TEST(PointInsideMesh, RandomStartModeEndsInsideRandomConvexMeshes) {
-  GeometryRandom random(41);
+  Random random(41);
   for (int i = 0; i < 150; ++i) {
     std::vector<MgcVector3> points;
     const int count = 4 + static_cast<int>(random.index(8));
@@ -115,12 +85,12 @@ TEST(PointInsideMesh, RandomStartModeEndsInsideRandomConvexMeshes) {
 }
 
 TEST(PointInsideMesh, BothMeshRecordsGiveTheSamePoint) {
-  GeometryRandom random(42);
+  Random random(42);
   std::vector<MgcVector3> points;
   for (int k = 0; k < 9; ++k) points.push_back(random.vector(-1, 1));
   auto mesh = zovtest::convexHullMesh(points);
   meshTransformSRT(mesh.get(), {1, 2, 3}, random.rotation(), {1.5, 0.5, 2});
-  auto df = asDFmesh(*mesh);
+  auto df = zovtest::dfMeshOf(*mesh);
   for (int j = 0; j < 50; ++j) {
     const MgcVector3 start = random.vector(-4, 4) + MgcVector3(1, 2, 3);
     for (bool nearest : {false, true}) {
@@ -154,7 +124,7 @@ TEST(PointInsideMesh, NonConvexMeshAsFarAsItsFacePlanesGo) {
 }
 
 TEST(PointInsideMesh, MakePointInsideOBB) {
-  GeometryRandom random(43);
+  Random random(43);
   for (int i = 0; i < 500; ++i) {
     const ZOVbox box = zovtest::randomBox(random, 3.0, 0.2, 2.0);
     const MgcVector3 start = box.center + random.vector(-4, 4);
@@ -171,7 +141,7 @@ TEST(PointInsideMesh, MakePointInsideOBB) {
 }
 
 TEST(PointInsideMesh, PointInsideConvexMeshAgreesWithRayParity) {
-  GeometryRandom random(44);
+  Random random(44);
   auto cube = zovtest::boxMesh({1, 1, 1});
   EXPECT_TRUE(pointInsideConvexMesh({1, 0.5, 0}, *cube, 0.0));  // on a face
   EXPECT_FALSE(pointInsideConvexMesh({1.001, 0.5, 0}, *cube, 0.0));

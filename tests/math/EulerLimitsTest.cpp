@@ -8,10 +8,10 @@
 #include "support/MathTestUtil.h"
 
 using Mgc::MgcMatrix3;
-using zov::test::fromEigen;
-using zov::test::kPi;
-using zov::test::MathRandom;
-using zov::test::maxDifference;
+using zovtest::fromEigen;
+using zovtest::kPi;
+using zovtest::maxDifference;
+using zovtest::Random;
 
 namespace {
 
@@ -51,7 +51,7 @@ Eigen::Matrix3d exactProduct(const Order& order, double a0, double a1, double a2
 // angles read back must rebuild the same rotation.
 TEST(EulerLimits, AnglesNearTheLimitsRebuildTheRotation) {
   const double offsets[] = {0.0, 1e-300, 1e-12, -1e-12, 1e-9, -1e-9, 2e-8, -2e-8, 1e-7, -1e-7};
-  MathRandom random(21);
+  Random random(21);
   for (const Order& order : kOrders) {
     const double limits[2] = {order.proper ? 0.0 : -0.5 * kPi, order.proper ? kPi : 0.5 * kPi};
     for (const double limit : limits) {

@@ -2,16 +2,18 @@
 
 #include <Eigen/Dense>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "math/MgcMatrix2.h"
-#include "math/MgcVector2.h"
 #include "support/MathTestUtil.h"
 
 using Mgc::MgcMatrix2;
 using Mgc::MgcVector2;
-using zov::test::kPi;
-using zov::test::MathRandom;
+using zovtest::kPi;
+using zovtest::Random;
 
 namespace {
 
@@ -21,44 +23,66 @@ Eigen::Matrix2d toEigen2(const MgcMatrix2& m) {
   return e;
 }
 
-double maxDifference2(const MgcMatrix2& a, const Eigen::Matrix2d& b) { return (toEigen2(a) - b).cwiseAbs().maxCoeff(); }
+double difference(const MgcMatrix2& a, const Eigen::Matrix2d& b) { return (toEigen2(a) - b).cwiseAbs().maxCoeff(); }
 
-MgcMatrix2 randomMatrix2(MathRandom& random) {
+MgcMatrix2 randomMatrix(Random& random) {
   return {random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1)};
+}
+
+// Generic matrices, scaled rotations (equal singular values), rank one,
+// matrices with orthogonal rows or columns, and the zero matrix.
+std::vector<MgcMatrix2> matrixFamilies() {
+  Random random(21u);
+  std::vector<MgcMatrix2> matrices;
+  for (int i = 0; i < 500; ++i) matrices.push_back(randomMatrix(random));
+  for (int i = 0; i < 100; ++i) {
+    MgcMatrix2 rotation;
+    rotation.FromAngle(random.uniform(-3.0, 3.0));
+    matrices.push_back(rotation * random.uniform(0.5, 2.0));
+    const double x = random.uniform(-1, 1), y = random.uniform(-1, 1);
+    matrices.emplace_back(x, 2.0 * x, y, 2.0 * y);
+  }
+  for (const MgcMatrix2& m : {MgcMatrix2(0, 2, 1, 0), MgcMatrix2(3, 0, 0, -4), MgcMatrix2(1, 1, 1, -1),
+                              MgcMatrix2(0, 0, 0, 0), MgcMatrix2(0, 0, 0, 5)})
+    matrices.push_back(m);
+  return matrices;
 }
 
 }  // namespace
 
-TEST(MgcMatrix2, ProductsMatchEigen) {
-  MathRandom random(21);
+TEST(MgcMatrix2, ArithmeticAndAnglesMatchEigen) {
+  Random random(21);
   for (int i = 0; i < 200; ++i) {
-    const MgcMatrix2 a = randomMatrix2(random);
-    const MgcMatrix2 b = randomMatrix2(random);
+    const MgcMatrix2 a = randomMatrix(random), b = randomMatrix(random);
     const MgcVector2 u(random.uniform(-1, 1), random.uniform(-1, 1));
     const Eigen::Matrix2d ea = toEigen2(a);
     const Eigen::Vector2d eu(u.x, u.y);
-
-    EXPECT_LT(maxDifference2(a * b, ea * toEigen2(b)), 1e-15);
-    const MgcVector2 column = a * u;
-    const MgcVector2 row = u * a;
+    EXPECT_LT(difference(a * b, ea * toEigen2(b)), 1e-15);
+    const MgcVector2 column = a * u, row = u * a;
     EXPECT_LT((Eigen::Vector2d(column.x, column.y) - ea * eu).cwiseAbs().maxCoeff(), 1e-15);
     EXPECT_LT((Eigen::Vector2d(row.x, row.y) - ea.transpose() * eu).cwiseAbs().maxCoeff(), 1e-15);
     EXPECT_NEAR(a.Determinant(), ea.determinant(), 1e-15);
-  }
-}
 
-TEST(MgcMatrix2, InverseMatchesEigenAndSingularGivesZero) {
-  MathRandom random(22);
-  for (int i = 0; i < 100; ++i) {
-    const MgcMatrix2 a = randomMatrix2(random) + MgcMatrix2::IDENTITY * 2.0;
+    const MgcMatrix2 shifted = a + MgcMatrix2::IDENTITY * 2.0;
     MgcMatrix2 inverse;
-    ASSERT_TRUE(a.Inverse(inverse, MgcMatrix2::EPSILON));
-    EXPECT_LT(maxDifference2(inverse, toEigen2(a).inverse()), 1e-13);
-    EXPECT_EQ(a.Inverse(MgcMatrix2::EPSILON), inverse);
-  }
+    ASSERT_TRUE(shifted.Inverse(inverse, MgcMatrix2::EPSILON));
+    EXPECT_LT(difference(inverse, toEigen2(shifted).inverse()), 1e-13);
+    // Gram-Schmidt is QR with a positive diagonal.
+    MgcMatrix2 q = shifted;
+    q.Orthonormalize();
+    const Eigen::Matrix2d r = toEigen2(q).transpose() * toEigen2(shifted);
+    EXPECT_LT((toEigen2(q).transpose() * toEigen2(q) - Eigen::Matrix2d::Identity()).cwiseAbs().maxCoeff(), 1e-15);
+    EXPECT_NEAR(r(1, 0), 0.0, 4e-15);
+    EXPECT_GT(std::min(r(0, 0), r(1, 1)), 0.0);
 
-  const MgcMatrix2 singular[] = {MgcMatrix2::ZERO, MgcMatrix2(1, 2, 2, 4), MgcMatrix2::IDENTITY * 1e-4};
-  for (const MgcMatrix2& m : singular) {
+    const double angle = random.uniform(-kPi, kPi);
+    MgcMatrix2 m;
+    m.FromAngle(angle);
+    EXPECT_LT(difference(m, Eigen::Rotation2Dd(angle).toRotationMatrix()), 1e-15);
+    EXPECT_NEAR(m.ToAngle(), angle, 1e-14);
+  }
+  // Singular: false, the output untouched; the by-value form gives zero.
+  for (const MgcMatrix2& m : {MgcMatrix2::ZERO, MgcMatrix2(1, 2, 2, 4), MgcMatrix2::IDENTITY * 1e-4}) {
     MgcMatrix2 out(5, 6, 7, 8);
     EXPECT_FALSE(m.Inverse(out, MgcMatrix2::EPSILON));
     EXPECT_EQ(out, MgcMatrix2(5, 6, 7, 8));
@@ -66,28 +90,59 @@ TEST(MgcMatrix2, InverseMatchesEigenAndSingularGivesZero) {
   }
 }
 
-TEST(MgcMatrix2, AngleConversionsMatchEigenRotation) {
-  MathRandom random(23);
-  for (int i = 0; i < 200; ++i) {
-    const double angle = random.uniform(-kPi, kPi);
-    MgcMatrix2 m;
-    m.FromAngle(angle);
-    EXPECT_LT(maxDifference2(m, Eigen::Rotation2Dd(angle).toRotationMatrix()), 1e-15);
-    EXPECT_NEAR(m.ToAngle(), angle, 1e-14);
+TEST(MgcMatrix2, DecompositionsMatchEigen) {
+  for (const MgcMatrix2& a : matrixFamilies()) {
+    SCOPED_TRACE(::testing::PrintToString(toEigen2(a)));
+    const double size = std::max(toEigen2(a).norm(), 1.0);
+    MgcMatrix2 L, R, rebuilt;
+    MgcVector2 S;
+    a.SingularValueDecomposition(L, S, R);
+    rebuilt.SingularValueComposition(L, S, R);
+    EXPECT_LT((toEigen2(rebuilt) - toEigen2(a)).norm(), 1e-14 * size);
+    EXPECT_LT((toEigen2(L).transpose() * toEigen2(L) - Eigen::Matrix2d::Identity()).norm(), 1e-14);
+    EXPECT_LT((toEigen2(R) * toEigen2(R).transpose() - Eigen::Matrix2d::Identity()).norm(), 1e-14);
+    const Eigen::Vector2d expected = Eigen::JacobiSVD<Eigen::Matrix2d>(toEigen2(a)).singularValues();
+    // Larger value first unless the rows are orthogonal, which keep their order.
+    if (a[0][0] * a[1][0] + a[0][1] * a[1][1] != 0.0) {
+      EXPECT_GE(S.x, S.y);
+    }
+    EXPECT_NEAR(std::max(S.x, S.y), expected[0], 1e-14 * size);
+    EXPECT_NEAR(std::min(S.x, S.y), expected[1], 1e-14 * size);
+    EXPECT_GE(std::min(S.x, S.y), 0.0);
+    EXPECT_NEAR(a.SpectralNorm(), expected[0], 1e-14 * size);
+
+    if (std::fabs(a.Determinant()) < 1e-3) continue;  // QDU needs independent columns
+    MgcMatrix2 Q;
+    MgcVector2 D;
+    double U;
+    a.QDUDecomposition(Q, D, U);
+    EXPECT_NEAR(Q.Determinant(), 1.0, 1e-12);
+    EXPECT_LT(difference(Q * MgcMatrix2(D.x, D.x * U, 0.0, D.y), toEigen2(a)), 1e-13);
   }
+  EXPECT_NEAR(MgcMatrix2(3e200, 0.0, 0.0, 4e200).SpectralNorm(), 4e200, 1e186);
 }
 
-TEST(MgcMatrix2, OrthonormalizeIsGramSchmidtOverColumns) {
-  MathRandom random(24);
-  for (int i = 0; i < 100; ++i) {
-    const MgcMatrix2 a = randomMatrix2(random) + MgcMatrix2::IDENTITY * 2.0;
-    MgcMatrix2 q = a;
-    q.Orthonormalize();
-    const Eigen::Matrix2d eq = toEigen2(q);
-    EXPECT_LT((eq.transpose() * eq - Eigen::Matrix2d::Identity()).cwiseAbs().maxCoeff(), 1e-15);
-    const Eigen::Matrix2d r = eq.transpose() * toEigen2(a);
-    EXPECT_NEAR(r(1, 0), 0.0, 1e-15);
-    EXPECT_GT(r(0, 0), 0.0);
-    EXPECT_GT(r(1, 1), 0.0);
+TEST(MgcMatrix2, EigenSolveSymmetricMatchesEigen) {
+  Random random(22u);
+  std::vector<MgcMatrix2> matrices = {MgcMatrix2::ZERO, MgcMatrix2::IDENTITY, {2.0, 0.0, 0.0, 1.0}};
+  for (double scale : {1e-9, 1.0, 1e6})
+    for (int i = 0; i < 300; ++i) {
+      const double b = random.uniform(-1, 1);
+      matrices.push_back(MgcMatrix2(random.uniform(-1, 1), b, b, random.uniform(-1, 1)) * scale);
+    }
+  for (const MgcMatrix2& a : matrices) {
+    double values[2];
+    MgcVector2 vectors[2];
+    a.EigenSolveSymmetric(values, vectors);
+    const Eigen::Matrix2d ea = toEigen2(a);
+    const double size = std::max(ea.cwiseAbs().maxCoeff(), std::numeric_limits<double>::min());
+    Eigen::Matrix2d v;
+    v << vectors[0].x, vectors[1].x, vectors[0].y, vectors[1].y;
+    EXPECT_NEAR(v.determinant(), 1.0, 1e-14);
+    EXPECT_LT((v.transpose() * v - Eigen::Matrix2d::Identity()).norm(), 1e-14);
+    for (int i = 0; i < 2; ++i) EXPECT_LT((ea * v.col(i) - values[i] * v.col(i)).norm(), 1e-14 * size);
+    const Eigen::Vector2d expected = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(ea).eigenvalues();
+    EXPECT_NEAR(std::min(values[0], values[1]), expected[0], 1e-14 * size);
+    EXPECT_NEAR(std::max(values[0], values[1]), expected[1], 1e-14 * size);
   }
 }

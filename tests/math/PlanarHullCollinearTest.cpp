@@ -8,13 +8,13 @@
 #include "support/MathTestUtil.h"
 
 using Mgc::MgcVector3;
-using zov::test::MathRandom;
+using zovtest::Random;
 
 // Outlines with many points along their straight sides, in planes that are not
 // coordinate planes and away from the origin, so that the projected points
 // carry rounding: only the outline's true corners are corners of the hull.
 TEST(PlanarHullCollinear, InnerPointsOfStraightRunsAreNotCorners) {
-  MathRandom random(61);
+  Random random(61);
   for (int trial = 0; trial < 200; ++trial) {
     const MgcVector3 normal = random.unitVector();
     MgcVector3 e1 = normal.UnitCross(random.unitVector());
@@ -25,7 +25,7 @@ TEST(PlanarHullCollinear, InnerPointsOfStraightRunsAreNotCorners) {
     const int sides = trial % 2 == 0 ? 4 : 3;
     std::vector<MgcVector3> points;
     for (int k = 0; k < sides; ++k) {
-      const double angle = k * 2.0 * zov::test::kPi / sides + random.uniform(-0.2, 0.2);
+      const double angle = k * 2.0 * zovtest::kPi / sides + random.uniform(-0.2, 0.2);
       points.push_back(centre + (e1 * std::cos(angle) + e2 * std::sin(angle)) * size);
     }
     for (int k = 0; k < sides; ++k) {

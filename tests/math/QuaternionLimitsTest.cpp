@@ -8,16 +8,16 @@
 
 using Mgc::MgcVector3;
 using Mgc::Quaternion;
-using zov::test::fromEigen;
-using zov::test::MathRandom;
-using zov::test::rotationDistance;
-using zov::test::toEigen;
+using zovtest::fromEigen;
+using zovtest::Random;
+using zovtest::rotationDistance;
+using zovtest::toEigen;
 
 // Directions that are opposite, or nearly so, given with different lengths:
 // the rotation is a unit quaternion that takes the one onto the other (a
 // half turn, or nearly), never a rotation that leaves the first in place.
 TEST(QuaternionLimits, AlignOfNearlyOppositeDirectionsIsAHalfTurn) {
-  MathRandom random(51);
+  Random random(51);
   for (const double offset : {0.0, 1e-15, 1e-12, 1e-9, 1e-6}) {
     SCOPED_TRACE(testing::Message() << "offset " << offset);
     for (int i = 0; i < 2000; ++i) {
@@ -36,9 +36,9 @@ TEST(QuaternionLimits, AlignOfNearlyOppositeDirectionsIsAHalfTurn) {
 // Unit quaternions that are opposite only to within rounding are the same
 // rotation: Slerp between them stays on it with unit length.
 TEST(QuaternionLimits, SlerpOfOppositeQuaternionsWithinRoundingStaysUnit) {
-  MathRandom random(52);
+  Random random(52);
   for (int i = 0; i < 2000; ++i) {
-    const Eigen::Quaterniond e = random.eigenRotation();
+    const Eigen::Quaterniond e = zovtest::randomQuaternion(random);
     Eigen::Quaterniond opposite(-e.coeffs() * random.uniform(0.1, 10.0));
     opposite.normalize();
     const Quaternion p = fromEigen(e);

@@ -152,7 +152,7 @@ TEST(Clipper, PlanesThroughCornersAndFacesCutExactly) {
 }
 
 TEST(Clipper, OppositeHalvesAddUpToTheWholeAndAreClosed) {
-  GeometryRandom random(20240611);
+  Random random(20240611);
   std::vector<Solid> solids;
   for (int i = 0; i < 4; ++i) solids.push_back(randomHull(random, 24));
   for (int i = 0; i < 4; ++i) solids.push_back(bumpySphere(random, 9, 14));
@@ -269,7 +269,7 @@ TEST(Clipper, ThinLoopWithoutADiagonalFromItsReflexCornerIsStillCapped) {
   // Replays a run of random cuts through jagged meshes up to one whose cap
   // has a needle-thin loop: the split from its reflex corner finds no target
   // corner, and the loop is capped by ears instead of being left open.
-  GeometryRandom random(7);
+  Random random(7);
   for (int round = 0; round <= 17; ++round) {
     Solid solid;
     if (round % 4 == 0) {

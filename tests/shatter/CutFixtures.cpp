@@ -76,7 +76,7 @@ Solid tubeSolid(double rIn, double rOut, std::uint32_t segments, double z0, doub
   return s;
 }
 
-Solid bumpySphere(GeometryRandom& random, std::uint32_t rings, std::uint32_t segments) {
+Solid bumpySphere(Random& random, std::uint32_t rings, std::uint32_t segments) {
   Solid s;
   s.points.emplace_back(0, 0, random.uniform(0.6, 1.4));
   for (std::uint32_t r = 1; r < rings; ++r) {
@@ -102,7 +102,7 @@ Solid bumpySphere(GeometryRandom& random, std::uint32_t rings, std::uint32_t seg
   return s;
 }
 
-Solid randomHull(GeometryRandom& random, std::uint32_t count) {
+Solid randomHull(Random& random, std::uint32_t count) {
   std::vector<MgcVector3> points;
   for (std::uint32_t i = 0; i < count; ++i) points.push_back(random.vector(-1.0, 1.0));
   const std::unique_ptr<ZOVmesh> hull = convexHull(points.data(), count);

@@ -27,9 +27,9 @@ Solid prismSolid(const std::vector<Mgc::MgcVector3>& outline, double z0, double 
 Solid tubeSolid(double rIn, double rOut, std::uint32_t segments, double z0, double z1);
 /// A closed triangle mesh of a sphere whose radius varies at random per
 /// vertex between 0.6 and 1.4 (star-shaped, not convex).
-Solid bumpySphere(GeometryRandom& random, std::uint32_t rings, std::uint32_t segments);
+Solid bumpySphere(Random& random, std::uint32_t rings, std::uint32_t segments);
 /// The convex hull of `count` random points in the unit cube.
-Solid randomHull(GeometryRandom& random, std::uint32_t count);
+Solid randomHull(Random& random, std::uint32_t count);
 
 /// The linear texture map of a face with this normal: every face corner's
 /// UV is this map of its position, so cut points must carry it too.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using Mgc::MgcVector3;
 
@@ -74,6 +75,46 @@ double bfPolygonPolygonSq(const MgcVector3* a, std::uint32_t countA, const MgcVe
     }
   }
   return best;
+}
+
+double shadowOverlapArea(const MgcVector3 A[3], const MgcVector3& nA, const MgcVector3 B[3], double* perimeter) {
+  std::vector<MgcVector3> polygon(A, A + 3);
+  MgcVector3 shadow[3];
+  for (int c = 0; c < 3; ++c) shadow[c] = B[c] - nA * (B[c] - A[0]).Dot(nA);
+  const double winding = (shadow[1] - shadow[0]).Cross(shadow[2] - shadow[0]).Dot(nA) > 0.0 ? 1.0 : -1.0;
+  for (int e = 0; e < 3 && !polygon.empty(); ++e) {
+    const MgcVector3& from = shadow[e];
+    const MgcVector3 inward = nA.Cross(shadow[(e + 1) % 3] - from) * winding;
+    std::vector<MgcVector3> kept;
+    for (std::size_t i = 0; i < polygon.size(); ++i) {
+      const MgcVector3& p = polygon[i];
+      const MgcVector3& q = polygon[(i + 1) % polygon.size()];
+      const double dp = (p - from).Dot(inward);
+      const double dq = (q - from).Dot(inward);
+      if (dp >= 0.0) kept.push_back(p);
+      if ((dp >= 0.0) != (dq >= 0.0)) kept.push_back(p + (q - p) * (dp / (dp - dq)));
+    }
+    polygon = kept;
+  }
+  double area = 0.0;
+  for (std::size_t i = 1; i + 1 < polygon.size(); ++i)
+    area += 0.5 * std::fabs((polygon[i] - polygon[0]).Cross(polygon[i + 1] - polygon[0]).Dot(nA));
+  *perimeter = 0.0;
+  for (std::size_t i = 0; i < polygon.size(); ++i)
+    *perimeter += (polygon[(i + 1) % polygon.size()] - polygon[i]).Length();
+  return area;
+}
+
+double sampledDepth(const MgcVector3 A[3], const MgcVector3& nA, const MgcVector3 B[3]) {
+  constexpr int kSteps = 300;
+  double lowest = std::numeric_limits<double>::max();
+  for (int i = 0; i <= kSteps; ++i)
+    for (int j = 0; i + j <= kSteps; ++j) {
+      const MgcVector3 x = B[0] + (B[1] - B[0]) * (double(i) / kSteps) + (B[2] - B[0]) * (double(j) / kSteps);
+      const double height = (x - A[0]).Dot(nA);
+      if (bfPointTriangleSq(x - nA * height, A) <= 1e-20) lowest = std::min(lowest, height);
+    }
+  return lowest;
 }
 
 }  // namespace zovtest

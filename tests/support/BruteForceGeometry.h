@@ -56,4 +56,13 @@ double bfTriangleTriangleSq(const Mgc::MgcVector3 A[3], const Mgc::MgcVector3 B[
 double bfPolygonPolygonSq(const Mgc::MgcVector3* a, std::uint32_t countA, const Mgc::MgcVector3* b,
                           std::uint32_t countB);
 
+/// Area and perimeter of the part of triangle A under the shadow of triangle B
+/// along A's unit normal nA (Sutherland-Hodgman against B's edge lines).
+double shadowOverlapArea(const Mgc::MgcVector3 A[3], const Mgc::MgcVector3& nA, const Mgc::MgcVector3 B[3],
+                         double* perimeter);
+
+/// Lowest height above A's plane (along its unit normal nA) of the part of B
+/// over A, by dense sampling of B; a huge value when no part of B is over A.
+double sampledDepth(const Mgc::MgcVector3 A[3], const Mgc::MgcVector3& nA, const Mgc::MgcVector3 B[3]);
+
 }  // namespace zovtest

@@ -12,7 +12,7 @@ using Mgc::MgcVector3;
 
 namespace zovtest {
 
-ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, double maxExtent) {
+ZOVbox randomBox(Random& random, double centerRange, double minExtent, double maxExtent) {
   ZOVbox box;
   box.center = random.vector(-centerRange, centerRange);
   box.axes = random.rotation();
@@ -20,7 +20,7 @@ ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, d
   return box;
 }
 
-ZOVcapsule randomCapsule(GeometryRandom& random, double centerRange, double maxLength, double maxRadius) {
+ZOVcapsule randomCapsule(Random& random, double centerRange, double maxLength, double maxRadius) {
   ZOVcapsule capsule;
   capsule.center = random.vector(-centerRange, centerRange);
   capsule.axis = random.unitVector();
@@ -28,6 +28,19 @@ ZOVcapsule randomCapsule(GeometryRandom& random, double centerRange, double maxL
   capsule.radius = random.uniform(0.05, maxRadius);
   return capsule;
 }
+
+ZOVcapsule capsuleBetween(const MgcVector3& lower, const MgcVector3& upper, double radius) {
+  ZOVcapsule c;
+  c.center = (lower + upper) * 0.5;
+  c.axis = upper - lower;
+  c.length = c.axis.Unitize(1e-12);
+  if (c.length == 0.0) c.axis = MgcVector3::UNIT_Z;
+  c.radius = radius;
+  return c;
+}
+
+MgcVector3 lowerEnd(const ZOVcapsule& capsule) { return capsule.center - capsule.axis * (0.5 * capsule.length); }
+MgcVector3 upperEnd(const ZOVcapsule& capsule) { return capsule.center + capsule.axis * (0.5 * capsule.length); }
 
 std::unique_ptr<ZOVmesh> polygonMesh(const std::vector<MgcVector3>& vertices,
                                      const std::vector<std::vector<std::uint32_t>>& faces) {
@@ -137,13 +150,27 @@ bool insideByRayParity(const ZOVmesh& mesh, const MgcVector3& point) {
   return votes >= 2;
 }
 
-double surfaceDistanceSq(const ZOVmesh& mesh, const MgcVector3& point) {
-  double best = std::numeric_limits<double>::max();
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
-    const std::vector<MgcVector3> polygon = worldFace(mesh, f);
-    for (std::size_t k = 1; k + 1 < polygon.size(); ++k) {
-      const MgcVector3 tri[3] = {polygon[0], polygon[k], polygon[k + 1]};
-      best = std::min(best, bfPointTriangleSq(point, tri));
+double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b) {
+  double best = 1e300;
+  for (int side = 0; side < 2; ++side) {
+    const ZOVmesh& m = side == 0 ? a : b;
+    const ZOVmesh& n = side == 0 ? b : a;
+    for (std::uint32_t f = 0; f < n.numFaces; ++f) {
+      const std::vector<MgcVector3> polygon = worldFace(n, f);
+      for (std::size_t k = 1; k + 1 < polygon.size(); ++k) {
+        const MgcVector3 tri[3] = {polygon[0], polygon[k], polygon[k + 1]};
+        for (std::uint32_t v = 0; v < m.numVertices; ++v)
+          best = std::min(best, bfPointTriangleSq(m.worldVertices[v], tri));
+      }
+    }
+  }
+  for (std::uint32_t f = 0; f < a.numFaces; ++f) {
+    const std::vector<MgcVector3> pa = worldFace(a, f);
+    for (std::uint32_t g = 0; g < b.numFaces; ++g) {
+      const std::vector<MgcVector3> pb = worldFace(b, g);
+      for (std::size_t i = 0; i < pa.size(); ++i)
+        for (std::size_t j = 0; j < pb.size(); ++j)
+          best = std::min(best, bfSegmentSegmentSq(pa[i], pa[(i + 1) % pa.size()], pb[j], pb[(j + 1) % pb.size()]));
     }
   }
   return best;

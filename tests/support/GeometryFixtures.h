@@ -16,10 +16,16 @@ namespace zovtest {
 
 /// A random oriented box: centre in [-centerRange, centerRange]^3, a uniform
 /// rotation, extents in [minExtent, maxExtent].
-ZOVbox randomBox(GeometryRandom& random, double centerRange, double minExtent, double maxExtent);
+ZOVbox randomBox(Random& random, double centerRange, double minExtent, double maxExtent);
 /// A random capsule: centre in [-centerRange, centerRange]^3, a uniform axis,
 /// length in [0, maxLength], radius in [0.05, maxRadius].
-ZOVcapsule randomCapsule(GeometryRandom& random, double centerRange, double maxLength, double maxRadius);
+ZOVcapsule randomCapsule(Random& random, double centerRange, double maxLength, double maxRadius);
+
+/// The capsule of the given radius around the segment from `lower` to
+/// `upper` (axis +z for a sphere), and the ends of a capsule's segment.
+ZOVcapsule capsuleBetween(const Mgc::MgcVector3& lower, const Mgc::MgcVector3& upper, double radius);
+Mgc::MgcVector3 lowerEnd(const ZOVcapsule& capsule);
+Mgc::MgcVector3 upperEnd(const ZOVcapsule& capsule);
 
 /// A mesh whose local and world data are the given vertices and polygon faces
 /// (counter-clockwise seen from outside); normals from the first three corners.
@@ -41,8 +47,9 @@ std::unique_ptr<ZOVmesh> lPrismMesh();
 /// rays (odd: inside), the majority over three ray directions.
 bool insideByRayParity(const ZOVmesh& mesh, const Mgc::MgcVector3& point);
 
-/// Squared distance from a point to the world surface of a mesh.
-double surfaceDistanceSq(const ZOVmesh& mesh, const Mgc::MgcVector3& point);
+/// Squared distance of two disjoint convex meshes (world data) from their
+/// closest features: a vertex against a face, or an edge against an edge.
+double convexMeshDistanceSq(const ZOVmesh& a, const ZOVmesh& b);
 
 /// The polygon of face f in world coordinates.
 std::vector<Mgc::MgcVector3> worldFace(const ZOVmesh& mesh, std::uint32_t f);

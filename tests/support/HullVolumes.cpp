@@ -37,8 +37,7 @@ HullVolume icosahedronHull(double radius, const MgcMatrix3& R, const MgcVector3&
   return placeHull(convexHullMesh(points), R, t);
 }
 
-HullVolume randomHull(GeometryRandom& random, std::size_t count, double radius, const MgcMatrix3& R,
-                      const MgcVector3& t) {
+HullVolume randomHull(Random& random, std::size_t count, double radius, const MgcMatrix3& R, const MgcVector3& t) {
   std::vector<MgcVector3> points;
   while (points.size() < count) {
     const MgcVector3 p = random.vector(-radius, radius);

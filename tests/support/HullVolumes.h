@@ -30,7 +30,7 @@ HullVolume boxHull(const Mgc::MgcVector3& half, const Mgc::MgcMatrix3& R, const 
 /// A regular icosahedron of circumradius `radius`, placed.
 HullVolume icosahedronHull(double radius, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& t);
 /// The hull of `count` random points in a ball of the given radius, placed.
-HullVolume randomHull(GeometryRandom& random, std::size_t count, double radius, const Mgc::MgcMatrix3& R,
+HullVolume randomHull(Random& random, std::size_t count, double radius, const Mgc::MgcMatrix3& R,
                       const Mgc::MgcVector3& t);
 
 /// The world vertices of a mesh.

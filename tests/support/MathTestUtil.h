@@ -1,48 +1,29 @@
 #pragma once
 
-// Helpers for the math tests: a seeded generator of random vectors and
-// rotations, conversions to Eigen (the reference library) and closeness checks.
+// Helpers for the tests that compare with Eigen (the reference library):
+// conversions, random rotations and closeness checks.
 
 #include <gtest/gtest.h>
 #include <Eigen/Dense>
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 
 #include "math/MgcMatrix3.h"
 #include "math/MgcQuaternion.h"
 #include "math/MgcVector3.h"
+#include "support/RandomGeometry.h"
 
-namespace zov::test {
+namespace zovtest {
 
 constexpr double kPi = 3.14159265358979323846;
 
-/// Deterministic random inputs for the math tests.
-class MathRandom {
- public:
-  explicit MathRandom(unsigned seed = 12345u) : engine_(seed) {}
-
-  double uniform(double low, double high) { return std::uniform_real_distribution<double>(low, high)(engine_); }
-  Mgc::MgcVector3 vector(double low = -1.0, double high = 1.0) {
-    return {uniform(low, high), uniform(low, high), uniform(low, high)};
-  }
-  Mgc::MgcVector3 unitVector() {
-    std::normal_distribution<double> normal;
-    Mgc::MgcVector3 v(normal(engine_), normal(engine_), normal(engine_));
-    return v * (1.0 / v.Length());
-  }
-  /// A uniformly distributed unit quaternion as Eigen (w, x, y, z).
-  Eigen::Quaterniond eigenRotation() {
-    std::normal_distribution<double> normal;
-    Eigen::Quaterniond q(normal(engine_), normal(engine_), normal(engine_), normal(engine_));
-    q.normalize();
-    return q;
-  }
-
- private:
-  std::mt19937_64 engine_;
-};
+/// A uniformly distributed unit quaternion as Eigen (w, x, y, z).
+inline Eigen::Quaterniond randomQuaternion(Random& random) {
+  Eigen::Quaterniond q(random.normal(), random.normal(), random.normal(), random.normal());
+  q.normalize();
+  return q;
+}
 
 inline Eigen::Matrix3d toEigen(const Mgc::MgcMatrix3& m) {
   Eigen::Matrix3d e;
@@ -56,6 +37,8 @@ inline Mgc::MgcMatrix3 fromEigen(const Eigen::Matrix3d& e) {
 }
 
 inline Eigen::Vector3d toEigen(const Mgc::MgcVector3& v) { return {v.x, v.y, v.z}; }
+
+inline Mgc::MgcVector3 fromEigen(const Eigen::Vector3d& v) { return {v.x(), v.y(), v.z()}; }
 
 inline Eigen::Quaterniond toEigen(const Mgc::Quaternion& q) { return {q.W(), q.X(), q.Y(), q.Z()}; }
 
@@ -80,10 +63,23 @@ inline double rotationDistance(const Mgc::Quaternion& a, const Eigen::Quaternion
   return std::min((ca - b.coeffs()).cwiseAbs().maxCoeff(), (ca + b.coeffs()).cwiseAbs().maxCoeff());
 }
 
+/// Each component of `actual` within `tolerance` of `expected`.
+inline void expectNear(const Mgc::MgcVector3& actual, const Mgc::MgcVector3& expected, double tolerance = 1e-12) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance);
+  EXPECT_NEAR(actual.y, expected.y, tolerance);
+  EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+/// Agreement of a distance with a reference: absolute for small values,
+/// relative for large.
+inline void expectSameDistance(double actual, double expected, double tolerance = 1e-9) {
+  EXPECT_NEAR(actual, expected, tolerance * (1.0 + expected));
+}
+
 /// Difference of two angles modulo 2*pi, in [0, pi].
 inline double angleDistance(double a, double b) {
   const double difference = std::remainder(a - b, 2.0 * kPi);
   return std::fabs(difference);
 }
 
-}  // namespace zov::test
+}  // namespace zovtest

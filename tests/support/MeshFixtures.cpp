@@ -1,5 +1,6 @@
 #include "support/MeshFixtures.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -50,6 +51,37 @@ std::unique_ptr<ZOV_DFmesh> makeDFmesh(std::uint32_t numVertices, std::uint32_t 
   for (std::uint32_t layer = 1; layer < numUVLayers && layer <= kMaxExtraUVLayers; ++layer)
     mesh->uvLayers[layer - 1] = zeroedArray<Mgc::MgcVector3>(numUVs);
   if (numUVLayers > 1) mesh->dfFlags |= kDFmeshMultipleUVLayers;
+  return mesh;
+}
+
+std::unique_ptr<ZOV_DFmesh> dfMeshOf(const ZOVmesh& mesh) {
+  auto df = makeDFmesh(mesh.numVertices, mesh.numFaces);
+  for (std::uint32_t i = 0; i < mesh.numVertices; ++i) {
+    df->vertices[i] = mesh.vertices[i];
+    df->worldVertices[i] = mesh.worldVertices[i];
+  }
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
+    df->faces[f].allocate(static_cast<std::int32_t>(mesh.faces[f].numVertices), 1, false);
+    for (std::uint32_t k = 0; k < mesh.faces[f].numVertices; ++k) df->faces[f].vertices[k] = mesh.faces[f].vertices[k];
+    df->faces[f].numVertices = mesh.faces[f].numVertices;
+    df->faceNormals[f] = mesh.faceNormals[f];
+    df->worldFaceNormals[f] = mesh.worldFaceNormals[f];
+  }
+  df->rotation = mesh.rotation;
+  df->translation = mesh.translation;
+  df->scale = mesh.scale;
+  return df;
+}
+
+std::unique_ptr<ZOVmesh> meshOfPoints(const std::vector<Mgc::MgcVector3>& points) {
+  auto mesh = makeMesh(static_cast<std::uint32_t>(points.size()), 0);
+  std::copy(points.begin(), points.end(), mesh->vertices);
+  return mesh;
+}
+
+std::unique_ptr<ZOV_DFmesh> dfMeshOfPoints(const std::vector<Mgc::MgcVector3>& points) {
+  auto mesh = makeDFmesh(static_cast<std::uint32_t>(points.size()), 0);
+  std::copy(points.begin(), points.end(), mesh->vertices);
   return mesh;
 }
 

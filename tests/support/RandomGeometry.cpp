@@ -7,7 +7,7 @@ using Mgc::MgcVector3;
 
 namespace zovtest {
 
-MgcVector3 GeometryRandom::unitVector() {
+MgcVector3 Random::unitVector() {
   MgcVector3 v;
   do {
     v = vector(-1.0, 1.0);
@@ -15,7 +15,7 @@ MgcVector3 GeometryRandom::unitVector() {
   return v / std::sqrt(v.SquaredLength());
 }
 
-MgcMatrix3 GeometryRandom::rotation() {
+MgcMatrix3 Random::rotation() {
   double q[4];
   double length = 0.0;
   do {
@@ -35,6 +35,17 @@ MgcMatrix3 GeometryRandom::rotation() {
 MgcVector3 unitNormal(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c) {
   const MgcVector3 n = (b - a).Cross(c - a);
   return n / std::sqrt(n.SquaredLength());
+}
+
+std::vector<MgcVector3> ellipsePolygon(Random& random, std::uint32_t count, const MgcMatrix3& frame,
+                                       const MgcVector3& center, double rx, double ry) {
+  std::vector<MgcVector3> polygon;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const double angle = 2.0 * M_PI * (k + random.uniform(0.1, 0.9)) / count;
+    polygon.push_back(center + frame.GetColumn(0) * (rx * std::cos(angle)) +
+                      frame.GetColumn(1) * (ry * std::sin(angle)));
+  }
+  return polygon;
 }
 
 }  // namespace zovtest

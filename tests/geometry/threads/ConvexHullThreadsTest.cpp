@@ -56,10 +56,7 @@ std::vector<Job> makeJobs() {
     zovtest::Points cube = zovtest::cubeSurfaceGrid(4);
     zovtest::append(cube, zovtest::boxCorners(1.0, 2.0, 0.5));
     jobs.push_back({zovtest::shuffled(cube, seed), nullptr});
-    const zovtest::Points sphere = zovtest::onSphere(400, seed);
-    auto mesh = zovtest::makeMesh(static_cast<std::uint32_t>(sphere.size()), 0);
-    std::copy(sphere.begin(), sphere.end(), mesh->vertices);
-    jobs.push_back({{}, std::move(mesh)});
+    jobs.push_back({{}, zovtest::meshOfPoints(zovtest::onSphere(400, seed))});
   }
   return jobs;
 }

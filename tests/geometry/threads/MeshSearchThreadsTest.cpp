@@ -28,7 +28,7 @@ struct Scene {
 };
 
 Scene makeScene() {
-  zovtest::GeometryRandom random(61);
+  zovtest::Random random(61);
   Scene scene;
   for (int m = 0; m < 6; ++m) {
     std::vector<MgcVector3> points;

@@ -1,4 +1,4 @@
-#include "geometry/QhullReference.h"
+#include "support/QhullReference.h"
 
 #include <algorithm>
 #include <cstdio>
