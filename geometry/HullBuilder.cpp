@@ -17,9 +17,6 @@ constexpr std::uint32_t kNoPoint = kNoIndex;
 /// The most triangles room is made for before a build starts.
 constexpr std::size_t kTrianglesReserved = std::size_t{1} << 20;
 
-/// An edge whose faces were never found apart.
-constexpr std::int64_t kNever = -1;
-
 /// How far behind a face's plane a point may lie and still count as seeing
 /// it: the rounding of the plane test. Points exactly in the plane of several
 /// faces then see all of them, instead of a random few.
@@ -601,9 +598,14 @@ void HullBuilder::collectFaces() {
     const Triangle& face = triangles_[live[i]];
     for (int k = 0; k < 3; ++k) {
       const std::uint32_t across = faceOf[face.neighbours[k]];
-      if (across < i) edges_.push_back({face.corners[k], face.corners[(k + 1) % 3], {i, across}, kNever, true});
+      if (across >= i) continue;
+      // Faces that bend at the edge are seen apart here already, while
+      // both are at hand.
+      const bool bends = face.normal.Dot(triangles_[face.neighbours[k]].normal) <= kUnitLow;
+      edges_.push_back({face.corners[k], face.corners[(k + 1) % 3], {i, across}, bends ? 1u : 0u, true});
     }
   }
+  grownAt_.assign(faces_.size(), 0);
   joinedInto_.resize(faces_.size());
   for (std::uint32_t f = 0; f < faces_.size(); ++f) joinedInto_[f] = f;
   vertexUses_.assign(vertices_.size(), 0);
@@ -626,8 +628,7 @@ void HullBuilder::mergeCoplanarFaces() {
       if (!edge.alive) continue;
       // Faces that did not join across this edge the last time, for lack of
       // a common plane, cannot join now unless one of them has grown since.
-      if (faces_[faceNow(edge.faces[0])].grownAt <= edge.apartAt &&
-          faces_[faceNow(edge.faces[1])].grownAt <= edge.apartAt)
+      if (grownAt_[faceNow(edge.faces[0])] < edge.apartBefore && grownAt_[faceNow(edge.faces[1])] < edge.apartBefore)
         continue;
       if (mergeAcrossEdge(edge)) merged = true;
     }
@@ -651,7 +652,7 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
   const HullFace& a = faces_[faceA].face;
   const HullFace& b = faces_[faceB].face;
   if (a.normal.Dot(b.normal) <= kUnitLow) {
-    edge.apartAt = numJoins_;
+    edge.apartBefore = numJoins_ + 1;
     return false;
   }
   // Normals that nearly agree still let the faces bend at the edge; joined,
@@ -666,7 +667,7 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
     });
   };
   if (!withinPlaneOf(a, b) || !withinPlaneOf(b, a)) {
-    edge.apartAt = numJoins_;
+    edge.apartBefore = numJoins_ + 1;
     return false;
   }
 
@@ -728,7 +729,7 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
   std::vector<std::uint32_t>().swap(faces_[faceB].face.corners);
   joinedInto_[faceB] = faceA;
   faces_[faceA].face.corners = std::move(kept);
-  faces_[faceA].grownAt = ++numJoins_;
+  grownAt_[faceA] = ++numJoins_;
   edge.alive = false;
   return true;
 }
@@ -759,7 +760,7 @@ std::uint32_t HullBuilder::appendVertex(const MgcVector3& position) {
 }
 
 void HullBuilder::appendFace(std::vector<std::uint32_t> corners, const MgcVector3& normal) {
-  faces_.push_back({{std::move(corners), normal}, 1, true});
+  faces_.push_back({{std::move(corners), normal}, true});
 }
 
 // The face that `f` has been joined into, directly or through others.

@@ -98,8 +98,6 @@ class HullBuilder {
   /// A face after growth, while coplanar faces are joined.
   struct WorkingFace {
     HullFace face;
-    /// The join that last grew it (numJoins_ then); 1 before any.
-    std::int64_t grownAt;
     bool alive;
   };
 
@@ -110,9 +108,9 @@ class HullBuilder {
     /// The faces on its two sides when growth ended; faceNow finds what
     /// they have been joined into since.
     std::uint32_t faces[2];
-    /// numJoins_ when the faces across it were last found not to lie in one
-    /// plane, or -1.
-    std::int64_t apartAt;
+    /// One more than the joins made when the faces across it were last
+    /// found not to lie in one plane; 0 while they never were.
+    std::uint32_t apartBefore;
     bool alive;
   };
 
@@ -199,7 +197,9 @@ class HullBuilder {
   /// The face each face was joined into; itself while it is live.
   std::vector<std::uint32_t> joinedInto_;
   /// Joins made so far.
-  std::int64_t numJoins_ = 0;
+  std::uint32_t numJoins_ = 0;
+  /// The join that last grew each face; 0 before any.
+  std::vector<std::uint32_t> grownAt_;
 };
 
 }  // namespace zov::hull

@@ -208,9 +208,9 @@ TEST(ConvexHullLarge, DenseSurfacesKeepEveryPointWithinTheTolerance) {
   // So dense that many points lie within the tolerance of the hull of the
   // others: those never become vertices.
   const Case cases[] = {
-      {"50000 on the unit sphere", zovtest::onSphere(50000, 44), 1.0},
-      {"40000 on a rock of size 1", scannedRock(40000, 1.0, 45), 1.5},
-      {"40000 on a rock of size 100", scannedRock(40000, 100.0, 46), 150.0},
+      {"30000 on the unit sphere", zovtest::onSphere(30000, 44), 1.0},
+      {"30000 on a rock of size 1", scannedRock(30000, 1.0, 45), 1.5},
+      {"30000 on a rock of size 100", scannedRock(30000, 100.0, 46), 150.0},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
