@@ -37,10 +37,6 @@ int sideIndex(const std::uint32_t* corners, std::size_t n, std::uint32_t a, std:
   return -1;
 }
 
-int sideIndex(const std::vector<std::uint32_t>& corners, std::uint32_t a, std::uint32_t b) {
-  return sideIndex(corners.data(), corners.size(), a, b);
-}
-
 /// Below this sine of the angle between two edges, a triangle is taken as
 /// flat: its normal would be mostly rounding. The test is relative, so that
 /// small hulls, whose cross products are tiny, keep their normals.
@@ -102,11 +98,10 @@ bool HullBuilder::build() {
   return true;
 }
 
-std::vector<HullFace> HullBuilder::takeFaces() {
+std::vector<HullFace> HullBuilder::faces() const {
   std::vector<HullFace> result;
   for (auto it = faces_.rbegin(); it != faces_.rend(); ++it)
-    if (it->alive) result.push_back(std::move(it->face));
-  faces_.clear();
+    if (it->alive) result.push_back({cornersOf(*it), it->numCorners, it->normal});
   return result;
 }
 
@@ -157,7 +152,8 @@ bool HullBuilder::buildInitialSimplex(std::uint32_t simplex[4]) {
   simplex[2] = i2;
   if (n == 3) {
     singleTriangle_ = true;
-    appendFace({0, 1, 2}, baseNormal);
+    const std::uint32_t corners[3] = {0, 1, 2};
+    appendFace(corners, 3, baseNormal);
     return true;
   }
 
@@ -588,10 +584,11 @@ void HullBuilder::collectFaces() {
 
   std::vector<std::uint32_t> faceOf(triangles_.size(), kNoFace);
   faces_.reserve(live.size());
+  cornerPool_.reserve(3 * live.size());
   for (std::uint32_t f : live) {
     const Triangle& face = triangles_[f];
     faceOf[f] = static_cast<std::uint32_t>(faces_.size());
-    appendFace({face.corners[0], face.corners[1], face.corners[2]}, face.normal);
+    appendFace(face.corners, 3, face.normal);
   }
   edges_.reserve(3 * live.size() / 2);
   for (std::uint32_t i = 0; i < live.size(); ++i) {
@@ -609,8 +606,7 @@ void HullBuilder::collectFaces() {
   joinedInto_.resize(faces_.size());
   for (std::uint32_t f = 0; f < faces_.size(); ++f) joinedInto_[f] = f;
   vertexUses_.assign(vertices_.size(), 0);
-  for (const WorkingFace& face : faces_)
-    for (std::uint32_t corner : face.face.corners) ++vertexUses_[corner];
+  for (std::uint32_t corner : cornerPool_) ++vertexUses_[corner];
 
   std::vector<Triangle>().swap(triangles_);
   std::vector<std::uint32_t>().swap(freeTriangles_);
@@ -649,8 +645,12 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
   }
   const std::uint32_t faceA = std::max(first, second);
   const std::uint32_t faceB = std::min(first, second);
-  const HullFace& a = faces_[faceA].face;
-  const HullFace& b = faces_[faceB].face;
+  const PolygonFace& a = faces_[faceA];
+  const PolygonFace& b = faces_[faceB];
+  const std::uint32_t* cornersA = cornersOf(a);
+  const std::uint32_t* cornersB = cornersOf(b);
+  const std::uint32_t nA = a.numCorners;
+  const std::uint32_t nB = b.numCorners;
   if (a.normal.Dot(b.normal) <= kUnitLow) {
     edge.apartBefore = numJoins_ + 1;
     return false;
@@ -660,9 +660,10 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
   // its neighbour where a vertex pokes out a little. Each face's corners
   // must lie in the other's plane, so that which face is the newer does not
   // decide whether they join.
-  auto withinPlaneOf = [&](const HullFace& plane, const HullFace& other) {
-    const MgcVector3& onPlane = vertices_[plane.corners[0]];
-    return std::all_of(other.corners.begin(), other.corners.end(), [&](std::uint32_t corner) {
+  auto withinPlaneOf = [&](const PolygonFace& plane, const PolygonFace& other) {
+    const MgcVector3& onPlane = vertices_[cornersOf(plane)[0]];
+    const std::uint32_t* corners = cornersOf(other);
+    return std::all_of(corners, corners + other.numCorners, [&](std::uint32_t corner) {
       return std::abs((vertices_[corner] - onPlane).Dot(plane.normal)) <= kTolerance;
     });
   };
@@ -671,24 +672,22 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
     return false;
   }
 
-  const int sideA = sideIndex(a.corners, edge.a, edge.b);
-  const int sideB = sideIndex(b.corners, edge.a, edge.b);
+  const int sideA = sideIndex(cornersA, nA, edge.a, edge.b);
+  const int sideB = sideIndex(cornersB, nB, edge.a, edge.b);
   if (sideA < 0 || sideB < 0) return false;
-  const auto nA = static_cast<std::uint32_t>(a.corners.size());
-  const auto nB = static_cast<std::uint32_t>(b.corners.size());
   const auto kA = static_cast<std::uint32_t>(sideA);
   const auto kB = static_cast<std::uint32_t>(sideB);
-  std::vector<std::uint32_t> ring;
-  ring.reserve(nA + nB - 2);
-  for (std::uint32_t j = 0; j + 2 < nA; ++j) ring.push_back(a.corners[(kA + 2 + j) % nA]);
-  ring.push_back(a.corners[kA]);
-  if (a.corners[kA] == b.corners[kB]) {
+  std::vector<std::uint32_t>& ring = ring_;
+  ring.clear();
+  for (std::uint32_t j = 0; j + 2 < nA; ++j) ring.push_back(cornersA[(kA + 2 + j) % nA]);
+  ring.push_back(cornersA[kA]);
+  if (cornersA[kA] == cornersB[kB]) {
     // B runs along the edge the same way as A: walk B backwards.
-    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(b.corners[(nB - 1 - j + kB) % nB]);
-    ring.push_back(b.corners[(kB + 1) % nB]);
+    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(cornersB[(nB - 1 - j + kB) % nB]);
+    ring.push_back(cornersB[(kB + 1) % nB]);
   } else {
-    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(b.corners[(kB + 2 + j) % nB]);
-    ring.push_back(b.corners[kB]);
+    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(cornersB[(kB + 2 + j) % nB]);
+    ring.push_back(cornersB[kB]);
   }
 
   // Faces that share more than the edge (a corner between them that only the
@@ -714,21 +713,24 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
     return runsStraight(vertices_[ring[previous]], vertices_[ring[at]], vertices_[ring[next]]) &&
            !usedByOtherFaces(ring[at], faceA, faceB);
   };
-  std::vector<std::uint32_t> kept;
-  kept.reserve(m);
+  std::vector<std::uint32_t>& kept = kept_;
+  kept.clear();
   for (std::size_t i = 1; i + 1 < m; ++i)
     if (!straight(i - 1, i, i + 1)) kept.push_back(ring[i]);
   if (!straight(m - 2, m - 1, 0)) kept.push_back(ring[m - 1]);
   if (!straight(m - 1, 0, 1)) kept.push_back(ring[0]);
   if (kept.size() < 3 || !isConvexRing(kept, a.normal)) return false;
 
-  for (std::uint32_t corner : a.corners) --vertexUses_[corner];
-  for (std::uint32_t corner : b.corners) --vertexUses_[corner];
+  for (std::uint32_t j = 0; j < nA; ++j) --vertexUses_[cornersA[j]];
+  for (std::uint32_t j = 0; j < nB; ++j) --vertexUses_[cornersB[j]];
   for (std::uint32_t corner : kept) ++vertexUses_[corner];
   faces_[faceB].alive = false;
-  std::vector<std::uint32_t>().swap(faces_[faceB].face.corners);
   joinedInto_[faceB] = faceA;
-  faces_[faceA].face.corners = std::move(kept);
+  // The joined ring goes to the end of the pool; the faces' old corners
+  // stay behind unused.
+  faces_[faceA].first = static_cast<std::uint32_t>(cornerPool_.size());
+  faces_[faceA].numCorners = static_cast<std::uint32_t>(kept.size());
+  cornerPool_.insert(cornerPool_.end(), kept.begin(), kept.end());
   grownAt_[faceA] = ++numJoins_;
   edge.alive = false;
   return true;
@@ -738,9 +740,9 @@ bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
 // vertices stay in order.
 void HullBuilder::removeUnusedVertices() {
   std::vector<bool> used(vertices_.size(), false);
-  for (const WorkingFace& face : faces_)
+  for (const PolygonFace& face : faces_)
     if (face.alive)
-      for (std::uint32_t corner : face.face.corners) used[corner] = true;
+      for (std::uint32_t j = 0; j < face.numCorners; ++j) used[cornersOf(face)[j]] = true;
   std::vector<std::uint32_t> newIndex(vertices_.size(), kNoIndex);
   std::uint32_t numKept = 0;
   for (std::uint32_t i = 0; i < vertices_.size(); ++i) {
@@ -749,9 +751,10 @@ void HullBuilder::removeUnusedVertices() {
     newIndex[i] = numKept++;
   }
   vertices_.resize(numKept);
-  for (WorkingFace& face : faces_)
+  for (const PolygonFace& face : faces_)
     if (face.alive)
-      for (std::uint32_t& corner : face.face.corners) corner = newIndex[corner];
+      for (std::uint32_t j = 0; j < face.numCorners; ++j)
+        cornerPool_[face.first + j] = newIndex[cornerPool_[face.first + j]];
 }
 
 std::uint32_t HullBuilder::appendVertex(const MgcVector3& position) {
@@ -759,8 +762,9 @@ std::uint32_t HullBuilder::appendVertex(const MgcVector3& position) {
   return static_cast<std::uint32_t>(vertices_.size() - 1);
 }
 
-void HullBuilder::appendFace(std::vector<std::uint32_t> corners, const MgcVector3& normal) {
-  faces_.push_back({{std::move(corners), normal}, true});
+void HullBuilder::appendFace(const std::uint32_t* corners, std::uint32_t numCorners, const MgcVector3& normal) {
+  faces_.push_back({static_cast<std::uint32_t>(cornerPool_.size()), numCorners, normal, true});
+  cornerPool_.insert(cornerPool_.end(), corners, corners + numCorners);
 }
 
 // The face that `f` has been joined into, directly or through others.
@@ -790,8 +794,8 @@ bool HullBuilder::isConvexRing(const std::vector<std::uint32_t>& ring, const Mgc
 
 bool HullBuilder::usedByOtherFaces(std::uint32_t vertex, std::uint32_t faceA, std::uint32_t faceB) const {
   auto usesIn = [&](std::uint32_t f) {
-    const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-    return static_cast<std::uint32_t>(std::count(corners.begin(), corners.end(), vertex));
+    const std::uint32_t* corners = cornersOf(faces_[f]);
+    return static_cast<std::uint32_t>(std::count(corners, corners + faces_[f].numCorners, vertex));
   };
   return vertexUses_[vertex] > usesIn(faceA) + usesIn(faceB);
 }

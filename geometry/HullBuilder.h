@@ -14,9 +14,10 @@ namespace zov::hull {
 
 /// One face of the hull: its corners as indices into the hull's own vertex
 /// array, running counter-clockwise seen from outside, and its outward unit
-/// normal.
+/// normal. The corners belong to the builder and live as long as it does.
 struct HullFace {
-  std::vector<std::uint32_t> corners;
+  const std::uint32_t* corners;
+  std::uint32_t numCorners;
   Mgc::MgcVector3 normal;
 };
 
@@ -61,9 +62,9 @@ class HullBuilder {
   /// The hull's vertices after a successful build, each one used by a face.
   const std::vector<Mgc::MgcVector3>& vertices() const { return vertices_; }
 
-  /// Moves the faces out after a successful build, newest first. A 3-point
-  /// build gives its one triangle with the corners in input order.
-  std::vector<HullFace> takeFaces();
+  /// The faces after a successful build, newest first. A 3-point build
+  /// gives its one triangle with the corners in input order.
+  std::vector<HullFace> faces() const;
 
   /// True when the build was of exactly 3 points: one face whose normal is
   /// that of the plane through them.
@@ -96,8 +97,11 @@ class HullBuilder {
   };
 
   /// A face after growth, while coplanar faces are joined.
-  struct WorkingFace {
-    HullFace face;
+  struct PolygonFace {
+    /// Its corners are cornerPool_[first .. first + numCorners).
+    std::uint32_t first;
+    std::uint32_t numCorners;
+    Mgc::MgcVector3 normal;
     bool alive;
   };
 
@@ -154,7 +158,8 @@ class HullBuilder {
   void removeUnusedVertices();
 
   std::uint32_t appendVertex(const Mgc::MgcVector3& position);
-  void appendFace(std::vector<std::uint32_t> corners, const Mgc::MgcVector3& normal);
+  void appendFace(const std::uint32_t* corners, std::uint32_t numCorners, const Mgc::MgcVector3& normal);
+  const std::uint32_t* cornersOf(const PolygonFace& face) const { return cornerPool_.data() + face.first; }
   std::uint32_t faceNow(std::uint32_t f);
   bool isConvexRing(const std::vector<std::uint32_t>& ring, const Mgc::MgcVector3& normal) const;
   bool usedByOtherFaces(std::uint32_t vertex, std::uint32_t faceA, std::uint32_t faceB) const;
@@ -190,7 +195,12 @@ class HullBuilder {
 
   // Joining coplanar faces.
   /// Every face after growth, oldest first; joined ones stay as tombstones.
-  std::vector<WorkingFace> faces_;
+  std::vector<PolygonFace> faces_;
+  /// The corners of all faces, each face's in one run.
+  std::vector<std::uint32_t> cornerPool_;
+  /// Scratch of one join.
+  std::vector<std::uint32_t> ring_;
+  std::vector<std::uint32_t> kept_;
   std::vector<HullEdge> edges_;
   /// How many live faces use each vertex.
   std::vector<std::uint32_t> vertexUses_;
