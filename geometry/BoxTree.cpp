@@ -57,51 +57,84 @@ std::unique_ptr<BoxTreeNode> newNode() {
   }
 }
 
-/// The box centres of the node's items, in list order.
-std::vector<MgcVector3> itemCentres(const BoxTreeNode& node) {
+/// The items of a cluster build and their box centres, side by side. Each
+/// node of the tree owns one range of them; splitting a node rearranges its
+/// range into its first child's range followed by its second's.
+struct ClusterEntries {
+  std::vector<ClusterItem*> items;
   std::vector<MgcVector3> centres;
-  centres.reserve(node.items.getCount());
-  for (auto* link = node.items.getFirst(); link != nullptr; link = link->next)
-    centres.push_back(link->value->box->center);
-  return centres;
-}
+  /// Scratch of one split, as large as the arrays.
+  std::vector<ClusterItem*> splitItems;
+  std::vector<MgcVector3> splitCentres;
+};
 
-/// Splits one node of the cluster tree: fits its box and, when it has enough
-/// items and a plane separates them, hands them to two new children. False
-/// only for a node without items or without a box record.
-bool splitClusterNode(BoxTreeNode& node) {
-  if (node.itemCount == 0) return false;
-  const std::vector<MgcVector3> centres = itemCentres(node);
+/// A node of the cluster build and the range of the entries it holds.
+struct PendingNode {
+  BoxTreeNode* node;
+  std::size_t begin;
+  std::size_t end;
+};
+
+/// Splits one node of the cluster tree: fits its box to the centres of its
+/// entries and, when it has enough of them and a plane separates them, makes
+/// two children and divides its range between them. Each child's entries
+/// come in the reverse order of the parent's, as items appended one by one to
+/// a list would. Writes the children's ranges to `first` and `second`. False
+/// only for a node without entries or without a box record.
+bool splitClusterNode(const PendingNode& pending, ClusterEntries& entries, PendingNode& first, PendingNode& second) {
+  BoxTreeNode& node = *pending.node;
+  const auto count = static_cast<std::uint32_t>(pending.end - pending.begin);
+  if (count == 0) return false;
+  const MgcVector3* centres = entries.centres.data() + pending.begin;
   ZOVbox fitted;
-  fitOrientedBox(fitted, static_cast<std::uint32_t>(centres.size()), centres.data());
+  fitOrientedBox(fitted, count, centres);
   if (!node.nodeBox.init(fitted)) return false;
   node.nodeRadius = fitted.extents.Length();
-  if (node.itemCount < BoxTree::kClusterLeafItems) return true;
+  if (count < BoxTree::kClusterLeafItems) return true;
 
   MgcVector3 axis, planePoint;
-  if (!findSplitPlane(fitted, centres.data(), static_cast<std::uint32_t>(centres.size()), axis, planePoint))
-    return true;
+  if (!findSplitPlane(fitted, centres, count, axis, planePoint)) return true;
 
-  std::unique_ptr<BoxTreeNode> first = newNode();
-  std::unique_ptr<BoxTreeNode> second = first != nullptr ? newNode() : nullptr;
-  if (second == nullptr) return true;  // no room for children: the node stays a leaf
-  std::size_t i = 0;
-  for (auto* link = node.items.getFirst(); link != nullptr; link = link->next, ++i) {
-    BoxTreeNode& side = (centres[i] - planePoint).Dot(axis) < -zov::kTolerance ? *first : *second;
-    side.items.append(link->value);
+  std::unique_ptr<BoxTreeNode> firstChild = newNode();
+  std::unique_ptr<BoxTreeNode> secondChild = firstChild != nullptr ? newNode() : nullptr;
+  if (secondChild == nullptr) return true;  // no room for children: the node stays a leaf
+
+  // The first side fills the scratch from its front, the second from its
+  // back, each walking the range backwards; the second side then turns round.
+  std::size_t numFirst = 0;
+  std::size_t secondFront = count;
+  for (std::size_t i = pending.end; i-- > pending.begin;) {
+    const bool below = (entries.centres[i] - planePoint).Dot(axis) < -zov::kTolerance;
+    const std::size_t to = below ? numFirst++ : --secondFront;
+    entries.splitItems[to] = entries.items[i];
+    entries.splitCentres[to] = entries.centres[i];
   }
-  first->itemCount = first->items.getCount();
-  second->itemCount = second->items.getCount();
-  // The lists drop an item they cannot make room for: keep the node whole then.
-  if (first->itemCount + second->itemCount != node.itemCount) return true;
+  std::reverse(entries.splitItems.begin() + static_cast<std::ptrdiff_t>(numFirst), entries.splitItems.begin() + count);
+  std::reverse(entries.splitCentres.begin() + static_cast<std::ptrdiff_t>(numFirst),
+               entries.splitCentres.begin() + count);
+  std::copy(entries.splitItems.begin(), entries.splitItems.begin() + count,
+            entries.items.begin() + static_cast<std::ptrdiff_t>(pending.begin));
+  std::copy(entries.splitCentres.begin(), entries.splitCentres.begin() + count,
+            entries.centres.begin() + static_cast<std::ptrdiff_t>(pending.begin));
 
-  node.items.clear();
-  node.items.releaseCache();
+  firstChild->itemCount = static_cast<std::uint32_t>(numFirst);
+  secondChild->itemCount = count - static_cast<std::uint32_t>(numFirst);
+  firstChild->level = secondChild->level = node.level + 1;
   node.itemCount = 0;
-  first->level = second->level = node.level + 1;
-  node.firstChild = std::move(first);
-  node.secondChild = std::move(second);
+  first = {firstChild.get(), pending.begin, pending.begin + numFirst};
+  second = {secondChild.get(), pending.begin + numFirst, pending.end};
+  node.firstChild = std::move(firstChild);
+  node.secondChild = std::move(secondChild);
   return true;
+}
+
+/// Gives a leaf its items, in the order of its range. False when the list
+/// cannot make room for all of them.
+bool fillLeafItems(const PendingNode& leaf, const ClusterEntries& entries) {
+  EngineList<ClusterItem*>& items = leaf.node->items;
+  // Appending puts an item first, so the range goes in back to front.
+  for (std::size_t i = leaf.end; i-- > leaf.begin;) items.append(entries.items[i]);
+  return items.getCount() == leaf.end - leaf.begin;
 }
 
 }  // namespace
@@ -136,29 +169,43 @@ bool BoxTree::build() {
   depth_ = 0;
   if (items_.getCount() == 0) return false;
 
-  root_ = newNode();
-  if (root_ == nullptr) return false;
-  root_->items = items_;
-  root_->itemCount = root_->items.getCount();
-  if (root_->itemCount != items_.getCount()) {
-    root_.reset();
+  ClusterEntries entries;
+  try {
+    const std::size_t n = items_.getCount();
+    entries.items.reserve(n);
+    entries.centres.reserve(n);
+    for (auto* link = items_.getFirst(); link != nullptr; link = link->next) {
+      entries.items.push_back(link->value);
+      entries.centres.push_back(link->value->box->center);
+    }
+    entries.splitItems.resize(n);
+    entries.splitCentres.resize(n);
+  } catch (const std::bad_alloc&) {
     return false;
   }
+  root_ = newNode();
+  if (root_ == nullptr) return false;
+  root_->itemCount = items_.getCount();
 
   // Pre-order with an explicit stack, so that ids follow the order of
   // creation: a node's first child, that child's subtree, then its second.
   std::uint32_t nextId = 1;
-  std::vector<BoxTreeNode*> pending{root_.get()};
+  std::vector<PendingNode> pending{{root_.get(), 0, entries.items.size()}};
   while (!pending.empty()) {
-    BoxTreeNode* node = pending.back();
+    const PendingNode current = pending.back();
     pending.pop_back();
+    BoxTreeNode* node = current.node;
     if (node != root_.get()) node->nodeId = nextId++;
-    if (!splitClusterNode(*node)) {
+    PendingNode first{}, second{};
+    if (!splitClusterNode(current, entries, first, second) ||
+        (!node->hasChildren() && !fillLeafItems(current, entries))) {
       root_.reset();
       return false;
     }
-    if (node->secondChild != nullptr) pending.push_back(node->secondChild.get());
-    if (node->firstChild != nullptr) pending.push_back(node->firstChild.get());
+    if (node->hasChildren()) {
+      pending.push_back(second);
+      pending.push_back(first);
+    }
   }
   finishBuild();
   return true;

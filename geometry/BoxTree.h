@@ -104,9 +104,10 @@ class Binary_Tree<BVbox> {
   /// The cluster build over the items: replaces the root by a new tree whose
   /// nodes hold fewer than kClusterLeafItems items each, or more when no
   /// plane separates them; then the depth, the leaf count and a node table
-  /// with one entry per leaf. False, with no root, when there are no items
-  /// or the root cannot be made; a child that cannot be made leaves its
-  /// parent a leaf.
+  /// with one entry per leaf. The items travel down the build in arrays and
+  /// only the leaves' lists are filled. False, with no root, when there are no
+  /// items or memory for the root, the arrays or a leaf's list runs out; a
+  /// child that cannot be made leaves its parent a leaf.
   bool build();
 
   /// The triangle build over the faces of the volume's mesh (its local

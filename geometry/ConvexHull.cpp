@@ -34,10 +34,11 @@ T* allocateZeroed(std::uint32_t n) {
 // fan triangles, pointing the way the corners wind. Unlike the cross product
 // at a single corner it cannot be swamped by rounding where corners run
 // nearly straight.
-MgcVector3 windingVector(const std::vector<MgcVector3>& vertices, const std::vector<std::uint32_t>& corners) {
+MgcVector3 windingVector(const std::vector<MgcVector3>& vertices, const HullFace& face) {
   MgcVector3 area;
+  const std::uint32_t* corners = face.corners;
   const MgcVector3& origin = vertices[corners[0]];
-  for (std::size_t i = 1; i + 1 < corners.size(); ++i)
+  for (std::uint32_t i = 1; i + 1 < face.numCorners; ++i)
     area += (vertices[corners[i]] - origin).Cross(vertices[corners[i + 1]] - origin);
   return area;
 }
@@ -45,7 +46,7 @@ MgcVector3 windingVector(const std::vector<MgcVector3>& vertices, const std::vec
 std::uint32_t outputFaceCount(const std::vector<HullFace>& faces) {
   std::uint32_t count = 0;
   for (const HullFace& face : faces) {
-    const auto k = static_cast<std::uint32_t>(face.corners.size());
+    const std::uint32_t k = face.numCorners;
     count += k <= kMaxFaceCorners ? 1 : k - 2;
   }
   return count;
@@ -58,14 +59,14 @@ std::uint32_t outputFaceCount(const std::vector<HullFace>& faces) {
 template <typename Emit>
 void forEachOutputFace(const HullBuilder& builder, const std::vector<HullFace>& faces, Emit emit) {
   if (builder.isSingleTriangle()) {
-    emit(faces.front().corners.data(), 3u, faces.front().normal);
+    emit(faces.front().corners, 3u, faces.front().normal);
     return;
   }
   std::uint32_t corners[kMaxFaceCorners];
   for (const HullFace& face : faces) {
-    const std::vector<std::uint32_t>& q = face.corners;
-    const auto k = static_cast<std::uint32_t>(q.size());
-    const bool reversed = windingVector(builder.vertices(), q).Dot(face.normal) < 0.0;
+    const std::uint32_t* q = face.corners;
+    const std::uint32_t k = face.numCorners;
+    const bool reversed = windingVector(builder.vertices(), face).Dot(face.normal) < 0.0;
     if (k <= kMaxFaceCorners) {
       for (std::uint32_t j = 0; j < k; ++j) corners[j] = reversed ? q[k - 1 - j] : q[j];
       emit(corners, k, face.normal);
@@ -204,7 +205,7 @@ std::unique_ptr<ZOVmesh> convexHull(const MgcVector3* points, std::uint32_t n) {
   try {
     HullBuilder builder(points, n);
     if (!builder.build()) return nullptr;
-    return writeMesh(builder, builder.takeFaces(), n);
+    return writeMesh(builder, builder.faces(), n);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -214,7 +215,7 @@ std::unique_ptr<ZOV_DFmesh> convexHullDF(const MgcVector3* points, std::uint32_t
   try {
     HullBuilder builder(points, n);
     if (!builder.build()) return nullptr;
-    return writeDFmesh(builder, builder.takeFaces(), n);
+    return writeDFmesh(builder, builder.faces(), n);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <utility>
 
 #include "math/Tolerances.h"
@@ -14,6 +13,9 @@ namespace zov::hull {
 namespace {
 
 constexpr std::uint32_t kNoFace = kNoIndex;
+constexpr std::uint32_t kNoPoint = kNoIndex;
+/// The most triangles room is made for before a build starts.
+constexpr std::size_t kTrianglesReserved = std::size_t{1} << 20;
 
 /// How far behind a face's plane a point may lie and still count as seeing
 /// it: the rounding of the plane test. Points exactly in the plane of several
@@ -24,16 +26,9 @@ constexpr double kPlaneRoundingSlack = 1e-12;
 /// positions widened to double carry a few units of 1e-7.
 constexpr double kRelativePositionNoise = 1e-6;
 
-// The key of an edge between two vertices, the same for either direction.
-std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
-  if (a > b) std::swap(a, b);
-  return (static_cast<std::uint64_t>(a) << 32) | b;
-}
-
 // The position k of the side (corner k, corner k+1) that joins a and b, in
 // either direction; -1 when no side does.
-int sideIndex(const std::vector<std::uint32_t>& corners, std::uint32_t a, std::uint32_t b) {
-  const std::size_t n = corners.size();
+int sideIndex(const std::uint32_t* corners, std::size_t n, std::uint32_t a, std::uint32_t b) {
   for (std::size_t k = 0; k < n; ++k) {
     const std::uint32_t p = corners[k];
     const std::uint32_t q = corners[(k + 1) % n];
@@ -51,9 +46,9 @@ constexpr double kFlatSine = 1e-6;
 // u x w; false when the triangle is flat.
 bool triangleNormal(const MgcVector3& u, const MgcVector3& w, MgcVector3& normal) {
   normal = u.Cross(w);
-  const double length = normal.Length();
-  if (!(length > kFlatSine * u.Length() * w.Length())) return false;
-  normal /= length;
+  const double lengthSq = normal.SquaredLength();
+  if (!(lengthSq > kFlatSine * kFlatSine * u.SquaredLength() * w.SquaredLength())) return false;
+  normal /= std::sqrt(lengthSq);
   return true;
 }
 
@@ -75,6 +70,13 @@ bool runsStraight(const MgcVector3& previous, const MgcVector3& corner, const Mg
   return height.SquaredLength() <= kTolerance * kTolerance;
 }
 
+// The second value of the pair whose first is `key` in a vector sorted by
+// first values; kNoIndex when there is none.
+std::uint32_t lookUp(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& sorted, std::uint32_t key) {
+  const auto found = std::lower_bound(sorted.begin(), sorted.end(), std::make_pair(key, std::uint32_t{0}));
+  return found != sorted.end() && found->first == key ? found->second : kNoIndex;
+}
+
 }  // namespace
 
 HullBuilder::HullBuilder(const MgcVector3* points, std::uint32_t n) : points_(points), numPoints_(n) {}
@@ -88,20 +90,18 @@ bool HullBuilder::build() {
   std::uint32_t simplex[4];
   if (!buildInitialSimplex(simplex)) return false;
   if (singleTriangle_) return true;
-  growHull(simplex);
+  assignInitialPoints(simplex);
+  growHull();
+  collectFaces();
   mergeCoplanarFaces();
   removeUnusedVertices();
   return true;
 }
 
-std::vector<HullFace> HullBuilder::takeFaces() {
+std::vector<HullFace> HullBuilder::faces() const {
   std::vector<HullFace> result;
-  result.reserve(numLiveFaces_);
   for (auto it = faces_.rbegin(); it != faces_.rend(); ++it)
-    if (it->alive) result.push_back(std::move(it->face));
-  faces_.clear();
-  sides_.clear();
-  numLiveFaces_ = 0;
+    if (it->alive) result.push_back({cornersOf(*it), it->numCorners, it->normal});
   return result;
 }
 
@@ -152,7 +152,8 @@ bool HullBuilder::buildInitialSimplex(std::uint32_t simplex[4]) {
   simplex[2] = i2;
   if (n == 3) {
     singleTriangle_ = true;
-    appendFace({0, 1, 2}, baseNormal);
+    const std::uint32_t corners[3] = {0, 1, 2};
+    appendFace(corners, 3, baseNormal);
     return true;
   }
 
@@ -174,16 +175,17 @@ bool HullBuilder::buildInitialSimplex(std::uint32_t simplex[4]) {
   if (apexHeight > 0.0) baseNormal = -baseNormal;
   simplex[3] = i3;
 
+  // A hull of v vertices has 2v - 4 triangles; room for that many (up to a
+  // bound) spares the copies of a growing array.
+  triangles_.reserve(std::min<std::size_t>(2 * static_cast<std::size_t>(n) + 4, kTrianglesReserved));
+
   // Corners wind counter-clockwise seen from outside, here and in every face
   // made later, so that each cone face takes its orientation from the face
   // it replaces rather than from the geometry, which rounding can blur.
   if ((vertices_[1] - vertices_[0]).Cross(vertices_[2] - vertices_[0]).Dot(baseNormal) > 0.0)
-    appendFace({0, 1, 2}, baseNormal);
+    newTriangle(0, 1, 2, baseNormal);
   else
-    appendFace({0, 2, 1}, baseNormal);
-  appendEdge(0, 1);
-  appendEdge(1, 2);
-  appendEdge(2, 0);
+    newTriangle(0, 2, 1, baseNormal);
   const std::uint32_t apex = appendVertex(p[i3]);
   const std::uint32_t sides[3][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1}};
   for (const auto& side : sides) {
@@ -193,174 +195,137 @@ bool HullBuilder::buildInitialSimplex(std::uint32_t simplex[4]) {
     MgcVector3 normal = (b - a).Cross(vertices_[apex] - b);
     normal /= normal.Length();
     if ((vertices_[side[2]] - vertices_[apex]).Dot(normal) > 0.0)
-      appendFace({side[1], side[0], apex}, -normal);
+      newTriangle(side[1], side[0], apex, -normal);
     else
-      appendFace({side[0], side[1], apex}, normal);
+      newTriangle(side[0], side[1], apex, normal);
   }
-  appendEdge(1, apex);
-  appendEdge(apex, 0);
-  appendEdge(apex, 2);
+  // Each side of a face of the tetrahedron is a side of one other face.
+  for (std::uint32_t f = 0; f < 4; ++f) {
+    Triangle& face = triangles_[f];
+    for (int k = 0; k < 3; ++k)
+      for (std::uint32_t g = 0; g < 4; ++g)
+        if (g != f && sideIndex(triangles_[g].corners, 3, face.corners[k], face.corners[(k + 1) % 3]) >= 0)
+          face.neighbours[k] = g;
+  }
   return true;
 }
 
-// Adds, one at a time, the candidate that lies farthest out along the normal
-// of the newest face it is outside of. A candidate outside no face is inside
-// the hull for good, since the hull only grows.
-void HullBuilder::growHull(const std::uint32_t simplex[4]) {
-  struct Candidate {
-    std::uint32_t point;
-    /// The newest face the point lay outside of at the last scan.
-    std::uint32_t face;
-  };
-  std::vector<Candidate> candidates;
-  candidates.reserve(numPoints_);
-  for (std::uint32_t i = 0; i < numPoints_; ++i)
-    if (std::find(simplex, simplex + 4, i) == simplex + 4) candidates.push_back({i, kNoFace});
-
-  auto scanned = static_cast<std::uint32_t>(0);
-  while (!candidates.empty()) {
-    double best = -kMaxFloat;
-    std::uint32_t chosen = kNoIndex;
-    std::size_t kept = 0;
-    for (Candidate& candidate : candidates) {
-      const MgcVector3& p = points_[candidate.point];
-      candidate.face = newestFaceOutside(p, candidate.face, scanned);
-      if (candidate.face == kNoFace) continue;
-      // The score is the point's own projection on the normal, not its
-      // height above the face.
-      const double score = p.Dot(faces_[candidate.face].face.normal);
-      if (score > best) {
-        best = score;
-        chosen = candidate.point;
+// Hands each point outside the tetrahedron to the face it lies farthest in
+// front of; points inside it are done with.
+void HullBuilder::assignInitialPoints(const std::uint32_t simplex[4]) {
+  nextConflict_.assign(numPoints_, kNoPoint);
+  for (std::uint32_t i = 0; i < numPoints_; ++i) {
+    if (std::find(simplex, simplex + 4, i) != simplex + 4) continue;
+    std::uint32_t best = kNoFace;
+    double bestHeight = kTolerance;
+    for (std::uint32_t f = 0; f < 4; ++f) {
+      const double height = planeHeight(f, points_[i]);
+      if (height > bestHeight) {
+        bestHeight = height;
+        best = f;
       }
-      candidates[kept++] = candidate;
     }
-    candidates.resize(kept);
-    scanned = static_cast<std::uint32_t>(faces_.size());
+    if (best != kNoFace) assignConflict(best, i, bestHeight);
+  }
+  for (std::uint32_t f = 0; f < 4; ++f) enqueue(f);
+}
 
-    if (chosen == kNoIndex || vertices_.size() >= numPoints_) break;
+// Adds, one at a time, the point that lies farthest in front of the face
+// that holds it, until no face holds a point. Far points first make large
+// faces early, so that the points near the surface are mostly found inside.
+void HullBuilder::growHull() {
+  while (!queue_.empty()) {
+    const QueueEntry entry = queue_.top();
+    queue_.pop();
+    const std::uint32_t f = entry.second;
+    const Triangle& face = triangles_[f];
+    // Entries of faces that died, or whose farthest point changed, are stale.
+    if (!face.alive || face.firstConflict == kNoPoint || entry.first != face.farthestHeight) continue;
+    if (vertices_.size() >= numPoints_) break;
+    const std::uint32_t point = face.farthest;
+    if (addPoint(point, f)) continue;
     // A point that cannot be added without breaking the hull lies within
     // the positions' noise of it; it is passed over, not the whole growth.
-    addPoint(points_[chosen]);
-    candidates.erase(std::find_if(candidates.begin(), candidates.end(),
-                                  [chosen](const Candidate& candidate) { return candidate.point == chosen; }));
+    dropConflict(f, point);
+    enqueue(f);
   }
 }
 
-// The newest live face that p lies more than zov::kTolerance outside of, or
-// kNoFace. `previous` is the answer of the scan before, when the faces from
-// `scanned` on did not exist yet. Face planes never change while the hull
-// grows, so only the new faces and, when `previous` has gone, the older ones
-// below it need a look.
-std::uint32_t HullBuilder::newestFaceOutside(const MgcVector3& p, std::uint32_t previous, std::uint32_t scanned) const {
-  auto isOutside = [&](std::uint32_t f) {
-    return faces_[f].alive && p.Dot(faces_[f].face.normal) > faces_[f].planeOffset + kTolerance;
-  };
-  for (auto f = static_cast<std::uint32_t>(faces_.size()); f-- > scanned;)
-    if (isOutside(f)) return f;
-  if (previous != kNoFace && faces_[previous].alive) return previous;
-  for (std::uint32_t f = previous == kNoFace ? scanned : previous; f-- > 0;)
-    if (isOutside(f)) return f;
-  return kNoFace;
-}
+// Replaces the faces that the point sees, starting from `seed`, by a cone of
+// faces from the point to the horizon around them, and hands their conflict
+// points on to the new faces. False, with nothing changed, when no visible
+// region can be found that keeps the hull convex.
+bool HullBuilder::addPoint(std::uint32_t point, std::uint32_t seed) {
+  const MgcVector3& position = points_[point];
+  ++stamp_;
+  if (!findVisibleRegion(position, seed)) return false;
 
-// Replaces the faces that `point` sees by a cone of faces from the point to
-// the horizon around them. False, with nothing changed, when the point sees no
-// face or every face.
-bool HullBuilder::addPoint(const MgcVector3& point) {
-  std::vector<bool> isVisible;
-  if (!findVisibleRegion(point, isVisible)) return false;
-  std::vector<std::uint32_t> visible;
-  for (std::uint32_t f = static_cast<std::uint32_t>(faces_.size()); f-- > 0;)
-    if (faces_[f].alive && isVisible[f]) visible.push_back(f);
-
-  const auto v = static_cast<std::uint32_t>(vertices_.size());
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> newEdges;
-  std::vector<std::uint64_t> newEdgeKeys;
-  std::vector<HullFace> newFaces;
-  auto recordNewEdge = [&](std::uint32_t a, std::uint32_t b) {
-    const std::uint64_t key = edgeKey(a, b);
-    if (std::find(newEdgeKeys.begin(), newEdgeKeys.end(), key) != newEdgeKeys.end()) return;
-    newEdgeKeys.push_back(key);
-    newEdges.emplace_back(a, b);
-  };
-
-  for (std::uint32_t f : visible) {
-    const std::vector<std::uint32_t> corners = faces_[f].face.corners;
-    for (std::size_t k = 0; k < corners.size(); ++k) {
-      const std::uint32_t a = corners[k];
-      const std::uint32_t b = corners[(k + 1) % corners.size()];
-      const std::uint32_t across = faceAcross(f, a, b);
-      if (across != kNoFace && isVisible[across]) {
-        // Between two visible faces: the edge disappears under the cone.
-        removeEdge(a, b);
-        continue;
-      }
-      // A horizon side. The cone face keeps the side's direction from the
-      // face it replaces, which makes it wind, and face, outward. The
-      // visible region was grown so that every such face has a normal.
-      MgcVector3 normal;
-      coneNormal(vertices_[a], vertices_[b], point, normal);
-      recordNewEdge(a, v);
-      recordNewEdge(v, b);
-      newFaces.push_back({{a, b, v}, normal});
-    }
+  conflicts_.clear();
+  for (std::uint32_t f : region_) {
+    for (std::uint32_t q = triangles_[f].firstConflict; q != kNoPoint; q = nextConflict_[q])
+      if (q != point) conflicts_.push_back(q);
+    killTriangle(f);
   }
 
-  for (std::uint32_t f : visible) killFace(f);
-  appendVertex(point);
-  for (HullFace& face : newFaces) appendFace(std::move(face.corners), face.normal);
-  for (const auto& edge : newEdges) appendEdge(edge.first, edge.second);
+  const std::uint32_t v = appendVertex(position);
+  newFaces_.clear();
+  byFirstCorner_.clear();
+  for (const HorizonSide& side : horizon_) {
+    // The cone face keeps the side's direction from the face it replaces,
+    // which makes it wind, and face, outward. The visible region was grown
+    // so that every such face has a normal.
+    const std::uint32_t f = newTriangle(side.a, side.b, v, side.normal);
+    triangles_[f].neighbours[0] = side.across;
+    Triangle& across = triangles_[side.across];
+    across.neighbours[sideIndex(across.corners, 3, side.a, side.b)] = f;
+    newFaces_.push_back(f);
+    byFirstCorner_.emplace_back(side.a, f);
+  }
+  // The horizon is one loop, so the cone face over the side from a to b
+  // meets the cone face over the side that starts at b along the edge b-v.
+  std::sort(byFirstCorner_.begin(), byFirstCorner_.end());
+  for (std::uint32_t f : newFaces_) {
+    const std::uint32_t next = lookUp(byFirstCorner_, triangles_[f].corners[1]);
+    triangles_[f].neighbours[1] = next;
+    triangles_[next].neighbours[2] = f;
+  }
+
+  partitionConflicts();
+  for (std::uint32_t f : newFaces_) enqueue(f);
   return true;
 }
 
 // The faces the point sees, as one connected region whose border (the
-// horizon) is a single loop: grown across sides from the face the point lies
-// farthest out of, into every face the point lies in front of, then repaired.
-// False when the region would be the whole hull.
-bool HullBuilder::findVisibleRegion(const MgcVector3& point, std::vector<bool>& isVisible) const {
-  std::vector<double> heights(faces_.size(), 0.0);
-  std::uint32_t seed = kNoFace;
-  double farthest = 0.0;
-  for (std::uint32_t f = 0; f < faces_.size(); ++f) {
-    if (!faces_[f].alive) continue;
-    heights[f] = heightAbove(point, f);
-    if (heights[f] > farthest) {
-      farthest = heights[f];
-      seed = f;
+// horizon) is a single loop: grown across sides from the seed face, into
+// every face the point lies in front of, then repaired. The region's faces
+// are marked visible and listed in region_, its border in horizon_.
+bool HullBuilder::findVisibleRegion(const MgcVector3& point, std::uint32_t seed) {
+  region_.clear();
+  markVisible(seed);
+  for (std::size_t i = 0; i < region_.size(); ++i) {
+    const std::uint32_t f = region_[i];
+    for (int k = 0; k < 3; ++k) {
+      const std::uint32_t across = triangles_[f].neighbours[k];
+      if (isVisible(across) || heightOf(across, point) <= -kPlaneRoundingSlack) continue;
+      markVisible(across);
     }
   }
-  if (seed == kNoFace) return false;
-
-  isVisible.assign(faces_.size(), false);
-  isVisible[seed] = true;
-  std::deque<std::uint32_t> queue{seed};
-  while (!queue.empty()) {
-    const std::uint32_t f = queue.front();
-    queue.pop_front();
-    const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-    for (std::size_t k = 0; k < corners.size(); ++k) {
-      const std::uint32_t across = faceAcross(f, corners[k], corners[(k + 1) % corners.size()]);
-      if (across == kNoFace || isVisible[across] || heights[across] <= -kPlaneRoundingSlack) continue;
-      isVisible[across] = true;
-      queue.push_back(across);
-    }
-  }
-  return repairVisibleRegion(point, heights, isVisible);
+  return repairVisibleRegion(point);
 }
 
-// Whether the cone face from `point` over the horizon side (a, b), which
-// keeps the direction a to b, would not join the unseen face `across` in a
-// convex edge: because it has no plane (the point lies on the side's line),
-// because it folds back over that face, or because a corner of that face lies
-// in front of it.
-bool HullBuilder::coneFoldsOver(std::uint32_t a, std::uint32_t b, std::uint32_t across, const MgcVector3& point) const {
-  MgcVector3 normal;
-  if (!coneNormal(vertices_[a], vertices_[b], point, normal)) return true;
-  const HullFace& beyond = faces_[across].face;
-  if (normal.Dot(beyond.normal) < -kUnitLow) return true;
+// Whether the cone face from `point` over the horizon side, which keeps the
+// side's direction, would not join the unseen face across it in a convex
+// edge: because it has no plane (the point lies on the side's line), because
+// it folds back over that face, or because a corner of that face lies in
+// front of it. The cone face's normal goes into the side.
+bool HullBuilder::coneFoldsOver(HorizonSide& side, const MgcVector3& point) const {
+  if (!coneNormal(vertices_[side.a], vertices_[side.b], point, side.normal)) return true;
+  const Triangle& beyond = triangles_[side.across];
+  if (side.normal.Dot(beyond.normal) < -kUnitLow) return true;
   for (std::uint32_t corner : beyond.corners)
-    if (corner != a && corner != b && (vertices_[corner] - vertices_[a]).Dot(normal) > kPlaneRoundingSlack) return true;
+    if (corner != side.a && corner != side.b &&
+        (vertices_[corner] - vertices_[side.a]).Dot(side.normal) > kPlaneRoundingSlack)
+      return true;
   return false;
 }
 
@@ -371,39 +336,31 @@ bool HullBuilder::coneFoldsOver(std::uint32_t a, std::uint32_t b, std::uint32_t 
 // region, or a region that touches itself at a vertex. Those faces join the
 // region when the point lies on their plane within the positions' noise;
 // false when that does not suffice, or when the region would be the whole hull.
-bool HullBuilder::repairVisibleRegion(const MgcVector3& point, const std::vector<double>& heights,
-                                      std::vector<bool>& isVisible) const {
-  std::vector<std::uint32_t> region;
-  for (std::uint32_t f = 0; f < faces_.size(); ++f)
-    if (faces_[f].alive && isVisible[f]) region.push_back(f);
-
+bool HullBuilder::repairVisibleRegion(const MgcVector3& point) {
+  std::vector<std::uint32_t> joining;
+  std::vector<std::uint32_t> pinches;
   for (;;) {
-    if (region.size() == numLiveFaces_) return false;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> horizon;
-    std::vector<std::uint32_t> joining;
-    for (std::uint32_t f : region) {
-      const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-      for (std::size_t k = 0; k < corners.size(); ++k) {
-        const std::uint32_t a = corners[k];
-        const std::uint32_t b = corners[(k + 1) % corners.size()];
-        const std::uint32_t across = faceAcross(f, a, b);
-        if (across == kNoFace || isVisible[across]) continue;
-        horizon.emplace_back(a, b);
-        if (coneFoldsOver(a, b, across, point)) joining.push_back(across);
+    if (region_.size() == numLiveTriangles_) return false;
+    horizon_.clear();
+    joining.clear();
+    for (std::uint32_t f : region_) {
+      for (int k = 0; k < 3; ++k) {
+        const std::uint32_t across = triangles_[f].neighbours[k];
+        if (isVisible(across)) continue;
+        horizon_.push_back({triangles_[f].corners[k], triangles_[f].corners[(k + 1) % 3], across, MgcVector3()});
+        if (coneFoldsOver(horizon_.back(), point)) joining.push_back(across);
       }
     }
     if (joining.empty()) {
-      std::vector<std::uint32_t> pinches;
-      if (isSimpleLoop(horizon, pinches)) return true;
-      joining = islandsAndPinches(heights, isVisible, pinches);
+      pinches.clear();
+      if (isSimpleLoop(pinches)) return true;
+      islandsAndPinches(point, pinches, joining);
       if (joining.empty()) return false;
     }
     for (std::uint32_t f : joining) {
       // Taking in a face the point lies well behind would cut the hull open.
-      if (heights[f] < -noiseBand_) return false;
-      if (isVisible[f]) continue;
-      isVisible[f] = true;
-      region.push_back(f);
+      if (heightOf(f, point) < -noiseBand_) return false;
+      if (!isVisible(f)) markVisible(f);
     }
   }
 }
@@ -411,63 +368,249 @@ bool HullBuilder::repairVisibleRegion(const MgcVector3& point, const std::vector
 // Whether the horizon sides, each directed as in its visible face, form one
 // loop through distinct vertices. The vertices with more than one outgoing
 // side, where the region touches itself, go to `pinches`.
-bool HullBuilder::isSimpleLoop(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& horizon,
-                               std::vector<std::uint32_t>& pinches) const {
-  std::unordered_map<std::uint32_t, std::uint32_t> next;
-  for (const auto& [a, b] : horizon)
-    if (!next.emplace(a, b).second) pinches.push_back(a);
-  if (!pinches.empty() || horizon.empty()) return false;
-  std::uint32_t vertex = horizon.front().first;
-  for (std::size_t steps = 1; steps <= horizon.size(); ++steps) {
-    const auto step = next.find(vertex);
-    if (step == next.end()) return false;
-    vertex = step->second;
-    if (vertex == horizon.front().first) return steps == horizon.size();
+bool HullBuilder::isSimpleLoop(std::vector<std::uint32_t>& pinches) {
+  if (horizon_.empty()) return false;
+  byFirstCorner_.clear();
+  for (const HorizonSide& side : horizon_) byFirstCorner_.emplace_back(side.a, side.b);
+  std::sort(byFirstCorner_.begin(), byFirstCorner_.end());
+  for (std::size_t i = 1; i < byFirstCorner_.size(); ++i)
+    if (byFirstCorner_[i].first == byFirstCorner_[i - 1].first) pinches.push_back(byFirstCorner_[i].first);
+  if (!pinches.empty()) return false;
+  const std::uint32_t start = horizon_.front().a;
+  std::uint32_t vertex = start;
+  for (std::size_t steps = 1; steps <= horizon_.size(); ++steps) {
+    vertex = lookUp(byFirstCorner_, vertex);
+    if (vertex == kNoIndex) return false;
+    if (vertex == start) return steps == horizon_.size();
   }
   return false;
 }
 
 // The unseen faces to take in when the horizon is not one simple loop: those
-// cut off from the face the point lies farthest behind (islands inside the
-// region), and those around a vertex where the region touches itself that
-// the point lies on within the positions' noise.
-std::vector<std::uint32_t> HullBuilder::islandsAndPinches(const std::vector<double>& heights,
-                                                          const std::vector<bool>& isVisible,
-                                                          const std::vector<std::uint32_t>& pinches) const {
-  const auto numFaces = static_cast<std::uint32_t>(faces_.size());
-  std::uint32_t anchor = kNoFace;
-  for (std::uint32_t f = 0; f < numFaces; ++f)
-    if (faces_[f].alive && !isVisible[f] && (anchor == kNoFace || heights[f] < heights[anchor])) anchor = f;
-  std::vector<bool> reached(numFaces, false);
-  std::deque<std::uint32_t> queue;
-  if (anchor != kNoFace) {
-    reached[anchor] = true;
-    queue.push_back(anchor);
-  }
-  while (!queue.empty()) {
-    const std::uint32_t f = queue.front();
-    queue.pop_front();
-    const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-    for (std::size_t k = 0; k < corners.size(); ++k) {
-      const std::uint32_t across = faceAcross(f, corners[k], corners[(k + 1) % corners.size()]);
-      if (across == kNoFace || isVisible[across] || reached[across]) continue;
-      reached[across] = true;
-      queue.push_back(across);
+// around a vertex where the region touches itself that the point lies on
+// within the positions' noise, and islands inside the region. An island is a
+// group of unseen faces, joined across sides, that ends without reaching a
+// face the point lies well behind; the rest of the hull always has such a
+// face, and taking in one would cut the hull open anyway.
+void HullBuilder::islandsAndPinches(const MgcVector3& point, const std::vector<std::uint32_t>& pinches,
+                                    std::vector<std::uint32_t>& joining) {
+  std::vector<std::uint32_t> reached;
+  for (std::uint32_t vertex : pinches) {
+    // The faces around the vertex, reached across the sides that end at it.
+    const std::uint32_t search = ++searchStamp_;
+    reached.clear();
+    for (std::uint32_t f : region_) {
+      const std::uint32_t* corners = triangles_[f].corners;
+      if (std::find(corners, corners + 3, vertex) == corners + 3) continue;
+      triangles_[f].reachedStamp = search;
+      reached.push_back(f);
+      break;
     }
+    for (std::size_t i = 0; i < reached.size(); ++i) {
+      const Triangle& face = triangles_[reached[i]];
+      for (int k = 0; k < 3; ++k) {
+        if (face.corners[k] != vertex && face.corners[(k + 1) % 3] != vertex) continue;
+        const std::uint32_t across = face.neighbours[k];
+        if (triangles_[across].reachedStamp == search) continue;
+        triangles_[across].reachedStamp = search;
+        reached.push_back(across);
+      }
+    }
+    for (std::uint32_t f : reached)
+      if (!isVisible(f) && heightOf(f, point) >= -noiseBand_) joining.push_back(f);
   }
 
-  std::vector<std::uint32_t> joining;
-  for (std::uint32_t f = 0; f < numFaces; ++f) {
-    const WorkingFace& face = faces_[f];
-    if (!face.alive || isVisible[f]) continue;
-    const bool island = !reached[f];
-    const bool atPinch = heights[f] >= -noiseBand_ &&
-                         std::any_of(face.face.corners.begin(), face.face.corners.end(), [&](std::uint32_t c) {
-                           return std::find(pinches.begin(), pinches.end(), c) != pinches.end();
-                         });
-    if (island || atPinch) joining.push_back(f);
+  const std::uint32_t firstSearch = searchStamp_ + 1;
+  for (const HorizonSide& side : horizon_) {
+    if (triangles_[side.across].reachedStamp >= firstSearch) continue;
+    const std::uint32_t search = ++searchStamp_;
+    triangles_[side.across].reachedStamp = search;
+    reached.assign(1, side.across);
+    bool anchored = false;
+    for (std::size_t i = 0; i < reached.size() && !anchored; ++i) {
+      const std::uint32_t f = reached[i];
+      if (heightOf(f, point) < -noiseBand_) {
+        anchored = true;
+        break;
+      }
+      for (int k = 0; k < 3 && !anchored; ++k) {
+        const std::uint32_t across = triangles_[f].neighbours[k];
+        if (isVisible(across)) continue;
+        std::uint32_t& mark = triangles_[across].reachedStamp;
+        if (mark == search) continue;
+        // An earlier search that reached this face stopped at the rest of
+        // the hull: islands are searched to their end.
+        if (mark >= firstSearch) anchored = true;
+        mark = search;
+        reached.push_back(across);
+      }
+    }
+    if (!anchored) joining.insert(joining.end(), reached.begin(), reached.end());
   }
-  return joining;
+}
+
+// Hands each conflict point of the replaced faces to the new face it lies
+// farthest in front of. A point in front of none lies inside the new hull,
+// but rounding can leave one a little beyond a face beside the cone when it
+// is within the tolerance of every cone face: such a point goes to that face.
+void HullBuilder::partitionConflicts() {
+  for (std::uint32_t q : conflicts_) {
+    const MgcVector3& position = points_[q];
+    std::uint32_t best = kNoFace;
+    double bestHeight = kTolerance;
+    for (std::uint32_t f : newFaces_) {
+      const double height = planeHeight(f, position);
+      if (height > bestHeight) {
+        bestHeight = height;
+        best = f;
+      }
+    }
+    if (best != kNoFace) {
+      assignConflict(best, q, bestHeight);
+      continue;
+    }
+    for (const HorizonSide& side : horizon_) {
+      const double height = planeHeight(side.across, position);
+      if (height > bestHeight) {
+        bestHeight = height;
+        best = side.across;
+      }
+    }
+    if (best == kNoFace) continue;
+    assignConflict(best, q, bestHeight);
+    if (triangles_[best].farthest == q) enqueue(best);
+  }
+}
+
+void HullBuilder::assignConflict(std::uint32_t f, std::uint32_t point, double height) {
+  Triangle& face = triangles_[f];
+  nextConflict_[point] = face.firstConflict;
+  face.firstConflict = point;
+  if (face.farthest == kNoPoint || height > face.farthestHeight) {
+    face.farthest = point;
+    face.farthestHeight = height;
+  }
+}
+
+// Takes the point off the face's conflict list and finds the farthest of
+// the rest.
+void HullBuilder::dropConflict(std::uint32_t f, std::uint32_t point) {
+  Triangle& face = triangles_[f];
+  std::uint32_t* link = &face.firstConflict;
+  while (*link != kNoPoint && *link != point) link = &nextConflict_[*link];
+  if (*link == point) *link = nextConflict_[point];
+  face.farthest = kNoPoint;
+  face.farthestHeight = 0.0;
+  for (std::uint32_t q = face.firstConflict; q != kNoPoint; q = nextConflict_[q]) {
+    const double height = planeHeight(f, points_[q]);
+    if (face.farthest == kNoPoint || height > face.farthestHeight) {
+      face.farthest = q;
+      face.farthestHeight = height;
+    }
+  }
+}
+
+void HullBuilder::enqueue(std::uint32_t f) {
+  if (triangles_[f].firstConflict != kNoPoint) queue_.emplace(triangles_[f].farthestHeight, f);
+}
+
+std::uint32_t HullBuilder::newTriangle(std::uint32_t a, std::uint32_t b, std::uint32_t c, const MgcVector3& normal) {
+  std::uint32_t f;
+  if (freeTriangles_.empty()) {
+    f = static_cast<std::uint32_t>(triangles_.size());
+    triangles_.emplace_back();
+  } else {
+    f = freeTriangles_.back();
+    freeTriangles_.pop_back();
+  }
+  Triangle& face = triangles_[f];
+  face.corners[0] = a;
+  face.corners[1] = b;
+  face.corners[2] = c;
+  std::fill(face.neighbours, face.neighbours + 3, kNoFace);
+  face.normal = normal;
+  face.planeOffset = vertices_[a].Dot(normal);
+  face.serial = nextSerial_++;
+  face.firstConflict = kNoPoint;
+  face.farthest = kNoPoint;
+  face.farthestHeight = 0.0;
+  face.visibleStamp = 0;
+  face.heightStamp = 0;
+  face.reachedStamp = 0;
+  face.height = 0.0;
+  face.alive = true;
+  ++numLiveTriangles_;
+  return f;
+}
+
+void HullBuilder::killTriangle(std::uint32_t f) {
+  triangles_[f].alive = false;
+  triangles_[f].firstConflict = kNoPoint;
+  freeTriangles_.push_back(f);
+  --numLiveTriangles_;
+}
+
+void HullBuilder::markVisible(std::uint32_t f) {
+  triangles_[f].visibleStamp = stamp_;
+  region_.push_back(f);
+}
+
+// The height of the point being added above the face's plane, measured from
+// its first corner; kept for the rest of the search.
+double HullBuilder::heightOf(std::uint32_t f, const MgcVector3& point) {
+  Triangle& face = triangles_[f];
+  if (face.heightStamp != stamp_) {
+    face.height = (point - vertices_[face.corners[0]]).Dot(face.normal);
+    face.heightStamp = stamp_;
+  }
+  return face.height;
+}
+
+double HullBuilder::planeHeight(std::uint32_t f, const MgcVector3& point) const {
+  return point.Dot(triangles_[f].normal) - triangles_[f].planeOffset;
+}
+
+// Turns the live triangles, oldest first, into the faces that are joined
+// next, and lists each edge once, with the newer of its two faces, so that
+// the joining visits the newest edges first.
+void HullBuilder::collectFaces() {
+  std::vector<std::uint32_t> bySerial(nextSerial_, kNoFace);
+  for (std::uint32_t f = 0; f < triangles_.size(); ++f)
+    if (triangles_[f].alive) bySerial[triangles_[f].serial] = f;
+  std::vector<std::uint32_t> live;
+  live.reserve(numLiveTriangles_);
+  for (std::uint32_t f : bySerial)
+    if (f != kNoFace) live.push_back(f);
+
+  std::vector<std::uint32_t> faceOf(triangles_.size(), kNoFace);
+  faces_.reserve(live.size());
+  cornerPool_.reserve(3 * live.size());
+  for (std::uint32_t f : live) {
+    const Triangle& face = triangles_[f];
+    faceOf[f] = static_cast<std::uint32_t>(faces_.size());
+    appendFace(face.corners, 3, face.normal);
+  }
+  edges_.reserve(3 * live.size() / 2);
+  for (std::uint32_t i = 0; i < live.size(); ++i) {
+    const Triangle& face = triangles_[live[i]];
+    for (int k = 0; k < 3; ++k) {
+      const std::uint32_t across = faceOf[face.neighbours[k]];
+      if (across >= i) continue;
+      // Faces that bend at the edge are seen apart here already, while
+      // both are at hand.
+      const bool bends = face.normal.Dot(triangles_[face.neighbours[k]].normal) <= kUnitLow;
+      edges_.push_back({face.corners[k], face.corners[(k + 1) % 3], {i, across}, bends ? 1u : 0u, true});
+    }
+  }
+  grownAt_.assign(faces_.size(), 0);
+  joinedInto_.resize(faces_.size());
+  for (std::uint32_t f = 0; f < faces_.size(); ++f) joinedInto_[f] = f;
+  vertexUses_.assign(vertices_.size(), 0);
+  for (std::uint32_t corner : cornerPool_) ++vertexUses_[corner];
+
+  std::vector<Triangle>().swap(triangles_);
+  std::vector<std::uint32_t>().swap(freeTriangles_);
+  std::vector<std::uint32_t>().swap(nextConflict_);
 }
 
 // Joins pairs of faces that share an edge and lie in one plane, pass after
@@ -477,8 +620,13 @@ void HullBuilder::mergeCoplanarFaces() {
   while (merged) {
     merged = false;
     for (std::uint32_t e = static_cast<std::uint32_t>(edges_.size()); e-- > 0;) {
-      if (!edges_[e].alive) continue;
-      if (mergeAcrossEdge(edges_[e])) merged = true;
+      HullEdge& edge = edges_[e];
+      if (!edge.alive) continue;
+      // Faces that did not join across this edge the last time, for lack of
+      // a common plane, cannot join now unless one of them has grown since.
+      if (grownAt_[faceNow(edge.faces[0])] < edge.apartBefore && grownAt_[faceNow(edge.faces[1])] < edge.apartBefore)
+        continue;
+      if (mergeAcrossEdge(edge)) merged = true;
     }
   }
 }
@@ -488,39 +636,58 @@ void HullBuilder::mergeCoplanarFaces() {
 // within zov::kTolerance of A's plane. The joined ring walks A from the corner
 // after the edge round to the edge's first corner, then B from there round to
 // the edge's other corner; corners where it runs straight on are dropped.
-bool HullBuilder::mergeAcrossEdge(const HullEdge& edge) {
-  const auto side = sides_.find(edgeKey(edge.a, edge.b));
-  if (side == sides_.end() || side->second[0] == kNoFace || side->second[1] == kNoFace) return false;
-  const std::uint32_t faceA = std::max(side->second[0], side->second[1]);
-  const std::uint32_t faceB = std::min(side->second[0], side->second[1]);
-  const HullFace& a = faces_[faceA].face;
-  const HullFace& b = faces_[faceB].face;
-  if (a.normal.Dot(b.normal) <= kUnitLow) return false;
+bool HullBuilder::mergeAcrossEdge(HullEdge& edge) {
+  const std::uint32_t first = faceNow(edge.faces[0]);
+  const std::uint32_t second = faceNow(edge.faces[1]);
+  if (first == second) {
+    edge.alive = false;
+    return false;
+  }
+  const std::uint32_t faceA = std::max(first, second);
+  const std::uint32_t faceB = std::min(first, second);
+  const PolygonFace& a = faces_[faceA];
+  const PolygonFace& b = faces_[faceB];
+  const std::uint32_t* cornersA = cornersOf(a);
+  const std::uint32_t* cornersB = cornersOf(b);
+  const std::uint32_t nA = a.numCorners;
+  const std::uint32_t nB = b.numCorners;
+  if (a.normal.Dot(b.normal) <= kUnitLow) {
+    edge.apartBefore = numJoins_ + 1;
+    return false;
+  }
   // Normals that nearly agree still let the faces bend at the edge; joined,
   // they would make a face whose corners leave its plane, or one folded over
-  // its neighbour where a vertex pokes out a little.
-  const MgcVector3& onPlaneA = vertices_[a.corners[0]];
-  for (std::uint32_t corner : b.corners)
-    if (std::abs((vertices_[corner] - onPlaneA).Dot(a.normal)) > kTolerance) return false;
+  // its neighbour where a vertex pokes out a little. Each face's corners
+  // must lie in the other's plane, so that which face is the newer does not
+  // decide whether they join.
+  auto withinPlaneOf = [&](const PolygonFace& plane, const PolygonFace& other) {
+    const MgcVector3& onPlane = vertices_[cornersOf(plane)[0]];
+    const std::uint32_t* corners = cornersOf(other);
+    return std::all_of(corners, corners + other.numCorners, [&](std::uint32_t corner) {
+      return std::abs((vertices_[corner] - onPlane).Dot(plane.normal)) <= kTolerance;
+    });
+  };
+  if (!withinPlaneOf(a, b) || !withinPlaneOf(b, a)) {
+    edge.apartBefore = numJoins_ + 1;
+    return false;
+  }
 
-  const int sideA = sideIndex(a.corners, edge.a, edge.b);
-  const int sideB = sideIndex(b.corners, edge.a, edge.b);
+  const int sideA = sideIndex(cornersA, nA, edge.a, edge.b);
+  const int sideB = sideIndex(cornersB, nB, edge.a, edge.b);
   if (sideA < 0 || sideB < 0) return false;
-  const auto nA = static_cast<std::uint32_t>(a.corners.size());
-  const auto nB = static_cast<std::uint32_t>(b.corners.size());
   const auto kA = static_cast<std::uint32_t>(sideA);
   const auto kB = static_cast<std::uint32_t>(sideB);
-  std::vector<std::uint32_t> ring;
-  ring.reserve(nA + nB - 2);
-  for (std::uint32_t j = 0; j + 2 < nA; ++j) ring.push_back(a.corners[(kA + 2 + j) % nA]);
-  ring.push_back(a.corners[kA]);
-  if (a.corners[kA] == b.corners[kB]) {
+  std::vector<std::uint32_t>& ring = ring_;
+  ring.clear();
+  for (std::uint32_t j = 0; j + 2 < nA; ++j) ring.push_back(cornersA[(kA + 2 + j) % nA]);
+  ring.push_back(cornersA[kA]);
+  if (cornersA[kA] == cornersB[kB]) {
     // B runs along the edge the same way as A: walk B backwards.
-    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(b.corners[(nB - 1 - j + kB) % nB]);
-    ring.push_back(b.corners[(kB + 1) % nB]);
+    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(cornersB[(nB - 1 - j + kB) % nB]);
+    ring.push_back(cornersB[(kB + 1) % nB]);
   } else {
-    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(b.corners[(kB + 2 + j) % nB]);
-    ring.push_back(b.corners[kB]);
+    for (std::uint32_t j = 0; j + 3 <= nB; ++j) ring.push_back(cornersB[(kB + 2 + j) % nB]);
+    ring.push_back(cornersB[kB]);
   }
 
   // Faces that share more than the edge (a corner between them that only the
@@ -546,19 +713,26 @@ bool HullBuilder::mergeAcrossEdge(const HullEdge& edge) {
     return runsStraight(vertices_[ring[previous]], vertices_[ring[at]], vertices_[ring[next]]) &&
            !usedByOtherFaces(ring[at], faceA, faceB);
   };
-  std::vector<std::uint32_t> kept;
-  kept.reserve(m);
+  std::vector<std::uint32_t>& kept = kept_;
+  kept.clear();
   for (std::size_t i = 1; i + 1 < m; ++i)
     if (!straight(i - 1, i, i + 1)) kept.push_back(ring[i]);
   if (!straight(m - 2, m - 1, 0)) kept.push_back(ring[m - 1]);
   if (!straight(m - 1, 0, 1)) kept.push_back(ring[0]);
   if (kept.size() < 3 || !isConvexRing(kept, a.normal)) return false;
 
-  unlinkSides(faceA);
-  killFace(faceB);
-  faces_[faceA].face.corners = std::move(kept);
-  linkSides(faceA);
-  removeEdge(edge.a, edge.b);
+  for (std::uint32_t j = 0; j < nA; ++j) --vertexUses_[cornersA[j]];
+  for (std::uint32_t j = 0; j < nB; ++j) --vertexUses_[cornersB[j]];
+  for (std::uint32_t corner : kept) ++vertexUses_[corner];
+  faces_[faceB].alive = false;
+  joinedInto_[faceB] = faceA;
+  // The joined ring goes to the end of the pool; the faces' old corners
+  // stay behind unused.
+  faces_[faceA].first = static_cast<std::uint32_t>(cornerPool_.size());
+  faces_[faceA].numCorners = static_cast<std::uint32_t>(kept.size());
+  cornerPool_.insert(cornerPool_.end(), kept.begin(), kept.end());
+  grownAt_[faceA] = ++numJoins_;
+  edge.alive = false;
   return true;
 }
 
@@ -566,9 +740,9 @@ bool HullBuilder::mergeAcrossEdge(const HullEdge& edge) {
 // vertices stay in order.
 void HullBuilder::removeUnusedVertices() {
   std::vector<bool> used(vertices_.size(), false);
-  for (const WorkingFace& face : faces_)
+  for (const PolygonFace& face : faces_)
     if (face.alive)
-      for (std::uint32_t corner : face.face.corners) used[corner] = true;
+      for (std::uint32_t j = 0; j < face.numCorners; ++j) used[cornersOf(face)[j]] = true;
   std::vector<std::uint32_t> newIndex(vertices_.size(), kNoIndex);
   std::uint32_t numKept = 0;
   for (std::uint32_t i = 0; i < vertices_.size(); ++i) {
@@ -577,9 +751,10 @@ void HullBuilder::removeUnusedVertices() {
     newIndex[i] = numKept++;
   }
   vertices_.resize(numKept);
-  for (WorkingFace& face : faces_)
+  for (const PolygonFace& face : faces_)
     if (face.alive)
-      for (std::uint32_t& corner : face.face.corners) corner = newIndex[corner];
+      for (std::uint32_t j = 0; j < face.numCorners; ++j)
+        cornerPool_[face.first + j] = newIndex[cornerPool_[face.first + j]];
 }
 
 std::uint32_t HullBuilder::appendVertex(const MgcVector3& position) {
@@ -587,51 +762,18 @@ std::uint32_t HullBuilder::appendVertex(const MgcVector3& position) {
   return static_cast<std::uint32_t>(vertices_.size() - 1);
 }
 
-void HullBuilder::appendFace(std::vector<std::uint32_t> corners, const MgcVector3& normal) {
-  const double planeOffset = vertices_[corners[0]].Dot(normal);
-  faces_.push_back({{std::move(corners), normal}, planeOffset, true});
-  ++numLiveFaces_;
-  linkSides(static_cast<std::uint32_t>(faces_.size() - 1));
+void HullBuilder::appendFace(const std::uint32_t* corners, std::uint32_t numCorners, const MgcVector3& normal) {
+  faces_.push_back({static_cast<std::uint32_t>(cornerPool_.size()), numCorners, normal, true});
+  cornerPool_.insert(cornerPool_.end(), corners, corners + numCorners);
 }
 
-void HullBuilder::killFace(std::uint32_t f) {
-  unlinkSides(f);
-  faces_[f].alive = false;
-  std::vector<std::uint32_t>().swap(faces_[f].face.corners);
-  --numLiveFaces_;
-}
-
-void HullBuilder::linkSides(std::uint32_t f) {
-  const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-  for (std::size_t k = 0; k < corners.size(); ++k) {
-    const std::uint64_t key = edgeKey(corners[k], corners[(k + 1) % corners.size()]);
-    SideFaces& users = sides_.try_emplace(key, SideFaces{kNoFace, kNoFace}).first->second;
-    users[users[0] == kNoFace ? 0 : 1] = f;
+// The face that `f` has been joined into, directly or through others.
+std::uint32_t HullBuilder::faceNow(std::uint32_t f) {
+  while (joinedInto_[f] != f) {
+    joinedInto_[f] = joinedInto_[joinedInto_[f]];
+    f = joinedInto_[f];
   }
-}
-
-void HullBuilder::unlinkSides(std::uint32_t f) {
-  const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-  for (std::size_t k = 0; k < corners.size(); ++k) {
-    const auto side = sides_.find(edgeKey(corners[k], corners[(k + 1) % corners.size()]));
-    if (side == sides_.end()) continue;
-    SideFaces& users = side->second;
-    if (users[0] == f) users[0] = kNoFace;
-    if (users[1] == f) users[1] = kNoFace;
-    if (users[0] == kNoFace && users[1] == kNoFace) sides_.erase(side);
-  }
-}
-
-void HullBuilder::appendEdge(std::uint32_t a, std::uint32_t b) {
-  edgeSlots_[edgeKey(a, b)] = static_cast<std::uint32_t>(edges_.size());
-  edges_.push_back({a, b, true});
-}
-
-void HullBuilder::removeEdge(std::uint32_t a, std::uint32_t b) {
-  const auto slot = edgeSlots_.find(edgeKey(a, b));
-  if (slot == edgeSlots_.end()) return;
-  edges_[slot->second].alive = false;
-  edgeSlots_.erase(slot);
+  return f;
 }
 
 // Whether the ring turns counter-clockwise about `normal` at every corner:
@@ -651,23 +793,11 @@ bool HullBuilder::isConvexRing(const std::vector<std::uint32_t>& ring, const Mgc
 }
 
 bool HullBuilder::usedByOtherFaces(std::uint32_t vertex, std::uint32_t faceA, std::uint32_t faceB) const {
-  for (std::uint32_t f = 0; f < faces_.size(); ++f) {
-    if (!faces_[f].alive || f == faceA || f == faceB) continue;
-    const std::vector<std::uint32_t>& corners = faces_[f].face.corners;
-    if (std::find(corners.begin(), corners.end(), vertex) != corners.end()) return true;
-  }
-  return false;
-}
-
-std::uint32_t HullBuilder::faceAcross(std::uint32_t f, std::uint32_t a, std::uint32_t b) const {
-  const auto side = sides_.find(edgeKey(a, b));
-  if (side == sides_.end()) return kNoFace;
-  return side->second[0] == f ? side->second[1] : side->second[0];
-}
-
-double HullBuilder::heightAbove(const MgcVector3& point, std::uint32_t f) const {
-  const HullFace& face = faces_[f].face;
-  return (point - vertices_[face.corners[0]]).Dot(face.normal);
+  auto usesIn = [&](std::uint32_t f) {
+    const std::uint32_t* corners = cornersOf(faces_[f]);
+    return static_cast<std::uint32_t>(std::count(corners, corners + faces_[f].numCorners, vertex));
+  };
+  return vertexUses_[vertex] > usesIn(faceA) + usesIn(faceB);
 }
 
 }  // namespace zov::hull
