@@ -43,10 +43,11 @@ std::int32_t cutDFmeshByPlane(ZOV_DFmesh* mesh, const Mgc::MgcVector3& normal, c
 
 /// Splits the mesh into its connected pieces (pieces that touch at a vertex
 /// are one) and folds flat pieces into the pieces around them. Returns the
-/// number of pieces; with 2 or more, `*parts` receives a new array of that
-/// many new meshes, which the caller frees with deleteDFmeshParts. With fewer
-/// `*parts` is left alone. -1, with nothing handed back, for a null mesh or
-/// `parts`, a face index out of range, or when memory runs out.
+/// number of pieces left. When the mesh has 2 or more connected pieces,
+/// `*parts` receives a new array of that many new meshes (folding may leave
+/// 1), which the caller frees with deleteDFmeshParts; otherwise `*parts` is
+/// left alone. -1, with nothing handed back, for a null mesh or `parts`, a
+/// face index out of range, or when memory runs out.
 std::int32_t splitDFmeshParts(ZOV_DFmesh* mesh, ZOV_DFmesh*** parts);
 
 /// Frees an array of `count` meshes that splitDFmeshParts handed back, and
