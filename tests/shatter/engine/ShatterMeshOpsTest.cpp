@@ -108,8 +108,23 @@ TEST(CutDFmeshByPlane, PiecesAreCutOneByOneAndJoinedBack) {
     EXPECT_EQ(mesh->numVertices, c.vertices);
     EXPECT_TRUE(isClosedMesh(*mesh));
     for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
-      EXPECT_GE(mesh->faces[f].pieceId, 1);
-      EXPECT_LE(mesh->faces[f].pieceId, c.pieces);
+      const DFface& face = mesh->faces[f];
+      EXPECT_GE(face.pieceId, 1);
+      EXPECT_LE(face.pieceId, c.pieces);
+      // The pieces' normals, colours and texture coordinates come back with
+      // them: on the source's faces each corner still has those of its
+      // position; caps are white.
+      const bool cap = (face.faceFlags & kDFfaceCut) != 0;
+      const MgcVector3 n = mesh->worldFaceNormals[f];
+      for (std::uint32_t k = 0; k < face.numVertices; ++k) {
+        const MgcVector3& p = mesh->worldVertices[face.vertices[k]];
+        EXPECT_NEAR((mesh->extraPoints[face.extraIndices[k]] - (cap ? MgcVector3(1, 1, 1) : vertexColor(p))).Length(),
+                    0.0, 1e-12);
+        EXPECT_NEAR((mesh->auxPoints[face.cornerData[k]] - n).Length(), 0.0, 1e-12);
+        if (!cap) {
+          EXPECT_NEAR((mesh->uvLayers[0][face.layerUVIndices[0][k]] - faceUV(n, p, 1)).Length(), 0.0, 1e-12);
+        }
+      }
     }
   }
 
@@ -181,6 +196,9 @@ TEST(IsHullVolumeClose, ShardsCloseToTheirHullPass) {
     EXPECT_EQ(isHullVolumeClose(mesh.get()), c.close);
   }
   EXPECT_FALSE(isHullVolumeClose(nullptr));
+  auto broken = toDFmesh(boxSolid({1, 1, 1}));
+  broken->faces[4].vertices[0] = 1000;
+  EXPECT_FALSE(isHullVolumeClose(broken.get()));
 }
 
 TEST(BuildDFmeshVolumeFlags, SubdividesTheWholeMeshOrTheMarkedFaces) {
