@@ -183,14 +183,6 @@ TEST(VoronoiCarving, RandomSeedsInABoxGiveTheVoronoiCells) {
     }
   }
   EXPECT_GT(neighbours, n);
-
-  // With piece detection every cell, convex, is carved the same.
-  const VoronoiCarving grouped = carveVoronoiCells(box.get(), seeds.data(), n, true);
-  ASSERT_EQ(grouped.cells.size(), n);
-  for (std::uint32_t c = 0; c < n; ++c) {
-    EXPECT_EQ(grouped.cells[c].seed, carving.cells[c].seed);
-    EXPECT_NEAR(meshVolume(*grouped.cells[c].mesh), meshVolume(*carving.cells[c].mesh), 1e-12);
-  }
 }
 
 TEST(VoronoiCarving, CellsInTwoPartsAreCutPartByPart) {
