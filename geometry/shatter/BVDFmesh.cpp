@@ -10,6 +10,7 @@
 #include "geometry/BoxFits.h"
 #include "geometry/MassProperties.h"
 #include "geometry/shatter/Clipper.h"
+#include "geometry/shatter/DFmeshArrays.h"
 #include "math/MgcMatrix3.h"
 #include "math/Tolerances.h"
 
@@ -25,27 +26,6 @@ void writeCornerIds(DFmeshEdge& edge, int slot, const DFface& face, std::uint32_
   edge.colorIds[slot] = idAt(face.extraIndices, k);
   edge.uvIds[slot] = idAt(face.uvIndices, k);
   for (std::uint32_t l = 0; l < kMaxExtraUVLayers; ++l) edge.uvSetIds[l][slot] = idAt(face.layerUVIndices[l], k);
-}
-
-/// Exchanges every field of two face records (their arrays move with them).
-void swapFaces(DFface& a, DFface& b) {
-  std::swap(a.numVertices, b.numVertices);
-  std::swap(a.capacity, b.capacity);
-  std::swap(a.vertices, b.vertices);
-  std::swap(a.uvIndices, b.uvIndices);
-  std::swap(a.cornerData, b.cornerData);
-  std::swap(a.layerUVIndices, b.layerUVIndices);
-  std::swap(a.extraIndices, b.extraIndices);
-  std::swap(a.numList, b.numList);
-  std::swap(a.listCapacity, b.listCapacity);
-  std::swap(a.list, b.list);
-  std::swap(a.normal, b.normal);
-  std::swap(a.normal2, b.normal2);
-  std::swap(a.mark, b.mark);
-  std::swap(a.faceFlags, b.faceFlags);
-  std::swap(a.pieceId, b.pieceId);
-  std::swap(a.faceByte, b.faceByte);
-  std::swap(a.numLayers, b.numLayers);
 }
 
 std::uint32_t findRoot(std::vector<std::uint32_t>& parent, std::uint32_t i) {
@@ -272,7 +252,7 @@ void BVDFmesh::finishCut(int result) {
     for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
       if (mesh.faces[f].numVertices < 3) continue;
       if (kept != f) {
-        swapFaces(mesh.faces[kept], mesh.faces[f]);
+        swapDFfaces(mesh.faces[kept], mesh.faces[f]);
         mesh.worldFaceNormals[kept] = mesh.worldFaceNormals[f];
       }
       MgcVector3 local = toLocal * mesh.worldFaceNormals[kept];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/ShapeRecords.h"
@@ -20,6 +21,12 @@ constexpr std::uint32_t kDFmeshPieces = 0x4;
 constexpr std::uint32_t kDFmeshVolume = 0x10;
 /// Fit the oriented box of the mesh's vertices (init only).
 constexpr std::uint32_t kDFmeshBox = 0x20;
+
+/// `DFface::faceFlags` bit of a face that the subdivision left whole.
+constexpr std::uint16_t kDFfaceLeftWhole = 0x10;
+
+/// The pieces of a mesh, each a mesh of its own, owned by the holder.
+using DFmeshPieces = std::vector<std::unique_ptr<ZOV_DFmesh>>;
 
 /// `BVDFmesh` flags bits.
 constexpr std::uint32_t kDFmeshEdgesBuilt = 0x1;
@@ -90,6 +97,23 @@ class BVDFmesh {
   /// stores the piece count in the mesh. Faces joined by an edge are one
   /// piece; so are pieces that share a vertex.
   void labelPieces();
+  /// One new mesh per piece number 1 .. numMeshGroups of the bound mesh, in
+  /// number order. A piece holds the faces of that number in their order,
+  /// the vertices, normals, colours and texture coordinates (of every layer)
+  /// they use, in their order and numbered from 0, both face normals of each
+  /// face, and the mesh's frame, flags and layer count; its piece count is 1.
+  /// Empty when an allocation fails, when no mesh is bound or has no pieces,
+  /// and when a face's number lies outside 1 .. numMeshGroups.
+  DFmeshPieces extractPieces() const;
+  /// Folds flat pieces (volume not above 1e-5) into the piece whose convex
+  /// hull holds all their points within 0.001: the first flat piece is joined
+  /// to the first such piece (its elements first), the joined mesh takes the
+  /// lower of the two places, the pieces behind the higher place move up one
+  /// place, and the faces of the joined piece and of the moved ones take their
+  /// new place + 1 as their piece number; then the search starts again. It
+  /// stops at the first flat piece that no piece encloses, or when memory
+  /// runs out. Writes each piece's centre of mass into its `center`.
+  static void mergeDegeneratePieces(DFmeshPieces& pieces);
   /// Replaces the clipper by a new one prepared for the bound mesh; a failed
   /// allocation leaves no clipper.
   void initClipper();
@@ -100,6 +124,21 @@ class BVDFmesh {
   void finishCut(int result);
   /// Frees the edge table, the vertex incidence and the clipper.
   void freeLeaves();
+
+  /// Subdivides the faces marked kDFfaceSelected, `passes` times (1 to 4;
+  /// other counts, no mesh or no edge table change nothing): long edges of
+  /// the marked faces are split at their midpoints (their neighbours gain the
+  /// midpoints too) and each marked face of 5 or more corners becomes a fan
+  /// of smaller faces around a new centre vertex; the new faces are marked
+  /// for the next pass. A marked face left with fewer than 5 corners stays
+  /// whole and trades its mark for kDFfaceLeftWhole. The edge table is built
+  /// again after each pass. False when memory ran out: that pass left the
+  /// mesh as it was.
+  bool subdivideFaces(std::int16_t passes);
+  /// The area centroid of the face's polygon of world vertices, projected on
+  /// the plane of the face's `normal` through its first corner; the mean of
+  /// its corners for a polygon without area or normal.
+  Mgc::MgcVector3 faceCentroid(const DFface& face) const;
 
   /// Sets the live byte of every edge (the clipper's preparation).
   void markEdgesLive();
@@ -122,6 +161,7 @@ class BVDFmesh {
 
  private:
   bool buildTables(std::uint32_t mode);
+  bool subdivideOnce();
 
   /// Owned; null until initClipper.
   Clipper* clipper_ = nullptr;
@@ -134,3 +174,14 @@ class BVDFmesh {
   std::vector<DFmeshEdge> edges_;
   std::vector<DFmeshVertexIncidence> incidence_;
 };
+
+/// A new mesh holding `first`'s elements and then `second`'s: vertices,
+/// normals, colours and texture coordinates (every layer) appended in that
+/// order, the faces likewise with their ids moved past the first mesh's, both
+/// face normals; the frame, flags and `dfWord` of `first`, the larger layer
+/// count. Null when memory runs out.
+std::unique_ptr<ZOV_DFmesh> joinDFmeshes(const ZOV_DFmesh& first, const ZOV_DFmesh& second);
+/// The same for any number of meshes, appended in order (null entries are
+/// skipped); the frame is the first mesh's. Null for no mesh or when memory
+/// runs out.
+std::unique_ptr<ZOV_DFmesh> joinDFmeshes(const ZOV_DFmesh* const* meshes, std::size_t count);

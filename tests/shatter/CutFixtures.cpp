@@ -102,6 +102,31 @@ Solid bumpySphere(Random& random, std::uint32_t rings, std::uint32_t segments) {
   return s;
 }
 
+Solid tetrahedronSolid() {
+  return Solid{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}}};
+}
+
+Solid joinSolids(const Solid& a, const Solid& b, const MgcVector3& offset) {
+  Solid both = a;
+  const auto shift = static_cast<std::uint32_t>(a.points.size());
+  for (const MgcVector3& p : b.points) both.points.push_back(p + offset);
+  for (std::vector<std::uint32_t> face : b.faces) {
+    for (std::uint32_t& v : face) v += shift;
+    both.faces.push_back(face);
+  }
+  return both;
+}
+
+Solid flatSquare(double half, const MgcVector3& c) {
+  Solid s;
+  s.points = {{c.x - half, c.y - half, c.z},
+              {c.x + half, c.y - half, c.z},
+              {c.x + half, c.y + half, c.z},
+              {c.x - half, c.y + half, c.z}};
+  s.faces = {{0, 1, 2, 3}, {0, 3, 2, 1}};
+  return s;
+}
+
 Solid randomHull(Random& random, std::uint32_t count) {
   std::vector<MgcVector3> points;
   for (std::uint32_t i = 0; i < count; ++i) points.push_back(random.vector(-1.0, 1.0));

@@ -28,6 +28,13 @@ Solid tubeSolid(double rIn, double rOut, std::uint32_t segments, double z0, doub
 /// A closed triangle mesh of a sphere whose radius varies at random per
 /// vertex between 0.6 and 1.4 (star-shaped, not convex).
 Solid bumpySphere(Random& random, std::uint32_t rings, std::uint32_t segments);
+/// The tetrahedron (0,0,0), (1,0,0), (0,1,0), (0,0,1).
+Solid tetrahedronSolid();
+/// `b` moved by `offset` appended to `a`, as one polygon soup.
+Solid joinSolids(const Solid& a, const Solid& b, const Mgc::MgcVector3& offset);
+/// A square of half side `half` about `centre` in the plane z = centre.z,
+/// with both sides as faces: closed, without volume.
+Solid flatSquare(double half, const Mgc::MgcVector3& centre);
 /// The convex hull of `count` random points in the unit cube.
 Solid randomHull(Random& random, std::uint32_t count);
 
