@@ -32,6 +32,8 @@ constexpr double kMovingSupportApproach = -2e-5;
 constexpr double kBackoffFactor = 0.8;
 /// ... and drops it below this factor (a single-precision 0.4).
 constexpr double kBackoffFloor = static_cast<double>(0.4f);
+/// Relative rounding allowed in the energy balance of a collision.
+constexpr double kEnergyRounding = 1e-12;
 /// Calls in a row of the rest test below its threshold before a body rests.
 constexpr std::int32_t kRestingCalls = 20;
 
@@ -116,6 +118,13 @@ struct TrialMotion {
       momentum2 -= pair.secondArms[i].Cross(J);
     }
   }
+  /// The kinetic energy the pair's bodies would gain (negative: lose) with
+  /// these changes; a static second body counts for nothing.
+  double energyGain(const CollisionPair& pair) const {
+    double gain = gainOf(*pair.firstBody, linear1, momentum1);
+    if (!pair.secondBody->isStatic()) gain += gainOf(*pair.secondBody, linear2, momentum2);
+    return gain;
+  }
   /// The change of the relative velocity at contact i.
   MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i) const {
     const MgcVector3 spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
@@ -125,6 +134,17 @@ struct TrialMotion {
       change -= linear2 + spin2.Cross(pair.secondArms[i]);
     }
     return change;
+  }
+
+ private:
+  static double gainOf(const HardBody& body, const MgcVector3& dv, const MgcVector3& dL) {
+    const RBDynamics& state = body.getDyn();
+    const MgcVector3 v = state.linearVelocity + dv;
+    const MgcVector3 L = state.angularMomentum + dL;
+    const double linear = v.SquaredLength() - state.linearVelocity.SquaredLength();
+    const double angular =
+        L.Dot(state.worldInvInertia * L) - state.angularMomentum.Dot(state.worldInvInertia * state.angularMomentum);
+    return 0.5 * (linear / state.invMass + angular);
   }
 };
 
@@ -448,39 +468,56 @@ void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint,
 void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s,
                                               std::uint32_t worker) {
   SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr) return;
   dvec* b = nullptr;
   dvec* x = nullptr;
-  dmat* A = nullptr;
-  if (workspace == nullptr || !workspace->prepareVectorSystem(pair.contactCount, 0, b, x, A)) return;
-  zeroVector(b);
   const double e = hint == kContactResting ? 0.0 : pair.restitution;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    const MgcVector3& u = pair.relativeVelocities[i];
-    const MgcVector3& n = pair.normals[i];
-    // The velocity change that stops the contact and returns e of its
-    // approach along the normal; none for a contact that does not approach.
-    const MgcVector3 target = (u + n * (e * u.Dot(n))) * -s;
-    if (target.Dot(n) <= zov::kTolerance) continue;
-    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
-  }
-  buildCollisionMatrix(pair, s, A);
-  K = A;
+  // K J = b over the pair's contacts: the impulses that stop every contact
+  // sliding and return e of its approach along the normal (no change for a
+  // contact that does not approach).
+  const auto setUp = [&] {
+    if (!workspace->prepareVectorSystem(pair.contactCount, 0, b, x, K)) return false;
+    zeroVector(b);
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      const MgcVector3& u = pair.relativeVelocities[i];
+      const MgcVector3& n = pair.normals[i];
+      const MgcVector3 target = (u + n * (e * u.Dot(n))) * -s;
+      if (target.Dot(n) <= zov::kTolerance) continue;
+      for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
+    }
+    buildCollisionMatrix(pair, s, K);
+    return true;
+  };
+  K = nullptr;
+  if (!setUp()) return;
 
   std::uint8_t pulling[kMaxPairContacts] = {};
-  workspace->solveVectorSystem(pair.contactCount, A, b, x, pair.normals, pulling);
-  compactContacts(pair, pulling);
-  const std::uint32_t n = pair.contactCount;
-  if (n == 0) return;
+  workspace->solveVectorSystem(pair.contactCount, K, b, x, pair.normals, pulling);
+  bool anyPulling = false;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) anyPulling = anyPulling || pulling[i] != 0;
 
   ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
-  bool insideCones = true;
-  for (std::uint32_t i = 0; i < n && insideCones; ++i) {
+  bool insideCones = !anyPulling;
+  for (std::uint32_t i = 0; i < pair.contactCount && insideCones; ++i) {
     const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
     const double normal = J.Dot(pair.normals[i]);
     insideCones = (J - pair.normals[i] * normal).Length() <= normal * pair.friction;
   }
   if (insideCones) {
-    for (std::uint32_t i = 0; i < n; ++i) {
+    // Sticking contacts that return part of their approach can, through the
+    // bodies' turning, hand out more energy than the approach brought: such
+    // impulses go to the back-off, whose impulses oppose the sliding.
+    TrialMotion trial;
+    double scale = 0.0;
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
+      trial.add(pair, i, J);
+      scale += J.SquaredLength() * (pair.firstBody->getInvMass() + pair.secondBody->getInvMass());
+    }
+    insideCones = trial.energyGain(pair) <= kEnergyRounding * scale;
+  }
+  if (insideCones) {
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
       const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
       if (J.SquaredLength() > zov::kTolerance) {
         pair.impulses[i] = J;
@@ -493,6 +530,11 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
     pair.backedOff = 0;
     return;
   }
+  // A contact that could only stick by pulling cannot stick: it slides or
+  // lets go, which the back-off decides over the whole set again (dropping
+  // it here would leave an approaching contact without any impulse).
+  if (anyPulling && !setUp()) return;
+  const std::uint32_t n = pair.contactCount;
 
   // Friction back-off: impulses along n + f mu t, their magnitudes from the
   // normal rows of the system, with f lowered while the friction would turn

@@ -42,9 +42,9 @@ struct ContactSet {
   /// along its normal, the normal reversed and the two feature ids exchanged.
   void flip();
 
-  /// For i < j, both kept, with normals opposed (n_i . n_j < -1e-5): the
-  /// shallower of the two goes (j when depth_i > depth_j, else i, and the
-  /// scan moves on to the next i).
+  /// For i < j, both kept, with normals opposed (n_i . n_j < -1e-5): j goes
+  /// when depth_i > depth_j, else i (the deeper, or the earlier on equal
+  /// depths), and the scan moves on to the next i.
   void removeOpposing();
   /// For i < j, both kept, closer than 1e-5 (squared distance): the later one
   /// goes unless it is deeper, in which case i goes and the scan moves on.
