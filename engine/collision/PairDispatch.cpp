@@ -41,9 +41,11 @@ DispatchShape dispatchShape(std::uint32_t type) {
 
 bool isFracture(const HardBody* body) { return body->getType() == kFractureBody; }
 
-/// Brings the body's world data up to date unless they are.
+/// Brings the body's world data up to date unless they are. A phantom keeps
+/// none that a test reads (and never counts as current), so it is left
+/// alone: refreshing it on every test would write it from every worker.
 void refresh(HardBody* body) {
-  if (!body->isWorldModified()) body->updateWorldData();
+  if (body->getType() != kPhantomBody && !body->isWorldModified()) body->updateWorldData();
 }
 
 /// |c1 - c2|^2 - (r1 + r2)^2 < 1e-5 on the bodies' bounding spheres as the
@@ -183,11 +185,14 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   // Resting bodies meet only where one of them waits for its first hit.
   if (body1->isStatic() && body2->isStatic() && !body1->isFirstHit(false) && !body2->isFirstHit(false)) return false;
+  // Shapes that meet nothing need no world data.
+  const std::uint32_t code = shapePairCode(body1->getType(), body2->getType());
+  if (code == kPairNone) return false;
   refresh(body1);
   refresh(body2);
   const Pk_jump* jump = narrowPhase.get();
 
-  switch (shapePairCode(body1->getType(), body2->getType())) {
+  switch (code) {
     case kPairCapsuleCapsule: {
       ZOVcapsule a;
       ZOVcapsule b;
