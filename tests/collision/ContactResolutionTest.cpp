@@ -178,6 +178,21 @@ TEST(ContactResolution, CoulombFrictionOnAStaticPlane) {
   }
 }
 
+// Landing on a corner while sliding slowly: the normal impulse alone turns
+// the corner's sliding round, so every friction factor (1, 0.8, ..., 0.4096)
+// fails and the impulse ends frictionless: j = 2 / (1/m + 6 (r x n)^2) for a
+// unit cube of mass 1 (I = 1/6) hit at r = (0.5, -0.5, 0).
+TEST(ContactResolution, FrictionThatTurnsTheSlidingRoundIsDropped) {
+  CollisionManager manager;
+  auto ground = zovtest::barrier(MgcVector3(), kUp);
+  auto body = box(MgcVector3(1, 1, 1), MgcVector3(-0.5, 0.5, 0.0), {1.0, MgcVector3(-0.1, -2.0, 0.0), {}});
+  body->setFrictionCoeff(0.3);
+  CollisionPair& pair = contactPair(manager, body.get(), ground.get(), {MgcVector3()});
+  collide(manager, pair);
+  EXPECT_EQ(manager.getResolutionCounters().frictionDropped, 1u);
+  EXPECT_LT((pair.impulses[0] - kUp * (2.0 / 2.5)).Length(), 1e-12);
+}
+
 // Without friction the back-off gives the frictionless impulse of an
 // off-centre hit: j n with j = -(1 + e) u.n / (1/m1 + 1/m2 + (r1 x n).I1^-1
 // (r1 x n) + (r2 x n).I2^-1 (r2 x n)).

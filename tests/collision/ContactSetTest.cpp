@@ -1,5 +1,5 @@
-// The contact-set filters: opposed, duplicate and outlying contacts, the cut
-// to extreme points, and the set seen from the other shape.
+// The contact-set filters: opposed, duplicate and outlying contacts, and the
+// cut to extreme points.
 
 #include <gtest/gtest.h>
 
@@ -108,21 +108,6 @@ TEST(ContactSet, FullSetsAreCutToTheirExtremePointsBeforeNewOnes) {
     EXPECT_TRUE(point.x == 0.0 || point.x == 5.0 || point.z == 0.0 || point.z == 4.0);
   }
   EXPECT_FALSE(OwnedSet(std::vector<Contact>(32, {MgcVector3(), kUp, 0.0})).set.append(MgcVector3(), kUp, 0, 0, 0));
-}
-
-// Seen from the other shape a contact lies on that shape: the point moved by
-// -depth along the normal, the normal reversed, the features exchanged; twice
-// gives the set back.
-TEST(ContactSet, FlippingSeesTheSetFromTheOtherShape) {
-  OwnedSet owned({{MgcVector3(0.0, -0.1, 0.0), kUp, -0.1}});
-  owned.set.flip();
-  EXPECT_EQ(owned.points[0], MgcVector3(0.0, 0.0, 0.0));
-  EXPECT_EQ(owned.normals[0], kDown);
-  EXPECT_EQ(owned.features[0].firstFeature, 100u);
-  EXPECT_EQ(owned.features[0].secondFeature, 0u);
-  owned.set.flip();
-  EXPECT_EQ(owned.points[0], MgcVector3(0.0, -0.1, 0.0));
-  EXPECT_EQ(owned.normals[0], kUp);
 }
 
 }  // namespace
