@@ -5,6 +5,7 @@
 #include "engine/ShapeFrames.h"
 #include "geometry/BoxFits.h"
 #include "geometry/MeshTransforms.h"
+#include "geometry/VolumeMath.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
@@ -132,6 +133,18 @@ void CapsuleBody::modify(ZOVmesh* source) {
 ZOVcapsule* CapsuleBody::worldCapsule() {
   localCapsule.transformSRT(dyn.position, dyn.orientation, shape.scale, worldCapsule_);
   return worldCapsule_.getCap();
+}
+
+bool CapsuleBody::placedCapsule(ZOVcapsule& out) const {
+  const ZOVcapsule* local = localCapsule.getCap();
+  if (local == nullptr) return false;
+  // As BCapsule::transformSRT places it.
+  const double factor = zov::largestScale(shape.scale);
+  out.center = dyn.orientation * zov::scaledBy(shape.scale, local->center) + dyn.position;
+  out.axis = dyn.orientation * local->axis;
+  out.length = local->length * factor;
+  out.radius = local->radius * factor;
+  return true;
 }
 
 ZOVcapsule* CapsuleBody::getBoundingVolume(int world) {

@@ -30,6 +30,10 @@ class CapsuleBody : public PrivateHardBody {
   /// The local capsule transformed by the current position, orientation and
   /// scale; owned by the body.
   ZOVcapsule* worldCapsule();
+  /// The same capsule written to `out` without storing it in the body, so
+  /// that any number of threads may ask at once; false, with `out` left,
+  /// while the body has no local capsule.
+  bool placedCapsule(ZOVcapsule& out) const;
   /// The capsule in body coordinates.
   BCapsule& getLocalCapsule() { return localCapsule; }
 

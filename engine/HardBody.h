@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -213,8 +214,10 @@ class HardBody {
   HardBody* getParent() const { return parent; }
   void setParent(HardBody* body) { parent = body; }
   bool hasParent() const { return parent != nullptr; }
-  EMotionState getCollisionState() const { return collisionState; }
-  void setCollisionState(EMotionState state) { collisionState = state; }
+  /// The collision state; pair tests running on several workers may set one
+  /// body's at once, so it is kept atomically.
+  EMotionState getCollisionState() const { return collisionState.load(std::memory_order_relaxed); }
+  void setCollisionState(EMotionState state) { collisionState.store(state, std::memory_order_relaxed); }
 
   /// Body-frame inertia tensor.
   Mgc::MgcMatrix3 getLocalInertiaTensor() const { return localInertia; }
@@ -292,7 +295,7 @@ class HardBody {
   /// Backups taken by storeLastDynamics for rollbackDynamics.
   RBDynamics dynLastBackup;
   RBDynamics dynBackup;
-  EMotionState collisionState{};
+  std::atomic<EMotionState> collisionState{kMotionStateNone};
   std::unique_ptr<ZOVmesh> mesh;
   ZOVcapsule bcapsule;
   ZOVbox bbox;

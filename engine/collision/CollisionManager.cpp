@@ -6,12 +6,20 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/LsqrSystem.h"
+#include "engine/collision/PkJump.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "platform/Processors.h"
 
 using Mgc::MgcVector3;
 
 namespace {
+
+// The pair tests refresh a body whose world data are stale. Shared bodies
+// are refreshed here, on the calling thread, before any worker tests them,
+// so that no two workers refresh one body at once.
+void refreshWorldData(HardBody* body) {
+  if (!body->isWorldModified()) body->updateWorldData();
+}
 
 // The result rule of every pass: a running value that a pair's contact count
 // replaces when it is 1 or when the value is still 0.
@@ -24,8 +32,8 @@ void applyResultRule(std::uint32_t& result, std::uint32_t count) {
 CollisionManager::CollisionManager() {
   inlineManifolds = std::make_unique<ContactManifold[]>(kInlineManifolds);
   solverWorkspace = std::make_unique<SolverWorkspace>();
-  // The narrow phase's query engine is created here and published in
-  // g_pkJump; while it does not exist narrowPhase stays null.
+  narrowPhase = std::make_unique<Pk_jump>();
+  g_pkJump = narrowPhase.get();
   if (setupThreads() < 0) workerCount = 0;
   if (!createLsqrSystems(workerCount)) throw std::bad_alloc();
   threadCount = 1;
@@ -40,10 +48,14 @@ CollisionManager::CollisionManager() {
 }
 
 CollisionManager::~CollisionManager() {
+  // The query engine stays published only while its manager lives.
+  if (g_pkJump == narrowPhase.get()) g_pkJump = nullptr;
   teardownThreads();
   destroyLsqrSystems();
-  // Lists, records, manifolds and workspaces are members and go with the
-  // manager; every pair record with the block that made it.
+  for (auto* node = allManifolds.getFirst(); node != nullptr; node = node->next) delete node->value;
+  allManifolds.clear();
+  // Lists, records, the inline manifolds and workspaces are members and go
+  // with the manager; every pair record with the block that made it.
 }
 
 // ---- Pools ------------------------------------------------------------------
@@ -160,9 +172,14 @@ void CollisionManager::releaseBodyRecords() {
   }
 }
 
-void CollisionManager::setNarrowPhaseMode(const std::uint32_t* /*record*/) {
-  // The narrow phase takes the mode and changes nothing; without it there is
-  // nothing to tell.
+void CollisionManager::setNarrowPhaseMode(const std::uint32_t* record) {
+  if (narrowPhase) narrowPhase->alwaysTrue(record != nullptr ? *record : 0);
+}
+
+SolverWorkspace* CollisionManager::workspaceOf(std::uint32_t worker) {
+  if (worker == 0) return solverWorkspace.get();
+  if (worker > workerCount || !workerWorkspaces) return nullptr;
+  return workerWorkspaces[worker - 1].get();
 }
 
 ContactManifold* CollisionManager::inlineManifold(std::uint32_t i) {
@@ -269,6 +286,7 @@ void CollisionManager::buildCandidateLists(EngineList<HardBody*>* active, Engine
       HardBody* body = node->value;
       if (body == nullptr) continue;
       body->disableInContact();
+      refreshWorldData(body);
       restingCandidates.append(body);
     }
   }
@@ -278,17 +296,23 @@ void CollisionManager::buildCandidateLists(EngineList<HardBody*>* active, Engine
     HardBody* body = node->value;
     if (body == nullptr) continue;
     body->disableInContact();
+    refreshWorldData(body);
     movingCandidates.append(body);
   }
 }
 
 std::uint32_t CollisionManager::testPairOn(CollisionPair* record, HardBody* first, HardBody* second,
-                                           std::uint32_t /*worker*/) {
+                                           std::uint32_t worker) {
+  if (record == nullptr || first == nullptr || second == nullptr) return 0;
   record->reset();
   record->firstBody = first;
   record->secondBody = second;
-  // Contacts come from the bounding-volume descent and the narrow phase;
-  // without them no pair of bodies touches.
+  if (testBodyPair(first, second, record, worker) && testBodyPairExact(first, second, record, worker)) {
+    prepareContacts(*record);
+  } else {
+    record->contactCount = 0;
+  }
+  record->resultCount = record->contactCount;
   return record->contactCount;
 }
 

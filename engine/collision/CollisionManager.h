@@ -16,6 +16,8 @@ class HardBody;
 class LsqrSystem;
 class Pk_jump;
 class SolverWorkspace;
+struct dmat;
+struct dvec;
 
 /// Manifold records built into the manager.
 constexpr std::uint32_t kInlineManifolds = 1024;
@@ -27,6 +29,38 @@ constexpr std::uint32_t kManifoldBatch = 10;
 constexpr std::uint32_t kListNodeReserve = 1024;
 /// Most partners bodyPartners reports.
 constexpr std::uint32_t kMaxPartners = 32;
+/// Contacts each side keeps when two contact sets are merged.
+constexpr std::uint32_t kMergedContacts = 16;
+
+/// Shape-pair codes of the pair dispatch: the first body's shape, then the
+/// second's. Capsules and crackers count as one shape; 0 collides with
+/// nothing (a barrier in first place, two barriers, phantoms, fracture
+/// bodies).
+enum ShapePairCode : std::uint32_t {
+  kPairNone = 0,
+  kPairCapsuleCapsule = 1,
+  kPairCapsuleHull = 2,
+  kPairHullCapsule = 3,
+  kPairCapsuleMesh = 4,
+  kPairMeshCapsule = 5,
+  kPairHullHull = 6,
+  kPairHullMesh = 7,
+  kPairMeshHull = 8,
+  kPairMeshMesh = 9,
+  kPairCapsulePlane = 10,
+  kPairHullPlane = 11,
+  kPairMeshPlane = 12,
+};
+
+/// How the collision solves of one thread ended.
+struct ResolutionCounters {
+  /// Impulses inside every friction cone, applied as solved.
+  std::uint32_t withinCone = 0;
+  /// Impulses that went through the friction back-off.
+  std::uint32_t backedOff = 0;
+  /// Back-offs that had to drop friction altogether.
+  std::uint32_t frictionDropped = 0;
+};
 
 /// The world's collision and contact engine. The world owns exactly one. It
 /// owns the pools of pair and manifold records, every working list of the
@@ -66,7 +100,7 @@ class CollisionManager {
   /// of each manifold's body.
   void releaseBodyRecords();
   /// Hands the first u32 of `record` (a mode, or a hull's vertex count) to
-  /// the narrow phase, whose handler changes nothing.
+  /// the narrow phase, whose handler changes nothing. A null record hands 0.
   void setNarrowPhaseMode(const std::uint32_t* record);
 
   // ---- Queries -------------------------------------------------------------
@@ -123,6 +157,134 @@ class CollisionManager {
   /// The impulse of one body's contact at a point.
   void resolveBodyImpact(HardBody* body, double a, double b);
 
+  // ---- Pair dispatch ---------------------------------------------------------
+  // The narrow phase of a candidate pair: whether the bodies overlap, then
+  // which contacts they have. The contact set's points lie on the first body,
+  // its normals point from the second body towards the first and its depths
+  // are negative in penetration. `worker` (0 = the calling thread) selects
+  // the pool that scratch pairs come from; the tests keep every other working
+  // state on their own stack, so workers may test different pairs at once
+  // provided the bodies' world data are current and nothing moves them.
+
+  /// The code of the shape pair (ShapePairCode).
+  static std::uint32_t shapePairCode(std::uint32_t firstType, std::uint32_t secondType);
+  /// Whether the bodies overlap; a fracture body answers through its first
+  /// overlapping piece. False for a null body or pair.
+  bool testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
+  /// The overlap test of two bodies that are not fracture bodies, on the
+  /// pair's narrow-phase cache.
+  bool testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
+  /// Fills the pair's contact set (at most kMaxPairContacts: the pieces of a
+  /// fracture body add theirs, both sets cut to kMergedContacts when the sum
+  /// would reach the limit) and drops depth outliers. True when it holds
+  /// contacts; false, with nothing touched, for a null body or pair.
+  bool testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
+  /// Contact generation of two bodies that are not fracture bodies.
+  bool generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
+  /// Generates the contacts of the scratch pair's two bodies and appends
+  /// them to `pair`, which records the scratch's bodies as its touching
+  /// pieces. False when the scratch has no contacts.
+  bool mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker);
+  /// Cuts the pair's contacts to kMergedContacts extreme points, moved to the
+  /// front in the order chosen.
+  static void reducePairContacts(CollisionPair& pair);
+  /// Drops the contacts whose depth lies more than 1.1 standard deviations
+  /// from the mean, compacting every per-contact array of the pair.
+  static void filterDepthOutliers(CollisionPair& pair);
+  /// Appends a pair found in contact to the new pairs; true.
+  bool addContactPair(CollisionPair* pair);
+
+  // ---- Contact manifolds ------------------------------------------------------
+
+  /// A free manifold record, making kManifoldBatch new ones when none is
+  /// free (std::bad_alloc when memory runs out).
+  ContactManifold* takeManifoldRecord();
+  /// Builds the resting contacts of the bodies of `pairs` into manifolds,
+  /// one per body (merging the manifolds of a body met again in this call),
+  /// at the head of the manifolds in use. A body whose contact stage is the
+  /// first pair's smaller stage gets none. Stops at the first manifold that
+  /// cannot be set and keeps what was built; false then.
+  bool updateManifolds(EngineList<CollisionPair*>& pairs);
+  /// Links the manifolds in use to the pairs of `pairs` that have a body in
+  /// contact; returns the number of links made.
+  std::uint32_t linkPairRecords(EngineList<CollisionPair*>& pairs);
+  /// Prunes the pair's linked manifolds: unlinks those of other bodies,
+  /// merges those of one body (or of sibling pieces), rebuilds the rest from
+  /// the bodies' states and keeps their points on the dominant side and
+  /// aligned with the unit `direction`; a manifold left empty is unlinked.
+  void maintainManifolds(CollisionPair& pair, const Mgc::MgcVector3& direction);
+
+  // ---- Contact resolution -----------------------------------------------------
+  // Velocity changes from a pair's contacts. Impulses are applied to the
+  // bodies' current states (HardBody::applyImpulse), a static body never
+  // receiving one; the bodies that a pair's resolution writes are those that
+  // resolvedBodies lists, and no two pairs sharing one may be resolved at
+  // the same time. `worker` selects the solver workspace.
+
+  /// After contact generation: body-local points, velocities of a static
+  /// second body, lever arms, relative velocities, tangents, status 1, the
+  /// combined restitution and friction; both bodies' collision state 1.
+  void prepareContacts(CollisionPair& pair);
+  /// Velocity of the static second body at each contact (zero otherwise).
+  static void staticContactVelocities(CollisionPair& pair);
+  /// Status from the current and the last motion states: with hint 2, 2
+  /// once a contact approaches; otherwise 1 for a contact that was already
+  /// approaching, 2 for one that only now approaches, 0 for none.
+  static void classifyContacts(CollisionPair& pair, std::uint32_t hint);
+  /// Collision impulses over the full impulse vectors of the contacts, with
+  /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
+  /// collision matrix, kept for resolveContact (null when none was built);
+  /// `s` scales the systems (m1 for a static second body, m1 m2 otherwise).
+  /// With hint 1 and the manifold option on, the linked manifolds are
+  /// resolved afterwards.
+  void resolveCollision(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s, std::uint8_t manifoldOption,
+                        std::uint32_t worker);
+  /// Resting contact: non-negative normal impulses over the contacts and the
+  /// points of the linked manifolds. K as resolveCollision left it (built
+  /// here when null).
+  void resolveContact(CollisionPair& pair, std::uint32_t hint, dmat* K, double s, std::uint32_t worker);
+  /// The rest test of the resting pass: counts calls in a row at which
+  /// neither squared speed grew by 1e-5 and both are below `threshold`; true
+  /// from the 20th such call.
+  static bool isRestingBody(HardBody* body, float threshold);
+  /// Orders `pairs` into `ordered` outward from the most energetic (then
+  /// lowest) body, giving the bodies contact stages from `stage` upward.
+  static void stageContacts(EngineList<CollisionPair*>& pairs, EngineList<CollisionPair*>& ordered,
+                            std::int32_t& stage);
+  /// The bodies resolving the pair may change: its non-static bodies and the
+  /// bodies (or their parents) of its linked manifolds, each once, at most
+  /// `capacity`. Returns their number.
+  static std::uint32_t resolvedBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity);
+  /// The collision solves of thread slot `worker` so far; all slots summed
+  /// for kThreadSlotCount.
+  ResolutionCounters getResolutionCounters(std::uint32_t worker = kThreadSlotCount) const;
+
+  /// The filters of a collision, each compacting every per-contact array:
+  /// contacts moving apart (u . n > 1e-5); later contacts within 1e-5
+  /// (squared) of an earlier one; of two opposed contacts the shallower (the
+  /// later on equal depths).
+  static void removeSeparatingContacts(CollisionPair& pair);
+  static void removeDuplicateContacts(CollisionPair& pair);
+  static void removeOpposingContacts(CollisionPair& pair);
+  /// Keeps the contacts whose mark is 0, in order, in every per-contact
+  /// array; the marks end cleared.
+  static void compactContacts(CollisionPair& pair, const std::uint8_t* marks);
+  /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
+  /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out
+  /// when it is static. Also sets the pair's scales.
+  static void buildCollisionMatrix(CollisionPair& pair, double s, dmat* K);
+  /// The same blocks for the extraction system of n contacts: `first` and
+  /// `second` (null: no term) with their lever arms.
+  static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
+                                    const HardBody* second, const Mgc::MgcVector3* secondArms, double s, dmat* K);
+  /// N_ij = n_i . (K_ij n_j).
+  static void normalMatrix(const CollisionPair& pair, const dmat* K, dmat* N);
+  /// N_ij = n_i . (K_ij (n_j + f mu t_j)).
+  static void frictionNormalMatrix(const CollisionPair& pair, const dmat* K, double f, dmat* N);
+  /// out_i = n_i . (b_3i, b_3i+1, b_3i+2): the normal part of each contact's
+  /// right-hand side.
+  static void normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out);
+
   // ---- Threads -------------------------------------------------------------
 
   /// Builds the worker table from the processor count. Returns the worker
@@ -167,8 +329,11 @@ class CollisionManager {
   /// Inline manifold i (below kInlineManifolds).
   ContactManifold* inlineManifold(std::uint32_t i);
   WorkerTable* getWorkerTable() { return workers.get(); }
-  /// The narrow phase, null until it exists.
-  Pk_jump* getNarrowPhase() const { return narrowPhase; }
+  /// The narrow phase, which the manager owns and publishes in g_pkJump.
+  Pk_jump* getNarrowPhase() const { return narrowPhase.get(); }
+  /// The solver workspace of worker `worker` (0 = the calling thread); null
+  /// above the worker count.
+  SolverWorkspace* workspaceOf(std::uint32_t worker);
 
  private:
   /// Records move from the head of `from` to the head of `to`.
@@ -188,6 +353,22 @@ class CollisionManager {
   static unsigned phaseOneRoutine(WorkerSlot* slot);
   /// Merges the workers' phase-1 pairs on the calling thread.
   int mergePhaseOne(std::uint32_t w);
+  /// Walks the pieces of the fracture body `compound` (the pair's first body
+  /// when `compoundFirst`) against `other` with a scratch pair of the worker:
+  /// the overlap test, stopping at the first piece that overlaps.
+  bool testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst, std::uint32_t worker);
+  /// Appends the contacts of `source` to `pair`, cutting both sets to
+  /// kMergedContacts first when together they would reach kMaxPairContacts.
+  static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
+  /// The collision impulses of the prepared pair.
+  void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s, std::uint32_t worker);
+  /// The resting-contact impulses of the pair and its linked manifolds.
+  void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, dmat* K, double s, std::uint32_t worker);
+  /// The linked manifolds of the pair on their own, after a collision.
+  void resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker);
+  /// Applies impulse J at the world point p: +J to the first body, -J to the
+  /// second unless it is static.
+  static void applyContactImpulse(CollisionPair& pair, const Mgc::MgcVector3& J, const Mgc::MgcVector3& p);
 
   std::uint32_t manifoldCount = 0;
   std::uint32_t linkCounter = 0;
@@ -209,10 +390,8 @@ class CollisionManager {
   EngineList<HardBody*> movingCandidates;
   EngineList<HardBody*> restingCandidates;
   std::unique_ptr<SolverWorkspace> solverWorkspace;
-  /// The narrow phase. It is built with the manager and published in
-  /// g_pkJump once the query engine exists; until then it stays null and the
-  /// pair test finds no contact.
-  Pk_jump* narrowPhase = nullptr;
+  /// The one query engine, published in g_pkJump while the manager lives.
+  std::unique_ptr<Pk_jump> narrowPhase;
   Mgc::MgcVector3 pairEnergyVectors[2];
   double pairEnergyTerms[3] = {};
   std::unique_ptr<Mgc::MgcVector3[]> contactPoints;
@@ -235,4 +414,7 @@ class CollisionManager {
   std::unique_ptr<HardBody*[]> partnerBuffer;
   /// Pieces of moving fracture bodies, gathered by the contact pass.
   EngineList<HardBody*> pieceList;
+  /// How each thread slot's collision solves ended; each slot is written
+  /// only by the thread running as it.
+  ResolutionCounters resolutionCounters[kThreadSlotCount];
 };

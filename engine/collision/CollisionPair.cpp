@@ -20,6 +20,9 @@ void CollisionPair::reset() {
   contactCount = 0;
   secondCount = 0;
   scratch = 0;
+  status = kContactNone;
+  manifoldRows = 0;
+  backedOff = 0;
   manifolds.clear();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engine/collision/ContactSet.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
@@ -9,14 +10,11 @@
 class HardBody;
 class ContactManifold;
 
-/// Most contacts a pair holds.
-constexpr std::uint32_t kMaxPairContacts = 32;
-
-/// The narrow phase's record of one contact's features.
-struct ContactFeature {
-  std::uint32_t firstFeature = 0;
-  std::uint32_t secondFeature = 0;
-  Mgc::MgcVector3 direction;
+/// What the contact solver makes of a pair.
+enum ContactStatus : std::uint32_t {
+  kContactNone = 0,
+  kContactColliding = 1,
+  kContactResting = 2,
 };
 
 /// One body pair in contact, with its contact set of at most 32 contacts and
@@ -74,6 +72,21 @@ class CollisionPair {
   EngineList<ContactManifold*> manifolds;
   std::uint32_t scratch = 0;
 
+  // ---- The contact solver's view of the pair ----------------------------
+
+  /// A ContactStatus value.
+  std::uint32_t status = kContactNone;
+  /// The smaller of the two bodies' restitution coefficients.
+  double restitution = 0.0;
+  /// The friction coefficient of the pair.
+  double friction = 0.0;
+  /// The system scale s over each body's mass and s itself: s/m1, s, s/m2, s.
+  double scales[4] = {};
+  /// Rows of the linked manifolds: the sum of their point counts.
+  std::uint32_t manifoldRows = 0;
+  /// 1 when the last collision solve went through the friction back-off.
+  std::uint8_t backedOff = 0;
+
   /// Ready for a new test: no bodies or pieces, no cached nodes, a zero
   /// separating vector, both feature ids kNoIndex, zero counters and counts,
   /// an empty manifold list.
@@ -83,6 +96,9 @@ class CollisionPair {
   /// the second body's point, the normal and the depth; the manifold list is
   /// emptied.
   void copyFrom(const CollisionPair& other);
+
+  /// The contact arrays as a set.
+  ContactSet contactSet() { return ContactSet{points, normals, depths, features, &contactCount}; }
 
   /// Whether the pair joins a and b, in either order.
   bool joins(const HardBody* a, const HardBody* b) const {

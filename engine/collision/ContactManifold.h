@@ -5,10 +5,20 @@
 
 #include "math/MgcVector3.h"
 
+class CollisionPair;
 class HardBody;
 
 /// Most points a manifold holds.
 constexpr std::uint32_t kMaxManifoldPoints = 32;
+
+/// `ContactManifold::flags` bits.
+/// Set when the points are rebuilt or counted into a solve; cleared by an
+/// append and when the impulse limit is exceeded.
+constexpr std::uint32_t kManifoldCurrent = 0x1;
+/// The impulse limit applies.
+constexpr std::uint32_t kManifoldLimited = 0x4;
+/// Cleared whenever the points are rebuilt.
+constexpr std::uint32_t kManifoldStale = 0x8;
 
 /// The resting contacts of one body B: where B lies on its supports, seen
 /// from B's side, with the points kept in the frames of both bodies so that
@@ -40,5 +50,48 @@ class ContactManifold {
   Mgc::MgcVector3 worldPoints[kMaxManifoldPoints];
   /// Unit normals from B towards the support.
   Mgc::MgcVector3 normals[kMaxManifoldPoints];
+  /// Velocity at each point (the rebuild rule of rebuildPoint).
   Mgc::MgcVector3 velocities[kMaxManifoldPoints];
+
+  /// Sets the manifold from a prepared pair (points in its bodies' frames)
+  /// as seen from `b`: the other body is every point's support and the
+  /// normals point from `b` towards it. False, with the manifold unchanged,
+  /// when `b` is not one of the pair's bodies or a point block cannot be had.
+  bool merge(const CollisionPair& pair, HardBody* b);
+  /// Rebuilds every world position and velocity from the bodies' current
+  /// states; kept count := count, marks cleared. False without point blocks.
+  bool reset();
+  /// Appends the points of another manifold of the same body, reducing first
+  /// whenever this one fills up. False when this one is full already or the
+  /// other belongs to another body.
+  bool addPoints(const ContactManifold& other);
+  /// With 16 points or more, keeps those of even index: floor(count / 2) of
+  /// them, in order.
+  void reduce();
+  /// Copies one byte per point into the marks; kept count := the number of
+  /// zero marks, which is returned (0 for null marks).
+  std::uint32_t countUnmarked(const std::uint8_t* byteMarks);
+  /// When two normals are opposed (the most opposed pair below -1e-5), keeps
+  /// only the side whose summed point velocity is larger: the points whose
+  /// normal lies within 90 degrees of that side's normal.
+  void keepDominantSide();
+  /// Keeps the points whose normal n has |n . d| > 0.98.
+  void keepAlignedNormals(const Mgc::MgcVector3& d);
+  /// Removes the points marked 1, keeping the order; marks cleared.
+  void compact();
+  /// The world position the solver uses for each point: the midpoint of the
+  /// point placed by its support and by B, 0.5 (R_s p_s + x_s + R_B p_B +
+  /// x_B), with the bodies' current states. `out` takes pointCount entries.
+  void midpoints(Mgc::MgcVector3* out) const;
+
+ private:
+  /// Allocates the point blocks unless they exist; false when that fails.
+  bool ensureBlocks();
+  /// World position of point k from its support's frame, and its velocity:
+  /// the support's rigid velocity there, or B's when the support's mesh
+  /// carries per-vertex data.
+  void rebuildPoint(std::uint32_t k);
+  /// Keeps the points for which `keep` is true, in order.
+  template <typename Keep>
+  void keepPoints(Keep&& keep);
 };

@@ -1,0 +1,110 @@
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "engine/BodyFactory.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "geometry/MeshTransforms.h"
+#include "math/MgcMatrix3.h"
+#include "math/MgcVector3.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+
+namespace {
+
+const MgcVector3 kUp(0.0, 1.0, 0.0);
+
+struct BodyDeleter {
+  void operator()(HardBody* body) const { delete body; }
+};
+using BodyPtr = std::unique_ptr<HardBody, BodyDeleter>;
+
+/// A unit box of mass 3 resting with its bottom face on the ground plane
+/// y = 0, made as a hull or a triangle-mesh body.
+BodyPtr unitBox(bool triangles, double sunk) {
+  ZOVbox box;
+  box.axes = MgcMatrix3::IDENTITY;
+  box.extents = MgcVector3(0.5, 0.5, 0.5);
+  ZOVmesh mesh;
+  meshFromOBB(box, &mesh);
+  BodyPtr body(triangles ? createTriMeshBody(&mesh) : createHullBody(&mesh));
+  body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+  body->setMass(3.0f);
+  body->setPosition(MgcVector3(0.0, 0.5 - sunk, 0.0));
+  body->updateWorldData();
+  return body;
+}
+
+/// The four bottom corners of the box in contact with the ground, falling at
+/// 2 m/s: preparation and the collision solve (inside the friction cones).
+void BM_BoxOnBarrierCollision(benchmark::State& state) {
+  CollisionManager manager;
+  MgcVector3 normal = kUp;
+  BodyPtr ground(createBarrierBody(MgcVector3(), normal));
+  BodyPtr box = unitBox(false, 0.0);
+  box->setFrictionCoeff(0.5);
+  const MgcVector3 corners[4] = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
+  CollisionPair* pair = manager.threadBuffer(0);
+  for (auto _ : state) {
+    box->setLinearVelocity(kUp * -2.0);
+    box->setAngularVelocity(MgcVector3());
+    box->storeLastDynamics();
+    pair->reset();
+    pair->firstBody = box.get();
+    pair->secondBody = ground.get();
+    for (const MgcVector3& corner : corners) pair->contactSet().append(corner, kUp, 0.0, 0, 0);
+    manager.prepareContacts(*pair);
+    dmat* K = nullptr;
+    manager.resolveCollision(*pair, kContactColliding, K, box->getMass(), 0, 0);
+    benchmark::DoNotOptimize(box->getDyn().linearVelocity);
+  }
+}
+BENCHMARK(BM_BoxOnBarrierCollision);
+
+/// The same contacts through the resting-contact solve.
+void BM_BoxOnBarrierRestingContact(benchmark::State& state) {
+  CollisionManager manager;
+  MgcVector3 normal = kUp;
+  BodyPtr ground(createBarrierBody(MgcVector3(), normal));
+  BodyPtr box = unitBox(false, 0.0);
+  const MgcVector3 corners[4] = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
+  CollisionPair* pair = manager.threadBuffer(0);
+  for (auto _ : state) {
+    box->setLinearVelocity(kUp * -0.05);
+    box->setAngularVelocity(MgcVector3());
+    box->storeLastDynamics();
+    pair->reset();
+    pair->firstBody = box.get();
+    pair->secondBody = ground.get();
+    for (const MgcVector3& corner : corners) pair->contactSet().append(corner, kUp, 0.0, 0, 0);
+    manager.prepareContacts(*pair);
+    manager.resolveContact(*pair, kContactResting, nullptr, box->getMass(), 0);
+    benchmark::DoNotOptimize(box->getDyn().linearVelocity);
+  }
+}
+BENCHMARK(BM_BoxOnBarrierRestingContact);
+
+/// Overlap and contacts of a box sunk 1 mm into the ground: the hull through
+/// the narrow phase (three contacts), the triangle mesh through its face
+/// tree (four).
+void BM_BoxOnBarrierContacts(benchmark::State& state) {
+  CollisionManager manager;
+  MgcVector3 normal = kUp;
+  BodyPtr ground(createBarrierBody(MgcVector3(), normal));
+  BodyPtr box = unitBox(state.range(0) != 0, 1e-3);
+  CollisionPair* pair = manager.threadBuffer(0);
+  for (auto _ : state) {
+    pair->reset();
+    pair->firstBody = box.get();
+    pair->secondBody = ground.get();
+    const bool touching = manager.testBodyPair(box.get(), ground.get(), pair, 0) &&
+                          manager.testBodyPairExact(box.get(), ground.get(), pair, 0);
+    benchmark::DoNotOptimize(touching);
+  }
+  state.SetLabel(state.range(0) != 0 ? "triangle mesh" : "hull");
+}
+BENCHMARK(BM_BoxOnBarrierContacts)->Arg(0)->Arg(1);
+
+}  // namespace

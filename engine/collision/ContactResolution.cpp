@@ -1,0 +1,764 @@
+// The collision manager's contact resolution: preparing a pair's contacts,
+// classifying the pair, collision impulses with restitution and Coulomb
+// friction, resting-contact impulses coupled with the contact manifolds, the
+// rest test and the staging of the pairs of the sequential pass.
+
+#include <cmath>
+
+#include "engine/HardBody.h"
+#include "engine/TriMeshBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactKinematics.h"
+#include "engine/collision/ContactManifold.h"
+#include "engine/collision/ContactSolver.h"
+#include "engine/collision/Lsqr.h"
+#include "engine/collision/SolverWorkspace.h"
+#include "geometry/ContactBuilders.h"
+#include "math/Tolerances.h"
+
+using contactkinematics::energyOf;
+using contactkinematics::velocityAt;
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+
+namespace {
+
+/// Squared speeds below this count as no motion when a pair is classified.
+constexpr double kStillSquared = 1e-10;
+/// A static body that moves is approaching when its contact closes faster.
+constexpr double kMovingSupportApproach = -2e-5;
+/// The friction back-off scales friction by this factor per try ...
+constexpr double kBackoffFactor = 0.8;
+/// ... and drops it below this factor (a single-precision 0.4).
+constexpr double kBackoffFloor = static_cast<double>(0.4f);
+/// Relative rounding allowed in the energy balance of a collision.
+constexpr double kEnergyRounding = 1e-12;
+/// Calls in a row of the rest test below its threshold before a body rests.
+constexpr std::int32_t kRestingCalls = 20;
+
+/// The unit direction opposing the tangential part of u, or zero when that
+/// part is not longer than 1e-5.
+MgcVector3 opposingTangent(const MgcVector3& u, const MgcVector3& n) {
+  MgcVector3 t = u - n * u.Dot(n);
+  const double squared = t.SquaredLength();
+  if (squared <= kStillSquared) return MgcVector3();
+  return t * (-1.0 / std::sqrt(squared));
+}
+
+void zeroVector(dvec* v) {
+  for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
+}
+
+/// The identity in the matrix's current size.
+void setIdentity(dmat* matrix) {
+  for (std::uint32_t r = 0; r < matrix->rows; ++r) {
+    dvec row = getMatrixRow(matrix, r);
+    for (std::uint32_t c = 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
+  }
+}
+
+/// K_ij's 3 x 3 block applied to v: rows 3i.., columns 3j...
+MgcVector3 blockTimes(const dmat* K, std::uint32_t i, std::uint32_t j, const MgcVector3& v) {
+  MgcVector3 out;
+  for (int r = 0; r < 3; ++r) {
+    const double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
+    out[r] = row[0] * v.x + row[1] * v.y + row[2] * v.z;
+  }
+  return out;
+}
+
+/// Velocity of the second body at a contact as the solver sees it: none for
+/// a body (nearly) at rest, the stored velocity for a static body, else its
+/// rigid velocity.
+MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p, double secondEnergy) {
+  if (secondEnergy <= zov::kTolerance) return MgcVector3();
+  if (pair.secondBody->isStatic()) return pair.staticVelocities[i];
+  return velocityAt(pair.secondBody->getDyn(), p);
+}
+
+/// The velocity of a static triangle-mesh body at world point p from its
+/// per-vertex velocities over the contact's face (its first triangle).
+/// False when the mesh carries none or the face or its vertices do not
+/// exist.
+bool vertexVelocity(const ZOVmesh& mesh, std::uint32_t face, const MgcVector3& p, MgcVector3& velocity) {
+  if (mesh.hasVertexData == 0 || mesh.vertexData == nullptr || mesh.worldVertices == nullptr || mesh.faces == nullptr ||
+      face >= mesh.numFaces || mesh.faces[face].numVertices < 3) {
+    return false;
+  }
+  MgcVector3 triangle[3];
+  std::uint32_t corners[3];
+  for (int k = 0; k < 3; ++k) {
+    corners[k] = mesh.faces[face].vertices[k];
+    if (corners[k] >= mesh.numVertices) return false;
+    triangle[k] = mesh.worldVertices[corners[k]];
+  }
+  double weights[4] = {};
+  triangleClosestPointWeights(triangle, p, weights);
+  velocity = MgcVector3();
+  for (int k = 0; k < 3; ++k) {
+    if (weights[k] != 0.0) velocity += mesh.vertexData[corners[k]] * weights[k];
+  }
+  return true;
+}
+
+/// Velocity changes of the pair's bodies from impulses, without touching the
+/// bodies: the trial states of the friction back-off.
+struct TrialMotion {
+  MgcVector3 linear1;
+  MgcVector3 momentum1;
+  MgcVector3 linear2;
+  MgcVector3 momentum2;
+
+  void add(const CollisionPair& pair, std::uint32_t i, const MgcVector3& J) {
+    linear1 += J * pair.firstBody->getInvMass();
+    momentum1 += pair.firstArms[i].Cross(J);
+    if (!pair.secondBody->isStatic()) {
+      linear2 -= J * pair.secondBody->getInvMass();
+      momentum2 -= pair.secondArms[i].Cross(J);
+    }
+  }
+  /// The kinetic energy the pair's bodies would gain (negative: lose) with
+  /// these changes; a static second body counts for nothing.
+  double energyGain(const CollisionPair& pair) const {
+    double gain = gainOf(*pair.firstBody, linear1, momentum1);
+    if (!pair.secondBody->isStatic()) gain += gainOf(*pair.secondBody, linear2, momentum2);
+    return gain;
+  }
+  /// The change of the relative velocity at contact i.
+  MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i) const {
+    const MgcVector3 spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
+    MgcVector3 change = linear1 + spin1.Cross(pair.firstArms[i]);
+    if (!pair.secondBody->isStatic()) {
+      const MgcVector3 spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
+      change -= linear2 + spin2.Cross(pair.secondArms[i]);
+    }
+    return change;
+  }
+
+ private:
+  static double gainOf(const HardBody& body, const MgcVector3& dv, const MgcVector3& dL) {
+    const RBDynamics& state = body.getDyn();
+    const MgcVector3 v = state.linearVelocity + dv;
+    const MgcVector3 L = state.angularMomentum + dL;
+    const double linear = v.SquaredLength() - state.linearVelocity.SquaredLength();
+    const double angular =
+        L.Dot(state.worldInvInertia * L) - state.angularMomentum.Dot(state.worldInvInertia * state.angularMomentum);
+    return 0.5 * (linear / state.invMass + angular);
+  }
+};
+
+/// Marks the manifolds linked to the pair as counted into a solve and
+/// returns their rows.
+std::uint32_t countManifoldRows(CollisionPair& pair) {
+  std::uint32_t rows = 0;
+  for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) {
+    node->value->flags |= kManifoldCurrent;
+    rows += node->value->pointCount;
+  }
+  pair.manifoldRows = rows;
+  return rows;
+}
+
+/// The rows of the pair's linked manifolds from `offset` on: right-hand
+/// sides, diagonal blocks, the coupling with the pair's contact rows (when
+/// `withPair`) and between every two manifolds.
+void fillManifoldRows(const CollisionPair& pair, double s, dvec* rhs, dmat* matrix, std::uint32_t offset,
+                      bool withPair) {
+  std::uint32_t at = offset;
+  for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) {
+    const ContactManifold& manifold = *node->value;
+    ContactSolver::applyImpulses(manifold, s, rhs, at);
+    ContactSolver::resolveList(manifold, s, matrix, at);
+    if (withPair) ContactSolver::resolvePair(manifold, pair, s, matrix, 0, at);
+    std::uint32_t laterAt = at + manifold.pointCount;
+    for (auto* later = node->next; later != nullptr; later = later->next) {
+      ContactSolver::resolveGroup(manifold, *later->value, s, matrix, at, laterAt);
+      laterAt += later->value->pointCount;
+    }
+    at += manifold.pointCount;
+  }
+}
+
+/// Applies the manifolds' impulses from a compacted solution: each
+/// manifold's rows from `rowStart` on were judged by `marks`, its kept rows
+/// read in turn from `offset`.
+void applyManifoldRows(CollisionPair& pair, const std::uint8_t* marks, const dvec* x, std::uint32_t offset) {
+  std::uint32_t rowStart = 0;
+  for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) {
+    ContactManifold& manifold = *node->value;
+    const std::uint32_t rows = manifold.pointCount;
+    const std::uint32_t kept = manifold.countUnmarked(marks + rowStart);
+    if (kept != 0) ContactSolver::bodyPass(manifold, x, offset);
+    offset += kept;
+    rowStart += rows;
+  }
+}
+
+}  // namespace
+
+// ---- Preparation and classification ------------------------------------------
+
+void CollisionManager::prepareContacts(CollisionPair& pair) {
+  HardBody* first = pair.firstBody;
+  HardBody* second = pair.secondBody;
+  if (first == nullptr || second == nullptr) return;
+  const RBDynamics& state1 = first->getDyn();
+  const RBDynamics& state2 = second->getDyn();
+  const MgcMatrix3 toFirst = state1.orientation.Transpose();
+  const MgcMatrix3 toSecond = state2.orientation.Transpose();
+
+  MgcVector3 world[kMaxPairContacts];
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    world[i] = pair.points[i];
+    const MgcVector3 onSecond = world[i] - pair.normals[i] * pair.depths[i];
+    pair.points[i] = toFirst * (world[i] - state1.position);
+    pair.secondPoints[i] = toSecond * (onSecond - state2.position);
+  }
+  pair.secondCount = pair.contactCount;
+
+  staticContactVelocities(pair);
+  const double secondEnergy = energyOf(*second);
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const MgcVector3& p = world[i];
+    pair.firstArms[i] = p - state1.position;
+    pair.secondArms[i] = p - state2.position;
+    pair.marks[i] = 0;
+    const MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p, secondEnergy);
+    pair.relativeVelocities[i] = u;
+    pair.tangents[i] = opposingTangent(u, pair.normals[i]);
+  }
+
+  pair.status = kContactColliding;
+  pair.restitution = std::fmin(first->getRestitutionCoeff(), second->getRestitutionCoeff());
+  pair.friction = second->getType() == kBarrierBody ? first->getFrictionCoeff()
+                                                    : std::fmax(first->getFrictionCoeff(), second->getFrictionCoeff());
+  first->setCollisionState(kMotionStateResolved);
+  second->setCollisionState(kMotionStateResolved);
+}
+
+void CollisionManager::staticContactVelocities(CollisionPair& pair) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.staticVelocities[i] = MgcVector3();
+  HardBody* first = pair.firstBody;
+  HardBody* second = pair.secondBody;
+  if (first == nullptr || second == nullptr || !second->isStatic()) return;
+  // The mesh is read only while its world data are current: placing it here
+  // would write a body that other workers may be reading.
+  const ZOVmesh* mesh =
+      second->getType() == kTriMeshBody && second->isWorldModified() ? second->getWorldMesh() : nullptr;
+  const RBDynamics& state1 = first->getDyn();
+  const RBDynamics& state2 = second->getDyn();
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
+    // A face id the generator left unset, or one out of range, falls back
+    // to the body's rigid velocity.
+    if (mesh != nullptr && vertexVelocity(*mesh, pair.features[i].secondFeature, p, pair.staticVelocities[i])) {
+      continue;
+    }
+    pair.secondArms[i] = p - state2.position;
+    pair.staticVelocities[i] = velocityAt(state2, p);
+  }
+}
+
+void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint) {
+  HardBody* first = pair.firstBody;
+  HardBody* second = pair.secondBody;
+  if (first == nullptr || second == nullptr) return;
+  const RBDynamics& state1 = first->getDyn();
+  const RBDynamics& state2 = second->getDyn();
+  const double secondEnergy = energyOf(*second);
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
+    pair.firstArms[i] = p - state1.position;
+    pair.secondArms[i] = p - state2.position;
+    MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p, secondEnergy);
+    if (u.SquaredLength() < kStillSquared) u = MgcVector3();
+    pair.relativeVelocities[i] = u;
+    pair.tangents[i] = opposingTangent(u, pair.normals[i]);
+  }
+
+  if (hint == kContactResting) {
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      if (pair.relativeVelocities[i].Dot(pair.normals[i]) < -zov::kTolerance) {
+        pair.status = kContactResting;
+        return;
+      }
+    }
+    return;
+  }
+
+  const RBDynamics& last1 = first->getLastDyn();
+  const RBDynamics& last2 = second->getLastDyn();
+  const bool secondMoves = !second->isStatic();
+  pair.status = kContactNone;
+  for (std::uint32_t i = 0; i < pair.contactCount && pair.status != kContactColliding; ++i) {
+    const MgcVector3& n = pair.normals[i];
+    const double approach = pair.relativeVelocities[i].Dot(n);
+    if (approach >= -zov::kTolerance) continue;
+    // Whether the contact was approaching in the last state already: then it
+    // collides; one that only now approaches is resting.
+    const MgcVector3 lastPoint1 = last1.orientation * pair.points[i] + last1.position;
+    double before = 0.0;
+    double threshold = -zov::kTolerance;
+    if (secondMoves) {
+      const MgcVector3 lastPoint2 = last2.orientation * pair.secondPoints[i] + last2.position;
+      before = (velocityAt(last1, lastPoint1) - velocityAt(last2, lastPoint2)).Dot(n);
+    } else if (secondEnergy > zov::kTolerance) {
+      before = approach;
+      threshold = kMovingSupportApproach;
+    } else {
+      before = velocityAt(last1, lastPoint1).Dot(n);
+    }
+    pair.status = before > threshold ? kContactResting : kContactColliding;
+  }
+}
+
+// ---- Filters -----------------------------------------------------------------
+
+void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* marks) {
+  std::uint32_t n = 0;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    if (marks[i] != 0) continue;
+    if (n != i) {
+      pair.points[n] = pair.points[i];
+      pair.normals[n] = pair.normals[i];
+      pair.staticVelocities[n] = pair.staticVelocities[i];
+      pair.relativeVelocities[n] = pair.relativeVelocities[i];
+      pair.features[n] = pair.features[i];
+      pair.depths[n] = pair.depths[i];
+      pair.secondPoints[n] = pair.secondPoints[i];
+      pair.tangents[n] = pair.tangents[i];
+      pair.firstArms[n] = pair.firstArms[i];
+      pair.secondArms[n] = pair.secondArms[i];
+      pair.workValues[n] = pair.workValues[i];
+      pair.impulses[n] = pair.impulses[i];
+    }
+    ++n;
+  }
+  pair.contactCount = n;
+  if (pair.secondCount > n) pair.secondCount = n;
+  for (std::uint8_t& mark : pair.marks) mark = 0;
+}
+
+void CollisionManager::removeSeparatingContacts(CollisionPair& pair) {
+  std::uint8_t marks[kMaxPairContacts] = {};
+  bool any = false;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    if (pair.relativeVelocities[i].Dot(pair.normals[i]) > zov::kTolerance) marks[i] = 1;
+    any = any || marks[i] != 0;
+  }
+  if (any) compactContacts(pair, marks);
+}
+
+void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
+  std::uint8_t marks[kMaxPairContacts] = {};
+  bool any = false;
+  for (std::uint32_t j = 1; j < pair.contactCount; ++j) {
+    for (std::uint32_t i = 0; i < j; ++i) {
+      if (marks[i] == 0 && (pair.points[j] - pair.points[i]).SquaredLength() < zov::kTolerance) {
+        marks[j] = 1;
+        any = true;
+        break;
+      }
+    }
+  }
+  if (any) compactContacts(pair, marks);
+}
+
+void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
+  std::uint8_t marks[kMaxPairContacts] = {};
+  bool any = false;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    for (std::uint32_t j = i + 1; j < pair.contactCount && marks[i] == 0; ++j) {
+      if (marks[j] != 0 || pair.normals[i].Dot(pair.normals[j]) >= -zov::kTolerance) continue;
+      any = true;
+      // The shallower contact (the larger depth value) goes, j on a tie.
+      if (pair.depths[i] > pair.depths[j]) {
+        marks[i] = 1;
+      } else {
+        marks[j] = 1;
+      }
+    }
+  }
+  if (any) compactContacts(pair, marks);
+}
+
+// ---- Systems ------------------------------------------------------------------
+
+void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
+                                             const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
+  const double c =
+      (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
+  const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    for (std::uint32_t j = 0; j < n; ++j) {
+      // Column e of the block is the velocity change at contact i of a unit
+      // impulse e at contact j: c e - r_i x (s I^-1 (r_j x e)) per body.
+      for (int e = 0; e < 3; ++e) {
+        MgcVector3 unit;
+        unit[e] = 1.0;
+        MgcVector3 column = unit * c;
+        if (first != nullptr) column -= firstArms[i].Cross(inertia1 * firstArms[j].Cross(unit));
+        if (second != nullptr) column -= secondArms[i].Cross(inertia2 * secondArms[j].Cross(unit));
+        for (int r = 0; r < 3; ++r) getMatrixRow(K, 3 * i + r).elements[3 * j + e] = column[r];
+      }
+    }
+  }
+}
+
+void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, dmat* K) {
+  const bool secondStatic = pair.secondBody->isStatic();
+  pair.scales[0] = s * pair.firstBody->getInvMass();
+  pair.scales[1] = s;
+  pair.scales[2] = s * pair.secondBody->getInvMass();
+  pair.scales[3] = s;
+  buildExtractionMatrix(pair.contactCount, pair.firstBody, pair.firstArms, secondStatic ? nullptr : pair.secondBody,
+                        pair.secondArms, s, K);
+}
+
+void CollisionManager::normalMatrix(const CollisionPair& pair, const dmat* K, dmat* N) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    dvec row = getMatrixRow(N, i);
+    for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
+      row.elements[j] = pair.normals[i].Dot(blockTimes(K, i, j, pair.normals[j]));
+    }
+  }
+}
+
+void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const dmat* K, double f, dmat* N) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    dvec row = getMatrixRow(N, i);
+    for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
+      const MgcVector3 direction = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
+      row.elements[j] = pair.normals[i].Dot(blockTimes(K, i, j, direction));
+    }
+  }
+}
+
+void CollisionManager::normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const double* b = rhs->elements + 3 * i;
+    out->elements[i] = pair.normals[i].Dot(MgcVector3(b[0], b[1], b[2]));
+  }
+}
+
+void CollisionManager::applyContactImpulse(CollisionPair& pair, const MgcVector3& J, const MgcVector3& p) {
+  pair.firstBody->applyImpulse(J, p);
+  if (!pair.secondBody->isStatic()) pair.secondBody->applyImpulse(-J, p);
+}
+
+// ---- Collision -----------------------------------------------------------------
+
+void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s,
+                                        std::uint8_t manifoldOption, std::uint32_t worker) {
+  K = nullptr;
+  if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
+  classifyContacts(pair, hint);
+  if (pair.status == kContactNone) return;
+  removeSeparatingContacts(pair);
+  removeDuplicateContacts(pair);
+  removeOpposingContacts(pair);
+  if (pair.contactCount == 0) return;
+  countManifoldRows(pair);
+  solveCollisionImpulses(pair, hint, K, s, worker);
+  if (hint == kContactColliding && manifoldOption != 0) resolveRestingGroup(pair, s, worker);
+}
+
+void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s,
+                                              std::uint32_t worker) {
+  SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr) return;
+  dvec* b = nullptr;
+  dvec* x = nullptr;
+  const double e = hint == kContactResting ? 0.0 : pair.restitution;
+  // K J = b over the pair's contacts: the impulses that stop every contact
+  // sliding and return e of its approach along the normal (no change for a
+  // contact that does not approach).
+  const auto setUp = [&] {
+    if (!workspace->prepareVectorSystem(pair.contactCount, 0, b, x, K)) return false;
+    zeroVector(b);
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      const MgcVector3& u = pair.relativeVelocities[i];
+      const MgcVector3& n = pair.normals[i];
+      const MgcVector3 target = (u + n * (e * u.Dot(n))) * -s;
+      if (target.Dot(n) <= zov::kTolerance) continue;
+      for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
+    }
+    buildCollisionMatrix(pair, s, K);
+    return true;
+  };
+  K = nullptr;
+  if (!setUp()) return;
+
+  std::uint8_t pulling[kMaxPairContacts] = {};
+  workspace->solveVectorSystem(pair.contactCount, K, b, x, pair.normals, pulling);
+  bool anyPulling = false;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) anyPulling = anyPulling || pulling[i] != 0;
+
+  ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
+  bool insideCones = !anyPulling;
+  for (std::uint32_t i = 0; i < pair.contactCount && insideCones; ++i) {
+    const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
+    const double normal = J.Dot(pair.normals[i]);
+    insideCones = (J - pair.normals[i] * normal).Length() <= normal * pair.friction;
+  }
+  if (insideCones) {
+    // Sticking contacts that return part of their approach can, through the
+    // bodies' turning, hand out more energy than the approach brought: such
+    // impulses go to the back-off, whose impulses oppose the sliding.
+    TrialMotion trial;
+    double scale = 0.0;
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
+      trial.add(pair, i, J);
+      scale += J.SquaredLength() * (pair.firstBody->getInvMass() + pair.secondBody->getInvMass());
+    }
+    insideCones = trial.energyGain(pair) <= kEnergyRounding * scale;
+  }
+  if (insideCones) {
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
+      if (J.SquaredLength() > zov::kTolerance) {
+        pair.impulses[i] = J;
+        applyContactImpulse(pair, J, pair.firstBody->getDyn().position + pair.firstArms[i]);
+      } else {
+        pair.impulses[i] = MgcVector3();
+      }
+    }
+    ++counters.withinCone;
+    pair.backedOff = 0;
+    return;
+  }
+  // A contact that could only stick by pulling cannot stick: it slides or
+  // lets go, which the back-off decides over the whole set again (dropping
+  // it here would leave an approaching contact without any impulse).
+  if (anyPulling && !setUp()) return;
+  const std::uint32_t n = pair.contactCount;
+
+  // Friction back-off: impulses along n + f mu t, their magnitudes from the
+  // normal rows of the system, with f lowered while the friction would turn
+  // a contact's sliding round.
+  double f = 1.0;
+  for (;;) {
+    if (f < kBackoffFloor) {
+      ++counters.frictionDropped;
+      pair.backedOff = 0;
+      f = 0.0;
+    }
+    dvec* normalRhs = nullptr;
+    dvec* lambda = nullptr;
+    dmat* N = nullptr;
+    std::uint8_t* bytes = nullptr;
+    if (!workspace->prepareScalarSystem(n, normalRhs, lambda, N, bytes)) return;
+    // The normal rows of K J = b: the right-hand side is the normal part of
+    // b, a velocity change like the rest of the row.
+    normalComponents(pair, b, normalRhs);
+    frictionNormalMatrix(pair, K, f, N);
+    std::uint8_t negative[kMaxPairContacts] = {};
+    workspace->solveScalarSystem(n, 0, N, normalRhs, lambda, negative, nullptr);
+
+    MgcVector3 impulses[kMaxPairContacts];
+    TrialMotion trial;
+    for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
+      if (negative[i] != 0) continue;
+      const double magnitude = lambda->elements[kept++];
+      if (magnitude <= zov::kTolerance) continue;
+      impulses[i] = (pair.normals[i] + pair.tangents[i] * (f * pair.friction)) * magnitude;
+      trial.add(pair, i, impulses[i]);
+    }
+    bool reverses = false;
+    for (std::uint32_t i = 0; i < n && f > 0.0 && !reverses; ++i) {
+      const MgcVector3& t = pair.tangents[i];
+      const MgcVector3 after = pair.relativeVelocities[i] + trial.relativeChange(pair, i);
+      reverses = after.Dot(t) * pair.relativeVelocities[i].Dot(t) < -zov::kTolerance;
+    }
+    if (reverses) {
+      f *= kBackoffFactor;
+      continue;
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+      pair.impulses[i] = impulses[i];
+      if (impulses[i].SquaredLength() > 0.0) {
+        applyContactImpulse(pair, impulses[i], pair.firstBody->getDyn().position + pair.firstArms[i]);
+      }
+    }
+    ++counters.backedOff;
+    pair.backedOff = 1;
+    compactContacts(pair, negative);
+    workspace->compactVectorSystem(n, K, b, x, negative);
+    return;
+  }
+}
+
+// ---- Resting contact -------------------------------------------------------------
+
+void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, dmat* K, double s,
+                                      std::uint32_t worker) {
+  if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
+  classifyContacts(pair, hint);
+  if (pair.status == kContactNone) return;
+  countManifoldRows(pair);
+  solveContactImpulses(pair, hint, K, s, worker);
+}
+
+void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t hint, dmat* K, double s,
+                                            std::uint32_t worker) {
+  SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr) return;
+  const std::uint32_t n = pair.contactCount;
+  if (K == nullptr || K->rows != 3 * n) {
+    // No collision matrix of these contacts: build it.
+    dvec* b = nullptr;
+    dvec* x = nullptr;
+    if (!workspace->prepareVectorSystem(n, 0, b, x, K)) return;
+    buildCollisionMatrix(pair, s, K);
+  }
+  const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
+  dvec* rhs = nullptr;
+  dvec* lambda = nullptr;
+  dmat* N = nullptr;
+  std::uint8_t* manifoldMarks = nullptr;
+  if (!workspace->prepareScalarSystem(n + rows, rhs, lambda, N, manifoldMarks)) return;
+  zeroVector(rhs);
+  setIdentity(N);
+  const double e = hint == kContactResting ? 0.0 : pair.restitution;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;
+    rhs->elements[i] = target < zov::kTolerance ? 0.0 : target;
+  }
+  normalMatrix(pair, K, N);
+  if (rows != 0) fillManifoldRows(pair, s, rhs, N, n, true);
+
+  std::uint8_t contactMarks[kMaxPairContacts] = {};
+  workspace->solveScalarSystem(n, rows, N, rhs, lambda, contactMarks, manifoldMarks);
+  compactContacts(pair, contactMarks);
+  const std::uint32_t kept = pair.contactCount;
+  for (std::uint32_t i = 0; i < kept; ++i) {
+    const double magnitude = lambda->elements[i];
+    if (std::fabs(magnitude) <= zov::kTolerance) {
+      pair.impulses[i] = MgcVector3();
+      continue;
+    }
+    const MgcVector3 J = pair.normals[i] * magnitude;
+    pair.impulses[i] = J;
+    applyContactImpulse(pair, J, pair.firstBody->getDyn().position + pair.firstArms[i]);
+  }
+  if (rows != 0) applyManifoldRows(pair, manifoldMarks, lambda, kept);
+}
+
+void CollisionManager::resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker) {
+  std::uint32_t rows = 0;
+  for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) rows += node->value->pointCount;
+  SolverWorkspace* workspace = workspaceOf(worker);
+  dvec* rhs = nullptr;
+  dvec* lambda = nullptr;
+  dmat* N = nullptr;
+  std::uint8_t* marks = nullptr;
+  if (rows == 0 || workspace == nullptr || !workspace->prepareScalarSystem(rows, rhs, lambda, N, marks)) return;
+  zeroVector(rhs);
+  setIdentity(N);
+  fillManifoldRows(pair, s, rhs, N, 0, false);
+  workspace->solveScalarSystem(rows, 0, N, rhs, lambda, marks, nullptr);
+  // The solution holds the kept rows only; each manifold takes its kept
+  // points' impulses in turn (a removed point's would be zero).
+  applyManifoldRows(pair, marks, lambda, 0);
+}
+
+// ---- Rest test and staging ---------------------------------------------------------
+
+bool CollisionManager::isRestingBody(HardBody* body, float threshold) {
+  if (body == nullptr) return false;
+  if (body->getType() == kFractureBody && body->isBreakByFrame()) return false;
+  const RBDynamics& now = body->getDyn();
+  const RBDynamics& last = body->getLastDyn();
+  const double linear = now.linearVelocity.SquaredLength();
+  const double angular = now.angularVelocity.SquaredLength();
+  const double h = static_cast<double>(threshold);
+  const bool speedingUp = linear - last.linearVelocity.SquaredLength() >= zov::kTolerance ||
+                          angular - last.angularVelocity.SquaredLength() >= zov::kTolerance;
+  if (!speedingUp && linear < h && angular < h) {
+    body->countSleeping();
+    return body->getsleepCount() >= kRestingCalls;
+  }
+  body->resetCountSleeping();
+  return false;
+}
+
+void CollisionManager::stageContacts(EngineList<CollisionPair*>& pairs, EngineList<CollisionPair*>& ordered,
+                                     std::int32_t& stage) {
+  constexpr std::int32_t kNoStage = -1;
+  for (auto* node = pairs.getFirst(); node != nullptr; node = node->next) {
+    for (HardBody* b : {node->value->firstBody, node->value->secondBody}) {
+      b->setContactStage(kNoStage);
+      b->disableInContact();
+    }
+  }
+  while (pairs.getFirst() != nullptr) {
+    // The seed: the most energetic body left, the lowest among near ties.
+    HardBody* seed = nullptr;
+    double best = 0.0;
+    for (auto* node = pairs.getFirst(); node != nullptr; node = node->next) {
+      for (HardBody* b : {node->value->firstBody, node->value->secondBody}) {
+        const double energy = energyOf(*b);
+        const bool tie = std::fabs(energy - best) <= zov::kTolerance;
+        if (seed == nullptr || (!tie && energy > best) || (tie && b->getDyn().position.y < seed->getDyn().position.y)) {
+          if (seed == nullptr || !tie) best = energy;
+          seed = b;
+        }
+      }
+    }
+    seed->enableInContact();
+    seed->setContactStage(stage);
+    // Outward from the seed: the first pair touching a body reached so far.
+    for (;;) {
+      CollisionPair* next = nullptr;
+      for (auto* node = pairs.getFirst(); node != nullptr && next == nullptr; node = node->next) {
+        if (node->value->firstBody->isInContact() || node->value->secondBody->isInContact()) next = node->value;
+      }
+      if (next == nullptr) break;
+      pairs.remove(next);
+      ordered.append(next);
+      HardBody* a = next->firstBody;
+      HardBody* b = next->secondBody;
+      if (a->isInContact() != b->isInContact()) {
+        HardBody* reached = a->isInContact() ? a : b;
+        HardBody* other = a->isInContact() ? b : a;
+        const std::int32_t outward = reached->getContactStage() + 1;
+        if (other->getContactStage() < outward) other->setContactStage(outward);
+      }
+      a->enableInContact();
+      b->enableInContact();
+      ++stage;
+    }
+  }
+}
+
+// ---- Bookkeeping ---------------------------------------------------------------------
+
+std::uint32_t CollisionManager::resolvedBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity) {
+  std::uint32_t count = 0;
+  auto add = [&](HardBody* b) {
+    if (b == nullptr || b->isStatic() || count >= capacity) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+      if (out[i] == b) return;
+    out[count++] = b;
+  };
+  add(pair.firstBody);
+  add(pair.secondBody);
+  for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) {
+    add(ContactSolver::solverBody(*node->value));
+  }
+  return count;
+}
+
+ResolutionCounters CollisionManager::getResolutionCounters(std::uint32_t worker) const {
+  if (worker < kThreadSlotCount) return resolutionCounters[worker];
+  ResolutionCounters sum;
+  for (const ResolutionCounters& c : resolutionCounters) {
+    sum.withinCone += c.withinCone;
+    sum.backedOff += c.backedOff;
+    sum.frictionDropped += c.frictionDropped;
+  }
+  return sum;
+}

@@ -1,0 +1,509 @@
+// The collision manager's pair dispatch: overlap and contact generation of a
+// body pair by shape-pair code, and the walk over the pieces of fracture
+// bodies.
+
+#include "engine/BarrierBody.h"
+#include "engine/CapsuleBody.h"
+#include "engine/HullBody.h"
+#include "engine/TriMeshBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/CompoundPieces.h"
+#include "engine/collision/FaceTree.h"
+#include "engine/collision/PkJump.h"
+#include "geometry/ContactBuilders.h"
+#include "geometry/CovarianceFit.h"
+#include "geometry/OverlapTests.h"
+#include "math/Tolerances.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// The shapes of the dispatch table, in its row and column order.
+enum DispatchShape : int { kShapeCapsule = 0, kShapeHull = 1, kShapeMesh = 2, kShapePlane = 3, kShapeNone = 4 };
+
+DispatchShape dispatchShape(std::uint32_t type) {
+  switch (type) {
+    case kCapsuleBody:
+    case kCrackerBody:
+      return kShapeCapsule;
+    case kHullBody:
+      return kShapeHull;
+    case kTriMeshBody:
+      return kShapeMesh;
+    case kBarrierBody:
+      return kShapePlane;
+    default:
+      return kShapeNone;
+  }
+}
+
+bool isFracture(const HardBody* body) { return body->getType() == kFractureBody; }
+
+/// Brings the body's world data up to date unless they are. A phantom keeps
+/// none that a test reads (and never counts as current), so it is left
+/// alone: refreshing it on every test would write it from every worker.
+void refresh(HardBody* body) {
+  if (body->getType() != kPhantomBody && !body->isWorldModified()) body->updateWorldData();
+}
+
+/// |c1 - c2|^2 - (r1 + r2)^2 < 1e-5 on the bodies' bounding spheres as the
+/// last world update stored them.
+bool spheresMeet(const HardBody* a, const HardBody* b) {
+  const double reach = a->getShape().radius + b->getShape().radius;
+  return (a->getShape().worldCenter - b->getShape().worldCenter).SquaredLength() - reach * reach < zov::kTolerance;
+}
+
+bool boxesMeet(HardBody* a, HardBody* b) { return obbOverlap(a->getBbox(), b->getBbox()); }
+
+bool worldCapsule(const HardBody* body, ZOVcapsule& capsule) {
+  return static_cast<const CapsuleBody*>(body)->placedCapsule(capsule);
+}
+
+const BVmesh* hullOf(const HardBody* body) { return static_cast<const HullBody*>(body)->getBoundingMesh(); }
+
+/// The triangle-mesh body's mesh (world data) through its mesh volume; null
+/// when it has none.
+const ZOVmesh* meshOf(const HardBody* body) {
+  const BVmesh* volume = static_cast<const TriMeshBody*>(body)->getBoundingMesh();
+  return volume != nullptr ? volume->getMesh() : nullptr;
+}
+
+const BoxTree* treeOf(const HardBody* body) {
+  const BoxTree* tree = static_cast<const TriMeshBody*>(body)->getTriangleTree();
+  return tree != nullptr && tree->getRoot() != nullptr ? tree : nullptr;
+}
+
+const BarrierBody& planeOf(const HardBody* body) { return *static_cast<const BarrierBody*>(body); }
+
+JumpState freshState() {
+  JumpState state;
+  state.vertexA = zov::kNoIndex;
+  state.vertexB = zov::kNoIndex;
+  return state;
+}
+
+/// The pair's cached narrow-phase state, in the pair's order or (swapped)
+/// in the other shape's order with the separating vector reversed.
+JumpState pairState(const CollisionPair& pair, bool swapped) {
+  JumpState state;
+  state.vertexA = pair.featureIds[swapped ? 1 : 0];
+  state.vertexB = pair.featureIds[swapped ? 0 : 1];
+  state.direction = swapped ? -pair.separatingVector : pair.separatingVector;
+  return state;
+}
+
+void storePairState(CollisionPair& pair, const JumpState& state, bool swapped) {
+  pair.featureIds[swapped ? 1 : 0] = state.vertexA;
+  pair.featureIds[swapped ? 0 : 1] = state.vertexB;
+  pair.separatingVector = swapped ? -state.direction : state.direction;
+}
+
+/// The narrow phase's contact arrays over the pair's, with face lists of
+/// their own (the queries write the faces of contact 0 only).
+struct PairJumpContacts {
+  std::uint32_t facesA[kMaxJumpContacts];
+  std::uint32_t facesB[kMaxJumpContacts];
+  JumpContacts out;
+
+  explicit PairJumpContacts(CollisionPair& pair) {
+    facesA[0] = zov::kNoIndex;
+    facesB[0] = zov::kNoIndex;
+    out = JumpContacts{pair.points, pair.normals, &pair.contactCount, pair.depths, facesA, facesB};
+  }
+};
+
+/// Contact 0's normal, depth and features for every contact of the pair.
+void spreadFirstContact(CollisionPair& pair, std::uint32_t firstFeature, std::uint32_t secondFeature) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    pair.normals[i] = pair.normals[0];
+    pair.depths[i] = pair.depths[0];
+    pair.features[i].firstFeature = firstFeature;
+    pair.features[i].secondFeature = secondFeature;
+  }
+}
+
+}  // namespace
+
+std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
+  static constexpr std::uint32_t kCodes[3][4] = {
+      {kPairCapsuleCapsule, kPairCapsuleHull, kPairCapsuleMesh, kPairCapsulePlane},
+      {kPairHullCapsule, kPairHullHull, kPairHullMesh, kPairHullPlane},
+      {kPairMeshCapsule, kPairMeshHull, kPairMeshMesh, kPairMeshPlane},
+  };
+  const DispatchShape first = dispatchShape(firstType);
+  const DispatchShape second = dispatchShape(secondType);
+  if (first > kShapeMesh || second == kShapeNone) return kPairNone;
+  return kCodes[first][second];
+}
+
+// ---- Overlap ------------------------------------------------------------------
+
+bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+  if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
+  const bool compoundFirst = isFracture(body1);
+  if (!compoundFirst && !isFracture(body2)) return testShapePair(body1, body2, pair, worker);
+
+  refresh(body1);
+  refresh(body2);
+  // The whole fracture body against the other body first.
+  if (body2->getType() == kBarrierBody) {
+    const BarrierBody& plane = planeOf(body2);
+    const double height = (body1->getShape().worldCenter - plane.getPlanePoint()).Dot(plane.getPlaneNormal());
+    if (!(height < body1->getShape().radius) ||
+        !obbPlaneOverlap(body1->getBbox(), plane.getPlanePoint(), plane.getPlaneNormal())) {
+      return false;
+    }
+  } else if (!spheresMeet(body1, body2) || !boxesMeet(body1, body2)) {
+    return false;
+  }
+  return compoundFirst ? testPiecesOverlap(body1, body2, true, worker) : testPiecesOverlap(body2, body1, false, worker);
+}
+
+bool CollisionManager::testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst,
+                                         std::uint32_t worker) {
+  const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(compound);
+  if (pieces == nullptr) return false;
+  // The walk keeps its cursor here, not in the body, so that threads testing
+  // the same fracture body do not share it.
+  for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+    HardBody* piece = node->value;
+    if (piece == nullptr) continue;
+    CollisionPair* scratch = threadBuffer(worker);
+    if (scratch == nullptr) return false;
+    scratch->reset();
+    const bool overlap =
+        compoundFirst ? testBodyPair(piece, other, scratch, worker) : testBodyPair(other, piece, scratch, worker);
+    queueContact(scratch, worker);
+    if (overlap) return true;
+  }
+  return false;
+}
+
+bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t /*worker*/) {
+  if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
+  // Resting bodies meet only where one of them waits for its first hit.
+  if (body1->isStatic() && body2->isStatic() && !body1->isFirstHit(false) && !body2->isFirstHit(false)) return false;
+  // Shapes that meet nothing need no world data.
+  const std::uint32_t code = shapePairCode(body1->getType(), body2->getType());
+  if (code == kPairNone) return false;
+  refresh(body1);
+  refresh(body2);
+  const Pk_jump* jump = narrowPhase.get();
+
+  switch (code) {
+    case kPairCapsuleCapsule: {
+      ZOVcapsule a;
+      ZOVcapsule b;
+      return worldCapsule(body1, a) && worldCapsule(body2, b) && capsuleCapsuleOverlap(a, b);
+    }
+    case kPairCapsuleHull:
+    case kPairHullCapsule: {
+      const bool hullFirst = body1->getType() == kHullBody;
+      HardBody* hull = hullFirst ? body1 : body2;
+      ZOVcapsule capsule;
+      if (!boxesMeet(body1, body2) || jump == nullptr || !worldCapsule(hullFirst ? body2 : body1, capsule)) {
+        return false;
+      }
+      JumpState state = freshState();
+      return jump->meshVolumeOverlap(hullOf(hull), capsule, state) != 0;
+    }
+    case kPairCapsuleMesh: {
+      ZOVcapsule capsule;
+      const ZOVmesh* mesh = meshOf(body2);
+      return boxesMeet(body1, body2) && treeOf(body2) != nullptr && mesh != nullptr && worldCapsule(body1, capsule) &&
+             FaceTree::capsuleOverlap(treeOf(body2), *mesh, capsule, jump, pair->secondCachedNode);
+    }
+    case kPairMeshCapsule: {
+      ZOVcapsule capsule;
+      const ZOVmesh* mesh = meshOf(body1);
+      return boxesMeet(body1, body2) && treeOf(body1) != nullptr && mesh != nullptr && worldCapsule(body2, capsule) &&
+             FaceTree::capsuleOverlap(treeOf(body1), *mesh, capsule, jump, pair->firstCachedNode);
+    }
+    case kPairHullHull: {
+      if (!spheresMeet(body1, body2) || !boxesMeet(body1, body2) || jump == nullptr) return false;
+      // The cache is written back whether or not the hulls meet: apart, it
+      // holds the direction that separates them for the next step.
+      JumpState state = pairState(*pair, false);
+      const int overlap = jump->meshMeshOverlap(hullOf(body1), hullOf(body2), state);
+      storePairState(*pair, state, false);
+      return overlap != 0;
+    }
+    case kPairHullMesh:
+    case kPairMeshHull: {
+      const bool hullFirst = body1->getType() == kHullBody;
+      HardBody* meshBody = hullFirst ? body2 : body1;
+      const BVmesh* hull = hullOf(hullFirst ? body1 : body2);
+      const ZOVmesh* mesh = meshOf(meshBody);
+      return spheresMeet(body1, body2) && boxesMeet(body1, body2) && treeOf(meshBody) != nullptr && mesh != nullptr &&
+             hull != nullptr && FaceTree::meshOverlap(treeOf(meshBody), *mesh, *hull, jump, pair->firstCachedNode);
+    }
+    case kPairMeshMesh: {
+      const ZOVmesh* mesh1 = meshOf(body1);
+      const ZOVmesh* mesh2 = meshOf(body2);
+      return spheresMeet(body1, body2) && boxesMeet(body1, body2) && treeOf(body1) != nullptr &&
+             treeOf(body2) != nullptr && mesh1 != nullptr && mesh2 != nullptr &&
+             FaceTree::treeOverlap(treeOf(body1), *mesh1, *mesh2, treeOf(body2), pair->firstCachedNode,
+                                   pair->secondCachedNode);
+    }
+    case kPairCapsulePlane: {
+      ZOVcapsule capsule;
+      const BarrierBody& plane = planeOf(body2);
+      return worldCapsule(body1, capsule) &&
+             segmentPlaneOverlap(capsule, plane.getPlanePoint(), plane.getPlaneNormal());
+    }
+    case kPairHullPlane: {
+      const BarrierBody& plane = planeOf(body2);
+      if (!obbPlaneOverlap(body1->getBbox(), plane.getPlanePoint(), plane.getPlaneNormal()) || jump == nullptr) {
+        return false;
+      }
+      JumpState state = freshState();
+      if (!jump->meshPointsInside(hullOf(body1), plane.getPlanePoint(), plane.getPlaneNormal(), state)) return false;
+      storePairState(*pair, state, false);
+      return true;
+    }
+    case kPairMeshPlane: {
+      const BarrierBody& plane = planeOf(body2);
+      const ZOVmesh* mesh = meshOf(body1);
+      return obbPlaneOverlap(body1->getBbox(), plane.getPlanePoint(), plane.getPlaneNormal()) &&
+             treeOf(body1) != nullptr && mesh != nullptr &&
+             FaceTree::planeOverlap(treeOf(body1), *mesh, plane.getPlanePoint(), plane.getPlaneNormal(),
+                                    pair->firstCachedNode);
+    }
+    default:
+      return false;
+  }
+}
+
+// ---- Contacts -----------------------------------------------------------------
+
+bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+  if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
+  const bool compound1 = isFracture(body1);
+  const bool compound2 = isFracture(body2);
+  if (!compound1 && !compound2) return generateShapeContacts(body1, body2, pair, worker);
+
+  CollisionPair* scratch = threadBuffer(worker);
+  if (scratch == nullptr) return false;
+  if (compound1 && compound2) {
+    // Every piece of the first against the second, which walks its own.
+    pair->contactCount = 0;
+    scratch->reset();
+    scratch->secondBody = body2;
+    if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(body1)) {
+      for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+        HardBody* piece = node->value;
+        if (piece == nullptr) continue;
+        scratch->firstBody = piece;
+        if (testBodyPairExact(piece, body2, scratch, worker)) {
+          pair->firstPiece = piece;
+          pair->secondPiece = scratch->secondPiece;
+          appendPairContacts(*pair, *scratch);
+        }
+        scratch->contactCount = 0;
+      }
+    }
+  } else {
+    HardBody* compound = compound1 ? body1 : body2;
+    HardBody* other = compound1 ? body2 : body1;
+    if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(compound)) {
+      for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+        HardBody* piece = node->value;
+        if (piece == nullptr) continue;
+        scratch->reset();
+        scratch->firstBody = compound1 ? piece : other;
+        scratch->secondBody = compound1 ? other : piece;
+        if (testShapePair(scratch->firstBody, scratch->secondBody, scratch, worker)) {
+          mergePieceContacts(pair, scratch, worker);
+        }
+      }
+    }
+    (compound1 ? pair->secondPiece : pair->firstPiece) = nullptr;
+  }
+  queueContact(scratch, worker);
+  if (pair->contactCount == 0) return false;
+  filterDepthOutliers(*pair);
+  return true;
+}
+
+bool CollisionManager::mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker) {
+  scratch->separatingVector = MgcVector3();
+  scratch->featureIds[0] = zov::kNoIndex;
+  scratch->featureIds[1] = zov::kNoIndex;
+  if (!generateShapeContacts(scratch->firstBody, scratch->secondBody, scratch, worker)) return false;
+  pair->firstPiece = scratch->firstBody;
+  pair->secondPiece = scratch->secondBody;
+  appendPairContacts(*pair, *scratch);
+  return true;
+}
+
+void CollisionManager::appendPairContacts(CollisionPair& pair, CollisionPair& source) {
+  if (pair.contactCount + source.contactCount >= kMaxPairContacts) {
+    reducePairContacts(pair);
+    reducePairContacts(source);
+  }
+  ContactSet target = pair.contactSet();
+  for (std::uint32_t i = 0; i < source.contactCount; ++i) {
+    if (!target.append(source.points[i], source.normals[i], source.depths[i], source.features[i].firstFeature,
+                       source.features[i].secondFeature)) {
+      break;
+    }
+  }
+}
+
+void CollisionManager::reducePairContacts(CollisionPair& pair) {
+  std::uint32_t chosen[kMergedContacts] = {};
+  std::uint32_t wanted = kMergedContacts;
+  selectExtremePoints(pair.points, pair.contactCount, chosen, wanted);
+  pair.contactSet().keep(chosen, wanted);
+}
+
+void CollisionManager::filterDepthOutliers(CollisionPair& pair) {
+  std::uint8_t marks[kMaxPairContacts] = {};
+  if (markDepthOutliers(pair.depths, pair.contactCount, marks)) compactContacts(pair, marks);
+  for (std::uint8_t& mark : pair.marks) mark = 0;
+}
+
+bool CollisionManager::addContactPair(CollisionPair* pair) {
+  newPairs.append(pair);
+  return true;
+}
+
+bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
+                                             std::uint32_t /*worker*/) {
+  if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
+  pair->contactCount = 0;
+  const Pk_jump* jump = narrowPhase.get();
+  ContactSet set = pair->contactSet();
+  PairJumpContacts jumpContacts(*pair);
+
+  switch (shapePairCode(body1->getType(), body2->getType())) {
+    case kPairCapsuleCapsule: {
+      ZOVcapsule a;
+      ZOVcapsule b;
+      if (!worldCapsule(body1, a) || !worldCapsule(body2, b)) return false;
+      MgcVector3 point;
+      MgcVector3 normal;
+      double depth = 0.0;
+      capsuleCapsuleContact(a, b, point, normal, depth);
+      // The builder's normal points from the first capsule to the second;
+      // the set's points the other way.
+      if ((body1->getShape().worldCenter - point).Dot(normal) < zov::kTolerance) {
+        point -= normal * depth;
+        normal = -normal;
+      }
+      set.append(point, normal, depth, zov::kNoIndex, zov::kNoIndex);
+      return true;
+    }
+    case kPairCapsuleHull: {
+      ZOVcapsule capsule;
+      if (jump == nullptr || !worldCapsule(body1, capsule)) return false;
+      // The query takes the hull first: its state in the query's order, its
+      // contacts on the hull with the normal towards it.
+      JumpState state = pairState(*pair, true);
+      const bool found = jump->meshVolumeContacts(hullOf(body2), capsule, state, jumpContacts.out);
+      storePairState(*pair, state, true);
+      if (!found) {
+        pair->contactCount = 0;
+        return false;
+      }
+      spreadFirstContact(*pair, zov::kNoIndex, jumpContacts.facesA[0]);
+      // Every point, not only the first, goes over to the capsule.
+      for (std::uint32_t i = 0; i < pair->contactCount; ++i) {
+        pair->points[i] -= pair->normals[i] * pair->depths[i];
+        pair->normals[i] = -pair->normals[i];
+      }
+      return true;
+    }
+    case kPairHullCapsule: {
+      ZOVcapsule capsule;
+      if (jump == nullptr || !worldCapsule(body2, capsule)) return false;
+      JumpState state = pairState(*pair, false);
+      const bool found = jump->meshVolumeContacts(hullOf(body1), capsule, state, jumpContacts.out);
+      storePairState(*pair, state, false);
+      if (!found) {
+        pair->contactCount = 0;
+        return false;
+      }
+      spreadFirstContact(*pair, jumpContacts.facesA[0], zov::kNoIndex);
+      return true;
+    }
+    case kPairCapsuleMesh:
+    case kPairMeshCapsule: {
+      const bool meshFirst = body1->getType() == kTriMeshBody;
+      HardBody* meshBody = meshFirst ? body1 : body2;
+      ZOVcapsule capsule;
+      const ZOVmesh* mesh = meshOf(meshBody);
+      if (mesh == nullptr || !worldCapsule(meshFirst ? body2 : body1, capsule) ||
+          !FaceTree::capsuleContacts(treeOf(meshBody), *mesh, capsule, jump, set)) {
+        return false;
+      }
+      if (!meshFirst) set.flip();
+      return true;
+    }
+    case kPairHullHull: {
+      if (jump == nullptr) return false;
+      JumpState state = pairState(*pair, false);
+      const bool found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out);
+      storePairState(*pair, state, false);
+      if (!found) {
+        pair->contactCount = 0;
+        return false;
+      }
+      spreadFirstContact(*pair, jumpContacts.facesA[0], jumpContacts.facesB[0]);
+      return true;
+    }
+    case kPairHullMesh:
+    case kPairMeshHull: {
+      const bool meshFirst = body1->getType() == kTriMeshBody;
+      HardBody* meshBody = meshFirst ? body1 : body2;
+      const BVmesh* hull = hullOf(meshFirst ? body2 : body1);
+      const ZOVmesh* mesh = meshOf(meshBody);
+      if (mesh == nullptr || hull == nullptr || !FaceTree::meshContacts(treeOf(meshBody), *mesh, *hull, jump, set)) {
+        return false;
+      }
+      if (!meshFirst) set.flip();
+      return true;
+    }
+    case kPairMeshMesh: {
+      const ZOVmesh* mesh1 = meshOf(body1);
+      const ZOVmesh* mesh2 = meshOf(body2);
+      return mesh1 != nullptr && mesh2 != nullptr &&
+             FaceTree::treeContacts(treeOf(body1), *mesh1, *mesh2, treeOf(body2), set);
+    }
+    case kPairCapsulePlane: {
+      ZOVcapsule capsule;
+      if (!worldCapsule(body1, capsule)) return false;
+      const BarrierBody& plane = planeOf(body2);
+      MgcVector3 points[kMaxCapsuleContacts];
+      MgcVector3 normal;
+      std::uint32_t n = 0;
+      double depth = 0.0;
+      capsulePlaneContact(capsule, plane.getPlanePoint(), plane.getPlaneNormal(), points, normal, n, depth);
+      for (std::uint32_t i = 0; i < n; ++i) set.append(points[i], normal, depth, zov::kNoIndex, zov::kNoIndex);
+      return set.size() > 0;
+    }
+    case kPairHullPlane: {
+      if (jump == nullptr) return false;
+      const BarrierBody& plane = planeOf(body2);
+      JumpState state = pairState(*pair, false);
+      if (!jump->meshPlaneContacts(hullOf(body1), plane.getPlanePoint(), plane.getPlaneNormal(), state,
+                                   jumpContacts.out)) {
+        pair->contactCount = 0;
+        return false;
+      }
+      storePairState(*pair, state, false);
+      spreadFirstContact(*pair, jumpContacts.facesA[0], zov::kNoIndex);
+      return true;
+    }
+    case kPairMeshPlane: {
+      const BarrierBody& plane = planeOf(body2);
+      const ZOVmesh* mesh = meshOf(body1);
+      return mesh != nullptr &&
+             FaceTree::planeContacts(treeOf(body1), *mesh, plane.getPlanePoint(), plane.getPlaneNormal(), set);
+    }
+    default:
+      return false;
+  }
+}
