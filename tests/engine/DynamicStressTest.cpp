@@ -97,8 +97,7 @@ TEST_F(JointImpulse, CancelsRelativeMotionAndEqualsTheLeastSquaresSolution) {
       Eigen::VectorXd relative(n);
       relative.head(3) = pointVelocity(P0, a) - pointVelocity(C0, a);
       if (n == 6) relative.tail(3) = toEigen(C0.angularVelocity - P0.angularVelocity);
-      const Eigen::VectorXd reference =
-          responseMatrix(P0, C0, a, n).completeOrthogonalDecomposition().solve(-relative);
+      const Eigen::VectorXd reference = responseMatrix(P0, C0, a, n).completeOrthogonalDecomposition().solve(-relative);
 
       const MgcMatrix3 x = joint.computeConstraintImpulse();
       const double impulse[6] = {x[0][0], x[0][1], x[0][2], x[1][0], x[1][1], x[1][2]};

@@ -41,8 +41,7 @@ inline std::unique_ptr<HullBody> cubePiece(const Mgc::MgcVector3& centre, float 
 }
 
 /// A joint between a and b at point p with the given index.
-inline DynamicStress* jointAt(const Mgc::MgcVector3& p, PrivateHardBody* a, PrivateHardBody* b,
-                              std::uint32_t index) {
+inline DynamicStress* jointAt(const Mgc::MgcVector3& p, PrivateHardBody* a, PrivateHardBody* b, std::uint32_t index) {
   auto* joint = new DynamicStress;
   joint->attach(p, 1, a, b);
   joint->setIndex(index);
@@ -131,8 +130,8 @@ inline std::string dumpFracture(FractureBody& body) {
   std::string out = std::string("fbody ") + nameOf(&body);
   char line[200];
   std::snprintf(line, sizeof line, " pending %u broken %u fragments %u children %u split %u inactive %u",
-                body.getPendingDeactivations(), body.getBrokenJointCount(),
-                body.getFragmentCount(), body.getNFBodies(), body.getNSplitJoints(), body.getNInactiveJoints());
+                body.getPendingDeactivations(), body.getBrokenJointCount(), body.getFragmentCount(), body.getNFBodies(),
+                body.getNSplitJoints(), body.getNInactiveJoints());
   out += line;
   out += body.isActive() ? " active" : " asleep";
   out += body.isStatic() ? " static" : " moving";
@@ -142,8 +141,8 @@ inline std::string dumpFracture(FractureBody& body) {
   out += "\n";
   for (auto* node = body.getActiveJoints().getFirst(); node != nullptr; node = node->next) {
     const DynamicStress* j = node->value;
-    std::snprintf(line, sizeof line, "joint %s index %u flags %x C %s P %s", j->getName(), j->getIndex(),
-                  j->getFlags(), nameOf(j->getCNode()), nameOf(j->getPNode()));
+    std::snprintf(line, sizeof line, "joint %s index %u flags %x C %s P %s", j->getName(), j->getIndex(), j->getFlags(),
+                  nameOf(j->getCNode()), nameOf(j->getPNode()));
     out += line;
     dumpVector(out, "a", j->getPAnchor());
     dumpVector(out, "b", j->getCAnchor());
@@ -156,7 +155,8 @@ inline std::string dumpFracture(FractureBody& body) {
                     list == &body.getPieces() ? "piece" : "loose", nameOf(piece), nameOf(piece->getParent()),
                     piece->isActive(), piece->isStatic(), piece->isJoined(), piece->getJointCount());
       out += line;
-      for (auto* j = piece->getJointList().getFirst(); j != nullptr; j = j->next) out += std::string(" ") + j->value->getName();
+      for (auto* j = piece->getJointList().getFirst(); j != nullptr; j = j->next)
+        out += std::string(" ") + j->value->getName();
       dumpState(out, piece->getDyn());
       dumpMatrix(out, "Q", piece->getMatrixPivotCm());
       dumpVector(out, "o", piece->getTransPivotCm());
@@ -170,14 +170,14 @@ inline std::string dumpFracture(FractureBody& body) {
 /// body on them.
 inline std::string dumpWorld(PrivateWorld& world) {
   std::string out;
-  const std::pair<const char*, const EngineList<HardBody*>*> lists[] = {
-      {"dynamic", &world.getDynamicBodies()},
-      {"static", &world.getStaticBodies()},
-      {"inactive", &world.getInactiveBodies()},
-      {"sleeping", &world.getSleepingBodies()}};
+  const std::pair<const char*, const EngineList<HardBody*>*> lists[] = {{"dynamic", &world.getDynamicBodies()},
+                                                                        {"static", &world.getStaticBodies()},
+                                                                        {"inactive", &world.getInactiveBodies()},
+                                                                        {"sleeping", &world.getSleepingBodies()}};
   for (const auto& [label, list] : lists) {
     out += label;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) out += std::string(" ") + nameOf(node->value);
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next)
+      out += std::string(" ") + nameOf(node->value);
     out += "\n";
   }
   char line[120];
