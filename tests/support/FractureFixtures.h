@@ -82,7 +82,8 @@ class SplitProbe : public FractureBody {
         fragment->attachJoint(joint);
         splitJoints.append(joint);
       }
-      std::snprintf(fragment->getShape().name, kBodyNameLength, "%s_%u", shape.name, fragmentCount + 1);
+      const std::string name = std::string(shape.name).substr(0, 200) + "_" + std::to_string(fragmentCount + 1);
+      std::snprintf(fragment->getShape().name, kBodyNameLength, "%s", name.c_str());
       addFragment(fragment);
       ++fragmentCount;
       fragment->updateMassProperties();
@@ -141,9 +142,8 @@ inline std::string dumpFracture(FractureBody& body) {
   out += "\n";
   for (auto* node = body.getActiveJoints().getFirst(); node != nullptr; node = node->next) {
     const DynamicStress* j = node->value;
-    std::snprintf(line, sizeof line, "joint %s index %u flags %x C %s P %s", j->getName(), j->getIndex(), j->getFlags(),
-                  nameOf(j->getCNode()), nameOf(j->getPNode()));
-    out += line;
+    std::snprintf(line, sizeof line, " index %u flags %x", j->getIndex(), j->getFlags());
+    out += std::string("joint ") + j->getName() + line + " C " + nameOf(j->getCNode()) + " P " + nameOf(j->getPNode());
     dumpVector(out, "a", j->getPAnchor());
     dumpVector(out, "b", j->getCAnchor());
     out += "\n";
@@ -151,10 +151,10 @@ inline std::string dumpFracture(FractureBody& body) {
   for (const auto* list : {&body.getPieces(), &body.getDisconnectedBodies()}) {
     for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
       PrivateHardBody* piece = node->value;
-      std::snprintf(line, sizeof line, "%s %s parent %s active %d static %d joined %d joints %u:",
-                    list == &body.getPieces() ? "piece" : "loose", nameOf(piece), nameOf(piece->getParent()),
-                    piece->isActive(), piece->isStatic(), piece->isJoined(), piece->getJointCount());
-      out += line;
+      std::snprintf(line, sizeof line, " active %d static %d joined %d joints %u:", piece->isActive(),
+                    piece->isStatic(), piece->isJoined(), piece->getJointCount());
+      out += std::string(list == &body.getPieces() ? "piece " : "loose ") + nameOf(piece) + " parent " +
+             nameOf(piece->getParent()) + line;
       for (auto* j = piece->getJointList().getFirst(); j != nullptr; j = j->next)
         out += std::string(" ") + j->value->getName();
       dumpState(out, piece->getDyn());
