@@ -184,7 +184,8 @@ class PrivateWorld : public PublicWorld {
   /// The fracture-body steps of addBody and removeBody.
   void addFractureParts(FractureBody* body);
   void removeFractureParts(FractureBody* body);
-  /// Deletes the bodies, except fragments, which their fracture body owns.
+  /// Deletes the bodies, fracture bodies first, except fragments, which
+  /// their fracture body owns.
   static void deleteOwnedBodies(const std::vector<HardBody*>& bodies);
   /// The world's gravity as a unit vector (unchanged when it is shorter than
   /// the tolerance).

@@ -43,10 +43,14 @@ void PrivateWorld::removeFractureParts(FractureBody* body) {
 }
 
 void PrivateWorld::deleteOwnedBodies(const std::vector<HardBody*>& bodies) {
+  // Fracture bodies first: they still reach their pieces as they go, and a
+  // piece may be on a list too.
   for (HardBody* body : bodies) {
     const FractureBody* compound = asFractureBody(body);
-    if (compound != nullptr && compound->isFragment()) continue;
-    delete body;
+    if (compound != nullptr && !compound->isFragment()) delete body;
+  }
+  for (HardBody* body : bodies) {
+    if (body->getType() != kFractureBody) delete body;
   }
 }
 
