@@ -22,3 +22,7 @@ void deleteFractureBody(FractureBody** body) {
 void deleteJoint(DynamicStress** joint) {
   if (joint != nullptr) *joint = nullptr;
 }
+
+void deleteFractureBody(FractureBody*& body) { deleteFractureBody(&body); }
+
+void deleteJoint(DynamicStress*& joint) { deleteJoint(&joint); }

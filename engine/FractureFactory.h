@@ -18,7 +18,11 @@ DynamicStress* createJoint();
 /// and fragments, deletes the body and clears *body. Nothing for a null
 /// address; a null body only clears the pointer.
 void deleteFractureBody(FractureBody** body);
+/// The same through a reference to the caller's pointer.
+void deleteFractureBody(FractureBody*& body);
 /// Clears *joint and nothing else: a joint belongs to the fracture body that
 /// holds it and dies with it. A joint never handed to a fracture body is
 /// deleted by its maker.
 void deleteJoint(DynamicStress** joint);
+/// The same through a reference to the caller's pointer.
+void deleteJoint(DynamicStress*& joint);

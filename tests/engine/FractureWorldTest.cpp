@@ -240,11 +240,17 @@ TEST(FractureFactory, CreatesAndDeletesFractureBodiesAndJoints) {
   DynamicStress* alias = joint;
   deleteJoint(&alias);
   EXPECT_EQ(alias, nullptr);
+  alias = joint;
+  deleteJoint(alias);
+  EXPECT_EQ(alias, nullptr);
   delete joint;
   // Without a world: the joints go with the body.
   deleteFractureBody(&body);
   EXPECT_EQ(body, nullptr);
-  deleteFractureBody(nullptr);
+  deleteFractureBody(static_cast<FractureBody**>(nullptr));
+  body = createFractureBody();
+  deleteFractureBody(body);
+  EXPECT_EQ(body, nullptr);
 
   // In the world, split: the fragments leave the world and are deleted, the
   // pieces become world bodies without joints or parent.
