@@ -43,15 +43,21 @@ void PrivateWorld::removeFractureParts(FractureBody* body) {
 }
 
 void PrivateWorld::deleteOwnedBodies(const std::vector<HardBody*>& bodies) {
-  // Fracture bodies first: they still reach their pieces as they go, and a
-  // piece may be on a list too.
+  // Sorted before anything goes: deleting a fracture body deletes its
+  // fragments, which may be among the bodies. Fracture bodies go first: they
+  // still reach their pieces as they go, and a piece may be on a list too.
+  std::vector<HardBody*> compounds;
+  std::vector<HardBody*> plain;
   for (HardBody* body : bodies) {
     const FractureBody* compound = asFractureBody(body);
-    if (compound != nullptr && !compound->isFragment()) delete body;
+    if (compound == nullptr) {
+      plain.push_back(body);
+    } else if (!compound->isFragment()) {
+      compounds.push_back(body);
+    }
   }
-  for (HardBody* body : bodies) {
-    if (body->getType() != kFractureBody) delete body;
-  }
+  for (HardBody* body : compounds) delete body;
+  for (HardBody* body : plain) delete body;
 }
 
 bool PrivateWorld::unlinkBody(HardBody* body) {
