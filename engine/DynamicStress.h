@@ -133,10 +133,12 @@ class DynamicStress {
   /// The impulse x that, given to the PNode and -x to the CNode at the anchor
   /// (applyConstraintImpulse with factor 1), cancels their relative point
   /// velocity (plus the separation by twice the break energy along
-  /// direction()) and, with torsion, their relative spin; on slot 0 and
-  /// least-squares system 0. With a static PNode: computeBodyImpulse of the
-  /// CNode on slot 0. Rows as computeBodyImpulse; zero unless both bodies
-  /// are set.
+  /// direction()) and, with torsion, their relative spin: point velocities
+  /// from the bodies' current states, lever arms, spins and inertia from
+  /// state slot 0 (the pass copies the current states there first), solved
+  /// on least-squares system 0. With a static PNode: computeBodyImpulse of
+  /// the CNode on slot 0. Rows as computeBodyImpulse; zero unless both
+  /// bodies are set.
   Mgc::MgcMatrix3 computeConstraintImpulse();
   /// Gives f times the impulse x (linear x[0..2], angular x[3..5]) to the
   /// PNode and minus it to the CNode, on slot 0. Needs both bodies.
