@@ -1,5 +1,6 @@
 #include "engine/HardBody.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "math/Finite.h"
@@ -92,6 +93,12 @@ void HardBody::applyTorque(const MgcVector3& T) {
   if (!isActive()) activate();
 }
 
+void HardBody::setAngularMomentum(const MgcVector3& L) {
+  if (!zov::isFinite(L)) return;
+  dyn.angularMomentum = L;
+  dyn.angularVelocity = dyn.worldInvInertia * L;
+}
+
 MgcVector3 HardBody::getPointVelocity(const MgcVector3& P) const {
   return dyn.linearVelocity + dyn.angularVelocity.Cross(P - dyn.position);
 }
@@ -102,6 +109,22 @@ MgcVector3 HardBody::computeWCenter() {
   const MgcVector3& s = shape.scale;
   shape.worldCenter = dyn.orientation * MgcVector3(s.x * c.x, s.y * c.y, s.z * c.z) + dyn.position;
   return shape.worldCenter;
+}
+
+ZOVcapsule* HardBody::capsuleAroundBox() {
+  const MgcVector3& E = shape.boxSize;
+  const MgcVector3& h = bbox.extents;
+  int axis = 0;
+  if (E.z >= E.x && E.z >= E.y) {
+    axis = 2;
+  } else if (E.y >= E.x && E.y >= E.z) {
+    axis = 1;
+  }
+  bcapsule.center = bbox.center;
+  bcapsule.axis = bbox.axes.GetColumn(axis);
+  bcapsule.length = 2.0 * h[axis];
+  bcapsule.radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
+  return &bcapsule;
 }
 
 void HardBody::getBSphere(MgcVector3& center, double& radius) {

@@ -155,6 +155,9 @@ class HardBody {
   void applyImpulse(const Mgc::MgcVector3& J);
   /// Angular impulse T (world): L += T; wakes.
   void applyTorque(const Mgc::MgcVector3& T);
+  /// Angular momentum L (world); the angular velocity follows from the world
+  /// inverse inertia. Non-finite input is ignored.
+  void setAngularMomentum(const Mgc::MgcVector3& L);
   /// Velocity of the body at the world point P.
   Mgc::MgcVector3 getPointVelocity(const Mgc::MgcVector3& P) const;
   /// The scaled local centre placed in the world; also stored in the shape.
@@ -206,6 +209,10 @@ class HardBody {
   eHBodyType getType() const { return kind; }
   std::int32_t getContactStage() const { return contactStage; }
   void setContactStage(std::int32_t stage) { contactStage = stage; }
+  /// Stacking level the collision passes give a body in contact (-1 for
+  /// none yet); only they read it.
+  std::int32_t getContactLevel() const { return contactLevel; }
+  void setContactLevel(std::int32_t level) { contactLevel = level; }
   std::int32_t getLayer() const { return layer; }
   void setLayer(std::int32_t value) { layer = value; }
   std::int32_t getGroupID() const { return groupId; }
@@ -259,8 +266,15 @@ class HardBody {
   /// inertia, no mesh.
   explicit HardBody(eHBodyType bodyKind);
 
+  /// The bounding capsule around the bounding box as it stands: the box axis
+  /// of the largest unscaled box side, the box's length along it and twice
+  /// its largest other half extent as radius.
+  ZOVcapsule* capsuleAroundBox();
+
   /// Cleared by the world before every step.
   std::int32_t contactStage = 0;
+  /// Written and read by the collision passes.
+  std::int32_t contactLevel = 0;
   std::int32_t layer = 0;
   std::int32_t groupId = 0;
   HardBody* parent = nullptr;

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <new>
 
+#include "engine/AirDamping.h"
 #include "engine/DynamicStress.h"
 #include "geometry/MeshTransforms.h"
 #include "math/Finite.h"
@@ -17,27 +18,7 @@ using Mgc::Quaternion;
 
 namespace {
 
-// Air damping coefficients are fractions lost per 1/100 s.
-constexpr double kDampingStepsPerSecond = 100.0;
-
 MgcVector3 scaled(const MgcVector3& a, const MgcVector3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
-
-// Below this a damped velocity or momentum component is no motion at all.
-// Damping shrinks an undisturbed body's motion geometrically: left alone, a
-// component passes below the smallest normal double and stays subnormal, and
-// arithmetic on subnormals is many times slower, so a scene would slow down
-// with its age. The floor lies far above the smallest normal so that the
-// products of two such components (the gyroscopic term, squared lengths)
-// stay normal as well.
-constexpr double kDampedMotionFloor = 1e-100;
-
-// `v` times the damping factor, with components below the floor made zero.
-MgcVector3 damped(const MgcVector3& v, double factor) {
-  MgcVector3 result = v * factor;
-  for (int i = 0; i < 3; ++i)
-    if (std::fabs(result[i]) < kDampedMotionFloor) result[i] = 0.0;
-  return result;
-}
 
 // q turned by the rotation vector r (axis r/|r|, angle |r|) and normalised.
 // False, with q unchanged, when the result has no direction.
@@ -263,19 +244,7 @@ ZOVbox* PrivateHardBody::updateBounds() {
 
 ZOVcapsule* PrivateHardBody::getBoundingVolume(int /*world*/) {
   updateBounds();
-  const MgcVector3& E = shape.boxSize;
-  const MgcVector3& h = bbox.extents;
-  int axis = 0;
-  if (E.z >= E.x && E.z >= E.y) {
-    axis = 2;
-  } else if (E.y >= E.x && E.y >= E.z) {
-    axis = 1;
-  }
-  bcapsule.center = bbox.center;
-  bcapsule.axis = bbox.axes.GetColumn(axis);
-  bcapsule.length = 2.0 * h[axis];
-  bcapsule.radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
-  return &bcapsule;
+  return capsuleAroundBox();
 }
 
 ZOVmesh* PrivateHardBody::getWorldMesh() {
@@ -326,11 +295,10 @@ void PrivateHardBody::integrateForces(double dt, bool damping) {
 
   dyn.linearVelocity += dyn.dynForce * (dt * dyn.invMass);
   dyn.linearVelocity += dyn.externalForce * (dt * dyn.invMass);
-  if (damping) dyn.linearVelocity = damped(dyn.linearVelocity, std::pow(1.0 - airDamping, kDampingStepsPerSecond * dt));
+  if (damping) dyn.linearVelocity = airdamping::damped(dyn.linearVelocity, airdamping::factor(airDamping, dt));
   dyn.angularMomentum += dyn.dynTorque * dt;
   dyn.angularMomentum += dyn.externalTorque * dt;
-  if (damping)
-    dyn.angularMomentum = damped(dyn.angularMomentum, std::pow(1.0 - angularAirDamping, kDampingStepsPerSecond * dt));
+  if (damping) dyn.angularMomentum = airdamping::damped(dyn.angularMomentum, airdamping::factor(angularAirDamping, dt));
   dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
 }
 
@@ -403,6 +371,13 @@ void PrivateHardBody::moveBy(const MgcVector3& d) {
   flags &= ~kBodyWorldUpdate;
 }
 
+void PrivateHardBody::moveTo(const MgcVector3& offset, const MgcVector3& position) {
+  if (!zov::isFinite(offset) || !zov::isFinite(position)) return;
+  dyn.position = position + offset;
+  dyn.integratedPosition = dyn.position;
+  flags &= ~kBodyWorldUpdate;
+}
+
 void PrivateHardBody::rotate(const MgcVector3& angular) {
   if (zov::isFinite(angular)) {
     const MgcVector3 r = dyn.worldInvInertia * angular;
@@ -437,6 +412,29 @@ bool PrivateHardBody::hasInactiveJoint() {
   }
   jointIterating = 0;
   return false;
+}
+
+void PrivateHardBody::clearJoints() {
+  jointList.clear();
+  jointCursor = nullptr;
+  jointIterating = 0;
+  jointCount = 0;
+  flags &= ~kBodyJoined;
+}
+
+DynamicStress* PrivateHardBody::getFirstJoint() {
+  jointCursor = jointList.getFirst();
+  jointIterating = jointCursor != nullptr ? 1 : 0;
+  return jointCursor != nullptr ? jointCursor->value : nullptr;
+}
+
+DynamicStress* PrivateHardBody::getNextJoint() {
+  if (jointCursor != nullptr) jointCursor = jointCursor->next;
+  if (jointCursor == nullptr) {
+    jointIterating = 0;
+    return nullptr;
+  }
+  return jointCursor->value;
 }
 
 RBDynamics* PrivateHardBody::getWorkerDyn(int t) {

@@ -79,6 +79,10 @@ class PrivateHardBody : public HardBody {
   void translate(const Mgc::MgcVector3& d, const Mgc::MgcVector3& angular) override;
   void moveBy(const Mgc::MgcVector3& d) override;
   void rotate(const Mgc::MgcVector3& angular) override;
+  /// Places the reference point at position + offset (also the integrated
+  /// position), without bound; a caller placing the body at a point passes a
+  /// zero offset. Non-finite input is ignored.
+  void moveTo(const Mgc::MgcVector3& offset, const Mgc::MgcVector3& position);
 
   /// Whether some joint on the joint list is active / broken. Both walk the
   /// list with the body's joint cursor.
@@ -86,6 +90,13 @@ class PrivateHardBody : public HardBody {
   bool hasInactiveJoint();
   /// The joints attached to this body (kept by the fracture-body code).
   EngineList<DynamicStress*>& getJointList() { return jointList; }
+  /// Walk of the joint list with the body's joint cursor: the first joint
+  /// (null for an empty list), then the next one (null at the end).
+  DynamicStress* getFirstJoint();
+  DynamicStress* getNextJoint();
+  /// Forgets every joint: the list emptied (its cursor with it), joint count
+  /// 0, joined bit cleared.
+  void clearJoints();
   /// Number of joints holding this body as a piece.
   std::uint32_t getJointCount() const { return jointCount; }
   void setJointCount(std::uint32_t count) { jointCount = count; }

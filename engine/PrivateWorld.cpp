@@ -4,7 +4,9 @@
 #include <new>
 #include <vector>
 
+#include "engine/DynamicStress.h"
 #include "engine/EngineTrace.h"
+#include "engine/FractureBody.h"
 #include "engine/HardBody.h"
 #include "engine/HullBody.h"
 #include "engine/PrivateHardBody.h"
@@ -91,9 +93,16 @@ bool PrivateWorld::isOn(const HardBody* body, ListBit list) const {
   return found != listBits.end() && (found->second & list) != 0;
 }
 
+void PrivateWorld::noteHeld(const HardBody* body, bool held) {
+  if (body == nullptr || body->getType() != kFractureBody) return;
+  auto* compound = static_cast<FractureBody*>(const_cast<HardBody*>(body));
+  compound->setHoldingWorld(held ? this : nullptr);
+}
+
 bool PrivateWorld::markOn(HardBody* body, ListBit list) {
   try {
     listBits[body] |= list;
+    noteHeld(body, true);
     return true;
   } catch (const std::bad_alloc&) {
     listFor(list).remove(body);
@@ -128,7 +137,10 @@ void PrivateWorld::unlinkFrom(ListBit list, HardBody* body) {
   if (found == listBits.end() || (found->second & list) == 0) return;
   listFor(list).remove(body);
   found->second = static_cast<std::uint8_t>(found->second & ~list);
-  if (found->second == 0) listBits.erase(found);
+  if (found->second == 0) {
+    listBits.erase(found);
+    noteHeld(body, false);
+  }
 }
 
 void PrivateWorld::emptyList(ListBit list) {
@@ -137,7 +149,10 @@ void PrivateWorld::emptyList(ListBit list) {
     const auto found = listBits.find(node->value);
     if (found == listBits.end()) continue;
     found->second = static_cast<std::uint8_t>(found->second & ~list);
-    if (found->second == 0) listBits.erase(found);
+    if (found->second == 0) {
+      listBits.erase(found);
+      noteHeld(node->value, false);
+    }
   }
   target.clear();
 }
@@ -151,8 +166,19 @@ int PrivateWorld::threadSlotsInUse() const {
 }
 
 void PrivateWorld::sizeWorkerStates(HardBody* body) const {
-  // A fracture body keeps its states in its pieces.
-  if (auto* plain = dynamic_cast<PrivateHardBody*>(body)) plain->setWorkerStateCount(threadSlotsInUse());
+  if (auto* plain = dynamic_cast<PrivateHardBody*>(body)) {
+    plain->setWorkerStateCount(threadSlotsInUse());
+    return;
+  }
+  // A fracture body keeps its states in its pieces, and its fragments theirs.
+  if (body == nullptr || body->getType() != kFractureBody) return;
+  auto* compound = static_cast<FractureBody*>(body);
+  for (auto* node = compound->getPieces().getFirst(); node != nullptr; node = node->next) {
+    node->value->setWorkerStateCount(threadSlotsInUse());
+  }
+  for (auto* node = compound->getChildBodies().getFirst(); node != nullptr; node = node->next) {
+    sizeWorkerStates(node->value);
+  }
 }
 
 void PrivateWorld::sizeAllWorkerStates() {
@@ -239,15 +265,42 @@ HardBody* PrivateWorld::findBodyByName(const char* name) {
 }
 
 std::uint32_t PrivateWorld::countSubBodies() {
-  // Fracture bodies add their pieces here once they exist.
-  return static_cast<std::uint32_t>(numDynamicBodies + numStaticBodies);
+  std::uint32_t count = static_cast<std::uint32_t>(numDynamicBodies + numStaticBodies);
+  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies, &staticBodies}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      if (node->value->getType() == kFractureBody) count += static_cast<FractureBody*>(node->value)->getNJointBodies();
+    }
+  }
+  return count;
 }
 
 void PrivateWorld::dumpState() {
   for (const EngineList<HardBody*>* list : {&staticBodies, &dynamicBodies}) {
     for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
-      engineTrace(g_engineTraceStream, "name %s index %d rbd\n", node->value->getShape().name,
-                  node->value->getShape().id);
+      HardBody* body = node->value;
+      if (body->getType() != kFractureBody) {
+        engineTrace(g_engineTraceStream, "name %s index %d rbd\n", body->getShape().name, body->getShape().id);
+        continue;
+      }
+      auto* compound = static_cast<FractureBody*>(body);
+      engineTrace(g_engineTraceStream, "name %s index %d fbody\n", body->getShape().name, body->getShape().id);
+      for (auto* piece = compound->getPieces().getFirst(); piece != nullptr; piece = piece->next) {
+        engineTrace(g_engineTraceStream, "name %s index %d connect\n", piece->value->getShape().name,
+                    piece->value->getShape().id);
+      }
+      for (auto* loose = compound->getDisconnectedBodies().getFirst(); loose != nullptr; loose = loose->next) {
+        engineTrace(g_engineTraceStream, "name %s index %d disconnect\n", loose->value->getShape().name,
+                    loose->value->getShape().id);
+      }
+      if (list != &dynamicBodies) continue;
+      for (auto* joint = compound->getActiveJoints().getFirst(); joint != nullptr; joint = joint->next) {
+        const DynamicStress* j = joint->value;
+        engineTrace(g_engineTraceStream, "joint %s index %d stress %.24f\n", j->getName(), j->getIndex(),
+                    j->get_break_tolerance());
+        engineTrace(g_engineTraceStream, "parent %s \n",
+                    j->getPNode() != nullptr ? j->getPNode()->getShape().name : "");
+        engineTrace(g_engineTraceStream, "child %s \n", j->getCNode() != nullptr ? j->getCNode()->getShape().name : "");
+      }
     }
   }
   for (auto* node = inactiveBodies.getFirst(); node != nullptr; node = node->next) {
@@ -295,7 +348,7 @@ bool PrivateWorld::addBody(HardBody* body, std::int32_t layer) {
       if (linkSorted(kOnDynamic, body)) ++numDynamicBodies;
     }
   }
-  // Fracture bodies file their pieces and children here once they exist.
+  if (body->getType() == kFractureBody) addFractureParts(static_cast<FractureBody*>(body));
   return true;
 }
 
@@ -311,6 +364,7 @@ bool PrivateWorld::removeBody(HardBody* body) {
   }
   if (body->getLayer() != 0) return true;
   unlinkExcept(body, ListBit{});
+  if (body->getType() == kFractureBody) removeFractureParts(static_cast<FractureBody*>(body));
   return true;
 }
 
@@ -345,20 +399,6 @@ bool PrivateWorld::deactivateBody(HardBody* body) {
   }
   body->deActivate();
   return true;
-}
-
-void PrivateWorld::makeBodyDynamic(HardBody* body, HardBody* /*owner*/) {
-  if (body == nullptr) return;
-  body->disableStatic();
-  removeBody(body);
-  addBody(body, 0);
-}
-
-void PrivateWorld::makeBodyStatic(HardBody* body, HardBody* /*owner*/) {
-  if (body == nullptr) return;
-  body->enableStatic();
-  removeBody(body);
-  addBody(body, 0);
 }
 
 void PrivateWorld::registerBody(HardBody* body, bool dynamic) {
@@ -410,19 +450,6 @@ void PrivateWorld::restoreBody(HardBody* body) {
   body->restoreDynamics();
 }
 
-bool PrivateWorld::activateBodyTree(HardBody* body) {
-  if (body == nullptr) return false;
-  activateBody(body);
-  return true;
-}
-
-bool PrivateWorld::disconnectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) {
-  // Joints belong to fracture bodies; a world without them has none to undo.
-  return false;
-}
-
-bool PrivateWorld::connectBodies(DynamicStress* /*joint*/, HardBody* /*owner*/) { return false; }
-
 // ---- Emptying -----------------------------------------------------------------
 
 void PrivateWorld::clearBodies() {
@@ -452,7 +479,7 @@ void PrivateWorld::deleteBodies() {
     emptyList(list);
     listFor(list).releaseCache();
   }
-  for (HardBody* body : doomed) delete body;
+  deleteOwnedBodies(doomed);
   numDynamicBodies = 0;
 }
 
@@ -479,7 +506,7 @@ void PrivateWorld::deleteAllBodies() {
     emptyList(list);
     listFor(list).releaseCache();
   }
-  for (HardBody* body : doomed) delete body;
+  deleteOwnedBodies(doomed);
   numStaticBodies = 0;
 }
 
@@ -496,7 +523,14 @@ bool PrivateWorld::reset() {
 
 void PrivateWorld::rebuild() {
   if (collisionManager) collisionManager->clearAll();
-  // Split fracture bodies leave the inactive list here once they exist.
+  // Retired split fracture bodies are no longer the world's to simulate or
+  // delete.
+  std::vector<HardBody*> retired;
+  for (auto* node = inactiveBodies.getFirst(); node != nullptr; node = node->next) {
+    HardBody* body = node->value;
+    if (body->getType() == kFractureBody && static_cast<FractureBody*>(body)->isSplitted()) retired.push_back(body);
+  }
+  for (HardBody* body : retired) unlinkInactive(body);
 
   std::vector<HardBody*> sleepers;
   for (auto* node = sleepingBodies.getFirst(); node != nullptr; node = node->next) sleepers.push_back(node->value);

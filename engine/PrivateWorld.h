@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/PublicWorld.h"
 #include "geometry/EngineList.h"
 
 class CollisionManager;
+class FractureBody;
 
 /// The fixed integration step of the advance: 1/300 s held as a
 /// single-precision value.
@@ -81,6 +83,19 @@ class PrivateWorld : public PublicWorld {
   void setThreadCount(std::uint32_t n) override;
   std::uint32_t getThreadCount() override;
   std::int32_t getNumProcessors() override;
+
+  /// Hands the joint to the fracture body (connectBodies); false when either
+  /// is null.
+  bool attachJointToBody(DynamicStress* joint, FractureBody* body);
+  /// Takes the joint out of the fracture body and files each of its bodies
+  /// that is no longer a piece as a world body (disconnectBodies); false when
+  /// either is null.
+  bool detachJointFromBody(DynamicStress* joint, FractureBody* body);
+  /// Takes the body off every list (the dynamic, static, inactive and
+  /// sleeping ones with their counts, or its own list for a cracker or
+  /// barrier) and releases its collision records; nothing else changes, and
+  /// the caller owns the body again. False for null.
+  bool unlinkBody(HardBody* body);
 
   /// Switch the collision manager's ordered extraction on or off (nothing
   /// without a manager).
@@ -164,6 +179,14 @@ class PrivateWorld : public PublicWorld {
   /// Off whichever of the dynamic, static and inactive lists holds the
   /// body, except `keep`, with the counts.
   void unlinkExcept(HardBody* body, ListBit keep);
+  /// Records on a fracture body whether this world's lists hold it.
+  void noteHeld(const HardBody* body, bool held);
+  /// The fracture-body steps of addBody and removeBody.
+  void addFractureParts(FractureBody* body);
+  void removeFractureParts(FractureBody* body);
+  /// Deletes the bodies, fracture bodies first, except fragments, which
+  /// their fracture body owns.
+  static void deleteOwnedBodies(const std::vector<HardBody*>& bodies);
   /// The world's gravity as a unit vector (unchanged when it is shorter than
   /// the tolerance).
   Mgc::MgcVector3 unitGravity() const;

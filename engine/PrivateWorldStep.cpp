@@ -58,10 +58,6 @@ bool PrivateWorld::step(double dt) {
   }
 }
 
-void PrivateWorld::postStep() {
-  // Fracture bodies that split in the step are retired here once they exist.
-}
-
 bool PrivateWorld::advance(double dt, std::int64_t* out) {
   if (out != nullptr) *out = 0;
   if (!collisionManager) return false;

@@ -1,0 +1,201 @@
+#pragma once
+
+// Pieces, fracture bodies and a split done by hand for the engine's fracture
+// tests, and full text dumps of a fracture body and of a world.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/BodyFactory.h"
+#include "engine/DynamicStress.h"
+#include "engine/FractureBody.h"
+#include "engine/HullBody.h"
+#include "engine/PrivateWorld.h"
+#include "math/MgcMatrix3.h"
+#include "math/MgcVector3.h"
+#include "support/GeometryFixtures.h"
+
+namespace zovtest {
+
+/// A hull body of the box [centre - half, centre + half], its reference
+/// point at the centre, with the given mass and name.
+inline std::unique_ptr<HullBody> boxPiece(const Mgc::MgcVector3& centre, const Mgc::MgcVector3& half, float mass,
+                                          const char* name) {
+  auto mesh = boxMesh(half);
+  for (std::uint32_t i = 0; i < mesh->numVertices; ++i) {
+    mesh->vertices[i] += centre;
+    mesh->worldVertices[i] += centre;
+  }
+  std::unique_ptr<HullBody> body(static_cast<HullBody*>(createHullBody(mesh.get())));
+  body->init(centre, Mgc::MgcMatrix3::IDENTITY, Mgc::MgcVector3(1.0, 1.0, 1.0));
+  body->setMass(mass);
+  std::snprintf(body->getShape().name, kBodyNameLength, "%s", name);
+  return body;
+}
+
+/// A unit cube piece.
+inline std::unique_ptr<HullBody> cubePiece(const Mgc::MgcVector3& centre, float mass, const char* name) {
+  return boxPiece(centre, Mgc::MgcVector3(0.5, 0.5, 0.5), mass, name);
+}
+
+/// A joint between a and b at point p with the given index.
+inline DynamicStress* jointAt(const Mgc::MgcVector3& p, PrivateHardBody* a, PrivateHardBody* b, std::uint32_t index) {
+  auto* joint = new DynamicStress;
+  joint->attach(p, 1, a, b);
+  joint->setIndex(index);
+  std::string name = std::string("str_") + a->getShape().name + "_" + b->getShape().name;
+  joint->setName(name.c_str());
+  return joint;
+}
+
+/// A fracture body whose lists a test may arrange the way a split leaves
+/// them.
+class SplitProbe : public FractureBody {
+ public:
+  /// Does what a split does with the given outcome: every released body
+  /// leaves the pieces for the disconnected list; each component (active
+  /// joints) becomes a fragment that takes the component's joints and
+  /// pieces; the broken joints (already on the inactive list) go to the
+  /// split-joint and off-joint lists; the body is deactivated.
+  std::vector<FractureBody*> splitByHand(const std::vector<std::vector<DynamicStress*>>& components,
+                                         const std::vector<PrivateHardBody*>& released) {
+    for (PrivateHardBody* body : released) {
+      body->clearJoints();
+      body->setParent(nullptr);
+      pieces.remove(body);
+      disconnectedBodies.append(body);
+    }
+    std::vector<FractureBody*> fragments;
+    for (const auto& component : components) {
+      auto* fragment = new FractureBody;
+      for (DynamicStress* joint : component) {
+        for (PrivateHardBody* body : {joint->getPNode(), joint->getCNode()}) {
+          if (body->getParent() != this) continue;
+          pieces.remove(body);
+          body->clearJoints();
+        }
+      }
+      for (DynamicStress* joint : component) {
+        activeJoints.remove(joint);
+        fragment->attachJoint(joint);
+        splitJoints.append(joint);
+      }
+      const std::string name = std::string(shape.name).substr(0, 200) + "_" + std::to_string(fragmentCount + 1);
+      std::snprintf(fragment->getShape().name, kBodyNameLength, "%s", name.c_str());
+      addFragment(fragment);
+      ++fragmentCount;
+      fragment->updateMassProperties();
+      fragments.push_back(fragment);
+    }
+    for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
+      splitJoints.append(node->value);
+      offJoints.append(node->value);
+      ++brokenJointCount;
+    }
+    inactiveJoints.clear();
+    pendingDeactivations = 0;
+    deActivate();
+    return fragments;
+  }
+};
+
+inline void dumpVector(std::string& out, const char* label, const Mgc::MgcVector3& v) {
+  char line[160];
+  std::snprintf(line, sizeof line, " %s(%.17g %.17g %.17g)", label, v.x, v.y, v.z);
+  out += line;
+}
+
+inline void dumpMatrix(std::string& out, const char* label, const Mgc::MgcMatrix3& m) {
+  out += std::string(" ") + label;
+  for (int c = 0; c < 3; ++c) dumpVector(out, "", m.GetColumn(c));
+}
+
+inline void dumpState(std::string& out, const RBDynamics& s) {
+  dumpVector(out, "p", s.position);
+  dumpMatrix(out, "R", s.orientation);
+  dumpVector(out, "v", s.linearVelocity);
+  dumpVector(out, "w", s.angularVelocity);
+  dumpVector(out, "L", s.angularMomentum);
+  char line[64];
+  std::snprintf(line, sizeof line, " im %.17g", s.invMass);
+  out += line;
+  dumpMatrix(out, "I", s.worldInertia);
+}
+
+inline const char* nameOf(const HardBody* body) { return body != nullptr ? body->getShape().name : "-"; }
+
+/// Every list, count, joint and piece of a fracture body, as text.
+inline std::string dumpFracture(FractureBody& body) {
+  std::string out = std::string("fbody ") + nameOf(&body);
+  char line[200];
+  std::snprintf(line, sizeof line, " pending %u broken %u fragments %u children %u split %u inactive %u",
+                body.getPendingDeactivations(), body.getBrokenJointCount(), body.getFragmentCount(), body.getNFBodies(),
+                body.getNSplitJoints(), body.getNInactiveJoints());
+  out += line;
+  out += body.isActive() ? " active" : " asleep";
+  out += body.isStatic() ? " static" : " moving";
+  dumpState(out, body.getDyn());
+  dumpVector(out, "centre", body.getShape().localCenter);
+  dumpVector(out, "box", body.getShape().boxSize);
+  out += "\n";
+  for (auto* node = body.getActiveJoints().getFirst(); node != nullptr; node = node->next) {
+    const DynamicStress* j = node->value;
+    std::snprintf(line, sizeof line, " index %u flags %x", j->getIndex(), j->getFlags());
+    out += std::string("joint ") + j->getName() + line + " C " + nameOf(j->getCNode()) + " P " + nameOf(j->getPNode());
+    dumpVector(out, "a", j->getPAnchor());
+    dumpVector(out, "b", j->getCAnchor());
+    out += "\n";
+  }
+  for (const auto* list : {&body.getPieces(), &body.getDisconnectedBodies()}) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      PrivateHardBody* piece = node->value;
+      std::snprintf(line, sizeof line, " active %d static %d joined %d joints %u:", piece->isActive(),
+                    piece->isStatic(), piece->isJoined(), piece->getJointCount());
+      out += std::string(list == &body.getPieces() ? "piece " : "loose ") + nameOf(piece) + " parent " +
+             nameOf(piece->getParent()) + line;
+      for (auto* j = piece->getJointList().getFirst(); j != nullptr; j = j->next)
+        out += std::string(" ") + j->value->getName();
+      dumpState(out, piece->getDyn());
+      dumpMatrix(out, "Q", piece->getMatrixPivotCm());
+      dumpVector(out, "o", piece->getTransPivotCm());
+      out += "\n";
+    }
+  }
+  return out;
+}
+
+/// The world's lists in order, its counts, and a dump of every fracture
+/// body on them.
+inline std::string dumpWorld(PrivateWorld& world) {
+  std::string out;
+  const std::pair<const char*, const EngineList<HardBody*>*> lists[] = {{"dynamic", &world.getDynamicBodies()},
+                                                                        {"static", &world.getStaticBodies()},
+                                                                        {"inactive", &world.getInactiveBodies()},
+                                                                        {"sleeping", &world.getSleepingBodies()}};
+  for (const auto& [label, list] : lists) {
+    out += label;
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next)
+      out += std::string(" ") + nameOf(node->value);
+    out += "\n";
+  }
+  char line[120];
+  std::snprintf(line, sizeof line, "counts %d %d %u\n", world.getNumDynamicBodies(), world.getNumberOfStaticBodies(),
+                world.countSubBodies());
+  out += line;
+  for (const auto& [label, list] : lists) {
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
+      if (node->value->getType() == kFractureBody) {
+        out += dumpFracture(*static_cast<FractureBody*>(node->value));
+      } else {
+        out += std::string("body ") + nameOf(node->value);
+        dumpState(out, node->value->getDyn());
+        out += "\n";
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace zovtest
