@@ -72,6 +72,8 @@ function(zov_add_test_suite name)
     endforeach()
     target_link_libraries(${target} PRIVATE ${libs} ${ARG_EXTRA_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     zov_apply_variant(${target} ${variant})
+    # GoogleTest's headers are the bulk of every test file's parse.
+    target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
     # Test code itself needs little optimisation: keeping it low keeps the
     # build of the many test variants short.
     if(variant STREQUAL "plain")

@@ -14,8 +14,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-bool isThreadSlot(int t) { return t >= 0 && t < kThreadSlotCount; }
-
 /// [r]: the matrix of the cross product r x.
 MgcMatrix3 crossMatrix(const MgcVector3& r) { return {0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0}; }
 

@@ -7,6 +7,7 @@
 #include "engine/PrivateHardBody.h"
 #include "engine/ShapeFrames.h"
 #include "geometry/MeshTransforms.h"
+#include "geometry/VolumeMath.h"
 #include "math/Finite.h"
 #include "math/Tolerances.h"
 
@@ -20,8 +21,6 @@ using Mgc::Quaternion;
 // pieces.
 
 namespace {
-
-MgcVector3 scaled(const MgcVector3& a, const MgcVector3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
 
 // The piece's orientation in the compound with orientation R: R Q^T.
 MgcMatrix3 pieceFrame(const MgcMatrix3& R, const PrivateHardBody* piece) {
@@ -227,7 +226,7 @@ void FractureBody::setLinearVelocity(const MgcVector3& v) {
 }
 
 ZOVbox* FractureBody::updateBounds() {
-  const MgcVector3 halfExtents = scaled(shape.boxSize, shape.scale) * 0.5;
+  const MgcVector3 halfExtents = zov::scaledBy(shape.boxSize, shape.scale) * 0.5;
   bbox.center = computeWCenter();
   bbox.axes = dyn.orientation * shape.boxRotation;
   bbox.extents = halfExtents;

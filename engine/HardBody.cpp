@@ -18,8 +18,6 @@ double clampDamping(double c) {
   return c > 1.0 ? 1.0 : c;
 }
 
-bool isThreadSlot(int t) { return t >= 0 && t < kThreadSlotCount; }
-
 }  // namespace
 
 HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {

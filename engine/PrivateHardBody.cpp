@@ -9,6 +9,7 @@
 #include "engine/AirDamping.h"
 #include "engine/DynamicStress.h"
 #include "geometry/MeshTransforms.h"
+#include "geometry/VolumeMath.h"
 #include "math/Finite.h"
 #include "math/Tolerances.h"
 
@@ -17,8 +18,6 @@ using Mgc::MgcVector3;
 using Mgc::Quaternion;
 
 namespace {
-
-MgcVector3 scaled(const MgcVector3& a, const MgcVector3& b) { return {a.x * b.x, a.y * b.y, a.z * b.z}; }
 
 // q turned by the rotation vector r (axis r/|r|, angle |r|) and normalised.
 // False, with q unchanged, when the result has no direction.
@@ -152,7 +151,7 @@ void PrivateHardBody::setScale(const MgcVector3& s) {
     if (std::isfinite(density)) setMass(static_cast<float>(density * newVolume));
   }
 
-  const MgcVector3 size = scaled(E, s);
+  const MgcVector3 size = zov::scaledBy(E, s);
   const double fullDiagonal = 0.5 * std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
   switch (kind) {
     case kPhantomBody:
@@ -234,7 +233,7 @@ void PrivateHardBody::setLinearVelocity(const MgcVector3& v) {
 }
 
 ZOVbox* PrivateHardBody::updateBounds() {
-  const MgcVector3 halfExtents = scaled(shape.boxSize, shape.scale) * 0.5;
+  const MgcVector3 halfExtents = zov::scaledBy(shape.boxSize, shape.scale) * 0.5;
   bbox.center = computeWCenter();
   bbox.axes = dyn.orientation * shape.boxRotation;
   bbox.extents = halfExtents;

@@ -7,3 +7,6 @@ constexpr int kMaxWorkerThreads = 32;
 /// thread and 1 up to the worker count are the workers, so a full worker table
 /// needs one slot more than it has workers.
 constexpr int kThreadSlotCount = kMaxWorkerThreads + 1;
+
+/// Whether t names one of the per-thread slots.
+inline bool isThreadSlot(int t) { return t >= 0 && t < kThreadSlotCount; }

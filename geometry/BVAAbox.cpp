@@ -10,8 +10,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-constexpr std::uint32_t kBoxCorners = 8;
-
 ZOVAAbox boxAround(const MgcVector3& center, const MgcVector3& halfSize) {
   return ZOVAAbox{center - halfSize, center + halfSize};
 }

@@ -11,8 +11,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-constexpr std::uint32_t kBoxCorners = 8;
-
 /// The box with the transformed centre: axes and extents as both transforms
 /// give them.
 ZOVbox transformedBox(const ZOVbox& box, const MgcVector3& center, const MgcMatrix3& R, const MgcVector3& s) {

@@ -5,6 +5,7 @@
 
 #include "geometry/BVmesh.h"
 #include "geometry/CovarianceFit.h"
+#include "geometry/PointAccess.h"
 #include "math/DistanceQueries.h"
 #include "math/Tolerances.h"
 
@@ -14,19 +15,6 @@ namespace {
 
 /// Vertices of a mesh that closestMeshFaces visits at most.
 constexpr std::uint32_t kVisitedVertices = 512;
-
-/// Point i of a plain array.
-struct Direct {
-  const MgcVector3* points;
-  const MgcVector3& operator()(std::uint32_t i) const { return points[i]; }
-};
-
-/// Point i of an index list.
-struct Indexed {
-  const std::uint32_t* indices;
-  const MgcVector3* points;
-  const MgcVector3& operator()(std::uint32_t i) const { return points[indices[i]]; }
-};
 
 template <class PointAt>
 ZOVAAbox& bounds(ZOVAAbox& out, std::uint32_t n, PointAt pointAt) {
@@ -141,32 +129,32 @@ std::uint32_t faceCorners(const ZOVmesh& mesh, std::uint32_t face, MgcVector3* o
 }  // namespace
 
 ZOVAAbox& pointListBounds(ZOVAAbox& out, std::uint32_t n, const MgcVector3* points) {
-  return bounds(out, points != nullptr ? n : 0, Direct{points});
+  return bounds(out, points != nullptr ? n : 0, zov::DirectPoints{points});
 }
 
 ZOVAAbox& pointListBounds(ZOVAAbox& out, std::uint32_t n, const std::uint32_t* index, const MgcVector3* points) {
-  return bounds(out, points != nullptr && index != nullptr ? n : 0, Indexed{index, points});
+  return bounds(out, points != nullptr && index != nullptr ? n : 0, zov::IndexedPoints{index, points});
 }
 
 ZOVbox& fitOrientedBox(ZOVbox& out, std::uint32_t n, const MgcVector3* points) {
   if (points == nullptr) n = 0;
   ZOVbox fit;
   fitBoxToPoints(n, points, fit);
-  return orientedBox(out, n, Direct{points}, fit);
+  return orientedBox(out, n, zov::DirectPoints{points}, fit);
 }
 
 ZOVbox& fitOrientedBox(ZOVbox& out, std::uint32_t n, const std::uint32_t* index, const MgcVector3* points) {
   if (points == nullptr || index == nullptr) n = 0;
   ZOVbox fit;
   fitBoxToPoints(n, index, points, fit);
-  return orientedBox(out, n, Indexed{index, points}, fit);
+  return orientedBox(out, n, zov::IndexedPoints{index, points}, fit);
 }
 
 void fitCapsule(std::uint32_t n, const MgcVector3* points, MgcVector3& endA, MgcVector3& endB, double& radius) {
   if (points == nullptr) n = 0;
   MgcVector3 origin, direction;
   fitLineToPoints(n, points, origin, direction);
-  capsuleAround(n, Direct{points}, origin, direction, endA, endB, radius);
+  capsuleAround(n, zov::DirectPoints{points}, origin, direction, endA, endB, radius);
 }
 
 void fitCapsule(std::uint32_t n, const std::uint32_t* index, const MgcVector3* points, MgcVector3& endA,
@@ -174,7 +162,7 @@ void fitCapsule(std::uint32_t n, const std::uint32_t* index, const MgcVector3* p
   if (points == nullptr || index == nullptr) n = 0;
   MgcVector3 origin, direction;
   fitLineToPoints(n, index, points, origin, direction);
-  capsuleAround(n, Indexed{index, points}, origin, direction, endA, endB, radius);
+  capsuleAround(n, zov::IndexedPoints{index, points}, origin, direction, endA, endB, radius);
 }
 
 double closestMeshFaces(const BVmesh& a, const BVmesh& b, std::uint32_t& vertexA, std::uint32_t& vertexB,

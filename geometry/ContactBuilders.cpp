@@ -14,9 +14,6 @@ using zov::kUnitizeTolerance;
 
 namespace {
 
-MgcVector3 upperEnd(const ZOVcapsule& capsule) { return capsule.center + capsule.axis * (0.5 * capsule.length); }
-MgcVector3 lowerEnd(const ZOVcapsule& capsule) { return capsule.center - capsule.axis * (0.5 * capsule.length); }
-
 // A plane frame: origin and two in-plane unit axes; 2D points carry z = 0.
 struct PlaneFrame {
   MgcVector3 origin, u, v;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "geometry/PointAccess.h"
 #include "math/MgcMatrix3.h"
 #include "math/PolygonClipping.h"
 #include "math/SymmetricEigen.h"
@@ -11,19 +12,6 @@ using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
 namespace {
-
-/// Point i of a plain array.
-struct Direct {
-  const MgcVector3* points;
-  const MgcVector3& operator()(std::uint32_t i) const { return points[i]; }
-};
-
-/// Point i of an index list.
-struct Indexed {
-  const std::uint32_t* indices;
-  const MgcVector3* points;
-  const MgcVector3& operator()(std::uint32_t i) const { return points[indices[i]]; }
-};
 
 /// 1/count formed in single precision and widened, the scale of every mean
 /// and of the covariance.
@@ -129,19 +117,21 @@ std::uint32_t bestUnchosen(std::uint32_t count, const std::uint32_t* chosen, std
 
 }  // namespace
 
-void fitBoxToPoints(std::uint32_t count, const MgcVector3* points, ZOVbox& box) { fitBox(count, Direct{points}, box); }
+void fitBoxToPoints(std::uint32_t count, const MgcVector3* points, ZOVbox& box) {
+  fitBox(count, zov::DirectPoints{points}, box);
+}
 
 void fitBoxToPoints(std::uint32_t count, const std::uint32_t* indices, const MgcVector3* points, ZOVbox& box) {
-  fitBox(count, Indexed{indices, points}, box);
+  fitBox(count, zov::IndexedPoints{indices, points}, box);
 }
 
 void fitLineToPoints(std::uint32_t count, const MgcVector3* points, MgcVector3& mean, MgcVector3& direction) {
-  fitLine(count, Direct{points}, mean, direction);
+  fitLine(count, zov::DirectPoints{points}, mean, direction);
 }
 
 void fitLineToPoints(std::uint32_t count, const std::uint32_t* indices, const MgcVector3* points, MgcVector3& mean,
                      MgcVector3& direction) {
-  fitLine(count, Indexed{indices, points}, mean, direction);
+  fitLine(count, zov::IndexedPoints{indices, points}, mean, direction);
 }
 
 void selectExtremePoints(const MgcVector3* points, std::uint32_t count, std::uint32_t* indices, std::uint32_t& wanted) {

@@ -16,10 +16,6 @@ std::uint32_t gatherFace(const ZOVmesh& mesh, std::uint32_t face, MgcVector3 pol
   return count;
 }
 
-bool hasWorldFaces(const ZOVmesh& mesh) {
-  return mesh.faces != nullptr && mesh.worldVertices != nullptr && mesh.worldFaceNormals != nullptr;
-}
-
 }  // namespace
 
 double closestFacePair(const ZOVmesh& meshA, const ZOVmesh& meshB, std::uint32_t& faceA, std::uint32_t& faceB,

@@ -14,10 +14,6 @@ namespace {
 // Corners of one face that a face-to-face contact needs inside the other face.
 constexpr int kTouchingCorners = 3;
 
-bool hasWorldFaces(const ZOVmesh& mesh) {
-  return mesh.faces != nullptr && mesh.worldVertices != nullptr && mesh.worldFaceNormals != nullptr;
-}
-
 std::uint32_t cornerCount(const mesh_face& face) {
   return face.numVertices < kMaxFaceCorners ? face.numVertices : kMaxFaceCorners;
 }

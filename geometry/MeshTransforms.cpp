@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "geometry/VolumeMath.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
@@ -13,7 +14,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-constexpr std::uint32_t kBoxCorners = 8;
 constexpr std::uint32_t kBoxFaces = 6;
 constexpr std::uint32_t kQuadCorners = 4;
 
@@ -21,8 +21,6 @@ constexpr std::uint32_t kQuadCorners = 4;
 // +b, -b, +c, -c. Their winding is fixed up to face outward when they are built.
 constexpr std::uint32_t kBoxQuads[kBoxFaces][kQuadCorners] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {6, 5, 1, 0},
                                                               {7, 3, 2, 4}, {3, 7, 6, 0}, {4, 2, 1, 5}};
-
-MgcVector3 scaled(const MgcVector3& s, const MgcVector3& v) { return {s.x * v.x, s.y * v.y, s.z * v.z}; }
 
 MgcVector3 dividedBy(const MgcVector3& v, const MgcVector3& s) { return {v.x / s.x, v.y / s.y, v.z / s.z}; }
 
@@ -43,7 +41,8 @@ template <typename Mesh>
 void transformSRT(Mesh* mesh, const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s) {
   if (mesh == nullptr) return;
   if (mesh->vertices != nullptr && mesh->worldVertices != nullptr) {
-    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->worldVertices[i] = R * scaled(s, mesh->vertices[i]) + t;
+    for (std::uint32_t i = 0; i < mesh->numVertices; ++i)
+      mesh->worldVertices[i] = R * zov::scaledBy(s, mesh->vertices[i]) + t;
   }
   // Normals transform with the inverse transpose of R*S, which is R*S^-1.
   if (mesh->faceNormals != nullptr && mesh->worldFaceNormals != nullptr) {
@@ -53,7 +52,7 @@ void transformSRT(Mesh* mesh, const MgcVector3& t, const MgcMatrix3& R, const Mg
       mesh->worldFaceNormals[i] = normal;
     }
   }
-  mesh->worldCenter = R * scaled(s, mesh->center) + t;
+  mesh->worldCenter = R * zov::scaledBy(s, mesh->center) + t;
   storeTransform(mesh->radius, t, R, s, mesh->worldRadius, mesh->translation, mesh->rotation, mesh->scale);
 }
 
@@ -62,7 +61,7 @@ void transformTRS(Mesh* mesh, const MgcVector3& t, const MgcMatrix3& R, const Mg
   if (mesh == nullptr) return;
   if (mesh->vertices != nullptr && mesh->worldVertices != nullptr) {
     for (std::uint32_t i = 0; i < mesh->numVertices; ++i)
-      mesh->worldVertices[i] = scaled(s, R * (mesh->vertices[i] + t));
+      mesh->worldVertices[i] = zov::scaledBy(s, R * (mesh->vertices[i] + t));
   }
   // The inverse transpose of S*R is S^-1*R.
   if (mesh->faceNormals != nullptr && mesh->worldFaceNormals != nullptr) {
@@ -72,7 +71,7 @@ void transformTRS(Mesh* mesh, const MgcVector3& t, const MgcMatrix3& R, const Mg
       mesh->worldFaceNormals[i] = normal;
     }
   }
-  mesh->worldCenter = scaled(s, R * (mesh->center + t));
+  mesh->worldCenter = zov::scaledBy(s, R * (mesh->center + t));
   storeTransform(mesh->radius, t, R, s, mesh->worldRadius, mesh->translation, mesh->rotation, mesh->scale);
 }
 

@@ -10,9 +10,6 @@ using zov::kTolerance;
 
 namespace {
 
-MgcVector3 upperEnd(const ZOVcapsule& capsule) { return capsule.center + capsule.axis * (0.5 * capsule.length); }
-MgcVector3 lowerEnd(const ZOVcapsule& capsule) { return capsule.center - capsule.axis * (0.5 * capsule.length); }
-
 // The interval of a triangle's corners projected on an axis.
 void projectTriangle(const MgcVector3 tri[3], const MgcVector3& axis, double& low, double& high) {
   low = high = axis.Dot(tri[0]);

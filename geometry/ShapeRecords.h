@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstdint>
+
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 
 // The primitive shapes inside bounding volumes and bodies: plain data.
+
+/// Corners of a box.
+constexpr std::uint32_t kBoxCorners = 8;
 
 /// An oriented box.
 struct ZOVbox {
@@ -32,3 +37,12 @@ struct ZOVcapsule {
   double length = 0.0;
   double radius = 0.0;
 };
+
+/// The centre of a capsule's end sphere along +axis.
+inline Mgc::MgcVector3 upperEnd(const ZOVcapsule& capsule) {
+  return capsule.center + capsule.axis * (0.5 * capsule.length);
+}
+/// The centre of a capsule's end sphere along -axis.
+inline Mgc::MgcVector3 lowerEnd(const ZOVcapsule& capsule) {
+  return capsule.center - capsule.axis * (0.5 * capsule.length);
+}

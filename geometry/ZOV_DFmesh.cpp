@@ -7,7 +7,7 @@
 namespace {
 
 template <typename T>
-void freeAndNull(T*& array) {
+void freeDFArray(T*& array) {
   std::free(array);
   array = nullptr;
 }
@@ -75,12 +75,12 @@ DFface::DFface()
 DFface::~DFface() { destroy(); }
 
 void DFface::destroy() {
-  freeAndNull(vertices);
-  freeAndNull(uvIndices);
-  freeAndNull(extraIndices);
-  freeAndNull(cornerData);
-  for (std::uint32_t*& layer : layerUVIndices) freeAndNull(layer);
-  freeAndNull(list);
+  freeDFArray(vertices);
+  freeDFArray(uvIndices);
+  freeDFArray(extraIndices);
+  freeDFArray(cornerData);
+  for (std::uint32_t*& layer : layerUVIndices) freeDFArray(layer);
+  freeDFArray(list);
 }
 
 DFface* DFface::allocate(std::int32_t newCapacity, std::uint32_t layers, bool extra) {
@@ -126,15 +126,15 @@ ZOV_DFmesh::ZOV_DFmesh()
       dfFlags(0) {}
 
 ZOV_DFmesh::~ZOV_DFmesh() {
-  freeAndNull(uvs);
-  for (Mgc::MgcVector3*& layer : uvLayers) freeAndNull(layer);
-  freeAndNull(extraPoints);
-  freeAndNull(vertices);
-  freeAndNull(worldVertices);
-  freeAndNull(faceNormals);
-  freeAndNull(worldFaceNormals);
-  freeAndNull(auxPoints);
-  freeAndNull(vertexData);
+  freeDFArray(uvs);
+  for (Mgc::MgcVector3*& layer : uvLayers) freeDFArray(layer);
+  freeDFArray(extraPoints);
+  freeDFArray(vertices);
+  freeDFArray(worldVertices);
+  freeDFArray(faceNormals);
+  freeDFArray(worldFaceNormals);
+  freeDFArray(auxPoints);
+  freeDFArray(vertexData);
   delete[] faces;
   faces = nullptr;
   numFaces = 0;

@@ -95,3 +95,8 @@ class ZOVmesh {
   /// Carried by copy and assignment; the engine gives it no meaning.
   std::uint16_t meshFlags;
 };
+
+/// Whether the mesh holds faces with world vertices and world face normals.
+inline bool hasWorldFaces(const ZOVmesh& mesh) {
+  return mesh.faces != nullptr && mesh.worldVertices != nullptr && mesh.worldFaceNormals != nullptr;
+}

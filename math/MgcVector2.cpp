@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "math/FloatBits.h"
 #include "math/MgcMath.h"
 #include "math/Tolerances.h"
 
@@ -15,12 +16,6 @@ const MgcVector2 MgcVector2::UNIT_Y(0.0, 1.0);
 double MgcVector2::FUZZ = 0.0;
 
 namespace {
-
-std::uint32_t lowWord(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return static_cast<std::uint32_t>(bits);
-}
 
 template <typename Relation>
 bool order(const MgcVector2& left, const MgcVector2& rightOperand, Relation relation) {

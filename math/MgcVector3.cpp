@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "math/FloatBits.h"
 #include "math/MgcMath.h"
 #include "math/Tolerances.h"
 
@@ -16,13 +17,6 @@ const MgcVector3 MgcVector3::UNIT_Z(0.0, 0.0, 1.0);
 double MgcVector3::FUZZ = 0.0;
 
 namespace {
-
-// The low 32 bits of a double's bit pattern, the key the ordering compares.
-std::uint32_t lowWord(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return static_cast<std::uint32_t>(bits);
-}
 
 // Result of comparing z, then y: negative or positive when one decides, 0 when
 // both low words are equal and x must decide.

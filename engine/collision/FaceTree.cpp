@@ -14,7 +14,7 @@ using Mgc::MgcVector3;
 namespace {
 
 /// Opposed faces this close to coplanar are tested with a margin.
-constexpr double kCoplanarMargin = 0.01;
+constexpr double kCoplanarTriangleMargin = 0.01;
 
 /// A last-in first-out stack of the descent's pending nodes: a fixed buffer,
 /// which holds every pending node of a tree of moderate depth, with a vector
@@ -89,13 +89,6 @@ bool fanTriangle(const ZOVmesh& mesh, std::uint32_t f, std::uint32_t k, MgcVecto
 /// would let points far from it sink deeper before they count.
 double heightOver(const MgcVector3& v, const MgcVector3& planePoint, const MgcVector3& planeNormal) {
   return (v - planePoint).Dot(planeNormal);
-}
-
-JumpState freshState() {
-  JumpState state;
-  state.vertexA = zov::kNoIndex;
-  state.vertexB = zov::kNoIndex;
-  return state;
 }
 
 /// Depth-first from `start`, left child before right: the first leaf that
@@ -357,7 +350,7 @@ void FaceTreeNode::leafLeafContacts(const BoxTreeNode& leaf1, const ZOVmesh& mes
             // takes a margin.
             overlap = (triangleA[0] - triangleB[0]).Dot(nb) < zov::kTolerance &&
                       (triangleB[0] - triangleA[0]).Dot(na) < zov::kTolerance &&
-                      triTriOverlap(triangleA, na, triangleB, nb, kCoplanarMargin);
+                      triTriOverlap(triangleA, na, triangleB, nb, kCoplanarTriangleMargin);
           } else {
             overlap = triTriOverlapExact(triangleA, na, triangleB, nb);
           }
@@ -402,7 +395,7 @@ bool FaceTree::capsuleOverlap(const BoxTree* tree, const ZOVmesh& mesh, const ZO
   const double reach = 0.5 * capsule.length + capsule.radius;
   auto passes = [&](const BoxTreeNode& node) {
     if (!spheresMeet(node, capsule.center, reach)) return false;
-    JumpState state = freshState();
+    JumpState state = freshJumpState();
     return jump == nullptr || jump->boxConvexOverlap(node.worldBox, capsule, state) != 0;
   };
   auto hits = [&](const BoxTreeNode& leaf) { return FaceTreeNode::capsuleLeafOverlap(leaf, mesh, capsule); };
@@ -418,7 +411,7 @@ bool FaceTree::meshOverlap(const BoxTree* tree, const ZOVmesh& mesh, const BVmes
   }
   auto passes = [&](const BoxTreeNode& node) {
     if (!spheresMeet(node, hullMesh->worldCenter, hullMesh->worldRadius)) return false;
-    JumpState state = freshState();
+    JumpState state = freshJumpState();
     return jump == nullptr || jump->meshBoxOverlap(&hull, node.worldBox, state) != 0;
   };
   auto hits = [&](const BoxTreeNode& leaf) { return FaceTreeNode::meshLeafOverlap(leaf, mesh, hull); };
@@ -468,7 +461,7 @@ bool FaceTree::capsuleContacts(const BoxTree* tree, const ZOVmesh& mesh, const Z
   const double reach = 0.5 * capsule.length + capsule.radius;
   auto passes = [&](const BoxTreeNode& node) {
     if (!spheresMeet(node, capsule.center, reach)) return false;
-    JumpState state = freshState();
+    JumpState state = freshJumpState();
     return jump == nullptr || jump->boxConvexOverlap(node.worldBox, capsule, state) != 0;
   };
   visitLeaves(tree->getRoot(), passes,
@@ -484,7 +477,7 @@ bool FaceTree::meshContacts(const BoxTree* tree, const ZOVmesh& mesh, const BVme
   if (tree == nullptr || !usableMesh(mesh) || hullMesh == nullptr) return false;
   auto passes = [&](const BoxTreeNode& node) {
     if (!spheresMeet(node, hullMesh->worldCenter, hullMesh->worldRadius)) return false;
-    JumpState state = freshState();
+    JumpState state = freshJumpState();
     return jump == nullptr || jump->meshBoxOverlap(&hull, node.worldBox, state) != 0;
   };
   visitLeaves(tree->getRoot(), passes,

@@ -12,7 +12,7 @@ using Mgc::MgcVector3;
 namespace {
 
 /// Vertices within this height of the deepest one rest on the plane with it.
-constexpr double kCoplanarMargin = 0.01;
+constexpr double kDeepestHeightBand = 0.01;
 
 /// The most vertices the plane query lists.
 constexpr std::uint32_t kPlaneListSize = 3;
@@ -70,7 +70,7 @@ bool Pk_jump::meshPlaneContacts(const BVmesh* mesh, const MgcVector3& planePoint
     const std::uint32_t other = e.vertexA == deepest ? e.vertexB : e.vertexA;
     if (other >= hull.vertexCount()) continue;
     const double height = (hull.vertex(other) - planePoint).Dot(planeNormal);
-    if (std::fabs(height - deepestHeight) < kCoplanarMargin) list[count++] = other;
+    if (std::fabs(height - deepestHeight) < kDeepestHeightBand) list[count++] = other;
   }
 
   meshPlaneFeatureContacts(*mesh, planePoint, planeNormal, list, count, out);

@@ -77,13 +77,6 @@ const BoxTree* treeOf(const HardBody* body) {
 
 const BarrierBody& planeOf(const HardBody* body) { return *static_cast<const BarrierBody*>(body); }
 
-JumpState freshState() {
-  JumpState state;
-  state.vertexA = zov::kNoIndex;
-  state.vertexB = zov::kNoIndex;
-  return state;
-}
-
 /// The pair's cached narrow-phase state, in the pair's order or (swapped)
 /// in the other shape's order with the separating vector reversed.
 JumpState pairState(const CollisionPair& pair, bool swapped) {
@@ -206,7 +199,7 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
       if (!boxesMeet(body1, body2) || jump == nullptr || !worldCapsule(hullFirst ? body2 : body1, capsule)) {
         return false;
       }
-      JumpState state = freshState();
+      JumpState state = freshJumpState();
       return jump->meshVolumeOverlap(hullOf(hull), capsule, state) != 0;
     }
     case kPairCapsuleMesh: {
@@ -258,7 +251,7 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
       if (!obbPlaneOverlap(body1->getBbox(), plane.getPlanePoint(), plane.getPlaneNormal()) || jump == nullptr) {
         return false;
       }
-      JumpState state = freshState();
+      JumpState state = freshJumpState();
       if (!jump->meshPointsInside(hullOf(body1), plane.getPlanePoint(), plane.getPlaneNormal(), state)) return false;
       storePairState(*pair, state, false);
       return true;

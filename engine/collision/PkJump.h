@@ -4,6 +4,7 @@
 
 #include "geometry/ShapeRecords.h"
 #include "math/MgcVector3.h"
+#include "math/Tolerances.h"
 
 class BVmesh;
 class BVbox;
@@ -28,6 +29,14 @@ struct JumpState {
   /// than every point of the first.
   Mgc::MgcVector3 direction;
 };
+
+/// A state with nothing cached, for a query without history.
+inline JumpState freshJumpState() {
+  JumpState state;
+  state.vertexA = zov::kNoIndex;
+  state.vertexB = zov::kNoIndex;
+  return state;
+}
 
 /// One support step of a query: the difference-shape point w with the
 /// support vertices that made it and the search direction that produced it.

@@ -18,8 +18,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-std::uint32_t idAt(const std::uint32_t* ids, std::uint32_t k) { return ids != nullptr ? ids[k] : 0; }
-
 /// Writes the ids of corner k of `face` into slot `slot` of `edge`.
 void writeCornerIds(DFmeshEdge& edge, int slot, const DFface& face, std::uint32_t k) {
   edge.normalIds[slot] = idAt(face.cornerData, k);

@@ -10,6 +10,7 @@
 #include "geometry/BoxFits.h"
 #include "geometry/ShapeRecords.h"
 #include "geometry/shatter/BVDFmesh.h"
+#include "geometry/shatter/DFmeshArrays.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcVector3;
@@ -27,7 +28,6 @@ constexpr double kScaleHigh = kWorkingHalfExtent / kScaleStep;
 bool isFinite(const MgcVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 /// The id at position k of an optional per-corner array (0 when absent).
-std::uint32_t idAt(const std::uint32_t* ids, std::uint32_t k) { return ids != nullptr ? ids[k] : 0; }
 
 /// Newell's normal of a polygon, unitised; zero for a degenerate one.
 MgcVector3 polygonNormal(const MgcVector3* positions, const std::uint32_t* corners, std::uint32_t n) {

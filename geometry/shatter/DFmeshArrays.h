@@ -16,6 +16,8 @@
 
 /// Whether the mesh carries per-corner normals.
 bool hasDFmeshNormals(const ZOV_DFmesh& mesh);
+/// Entry k of an optional per-corner id array; 0 when the array is absent.
+inline std::uint32_t idAt(const std::uint32_t* ids, std::uint32_t k) { return ids != nullptr ? ids[k] : 0; }
 /// Whether the mesh carries colours.
 bool hasDFmeshColors(const ZOV_DFmesh& mesh);
 /// Whether the mesh carries texture coordinates.

@@ -20,6 +20,10 @@
 
 namespace zov::seeds {
 
+/// Directions along which the separation pushes coincident points apart.
+inline const Mgc::MgcVector3 kNudgeX(1.0, 0.0, 0.0);
+inline const Mgc::MgcVector3 kNudgeY(0.0, 1.0, 0.0);
+
 /// Single-precision 0.33 widened: turns the sum of three half extents into a
 /// typical size of the box.
 constexpr double kThirdOfSum = static_cast<double>(0.33f);

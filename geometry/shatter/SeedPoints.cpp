@@ -31,8 +31,6 @@ constexpr double kSortedMargin = static_cast<double>(0.01f);
 // The slab is this fraction of the box thick across the held axis.
 constexpr double kSlabThickness = static_cast<double>(0.01f);
 
-const MgcVector3 kNudgeX(1.0, 0.0, 0.0);
-
 SeedCallCounter uniformCalls;
 SeedCallCounter slabCalls;
 SeedCallCounter sortedCalls;
@@ -115,7 +113,7 @@ bool seedsUniform(const zov_shatter_params& params, const ZOV_DFmesh* mesh, cons
     frame.pullInside(p, margin, false);
     params.outPoints[i] = p;
   }
-  frame.sortAndSeparate(params.outPoints, params.numPoints, kNudgeX, Separation::kOnce);
+  frame.sortAndSeparate(params.outPoints, params.numPoints, zov::seeds::kNudgeX, Separation::kOnce);
   made = params.numPoints;
   return true;
 }
@@ -147,7 +145,7 @@ bool seedsInSlab(const zov_shatter_params& params, const ZOV_DFmesh* mesh, const
     frame.pullInside(p, kSlabMargin, false);
     params.outPoints[i] = p;
   }
-  frame.sortAndSeparate(params.outPoints, params.numPoints, kNudgeX, Separation::kOnce);
+  frame.sortAndSeparate(params.outPoints, params.numPoints, zov::seeds::kNudgeX, Separation::kOnce);
   made = params.numPoints;
   return true;
 }
@@ -164,6 +162,6 @@ bool seedsInVolumeSorted(const ZOV_DFmesh* mesh, MgcVector3* out, std::uint32_t 
     frame.pullInside(p, kSortedMargin, nearestFace);
     out[i] = p;
   }
-  frame.sortAndSeparate(out, count, kNudgeX, Separation::kOnce);
+  frame.sortAndSeparate(out, count, zov::seeds::kNudgeX, Separation::kOnce);
   return true;
 }

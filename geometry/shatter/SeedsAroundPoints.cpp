@@ -30,9 +30,6 @@ constexpr double kCurveMargin = 0.01;
 // typical size of the hull.
 constexpr double kCurveReach = 0.1;
 
-const MgcVector3 kNudgeX(1.0, 0.0, 0.0);
-const MgcVector3 kNudgeY(0.0, 1.0, 0.0);
-
 SeedCallCounter centreCalls;
 SeedCallCounter curveCalls;
 
@@ -121,7 +118,7 @@ bool seedsAroundCentres(const zov_shatter_params& params, const ZOV_DFmesh* mesh
   } else {
     while (made < limit) placePair(centre);
   }
-  frame.sortAndSeparate(params.outPoints, made, kNudgeY, Separation::kUntilApart);
+  frame.sortAndSeparate(params.outPoints, made, zov::seeds::kNudgeY, Separation::kUntilApart);
   return true;
 }
 
@@ -184,6 +181,6 @@ bool seedsAlongCurve(const zov_shatter_params& params, const ZOV_DFmesh* mesh, s
       }
     }
   }
-  frame.sortAndSeparate(params.outPoints, made, kNudgeX, Separation::kUntilApart);
+  frame.sortAndSeparate(params.outPoints, made, zov::seeds::kNudgeX, Separation::kUntilApart);
   return true;
 }

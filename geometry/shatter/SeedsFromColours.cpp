@@ -27,8 +27,6 @@ constexpr double kLightComponent = static_cast<double>(0.6f);
 // lengths) are taken instead.
 constexpr double kLightestBand = 0.1;
 
-const MgcVector3 kNudgeX(1.0, 0.0, 0.0);
-
 SeedCallCounter colourCalls;
 
 // Calls visit(vertex, colour) for every corner of the mesh that has a vertex
@@ -126,7 +124,7 @@ bool seedsFromVertexColours(const zov_shatter_params& params, const ZOV_DFmesh* 
     frame.pullInside(p, pull, false);
     params.outPoints[i] = p;
   }
-  frame.sortAndSeparate(params.outPoints, params.numPoints, kNudgeX, Separation::kOnce);
+  frame.sortAndSeparate(params.outPoints, params.numPoints, zov::seeds::kNudgeX, Separation::kOnce);
   made = params.numPoints;
   return true;
 }

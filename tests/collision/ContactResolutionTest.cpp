@@ -75,7 +75,7 @@ MgcVector3 velocityAt(const HardBody& b, const MgcVector3& p) { return b.getPoin
 // point; the normal relative velocity reverses with e = the smaller
 // restitution; the kinetic energy never grows.
 TEST(ContactResolution, TwoBodyHitsKeepTheTextbookLaws) {
-  zovtest::GeometryRandom random(20240611);
+  zovtest::Random random(20240611);
   CollisionManager manager;
   for (int trial = 0; trial < 300; ++trial) {
     SCOPED_TRACE(trial);
@@ -197,7 +197,7 @@ TEST(ContactResolution, FrictionThatTurnsTheSlidingRoundIsDropped) {
 // off-centre hit: j n with j = -(1 + e) u.n / (1/m1 + 1/m2 + (r1 x n).I1^-1
 // (r1 x n) + (r2 x n).I2^-1 (r2 x n)).
 TEST(ContactResolution, FrictionBackOffWithoutFrictionGivesTheFrictionlessImpulse) {
-  zovtest::GeometryRandom random(77);
+  zovtest::Random random(77);
   CollisionManager manager;
   for (int trial = 0; trial < 50; ++trial) {
     auto a = box(random.vector(0.5, 2.0), MgcVector3(0.3, 1.0, 0.0),

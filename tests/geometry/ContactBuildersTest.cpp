@@ -16,9 +16,7 @@ using zovtest::bfPointSegmentSq;
 using zovtest::bfPointTriangleSq;
 using zovtest::capsuleBetween;
 using zovtest::expectNear;
-using zovtest::lowerEnd;
 using zovtest::Random;
-using zovtest::upperEnd;
 
 namespace {
 

@@ -122,14 +122,13 @@ TEST(OverlapTests, CapsuleOverlapsAgreeWithBruteForceDistances) {
     const ZOVcapsule a = zovtest::randomCapsule(random, 1.5, i % 5 == 0 ? 0.0 : 2.0, 0.6);
     const ZOVcapsule b = zovtest::randomCapsule(random, 1.5, 2.0, 0.6);
     const double reach = (a.radius + b.radius) * (a.radius + b.radius);
-    const double between = zovtest::bfSegmentSegmentSq(zovtest::lowerEnd(a), zovtest::upperEnd(a), zovtest::lowerEnd(b),
-                                                       zovtest::upperEnd(b));
+    const double between = zovtest::bfSegmentSegmentSq(lowerEnd(a), upperEnd(a), lowerEnd(b), upperEnd(b));
     if (std::fabs(between - reach) > 1e-7) {
       EXPECT_EQ(capsuleCapsuleOverlap(a, b), reach >= between) << i;
     }
 
     const MgcVector3 tri[3] = {random.vector(-1, 1), random.vector(-1, 1), random.vector(-1, 1)};
-    const double toTriangle = zovtest::bfSegmentTriangleSq(zovtest::lowerEnd(a), zovtest::upperEnd(a), tri);
+    const double toTriangle = zovtest::bfSegmentTriangleSq(lowerEnd(a), upperEnd(a), tri);
     const double r2 = a.radius * a.radius;
     if (std::fabs(toTriangle - r2) > 1e-7) {
       EXPECT_EQ(capsuleTriangleOverlap(a, tri), r2 > toTriangle) << i;

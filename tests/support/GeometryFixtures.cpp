@@ -39,9 +39,6 @@ ZOVcapsule capsuleBetween(const MgcVector3& lower, const MgcVector3& upper, doub
   return c;
 }
 
-MgcVector3 lowerEnd(const ZOVcapsule& capsule) { return capsule.center - capsule.axis * (0.5 * capsule.length); }
-MgcVector3 upperEnd(const ZOVcapsule& capsule) { return capsule.center + capsule.axis * (0.5 * capsule.length); }
-
 std::unique_ptr<ZOVmesh> polygonMesh(const std::vector<MgcVector3>& vertices,
                                      const std::vector<std::vector<std::uint32_t>>& faces) {
   auto mesh = makeMesh(static_cast<std::uint32_t>(vertices.size()), static_cast<std::uint32_t>(faces.size()));

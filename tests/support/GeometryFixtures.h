@@ -22,10 +22,8 @@ ZOVbox randomBox(Random& random, double centerRange, double minExtent, double ma
 ZOVcapsule randomCapsule(Random& random, double centerRange, double maxLength, double maxRadius);
 
 /// The capsule of the given radius around the segment from `lower` to
-/// `upper` (axis +z for a sphere), and the ends of a capsule's segment.
+/// `upper` (axis +z for a sphere).
 ZOVcapsule capsuleBetween(const Mgc::MgcVector3& lower, const Mgc::MgcVector3& upper, double radius);
-Mgc::MgcVector3 lowerEnd(const ZOVcapsule& capsule);
-Mgc::MgcVector3 upperEnd(const ZOVcapsule& capsule);
 
 /// A mesh whose local and world data are the given vertices and polygon faces
 /// (counter-clockwise seen from outside); normals from the first three corners.
