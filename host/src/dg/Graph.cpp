@@ -86,6 +86,10 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   node->deleting = true;
   m_callbacks.raiseNodeRemoved(MObject(node), node->type->typeNames);
   if (node->isDag()) removeFromDag(*node, record, force);
+  if (!node->inGraph) {  // a node-removed callback deleted it already
+    node->deleting = false;
+    return MS::kSuccess;
+  }
 
   // The connections in the order made, each once (a node may be connected to itself).
   std::vector<std::shared_ptr<Connection>> all = node->incoming;
@@ -100,6 +104,7 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   node->inGraph = false;
   node->deleting = false;
   for (const auto& listener : m_removalListeners) listener(MObject(node));
+  if (!removal) dispose(record);
   return MS::kSuccess;
 }
 
@@ -110,8 +115,7 @@ void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     if ((*it)->dagParents.size() != 1) continue;
     NodeRemoval childRemoval;
-    remove((*it)->shared_from_this(), &childRemoval, force);
-    record.dagChildren.push_back(std::move(childRemoval));
+    if (remove((*it)->shared_from_this(), &childRemoval, force)) record.dagChildren.push_back(std::move(childRemoval));
   }
   // The others stay under their other parents.
   for (NodeImpl* child : std::vector<NodeImpl*>(node.dagChildren)) {
@@ -126,7 +130,7 @@ void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
 
 MStatus Graph::restore(const NodeRemoval& removal) {
   const auto& node = removal.node;
-  if (!node || node->inGraph || !node->type->registered) return MS::kFailure;
+  if (!node || node->inGraph || node->disposed || node->disposing || !node->type->registered) return MS::kFailure;
   std::vector<DagLink> links;
   for (const DagLink& link : removal.dagParents)
     if (!link.parent || link.parent->inGraph) links.push_back(link);
@@ -146,6 +150,44 @@ MStatus Graph::restore(const NodeRemoval& removal) {
   }
   for (auto it = removal.dagChildren.rbegin(); it != removal.dagChildren.rend(); ++it) restore(*it);
   return MS::kSuccess;
+}
+
+void Graph::dispose(const NodeRemoval& removal) {
+  if (removal.node) destroy(removal.node, removal.connections);
+  for (const NodeRemoval& child : removal.dagChildren) dispose(child);
+}
+
+void Graph::dispose(const std::shared_ptr<NodeImpl>& node) {
+  if (node) destroy(node, {});
+}
+
+void Graph::destroy(const std::shared_ptr<NodeImpl>& node, const std::vector<std::pair<MPlug, MPlug>>& connections) {
+  if (node->inGraph || node->deleting || node->disposing || node->disposed) return;
+  const auto gone = [&](const MPlug& plug) {
+    const NodeImpl& other = *plug.nodeImpl();
+    return &other != node.get() && (other.disposed || other.disposing);
+  };
+  // The connections as they were, for the destructor's eyes only: no values
+  // flow and nothing becomes dirty.
+  std::vector<std::shared_ptr<Connection>> shown;
+  for (const auto& [source, destination] : connections) {
+    if (gone(source) || gone(destination) || incomingOf(destination)) continue;
+    auto connection = std::make_shared<Connection>();
+    connection->source = source;
+    connection->destination = destination;
+    connection->serial = m_nextConnection++;
+    source.nodeImpl()->outgoing.push_back(connection);
+    destination.nodeImpl()->incoming.push_back(connection);
+    shown.push_back(connection);
+  }
+  node->destroyUser();
+  node->disposed = true;
+  for (const auto& connection : shown) {
+    auto& outgoing = connection->source.nodeImpl()->outgoing;
+    auto& incoming = connection->destination.nodeImpl()->incoming;
+    outgoing.erase(std::remove(outgoing.begin(), outgoing.end(), connection), outgoing.end());
+    incoming.erase(std::remove(incoming.begin(), incoming.end(), connection), incoming.end());
+  }
 }
 
 std::vector<DagLink> Graph::dagParentLinks(const NodeImpl& node) const {

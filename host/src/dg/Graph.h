@@ -60,7 +60,19 @@ class Graph {
   MStatus remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force = false);
   /// Puts a removed node back with the connections whose other end still
   /// exists, and a DAG node with its links and the children it took along.
+  /// Refused for a node the host has let go of (see dispose).
   MStatus restore(const NodeRemoval& removal);
+  /// Lets go of a removed node for good, and of the children that went with
+  /// it: their plug-in objects are destroyed, unless the node is back in the
+  /// graph. While a destructor runs, its node shows the connections it had
+  /// when it was removed (those whose other end is not destroyed and whose
+  /// destination has no other source), so that it can read its plugs and
+  /// follow its connections; it may delete other nodes. A removal made
+  /// without a record is let go of at once.
+  void dispose(const NodeRemoval& removal);
+  /// Lets go of a node that left the graph, showing it no connections
+  /// (its type is going away).
+  void dispose(const std::shared_ptr<NodeImpl>& node);
   /// Renames a node; a name taken by another node is made unique.
   MStatus rename(NodeImpl& node, const std::string& requested);
   /// The node with a name, or with a DAG path name ("|group1|pCube1", or any
@@ -136,6 +148,8 @@ class Graph {
   /// Lets a DAG node's type keep it and what lies below it in step with a
   /// change of their paths.
   void hierarchyChanged(NodeImpl& node);
+  /// Destroys a removed node's plug-in object with the given connections shown.
+  void destroy(const std::shared_ptr<NodeImpl>& node, const std::vector<std::pair<MPlug, MPlug>>& connections);
 
   CallbackRegistry& m_callbacks;
   std::vector<std::function<void(const MObject&)>> m_removalListeners;
