@@ -22,8 +22,13 @@ MStatus sourceCommand(HostCall& call) {
         break;
       }
   std::string text;
-  if (!readFile(path, text)) {
+  if (!fileExists(path) || !readFile(path, text)) {
     displayError("Cannot find file \"" + name + "\" for source statement.");
+    return MS::kFailure;
+  }
+  const Interpreter::Nesting nesting(hostInterpreter());
+  if (!nesting) {
+    displayError("source: Scripts nested too deeply (does \"" + name + "\" source itself?)");
     return MS::kFailure;
   }
   ExecuteOptions options;

@@ -231,29 +231,24 @@ class SceneWriter {
   std::set<const NodeImpl*> m_written;
 };
 
-/// Runs a file's lines one command at a time, going on after failures.
+/// Runs a file's lines one statement at a time, going on after failures.
 MStatus runSceneLines(const std::string& path) {
   std::string text;
   if (!readFile(path, text)) {
     displayError("file: Cannot open file '" + path + "'");
     return MS::kFailure;
   }
-  std::vector<CommandCall> commands;
-  std::string error;
-  if (!Interpreter::parse(text, commands, error)) {
-    displayError("file: " + path + ": " + error);
+  const Interpreter::Nesting nesting(hostInterpreter());
+  if (!nesting) {
+    displayError("file: Scene files nested too deeply (does '" + path + "' read itself?)");
     return MS::kFailure;
   }
   ExecuteOptions options;
   options.undoEnabled = false;
   options.origin = "scene";
-  unsigned int failures = 0;
-  for (const CommandCall& call : commands) {
-    CommandResult result;
-    if (!hostInterpreter().execute(call.text, result, options)) ++failures;
-  }
+  const int failures = hostInterpreter().executeEach(text, options);
   if (failures == 0) return MS::kSuccess;
-  displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
+  if (failures > 0) displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
   return MS::kFailure;
 }
 
