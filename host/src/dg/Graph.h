@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,9 +80,23 @@ class Graph {
   /// end part of one such as "group1|pCube1").
   std::shared_ptr<NodeImpl> find(const std::string& name) const;
   const std::vector<std::shared_ptr<NodeImpl>>& nodes() const { return m_nodes; }
-  /// The unique name the graph would give for a request now.
+  /// The unique name the graph would give for a request now: the request
+  /// itself when it is free, else its trailing number (or a '#' in it)
+  /// replaced by the lowest free number from 1. Takes a time independent of
+  /// the number of nodes.
   std::string uniqueName(const std::string& requested, const NodeImpl* self = nullptr) const;
+  /// A name a node may be given: letters, digits and '_', not starting with
+  /// a digit, with at most one '#' that asks for the next free number.
   static bool isValidName(const std::string& name);
+
+  /// While a scene file is imported, the names it gives its nodes stand for
+  /// the names those nodes got when theirs were taken, so that its later
+  /// lines reach its own nodes.
+  struct NameMapping {
+    bool active = false;
+    std::map<std::string, std::string> names;
+  };
+  NameMapping& nameMapping() { return m_nameMapping; }
 
   // --- DAG ---------------------------------------------------------------
   Dag& dag() { return m_dag; }
@@ -154,8 +169,22 @@ class Graph {
   CallbackRegistry& m_callbacks;
   std::vector<std::function<void(const MObject&)>> m_removalListeners;
 
+  /// The numbers in use after one base name ("pCube" for "pCube12"), so that
+  /// the lowest free one is found without trying every name.
+  struct NameNumbers {
+    std::set<unsigned long> used;
+    /// Every number below this one is used.
+    unsigned long lowestFree = 1;
+  };
+  void claimName(NodeImpl& node);
+  void releaseName(const std::string& name);
+  /// The lowest free number n from 1 for which base + n is free.
+  unsigned long lowestFreeNumber(const std::string& base, const NodeImpl* self) const;
+
   std::vector<std::shared_ptr<NodeImpl>> m_nodes;
   std::map<std::string, NodeImpl*> m_names;
+  mutable std::map<std::string, NameNumbers> m_numbers;
+  NameMapping m_nameMapping;
   std::uint64_t m_nextSerial = 1;
   std::uint64_t m_nextConnection = 1;
   Dag m_dag;

@@ -11,6 +11,9 @@
 #include "core/Logs.h"
 #include "interpreter/HostSettings.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -25,6 +28,21 @@ constexpr unsigned int kMaxIdleLinesPerFlush = 10000;
 // must not exhaust the stack.
 constexpr int kMaxNesting = 100;
 
+/// Makes a result the one plug-in commands write to, for the life of the
+/// guard (also when the command throws).
+class ResultGuard {
+ public:
+  ResultGuard(std::vector<CommandResult*>& results, CommandResult& result) : m_results(results) {
+    m_results.push_back(&result);
+  }
+  ~ResultGuard() { m_results.pop_back(); }
+  ResultGuard(const ResultGuard&) = delete;
+  ResultGuard& operator=(const ResultGuard&) = delete;
+
+ private:
+  std::vector<CommandResult*>& m_results;
+};
+
 /// A plug-in command kept for undo and redo.
 class PluginCommandEntry : public UndoEntry {
  public:
@@ -37,9 +55,8 @@ class PluginCommandEntry : public UndoEntry {
  private:
   void call(MStatus (MPxCommand::*method)()) {
     CommandResult ignored;
-    m_results.push_back(&ignored);
+    const ResultGuard guard(m_results, ignored);
     ((*m_command).*method)();
-    m_results.pop_back();
   }
   std::unique_ptr<MPxCommand> m_command;
   std::string m_name;
@@ -57,6 +74,7 @@ std::string trim(const std::string& text) {
 
 Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addSceneCommands(*this);
+  addAttributeCommands(*this);
   addQueryCommands(*this);
   addTimeCommands(*this);
   addSourceCommand(*this);
@@ -68,13 +86,24 @@ void Interpreter::addHostCommand(const std::string& name, HostCommandFunction fu
   m_hostCommands[name] = function;
 }
 
-Interpreter::Nesting::Nesting(Interpreter& interpreter)
-    : m_interpreter(interpreter), m_entered(interpreter.m_nesting < kMaxNesting) {
-  if (m_entered) ++m_interpreter.m_nesting;
+Interpreter::Nesting::Nesting(Interpreter& interpreter, const std::string& file) : m_interpreter(interpreter) {
+  if (!file.empty()) {
+    char* resolved = realpath(file.c_str(), nullptr);
+    m_file = resolved ? resolved : file;
+    std::free(resolved);
+    const auto& files = m_interpreter.m_files;
+    m_reentered = std::find(files.begin(), files.end(), m_file) != files.end();
+  }
+  m_entered = !m_reentered && m_interpreter.m_nesting < kMaxNesting;
+  if (!m_entered) return;
+  ++m_interpreter.m_nesting;
+  if (!m_file.empty()) m_interpreter.m_files.push_back(m_file);
 }
 
 Interpreter::Nesting::~Nesting() {
-  if (m_entered) --m_interpreter.m_nesting;
+  if (!m_entered) return;
+  --m_interpreter.m_nesting;
+  if (!m_file.empty()) m_interpreter.m_files.pop_back();
 }
 
 MStatus Interpreter::execute(const std::string& line, CommandResult& result, const ExecuteOptions& options) {
@@ -177,9 +206,11 @@ MStatus Interpreter::runPluginCommand(const CommandCall& call, CommandResult& re
   if (!object) return MS::kFailure;
   object->setRegisteredName(command.name);
   object->setCommandString(MString(call.text));
-  m_parts.results.push_back(&result);
-  const MStatus status = object->doIt(arguments);
-  m_parts.results.pop_back();
+  MStatus status;
+  {
+    const ResultGuard guard(m_parts.results, result);
+    status = object->doIt(arguments);
+  }
   if (status && object->isUndoable() && options.undoEnabled)
     m_parts.undo.push(std::make_unique<PluginCommandEntry>(std::move(object), command.name, m_parts.results));
   return status;

@@ -90,20 +90,25 @@ class Interpreter {
   void resetScripts() { m_scripts.reset(); }
 
   /// Counts one level of nested scripts (a procedure call, a sourced script,
-  /// a scene read) for the life of the guard; false when the nesting is too
-  /// deep, so that a script calling or sourcing itself ends with an error
-  /// instead of exhausting the stack.
+  /// a scene read from a file) for the life of the guard; false when the
+  /// nesting is too deep or the file is being read already further up, so
+  /// that a script calling or sourcing itself ends with an error instead of
+  /// exhausting the stack.
   class Nesting {
    public:
-    explicit Nesting(Interpreter& interpreter);
+    explicit Nesting(Interpreter& interpreter, const std::string& file = std::string());
     ~Nesting();
     Nesting(const Nesting&) = delete;
     Nesting& operator=(const Nesting&) = delete;
     explicit operator bool() const { return m_entered; }
+    /// True when the file is being read already.
+    bool reentered() const { return m_reentered; }
 
    private:
     Interpreter& m_interpreter;
-    bool m_entered;
+    std::string m_file;
+    bool m_reentered = false;
+    bool m_entered = false;
   };
   /// Queues a line for the next idle time.
   void queueIdle(const std::string& line, bool display);
@@ -131,11 +136,14 @@ class Interpreter {
   };
   std::deque<IdleLine> m_idle;
   int m_nesting = 0;
+  /// The files being read, outermost first.
+  std::vector<std::string> m_files;
 };
 
 /// Registers the interpreter's host commands (defined beside them); the
 /// areas above it register theirs through addHostCommand.
 void addSceneCommands(Interpreter& interpreter);
+void addAttributeCommands(Interpreter& interpreter);
 void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
 void addSourceCommand(Interpreter& interpreter);

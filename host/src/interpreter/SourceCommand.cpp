@@ -26,9 +26,10 @@ MStatus sourceCommand(HostCall& call) {
     displayError("Cannot find file \"" + name + "\" for source statement.");
     return MS::kFailure;
   }
-  const Interpreter::Nesting nesting(hostInterpreter());
+  const Interpreter::Nesting nesting(hostInterpreter(), path);
   if (!nesting) {
-    displayError("source: Scripts nested too deeply (does \"" + name + "\" source itself?)");
+    displayError(nesting.reentered() ? "source: \"" + name + "\" is being sourced already: it sources itself"
+                                     : "source: Scripts nested too deeply, sourcing \"" + name + "\"");
     return MS::kFailure;
   }
   ExecuteOptions options;
