@@ -102,6 +102,19 @@ TEST_F(NodeLifetime, UnloadingFlushesTheQueueAndDestroysEveryNode) {
   EXPECT_FALSE(exists("loner"));
 }
 
+TEST_F(NodeLifetime, DeregisteringTheOwnersTypeDestroysItsNodesAndTheirMembers) {
+  ASSERT_TRUE(run("delete loner", true));
+  ASSERT_TRUE(run("dropOwnerType"));
+  // The undo queue lets go first (it may hold the type's nodes), then the
+  // owner goes and takes its members.
+  EXPECT_EQ(departures(), (std::vector<std::string>{"loner goes; owner",
+                                                    "ownerNode1 goes with value 7 and members memberNode1 memberNode2",
+                                                    "memberNode1 goes; owner", "memberNode2 goes; owner"}));
+  EXPECT_FALSE(exists("memberNode1"));
+  EXPECT_FALSE(run("createNode ownerNode"));
+  EXPECT_TRUE(run("createNode memberNode"));
+}
+
 TEST_F(NodeLifetime, ANewSceneDestroysNodesNewestFirstWhileTheirConnectionsShow) {
   ASSERT_TRUE(run("file -new"));
   // The members go first and still see their owner; the owner then has none.

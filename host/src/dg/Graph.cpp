@@ -89,10 +89,6 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   node->deleting = true;
   m_callbacks.raiseNodeRemoved(MObject(node), node->type->typeNames);
   if (node->isDag()) removeFromDag(*node, record, force);
-  if (!node->inGraph) {  // a node-removed callback deleted it already
-    node->deleting = false;
-    return MS::kSuccess;
-  }
 
   // The connections in the order made, each once (a node may be connected to itself).
   std::vector<std::shared_ptr<Connection>> all = node->incoming;

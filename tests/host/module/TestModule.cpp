@@ -108,13 +108,25 @@ class ModuleCommand : public MPxCommand {
 
 void onRemoved(MObject&, void*) { MGlobal::displayInfo("module saw a node removed"); }
 
+/// Deregisters the owner node type while the module stays loaded.
+class DropOwnerTypeCommand : public MPxCommand {
+ public:
+  static void* creator() { return new DropOwnerTypeCommand; }
+  MStatus doIt(const MArgList&) override;
+};
+
+MObject g_plugin;
+
 const MTypeId kNodeId(0x7F200);
 const MTypeId kOwnerId(0x7F201);
 const MTypeId kMemberId(0x7F202);
 
 }  // namespace
 
+MStatus DropOwnerTypeCommand::doIt(const MArgList&) { return MFnPlugin(g_plugin).deregisterNode(kOwnerId); }
+
 extern "C" MStatus initializePlugin(MObject object) {
+  g_plugin = object;
   MFnPlugin plugin(object, "Test Vendor", "2.5", "Any");
   MStatus status = plugin.registerNode("moduleNode", kNodeId, ModuleNode::creator, ModuleNode::initialize);
   // Same id under another name: refused, the load goes on.
@@ -122,6 +134,7 @@ extern "C" MStatus initializePlugin(MObject object) {
   if (clash) MGlobal::displayError("the clashing registration succeeded");
   plugin.registerNode("ownerNode", kOwnerId, OwnerNode::creator, OwnerNode::initialize);
   plugin.registerNode("memberNode", kMemberId, MemberNode::creator, MemberNode::initialize);
+  plugin.registerCommand("dropOwnerType", DropOwnerTypeCommand::creator);
   status = plugin.registerCommand("moduleCommand", ModuleCommand::creator);
   MDGMessage::addNodeRemovedCallback(onRemoved, "dependNode");
   return status;
@@ -131,6 +144,8 @@ extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
   MFnPlugin plugin(object);
   plugin.deregisterCommand("moduleCommand");
+  plugin.deregisterCommand("dropOwnerType");
+  g_plugin = MObject();
   // The owner first: its nodes take their members with them.
   plugin.deregisterNode(kOwnerId);
   plugin.deregisterNode(kMemberId);
