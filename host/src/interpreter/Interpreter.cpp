@@ -12,7 +12,6 @@
 #include "interpreter/HostSettings.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <new>

@@ -2,13 +2,7 @@
 // nodes), delete, rename, select, setAttr, getAttr, connectAttr,
 // disconnectAttr, lockNode.
 #include <maya/MDagModifier.h>
-#include <maya/MFnCompoundAttribute.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnEnumAttribute.h>
-#include <maya/MFnMessageAttribute.h>
-#include <maya/MFnNumericAttribute.h>
-#include <maya/MFnTypedAttribute.h>
-#include <maya/MFnUnitAttribute.h>
 #include <maya/MIntArray.h>
 #include <maya/MStringArray.h>
 

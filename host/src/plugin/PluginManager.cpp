@@ -11,7 +11,6 @@
 
 #include <dlfcn.h>
 
-#include <climits>
 #include <cstdlib>
 
 namespace zovhost {
