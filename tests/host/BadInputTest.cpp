@@ -132,6 +132,7 @@ TEST_F(BadInput, NamesWithAHashTakeTheLowestFreeNumber) {
     EXPECT_EQ(name, MString(step.name)) << step.line;
   }
   expectRefused("createNode transform -n \"two#hashes#\"", "invalid node name");
+  expectRefused("createNode transform -n \"#\"", "invalid node name");  // a name starts with a letter
 }
 
 }  // namespace

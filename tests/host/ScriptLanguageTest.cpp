@@ -189,7 +189,7 @@ TEST_F(ScriptLanguage, RuntimeErrorsStopTheScriptWhereTheyHappen) {
       {"polyCube; print $nothing; polyCube;", "\"$nothing\" is an undeclared variable"},
       {"polyCube; int $x = 1 / 0; polyCube;", "Division by zero"},
       {"polyCube; string $a[]; $a[-1] = \"x\"; polyCube;", "is negative"},
-      {"polyCube; string $a[]; $a[2000000000] = \"x\"; polyCube;", "too large"},
+      {"polyCube; string $a[]; $a[1000001] = \"x\"; polyCube;", "too large"},
       {"polyCube; string $a[]; string $b = $a; polyCube;", "Cannot convert data of type string[] to type string"},
       {"polyCube; int $n = 1; clear($n); polyCube;", "is not an array"},
       {"polyCube; global int $g; global string $g; polyCube;", "already declared as int"},

@@ -218,7 +218,7 @@ MStatus Graph::setDagParents(NodeImpl& node, const std::vector<DagLink>& links) 
 }
 
 bool Graph::isValidName(const std::string& name) {
-  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_')) return false;
   if (std::count(name.begin(), name.end(), '#') > 1) return false;
   return std::all_of(name.begin(), name.end(),
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '#'; });

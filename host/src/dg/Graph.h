@@ -85,8 +85,8 @@ class Graph {
   /// replaced by the lowest free number from 1. Takes a time independent of
   /// the number of nodes.
   std::string uniqueName(const std::string& requested, const NodeImpl* self = nullptr) const;
-  /// A name a node may be given: letters, digits and '_', not starting with
-  /// a digit, with at most one '#' that asks for the next free number.
+  /// A name a node may be given: letters, digits and '_', starting with a
+  /// letter or '_', with at most one '#' that asks for the next free number.
   static bool isValidName(const std::string& name);
 
   /// While a scene file is imported, the names it gives its nodes stand for

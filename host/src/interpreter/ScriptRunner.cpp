@@ -15,7 +15,7 @@ namespace {
 struct ScriptAbort {};
 
 /// Arrays grow to at most this many elements through an index.
-constexpr double kMaxArrayIndex = 10000000.0;
+constexpr double kMaxArrayIndex = 1000000.0;
 
 /// An int result of whole-number arithmetic, wrapped to 32 bits.
 int wrapped(long long value) { return static_cast<int>(static_cast<std::uint32_t>(value)); }
@@ -167,7 +167,7 @@ ScriptRunner::Flow ScriptRunner::execute(const Statement& statement, ScriptValue
     }
     case StatementKind::ForIn: {
       const ScriptValue list = evaluate(*expressions[0]);
-      if (!list.isArray()) fail("for-in needs an array, not a " + kindName(list.kind()));
+      if (!list.isArray()) fail("for-in needs an array, not a value of type " + kindName(list.kind()) + ".");
       Expression variable;
       variable.kind = ExpressionKind::Variable;
       variable.name = statement.variable;
@@ -281,7 +281,7 @@ ScriptValue ScriptRunner::evaluate(const Expression& expression) {
       if (operand.kind() == ValueKind::Int)
         return ScriptValue::ofInt(wrapped(-static_cast<long long>(operand.asInt())));
       if (operand.kind() == ValueKind::Float) return ScriptValue::ofFloat(-operand.asFloat());
-      fail("A " + kindName(operand.kind()) + " cannot be negated.");
+      fail("A value of type " + kindName(operand.kind()) + " cannot be negated.");
     }
     case ExpressionKind::Binary:
       return evaluateBinary(expression);
@@ -383,7 +383,7 @@ ScriptValue ScriptRunner::assign(const Expression& target, const ScriptValue& va
 ScriptValue ScriptRunner::step(const Expression& expression) {
   const Expression& target = *expression.operands[0];
   const ScriptValue before = evaluate(target);
-  if (!before.isNumber()) fail("++ and -- need a number, not a " + kindName(before.kind()) + ".");
+  if (!before.isNumber()) fail("++ and -- need a number, not a value of type " + kindName(before.kind()) + ".");
   const ScriptValue after =
       assign(target, arithmetic(expression.name == "++" ? "+" : "-", before, ScriptValue::ofInt(1)));
   return expression.prefix ? after : before;
@@ -484,8 +484,8 @@ ScriptValue ScriptRunner::callProcedure(const Procedure& procedure, const std::v
     auto variable = std::make_shared<Variable>();
     variable->kind = parameter.kind;
     if (!arguments[i].convertTo(parameter.kind, variable->value))
-      fail("Wrong argument type on call to " + procedure.name + ": $" + parameter.name + " is a " +
-           kindName(parameter.kind) + ", given a " + kindName(arguments[i].kind()) + ".");
+      fail("Wrong argument type on call to " + procedure.name + ": $" + parameter.name + " takes " +
+           kindName(parameter.kind) + ", not " + kindName(arguments[i].kind()) + ".");
     frame.scopes[0][parameter.name] = variable;
   }
   const Interpreter::Nesting nesting(m_interpreter);
@@ -497,7 +497,7 @@ ScriptValue ScriptRunner::callProcedure(const Procedure& procedure, const std::v
   if (flow != Flow::Return) return ScriptValue::empty(procedure.result);
   ScriptValue result;
   if (!m_frames.back().returned.convertTo(procedure.result, result))
-    fail(procedure.name + " returns a " + kindName(procedure.result) + ", not a " +
+    fail(procedure.name + " returns " + kindName(procedure.result) + ", not " +
          kindName(m_frames.back().returned.kind()) + ".");
   return result;
 }
