@@ -1,13 +1,19 @@
 // zovhost-run: the command-line host. Loads plug-in modules and runs host
 // command lines from script files or standard input, printing what the
-// host's script editor would show; the idle queue runs after every line.
+// host's script editor would show; the idle queue runs after every line (a
+// block spread over several lines, such as a procedure, runs as one).
+// Plug-ins are looked for in the --plugin-path folders, then beside the
+// program itself, where a build puts the modules of its variant.
 //
 //   zovhost-run [--load MODULE]... [--plugin-path DIR]... [--script-path DIR]... [SCRIPT]...
 //
 // Exits with 0 when every line succeeded, 1 when some failed, 2 on bad usage.
 #include <maya/MGlobal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zovhost/Application.h>
 
+#include <climits>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -23,16 +29,39 @@ void usage() {
                "Runs host command lines from each SCRIPT, or from standard input when none is given.\n";
 }
 
-/// Runs the lines of a stream; returns the number that failed.
+/// Runs the lines of a stream; returns the number that failed. Lines that
+/// leave a block open wait for the lines that close it.
 unsigned int runStream(std::istream& in) {
   unsigned int failures = 0;
+  std::string pending;
   std::string line;
+  const auto run = [&]() {
+    if (pending.find_first_not_of(" \t\r\n") != std::string::npos) {
+      if (!zovhost::app::runLine(pending)) ++failures;
+      zovhost::app::runIdleQueue();
+    }
+    pending.clear();
+  };
   while (std::getline(in, line)) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    if (!zovhost::app::runLine(line)) ++failures;
-    zovhost::app::runIdleQueue();
+    pending += pending.empty() ? line : "\n" + line;
+    if (!zovhost::app::needsMoreLines(pending)) run();
   }
+  run();  // a block left open at the end is a syntax error of its own
   return failures;
+}
+
+bool isDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+/// The folder holding this program.
+std::string programFolder() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return std::string();
+  const std::string program(path, static_cast<size_t>(length));
+  return program.substr(0, program.rfind('/'));
 }
 
 }  // namespace
@@ -64,6 +93,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  const std::string beside = programFolder();
+  if (!beside.empty()) zovhost::app::addPluginPath(beside);
+
   unsigned int failures = 0;
   for (const std::string& module : modules) {
     if (!zovhost::app::runLine("loadPlugin \"" + module + "\"")) ++failures;
@@ -73,6 +105,11 @@ int main(int argc, char** argv) {
   for (const std::string& script : scripts) {
     if (script == "-") {
       failures += runStream(std::cin);
+      continue;
+    }
+    if (isDirectory(script)) {
+      MGlobal::displayError(MString("Cannot run '") + script.c_str() + "': it is a folder, not a script");
+      ++failures;
       continue;
     }
     std::ifstream in(script);

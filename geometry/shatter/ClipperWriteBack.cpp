@@ -19,7 +19,8 @@
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
-namespace {
+// Named rather than anonymous: Clipper::WriteBack below holds its types.
+namespace clipper_write_back {
 
 /// A malloc'd array that frees itself unless released into a mesh record.
 template <typename T>
@@ -91,7 +92,9 @@ struct LocalFrame {
   }
 };
 
-}  // namespace
+}  // namespace clipper_write_back
+
+using namespace clipper_write_back;
 
 namespace {
 

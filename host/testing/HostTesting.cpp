@@ -33,6 +33,7 @@ void resetHost() {
   h.callbacks.clear();
   h.undo.flush();
   h.interpreter.clearIdle();
+  h.interpreter.resetScripts();
   h.graph.clear();
   h.nodeTypes.removePluginTypes();
   h.commands.clear();

@@ -198,7 +198,6 @@ TEST_F(CommandResults, WholeNumberReadsOfHugeOrUndefinedValuesStayInRange) {
   const Case cases[] = {
       {1e20, std::numeric_limits<int>::max(), std::numeric_limits<short>::max()},
       {-1e20, std::numeric_limits<int>::min(), std::numeric_limits<short>::min()},
-      {std::numeric_limits<double>::quiet_NaN(), 0, 0},
       {-7.9, -7, -7},
   };
   for (const Case& c : cases) {
@@ -211,6 +210,11 @@ TEST_F(CommandResults, WholeNumberReadsOfHugeOrUndefinedValuesStayInRange) {
     EXPECT_EQ(MPlug(node, count).asDouble(), static_cast<double>(c.asInt)) << c.stored;
     ASSERT_TRUE(MPlug(node, small).setValue(c.stored));
     EXPECT_EQ(MPlug(node, small).asInt(), c.asShort) << c.stored;
+  }
+  // NaN and infinities are no values: refused, the plug keeps what it held.
+  for (const double undefined : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    EXPECT_FALSE(MPlug(node, DoublerNode::input).setValue(undefined));
+    EXPECT_EQ(MPlug(node, DoublerNode::input).asDouble(), -7.9);
   }
   // The saved scene writes such values as the numbers they are.
   MPlug(node, count).setValue(-1e20);

@@ -2,6 +2,7 @@
 #include "TestNodes.h"
 
 #include <maya/MAnimControl.h>
+#include <maya/MDagPath.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,99 @@ TEST_F(SceneFiles, ASavedSceneOpensWithTheSameValuesAndConnections) {
   EXPECT_EQ(MAnimControl::currentTime(), MTime(7.0));
   // The graph computes again from what was read: (2.5 * 2 + 7) * 2.
   EXPECT_DOUBLE_EQ(plug("b", "output").asDouble(), 24.0);
+}
+
+TEST_F(SceneFiles, DynamicCompoundsAndArraysAreDeclaredSoThatTheirValuesReadBack) {
+  const char* const lines[] = {
+      "createNode doubler -n a",
+      "addAttr -ln weights -at double -m a",
+      "setAttr a.weights[3] 2.5",
+      "addAttr -ln names -dt string -m a",
+      "setAttr -type \"string\" a.names[1] \"first\"",
+      "addAttr -ln pair -at compound -nc 2 a",
+      "addAttr -ln inner -at compound -nc 1 -p pair a",
+      "addAttr -ln deep -at long -p inner a",
+      "addAttr -ln label2 -dt string -p pair a",
+      "setAttr a.deep 7",
+      "setAttr -type \"string\" a.label2 \"two\"",
+      "addAttr -ln spots -at float3 -nc 3 -m a",
+      "addAttr -ln spotX -at float -p spots a",
+      "addAttr -ln spotY -at float -p spots a",
+      "addAttr -ln spotZ -at float -p spots a",
+      "setAttr a.spots[2] 1 2 3",
+      "addAttr -ln offset -at double3 a",  // children made with it
+      "setAttr a.offset 4 5 6",
+  };
+  for (const char* line : lines) ASSERT_TRUE(MGlobal::executeCommand(line)) << line;
+  const std::string saved = zovhost::testing::sceneText();
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save; file -new"));
+  zovhost::testing::clearLogs();
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
+  EXPECT_FALSE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, ""));
+  EXPECT_EQ(zovhost::testing::sceneText(), saved);
+  EXPECT_DOUBLE_EQ(plug("a", "weights").elementByLogicalIndex(3).asDouble(), 2.5);
+  EXPECT_EQ(plug("a", "names").elementByLogicalIndex(1).asString(), MString("first"));
+  EXPECT_EQ(plug("a", "deep").asInt(), 7);
+  EXPECT_EQ(plug("a", "pair").child(0).child(0).asInt(), 7);  // deep lies in inner, inner in pair
+  EXPECT_EQ(plug("a", "label2").asString(), MString("two"));
+  EXPECT_FLOAT_EQ(plug("a", "spots").elementByLogicalIndex(2).child(1).asFloat(), 2.0f);
+  EXPECT_DOUBLE_EQ(plug("a", "offset").child(2).asDouble(), 6.0);
+
+  // Children must fit their compound.
+  EXPECT_FALSE(MGlobal::executeCommand("addAttr -ln stray -at long -p nothing a"));
+  EXPECT_FALSE(MGlobal::executeCommand("addAttr -ln box -at compound a"));  // how many children?
+  ASSERT_TRUE(MGlobal::executeCommand("addAttr -ln one -at compound -nc 1 a; addAttr -ln x -at long -p one a"));
+  EXPECT_FALSE(MGlobal::executeCommand("addAttr -ln y -at long -p one a"));  // it has its child
+}
+
+TEST_F(SceneFiles, AnImportedNodeWhoseNameIsTakenIsTheOneItsFileMeans) {
+  ASSERT_TRUE(
+      MGlobal::executeCommand("createNode doubler -n a; createNode doubler -n b; setAttr a.input 3; "
+                              "connectAttr a.output b.input; polyCube -n box; group -n grp box; "
+                              "setAttr box.translateX 5"));
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save"));
+  ASSERT_TRUE(MGlobal::executeCommand("setAttr a.input 1; setAttr box.translateX 1"));
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -import \"") + path.c_str() + "\""));
+  // The copies took new names; the file's values and links went to them.
+  EXPECT_DOUBLE_EQ(plug("a", "input").asDouble(), 1.0);
+  EXPECT_DOUBLE_EQ(plug("a1", "input").asDouble(), 3.0);
+  EXPECT_DOUBLE_EQ(plug("b1", "output").asDouble(), 12.0);
+  EXPECT_DOUBLE_EQ(plug("box", "translateX").asDouble(), 1.0);
+  EXPECT_DOUBLE_EQ(plug("box1", "translateX").asDouble(), 5.0);
+  MSelectionList list;
+  MDagPath copy;
+  ASSERT_TRUE(list.add("box1"));
+  ASSERT_TRUE(list.getDagPath(0, copy));
+  EXPECT_EQ(copy.fullPathName(), MString("|grp1|box1"));
+  // Outside the import the names mean what they say again.
+  EXPECT_TRUE(MGlobal::executeCommand("setAttr a.input 2"));
+  EXPECT_DOUBLE_EQ(plug("a1", "input").asDouble(), 3.0);
+}
+
+TEST_F(SceneFiles, AScenesModuleIsFoundWhereItCameFrom) {
+  // Saved by one host run that loaded the module by its path, opened by a
+  // fresh one run elsewhere with no plug-in path.
+  const std::string save = path + ".save.mel";
+  const std::string open = path + ".open.mel";
+  {
+    std::ofstream(save) << "loadPlugin \"" << ZOV_TEST_MODULE_PATH << "\"\ncreateNode moduleNode\n"
+                        << "setAttr moduleNode1.value 9\nfile -rename \"" << path << "\"\nfile -save\n";
+    std::ofstream(open) << "file -open \"" << path << "\"\ngetAttr moduleNode1.value\n";
+  }
+  for (const std::string& script : {save, open}) {
+    const std::string command = "cd / && " + std::string(ZOV_HOST_RUN_PATH) + " " + script + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    EXPECT_EQ(pclose(pipe), 0) << output;
+    if (script == open) {
+      EXPECT_NE(output.find("// Result: 9 //"), std::string::npos) << output;
+    }
+  }
+  std::remove(save.c_str());
+  std::remove(open.c_str());
 }
 
 TEST_F(SceneFiles, OpeningAMissingFileFailsAndKeepsTheScene) {

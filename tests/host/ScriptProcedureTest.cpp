@@ -36,20 +36,6 @@ TEST_F(ScriptProcedures, DefinedProceduresRunTheirBodiesWhenCalled) {
   EXPECT_FALSE(MGlobal::executeCommand("select pCube3"));
 }
 
-TEST_F(ScriptProcedures, BadDefinitionsAndEndlessCallsAreErrors) {
-  const char* bad[] = {
-      "global proc withArgument(string $name) { print $name; }",
-      "global proc noBody()",
-      "global proc unclosed() { print \"x\";",
-  };
-  for (const char* line : bad) EXPECT_FALSE(MGlobal::executeCommand(line)) << line;
-  EXPECT_FALSE(MGlobal::executeCommand("unclosed"));  // nothing was defined
-
-  ASSERT_TRUE(MGlobal::executeCommand("proc forever() { forever; }"));
-  EXPECT_FALSE(MGlobal::executeCommand("forever"));
-  EXPECT_TRUE(hasMessage(MessageKind::Error, "nested too deeply"));
-}
-
 TEST_F(ScriptProcedures, SourceRunsAScriptFoundOnTheScriptPath) {
   const std::string folder = ::testing::TempDir();
   const std::string name = "zovhost_source_" + std::to_string(getpid()) + ".mel";
@@ -72,6 +58,54 @@ TEST_F(ScriptProcedures, SourceRunsAScriptFoundOnTheScriptPath) {
   EXPECT_FALSE(MGlobal::executeCommand("source"));
   EXPECT_FALSE(MGlobal::executeCommand(("source " + name + " " + name).c_str()));
   std::remove((folder + "/" + name).c_str());
+}
+
+TEST_F(ScriptProcedures, SourceSkipsAByteOrderMarkAndRefusesScriptsThatSourceThemselves) {
+  const std::string folder = ::testing::TempDir();
+  const std::string marked = folder + "/zovhost_marked_" + std::to_string(getpid()) + ".mel";
+  const std::string looping = folder + "/zovhost_looping_" + std::to_string(getpid()) + ".mel";
+  std::ofstream(marked) << "\xEF\xBB\xBFoptionVar -sv \"marked\" \"read\";\n";
+  std::ofstream(looping) << "source \"" << looping << "\";\n";
+  ASSERT_TRUE(MGlobal::executeCommand(("source \"" + marked + "\"").c_str()));
+  MString answer;
+  ASSERT_TRUE(MGlobal::executeCommand("optionVar -q \"marked\"", answer));
+  EXPECT_EQ(answer, MString("read"));
+  EXPECT_FALSE(MGlobal::executeCommand(("source \"" + looping + "\"").c_str()));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "it sources itself"));
+  EXPECT_FALSE(MGlobal::executeCommand(("source \"" + folder + "\"").c_str()));  // a folder is no script
+  std::remove(marked.c_str());
+  std::remove(looping.c_str());
+}
+
+/// Runs zovhost-run on a script; its exit status and what it printed.
+int runHost(const std::string& script, std::string& output) {
+  const std::string command = std::string(ZOV_HOST_RUN_PATH) + " " + script + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  return pclose(pipe);
+}
+
+TEST_F(ScriptProcedures, TheCommandLineHostRunsProceduresSpreadOverLines) {
+  const std::string script = ::testing::TempDir() + "/zovhost_lines_" + std::to_string(getpid()) + ".mel";
+  std::ofstream(script) << "global proc string twice(string $word)\n"
+                           "{\n"
+                           "  return ($word + $word);\n"
+                           "}\n"
+                           "twice \"ab\"\n"
+                           "if (1)\n"
+                           "  print \"taken\\n\";\n";
+  std::string output;
+  EXPECT_EQ(runHost(script, output), 0) << output;
+  EXPECT_NE(output.find("// Result: abab //"), std::string::npos) << output;
+  EXPECT_NE(output.find("taken"), std::string::npos) << output;
+  std::remove(script.c_str());
+
+  // A folder is not a script: an error and a failing exit.
+  output.clear();
+  EXPECT_NE(runHost(::testing::TempDir(), output), 0);
+  EXPECT_NE(output.find("it is a folder"), std::string::npos) << output;
 }
 
 }  // namespace

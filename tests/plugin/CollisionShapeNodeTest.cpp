@@ -183,10 +183,10 @@ TEST_F(AnimatedShape, ATypeOtherThanMeshSwitchesAnimatedAndFlipOffAtTheNextEvalu
 }
 
 TEST_F(AnimatedShape, DeletingTheNodeFreesItsMesh) {
-  const MObject kept = node("zovCollisionShape1");  // the node object outlives its deletion
   collisionShapeNode& shape = shapeNode("zovCollisionShape1");
   ASSERT_NE(shape.getShape(), nullptr);
-  run("delete zovCollisionShape1");
+  // Deleted with undo on, the node object lives on in the undo queue.
+  ASSERT_TRUE(MGlobal::executeCommand("delete zovCollisionShape1", false, true));
   EXPECT_EQ(shape.cachedShape(), nullptr);
 }
 

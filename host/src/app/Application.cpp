@@ -17,6 +17,8 @@ bool runLine(const std::string& line) {
   return static_cast<bool>(hostInterpreter().execute(line, result, options));
 }
 
+bool needsMoreLines(const std::string& text) { return Interpreter::needsMoreLines(text); }
+
 unsigned int runIdleQueue() { return hostInterpreter().flushIdle(); }
 
 void addScriptPath(const std::string& folder) { hostSettings().scriptPath.push_back(folder); }

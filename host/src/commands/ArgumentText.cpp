@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace zovhost {
@@ -39,7 +40,8 @@ bool parseDouble(const std::string& word, double& value) {
   if (word.empty()) return false;
   char* end = nullptr;
   const double parsed = std::strtod(word.c_str(), &end);
-  if (*end != '\0') return false;
+  // NaN and infinities are no values a user gives.
+  if (*end != '\0' || !std::isfinite(parsed)) return false;
   value = parsed;
   return true;
 }

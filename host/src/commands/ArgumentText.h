@@ -9,6 +9,7 @@ namespace zovhost {
 bool parseBool(const std::string& word, bool& value);
 bool parseInt(const std::string& word, int& value);
 bool parseUnsigned(const std::string& word, unsigned int& value);
+/// Finite numbers only: "nan" and "inf" are refused.
 bool parseDouble(const std::string& word, double& value);
 /// True when the word is a number ("-9.81" is a number, not a flag).
 bool isNumber(const std::string& word);

@@ -9,6 +9,8 @@ using zovhost::sceneGraph;
 
 namespace zovhost {
 
+CreateNodeOperation::~CreateNodeOperation() { sceneGraph().dispose(m_removal); }
+
 MStatus CreateNodeOperation::apply() {
   if (!m_added) {
     const MStatus status = sceneGraph().add(m_removal.node, m_dagParent);
@@ -33,6 +35,8 @@ void RenameNodeOperation::revert() {
   sceneGraph().rename(*m_node, m_previous);
   m_node->locked = locked;
 }
+
+DeleteNodeOperation::~DeleteNodeOperation() { sceneGraph().dispose(m_removal); }
 
 MStatus DeleteNodeOperation::apply() { return sceneGraph().remove(m_node, &m_removal); }
 

@@ -21,12 +21,16 @@ class ModifierOperation {
 
 /// Adds a node made beforehand (a DAG node under dagParent, null for the
 /// world); reverting takes it out again (it stays alive for a later apply).
+/// A node that is out of the graph when the operation goes is let go of.
 class CreateNodeOperation : public ModifierOperation {
  public:
   explicit CreateNodeOperation(std::shared_ptr<NodeImpl> node, std::shared_ptr<NodeImpl> dagParent = nullptr)
       : m_dagParent(std::move(dagParent)) {
     m_removal.node = std::move(node);
   }
+  ~CreateNodeOperation() override;
+  CreateNodeOperation(const CreateNodeOperation&) = delete;
+  CreateNodeOperation& operator=(const CreateNodeOperation&) = delete;
   MStatus apply() override;
   void revert() override;
 
@@ -63,9 +67,14 @@ class RenameNodeOperation : public ModifierOperation {
   std::string m_previous;
 };
 
+/// Deletes a node; reverting puts it back. A node still deleted when the
+/// operation goes is let go of.
 class DeleteNodeOperation : public ModifierOperation {
  public:
   explicit DeleteNodeOperation(std::shared_ptr<NodeImpl> node) : m_node(std::move(node)) {}
+  ~DeleteNodeOperation() override;
+  DeleteNodeOperation(const DeleteNodeOperation&) = delete;
+  DeleteNodeOperation& operator=(const DeleteNodeOperation&) = delete;
   MStatus apply() override;
   void revert() override;
 

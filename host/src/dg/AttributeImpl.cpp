@@ -93,6 +93,14 @@ double AttributeImpl::normalise(double value) const {
   }
 }
 
+bool AttributeImpl::acceptsNumber(double value) const {
+  if (!std::isfinite(value)) return false;
+  if (kind != AttributeKind::Enum || enumFields.empty()) return true;
+  for (const auto& field : enumFields)
+    if (value == static_cast<double>(field.second)) return true;
+  return false;
+}
+
 void adoptChildren(AttributeImpl& compound) {
   for (unsigned int i = 0; i < compound.children.size(); ++i) {
     compound.children[i]->parent = &compound;

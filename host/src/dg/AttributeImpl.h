@@ -84,6 +84,9 @@ class AttributeImpl : public Object, public std::enable_shared_from_this<Attribu
 
   /// A value as stored: rounded to the numeric kind and clamped to the limits.
   double normalise(double value) const;
+  /// Whether a number may be set: finite, and for an enum with fields one of
+  /// its values.
+  bool acceptsNumber(double value) const;
   /// The leaf's default value (in internal units).
   double defaultValue() const { return defaultNumber; }
 };

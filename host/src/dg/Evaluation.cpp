@@ -131,7 +131,7 @@ void Graph::copyValue(const MPlug& source, const MPlug& destination) {
 }
 
 void Graph::computeSlot(const MPlug& plug, Slot& slot) {
-  MPxNode* user = plug.nodeImpl()->user.get();
+  MPxNode* user = plug.nodeImpl()->liveUser();
   if (!user) {
     slot.dirty = false;
     return;
@@ -230,9 +230,9 @@ void Graph::propagate(const MPlug& changed) {
     for (const AttributeImpl* source : sources)
       for (const AttributeImpl* affected : node->type->affected(*source)) dirtyAttribute(*affected);
 
-    if (node->user) {
+    if (MPxNode* user = node->liveUser()) {
       MPlugArray extra;
-      node->user->setDependentsDirty(plug, extra);
+      user->setDependentsDirty(plug, extra);
       for (unsigned int i = 0; i < extra.length(); ++i)
         if (!extra[i].isNull() && extra[i].nodeImpl() == node) dirtyAndQueue(extra[i]);
     }

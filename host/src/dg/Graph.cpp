@@ -51,12 +51,15 @@ MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vecto
       if (!checkParent(*node, link.parent.get())) return MS::kInvalidParameter;
   }
   const std::string base = node->type->defaultName.empty() ? node->type->name : node->type->defaultName;
-  node->name = node->name.empty() ? uniqueName(base + "1") : uniqueName(node->name);
+  const std::string requested = node->name;
+  node->name = requested.empty() ? uniqueName(base + "1") : uniqueName(requested);
+  if (m_nameMapping.active && !requested.empty() && node->name != requested)
+    m_nameMapping.names[requested] = node->name;
   const auto position =
       std::upper_bound(m_nodes.begin(), m_nodes.end(), node->serial,
                        [](std::uint64_t serial, const std::shared_ptr<NodeImpl>& n) { return serial < n->serial; });
   m_nodes.insert(position, node);
-  m_names[node->name] = node.get();
+  claimName(*node);
   node->inGraph = true;
   if (dag) {
     if (links.empty()) m_dag.link(nullptr, *node);
@@ -96,10 +99,11 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   for (const auto& c : all) detach(c);
 
   m_nodes.erase(std::remove(m_nodes.begin(), m_nodes.end(), node), m_nodes.end());
-  m_names.erase(node->name);
+  releaseName(node->name);
   node->inGraph = false;
   node->deleting = false;
   for (const auto& listener : m_removalListeners) listener(MObject(node));
+  if (!removal) dispose(record);
   return MS::kSuccess;
 }
 
@@ -110,8 +114,7 @@ void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     if ((*it)->dagParents.size() != 1) continue;
     NodeRemoval childRemoval;
-    remove((*it)->shared_from_this(), &childRemoval, force);
-    record.dagChildren.push_back(std::move(childRemoval));
+    if (remove((*it)->shared_from_this(), &childRemoval, force)) record.dagChildren.push_back(std::move(childRemoval));
   }
   // The others stay under their other parents.
   for (NodeImpl* child : std::vector<NodeImpl*>(node.dagChildren)) {
@@ -126,7 +129,7 @@ void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
 
 MStatus Graph::restore(const NodeRemoval& removal) {
   const auto& node = removal.node;
-  if (!node || node->inGraph || !node->type->registered) return MS::kFailure;
+  if (!node || node->inGraph || node->disposed || node->disposing || !node->type->registered) return MS::kFailure;
   std::vector<DagLink> links;
   for (const DagLink& link : removal.dagParents)
     if (!link.parent || link.parent->inGraph) links.push_back(link);
@@ -146,6 +149,44 @@ MStatus Graph::restore(const NodeRemoval& removal) {
   }
   for (auto it = removal.dagChildren.rbegin(); it != removal.dagChildren.rend(); ++it) restore(*it);
   return MS::kSuccess;
+}
+
+void Graph::dispose(const NodeRemoval& removal) {
+  if (removal.node) destroy(removal.node, removal.connections);
+  for (const NodeRemoval& child : removal.dagChildren) dispose(child);
+}
+
+void Graph::dispose(const std::shared_ptr<NodeImpl>& node) {
+  if (node) destroy(node, {});
+}
+
+void Graph::destroy(const std::shared_ptr<NodeImpl>& node, const std::vector<std::pair<MPlug, MPlug>>& connections) {
+  if (node->inGraph || node->deleting || node->disposing || node->disposed) return;
+  const auto gone = [&](const MPlug& plug) {
+    const NodeImpl& other = *plug.nodeImpl();
+    return &other != node.get() && (other.disposed || other.disposing);
+  };
+  // The connections as they were, for the destructor's eyes only: no values
+  // flow and nothing becomes dirty.
+  std::vector<std::shared_ptr<Connection>> shown;
+  for (const auto& [source, destination] : connections) {
+    if (gone(source) || gone(destination) || incomingOf(destination)) continue;
+    auto connection = std::make_shared<Connection>();
+    connection->source = source;
+    connection->destination = destination;
+    connection->serial = m_nextConnection++;
+    source.nodeImpl()->outgoing.push_back(connection);
+    destination.nodeImpl()->incoming.push_back(connection);
+    shown.push_back(connection);
+  }
+  node->destroyUser();
+  node->disposed = true;
+  for (const auto& connection : shown) {
+    auto& outgoing = connection->source.nodeImpl()->outgoing;
+    auto& incoming = connection->destination.nodeImpl()->incoming;
+    outgoing.erase(std::remove(outgoing.begin(), outgoing.end(), connection), outgoing.end());
+    incoming.erase(std::remove(incoming.begin(), incoming.end(), connection), incoming.end());
+  }
 }
 
 std::vector<DagLink> Graph::dagParentLinks(const NodeImpl& node) const {
@@ -177,9 +218,59 @@ MStatus Graph::setDagParents(NodeImpl& node, const std::vector<DagLink>& links) 
 }
 
 bool Graph::isValidName(const std::string& name) {
-  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_')) return false;
+  if (std::count(name.begin(), name.end(), '#') > 1) return false;
   return std::all_of(name.begin(), name.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '#'; });
+}
+
+namespace {
+
+// Trailing numbers longer than this are names like any other.
+constexpr size_t kMaxNumberDigits = 18;
+
+/// Splits "pCube12" into "pCube" and 12; false when the name does not end in
+/// a number from 1 written without leading zeros.
+bool splitNumber(const std::string& name, std::string& base, unsigned long& number) {
+  size_t digits = name.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1]))) --digits;
+  const size_t count = name.size() - digits;
+  if (count == 0 || count > kMaxNumberDigits || name[digits] == '0') return false;
+  base = name.substr(0, digits);
+  number = std::stoul(name.substr(digits));
+  return true;
+}
+
+}  // namespace
+
+void Graph::claimName(NodeImpl& node) {
+  m_names[node.name] = &node;
+  std::string base;
+  unsigned long number = 0;
+  if (splitNumber(node.name, base, number)) m_numbers[base].used.insert(number);
+}
+
+void Graph::releaseName(const std::string& name) {
+  m_names.erase(name);
+  std::string base;
+  unsigned long number = 0;
+  if (!splitNumber(name, base, number)) return;
+  const auto found = m_numbers.find(base);
+  if (found == m_numbers.end()) return;
+  found->second.used.erase(number);
+  found->second.lowestFree = std::min(found->second.lowestFree, number);
+}
+
+unsigned long Graph::lowestFreeNumber(const std::string& base, const NodeImpl* self) const {
+  NameNumbers& numbers = m_numbers[base];
+  unsigned long n = numbers.lowestFree;
+  while (numbers.used.count(n) != 0) {
+    const auto owner = m_names.find(base + std::to_string(n));
+    if (owner != m_names.end() && owner->second == self) break;  // a node keeps its own name
+    ++n;
+  }
+  numbers.lowestFree = n;  // every number passed is in use
+  return n;
 }
 
 std::string Graph::uniqueName(const std::string& requested, const NodeImpl* self) const {
@@ -187,14 +278,22 @@ std::string Graph::uniqueName(const std::string& requested, const NodeImpl* self
     const auto found = m_names.find(name);
     return found == m_names.end() || found->second == self;
   };
+  const size_t hash = requested.find('#');
+  if (hash != std::string::npos) {
+    const std::string prefix = requested.substr(0, hash);
+    const std::string suffix = requested.substr(hash + 1);
+    // A number right after digits would read as part of them: try the names in turn.
+    if (!suffix.empty() || (!prefix.empty() && std::isdigit(static_cast<unsigned char>(prefix.back())))) {
+      for (unsigned long n = 1;; ++n)
+        if (isFree(prefix + std::to_string(n) + suffix)) return prefix + std::to_string(n) + suffix;
+    }
+    return prefix + std::to_string(lowestFreeNumber(prefix, self));
+  }
   if (isFree(requested)) return requested;
   // Taken: the name without its trailing digits, numbered from 1.
   std::string base = requested;
   while (!base.empty() && std::isdigit(static_cast<unsigned char>(base.back()))) base.pop_back();
-  for (unsigned long n = 1;; ++n) {
-    const std::string candidate = base + std::to_string(n);
-    if (isFree(candidate)) return candidate;
-  }
+  return base + std::to_string(lowestFreeNumber(base, self));
 }
 
 MStatus Graph::rename(NodeImpl& node, const std::string& requested) {
@@ -204,14 +303,19 @@ MStatus Graph::rename(NodeImpl& node, const std::string& requested) {
     node.name = requested;
     return MS::kSuccess;
   }
-  m_names.erase(node.name);
+  releaseName(node.name);
   node.name = uniqueName(requested, &node);
-  m_names[node.name] = &node;
+  claimName(node);
   return MS::kSuccess;
 }
 
-std::shared_ptr<NodeImpl> Graph::find(const std::string& name) const {
+std::shared_ptr<NodeImpl> Graph::find(const std::string& requested) const {
+  std::string name = requested;
   const size_t bar = name.rfind('|');
+  if (m_nameMapping.active) {
+    const auto mapped = m_nameMapping.names.find(bar == std::string::npos ? name : name.substr(bar + 1));
+    if (mapped != m_nameMapping.names.end()) name = name.substr(0, bar + 1) + mapped->second;
+  }
   const auto found = m_names.find(bar == std::string::npos ? name : name.substr(bar + 1));
   if (found == m_names.end()) return nullptr;
   NodeImpl* node = found->second;
@@ -235,6 +339,7 @@ void Graph::clear() {
     remove(node, nullptr, true);
   }
   m_names.clear();
+  m_numbers.clear();
   m_dag.clear();
 }
 

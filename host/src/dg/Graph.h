@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,16 +61,42 @@ class Graph {
   MStatus remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force = false);
   /// Puts a removed node back with the connections whose other end still
   /// exists, and a DAG node with its links and the children it took along.
+  /// Refused for a node the host has let go of (see dispose).
   MStatus restore(const NodeRemoval& removal);
+  /// Lets go of a removed node for good, and of the children that went with
+  /// it: their plug-in objects are destroyed, unless the node is back in the
+  /// graph. While a destructor runs, its node shows the connections it had
+  /// when it was removed (those whose other end is not destroyed and whose
+  /// destination has no other source), so that it can read its plugs and
+  /// follow its connections; it may delete other nodes. A removal made
+  /// without a record is let go of at once.
+  void dispose(const NodeRemoval& removal);
+  /// Lets go of a node that left the graph, showing it no connections
+  /// (its type is going away).
+  void dispose(const std::shared_ptr<NodeImpl>& node);
   /// Renames a node; a name taken by another node is made unique.
   MStatus rename(NodeImpl& node, const std::string& requested);
   /// The node with a name, or with a DAG path name ("|group1|pCube1", or any
   /// end part of one such as "group1|pCube1").
   std::shared_ptr<NodeImpl> find(const std::string& name) const;
   const std::vector<std::shared_ptr<NodeImpl>>& nodes() const { return m_nodes; }
-  /// The unique name the graph would give for a request now.
+  /// The unique name the graph would give for a request now: the request
+  /// itself when it is free, else its trailing number (or a '#' in it)
+  /// replaced by the lowest free number from 1. Takes a time independent of
+  /// the number of nodes.
   std::string uniqueName(const std::string& requested, const NodeImpl* self = nullptr) const;
+  /// A name a node may be given: letters, digits and '_', starting with a
+  /// letter or '_', with at most one '#' that asks for the next free number.
   static bool isValidName(const std::string& name);
+
+  /// While a scene file is imported, the names it gives its nodes stand for
+  /// the names those nodes got when theirs were taken, so that its later
+  /// lines reach its own nodes.
+  struct NameMapping {
+    bool active = false;
+    std::map<std::string, std::string> names;
+  };
+  NameMapping& nameMapping() { return m_nameMapping; }
 
   // --- DAG ---------------------------------------------------------------
   Dag& dag() { return m_dag; }
@@ -136,12 +163,28 @@ class Graph {
   /// Lets a DAG node's type keep it and what lies below it in step with a
   /// change of their paths.
   void hierarchyChanged(NodeImpl& node);
+  /// Destroys a removed node's plug-in object with the given connections shown.
+  void destroy(const std::shared_ptr<NodeImpl>& node, const std::vector<std::pair<MPlug, MPlug>>& connections);
 
   CallbackRegistry& m_callbacks;
   std::vector<std::function<void(const MObject&)>> m_removalListeners;
 
+  /// The numbers in use after one base name ("pCube" for "pCube12"), so that
+  /// the lowest free one is found without trying every name.
+  struct NameNumbers {
+    std::set<unsigned long> used;
+    /// Every number below this one is used.
+    unsigned long lowestFree = 1;
+  };
+  void claimName(NodeImpl& node);
+  void releaseName(const std::string& name);
+  /// The lowest free number n from 1 for which base + n is free.
+  unsigned long lowestFreeNumber(const std::string& base, const NodeImpl* self) const;
+
   std::vector<std::shared_ptr<NodeImpl>> m_nodes;
   std::map<std::string, NodeImpl*> m_names;
+  mutable std::map<std::string, NameNumbers> m_numbers;
+  NameMapping m_nameMapping;
   std::uint64_t m_nextSerial = 1;
   std::uint64_t m_nextConnection = 1;
   Dag m_dag;

@@ -30,7 +30,8 @@ bool MPxNode::setInternalValueInContext(const MPlug&, const MDataHandle&, MDGCon
 MTypeId MPxNode::typeId() const { return m_node ? m_node->type->id : MTypeId(); }
 MString MPxNode::typeName() const { return m_node ? MString(m_node->type->name) : MString(); }
 MString MPxNode::name() const { return m_node ? MString(m_node->name) : MString(); }
-MObject MPxNode::thisMObject() const { return m_node ? MObject(m_node->shared_from_this()) : MObject(); }
+// Null for a node already on its way out of memory (see NodeImpl::~NodeImpl).
+MObject MPxNode::thisMObject() const { return m_node ? MObject(m_node->weak_from_this().lock()) : MObject(); }
 
 void MPxNode::setExistWithoutInConnections(bool flag) { m_existWithoutIn = flag; }
 bool MPxNode::existWithoutInConnections(MStatus* status) const {

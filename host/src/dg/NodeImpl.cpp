@@ -9,8 +9,18 @@ NodeImpl::NodeImpl(std::shared_ptr<NodeType> nodeType, std::uint64_t serialNumbe
   for (const auto& attribute : type->attributes) m_slots.push_back(std::make_unique<Slot>(makeSlot(*attribute, false)));
 }
 
-// The plug-in object goes first: its destructor may still look at the node.
-NodeImpl::~NodeImpl() { user.reset(); }
+// A node the host never let go of explicitly (made and dropped): its plug-in
+// object goes first, though its destructor can no longer reach the node.
+NodeImpl::~NodeImpl() { destroyUser(); }
+
+void NodeImpl::destroyUser() {
+  if (!user || disposing) return;
+  disposing = true;
+  delete user.get();
+  user.release();
+  disposing = false;
+  disposed = true;
+}
 
 unsigned int NodeImpl::attributeCount() const {
   return static_cast<unsigned int>(type->attributes.size() + dynamicAttributes.size());

@@ -74,6 +74,12 @@ class NodeImpl : public Object, public std::enable_shared_from_this<NodeImpl> {
   bool defaultNode = false;
   /// Set while the node is being deleted, so that a second delete is refused.
   bool deleting = false;
+  /// Set while the plug-in object is being destroyed (see Graph::dispose);
+  /// the host then calls none of its methods.
+  bool disposing = false;
+  /// Set once the host has let go of the node for good: its plug-in object
+  /// is gone and it never comes back into the graph.
+  bool disposed = false;
   std::uint64_t serial;
   /// Connections in the order made, as destination and as source.
   std::vector<std::shared_ptr<Connection>> incoming;
@@ -85,6 +91,11 @@ class NodeImpl : public Object, public std::enable_shared_from_this<NodeImpl> {
   std::vector<NodeImpl*> dagChildren;
 
   bool isDag() const { return hasFn(MFn::kDagNode); }
+  /// The plug-in object for the host to call: none while it is destroyed.
+  MPxNode* liveUser() const { return disposing ? nullptr : user.get(); }
+  /// Destroys the plug-in object now. The object stays reachable (userNode)
+  /// while its destructor runs, as the destructor may look at its node.
+  void destroyUser();
 
   /// Top-level attributes: the type's, then the dynamic ones.
   unsigned int attributeCount() const;

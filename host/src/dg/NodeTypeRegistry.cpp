@@ -109,10 +109,16 @@ void NodeTypeRegistry::destroyInstances(NodeType& type) {
   std::vector<std::shared_ptr<NodeImpl>> inScene;
   for (const auto& node : m_graph.nodes())
     if (node->type.get() == &type) inScene.push_back(node);
+  // Each goes for good at once; a destructor may delete other nodes, these among them.
   for (auto it = inScene.rbegin(); it != inScene.rend(); ++it) m_graph.remove(*it, nullptr, true);
-  for (const auto& weak : type.instances)
-    if (const std::shared_ptr<NodeImpl> node = weak.lock()) node->user.reset();
+  // Those held elsewhere (a modifier that made them, say) go too.
+  const std::vector<std::weak_ptr<NodeImpl>> instances = std::move(type.instances);
   type.instances.clear();
+  for (const auto& weak : instances)
+    if (const std::shared_ptr<NodeImpl> node = weak.lock()) {
+      if (node->inGraph) m_graph.remove(node, nullptr, true);
+      m_graph.dispose(node);
+    }
 }
 
 MStatus NodeTypeRegistry::deregisterType(MTypeId id) {

@@ -46,6 +46,7 @@ MStatus writeNumber(MPlug& plug, double value) {
   if (plug.isNull()) return MS::kInvalidParameter;
   const AttributeImpl& attribute = *plug.attributeImpl();
   if (!attribute.holdsNumber()) return MS::kFailure;
+  if (!attribute.acceptsNumber(value)) return MS::kInvalidParameter;
   const double stored = attribute.normalise(isTime(attribute) ? value * uiTicks() : value);
   return sceneGraph().store(plug, [stored](Slot& slot) { slot.value.number = stored; });
 }
@@ -158,6 +159,8 @@ MStatus MPlug::setValue(const MObject& value) {
   const auto numbers = std::dynamic_pointer_cast<zovhost::NumericData>(value.object());
   if (m_attribute->kind == AttributeKind::Numeric && m_attribute->isCompound() && numbers) {
     if (numbers->values.size() != m_attribute->children.size()) return MS::kInvalidParameter;
+    for (size_t i = 0; i < numbers->values.size(); ++i)
+      if (!m_attribute->children[i]->acceptsNumber(numbers->values[i])) return MS::kInvalidParameter;
     const AttributeImpl& attribute = *m_attribute;
     return sceneGraph().store(*this, [&](Slot& slot) {
       for (size_t i = 0; i < slot.children.size(); ++i)

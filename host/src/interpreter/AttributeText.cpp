@@ -241,10 +241,13 @@ MStatus setAttributeWords(const MPlug& plug, const std::vector<std::string>& wor
   }
   if (a.kind == AttributeKind::Numeric && a.isCompound() && !(plug.isArray() && !plug.isElement())) {
     if (words.size() != plug.numChildren()) return MS::kInvalidParameter;
+    // Every component is read before any is set, so that a bad one changes nothing.
+    std::vector<double> values(words.size());
+    for (unsigned int i = 0; i < plug.numChildren(); ++i)
+      if (!parseDouble(words[i], values[i]) || !plug.child(i).attributeImpl()->acceptsNumber(values[i]))
+        return MS::kInvalidParameter;
     for (unsigned int i = 0; i < plug.numChildren(); ++i) {
-      double value = 0.0;
-      if (!parseDouble(words[i], value)) return MS::kInvalidParameter;
-      const MStatus status = setUINumber(plug.child(i), value);
+      const MStatus status = setUINumber(plug.child(i), values[i]);
       if (!status) return status;
     }
     return MS::kSuccess;

@@ -20,8 +20,6 @@ struct HostSettings {
   std::map<std::string, int> displayColors;
   /// Procedures of user-interface scripts: name to the result they give.
   std::map<std::string, std::string> procedures;
-  /// Procedures defined by scripts ("global proc name() { ... }"): name to body.
-  std::map<std::string, std::string> scriptProcedures;
   /// Whole command lines answered with a fixed result (and success).
   std::map<std::string, std::string> queryAnswers;
   /// Folders searched by "source" and "loadPlugin" for relative names.

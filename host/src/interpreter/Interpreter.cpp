@@ -10,9 +10,12 @@
 #include "commands/UndoQueue.h"
 #include "core/Logs.h"
 #include "interpreter/HostSettings.h"
-#include "interpreter/ScriptProcedures.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 namespace zovhost {
 
@@ -20,8 +23,24 @@ namespace {
 
 // A line that keeps queueing idle lines must not hold the host forever.
 constexpr unsigned int kMaxIdleLinesPerFlush = 10000;
-// Procedures calling each other without end must not exhaust the stack.
-constexpr int kMaxProcedureDepth = 100;
+// Procedures calling each other, or scripts sourcing each other, without end
+// must not exhaust the stack.
+constexpr int kMaxNesting = 100;
+
+/// Makes a result the one plug-in commands write to, for the life of the
+/// guard (also when the command throws).
+class ResultGuard {
+ public:
+  ResultGuard(std::vector<CommandResult*>& results, CommandResult& result) : m_results(results) {
+    m_results.push_back(&result);
+  }
+  ~ResultGuard() { m_results.pop_back(); }
+  ResultGuard(const ResultGuard&) = delete;
+  ResultGuard& operator=(const ResultGuard&) = delete;
+
+ private:
+  std::vector<CommandResult*>& m_results;
+};
 
 /// A plug-in command kept for undo and redo.
 class PluginCommandEntry : public UndoEntry {
@@ -35,19 +54,12 @@ class PluginCommandEntry : public UndoEntry {
  private:
   void call(MStatus (MPxCommand::*method)()) {
     CommandResult ignored;
-    m_results.push_back(&ignored);
+    const ResultGuard guard(m_results, ignored);
     ((*m_command).*method)();
-    m_results.pop_back();
   }
   std::unique_ptr<MPxCommand> m_command;
   std::string m_name;
   std::vector<CommandResult*>& m_results;
-};
-
-struct Token {
-  std::string text;
-  bool quoted = false;
-  bool punctuation = false;
 };
 
 std::string trim(const std::string& text) {
@@ -61,6 +73,7 @@ std::string trim(const std::string& text) {
 
 Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addSceneCommands(*this);
+  addAttributeCommands(*this);
   addQueryCommands(*this);
   addTimeCommands(*this);
   addSourceCommand(*this);
@@ -72,85 +85,24 @@ void Interpreter::addHostCommand(const std::string& name, HostCommandFunction fu
   m_hostCommands[name] = function;
 }
 
-bool Interpreter::parse(const std::string& line, std::vector<CommandCall>& commands, std::string& error) {
-  commands.clear();
-  std::vector<Token> tokens;
-  std::string commandText;
-  const auto endCommand = [&]() {
-    if (tokens.empty()) {
-      commandText.clear();
-      return;
-    }
-    CommandCall call;
-    call.name = tokens[0].text;
-    call.text = trim(commandText);
-    const bool functionForm = tokens.size() > 1 && tokens[1].punctuation && tokens[1].text == "(";
-    for (size_t i = functionForm ? 2 : 1; i < tokens.size(); ++i)
-      if (!tokens[i].punctuation) call.words.push_back({tokens[i].text, tokens[i].quoted});
-    commands.push_back(std::move(call));
-    tokens.clear();
-    commandText.clear();
-  };
-  std::string word;
-  bool inWord = false;
-  const auto endWord = [&]() {
-    if (inWord) tokens.push_back({word, false, false});
-    word.clear();
-    inWord = false;
-  };
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') {
-      while (i < line.size() && line[i] != '\n') ++i;
-      endWord();
-      endCommand();
-      continue;
-    }
-    if (c == ';' || c == '\n') {
-      endWord();
-      endCommand();
-      continue;
-    }
-    commandText += c;
-    if (c == '"') {
-      endWord();
-      std::string text;
-      bool closed = false;
-      for (++i; i < line.size(); ++i) {
-        commandText += line[i];
-        if (line[i] == '\\' && i + 1 < line.size()) {
-          const char escaped = line[++i];
-          commandText += escaped;
-          text += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped;
-        } else if (line[i] == '"') {
-          closed = true;
-          break;
-        } else {
-          text += line[i];
-        }
-      }
-      if (!closed) {
-        error = "Syntax error: unterminated string";
-        return false;
-      }
-      tokens.push_back({text, true, false});
-      continue;
-    }
-    if (c == ' ' || c == '\t' || c == '\r') {
-      endWord();
-      continue;
-    }
-    if (c == '(' || c == ')' || c == ',') {
-      endWord();
-      tokens.push_back({std::string(1, c), false, true});
-      continue;
-    }
-    word += c;
-    inWord = true;
+Interpreter::Nesting::Nesting(Interpreter& interpreter, const std::string& file) : m_interpreter(interpreter) {
+  if (!file.empty()) {
+    char* resolved = realpath(file.c_str(), nullptr);
+    m_file = resolved ? resolved : file;
+    std::free(resolved);
+    const auto& files = m_interpreter.m_files;
+    m_reentered = std::find(files.begin(), files.end(), m_file) != files.end();
   }
-  endWord();
-  endCommand();
-  return true;
+  m_entered = !m_reentered && m_interpreter.m_nesting < kMaxNesting;
+  if (!m_entered) return;
+  ++m_interpreter.m_nesting;
+  if (!m_file.empty()) m_interpreter.m_files.push_back(m_file);
+}
+
+Interpreter::Nesting::~Nesting() {
+  if (!m_entered) return;
+  --m_interpreter.m_nesting;
+  if (!m_file.empty()) m_interpreter.m_files.pop_back();
 }
 
 MStatus Interpreter::execute(const std::string& line, CommandResult& result, const ExecuteOptions& options) {
@@ -161,16 +113,14 @@ MStatus Interpreter::execute(const std::string& line, CommandResult& result, con
   if (answer != m_parts.settings.queryAnswers.end()) {
     result.setString(answer->second);
   } else {
-    std::vector<CommandCall> commands;
+    std::vector<StatementPtr> statements;
     std::string error;
-    std::string rest;
-    if (!extractProcedures(line, rest, m_parts.settings.scriptProcedures, error) || !parse(rest, commands, error)) {
+    if (parseScript(line, statements, error)) {
+      m_scripts.defineProcedures(statements);
+      status = m_scripts.run(statements, result, options);
+    } else {
       displayError(error);
       status = MS::kFailure;
-    }
-    for (const CommandCall& call : commands) {
-      status = run(call, result, options);
-      if (!status) break;
     }
   }
   m_parts.logs.command(trimmed, static_cast<bool>(status), options.origin);
@@ -179,21 +129,50 @@ MStatus Interpreter::execute(const std::string& line, CommandResult& result, con
   return status;
 }
 
-MStatus Interpreter::run(const CommandCall& call, CommandResult& result, const ExecuteOptions& options) {
+int Interpreter::executeEach(const std::string& text, const ExecuteOptions& options) {
+  std::vector<StatementPtr> statements;
+  std::string error;
+  if (!parseScript(text, statements, error)) {
+    displayError(error);
+    return -1;
+  }
+  m_scripts.defineProcedures(statements);
+  int failures = 0;
+  for (const auto& statement : statements) {
+    CommandResult result;
+    const MStatus status = m_scripts.runStatement(*statement, result, options);
+    m_parts.logs.command(statement->text, static_cast<bool>(status), options.origin);
+    if (!status) ++failures;
+  }
+  return failures;
+}
+
+bool Interpreter::isCommand(const std::string& name) const {
+  return m_parts.commands.find(name) != nullptr || m_hostCommands.count(name) != 0;
+}
+
+MStatus Interpreter::runCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options) {
   result.clear();
   const auto answer = m_parts.settings.queryAnswers.find(call.text);
   if (answer != m_parts.settings.queryAnswers.end()) {
     result.setString(answer->second);
     return MS::kSuccess;
   }
-  if (m_parts.commands.find(call.name)) return runPluginCommand(call, result, options);
   const auto hostCommand = m_hostCommands.find(call.name);
-  if (hostCommand != m_hostCommands.end()) {
-    HostCall hostCall{call, result, options.undoEnabled};
-    return hostCommand->second(hostCall);
+  if (m_parts.commands.find(call.name) || hostCommand != m_hostCommands.end()) {
+    // A command that runs out of memory fails with an error; the host goes on.
+    try {
+      if (m_parts.commands.find(call.name)) return runPluginCommand(call, result, options);
+      HostCall hostCall{call, result, options.undoEnabled};
+      return hostCommand->second(hostCall);
+    } catch (const std::bad_alloc&) {
+      displayError(call.name + ": out of memory");
+    } catch (const std::length_error&) {
+      displayError(call.name + ": out of memory");
+    }
+    result.clear();
+    return MS::kFailure;
   }
-  const auto defined = m_parts.settings.scriptProcedures.find(call.name);
-  if (defined != m_parts.settings.scriptProcedures.end()) return runProcedure(defined->second, result, options);
   const auto procedure = m_parts.settings.procedures.find(call.name);
   if (procedure != m_parts.settings.procedures.end()) {
     if (!procedure->second.empty()) result.setString(procedure->second);
@@ -201,21 +180,6 @@ MStatus Interpreter::run(const CommandCall& call, CommandResult& result, const E
   }
   displayError("Cannot find procedure \"" + call.name + "\".");
   return MS::kFailure;
-}
-
-MStatus Interpreter::runProcedure(const std::string& body, CommandResult& result, const ExecuteOptions& options) {
-  if (m_procedureDepth == kMaxProcedureDepth) {
-    displayError("Procedure calls nested too deeply");
-    return MS::kFailure;
-  }
-  ExecuteOptions inner = options;
-  inner.display = false;
-  inner.origin = "script";
-  ++m_procedureDepth;
-  // A copy: the body may define procedures and so replace itself.
-  const MStatus status = execute(std::string(body), result, inner);
-  --m_procedureDepth;
-  return status;
 }
 
 MStatus Interpreter::runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options) {
@@ -241,9 +205,11 @@ MStatus Interpreter::runPluginCommand(const CommandCall& call, CommandResult& re
   if (!object) return MS::kFailure;
   object->setRegisteredName(command.name);
   object->setCommandString(MString(call.text));
-  m_parts.results.push_back(&result);
-  const MStatus status = object->doIt(arguments);
-  m_parts.results.pop_back();
+  MStatus status;
+  {
+    const ResultGuard guard(m_parts.results, result);
+    status = object->doIt(arguments);
+  }
   if (status && object->isUndoable() && options.undoEnabled)
     m_parts.undo.push(std::make_unique<PluginCommandEntry>(std::move(object), command.name, m_parts.results));
   return status;

@@ -3,6 +3,7 @@
 #include <maya/MStatus.h>
 
 #include "commands/CommandResult.h"
+#include "interpreter/ScriptRunner.h"
 
 #include <deque>
 #include <map>
@@ -50,13 +51,13 @@ struct ExecuteOptions {
   std::string origin = "command";
 };
 
-/// Runs host command lines: words, quoted strings, "name(arguments)" calls and
-/// commands separated by ';' or line ends, and procedure definitions
-/// ("global proc name() { ... }"). Each command dispatches to a plug-in
-/// command, a host command, a procedure defined by a script, a procedure set
-/// by a test or a fixed query answer; anything else fails with "Cannot find
-/// procedure". A line stops at
-/// its first failing command; its result is the last command's.
+/// Runs host command lines in the host's script language (see ScriptParser
+/// and ScriptRunner): commands with words and quoted strings, calls,
+/// variables, procedures and control flow, statements separated by ';' or
+/// line ends. Each command dispatches to a plug-in command, a host command, a
+/// procedure defined by a script, a procedure set by a test or a fixed query
+/// answer; anything else fails with "Cannot find procedure". A line stops at
+/// its first error or failing command; its result is the last statement's.
 class Interpreter {
  public:
   /// What running lines touches: the settings that answer queries and hold
@@ -76,6 +77,39 @@ class Interpreter {
   Interpreter& operator=(const Interpreter&) = delete;
 
   MStatus execute(const std::string& line, CommandResult& result, const ExecuteOptions& options);
+  /// Runs a script's top-level statements one by one, as scene files are
+  /// read: each is recorded on its own and a failing one does not stop the
+  /// rest. Returns the number that failed, or -1 (with the error shown) when
+  /// the script does not parse.
+  int executeEach(const std::string& text, const ExecuteOptions& options);
+  /// Runs one command (not a script procedure) with its words.
+  MStatus runCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
+  /// True for a plug-in command or a host command.
+  bool isCommand(const std::string& name) const;
+  /// Forgets the variables and procedures that scripts defined.
+  void resetScripts() { m_scripts.reset(); }
+
+  /// Counts one level of nested scripts (a procedure call, a sourced script,
+  /// a scene read from a file) for the life of the guard; false when the
+  /// nesting is too deep or the file is being read already further up, so
+  /// that a script calling or sourcing itself ends with an error instead of
+  /// exhausting the stack.
+  class Nesting {
+   public:
+    explicit Nesting(Interpreter& interpreter, const std::string& file = std::string());
+    ~Nesting();
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+    explicit operator bool() const { return m_entered; }
+    /// True when the file is being read already.
+    bool reentered() const { return m_reentered; }
+
+   private:
+    Interpreter& m_interpreter;
+    std::string m_file;
+    bool m_reentered = false;
+    bool m_entered = false;
+  };
   /// Queues a line for the next idle time.
   void queueIdle(const std::string& line, bool display);
   /// Runs the queued lines, and those they queue, in order; returns how many ran.
@@ -86,27 +120,30 @@ class Interpreter {
   void addHostCommand(const std::string& name, HostCommandFunction function);
   bool isHostCommand(const std::string& name) const { return m_hostCommands.count(name) != 0; }
 
-  /// Splits a line into commands; false (with a message) on a syntax error.
-  static bool parse(const std::string& line, std::vector<CommandCall>& commands, std::string& error);
+  /// True when a script's text ends inside an open block, so that the lines
+  /// that follow belong to it (a procedure defined over several lines).
+  static bool needsMoreLines(const std::string& text) { return scriptNeedsMore(text); }
 
  private:
-  MStatus run(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
   MStatus runPluginCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
-  MStatus runProcedure(const std::string& body, CommandResult& result, const ExecuteOptions& options);
 
   Parts m_parts;
+  ScriptRunner m_scripts{*this};
   std::map<std::string, HostCommandFunction> m_hostCommands;
   struct IdleLine {
     std::string line;
     bool display;
   };
   std::deque<IdleLine> m_idle;
-  int m_procedureDepth = 0;
+  int m_nesting = 0;
+  /// The files being read, outermost first.
+  std::vector<std::string> m_files;
 };
 
 /// Registers the interpreter's host commands (defined beside them); the
 /// areas above it register theirs through addHostCommand.
 void addSceneCommands(Interpreter& interpreter);
+void addAttributeCommands(Interpreter& interpreter);
 void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
 void addSourceCommand(Interpreter& interpreter);

@@ -10,8 +10,10 @@
 #include "core/Logs.h"
 #include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
+#include "mesh/MeshPrimitives.h"
 
 #include <cctype>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,15 +112,15 @@ MStatus runPrimitive(HostCall& call, const PrimitiveCommand& command) {
     int count = 0;
     const std::string word = args.value(flag.flag.longName);
     if (flag.length) {
-      if (!parseDouble(word, value) || !(value > 0.0)) {
+      if (!parseDouble(word, value) || !(value > 0.0) || !std::isfinite(value)) {
         displayError(name + ": -" + flag.flag.longName + " needs a positive number, not '" + word + "'");
         return MS::kFailure;
       }
       value = MDistance::uiToInternal(value);
     } else {
-      if (!parseInt(word, count) || count < flag.minimum) {
-        displayError(name + ": -" + flag.flag.longName + " needs a whole number of at least " +
-                     std::to_string(flag.minimum) + ", not '" + word + "'");
+      if (!parseInt(word, count) || count < flag.minimum || count > MeshPrimitives::kMaxDivisions) {
+        displayError(name + ": -" + flag.flag.longName + " needs a whole number from " + std::to_string(flag.minimum) +
+                     " to " + std::to_string(MeshPrimitives::kMaxDivisions) + ", not '" + word + "'");
         return MS::kFailure;
       }
       value = count;

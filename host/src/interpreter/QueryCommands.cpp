@@ -1,7 +1,8 @@
 // Host commands about the host's own state, answered from its settings:
 // upAxis, grid, window, modelEditor, optionVar, displayColor, and the
 // commands whose only effect here is to be recorded (savePrefs, dynPref, ogs,
-// refresh), plus print, warning, error and confirmDialog.
+// refresh, textScrollList, polyOptions), plus print, warning, error and
+// confirmDialog.
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
 #include "interpreter/HostArgs.h"
@@ -194,6 +195,10 @@ void addQueryCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("dynPref", acceptedCommand);
   interpreter.addHostCommand("ogs", acceptedCommand);
   interpreter.addHostCommand("refresh", acceptedCommand);
+  // Commands for the user interface and the polygon display that the module's
+  // lines run; there is no interface or display to change here.
+  interpreter.addHostCommand("textScrollList", acceptedCommand);
+  interpreter.addHostCommand("polyOptions", acceptedCommand);
   interpreter.addHostCommand("print", printCommand);
   interpreter.addHostCommand("warning", warningCommand);
   interpreter.addHostCommand("error", errorCommand);

@@ -1,14 +1,8 @@
 // Host commands that act on the scene: createNode (with -parent for DAG
 // nodes), delete, rename, select, setAttr, getAttr, connectAttr,
-// disconnectAttr, addAttr, lockNode.
+// disconnectAttr, lockNode.
 #include <maya/MDagModifier.h>
-#include <maya/MFnCompoundAttribute.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnEnumAttribute.h>
-#include <maya/MFnMessageAttribute.h>
-#include <maya/MFnNumericAttribute.h>
-#include <maya/MFnTypedAttribute.h>
-#include <maya/MFnUnitAttribute.h>
 #include <maya/MIntArray.h>
 #include <maya/MStringArray.h>
 
@@ -213,8 +207,22 @@ MStatus setAttrCommand(HostCall& call) {
     std::vector<std::string> before;
     std::string type;
     attributeWords(plug, before, type);
+    double number = 0.0;
+    const AttributeImpl& attribute = *plug.attributeImpl();
+    if (attribute.kind == AttributeKind::Enum && values.size() == 1 && parseDouble(values[0], number) &&
+        !attribute.acceptsNumber(number)) {
+      std::string fields;
+      for (const auto& [field, value] : attribute.enumFields)
+        fields += (fields.empty() ? "" : ", ") + std::to_string(value) + " " + field;
+      displayError("setAttr: " + values[0] + " is not a value of '" + plug.name().str() + "' (" + fields + ")");
+      return MS::kFailure;
+    }
     if (!setAttributeWords(plug, values)) {
-      displayError("setAttr: Error reading data element number 1: " + values.front());
+      // Name the first word that is no value (the first when all are).
+      size_t bad = 0;
+      bool flag = false;
+      while (bad + 1 < values.size() && (parseDouble(values[bad], number) || parseBool(values[bad], flag))) ++bad;
+      displayError("setAttr: Error reading data element number " + std::to_string(bad + 1) + ": " + values[bad]);
       return MS::kFailure;
     }
     recordUndo(call, std::make_unique<FunctionEntry>(
@@ -347,106 +355,6 @@ MStatus disconnectAttrCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-/// Makes the attribute an addAttr line describes; null when the type is unknown.
-MObject makeAttribute(const HostArgs& args, const std::string& longName, const std::string& shortName) {
-  const MString full(longName);
-  const MString brief(shortName);
-  const std::string type = args.value("attributeType", args.has("dataType") ? "" : "double");
-  if (args.has("dataType")) {
-    const std::string dataType = args.value("dataType");
-    MFnTypedAttribute typed;
-    if (dataType == "string") return typed.create(full, brief, MFnData::kString);
-    if (dataType == "matrix") return typed.create(full, brief, MFnData::kMatrix);
-    if (dataType == "mesh") return typed.create(full, brief, MFnData::kMesh);
-    return MObject();
-  }
-  if (type == "message") return MFnMessageAttribute().create(full, brief);
-  if (type == "time") return MFnUnitAttribute().create(full, brief, MFnUnitAttribute::kTime);
-  if (type == "doubleLinear") return MFnUnitAttribute().create(full, brief, MFnUnitAttribute::kDistance);
-  if (type == "doubleAngle") return MFnUnitAttribute().create(full, brief, MFnUnitAttribute::kAngle);
-  if (type == "enum") {
-    MFnEnumAttribute enumeration;
-    MObject attribute = enumeration.create(full, brief);
-    short value = 0;
-    std::string fields = args.value("enumName");
-    size_t start = 0;
-    while (start < fields.size()) {
-      const size_t end = fields.find(':', start);
-      const std::string field = fields.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      if (!field.empty()) enumeration.addField(MString(field), value++);
-      if (end == std::string::npos) break;
-      start = end + 1;
-    }
-    return attribute;
-  }
-  const std::pair<const char*, MFnNumericData::Type> numeric[] = {
-      {"bool", MFnNumericData::kBoolean},   {"short", MFnNumericData::kShort},   {"long", MFnNumericData::kLong},
-      {"float", MFnNumericData::kFloat},    {"double", MFnNumericData::kDouble}, {"float3", MFnNumericData::k3Float},
-      {"double3", MFnNumericData::k3Double}};
-  for (const auto& [name, kind] : numeric)
-    if (type == name) return MFnNumericAttribute().create(full, brief, kind);
-  return MObject();
-}
-
-MStatus addAttrCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"ln", "longName", 1, 1},
-                         {"sn", "shortName", 1, 1},
-                         {"at", "attributeType", 1, 1},
-                         {"dt", "dataType", 1, 1},
-                         {"m", "multi", 0, 0},
-                         {"k", "keyable", 1, 1},
-                         {"dv", "defaultValue", 1, 1},
-                         {"min", "minValue", 1, 1},
-                         {"max", "maxValue", 1, 1},
-                         {"en", "enumName", 1, 1},
-                         {"h", "hidden", 1, 1},
-                         {"s", "storable", 1, 1}}))
-    return MS::kFailure;
-  if (args.positional().size() != 1 || !args.has("longName")) {
-    displayError("addAttr: give -longName and one node");
-    return MS::kFailure;
-  }
-  const auto node = nodeNamed(args.positional()[0]);
-  if (!node) return MS::kFailure;
-  const std::string longName = args.value("longName");
-  const MObject attribute = makeAttribute(args, longName, args.value("shortName", longName));
-  if (attribute.isNull()) {
-    displayError("addAttr: unknown attribute type");
-    return MS::kFailure;
-  }
-  MFnAttribute flags(attribute);
-  bool value = false;
-  if (args.has("multi")) flags.setArray(true);
-  if (args.has("keyable") && parseBool(args.value("keyable"), value)) flags.setKeyable(value);
-  if (args.has("hidden") && parseBool(args.value("hidden"), value)) flags.setHidden(value);
-  if (args.has("storable") && parseBool(args.value("storable"), value)) flags.setStorable(value);
-  const auto impl = attributeOf(attribute);
-  double number = 0.0;
-  if (args.has("defaultValue") && parseDouble(args.value("defaultValue"), number)) impl->defaultNumber = number;
-  if (args.has("minValue") && parseDouble(args.value("minValue"), number)) {
-    impl->hasMin = true;
-    impl->minValue = number;
-  }
-  if (args.has("maxValue") && parseDouble(args.value("maxValue"), number)) {
-    impl->hasMax = true;
-    impl->maxValue = number;
-  }
-  if (!node->addDynamicAttribute(impl)) {
-    displayError("addAttr: Found an attribute with the name '" + longName + "' on " + node->name);
-    return MS::kFailure;
-  }
-  MObject nodeObject(node);
-  recordUndo(call,
-             std::make_unique<FunctionEntry>(
-                 "addAttr", [nodeObject, attribute]() { MFnDependencyNode(nodeObject).removeAttribute(attribute); },
-                 [node, impl]() {
-                   impl->added = false;
-                   node->addDynamicAttribute(impl);
-                 }));
-  return MS::kSuccess;
-}
-
 MStatus lockNodeCommand(HostCall& call) {
   HostArgs args;
   if (!args.parse(call, {{"l", "lock", 1, 1}, {"q", "query", 0, 0}})) return MS::kFailure;
@@ -488,7 +396,6 @@ void addSceneCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("getAttr", getAttrCommand);
   interpreter.addHostCommand("connectAttr", connectAttrCommand);
   interpreter.addHostCommand("disconnectAttr", disconnectAttrCommand);
-  interpreter.addHostCommand("addAttr", addAttrCommand);
   interpreter.addHostCommand("lockNode", lockNodeCommand);
 }
 

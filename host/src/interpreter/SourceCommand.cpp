@@ -22,8 +22,14 @@ MStatus sourceCommand(HostCall& call) {
         break;
       }
   std::string text;
-  if (!readFile(path, text)) {
+  if (!fileExists(path) || !readFile(path, text)) {
     displayError("Cannot find file \"" + name + "\" for source statement.");
+    return MS::kFailure;
+  }
+  const Interpreter::Nesting nesting(hostInterpreter(), path);
+  if (!nesting) {
+    displayError(nesting.reentered() ? "source: \"" + name + "\" is being sourced already: it sources itself"
+                                     : "source: Scripts nested too deeply, sourcing \"" + name + "\"");
     return MS::kFailure;
   }
   ExecuteOptions options;

@@ -9,13 +9,16 @@
 #include "core/Logs.h"
 #include "interpreter/HostArgs.h"
 
+#include <cmath>
+
 namespace zovhost {
 
 namespace {
 
 bool readTime(const std::string& word, MTime& time) {
   double value = 0.0;
-  if (!parseDouble(word, value)) return false;
+  // A time must stay finite once held in ticks.
+  if (!parseDouble(word, value) || !std::isfinite(value * MTime::ticksPerUnit(MTime::uiUnit()))) return false;
   time = MTime(value, MTime::uiUnit());
   return true;
 }
@@ -28,8 +31,12 @@ MStatus currentTimeCommand(HostCall& call) {
     return MS::kSuccess;
   }
   MTime time;
-  if (args.positional().size() != 1 || !readTime(args.positional()[0], time)) {
+  if (args.positional().size() != 1) {
     displayError("currentTime: give a time");
+    return MS::kFailure;
+  }
+  if (!readTime(args.positional()[0], time)) {
+    displayError("currentTime: '" + args.positional()[0] + "' is not a time");
     return MS::kFailure;
   }
   MAnimControl::setCurrentTime(time);

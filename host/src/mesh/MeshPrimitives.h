@@ -27,6 +27,9 @@ struct MeshPrimitives {
   static constexpr int kMinCylinderHeightDivisions = 1;
   static constexpr int kMinCapDivisions = 0;
   static constexpr int kMinSphereHeightDivisions = 2;
+  /// No subdivision count goes beyond this, so that a mesh stays within reach
+  /// of memory (a million faces for two counts at their limit).
+  static constexpr int kMaxDivisions = 1000;
 
   static std::shared_ptr<MeshGeometry> cube(double width, double height, double depth, int sx, int sy, int sz,
                                             const MVector& axis = MVector::yAxis);

@@ -5,6 +5,7 @@
 #include <maya/MFnTypedAttribute.h>
 #include <maya/MFnUnitAttribute.h>
 
+#include "core/Logs.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
 #include "mesh/MeshData.h"
@@ -12,6 +13,7 @@
 
 #include <iterator>
 #include <memory>
+#include <new>
 
 namespace zovhost {
 
@@ -118,6 +120,7 @@ MStatus initializeKind(const PrimitiveKind& kind) {
   for (const CountSpec& count : kind.counts) {
     made.counts.push_back(numeric.create(count.longName, count.shortName, MFnNumericData::kInt, count.initial));
     numeric.setMin(count.minimum);
+    numeric.setMax(MeshPrimitives::kMaxDivisions);
   }
   MObject axisParts[3];
   const char* const suffixes[] = {"X", "Y", "Z"};
@@ -159,7 +162,14 @@ MStatus PolyPrimitiveNode::compute(const MPlug& plug, MDataBlock& block) {
   for (size_t i = 0; i < made.sizes.size(); ++i) sizes[i] = block.inputValue(made.sizes[i]).asDouble();
   for (size_t i = 0; i < made.counts.size(); ++i) counts[i] = block.inputValue(made.counts[i]).asInt();
   const double3& axis = block.inputValue(made.axis).asDouble3();
-  const auto geometry = m_kind.build(sizes, counts, MVector(axis[0], axis[1], axis[2]));
+  std::shared_ptr<MeshGeometry> geometry;
+  try {
+    geometry = m_kind.build(sizes, counts, MVector(axis[0], axis[1], axis[2]));
+  } catch (const std::bad_alloc&) {
+    // Too big for the memory there is: the node gives an empty mesh.
+    displayError(name().str() + ": not enough memory for the mesh");
+    geometry = std::make_shared<MeshGeometry>();
+  }
   block.outputValue(plug).set(MObject(std::make_shared<MeshData>(geometry)));
   block.setClean(plug);
   return MS::kSuccess;

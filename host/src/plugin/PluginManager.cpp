@@ -11,6 +11,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 namespace zovhost {
 
 namespace {
@@ -78,7 +80,9 @@ MStatus PluginManager::load(const std::string& pathOrName, std::string& name) {
   }
 
   auto object = std::make_shared<PluginObject>(name);
-  object->path = path;
+  char* absolute = realpath(path.c_str(), nullptr);
+  object->path = absolute ? absolute : path;
+  std::free(absolute);
   object->apiVersion = apiVersion;
   m_modules.push_back({object, handle});
   m_current = name;

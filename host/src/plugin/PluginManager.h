@@ -4,6 +4,7 @@
 #include <maya/MStatus.h>
 #include <maya/MString.h>
 
+#include "core/Files.h"
 #include "core/Object.h"
 
 #include <functional>
@@ -27,6 +28,7 @@ class PluginObject : public Object {
   explicit PluginObject(std::string name) : name(std::move(name)) {}
   MFn::Type apiType() const override { return MFn::kPlugin; }
   std::string name;
+  /// The module's file, as an absolute path.
   std::string path;
   MString vendor = "Unknown";
   MString version = "Unknown";
@@ -63,6 +65,8 @@ class PluginManager {
   /// initializePlugin fails the error is shown and the failure returned, but
   /// the module stays loaded with what it registered.
   MStatus load(const std::string& pathOrName, std::string& name);
+  /// Whether a module of that path or name is found (on the plug-in path for a name).
+  bool canFind(const std::string& pathOrName) const { return fileExists(resolve(pathOrName)); }
   /// Calls uninitializePlugin; on success removes what the plug-in left
   /// registered and closes the module. The undo queue is flushed first, since
   /// it may hold the plug-in's objects.

@@ -1,5 +1,6 @@
 // Host commands for scene files: file (-new, -rename, -save, -open, -import,
 // -exportAll, -query -sceneName) and requires.
+#include "core/Files.h"
 #include "core/Logs.h"
 #include "dg/NodeTypeRegistry.h"
 #include "interpreter/HostArgs.h"
@@ -62,17 +63,22 @@ MStatus fileCommand(HostCall& call) {
 }
 
 MStatus requiresCommand(HostCall& call) {
-  if (call.call.words.empty()) {
+  HostArgs args;
+  if (!args.parse(call, {{"pth", "path", 1, 1}})) return MS::kFailure;
+  if (args.positional().empty()) {
     displayError("requires: give a plug-in");
     return MS::kFailure;
   }
-  const std::string plugin = call.call.words[0].text;
+  const std::string plugin = args.positional()[0];
   if (pluginManager().isLoaded(plugin)) return MS::kSuccess;
   // Node types registered under the plug-in's name (by a test, say) satisfy it too.
   for (const auto& type : nodeTypeRegistry().types())
     if (type->plugin == plugin) return MS::kSuccess;
+  // On the plug-in path first, then where the scene's module came from.
   std::string name;
-  if (pluginManager().load(plugin, name)) return MS::kSuccess;
+  if (pluginManager().canFind(plugin) && pluginManager().load(plugin, name)) return MS::kSuccess;
+  const std::string path = args.value("path");
+  if (!path.empty() && fileExists(path) && pluginManager().load(path, name)) return MS::kSuccess;
   displayWarning("The scene needs the plug-in '" + plugin + "', which could not be loaded");
   return MS::kFailure;
 }

@@ -39,14 +39,54 @@ std::string numberWord(const AttributeImpl& a, double stored) {
   return integral ? std::to_string(static_cast<long long>(value)) : formatNumber(value);
 }
 
-std::string addAttrLine(const NodeImpl& node, const AttributeImpl& a) {
+/// The type words of a numeric leaf or of a numeric compound ("double3").
+std::string numericTypeName(MFnNumericData::Type type) {
+  switch (type) {
+    case MFnNumericData::kBoolean:
+      return "bool";
+    case MFnNumericData::kShort:
+      return "short";
+    case MFnNumericData::kFloat:
+      return "float";
+    case MFnNumericData::kDouble:
+      return "double";
+    case MFnNumericData::k2Float:
+      return "float2";
+    case MFnNumericData::k3Float:
+      return "float3";
+    case MFnNumericData::k2Double:
+      return "double2";
+    case MFnNumericData::k3Double:
+      return "double3";
+    case MFnNumericData::k4Double:
+      return "double4";
+    case MFnNumericData::k2Short:
+      return "short2";
+    case MFnNumericData::k3Short:
+      return "short3";
+    case MFnNumericData::k2Int:
+      return "long2";
+    case MFnNumericData::k3Int:
+      return "long3";
+    default:
+      return "long";
+  }
+}
+
+/// The addAttr lines that declare a dynamic attribute: a compound with its
+/// number of children, then each child naming it as parent. Empty for kinds
+/// a scene cannot declare.
+std::string addAttrLines(const NodeImpl& node, const AttributeImpl& a, const AttributeImpl* parent) {
   std::string line = "addAttr -ln " + quoted(a.longName) + " -sn " + quoted(a.shortName);
-  if (a.kind == AttributeKind::Message) {
+  if (a.isCompound()) {
+    const std::string type = a.kind == AttributeKind::Numeric ? numericTypeName(a.numericType) : "compound";
+    line += " -at " + type + " -nc " + std::to_string(a.children.size());
+  } else if (a.kind == AttributeKind::Message) {
     line += " -at message";
   } else if (a.holdsString()) {
     line += " -dt string";
-  } else if (a.kind == AttributeKind::Typed && a.dataType == MFnData::kMatrix) {
-    line += " -dt matrix";
+  } else if (a.kind == AttributeKind::Typed && (a.dataType == MFnData::kMatrix || a.dataType == MFnData::kMesh)) {
+    line += a.dataType == MFnData::kMatrix ? " -dt matrix" : " -dt mesh";
   } else if (a.kind == AttributeKind::Unit) {
     line += isUnit(a, MFnUnitAttribute::kTime)       ? " -at time"
             : isUnit(a, MFnUnitAttribute::kDistance) ? " -at doubleLinear"
@@ -55,32 +95,22 @@ std::string addAttrLine(const NodeImpl& node, const AttributeImpl& a) {
     std::string fields;
     for (const auto& field : a.enumFields) fields += (fields.empty() ? "" : ":") + field.first;
     line += " -at enum -en " + quoted(fields);
-  } else if (a.kind == AttributeKind::Numeric && a.children.empty()) {
-    switch (a.numericType) {
-      case MFnNumericData::kBoolean:
-        line += " -at bool";
-        break;
-      case MFnNumericData::kShort:
-        line += " -at short";
-        break;
-      case MFnNumericData::kFloat:
-        line += " -at float";
-        break;
-      case MFnNumericData::kDouble:
-        line += " -at double";
-        break;
-      default:
-        line += " -at long";
-        break;
-    }
-    line += " -dv " + formatNumber(a.defaultNumber);
+  } else if (a.kind == AttributeKind::Numeric) {
+    line += " -at " + numericTypeName(a.numericType) + " -dv " + formatNumber(a.defaultNumber);
   } else {
-    return std::string();  // compound dynamic attributes are not written
+    return std::string();
   }
   if (a.array) line += " -m";
   if (a.keyable) line += " -k true";
   if (!a.storable) line += " -s false";
-  return line + " " + quoted(node.name) + ";\n";
+  if (parent) line += " -p " + quoted(parent->longName);
+  line += " " + quoted(node.name) + ";\n";
+  for (const auto& child : a.children) {
+    const std::string childLines = addAttrLines(node, *child, &a);
+    if (childLines.empty()) return std::string();  // a compound is declared whole or not at all
+    line += childLines;
+  }
+  return line;
 }
 
 class SceneWriter {
@@ -94,7 +124,10 @@ class SceneWriter {
       if (!node->type->plugin.empty()) plugins.insert(node->type->plugin);
     for (const std::string& plugin : plugins) {
       const PluginObject* object = pluginManager().find(plugin);
-      m_out << "requires " << quoted(plugin) << " " << quoted(object ? object->version.str() : "Unknown") << ";\n";
+      // Where the module came from, for a host whose plug-in path does not lead to it.
+      m_out << "requires " << quoted(plugin) << " " << quoted(object ? object->version.str() : "Unknown");
+      if (object && !object->path.empty()) m_out << " -path " << quoted(object->path);
+      m_out << ";\n";
     }
     m_out << "currentUnit -l " << unitLine() << ";\n";
     const MTime::Unit unit = MTime::uiUnit();
@@ -115,7 +148,7 @@ class SceneWriter {
       if (parent) m_out << " -p " << quoted(parent->name);
       m_out << " -ss;\n";
     }
-    for (const auto& attribute : node->dynamicAttributes) m_out << addAttrLine(*node, *attribute);
+    for (const auto& attribute : node->dynamicAttributes) m_out << addAttrLines(*node, *attribute, nullptr);
     for (unsigned int i = 0; i < node->attributeCount(); ++i) {
       std::vector<int> indices;
       values(node, *node->attributeAt(i), indices);
@@ -231,29 +264,27 @@ class SceneWriter {
   std::set<const NodeImpl*> m_written;
 };
 
-/// Runs a file's lines one command at a time, going on after failures.
+/// Whether a scene file may be read under this guard; shows why not.
+bool mayRead(const Interpreter::Nesting& nesting, const std::string& path) {
+  if (nesting) return true;
+  displayError(nesting.reentered() ? "file: '" + path + "' is being read already: it reads itself"
+                                   : "file: Scene files nested too deeply, reading '" + path + "'");
+  return false;
+}
+
+/// Runs a file's lines one statement at a time, going on after failures.
 MStatus runSceneLines(const std::string& path) {
   std::string text;
-  if (!readFile(path, text)) {
+  if (!fileExists(path) || !readFile(path, text)) {
     displayError("file: Cannot open file '" + path + "'");
-    return MS::kFailure;
-  }
-  std::vector<CommandCall> commands;
-  std::string error;
-  if (!Interpreter::parse(text, commands, error)) {
-    displayError("file: " + path + ": " + error);
     return MS::kFailure;
   }
   ExecuteOptions options;
   options.undoEnabled = false;
   options.origin = "scene";
-  unsigned int failures = 0;
-  for (const CommandCall& call : commands) {
-    CommandResult result;
-    if (!hostInterpreter().execute(call.text, result, options)) ++failures;
-  }
+  const int failures = hostInterpreter().executeEach(text, options);
   if (failures == 0) return MS::kSuccess;
-  displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
+  if (failures > 0) displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
   return MS::kFailure;
 }
 
@@ -301,10 +332,14 @@ MStatus saveScene(const std::string& path, bool exporting) {
 
 MStatus openScene(const std::string& path) {
   std::string probe;
-  if (!readFile(path, probe)) {
+  // A folder reads as nothing: it is no scene.
+  if (!fileExists(path) || !readFile(path, probe)) {
     displayError("file: Cannot open file '" + path + "'");
     return MS::kFailure;
   }
+  // Checked before the scene is cleared: a file that opens itself changes nothing more.
+  const Interpreter::Nesting nesting(hostInterpreter(), path);
+  if (!mayRead(nesting, path)) return MS::kFailure;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeOpen);
   clearScene();
   hostSettings().sceneName = path;
@@ -317,8 +352,15 @@ MStatus openScene(const std::string& path) {
 }
 
 MStatus importScene(const std::string& path) {
+  const Interpreter::Nesting nesting(hostInterpreter(), path);
+  if (!mayRead(nesting, path)) return MS::kFailure;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeImport);
+  // Nodes whose names are taken get others; the file's later lines mean them.
+  Graph::NameMapping& mapping = sceneGraph().nameMapping();
+  const Graph::NameMapping outer = mapping;
+  mapping = Graph::NameMapping{true, {}};
   const MStatus status = runSceneLines(path);
+  mapping = outer;
   callbackRegistry().raiseScene(MSceneMessage::kAfterImport);
   return status;
 }

@@ -30,7 +30,9 @@ MStatus saveScene(const std::string& path, bool exporting);
 /// raises after-open. Lines that fail are reported and the rest still run.
 MStatus openScene(const std::string& path);
 /// "file -import": runs the file's lines in the current scene between the
-/// before-import and after-import messages.
+/// before-import and after-import messages. A node the file makes under a
+/// name already taken gets another, and the file's later lines that name it
+/// reach it under its new name.
 MStatus importScene(const std::string& path);
 
 /// Registers the host commands of scene files: file and requires.

@@ -1,0 +1,138 @@
+// What bad input gets: an error, and the scene as it was.
+#include "HostFixture.h"
+
+#include <maya/MArgList.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStringArray.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <new>
+#include <string>
+
+namespace {
+
+using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
+
+/// A command that runs out of memory.
+class GreedyCommand : public MPxCommand {
+ public:
+  static void* creator() { return new GreedyCommand; }
+  MStatus doIt(const MArgList&) override { throw std::bad_alloc(); }
+};
+
+class BadInput : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(MGlobal::executeCommand("polyCube -n box; polySphere -n ball; setAttr box.rotateOrder 2"));
+  }
+  static MPlug plug(const char* name) {
+    MSelectionList list;
+    MPlug result;
+    if (list.add(name)) list.getPlug(0, result);
+    return result;
+  }
+  /// Runs a line that must fail with the error and change nothing.
+  static void expectRefused(const std::string& line, const std::string& error) {
+    const std::string before = zovhost::testing::sceneText();
+    zovhost::testing::clearLogs();
+    EXPECT_FALSE(MGlobal::executeCommand(MString(line.c_str()))) << line;
+    EXPECT_TRUE(hasMessage(MessageKind::Error, error)) << line;
+    EXPECT_EQ(zovhost::testing::sceneText(), before) << line;
+  }
+};
+
+TEST_F(BadInput, ValuesOutsideWhatAnAttributeHoldsAreRefused) {
+  const struct {
+    const char* line;
+    const char* error;
+  } cases[] = {
+      {"setAttr box.rotateOrder 99", "99 is not a value of 'box.rotateOrder' (0 xyz, 1 yzx"},
+      {"setAttr box.rotateOrder -1", "-1 is not a value of"},
+      {"setAttr box.rotateOrder 2.5", "2.5 is not a value of"},
+      {"setAttr box.translateX nan", "Error reading data element number 1: nan"},
+      {"setAttr box.translate 1 inf 2", "Error reading data element number 2: inf"},
+      {"setAttr box.scaleY (-1e308 * 10)", "Error reading data element number 1: -inf"},
+      {"currentTime nan", "'nan' is not a time"},
+      {"currentTime inf", "'inf' is not a time"},
+      {"currentTime 1e308", "'1e308' is not a time"},  // beyond what ticks hold
+      {"playbackOptions -min nan", "invalid value"},
+      {"polyCube -w inf", "-width needs a positive number, not 'inf'"},
+      {"polyCylinder -r nan", "-radius needs a positive number, not 'nan'"},
+      {"polySphere -sx 100000000 -sy 100000000", "-subdivisionsX needs a whole number from 3 to 1000"},
+      {"polyPlane -sy 1001", "-subdivisionsY needs a whole number from 1 to 1000"},
+  };
+  for (const auto& c : cases) expectRefused(c.line, c.error);
+
+  // The API refuses them as well, and the plugs keep their values.
+  EXPECT_FALSE(plug("box.rotateOrder").setValue(99));
+  EXPECT_FALSE(plug("box.translateX").setValue(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_EQ(plug("box.rotateOrder").asInt(), 2);
+  EXPECT_EQ(plug("box.translateX").asDouble(), 0.0);
+  // A subdivision count set on the node directly stays within the bounds.
+  ASSERT_TRUE(MGlobal::executeCommand("setAttr polySphere1.subdivisionsAxis 100000000"));
+  EXPECT_EQ(plug("polySphere1.subdivisionsAxis").asInt(), 1000);
+}
+
+TEST_F(BadInput, FoldersAndFilesThatReadThemselvesAreRefused) {
+  const std::string folder = ::testing::TempDir();
+  const std::string scene = folder + "/zovhost_self_" + std::to_string(getpid()) + ".zsc";
+  const std::string script = folder + "/zovhost_self_" + std::to_string(getpid()) + ".mel";
+  std::ofstream(scene) << "createNode transform -n fromFile;\nfile -import \"" << scene << "\";\n";
+  std::ofstream(script) << "polyCube;\nsource \"" << script << "\";\n";
+  expectRefused("file -open \"" + folder + "\"", "Cannot open file");
+  expectRefused("file -import \"" + folder + "\"", "Cannot open file");
+  expectRefused("source \"" + folder + "\"", "Cannot find file");
+
+  // A scene that imports itself is read once; the inner import is refused.
+  EXPECT_FALSE(MGlobal::executeCommand(("file -import \"" + scene + "\"").c_str()));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "is being read already: it reads itself"));
+  MStringArray made;
+  ASSERT_TRUE(MGlobal::executeCommand("ls \"fromFile*\"", made));
+  EXPECT_EQ(made.length(), 1u);
+  // A script that sources itself runs once.
+  EXPECT_FALSE(MGlobal::executeCommand(("source \"" + script + "\"").c_str()));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "it sources itself"));
+  EXPECT_TRUE(MGlobal::executeCommand("select pCube1"));
+  EXPECT_FALSE(MGlobal::executeCommand("select pCube2"));
+  std::remove(scene.c_str());
+  std::remove(script.c_str());
+}
+
+TEST_F(BadInput, ACommandThatRunsOutOfMemoryFailsAndTheHostGoesOn) {
+  ASSERT_TRUE(testPlugin().registerCommand("greedy", GreedyCommand::creator));
+  expectRefused("greedy", "greedy: out of memory");
+  EXPECT_TRUE(MGlobal::executeCommand("select box"));
+}
+
+TEST_F(BadInput, NamesWithAHashTakeTheLowestFreeNumber) {
+  MString name;
+  const struct {
+    const char* line;
+    const char* name;
+  } steps[] = {
+      {"createNode transform -n \"piece#\"", "piece1"},
+      {"createNode transform -n \"piece#\"", "piece2"},
+      {"createNode transform -n \"piece#\"", "piece3"},
+      {"delete piece2; createNode transform -n \"piece#\"", "piece2"},  // a freed number is taken again
+      {"createNode transform -n piece1", "piece4"},                     // a taken name is numbered too
+      {"rename piece4 \"box_shard#\"", "box_shard1"},
+      {"createNode transform -n \"a#b\"", "a1b"},
+  };
+  for (const auto& step : steps) {
+    ASSERT_TRUE(MGlobal::executeCommand(step.line, name)) << step.line;
+    EXPECT_EQ(name, MString(step.name)) << step.line;
+  }
+  expectRefused("createNode transform -n \"two#hashes#\"", "invalid node name");
+  expectRefused("createNode transform -n \"#\"", "invalid node name");  // a name starts with a letter
+}
+
+}  // namespace

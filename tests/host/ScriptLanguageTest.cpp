@@ -1,0 +1,208 @@
+// The host's script language: values and operators, variables and their
+// scopes, procedures, control flow, back-quoted commands, and what bad
+// scripts get.
+#include "HostFixture.h"
+
+#include <maya/MArgList.h>
+#include <maya/MGlobal.h>
+#include <maya/MPxCommand.h>
+#include <maya/MStringArray.h>
+
+#include <string>
+
+namespace {
+
+using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
+
+/// Stands in for the fracture layer's query: "-gtn NAME" gives the names of
+/// the transforms whose names start with NAME.
+class TransformQuery : public MPxCommand {
+ public:
+  static void* creator() { return new TransformQuery; }
+  MStatus doIt(const MArgList& arguments) override {
+    MStringArray all;
+    MGlobal::executeCommand("ls -type transform", all);
+    const MString prefix = arguments.asString(1);
+    for (unsigned int i = 0; i < all.length(); ++i)
+      if (all[i].substring(0, static_cast<int>(prefix.length()) - 1) == prefix) appendToResult(all[i]);
+    return MS::kSuccess;
+  }
+};
+
+class ScriptLanguage : public HostTest {
+ protected:
+  static std::string text(const std::string& line) {
+    MString value;
+    EXPECT_TRUE(MGlobal::executeCommand(MString(line.c_str()), value)) << line;
+    return value.asChar();
+  }
+  static bool run(const std::string& line) { return static_cast<bool>(MGlobal::executeCommand(MString(line.c_str()))); }
+};
+
+TEST_F(ScriptLanguage, ExpressionsFollowTheLanguagesArithmetic) {
+  const struct {
+    const char* expression;
+    const char* value;
+  } cases[] = {
+      {"1 + 2 * 3", "7"},
+      {"(1 + 2) * 3", "9"},
+      {"7 / 2", "3"},  // whole numbers divide as whole numbers
+      {"7.0 / 2", "3.5"},
+      {"-7 % 3", "-1"},
+      {"2 - 3 - 4", "-5"},                // left to right
+      {"2147483647 + 1", "-2147483648"},  // ints are 32 bits
+      {"\"a\" + 1 + 2", "a12"},
+      {"1 + 2 + \"a\"", "3a"},
+      {"1 < 2 && 2 < 3", "1"},
+      {"1 > 2 || !1", "0"},
+      {"\"abc\" == \"abc\"", "1"},
+      {"3 == 3.0", "1"},
+      {"size(\"hello\")", "5"},
+      {"size({\"a\", \"b\", \"c\"})", "3"},
+      {"0 ? \"yes\" : \"no\"", "no"},
+      {"1.5e2", "150"},
+      {"0x10", "16"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(text(c.expression), c.value) << c.expression;
+}
+
+TEST_F(ScriptLanguage, VariablesKeepTheirTypesAndScopes) {
+  // Top-level variables live on for later lines; assignment converts.
+  ASSERT_TRUE(run("int $count = 2.9; string $name = \"box\"; float $ratio = \"0.25abc\";"));
+  EXPECT_EQ(text("$count"), "2");
+  EXPECT_EQ(text("$ratio * 4"), "1");
+  EXPECT_EQ(text("$name + $count"), "box2");
+  ASSERT_TRUE(run("$count += 3; $count++; $name = $name + \"#\""));
+  EXPECT_EQ(text("$count"), "6");
+  EXPECT_EQ(text("$name"), "box#");
+  // Arrays grow when an element past the end is set.
+  ASSERT_TRUE(run("string $list[]; $list[2] = \"c\"; $list[0] = \"a\";"));
+  EXPECT_EQ(text("size($list) + \":\" + $list[0] + $list[1] + $list[2]"), "3:ac");
+
+  // A procedure sees a global only where it declares it; its locals stay its own.
+  ASSERT_TRUE(run("global int $total = 10;"));
+  ASSERT_TRUE(
+      run("global proc int addToTotal(int $n) { global int $total; int $count = 100; $total += $n; "
+          "return $total; }"));
+  EXPECT_EQ(text("addToTotal(5)"), "15");
+  EXPECT_EQ(text("$count"), "6");
+  ASSERT_TRUE(run("global proc int readsUndeclared() { return $total; }"));
+  EXPECT_FALSE(run("readsUndeclared()"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "\"$total\" is an undeclared variable"));
+  // A block's variables end with it.
+  ASSERT_TRUE(run("{ int $inner = 1; }"));
+  EXPECT_FALSE(run("print $inner"));
+}
+
+TEST_F(ScriptLanguage, ProceduresTakeTypedParametersAndArraysByReference) {
+  ASSERT_TRUE(run("global proc int factorial(int $n) { if ($n <= 1) return 1; return $n * factorial($n - 1); }"));
+  EXPECT_EQ(text("factorial(10)"), "3628800");
+  ASSERT_TRUE(run("proc emptyIt(string $items[]) { clear($items); }"));
+  ASSERT_TRUE(run("string $kept[] = {\"a\", \"b\"}; emptyIt($kept);"));
+  EXPECT_EQ(text("size($kept)"), "0");
+  // Command form passes words, converted to the parameters' types.
+  ASSERT_TRUE(
+      run("global proc string repeat(string $word, int $times) { string $all; "
+          "for ($i = 0; $i < $times; $i++) $all += $word; return $all; }"));
+  EXPECT_EQ(text("repeat ab 3"), "ababab");
+  EXPECT_FALSE(run("repeat(\"ab\")"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "Wrong number of arguments on call to repeat"));
+}
+
+TEST_F(ScriptLanguage, LoopsAndConditionsRunOverCommandResults) {
+  ASSERT_TRUE(run("polyCube; polyCube; polyCube;"));
+  ASSERT_TRUE(
+      run("string $names[] = `ls -type transform`; int $seen = 0;\n"
+          "for ($name in $names) {\n"
+          "  if ($name == \"pCube2\") continue;\n"
+          "  $seen++;\n"
+          "  if ($seen == 2) break;\n"
+          "}\n"
+          "int $left = 3; while ($left > 0) $left--;"));
+  EXPECT_EQ(text("$seen"), "2");
+  EXPECT_EQ(text("$left"), "0");
+  // A command's result as a command's words.
+  ASSERT_TRUE(run("select `ls -type mesh`"));
+  MStringArray selected;
+  ASSERT_TRUE(MGlobal::executeCommand("ls -sl", selected));
+  EXPECT_EQ(selected.length(), 3u);
+}
+
+TEST_F(ScriptLanguage, TheModulesOwnLinesRun) {
+  ASSERT_TRUE(testPlugin().registerCommand("queryZovFBody", TransformQuery::creator));
+  ASSERT_TRUE(
+      run("global string $zovCurrentSelectedFragments[] = {\"a\", \"b\"}; global string $selectedZovFbody = "
+          "\"fb1\"; global string $zovBodiesList = \"list\";\n"
+          "global proc setDefaultsZovFbodyParams(string $which) { print (\"defaults\" + $which); }"));
+  EXPECT_TRUE(run("setDefaultsZovFbodyParams(\"\")"));
+  EXPECT_TRUE(run("clear( $zovCurrentSelectedFragments); $selectedZovFbody=\"\";"));
+  EXPECT_EQ(text("size($zovCurrentSelectedFragments) + $selectedZovFbody"), "0");
+  EXPECT_TRUE(run("textScrollList -edit -removeAll $zovBodiesList;"));
+
+  ASSERT_TRUE(run("polyCube -n piece1; polyCube -n piece2; polyCube -n other"));
+  ASSERT_TRUE(
+      run("global string $transformNodeslastSelectedFbody[];"
+          "$transformNodeslastSelectedFbody = `queryZovFBody -gtn piece `;"));
+  EXPECT_TRUE(run("select $transformNodeslastSelectedFbody;polyOptions -dg false;"));
+  MStringArray selected;
+  ASSERT_TRUE(MGlobal::executeCommand("ls -sl", selected));
+  ASSERT_EQ(selected.length(), 2u);
+  EXPECT_EQ(selected[0], MString("piece1"));
+  EXPECT_TRUE(run("select -clear;"));
+}
+
+TEST_F(ScriptLanguage, BadScriptsGetAnErrorAndRunNothing) {
+  const struct {
+    const char* script;
+    const char* error;
+  } cases[] = {
+      {"polyCube; print \"unterminated", "unterminated string"},
+      {"polyCube; if (1) {", "'}' missing"},
+      {"polyCube; global proc noBody()", "has no body"},
+      {"polyCube; }", "unexpected '}'"},
+      {"polyCube; int $x = 1 +;", "unexpected ';'"},
+      {"polyCube; vector $v;", "not supported"},
+      {"polyCube; 3 = 4;", "can be assigned"},
+      {"polyCube; else print 1;", "'else' without 'if'"},
+  };
+  for (const auto& c : cases) {
+    zovhost::testing::clearLogs();
+    EXPECT_FALSE(run(c.script)) << c.script;
+    EXPECT_TRUE(hasMessage(MessageKind::Error, c.error)) << c.script;
+    EXPECT_FALSE(run("select pCube1")) << c.script;  // the first command did not run either
+  }
+  // Nesting without end is refused, not followed to the end of the stack.
+  EXPECT_FALSE(run(std::string(100000, '(') + "1" + std::string(100000, ')')));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "nests too deeply"));
+  EXPECT_FALSE(run(std::string(100000, '{') + std::string(100000, '}')));
+  ASSERT_TRUE(run("proc forever() { forever; }"));
+  EXPECT_FALSE(run("forever"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "nested too deeply"));
+}
+
+TEST_F(ScriptLanguage, RuntimeErrorsStopTheScriptWhereTheyHappen) {
+  const struct {
+    const char* script;
+    const char* error;
+  } cases[] = {
+      {"polyCube; print $nothing; polyCube;", "\"$nothing\" is an undeclared variable"},
+      {"polyCube; int $x = 1 / 0; polyCube;", "Division by zero"},
+      {"polyCube; string $a[]; $a[-1] = \"x\"; polyCube;", "is negative"},
+      {"polyCube; string $a[]; $a[1000001] = \"x\"; polyCube;", "too large"},
+      {"polyCube; string $a[]; string $b = $a; polyCube;", "Cannot convert data of type string[] to type string"},
+      {"polyCube; int $n = 1; clear($n); polyCube;", "is not an array"},
+      {"polyCube; global int $g; global string $g; polyCube;", "already declared as int"},
+      {"polyCube; noSuchCommand; polyCube;", "Cannot find procedure \"noSuchCommand\""},
+  };
+  for (const auto& c : cases) {
+    zovhost::testing::resetScene();
+    zovhost::testing::clearLogs();
+    EXPECT_FALSE(run(c.script)) << c.script;
+    EXPECT_TRUE(hasMessage(MessageKind::Error, c.error)) << c.script;
+    EXPECT_TRUE(run("select pCube1")) << c.script;   // what ran before stays
+    EXPECT_FALSE(run("select pCube2")) << c.script;  // nothing after ran
+  }
+}
+
+}  // namespace
