@@ -3,8 +3,11 @@
 #include "commands/ActiveSelection.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
+#include "mesh/BlindDataTypes.h"
 #include "mesh/MeshNode.h"
+#include "mesh/MeshSupportTypes.h"
 #include "mesh/PolyPrimitiveNode.h"
+#include "mesh/ShadingGroups.h"
 #include "scene/SceneFile.h"
 #include "time/TimeNode.h"
 
@@ -28,6 +31,9 @@ void Host::start() {
   registerTransformNodeType(nodeTypes);
   registerMeshNodeType(nodeTypes);
   registerPolyPrimitiveNodeTypes(nodeTypes);
+  registerShadingEngineType(nodeTypes);
+  registerBlindDataTemplateType(nodeTypes);
+  registerMeshSupportTypes(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
   clearScene();

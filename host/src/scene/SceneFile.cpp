@@ -12,6 +12,7 @@
 #include "interpreter/HostArgs.h"
 #include "interpreter/HostSettings.h"
 #include "interpreter/Interpreter.h"
+#include "mesh/ShadingGroups.h"
 #include "plugin/PluginManager.h"
 #include "time/TimeState.h"
 
@@ -265,6 +266,7 @@ void clearScene() {
   sceneGraph().clear();
   timeState().resetScene();
   timeState().createTimeNode();
+  createDefaultShadingGroup();
 }
 
 std::string sceneText() {
