@@ -66,6 +66,7 @@ Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addSourceCommand(*this);
   addDagCommands(*this);
   addPolyCommands(*this);
+  addMeshEditCommands(*this);
 }
 
 void Interpreter::addHostCommand(const std::string& name, HostCommandFunction function) {
