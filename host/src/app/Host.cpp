@@ -1,6 +1,7 @@
 #include "app/Host.h"
 
 #include "commands/ActiveSelection.h"
+#include "dag/CurveNode.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
 #include "mesh/BlindDataTypes.h"
@@ -9,6 +10,7 @@
 #include "mesh/PolyPrimitiveNode.h"
 #include "mesh/ShadingGroups.h"
 #include "scene/SceneFile.h"
+#include "time/AnimCurveNode.h"
 #include "time/TimeNode.h"
 
 namespace zovhost {
@@ -34,6 +36,8 @@ void Host::start() {
   registerShadingEngineType(nodeTypes);
   registerBlindDataTemplateType(nodeTypes);
   registerMeshSupportTypes(nodeTypes);
+  registerAnimCurveNodeTypes(nodeTypes);
+  registerCurveAndCameraTypes(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
   clearScene();

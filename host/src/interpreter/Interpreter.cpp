@@ -67,6 +67,7 @@ Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addDagCommands(*this);
   addPolyCommands(*this);
   addMeshEditCommands(*this);
+  addCurveCommands(*this);
 }
 
 void Interpreter::addHostCommand(const std::string& name, HostCommandFunction function) {
