@@ -49,7 +49,8 @@ class MFnMesh : public MFnDagNode {
   MObject create(int numVertices, int numPolygons, const MPointArray& vertexArray, const MIntArray& polygonCounts,
                  const MIntArray& polygonConnects, const MObject& parentOrOwner = MObject::kNullObj,
                  MStatus* status = nullptr);
-  /// Replaces the attached mesh's points and polygons.
+  /// Replaces the attached mesh's points and polygons; its UV and colour
+  /// sets stay, with no corner assigned.
   MStatus createInPlace(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
                         const MIntArray& polygonCounts, const MIntArray& polygonConnects);
   MStatus createInPlace(int numVertices, int numPolygons, const MPointArray& vertexArray,

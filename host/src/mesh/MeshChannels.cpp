@@ -45,6 +45,15 @@ void MeshGeometry::resetChannels() {
   m_faceBlindData.clear();
 }
 
+void MeshGeometry::keepSetsOf(const MeshGeometry& other) {
+  m_uvSets = other.m_uvSets;
+  m_colorSets = other.m_colorSets;
+  for (UVSet& set : m_uvSets) set.ids.assign(m_connects.size(), -1);
+  for (ColorSet& set : m_colorSets) set.ids.assign(m_connects.size(), -1);
+  m_currentUVSet = other.m_currentUVSet;
+  m_currentColorSet = other.m_currentColorSet;
+}
+
 bool MeshGeometry::isValidSetName(const std::string& name) {
   if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
   for (char c : name)

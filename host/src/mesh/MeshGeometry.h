@@ -121,6 +121,10 @@ class MeshGeometry {
   /// Sets a face's value (the face must be valid).
   void setFaceBlindValue(int id, const std::string& attribute, int face, int value);
 
+  /// Takes the UV and colour sets of another mesh, with their values and
+  /// current sets, but no corner assigned (the corners are new).
+  void keepSetsOf(const MeshGeometry& other);
+
   /// A UV or colour set name: a letter or underscore, then letters, digits
   /// and underscores.
   static bool isValidSetName(const std::string& name);
