@@ -122,11 +122,11 @@ int cutFaceValue(const MFnMesh& mesh, bool hasTags, unsigned int polygon) {
   return value;
 }
 
-/// Normal, byte and tags of records [first, end).
+/// Normal (in the mesh's arrays and the record), byte and tags of records [first, end).
 void finishPolygonFaces(ZOV_DFmesh& mesh, std::uint32_t first, std::uint32_t end, const MVector& normal,
                         std::uint8_t byte, std::uint16_t flags) {
   for (std::uint32_t f = first; f < end; ++f) {
-    mesh.faceNormals[f] = mesh.worldFaceNormals[f] = toEngine(normal);
+    mesh.faceNormals[f] = mesh.worldFaceNormals[f] = mesh.faces[f].normal = toEngine(normal);
     mesh.faces[f].faceByte = byte;
     mesh.faces[f].faceFlags = flags;
   }
