@@ -29,11 +29,12 @@ inline MIntArray ints(const std::vector<int>& values) {
   return result;
 }
 
-inline MDagPath pathOf(const std::string& name) {
+/// The path of a node; of the mesh below a transform unless shape is false.
+inline MDagPath pathOf(const std::string& name, bool shape = true) {
   MSelectionList list;
   MDagPath path;
   if (list.add(name.c_str())) list.getDagPath(0, path);
-  if (path.isValid() && !path.hasFn(MFn::kMesh)) path.extendToShape();
+  if (shape && path.isValid() && !path.hasFn(MFn::kMesh)) path.extendToShape();
   return path;
 }
 
