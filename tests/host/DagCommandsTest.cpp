@@ -138,8 +138,8 @@ TEST_F(DagCommands, LsFiltersByTypeSelectionDagAndTransforms) {
   EXPECT_EQ(run("ls -type shape"), (std::vector<std::string>{"pCubeShape1", "loc"}));
   EXPECT_EQ(run("ls -type mesh -type doubler"), (std::vector<std::string>{"pCubeShape1", "d"}));
   EXPECT_EQ(run("ls -dag"), (std::vector<std::string>{"pCube1", "pCubeShape1", "loc"}));
-  EXPECT_EQ(run("ls -type dependNode"),
-            (std::vector<std::string>{"time1", "polyCube1", "pCube1", "pCubeShape1", "d", "loc"}));
+  EXPECT_EQ(run("ls -type dependNode"), (std::vector<std::string>{"time1", "initialShadingGroup", "polyCube1", "pCube1",
+                                                                  "pCubeShape1", "d", "loc"}));
   run("select -r d pCube1");
   EXPECT_EQ(run("ls -sl"), (std::vector<std::string>{"d", "pCube1"}));
   EXPECT_EQ(run("ls -sl -dag"), (std::vector<std::string>{"pCube1"}));

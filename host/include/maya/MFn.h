@@ -11,6 +11,7 @@ class MFn {
     kBase = 1,
     kNamedObject = 2,
     kDependencyNode = 4,
+    kAnimCurve = 7,
     kDagNode = 107,
     kTransform = 110,
     kField = 256,
@@ -30,9 +31,12 @@ class MFn {
     kPluginDependNode = 455,
     kPluginLocatorNode = 456,
     kTime = 516,
+    kMeshPolygonComponent = 548,
     kPluginManipContainer = 688,
     kVolumeAxis = 794,
     kDependencyNodeUnknown = 900,
+    /// A node that plays a mesh back from a cache onto a shape's inMesh.
+    kMeshCache = 1000,
     // The kinds below are numbered by this host alone; values the plug-in
     // compares with by number (1000 among them) are left free.
     // Attributes.
@@ -56,6 +60,21 @@ class MFn {
     kPolyCube,
     kPolyPlane,
     kPolyCylinder,
-    kPolySphere
+    kPolySphere,
+    // Sets, shading and textures.
+    kSet = 2400,
+    kShadingEngine,
+    kTexture2d,
+    kFileTexture,
+    kBlindDataTemplate,
+    // Curves, cameras and animation.
+    kNurbsCurve = 2500,
+    kCamera,
+    kAnimCurveTimeToDistance,
+    kAnimCurveTimeToAngular,
+    kAnimCurveTimeToUnitless,
+    // Mesh components other than polygons.
+    kMeshVertComponent = 2600,
+    kMeshEdgeComponent
   };
 };

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <maya/MColor.h>
+#include <maya/MColorArray.h>
 #include <maya/MDagPath.h>
+#include <maya/MFloatArray.h>
 #include <maya/MFloatPointArray.h>
 #include <maya/MFloatVectorArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MIntArray.h>
+#include <maya/MObjectArray.h>
 #include <maya/MPointArray.h>
 #include <maya/MSpace.h>
+#include <maya/MStringArray.h>
 #include <maya/MVector.h>
 #include <maya/MVectorArray.h>
 
@@ -44,7 +49,8 @@ class MFnMesh : public MFnDagNode {
   MObject create(int numVertices, int numPolygons, const MPointArray& vertexArray, const MIntArray& polygonCounts,
                  const MIntArray& polygonConnects, const MObject& parentOrOwner = MObject::kNullObj,
                  MStatus* status = nullptr);
-  /// Replaces the attached mesh's points and polygons.
+  /// Replaces the attached mesh's points and polygons; its UV and colour
+  /// sets stay, with no corner assigned.
   MStatus createInPlace(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
                         const MIntArray& polygonCounts, const MIntArray& polygonConnects);
   MStatus createInPlace(int numVertices, int numPolygons, const MPointArray& vertexArray,
@@ -87,10 +93,86 @@ class MFnMesh : public MFnDagNode {
   MStatus getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const;
   MStatus getPolygonTriangleVertices(int polygonId, int triangleId, int vertexList[3]) const;
 
+  // --- UV sets -----------------------------------------------------------
+  // A mesh has at least one UV set ("map1" on a new mesh). A null or empty
+  // set name means the current set. UV ids are per face-vertex; a polygon
+  // corner without a UV answers failure.
+  int numUVSets(MStatus* status = nullptr) const;
+  MStatus getUVSetNames(MStringArray& setNames) const;
+  MString currentUVSetName(MStatus* status = nullptr) const;
+  MStatus setCurrentUVSetName(const MString& setName);
+  /// Makes an empty set; a taken name gets a number. Answers the name given,
+  /// empty (with a failure) for a name that is not a valid set name.
+  MString createUVSetWithName(const MString& setName, MStatus* status = nullptr);
+  /// The same for mesh data (a node's output mesh).
+  MString createUVSetDataMeshWithName(const MString& setName, MStatus* status = nullptr);
+  MStatus renameUVSet(const MString& origName, const MString& newName);
+  /// Refused for the last set.
+  MStatus deleteUVSet(const MString& setName);
+  int numUVs(MStatus* status = nullptr) const;
+  int numUVs(const MString& setName, MStatus* status = nullptr) const;
+  MStatus getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString* uvSet = nullptr) const;
+  /// Replaces the set's UVs; ids that no longer reach a UV are unassigned.
+  MStatus setUVs(const MFloatArray& uArray, const MFloatArray& vArray, const MString* uvSet = nullptr);
+  /// Drops the set's UVs and every assignment.
+  MStatus clearUVs(const MString* uvSet = nullptr);
+  /// Assigns UV ids polygon by polygon: uvCounts holds, per polygon, 0 or its
+  /// corner count; uvIds the ids of the corners given, in turn.
+  MStatus assignUVs(const MIntArray& uvCounts, const MIntArray& uvIds, const MString* uvSet = nullptr);
+  MStatus getAssignedUVs(MIntArray& uvCounts, MIntArray& uvIds, const MString* uvSet = nullptr) const;
+  /// The UV id of a corner (polygon, corner number within it).
+  MStatus getPolygonUVid(int polygonId, int vertexIndex, int& uvId, const MString* uvSet = nullptr) const;
+  MStatus getPolygonUV(int polygonId, int vertexIndex, float& u, float& v, const MString* uvSet = nullptr) const;
+
+  // --- Colour sets -------------------------------------------------------
+  int numColorSets(MStatus* status = nullptr) const;
+  MStatus getColorSetNames(MStringArray& setNames) const;
+  /// Empty when the mesh has no colour set.
+  MString currentColorSetName(MStatus* status = nullptr) const;
+  MStatus setCurrentColorSetName(const MString& setName);
+  MString createColorSetWithName(const MString& setName, MStatus* status = nullptr);
+  /// The same for mesh data; clamped sets keep colours within [0, 1].
+  MString createColorSetWithNameDataMesh(const MString& setName, bool clamped = false, MStatus* status = nullptr);
+  int numColors(MStatus* status = nullptr) const;
+  int numColors(const MString& colorSet, MStatus* status = nullptr) const;
+  /// The set's colours; with a default colour, one per face-vertex instead,
+  /// the default where a corner has none.
+  MStatus getColors(MColorArray& colors, const MString* colorSet = nullptr,
+                    const MColor* defaultUnsetColor = nullptr) const;
+  MStatus setColors(const MColorArray& colors, const MString* colorSet = nullptr);
+  MStatus clearColors(const MString* colorSet = nullptr);
+  /// Assigns a colour id to every face-vertex (-1 for none).
+  MStatus assignColors(const MIntArray& colorIds, const MString* colorSet = nullptr);
+  MStatus getColorIndex(int polygonId, int vertexIndex, int& colorIndex, const MString* colorSet = nullptr) const;
+  /// Whether the mesh node shows its colours.
+  MStatus setDisplayColors(bool enable);
+  bool displayColors(MStatus* status = nullptr) const;
+
+  // --- Blind data --------------------------------------------------------
+  // Blind data types are registered scene-wide (createBlindDataType, or the
+  // blindDataType command); a value names its attribute by long or short name.
+  bool isBlindDataTypeUsed(int blindDataId, MStatus* status = nullptr) const;
+  /// Registers a type whose attributes are all of format "int".
+  MStatus createBlindDataType(int blindDataId, const MStringArray& longNames, const MStringArray& shortNames,
+                              const MStringArray& formatNames);
+  /// True when some component of the kind holds data (of the id).
+  bool hasBlindData(MFn::Type compType, MStatus* status = nullptr) const;
+  bool hasBlindData(MFn::Type compType, int blindDataId, MStatus* status = nullptr) const;
+  /// Only polygon components (MFn::kMeshPolygonComponent) hold blind data here.
+  MStatus getIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName, int& data) const;
+  MStatus setIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName, int data);
+
+  // --- Shading -----------------------------------------------------------
+  /// The shading groups the mesh's polygons are in, and per polygon the
+  /// index of its group in that list (-1 for none).
+  MStatus getConnectedShaders(unsigned int instanceNumber, MObjectArray& shaders, MIntArray& indices) const;
+
   /// Nothing to do in this host: edits take effect at once.
   MStatus updateSurface() { return MS::kSuccess; }
   MStatus syncObject() { return MS::kSuccess; }
 
  private:
+  /// A copy of the mesh to edit, or null (with the reason) when there is none.
+  std::shared_ptr<zovhost::MeshGeometry> editableGeometry(MStatus& status) const;
   MStatus replaceGeometry(const std::shared_ptr<const zovhost::MeshGeometry>& geometry);
 };

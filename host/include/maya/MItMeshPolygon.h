@@ -7,6 +7,7 @@
 #include <maya/MPointArray.h>
 #include <maya/MSpace.h>
 #include <maya/MStatus.h>
+#include <maya/MString.h>
 #include <maya/MVector.h>
 #include <maya/MVectorArray.h>
 
@@ -55,6 +56,15 @@ class MItMeshPolygon {
   bool isConvex(MStatus* status = nullptr) const;
   bool zeroArea(MStatus* status = nullptr) const;
   MStatus getArea(double& area, MSpace::Space space = MSpace::kObject) const;
+
+  /// The UV id of a corner in a UV set (null: the current set); fails for
+  /// a corner without a UV.
+  MStatus getUVIndex(int vertex, int& index, const MString* uvSet = nullptr) const;
+  MStatus getUV(int vertex, float uv[2], const MString* uvSet = nullptr) const;
+  /// True when every corner has a UV in the set.
+  bool hasUVs(const MString& uvSet, MStatus* status = nullptr) const;
+  /// The colour id of a corner in a colour set (null: the current set).
+  MStatus getColorIndex(int vertexIndex, int& colorIndex, const MString* colorSetName = nullptr) const;
 
   /// The host's triangles of the polygon (corner count - 2).
   MStatus numTriangles(int& triangles) const;

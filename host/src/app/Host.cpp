@@ -1,11 +1,16 @@
 #include "app/Host.h"
 
 #include "commands/ActiveSelection.h"
+#include "dag/CurveNode.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
+#include "mesh/BlindDataTypes.h"
 #include "mesh/MeshNode.h"
+#include "mesh/MeshSupportTypes.h"
 #include "mesh/PolyPrimitiveNode.h"
+#include "mesh/ShadingGroups.h"
 #include "scene/SceneFile.h"
+#include "time/AnimCurveNode.h"
 #include "time/TimeNode.h"
 
 namespace zovhost {
@@ -28,6 +33,11 @@ void Host::start() {
   registerTransformNodeType(nodeTypes);
   registerMeshNodeType(nodeTypes);
   registerPolyPrimitiveNodeTypes(nodeTypes);
+  registerShadingEngineType(nodeTypes);
+  registerBlindDataTemplateType(nodeTypes);
+  registerMeshSupportTypes(nodeTypes);
+  registerAnimCurveNodeTypes(nodeTypes);
+  registerCurveAndCameraTypes(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
   clearScene();

@@ -6,6 +6,7 @@
 #include "core/DataObjects.h"
 #include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
+#include "interpreter/MeshText.h"
 #include "mesh/MeshData.h"
 
 #include <map>
@@ -16,8 +17,6 @@ namespace {
 
 // Elements of a 4x4 matrix.
 constexpr size_t kMatrixElements = 16;
-// Coordinates written per mesh point and normal.
-constexpr unsigned int kMeshComponents = 3;
 
 bool isUnit(const AttributeImpl& a, MFnUnitAttribute::Type type) {
   return a.kind == AttributeKind::Unit && a.unitType == type;
@@ -148,63 +147,6 @@ bool attributeWords(const MPlug& plug, std::vector<std::string>& words, std::str
     return true;
   }
   return false;
-}
-
-std::vector<std::string> meshWords(const MeshGeometry& mesh) {
-  std::vector<std::string> words;
-  const auto number = [&words](double value) { words.push_back(formatNumber(value)); };
-  words.push_back(std::to_string(mesh.vertexCount()));
-  for (const MFloatPoint& point : mesh.points())
-    for (unsigned int i = 0; i < kMeshComponents; ++i) number(point[i]);
-  words.push_back(std::to_string(mesh.polygonCount()));
-  for (int p = 0; p < mesh.polygonCount(); ++p) {
-    const int count = mesh.counts()[static_cast<size_t>(p)];
-    words.push_back(std::to_string(count));
-    for (int k = 0; k < count; ++k)
-      words.push_back(std::to_string(mesh.connects()[static_cast<size_t>(mesh.offset(p) + k)]));
-  }
-  words.push_back(std::to_string(mesh.setNormals().size()));
-  for (const MFloatVector& normal : mesh.setNormals())
-    for (unsigned int i = 0; i < kMeshComponents; ++i) number(normal[i]);
-  return words;
-}
-
-bool meshFromWords(const std::vector<std::string>& words, MeshGeometry& mesh) {
-  size_t next = 0;
-  const auto count = [&](int& value) { return next < words.size() && parseInt(words[next++], value) && value >= 0; };
-  const auto number = [&](float& value) {
-    double read = 0.0;
-    if (next >= words.size() || !parseDouble(words[next++], read)) return false;
-    value = static_cast<float>(read);
-    return true;
-  };
-  int vertices = 0;
-  if (!count(vertices)) return false;
-  std::vector<MFloatPoint> points(static_cast<size_t>(vertices));
-  for (MFloatPoint& point : points)
-    if (!number(point.x) || !number(point.y) || !number(point.z)) return false;
-  int polygons = 0;
-  if (!count(polygons)) return false;
-  std::vector<int> counts;
-  std::vector<int> connects;
-  for (int p = 0; p < polygons; ++p) {
-    int corners = 0;
-    if (!count(corners)) return false;
-    counts.push_back(corners);
-    for (int k = 0; k < corners; ++k) {
-      int vertex = 0;
-      if (!count(vertex)) return false;
-      connects.push_back(vertex);
-    }
-  }
-  int normalCount = 0;
-  if (!count(normalCount)) return false;
-  std::vector<MFloatVector> normals(static_cast<size_t>(normalCount));
-  for (MFloatVector& normal : normals)
-    if (!number(normal.x) || !number(normal.y) || !number(normal.z)) return false;
-  if (next != words.size()) return false;
-  return mesh.assign(std::move(points), std::move(counts), std::move(connects)) &&
-         mesh.assignNormals(std::move(normals));
 }
 
 MStatus setAttributeWords(const MPlug& plug, const std::vector<std::string>& words) {

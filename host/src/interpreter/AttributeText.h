@@ -21,16 +21,6 @@ bool attributeWords(const MPlug& plug, std::vector<std::string>& words, std::str
 /// Sets a plug from words of a setAttr line (user-interface units).
 MStatus setAttributeWords(const MPlug& plug, const std::vector<std::string>& words);
 
-class MeshGeometry;
-
-/// A mesh as the words of a setAttr -type "mesh" line: the point count and
-/// the points (x y z, centimetres), the polygon count and each polygon's
-/// corner count and vertex indices, then the count of set face-vertex
-/// normals (0, or one per face-vertex) and those normals.
-std::vector<std::string> meshWords(const MeshGeometry& mesh);
-/// Reads such words; false when they do not make a valid mesh.
-bool meshFromWords(const std::vector<std::string>& words, MeshGeometry& mesh);
-
 /// Quotes a string for a command line.
 std::string quoted(const std::string& text);
 

@@ -356,6 +356,13 @@ MStatus xformSet(const HostArgs& args, const MDagPath& path) {
     if (!(status = fn.setRotatePivot(pivot, space, true))) return status;
     if (!(status = fn.setScalePivot(pivot, space, true))) return status;
   }
+  if (args.has("centerPivots")) {
+    // The middle of what lies below the transform, in its own space; the
+    // object stays where it is.
+    const MPoint centre = fn.boundingBox().center();
+    if (!(status = fn.setRotatePivot(centre, MSpace::kTransform, true))) return status;
+    if (!(status = fn.setScalePivot(centre, MSpace::kTransform, true))) return status;
+  }
   return MS::kSuccess;
 }
 
@@ -366,6 +373,7 @@ MStatus xformCommand(HostCall& call) {
                          {"ro", "rotation", 3, 0},
                          {"s", "scale", 3, 0},
                          {"piv", "pivots", 3, 0},
+                         {"cp", "centerPivots", 0, 0},
                          {"ws", "worldSpace", 0, 0},
                          {"os", "objectSpace", 0, 0},
                          {"m", "matrix", 16, 0}}))

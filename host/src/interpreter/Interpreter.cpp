@@ -79,6 +79,8 @@ Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addSourceCommand(*this);
   addDagCommands(*this);
   addPolyCommands(*this);
+  addMeshEditCommands(*this);
+  addCurveCommands(*this);
 }
 
 void Interpreter::addHostCommand(const std::string& name, HostCommandFunction function) {

@@ -149,6 +149,8 @@ void addTimeCommands(Interpreter& interpreter);
 void addSourceCommand(Interpreter& interpreter);
 void addDagCommands(Interpreter& interpreter);
 void addPolyCommands(Interpreter& interpreter);
+void addMeshEditCommands(Interpreter& interpreter);
+void addCurveCommands(Interpreter& interpreter);
 
 /// The interpreter that runs the host's command lines; owned by the host's
 /// composition root.

@@ -11,6 +11,7 @@
 #include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
 #include "mesh/MeshPrimitives.h"
+#include "mesh/ShadingGroups.h"
 
 #include <cctype>
 #include <cmath>
@@ -166,8 +167,17 @@ MStatus runPrimitive(HostCall& call, const PrimitiveCommand& command) {
     return MS::kFailure;
   }
   for (const Setting& setting : settings) creatorFn.findPlug(MString(setting.attribute)).setValue(setting.value);
+  // New primitives are shaded with the default group.
+  const auto shade = [shape]() {
+    addGroupMembers(sceneGraph().find("initialShadingGroup"), nodeOf(shape), true, {}, MemberMode::kForce);
+  };
+  shade();
   recordUndo(call, std::make_unique<FunctionEntry>(
-                       name, [modifier]() { modifier->undoIt(); }, [modifier]() { modifier->doIt(); }));
+                       name, [modifier]() { modifier->undoIt(); },
+                       [modifier, shade]() {
+                         modifier->doIt();
+                         shade();
+                       }));
   MSelectionList selection;
   selection.add(transform);
   setActiveSelection(selection);

@@ -114,9 +114,12 @@ MStatus MFnMesh::createInPlace(int numVertices, int numPolygons, const MPointArr
 
 MStatus MFnMesh::createInPlace(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
                                const MIntArray& polygonCounts, const MIntArray& polygonConnects) {
-  if (!zovhost::meshViewOf(m_object, m_path).valid()) return MS::kFailure;
+  const MeshView old = zovhost::meshViewOf(m_object, m_path);
+  if (!old.valid()) return MS::kFailure;
   const auto geometry = buildGeometry(numVertices, numPolygons, vertexArray.items(), polygonCounts, polygonConnects);
-  return geometry ? replaceGeometry(geometry) : MStatus(MS::kInvalidParameter);
+  if (!geometry) return MS::kInvalidParameter;
+  geometry->keepSetsOf(*old.geometry);
+  return replaceGeometry(geometry);
 }
 
 MStatus MFnMesh::replaceGeometry(const std::shared_ptr<const MeshGeometry>& geometry) {

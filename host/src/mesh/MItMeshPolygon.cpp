@@ -224,3 +224,40 @@ MStatus MItMeshPolygon::getTriangles(MPointArray& points, MIntArray& vertexList,
   }
   return status;
 }
+
+MStatus MItMeshPolygon::getUVIndex(int vertex, int& index, const MString* uvSet) const {
+  const zovhost::UVSet* set = valid() ? m_geometry->findUVSet(uvSet ? uvSet->str() : std::string()) : nullptr;
+  if (!set || vertex < 0 || static_cast<unsigned int>(vertex) >= polygonVertexCount()) return MS::kInvalidParameter;
+  const int id = set->ids[static_cast<size_t>(m_geometry->offset(m_index) + vertex)];
+  if (id < 0) return MS::kFailure;
+  index = id;
+  return MS::kSuccess;
+}
+
+MStatus MItMeshPolygon::getUV(int vertex, float uv[2], const MString* uvSet) const {
+  int id = 0;
+  const MStatus status = getUVIndex(vertex, id, uvSet);
+  if (!status) return status;
+  const zovhost::UVSet* set = m_geometry->findUVSet(uvSet ? uvSet->str() : std::string());
+  uv[0] = set->u[static_cast<size_t>(id)];
+  uv[1] = set->v[static_cast<size_t>(id)];
+  return MS::kSuccess;
+}
+
+bool MItMeshPolygon::hasUVs(const MString& uvSet, MStatus* status) const {
+  const zovhost::UVSet* set = valid() ? m_geometry->findUVSet(uvSet.str()) : nullptr;
+  setStatus(status, set ? MS::kSuccess : MS::kInvalidParameter);
+  if (!set) return false;
+  for (unsigned int k = 0; k < polygonVertexCount(); ++k)
+    if (set->ids[static_cast<size_t>(m_geometry->offset(m_index)) + k] < 0) return false;
+  return true;
+}
+
+MStatus MItMeshPolygon::getColorIndex(int vertexIndex, int& colorIndex, const MString* colorSetName) const {
+  const zovhost::ColorSet* set =
+      valid() ? m_geometry->findColorSet(colorSetName ? colorSetName->str() : std::string()) : nullptr;
+  if (!set || vertexIndex < 0 || static_cast<unsigned int>(vertexIndex) >= polygonVertexCount())
+    return MS::kInvalidParameter;
+  colorIndex = set->ids[static_cast<size_t>(m_geometry->offset(m_index) + vertexIndex)];
+  return colorIndex >= 0 ? MStatus(MS::kSuccess) : MStatus(MS::kFailure);
+}

@@ -27,6 +27,7 @@ MStatus MeshGeometry::assign(std::vector<MFloatPoint> points, std::vector<int> c
   m_normals.clear();
   rebuildOffsets();
   forgetTriangles();
+  resetChannels();
   return MS::kSuccess;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <maya/MBoundingBox.h>
+#include <maya/MColor.h>
 #include <maya/MFloatPoint.h>
 #include <maya/MFloatVector.h>
 #include <maya/MMatrix.h>
@@ -9,20 +10,51 @@
 #include <maya/MVector.h>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zovhost {
+
+/// A named set of texture coordinates: the UVs and, per face-vertex, the
+/// index of the UV it uses (-1 where none is assigned).
+struct UVSet {
+  std::string name;
+  std::vector<float> u;
+  std::vector<float> v;
+  std::vector<int> ids;
+};
+
+/// A named set of colours: the colours and, per face-vertex, the index of
+/// the colour it uses (-1 where none is assigned).
+struct ColorSet {
+  std::string name;
+  std::vector<MColor> colors;
+  std::vector<int> ids;
+  bool clamped = false;
+};
+
+/// Per-face integer blind data of one blind data id and attribute: face
+/// index to value.
+using FaceBlindData = std::map<int, int>;
+/// Blind data id and attribute long name.
+using BlindDataKey = std::pair<int, std::string>;
 
 /// A polygon mesh as the host keeps it, in object space: single-precision
 /// points, polygons as runs of vertex indices (counts and connects), and one
 /// normal per face-vertex. Normals that were never set are the polygon's
 /// normal; set ones are kept (and stored with the mesh). Face-vertex k of the
 /// mesh, counted over the polygons in order, has normal index k.
+///
+/// A mesh also carries UV sets (always at least one; new points and polygons
+/// start with the one empty set "map1"), colour sets, the names of its
+/// current UV and colour sets, and integer blind data on its faces. Moving
+/// points keeps them.
 class MeshGeometry {
  public:
-  MeshGeometry() = default;
+  MeshGeometry() { resetChannels(); }
   /// Checks and takes the arrays; a failure (with the reason) leaves the mesh empty.
   MStatus assign(std::vector<MFloatPoint> points, std::vector<int> counts, std::vector<int> connects,
                  std::string* reason = nullptr);
@@ -58,9 +90,50 @@ class MeshGeometry {
   bool isConvex(int polygon) const;
   MBoundingBox boundingBox() const;
 
+  // --- UV sets -----------------------------------------------------------
+  std::vector<UVSet>& uvSets() { return m_uvSets; }
+  const std::vector<UVSet>& uvSets() const { return m_uvSets; }
+  /// The set with this name; the current set for an empty name; null when none.
+  UVSet* findUVSet(const std::string& name);
+  const UVSet* findUVSet(const std::string& name) const;
+  const std::string& currentUVSet() const { return m_currentUVSet; }
+  /// False when no set has the name.
+  bool setCurrentUVSet(const std::string& name);
+  /// Adds an empty set; a name that is taken gets a number. Answers the name given.
+  std::string addUVSet(const std::string& name);
+
+  // --- Colour sets -------------------------------------------------------
+  std::vector<ColorSet>& colorSets() { return m_colorSets; }
+  const std::vector<ColorSet>& colorSets() const { return m_colorSets; }
+  /// The set with this name; the current set for an empty name; null when none.
+  ColorSet* findColorSet(const std::string& name);
+  const ColorSet* findColorSet(const std::string& name) const;
+  /// Empty when the mesh has no colour set.
+  const std::string& currentColorSet() const { return m_currentColorSet; }
+  bool setCurrentColorSet(const std::string& name);
+  std::string addColorSet(const std::string& name, bool clamped);
+
+  // --- Face blind data ---------------------------------------------------
+  const std::map<BlindDataKey, FaceBlindData>& faceBlindData() const { return m_faceBlindData; }
+  /// True when some face holds data of the id.
+  bool hasFaceBlindData(int id) const;
+  bool faceBlindValue(int id, const std::string& attribute, int face, int& value) const;
+  /// Sets a face's value (the face must be valid).
+  void setFaceBlindValue(int id, const std::string& attribute, int face, int value);
+
+  /// Takes the UV and colour sets of another mesh, with their values and
+  /// current sets, but no corner assigned (the corners are new).
+  void keepSetsOf(const MeshGeometry& other);
+
+  /// A UV or colour set name: a letter or underscore, then letters, digits
+  /// and underscores.
+  static bool isValidSetName(const std::string& name);
+
  private:
   void rebuildOffsets();
   void forgetTriangles();
+  /// One empty UV set "map1", no colour sets, no blind data.
+  void resetChannels();
 
   std::vector<MFloatPoint> m_points;
   std::vector<int> m_counts;
@@ -71,6 +144,11 @@ class MeshGeometry {
   /// the object-space points (the ear test is unchanged by affine maps).
   mutable std::vector<std::vector<std::array<int, 3>>> m_triangles;
   mutable std::vector<signed char> m_convex;
+  std::vector<UVSet> m_uvSets;
+  std::string m_currentUVSet;
+  std::vector<ColorSet> m_colorSets;
+  std::string m_currentColorSet;
+  std::map<BlindDataKey, FaceBlindData> m_faceBlindData;
 };
 
 /// The matrix that takes object-space normals to the space of matrix: the

@@ -1,5 +1,8 @@
 #include "mesh/MeshNode.h"
 
+#include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnMessageAttribute.h>
+#include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
 
 #include "dag/DagNode.h"
@@ -24,6 +27,11 @@ std::shared_ptr<const MeshGeometry> geometryIn(const MObject& data) {
 MObject MeshNode::inMesh;
 MObject MeshNode::outMesh;
 MObject MeshNode::worldMesh;
+MObject MeshNode::instObjGroups;
+MObject MeshNode::objectGrpCompList;
+MObject MeshNode::displayColors;
+MObject MeshNode::uvSet;
+MObject MeshNode::uvSetName;
 
 MStatus MeshNode::initialize() {
   MFnTypedAttribute typed;
@@ -38,7 +46,24 @@ MStatus MeshNode::initialize() {
   typed.setStorable(false);
   typed.setArray(true);
   attributeOf(worldMesh)->worldSpace = true;
-  for (const MObject* attribute : {&inMesh, &outMesh, &worldMesh}) addAttribute(*attribute);
+  MFnMessageAttribute message;
+  instObjGroups = message.create("instObjGroups", "iog");
+  message.setArray(true);
+  objectGrpCompList = typed.create("objectGrpCompList", "gcl", MFnData::kString);
+  typed.setArray(true);
+  typed.setHidden(true);
+  MFnNumericAttribute numeric;
+  displayColors = numeric.create("displayColors", "dcol", MFnNumericData::kBoolean, 0.0);
+  uvSetName = typed.create("uvSetName", "uvsn", MFnData::kString);
+  typed.setStorable(false);
+  MFnCompoundAttribute compound;
+  uvSet = compound.create("uvSet", "uvst");
+  compound.addChild(uvSetName);
+  compound.setArray(true);
+  compound.setStorable(false);
+  for (const MObject* attribute :
+       {&inMesh, &outMesh, &worldMesh, &instObjGroups, &objectGrpCompList, &displayColors, &uvSet})
+    addAttribute(*attribute);
   attributeAffects(inMesh, outMesh);
   attributeAffects(inMesh, worldMesh);
   attributeAffects(DagNode::worldMatrix, worldMesh);

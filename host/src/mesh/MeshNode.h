@@ -29,6 +29,16 @@ class MeshNode : public HostShape {
   static MObject inMesh;
   static MObject outMesh;
   static MObject worldMesh;
+  /// Shading group memberships (see ShadingGroups.h): message elements
+  /// connected to the groups, and each element's face list ("" for all).
+  static MObject instObjGroups;
+  static MObject objectGrpCompList;
+  /// Whether the mesh shows its colours.
+  static MObject displayColors;
+  /// One element per UV set k that textures are linked to: its uvSetName
+  /// child is the source of the links (see the uvLink command).
+  static MObject uvSet;
+  static MObject uvSetName;
 
   /// The mesh a mesh node gives (its outMesh made current; never null).
   static std::shared_ptr<const MeshGeometry> geometry(const std::shared_ptr<NodeImpl>& node);

@@ -12,6 +12,7 @@
 #include "interpreter/HostArgs.h"
 #include "interpreter/HostSettings.h"
 #include "interpreter/Interpreter.h"
+#include "mesh/ShadingGroups.h"
 #include "plugin/PluginManager.h"
 #include "time/TimeState.h"
 
@@ -165,8 +166,21 @@ class SceneWriter {
   }
 
   void connections() {
-    for (const auto& c : sceneGraph().connections())
+    for (const auto& c : sceneGraph().connections()) {
+      // A shading group's members are a list, not fixed places: an imported
+      // scene adds its meshes after the members the scene already has.
+      if (isShadingGroupMember(c->destination)) {
+        m_out << "connectAttr " << quoted(c->source.name().str()) << " " << quoted(c->destination.array().name().str())
+              << " -na;\n";
+        continue;
+      }
       m_out << "connectAttr " << quoted(c->source.name().str()) << " " << quoted(c->destination.name().str()) << ";\n";
+    }
+  }
+
+  static bool isShadingGroupMember(const MPlug& plug) {
+    return plug.isElement() && plug.nodeImpl()->type->name == "shadingEngine" &&
+           plug.array().partialName(false, false, false, false, false, true) == "dagSetMembers";
   }
 
   void footer() {
@@ -296,6 +310,7 @@ void clearScene() {
   sceneGraph().clear();
   timeState().resetScene();
   timeState().createTimeNode();
+  createDefaultShadingGroup();
 }
 
 std::string sceneText() {

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <maya/MDoubleArray.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MPoint.h>
+#include <maya/MPointArray.h>
+#include <maya/MSpace.h>
+
+/// Function set for NURBS curves. This host keeps curves of degree 1: a
+/// polyline through its control vertices, CV i sitting at knot i, so that a
+/// parameter between two knots lies on the straight piece between their CVs.
+/// Attached through a DAG path, world-space queries use the path's matrix.
+class MFnNurbsCurve : public MFnDagNode {
+ public:
+  enum Form { kInvalid, kOpen, kClosed, kPeriodic, kLast };
+
+  MFnNurbsCurve() = default;
+  explicit MFnNurbsCurve(const MObject& object, MStatus* status = nullptr);
+  explicit MFnNurbsCurve(const MDagPath& path, MStatus* status = nullptr);
+
+  MFn::Type type() const override { return MFn::kNurbsCurve; }
+  MStatus setObject(const MObject& object) override;
+  MStatus setObject(const MDagPath& path);
+
+  /// Makes a curve: at least two CVs, one knot per CV, knots not
+  /// decreasing and not all equal, degree 1. parentOrOwner: null makes the
+  /// curve under a new transform (returned); a transform gets the curve
+  /// below it (the curve is returned).
+  MObject create(const MPointArray& controlVertices, const MDoubleArray& knotSequences, unsigned int degree, Form form,
+                 bool create2D, bool createRational, const MObject& parentOrOwner = MObject::kNullObj,
+                 MStatus* status = nullptr);
+
+  int numCVs(MStatus* status = nullptr) const;
+  int numKnots(MStatus* status = nullptr) const;
+  int degree(MStatus* status = nullptr) const;
+  MStatus getKnotDomain(double& start, double& end) const;
+  MStatus getKnots(MDoubleArray& array) const;
+  MStatus getCV(unsigned int index, MPoint& point, MSpace::Space space = MSpace::kObject) const;
+  MStatus getCVs(MPointArray& array, MSpace::Space space = MSpace::kObject) const;
+  /// The point at a parameter; fails outside the knot domain.
+  MStatus getPointAtParam(double param, MPoint& point, MSpace::Space space = MSpace::kObject) const;
+
+ private:
+  bool matrixFor(MSpace::Space space, MMatrix& matrix) const;
+};

@@ -1,0 +1,94 @@
+// The function set of cameras and the host's active 3D view.
+#include <maya/M3dView.h>
+#include <maya/MFnCamera.h>
+
+#include "dg/Graph.h"
+
+#include <memory>
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+  if (status) *status = value;
+}
+
+/// The camera the active view looks through, once one is given.
+std::weak_ptr<zovhost::NodeImpl>& viewCamera() {
+  static std::weak_ptr<zovhost::NodeImpl> camera;
+  return camera;
+}
+
+}  // namespace
+
+MFnCamera::MFnCamera(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
+
+MFnCamera::MFnCamera(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
+
+MStatus MFnCamera::setObject(const MObject& object) {
+  if (!object.hasFn(MFn::kCamera)) {
+    MFnDagNode::setObject(MObject());
+    return MS::kInvalidParameter;
+  }
+  return MFnDagNode::setObject(object);
+}
+
+MStatus MFnCamera::setObject(const MDagPath& path) {
+  MDagPath shape = path;
+  if (shape.isValid() && !shape.hasFn(MFn::kCamera)) shape.extendToShape();
+  if (!shape.hasFn(MFn::kCamera)) return MS::kInvalidParameter;
+  return MFnDagNode::setObject(shape);
+}
+
+namespace {
+
+/// An object-space direction or point of a camera in the space asked for.
+template <typename Value>
+Value inSpace(const MFnCamera& fn, const Value& local, MSpace::Space space, MStatus* status) {
+  if (!fn.object().hasFn(MFn::kCamera)) {
+    setStatus(status, MS::kFailure);
+    return Value();
+  }
+  setStatus(status, MS::kSuccess);
+  return space == MSpace::kWorld ? local * fn.dagPath().inclusiveMatrix() : local;
+}
+
+}  // namespace
+
+MVector MFnCamera::viewDirection(MSpace::Space space, MStatus* status) const {
+  return inSpace(*this, MVector(0.0, 0.0, -1.0), space, status).normal();
+}
+
+MVector MFnCamera::upDirection(MSpace::Space space, MStatus* status) const {
+  return inSpace(*this, MVector(0.0, 1.0, 0.0), space, status).normal();
+}
+
+MPoint MFnCamera::eyePoint(MSpace::Space space, MStatus* status) const {
+  return inSpace(*this, MPoint(), space, status);
+}
+
+M3dView M3dView::active3dView(MStatus* status) {
+  setStatus(status, MS::kSuccess);
+  return M3dView();
+}
+
+MStatus M3dView::getCamera(MDagPath& camera) const {
+  auto node = viewCamera().lock();
+  if (!node || !node->inGraph) {
+    node = nullptr;
+    for (const auto& candidate : zovhost::sceneGraph().nodes())
+      if (candidate->hasFn(MFn::kCamera)) {
+        node = candidate;
+        break;
+      }
+  }
+  if (!node) return MS::kFailure;
+  return MDagPath::getAPathTo(MObject(node), camera);
+}
+
+MStatus M3dView::setCamera(const MDagPath& camera) {
+  MDagPath shape = camera;
+  if (shape.isValid() && !shape.hasFn(MFn::kCamera)) shape.extendToShape();
+  if (!shape.hasFn(MFn::kCamera)) return MS::kInvalidParameter;
+  viewCamera() = zovhost::nodeOf(shape.node());
+  return MS::kSuccess;
+}

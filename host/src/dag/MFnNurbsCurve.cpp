@@ -1,0 +1,137 @@
+#include <maya/MFnNurbsCurve.h>
+
+#include "dag/CurveNode.h"
+#include "dg/NodeImpl.h"
+#include "dg/NodeTypeRegistry.h"
+
+using zovhost::CurveData;
+using zovhost::CurveNode;
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+  if (status) *status = value;
+}
+
+// The only degree this host keeps.
+constexpr unsigned int kLinear = 1;
+
+CurveData curveOf(const MObject& object) {
+  const auto node = zovhost::nodeOf(object);
+  return node && node->hasFn(MFn::kNurbsCurve) ? CurveNode::data(node) : CurveData();
+}
+
+}  // namespace
+
+MFnNurbsCurve::MFnNurbsCurve(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
+
+MFnNurbsCurve::MFnNurbsCurve(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
+
+MStatus MFnNurbsCurve::setObject(const MObject& object) {
+  if (!object.hasFn(MFn::kNurbsCurve)) {
+    MFnDagNode::setObject(MObject());
+    return MS::kInvalidParameter;
+  }
+  return MFnDagNode::setObject(object);
+}
+
+MStatus MFnNurbsCurve::setObject(const MDagPath& path) {
+  MDagPath shape = path;
+  if (shape.isValid() && !shape.hasFn(MFn::kNurbsCurve) && !shape.extendToShape()) return MS::kInvalidParameter;
+  if (!shape.hasFn(MFn::kNurbsCurve)) return MS::kInvalidParameter;
+  return MFnDagNode::setObject(shape);
+}
+
+MObject MFnNurbsCurve::create(const MPointArray& controlVertices, const MDoubleArray& knotSequences,
+                              unsigned int degree, Form, bool, bool, const MObject& parentOrOwner, MStatus* status) {
+  CurveData data;
+  data.cvs = controlVertices.items();
+  for (unsigned int i = 0; i < knotSequences.length(); ++i) data.knots.push_back(knotSequences[i]);
+  const auto parent = zovhost::nodeOf(parentOrOwner);
+  if (degree != kLinear || !data.valid() || (!parentOrOwner.isNull() && (!parent || !parent->hasFn(MFn::kTransform)))) {
+    setStatus(status, MS::kInvalidParameter);
+    return MObject();
+  }
+  std::shared_ptr<zovhost::NodeImpl> made;
+  MStatus result;
+  const auto node = zovhost::createDagNode(zovhost::nodeTypeRegistry().find("nurbsCurve"), parent, "", &made, &result);
+  if (!node) {
+    setStatus(status, result);
+    return MObject();
+  }
+  CurveNode::setData(node, data);
+  MDagPath path;
+  MDagPath::getAPathTo(MObject(node), path);
+  setObject(path);
+  setStatus(status, MS::kSuccess);
+  return MObject(made ? made : node);
+}
+
+bool MFnNurbsCurve::matrixFor(MSpace::Space space, MMatrix& matrix) const {
+  matrix = MMatrix();
+  if (space != MSpace::kWorld) return true;
+  const MDagPath path = workingPath();
+  if (!path.isValid()) return false;
+  matrix = path.inclusiveMatrix();
+  return true;
+}
+
+int MFnNurbsCurve::numCVs(MStatus* status) const {
+  const CurveData data = curveOf(m_object);
+  setStatus(status, data.valid() ? MS::kSuccess : MS::kFailure);
+  return static_cast<int>(data.cvs.size());
+}
+
+int MFnNurbsCurve::numKnots(MStatus* status) const {
+  const CurveData data = curveOf(m_object);
+  setStatus(status, data.valid() ? MS::kSuccess : MS::kFailure);
+  return static_cast<int>(data.knots.size());
+}
+
+int MFnNurbsCurve::degree(MStatus* status) const {
+  const bool valid = curveOf(m_object).valid();
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
+  return valid ? static_cast<int>(kLinear) : 0;
+}
+
+MStatus MFnNurbsCurve::getKnotDomain(double& start, double& end) const {
+  const CurveData data = curveOf(m_object);
+  if (!data.valid()) return MS::kFailure;
+  start = data.knots.front();
+  end = data.knots.back();
+  return MS::kSuccess;
+}
+
+MStatus MFnNurbsCurve::getKnots(MDoubleArray& array) const {
+  array.clear();
+  const CurveData data = curveOf(m_object);
+  if (!data.valid()) return MS::kFailure;
+  for (double knot : data.knots) array.append(knot);
+  return MS::kSuccess;
+}
+
+MStatus MFnNurbsCurve::getCV(unsigned int index, MPoint& point, MSpace::Space space) const {
+  const CurveData data = curveOf(m_object);
+  MMatrix matrix;
+  if (!data.valid() || index >= data.cvs.size() || !matrixFor(space, matrix)) return MS::kInvalidParameter;
+  point = data.cvs[index] * matrix;
+  return MS::kSuccess;
+}
+
+MStatus MFnNurbsCurve::getCVs(MPointArray& array, MSpace::Space space) const {
+  array.clear();
+  const CurveData data = curveOf(m_object);
+  MMatrix matrix;
+  if (!data.valid() || !matrixFor(space, matrix)) return MS::kInvalidParameter;
+  for (const MPoint& cv : data.cvs) array.append(cv * matrix);
+  return MS::kSuccess;
+}
+
+MStatus MFnNurbsCurve::getPointAtParam(double param, MPoint& point, MSpace::Space space) const {
+  const CurveData data = curveOf(m_object);
+  MMatrix matrix;
+  if (!data.valid() || !matrixFor(space, matrix)) return MS::kFailure;
+  if (param < data.knots.front() || param > data.knots.back()) return MS::kInvalidParameter;
+  point = data.pointAt(param) * matrix;
+  return MS::kSuccess;
+}

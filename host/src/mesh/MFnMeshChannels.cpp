@@ -1,0 +1,442 @@
+// MFnMesh: UV sets, colour sets, blind data and shading groups.
+#include <maya/MFnMesh.h>
+
+#include "dg/NodeImpl.h"
+#include "mesh/BlindDataTypes.h"
+#include "mesh/MeshData.h"
+#include "mesh/MeshNode.h"
+#include "mesh/MeshView.h"
+#include "mesh/ShadingGroups.h"
+
+#include <algorithm>
+
+using zovhost::ColorSet;
+using zovhost::MeshGeometry;
+using zovhost::MeshView;
+using zovhost::UVSet;
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+  if (status) *status = value;
+}
+
+std::string nameOf(const MString* name) { return name ? name->str() : std::string(); }
+
+/// Index of the corner of a polygon in the mesh's face-vertex order; -1 when out of range.
+int faceVertexOf(const MeshGeometry& mesh, int polygon, int corner) {
+  if (!mesh.validPolygon(polygon) || corner < 0 || corner >= mesh.counts()[static_cast<size_t>(polygon)]) return -1;
+  return mesh.offset(polygon) + corner;
+}
+
+/// Ids that do not reach an entry become unassigned.
+void dropStaleIds(std::vector<int>& ids, size_t count) {
+  for (int& id : ids)
+    if (id >= static_cast<int>(count)) id = -1;
+}
+
+}  // namespace
+
+std::shared_ptr<MeshGeometry> MFnMesh::editableGeometry(MStatus& status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  status = view.valid() ? MStatus(MS::kSuccess) : MStatus(MS::kFailure);
+  return view.valid() ? std::make_shared<MeshGeometry>(*view.geometry) : nullptr;
+}
+
+// --- UV sets -------------------------------------------------------------
+
+int MFnMesh::numUVSets(MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() ? static_cast<int>(view.geometry->uvSets().size()) : 0;
+}
+
+MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
+  setNames.clear();
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  if (!view.valid()) return MS::kFailure;
+  for (const UVSet& set : view.geometry->uvSets()) setNames.append(MString(set.name));
+  return MS::kSuccess;
+}
+
+MString MFnMesh::currentUVSetName(MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() ? MString(view.geometry->currentUVSet()) : MString();
+}
+
+MStatus MFnMesh::setCurrentUVSetName(const MString& name) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  if (!mesh->setCurrentUVSet(name.str())) return MS::kInvalidParameter;
+  return replaceGeometry(mesh);
+}
+
+MString MFnMesh::createUVSetWithName(const MString& name, MStatus* status) {
+  MStatus result;
+  auto mesh = editableGeometry(result);
+  if (mesh && !MeshGeometry::isValidSetName(name.str())) result = MS::kInvalidParameter;
+  if (!result) {
+    setStatus(status, result);
+    return MString();
+  }
+  const std::string given = mesh->addUVSet(name.str());
+  result = replaceGeometry(mesh);
+  setStatus(status, result);
+  return result ? MString(given) : MString();
+}
+
+MString MFnMesh::createUVSetDataMeshWithName(const MString& name, MStatus* status) {
+  if (!zovhost::meshDataOf(m_object)) {
+    setStatus(status, MS::kInvalidParameter);
+    return MString();
+  }
+  return createUVSetWithName(name, status);
+}
+
+MStatus MFnMesh::renameUVSet(const MString& origName, const MString& newName) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  UVSet* set = mesh->findUVSet(origName.str());
+  if (origName.length() == 0 || !set || !MeshGeometry::isValidSetName(newName.str())) return MS::kInvalidParameter;
+  if (newName.str() != origName.str() && mesh->findUVSet(newName.str())) return MS::kInvalidParameter;
+  const bool current = mesh->currentUVSet() == set->name;
+  set->name = newName.str();
+  if (current) mesh->setCurrentUVSet(set->name);
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::deleteUVSet(const MString& name) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  auto& sets = mesh->uvSets();
+  const auto found = std::find_if(sets.begin(), sets.end(), [&](const UVSet& s) { return s.name == name.str(); });
+  if (found == sets.end() || sets.size() == 1) return MS::kInvalidParameter;
+  const bool current = mesh->currentUVSet() == found->name;
+  sets.erase(found);
+  if (current) mesh->setCurrentUVSet(sets.front().name);
+  return replaceGeometry(mesh);
+}
+
+int MFnMesh::numUVs(MStatus* status) const { return numUVs(MString(), status); }
+
+int MFnMesh::numUVs(const MString& name, MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const UVSet* set = view.valid() ? view.geometry->findUVSet(name.str()) : nullptr;
+  setStatus(status, set ? MS::kSuccess : MS::kInvalidParameter);
+  return set ? static_cast<int>(set->u.size()) : 0;
+}
+
+MStatus MFnMesh::getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString* uvSet) const {
+  uArray.clear();
+  vArray.clear();
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const UVSet* set = view.valid() ? view.geometry->findUVSet(nameOf(uvSet)) : nullptr;
+  if (!set) return MS::kInvalidParameter;
+  uArray.items() = set->u;
+  vArray.items() = set->v;
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::setUVs(const MFloatArray& uArray, const MFloatArray& vArray, const MString* uvSet) {
+  if (uArray.length() != vArray.length()) return MS::kInvalidParameter;
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  UVSet* set = mesh->findUVSet(nameOf(uvSet));
+  if (!set) return MS::kInvalidParameter;
+  set->u = uArray.items();
+  set->v = vArray.items();
+  dropStaleIds(set->ids, set->u.size());
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::clearUVs(const MString* uvSet) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  UVSet* set = mesh->findUVSet(nameOf(uvSet));
+  if (!set) return MS::kInvalidParameter;
+  set->u.clear();
+  set->v.clear();
+  std::fill(set->ids.begin(), set->ids.end(), -1);
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::assignUVs(const MIntArray& uvCounts, const MIntArray& uvIds, const MString* uvSet) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  UVSet* set = mesh->findUVSet(nameOf(uvSet));
+  if (!set || uvCounts.length() != static_cast<unsigned int>(mesh->polygonCount())) return MS::kInvalidParameter;
+  std::vector<int> ids(static_cast<size_t>(mesh->faceVertexCount()), -1);
+  unsigned int next = 0;
+  for (int p = 0; p < mesh->polygonCount(); ++p) {
+    const int count = uvCounts[static_cast<unsigned int>(p)];
+    if (count == 0) continue;
+    if (count != mesh->counts()[static_cast<size_t>(p)] || next + static_cast<unsigned int>(count) > uvIds.length())
+      return MS::kInvalidParameter;
+    for (int k = 0; k < count; ++k) {
+      const int id = uvIds[next++];
+      if (id < 0 || static_cast<size_t>(id) >= set->u.size()) return MS::kInvalidParameter;
+      ids[static_cast<size_t>(mesh->offset(p) + k)] = id;
+    }
+  }
+  if (next != uvIds.length()) return MS::kInvalidParameter;
+  set->ids = std::move(ids);
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::getAssignedUVs(MIntArray& uvCounts, MIntArray& uvIds, const MString* uvSet) const {
+  uvCounts.clear();
+  uvIds.clear();
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const UVSet* set = view.valid() ? view.geometry->findUVSet(nameOf(uvSet)) : nullptr;
+  if (!set) return MS::kInvalidParameter;
+  const MeshGeometry& mesh = *view.geometry;
+  for (int p = 0; p < mesh.polygonCount(); ++p) {
+    const int count = mesh.counts()[static_cast<size_t>(p)];
+    bool all = true;
+    for (int k = 0; k < count; ++k) all = all && set->ids[static_cast<size_t>(mesh.offset(p) + k)] >= 0;
+    uvCounts.append(all ? count : 0);
+    if (all)
+      for (int k = 0; k < count; ++k) uvIds.append(set->ids[static_cast<size_t>(mesh.offset(p) + k)]);
+  }
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::getPolygonUVid(int polygonId, int vertexIndex, int& uvId, const MString* uvSet) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const UVSet* set = view.valid() ? view.geometry->findUVSet(nameOf(uvSet)) : nullptr;
+  const int faceVertex = set ? faceVertexOf(*view.geometry, polygonId, vertexIndex) : -1;
+  if (faceVertex < 0 || set->ids[static_cast<size_t>(faceVertex)] < 0) return MS::kFailure;
+  uvId = set->ids[static_cast<size_t>(faceVertex)];
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::getPolygonUV(int polygonId, int vertexIndex, float& u, float& v, const MString* uvSet) const {
+  int id = 0;
+  const MStatus status = getPolygonUVid(polygonId, vertexIndex, id, uvSet);
+  if (!status) return status;
+  const UVSet* set = zovhost::meshViewOf(m_object, m_path).geometry->findUVSet(nameOf(uvSet));
+  u = set->u[static_cast<size_t>(id)];
+  v = set->v[static_cast<size_t>(id)];
+  return MS::kSuccess;
+}
+
+// --- Colour sets ---------------------------------------------------------
+
+int MFnMesh::numColorSets(MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() ? static_cast<int>(view.geometry->colorSets().size()) : 0;
+}
+
+MStatus MFnMesh::getColorSetNames(MStringArray& setNames) const {
+  setNames.clear();
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  if (!view.valid()) return MS::kFailure;
+  for (const ColorSet& set : view.geometry->colorSets()) setNames.append(MString(set.name));
+  return MS::kSuccess;
+}
+
+MString MFnMesh::currentColorSetName(MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() ? MString(view.geometry->currentColorSet()) : MString();
+}
+
+MStatus MFnMesh::setCurrentColorSetName(const MString& name) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  if (!mesh->setCurrentColorSet(name.str())) return MS::kInvalidParameter;
+  return replaceGeometry(mesh);
+}
+
+MString MFnMesh::createColorSetWithName(const MString& name, MStatus* status) {
+  MStatus result;
+  auto mesh = editableGeometry(result);
+  if (mesh && !MeshGeometry::isValidSetName(name.str())) result = MS::kInvalidParameter;
+  if (!result) {
+    setStatus(status, result);
+    return MString();
+  }
+  const std::string given = mesh->addColorSet(name.str(), false);
+  result = replaceGeometry(mesh);
+  setStatus(status, result);
+  return result ? MString(given) : MString();
+}
+
+MString MFnMesh::createColorSetWithNameDataMesh(const MString& name, bool clamped, MStatus* status) {
+  MStatus result;
+  auto mesh = zovhost::meshDataOf(m_object) ? editableGeometry(result) : nullptr;
+  if (!mesh || !MeshGeometry::isValidSetName(name.str())) {
+    setStatus(status, MS::kInvalidParameter);
+    return MString();
+  }
+  const std::string given = mesh->addColorSet(name.str(), clamped);
+  result = replaceGeometry(mesh);
+  setStatus(status, result);
+  return result ? MString(given) : MString();
+}
+
+int MFnMesh::numColors(MStatus* status) const { return numColors(MString(), status); }
+
+int MFnMesh::numColors(const MString& colorSet, MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const ColorSet* set = view.valid() ? view.geometry->findColorSet(colorSet.str()) : nullptr;
+  setStatus(status, set ? MS::kSuccess : MS::kInvalidParameter);
+  return set ? static_cast<int>(set->colors.size()) : 0;
+}
+
+MStatus MFnMesh::getColors(MColorArray& colors, const MString* colorSet, const MColor* defaultUnsetColor) const {
+  colors.clear();
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const ColorSet* set = view.valid() ? view.geometry->findColorSet(nameOf(colorSet)) : nullptr;
+  if (!set) return MS::kInvalidParameter;
+  if (!defaultUnsetColor) {
+    colors.items() = set->colors;
+    return MS::kSuccess;
+  }
+  for (int id : set->ids) colors.append(id >= 0 ? set->colors[static_cast<size_t>(id)] : *defaultUnsetColor);
+  return MS::kSuccess;
+}
+
+MStatus MFnMesh::setColors(const MColorArray& colors, const MString* colorSet) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  ColorSet* set = mesh->findColorSet(nameOf(colorSet));
+  if (!set) return MS::kInvalidParameter;
+  set->colors = colors.items();
+  if (set->clamped)
+    for (MColor& c : set->colors)
+      for (float* channel : {&c.r, &c.g, &c.b, &c.a}) *channel = std::min(std::max(*channel, 0.0f), 1.0f);
+  dropStaleIds(set->ids, set->colors.size());
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::clearColors(const MString* colorSet) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  ColorSet* set = mesh->findColorSet(nameOf(colorSet));
+  if (!set) return MS::kInvalidParameter;
+  set->colors.clear();
+  std::fill(set->ids.begin(), set->ids.end(), -1);
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::assignColors(const MIntArray& colorIds, const MString* colorSet) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  ColorSet* set = mesh->findColorSet(nameOf(colorSet));
+  if (!set || colorIds.length() != static_cast<unsigned int>(mesh->faceVertexCount())) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < colorIds.length(); ++i)
+    if (colorIds[i] < -1 || colorIds[i] >= static_cast<int>(set->colors.size())) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < colorIds.length(); ++i) set->ids[i] = colorIds[i];
+  return replaceGeometry(mesh);
+}
+
+MStatus MFnMesh::getColorIndex(int polygonId, int vertexIndex, int& colorIndex, const MString* colorSet) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  const ColorSet* set = view.valid() ? view.geometry->findColorSet(nameOf(colorSet)) : nullptr;
+  const int faceVertex = set ? faceVertexOf(*view.geometry, polygonId, vertexIndex) : -1;
+  if (faceVertex < 0) return MS::kInvalidParameter;
+  colorIndex = set->ids[static_cast<size_t>(faceVertex)];
+  return colorIndex >= 0 ? MStatus(MS::kSuccess) : MStatus(MS::kFailure);
+}
+
+MStatus MFnMesh::setDisplayColors(bool enable) {
+  const auto node = zovhost::nodeOf(m_object);
+  if (!node || !node->hasFn(MFn::kMesh)) return MS::kFailure;
+  return MPlug(m_object, zovhost::MeshNode::displayColors).setValue(enable);
+}
+
+bool MFnMesh::displayColors(MStatus* status) const {
+  const auto node = zovhost::nodeOf(m_object);
+  const bool valid = node && node->hasFn(MFn::kMesh);
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
+  return valid && MPlug(m_object, zovhost::MeshNode::displayColors).asBool();
+}
+
+// --- Blind data ----------------------------------------------------------
+
+bool MFnMesh::isBlindDataTypeUsed(int blindDataId, MStatus* status) const {
+  setStatus(status, MS::kSuccess);
+  zovhost::BlindDataType type;
+  return zovhost::findBlindDataType(blindDataId, type);
+}
+
+MStatus MFnMesh::createBlindDataType(int blindDataId, const MStringArray& longNames, const MStringArray& shortNames,
+                                     const MStringArray& formatNames) {
+  if (longNames.length() != shortNames.length() || longNames.length() != formatNames.length())
+    return MS::kInvalidParameter;
+  zovhost::BlindDataType type;
+  type.id = blindDataId;
+  for (unsigned int i = 0; i < longNames.length(); ++i)
+    type.attributes.push_back({longNames[i].str(), shortNames[i].str(), formatNames[i].str()});
+  std::string error;
+  return zovhost::addBlindDataType(type, error) ? MStatus(MS::kSuccess) : MStatus(MS::kInvalidParameter);
+}
+
+bool MFnMesh::hasBlindData(MFn::Type compType, MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  if (!view.valid() || compType != MFn::kMeshPolygonComponent) return false;
+  for (const auto& entry : view.geometry->faceBlindData())
+    if (!entry.second.empty()) return true;
+  return false;
+}
+
+bool MFnMesh::hasBlindData(MFn::Type compType, int blindDataId, MStatus* status) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() && compType == MFn::kMeshPolygonComponent && view.geometry->hasFaceBlindData(blindDataId);
+}
+
+MStatus MFnMesh::getIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName,
+                                 int& data) const {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  if (!view.valid()) return MS::kFailure;
+  zovhost::BlindDataType type;
+  if (compType != MFn::kMeshPolygonComponent || !zovhost::findBlindDataType(blindDataId, type))
+    return MS::kInvalidParameter;
+  const zovhost::BlindDataAttribute* attribute = type.attribute(attrName.str());
+  if (!attribute || !view.geometry->validPolygon(compId)) return MS::kInvalidParameter;
+  return view.geometry->faceBlindValue(blindDataId, attribute->longName, compId, data) ? MStatus(MS::kSuccess)
+                                                                                       : MStatus(MS::kFailure);
+}
+
+MStatus MFnMesh::setIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName, int data) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  zovhost::BlindDataType type;
+  if (compType != MFn::kMeshPolygonComponent || !zovhost::findBlindDataType(blindDataId, type))
+    return MS::kInvalidParameter;
+  const zovhost::BlindDataAttribute* attribute = type.attribute(attrName.str());
+  if (!attribute || !mesh->validPolygon(compId)) return MS::kInvalidParameter;
+  mesh->setFaceBlindValue(blindDataId, attribute->longName, compId, data);
+  return replaceGeometry(mesh);
+}
+
+// --- Shading -------------------------------------------------------------
+
+MStatus MFnMesh::getConnectedShaders(unsigned int, MObjectArray& shaders, MIntArray& indices) const {
+  shaders.clear();
+  indices.clear();
+  const auto node = zovhost::nodeOf(m_object);
+  if (!node || !node->hasFn(MFn::kMesh)) return MS::kFailure;
+  std::vector<std::shared_ptr<zovhost::NodeImpl>> groups;
+  std::vector<int> perPolygon;
+  zovhost::polygonGroups(node, numPolygons(), groups, perPolygon);
+  for (const auto& group : groups) shaders.append(MObject(group));
+  for (int index : perPolygon) indices.append(index);
+  return MS::kSuccess;
+}

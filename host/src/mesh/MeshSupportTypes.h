@@ -1,0 +1,15 @@
+#pragma once
+
+namespace zovhost {
+
+class NodeTypeRegistry;
+
+/// Registers the host's own node types that work with meshes besides the
+/// shape itself:
+///   "file" and "checker": textures; their uvSetLinks elements are the
+///     destinations of the UV set links of meshes (see the uvLink command);
+///   "meshCache" (function-set type kMeshCache): plays a mesh back, its
+///     outMesh giving the mesh set on its inMesh, to feed a shape's inMesh.
+void registerMeshSupportTypes(NodeTypeRegistry& registry);
+
+}  // namespace zovhost

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <maya/MDagPath.h>
+#include <maya/MFnMesh.h>
+#include <maya/MGlobal.h>
+#include <maya/MIntArray.h>
+#include <maya/MPointArray.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStringArray.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/MeshFactory.h"
+#include "src/cutFaceTags.h"
+
+/// Helpers of the mesh conversion and shard tests.
+namespace meshtest {
+
+struct MeshDeleter {
+  void operator()(ZOV_DFmesh* mesh) const { deleteDFmesh(&mesh); }
+};
+using MeshPtr = std::unique_ptr<ZOV_DFmesh, MeshDeleter>;
+
+inline MIntArray ints(const std::vector<int>& values) {
+  MIntArray result;
+  for (int value : values) result.append(value);
+  return result;
+}
+
+/// The path of a node; of the mesh below a transform unless shape is false.
+inline MDagPath pathOf(const std::string& name, bool shape = true) {
+  MSelectionList list;
+  MDagPath path;
+  if (list.add(name.c_str())) list.getDagPath(0, path);
+  if (shape && path.isValid() && !path.hasFn(MFn::kMesh)) path.extendToShape();
+  return path;
+}
+
+/// A mesh from points and polygons (corner counts, then corners in turn);
+/// answers the path of its shape.
+inline MDagPath makeMesh(const std::vector<MPoint>& points, const std::vector<int>& counts,
+                         const std::vector<int>& corners) {
+  MPointArray array;
+  for (const MPoint& p : points) array.append(p);
+  MFnMesh fn;
+  fn.create(static_cast<int>(points.size()), static_cast<int>(counts.size()), array, ints(counts), ints(corners));
+  return fn.dagPath();
+}
+
+/// A cube of the host's primitive under the transform "name", with its
+/// creation history cut so that its mesh can be edited; size in centimetres.
+inline void makeCube(const std::string& name, double size = 1.0) {
+  MStringArray made;
+  MGlobal::executeCommand(("polyCube -w " + std::to_string(size) + " -h " + std::to_string(size) + " -d " +
+                           std::to_string(size) + " -n " + name)
+                              .c_str(),
+                          made);
+  MGlobal::executeCommand(
+      ("disconnectAttr " + std::string(made[1].asChar()) + ".output " + name + "Shape.inMesh").c_str());
+}
+
+/// The cut-face tag's blind data type, as the shatter tools make it.
+inline void makeCutFaceType() {
+  MGlobal::executeCommand(("blindDataType -id " + std::to_string(kCutFaceBlindDataId) + " -dt \"int\" -ldn \"" +
+                           kCutFaceAttribute + "\" -sdn \"" + kCutFaceShortName + "\"")
+                              .c_str());
+}
+
+inline void tagFace(const MDagPath& mesh, int face, int value) {
+  MFnMesh(mesh).setIntBlindData(face, MFn::kMeshPolygonComponent, kCutFaceBlindDataId, kCutFaceAttribute, value);
+}
+
+inline int tagOf(const MDagPath& mesh, int face) {
+  int value = 0;
+  if (!MFnMesh(mesh).getIntBlindData(face, MFn::kMeshPolygonComponent, kCutFaceBlindDataId, kCutFaceAttribute, value))
+    return 0;
+  return value;
+}
+
+}  // namespace meshtest
