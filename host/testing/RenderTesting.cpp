@@ -61,8 +61,9 @@ void injectD3DFailure(const std::string& function, unsigned count) {
   renderState().recorder.injectedFailures[function] += count;
 }
 
-RenderImage rasterizeD3DDraws(int width, int height, const std::array<float, 4>& background) {
-  return d3d::rasterize(renderState().recorder.draws, width, height, background);
+RenderImage rasterizeD3DDraws(const std::vector<d3d::Draw>& draws, int width, int height,
+                              const std::array<float, 4>& background) {
+  return d3d::rasterize(draws, width, height, background);
 }
 
 }  // namespace zovhost::testing

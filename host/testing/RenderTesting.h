@@ -48,7 +48,9 @@ void setShaderCompileFailure(const std::string& target, bool fail);
 /// The next `count` calls of a device function ("CreateBuffer",
 /// "CreateVertexShader", "CreatePixelShader", "CreateInputLayout") fail.
 void injectD3DFailure(const std::string& function, unsigned count = 1);
-/// The recorded draws as the two shader effects would draw them.
-RenderImage rasterizeD3DDraws(int width, int height, const std::array<float, 4>& background);
+/// Draws (d3dDraws(), or made by a test) as the module's two shader effects
+/// would draw them.
+RenderImage rasterizeD3DDraws(const std::vector<d3d::Draw>& draws, int width, int height,
+                              const std::array<float, 4>& background);
 
 }  // namespace zovhost::testing
