@@ -198,13 +198,17 @@ void RawFootPrintDrawAgentCoreProfile::queryUniforms(unsigned int program) {
   colorinLocation = static_cast<unsigned int>(g_gl.glGetUniformLocation(program, "colorin"));
 }
 
-void RawFootPrintDrawAgentCoreProfile::setUniforms() {
+void RawFootPrintDrawAgentCoreProfile::uploadMatrix() {
   float mvp[16];
   // The host's rows, acting on row vectors, are OpenGL's columns.
   for (int row = 0; row < 4; ++row)
     for (int column = 0; column < 4; ++column)
       mvp[4 * row + column] = static_cast<float>(worldViewProjection.matrix[row][column]);
   g_gl.glUniformMatrix4fv(static_cast<GLint>(mvpLocation), 1, GL_FALSE, mvp);
+}
+
+void RawFootPrintDrawAgentCoreProfile::setUniforms() {
+  uploadMatrix();
   g_gl.glUniform4f(static_cast<GLint>(colorinLocation), color[0], color[1], color[2], color[3]);
 }
 
@@ -296,8 +300,9 @@ void RawFootPrintDrawAgentCoreProfile::drawShadedTriangles(const float* position
   // A fan needs three corners; fewer make no triangle.
   if (!ready || n < 3) return;
   g_gl.glBindVertexArray(shapesVertexArray);
+  // The per-vertex-colour program has no colour uniform.
   mvpLocation = static_cast<unsigned int>(g_gl.glGetUniformLocation(colorProgram, "MVP"));
-  setUniforms();
+  uploadMatrix();
   float cornerColors[kMaxShadedCorners][3] = {};
   for (unsigned int i = 0; i < n; ++i)
     for (int k = 0; k < 3; ++k) cornerColors[i][k] = colors[3 * i + k];

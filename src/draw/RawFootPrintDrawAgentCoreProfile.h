@@ -68,6 +68,8 @@ class RawFootPrintDrawAgentCoreProfile : public RawFootPrintDrawAgent {
   void setUp();
   /// The locations of "MVP" and "colorin" in a program.
   void queryUniforms(unsigned int program);
+  /// Uploads `worldViewProjection` to "MVP".
+  void uploadMatrix();
 };
 
 RawFootPrintDrawAgentCoreProfile* getCoreProfileDrawAgent();
