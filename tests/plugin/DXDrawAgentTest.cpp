@@ -7,6 +7,7 @@ namespace {
 
 using zovhost::d3d::Call;
 using zovhost::d3d::Draw;
+using zovhost::testing::d3dDraws;
 
 class DXAgent : public DrawTest {
  protected:
@@ -22,33 +23,14 @@ class DXAgent : public DrawTest {
 
   template <typename T>
   static std::vector<T> values(const std::vector<uint8_t>& bytes, size_t count) {
-    std::vector<T> result(count);
-    std::memcpy(result.data(), bytes.data(), std::min(bytes.size(), count * sizeof(T)));
-    return result;
+    std::vector<T> all = zovhost::testing::valuesOf<T>(bytes);
+    all.resize(count);
+    return all;
   }
-  /// The draw's vertex positions as its vertex shader places them: each
-  /// position, as a row vector, times the matrix of the constants, which
-  /// the shader reads by columns.
-  static std::vector<MPoint> placed(const Draw& draw, size_t count) {
-    const std::vector<float> matrix = values<float>(draw.vertexConstants, 16);
-    std::vector<MPoint> points;
-    for (size_t i = 0; i < count; ++i) {
-      const std::vector<float> vertex =
-          values<float>(std::vector<uint8_t>(draw.vertexBuffers[0].bytes.begin() + i * draw.vertexBuffers[0].stride,
-                                             draw.vertexBuffers[0].bytes.end()),
-                        3);
-      double clip[4];
-      for (int column = 0; column < 4; ++column)
-        clip[column] = vertex[0] * matrix[4 * column] + vertex[1] * matrix[4 * column + 1] +
-                       vertex[2] * matrix[4 * column + 2] + matrix[4 * column + 3];
-      points.push_back(MPoint(clip[0], clip[1], clip[2], clip[3]));
-    }
-    return points;
-  }
-  static std::vector<std::string> functions() {
-    std::vector<std::string> names;
-    for (const Call& call : zovhost::testing::d3dCalls()) names.push_back(call.function);
-    return names;
+  static int calls(const std::string& function) {
+    int n = 0;
+    for (const Call& call : zovhost::testing::d3dCalls()) n += call.function == function;
+    return n;
   }
 
   RawFootPrintDrawAgentDX* agent = nullptr;
@@ -61,27 +43,25 @@ TEST_F(DXAgent, ABoundingBoxIsTheUnitCubeScaledToTheExtentAboutTheOrigin) {
   agent->beginDraw();
   const double low[3] = {0, 0, 0}, high[3] = {2, 4, 6};
   agent->drawBoundingBox(low, high);
-  const std::vector<Draw> draws = zovhost::testing::d3dDraws();
+  const std::vector<Draw> draws = d3dDraws();
   ASSERT_EQ(draws.size(), 2u);
   EXPECT_EQ(draws[0].vertexBuffers[0].stride, 28u);
-  const Draw& box = draws[1];
-  EXPECT_EQ(box.vertexBuffers[0].stride, 12u);
-  EXPECT_EQ(box.topology, D3D11_PRIMITIVE_TOPOLOGY_LINELIST);
-  ASSERT_EQ(box.indexCount, 24u);
-  const std::vector<MPoint> corners = placed(box, 8);
-  MPoint lowest(1e9, 1e9, 1e9), highest(-1e9, -1e9, -1e9);
-  for (const MPoint& corner : corners)
-    for (unsigned int k = 0; k < 3; ++k) {
-      lowest[k] = std::min(lowest[k], corner[k]);
-      highest[k] = std::max(highest[k], corner[k]);
-    }
-  EXPECT_TRUE(lowest.isEquivalent(MPoint(-1, -2, -3), 1e-6));
-  EXPECT_TRUE(highest.isEquivalent(MPoint(1, 2, 3), 1e-6));
-  // Twelve edges, each joining corners that differ in one coordinate.
-  const std::vector<uint16_t> edges = values<uint16_t>(box.indexBytes, 24);
+  EXPECT_EQ(draws[1].vertexBuffers[0].stride, 12u);
+  EXPECT_EQ(draws[1].topology, D3D11_PRIMITIVE_TOPOLOGY_LINELIST);
+  ASSERT_EQ(draws[1].indexCount, 24u);
+  const std::vector<std::array<float, 4>> corners = zovhost::testing::placedVertices(draws[1], 8);
+  for (int k = 0; k < 3; ++k) {
+    const auto [lowest, highest] =
+        std::minmax_element(corners.begin(), corners.end(), [k](const auto& a, const auto& b) { return a[k] < b[k]; });
+    EXPECT_FLOAT_EQ((*lowest)[k], -high[k] / 2) << k;
+    EXPECT_FLOAT_EQ((*highest)[k], high[k] / 2) << k;
+  }
+  // Twelve edges, each between corners that differ in one coordinate.
+  const std::vector<uint16_t> edges = values<uint16_t>(draws[1].indexBytes, 24);
   for (size_t i = 0; i < 24; i += 2) {
-    const MVector edge = corners[edges[i]] - corners[edges[i + 1]];
-    EXPECT_EQ((edge.x != 0) + (edge.y != 0) + (edge.z != 0), 1) << i;
+    int differing = 0;
+    for (int k = 0; k < 3; ++k) differing += corners[edges[i]][k] != corners[edges[i + 1]][k];
+    EXPECT_EQ(differing, 1) << i;
   }
 }
 
@@ -89,21 +69,18 @@ TEST_F(DXAgent, PointsAreSquaresOfHalfSizeAnEighthOfAHundredthOfTheSize) {
   MPointArray points;
   points.append(MPoint(0.1, 0.2, 0.3));
   points.append(MPoint(-0.4, 0.0, 0.5));
-  const MVector a = MVector(1, 1, 0).normal(), b(0, 0, 1);
+  const MVector a = MVector(1, 1, 0).normal() * 0.00125, b = MVector(0, 0, 1) * 0.00125;
   agent->beginDraw();
-  agent->drawPoints(points, a, b, 1.0f);
-  const std::vector<Draw> draws = zovhost::testing::d3dDraws();
+  agent->drawPoints(points, a / 0.00125, b / 0.00125, 1.0f);
+  const std::vector<Draw> draws = d3dDraws();
   ASSERT_EQ(draws.size(), 2u);
   for (unsigned int i = 0; i < 2; ++i) {
-    EXPECT_EQ(draws[i].topology, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-    EXPECT_EQ(draws[i].indexCount, 6u);
     const std::vector<float> square = values<float>(draws[i].vertexBuffers[0].bytes, 12);
-    const double s = 0.00125;
-    const MPoint expected[4] = {points[i] + a * s - b * s, points[i] + a * s + b * s, points[i] - a * s + b * s,
-                                points[i] - a * s - b * s};
+    const MPoint expected[4] = {points[i] + a - b, points[i] + a + b, points[i] - a + b, points[i] - a - b};
     for (int c = 0; c < 4; ++c)
       EXPECT_TRUE(MPoint(square[3 * c], square[3 * c + 1], square[3 * c + 2]).isEquivalent(expected[c], 1e-7)) << c;
-    // Two triangles that cover the square: corners 0-1-2 and 0-2-3.
+    // Two triangles that cover the square.
+    EXPECT_EQ(draws[i].topology, D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
     EXPECT_EQ(values<uint16_t>(draws[i].indexBytes, 6), (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
   }
 }
@@ -120,47 +97,37 @@ TEST_F(DXAgent, AnOutlineOf33PointsClosesTheFirst32AndTheConstantsHoldTheTranspo
   agent->beginDraw();
   agent->drawPolygon(points.data(), 33);
 
-  const std::vector<Draw> draws = zovhost::testing::d3dDraws();
+  const std::vector<Draw> draws = d3dDraws();
   ASSERT_EQ(draws.size(), 1u);
-  EXPECT_EQ(draws[0].indexCount, 64u);
-  EXPECT_EQ(draws[0].vertexBuffers[0].stride, 12u);
   std::vector<uint16_t> closed;
   for (uint16_t i = 0; i < 32; ++i) closed.insert(closed.end(), {i, static_cast<uint16_t>((i + 1) % 32)});
+  EXPECT_EQ(draws[0].indexCount, 64u);
   EXPECT_EQ(values<uint16_t>(draws[0].indexBytes, 64), closed);
   EXPECT_EQ(values<float>(draws[0].vertexBuffers[0].bytes, 96), std::vector<float>(points.begin(), points.end() - 3));
-
+  EXPECT_EQ(draws[0].vertexBuffers[0].stride, 12u);
   const MMatrix product = MMatrix(view) * MMatrix(projection);
   const std::vector<float> constants = values<float>(draws[0].vertexConstants, 20);
-  for (int row = 0; row < 4; ++row)
-    for (int column = 0; column < 4; ++column)
-      EXPECT_NEAR(constants[4 * row + column], product[column][row], 1e-6) << row << "," << column;
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(constants[i], product[i % 4][i / 4], 1e-6) << i;
   EXPECT_EQ(std::vector<float>(constants.begin() + 16, constants.end()), std::vector<float>(color, color + 4));
   EXPECT_EQ(draws[0].pixelConstants, draws[0].vertexConstants);
 }
 
-TEST_F(DXAgent, SwitchingBeginsRebuildsThePipelineAndSetsItShaderLayoutShader) {
+TEST_F(DXAgent, SwitchingBeginsRebuildsThePipelineAndSetsShaderLayoutAndShaderInThatOrder) {
   const std::vector<std::string> rebuilt = {"D3DCompile",       "CreateVertexShader", "CreateInputLayout",
                                             "D3DCompile",       "CreatePixelShader",  "VSSetShader",
                                             "IASetInputLayout", "PSSetShader"};
-  const std::vector<std::string> kept = {"VSSetShader", "IASetInputLayout", "PSSetShader"};
-  const auto pipelineCalls = [] {
+  const std::vector<std::string> kept(rebuilt.end() - 3, rebuilt.end());
+  const auto pipelineCalls = [&rebuilt] {
     std::vector<std::string> names;
-    for (const std::string& name : functions())
-      if (name != "Release" && name != "AddRef" && name != "CreateBuffer" && name != "GetImmediateContext")
-        names.push_back(name);
+    for (const Call& call : zovhost::testing::d3dCalls())
+      if (std::find(rebuilt.begin(), rebuilt.end(), call.function) != rebuilt.end()) names.push_back(call.function);
     zovhost::testing::clearD3DRecord();
     return names;
   };
-  agent->beginDraw();
-  EXPECT_EQ(pipelineCalls(), rebuilt);
-  agent->beginDrawColored();
-  EXPECT_EQ(pipelineCalls(), rebuilt);
-  agent->beginDrawColored();
-  EXPECT_EQ(pipelineCalls(), kept);
-  agent->beginDraw();
-  EXPECT_EQ(pipelineCalls(), rebuilt);
-
-  // The effects' entry points and targets.
+  for (const auto& step : {std::make_pair(0, rebuilt), {1, rebuilt}, {1, kept}, {0, rebuilt}}) {
+    step.first ? agent->beginDrawColored() : agent->beginDraw();
+    EXPECT_EQ(pipelineCalls(), step.second) << step.first;
+  }
   agent->releaseDXDrawAgent();
   agent->beginDrawColored();
   std::vector<std::vector<std::string>> compiled;
@@ -170,91 +137,58 @@ TEST_F(DXAgent, SwitchingBeginsRebuildsThePipelineAndSetsItShaderLayoutShader) {
             (std::vector<std::vector<std::string>>{{"mainVS", "mainVS", "vs_5_0"}, {"mainPS", "mainPS", "ps_5_0"}}));
 }
 
-TEST_F(DXAgent, WithoutADeviceNothingIsDrawn) {
-  for (int without = 0; without < 2; ++without) {
-    if (without == 0) zovhost::testing::setDirectXDevice(false);
-    if (without == 1) zovhost::testing::setRendererExists(false);
-    const float center[3] = {0, 0, 0}, radius = 1.0f;
-    agent->beginDraw();
-    agent->drawPolygon(kTriangle, 3);
-    agent->drawAxisCircle(0, center, &radius);
-    agent->beginDrawColored();
-    agent->drawShadedTriangles(kTriangle, kTriangleColors, 3);
-    agent->endDraw();
-    EXPECT_TRUE(zovhost::testing::d3dCalls().empty()) << without;
-    EXPECT_EQ(agent->device, nullptr);
+TEST_F(DXAgent, NothingIsDrawnWithoutADeviceOrWhatWasNotMadeOrAFanOfFewerThanThreeCorners) {
+  zovhost::testing::setDirectXDevice(false);
+  agent->beginDraw();
+  agent->drawPolygon(kTriangle, 3);
+  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
+  zovhost::testing::setDirectXDevice(true);
+
+  // Creation failures: the message, no draw, and everything made by the next begin.
+  for (const auto& failure :
+       {std::make_pair("CreateVertexShader", "Failed to create vertex shader for ZOv primitives\n"),
+        {"CreateInputLayout", "Failed to create input layout for ZOv primitives\n"},
+        {"CreatePixelShader", "Failed to create pixel shader for ZOv primitives\n"},
+        {"CreateBuffer", ""}}) {
+    agent = &freshDXAgent();
+    zovhost::testing::injectD3DFailure(failure.first);
+    ::testing::internal::CaptureStdout();
+    for (int round = 0; round < 2; ++round) {
+      agent->beginDraw();
+      agent->drawPolygon(kTriangle, 3);
+      agent->reservedSolidDraw();
+      agent->reservedWireDraw();
+      agent->drawTriangle(kTriangle, kTriangle + 3, kTriangle + 6);
+      EXPECT_EQ(d3dDraws().size(), round) << failure.first;
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), failure.second);
   }
+  agent->beginDrawColored();
+  for (unsigned int count : {0u, 1u, 2u}) agent->drawShadedTriangles(kTriangle, kTriangleColors, count);
+  const std::vector<float> corners = ring(40);
+  agent->drawShadedTriangles(corners.data(), corners.data(), 40);
+  ASSERT_EQ(d3dDraws().size(), 2u);
+  EXPECT_EQ(d3dDraws()[1].indexCount, 90u);
+  // Each vertex: the position, then the RGB colour with alpha 1.
+  EXPECT_EQ(values<float>(d3dDraws()[1].vertexBuffers[0].bytes, 7),
+            (std::vector<float>{corners[0], corners[1], 0, corners[0], corners[1], 0, 1}));
 }
 
 TEST_F(DXAgent, AFailedCompilationIsReportedOnceAndNotTriedAgain) {
-  for (const char* target : {"vs_5_0", "ps_5_0"}) {
+  for (const auto& target : {std::make_pair("vs_5_0", "Failed to compile vertex shader for ZOv primitives\n"),
+                             {"ps_5_0", "Failed to compile pixel shader for ZOV primitives\n"}}) {
     agent = &freshDXAgent();
-    zovhost::testing::setShaderCompileFailure(target, true);
+    zovhost::testing::setShaderCompileFailure(target.first, true);
     ::testing::internal::CaptureStdout();
     agent->beginDraw();
-    zovhost::testing::setShaderCompileFailure(target, false);
+    zovhost::testing::setShaderCompileFailure(target.first, false);
     agent->beginDrawColored();
     agent->beginDraw();
     agent->drawPolygon(kTriangle, 3);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              std::string(target[0] == 'v' ? "Failed to compile vertex shader for ZOv primitives\n"
-                                           : "Failed to compile pixel shader for ZOV primitives\n"));
-    int compilations = 0;
-    for (const std::string& name : functions()) compilations += name == "D3DCompile";
-    EXPECT_EQ(compilations, target[0] == 'v' ? 1 : 2) << target;
-    EXPECT_TRUE(zovhost::testing::d3dDraws().empty()) << target;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), target.second);
+    EXPECT_EQ(calls("D3DCompile"), target.first[0] == 'v' ? 1 : 2) << target.first;
+    EXPECT_TRUE(d3dDraws().empty()) << target.first;
   }
-}
-
-TEST_F(DXAgent, ObjectsThatCouldNotBeMadeAreMadeByTheNextBegin) {
-  struct Case {
-    const char* function;
-    const char* message;
-  };
-  for (const Case& c :
-       {Case{"CreateVertexShader", "Failed to create vertex shader for ZOv primitives\n"},
-        Case{"CreateInputLayout", "Failed to create input layout for ZOv primitives\n"},
-        Case{"CreatePixelShader", "Failed to create pixel shader for ZOv primitives\n"}, Case{"CreateBuffer", ""}}) {
-    agent = &freshDXAgent();
-    zovhost::testing::injectD3DFailure(c.function);
-    ::testing::internal::CaptureStdout();
-    agent->beginDraw();
-    agent->drawPolygon(kTriangle, 3);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.message);
-    EXPECT_TRUE(zovhost::testing::d3dDraws().empty()) << c.function;
-    agent->beginDraw();
-    agent->drawPolygon(kTriangle, 3);
-    EXPECT_EQ(zovhost::testing::d3dDraws().size(), 1u) << c.function;
-  }
-}
-
-TEST_F(DXAgent, ShadedFansOfThreeToThirtyTwoCornersDrawTheirTriangles) {
-  std::vector<float> corners;
-  for (int i = 0; i < 40; ++i) corners.insert(corners.end(), {std::cos(0.1f * i), std::sin(0.1f * i), 0.0f});
-  agent->beginDrawColored();
-  for (unsigned int count : {0u, 1u, 2u, 3u, 40u}) agent->drawShadedTriangles(corners.data(), corners.data(), count);
-  const std::vector<Draw> draws = zovhost::testing::d3dDraws();
-  ASSERT_EQ(draws.size(), 2u);
-  EXPECT_EQ(draws[0].indexCount, 3u);
-  EXPECT_EQ(draws[1].indexCount, 90u);
-  // Each vertex: position, then the RGB colour with alpha 1.
-  const std::vector<float> vertex = values<float>(draws[1].vertexBuffers[0].bytes, 14);
-  EXPECT_EQ(std::vector<float>(vertex.begin() + 7, vertex.end()),
-            (std::vector<float>{corners[3], corners[4], corners[5], corners[3], corners[4], corners[5], 1.0f}));
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(DXAgent, TheReservedShapesAndTheTriangleDrawNothing) {
-  agent->beginDraw();
-  agent->drawPolygon(kTriangle, 3);
-  agent->reservedSolidDraw();
-  agent->reservedWireDraw();
-  agent->drawTriangle(kTriangle, kTriangle + 3, kTriangle + 6);
-  agent->endDraw();
-  EXPECT_EQ(zovhost::testing::d3dDraws().size(), 1u);
 }
 
 }  // namespace

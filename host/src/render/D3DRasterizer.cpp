@@ -52,6 +52,23 @@ void fetch(const Draw& draw, const LayoutElement& element, long long vertex, flo
   readFloats(binding.bytes, offset, out, componentsOf(element.format));
 }
 
+}  // namespace
+
+std::array<float, 4> clipPosition(const Draw& draw, long long vertex) {
+  std::array<float, 4> clip = {0.0f, 0.0f, 0.0f, 0.0f};
+  const LayoutElement* position = findElement(draw, "POSITION");
+  if (!position) return clip;
+  float m[16], p[4];
+  readFloats(draw.vertexConstants, 0, m, 16);
+  fetch(draw, *position, vertex, p);
+  // The row vector (x, y, z, 1) times the matrix stored by columns.
+  for (int column = 0; column < 4; ++column)
+    clip[column] = p[0] * m[column * 4 + 0] + p[1] * m[column * 4 + 1] + p[2] * m[column * 4 + 2] + m[column * 4 + 3];
+  return clip;
+}
+
+namespace {
+
 class Rasterizer {
  public:
   Rasterizer(int width, int height, const std::array<float, 4>& background) : m_image(width, height) {
@@ -65,8 +82,7 @@ class Rasterizer {
     const LayoutElement* position = findElement(draw, "POSITION");
     if ((!lines && !triangles) || !position) return;
     const LayoutElement* color = findElement(draw, "COLOR");
-    float matrix[16], uniformColor[4];
-    readFloats(draw.vertexConstants, 0, matrix, 16);
+    float uniformColor[4];
     readFloats(draw.pixelConstants, 64, uniformColor, 4);
 
     const unsigned size = draw.indexFormat == DXGI_FORMAT_R32_UINT ? 4 : 2;
@@ -79,13 +95,13 @@ class Rasterizer {
         if (at + size > draw.indexBytes.size()) return;
         uint32_t index = 0;
         std::memcpy(&index, &draw.indexBytes[at], size);
-        float p[4], c[4];
-        fetch(draw, *position, static_cast<long long>(index) + draw.baseVertex, p);
+        const long long vertex = static_cast<long long>(index) + draw.baseVertex;
+        float c[4];
         if (color)
-          fetch(draw, *color, static_cast<long long>(index) + draw.baseVertex, c);
+          fetch(draw, *color, vertex, c);
         else
           std::copy(uniformColor, uniformColor + 4, c);
-        primitive.push_back(transform(matrix, p, c));
+        primitive.push_back(toWindow(clipPosition(draw, vertex), c));
       }
       if (std::any_of(primitive.begin(), primitive.end(), [](const Vertex& v) { return v.w <= 0.0f; })) continue;
       if (lines)
@@ -98,11 +114,7 @@ class Rasterizer {
   RenderImage take() { return std::move(m_image); }
 
  private:
-  /// The row vector (x, y, z, 1) times the matrix stored by columns.
-  Vertex transform(const float* m, const float* p, const float* color) const {
-    float clip[4];
-    for (int column = 0; column < 4; ++column)
-      clip[column] = p[0] * m[column * 4 + 0] + p[1] * m[column * 4 + 1] + p[2] * m[column * 4 + 2] + m[column * 4 + 3];
+  Vertex toWindow(const std::array<float, 4>& clip, const float* color) const {
     Vertex v;
     v.w = clip[3];
     if (v.w > 0.0f) {

@@ -21,4 +21,8 @@ namespace zovhost::d3d {
 /// picture's edges.
 RenderImage rasterize(const std::vector<Draw>& draws, int width, int height, const std::array<float, 4>& background);
 
+/// Where the vertex shader puts a vertex of the draw: its POSITION times the
+/// matrix, in clip coordinates (x, y, z, w).
+std::array<float, 4> clipPosition(const Draw& draw, long long vertex);
+
 }  // namespace zovhost::d3d
