@@ -68,6 +68,28 @@ TEST_F(DrawAgents, TheThreeBackEndsDrawTheSameSceneWithinOnePixelOfLineRasterisa
   }
 }
 
+TEST_F(DrawAgents, TheCoreProfileDrawsTheBoundingBoxOfTheDirect3DAgent) {
+  // A box turned about y and x, so that all twelve edges show, and inside
+  // the depth range, which OpenGL clips.
+  const double turn[4][4] = {{0.8, 0.36, -0.48, 0}, {0, 0.8, 0.6, 0}, {0.6, -0.48, 0.64, 0}, {0, 0, 0, 1}};
+  const double low[3] = {-0.6, -0.6, -0.6}, high[3] = {0.2, 0.4, 0.6};
+  RenderImage images[2];
+  for (int i = 0; i < 2; ++i) {
+    openView(i == 0 ? MHWRender::kOpenGLCoreProfile : MHWRender::kDirectX11);
+    RawFootPrintDrawAgent& agent = i == 0 ? static_cast<RawFootPrintDrawAgent&>(freshCoreAgent()) : freshDXAgent();
+    agent.worldView = agent.worldViewProjection = MMatrix(turn);
+    agent.color[0] = 1.0f;
+    agent.beginDraw();
+    agent.drawBoundingBox(low, high);
+    agent.endDraw();
+    images[i] =
+        i == 0 ? view() : zovhost::testing::rasterizeD3DDraws(zovhost::testing::d3dDraws(), 64, 64, {0, 0, 0, 1});
+  }
+  EXPECT_GT(zovhost::testing::litPixels(images[0]), 150);
+  EXPECT_EQ(zovhost::testing::unmatchedPixels(images[0], images[1], 1, 1), 0);
+  EXPECT_EQ(zovhost::testing::unmatchedPixels(images[1], images[0], 1, 1), 0);
+}
+
 class DrawAgentRelease : public DrawTest {
  protected:
   void SetUp() override {
