@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "src/collisionShapeNode.h"
+#include "src/draw/viewportResources.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 
@@ -107,6 +108,7 @@ struct CallbackRow {
 const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kMayaExiting, nullptr, onReleaseViewportResources, nullptr, 16},
 };
 
 /// The installed callbacks' ids, one slot per row of kCallbacks; empty when
@@ -216,5 +218,7 @@ MStatus uninitializePlugin(MObject object) {
   MStatus result = MS::kSuccess;
   for (const DrawOverrideRow& row : kDrawOverrides)
     result = MHWRender::MDrawRegistry::deregisterDrawOverrideCreator(row.classification, row.registrant);
+  // The agents' graphics objects go with the module, whether or not they were used.
+  releaseDrawAgents();
   return result;
 }

@@ -43,6 +43,7 @@ void resetHost() {
   h.undo.setEnabled(true);
   h.undo.setSuspended(false);
   h.units.reset();
+  h.render.reset();
   clearScene();
   h.logs.clear();
   h.logs.echo = false;

@@ -53,7 +53,8 @@ TEST_F(PluginEntry, LoadingWithoutTheUserInterfaceScriptStillRegistersEverything
   EXPECT_EQ(ran(kLoadLines), (std::vector<std::string>{"source zovUI_40.mel (failed)", "zovUI_initialize (failed)",
                                                        "dynPref -autoCreate off"}));
   EXPECT_TRUE(runs("createNode zovCollisionShape"));
-  EXPECT_EQ(callbackCount(), callbacks + 1);
+  // The collision shape's node-removed callback and the host-exit callback.
+  EXPECT_EQ(callbackCount(), callbacks + 2);
   MString text;
   MGlobal::executeCommand(("pluginInfo -q -vendor " + moduleName()).c_str(), text);
   EXPECT_EQ(text, MString("Ombrevale"));
@@ -76,8 +77,8 @@ TEST_F(PluginEntry, AFailedRegistrationFailsTheLoadButNotTheRest) {
     const size_t callbacks = callbackCount();
     EXPECT_FALSE(runs(moduleLoadLine().str())) << clash.first;
     EXPECT_TRUE(hasMessage(MessageKind::Error, "initializePlugin function failed")) << clash.first;
-    // The load went on: its callback and its closing script lines are there.
-    EXPECT_EQ(callbackCount(), callbacks + 1) << clash.first;
+    // The load went on: its callbacks and its closing script lines are there.
+    EXPECT_EQ(callbackCount(), callbacks + 2) << clash.first;
     EXPECT_EQ(ran({"dynPref -autoCreate off"}).size(), 1u) << clash.first;
     EXPECT_TRUE(runs("unloadPlugin " + moduleName())) << clash.first;
     EXPECT_EQ(callbackCount(), callbacks) << clash.first;

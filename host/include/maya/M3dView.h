@@ -4,13 +4,25 @@
 #include <maya/MStatus.h>
 
 /// A 3D view of the host. This host has one, the active one, which looks
-/// through the camera given to setCamera or, until one is given, through
-/// the first camera in the scene.
+/// through the camera given to setCamera or, until one is given, through the
+/// first camera in the scene. Legacy drawing code brackets its OpenGL calls
+/// with beginGL and endGL, which make the view's OpenGL context current
+/// (drawing into the view's framebuffer) and then give the calling thread back
+/// the context it had.
 class M3dView {
  public:
+  M3dView() = default;
+
+  /// The view that has the focus.
   static M3dView active3dView(MStatus* status = nullptr);
 
   /// Fails when the scene has no camera for the view.
   MStatus getCamera(MDagPath& camera) const;
   MStatus setCamera(const MDagPath& camera);
+
+  /// Fails when no OpenGL context can be had for the view.
+  MStatus beginGL();
+  MStatus endGL();
+  int portWidth(MStatus* status = nullptr) const;
+  int portHeight(MStatus* status = nullptr) const;
 };

@@ -58,5 +58,6 @@ HostSettings& hostSettings() { return Host::instance().settings; }
 Interpreter& hostInterpreter() { return Host::instance().interpreter; }
 DrawOverrideRegistry& drawOverrideRegistry() { return Host::instance().drawOverrides; }
 PluginManager& pluginManager() { return Host::instance().plugins; }
+RenderState& renderState() { return Host::instance().render; }
 
 }  // namespace zovhost

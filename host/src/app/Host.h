@@ -14,6 +14,7 @@
 #include "interpreter/Interpreter.h"
 #include "plugin/DrawOverrideRegistry.h"
 #include "plugin/PluginManager.h"
+#include "render/RenderState.h"
 #include "time/TimeState.h"
 
 #include <vector>
@@ -54,6 +55,8 @@ class Host {
   // Plug-in loading.
   DrawOverrideRegistry drawOverrides;
   PluginManager plugins{{nodeTypes, commands, drawOverrides, callbacks, undo, settings}};
+  // Viewport drawing.
+  RenderState render;
 
  private:
   Host() = default;

@@ -1,0 +1,29 @@
+#include <maya/M3dView.h>
+
+#include "render/RenderState.h"
+
+MStatus M3dView::beginGL() {
+  zovhost::RenderState& state = zovhost::renderState();
+  const zovhost::CurrentGL previous = zovhost::CurrentGL::get();
+  if (!state.makeViewCurrent()) return MS::kFailure;
+  state.savedContexts.push_back(previous);
+  return MS::kSuccess;
+}
+
+MStatus M3dView::endGL() {
+  zovhost::RenderState& state = zovhost::renderState();
+  if (state.savedContexts.empty()) return MS::kFailure;
+  state.savedContexts.back().restore();
+  state.savedContexts.pop_back();
+  return MS::kSuccess;
+}
+
+int M3dView::portWidth(MStatus* status) const {
+  if (status) *status = MS::kSuccess;
+  return zovhost::renderState().settings.viewWidth;
+}
+
+int M3dView::portHeight(MStatus* status) const {
+  if (status) *status = MS::kSuccess;
+  return zovhost::renderState().settings.viewHeight;
+}

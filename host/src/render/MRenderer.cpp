@@ -1,0 +1,20 @@
+#include <maya/MViewport2Renderer.h>
+
+#include "render/RenderState.h"
+
+namespace MHWRender {
+
+MRenderer* MRenderer::theRenderer(bool) {
+  static MRenderer renderer;
+  return zovhost::renderState().settings.rendererExists ? &renderer : nullptr;
+}
+
+DrawAPI MRenderer::drawAPI() const { return zovhost::renderState().settings.drawAPI; }
+
+void* MRenderer::GPUDeviceHandle() const {
+  zovhost::RenderState& state = zovhost::renderState();
+  if (state.settings.drawAPI != kDirectX11 || !state.settings.deviceAvailable) return nullptr;
+  return static_cast<ID3D11Device*>(&state.device());
+}
+
+}  // namespace MHWRender
