@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/HardBody.h"
+#include "engine/collision/CompoundPieces.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcMatrix3.h"
@@ -34,7 +35,7 @@ class PrivateWorld;
 /// Walks through the getFirst/getNext pairs keep their cursor in the body and
 /// are not re-entrant. Copies are refused: a copy would share the lists,
 /// joints and tree.
-class FractureBody : public HardBody {
+class FractureBody : public HardBody, public CompoundPieces {
  public:
   /// Kind 5, empty lists, no cluster tree, at most 8 cracks per pass.
   FractureBody();
@@ -143,6 +144,8 @@ class FractureBody : public HardBody {
   std::uint32_t getFragmentCount() const { return fragmentCount; }
   /// The lists themselves, for the world and the collision passes.
   const EngineList<PrivateHardBody*>& getPieces() const { return pieces; }
+  /// The pieces the collision code walks: the joined pieces.
+  const EngineList<PrivateHardBody*>& getCompoundPieces() const override { return pieces; }
   const EngineList<PrivateHardBody*>& getDisconnectedBodies() const { return disconnectedBodies; }
   const EngineList<HardBody*>& getChildBodies() const { return childBodies; }
   const EngineList<DynamicStress*>& getActiveJoints() const { return activeJoints; }

@@ -89,6 +89,10 @@ TEST(FractureBody, TwoCubesSideBySideAreATwoByOneByOneBox) {
     }
     EXPECT_EQ(body.getNJointBodies(), 2u);
     EXPECT_TRUE(body.isActive());
+    // The collision code walks the same two pieces.
+    const EngineList<PrivateHardBody*>* walked = compoundPiecesOf(c.body.get());
+    ASSERT_NE(walked, nullptr);
+    EXPECT_EQ(walked->getCount(), 2u);
   }
 }
 
