@@ -1,6 +1,6 @@
 # Fails when a file of one host area includes a header of an area above it,
 # or when a public header includes an implementation header.
-#   cmake -DHOST_DIR=<host/> -DAREAS="math;core;..." -P CheckLayers.cmake
+#   cmake -DHOST_DIR=<host/> -DAREAS="mathtypes;core;..." -P CheckLayers.cmake
 # AREAS lists the areas bottom to top.
 if(NOT HOST_DIR OR NOT AREAS)
   message(FATAL_ERROR "give HOST_DIR and AREAS")

@@ -3,7 +3,7 @@
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
 #include "dg/NodeImpl.h"
-#include "math/MatrixParts.h"
+#include "mathtypes/MatrixParts.h"
 
 using zovhost::NodeImpl;
 using zovhost::TransformNode;

@@ -1,4 +1,4 @@
-#include "math/MatrixParts.h"
+#include "mathtypes/MatrixParts.h"
 
 #include <maya/MVector.h>
 

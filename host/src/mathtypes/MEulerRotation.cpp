@@ -1,7 +1,7 @@
 #include <maya/MEulerRotation.h>
 #include <maya/MQuaternion.h>
 
-#include "math/MatrixParts.h"
+#include "mathtypes/MatrixParts.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include <maya/MTransformationMatrix.h>
 
-#include "math/MatrixParts.h"
+#include "mathtypes/MatrixParts.h"
 
 #include <cmath>
 
