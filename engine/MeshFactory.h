@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <cstdint>
 
 #include "geometry/ZOV_DFmesh.h"
@@ -53,3 +55,9 @@ ZOV_DFmesh* copyDFmesh(const ZOV_DFmesh* mesh);
 
 /// Frees `*mesh` (nothing when null) and sets it to null.
 void deleteDFmesh(ZOV_DFmesh** mesh);
+
+/// Frees a shatter mesh of the factory when it goes out of scope.
+struct DFmeshDeleter {
+  void operator()(ZOV_DFmesh* mesh) const { deleteDFmesh(&mesh); }
+};
+using DFmeshPtr = std::unique_ptr<ZOV_DFmesh, DFmeshDeleter>;

@@ -16,6 +16,7 @@
 #include "geometry/MeshTransforms.h"
 #include "math/MgcVector2.h"
 #include "src/cutFaceTags.h"
+#include "src/hostHelpers.h"
 
 namespace {
 
@@ -63,8 +64,6 @@ bool findChild(const MObject& node, const std::function<bool(const MFnDependency
   }
   return false;
 }
-
-Mgc::MgcVector3 toEngine(const MVector& v) { return Mgc::MgcVector3(v.x, v.y, v.z); }
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "geometry/PolygonHelpers.h"
 #include "math/Tolerances.h"
 #include "src/cutFaceTags.h"
+#include "src/hostHelpers.h"
 
 namespace {
 
@@ -26,12 +27,7 @@ constexpr unsigned int kMaxCarriedUVSets = kMaxExtraUVLayers;
 /// A shader index of -1 is stored as 255, the low byte of any value.
 constexpr int kByteMask = 0xFF;
 
-struct MeshDeleter {
-  void operator()(ZOV_DFmesh* mesh) const { deleteDFmesh(&mesh); }
-};
-using MeshPtr = std::unique_ptr<ZOV_DFmesh, MeshDeleter>;
-
-Mgc::MgcVector3 toEngine(const MVector& v) { return Mgc::MgcVector3(v.x, v.y, v.z); }
+using MeshPtr = DFmeshPtr;
 
 bool degenerate(const MVector& normal) { return normal * normal < zov::kTolerance; }
 

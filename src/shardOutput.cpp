@@ -102,10 +102,6 @@ MStatus makeShard(const ZOV_DFmesh* piece, bool useCutMaterial, bool displayColo
   return made;
 }
 
-struct MeshDeleter {
-  void operator()(ZOV_DFmesh* mesh) const { deleteDFmesh(&mesh); }
-};
-
 }  // namespace
 
 std::uint32_t shardNumberOf(const ZOV_DFmesh& mesh) { return mesh.dfWord; }
@@ -147,7 +143,7 @@ MStatus createShardBatch(ZOV_DFmesh* mesh, bool useCutMaterial, bool displayColo
     const int count = splitShardParts(*mesh, parts);
     if (count == 0) return MS::kFailure;
     if (count >= 2) {
-      std::vector<std::unique_ptr<ZOV_DFmesh, MeshDeleter>> owned(parts.begin(), parts.end());
+      std::vector<DFmeshPtr> owned(parts.begin(), parts.end());
       MStatus result = MS::kFailure;
       for (size_t i = 0; i < owned.size(); ++i)
         result = makeOne(owned[i].get(), static_cast<std::uint32_t>(i) * kShardPartStride + shardNumber);

@@ -38,10 +38,6 @@ void copyFace(const DFface& from, DFface& to, const std::vector<std::uint32_t>& 
   to.faceByte = from.faceByte;
 }
 
-struct MeshDeleter {
-  void operator()(ZOV_DFmesh* mesh) const { deleteDFmesh(&mesh); }
-};
-
 /// The part made of the faces whose label is `label`.
 ZOV_DFmesh* buildPart(const ZOV_DFmesh& mesh, const std::vector<std::uint32_t>& faceLabel, std::uint32_t label) {
   std::vector<std::uint32_t> vertexMap(mesh.numVertices, UINT32_MAX);
@@ -53,8 +49,7 @@ ZOV_DFmesh* buildPart(const ZOV_DFmesh& mesh, const std::vector<std::uint32_t>& 
     for (std::uint32_t k = 0; k < mesh.faces[f].numVertices; ++k)
       if (vertexMap[mesh.faces[f].vertices[k]] == UINT32_MAX) vertexMap[mesh.faces[f].vertices[k]] = vertices++;
   }
-  std::unique_ptr<ZOV_DFmesh, MeshDeleter> part(
-      createDFmesh(vertices, mesh.numUVs, faces, std::max(mesh.numUVLayers, 1u), mesh.numExtraPoints));
+  DFmeshPtr part(createDFmesh(vertices, mesh.numUVs, faces, std::max(mesh.numUVLayers, 1u), mesh.numExtraPoints));
   if (!part) return nullptr;
   for (std::uint32_t v = 0; v < mesh.numVertices; ++v)
     if (vertexMap[v] != UINT32_MAX) {

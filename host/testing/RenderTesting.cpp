@@ -1,6 +1,5 @@
 #include "testing/RenderTesting.h"
 
-#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <maya/MViewport2Renderer.h>

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "src/draw/DrawShapes.h"
 #include "src/draw/glEntryPoints.h"
 
 namespace {
@@ -35,17 +36,8 @@ out vec4 colorOut;
 void main() { colorOut = colorin; }
 )";
 
-constexpr float kShapeLineWidth = 0.2f;
-constexpr float kDefaultLineWidth = 1.0f;
-constexpr int kCirclePoints = 31;
-/// 3.14 stands for pi, so the last point falls just short of a full turn.
-constexpr float kHalfTurn = 3.14f;
-constexpr unsigned int kBoxCorners = 8;
-constexpr unsigned int kBoxEdgeIndices = 24;
-const uint16_t kBoxEdges[kBoxEdgeIndices] = {0, 1, 1, 2, 2, 3, 3, 0, 4, 5, 5, 6, 6, 7, 7, 4, 0, 4, 1, 5, 2, 6, 3, 7};
-const float kUnitCube[kBoxCorners][3] = {{-0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, 0.5f},
-                                         {-0.5f, -0.5f, 0.5f},  {-0.5f, 0.5f, -0.5f}, {0.5f, 0.5f, -0.5f},
-                                         {0.5f, 0.5f, 0.5f},    {-0.5f, 0.5f, 0.5f}};
+constexpr float kCoreShapeLineWidth = 0.2f;
+using namespace zovdraw;
 
 /// Compiles one shader; on failure prints the message with the shader's log
 /// and deletes it.
@@ -216,7 +208,7 @@ void RawFootPrintDrawAgentCoreProfile::beginDraw() {
   if (!initialized) setUp();
   if (!ready) return;
   g_gl.glUseProgram(uniformProgram);
-  glLineWidth(kShapeLineWidth);
+  glLineWidth(kCoreShapeLineWidth);
 }
 
 void RawFootPrintDrawAgentCoreProfile::beginDrawColored() {

@@ -1,4 +1,5 @@
 #include "src/draw/RawFootPrintDrawAgentDX.h"
+#include "src/draw/DrawShapes.h"
 
 #include <d3dcompiler.h>
 #include <maya/MViewport2Renderer.h>
@@ -60,16 +61,8 @@ constexpr UINT kShapeIndexBytes = 96 * 2;
 /// A 4x4 float matrix and an RGBA colour.
 constexpr UINT kConstantBytes = 80;
 
-const float kUnitCube[8][3] = {{-0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, 0.5f}, {-0.5f, -0.5f, 0.5f},
-                               {-0.5f, 0.5f, -0.5f},  {0.5f, 0.5f, -0.5f},  {0.5f, 0.5f, 0.5f},  {-0.5f, 0.5f, 0.5f}};
-const uint16_t kBoxEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 4, 5, 5, 6, 6, 7, 7, 4, 0, 4, 1, 5, 2, 6, 3, 7};
-constexpr UINT kBoxEdgeIndices = 24;
+using namespace zovdraw;
 
-const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
-constexpr int kCirclePoints = 31;
-/// 3.14 stands for pi, so the last point falls just short of a full turn.
-constexpr float kHalfTurn = 3.14f;
 /// Half the side of a point's square per unit of size.
 constexpr float kPointScale = 0.125f / 100.0f;
 

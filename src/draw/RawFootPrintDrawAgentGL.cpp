@@ -2,19 +2,18 @@
 
 #include <GL/gl.h>
 
+#include "src/draw/DrawShapes.h"
 #include "src/draw/glDrawing.h"
 
 namespace {
 
 /// Every attribute group beginDraw saves.
 constexpr GLbitfield kAllAttributeGroups = 0xFFFFF;
-constexpr float kShapeLineWidth = 2.0f;
-constexpr float kDefaultLineWidth = 1.0f;
+constexpr float kLegacyShapeLineWidth = 2.0f;
+using namespace zovdraw;
 constexpr float kPointSize = 4.0f;
 constexpr int kLines = 1;
 constexpr int kFill = 0;
-
-const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 /// Loads a host matrix: its rows, acting on row vectors, are OpenGL's
 /// columns acting on column vectors.
@@ -74,7 +73,7 @@ void RawFootPrintDrawAgentGL::beginDraw() {
   loadMatrix(projection);
   glPushAttrib(kAllAttributeGroups);
   glPushModelMatrix(kIdentity);
-  glLineWidth(kShapeLineWidth);
+  glLineWidth(kLegacyShapeLineWidth);
 }
 
 void RawFootPrintDrawAgentGL::beginDrawColored() { beginDraw(); }

@@ -5,12 +5,11 @@
 #include "dg/Graph.h"
 
 #include <memory>
+#include "core/StatusOut.h"
+
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 /// The camera the active view looks through, once one is given.
 std::weak_ptr<zovhost::NodeImpl>& viewCamera() {

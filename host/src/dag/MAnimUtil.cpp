@@ -1,12 +1,11 @@
 #include <maya/MAnimUtil.h>
 
+#include "core/StatusOut.h"
 #include "dg/Graph.h"
 
-namespace {
+using zovhost::setStatus;
 
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
+namespace {
 
 bool drivenByCurve(const MPlug& plug) {
   const MPlug source = plug.source();

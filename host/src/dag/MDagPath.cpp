@@ -5,16 +5,14 @@
 #include "dg/Graph.h"
 
 #include <algorithm>
+#include "core/StatusOut.h"
 
 using zovhost::DagNodePath;
 using zovhost::NodeImpl;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 MDagPath pathOf(const DagNodePath& nodes) {
   std::vector<std::shared_ptr<NodeImpl>> shared;

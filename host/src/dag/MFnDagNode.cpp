@@ -7,17 +7,15 @@
 #include "dg/NodeTypeRegistry.h"
 
 #include <algorithm>
+#include "core/StatusOut.h"
 
 using zovhost::DagLink;
 using zovhost::NodeImpl;
 using zovhost::nodeTypeRegistry;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 std::shared_ptr<NodeImpl> dagNodeIn(const MObject& object, MStatus* status) {
   auto node = zovhost::nodeOf(object);

@@ -1,17 +1,15 @@
 #include <maya/MFnNurbsCurve.h>
 
+#include "core/StatusOut.h"
 #include "dag/CurveNode.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
 
 using zovhost::CurveData;
 using zovhost::CurveNode;
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 // The only degree this host keeps.
 constexpr unsigned int kLinear = 1;

@@ -1,18 +1,16 @@
 #include <maya/MFnTransform.h>
 
+#include "core/StatusOut.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
 #include "dg/NodeImpl.h"
 #include "mathtypes/MatrixParts.h"
 
 using zovhost::NodeImpl;
+using zovhost::setStatus;
 using zovhost::TransformNode;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 bool isWorld(MSpace::Space space) { return space == MSpace::kWorld; }
 

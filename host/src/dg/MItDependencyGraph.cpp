@@ -4,12 +4,11 @@
 
 #include <deque>
 #include <set>
+#include "core/StatusOut.h"
+
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 /// The nodes one step from node, in the order the connections were made.
 std::vector<zovhost::NodeImpl*> neighbours(const zovhost::NodeImpl& node, MItDependencyGraph::Direction direction) {

@@ -3,18 +3,16 @@
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 
+#include "core/StatusOut.h"
 #include "dg/Graph.h"
 
 using zovhost::AttributeImpl;
 using zovhost::NodeImpl;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 using zovhost::Slot;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 const Slot* arraySlot(const MPlug& plug) {
   if (!plug.isArray() || plug.isElement()) return nullptr;

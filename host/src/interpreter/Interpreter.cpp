@@ -25,7 +25,7 @@ namespace {
 constexpr unsigned int kMaxIdleLinesPerFlush = 10000;
 // Procedures calling each other, or scripts sourcing each other, without end
 // must not exhaust the stack.
-constexpr int kMaxNesting = 100;
+constexpr int kMaxRunNesting = 100;
 
 /// Makes a result the one plug-in commands write to, for the life of the
 /// guard (also when the command throws).
@@ -95,7 +95,7 @@ Interpreter::Nesting::Nesting(Interpreter& interpreter, const std::string& file)
     const auto& files = m_interpreter.m_files;
     m_reentered = std::find(files.begin(), files.end(), m_file) != files.end();
   }
-  m_entered = !m_reentered && m_interpreter.m_nesting < kMaxNesting;
+  m_entered = !m_reentered && m_interpreter.m_nesting < kMaxRunNesting;
   if (!m_entered) return;
   ++m_interpreter.m_nesting;
   if (!m_file.empty()) m_interpreter.m_files.push_back(m_file);

@@ -18,7 +18,7 @@ namespace {
 
 /// Blocks, calls and parentheses nested deeper than this are refused, so
 /// that no script can exhaust the parser's stack.
-constexpr int kMaxNesting = 200;
+constexpr int kMaxParseNesting = 200;
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 struct SyntaxError {
@@ -74,7 +74,7 @@ class Parser {
   class Nesting {
    public:
     explicit Nesting(Parser& parser) : m_parser(parser) {
-      if (++m_parser.m_depth > kMaxNesting) m_parser.fail("the script nests too deeply");
+      if (++m_parser.m_depth > kMaxParseNesting) m_parser.fail("the script nests too deeply");
     }
     ~Nesting() { --m_parser.m_depth; }
     Nesting(const Nesting&) = delete;

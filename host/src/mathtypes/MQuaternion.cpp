@@ -4,12 +4,14 @@
 #include "mathtypes/MatrixParts.h"
 
 #include <cmath>
+#include "mathtypes/Constants.h"
+
+using zovhost::kPi;
 
 namespace {
 
 // Vectors shorter than this have no direction; half-angle sines below it mean no rotation.
 constexpr double kTiny = 1.0e-12;
-constexpr double kPi = 3.14159265358979323846;
 
 /// A unit vector perpendicular to v (v not zero).
 MVector perpendicular(const MVector& v) {

@@ -1,5 +1,6 @@
 #include <maya/MFnMesh.h>
 
+#include "core/StatusOut.h"
 #include "dag/DagNode.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
@@ -10,12 +11,9 @@
 using zovhost::MeshGeometry;
 using zovhost::MeshView;
 using zovhost::NodeImpl;
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 std::vector<MFloatPoint> floatPoints(const MPointArray& points) {
   std::vector<MFloatPoint> result;

@@ -9,17 +9,15 @@
 #include "mesh/ShadingGroups.h"
 
 #include <algorithm>
+#include "core/StatusOut.h"
 
 using zovhost::ColorSet;
 using zovhost::MeshGeometry;
 using zovhost::MeshView;
+using zovhost::setStatus;
 using zovhost::UVSet;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 std::string nameOf(const MString* name) { return name ? name->str() : std::string(); }
 

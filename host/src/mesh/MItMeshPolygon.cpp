@@ -1,18 +1,14 @@
 #include <maya/MItMeshPolygon.h>
 
+#include "core/StatusOut.h"
 #include "mesh/MeshGeometry.h"
 #include "mesh/MeshView.h"
 #include "mesh/PolygonTriangulation.h"
 
 using zovhost::MeshGeometry;
+using zovhost::setStatus;
 
-namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 MItMeshPolygon::MItMeshPolygon(const MObject& polyObject, MStatus* status) { setStatus(status, reset(polyObject)); }
 

@@ -4,14 +4,11 @@
 #include "mesh/MeshView.h"
 
 #include <algorithm>
+#include "core/StatusOut.h"
 
-namespace {
+using zovhost::setStatus;
 
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 MItMeshVertex::MItMeshVertex(const MObject& polyObject, MStatus* status) : m_object(polyObject) {
   setStatus(status, reset());

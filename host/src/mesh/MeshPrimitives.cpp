@@ -7,12 +7,11 @@
 #include <cmath>
 #include <map>
 #include <tuple>
+#include "mathtypes/Constants.h"
 
 namespace zovhost {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 /// Collects points, UVs and polygons, then turns the y axis onto the
 /// requested axis. Every polygon corner gets a UV of the default set.

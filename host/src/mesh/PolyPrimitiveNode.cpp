@@ -17,7 +17,8 @@
 
 namespace zovhost {
 
-namespace {
+// Named rather than anonymous: PrimitiveKind below holds these types.
+namespace primitive_specs {
 
 constexpr int kMaxSizes = 3;
 constexpr int kMaxCounts = 3;
@@ -37,7 +38,9 @@ struct CountSpec {
 
 using Builder = std::shared_ptr<MeshGeometry> (*)(const double* sizes, const int* counts, const MVector& axis);
 
-}  // namespace
+}  // namespace primitive_specs
+
+using namespace primitive_specs;
 
 /// One primitive node type: its attributes and how it builds its mesh.
 struct PrimitiveKind {

@@ -1,12 +1,12 @@
 #include "mesh/PolygonTriangulation.h"
 
 #include <cmath>
+#include "mathtypes/Constants.h"
 
 namespace zovhost {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // Relative sizes below which an area, a turn or a distance counts as zero
 // (against the square of the polygon's extent).
 constexpr double kFlatArea = 1.0e-12;

@@ -1,4 +1,3 @@
-#define GL_GLEXT_PROTOTYPES 1
 #include "render/GLView.h"
 
 #include <EGL/eglext.h>

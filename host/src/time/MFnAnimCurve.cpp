@@ -9,12 +9,11 @@
 #include "time/TimeState.h"
 
 #include <cmath>
+#include "core/StatusOut.h"
+
+using zovhost::setStatus;
 
 namespace {
-
-void setStatus(MStatus* status, MStatus value) {
-  if (status) *status = value;
-}
 
 // Keys closer in time than this (seconds) are the same key.
 constexpr double kSameKeyTime = 1e-9;
