@@ -64,58 +64,48 @@ TEST(MgcMatrix3Rotation, AxisAngleConversionsMatchEigen) {
   EXPECT_EQ(axis, MgcVector3::UNIT_X);
 }
 
-TEST(MgcMatrix3Rotation, EulerAnglesRoundTripForEveryOrder) {
-  Random random(3);
-  for (const EulerOrder& order : kEulerOrders) {
-    SCOPED_TRACE(order.name);
-    for (int i = 0; i < 300; ++i) {
-      const double a0 = random.uniform(-kPi, kPi), a2 = random.uniform(-kPi, kPi);
-      const double a1 =
-          order.proper ? random.uniform(1e-3, kPi - 1e-3) : random.uniform(-0.5 * kPi + 1e-3, 0.5 * kPi - 1e-3);
-      const MgcMatrix3 m = fromEigen(eulerReference(order, a0, a1, a2));
-      if (order.from != nullptr) {
-        MgcMatrix3 built;
-        (built.*order.from)(a0, a1, a2);
-        EXPECT_LT(maxDifference(built, m), 1e-14);
-      }
-      double b0, b1, b2;
-      ASSERT_TRUE((m.*order.to)(b0, b1, b2));
-      EXPECT_LT(angleDistance(b0, a0), 1e-9);
-      EXPECT_NEAR(b1, a1, 1e-9);
-      EXPECT_LT(angleDistance(b2, a2), 1e-9);
-    }
-  }
-}
-
-// Middle angles at a limit of their range (0 or pi for the proper orders,
-// +-pi/2 for the others) or within rounding of it. Built from exact axis
-// rotations at the limit, where only the sum or difference of the outer angles
-// is determined, the extraction reports false, puts it all in a0 and sets
-// a2 = 0. Built through quaternion products, whose entries carry rounding
-// noise, the angles read back still rebuild the rotation.
-TEST(EulerLimits, AnglesAtAndNearTheLimitsRebuildTheRotation) {
-  const double offsets[] = {0.0, 1e-300, 1e-12, -1e-12, 1e-9, -1e-9, 2e-8, -2e-8, 1e-7, -1e-7};
+// Middle angles inside their range read back as they were built, with the
+// outer angles; the builders agree with the textbook products. At a limit of
+// the range (0 or pi for the proper orders, +-pi/2 for the others), built from
+// exact axis rotations, only the sum or difference of the outer angles is
+// determined: the extraction reports false, puts it all in a0 and sets a2 = 0.
+// Within rounding of a limit, built through quaternion products whose entries
+// carry rounding noise, the angles read back still rebuild the rotation.
+TEST(EulerLimits, AnglesInsideAtAndNearTheLimitsRebuildTheRotation) {
+  const double offsets[] = {0.0, 1e-300, 1e-12, -1e-12, 1e-9, -1e-9, 2e-8, -2e-8, 1e-7, -1e-7, 1e-3};
   Random random(21);
   for (const EulerOrder& order : kEulerOrders) {
     const double limits[2] = {order.proper ? 0.0 : -0.5 * kPi, order.proper ? kPi : 0.5 * kPi};
     for (const double limit : limits) {
       for (const double offset : offsets) {
-        // Step inside the range of the middle angle.
-        const double a1 = limit + (limit == limits[0] ? std::fabs(offset) : -std::fabs(offset));
-        SCOPED_TRACE(testing::Message() << order.name << " a1 = " << a1);
         for (int i = 0; i < 20; ++i) {
-          const double a0 = random.uniform(-kPi, kPi), a2 = random.uniform(-kPi, kPi);
-          const bool exact = offset == 0.0 && i % 2 == 0;
+          // Step inside the range of the middle angle; the last offset stands
+          // for anywhere inside.
+          const double step = offset == 1e-3 ? random.uniform(1e-3, 0.5 * kPi - 1e-3) : std::fabs(offset);
+          const double a0 = random.uniform(-kPi, kPi), a1 = limit == limits[0] ? limit + step : limit - step,
+                       a2 = random.uniform(-kPi, kPi);
+          SCOPED_TRACE(testing::Message() << order.name << " a1 = " << a1);
+          const bool exact = offset == 0.0 && i % 2 == 0, inside = offset == 1e-3;
           const Eigen::Quaterniond q = about(order.axes[0], a0) * about(order.axes[1], a1) * about(order.axes[2], a2);
-          const MgcMatrix3 m = fromEigen(exact ? eulerReference(order, a0, a1, a2) : q.normalized().toRotationMatrix());
+          const MgcMatrix3 m =
+              fromEigen(exact || inside ? eulerReference(order, a0, a1, a2) : q.normalized().toRotationMatrix());
           double b0, b1 = 0.5, b2 = 0.5;
           const bool regular = (m.*order.to)(b0, b1, b2);
           ASSERT_TRUE(std::isfinite(b0) && std::isfinite(b1) && std::isfinite(b2));
-          EXPECT_LT(maxDifference(m, eulerReference(order, b0, b1, b2)), exact ? 1e-12 : 1e-7);
+          EXPECT_LT(maxDifference(m, eulerReference(order, b0, b1, b2)), exact || inside ? 1e-12 : 1e-7);
           if (exact) {
             EXPECT_FALSE(regular);
             EXPECT_EQ(b1, limit);
             EXPECT_EQ(b2, 0.0);
+          }
+          if (inside) {
+            EXPECT_TRUE(regular);
+            EXPECT_LT(angleDistance(b0, a0) + std::fabs(b1 - a1) + angleDistance(b2, a2), 1e-9);
+          }
+          if (inside && order.from != nullptr) {
+            MgcMatrix3 built;
+            (built.*order.from)(a0, a1, a2);
+            EXPECT_LT(maxDifference(built, m), 1e-14);
           }
         }
       }
