@@ -10,10 +10,8 @@
 #include "math/MgcMatrix2.h"
 #include "support/MathTestUtil.h"
 
-using Mgc::MgcMatrix2;
-using Mgc::MgcVector2;
-using zovtest::kPi;
-using zovtest::Random;
+using namespace Mgc;
+using namespace zovtest;
 
 namespace {
 

@@ -8,17 +8,8 @@
 #include "support/EulerOrders.h"
 #include "support/MathTestUtil.h"
 
-using Mgc::MgcMatrix3;
-using Mgc::MgcVector3;
-using zovtest::angleDistance;
-using zovtest::EulerOrder;
-using zovtest::eulerReference;
-using zovtest::fromEigen;
-using zovtest::kEulerOrders;
-using zovtest::kPi;
-using zovtest::maxDifference;
-using zovtest::Random;
-using zovtest::toEigen;
+using namespace Mgc;
+using namespace zovtest;
 
 namespace {
 
@@ -141,8 +132,8 @@ TEST(EulerLimits, RotationAboutTheFirstAxisIsTheZeroLimit) {
 TEST(MgcMatrix3Rotation, SlerpMatchesEigenQuaternionSlerp) {
   Random random(6);
   for (int i = 0; i < 500; ++i) {
-    const Eigen::Quaterniond q0 = zovtest::randomQuaternion(random);
-    const Eigen::Quaterniond q1 = zovtest::randomQuaternion(random);
+    const Eigen::Quaterniond q0 = randomQuaternion(random);
+    const Eigen::Quaterniond q1 = randomQuaternion(random);
     const double t = i < 2 ? i : random.uniform(0.0, 1.0);
     // Eigen's slerp takes the shorter arc, as a rotation by at most pi does.
     const Eigen::Matrix3d expected = q0.slerp(t, q1).toRotationMatrix();

@@ -17,12 +17,8 @@
 #include "math/Tolerances.h"
 #include "support/MathTestUtil.h"
 
-using Mgc::MgcMatrix3;
-using Mgc::MgcVector3;
-using zovtest::fromEigen;
-using zovtest::maxDifference;
-using zovtest::Random;
-using zovtest::toEigen;
+using namespace Mgc;
+using namespace zovtest;
 
 namespace {
 
@@ -163,26 +159,20 @@ TEST(MgcMatrix3Decompositions, SingularValueDecompositionMatchesEigen) {
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(std::isnan(S[i])) << i;
 }
 
-// QR is unique up to the signs of Q's columns and R's rows.
-TEST(MgcMatrix3Decompositions, QduDecompositionMatchesEigenQr) {
+// Q a rotation, D diagonal, U unit upper triangular, and Q D U the matrix:
+// the QR factorisation, which is unique up to signs.
+TEST(MgcMatrix3Decompositions, QduDecompositionRebuildsTheMatrix) {
   Random random(11u);
   for (int i = 0; i < 500; ++i) {
     const MgcMatrix3 a = randomMatrix(random, 1.0);
     MgcMatrix3 Q, D, U;
     a.QDUDecomposition(Q, D, U);
-    const Eigen::Matrix3d q = toEigen(Q), d = toEigen(D), u = toEigen(U), du = d * u;
+    const Eigen::Matrix3d q = toEigen(Q), d = toEigen(D), u = toEigen(U);
     EXPECT_LT((q.transpose() * q - Eigen::Matrix3d::Identity()).norm(), 1e-12);
     EXPECT_NEAR(q.determinant(), 1.0, 1e-12);
     EXPECT_EQ(d, Eigen::Matrix3d(d.diagonal().asDiagonal()));
     EXPECT_EQ(u, Eigen::Matrix3d(u.triangularView<Eigen::UnitUpper>()));
-    const Eigen::HouseholderQR<Eigen::Matrix3d> qr(toEigen(a));
-    const Eigen::Matrix3d expectedQ = qr.householderQ();
-    const Eigen::Matrix3d expectedR = qr.matrixQR().triangularView<Eigen::Upper>();
-    for (int k = 0; k < 3; ++k) {
-      const double sign = du(k, k) * expectedR(k, k) < 0.0 ? -1.0 : 1.0;
-      EXPECT_LT((q.col(k) - sign * expectedQ.col(k)).cwiseAbs().maxCoeff(), 1e-10);
-      EXPECT_LT((du.row(k) - sign * expectedR.row(k)).cwiseAbs().maxCoeff(), 1e-10);
-    }
+    EXPECT_LT((q * d * u - toEigen(a)).cwiseAbs().maxCoeff(), 1e-12);
   }
 }
 

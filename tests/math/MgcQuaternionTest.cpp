@@ -9,15 +9,8 @@
 #include "math/MgcVector3.h"
 #include "support/MathTestUtil.h"
 
-using Mgc::MgcMatrix3;
-using Mgc::MgcVector3;
-using Mgc::Quaternion;
-using zovtest::fromEigen;
-using zovtest::kPi;
-using zovtest::maxDifference;
-using zovtest::Random;
-using zovtest::rotationDistance;
-using zovtest::toEigen;
+using namespace Mgc;
+using namespace zovtest;
 
 namespace {
 
@@ -45,13 +38,13 @@ TEST(MgcQuaternion, ConversionsAndAlgebraMatchEigen) {
     // Every fourth rotation is by more than 2*pi/3 (negative trace) about an
     // axis near x, y or z, so that every branch of the conversion from a
     // matrix runs.
-    Eigen::Quaterniond a = zovtest::randomQuaternion(random);
+    Eigen::Quaterniond a = randomQuaternion(random);
     if (i % 4 != 0) {
       MgcVector3 axis = random.vector(-0.3, 0.3);
       axis[i % 3] = 1.0;
       a = eigenAxisAngle(axis * (1.0 / axis.Length()), random.uniform(2.2, kPi));
     }
-    Eigen::Quaterniond b = zovtest::randomQuaternion(random);
+    Eigen::Quaterniond b = randomQuaternion(random);
     b.coeffs() *= 1.7;  // not unit, so that Inverse differs from Conjugate
     const Quaternion qa = fromEigen(a), qb = fromEigen(b);
     EXPECT_LT(rotationDistance(Quaternion(fromEigen(a.toRotationMatrix())), a), 1e-14);
@@ -81,6 +74,17 @@ TEST(MgcQuaternion, ConversionsAndAlgebraMatchEigen) {
     const Quaternion pure(0.0, angle / 2 * axis.x, angle / 2 * axis.y, angle / 2 * axis.z);
     EXPECT_LT(maxDifference(pure.Exp(), toEigen(fromAxis)), 1e-15);
     EXPECT_LT(maxDifference(fromAxis.Log(), toEigen(pure)), 1e-9);
+
+    // Twist about the direction's image times a swing that carries the
+    // direction there, and swing times a twist about the direction itself.
+    const MgcVector3 image = qa.Rotate(axis);
+    Quaternion twist, swing;
+    qa.DecomposeTwistTimesSwing(axis, twist, swing);
+    EXPECT_LT(maxDifference(twist * swing, a), 1e-14);
+    EXPECT_LT((swing.Rotate(axis) - image).Length() + (twist.Rotate(image) - image).Length(), 1e-12);
+    qa.DecomposeSwingTimesTwist(axis, swing, twist);
+    EXPECT_LT(maxDifference(swing * twist, a), 1e-14);
+    EXPECT_LT((twist.Rotate(axis) - axis).Length(), 1e-12);
   }
 }
 
@@ -106,50 +110,6 @@ TEST(MgcQuaternion, DegenerateInputsGiveDefinedResults) {
   EXPECT_EQ(axis, MgcVector3::UNIT_X);
   EXPECT_NE(Quaternion(0.0, 0, 0, 0), Quaternion(-0.0, 0, 0, 0));
   EXPECT_EQ(Quaternion(nan, 0, 0, 0), Quaternion(nan, 0, 0, 0));
-}
-
-// Slerp follows the great arc towards q itself, never flipping q to -q;
-// Squad meets its ends and reduces to Slerp with coincident control points.
-TEST(MgcQuaternion, SlerpAndSquadFollowTheGreatArc) {
-  Random random(34);
-  for (int i = 0; i < 500; ++i) {
-    const Eigen::Quaterniond p = zovtest::randomQuaternion(random);
-    const Eigen::Quaterniond q = zovtest::randomQuaternion(random);
-    const double t = random.uniform(0.0, 1.0);
-    Quaternion result;
-    result.Slerp(t, fromEigen(p), fromEigen(q));
-    EXPECT_LT(maxDifference(result, greatCircle(p, q, t)), 1e-12);
-    for (const int spins : {1, 2, -1}) {
-      result.SlerpExtraSpins(t, fromEigen(p), fromEigen(q), spins);
-      EXPECT_LT(maxDifference(result, greatCircle(p, q, t, spins)), 1e-12);
-    }
-    const Quaternion a = fromEigen(zovtest::randomQuaternion(random));
-    EXPECT_LT(maxDifference(result.Squad(0.0, fromEigen(p), a, a, fromEigen(q)), p), 1e-15);
-    EXPECT_LT(maxDifference(result.Squad(1.0, fromEigen(p), a, a, fromEigen(q)), q), 1e-15);
-    EXPECT_LT(
-        maxDifference(result.Squad(t, fromEigen(p), fromEigen(p), fromEigen(q), fromEigen(q)), greatCircle(p, q, t)),
-        1e-12);
-    // Control points placed symmetrically about q1 give q1 itself.
-    const Quaternion step(random.unitVector(), random.uniform(0.1, 1.0));
-    EXPECT_LT(maxDifference(result.Intermediate(a * step.Conjugate(), a, a * step), toEigen(a)), 1e-12);
-  }
-}
-
-TEST(MgcQuaternion, TwistAndSwingRecomposeTheRotation) {
-  Random random(38);
-  for (int i = 0; i < 300; ++i) {
-    const Quaternion q = fromEigen(zovtest::randomQuaternion(random));
-    const MgcVector3 direction = random.unitVector();
-    const MgcVector3 image = q.Rotate(direction);
-    Quaternion twist, swing;
-    q.DecomposeTwistTimesSwing(direction, twist, swing);
-    EXPECT_LT(maxDifference(twist * swing, toEigen(q)), 1e-14);
-    EXPECT_LT((swing.Rotate(direction) - image).Length(), 1e-12);
-    EXPECT_LT((twist.Rotate(image) - image).Length(), 1e-12);  // turns about the image
-    q.DecomposeSwingTimesTwist(direction, swing, twist);
-    EXPECT_LT(maxDifference(swing * twist, toEigen(q)), 1e-14);
-    EXPECT_LT((twist.Rotate(direction) - direction).Length(), 1e-12);
-  }
 }
 
 // Directions of any lengths, from opposite through nearly opposite and
@@ -180,25 +140,41 @@ TEST(QuaternionLimits, AlignTakesOneDirectionOntoAnotherAtAnyAngle) {
   EXPECT_EQ(q.Align(MgcVector3::UNIT_X, MgcVector3::ZERO), Quaternion::IDENTITY);
 }
 
-// Unit quaternions that are opposite, exactly or to within rounding, or
-// equal, are the same rotation: Slerp between them stays on it with unit
-// length rather than passing through 0 or dividing by sin(0).
-TEST(QuaternionLimits, SlerpOfOppositeOrEqualQuaternionsStaysOnTheRotation) {
+// Slerp follows the great arc towards q itself, never flipping q to -q, extra
+// spins adding half circles. Unit quaternions that are equal, or opposite
+// exactly or to within rounding, are the same rotation: Slerp between them
+// stays on it with unit length rather than passing through 0 or dividing by
+// sin(0). Squad meets its ends and reduces to Slerp with coincident control
+// points.
+TEST(QuaternionLimits, SlerpFollowsTheGreatArcAndStaysOnOneRotation) {
   Random random(52);
   for (int i = 0; i < 2000; ++i) {
-    const Eigen::Quaterniond e = zovtest::randomQuaternion(random);
-    Eigen::Quaterniond opposite(-e.coeffs() * random.uniform(0.1, 10.0));
-    opposite.normalize();
-    const Quaternion p = fromEigen(e);
-    const Quaternion q = i % 3 == 0 ? -p : i % 3 == 1 ? p : fromEigen(opposite);
-    for (const double t : {0.0, 0.25, 0.5, 0.75, 1.0}) {
-      Quaternion result;
-      result.Slerp(t, p, q);
-      EXPECT_NEAR(result.Length(), 1.0, 1e-14);
-      EXPECT_LT(rotationDistance(result, e), 1e-14);
-      // Extra half turns between equal ends have no plane to turn in.
-      const Quaternion spun = i % 3 == 1 ? p : result.SlerpExtraSpins(t, p, q, 1);
-      EXPECT_LT(rotationDistance(spun, e), 1e-14);
+    const Eigen::Quaterniond p = randomQuaternion(random);
+    Eigen::Quaterniond q = randomQuaternion(random);
+    const int kind = i % 4;  // general, equal, opposite, opposite within rounding
+    if (kind == 1) q = p;
+    if (kind == 2) q.coeffs() = -p.coeffs();
+    if (kind == 3) q = Eigen::Quaterniond(-p.coeffs() * random.uniform(0.1, 10.0)).normalized();
+    const double t = random.uniform(0.0, 1.0);
+    Quaternion result;
+    result.Slerp(t, fromEigen(p), fromEigen(q));
+    EXPECT_NEAR(result.Length(), 1.0, 1e-14);
+    EXPECT_LT(maxDifference(result, kind == 0 ? greatCircle(p, q, t) : p), 1e-12);
+    // Extra half turns between equal ends have no plane to turn in.
+    for (const int spins : {1, 2, -1}) {
+      if (kind == 1) continue;
+      result.SlerpExtraSpins(t, fromEigen(p), fromEigen(q), spins);
+      EXPECT_LT(maxDifference(result, kind == 0 ? greatCircle(p, q, t, spins) : p), 1e-12);
     }
+    if (kind != 0) continue;
+    const Quaternion a = fromEigen(randomQuaternion(random));
+    EXPECT_LT(maxDifference(result.Squad(0.0, fromEigen(p), a, a, fromEigen(q)), p), 1e-15);
+    EXPECT_LT(maxDifference(result.Squad(1.0, fromEigen(p), a, a, fromEigen(q)), q), 1e-15);
+    EXPECT_LT(
+        maxDifference(result.Squad(t, fromEigen(p), fromEigen(p), fromEigen(q), fromEigen(q)), greatCircle(p, q, t)),
+        1e-12);
+    // Control points placed symmetrically about q1 give q1 itself.
+    const Quaternion step(random.unitVector(), random.uniform(0.1, 1.0));
+    EXPECT_LT(maxDifference(result.Intermediate(a * step.Conjugate(), a, a * step), toEigen(a)), 1e-12);
   }
 }
