@@ -28,8 +28,9 @@ Eigen::Quaterniond about(int axis, double angle) {
 // Random axes and angles; then angles so close to 0 or to a half turn that the
 // skew-symmetric part is too short to unitise, and half turns, about random
 // and coordinate axes. The axis read back is a unit vector and rebuilds the
-// rotation (a half turn about -axis is the same rotation).
-TEST(MgcMatrix3Rotation, AxisAngleConversionsMatchEigen) {
+// rotation (a half turn about -axis is the same rotation). Slerp and
+// Orthonormalize run on the same rotations.
+TEST(MgcMatrix3Rotation, AxisAngleSlerpAndOrthonormalizeMatchEigen) {
   Random random(1);
   const double special[] = {kPi, kPi - 1e-7, kPi - 4e-7, 1e-7};
   for (int i = 0; i < 540; ++i) {
@@ -47,6 +48,28 @@ TEST(MgcMatrix3Rotation, AxisAngleConversionsMatchEigen) {
     EXPECT_NEAR(foundAxis.Length(), 1.0, 1e-12) << i;
     EXPECT_NEAR(foundAngle, angle, tolerance) << i;
     EXPECT_LT(maxDifference(axisAngle(foundAxis, foundAngle), expected), tolerance) << i;
+
+    // Slerp from a random rotation towards its product with this one runs
+    // about the axis (a half turn has no one way to go).
+    const Eigen::Matrix3d start = toEigen(random.rotation());
+    const double t = random.uniform(0.0, 1.0);
+    const Eigen::Matrix3d between = start * Eigen::AngleAxisd(t * angle, toEigen(axis)).toRotationMatrix();
+    if (angle < kPi) {
+      EXPECT_LT(
+          maxDifference(MgcMatrix3::Slerp(t, fromEigen(start), fromEigen(Eigen::Matrix3d(start * expected))), between),
+          tolerance);
+    }
+    // Gram-Schmidt over the columns of a perturbed rotation is the QR
+    // factorisation with a positive diagonal: Q is orthonormal and Q^T A upper
+    // triangular with positive diagonal.
+    const MgcMatrix3 a =
+        fromEigen(expected) + MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1), random.vector(-0.1, 0.1));
+    MgcMatrix3 q = a;
+    q.Orthonormalize();
+    EXPECT_LT(maxDifference(q.TransposeTimes(q), MgcMatrix3::IDENTITY), 1e-14);
+    const MgcMatrix3 r = q.TransposeTimes(a);
+    EXPECT_LT(std::max({std::fabs(r[1][0]), std::fabs(r[2][0]), std::fabs(r[2][1])}), 1e-14);
+    EXPECT_GT(std::min({r[0][0], r[1][1], r[2][2]}), 0.0);
   }
   MgcVector3 axis(0.0, 0.0, 0.0);
   double angle = -1.0;
@@ -126,34 +149,5 @@ TEST(EulerLimits, RotationAboutTheFirstAxisIsTheZeroLimit) {
       EXPECT_LT(maxDifference(m, eulerReference(order, b0, b1, b2)), 1e-7);
       EXPECT_LT(b1, 1e-7);
     }
-  }
-}
-
-TEST(MgcMatrix3Rotation, SlerpMatchesEigenQuaternionSlerp) {
-  Random random(6);
-  for (int i = 0; i < 500; ++i) {
-    const Eigen::Quaterniond q0 = randomQuaternion(random);
-    const Eigen::Quaterniond q1 = randomQuaternion(random);
-    const double t = i < 2 ? i : random.uniform(0.0, 1.0);
-    // Eigen's slerp takes the shorter arc, as a rotation by at most pi does.
-    const Eigen::Matrix3d expected = q0.slerp(t, q1).toRotationMatrix();
-    const MgcMatrix3 r0 = fromEigen(q0.toRotationMatrix()), r1 = fromEigen(q1.toRotationMatrix());
-    EXPECT_LT(maxDifference(MgcMatrix3::Slerp(t, r0, r1), expected), 1e-9);
-  }
-}
-
-// Gram-Schmidt is the QR factorisation with a positive diagonal: Q is
-// orthonormal and Q^T * A is upper triangular with positive diagonal.
-TEST(MgcMatrix3Rotation, OrthonormalizeIsGramSchmidtOverColumns) {
-  Random random(7);
-  for (int i = 0; i < 200; ++i) {
-    const MgcMatrix3 a =
-        random.rotation() + MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1), random.vector(-0.1, 0.1));
-    MgcMatrix3 q = a;
-    q.Orthonormalize();
-    EXPECT_LT(maxDifference(q.TransposeTimes(q), MgcMatrix3::IDENTITY), 1e-14);
-    const MgcMatrix3 r = q.TransposeTimes(a);
-    EXPECT_LT(std::max({std::fabs(r[1][0]), std::fabs(r[2][0]), std::fabs(r[2][1])}), 1e-14);
-    EXPECT_GT(std::min({r[0][0], r[1][1], r[2][2]}), 0.0);
   }
 }
