@@ -115,8 +115,7 @@ TEST(PlanarConvexHull, InnerPointsOfStraightRunsInTiltedPlanesAreNotCorners) {
 
     std::vector<std::uint32_t> hull;
     const std::int32_t count = planarConvexHull(points.data(), static_cast<std::uint32_t>(points.size()), normal, hull);
-    SCOPED_TRACE(testing::Message() << "trial " << trial << " normal " << normal.x << " " << normal.y << " "
-                                    << normal.z);
+    SCOPED_TRACE(trial);
     ASSERT_EQ(count, sides);
     std::set<std::uint32_t> corners(hull.begin(), hull.end());
     for (std::uint32_t k = 0; k < static_cast<std::uint32_t>(sides); ++k) EXPECT_EQ(corners.count(k), 1u);
@@ -124,7 +123,7 @@ TEST(PlanarConvexHull, InnerPointsOfStraightRunsInTiltedPlanesAreNotCorners) {
   }
 }
 
-TEST(PlanarConvexHull, EdgeCases) {
+TEST(PlanarConvexHull, EdgeCasesAndTheChainOnSortedPoints) {
   const MgcVector3 up(0, 0, 1);
   struct Case {
     const char* name;
@@ -150,11 +149,8 @@ TEST(PlanarConvexHull, EdgeCases) {
     EXPECT_EQ(hull, c.expected);
     EXPECT_EQ(static_cast<std::size_t>(count), c.expected.size());
   }
-}
-
-TEST(PlanarConvexHull, ChainOnSortedPoints) {
-  // Sorted by x, then y: the lower chain left to right, the upper one back,
-  // closed by the first point.
+  // The chain itself on points sorted by x, then y: the lower chain left to
+  // right, the upper one back, closed by the first point.
   const MgcVector2 square[] = {{0, 0}, {0, 1}, {0.5, 0.5}, {1, 0}, {1, 1}};
   int indices[6];
   ASSERT_EQ(convexHull2DIndices(square, 5, indices), 5);
