@@ -28,36 +28,22 @@ void randomTriangle(Random& random, int i, MgcVector3 tri[3]) {
 
 }  // namespace
 
-// Segment pairs of every kind: general, parallel, opposite, collinear,
-// crossing, short, and a point on either side.
+// Segment pairs of every kind: general, parallel either way (any offset and
+// length), collinear, crossing, the first one short, and a point on either side.
 TEST(DistanceQueries, SegmentDistanceMatchesBruteForce) {
   Random random(11);
   for (int i = 0; i < 4000; ++i) {
     MgcVector3 seg[4] = {random.vector(), random.vector(), random.vector(), random.vector()};
     const MgcVector3 direction = seg[1] - seg[0];
-    switch (i % 8) {
-      case 1:  // parallel, either way, any offset and length
-      case 2:
-        seg[3] = seg[2] + direction * (i % 8 == 1 ? 1.0 : -1.0) * random.uniform(0.1, 2.0);
-        break;
-      case 3:  // collinear, overlapping or not
-        seg[2] = seg[0] + direction * random.uniform(-1.5, 1.5);
-        seg[3] = seg[0] + direction * random.uniform(-1.5, 1.5);
-        break;
-      case 4:  // crossing
-        seg[3] = seg[0] + direction * random.uniform(0.1, 0.9);
-        seg[2] = seg[3] + (seg[3] - seg[2]) * random.uniform(0.2, 1.0);
-        break;
-      case 5:  // first one short
-        seg[1] = seg[0] + random.unitVector() * random.uniform(1e-3, 5e-3);
-        break;
-      case 6:
-        seg[1] = seg[0];
-        break;
-      case 7:
-        seg[3] = seg[2];
-        break;
-    }
+    const int kind = i % 8;
+    if (kind == 1 || kind == 2) seg[3] = seg[2] + direction * (kind == 1 ? 1.0 : -1.0) * random.uniform(0.1, 2.0);
+    if (kind == 3) seg[2] = seg[0] + direction * random.uniform(-1.5, 1.5);  // collinear, overlapping or not
+    if (kind == 3) seg[3] = seg[0] + direction * random.uniform(-1.5, 1.5);
+    if (kind == 4) seg[3] = seg[0] + direction * random.uniform(0.1, 0.9);  // crossing
+    if (kind == 4) seg[2] = seg[3] + (seg[3] - seg[2]) * random.uniform(0.2, 1.0);
+    if (kind == 5) seg[1] = seg[0] + random.unitVector() * random.uniform(1e-3, 5e-3);
+    if (kind == 6) seg[1] = seg[0];
+    if (kind == 7) seg[3] = seg[2];
     SCOPED_TRACE(i);
     double s = -1.0, t = -1.0;
     const double distance = distanceSq_seg2seg(seg[0], seg[1], seg[2], seg[3], s, t);

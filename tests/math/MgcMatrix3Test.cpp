@@ -126,11 +126,8 @@ TEST(MgcMatrix3, ArithmeticInverseAndQduMatchEigen) {
     EXPECT_EQ(eu, Eigen::Matrix3d(eu.triangularView<Eigen::UnitUpper>()));
     EXPECT_LT((eq * ed * eu - ea).cwiseAbs().maxCoeff(), 1e-12);
   }
-}
-
-// A singular matrix reports false and leaves its adjugate (the transposed
-// cofactors, here from 2x2 minors) in the output; the by-value form gives ZERO.
-TEST(MgcMatrix3, InverseOfSingularMatrixIsZero) {
+  // A singular matrix reports false and leaves its adjugate (the transposed
+  // cofactors, here from 2x2 minors) in the output; the by-value form gives ZERO.
   for (const MgcMatrix3& m : {MgcMatrix3::ZERO, MgcMatrix3(1, 2, 3, 4, 5, 6, 7, 8, 9),
                               MgcMatrix3(1, 2, 3, 2, 4, 6, -1, -2, -3), MgcMatrix3::IDENTITY * 1e-3}) {
     MgcMatrix3 out = MgcMatrix3::IDENTITY, adjugate;
