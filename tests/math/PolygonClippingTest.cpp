@@ -71,7 +71,8 @@ TEST(PolygonClipping, SplitPolygonByPlaneKeepsThePartInFront) {
   std::vector<MgcVector3> square = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {}};
   std::uint32_t count = 4;
   EXPECT_TRUE(splitPolygonByPlane(MgcVector3(1, -1, 0), 0.0, count, square.data()));
-  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(std::vector<MgcVector3>(square.begin(), square.begin() + count),
+            (std::vector<MgcVector3>{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}));
   EXPECT_TRUE(splitPolygonByPlane(MgcVector3(0, 0, 1), 0.0, count, square.data()));
   EXPECT_EQ(count, 0u);
   // Not convex (the part in front comes in two runs), or more vertices than
