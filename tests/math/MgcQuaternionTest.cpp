@@ -55,8 +55,6 @@ TEST(MgcQuaternion, ConversionsAndAlgebraMatchEigen) {
     EXPECT_LT((toEigen(qa.Rotate(v)) - a * toEigen(v)).cwiseAbs().maxCoeff(), 1e-14);
     EXPECT_LT(maxDifference(qa * qb, a * b), 1e-15);
     EXPECT_LT(maxDifference(qb.Inverse(), b.inverse()), 1e-15);
-    EXPECT_EQ(maxDifference(qb.Conjugate(), b.conjugate()), 0.0);
-    EXPECT_NEAR(qa.Dot(qb), a.dot(b), 1e-15);
     Quaternion unit = qb;
     EXPECT_NEAR(unit.Normalize(), b.norm(), 1e-15);
     EXPECT_LT(maxDifference(unit, b.normalized()), 1e-15);
