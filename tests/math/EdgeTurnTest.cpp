@@ -20,12 +20,9 @@ TEST(EdgeTurn, SignFollowsTheTurnAboutTheNormal) {
       {"left turn seen from +z", {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, up, -1},
       {"right turn seen from +z", {0, 0, 0}, {1, 0, 0}, {1, -1, 0}, up, 1},
       {"left turn seen from -z", {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, -up, 1},
-      {"sharp left turn", {0, 0, 0}, {1, 0, 0}, {0, 0.5, 0}, up, -1},
       {"turn about an axis in the plane gives no sign", {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 0, 0}, 0},
       {"straight on, in order", {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, up, 0},
-      {"straight on with uneven steps", {0, 0, 0}, {0.1, 0.1, 0.1}, {3, 3, 3}, up, 0},
       {"doubling back along the line", {0, 0, 0}, {2, 0, 0}, {1, 0, 0}, up, -1},
-      {"doubling back past the start", {0, 0, 0}, {1, 0, 0}, {-1, 0, 0}, up, -1},
       {"returning to the start", {0, 0, 0}, {1, 0, 0}, {0, 0, 0}, up, -1},
       {"kink within the dead zone", {0, 0, 0}, {1, 0, 0}, {2, 1e-7, 0}, up, 0},
   };
