@@ -21,6 +21,18 @@ void setViewSize(int width, int height) {
   renderState().settings.viewHeight = height;
 }
 
+unsigned geometryDrawDirtyCount(const MObject& node, unsigned* topologyChanges) {
+  unsigned count = 0;
+  unsigned topology = 0;
+  for (const GeometryDirtyMark& mark : renderState().geometryDirtyMarks)
+    if (!node.isNull() && mark.node.lock() == node.object()) {
+      ++count;
+      if (mark.topologyChanged) ++topology;
+    }
+  if (topologyChanges) *topologyChanges = topology;
+  return count;
+}
+
 void setProcAddress(const std::string& name, void (*function)()) { renderState().settings.procedures[name] = function; }
 void clearProcAddresses() { renderState().settings.procedures.clear(); }
 

@@ -17,4 +17,10 @@ void* MRenderer::GPUDeviceHandle() const {
   return static_cast<ID3D11Device*>(&state.device());
 }
 
+MStatus MRenderer::setGeometryDrawDirty(MObject object, bool topologyChanged) {
+  if (object.isNull()) return MS::kInvalidParameter;
+  zovhost::renderState().geometryDirtyMarks.push_back({object.object(), topologyChanged});
+  return MS::kSuccess;
+}
+
 }  // namespace MHWRender

@@ -14,6 +14,14 @@
 
 namespace zovhost {
 
+class Object;
+
+/// A node whose Viewport 2.0 geometry was marked dirty.
+struct GeometryDirtyMark {
+  std::weak_ptr<Object> node;
+  bool topologyChanged = false;
+};
+
 /// What the host's viewport is set to draw with; tests change these.
 struct RenderSettings {
   MHWRender::DrawAPI drawAPI = MHWRender::kOpenGL;
@@ -52,9 +60,11 @@ class RenderState {
 
   /// Contexts saved by M3dView::beginGL, restored by endGL.
   std::vector<CurrentGL> savedContexts;
+  /// Every setGeometryDrawDirty since the last reset, in order.
+  std::vector<GeometryDirtyMark> geometryDirtyMarks;
 
-  /// The settings of a started host, the Direct3D record cleared; contexts,
-  /// the device and the objects made stay.
+  /// The settings of a started host, the Direct3D record and the dirty
+  /// marks cleared; contexts, the device and the objects made stay.
   void reset();
 
  private:
