@@ -186,7 +186,10 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
       made = createBodyFromMesh(mesh);
       break;
   }
-  if (made == nullptr) return false;
+  if (made == nullptr) {
+    MGlobal::displayWarning("body " + name() + ": the engine cannot make a body of this collision type from its shape");
+    return false;
+  }
   body.reset(made);
 
   body->setMass(static_cast<float>(bodyMass));
@@ -207,8 +210,9 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   if (bodyIndex >= 0) body->getShape().id = bodyIndex;
 
   const bool inWorld = theWorld != nullptr && theWorld->containsBody(body.get());
+  const bool keyed = block.inputValue(passive).asInt() <= kDynamic && keyedAgainstDynamics();
   if (block.inputValue(passive).asInt() <= kDynamic) {
-    if (!keyedAgainstDynamics()) {
+    if (!keyed) {
       if (inWorld)
         theWorld->makeBodyDynamic(body.get(), nullptr);
       else
@@ -216,6 +220,8 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
     } else {
       warnKeyed();
       block.outputValue(passive).set(kDrivenByTransform);
+      // Driven by its transform from now on, as `passive` says.
+      body->enableStatic();
     }
   } else if (inWorld) {
     theWorld->makeBodyStatic(body.get(), nullptr);
@@ -246,8 +252,9 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   block.outputValue(enabled).set(true);
   block.outputValue(usercommand).set(false);
   // A body made again (a new collision type) must not wait for a change of
-  // the parameters to hold them: `ca_rigidBodyParam` may be clean.
+  // its settings to hold them: their twins may be clean.
   applyParameters(block);
+  if (block.inputValue(firstHitActiveAttr).asShort() == 1 && !keyed) body->enableFirstHit();
   return true;
 }
 

@@ -3,6 +3,10 @@
 #include <GL/glext.h>
 #include <d3d11.h>
 #include <maya/M3dView.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MPxLocatorNode.h>
+#include <maya/MSelectionList.h>
 #include <maya/MViewport2Renderer.h>
 #include <wingdi.h>
 
@@ -112,6 +116,33 @@ TEST_F(ViewportRendering, TheCompatibilityViewRunsFixedFunctionDrawing) {
   EXPECT_EQ(image.pixel(16, 16)[2], 255);
   EXPECT_EQ(image.pixel(15, 32)[2], 0);
   EXPECT_EQ(image.pixel(32, 48)[2], 0);
+}
+
+TEST_F(ViewportRendering, GeometryMarkedDirtyIsCountedPerNodeUntilTheHostResets) {
+  MSelectionList list;
+  MObject time;
+  ASSERT_TRUE(list.add("time1"));
+  ASSERT_TRUE(list.getDependNode(0, time));
+  EXPECT_FALSE(MRenderer::setGeometryDrawDirty(MObject()));
+  EXPECT_TRUE(MRenderer::setGeometryDrawDirty(time));
+  EXPECT_TRUE(MRenderer::setGeometryDrawDirty(time, false));
+  unsigned topology = 0;
+  EXPECT_EQ(testing::geometryDrawDirtyCount(time, &topology), 2u);
+  EXPECT_EQ(topology, 1u);
+  testing::resetHost();
+  EXPECT_EQ(testing::geometryDrawDirtyCount(time), 0u);
+}
+
+TEST_F(ViewportRendering, ALocatorsLegacyDrawingDrawsNothingUnlessItsClassDoes) {
+  class Plain : public MPxLocatorNode {};
+  testing::clearView({0.25f, 0.5f, 0.75f, 1.0f});
+  const zovhost::RenderImage before = testing::readView();
+  Plain locator;
+  M3dView view = M3dView::active3dView();
+  ASSERT_TRUE(view.beginGL());
+  static_cast<MPxLocatorNode&>(locator).draw(view, MDagPath(), M3dView::kFlatShaded, M3dView::kDormant);
+  view.endGL();
+  EXPECT_EQ(testing::unmatchedPixels(testing::readView(), before, 0, 0), 0);
 }
 
 void fakeEntryPoint() {}
