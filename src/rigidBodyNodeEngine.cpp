@@ -43,16 +43,6 @@ constexpr int kDrivenByTransform = 2;
 /// Values of the shape's collision type.
 enum CollisionKind : int { kPhantom = 0, kCapsule = 1, kHull = 2, kTriangleMesh = 3, kAutomaticOrJagged = 4 };
 
-/// Unit scale of the node's solver (the first node linked to `solver`).
-bool solverFitsUnits(const MObject& node) {
-  MPlugArray plugs;
-  MPlug(node, rigidBodyNode::solver).connectedTo(plugs, true, true);
-  if (plugs.length() == 0) return false;
-  MFnDependencyNode fn(plugs[0].node());
-  if (fn.typeId() != zovSolverNode::id || fn.userNode() == nullptr) return false;
-  return static_cast<zovSolverNode*>(fn.userNode())->unitScaleOn();
-}
-
 /// Reads a plug so that the host computes it when it is dirty.
 void pull(const MObject& node, const MObject& attribute) {
   MPlug plug(node, attribute);
@@ -71,8 +61,8 @@ void store(float out[3], const MVector& v) {
 
 MVector toHost(const Mgc::MgcVector3& v) { return MVector(v.x, v.y, v.z); }
 
-/// The matrix of a body pose: its rotation, then the translation to its
-/// position, with the given scale.
+/// The matrix of a body's pose: its scale and rotation, then the
+/// translation to its position.
 MTransformationMatrix bodyPose(const HardBody& body) {
   const Mgc::Quaternion& q = body.getDyn().orientationQuat;
   MTransformationMatrix pose;
@@ -123,7 +113,8 @@ bool rigidBodyNode::massOf(const ZOVmesh& mesh, bool warnEmpty, const char* nega
     MGlobal::displayWarning("body " + name() + " has no finite volume: no body is made");
     return false;
   }
-  if (solverFitsUnits(thisMObject())) volume *= kUnitMassScale;
+  const zovSolverNode* owner = linkedSolver();
+  if (owner != nullptr && owner->unitScaleOn()) volume *= kUnitMassScale;
   if (volume < 0.0) {
     MGlobal::displayWarning(negativePrefix + name() + " mass negative");
     volume = -volume;

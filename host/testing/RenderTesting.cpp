@@ -22,15 +22,14 @@ void setViewSize(int width, int height) {
 }
 
 unsigned geometryDrawDirtyCount(const MObject& node, unsigned* topologyChanges) {
-  unsigned count = 0;
-  unsigned topology = 0;
-  for (const GeometryDirtyMark& mark : renderState().geometryDirtyMarks)
-    if (!node.isNull() && mark.node.lock() == node.object()) {
-      ++count;
-      if (mark.topologyChanged) ++topology;
-    }
-  if (topologyChanges) *topologyChanges = topology;
-  return count;
+  GeometryDirtyCount count;
+  if (!node.isNull()) {
+    const auto& counts = renderState().geometryDirty;
+    const auto found = counts.find(node.object());
+    if (found != counts.end()) count = found->second;
+  }
+  if (topologyChanges) *topologyChanges = count.topologyChanges;
+  return count.marks;
 }
 
 void setProcAddress(const std::string& name, void (*function)()) { renderState().settings.procedures[name] = function; }

@@ -3,9 +3,6 @@
 #include <GL/glext.h>
 #include <d3d11.h>
 #include <maya/M3dView.h>
-#include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
-#include <maya/MPxLocatorNode.h>
 #include <maya/MSelectionList.h>
 #include <maya/MViewport2Renderer.h>
 #include <wingdi.h>
@@ -131,18 +128,6 @@ TEST_F(ViewportRendering, GeometryMarkedDirtyIsCountedPerNodeUntilTheHostResets)
   EXPECT_EQ(topology, 1u);
   testing::resetHost();
   EXPECT_EQ(testing::geometryDrawDirtyCount(time), 0u);
-}
-
-TEST_F(ViewportRendering, ALocatorsLegacyDrawingDrawsNothingUnlessItsClassDoes) {
-  class Plain : public MPxLocatorNode {};
-  testing::clearView({0.25f, 0.5f, 0.75f, 1.0f});
-  const zovhost::RenderImage before = testing::readView();
-  Plain locator;
-  M3dView view = M3dView::active3dView();
-  ASSERT_TRUE(view.beginGL());
-  static_cast<MPxLocatorNode&>(locator).draw(view, MDagPath(), M3dView::kFlatShaded, M3dView::kDormant);
-  view.endGL();
-  EXPECT_EQ(testing::unmatchedPixels(testing::readView(), before, 0, 0), 0);
 }
 
 void fakeEntryPoint() {}

@@ -1,3 +1,5 @@
+#include <maya/MSceneMessage.h>
+
 #include <string>
 #include <vector>
 
@@ -189,6 +191,41 @@ TEST_F(Solver, DisplaySelectedReachesTheModuleWhenItsTwinIsPulled) {
     pull(solver + ".ca_displaySelected");
     EXPECT_EQ(g_displaySelected, shown);
   }
+}
+
+TEST_F(Solver, BeforeANewSceneTheLoadIsFlaggedAndOpenPanelsEmptied) {
+  zovhost::testing::setWindowExists("winZovManageWorld", true);
+  for (bool withSolver : {false, true}) {
+    zovhost::testing::resetScene();
+    if (withSolver) makeSolver();
+    zovhost::testing::flushIdleQueue();
+    g_sceneLoading = false;
+    zovhost::testing::clearLogs();
+    zovhost::testing::raiseSceneMessage(MSceneMessage::kBeforeNew);
+    EXPECT_TRUE(g_sceneLoading);
+    EXPECT_TRUE(ran("setDefaultsZovFbodyParams(\"\")"));
+    zovhost::testing::flushIdleQueue();
+    // The host records each command of a line on its own.
+    EXPECT_EQ(ran("textScrollList -edit -removeAll $zovBodiesList"), withSolver);
+  }
+  g_sceneLoading = false;
+}
+
+TEST_F(Solver, RebuildingAfterOpeningKeepsTheUsersMassAndCentre) {
+  // As a scene file leaves them: settings stored, no engine body yet.
+  const std::string solver = makeSolver();
+  const std::string body = makeBoxBody("box", 2, 1, 1, "0 0 0", "0 0 0", 2, solver);
+  run("setAttr " + body + ".mass 5");
+  setVector(body + ".massCenter", "0.5 0 0", "012");
+  solverNode(solver).rebuildWorld();
+  const HardBody* engine = bodyNode(body).engineBody(true);
+  ASSERT_NE(engine, nullptr);
+  EXPECT_NEAR(engine->getMass(), 5.0, kTolerance);
+  EXPECT_EQ(getDouble(body + ".mass"), 5.0);
+  const Mgc::MgcVector3& p = engine->getDyn().position;
+  EXPECT_NEAR(p.x, 0.5, kTolerance);
+  EXPECT_NEAR(p.y, 0.0, kTolerance);
+  EXPECT_NEAR(getDouble(body + ".massCenter0"), 0.5, kTolerance);
 }
 
 }  // namespace

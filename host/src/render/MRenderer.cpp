@@ -19,7 +19,9 @@ void* MRenderer::GPUDeviceHandle() const {
 
 MStatus MRenderer::setGeometryDrawDirty(MObject object, bool topologyChanged) {
   if (object.isNull()) return MS::kInvalidParameter;
-  zovhost::renderState().geometryDirtyMarks.push_back({object.object(), topologyChanged});
+  zovhost::GeometryDirtyCount& count = zovhost::renderState().geometryDirty[object.object()];
+  ++count.marks;
+  if (topologyChanged) ++count.topologyChanges;
   return MS::kSuccess;
 }
 

@@ -16,10 +16,11 @@ namespace zovhost {
 
 class Object;
 
-/// A node whose Viewport 2.0 geometry was marked dirty.
-struct GeometryDirtyMark {
-  std::weak_ptr<Object> node;
-  bool topologyChanged = false;
+/// How often a node's Viewport 2.0 geometry was marked dirty.
+struct GeometryDirtyCount {
+  unsigned marks = 0;
+  /// Marks that said the topology changed.
+  unsigned topologyChanges = 0;
 };
 
 /// What the host's viewport is set to draw with; tests change these.
@@ -60,8 +61,8 @@ class RenderState {
 
   /// Contexts saved by M3dView::beginGL, restored by endGL.
   std::vector<CurrentGL> savedContexts;
-  /// Every setGeometryDrawDirty since the last reset, in order.
-  std::vector<GeometryDirtyMark> geometryDirtyMarks;
+  /// setGeometryDrawDirty since the last reset, per node.
+  std::map<std::weak_ptr<Object>, GeometryDirtyCount, std::owner_less<std::weak_ptr<Object>>> geometryDirty;
 
   /// The settings of a started host, the Direct3D record and the dirty
   /// marks cleared; contexts, the device and the objects made stay.
