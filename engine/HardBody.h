@@ -217,6 +217,13 @@ class HardBody {
   void setLayer(std::int32_t value) { layer = value; }
   std::int32_t getGroupID() const { return groupId; }
   void setGroupID(std::int32_t id) { groupId = id; }
+  /// The serial number the host gives a body at creation; the engine only
+  /// keeps it.
+  std::uint32_t getSerial() const { return serial; }
+  void setSerial(std::uint32_t value) { serial = value; }
+  /// The host's gap factor, in [0, 1]; the engine only keeps it.
+  double getGapFactor() const { return gapFactor; }
+  void setGapFactor(double value) { gapFactor = value; }
   /// The fracture body this body is a piece of, or null.
   HardBody* getParent() const { return parent; }
   void setParent(HardBody* body) { parent = body; }
@@ -277,6 +284,8 @@ class HardBody {
   std::int32_t contactLevel = 0;
   std::int32_t layer = 0;
   std::int32_t groupId = 0;
+  std::uint32_t serial = 0;
+  double gapFactor = 0.0;
   HardBody* parent = nullptr;
   /// kBody* bits.
   std::uint32_t flags = 0;

@@ -20,6 +20,8 @@
 
 #include "src/collisionShapeNode.h"
 #include "src/draw/viewportResources.h"
+#include "src/rigidBodyNode.h"
+#include "src/solverNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 
@@ -50,6 +52,10 @@ struct NodeTypeRow {
 /// Node types in registration order. The solver node, when present, is the
 /// first row: it is also the first to go at unload.
 const std::vector<NodeTypeRow> kNodeTypes = {
+    {"zovSolverNode", &zovSolverNode::id, zovSolverNode::creator, zovSolverNode::initialize, MPxNode::kDependNode,
+     nullptr, false},
+    {"zovRigidBody", &rigidBodyNode::id, rigidBodyNode::creator, rigidBodyNode::initialize, MPxNode::kLocatorNode,
+     "drawdb/geometry/rigidBodyNode", false},
     {"zovCollisionShape", &collisionShapeNode::id, collisionShapeNode::creator, collisionShapeNode::initialize,
      MPxNode::kDependNode, nullptr, false},
 };
@@ -108,7 +114,11 @@ struct CallbackRow {
 const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
+    {CallbackKind::kNodeRemoved, "zovRigidBody", MSceneMessage::kSceneUpdate, rigidBodyNode::onNodeRemoved, nullptr,
+     nullptr, 8},
     {CallbackKind::kScene, nullptr, MSceneMessage::kMayaExiting, nullptr, onReleaseViewportResources, nullptr, 16},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeNew, nullptr, zovSolverNode::onSceneChange, nullptr, 6},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeOpen, nullptr, zovSolverNode::onSceneChange, nullptr, 7},
 };
 
 /// The installed callbacks' ids, one slot per row of kCallbacks; empty when

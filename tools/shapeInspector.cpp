@@ -7,6 +7,20 @@
 // brings a collision shape node's engine mesh up to date (as a body node
 // would before building its body) and prints and answers its face and vertex
 // counts; both are 0 when the node has no mesh.
+//
+//   inspectRigidBody NODE
+//
+// asks a rigid body node for its engine body (pulling the node's body and
+// parameters, as the solver does) and prints the body's kind, mass,
+// position, restitution, friction and dampings with four decimals, so that
+// the text is the same on every machine; answers the kind's name, or ""
+// when the node has no engine body.
+//
+//   inspectWorld
+//
+// prints the engine world's gravity (four decimals) and its numbers of
+// moving and static bodies; answers the number of bodies (-1 without a
+// world).
 #include <maya/MArgList.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnPlugin.h>
@@ -15,15 +29,82 @@
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
 
+#include <cstdio>
 #include <string>
 
+#include "engine/PublicWorld.h"
 #include "src/collisionShapeNode.h"
+#include "src/rigidBodyNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 
 namespace {
 
 const char* const kCommandName = "inspectCollisionShape";
+const char* const kBodyCommandName = "inspectRigidBody";
+const char* const kWorldCommandName = "inspectWorld";
+
+const char* kindName(eHBodyType kind) {
+  switch (kind) {
+    case kPhantomBody:
+      return "phantom";
+    case kCapsuleBody:
+      return "capsule";
+    case kHullBody:
+      return "hull";
+    case kTriMeshBody:
+      return "triangle mesh";
+    case kFractureBody:
+      return "fracture";
+    case kCrackerBody:
+      return "cracker";
+    case kBarrierBody:
+      return "barrier";
+  }
+  return "unknown";
+}
+
+/// A number with four decimals; -0.0000 is written 0.0000.
+std::string fixed(double value) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "%.4f", value);
+  const std::string written = text;
+  return written == "-0.0000" ? "0.0000" : written;
+}
+
+class InspectRigidBodyCmd : public MPxCommand {
+ public:
+  static void* creator() { return new InspectRigidBodyCmd; }
+
+  MStatus doIt(const MArgList& args) override {
+    MSelectionList list;
+    MObject node;
+    if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node)) {
+      MGlobal::displayError(MString(kBodyCommandName) + ": give one rigid body node");
+      return MS::kFailure;
+    }
+    MFnDependencyNode fn(node);
+    if (fn.typeId() != rigidBodyNode::id || !fn.userNode()) {
+      MGlobal::displayError(MString(kBodyCommandName) + ": " + fn.name() + " is not a rigid body node");
+      return MS::kFailure;
+    }
+    const HardBody* body = static_cast<rigidBodyNode*>(fn.userNode())->engineBody(true);
+    if (body == nullptr) {
+      MGlobal::displayInfo(fn.name() + ": no engine body");
+      setResult(MString());
+      return MS::kSuccess;
+    }
+    const Mgc::MgcVector3& p = body->getDyn().position;
+    const std::string text = std::string(kindName(body->getType())) + " body of mass " + fixed(body->getMass()) +
+                             " at (" + fixed(p.x) + ", " + fixed(p.y) + ", " + fixed(p.z) + "), bounciness " +
+                             fixed(body->getRestitutionCoeff()) + ", friction " + fixed(body->getFrictionCoeff()) +
+                             ", dampings " + fixed(body->getAirDampingCoeff()) + " and " +
+                             fixed(body->getAirDampingCoeff2());
+    MGlobal::displayInfo(fn.name() + ": " + text.c_str());
+    setResult(MString(kindName(body->getType())));
+    return MS::kSuccess;
+  }
+};
 
 class InspectCollisionShapeCmd : public MPxCommand {
  public:
@@ -54,14 +135,45 @@ class InspectCollisionShapeCmd : public MPxCommand {
   }
 };
 
+class InspectWorldCmd : public MPxCommand {
+ public:
+  static void* creator() { return new InspectWorldCmd; }
+
+  MStatus doIt(const MArgList&) override {
+    if (theWorld == nullptr) {
+      MGlobal::displayInfo("no engine world");
+      setResult(-1);
+      return MS::kSuccess;
+    }
+    const Mgc::MgcVector3 g = theWorld->GetGravity();
+    const int all = theWorld->getNumberOfBodies();
+    const int fixedBodies = theWorld->getNumberOfStaticBodies();
+    const std::string text = "engine world: gravity (" + fixed(g.x) + ", " + fixed(g.y) + ", " + fixed(g.z) + "), " +
+                             std::to_string(all - fixedBodies) + " moving and " + std::to_string(fixedBodies) +
+                             " static bodies";
+    MGlobal::displayInfo(text.c_str());
+    setResult(all);
+    return MS::kSuccess;
+  }
+};
+
 }  // namespace
 
 extern "C" MStatus initializePlugin(MObject object) {
   MFnPlugin plugin(object, "zov tools", "1.0", "Any");
-  return plugin.registerCommand(kCommandName, InspectCollisionShapeCmd::creator);
+  const MStatus shapes = plugin.registerCommand(kCommandName, InspectCollisionShapeCmd::creator);
+  const MStatus bodies = plugin.registerCommand(kBodyCommandName, InspectRigidBodyCmd::creator);
+  const MStatus world = plugin.registerCommand(kWorldCommandName, InspectWorldCmd::creator);
+  if (!shapes) return shapes;
+  return bodies ? world : bodies;
 }
 
 extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
-  return MFnPlugin(object).deregisterCommand(kCommandName);
+  MFnPlugin plugin(object);
+  const MStatus world = plugin.deregisterCommand(kWorldCommandName);
+  const MStatus bodies = plugin.deregisterCommand(kBodyCommandName);
+  const MStatus shapes = plugin.deregisterCommand(kCommandName);
+  if (!shapes) return shapes;
+  return bodies ? world : bodies;
 }

@@ -20,6 +20,17 @@ void setViewSize(int width, int height) {
   renderState().settings.viewHeight = height;
 }
 
+unsigned geometryDrawDirtyCount(const MObject& node, unsigned* topologyChanges) {
+  GeometryDirtyCount count;
+  if (!node.isNull()) {
+    const auto& counts = renderState().geometryDirty;
+    const auto found = counts.find(node.object());
+    if (found != counts.end()) count = found->second;
+  }
+  if (topologyChanges) *topologyChanges = count.topologyChanges;
+  return count.marks;
+}
+
 void setProcAddress(const std::string& name, void (*function)()) { renderState().settings.procedures[name] = function; }
 void clearProcAddresses() { renderState().settings.procedures.clear(); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <maya/MObject.h>
 #include <zovhost/D3DRecord.h>
 #include <zovhost/RenderImage.h>
 
@@ -23,6 +24,10 @@ void setRendererExists(bool exists);
 void setDirectXDevice(bool available);
 /// The size of the active view's framebuffers.
 void setViewSize(int width, int height);
+
+/// How often Viewport 2.0 was told that the node's geometry changed since
+/// the last reset, and how many of those said its topology changed.
+unsigned geometryDrawDirtyCount(const MObject& node, unsigned* topologyChanges = nullptr);
 
 /// Makes wglGetProcAddress answer the name with this function; null makes
 /// the name unknown.

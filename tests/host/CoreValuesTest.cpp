@@ -14,6 +14,7 @@
 #include <maya/MString.h>
 #include <maya/MStringArray.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
 
 #include <cmath>
 #include <map>
@@ -137,6 +138,11 @@ TEST_F(CoreValues, ArraysRefuseIndicesOutsideThemAndChangeNothing) {
   EXPECT_FALSE(doubles.remove(1));
   EXPECT_TRUE(doubles.remove(0));
   EXPECT_EQ(doubles.length(), 0u);
+  MTimeArray times(2, MTime(3.0));
+  EXPECT_FALSE(times.remove(2));
+  EXPECT_TRUE(times.remove(0));
+  EXPECT_EQ(times.length(), 1u);
+  EXPECT_EQ(times[0], MTime(3.0));
   MObjectArray objects;
   objects.setLength(2);
   EXPECT_FALSE(objects.remove(2));

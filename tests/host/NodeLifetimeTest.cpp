@@ -90,6 +90,20 @@ TEST_F(NodeLifetime, DeletingWithUndoKeepsTheOwnerUntilTheQueueLetsGo) {
   EXPECT_TRUE(exists("loner"));
 }
 
+TEST_F(NodeLifetime, MembersDeletedUndoablyWhileTheQueueLetsGoOfTheOwnerComeBackOnUndo) {
+  // Made with undo: the queue also holds their making, older than the deletions.
+  ASSERT_TRUE(
+      run("createNode ownerNode -n keeper; setAttr keeper.undoable 1; createNode memberNode -n kept; "
+          "connectAttr kept.owner keeper.members[0]",
+          true));
+  ASSERT_TRUE(run("delete keeper", true));
+  ASSERT_TRUE(run("undoInfo -fl"));
+  EXPECT_FALSE(exists("kept"));
+  EXPECT_EQ(zovhost::testing::undoCount(), 1u);
+  ASSERT_TRUE(run("undo"));
+  EXPECT_TRUE(exists("kept"));
+}
+
 TEST_F(NodeLifetime, UnloadingFlushesTheQueueAndDestroysEveryNode) {
   ASSERT_TRUE(run("delete memberNode2", true));
   ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin " + m_module));

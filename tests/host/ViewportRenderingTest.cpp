@@ -3,6 +3,7 @@
 #include <GL/glext.h>
 #include <d3d11.h>
 #include <maya/M3dView.h>
+#include <maya/MSelectionList.h>
 #include <maya/MViewport2Renderer.h>
 #include <wingdi.h>
 
@@ -112,6 +113,21 @@ TEST_F(ViewportRendering, TheCompatibilityViewRunsFixedFunctionDrawing) {
   EXPECT_EQ(image.pixel(16, 16)[2], 255);
   EXPECT_EQ(image.pixel(15, 32)[2], 0);
   EXPECT_EQ(image.pixel(32, 48)[2], 0);
+}
+
+TEST_F(ViewportRendering, GeometryMarkedDirtyIsCountedPerNodeUntilTheHostResets) {
+  MSelectionList list;
+  MObject time;
+  ASSERT_TRUE(list.add("time1"));
+  ASSERT_TRUE(list.getDependNode(0, time));
+  EXPECT_FALSE(MRenderer::setGeometryDrawDirty(MObject()));
+  EXPECT_TRUE(MRenderer::setGeometryDrawDirty(time));
+  EXPECT_TRUE(MRenderer::setGeometryDrawDirty(time, false));
+  unsigned topology = 0;
+  EXPECT_EQ(testing::geometryDrawDirtyCount(time, &topology), 2u);
+  EXPECT_EQ(topology, 1u);
+  testing::resetHost();
+  EXPECT_EQ(testing::geometryDrawDirtyCount(time), 0u);
 }
 
 void fakeEntryPoint() {}

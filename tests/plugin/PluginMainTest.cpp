@@ -36,6 +36,9 @@ class PluginEntry : public ::testing::Test {
   }
 };
 
+/// The host callbacks the module installs.
+constexpr size_t kModuleCallbacks = 5;
+
 const std::vector<std::string> kLoadLines = {"source zovUI_40.mel", "zovUI_initialize", "dynPref -autoCreate off"};
 const std::vector<std::string> kUnloadLines = {"deleteAllBodiesFromZovWorldWithoutConfirm",
                                                "displayColor -dormant \"grid\" 3", "savePrefs -colors"};
@@ -53,8 +56,9 @@ TEST_F(PluginEntry, LoadingWithoutTheUserInterfaceScriptStillRegistersEverything
   EXPECT_EQ(ran(kLoadLines), (std::vector<std::string>{"source zovUI_40.mel (failed)", "zovUI_initialize (failed)",
                                                        "dynPref -autoCreate off"}));
   EXPECT_TRUE(runs("createNode zovCollisionShape"));
-  // The collision shape's node-removed callback and the host-exit callback.
-  EXPECT_EQ(callbackCount(), callbacks + 2);
+  // Node removal of collision shapes and rigid bodies, host exit, before a
+  // new scene and before opening one.
+  EXPECT_EQ(callbackCount(), callbacks + kModuleCallbacks);
   MString text;
   MGlobal::executeCommand(("pluginInfo -q -vendor " + moduleName()).c_str(), text);
   EXPECT_EQ(text, MString("Ombrevale"));
@@ -78,7 +82,7 @@ TEST_F(PluginEntry, AFailedRegistrationFailsTheLoadButNotTheRest) {
     EXPECT_FALSE(runs(moduleLoadLine().str())) << clash.first;
     EXPECT_TRUE(hasMessage(MessageKind::Error, "initializePlugin function failed")) << clash.first;
     // The load went on: its callbacks and its closing script lines are there.
-    EXPECT_EQ(callbackCount(), callbacks + 2) << clash.first;
+    EXPECT_EQ(callbackCount(), callbacks + kModuleCallbacks) << clash.first;
     EXPECT_EQ(ran({"dynPref -autoCreate off"}).size(), 1u) << clash.first;
     EXPECT_TRUE(runs("unloadPlugin " + moduleName())) << clash.first;
     EXPECT_EQ(callbackCount(), callbacks) << clash.first;

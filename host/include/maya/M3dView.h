@@ -11,6 +11,24 @@
 /// the context it had.
 class M3dView {
  public:
+  /// How a view shows geometry.
+  enum DisplayStyle { kBoundingBox, kFlatShaded, kGouraudShaded, kWireFrame, kPoints };
+  /// What state an object being drawn is in: selected, not, as template, ...
+  enum DisplayStatus {
+    kActive,
+    kLive,
+    kDormant,
+    kInvisible,
+    kHilite,
+    kTemplate,
+    kActiveTemplate,
+    kActiveComponent,
+    kLead,
+    kIntermediateObject,
+    kActiveAffected,
+    kNoStatus
+  };
+
   M3dView() = default;
 
   /// The view that has the focus.

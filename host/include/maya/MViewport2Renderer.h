@@ -1,5 +1,8 @@
 #pragma once
 
+#include <maya/MObject.h>
+#include <maya/MStatus.h>
+
 namespace MHWRender {
 
 /// The graphics interfaces a viewport renderer can draw through, as bits.
@@ -23,6 +26,11 @@ class MRenderer {
   /// through Direct3D and has a device; null otherwise. The renderer keeps
   /// its reference: callers borrow the device.
   void* GPUDeviceHandle() const;
+
+  /// Tells Viewport 2.0 that the node's geometry changed and its drawing
+  /// must be prepared again (with topologyChanged, its buffers too). Fails
+  /// for a null object.
+  static MStatus setGeometryDrawDirty(MObject object, bool topologyChanged = true);
 
   MRenderer(const MRenderer&) = delete;
   MRenderer& operator=(const MRenderer&) = delete;

@@ -4,6 +4,7 @@
 #include <maya/MIntArray.h>
 #include <maya/MObjectArray.h>
 #include <maya/MStringArray.h>
+#include <maya/MTimeArray.h>
 
 namespace {
 
@@ -39,3 +40,4 @@ int MStringArray::indexOf(const MString& item) const {
 MStatus MIntArray::remove(unsigned int index) { return removeAt(m_items, index); }
 MStatus MDoubleArray::remove(unsigned int index) { return removeAt(m_items, index); }
 MStatus MObjectArray::remove(unsigned int index) { return removeAt(m_items, index); }
+MStatus MTimeArray::remove(unsigned int index) { return removeAt(m_items, index); }

@@ -86,6 +86,7 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   NodeRemoval& record = removal ? *removal : unrecorded;
   record = NodeRemoval();
   record.node = node;
+  record.serial = ++m_nextRemoval;
   node->deleting = true;
   m_callbacks.raiseNodeRemoved(MObject(node), node->type->typeNames);
   if (node->isDag()) removeFromDag(*node, record, force);
@@ -101,6 +102,7 @@ MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval
   m_nodes.erase(std::remove(m_nodes.begin(), m_nodes.end(), node), m_nodes.end());
   releaseName(node->name);
   node->inGraph = false;
+  node->removedBy = record.serial;
   node->deleting = false;
   for (const auto& listener : m_removalListeners) listener(MObject(node));
   if (!removal) dispose(record);
@@ -137,6 +139,7 @@ MStatus Graph::restore(const NodeRemoval& removal) {
   if (links.empty() && !removal.dagParents.empty() && !checkParent(*node, nullptr)) return MS::kFailure;
   const MStatus status = addLinked(node, links);
   if (!status) return status;
+  node->removedBy = 0;
   for (const auto& [child, position] : removal.keptChildren) {
     if (!child->inGraph || !checkParent(*child, node.get())) continue;
     m_dag.link(node.get(), *child, Dag::kEnd, position);
@@ -152,7 +155,9 @@ MStatus Graph::restore(const NodeRemoval& removal) {
 }
 
 void Graph::dispose(const NodeRemoval& removal) {
-  if (removal.node) destroy(removal.node, removal.connections);
+  // A node removed again since (a record made while the queue let go of
+  // older ones, say) belongs to the newer record.
+  if (removal.node && removal.node->removedBy == removal.serial) destroy(removal.node, removal.connections);
   for (const NodeRemoval& child : removal.dagChildren) dispose(child);
 }
 

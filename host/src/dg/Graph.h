@@ -31,6 +31,8 @@ struct NodeRemoval {
   /// The children that stayed (they have other parents), with the node's
   /// position among each one's parents.
   std::vector<std::pair<std::shared_ptr<NodeImpl>, size_t>> keptChildren;
+  /// Which removal this is (NodeImpl::removedBy); 0 for none.
+  std::uint64_t serial = 0;
 };
 
 /// The dependency graph of the scene: the nodes in creation order with unique
@@ -65,7 +67,8 @@ class Graph {
   MStatus restore(const NodeRemoval& removal);
   /// Lets go of a removed node for good, and of the children that went with
   /// it: their plug-in objects are destroyed, unless the node is back in the
-  /// graph. While a destructor runs, its node shows the connections it had
+  /// graph or was removed again since, by a removal that another record
+  /// holds. While a destructor runs, its node shows the connections it had
   /// when it was removed (those whose other end is not destroyed and whose
   /// destination has no other source), so that it can read its plugs and
   /// follow its connections; it may delete other nodes. A removal made
@@ -187,6 +190,7 @@ class Graph {
   NameMapping m_nameMapping;
   std::uint64_t m_nextSerial = 1;
   std::uint64_t m_nextConnection = 1;
+  std::uint64_t m_nextRemoval = 0;
   Dag m_dag;
 };
 

@@ -80,6 +80,10 @@ class NodeImpl : public Object, public std::enable_shared_from_this<NodeImpl> {
   /// Set once the host has let go of the node for good: its plug-in object
   /// is gone and it never comes back into the graph.
   bool disposed = false;
+  /// The removal that last took the node out of the graph (NodeRemoval::
+  /// serial), 0 while it is in the graph: only that removal's record lets
+  /// go of it.
+  std::uint64_t removedBy = 0;
   std::uint64_t serial;
   /// Connections in the order made, as destination and as source.
   std::vector<std::shared_ptr<Connection>> incoming;

@@ -17,4 +17,12 @@ void* MRenderer::GPUDeviceHandle() const {
   return static_cast<ID3D11Device*>(&state.device());
 }
 
+MStatus MRenderer::setGeometryDrawDirty(MObject object, bool topologyChanged) {
+  if (object.isNull()) return MS::kInvalidParameter;
+  zovhost::GeometryDirtyCount& count = zovhost::renderState().geometryDirty[object.object()];
+  ++count.marks;
+  if (topologyChanged) ++count.topologyChanges;
+  return MS::kSuccess;
+}
+
 }  // namespace MHWRender

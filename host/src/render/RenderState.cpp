@@ -43,6 +43,7 @@ d3d::Device& RenderState::device() {
 void RenderState::reset() {
   settings = RenderSettings();
   recorder.clear();
+  geometryDirty.clear();
 }
 
 namespace d3d {

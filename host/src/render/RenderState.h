@@ -14,6 +14,15 @@
 
 namespace zovhost {
 
+class Object;
+
+/// How often a node's Viewport 2.0 geometry was marked dirty.
+struct GeometryDirtyCount {
+  unsigned marks = 0;
+  /// Marks that said the topology changed.
+  unsigned topologyChanges = 0;
+};
+
 /// What the host's viewport is set to draw with; tests change these.
 struct RenderSettings {
   MHWRender::DrawAPI drawAPI = MHWRender::kOpenGL;
@@ -52,9 +61,11 @@ class RenderState {
 
   /// Contexts saved by M3dView::beginGL, restored by endGL.
   std::vector<CurrentGL> savedContexts;
+  /// setGeometryDrawDirty since the last reset, per node.
+  std::map<std::weak_ptr<Object>, GeometryDirtyCount, std::owner_less<std::weak_ptr<Object>>> geometryDirty;
 
-  /// The settings of a started host, the Direct3D record cleared; contexts,
-  /// the device and the objects made stay.
+  /// The settings of a started host, the Direct3D record and the dirty
+  /// marks cleared; contexts, the device and the objects made stay.
   void reset();
 
  private:

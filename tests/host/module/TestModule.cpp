@@ -51,10 +51,12 @@ class OwnerNode : public MPxNode {
   static MStatus initialize() {
     MFnNumericAttribute numeric;
     value = numeric.create("value", "v", MFnNumericData::kInt, 0);
+    undoable = numeric.create("undoable", "ud", MFnNumericData::kBoolean, 0);
     MFnMessageAttribute message;
     members = message.create("members", "mb");
     message.setArray(true);
     addAttribute(value);
+    addAttribute(undoable);
     return addAttribute(members);
   }
   ~OwnerNode() override {
@@ -72,12 +74,21 @@ class OwnerNode : public MPxNode {
       if (membersPlug.elementByPhysicalIndex(i).connectedTo(sources, true, false))
         connected.push_back(sources[0].node());
     }
-    for (MObject& member : connected) MGlobal::deleteNode(member);
+    // With `undoable`, through the host's "delete", which the user can undo.
+    const bool viaCommand = MPlug(self, undoable).asBool();
+    for (MObject& member : connected) {
+      if (viaCommand)
+        MGlobal::executeCommand("delete " + MFnDependencyNode(member).name(), false, true);
+      else
+        MGlobal::deleteNode(member);
+    }
   }
   static MObject value;
+  static MObject undoable;
   static MObject members;
 };
 MObject OwnerNode::value;
+MObject OwnerNode::undoable;
 MObject OwnerNode::members;
 
 class MemberNode : public MPxNode {

@@ -1,0 +1,257 @@
+#pragma once
+
+#include <maya/MBoundingBox.h>
+#include <maya/MColorArray.h>
+#include <maya/MDagPath.h>
+#include <maya/MDataBlock.h>
+#include <maya/MMatrix.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
+#include <maya/MPxLocatorNode.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MTime.h>
+#include <maya/MTimeArray.h>
+#include <maya/MTypeId.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/HardBody.h"
+#include "geometry/ZOVmesh.h"
+#include "math/MgcMatrix3.h"
+#include "src/ownedBody.h"
+
+class FractureBodyNode;
+class zovSolverNode;
+
+/// The rigid body node (`zovRigidBody`): a locator under the transform of a
+/// simulated mesh. It holds one body's settings, owns the engine body made
+/// from its collision shape, and keeps the offset that ties the engine body
+/// to the transform: transform world matrix = bodyOffset · body matrix (row
+/// vectors; the body matrix is the rotation of the body's orientation
+/// followed by the translation to its centre of mass).
+///
+/// The engine body is made when `ca_rigidBody` is computed. Each other `ca_`
+/// output pushes one group of settings into it when computed, so a changed
+/// setting reaches the body at the next pull. Code that needs the body up to
+/// date asks engineBody(true).
+///
+/// Poses kept between evaluations are single precision, rotations as x, y,
+/// z, w.
+class rigidBodyNode : public MPxLocatorNode {
+ public:
+  /// Bits of isAnimated's mask.
+  enum AnimationTest : int {
+    kTransformAnimated = 1,
+    kShapeInputAnimated = 2,
+    kParametersAnimated = 4,
+    kShapeMeshDeformed = 8,
+  };
+
+  rigidBodyNode();
+  ~rigidBodyNode() override;
+  rigidBodyNode(const rigidBodyNode&) = delete;
+  rigidBodyNode& operator=(const rigidBodyNode&) = delete;
+
+  static void* creator();
+  static MStatus initialize();
+
+  MStatus compute(const MPlug& plug, MDataBlock& block) override;
+  /// Tells Viewport 2.0 that the locator must be drawn again.
+  MStatus setDependentsDirty(const MPlug& plug, MPlugArray& affected) override;
+  bool setInternalValueInContext(const MPlug& plug, const MDataHandle& handle, MDGContext& context) override;
+  bool isBounded() const override { return true; }
+  /// The box of the mesh feeding the collision shape; (-1, -1, -1) to
+  /// (1, 1, 1) without a shape, empty when the shape has no input.
+  MBoundingBox boundingBox() const override;
+  bool excludeAsLocator() const override { return false; }
+  bool isTransparent() const override { return false; }
+
+  // ---- The engine body -----------------------------------------------------
+
+  /// The body, after pulling `ca_rigidBody` and `ca_rigidBodyParam` when pull
+  /// is true; null when it could not be made. The node keeps ownership.
+  HardBody* engineBody(bool pull);
+  /// Pulls every `ca_` output.
+  void pullAll();
+  /// Makes the body dynamic (passive 0) or static (1, or 2: driven by the
+  /// transform); from outside a compute, also writes `passive` and pulls
+  /// `ca_activeState`.
+  void applyPassiveState(int passive, bool fromCompute);
+  /// Puts the body into (takes it out of) the world and sets `enabled`.
+  void activateBody();
+  void deactivateBody();
+  /// Gives the body the shape's current mesh, keeping its settings.
+  void rebuildBody();
+  /// The collision shape node feeding the node: through `inCollisionType`,
+  /// else through `animated`. False, leaving `shape` alone, without one.
+  bool collisionShapeNode(MObject& shape) const;
+  /// The shape node's engine mesh (the shape node keeps it), or null.
+  ZOVmesh* shapeMesh() const;
+  /// `inCollisionType` when connected, else the shape node's `type`.
+  int collisionType() const;
+  /// Whether any test of the mask (AnimationTest bits) finds animation.
+  bool isAnimated(int mask) const;
+  /// Ends the solver's cached mode: the bodies changed.
+  void invalidateSolverCache() const;
+
+  int passiveState() const;
+  bool isJaggy() const;
+  bool isEnabled() const;
+  int activationFrame() const;
+  bool isAnimatedMesh() const;
+  /// `firstHitActive` is not 0.
+  bool firstHitActive() const;
+  /// `firstHitActive` is 2: the body waits for `actFrame`.
+  bool activatesAtFrame() const;
+  /// The transform has a parent, and it is animated.
+  bool isParentAnimated() const;
+
+  // ---- Services of the frame loop ------------------------------------------
+
+  /// The body back at the transform's pose at `time`; the whole state
+  /// becomes its initial state, and the transform's pose its rest position.
+  void resetToStart(const MTime& time);
+  /// The body placed where the transform puts it; the mesh taken again when
+  /// forced or when the shape deforms.
+  void bodyFromMaya(const MTime& time, bool forceMesh);
+  void refreshBodyMesh(const MTime& time);
+  /// Whether the body takes part in the simulation.
+  bool isLive() const;
+
+  // ---- Removal -------------------------------------------------------------
+
+  /// Deletes the engine body and lets the solver forget the node.
+  void releaseBody();
+  /// Node-removed handler for this node type.
+  static void onNodeRemoved(MObject& node, void* clientData);
+
+  static const MTypeId id;
+  static const MString nodeTypeName;
+
+  // Attributes, in creation order.
+  static MObject inTimeRbd;
+  static MObject inCollisionType;
+  static MObject solver;
+  static MObject fracture;
+  static MObject transFbody;
+  static MObject fieldList;
+  static MObject selected;
+  static MObject enabled;
+  static MObject passive;
+  static MObject firstHitActiveAttr;  ///< "firstHitActive"
+  static MObject actFrame;
+  static MObject isJaggyAttr;  ///< "isJaggy"
+  static MObject mass;
+  static MObject massCenter;
+  static MObject bounciness;
+  static MObject friction;
+  static MObject linearDamping;
+  static MObject angularDamping;
+  static MObject gapfactor;
+  static MObject initialVelocity;
+  static MObject randomVX;
+  static MObject randomVY;
+  static MObject randomVZ;
+  static MObject initialSpin;
+  static MObject randomWX;
+  static MObject randomWY;
+  static MObject randomWZ;
+  static MObject affectForceFields;
+  static MObject stressColor;
+  static MObject usercommand;
+  static MObject index;
+  static MObject groupid;
+  static MObject ca_rigidBody;
+  static MObject ca_rigidBodyParam;
+  static MObject ca_activeState;
+  static MObject animatedTRS;
+  static MObject hasZovKeys;
+  static MObject animated;
+  static MObject ca_forceFields;
+  static MObject ca_centerMass;
+  static MObject ca_initialVelocity;
+  static MObject ca_initialSpin;
+  static MObject ca_selected;
+  static MObject ca_index;
+  static MObject sca_tressColor;  ///< "sca_tressColor"
+  static MObject lastPosition;
+  static MObject lastRotation;
+  static MObject velocity;
+  static MObject welocity;  ///< "welocity"
+  static MObject keysTX;
+  static MObject keysTY;
+  static MObject keysTZ;
+  static MObject keysRX;
+  static MObject keysRY;
+  static MObject keysRZ;
+
+ private:
+  /// The keys of one transform channel.
+  struct ChannelKeys {
+    MString channel;
+    std::uint32_t count = 0;
+    MTimeArray times;
+    std::vector<double> values;
+    std::vector<double> inTangents;
+    std::vector<double> outTangents;
+  };
+
+  // Computes of the `ca_` outputs.
+  bool createBody(MDataBlock& block);
+  void pushParameters(MDataBlock& block);
+  /// The node's mass, bounciness, friction, dampings (a tenth of the node's)
+  /// and gap factor into the body, whose mass and inertia become part of its
+  /// initial state.
+  void applyParameters(MDataBlock& block);
+  void pushActiveState(MDataBlock& block);
+  void moveCentreOfMass(MDataBlock& block);
+
+  /// The mass (volume) of the mesh and its centre, as creation and rebuild
+  /// take them; false, with a warning, when the volume is not a number.
+  bool massOf(const ZOVmesh& mesh, bool warnEmpty, const char* negativePrefix, double& mass,
+              Mgc::MgcVector3& centre) const;
+  /// The first node linked to `solver`, when it is a solver node.
+  zovSolverNode* linkedSolver() const;
+  /// The path of the transform above the node; false, printing the path
+  /// error line, when there is none.
+  bool transformPath(MDagPath& path) const;
+  /// Takes the transform's translation, rotation and scale from its world
+  /// matrix W into the pose members; answers the engine's rotation matrix
+  /// of that rotation.
+  Mgc::MgcMatrix3 capturePose(const MMatrix& W);
+  /// `bodyOffset` and `pivotInBody` from the body's pose and the
+  /// transform's world matrix and rotate pivot.
+  void tieToTransform(const MDagPath& transform);
+  /// Whether `passive` 0 must yield to keys on the transform or the shape.
+  bool keyedAgainstDynamics() const;
+  /// The keys warning.
+  void warnKeyed() const;
+
+  OwnedBody body;
+  /// The fracture body node of which the body is a piece; null for a free
+  /// body. Not owned.
+  FractureBodyNode* fractureOwner = nullptr;
+  std::uint32_t bodySerial = 0;
+  float poseTranslation[3] = {};
+  float targetTranslation[3] = {};
+  float poseRotation[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  float targetRotation[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  float poseScale[3] = {1.0f, 1.0f, 1.0f};
+  float targetScale[3] = {1.0f, 1.0f, 1.0f};
+  /// The transform's world rotate pivot in the body frame.
+  float pivotInBody[3] = {};
+  /// The body's centre of mass in the transform's frame.
+  float centreInTransform[3] = {};
+  MMatrix bodyOffset;
+  float startTranslation[3] = {};
+  float startRotation[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  /// Copy of `affectForceFields`.
+  bool affectsFields = false;
+  /// Set while the node is a piece of a fracture body.
+  bool isFracturePiece = false;
+  MColorArray stressColors;
+  ChannelKeys channelKeys[6];
+};
