@@ -1,0 +1,112 @@
+#include "engine/collision/WorkerPool.h"
+
+#include "engine/collision/CollisionWorkers.h"
+
+namespace {
+
+/// Checks of a waiting thread before it sleeps: phases of one pass follow
+/// each other within microseconds, and a spinning helper takes the next one
+/// at once.
+constexpr int kPoolSpinChecks = 1000;
+
+}  // namespace
+
+WorkerPool::~WorkerPool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopping.store(true);
+    generation.fetch_add(1);
+  }
+  wake.notify_all();
+  for (std::thread& thread : threads) {
+    if (thread.joinable()) thread.join();
+  }
+}
+
+unsigned WorkerPool::helperEntry(void* argument) {
+  const auto* start = static_cast<HelperStart*>(argument);
+  start->pool->helperLoop(start->worker);
+  return 0;
+}
+
+void WorkerPool::ensureStarted(std::uint32_t helpers) {
+  const ThreadStarter starter = workerThreadStarter();
+  while (threads.size() < helpers && !startRefused) {
+    const auto worker = static_cast<std::uint32_t>(threads.size() + 1);
+    starts.push_back(std::make_unique<HelperStart>(HelperStart{this, worker}));
+    std::thread thread = starter(&WorkerPool::helperEntry, starts.back().get(), true);
+    if (!thread.joinable()) {
+      starts.pop_back();
+      startRefused = true;
+      break;
+    }
+    threads.push_back(std::move(thread));
+  }
+}
+
+void WorkerPool::helperLoop(std::uint32_t worker) {
+  std::uint64_t seen = 0;
+  for (;;) {
+    int spins = 0;
+    while (generation.load() == seen && spins < kPoolSpinChecks) {
+      std::this_thread::yield();
+      ++spins;
+    }
+    if (generation.load() == seen) {
+      std::unique_lock<std::mutex> lock(mutex);
+      wake.wait(lock, [&] { return generation.load() != seen; });
+    }
+    seen = generation.load();
+    if (stopping.load()) return;
+    if (worker > participants.load()) continue;
+    try {
+      (*job)(worker);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!helperError) helperError = std::current_exception();
+    }
+    if (pending.fetch_sub(1) == 1) {
+      std::lock_guard<std::mutex> lock(mutex);
+      finished.notify_all();
+    }
+  }
+}
+
+void WorkerPool::run(std::uint32_t helpers, const Job& work) {
+  ensureStarted(helpers);
+  const std::uint32_t n = std::min(helpers, startedHelpers());
+  if (n == 0) {
+    work(0);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    job = &work;
+    helperError = nullptr;
+    participants.store(n);
+    pending.store(n);
+    generation.fetch_add(1);
+  }
+  wake.notify_all();
+  std::exception_ptr callerError;
+  try {
+    work(0);
+  } catch (...) {
+    callerError = std::current_exception();
+  }
+  int spins = 0;
+  while (pending.load() != 0 && spins < kPoolSpinChecks) {
+    std::this_thread::yield();
+    ++spins;
+  }
+  std::exception_ptr error;
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    finished.wait(lock, [&] { return pending.load() == 0; });
+    job = nullptr;
+    error = helperError;
+    helperError = nullptr;
+  }
+  if (callerError) std::rethrow_exception(callerError);
+  if (error) std::rethrow_exception(error);
+}
