@@ -14,6 +14,17 @@ namespace {
 /// part, so that the small moves of contact extraction rarely leave it.
 constexpr double kBoundsMarginShare = 0.05;
 constexpr double kBoundsMarginFixed = 1e-3;
+/// Cells a box may span along an axis before it counts as large, and the
+/// largest cell coordinate the grid keys hold.
+constexpr std::int64_t kGridSpan = 4;
+constexpr double kGridReach = 1e6;
+
+/// One key per cell; coordinates below kGridReach in size.
+std::uint64_t gridKey(std::int64_t x, std::int64_t y, std::int64_t z) {
+  constexpr std::int64_t kOffset = 1 << 20;
+  return (static_cast<std::uint64_t>(x + kOffset) << 42) | (static_cast<std::uint64_t>(y + kOffset) << 21) |
+         static_cast<std::uint64_t>(z + kOffset);
+}
 
 void growBox(MgcVector3& lo, MgcVector3& hi, const MgcVector3& centre, const MgcVector3& half) {
   for (int k = 0; k < 3; ++k) {
@@ -128,34 +139,77 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
     bounded.push_back(i);
   }
   if (bounded.empty()) return;
-  // Sweep along the axis where the boxes spread most.
-  int axis = 0;
-  double best = -1.0;
-  for (int k = 0; k < 3; ++k) {
-    double lo = HUGE_VAL;
-    double hi = -HUGE_VAL;
-    for (std::uint32_t i : bounded) {
-      const double c = 0.5 * (boxes[i].min[k] + boxes[i].max[k]);
-      if (!std::isfinite(c)) continue;
-      lo = std::min(lo, c);
-      hi = std::max(hi, c);
+  // A grid of cubic cells about the size of a typical box: each box is
+  // entered in the cells it covers, and two boxes are compared in the one
+  // cell that holds the lower corner of where they overlap. Boxes much
+  // larger than a cell are compared with every box instead.
+  std::vector<double> sizes;
+  sizes.reserve(bounded.size());
+  for (std::uint32_t i : bounded) {
+    double size = 0.0;
+    for (int k = 0; k < 3; ++k) size = std::max(size, boxes[i].max[k] - boxes[i].min[k]);
+    if (std::isfinite(size)) sizes.push_back(size);
+  }
+  double cell = 1.0;
+  if (!sizes.empty()) {
+    std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+    cell = std::max(sizes[sizes.size() / 2], kBoundsMarginFixed);
+  }
+  const double inverse = 1.0 / cell;
+  std::vector<std::uint32_t> large;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> entries;
+  entries.reserve(bounded.size() * 8);
+  const auto cellOf = [&](double x) { return static_cast<std::int64_t>(std::floor(x * inverse)); };
+  for (std::uint32_t i : bounded) {
+    const Box& box = boxes[i];
+    std::int64_t lo[3];
+    std::int64_t hi[3];
+    bool fits = true;
+    for (int k = 0; k < 3; ++k) {
+      const double a = box.min[k] * inverse;
+      const double b = box.max[k] * inverse;
+      if (!(std::fabs(a) < kGridReach && std::fabs(b) < kGridReach)) {
+        fits = false;
+        break;
+      }
+      lo[k] = cellOf(box.min[k]);
+      hi[k] = cellOf(box.max[k]);
+      fits = fits && hi[k] - lo[k] < kGridSpan;
     }
-    if (hi - lo > best) {
-      best = hi - lo;
-      axis = k;
+    if (!fits) {
+      large.push_back(i);
+      continue;
+    }
+    for (std::int64_t x = lo[0]; x <= hi[0]; ++x) {
+      for (std::int64_t y = lo[1]; y <= hi[1]; ++y) {
+        for (std::int64_t z = lo[2]; z <= hi[2]; ++z) entries.emplace_back(gridKey(x, y, z), i);
+      }
     }
   }
-  std::sort(bounded.begin(), bounded.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const double ma = boxes[a].min[axis];
-    const double mb = boxes[b].min[axis];
-    return ma < mb || (ma == mb && a < b);
-  });
-  for (std::size_t i = 0; i < bounded.size(); ++i) {
-    const Box& a = boxes[bounded[i]];
-    for (std::size_t j = i + 1; j < bounded.size(); ++j) {
-      const Box& b = boxes[bounded[j]];
-      if (b.min[axis] > a.max[axis]) break;
-      if (meet(a, b)) link(bounded[i], bounded[j]);
+  std::sort(entries.begin(), entries.end());
+  for (std::size_t start = 0; start < entries.size();) {
+    std::size_t end = start + 1;
+    while (end < entries.size() && entries[end].first == entries[start].first) ++end;
+    for (std::size_t p = start; p < end; ++p) {
+      const std::uint32_t a = entries[p].second;
+      for (std::size_t q = p + 1; q < end; ++q) {
+        const std::uint32_t b = entries[q].second;
+        if (!meet(boxes[a], boxes[b])) continue;
+        const std::uint64_t owner = gridKey(cellOf(std::max(boxes[a].min[0], boxes[b].min[0])),
+                                            cellOf(std::max(boxes[a].min[1], boxes[b].min[1])),
+                                            cellOf(std::max(boxes[a].min[2], boxes[b].min[2])));
+        if (owner == entries[start].first) link(a, b);
+      }
+    }
+    start = end;
+  }
+  for (std::size_t p = 0; p < large.size(); ++p) {
+    for (std::uint32_t other : bounded) {
+      if (other == large[p]) continue;
+      // Two large boxes are compared once.
+      const bool otherLarge = std::find(large.begin(), large.end(), other) != large.end();
+      if (otherLarge && other < large[p]) continue;
+      if (meet(boxes[large[p]], boxes[other])) link(large[p], other);
     }
   }
   for (auto& partners : adjacency) std::sort(partners.begin(), partners.end());

@@ -68,7 +68,7 @@ bool hasJoints(HardBody* body) {
 }
 
 /// The cross-product matrix [r] of r: [r] v = r x v.
-MgcMatrix3 crossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
+MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
 
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
@@ -488,7 +488,7 @@ void CollisionManager::resolveBodyImpact(double restitution, double friction, co
   // partner (and -J on the body) makes.
   MgcMatrix3 K = MgcMatrix3::IDENTITY * partnerInvMass;
   if (!body->isStatic()) {
-    const MgcMatrix3 rx = crossMatrix(r);
+    const MgcMatrix3 rx = impactCrossMatrix(r);
     K = K + MgcMatrix3::IDENTITY * body->getInvMass() - rx * state.worldInvInertia * rx;
   }
   LsqrSystem& system = *g_lsqrSystems[0];
