@@ -366,6 +366,8 @@ class CollisionManager {
   // ---- Inspection ----------------------------------------------------------
 
   EngineList<CollisionPair*>& getStepPairs() { return stepPairs; }
+  /// Pairs found by the running pass (or by testPair), newest first.
+  EngineList<CollisionPair*>& getNewPairs() { return newPairs; }
   EngineList<CollisionPair*>& getReportedPairs() { return reportedPairs; }
   EngineList<CollisionPair*>& getCrackerPairs() { return crackerPairs; }
   EngineList<CollisionPair*>& getFreePairs() { return freePairs; }
