@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "engine/collision/BroadPhase.h"
 #include "engine/collision/CollisionWorkers.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 
@@ -31,6 +33,8 @@ constexpr std::uint32_t kManifoldBatch = 10;
 constexpr std::uint32_t kListNodeReserve = 1024;
 /// Most partners bodyPartners reports.
 constexpr std::uint32_t kMaxPartners = 32;
+/// Most bodies one task of a pass may read or write.
+constexpr std::uint32_t kMaxTaskBodies = 64;
 /// Contacts each side keeps when two contact sets are merged.
 constexpr std::uint32_t kMergedContacts = 16;
 
@@ -433,6 +437,16 @@ class CollisionManager {
   /// The pair update of a wave: links and manifolds of the deferred pairs,
   /// their extraction, stamped, back into the new pairs.
   void updatePairs();
+  /// extractContacts with the solver workspace of `worker`.
+  void extractContactsOn(CollisionPair* pair, std::uint32_t worker);
+  /// Whether extraction may move the pair's body `body` (the other being
+  /// `other`): it is not static and lies higher in the pile.
+  static bool extractionMoves(const HardBody* body, const HardBody* other);
+  /// Fills taskOrder for n tasks from the bodies each reads and writes
+  /// (accessesOf writes them and a write flag each, returning their number,
+  /// at most kMaxTaskBodies): a task waits for the last earlier task that
+  /// wrote a body it uses, and a writing task for the earlier readers since.
+  void orderByAccess(std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf);
   /// The hits of the step on fracture bodies (breaking comes later: nothing
   /// yet).
   void processFractureHits(const int& mode, const Mgc::MgcVector3& gravityDirection, EngineList<HardBody*>* active,
@@ -510,6 +524,10 @@ class CollisionManager {
   /// Working arrays of the passes, kept to reuse their storage.
   std::vector<PassCandidate> passCandidates;
   std::vector<CollisionPair*> passFound;
+  /// Helpers of the running detection pass.
+  std::uint32_t passHelperCount = 0;
+  /// The order of the tasks a pass spreads over its helpers.
+  TaskOrder taskOrder;
   /// How each thread slot's collision solves ended; each slot is written
   /// only by the thread running as it.
   ResolutionCounters resolutionCounters[kThreadSlotCount];

@@ -210,17 +210,105 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   });
 }
 
+void CollisionManager::orderByAccess(std::uint32_t n,
+                                     const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf) {
+  taskOrder.reset(n);
+  // Bodies without a pass slot get one for the while, past the table's.
+  std::vector<HardBody*> lent;
+  const std::uint32_t base = broadPhase.size();
+  std::vector<std::int32_t> lastWriter;
+  std::vector<std::vector<std::uint32_t>> readers;
+  const auto slotOf = [&](HardBody* b) {
+    if (b->getPassSlot() < 0) {
+      b->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
+      lent.push_back(b);
+    }
+    const auto slot = static_cast<std::uint32_t>(b->getPassSlot());
+    if (slot >= lastWriter.size()) {
+      lastWriter.resize(slot + 1, -1);
+      readers.resize(slot + 1);
+    }
+    return slot;
+  };
+  struct LentSlots {
+    std::vector<HardBody*>& bodies;
+    ~LentSlots() {
+      for (HardBody* b : bodies) b->setPassSlot(-1);
+    }
+  } lentSlots{lent};
+  HardBody* bodies[kMaxTaskBodies];
+  bool writes[kMaxTaskBodies];
+  std::vector<std::uint32_t> before;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const std::uint32_t count = std::min(accessesOf(i, bodies, writes), kMaxTaskBodies);
+    before.clear();
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const std::uint32_t slot = slotOf(bodies[k]);
+      if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
+      if (writes[k]) before.insert(before.end(), readers[slot].begin(), readers[slot].end());
+    }
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const std::uint32_t slot = slotOf(bodies[k]);
+      if (writes[k]) {
+        lastWriter[slot] = static_cast<std::int32_t>(i);
+        readers[slot].clear();
+      } else {
+        readers[slot].push_back(i);
+      }
+    }
+    std::sort(before.begin(), before.end());
+    before.erase(std::unique(before.begin(), before.end()), before.end());
+    for (std::uint32_t earlier : before) {
+      if (earlier != i) taskOrder.wait(earlier, i);
+    }
+  }
+}
+
 void CollisionManager::updatePairs() {
   linkCounter += linkPairRecords(deferredPairs);
   updateManifolds(deferredPairs);
-  // The deferred list holds the newest first; extraction goes from the
-  // oldest, the order in which the pairs were found.
   std::vector<CollisionPair*> pairs;
   for (auto* node = deferredPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
-  for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
-    extractNow(*it);
-    (*it)->waveStamp = waveStamp;
-    newPairs.append(*it);
+  if (passHelperCount == 0 || pairs.size() < 2) {
+    for (CollisionPair* pair : pairs) extractNow(pair);
+  } else {
+    // Extraction moves only the higher body of a pair: pairs that move
+    // different bodies, and read none that another moves, run at once.
+    const auto moved = [](CollisionPair* pair, int side) {
+      HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;
+      HardBody* other = side == 0 ? pair->secondBody : pair->firstBody;
+      return extractionMoves(b, other);
+    };
+    const auto n = static_cast<std::uint32_t>(pairs.size());
+    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+      CollisionPair* pair = pairs[i];
+      for (int side = 0; side < 2; ++side) {
+        HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;
+        bodies[side] = b->getParent() != nullptr ? b->getParent() : b;
+        writes[side] = moved(pair, side);
+      }
+      return 2u;
+    });
+    taskOrder.run(workerPool(), passHelperCount, [&](std::uint32_t i, std::uint32_t worker) {
+      CollisionPair* pair = pairs[i];
+      extractContactsOn(pair, worker);
+      for (int side = 0; side < 2; ++side) {
+        if (!moved(pair, side)) continue;
+        HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;
+        refreshForPass(b->getParent() != nullptr ? b->getParent() : b);
+      }
+    });
+    for (CollisionPair* pair : pairs) {
+      for (HardBody* b : {pair->firstBody, pair->secondBody}) {
+        HardBody* body = b->getParent() != nullptr ? b->getParent() : b;
+        refreshForPass(body);
+        if (body->getPassSlot() >= 0) broadPhase.noteMoved(static_cast<std::uint32_t>(body->getPassSlot()));
+      }
+    }
+  }
+  for (CollisionPair* pair : pairs) {
+    pair->waveStamp = waveStamp;
+    newPairs.append(pair);
   }
   ++waveStamp;
   deferredPairs.clear();
@@ -259,6 +347,7 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
                                    EngineList<HardBody*>* third, EngineList<HardBody*>* barriers,
                                    std::uint32_t helpers) {
   const bool ordered = orderedExtraction != 0;
+  passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
   broadPhase.clear();
   newPairs.clear();

@@ -50,8 +50,6 @@ constexpr float kRestThreshold = 1.0f;
 constexpr float kSupportRestThreshold = 10.0f;
 /// A body stands upright on a cracker when its third axis is this close to z.
 constexpr double kUprightDot = static_cast<double>(0.98f);
-/// The most bodies processing one pair may write.
-constexpr std::uint32_t kMaxPairBodies = 64;
 
 /// The body an extraction moves for `body`: a piece moves its fracture body.
 HardBody* extractedBody(HardBody* body) { return body->getParent() != nullptr ? body->getParent() : body; }
@@ -79,7 +77,14 @@ void zeroMotion(HardBody* body) {
 
 // ---- Extraction ------------------------------------------------------------------
 
-void CollisionManager::extractContacts(CollisionPair* pair) {
+bool CollisionManager::extractionMoves(const HardBody* body, const HardBody* other) {
+  if (body == nullptr || other == nullptr || body->isStatic()) return false;
+  return other->getContactLevel() < body->getContactLevel();
+}
+
+void CollisionManager::extractContacts(CollisionPair* pair) { extractContactsOn(pair, 0); }
+
+void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t worker) {
   if (pair == nullptr || pair->firstBody == nullptr || pair->secondBody == nullptr) return;
   HardBody* A = pair->firstBody;
   HardBody* B = pair->secondBody;
@@ -103,8 +108,8 @@ void CollisionManager::extractContacts(CollisionPair* pair) {
   if (!penetrates) return;
 
   // Only the body higher in the pile moves.
-  const double weightA = !A->isStatic() && B->getContactLevel() < A->getContactLevel() ? extractionMass(A) : 0.0;
-  const double weightB = !B->isStatic() && A->getContactLevel() < B->getContactLevel() ? extractionMass(B) : 0.0;
+  const double weightA = extractionMoves(A, B) ? extractionMass(A) : 0.0;
+  const double weightB = extractionMoves(B, A) ? extractionMass(B) : 0.0;
   if (weightA == 0.0 && weightB == 0.0) return;
   HardBody* movedA = weightA != 0.0 ? extractedBody(A) : nullptr;
   HardBody* movedB = weightB != 0.0 ? extractedBody(B) : nullptr;
@@ -118,7 +123,7 @@ void CollisionManager::extractContacts(CollisionPair* pair) {
   engineTrace(g_engineTraceStream, " extracting %s %s  %d nPoints\n", A->getShape().name, B->getShape().name,
               static_cast<int>(n));
 
-  SolverWorkspace* workspace = workspaceOf(0);
+  SolverWorkspace* workspace = workspaceOf(worker);
   dvec* rhs = nullptr;
   dvec* x = nullptr;
   dmat* K = nullptr;
@@ -284,80 +289,15 @@ void CollisionManager::processPairsThreaded(const int& mode, std::uint32_t helpe
   const std::uint8_t keptOption = orderedExtraction;
   std::vector<CollisionPair*> pairs;
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
-  const auto n = static_cast<std::uint32_t>(pairs.size());
-
   // Each pair waits for the pairs before it that write one of its bodies.
-  std::vector<HardBody*> touched;
-  std::vector<std::int32_t> lastPair;
-  struct SlotReset {
-    std::vector<HardBody*>& bodies;
-    ~SlotReset() {
-      for (HardBody* b : bodies) b->setPassSlot(-1);
-    }
-  } slotReset{touched};
-  std::unique_ptr<std::atomic<std::uint32_t>[]> waiting(new std::atomic<std::uint32_t>[n]);
-  std::vector<std::vector<std::uint32_t>> followers(n);
-  std::vector<std::uint32_t> ready;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    HardBody* bodies[kMaxPairBodies];
-    const std::uint32_t count = pairBodies(*pairs[i], bodies, kMaxPairBodies);
-    std::uint32_t before[kMaxPairBodies];
-    std::uint32_t waits = 0;
-    for (std::uint32_t k = 0; k < count; ++k) {
-      HardBody* b = bodies[k];
-      if (b->getPassSlot() < 0) {
-        b->setPassSlot(static_cast<std::int32_t>(touched.size()));
-        touched.push_back(b);
-        lastPair.push_back(-1);
-      }
-      std::int32_t& last = lastPair[static_cast<std::size_t>(b->getPassSlot())];
-      if (last >= 0 && std::find(before, before + waits, static_cast<std::uint32_t>(last)) == before + waits) {
-        before[waits++] = static_cast<std::uint32_t>(last);
-      }
-      last = static_cast<std::int32_t>(i);
-    }
-    waiting[i].store(waits);
-    for (std::uint32_t k = 0; k < waits; ++k) followers[before[k]].push_back(i);
-    if (waits == 0) ready.push_back(i);
-  }
-  // Taken from the back: the earliest pairs first.
-  std::reverse(ready.begin(), ready.end());
-
-  std::mutex readyMutex;
-  std::atomic<std::uint32_t> done{0};
-  std::atomic<bool> failed{false};
-  std::vector<std::uint32_t> flags(helpers + 1, 0);
-  workerPool()->run(helpers, [&](std::uint32_t worker) {
-    while (done.load() < n && !failed.load()) {
-      std::uint32_t task = 0;
-      bool got = false;
-      {
-        std::lock_guard<std::mutex> lock(readyMutex);
-        if (!ready.empty()) {
-          task = ready.back();
-          ready.pop_back();
-          got = true;
-        }
-      }
-      if (!got) {
-        std::this_thread::yield();
-        continue;
-      }
-      try {
-        flags[worker] |= processPair(pairs[task], mode, worker);
-      } catch (...) {
-        failed.store(true);
-        throw;
-      }
-      for (std::uint32_t next : followers[task]) {
-        if (waiting[next].fetch_sub(1) == 1) {
-          std::lock_guard<std::mutex> lock(readyMutex);
-          ready.push_back(next);
-        }
-      }
-      done.fetch_add(1);
-    }
+  orderByAccess(static_cast<std::uint32_t>(pairs.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+    const std::uint32_t count = pairBodies(*pairs[i], bodies, kMaxTaskBodies);
+    for (std::uint32_t k = 0; k < count; ++k) writes[k] = true;
+    return count;
   });
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(workerPool(), helpers,
+                [&](std::uint32_t i, std::uint32_t worker) { flags[worker] |= processPair(pairs[i], mode, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
   orderedExtraction = keptOption;
 }

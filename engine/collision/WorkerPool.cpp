@@ -110,3 +110,67 @@ void WorkerPool::run(std::uint32_t helpers, const Job& work) {
   if (callerError) std::rethrow_exception(callerError);
   if (error) std::rethrow_exception(error);
 }
+
+void TaskOrder::reset(std::uint32_t n) {
+  count = n;
+  waits.assign(n, 0);
+  if (followers.size() < n) followers.resize(n);
+  for (std::uint32_t i = 0; i < n; ++i) followers[i].clear();
+}
+
+void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
+  std::vector<std::uint32_t>& after = followers[earlier];
+  if (!after.empty() && after.back() == later) return;
+  after.push_back(later);
+  ++waits[later];
+}
+
+void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
+                    const std::function<void(std::uint32_t, std::uint32_t)>& fn) {
+  if (pool == nullptr || helpers == 0) {
+    for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
+    return;
+  }
+  std::unique_ptr<std::atomic<std::uint32_t>[]> waiting(new std::atomic<std::uint32_t>[count]);
+  std::vector<std::uint32_t> ready;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    waiting[i].store(waits[i]);
+    if (waits[i] == 0) ready.push_back(i);
+  }
+  // Taken from the back: the earliest tasks first.
+  std::reverse(ready.begin(), ready.end());
+  std::mutex readyMutex;
+  std::atomic<std::uint32_t> done{0};
+  std::atomic<bool> failed{false};
+  pool->run(helpers, [&](std::uint32_t worker) {
+    while (done.load() < count && !failed.load()) {
+      std::uint32_t task = 0;
+      bool got = false;
+      {
+        std::lock_guard<std::mutex> lock(readyMutex);
+        if (!ready.empty()) {
+          task = ready.back();
+          ready.pop_back();
+          got = true;
+        }
+      }
+      if (!got) {
+        std::this_thread::yield();
+        continue;
+      }
+      try {
+        fn(task, worker);
+      } catch (...) {
+        failed.store(true);
+        throw;
+      }
+      for (std::uint32_t next : followers[task]) {
+        if (waiting[next].fetch_sub(1) == 1) {
+          std::lock_guard<std::mutex> lock(readyMutex);
+          ready.push_back(next);
+        }
+      }
+      done.fetch_add(1);
+    }
+  });
+}

@@ -85,3 +85,25 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
     }
   });
 }
+
+/// Tasks 0 .. n - 1 in a fixed order, each waiting for the earlier tasks it
+/// conflicts with; run on the pool, the tasks that conflict with none still
+/// running go at once. A task's result then depends only on the tasks it
+/// waits for, so it is the one a run in order would give.
+class TaskOrder {
+ public:
+  /// Starts over with n tasks and no waits.
+  void reset(std::uint32_t n);
+  /// Task `later` waits for task `earlier` (earlier < later); repeated waits
+  /// count once when they follow each other.
+  void wait(std::uint32_t earlier, std::uint32_t later);
+  /// Runs fn(task, worker) for every task, on the calling thread (worker 0)
+  /// and up to `helpers` helpers. The first exception ends the run and
+  /// reaches the caller.
+  void run(WorkerPool* pool, std::uint32_t helpers, const std::function<void(std::uint32_t, std::uint32_t)>& fn);
+
+ private:
+  std::uint32_t count = 0;
+  std::vector<std::uint32_t> waits;
+  std::vector<std::vector<std::uint32_t>> followers;
+};

@@ -140,7 +140,9 @@ TEST(PairProcessing, PointMassImpactKeepsRestitutionAndFrictionCone) {
     MgcVector3 v = c.velocity;
     world.resolveBodyImpact(body.get(), c.restitution, c.friction, MgcVector3(0.0, 0.5, 0.0), 1.0, kUp, v);
     EXPECT_NEAR((v - c.expected).Length(), 0.0, 1e-6) << c.velocity.x << " " << c.velocity.y;
-    if (!c.bodyStatic) EXPECT_NEAR(body->getDyn().linearVelocity.y, -1.0, 1e-6);
+    if (!c.bodyStatic) {
+      EXPECT_NEAR(body->getDyn().linearVelocity.y, -1.0, 1e-6);
+    }
   }
 }
 
