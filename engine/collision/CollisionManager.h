@@ -526,8 +526,12 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
-  /// The order of the tasks a pass spreads over its helpers.
+  /// The order of the tasks a pass spreads over its helpers, and the
+  /// bookkeeping that orderByAccess keeps between calls.
   TaskOrder taskOrder;
+  std::vector<std::int32_t> accessWriters;
+  std::vector<std::vector<std::uint32_t>> accessReaders;
+  std::vector<std::uint32_t> accessBefore;
   /// How each thread slot's collision solves ended; each slot is written
   /// only by the thread running as it.
   ResolutionCounters resolutionCounters[kThreadSlotCount];

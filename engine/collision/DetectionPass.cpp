@@ -216,18 +216,18 @@ void CollisionManager::orderByAccess(std::uint32_t n,
   // Bodies without a pass slot get one for the while, past the table's.
   std::vector<HardBody*> lent;
   const std::uint32_t base = broadPhase.size();
-  std::vector<std::int32_t> lastWriter;
-  std::vector<std::vector<std::uint32_t>> readers;
+  std::vector<std::int32_t>& lastWriter = accessWriters;
+  std::vector<std::vector<std::uint32_t>>& readers = accessReaders;
+  lastWriter.clear();
+  for (auto& list : readers) list.clear();
   const auto slotOf = [&](HardBody* b) {
     if (b->getPassSlot() < 0) {
       b->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
       lent.push_back(b);
     }
     const auto slot = static_cast<std::uint32_t>(b->getPassSlot());
-    if (slot >= lastWriter.size()) {
-      lastWriter.resize(slot + 1, -1);
-      readers.resize(slot + 1);
-    }
+    if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
+    if (slot >= readers.size()) readers.resize(slot + 1);
     return slot;
   };
   struct LentSlots {
@@ -238,7 +238,7 @@ void CollisionManager::orderByAccess(std::uint32_t n,
   } lentSlots{lent};
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
-  std::vector<std::uint32_t> before;
+  std::vector<std::uint32_t>& before = accessBefore;
   for (std::uint32_t i = 0; i < n; ++i) {
     const std::uint32_t count = std::min(accessesOf(i, bodies, writes), kMaxTaskBodies);
     before.clear();
