@@ -50,18 +50,16 @@ BroadPhase::Box BroadPhase::tightBox(HardBody* body) {
   const double inf = HUGE_VAL;
   MgcVector3 lo(inf, inf, inf);
   MgcVector3 hi(-inf, -inf, -inf);
-  // The bounding sphere as stored: the sphere tests read it.
-  const HardBodyShape& shape = body->getShape();
-  const double r = std::fabs(shape.radius);
-  growBox(lo, hi, shape.worldCenter, MgcVector3(r, r, r));
-  // The world box as the box tests read it: extents along its axes.
+  // The world box as the box tests read it, extents along its axes: every
+  // pair test of two bounded bodies but that of two capsules requires the
+  // two boxes to overlap.
   const ZOVbox& box = body->getBbox();
   MgcVector3 half;
   for (int row = 0; row < 3; ++row) {
     for (int col = 0; col < 3; ++col) half[row] += std::fabs(box.axes[row][col]) * std::fabs(box.extents[col]);
   }
   growBox(lo, hi, box.center, half);
-  // Capsules meet without the box or sphere tests.
+  // Two capsules meet without the box test.
   if (body->getType() == kCapsuleBody || body->getType() == kCrackerBody) {
     ZOVcapsule capsule;
     if (static_cast<const CapsuleBody*>(body)->placedCapsule(capsule)) {
@@ -111,7 +109,8 @@ void BroadPhase::clear() {
   bodies.clear();
   kinds.clear();
   boxes.clear();
-  adjacency.clear();
+  // The partner lists keep their storage for the next pass.
+  for (auto& partners : adjacency) partners.clear();
   unboundedSlots.clear();
 }
 
@@ -126,9 +125,9 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
   const auto n = static_cast<std::uint32_t>(bodies.size());
   kinds.resize(n);
   boxes.resize(n);
-  adjacency.resize(n);
-  std::vector<std::uint32_t> bounded;
-  bounded.reserve(n);
+  if (adjacency.size() < n) adjacency.resize(n);
+  std::vector<std::uint32_t>& bounded = boundedSlots;
+  bounded.clear();
   for (std::uint32_t i = 0; i < n; ++i) {
     HardBody* b = bodies[i];
     b->setPassSlot(static_cast<std::int32_t>(i));
@@ -143,8 +142,8 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
   // entered in the cells it covers, and two boxes are compared in the one
   // cell that holds the lower corner of where they overlap. Boxes much
   // larger than a cell are compared with every box instead.
-  std::vector<double> sizes;
-  sizes.reserve(bounded.size());
+  std::vector<double>& sizes = sizeScratch;
+  sizes.clear();
   for (std::uint32_t i : bounded) {
     double size = 0.0;
     for (int k = 0; k < 3; ++k) size = std::max(size, boxes[i].max[k] - boxes[i].min[k]);
@@ -157,8 +156,8 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
   }
   const double inverse = 1.0 / cell;
   std::vector<std::uint32_t> large;
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> entries;
-  entries.reserve(bounded.size() * 8);
+  std::vector<std::pair<std::uint64_t, std::uint32_t>>& entries = cellEntries;
+  entries.clear();
   const auto cellOf = [&](double x) { return static_cast<std::int64_t>(std::floor(x * inverse)); };
   for (std::uint32_t i : bounded) {
     const Box& box = boxes[i];
@@ -212,7 +211,7 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
       if (meet(boxes[large[p]], boxes[other])) link(large[p], other);
     }
   }
-  for (auto& partners : adjacency) std::sort(partners.begin(), partners.end());
+  for (std::uint32_t i = 0; i < n; ++i) std::sort(adjacency[i].begin(), adjacency[i].end());
 }
 
 bool BroadPhase::mayTouch(std::uint32_t a, std::uint32_t b) const {
@@ -231,7 +230,7 @@ void BroadPhase::noteMoved(std::uint32_t slot) {
     back.erase(std::remove(back.begin(), back.end(), slot), back.end());
   }
   adjacency[slot].clear();
-  for (std::uint32_t other = 0; other < bodies.size(); ++other) {
+  for (std::uint32_t other = 0; other < size(); ++other) {
     if (other == slot || kinds[other] != kBounded || !meet(boxes[slot], boxes[other])) continue;
     adjacency[slot].push_back(other);
     auto& back = adjacency[other];

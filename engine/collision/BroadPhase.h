@@ -9,8 +9,8 @@ class HardBody;
 
 /// The bounds table of one collision pass: which candidate bodies may touch.
 /// Each body gets a slot (its index in `build`'s list, also written to the
-/// body's pass slot) and a box that holds everything the pair tests look at
-/// (its bounding sphere, its world box and, for capsules, its capsule),
+/// body's pass slot) and an axis-aligned box around what the pair tests
+/// require to overlap (its world box and, for capsules, its capsule),
 /// widened by a margin. Two bounded bodies whose boxes are apart cannot pass
 /// any pair test, so the passes skip them; barriers are unbounded and meet
 /// every body; phantoms meet none.
@@ -58,6 +58,11 @@ class BroadPhase {
   std::vector<HardBody*> bodies;
   std::vector<SlotKind> kinds;
   std::vector<Box> boxes;
+  /// One partner list per slot; lists past size() are spare storage.
   std::vector<std::vector<std::uint32_t>> adjacency;
   std::vector<std::uint32_t> unboundedSlots;
+  // Scratch of build, kept for its storage.
+  std::vector<std::uint32_t> boundedSlots;
+  std::vector<double> sizeScratch;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> cellEntries;
 };

@@ -47,28 +47,27 @@ void WorkerPool::ensureStarted(std::uint32_t helpers) {
 void WorkerPool::helperLoop(std::uint32_t worker) {
   std::uint64_t seen = 0;
   for (;;) {
-    int spins = 0;
-    while (generation.load() == seen && spins < kPoolSpinChecks) {
-      std::this_thread::yield();
-      ++spins;
-    }
-    if (generation.load() == seen) {
+    // Spin a little for the next job, then sleep; what the job is, and
+    // whether this helper takes part, is read under the lock, so that a
+    // helper waking late never mixes one job's values with another's.
+    for (int spins = 0; generation.load() == seen && spins < kPoolSpinChecks; ++spins) std::this_thread::yield();
+    const Job* work = nullptr;
+    {
       std::unique_lock<std::mutex> lock(mutex);
       wake.wait(lock, [&] { return generation.load() != seen; });
+      seen = generation.load();
+      if (stopping.load()) return;
+      if (worker > participants.load()) continue;
+      work = job;
     }
-    seen = generation.load();
-    if (stopping.load()) return;
-    if (worker > participants.load()) continue;
     try {
-      (*job)(worker);
+      (*work)(worker);
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex);
       if (!helperError) helperError = std::current_exception();
     }
-    if (pending.fetch_sub(1) == 1) {
-      std::lock_guard<std::mutex> lock(mutex);
-      finished.notify_all();
-    }
+    std::lock_guard<std::mutex> lock(mutex);
+    if (pending.fetch_sub(1) == 1) finished.notify_all();
   }
 }
 
