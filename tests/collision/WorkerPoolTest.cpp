@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 #include <thread>
@@ -84,6 +85,20 @@ TEST(WorkerPool, ErrorsReachTheCallerAndThePoolGoesOn) {
   std::atomic<int> runs{0};
   pool.run(3, [&](std::uint32_t) { runs.fetch_add(1); });
   EXPECT_EQ(runs.load(), 4);
+}
+
+// Jobs back to back, each for a different number of helpers: every job
+// runs once on exactly the workers it asked for, however late a helper
+// wakes.
+TEST(WorkerPool, BackToBackJobsRunOnExactlyTheirWorkers) {
+  WorkerPool pool;
+  for (int job = 0; job < 2000; ++job) {
+    const std::uint32_t helpers = static_cast<std::uint32_t>(job * 5 % 8);
+    std::vector<std::atomic<int>> runs(8);
+    pool.run(helpers, [&](std::uint32_t worker) { runs[worker].fetch_add(1); });
+    const std::uint32_t expected = std::min(helpers, pool.startedHelpers());
+    for (std::uint32_t w = 0; w < 8; ++w) ASSERT_EQ(runs[w].load(), w <= expected ? 1 : 0) << job << " " << w;
+  }
 }
 
 TEST(WorkerPool, WithoutThreadsTheCallerDoesEverything) {
