@@ -425,6 +425,9 @@ class CollisionManager {
   /// x in the same list.
   void gatherCandidates(const std::vector<std::uint32_t>& xs, const std::vector<std::uint32_t>& ys,
                         const std::vector<std::int32_t>& yPos, bool laterOnly, std::vector<PassCandidate>& out);
+  /// The pair test of one candidate on `worker`'s pool: the record with
+  /// contacts, or null (the record back in the pool).
+  CollisionPair* testCandidate(const PassCandidate& candidate, std::uint32_t worker);
   /// Tests the candidates, spread over the helpers; found[i] holds candidate
   /// i's pair record with contacts, or null.
   void testCandidates(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,

@@ -142,20 +142,22 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
   }
 }
 
+CollisionPair* CollisionManager::testCandidate(const PassCandidate& candidate, std::uint32_t worker) {
+  CollisionPair* record = threadBuffer(worker);
+  if (record == nullptr) return nullptr;
+  if (testPairOn(record, broadPhase.body(candidate.first), broadPhase.body(candidate.second), worker) == 0) {
+    queueContact(record, worker);
+    return nullptr;
+  }
+  return record;
+}
+
 void CollisionManager::testCandidates(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
                                       std::uint32_t helpers) {
   found.assign(candidates.size(), nullptr);
   forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(candidates.size()),
-               kPassTestGrain, [&](std::uint32_t i, std::uint32_t worker) {
-                 CollisionPair* record = threadBuffer(worker);
-                 if (record == nullptr) return;
-                 const PassCandidate& c = candidates[i];
-                 if (testPairOn(record, broadPhase.body(c.first), broadPhase.body(c.second), worker) == 0) {
-                   queueContact(record, worker);
-                 } else {
-                   found[i] = record;
-                 }
-               });
+               kPassTestGrain,
+               [&](std::uint32_t i, std::uint32_t worker) { found[i] = testCandidate(candidates[i], worker); });
 }
 
 void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>& candidates,
@@ -169,16 +171,7 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   const auto bodies = static_cast<std::uint32_t>(starts.size());
   starts.push_back(static_cast<std::uint32_t>(candidates.size()));
   const auto runBodies = [&](std::uint32_t from, std::uint32_t to, std::uint32_t worker) {
-    for (std::uint32_t i = starts[from]; i < starts[to]; ++i) {
-      CollisionPair* record = threadBuffer(worker);
-      if (record == nullptr) continue;
-      const PassCandidate& c = candidates[i];
-      if (testPairOn(record, broadPhase.body(c.first), broadPhase.body(c.second), worker) == 0) {
-        queueContact(record, worker);
-      } else {
-        found[i] = record;
-      }
-    }
+    for (std::uint32_t i = starts[from]; i < starts[to]; ++i) found[i] = testCandidate(candidates[i], worker);
   };
   if (helpers == 0 || bodies == 0) {
     runBodies(0, bodies, 0);
