@@ -12,12 +12,14 @@
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/BodyFactory.h"
 #include "engine/MeshFactory.h"
 #include "engine/PrivateWorld.h"
 #include "engine/collision/CollisionManager.h"
+#include "engine/collision/WorkerPool.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/Processors.h"
@@ -232,5 +234,28 @@ void BM_PairPasses(benchmark::State& state) {
   state.counters["pairs"] = pile.world.getCollisionManager()->getStepPairs().getCount();
 }
 BENCHMARK(BM_PairPasses)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+
+namespace {
+
+// What a phase pays to hand work to the helpers: one empty job on the
+// persistent pool, beside starting and joining as many threads for it.
+void BM_HelperWake(benchmark::State& state) {
+  const auto helpers = static_cast<std::uint32_t>(state.range(0));
+  WorkerPool pool;
+  for (auto _ : state) pool.run(helpers, [](std::uint32_t) {});
+}
+BENCHMARK(BM_HelperWake)->Arg(1)->Arg(3)->Arg(7)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_ThreadStartJoin(benchmark::State& state) {
+  const auto helpers = static_cast<std::uint32_t>(state.range(0));
+  for (auto _ : state) {
+    std::vector<std::thread> threads;
+    for (std::uint32_t k = 0; k < helpers; ++k) threads.emplace_back([] {});
+    for (std::thread& thread : threads) thread.join();
+  }
+}
+BENCHMARK(BM_ThreadStartJoin)->Arg(1)->Arg(3)->Arg(7)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

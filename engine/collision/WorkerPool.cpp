@@ -8,6 +8,17 @@ namespace {
 /// each other within microseconds, and a spinning helper takes the next one
 /// at once.
 constexpr int kPoolSpinChecks = 1000;
+/// Pauses between two checks of a spinning thread before it yields.
+constexpr int kPoolPauses = 64;
+
+/// A short wait of a spinning thread: a few processor pauses, then the rest
+/// of its time slice.
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  for (int i = 0; i < kPoolPauses; ++i) __builtin_ia32_pause();
+#endif
+  std::this_thread::yield();
+}
 
 }  // namespace
 
@@ -50,7 +61,7 @@ void WorkerPool::helperLoop(std::uint32_t worker) {
     // Spin a little for the next job, then sleep; what the job is, and
     // whether this helper takes part, is read under the lock, so that a
     // helper waking late never mixes one job's values with another's.
-    for (int spins = 0; generation.load() == seen && spins < kPoolSpinChecks; ++spins) std::this_thread::yield();
+    for (int spins = 0; generation.load() == seen && spins < kPoolSpinChecks; ++spins) relax();
     const Job* work = nullptr;
     {
       std::unique_lock<std::mutex> lock(mutex);
@@ -95,7 +106,7 @@ void WorkerPool::run(std::uint32_t helpers, const Job& work) {
   }
   int spins = 0;
   while (pending.load() != 0 && spins < kPoolSpinChecks) {
-    std::this_thread::yield();
+    relax();
     ++spins;
   }
   std::exception_ptr error;
@@ -126,7 +137,8 @@ void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
 
 void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
                     const std::function<void(std::uint32_t, std::uint32_t)>& fn) {
-  if (pool == nullptr || helpers == 0) {
+  // A few tasks are done before helpers would have woken.
+  if (pool == nullptr || helpers == 0 || count < kTaskOrderMinimum) {
     for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
     return;
   }
@@ -154,7 +166,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
         }
       }
       if (!got) {
-        std::this_thread::yield();
+        relax();
         continue;
       }
       try {

@@ -69,7 +69,8 @@ class WorkerPool {
 template <typename Fn>
 void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, std::uint32_t grain, Fn&& fn) {
   if (grain == 0) grain = 1;
-  if (pool == nullptr || helpers == 0 || count <= grain) {
+  // Two blocks or fewer are done before helpers would have woken.
+  if (pool == nullptr || helpers == 0 || count <= 2 * grain) {
     for (std::uint32_t i = 0; i < count; ++i) fn(i, 0u);
     return;
   }
@@ -85,6 +86,9 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
     }
   });
 }
+
+/// Fewer tasks than this run on the calling thread alone.
+constexpr std::uint32_t kTaskOrderMinimum = 16;
 
 /// Tasks 0 .. n - 1 in a fixed order, each waiting for the earlier tasks it
 /// conflicts with; run on the pool, the tasks that conflict with none still
