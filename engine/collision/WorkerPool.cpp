@@ -8,17 +8,9 @@ namespace {
 /// each other within microseconds, and a spinning helper takes the next one
 /// at once.
 constexpr int kPoolSpinChecks = 1000;
-/// Pauses between two checks of a spinning thread before it yields.
-constexpr int kPoolPauses = 64;
-
-/// A short wait of a spinning thread: a few processor pauses, then the rest
-/// of its time slice.
-void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  for (int i = 0; i < kPoolPauses; ++i) __builtin_ia32_pause();
-#endif
-  std::this_thread::yield();
-}
+/// A short wait of a spinning thread: the rest of its time slice, so that
+/// a busy machine runs the threads with work first.
+void relax() { std::this_thread::yield(); }
 
 }  // namespace
 
