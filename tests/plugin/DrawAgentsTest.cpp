@@ -14,8 +14,8 @@ using zovhost::RenderImage;
 
 class DrawAgents : public DrawTest {
  protected:
-  /// An outlined square and a circle in a uniform colour, then a shaded
-  /// pentagon, placed by a view that moves and shrinks them a little.
+  /// An outlined square, a shaded pentagon and an outlined circle, placed by
+  /// a view that moves and shrinks them a little.
   static void drawScene(RawFootPrintDrawAgent& agent) {
     const double view[4][4] = {{0.9, 0, 0, 0}, {0, 0.9, 0, 0}, {0, 0, 0.9, 0}, {0.05, -0.05, 0, 1}};
     agent.worldView = agent.worldViewProjection = MMatrix(view);
@@ -29,12 +29,15 @@ class DrawAgents : public DrawTest {
       pentagon[3 * i + 1] = -0.45f + 0.4f * std::sin(1.2566371f * i + 0.3f);
       pentagon[3 * i + 2] = 0.0f;
     }
+    // Each begin switches between the uniform-colour and the coloured set-up.
     agent.beginDraw();
     agent.drawPolygon(square, 4);
-    agent.drawAxisCircle(2, center, &radius);
     agent.endDraw();
     agent.beginDrawColored();
     agent.drawShadedTriangles(pentagon, colors, 5);
+    agent.endDraw();
+    agent.beginDraw();
+    agent.drawAxisCircle(2, center, &radius);
     agent.endDraw();
   }
 };
@@ -50,8 +53,7 @@ TEST_F(DrawAgents, TheThreeBackEndsDrawTheSameSceneWithinOnePixelOfLineRasterisa
   getCoreProfileDrawAgent()->releaseCoreProfileDrawAgent();
   openView(MHWRender::kDirectX11);
   drawScene(freshDXAgent());
-  const RenderImage direct3D =
-      zovhost::testing::rasterizeD3DDraws(zovhost::testing::d3dDraws(), 64, 64, {0.0f, 0.0f, 0.0f, 1.0f});
+  const RenderImage direct3D = d3dView();
   getDXDrawAgent()->releaseDXDrawAgent();
 
   const RenderImage* images[3] = {&legacy, &coreProfile, &direct3D};
@@ -82,18 +84,15 @@ TEST_F(DrawAgents, TheCoreProfileDrawsTheBoundingBoxOfTheDirect3DAgent) {
     agent.beginDraw();
     agent.drawBoundingBox(low, high);
     agent.endDraw();
-    images[i] =
-        i == 0 ? view() : zovhost::testing::rasterizeD3DDraws(zovhost::testing::d3dDraws(), 64, 64, {0, 0, 0, 1});
+    images[i] = i == 0 ? view() : d3dView();
   }
   EXPECT_GT(zovhost::testing::litPixels(images[0]), 150);
   EXPECT_EQ(zovhost::testing::unmatchedPixels(images[0], images[1], 1, 1), 0);
   EXPECT_EQ(zovhost::testing::unmatchedPixels(images[1], images[0], 1, 1), 0);
 }
 
-class DrawAgentRelease : public DrawTest {
- protected:
-  void SetUp() override {
-    DrawTest::SetUp();
+TEST_F(DrawTest, UnloadOrTheHostExitingReleasesBothAgentsAndAnyLaterReleaseNothingMore) {
+  for (const bool exiting : {false, true}) {
     ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
     // Draws through the core-profile agent, whose view stays current so
     // that the release happens in its context, and the Direct3D agent.
@@ -106,22 +105,29 @@ class DrawAgentRelease : public DrawTest {
     core.beginDrawColored();
     core.drawShadedTriangles(kTriangle, kTriangleColors, 3);
     core.endDraw();
-    names = {core.colorProgram,      core.uniformProgram,   core.boxVertexArray, core.pointsVertexArray,
-             core.shapesVertexArray, core.boxBuffer,        core.boxIndexBuffer, core.pointsBuffer,
-             core.shapesBuffer,      core.shapesIndexBuffer};
+    const GLuint names[] = {core.colorProgram,      core.uniformProgram,   core.boxVertexArray, core.pointsVertexArray,
+                            core.shapesVertexArray, core.boxBuffer,        core.boxIndexBuffer, core.pointsBuffer,
+                            core.shapesBuffer,      core.shapesIndexBuffer};
     zovhost::testing::setDrawAPI(MHWRender::kDirectX11);
     RawFootPrintDrawAgentDX& dx = freshDXAgent();
-    firstObject = static_cast<unsigned>(zovhost::testing::d3dObjects().size()) + 1;
+    const auto firstObject = zovhost::testing::d3dObjects().size() + 1;
     dx.beginDraw();
     dx.drawPolygon(kTriangle, 3);
     dx.beginDrawColored();
     dx.drawShadedTriangles(kTriangle, kTriangleColors, 3);
-  }
 
-  /// Every object is gone but the renderer's device and its context, back
-  /// to the references the device holds.
-  void expectReleased() {
-    for (size_t i = 0; i < names.size(); ++i) {
+    zovhost::testing::clearLogs();
+    if (exiting) {
+      zovhost::testing::raiseSceneMessage(MSceneMessage::kMayaExiting);
+      const auto lines = zovhost::testing::commands();
+      ASSERT_EQ(lines.size(), 2u);
+      EXPECT_EQ(lines[0].line + "; " + lines[1].line, "displayColor -dormant \"grid\" 3; savePrefs -colors");
+    } else {
+      ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
+    }
+    // Every object is gone but the renderer's device and its context, back
+    // to the references the device holds.
+    for (size_t i = 0; i < std::size(names); ++i) {
       EXPECT_NE(names[i], 0u) << i;
       EXPECT_FALSE(i < 2 ? glIsProgram(names[i]) : i < 5 ? glIsVertexArray(names[i]) : glIsBuffer(names[i])) << i;
     }
@@ -135,38 +141,11 @@ class DrawAgentRelease : public DrawTest {
     EXPECT_EQ(getDXDrawAgent()->context, nullptr);
     EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
     zovhost::testing::clearD3DRecord();
+    // The unload after the exit, or a second release after the unload.
+    exiting ? (void)MGlobal::executeCommand("unloadPlugin zov") : releaseDrawAgents();
+    EXPECT_TRUE(zovhost::testing::d3dCalls().empty()) << exiting;
+    EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
   }
-
-  std::vector<GLuint> names;
-  unsigned firstObject = 0;
-};
-
-TEST_F(DrawAgentRelease, UnloadingTheModuleReleasesBothAgentsAndASecondReleaseDoesNothing) {
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
-  expectReleased();
-  releaseDrawAgents();
-  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
-}
-
-TEST_F(DrawAgentRelease, TheHostExitingReleasesBothAgentsAndTheUnloadAfterItNothingMore) {
-  zovhost::testing::clearLogs();
-  zovhost::testing::raiseSceneMessage(MSceneMessage::kMayaExiting);
-  expectReleased();
-  const auto lines = zovhost::testing::commands();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].line + "; " + lines[1].line, "displayColor -dormant \"grid\" 3; savePrefs -colors");
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
-  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
-}
-
-TEST_F(DrawTest, AgentsThatNeverDrewReleaseNothingAtUnload) {
-  openView(MHWRender::kOpenGLCoreProfile);
-  freshCoreAgent();
-  freshDXAgent();
-  ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
-  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
-  EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 }  // namespace
