@@ -53,7 +53,7 @@ TEST_F(GLDrawing, ShadedFansDrawCornersLessTwoTrianglesOfAtMostThirtyTwoCorners)
   }
 }
 
-TEST_F(GLDrawing, CirclesAreClosedLoopsOf360VerticesInThePlaneAcrossTheirAxis) {
+TEST_F(GLDrawing, CirclesAreClosedLoopsOf360VerticesAndSemicirclesHalvesInThePlaneAcrossTheirAxis) {
   const std::vector<Primitive> circle = feedback([] { glDrawCircle(0.5f); });
   ASSERT_EQ(count(circle, Primitive::Line), 360u);
   EXPECT_EQ(circle.back().vertices[1], circle.front().vertices[0]);
@@ -68,20 +68,15 @@ TEST_F(GLDrawing, CirclesAreClosedLoopsOf360VerticesInThePlaneAcrossTheirAxis) {
       EXPECT_NEAR(std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), 0.5f, 1e-3) << axis;
     }
   }
-}
-
-TEST_F(GLDrawing, TheSemicirclesOfAxes0And3AreTheTwoHalvesOfOneCircle) {
-  // Both in the YZ plane, on either side of z = 0.
+  // The semicircles of axes 0 and 3: the halves z >= 0 and z <= 0 of the YZ circle.
   for (unsigned int half = 0; half < 2; ++half) {
     const std::vector<Primitive> lines = feedback([half] { glDrawAxisSemicircle(3 * half, 0.5f); });
     ASSERT_EQ(lines.size(), 180u);
-    std::array<float, 2> range = {1.0f, -1.0f};
     for (const Primitive& line : lines) {
-      EXPECT_NEAR(line.vertices[0][0], 0.0f, 1e-3);
-      range = {std::min(range[0], line.vertices[0][2]), std::max(range[1], line.vertices[0][2])};
+      const auto& p = line.vertices[0];
+      EXPECT_TRUE(std::fabs(p[0]) < 1e-3 && (half ? -p[2] : p[2]) > -0.01f) << half << ": " << p[2];
+      EXPECT_NEAR(std::hypot(p[1], p[2]), 0.5f, 1e-3);
     }
-    EXPECT_NEAR(range[0], half ? -0.5f : 0.0f, 0.01f);
-    EXPECT_NEAR(range[1], half ? 0.0f : 0.5f, 0.01f);
   }
 }
 

@@ -11,19 +11,7 @@ namespace {
 using meshtest::ints;
 using meshtest::MeshPtr;
 using meshtest::pathOf;
-
-MVector vec(const Mgc::MgcVector3& v) { return MVector(v.x, v.y, v.z); }
-
-/// Area of an engine face from its corners (Newell's vector area).
-double faceArea(const ZOV_DFmesh& mesh, const DFface& face) {
-  MVector sum;
-  for (std::uint32_t k = 0; k < face.numVertices; ++k) {
-    const MVector a = vec(mesh.vertices[face.vertices[k]]);
-    const MVector b = vec(mesh.vertices[face.vertices[(k + 1) % face.numVertices]]);
-    sum += a ^ b;
-  }
-  return 0.5 * sum.length();
-}
+using meshtest::vec;
 
 /// An L-shaped prism: the L (three unit squares) at z = 0 and z = 1 as
 /// six-corner polygons, joined by six quads; between the two Ls, a polygon
@@ -62,7 +50,7 @@ TEST_F(MeshConversion, NonConvexPolygonsBecomeHostTrianglesAndFlatOnesNothingEac
       const DFface& face = mesh->faces[f];
       EXPECT_EQ(face.numVertices, 3u);
       const bool isTop = f >= 4;
-      area[isTop] += faceArea(*mesh, face);
+      area[isTop] += meshtest::vectorArea(*mesh, face).length();
       EXPECT_EQ(face.faceByte, isTop ? 4 : 3);
       EXPECT_EQ(face.faceFlags, isTop ? kCutFaceFlag : 0);
       EXPECT_TRUE(vec(mesh->faceNormals[f]).isEquivalent(MVector(0.0, 0.0, isTop ? 1.0 : -1.0), 1e-12));

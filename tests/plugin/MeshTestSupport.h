@@ -8,6 +8,7 @@
 #include <maya/MPointArray.h>
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
+#include <maya/MVector.h>
 
 #include <algorithm>
 #include <memory>
@@ -19,6 +20,19 @@
 
 /// Helpers of the mesh conversion and shard tests.
 namespace meshtest {
+
+/// The test's arithmetic runs on the host's vectors, apart from the engine's.
+inline MVector vec(const Mgc::MgcVector3& v) { return MVector(v.x, v.y, v.z); }
+
+/// Newell's vector area of a face of an engine mesh: its direction is the
+/// face's normal, its length the face's area.
+template <typename Mesh, typename Face>
+MVector vectorArea(const Mesh& mesh, const Face& face) {
+  MVector sum;
+  for (std::uint32_t k = 0; k < face.numVertices; ++k)
+    sum += vec(mesh.vertices[face.vertices[k]]) ^ vec(mesh.vertices[face.vertices[(k + 1) % face.numVertices]]);
+  return 0.5 * sum;
+}
 
 struct MeshDeleter {
   void operator()(ZOV_DFmesh* mesh) const { deleteDFmesh(&mesh); }
