@@ -59,13 +59,6 @@ TEST_F(CoreProfileAgent, FansShowTheirCornerColoursAndFewerThanThreeCornersUploa
   agent->drawShadedTriangles(corners.data(), corners.data(), 40);
   EXPECT_EQ(contents<uint16_t>(agent->shapesIndexBuffer).size(), 90u);
   agent->endDraw();
-
-  // Uniform-colour shapes after it: points of 4 pixels in the colour.
-  agent->color[0] = agent->color[1] = 1.0f;
-  agent->beginDraw();
-  agent->drawPoints(MPointArray(1, MPoint(0.0, -0.5, 0.0)), MVector(), MVector(), 1.0f);
-  agent->endDraw();
-  EXPECT_TRUE(shows(view(), 31, 16, {255, 255, 0}) && shows(view(), 32, 17, {255, 255, 0}));
   EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

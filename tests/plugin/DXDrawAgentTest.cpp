@@ -29,47 +29,6 @@ class DXAgent : public DrawTest {
   RawFootPrintDrawAgentDX* agent = nullptr;
 };
 
-TEST_F(DXAgent, ABoundingBoxIsTheUnitCubeScaledToTheExtentAboutTheOrigin) {
-  // A shaded fan first: the box still binds positions of 12 bytes.
-  agent->beginDrawColored();
-  agent->drawShadedTriangles(kTriangle, kTriangleColors, 3);
-  agent->beginDraw();
-  const double low[3] = {0, 0, 0}, high[3] = {2, 4, 6};
-  agent->drawBoundingBox(low, high);
-  const std::vector<Draw> draws = d3dDraws();
-  ASSERT_EQ(draws.size(), 2u);
-  EXPECT_EQ(draws[1].vertexBuffers[0].stride, 12u);
-  EXPECT_EQ(draws[1].topology, D3D11_PRIMITIVE_TOPOLOGY_LINELIST);
-  ASSERT_EQ(draws[1].indexCount, 24u);
-  const std::vector<std::array<float, 4>> corners = zovhost::testing::placedVertices(draws[1], 8);
-  for (const auto& corner : corners)
-    for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(std::fabs(corner[k]), high[k] / 2) << k;
-  // Twelve edges, each between corners that differ in one coordinate.
-  const std::vector<uint16_t> edges = values<uint16_t>(draws[1].indexBytes, 24);
-  for (size_t i = 0; i < 24; i += 2) {
-    int differing = 0;
-    for (int k = 0; k < 3; ++k) differing += corners[edges[i]][k] != corners[edges[i + 1]][k];
-    EXPECT_EQ(differing, 1) << i;
-  }
-}
-
-TEST_F(DXAgent, PointsAreSquaresOfHalfSizeAnEighthOfAHundredthOfTheSize) {
-  MPointArray points(1, MPoint(0.1, 0.2, 0.3));
-  points.append(MPoint(-0.4, 0.0, 0.5));
-  const MVector a = MVector(1, 1, 0).normal() * 0.00125, b = MVector(0, 0, 1) * 0.00125;
-  agent->beginDraw();
-  agent->drawPoints(points, a / 0.00125, b / 0.00125, 1.0f);
-  ASSERT_EQ(d3dDraws().size(), 2u);
-  for (unsigned int i = 0; i < 2; ++i) {
-    const std::vector<float> square = values<float>(d3dDraws()[i].vertexBuffers[0].bytes, 12);
-    const MPoint expected[4] = {points[i] + a - b, points[i] + a + b, points[i] - a + b, points[i] - a - b};
-    for (int c = 0; c < 4; ++c)
-      EXPECT_TRUE(MPoint(square[3 * c], square[3 * c + 1], square[3 * c + 2]).isEquivalent(expected[c], 1e-7)) << c;
-    // Two triangles that cover the square.
-    EXPECT_EQ(values<uint16_t>(d3dDraws()[i].indexBytes, 6), (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
-  }
-}
-
 TEST_F(DXAgent, AnOutlineOf33PointsClosesTheFirst32AndTheConstantsHoldTheTransposedProduct) {
   const double view[4][4] = {{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0.25, 0.5, 0.75, 1}};
   const double projection[4][4] = {{2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, -1, -1}, {0, 0, 0.5, 0}};
