@@ -123,15 +123,12 @@ class AnimatedShape : public CollisionShape {
   const ZOVmesh* mesh = nullptr;
 };
 
-TEST_F(AnimatedShape, MovingTheTransformRefillsTheMeshOnTheNextPull) {
+TEST_F(AnimatedShape, TheMeshIsRefilledInPlaceOnTheNextPullOrRemadeAtItsOwnSizeForNewTopology) {
   const MVector before = vec(mesh->vertices[0]);
   run("setAttr pCube1.translateX 5");
   EXPECT_EQ(vec(mesh->vertices[0]), before);  // nothing pulled yet
   EXPECT_EQ(shape->getShape(), mesh);         // same topology: refilled in place
   EXPECT_NEAR((vec(mesh->vertices[0]) - (before + MVector(5.0, 0.0, 0.0))).length(), 0.0, kFloatTolerance);
-}
-
-TEST_F(AnimatedShape, ChangedTopologyGetsAMeshOfItsOwnSize) {
   for (int subdivisions : {3, 1}) {
     run("setAttr polyCube1.subdivisionsWidth " + std::to_string(subdivisions));
     mesh = shape->getShape();

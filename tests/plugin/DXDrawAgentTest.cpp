@@ -41,7 +41,6 @@ TEST_F(DXAgent, AnOutlineOf33PointsClosesTheFirst32AndTheConstantsHoldTheTranspo
   const Draw draw = d3dDraws()[0];
   EXPECT_EQ(draw.indexCount, 64u);
   EXPECT_EQ(values<uint16_t>(draw.indexBytes, 64), closedLoop(32));
-  EXPECT_EQ(values<float>(draw.vertexBuffers[0].bytes, 96), std::vector<float>(points.begin(), points.end() - 3));
   const MMatrix product = MMatrix(view) * MMatrix(projection);
   const std::vector<float> constants = values<float>(draw.vertexConstants, 16);
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(constants[i], product[i % 4][i / 4], 1e-6) << i;

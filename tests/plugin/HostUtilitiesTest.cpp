@@ -86,8 +86,7 @@ TEST_F(HostUtilities, DisconnectingAPlugBreaksEachConnectionInItsOwnDirection) {
     run(line);
   MDGModifier modifier;
   EXPECT_TRUE(disconnectAllConnections(plugOf("a", "outMesh"), modifier));
-  EXPECT_FALSE(plugOf("b", "inMesh").isConnected());
-  EXPECT_FALSE(plugOf("c", "inMesh").isConnected());
+  EXPECT_FALSE(plugOf("b", "inMesh").isConnected() || plugOf("c", "inMesh").isConnected());
   EXPECT_TRUE(disconnectAllConnections(plugOf("a", "inMesh"), modifier) && !plugOf("a", "inMesh").isConnected());
   // A locked node refuses, and the failure is reported.
   run("connectAttr a.outMesh b.inMesh");
@@ -161,8 +160,6 @@ TEST_F(HostUtilities, SmallHelpers) {
   ASSERT_TRUE(curvePointAtParam(curve, points, 3, lift));
   EXPECT_EQ(points[1], Mgc::MgcVector3(4, 0, 1));
   EXPECT_EQ(points[2], Mgc::MgcVector3(4, 4, 1));
-  ASSERT_TRUE(curvePointAtParam(curve, points, 1, MMatrix()));
-  EXPECT_EQ(points[0], Mgc::MgcVector3(0, 0, 0));
 
   // The mesh upstream of a mesh fed by it.
   meshtest::makeCube("first");

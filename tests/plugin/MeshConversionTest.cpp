@@ -81,7 +81,6 @@ TEST_F(MeshConversion, TenUVSetsCarryTheFirstEightAndNameAllTen) {
   ASSERT_TRUE(mesh);
   EXPECT_EQ(names.length(), 10u);
   EXPECT_EQ(mesh->numUVLayers, 8u);
-  EXPECT_TRUE(mesh->dfFlags & kDFmeshMultipleUVLayers);
   ASSERT_EQ(mesh->numUVs, u.length());
   for (std::uint32_t layer = 1; layer < 8; ++layer) {
     ASSERT_TRUE(mesh->uvLayers[layer - 1]);

