@@ -10,28 +10,23 @@ using meshtest::pathOf;
 
 class EngineMeshOutput : public PluginTest {};
 
-/// An engine mesh of n quads in a row (a strip), all facing +z.
-MeshPtr quadStrip(std::uint32_t quads) {
-  std::vector<Mgc::MgcVector3> points;
-  std::vector<std::vector<std::uint32_t>> faces;
-  for (std::uint32_t i = 0; i <= quads; ++i) points.insert(points.end(), {{i + 0.0, 0.0, 0.0}, {i + 0.0, 1.0, 0.0}});
-  for (std::uint32_t f = 0; f < quads; ++f) faces.push_back({2 * f, 2 * f + 2, 2 * f + 3, 2 * f + 1});
-  return meshtest::engineMesh(points, faces);
-}
+/// A unit square in z = 0 facing +z, as an engine mesh.
+MeshPtr square() { return meshtest::engineMesh({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}}); }
 
 TEST_F(EngineMeshOutput, NormalsOutOfRangeAreLeftToTheHostAndKeptColoursStay) {
-  MeshPtr strip = quadStrip(1);
-  ASSERT_TRUE(allocMeshExtra(strip.get(), 1));
-  strip->auxPoints[0] = Mgc::MgcVector3(0.0, 0.6, 0.8);
-  strip->numAuxPoints = 1;
-  strip->faces[0].cornerData[2] = 40;
+  MeshPtr quad = square();
+  ASSERT_TRUE(allocMeshExtra(quad.get(), 1));
+  quad->auxPoints[0] = Mgc::MgcVector3(0.0, 0.6, 0.8);
+  quad->numAuxPoints = 1;
+  quad->faces[0].cornerData[2] = 40;
   MFnMesh fn;
   MObject parent;
-  ASSERT_TRUE(engineMeshToMayaMesh(*strip, fn, MStringArray(), &parent));
+  ASSERT_TRUE(engineMeshToMayaMesh(*quad, fn, MStringArray(), &parent));
   MVector normal;
   fn.getFaceVertexNormal(0, 0, normal);
   EXPECT_TRUE(normal.isEquivalent(MVector(0.0, 0.6, 0.8), 1e-6));
-  fn.getFaceVertexNormal(0, 3, normal);
+  // Corner 2, vertex 2, names no normal: the host's own.
+  fn.getFaceVertexNormal(0, 2, normal);
   EXPECT_TRUE(normal.isEquivalent(MVector(0.0, 0.0, 1.0), 1e-6));
 
   // Rebuilt in place, a mesh with a current colour set keeps its colours.
@@ -40,8 +35,7 @@ TEST_F(EngineMeshOutput, NormalsOutOfRangeAreLeftToTheHostAndKeptColoursStay) {
   MColorArray kept;
   kept.append(MColor(0.25f, 0.25f, 0.25f));
   fn.setColors(kept, &set);
-  MeshPtr coloured = quadStrip(1);
-  coloured->numExtraPoints = 0;
+  MeshPtr coloured = square();
   ASSERT_TRUE(engineMeshToMayaMesh(*coloured, fn, MStringArray(), nullptr));
   EXPECT_EQ(fn.currentColorSetName(), MString("kept"));
   MColorArray colours;
