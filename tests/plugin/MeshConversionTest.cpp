@@ -35,30 +35,38 @@ class MeshConversion : public PluginTest {};
 
 TEST_F(MeshConversion, NonConvexPolygonsBecomeHostTrianglesAndFlatOnesNothingEachFaceWithItsPolygonsData) {
   const MDagPath prism = makeLPrism();
+  // Per polygon its cut tag; the per-face values, shorter than the
+  // polygons, give 0 past their end and their low byte within it.
+  const int tags[9] = {3, 0, 1, 2, 0, 0, 0, 0, 0};
   meshtest::makeCutFaceType();
-  meshtest::tagFace(prism, 2, 1);
+  for (int p = 0; p < 9; ++p) meshtest::tagFace(prism, p, tags[p]);
   MFnMesh host(prism);
   MStringArray names;
-  const MIntArray values = ints({3, 9, 4, 0, 0, 0, 0, 0, 0});
-  for (const MeshPtr& mesh : {MeshPtr(mayaMeshToEngineMesh(host, values, names, "")),
-                              MeshPtr(mayaMeshToEngineMeshWorld(prism, values, names, nullptr))}) {
+  const MIntArray values = ints({-1, 9, 300, 2, 5});
+  for (const bool world : {false, true}) {
+    const MeshPtr mesh(world ? mayaMeshToEngineMeshWorld(prism, values, names, nullptr)
+                             : mayaMeshToEngineMesh(host, values, names, ""));
     ASSERT_TRUE(mesh);
-    // 4 triangles for each L, 6 quads.
+    // 4 triangles for each L, 6 quads; the flat polygon gives none.
     ASSERT_EQ(mesh->numFaces, 14u);
     double area[2] = {0.0, 0.0};
-    for (std::uint32_t f = 0; f < 8; ++f) {
+    for (std::uint32_t f = 0; f < 14; ++f) {
       const DFface& face = mesh->faces[f];
-      EXPECT_EQ(face.numVertices, 3u);
-      const bool isTop = f >= 4;
-      area[isTop] += meshtest::vectorArea(*mesh, face).length();
-      EXPECT_EQ(face.faceByte, isTop ? 4 : 3);
-      EXPECT_EQ(face.faceFlags, isTop ? kCutFaceFlag : 0);
-      EXPECT_TRUE(vec(mesh->faceNormals[f]).isEquivalent(MVector(0.0, 0.0, isTop ? 1.0 : -1.0), 1e-12));
+      const unsigned int p = f < 4 ? 0 : f < 8 ? 2 : f - 5;
+      EXPECT_EQ(face.numVertices, f < 8 ? 3u : 4u);
+      EXPECT_EQ(face.faceByte, p < values.length() ? values[p] & 0xFF : 0) << f;
+      // A tag of 2 or more is a second cut to the function set's converter, only 2 to the path's.
+      const int tag = tags[p];
+      EXPECT_EQ(face.faceFlags,
+                (tag == 1 ? kCutFaceFlag : 0) | ((world ? tag == 2 : tag >= 2) ? kSecondCutFaceFlag : 0))
+          << world << " face " << f;
+      if (f >= 8) continue;
+      area[p == 2] += meshtest::vectorArea(*mesh, face).length();
+      EXPECT_TRUE(vec(mesh->faceNormals[f]).isEquivalent(MVector(0.0, 0.0, p == 2 ? 1.0 : -1.0), 1e-12));
     }
     // The triangles cover the L's three unit squares.
     EXPECT_NEAR(area[0], 3.0, 1e-12);
     EXPECT_NEAR(area[1], 3.0, 1e-12);
-    for (std::uint32_t f = 8; f < 14; ++f) EXPECT_EQ(mesh->faces[f].numVertices, 4u);
   }
   // Every polygon flat: no faces from the function set, nothing from the
   // path; and nothing from no mesh at all.
@@ -88,27 +96,6 @@ TEST_F(MeshConversion, TenUVSetsCarryTheFirstEightAndNameAllTen) {
       EXPECT_FLOAT_EQ(static_cast<float>(mesh->uvLayers[layer - 1][i].x), u[i] + static_cast<float>(layer));
     EXPECT_EQ(mesh->faces[0].layerUVIndices[layer - 1][2], mesh->faces[0].uvIndices[2]);
   }
-}
-
-TEST_F(MeshConversion, TagValuesAndShaderBytesFollowEachConverterRule) {
-  meshtest::makeCube("box");
-  meshtest::makeCutFaceType();
-  for (int face = 0; face < 4; ++face) meshtest::tagFace(pathOf("box"), face, face);
-  MFnMesh host(pathOf("box"));
-  MStringArray names;
-  const MIntArray values = ints({-1, 0, 1, 2, 300, 5});
-  MeshPtr fromFn(mayaMeshToEngineMesh(host, values, names, ""));
-  MeshPtr fromPath(mayaMeshToEngineMeshWorld(pathOf("box"), values, names, nullptr));
-  const std::uint16_t fnFlags[] = {0, kCutFaceFlag, kSecondCutFaceFlag, kSecondCutFaceFlag, 0, 0};
-  const std::uint16_t pathFlags[] = {0, kCutFaceFlag, kSecondCutFaceFlag, 0, 0, 0};
-  const int bytes[] = {255, 0, 1, 2, 300 & 0xFF, 5};
-  for (std::uint32_t f = 0; f < 6; ++f) {
-    EXPECT_EQ(fromFn->faces[f].faceFlags, fnFlags[f]) << f;
-    EXPECT_EQ(fromPath->faces[f].faceFlags, pathFlags[f]) << f;
-    EXPECT_EQ(fromFn->faces[f].faceByte, bytes[f]) << f;
-  }
-  // Values shorter than the polygons give 0 past their end.
-  EXPECT_EQ(MeshPtr(mayaMeshToEngineMesh(host, ints({7}), names, ""))->faces[5].faceByte, 0);
 }
 
 TEST_F(MeshConversion, AMatrixReplacesTheWorldTransformWithoutRenormalising) {

@@ -143,36 +143,24 @@ TEST_F(ShardOutput, HostToEngineToHostKeepsPointsUVsColoursNormalsShadingAndTags
 
 TEST_F(ShardOutput, FacesGoToTheirSourceGroupsOrTheCutGroupAndFacesWithoutOneAreLeftOut) {
   makeSourceCube();  // red 0-2, blue 3-5, cut tags on faces 1 and 4
-  meshtest::makeCube("plain");
-  meshtest::tagFace(pathOf("plain"), 2, 1);
-  meshtest::tagFace(pathOf("plain"), 5, 2);
-  for (const char* line :
-       {"createNode shadingEngine -n stone", "createNode shadingEngine -n cut", "sets -e -fe stone plain"})
-    run(line);
-  // Links are made only for a source of two or more UV sets.
-  MStringArray links[kLinkedUVSets];
-  links[0].append("someTexture");
+  run("createNode shadingEngine -n cut");
   const struct {
-    const char* source;
     bool cut;
     const char* inSets;
     int unshaded;
     std::vector<std::string> groups;
   } rows[] = {
-      {"plain", true, nullptr, -1, {"stone", "stone", "cut", "stone", "stone", "cut"}},
-      {"source", true, nullptr, -1, {"red", "cut", "red", "blue", "cut", "blue"}},
-      {"source", false, "rock", 3, {"red", "red", "red", "", "blue", "blue"}},
+      {true, nullptr, -1, {"red", "cut", "red", "blue", "cut", "blue"}},
+      {false, "rock", 3, {"red", "red", "red", "", "blue", "blue"}},
   };
   for (const auto& row : rows) {
-    MeshPtr engine = engineOf(pathOf(row.source));
+    MeshPtr engine = engineOf(pathOf("source"));
     if (row.unshaded >= 0) engine->faces[row.unshaded].faceByte = 255;
-    zovhost::testing::clearLogs();
     MObject parent;
     ASSERT_TRUE(row.inSets ? createShardMeshesInSets(engine.get(), row.cut, false, row.inSets, "cut", shaders, names,
-                                                     links, &parent)
-                           : createShardMeshes(engine.get(), row.cut, false, "cut", shaders, names, links, &parent));
-    EXPECT_EQ(groupsOf(shapeBelow(parent)), row.groups) << row.source;
-    EXPECT_EQ(commandsContaining("uvLink"), std::string(row.source) == "plain" ? 0u : 1u);
+                                                     kNoLinks, &parent)
+                           : createShardMeshes(engine.get(), row.cut, false, "cut", shaders, names, kNoLinks, &parent));
+    EXPECT_EQ(groupsOf(shapeBelow(parent)), row.groups) << row.cut;
     if (row.inSets) {
       EXPECT_EQ(MFnDependencyNode(shapeBelow(parent).node()).name(), MString("rock_shard0"));
     }
@@ -205,7 +193,12 @@ TEST_F(ShardOutput, APieceInPartsGivesShardsNumberedPast16BitsInTheSourceGroups)
     for (int part = 0; part < n; ++part) engine->faces[part * 6].faceFlags = kCutFaceFlag;
     MObjectArray transforms;
     MIntArray numbers;
-    ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, kNoLinks, transforms, &numbers));
+    // Links are made only for a source of two or more UV sets.
+    MStringArray links[kLinkedUVSets];
+    links[0].append("someTexture");
+    zovhost::testing::clearLogs();
+    ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, links, transforms, &numbers));
+    EXPECT_EQ(commandsContaining("uvLink"), 0u);
     ASSERT_EQ(numbers.length(), static_cast<unsigned int>(n));
     for (int i = 0; i < n; ++i) {
       EXPECT_EQ(numbers[i], 10000 * i + 7);
