@@ -104,7 +104,6 @@ TEST_F(CollisionShape, PolygonsBecomeWholeFacesFansOrHostTrianglesThatCoverThemA
 TEST_F(CollisionShape, WithoutAnInputMeshThereIsNoShape) {
   run("createNode zovCollisionShape");
   EXPECT_EQ(shapeNode("zovCollisionShape1").getShape(), nullptr);
-  EXPECT_EQ(intAttribute("zovCollisionShape1.outCollisionType"), collisionShapeNode::kTypeConvexHull);
 }
 
 class AnimatedShape : public CollisionShape {
