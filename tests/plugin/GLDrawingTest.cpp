@@ -49,7 +49,7 @@ TEST_F(GLDrawing, ShadedFansDrawCornersLessTwoTrianglesOfAtMostThirtyTwoCorners)
               c[1]);
 }
 
-TEST_F(GLDrawing, CirclesAreClosedLoopsOf360VerticesAndSemicirclesHalvesInThePlaneAcrossTheirAxis) {
+TEST_F(GLDrawing, CirclesAreClosedLoopsOf360VerticesInThePlaneAcrossTheirAxis) {
   const std::vector<Primitive> circle = feedback([] { glDrawCircle(0.5f); });
   ASSERT_EQ(count(circle, Primitive::Line), 360u);
   EXPECT_EQ(circle.back().vertices[1], circle.front().vertices[0]);
@@ -64,7 +64,9 @@ TEST_F(GLDrawing, CirclesAreClosedLoopsOf360VerticesAndSemicirclesHalvesInThePla
       EXPECT_NEAR(std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), 0.5f, 1e-3) << axis;
     }
   }
-  // The semicircles of axes 0 and 3: the halves z >= 0 and z <= 0 of the YZ circle.
+}
+
+TEST_F(GLDrawing, TheSemicirclesOfAxes0And3AreTheHalvesZAtLeast0AndZAtMost0OfTheYZCircle) {
   for (unsigned int half = 0; half < 2; ++half) {
     const std::vector<Primitive> lines = feedback([half] { glDrawAxisSemicircle(3 * half, 0.5f); });
     ASSERT_EQ(lines.size(), 180u);
