@@ -186,26 +186,24 @@ MDagPath separateCubes(int n) {
 TEST_F(ShardOutput, APieceInPartsGivesShardsNumberedPast16BitsInTheSourceGroups) {
   run("createNode shadingEngine -n stone");
   run("createNode shadingEngine -n cut");
-  for (const int n : {3, 8}) {
-    const MDagPath piece = separateCubes(n);
-    run("sets -e -fe stone " + std::string(MFnMesh(piece).name().asChar()));
-    MeshPtr engine = engineOf(piece);
-    for (int part = 0; part < n; ++part) engine->faces[part * 6].faceFlags = kCutFaceFlag;
-    MObjectArray transforms;
-    MIntArray numbers;
-    // Links are made only for a source of two or more UV sets.
-    MStringArray links[kLinkedUVSets];
-    links[0].append("someTexture");
-    zovhost::testing::clearLogs();
-    ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, links, transforms, &numbers));
-    EXPECT_EQ(commandsContaining("uvLink"), 0u);
-    ASSERT_EQ(numbers.length(), static_cast<unsigned int>(n));
-    for (int i = 0; i < n; ++i) {
-      EXPECT_EQ(numbers[i], 10000 * i + 7);
-      const MDagPath shard = shapeBelow(transforms[i]);
-      EXPECT_EQ(meshtest::tagOf(shard, 0), 1);
-      EXPECT_EQ(groupsOf(shard), (std::vector<std::string>{"cut", "stone", "stone", "stone", "stone", "stone"}));
-    }
+  const MDagPath piece = separateCubes(8);
+  run("sets -e -fe stone " + std::string(MFnMesh(piece).name().asChar()));
+  MeshPtr engine = engineOf(piece);
+  for (int part = 0; part < 8; ++part) engine->faces[part * 6].faceFlags = kCutFaceFlag;
+  MObjectArray transforms;
+  MIntArray numbers;
+  // Links are made only for a source of two or more UV sets.
+  MStringArray links[kLinkedUVSets];
+  links[0].append("someTexture");
+  zovhost::testing::clearLogs();
+  ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, links, transforms, &numbers));
+  EXPECT_EQ(commandsContaining("uvLink"), 0u);
+  ASSERT_EQ(numbers.length(), 8u);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(numbers[i], 10000 * i + 7);
+    const MDagPath shard = shapeBelow(transforms[i]);
+    EXPECT_EQ(meshtest::tagOf(shard, 0), 1);
+    EXPECT_EQ(groupsOf(shard), (std::vector<std::string>{"cut", "stone", "stone", "stone", "stone", "stone"}));
   }
 }
 
