@@ -109,8 +109,7 @@ TEST_F(GLDrawing, DrawingLeavesTheCallersMatricesAttributesAndLineWidthAsTheyWer
   agent.drawPolygon(kTriangle, 3);
   agent.drawTriangle(kTriangle, kTriangle + 3, kTriangle + 6);
   agent.drawAxisCircle(2, center, &radius);
-  MPointArray markers(2, MPoint(0.3, 0.3, 0.0));
-  EXPECT_EQ(count(feedback([&] { agent.drawPoints(markers, MVector(), MVector(), 1.0f); }), Primitive::Point), 2u);
+  agent.drawPoints(MPointArray(2, MPoint(0.3, 0.3, 0.0)), MVector(), MVector(), 1.0f);
   agent.drawShadedTriangles(kTriangle, kTriangleColors, 3);
   agent.endDraw();
   EXPECT_EQ(state(), before);
