@@ -315,6 +315,7 @@ MStatus zovSolverNode::compute(const MPlug& plug, MDataBlock& block) {
   } else if (plug == ca_numThreads) {
     // The world keeps the thread count it has.
   } else if (plug == ca_cacheSize) {
+    sizeFrameCaches(block);
     if (switchOff(block, cachedMode)) MGlobal::displayInfo(kCachedModeOff);
   } else if (plug == ca_displaySelected) {
     g_displaySelected = block.inputValue(displaySelected).asBool();

@@ -30,6 +30,9 @@ bool readTime(const std::string& word, MTime& time) {
   return true;
 }
 
+/// currentTime [-update b] t: sets the current time; with -update (the
+/// default) "timeChanged" is raised even when the time stays, so that the
+/// scene is evaluated at it again.
 MStatus currentTimeCommand(HostCall& call) {
   HostArgs args;
   if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"u", "update", 1, 1}})) return MS::kFailure;
@@ -46,7 +49,15 @@ MStatus currentTimeCommand(HostCall& call) {
     displayError("currentTime: '" + args.positional()[0] + "' is not a time");
     return MS::kFailure;
   }
+  bool update = true;
+  if (args.has("update") && !parseBool(args.value("update"), update)) {
+    displayError("currentTime: -update needs a boolean");
+    return MS::kFailure;
+  }
+  // Updating re-evaluates the scene at the time even when it stays.
+  const bool moves = time != MAnimControl::currentTime();
   MAnimControl::setCurrentTime(time);
+  if (!moves && update) timeState().raiseTimeChanged();
   call.result.setDouble(time.value());
   return MS::kSuccess;
 }
