@@ -1,14 +1,19 @@
 #pragma once
 
 #include <maya/MFnDependencyNode.h>
+#include <maya/MFnTransform.h>
 #include <maya/MGlobal.h>
+#include <maya/MPlugArray.h>
+#include <maya/MQuaternion.h>
 
 #include <string>
+#include <vector>
 
 #include "PluginFixture.h"
 #include "engine/PublicWorld.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
+#include "testing/HostTesting.h"
 
 /// A host with the module loaded, in which tests make solvers and rigid
 /// bodies wired as the body command wires them.
@@ -71,5 +76,32 @@ class BodyTest : public PluginTest {
     double value = 0.0;
     MGlobal::executeCommand(("getAttr " + plug).c_str(), value);
     return value;
+  }
+
+  /// A solver with its settings in the world, the engine bodies and frame
+  /// caches of the rigid bodies linked to it so far and a playback range of first .. last; the time at first.
+  static void prepareSimulation(const std::string& solver, int first, int last) {
+    // The bodies are made and take their settings, as the body command has them do.
+    MPlugArray bodies;
+    MPlug(node(solver), zovSolverNode::rigidBodies).connectedTo(bodies, true, true);
+    for (unsigned int i = 0; i < bodies.length(); ++i)
+      static_cast<rigidBodyNode*>(MFnDependencyNode(bodies[i].node()).userNode())->pullAll();
+    run("playbackOptions -min " + std::to_string(first) + " -max " + std::to_string(last));
+    run("getAttr " + solver + ".ca_solverParams");
+    run("getAttr " + solver + ".ca_cacheSize");
+    zovhost::testing::flushIdleQueue();
+    run("currentTime " + std::to_string(first));
+  }
+
+  /// Goes to a frame as the host's time slider does.
+  static void frame(int f) { run("currentTime " + std::to_string(f)); }
+
+  /// A transform's translation and rotation (x, y, z, w), as one array.
+  static std::vector<double> poseOfTransform(const std::string& transform) {
+    MFnTransform fn(node(transform));
+    const MVector t = fn.getTranslation(MSpace::kTransform);
+    MQuaternion q;
+    fn.getRotation(q, MSpace::kTransform);
+    return {t.x, t.y, t.z, q.x, q.y, q.z, q.w};
   }
 };
