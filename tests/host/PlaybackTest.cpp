@@ -79,6 +79,27 @@ TEST_F(Playback, PlayShowsEveryFrameOfTheRangeOnceWhilePlayingAndBusy) {
   EXPECT_FALSE(MGlobal::executeCommand("play -forward maybe"));
 }
 
+TEST_F(Playback, CurrentTimeEvaluatesTheSceneAgainUnlessTold) {
+  struct Case {
+    const char* line;
+    std::vector<double> frames;
+  };
+  // The same time again is evaluated again, unless -update is off.
+  const Case cases[] = {{"currentTime 3", {3.0}},
+                        {"currentTime 1", {1.0}},
+                        {"currentTime -update false 1", {}},
+                        {"currentTime -update 0 4", {4.0}}};
+  for (const Case& c : cases) {
+    MAnimControl::setCurrentTime(MTime(1.0));
+    Seen seen;
+    const MCallbackId id = MEventMessage::addEventCallback("timeChanged", record, &seen);
+    run(c.line);
+    MMessage::removeCallback(id);
+    EXPECT_EQ(seen.frames, c.frames) << c.line;
+  }
+  EXPECT_FALSE(MGlobal::executeCommand("currentTime -update maybe 2"));
+}
+
 TEST_F(Playback, KeyedTranslateFollowsTimeAndKeysUndo) {
   run("createNode transform -n mover");
   run("setKeyframe -at translateY -t 1 -v 0 mover");
