@@ -10,6 +10,7 @@
 #include "engine/BodyFactory.h"
 #include "math/MgcQuaternion.h"
 #include "src/collisionShapeNode.h"
+#include "src/hostHelpers.h"
 #include "src/matrixHelpers.h"
 #include "src/rigidBodyNode.h"
 
@@ -22,8 +23,6 @@ constexpr int kDynamicBody = 0;
 constexpr short kWaitsForFrame = 2;
 constexpr unsigned int kPositionFloats = 3;
 constexpr unsigned int kRotationFloats = 4;
-
-Mgc::MgcVector3 toEngine(const MVector& v) { return Mgc::MgcVector3(v.x, v.y, v.z); }
 
 MVector childTriple(const MObject& node, const MObject& attribute) {
   const MPlug plug(node, attribute);

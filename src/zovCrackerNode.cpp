@@ -24,6 +24,7 @@
 #include "geometry/MassProperties.h"
 #include "math/MgcQuaternion.h"
 #include "src/collisionShapeNode.h"
+#include "src/hostHelpers.h"
 #include "src/matrixHelpers.h"
 #include "src/solverNode.h"
 
@@ -94,8 +95,6 @@ MObject sourceNodeOf(const MPlug& plug) {
   if (!plug.connectedTo(sources, true, false) || sources.length() == 0) return MObject();
   return sources[0].node();
 }
-
-Mgc::MgcVector3 engineVector(const MVector& v) { return Mgc::MgcVector3(v.x, v.y, v.z); }
 
 }  // namespace
 
@@ -347,7 +346,7 @@ void zovCrackerNode::moveCentreOfMass(MDataBlock& block) {
   const MMatrix B = multiplyTransforms(W, offset.inverse());
   const double3& wanted = block.inputValue(massCenter).asDouble3();
   const MVector C(static_cast<float>(wanted[0]), static_cast<float>(wanted[1]), static_cast<float>(wanted[2]));
-  body->moveCenterOfMass(engineVector(C));
+  body->moveCenterOfMass(toEngine(C));
   MTransformationMatrix moved(B);
   moved.setTranslation(C, MSpace::kTransform);
   offset = multiplyTransforms(moved.asMatrixInverse(), W);

@@ -1,13 +1,10 @@
 #pragma once
 
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnTransform.h>
 #include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
-#include <maya/MQuaternion.h>
 
 #include <string>
-#include <vector>
 
 #include "PluginFixture.h"
 #include "engine/PublicWorld.h"
@@ -95,13 +92,4 @@ class BodyTest : public PluginTest {
 
   /// Goes to a frame as the host's time slider does.
   static void frame(int f) { run("currentTime " + std::to_string(f)); }
-
-  /// A transform's translation and rotation (x, y, z, w), as one array.
-  static std::vector<double> poseOfTransform(const std::string& transform) {
-    MFnTransform fn(node(transform));
-    const MVector t = fn.getTranslation(MSpace::kTransform);
-    MQuaternion q;
-    fn.getRotation(q, MSpace::kTransform);
-    return {t.x, t.y, t.z, q.x, q.y, q.z, q.w};
-  }
 };
