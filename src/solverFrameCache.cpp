@@ -11,7 +11,6 @@
 
 namespace {
 
-const char* const kCacheModeOff = " ZOV bake cached mode has been deactivated ";
 const char* const kCacheTooSmall = " ZOV cache size is less than current time range ";
 
 /// Every rigid body node connected to the plugs.
@@ -59,7 +58,7 @@ void zovSolverNode::growFrameCaches(int size) {
   MPlug mode(thisMObject(), cachedMode);
   if (!mode.isNull()) {
     mode.setValue(false);
-    MGlobal::displayInfo(kCacheModeOff);
+    MGlobal::displayInfo(kCachedModeOffMessage);
   }
   cacheCapacity = size > 0 ? static_cast<std::uint32_t>(size) : 0;
 }

@@ -24,7 +24,6 @@
 namespace {
 
 const char* const kCachedModeOn = "print \" ZOV bake cached mode is active \"";
-const char* const kCachedModeOffInfo = " ZOV bake cached mode has been deactivated ";
 /// Values of `passive` and `firstHitActive` the loop tests.
 constexpr int kAnimatedBody = 2;
 
@@ -83,7 +82,7 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
       }
     } else {
       MDataHandle mode = block.outputValue(cachedMode);
-      if (mode.asBool()) MGlobal::displayInfo(kCachedModeOffInfo);
+      if (mode.asBool()) MGlobal::displayInfo(kCachedModeOffMessage);
       mode.set(false);
       rewindBodies(bodies, crackerPlugs, fractures);
       resetToStart(bodies, crackerPlugs, fractures, T, substepCount);

@@ -30,6 +30,9 @@ extern bool g_sceneLoading;
 /// shapes only while selected when it is on.
 extern bool g_displaySelected;
 
+/// What the user is told when `cachedMode` goes off.
+inline constexpr char kCachedModeOffMessage[] = " ZOV bake cached mode has been deactivated ";
+
 /// The solver node (`zovSolverNode`): the one solver of a scene. It owns the
 /// engine world it creates (reached by everyone through theWorld), holds the
 /// simulation settings, collects the simulated nodes through its message
