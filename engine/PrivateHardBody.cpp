@@ -292,12 +292,18 @@ void PrivateHardBody::integrateForces(double dt, bool damping) {
   stepStartMomentum = dyn.angularMomentum;
   hasStepStart = true;
 
+  DampingFactors& factors = dampingFactors;
+  if (damping &&
+      !(dt == factors.dt && airDamping == factors.linearCoeff && angularAirDamping == factors.angularCoeff)) {
+    factors = {dt, airDamping, angularAirDamping, airdamping::factor(airDamping, dt),
+               airdamping::factor(angularAirDamping, dt)};
+  }
   dyn.linearVelocity += dyn.dynForce * (dt * dyn.invMass);
   dyn.linearVelocity += dyn.externalForce * (dt * dyn.invMass);
-  if (damping) dyn.linearVelocity = airdamping::damped(dyn.linearVelocity, airdamping::factor(airDamping, dt));
+  if (damping) dyn.linearVelocity = airdamping::damped(dyn.linearVelocity, factors.linear);
   dyn.angularMomentum += dyn.dynTorque * dt;
   dyn.angularMomentum += dyn.externalTorque * dt;
-  if (damping) dyn.angularMomentum = airdamping::damped(dyn.angularMomentum, airdamping::factor(angularAirDamping, dt));
+  if (damping) dyn.angularMomentum = airdamping::damped(dyn.angularMomentum, factors.angular);
   dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
 }
 

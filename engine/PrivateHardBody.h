@@ -146,4 +146,14 @@ class PrivateHardBody : public HardBody {
   Mgc::MgcVector3 stepStartVelocity;
   Mgc::MgcVector3 stepStartMomentum;
   bool hasStepStart = false;
+
+  // The air damping factors (1 - c)^(100 dt) of the last damped step, with
+  // the step length and coefficients they were made for: the powers are the
+  // dearest part of a step, and the steps of an advance share them.
+  struct DampingFactors {
+    double dt = -1.0;  // no step has a negative length
+    double linearCoeff = 0.0, angularCoeff = 0.0;
+    double linear = 1.0, angular = 1.0;
+  };
+  DampingFactors dampingFactors;
 };

@@ -46,118 +46,197 @@ void zero(dvec* v, std::uint32_t count) {
   for (std::uint32_t i = 0; i < count; ++i) v->elements[i] = 0.0;
 }
 
-// The dense products keep the order of operations of the plain loops over
-// rows (y_r += sum over c of A_rc x_c, the sum formed from 0 in column order;
-// x_c += A_rc y_r for r in order), so that their results do not depend on
-// how they are computed. Speed comes from independent sums side by side,
-// which the machine runs at once, instead of reordering a sum.
+// The sums of products are formed in a fixed order that the code, not the
+// compiler, decides, so that every build gives the same bits: several
+// running sums side by side, which fill the vector registers and hide the
+// latency of an addition where one running sum would wait on each addition
+// in turn.
 
-/// Columns handled side by side at most: enough independent sums to hide the
-/// latency of an addition, few enough to stay in registers.
+/// Four running sums: the term of index i goes to sum i mod 4, and the total
+/// is (s0 + s2) + (s1 + s3).
+class FourSums {
+ public:
+  /// Adds a[k] b[k] to sum k, k = 0 .. 3.
+  void addProducts(const double* a, const double* b) {
+#if defined(__SSE2__)
+    low_ = _mm_add_pd(low_, _mm_mul_pd(_mm_loadu_pd(a), _mm_loadu_pd(b)));
+    high_ = _mm_add_pd(high_, _mm_mul_pd(_mm_loadu_pd(a + 2), _mm_loadu_pd(b + 2)));
+#else
+    for (int k = 0; k < 4; ++k) s_[k] += a[k] * b[k];
+#endif
+  }
+  /// The last `count` (< 4) products a[k] b[k]. The missing ones count as
+  /// +0, which leaves a sum as it is (a sum that starts at +0 is never -0).
+  void addRestOfProducts(const double* a, const double* b, std::uint32_t count) {
+    if (count == 0) return;
+    double ra[4] = {0.0, 0.0, 0.0, 0.0}, rb[4] = {0.0, 0.0, 0.0, 0.0};
+    for (std::uint32_t k = 0; k < count; ++k) {
+      ra[k] = a[k];
+      rb[k] = b[k];
+    }
+    addProducts(ra, rb);
+  }
+  double total() const {
+#if defined(__SSE2__)
+    const __m128d pairs = _mm_add_pd(low_, high_);  // (s0 + s2, s1 + s3)
+    return _mm_cvtsd_f64(pairs) + _mm_cvtsd_f64(_mm_unpackhi_pd(pairs, pairs));
+#else
+    return (s_[0] + s_[2]) + (s_[1] + s_[3]);
+#endif
+  }
+
+ private:
+#if defined(__SSE2__)
+  __m128d low_ = _mm_setzero_pd();   // sums 0 and 1
+  __m128d high_ = _mm_setzero_pd();  // sums 2 and 3
+#else
+  double s_[4] = {0.0, 0.0, 0.0, 0.0};
+#endif
+};
+
+/// Two running sums: the term of index i goes to sum i mod 2, and the total
+/// is s0 + s1. The dot products of the rows use them, eight rows side by
+/// side.
+class TwoSums {
+ public:
+  /// Both sums at +0. (An explicit step: zeroing an array of them through
+  /// default member initialisers compiles to a slow block fill.)
+  void clear() {
+#if defined(__SSE2__)
+    s_ = _mm_setzero_pd();
+#else
+    s_[0] = s_[1] = 0.0;
+#endif
+  }
+  /// Adds a[k] b[k] to sum k, k = 0, 1.
+  void addProducts(const double* a, const double* b) {
+#if defined(__SSE2__)
+    s_ = _mm_add_pd(s_, _mm_mul_pd(_mm_loadu_pd(a), _mm_loadu_pd(b)));
+#else
+    s_[0] += a[0] * b[0];
+    s_[1] += a[1] * b[1];
+#endif
+  }
+  /// The total, with a last product a[0] b[0] added to sum 0 first when
+  /// `odd` is set.
+  double total(const double* a, const double* b, bool odd) const {
+#if defined(__SSE2__)
+    double s0 = _mm_cvtsd_f64(s_);
+    const double s1 = _mm_cvtsd_f64(_mm_unpackhi_pd(s_, s_));
+#else
+    double s0 = s_[0];
+    const double s1 = s_[1];
+#endif
+    if (odd) s0 += a[0] * b[0];
+    return s0 + s1;
+  }
+
+ private:
+#if defined(__SSE2__)
+  __m128d s_;
+#else
+  double s_[2];
+#endif
+};
+
+/// The sum over i < n of a_i b_i.
+double dotInFours(const double* a, const double* b, std::uint32_t n) {
+  FourSums sums;
+  std::uint32_t i = 0;
+  for (; i + 4 <= n; i += 4) sums.addProducts(a + i, b + i);
+  sums.addRestOfProducts(a + i, b + i, n - i);
+  return sums.total();
+}
+
+// The products work on contiguous rows. A x is a dot product per row, eight
+// rows side by side; A^T y sums each column over the rows in row order, many
+// columns side by side.
+
+/// Columns handled side by side at most in a column pass: enough
+/// independent sums to hide the latency of an addition, few enough to stay
+/// in registers.
 constexpr std::uint32_t kColumnBlock = 16;
-/// Rows whose sums run side by side in the row-sum product.
-constexpr std::uint32_t kRowBlock = 4;
 
-// Columns c .. c + Width - 1 of accumulateColumns.
-template <std::uint32_t Width, typename Start, typename Finish>
-void accumulateColumnBlock(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t c, const double* z,
-                           Start& start, Finish& finish) {
+/// Rows of a column pass at a time: the pass reads one band of rows in
+/// strips of kColumnBlock columns before the next band, so that a strip's
+/// cache lines (16 KB at most) stay within the first-level cache; on
+/// matrices larger than that cache this is markedly faster than strips over
+/// all rows.
+constexpr std::uint32_t kRowBand = 128;
+
+// Columns c .. c + Width - 1 of accumulateColumns over rows r0 .. r1 - 1.
+template <std::uint32_t Width>
+void accumulateColumnBlock(const double* M, std::size_t stride, std::uint32_t r0, std::uint32_t r1, std::uint32_t c,
+                           const double* z, double* y) {
   double sum[Width];
-  for (std::uint32_t k = 0; k < Width; ++k) sum[k] = start(c + k);
-  const double* column = M + c;
-  for (std::uint32_t r = 0; r < rows; ++r, column += stride) {
+  for (std::uint32_t k = 0; k < Width; ++k) sum[k] = y[c + k];
+  const double* column = M + r0 * stride + c;
+  for (std::uint32_t r = r0; r < r1; ++r, column += stride) {
     const double zr = z[r];
 #pragma GCC unroll 16
     for (std::uint32_t k = 0; k < Width; ++k) sum[k] += column[k] * zr;
   }
-  for (std::uint32_t k = 0; k < Width; ++k) finish(c + k, sum[k]);
+  for (std::uint32_t k = 0; k < Width; ++k) y[c + k] = sum[k];
 }
 
-// For each column c of the rows x columns matrix M (row stride `stride`):
-// the value start(c) plus M_rc z_r for r = 0, 1, ... in that order, handed to
-// finish(c, value) in increasing c.
-template <typename Start, typename Finish>
+// y_c += M_rc z_r for each column c of the rows x columns matrix M (row
+// stride `stride`), for r = 0, 1, ... in that order.
 void accumulateColumns(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* z,
-                       Start start, Finish finish) {
-  std::uint32_t c = 0;
-  for (; c + kColumnBlock <= columns; c += kColumnBlock)
-    accumulateColumnBlock<kColumnBlock>(M, stride, rows, c, z, start, finish);
-  // The rest in blocks of 8, 4, 2 and 1.
-  if (c + 8 <= columns) {
-    accumulateColumnBlock<8>(M, stride, rows, c, z, start, finish);
-    c += 8;
-  }
-  if (c + 4 <= columns) {
-    accumulateColumnBlock<4>(M, stride, rows, c, z, start, finish);
-    c += 4;
-  }
-  if (c + 2 <= columns) {
-    accumulateColumnBlock<2>(M, stride, rows, c, z, start, finish);
-    c += 2;
-  }
-  if (c < columns) accumulateColumnBlock<1>(M, stride, rows, c, z, start, finish);
-}
-
-// Rows r .. r + Width - 1 of accumulateRowSums, one scalar sum per row.
-template <std::uint32_t Width, typename Finish>
-void rowSumBlock(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
-                 Finish& finish) {
-  const double* row = M + r * stride;
-  double sum[Width] = {};
-  for (std::uint32_t c = 0; c < columns; ++c) {
-    const double xc = x[c];
-    for (std::uint32_t k = 0; k < Width; ++k) sum[k] += row[k * stride + c] * xc;
-  }
-  for (std::uint32_t k = 0; k < Width; ++k) finish(r + k, sum[k]);
-}
-
-#if defined(__SSE2__)
-// 2 * Pairs rows at once, two to a register: each lane holds the sum of one
-// row, and a pair of columns of two rows is turned into a pair of rows of
-// two columns so that each lane still adds its own row's terms in column
-// order.
-template <int Pairs, typename Finish>
-void rowSumPairs(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
-                 Finish& finish) {
-  const double* row = M + r * stride;
-  __m128d sum[Pairs];
-  for (int p = 0; p < Pairs; ++p) sum[p] = _mm_setzero_pd();
-  std::uint32_t c = 0;
-  for (; c + 2 <= columns; c += 2) {
-    const __m128d x0 = _mm_set1_pd(x[c]);
-    const __m128d x1 = _mm_set1_pd(x[c + 1]);
-#pragma GCC unroll 8
-    for (int p = 0; p < Pairs; ++p) {
-      const __m128d upper = _mm_loadu_pd(row + (2 * p) * stride + c);
-      const __m128d lower = _mm_loadu_pd(row + (2 * p + 1) * stride + c);
-      sum[p] = _mm_add_pd(sum[p], _mm_mul_pd(_mm_unpacklo_pd(upper, lower), x0));
-      sum[p] = _mm_add_pd(sum[p], _mm_mul_pd(_mm_unpackhi_pd(upper, lower), x1));
+                       double* y) {
+  for (std::uint32_t r0 = 0; r0 < rows; r0 += kRowBand) {
+    const std::uint32_t r1 = rows - r0 > kRowBand ? r0 + kRowBand : rows;
+    std::uint32_t c = 0;
+    for (; c + kColumnBlock <= columns; c += kColumnBlock)
+      accumulateColumnBlock<kColumnBlock>(M, stride, r0, r1, c, z, y);
+    // The rest in blocks of 8, 4, 2 and 1.
+    if (c + 8 <= columns) {
+      accumulateColumnBlock<8>(M, stride, r0, r1, c, z, y);
+      c += 8;
     }
+    if (c + 4 <= columns) {
+      accumulateColumnBlock<4>(M, stride, r0, r1, c, z, y);
+      c += 4;
+    }
+    if (c + 2 <= columns) {
+      accumulateColumnBlock<2>(M, stride, r0, r1, c, z, y);
+      c += 2;
+    }
+    if (c < columns) accumulateColumnBlock<1>(M, stride, r0, r1, c, z, y);
   }
-  double sums[2 * Pairs];
-  for (int p = 0; p < Pairs; ++p) _mm_storeu_pd(sums + 2 * p, sum[p]);
-  if (c < columns) {
-    for (std::uint32_t k = 0; k < 2 * Pairs; ++k) sums[k] += row[k * stride + c] * x[c];
-  }
-  for (std::uint32_t k = 0; k < 2 * Pairs; ++k) finish(r + k, sums[k]);
 }
-#endif
 
-// For each row r of the rows x columns matrix M: the sum over c of M_rc x_c,
-// formed from 0 in column order, handed to finish(r, sum) in increasing r.
+// Rows r .. r + Rows - 1 of accumulateRowDots.
+template <std::uint32_t Rows, typename Finish>
+void rowDotBlock(const double* M, std::size_t stride, std::uint32_t r, std::uint32_t columns, const double* x,
+                 Finish& finish) {
+  const double* row[Rows];
+#pragma GCC unroll 8
+  for (std::uint32_t k = 0; k < Rows; ++k) row[k] = M + (r + k) * stride;
+  TwoSums sums[Rows];
+#pragma GCC unroll 8
+  for (std::uint32_t k = 0; k < Rows; ++k) sums[k].clear();
+  std::size_t c = 0;
+  for (; c + 2 <= columns; c += 2) {
+#pragma GCC unroll 8
+    for (std::uint32_t k = 0; k < Rows; ++k) sums[k].addProducts(row[k] + c, x + c);
+  }
+  const bool odd = c < columns;
+  for (std::uint32_t k = 0; k < Rows; ++k) finish(r + k, sums[k].total(row[k] + c, x + c, odd));
+}
+
+// For each row r of the rows x columns matrix M: the dot product of the row
+// with x, formed in two running sums (TwoSums), handed to finish(r, sum) in
+// increasing r.
 template <typename Finish>
-void accumulateRowSums(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* x,
+void accumulateRowDots(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* x,
                        Finish finish) {
   std::uint32_t r = 0;
-#if defined(__SSE2__)
-  for (; r + 16 <= rows; r += 16) rowSumPairs<8>(M, stride, r, columns, x, finish);
-  if (r + 8 <= rows) {
-    rowSumPairs<4>(M, stride, r, columns, x, finish);
-    r += 8;
+  for (; r + 8 <= rows; r += 8) rowDotBlock<8>(M, stride, r, columns, x, finish);
+  if (r + 4 <= rows) {
+    rowDotBlock<4>(M, stride, r, columns, x, finish);
+    r += 4;
   }
-#endif
-  for (; r + kRowBlock <= rows; r += kRowBlock) rowSumBlock<kRowBlock>(M, stride, r, columns, x, finish);
-  for (; r < rows; ++r) rowSumBlock<1>(M, stride, r, columns, x, finish);
+  for (; r < rows; ++r) rowDotBlock<1>(M, stride, r, columns, x, finish);
 }
 
 }  // namespace
@@ -200,13 +279,10 @@ bool dvec_copy(const dvec* from, dvec* to) {
   return true;
 }
 
-double dvec_norm2(const dvec* v) {
-  double sum = 0.0;
-  for (std::uint32_t i = 0; i < v->length; ++i) sum += v->elements[i] * v->elements[i];
-  return std::sqrt(sum);
-}
+double dvec_norm2(const dvec* v) { return std::sqrt(dotInFours(v->elements, v->elements, v->length)); }
 
 void dvec_scale(dvec* v, double factor) {
+#pragma omp simd
   for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] *= factor;
 }
 
@@ -215,12 +291,10 @@ void lsqr_mat_vec_prod(int mode, dvec* x, dvec* y, const dmat* matrix) {
   const std::uint32_t columns = matrix->columns;
   if (mode == 0) {
     double* ye = y->elements;
-    accumulateRowSums(matrix->data, matrix->stride, rows, columns, x->elements,
+    accumulateRowDots(matrix->data, matrix->stride, rows, columns, x->elements,
                       [&](std::uint32_t r, double sum) { ye[r] += sum; });
   } else if (mode == 1) {
-    accumulateColumns(
-        matrix->data, matrix->stride, rows, columns, y->elements, [&](std::uint32_t c) { return x->elements[c]; },
-        [&](std::uint32_t c, double value) { x->elements[c] = value; });
+    accumulateColumns(matrix->data, matrix->stride, rows, columns, y->elements, x->elements);
   }
 }
 
@@ -404,9 +478,8 @@ class CallbackProducts {
   const dmat* matrix_;
 };
 
-// The same two products on a dense row-major matrix, in one pass each down
-// its contiguous rows (A v as row sums, A^T u as column sums, many side by
-// side), with the scaling and the norm folded into the pass. Every element
+// The same two products on a dense row-major matrix without the callback,
+// the scaling of A v - alpha u folded into the product's pass. Every element
 // sees the same operations in the same order as through the callback.
 class DenseProducts {
  public:
@@ -421,33 +494,22 @@ class DenseProducts {
 
   void residual(dvec* u, dvec* x) const {
     double* ue = u->elements;
-    accumulateRowSums(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, x->elements,
+    accumulateRowDots(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, x->elements,
                       [&](std::uint32_t r, double sum) { ue[r] = -(-ue[r] + sum); });
   }
   void adjoint(dvec* v, dvec* u) const { lsqr_mat_vec_prod(1, v, u, matrix_); }
 
   double forward(dvec* u, dvec* v, double alpha) const {
     double* ue = u->elements;
-    double sumSq = 0.0;
-    accumulateRowSums(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, v->elements,
-                      [&](std::uint32_t r, double sum) {
-                        ue[r] = ue[r] * -alpha + sum;
-                        sumSq += ue[r] * ue[r];
-                      });
-    return std::sqrt(sumSq);
+    accumulateRowDots(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, v->elements,
+                      [&](std::uint32_t r, double sum) { ue[r] = ue[r] * -alpha + sum; });
+    return dvec_norm2(u);
   }
 
   double backward(dvec* v, dvec* u, double beta) const {
-    double* ve = v->elements;
-    double sumSq = 0.0;
-    accumulateColumns(
-        matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, u->elements,
-        [&](std::uint32_t c) { return ve[c] * -beta; },
-        [&](std::uint32_t c, double sum) {
-          ve[c] = sum;
-          sumSq += sum * sum;
-        });
-    return std::sqrt(sumSq);
+    dvec_scale(v, -beta);
+    accumulateColumns(matrix_->data, matrix_->stride, matrix_->rows, matrix_->columns, u->elements, v->elements);
+    return dvec_norm2(v);
   }
 
  private:
@@ -549,8 +611,8 @@ void rotateAndUpdate(double damp, std::uint32_t n, dvec* x, dvec* w, const dvec*
   const double tau = sn * phi;
 
   // x += (phi / rho) w, w := v - (theta / rho) w, and the diagonal of
-  // (R^T R)^-1 for the errors; the sum of that diagonal runs in order on its
-  // own, so that the element-wise updates need not wait for it.
+  // (R^T R)^-1 for the errors, whose sum |w / rho|^2 grows the estimate of
+  // cond(A).
   const double t1 = phi / rho;
   const double t2 = -theta / rho;
   const double t3 = 1.0 / rho;
@@ -558,12 +620,7 @@ void rotateAndUpdate(double damp, std::uint32_t n, dvec* x, dvec* w, const dvec*
   double* we = w->elements;
   double* ee = e->elements;
   const double* ve = v->elements;
-  double ddnorm = rec.ddnorm;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const double d = (t3 * we[i]) * (t3 * we[i]);
-    ddnorm += d;
-  }
-  rec.ddnorm = ddnorm;
+  rec.ddnorm += dotInFours(we, we, n) * (t3 * t3);
 #pragma omp simd
   for (std::uint32_t i = 0; i < n; ++i) {
     const double wi = we[i];

@@ -145,6 +145,18 @@ TEST(BodyDynamics, AirDampingDecaysAsAFractionPerHundredthOfASecond) {
     EXPECT_NEAR(state.linearVelocity.z, v0.z * linearFactor, 1e-12);
     EXPECT_NEAR(state.angularMomentum.z, L0.z * angularFactor, 1e-12);
   }
+  // New coefficients hold from the next step on, also between steps of one
+  // length (advances of whole steps).
+  const double wholeSteps = 30.0 * kWorldStep;
+  advanceBodies({&body}, wholeSteps, kNoGravity, true);
+  body.setAirDampingCoeff(2.0 * kLinear);
+  body.setAirDampingCoeff2(0.0);
+  const MgcVector3 v1 = body.getDyn().linearVelocity;
+  const MgcVector3 L1 = body.getDyn().angularMomentum;
+  advanceBodies({&body}, wholeSteps, kNoGravity, true);
+  EXPECT_NEAR(body.getDyn().linearVelocity.x, v1.x * std::pow(1.0 - 2.0 * kLinear, 100.0 * wholeSteps), 1e-12);
+  EXPECT_EQ(body.getDyn().angularMomentum, L1);
+
   // Without the world's damping switch nothing decays.
   const MgcVector3 before = body.getDyn().linearVelocity;
   advanceBodies({&body}, 0.5, kNoGravity, false);
