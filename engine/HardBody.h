@@ -213,6 +213,10 @@ class HardBody {
   /// none yet); only they read it.
   std::int32_t getContactLevel() const { return contactLevel; }
   void setContactLevel(std::int32_t level) { contactLevel = level; }
+  /// The body's index in the running collision pass's bounds table (-1
+  /// outside one); written by the pass on the calling thread only.
+  std::int32_t getPassSlot() const { return passSlot; }
+  void setPassSlot(std::int32_t slot) { passSlot = slot; }
   std::int32_t getLayer() const { return layer; }
   void setLayer(std::int32_t value) { layer = value; }
   std::int32_t getGroupID() const { return groupId; }
@@ -282,6 +286,7 @@ class HardBody {
   std::int32_t contactStage = 0;
   /// Written and read by the collision passes.
   std::int32_t contactLevel = 0;
+  std::int32_t passSlot = -1;
   std::int32_t layer = 0;
   std::int32_t groupId = 0;
   std::uint32_t serial = 0;

@@ -574,8 +574,11 @@ bool PrivateWorld::alignRestingBodies() {
   return true;
 }
 
-void PrivateWorld::resolveBodyImpact(HardBody* body, double a, double b) {
-  if (collisionManager) collisionManager->resolveBodyImpact(body, a, b);
+void PrivateWorld::resolveBodyImpact(HardBody* body, double restitution, double friction, const MgcVector3& point,
+                                     double partnerInvMass, const MgcVector3& normal, MgcVector3& partnerVelocity) {
+  if (collisionManager) {
+    collisionManager->resolveBodyImpact(restitution, friction, point, partnerInvMass, normal, partnerVelocity, body);
+  }
 }
 
 std::uint32_t PrivateWorld::bodyPartners(HardBody* body, HardBody*** out) {

@@ -53,7 +53,9 @@ class PrivateWorld : public PublicWorld {
   bool advanceWithGravity(double dt, std::int64_t* out) override;
   bool step(double dt) override;
   void postStep() override;
-  void resolveBodyImpact(HardBody* body, double a, double b) override;
+  void resolveBodyImpact(HardBody* body, double restitution, double friction, const Mgc::MgcVector3& point,
+                         double partnerInvMass, const Mgc::MgcVector3& normal,
+                         Mgc::MgcVector3& partnerVelocity) override;
   bool containsBody(HardBody* body) override;
   bool addBody(HardBody* body, std::int32_t layer) override;
   bool removeBody(HardBody* body) override;

@@ -50,7 +50,12 @@ class PublicWorld {
   /// Retires what split in the step.
   virtual void postStep() = 0;  // slot 10
   /// The impulse of one body's contact at a point.
-  virtual void resolveBodyImpact(HardBody* body, double a, double b) = 0;  // slot 11
+  /// The impact of an outside point mass on `body` (see
+  /// CollisionManager::resolveBodyImpact); `partnerVelocity` takes the
+  /// partner's new velocity.
+  virtual void resolveBodyImpact(HardBody* body, double restitution, double friction, const Mgc::MgcVector3& point,
+                                 double partnerInvMass, const Mgc::MgcVector3& normal,
+                                 Mgc::MgcVector3& partnerVelocity) = 0;  // slot 11
   /// Whether the world holds the body (crackers are not searched).
   virtual bool containsBody(HardBody* body) = 0;  // slot 12
   /// Files the body by its active and static bits (layer 0 only, except for

@@ -8,26 +8,10 @@
 #include "engine/collision/LsqrSystem.h"
 #include "engine/collision/PkJump.h"
 #include "engine/collision/SolverWorkspace.h"
+#include "engine/collision/WorkerPool.h"
 #include "platform/Processors.h"
 
 using Mgc::MgcVector3;
-
-namespace {
-
-// The pair tests refresh a body whose world data are stale. Shared bodies
-// are refreshed here, on the calling thread, before any worker tests them,
-// so that no two workers refresh one body at once.
-void refreshWorldData(HardBody* body) {
-  if (!body->isWorldModified()) body->updateWorldData();
-}
-
-// The result rule of every pass: a running value that a pair's contact count
-// replaces when it is 1 or when the value is still 0.
-void applyResultRule(std::uint32_t& result, std::uint32_t count) {
-  if (count == 1 || result == 0) result = count;
-}
-
-}  // namespace
 
 CollisionManager::CollisionManager() {
   inlineManifolds = std::make_unique<ContactManifold[]>(kInlineManifolds);
@@ -265,7 +249,8 @@ void CollisionManager::releaseBodyPairs(const HardBody* body) {
   while (node != nullptr) {
     auto* next = node->next;
     CollisionPair* pair = node->value;
-    if (pair->firstBody == body || pair->secondBody == body) {
+    // A report that remembers the body as a touching piece names it too.
+    if (pair->firstBody == body || pair->secondBody == body || pair->firstPiece == body || pair->secondPiece == body) {
       reportedPairs.remove(pair);
       freePairs.append(pair);
     }
@@ -274,219 +259,6 @@ void CollisionManager::releaseBodyPairs(const HardBody* body) {
 }
 
 // ---- Passes -----------------------------------------------------------------
-
-void CollisionManager::buildCandidateLists(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                           EngineList<HardBody*>* third, EngineList<HardBody*>* barriers,
-                                           bool withThird) {
-  newPairs.clear();
-  restingCandidates.clear();
-  for (EngineList<HardBody*>* list : {barriers, statics, withThird ? third : nullptr}) {
-    if (list == nullptr) continue;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
-      HardBody* body = node->value;
-      if (body == nullptr) continue;
-      body->disableInContact();
-      refreshWorldData(body);
-      restingCandidates.append(body);
-    }
-  }
-  movingCandidates.clear();
-  if (active == nullptr) return;
-  for (auto* node = active->getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
-    if (body == nullptr) continue;
-    body->disableInContact();
-    refreshWorldData(body);
-    movingCandidates.append(body);
-  }
-}
-
-std::uint32_t CollisionManager::testPairOn(CollisionPair* record, HardBody* first, HardBody* second,
-                                           std::uint32_t worker) {
-  if (record == nullptr || first == nullptr || second == nullptr) return 0;
-  record->reset();
-  record->firstBody = first;
-  record->secondBody = second;
-  if (testBodyPair(first, second, record, worker) && testBodyPairExact(first, second, record, worker)) {
-    prepareContacts(*record);
-  } else {
-    record->contactCount = 0;
-  }
-  record->resultCount = record->contactCount;
-  return record->contactCount;
-}
-
-int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                     EngineList<HardBody*>* third, EngineList<HardBody*>* barriers) {
-  buildCandidateLists(active, statics, third, barriers, true);
-  frontier.clear();
-  deferredPairs.clear();
-  std::uint32_t result = 0;
-  for (auto* moving = movingCandidates.getFirst(); moving != nullptr; moving = moving->next) {
-    for (auto* resting = restingCandidates.getFirst(); resting != nullptr; resting = resting->next) {
-      CollisionPair* record = threadBuffer(0);
-      if (record == nullptr) continue;
-      const std::uint32_t count = testPairOn(record, moving->value, resting->value, 0);
-      if (count == 0) {
-        queueContact(record, 0);
-        continue;
-      }
-      moving->value->enableInContact();
-      resting->value->activate();
-      newPairs.append(record);
-      ++pairCounter;
-      applyResultRule(result, count);
-    }
-  }
-  stepPairs.clear();
-  movePairs(newPairs, stepPairs, newPairs.getCount());
-  newPairs.clear();
-  return result != 0 ? 1 : 0;
-}
-
-int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active,
-                                       EngineList<HardBody*>* statics) {
-  if (crackers == nullptr || crackers->getCount() == 0) return 0;
-  crackerPairs.clear();
-  movingCandidates.clear();
-  for (EngineList<HardBody*>* list : {active, statics}) {
-    if (list == nullptr) continue;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) movingCandidates.append(node->value);
-  }
-  int result = 0;
-  for (auto* cracker = crackers->getFirst(); cracker != nullptr; cracker = cracker->next) {
-    for (auto* body = movingCandidates.getFirst(); body != nullptr; body = body->next) {
-      CollisionPair* record = threadBuffer(0);
-      if (record == nullptr) break;
-      if (testPairOn(record, body->value, cracker->value, 0) == 0) {
-        queueContact(record, 0);
-        continue;
-      }
-      crackerPairs.append(record);
-      result = 1;
-    }
-  }
-  movingCandidates.clear();
-  return result;
-}
-
-unsigned CollisionManager::phaseOneRoutine(WorkerSlot* slot) {
-  if (slot == nullptr || slot->manager == nullptr) return 0;
-  CollisionManager& manager = *slot->manager;
-  const std::uint32_t worker = slot->workerNumber;
-  slot->foundPairs->clear();
-  for (EngineList<HardBody*>* share : {slot->firstList, slot->secondList}) {
-    if (share == nullptr || slot->testList == nullptr) continue;
-    for (auto* a = share->getFirst(); a != nullptr; a = a->next) {
-      for (auto* b = slot->testList->getFirst(); b != nullptr; b = b->next) {
-        CollisionPair* record = manager.threadBuffer(worker);
-        if (record == nullptr) continue;
-        const std::uint32_t count = manager.testPairOn(record, a->value, b->value, worker);
-        if (count == 0) {
-          manager.queueContact(record, worker);
-          continue;
-        }
-        a->value->enableInContact();
-        applyResultRule(slot->result, count);
-        slot->foundPairs->append(record);
-      }
-    }
-  }
-  return 0;
-}
-
-int CollisionManager::mergePhaseOne(std::uint32_t w) {
-  std::uint32_t merged = 0;
-  bool anyOne = false;
-  for (std::uint32_t k = 0; k < w; ++k) {
-    WorkerSlot& slot = workers->slots[k];
-    for (auto* node = slot.foundPairs->getFirst(); node != nullptr; node = node->next) {
-      if (orderedExtraction != 0) {
-        deferredPairs.append(node->value);
-      } else {
-        newPairs.append(node->value);
-      }
-      ++pairCounter;
-    }
-    slot.foundPairs->clear();
-    if (slot.result == 1) anyOne = true;
-    if (merged == 0) merged = slot.result;
-  }
-  return anyOne ? 1 : static_cast<int>(merged);
-}
-
-int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                  EngineList<HardBody*>* third, EngineList<HardBody*>* barriers) {
-  if (threadCount <= 1) return detectContacts(active, statics, third, barriers);
-  if (!workers) return 0;
-  const std::uint32_t w = workerCount < threadCount - 1 ? workerCount : threadCount - 1;
-  if (w < 1) return 0;
-  const std::uint8_t keptOption = orderedExtraction;
-  pairCounter = 0;
-  workers->workersInUse = w;
-
-  dealFreePairs();
-  newPairs.clear();
-  for (std::uint32_t k = 0; k < w; ++k) {
-    workerFoundPairs[k].clear();
-    workers->slots[k].created = 0;
-  }
-  buildCandidateLists(active, statics, third, barriers, false);
-  dealFromFront(movingCandidates, workerFirstDealt, w);
-  dealFromFront(pieceList, workerSecondDealt, w);
-
-  // Phase 1: dealt moving bodies and pieces against the resting candidates.
-  bool hasWork[kMaxWorkerThreads] = {};
-  for (std::uint32_t k = 0; k < w; ++k) {
-    WorkerSlot& slot = workers->slots[k];
-    slot.result = 0;
-    slot.routine = &CollisionManager::phaseOneRoutine;
-    slot.testList = &restingCandidates;
-    slot.firstList = &workerFirstDealt[k];
-    slot.secondList = &workerSecondDealt[k];
-    slot.partnerStart = nullptr;
-    hasWork[k] = workerFirstDealt[k].getCount() != 0 || workerSecondDealt[k].getCount() != 0;
-  }
-  std::uint32_t callerResult = 0;
-  runWorkerPhase(*workers, hasWork, w, [&] {
-    for (EngineList<HardBody*>* share : {&movingCandidates, &pieceList}) {
-      for (auto* a = share->getFirst(); a != nullptr; a = a->next) {
-        for (auto* b = restingCandidates.getFirst(); b != nullptr; b = b->next) {
-          CollisionPair* record = threadBuffer(0);
-          if (record == nullptr) continue;
-          const std::uint32_t count = testPairOn(record, a->value, b->value, 0);
-          if (count == 0) {
-            queueContact(record, 0);
-            continue;
-          }
-          a->value->enableInContact();
-          applyResultRule(callerResult, count);
-          (orderedExtraction != 0 ? deferredPairs : newPairs).append(record);
-          ++pairCounter;
-        }
-      }
-    }
-  });
-  const int merged = mergePhaseOne(w);
-  std::uint32_t result = callerResult;
-  if (merged == 1 || result == 0) result = static_cast<std::uint32_t>(merged);
-
-  // The pairs found become the step's pairs.
-  stepPairs.clear();
-  movePairs(deferredPairs, stepPairs, deferredPairs.getCount());
-  movePairs(newPairs, stepPairs, newPairs.getCount());
-
-  movingCandidates.clear();
-  frontier.clear();
-  pieceList.clear();
-  for (std::uint32_t k = 0; k < w; ++k) {
-    workerFirstDealt[k].clear();
-    workerSecondDealt[k].clear();
-  }
-  collectWorkerPairs();
-  orderedExtraction = keptOption;
-  return result != 0 ? 1 : 0;
-}
 
 void CollisionManager::refreshPairList() {
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
@@ -505,35 +277,6 @@ void CollisionManager::refreshPairList() {
     }
     report->copyFrom(*pair);
   }
-}
-
-void CollisionManager::processHits(const int& /*mode*/, const MgcVector3& /*gravityDirection*/,
-                                   EngineList<HardBody*>* /*active*/, EngineList<HardBody*>* /*statics*/,
-                                   std::uint32_t& /*outFlags*/) {
-  // The contact and joint solver resolves the step's pairs here; with no
-  // pair in contact there is nothing to resolve and no body changes state.
-}
-
-void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
-                                    const MgcVector3& /*gravityDirection*/, std::uint32_t& /*outFlags*/) {
-  if (mode != 2) return;
-  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
-    node->value->manifolds.clear();
-    node->value->scratch = 0;
-  }
-}
-
-void CollisionManager::settleRestingBodies() {
-  // Bodies rest on others only through pairs of three or more contacts;
-  // without contacts none is settled or woken.
-}
-
-void CollisionManager::alignRestingBodies() {
-  // Aligns the bodies of the adjustment list, which only contacts fill.
-}
-
-void CollisionManager::resolveBodyImpact(HardBody* /*body*/, double /*a*/, double /*b*/) {
-  // The impulse of a contact point comes with the contact solver.
 }
 
 // ---- Threads ----------------------------------------------------------------
@@ -567,12 +310,25 @@ int CollisionManager::setupThreads() {
 }
 
 int CollisionManager::teardownThreads() {
+  // The helpers end before the workspaces they solve in.
+  pool.reset();
   if (!workers) return -1;
   workerWorkspaces.reset();
   workers->workersInUse = 0;
   workers.reset();
   workerCount = 0;
   return 0;
+}
+
+std::uint32_t CollisionManager::passHelpers() const {
+  if (threadCount <= 1 || !workers) return 0;
+  const std::uint32_t wanted = threadCount - 1;
+  return workerCount < wanted ? workerCount : wanted;
+}
+
+WorkerPool* CollisionManager::workerPool() {
+  if (!pool) pool = std::make_unique<WorkerPool>();
+  return pool.get();
 }
 
 void CollisionManager::useAllThreads() { threadCount = workers ? workerCount + 1 : 1; }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "engine/ThreadSlots.h"
+#include "engine/collision/BroadPhase.h"
 #include "engine/collision/CollisionWorkers.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 
@@ -16,6 +19,7 @@ class HardBody;
 class LsqrSystem;
 class Pk_jump;
 class SolverWorkspace;
+class WorkerPool;
 struct dmat;
 struct dvec;
 
@@ -29,6 +33,8 @@ constexpr std::uint32_t kManifoldBatch = 10;
 constexpr std::uint32_t kListNodeReserve = 1024;
 /// Most partners bodyPartners reports.
 constexpr std::uint32_t kMaxPartners = 32;
+/// Most bodies one task of a pass may read or write.
+constexpr std::uint32_t kMaxTaskBodies = 64;
 /// Contacts each side keeps when two contact sets are merged.
 constexpr std::uint32_t kMergedContacts = 16;
 
@@ -141,21 +147,66 @@ class CollisionManager {
                   EngineList<HardBody*>* barriers);
   /// The collision report: the step's pairs copied into the reported pairs.
   void refreshPairList();
-  /// The contact and joint solver of a step (mode 1); sets kWorldBodyChangeState
-  /// in `outFlags` when a body changed state. May throw std::bad_alloc.
+  /// The contact and joint solver of a step (mode 1): the hits on fracture
+  /// bodies, then the step's pairs and the cracker pairs. Sets
+  /// kWorldBodyChangeState in `outFlags` when a body changed state. May throw
+  /// std::bad_alloc.
   void processHits(const int& mode, const Mgc::MgcVector3& gravityDirection, EngineList<HardBody*>* active,
                    EngineList<HardBody*>* statics, std::uint32_t& outFlags);
-  /// The per-pair processing of an integration step (mode 2 empties each
-  /// pair's manifold links first).
+  /// The per-pair processing over the step's pairs: mode 2 (each integration
+  /// step) empties each pair's manifold links first, mode 1 (the step's hit
+  /// processing) maintains them along the gravity direction. Pairs run in
+  /// list order; with threads, pairs that share no body run at once. ORs the
+  /// pairs' state changes into `outFlags`.
   void processPairs(EngineList<HardBody*>* active, const int& mode, const Mgc::MgcVector3& gravityDirection,
                     std::uint32_t& outFlags);
-  /// Puts to rest or wakes the active bodies that lie on static or sleeping
-  /// ones; once per advance.
+  /// Puts to rest or wakes the bodies of the step's pairs of three or more
+  /// contacts that lie on static or sleeping ones; once per advance.
   void settleRestingBodies();
-  /// Turns resting bodies about their contact onto their support.
+  /// Turns and moves the bodies that rest on crackers onto the cracker's
+  /// rim (each cracker pair whose body stands upright along z).
   void alignRestingBodies();
-  /// The impulse of one body's contact at a point.
-  void resolveBodyImpact(HardBody* body, double a, double b);
+  /// The impact of an outside point mass (inverse mass `partnerInvMass`,
+  /// velocity `partnerVelocity`) on `body` at the world point `point` along
+  /// the unit `normal` (from the body towards the partner), with the smaller
+  /// restitution and friction of the two: the body takes -J, the partner's
+  /// velocity changes by J times its inverse mass. Nothing when they separate
+  /// or the small system cannot be had.
+  void resolveBodyImpact(double restitution, double friction, const Mgc::MgcVector3& point, double partnerInvMass,
+                         const Mgc::MgcVector3& normal, Mgc::MgcVector3& partnerVelocity, HardBody* body);
+
+  // ---- Pair test, extraction and processing -----------------------------------
+
+  /// The pair test on the calling thread's record: a pair with contacts goes
+  /// to the new pairs (pair counter + 1), else back to the pool. Returns the
+  /// contact count; 0 for a missing body or no record.
+  std::uint32_t testPair(HardBody* first, HardBody* second);
+  /// The pair test on `record` with `worker`'s pools: reset, overlap,
+  /// contacts, preparation. Returns the contact count (0 to 32).
+  std::uint32_t initPair(HardBody* first, HardBody* second, CollisionPair* record, std::uint32_t worker);
+  /// Pushes the bodies of a penetrating pair apart: only the body higher in
+  /// the pile (the larger contact level) moves, by the least-squares
+  /// displacement that closes every penetrating point. The pair's depths are
+  /// measured again (0 for -1e-5 and above).
+  void extractContacts(CollisionPair* pair);
+  /// The pair's energy: the sum over both bodies of m |v|^2 + w . L, kept
+  /// with its terms and the momenta in the manager; -1 for no pair.
+  double pairEnergy(CollisionPair* pair);
+  /// A colliding pair: first-hit switches, then the resolution of its
+  /// contacts. Returns kWorldBodyChangeState when a body stopped being
+  /// static, else 0. Writes only the bodies CollisionManager::pairBodies
+  /// lists.
+  std::uint32_t processPair(CollisionPair* pair, const int& mode, std::uint32_t worker);
+  /// The cracker pairs' resolution (mode 1 on the calling thread).
+  void processCrackerPairs(const int& mode);
+  /// What processing the pair may write: resolvedBodies, the static bodies
+  /// that may stop being static, and the moving supports of its manifolds.
+  /// Returns their number (at most `capacity`).
+  static std::uint32_t pairBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity);
+  /// The total, linear and angular energy terms and the linear and angular
+  /// momentum of the last pair measured by pairEnergy.
+  const double* getPairEnergyTerms() const { return pairEnergyTerms; }
+  const Mgc::MgcVector3* getPairMomenta() const { return pairEnergyVectors; }
 
   // ---- Pair dispatch ---------------------------------------------------------
   // The narrow phase of a candidate pair: whether the bodies overlap, then
@@ -306,6 +357,12 @@ class CollisionManager {
   /// Every worker's free records back to the calling thread's pool.
   void collectWorkerPairs();
 
+  /// Helpers of the pool a pass uses besides the calling thread: the
+  /// thread count minus one, at most the workers in the table.
+  std::uint32_t passHelpers() const;
+  /// The persistent helper threads, made on first use.
+  WorkerPool* workerPool();
+
   /// Ordered extraction: 1 on, 0 off (at construction).
   std::uint8_t getOrderedExtraction() const { return orderedExtraction; }
   void setOrderedExtraction(std::uint8_t value) { orderedExtraction = value; }
@@ -313,6 +370,8 @@ class CollisionManager {
   // ---- Inspection ----------------------------------------------------------
 
   EngineList<CollisionPair*>& getStepPairs() { return stepPairs; }
+  /// Pairs found by the running pass (or by testPair), newest first.
+  EngineList<CollisionPair*>& getNewPairs() { return newPairs; }
   EngineList<CollisionPair*>& getReportedPairs() { return reportedPairs; }
   EngineList<CollisionPair*>& getCrackerPairs() { return crackerPairs; }
   EngineList<CollisionPair*>& getFreePairs() { return freePairs; }
@@ -342,17 +401,64 @@ class CollisionManager {
   EngineList<CollisionPair*>* poolOf(std::uint32_t worker);
   /// Every worker's lists, the calling thread's included where it has one.
   void emptyWorkingLists();
-  /// The resting and moving candidates of the detection and contact passes.
-  void buildCandidateLists(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
-                           EngineList<HardBody*>* barriers, bool withThird);
   /// The pair test on worker `worker` with `record`: the pair's contact
   /// count (0 to 32).
   std::uint32_t testPairOn(CollisionPair* record, HardBody* first, HardBody* second, std::uint32_t worker);
-  /// Phase 1 of the contact pass on one worker: its dealt bodies and pieces
-  /// against the resting candidates.
-  static unsigned phaseOneRoutine(WorkerSlot* slot);
-  /// Merges the workers' phase-1 pairs on the calling thread.
-  int mergePhaseOne(std::uint32_t w);
+  /// One candidate pair of a pass, by pass slots, in test order.
+  struct PassCandidate {
+    std::uint32_t first;
+    std::uint32_t second;
+  };
+  /// The sequential detection pass run with `helpers` helpers for its pair
+  /// tests; the result does not depend on their number.
+  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+                   EngineList<HardBody*>* barriers, std::uint32_t helpers);
+  /// Every candidate body's world data current (fracture pieces too), so
+  /// that workers only read them.
+  static void refreshForPass(HardBody* body);
+  /// Extraction of a pair found now, with the moved bodies' world data and
+  /// bounds renewed.
+  void extractNow(CollisionPair* pair);
+  /// The pairs (x, y) with x from `xs` and y from the list whose positions
+  /// `yPos` holds, that the bounds allow, in the order of the nested walk
+  /// (x in list order, then y in list order); with `laterOnly` y comes after
+  /// x in the same list.
+  void gatherCandidates(const std::vector<std::uint32_t>& xs, const std::vector<std::uint32_t>& ys,
+                        const std::vector<std::int32_t>& yPos, bool laterOnly, std::vector<PassCandidate>& out);
+  /// The pair test of one candidate on `worker`'s pool: the record with
+  /// contacts, or null (the record back in the pool).
+  CollisionPair* testCandidate(const PassCandidate& candidate, std::uint32_t worker);
+  /// Tests the candidates, spread over the helpers; found[i] holds candidate
+  /// i's pair record with contacts, or null.
+  void testCandidates(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
+                      std::uint32_t helpers);
+  /// The candidates of the moving bodies against the resting ones, dealt as
+  /// the contact pass deals its moving bodies: worker k takes the next
+  /// (k + 2) c bodies, the calling thread keeps the rest.
+  void testMovingAgainstResting(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
+                                std::uint32_t helpers);
+  /// The pair update of a wave: links and manifolds of the deferred pairs,
+  /// their extraction, stamped, back into the new pairs.
+  void updatePairs();
+  /// extractContacts with the solver workspace of `worker`.
+  void extractContactsOn(CollisionPair* pair, std::uint32_t worker);
+  /// Whether extraction may move the pair's body `body` (the other being
+  /// `other`): it is not static and lies higher in the pile.
+  static bool extractionMoves(const HardBody* body, const HardBody* other);
+  /// Fills taskOrder for n tasks from the bodies each reads and writes
+  /// (accessesOf writes them and a write flag each, returning their number,
+  /// at most kMaxTaskBodies): a task waits for the last earlier task that
+  /// wrote a body it uses, and a writing task for the earlier readers since.
+  void orderByAccess(std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf);
+  /// The hits of the step on fracture bodies (breaking comes later: nothing
+  /// yet).
+  void processFractureHits(const int& mode, const Mgc::MgcVector3& gravityDirection, EngineList<HardBody*>* active,
+                           EngineList<HardBody*>* statics, std::uint32_t& outFlags);
+  /// The threaded pair processing: pairs in list order, those sharing a body
+  /// one after the other, the others at once.
+  void processPairsThreaded(const int& mode, std::uint32_t helpers, std::uint32_t& outFlags);
+  /// The energy of the pair's bodies without storing anything.
+  static double measurePairEnergy(const CollisionPair& pair, double* terms, Mgc::MgcVector3* momenta);
   /// Walks the pieces of the fracture body `compound` (the pair's first body
   /// when `compoundFirst`) against `other` with a scratch pair of the worker:
   /// the overlap test, stopping at the first piece that overlaps.
@@ -414,6 +520,21 @@ class CollisionManager {
   std::unique_ptr<HardBody*[]> partnerBuffer;
   /// Pieces of moving fracture bodies, gathered by the contact pass.
   EngineList<HardBody*> pieceList;
+  /// The running pass's bounds table.
+  BroadPhase broadPhase;
+  /// Helper threads of the passes, made on first use.
+  std::unique_ptr<WorkerPool> pool;
+  /// Working arrays of the passes, kept to reuse their storage.
+  std::vector<PassCandidate> passCandidates;
+  std::vector<CollisionPair*> passFound;
+  /// Helpers of the running detection pass.
+  std::uint32_t passHelperCount = 0;
+  /// The order of the tasks a pass spreads over its helpers, and the
+  /// bookkeeping that orderByAccess keeps between calls.
+  TaskOrder taskOrder;
+  std::vector<std::int32_t> accessWriters;
+  std::vector<std::vector<std::uint32_t>> accessReaders;
+  std::vector<std::uint32_t> accessBefore;
   /// How each thread slot's collision solves ended; each slot is written
   /// only by the thread running as it.
   ResolutionCounters resolutionCounters[kThreadSlotCount];

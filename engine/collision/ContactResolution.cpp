@@ -46,6 +46,11 @@ MgcVector3 opposingTangent(const MgcVector3& u, const MgcVector3& n) {
   return t * (-1.0 / std::sqrt(squared));
 }
 
+/// [r]: the matrix with [r] v = r x v.
+MgcMatrix3 crossProductMatrix(const MgcVector3& r) {
+  return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0);
+}
+
 void zeroVector(dvec* v) {
   for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
 }
@@ -391,17 +396,28 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
       (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
   const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
   const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    for (std::uint32_t j = 0; j < n; ++j) {
-      // Column e of the block is the velocity change at contact i of a unit
-      // impulse e at contact j: c e - r_i x (s I^-1 (r_j x e)) per body.
-      for (int e = 0; e < 3; ++e) {
-        MgcVector3 unit;
-        unit[e] = 1.0;
-        MgcVector3 column = unit * c;
-        if (first != nullptr) column -= firstArms[i].Cross(inertia1 * firstArms[j].Cross(unit));
-        if (second != nullptr) column -= secondArms[i].Cross(inertia2 * secondArms[j].Cross(unit));
-        for (int r = 0; r < 3; ++r) getMatrixRow(K, 3 * i + r).elements[3 * j + e] = column[r];
+  // Block (i, j) is the velocity change at contact i of a unit impulse at
+  // contact j: c I - [r_i] (s I^-1) [r_j] per body, [r] the cross-product
+  // matrix. (s I^-1) [r_j] is made once per contact j.
+  MgcMatrix3 turned1[kMaxPairContacts];
+  MgcMatrix3 turned2[kMaxPairContacts];
+  const std::uint32_t count = n < kMaxPairContacts ? n : kMaxPairContacts;
+  for (std::uint32_t j = 0; j < count; ++j) {
+    if (first != nullptr) turned1[j] = inertia1 * crossProductMatrix(firstArms[j]);
+    if (second != nullptr) turned2[j] = inertia2 * crossProductMatrix(secondArms[j]);
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const MgcMatrix3 arm1 = first != nullptr ? crossProductMatrix(firstArms[i]) : MgcMatrix3::ZERO;
+    const MgcMatrix3 arm2 = second != nullptr ? crossProductMatrix(secondArms[i]) : MgcMatrix3::ZERO;
+    for (std::uint32_t j = 0; j < count; ++j) {
+      MgcMatrix3 block = MgcMatrix3::IDENTITY * c;
+      if (first != nullptr) block = block - arm1 * turned1[j];
+      if (second != nullptr) block = block - arm2 * turned2[j];
+      for (int r = 0; r < 3; ++r) {
+        double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
+        row[0] = block[r][0];
+        row[1] = block[r][1];
+        row[2] = block[r][2];
       }
     }
   }

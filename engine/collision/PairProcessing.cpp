@@ -1,0 +1,465 @@
+// The collision manager's work on pairs found in contact: extraction (the
+// position correction that pushes penetrating bodies apart), the energy
+// measure, the processing of a colliding pair and of all the step's pairs
+// (threaded: pairs that share no body at once, the others in list order),
+// the hit processing of a step, the resting-body pass, the alignment of
+// bodies resting on crackers and the impact of an outside point mass.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/CapsuleBody.h"
+#include "engine/EngineTrace.h"
+#include "engine/FractureBody.h"
+#include "engine/HardBody.h"
+#include "engine/PrivateHardBody.h"
+#include "engine/WorldFlags.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactKinematics.h"
+#include "engine/collision/ContactManifold.h"
+#include "engine/collision/ContactSolver.h"
+#include "engine/collision/Lsqr.h"
+#include "engine/collision/LsqrSystem.h"
+#include "engine/collision/SolverWorkspace.h"
+#include "engine/collision/WorkerPool.h"
+#include "math/Tolerances.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+
+namespace {
+
+/// Scale of the extraction system: displacements are solved as impulses of
+/// a hundredth of the body's momentum units.
+constexpr double kExtractionScale = 100.0;
+/// A pair whose bodies' masses differ more than this gets no resting-contact
+/// stage.
+constexpr double kRestingMassRatio = 100.0;
+/// A pair whose energy grows by more than this factor is traced.
+constexpr double kEnergyGrowthTrace = 3.0;
+/// Contacts a pair needs before the resting pass may settle its bodies.
+constexpr std::uint32_t kRestingContacts = 3;
+/// Rest thresholds of the resting pass (squared speeds).
+constexpr float kRestThreshold = 1.0f;
+constexpr float kSupportRestThreshold = 10.0f;
+/// A body stands upright on a cracker when its third axis is this close to z.
+constexpr double kUprightDot = static_cast<double>(0.98f);
+
+/// The body an extraction moves for `body`: a piece moves its fracture body.
+HardBody* extractedBody(HardBody* body) { return body->getParent() != nullptr ? body->getParent() : body; }
+
+/// Mass of the body extraction moves, 0 when that body is static.
+double extractionMass(HardBody* body) {
+  HardBody* moved = extractedBody(body);
+  return moved->isStatic() ? 0.0 : moved->getMass();
+}
+
+bool hasJoints(HardBody* body) {
+  auto* compound = dynamic_cast<FractureBody*>(body);
+  return compound != nullptr && compound->getNActiveJoints() + compound->getNInactiveJoints() != 0;
+}
+
+/// The cross-product matrix [r] of r: [r] v = r x v.
+MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
+
+void zeroMotion(HardBody* body) {
+  body->setAngularMomentum(MgcVector3());
+  body->setLinearVelocity(MgcVector3());
+}
+
+}  // namespace
+
+// ---- Extraction ------------------------------------------------------------------
+
+bool CollisionManager::extractionMoves(const HardBody* body, const HardBody* other) {
+  if (body == nullptr || other == nullptr || body->isStatic()) return false;
+  return other->getContactLevel() < body->getContactLevel();
+}
+
+void CollisionManager::extractContacts(CollisionPair* pair) { extractContactsOn(pair, 0); }
+
+void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t worker) {
+  if (pair == nullptr || pair->firstBody == nullptr || pair->secondBody == nullptr) return;
+  HardBody* A = pair->firstBody;
+  HardBody* B = pair->secondBody;
+  if (B->getType() == kCrackerBody) return;
+  const std::uint32_t n = std::min(pair->contactCount, kMaxPairContacts);
+  const RBDynamics& stateA = A->getDyn();
+  const RBDynamics& stateB = B->getDyn();
+  MgcVector3 worldPoints[kMaxPairContacts];
+  bool penetrates = false;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    worldPoints[i] = stateA.orientation * pair->points[i] + stateA.position;
+    const MgcVector3 onB = stateB.orientation * pair->secondPoints[i] + stateB.position;
+    const double d = (worldPoints[i] - onB).Dot(pair->normals[i]);
+    if (d >= -zov::kTolerance) {
+      pair->depths[i] = 0.0;
+    } else {
+      pair->depths[i] = d;
+      penetrates = true;
+    }
+  }
+  if (!penetrates) return;
+
+  // Only the body higher in the pile moves.
+  const double weightA = extractionMoves(A, B) ? extractionMass(A) : 0.0;
+  const double weightB = extractionMoves(B, A) ? extractionMass(B) : 0.0;
+  if (weightA == 0.0 && weightB == 0.0) return;
+  HardBody* movedA = weightA != 0.0 ? extractedBody(A) : nullptr;
+  HardBody* movedB = weightB != 0.0 ? extractedBody(B) : nullptr;
+  MgcVector3 armsA[kMaxPairContacts];
+  MgcVector3 armsB[kMaxPairContacts];
+  for (std::uint32_t i = 0; i < n; ++i) {
+    // A piece is pushed through its fracture body's centre.
+    armsA[i] = A->getParent() != nullptr ? MgcVector3() : worldPoints[i] - stateA.position;
+    armsB[i] = B->getParent() != nullptr ? MgcVector3() : worldPoints[i] - stateB.position;
+  }
+  engineTrace(g_engineTraceStream, " extracting %s %s  %d nPoints\n", A->getShape().name, B->getShape().name,
+              static_cast<int>(n));
+
+  SolverWorkspace* workspace = workspaceOf(worker);
+  dvec* rhs = nullptr;
+  dvec* x = nullptr;
+  dmat* K = nullptr;
+  if (workspace == nullptr || !workspace->prepareVectorSystem(n, 0, rhs, x, K)) return;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const MgcVector3 target = pair->normals[i] * -pair->depths[i];
+    for (int r = 0; r < 3; ++r) rhs->elements[3 * i + r] = target[r];
+  }
+  buildExtractionMatrix(n, movedA, armsA, movedB, armsB, kExtractionScale, K);
+  std::uint8_t marks[kMaxPairContacts] = {};
+  workspace->solveVectorSystem(n, K, rhs, x, pair->normals, marks);
+
+  // x_i is the push at point i in units of a hundredth: each body moves by
+  // the push over its mass and turns by its moment.
+  MgcVector3 translationA;
+  MgcVector3 rotationA;
+  MgcVector3 translationB;
+  MgcVector3 rotationB;
+  for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
+    if (marks[i] != 0) continue;
+    const MgcVector3 push =
+        MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]) * kExtractionScale;
+    ++kept;
+    if (movedA != nullptr) {
+      translationA += push * movedA->getInvMass();
+      rotationA += armsA[i].Cross(push);
+    }
+    if (movedB != nullptr) {
+      translationB -= push * movedB->getInvMass();
+      rotationB -= armsB[i].Cross(push);
+    }
+  }
+  if (movedA != nullptr) movedA->translate(translationA, rotationA);
+  if (movedB != nullptr) movedB->translate(translationB, rotationB);
+}
+
+// ---- Energy ----------------------------------------------------------------------
+
+double CollisionManager::measurePairEnergy(const CollisionPair& pair, double* terms, MgcVector3* momenta) {
+  double linear = 0.0;
+  double angular = 0.0;
+  MgcVector3 momentum;
+  MgcVector3 angularMomentum;
+  for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
+    if (body == nullptr) continue;
+    const RBDynamics& state = body->getDyn();
+    const double m = body->getMass();
+    linear += m * state.linearVelocity.SquaredLength();
+    angular += state.angularVelocity.Dot(state.angularMomentum);
+    momentum += state.linearVelocity * m;
+    angularMomentum += state.angularMomentum;
+  }
+  if (terms != nullptr) {
+    terms[0] = linear + angular;
+    terms[1] = linear;
+    terms[2] = angular;
+  }
+  if (momenta != nullptr) {
+    momenta[0] = momentum;
+    momenta[1] = angularMomentum;
+  }
+  return linear + angular;
+}
+
+double CollisionManager::pairEnergy(CollisionPair* pair) {
+  if (pair == nullptr) return -1.0;
+  return measurePairEnergy(*pair, pairEnergyTerms, pairEnergyVectors);
+}
+
+// ---- Pair processing ----------------------------------------------------------------
+
+std::uint32_t CollisionManager::pairBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity) {
+  std::uint32_t count = resolvedBodies(pair, out, capacity);
+  const auto add = [&](HardBody* b) {
+    if (b == nullptr || count >= capacity) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+      if (out[i] == b) return;
+    out[count++] = b;
+  };
+  for (HardBody* b : {pair.firstBody, pair.secondBody}) {
+    // A static body that a hit may make dynamic is written too.
+    if (b != nullptr && b->isStatic() && (b->isFirstHit(false) || b->getType() == kFractureBody)) add(b);
+  }
+  for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) {
+    const ContactManifold& manifold = *node->value;
+    for (std::uint32_t k = 0; k < manifold.pointCount && k < kMaxManifoldPoints; ++k) {
+      HardBody* support = manifold.supports[k];
+      if (support != nullptr && !support->isStatic()) add(extractedBody(support));
+    }
+  }
+  return count;
+}
+
+std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode, std::uint32_t worker) {
+  if (pair == nullptr || pair->firstBody == nullptr || pair->secondBody == nullptr) return 0;
+  HardBody* A = pair->firstBody;
+  HardBody* B = pair->secondBody;
+  const double before = measurePairEnergy(*pair, nullptr, nullptr);
+  if (!A->isActive() && !B->isActive()) {
+    pair->resultCount = 0;
+    return 0;
+  }
+  std::uint32_t result = 0;
+  if (A->isStatic() && A->isFirstHit(false)) {
+    A->disableStatic();
+    result = kWorldBodyChangeState;
+  }
+  if (B->isStatic()) {
+    if (!A->isActive()) {
+      pair->resultCount = 0;
+      return result;
+    }
+    if (B->isFirstHit(false) || (B->getType() == kFractureBody && B->getMass() < A->getMass() && hasJoints(B))) {
+      B->disableStatic();
+      result = kWorldBodyChangeState;
+    }
+  }
+  double ratio = 1.0;
+  if (!B->isStatic()) {
+    const double mA = A->getMass();
+    const double mB = B->getMass();
+    ratio = std::max(mA, mB) / std::min(mA, mB);
+  }
+  const double s = B->isStatic() ? A->getMass() : A->getMass() * B->getMass();
+  const auto hint = static_cast<std::uint32_t>(mode);
+  dmat* K = nullptr;
+  resolveCollision(*pair, hint, K, s, orderedExtraction, worker);
+  if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
+    resolveContact(*pair, hint, K, s, worker);
+  }
+  if (mode == 1 && pair->resultCount == 1) pair->resultCount = 0;
+  if (mode == 2 && pair->resultCount != 0) pair->resultCount = 2;
+  if (measurePairEnergy(*pair, nullptr, nullptr) > kEnergyGrowthTrace * before) {
+    engineTrace(g_engineTraceStream, "WARNING : pair %s %s mass %.4f mass %.4f\n", A->getShape().name,
+                B->getShape().name, A->getMass(), B->getMass());
+  }
+  return result;
+}
+
+void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
+                                    const MgcVector3& gravityDirection, std::uint32_t& outFlags) {
+  if (stepPairs.getCount() == 0) return;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair* pair = node->value;
+    if (mode == 2) {
+      pair->manifolds.clear();
+      pair->scratch = 0;
+    } else if (mode == 1) {
+      maintainManifolds(*pair, gravityDirection);
+    }
+  }
+  const std::uint32_t helpers = passHelpers();
+  if (helpers == 0) {
+    for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+      outFlags |= processPair(node->value, mode, 0);
+    }
+    return;
+  }
+  processPairsThreaded(mode, helpers, outFlags);
+}
+
+void CollisionManager::processPairsThreaded(const int& mode, std::uint32_t helpers, std::uint32_t& outFlags) {
+  const std::uint8_t keptOption = orderedExtraction;
+  std::vector<CollisionPair*> pairs;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  // Each pair waits for the pairs before it that write one of its bodies.
+  orderByAccess(static_cast<std::uint32_t>(pairs.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+    const std::uint32_t count = pairBodies(*pairs[i], bodies, kMaxTaskBodies);
+    for (std::uint32_t k = 0; k < count; ++k) writes[k] = true;
+    return count;
+  });
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(workerPool(), helpers,
+                [&](std::uint32_t i, std::uint32_t worker) { flags[worker] |= processPair(pairs[i], mode, worker); });
+  for (std::uint32_t f : flags) outFlags |= f;
+  orderedExtraction = keptOption;
+}
+
+void CollisionManager::processCrackerPairs(const int& /*mode*/) {
+  const int crackerMode = 1;
+  for (auto* node = crackerPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair* pair = node->value;
+    pair->manifolds.clear();
+    pair->scratch = 0;
+    if (pair->firstBody != nullptr && pair->firstBody->getParent() != nullptr) {
+      pair->resultCount = 0;
+      continue;
+    }
+    processPair(pair, crackerMode, 0);
+  }
+}
+
+void CollisionManager::processFractureHits(const int& /*mode*/, const MgcVector3& /*gravityDirection*/,
+                                           EngineList<HardBody*>* /*active*/, EngineList<HardBody*>* /*statics*/,
+                                           std::uint32_t& /*outFlags*/) {
+  // Hits on fracture bodies turn into joint stress and splits here; until
+  // fracture bodies break, a hit changes nothing but the pair's impulses.
+}
+
+void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDirection, EngineList<HardBody*>* active,
+                                   EngineList<HardBody*>* statics, std::uint32_t& outFlags) {
+  processFractureHits(mode, gravityDirection, active, statics, outFlags);
+  processPairs(active, mode, gravityDirection, outFlags);
+  processCrackerPairs(mode);
+}
+
+// ---- Resting bodies -----------------------------------------------------------------
+
+void CollisionManager::settleRestingBodies() {
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair* pair = node->value;
+    if (pair->contactCount < kRestingContacts || pair->firstBody == nullptr || pair->secondBody == nullptr) continue;
+    HardBody* A = pair->firstBody;
+    HardBody* B = pair->secondBody;
+    if (B->isStatic()) {
+      if (A->isActive() && isRestingBody(A, kRestThreshold)) {
+        zeroMotion(A);
+        A->deActivate();
+      }
+    } else if (B->isActive()) {
+      if (A->isActive()) continue;
+      if (!isRestingBody(A, kRestThreshold)) {
+        A->activate();
+      } else if (isRestingBody(B, kSupportRestThreshold)) {
+        zeroMotion(B);
+        B->deActivate();
+      }
+    } else {
+      if (!A->isActive()) continue;
+      if (!isRestingBody(B, kRestThreshold)) {
+        B->activate();
+      } else if (isRestingBody(A, kSupportRestThreshold)) {
+        zeroMotion(A);
+        A->deActivate();
+      }
+    }
+  }
+}
+
+void CollisionManager::alignRestingBodies() {
+  for (auto* node = crackerPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair* pair = node->value;
+    HardBody* A = pair->firstBody;
+    HardBody* C = pair->secondBody;
+    if (A == nullptr || C == nullptr || (C->getType() != kCrackerBody && C->getType() != kCapsuleBody)) continue;
+    ZOVcapsule rim;
+    if (!static_cast<const CapsuleBody*>(C)->placedCapsule(rim)) continue;
+    const double r = rim.radius;
+    const MgcVector3& c = rim.center;
+    const RBDynamics& state = A->getDyn();
+    const MgcVector3 up(state.orientation[0][2], state.orientation[1][2], state.orientation[2][2]);
+    MgcVector3 Z(0.0, 0.0, 1.0);
+    if (!(up.Dot(Z) > kUprightDot)) continue;
+    double h = (state.position - c).Dot(Z);
+    if (h < 0.0) {
+      Z = -Z;
+      h = -h;
+    }
+    // A body above the rim's reach has no place on it.
+    if (h > r) continue;
+    const MgcVector3 q = c + Z * h;
+    MgcVector3 u = state.position - q;
+    if (u.Unitize(zov::kUnitizeTolerance) <= zov::kUnitizeTolerance) continue;
+    const MgcVector3 s = q + u * (2.0 * std::sqrt(r * r - h * h));
+    MgcVector3 w = (c + Z * r) - s;
+    if (w.Unitize(zov::kUnitizeTolerance) <= zov::kUnitizeTolerance) continue;
+    const MgcVector3 a = u.Cross(w);
+    const double sine = std::min(1.0, a.Length());
+    const double angle = std::asin(sine);
+    const double reach = (state.position - s).Length();
+    if (angle > zov::kTolerance) {
+      // rotate takes an angular impulse: the inertia turns the rotation
+      // vector into one.
+      const MgcVector3 turn = a * (angle / a.Length());
+      A->rotate(A->getDyn().worldInertia * turn);
+    }
+    const MgcVector3 target = s + w * reach;
+    if (auto* plain = dynamic_cast<PrivateHardBody*>(A)) {
+      plain->moveTo(MgcVector3(), target);
+    } else {
+      A->setPosition(target);
+    }
+  }
+}
+
+// ---- Point-mass impact ----------------------------------------------------------------
+
+void CollisionManager::resolveBodyImpact(double restitution, double friction, const MgcVector3& point,
+                                         double partnerInvMass, const MgcVector3& normal, MgcVector3& partnerVelocity,
+                                         HardBody* body) {
+  if (body == nullptr || !g_lsqrSystems[0]) return;
+  const double e = std::min(restitution, body->getRestitutionCoeff());
+  const double mu = std::min(friction, body->getFrictionCoeff());
+  const RBDynamics& state = body->getDyn();
+  const MgcVector3 r = point - state.position;
+  MgcVector3 u = partnerVelocity;
+  if (contactkinematics::energyOf(*body) > zov::kTolerance) u -= contactkinematics::velocityAt(state, point);
+  const double vn = u.Dot(normal);
+  if (vn > zov::kTolerance) return;
+
+  // K J is the change of the relative velocity that the impulse J on the
+  // partner (and -J on the body) makes.
+  MgcMatrix3 K = MgcMatrix3::IDENTITY * partnerInvMass;
+  if (!body->isStatic()) {
+    const MgcMatrix3 rx = impactCrossMatrix(r);
+    K = K + MgcMatrix3::IDENTITY * body->getInvMass() - rx * state.worldInvInertia * rx;
+  }
+  LsqrSystem& system = *g_lsqrSystems[0];
+  dmat* A = nullptr;
+  dvec* b = nullptr;
+  dvec* x = nullptr;
+  if (!system.prepare(3, A, b, x)) return;
+  const MgcVector3 target = normal * (-e * vn) - u;
+  for (int row = 0; row < 3; ++row) {
+    dvec line = getMatrixRow(A, static_cast<std::uint32_t>(row));
+    for (int col = 0; col < 3; ++col) line.elements[col] = K[row][col];
+    b->elements[row] = target[row];
+  }
+  if (!system.solve(3, A, b, x)) return;
+  MgcVector3 J(x->elements[0], x->elements[1], x->elements[2]);
+
+  const double along = J.Dot(normal);
+  const MgcVector3 tangential = J - normal * along;
+  if (tangential.Length() > mu * along) {
+    // Sliding: the impulse lies on the friction cone, against the slide,
+    // and still turns the approach into -e vn.
+    MgcVector3 t = u - normal * vn;
+    if (t.Unitize(zov::kUnitizeTolerance) <= zov::kUnitizeTolerance) {
+      t = -tangential;
+      t.Unitize(zov::kUnitizeTolerance);
+    }
+    const MgcVector3 direction = normal - t * mu;
+    const double denominator = normal.Dot(K * direction);
+    if (!(std::fabs(denominator) > zov::kTolerance)) return;
+    J = direction * (-(1.0 + e) * vn / denominator);
+  }
+  partnerVelocity += J * partnerInvMass;
+  if (!body->isStatic()) body->applyImpulse(-J, point);
+}

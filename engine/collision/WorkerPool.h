@@ -1,0 +1,113 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+/// Helper threads of the collision passes that live from their first use to
+/// the pool's destruction, so that a phase only wakes them instead of
+/// starting and joining threads. A job runs as worker 0 on the calling
+/// thread and as workers 1 .. n on the helpers; `run` returns once every
+/// one of them has returned. Jobs spread their work so that the result does
+/// not depend on how many helpers took part (see forEachIndex).
+///
+/// Used from one thread at a time (the world's); not copyable.
+class WorkerPool {
+ public:
+  using Job = std::function<void(std::uint32_t worker)>;
+
+  WorkerPool() = default;
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+  /// Stops and joins the helpers.
+  ~WorkerPool();
+
+  /// Runs job(0) here and job(k) on helpers k = 1 .. `helpers` (starting
+  /// those not yet started; a helper the system refuses is left out). The
+  /// first exception thrown, the calling thread's first, reaches the caller
+  /// after every helper has finished.
+  void run(std::uint32_t helpers, const Job& job);
+  /// Helpers started so far.
+  std::uint32_t startedHelpers() const { return static_cast<std::uint32_t>(threads.size()); }
+
+ private:
+  struct HelperStart {
+    WorkerPool* pool;
+    std::uint32_t worker;
+  };
+  static unsigned helperEntry(void* argument);
+  void helperLoop(std::uint32_t worker);
+  void ensureStarted(std::uint32_t helpers);
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable finished;
+  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<HelperStart>> starts;
+  /// Bumped once per job; helpers run the job of each new value.
+  std::atomic<std::uint64_t> generation{0};
+  std::atomic<std::uint32_t> participants{0};
+  std::atomic<std::uint32_t> pending{0};
+  std::atomic<bool> stopping{false};
+  /// Set before the generation changes, read by the helpers after.
+  const Job* job = nullptr;
+  std::exception_ptr helperError;
+  /// Once the system refused a helper, no more are tried.
+  bool startRefused = false;
+};
+
+/// Calls fn(i, worker) once for every i in [0, count), the indices taken in
+/// blocks of `grain` by whichever thread is free: the calling thread (worker
+/// 0) and up to `helpers` helpers of the pool (none: all here, in order).
+template <typename Fn>
+void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, std::uint32_t grain, Fn&& fn) {
+  if (grain == 0) grain = 1;
+  // Two blocks or fewer are done before helpers would have woken.
+  if (pool == nullptr || helpers == 0 || count <= 2 * grain) {
+    for (std::uint32_t i = 0; i < count; ++i) fn(i, 0u);
+    return;
+  }
+  const std::uint32_t blocks = (count + grain - 1) / grain;
+  helpers = std::min(helpers, blocks - 1);
+  std::atomic<std::uint32_t> next{0};
+  pool->run(helpers, [&](std::uint32_t worker) {
+    for (;;) {
+      const std::uint32_t start = next.fetch_add(grain, std::memory_order_relaxed);
+      if (start >= count) return;
+      const std::uint32_t end = std::min(count, start + grain);
+      for (std::uint32_t i = start; i < end; ++i) fn(i, worker);
+    }
+  });
+}
+
+/// Fewer tasks than this run on the calling thread alone.
+constexpr std::uint32_t kTaskOrderMinimum = 16;
+
+/// Tasks 0 .. n - 1 in a fixed order, each waiting for the earlier tasks it
+/// conflicts with; run on the pool, the tasks that conflict with none still
+/// running go at once. A task's result then depends only on the tasks it
+/// waits for, so it is the one a run in order would give.
+class TaskOrder {
+ public:
+  /// Starts over with n tasks and no waits.
+  void reset(std::uint32_t n);
+  /// Task `later` waits for task `earlier` (earlier < later); repeated waits
+  /// count once when they follow each other.
+  void wait(std::uint32_t earlier, std::uint32_t later);
+  /// Runs fn(task, worker) for every task, on the calling thread (worker 0)
+  /// and up to `helpers` helpers. The first exception ends the run and
+  /// reaches the caller.
+  void run(WorkerPool* pool, std::uint32_t helpers, const std::function<void(std::uint32_t, std::uint32_t)>& fn);
+
+ private:
+  std::uint32_t count = 0;
+  std::vector<std::uint32_t> waits;
+  std::vector<std::vector<std::uint32_t>> followers;
+};

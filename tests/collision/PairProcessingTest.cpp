@@ -1,0 +1,216 @@
+// The work on pairs in contact: extraction pushes the upper body out by the
+// depth whatever its mass, the pair's energy, first-hit switches, the
+// impact of a point mass (restitution and Coulomb friction), the resting
+// pass and the alignment on crackers.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "ContactFixtures.h"
+#include "engine/PrivateWorld.h"
+#include "engine/WorldFlags.h"
+#include "engine/ZovCrackerBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/LsqrSystem.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using namespace zovtest;
+
+namespace {
+
+const MgcVector3 kHalf(0.5, 0.5, 0.5);
+const MgcVector3 kUp(0.0, 1.0, 0.0);
+
+bool finite(const MgcVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Two unit boxes, the upper one sunk `depth` into the lower one; levels and
+// the upper box's mass as given. Returns how far each moved up.
+struct Moves {
+  double upper;
+  double lower;
+};
+Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass) {
+  PrivateWorld world;
+  CollisionManager& manager = *world.getCollisionManager();
+  BodyPtr lower = hullBox(kHalf, MgcVector3(0.0, 0.5, 0.0));
+  BodyPtr upper = hullBox(kHalf, MgcVector3(0.0, 1.5 - depth, 0.0));
+  upper->setMass(upperMass);
+  for (HardBody* b : {lower.get(), upper.get()}) b->setExtractionCoeff(1.0);
+  upper->setContactLevel(upperLevel);
+  lower->setContactLevel(lowerLevel);
+  const double upperBefore = upper->getDyn().position.y;
+  const double lowerBefore = lower->getDyn().position.y;
+  if (manager.testPair(upper.get(), lower.get()) != 0) {
+    manager.extractContacts(manager.getNewPairs().getFirst()->value);
+  }
+  return Moves{upper->getDyn().position.y - upperBefore, lower->getDyn().position.y - lowerBefore};
+}
+
+TEST(PairProcessing, ExtractionMovesOnlyTheHigherBodyByTheDepth) {
+  struct Case {
+    double depth;
+    int upperLevel;
+    int lowerLevel;
+    float upperMass;
+    double upperMove;
+    double lowerMove;
+  };
+  for (const Case& c :
+       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.0, -0.02}, Case{0.02, 1, 1, 1.0f, 0.0, 0.0},
+        Case{0.02, 2, 1, 10.0f, 0.02, 0.0}, Case{0.05, 3, 0, 0.25f, 0.05, 0.0}, Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}}) {
+    const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass);
+    EXPECT_NEAR(moves.upper, c.upperMove, 1e-6) << c.depth << " " << c.upperMass;
+    EXPECT_NEAR(moves.lower, c.lowerMove, 1e-6) << c.depth << " " << c.upperMass;
+  }
+}
+
+TEST(PairProcessing, PairEnergyIsTheSumOfTwiceTheKineticEnergies) {
+  PrivateWorld world;
+  CollisionManager& manager = *world.getCollisionManager();
+  BodyPtr a = hullBox(kHalf, MgcVector3());
+  BodyPtr b = hullBox(MgcVector3(1.0, 0.5, 0.25), MgcVector3(3.0, 0.0, 0.0));
+  a->setMass(2.0f);
+  b->setMass(3.0f);
+  a->setLinearVelocity(MgcVector3(1.0, 2.0, 0.0));
+  b->setLinearVelocity(MgcVector3(0.0, 0.0, -1.0));
+  a->setAngularVelocity(MgcVector3(0.0, 3.0, 0.0));
+  b->setAngularVelocity(MgcVector3(1.0, 0.0, 2.0));
+  CollisionPair* pair = manager.threadBuffer(0);
+  pair->reset();
+  pair->firstBody = a.get();
+  pair->secondBody = b.get();
+  double expected = 0.0;
+  MgcVector3 momentum;
+  for (HardBody* body : {a.get(), b.get()}) {
+    const RBDynamics& s = body->getDyn();
+    expected +=
+        body->getMass() * s.linearVelocity.SquaredLength() + s.angularVelocity.Dot(s.worldInertia * s.angularVelocity);
+    momentum += s.linearVelocity * body->getMass();
+  }
+  EXPECT_NEAR(manager.pairEnergy(pair), expected, 1e-9 * expected);
+  EXPECT_NEAR((manager.getPairMomenta()[0] - momentum).Length(), 0.0, 1e-12);
+  EXPECT_EQ(manager.pairEnergy(nullptr), -1.0);
+  manager.queueContact(pair, 0);
+}
+
+TEST(PairProcessing, StaticBodyWaitingForItsFirstHitBecomesDynamic) {
+  PrivateWorld world;
+  CollisionManager& manager = *world.getCollisionManager();
+  BodyPtr waiting = hullBox(kHalf, MgcVector3(0.0, 0.5, 0.0));
+  waiting->enableStatic();
+  waiting->enableFirstHit();
+  BodyPtr falling = hullBox(kHalf, MgcVector3(0.0, 1.49, 0.0));
+  falling->setLinearVelocity(MgcVector3(0.0, -2.0, 0.0));
+  ASSERT_NE(manager.testPair(falling.get(), waiting.get()), 0u);
+  EXPECT_EQ(manager.processPair(manager.getNewPairs().getFirst()->value, 1, 0), kWorldBodyChangeState);
+  EXPECT_FALSE(waiting->isStatic());
+  // The hit reached it: it moves down now.
+  EXPECT_LT(waiting->getDyn().linearVelocity.y, -0.1);
+}
+
+// A point mass hitting a body: the normal speed turns into -e of itself,
+// and a slide loses mu times the normal impulse, against the slide.
+TEST(PairProcessing, PointMassImpactKeepsRestitutionAndFrictionCone) {
+  struct Case {
+    bool bodyStatic;
+    MgcVector3 velocity;
+    double restitution;
+    double friction;
+    MgcVector3 expected;
+  };
+  for (const Case& c : {
+           Case{true, MgcVector3(0.0, -2.0, 0.0), 0.5, 0.5, MgcVector3(0.0, 1.0, 0.0)},
+           Case{true, MgcVector3(1.0, -1.0, 0.0), 0.0, 0.5, MgcVector3(0.5, 0.0, 0.0)},
+           Case{true, MgcVector3(-3.0, -2.0, 0.0), 0.5, 0.25, MgcVector3(-3.0 + 0.25 * 3.0, 1.0, 0.0)},
+           Case{true, MgcVector3(0.0, 1.0, 0.0), 0.5, 0.5, MgcVector3(0.0, 1.0, 0.0)},
+           // Equal masses, head on through the centre, no bounce: they
+           // share the momentum.
+           Case{false, MgcVector3(0.0, -2.0, 0.0), 0.0, 0.5, MgcVector3(0.0, -1.0, 0.0)},
+       }) {
+    PrivateWorld world;
+    BodyPtr body = hullBox(kHalf, MgcVector3());
+    body->setMass(1.0f);
+    body->setRestitutionCoeff(1.0);
+    body->setFrictionCoeff(1.0);
+    if (c.bodyStatic) body->enableStatic();
+    MgcVector3 v = c.velocity;
+    world.resolveBodyImpact(body.get(), c.restitution, c.friction, MgcVector3(0.0, 0.5, 0.0), 1.0, kUp, v);
+    EXPECT_NEAR((v - c.expected).Length(), 0.0, 1e-6) << c.velocity.x << " " << c.velocity.y;
+    if (!c.bodyStatic) {
+      EXPECT_NEAR(body->getDyn().linearVelocity.y, -1.0, 1e-6);
+    }
+  }
+}
+
+// Pairs put into the step's list by hand, with `count` contacts of a body
+// on the ground.
+CollisionPair* restingPair(CollisionManager& manager, HardBody* a, HardBody* b, std::uint32_t count) {
+  CollisionPair* pair = manager.threadBuffer(0);
+  pair->reset();
+  pair->firstBody = a;
+  pair->secondBody = b;
+  pair->contactCount = count;
+  for (std::uint32_t i = 0; i < count; ++i) pair->normals[i] = kUp;
+  manager.getStepPairs().append(pair);
+  return pair;
+}
+
+TEST(PairProcessing, RestingPassNeedsThreeContactsAndTwentyQuietCalls) {
+  for (std::uint32_t contacts : {2u, 3u, 4u}) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    BodyPtr ground = barrier(MgcVector3(), kUp);
+    BodyPtr box = hullBox(kHalf, MgcVector3(0.0, 0.5, 0.0));
+    box->setLinearVelocity(MgcVector3(0.01, 0.0, 0.0));
+    box->storeLastDynamics();
+    restingPair(manager, box.get(), ground.get(), contacts);
+    int sleptAt = -1;
+    for (int call = 1; call <= 25 && sleptAt < 0; ++call) {
+      manager.settleRestingBodies();
+      if (!box->isActive()) sleptAt = call;
+    }
+    if (contacts < 3) {
+      EXPECT_EQ(sleptAt, -1);
+    } else {
+      EXPECT_EQ(sleptAt, 20);
+      EXPECT_EQ(box->getDyn().linearVelocity, MgcVector3());
+    }
+    manager.getStepPairs().clear();
+  }
+}
+
+// A body resting on a cracker turns and moves onto the cracker's rim; one
+// too far above it for the rim to reach stays as it is (no square root of a
+// negative number).
+TEST(PairProcessing, AlignmentOnCrackersSkipsBodiesOutOfReach) {
+  struct Case {
+    MgcVector3 offset;
+    bool moves;
+  };
+  for (const Case& c : {Case{MgcVector3(0.1, 0.0, 5.0), false}, Case{MgcVector3(0.3, 0.0, 0.2), true},
+                        Case{MgcVector3(0.0, 0.3, -0.39), true}}) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    BodyPtr cracker = capsuleAlongX<ZovCrackerBody>(1.0, 0.4, MgcVector3(0.0, 0.0, 0.0));
+    BodyPtr box = hullBox(MgcVector3(0.1, 0.1, 0.1), c.offset);
+    CollisionPair* pair = manager.threadBuffer(0);
+    pair->reset();
+    pair->firstBody = box.get();
+    pair->secondBody = cracker.get();
+    manager.getCrackerPairs().append(pair);
+    const MgcVector3 before = box->getDyn().position;
+    world.alignRestingBodies();
+    EXPECT_TRUE(finite(box->getDyn().position)) << c.offset.z;
+    const RBDynamics& state = box->getDyn();
+    for (int r = 0; r < 3; ++r)
+      EXPECT_TRUE(finite(MgcVector3(state.orientation[r][0], state.orientation[r][1], state.orientation[r][2])));
+    EXPECT_EQ(box->getDyn().position != before, c.moves) << c.offset.z;
+    manager.getCrackerPairs().clear();
+  }
+}
+
+}  // namespace

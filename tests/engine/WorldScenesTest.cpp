@@ -1,0 +1,229 @@
+// Bodies fall, collide and come to rest on the ground and on each other,
+// checked against the textbook motion: free fall, restitution, Coulomb
+// friction on the flat and on an incline; and the same scene gives the same
+// poses at any thread count.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "engine/FractureBody.h"
+#include "engine/PrivateWorld.h"
+#include "engine/collision/CollisionManager.h"
+#include "platform/Processors.h"
+#include "support/FractureFixtures.h"
+#include "support/SceneFixtures.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using namespace zovtest;
+
+namespace {
+
+const MgcVector3 kUnitHalf(0.5, 0.5, 0.5);
+constexpr double kG = 10.0;
+
+// A regular icosahedron of radius r with a vertex straight down, so that it
+// meets the ground at one point under its centre.
+std::unique_ptr<ZOVmesh> ballMesh(double r) {
+  std::vector<MgcVector3> points{MgcVector3(0.0, r, 0.0), MgcVector3(0.0, -r, 0.0)};
+  const double ringY = r / std::sqrt(5.0);
+  const double ringR = 2.0 * r / std::sqrt(5.0);
+  for (int k = 0; k < 5; ++k) {
+    const double upper = 2.0 * M_PI * k / 5.0;
+    const double lower = upper + M_PI / 5.0;
+    points.emplace_back(ringR * std::cos(upper), ringY, ringR * std::sin(upper));
+    points.emplace_back(ringR * std::cos(lower), -ringY, ringR * std::sin(lower));
+  }
+  return convexHullMesh(points);
+}
+
+TEST(WorldScenes, BoxDroppedOnBarrierTouchesAfterOneSecondThenRestsAndSleeps) {
+  PrivateWorld world;
+  prepareWorld(world);
+  world.enableBodyDeactivation();
+  addGround(world);
+  // Its underside 5 above the ground: it falls 5 = g t^2 / 2 in 1 s.
+  HardBody* box = addBox(world, kUnitHalf, MgcVector3(0.0, 5.5, 0.0));
+  const double h = kWorldIntegrationStep;
+  int firstTouch = -1;
+  int asleep = -1;
+  for (int i = 0; i < 1500 && asleep < 0; ++i) {
+    world.step(h);
+    if (firstTouch < 0 && world.getCollisionManager()->getStepPairs().getCount() != 0) firstTouch = i;
+    world.advance(h, nullptr);
+    if (firstTouch >= 0 && !box->isActive()) asleep = i;
+  }
+  // The first step that finds the contact is the first one at 1 s or later.
+  ASSERT_GE(firstTouch, 0);
+  EXPECT_GE(firstTouch * h, 1.0 - 1e-9);
+  EXPECT_LT((firstTouch - 1) * h, 1.0 + 1e-6);
+  ASSERT_GE(asleep, 0) << "the box never went to sleep";
+  EXPECT_NEAR(box->getDyn().position.y, 0.5, 0.01);
+  EXPECT_NEAR(box->getDyn().position.x, 0.0, 1e-6);
+  // Asleep it stays where it lies.
+  const MgcVector3 rest = box->getDyn().position;
+  runSteps(world, 100);
+  EXPECT_EQ(box->getDyn().position, rest);
+}
+
+// Ten seconds of host substeps of 1/240 s (24 frames a second, 10 substeps).
+TEST(WorldScenes, StackOfThreeBoxesStandsAtContactLevelsOneTwoThree) {
+  PrivateWorld world;
+  prepareWorld(world);
+  addGround(world);
+  std::vector<HardBody*> boxes;
+  for (int i = 0; i < 3; ++i) boxes.push_back(addBox(world, kUnitHalf, MgcVector3(0.0, 0.5 + i, 0.0)));
+  const double dt = 1.0 / 240.0;
+  runSteps(world, 2, dt);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(boxes[i]->getContactLevel(), i + 1) << i;
+  runSteps(world, 2398, dt);
+  for (int i = 0; i < 3; ++i) {
+    const MgcVector3 drift = boxes[i]->getDyn().position - MgcVector3(0.0, 0.5 + i, 0.0);
+    EXPECT_LT(drift.Length(), 0.01) << i;
+  }
+}
+
+TEST(WorldScenes, BallReboundsToTheSquareOfItsRestitution) {
+  PrivateWorld world;
+  prepareWorld(world);
+  addGround(world)->setRestitutionCoeff(1.0);
+  const double r = 0.5;
+  const double drop = 2.0;
+  HardBody* ball = createHullBody(ballMesh(r).get());
+  ball->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+  ball->setPosition(MgcVector3(0.0, r + drop, 0.0));
+  ball->setRestitutionCoeff(0.5);
+  ball->activate();
+  world.addBody(ball, 0);
+  bool rising = false;
+  double top = 0.0;
+  for (int i = 0; i < 600; ++i) {
+    runSteps(world, 1);
+    const double v = ball->getDyn().linearVelocity.y;
+    if (v > 0.0) rising = true;
+    if (rising && v < 0.0) break;
+    if (rising) top = std::max(top, ball->getDyn().position.y - r);
+  }
+  ASSERT_TRUE(rising);
+  EXPECT_NEAR(top / drop, 0.25, 0.25 * 0.05);
+}
+
+TEST(WorldScenes, SlidingBoxStopsWhereFrictionTakesItsEnergy) {
+  PrivateWorld world;
+  prepareWorld(world);
+  addGround(world);
+  HardBody* box = addBox(world, kUnitHalf, MgcVector3(0.0, 0.5, 0.0), 1.0f, 0.0, 0.5);
+  box->setLinearVelocity(MgcVector3(5.0, 0.0, 0.0));
+  runSteps(world, 600);
+  // v^2 / (2 mu g) = 25 / 10.
+  EXPECT_NEAR(box->getDyn().position.x, 2.5, 2.5 * 0.03);
+  EXPECT_NEAR(box->getDyn().linearVelocity.x, 0.0, 1e-3);
+}
+
+// On a plane inclined by theta, with mu = 0.5: below the friction angle the
+// box stays, above it slides down with g (sin - mu cos).
+TEST(WorldScenes, BoxOnInclineStaysBelowTheFrictionAngleAndSlidesAbove) {
+  for (double degrees : {15.0, 20.0, 35.0, 45.0}) {
+    const double theta = degrees * M_PI / 180.0;
+    PrivateWorld world;
+    prepareWorld(world);
+    const MgcVector3 normal(-std::sin(theta), std::cos(theta), 0.0);
+    addGround(world, normal);
+    MgcMatrix3 R;
+    R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), theta);
+    HardBody* box = addBox(world, kUnitHalf, normal * 0.5, 1.0f, 0.0, 0.5, R);
+    const double seconds = 1.0;
+    runSteps(world, static_cast<int>(seconds * 300.0));
+    const MgcVector3 downhill(-std::cos(theta), -std::sin(theta), 0.0);
+    const double travelled = (box->getDyn().position - normal * 0.5).Dot(downhill);
+    const double a = kG * (std::sin(theta) - 0.5 * std::cos(theta));
+    if (a <= 0.0) {
+      EXPECT_LT(std::fabs(travelled), 0.01) << degrees;
+    } else {
+      EXPECT_NEAR(box->getDyn().linearVelocity.Dot(downhill) / seconds, a, 0.03 * a) << degrees;
+      EXPECT_NEAR(travelled, 0.5 * a * seconds * seconds, 0.05 * 0.5 * a) << degrees;
+    }
+  }
+}
+
+TEST(WorldScenes, FractureBodyOfTwoCubesFallsAndRestsAsOneBody) {
+  auto left = cubePiece(MgcVector3(0.0, 2.5, 0.0), 1.0f, "left");
+  auto right = cubePiece(MgcVector3(1.0, 2.5, 0.0), 1.0f, "right");
+  PrivateWorld world;
+  prepareWorld(world);
+  addGround(world);
+  auto* body = new FractureBody;
+  DynamicStress* joint = jointAt(MgcVector3(0.5, 2.5, 0.0), left.get(), right.get(), 1);
+  body->attachJoint(joint);
+  body->rebuildFromPieces();
+  body->activate();
+  world.addBody(body, 0);
+  for (int i = 0; i < 600; ++i) {
+    runSteps(world, 1);
+    ASSERT_TRUE(joint->isActive());
+    ASSERT_NEAR((left->getDyn().position - right->getDyn().position).Length(), 1.0, 1e-9) << i;
+  }
+  EXPECT_NEAR(body->getDyn().position.y, 0.5, 0.01);
+  EXPECT_NEAR(left->getDyn().position.y, 0.5, 0.01);
+  EXPECT_NEAR(right->getDyn().position.y, 0.5, 0.01);
+}
+
+// A small pile: boxes a little apart and turned, in layers.
+std::vector<HardBody*> addPile(PrivateWorld& world, int side, int layers) {
+  std::vector<HardBody*> boxes;
+  int n = 0;
+  for (int y = 0; y < layers; ++y) {
+    for (int z = 0; z < side; ++z) {
+      for (int x = 0; x < side; ++x, ++n) {
+        MgcMatrix3 R;
+        R.FromAxisAngle(MgcVector3(0.3, 1.0, 0.2 * (n % 3)), 0.03 * (n % 5));
+        const MgcVector3 at(1.2 * x + 0.02 * (n % 4), 0.6 + 1.2 * y, 1.2 * z - 0.03 * (n % 3));
+        boxes.push_back(addBox(world, kUnitHalf, at, 1.0f, 0.0, 0.5, R));
+      }
+    }
+  }
+  return boxes;
+}
+
+TEST(WorldScenes, SameSceneGivesTheSamePosesAtAnyThreadCount) {
+  std::vector<MgcVector3> reference;
+  for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
+    zov::platform::setProcessorCountOverride(8);
+    PrivateWorld world;
+    zov::platform::setProcessorCountOverride(0);
+    prepareWorld(world, threads);
+    world.enableBodyDeactivation();
+    addGround(world);
+    const std::vector<HardBody*> boxes = addPile(world, 3, 2);
+    runSteps(world, 120, 1.0 / 240.0);
+    std::vector<MgcVector3> poses;
+    for (HardBody* box : boxes) poses.push_back(box->getDyn().position);
+    if (reference.empty()) {
+      reference = poses;
+    } else {
+      EXPECT_EQ(poses, reference) << threads;
+    }
+  }
+}
+
+TEST(WorldScenes, PileStandsWithoutFallingThroughOrFlyingOff) {
+  zov::platform::setProcessorCountOverride(4);
+  PrivateWorld world;
+  zov::platform::setProcessorCountOverride(0);
+  prepareWorld(world, 4);
+  world.enableBodyDeactivation();
+  addGround(world);
+  const std::vector<HardBody*> boxes = addPile(world, 3, 3);
+  runSteps(world, 360, 1.0 / 240.0);
+  for (HardBody* box : boxes) {
+    const MgcVector3& p = box->getDyn().position;
+    EXPECT_GT(p.y, 0.45);
+    EXPECT_LT(p.y, 0.6 + 1.2 * 2);
+    EXPECT_LT(box->getDyn().linearVelocity.Length(), 1.0);
+  }
+}
+
+}  // namespace
