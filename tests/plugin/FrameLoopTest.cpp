@@ -170,26 +170,36 @@ TEST_F(FrameLoop, TimeChangesEvaluateTheSolverAndRefreshTheViewUnlessASceneLoads
   EXPECT_NEAR(height(), fallen(3), 1e-4);
 }
 
-// What follows needs the world step's collision passes, which the engine
-// does not run yet: until then bodies fall through each other.
-
-TEST_F(FrameLoop, DISABLED_ACubeFallsOntoAPassiveGroundAndStaysThere) {
+TEST_F(FrameLoop, ACubeFallsOntoAPassiveGroundAndStaysThere) {
   solver = makeSolver();
   makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
   run("setAttr groundBody.passive 1");
   makeBoxBody("cube", 1, 1, 1, "0 5.5 0", "0 0 0", 2, solver);
   prepareSimulation(solver, 1, 100);
-  run("play");
-  // Resting on the ground, its centre half a unit above it.
-  EXPECT_NEAR(height(), 0.5, 0.01);
-  frame(40);
-  const double replayed = height();
-  frame(41);
-  frame(40);
-  EXPECT_EQ(height(), replayed);
+  std::vector<double> simulated(101);
+  for (int f = 2; f <= 100; ++f) {
+    frame(f);
+    simulated[f] = height();
+  }
+  // A second in, still in the air: free fall within one frame's motion.
+  EXPECT_NEAR(simulated[25], 5.5 - 0.5 * kGravity, kGravity * kFrameSeconds);
+  // Resting on the ground from frame 60 on, its centre half a unit above it.
+  for (int f = 60; f <= 100; ++f) EXPECT_NEAR(simulated[f], 0.5, 0.01) << f;
+  // Back to frame 40 and forward again, twice: the recorded poses, the
+  // same both times.
+  std::vector<double> replayed(101);
+  for (int pass = 0; pass < 2; ++pass)
+    for (int f = 40; f <= 100; ++f) {
+      frame(f);
+      EXPECT_NEAR(height(), simulated[f], 1e-5) << f;
+      if (pass == 1) {
+        EXPECT_EQ(height(), replayed[f]) << f;
+      }
+      replayed[f] = height();
+    }
 }
 
-TEST_F(FrameLoop, DISABLED_AnAnimatedBodyPushesADynamicBodyItMeets) {
+TEST_F(FrameLoop, AnAnimatedBodyPushesADynamicBodyItMeets) {
   solver = makeSolver();
   makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
   run("setAttr groundBody.passive 1");
@@ -199,8 +209,11 @@ TEST_F(FrameLoop, DISABLED_AnAnimatedBodyPushesADynamicBodyItMeets) {
   run("setAttr pusherBody.passive 2");
   prepareSimulation(solver, 1, 30);
   run("play");
-  // The pusher's front reaches x = 3.5: the pushed cube ends in front of it.
-  EXPECT_GT(getDouble("pushed.translateX"), 3.0);
+  // The pusher's front reaches x = 3.5: the pushed cube, still on the
+  // ground, ends in front of it.
+  EXPECT_EQ(getDouble("pusher.translateX"), 3.0);
+  EXPECT_GE(getDouble("pushed.translateX"), 4.0 - 0.01);
+  EXPECT_NEAR(getDouble("pushed.translateY"), 0.5, 0.01);
 }
 
 }  // namespace
