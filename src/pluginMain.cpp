@@ -21,7 +21,9 @@
 #include "src/collisionShapeNode.h"
 #include "src/draw/viewportResources.h"
 #include "src/rigidBodyNode.h"
+#include "src/sceneCallbacks.h"
 #include "src/solverNode.h"
+#include "src/zovCrackerNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 
@@ -58,6 +60,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      "drawdb/geometry/rigidBodyNode", false},
     {"zovCollisionShape", &collisionShapeNode::id, collisionShapeNode::creator, collisionShapeNode::initialize,
      MPxNode::kDependNode, nullptr, false},
+    {"zovCracker", &zovCrackerNode::id, zovCrackerNode::creator, zovCrackerNode::initialize, MPxNode::kLocatorNode,
+     nullptr, false},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
@@ -114,8 +118,11 @@ struct CallbackRow {
 const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
+    {CallbackKind::kEvent, "timeChanged", MSceneMessage::kSceneUpdate, nullptr, onTimeChanged, nullptr, 1},
     {CallbackKind::kNodeRemoved, "zovRigidBody", MSceneMessage::kSceneUpdate, rigidBodyNode::onNodeRemoved, nullptr,
      nullptr, 8},
+    {CallbackKind::kNodeRemoved, "zovCracker", MSceneMessage::kSceneUpdate, zovCrackerNode::onNodeRemoved, nullptr,
+     nullptr, 11},
     {CallbackKind::kScene, nullptr, MSceneMessage::kMayaExiting, nullptr, onReleaseViewportResources, nullptr, 16},
     {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeNew, nullptr, zovSolverNode::onSceneChange, nullptr, 6},
     {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeOpen, nullptr, zovSolverNode::onSceneChange, nullptr, 7},

@@ -79,8 +79,6 @@ MObject rigidBodyNode::keysRZ;
 
 namespace {
 
-/// The single-precision epsilon: `massCenter` at or below it counts as unset.
-constexpr double kFloatEpsilon = static_cast<double>(1.1920929e-07f);
 const char* const kTransformChannels[6] = {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ"};
 const char* const kNotAShape = "rigidBodyNode connected to a non-collision shape node!";
 
@@ -186,7 +184,7 @@ MStatus rigidBodyNode::initialize() {
   actFrame = numeric("actFrame", "acf", MFnNumericData::kShort, 1.0, {0, 0, -1, -1});
   isJaggyAttr = numeric("isJaggy", "jag", MFnNumericData::kBoolean, 0.0, {0, 1, -1, -1});
   mass = numeric("mass", "ma", MFnNumericData::kDouble, 0.0, notKeyable);
-  massCenter = numeric("massCenter", "cm", MFnNumericData::k3Double, kFloatEpsilon, notKeyable);
+  massCenter = numeric("massCenter", "cm", MFnNumericData::k3Double, kUnsetCentre, notKeyable);
   bounciness = fraction("bounciness", "bou", 0.3);
   friction = fraction("friction", "fc", 0.7);
   linearDamping = fraction("linearDamping", "ld", 0.01);

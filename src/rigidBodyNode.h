@@ -16,12 +16,14 @@
 #include <maya/MTypeId.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"
 #include "src/ownedBody.h"
+#include "src/poseHelpers.h"
 
 class FractureBodyNode;
 class zovSolverNode;
@@ -49,6 +51,9 @@ class rigidBodyNode : public MPxLocatorNode {
     kParametersAnimated = 4,
     kShapeMeshDeformed = 8,
   };
+
+  /// The single-precision epsilon: `massCenter` at or below it counts as unset.
+  static constexpr double kUnsetCentre = static_cast<double>(1.1920929e-07f);
 
   rigidBodyNode();
   ~rigidBodyNode() override;
@@ -110,16 +115,71 @@ class rigidBodyNode : public MPxLocatorNode {
   bool isParentAnimated() const;
 
   // ---- Services of the frame loop ------------------------------------------
+  // Each does nothing without an engine body unless it says otherwise. The
+  // times are those of the frame; the transform is read as the host
+  // evaluates it now.
 
   /// The body back at the transform's pose at `time`; the whole state
-  /// becomes its initial state, and the transform's pose its rest position.
+  /// becomes its initial state, and the transform's pose its rest position
+  /// (the pose members and the rest position also without a body).
   void resetToStart(const MTime& time);
+  /// The start pose, the body's initial state (static again when it waits
+  /// for its activation frame) and the transform's rest position back.
+  void restoreRestTransform();
+  /// A dynamic body's `initialVelocity` and `initialSpin` into its body and
+  /// its initial state.
+  void applyInitialVelocities();
   /// The body placed where the transform puts it; the mesh taken again when
   /// forced or when the shape deforms.
   void bodyFromMaya(const MTime& time, bool forceMesh);
   void refreshBodyMesh(const MTime& time);
+  /// The transform's pose now becomes the target of the frame.
+  void captureTargetPose(const MTime& time);
+  /// An animated body's velocities from its pose at the frame start to the
+  /// target over dt seconds; a deforming triangle mesh also gets its vertex
+  /// velocities. Nothing for dt at or below 0.
+  void computeKinematicVelocity(double dt, const MTime& t0, const MTime& t1);
+  /// An animated body at a fraction (0 the frame start, 1 the target) of
+  /// its way through the frame.
+  void placeAtFraction(double fraction, const MTime& t0, const MTime& t1);
+  /// The body's pose into the transform: the rotate pivot follows the body,
+  /// the rotation is the body's; the scale is left alone.
+  void writeTransform();
+  /// The pose recorded at a cache index into the transform, as writeTransform
+  /// does; the body itself is not moved. Nothing past the recorded frames.
+  void playCachedFrame(unsigned int index);
   /// Whether the body takes part in the simulation.
   bool isLive() const;
+  /// Whether the body's mesh encloses no positive volume.
+  bool isMassNegative();
+  /// Whether the body is a piece of a fracture body whose animation drives it.
+  bool isPieceAnimated() const { return false; }
+  bool isFracturePieceNode() const { return isFracturePiece; }
+  /// `affectForceFields` as `ca_forceFields` last pushed it.
+  bool affectsForceFields() const { return affectsFields; }
+
+  // ---- Frame cache ---------------------------------------------------------
+  // The pose of the engine body at each simulated frame, in memory only:
+  // entry i belongs to frame cacheStart + i.
+
+  /// Fresh arrays of `capacity` entries starting at `startFrame`, empty;
+  /// nothing for a capacity at or below 0. Arrays that cannot be had stay
+  /// null, so that nothing is recorded.
+  void allocateFrameCache(int capacity, int startFrame);
+  /// Arrays of `capacity` entries keeping the recorded ones that fit; nothing
+  /// without arrays, for a capacity below 1, or when the new arrays cannot
+  /// be had.
+  void growFrameCache(int capacity);
+  /// Appends the body's pose while there is room.
+  void recordFrame();
+  /// Records the body's pose as the frame's: the first entry after the
+  /// start pose fixes which frame entry 0 is.
+  void recordFrameAt(int frame);
+  /// Forgets the recorded entries.
+  void clearFrameCache() { cacheCount = 0; }
+  std::uint32_t cachedFrameCount() const { return cacheCount; }
+  std::uint32_t frameCacheCapacity() const { return cacheCapacity; }
+  int cacheStartFrame() const { return cacheStart; }
 
   // ---- Removal -------------------------------------------------------------
 
@@ -189,6 +249,17 @@ class rigidBodyNode : public MPxLocatorNode {
   static MObject keysRZ;
 
  private:
+  /// The pose members as a pose.
+  FloatPose currentPose() const;
+  FloatPose targetPose() const;
+  /// The transform of the node's path put at the body pose B (W = bodyOffset
+  /// · B), and the pose members taken from W.
+  void placeTransform(const MMatrix& B);
+  /// Deforming triangle meshes: the vertex velocities of the body's world
+  /// mesh from the shape's new mesh, and the body's velocities from them
+  /// where the transform barely moved.
+  void deformingMeshVelocities(double dt, const MVector& v, const MVector& w);
+
   /// The keys of one transform channel.
   struct ChannelKeys {
     MString channel;
@@ -254,4 +325,13 @@ class rigidBodyNode : public MPxLocatorNode {
   bool isFracturePiece = false;
   MColorArray stressColors;
   ChannelKeys channelKeys[6];
+
+  // Frame cache.
+  std::int32_t cacheStart = 0;
+  std::uint32_t cacheCount = 0;
+  std::uint32_t cacheCapacity = 0;
+  /// x, y, z per entry.
+  std::unique_ptr<float[]> cachePositions;
+  /// x, y, z, w per entry.
+  std::unique_ptr<float[]> cacheRotations;
 };

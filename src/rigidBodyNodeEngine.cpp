@@ -24,8 +24,6 @@
 
 namespace {
 
-/// The single-precision epsilon: `massCenter` at or below it counts as unset.
-constexpr double kFloatEpsilon = static_cast<double>(1.1920929e-07f);
 /// A `mass` below this (as a float) is replaced by the computed one.
 constexpr float kUnsetMass = 1e-5f;
 /// Mass per cubic centimetre when bodies are fitted to the host's scale.
@@ -236,7 +234,7 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
 
   MDataHandle centreHandle = block.outputValue(massCenter);
   const double3& current = centreHandle.asDouble3();
-  if (current[0] <= kFloatEpsilon && current[1] <= kFloatEpsilon && current[2] <= kFloatEpsilon)
+  if (current[0] <= kUnsetCentre && current[1] <= kUnsetCentre && current[2] <= kUnsetCentre)
     centreHandle.set3Double(p.x, p.y, p.z);
   MDataHandle massHandle = block.outputValue(mass);
   if (static_cast<float>(massHandle.asDouble()) < kUnsetMass) massHandle.set(bodyMass);

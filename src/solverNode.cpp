@@ -60,7 +60,6 @@ const char* const kGroundName = "groundGrid";
 /// Grid colours: the ground in use, and the host's default.
 const char* const kGroundGridColour = "displayColor -dormant \"grid\" 15";
 const char* const kDefaultGridColour = "displayColor -dormant \"grid\" 3";
-const char* const kCachedModeOff = " ZOV bake cached mode has been deactivated ";
 const char* const kDynamicsDisabledDialog =
     "confirmDialog -title \"Zov Info\" -button \"OK\" -defaultButton \"OK\" -message \"Zov dynamics has been "
     "disabled, delete all Zov keys will enable it again \"";
@@ -315,7 +314,8 @@ MStatus zovSolverNode::compute(const MPlug& plug, MDataBlock& block) {
   } else if (plug == ca_numThreads) {
     // The world keeps the thread count it has.
   } else if (plug == ca_cacheSize) {
-    if (switchOff(block, cachedMode)) MGlobal::displayInfo(kCachedModeOff);
+    sizeFrameCaches(block);
+    if (switchOff(block, cachedMode)) MGlobal::displayInfo(kCachedModeOffMessage);
   } else if (plug == ca_displaySelected) {
     g_displaySelected = block.inputValue(displaySelected).asBool();
   } else {
@@ -357,7 +357,7 @@ void zovSolverNode::applySolverParams(MDataBlock& block) {
     }
   }
 
-  if (switchOff(block, cachedMode)) MGlobal::displayInfo(kCachedModeOff);
+  if (switchOff(block, cachedMode)) MGlobal::displayInfo(kCachedModeOffMessage);
   // Without time the dynamics stand still, as after baking to keys.
   if (!MPlug(thisMObject(), inTime).isDestination()) MGlobal::executeCommandOnIdle(kDynamicsDisabledDialog);
 }
@@ -367,7 +367,7 @@ void zovSolverNode::deactivateCachedMode() {
   if (plug.isNull()) return;
   const bool wasOn = plug.asBool();
   plug.setValue(false);
-  if (wasOn) MGlobal::displayInfo(kCachedModeOff);
+  if (wasOn) MGlobal::displayInfo(kCachedModeOffMessage);
 }
 
 bool zovSolverNode::ownsWorld() const {

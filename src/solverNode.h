@@ -10,6 +10,9 @@
 #include <maya/MTime.h>
 #include <maya/MTypeId.h>
 
+#include <maya/MDoubleArray.h>
+#include <maya/MVectorArray.h>
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "engine/HardBody.h"
 #include "math/MgcVector3.h"
 
+class FractureBody;
 class rigidBodyNode;
 
 /// True while a scene is being cleared or opened; the time-changed handler
@@ -25,6 +29,9 @@ extern bool g_sceneLoading;
 /// The solver's `displaySelected`: the body and cracker locators draw their
 /// shapes only while selected when it is on.
 extern bool g_displaySelected;
+
+/// What the user is told when `cachedMode` goes off.
+inline constexpr char kCachedModeOffMessage[] = " ZOV bake cached mode has been deactivated ";
 
 /// The solver node (`zovSolverNode`): the one solver of a scene. It owns the
 /// engine world it creates (reached by everyone through theWorld), holds the
@@ -82,13 +89,44 @@ class zovSolverNode : public MPxNode {
 
   // ---- Frame loop ----------------------------------------------------------
 
-  /// The compute of `rigidBodies`: one step of the frame loop.
+  /// The compute of `rigidBodies`: one step of the frame loop. At the start
+  /// of the playback range it resets every body (or keeps the cache in
+  /// cached mode); at or before the last simulated frame it plays the frame
+  /// caches back; one frame after the last simulated one it simulates.
   void stepFrame(const MPlug& plug, MDataBlock& block);
+  /// One simulated frame ending at `time`: `substeps` world steps of `dt`
+  /// seconds each.
+  void simulateFrame(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray& fractures,
+                     const MTime& time, int substepCount, double dt);
+  /// Every body, cracker and fracture body at its start state at `time`
+  /// (the start of the playback range), the caches holding the start pose.
+  void resetToStart(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray& fractures,
+                    const MTime& time, int substepCount);
+  /// The bodies and crackers back at their rest transforms.
+  void rewindBodies(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray& fractures);
   /// Sorts the rigid bodies on the plugs (those taking part) into the
   /// active and the idle list.
   void sortBodies(const MPlugArray& bodies);
   /// Switches `cachedMode` off, telling the user when it was on.
   void deactivateCachedMode();
+
+  /// The scene's force fields on the rigid bodies of the plugs that take
+  /// fields, once per substep.
+  void applyFields(const MPlugArray& bodies, const MPlugArray& fractures, int frame, float dt);
+  /// Appends a fracture body's field samples (the body as a whole while it
+  /// moves on its own, its pieces, its sub-bodies); bodies of infinite mass
+  /// give none.
+  static void collectFieldSamples(FractureBody& body, MVectorArray& positions, MVectorArray& velocities,
+                                  MDoubleArray& masses);
+  /// Adds the forces of collectFieldSamples' samples, in the same order,
+  /// from `index` on (advanced past them).
+  static void applyFieldForces(FractureBody& body, const MVectorArray& forces, unsigned int& index);
+
+  /// The frame caches made anew for `size` frames, empty; the time goes
+  /// back to the start of the playback range once the evaluation is over.
+  void resetFrameCaches(int size);
+  /// The frame caches grown (or shrunk) to `size` frames, keeping entries.
+  void growFrameCaches(int size);
 
   /// The ground plane body; outside the world until the grid is used.
   HardBody* ground() const { return groundBody.get(); }
@@ -128,6 +166,12 @@ class zovSolverNode : public MPxNode {
 
   /// The plugs connected to an input, as destination and as source.
   MPlugArray connectedPlugs(const MObject& attribute) const;
+  /// The compute of `ca_cacheSize`: caches sized to `cacheSize`.
+  void sizeFrameCaches(MDataBlock& block);
+  /// Whether the cached result may stay at the start frame.
+  bool keepsCacheAtStart(const MPlugArray& bodies, bool cached) const;
+  /// Moves waiting bodies whose time has come to the active list.
+  void activateWaitingBodies(int frame);
 
   std::vector<rigidBodyNode*> activeBodies;
   std::vector<rigidBodyNode*> idleBodies;

@@ -21,14 +21,22 @@
 // prints the engine world's gravity (four decimals) and its numbers of
 // moving and static bodies; answers the number of bodies (-1 without a
 // world).
+//
+//   inspectTransform NODE
+//
+// prints a transform's translation and rotation (degrees) with three
+// decimals, which no machine or thread count changes; answers nothing.
 #include <maya/MArgList.h>
+#include <maya/MEulerRotation.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnPlugin.h>
+#include <maya/MFnTransform.h>
 #include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -43,6 +51,7 @@ namespace {
 const char* const kCommandName = "inspectCollisionShape";
 const char* const kBodyCommandName = "inspectRigidBody";
 const char* const kWorldCommandName = "inspectWorld";
+const char* const kTransformCommandName = "inspectTransform";
 
 const char* kindName(eHBodyType kind) {
   switch (kind) {
@@ -64,12 +73,14 @@ const char* kindName(eHBodyType kind) {
   return "unknown";
 }
 
-/// A number with four decimals; -0.0000 is written 0.0000.
-std::string fixed(double value) {
+/// A number with a number of decimals (four unless said); a negative zero
+/// is written without its sign.
+std::string fixed(double value, int decimals = 4) {
   char text[64];
-  std::snprintf(text, sizeof(text), "%.4f", value);
-  const std::string written = text;
-  return written == "-0.0000" ? "0.0000" : written;
+  std::snprintf(text, sizeof(text), "%.*f", decimals, value);
+  std::string written = text;
+  if (written.front() == '-' && written.find_first_not_of("-0.") == std::string::npos) written.erase(0, 1);
+  return written;
 }
 
 class InspectRigidBodyCmd : public MPxCommand {
@@ -157,6 +168,33 @@ class InspectWorldCmd : public MPxCommand {
   }
 };
 
+class InspectTransformCmd : public MPxCommand {
+ public:
+  static void* creator() { return new InspectTransformCmd; }
+
+  MStatus doIt(const MArgList& args) override {
+    MSelectionList list;
+    MObject node;
+    if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node) ||
+        !node.hasFn(MFn::kTransform)) {
+      MGlobal::displayError(MString(kTransformCommandName) + ": give one transform");
+      return MS::kFailure;
+    }
+    MFnTransform fn(node);
+    const MVector t = fn.getTranslation(MSpace::kTransform);
+    MEulerRotation r;
+    fn.getRotation(r);
+    constexpr int kDecimals = 3;
+    const double degrees = 180.0 / M_PI;
+    const std::string text = fn.name().asChar() + std::string(": translate (") + fixed(t.x, kDecimals) + ", " +
+                             fixed(t.y, kDecimals) + ", " + fixed(t.z, kDecimals) + "), rotate (" +
+                             fixed(r.x * degrees, kDecimals) + ", " + fixed(r.y * degrees, kDecimals) + ", " +
+                             fixed(r.z * degrees, kDecimals) + ")";
+    MGlobal::displayInfo(text.c_str());
+    return MS::kSuccess;
+  }
+};
+
 }  // namespace
 
 extern "C" MStatus initializePlugin(MObject object) {
@@ -164,16 +202,20 @@ extern "C" MStatus initializePlugin(MObject object) {
   const MStatus shapes = plugin.registerCommand(kCommandName, InspectCollisionShapeCmd::creator);
   const MStatus bodies = plugin.registerCommand(kBodyCommandName, InspectRigidBodyCmd::creator);
   const MStatus world = plugin.registerCommand(kWorldCommandName, InspectWorldCmd::creator);
-  if (!shapes) return shapes;
-  return bodies ? world : bodies;
+  const MStatus transforms = plugin.registerCommand(kTransformCommandName, InspectTransformCmd::creator);
+  for (const MStatus& status : {shapes, bodies, world})
+    if (!status) return status;
+  return transforms;
 }
 
 extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
   MFnPlugin plugin(object);
+  const MStatus transforms = plugin.deregisterCommand(kTransformCommandName);
   const MStatus world = plugin.deregisterCommand(kWorldCommandName);
   const MStatus bodies = plugin.deregisterCommand(kBodyCommandName);
   const MStatus shapes = plugin.deregisterCommand(kCommandName);
-  if (!shapes) return shapes;
-  return bodies ? world : bodies;
+  for (const MStatus& status : {shapes, bodies, world})
+    if (!status) return status;
+  return transforms;
 }

@@ -20,6 +20,8 @@ void setViewSize(int width, int height) {
   renderState().settings.viewHeight = height;
 }
 
+unsigned viewRefreshCount() { return renderState().viewRefreshes; }
+
 unsigned geometryDrawDirtyCount(const MObject& node, unsigned* topologyChanges) {
   GeometryDirtyCount count;
   if (!node.isNull()) {

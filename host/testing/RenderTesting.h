@@ -25,6 +25,8 @@ void setDirectXDevice(bool available);
 /// The size of the active view's framebuffers.
 void setViewSize(int width, int height);
 
+/// M3dView::refresh calls since the host was reset.
+unsigned viewRefreshCount();
 /// How often Viewport 2.0 was told that the node's geometry changed since
 /// the last reset, and how many of those said its topology changed.
 unsigned geometryDrawDirtyCount(const MObject& node, unsigned* topologyChanges = nullptr);

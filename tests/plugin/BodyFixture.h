@@ -2,6 +2,7 @@
 
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
+#include <maya/MPlugArray.h>
 
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "engine/PublicWorld.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
+#include "testing/HostTesting.h"
 
 /// A host with the module loaded, in which tests make solvers and rigid
 /// bodies wired as the body command wires them.
@@ -72,4 +74,22 @@ class BodyTest : public PluginTest {
     MGlobal::executeCommand(("getAttr " + plug).c_str(), value);
     return value;
   }
+
+  /// A solver with its settings in the world, the engine bodies and frame
+  /// caches of the rigid bodies linked to it so far and a playback range of first .. last; the time at first.
+  static void prepareSimulation(const std::string& solver, int first, int last) {
+    // The bodies are made and take their settings, as the body command has them do.
+    MPlugArray bodies;
+    MPlug(node(solver), zovSolverNode::rigidBodies).connectedTo(bodies, true, true);
+    for (unsigned int i = 0; i < bodies.length(); ++i)
+      static_cast<rigidBodyNode*>(MFnDependencyNode(bodies[i].node()).userNode())->pullAll();
+    run("playbackOptions -min " + std::to_string(first) + " -max " + std::to_string(last));
+    run("getAttr " + solver + ".ca_solverParams");
+    run("getAttr " + solver + ".ca_cacheSize");
+    zovhost::testing::flushIdleQueue();
+    run("currentTime " + std::to_string(first));
+  }
+
+  /// Goes to a frame as the host's time slider does.
+  static void frame(int f) { run("currentTime " + std::to_string(f)); }
 };

@@ -37,7 +37,7 @@ class PluginEntry : public ::testing::Test {
 };
 
 /// The host callbacks the module installs.
-constexpr size_t kModuleCallbacks = 5;
+constexpr size_t kModuleCallbacks = 7;
 
 const std::vector<std::string> kLoadLines = {"source zovUI_40.mel", "zovUI_initialize", "dynPref -autoCreate off"};
 const std::vector<std::string> kUnloadLines = {"deleteAllBodiesFromZovWorldWithoutConfirm",
@@ -56,8 +56,8 @@ TEST_F(PluginEntry, LoadingWithoutTheUserInterfaceScriptStillRegistersEverything
   EXPECT_EQ(ran(kLoadLines), (std::vector<std::string>{"source zovUI_40.mel (failed)", "zovUI_initialize (failed)",
                                                        "dynPref -autoCreate off"}));
   EXPECT_TRUE(runs("createNode zovCollisionShape"));
-  // Node removal of collision shapes and rigid bodies, host exit, before a
-  // new scene and before opening one.
+  // Node removal of collision shapes, rigid bodies and crackers, time
+  // changes, host exit, before a new scene and before opening one.
   EXPECT_EQ(callbackCount(), callbacks + kModuleCallbacks);
   MString text;
   MGlobal::executeCommand(("pluginInfo -q -vendor " + moduleName()).c_str(), text);

@@ -43,4 +43,7 @@ class M3dView {
   MStatus endGL();
   int portWidth(MStatus* status = nullptr) const;
   int portHeight(MStatus* status = nullptr) const;
+  /// Asks for the view (all views with all) to be drawn again; this host
+  /// counts the requests.
+  MStatus refresh(bool all = false, bool force = false);
 };

@@ -73,6 +73,7 @@ class MFn {
     kAnimCurveTimeToDistance,
     kAnimCurveTimeToAngular,
     kAnimCurveTimeToUnitless,
+    kMotionPath,
     // Mesh components other than polygons.
     kMeshVertComponent = 2600,
     kMeshEdgeComponent

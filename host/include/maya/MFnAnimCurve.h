@@ -28,6 +28,8 @@ class MFnAnimCurve : public MFnDependencyNode {
 
   /// Adds a key; a key at the same time gets the new value.
   MStatus addKeyframe(const MTime& time, double value);
+  /// Removes the key at an index (keys in time order).
+  MStatus remove(unsigned int index);
   unsigned int numKeys(MStatus* status = nullptr) const;
   unsigned int numKeyframes(MStatus* status = nullptr) const { return numKeys(status); }
   MTime time(unsigned int index, MStatus* status = nullptr) const;

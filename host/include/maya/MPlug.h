@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class MDGContext;
 class MIntArray;
 class MPlugArray;
 
@@ -101,6 +102,13 @@ class MPlug {
   MStatus setValue(const MTime& value);
   MStatus setValue(const MDistance& value);
   MStatus setValue(const MAngle& value);
+
+  /// Values at a context's time (the current value in the normal context).
+  MStatus getValue(int& value, MDGContext& context) const;
+  MStatus getValue(double& value, MDGContext& context) const;
+  MStatus getValue(MObject& value, MDGContext& context) const;
+  int asInt(MDGContext& context, MStatus* status = nullptr) const;
+  double asDouble(MDGContext& context, MStatus* status = nullptr) const;
 
   bool asBool(MStatus* status = nullptr) const;
   char asChar(MStatus* status = nullptr) const;

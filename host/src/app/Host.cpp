@@ -3,6 +3,8 @@
 #include "commands/ActiveSelection.h"
 #include "dag/CurveNode.h"
 #include "dag/DagNode.h"
+#include "dag/FieldNode.h"
+#include "dag/MotionPathNode.h"
 #include "dag/TransformNode.h"
 #include "mesh/BlindDataTypes.h"
 #include "mesh/MeshNode.h"
@@ -38,6 +40,8 @@ void Host::start() {
   registerMeshSupportTypes(nodeTypes);
   registerAnimCurveNodeTypes(nodeTypes);
   registerCurveAndCameraTypes(nodeTypes);
+  registerFieldNodeTypes(nodeTypes);
+  registerMotionPathNodeType(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
   clearScene();

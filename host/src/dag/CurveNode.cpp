@@ -1,7 +1,10 @@
 #include "dag/CurveNode.h"
 
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnTypedAttribute.h>
 
+#include "dag/DagNode.h"
+#include "dg/AttributeImpl.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
 
@@ -54,8 +57,24 @@ MPoint CurveData::pointAt(double param) const {
   return cvs[i] + (cvs[i + 1] - cvs[i]) * t;
 }
 
+double CurveData::paramAtLengthFraction(double fraction) const {
+  if (!valid()) return 0.0;
+  fraction = std::min(std::max(fraction, 0.0), 1.0);
+  double total = 0.0;
+  for (size_t i = 1; i < cvs.size(); ++i) total += (cvs[i] - cvs[i - 1]).length();
+  if (total <= 0.0) return knots.front() + (knots.back() - knots.front()) * fraction;
+  double remaining = fraction * total;
+  for (size_t i = 1; i < cvs.size(); ++i) {
+    const double piece = (cvs[i] - cvs[i - 1]).length();
+    if (remaining <= piece && piece > 0.0) return knots[i - 1] + (knots[i] - knots[i - 1]) * (remaining / piece);
+    remaining -= piece;
+  }
+  return knots.back();
+}
+
 MObject CurveNode::controlPoints;
 MObject CurveNode::knots;
+MObject CurveNode::worldSpace;
 
 MStatus CurveNode::initialize() {
   MFnTypedAttribute typed;
@@ -63,8 +82,16 @@ MStatus CurveNode::initialize() {
   typed.setHidden(true);
   knots = typed.create("knots", "kn", MFnData::kString);
   typed.setHidden(true);
+  MFnMessageAttribute message;
+  worldSpace = message.create("worldSpace", "ws");
+  message.setArray(true);
+  attributeOf(worldSpace)->worldSpace = true;
   addAttribute(controlPoints);
-  return addAttribute(knots);
+  addAttribute(knots);
+  addAttribute(worldSpace);
+  attributeAffects(controlPoints, worldSpace);
+  attributeAffects(knots, worldSpace);
+  return attributeAffects(DagNode::worldMatrix, worldSpace);
 }
 
 CurveData CurveNode::data(const std::shared_ptr<NodeImpl>& node) {

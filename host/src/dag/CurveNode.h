@@ -24,6 +24,8 @@ struct CurveData {
   bool valid() const;
   /// The point at a parameter within the knots (clamped to them).
   MPoint pointAt(double param) const;
+  /// The parameter at a fraction (0 to 1, clamped) of the curve's length.
+  double paramAtLengthFraction(double fraction) const;
 };
 
 /// The host's curve shape ("nurbsCurve", function-set type kNurbsCurve). Its
@@ -40,6 +42,9 @@ class CurveNode : public HostShape {
 
   static MObject controlPoints;
   static MObject knots;
+  /// Per instance: what follows the curve in world space (motion paths)
+  /// connects here; it becomes dirty when the curve changes.
+  static MObject worldSpace;
 };
 
 /// The host's camera shape ("camera", function-set type kCamera): it looks

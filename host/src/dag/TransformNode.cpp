@@ -1,6 +1,7 @@
 #include "dag/TransformNode.h"
 
 #include <maya/MFnEnumAttribute.h>
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnUnitAttribute.h>
 #include <maya/MPlug.h>
@@ -9,6 +10,7 @@
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -91,6 +93,7 @@ MObject TransformNode::scalePivot;
 MObject TransformNode::scalePivotTranslate;
 MObject TransformNode::rotateAxis;
 MObject TransformNode::inheritsTransform;
+MObject TransformNode::specifiedManipLocation;
 
 MStatus TransformNode::initialize() {
   static const char* const shearLong[] = {"XY", "XZ", "YZ"};
@@ -115,6 +118,8 @@ MStatus TransformNode::initialize() {
       scalePivotTranslate, rotateAxis};
   for (const MObject& part : parts) addAttribute(part);
   addAttribute(inheritsTransform);
+  specifiedManipLocation = MFnMessageAttribute().create("specifiedManipLocation", "sml");
+  addAttribute(specifiedManipLocation);
   for (const MObject& part : parts)
     for (const MObject* affected :
          {&DagNode::matrix, &DagNode::inverseMatrix, &DagNode::worldMatrix, &DagNode::worldInverseMatrix})
@@ -122,6 +127,22 @@ MStatus TransformNode::initialize() {
   attributeAffects(inheritsTransform, DagNode::worldMatrix);
   attributeAffects(inheritsTransform, DagNode::worldInverseMatrix);
   return MS::kSuccess;
+}
+
+void TransformNode::inheritInto(NodeType& type) {
+  const std::shared_ptr<NodeType> base = nodeTypeRegistry().find("transform");
+  if (!base || base.get() == &type) return;
+  for (const auto& attribute : base->attributes)
+    if (std::find(type.attributes.begin(), type.attributes.end(), attribute) == type.attributes.end())
+      type.attributes.push_back(attribute);
+  for (const auto& [from, targets] : base->affects) {
+    auto& affected = type.affects[from];
+    for (const AttributeImpl* to : targets)
+      if (std::find(affected.begin(), affected.end(), to) == affected.end()) affected.push_back(to);
+  }
+  for (const AttributeImpl* output : base->outputs)
+    if (std::find(type.outputs.begin(), type.outputs.end(), output) == type.outputs.end())
+      type.outputs.push_back(output);
 }
 
 TransformNode* TransformNode::of(const std::shared_ptr<NodeImpl>& node) {

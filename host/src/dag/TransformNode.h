@@ -9,6 +9,7 @@
 namespace zovhost {
 
 class NodeImpl;
+class NodeType;
 class NodeTypeRegistry;
 
 /// The host's transform ("transform", function-set type kTransform): a DAG
@@ -32,6 +33,8 @@ class TransformNode : public MPxNode {
   static MObject scalePivotTranslate;
   static MObject rotateAxis;
   static MObject inheritsTransform;
+  /// Message input: what places the transform (a motion path).
+  static MObject specifiedManipLocation;
 
   /// The transformation in a transform node's attributes, made current first.
   static MTransformationMatrix transformation(const std::shared_ptr<NodeImpl>& node);
@@ -39,6 +42,10 @@ class TransformNode : public MPxNode {
   /// attributes. Refused, writing nothing, when one of those attributes is
   /// locked or driven by a connection.
   static MStatus setTransformation(const std::shared_ptr<NodeImpl>& node, const MTransformationMatrix& value);
+  /// Gives another node type the transform's attributes and their
+  /// dependencies (types derived from the transform call it first in their
+  /// initialize; "transform" must be registered).
+  static void inheritInto(NodeType& type);
   /// The plug-in object of a transform node (null for other nodes).
   static TransformNode* of(const std::shared_ptr<NodeImpl>& node);
 

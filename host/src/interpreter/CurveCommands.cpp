@@ -1,11 +1,16 @@
-// Host commands that make curves and cameras: curve and camera. Each makes
-// a transform with the shape below it and answers their names.
+// Host commands that make curves and cameras (curve and camera: each makes
+// a transform with the shape below it and answers their names) and that
+// move transforms along curves (pathAnimation).
+#include <maya/MAnimControl.h>
 #include <maya/MDoubleArray.h>
+#include <maya/MFnAnimCurve.h>
 #include <maya/MFnNurbsCurve.h>
 
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
 #include "dag/CurveNode.h"
+#include "dag/MotionPathNode.h"
+#include "dag/TransformNode.h"
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
 #include "interpreter/HostArgs.h"
@@ -104,11 +109,105 @@ MStatus cameraCommand(HostCall& call) {
   return makeShape(call, "camera", args.value("name")) ? MS::kSuccess : MS::kFailure;
 }
 
+/// pathAnimation -curve c [-startTimeU t] [-endTimeU t] [-fractionMode b]
+/// [-name n] object: a motion path that moves the object's translate along
+/// the curve, its parameter keyed from the curve's start at the start time
+/// to its end at the end time (the playback range when not given); with
+/// fraction mode, along equal lengths. Answers the motion path's name.
+MStatus pathAnimationCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"c", "curve", 1, 0},
+                         {"stu", "startTimeU", 1, 0},
+                         {"etu", "endTimeU", 1, 0},
+                         {"fm", "fractionMode", 1, 0},
+                         {"n", "name", 1, 0}}))
+    return MS::kFailure;
+  Graph& graph = sceneGraph();
+  const auto curveAbove = graph.find(args.value("curve"));
+  std::shared_ptr<NodeImpl> curve = curveAbove;
+  if (curve && curve->hasFn(MFn::kTransform)) {
+    curve = nullptr;
+    for (const NodeImpl* child : graph.dag().children(curveAbove.get()))
+      if (child->hasFn(MFn::kNurbsCurve)) curve = const_cast<NodeImpl*>(child)->shared_from_this();
+  }
+  if (!curve || !curve->hasFn(MFn::kNurbsCurve)) {
+    displayError("pathAnimation: give a curve with -curve");
+    return MS::kFailure;
+  }
+  if (args.positional().size() != 1) {
+    displayError("pathAnimation: give one object to move");
+    return MS::kFailure;
+  }
+  const auto object = graph.find(args.positional()[0]);
+  if (!object || !object->hasFn(MFn::kTransform)) {
+    displayError("pathAnimation: '" + args.positional()[0] + "' is not a transform");
+    return MS::kFailure;
+  }
+  double start = MAnimControl::minTime().as(MTime::uiUnit());
+  double end = MAnimControl::maxTime().as(MTime::uiUnit());
+  bool fraction = false;
+  if ((args.has("startTimeU") && !parseDouble(args.value("startTimeU"), start)) ||
+      (args.has("endTimeU") && !parseDouble(args.value("endTimeU"), end)) ||
+      (args.has("fractionMode") && !parseBool(args.value("fractionMode"), fraction)) || !(start < end)) {
+    displayError("pathAnimation: invalid times or fraction mode");
+    return MS::kFailure;
+  }
+  const MPlug translate(MObject(object), TransformNode::translate);
+  for (unsigned int i = 0; i < 3; ++i)
+    if (translate.child(i).isDestination() || translate.isDestination()) {
+      displayError("pathAnimation: the translate of '" + object->name + "' is driven already");
+      return MS::kFailure;
+    }
+  const std::string name = args.value("name");
+  if (!name.empty() && !Graph::isValidName(name)) {
+    displayError("pathAnimation: invalid name '" + name + "'");
+    return MS::kFailure;
+  }
+
+  MStatus status;
+  const auto path = graph.instantiate(nodeTypeRegistry().find("motionPath"), &status);
+  if (!path || !graph.add(path)) {
+    displayError("pathAnimation: the motion path could not be made");
+    return MS::kFailure;
+  }
+  if (!name.empty()) graph.rename(*path, name);
+  const MObject pathNode(path);
+  const CurveData data = CurveNode::data(curve);
+  const double first = fraction ? 0.0 : data.knots.front();
+  const double last = fraction ? 1.0 : data.knots.back();
+  MPlug(pathNode, MotionPathNode::fractionMode).setValue(fraction);
+  graph.connect(MPlug(MObject(curve), CurveNode::worldSpace).elementByLogicalIndex(0),
+                MPlug(pathNode, MotionPathNode::geometryPath));
+  graph.connect(MPlug(pathNode, MotionPathNode::message),
+                MPlug(MObject(object), TransformNode::specifiedManipLocation));
+  graph.connect(MPlug(pathNode, MotionPathNode::allCoordinates), translate);
+  MFnAnimCurve keys;
+  const MObject made = keys.create(MPlug(pathNode, MotionPathNode::uValue));
+  keys.addKeyframe(MTime(start, MTime::uiUnit()), first);
+  keys.addKeyframe(MTime(end, MTime::uiUnit()), last);
+
+  // Deleting the path and its keys frees the translate again.
+  auto removals = std::make_shared<std::vector<NodeRemoval>>();
+  const std::vector<std::shared_ptr<NodeImpl>> nodes = {nodeOf(made), path};
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       "pathAnimation",
+                       [nodes, removals]() {
+                         removals->assign(nodes.size(), NodeRemoval());
+                         for (size_t i = 0; i < nodes.size(); ++i) sceneGraph().remove(nodes[i], &(*removals)[i], true);
+                       },
+                       [removals]() {
+                         for (auto it = removals->rbegin(); it != removals->rend(); ++it) sceneGraph().restore(*it);
+                       }));
+  call.result.setString(path->name);
+  return MS::kSuccess;
+}
+
 }  // namespace
 
 void addCurveCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("curve", curveCommand);
   interpreter.addHostCommand("camera", cameraCommand);
+  interpreter.addHostCommand("pathAnimation", pathAnimationCommand);
 }
 
 }  // namespace zovhost

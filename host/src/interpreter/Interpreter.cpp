@@ -81,6 +81,7 @@ Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addPolyCommands(*this);
   addMeshEditCommands(*this);
   addCurveCommands(*this);
+  addFieldCommands(*this);
 }
 
 void Interpreter::addHostCommand(const std::string& name, HostCommandFunction function) {

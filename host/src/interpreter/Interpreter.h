@@ -146,6 +146,7 @@ void addSceneCommands(Interpreter& interpreter);
 void addAttributeCommands(Interpreter& interpreter);
 void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
+void addFieldCommands(Interpreter& interpreter);
 void addSourceCommand(Interpreter& interpreter);
 void addDagCommands(Interpreter& interpreter);
 void addPolyCommands(Interpreter& interpreter);

@@ -27,3 +27,8 @@ int M3dView::portHeight(MStatus* status) const {
   if (status) *status = MS::kSuccess;
   return zovhost::renderState().settings.viewHeight;
 }
+
+MStatus M3dView::refresh(bool, bool) {
+  ++zovhost::renderState().viewRefreshes;
+  return MS::kSuccess;
+}

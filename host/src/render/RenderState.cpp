@@ -44,6 +44,7 @@ void RenderState::reset() {
   settings = RenderSettings();
   recorder.clear();
   geometryDirty.clear();
+  viewRefreshes = 0;
 }
 
 namespace d3d {

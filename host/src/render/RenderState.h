@@ -64,8 +64,12 @@ class RenderState {
   /// setGeometryDrawDirty since the last reset, per node.
   std::map<std::weak_ptr<Object>, GeometryDirtyCount, std::owner_less<std::weak_ptr<Object>>> geometryDirty;
 
-  /// The settings of a started host, the Direct3D record and the dirty
-  /// marks cleared; contexts, the device and the objects made stay.
+  /// M3dView::refresh calls since the last reset.
+  unsigned viewRefreshes = 0;
+
+  /// The settings of a started host, the Direct3D record, the dirty marks
+  /// and the refresh count cleared; contexts, the device and the objects
+  /// made stay.
   void reset();
 
  private:

@@ -57,6 +57,7 @@ bool MConditionMessage::getConditionState(const MString& name, MStatus* status) 
   if (status) *status = MS::kSuccess;
   if (name == "playingBack") return timeState().playing;
   if (name == "scrubbing") return timeState().scrubbing;
+  if (name == "busy") return timeState().busy;
   if (status) *status = MS::kInvalidParameter;
   return false;
 }

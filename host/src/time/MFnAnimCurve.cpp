@@ -8,7 +8,10 @@
 #include "time/TimeNode.h"
 #include "time/TimeState.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 #include "core/StatusOut.h"
 
 using zovhost::setStatus;
@@ -101,6 +104,27 @@ MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value) {
   MStatus status = key.child(0).setValue(time);
   if (status) status = key.child(1).setValue(value);
   return status;
+}
+
+MStatus MFnAnimCurve::remove(unsigned int index) {
+  if (!isCurve(m_object)) return MS::kFailure;
+  const MPlug array = findPlug("keyTimeValue");
+  MIntArray indices;
+  array.getExistingArrayAttributeIndices(indices);
+  if (index >= indices.length()) return MS::kInvalidParameter;
+  // The key elements in time order, as the readers number them.
+  std::vector<std::pair<double, unsigned int>> order;
+  for (unsigned int i = 0; i < indices.length(); ++i) {
+    const auto logical = static_cast<unsigned int>(indices[i]);
+    order.emplace_back(array.elementByLogicalIndex(logical).child(0).asMTime().as(MTime::kSeconds), logical);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  const auto node = zovhost::nodeOf(m_object);
+  zovhost::Slot* slots = node->slot(*array.attributeImpl(), {-1}, false);
+  if (!slots) return MS::kFailure;
+  slots->elements.erase(order[index].second);
+  zovhost::sceneGraph().dirty(findPlug("output"));
+  return MS::kSuccess;
 }
 
 unsigned int MFnAnimCurve::numKeys(MStatus* status) const {

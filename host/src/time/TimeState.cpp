@@ -18,6 +18,7 @@ void TimeState::resetScene() {
   playbackSpeed = 1.0;
   playing = false;
   scrubbing = false;
+  busy = false;
   pushToTimeNode();
 }
 
@@ -27,6 +28,8 @@ void TimeState::setCurrentTime(const MTime& time) {
   pushToTimeNode();
   if (changed) m_callbacks.raiseEvent("timeChanged");
 }
+
+void TimeState::raiseTimeChanged() { m_callbacks.raiseEvent("timeChanged"); }
 
 void TimeState::setPlaybackRange(const MTime& min, const MTime& max) {
   const bool changed = min != m_min || max != m_max;
@@ -51,10 +54,20 @@ void TimeState::createTimeNode() {
   pushToTimeNode();
 }
 
-void TimeState::pushToTimeNode() {
+void TimeState::evaluateAt(const MTime& when, const std::function<void()>& read) {
+  if (when == m_current) {
+    read();
+    return;
+  }
+  pushToTimeNode(when);
+  read();
+  pushToTimeNode(m_current);
+}
+
+void TimeState::pushToTimeNode(const MTime& shown) {
   const std::shared_ptr<NodeImpl> node = m_timeNode.lock();
   if (!node || !node->inGraph) return;
-  MPlug(MObject(node), TimeNode::outTime).setValue(m_current);
+  MPlug(MObject(node), TimeNode::outTime).setValue(shown);
 }
 
 }  // namespace zovhost

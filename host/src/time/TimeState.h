@@ -2,6 +2,7 @@
 
 #include <maya/MTime.h>
 
+#include <functional>
 #include <memory>
 
 namespace zovhost {
@@ -28,6 +29,9 @@ class TimeState {
 
   MTime currentTime() const { return m_current; }
   void setCurrentTime(const MTime& time);
+  /// Raises "timeChanged" for the current time (playback shows a frame
+  /// even when the time was already there).
+  void raiseTimeChanged();
   MTime minTime() const { return m_min; }
   MTime maxTime() const { return m_max; }
   MTime animationStart() const { return m_animationStart; }
@@ -38,13 +42,21 @@ class TimeState {
   double playbackSpeed = 1.0;
   bool playing = false;
   bool scrubbing = false;
+  /// The host runs a long operation (playback) and draws nothing meanwhile.
+  bool busy = false;
+
+  /// Runs read with the time node showing another time, without changing
+  /// the current time or raising events; afterwards what follows time is
+  /// dirty, so that its next read computes it at the current time again.
+  void evaluateAt(const MTime& when, const std::function<void()>& read);
 
   /// Makes the scene's time1 node and gives it the current time.
   void createTimeNode();
   std::shared_ptr<NodeImpl> timeNode() const { return m_timeNode.lock(); }
 
  private:
-  void pushToTimeNode();
+  void pushToTimeNode(const MTime& shown);
+  void pushToTimeNode() { pushToTimeNode(m_current); }
 
   Graph& m_graph;
   NodeTypeRegistry& m_types;

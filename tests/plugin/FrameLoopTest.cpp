@@ -1,0 +1,206 @@
+#include <maya/MAnimControl.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "BodyFixture.h"
+#include "testing/RenderTesting.h"
+
+namespace {
+
+using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
+
+/// The solver's gravity setting is single precision.
+constexpr double kGravity = static_cast<double>(9.81f);
+constexpr double kFrameSeconds = 1.0 / 24.0;
+
+/// Height at a frame of a fall from 20 that starts at frame 1.
+double fallen(int frame) {
+  const double t = (frame - 1) * kFrameSeconds;
+  return 20.0 - 0.5 * kGravity * t * t;
+}
+
+class FrameLoop : public BodyTest {
+ protected:
+  /// A solver and an undamped unit cube at height 20, the playback range
+  /// 1 .. last, after the setup lines.
+  void fallingCube(int last, const std::string& setup = std::string()) {
+    solver = makeSolver();
+    makeBoxBody("cube", 1, 1, 1, "0 20 0", "0 0 0", 2, solver);
+    run("setAttr cubeBody.linearDamping 0");
+    if (!setup.empty()) run(setup);
+    prepareSimulation(solver, 1, last);
+  }
+  void restartHost() {
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+  }
+  double height() { return getDouble("cube.translateY"); }
+  std::string solver;
+};
+
+TEST_F(FrameLoop, AFreeFallFollowsHalfGTSquaredFrameByFrame) {
+  // Without damping the integration is exact for constant gravity (to the
+  // poses' single precision), with any number of substeps (0 runs one); the
+  // default damping stays within one frame's motion after a second.
+  struct Case {
+    const char* setup;
+    double tolerance;
+  };
+  for (const Case& c :
+       {Case{"setAttr zovSolverNode1.substeps 5", 1e-4}, Case{"setAttr zovSolverNode1.substeps 0", 1e-4},
+        Case{"setAttr cubeBody.linearDamping 0.01", kGravity * kFrameSeconds}}) {
+    fallingCube(30, c.setup);
+    EXPECT_EQ(MAnimControl::playbackSpeed(), 0.0);
+    for (int f = 2; f <= 25; ++f) {
+      frame(f);
+      EXPECT_NEAR(height(), fallen(f), c.tolerance) << c.setup << " frame " << f;
+    }
+    restartHost();
+  }
+}
+
+TEST_F(FrameLoop, ScrubbingBackReplaysTheRecordedPosesAndEachFrameIsRecordedOnce) {
+  fallingCube(30);
+  for (int f = 2; f <= 10; ++f) frame(f);
+  rigidBodyNode& body = bodyNode("cubeBody");
+  EXPECT_EQ(body.cachedFrameCount(), 10u);  // the start pose and frames 2 .. 10
+  // Back to frame 4 and forward onto the last simulated frame: the recorded
+  // poses; nothing is simulated or recorded again.
+  for (int f : {9, 8, 7, 6, 5, 4, 5, 6, 7, 8, 9, 10}) {
+    frame(f);
+    EXPECT_NEAR(height(), fallen(f), 1e-4) << f;
+  }
+  EXPECT_EQ(body.cachedFrameCount(), 10u);
+  // Frame 11 goes on from frame 10 as if nothing had been played back.
+  frame(11);
+  EXPECT_NEAR(height(), fallen(11), 1e-4);
+  EXPECT_EQ(body.cachedFrameCount(), 11u);
+}
+
+TEST_F(FrameLoop, OnlyAStepOfOneFrameForwardSimulatesAndAJumpStallsUntilTheStart) {
+  struct Case {
+    const char* setup;
+    std::vector<int> frames;
+    std::vector<int> shown;  // the frame whose pose the transform shows
+  };
+  // Without the cache, steps back and onto the last simulated frame again
+  // change nothing, and the fall goes on as if there had been none. A body
+  // waiting for frame 5 stays still until then, and again after the start.
+  const Case cases[] = {
+      {"setAttr zovSolverNode1.cacheActive 0", {2, 3, 4, 5, 4, 5, 6, 5, 6, 7}, {2, 3, 4, 5, 5, 5, 6, 6, 6, 7}},
+      {"", {2, 4, 5, 6, 1, 2, 3}, {2, 2, 2, 2, 1, 2, 3}},
+      {"setAttr cubeBody.firstHitActive 2; setAttr cubeBody.actFrame 5",
+       {2, 3, 4, 5, 6, 1, 2, 3, 4, 5},
+       {1, 1, 1, 2, 3, 1, 1, 1, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    fallingCube(30, c.setup);
+    for (size_t i = 0; i < c.frames.size(); ++i) {
+      frame(c.frames[i]);
+      EXPECT_NEAR(height(), fallen(c.shown[i]), 1e-4) << c.setup << " frame " << c.frames[i];
+    }
+    const Mgc::MgcVector3 v = bodyNode("cubeBody").engineBody(false)->getDyn().linearVelocity;
+    EXPECT_NEAR(v.y, -kGravity * (c.shown.back() - 1) * kFrameSeconds, 1e-12);
+    restartHost();
+  }
+}
+
+TEST_F(FrameLoop, TheEndOfTheRangeSwitchesCachedModeOnAndTheNextPassPlaysBack) {
+  fallingCube(8);
+  run("play");
+  const MPlug cachedMode(node(solver), zovSolverNode::cachedMode);
+  EXPECT_TRUE(cachedMode.asBool());
+  zovhost::testing::flushIdleQueue();
+  EXPECT_TRUE(hasMessage(MessageKind::Print, " ZOV bake cached mode is active "));
+  // The next pass from the start keeps the cache and plays it back: the
+  // engine body, rewound at the start, is not simulated again.
+  run("play");
+  EXPECT_TRUE(cachedMode.asBool());
+  EXPECT_NEAR(height(), fallen(8), 1e-4);
+  rigidBodyNode& body = bodyNode("cubeBody");
+  EXPECT_EQ(body.engineBody(false)->getDyn().position.y, 20.0);
+  EXPECT_EQ(body.cachedFrameCount(), 8u);
+  // A field in the scene may push differently: outside playback the start
+  // simulates afresh.
+  run("uniform -m 0");
+  frame(1);
+  EXPECT_FALSE(cachedMode.asBool());
+  EXPECT_TRUE(hasMessage(MessageKind::Info, " ZOV bake cached mode has been deactivated "));
+  EXPECT_EQ(body.cachedFrameCount(), 1u);
+}
+
+TEST_F(FrameLoop, AnAnimatedBodyFollowsItsKeysWithTheirVelocity) {
+  // 12 units in 12 frames along x, a quarter turn about y over the same frames.
+  fallingCube(20,
+              "setKeyframe -at translateX -t 1 -v 0 cube; setKeyframe -at translateX -t 13 -v 12 cube;"
+              "setKeyframe -at rotateY -t 1 -v 0 cube; setKeyframe -at rotateY -t 13 -v 90 cube;"
+              "setAttr cubeBody.passive 2");
+  const RBDynamics& state = bodyNode("cubeBody").engineBody(false)->getDyn();
+  for (int f = 2; f <= 8; ++f) {
+    frame(f);
+    EXPECT_NEAR(state.position.x, f - 1.0, 1e-5) << f;
+    EXPECT_NEAR(state.linearVelocity.x, 24.0, 1e-3) << f;
+    // 7.5 degrees a frame, handed to the body as its angular momentum.
+    EXPECT_NEAR(state.angularMomentum.y, M_PI, 1e-3) << f;
+  }
+}
+
+TEST_F(FrameLoop, TimeChangesRefreshTheViewUnlessASceneLoads) {
+  fallingCube(30);
+  const unsigned before = zovhost::testing::viewRefreshCount();
+  frame(2);
+  g_sceneLoading = true;
+  frame(3);
+  g_sceneLoading = false;
+  EXPECT_EQ(zovhost::testing::viewRefreshCount(), before + 1);
+}
+
+TEST_F(FrameLoop, ACubeFallsOntoAPassiveGroundAndStaysThere) {
+  solver = makeSolver();
+  makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
+  run("setAttr groundBody.passive 1");
+  makeBoxBody("cube", 1, 1, 1, "0 5.5 0", "0 0 0", 2, solver);
+  prepareSimulation(solver, 1, 100);
+  std::vector<double> simulated(101);
+  for (int f = 2; f <= 100; ++f) {
+    frame(f);
+    simulated[f] = height();
+  }
+  // A second in, still in the air: free fall within one frame's motion.
+  EXPECT_NEAR(simulated[25], 5.5 - 0.5 * kGravity, kGravity * kFrameSeconds);
+  // Resting on the ground from frame 60 on, its centre half a unit above it.
+  for (int f = 60; f <= 100; ++f) EXPECT_NEAR(simulated[f], 0.5, 0.01) << f;
+  // Back to frame 40 and forward again, twice: the recorded poses, the
+  // same both times.
+  std::vector<double> replayed(101);
+  for (int pass = 0; pass < 2; ++pass)
+    for (int f = 40; f <= 100; ++f) {
+      frame(f);
+      EXPECT_NEAR(height(), simulated[f], 1e-5) << f;
+      if (pass == 1) {
+        EXPECT_EQ(height(), replayed[f]) << f;
+      }
+      replayed[f] = height();
+    }
+}
+
+TEST_F(FrameLoop, AnAnimatedBodyPushesADynamicBodyItMeets) {
+  solver = makeSolver();
+  makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
+  run("setAttr groundBody.passive 1");
+  makeBoxBody("pusher", 1, 1, 1, "-3 0.5 0", "0 0 0", 2, solver);
+  makeBoxBody("pushed", 1, 1, 1, "0 0.5 0", "0 0 0", 2, solver);
+  run("setKeyframe -at translateX -t 1 -v -3 pusher; setKeyframe -at translateX -t 25 -v 3 pusher");
+  run("setAttr pusherBody.passive 2");
+  prepareSimulation(solver, 1, 30);
+  run("play");
+  // The pusher's front reaches x = 3.5: the pushed cube, still on the
+  // ground, ends in front of it.
+  EXPECT_GE(getDouble("pushed.translateX"), 4.0 - 0.01);
+  EXPECT_NEAR(getDouble("pushed.translateY"), 0.5, 0.01);
+}
+
+}  // namespace
