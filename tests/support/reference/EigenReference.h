@@ -73,7 +73,7 @@ struct Mat4 {
 struct Quat {
   double w = 1.0, x = 0.0, y = 0.0, z = 0.0;
   Quat() = default;
-  Quat(double w_, double x_, double y_, double z_) : w(w_), x(x_), y(y_), z(z_) {}
+  Quat(double w0, double x0, double y0, double z0) : w(w0), x(x0), y(y0), z(z0) {}
 };
 
 // Vectors of three.
