@@ -4,33 +4,28 @@
 
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/DynamicStress.h"
 #include "engine/collision/Lsqr.h"
 #include "engine/collision/LsqrSystem.h"
 #include "support/BodyFixtures.h"
+#include "support/MathTestUtil.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
+using zovref::Mat3;
+using zovref::Vec3;
 using zovtest::BoxBody;
+using zovtest::toRef;
 
 namespace {
 
-Eigen::Vector3d toEigen(const MgcVector3& v) { return {v.x, v.y, v.z}; }
-
-Eigen::Matrix3d toEigen(const MgcMatrix3& m) {
-  Eigen::Matrix3d e;
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) e(r, c) = m[r][c];
-  return e;
-}
-
-Eigen::Vector3d pointVelocity(const RBDynamics& s, const Eigen::Vector3d& a) {
-  return toEigen(s.linearVelocity) + toEigen(s.angularVelocity).cross(a - toEigen(s.position));
+Vec3 pointVelocity(const RBDynamics& s, const Vec3& a) {
+  return toRef(s.linearVelocity) + cross(toRef(s.angularVelocity), a - toRef(s.position));
 }
 
 class JointImpulse : public ::testing::Test {
@@ -59,22 +54,25 @@ class JointImpulse : public ::testing::Test {
 // The change of the relative motion (P's point velocity minus C's at a, then
 // C's spin minus P's) per unit of each impulse component, when the impulse is
 // given to P and its opposite to C: built from the rigid-body laws alone.
-Eigen::MatrixXd responseMatrix(const RBDynamics& P, const RBDynamics& C, const Eigen::Vector3d& a, int n) {
-  const Eigen::Vector3d rP = a - toEigen(P.position);
-  const Eigen::Vector3d rC = a - toEigen(C.position);
-  const Eigen::Matrix3d IP = toEigen(P.worldInvInertia);
-  const Eigen::Matrix3d IC = toEigen(C.worldInvInertia);
-  Eigen::MatrixXd K(n, n);
+// The n x n matrix row by row.
+std::vector<double> responseMatrix(const RBDynamics& P, const RBDynamics& C, const Vec3& a, int n) {
+  const Vec3 rP = a - toRef(P.position);
+  const Vec3 rC = a - toRef(C.position);
+  const Mat3 IP = toRef(P.worldInvInertia);
+  const Mat3 IC = toRef(C.worldInvInertia);
+  std::vector<double> K(n * n);
   for (int k = 0; k < n; ++k) {
-    Eigen::Vector3d J = Eigen::Vector3d::Zero();
-    Eigen::Vector3d T = Eigen::Vector3d::Zero();
-    (k < 3 ? J : T)(k % 3) = 1.0;
-    const Eigen::Vector3d dwP = IP * (rP.cross(J) + T);
-    const Eigen::Vector3d dwC = IC * (rC.cross(-J) - T);
-    const Eigen::Vector3d dP = J * P.invMass + dwP.cross(rP);
-    const Eigen::Vector3d dC = -J * C.invMass + dwC.cross(rC);
-    K.block(0, k, 3, 1) = dP - dC;
-    if (n == 6) K.block(3, k, 3, 1) = dwC - dwP;
+    Vec3 J, T;
+    (k < 3 ? J : T)[k % 3] = 1.0;
+    const Vec3 dwP = IP * (cross(rP, J) + T);
+    const Vec3 dwC = IC * (cross(rC, -J) - T);
+    const Vec3 dP = J * P.invMass + cross(dwP, rP);
+    const Vec3 dC = -J * C.invMass + cross(dwC, rC);
+    const Vec3 linear = dP - dC, angular = dwC - dwP;
+    for (int i = 0; i < 3; ++i) {
+      K[i * n + k] = linear[i];
+      if (n == 6) K[(i + 3) * n + k] = angular[i];
+    }
   }
   return K;
 }
@@ -90,18 +88,21 @@ TEST_F(JointImpulse, CancelsRelativeMotionAndEqualsTheLeastSquaresSolution) {
       ASSERT_TRUE(joint.attach(anchor, 1, p.get(), c.get()));
       if (torsion) joint.enableTorsion();
       const int n = joint.getNDofs();
-      const Eigen::Vector3d a = toEigen(joint.worldAnchorMidpoint());
+      const Vec3 a = toRef(joint.worldAnchorMidpoint());
 
       const RBDynamics P0 = *p->getWorkerDyn(0);
       const RBDynamics C0 = *c->getWorkerDyn(0);
-      Eigen::VectorXd relative(n);
-      relative.head(3) = pointVelocity(P0, a) - pointVelocity(C0, a);
-      if (n == 6) relative.tail(3) = toEigen(C0.angularVelocity - P0.angularVelocity);
-      const Eigen::VectorXd reference = responseMatrix(P0, C0, a, n).completeOrthogonalDecomposition().solve(-relative);
+      // The impulse cancels the relative motion: K x = -relative.
+      const Vec3 linear = pointVelocity(C0, a) - pointVelocity(P0, a);
+      const Vec3 angular = toRef(P0.angularVelocity - C0.angularVelocity);
+      const double minusRelative[6] = {linear[0], linear[1], linear[2], angular[0], angular[1], angular[2]};
+      const std::vector<double> reference =
+          zovref::leastSquares(n, n, responseMatrix(P0, C0, a, n).data(), minusRelative);
 
       const MgcMatrix3 x = joint.computeConstraintImpulse();
       const double impulse[6] = {x[0][0], x[0][1], x[0][2], x[1][0], x[1][1], x[1][2]};
-      for (int i = 0; i < n; ++i) EXPECT_NEAR(impulse[i], reference(i), 1e-9 * (1.0 + reference.norm())) << trial;
+      for (int i = 0; i < n; ++i)
+        EXPECT_NEAR(impulse[i], reference[i], 1e-9 * (1.0 + zovref::norm(reference))) << trial;
       if (n == 3) {
         EXPECT_EQ(x[1][0] * x[1][0] + x[1][1] * x[1][1] + x[1][2] * x[1][2], 0.0);
       }
@@ -109,9 +110,9 @@ TEST_F(JointImpulse, CancelsRelativeMotionAndEqualsTheLeastSquaresSolution) {
       joint.applyConstraintImpulse(impulse, 1.0);
       const RBDynamics& P1 = *p->getWorkerDyn(0);
       const RBDynamics& C1 = *c->getWorkerDyn(0);
-      EXPECT_LT((pointVelocity(P1, a) - pointVelocity(C1, a)).norm(), 1e-9) << trial << " " << torsion;
+      EXPECT_LT(norm(pointVelocity(P1, a) - pointVelocity(C1, a)), 1e-9) << trial << " " << torsion;
       if (torsion) {
-        EXPECT_LT(toEigen(P1.angularVelocity - C1.angularVelocity).norm(), 1e-9);
+        EXPECT_LT(norm(toRef(P1.angularVelocity - C1.angularVelocity)), 1e-9);
       }
     }
   }
@@ -133,9 +134,9 @@ TEST_F(JointImpulse, SingleBodyImpulseMatchesTheOtherBody) {
     RBDynamics& C = *c->getWorkerDyn(0);
     C.angularMomentum -= MgcVector3(x[1][0], x[1][1], x[1][2]);
     C.angularVelocity = C.worldInvInertia * C.angularMomentum;
-    const Eigen::Vector3d ea = toEigen(a);
-    EXPECT_LT((pointVelocity(C, ea) - pointVelocity(*p->getWorkerDyn(0), ea)).norm(), 1e-9);
-    EXPECT_LT(toEigen(C.angularVelocity - p->getWorkerDyn(0)->angularVelocity).norm(), 1e-9);
+    const Vec3 ea = toRef(a);
+    EXPECT_LT(norm(pointVelocity(C, ea) - pointVelocity(*p->getWorkerDyn(0), ea)), 1e-9);
+    EXPECT_LT(norm(toRef(C.angularVelocity - p->getWorkerDyn(0)->angularVelocity)), 1e-9);
   }
 }
 

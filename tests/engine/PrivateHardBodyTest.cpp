@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-#include <Eigen/Geometry>
-
 #include <cmath>
 #include <memory>
 #include <type_traits>
@@ -22,8 +19,10 @@
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 using Mgc::Quaternion;
+using zovref::Mat3;
+using zovref::Vec3;
 using zovtest::BoxBody;
-using zovtest::toEigen;
+using zovtest::toRef;
 
 namespace {
 
@@ -94,16 +93,14 @@ TEST(PrivateHardBody, ImpulsesChangeVelocitiesByTheCollisionMatrix) {
   body->setAngularVelocity(MgcVector3(0.0, 1.0, 0.2));
   const MgcVector3 P(1.4, -1.1, 1.7);
   const MgcVector3 J(0.3, -2.0, 1.1);
-  const Eigen::Vector3d before = toEigen(body->getPointVelocity(P));
+  const Vec3 before = toRef(body->getPointVelocity(P));
   body->applyImpulse(J, P);
-  const Eigen::Vector3d after = toEigen(body->getPointVelocity(P));
+  const Vec3 after = toRef(body->getPointVelocity(P));
 
-  const Eigen::Vector3d r = toEigen(P - body->getDyn().position);
-  Eigen::Matrix3d skew;
-  skew << 0, -r.z(), r.y(), r.z(), 0, -r.x(), -r.y(), r.x(), 0;
-  const Eigen::Matrix3d K =
-      Eigen::Matrix3d::Identity() / body->getMass() - skew * toEigen(body->getDyn().worldInvInertia) * skew;
-  EXPECT_LT((after - before - K * toEigen(J)).norm(), 1e-12);
+  const Vec3 r = toRef(P - body->getDyn().position);
+  const Mat3 skew(0, -r.z(), r.y(), r.z(), 0, -r.x(), -r.y(), r.x(), 0);
+  const Mat3 K = Mat3::identity() / body->getMass() - skew * toRef(body->getDyn().worldInvInertia) * skew;
+  EXPECT_LT(zovref::norm(after - before - K * toRef(J)), 1e-12);
 
   // Through the reference point: no spin, and a sleeping body wakes.
   body->deActivate();
@@ -122,7 +119,7 @@ TEST(PrivateHardBody, EnergyIsTwiceTheKineticEnergy) {
   EXPECT_DOUBLE_EQ(body->computeEnergy(), 2.0);
   const MgcVector3 w(0.4, -1.0, 0.7);
   body->setAngularVelocity(w);
-  const double rotational = toEigen(w).dot(toEigen(body->getDyn().worldInertia) * toEigen(w));
+  const double rotational = zovref::dot(toRef(w), toRef(body->getDyn().worldInertia) * toRef(w));
   EXPECT_NEAR(body->computeEnergy(), 2.0 + rotational, 1e-12);
 
   const double before = body->computeEnergy();
@@ -204,8 +201,8 @@ TEST(PrivateHardBody, RotateTurnsByTheImpulseOverTheInertia) {
   const MgcVector3 impulse(0.0, 0.0, 0.5);
   const double angle = impulse.z / body->getLocalInertiaTensor()[2][2];
   body->rotate(impulse);
-  const Eigen::Matrix3d expected = Eigen::AngleAxisd(angle, Eigen::Vector3d::UnitZ()).toRotationMatrix();
-  EXPECT_LT((toEigen(body->getDyn().orientation) - expected).cwiseAbs().maxCoeff(), 1e-12);
+  const Mat3 expected = zovref::axisAngleMatrix(angle, Vec3::unit(2));
+  EXPECT_LT(zovref::maxAbs(toRef(body->getDyn().orientation) - expected), 1e-12);
 }
 
 TEST(PrivateHardBody, SaveDynamicsCopiesOnlyTheAskedParts) {
@@ -323,23 +320,23 @@ TEST(PrivateHardBody, BoundsEncloseThePlacedBox) {
   body.init(p, R, s);
 
   const ZOVbox box = *body.updateBounds();
-  const Eigen::Vector3d center = toEigen(R) * Eigen::Vector3d(0.75, -0.125, 2.0) + toEigen(p);
-  EXPECT_LT((toEigen(box.center) - center).norm(), 1e-12);
+  const Vec3 center = toRef(R) * Vec3(0.75, -0.125, 2.0) + toRef(p);
+  EXPECT_LT(zovref::norm(toRef(box.center) - center), 1e-12);
   EXPECT_EQ(box.extents, MgcVector3(0.75, 1.0, 2.0));
   EXPECT_EQ(box.maxExtent, 2.0);
-  const Eigen::Matrix3d axes = toEigen(R) * toEigen(body.getShape().boxRotation);
-  EXPECT_LT((toEigen(box.axes) - axes).cwiseAbs().maxCoeff(), 1e-12);
+  const Mat3 axes = toRef(R) * toRef(body.getShape().boxRotation);
+  EXPECT_LT(zovref::maxAbs(toRef(box.axes) - axes), 1e-12);
 
   const ZOVcapsule capsule = *body.getBoundingVolume(1);
   // The unscaled box is longest along y: that is the capsule's axis.
-  EXPECT_LT((toEigen(capsule.axis) - axes.col(1)).norm(), 1e-12);
+  EXPECT_LT(zovref::norm(toRef(capsule.axis) - axes.col(1)), 1e-12);
   EXPECT_EQ(capsule.length, 2.0);
   MgcVector3 corners[8];
   obbCorners(box, corners);
   for (const MgcVector3& corner : corners) {
-    const Eigen::Vector3d d = toEigen(corner - capsule.center);
-    const double along = std::clamp(d.dot(toEigen(capsule.axis)), -capsule.length / 2, capsule.length / 2);
-    EXPECT_LE((d - along * toEigen(capsule.axis)).norm(), capsule.radius + 1e-12);
+    const Vec3 d = toRef(corner - capsule.center);
+    const double along = std::clamp(zovref::dot(d, toRef(capsule.axis)), -capsule.length / 2, capsule.length / 2);
+    EXPECT_LE(zovref::norm(d - along * toRef(capsule.axis)), capsule.radius + 1e-12);
   }
 }
 
@@ -356,8 +353,8 @@ TEST(PrivateHardBody, WorldMeshFollowsTheBodyAndTheWorldUpdateBit) {
   const ZOVmesh* mesh = body.getWorldMesh();
   EXPECT_FALSE(body.isWorldModified());
   for (std::uint32_t i = 0; i < mesh->numVertices; ++i) {
-    const Eigen::Vector3d expected = toEigen(R) * (2.0 * toEigen(mesh->vertices[i])) + Eigen::Vector3d(-1, 0, 0);
-    EXPECT_LT((toEigen(mesh->worldVertices[i]) - expected).norm(), 1e-12);
+    const Vec3 expected = toRef(R) * (2.0 * toRef(mesh->vertices[i])) + Vec3(-1, 0, 0);
+    EXPECT_LT(zovref::norm(toRef(mesh->worldVertices[i]) - expected), 1e-12);
   }
   // Integration moves the body, so the world data are stale afterwards.
   body.updateWorldData();

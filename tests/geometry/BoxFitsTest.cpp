@@ -16,7 +16,7 @@
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 using zovtest::Random;
-using zovtest::toEigen;
+using zovtest::toRef;
 
 namespace {
 
@@ -79,14 +79,14 @@ TEST(BoxFits, BoxAndCapsuleHoldTheCloudAndTouchIt) {
     const auto n = static_cast<std::uint32_t>(points.size());
     ZOVbox box;
     fitOrientedBox(box, n, points.data());
-    Eigen::Vector3d mean = Eigen::Vector3d::Zero();
-    for (const MgcVector3& p : points) mean += toEigen(p) / n;
-    Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();
-    for (const MgcVector3& p : points) covariance += (toEigen(p) - mean) * (toEigen(p) - mean).transpose();
-    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> reference(covariance);
+    zovref::Vec3 mean;
+    for (const MgcVector3& p : points) mean += toRef(p) / n;
+    zovref::Mat3 covariance;
+    for (const MgcVector3& p : points) covariance += zovref::outer(toRef(p) - mean, toRef(p) - mean);
+    const zovref::SymmetricEigen3 reference = zovref::symmetricEigen(covariance);
     MgcVector3 reach;
     for (int k = 0; k < 3; ++k) {
-      EXPECT_NEAR(std::fabs(toEigen(box.axes.GetColumn(k)).dot(reference.eigenvectors().col(k))), 1.0, 1e-9);
+      EXPECT_NEAR(std::fabs(zovref::dot(toRef(box.axes.GetColumn(k)), reference.vectors.col(k))), 1.0, 1e-9);
       for (const MgcVector3& p : points)
         reach[k] = std::max(reach[k], std::fabs((p - box.center).Dot(box.axes.GetColumn(k))));
       EXPECT_NEAR(reach[k], box.extents[k], 1e-9);

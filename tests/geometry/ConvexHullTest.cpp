@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-#include <Eigen/Geometry>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -17,6 +14,7 @@
 #include "support/MeshFixtures.h"
 #include "support/PointClouds.h"
 #include "support/QhullReference.h"
+#include "support/reference/EigenReference.h"
 
 using Mgc::MgcVector3;
 using zovtest::Points;
@@ -149,10 +147,10 @@ TEST(ConvexHull, HullsOfPointCloudsMatchTheReference) {
 Points singlePrecision(Points points, double scale, unsigned seed) {
   std::mt19937 engine(seed);
   std::normal_distribution<double> normal;
-  Eigen::Quaterniond q(normal(engine), normal(engine), normal(engine), normal(engine));
-  const Eigen::Matrix3d rotation = q.normalized().toRotationMatrix();
+  const zovref::Quat q(normal(engine), normal(engine), normal(engine), normal(engine));
+  const zovref::Mat3 rotation = zovref::toRotationMatrix(zovref::normalized(q));
   for (MgcVector3& p : points) {
-    const Eigen::Vector3d r = scale * (rotation * Eigen::Vector3d(p.x, p.y, p.z));
+    const zovref::Vec3 r = scale * (rotation * zovref::Vec3(p.x, p.y, p.z));
     p = MgcVector3(static_cast<float>(r.x()), static_cast<float>(r.y()), static_cast<float>(r.z()));
   }
   return points;

@@ -11,8 +11,9 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
+using zovref::Vec3;
 using zovtest::Random;
-using zovtest::toEigen;
+using zovtest::toRef;
 
 namespace {
 
@@ -29,36 +30,35 @@ std::vector<MgcVector3> randomCloud(Random& random, std::uint32_t count) {
 }
 
 // The covariance of the points about their mean, in double precision throughout.
-Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> referenceAxes(const std::vector<MgcVector3>& points,
-                                                             Eigen::Vector3d& mean) {
-  mean.setZero();
-  for (const MgcVector3& p : points) mean += toEigen(p);
+zovref::SymmetricEigen3 referenceAxes(const std::vector<MgcVector3>& points, Vec3& mean) {
+  mean = Vec3();
+  for (const MgcVector3& p : points) mean += toRef(p);
   mean /= static_cast<double>(points.size());
-  Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();
+  zovref::Mat3 covariance;
   for (const MgcVector3& p : points) {
-    const Eigen::Vector3d d = toEigen(p) - mean;
-    covariance += d * d.transpose();
+    const Vec3 d = toRef(p) - mean;
+    covariance += zovref::outer(d, d);
   }
   covariance /= static_cast<double>(points.size());
-  return Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d>(covariance);
+  return zovref::symmetricEigen(covariance);
 }
 
 TEST(CovarianceFit, BoxAxesAndLineFollowTheEigenvectorsOfTheCovariance) {
   Random random(31u);
   for (int trial = 0; trial < 50; ++trial) {
     const std::vector<MgcVector3> points = randomCloud(random, 200);
-    Eigen::Vector3d mean;
+    Vec3 mean;
     const auto reference = referenceAxes(points, mean);
 
     ZOVbox box;
     fitBoxToPoints(static_cast<std::uint32_t>(points.size()), points.data(), box);
     // The single-precision 1/count costs about 1e-7 relative.
-    EXPECT_LT((toEigen(box.center) - mean).norm(), 1e-6 * mean.norm());
-    const Eigen::Matrix3d axes = toEigen(box.axes);
-    EXPECT_NEAR(axes.determinant(), 1.0, 1e-12);
+    EXPECT_LT(norm(toRef(box.center) - mean), 1e-6 * norm(mean));
+    const zovref::Mat3 axes = toRef(box.axes);
+    EXPECT_NEAR(determinant(axes), 1.0, 1e-12);
     for (int i = 0; i < 3; ++i) {
-      EXPECT_NEAR(box.extents[i], reference.eigenvalues()[i], 1e-6 * reference.eigenvalues()[i]);
-      EXPECT_NEAR(std::fabs(axes.col(i).dot(reference.eigenvectors().col(i))), 1.0, 1e-9);
+      EXPECT_NEAR(box.extents[i], reference.values[i], 1e-6 * reference.values[i]);
+      EXPECT_NEAR(std::fabs(dot(axes.col(i), reference.vectors.col(i))), 1.0, 1e-9);
     }
 
     // The indexed form over a permutation fits the same points.
@@ -67,14 +67,14 @@ TEST(CovarianceFit, BoxAxesAndLineFollowTheEigenvectorsOfTheCovariance) {
     ZOVbox indexed;
     fitBoxToPoints(static_cast<std::uint32_t>(order.size()), order.data(), points.data(), indexed);
     EXPECT_LT(zovtest::maxDifference(indexed.axes, box.axes), 1e-9);
-    EXPECT_LT((toEigen(indexed.center) - toEigen(box.center)).norm(), 1e-12 * mean.norm());
+    EXPECT_LT(norm(toRef(indexed.center) - toRef(box.center)), 1e-12 * norm(mean));
 
     // The line runs through the mean along the direction of greatest spread.
     MgcVector3 center, direction;
     fitLineToPoints(static_cast<std::uint32_t>(points.size()), points.data(), center, direction);
-    EXPECT_LT((toEigen(center) - mean).norm(), 1e-6 * mean.norm());
+    EXPECT_LT(norm(toRef(center) - mean), 1e-6 * norm(mean));
     EXPECT_NEAR(direction.Length(), 1.0, 1e-14);
-    EXPECT_NEAR(std::fabs(toEigen(direction).dot(reference.eigenvectors().col(2))), 1.0, 1e-9);
+    EXPECT_NEAR(std::fabs(dot(toRef(direction), reference.vectors.col(2))), 1.0, 1e-9);
   }
 }
 
@@ -110,18 +110,18 @@ TEST(CovarianceFit, DegenerateSets) {
 // extremes wanted / 4 at a time: largest and smallest along the axis of
 // greatest spread, then along the middle axis, never the same point twice.
 std::vector<std::uint32_t> expectedExtremes(const std::vector<MgcVector3>& points, std::uint32_t wanted) {
-  Eigen::Vector3d mean;
+  Vec3 mean;
   const auto reference = referenceAxes(points, mean);
   std::vector<std::uint32_t> chosen;
   const int axes[4] = {2, 2, 1, 1};
   const double signs[4] = {1.0, -1.0, 1.0, -1.0};
   for (int pass = 0; pass < 4; ++pass) {
-    const Eigen::Vector3d axis = reference.eigenvectors().col(axes[pass]);
+    const Vec3 axis = reference.vectors.col(axes[pass]);
     std::vector<std::uint32_t> order;
     for (std::uint32_t i = 0; i < points.size(); ++i)
       if (std::find(chosen.begin(), chosen.end(), i) == chosen.end()) order.push_back(i);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return signs[pass] * toEigen(points[a]).dot(axis) > signs[pass] * toEigen(points[b]).dot(axis);
+      return signs[pass] * dot(toRef(points[a]), axis) > signs[pass] * dot(toRef(points[b]), axis);
     });
     chosen.insert(chosen.end(), order.begin(), order.begin() + wanted / 4);
   }
@@ -143,12 +143,11 @@ TEST(CovarianceFit, SelectsTheExtremesAlongThePrincipalAxes) {
       EXPECT_EQ(indices, expectedExtremes(points, wanted));
     }
     // Fewer than four: the largest sums of projections weighted by the variances.
-    Eigen::Vector3d mean;
+    Vec3 mean;
     const auto reference = referenceAxes(points, mean);
+    const zovref::Mat3 weighted = zovref::Mat3::diagonal(reference.values) * transpose(reference.vectors);
     std::vector<double> score;
-    for (const MgcVector3& p : points)
-      score.push_back(
-          (reference.eigenvalues().asDiagonal() * reference.eigenvectors().transpose() * toEigen(p)).cwiseAbs().sum());
+    for (const MgcVector3& p : points) score.push_back(absSum(weighted * toRef(p)));
     std::vector<std::uint32_t> expected(points.size());
     std::iota(expected.begin(), expected.end(), 0u);
     std::sort(expected.begin(), expected.end(), [&](auto a, auto b) { return score[a] > score[b]; });

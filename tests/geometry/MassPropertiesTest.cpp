@@ -13,8 +13,10 @@
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
+using zovref::Mat3;
+using zovref::Vec3;
 using zovtest::maxDifference;
-using zovtest::toEigen;
+using zovtest::toRef;
 
 namespace {
 
@@ -77,9 +79,7 @@ Polyhedron reversed(Polyhedron p) {
 }
 
 // The inertia of point masses about the origin.
-Eigen::Matrix3d pointInertia(double m, const Eigen::Vector3d& r) {
-  return m * (r.squaredNorm() * Eigen::Matrix3d::Identity() - r * r.transpose());
-}
+Mat3 pointInertia(double m, const Vec3& r) { return m * (squaredNorm(r) * Mat3::identity() - zovref::outer(r, r)); }
 
 }  // namespace
 
@@ -117,20 +117,20 @@ TEST(MassProperties, TetrahedraMatchTheClosedForm) {
     tetra.faces = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
     if (volume < 0.0) tetra = reversed(tetra);
     const double V = std::fabs(volume);
-    Eigen::Vector3d sum = Eigen::Vector3d::Zero();
-    Eigen::Matrix3d outer = Eigen::Matrix3d::Zero();
+    Vec3 sum;
+    Mat3 outer;
     for (const MgcVector3& p : tetra.points) {
-      sum += toEigen(p);
-      outer += toEigen(p) * toEigen(p).transpose();
+      sum += toRef(p);
+      outer += zovref::outer(toRef(p), toRef(p));
     }
-    const Eigen::Matrix3d second = V / 20.0 * (outer + sum * sum.transpose());
-    const Eigen::Matrix3d inertia = second.trace() * Eigen::Matrix3d::Identity() - second;
+    const Mat3 second = V / 20.0 * (outer + zovref::outer(sum, sum));
+    const Mat3 inertia = trace(second) * Mat3::identity() - second;
     const auto mesh = toMesh(tetra);
     MgcVector3 center;
     EXPECT_NEAR(ComputeMassProperties(*mesh, center), V, 1e-12);
-    EXPECT_LT((toEigen(center) - sum / 4.0).norm(), 1e-12);
+    EXPECT_LT(norm(toRef(center) - sum / 4.0), 1e-12);
     EXPECT_LT(maxDifference(computeMassPropertiesInertia(*mesh, V, MgcVector3(), {1, 1, 1}), inertia),
-              1e-10 * (1.0 + inertia.norm()));
+              1e-10 * (1.0 + norm(inertia)));
   }
 }
 
@@ -193,14 +193,13 @@ TEST(MassProperties, MeshesThatBoundNoSolidGetTheBoxMiddleAndPointMasses) {
     EXPECT_FALSE(isClosedMesh(*mesh) && volume > 0.0);
     if (c.pointMasses) {  // moved to the centre of mass by the parallel-axis theorem
       const double mass = 5.0;
-      const Eigen::Vector3d scale(2.0, 1.0, 0.5), com(0.1, -0.2, 0.3);
-      Eigen::Matrix3d expected = -pointInertia(mass, com);
+      const Vec3 scale(2.0, 1.0, 0.5), com(0.1, -0.2, 0.3);
+      Mat3 expected = -pointInertia(mass, com);
       for (const MgcVector3& p : c.mesh.points)
-        expected += pointInertia(mass / c.mesh.points.size(), toEigen(p).cwiseProduct(scale));
-      EXPECT_LT(
-          maxDifference(computeMassPropertiesInertia(*mesh, mass, zovtest::fromEigen(com), zovtest::fromEigen(scale)),
-                        expected),
-          1e-12);
+        expected += pointInertia(mass / c.mesh.points.size(), cwiseProduct(toRef(p), scale));
+      EXPECT_LT(maxDifference(computeMassPropertiesInertia(*mesh, mass, zovtest::fromRef(com), zovtest::fromRef(scale)),
+                              expected),
+                1e-12);
     }
   }
   EXPECT_TRUE(isClosedMesh(*toMesh(box({0, 0, 0}, {1, 1, 1}))));

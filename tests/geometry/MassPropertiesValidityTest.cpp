@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-#include <Eigen/Geometry>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -10,16 +7,19 @@
 
 #include "geometry/MassProperties.h"
 #include "support/MeshFixtures.h"
+#include "support/reference/EigenReference.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
+using zovref::Mat3;
+using zovref::Vec3;
 
 namespace {
 
 using Face = std::vector<std::uint32_t>;
 
 struct Polyhedron {
-  std::vector<Eigen::Vector3d> points;
+  std::vector<Vec3> points;
   std::vector<Face> faces;
 };
 
@@ -56,7 +56,7 @@ std::unique_ptr<ZOV_DFmesh> toDFmesh(const Polyhedron& p) {
 // The box [0, size] with outward faces whose top is cut in two at x = size.x/2
 // and whose front (y = 0) at z = size.z/2; the back, left and right faces
 // carry the cut's new corners on their edges, so that every edge is shared.
-Polyhedron cutBox(const Eigen::Vector3d& size) {
+Polyhedron cutBox(const Vec3& size) {
   Polyhedron p;
   for (int i = 0; i < 8; ++i)
     p.points.emplace_back((i & 1) ? size.x() : 0.0, (i & 2) ? size.y() : 0.0, (i & 4) ? size.z() : 0.0);
@@ -77,7 +77,7 @@ Polyhedron cutBox(const Eigen::Vector3d& size) {
 
 // The same box with plain rectangles for back, left and right: the cut faces
 // meet their edges half-way, at three T-junctions, as face subdivision leaves.
-Polyhedron tJunctionBox(const Eigen::Vector3d& size) {
+Polyhedron tJunctionBox(const Vec3& size) {
   Polyhedron p = cutBox(size);
   p.faces[5] = {2, 6, 7, 3};
   p.faces[6] = {0, 4, 6, 2};
@@ -85,19 +85,19 @@ Polyhedron tJunctionBox(const Eigen::Vector3d& size) {
   return p;
 }
 
-Eigen::Matrix3d toEigen(const MgcMatrix3& m) {
-  Eigen::Matrix3d e;
+Mat3 toRef(const MgcMatrix3& m) {
+  Mat3 e;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) e(r, c) = m[r][c];
   return e;
 }
 
-Eigen::Vector3d toEigen(const MgcVector3& v) { return {v.x, v.y, v.z}; }
+Vec3 toRef(const MgcVector3& v) { return {v.x, v.y, v.z}; }
 
 // The inertia of a solid box of mass m and edges `size` about its centre.
-Eigen::Matrix3d boxInertia(double m, const Eigen::Vector3d& size) {
-  const Eigen::Vector3d s2 = size.cwiseProduct(size);
-  return Eigen::Vector3d(s2.y() + s2.z(), s2.x() + s2.z(), s2.x() + s2.y()).asDiagonal() * (m / 12.0);
+Mat3 boxInertia(double m, const Vec3& size) {
+  const Vec3 s2 = cwiseProduct(size, size);
+  return Mat3::diagonal({s2.y() + s2.z(), s2.x() + s2.z(), s2.x() + s2.y()}) * (m / 12.0);
 }
 
 }  // namespace
@@ -105,41 +105,41 @@ Eigen::Matrix3d boxInertia(double m, const Eigen::Vector3d& size) {
 // A closed mesh whose faces meet at T-junctions bounds its solid like any
 // other: exact volume, centroid and solid-body inertia, placed anywhere.
 TEST(MassPropertiesValidity, ClosedMeshWithTJunctionsIsASolid) {
-  const Eigen::Vector3d size(2.0, 1.0, 3.0);
-  const Eigen::Matrix3d R = Eigen::AngleAxisd(0.7, Eigen::Vector3d(1, -2, 0.5).normalized()).toRotationMatrix();
-  const Eigen::Vector3d t(10.0, -4.0, 7.5);
+  const Vec3 size(2.0, 1.0, 3.0);
+  const Mat3 R = zovref::axisAngleMatrix(0.7, normalized(Vec3(1, -2, 0.5)));
+  const Vec3 t(10.0, -4.0, 7.5);
   for (const Polyhedron& shape : {cutBox(size), tJunctionBox(size)}) {
     Polyhedron placed = shape;
-    for (Eigen::Vector3d& point : placed.points) point = R * point + t;
-    const Eigen::Vector3d centroid = R * (size / 2) + t;
+    for (Vec3& point : placed.points) point = R * point + t;
+    const Vec3 centroid = R * (size / 2) + t;
 
     const auto mesh = toMesh(placed);
     const auto dfMesh = toDFmesh(placed);
     EXPECT_TRUE(isClosedMesh(*mesh));
     EXPECT_TRUE(isClosedMesh(*dfMesh));
     MgcVector3 center, dfCenter;
-    EXPECT_NEAR(ComputeMassProperties(*mesh, center), size.prod(), 1e-11);
-    EXPECT_NEAR(ComputeMassProperties(*dfMesh, dfCenter), size.prod(), 1e-11);
-    EXPECT_LT((toEigen(center) - centroid).norm(), 1e-11);
-    EXPECT_LT((toEigen(dfCenter) - centroid).norm(), 1e-11);
+    EXPECT_NEAR(ComputeMassProperties(*mesh, center), prod(size), 1e-11);
+    EXPECT_NEAR(ComputeMassProperties(*dfMesh, dfCenter), prod(size), 1e-11);
+    EXPECT_LT(norm(toRef(center) - centroid), 1e-11);
+    EXPECT_LT(norm(toRef(dfCenter) - centroid), 1e-11);
 
     const double mass = 4.0;
     const MgcMatrix3 tensor = computeMassPropertiesInertia(*mesh, mass, center, MgcVector3(1.0, 1.0, 1.0));
-    const Eigen::Matrix3d expected = R * boxInertia(mass, size) * R.transpose();
-    EXPECT_LT((toEigen(tensor) - expected).cwiseAbs().maxCoeff(), 1e-9);
+    const Mat3 expected = R * boxInertia(mass, size) * transpose(R);
+    EXPECT_LT(maxAbs(toRef(tensor) - expected), 1e-9);
   }
   // Scaled by the body's scale the T-junction box is a box of scaled edges.
-  const Eigen::Vector3d scale(0.5, 2.0, 1.5);
+  const Vec3 scale(0.5, 2.0, 1.5);
   const MgcMatrix3 tensor = computeMassPropertiesInertia(*toMesh(tJunctionBox(size)), 2.0, MgcVector3(0.5, 1.0, 2.25),
                                                          MgcVector3(scale.x(), scale.y(), scale.z()));
-  EXPECT_LT((toEigen(tensor) - boxInertia(2.0, size.cwiseProduct(scale))).cwiseAbs().maxCoeff(), 1e-12);
+  EXPECT_LT(maxAbs(toRef(tensor) - boxInertia(2.0, cwiseProduct(size, scale))), 1e-12);
 }
 
 // What is open, or wound inconsistently, stays refused with T-junctions or
 // without: the centre falls back to the vertex box middle and the inertia to
 // point masses.
 TEST(MassPropertiesValidity, OpenOrMisorientedTJunctionMeshesAreNotSolids) {
-  const Eigen::Vector3d size(2.0, 1.0, 3.0);
+  const Vec3 size(2.0, 1.0, 3.0);
   Polyhedron halfTopMissing = tJunctionBox(size);
   halfTopMissing.faces.erase(halfTopMissing.faces.begin() + 2);
   Polyhedron halfFrontFlipped = tJunctionBox(size);
@@ -157,13 +157,13 @@ TEST(MassPropertiesValidity, OpenOrMisorientedTJunctionMeshesAreNotSolids) {
     EXPECT_FALSE(isClosedMesh(*toDFmesh(p)));
     MgcVector3 center;
     ComputeMassProperties(*mesh, center);
-    EXPECT_LT((toEigen(center) - size / 2).norm(), 1e-15);
+    EXPECT_LT(norm(toRef(center) - size / 2), 1e-15);
 
     const double mass = 3.0;
-    Eigen::Matrix3d pointMasses = Eigen::Matrix3d::Zero();
-    for (const Eigen::Vector3d& r : p.points)
-      pointMasses += (mass / p.points.size()) * (r.squaredNorm() * Eigen::Matrix3d::Identity() - r * r.transpose());
+    Mat3 pointMasses;
+    for (const Vec3& r : p.points)
+      pointMasses += (mass / p.points.size()) * (squaredNorm(r) * Mat3::identity() - zovref::outer(r, r));
     const MgcMatrix3 tensor = computeMassPropertiesInertia(*mesh, mass, MgcVector3(), MgcVector3(1.0, 1.0, 1.0));
-    EXPECT_LT((toEigen(tensor) - pointMasses).cwiseAbs().maxCoeff(), 1e-12);
+    EXPECT_LT(maxAbs(toRef(tensor) - pointMasses), 1e-12);
   }
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -20,9 +18,9 @@ using Mgc::MgcMatrix3;
 using Mgc::MgcVector2;
 using Mgc::MgcVector3;
 using zovtest::expectNear;
-using zovtest::fromEigen;
+using zovtest::fromRef;
 using zovtest::Random;
-using zovtest::toEigen;
+using zovtest::toRef;
 
 namespace {
 
@@ -103,10 +101,9 @@ TEST(MeshTransforms, TransformsAgreeWithMatrixArithmetic) {
     const bool srt = trial % 2 == 0;
     srt ? meshTransformSRT(mesh.get(), t, R, s) : meshTransformTRS(mesh.get(), t, R, s);
     srt ? meshTransformSRT(dfMesh.get(), t, R, s) : meshTransformTRS(dfMesh.get(), t, R, s);
-    const Eigen::Matrix3d S = toEigen(s).asDiagonal();
+    const zovref::Mat3 S = zovref::Mat3::diagonal(toRef(s));
     const auto moved = [&](const MgcVector3& v) {
-      return fromEigen(srt ? Eigen::Vector3d(toEigen(R) * S * toEigen(v) + toEigen(t))
-                           : Eigen::Vector3d(S * toEigen(R) * (toEigen(v) + toEigen(t))));
+      return fromRef(srt ? toRef(R) * S * toRef(v) + toRef(t) : S * toRef(R) * (toRef(v) + toRef(t)));
     };
     for (std::uint32_t i = 0; i < 50; ++i) {
       expectNear(mesh->worldVertices[i], moved(mesh->vertices[i]), 1e-11);

@@ -11,7 +11,8 @@ namespace {
 
 using dagtest::Matrix4;
 using dagtest::maxDifference;
-using dagtest::toEigen;
+using dagtest::toRef;
+using dagtest::Vector3;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTight = 1e-12;
@@ -28,14 +29,14 @@ MMatrix sampleMatrix(int seed) {
 TEST(MathTypes, MatrixInverseAndDeterminantMatchEigen) {
   for (int seed = 0; seed < 12; ++seed) {
     const MMatrix m = sampleMatrix(seed);
-    const Matrix4 reference = toEigen(m);
+    const Matrix4 reference = toRef(m);
     ASSERT_FALSE(m.isSingular()) << seed;
-    const Matrix4 inverse = reference.inverse();
-    EXPECT_LT(maxDifference(m.inverse(), inverse), 1e-9 * inverse.cwiseAbs().maxCoeff()) << seed;
-    EXPECT_NEAR(m.det4x4(), reference.determinant(), 1e-10 * std::fabs(reference.determinant())) << seed;
-    const double det3 = reference.topLeftCorner<3, 3>().determinant();
+    const Matrix4 inverse = zovref::inverse(reference);
+    EXPECT_LT(maxDifference(m.inverse(), inverse), 1e-9 * zovref::maxAbs(inverse)) << seed;
+    EXPECT_NEAR(m.det4x4(), determinant(reference), 1e-10 * std::fabs(determinant(reference))) << seed;
+    const double det3 = zovref::determinant3(reference);
     EXPECT_NEAR(m.det3x3(), det3, 1e-10) << seed;
-    EXPECT_LT(maxDifference(m.adjoint(), inverse * reference.determinant()), 1e-9) << seed;
+    EXPECT_LT(maxDifference(m.adjoint(), inverse * determinant(reference)), 1e-9) << seed;
   }
 }
 
@@ -51,10 +52,9 @@ TEST(MathTypes, InverseOfSingularMatrixIsZeroButTinyMatricesInvert) {
 }
 
 TEST(MathTypes, EulerRotationsFollowTheirOrderAndDecomposeBack) {
-  const Eigen::Vector3d samples[] = {
-      {0.3, -1.1, 2.0}, {-2.5, 0.4, -0.9}, {1.0, kPi / 2.0, 0.5}, {0.7, -kPi / 2.0, -1.3}};
+  const Vector3 samples[] = {{0.3, -1.1, 2.0}, {-2.5, 0.4, -0.9}, {1.0, kPi / 2.0, 0.5}, {0.7, -kPi / 2.0, -1.3}};
   for (int order = 0; order < 6; ++order)
-    for (const Eigen::Vector3d& angles : samples) {
+    for (const Vector3& angles : samples) {
       const auto rotateOrder = static_cast<MEulerRotation::RotationOrder>(order);
       const MEulerRotation euler(angles.x(), angles.y(), angles.z(), rotateOrder);
       EXPECT_LT(maxDifference(euler.asMatrix(), dagtest::eulerRotation(angles, order)), kTight) << order;
@@ -99,22 +99,20 @@ TEST(MathTypes, QuaternionsFollowTheirMatrices) {
 /// The parts of a transformation and their composition written out here:
 /// Sp^-1 S Sh Sp St Rp^-1 Ra R Rp Rt T, row vectors.
 struct Parts {
-  Eigen::Vector3d translate{1.5, -2.0, 0.25};
-  Eigen::Vector3d rotate{0.4, -0.8, 1.9};
+  Vector3 translate{1.5, -2.0, 0.25};
+  Vector3 rotate{0.4, -0.8, 1.9};
   int order = 4;
-  Eigen::Vector3d rotateAxis{0.1, 0.2, -0.3};
-  Eigen::Vector3d scale{1.5, 0.5, -2.0};
-  Eigen::Vector3d shear{0.3, -0.2, 0.6};
-  Eigen::Vector3d scalePivot{0.5, 1.0, -1.0};
-  Eigen::Vector3d scalePivotTranslate{-0.2, 0.1, 0.3};
-  Eigen::Vector3d rotatePivot{1.0, -0.5, 2.0};
-  Eigen::Vector3d rotatePivotTranslate{0.3, 0.3, -0.1};
+  Vector3 rotateAxis{0.1, 0.2, -0.3};
+  Vector3 scale{1.5, 0.5, -2.0};
+  Vector3 shear{0.3, -0.2, 0.6};
+  Vector3 scalePivot{0.5, 1.0, -1.0};
+  Vector3 scalePivotTranslate{-0.2, 0.1, 0.3};
+  Vector3 rotatePivot{1.0, -0.5, 2.0};
+  Vector3 rotatePivotTranslate{0.3, 0.3, -0.1};
 
   Matrix4 matrix() const {
     using dagtest::translation;
-    Matrix4 scaleShear = Matrix4::Identity();
-    scaleShear.topLeftCorner<3, 3>() << scale.x(), 0, 0, scale.y() * shear.x(), scale.y(), 0, scale.z() * shear.y(),
-        scale.z() * shear.z(), scale.z();
+    const Matrix4 scaleShear = dagtest::scaleShear(scale, shear);
     return translation(-scalePivot) * scaleShear * translation(scalePivot) * translation(scalePivotTranslate) *
            translation(-rotatePivot) * dagtest::eulerRotation(rotateAxis, 0) * dagtest::eulerRotation(rotate, order) *
            translation(rotatePivot) * translation(rotatePivotTranslate) * translation(translate);
@@ -139,7 +137,7 @@ TEST(MathTypes, TransformationMatrixComposesInTheDocumentedOrder) {
   const Parts parts;
   const MTransformationMatrix value = parts.transformation();
   EXPECT_LT(maxDifference(value.asMatrix(), parts.matrix()), kTight);
-  EXPECT_LT(maxDifference(value.asMatrixInverse(), parts.matrix().inverse()), 1e-10);
+  EXPECT_LT(maxDifference(value.asMatrixInverse(), zovref::inverse(parts.matrix())), 1e-10);
 
   // Rebuilding from the matrix with the same pivots gives the same parts back.
   MTransformationMatrix rebuilt = parts.transformation();
@@ -155,8 +153,10 @@ TEST(MathTypes, TransformationMatrixComposesInTheDocumentedOrder) {
   EXPECT_TRUE(rebuilt.getTranslation(MSpace::kTransform).isEquivalent(MVector(parts.translate.data()), 1e-10));
 
   // A plain matrix splits into scale, rotation and translation.
-  Matrix4 composed = Matrix4::Identity();
-  composed.diagonal() << 2.0, 3.0, 4.0, 1.0;
+  Matrix4 composed = Matrix4::identity();
+  composed(0, 0) = 2.0;
+  composed(1, 1) = 3.0;
+  composed(2, 2) = 4.0;
   composed = composed * dagtest::eulerRotation({0.3, 0.2, -0.6}, 0) * dagtest::translation({4.0, 5.0, 6.0});
   MMatrix plainMatrix;
   for (unsigned int r = 0; r < 4; ++r)

@@ -12,26 +12,25 @@ using dagtest::Matrix4;
 using dagtest::maxDifference;
 using dagtest::plug;
 using dagtest::translation;
+using dagtest::Vector3;
 
 /// A transform's attribute values (centimetres, radians) and their matrix
 /// composed here in the documented order: scale and shear about the scale
 /// pivot, then rotation about the rotate pivot in the rotate order, then
 /// translation, each pivot followed by its translation.
 struct TransformValues {
-  Eigen::Vector3d translate;
-  Eigen::Vector3d rotate;
+  Vector3 translate;
+  Vector3 rotate;
   int order;
-  Eigen::Vector3d scale;
-  Eigen::Vector3d shear;
-  Eigen::Vector3d rotatePivot;
-  Eigen::Vector3d rotatePivotTranslate;
-  Eigen::Vector3d scalePivot;
-  Eigen::Vector3d scalePivotTranslate;
+  Vector3 scale;
+  Vector3 shear;
+  Vector3 rotatePivot;
+  Vector3 rotatePivotTranslate;
+  Vector3 scalePivot;
+  Vector3 scalePivotTranslate;
 
   Matrix4 matrix() const {
-    Matrix4 scaleShear = Matrix4::Identity();
-    scaleShear.topLeftCorner<3, 3>() << scale.x(), 0, 0, scale.y() * shear.x(), scale.y(), 0, scale.z() * shear.y(),
-        scale.z() * shear.z(), scale.z();
+    const Matrix4 scaleShear = dagtest::scaleShear(scale, shear);
     return translation(-scalePivot) * scaleShear * translation(scalePivot) * translation(scalePivotTranslate) *
            translation(-rotatePivot) * dagtest::eulerRotation(rotate, order) * translation(rotatePivot) *
            translation(rotatePivotTranslate) * translation(translate);
@@ -39,14 +38,14 @@ struct TransformValues {
 
   /// Writes the values through the transform's plugs.
   void apply(const std::string& name) const {
-    const std::pair<const char*, const Eigen::Vector3d*> triples[] = {{"translate", &translate},
-                                                                      {"rotate", &rotate},
-                                                                      {"scale", &scale},
-                                                                      {"shear", &shear},
-                                                                      {"rotatePivot", &rotatePivot},
-                                                                      {"rotatePivotTranslate", &rotatePivotTranslate},
-                                                                      {"scalePivot", &scalePivot},
-                                                                      {"scalePivotTranslate", &scalePivotTranslate}};
+    const std::pair<const char*, const Vector3*> triples[] = {{"translate", &translate},
+                                                              {"rotate", &rotate},
+                                                              {"scale", &scale},
+                                                              {"shear", &shear},
+                                                              {"rotatePivot", &rotatePivot},
+                                                              {"rotatePivotTranslate", &rotatePivotTranslate},
+                                                              {"scalePivot", &scalePivot},
+                                                              {"scalePivotTranslate", &scalePivotTranslate}};
     for (const auto& [attribute, value] : triples)
       for (unsigned int i = 0; i < 3; ++i) ASSERT_TRUE(plug(name, attribute).child(i).setValue((*value)[i]));
     ASSERT_TRUE(plug(name, "rotateOrder").setValue(order));
@@ -78,7 +77,7 @@ TEST_F(Transforms, WorldMatricesOfNestedTransformsAgreeWithTheirCompositionInEve
     outer.apply("parent");
     inner.apply("child");
     const Matrix4 expected = inner.matrix() * outer.matrix();
-    const double tolerance = 1e-12 * expected.cwiseAbs().maxCoeff();
+    const double tolerance = 1e-12 * zovref::maxAbs(expected);
     const MDagPath child = dagtest::path("child");
     EXPECT_LT(maxDifference(child.inclusiveMatrix(), expected), tolerance) << order;
     EXPECT_LT(maxDifference(child.exclusiveMatrix(), outer.matrix()), tolerance) << order;
@@ -87,7 +86,7 @@ TEST_F(Transforms, WorldMatricesOfNestedTransformsAgreeWithTheirCompositionInEve
         << order;
     EXPECT_LT(maxDifference(dagtest::matrixOf(plug("child", "matrix")), inner.matrix()), tolerance) << order;
     EXPECT_LT(maxDifference(dagtest::matrixOf(plug("child", "worldInverseMatrix").elementByLogicalIndex(0)),
-                            expected.inverse()),
+                            zovref::inverse(expected)),
               1e-10)
         << order;
     EXPECT_LT(maxDifference(MFnTransform(child).transformation().asMatrix(), inner.matrix()), tolerance) << order;

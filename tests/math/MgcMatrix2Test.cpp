@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -12,16 +10,14 @@
 
 using namespace Mgc;
 using namespace zovtest;
+using zovref::Mat2;
+using zovref::Vec2;
 
 namespace {
 
-Eigen::Matrix2d toEigen2(const MgcMatrix2& m) {
-  Eigen::Matrix2d e;
-  e << m[0][0], m[0][1], m[1][0], m[1][1];
-  return e;
-}
+Mat2 toRef2(const MgcMatrix2& m) { return {m[0][0], m[0][1], m[1][0], m[1][1]}; }
 
-double difference(const MgcMatrix2& a, const Eigen::Matrix2d& b) { return (toEigen2(a) - b).cwiseAbs().maxCoeff(); }
+double difference(const MgcMatrix2& a, const Mat2& b) { return zovref::maxAbs(toRef2(a) - b); }
 
 MgcMatrix2 randomMatrix(Random& random) {
   return {random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1)};
@@ -54,30 +50,30 @@ TEST(MgcMatrix2, ArithmeticAndAnglesMatchEigen) {
   for (int i = 0; i < 200; ++i) {
     const MgcMatrix2 a = randomMatrix(random), b = randomMatrix(random);
     const MgcVector2 u(random.uniform(-1, 1), random.uniform(-1, 1));
-    const Eigen::Matrix2d ea = toEigen2(a);
-    const Eigen::Vector2d eu(u.x, u.y);
-    EXPECT_LT(difference(a * b, ea * toEigen2(b)), 1e-15);
+    const Mat2 ea = toRef2(a);
+    const Vec2 eu(u.x, u.y);
+    EXPECT_LT(difference(a * b, ea * toRef2(b)), 1e-15);
     const MgcVector2 column = a * u, row = u * a;
-    EXPECT_LT((Eigen::Vector2d(column.x, column.y) - ea * eu).cwiseAbs().maxCoeff(), 1e-15);
-    EXPECT_LT((Eigen::Vector2d(row.x, row.y) - ea.transpose() * eu).cwiseAbs().maxCoeff(), 1e-15);
-    EXPECT_NEAR(a.Determinant(), ea.determinant(), 1e-15);
+    EXPECT_LT(maxAbs(Vec2(column.x, column.y) - ea * eu), 1e-15);
+    EXPECT_LT(maxAbs(Vec2(row.x, row.y) - transpose(ea) * eu), 1e-15);
+    EXPECT_NEAR(a.Determinant(), determinant(ea), 1e-15);
 
     const MgcMatrix2 shifted = a + MgcMatrix2::IDENTITY * 2.0;
     MgcMatrix2 inverse;
     ASSERT_TRUE(shifted.Inverse(inverse, MgcMatrix2::EPSILON));
-    EXPECT_LT(difference(inverse, toEigen2(shifted).inverse()), 1e-13);
+    EXPECT_LT(difference(inverse, zovref::inverse(toRef2(shifted))), 1e-13);
     // Gram-Schmidt is QR with a positive diagonal.
     MgcMatrix2 q = shifted;
     q.Orthonormalize();
-    const Eigen::Matrix2d r = toEigen2(q).transpose() * toEigen2(shifted);
-    EXPECT_LT((toEigen2(q).transpose() * toEigen2(q) - Eigen::Matrix2d::Identity()).cwiseAbs().maxCoeff(), 1e-15);
+    const Mat2 r = transpose(toRef2(q)) * toRef2(shifted);
+    EXPECT_LT(maxAbs(transpose(toRef2(q)) * toRef2(q) - Mat2::identity()), 1e-15);
     EXPECT_NEAR(r(1, 0), 0.0, 4e-15);
     EXPECT_GT(std::min(r(0, 0), r(1, 1)), 0.0);
 
     const double angle = random.uniform(-kPi, kPi);
     MgcMatrix2 m;
     m.FromAngle(angle);
-    EXPECT_LT(difference(m, Eigen::Rotation2Dd(angle).toRotationMatrix()), 1e-15);
+    EXPECT_LT(difference(m, zovref::rotation2(angle)), 1e-15);
     EXPECT_NEAR(m.ToAngle(), angle, 1e-14);
   }
   // Singular: false, the output untouched; the by-value form gives zero.
@@ -93,16 +89,16 @@ TEST(MgcMatrix2, ArithmeticAndAnglesMatchEigen) {
 // part.
 TEST(MgcMatrix2, DecompositionsMatchEigen) {
   for (const MgcMatrix2& a : matrixFamilies()) {
-    SCOPED_TRACE(::testing::PrintToString(toEigen2(a)));
-    const double size = std::max(toEigen2(a).norm(), std::numeric_limits<double>::min());
+    SCOPED_TRACE(::testing::PrintToString(toRef2(a)));
+    const double size = std::max(norm(toRef2(a)), std::numeric_limits<double>::min());
     MgcMatrix2 L, R, rebuilt;
     MgcVector2 S;
     a.SingularValueDecomposition(L, S, R);
     rebuilt.SingularValueComposition(L, S, R);
-    EXPECT_LT((toEigen2(rebuilt) - toEigen2(a)).norm(), 1e-14 * size);
-    EXPECT_LT((toEigen2(L).transpose() * toEigen2(L) - Eigen::Matrix2d::Identity()).norm(), 1e-14);
-    EXPECT_LT((toEigen2(R) * toEigen2(R).transpose() - Eigen::Matrix2d::Identity()).norm(), 1e-14);
-    const Eigen::Vector2d expected = Eigen::JacobiSVD<Eigen::Matrix2d>(toEigen2(a)).singularValues();
+    EXPECT_LT(norm(toRef2(rebuilt) - toRef2(a)), 1e-14 * size);
+    EXPECT_LT(norm(transpose(toRef2(L)) * toRef2(L) - Mat2::identity()), 1e-14);
+    EXPECT_LT(norm(toRef2(R) * transpose(toRef2(R)) - Mat2::identity()), 1e-14);
+    const Vec2 expected = zovref::singularValues(toRef2(a));
     // Larger value first unless the rows are orthogonal, which keep their order.
     EXPECT_TRUE(S.x >= S.y || a[0][0] * a[1][0] + a[0][1] * a[1][1] == 0.0);
     EXPECT_NEAR(std::max(S.x, S.y), expected[0], 1e-14 * size);
@@ -114,13 +110,11 @@ TEST(MgcMatrix2, DecompositionsMatchEigen) {
     double values[2];
     MgcVector2 vectors[2];
     symmetric.EigenSolveSymmetric(values, vectors);
-    Eigen::Matrix2d v;
-    v << vectors[0].x, vectors[1].x, vectors[0].y, vectors[1].y;
-    EXPECT_NEAR(v.determinant(), 1.0, 1e-14);
-    EXPECT_LT((v.transpose() * v - Eigen::Matrix2d::Identity()).norm(), 1e-14);
-    for (int i = 0; i < 2; ++i) EXPECT_LT((toEigen2(symmetric) * v.col(i) - values[i] * v.col(i)).norm(), 3e-14 * size);
-    const Eigen::Vector2d eigenvalues =
-        Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(toEigen2(symmetric)).eigenvalues();
+    const Mat2 v(vectors[0].x, vectors[1].x, vectors[0].y, vectors[1].y);
+    EXPECT_NEAR(determinant(v), 1.0, 1e-14);
+    EXPECT_LT(norm(transpose(v) * v - Mat2::identity()), 1e-14);
+    for (int i = 0; i < 2; ++i) EXPECT_LT(norm(toRef2(symmetric) * v.col(i) - values[i] * v.col(i)), 3e-14 * size);
+    const Vec2 eigenvalues = zovref::symmetricEigenvalues(toRef2(symmetric));
     EXPECT_NEAR(std::min(values[0], values[1]), eigenvalues[0], 3e-14 * size);
     EXPECT_NEAR(std::max(values[0], values[1]), eigenvalues[1], 3e-14 * size);
 
@@ -130,7 +124,7 @@ TEST(MgcMatrix2, DecompositionsMatchEigen) {
     double U;
     a.QDUDecomposition(Q, D, U);
     EXPECT_NEAR(Q.Determinant(), 1.0, 1e-12);
-    EXPECT_LT(difference(Q * MgcMatrix2(D.x, D.x * U, 0.0, D.y), toEigen2(a)), 1e-13 * size);
+    EXPECT_LT(difference(Q * MgcMatrix2(D.x, D.x * U, 0.0, D.y), toRef2(a)), 1e-13 * size);
   }
   EXPECT_NEAR(MgcMatrix2(3e200, 0.0, 0.0, 4e200).SpectralNorm(), 4e200, 1e186);
 }

@@ -19,9 +19,7 @@ MgcMatrix3 axisAngle(const MgcVector3& axis, double angle) {
   return m;
 }
 
-Eigen::Quaterniond about(int axis, double angle) {
-  return Eigen::Quaterniond(Eigen::AngleAxisd(angle, Eigen::Vector3d::Unit(axis)));
-}
+zovref::Quat about(int axis, double angle) { return zovref::axisAngleQuat(angle, zovref::Vec3::unit(axis)); }
 
 }  // namespace
 
@@ -36,7 +34,7 @@ TEST(MgcMatrix3Rotation, AxisAngleSlerpAndOrthonormalizeMatchEigen) {
   for (int i = 0; i < 540; ++i) {
     MgcVector3 axis = i < 520 ? random.unitVector() : MgcMatrix3::IDENTITY.GetColumn(i / 4 % 3);
     const double angle = i < 500 ? random.uniform(1e-3, kPi - 1e-3) * (i % 2 ? 1.0 : -2.0) : special[i % 4];
-    const Eigen::Matrix3d expected = Eigen::AngleAxisd(angle, toEigen(axis)).toRotationMatrix();
+    const zovref::Mat3 expected = zovref::axisAngleMatrix(angle, toRef(axis));
     EXPECT_LT(maxDifference(axisAngle(axis, angle), expected), 1e-14);
     if (angle < 0.0) continue;
     // The angle comes from the arc cosine of the trace, which near a half turn
@@ -44,26 +42,24 @@ TEST(MgcMatrix3Rotation, AxisAngleSlerpAndOrthonormalizeMatchEigen) {
     const double tolerance = i < 500 ? 1e-12 : 5e-8;
     MgcVector3 foundAxis;
     double foundAngle;
-    fromEigen(expected).ToAxisAngle(foundAxis, foundAngle);
+    fromRef(expected).ToAxisAngle(foundAxis, foundAngle);
     EXPECT_NEAR(foundAxis.Length(), 1.0, 1e-12) << i;
     EXPECT_NEAR(foundAngle, angle, tolerance) << i;
     EXPECT_LT(maxDifference(axisAngle(foundAxis, foundAngle), expected), tolerance) << i;
 
     // Slerp from a random rotation towards its product with this one runs
     // about the axis (a half turn has no one way to go).
-    const Eigen::Matrix3d start = toEigen(random.rotation());
+    const zovref::Mat3 start = toRef(random.rotation());
     const double t = random.uniform(0.0, 1.0);
-    const Eigen::Matrix3d between = start * Eigen::AngleAxisd(t * angle, toEigen(axis)).toRotationMatrix();
+    const zovref::Mat3 between = start * zovref::axisAngleMatrix(t * angle, toRef(axis));
     if (angle < kPi) {
-      EXPECT_LT(
-          maxDifference(MgcMatrix3::Slerp(t, fromEigen(start), fromEigen(Eigen::Matrix3d(start * expected))), between),
-          tolerance);
+      EXPECT_LT(maxDifference(MgcMatrix3::Slerp(t, fromRef(start), fromRef(start * expected)), between), tolerance);
     }
     // Gram-Schmidt over the columns of a perturbed rotation is the QR
     // factorisation with a positive diagonal: Q is orthonormal and Q^T A upper
     // triangular with positive diagonal.
     const MgcMatrix3 a =
-        fromEigen(expected) + MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1), random.vector(-0.1, 0.1));
+        fromRef(expected) + MgcMatrix3(random.vector(-0.1, 0.1), random.vector(-0.1, 0.1), random.vector(-0.1, 0.1));
     MgcMatrix3 q = a;
     q.Orthonormalize();
     EXPECT_LT(maxDifference(q.TransposeTimes(q), MgcMatrix3::IDENTITY), 1e-14);
@@ -103,9 +99,8 @@ TEST(EulerLimits, AnglesInsideAtAndNearTheLimitsRebuildTheRotation) {
           // A proper order's rotation about its first axis alone, given by
           // axis and angle, is the limit a1 = 0 however its diagonal rounds.
           const bool aboutFirst = offset == 0.0 && i % 2 == 1 && order.proper && limit == 0.0;
-          const Eigen::Quaterniond q = about(order.axes[0], a0) * about(order.axes[1], a1) * about(order.axes[2], a2);
-          MgcMatrix3 m =
-              fromEigen(exact || inside ? eulerReference(order, a0, a1, a2) : q.normalized().toRotationMatrix());
+          const zovref::Quat q = about(order.axes[0], a0) * about(order.axes[1], a1) * about(order.axes[2], a2);
+          MgcMatrix3 m = fromRef(exact || inside ? eulerReference(order, a0, a1, a2) : toRotationMatrix(normalized(q)));
           if (aboutFirst) m = axisAngle(MgcMatrix3::IDENTITY.GetColumn(order.axes[0]), a0 + a2);
           double b0, b1 = 0.5, b2 = 0.5;
           const bool regular = (m.*order.to)(b0, b1, b2);

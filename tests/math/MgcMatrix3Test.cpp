@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unsupported/Eigen/Polynomials>
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -19,6 +17,8 @@
 
 using namespace Mgc;
 using namespace zovtest;
+using zovref::Mat3;
+using zovref::Vec3;
 
 namespace {
 
@@ -33,9 +33,19 @@ MgcMatrix3 randomMatrix(Random& random, double scale) {
 
 MgcMatrix3 symmetric(double a, double b, double c, double d, double e, double f) { return {a, b, c, b, d, e, c, e, f}; }
 
-double size(const MgcMatrix3& a) {
-  return std::max(toEigen(a).cwiseAbs().maxCoeff(), std::numeric_limits<double>::min());
+// The diagonal of m alone, and its upper triangle over a unit diagonal.
+Mat3 diagonalPart(const Mat3& m) { return Mat3::diagonal({m(0, 0), m(1, 1), m(2, 2)}); }
+
+Mat3 unitUpperPart(const Mat3& m) {
+  Mat3 u = m;
+  for (int r = 0; r < 3; ++r) {
+    u(r, r) = 1.0;
+    for (int c = 0; c < r; ++c) u(r, c) = 0.0;
+  }
+  return u;
 }
+
+double size(const MgcMatrix3& a) { return std::max(zovref::maxAbs(toRef(a)), std::numeric_limits<double>::min()); }
 
 // Generic and badly scaled matrices, rank one and two, a zero row or column,
 // scaled orthogonal matrices (three equal singular values), and every matrix
@@ -46,10 +56,9 @@ std::vector<MgcMatrix3> matrixFamilies() {
   for (double scale : {1e-7, 1.0, 100.0, 1e6})
     for (int i = 0; i < 300; ++i) matrices.push_back(randomMatrix(random, scale));
   for (int i = 0; i < 300; ++i) {
-    const Eigen::Matrix3d one = toEigen(random.vector()) * toEigen(random.vector()).transpose();
-    matrices.push_back(fromEigen(one));
-    matrices.push_back(
-        fromEigen(Eigen::Matrix3d(one + toEigen(random.vector()) * toEigen(random.vector()).transpose())));
+    const Mat3 one = zovref::outer(toRef(random.vector()), toRef(random.vector()));
+    matrices.push_back(fromRef(one));
+    matrices.push_back(fromRef(one + zovref::outer(toRef(random.vector()), toRef(random.vector()))));
     MgcMatrix3 a = randomMatrix(random, 1.0);
     for (int k = 0; k < 3; ++k) (i % 6 < 3 ? a[k][i % 3] : a[i % 3][k]) = 0.0;
     matrices.push_back(a);
@@ -66,14 +75,13 @@ std::vector<MgcMatrix3> matrixFamilies() {
 // Eigenvalues that agree with Eigen's, orthonormal eigenvectors in the
 // columns, A v = lambda v, all relative to the size of the matrix.
 void expectEigenSystem(const MgcMatrix3& a, const double values[3], const MgcMatrix3& vectors) {
-  const Eigen::Matrix3d ea = toEigen(a), v = toEigen(vectors);
-  EXPECT_LT((v.transpose() * v - Eigen::Matrix3d::Identity()).norm(), 1e-14);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_LT((ea * v.col(i) - values[i] * v.col(i)).cwiseAbs().maxCoeff(), 1e-14 * size(a)) << i;
-  Eigen::Vector3d sorted(values[0], values[1], values[2]);
+  const Mat3 ea = toRef(a), v = toRef(vectors);
+  EXPECT_LT(zovref::norm(transpose(v) * v - Mat3::identity()), 1e-14);
+  for (int i = 0; i < 3; ++i) EXPECT_LT(zovref::maxAbs(ea * v.col(i) - values[i] * v.col(i)), 1e-14 * size(a)) << i;
+  Vec3 sorted(values[0], values[1], values[2]);
   std::sort(sorted.data(), sorted.data() + 3);
-  const Eigen::Vector3d expected = Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d>(ea).eigenvalues();
-  EXPECT_LT((sorted - expected).cwiseAbs().maxCoeff(), 1e-13 * size(a));
+  const Vec3 expected = zovref::symmetricEigen(ea).values;
+  EXPECT_LT(zovref::maxAbs(sorted - expected), 1e-13 * size(a));
 }
 
 // The separate solver, run as its callers do.
@@ -100,31 +108,31 @@ TEST(MgcMatrix3, ArithmeticInverseAndQduMatchEigen) {
     const MgcMatrix3 a(random.vector(), random.vector(), random.vector());
     const MgcMatrix3 b(random.vector(), random.vector(), random.vector());
     const MgcVector3 u = random.vector(), v = random.vector();
-    const Eigen::Matrix3d ea = toEigen(a), eb = toEigen(b);
+    const Mat3 ea = toRef(a), eb = toRef(b);
     EXPECT_LT(maxDifference(a * b, ea * eb), 1e-15);
-    EXPECT_LT(maxDifference(a.TransposeTimes(b), ea.transpose() * eb), 1e-15);
-    EXPECT_LT(maxDifference(a.TimesTranspose(b), ea * eb.transpose()), 1e-15);
-    EXPECT_LT((toEigen(a * u) - ea * toEigen(u)).cwiseAbs().maxCoeff(), 1e-15);
-    EXPECT_LT((toEigen(u * a) - ea.transpose() * toEigen(u)).cwiseAbs().maxCoeff(), 1e-15);
-    EXPECT_NEAR(a.Determinant(), ea.determinant(), 1e-14);
-    EXPECT_LT((toEigen(Mgc::SkewSymmetric(u) * v) - toEigen(u).cross(toEigen(v))).cwiseAbs().maxCoeff(), 1e-15);
+    EXPECT_LT(maxDifference(a.TransposeTimes(b), transpose(ea) * eb), 1e-15);
+    EXPECT_LT(maxDifference(a.TimesTranspose(b), ea * transpose(eb)), 1e-15);
+    EXPECT_LT(zovref::maxAbs(toRef(a * u) - ea * toRef(u)), 1e-15);
+    EXPECT_LT(zovref::maxAbs(toRef(u * a) - transpose(ea) * toRef(u)), 1e-15);
+    EXPECT_NEAR(a.Determinant(), determinant(ea), 1e-14);
+    EXPECT_LT(zovref::maxAbs(toRef(Mgc::SkewSymmetric(u) * v) - zovref::cross(toRef(u), toRef(v))), 1e-15);
 
     const MgcMatrix3 shifted = a + MgcMatrix3::IDENTITY * 2.0;
     MgcMatrix3 inverse;
     ASSERT_TRUE(shifted.Inverse(inverse, zov::kInertiaInverseTolerance));
-    EXPECT_LT(maxDifference(inverse, toEigen(shifted).inverse()), 1e-12);
+    EXPECT_LT(maxDifference(inverse, zovref::inverse(toRef(shifted))), 1e-12);
     EXPECT_EQ(shifted.Inverse(zov::kInertiaInverseTolerance), inverse);
 
     // Q a rotation, D diagonal, U unit upper triangular, Q D U the matrix: the
     // QR factorisation, unique up to signs.
     MgcMatrix3 Q, D, U;
     a.QDUDecomposition(Q, D, U);
-    const Eigen::Matrix3d eq = toEigen(Q), ed = toEigen(D), eu = toEigen(U);
-    EXPECT_LT((eq.transpose() * eq - Eigen::Matrix3d::Identity()).norm(), 1e-12);
-    EXPECT_NEAR(eq.determinant(), 1.0, 1e-12);
-    EXPECT_EQ(ed, Eigen::Matrix3d(ed.diagonal().asDiagonal()));
-    EXPECT_EQ(eu, Eigen::Matrix3d(eu.triangularView<Eigen::UnitUpper>()));
-    EXPECT_LT((eq * ed * eu - ea).cwiseAbs().maxCoeff(), 1e-12);
+    const Mat3 eq = toRef(Q), ed = toRef(D), eu = toRef(U);
+    EXPECT_LT(zovref::norm(transpose(eq) * eq - Mat3::identity()), 1e-12);
+    EXPECT_NEAR(determinant(eq), 1.0, 1e-12);
+    EXPECT_EQ(ed, diagonalPart(ed));
+    EXPECT_EQ(eu, unitUpperPart(eu));
+    EXPECT_LT(zovref::maxAbs(eq * ed * eu - ea), 1e-12);
   }
   // A singular matrix reports false and leaves its adjugate (the transposed
   // cofactors, here from 2x2 minors) in the output; the by-value form gives ZERO.
@@ -146,18 +154,18 @@ TEST(MgcMatrix3Decompositions, SingularValueDecompositionMatchesEigen) {
     MgcMatrix3 L, R;
     MgcVector3 S;
     a.SingularValueDecomposition(L, S, R);
-    const double norm = std::max(toEigen(a).norm(), std::numeric_limits<double>::min());
-    SCOPED_TRACE(::testing::PrintToString(toEigen(a)));
+    const double norm = std::max(zovref::norm(toRef(a)), std::numeric_limits<double>::min());
+    SCOPED_TRACE(::testing::PrintToString(toRef(a)));
     // Converged off-diagonal entries of a relative kSvdTolerance are dropped.
     const double tolerance = 3.0 * zov::kSvdTolerance * norm;
-    ASSERT_LT((toEigen(L) * toEigen(S).asDiagonal() * toEigen(R) - toEigen(a)).norm(), tolerance);
-    EXPECT_LT((toEigen(L).transpose() * toEigen(L) - Eigen::Matrix3d::Identity()).norm(), 1e-13);
-    EXPECT_LT((toEigen(R) * toEigen(R).transpose() - Eigen::Matrix3d::Identity()).norm(), 1e-13);
-    Eigen::Vector3d values = toEigen(S);
-    EXPECT_GE(values.minCoeff(), 0.0);
+    ASSERT_LT(zovref::norm(toRef(L) * Mat3::diagonal(toRef(S)) * toRef(R) - toRef(a)), tolerance);
+    EXPECT_LT(zovref::norm(transpose(toRef(L)) * toRef(L) - Mat3::identity()), 1e-13);
+    EXPECT_LT(zovref::norm(toRef(R) * transpose(toRef(R)) - Mat3::identity()), 1e-13);
+    Vec3 values = toRef(S);
+    EXPECT_GE(zovref::minCoeff(values), 0.0);
     std::sort(values.data(), values.data() + 3, std::greater<double>());
-    const Eigen::Vector3d expected = Eigen::JacobiSVD<Eigen::Matrix3d>(toEigen(a)).singularValues();
-    EXPECT_LT((values - expected).cwiseAbs().maxCoeff(), tolerance);
+    const Vec3 expected = zovref::singularValues(toRef(a));
+    EXPECT_LT(zovref::maxAbs(values - expected), tolerance);
     EXPECT_NEAR(a.SpectralNorm(), expected[0], 1e-14 * expected[0]);
   }
   // A NaN never passes the convergence test: the values say so when it runs out.
@@ -175,24 +183,23 @@ TEST(MgcMatrix3Decompositions, SingularValueDecompositionMatchesEigen) {
 TEST(SymmetricEigen, BothSolversMatchEigen) {
   Random random(13u);
   const double tiny = 1e-300, small = 1e-170;
-  const Eigen::Matrix3d q = toEigen(random.rotation());
-  std::vector<MgcMatrix3> matrices = {
-      MgcMatrix3::ZERO,
-      MgcMatrix3::IDENTITY * 2.0,
-      symmetric(2, 0, 0, 5, 0, 5),
-      symmetric(1, 1, 0, 1, 0, 0),
-      symmetric(1, 0, 1e-7, 1, 0, 1),
-      symmetric(1, 0, tiny, 2, 0, 3),
-      symmetric(1, 1, tiny, 2, 0, 3),
-      symmetric(1, small, small, 2, 0.5, 3),
-      symmetric(1e300, -2e300, 1e299, 3e300, 5e299, -1e300),
-      fromEigen(Eigen::Matrix3d(q * Eigen::Vector3d(2, 2, -1).asDiagonal() * q.transpose()))};
+  const Mat3 q = toRef(random.rotation());
+  std::vector<MgcMatrix3> matrices = {MgcMatrix3::ZERO,
+                                      MgcMatrix3::IDENTITY * 2.0,
+                                      symmetric(2, 0, 0, 5, 0, 5),
+                                      symmetric(1, 1, 0, 1, 0, 0),
+                                      symmetric(1, 0, 1e-7, 1, 0, 1),
+                                      symmetric(1, 0, tiny, 2, 0, 3),
+                                      symmetric(1, 1, tiny, 2, 0, 3),
+                                      symmetric(1, small, small, 2, 0.5, 3),
+                                      symmetric(1e300, -2e300, 1e299, 3e300, 5e299, -1e300),
+                                      fromRef(q * Mat3::diagonal({2, 2, -1}) * transpose(q))};
   for (int i = 0; i < 2000; ++i) {
-    const Eigen::Matrix3d m = toEigen(randomMatrix(random, i % 4 == 0 ? std::pow(10.0, random.uniform(-100, 100)) : 1));
-    matrices.push_back(fromEigen(Eigen::Matrix3d(m + m.transpose())));
+    const Mat3 m = toRef(randomMatrix(random, i % 4 == 0 ? std::pow(10.0, random.uniform(-100, 100)) : 1));
+    matrices.push_back(fromRef(m + transpose(m)));
   }
   for (const MgcMatrix3& a : matrices) {
-    SCOPED_TRACE(::testing::PrintToString(toEigen(a)));
+    SCOPED_TRACE(::testing::PrintToString(toRef(a)));
     double values[3];
     MgcVector3 vectors[3];
     a.EigenSolveSymmetric(values, vectors);
@@ -242,23 +249,23 @@ TEST(MgcMatrix3Decompositions, MaxCubicRootMatchesPolynomialSolver) {
   for (int i = 0; i < 2000; ++i) {
     // Three real roots, or one real root and a complex pair, at several scales.
     const double scale = std::pow(10.0, random.uniform(-3.0, 3.0));
-    Eigen::Vector4d coefficients;  // c0, c1, c2, 1
+    double coefficients[4];  // c0, c1, c2, 1
     if (i % 2 == 0) {
       double r[3] = {random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-1, 1)};
       std::sort(r, r + 3);
       if (r[2] - r[1] < 1e-3) continue;  // a near-double largest root is ill-conditioned
       for (double& root : r) root *= scale;
-      coefficients << -r[0] * r[1] * r[2], r[0] * r[1] + r[1] * r[2] + r[0] * r[2], -(r[0] + r[1] + r[2]), 1.0;
+      const double c[4] = {-r[0] * r[1] * r[2], r[0] * r[1] + r[1] * r[2] + r[0] * r[2], -(r[0] + r[1] + r[2]), 1.0};
+      std::copy(c, c + 4, coefficients);
     } else {
       const double root = scale * random.uniform(-1, 1), re = scale * random.uniform(-1, 1);
       const double pairProduct = re * re + std::pow(scale * random.uniform(0.1, 1), 2);
-      coefficients << -root * pairProduct, pairProduct + 2.0 * re * root, -(root + 2.0 * re), 1.0;
+      const double c[4] = {-root * pairProduct, pairProduct + 2.0 * re * root, -(root + 2.0 * re), 1.0};
+      std::copy(c, c + 4, coefficients);
     }
-    std::vector<double> real;
-    Eigen::PolynomialSolver<double, 3>(coefficients).realRoots(real, 1e-6 * scale);
+    const std::vector<double> real = zovref::cubicRealRoots(coefficients, 1e-6 * scale);
     ASSERT_FALSE(real.empty());
-    const double c[3] = {coefficients[0], coefficients[1], coefficients[2]};
-    EXPECT_NEAR(MatrixProbe::MaxCubicRoot(c), *std::max_element(real.begin(), real.end()), 1e-10 * scale);
+    EXPECT_NEAR(MatrixProbe::MaxCubicRoot(coefficients), *std::max_element(real.begin(), real.end()), 1e-10 * scale);
   }
   // x^3 + 1 (its root far from the inflection), x^3, (x - 2)^3, a double
   // largest root, a double smallest root, x^3 - x.

@@ -89,7 +89,7 @@ Constraints randomRange(Random& random) {
 TEST(MgcQuaternionClosest, OneAxisIsTheBestRotationAboutThatAxisInRange) {
   Random random(41);
   for (int i = 0; i < 300; ++i) {
-    const Quaternion q = fromEigen(randomQuaternion(random));
+    const Quaternion q = fromRef(randomQuaternion(random));
     const bool ranged = i % 3 != 0;
     const Constraints range = ranged ? randomRange(random) : Constraints(-0.5 * kPi, 0.5 * kPi);
     const Quaternion results[3] = {ranged ? q.GetClosestX(range) : q.GetClosestX(),
@@ -118,7 +118,7 @@ TEST(MgcQuaternionClosest, TwoAxesIsTheBestProductInRangeForEveryOrder) {
       // Random rotations, and ones in gimbal lock for the pair: a quarter turn
       // about the third axis between rotations about the two, where only the
       // sum or difference of their angles is determined.
-      Quaternion q = fromEigen(randomQuaternion(random));
+      Quaternion q = fromRef(randomQuaternion(random));
       const double firstAngle = random.uniform(-kPi, kPi), secondAngle = random.uniform(-kPi, kPi);
       const Quaternion quarter = axisRotation(3 - order.first - order.second, (i % 4 < 2 ? 0.25 : -0.25) * kPi);
       if (i % 3 == 2) q = axisRotation(order.first, firstAngle) * quarter * axisRotation(order.second, secondAngle);
@@ -153,7 +153,7 @@ TEST(MgcQuaternionClosest, FactorsMultiplyBackToTheQuaternion) {
     for (int i = 0; i < 300; ++i) {
       // Random rotations, then the middle rotation at, and just off, a quarter
       // turn (gimbal lock).
-      Quaternion q = fromEigen(randomQuaternion(random));
+      Quaternion q = fromRef(randomQuaternion(random));
       if (i % 3 != 0) {
         const double middle = (i % 2 == 0 ? 0.25 : -0.25) * kPi + (i % 3 == 1 ? 0.0 : 1e-6);
         q = axisRotation(order.axes[0], random.uniform(-kPi, kPi)) * axisRotation(order.axes[1], middle) *

@@ -11,23 +11,19 @@
 
 using namespace Mgc;
 using namespace zovtest;
+using zovref::Quat;
 
 namespace {
 
-Eigen::Quaterniond eigenAxisAngle(const MgcVector3& axis, double angle) {
-  return Eigen::Quaterniond(Eigen::AngleAxisd(angle, toEigen(axis)));
-}
+Quat refAxisAngle(const MgcVector3& axis, double angle) { return zovref::axisAngleQuat(angle, toRef(axis)); }
 
 // The point at t on the great circle from unit p through unit q (not through
 // -q), written from the circle's orthonormal frame (p, q_perp).
-Eigen::Quaterniond greatCircle(const Eigen::Quaterniond& p, const Eigen::Quaterniond& q, double t,
-                               int extraHalfCircles = 0) {
-  const double angle = std::acos(std::clamp(p.dot(q), -1.0, 1.0));
-  const Eigen::Vector4d perpendicular = (q.coeffs() - p.dot(q) * p.coeffs()).normalized();
+Quat greatCircle(const Quat& p, const Quat& q, double t, int extraHalfCircles = 0) {
+  const double angle = std::acos(std::clamp(dot(p, q), -1.0, 1.0));
+  const Quat perpendicular = normalized(q - dot(p, q) * p);
   const double travelled = t * (angle + extraHalfCircles * kPi);
-  Eigen::Quaterniond result;
-  result.coeffs() = std::cos(travelled) * p.coeffs() + std::sin(travelled) * perpendicular;
-  return result;
+  return std::cos(travelled) * p + std::sin(travelled) * perpendicular;
 }
 
 }  // namespace
@@ -38,31 +34,30 @@ TEST(MgcQuaternion, ConversionsAndAlgebraMatchEigen) {
     // Every fourth rotation is by more than 2*pi/3 (negative trace) about an
     // axis near x, y or z, so that every branch of the conversion from a
     // matrix runs.
-    Eigen::Quaterniond a = randomQuaternion(random);
+    Quat a = randomQuaternion(random);
     if (i % 4 != 0) {
       MgcVector3 axis = random.vector(-0.3, 0.3);
       axis[i % 3] = 1.0;
-      a = eigenAxisAngle(axis * (1.0 / axis.Length()), random.uniform(2.2, kPi));
+      a = refAxisAngle(axis * (1.0 / axis.Length()), random.uniform(2.2, kPi));
     }
-    Eigen::Quaterniond b = randomQuaternion(random);
-    b.coeffs() *= 1.7;  // not unit, so that Inverse differs from Conjugate
-    const Quaternion qa = fromEigen(a), qb = fromEigen(b);
-    EXPECT_LT(rotationDistance(Quaternion(fromEigen(a.toRotationMatrix())), a), 1e-14);
+    const Quat b = 1.7 * randomQuaternion(random);  // not unit, so that Inverse differs from Conjugate
+    const Quaternion qa = fromRef(a), qb = fromRef(b);
+    EXPECT_LT(rotationDistance(Quaternion(fromRef(toRotationMatrix(a))), a), 1e-14);
     MgcMatrix3 m;
     qa.ToRotationMatrix(m);
-    EXPECT_LT(maxDifference(m, a.toRotationMatrix()), 1e-15);
+    EXPECT_LT(maxDifference(m, toRotationMatrix(a)), 1e-15);
     const MgcVector3 v = random.vector();
-    EXPECT_LT((toEigen(qa.Rotate(v)) - a * toEigen(v)).cwiseAbs().maxCoeff(), 1e-14);
+    EXPECT_LT(zovref::maxAbs(toRef(qa.Rotate(v)) - a * toRef(v)), 1e-14);
     EXPECT_LT(maxDifference(qa * qb, a * b), 1e-15);
-    EXPECT_LT(maxDifference(qb.Inverse(), b.inverse()), 1e-15);
+    EXPECT_LT(maxDifference(qb.Inverse(), zovref::inverse(b)), 1e-15);
     Quaternion unit = qb;
-    EXPECT_NEAR(unit.Normalize(), b.norm(), 1e-15);
-    EXPECT_LT(maxDifference(unit, b.normalized()), 1e-15);
+    EXPECT_NEAR(unit.Normalize(), zovref::norm(b), 1e-15);
+    EXPECT_LT(maxDifference(unit, normalized(b)), 1e-15);
 
     const MgcVector3 axis = random.unitVector();
     const double angle = random.uniform(1e-3, 2.0 * kPi - 1e-3);
     const Quaternion fromAxis(axis, angle);
-    EXPECT_LT(maxDifference(fromAxis, eigenAxisAngle(axis, angle)), 1e-15);
+    EXPECT_LT(maxDifference(fromAxis, refAxisAngle(axis, angle)), 1e-15);
     MgcVector3 foundAxis;
     double foundAngle;
     fromAxis.ToAxisAngle(foundAxis, foundAngle);
@@ -70,8 +65,8 @@ TEST(MgcQuaternion, ConversionsAndAlgebraMatchEigen) {
     EXPECT_LT((foundAxis - axis).Length(), 1e-12);
     // Exp and Log are inverse on unit quaternions: (cos h, sin h * axis).
     const Quaternion pure(0.0, angle / 2 * axis.x, angle / 2 * axis.y, angle / 2 * axis.z);
-    EXPECT_LT(maxDifference(pure.Exp(), toEigen(fromAxis)), 1e-15);
-    EXPECT_LT(maxDifference(fromAxis.Log(), toEigen(pure)), 1e-9);
+    EXPECT_LT(maxDifference(pure.Exp(), toRef(fromAxis)), 1e-15);
+    EXPECT_LT(maxDifference(fromAxis.Log(), toRef(pure)), 1e-9);
 
     // Twist about the direction's image times a swing that carries the
     // direction there, and swing times a twist about the direction itself.
@@ -129,7 +124,7 @@ TEST(QuaternionLimits, AlignTakesOneDirectionOntoAnotherAtAnyAngle) {
         const MgcVector3 image = q.Rotate(from * (1.0 / from.Length()));
         EXPECT_LT((image - to * (1.0 / to.Length())).Length(), 1e-14);
         if (sign > 0.0 || offset == 1.0) {
-          EXPECT_LT(rotationDistance(q, Eigen::Quaterniond::FromTwoVectors(toEigen(from), toEigen(to))), 1e-12);
+          EXPECT_LT(rotationDistance(q, zovref::fromTwoVectors(toRef(from), toRef(to))), 1e-12);
         }
       }
     }
@@ -147,32 +142,31 @@ TEST(QuaternionLimits, AlignTakesOneDirectionOntoAnotherAtAnyAngle) {
 TEST(QuaternionLimits, SlerpFollowsTheGreatArcAndStaysOnOneRotation) {
   Random random(52);
   for (int i = 0; i < 2000; ++i) {
-    const Eigen::Quaterniond p = randomQuaternion(random);
-    Eigen::Quaterniond q = randomQuaternion(random);
+    const Quat p = randomQuaternion(random);
+    Quat q = randomQuaternion(random);
     const int kind = i % 4;  // general, equal, opposite, opposite within rounding
     if (kind == 1) q = p;
-    if (kind == 2) q.coeffs() = -p.coeffs();
-    if (kind == 3) q = Eigen::Quaterniond(-p.coeffs() * random.uniform(0.1, 10.0)).normalized();
+    if (kind == 2) q = -p;
+    if (kind == 3) q = normalized(random.uniform(0.1, 10.0) * -p);
     const double t = random.uniform(0.0, 1.0);
     Quaternion result;
-    result.Slerp(t, fromEigen(p), fromEigen(q));
+    result.Slerp(t, fromRef(p), fromRef(q));
     EXPECT_NEAR(result.Length(), 1.0, 1e-14);
     EXPECT_LT(maxDifference(result, kind == 0 ? greatCircle(p, q, t) : p), 1e-12);
     // Extra half turns between equal ends have no plane to turn in.
     for (const int spins : {1, 2, -1}) {
       if (kind == 1) continue;
-      result.SlerpExtraSpins(t, fromEigen(p), fromEigen(q), spins);
+      result.SlerpExtraSpins(t, fromRef(p), fromRef(q), spins);
       EXPECT_LT(maxDifference(result, kind == 0 ? greatCircle(p, q, t, spins) : p), 1e-12);
     }
     if (kind != 0) continue;
-    const Quaternion a = fromEigen(randomQuaternion(random));
-    EXPECT_LT(maxDifference(result.Squad(0.0, fromEigen(p), a, a, fromEigen(q)), p), 1e-15);
-    EXPECT_LT(maxDifference(result.Squad(1.0, fromEigen(p), a, a, fromEigen(q)), q), 1e-15);
-    EXPECT_LT(
-        maxDifference(result.Squad(t, fromEigen(p), fromEigen(p), fromEigen(q), fromEigen(q)), greatCircle(p, q, t)),
-        1e-12);
+    const Quaternion a = fromRef(randomQuaternion(random));
+    EXPECT_LT(maxDifference(result.Squad(0.0, fromRef(p), a, a, fromRef(q)), p), 1e-15);
+    EXPECT_LT(maxDifference(result.Squad(1.0, fromRef(p), a, a, fromRef(q)), q), 1e-15);
+    EXPECT_LT(maxDifference(result.Squad(t, fromRef(p), fromRef(p), fromRef(q), fromRef(q)), greatCircle(p, q, t)),
+              1e-12);
     // Control points placed symmetrically about q1 give q1 itself.
     const Quaternion step(random.unitVector(), random.uniform(0.1, 1.0));
-    EXPECT_LT(maxDifference(result.Intermediate(a * step.Conjugate(), a, a * step), toEigen(a)), 1e-12);
+    EXPECT_LT(maxDifference(result.Intermediate(a * step.Conjugate(), a, a * step), toRef(a)), 1e-12);
   }
 }

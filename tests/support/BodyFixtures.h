@@ -1,11 +1,7 @@
 #pragma once
 
-// A concrete body for the engine tests, a driver that runs bodies through the
-// world's advance the way the world does, without a world, and a reference
-// solution of the torque-free rigid body.
-
-#include <Eigen/Dense>
-#include <Eigen/Geometry>
+// A concrete body for the engine tests, and a driver that runs bodies through
+// the world's advance the way the world does, without a world.
 
 #include <cmath>
 #include <vector>
@@ -115,32 +111,6 @@ inline bool isFiniteState(const RBDynamics& s) {
          std::isfinite(q.W()) && std::isfinite(q.X()) && std::isfinite(q.Y()) && std::isfinite(q.Z()) &&
          isFiniteVector(s.linearVelocity) && isFiniteVector(s.angularVelocity) && isFiniteVector(s.angularMomentum) &&
          std::isfinite(s.invMass) && isFiniteMatrix(s.worldInertia) && isFiniteMatrix(s.worldInvInertia);
-}
-
-// Reference solution of the torque-free rigid body: the orientation quaternion
-// obeys q' = (0, w) q / 2 with w = R I^-1 R^T L and L constant; classical RK4
-// with a step far below the engine's.
-inline Eigen::Quaterniond referenceSpin(Eigen::Quaterniond q, const Eigen::Matrix3d& bodyInverseInertia,
-                                        const Eigen::Vector3d& L, double duration) {
-  auto derivative = [&](const Eigen::Vector4d& y) {
-    Eigen::Quaterniond qq(y[0], y[1], y[2], y[3]);
-    qq.normalize();
-    const Eigen::Matrix3d R = qq.toRotationMatrix();
-    const Eigen::Vector3d w = R * bodyInverseInertia * R.transpose() * L;
-    const Eigen::Quaterniond dq = Eigen::Quaterniond(0.0, w.x(), w.y(), w.z()) * qq;
-    return Eigen::Vector4d(0.5 * dq.w(), 0.5 * dq.x(), 0.5 * dq.y(), 0.5 * dq.z());
-  };
-  constexpr int kSteps = 20000;
-  const double h = duration / kSteps;
-  Eigen::Vector4d y(q.w(), q.x(), q.y(), q.z());
-  for (int i = 0; i < kSteps; ++i) {
-    const Eigen::Vector4d k1 = derivative(y);
-    const Eigen::Vector4d k2 = derivative(y + 0.5 * h * k1);
-    const Eigen::Vector4d k3 = derivative(y + 0.5 * h * k2);
-    const Eigen::Vector4d k4 = derivative(y + h * k3);
-    y += h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
-  }
-  return Eigen::Quaterniond(y[0], y[1], y[2], y[3]).normalized();
 }
 
 }  // namespace zovtest

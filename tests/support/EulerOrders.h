@@ -3,12 +3,11 @@
 // The twelve Euler angle orders of MgcMatrix3 and reference rotations built
 // from textbook axis rotations, for the rotation tests.
 
-#include <Eigen/Dense>
-
 #include <cmath>
 #include <string>
 
 #include "math/MgcMatrix3.h"
+#include "support/reference/EigenReference.h"
 
 namespace zovtest {
 
@@ -40,10 +39,10 @@ inline const EulerOrder kEulerOrders[] = {
 
 // The textbook rotation about coordinate axis 0, 1 or 2; its unit row and
 // column are exact, so that gimbal-lock entries come out as exactly +-1.
-inline Eigen::Matrix3d elementaryRotation(int axis, double angle) {
+inline zovref::Mat3 elementaryRotation(int axis, double angle) {
   const int j = (axis + 1) % 3;
   const int k = (axis + 2) % 3;
-  Eigen::Matrix3d m = Eigen::Matrix3d::Zero();
+  zovref::Mat3 m;
   m(axis, axis) = 1.0;
   m(j, j) = std::cos(angle);
   m(k, k) = std::cos(angle);
@@ -53,13 +52,13 @@ inline Eigen::Matrix3d elementaryRotation(int axis, double angle) {
 }
 
 // The reference rotation of an order.
-inline Eigen::Matrix3d eulerReference(const EulerOrder& order, double a0, double a1, double a2) {
+inline zovref::Mat3 eulerReference(const EulerOrder& order, double a0, double a1, double a2) {
   return elementaryRotation(order.axes[0], a0) * elementaryRotation(order.axes[1], a1) *
          elementaryRotation(order.axes[2], a2);
 }
 
 // The entry that holds the middle angle's sine or cosine.
-inline double middleEntry(const EulerOrder& order, const Eigen::Matrix3d& m) {
+inline double middleEntry(const EulerOrder& order, const zovref::Mat3& m) {
   // cos(a1) on the diagonal for a proper order, +-sin(a1) at (first, last)
   // for the others.
   const int first = order.axes[0];

@@ -1,10 +1,9 @@
 #pragma once
 
 // Helpers for the tests that compare with Eigen (the reference library):
-// conversions, random rotations and closeness checks.
+// conversions to its values, random rotations and closeness checks.
 
 #include <gtest/gtest.h>
-#include <Eigen/Dense>
 
 #include <algorithm>
 #include <cmath>
@@ -13,54 +12,49 @@
 #include "math/MgcQuaternion.h"
 #include "math/MgcVector3.h"
 #include "support/RandomGeometry.h"
+#include "support/reference/EigenReference.h"
 
 namespace zovtest {
 
 constexpr double kPi = 3.14159265358979323846;
 
-/// A uniformly distributed unit quaternion as Eigen (w, x, y, z).
-inline Eigen::Quaterniond randomQuaternion(Random& random) {
-  Eigen::Quaterniond q(random.normal(), random.normal(), random.normal(), random.normal());
-  q.normalize();
-  return q;
+/// A uniformly distributed unit quaternion.
+inline zovref::Quat randomQuaternion(Random& random) {
+  const zovref::Quat q(random.normal(), random.normal(), random.normal(), random.normal());
+  return zovref::normalized(q);
 }
 
-inline Eigen::Matrix3d toEigen(const Mgc::MgcMatrix3& m) {
-  Eigen::Matrix3d e;
+inline zovref::Mat3 toRef(const Mgc::MgcMatrix3& m) {
+  zovref::Mat3 e;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) e(r, c) = m[r][c];
   return e;
 }
 
-inline Mgc::MgcMatrix3 fromEigen(const Eigen::Matrix3d& e) {
+inline Mgc::MgcMatrix3 fromRef(const zovref::Mat3& e) {
   return {e(0, 0), e(0, 1), e(0, 2), e(1, 0), e(1, 1), e(1, 2), e(2, 0), e(2, 1), e(2, 2)};
 }
 
-inline Eigen::Vector3d toEigen(const Mgc::MgcVector3& v) { return {v.x, v.y, v.z}; }
+inline zovref::Vec3 toRef(const Mgc::MgcVector3& v) { return {v.x, v.y, v.z}; }
 
-inline Mgc::MgcVector3 fromEigen(const Eigen::Vector3d& v) { return {v.x(), v.y(), v.z()}; }
+inline Mgc::MgcVector3 fromRef(const zovref::Vec3& v) { return {v.x(), v.y(), v.z()}; }
 
-inline Eigen::Quaterniond toEigen(const Mgc::Quaternion& q) { return {q.W(), q.X(), q.Y(), q.Z()}; }
+inline zovref::Quat toRef(const Mgc::Quaternion& q) { return {q.W(), q.X(), q.Y(), q.Z()}; }
 
-inline Mgc::Quaternion fromEigen(const Eigen::Quaterniond& q) { return {q.w(), q.x(), q.y(), q.z()}; }
+inline Mgc::Quaternion fromRef(const zovref::Quat& q) { return {q.w, q.x, q.y, q.z}; }
 
 /// Largest absolute entry difference.
-inline double maxDifference(const Mgc::MgcMatrix3& a, const Eigen::Matrix3d& b) {
-  return (toEigen(a) - b).cwiseAbs().maxCoeff();
-}
+inline double maxDifference(const Mgc::MgcMatrix3& a, const zovref::Mat3& b) { return zovref::maxAbs(toRef(a) - b); }
 
 inline double maxDifference(const Mgc::MgcMatrix3& a, const Mgc::MgcMatrix3& b) {
-  return (toEigen(a) - toEigen(b)).cwiseAbs().maxCoeff();
+  return zovref::maxAbs(toRef(a) - toRef(b));
 }
 
-inline double maxDifference(const Mgc::Quaternion& a, const Eigen::Quaterniond& b) {
-  return (toEigen(a).coeffs() - b.coeffs()).cwiseAbs().maxCoeff();
-}
+inline double maxDifference(const Mgc::Quaternion& a, const zovref::Quat& b) { return zovref::maxAbs(toRef(a) - b); }
 
 /// Distance between two quaternions as rotations: q and -q are the same.
-inline double rotationDistance(const Mgc::Quaternion& a, const Eigen::Quaterniond& b) {
-  const Eigen::Vector4d ca = toEigen(a).coeffs();
-  return std::min((ca - b.coeffs()).cwiseAbs().maxCoeff(), (ca + b.coeffs()).cwiseAbs().maxCoeff());
+inline double rotationDistance(const Mgc::Quaternion& a, const zovref::Quat& b) {
+  return std::min(zovref::maxAbs(toRef(a) - b), zovref::maxAbs(toRef(a) + b));
 }
 
 /// Each component of `actual` within `tolerance` of `expected`.
