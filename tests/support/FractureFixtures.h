@@ -50,6 +50,51 @@ inline DynamicStress* jointAt(const Mgc::MgcVector3& p, PrivateHardBody* a, Priv
   return joint;
 }
 
+/// A block of unit cubes standing on y = 0 in one fracture body, joined by
+/// the automatic joints of touching faces, breakable by force: `columns` along x, `rows` along
+/// y, `layers` along z, cube (c, r, l) centred at (c, r + 0.5, l) and named
+/// "w<l>_<r>_<c>". The world it is added to owns the pieces (see release).
+struct CubeWall {
+  FractureBody* body = new FractureBody;
+  std::vector<HullBody*> pieces;
+  int columns = 0;
+  int rows = 0;
+  int layers = 0;
+
+  CubeWall(int columns_, int rows_, int layers_ = 1, const char* name = "wall", float mass = 1.0f)
+      : columns(columns_), rows(rows_), layers(layers_) {
+    std::snprintf(body->getShape().name, kBodyNameLength, "%s", name);
+    for (int l = 0; l < layers; ++l) {
+      for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+          char pieceName[48];
+          std::snprintf(pieceName, sizeof pieceName, "w%d_%d_%d", l, r, c);
+          pieces.push_back(cubePiece(Mgc::MgcVector3(c, r + 0.5, l), mass, pieceName).release());
+          body->addUniqueToList(pieces.back());
+        }
+      }
+    }
+    body->createJoints(kTouchDistance, false, false);
+    // As the host's joint nodes make them: breakable by force.
+    for (auto* node = body->getActiveJoints().getFirst(); node != nullptr; node = node->next)
+      node->value->enableBreakableByForce();
+    body->rebuildFromPieces();
+    body->saveDynamics(kSaveAll);
+  }
+  /// Faces closer than this touch.
+  static constexpr double kTouchDistance = 0.01;
+  HullBody* at(int c, int r, int l = 0) const { return pieces[static_cast<std::size_t>((l * rows + r) * columns + c)]; }
+  /// What the host's deletion of a fracture body does: the body comes back
+  /// whole, leaves the world, which takes its pieces as bodies of its own,
+  /// and is deleted with its joints.
+  void release(PrivateWorld& world) {
+    world.restoreBody(body);
+    world.removeBody(body);
+    delete body;
+    body = nullptr;
+  }
+};
+
 /// A fracture body whose lists a test may arrange the way a split leaves
 /// them.
 class SplitProbe : public FractureBody {
