@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +20,8 @@
 
 using Mgc::MgcVector3;
 using zovtest::CubeWall;
+using zovtest::jointGroups;
+using zovtest::splitParts;
 
 namespace {
 
@@ -76,42 +76,6 @@ struct WallScene {
     return p;
   }
 };
-
-// Groups of cubes held together by the active joints, found by a union-find
-// over the joints: each group as the sorted set of cube names.
-std::set<std::set<std::string>> jointGroups(const std::vector<HullBody*>& pieces,
-                                            const std::vector<DynamicStress*>& joints) {
-  std::map<const PrivateHardBody*, std::size_t> slot;
-  for (std::size_t i = 0; i < pieces.size(); ++i) slot[pieces[i]] = i;
-  std::vector<std::size_t> root(pieces.size());
-  std::iota(root.begin(), root.end(), 0);
-  const auto find = [&](std::size_t i) {
-    while (root[i] != i) i = root[i] = root[root[i]];
-    return i;
-  };
-  for (const DynamicStress* joint : joints) {
-    if (joint->isActive()) root[find(slot.at(joint->getCNode()))] = find(slot.at(joint->getPNode()));
-  }
-  std::map<std::size_t, std::set<std::string>> groups;
-  for (std::size_t i = 0; i < pieces.size(); ++i) groups[find(i)].insert(pieces[i]->getShape().name);
-  std::set<std::set<std::string>> out;
-  for (const auto& entry : groups) out.insert(entry.second);
-  return out;
-}
-
-// What the split made: each fragment's cubes, and each released cube alone.
-std::set<std::set<std::string>> splitParts(FractureBody& body) {
-  std::set<std::set<std::string>> out;
-  for (auto* node = body.getChildBodies().getFirst(); node != nullptr; node = node->next) {
-    std::set<std::string> names;
-    const auto& pieces = static_cast<FractureBody*>(node->value)->getPieces();
-    for (auto* p = pieces.getFirst(); p != nullptr; p = p->next) names.insert(p->value->getShape().name);
-    out.insert(names);
-  }
-  for (auto* node = body.getDisconnectedBodies().getFirst(); node != nullptr; node = node->next)
-    out.insert({node->value->getShape().name});
-  return out;
-}
 
 TEST(HitProcessing, HeavyBoxBreaksTheWallIntoItsJointGroups) {
   WallScene scene;

@@ -7,15 +7,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <numeric>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/collision/CollisionManager.h"
+#include "platform/Processors.h"
 #include "support/FractureFixtures.h"
 
 using Mgc::MgcVector3;
@@ -157,39 +156,6 @@ TEST(AutomaticJoints, ConnectedBuildJoinsEveryCubeAndCloseNeighbours) {
   body.deleteAllJoints();
 }
 
-// Groups of cubes held together by the active joints (union-find).
-std::set<std::set<std::string>> groupsOf(const std::vector<HullBody*>& pieces,
-                                         const std::vector<DynamicStress*>& joints) {
-  std::map<const PrivateHardBody*, std::size_t> slot;
-  for (std::size_t i = 0; i < pieces.size(); ++i) slot[pieces[i]] = i;
-  std::vector<std::size_t> root(pieces.size());
-  std::iota(root.begin(), root.end(), 0);
-  const auto find = [&](std::size_t i) {
-    while (root[i] != i) i = root[i] = root[root[i]];
-    return i;
-  };
-  for (const DynamicStress* joint : joints)
-    if (joint->isActive()) root[find(slot.at(joint->getCNode()))] = find(slot.at(joint->getPNode()));
-  std::map<std::size_t, std::set<std::string>> groups;
-  for (std::size_t i = 0; i < pieces.size(); ++i) groups[find(i)].insert(pieces[i]->getShape().name);
-  std::set<std::set<std::string>> out;
-  for (const auto& entry : groups) out.insert(entry.second);
-  return out;
-}
-
-std::set<std::set<std::string>> partsOf(const FractureBody& body) {
-  std::set<std::set<std::string>> out;
-  for (auto* node = body.getChildBodies().getFirst(); node != nullptr; node = node->next) {
-    std::set<std::string> names;
-    for (auto* p = static_cast<FractureBody*>(node->value)->getPieces().getFirst(); p != nullptr; p = p->next)
-      names.insert(p->value->getShape().name);
-    out.insert(names);
-  }
-  for (auto* node = body.getDisconnectedBodies().getFirst(); node != nullptr; node = node->next)
-    out.insert({node->value->getShape().name});
-  return out;
-}
-
 // A spinning, moving 4 x 4 x 2 block with random joints broken splits into
 // exactly the groups the remaining joints hold; each part starts with the
 // block's velocity at its centre; fragments are named and numbered after
@@ -216,13 +182,13 @@ TEST(FractureSplit, FragmentsAreTheJointGroupsMovingWithTheBody) {
     }
     body.removeDeactivatedJointsFromActiveList();
     ASSERT_EQ(body.splitIntoFragments(false), broken != 0 ? 1u : 0u);
-    const auto groups = groupsOf(block.pieces, joints);
+    const auto groups = zovtest::jointGroups(block.pieces, joints);
     if (groups.size() == 1) {
       EXPECT_TRUE(body.isActive()) << trial;
       EXPECT_EQ(body.getNFBodies(), 0u);
       EXPECT_EQ(body.getNActiveJoints(), joints.size() - broken);
     } else {
-      EXPECT_EQ(partsOf(body), groups) << trial;
+      EXPECT_EQ(zovtest::splitParts(body), groups) << trial;
       EXPECT_FALSE(body.isActive());
     }
     EXPECT_EQ(body.getBrokenJointCount(), broken);
@@ -269,9 +235,7 @@ TEST(FractureSplit, FragmentNamesFitTheNameBuffer) {
   for (const auto& row : rows) {
     CubeWall bar(4, 1, 1, std::string(row.length, 'n').c_str());
     // The middle joint breaks: two fragments of two cubes.
-    DynamicStress* middle = bar.at(1, 0)->getJointList().getFirst()->value;
-    for (auto* node = bar.at(1, 0)->getJointList().getFirst(); node != nullptr; node = node->next)
-      if (node->value->getCNode() == bar.at(2, 0) || node->value->getPNode() == bar.at(2, 0)) middle = node->value;
+    DynamicStress* middle = zovtest::jointBetween(bar.at(1, 0), bar.at(2, 0));
     middle->deActivate();
     bar.body->removeDeactivatedJointsFromActiveList();
     bar.body->splitIntoFragments(false);
@@ -336,6 +300,87 @@ TEST(ImpactWalk, BreaksWhatPassesTheToleranceAndStopsWhereTold) {
     delete bar.body;
     for (HullBody* piece : bar.pieces) delete piece;
   }
+}
+
+// A walk on a worker's slot reads and writes that slot only: the calling
+// thread's slot 0 and the bodies' own states stay as they were, and a held
+// joint passes 0.9 of the hit cube's motion on in the worker's slot.
+TEST(ImpactWalk, WalkOnAWorkerSlotWritesOnlyThatSlot) {
+  zov::platform::setProcessorCountOverride(8);
+  CollisionManager manager;  // least-squares systems for slots 0 to 7
+  zov::platform::setProcessorCountOverride(0);
+  CubeWall bar(2, 1, 1, "pair");
+  FractureBody& body = *bar.body;
+  const int t = 5;
+  body.beginThreadPass(0);
+  body.beginThreadPass(t);
+  PrivateHardBody* hit = bar.at(0, 0);
+  PrivateHardBody* next = bar.at(1, 0);
+  // Too slow to break a joint of tolerance 1.
+  hit->getWorkerDyn(t)->linearVelocity = MgcVector3(0.0, 0.0, 0.5);
+  body.propagateImpact(hit, false, t);
+  EXPECT_TRUE(body.getActiveJoints().getFirst()->value->isActive());
+  const MgcVector3 passed = next->getWorkerDyn(t)->linearVelocity;
+  EXPECT_NEAR(passed.z, static_cast<double>(0.9f) * 0.5, 1e-12);
+  EXPECT_EQ(next->getWorkerDyn(0)->linearVelocity.Length(), 0.0);
+  EXPECT_EQ(next->getDyn().linearVelocity.Length(), 0.0);
+  EXPECT_TRUE(next->isProcessedThread(t));
+  EXPECT_FALSE(next->isProcessedThread(0));
+  delete bar.body;
+  for (HullBody* piece : bar.pieces) delete piece;
+}
+
+// Breaking by frame walks the push from the joint's bodies on the calling
+// thread's slot even after an earlier pass on that slot marked the cubes:
+// the neighbouring joint, of the least tolerance, breaks from the push.
+TEST(ImpactWalk, FrameBreakWalksAfterAnEarlierPass) {
+  CollisionManager manager;
+  CubeWall bar(3, 1, 1, "bar");
+  FractureBody& body = *bar.body;
+  DynamicStress* first = zovtest::jointBetween(bar.at(0, 0), bar.at(1, 0));
+  DynamicStress* second = zovtest::jointBetween(bar.at(1, 0), bar.at(2, 0));
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  first->disableBreakableByForce();
+  first->enableBreakableByFrame();
+  first->setBreakEnergy(0.5);
+  second->set_break_tolerance(1e-6);
+  // A pass on slot 0 that finds nothing moving marks every cube.
+  body.beginThreadPass(0);
+  body.propagateImpact(bar.at(2, 0), false, 0);
+  ASSERT_TRUE(second->isActive());
+  EXPECT_TRUE(body.breakJointsByFrame({first}, nullptr));
+  EXPECT_FALSE(first->isActive());
+  EXPECT_FALSE(second->isActive());
+  // Every cube was released, each pushed by the break energy.
+  EXPECT_EQ(body.numDisconectBodies(), 3u);
+  delete bar.body;
+  for (HullBody* piece : bar.pieces) delete piece;
+}
+
+// Joining disconnected bodies to the nearest piece of their group passes
+// over a body that cannot be joined (it has no mesh) instead of trying it
+// for ever.
+TEST(FractureSplit, AttachNearestPiecesPassesOverBodiesItCannotJoin) {
+  auto a = cubePiece(MgcVector3(0, 0, 0), 1.0f, "a");
+  auto b = cubePiece(MgcVector3(1, 0, 0), 1.0f, "b");
+  auto c = cubePiece(MgcVector3(2, 0, 0), 1.0f, "c");
+  HullBody bare;  // no mesh: no joint can hold it
+  FractureBody body;
+  DynamicStress* joint = zovtest::jointAt(MgcVector3(0.5, 0, 0), a.get(), b.get(), 1);
+  body.attachJoint(joint);
+  for (HardBody* loose : {static_cast<HardBody*>(&bare), static_cast<HardBody*>(c.get())}) {
+    loose->setGroupID(0);
+    loose->updateWorldData();
+    body.addUniqueToList(static_cast<PrivateHardBody*>(loose));
+  }
+  ASSERT_TRUE(body.validateDisconnectBodiesGroups());
+  body.attachNearestPieces();
+  EXPECT_TRUE(body.hasPiece(c.get()));
+  EXPECT_FALSE(body.hasPiece(&bare));
+  EXPECT_EQ(body.numDisconectBodies(), 1u);
+  EXPECT_NE(zovtest::jointBetween(b.get(), c.get()), nullptr);
+  body.deleteAllJoints();
 }
 
 // Secondary cracks cut the joints between the cluster tree's two halves and
