@@ -40,9 +40,7 @@ void BarrierBody::computeInertiaTensor() {
   const MgcVector3& c = shape.localCenter;
   localInertia = shapeframes::placedInertia(MgcMatrix3::IDENTITY, shape.boxRotation, c, m);
   localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   setAngularVelocity(dyn.angularVelocity);
 }
 

@@ -67,9 +67,7 @@ void CapsuleBody::computeInertiaTensor() {
   const MgcVector3 c(shape.localCenter.x * s.x, shape.localCenter.y * s.y, shape.localCenter.z * s.z);
   localInertia = shapeframes::placedInertia(shapeframes::capsuleInertia(m, r, L), shape.boxRotation, c, m);
   localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   setAngularVelocity(keptAngularVelocity());
 }
 

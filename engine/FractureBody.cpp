@@ -60,13 +60,13 @@ void FractureBody::activate() {
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->activate();
   flags |= kBodyActive | kBodyWorldUpdate;
   sleepCount = 0;
-  hasStepStart = false;
+  integrator.forgetStepStart();
 }
 
 void FractureBody::deActivate() {
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->deActivate();
   flags &= ~kBodyActive;
-  hasStepStart = false;
+  integrator.forgetStepStart();
 }
 
 bool FractureBody::isFirstHit(bool /*askParent*/) { return (flags & kBodyFirstHit) != 0; }
@@ -355,9 +355,7 @@ void FractureBody::syncOrientationFromPieces(bool onlyStatic) {
     const PrivateHardBody* first = pieces.getFirst()->value;
     dyn.orientation = first->getDyn().orientation * first->getMatrixPivotCm();
     dyn.orientationQuat = Mgc::Quaternion(dyn.orientation);
-    const MgcMatrix3& R = dyn.orientation;
-    dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-    dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+    updateWorldTensors();
   }
   flags &= ~kBodyWorldUpdate;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/BodyIntegrator.h"
 #include "engine/HardBody.h"
 #include "engine/collision/CompoundPieces.h"
 #include "geometry/BoxTree.h"
@@ -108,11 +109,11 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// the pieces are those of the joints, fragments are deleted.
   void restoreDynamics() override;
   void storeLastDynamics() override;
-  /// v += dt F / m and L += dt T, each damped by (1 - c)^(100 dt) when asked;
-  /// the pieces take the compound's velocities.
+  /// BodyIntegrator's forces step on the compound; the pieces take the
+  /// compound's velocities.
   void integrateForces(double dt, bool damping) override;
-  /// The rigid body's scheme on the compound, each step against the
-  /// velocities it started from; the pieces follow. A static body stays.
+  /// BodyIntegrator's motion step on the compound, then its world tensors;
+  /// the pieces follow a step that moved it. A static body stays.
   void integrateMotion(double dt) override;
   void rollbackDynamics() override;
   /// Its own forces and those of its disconnected bodies and fragments.
@@ -461,9 +462,7 @@ class FractureBody : public HardBody, public CompoundPieces {
   PrivateWorld* holdingWorld = nullptr;
 
  private:
-  // The velocities the current integration step starts from, taken by
-  // integrateForces: the steps of one advance share one last state.
-  Mgc::MgcVector3 stepStartVelocity;
-  Mgc::MgcVector3 stepStartMomentum;
-  bool hasStepStart = false;
+  /// The integration of forces and motion, with what a step keeps between
+  /// its two halves.
+  BodyIntegrator integrator;
 };

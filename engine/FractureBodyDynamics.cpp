@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/AirDamping.h"
 #include "engine/DynamicStress.h"
 #include "engine/FractureBody.h"
 #include "engine/PrivateHardBody.h"
@@ -85,9 +84,7 @@ void FractureBody::computeInertiaTensor() {
   }
   localInertia = I;
   localInvInertia = I.Inverse(zov::kInertiaInverseTolerance);
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
 }
 
 void FractureBody::moveCenterOfMass(const MgcVector3& q) {
@@ -169,9 +166,7 @@ void FractureBody::setMass(float m) {
 }
 
 void FractureBody::updateInertia() {
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
 }
 
@@ -186,9 +181,7 @@ void FractureBody::setOrientationQuat(const Quaternion& q) {
   if (!zov::isFinite(q) || !(norm > 0.0) || !std::isfinite(norm)) return;
   dyn.orientationQuat = q / norm;
   dyn.orientationQuat.ToRotationMatrix(dyn.orientation);
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   placePieces();
   flags &= ~kBodyWorldUpdate;
 }
@@ -197,8 +190,7 @@ void FractureBody::setOrientation(const MgcMatrix3& R) {
   if (!zov::isFinite(R)) return;
   dyn.orientation = R;
   dyn.orientationQuat = Quaternion(R);
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   dyn.referenceQuat = dyn.orientationQuat;
   placePieces();
   flags &= ~kBodyWorldUpdate;
@@ -292,7 +284,7 @@ void FractureBody::restoreDynamics() {
 
   dyn = dynInit;
   dynLast = dynInit;
-  hasStepStart = false;
+  integrator.forgetStepStart();
   shape.localCenter = savedLocalCenter;
   shape.boxSize = savedBoxSize;
   shapeframes::setBoxRotation(shape, savedBoxRotation);
@@ -327,7 +319,7 @@ void FractureBody::storeLastDynamics() {
 void FractureBody::rollbackDynamics() {
   dyn = dynBackup;
   dynLast = dynLastBackup;
-  hasStepStart = false;
+  integrator.forgetStepStart();
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->rollbackDynamics();
 }
 
@@ -340,59 +332,17 @@ void FractureBody::clearExternalForces() {
 }
 
 void FractureBody::integrateForces(double dt, bool damping) {
-  if (!(dt >= 0.0) || !std::isfinite(dt)) return;
-  stepStartVelocity = dyn.linearVelocity;
-  stepStartMomentum = dyn.angularMomentum;
-  hasStepStart = true;
-
-  dyn.linearVelocity += dyn.dynForce * (dt * dyn.invMass);
-  dyn.linearVelocity += dyn.externalForce * (dt * dyn.invMass);
-  if (damping) dyn.linearVelocity = airdamping::damped(dyn.linearVelocity, airdamping::factor(airDamping, dt));
-  dyn.angularMomentum += dyn.dynTorque * dt;
-  dyn.angularMomentum += dyn.externalTorque * dt;
-  if (damping) {
-    dyn.angularMomentum = airdamping::damped(dyn.angularMomentum, airdamping::factor(angularAirDamping, dt));
-  }
-  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
-  movePieces();
+  if (integrator.integrateForces(dyn, dt, damping, airDamping, angularAirDamping)) movePieces();
 }
 
 void FractureBody::integrateMotion(double dt) {
   if (isStatic()) return;
-  if (dt > 0.0 && std::isfinite(dt)) {
-    // Without integrateForces in this step the velocities did not change.
-    const MgcVector3& startVelocity = hasStepStart ? stepStartVelocity : dyn.linearVelocity;
-    const MgcVector3& startMomentum = hasStepStart ? stepStartMomentum : dyn.angularMomentum;
-    const MgcVector3& w = dyn.angularVelocity;
-    const MgcVector3& L = dyn.angularMomentum;
-
-    dyn.position += (startVelocity + dyn.linearVelocity) * (dt / 2.0);
-
-    // The mean rate over the step, with the step's torque, the gyroscopic
-    // term and a second-order correction for the rate turning meanwhile.
-    const MgcVector3 torque = (L - startMomentum) / dt;
-    const MgcVector3 alpha = dyn.worldInvInertia * (L.Cross(w) + torque);
-    const MgcVector3 rate = w + alpha * (dt / 2.0) + alpha.Cross(w) * (dt * dt / 12.0);
-    const double speed = rate.Length();
-    Quaternion q;
-    if (speed > zov::kTolerance && turned(dyn.orientationQuat, rate * dt, speed * dt, q)) {
-      const double norm = q.Length();
-      if (norm > 0.0 && std::isfinite(norm)) {
-        q = q / norm;
-        if (q.Dot(dynLast.orientationQuat) < -zov::kTolerance) q = -q;
-        dyn.orientationQuat = q;
-        q.ToRotationMatrix(dyn.orientation);
-      }
-    }
-    updateInertia();
-    // Poses first, so that each piece's velocity is taken at its new place.
-    placePieces();
-    movePieces();
-    flags &= ~kBodyWorldUpdate;
-  }
-  hasStepStart = false;
-  dyn.integratedPosition = dyn.position;
-  dyn.referenceQuat = dyn.orientationQuat;
+  if (!integrator.integrateMotion(dyn, dynLast.orientationQuat, dt)) return;
+  updateInertia();
+  // Poses first, so that each piece's velocity is taken at its new place.
+  placePieces();
+  movePieces();
+  flags &= ~kBodyWorldUpdate;
 }
 
 void FractureBody::translate(const MgcVector3& d, const MgcVector3& angular) {

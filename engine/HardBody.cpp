@@ -39,6 +39,12 @@ HardBody::~HardBody() {
   parent = nullptr;
 }
 
+void HardBody::updateWorldTensors() {
+  const MgcMatrix3& R = dyn.orientation;
+  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
+  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+}
+
 void HardBody::setAirDampingCoeff(double c) { airDamping = clampDamping(c); }
 
 void HardBody::setAirDampingCoeff2(double c) { angularAirDamping = clampDamping(c); }

@@ -277,6 +277,10 @@ class HardBody {
   /// inertia, no mesh.
   explicit HardBody(eHBodyType bodyKind);
 
+  /// World inertia R I R^T and world inverse inertia R I^-1 R^T of the
+  /// current state from the local tensors and the current orientation R.
+  void updateWorldTensors();
+
   /// The bounding capsule around the bounding box as it stands: the box axis
   /// of the largest unscaled box side, the box's length along it and twice
   /// its largest other half extent as radius.

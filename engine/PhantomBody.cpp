@@ -56,9 +56,7 @@ void PhantomBody::computeInertiaTensor() {
   const MgcVector3 c(shape.localCenter.x * s.x, shape.localCenter.y * s.y, shape.localCenter.z * s.z);
   localInertia = shapeframes::placedInertia(box, shape.boxRotation, c, m);
   localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   setAngularVelocity(dynInit.angularVelocity);
 }
 

@@ -6,7 +6,6 @@
 #include <iterator>
 #include <new>
 
-#include "engine/AirDamping.h"
 #include "engine/DynamicStress.h"
 #include "geometry/MeshTransforms.h"
 #include "geometry/VolumeMath.h"
@@ -60,12 +59,12 @@ void PrivateHardBody::activate() {
   updateWorldData();
   flags |= kBodyActive;
   sleepCount = 0;
-  hasStepStart = false;
+  integrator.forgetStepStart();
 }
 
 void PrivateHardBody::deActivate() {
   flags &= ~kBodyActive;
-  hasStepStart = false;
+  integrator.forgetStepStart();
 }
 
 bool PrivateHardBody::isFirstHit(bool askParent) {
@@ -181,9 +180,7 @@ void PrivateHardBody::setMass(float m) {
 }
 
 void PrivateHardBody::updateInertia() {
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
 }
 
@@ -196,7 +193,7 @@ void PrivateHardBody::setAngularVelocity(const MgcVector3& w) {
 void PrivateHardBody::resetDynamics() {
   dynLast = RBDynamics();
   dyn = RBDynamics();
-  hasStepStart = false;
+  integrator.forgetStepStart();
 }
 
 void PrivateHardBody::setOrientationQuat(const Quaternion& q) {
@@ -205,9 +202,7 @@ void PrivateHardBody::setOrientationQuat(const Quaternion& q) {
   dyn.orientationQuat = q / norm;
   dyn.referenceQuat = dyn.orientationQuat;
   orientationFromQuat();
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   flags &= ~kBodyWorldUpdate;
 }
 
@@ -216,8 +211,7 @@ void PrivateHardBody::setOrientation(const MgcMatrix3& R) {
   dyn.orientation = R;
   dyn.orientationQuat = Quaternion(R);
   dyn.referenceQuat = dyn.orientationQuat;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   flags &= ~kBodyWorldUpdate;
 }
 
@@ -273,7 +267,7 @@ void PrivateHardBody::saveDynamics(int what) {
 void PrivateHardBody::restoreDynamics() {
   dyn = dynInit;
   dynLast = dynInit;
-  hasStepStart = false;
+  integrator.forgetStepStart();
   restitution = initialRestitution;
   friction = initialFriction;
   if (isFirstHit(false)) flags |= kBodyStatic;
@@ -287,66 +281,19 @@ void PrivateHardBody::storeLastDynamics() {
 }
 
 void PrivateHardBody::integrateForces(double dt, bool damping) {
-  if (!(dt >= 0.0) || !std::isfinite(dt)) return;
-  stepStartVelocity = dyn.linearVelocity;
-  stepStartMomentum = dyn.angularMomentum;
-  hasStepStart = true;
-
-  DampingFactors& factors = dampingFactors;
-  if (damping &&
-      !(dt == factors.dt && airDamping == factors.linearCoeff && angularAirDamping == factors.angularCoeff)) {
-    factors = {dt, airDamping, angularAirDamping, airdamping::factor(airDamping, dt),
-               airdamping::factor(angularAirDamping, dt)};
-  }
-  dyn.linearVelocity += dyn.dynForce * (dt * dyn.invMass);
-  dyn.linearVelocity += dyn.externalForce * (dt * dyn.invMass);
-  if (damping) dyn.linearVelocity = airdamping::damped(dyn.linearVelocity, factors.linear);
-  dyn.angularMomentum += dyn.dynTorque * dt;
-  dyn.angularMomentum += dyn.externalTorque * dt;
-  if (damping) dyn.angularMomentum = airdamping::damped(dyn.angularMomentum, factors.angular);
-  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
+  integrator.integrateForces(dyn, dt, damping, airDamping, angularAirDamping);
 }
 
 void PrivateHardBody::integrateMotion(double dt) {
   if (isStatic()) return;
-  if (dt > 0.0 && std::isfinite(dt)) {
-    // Without integrateForces in this step the velocities did not change.
-    const MgcVector3& startVelocity = hasStepStart ? stepStartVelocity : dyn.linearVelocity;
-    const MgcVector3& startMomentum = hasStepStart ? stepStartMomentum : dyn.angularMomentum;
-    const MgcVector3& w = dyn.angularVelocity;
-    const MgcVector3& L = dyn.angularMomentum;
-
-    dyn.position += (startVelocity + dyn.linearVelocity) * (dt / 2.0);
-
-    // Mean rate over the step: w plus half the step's change, where the change
-    // comes from the step's torque and the gyroscopic term L x w, and a
-    // second-order correction for the rate turning while the body turns.
-    const MgcVector3 torque = (L - startMomentum) / dt;
-    const MgcVector3 alpha = dyn.worldInvInertia * (torque + L.Cross(w));
-    const MgcVector3 rate = w + alpha * (dt / 2.0) + alpha.Cross(w) * (dt * dt / 12.0);
-    const double speed = rate.Length();
-    if (speed > zov::kTolerance) {
-      Quaternion q = dyn.orientationQuat;
-      if (turnQuaternion(q, rate * dt, speed * dt)) {
-        // Stay in the last state's hemisphere, which the bounds of translate
-        // compare against.
-        if (q.Dot(dynLast.orientationQuat) < -zov::kTolerance) q = -q;
-        dyn.orientationQuat = q;
-        orientationFromQuat();
-      }
-    }
-    flags &= ~kBodyWorldUpdate;
-  }
-  hasStepStart = false;
-  dyn.integratedPosition = dyn.position;
-  dyn.referenceQuat = dyn.orientationQuat;
+  if (integrator.integrateMotion(dyn, dynLast.orientationQuat, dt)) flags &= ~kBodyWorldUpdate;
   updateInertia();
 }
 
 void PrivateHardBody::rollbackDynamics() {
   dyn = dynBackup;
   dynLast = dynLastBackup;
-  hasStepStart = false;
+  integrator.forgetStepStart();
 }
 
 void PrivateHardBody::translate(const MgcVector3& d, const MgcVector3& angular) {

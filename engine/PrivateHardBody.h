@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/BodyIntegrator.h"
 #include "engine/HardBody.h"
 #include "engine/RBDynamics.h"
 #include "engine/ThreadSlots.h"
@@ -68,12 +69,12 @@ class PrivateHardBody : public HardBody {
   void saveDynamics(int what) override;
   void restoreDynamics() override;
   void storeLastDynamics() override;
-  /// v += dt F / m, L += dt T, each then damped by (1 - c)^(100 dt) when asked;
-  /// w from L. Also remembers the velocities this step starts from.
+  /// BodyIntegrator's forces step: v += dt F / m, L += dt T, each then
+  /// damped by (1 - c)^(100 dt) when asked; w from L.
   void integrateForces(double dt, bool damping) override;
-  /// Trapezoidal position step between the velocity the step started from
-  /// and the current one; orientation turned by the mean angular rate of the
-  /// step (with the gyroscopic term). A static body stays.
+  /// BodyIntegrator's motion step (position by the mean velocity of the
+  /// step, orientation by its mean angular rate), then updateInertia. A
+  /// static body stays.
   void integrateMotion(double dt) override;
   void rollbackDynamics() override;
   void translate(const Mgc::MgcVector3& d, const Mgc::MgcVector3& angular) override;
@@ -140,20 +141,7 @@ class PrivateHardBody : public HardBody {
   /// Rebuilds the orientation matrix from the stored quaternion.
   void orientationFromQuat();
 
-  // The velocities the current integration step starts from, taken by
-  // integrateForces. Steps of one advance share one last state, so the step's
-  // own start must be kept to integrate each step over its own interval.
-  Mgc::MgcVector3 stepStartVelocity;
-  Mgc::MgcVector3 stepStartMomentum;
-  bool hasStepStart = false;
-
-  // The air damping factors (1 - c)^(100 dt) of the last damped step, with
-  // the step length and coefficients they were made for: the powers are the
-  // dearest part of a step, and the steps of an advance share them.
-  struct DampingFactors {
-    double dt = -1.0;  // no step has a negative length
-    double linearCoeff = 0.0, angularCoeff = 0.0;
-    double linear = 1.0, angular = 1.0;
-  };
-  DampingFactors dampingFactors;
+  /// The integration of forces and motion, with what a step keeps between
+  /// its two halves.
+  BodyIntegrator integrator;
 };

@@ -85,9 +85,7 @@ void TriMeshBody::computeInertiaTensor() {
   if (mesh == nullptr) return;
   localInertia = computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale);
   localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  const MgcMatrix3& R = dyn.orientation;
-  dyn.worldInertia = (R * localInertia).TimesTranspose(R);
-  dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+  updateWorldTensors();
   setAngularVelocity(dynInit.angularVelocity);
 }
 
