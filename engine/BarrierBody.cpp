@@ -1,7 +1,6 @@
 #include "engine/BarrierBody.h"
 
 #include "engine/ShapeFrames.h"
-#include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -13,14 +12,8 @@ void BarrierBody::place(const MgcVector3& p, const MgcMatrix3& R, const MgcVecto
   shape.localCenter = p;
   shapeframes::setBoxRotation(shape, R);
   shape.scale = s;
-  shape.localRadius = shapeframes::largestComponent(shape.boxSize) / 2.0;
-  shape.radius = shape.localRadius * shapeframes::largestComponent(s);
-  setOrientation(R);
-  computeInertiaTensor();
-  dyn.position = p;
-  dyn.integratedPosition = p;
-  clearDynForces();
-  clearDynTorques();
+  setBoxRadii();
+  placeAt(p, R);
   dynLast = dyn;
   activate();
   enableStatic();
@@ -38,10 +31,7 @@ void BarrierBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector
 void BarrierBody::computeInertiaTensor() {
   const double m = getMass();
   const MgcVector3& c = shape.localCenter;
-  localInertia = shapeframes::placedInertia(MgcMatrix3::IDENTITY, shape.boxRotation, c, m);
-  localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  updateWorldTensors();
-  setAngularVelocity(dyn.angularVelocity);
+  setLocalInertia(shapeframes::placedInertia(MgcMatrix3::IDENTITY, shape.boxRotation, c, m), dyn.angularVelocity);
 }
 
 void BarrierBody::moveCenterOfMass(const MgcVector3& P) { planePoint = P; }

@@ -18,41 +18,13 @@ CapsuleBody::CapsuleBody(eHBodyType bodyKind) : PrivateHardBody(bodyKind) {
   worldCapsule_.init(bcapsule);
 }
 
-void CapsuleBody::refillBoxMesh() {
-  if (mesh == nullptr) mesh = std::make_unique<ZOVmesh>();
-  ZOVbox box;
-  box.center = shape.localCenter;
-  box.axes = shape.boxRotation;
-  box.extents = shape.boxSize * 0.5;
-  meshFromOBB(box, mesh.get());
-  shapeframes::worldToLocal(mesh.get());
-}
-
 void CapsuleBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& scale) {
   const MgcVector3 s = shapeframes::usableScale(scale);
-  const MgcVector3 inv = shapeframes::inverseScale(s);
-  const MgcMatrix3 Rt = R.Transpose();
-  refillBoxMesh();
   if (localCapsule.getCap() != nullptr) {
-    localCapsule.transformTRS(-p, Rt, inv, worldCapsule_);
+    localCapsule.transformTRS(-p, R.Transpose(), shapeframes::inverseScale(s), worldCapsule_);
     if (worldCapsule_.getCap() != nullptr) localCapsule.init(*worldCapsule_.getCap());
   }
-  shapeframes::meshIntoFrame(mesh.get(), p, R, s);
-
-  const MgcVector3 c = Rt * (shape.localCenter - p);
-  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
-  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
-  shape.scale = s;
-  shape.localRadius = shapeframes::largestComponent(shape.boxSize) / 2.0;
-  shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
-
-  setOrientation(R);
-  computeInertiaTensor();
-  dyn.position = p;
-  dyn.integratedPosition = p;
-  clearDynForces();
-  clearDynTorques();
-  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+  placeBoxShape(p, R, s);
   activate();
 }
 
@@ -65,25 +37,13 @@ void CapsuleBody::computeInertiaTensor() {
   const double r = capsule != nullptr ? capsule->radius * k : 0.0;
   const double L = capsule != nullptr ? capsule->length * k : 0.0;
   const MgcVector3 c(shape.localCenter.x * s.x, shape.localCenter.y * s.y, shape.localCenter.z * s.z);
-  localInertia = shapeframes::placedInertia(shapeframes::capsuleInertia(m, r, L), shape.boxRotation, c, m);
-  localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  updateWorldTensors();
-  setAngularVelocity(keptAngularVelocity());
+  setLocalInertia(shapeframes::placedInertia(shapeframes::capsuleInertia(m, r, L), shape.boxRotation, c, m),
+                  keptAngularVelocity());
 }
 
 void CapsuleBody::moveCenterOfMass(const MgcVector3& P) {
-  const MgcMatrix3 Rt = dyn.orientation.Transpose();
-  const MgcVector3 inv = shapeframes::inverseScale(shape.scale);
-  const MgcVector3 c = Rt * (computeWCenter() - P);
-  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
+  moveFrameTo(P, MeshCentre::kShifted);
   localCapsule.setCenter(shape.localCenter);
-  const MgcVector3 d = Rt * (dyn.position - P);
-  if (mesh != nullptr && mesh->vertices != nullptr) {
-    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->vertices[i] += d;
-    mesh->center += d;
-  }
-  dyn.position = P;
-  dynLast.position = P;
   computeInertiaTensor();
   meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
   updateWorldData();
@@ -110,22 +70,11 @@ void CapsuleBody::modify(ZOVmesh* source) {
   if (side.SquaredLength() > zov::kTolerance)
     rotation = MgcMatrix3(side, localCapsule.getAxis(1), localCapsule.getAxis(2));
   shapeframes::setBoxRotation(shape, rotation);
-  refillBoxMesh();
 
-  // Capsule, centre, box and mesh into the body frame (unit scale).
-  const MgcVector3 one(1.0, 1.0, 1.0);
-  const MgcMatrix3 Rt = dyn.orientation.Transpose();
-  localCapsule.transformTRS(-dyn.position, Rt, one, worldCapsule_);
+  // Capsule, then centre, box and mesh into the body frame (unit scale).
+  localCapsule.transformTRS(-dyn.position, dyn.orientation.Transpose(), MgcVector3(1.0, 1.0, 1.0), worldCapsule_);
   if (worldCapsule_.getCap() != nullptr) localCapsule.init(*worldCapsule_.getCap());
-  shape.localCenter = Rt * (shape.localCenter - dyn.position);
-  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
-  shapeframes::meshIntoFrame(mesh.get(), dyn.position, dyn.orientation, one);
-
-  shape.localRadius = shapeframes::largestComponent(shape.boxSize) / 2.0;
-  shape.radius = shapeframes::largestComponent(shape.scale) * shape.localRadius;
-  computeInertiaTensor();
-  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
-  updateWorldData();
+  reframeBoxShape();
 }
 
 ZOVcapsule* CapsuleBody::worldCapsule() {

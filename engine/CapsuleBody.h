@@ -44,9 +44,6 @@ class CapsuleBody : public PrivateHardBody {
   virtual Mgc::MgcVector3 keptAngularVelocity() const { return dynInit.angularVelocity; }
 
  private:
-  /// Fills the mesh with the hull of the local box (world arrays also local).
-  void refillBoxMesh();
-
   BCapsule localCapsule;
   BCapsule worldCapsule_;
 };

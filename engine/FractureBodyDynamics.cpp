@@ -113,17 +113,7 @@ double FractureBody::computeEnergy() {
   return linearEnergy + angularEnergy;
 }
 
-bool FractureBody::updateSleepState() {
-  if ((dyn.position - dynLast.position).SquaredLength() > zov::kTolerance) return true;
-  const MgcMatrix3 turn = dynLast.orientation.TimesTranspose(dyn.orientation);
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) {
-      const double offIdentity = r == c ? turn[r][c] - 1.0 : turn[r][c];
-      if (std::fabs(offIdentity) >= zov::kTolerance) return true;
-    }
-  }
-  return false;
-}
+bool FractureBody::updateSleepState() { return movedSinceLast(); }
 
 void FractureBody::setScale(const MgcVector3& s) {
   if (!zov::isFinite(s)) return;
@@ -217,14 +207,7 @@ void FractureBody::setLinearVelocity(const MgcVector3& v) {
   }
 }
 
-ZOVbox* FractureBody::updateBounds() {
-  const MgcVector3 halfExtents = zov::scaledBy(shape.boxSize, shape.scale) * 0.5;
-  bbox.center = computeWCenter();
-  bbox.axes = dyn.orientation * shape.boxRotation;
-  bbox.extents = halfExtents;
-  bbox.maxExtent = std::max({halfExtents.x, halfExtents.y, halfExtents.z});
-  return &bbox;
-}
+ZOVbox* FractureBody::updateBounds() { return placeBoundingBox(); }
 
 ZOVcapsule* FractureBody::getBoundingVolume(int /*world*/) {
   updateBounds();
@@ -236,20 +219,8 @@ void FractureBody::saveDynamics(int what) {
     savedLocalCenter = shape.localCenter;
     savedBoxSize = shape.boxSize;
     savedBoxRotation = shape.boxRotation;
-    initialRestitution = restitution;
-    initialFriction = friction;
-    dynInit = dyn;
-  } else if ((what & kSaveMass) != 0) {
-    dynInit.invMass = dyn.invMass;
-    dynInit.worldInertia = dyn.worldInertia;
-    dynInit.worldInvInertia = dyn.worldInvInertia;
-    dynInit.angularMomentum = dyn.angularMomentum;
-  } else if ((what & kSaveLinearVelocity) != 0) {
-    dynInit.linearVelocity = dyn.linearVelocity;
-  } else if ((what & kSaveAngularVelocity) != 0) {
-    dynInit.angularVelocity = dyn.angularVelocity;
-    dynInit.angularMomentum = dyn.angularMomentum;
   }
+  saveState(what);
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->saveDynamics(what);
   for (auto* node = disconnectedBodies.getFirst(); node != nullptr; node = node->next) {
     node->value->saveDynamics(what);

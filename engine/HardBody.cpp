@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/VolumeMath.h"
 #include "math/Finite.h"
+#include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -43,6 +45,46 @@ void HardBody::updateWorldTensors() {
   const MgcMatrix3& R = dyn.orientation;
   dyn.worldInertia = (R * localInertia).TimesTranspose(R);
   dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
+}
+
+bool HardBody::movedSinceLast() const {
+  if ((dyn.position - dynLast.position).SquaredLength() > zov::kTolerance) return true;
+  // The turn since the last state is last * current^T; identity when none.
+  const MgcMatrix3 turn = dynLast.orientation.TimesTranspose(dyn.orientation);
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      const double offIdentity = r == c ? turn[r][c] - 1.0 : turn[r][c];
+      if (std::fabs(offIdentity) >= zov::kTolerance) return true;
+    }
+  }
+  return false;
+}
+
+ZOVbox* HardBody::placeBoundingBox() {
+  const MgcVector3 halfExtents = zov::scaledBy(shape.boxSize, shape.scale) * 0.5;
+  bbox.center = computeWCenter();
+  bbox.axes = dyn.orientation * shape.boxRotation;
+  bbox.extents = halfExtents;
+  bbox.maxExtent = std::max({halfExtents.x, halfExtents.y, halfExtents.z});
+  return &bbox;
+}
+
+void HardBody::saveState(int what) {
+  if ((what & kSaveAll) != 0) {
+    dynInit = dyn;
+    initialRestitution = restitution;
+    initialFriction = friction;
+  } else if ((what & kSaveMass) != 0) {
+    dynInit.invMass = dyn.invMass;
+    dynInit.worldInertia = dyn.worldInertia;
+    dynInit.worldInvInertia = dyn.worldInvInertia;
+    dynInit.angularMomentum = dyn.angularMomentum;
+  } else if ((what & kSaveLinearVelocity) != 0) {
+    dynInit.linearVelocity = dyn.linearVelocity;
+  } else if ((what & kSaveAngularVelocity) != 0) {
+    dynInit.angularVelocity = dyn.angularVelocity;
+    dynInit.angularMomentum = dyn.angularMomentum;
+  }
 }
 
 void HardBody::setAirDampingCoeff(double c) { airDamping = clampDamping(c); }

@@ -280,6 +280,17 @@ class HardBody {
   /// World inertia R I R^T and world inverse inertia R I^-1 R^T of the
   /// current state from the local tensors and the current orientation R.
   void updateWorldTensors();
+  /// Whether the current state moved more than the tolerance (squared
+  /// distance) from the last one, or turned: some entry of last R times
+  /// current R^T off the identity by the tolerance or more.
+  bool movedSinceLast() const;
+  /// The bounding box around the scaled box of the shape record, placed by
+  /// the current state (centre computeWCenter, axes R B).
+  ZOVbox* placeBoundingBox();
+  /// Copies into the initial state what `what` names (the first of kSaveAll,
+  /// kSaveMass, kSaveLinearVelocity, kSaveAngularVelocity that is set);
+  /// kSaveAll also keeps restitution and friction as their initial values.
+  void saveState(int what);
 
   /// The bounding capsule around the bounding box as it stands: the box axis
   /// of the largest unscaled box side, the box's length along it and twice

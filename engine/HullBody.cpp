@@ -7,7 +7,6 @@
 #include "geometry/BoxFits.h"
 #include "geometry/ConvexHull.h"
 #include "geometry/MassProperties.h"
-#include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -30,50 +29,17 @@ void HullBody::setHullMesh(std::unique_ptr<ZOVmesh> hull) {
 
 void HullBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& scale) {
   if (mesh == nullptr) return;
-  const MgcVector3 s = shapeframes::usableScale(scale);
-  const MgcMatrix3 Rt = R.Transpose();
-  shapeframes::meshIntoFrame(mesh.get(), p, R, s);
-
-  const MgcVector3 inv = shapeframes::inverseScale(s);
-  const MgcVector3 c = Rt * (shape.localCenter - p);
-  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
-  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
-  shape.scale = s;
-
-  const double halfBox = 0.5 * shape.boxSize.Length();
-  shape.localRadius = mesh->radius <= halfBox ? mesh->radius : halfBox;
-  shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
-
-  setOrientation(R);
-  computeInertiaTensor();
-  dyn.position = p;
-  dyn.integratedPosition = p;
-  clearDynForces();
-  clearDynTorques();
-  dynLast = dyn;
+  placeMeshShape(p, R, shapeframes::usableScale(scale));
   activate();
 }
 
 void HullBody::computeInertiaTensor() {
   if (mesh == nullptr) return;
-  localInertia = computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale);
-  localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  updateWorldTensors();
-  setAngularVelocity(dynInit.angularVelocity);
+  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale), dynInit.angularVelocity);
 }
 
 void HullBody::moveCenterOfMass(const MgcVector3& P) {
-  const MgcMatrix3 Rt = dyn.orientation.Transpose();
-  const MgcVector3 inv = shapeframes::inverseScale(shape.scale);
-  const MgcVector3 c = Rt * (computeWCenter() - P);
-  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
-  const MgcVector3 d = Rt * (dyn.position - P);
-  if (mesh != nullptr && mesh->vertices != nullptr) {
-    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->vertices[i] += d;
-    mesh->center += d;
-  }
-  dyn.position = P;
-  dynLast.position = P;
+  moveFrameTo(P, MeshCentre::kShifted);
   computeInertiaTensor();
   updateWorldData();
 }
@@ -96,10 +62,7 @@ void HullBody::modify(ZOVmesh* source) {
   hull->center = box.center;
   hull->radius = 2.0 * box.extents.Length();
 
-  const MgcMatrix3 Rt = dyn.orientation.Transpose();
-  shapeframes::meshIntoFrame(hull.get(), dyn.position, dyn.orientation, MgcVector3(1.0, 1.0, 1.0));
-  shape.localCenter = Rt * (shape.localCenter - dyn.position);
-  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
+  shapeIntoFrame(hull.get(), dyn.position, dyn.orientation, MgcVector3(1.0, 1.0, 1.0));
 
   const MgcVector3& E = shape.boxSize;
   const MgcVector3& s = shape.scale;

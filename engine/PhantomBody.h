@@ -17,7 +17,4 @@ class PhantomBody : public PrivateHardBody {
   /// The box fitted to `mesh`; null changes nothing. `mesh` stays the
   /// caller's.
   void modify(ZOVmesh* mesh) override;
-
- private:
-  void refillBoxMesh();
 };

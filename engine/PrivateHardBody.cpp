@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/DynamicStress.h"
+#include "engine/ShapeFrames.h"
 #include "geometry/MeshTransforms.h"
 #include "geometry/VolumeMath.h"
 #include "math/Finite.h"
@@ -115,16 +116,7 @@ bool PrivateHardBody::updateSleepState() {
   // Per-vertex motion (a deforming mesh) keeps the body awake. Only the mark is
   // read: placing the mesh is not this test's business.
   if (mesh != nullptr && mesh->hasVertexData != 0) return true;
-  if ((dyn.position - dynLast.position).SquaredLength() > zov::kTolerance) return true;
-  // The turn since the last state is last * current^T; identity when none.
-  const MgcMatrix3 turn = dynLast.orientation.TimesTranspose(dyn.orientation);
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) {
-      const double offIdentity = r == c ? turn[r][c] - 1.0 : turn[r][c];
-      if (std::fabs(offIdentity) >= zov::kTolerance) return true;
-    }
-  }
-  return false;
+  return movedSinceLast();
 }
 
 void PrivateHardBody::ApplyBreakEnergy(DynamicStress* joint) {
@@ -226,14 +218,7 @@ void PrivateHardBody::setLinearVelocity(const MgcVector3& v) {
   if (zov::isFinite(v)) dyn.linearVelocity = v;
 }
 
-ZOVbox* PrivateHardBody::updateBounds() {
-  const MgcVector3 halfExtents = zov::scaledBy(shape.boxSize, shape.scale) * 0.5;
-  bbox.center = computeWCenter();
-  bbox.axes = dyn.orientation * shape.boxRotation;
-  bbox.extents = halfExtents;
-  bbox.maxExtent = std::max({halfExtents.x, halfExtents.y, halfExtents.z});
-  return &bbox;
-}
+ZOVbox* PrivateHardBody::updateBounds() { return placeBoundingBox(); }
 
 ZOVcapsule* PrivateHardBody::getBoundingVolume(int /*world*/) {
   updateBounds();
@@ -246,23 +231,7 @@ ZOVmesh* PrivateHardBody::getWorldMesh() {
   return mesh.get();
 }
 
-void PrivateHardBody::saveDynamics(int what) {
-  if ((what & kSaveAll) != 0) {
-    dynInit = dyn;
-    initialRestitution = restitution;
-    initialFriction = friction;
-  } else if ((what & kSaveMass) != 0) {
-    dynInit.invMass = dyn.invMass;
-    dynInit.worldInertia = dyn.worldInertia;
-    dynInit.worldInvInertia = dyn.worldInvInertia;
-    dynInit.angularMomentum = dyn.angularMomentum;
-  } else if ((what & kSaveLinearVelocity) != 0) {
-    dynInit.linearVelocity = dyn.linearVelocity;
-  } else if ((what & kSaveAngularVelocity) != 0) {
-    dynInit.angularVelocity = dyn.angularVelocity;
-    dynInit.angularMomentum = dyn.angularMomentum;
-  }
-}
+void PrivateHardBody::saveDynamics(int what) { saveState(what); }
 
 void PrivateHardBody::restoreDynamics() {
   dyn = dynInit;
@@ -344,6 +313,91 @@ void PrivateHardBody::rotate(const MgcVector3& angular) {
     }
   }
   flags &= ~kBodyWorldUpdate;
+}
+
+void PrivateHardBody::shapeIntoFrame(ZOVmesh* shapeMesh, const MgcVector3& p, const MgcMatrix3& R,
+                                     const MgcVector3& s) {
+  shapeframes::meshIntoFrame(shapeMesh, p, R, s);
+  const MgcMatrix3 Rt = R.Transpose();
+  const MgcVector3 inv = shapeframes::inverseScale(s);
+  const MgcVector3 c = Rt * (shape.localCenter - p);
+  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
+  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
+}
+
+void PrivateHardBody::placeAt(const MgcVector3& p, const MgcMatrix3& R) {
+  setOrientation(R);
+  computeInertiaTensor();
+  dyn.position = p;
+  dyn.integratedPosition = p;
+  clearDynForces();
+  clearDynTorques();
+}
+
+void PrivateHardBody::setLocalInertia(const MgcMatrix3& I, const MgcVector3& w) {
+  localInertia = I;
+  localInvInertia = I.Inverse(zov::kInertiaInverseTolerance);
+  updateWorldTensors();
+  setAngularVelocity(w);
+}
+
+MgcVector3 PrivateHardBody::moveFrameTo(const MgcVector3& P, MeshCentre centre) {
+  const MgcMatrix3 Rt = dyn.orientation.Transpose();
+  const MgcVector3 inv = shapeframes::inverseScale(shape.scale);
+  const MgcVector3 c = Rt * (computeWCenter() - P);
+  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
+  const MgcVector3 d = Rt * (dyn.position - P);
+  if (mesh != nullptr && mesh->vertices != nullptr) {
+    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->vertices[i] += d;
+    if (centre == MeshCentre::kShifted) mesh->center += d;
+  }
+  dyn.position = P;
+  dynLast.position = P;
+  return d;
+}
+
+void PrivateHardBody::placeMeshShape(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& s) {
+  shapeIntoFrame(mesh.get(), p, R, s);
+  shape.scale = s;
+  const double halfBox = 0.5 * shape.boxSize.Length();
+  const double meshRadius = mesh != nullptr ? mesh->radius : halfBox;
+  shape.localRadius = meshRadius <= halfBox ? meshRadius : halfBox;
+  shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
+  placeAt(p, R);
+  dynLast = dyn;
+}
+
+void PrivateHardBody::placeBoxShape(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& s) {
+  refillBoxMesh();
+  shapeIntoFrame(mesh.get(), p, R, s);
+  shape.scale = s;
+  setBoxRadii();
+  placeAt(p, R);
+  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+}
+
+void PrivateHardBody::reframeBoxShape() {
+  refillBoxMesh();
+  shapeIntoFrame(mesh.get(), dyn.position, dyn.orientation, MgcVector3(1.0, 1.0, 1.0));
+  setBoxRadii();
+  computeInertiaTensor();
+  meshTransformSRT(mesh.get(), dyn.position, dyn.orientation, shape.scale);
+  updateWorldData();
+}
+
+void PrivateHardBody::refillBoxMesh() {
+  if (mesh == nullptr) mesh = std::make_unique<ZOVmesh>();
+  ZOVbox box;
+  box.center = shape.localCenter;
+  box.axes = shape.boxRotation;
+  box.extents = shape.boxSize * 0.5;
+  meshFromOBB(box, mesh.get());
+  shapeframes::worldToLocal(mesh.get());
+}
+
+void PrivateHardBody::setBoxRadii() {
+  shape.localRadius = shapeframes::largestComponent(shape.boxSize) / 2.0;
+  shape.radius = shapeframes::largestComponent(shape.scale) * shape.localRadius;
 }
 
 bool PrivateHardBody::hasActiveJoint() {

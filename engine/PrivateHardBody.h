@@ -121,6 +121,51 @@ class PrivateHardBody : public HardBody {
   /// zeroed (with unit inverse mass) until the shape's `init` places the body.
   explicit PrivateHardBody(eHBodyType bodyKind = kPhantomBody);
 
+  // ---- Set-up steps the shape bodies share ---------------------------------
+
+  /// Whether moving the body frame shifts the local mesh's centre with its
+  /// vertices.
+  enum class MeshCentre { kShifted, kKept };
+
+  /// Brings a shape given in world terms into the body frame at position p,
+  /// orientation R and scale s: `shapeMesh` (when not null) by
+  /// shapeframes::meshIntoFrame, the local centre to R^T (c - p) / s, the box
+  /// rotation to R^T B. The scale itself is the caller's to set.
+  void shapeIntoFrame(ZOVmesh* shapeMesh, const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
+  /// The end of a shape's placing: orientation R, inertia from the shape,
+  /// position and integrated position p, no dynamic force or torque.
+  void placeAt(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R);
+  /// The end of a shape's computeInertiaTensor: the local tensor I, its
+  /// inverse (zero for a singular I), the world tensors, then
+  /// setAngularVelocity(w), so that L follows the new tensor.
+  void setLocalInertia(const Mgc::MgcMatrix3& I, const Mgc::MgcVector3& w);
+  /// Makes the world point P the reference point, the shape staying where it
+  /// is in the world: local centre about P, the local mesh's vertices (and
+  /// its centre, as asked) shifted by d = R^T (position - P), position and
+  /// last position P. Returns d; the inertia is the caller's to renew.
+  Mgc::MgcVector3 moveFrameTo(const Mgc::MgcVector3& P, MeshCentre centre);
+  /// Radii of a box-shaped body: the local radius half the largest box side,
+  /// the bounding-sphere radius that times the largest scale component.
+  void setBoxRadii();
+  /// The placing of a mesh-shaped body (hull, triangle mesh) whose mesh and
+  /// shape record are given in world terms: both into the body frame at p,
+  /// R and scale s; the local radius the mesh's radius, at most half the box
+  /// diagonal; then placeAt, and the last state the current one. The caller
+  /// activates the body.
+  void placeMeshShape(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
+  /// The placing of a box-shaped body (capsule kinds, phantom): the mesh
+  /// refilled with the hull of the local box, mesh and shape record into the
+  /// body frame at p, R and scale s, box radii, placeAt, the mesh placed in
+  /// the world. The caller activates the body.
+  void placeBoxShape(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s);
+  /// The end of a box-shaped body's modify, after the new local box is set in
+  /// world terms: the box hull mesh and the shape record into the current
+  /// body frame (unit scale), box radii, inertia, world data.
+  void reframeBoxShape();
+  /// Fills the mesh (made when missing) with the hull of the local box, in
+  /// world and local arrays alike.
+  void refillBoxMesh();
+
   /// What the shape keeps in world space besides the bounds; run by
   /// updateWorldData. Here: the mesh of a hull or triangle-mesh body follows
   /// the body.

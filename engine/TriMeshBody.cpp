@@ -7,7 +7,6 @@
 #include "engine/ShapeFrames.h"
 #include "geometry/BoxFits.h"
 #include "geometry/MassProperties.h"
-#include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -49,10 +48,7 @@ void TriMeshBody::setTriangleMesh(std::unique_ptr<ZOVmesh> triangles) {
 
 void TriMeshBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& scale) {
   if (mesh == nullptr) return;
-  const MgcVector3 s = shapeframes::usableScale(scale);
-  const MgcMatrix3 Rt = R.Transpose();
-  shapeframes::meshIntoFrame(mesh.get(), p, R, s);
-
+  placeMeshShape(p, R, shapeframes::usableScale(scale));
   if (triangleTree) {
     const bool fitted = triangleTree->isBuilt() && triangleTree->getRoot() != nullptr
                             ? triangleTree->refitTriangleTree(boundingMesh.get())
@@ -60,44 +56,16 @@ void TriMeshBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector
     // Without its tree the body still collides through its mesh volume.
     if (!fitted || triangleTree->getRoot() == nullptr) triangleTree.reset();
   }
-
-  const MgcVector3 inv = shapeframes::inverseScale(s);
-  const MgcVector3 c = Rt * (shape.localCenter - p);
-  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
-  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
-  shape.scale = s;
-
-  const double halfBox = 0.5 * shape.boxSize.Length();
-  shape.localRadius = mesh->radius <= halfBox ? mesh->radius : halfBox;
-  shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
-
-  setOrientation(R);
-  computeInertiaTensor();
-  dyn.position = p;
-  dyn.integratedPosition = p;
-  clearDynForces();
-  clearDynTorques();
-  dynLast = dyn;
   activate();
 }
 
 void TriMeshBody::computeInertiaTensor() {
   if (mesh == nullptr) return;
-  localInertia = computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale);
-  localInvInertia = localInertia.Inverse(zov::kInertiaInverseTolerance);
-  updateWorldTensors();
-  setAngularVelocity(dynInit.angularVelocity);
+  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale), dynInit.angularVelocity);
 }
 
 void TriMeshBody::moveCenterOfMass(const MgcVector3& P) {
-  const MgcMatrix3 Rt = dyn.orientation.Transpose();
-  const MgcVector3 inv = shapeframes::inverseScale(shape.scale);
-  const MgcVector3 c = Rt * (computeWCenter() - P);
-  shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
-  const MgcVector3 d = Rt * (dyn.position - P);
-  if (mesh != nullptr && mesh->vertices != nullptr) {
-    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->vertices[i] += d;
-  }
+  const MgcVector3 d = moveFrameTo(P, MeshCentre::kKept);
   if (triangleTree && triangleTree->getRoot() != nullptr) {
     std::vector<BoxTreeNode*> pending{triangleTree->getRoot()};
     while (!pending.empty()) {
@@ -108,8 +76,6 @@ void TriMeshBody::moveCenterOfMass(const MgcVector3& P) {
       if (node->secondChild) pending.push_back(node->secondChild.get());
     }
   }
-  dyn.position = P;
-  dynLast.position = P;
   computeInertiaTensor();
   updateWorldData();
 }
@@ -220,11 +186,7 @@ void TriMeshBody::modify(ZOVmesh* source) {
   shape.boxSize = box.extents * 2.0;
   shapeframes::setBoxRotation(shape, box.axes);
 
-  const MgcMatrix3 Rt = dyn.orientation.Transpose();
-  shapeframes::meshIntoFrame(mesh.get(), dyn.position, dyn.orientation, MgcVector3(1.0, 1.0, 1.0));
-
-  shape.localCenter = Rt * (shape.localCenter - dyn.position);
-  shapeframes::setBoxRotation(shape, Rt * shape.boxRotation);
+  shapeIntoFrame(mesh.get(), dyn.position, dyn.orientation, MgcVector3(1.0, 1.0, 1.0));
   const MgcVector3& E = shape.boxSize;
   const MgcVector3& s = shape.scale;
   shape.localRadius = 0.5 * E.Length();

@@ -26,12 +26,7 @@ class BoxBody : public PrivateHardBody {
 
   void init(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s) override {
     shape.scale = s;
-    setOrientation(R);
-    computeInertiaTensor();
-    dyn.position = p;
-    dyn.integratedPosition = p;
-    clearDynForces();
-    clearDynTorques();
+    placeAt(p, R);
     dynLast = dyn;
     activate();
   }
