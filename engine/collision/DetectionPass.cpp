@@ -382,12 +382,8 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
   setPositions(resting, restingPos);
 
   if (ordered) {
-    while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
-      ContactManifold* manifold = node->value;
-      manifoldsInUse.remove(manifold);
-      freeManifolds.append(manifold);
-    }
-    manifoldCount = 0;
+    manifolds.releaseAll();
+    manifolds.setCount(0);
     waveStamp = 0;
   }
   frontier.clear();
@@ -605,12 +601,8 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
     newPairs.remove(pair);
     stepPairs.append(pair);
   }
-  while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
-    ContactManifold* manifold = node->value;
-    manifoldsInUse.remove(manifold);
-    freeManifolds.append(manifold);
-  }
-  manifoldCount = 0;
+  manifolds.releaseAll();
+  manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
   movingCandidates.clear();
   restingCandidates.clear();
