@@ -130,16 +130,17 @@ class CollisionManager {
 
   // ---- Passes --------------------------------------------------------------
 
-  /// The sequential detection pass over the given lists; 1 when some pair is
+  /// The sequential detection pass over the given lists: the active bodies
+  /// move, the static, sleeping and barrier bodies rest. 1 when some pair is
   /// in contact, else 0.
-  int detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+  int detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                      EngineList<HardBody*>* barriers);
   /// Every cracker against the active and the static bodies: 0 at once
   /// without crackers; 1 when some cracker pair holds contacts, else 0.
   int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics);
   /// The threaded contact pass (the detection pass at a thread count of 1);
   /// returns after its workers have ended. 1 when some pair is in contact.
-  int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+  int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                   EngineList<HardBody*>* barriers);
   /// The collision report: the step's pairs copied into the reported pairs.
   void refreshPairList();
@@ -425,9 +426,40 @@ class CollisionManager {
     std::uint32_t second;
   };
   /// The sequential detection pass run with `helpers` helpers for its pair
-  /// tests; the result does not depend on their number.
-  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+  /// tests; the result does not depend on their number. Its phases follow.
+  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                    EngineList<HardBody*>* barriers, std::uint32_t helpers);
+  /// What the phases of one detection pass share (DetectionPass.cpp).
+  struct PassState;
+  /// The pass's bodies by pass slot: the resting side (barriers, static and
+  /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
+  /// once, its world data current; the bounds table built over them.
+  void gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers);
+  /// Every moving body against the resting side. A pair found raises the
+  /// moving body above what it touches and wakes the resting one; the moving
+  /// bodies that touched become the first frontier.
+  void meetMovingAndResting(PassState& pass);
+  /// Resting bodies against each other, where one of the two moves (a pair
+  /// extracted at once).
+  void meetRestingPairs(PassState& pass);
+  /// Waves outward from the resting side: the frontier's bodies against each
+  /// other and against the moving bodies, those reached the next frontier.
+  void runWaves(PassState& pass);
+  /// Moving bodies that touch only each other, a level above the last wave;
+  /// their pairs staged (ordered extraction) or extracted now.
+  void meetIslands(PassState& pass);
+  /// The pairs found become the step's pairs, oldest first; the manifolds
+  /// are released. The pass's result.
+  int finishPass(PassState& pass);
+  /// The pair test of `first` and `second` on `worker`'s pool: the record
+  /// with contacts, or null (the record back in the pool, or none to be had).
+  CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
+  /// Counts a pair found by the pass into the pair counter and the result.
+  void countFoundPair(PassState& pass, const CollisionPair& pair);
+  /// A pair that raised a body: deferred with ordered extraction, else a new
+  /// pair extracted at once.
+  void keepRaisingPair(PassState& pass, CollisionPair* pair);
   /// Every candidate body's world data current (fracture pieces too), so
   /// that workers only read them.
   static void refreshForPass(HardBody* body);
