@@ -26,7 +26,11 @@
 #include "src/poseHelpers.h"
 
 class FractureBodyNode;
+class rigidBodyNode;
 class zovSolverNode;
+
+/// The rigid body node behind an object, or null.
+rigidBodyNode* rigidBodyOf(const MObject& node);
 
 /// The rigid body node (`zovRigidBody`): a locator under the transform of a
 /// simulated mesh. It holds one body's settings, owns the engine body made
