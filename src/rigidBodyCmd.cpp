@@ -31,17 +31,15 @@ const char* const kDisabledDialog =
     "disabled, clean ZOV Data for baked objects will enable it again \"";
 const char* const kNothingToMake = " Select one or more polygonal objects( not instances).";
 
-/// Whether the mesh's world geometry feeds a mesh cache (the mesh is played
-/// back from elsewhere).
-bool feedsMeshCache(const MObject& mesh) {
-  const MPlug worldMesh = MFnDependencyNode(mesh).findPlug("worldMesh", true);
+/// Whether the mesh's world geometry (of the path's instance) feeds a mesh
+/// cache: the mesh is played back from elsewhere.
+bool feedsMeshCache(const MDagPath& shapePath) {
+  const MPlug worldMesh = MFnDependencyNode(shapePath.node()).findPlug("worldMesh", true);
   if (worldMesh.isNull()) return false;
-  for (unsigned int i = 0; i < worldMesh.numElements(); ++i) {
-    MPlugArray destinations;
-    worldMesh.elementByPhysicalIndex(i).destinations(destinations);
-    for (unsigned int k = 0; k < destinations.length(); ++k)
-      if (destinations[k].node().hasFn(MFn::kMeshCache)) return true;
-  }
+  MPlugArray destinations;
+  worldMesh.elementByLogicalIndex(shapePath.instanceNumber()).destinations(destinations);
+  for (unsigned int i = 0; i < destinations.length(); ++i)
+    if (destinations[i].node().hasFn(MFn::kMeshCache)) return true;
   return false;
 }
 
@@ -184,7 +182,7 @@ bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const S
   MObject found;
   // A body the host simulates itself is not simulated here too.
   if (findMayaRigidBodyChild(transform, found)) return false;
-  if (!hasInMeshSource(mesh) && feedsMeshCache(mesh)) return false;
+  if (!hasInMeshSource(mesh) && feedsMeshCache(shapePath)) return false;
 
   if (!settings.multiple && findChildOfType(transform, found)) {
     const rigidBodyNode* rigid = rigidBodyOf(found);

@@ -10,6 +10,7 @@
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnUnitAttribute.h>
+#include <maya/MGlobal.h>
 #include <maya/MViewport2Renderer.h>
 
 #include <cstdio>
@@ -153,7 +154,7 @@ rigidBodyNode::rigidBodyNode() {
   for (int k = 0; k < 6; ++k) channelKeys[k].channel = kTransformChannels[k];
 }
 
-rigidBodyNode::~rigidBodyNode() { releaseBody(); }
+rigidBodyNode::~rigidBodyNode() { dropBody(); }
 
 void* rigidBodyNode::creator() { return new rigidBodyNode; }
 
@@ -460,6 +461,15 @@ bool rigidBodyNode::isParentAnimated() const {
 }
 
 void rigidBodyNode::releaseBody() {
+  dropBody();
+  // The body's output must compute again when it is next read: a deletion
+  // that is undone brings the node back with its outputs as they were.
+  MDagPath path;
+  if (MDagPath::getAPathTo(thisMObject(), path))
+    MGlobal::executeCommand(MString("dgdirty ") + path.fullPathName() + ".ca_rigidBody", false, false);
+}
+
+void rigidBodyNode::dropBody() {
   body.reset();
   stressColors.clear();
   if (zovSolverNode* owner = linkedSolver()) {

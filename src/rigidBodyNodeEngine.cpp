@@ -131,7 +131,7 @@ void rigidBodyNode::warnKeyed() const {
 
 bool rigidBodyNode::createBody(MDataBlock& block) {
   const int kind = block.inputValue(inCollisionType).asInt();
-  if (body) releaseBody();
+  if (body) dropBody();
 
   MObject shapeNode;
   if (!collisionShapeNode(shapeNode)) {
