@@ -57,6 +57,21 @@ void setShapeType(const MObject& shape, unsigned int type) {
 
 }  // namespace
 
+void linkPivotHelpers(const MObject& body, const MObject& transform, MDGModifier& modifier) {
+  const MFnDependencyNode fn(transform);
+  const MPlug pivots[3] = {fn.findPlug("rotatePivotX", true), fn.findPlug("rotatePivotY", true),
+                           fn.findPlug("rotatePivotZ", true)};
+  if (pivots[0].isNull() || pivots[1].isNull() || pivots[2].isNull()) return;
+  const double factor = 1.0 / getLinearUnitScale();
+  const MObject keys[3] = {rigidBodyNode::keysTX, rigidBodyNode::keysTY, rigidBodyNode::keysTZ};
+  for (int k = 0; k < 3; ++k) {
+    MPlug key(body, keys[k]);
+    key.setValue(pivots[k].asFloat() * factor);
+    if (!pivots[k].isDestination()) modifier.connect(key, pivots[k]);
+  }
+  modifier.doIt();
+}
+
 MString rigidBodyNameFor(const MString& transformName) {
   const std::string name = transformName.asChar();
   size_t digits = name.size();
@@ -140,7 +155,9 @@ MStatus RigidBodyCmd::redoIt() {
   }
   if (!sawMesh || names.length() == 0) {
     MGlobal::displayInfo(kNothingToMake);
-    undoIt();
+    // Whatever a mesh began is taken back; the selection stays the user's.
+    m_modifier->undoIt();
+    m_modifier.reset();
     return MS::kFailure;
   }
   if (created) MGlobal::executeCommandOnIdle("updateZovManagePanel");
@@ -274,21 +291,7 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   m_modifier->connect(MPlug(solver, zovSolverNode::inTime), MPlug(body, rigidBodyNode::inTimeRbd));
   m_modifier->doIt();
 
-  if (!keyed) {
-    // The pivot helpers hold the transform's rotate pivot in engine lengths.
-    const double factor = 1.0 / getLinearUnitScale();
-    const MFnDependencyNode fn(transform);
-    const MObject keys[3] = {rigidBodyNode::keysTX, rigidBodyNode::keysTY, rigidBodyNode::keysTZ};
-    const char* const pivots[3] = {"rotatePivotX", "rotatePivotY", "rotatePivotZ"};
-    for (int k = 0; k < 3; ++k) {
-      const MPlug pivot = fn.findPlug(pivots[k], true);
-      if (pivot.isNull() || pivot.isDestination()) continue;
-      MPlug key(body, keys[k]);
-      key.setValue(pivot.asFloat() * factor);
-      m_modifier->connect(key, pivot);
-    }
-    m_modifier->doIt();
-  }
+  if (!keyed) linkPivotHelpers(body, transform, *m_modifier);
 
   rigid->pullAll();
   HardBody* engineBody = rigid->engineBody(false);

@@ -61,6 +61,12 @@ class RigidBodyCmd : public MPxCommand {
   MSelectionList m_selection;
 };
 
+/// The body's pivot helpers (`keysTX` .. `keysTZ`) take the transform's
+/// rotate pivot in engine lengths and feed it, through the modifier, which
+/// is run; a pivot fed already keeps its source. Nothing when the transform
+/// lacks one of the three pivot plugs.
+void linkPivotHelpers(const MObject& body, const MObject& transform, MDGModifier& modifier);
+
 /// A body's name from its transform's: "ZovBody" goes before the trailing
 /// digits ("pCube12" gives "pCubeZovBody12"; a name of digits only takes it
 /// at the front).

@@ -20,6 +20,7 @@
 #include "src/draw/viewportResources.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/rigidBodyCmd.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 #include "src/zovCrackerNode.h"
@@ -109,7 +110,6 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
 /// transforms' rotate pivots in the pivot helpers.
 void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
   const MPlugArray bodies = connectedTo(solver, zovSolverNode::rigidBodies);
-  const double factor = 1.0 / getLinearUnitScale();
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
     rigidBodyNode* rigid = rigidBodyOf(node);
@@ -124,17 +124,7 @@ void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
     if (rigid->isAnimated(rigidBodyNode::kTransformAnimated) || !MDagPath::getAPathTo(node, transform) ||
         !transform.pop() || transform.length() == 0)
       continue;
-    const MFnDependencyNode fn(transform.node());
-    const MPlug pivots[3] = {fn.findPlug("rotatePivotX", true), fn.findPlug("rotatePivotY", true),
-                             fn.findPlug("rotatePivotZ", true)};
-    if (pivots[0].isNull() || pivots[1].isNull() || pivots[2].isNull()) continue;
-    const MObject keys[3] = {rigidBodyNode::keysTX, rigidBodyNode::keysTY, rigidBodyNode::keysTZ};
-    for (int k = 0; k < 3; ++k) {
-      MPlug key(node, keys[k]);
-      key.setValue(pivots[k].asDouble() * factor);
-      if (!pivots[k].isDestination()) modifier.connect(key, pivots[k]);
-    }
-    modifier.doIt();
+    linkPivotHelpers(node, transform.node(), modifier);
     rigid->pullAll();
   }
 }

@@ -11,8 +11,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/rigidBodyCmd.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 
@@ -133,7 +133,6 @@ MStatus SolverCmd::connectDynamics(const MObject& solver) {
   // its body.
   MPlugArray bodies;
   MPlug(solver, zovSolverNode::rigidBodies).connectedTo(bodies, false, true);
-  const double factor = 1.0 / getLinearUnitScale();
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
     MDagPath path;
@@ -143,18 +142,8 @@ MStatus SolverCmd::connectDynamics(const MObject& solver) {
       continue;
     }
     const rigidBodyNode* rigid = rigidBodyOf(node);
-    if (rigid != nullptr && rigid->isAnimated(rigidBodyNode::kTransformAnimated)) continue;
-    const MFnDependencyNode transform(path.node());
-    const MPlug pivots[3] = {transform.findPlug("rotatePivotX", true), transform.findPlug("rotatePivotY", true),
-                             transform.findPlug("rotatePivotZ", true)};
-    if (pivots[0].isNull() || pivots[1].isNull() || pivots[2].isNull()) continue;
-    const MObject keys[3] = {rigidBodyNode::keysTX, rigidBodyNode::keysTY, rigidBodyNode::keysTZ};
-    for (int k = 0; k < 3; ++k) {
-      MPlug key(node, keys[k]);
-      key.setValue(pivots[k].asFloat() * factor);
-      if (!pivots[k].isDestination()) m_modifier->connect(key, pivots[k]);
-    }
-    m_modifier->doIt();
+    if (rigid == nullptr || rigid->isAnimated(rigidBodyNode::kTransformAnimated)) continue;
+    linkPivotHelpers(node, path.node(), *m_modifier);
   }
   return status;
 }

@@ -36,45 +36,20 @@ class TextureNode : public MPxNode {
 
 MObject TextureNode::uvSetLinks;
 
-class MeshCacheNode : public MPxNode {
- public:
-  static void* creator() { return new MeshCacheNode; }
-  static MStatus initialize() {
-    MFnTypedAttribute typed;
-    inMesh = typed.create("inMesh", "i", MFnData::kMesh);
-    outMesh = typed.create("outMesh", "o", MFnData::kMesh);
-    typed.setWritable(false);
-    typed.setStorable(false);
-    addAttribute(inMesh);
-    addAttribute(outMesh);
-    attributeAffects(inMesh, outMesh);
-    return MS::kSuccess;
-  }
-  MStatus compute(const MPlug& plug, MDataBlock& block) override {
-    if (plug != outMesh) return MS::kUnknownParameter;
-    block.outputValue(outMesh).set(block.inputValue(inMesh).data());
-    block.setClean(plug);
-    return MS::kSuccess;
-  }
-  static MObject inMesh;
-  static MObject outMesh;
-};
-
-MObject MeshCacheNode::inMesh;
-MObject MeshCacheNode::outMesh;
-
 /// Kinds of mesh history nodes: each names its input and output plugs in its
 /// own way, and each has a class of its own (static attributes belong to one
 /// node type).
-enum MeshHistoryKind { kGroupPartsKind, kPolyModifierKind, kPolyMeshCopyKind, kPolyTweakKind };
+enum MeshHistoryKind { kMeshCacheKind, kGroupPartsKind, kPolyModifierKind, kPolyMeshCopyKind, kPolyTweakKind };
 
-/// A node of a mesh's history that gives the mesh on its input unchanged.
+/// A node that gives the mesh on its input unchanged: a mesh cache, or a
+/// node of a mesh's history.
 template <int Kind>
 class MeshHistoryNode : public MPxNode {
  public:
   static void* creator() { return new MeshHistoryNode; }
   static MStatus initialize() {
-    static const char* const names[][4] = {{"inputGeometry", "ig", "outputGeometry", "og"},
+    static const char* const names[][4] = {{"inMesh", "i", "outMesh", "o"},
+                                           {"inputGeometry", "ig", "outputGeometry", "og"},
                                            {"inputPolymesh", "ip", "output", "out"},
                                            {"inMesh", "im", "outMesh", "om"},
                                            {"inputPolymesh", "ip", "output", "out"}};
@@ -104,6 +79,7 @@ MObject MeshHistoryNode<Kind>::input;
 template <int Kind>
 MObject MeshHistoryNode<Kind>::output;
 
+using MeshCacheNode = MeshHistoryNode<kMeshCacheKind>;
 using GroupPartsNode = MeshHistoryNode<kGroupPartsKind>;
 using PolyEditNode = MeshHistoryNode<kPolyModifierKind>;
 using MeshCopyNode = MeshHistoryNode<kPolyMeshCopyKind>;
