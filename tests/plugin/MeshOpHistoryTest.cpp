@@ -108,7 +108,9 @@ TEST_F(MeshOpHistory, TheWalkFindsTheOperationNodeOnlyThroughTheNodesItKnows) {
     const MObject found = findMeshOpNode(mesh);
     EXPECT_EQ(hasMeshOpHistory(mesh), c.found) << c.name;
     EXPECT_EQ(!found.isNull(), c.found) << c.name;
-    if (c.found) EXPECT_EQ(MFnDependencyNode(found).typeName(), MString("zovMeshOpNode")) << c.name;
+    if (c.found) {
+      EXPECT_EQ(MFnDependencyNode(found).typeName(), MString("zovMeshOpNode")) << c.name;
+    }
   }
   EXPECT_TRUE(findMeshOpNode(MObject()).isNull());
 }

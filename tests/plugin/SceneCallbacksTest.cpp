@@ -79,7 +79,9 @@ TEST_F(SceneCallbacks, APlaybackRangeMovesTheStartFrameAndSizesTheCaches) {
     EXPECT_EQ(getDouble("zovSolverNode1.startFrame"), step.startFrame) << step.start;
     EXPECT_EQ(getDouble("zovSolverNode1.cacheSize"), step.cacheSize) << step.start;
     EXPECT_EQ(MAnimControl::currentTime(), MTime(step.timeAfter)) << step.start;
-    if (step.warning) EXPECT_TRUE(hasMessage(MessageKind::Warning, step.warning)) << step.start;
+    if (step.warning) {
+      EXPECT_TRUE(hasMessage(MessageKind::Warning, step.warning)) << step.start;
+    }
     zovhost::testing::flushIdleQueue();
     EXPECT_TRUE(ranLine(step.queued)) << step.start;
   }
