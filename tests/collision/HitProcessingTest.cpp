@@ -268,7 +268,9 @@ TEST(HitProcessing, RestoredWallBreaksTheSameAtAnyThreadCount) {
       if (round == 0) first = broken;
       EXPECT_EQ(broken, first) << threads;
       if (round == 0 && reference.empty()) reference = posesText(scene);
-      if (round == 0) EXPECT_EQ(posesText(scene), reference) << threads;
+      if (round == 0) {
+        EXPECT_EQ(posesText(scene), reference) << threads;
+      }
       // Back to the start: the whole wall, no fragment, every joint.
       toStart();
       EXPECT_EQ(worldText(scene), start) << threads;
