@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "geometry/MeshTransforms.h"
+#include "math/MgcMath.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -63,9 +64,8 @@ MgcMatrix3 placedInertia(const MgcMatrix3& centred, const MgcMatrix3& B, const M
 }
 
 MgcMatrix3 capsuleInertia(double m, double r, double L) {
-  constexpr double kPi = 3.14159265358979323846;
-  const double cylinder = kPi * r * r * L;
-  const double sphere = 4.0 / 3.0 * kPi * r * r * r;
+  const double cylinder = Mgc::Math::PI * r * r * L;
+  const double sphere = 4.0 / 3.0 * Mgc::Math::PI * r * r * r;
   const double total = cylinder + sphere;
   MgcMatrix3 I;
   if (!(total > 0.0)) return I;

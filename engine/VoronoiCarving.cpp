@@ -9,6 +9,7 @@
 #include "engine/ShatterMeshOps.h"
 #include "geometry/shatter/BVDFmesh.h"
 #include "geometry/shatter/Clipper.h"
+#include "math/Finite.h"
 
 using Mgc::MgcVector3;
 
@@ -19,8 +20,6 @@ namespace {
 /// rounding of the clipper's own classification, so that the clipper would
 /// surely have found nothing below the plane.
 constexpr double kClearance = 1e-9;
-
-bool isFinite(const MgcVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 double largestCoordinate(const MgcVector3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
 
@@ -93,7 +92,7 @@ VoronoiCarving carveVoronoiCells(const ZOV_DFmesh* mesh, const MgcVector3* seeds
                                  bool detectGroups, const VoronoiProgress& progress) {
   VoronoiCarving carving;
   bool goodSeeds = seeds != nullptr || count == 0;
-  for (std::uint32_t i = 0; goodSeeds && i < count; ++i) goodSeeds = isFinite(seeds[i]);
+  for (std::uint32_t i = 0; goodSeeds && i < count; ++i) goodSeeds = zov::isFinite(seeds[i]);
   if (!BVDFmesh::isValidMesh(mesh) || !goodSeeds) {
     carving.status = VoronoiCarving::Status::kBadInput;
     return carving;
