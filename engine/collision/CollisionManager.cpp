@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/LsqrSystem.h"

@@ -14,14 +14,14 @@
 #include <algorithm>
 
 #include "engine/EngineTrace.h"
-#include "engine/FractureBody.h"
-#include "engine/HardBody.h"
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/WorkerPool.h"
+#include "engine/fracture/FractureBody.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"

@@ -2,10 +2,10 @@
 // body pair by shape-pair code, and the walk over the pieces of fracture
 // bodies.
 
-#include "engine/BarrierBody.h"
-#include "engine/CapsuleBody.h"
-#include "engine/HullBody.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/BarrierBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"
