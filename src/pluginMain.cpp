@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "src/collisionShapeNode.h"
+#include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/draw/viewportResources.h"
 #include "src/rigidBodyNode.h"
 #include "src/sceneCallbacks.h"
@@ -79,7 +80,9 @@ struct DrawOverrideRow {
 
 /// Viewport 2.0 draw-override creators, in registration order (also their
 /// deregistration order).
-const std::vector<DrawOverrideRow> kDrawOverrides = {};
+const std::vector<DrawOverrideRow> kDrawOverrides = {
+    {"drawdb/geometry/rigidBodyNode", "rigidBodyNode", rigidBodyNodeDrawVport20::Creator},
+};
 
 struct CommandRow {
   const char* name;
@@ -132,7 +135,7 @@ const std::vector<CallbackRow> kCallbacks = {
 /// not installed.
 std::vector<std::optional<MCallbackId>> g_callbackIds;
 
-void runScript(const char* line) { MGlobal::executeCommand(line, false, false); }
+void runPluginScript(const char* line) { MGlobal::executeCommand(line, false, false); }
 
 /// Keeps the first failure: a later success must not hide it.
 void record(MStatus& result, const MStatus& status) {
@@ -188,7 +191,7 @@ const NodeTypeRow* findNodeType(const char* name) {
 MStatus initializePlugin(MObject object) {
   MStatus result = MS::kSuccess;
   MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
-  runScript(kSourceUserInterface);
+  runPluginScript(kSourceUserInterface);
 
   g_callbackIds.assign(kCallbacks.size(), std::nullopt);
   registerNodeTypes(plugin, false, result);
@@ -204,13 +207,13 @@ MStatus initializePlugin(MObject object) {
   for (size_t i = 0; i < kCallbacks.size(); ++i)
     if (!kCallbacks[i].afterNodeType) g_callbackIds[i] = install(kCallbacks[i]);
 
-  for (const char* line : kLoadScript) runScript(line);
+  for (const char* line : kLoadScript) runPluginScript(line);
   return result;
 }
 
 MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
-  for (const char* line : kUnloadScript) runScript(line);
+  for (const char* line : kUnloadScript) runPluginScript(line);
   MFnPlugin plugin(object, "Unknown", "Unknown", kRequiredApiVersion);
 
   // The solver goes first: its removal destroys the engine world.

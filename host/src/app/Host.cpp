@@ -11,6 +11,7 @@
 #include "mesh/MeshSupportTypes.h"
 #include "mesh/PolyPrimitiveNode.h"
 #include "mesh/ShadingGroups.h"
+#include "render/Snapshot.h"
 #include "scene/SceneFile.h"
 #include "time/AnimCurveNode.h"
 #include "time/TimeNode.h"
@@ -44,6 +45,7 @@ void Host::start() {
   registerMotionPathNodeType(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
+  addSnapshotCommand(interpreter);
   clearScene();
 }
 
