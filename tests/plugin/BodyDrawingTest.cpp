@@ -1,14 +1,20 @@
 #include <GL/gl.h>
 #include <maya/M3dView.h>
 #include <maya/MDrawContext.h>
+#include <maya/MFnCamera.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MIntArray.h>
 #include <maya/MPointArray.h>
+#include <maya/MSelectionList.h>
 #include <maya/MStateManager.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +22,7 @@
 #include "BodyFixture.h"
 #include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/zovCrackerNode.h"
+#include "support/PngReading.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -360,6 +367,91 @@ TEST_F(BodyDrawing, ACrackerDrawsItsCapsuleInTheLegacyViewInBlueOrCyanWhenSelect
   }
   // Viewport 2.0 has no override for crackers.
   for (const char* renderer : kViewport20) EXPECT_TRUE(drawn(render(renderer)).empty()) << renderer;
+}
+
+}  // namespace
+
+namespace {
+
+/// Where the perspective camera shows a world point, from the camera's own
+/// readings: pixel column and row (rows from the top) of a width x height picture.
+MDagPath pathOf(const std::string& name) {
+  MSelectionList list;
+  MDagPath path;
+  if (list.add(name.c_str())) list.getDagPath(0, path);
+  return path;
+}
+
+std::array<double, 2> seenAt(const MFnCamera& camera, const MPoint& point, int width, int height) {
+  const MVector d = point - camera.eyePoint(MSpace::kWorld);
+  const double depth = d * camera.viewDirection(MSpace::kWorld);
+  const double halfWidth = depth * std::tan(0.5 * camera.horizontalFieldOfView());
+  const double halfHeight = halfWidth * height / width;
+  const double x = d * camera.rightDirection(MSpace::kWorld) / halfWidth;
+  const double y = d * camera.upDirection(MSpace::kWorld) / halfHeight;
+  return {(x + 1.0) * 0.5 * width, (1.0 - y) * 0.5 * height};
+}
+
+TEST_F(BodyDrawing, SnapshotsShowEachBodyInsideTheProjectionOfItsWorldBox) {
+  makeBoxBody("left", 2.0, 1.0, 1.0, "-4 0 0", "0 0 0", 2, solver);
+  makeBoxBody("right", 1.0, 2.0, 1.0, "4 1 0", "30 0 45", 2, solver);
+  makeBoxBody("rod", 0.5, 3.0, 0.5, "0 2 -3", "0 0 20", 1, solver);
+  run("setAttr rightBody.passive 1");
+  for (const char* name : {"leftBody", "rightBody", "rodBody"}) bodyNode(name).pullAll();
+  run("select -cl");
+  char folder[] = "/tmp/zovBodiesXXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  constexpr int kWidth = 160, kHeight = 120;
+
+  for (const char* renderer : kRenderers) {
+    const std::string file = std::string(folder) + "/" + renderer + ".png";
+    run("snapshot -width " + std::to_string(kWidth) + " -height " + std::to_string(kHeight) + " -renderer " + renderer +
+        " -file \"" + file + "\"");
+    const DecodedPng picture = readPng(file);
+    ASSERT_EQ(picture.width, kWidth) << renderer;
+    ASSERT_EQ(picture.height, kHeight) << renderer;
+    // The projected world box of each body (a capsule's reaches past its
+    // mesh), a pixel wider for line rasterisation.
+    const MFnCamera camera(pathOf("persp"));
+    std::vector<std::array<double, 4>> boxes;
+    for (const char* name : {"left", "right", "rod"}) {
+      MPointArray points;
+      HardBody* body = bodyNode(std::string(name) + "Body").engineBody(true);
+      if (body->getType() == kCapsuleBody) {
+        const ZOVcapsule& capsule = *body->getBoundingVolume(1);
+        for (const Mgc::MgcVector3& end : {lowerEnd(capsule), upperEnd(capsule)})
+          for (int corner = 0; corner < 8; ++corner)
+            points.append(MPoint(end.x + (corner & 1 ? capsule.radius : -capsule.radius),
+                                 end.y + (corner & 2 ? capsule.radius : -capsule.radius),
+                                 end.z + (corner & 4 ? capsule.radius : -capsule.radius)));
+      } else {
+        MFnMesh(pathOf(std::string(name) + "Shape")).getPoints(points, MSpace::kWorld);
+      }
+      std::array<double, 4> box = {1e9, 1e9, -1e9, -1e9};
+      for (unsigned int i = 0; i < points.length(); ++i) {
+        const std::array<double, 2> p = seenAt(camera, points[i], kWidth, kHeight);
+        box = {std::min(box[0], p[0] - 1.0), std::min(box[1], p[1] - 1.0), std::max(box[2], p[0] + 1.0),
+               std::max(box[3], p[1] + 1.0)};
+      }
+      boxes.push_back(box);
+    }
+    const std::array<uint8_t, 3> background = testing::viewBackground();
+    std::vector<int> inside(boxes.size(), 0);
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        if (std::equal(background.begin(), background.end(), picture.at(x, y))) continue;
+        bool within = false;
+        for (size_t b = 0; b < boxes.size(); ++b)
+          if (x + 0.5 >= boxes[b][0] && x + 0.5 <= boxes[b][2] && y + 0.5 >= boxes[b][1] && y + 0.5 <= boxes[b][3]) {
+            within = true;
+            ++inside[b];
+          }
+        EXPECT_TRUE(within) << renderer << " pixel " << x << ", " << y;
+      }
+    for (size_t b = 0; b < boxes.size(); ++b) EXPECT_GT(inside[b], 0) << renderer << " body " << b;
+    std::remove(file.c_str());
+  }
+  rmdir(folder);
 }
 
 }  // namespace
