@@ -72,6 +72,10 @@ collisionShapeNode::~collisionShapeNode() = default;
 
 void* collisionShapeNode::creator() { return new collisionShapeNode; }
 
+bool collisionShapeNode::isShapeNode(const MObject& node) {
+  return !node.isNull() && MFnDependencyNode(node).typeId() == id;
+}
+
 MStatus collisionShapeNode::initialize() {
   MFnEnumAttribute enumeration;
   shapeType = enumeration.create("type", "tp", kTypeConvexHull);

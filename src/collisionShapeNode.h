@@ -54,6 +54,9 @@ class collisionShapeNode : public MPxNode {
   /// The cached engine mesh as it is, without evaluating anything; may be null.
   const ZOVmesh* cachedShape() const { return m_mesh.get(); }
 
+  /// Whether the object is a collision shape node.
+  static bool isShapeNode(const MObject& node);
+
   /// Node-removed handler for this node type: frees the removed node's mesh.
   static void onNodeRemoved(MObject& node, void* clientData);
 

@@ -20,8 +20,12 @@
 
 #include "src/collisionShapeNode.h"
 #include "src/draw/viewportResources.h"
+#include "src/manageZovListCmd.h"
+#include "src/nodeLinks.h"
+#include "src/rigidBodyCmd.h"
 #include "src/rigidBodyNode.h"
 #include "src/sceneCallbacks.h"
+#include "src/solverCmd.h"
 #include "src/solverNode.h"
 #include "src/zovCrackerNode.h"
 
@@ -91,7 +95,11 @@ struct CommandRow {
 
 /// Commands and the context command, in registration order; commands are
 /// deregistered in the reverse order, after the context command.
-const std::vector<CommandRow> kCommands = {};
+const std::vector<CommandRow> kCommands = {
+    {"zovSolver", SolverCmd::creator, SolverCmd::newSyntax, false},
+    {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
+    {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
+};
 
 enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };
 
@@ -123,6 +131,16 @@ const std::vector<CallbackRow> kCallbacks = {
      nullptr, 8},
     {CallbackKind::kNodeRemoved, "zovCracker", MSceneMessage::kSceneUpdate, zovCrackerNode::onNodeRemoved, nullptr,
      nullptr, 11},
+    {CallbackKind::kEvent, "linearUnitChanged", MSceneMessage::kSceneUpdate, nullptr, onLinearUnitChanged, nullptr, 2},
+    {CallbackKind::kEvent, "playbackRangeChanged", MSceneMessage::kSceneUpdate, nullptr, onPlaybackRangeChanged,
+     nullptr, 3},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeSave, nullptr, onSceneReset, nullptr, 12},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeExport, nullptr, onSceneReset, nullptr, 13},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kAfterOpen, nullptr, onSceneOpened, nullptr, 4},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kAfterImport, nullptr, onAfterImport, nullptr, 5},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeSoftwareRender, nullptr, onSoftwareRender, nullptr, 14},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kAfterSoftwareRender, nullptr, onSoftwareRender, nullptr, 15},
+    {CallbackKind::kNodeAdded, "dependNode", MSceneMessage::kSceneUpdate, onNodeAdded, nullptr, nullptr, 17},
     {CallbackKind::kScene, nullptr, MSceneMessage::kMayaExiting, nullptr, onReleaseViewportResources, nullptr, 16},
     {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeNew, nullptr, zovSolverNode::onSceneChange, nullptr, 6},
     {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeOpen, nullptr, zovSolverNode::onSceneChange, nullptr, 7},
@@ -131,8 +149,6 @@ const std::vector<CallbackRow> kCallbacks = {
 /// The installed callbacks' ids, one slot per row of kCallbacks; empty when
 /// not installed.
 std::vector<std::optional<MCallbackId>> g_callbackIds;
-
-void runScript(const char* line) { MGlobal::executeCommand(line, false, false); }
 
 /// Keeps the first failure: a later success must not hide it.
 void record(MStatus& result, const MStatus& status) {
@@ -188,7 +204,7 @@ const NodeTypeRow* findNodeType(const char* name) {
 MStatus initializePlugin(MObject object) {
   MStatus result = MS::kSuccess;
   MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
-  runScript(kSourceUserInterface);
+  runQuietly(kSourceUserInterface);
 
   g_callbackIds.assign(kCallbacks.size(), std::nullopt);
   registerNodeTypes(plugin, false, result);
@@ -204,13 +220,13 @@ MStatus initializePlugin(MObject object) {
   for (size_t i = 0; i < kCallbacks.size(); ++i)
     if (!kCallbacks[i].afterNodeType) g_callbackIds[i] = install(kCallbacks[i]);
 
-  for (const char* line : kLoadScript) runScript(line);
+  for (const char* line : kLoadScript) runQuietly(line);
   return result;
 }
 
 MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
-  for (const char* line : kUnloadScript) runScript(line);
+  for (const char* line : kUnloadScript) runQuietly(line);
   MFnPlugin plugin(object, "Unknown", "Unknown", kRequiredApiVersion);
 
   // The solver goes first: its removal destroys the engine world.

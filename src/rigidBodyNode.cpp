@@ -10,12 +10,14 @@
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnUnitAttribute.h>
+#include <maya/MGlobal.h>
 #include <maya/MViewport2Renderer.h>
 
 #include <cstdio>
 
 #include "src/collisionShapeNode.h"
 #include "src/engineMeshOutput.h"
+#include "src/nodeLinks.h"
 #include "src/solverNode.h"
 
 const MTypeId rigidBodyNode::id(0x113A70);
@@ -139,21 +141,20 @@ MObject message(const char* longName, const char* shortName) {
   return fn.create(longName, shortName);
 }
 
-/// The node of the first plug connected to the plug, as destination or source.
-bool firstConnected(const MPlug& plug, MObject& node) {
-  MPlugArray plugs;
-  if (!plug.connectedTo(plugs, true, true) || plugs.length() == 0) return false;
-  node = plugs[0].node();
-  return true;
-}
-
 }  // namespace
+
+rigidBodyNode* rigidBodyOf(const MObject& node) {
+  if (node.isNull()) return nullptr;
+  MFnDependencyNode fn(node);
+  if (fn.typeId() != rigidBodyNode::id) return nullptr;
+  return static_cast<rigidBodyNode*>(fn.userNode());
+}
 
 rigidBodyNode::rigidBodyNode() {
   for (int k = 0; k < 6; ++k) channelKeys[k].channel = kTransformChannels[k];
 }
 
-rigidBodyNode::~rigidBodyNode() { releaseBody(); }
+rigidBodyNode::~rigidBodyNode() { dropBody(); }
 
 void* rigidBodyNode::creator() { return new rigidBodyNode; }
 
@@ -380,9 +381,9 @@ bool rigidBodyNode::collisionShapeNode(MObject& shape) const {
   MPlug type(self, inCollisionType);
   // Reading it makes the host bring the shape's output up to date.
   type.asInt();
-  if (type.isConnected()) return firstConnected(type, shape);
+  if (type.isConnected()) return firstConnectedNode(type, shape);
   MPlug meshAnimation(self, animated);
-  if (meshAnimation.isConnected()) return firstConnected(meshAnimation, shape);
+  if (meshAnimation.isConnected()) return firstConnectedNode(meshAnimation, shape);
   return false;
 }
 
@@ -435,7 +436,7 @@ bool rigidBodyNode::isAnimated(int mask) const {
 
 zovSolverNode* rigidBodyNode::linkedSolver() const {
   MObject node;
-  if (!firstConnected(MPlug(thisMObject(), solver), node)) return nullptr;
+  if (!firstConnectedNode(MPlug(thisMObject(), solver), node)) return nullptr;
   MFnDependencyNode fn(node);
   if (fn.typeId() != zovSolverNode::id) return nullptr;
   return static_cast<zovSolverNode*>(fn.userNode());
@@ -460,6 +461,15 @@ bool rigidBodyNode::isParentAnimated() const {
 }
 
 void rigidBodyNode::releaseBody() {
+  dropBody();
+  // The body's output must compute again when it is next read: a deletion
+  // that is undone brings the node back with its outputs as they were.
+  MDagPath path;
+  if (MDagPath::getAPathTo(thisMObject(), path))
+    MGlobal::executeCommand(MString("dgdirty ") + path.fullPathName() + ".ca_rigidBody", false, false);
+}
+
+void rigidBodyNode::dropBody() {
   body.reset();
   stressColors.clear();
   if (zovSolverNode* owner = linkedSolver()) {

@@ -26,7 +26,11 @@
 #include "src/poseHelpers.h"
 
 class FractureBodyNode;
+class rigidBodyNode;
 class zovSolverNode;
+
+/// The rigid body node behind an object, or null.
+rigidBodyNode* rigidBodyOf(const MObject& node);
 
 /// The rigid body node (`zovRigidBody`): a locator under the transform of a
 /// simulated mesh. It holds one body's settings, owns the engine body made
@@ -183,7 +187,9 @@ class rigidBodyNode : public MPxLocatorNode {
 
   // ---- Removal -------------------------------------------------------------
 
-  /// Deletes the engine body and lets the solver forget the node.
+  /// Deletes the engine body and lets the solver forget the node; the body
+  /// is made again at the next pull of `ca_rigidBody` (after an undone
+  /// deletion, say).
   void releaseBody();
   /// Node-removed handler for this node type.
   static void onNodeRemoved(MObject& node, void* clientData);
@@ -269,6 +275,10 @@ class rigidBodyNode : public MPxLocatorNode {
     std::vector<double> inTangents;
     std::vector<double> outTangents;
   };
+
+  /// releaseBody without marking `ca_rigidBody`: the node is going, or is
+  /// making its body anew.
+  void dropBody();
 
   // Computes of the `ca_` outputs.
   bool createBody(MDataBlock& block);

@@ -19,6 +19,7 @@
 #include "math/MgcQuaternion.h"
 #include "src/collisionShapeNode.h"
 #include "src/matrixHelpers.h"
+#include "src/nodeLinks.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 
@@ -40,13 +41,6 @@ constexpr int kDrivenByTransform = 2;
 
 /// Values of the shape's collision type.
 enum CollisionKind : int { kPhantom = 0, kCapsule = 1, kHull = 2, kTriangleMesh = 3, kAutomaticOrJagged = 4 };
-
-/// Reads a plug so that the host computes it when it is dirty.
-void pull(const MObject& node, const MObject& attribute) {
-  MPlug plug(node, attribute);
-  MObject value;
-  if (!plug.isNull()) plug.getValue(value);
-}
 
 MVector readVector(const MObject& node, const MObject& attribute) {
   const MPlug plug(node, attribute);
@@ -79,8 +73,8 @@ std::uint32_t g_nextBodySerial = 0;
 
 HardBody* rigidBodyNode::engineBody(bool pullFirst) {
   if (pullFirst) {
-    pull(thisMObject(), ca_rigidBody);
-    pull(thisMObject(), ca_rigidBodyParam);
+    pullPlug(thisMObject(), ca_rigidBody);
+    pullPlug(thisMObject(), ca_rigidBodyParam);
   }
   return body.get();
 }
@@ -88,7 +82,7 @@ HardBody* rigidBodyNode::engineBody(bool pullFirst) {
 void rigidBodyNode::pullAll() {
   for (const MObject* output :
        {&ca_rigidBody, &ca_rigidBodyParam, &ca_centerMass, &ca_activeState, &ca_forceFields, &ca_index, &solver})
-    pull(thisMObject(), *output);
+    pullPlug(thisMObject(), *output);
 }
 
 bool rigidBodyNode::transformPath(MDagPath& path) const {
@@ -137,7 +131,7 @@ void rigidBodyNode::warnKeyed() const {
 
 bool rigidBodyNode::createBody(MDataBlock& block) {
   const int kind = block.inputValue(inCollisionType).asInt();
-  if (body) releaseBody();
+  if (body) dropBody();
 
   MObject shapeNode;
   if (!collisionShapeNode(shapeNode)) {
@@ -272,7 +266,7 @@ void rigidBodyNode::tieToTransform(const MDagPath& transform) {
 }
 
 void rigidBodyNode::pushParameters(MDataBlock& block) {
-  pull(thisMObject(), ca_rigidBody);
+  pullPlug(thisMObject(), ca_rigidBody);
   applyParameters(block);
 }
 
@@ -288,7 +282,7 @@ void rigidBodyNode::applyParameters(MDataBlock& block) {
 }
 
 void rigidBodyNode::pushActiveState(MDataBlock& block) {
-  pull(thisMObject(), ca_rigidBody);
+  pullPlug(thisMObject(), ca_rigidBody);
   if (!body) return;
   body->setMass(static_cast<float>(block.inputValue(mass).asDouble()));
   body->saveDynamics(kSaveMass);
@@ -347,7 +341,7 @@ void rigidBodyNode::applyPassiveState(int state, bool fromCompute) {
   }
   if (!fromCompute) {
     MPlug(thisMObject(), passive).setValue(state);
-    pull(thisMObject(), ca_activeState);
+    pullPlug(thisMObject(), ca_activeState);
   }
 }
 

@@ -1,21 +1,263 @@
 #include "src/sceneCallbacks.h"
 
 #include <maya/M3dView.h>
+#include <maya/MAnimControl.h>
+#include <maya/MDGModifier.h>
+#include <maya/MDagPath.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MFnMessageAttribute.h>
+#include <maya/MGlobal.h>
 #include <maya/MItDependencyNodes.h>
 #include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <vector>
+
+#include "src/collisionShapeNode.h"
+#include "src/draw/viewportResources.h"
+#include "src/hostUtilities.h"
+#include "src/nodeLinks.h"
+#include "src/rigidBodyCmd.h"
+#include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
+#include "src/zovCrackerNode.h"
+
+namespace {
+
+/// The module's version, which scenes record in their solver.
+constexpr double kModuleVersion = 4.0;
+const char* const kModuleVersionText = "4.0";
+/// Versions from which a scene needs the steps of each upgrade.
+constexpr double kShapeTypeLinks = 3.5;
+constexpr double kTimeAndPivotLinks = 3.6;
+
+int frameOf(const MTime& time) { return static_cast<int>(std::trunc(time.value())); }
+
+/// The plugs connected to a solver's input, as destination and as source.
+MPlugArray connectedTo(const MObject& solver, const MObject& attribute) {
+  MPlugArray plugs;
+  MPlug(solver, attribute).connectedTo(plugs, true, true);
+  return plugs;
+}
+
+double versionOf(const MObject& solver) {
+  MString text;
+  MPlug(solver, zovSolverNode::version).getValue(text);
+  return std::atof(text.asChar());
+}
+
+/// Keeps a node unlocked while an upgrade edits it, locking it again after.
+class Unlocked {
+ public:
+  explicit Unlocked(const MObject& node) : m_node(node), m_wasLocked(m_node.isLocked()) {
+    if (m_wasLocked) m_node.setLocked(false);
+  }
+  ~Unlocked() {
+    if (m_wasLocked) m_node.setLocked(true);
+  }
+  Unlocked(const Unlocked&) = delete;
+  Unlocked& operator=(const Unlocked&) = delete;
+
+ private:
+  MFnDependencyNode m_node;
+  bool m_wasLocked;
+};
+
+/// Scenes before 3.5 fed the collision type through the mesh-animation link:
+/// the shape's type output now feeds it.
+void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
+  const MPlugArray bodies = connectedTo(solver, zovSolverNode::rigidBodies);
+  for (unsigned int i = 0; i < bodies.length(); ++i) {
+    const MObject node = bodies[i].node();
+    rigidBodyNode* rigid = rigidBodyOf(node);
+    if (rigid == nullptr) continue;
+    const Unlocked unlocked(node);
+    const int type = rigid->collisionType();
+    MObject shape;
+    if (firstConnectedNode(MPlug(node, rigidBodyNode::animated), shape) && collisionShapeNode::isShapeNode(shape)) {
+      modifier.connect(MPlug(shape, collisionShapeNode::outCollisionType), MPlug(node, rigidBodyNode::inCollisionType));
+      modifier.doIt();
+      MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(type));
+      pullPlug(shape, collisionShapeNode::outCollisionType);
+      pullPlug(shape, collisionShapeNode::ca_collisionShape);
+    }
+    rigid->pullAll();
+  }
+  const MPlugArray crackers = connectedTo(solver, zovSolverNode::crackers);
+  for (unsigned int i = 0; i < crackers.length(); ++i) {
+    const MObject node = crackers[i].node();
+    MFnDependencyNode fn(node);
+    if (fn.typeId() != zovCrackerNode::id || fn.userNode() == nullptr) continue;
+    MObject shape;
+    if (firstConnectedNode(MPlug(node, zovCrackerNode::inCollisionShape), shape) &&
+        collisionShapeNode::isShapeNode(shape)) {
+      modifier.disconnect(MPlug(shape, collisionShapeNode::outCollisionShape),
+                          MPlug(node, zovCrackerNode::inCollisionShape));
+      modifier.connect(MPlug(shape, collisionShapeNode::outCollisionType),
+                       MPlug(node, zovCrackerNode::inCollisionType));
+      modifier.doIt();
+      pullPlug(shape, collisionShapeNode::outCollisionType);
+      pullPlug(shape, collisionShapeNode::ca_collisionShape);
+    }
+    static_cast<zovCrackerNode*>(fn.userNode())->readParameters();
+  }
+}
+
+/// Scenes before 3.6 did not feed time to the bodies nor hold their
+/// transforms' rotate pivots in the pivot helpers.
+void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
+  const MPlugArray bodies = connectedTo(solver, zovSolverNode::rigidBodies);
+  for (unsigned int i = 0; i < bodies.length(); ++i) {
+    const MObject node = bodies[i].node();
+    rigidBodyNode* rigid = rigidBodyOf(node);
+    if (rigid == nullptr) continue;
+    const Unlocked unlocked(node);
+    const MPlug timeInput(node, rigidBodyNode::inTimeRbd);
+    if (!timeInput.isDestination()) {
+      modifier.connect(MPlug(solver, zovSolverNode::inTime), timeInput);
+      modifier.doIt();
+    }
+    MDagPath transform;
+    if (rigid->isAnimated(rigidBodyNode::kTransformAnimated) || !MDagPath::getAPathTo(node, transform) ||
+        !transform.pop() || transform.length() == 0)
+      continue;
+    linkPivotHelpers(node, transform.node(), modifier);
+    rigid->pullAll();
+  }
+}
+
+}  // namespace
 
 void onTimeChanged(void*) {
-  bool found = false;
-  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
-    MFnDependencyNode fn(it.thisNode());
-    if (fn.typeId() != zovSolverNode::id) continue;
-    MObject value;
-    MPlug(it.thisNode(), zovSolverNode::rigidBodies).getValue(value);
-    found = true;
-    break;
-  }
-  if (found && !g_sceneLoading) M3dView::active3dView().refresh(false, false);
+  const MObject solver = findSolverNode();
+  if (solver.isNull()) return;
+  pullPlug(solver, zovSolverNode::rigidBodies);
+  if (!g_sceneLoading) M3dView::active3dView().refresh(false, false);
 }
+
+void onLinearUnitChanged(void*) {
+  const MTime now = MAnimControl::currentTime();
+  const MTime start = MAnimControl::minTime();
+  const int first = frameOf(start);
+  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
+    if (solverOf(it.thisNode()) == nullptr) continue;
+    MPlug startFrame(it.thisNode(), zovSolverNode::startFrame);
+    if (startFrame.isNull() || startFrame.asInt() == first) continue;
+    if (now != start) {
+      MAnimControl::setCurrentTime(start);
+      MGlobal::displayWarning(" time set to start frame of the playback range");
+    }
+    startFrame.setValue(first);
+  }
+}
+
+void onPlaybackRangeChanged(void*) {
+  const MTime now = MAnimControl::currentTime();
+  const MTime start = MAnimControl::minTime();
+  const MTime end = MAnimControl::maxTime();
+  const int first = frameOf(start);
+  const MObject solver = findSolverNode();
+  if (solver.isNull()) return;
+
+  MPlug cacheSize(solver, zovSolverNode::cacheSize);
+  if (!cacheSize.isNull() && !MPlug(solver, zovSolverNode::ca_cacheSize).isNull()) {
+    cacheSize.setValue(static_cast<int>(std::trunc((end - start).value() + 1.0)));
+    pullPlug(solver, zovSolverNode::ca_cacheSize);
+  }
+  MPlug startFrame(solver, zovSolverNode::startFrame);
+  if (startFrame.isNull()) return;
+  const int current = startFrame.asInt();
+  if (current < first) {
+    startFrame.setValue(first);
+    if (now != start) {
+      MAnimControl::setCurrentTime(start);
+      MGlobal::displayWarning(" time set to start frame of the new playback range");
+    }
+    pullPlug(solver, zovSolverNode::ca_solverParams);
+    MGlobal::executeCommandOnIdle("updateZovSolverPanel()");
+  } else if (current > first) {
+    MGlobal::executeCommandOnIdle("warning \"ZOv solver options->start frame is bigger than playback start time\"");
+  }
+}
+
+void onNodeAdded(MObject& node, void*) {
+  MStatus status;
+  MFnDependencyNode fn(node, &status);
+  if (!status) {
+    std::cerr << "Error creating MFnDependencyNode in onNodeAdded" << std::endl;
+    return;
+  }
+  const MFn::Type type = node.apiType();
+  if ((type >= MFn::kField && type <= MFn::kVortex) || type == MFn::kVolumeAxis) {
+    // A field read from a file or copied brings its link attribute along.
+    if (fn.hasAttribute("zovfield")) return;
+    MFnMessageAttribute message;
+    const MObject attribute = message.create("zovfield", "zovf", &status);
+    if (!status) {
+      std::cerr << "Error creating new attribute in onNodeAdded" << std::endl;
+      return;
+    }
+    message.setConnectable(true);
+    message.setKeyable(false);
+    if (!fn.addAttribute(attribute, MFnDependencyNode::kLocalDynamicAttr)) {
+      std::cerr << "Error adding dynamic attribute" << std::endl;
+      return;
+    }
+    runQuietly("zovConnectForceFields -connectAll " + fn.name());
+    return;
+  }
+  if (fn.typeName() != "rigidBody") return;
+  MDagPath path;
+  if (!MDagPath::getAPathTo(node, path)) return;
+  const MString fullName = path.fullPathName();
+  MObject simulated;
+  if (!path.pop() || path.length() == 0 || !findChildOfType(path.node(), simulated)) return;
+  MGlobal::executeCommandOnIdle("delete " + fullName);
+  MGlobal::executeCommandOnIdle("error \"cannot add a Maya rigid body to a Zov object\"");
+}
+
+void onSceneReset(void*) {
+  const MTime start = MAnimControl::minTime();
+  if (MAnimControl::currentTime() != start) {
+    MAnimControl::setCurrentTime(start);
+    const MObject solver = findSolverNode();
+    if (zovSolverNode* node = solverOf(solver))
+      node->rewindBodies(connectedTo(solver, zovSolverNode::rigidBodies), connectedTo(solver, zovSolverNode::crackers),
+                         connectedTo(solver, zovSolverNode::fractureBodies));
+  }
+  int mainWindow = 0;
+  MGlobal::executeCommand("window -ex MayaWindow", mainWindow, false, false);
+  if (mainWindow != 0) runQuietly("deleteZovLocators()");
+}
+
+void onSceneOpened(void*) {
+  g_sceneLoading = false;
+  const MObject solver = findSolverNode();
+  zovSolverNode* node = solverOf(solver);
+  if (node == nullptr) return;
+  const double version = versionOf(solver);
+  if (version < kModuleVersion) {
+    MDGModifier modifier;
+    MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
+    MGlobal::displayInfo(" This scene has been created with a previous version of ZOV, resave it for faster loading ");
+    if (version < kShapeTypeLinks) linkShapeTypes(solver, modifier);
+    if (version < kTimeAndPivotLinks) linkTimeAndPivots(solver, modifier);
+    MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
+  }
+  node->rebuildWorld();
+}
+
+// An imported scene's solver and bodies need nothing from the module.
+void onAfterImport(void*) {}
+
+void onReleaseViewportResources(void*) {
+  runQuietly("displayColor -dormant \"grid\" 3");
+  runQuietly("savePrefs -colors");
+  if (zovSolverNode* solver = solverOf(findSolverNode())) solver->releaseWorld();
+  releaseDrawAgents();
+}
+
+void onSoftwareRender(void*) {}

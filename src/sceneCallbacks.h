@@ -1,8 +1,37 @@
 #pragma once
 
-// Handlers of the host's events that drive the module.
+#include <maya/MObject.h>
+
+// Handlers of the host's events and scene messages that drive the module.
+// None reports a failure to the host.
 
 /// "timeChanged": evaluates the first solver at the new time (the whole
 /// frame step happens there), then has the active view drawn again unless a
 /// scene is being loaded.
 void onTimeChanged(void* clientData);
+/// "linearUnitChanged": every solver's `startFrame` follows the start of the
+/// playback range, the time going there when it moves.
+void onLinearUnitChanged(void* clientData);
+/// "playbackRangeChanged": the first solver's caches hold the new range; a
+/// range that starts later than `startFrame` moves it (and the time) there,
+/// one that starts earlier only warns.
+void onPlaybackRangeChanged(void* clientData);
+/// Any new node: a host force field gets the "zovfield" link attribute and is
+/// linked to the bodies that take fields (a field that has it already, read
+/// from a file or copied, is left alone); a host rigid body under a simulated
+/// transform is deleted with an error.
+void onNodeAdded(MObject& node, void* clientData);
+/// Before a save or export: the time goes back to the start of the range and
+/// the bodies to their start poses, so that the file holds them there.
+void onSceneReset(void* clientData);
+/// After a scene was opened: solvers of older versions are brought up to
+/// date, and the engine world is made again from the scene.
+void onSceneOpened(void* clientData);
+/// After an import: nothing to do beyond finding the solvers.
+void onAfterImport(void* clientData);
+/// The host exiting: the grid colour comes back, the engine world is released
+/// through the solver (whose node the host destroys) and the draw agents let
+/// their graphics objects go.
+void onReleaseViewportResources(void* clientData);
+/// Before and after a software render: nothing.
+void onSoftwareRender(void* clientData);

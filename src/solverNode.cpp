@@ -19,6 +19,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "src/collisionShapeNode.h"
+#include "src/nodeLinks.h"
 #include "src/ownedBody.h"
 #include "src/rigidBodyNode.h"
 
@@ -69,29 +70,10 @@ const char* const kDynamicsDisabledDialog =
 std::uint64_t g_lastWorldSerial = 0;
 std::uint64_t g_currentWorldSerial = 0;
 
-void runScript(const MString& line) { MGlobal::executeCommand(line, false, false); }
-
 bool windowExists(const char* window) {
   int exists = 0;
   MGlobal::executeCommand(MString("window -ex ") + window, exists, false, false);
   return exists > 0;
-}
-
-/// The first solver node of the scene, or null.
-zovSolverNode* firstSolver() {
-  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
-    MFnDependencyNode fn(it.thisNode());
-    if (fn.typeId() == zovSolverNode::id && fn.userNode()) return static_cast<zovSolverNode*>(fn.userNode());
-  }
-  return nullptr;
-}
-
-/// The rigid body node behind an object, or null.
-rigidBodyNode* rigidBodyOf(const MObject& node) {
-  if (node.isNull()) return nullptr;
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != rigidBodyNode::id) return nullptr;
-  return static_cast<rigidBodyNode*>(fn.userNode());
 }
 
 /// A name the "delete" command finds the node by.
@@ -152,6 +134,23 @@ bool switchOff(MDataBlock& block, const MObject& attribute) {
 
 }  // namespace
 
+MObject findSolverNode(bool last) {
+  MObject found;
+  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
+    if (MFnDependencyNode(it.thisNode()).typeId() != zovSolverNode::id) continue;
+    found = it.thisNode();
+    if (!last) break;
+  }
+  return found;
+}
+
+zovSolverNode* solverOf(const MObject& node) {
+  if (node.isNull()) return nullptr;
+  MFnDependencyNode fn(node);
+  if (fn.typeId() != zovSolverNode::id) return nullptr;
+  return static_cast<zovSolverNode*>(fn.userNode());
+}
+
 void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }
 
 zovSolverNode::zovSolverNode() : prevTime(0.0), lastSimTime(0.0) {
@@ -184,13 +183,19 @@ zovSolverNode::~zovSolverNode() {
   idleBodies.clear();
   deleteNodesOf(connectedPlugs(crackers));
 
+  releaseWorld();
+  MGlobal::executeCommandOnIdle(kDefaultGridColour);
+}
+
+void zovSolverNode::releaseWorld() {
   groundBody.reset();
+  activeBodies.clear();
+  idleBodies.clear();
   // A newer solver's world is not this node's to destroy.
   if (ownsWorld()) {
     destroyWorldKeepingOwnedBodies();
     g_currentWorldSerial = 0;
   }
-  MGlobal::executeCommandOnIdle(kDefaultGridColour);
 }
 
 void* zovSolverNode::creator() { return new zovSolverNode; }
@@ -348,7 +353,7 @@ void zovSolverNode::applySolverParams(MDataBlock& block) {
   MGlobal::executeCommand("grid -q -toggle", gridShown, false, false);
   if (gridShown != 0) {
     const bool useGround = block.inputValue(useGroundGrid).asBool();
-    runScript(useGround ? kGroundGridColour : kDefaultGridColour);
+    runQuietly(useGround ? kGroundGridColour : kDefaultGridColour);
     if (theWorld != nullptr && groundBody) {
       if (useGround)
         theWorld->addBody(groundBody.get(), 0);
@@ -430,9 +435,9 @@ void zovSolverNode::clearAllCollisions() {
 
 void zovSolverNode::onSceneChange(void*) {
   g_sceneLoading = true;
-  runScript("setDefaultsZovFbodyParams(\"\")");
-  if (firstSolver() == nullptr) return;
-  runScript("clear( $zovCurrentSelectedFragments); $selectedZovFbody=\"\";");
+  runQuietly("setDefaultsZovFbodyParams(\"\")");
+  if (solverOf(findSolverNode()) == nullptr) return;
+  runQuietly("clear( $zovCurrentSelectedFragments); $selectedZovFbody=\"\";");
   if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
   if (windowExists("winZovManageWorld"))
     MGlobal::executeCommandOnIdle("textScrollList -edit -removeAll $zovBodiesList;");

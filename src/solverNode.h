@@ -30,6 +30,13 @@ extern bool g_sceneLoading;
 /// shapes only while selected when it is on.
 extern bool g_displaySelected;
 
+/// The scene's solver nodes in creation order: the first (the one the
+/// `zovSolver` command and the callbacks act on) or the last (the one the
+/// body commands link to). The null object when there is none.
+MObject findSolverNode(bool last = false);
+/// The solver node behind an object, or null.
+zovSolverNode* solverOf(const MObject& node);
+
 /// What the user is told when `cachedMode` goes off.
 inline constexpr char kCachedModeOffMessage[] = " ZOV bake cached mode has been deactivated ";
 
@@ -132,6 +139,10 @@ class zovSolverNode : public MPxNode {
   HardBody* ground() const { return groundBody.get(); }
   /// Whether theWorld is the world this node made.
   bool ownsWorld() const;
+  /// Lets the ground go and destroys the world when it is this node's (the
+  /// module's bodies stay with their nodes); the node itself stays. The host
+  /// exiting does this, as the node is the host's to destroy.
+  void releaseWorld();
 
   static const MTypeId id;
   static const MString nodeTypeName;

@@ -26,6 +26,7 @@
 #include "src/collisionShapeNode.h"
 #include "src/hostHelpers.h"
 #include "src/matrixHelpers.h"
+#include "src/nodeLinks.h"
 #include "src/solverNode.h"
 
 const MTypeId zovCrackerNode::id(0x113A71);
@@ -81,12 +82,6 @@ MObject crackerTwin(const char* longName, const char* shortName) {
   fn.setStorable(false);
   fn.setKeyable(false);
   return attribute;
-}
-
-void pullPlug(const MObject& node, const MObject& attribute) {
-  MPlug plug(node, attribute);
-  MObject value;
-  if (!plug.isNull()) plug.getValue(value);
 }
 
 /// The node feeding a plug, or null.

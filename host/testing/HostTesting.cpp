@@ -52,6 +52,11 @@ void resetHost() {
 
 void resetScene() { clearScene(); }
 
+bool removeNode(const std::string& name) {
+  const auto node = host().graph.find(name);
+  return node && host().graph.remove(node, nullptr, true);
+}
+
 MObject pluginObject(const std::string& name) {
   for (const auto& plugin : testPlugins())
     if (plugin->name == name) return MObject(plugin);

@@ -18,6 +18,9 @@ namespace zovhost::testing {
 void resetHost();
 /// An empty scene (only the default nodes), without scene messages.
 void resetScene();
+/// Takes a node out of the scene for good, a default node (such as "time1")
+/// too; false when there is no such node.
+bool removeNode(const std::string& name);
 /// A plug-in object for registrations made by tests; what is registered
 /// through it goes away with resetHost.
 MObject pluginObject(const std::string& name = "tests");

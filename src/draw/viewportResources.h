@@ -4,7 +4,3 @@
 /// core-profile agent (in the current OpenGL context), making either agent
 /// first if it was never used. Releasing twice frees nothing the second time.
 void releaseDrawAgents();
-
-/// Host-exiting callback: restores the grid's display colour and saves the
-/// colour preferences, then releases the draw agents.
-void onReleaseViewportResources(void* clientData);

@@ -152,9 +152,11 @@ TEST_F(Playback, SelectionIteratorKeepsItemsOfItsFilter) {
     MFn::Type filter;
     std::vector<std::string> names;
   };
+  // The transform b reaches its mesh under a mesh filter, as a selected
+  // cube reaches its mesh.
   const Case cases[] = {{MFn::kInvalid, {"a", "bShape", "t2", "b"}},
                         {MFn::kTransform, {"a", "b"}},
-                        {MFn::kMesh, {"bShape"}},
+                        {MFn::kMesh, {"bShape", "bShape"}},
                         {MFn::kDagNode, {"a", "bShape", "b"}},
                         {MFn::kField, {}}};
   for (const Case& c : cases) {

@@ -34,6 +34,12 @@ class SceneCommands : public HostTest {
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), value)) << line;
     return value;
   }
+  static MObject node(const char* name) {
+    MSelectionList list;
+    MObject object;
+    if (list.add(name)) list.getDependNode(0, object);
+    return object;
+  }
   static std::vector<std::string> selection() {
     MSelectionList list;
     MGlobal::getActiveSelectionList(list);
@@ -192,6 +198,27 @@ TEST_F(SceneCommands, CreateNodeRefusesUnknownTypesAndBadNames) {
   MStringArray made;
   ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n a", made));
   EXPECT_EQ(made[0], MString("a1"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SceneCommands, DgdirtyMakesTheNextReadComputeAgain) {
+  ASSERT_TRUE(run("connectAttr a.output b.input"));
+  DoublerNode& a = *static_cast<DoublerNode*>(MFnDependencyNode(node("a")).userNode());
+  DoublerNode& b = *static_cast<DoublerNode*>(MFnDependencyNode(node("b")).userNode());
+  MPlug(node("b"), DoublerNode::output).asDouble();
+  const int before[2] = {a.outputComputes, b.outputComputes};
+  // Read again, nothing computes; made dirty, both compute once.
+  MPlug(node("b"), DoublerNode::output).asDouble();
+  ASSERT_TRUE(run("dgdirty a.output"));
+  MPlug(node("b"), DoublerNode::output).asDouble();
+  EXPECT_EQ(a.outputComputes, before[0] + 1);
+  EXPECT_EQ(b.outputComputes, before[1] + 1);
+  // A plug that is not there fails.
+  EXPECT_FALSE(run("dgdirty a.nothing"));
+  EXPECT_FALSE(run("dgdirty"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "TestNodes.h"
 
 #include <maya/MAnimControl.h>
+#include <maya/MDGMessage.h>
 #include <maya/MDagPath.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMessageAttribute.h>
@@ -214,6 +215,48 @@ TEST_F(SceneFiles, OpeningAMissingFileFailsAndKeepsTheScene) {
   ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n keep"));
   EXPECT_FALSE(MGlobal::executeCommand("file -open \"/no/such/scene.zsc\""));
   EXPECT_FALSE(node("keep").isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SceneFiles, NodesReadFromAFileAreAnnouncedWholeOnceTheFileIsRead) {
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n a; addAttr -ln link -at message a"));
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n b; setAttr b.input 3"));
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save"));
+
+  // What each node-added callback saw: the node's name, whether it had its
+  // dynamic attribute and its value, and whether b was in the scene yet.
+  struct Seen {
+    std::string name;
+    bool hasLink;
+    double input;
+    bool bExists;
+  };
+  static std::vector<Seen> seen;
+  seen.clear();
+  const MCallbackId id = MDGMessage::addNodeAddedCallback(
+      [](MObject& added, void*) {
+        const MFnDependencyNode fn(added);
+        if (fn.typeName() != "doubler") return;
+        seen.push_back({fn.name().asChar(), fn.hasAttribute("link"), fn.findPlug("input").asDouble(),
+                        !SceneFiles::node("b").isNull()});
+      },
+      "dependNode", nullptr);
+  for (const char* read : {"-open", "-import"}) {
+    seen.clear();
+    ASSERT_TRUE(MGlobal::executeCommand(MString("file ") + read + " \"" + path.c_str() + "\"")) << read;
+    ASSERT_EQ(seen.size(), 2u) << read;
+    EXPECT_TRUE(seen[0].hasLink && seen[0].bExists) << read;
+    EXPECT_DOUBLE_EQ(seen[1].input, 3.0) << read;
+  }
+  // Outside a file the callbacks come at once.
+  seen.clear();
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n d"));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_FALSE(seen[0].hasLink);
+  MMessage::removeCallback(id);
 }
 
 }  // namespace

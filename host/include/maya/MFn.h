@@ -28,6 +28,14 @@ class MFn {
     kLocator = 267,
     kNurbsSurface = 294,
     kMesh = 296,
+    /// Passes a component group of geometry on, "inputGeometry" to "outputGeometry".
+    kGroupParts = 355,
+    /// A polygon edit taking a mesh on "inputPolymesh" and giving it on "output".
+    kPolyModifierNode = 429,
+    /// Hands a mesh on from "inMesh" to "outMesh" at the head of a mesh's history.
+    kPolyMeshCopy = 753,
+    /// Moves vertices of the mesh on "inputPolymesh", giving it on "output".
+    kPolyTweak = 754,
     kPluginDependNode = 455,
     kPluginLocatorNode = 456,
     kTime = 516,
@@ -76,6 +84,8 @@ class MFn {
     kMotionPath,
     // Mesh components other than polygons.
     kMeshVertComponent = 2600,
-    kMeshEdgeComponent
+    kMeshEdgeComponent,
+    // The host's own dynamics.
+    kRigidBody = 2700
   };
 };

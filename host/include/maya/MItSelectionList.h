@@ -8,8 +8,11 @@
 #include <maya/MStatus.h>
 
 /// Walks the items of a selection list in order, keeping those whose node
-/// has the filter's function-set type (all of them for kInvalid). The list
-/// is copied: changes to it afterwards are not seen.
+/// has the filter's function-set type (all of them for kInvalid). A selected
+/// transform that lacks the type is kept when a shape directly below it (not
+/// an intermediate object) has it, and the iterator then answers that shape:
+/// selecting a cube's transform reaches its mesh. The list is copied: changes
+/// to it afterwards are not seen.
 class MItSelectionList {
  public:
   enum selItemType { kUnknownItem, kDagSelectionItem, kDNselectionItem, kPlugSelectionItem };
@@ -29,6 +32,9 @@ class MItSelectionList {
 
  private:
   void skipFiltered();
+  /// The current item as the filter sees it: its path and node, or the
+  /// shape below a selected transform that the filter matched.
+  bool current(MDagPath& path, MObject& node) const;
 
   MSelectionList m_list;
   MFn::Type m_filter;

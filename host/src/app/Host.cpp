@@ -5,6 +5,7 @@
 #include "dag/DagNode.h"
 #include "dag/FieldNode.h"
 #include "dag/MotionPathNode.h"
+#include "dag/PlainShapes.h"
 #include "dag/TransformNode.h"
 #include "mesh/BlindDataTypes.h"
 #include "mesh/MeshNode.h"
@@ -42,6 +43,7 @@ void Host::start() {
   registerCurveAndCameraTypes(nodeTypes);
   registerFieldNodeTypes(nodeTypes);
   registerMotionPathNodeType(nodeTypes);
+  registerPlainShapeTypes(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
   clearScene();

@@ -1,5 +1,7 @@
 #include <maya/MItSelectionList.h>
 
+#include <maya/MFnDagNode.h>
+
 #include "core/StatusOut.h"
 
 using zovhost::setStatus;
@@ -10,9 +12,27 @@ MItSelectionList::MItSelectionList(const MSelectionList& list, MFn::Type filter,
   setStatus(status, MS::kSuccess);
 }
 
+bool MItSelectionList::current(MDagPath& path, MObject& node) const {
+  path = MDagPath();
+  if (m_index >= m_list.length() || !m_list.getDependNode(m_index, node)) return false;
+  const bool dag = node.hasFn(MFn::kDagNode);
+  if (dag && !m_list.getDagPath(m_index, path)) path = MDagPath();
+  if (m_filter == MFn::kInvalid || node.hasFn(m_filter)) return true;
+  if (!dag || !node.hasFn(MFn::kTransform) || !path.isValid()) return false;
+  for (unsigned int i = 0; i < path.childCount(); ++i) {
+    const MObject child = path.child(i);
+    if (!child.hasFn(MFn::kShape) || !child.hasFn(m_filter) || MFnDagNode(child).isIntermediateObject()) continue;
+    path.push(child);
+    node = child;
+    return true;
+  }
+  return false;
+}
+
 void MItSelectionList::skipFiltered() {
+  MDagPath path;
   for (MObject node; m_index < m_list.length(); ++m_index)
-    if (m_filter == MFn::kInvalid || (m_list.getDependNode(m_index, node) && node.hasFn(m_filter))) return;
+    if (current(path, node)) return;
 }
 
 bool MItSelectionList::isDone(MStatus* status) const {
@@ -39,13 +59,15 @@ MStatus MItSelectionList::setFilter(MFn::Type filter) {
 }
 
 MStatus MItSelectionList::getDependNode(MObject& node) const {
-  if (m_index >= m_list.length()) return MS::kFailure;
-  return m_list.getDependNode(m_index, node);
+  MDagPath path;
+  if (!current(path, node)) return MS::kFailure;
+  return MS::kSuccess;
 }
 
 MStatus MItSelectionList::getDagPath(MDagPath& path) const {
-  if (m_index >= m_list.length()) return MS::kFailure;
-  return m_list.getDagPath(m_index, path);
+  MObject node;
+  if (!current(path, node) || !path.isValid()) return MS::kFailure;
+  return MS::kSuccess;
 }
 
 MStatus MItSelectionList::getDagPath(MDagPath& path, MObject& component) const {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 namespace zovhost {
 
@@ -66,8 +67,21 @@ MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vecto
     for (const DagLink& link : links) m_dag.link(link.parent.get(), *node, link.position);
     hierarchyChanged(*node);
   }
-  m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
+  if (m_addedHolds > 0)
+    m_heldAdded.push_back(node);
+  else
+    m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
   return MS::kSuccess;
+}
+
+void Graph::releaseNodeAdded() {
+  if (m_addedHolds == 0 || --m_addedHolds > 0) return;
+  const std::vector<std::weak_ptr<NodeImpl>> held = std::move(m_heldAdded);
+  m_heldAdded.clear();
+  std::set<const NodeImpl*> raised;
+  for (const auto& weak : held)
+    if (const std::shared_ptr<NodeImpl> node = weak.lock(); node && node->inGraph && raised.insert(node.get()).second)
+      m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
 }
 
 bool Graph::removable(const NodeImpl& node) const {

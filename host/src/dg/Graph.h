@@ -100,6 +100,12 @@ class Graph {
     std::map<std::string, std::string> names;
   };
   NameMapping& nameMapping() { return m_nameMapping; }
+  /// While held (a scene file being read), node-added messages wait until the
+  /// last hold ends, and are then raised in the order the nodes came, for
+  /// those still in the scene: a node read from a file is whole (its dynamic
+  /// attributes and values set) when the callbacks see it.
+  void holdNodeAdded() { ++m_addedHolds; }
+  void releaseNodeAdded();
 
   // --- DAG ---------------------------------------------------------------
   Dag& dag() { return m_dag; }
@@ -188,6 +194,8 @@ class Graph {
   std::map<std::string, NodeImpl*> m_names;
   mutable std::map<std::string, NameNumbers> m_numbers;
   NameMapping m_nameMapping;
+  int m_addedHolds = 0;
+  std::vector<std::weak_ptr<NodeImpl>> m_heldAdded;
   std::uint64_t m_nextSerial = 1;
   std::uint64_t m_nextConnection = 1;
   std::uint64_t m_nextRemoval = 0;

@@ -238,6 +238,29 @@ MStatus setAttrCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
+/// dgdirty PLUG...: marks the plugs dirty, so that the next read computes
+/// them again, and spreads the dirtiness to what depends on them.
+MStatus dgdirtyCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {})) return MS::kFailure;
+  if (args.positional().empty()) {
+    displayError("dgdirty: give a plug");
+    return MS::kFailure;
+  }
+  std::vector<MPlug> plugs;
+  for (const std::string& name : args.positional()) {
+    std::string error;
+    const MPlug plug = plugByName(name, error);
+    if (plug.isNull()) {
+      displayError("dgdirty: " + error);
+      return MS::kFailure;
+    }
+    plugs.push_back(plug);
+  }
+  for (const MPlug& plug : plugs) sceneGraph().dirty(plug);
+  return MS::kSuccess;
+}
+
 MStatus getAttrCommand(HostCall& call) {
   HostArgs args;
   if (!args.parse(call, {{"l", "lock", 0, 0}, {"type", "type", 0, 0}})) return MS::kFailure;
@@ -392,6 +415,7 @@ void addSceneCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("delete", deleteCommand);
   interpreter.addHostCommand("rename", renameCommand);
   interpreter.addHostCommand("select", selectCommand);
+  interpreter.addHostCommand("dgdirty", dgdirtyCommand);
   interpreter.addHostCommand("setAttr", setAttrCommand);
   interpreter.addHostCommand("getAttr", getAttrCommand);
   interpreter.addHostCommand("connectAttr", connectAttrCommand);

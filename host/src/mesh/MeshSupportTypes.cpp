@@ -15,6 +15,10 @@ namespace {
 constexpr unsigned int kFileTextureTypeId = 0x52544654;
 constexpr unsigned int kCheckerTypeId = 0x52544348;
 constexpr unsigned int kMeshCacheTypeId = 0x4D434143;
+constexpr unsigned int kGroupPartsTypeId = 0x47525050;
+constexpr unsigned int kPolyModifierTypeId = 0x504D4F44;
+constexpr unsigned int kPolyMeshCopyTypeId = 0x504D4350;
+constexpr unsigned int kPolyTweakTypeId = 0x50545745;
 
 class TextureNode : public MPxNode {
  public:
@@ -32,32 +36,54 @@ class TextureNode : public MPxNode {
 
 MObject TextureNode::uvSetLinks;
 
-class MeshCacheNode : public MPxNode {
+/// Kinds of mesh history nodes: each names its input and output plugs in its
+/// own way, and each has a class of its own (static attributes belong to one
+/// node type).
+enum MeshHistoryKind { kMeshCacheKind, kGroupPartsKind, kPolyModifierKind, kPolyMeshCopyKind, kPolyTweakKind };
+
+/// A node that gives the mesh on its input unchanged: a mesh cache, or a
+/// node of a mesh's history.
+template <int Kind>
+class MeshHistoryNode : public MPxNode {
  public:
-  static void* creator() { return new MeshCacheNode; }
+  static void* creator() { return new MeshHistoryNode; }
   static MStatus initialize() {
+    static const char* const names[][4] = {{"inMesh", "i", "outMesh", "o"},
+                                           {"inputGeometry", "ig", "outputGeometry", "og"},
+                                           {"inputPolymesh", "ip", "output", "out"},
+                                           {"inMesh", "im", "outMesh", "om"},
+                                           {"inputPolymesh", "ip", "output", "out"}};
+    const char* const* name = names[Kind];
     MFnTypedAttribute typed;
-    inMesh = typed.create("inMesh", "i", MFnData::kMesh);
-    outMesh = typed.create("outMesh", "o", MFnData::kMesh);
+    input = typed.create(name[0], name[1], MFnData::kMesh);
+    output = typed.create(name[2], name[3], MFnData::kMesh);
     typed.setWritable(false);
     typed.setStorable(false);
-    addAttribute(inMesh);
-    addAttribute(outMesh);
-    attributeAffects(inMesh, outMesh);
+    addAttribute(input);
+    addAttribute(output);
+    attributeAffects(input, output);
     return MS::kSuccess;
   }
   MStatus compute(const MPlug& plug, MDataBlock& block) override {
-    if (plug != outMesh) return MS::kUnknownParameter;
-    block.outputValue(outMesh).set(block.inputValue(inMesh).data());
+    if (plug != output) return MS::kUnknownParameter;
+    block.outputValue(output).set(block.inputValue(input).data());
     block.setClean(plug);
     return MS::kSuccess;
   }
-  static MObject inMesh;
-  static MObject outMesh;
+  static MObject input;
+  static MObject output;
 };
 
-MObject MeshCacheNode::inMesh;
-MObject MeshCacheNode::outMesh;
+template <int Kind>
+MObject MeshHistoryNode<Kind>::input;
+template <int Kind>
+MObject MeshHistoryNode<Kind>::output;
+
+using MeshCacheNode = MeshHistoryNode<kMeshCacheKind>;
+using GroupPartsNode = MeshHistoryNode<kGroupPartsKind>;
+using PolyEditNode = MeshHistoryNode<kPolyModifierKind>;
+using MeshCopyNode = MeshHistoryNode<kPolyMeshCopyKind>;
+using PolyTweakNode = MeshHistoryNode<kPolyTweakKind>;
 
 }  // namespace
 
@@ -69,6 +95,15 @@ void registerMeshSupportTypes(NodeTypeRegistry& registry) {
                            MFn::kTexture2d, {MFn::kTexture2d, MFn::kDependencyNode}, {"texture2d"});
   registry.registerBuiltin("meshCache", MTypeId(kMeshCacheTypeId), &MeshCacheNode::creator, &MeshCacheNode::initialize,
                            MFn::kMeshCache, {MFn::kMeshCache, MFn::kDependencyNode});
+  registry.registerBuiltin("groupParts", MTypeId(kGroupPartsTypeId), &GroupPartsNode::creator,
+                           &GroupPartsNode::initialize, MFn::kGroupParts, {MFn::kGroupParts, MFn::kDependencyNode});
+  registry.registerBuiltin("polyModifier", MTypeId(kPolyModifierTypeId), &PolyEditNode::creator,
+                           &PolyEditNode::initialize, MFn::kPolyModifierNode,
+                           {MFn::kPolyModifierNode, MFn::kDependencyNode});
+  registry.registerBuiltin("polyMeshCopy", MTypeId(kPolyMeshCopyTypeId), &MeshCopyNode::creator,
+                           &MeshCopyNode::initialize, MFn::kPolyMeshCopy, {MFn::kPolyMeshCopy, MFn::kDependencyNode});
+  registry.registerBuiltin("polyTweak", MTypeId(kPolyTweakTypeId), &PolyTweakNode::creator, &PolyTweakNode::initialize,
+                           MFn::kPolyTweak, {MFn::kPolyTweak, MFn::kDependencyNode});
 }
 
 }  // namespace zovhost

@@ -296,7 +296,9 @@ MStatus runSceneLines(const std::string& path) {
   ExecuteOptions options;
   options.undoEnabled = false;
   options.origin = "scene";
+  sceneGraph().holdNodeAdded();
   const int failures = hostInterpreter().executeEach(text, options);
+  sceneGraph().releaseNodeAdded();
   if (failures == 0) return MS::kSuccess;
   if (failures > 0) displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
   return MS::kFailure;

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <maya/MGlobal.h>
+#include <maya/MStringArray.h>
+
+#include <string>
+#include <vector>
+
+#include "BodyFixture.h"
+#include "engine/PublicWorld.h"
+
+/// A host with the module loaded in which tests run the module's commands
+/// as a user types them.
+class CommandTest : public BodyTest {
+ protected:
+  /// Runs a user's line (undoable); answers whether it succeeded and its
+  /// result words.
+  static bool runs(const std::string& line, std::vector<std::string>* result = nullptr) {
+    MStringArray words;
+    const bool ok = static_cast<bool>(MGlobal::executeCommand(line.c_str(), words, false, true));
+    if (result) {
+      result->clear();
+      for (unsigned int i = 0; i < words.length(); ++i) result->push_back(words[i].asChar());
+    }
+    return ok;
+  }
+
+  /// The nodes of a type, by name, in creation order.
+  static std::vector<std::string> nodesOfType(const std::string& type) {
+    MStringArray names;
+    MGlobal::executeCommand(("ls -type " + type).c_str(), names);
+    std::vector<std::string> result;
+    for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
+    return result;
+  }
+
+  /// Whether the plug `from` feeds the plug `to`.
+  static bool feeds(const std::string& from, const std::string& to) {
+    const size_t dot = to.find('.');
+    MPlug destination = MFnDependencyNode(node(to.substr(0, dot))).findPlug(to.substr(dot + 1).c_str(), true);
+    if (destination.isNull()) return false;
+    const MPlug source = destination.source();
+    return !source.isNull() && source.name() == MString(from.c_str());
+  }
+
+  /// Bodies in the engine world (0 without a world).
+  static int worldBodies() { return theWorld ? theWorld->getNumberOfBodies() : 0; }
+
+  /// Whether a line that starts with the text ran since the logs were cleared.
+  static bool ranLine(const std::string& start) {
+    for (const auto& command : zovhost::testing::commands())
+      if (command.line.rfind(start, 0) == 0) return true;
+    return false;
+  }
+};
