@@ -5,6 +5,7 @@
 
 #include "collision/NarrowPhaseFixtures.h"
 #include "engine/collision/PkJump.h"
+#include "engine/collision/PolytopeSearch.h"
 #include "math/MgcMatrix3.h"
 
 using Mgc::MgcMatrix3;
@@ -71,6 +72,16 @@ TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
        {.5, .5, .5},
        {0.5, 0, -0.5},
        {{0, -.5, -.1}, {.5, -.5, -.1}, {.5, .5, -.1}, {0, .5, -.1}}},
+      // The sides cross at x = -0.2 and y = -0.3, away from the middles of
+      // both squares' sides.
+      {"footprints overlapping at a corner",
+       {.5, .5, .5},
+       {0.3, 0.2, -0.5},
+       {{-.2, -.3, -.1}, {.5, -.3, -.1}, {.5, .5, -.1}, {-.2, .5, -.1}}},
+      {"a narrow slab across a corner",
+       {.5, .15, .5},
+       {0.35, -0.4, -0.5},
+       {{-.15, -.5, -.1}, {.5, -.5, -.1}, {.5, -.25, -.1}, {-.15, -.25, -.1}}},
   };
   const Pk_jump jump;
   for (const Case& c : cases) {
@@ -90,6 +101,47 @@ TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
         nearest = std::min(nearest, (contacts.points[i] - corner).Length());
       EXPECT_LT(nearest, 1e-12);
     }
+  }
+}
+
+// The nearest feature of the final polytope face: with the origin on the
+// face's plane and on one of its sides, the face (plane distance 0) ties
+// with that side and wins. With a normal tilted off the plane the plane
+// distance grows and the side the origin lies on is the nearest feature.
+TEST(MeshMeshContacts, OriginOnAFaceSideNamesTheFaceOrThatSide) {
+  // The origin lies on side 1 (p1 to p2) at a quarter of its length.
+  const MgcVector3 onSide1[3] = {{1, 2, 0}, {-1, 0, 0}, {3, 0, 0}};
+  // The origin lies on side 2 (p2 to p0) at a third of its length.
+  const MgcVector3 onSide2[3] = {{2, 0, 0}, {0, 3, 0}, {-1, 0, 0}};
+  // The origin lies on side 0 (p0 to p1) at a fifth of its length.
+  const MgcVector3 onSide0[3] = {{-1, -1, 0}, {4, 4, 0}, {0, 3, 0}};
+  // The origin is corner 2.
+  const MgcVector3 atCorner2[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 0}};
+  const MgcVector3 flat(0, 0, 1), tilted(0, 0.6, 0.8), leaning(0.6, 0, 0.8);
+  struct Case {
+    const char* name;
+    const MgcVector3* points;
+    MgcVector3 normal;
+    std::vector<std::uint32_t> records;
+  };
+  const Case cases[] = {
+      {"on side 1", onSide1, flat, {0, 1, 2}},
+      {"on side 2", onSide2, flat, {0, 1, 2}},
+      {"on side 0", onSide0, flat, {0, 1, 2}},
+      {"at corner 2", atCorner2, flat, {0, 1, 2}},
+      {"on side 1, tilted normal", onSide1, tilted, {1, 2}},
+      {"on side 2, tilted normal", onSide2, leaning, {2, 0}},
+      {"on side 0, tilted normal", onSide0, leaning, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PolytopeResult face;
+    for (int i = 0; i < 3; ++i) face.face[i].point = c.points[i];
+    face.normal = c.normal;
+    face.found = true;
+    std::uint32_t records[3] = {9, 9, 9};
+    const std::uint32_t count = nearestFeatureRecords(face, records);
+    EXPECT_EQ(std::vector<std::uint32_t>(records, records + count), c.records);
   }
 }
 
