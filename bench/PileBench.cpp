@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchMeshes.h"
 #include "engine/BodyFactory.h"
 #include "engine/MeshFactory.h"
 #include "engine/PrivateWorld.h"
@@ -68,24 +69,6 @@ std::vector<PileBox> pileBoxes(int side) {
   return boxes;
 }
 
-std::unique_ptr<ZOVmesh> cubeMesh() {
-  std::unique_ptr<ZOVmesh> mesh(createMesh(8, 6));
-  for (std::uint32_t i = 0; i < 8; ++i) {
-    mesh->vertices[i] = MgcVector3((i & 1) ? kHalf : -kHalf, (i & 2) ? kHalf : -kHalf, (i & 4) ? kHalf : -kHalf);
-    mesh->worldVertices[i] = mesh->vertices[i];
-  }
-  static const std::uint32_t kFaces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-  static const double kNormals[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
-  for (std::uint32_t f = 0; f < 6; ++f) {
-    mesh->faces[f].numVertices = 4;
-    for (int k = 0; k < 4; ++k) mesh->faces[f].vertices[k] = kFaces[f][k];
-    mesh->faceNormals[f] = MgcVector3(kNormals[f][0], kNormals[f][1], kNormals[f][2]);
-    mesh->worldFaceNormals[f] = mesh->faceNormals[f];
-  }
-  return mesh;
-}
-
 /// The pile in a world of ours, as the host's solver sets worlds up.
 struct EnginePile {
   PrivateWorld world;
@@ -97,7 +80,7 @@ struct EnginePile {
     world.setThreadCount(threads);
     MgcVector3 normal(0.0, 1.0, 0.0);
     world.addBody(createBarrierBody(MgcVector3(), normal), 0);
-    const std::unique_ptr<ZOVmesh> mesh = cubeMesh();
+    const std::unique_ptr<ZOVmesh> mesh = zovbench::cubeMesh(kHalf);
     for (const PileBox& b : pileBoxes(side)) {
       HardBody* body = createHullBody(mesh.get());
       body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
@@ -218,7 +201,7 @@ void BM_PairPasses(benchmark::State& state) {
   zov::platform::setProcessorCountOverride(8);
   EnginePile pile(0, threads);
   zov::platform::setProcessorCountOverride(0);
-  const std::unique_ptr<ZOVmesh> mesh = cubeMesh();
+  const std::unique_ptr<ZOVmesh> mesh = zovbench::cubeMesh(kHalf);
   for (int i = 0; i < 200; ++i) {
     HardBody* body = createHullBody(mesh.get());
     body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));

@@ -214,18 +214,18 @@ MgcMatrix3 DynamicStress::computeConstraintImpulse() {
   return solveJointSystem(0, n, rhs, A00, -(SC * MC + SP * MP), MC * SC + MP * SP, MP + MC);
 }
 
-void DynamicStress::applyConstraintImpulse(const double x[6], double f) {
+void DynamicStress::applyConstraintImpulse(const double x[6], double f, int t) {
   if (cNode == nullptr || pNode == nullptr || x == nullptr) return;
-  RBDynamics* cState = cNode->getWorkerDyn(0);
-  RBDynamics* pState = pNode->getWorkerDyn(0);
+  RBDynamics* cState = cNode->getWorkerDyn(t);
+  RBDynamics* pState = pNode->getWorkerDyn(t);
   if (cState == nullptr || pState == nullptr) return;
   const MgcVector3 linear = MgcVector3(x[0], x[1], x[2]) * f;
   const MgcVector3 angular = MgcVector3(x[3], x[4], x[5]) * f;
   if (!zov::isFinite(linear) || !zov::isFinite(angular)) return;
   if (linear.Length() > zov::kTolerance) {
     const MgcVector3 a = worldAnchorMidpoint();
-    applyImpulseAtPoint(cNode, -linear, a, 0);
-    applyImpulseAtPoint(pNode, linear, a, 0);
+    applyImpulseAtPoint(cNode, -linear, a, t);
+    applyImpulseAtPoint(pNode, linear, a, t);
   }
   if (angular.Length() > zov::kTolerance) {
     cState->angularMomentum -= angular;
@@ -235,12 +235,12 @@ void DynamicStress::applyConstraintImpulse(const double x[6], double f) {
   }
 }
 
-void DynamicStress::transferVelocity(PrivateHardBody* b, double f) {
+void DynamicStress::transferVelocity(PrivateHardBody* b, double f, int t) {
   if (b == nullptr) return;
   PrivateHardBody* source = b != cNode ? cNode : pNode;
   if (source == nullptr || !std::isfinite(f)) return;
-  RBDynamics* target = b->getWorkerDyn(0);
-  const RBDynamics* from = source->getWorkerDyn(0);
+  RBDynamics* target = b->getWorkerDyn(t);
+  const RBDynamics* from = source->getWorkerDyn(t);
   if (target == nullptr || from == nullptr) return;
   target->linearVelocity = from->linearVelocity * f;
   target->angularVelocity = from->angularVelocity * f;

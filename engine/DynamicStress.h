@@ -141,10 +141,11 @@ class DynamicStress {
   /// bodies are set.
   Mgc::MgcMatrix3 computeConstraintImpulse();
   /// Gives f times the impulse x (linear x[0..2], angular x[3..5]) to the
-  /// PNode and minus it to the CNode, on slot 0. Needs both bodies.
-  void applyConstraintImpulse(const double x[6], double f);
-  /// Body b takes f times the other body's velocities on slot 0.
-  void transferVelocity(PrivateHardBody* b, double f);
+  /// PNode and minus it to the CNode, on state slot t (0, the calling
+  /// thread's, for the host). Needs both bodies; nothing for a missing slot.
+  void applyConstraintImpulse(const double x[6], double f, int t = 0);
+  /// Body b takes f times the other body's velocities, on state slot t.
+  void transferVelocity(PrivateHardBody* b, double f, int t = 0);
 
  private:
   char name[kJointNameLength] = {};

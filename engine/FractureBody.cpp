@@ -305,9 +305,13 @@ void FractureBody::beginMainPass() {
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) {
     PrivateHardBody* piece = node->value;
     piece->disableProcessed();
+    piece->disableProcessedThread(0);
     if (RBDynamics* slot = piece->getWorkerDyn(0)) *slot = piece->getDyn();
   }
-  for (auto* node = activeJoints.getFirst(); node != nullptr; node = node->next) node->value->disableProcessed();
+  for (auto* node = activeJoints.getFirst(); node != nullptr; node = node->next) {
+    node->value->disableProcessed();
+    node->value->disableProcessedThread(0);
+  }
 }
 
 void FractureBody::beginThreadPass(int t) {

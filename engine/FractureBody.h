@@ -239,14 +239,101 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// list, pending deactivations + 1, active bit cleared. False when no body
   /// of the family holds it as active.
   bool deActivateJoint(DynamicStress* joint);
-  /// For every piece: the processed bit cleared and state slot 0 := the
-  /// current state; every active joint's processed bit cleared.
+  /// The calling thread's pass: for every piece the processed bit and mark
+  /// 0 cleared and state slot 0 := the current state; every active joint's
+  /// processed bit and mark 0 cleared. Unlike beginThreadPass it counts no
+  /// crack.
   void beginMainPass();
   /// The same pass under the host layer's name.
   void restoreInitialState() { beginMainPass(); }
   /// For every piece: processed mark t cleared and state slot t := the
   /// current state; the crack count + 1; every active joint's mark t cleared.
   void beginThreadPass(int t);
+
+  // ---- Breaking (engine/fracture/FractureBreaking.cpp) ---------------------
+
+  /// The impact walk of thread slot t from piece p: every joint of p gets the
+  /// break test, then (unless the propagation type is 1 or the crack count
+  /// is above its limit) the walk goes on, depth first, into every dynamic
+  /// neighbour not yet entered in this pass. `direct` breaks every
+  /// force-breakable joint from p to a dynamic neighbour. Velocity changes
+  /// stay in the pass's slot t: they carry the impact along the walk and
+  /// reach no body's own state.
+  void propagateImpact(PrivateHardBody* p, bool direct, int t);
+  /// The break test of joint j seen from piece p on slot t: the impulse that
+  /// would bring the other body's motion at the anchor to p's, as a velocity
+  /// change, against the squared break tolerance. A held joint passes 0.9 of
+  /// p's motion on to the other body, a breaking one 0.2 at most (or the
+  /// joint's break energy as an impulse). Breaking clears the joint's active
+  /// bit and counts it as pending.
+  void applyJointStress(PrivateHardBody* p, DynamicStress* j, bool direct, int t);
+  /// Secondary cracks: builds the cluster tree when there is none, labels
+  /// the pieces into the root's two halves, and lowers every active joint's
+  /// tolerance: to the global stress threshold inside a half, to 0 between
+  /// the halves or at a static piece. Nothing without a tree of some depth.
+  void applySecondaryCracks();
+  /// The engine's part of breaking by frame, for joints whose frame to break
+  /// has come: a joint due (active and breakable by frame) that is also
+  /// breakable by force with a tolerance of at least 1e-5 only stops being
+  /// breakable by frame; any other due joint breaks, and with a break energy
+  /// above 1e-5 its bodies are pushed apart and the push walked into the
+  /// body (unless it is unbreakable). When some joint broke the family
+  /// splits and `world` (when given) retires what split. Returns whether
+  /// some joint broke. Joints of fragments below this body are found there.
+  bool breakJointsByFrame(const std::vector<DynamicStress*>& dueJoints, PrivateWorld* world);
+
+  // ---- Splitting (engine/fracture/FractureSplitting.cpp) -------------------
+
+  /// Splits the body along its broken joints (those on the inactive list):
+  /// each group of pieces still joined becomes a fragment (a child fracture
+  /// body named after this one with "_" and its number), pieces left without
+  /// an active joint are released to the disconnected list, and every part
+  /// starts with this body's velocity at its position (times a random factor
+  /// in [0.5, 1] when `randomize`). Joints with a break energy push the parts
+  /// that hold their bodies apart. The broken joints go to the split-joint
+  /// and off-joint lists. Reseeds the process-wide random generator. Returns
+  /// 1 when it ran, 0 when no joint was broken.
+  std::uint32_t splitIntoFragments(bool randomize);
+  /// Splits this body and then each direct fragment that has broken joints.
+  void splitByExternalBrokenJoints();
+  /// Breaks every force-breakable active joint whose external force is
+  /// longer than its tolerance, in this body and every fragment below, then
+  /// splits as splitByExternalBrokenJoints does.
+  void splitRecursive();
+  /// Moves the off joints of every fragment below onto this body's off-joint
+  /// list (counted as broken here) and empties theirs.
+  void gatherBrokenJoints();
+  /// The piece whose stored world centre lies nearest to p (the first of
+  /// equals); null without pieces.
+  PrivateHardBody* getNearestBody(const Mgc::MgcVector3& p) const;
+  /// Whether some disconnected body shares its group id with some piece.
+  bool validateDisconnectBodiesGroups() const;
+  /// Joins each disconnected body that shares its group id with a piece to
+  /// the nearest such piece, until none is left that can be joined.
+  void attachNearestPieces();
+
+  // ---- Automatic joints (engine/fracture/AutomaticJoints.cpp) --------------
+
+  /// Joins the disconnected bodies (hull and triangle-mesh bodies with their
+  /// mesh volume) with new joints named "str_" + first name + "_" + second
+  /// name, tolerance 1.0. Connected: createJointsByProximity(d). Otherwise
+  /// every pair whose meshes touch within d (face to face, or at vertices
+  /// when either body is jagged) is joined; both-static pairs only with
+  /// `allowStaticPairs`. Deletes the body's joints first. Returns 1, or the
+  /// connected build's result.
+  std::uint32_t createJoints(double d, bool connected, bool allowStaticPairs);
+  /// Joins every disconnected body into one tree of nearest pairs, then adds
+  /// a joint for every other pair of pieces whose squared closest distance
+  /// is below d. Deletes the body's joints first. 0 when no first pair is
+  /// found, else 1.
+  std::uint32_t createJointsByProximity(double d);
+  /// Joins body b to every piece whose squared closest distance to it is
+  /// below d. 1 when some joint was made, else 0.
+  std::uint32_t joinPieceToNeighbours(PrivateHardBody* b, double d);
+  /// One joint from piece p to its nearest neighbouring piece, made when they
+  /// are not joined yet and either `force` is set or their squared closest
+  /// distance is below d; null otherwise.
+  DynamicStress* createJointForPiece(PrivateHardBody* p, double d, bool force);
 
   // ---- Assembly ----------------------------------------------------------------
 
@@ -322,6 +409,9 @@ class FractureBody : public HardBody, public CompoundPieces {
   void placePieces();
   /// Every piece's velocities as a point of the compound.
   void movePieces();
+  /// The body of this family (this one or a fragment below) whose active or
+  /// inactive list holds the joint; null when none does.
+  FractureBody* holderOf(const DynamicStress* joint);
   /// Deletes the fragments, each taken off its world first.
   void deleteFragments();
   /// The pieces of this body and of every fragment below lose their joints

@@ -17,13 +17,6 @@ FractureBody* asFractureBody(HardBody* body) {
   return body != nullptr && body->getType() == kFractureBody ? static_cast<FractureBody*>(body) : nullptr;
 }
 
-template <typename T>
-std::vector<T> valuesOf(const EngineList<T>& list) {
-  std::vector<T> values;
-  for (auto* node = list.getFirst(); node != nullptr; node = node->next) values.push_back(node->value);
-  return values;
-}
-
 }  // namespace
 
 void PrivateWorld::addFractureParts(FractureBody* body) {

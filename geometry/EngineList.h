@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <vector>
 
 /// The engine's one container: a doubly-linked list of values with a sentinel
 /// head, a count and a cache of spare nodes. Unlinked nodes go to the cache and
@@ -189,3 +190,13 @@ class EngineList {
   Node* head_;
   Node* freeCache_;
 };
+
+/// The list's values in iteration order: a snapshot to walk while the list
+/// itself changes.
+template <typename T>
+std::vector<T> valuesOf(const EngineList<T>& list) {
+  std::vector<T> values;
+  values.reserve(list.getCount());
+  for (auto* node = list.getFirst(); node != nullptr; node = node->next) values.push_back(node->value);
+  return values;
+}

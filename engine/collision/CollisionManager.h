@@ -15,9 +15,11 @@
 
 class CollisionPair;
 class ContactManifold;
+class FractureBody;
 class HardBody;
 class LsqrSystem;
 class Pk_jump;
+class PrivateHardBody;
 class SolverWorkspace;
 class WorkerPool;
 struct dmat;
@@ -153,6 +155,31 @@ class CollisionManager {
   /// std::bad_alloc.
   void processHits(const int& mode, const Mgc::MgcVector3& gravityDirection, EngineList<HardBody*>* active,
                    EngineList<HardBody*>* statics, std::uint32_t& outFlags);
+  /// The hit of one pair on its fracture body (or both, when both are): a
+  /// hit whose impact measure passes the body's limit (or that is forced: a
+  /// static fracture body hit by a heavier body, or by a static one that
+  /// moves) may trigger secondary cracks, then gives each contact's nearest
+  /// piece an impulse and walks it into the joints. Runs on `worker`'s
+  /// state slots.
+  void secondaryImpacts(CollisionPair* pair, std::uint32_t worker, int mode);
+  /// The impulse of a collision with restitution `restitution` between the
+  /// piece and the other body at the world point, along the unit normal
+  /// pointing from the other body towards the piece, on both bodies' state
+  /// slot `worker` (the other body's only when it moves). False, with
+  /// nothing changed, when they separate there.
+  bool applyImpactImpulse(PrivateHardBody* piece, HardBody* other, const Mgc::MgcVector3& point,
+                          const Mgc::MgcVector3& normal, double restitution, std::uint32_t worker, bool unbounded);
+  /// The two sides of a hit: for each, the hit piece, its fracture body and
+  /// whether that side takes the hit.
+  struct ImpactHit {
+    PrivateHardBody* piece[2] = {nullptr, nullptr};
+    FractureBody* compound[2] = {nullptr, nullptr};
+    bool hit[2] = {false, false};
+  };
+  /// For each side that takes the hit: a fresh pass of `worker` over its
+  /// fracture body (the hit piece keeping its slot), then the impact walk
+  /// from the hit piece, direct when `forced`.
+  void propagateImpacts(const ImpactHit& hit, bool forced, std::uint32_t worker);
   /// The per-pair processing over the step's pairs: mode 2 (each integration
   /// step) empties each pair's manifold links first, mode 1 (the step's hit
   /// processing) maintains them along the gravity direction. Pairs run in
@@ -450,10 +477,10 @@ class CollisionManager {
   /// at most kMaxTaskBodies): a task waits for the last earlier task that
   /// wrote a body it uses, and a writing task for the earlier readers since.
   void orderByAccess(std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf);
-  /// The hits of the step on fracture bodies (breaking comes later: nothing
-  /// yet).
-  void processFractureHits(const int& mode, const Mgc::MgcVector3& gravityDirection, EngineList<HardBody*>* active,
-                           EngineList<HardBody*>* statics, std::uint32_t& outFlags);
+  /// After the splits of a step: every step pair with a body that split is
+  /// replaced by the pairs that a fresh pair test finds between the parts
+  /// it left (fragments, released bodies) and the other body, in place.
+  void handOverSplitPairs();
   /// The threaded pair processing: pairs in list order, those sharing a body
   /// one after the other, the others at once.
   void processPairsThreaded(const int& mode, std::uint32_t helpers, std::uint32_t& outFlags);

@@ -2,8 +2,9 @@
 // position correction that pushes penetrating bodies apart), the energy
 // measure, the processing of a colliding pair and of all the step's pairs
 // (threaded: pairs that share no body at once, the others in list order),
-// the hit processing of a step, the resting-body pass, the alignment of
-// bodies resting on crackers and the impact of an outside point mass.
+// the cracker pairs, the resting-body pass, the alignment of bodies resting
+// on crackers and the impact of an outside point mass. The hit processing
+// of a step is in HitProcessing.cpp.
 
 #include <algorithm>
 #include <atomic>
@@ -314,20 +315,6 @@ void CollisionManager::processCrackerPairs(const int& /*mode*/) {
     }
     processPair(pair, crackerMode, 0);
   }
-}
-
-void CollisionManager::processFractureHits(const int& /*mode*/, const MgcVector3& /*gravityDirection*/,
-                                           EngineList<HardBody*>* /*active*/, EngineList<HardBody*>* /*statics*/,
-                                           std::uint32_t& /*outFlags*/) {
-  // Hits on fracture bodies turn into joint stress and splits here; until
-  // fracture bodies break, a hit changes nothing but the pair's impulses.
-}
-
-void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDirection, EngineList<HardBody*>* active,
-                                   EngineList<HardBody*>* statics, std::uint32_t& outFlags) {
-  processFractureHits(mode, gravityDirection, active, statics, outFlags);
-  processPairs(active, mode, gravityDirection, outFlags);
-  processCrackerPairs(mode);
 }
 
 // ---- Resting bodies -----------------------------------------------------------------

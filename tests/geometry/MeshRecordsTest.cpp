@@ -13,13 +13,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-template <typename T>
-std::vector<T> valuesOf(const EngineList<T>& list) {
-  std::vector<T> values;
-  for (auto* node = list.getFirst(); node != nullptr; node = node->next) values.push_back(node->value);
-  return values;
-}
-
 // Writes every entry of an index array: under AddressSanitizer this fails when
 // the array is shorter than `n`.
 void touch(std::uint32_t* array, std::uint32_t n) {

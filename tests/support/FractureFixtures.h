@@ -4,7 +4,10 @@
 // tests, and full text dumps of a fracture body and of a world.
 
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <numeric>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,94 @@ inline DynamicStress* jointAt(const Mgc::MgcVector3& p, PrivateHardBody* a, Priv
   std::string name = std::string("str_") + a->getShape().name + "_" + b->getShape().name;
   joint->setName(name.c_str());
   return joint;
+}
+
+/// A block of unit cubes standing on y = 0 in one fracture body, joined by
+/// the automatic joints of touching faces, breakable by force: `columns` along x, `rows` along
+/// y, `layers` along z, cube (c, r, l) centred at (c, r + 0.5, l) and named
+/// "w<l>_<r>_<c>". The world it is added to owns the pieces (see release).
+struct CubeWall {
+  FractureBody* body = new FractureBody;
+  std::vector<HullBody*> pieces;
+  int columns = 0;
+  int rows = 0;
+  int layers = 0;
+
+  CubeWall(int columns_, int rows_, int layers_ = 1, const char* name = "wall", float mass = 1.0f)
+      : columns(columns_), rows(rows_), layers(layers_) {
+    std::snprintf(body->getShape().name, kBodyNameLength, "%s", name);
+    for (int l = 0; l < layers; ++l) {
+      for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+          char pieceName[48];
+          std::snprintf(pieceName, sizeof pieceName, "w%d_%d_%d", l, r, c);
+          pieces.push_back(cubePiece(Mgc::MgcVector3(c, r + 0.5, l), mass, pieceName).release());
+          body->addUniqueToList(pieces.back());
+        }
+      }
+    }
+    body->createJoints(kTouchDistance, false, false);
+    // As the host's joint nodes make them: breakable by force.
+    for (auto* node = body->getActiveJoints().getFirst(); node != nullptr; node = node->next)
+      node->value->enableBreakableByForce();
+    body->rebuildFromPieces();
+    body->saveDynamics(kSaveAll);
+  }
+  /// Faces closer than this touch.
+  static constexpr double kTouchDistance = 0.01;
+  HullBody* at(int c, int r, int l = 0) const { return pieces[static_cast<std::size_t>((l * rows + r) * columns + c)]; }
+  /// What the host's deletion of a fracture body does: the body comes back
+  /// whole, leaves the world, which takes its pieces as bodies of its own,
+  /// and is deleted with its joints.
+  void release(PrivateWorld& world) {
+    world.restoreBody(body);
+    world.removeBody(body);
+    delete body;
+    body = nullptr;
+  }
+};
+
+/// Groups of cubes held together by the active joints, found by a union-find
+/// over the joints: each group as the sorted set of cube names.
+inline std::set<std::set<std::string>> jointGroups(const std::vector<HullBody*>& pieces,
+                                                   const std::vector<DynamicStress*>& joints) {
+  std::map<const PrivateHardBody*, std::size_t> slot;
+  for (std::size_t i = 0; i < pieces.size(); ++i) slot[pieces[i]] = i;
+  std::vector<std::size_t> root(pieces.size());
+  std::iota(root.begin(), root.end(), 0);
+  const auto find = [&](std::size_t i) {
+    while (root[i] != i) i = root[i] = root[root[i]];
+    return i;
+  };
+  for (const DynamicStress* joint : joints) {
+    if (joint->isActive()) root[find(slot.at(joint->getCNode()))] = find(slot.at(joint->getPNode()));
+  }
+  std::map<std::size_t, std::set<std::string>> groups;
+  for (std::size_t i = 0; i < pieces.size(); ++i) groups[find(i)].insert(pieces[i]->getShape().name);
+  std::set<std::set<std::string>> out;
+  for (const auto& entry : groups) out.insert(entry.second);
+  return out;
+}
+
+/// What the split made: each fragment's cubes, and each released cube alone.
+inline std::set<std::set<std::string>> splitParts(const FractureBody& body) {
+  std::set<std::set<std::string>> out;
+  for (auto* node = body.getChildBodies().getFirst(); node != nullptr; node = node->next) {
+    std::set<std::string> names;
+    const auto& pieces = static_cast<FractureBody*>(node->value)->getPieces();
+    for (auto* p = pieces.getFirst(); p != nullptr; p = p->next) names.insert(p->value->getShape().name);
+    out.insert(names);
+  }
+  for (auto* node = body.getDisconnectedBodies().getFirst(); node != nullptr; node = node->next)
+    out.insert({node->value->getShape().name});
+  return out;
+}
+
+/// The first joint on a's joint list that holds b; null when none does.
+inline DynamicStress* jointBetween(PrivateHardBody* a, const PrivateHardBody* b) {
+  for (auto* node = a->getJointList().getFirst(); node != nullptr; node = node->next)
+    if (node->value->getCNode() == b || node->value->getPNode() == b) return node->value;
+  return nullptr;
 }
 
 /// A fracture body whose lists a test may arrange the way a split leaves
