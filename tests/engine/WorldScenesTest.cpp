@@ -182,7 +182,7 @@ constexpr int kSubsteps = 10;
 // A minute of play in the plain build; the sanitizers' builds check memory
 // and threads on a shorter play.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double kLongPlay = 10.0;
+constexpr double kLongPlay = 2.0;
 #else
 constexpr double kLongPlay = 60.0;
 #endif
