@@ -248,6 +248,30 @@ TEST(MeshMeshContacts, VertexListsBecomeFaces) {
   EXPECT_EQ(c.count, 0u);
 }
 
+// A box set down flat can reach the rules as one corner on a face: a face
+// around that corner lying flush against the face makes them a face pair,
+// whose contacts are the corners of the touching area; a corner whose faces
+// all stand at an angle keeps its one point.
+TEST(MeshMeshContacts, ACornerOnAFaceWithItsOwnFaceFlushGivesTheWholeArea) {
+  const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
+  const auto slab = zovtest::boxHull({5, 5, 0.5}, MgcMatrix3::IDENTITY, {0, 0, -0.9});
+  for (const std::vector<std::uint32_t>& corner : {std::vector<std::uint32_t>{0}, std::vector<std::uint32_t>{3}}) {
+    ContactArrays c = featureContacts(a, slab, corner, {4, 5, 7});
+    ASSERT_EQ(c.count, 4u);
+    EXPECT_EQ(c.normals[0], MgcVector3::UNIT_Z);
+    EXPECT_NEAR(c.depths[0], -0.1, 1e-12);
+    for (std::uint32_t i = 0; i < c.count; ++i) {
+      EXPECT_NEAR(std::fabs(c.points[i].x), 0.5, 1e-12);
+      EXPECT_NEAR(std::fabs(c.points[i].y), 0.5, 1e-12);
+      EXPECT_NEAR(c.points[i].z, -0.5, 1e-12);
+    }
+  }
+  MgcMatrix3 tilted;
+  tilted.FromAxisAngle(MgcVector3(1.0, 1.0, 0.0) / std::sqrt(2.0), 0.1);
+  const auto leaning = zovtest::boxHull(kHalf, tilted, {0, 0, 0});
+  EXPECT_EQ(featureContacts(leaning, slab, {0}, {4, 5, 7}).count, 1u);
+}
+
 TEST(MeshMeshContacts, ApartOrMissingMeshesLeaveTheOutputs) {
   const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
   const auto b = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 2, 0});
