@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "src/collisionShapeNode.h"
+#include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/draw/viewportResources.h"
 #include "src/manageZovListCmd.h"
 #include "src/nodeLinks.h"
@@ -83,7 +84,9 @@ struct DrawOverrideRow {
 
 /// Viewport 2.0 draw-override creators, in registration order (also their
 /// deregistration order).
-const std::vector<DrawOverrideRow> kDrawOverrides = {};
+const std::vector<DrawOverrideRow> kDrawOverrides = {
+    {"drawdb/geometry/rigidBodyNode", "rigidBodyNode", rigidBodyNodeDrawVport20::Creator},
+};
 
 struct CommandRow {
   const char* name;

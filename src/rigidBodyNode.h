@@ -185,6 +185,22 @@ class rigidBodyNode : public MPxLocatorNode {
   std::uint32_t frameCacheCapacity() const { return cacheCapacity; }
   int cacheStartFrame() const { return cacheStart; }
 
+  // ---- Drawing -------------------------------------------------------------
+
+  /// The legacy viewport's drawing: the body's faces as outlines, or a
+  /// capsule's sides and ends, in the colour of the body's state, in the
+  /// transform's frame. Nothing in wireframe style, while playing back,
+  /// while the user moves the view, or, when the solver shows only what is
+  /// selected, for a body not selected.
+  void draw(M3dView& view, const MDagPath& path, M3dView::DisplayStyle style, M3dView::DisplayStatus status) override;
+  /// For a fracture piece its `selected`; for a free body, whether the node
+  /// is on the active selection.
+  bool isSelected() const;
+  /// The transform's world matrix is bodyOffset · the body's pose matrix.
+  const MMatrix& getBodyOffset() const { return bodyOffset; }
+  /// One colour per vertex of the collision shape's mesh, for stress display.
+  const MColorArray& getStressColors() const { return stressColors; }
+
   // ---- Removal -------------------------------------------------------------
 
   /// Deletes the engine body and lets the solver forget the node; the body

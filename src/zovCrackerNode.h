@@ -41,6 +41,11 @@ class zovCrackerNode : public MPxLocatorNode {
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
+  /// The legacy viewport's drawing of the body's capsule, blue, or cyan when
+  /// the cracker or its transform is selected. Nothing in wireframe style,
+  /// while the host plays back or is busy, or, when the solver shows only
+  /// what is selected, for a cracker not selected.
+  void draw(M3dView& view, const MDagPath& path, M3dView::DisplayStyle style, M3dView::DisplayStatus status) override;
   bool isBounded() const override { return false; }
   MBoundingBox boundingBox() const override;
   bool excludeAsLocator() const override { return false; }

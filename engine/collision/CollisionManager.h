@@ -515,6 +515,12 @@ class CollisionManager {
   static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
   /// The collision impulses of the prepared pair.
   void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s, std::uint32_t worker);
+  /// The friction back-off over every contact of the pair, with K and the
+  /// right-hand side b of the collision system over them: impulses along
+  /// n + f mu t with the largest friction factor f that does not turn a
+  /// contact's sliding round. Compacts the pair and the system to the
+  /// contacts that push.
+  void backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dvec* x, std::uint32_t worker);
   /// The resting-contact impulses of the pair and its linked manifolds.
   void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, dmat* K, double s, std::uint32_t worker);
   /// The linked manifolds of the pair on their own, after a collision.

@@ -30,8 +30,11 @@ constexpr double kStillSquared = 1e-10;
 constexpr double kMovingSupportApproach = -2e-5;
 /// The friction back-off scales friction by this factor per try ...
 constexpr double kBackoffFactor = 0.8;
-/// ... and drops it below this factor (a single-precision 0.4).
+/// ... down to this factor (a single-precision 0.4) ...
 constexpr double kBackoffFloor = static_cast<double>(0.4f);
+/// ... below which the largest factor that does not turn the sliding round
+/// is found by this many halvings (to 0.4 / 2^12, about 1e-4).
+constexpr int kBackoffHalvings = 12;
 /// Relative rounding allowed in the energy balance of a collision.
 constexpr double kEnergyRounding = 1e-12;
 /// Calls in a row of the rest test below its threshold before a body rests.
@@ -507,17 +510,28 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
   K = nullptr;
   if (!setUp()) return;
 
+  // The sticking solution: contacts that could only stick by pulling are
+  // taken out and the rest solved again; the system ends cut down to the
+  // contacts kept, in order.
+  const std::uint32_t n = pair.contactCount;
   std::uint8_t pulling[kMaxPairContacts] = {};
-  workspace->solveVectorSystem(pair.contactCount, K, b, x, pair.normals, pulling);
-  bool anyPulling = false;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) anyPulling = anyPulling || pulling[i] != 0;
+  workspace->solveVectorSystem(n, K, b, x, pair.normals, pulling);
+  MgcVector3 sticking[kMaxPairContacts];
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (pulling[i] != 0) continue;
+    sticking[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
+    ++kept;
+  }
 
   ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
-  bool insideCones = !anyPulling;
-  for (std::uint32_t i = 0; i < pair.contactCount && insideCones; ++i) {
-    const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
-    const double normal = J.Dot(pair.normals[i]);
-    insideCones = (J - pair.normals[i] * normal).Length() <= normal * pair.friction;
+  // With every contact pulling nothing would stop the approach: the
+  // back-off decides.
+  bool insideCones = kept != 0;
+  for (std::uint32_t i = 0; i < n && insideCones; ++i) {
+    if (pulling[i] != 0) continue;
+    const double normal = sticking[i].Dot(pair.normals[i]);
+    insideCones = (sticking[i] - pair.normals[i] * normal).Length() <= normal * pair.friction;
   }
   if (insideCones) {
     // Sticking contacts that return part of their approach can, through the
@@ -525,17 +539,16 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
     // impulses go to the back-off, whose impulses oppose the sliding.
     TrialMotion trial;
     double scale = 0.0;
-    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-      const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
-      trial.add(pair, i, J);
-      scale += J.SquaredLength() * (pair.firstBody->getInvMass() + pair.secondBody->getInvMass());
+    for (std::uint32_t i = 0; i < n; ++i) {
+      trial.add(pair, i, sticking[i]);
+      scale += sticking[i].SquaredLength() * (pair.firstBody->getInvMass() + pair.secondBody->getInvMass());
     }
     insideCones = trial.energyGain(pair) <= kEnergyRounding * scale;
   }
   if (insideCones) {
-    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-      const MgcVector3 J(x->elements[3 * i], x->elements[3 * i + 1], x->elements[3 * i + 2]);
-      if (J.SquaredLength() > zov::kTolerance) {
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const MgcVector3& J = sticking[i];
+      if (pulling[i] == 0 && J.SquaredLength() > zov::kTolerance) {
         pair.impulses[i] = J;
         applyContactImpulse(pair, J, pair.firstBody->getDyn().position + pair.firstArms[i]);
       } else {
@@ -544,37 +557,36 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
     }
     ++counters.withinCone;
     pair.backedOff = 0;
+    compactContacts(pair, pulling);
     return;
   }
-  // A contact that could only stick by pulling cannot stick: it slides or
-  // lets go, which the back-off decides over the whole set again (dropping
-  // it here would leave an approaching contact without any impulse).
-  if (anyPulling && !setUp()) return;
-  const std::uint32_t n = pair.contactCount;
+  // A contact that had to pull to stick may well push while the bodies
+  // slide: the back-off works on every contact of the pair again.
+  if (kept != n && !setUp()) return;
+  backOffFriction(pair, K, b, x, worker);
+}
 
-  // Friction back-off: impulses along n + f mu t, their magnitudes from the
-  // normal rows of the system, with f lowered while the friction would turn
-  // a contact's sliding round.
-  double f = 1.0;
-  for (;;) {
-    if (f < kBackoffFloor) {
-      ++counters.frictionDropped;
-      pair.backedOff = 0;
-      f = 0.0;
-    }
+void CollisionManager::backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dvec* x, std::uint32_t worker) {
+  SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr) return;
+  ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
+  const std::uint32_t n = pair.contactCount;
+  MgcVector3 impulses[kMaxPairContacts];
+  std::uint8_t negative[kMaxPairContacts] = {};
+  // Impulses along n + f mu t, their magnitudes from the normal rows of the
+  // system; true when the friction would turn a contact's sliding round.
+  const auto tryFactor = [&](double f) {
     dvec* normalRhs = nullptr;
     dvec* lambda = nullptr;
     dmat* N = nullptr;
     std::uint8_t* bytes = nullptr;
-    if (!workspace->prepareScalarSystem(n, normalRhs, lambda, N, bytes)) return;
+    for (std::uint32_t i = 0; i < n; ++i) impulses[i] = MgcVector3();
+    if (!workspace->prepareScalarSystem(n, normalRhs, lambda, N, bytes)) return false;
     // The normal rows of K J = b: the right-hand side is the normal part of
     // b, a velocity change like the rest of the row.
     normalComponents(pair, b, normalRhs);
     frictionNormalMatrix(pair, K, f, N);
-    std::uint8_t negative[kMaxPairContacts] = {};
     workspace->solveScalarSystem(n, 0, N, normalRhs, lambda, negative, nullptr);
-
-    MgcVector3 impulses[kMaxPairContacts];
     TrialMotion trial;
     for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
       if (negative[i] != 0) continue;
@@ -583,28 +595,55 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
       impulses[i] = (pair.normals[i] + pair.tangents[i] * (f * pair.friction)) * magnitude;
       trial.add(pair, i, impulses[i]);
     }
-    bool reverses = false;
-    for (std::uint32_t i = 0; i < n && f > 0.0 && !reverses; ++i) {
+    if (f == 0.0) return false;
+    for (std::uint32_t i = 0; i < n; ++i) {
       const MgcVector3& t = pair.tangents[i];
       const MgcVector3 after = pair.relativeVelocities[i] + trial.relativeChange(pair, i);
-      reverses = after.Dot(t) * pair.relativeVelocities[i].Dot(t) < -zov::kTolerance;
+      if (after.Dot(t) * pair.relativeVelocities[i].Dot(t) < -zov::kTolerance) return true;
     }
-    if (reverses) {
-      f *= kBackoffFactor;
-      continue;
-    }
-    for (std::uint32_t i = 0; i < n; ++i) {
-      pair.impulses[i] = impulses[i];
-      if (impulses[i].SquaredLength() > 0.0) {
-        applyContactImpulse(pair, impulses[i], pair.firstBody->getDyn().position + pair.firstArms[i]);
+    return false;
+  };
+
+  // Full friction first, then less by steps of kBackoffFactor down to
+  // kBackoffFloor. Friction that still turns the sliding round is not
+  // dropped altogether: the largest factor below that does not turn it is
+  // searched by halving, so that the contacts lose what friction can take
+  // from their sliding in this step and no more.
+  double f = 1.0;
+  bool reverses = tryFactor(f);
+  while (reverses && f * kBackoffFactor >= kBackoffFloor) {
+    f *= kBackoffFactor;
+    reverses = tryFactor(f);
+  }
+  if (reverses) {
+    double low = 0.0;
+    double high = f;
+    for (int k = 0; k < kBackoffHalvings; ++k) {
+      const double middle = 0.5 * (low + high);
+      if (tryFactor(middle)) {
+        high = middle;
+      } else {
+        low = middle;
       }
     }
+    f = low;
+    tryFactor(f);
+  }
+  for (std::uint32_t i = 0; i < n; ++i) {
+    pair.impulses[i] = impulses[i];
+    if (impulses[i].SquaredLength() > 0.0) {
+      applyContactImpulse(pair, impulses[i], pair.firstBody->getDyn().position + pair.firstArms[i]);
+    }
+  }
+  if (f > 0.0) {
     ++counters.backedOff;
     pair.backedOff = 1;
-    compactContacts(pair, negative);
-    workspace->compactVectorSystem(n, K, b, x, negative);
-    return;
+  } else {
+    ++counters.frictionDropped;
+    pair.backedOff = 0;
   }
+  compactContacts(pair, negative);
+  workspace->compactVectorSystem(n, K, b, x, negative);
 }
 
 // ---- Resting contact -------------------------------------------------------------

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -102,6 +103,23 @@ void promoteEdgeAgainstFace(FeatureSide& edgeSide, const FeatureSide& faceSide) 
     edgeSide.becomeFace(f1);
   else if (n.Dot(-edgeSide.hull.faceNormal(f2)) > kUnitLow)
     edgeSide.becomeFace(f2);
+}
+
+/// Promotes a vertex of `vertexSide` to the first face around it that lies
+/// flush against the face of `faceSide`: a box set down flat on another
+/// reaches the contact rules as one corner on a face, and only the face
+/// pair gives the whole touching area. False when no face lies flush.
+bool promoteVertexAgainstFace(FeatureSide& vertexSide, const FeatureSide& faceSide) {
+  const HullView& hull = vertexSide.hull;
+  const MgcVector3& n = faceSide.hull.faceNormal(faceSide.feature.index);
+  const std::uint32_t* faces = hull.vertexFaces(vertexSide.feature.index);
+  const std::uint32_t count = hull.vertexFaceCount(vertexSide.feature.index);
+  for (std::uint32_t k = 0; faces != nullptr && k < count; ++k) {
+    if (n.Dot(-hull.faceNormal(faces[k])) <= kUnitLow) continue;
+    vertexSide.becomeFace(faces[k]);
+    return true;
+  }
+  return false;
 }
 
 /// Writes the contacts of one feature pair with the pair's two faces.
@@ -267,12 +285,30 @@ void Pk_jump::meshMeshFeatureContacts(const BVmesh& a, const BVmesh& b, std::uin
   FeatureSide sideB{hullB, resolveMeshFeature(hullB, listB, countB), listB, countB};
   const Kind kindA = sideA.feature.kind;
   const Kind kindB = sideB.feature.kind;
-  if (kindA == Kind::kEdge && kindB == Kind::kEdge)
+  if (kindA == Kind::kEdge && kindB == Kind::kEdge) {
     promoteEdgeEdge(sideA, sideB);
-  else if (kindA == Kind::kEdge && kindB == Kind::kFace)
+  } else if (kindA == Kind::kEdge && kindB == Kind::kFace) {
     promoteEdgeAgainstFace(sideA, sideB);
-  else if (kindA == Kind::kFace && kindB == Kind::kEdge)
+  } else if (kindA == Kind::kFace && kindB == Kind::kEdge) {
     promoteEdgeAgainstFace(sideB, sideA);
+  } else if ((kindA == Kind::kVertex && kindB == Kind::kFace) || (kindA == Kind::kFace && kindB == Kind::kVertex)) {
+    // A face pair whose clip finds nothing (faces meeting at a rim only)
+    // keeps the contact of the vertex as it was found.
+    FeatureSide& vertexSide = kindA == Kind::kVertex ? sideA : sideB;
+    const FeatureSide& faceSide = kindA == Kind::kVertex ? sideB : sideA;
+    std::uint32_t* list = vertexSide.list;
+    const std::uint32_t kept[3] = {list[0], list[1], list[2]};
+    const std::uint32_t keptCount = vertexSide.count;
+    const MeshFeature vertex = vertexSide.feature;
+    if (promoteVertexAgainstFace(vertexSide, faceSide)) {
+      const ContactWriter writer(out, hullA.firstFaceOf(listA[0]), hullB.firstFaceOf(listB[0]));
+      MeshMeshRules(hullA, hullB, writer).build(sideA, sideB);
+      if (*out.count != 0) return;
+      std::copy(kept, kept + 3, list);
+      vertexSide.count = keptCount;
+      vertexSide.feature = vertex;
+    }
+  }
 
   const ContactWriter writer(out, hullA.firstFaceOf(listA[0]), hullB.firstFaceOf(listB[0]));
   MeshMeshRules(hullA, hullB, writer).build(sideA, sideB);

@@ -84,6 +84,7 @@ void setPanelRenderer(const std::string& panel, const std::string& renderer) {
 void setOptionVar(const std::string& name, const std::string& value) { host().settings.optionVars[name] = value; }
 void setPlaying(bool playing) { host().time.playing = playing; }
 void setScrubbing(bool scrubbing) { host().time.scrubbing = scrubbing; }
+void setBusy(bool busy) { host().time.busy = busy; }
 void injectRegistrationFailure(const std::string& name) {
   refusedRegistrations().insert(name);
   host().plugins.setRegistrationCheck([](const std::string& registered) {

@@ -37,6 +37,8 @@ void setOptionVar(const std::string& name, const std::string& value);
 /// The host's playback state.
 void setPlaying(bool playing);
 void setScrubbing(bool scrubbing);
+/// The host's "busy" condition.
+void setBusy(bool busy);
 
 /// Makes the next registration of this node type, command or draw
 /// classification fail once.

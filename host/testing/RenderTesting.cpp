@@ -6,8 +6,11 @@
 
 #include <cstdlib>
 
+#include "dag/CameraNode.h"
+#include "dag/DagNode.h"
 #include "render/D3DRasterizer.h"
 #include "render/RenderState.h"
+#include "render/SceneViewport.h"
 
 namespace zovhost::testing {
 
@@ -19,6 +22,33 @@ void setViewSize(int width, int height) {
   renderState().settings.viewWidth = width;
   renderState().settings.viewHeight = height;
 }
+
+void setWireframe(bool wireframe) { renderState().settings.wireframe = wireframe; }
+void setUserInteraction(bool interacting) { renderState().settings.userInteraction = interacting; }
+void setChangingViewContext(bool changing) { renderState().settings.changingViewContext = changing; }
+
+RenderImage renderView(const std::string& camera, int width, int height, const std::string& renderer) {
+  SceneRenderer kind = SceneRenderer::OpenGL;
+  if (!rendererNamed(renderer, kind)) return RenderImage();
+  if (isDefaultCameraName(camera)) createDefaultCameras();
+  RenderImage image;
+  std::string error;
+  return renderScene(dagPathNamed(camera), width, height, kind, image, error) ? image : RenderImage();
+}
+
+std::array<uint8_t, 3> viewBackground() {
+  std::array<uint8_t, 3> rgb;
+  for (int i = 0; i < 3; ++i) rgb[i] = static_cast<uint8_t>(kViewBackground[i] * 255.0f + 0.5f);
+  return rgb;
+}
+
+std::vector<MHWRender::MUIDrawManager::Text> uiTexts() { return renderState().uiTexts; }
+
+unsigned rasterizerReferences(const MHWRender::MRasterizerState* state) {
+  return renderState().rasterizerStates.references(state);
+}
+
+const MHWRender::MRasterizerState* defaultRasterizerState() { return renderState().rasterizerStates.defaultState(); }
 
 unsigned viewRefreshCount() { return renderState().viewRefreshes; }
 

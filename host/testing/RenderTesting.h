@@ -1,6 +1,8 @@
 #pragma once
 
 #include <maya/MObject.h>
+#include <maya/MStateManager.h>
+#include <maya/MUIDrawManager.h>
 #include <zovhost/D3DRecord.h>
 #include <zovhost/RenderImage.h>
 
@@ -24,6 +26,27 @@ void setRendererExists(bool exists);
 void setDirectXDevice(bool available);
 /// The size of the active view's framebuffers.
 void setViewSize(int width, int height);
+
+/// Views show wireframes (M3dView::kWireFrame, MFrameContext::kWireFrame)
+/// rather than shaded surfaces.
+void setWireframe(bool wireframe);
+/// What MFrameContext::inUserInteraction and userChangingViewContext answer.
+void setUserInteraction(bool interacting);
+void setChangingViewContext(bool changing);
+
+/// Draws the scene's plug-in locators through a camera (by name; the
+/// default cameras "persp", "top", "front" and "side" are made when asked
+/// for) as the snapshot command does, with the renderer "legacy",
+/// "opengl", "core" or "dx". An empty picture when that cannot be done.
+RenderImage renderView(const std::string& camera, int width, int height, const std::string& renderer);
+/// The colour views are cleared to.
+std::array<uint8_t, 3> viewBackground();
+/// The text the draw overrides added in the last view drawn.
+std::vector<MHWRender::MUIDrawManager::Text> uiTexts();
+/// The references a rasterizer state holds (0 for one the device never made).
+unsigned rasterizerReferences(const MHWRender::MRasterizerState* state);
+/// The device's default rasterizer state.
+const MHWRender::MRasterizerState* defaultRasterizerState();
 
 /// M3dView::refresh calls since the host was reset.
 unsigned viewRefreshCount();

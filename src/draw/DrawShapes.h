@@ -21,6 +21,12 @@ constexpr int kCirclePoints = 31;
 /// 3.14 stands for pi, so the last point falls just short of a full turn.
 constexpr float kHalfTurn = 3.14f;
 
+/// Every attribute group of glPushAttrib.
+constexpr unsigned int kAllAttributeGroups = 0xFFFFF;
+/// Polygon modes of glSetFrontPolygonMode and glSetBackPolygonMode.
+constexpr int kLines = 1;
+constexpr int kFill = 0;
+
 /// Line width the agents leave behind them.
 constexpr float kDefaultLineWidth = 1.0f;
 

@@ -352,6 +352,8 @@ void RawFootPrintDrawAgentCoreProfile::releaseCoreProfileDrawAgent() {
   deleteBuffer(pointsBuffer);
   deleteBuffer(shapesBuffer);
   deleteBuffer(shapesIndexBuffer);
+  // A later draw (the module loaded again in the same process) sets up anew.
+  initialized = ready = false;
 }
 
 RawFootPrintDrawAgentCoreProfile* getCoreProfileDrawAgent() {

@@ -7,13 +7,9 @@
 
 namespace {
 
-/// Every attribute group beginDraw saves.
-constexpr GLbitfield kAllAttributeGroups = 0xFFFFF;
 constexpr float kLegacyShapeLineWidth = 2.0f;
 using namespace zovdraw;
 constexpr float kPointSize = 4.0f;
-constexpr int kLines = 1;
-constexpr int kFill = 0;
 
 /// Loads a host matrix: its rows, acting on row vectors, are OpenGL's
 /// columns acting on column vectors.

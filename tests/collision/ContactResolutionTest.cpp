@@ -178,6 +178,59 @@ TEST(ContactResolution, CoulombFrictionOnAStaticPlane) {
   }
 }
 
+// A box meeting the ground flat on four corners: sliding slowly it sticks
+// although sticking would make the rear corners pull (they are let go and
+// the front corners stick inside their cone); sliding fast it slides, every
+// corner taking part, the friction mu times the pressure. Either way no
+// corner approaches the ground afterwards.
+TEST(ContactResolution, FlatBoxSticksOnItsPushingCornersOrSlidesOnAll) {
+  struct Case {
+    const char* name;
+    MgcVector3 velocity;
+    double mu;
+    bool sticks;
+  };
+  const std::vector<MgcVector3> corners = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
+  // A unit cube stopped on all four corners needs a front-rear difference of
+  // the pressure of m v_t (its friction's moment about the centre) out of a
+  // total of m v_n: with v_t > v_n the rear would pull.
+  for (const Case& c :
+       {Case{"slow", MgcVector3(0.1, -0.08, 0.0), 1.5, true}, Case{"fast", MgcVector3(5.0, -0.05, 0.0), 0.7, false}}) {
+    const double mu = c.mu;
+    SCOPED_TRACE(c.name);
+    CollisionManager manager;
+    auto ground = zovtest::barrier(MgcVector3(), kUp);
+    auto body = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {1.0, c.velocity, MgcVector3()});
+    body->setRestitutionCoeff(0.0);
+    body->setFrictionCoeff(mu);
+    CollisionPair& pair = contactPair(manager, body.get(), ground.get(), corners);
+    collide(manager, pair);
+    double pressure = 0.0;
+    MgcVector3 friction;
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+      const MgcVector3& J = pair.impulses[i];
+      const MgcVector3 tangential(J.x, 0.0, J.z);
+      EXPECT_GE(J.y, -1e-12) << i;
+      EXPECT_LE(tangential.Length(), mu * J.y + 1e-12) << i;
+      pressure += J.y;
+      friction += tangential;
+    }
+    EXPECT_GT(pressure, 0.0);
+    for (const MgcVector3& corner : corners) EXPECT_GE(velocityAt(*body, corner).y, -1e-9);
+    if (c.sticks) {
+      for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+        if (pair.impulses[i].y <= 1e-9) continue;
+        const MgcVector3 p = body->getDyn().position + pair.firstArms[i];
+        EXPECT_LT(velocityAt(*body, p).Length(), 1e-9) << i;
+      }
+      EXPECT_EQ(manager.getResolutionCounters().withinCone, 1u);
+    } else {
+      EXPECT_NEAR(friction.Length(), mu * pressure, 1e-9);
+      EXPECT_LT(friction.x, 0.0);
+    }
+  }
+}
+
 // Landing on a corner while sliding slowly: the normal impulse alone turns
 // the corner's sliding round, so every friction factor (1, 0.8, ..., 0.4096)
 // fails and the impulse ends frictionless: j = 2 / (1/m + 6 (r x n)^2) for a

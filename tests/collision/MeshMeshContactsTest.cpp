@@ -5,6 +5,7 @@
 
 #include "collision/NarrowPhaseFixtures.h"
 #include "engine/collision/PkJump.h"
+#include "engine/collision/PolytopeSearch.h"
 #include "math/MgcMatrix3.h"
 
 using Mgc::MgcMatrix3;
@@ -71,6 +72,16 @@ TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
        {.5, .5, .5},
        {0.5, 0, -0.5},
        {{0, -.5, -.1}, {.5, -.5, -.1}, {.5, .5, -.1}, {0, .5, -.1}}},
+      // The sides cross at x = -0.2 and y = -0.3, away from the middles of
+      // both squares' sides.
+      {"footprints overlapping at a corner",
+       {.5, .5, .5},
+       {0.3, 0.2, -0.5},
+       {{-.2, -.3, -.1}, {.5, -.3, -.1}, {.5, .5, -.1}, {-.2, .5, -.1}}},
+      {"a narrow slab across a corner",
+       {.5, .15, .5},
+       {0.35, -0.4, -0.5},
+       {{-.15, -.5, -.1}, {.5, -.5, -.1}, {.5, -.25, -.1}, {-.15, -.25, -.1}}},
   };
   const Pk_jump jump;
   for (const Case& c : cases) {
@@ -90,6 +101,47 @@ TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
         nearest = std::min(nearest, (contacts.points[i] - corner).Length());
       EXPECT_LT(nearest, 1e-12);
     }
+  }
+}
+
+// The nearest feature of the final polytope face: with the origin on the
+// face's plane and on one of its sides, the face (plane distance 0) ties
+// with that side and wins. With a normal tilted off the plane the plane
+// distance grows and the side the origin lies on is the nearest feature.
+TEST(MeshMeshContacts, OriginOnAFaceSideNamesTheFaceOrThatSide) {
+  // The origin lies on side 1 (p1 to p2) at a quarter of its length.
+  const MgcVector3 onSide1[3] = {{1, 2, 0}, {-1, 0, 0}, {3, 0, 0}};
+  // The origin lies on side 2 (p2 to p0) at a third of its length.
+  const MgcVector3 onSide2[3] = {{2, 0, 0}, {0, 3, 0}, {-1, 0, 0}};
+  // The origin lies on side 0 (p0 to p1) at a fifth of its length.
+  const MgcVector3 onSide0[3] = {{-1, -1, 0}, {4, 4, 0}, {0, 3, 0}};
+  // The origin is corner 2.
+  const MgcVector3 atCorner2[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 0}};
+  const MgcVector3 flat(0, 0, 1), tilted(0, 0.6, 0.8), leaning(0.6, 0, 0.8);
+  struct Case {
+    const char* name;
+    const MgcVector3* points;
+    MgcVector3 normal;
+    std::vector<std::uint32_t> records;
+  };
+  const Case cases[] = {
+      {"on side 1", onSide1, flat, {0, 1, 2}},
+      {"on side 2", onSide2, flat, {0, 1, 2}},
+      {"on side 0", onSide0, flat, {0, 1, 2}},
+      {"at corner 2", atCorner2, flat, {0, 1, 2}},
+      {"on side 1, tilted normal", onSide1, tilted, {1, 2}},
+      {"on side 2, tilted normal", onSide2, leaning, {2, 0}},
+      {"on side 0, tilted normal", onSide0, leaning, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PolytopeResult face;
+    for (int i = 0; i < 3; ++i) face.face[i].point = c.points[i];
+    face.normal = c.normal;
+    face.found = true;
+    std::uint32_t records[3] = {9, 9, 9};
+    const std::uint32_t count = nearestFeatureRecords(face, records);
+    EXPECT_EQ(std::vector<std::uint32_t>(records, records + count), c.records);
   }
 }
 
@@ -194,6 +246,30 @@ TEST(MeshMeshContacts, VertexListsBecomeFaces) {
   const auto beside = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {3, 0, -0.9});
   c = featureContacts(a, beside, {0, 2, 3}, {4, 5, 7});
   EXPECT_EQ(c.count, 0u);
+}
+
+// A box set down flat can reach the rules as one corner on a face: a face
+// around that corner lying flush against the face makes them a face pair,
+// whose contacts are the corners of the touching area; a corner whose faces
+// all stand at an angle keeps its one point.
+TEST(MeshMeshContacts, ACornerOnAFaceWithItsOwnFaceFlushGivesTheWholeArea) {
+  const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
+  const auto slab = zovtest::boxHull({5, 5, 0.5}, MgcMatrix3::IDENTITY, {0, 0, -0.9});
+  for (const std::vector<std::uint32_t>& corner : {std::vector<std::uint32_t>{0}, std::vector<std::uint32_t>{3}}) {
+    ContactArrays c = featureContacts(a, slab, corner, {4, 5, 7});
+    ASSERT_EQ(c.count, 4u);
+    EXPECT_EQ(c.normals[0], MgcVector3::UNIT_Z);
+    EXPECT_NEAR(c.depths[0], -0.1, 1e-12);
+    for (std::uint32_t i = 0; i < c.count; ++i) {
+      EXPECT_NEAR(std::fabs(c.points[i].x), 0.5, 1e-12);
+      EXPECT_NEAR(std::fabs(c.points[i].y), 0.5, 1e-12);
+      EXPECT_NEAR(c.points[i].z, -0.5, 1e-12);
+    }
+  }
+  MgcMatrix3 tilted;
+  tilted.FromAxisAngle(MgcVector3(1.0, 1.0, 0.0) / std::sqrt(2.0), 0.1);
+  const auto leaning = zovtest::boxHull(kHalf, tilted, {0, 0, 0});
+  EXPECT_EQ(featureContacts(leaning, slab, {0}, {4, 5, 7}).count, 1u);
 }
 
 TEST(MeshMeshContacts, ApartOrMissingMeshesLeaveTheOutputs) {

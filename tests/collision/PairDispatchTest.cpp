@@ -197,6 +197,64 @@ TEST(PairDispatch, FaceTreesHitEveryPartOfAFace) {
 }
 
 // A vertex counts as below a plane by its height, wherever the plane point is.
+// Two triangle-mesh boxes face to face, the upper one's bottom exactly on
+// the lower one's top or sunk into it by less than the 1e-5 contact band:
+// they overlap and touch over the overlap of the two faces, with the normal
+// up towards the first (upper) box and the points on the touching faces.
+// Two opposed faces less than the band apart also make contacts where the
+// trees bring them together (faces apart by more do not).
+TEST(PairDispatch, TriangleMeshesFaceToFaceWithinTheBandTouch) {
+  CollisionManager manager;
+  for (const double gap : {0.0, -5e-6}) {
+    SCOPED_TRACE(gap);
+    BodyPtr lower = meshBox(MgcVector3(1.0, 0.5, 1.0), MgcVector3(0.0, -0.5, 0.0));
+    BodyPtr upper = meshBox(MgcVector3(0.5, 0.5, 0.5), MgcVector3(0.2, 0.5 + gap, -0.1));
+    CollisionPair* pair = runPair(manager, upper.get(), lower.get());
+    ASSERT_GE(pair->contactCount, 1u);
+    for (std::uint32_t i = 0; i < pair->contactCount; ++i) {
+      EXPECT_GT(pair->normals[i].Dot(kUp), 0.99) << i;
+      EXPECT_LT(std::fabs(pair->points[i].y), 1e-4) << i;
+      EXPECT_LE(std::fabs(pair->points[i].x - 0.2), 0.5 + 1e-9) << i;
+      EXPECT_LE(std::fabs(pair->points[i].z + 0.1), 0.5 + 1e-9) << i;
+    }
+    manager.queueContact(pair, 0);
+  }
+
+  // One face each: the upper square faces down, the lower faces up.
+  const struct {
+    double gap;
+    bool touch;
+  } faces[] = {{5e-6, true}, {0.0, true}, {-5e-6, true}, {2e-5, false}};
+  auto below = polygonMesh({{-1, 0, -1}, {-1, 0, 1}, {1, 0, 1}, {1, 0, -1}}, {{0, 1, 2, 3}});
+  BVmesh belowVolume;
+  ASSERT_TRUE(belowVolume.init(below.get(), 0));
+  BoxTree belowTree;
+  ASSERT_TRUE(belowTree.buildTriangleTree(&belowVolume));
+  for (const auto& f : faces) {
+    SCOPED_TRACE(f.gap);
+    auto above =
+        polygonMesh({{-0.3, f.gap, -0.6}, {0.7, f.gap, -0.6}, {0.7, f.gap, 0.4}, {-0.3, f.gap, 0.4}}, {{0, 1, 2, 3}});
+    BVmesh aboveVolume;
+    ASSERT_TRUE(aboveVolume.init(above.get(), 0));
+    BoxTree aboveTree;
+    ASSERT_TRUE(aboveTree.buildTriangleTree(&aboveVolume));
+    ASSERT_TRUE(aboveTree.getRoot()->isLeaf() && belowTree.getRoot()->isLeaf());
+    MgcVector3 points[kMaxPairContacts];
+    MgcVector3 normals[kMaxPairContacts];
+    double depths[kMaxPairContacts];
+    ContactFeature features[kMaxPairContacts];
+    std::uint32_t count = 0;
+    ContactSet set{points, normals, depths, features, &count};
+    FaceTreeNode::leafLeafContacts(*aboveTree.getRoot(), *above, *belowTree.getRoot(), *below, set);
+    EXPECT_EQ(count > 0, f.touch);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      EXPECT_GT(normals[i].Dot(kUp), 0.99) << i;
+      EXPECT_LE(std::fabs(points[i].x - 0.2), 0.5 + 1e-9) << i;
+      EXPECT_LE(std::fabs(points[i].z + 0.1), 0.5 + 1e-9) << i;
+    }
+  }
+}
+
 TEST(PairDispatch, PlaneContactsDoNotDependOnThePlanePoint) {
   CollisionManager manager;
   BodyPtr box = meshBox(MgcVector3(0.5, 0.5, 0.5), MgcVector3(0.0, 0.5 - 1e-4, 0.0));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -169,6 +170,112 @@ TEST(WorldScenes, FractureBodyOfTwoCubesFallsAndRestsAsOneBody) {
   EXPECT_NEAR(body->getDyn().position.y, 0.5, 0.01);
   EXPECT_NEAR(left->getDyn().position.y, 0.5, 0.01);
   EXPECT_NEAR(right->getDyn().position.y, 0.5, 0.01);
+}
+
+// Worlds as the host's solver makes them: ordered extraction, body
+// deactivation, the world's air damping on, the solver's gravity (9.81 in
+// single precision) and a passive slab 20 x 1 x 20 with the default friction
+// 0.7 as the ground; stepped at 24 frames a second with 10 substeps.
+constexpr double kSolverGravity = static_cast<double>(9.81f);
+constexpr int kFramesPerSecond = 24;
+constexpr int kSubsteps = 10;
+// A minute of play in the plain build; the sanitizers' builds check memory
+// and threads on a shorter play.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kLongPlay = 2.0;
+#else
+constexpr double kLongPlay = 60.0;
+#endif
+
+struct HostWorld {
+  PrivateWorld world;
+  HardBody* ground = nullptr;
+
+  explicit HostWorld(double groundFriction = 0.7) {
+    world.enableManagerOption();
+    world.enableBodyDeactivation();
+    world.SetGravity(MgcVector3(0.0, -kSolverGravity, 0.0));
+    ground = addBox(world, MgcVector3(10.0, 0.5, 10.0), MgcVector3(0.0, -0.5, 0.0), 1.0f, 0.3, groundFriction);
+    world.makeBodyStatic(ground, nullptr);
+  }
+  /// A unit box with the rigid body's defaults (bounciness 0.3, friction
+  /// 0.7, dampings 0.01 as the engine takes them).
+  HardBody* box(const MgcVector3& at, double friction = 0.7) {
+    HardBody* b = addBox(world, kUnitHalf, at, 1.0f, 0.3, friction);
+    b->setAirDampingCoeff(0.001);
+    b->setAirDampingCoeff2(0.001);
+    return b;
+  }
+  void play(double seconds) {
+    const int frames = static_cast<int>(seconds * kFramesPerSecond + 0.5);
+    for (int f = 0; f < frames; ++f) runSteps(world, kSubsteps, 1.0 / kFramesPerSecond / kSubsteps);
+  }
+};
+
+/// The angle in degrees of the rotation R.
+double turnDegrees(const MgcMatrix3& R) {
+  const double c = std::max(-1.0, std::min(1.0, 0.5 * (R[0][0] + R[1][1] + R[2][2] - 1.0)));
+  return std::acos(c) * 180.0 / M_PI;
+}
+
+// Boxes set down touching the ground and each other stay where they were
+// put for a minute of play: a single box anywhere on the slab (also at its
+// centre, where the pair test meets it corner to face), two boxes stacked
+// and a column of five.
+TEST(WorldScenes, BoxesPlacedOnTheGroundAndOnEachOtherStayPut) {
+  struct Case {
+    const char* name;
+    std::vector<MgcVector3> centres;
+    double drift;
+    double degrees;
+  };
+  std::vector<Case> cases;
+  for (const MgcVector3 at : {MgcVector3(0, 0, 0), MgcVector3(1, 0, 0), MgcVector3(0, 0, -1), MgcVector3(2.5, 0, 3),
+                              MgcVector3(-3.7, 0, 1.2), MgcVector3(5, 0, -5), MgcVector3(-6, 0, 4),
+                              MgcVector3(0.3, 0, 0.7), MgcVector3(7.5, 0, 0), MgcVector3(-2, 0, -8)}) {
+    cases.push_back(Case{"single box", {at + MgcVector3(0, 0.5, 0)}, 1e-4, 0.01});
+  }
+  cases.push_back(Case{"two stacked", {MgcVector3(0, 0.5, 0), MgcVector3(0, 1.5, 0)}, 0.01, 0.5});
+  std::vector<MgcVector3> column;
+  for (int i = 0; i < 5; ++i) column.emplace_back(1.0, 0.5 + i, -2.0);
+  cases.push_back(Case{"column of five", column, 0.01, 0.5});
+  for (const Case& c : cases) {
+    HostWorld scene;
+    std::vector<HardBody*> boxes;
+    for (const MgcVector3& at : c.centres) boxes.push_back(scene.box(at));
+    scene.play(kLongPlay);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      const RBDynamics& state = boxes[i]->getDyn();
+      EXPECT_LT((state.position - c.centres[i]).Length(), c.drift) << c.name << " " << i << " at " << c.centres[0].x;
+      EXPECT_LT(turnDegrees(state.orientation), c.degrees) << c.name << " " << i;
+    }
+  }
+}
+
+// A box launched along the slab at 5 with friction 0.5 on both and no
+// damping slides v^2 / (2 mu g) and stops; with a spin about the vertical it
+// stops too (a spinning box may curve, so its line is not checked).
+TEST(WorldScenes, SlidingBoxStopsAtTheCoulombDistanceWithOrWithoutSpin) {
+  const double v = 5.0;
+  const double mu = 0.5;
+  const double distance = v * v / (2.0 * mu * kSolverGravity);
+  const double stopTime = v / (mu * kSolverGravity);
+  for (const double spin : {0.0, 1.0}) {
+    HostWorld scene(mu);
+    HardBody* box = scene.box(MgcVector3(0.0, 0.5, 0.0), mu);
+    box->setAirDampingCoeff(0.0);
+    box->setAirDampingCoeff2(0.0);
+    box->setLinearVelocity(MgcVector3(v, 0.0, 0.0));
+    box->setAngularVelocity(MgcVector3(0.0, spin, 0.0));
+    scene.play(stopTime + 5.0);
+    const RBDynamics& state = box->getDyn();
+    EXPECT_NEAR(state.position.x, distance, 0.03 * distance) << spin;
+    if (spin == 0.0) {
+      EXPECT_LT(std::fabs(state.position.z), 0.01);
+    }
+    EXPECT_EQ(state.linearVelocity.Length(), 0.0) << spin;
+    EXPECT_EQ(state.angularVelocity.Length(), 0.0) << spin;
+  }
 }
 
 // A small pile: boxes a little apart and turned, in layers.

@@ -225,6 +225,31 @@ TEST(BVbox, TransformsMoveTheCornersAsTheMeshTransformsDo) {
   }
 }
 
+// A mirrored axis flips the box's side but not its size: the half extents
+// are |s| times the old ones, never negative, and the box is as large.
+TEST(BVbox, MirroredScalesKeepExtentsNonNegative) {
+  const MgcVector3 scales[] = {{-2.0, 1.5, 0.5}, {1.0, -1.0, 1.0}, {-0.5, -3.0, -2.0}, {0.25, 2.0, -4.0}};
+  Random random(11u);
+  for (const MgcVector3& s : scales) {
+    ZOVbox record = zovtest::randomBox(random, 3.0, 0.2, 2.0);
+    BVbox box(&record);
+    for (const bool srt : {true, false}) {
+      SCOPED_TRACE(srt ? "SRT" : "TRS");
+      BVbox moved;
+      srt ? box.transformSRT(random.vector(-5, 5), random.rotation(), s, moved)
+          : box.transformTRS(random.vector(-5, 5), random.rotation(), s, moved);
+      const ZOVbox& out = *moved.getBox();
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_GE(out.extents[k], 0.0) << k;
+        EXPECT_NEAR(out.extents[k], std::fabs(s[k]) * record.extents[k], 1e-15 * record.extents[k]) << k;
+      }
+      EXPECT_EQ(out.maxExtent, std::max({out.extents.x, out.extents.y, out.extents.z}));
+      const double volume = 8.0 * record.extents.x * record.extents.y * record.extents.z;
+      EXPECT_NEAR(moved.getVolumen(), std::fabs(s.x * s.y * s.z) * volume, 1e-12 * volume);
+    }
+  }
+}
+
 TEST(BVAAbox, TransformMovesTheCentreAndKeepsTheFrameAlignedHalfSize) {
   ZOVAAbox record{{1, 2, 3}, {3, 3, 7}};  // centre (2, 2.5, 5), half size (1, .5, 2)
   BVAAbox box(&record);
@@ -281,6 +306,52 @@ TEST(BCapsule, TransformMovesTheTipsAsPointsAndTheFrameIsOrthonormal) {
   BCapsule ball(&sphere);
   EXPECT_EQ(ball.getAxis(0), MgcVector3::ZERO);
   EXPECT_EQ(ball.getAxis(1), MgcVector3::ZERO);
+}
+
+// The moved capsule's frame is its own: the axis is R times the old one,
+// the side vectors complete it to a right-handed orthonormal frame, the end
+// tips lie half a length plus a radius along it and the side tips a radius
+// out along the side vectors. The capsule moved into is one that held
+// another capsule (a scratch volume reused), whose frame must not linger.
+TEST(BCapsule, EveryAxisAndTipOfAMovedCapsuleFollowsItsNewAxis) {
+  Random random(17u);
+  const MgcVector3 scales[] = {{1.5, 1.5, 1.5}, {-2.0, 1.0, 0.5}, {0.5, -0.5, 3.0}};
+  ZOVcapsule scratchRecord = zovtest::randomCapsule(random, 1.0, 2.0, 0.5);
+  BCapsule scratch(&scratchRecord);
+  for (const MgcVector3& s : scales) {
+    ZOVcapsule record = zovtest::randomCapsule(random, 3.0, 4.0, 1.0);
+    BCapsule capsule(&record);
+    for (const bool srt : {true, false}) {
+      SCOPED_TRACE(srt ? "SRT" : "TRS");
+      const MgcVector3 t = random.vector(-5, 5);
+      const MgcMatrix3 R = random.rotation();
+      srt ? capsule.transformSRT(t, R, s, scratch) : capsule.transformTRS(t, R, s, scratch);
+      const ZOVcapsule& out = *scratch.getCap();
+      const MgcVector3 centre =
+          srt ? R * MgcVector3(s.x * record.center.x, s.y * record.center.y, s.z * record.center.z) + t : [&] {
+            const MgcVector3 q = R * (record.center + t);
+            return MgcVector3(s.x * q.x, s.y * q.y, s.z * q.z);
+          }();
+      const double k = std::max({std::fabs(s.x), std::fabs(s.y), std::fabs(s.z)});
+      const MgcVector3 axis = R * record.axis, u = scratch.getAxis(0), w = scratch.getAxis(1);
+      EXPECT_LT(distance(out.center, centre), 1e-12);
+      EXPECT_LT(distance(scratch.getAxis(2), axis), 1e-12);
+      EXPECT_NEAR(out.radius, k * record.radius, 1e-12);
+      EXPECT_NEAR(out.length, k * record.length, 1e-12);
+      EXPECT_NEAR(u.Length(), 1.0, 1e-12);
+      EXPECT_NEAR(w.Length(), 1.0, 1e-12);
+      EXPECT_NEAR(u.Dot(w), 0.0, 1e-12);
+      EXPECT_NEAR(u.Dot(axis), 0.0, 1e-12);
+      EXPECT_LT(distance(u.Cross(w), axis), 1e-12);
+      MgcVector3 tips[4];
+      ASSERT_EQ(scratch.computeVertexes(tips), 4u);
+      const double reach = 0.5 * k * record.length + k * record.radius;
+      EXPECT_LT(distance(tips[0], centre - axis * reach), 1e-12);
+      EXPECT_LT(distance(tips[1], centre + axis * reach), 1e-12);
+      EXPECT_LT(distance(tips[2], centre + u * (k * record.radius)), 1e-12);
+      EXPECT_LT(distance(tips[3], centre + w * (k * record.radius)), 1e-12);
+    }
+  }
 }
 
 TEST(BoundingVolumes, LentRecordsOutliveTheirVolumesAndOwnedOnesAreFreed) {

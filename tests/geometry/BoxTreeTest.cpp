@@ -161,6 +161,45 @@ TEST(BoxTree, LabelsFollowTheThresholdLevel) {
   EXPECT_EQ(all.size(), cluster.tree.getLeafCount());
 }
 
+// A flat grid spread wide along one axis and narrower along another: the
+// first plane tried is across the box's third axis, the one of the largest
+// spread, so the root's children lie apart along the wide axis and overlap
+// along the narrow one.
+TEST(BoxTree, RootSplitsFirstAcrossTheWidestSpread) {
+  struct Case {
+    int wide, narrow;  // axis indices
+  };
+  const Case cases[] = {{0, 1}, {1, 0}, {1, 2}, {2, 0}, {2, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wide * 10 + c.narrow);
+    std::vector<MgcVector3> centres;
+    for (int i = -4; i <= 4; ++i)
+      for (int j = -2; j <= 2; ++j) {
+        MgcVector3 p;
+        p[c.wide] = 2.5 * i;
+        p[c.narrow] = 1.0 * j;
+        centres.push_back(p);
+      }
+    Cluster cluster(centres);
+    ASSERT_TRUE(cluster.tree.build());
+    BoxTreeNode& root = *cluster.tree.getRoot();
+    ASSERT_NE(root.firstChild, nullptr);
+    const auto range = [](BoxTreeNode& node, int axis) {
+      double low = HUGE_VAL, high = -HUGE_VAL;
+      for (const ZOVbox* item : itemsBelow(node)) {
+        low = std::min(low, item->center[axis]);
+        high = std::max(high, item->center[axis]);
+      }
+      return std::pair<double, double>(low, high);
+    };
+    const auto first = range(*root.firstChild, c.wide), second = range(*root.secondChild, c.wide);
+    EXPECT_TRUE(first.second < second.first || second.second < first.first);
+    const auto firstNarrow = range(*root.firstChild, c.narrow), secondNarrow = range(*root.secondChild, c.narrow);
+    EXPECT_EQ(firstNarrow, std::make_pair(-2.0, 2.0));
+    EXPECT_EQ(secondNarrow, std::make_pair(-2.0, 2.0));
+  }
+}
+
 TEST(BoxTree, SmallOrInseparableSetsStayOneLeaf) {
   const std::vector<MgcVector3> cases[] = {
       {{0, 0, 0}, {5, 0, 0}, {0, 5, 0}, {0, 0, 5}},

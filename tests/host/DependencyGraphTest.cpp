@@ -6,11 +6,13 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
+#include <maya/MFnNumericData.h>
 #include <maya/MGlobal.h>
 #include <maya/MItDependencyNodes.h>
 #include <maya/MPlugArray.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,48 @@ TEST_F(DependencyGraph, ChangingACompoundChildDirtiesWhatTheCompoundAffects) {
   point.child(1).setValue(8.0f);
   plug(node, DoublerNode::output).asDouble();
   EXPECT_EQ(user(node).outputComputes, 2);
+}
+
+// "nudge" does not affect the output itself; its child nudgeY does. A
+// change of the whole compound changes that child, so the output must be
+// computed again: output = 2 input + nudgeY.
+TEST_F(DependencyGraph, ACompoundSetOrConnectedAsAWholeDirtiesWhatItsChildrenAffect) {
+  const auto wholeValue = [](double x, double y, double z) {
+    MFnNumericData data;
+    const MObject value = data.create(MFnNumericData::k3Double);
+    data.setData(x, y, z);
+    return value;
+  };
+  const struct {
+    const char* name;
+    std::function<void(const MObject& node)> change;
+    double output;
+  } cases[] = {
+      {"set through the plug",
+       [&](const MObject& node) { plug(node, DoublerNode::nudge).setValue(wholeValue(0, 4, 0)); }, 2.0 + 4.0},
+      {"set by a command",
+       [](const MObject& node) {
+         ASSERT_TRUE(MGlobal::executeCommand("setAttr " + MFnDependencyNode(node).name() + ".nudge 0 3 0"));
+       },
+       2.0 + 3.0},
+      {"connected from another compound",
+       [&](const MObject& node) {
+         const MObject source = create();
+         plug(source, DoublerNode::nudge).setValue(wholeValue(0, 5, 0));
+         connect(plug(source, DoublerNode::nudge), plug(node, DoublerNode::nudge));
+       },
+       2.0 + 5.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    zovhost::testing::resetScene();
+    const MObject node = create();
+    ASSERT_DOUBLE_EQ(plug(node, DoublerNode::output).asDouble(), 2.0);
+    const int computes = user(node).outputComputes;
+    c.change(node);
+    EXPECT_DOUBLE_EQ(plug(node, DoublerNode::output).asDouble(), c.output);
+    EXPECT_EQ(user(node).outputComputes, computes + 1);
+  }
 }
 
 TEST_F(DependencyGraph, SetDependentsDirtyIsCalledAsDirtinessSpreads) {

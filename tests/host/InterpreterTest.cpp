@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace {
@@ -118,6 +119,63 @@ TEST_F(Interpreter, SceneCommandsActAndUndo) {
   ASSERT_TRUE(MGlobal::executeCommand("undo"));
   EXPECT_TRUE(MGlobal::executeCommand("getAttr doubler2.input"));
   EXPECT_FALSE(MGlobal::executeCommand("delete time1"));  // a default node
+}
+
+// Each modifier command's effect, seen from the outside: gone after undo and
+// back after redo. A connection is seen by the value it carries: the source
+// takes a new input each time and the destination must follow it.
+TEST_F(Interpreter, ModifierCommandsComeBackWithRedo) {
+  const auto exists = [](const char* node) {
+    return static_cast<bool>(MGlobal::executeCommand(MString("getAttr ") + node + ".input"));
+  };
+  int fresh = 10;
+  const auto carries = [&fresh]() {
+    ++fresh;
+    double value = 0.0;
+    return MGlobal::executeCommand(("setAttr src.input " + std::to_string(fresh)).c_str()) &&
+           MGlobal::executeCommand("getAttr dst.output", value) && value == 4.0 * fresh;
+  };
+  const struct {
+    const char* setUp;
+    const char* command;
+    std::function<bool()> done;
+  } cases[] = {
+      {"", "createNode doubler -n made", [&] { return exists("made"); }},
+      {"createNode doubler -n gone", "delete gone", [&] { return !exists("gone"); }},
+      {"createNode doubler -n before", "rename before after", [&] { return exists("after") && !exists("before"); }},
+      {"createNode doubler -n src; createNode doubler -n dst", "connectAttr src.output dst.input", carries},
+      {"createNode doubler -n src; createNode doubler -n dst; connectAttr src.output dst.input",
+       "disconnectAttr src.output dst.input", [&] { return !carries(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    zovhost::testing::resetScene();
+    ASSERT_TRUE(MGlobal::executeCommand(c.setUp, false, false));
+    ASSERT_FALSE(c.done());
+    ASSERT_TRUE(MGlobal::executeCommand(c.command, false, true));
+    EXPECT_TRUE(c.done());
+    ASSERT_TRUE(MGlobal::executeCommand("undo"));
+    EXPECT_FALSE(c.done());
+    ASSERT_TRUE(MGlobal::executeCommand("redo"));
+    EXPECT_TRUE(c.done());
+    // And round once more: a redone step is undone like the first.
+    ASSERT_TRUE(MGlobal::executeCommand("undo"));
+    EXPECT_FALSE(c.done());
+  }
+}
+
+// A new undoable command after an undo ends the redo history: redo has
+// nothing to bring back and says so.
+TEST_F(Interpreter, ANewCommandAfterUndoLeavesNothingToRedo) {
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n first", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n second", false, true));
+  zovhost::testing::clearLogs();
+  MGlobal::executeCommand("redo");
+  EXPECT_TRUE(hasMessage(MessageKind::Warning, "There are no more commands to redo."));
+  EXPECT_FALSE(MGlobal::executeCommand("getAttr first.input"));
+  EXPECT_TRUE(MGlobal::executeCommand("getAttr second.input"));
+  EXPECT_EQ(zovhost::testing::redoCount(), 0u);
 }
 
 TEST_F(Interpreter, IdleLinesWaitForTheQueueToRun) {

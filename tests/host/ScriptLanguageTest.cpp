@@ -129,6 +129,60 @@ TEST_F(ScriptLanguage, LoopsAndConditionsRunOverCommandResults) {
   EXPECT_EQ(selected.length(), 3u);
 }
 
+// Each body builds $s; `continue` skips the rest of one pass of its own
+// loop, `break` ends its own loop only. Each runs at the top level (in a
+// block) and inside a procedure.
+TEST_F(ScriptLanguage, ContinueAndBreakActOnTheirOwnLoopOnly) {
+  const struct {
+    const char* body;
+    const char* built;
+  } cases[] = {
+      {"int $i; for ($i = 0; $i < 5; $i++) { if ($i == 2) continue; $s += $i; }", "0134"},
+      {"int $i = 0; while ($i < 5) { $i++; if ($i == 2) continue; $s += $i; }", "1345"},
+      {"string $w; for ($w in {\"a\", \"b\", \"c\", \"d\"}) { if ($w == \"b\") continue; $s += $w; }", "acd"},
+      {"int $i; for ($i = 0; $i < 5; $i++) { if ($i == 3) break; $s += $i; } $s += \"/\" + $i;", "012/3"},
+      {"int $i; string $w; for ($i = 0; $i < 3; $i++) { for ($w in {\"a\", \"b\", \"c\"}) { if ($w == \"b\") break; "
+       "$s += $i + $w; } }",
+       "0a1a2a"},
+      {"int $i; int $j; for ($i = 0; $i < 2; $i++) { $j = 0; while ($j < 3) { $j++; if ($j == 2) continue; $s += $j; } "
+       "$s += \";\"; }",
+       "13;13;"},
+      {"int $i = 0; int $j; while (1) { $i++; for ($j = 0; $j < 5; $j++) { if ($j == $i) break; $s += $j; } "
+       "if ($i == 3) break; $s += \"|\"; }",
+       "0|01|012"},
+      {"int $i; int $j; for ($i = 0; $i < 3; $i++) { if ($i == 1) continue; for ($j = 0; $j < 3; $j++) { "
+       "if ($j == 1) continue; $s += $i + \"\" + $j + \" \"; } }",
+       "00 02 20 22 "},
+  };
+  ASSERT_TRUE(run("global string $built;"));
+  int number = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    ASSERT_TRUE(run(std::string("{ global string $built; string $s; ") + c.body + " $built = $s; }"));
+    EXPECT_EQ(text("$built"), c.built);
+    const std::string procedure = "loopCase" + std::to_string(++number);
+    ASSERT_TRUE(run("proc string " + procedure + "() { string $s; " + c.body + " return $s; }"));
+    EXPECT_EQ(text(procedure + "()"), c.built);
+  }
+}
+
+TEST_F(ScriptLanguage, QuotedStringsTurnTheirEscapesIntoCharacters) {
+  const struct {
+    const char* expression;
+    const char* value;
+  } cases[] = {
+      {R"("tab\there")", "tab\there"},
+      {R"("line\nbreak")", "line\nbreak"},
+      {R"("say \"hi\"")", "say \"hi\""},
+      {R"("back\\slash")", "back\\slash"},
+      {R"(size("\\n"))", "2"},  // a backslash and an n, not a line break
+      {R"(size("\n\t\"\\"))", "4"},
+      {R"("\\\"")", "\\\""},
+      {R"("ends in a backslash \\")", "ends in a backslash \\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(text(c.expression), c.value) << c.expression;
+}
+
 TEST_F(ScriptLanguage, TheModulesOwnLinesRun) {
   ASSERT_TRUE(testPlugin().registerCommand("queryZovFBody", TransformQuery::creator));
   ASSERT_TRUE(

@@ -19,6 +19,8 @@ MObject DoublerNode::follow;
 MObject DoublerNode::memory;
 MObject DoublerNode::time;
 MObject DoublerNode::point;
+MObject DoublerNode::nudge;
+MObject DoublerNode::nudgeY;
 MObject DoublerNode::items;
 MObject DoublerNode::label;
 
@@ -43,6 +45,10 @@ MStatus DoublerNode::initialize() {
   memory = numeric.create("memory", "mem", MFnNumericData::kInt, 0);
   point = numeric.createPoint("point", "pt");
   numeric.setDefault(1.0f, 2.0f, 3.0f);
+  const MObject nudgeX = numeric.create("nudgeX", "ndx", MFnNumericData::kDouble, 0.0);
+  nudgeY = numeric.create("nudgeY", "ndy", MFnNumericData::kDouble, 0.0);
+  const MObject nudgeZ = numeric.create("nudgeZ", "ndz", MFnNumericData::kDouble, 0.0);
+  nudge = numeric.create("nudge", "ndg", nudgeX, nudgeY, nudgeZ);
   MFnUnitAttribute unit;
   time = unit.create("time", "tm", MFnUnitAttribute::kTime, 0.0);
   MFnMessageAttribute message;
@@ -52,10 +58,11 @@ MStatus DoublerNode::initialize() {
   MFnTypedAttribute typed;
   label = typed.create("label", "lb", MFnData::kString, text.create("none"));
 
-  for (MObject* attribute : {&input, &output, &middle, &follow, &memory, &point, &time, &items, &label})
+  for (MObject* attribute : {&input, &output, &middle, &follow, &memory, &point, &nudge, &time, &items, &label})
     addAttribute(*attribute);
   attributeAffects(input, output);
   attributeAffects(point, output);
+  attributeAffects(nudgeY, output);
   attributeAffects(time, output);
   attributeAffects(input, middle);
   attributeAffects(middle, follow);
@@ -66,7 +73,8 @@ MStatus DoublerNode::compute(const MPlug& plug, MDataBlock& block) {
   if (plug == output) {
     ++outputComputes;
     if (readOwnOutput) MPlug(thisMObject(), output).asDouble();
-    const double value = block.inputValue(input).asDouble() * 2.0 + block.inputValue(time).asTime().value();
+    const double value = block.inputValue(input).asDouble() * 2.0 + block.inputValue(time).asTime().value() +
+                         block.inputValue(nudgeY).asDouble();
     block.outputValue(output).set(value);
     block.outputValue(memory).set(outputComputes);
     block.setClean(plug);

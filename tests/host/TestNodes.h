@@ -29,8 +29,10 @@ class DoublerNode : public MPxNode {
   static MObject memory;  ///< written by compute, read by nobody
   static MObject time;    ///< a time input
   static MObject point;   ///< a float3 input that affects output
-  static MObject items;   ///< a message array
-  static MObject label;   ///< a string with a default
+  static MObject nudge;   ///< a double3 input of which only the child "nudgeY" affects output (added to it)
+  static MObject nudgeY;
+  static MObject items;  ///< a message array
+  static MObject label;  ///< a string with a default
 
   int outputComputes = 0;
   int middleComputes = 0;

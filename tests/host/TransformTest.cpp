@@ -108,6 +108,35 @@ TEST_F(Transforms, ChangingAParentUpdatesItsChildrenOnTheNextRead) {
   EXPECT_DOUBLE_EQ(bottom.inclusiveMatrix()[3][1], before[3][1]);
 }
 
+// A child's parentMatrix[0] is its parent's world matrix: read once, then
+// read again after the parent (or the parent's parent) moved.
+TEST_F(Transforms, MovingAParentChangesWhatTheChildReadsAsItsParentMatrix) {
+  MFnTransform fn;
+  const MObject top = fn.create();
+  fn.setName("top");
+  const MObject middle = fn.create(top);
+  fn.setName("middle");
+  fn.create(middle);
+  fn.setName("bottom");
+  const MPlug parentMatrix = plug("bottom", "parentMatrix").elementByLogicalIndex(0);
+  const struct {
+    const char* node;
+    const char* attribute;
+    double value;
+    Vector3 parentAt;  // where bottom's parent then lies in the world
+  } moves[] = {
+      {"middle", "translateX", 2.0, {2.0, 0.0, 0.0}},
+      {"top", "translateY", -3.0, {2.0, -3.0, 0.0}},
+      {"middle", "translateZ", 0.5, {2.0, -3.0, 0.5}},
+  };
+  EXPECT_LT(maxDifference(dagtest::matrixOf(parentMatrix), translation({0.0, 0.0, 0.0})), 1e-15);
+  for (const auto& move : moves) {
+    ASSERT_TRUE(plug(move.node, move.attribute).setValue(move.value));
+    EXPECT_LT(maxDifference(dagtest::matrixOf(parentMatrix), translation(move.parentAt)), 1e-15)
+        << move.node << "." << move.attribute;
+  }
+}
+
 TEST_F(Transforms, WorldSpaceValuesGoThroughTheParent) {
   MFnTransform fn;
   const MObject parent = fn.create();

@@ -56,6 +56,19 @@ TEST_F(CoreProfileAgent, OutlinesCloseTheirFirst32PointsCirclesLieInTheirPlaneAn
   EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST_F(CoreProfileAgent, PointsAreDrawnEachWhereGiven) {
+  MPointArray points;
+  for (const MPoint& p : {MPoint(0.1, 0.2, 0.3), MPoint(-0.5, 0.4, -0.2), MPoint(0.6, -0.7, 0.0)}) points.append(p);
+  agent->beginDraw();
+  agent->drawPoints(points, MVector::xAxis, MVector::yAxis, 1.0f);
+  agent->endDraw();
+  const std::vector<float> drawn = contents<float>(agent->pointsBuffer);
+  ASSERT_EQ(drawn.size(), 9u);
+  for (unsigned int i = 0; i < 3; ++i)
+    for (unsigned int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(drawn[3 * i + k], static_cast<float>(points[i][k])) << i;
+  EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // Stand-ins for the driver's functions that make one step of the set-up
 // fail for real: a shader compiled from a broken source, or a program linked
 // with a second fragment shader whose main clashes with the first.

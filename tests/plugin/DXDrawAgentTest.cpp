@@ -46,6 +46,37 @@ TEST_F(DXAgent, AnOutlineOf33PointsClosesTheFirst32AndTheConstantsHoldTheTranspo
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(constants[i], product[i % 4][i / 4], 1e-6) << i;
 }
 
+// Each of several points gets a square of its own about it in the plane of
+// the two directions; a circle lies about its centre in all three
+// coordinates, in the plane across its axis (XZ, or XY for axis 2).
+TEST_F(DXAgent, EveryPointGetsItsSquareAndCirclesLieAboutTheirCentre) {
+  MPointArray points;
+  for (const MPoint& p : {MPoint(0.1, 0.2, 0.3), MPoint(-0.5, 0.4, -0.2), MPoint(0.6, -0.7, 0.0)}) points.append(p);
+  agent->beginDraw();
+  agent->drawPoints(points, MVector::xAxis, MVector::yAxis, 50.0f);
+  ASSERT_EQ(d3dDraws().size(), 3u);
+  for (unsigned int i = 0; i < 3; ++i) {
+    const std::vector<float> corners = values<float>(d3dDraws()[i].vertexBuffers[0].bytes, 12);
+    for (unsigned int k = 0; k < 3; ++k)
+      EXPECT_NEAR((corners[k] + corners[3 + k] + corners[6 + k] + corners[9 + k]) / 4, points[i][k], 1e-6) << i;
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(corners[3 * c + 2], points[i].z, 1e-6) << i;  // flat across z
+    EXPECT_GT(std::fabs(corners[0] - corners[6]), 0.0f) << i;
+    EXPECT_GT(std::fabs(corners[1] - corners[4]), 0.0f) << i;
+  }
+  const float center[3] = {0.1f, -0.2f, 0.3f}, radius = 0.4f;
+  for (const auto& axis : {std::array<unsigned int, 2>{0, 1}, {1, 1}, {2, 2}}) {
+    zovhost::testing::clearD3DRecord();
+    agent->drawAxisCircle(axis[0], center, &radius);
+    ASSERT_EQ(d3dDraws().size(), 1u);
+    const std::vector<float> circle = values<float>(d3dDraws()[0].vertexBuffers[0].bytes, 93);
+    for (size_t i = 0; i < 93; i += 3) {
+      EXPECT_FLOAT_EQ(circle[i + axis[1]], center[axis[1]]) << axis[0];
+      EXPECT_NEAR(std::hypot(circle[i] - center[0], circle[i + 1] - center[1], circle[i + 2] - center[2]), radius, 1e-6)
+          << axis[0];
+    }
+  }
+}
+
 TEST_F(DXAgent, NothingIsDrawnWithoutADeviceOrWhatWasNotMadeOrAFanOfFewerThanThreeCorners) {
   zovhost::testing::setDirectXDevice(false);
   agent->beginDraw();

@@ -85,7 +85,8 @@ TEST_F(DrawAgents, CoreProfileAndDirect3DBoxesAreTheUnitCubeScaledToTheExtentAbo
     openView(i == 0 ? MHWRender::kOpenGLCoreProfile : MHWRender::kDirectX11);
     RawFootPrintDrawAgent& agent = i == 0 ? static_cast<RawFootPrintDrawAgent&>(freshCoreAgent()) : freshDXAgent();
     agent.worldView = agent.worldViewProjection = MMatrix(turn);
-    agent.color[0] = 1.0f;
+    const float red[4] = {1.0f, 0.0f, 0.0f, 1.0f};
+    std::copy(red, red + 4, agent.color);
     // A fan of no area first: the box still takes positions alone.
     const float none[9] = {};
     agent.beginDrawColored();

@@ -1,6 +1,8 @@
 #include <GL/glu.h>
 #include <dlfcn.h>
 
+#include <functional>
+
 #include "DrawFixture.h"
 #include "src/draw/RawFootPrintDrawAgentGL.h"
 #include "src/draw/glDrawing.h"
@@ -94,6 +96,69 @@ TEST_F(GLDrawing, ArrowsFreeTheirQuadricsAndDisplayListsDrawFromTheirSecondCall)
     EXPECT_GE(feedback(list.first).size(), list.second);
   }
   EXPECT_EQ(g_quadricsMade, g_quadricsFreed);
+}
+
+// The legacy agent places every shape through its view and then its
+// projection (here a move by (0.1, 0.2) and a halving: a point p lands at
+// (p + (0.1, 0.2)) / 2), outlines triangles, draws circles across the axis
+// asked for, marks points, draws lines 2 wide and in its colour.
+TEST_F(GLDrawing, TheLegacyAgentPlacesEveryShapeThroughItsViewAndProjectionInItsColour) {
+  const double move[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0.1, 0.2, 0, 1}};
+  const double half[4][4] = {{0.5, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 0.5, 0}, {0, 0, 0, 1}};
+  agent.worldView = MMatrix(move);
+  agent.projection = MMatrix(half);
+  const auto placed = [](float x, float y, float z) {
+    return std::array<float, 3>{(x + 0.1f) / 2, (y + 0.2f) / 2, z / 2};
+  };
+  const auto near = [](const std::array<float, 3>& a, const std::array<float, 3>& b) {
+    return std::fabs(a[0] - b[0]) < 1e-5f && std::fabs(a[1] - b[1]) < 1e-5f && std::fabs(a[2] - b[2]) < 1e-5f;
+  };
+  const auto drawn = [&](const std::function<void()>& shape) {
+    return feedback([&] {
+      agent.beginDraw();
+      shape();
+      agent.endDraw();
+    });
+  };
+
+  // The triangle's three sides, each from one corner to the next.
+  const std::vector<Primitive> triangle = drawn([&] { agent.drawTriangle(kTriangle, kTriangle + 3, kTriangle + 6); });
+  ASSERT_EQ(count(triangle, Primitive::Line), 3u);
+  for (int k = 0; k < 3; ++k) {
+    const float* corner = kTriangle + 3 * k;
+    bool found = false;
+    for (const Primitive& line : triangle)
+      found = found || near(line.vertices[0], placed(corner[0], corner[1], corner[2]));
+    EXPECT_TRUE(found) << "corner " << k;
+  }
+  // Circles about X (axis 0) and Y (axis 1) through the centre (0.2, -0.4, 0.6).
+  const float center[3] = {0.2f, -0.4f, 0.6f}, radius = 0.5f;
+  for (unsigned int axis = 0; axis < 2; ++axis) {
+    const std::vector<Primitive> circle = drawn([&] { agent.drawAxisCircle(axis, center, &radius); });
+    ASSERT_EQ(count(circle, Primitive::Line), 360u) << axis;
+    for (const Primitive& line : circle)
+      EXPECT_NEAR(line.vertices[0][axis], placed(center[0], center[1], center[2])[axis], 1e-5f) << axis;
+  }
+  // A point where it is given.
+  const std::vector<Primitive> point =
+      drawn([&] { agent.drawPoints(MPointArray(1, MPoint(-0.6, 0.4, 0.2)), MVector(), MVector(), 1.0f); });
+  ASSERT_EQ(count(point, Primitive::Point), 1u);
+  EXPECT_TRUE(near(point[0].vertices[0], placed(-0.6f, 0.4f, 0.2f)));
+
+  // Drawn for real in green: the bottom side, from (-0.8, -0.8) to (0.8,
+  // -0.8), lands on y = -0.3, window row 22.4, two pixels wide.
+  const float green[4] = {0.0f, 1.0f, 0.0f, 1.0f};
+  std::copy(green, green + 4, agent.color);
+  agent.beginDraw();
+  GLfloat width = 0.0f;
+  glGetFloatv(GL_LINE_WIDTH, &width);
+  EXPECT_EQ(width, 2.0f);
+  agent.drawTriangle(kTriangle, kTriangle + 3, kTriangle + 6);
+  agent.endDraw();
+  const zovhost::RenderImage image = view();
+  EXPECT_TRUE(shows(image, 33, 22, {0, 255, 0}));
+  EXPECT_FALSE(shows(image, 33, 32, {0, 255, 0}));  // the inside stays empty
+  identity(agent);
 }
 
 TEST_F(GLDrawing, DrawingLeavesTheCallersMatricesAttributesAndLineWidthAsTheyWere) {

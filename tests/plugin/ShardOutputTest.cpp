@@ -144,18 +144,25 @@ TEST_F(ShardOutput, HostToEngineToHostKeepsPointsUVsColoursNormalsShadingAndTags
 TEST_F(ShardOutput, FacesGoToTheirSourceGroupsOrTheCutGroupAndFacesWithoutOneAreLeftOut) {
   makeSourceCube();  // red 0-2, blue 3-5, cut tags on faces 1 and 4
   run("createNode shadingEngine -n cut");
+  // With one group the faces tagged 1 and 2 alike go to the cut group.
   const struct {
     bool cut;
     const char* inSets;
     int unshaded;
+    bool oneGroup;
     std::vector<std::string> groups;
   } rows[] = {
-      {true, nullptr, -1, {"red", "cut", "red", "blue", "cut", "blue"}},
-      {false, "rock", 3, {"red", "red", "red", "", "blue", "blue"}},
+      {true, nullptr, -1, false, {"red", "cut", "red", "blue", "cut", "blue"}},
+      {false, "rock", 3, false, {"red", "red", "red", "", "blue", "blue"}},
+      {true, nullptr, -1, true, {"red", "cut", "red", "red", "cut", "red"}},
   };
   for (const auto& row : rows) {
     MeshPtr engine = engineOf(pathOf("source"));
     if (row.unshaded >= 0) engine->faces[row.unshaded].faceByte = 255;
+    if (row.oneGroup) {
+      shaders.setLength(1);
+      for (std::uint32_t f = 0; f < engine->numFaces; ++f) engine->faces[f].faceByte = 0;
+    }
     MObject parent;
     ASSERT_TRUE(row.inSets ? createShardMeshesInSets(engine.get(), row.cut, false, row.inSets, "cut", shaders, names,
                                                      kNoLinks, &parent)

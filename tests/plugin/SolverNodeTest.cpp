@@ -55,6 +55,38 @@ TEST_F(Solver, GravityIsTheSettingsOnceTheyArePulled) {
   }
 }
 
+// After the first push, each later change of a setting reaches the world at
+// the next pull of the settings' twin, one setting at a time.
+TEST_F(Solver, EachChangedSettingReachesTheWorldAtTheNextPull) {
+  struct Step {
+    const char* attribute;
+    const char* value;
+    MVector gravity;
+    bool enabled;
+  };
+  const Step steps[] = {
+      {"gravityEnabled", "0", {0, kG, 0}, false},     {"fitUnitsToMayaScale", "1", {0, 4 * kG, 0}, false},
+      {"gravity", "1 2 -3", {4, 8, -12}, false},      {"gravityEnabled", "1", {4, 8, -12}, true},
+      {"fitUnitsToMayaScale", "0", {1, 2, -3}, true}, {"gravity", "0 0 -2", {0, 0, -2}, true},
+  };
+  const std::string solver = makeSolver();
+  run("setAttr " + solver + ".fitUnitsToMayaScale 0");
+  run("setAttr " + solver + ".gravityEnabled 1");
+  pull(solver + ".ca_solverParams");
+  ASSERT_NEAR(theWorld->GetGravity().y, kG, kTolerance);
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.attribute) + " " + step.value);
+    if (std::string(step.attribute) == "gravity")
+      setVector(solver + ".gravity", step.value);
+    else
+      run("setAttr " + solver + "." + step.attribute + " " + step.value);
+    pull(solver + ".ca_solverParams");
+    const Mgc::MgcVector3 g = theWorld->GetGravity();
+    for (unsigned int k = 0; k < 3; ++k) EXPECT_NEAR(g[k], step.gravity[k], kTolerance) << k;
+    EXPECT_EQ(theWorld->isGravityActive(), step.enabled);
+  }
+}
+
 TEST_F(Solver, ANewSolverReplacesTheWorldWhileBodiesStayWithTheirNodes) {
   const std::string first = makeSolver();
   const std::string body = makeBoxBody("box", 1, 1, 1, "0 0 0", "0 0 0", 2, first);

@@ -7,6 +7,7 @@
 #include "CutFixtures.h"
 #include "geometry/BVmesh.h"
 #include "geometry/MassProperties.h"
+#include "geometry/shatter/CapLoops.h"
 #include "geometry/shatter/Clipper.h"
 
 using Mgc::MgcVector3;
@@ -301,5 +302,78 @@ TEST(Clipper, ThinLoopWithoutADiagonalFromItsReflexCornerIsStillCapped) {
       EXPECT_TRUE(isClosedMesh(*below));
       EXPECT_NEAR(meshVolume(*above) + meshVolume(*below), meshVolume(*whole), 1e-9 * meshVolume(*whole));
     }
+  }
+}
+
+namespace {
+
+/// Outline loops in a tilted cut plane, given by plane coordinates, as the
+/// clipper's edge table holds them.
+struct PlaneLoops {
+  const MgcVector3 origin{1.0, -2.0, 0.5};
+  const MgcVector3 across{0.6, 0.8, 0.0};
+  const MgcVector3 up{0.0, 0.0, 1.0};
+  std::vector<MgcVector3> vertices;
+  std::vector<ClipEdge> edges;
+
+  MgcVector3 normal() const { return across.Cross(up); }
+
+  /// The loop through the points in order, closing back to the first.
+  std::vector<std::uint32_t> loop(const std::vector<std::pair<double, double>>& points) {
+    const auto first = static_cast<std::uint32_t>(vertices.size());
+    const auto n = static_cast<std::uint32_t>(points.size());
+    for (const auto& [x, y] : points) vertices.push_back(origin + across * x + up * y);
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      ClipEdge edge{};
+      edge.from = first + i;
+      edge.to = first + (i + 1) % n;
+      chain.push_back(static_cast<std::uint32_t>(edges.size()));
+      edges.push_back(edge);
+    }
+    return chain;
+  }
+};
+
+}  // namespace
+
+// A loop holds another when the other's first corner lies inside it. The
+// outer loops have slanted sides (and one a notch), some start on a slanted
+// side, and the inner loops are triangles and hexagons starting at the
+// corner tested; the answers are those of a hand count of crossings.
+TEST(Clipper, LoopContainmentFollowsSlantedSidesAndNotches) {
+  using Points = std::vector<std::pair<double, double>>;
+  const Points trapezoid = {{10, 0}, {7, 5}, {3, 5}, {0, 0}};
+  const Points notched = {{0, 0}, {10, 0}, {10, 6}, {5, 2}, {0, 6}};
+  const Points triangle = {{4, 8}, {0, 0}, {8, 0}};
+  const auto smallTriangle = [](double x, double y) { return Points{{x, y}, {x + 0.2, y}, {x + 0.1, y + 0.15}}; };
+  const auto hexagon = [](double x, double y) {
+    return Points{{x, y}, {x + 0.1, y - 0.1}, {x + 0.2, y - 0.1}, {x + 0.3, y}, {x + 0.2, y + 0.1}, {x + 0.1, y + 0.1}};
+  };
+  const struct {
+    const char* name;
+    const Points& outer;
+    Points inner;
+    bool contained;
+  } cases[] = {
+      {"inside by the left slant", trapezoid, smallTriangle(2, 1), true},
+      {"outside the left slant", trapezoid, smallTriangle(0.4, 1), false},
+      {"inside by the right slant", trapezoid, hexagon(8.5, 2), true},
+      {"outside the right slant", trapezoid, hexagon(9, 2), false},
+      {"in the notch", notched, hexagon(5, 4), false},
+      {"below the notch", notched, smallTriangle(5, 1), true},
+      {"beside the notch", notched, hexagon(2, 4), true},
+      {"near the apex", triangle, hexagon(4, 7), true},
+      {"beside the apex", triangle, smallTriangle(5, 7), false},
+      {"near the base", triangle, hexagon(4, 0.5), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlaneLoops loops;
+    const std::vector<std::uint32_t> outer = loops.loop(c.outer);
+    const std::vector<std::uint32_t> inner = loops.loop(c.inner);
+    EXPECT_EQ(loopContainsLoop(outer, inner, loops.normal(), loops.edges, loops.vertices), c.contained);
+    // The inner loop holds no corner of the outer one.
+    EXPECT_FALSE(loopContainsLoop(inner, outer, loops.normal(), loops.edges, loops.vertices));
   }
 }

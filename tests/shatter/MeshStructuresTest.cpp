@@ -70,6 +70,26 @@ TEST(BVDFmesh, EdgeTableAndPiecesFollowTheConnectivity) {
   }
 }
 
+// Pieces are numbered in the order of their first faces; pieces that touch
+// only at a corner share the lower number. Three cubes, the first and the
+// third sharing one corner and the second apart: their faces are numbered
+// 1, 2 and 1, and the mesh holds two pieces.
+TEST(BVDFmesh, PiecesTouchingAtACornerShareTheFirstNumber) {
+  Solid three =
+      twoSolids(twoSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0}), boxSolid({1, 1, 1}), {2, 2, 2});
+  // The third cube's corner (-1, -1, -1) + (2, 2, 2) is the first cube's corner (1, 1, 1).
+  for (std::size_t f = 12; f < three.faces.size(); ++f)
+    for (std::uint32_t& v : three.faces[f])
+      if (v == 16) v = 7;
+  auto mesh = toDFmesh(three);
+  BVDFmesh structure;
+  ASSERT_TRUE(structure.init(mesh.get(), kDFmeshEdgeTable | kDFmeshPieces));
+  ASSERT_EQ(mesh->numFaces, 18u);
+  EXPECT_EQ(mesh->numMeshGroups, 2u);
+  const std::uint16_t expected[3] = {1, 2, 1};
+  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) EXPECT_EQ(mesh->faces[f].pieceId, expected[f / 6]) << f;
+}
+
 TEST(BVDFmesh, MeshWithAFaceIndexOutOfRangeIsRefused) {
   auto mesh = toDFmesh(tetrahedron());
   mesh->faces[2].vertices[1] = mesh->numVertices;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <maya/MDAGDrawOverrideInfo.h>
 #include <maya/MFn.h>
 #include <maya/MMatrix.h>
 #include <maya/MObject.h>
@@ -66,6 +67,10 @@ class MDagPath {
   bool isInstanced(MStatus* status = nullptr) const;
   MFn::Type apiType(MStatus* status = nullptr) const;
   bool hasFn(MFn::Type type, MStatus* status = nullptr) const;
+  /// How the host's drawing overrides ask for the path to be drawn: the
+  /// default (normal, full detail, all on), with visibility off when a node
+  /// on the path is hidden.
+  MDAGDrawOverrideInfo getDrawOverrideInfo() const;
 
   MStatus set(const MDagPath& other);
   bool operator==(const MDagPath& other) const;

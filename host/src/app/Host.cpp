@@ -12,6 +12,7 @@
 #include "mesh/MeshSupportTypes.h"
 #include "mesh/PolyPrimitiveNode.h"
 #include "mesh/ShadingGroups.h"
+#include "render/Snapshot.h"
 #include "scene/SceneFile.h"
 #include "time/AnimCurveNode.h"
 #include "time/TimeNode.h"
@@ -46,6 +47,7 @@ void Host::start() {
   registerPlainShapeTypes(nodeTypes);
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
+  addSnapshotCommand(interpreter);
   clearScene();
 }
 

@@ -2,10 +2,14 @@
 #include <maya/M3dView.h>
 #include <maya/MFnCamera.h>
 
-#include "dg/Graph.h"
+#include <maya/MPlug.h>
 
+#include <cmath>
 #include <memory>
+
 #include "core/StatusOut.h"
+#include "dag/CameraNode.h"
+#include "dg/Graph.h"
 
 using zovhost::setStatus;
 
@@ -63,6 +67,64 @@ MVector MFnCamera::upDirection(MSpace::Space space, MStatus* status) const {
 
 MPoint MFnCamera::eyePoint(MSpace::Space space, MStatus* status) const {
   return inSpace(*this, MPoint(), space, status);
+}
+
+MVector MFnCamera::rightDirection(MSpace::Space space, MStatus* status) const {
+  return inSpace(*this, MVector(1.0, 0.0, 0.0), space, status).normal();
+}
+
+MPoint MFnCamera::centerOfInterestPoint(MSpace::Space space, MStatus* status) const {
+  return inSpace(*this, MPoint(0.0, 0.0, -centerOfInterest()), space, status);
+}
+
+namespace {
+
+constexpr double kMillimetresPerInch = 25.4;
+
+/// A number of the camera's shape; 0 with a failure for other nodes.
+double cameraValue(const MFnCamera& fn, const MObject& attribute, MStatus* status) {
+  if (!fn.object().hasFn(MFn::kCamera)) {
+    setStatus(status, MS::kFailure);
+    return 0.0;
+  }
+  setStatus(status, MS::kSuccess);
+  return MPlug(fn.object(), attribute).asDouble();
+}
+
+}  // namespace
+
+double MFnCamera::centerOfInterest(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::centerOfInterest, status);
+}
+
+bool MFnCamera::isOrtho(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::orthographic, status) != 0.0;
+}
+
+double MFnCamera::orthoWidth(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::orthographicWidth, status);
+}
+
+double MFnCamera::horizontalFieldOfView(MStatus* status) const {
+  const double aperture = horizontalFilmAperture(status) * kMillimetresPerInch;
+  const double focal = focalLength(status);
+  return focal > 0.0 ? 2.0 * std::atan(0.5 * aperture / focal) : 0.0;
+}
+
+double MFnCamera::focalLength(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::focalLength, status);
+}
+
+double MFnCamera::horizontalFilmAperture(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::horizontalFilmAperture, status);
+}
+
+double MFnCamera::nearClippingPlane(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::nearClipPlane, status);
+}
+
+double MFnCamera::farClippingPlane(MStatus* status) const {
+  return cameraValue(*this, zovhost::CameraNode::farClipPlane, status);
 }
 
 M3dView M3dView::active3dView(MStatus* status) {

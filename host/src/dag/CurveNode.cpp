@@ -3,6 +3,7 @@
 #include <maya/MFnMessageAttribute.h>
 #include <maya/MFnTypedAttribute.h>
 
+#include "dag/CameraNode.h"
 #include "dag/DagNode.h"
 #include "dg/AttributeImpl.h"
 #include "dg/NodeImpl.h"
@@ -16,9 +17,8 @@ namespace zovhost {
 
 namespace {
 
-// The host's own type ids.
+// The host's own type id.
 constexpr unsigned int kCurveTypeId = 0x4E435256;
-constexpr unsigned int kCameraTypeId = 0x4443414D;
 
 std::string numbersText(const std::vector<double>& numbers) {
   std::string text;
@@ -119,10 +119,6 @@ MBoundingBox CurveNode::objectBoundingBox() const {
   return box;
 }
 
-MBoundingBox CameraNode::objectBoundingBox() const {
-  return MBoundingBox(MPoint(-0.5, -0.5, -0.5), MPoint(0.5, 0.5, 0.5));
-}
-
 void registerCurveAndCameraTypes(NodeTypeRegistry& registry) {
   auto curve = registry.registerBuiltin(
       "nurbsCurve", MTypeId(kCurveTypeId), &CurveNode::creator, &CurveNode::initialize, MFn::kNurbsCurve,
@@ -130,11 +126,7 @@ void registerCurveAndCameraTypes(NodeTypeRegistry& registry) {
       {"dagNode", "shape", "geometryShape", "curveShape"});
   curve->defaultName = "curveShape";
   curve->parentDefaultName = "curve";
-  auto camera = registry.registerBuiltin(
-      "camera", MTypeId(kCameraTypeId), &CameraNode::creator, &CameraNode::initialize, MFn::kCamera,
-      {MFn::kCamera, MFn::kShape, MFn::kDagNode, MFn::kDependencyNode}, {"dagNode", "shape"});
-  camera->defaultName = "cameraShape";
-  camera->parentDefaultName = "camera";
+  registerCameraType(registry);
 }
 
 }  // namespace zovhost

@@ -47,15 +47,6 @@ class CurveNode : public HostShape {
   static MObject worldSpace;
 };
 
-/// The host's camera shape ("camera", function-set type kCamera): it looks
-/// down its own -z axis.
-class CameraNode : public HostShape {
- public:
-  static void* creator() { return new CameraNode; }
-  static MStatus initialize() { return MS::kSuccess; }
-  MBoundingBox objectBoundingBox() const override;
-};
-
 /// Registers "nurbsCurve" and "camera" with the host's own types.
 void registerCurveAndCameraTypes(NodeTypeRegistry& registry);
 

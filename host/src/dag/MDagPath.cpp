@@ -1,5 +1,6 @@
 #include <maya/MDagPath.h>
 #include <maya/MDagPathArray.h>
+#include <maya/MPlug.h>
 
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
@@ -222,6 +223,13 @@ bool MDagPath::hasFn(MFn::Type type, MStatus* status) const {
   const auto end = last();
   setStatus(status, end ? MS::kSuccess : MS::kFailure);
   return end && end->hasFn(type);
+}
+
+MDAGDrawOverrideInfo MDagPath::getDrawOverrideInfo() const {
+  MDAGDrawOverrideInfo info;
+  for (const auto& node : m_nodes)
+    if (node && !MPlug(MObject(node), zovhost::DagNode::visibility).asBool()) info.fEnableVisible = false;
+  return info;
 }
 
 MStatus MDagPath::set(const MDagPath& other) {

@@ -40,8 +40,22 @@ d3d::Device& RenderState::device() {
   return *m_device;
 }
 
+void RenderState::applyRasterizerState() const {
+  if (settings.drawAPI == MHWRender::kDirectX11 || eglGetCurrentContext() == EGL_NO_CONTEXT) return;
+  const MHWRender::MRasterizerStateDesc& desc = rasterizerStates.peekCurrent()->desc();
+  if (desc.cullMode == MHWRender::MRasterizerStateDesc::kCullNone) {
+    glDisable(GL_CULL_FACE);
+  } else {
+    glEnable(GL_CULL_FACE);
+    glCullFace(desc.cullMode == MHWRender::MRasterizerStateDesc::kCullFront ? GL_FRONT : GL_BACK);
+  }
+  glFrontFace(desc.frontCounterClockwise ? GL_CCW : GL_CW);
+}
+
 void RenderState::reset() {
   settings = RenderSettings();
+  uiTexts.clear();
+  rasterizerStates.setCurrent(rasterizerStates.defaultState());
   recorder.clear();
   geometryDirty.clear();
   viewRefreshes = 0;

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <EGL/egl.h>
+#include <maya/MColor.h>
+#include <maya/MDagPath.h>
+#include <maya/MStateManager.h>
+#include <maya/MUIDrawManager.h>
 #include <maya/MViewport2Renderer.h>
 
 #include <map>
@@ -11,6 +15,7 @@
 #include "render/D3DDevice.h"
 #include "render/D3DRecorder.h"
 #include "render/GLView.h"
+#include "render/RasterizerStates.h"
 
 namespace zovhost {
 
@@ -31,6 +36,11 @@ struct RenderSettings {
   bool deviceAvailable = true;
   int viewWidth = 64;
   int viewHeight = 64;
+  /// Views show wireframes instead of shaded surfaces.
+  bool wireframe = false;
+  /// The user drags in the view, or moves its camera.
+  bool userInteraction = false;
+  bool changingViewContext = false;
   /// Answers of the OpenGL procedure lookup that replace the driver's: a
   /// null function stands for a name the driver does not have.
   std::map<std::string, void (*)()> procedures;
@@ -67,6 +77,15 @@ class RenderState {
   /// M3dView::refresh calls since the last reset.
   unsigned viewRefreshes = 0;
 
+  /// The device's rasterizer states; the state manager of draw contexts.
+  RasterizerStates rasterizerStates;
+  MHWRender::MStateManager stateManager;
+  /// Puts the current rasterizer state's culling into the current OpenGL
+  /// context when the renderer draws through OpenGL.
+  void applyRasterizerState() const;
+  /// The text the draw overrides added in the last frame drawn.
+  std::vector<MHWRender::MUIDrawManager::Text> uiTexts;
+
   /// The settings of a started host, the Direct3D record, the dirty marks
   /// and the refresh count cleared; contexts, the device and the objects
   /// made stay.
@@ -80,6 +99,16 @@ class RenderState {
   std::unique_ptr<GLView> m_views[2];
   std::unique_ptr<d3d::Device> m_device;
 };
+
+/// How the selection holds a path (its node or, for a shape, its transform):
+/// not at all, or as the last selected item (lead), or otherwise.
+enum class SelectionStatus { Dormant, Active, Lead };
+SelectionStatus selectionStatusOf(const MDagPath& path);
+
+/// Wireframe colours by selection status.
+inline const MColor kDormantWireColor{0.0f, 0.016f, 0.376f};
+inline const MColor kActiveWireColor{1.0f, 1.0f, 1.0f};
+inline const MColor kLeadWireColor{0.26f, 1.0f, 0.64f};
 
 /// The host's viewport drawing; owned by the host's composition root.
 RenderState& renderState();

@@ -142,6 +142,8 @@ class SceneWriter {
   /// Writes a node, a DAG node after the parent it is made under.
   void node(const std::shared_ptr<NodeImpl>& node) {
     if (!m_written.insert(node.get()).second) return;
+    // The view's default cameras belong to the host, not to the scene.
+    if (node->defaultNode && node->hasFn(MFn::kDagNode)) return;
     NodeImpl* parent = node->dagParents.empty() ? nullptr : node->dagParents.front();
     if (parent) this->node(parent->shared_from_this());
     if (!node->defaultNode) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -123,6 +124,51 @@ TEST(ShapeBodies, CrackerKeepsItsAngularVelocityWhereTheCapsuleTakesTheInitial) 
   cracker->setPosition(MgcVector3(5.0, 0.0, 0.0));
   EXPECT_EQ(cracker->worldCapsule()->center, MgcVector3(5.0, 0.0, 0.0));
   EXPECT_NEAR(cracker->worldCapsule()->length, 1.0, 1e-15);
+}
+
+// A capsule given in world terms and placed at p, R, s comes back from both
+// world read-outs where it was given: its centre and axis exactly, its
+// length and radius scaled by max |s| after max |1/s| on the way into the
+// body frame (unchanged for a uniform scale). Moved rigidly afterwards, the
+// capsule moves with the body.
+TEST(ShapeBodies, PlacedCapsuleIsTheWorldCapsuleAtAnyScale) {
+  const MgcVector3 scales[] = {{2.0, 2.0, 2.0}, {0.5, 0.5, 0.5}, {2.0, 0.5, 1.0}, {-1.5, 1.5, 1.5}};
+  const MgcVector3 a(1.0, -2.0, 0.5), b(3.0, 1.0, -0.5);
+  const double radius = 0.4;
+  for (const MgcVector3& s : scales) {
+    SCOPED_TRACE(s.x * 100 + s.y * 10 + s.z);
+    CapsuleBody body;
+    setupCrackerCapsule(&body, a, b, radius);
+    body.getShape().boxSize = MgcVector3(2 * radius, 2 * radius, (b - a).Length() + 2 * radius);
+    body.setMesh(new ZOVmesh);
+    const MgcVector3 p(0.5, 1.0, -2.0);
+    const MgcMatrix3 R = turn(MgcVector3(1, 2, -1), 0.8);
+    body.init(p, R, s);
+    const double grow = std::max({std::fabs(s.x), std::fabs(s.y), std::fabs(s.z)}) *
+                        std::max({1.0 / std::fabs(s.x), 1.0 / std::fabs(s.y), 1.0 / std::fabs(s.z)});
+    MgcVector3 axis = b - a;
+    axis.Unitize(zov::kUnitizeTolerance);
+    ZOVcapsule expected{(a + b) * 0.5, axis, (b - a).Length() * grow, radius * grow};
+    for (int move = 0; move < 2; ++move) {
+      SCOPED_TRACE(move);
+      ZOVcapsule placed{};
+      ASSERT_TRUE(body.placedCapsule(placed));
+      const ZOVcapsule world = *body.worldCapsule();
+      for (const ZOVcapsule* c : std::initializer_list<const ZOVcapsule*>{&placed, &world}) {
+        EXPECT_LT((c->center - expected.center).Length(), 1e-12);
+        EXPECT_LT((c->axis - expected.axis).Length(), 1e-12);
+        EXPECT_NEAR(c->length, expected.length, 1e-12);
+        EXPECT_NEAR(c->radius, expected.radius, 1e-12);
+      }
+      // Then the body turns about and moves to q: the capsule goes with it.
+      const MgcMatrix3 Q = turn(MgcVector3(-1, 0, 3), 1.3);
+      const MgcVector3 q(-4.0, 2.0, 1.0);
+      expected.center = Q * R.Transpose() * (expected.center - p) + q;
+      expected.axis = Q * R.Transpose() * expected.axis;
+      body.setOrientation(Q);
+      body.setPosition(q);
+    }
+  }
 }
 
 // Moving the reference point leaves every vertex where it is in the world.

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -120,6 +121,71 @@ TEST(FractureBody, FallsAsOneBodyAtAnySplit) {
     EXPECT_NEAR((c.pieces[1]->getDyn().position - c.pieces[0]->getDyn().position).Length(), 1.0, 1e-12);
     world.removeBody(body);
     world.clearAllBodies();
+  }
+}
+
+// Rebuilt from moving pieces, the compound moves with the pieces' total
+// momentum and turns with their total angular momentum about its centre
+// (unit cubes of 1 kg at x = -0.5 and 0.5: a 2 x 1 x 1 box of 2 kg, moments
+// 10/12 about y and z, 1/6 each cube about its own centre).
+TEST(FractureBody, RebuildingFromMovingPiecesKeepsTheirMomentum) {
+  struct Case {
+    const char* name;
+    MgcVector3 velocity[2], spin[2];
+    MgcVector3 velocityOfWhole, momentum;
+  };
+  const Case cases[] = {
+      {"apart along y", {{0, -1, 0}, {0, 1, 0}}, {{}, {}}, {0, 0, 0}, {0, 0, 1}},
+      {"apart along z", {{0, 0, -2}, {0, 0, 2}}, {{}, {}}, {0, 0, 0}, {0, -2, 0}},
+      {"drifting along x, both spinning about z",
+       {{3, 0, 0}, {3, 0, 0}},
+       {{0, 0, 2}, {0, 0, 2}},
+       {3, 0, 0},
+       {0, 0, 2.0 / 3.0}},
+      {"one at rest, one moving up", {{0, 0, 0}, {0, 4, 0}}, {{}, {}}, {0, 2, 0}, {0, 0, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Compound compound({MgcVector3(-0.5, 0, 0), MgcVector3(0.5, 0, 0)}, {1.0f, 1.0f});
+    for (int i = 0; i < 2; ++i) {
+      compound.pieces[i]->setLinearVelocity(c.velocity[i]);
+      compound.pieces[i]->setAngularVelocity(c.spin[i]);
+    }
+    compound.body->rebuildFromPieces();
+    const RBDynamics& whole = compound.body->getDyn();
+    EXPECT_LT((whole.position - MgcVector3()).Length(), 1e-12);
+    EXPECT_LT((whole.linearVelocity - c.velocityOfWhole).Length(), 1e-12);
+    EXPECT_LT((whole.angularMomentum - c.momentum).Length(), 1e-12);
+    const MgcVector3 turning(c.momentum.x * 3.0, c.momentum.y * 1.2, c.momentum.z * 1.2);
+    EXPECT_LT((whole.angularVelocity - turning).Length(), 1e-12);
+  }
+}
+
+// A broken joint's energy sends each side away from the other along the
+// line from the joint's first node to its second: a fracture body holding
+// a node as a lone body would be (2 units of speed, whatever the mass).
+TEST(FractureBody, BreakEnergyPushesAFractureBodyAsItPushesALoneBody) {
+  const MgcVector3 away(0.6, 0.8, 0.0);  // from the first node at the origin to the second at (3, 4, 0)
+  for (const bool inCompound : {false, true}) {
+    for (const bool firstNode : {true, false}) {
+      SCOPED_TRACE(std::string(inCompound ? "fracture body" : "lone body") + (firstNode ? ", first" : ", second"));
+      Compound nearSide({MgcVector3(0, 0, 0), MgcVector3(-1, 0, 0)}, {1.0f, 3.0f});
+      Compound farSide({MgcVector3(3, 4, 0), MgcVector3(4, 4, 0)}, {2.0f, 1.0f});
+      auto loneNear = cubePiece(MgcVector3(0, 0, 0), 2.0f, "near");
+      auto loneFar = cubePiece(MgcVector3(3, 4, 0), 0.5f, "far");
+      PrivateHardBody* first = inCompound ? static_cast<PrivateHardBody*>(nearSide.pieces[0].get()) : loneNear.get();
+      PrivateHardBody* second = inCompound ? static_cast<PrivateHardBody*>(farSide.pieces[0].get()) : loneFar.get();
+      DynamicStress joint;
+      joint.setCNode(first);
+      joint.setPNode(second);
+      joint.setBreakEnergy(2.0);
+      HardBody* pushed = inCompound ? static_cast<HardBody*>(firstNode ? nearSide.body.get() : farSide.body.get())
+                                    : (firstNode ? first : second);
+      const MgcVector3 before = pushed->getDyn().linearVelocity;
+      pushed->ApplyBreakEnergy(&joint);
+      const MgcVector3 change = pushed->getDyn().linearVelocity - before;
+      EXPECT_LT((change - away * (firstNode ? -2.0 : 2.0)).Length(), 1e-12);
+    }
   }
 }
 

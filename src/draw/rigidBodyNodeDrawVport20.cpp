@@ -1,0 +1,227 @@
+#include "src/draw/rigidBodyNodeDrawVport20.h"
+
+#include <maya/MAnimControl.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MGeometryUtilities.h>
+#include <maya/MStateManager.h>
+
+#include "src/draw/RawFootPrintDrawAgentCoreProfile.h"
+#include "src/draw/RawFootPrintDrawAgentDX.h"
+#include "src/draw/RawFootPrintDrawAgentGL.h"
+#include "src/draw/bodyDrawing.h"
+#include "src/rigidBodyNode.h"
+#include "src/solverNode.h"
+
+using MHWRender::MFrameContext;
+using MHWRender::MRasterizerState;
+using MHWRender::MRasterizerStateDesc;
+using MHWRender::MStateManager;
+
+namespace {
+
+/// One face at a time is copied here before it is drawn.
+float g_facePoints[kMaxFaceCorners * 3];
+float g_faceColours[kMaxFaceCorners * 3];
+
+/// The agent of the renderer's graphics interface.
+RawFootPrintDrawAgent* agentFor(MHWRender::DrawAPI api) {
+  if (api == MHWRender::kDirectX11) return getDXDrawAgent();
+  if (api == MHWRender::kOpenGLCoreProfile) return getCoreProfileDrawAgent();
+  return getGLDrawAgent();
+}
+
+/// Whether a data's stress colours can shade its mesh: one per vertex.
+bool showsStress(const rigidBodyNodeDrawData& data) {
+  return data.showStress && data.mesh != nullptr && data.stressColors.length() >= data.mesh->numVertices;
+}
+
+zovdraw::BodyLook lookOf(const rigidBodyNodeDrawData& data) {
+  zovdraw::BodyLook look;
+  look.live = data.live;
+  look.selected = data.selected;
+  look.piece = data.piece;
+  look.hasCluster = data.hasCluster;
+  look.clusterSelected = data.clusterSelected;
+  look.fractureSelected = data.fractureSelected;
+  look.isStatic = data.body != nullptr && data.body->isStatic();
+  return look;
+}
+
+/// The body's faces as outlines, moved from the body's frame into the transform's.
+void drawFaces(RawFootPrintDrawAgent& agent, HardBody& body, const MMatrix& offsetInverse) {
+  const ZOVmesh* mesh = body.getWorldMesh();
+  if (mesh == nullptr || mesh->faces == nullptr) return;
+  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+    const unsigned int count = zovdraw::facePoints(*mesh, mesh->faces[f], offsetInverse, g_facePoints);
+    if (count > 0) agent.drawPolygon(g_facePoints, count);
+  }
+}
+
+/// The collision shape's faces (in world space) filled with the stress
+/// colours of their corners; OpenGL shows the highlight in them.
+void drawStressFaces(RawFootPrintDrawAgent& agent, const rigidBodyNodeDrawData& data, bool highlight) {
+  const ZOVmesh& mesh = *data.mesh;
+  if (mesh.faces == nullptr) return;
+  const int h = highlight ? zovdraw::highlightOf(lookOf(data)) : 0;
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
+    const mesh_face& face = mesh.faces[f];
+    const unsigned int count = zovdraw::facePoints(mesh, face, data.worldInverse, g_facePoints);
+    for (unsigned int i = 0; i < count; ++i) {
+      const MColor& colour = data.stressColors[face.vertices[i]];
+      if (highlight) {
+        zovdraw::highlightedStressColour(colour, h, g_faceColours + 3 * i);
+      } else {
+        g_faceColours[3 * i] = colour.r;
+        g_faceColours[3 * i + 1] = colour.g;
+        g_faceColours[3 * i + 2] = colour.b;
+      }
+    }
+    if (count > 0) agent.drawShadedTriangles(g_facePoints, g_faceColours, count);
+  }
+}
+
+/// Two circles about each end of the capsule: in the XY and the XZ plane
+/// of the transform.
+void drawCapsule(RawFootPrintDrawAgent& agent, HardBody& body, const MMatrix& offsetInverse) {
+  const ZOVcapsule* capsule = body.getBoundingVolume(0);
+  if (capsule == nullptr) return;
+  const float radius = static_cast<float>(capsule->radius);
+  for (const MPoint& end : zovdraw::capsuleEnds(*capsule, offsetInverse)) {
+    float centre[3];
+    zovdraw::storePoint(end, centre);
+    agent.drawAxisCircle(2, centre, &radius);
+    agent.drawAxisCircle(1, centre, &radius);
+  }
+}
+
+/// The no-cull state the drawing switches to, acquired on first need and
+/// kept for the rest of the run.
+const MRasterizerState* noCullState() {
+  static const MRasterizerState* state = nullptr;
+  if (state == nullptr) {
+    MRasterizerStateDesc desc;
+    desc.cullMode = MRasterizerStateDesc::kCullNone;
+    state = MStateManager::acquireRasterizerState(desc);
+  }
+  return state;
+}
+
+/// Whether nothing is drawn this frame, by what the host and user are doing.
+bool skipped(const rigidBodyNodeDrawData& data) {
+  if (g_displaySelected && !data.selected && !data.fractureSelected) return true;
+  if (MAnimControl::isPlaying() && !data.showStress) return true;
+  if (MAnimControl::isScrubbing()) return true;
+  if (MFrameContext::inUserInteraction() && !data.fractureSelected) return true;
+  return MFrameContext::userChangingViewContext() && !data.showStress;
+}
+
+}  // namespace
+
+MHWRender::MPxDrawOverride* rigidBodyNodeDrawVport20::Creator(const MObject& object) {
+  return new rigidBodyNodeDrawVport20(object);
+}
+
+rigidBodyNodeDrawVport20::rigidBodyNodeDrawVport20(const MObject& object)
+    : MHWRender::MPxDrawOverride(object, drawCallback, true) {}
+
+MHWRender::DrawAPI rigidBodyNodeDrawVport20::supportedDrawAPIs() const { return MHWRender::kAllDevices; }
+
+bool rigidBodyNodeDrawVport20::isBounded(const MDagPath&, const MDagPath&) const { return false; }
+
+MBoundingBox rigidBodyNodeDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
+  const MFnDagNode fn(objPath);
+  if (fn.typeId() == rigidBodyNode::id) return static_cast<const rigidBodyNode*>(fn.userNode())->boundingBox();
+  MDagPath parent = objPath;
+  parent.pop();
+  box = MFnDagNode(parent).boundingBox();
+  return box;
+}
+
+MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& objPath, const MDagPath&,
+                                                               const MHWRender::MFrameContext&,
+                                                               MHWRender::MUserData* oldData) {
+  auto* data = dynamic_cast<rigidBodyNodeDrawData*>(oldData);
+  if (data == nullptr) data = new rigidBodyNodeDrawData;
+  if (MAnimControl::isPlaying() || MAnimControl::isScrubbing()) return data;
+  const MFnDagNode fn(objPath);
+  if (fn.typeId() != rigidBodyNode::id) return data;
+  rigidBodyNode& node = *static_cast<rigidBodyNode*>(fn.userNode());
+
+  const MColor wire = MHWRender::MGeometryUtilities::wireframeColor(objPath);
+  data->wireColour[0] = wire.r;
+  data->wireColour[1] = wire.g;
+  data->wireColour[2] = wire.b;
+  data->stressColors.clear();
+  data->boxFlag = boxFlag;
+  data->box = box;
+  data->worldInverse = objPath.exclusiveMatrixInverse();
+  data->offsetInverse = node.getBodyOffset().inverse();
+  data->body = node.engineBody(true);
+  data->live = node.isLive();
+  data->selected = node.isSelected();
+  // A piece's stress display and the selection of its fracture body node
+  // and cluster are those nodes' to tell; a free body shows none of them.
+  data->piece = node.isFracturePieceNode();
+  data->showStress = data->hasCluster = data->clusterSelected = data->fractureSelected = false;
+  data->mesh = nullptr;
+  data->overrideInfo = objPath.getDrawOverrideInfo();
+  return data;
+}
+
+void rigidBodyNodeDrawVport20::addUIDrawables(const MDagPath&, MHWRender::MUIDrawManager&,
+                                              const MHWRender::MFrameContext&, const MHWRender::MUserData*) {}
+
+void rigidBodyNodeDrawVport20::drawCallback(const MHWRender::MDrawContext& context,
+                                            const MHWRender::MUserData* userData) {
+  const auto* data = dynamic_cast<const rigidBodyNodeDrawData*>(userData);
+  if (data == nullptr || skipped(*data)) return;
+  const MHWRender::MRenderer* renderer = MHWRender::MRenderer::theRenderer();
+  if (renderer == nullptr) return;
+  MStatus worldView, projection, worldViewProjection;
+  const MMatrix wv = context.getMatrix(MFrameContext::kWorldViewMtx, &worldView);
+  const MMatrix p = context.getMatrix(MFrameContext::kProjectionMtx, &projection);
+  const MMatrix wvp = context.getMatrix(MFrameContext::kWorldViewProjMtx, &worldViewProjection);
+  MStateManager* states = context.getStateManager();
+  if (!worldView || !projection || !worldViewProjection || states == nullptr) return;
+
+  // Outlines must show whichever way their faces turn.
+  const MRasterizerState* previous = states->getRasterizerState();
+  const bool switched = previous != nullptr && previous->desc().cullMode != MRasterizerStateDesc::kCullNone &&
+                        noCullState() != nullptr && states->setRasterizerState(noCullState());
+
+  const MHWRender::DrawAPI api = renderer->drawAPI();
+  RawFootPrintDrawAgent& agent = *agentFor(api);
+  agent.worldView = wv;
+  agent.projection = p;
+  agent.worldViewProjection = wvp;
+  const bool stress = showsStress(*data);
+  if (stress)
+    agent.beginDrawColored();
+  else
+    agent.beginDraw();
+  if (data->body != nullptr) {
+    const std::array<float, 4> colour = zovdraw::bodyColour(
+        lookOf(*data), api == MHWRender::kDirectX11 ? zovdraw::ColourRules::Direct3D : zovdraw::ColourRules::OpenGL);
+    std::copy(colour.begin(), colour.end(), agent.color);
+    switch (data->body->getType()) {
+      case kHullBody:
+      case kTriMeshBody:
+        if (stress)
+          drawStressFaces(agent, *data, api != MHWRender::kDirectX11);
+        else
+          drawFaces(agent, *data->body, data->offsetInverse);
+        break;
+      case kCapsuleBody:
+        drawCapsule(agent, *data->body, data->offsetInverse);
+        break;
+      default:
+        break;
+    }
+  }
+  agent.endDraw();
+
+  // The state goes back whatever the display style, so that the host's
+  // later draws cull as they expect.
+  if (switched) states->setRasterizerState(previous);
+  if (previous != nullptr) MStateManager::releaseRasterizerState(previous);
+}
