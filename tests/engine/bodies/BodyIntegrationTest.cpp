@@ -12,6 +12,7 @@
 
 #include "engine/bodies/HullBody.h"
 #include "engine/fracture/FractureBody.h"
+#include "support/BodyFixtures.h"
 #include "support/FractureFixtures.h"
 #include "support/MathTestUtil.h"
 
@@ -21,8 +22,7 @@ using Mgc::Quaternion;
 
 namespace {
 
-/// The world's step, single-precision 1/300 s.
-constexpr double kStep = static_cast<double>(1.0f / 300.0f);
+using zovtest::kWorldStep;
 constexpr double kMass = 2.0;
 /// The principal moments of a 2 x 1 x 1 box of mass 2 (long side along x).
 constexpr double kInertiaX = kMass * (1.0 + 1.0) / 12.0;
@@ -61,30 +61,9 @@ struct Kind {
 
 const Kind kKinds[] = {{"rigid body", rigidBox}, {"fracture body", fractureBox}};
 
-/// One advance of the world over dt for one body: the last state stored,
-/// then whole steps and a remainder, each with the weight as dynamic force,
-/// integrateForces and integrateMotion.
+/// One advance of the world over dt for one body.
 void advance(HardBody& body, double dt, const MgcVector3& gravity, bool damping) {
-  double ratio = dt / kStep;
-  int steps = static_cast<int>(ratio);
-  double h = kStep;
-  if (steps == 0) {
-    steps = 1;
-    ratio = 1.0;
-    h = dt;
-  }
-  body.storeLastDynamics();
-  for (int i = 0; i <= steps; ++i) {
-    if (i == steps) {
-      if (ratio == steps) break;
-      h = (ratio - steps) * kStep;
-    }
-    body.clearDynForces();
-    body.clearDynTorques();
-    body.addDynForces(gravity * body.getMass());
-    body.integrateForces(h, damping);
-    body.integrateMotion(h);
-  }
+  zovtest::advanceBodies({&body}, dt, gravity, damping);
 }
 
 struct Split {
@@ -144,7 +123,7 @@ TEST(BodyIntegration, ConstantForceAndTorqueFollowTheAnalyticMotion) {
       EXPECT_NEAR(a, kTorque / kInertiaZ, 1e-6);
       const Quaternion& q = turning.body->getDyn().orientationQuat;
       EXPECT_NEAR(turning.body->getDyn().angularVelocity.z, a, 1e-12);
-      EXPECT_NEAR(angleAboutZ(q), a / 2.0, a * kStep + 1e-12);
+      EXPECT_NEAR(angleAboutZ(q), a / 2.0, a * kWorldStep + 1e-12);
       EXPECT_LT(std::hypot(q.X(), q.Y()), 1e-12);
       EXPECT_NEAR(q.Length(), 1.0, 1e-12);
     }
