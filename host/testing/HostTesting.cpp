@@ -40,6 +40,7 @@ void resetHost() {
   h.drawOverrides.clear();
   refusedRegistrations().clear();
   h.settings = HostSettings();
+  h.selectionSettings = SelectionSettings();
   h.undo.setEnabled(true);
   h.undo.setSuspended(false);
   h.units.reset();

@@ -137,6 +137,37 @@ MStatus MGlobal::selectByName(const MString& name, ListAdjustment adjustment) {
 
 MStatus MGlobal::clearSelectionList() { return setActiveSelectionList(MSelectionList(), kReplaceList); }
 
+MGlobal::MSelectionMode MGlobal::selectionMode(MStatus* status) {
+  if (status) *status = MS::kSuccess;
+  return zovhost::selectionSettings().mode;
+}
+
+MStatus MGlobal::setSelectionMode(MSelectionMode mode) {
+  if (mode != kSelectObjectMode && mode != kSelectComponentMode) return MS::kInvalidParameter;
+  zovhost::selectionSettings().mode = mode;
+  return MS::kSuccess;
+}
+
+MSelectionMask MGlobal::objectSelectionMask(MStatus* status) {
+  if (status) *status = MS::kSuccess;
+  return zovhost::selectionSettings().objectMask;
+}
+
+MStatus MGlobal::setObjectSelectionMask(const MSelectionMask& mask) {
+  zovhost::selectionSettings().objectMask = mask;
+  return MS::kSuccess;
+}
+
+MSelectionMask MGlobal::componentSelectionMask(MStatus* status) {
+  if (status) *status = MS::kSuccess;
+  return zovhost::selectionSettings().componentMask;
+}
+
+MStatus MGlobal::setComponentSelectionMask(const MSelectionMask& mask) {
+  zovhost::selectionSettings().componentMask = mask;
+  return MS::kSuccess;
+}
+
 MStatus MGlobal::deleteNode(MObject& node) {
   const auto impl = zovhost::nodeOf(node);
   if (!impl) return MS::kInvalidParameter;
