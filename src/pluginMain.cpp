@@ -26,6 +26,12 @@
 #include "src/rigidBodyCmd.h"
 #include "src/rigidBodyNode.h"
 #include "src/sceneCallbacks.h"
+#include "src/simulation/computeRotDistCmd.h"
+#include "src/simulation/connectForceFieldsCmd.h"
+#include "src/simulation/deleteUserNodeCmd.h"
+#include "src/simulation/queryZovBodyCmd.h"
+#include "src/simulation/selectZovContext.h"
+#include "src/simulation/zovCrackerCmd.h"
 #include "src/solverCmd.h"
 #include "src/solverNode.h"
 #include "src/zovCrackerNode.h"
@@ -102,6 +108,12 @@ const std::vector<CommandRow> kCommands = {
     {"zovSolver", SolverCmd::creator, SolverCmd::newSyntax, false},
     {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
     {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
+    {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
+    {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
+    {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
+    {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
+    {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };
 
 enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };
