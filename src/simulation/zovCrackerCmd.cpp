@@ -40,7 +40,7 @@ MSyntax zovCrackerCmd::newSyntax() {
   MSyntax syntax;
   syntax.addFlag(kDiameterFlag, "-diameter", MSyntax::kDouble);
   syntax.addFlag(kNewFlag, "-new");
-  syntax.setObjectType(MSyntax::kSelectionList, 1);
+  syntax.setObjectType(MSyntax::kSelectionList);
   syntax.useSelectionAsDefault(true);
   syntax.enableQuery(false);
   syntax.enableEdit(false);
