@@ -53,6 +53,8 @@ void resetHost() {
 
 void resetScene() { clearScene(); }
 
+MPxContext* currentToolContext() { return host().commands.currentContext(); }
+
 bool removeNode(const std::string& name) {
   const auto node = host().graph.find(name);
   return node && host().graph.remove(node, nullptr, true);
