@@ -3,10 +3,7 @@
 #include <maya/MDataHandle.h>
 #include <maya/MFloatPointArray.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnEnumAttribute.h>
 #include <maya/MFnMesh.h>
-#include <maya/MFnNumericAttribute.h>
-#include <maya/MFnTypedAttribute.h>
 #include <maya/MIntArray.h>
 #include <maya/MItMeshPolygon.h>
 #include <maya/MPointArray.h>
@@ -17,6 +14,9 @@
 
 #include "engine/MeshFactory.h"
 #include "math/Tolerances.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeAttributes.h"
+#include "src/nodeLinks.h"
 
 const MTypeId collisionShapeNode::id(0x113A50);
 const MString collisionShapeNode::nodeTypeName("zovCollisionShape");
@@ -57,11 +57,6 @@ void setFace(mesh_face& face, const int* vertices, unsigned int count) {
   for (unsigned int k = 0; k < count; ++k) face.vertices[k] = static_cast<std::uint32_t>(vertices[k]);
 }
 
-MObject makeBoolean(const char* longName, const char* shortName) {
-  MFnNumericAttribute numeric;
-  return numeric.create(longName, shortName, MFnNumericData::kBoolean, 0.0);
-}
-
 }  // namespace
 
 void collisionShapeNode::MeshDeleter::operator()(ZOVmesh* mesh) const { deleteMesh(&mesh); }
@@ -77,57 +72,29 @@ bool collisionShapeNode::isShapeNode(const MObject& node) {
 }
 
 MStatus collisionShapeNode::initialize() {
-  MFnEnumAttribute enumeration;
-  shapeType = enumeration.create("type", "tp", kTypeConvexHull);
-  enumeration.addField("None", kTypeNone);
-  enumeration.addField("Capsule", kTypeCapsule);
-  enumeration.addField("Convex Hull", kTypeConvexHull);
-  enumeration.addField("Mesh", kTypeMesh);
-  enumeration.addField("Auto", kTypeAuto);
-  enumeration.addField("Cracker", kTypeCracker);
-  enumeration.setKeyable(false);
-
-  MFnTypedAttribute typed;
-  outCollisionShape = typed.create("outCollisionShape", "oucs", MFnData::kMesh);
-  typed.setStorable(false);
-  typed.setHidden(false);
-
-  MFnNumericAttribute numeric;
-  outCollisionType = numeric.create("outCollisionType", "ouct", MFnNumericData::kInt, 0.0);
-  numeric.setStorable(false);
-  numeric.setHidden(false);
-
-  inShape = typed.create("inShape", "insh", MFnData::kMesh);
-  typed.setStorable(false);
-  typed.setHidden(false);
-
-  animatedMesh = makeBoolean("animated(Mesh)", "ac");
-  numeric.setObject(animatedMesh);
-  numeric.setKeyable(false);
-
-  flipCollisionSide = makeBoolean("flipCollisionSide(Mesh)", "fcs");
-  numeric.setObject(flipCollisionSide);
-  numeric.setKeyable(false);
-
-  ca_collisionShape = makeBoolean("ca_collisionShape", "ccs");
-  numeric.setObject(ca_collisionShape);
-  numeric.setConnectable(true);
-  numeric.setHidden(true);
-  numeric.setStorable(false);
-  numeric.setKeyable(false);
-
-  collisionShapeParam = makeBoolean("collisionShapeParam", "cspm");
-  numeric.setObject(collisionShapeParam);
-  numeric.setConnectable(false);
-  numeric.setHidden(true);
-  numeric.setStorable(false);
-  numeric.setKeyable(false);
-
-  for (const MObject* attribute : {&shapeType, &outCollisionShape, &outCollisionType, &inShape, &animatedMesh,
-                                   &flipCollisionSide, &ca_collisionShape, &collisionShapeParam}) {
-    const MStatus status = addAttribute(*attribute);
-    if (!status) return status;
-  }
+  // Outputs the user sees but that are made again on every evaluation.
+  constexpr AttributeFlags kShownOutput = AttributeFlags().storable(false).hidden(false);
+  const MStatus added = addAttributes({
+      {shapeType, enumAttribute("type", "tp", kTypeConvexHull,
+                                {{"None", kTypeNone},
+                                 {"Capsule", kTypeCapsule},
+                                 {"Convex Hull", kTypeConvexHull},
+                                 {"Mesh", kTypeMesh},
+                                 {"Auto", kTypeAuto},
+                                 {"Cracker", kTypeCracker}},
+                                kNotKeyable)},
+      {outCollisionShape, dataAttribute("outCollisionShape", "oucs", MFnData::kMesh, kShownOutput)},
+      {outCollisionType, numericAttribute("outCollisionType", "ouct", MFnNumericData::kInt, 0.0, kShownOutput)},
+      {inShape, dataAttribute("inShape", "insh", MFnData::kMesh, kShownOutput)},
+      {animatedMesh, numericAttribute("animated(Mesh)", "ac", MFnNumericData::kBoolean, 0.0, kNotKeyable)},
+      {flipCollisionSide,
+       numericAttribute("flipCollisionSide(Mesh)", "fcs", MFnNumericData::kBoolean, 0.0, kNotKeyable)},
+      // The one twin that may be connected: body nodes follow it.
+      {ca_collisionShape,
+       numericAttribute("ca_collisionShape", "ccs", MFnNumericData::kBoolean, 0.0, kHiddenState.connectable(true))},
+      {collisionShapeParam, hiddenTwin("collisionShapeParam", "cspm")},
+  });
+  if (!added) return added;
 
   attributeAffects(shapeType, ca_collisionShape);
   attributeAffects(shapeType, outCollisionType);
@@ -166,12 +133,9 @@ MStatus collisionShapeNode::compute(const MPlug& plug, MDataBlock& block) {
 }
 
 ZOVmesh* collisionShapeNode::getShape() {
-  if (!m_mesh) rebuildShape();
-  const MObject self = thisMObject();
-  MPlug(self, outCollisionType).asInt();
-  MPlug(self, ca_collisionShape).asBool();
-  MPlug(self, collisionShapeParam).asBool();
-  return m_mesh.get();
+  if (!engineMesh) rebuildShape();
+  pullPlugs(thisMObject(), {&outCollisionType, &ca_collisionShape, &collisionShapeParam});
+  return engineMesh.get();
 }
 
 void collisionShapeNode::rebuildShape() {
@@ -180,12 +144,10 @@ void collisionShapeNode::rebuildShape() {
   buildShape(MPlug(self, inShape).asMObject(), true, flip);
 }
 
-void collisionShapeNode::releaseShape() { m_mesh.reset(); }
+void collisionShapeNode::releaseShape() { engineMesh.reset(); }
 
 void collisionShapeNode::onNodeRemoved(MObject& node, void*) {
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != id) return;
-  if (MPxNode* user = fn.userNode()) static_cast<collisionShapeNode*>(user)->releaseShape();
+  if (collisionShapeNode* shape = userNodeOf<collisionShapeNode>(node)) shape->releaseShape();
 }
 
 void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool flip) {
@@ -208,18 +170,17 @@ void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool fl
     return;
   }
 
-  const bool fits = m_mesh && numFaces <= m_mesh->numFaces && numVertices <= m_mesh->numVertices;
+  const bool fits = engineMesh && numFaces <= engineMesh->numFaces && numVertices <= engineMesh->numVertices;
   if (force || !fits) {
     releaseShape();
-    m_mesh.reset(createMesh(numVertices, numFaces));
-    if (!m_mesh) return;
+    engineMesh.reset(createMesh(numVertices, numFaces));
+    if (!engineMesh) return;
   }
-  ZOVmesh& shape = *m_mesh;
+  ZOVmesh& shape = *engineMesh;
   // A refilled mesh may be larger than the new geometry: only the new points
   // count, or stale ones would still shape hulls and volumes.
   shape.numVertices = numVertices;
-  for (std::uint32_t v = 0; v < numVertices; ++v)
-    shape.vertices[v] = Mgc::MgcVector3(points[v].x, points[v].y, points[v].z);
+  for (std::uint32_t v = 0; v < numVertices; ++v) shape.vertices[v] = toEngine(points[v]);
 
   std::uint32_t written = 0;
   MIntArray corners;
@@ -231,7 +192,7 @@ void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool fl
     MVector normal;
     mesh.getPolygonNormal(index, normal, MSpace::kWorld);
     if (flip && normal * normal >= zov::kTolerance) normal = -normal;
-    const Mgc::MgcVector3 faceNormal(normal.x, normal.y, normal.z);
+    const Mgc::MgcVector3 faceNormal = toEngine(normal);
     polygons.getVertices(corners);
 
     const auto emit = [&](const int* vertices, unsigned int count) {

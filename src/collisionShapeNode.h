@@ -52,7 +52,7 @@ class collisionShapeNode : public MPxNode {
   /// Frees the engine mesh, when there is one.
   void releaseShape();
   /// The cached engine mesh as it is, without evaluating anything; may be null.
-  const ZOVmesh* cachedShape() const { return m_mesh.get(); }
+  const ZOVmesh* cachedShape() const { return engineMesh.get(); }
 
   /// Whether the object is a collision shape node.
   static bool isShapeNode(const MObject& node);
@@ -82,5 +82,5 @@ class collisionShapeNode : public MPxNode {
   /// mesh is refilled in place when the new topology fits in it.
   void buildShape(const MObject& meshData, bool force, bool flip);
 
-  std::unique_ptr<ZOVmesh, MeshDeleter> m_mesh;
+  std::unique_ptr<ZOVmesh, MeshDeleter> engineMesh;
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "src/cutFaceTags.h"
+#include "src/hostEngineConversions.h"
 
 namespace {
 
@@ -86,8 +87,7 @@ MStatus setNormals(const ZOV_DFmesh& mesh, MFnMesh& host, MStatus last) {
     for (std::uint32_t k = 0; k < corners && face.cornerData; ++k) {
       const std::uint32_t n = face.cornerData[k];
       if (n >= mesh.numAuxPoints) continue;
-      const Mgc::MgcVector3& normal = mesh.auxPoints[n];
-      normals.append(MVector(normal.x, normal.y, normal.z));
+      normals.append(toHost(mesh.auxPoints[n]));
       faces.append(p);
       vertices.append(list[k]);
     }

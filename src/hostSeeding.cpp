@@ -12,6 +12,7 @@
 #include "geometry/shatter/SeedPoints.h"
 #include "math/MgcMath.h"
 #include "platform/CRandom.h"
+#include "src/hostEngineConversions.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void sharpCornerSeeds(const MDagPath& meshPath, Mgc::MgcVector3* points, int& co
     }
     const MPoint p = vertex.position(MSpace::kWorld);
     sharpness[at] = m;
-    positions[at] = Mgc::MgcVector3(p.x, p.y, p.z);
+    positions[at] = toEngine(p);
     kept = std::min(kept + 1, kSharpCornerTable);
   }
   // Only the corners at or below the average sharpness stay.

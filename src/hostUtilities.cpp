@@ -16,7 +16,7 @@
 #include "geometry/MeshTransforms.h"
 #include "math/MgcVector2.h"
 #include "src/cutFaceTags.h"
-#include "src/hostHelpers.h"
+#include "src/hostEngineConversions.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <maya/MArgDatabase.h>
 #include <maya/MGlobal.h>
 
+#include "src/nodeLinks.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 
@@ -42,14 +43,14 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
   MSelectionList named;
   MObject solverObject;
   if (named.add(kSolverName)) named.getDependNode(0, solverObject);
-  zovSolverNode* solver = solverOf(solverObject);
+  zovSolverNode* solver = userNodeOf<zovSolverNode>(solverObject);
   if (solver == nullptr) {
     MGlobal::displayError("no ZOV solver found");
     return MS::kFailure;
   }
   for (unsigned int i = 0; i < m_selection.length(); ++i) {
     MObject node;
-    if (!m_selection.getDependNode(i, node) || rigidBodyOf(node) == nullptr) continue;
+    if (!m_selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
     if (add)
       solver->addRigidBody(node);
     else

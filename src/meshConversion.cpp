@@ -18,7 +18,7 @@
 #include "geometry/PolygonHelpers.h"
 #include "math/Tolerances.h"
 #include "src/cutFaceTags.h"
-#include "src/hostHelpers.h"
+#include "src/hostEngineConversions.h"
 
 namespace {
 
@@ -228,8 +228,7 @@ ZOV_DFmesh* mayaMeshToEngineMesh(MFnMesh& host, const MIntArray& perFaceValues, 
   if (!mesh) return nullptr;
   try {
     mesh->numVertices = points.length();
-    for (unsigned int i = 0; i < points.length(); ++i)
-      mesh->vertices[i] = Mgc::MgcVector3(points[i].x, points[i].y, points[i].z);
+    for (unsigned int i = 0; i < points.length(); ++i) mesh->vertices[i] = toEngine(points[i]);
     copyNormals(normals, *mesh, nullptr);
     if (colours) copyColours(host, &colorSetName, *mesh);
     copyUVs(host, uvSetNames, carried, *mesh);
@@ -274,7 +273,7 @@ ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray&
   for (unsigned int i = 0; i < points.length(); ++i) {
     MPoint p(MFloatPoint(points[i]));
     if (matrix) p = p * *matrix;
-    positions[i] = Mgc::MgcVector3(p.x, p.y, p.z);
+    positions[i] = toEngine(p);
   }
   int colourCount = 0;
   if (host.numColorSets() > 0) colourCount = host.numColors();

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <string>
 
+#include "src/bodySetup.h"
 #include "src/collisionShapeNode.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
@@ -51,8 +52,7 @@ bool hasInMeshSource(const MObject& mesh) {
 /// Sets a collision shape's type and has it brought up to date.
 void setShapeType(const MObject& shape, unsigned int type) {
   MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(type));
-  pullPlug(shape, collisionShapeNode::outCollisionType);
-  pullPlug(shape, collisionShapeNode::ca_collisionShape);
+  pullPlugs(shape, {&collisionShapeNode::outCollisionType, &collisionShapeNode::ca_collisionShape});
 }
 
 }  // namespace
@@ -202,7 +202,7 @@ bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const S
   if (!hasInMeshSource(mesh) && feedsMeshCache(shapePath)) return false;
 
   if (!settings.multiple && findChildOfType(transform, found)) {
-    const rigidBodyNode* rigid = rigidBodyOf(found);
+    const rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(found);
     if (rigid != nullptr && rigid->isFracturePieceNode())
       MGlobal::displayWarning("Object " + MFnDependencyNode(found).name() +
                               " belong to a fracture body, use fracture options to modify it state");
@@ -220,13 +220,13 @@ bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const S
 }
 
 void RigidBodyCmd::updateBody(const MObject& body, const Settings& settings) {
-  rigidBodyNode* rigid = rigidBodyOf(body);
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(body);
   if (rigid == nullptr) return;
   MPlug(body, rigidBodyNode::usercommand).setValue(true);
   // Mass and centre count as unset: the body's new shape gives them again.
-  MPlug(body, rigidBodyNode::mass).setValue(rigidBodyNode::kUnsetCentre);
+  MPlug(body, rigidBodyNode::mass).setValue(kUnsetCentre);
   const MPlug centre(body, rigidBodyNode::massCenter);
-  for (unsigned int k = 0; k < 3; ++k) centre.child(k).setValue(rigidBodyNode::kUnsetCentre);
+  for (unsigned int k = 0; k < 3; ++k) centre.child(k).setValue(kUnsetCentre);
 
   const MPlug type(body, rigidBodyNode::inCollisionType);
   MObject shape;
@@ -240,7 +240,7 @@ void RigidBodyCmd::updateBody(const MObject& body, const Settings& settings) {
   }
   MPlug(body, rigidBodyNode::passive).setValue(static_cast<int>(settings.active));
   if (rigid->isParentAnimated() && !rigid->firstHitActive())
-    MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(1));
+    MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(FirstHit::kOnFirstHit));
   rigid->pullAll();
 }
 
@@ -262,7 +262,7 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   m_modifier->renameNode(body, bodyName);
   m_modifier->connect(MPlug(solver, zovSolverNode::rigidBodies), MPlug(body, rigidBodyNode::solver));
   if (!m_modifier->doIt()) return MString();
-  rigidBodyNode* rigid = rigidBodyOf(body);
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(body);
   if (rigid == nullptr) return MString();
 
   const MPlug cacheSize(solver, zovSolverNode::cacheSize);
@@ -286,7 +286,7 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   }
   const bool keyed = rigid->isAnimated(rigidBodyNode::kTransformAnimated);
   if (!keyed && !shapeAnimated && rigid->isParentAnimated() && !rigid->firstHitActive())
-    MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(1));
+    MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(FirstHit::kOnFirstHit));
 
   m_modifier->connect(MPlug(solver, zovSolverNode::inTime), MPlug(body, rigidBodyNode::inTimeRbd));
   m_modifier->doIt();

@@ -7,9 +7,6 @@
 #include <maya/MDataHandle.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnMessageAttribute.h>
-#include <maya/MFnNumericAttribute.h>
-#include <maya/MFnUnitAttribute.h>
 #include <maya/MGlobal.h>
 #include <maya/MViewport2Renderer.h>
 
@@ -17,6 +14,7 @@
 
 #include "src/collisionShapeNode.h"
 #include "src/engineMeshOutput.h"
+#include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
 #include "src/solverNode.h"
 
@@ -84,71 +82,14 @@ namespace {
 const char* const kTransformChannels[6] = {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ"};
 const char* const kNotAShape = "rigidBodyNode connected to a non-collision shape node!";
 
-/// Attribute flags to set: 1 on, 0 off, -1 the host's default.
-struct Flags {
-  int keyable = -1;
-  int hidden = -1;
-  int storable = -1;
-  int connectable = -1;
-};
-
-void apply(MFnAttribute& attribute, const Flags& flags) {
-  if (flags.keyable >= 0) attribute.setKeyable(flags.keyable != 0);
-  if (flags.hidden >= 0) attribute.setHidden(flags.hidden != 0);
-  if (flags.storable >= 0) attribute.setStorable(flags.storable != 0);
-  if (flags.connectable >= 0) attribute.setConnectable(flags.connectable != 0);
-}
-
-MObject numeric(const char* longName, const char* shortName, MFnNumericData::Type kind, double initial,
-                const Flags& flags) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, kind, initial);
-  apply(fn, flags);
-  return attribute;
-}
-
-/// A double in [0, 1].
-MObject fraction(const char* longName, const char* shortName, double initial) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnNumericData::kDouble, initial);
-  fn.setKeyable(false);
-  fn.setMin(0.0);
-  fn.setMax(1.0);
-  return attribute;
-}
-
-MObject point(const char* longName, const char* shortName, const Flags& flags) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.createPoint(longName, shortName);
-  apply(fn, flags);
-  return attribute;
-}
-
-/// A hidden twin: not connectable, not storable, not keyable.
-MObject twin(const char* longName, const char* shortName) {
-  return numeric(longName, shortName, MFnNumericData::kBoolean, 0.0, {0, 1, 0, 0});
-}
-
-MObject angle(const char* longName, const char* shortName) {
-  MFnUnitAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnUnitAttribute::kAngle, 0.0);
-  fn.setHidden(true);
-  return attribute;
-}
-
-MObject message(const char* longName, const char* shortName) {
-  MFnMessageAttribute fn;
-  return fn.create(longName, shortName);
-}
+/// Values the user does not see or key but may connect.
+constexpr AttributeFlags kHiddenValue = AttributeFlags().keyable(false).hidden(true);
+/// Hidden values that live only while the scene is open, and may be connected.
+constexpr AttributeFlags kHiddenConnectableState = kHiddenValue.storable(false);
+/// Hidden values kept with the scene that nothing connects to.
+constexpr AttributeFlags kHiddenStoredSetting = kHiddenSetting.storable(true);
 
 }  // namespace
-
-rigidBodyNode* rigidBodyOf(const MObject& node) {
-  if (node.isNull()) return nullptr;
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != rigidBodyNode::id) return nullptr;
-  return static_cast<rigidBodyNode*>(fn.userNode());
-}
 
 rigidBodyNode::rigidBodyNode() {
   for (int k = 0; k < 6; ++k) channelKeys[k].channel = kTransformChannels[k];
@@ -159,133 +100,66 @@ rigidBodyNode::~rigidBodyNode() { dropBody(); }
 void* rigidBodyNode::creator() { return new rigidBodyNode; }
 
 MStatus rigidBodyNode::initialize() {
-  const Flags notKeyable{0, -1, -1, -1};
-  const Flags hiddenSetting{0, 1, -1, 0};
-  const Flags hiddenState{0, 1, 0, 0};
-
-  MFnUnitAttribute unit;
-  inTimeRbd = unit.create("inTimeRbd", "itr", MFnUnitAttribute::kTime, 0.0);
-  unit.setHidden(true);
-  inCollisionType = numeric("inCollisionType", "inct", MFnNumericData::kInt, 0.0, {});
-  solver = message("solver", "solv");
-  MFnMessageAttribute(solver).setHidden(true);
-  fracture = message("fracture", "frac");
-  transFbody = message("transFbody", "tfb");
-  fieldList = message("fieldList", "afld");
-  {
-    MFnMessageAttribute fn(fieldList);
-    fn.setArray(true);
-    fn.setKeyable(false);
-    fn.setConnectable(true);
-  }
-  selected = numeric("selected", "sel", MFnNumericData::kBoolean, 0.0, {0, 1, 0, -1});
-  enabled = numeric("enabled", "enb", MFnNumericData::kBoolean, 0.0, notKeyable);
-  passive = numeric("passive", "ac", MFnNumericData::kInt, 0.0, notKeyable);
-  firstHitActiveAttr = numeric("firstHitActive", "fha", MFnNumericData::kShort, 0.0, notKeyable);
-  actFrame = numeric("actFrame", "acf", MFnNumericData::kShort, 1.0, {0, 0, -1, -1});
-  isJaggyAttr = numeric("isJaggy", "jag", MFnNumericData::kBoolean, 0.0, {0, 1, -1, -1});
-  mass = numeric("mass", "ma", MFnNumericData::kDouble, 0.0, notKeyable);
-  massCenter = numeric("massCenter", "cm", MFnNumericData::k3Double, kUnsetCentre, notKeyable);
-  bounciness = fraction("bounciness", "bou", 0.3);
-  friction = fraction("friction", "fc", 0.7);
-  linearDamping = fraction("linearDamping", "ld", 0.01);
-  angularDamping = fraction("angularDamping", "ad", 0.01);
-  gapfactor = fraction("gapfactor", "gpf", 0.0);
-  initialVelocity = point("initialVelocity", "inve", {});
-  randomVX = numeric("randomVX", "rvx", MFnNumericData::kInt, 0.0, hiddenSetting);
-  randomVY = numeric("randomVY", "rvy", MFnNumericData::kInt, 0.0, hiddenSetting);
-  randomVZ = numeric("randomVZ", "rvz", MFnNumericData::kInt, 0.0, hiddenSetting);
-  initialSpin = point("initialSpin", "insp", {});
-  randomWX = numeric("randomWX", "rwx", MFnNumericData::kInt, 0.0, hiddenSetting);
-  randomWY = numeric("randomWY", "rwy", MFnNumericData::kInt, 0.0, hiddenSetting);
-  randomWZ = numeric("randomWZ", "rwz", MFnNumericData::kInt, 0.0, hiddenSetting);
-  affectForceFields = numeric("affectForceFields", "aff", MFnNumericData::kBoolean, 0.0, {0, 0, 1, -1});
-  stressColor = numeric("stressColor", "stc", MFnNumericData::kBoolean, 0.0, hiddenState);
-  usercommand = numeric("usercommand", "use", MFnNumericData::kBoolean, 0.0, hiddenState);
-  index = numeric("index", "idx", MFnNumericData::kInt, -1.0, hiddenSetting);
-  groupid = numeric("groupid", "gri", MFnNumericData::kInt, -1.0, {0, 1, 1, 0});
-  ca_rigidBody = twin("ca_rigidBody", "carb");
-  ca_rigidBodyParam = twin("ca_rigidBodyParam", "carbp");
-  ca_activeState = twin("ca_activeState", "caas");
-  animatedTRS = twin("animatedTRS", "atrs");
-  hasZovKeys = numeric("hasZovKeys", "hzk", MFnNumericData::kBoolean, 0.0, {0, 1, 1, 0});
-  animated = numeric("animated", "anim", MFnNumericData::kBoolean, 0.0, {0, 1, 0, -1});
-  ca_forceFields = twin("ca_forceFields", "caff");
-  ca_centerMass = twin("ca_centerMass", "cacm");
-  ca_initialVelocity = twin("ca_initialVelocity", "caiv");
-  ca_initialSpin = twin("ca_initialSpin", "caiw");
-  ca_selected = twin("ca_selected", "ces");
-  ca_index = twin("ca_index", "cidx");
-  sca_tressColor = twin("sca_tressColor", "cstc");
-  lastPosition = point("lastPosition", "pos0", hiddenState);
-  lastRotation = point("lastRotation", "rot0", hiddenState);
-  velocity = point("velocity", "vel", hiddenState);
-  welocity = point("welocity", "wel", hiddenState);
-  keysTX = numeric("keysTX", "ktx", MFnNumericData::kDouble, 0.0, {0, 1, -1, -1});
-  keysTY = numeric("keysTY", "kty", MFnNumericData::kDouble, 0.0, {0, 1, -1, -1});
-  keysTZ = numeric("keysTZ", "ktz", MFnNumericData::kDouble, 0.0, {0, 1, -1, -1});
-  keysRX = angle("keysRX", "krx");
-  keysRY = angle("keysRY", "kry");
-  keysRZ = angle("keysRZ", "krz");
-
-  for (const MObject* attribute : {&inTimeRbd,
-                                   &inCollisionType,
-                                   &solver,
-                                   &fracture,
-                                   &transFbody,
-                                   &fieldList,
-                                   &selected,
-                                   &enabled,
-                                   &passive,
-                                   &firstHitActiveAttr,
-                                   &actFrame,
-                                   &isJaggyAttr,
-                                   &mass,
-                                   &massCenter,
-                                   &bounciness,
-                                   &friction,
-                                   &linearDamping,
-                                   &angularDamping,
-                                   &gapfactor,
-                                   &initialVelocity,
-                                   &randomVX,
-                                   &randomVY,
-                                   &randomVZ,
-                                   &initialSpin,
-                                   &randomWX,
-                                   &randomWY,
-                                   &randomWZ,
-                                   &affectForceFields,
-                                   &stressColor,
-                                   &usercommand,
-                                   &index,
-                                   &groupid,
-                                   &ca_rigidBody,
-                                   &ca_rigidBodyParam,
-                                   &ca_activeState,
-                                   &animatedTRS,
-                                   &hasZovKeys,
-                                   &animated,
-                                   &ca_forceFields,
-                                   &ca_centerMass,
-                                   &ca_initialVelocity,
-                                   &ca_initialSpin,
-                                   &ca_selected,
-                                   &ca_index,
-                                   &sca_tressColor,
-                                   &lastPosition,
-                                   &lastRotation,
-                                   &velocity,
-                                   &welocity,
-                                   &keysTX,
-                                   &keysTY,
-                                   &keysTZ,
-                                   &keysRX,
-                                   &keysRY,
-                                   &keysRZ}) {
-    const MStatus status = addAttribute(*attribute);
-    if (!status) return status;
-  }
+  using Kind = MFnNumericData;
+  const MStatus added = addAttributes({
+      {inTimeRbd, unitAttribute("inTimeRbd", "itr", MFnUnitAttribute::kTime, 0.0, AttributeFlags().hidden(true))},
+      {inCollisionType, numericAttribute("inCollisionType", "inct", Kind::kInt, 0.0)},
+      {solver, messageAttribute("solver", "solv", AttributeFlags().hidden(true))},
+      {fracture, messageAttribute("fracture", "frac")},
+      {transFbody, messageAttribute("transFbody", "tfb")},
+      {fieldList, messageAttribute("fieldList", "afld", AttributeFlags().array(true).keyable(false).connectable(true))},
+      {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kHiddenConnectableState)},
+      {enabled, numericAttribute("enabled", "enb", Kind::kBoolean, 0.0, kNotKeyable)},
+      {passive, numericAttribute("passive", "ac", Kind::kInt, 0.0, kNotKeyable)},
+      {firstHitActiveAttr, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      {actFrame, numericAttribute("actFrame", "acf", Kind::kShort, 1.0, kNotKeyable.hidden(false))},
+      {isJaggyAttr, numericAttribute("isJaggy", "jag", Kind::kBoolean, 0.0, kHiddenValue)},
+      {mass, numericAttribute("mass", "ma", Kind::kDouble, 0.0, kNotKeyable)},
+      {massCenter, numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable)},
+      {bounciness, fractionAttribute("bounciness", "bou", 0.3)},
+      {friction, fractionAttribute("friction", "fc", 0.7)},
+      {linearDamping, fractionAttribute("linearDamping", "ld", 0.01)},
+      {angularDamping, fractionAttribute("angularDamping", "ad", 0.01)},
+      {gapfactor, fractionAttribute("gapfactor", "gpf", 0.0)},
+      {initialVelocity, pointAttribute("initialVelocity", "inve")},
+      {randomVX, numericAttribute("randomVX", "rvx", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomVY, numericAttribute("randomVY", "rvy", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomVZ, numericAttribute("randomVZ", "rvz", Kind::kInt, 0.0, kHiddenSetting)},
+      {initialSpin, pointAttribute("initialSpin", "insp")},
+      {randomWX, numericAttribute("randomWX", "rwx", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomWY, numericAttribute("randomWY", "rwy", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomWZ, numericAttribute("randomWZ", "rwz", Kind::kInt, 0.0, kHiddenSetting)},
+      {affectForceFields,
+       numericAttribute("affectForceFields", "aff", Kind::kBoolean, 0.0, kNotKeyable.hidden(false).storable(true))},
+      {stressColor, numericAttribute("stressColor", "stc", Kind::kBoolean, 0.0, kHiddenState)},
+      {usercommand, numericAttribute("usercommand", "use", Kind::kBoolean, 0.0, kHiddenState)},
+      {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting)},
+      {groupid, numericAttribute("groupid", "gri", Kind::kInt, -1.0, kHiddenStoredSetting)},
+      {ca_rigidBody, hiddenTwin("ca_rigidBody", "carb")},
+      {ca_rigidBodyParam, hiddenTwin("ca_rigidBodyParam", "carbp")},
+      {ca_activeState, hiddenTwin("ca_activeState", "caas")},
+      {animatedTRS, hiddenTwin("animatedTRS", "atrs")},
+      {hasZovKeys, numericAttribute("hasZovKeys", "hzk", Kind::kBoolean, 0.0, kHiddenStoredSetting)},
+      {animated, numericAttribute("animated", "anim", Kind::kBoolean, 0.0, kHiddenConnectableState)},
+      {ca_forceFields, hiddenTwin("ca_forceFields", "caff")},
+      {ca_centerMass, hiddenTwin("ca_centerMass", "cacm")},
+      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv")},
+      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw")},
+      {ca_selected, hiddenTwin("ca_selected", "ces")},
+      {ca_index, hiddenTwin("ca_index", "cidx")},
+      {sca_tressColor, hiddenTwin("sca_tressColor", "cstc")},
+      {lastPosition, pointAttribute("lastPosition", "pos0", kHiddenState)},
+      {lastRotation, pointAttribute("lastRotation", "rot0", kHiddenState)},
+      {velocity, pointAttribute("velocity", "vel", kHiddenState)},
+      {welocity, pointAttribute("welocity", "wel", kHiddenState)},
+      {keysTX, numericAttribute("keysTX", "ktx", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysTY, numericAttribute("keysTY", "kty", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysTZ, numericAttribute("keysTZ", "ktz", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysRX, unitAttribute("keysRX", "krx", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
+      {keysRY, unitAttribute("keysRY", "kry", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
+      {keysRZ, unitAttribute("keysRZ", "krz", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
+  });
+  if (!added) return added;
 
   attributeAffects(inTimeRbd, keysTY);
   attributeAffects(selected, ca_selected);
@@ -378,9 +252,9 @@ MBoundingBox rigidBodyNode::boundingBox() const {
 
 bool rigidBodyNode::collisionShapeNode(MObject& shape) const {
   const MObject self = thisMObject();
-  MPlug type(self, inCollisionType);
   // Reading it makes the host bring the shape's output up to date.
-  type.asInt();
+  pullPlug(self, inCollisionType);
+  const MPlug type(self, inCollisionType);
   if (type.isConnected()) return firstConnectedNode(type, shape);
   MPlug meshAnimation(self, animated);
   if (meshAnimation.isConnected()) return firstConnectedNode(meshAnimation, shape);
@@ -390,20 +264,20 @@ bool rigidBodyNode::collisionShapeNode(MObject& shape) const {
 ZOVmesh* rigidBodyNode::shapeMesh() const {
   MObject shape;
   if (!collisionShapeNode(shape)) return nullptr;
-  MFnDependencyNode fn(shape);
-  if (fn.typeId() != ::collisionShapeNode::id || fn.userNode() == nullptr) {
+  ::collisionShapeNode* shapeNode = userNodeOf<::collisionShapeNode>(shape);
+  if (shapeNode == nullptr) {
     std::printf("%s\n", kNotAShape);
     std::fflush(stdout);
     return nullptr;
   }
-  return static_cast<::collisionShapeNode*>(fn.userNode())->getShape();
+  return shapeNode->getShape();
 }
 
 int rigidBodyNode::collisionType() const {
   MPlug type(thisMObject(), inCollisionType);
   if (type.isConnected()) return type.asInt();
   MObject shape;
-  if (collisionShapeNode(shape) && MFnDependencyNode(shape).typeId() == ::collisionShapeNode::id)
+  if (collisionShapeNode(shape) && ::collisionShapeNode::isShapeNode(shape))
     return MPlug(shape, ::collisionShapeNode::shapeType).asShort();
   return type.asInt();
 }
@@ -416,7 +290,7 @@ bool rigidBodyNode::isAnimated(int mask) const {
       result = MAnimUtil::isAnimated(transform, false);
   }
   MObject shape;
-  const bool hasShape = collisionShapeNode(shape) && MFnDependencyNode(shape).typeId() == ::collisionShapeNode::id;
+  const bool hasShape = collisionShapeNode(shape) && ::collisionShapeNode::isShapeNode(shape);
   if ((mask & kShapeInputAnimated) != 0 && hasShape &&
       MAnimUtil::isAnimated(MPlug(shape, ::collisionShapeNode::inShape)))
     return true;
@@ -437,26 +311,29 @@ bool rigidBodyNode::isAnimated(int mask) const {
 zovSolverNode* rigidBodyNode::linkedSolver() const {
   MObject node;
   if (!firstConnectedNode(MPlug(thisMObject(), solver), node)) return nullptr;
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != zovSolverNode::id) return nullptr;
-  return static_cast<zovSolverNode*>(fn.userNode());
+  return userNodeOf<zovSolverNode>(node);
 }
 
 void rigidBodyNode::invalidateSolverCache() const {
   if (zovSolverNode* owner = linkedSolver()) owner->deactivateCachedMode();
 }
 
-int rigidBodyNode::passiveState() const { return MPlug(thisMObject(), passive).asInt(); }
+PassiveState rigidBodyNode::passiveState() const {
+  return static_cast<PassiveState>(MPlug(thisMObject(), passive).asInt());
+}
 bool rigidBodyNode::isJaggy() const { return MPlug(thisMObject(), isJaggyAttr).asBool(); }
 bool rigidBodyNode::isEnabled() const { return MPlug(thisMObject(), enabled).asBool(); }
 int rigidBodyNode::activationFrame() const { return MPlug(thisMObject(), actFrame).asInt(); }
 bool rigidBodyNode::isAnimatedMesh() const { return MPlug(thisMObject(), animated).asBool(); }
-bool rigidBodyNode::firstHitActive() const { return MPlug(thisMObject(), firstHitActiveAttr).asShort() != 0; }
-bool rigidBodyNode::activatesAtFrame() const { return MPlug(thisMObject(), firstHitActiveAttr).asShort() == 2; }
+FirstHit rigidBodyNode::firstHitMode() const {
+  return static_cast<FirstHit>(MPlug(thisMObject(), firstHitActiveAttr).asShort());
+}
+bool rigidBodyNode::firstHitActive() const { return firstHitMode() != FirstHit::kOff; }
+bool rigidBodyNode::activatesAtFrame() const { return firstHitMode() == FirstHit::kAtFrame; }
 
 bool rigidBodyNode::isParentAnimated() const {
   MDagPath path;
-  if (!MDagPath::getAPathTo(thisMObject(), path) || !path.pop() || !path.pop() || path.length() == 0) return false;
+  if (!parentTransformPath(thisMObject(), path) || !path.pop() || path.length() == 0) return false;
   return MAnimUtil::isAnimated(path, true);
 }
 
@@ -473,9 +350,7 @@ void rigidBodyNode::dropBody() {
   body.reset();
   stressColors.clear();
   if (zovSolverNode* owner = linkedSolver()) {
-    MPlugArray bodies;
-    MPlug(owner->thisMObject(), zovSolverNode::rigidBodies).connectedTo(bodies, true, true);
-    owner->sortBodies(bodies);
+    owner->sortBodies(connectedPlugs(owner->thisMObject(), zovSolverNode::rigidBodies));
   }
   for (ChannelKeys& keys : channelKeys) {
     if (keys.count == 0) continue;
@@ -488,7 +363,5 @@ void rigidBodyNode::dropBody() {
 }
 
 void rigidBodyNode::onNodeRemoved(MObject& node, void*) {
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != id) return;
-  if (MPxNode* user = fn.userNode()) static_cast<rigidBodyNode*>(user)->releaseBody();
+  if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) rigid->releaseBody();
 }

@@ -22,15 +22,32 @@
 #include "engine/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"
+#include "src/bodySetup.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
 #include "src/ownedBody.h"
-#include "src/poseHelpers.h"
 
 class FractureBodyNode;
 class rigidBodyNode;
 class zovSolverNode;
 
-/// The rigid body node behind an object, or null.
-rigidBodyNode* rigidBodyOf(const MObject& node);
+/// Values of `passive`: how a body moves. Scenes store them as these numbers.
+enum class PassiveState : int {
+  kDynamic = 0,
+  kPassive = 1,
+  /// Static, placed by its animated transform each frame.
+  kDrivenByTransform = 2,
+};
+
+/// Values of `firstHitActive`: when a static body wakes. Scenes store them as
+/// these numbers.
+enum class FirstHit : short {
+  kOff = 0,
+  /// At the first collision.
+  kOnFirstHit = 1,
+  /// At `actFrame`.
+  kAtFrame = 2,
+};
 
 /// The rigid body node (`zovRigidBody`): a locator under the transform of a
 /// simulated mesh. It holds one body's settings, owns the engine body made
@@ -55,9 +72,6 @@ class rigidBodyNode : public MPxLocatorNode {
     kParametersAnimated = 4,
     kShapeMeshDeformed = 8,
   };
-
-  /// The single-precision epsilon: `massCenter` at or below it counts as unset.
-  static constexpr double kUnsetCentre = static_cast<double>(1.1920929e-07f);
 
   rigidBodyNode();
   ~rigidBodyNode() override;
@@ -85,10 +99,10 @@ class rigidBodyNode : public MPxLocatorNode {
   HardBody* engineBody(bool pull);
   /// Pulls every `ca_` output.
   void pullAll();
-  /// Makes the body dynamic (passive 0) or static (1, or 2: driven by the
-  /// transform); from outside a compute, also writes `passive` and pulls
-  /// `ca_activeState`.
-  void applyPassiveState(int passive, bool fromCompute);
+  /// Makes the body dynamic or static (passive, or driven by the transform);
+  /// a value outside the enum counts as dynamic. From outside a compute,
+  /// also writes `passive` and pulls `ca_activeState`.
+  void applyPassiveState(PassiveState state, bool fromCompute);
   /// Puts the body into (takes it out of) the world and sets `enabled`.
   void activateBody();
   void deactivateBody();
@@ -106,14 +120,15 @@ class rigidBodyNode : public MPxLocatorNode {
   /// Ends the solver's cached mode: the bodies changed.
   void invalidateSolverCache() const;
 
-  int passiveState() const;
+  PassiveState passiveState() const;
+  FirstHit firstHitMode() const;
   bool isJaggy() const;
   bool isEnabled() const;
   int activationFrame() const;
   bool isAnimatedMesh() const;
-  /// `firstHitActive` is not 0.
+  /// `firstHitActive` is not kOff.
   bool firstHitActive() const;
-  /// `firstHitActive` is 2: the body waits for `actFrame`.
+  /// `firstHitActive` is kAtFrame: the body waits for `actFrame`.
   bool activatesAtFrame() const;
   /// The transform has a parent, and it is animated.
   bool isParentAnimated() const;
@@ -271,9 +286,6 @@ class rigidBodyNode : public MPxLocatorNode {
   static MObject keysRZ;
 
  private:
-  /// The pose members as a pose.
-  FloatPose currentPose() const;
-  FloatPose targetPose() const;
   /// The transform of the node's path put at the body pose B (W = bodyOffset
   /// · B), and the pose members taken from W.
   void placeTransform(const MMatrix& B);
@@ -306,15 +318,10 @@ class rigidBodyNode : public MPxLocatorNode {
   void pushActiveState(MDataBlock& block);
   void moveCentreOfMass(MDataBlock& block);
 
-  /// The mass (volume) of the mesh and its centre, as creation and rebuild
-  /// take them; false, with a warning, when the volume is not a number.
-  bool massOf(const ZOVmesh& mesh, bool warnEmpty, const char* negativePrefix, double& mass,
-              Mgc::MgcVector3& centre) const;
   /// The first node linked to `solver`, when it is a solver node.
   zovSolverNode* linkedSolver() const;
-  /// The path of the transform above the node; false, printing the path
-  /// error line, when there is none.
-  bool transformPath(MDagPath& path) const;
+  /// Whether the linked solver fits bodies to the host's scale.
+  bool fittedToHostScale() const;
   /// Takes the transform's translation, rotation and scale from its world
   /// matrix W into the pose members; answers the engine's rotation matrix
   /// of that rotation.
@@ -322,7 +329,8 @@ class rigidBodyNode : public MPxLocatorNode {
   /// `bodyOffset` and `pivotInBody` from the body's pose and the
   /// transform's world matrix and rotate pivot.
   void tieToTransform(const MDagPath& transform);
-  /// Whether `passive` 0 must yield to keys on the transform or the shape.
+  /// Whether a dynamic `passive` must yield to keys on the transform or the
+  /// shape.
   bool keyedAgainstDynamics() const;
   /// The keys warning.
   void warnKeyed() const;
@@ -332,19 +340,19 @@ class rigidBodyNode : public MPxLocatorNode {
   /// body. Not owned.
   FractureBodyNode* fractureOwner = nullptr;
   std::uint32_t bodySerial = 0;
-  float poseTranslation[3] = {};
-  float targetTranslation[3] = {};
-  float poseRotation[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  float targetRotation[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  float poseScale[3] = {1.0f, 1.0f, 1.0f};
+  /// The transform's pose as last taken, and the pose it goes to in the
+  /// frame being simulated.
+  FloatPose currentPose;
+  FloatPose targetPose;
+  float currentScale[3] = {1.0f, 1.0f, 1.0f};
   float targetScale[3] = {1.0f, 1.0f, 1.0f};
   /// The transform's world rotate pivot in the body frame.
   float pivotInBody[3] = {};
   /// The body's centre of mass in the transform's frame.
   float centreInTransform[3] = {};
   MMatrix bodyOffset;
-  float startTranslation[3] = {};
-  float startRotation[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  /// The pose at the start of the playback range.
+  FloatPose startPose;
   /// Copy of `affectForceFields`.
   bool affectsFields = false;
   /// Set while the node is a piece of a fracture body.

@@ -11,7 +11,7 @@
 #include "src/draw/DrawShapes.h"
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/glDrawing.h"
-#include "src/hostHelpers.h"
+#include "src/hostEngineConversions.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 
@@ -69,8 +69,8 @@ void drawLegacyCapsule(const ZOVcapsule& capsule, const MMatrix& offsetInverse) 
   const Mgc::MgcVector3 sides[4] = {u * r, u * -r, v * r, v * -r};
   float from[3], to[3];
   for (const Mgc::MgcVector3& side : sides) {
-    zovdraw::storePoint(ends[0] + MVector(side.x, side.y, side.z), from);
-    zovdraw::storePoint(ends[1] + MVector(side.x, side.y, side.z), to);
+    zovdraw::storePoint(ends[0] + toHost(side), from);
+    zovdraw::storePoint(ends[1] + toHost(side), to);
     glDrawLine(from, to);
   }
   // The end's frame: x along u, y along v, z along the axis, at the end.
@@ -96,8 +96,7 @@ bool rigidBodyNode::isSelected() const {
   for (MItSelectionList it(list, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
     MObject item;
     it.getDependNode(item);
-    const MFnDependencyNode fn(item);
-    if (fn.typeId() == id && fn.userNode() == this) return true;
+    if (userNodeOf<rigidBodyNode>(item) == this) return true;
   }
   return false;
 }

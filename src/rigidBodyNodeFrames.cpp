@@ -1,90 +1,62 @@
 // The rigid body node's services to the frame loop: moving the engine body
 // between the host's transform and the engine, and its frame cache.
 #include <maya/MFnTransform.h>
-#include <maya/MTransformationMatrix.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "engine/BodyFactory.h"
-#include "math/MgcQuaternion.h"
 #include "src/collisionShapeNode.h"
-#include "src/hostHelpers.h"
-#include "src/matrixHelpers.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
 #include "src/rigidBodyNode.h"
 
 namespace {
 
 /// Squared speeds below this count as no motion.
 constexpr double kStillSquared = 1e-5;
-/// Values of `passive` and `firstHitActive` the services test.
-constexpr int kDynamicBody = 0;
-constexpr short kWaitsForFrame = 2;
 constexpr unsigned int kPositionFloats = 3;
 constexpr unsigned int kRotationFloats = 4;
 
-MVector childTriple(const MObject& node, const MObject& attribute) {
-  const MPlug plug(node, attribute);
-  return MVector(plug.child(0).asFloat(), plug.child(1).asFloat(), plug.child(2).asFloat());
-}
-
 }  // namespace
-
-FloatPose rigidBodyNode::currentPose() const {
-  FloatPose pose;
-  std::memcpy(pose.translation, poseTranslation, sizeof(pose.translation));
-  std::memcpy(pose.rotation, poseRotation, sizeof(pose.rotation));
-  return pose;
-}
-
-FloatPose rigidBodyNode::targetPose() const {
-  FloatPose pose;
-  std::memcpy(pose.translation, targetTranslation, sizeof(pose.translation));
-  std::memcpy(pose.rotation, targetRotation, sizeof(pose.rotation));
-  return pose;
-}
 
 void rigidBodyNode::resetToStart(const MTime& time) {
   if (body) {
     bodyFromMaya(time, false);
     body->saveDynamics(kSaveAll);
   }
-  std::memcpy(startTranslation, poseTranslation, sizeof(startTranslation));
-  std::memcpy(startRotation, poseRotation, sizeof(startRotation));
+  startPose = currentPose;
   MDagPath transform;
-  if (!MDagPath::getAPathTo(thisMObject(), transform) || !transform.pop() || transform.length() == 0) return;
+  if (!parentTransformPath(thisMObject(), transform)) return;
   MFnTransform fn(transform);
   fn.setRestPosition(fn.transformation());
 }
 
 void rigidBodyNode::restoreRestTransform() {
-  std::memcpy(poseRotation, startRotation, sizeof(poseRotation));
-  std::memcpy(targetRotation, startRotation, sizeof(targetRotation));
-  std::memcpy(poseTranslation, startTranslation, sizeof(poseTranslation));
-  std::memcpy(targetTranslation, startTranslation, sizeof(targetTranslation));
+  currentPose = startPose;
+  targetPose = startPose;
   if (body) {
     body->restoreDynamics();
-    if (MPlug(thisMObject(), firstHitActiveAttr).asShort() == kWaitsForFrame) body->enableStatic();
+    if (activatesAtFrame()) body->enableStatic();
   }
   MDagPath transform;
-  if (!MDagPath::getAPathTo(thisMObject(), transform) || !transform.pop() || transform.length() == 0) return;
+  if (!parentTransformPath(thisMObject(), transform)) return;
   MFnTransform fn(transform);
   fn.setTranslation(fn.restPosition().getTranslation(MSpace::kTransform), MSpace::kTransform);
   fn.resetFromRestPosition();
 }
 
 void rigidBodyNode::applyInitialVelocities() {
-  if (!body || passiveState() != kDynamicBody) return;
-  body->setLinearVelocity(toEngine(childTriple(thisMObject(), initialVelocity)));
+  if (!body || passiveState() != PassiveState::kDynamic) return;
+  body->setLinearVelocity(toEngine(readVector(thisMObject(), initialVelocity)));
   body->saveDynamics(kSaveLinearVelocity);
-  body->setAngularMomentum(toEngine(childTriple(thisMObject(), initialSpin)));
+  body->setAngularMomentum(toEngine(readVector(thisMObject(), initialSpin)));
   body->saveDynamics(kSaveAngularVelocity);
 }
 
 void rigidBodyNode::bodyFromMaya(const MTime& time, bool forceMesh) {
   MDagPath transform;
-  if (!transformPath(transform)) return;
+  if (!transformPathOrReport(thisMObject(), transform)) return;
   const MMatrix W = transform.inclusiveMatrix();
   capturePose(W);
   if (!body) return;
@@ -99,25 +71,22 @@ void rigidBodyNode::refreshBodyMesh(const MTime&) {
 
 void rigidBodyNode::captureTargetPose(const MTime&) {
   MDagPath transform;
-  if (!transformPath(transform)) return;
-  const FloatPose target = poseOf(transform.inclusiveMatrix(), targetScale);
-  std::memcpy(targetTranslation, target.translation, sizeof(targetTranslation));
-  std::memcpy(targetRotation, target.rotation, sizeof(targetRotation));
+  if (!transformPathOrReport(thisMObject(), transform)) return;
+  targetPose = poseOf(transform.inclusiveMatrix(), targetScale);
 }
 
 void rigidBodyNode::computeKinematicVelocity(double dt, const MTime&, const MTime&) {
   if (!body || !(dt > 0.0)) return;
   const MMatrix inverseOffset = bodyOffset.inverse();
-  const FloatPose a = poseOf(multiplyTransforms(poseMatrix(currentPose()), inverseOffset));
-  const FloatPose b = poseOf(multiplyTransforms(poseMatrix(targetPose()), inverseOffset));
+  const FloatPose a = poseOf(multiplyTransforms(poseMatrix(currentPose), inverseOffset));
+  const FloatPose b = poseOf(multiplyTransforms(poseMatrix(targetPose), inverseOffset));
   const MVector v = (b.translationVector() - a.translationVector()) / dt;
   body->setLinearVelocity(toEngine(v));
   MVector w;
   if (turnRate(a.rotationQuaternion(), b.rotationQuaternion(), dt, w)) {
     body->setAngularMomentum(toEngine(w));
   } else {
-    const Mgc::MgcVector3& L = body->getDyn().angularMomentum;
-    w = MVector(L.x, L.y, L.z);
+    w = toHost(body->getDyn().angularMomentum);
   }
   if (body->getType() == kTriMeshBody && (isAnimatedMesh() || isAnimated(kShapeInputAnimated)))
     deformingMeshVelocities(dt, v, w);
@@ -126,12 +95,12 @@ void rigidBodyNode::computeKinematicVelocity(double dt, const MTime&, const MTim
 void rigidBodyNode::deformingMeshVelocities(double dt, const MVector& v, const MVector& w) {
   MObject shapeNode;
   if (!collisionShapeNode(shapeNode)) return;
-  MFnDependencyNode fn(shapeNode);
-  if (fn.typeId() != ::collisionShapeNode::id || fn.userNode() == nullptr) {
+  ::collisionShapeNode* shape = userNodeOf<::collisionShapeNode>(shapeNode);
+  if (shape == nullptr) {
     shapeMesh();  // says that the node is no collision shape
     return;
   }
-  static_cast<::collisionShapeNode*>(fn.userNode())->rebuildShape();
+  shape->rebuildShape();
   ZOVmesh* mesh = shapeMesh();
   ZOVmesh* old = body->getWorldMesh();
   if (mesh == nullptr || old == nullptr) return;
@@ -161,24 +130,20 @@ void rigidBodyNode::placeAtFraction(double fraction, const MTime&, const MTime&)
   if (!body) return;
   MVector p;
   MQuaternion q;
-  blendPoses(currentPose(), targetPose(), fraction, p, q);
+  blendPoses(currentPose, targetPose, fraction, p, q);
   placeBodyAt(*body.get(), multiplyTransforms(poseMatrix(p, q), bodyOffset.inverse()), false);
 }
 
 void rigidBodyNode::placeTransform(const MMatrix& B) {
   MDagPath transform;
-  if (!transformPath(transform)) return;
+  if (!transformPathOrReport(thisMObject(), transform)) return;
   const MMatrix W = multiplyTransforms(B, bodyOffset);
-  const FloatPose pose = poseOf(W, poseScale);
-  std::memcpy(poseTranslation, pose.translation, sizeof(poseTranslation));
-  std::memcpy(poseRotation, pose.rotation, sizeof(poseRotation));
+  currentPose = poseOf(W, currentScale);
   MFnTransform fn(transform);
-  const MPoint P0 = fn.rotatePivot(MSpace::kWorld);
+  const MVector P0 = fn.rotatePivot(MSpace::kWorld);
   const MVector P1 = transformPoint(MVector(pivotInBody[0], pivotInBody[1], pivotInBody[2]), B);
-  fn.translateBy(P1 - MVector(P0.x, P0.y, P0.z), MSpace::kWorld);
-  double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
-  MTransformationMatrix(W).getRotationQuaternion(x, y, z, w, MSpace::kTransform);
-  fn.setRotation(MQuaternion(x, y, z, w), MSpace::kWorld);
+  fn.translateBy(P1 - P0, MSpace::kWorld);
+  fn.setRotation(rotationOf(W), MSpace::kWorld);
 }
 
 void rigidBodyNode::writeTransform() {

@@ -98,7 +98,7 @@ MStatus SolverCmd::undoIt() {
 }
 
 MStatus SolverCmd::act(const MObject& solver) {
-  zovSolverNode* node = solverOf(solver);
+  zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
   if (m_arguments && m_arguments->isFlagSet(kReportFlag)) {
     bool on = false;
     m_arguments->getFlagArgument(kReportFlag, 0, on);
@@ -136,12 +136,12 @@ MStatus SolverCmd::connectDynamics(const MObject& solver) {
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
     MDagPath path;
-    if (!node.hasFn(MFn::kDagNode) || !MDagPath::getAPathTo(node, path) || !path.pop() || path.length() == 0) {
+    if (!node.hasFn(MFn::kDagNode) || !parentTransformPath(node, path)) {
       std::printf("No transform found!\n");
       std::fflush(stdout);
       continue;
     }
-    const rigidBodyNode* rigid = rigidBodyOf(node);
+    const rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr || rigid->isAnimated(rigidBodyNode::kTransformAnimated)) continue;
     linkPivotHelpers(node, path.node(), *m_modifier);
   }

@@ -2,7 +2,6 @@
 // (position, velocity, mass), each field is asked for its forces on all of
 // them at once, and the forces go into the bodies' external force
 // accumulators.
-#include <maya/MFnDependencyNode.h>
 #include <maya/MFnField.h>
 #include <maya/MItDag.h>
 
@@ -11,12 +10,12 @@
 
 #include "engine/FractureBody.h"
 #include "engine/PrivateHardBody.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 
 namespace {
-
-MVector hostVector(const Mgc::MgcVector3& v) { return MVector(v.x, v.y, v.z); }
 
 /// Whether a body can be pushed: static or waiting bodies, and bodies whose
 /// inverse mass is 0 (infinitely heavy), take no force; their samples would
@@ -26,8 +25,8 @@ bool takesFieldForce(const HardBody& body) {
 }
 
 void appendSample(const HardBody& body, MVectorArray& positions, MVectorArray& velocities, MDoubleArray& masses) {
-  positions.append(hostVector(body.getDyn().position));
-  velocities.append(hostVector(body.getDyn().linearVelocity));
+  positions.append(toHost(body.getDyn().position));
+  velocities.append(toHost(body.getDyn().linearVelocity));
   masses.append(body.getMass());
 }
 
@@ -46,10 +45,7 @@ void zovSolverNode::applyFields(const MPlugArray& bodies, const MPlugArray&, int
   std::vector<HardBody*> gathered;
   MVectorArray positions, velocities, forces;
   MDoubleArray masses;
-  for (unsigned int i = 0; i < bodies.length(); ++i) {
-    MFnDependencyNode fn(bodies[i].node());
-    if (fn.typeId() != rigidBodyNode::id || fn.userNode() == nullptr) continue;
-    auto* rigid = static_cast<rigidBodyNode*>(fn.userNode());
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies)) {
     HardBody* body = rigid->engineBody(false);
     if (rigid->isFracturePieceNode() || body == nullptr || !rigid->affectsForceFields() || !takesFieldForce(*body))
       continue;
@@ -59,10 +55,8 @@ void zovSolverNode::applyFields(const MPlugArray& bodies, const MPlugArray&, int
   }
   forEachField([&](MFnField& field) {
     if (!field.getForceAtPoint(positions, velocities, masses, forces, static_cast<double>(dt))) return;
-    for (size_t k = 0; k < gathered.size() && k < forces.length(); ++k) {
-      const MVector& f = forces[static_cast<unsigned int>(k)];
-      gathered[k]->applyExternalForce(Mgc::MgcVector3(f.x, f.y, f.z));
-    }
+    for (size_t k = 0; k < gathered.size() && k < forces.length(); ++k)
+      gathered[k]->applyExternalForce(toEngine(forces[static_cast<unsigned int>(k)]));
   });
 }
 
@@ -77,10 +71,7 @@ void zovSolverNode::collectFieldSamples(FractureBody& body, MVectorArray& positi
 }
 
 void zovSolverNode::applyFieldForces(FractureBody& body, const MVectorArray& forces, unsigned int& index) {
-  const auto force = [&forces](unsigned int k) {
-    const MVector& f = forces[k];
-    return Mgc::MgcVector3(f.x, f.y, f.z);
-  };
+  const auto force = [&forces](unsigned int k) { return toEngine(forces[k]); };
   if (body.isActive() && takesFieldForce(body) && index < forces.length()) body.addExternalForce(force(index++));
   for (auto* node = body.getPieces().getFirst(); node != nullptr; node = node->next)
     if (takesFieldForce(*node->value) && index < forces.length()) node->value->applyExternalForce(force(index++));

@@ -1,28 +1,17 @@
 // The solver's frame caches: each rigid body keeps its poses; the solver
 // sizes them from `cacheSize`.
 #include <maya/MAnimControl.h>
-#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 
 #include <cmath>
 
+#include "src/nodeLinks.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 
 namespace {
 
 const char* const kCacheTooSmall = " ZOV cache size is less than current time range ";
-
-/// Every rigid body node connected to the plugs.
-std::vector<rigidBodyNode*> cachedBodiesOf(const MPlugArray& plugs) {
-  std::vector<rigidBodyNode*> nodes;
-  for (unsigned int i = 0; i < plugs.length(); ++i) {
-    MFnDependencyNode fn(plugs[i].node());
-    if (fn.typeId() == rigidBodyNode::id && fn.userNode() != nullptr)
-      nodes.push_back(static_cast<rigidBodyNode*>(fn.userNode()));
-  }
-  return nodes;
-}
 
 }  // namespace
 
@@ -42,7 +31,8 @@ void zovSolverNode::sizeFrameCaches(MDataBlock& block) {
 
 void zovSolverNode::resetFrameCaches(int size) {
   const int first = MPlug(thisMObject(), startFrame).asInt();
-  for (rigidBodyNode* rigid : cachedBodiesOf(connectedPlugs(rigidBodies))) rigid->allocateFrameCache(size, first);
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(connectedPlugs(thisMObject(), rigidBodies)))
+    rigid->allocateFrameCache(size, first);
   lastSimTime = MTime(0.0);
   // The time goes back to the start after this evaluation, outside it and
   // off the undo queue; that evaluation records the start poses.
@@ -54,7 +44,8 @@ void zovSolverNode::resetFrameCaches(int size) {
 }
 
 void zovSolverNode::growFrameCaches(int size) {
-  for (rigidBodyNode* rigid : cachedBodiesOf(connectedPlugs(rigidBodies))) rigid->growFrameCache(size);
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(connectedPlugs(thisMObject(), rigidBodies)))
+    rigid->growFrameCache(size);
   MPlug mode(thisMObject(), cachedMode);
   if (!mode.isNull()) {
     mode.setValue(false);

@@ -8,7 +8,6 @@
 // from the frame caches. The start of the playback range resets everything.
 #include <maya/MAnimControl.h>
 #include <maya/MConditionMessage.h>
-#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MItDag.h>
 
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "engine/PublicWorld.h"
+#include "src/nodeLinks.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 #include "src/zovCrackerNode.h"
@@ -24,9 +24,6 @@
 namespace {
 
 const char* const kCachedModeOn = "print \" ZOV bake cached mode is active \"";
-/// Values of `passive` and `firstHitActive` the loop tests.
-constexpr int kAnimatedBody = 2;
-
 /// Whether the body, or the fracture body it is a piece of, is static or
 /// waits for its activation.
 bool isWaiting(const HardBody& body) {
@@ -35,24 +32,8 @@ bool isWaiting(const HardBody& body) {
   return owner != nullptr && owner->isStatic();
 }
 
-/// The node behind a plug when it is of the given type, else null.
-template <typename Node>
-Node* userNodeOf(const MPlug& plug) {
-  MFnDependencyNode fn(plug.node());
-  if (fn.typeId() != Node::id || fn.userNode() == nullptr) return nullptr;
-  return static_cast<Node*>(fn.userNode());
-}
-
-template <typename Node>
-std::vector<Node*> nodesOf(const MPlugArray& plugs) {
-  std::vector<Node*> nodes;
-  for (unsigned int i = 0; i < plugs.length(); ++i)
-    if (Node* node = userNodeOf<Node>(plugs[i])) nodes.push_back(node);
-  return nodes;
-}
-
 bool isKinematic(const rigidBodyNode& rigid) {
-  return rigid.passiveState() == kAnimatedBody || rigid.isPieceAnimated();
+  return rigid.passiveState() == PassiveState::kDrivenByTransform || rigid.isPieceAnimated();
 }
 
 int frameNumber(const MTime& time) { return static_cast<int>(std::trunc(time.value())); }
@@ -68,15 +49,16 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
   const MTime start = MAnimControl::minTime();
   const int substepCount = block.inputValue(substeps).asInt();
   const bool cached = block.inputValue(cachedMode).asBool();
-  const MPlugArray bodies = connectedPlugs(rigidBodies);
-  const MPlugArray crackerPlugs = connectedPlugs(crackers);
-  const MPlugArray fractures = connectedPlugs(fractureBodies);
+  const MObject self = thisMObject();
+  const MPlugArray bodies = connectedPlugs(self, rigidBodies);
+  const MPlugArray crackerPlugs = connectedPlugs(self, crackers);
+  const MPlugArray fractures = connectedPlugs(self, fractureBodies);
 
   if (T == start) {
     MAnimControl::setPlaybackSpeed(0.0);
     if (keepsCacheAtStart(bodies, cached)) {
       rewindBodies(bodies, crackerPlugs, fractures);
-      for (zovCrackerNode* cracker : nodesOf<zovCrackerNode>(crackerPlugs)) {
+      for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(crackerPlugs)) {
         cracker->resetToRestPosition();
         cracker->placeAtCurrentPose(T);
       }
@@ -101,7 +83,7 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
   const bool cacheOn = block.inputValue(cacheActive).asBool();
 
   if (cacheOn && (cached || T <= lastSimTime)) {
-    for (rigidBodyNode* rigid : nodesOf<rigidBodyNode>(bodies)) {
+    for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies)) {
       if (rigid->cachedFrameCount() <= 1) continue;
       const int cacheStart = rigid->cacheStartFrame();
       const unsigned int index = frame > cacheStart ? static_cast<unsigned int>(frame - cacheStart) : 0u;
@@ -126,7 +108,7 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
 bool zovSolverNode::keepsCacheAtStart(const MPlugArray& bodies, bool cached) const {
   if (!cached) return false;
   constexpr int kKeyedOrFed = rigidBodyNode::kParametersAnimated | rigidBodyNode::kShapeMeshDeformed;
-  for (rigidBodyNode* rigid : nodesOf<rigidBodyNode>(bodies))
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies))
     if (rigid->isAnimated(kKeyedOrFed)) return false;
   if (MConditionMessage::getConditionState("playingBack")) return true;
   // A field may have changed while the time stood still.
@@ -146,7 +128,7 @@ void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& cr
   // Copies: a service may make the solver sort its lists again.
   const std::vector<rigidBodyNode*> active = activeBodies;
   const std::vector<rigidBodyNode*> idle = idleBodies;
-  const std::vector<zovCrackerNode*> crackerNodes = nodesOf<zovCrackerNode>(crackerPlugs);
+  const std::vector<zovCrackerNode*> crackerNodes = userNodesOf<zovCrackerNode>(crackerPlugs);
   for (rigidBodyNode* rigid : idle)
     if (isKinematic(*rigid)) {
       rigid->captureTargetPose(time);
@@ -161,7 +143,7 @@ void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& cr
   for (int i = 1; i <= substepCount; ++i) {
     const double fraction = static_cast<double>(i) / static_cast<double>(substepCount);
     for (rigidBodyNode* rigid : idle)
-      if (rigid->passiveState() == kAnimatedBody) rigid->placeAtFraction(fraction, before, time);
+      if (rigid->passiveState() == PassiveState::kDrivenByTransform) rigid->placeAtFraction(fraction, before, time);
     for (zovCrackerNode* cracker : crackerNodes) cracker->placeAtFraction(fraction, before, time);
     theWorld->step(dt);
     applyFields(bodies, fractures, frame, static_cast<float>(dt));
@@ -213,7 +195,7 @@ void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& cra
   const bool cacheOn = MPlug(thisMObject(), cacheActive).asBool();
   const double frameDuration = ((time + 1.0) - time).as(MTime::kSeconds);
   const MTime after = time + 1.0;
-  for (rigidBodyNode* rigid : nodesOf<rigidBodyNode>(bodies)) {
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies)) {
     if (!rigid->isLive()) continue;
     rigid->resetToStart(time);
     HardBody* body = rigid->engineBody(false);
@@ -232,7 +214,7 @@ void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& cra
       rigid->recordFrame();
     }
   }
-  for (zovCrackerNode* cracker : nodesOf<zovCrackerNode>(crackerPlugs))
+  for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(crackerPlugs))
     if (cracker->isActive()) {
       cracker->storeRestPosition(time);
       cracker->placeAtCurrentPose(time);
@@ -244,13 +226,14 @@ void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& cra
 void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray&) {
   if (theWorld != nullptr) theWorld->rebuild();
   const MTime start = MAnimControl::minTime();
-  for (rigidBodyNode* rigid : nodesOf<rigidBodyNode>(bodies)) {
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies)) {
     if (!rigid->isLive() || rigid->isFracturePieceNode()) continue;
     rigid->restoreRestTransform();
     HardBody* body = rigid->engineBody(false);
-    if (body != nullptr && body->isStatic() && rigid->passiveState() == kAnimatedBody) rigid->resetToStart(start);
+    if (body != nullptr && body->isStatic() && rigid->passiveState() == PassiveState::kDrivenByTransform)
+      rigid->resetToStart(start);
   }
-  for (zovCrackerNode* cracker : nodesOf<zovCrackerNode>(crackerPlugs)) {
+  for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(crackerPlugs)) {
     cracker->resetToRestPosition();
     cracker->placeAtCurrentPose(start);
   }
@@ -264,7 +247,7 @@ void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& cra
 void zovSolverNode::sortBodies(const MPlugArray& bodies) {
   activeBodies.clear();
   idleBodies.clear();
-  for (rigidBodyNode* rigid : nodesOf<rigidBodyNode>(bodies)) {
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies)) {
     if (!rigid->isLive()) continue;
     if (isWaiting(*rigid->engineBody(false)))
       idleBodies.push_back(rigid);

@@ -4,11 +4,6 @@
 #include <maya/MDagPath.h>
 #include <maya/MDataHandle.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnMessageAttribute.h>
-#include <maya/MFnNumericAttribute.h>
-#include <maya/MFnStringData.h>
-#include <maya/MFnTypedAttribute.h>
-#include <maya/MFnUnitAttribute.h>
 #include <maya/MGlobal.h>
 #include <maya/MItDependencyNodes.h>
 
@@ -18,7 +13,9 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
+#include "src/bodySetup.h"
 #include "src/collisionShapeNode.h"
+#include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
 #include "src/ownedBody.h"
 #include "src/rigidBodyNode.h"
@@ -96,34 +93,6 @@ void deleteNodesOf(const MPlugArray& plugs) {
   for (const MString& name : names) MGlobal::executeCommand("delete " + name, false, true);
 }
 
-MObject makeBoolean(const char* longName, const char* shortName, bool initial) {
-  MFnNumericAttribute numeric;
-  return numeric.create(longName, shortName, MFnNumericData::kBoolean, initial ? 1.0 : 0.0);
-}
-
-MObject makeInt(const char* longName, const char* shortName, double initial) {
-  MFnNumericAttribute numeric;
-  return numeric.create(longName, shortName, MFnNumericData::kInt, initial);
-}
-
-/// A hidden twin: not connectable, not storable, not keyable.
-MObject makeTwin(const char* longName, const char* shortName) {
-  const MObject attribute = makeBoolean(longName, shortName, false);
-  MFnNumericAttribute numeric(attribute);
-  numeric.setConnectable(false);
-  numeric.setHidden(true);
-  numeric.setStorable(false);
-  numeric.setKeyable(false);
-  return attribute;
-}
-
-MObject makeMessage(const char* longName, const char* shortName) {
-  MFnMessageAttribute message;
-  const MObject attribute = message.create(longName, shortName);
-  message.setHidden(true);
-  return attribute;
-}
-
 /// Turns a bool output off; true when it was on.
 bool switchOff(MDataBlock& block, const MObject& attribute) {
   MDataHandle handle = block.outputValue(attribute);
@@ -142,13 +111,6 @@ MObject findSolverNode(bool last) {
     if (!last) break;
   }
   return found;
-}
-
-zovSolverNode* solverOf(const MObject& node) {
-  if (node.isNull()) return nullptr;
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != zovSolverNode::id) return nullptr;
-  return static_cast<zovSolverNode*>(fn.userNode());
 }
 
 void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }
@@ -177,11 +139,11 @@ zovSolverNode::zovSolverNode() : prevTime(0.0), lastSimTime(0.0) {
 }
 
 zovSolverNode::~zovSolverNode() {
-  deleteNodesOf(connectedPlugs(rigidBodies));
-  deleteNodesOf(connectedPlugs(fractureBodies));
+  deleteNodesOf(connectedPlugs(thisMObject(), rigidBodies));
+  deleteNodesOf(connectedPlugs(thisMObject(), fractureBodies));
   activeBodies.clear();
   idleBodies.clear();
-  deleteNodesOf(connectedPlugs(crackers));
+  deleteNodesOf(connectedPlugs(thisMObject(), crackers));
 
   releaseWorld();
   MGlobal::executeCommandOnIdle(kDefaultGridColour);
@@ -201,95 +163,37 @@ void zovSolverNode::releaseWorld() {
 void* zovSolverNode::creator() { return new zovSolverNode; }
 
 MStatus zovSolverNode::initialize() {
-  MFnTypedAttribute typed;
-  MFnStringData text;
-  version = typed.create("version", "vs", MFnData::kString, text.create("0.0"));
-  typed.setStorable(true);
-  typed.setHidden(true);
-  typed.setKeyable(false);
-
-  MFnUnitAttribute unit;
-  inTime = unit.create("inTime", "it", MFnUnitAttribute::kTime, 0.0);
-  unit.setHidden(true);
-
-  MFnNumericAttribute numeric;
-  startFrame = makeInt("startFrame", "stf", 1.0);
-  numeric.setObject(startFrame);
-  numeric.setHidden(false);
-  numeric.setKeyable(false);
-  numeric.setStorable(true);
-
-  rigidBodies = makeMessage("rigidBodies", "rbds");
-  fractureBodies = makeMessage("fractureBodies", "fbds");
-  crackers = makeMessage("crackers", "crks");
-
-  gravity = numeric.createPoint("gravity", "grvt");
-  numeric.setDefault(0.0f, -9.81f, 0.0f);
-  numeric.setKeyable(false);
-
-  substeps = makeInt("substeps", "sbs", 5.0);
-  numeric.setObject(substeps);
-  numeric.setKeyable(true);
-
-  fitUnitsToMayaScale = makeBoolean("fitUnitsToMayaScale", "umu", false);
-  numeric.setObject(fitUnitsToMayaScale);
-  numeric.setHidden(true);
-
-  gravityEnabled = makeBoolean("gravityEnabled", "genbl", true);
-  numeric.setObject(gravityEnabled);
-  numeric.setKeyable(false);
-  numeric.setStorable(true);
-
-  useGroundGrid = makeBoolean("useGroundGrid", "ugrid", false);
-  numeric.setObject(useGroundGrid);
-  numeric.setKeyable(false);
-  numeric.setStorable(true);
-
-  ca_solverParams = makeTwin("ca_solverParams", "cgr");
-
-  numThreads = makeInt("numThreads", "nth", 1.0);
-  numeric.setObject(numThreads);
-  numeric.setConnectable(false);
-  numeric.setStorable(true);
-  numeric.setKeyable(false);
-
-  ca_numThreads = makeTwin("ca_numThreads", "cnth");
-
-  ca_indexFbodies = makeInt("ca_indexFbodies", "caif", 0.0);
-  numeric.setObject(ca_indexFbodies);
-  numeric.setConnectable(false);
-  numeric.setHidden(true);
-  numeric.setStorable(true);
-  numeric.setKeyable(false);
-
-  displaySelected = makeBoolean("displaySelected", "dis", true);
-  ca_displaySelected = makeTwin("ca_displaySelected", "cadi");
-
+  using Kind = MFnNumericData;
+  // Settings kept with the scene that nothing connects to.
+  constexpr AttributeFlags kStoredSetting = kNotKeyable.storable(true).connectable(false);
+  const AttributeFlags kHidden = AttributeFlags().hidden(true);
+  const float kDefaultGravity[3] = {0.0f, -9.81f, 0.0f};
   // The cache holds the playback range as it is when the module loads.
   const double rangeLength = std::trunc((MAnimControl::maxTime() - MAnimControl::minTime()).value());
-  cacheSize = makeInt("cacheSize", "chs", rangeLength);
-  numeric.setObject(cacheSize);
-  numeric.setConnectable(false);
-  numeric.setStorable(true);
-  numeric.setKeyable(false);
-
-  ca_cacheSize = makeTwin("ca_cacheSize", "cchs");
-  cachedMode = makeTwin("cachedMode", "cm");
-
-  cacheActive = makeBoolean("cacheActive", "cha", true);
-  numeric.setObject(cacheActive);
-  numeric.setConnectable(false);
-  numeric.setStorable(true);
-  numeric.setKeyable(false);
-
-  for (const MObject* attribute :
-       {&version,      &inTime,        &startFrame,          &rigidBodies,     &fractureBodies,     &crackers,
-        &gravity,      &substeps,      &fitUnitsToMayaScale, &gravityEnabled,  &useGroundGrid,      &ca_solverParams,
-        &numThreads,   &ca_numThreads, &ca_indexFbodies,     &displaySelected, &ca_displaySelected, &cacheSize,
-        &ca_cacheSize, &cachedMode,    &cacheActive}) {
-    const MStatus status = addAttribute(*attribute);
-    if (!status) return status;
-  }
+  const MStatus added = addAttributes({
+      {version, stringAttribute("version", "vs", "0.0", kNotKeyable.hidden(true).storable(true))},
+      {inTime, unitAttribute("inTime", "it", MFnUnitAttribute::kTime, 0.0, kHidden)},
+      {startFrame, numericAttribute("startFrame", "stf", Kind::kInt, 1.0, kNotKeyable.hidden(false).storable(true))},
+      {rigidBodies, messageAttribute("rigidBodies", "rbds", kHidden)},
+      {fractureBodies, messageAttribute("fractureBodies", "fbds", kHidden)},
+      {crackers, messageAttribute("crackers", "crks", kHidden)},
+      {gravity, pointAttribute("gravity", "grvt", kNotKeyable, kDefaultGravity)},
+      {substeps, numericAttribute("substeps", "sbs", Kind::kInt, 5.0, AttributeFlags().keyable(true))},
+      {fitUnitsToMayaScale, numericAttribute("fitUnitsToMayaScale", "umu", Kind::kBoolean, 0.0, kHidden)},
+      {gravityEnabled, numericAttribute("gravityEnabled", "genbl", Kind::kBoolean, 1.0, kNotKeyable.storable(true))},
+      {useGroundGrid, numericAttribute("useGroundGrid", "ugrid", Kind::kBoolean, 0.0, kNotKeyable.storable(true))},
+      {ca_solverParams, hiddenTwin("ca_solverParams", "cgr")},
+      {numThreads, numericAttribute("numThreads", "nth", Kind::kInt, 1.0, kStoredSetting)},
+      {ca_numThreads, hiddenTwin("ca_numThreads", "cnth")},
+      {ca_indexFbodies, numericAttribute("ca_indexFbodies", "caif", Kind::kInt, 0.0, kHiddenSetting.storable(true))},
+      {displaySelected, numericAttribute("displaySelected", "dis", Kind::kBoolean, 1.0)},
+      {ca_displaySelected, hiddenTwin("ca_displaySelected", "cadi")},
+      {cacheSize, numericAttribute("cacheSize", "chs", Kind::kInt, rangeLength, kStoredSetting)},
+      {ca_cacheSize, hiddenTwin("ca_cacheSize", "cchs")},
+      {cachedMode, hiddenTwin("cachedMode", "cm")},
+      {cacheActive, numericAttribute("cacheActive", "cha", Kind::kBoolean, 1.0, kStoredSetting)},
+  });
+  if (!added) return added;
 
   for (const MObject* setting :
        {&substeps, &fitUnitsToMayaScale, &gravityEnabled, &useGroundGrid, &gravity, &startFrame})
@@ -379,14 +283,8 @@ bool zovSolverNode::ownsWorld() const {
   return theWorld != nullptr && worldSerial != 0 && worldSerial == g_currentWorldSerial;
 }
 
-MPlugArray zovSolverNode::connectedPlugs(const MObject& attribute) const {
-  MPlugArray plugs;
-  MPlug(thisMObject(), attribute).connectedTo(plugs, true, true);
-  return plugs;
-}
-
 bool zovSolverNode::addRigidBody(const MObject& node) {
-  rigidBodyNode* rigid = rigidBodyOf(node);
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
   if (theWorld == nullptr || rigid == nullptr || rigid->engineBody(false) == nullptr) return false;
   rigid->activateBody();
   deactivateCachedMode();
@@ -394,7 +292,7 @@ bool zovSolverNode::addRigidBody(const MObject& node) {
 }
 
 bool zovSolverNode::removeRigidBody(const MObject& node) {
-  rigidBodyNode* rigid = rigidBodyOf(node);
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
   if (theWorld == nullptr || rigid == nullptr || rigid->engineBody(false) == nullptr) return false;
   rigid->deactivateBody();
   deactivateCachedMode();
@@ -402,15 +300,15 @@ bool zovSolverNode::removeRigidBody(const MObject& node) {
 }
 
 std::uint32_t zovSolverNode::bodyCollisions(const MObject& node, HardBody*** partners) {
-  rigidBodyNode* rigid = rigidBodyOf(node);
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
   HardBody* body = rigid ? rigid->engineBody(false) : nullptr;
   if (theWorld == nullptr || body == nullptr) return 0;
   return theWorld->bodyPartners(body, partners);
 }
 
 std::uint32_t zovSolverNode::pairCollisions(const MObject& first, const MObject& second, Mgc::MgcVector3** points) {
-  rigidBodyNode* a = rigidBodyOf(first);
-  rigidBodyNode* b = rigidBodyOf(second);
+  rigidBodyNode* a = userNodeOf<rigidBodyNode>(first);
+  rigidBodyNode* b = userNodeOf<rigidBodyNode>(second);
   HardBody* bodyA = a ? a->engineBody(false) : nullptr;
   HardBody* bodyB = b ? b->engineBody(false) : nullptr;
   if (theWorld == nullptr || bodyA == nullptr || bodyB == nullptr) return 0;
@@ -419,7 +317,7 @@ std::uint32_t zovSolverNode::pairCollisions(const MObject& first, const MObject&
 
 bool zovSolverNode::unitScaleOn() const { return MPlug(thisMObject(), fitUnitsToMayaScale).asBool(); }
 
-unsigned int zovSolverNode::numFractureBodies() const { return connectedPlugs(fractureBodies).length(); }
+unsigned int zovSolverNode::numFractureBodies() const { return connectedPlugs(thisMObject(), fractureBodies).length(); }
 
 void zovSolverNode::setReportCollisions(bool on) {
   if (theWorld == nullptr) return;
@@ -436,7 +334,7 @@ void zovSolverNode::clearAllCollisions() {
 void zovSolverNode::onSceneChange(void*) {
   g_sceneLoading = true;
   runQuietly("setDefaultsZovFbodyParams(\"\")");
-  if (solverOf(findSolverNode()) == nullptr) return;
+  if (userNodeOf<zovSolverNode>(findSolverNode()) == nullptr) return;
   runQuietly("clear( $zovCurrentSelectedFragments); $selectedZovFbody=\"\";");
   if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
   if (windowExists("winZovManageWorld"))
@@ -444,12 +342,11 @@ void zovSolverNode::onSceneChange(void*) {
 }
 
 void zovSolverNode::rebuildWorld() {
-  constexpr double kUnset = static_cast<double>(1.1920929e-07f);
   constexpr double kSameCentre = 1e-5;
-  const MPlugArray bodies = connectedPlugs(rigidBodies);
+  const MPlugArray bodies = connectedPlugs(thisMObject(), rigidBodies);
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
-    rigidBodyNode* rigid = rigidBodyOf(node);
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr) continue;
     if (!node.hasFn(MFn::kDagNode)) {
       rigid->pullAll();
@@ -462,16 +359,13 @@ void zovSolverNode::rebuildWorld() {
     const double savedMass = massPlug.asDouble();
     float savedCentre[3];
     for (unsigned int k = 0; k < 3; ++k) savedCentre[k] = centrePlug.child(k).asFloat();
-    massPlug.setValue(kUnset);
-    for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(kUnset);
+    massPlug.setValue(kUnsetCentre);
+    for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(kUnsetCentre);
 
     MObject shape;
-    if (rigid->collisionShapeNode(shape)) {
-      MFnDependencyNode fn(shape);
-      if (fn.typeId() == collisionShapeNode::id) {
-        MPlug type = fn.findPlug("type", true);
-        type.setValue(type.asShort());
-      }
+    if (rigid->collisionShapeNode(shape) && collisionShapeNode::isShapeNode(shape)) {
+      MPlug type(shape, collisionShapeNode::shapeType);
+      type.setValue(type.asShort());
     }
     rigid->pullAll();
     massPlug.setValue(savedMass);
@@ -486,11 +380,7 @@ void zovSolverNode::rebuildWorld() {
     }
   }
 
-  MObject value;
-  for (const MObject* twin : {&ca_cacheSize, &ca_solverParams}) {
-    MPlug plug(thisMObject(), *twin);
-    if (!plug.isNull()) plug.getValue(value);
-  }
+  pullPlugs(thisMObject(), {&ca_cacheSize, &ca_solverParams});
 
   if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
   if (windowExists("winZovManageWorld")) MGlobal::executeCommandOnIdle("updateZovManagePanel");

@@ -34,8 +34,6 @@ extern bool g_displaySelected;
 /// `zovSolver` command and the callbacks act on) or the last (the one the
 /// body commands link to). The null object when there is none.
 MObject findSolverNode(bool last = false);
-/// The solver node behind an object, or null.
-zovSolverNode* solverOf(const MObject& node);
 
 /// What the user is told when `cachedMode` goes off.
 inline constexpr char kCachedModeOffMessage[] = " ZOV bake cached mode has been deactivated ";
@@ -175,8 +173,6 @@ class zovSolverNode : public MPxNode {
     void operator()(HardBody* body) const;
   };
 
-  /// The plugs connected to an input, as destination and as source.
-  MPlugArray connectedPlugs(const MObject& attribute) const;
   /// The compute of `ca_cacheSize`: caches sized to `cacheSize`.
   void sizeFrameCaches(MDataBlock& block);
   /// Whether the cached result may stay at the start frame.

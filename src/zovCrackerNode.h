@@ -14,8 +14,8 @@
 
 #include "engine/HardBody.h"
 #include "geometry/ZOVmesh.h"
+#include "src/hostEngineConversions.h"
 #include "src/ownedBody.h"
-#include "src/poseHelpers.h"
 
 class zovSolverNode;
 
@@ -120,9 +120,6 @@ class zovCrackerNode : public MPxLocatorNode {
   /// The solver feeding `solver`, or null.
   zovSolverNode* linkedSolver() const;
   void invalidateSolverCache() const;
-  /// The path of the transform above the node; false, printing the path
-  /// error line, when there is none.
-  bool transformPath(MDagPath& path) const;
   /// The unit direction across the path curve at the target, facing the
   /// view; (0, 0, 1) without a curve.
   MVector surfaceAlignedDirection() const;

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "math/MgcMath.h"
+#include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
-#include "src/matrixHelpers.h"
+#include "src/nodeLinks.h"
 #include "src/zovCrackerNode.h"
 
 namespace {
@@ -48,14 +49,14 @@ MObject feederOf(const MObject& node, const char* plugName) {
 
 void zovCrackerNode::readTargetPose(const MTime&) {
   MDagPath transform;
-  if (!transformPath(transform)) return;
+  if (!transformPathOrReport(thisMObject(), transform)) return;
   target = poseOf(transform.inclusiveMatrix());
 }
 
 void zovCrackerNode::placeAtCurrentPose(const MTime&) {
   if (!body) return;
   MDagPath transform;
-  if (!transformPath(transform)) return;
+  if (!transformPathOrReport(thisMObject(), transform)) return;
   const MMatrix W = transform.inclusiveMatrix();
   previous = poseOf(W);
   placeBodyAt(*body.get(), multiplyTransforms(W, offset.inverse()), false);
@@ -87,16 +88,16 @@ void zovCrackerNode::setVelocityFromMotion(double frameSeconds, const MTime&, co
     const double speed = static_cast<float>(v.length());
     v = impulse * speed;
   }
-  body->setLinearVelocity(Mgc::MgcVector3(v.x, v.y, v.z));
+  body->setLinearVelocity(toEngine(v));
   MVector w;
   if (turnRate(previous.rotationQuaternion(), target.rotationQuaternion(), frameSeconds, w))
-    body->setAngularMomentum(Mgc::MgcVector3(w.x, w.y, w.z));
+    body->setAngularMomentum(toEngine(w));
 }
 
 MVector zovCrackerNode::surfaceAlignedDirection() const {
   MVector result(0.0, 0.0, 1.0);
   MDagPath transform;
-  if (!MDagPath::getAPathTo(thisMObject(), transform) || !transform.pop() || transform.length() == 0) return result;
+  if (!parentTransformPath(thisMObject(), transform)) return result;
   const MObject motionPath = feederOf(transform.node(), "specifiedManipLocation");
   const MObject curve = feederOf(motionPath, "geometryPath");
   MDagPath curvePath;
@@ -111,7 +112,7 @@ MVector zovCrackerNode::surfaceAlignedDirection() const {
   for (int k = 0; k < count; ++k) {
     MPoint point;
     fn.getPointAtParam(std::min(start + k * h, end), point, MSpace::kObject);
-    samples.push_back(transformPoint(MVector(point.x, point.y, point.z), world));
+    samples.push_back(transformPoint(point, world));
   }
 
   const MVector A = previous.translationVector();
@@ -148,7 +149,7 @@ void zovCrackerNode::storeRestPosition(const MTime& time) {
   }
   rest = previous;
   MDagPath transform;
-  if (!MDagPath::getAPathTo(thisMObject(), transform) || !transform.pop() || transform.length() == 0) return;
+  if (!parentTransformPath(thisMObject(), transform)) return;
   MFnTransform fn(transform);
   fn.setRestPosition(fn.transformation());
 }
@@ -157,6 +158,6 @@ void zovCrackerNode::resetToRestPosition() {
   previous = target = rest;
   if (body) body->restoreDynamics();
   MDagPath transform;
-  if (!MDagPath::getAPathTo(thisMObject(), transform) || !transform.pop() || transform.length() == 0) return;
+  if (!parentTransformPath(thisMObject(), transform)) return;
   MFnTransform(transform).resetFromRestPosition();
 }

@@ -1,9 +1,38 @@
-#include "src/poseHelpers.h"
+#include "src/hostEngineConversions.h"
 
-#include <maya/MTransformationMatrix.h>
+namespace {
 
-#include "math/MgcQuaternion.h"
-#include "math/MgcVector3.h"
+constexpr unsigned int kTranslationRow = 3;
+
+}  // namespace
+
+Mgc::MgcMatrix3 engineRotationMatrix(const MQuaternion& rotation) {
+  Mgc::MgcMatrix3 matrix;
+  toEngine(rotation).ToRotationMatrix(matrix);
+  return matrix;
+}
+
+MMatrix multiplyTransforms(const MMatrix& a, const MMatrix& b) {
+  MMatrix linear = b;
+  for (unsigned int c = 0; c < 3; ++c) linear(kTranslationRow, c) = 0.0;
+  MMatrix product = linear * a;
+  const MVector moved = transformPoint(MVector(b(kTranslationRow, 0), b(kTranslationRow, 1), b(kTranslationRow, 2)), a);
+  for (unsigned int c = 0; c < 3; ++c) product(kTranslationRow, c) = moved[c];
+  return product;
+}
+
+MVector transformPoint(const MVector& p, const MMatrix& m) {
+  MVector result;
+  for (unsigned int c = 0; c < 3; ++c)
+    result[c] = p.x * m(0, c) + p.y * m(1, c) + p.z * m(2, c) + m(kTranslationRow, c);
+  return result;
+}
+
+MQuaternion rotationOf(const MMatrix& matrix) {
+  double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
+  MTransformationMatrix(matrix).getRotationQuaternion(x, y, z, w, MSpace::kTransform);
+  return MQuaternion(x, y, z, w);
+}
 
 FloatPose poseOf(const MMatrix& matrix, float scale[3]) {
   const MTransformationMatrix parts(matrix);
@@ -31,9 +60,15 @@ MMatrix poseMatrix(const MVector& translation, const MQuaternion& rotation) {
 MMatrix poseMatrix(const FloatPose& pose) { return poseMatrix(pose.translationVector(), pose.rotationQuaternion()); }
 
 MMatrix bodyPoseMatrix(const HardBody& body) {
-  const Mgc::Quaternion& q = body.getDyn().orientationQuat;
-  const Mgc::MgcVector3& p = body.getDyn().position;
-  return poseMatrix(MVector(p.x, p.y, p.z), MQuaternion(q.X(), q.Y(), q.Z(), q.W()));
+  return poseMatrix(toHost(body.getDyn().position), toHost(body.getDyn().orientationQuat));
+}
+
+MTransformationMatrix bodyTransformation(const HardBody& body, const double scale[3]) {
+  MTransformationMatrix pose;
+  pose.rotateTo(toHost(body.getDyn().orientationQuat));
+  pose.setTranslation(toHost(body.getDyn().position), MSpace::kTransform);
+  pose.setScale(scale, MSpace::kTransform);
+  return pose;
 }
 
 void blendPoses(const FloatPose& a, const FloatPose& b, double f, MVector& translation, MQuaternion& rotation) {
