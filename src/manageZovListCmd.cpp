@@ -33,9 +33,9 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
   if (!status) return status;
   bool add = false;
   if (parsed.isFlagSet(kAddFlag)) parsed.getFlagArgument(kAddFlag, 0, add);
-  m_selection.clear();
-  parsed.getObjects(m_selection);
-  if (m_selection.length() == 0) {
+  selection.clear();
+  parsed.getObjects(selection);
+  if (selection.length() == 0) {
     MGlobal::displayError("invalid selection");
     return MS::kFailure;
   }
@@ -48,9 +48,9 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("no ZOV solver found");
     return MS::kFailure;
   }
-  for (unsigned int i = 0; i < m_selection.length(); ++i) {
+  for (unsigned int i = 0; i < selection.length(); ++i) {
     MObject node;
-    if (!m_selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
+    if (!selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
     if (add)
       solver->addRigidBody(node);
     else

@@ -19,5 +19,5 @@ class ManageZovListCmd : public MPxCommand {
   bool hasSyntax() const override { return true; }
 
  private:
-  MSelectionList m_selection;
+  MSelectionList selection;
 };

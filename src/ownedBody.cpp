@@ -17,14 +17,14 @@ std::vector<HardBody*>& ownedBodies() {
 }  // namespace
 
 void OwnedBody::reset(HardBody* body) {
-  if (body == m_body) return;
-  if (m_body != nullptr) {
+  if (body == held) return;
+  if (held != nullptr) {
     auto& bodies = ownedBodies();
-    bodies.erase(std::remove(bodies.begin(), bodies.end(), m_body), bodies.end());
-    deleteBody(&m_body);
+    bodies.erase(std::remove(bodies.begin(), bodies.end(), held), bodies.end());
+    deleteBody(&held);
   }
-  m_body = body;
-  if (m_body != nullptr) ownedBodies().push_back(m_body);
+  held = body;
+  if (held != nullptr) ownedBodies().push_back(held);
 }
 
 void destroyWorldKeepingOwnedBodies() {

@@ -15,14 +15,14 @@ class OwnedBody {
   OwnedBody(const OwnedBody&) = delete;
   OwnedBody& operator=(const OwnedBody&) = delete;
 
-  HardBody* get() const { return m_body; }
-  HardBody* operator->() const { return m_body; }
-  explicit operator bool() const { return m_body != nullptr; }
+  HardBody* get() const { return held; }
+  HardBody* operator->() const { return held; }
+  explicit operator bool() const { return held != nullptr; }
   /// Deletes the body held (off theWorld first) and holds `body` instead.
   void reset(HardBody* body = nullptr);
 
  private:
-  HardBody* m_body = nullptr;
+  HardBody* held = nullptr;
 };
 
 /// Takes every owned body off theWorld, then destroys the world (nothing

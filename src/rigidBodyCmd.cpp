@@ -97,25 +97,27 @@ MStatus RigidBodyCmd::doIt(const MArgList& arguments) {
   MStatus status;
   auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
   if (!status) return status;
-  m_arguments = std::move(parsed);
+  parsedArguments = std::move(parsed);
   // Taken once: a redo works on the same objects whatever is selected then.
-  m_selection.clear();
-  m_arguments->getObjects(m_selection);
+  selection.clear();
+  parsedArguments->getObjects(selection);
   return redoIt();
 }
 
 MStatus RigidBodyCmd::redoIt() {
   Settings settings;
-  if (m_arguments) {
-    if (m_arguments->isFlagSet(kActiveFlag)) m_arguments->getFlagArgument(kActiveFlag, 0, settings.active);
-    if (m_arguments->isFlagSet(kShapeTypeFlag)) m_arguments->getFlagArgument(kShapeTypeFlag, 0, settings.shapeType);
-    if (m_arguments->isFlagSet(kMultipleFlag)) m_arguments->getFlagArgument(kMultipleFlag, 0, settings.multiple);
+  if (parsedArguments) {
+    if (parsedArguments->isFlagSet(kActiveFlag)) parsedArguments->getFlagArgument(kActiveFlag, 0, settings.active);
+    if (parsedArguments->isFlagSet(kShapeTypeFlag))
+      parsedArguments->getFlagArgument(kShapeTypeFlag, 0, settings.shapeType);
+    if (parsedArguments->isFlagSet(kMultipleFlag))
+      parsedArguments->getFlagArgument(kMultipleFlag, 0, settings.multiple);
   }
-  if (m_selection.length() == 0) {
+  if (selection.length() == 0) {
     MGlobal::displayError("invalid selection");
     return MS::kFailure;
   }
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
 
   const MObject solver = findSolverNode(true);
   if (solver.isNull()) {
@@ -142,7 +144,7 @@ MStatus RigidBodyCmd::redoIt() {
   MStringArray names;
   bool sawMesh = false;
   bool created = false;
-  for (MItSelectionList it(m_selection, MFn::kGeometric); !it.isDone(); it.next()) {
+  for (MItSelectionList it(selection, MFn::kGeometric); !it.isDone(); it.next()) {
     MDagPath path;
     if (!it.getDagPath(path)) continue;
     if (path.apiType() == MFn::kMesh) {
@@ -156,8 +158,8 @@ MStatus RigidBodyCmd::redoIt() {
   if (!sawMesh || names.length() == 0) {
     MGlobal::displayInfo(kNothingToMake);
     // Whatever a mesh began is taken back; the selection stays the user's.
-    m_modifier->undoIt();
-    m_modifier.reset();
+    modifier->undoIt();
+    modifier.reset();
     return MS::kFailure;
   }
   if (created) MGlobal::executeCommandOnIdle("updateZovManagePanel");
@@ -166,9 +168,9 @@ MStatus RigidBodyCmd::redoIt() {
 }
 
 MStatus RigidBodyCmd::undoIt() {
-  MGlobal::setActiveSelectionList(m_selection);
-  if (m_modifier) m_modifier->undoIt();
-  m_modifier.reset();
+  MGlobal::setActiveSelectionList(selection);
+  if (modifier) modifier->undoIt();
+  modifier.reset();
   return MS::kSuccess;
 }
 
@@ -234,8 +236,8 @@ void RigidBodyCmd::updateBody(const MObject& body, const Settings& settings) {
     setShapeType(shape, settings.shapeType);
   } else if (firstConnectedNode(MPlug(body, rigidBodyNode::animated), shape) &&
              collisionShapeNode::isShapeNode(shape)) {
-    m_modifier->connect(MPlug(shape, collisionShapeNode::outCollisionType), type);
-    m_modifier->doIt();
+    modifier->connect(MPlug(shape, collisionShapeNode::outCollisionType), type);
+    modifier->doIt();
     setShapeType(shape, settings.shapeType);
   }
   MPlug(body, rigidBodyNode::passive).setValue(static_cast<int>(settings.active));
@@ -247,21 +249,21 @@ void RigidBodyCmd::updateBody(const MObject& body, const Settings& settings) {
 MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& transform, const MObject& solver,
                                  const Settings& settings, bool jagged) {
   const MString bodyName = rigidBodyNameFor(MFnDependencyNode(transform).name());
-  MDGModifier& graph = *m_modifier;
+  MDGModifier& graph = *modifier;
   MStatus status;
   const MObject shape = graph.createNode(collisionShapeNode::id, &status);
   if (!status) return MString();
-  m_modifier->renameNode(shape, bodyName + "Shape");
+  modifier->renameNode(shape, bodyName + "Shape");
   const MPlug worldMesh = MFnDependencyNode(shapePath.node()).findPlug("worldMesh", true);
-  m_modifier->connect(worldMesh.elementByLogicalIndex(shapePath.instanceNumber()),
-                      MPlug(shape, collisionShapeNode::inShape));
-  if (!m_modifier->doIt()) return MString();
+  modifier->connect(worldMesh.elementByLogicalIndex(shapePath.instanceNumber()),
+                    MPlug(shape, collisionShapeNode::inShape));
+  if (!modifier->doIt()) return MString();
 
-  const MObject body = m_modifier->createNode(rigidBodyNode::id, transform, &status);
+  const MObject body = modifier->createNode(rigidBodyNode::id, transform, &status);
   if (!status) return MString();
-  m_modifier->renameNode(body, bodyName);
-  m_modifier->connect(MPlug(solver, zovSolverNode::rigidBodies), MPlug(body, rigidBodyNode::solver));
-  if (!m_modifier->doIt()) return MString();
+  modifier->renameNode(body, bodyName);
+  modifier->connect(MPlug(solver, zovSolverNode::rigidBodies), MPlug(body, rigidBodyNode::solver));
+  if (!modifier->doIt()) return MString();
   rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(body);
   if (rigid == nullptr) return MString();
 
@@ -269,9 +271,9 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   const int capacity = cacheSize.isNull() ? 0 : cacheSize.asInt();
   MPlug(body, rigidBodyNode::passive).setValue(static_cast<int>(settings.active));
   MPlug(body, rigidBodyNode::isJaggyAttr).setValue(jagged);
-  m_modifier->connect(MPlug(shape, collisionShapeNode::outCollisionType), MPlug(body, rigidBodyNode::inCollisionType));
-  m_modifier->connect(MPlug(shape, collisionShapeNode::animatedMesh), MPlug(body, rigidBodyNode::animated));
-  m_modifier->doIt();
+  modifier->connect(MPlug(shape, collisionShapeNode::outCollisionType), MPlug(body, rigidBodyNode::inCollisionType));
+  modifier->connect(MPlug(shape, collisionShapeNode::animatedMesh), MPlug(body, rigidBodyNode::animated));
+  modifier->doIt();
   MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(settings.shapeType));
   pullPlug(shape, collisionShapeNode::ca_collisionShape);
 
@@ -288,10 +290,10 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   if (!keyed && !shapeAnimated && rigid->isParentAnimated() && !rigid->firstHitActive())
     MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(FirstHit::kOnFirstHit));
 
-  m_modifier->connect(MPlug(solver, zovSolverNode::inTime), MPlug(body, rigidBodyNode::inTimeRbd));
-  m_modifier->doIt();
+  modifier->connect(MPlug(solver, zovSolverNode::inTime), MPlug(body, rigidBodyNode::inTimeRbd));
+  modifier->doIt();
 
-  if (!keyed) linkPivotHelpers(body, transform, *m_modifier);
+  if (!keyed) linkPivotHelpers(body, transform, *modifier);
 
   rigid->pullAll();
   HardBody* engineBody = rigid->engineBody(false);

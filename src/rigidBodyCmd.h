@@ -56,9 +56,9 @@ class RigidBodyCmd : public MPxCommand {
   MString createBody(const MDagPath& shapePath, const MObject& transform, const MObject& solver,
                      const Settings& settings, bool jagged);
 
-  std::unique_ptr<MArgDatabase> m_arguments;
-  std::unique_ptr<MDagModifier> m_modifier;
-  MSelectionList m_selection;
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  std::unique_ptr<MDagModifier> modifier;
+  MSelectionList selection;
 };
 
 /// The body's pivot helpers (`keysTX` .. `keysTZ`) take the transform's

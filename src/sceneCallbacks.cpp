@@ -45,18 +45,18 @@ double versionOf(const MObject& solver) {
 /// Keeps a node unlocked while an upgrade edits it, locking it again after.
 class Unlocked {
  public:
-  explicit Unlocked(const MObject& node) : m_node(node), m_wasLocked(m_node.isLocked()) {
-    if (m_wasLocked) m_node.setLocked(false);
+  explicit Unlocked(const MObject& node) : nodeFn(node), wasLocked(nodeFn.isLocked()) {
+    if (wasLocked) nodeFn.setLocked(false);
   }
   ~Unlocked() {
-    if (m_wasLocked) m_node.setLocked(true);
+    if (wasLocked) nodeFn.setLocked(true);
   }
   Unlocked(const Unlocked&) = delete;
   Unlocked& operator=(const Unlocked&) = delete;
 
  private:
-  MFnDependencyNode m_node;
-  bool m_wasLocked;
+  MFnDependencyNode nodeFn;
+  bool wasLocked;
 };
 
 /// Scenes before 3.5 fed the collision type through the mesh-animation link:

@@ -47,18 +47,18 @@ MStatus SolverCmd::doIt(const MArgList& arguments) {
   MStatus status;
   auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
   if (!status) return status;
-  m_arguments = std::move(parsed);
+  parsedArguments = std::move(parsed);
   return redoIt();
 }
 
 MStatus SolverCmd::redoIt() {
-  if (!m_modifier) m_modifier = std::make_unique<MDGModifier>();
+  if (!modifier) modifier = std::make_unique<MDGModifier>();
   const MObject existing = findSolverNode();
   if (!existing.isNull()) return act(existing);
 
   MStatus status;
-  const MObject solver = m_modifier->createNode(zovSolverNode::id, &status);
-  if (status) status = m_modifier->doIt();
+  const MObject solver = modifier->createNode(zovSolverNode::id, &status);
+  if (status) status = modifier->doIt();
   if (!status) {
     undoIt();
     return status;
@@ -72,8 +72,8 @@ MStatus SolverCmd::redoIt() {
     undoIt();
     return MS::kFailure;
   }
-  status = m_modifier->connect(MFnDependencyNode(time).findPlug("outTime", true), MPlug(solver, zovSolverNode::inTime));
-  if (status) status = m_modifier->doIt();
+  status = modifier->connect(MFnDependencyNode(time).findPlug("outTime", true), MPlug(solver, zovSolverNode::inTime));
+  if (status) status = modifier->doIt();
   if (!status) {
     undoIt();
     return status;
@@ -84,39 +84,40 @@ MStatus SolverCmd::redoIt() {
   MPlug(solver, zovSolverNode::cacheSize).setValue(static_cast<int>(frames));
   pullPlug(solver, zovSolverNode::ca_cacheSize);
 
-  const bool flagged = m_arguments && (m_arguments->isFlagSet(kReportFlag) || m_arguments->isFlagSet(kClearFlag) ||
-                                       m_arguments->isFlagSet(kConnectFlag));
+  const bool flagged =
+      parsedArguments && (parsedArguments->isFlagSet(kReportFlag) || parsedArguments->isFlagSet(kClearFlag) ||
+                          parsedArguments->isFlagSet(kConnectFlag));
   const MStatus acted = act(solver);
   if (!flagged) MGlobal::executeCommandOnIdle("zovSetGravityAxis");
   return acted;
 }
 
 MStatus SolverCmd::undoIt() {
-  if (m_modifier) m_modifier->undoIt();
-  m_modifier.reset();
+  if (modifier) modifier->undoIt();
+  modifier.reset();
   return MS::kSuccess;
 }
 
 MStatus SolverCmd::act(const MObject& solver) {
   zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
-  if (m_arguments && m_arguments->isFlagSet(kReportFlag)) {
+  if (parsedArguments && parsedArguments->isFlagSet(kReportFlag)) {
     bool on = false;
-    m_arguments->getFlagArgument(kReportFlag, 0, on);
+    parsedArguments->getFlagArgument(kReportFlag, 0, on);
     if (node) node->setReportCollisions(on);
     setResult(on ? "repport collisions enabled" : "repport collisions disabled");
     return MS::kSuccess;
   }
-  if (m_arguments && m_arguments->isFlagSet(kClearFlag)) {
+  if (parsedArguments && parsedArguments->isFlagSet(kClearFlag)) {
     if (node) node->clearAllCollisions();
     return MS::kSuccess;
   }
-  if (m_arguments && m_arguments->isFlagSet(kConnectFlag)) return connectDynamics(solver);
+  if (parsedArguments && parsedArguments->isFlagSet(kConnectFlag)) return connectDynamics(solver);
   setResult(MFnDependencyNode(solver).name());
   return MS::kSuccess;
 }
 
 MStatus SolverCmd::connectDynamics(const MObject& solver) {
-  if (!m_modifier) return MS::kFailure;
+  if (!modifier) return MS::kFailure;
   MStatus status = MS::kSuccess;
   const MPlug inTime(solver, zovSolverNode::inTime);
   if (!inTime.isDestination()) {
@@ -125,8 +126,8 @@ MStatus SolverCmd::connectDynamics(const MObject& solver) {
       MGlobal::displayError(kNoTimeNode);
       return MS::kFailure;
     }
-    status = m_modifier->connect(MFnDependencyNode(time).findPlug("outTime", true), inTime);
-    if (status) status = m_modifier->doIt();
+    status = modifier->connect(MFnDependencyNode(time).findPlug("outTime", true), inTime);
+    if (status) status = modifier->doIt();
   }
 
   // The rigid bodies' pivot helpers keep each transform's rotate pivot on
@@ -143,7 +144,7 @@ MStatus SolverCmd::connectDynamics(const MObject& solver) {
     }
     const rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr || rigid->isAnimated(rigidBodyNode::kTransformAnimated)) continue;
-    linkPivotHelpers(node, path.node(), *m_modifier);
+    linkPivotHelpers(node, path.node(), *modifier);
   }
   return status;
 }

@@ -34,6 +34,6 @@ class SolverCmd : public MPxCommand {
   /// The time input and the rigid bodies' pivot helpers connected.
   MStatus connectDynamics(const MObject& solver);
 
-  std::unique_ptr<MArgDatabase> m_arguments;
-  std::unique_ptr<MDGModifier> m_modifier;
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  std::unique_ptr<MDGModifier> modifier;
 };
