@@ -16,14 +16,14 @@
 #include <iostream>
 #include <vector>
 
-#include "src/collisionShapeNode.h"
 #include "src/draw/viewportResources.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyCmd.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "src/draw/RawFootPrintDrawAgentGL.h"
 #include "src/draw/bodyDrawing.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 using MHWRender::MFrameContext;
 using MHWRender::MRasterizerState;

@@ -1,11 +1,11 @@
-#include "src/manageZovListCmd.h"
+#include "src/simulation/manageZovListCmd.h"
 
 #include <maya/MArgDatabase.h>
 #include <maya/MGlobal.h>
 
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "engine/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "src/hostEngineConversions.h"
-#include "src/ownedBody.h"
+#include "src/simulation/ownedBody.h"
 
 class zovSolverNode;
 

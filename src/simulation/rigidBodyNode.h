@@ -25,7 +25,7 @@
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/ownedBody.h"
+#include "src/simulation/ownedBody.h"
 
 class FractureBodyNode;
 class rigidBodyNode;

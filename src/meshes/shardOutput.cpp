@@ -1,4 +1,4 @@
-#include "src/shardOutput.h"
+#include "src/meshes/shardOutput.h"
 
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "engine/MeshFactory.h"
-#include "src/cutFaceTags.h"
-#include "src/engineMeshOutput.h"
-#include "src/shardParts.h"
+#include "src/meshes/cutFaceTags.h"
+#include "src/meshes/engineMeshOutput.h"
+#include "src/meshes/shardParts.h"
 
 namespace {
 

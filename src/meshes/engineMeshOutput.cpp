@@ -1,4 +1,4 @@
-#include "src/engineMeshOutput.h"
+#include "src/meshes/engineMeshOutput.h"
 
 #include <maya/MColorArray.h>
 #include <maya/MFloatArray.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "src/cutFaceTags.h"
 #include "src/hostEngineConversions.h"
+#include "src/meshes/cutFaceTags.h"
 
 namespace {
 

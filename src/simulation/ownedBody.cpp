@@ -1,4 +1,4 @@
-#include "src/ownedBody.h"
+#include "src/simulation/ownedBody.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "src/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyCmd.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MFnDagNode.h>
@@ -13,13 +13,13 @@
 #include <string>
 
 #include "src/bodySetup.h"
-#include "src/collisionShapeNode.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
-#include "src/meshOpHistory.h"
+#include "src/meshes/meshOpHistory.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 

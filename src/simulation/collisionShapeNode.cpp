@@ -1,4 +1,4 @@
-#include "src/collisionShapeNode.h"
+#include "src/simulation/collisionShapeNode.h"
 
 #include <maya/MDataHandle.h>
 #include <maya/MFloatPointArray.h>

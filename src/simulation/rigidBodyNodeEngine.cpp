@@ -12,11 +12,11 @@
 #include "engine/PublicWorld.h"
 #include "math/MgcMatrix3.h"
 #include "src/bodySetup.h"
-#include "src/collisionShapeNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The rigid body node's class: its attributes, construction and removal, the
 // compute dispatch, its box, and the questions it answers about its shape,
 // its solver and its animation.
-#include "src/rigidBodyNode.h"
+#include "src/simulation/rigidBodyNode.h"
 
 #include <maya/MAnimUtil.h>
 #include <maya/MDataHandle.h>
@@ -12,11 +12,11 @@
 
 #include <cstdio>
 
-#include "src/collisionShapeNode.h"
-#include "src/engineMeshOutput.h"
+#include "src/meshes/engineMeshOutput.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
-#include "src/solverNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/solverNode.h"
 
 const MTypeId rigidBodyNode::id(0x113A70);
 const MString rigidBodyNode::nodeTypeName("zovRigidBody");

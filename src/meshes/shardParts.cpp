@@ -1,4 +1,4 @@
-#include "src/shardParts.h"
+#include "src/meshes/shardParts.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,8 +12,8 @@
 #include "engine/PrivateHardBody.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "src/draw/DrawShapes.h"
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/glDrawing.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "src/meshConversion.h"
+#include "src/meshes/meshConversion.h"
 
 #include <maya/MColorArray.h>
 #include <maya/MFloatArray.h>
@@ -17,8 +17,8 @@
 #include "engine/MeshFactory.h"
 #include "geometry/PolygonHelpers.h"
 #include "math/Tolerances.h"
-#include "src/cutFaceTags.h"
 #include "src/hostEngineConversions.h"
+#include "src/meshes/cutFaceTags.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/glDrawing.h"
 #include "src/hostEngineConversions.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "src/solverCmd.h"
+#include "src/simulation/solverCmd.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDagPath.h>
@@ -12,9 +12,9 @@
 #include <cstdio>
 
 #include "src/nodeLinks.h"
-#include "src/rigidBodyCmd.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 
 #include "engine/PublicWorld.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 

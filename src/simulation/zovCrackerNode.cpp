@@ -1,6 +1,6 @@
 // The cracker node's class: its attributes, the compute of its twins (the
 // engine body's creation and settings) and its removal.
-#include "src/zovCrackerNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGContext.h>
@@ -16,11 +16,11 @@
 #include "engine/PublicWorld.h"
 #include "engine/ZovCrackerBody.h"
 #include "src/bodySetup.h"
-#include "src/collisionShapeNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
-#include "src/solverNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/solverNode.h"
 
 const MTypeId zovCrackerNode::id(0x113A71);
 const MString zovCrackerNode::nodeTypeName("zovCracker");

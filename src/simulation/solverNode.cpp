@@ -1,4 +1,4 @@
-#include "src/solverNode.h"
+#include "src/simulation/solverNode.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDagPath.h>
@@ -14,11 +14,11 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "src/bodySetup.h"
-#include "src/collisionShapeNode.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
-#include "src/ownedBody.h"
-#include "src/rigidBodyNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/ownedBody.h"
+#include "src/simulation/rigidBodyNode.h"
 
 bool g_sceneLoading = false;
 bool g_displaySelected = true;

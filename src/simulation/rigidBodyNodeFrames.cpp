@@ -6,10 +6,10 @@
 #include <new>
 
 #include "engine/BodyFactory.h"
-#include "src/collisionShapeNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "src/hostSeeding.h"
+#include "src/shatter/hostSeeding.h"
 
 #include <maya/MFnMesh.h>
 #include <maya/MIntArray.h>

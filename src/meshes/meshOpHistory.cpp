@@ -1,4 +1,4 @@
-#include "src/meshOpHistory.h"
+#include "src/meshes/meshOpHistory.h"
 
 #include <maya/MFn.h>
 #include <maya/MFnDependencyNode.h>
