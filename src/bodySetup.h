@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "math/MgcVector3.h"
 

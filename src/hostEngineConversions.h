@@ -7,7 +7,7 @@
 #include <maya/MTransformationMatrix.h>
 #include <maya/MVector.h>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcQuaternion.h"
 #include "math/MgcVector3.h"

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/FractureBody.h"
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/FractureBody.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"

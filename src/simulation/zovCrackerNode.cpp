@@ -14,7 +14,7 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
