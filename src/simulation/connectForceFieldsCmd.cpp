@@ -7,7 +7,8 @@
 #include <maya/MPlugArray.h>
 
 #include "src/hostUtilities.h"
-#include "src/solverNode.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 
@@ -132,8 +133,7 @@ MStatus connectForceFieldsCmd::connectToAll(const MString& fieldName) {
     return MS::kFailure;
   }
   for (const MObject* bodies : {&zovSolverNode::rigidBodies, &zovSolverNode::fractureBodies}) {
-    MPlugArray plugs;
-    MPlug(solver, *bodies).connectedTo(plugs, true, true);
+    const MPlugArray plugs = connectedPlugs(solver, *bodies);
     for (unsigned int i = 0; i < plugs.length(); ++i) {
       const MPlug takes = MFnDependencyNode(plugs[i].node()).findPlug(kTakesFields, true);
       if (!takes.isNull() && takes.asBool()) linkToNextFree(link, plugs[i].node());

@@ -1,16 +1,17 @@
 #include "src/simulation/queryZovBodyCmd.h"
 
 #include <maya/MArgDatabase.h>
+#include <maya/MDagPath.h>
 #include <maya/MDoubleArray.h>
-#include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MItMeshEdge.h>
 #include <maya/MItSelectionList.h>
 #include <maya/MStringArray.h>
 
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ const char* const kIsTransitionFlag = "-itr";
 const char* const kIsMassNegativeFlag = "-imn";
 const char* const kIsCacheOnFlag = "-ico";
 
-/// The solver this command works through, found by its name alone.
-const char* const kSolverName = "zovSolverNode1";
 const char* const kNotBodies = "not zov bodies selected";
 /// An open edge at most this long (object space) is taken for a seam, not
 /// a hole.
@@ -40,9 +39,8 @@ bool hasOpenEdge(const MObject& mesh) {
 
 /// Whether a mesh under the body's transform is open.
 bool transformHasOpenMesh(const MObject& body) {
-  const MFnDagNode node(body);
-  if (node.parentCount() == 0) return false;
-  const MFnDagNode transform(node.parent(0));
+  MDagPath transform;
+  if (!parentTransformPath(body, transform)) return false;
   for (unsigned int i = 0; i < transform.childCount(); ++i) {
     const MObject child = transform.child(i);
     if (child.apiType() == MFn::kMesh && hasOpenEdge(child)) return true;
@@ -82,10 +80,7 @@ MStatus queryZovBodyCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("expected two objects");
     return MS::kFailure;
   }
-  MSelectionList named;
-  MObject solverObject;
-  if (named.add(kSolverName)) named.getDependNode(0, solverObject);
-  zovSolverNode* solver = solverOf(solverObject);
+  zovSolverNode* solver = findSolverByName();
   if (solver == nullptr) {
     MGlobal::displayError("zov solver not found");
     return MS::kFailure;
@@ -113,7 +108,7 @@ MStatus queryZovBodyCmd::collisionList(zovSolverNode& solver) {
   for (; !it.isDone(); it.next()) {
     MObject node;
     if (!it.getDependNode(node)) continue;
-    rigidBodyNode* rigid = rigidBodyOf(node);
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr || rigid->engineBody(true) == nullptr) continue;
     // The world hands out one array for every call: its names are taken now.
     HardBody** bodies = nullptr;
@@ -128,8 +123,8 @@ MStatus queryZovBodyCmd::collisionPoints(zovSolverNode& solver) {
   MObject first, second;
   m_selection.getDependNode(0, first);
   m_selection.getDependNode(1, second);
-  rigidBodyNode* a = rigidBodyOf(first);
-  rigidBodyNode* b = rigidBodyOf(second);
+  rigidBodyNode* a = userNodeOf<rigidBodyNode>(first);
+  rigidBodyNode* b = userNodeOf<rigidBodyNode>(second);
   if (a == nullptr || b == nullptr) {
     MGlobal::displayError(kNotBodies);
     return MS::kFailure;
@@ -153,7 +148,7 @@ void queryZovBodyCmd::isMassNegative() {
   for (MItSelectionList it(m_selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
     MObject node;
     if (!it.getDependNode(node)) continue;
-    rigidBodyNode* rigid = rigidBodyOf(node);
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr || rigid->engineBody(true) == nullptr) continue;
     if (rigid->isMassNegative()) {
       negative = true;
@@ -169,7 +164,7 @@ void queryZovBodyCmd::isCacheOn() {
   for (MItSelectionList it(m_selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
     MObject node;
     if (!it.getDependNode(node)) continue;
-    if (rigidBodyNode* rigid = rigidBodyOf(node)) {
+    if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) {
       cached = rigid->cachedFrameCount() > 1;
       break;
     }

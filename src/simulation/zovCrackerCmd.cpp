@@ -8,10 +8,10 @@
 #include <maya/MItSelectionList.h>
 #include <maya/MPlug.h>
 
-#include "src/collisionShapeNode.h"
 #include "src/nodeLinks.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ MString zovCrackerCmd::makeCracker(const MDagPath& meshPath, const MPlug& cracke
   MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(collisionShapeNode::kTypeCracker));
   pullPlug(shape, collisionShapeNode::ca_collisionShape);
   MPlug(cracker, zovCrackerNode::usercommand).setValue(true);
-  auto* node = static_cast<zovCrackerNode*>(MFnDependencyNode(cracker).userNode());
+  zovCrackerNode* node = userNodeOf<zovCrackerNode>(cracker);
   if (node == nullptr) return MString();
   // Makes the engine body, gives it its settings, puts it in the world and
   // records the rest pose.

@@ -8,8 +8,9 @@
 
 #include "CommandFixture.h"
 #include "engine/PrivateWorld.h"
+#include "src/nodeLinks.h"
 #include "src/simulation/computeRotDistCmd.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ void recordRemoval(MObject& node, void*) { g_removed.push_back(MFnDependencyNode
 TEST_F(BodyQueries, DeletedNodesGoInListOrderAndTakeTheirEngineObjects) {
   boxesOnASlab({"box"}, {0.0}, {0.5});
   run("polyCube -n hammer; setAttr hammer.translateY 5; select hammer; zovCracker");
-  auto* cracker = static_cast<zovCrackerNode*>(MFnDependencyNode(node("Zovhammer")).userNode());
+  zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node("Zovhammer"));
   ASSERT_NE(cracker->engineBody(), nullptr);
   ASSERT_EQ(worldBodies(), 2);
   ASSERT_EQ(static_cast<PrivateWorld*>(theWorld)->getCrackerBodies().getCount(), 1u);

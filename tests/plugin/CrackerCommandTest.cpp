@@ -8,7 +8,8 @@
 
 #include "CommandFixture.h"
 #include "engine/PrivateWorld.h"
-#include "src/zovCrackerNode.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 
@@ -35,9 +36,7 @@ class CrackerCommand : public CommandTest {
     CommandTest::SetUp();
     run("playbackOptions -min 1 -max 24");
   }
-  static zovCrackerNode* crackerNode(const std::string& name) {
-    return static_cast<zovCrackerNode*>(MFnDependencyNode(node(name)).userNode());
-  }
+  static zovCrackerNode* crackerNode(const std::string& name) { return userNodeOf<zovCrackerNode>(node(name)); }
   static std::string parentOf(const std::string& name) {
     MDagPath path;
     if (!MDagPath::getAPathTo(node(name), path) || !path.pop()) return std::string();

@@ -140,7 +140,9 @@ TEST_F(ForceFieldLinks, BadCallsGiveTheirMessagesAndChangeNothing) {
   for (const Case& c : cases) {
     zovhost::testing::clearLogs();
     EXPECT_EQ(runs(c.line), c.succeeds) << c.line;
-    if (c.message) EXPECT_TRUE(hasMessage(MessageKind::Error, c.message)) << c.line;
+    if (c.message) {
+      EXPECT_TRUE(hasMessage(MessageKind::Error, c.message)) << c.line;
+    }
     EXPECT_EQ(allLinks(), before) << c.line;
   }
   // Without a solver the field has nowhere to go.

@@ -60,10 +60,11 @@ TEST_F(SelectionTool, SwitchingOffGivesBackTheModeAndMaskOfBeforeAndShowsItself)
     run("setToolTo selectSuperContext");
     EXPECT_EQ(MGlobal::selectionMode(), mode);
     // The mask of the mode the user was in comes back.
-    if (mode == MGlobal::kSelectComponentMode)
+    if (mode == MGlobal::kSelectComponentMode) {
       EXPECT_TRUE(MGlobal::componentSelectionMask() == components);
-    else
+    } else {
       EXPECT_TRUE(MGlobal::objectSelectionMask() == objects);
+    }
   }
 }
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "mathtypes/StatusOut.h"
+
 const MCursor MCursor::defaultCursor(0);
 const MCursor MCursor::crossHairCursor(1);
 const MCursor MCursor::doubleCrossHairCursor(2);
@@ -32,7 +34,7 @@ MStatus MPxContext::setImage(const MString& image, ImageIndex index) {
 
 MString MPxContext::image(ImageIndex index, MStatus* status) const {
   const bool valid = index >= kImage1 && index <= kImage3;
-  if (status) *status = valid ? MS::kSuccess : MS::kInvalidParameter;
+  zovhost::setStatus(status, valid ? MS::kSuccess : MS::kInvalidParameter);
   return valid ? m_images[index] : MString();
 }
 

@@ -4,6 +4,7 @@
 #include "core/Logs.h"
 #include "dg/Graph.h"
 #include "interpreter/Interpreter.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::activeSelection;
 using zovhost::CommandResult;
@@ -138,7 +139,7 @@ MStatus MGlobal::selectByName(const MString& name, ListAdjustment adjustment) {
 MStatus MGlobal::clearSelectionList() { return setActiveSelectionList(MSelectionList(), kReplaceList); }
 
 MGlobal::MSelectionMode MGlobal::selectionMode(MStatus* status) {
-  if (status) *status = MS::kSuccess;
+  zovhost::setStatus(status, MS::kSuccess);
   return zovhost::selectionSettings().mode;
 }
 
@@ -149,7 +150,7 @@ MStatus MGlobal::setSelectionMode(MSelectionMode mode) {
 }
 
 MSelectionMask MGlobal::objectSelectionMask(MStatus* status) {
-  if (status) *status = MS::kSuccess;
+  zovhost::setStatus(status, MS::kSuccess);
   return zovhost::selectionSettings().objectMask;
 }
 
@@ -159,7 +160,7 @@ MStatus MGlobal::setObjectSelectionMask(const MSelectionMask& mask) {
 }
 
 MSelectionMask MGlobal::componentSelectionMask(MStatus* status) {
-  if (status) *status = MS::kSuccess;
+  zovhost::setStatus(status, MS::kSuccess);
   return zovhost::selectionSettings().componentMask;
 }
 

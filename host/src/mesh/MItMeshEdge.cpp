@@ -4,7 +4,7 @@
 #include <map>
 #include <utility>
 
-#include "core/StatusOut.h"
+#include "mathtypes/StatusOut.h"
 #include "mesh/MeshGeometry.h"
 #include "mesh/MeshView.h"
 
