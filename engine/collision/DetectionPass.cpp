@@ -399,8 +399,10 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
   std::vector<std::uint32_t> frontierAppends;
 
   // Moving against resting. A found pair raises the moving body above what
-  // it touches, wakes the resting body and is deferred (ordered extraction)
-  // or extracted at once.
+  // it touches and is deferred (ordered extraction) or extracted at once.
+  // A sleeping body touched stays asleep: its own supports are not searched
+  // in this step, so woken here it would fall through them; an impact wakes
+  // it through the impulse it takes.
   const auto movingMeetsResting = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
     HardBody* A = all[a];
     HardBody* B = all[b];
@@ -408,7 +410,6 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
     foldPassResult(result, pair->contactCount);
     A->setContactLevel(std::max(A->getContactLevel(), B->getContactLevel() + 1));
     A->enableInContact();
-    B->activate();
     if (ordered) {
       deferredPairs.append(pair);
     } else {
