@@ -18,17 +18,17 @@
 #include <optional>
 #include <vector>
 
-#include "src/collisionShapeNode.h"
 #include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/draw/viewportResources.h"
-#include "src/manageZovListCmd.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyCmd.h"
-#include "src/rigidBodyNode.h"
 #include "src/sceneCallbacks.h"
-#include "src/solverCmd.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/manageZovListCmd.h"
+#include "src/simulation/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverCmd.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 

@@ -41,8 +41,8 @@
 #include <string>
 
 #include "engine/PublicWorld.h"
-#include "src/collisionShapeNode.h"
-#include "src/rigidBodyNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 

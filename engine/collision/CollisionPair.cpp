@@ -1,6 +1,6 @@
 #include "engine/collision/CollisionPair.h"
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "math/Tolerances.h"
 
 CollisionPair::CollisionPair() = default;

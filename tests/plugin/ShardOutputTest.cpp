@@ -3,10 +3,10 @@
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
-#include "src/engineMeshOutput.h"
-#include "src/meshConversion.h"
-#include "src/shardOutput.h"
-#include "src/shardParts.h"
+#include "src/meshes/engineMeshOutput.h"
+#include "src/meshes/meshConversion.h"
+#include "src/meshes/shardOutput.h"
+#include "src/meshes/shardParts.h"
 
 namespace {
 
