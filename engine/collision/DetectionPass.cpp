@@ -438,13 +438,15 @@ void CollisionManager::meetMovingAndResting(PassState& pass) {
   std::vector<std::uint8_t> reached(pass.all.size(), 0);
   std::vector<std::uint32_t> reachedSlots;
   // Extraction moves the moving body (deferred with ordered extraction).
+  // A sleeping body touched stays asleep: its own supports are not searched
+  // in this step, so woken here it would fall through them; an impact wakes
+  // it through the impulse it takes.
   const auto meet = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
     HardBody* A = pass.all[a];
     HardBody* B = pass.all[b];
     countFoundPair(pass, *pair);
     A->setContactLevel(std::max(A->getContactLevel(), B->getContactLevel() + 1));
     A->enableInContact();
-    B->activate();
     keepRaisingPair(pass, pair);
     if (reached[a] == 0) {
       reached[a] = 1;
