@@ -135,9 +135,11 @@ class CollisionManager {
   /// in contact, else 0.
   int detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                      EngineList<HardBody*>* barriers);
-  /// Every cracker against the active and the static bodies: 0 at once
-  /// without crackers; 1 when some cracker pair holds contacts, else 0.
-  int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics);
+  /// Every cracker against the active, the static and the sleeping bodies:
+  /// 0 at once without crackers; 1 when some cracker pair holds contacts,
+  /// else 0. A sleeping body a cracker touches is woken.
+  int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                       EngineList<HardBody*>* sleeping = nullptr);
   /// The threaded contact pass (the detection pass at a thread count of 1);
   /// returns after its workers have ended. 1 when some pair is in contact.
   int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,

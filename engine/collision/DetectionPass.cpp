@@ -630,7 +630,7 @@ int CollisionManager::finishPass(PassState& pass) {
 }
 
 int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active,
-                                       EngineList<HardBody*>* statics) {
+                                       EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping) {
   if (crackers == nullptr || crackers->getCount() == 0) return 0;
   crackerPairs.clear();
   std::vector<HardBody*> candidates;
@@ -639,6 +639,11 @@ int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineLi
     for (auto* node = list->getFirst(); node != nullptr; node = node->next) candidates.push_back(node->value);
   }
   std::reverse(candidates.begin(), candidates.end());
+  // A pile at rest sleeps: a cracker that passed over sleepers would go
+  // through it. The sleepers it touches wake and take its push.
+  if (sleeping != nullptr) {
+    for (auto* node = sleeping->getFirst(); node != nullptr; node = node->next) candidates.push_back(node->value);
+  }
   int result = 0;
   for (auto* cracker = crackers->getFirst(); cracker != nullptr; cracker = cracker->next) {
     for (HardBody* body : candidates) {
@@ -648,6 +653,7 @@ int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineLi
         queueContact(record, 0);
         continue;
       }
+      if (!body->isActive() && !body->isStatic()) body->activate();
       crackerPairs.append(record);
       result = 1;
     }
