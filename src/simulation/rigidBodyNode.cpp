@@ -10,8 +10,6 @@
 #include <maya/MGlobal.h>
 #include <maya/MViewport2Renderer.h>
 
-#include <cstdio>
-
 #include "src/meshes/engineMeshOutput.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
@@ -266,8 +264,7 @@ ZOVmesh* rigidBodyNode::shapeMesh() const {
   if (!collisionShapeNode(shape)) return nullptr;
   ::collisionShapeNode* shapeNode = userNodeOf<::collisionShapeNode>(shape);
   if (shapeNode == nullptr) {
-    std::printf("%s\n", kNotAShape);
-    std::fflush(stdout);
+    MGlobal::displayWarning(kNotAShape);
     return nullptr;
   }
   return shapeNode->getShape();

@@ -23,7 +23,7 @@
 
 namespace {
 
-const char* const kCachedModeOn = "print \" ZOV bake cached mode is active \"";
+const char* const kCachedModeOn = "print \" ZOV bake cached mode is active \\n\"";
 /// Whether the body, or the fracture body it is a piece of, is static or
 /// waits for its activation.
 bool isWaiting(const HardBody& body) {

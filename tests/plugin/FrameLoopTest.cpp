@@ -114,7 +114,7 @@ TEST_F(FrameLoop, TheEndOfTheRangeSwitchesCachedModeOnAndTheNextPassPlaysBack) {
   const MPlug cachedMode(node(solver), zovSolverNode::cachedMode);
   EXPECT_TRUE(cachedMode.asBool());
   zovhost::testing::flushIdleQueue();
-  EXPECT_TRUE(hasMessage(MessageKind::Print, " ZOV bake cached mode is active "));
+  EXPECT_TRUE(hasMessage(MessageKind::Print, " ZOV bake cached mode is active \n"));
   // The next pass from the start keeps the cache and plays it back: the
   // engine body, rewound at the start, is not simulated again.
   run("play");

@@ -2,6 +2,7 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MSceneMessage.h>
 #include <unistd.h>
+#include <zovhost/Application.h>
 
 #include <cstdio>
 #include <string>
@@ -199,6 +200,36 @@ TEST_F(SceneCallbacks, OlderScenesAreBroughtUpToDateWhenOpened) {
     // The world is made again from the scene in every case.
     EXPECT_EQ(worldBodies(), 3) << v.version;
   }
+}
+
+TEST_F(SceneCallbacks, TheExamplesInterfaceScriptAnswersEveryCallOfTheModule) {
+  zovhost::testing::resetHost();
+  zovhost::app::addScriptPath(ZOV_EXAMPLES_UI_PATH);
+  zovhost::testing::clearLogs();
+  run(moduleLoadLine().str());
+  // Every window the module asks about open, so that every panel refresh runs.
+  for (const char* window :
+       {"MayaWindow", "winZovBasicFractures", "winZovManageWorld", "winZovSolver", "zovCrakersWin"})
+    zovhost::testing::setWindowExists(window, true);
+  boxesOnASlab();
+  playTo(4);
+  save();
+  run("file -new");
+  open();
+  playTo(3);
+  run("playbackOptions -min 2 -max 20");
+  run("delete boxB");
+  zovhost::testing::flushIdleQueue();
+  std::string name = ZOV_MODULE_PATH;
+  name = name.substr(name.rfind('/') + 4);
+  run("unloadPlugin " + name.substr(0, name.find('.')));
+  zovhost::testing::flushIdleQueue();
+  EXPECT_TRUE(ranLine("setDefaultsZovFbodyParams"));
+  EXPECT_TRUE(ranLine("clear( $zovCurrentSelectedFragments)"));
+  EXPECT_TRUE(ranLine("updateZovFracturesPanel"));
+  EXPECT_TRUE(ranLine("deleteAllBodiesFromZovWorldWithoutConfirm"));
+  for (const auto& command : zovhost::testing::commands()) EXPECT_TRUE(command.succeeded) << command.line;
+  for (const auto& message : zovhost::testing::messages()) EXPECT_NE(message.kind, MessageKind::Error) << message.text;
 }
 
 TEST_F(SceneCallbacks, AtExitTheWorldGoesThroughTheSolverAndTheHostTakesTheNodes) {
