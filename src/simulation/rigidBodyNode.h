@@ -317,6 +317,17 @@ class rigidBodyNode : public MPxLocatorNode {
   void applyParameters(MDataBlock& block);
   void pushActiveState(MDataBlock& block);
   void moveCentreOfMass(MDataBlock& block);
+  /// `mass` when it is above 0 and finite as a float; otherwise, with a
+  /// warning naming the node and both values, the shape's mass, which
+  /// `mass` takes.
+  double usableMass(MDataBlock& block);
+  /// The initial velocity or spin of the twin's compute: the attribute when
+  /// it is finite as floats; otherwise, with an error, the value last taken
+  /// (kept in `kept`), which the attribute takes back.
+  MVector acceptedMotion(MDataBlock& block, const MObject& attribute, const MObject& kept, const char* what);
+  /// `initialVelocity` or `initialSpin` read through its plug, finite: a
+  /// value that is not is refused through its twin first.
+  MVector initialMotion(const MObject& attribute, const MObject& twin) const;
 
   /// The first node linked to `solver`, when it is a solver node.
   zovSolverNode* linkedSolver() const;
@@ -336,6 +347,9 @@ class rigidBodyNode : public MPxLocatorNode {
   void warnKeyed() const;
 
   OwnedBody body;
+  /// The mass the body's shape gives it (its volume, scaled when fitted to
+  /// the host's scale): what an unusable `mass` is replaced by.
+  double shapeMass = 1.0;
   /// The fracture body node of which the body is a piece; null for a free
   /// body. Not owned.
   FractureBodyNode* fractureOwner = nullptr;

@@ -68,9 +68,9 @@ void rigidBodyNode::restoreRestTransform() {
 
 void rigidBodyNode::applyInitialVelocities() {
   if (!body || passiveState() != PassiveState::kDynamic) return;
-  body->setLinearVelocity(toEngine(readVector(thisMObject(), initialVelocity)));
+  body->setLinearVelocity(toEngine(initialMotion(initialVelocity, ca_initialVelocity)));
   body->saveDynamics(kSaveLinearVelocity);
-  body->setAngularMomentum(toEngine(readVector(thisMObject(), initialSpin)));
+  body->setAngularMomentum(toEngine(initialMotion(initialSpin, ca_initialSpin)));
   body->saveDynamics(kSaveAngularVelocity);
 }
 

@@ -14,6 +14,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "src/bodySetup.h"
+#include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
@@ -50,6 +51,8 @@ MObject zovSolverNode::cacheActive;
 
 namespace {
 
+/// The `gravity` attribute's default: the host's, in metres a second squared.
+constexpr float kDefaultGravity[3] = {0.0f, -9.81f, 0.0f};
 /// Gravity of a new world: the engine's (0, -10, 0) at the host's scale.
 constexpr double kEngineGravity = -10.0;
 /// Host centimetres against the engine's working scale.
@@ -115,7 +118,8 @@ MObject findSolverNode(bool last) {
 
 void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }
 
-zovSolverNode::zovSolverNode() : prevTime(0.0), lastSimTime(0.0) {
+zovSolverNode::zovSolverNode()
+    : prevTime(0.0), lastSimTime(0.0), acceptedGravity(kDefaultGravity[0], kDefaultGravity[1], kDefaultGravity[2]) {
   destroyWorldKeepingOwnedBodies();
   g_currentWorldSerial = 0;
   if (createWorld() == nullptr) return;
@@ -167,7 +171,6 @@ MStatus zovSolverNode::initialize() {
   // Settings kept with the scene that nothing connects to.
   constexpr AttributeFlags kStoredSetting = kNotKeyable.storable(true).connectable(false);
   const AttributeFlags kHidden = AttributeFlags().hidden(true);
-  const float kDefaultGravity[3] = {0.0f, -9.81f, 0.0f};
   // The cache holds the playback range as it is when the module loads.
   const double rangeLength = std::trunc((MAnimControl::maxTime() - MAnimControl::minTime()).value());
   const MStatus added = addAttributes({
@@ -242,7 +245,16 @@ bool zovSolverNode::setInternalValueInContext(const MPlug&, const MDataHandle&, 
 void zovSolverNode::applySolverParams(MDataBlock& block) {
   const bool gravityOn = block.inputValue(gravityEnabled).asBool();
   const float3& g = block.inputValue(gravity).asFloat3();
-  Mgc::MgcVector3 pull(g[0], g[1], g[2]);
+  const MVector given(g[0], g[1], g[2]);
+  if (finiteAsFloat(given)) {
+    acceptedGravity = given;
+  } else {
+    MGlobal::displayError(MFnDependencyNode(thisMObject()).name() + ": gravity " + vectorText(given) +
+                          " does not fit single precision, the gravity " + vectorText(acceptedGravity) + " is kept");
+    block.outputValue(gravity).set3Float(static_cast<float>(acceptedGravity.x), static_cast<float>(acceptedGravity.y),
+                                         static_cast<float>(acceptedGravity.z));
+  }
+  Mgc::MgcVector3 pull = toEngine(acceptedGravity);
   if (block.inputValue(fitUnitsToMayaScale).asBool()) pull *= kUnitGravityScale;
   if (theWorld != nullptr) {
     if (gravityOn)

@@ -257,6 +257,75 @@ TEST_F(FrameLoop, AMirroredKeyedBodyMovesAsTheMeshTheHostDraws) {
   }
 }
 
+TEST_F(FrameLoop, UnusableValuesAreToldAndLeaveAFiniteWorld) {
+  // A 2 x 1 x 1 box (mass 2, its volume) dropped onto a passive slab, after
+  // one bad value that the settings' twins take as the interface pulls
+  // them: each is told, the attribute reads the value in use, and the box
+  // falls and lands flat as it would without it.
+  const struct {
+    const char* line;
+    MessageKind kind;
+    const char* message;
+    const char* plug;
+    double reads;
+  } cases[] = {
+      {"setAttr boxBody.mass -5", MessageKind::Warning, "body boxBody: mass -5 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr boxBody.mass 0", MessageKind::Warning, "body boxBody: mass 0 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr boxBody.mass 1e300", MessageKind::Warning, "body boxBody: mass 1e+300 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr boxBody.mass 1e39", MessageKind::Warning, "body boxBody: mass 1e+39 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr zovSolverNode1.gravity 0 -1e300 0", MessageKind::Error,
+       "zovSolverNode1: gravity (0, -inf, 0) does not fit single precision, the gravity (0, -9.81, 0) is kept",
+       "zovSolverNode1.gravityY", static_cast<double>(-9.81f)},
+      {"setAttr zovSolverNode1.gravity 1e39 -9.81 0", MessageKind::Error,
+       "zovSolverNode1: gravity (inf, -9.81, 0) does not fit single precision", "zovSolverNode1.gravityX", 0.0},
+      {"setAttr boxBody.initialVelocity 1e300 0 0", MessageKind::Error,
+       "body boxBody: initial velocity (inf, 0, 0) does not fit single precision, (0, 0, 0) is kept",
+       "boxBody.initialVelocityX", 0.0},
+      {"setAttr boxBody.initialSpin 0 -1e39 0", MessageKind::Error,
+       "body boxBody: initial spin (0, -inf, 0) does not fit single precision, (0, 0, 0) is kept",
+       "boxBody.initialSpinY", 0.0},
+      {"setAttr boxBody.massCenter 1e300 3 0", MessageKind::Error,
+       "body boxBody: centre of mass (1e+300, 3, 0) does not fit single precision, the centre (", "boxBody.massCenter0",
+       0.0},
+  };
+  for (const auto& c : cases) {
+    restartHost();
+    solver = makeSolver();
+    makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
+    run("setAttr groundBody.passive 1");
+    makeBoxBody("box", 2, 1, 1, "0 3 0", "0 0 0", 2, solver);
+    prepareSimulation(solver, 1, 48);
+    zovhost::testing::clearLogs();
+    run(c.line);
+    for (const char* twin : {"boxBody.ca_rigidBodyParam", "boxBody.ca_activeState", "boxBody.ca_centerMass",
+                             "boxBody.ca_initialVelocity", "boxBody.ca_initialSpin", "zovSolverNode1.ca_solverParams"})
+      run(std::string("getAttr ") + twin);
+    EXPECT_TRUE(hasMessage(c.kind, c.message)) << c.line;
+    EXPECT_NEAR(getDouble(c.plug), c.reads, 1e-6) << c.line;
+    const Mgc::MgcVector3 g = theWorld->GetGravity();
+    EXPECT_NEAR(g.y, static_cast<double>(-9.81f), 1e-6) << c.line;
+    HardBody* body = bodyNode("boxBody").engineBody(false);
+    ASSERT_NE(body, nullptr) << c.line;
+    EXPECT_NEAR(body->getMass(), 2.0, 1e-5) << c.line;
+    for (int f = 1; f <= 48; ++f) {
+      frame(f);
+      const RBDynamics& state = body->getDyn();
+      for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(std::isfinite(state.position[k])) << c.line << " frame " << f;
+        ASSERT_TRUE(std::isfinite(state.linearVelocity[k])) << c.line << " frame " << f;
+        ASSERT_TRUE(std::isfinite(state.angularMomentum[k])) << c.line << " frame " << f;
+      }
+    }
+    EXPECT_NEAR(getDouble("box.translateY"), 0.5, 0.01) << c.line;
+    for (const char* angle : {"box.rotateX", "box.rotateY", "box.rotateZ"})
+      EXPECT_NEAR(getDouble(angle), 0.0, 0.1) << c.line << " " << angle;
+  }
+}
+
 TEST_F(FrameLoop, TimeChangesRefreshTheViewUnlessASceneLoads) {
   fallingCube(30);
   const unsigned before = zovhost::testing::viewRefreshCount();
