@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "engine/BodyFactory.h"
@@ -21,6 +22,7 @@
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 bool g_sceneLoading = false;
 bool g_displaySelected = true;
@@ -95,6 +97,38 @@ void deleteNodesOf(const MPlugArray& plugs) {
     if (!known) names.push_back(name);
   }
   for (const MString& name : names) MGlobal::executeCommand("delete " + name, false, true);
+}
+
+/// Makes a body node's engine body again through `pull`, keeping the user's
+/// mass (when the node has one) and centre: creation writes the computed
+/// ones only over unset values, so both are unset for the pull and the
+/// user's put back after it; a centre that moved is put back and pulled again.
+void makeBodyAgain(const MObject& node, const MObject& massAttribute, const MObject& centreAttribute,
+                   const std::function<void()>& pull) {
+  constexpr double kSameCentre = 1e-5;
+  MPlug massPlug;
+  double savedMass = 0.0;
+  if (!massAttribute.isNull()) {
+    massPlug = MPlug(node, massAttribute);
+    savedMass = massPlug.asDouble();
+    massPlug.setValue(kUnsetCentre);
+  }
+  MPlug centrePlug(node, centreAttribute);
+  float savedCentre[3];
+  for (unsigned int k = 0; k < 3; ++k) savedCentre[k] = centrePlug.child(k).asFloat();
+  for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(kUnsetCentre);
+
+  pull();
+  if (!massPlug.isNull()) massPlug.setValue(savedMass);
+  double distance = 0.0;
+  for (unsigned int k = 0; k < 3; ++k) {
+    const double d = centrePlug.child(k).asFloat() - savedCentre[k];
+    distance += d * d;
+  }
+  if (distance > kSameCentre) {
+    for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(savedCentre[k]);
+    pull();
+  }
 }
 
 /// Turns a bool output off; true when it was on.
@@ -362,7 +396,18 @@ void zovSolverNode::onSceneChange(void*) {
 }
 
 void zovSolverNode::rebuildWorld() {
-  constexpr double kSameCentre = 1e-5;
+  // Crackers first, as the solver meets them first in every frame.
+  const MPlugArray crackerPlugs = connectedPlugs(thisMObject(), crackers);
+  for (unsigned int i = 0; i < crackerPlugs.length(); ++i) {
+    const MObject node = crackerPlugs[i].node();
+    zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node);
+    if (cracker == nullptr) continue;
+    if (!node.hasFn(MFn::kDagNode)) {
+      cracker->readParameters();
+      continue;
+    }
+    makeBodyAgain(node, MObject::kNullObj, zovCrackerNode::massCenter, [cracker] { cracker->readParameters(); });
+  }
   const MPlugArray bodies = connectedPlugs(thisMObject(), rigidBodies);
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
@@ -372,32 +417,12 @@ void zovSolverNode::rebuildWorld() {
       rigid->pullAll();
       continue;
     }
-    // Creation writes the computed mass and centre only over unset values:
-    // both are unset for the pull and the user's values put back after it.
-    MPlug massPlug(node, rigidBodyNode::mass);
-    MPlug centrePlug(node, rigidBodyNode::massCenter);
-    const double savedMass = massPlug.asDouble();
-    float savedCentre[3];
-    for (unsigned int k = 0; k < 3; ++k) savedCentre[k] = centrePlug.child(k).asFloat();
-    massPlug.setValue(kUnsetCentre);
-    for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(kUnsetCentre);
-
     MObject shape;
     if (rigid->collisionShapeNode(shape) && collisionShapeNode::isShapeNode(shape)) {
       MPlug type(shape, collisionShapeNode::shapeType);
       type.setValue(type.asShort());
     }
-    rigid->pullAll();
-    massPlug.setValue(savedMass);
-    double distance = 0.0;
-    for (unsigned int k = 0; k < 3; ++k) {
-      const double d = centrePlug.child(k).asFloat() - savedCentre[k];
-      distance += d * d;
-    }
-    if (distance > kSameCentre) {
-      for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(savedCentre[k]);
-      rigid->pullAll();
-    }
+    makeBodyAgain(node, rigidBodyNode::mass, rigidBodyNode::massCenter, [rigid] { rigid->pullAll(); });
   }
 
   pullPlugs(thisMObject(), {&ca_cacheSize, &ca_solverParams});
