@@ -359,6 +359,7 @@ bool rigidBodyNode::isParentAnimated() const {
 
 void rigidBodyNode::releaseBody() {
   dropBody();
+  released = true;
   // The body's output must compute again when it is next read: a deletion
   // that is undone brings the node back with its outputs as they were.
   MDagPath path;

@@ -192,7 +192,9 @@ class rigidBodyNode : public MPxLocatorNode {
   /// Appends the body's pose while there is room.
   void recordFrame();
   /// Records the body's pose as the frame's: the first entry after the
-  /// start pose fixes which frame entry 0 is.
+  /// start pose fixes which frame entry 0 is. Frames missed since the last
+  /// entry (the node was gone, or left out) repeat that entry first, so that
+  /// entry i stays frame cacheStart + i.
   void recordFrameAt(int frame);
   /// Forgets the recorded entries.
   void clearFrameCache() { cacheCount = 0; }
@@ -220,8 +222,11 @@ class rigidBodyNode : public MPxLocatorNode {
 
   /// Deletes the engine body and lets the solver forget the node; the body
   /// is made again at the next pull of `ca_rigidBody` (after an undone
-  /// deletion, say).
+  /// deletion, say), from the start pose the node had, and then placed where
+  /// the transform stands.
   void releaseBody();
+  /// Whether the body went with the node's removal and is not made again yet.
+  bool awaitsBodyAgain() const { return released && !body; }
   /// Node-removed handler for this node type.
   static void onNodeRemoved(MObject& node, void* clientData);
 
@@ -310,6 +315,8 @@ class rigidBodyNode : public MPxLocatorNode {
 
   // Computes of the `ca_` outputs.
   bool createBody(MDataBlock& block);
+  /// The body made from the shape at the transform's pose.
+  bool makeBody(MDataBlock& block);
   void pushParameters(MDataBlock& block);
   /// The node's mass, bounciness, friction, dampings (a tenth of the node's)
   /// and gap factor into the body, whose mass and inertia become part of its
@@ -350,6 +357,8 @@ class rigidBodyNode : public MPxLocatorNode {
   /// The mass the body's shape gives it (its volume, scaled when fitted to
   /// the host's scale): what an unusable `mass` is replaced by.
   double shapeMass = 1.0;
+  /// Set when the node's removal took the body; cleared when it is made again.
+  bool released = false;
   /// The fracture body node of which the body is a piece; null for a free
   /// body. Not owned.
   FractureBodyNode* fractureOwner = nullptr;

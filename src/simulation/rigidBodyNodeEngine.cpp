@@ -65,7 +65,44 @@ void rigidBodyNode::warnKeyed() const {
   MGlobal::displayWarning("Object " + name() + " cannot be active because it has already animation keys");
 }
 
+namespace {
+
+/// Puts a transform at its rest position while the guard lives, and back
+/// where it stood after.
+class AtRestPosition {
+ public:
+  explicit AtRestPosition(const MDagPath& transform) : fn(transform), stood(fn.transformation()) {
+    fn.set(fn.restPosition());
+  }
+  ~AtRestPosition() { fn.set(stood); }
+  AtRestPosition(const AtRestPosition&) = delete;
+  AtRestPosition& operator=(const AtRestPosition&) = delete;
+
+ private:
+  MFnTransform fn;
+  MTransformationMatrix stood;
+};
+
+}  // namespace
+
 bool rigidBodyNode::createBody(MDataBlock& block) {
+  if (!released) return makeBody(block);
+  // The node's deletion was undone: the body is made again from the start
+  // pose it had, which the rewinds go back to, and then placed where the
+  // transform stands now, to go on from there.
+  MDagPath transform;
+  if (!parentTransformPath(thisMObject(), transform)) return makeBody(block);
+  bool made = false;
+  {
+    const AtRestPosition atRest(transform);
+    made = makeBody(block);
+  }
+  released = !made;
+  if (made) bodyFromMaya(MAnimControl::currentTime(), false);
+  return made;
+}
+
+bool rigidBodyNode::makeBody(MDataBlock& block) {
   const int kind = block.inputValue(inCollisionType).asInt();
   if (body) dropBody();
 

@@ -227,6 +227,17 @@ void rigidBodyNode::recordFrame() {
 }
 
 void rigidBodyNode::recordFrameAt(int frame) {
-  if (cacheCount < 2) cacheStart = frame - 1;
+  if (cacheCount < 2) {
+    cacheStart = frame - 1;
+  } else if (cachePositions && cacheRotations) {
+    // The body stood still through the frames it missed.
+    while (cacheStart + static_cast<int>(cacheCount) < frame && cacheCount < cacheCapacity) {
+      std::copy_n(&cachePositions[(cacheCount - 1) * kPositionFloats], kPositionFloats,
+                  &cachePositions[cacheCount * kPositionFloats]);
+      std::copy_n(&cacheRotations[(cacheCount - 1) * kRotationFloats], kRotationFloats,
+                  &cacheRotations[cacheCount * kRotationFloats]);
+      ++cacheCount;
+    }
+  }
   recordFrame();
 }

@@ -53,6 +53,9 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
   const MPlugArray bodies = connectedPlugs(self, rigidBodies);
   const MPlugArray crackerPlugs = connectedPlugs(self, crackers);
   const MPlugArray fractures = connectedPlugs(self, fractureBodies);
+  // Bodies whose deletion was undone take part again, from where they stand.
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies))
+    if (rigid->awaitsBodyAgain()) rigid->engineBody(true);
 
   if (T == start) {
     MAnimControl::setPlaybackSpeed(0.0);
