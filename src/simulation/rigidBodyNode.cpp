@@ -358,8 +358,9 @@ bool rigidBodyNode::isParentAnimated() const {
 }
 
 void rigidBodyNode::releaseBody() {
+  // Only a body that was made has a start pose to come back to.
+  released = static_cast<bool>(body);
   dropBody();
-  released = true;
   // The body's output must compute again when it is next read: a deletion
   // that is undone brings the node back with its outputs as they were.
   MDagPath path;

@@ -79,37 +79,40 @@ TEST_F(BodyRemoval, AnUndoneDeletionMakesTheEngineBodyAgainWhateverLinksTheShape
 }
 
 TEST_F(BodyRemoval, ABodyDeletedMidPlayAndBroughtBackFallsOnFromWhereItWas) {
-  fallingCubes();
-  run("setAttr pCubeZovBody1.linearDamping 0; getAttr pCubeZovBody1.ca_rigidBodyParam");
-  std::vector<double> firstFall;
-  for (int f = 1; f <= 6; ++f) {
-    frame(f);
-    firstFall.push_back(height(1));
-  }
-  const double hanging = height(1);
-  ASSERT_TRUE(runs("delete pCubeZovBody1"));
-  frame(7);
-  EXPECT_DOUBLE_EQ(height(1), hanging);
-  ASSERT_TRUE(runs("undo"));
-  // From rest at the height it hung at, frame after frame: a fall from there.
-  std::vector<double> secondFall(13);
-  for (int f = 8; f <= 12; ++f) {
-    frame(f);
-    const double t = (f - 7) / 24.0;
-    secondFall[f] = height(1);
-    EXPECT_NEAR(secondFall[f], hanging - 0.5 * kGravity * t * t, 1e-6) << f;
-  }
-  EXPECT_EQ(worldBodies(), 3);
-  // Scrubbing back plays what was recorded (in single precision), the
-  // frames it was gone included.
-  for (int f : {10, 7, 9}) {
-    frame(f);
-    EXPECT_NEAR(height(1), f == 7 ? hanging : secondFall[f], 1e-5) << f;
-  }
-  // Its start is where it started: every replay falls from there again.
-  for (int f = 1; f <= 6; ++f) {
-    frame(f);
-    EXPECT_DOUBLE_EQ(height(1), firstFall[f - 1]) << f;
+  // The body node alone, or the cube's transform with it.
+  for (const char* target : {"pCubeZovBody1", "pCube1"}) {
+    fallingCubes();
+    run("setAttr pCubeZovBody1.linearDamping 0; getAttr pCubeZovBody1.ca_rigidBodyParam");
+    std::vector<double> firstFall;
+    for (int f = 1; f <= 6; ++f) {
+      frame(f);
+      firstFall.push_back(height(1));
+    }
+    const double hanging = height(1);
+    ASSERT_TRUE(runs(std::string("delete ") + target)) << target;
+    frame(7);
+    ASSERT_TRUE(runs("undo")) << target;
+    EXPECT_DOUBLE_EQ(height(1), hanging) << target;
+    // From rest at the height it hung at, frame after frame: a fall from there.
+    std::vector<double> secondFall(13);
+    for (int f = 8; f <= 12; ++f) {
+      frame(f);
+      const double t = (f - 7) / 24.0;
+      secondFall[f] = height(1);
+      EXPECT_NEAR(secondFall[f], hanging - 0.5 * kGravity * t * t, 1e-6) << target << " frame " << f;
+    }
+    EXPECT_EQ(worldBodies(), 3) << target;
+    // Scrubbing back plays what was recorded (in single precision), the
+    // frames it was gone included.
+    for (int f : {10, 7, 9}) {
+      frame(f);
+      EXPECT_NEAR(height(1), f == 7 ? hanging : secondFall[f], 1e-5) << target << " frame " << f;
+    }
+    // Its start is where it started: every replay falls from there again.
+    for (int f = 1; f <= 6; ++f) {
+      frame(f);
+      EXPECT_DOUBLE_EQ(height(1), firstFall[f - 1]) << target << " frame " << f;
+    }
   }
 }
 
