@@ -39,9 +39,9 @@ bool piecesNearGround(FractureBody& body, const BarrierBody& ground, double d) {
   for (PrivateHardBody* piece : valuesOf(body.getPieces())) {
     piece->updateWorldData();
     const ZOVmesh* mesh = piece->getWorldMesh();
-    if (mesh == nullptr || mesh->vertices == nullptr) continue;
+    if (mesh == nullptr || mesh->worldVertices == nullptr) continue;
     for (std::uint32_t v = 0; v < mesh->numVertices; ++v)
-      if (std::fabs((mesh->vertices[v] - point).Dot(normal)) <= d) return true;
+      if (std::fabs((mesh->worldVertices[v] - point).Dot(normal)) <= d) return true;
   }
   return false;
 }
@@ -56,7 +56,8 @@ MSyntax FractureBodyCmd::newSyntax() {
   syntax.addFlag(kFractureNameFlag, "-name", MSyntax::kString);
   syntax.addFlag(kFractureCheckFlag, "-check", MSyntax::kBoolean);
   syntax.addFlag(kFractureNearestFlag, "-nearest");
-  syntax.setObjectType(MSyntax::kSelectionList, 1);
+  // An empty list is the command's own error, "invalid selection".
+  syntax.setObjectType(MSyntax::kSelectionList);
   syntax.useSelectionAsDefault(true);
   syntax.enableQuery(false);
   syntax.enableEdit(false);
