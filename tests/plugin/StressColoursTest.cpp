@@ -66,10 +66,10 @@ TEST_F(StressColours, HsvColoursFollowTheirSectors) {
     double h, s, v;
     MColor rgb;
   } cases[] = {
-      {0.0, 1.0, 1.0, MColor(1, 0, 0)},       {1.0 / 6.0, 1.0, 1.0, MColor(1, 1, 0)},
-      {0.5, 1.0, 1.0, MColor(0, 1, 1)},       {0.75, 1.0, 1.0, MColor(0.5f, 0, 1)},
-      {0.666667, 1.0, 1.0, kAtThreshold},     {0.666667, 0.0, 0.25, MColor(0.25f, 0.25f, 0.25f)},
-      {0.666667, 1.0, 0.0, MColor(0, 0, 0)},  {0.666667, 0.5, 1.0, MColor(0.5f, 0.5f, 1.0f)},
+      {0.0, 1.0, 1.0, MColor(1, 0, 0)},      {1.0 / 6.0, 1.0, 1.0, MColor(1, 1, 0)},
+      {0.5, 1.0, 1.0, MColor(0, 1, 1)},      {0.75, 1.0, 1.0, MColor(0.5f, 0, 1)},
+      {0.666667, 1.0, 1.0, kAtThreshold},    {0.666667, 0.0, 0.25, MColor(0.25f, 0.25f, 0.25f)},
+      {0.666667, 1.0, 0.0, MColor(0, 0, 0)}, {0.666667, 0.5, 1.0, MColor(0.5f, 0.5f, 1.0f)},
   };
   for (const auto& c : cases) {
     const MColor got = FractureBodyNode::colorFromHsv(c.h, c.s, c.v);
@@ -189,7 +189,9 @@ class PieceDrawing : public StressColours {
     run("setAttr eyeShape.orthographicWidth 4");
     run("select -cl");
   }
-  static zovhost::RenderImage render(const std::string& renderer) { return testing::renderView("eye", 64, 64, renderer); }
+  static zovhost::RenderImage render(const std::string& renderer) {
+    return testing::renderView("eye", 64, 64, renderer);
+  }
   /// Where x (or y) of the z = 0 plane shows: 16 pixels a unit from -1.
   static int pixelOf(double x) { return static_cast<int>(std::lround(16.0 * (x + 1.0))); }
   static bool near(const uint8_t* p, const Rgb& rgb) {
