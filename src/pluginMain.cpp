@@ -26,11 +26,17 @@
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
 #include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/computeRotDistCmd.h"
+#include "src/simulation/connectForceFieldsCmd.h"
+#include "src/simulation/deleteUserNodeCmd.h"
 #include "src/simulation/manageZovListCmd.h"
+#include "src/simulation/queryZovBodyCmd.h"
 #include "src/simulation/rigidBodyCmd.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/selectZovContext.h"
 #include "src/simulation/solverCmd.h"
 #include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerCmd.h"
 #include "src/simulation/zovCrackerNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
@@ -109,7 +115,13 @@ const std::vector<CommandRow> kCommands = {
     {"zovSolver", SolverCmd::creator, SolverCmd::newSyntax, false},
     {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
     {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
+    {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
     {"zovFractureBody", FractureBodyCmd::creator, FractureBodyCmd::newSyntax, false},
+    {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
+    {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
+    {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
+    {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };
 
 enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };

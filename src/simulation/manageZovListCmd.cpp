@@ -10,8 +10,6 @@
 namespace {
 
 const char* const kAddFlag = "-add";
-/// The solver this command works through, found by its name alone.
-const char* const kSolverName = "zovSolverNode1";
 
 }  // namespace
 
@@ -40,10 +38,7 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
     return MS::kFailure;
   }
 
-  MSelectionList named;
-  MObject solverObject;
-  if (named.add(kSolverName)) named.getDependNode(0, solverObject);
-  zovSolverNode* solver = userNodeOf<zovSolverNode>(solverObject);
+  zovSolverNode* solver = findSolverByName();
   if (solver == nullptr) {
     MGlobal::displayError("no ZOV solver found");
     return MS::kFailure;

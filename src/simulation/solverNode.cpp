@@ -6,6 +6,7 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MItDependencyNodes.h>
+#include <maya/MSelectionList.h>
 
 #include <cmath>
 #include <cstring>
@@ -111,6 +112,13 @@ MObject findSolverNode(bool last) {
     if (!last) break;
   }
   return found;
+}
+
+zovSolverNode* findSolverByName() {
+  MSelectionList named;
+  MObject node;
+  if (named.add("zovSolverNode1")) named.getDependNode(0, node);
+  return userNodeOf<zovSolverNode>(node);
 }
 
 void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }

@@ -22,6 +22,7 @@
 
 class FractureBody;
 class rigidBodyNode;
+class zovSolverNode;
 
 /// True while a scene is being cleared or opened; the time-changed handler
 /// then leaves the view alone.
@@ -34,6 +35,10 @@ extern bool g_displaySelected;
 /// `zovSolver` command and the callbacks act on) or the last (the one the
 /// body commands link to). The null object when there is none.
 MObject findSolverNode(bool last = false);
+/// The solver node named "zovSolverNode1", which the list and query commands
+/// work through whatever other solvers exist; null when no solver bears
+/// that name.
+zovSolverNode* findSolverByName();
 
 /// What the user is told when `cachedMode` goes off.
 inline constexpr char kCachedModeOffMessage[] = " ZOV bake cached mode has been deactivated ";

@@ -203,4 +203,28 @@ TEST_F(FractureCommand, SavingAndOpeningKeepsEveryNodeAttributeAndConnection) {
   EXPECT_TRUE(feeds("ZovFractureBody.rigidBodies", "pieceZovBody000.fracture"));
 }
 
+TEST_F(FractureCommand, FieldsLinkToAFractureBodyThatTakesThem) {
+  ASSERT_TRUE(fracture(makeBlock()));
+  const auto links = [] {
+    std::vector<std::string> names;
+    const MPlug list = MFnDependencyNode(node("ZovFractureBody")).findPlug("fieldList", true);
+    for (unsigned int i = 0; i < list.numElements(); ++i) {
+      const MPlug source = list.elementByPhysicalIndex(i).source();
+      if (!source.isNull()) names.push_back(MFnDependencyNode(source.node()).name().asChar());
+    }
+    return names;
+  };
+  run("gravity -n ignored");
+  EXPECT_TRUE(links().empty());
+  run("setAttr ZovFractureBody.affectForceFields 1; getAttr ZovFractureBody.ca_forceFields");
+  EXPECT_TRUE(fractureNode().affectsForceFields());
+  run("gravity -n pull");
+  EXPECT_EQ(links(), std::vector<std::string>{"pull"});
+  // Named, the fracture body takes exactly the selected fields; it wins over
+  // a rigid body named with it.
+  run("uniform -n f1; uniform -n f2; select f2 f1");
+  ASSERT_TRUE(runs("zovConnectForceFields -con -bn pieceZovBody000 -fbn ZovFractureBody"));
+  EXPECT_EQ(links(), (std::vector<std::string>{"f2", "f1"}));
+}
+
 }  // namespace
