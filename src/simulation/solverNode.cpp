@@ -185,8 +185,9 @@ zovSolverNode::zovSolverNode()
 }
 
 zovSolverNode::~zovSolverNode() {
-  deleteNodesOf(connectedPlugs(thisMObject(), rigidBodies));
+  // Fracture bodies first: their pieces stay locked while they hold them.
   deleteNodesOf(connectedPlugs(thisMObject(), fractureBodies));
+  deleteNodesOf(connectedPlugs(thisMObject(), rigidBodies));
   activeBodies.clear();
   idleBodies.clear();
   deleteNodesOf(connectedPlugs(thisMObject(), crackers));

@@ -23,6 +23,7 @@
 
 class FractureBody;
 class rigidBodyNode;
+class zovSolverNode;
 
 /// True while a scene is being cleared or opened; the time-changed handler
 /// then leaves the view alone.
