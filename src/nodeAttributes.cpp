@@ -39,6 +39,16 @@ MObject fractionAttribute(const char* longName, const char* shortName, double in
   return attribute;
 }
 
+MObject boundedAttribute(const char* longName, const char* shortName, MFnNumericData::Type type, double initial,
+                         double minimum, double maximum, AttributeFlags flags) {
+  MFnNumericAttribute fn;
+  const MObject attribute = fn.create(longName, shortName, type, initial);
+  apply(fn, flags);
+  fn.setMin(minimum);
+  fn.setMax(maximum);
+  return attribute;
+}
+
 MObject pointAttribute(const char* longName, const char* shortName, AttributeFlags flags, const float initial[3]) {
   MFnNumericAttribute fn;
   const MObject attribute = fn.createPoint(longName, shortName);

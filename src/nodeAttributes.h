@@ -61,6 +61,9 @@ MObject numericAttribute(const char* longName, const char* shortName, MFnNumeric
                          AttributeFlags flags = {});
 /// A double in [0, 1], not keyable.
 MObject fractionAttribute(const char* longName, const char* shortName, double initial);
+/// A number of one kind held between hard limits.
+MObject boundedAttribute(const char* longName, const char* shortName, MFnNumericData::Type type, double initial,
+                         double minimum, double maximum, AttributeFlags flags = {});
 /// Three floats with children named longName + "X", "Y", "Z", starting at
 /// `initial`.
 MObject pointAttribute(const char* longName, const char* shortName, AttributeFlags flags = {},
