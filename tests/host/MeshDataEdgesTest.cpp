@@ -78,8 +78,8 @@ TEST_F(MeshDataEdges, AFedMeshRefusesEditsThatTheNextEvaluationWouldLose) {
   run("blindDataType -id 12 -dt int -ldn tag");
   EXPECT_FALSE(mesh.setIntBlindData(0, MFn::kMeshPolygonComponent, 12, "tag", 1));
   EXPECT_TRUE(lineFails("polyBlindData -id 12 -ldn tag -ind 1 boxShape.f[0]"));
-  EXPECT_EQ(run("blindDataType -q -id 12"), (std::vector<std::string>{"1"}));
-  EXPECT_EQ(run("blindDataType -q -id 13"), (std::vector<std::string>{"0"}));
+  EXPECT_EQ(run("blindDataType -q -id 12"), (std::vector<std::string>{"12"}));
+  EXPECT_EQ(run("blindDataType -q -id 13"), (std::vector<std::string>{}));
 }
 
 TEST_F(MeshDataEdges, SetsTakeWholeMeshesTransformsAndFaceRangesAndLetThemGo) {
