@@ -26,6 +26,9 @@
 #include "src/rigidBodyCmd.h"
 #include "src/rigidBodyNode.h"
 #include "src/sceneCallbacks.h"
+#include "src/shatter/adquireShatterCmd.h"
+#include "src/shatter/shatterCmd.h"
+#include "src/shatter/voronoiNode.h"
 #include "src/solverCmd.h"
 #include "src/solverNode.h"
 #include "src/zovCrackerNode.h"
@@ -67,6 +70,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      MPxNode::kDependNode, nullptr, false},
     {"zovCracker", &zovCrackerNode::id, zovCrackerNode::creator, zovCrackerNode::initialize, MPxNode::kLocatorNode,
      nullptr, false},
+    {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
+     "drawdb/geometry/voronoiPoints", false},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
@@ -102,6 +107,8 @@ const std::vector<CommandRow> kCommands = {
     {"zovSolver", SolverCmd::creator, SolverCmd::newSyntax, false},
     {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
     {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
+    {"zovShatter", shatterCmd::creator, shatterCmd::newSyntax, false},
+    {"zovAdqShatter", adquireShatterCmd::creator, adquireShatterCmd::newSyntax, false},
 };
 
 enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };

@@ -11,6 +11,7 @@
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -22,6 +23,7 @@
 #include "src/nodeLinks.h"
 #include "src/rigidBodyCmd.h"
 #include "src/rigidBodyNode.h"
+#include "src/shatter/voronoiNode.h"
 #include "src/solverNode.h"
 #include "src/zovCrackerNode.h"
 
@@ -126,6 +128,29 @@ void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
       continue;
     linkPivotHelpers(node, transform.node(), modifier);
     rigid->pullAll();
+  }
+}
+
+/// Voronoi nodes of an opened scene: new nodes are numbered above the stored
+/// ones, and the seeds of records from before 4.0, kept in world space, are
+/// brought into the space of the mesh that drives them.
+void upgradeVoronoiNodes() {
+  for (MItDependencyNodes it(MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
+    voronoiNode* node = voronoiNodeOf(it.thisNode());
+    if (!node) continue;
+    MString text;
+    MPlug(node->thisMObject(), voronoiNode::version).getValue(text);
+    const double version = std::atof(text.asChar());
+    voronoiNode::setIndexCounter(std::max(voronoiNode::indexCounter(), voronoiNode::getIndex(node) + 1));
+    if (version >= kModuleVersion) continue;
+    const MPlug inShape = MFnDependencyNode(node->thisMObject()).findPlug("inShape");
+    if (!inShape.isNull()) {
+      const MPlug source = inShape.source();
+      MDagPath shape;
+      if (!source.isNull() && MDagPath::getAPathTo(source.node(), shape) && shape.isValid())
+        voronoiNode::transformVoroPoints(node, shape.exclusiveMatrix().inverse());
+    }
+    MPlug(node->thisMObject(), voronoiNode::version).setValue(MString(kModuleVersionText));
   }
 }
 
@@ -235,6 +260,7 @@ void onSceneReset(void*) {
 
 void onSceneOpened(void*) {
   g_sceneLoading = false;
+  upgradeVoronoiNodes();
   const MObject solver = findSolverNode();
   zovSolverNode* node = solverOf(solver);
   if (node == nullptr) return;
