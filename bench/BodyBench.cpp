@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"

@@ -6,14 +6,14 @@
 #include <memory>
 #include <vector>
 
-#include "engine/BarrierBody.h"
-#include "engine/CapsuleBody.h"
-#include "engine/FractureBody.h"
-#include "engine/HullBody.h"
-#include "engine/PhantomBody.h"
 #include "engine/PrivateWorld.h"
-#include "engine/RBDynamics.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/BarrierBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/PhantomBody.h"
+#include "engine/bodies/RBDynamics.h"
+#include "engine/bodies/TriMeshBody.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 

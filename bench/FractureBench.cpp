@@ -11,10 +11,10 @@
 
 #include "BenchMeshes.h"
 #include "engine/BodyFactory.h"
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
-#include "engine/PrivateHardBody.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/Processors.h"

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/VoronoiCarving.h"
+#include "engine/shatter/VoronoiCarving.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcVector3.h"
 

@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
-#include "engine/PhantomBody.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/PhantomBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 

@@ -45,19 +45,25 @@ function(zov_apply_variant target variant)
   target_link_options(${target} PUBLIC ${flags})
 endfunction()
 
-# zov_add_test_suite(<name> [FOLDER <folder>] ROOT <include-root>
-#                    VARIANTS <variants...> LIBS <libs...> [EXTRA_LIBS <libs...>])
+# zov_add_test_suite(<name> [FOLDER <folder>] [SUBFOLDERS <subfolders...>]
+#                    ROOT <include-root> VARIANTS <variants...> LIBS <libs...>
+#                    [EXTRA_LIBS <libs...>])
 # One GoogleTest executable per variant from tests/<folder>/*.cpp (<folder>
-# defaults to <name>). The suite sees the include root of the layer it tests
+# defaults to <name>) and tests/<folder>/<subfolder>/*.cpp of each subfolder
+# (a suite whose code has subfolders mirrors them). The suite sees the include root of the layer it tests
 # and tests/ (for tests/support). LIBS are taken in the suite's variant
 # (zov_math becomes zov_math_asan). Test names are prefixed with the variant
 # and the name ("asan.math.…"), and each test carries its variant as label.
 function(zov_add_test_suite name)
-  cmake_parse_arguments(ARG "" "FOLDER;ROOT" "VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "FOLDER;ROOT" "SUBFOLDERS;VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
   if(NOT ARG_FOLDER)
     set(ARG_FOLDER ${name})
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${ARG_FOLDER}/*.cpp)
+  foreach(subfolder ${ARG_SUBFOLDERS})
+    file(GLOB subfolderSources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${ARG_FOLDER}/${subfolder}/*.cpp)
+    list(APPEND sources ${subfolderSources})
+  endforeach()
   foreach(variant ${ARG_VARIANTS})
     if(NOT variant IN_LIST ZOV_VARIANTS)
       continue()

@@ -5,14 +5,14 @@
 #include <memory>
 #include <new>
 
-#include "engine/BarrierBody.h"
-#include "engine/CapsuleBody.h"
-#include "engine/HullBody.h"
 #include "engine/MeshFactory.h"
-#include "engine/PhantomBody.h"
 #include "engine/PrivateWorld.h"
-#include "engine/TriMeshBody.h"
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/BarrierBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/PhantomBody.h"
+#include "engine/bodies/TriMeshBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "geometry/BoxFits.h"
 #include "geometry/ConvexHull.h"
 #include "geometry/MassProperties.h"

@@ -5,9 +5,9 @@
 // caller until it is added to the world. No creator reports an error other
 // than by its null result.
 
-#include "engine/HardBody.h"
-#include "engine/HardBodyShape.h"
 #include "engine/PublicWorld.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/HardBodyShape.h"
 #include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"

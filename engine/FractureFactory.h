@@ -4,8 +4,8 @@
 // to the caller: a fracture body until it is added to the world, a joint
 // until it is handed to a fracture body, which owns it from then on.
 
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 
 /// A new, empty fracture body (kind 5, no pieces, no joints, no cluster
 /// tree); null when memory runs out.

@@ -4,15 +4,15 @@
 #include <new>
 #include <vector>
 
-#include "engine/DynamicStress.h"
 #include "engine/EngineTrace.h"
-#include "engine/FractureBody.h"
-#include "engine/HardBody.h"
-#include "engine/HullBody.h"
-#include "engine/PrivateHardBody.h"
 #include "engine/ThreadSlots.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "geometry/BoxFits.h"
 #include "geometry/OverlapTests.h"
 #include "math/Tolerances.h"

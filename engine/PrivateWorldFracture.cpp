@@ -1,10 +1,10 @@
 #include <vector>
 
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
-#include "engine/PrivateHardBody.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 
 // The world's operations on fracture bodies and joints: filing a compound
 // and its parts, retiring split bodies after a step, joints handed to and

@@ -1,8 +1,8 @@
 #include <new>
 
 #include "engine/EngineTrace.h"
-#include "engine/HardBody.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 
 using Mgc::MgcVector3;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 
 /// An engine body that a node of the module owns: the node's body, a
 /// solver's ground. The world deletes the bodies on its lists when it is

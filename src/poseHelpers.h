@@ -4,7 +4,7 @@
 #include <maya/MQuaternion.h>
 #include <maya/MVector.h>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 
 // Poses that nodes keep between evaluations: translations as three floats,
 // rotations as quaternions of four floats x, y, z, w (the engine's

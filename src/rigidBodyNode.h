@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "math/MgcMatrix3.h"
 #include "src/ownedBody.h"

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/FractureBody.h"
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/FractureBody.h"
 #include "src/rigidBodyNode.h"
 #include "src/solverNode.h"
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "math/MgcVector3.h"
 
 class FractureBody;

@@ -20,7 +20,7 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "geometry/MassProperties.h"
 #include "math/MgcQuaternion.h"
 #include "src/collisionShapeNode.h"

@@ -12,7 +12,7 @@
 #include <maya/MTypeId.h>
 #include <maya/MVector.h>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "src/ownedBody.h"
 #include "src/poseHelpers.h"

@@ -7,7 +7,7 @@
 #include <maya/MItSelectionList.h>
 #include <maya/MSelectionList.h>
 
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "src/draw/DrawShapes.h"
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/glDrawing.h"

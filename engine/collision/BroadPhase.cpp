@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/CapsuleBody.h"
-#include "engine/HardBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HardBody.h"
 
 using Mgc::MgcVector3;
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/LsqrSystem.h"
@@ -14,19 +14,18 @@
 using Mgc::MgcVector3;
 
 CollisionManager::CollisionManager() {
-  inlineManifolds = std::make_unique<ContactManifold[]>(kInlineManifolds);
   solverWorkspace = std::make_unique<SolverWorkspace>();
   narrowPhase = std::make_unique<Pk_jump>();
   g_pkJump = narrowPhase.get();
-  if (setupThreads() < 0) workerCount = 0;
+  if (setupThreads() < 0) {
+    workerCount = 0;
+    pairPool.setWorkerCount(0);
+  }
   if (!createLsqrSystems(workerCount)) throw std::bad_alloc();
   threadCount = 1;
-  for (EngineList<CollisionPair*>* list :
-       {&newPairs, &deferredPairs, &stepPairs, &groupPairs, &freePairs, &reportedPairs}) {
+  for (EngineList<CollisionPair*>* list : {&newPairs, &deferredPairs, &stepPairs, &groupPairs, &reportedPairs}) {
     list->reserve(kListNodeReserve);
   }
-  manifoldsInUse.reserve(kListNodeReserve);
-  allManifolds.reserve(kListNodeReserve);
   frontier.reserve(kListNodeReserve);
   movingCandidates.reserve(kListNodeReserve);
 }
@@ -36,72 +35,27 @@ CollisionManager::~CollisionManager() {
   if (g_pkJump == narrowPhase.get()) g_pkJump = nullptr;
   teardownThreads();
   destroyLsqrSystems();
-  for (auto* node = allManifolds.getFirst(); node != nullptr; node = node->next) delete node->value;
-  allManifolds.clear();
-  // Lists, records, the inline manifolds and workspaces are members and go
-  // with the manager; every pair record with the block that made it.
+  // Lists, pools and workspaces are members and go with the manager; every
+  // pair record and manifold with the pool that made it.
 }
 
 // ---- Pools ------------------------------------------------------------------
 
-EngineList<CollisionPair*>* CollisionManager::poolOf(std::uint32_t worker) {
-  if (worker > workerCount) return nullptr;
-  return worker == 0 ? &freePairs : &workerFreePairs[worker - 1];
-}
+CollisionPair* CollisionManager::threadBuffer(std::uint32_t worker) { return pairPool.take(worker); }
 
-EngineList<CollisionPair*>* CollisionManager::getWorkerFreePairs(std::uint32_t worker) { return poolOf(worker); }
-
-CollisionPair* CollisionManager::threadBuffer(std::uint32_t worker) {
-  EngineList<CollisionPair*>* pool = poolOf(worker);
-  if (pool == nullptr) return nullptr;
-  if (pool->getFirst() == nullptr) {
-    // Only this worker touches its own pool and block list while it runs.
-    try {
-      std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
-      for (std::uint32_t i = 0; i < kPairBatch; ++i) pool->append(&block[i]);
-      pairBlocks[worker].push_back(std::move(block));
-    } catch (const std::bad_alloc&) {
-      // The records appended so far belong to the block just freed.
-      pool->clear();
-      return nullptr;
-    }
-  }
-  EngineList<CollisionPair*>::Node* first = pool->getFirst();
-  if (first == nullptr) return nullptr;
-  CollisionPair* record = first->value;
-  pool->remove(record);
-  return record;
-}
-
-void CollisionManager::queueContact(CollisionPair* record, std::uint32_t worker) {
-  EngineList<CollisionPair*>* pool = poolOf(worker);
-  if (pool != nullptr && record != nullptr) pool->append(record);
-}
-
-void CollisionManager::movePairs(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {
-  for (std::uint32_t i = 0; i < n; ++i) {
-    EngineList<CollisionPair*>::Node* first = from.getFirst();
-    if (first == nullptr) return;
-    CollisionPair* record = first->value;
-    from.remove(record);
-    to.append(record);
-  }
-}
+void CollisionManager::queueContact(CollisionPair* record, std::uint32_t worker) { pairPool.giveBack(record, worker); }
 
 void CollisionManager::emptyWorkingLists() {
   for (EngineList<CollisionPair*>* list :
-       {&newPairs, &deferredPairs, &stepPairs, &groupPairs, &freePairs, &reportedPairs, &crackerPairs}) {
+       {&newPairs, &deferredPairs, &stepPairs, &groupPairs, &reportedPairs, &crackerPairs}) {
     list->clear();
   }
-  manifoldsInUse.clear();
+  pairPool.emptyPools();
   frontier.clear();
   movingCandidates.clear();
   restingCandidates.clear();
   pieceList.clear();
-  for (std::uint32_t k = 0; k < kMaxWorkerThreads; ++k) {
-    workerFreePairs[k].clear();
-    workerFoundPairs[k].clear();
-  }
+  for (std::uint32_t k = 0; k < kMaxWorkerThreads; ++k) workerFoundPairs[k].clear();
   for (std::uint32_t k = 0; k <= kMaxWorkerThreads; ++k) {
     workerFirstDealt[k].clear();
     workerSecondDealt[k].clear();
@@ -113,47 +67,26 @@ void CollisionManager::clearAll() {
   // found pairs included), is freed with the block that made it; the pools
   // make new ones on demand.
   emptyWorkingLists();
-  for (auto& blocks : pairBlocks) blocks.clear();
-  freePairs.reserve(kListNodeReserve);
-
-  freeManifolds.clear();
-  for (std::uint32_t i = 0; i < kInlineManifolds; ++i) freeManifolds.append(&inlineManifolds[i]);
-  for (EngineList<ContactManifold*>::Node* node = allManifolds.getFirst(); node != nullptr; node = node->next) {
-    delete node->value;
-  }
-  allManifolds.clear();
-  allManifolds.reserve(kListNodeReserve);
-  manifoldCount = 0;
+  pairPool.freeAll();
+  manifolds.reset();
   pairCounter = 0;
 }
 
 void CollisionManager::releasePairRecords() {
   if (pairCounter != 0) {
-    movePairs(stepPairs, freePairs, stepPairs.getCount());
-    stepPairs.clear();
+    pairPool.giveBackAll(stepPairs);
     pairCounter = 0;
-    while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
-      ContactManifold* manifold = node->value;
-      manifoldsInUse.remove(manifold);
-      freeManifolds.append(manifold);
-      if (manifoldCount != 0) --manifoldCount;
-    }
+    manifolds.releaseAll();
   }
-  if (crackerPairs.getCount() != 0) {
-    movePairs(crackerPairs, freePairs, crackerPairs.getCount());
-    crackerPairs.clear();
-  }
+  if (crackerPairs.getCount() != 0) pairPool.giveBackAll(crackerPairs);
 }
 
 void CollisionManager::releaseBodyRecords() {
-  if (manifoldCount == 0) return;
-  while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
-    ContactManifold* manifold = node->value;
-    manifoldsInUse.remove(manifold);
-    freeManifolds.append(manifold);
-    if (manifoldCount != 0) --manifoldCount;
-    if (manifold->body != nullptr) manifold->body->disableInContact();
+  if (manifolds.count() == 0) return;
+  for (auto* node = manifolds.inUse().getFirst(); node != nullptr; node = node->next) {
+    if (node->value->body != nullptr) node->value->body->disableInContact();
   }
+  manifolds.releaseAll();
 }
 
 void CollisionManager::setNarrowPhaseMode(const std::uint32_t* record) {
@@ -164,10 +97,6 @@ SolverWorkspace* CollisionManager::workspaceOf(std::uint32_t worker) {
   if (worker == 0) return solverWorkspace.get();
   if (worker > workerCount || !workerWorkspaces) return nullptr;
   return workerWorkspaces[worker - 1].get();
-}
-
-ContactManifold* CollisionManager::inlineManifold(std::uint32_t i) {
-  return i < kInlineManifolds ? &inlineManifolds[i] : nullptr;
 }
 
 // ---- Queries ----------------------------------------------------------------
@@ -239,10 +168,7 @@ std::uint32_t CollisionManager::pairContactsDetailed(HardBody* a, HardBody* b, M
   return total;
 }
 
-void CollisionManager::releaseAllPairs() {
-  movePairs(reportedPairs, freePairs, reportedPairs.getCount());
-  reportedPairs.clear();
-}
+void CollisionManager::releaseAllPairs() { pairPool.giveBackAll(reportedPairs); }
 
 void CollisionManager::releaseBodyPairs(const HardBody* body) {
   auto* node = reportedPairs.getFirst();
@@ -252,7 +178,7 @@ void CollisionManager::releaseBodyPairs(const HardBody* body) {
     // A report that remembers the body as a touching piece names it too.
     if (pair->firstBody == body || pair->secondBody == body || pair->firstPiece == body || pair->secondPiece == body) {
       reportedPairs.remove(pair);
-      freePairs.append(pair);
+      pairPool.giveBack(pair, 0);
     }
     node = next;
   }
@@ -300,10 +226,12 @@ int CollisionManager::setupThreads() {
     workerWorkspaces = std::move(workspaces);
     workers = std::move(table);
     workerCount = w;
+    pairPool.setWorkerCount(w);
   } catch (const std::bad_alloc&) {
     workers.reset();
     workerWorkspaces.reset();
     workerCount = 0;
+    pairPool.setWorkerCount(0);
     return -1;
   }
   return static_cast<int>(w);
@@ -317,6 +245,7 @@ int CollisionManager::teardownThreads() {
   workers->workersInUse = 0;
   workers.reset();
   workerCount = 0;
+  pairPool.setWorkerCount(0);
   return 0;
 }
 
@@ -335,15 +264,9 @@ void CollisionManager::useAllThreads() { threadCount = workers ? workerCount + 1
 
 void CollisionManager::dealFreePairs() {
   if (!workers) return;
-  const std::uint32_t w = workers->workersInUse;
-  if (w == 0) return;
-  const std::uint32_t share = freePairs.getCount() / (w + 1);
-  for (std::uint32_t k = 0; k < w; ++k) movePairs(freePairs, workerFreePairs[k], share);
+  pairPool.deal(workers->workersInUse);
 }
 
 void CollisionManager::collectWorkerPairs() {
-  if (!workers) return;
-  for (std::uint32_t k = 0; k < workerCount; ++k) {
-    movePairs(workerFreePairs[k], freePairs, workerFreePairs[k].getCount());
-  }
+  if (workers) pairPool.collect();
 }

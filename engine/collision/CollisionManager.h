@@ -8,7 +8,9 @@
 #include "engine/ThreadSlots.h"
 #include "engine/collision/BroadPhase.h"
 #include "engine/collision/CollisionWorkers.h"
+#include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/PairPool.h"
 #include "engine/collision/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
@@ -25,14 +27,6 @@ class WorkerPool;
 struct dmat;
 struct dvec;
 
-/// Manifold records built into the manager.
-constexpr std::uint32_t kInlineManifolds = 1024;
-/// Pair records a worker's empty pool makes at a time.
-constexpr std::uint32_t kPairBatch = 16;
-/// Manifold records made at a time once the inline ones run out.
-constexpr std::uint32_t kManifoldBatch = 10;
-/// Spare list nodes the manager's busiest lists keep.
-constexpr std::uint32_t kListNodeReserve = 1024;
 /// Most partners bodyPartners reports.
 constexpr std::uint32_t kMaxPartners = 32;
 /// Most bodies one task of a pass may read or write.
@@ -136,16 +130,17 @@ class CollisionManager {
 
   // ---- Passes --------------------------------------------------------------
 
-  /// The sequential detection pass over the given lists; 1 when some pair is
+  /// The sequential detection pass over the given lists: the active bodies
+  /// move, the static, sleeping and barrier bodies rest. 1 when some pair is
   /// in contact, else 0.
-  int detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+  int detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                      EngineList<HardBody*>* barriers);
   /// Every cracker against the active and the static bodies: 0 at once
   /// without crackers; 1 when some cracker pair holds contacts, else 0.
   int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics);
   /// The threaded contact pass (the detection pass at a thread count of 1);
   /// returns after its workers have ended. 1 when some pair is in contact.
-  int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+  int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                   EngineList<HardBody*>* barriers);
   /// The collision report: the step's pairs copied into the reported pairs.
   void refreshPairList();
@@ -274,9 +269,6 @@ class CollisionManager {
 
   // ---- Contact manifolds ------------------------------------------------------
 
-  /// A free manifold record, making kManifoldBatch new ones when none is
-  /// free (std::bad_alloc when memory runs out).
-  ContactManifold* takeManifoldRecord();
   /// Builds the resting contacts of the bodies of `pairs` into manifolds,
   /// one per body (merging the manifolds of a body met again in this call),
   /// at the head of the manifolds in use. A body whose contact stage is the
@@ -401,19 +393,19 @@ class CollisionManager {
   EngineList<CollisionPair*>& getNewPairs() { return newPairs; }
   EngineList<CollisionPair*>& getReportedPairs() { return reportedPairs; }
   EngineList<CollisionPair*>& getCrackerPairs() { return crackerPairs; }
-  EngineList<CollisionPair*>& getFreePairs() { return freePairs; }
+  EngineList<CollisionPair*>& getFreePairs() { return pairPool.callingThreadRecords(); }
   /// Free records of worker `worker` (0 = the calling thread); null above
   /// the worker count.
-  EngineList<CollisionPair*>* getWorkerFreePairs(std::uint32_t worker);
-  EngineList<ContactManifold*>& getFreeManifolds() { return freeManifolds; }
-  EngineList<ContactManifold*>& getManifoldsInUse() { return manifoldsInUse; }
+  EngineList<CollisionPair*>* getWorkerFreePairs(std::uint32_t worker) { return pairPool.freeRecords(worker); }
+  EngineList<ContactManifold*>& getFreeManifolds() { return manifolds.free(); }
+  EngineList<ContactManifold*>& getManifoldsInUse() { return manifolds.inUse(); }
   /// Pairs in contact in this step (the counter the releases read).
   std::uint32_t getPairCounter() const { return pairCounter; }
   void setPairCounter(std::uint32_t count) { pairCounter = count; }
-  std::uint32_t getManifoldCount() const { return manifoldCount; }
-  void setManifoldCount(std::uint32_t count) { manifoldCount = count; }
+  std::uint32_t getManifoldCount() const { return manifolds.count(); }
+  void setManifoldCount(std::uint32_t count) { manifolds.setCount(count); }
   /// Inline manifold i (below kInlineManifolds).
-  ContactManifold* inlineManifold(std::uint32_t i);
+  ContactManifold* inlineManifold(std::uint32_t i) { return manifolds.inlineRecord(i); }
   WorkerTable* getWorkerTable() { return workers.get(); }
   /// The narrow phase, which the manager owns and publishes in g_pkJump.
   Pk_jump* getNarrowPhase() const { return narrowPhase.get(); }
@@ -422,11 +414,8 @@ class CollisionManager {
   SolverWorkspace* workspaceOf(std::uint32_t worker);
 
  private:
-  /// Records move from the head of `from` to the head of `to`.
-  static void movePairs(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
-  /// The pool of worker `worker`; null above the worker count.
-  EngineList<CollisionPair*>* poolOf(std::uint32_t worker);
-  /// Every worker's lists, the calling thread's included where it has one.
+  /// Every working list and pool emptied; the records stay where they are
+  /// owned.
   void emptyWorkingLists();
   /// The pair test on worker `worker` with `record`: the pair's contact
   /// count (0 to 32).
@@ -437,9 +426,40 @@ class CollisionManager {
     std::uint32_t second;
   };
   /// The sequential detection pass run with `helpers` helpers for its pair
-  /// tests; the result does not depend on their number.
-  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* third,
+  /// tests; the result does not depend on their number. Its phases follow.
+  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                    EngineList<HardBody*>* barriers, std::uint32_t helpers);
+  /// What the phases of one detection pass share (DetectionPass.cpp).
+  struct PassState;
+  /// The pass's bodies by pass slot: the resting side (barriers, static and
+  /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
+  /// once, its world data current; the bounds table built over them.
+  void gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers);
+  /// Every moving body against the resting side. A pair found raises the
+  /// moving body above what it touches and wakes the resting one; the moving
+  /// bodies that touched become the first frontier.
+  void meetMovingAndResting(PassState& pass);
+  /// Resting bodies against each other, where one of the two moves (a pair
+  /// extracted at once).
+  void meetRestingPairs(PassState& pass);
+  /// Waves outward from the resting side: the frontier's bodies against each
+  /// other and against the moving bodies, those reached the next frontier.
+  void runWaves(PassState& pass);
+  /// Moving bodies that touch only each other, a level above the last wave;
+  /// their pairs staged (ordered extraction) or extracted now.
+  void meetIslands(PassState& pass);
+  /// The pairs found become the step's pairs, oldest first; the manifolds
+  /// are released. The pass's result.
+  int finishPass(PassState& pass);
+  /// The pair test of `first` and `second` on `worker`'s pool: the record
+  /// with contacts, or null (the record back in the pool, or none to be had).
+  CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
+  /// Counts a pair found by the pass into the pair counter and the result.
+  void countFoundPair(PassState& pass, const CollisionPair& pair);
+  /// A pair that raised a body: deferred with ordered extraction, else a new
+  /// pair extracted at once.
+  void keepRaisingPair(PassState& pass, CollisionPair* pair);
   /// Every candidate body's world data current (fracture pieces too), so
   /// that workers only read them.
   static void refreshForPass(HardBody* body);
@@ -509,22 +529,20 @@ class CollisionManager {
   /// second unless it is static.
   static void applyContactImpulse(CollisionPair& pair, const Mgc::MgcVector3& J, const Mgc::MgcVector3& p);
 
-  std::uint32_t manifoldCount = 0;
   std::uint32_t linkCounter = 0;
   std::uint32_t pairCounter = 0;
   std::uint32_t waveStamp = 0;
   std::uint8_t orderedExtraction = 0;
-  std::unique_ptr<ContactManifold[]> inlineManifolds;
+  /// The free pair records of every thread slot, and their owner.
+  PairPool pairPool;
+  /// The contact manifolds, free and in use, and their owner.
+  ManifoldPool manifolds;
   EngineList<CollisionPair*> newPairs;
   EngineList<CollisionPair*> deferredPairs;
   EngineList<CollisionPair*> stepPairs;
   EngineList<CollisionPair*> groupPairs;
-  EngineList<CollisionPair*> freePairs;
   EngineList<CollisionPair*> reportedPairs;
   EngineList<CollisionPair*> crackerPairs;
-  EngineList<ContactManifold*> manifoldsInUse;
-  EngineList<ContactManifold*> freeManifolds;
-  EngineList<ContactManifold*> allManifolds;
   EngineList<HardBody*> frontier;
   EngineList<HardBody*> movingCandidates;
   EngineList<HardBody*> restingCandidates;
@@ -537,7 +555,6 @@ class CollisionManager {
   std::unique_ptr<Mgc::MgcVector3[]> contactNormals;
   std::unique_ptr<double[]> contactDepths;
   std::unique_ptr<std::unique_ptr<SolverWorkspace>[]> workerWorkspaces;
-  EngineList<CollisionPair*> workerFreePairs[kMaxWorkerThreads];
   /// The last entry is the contact pass's accumulated list.
   EngineList<HardBody*> workerFirstDealt[kMaxWorkerThreads + 1];
   EngineList<HardBody*> workerSecondDealt[kMaxWorkerThreads + 1];
@@ -545,10 +562,6 @@ class CollisionManager {
   std::uint32_t threadCount = 1;
   std::uint32_t workerCount = 0;
   std::unique_ptr<WorkerTable> workers;
-  /// The one owner of every pair record: the blocks each worker's pool made
-  /// (entry 0 the calling thread's). Records move between lists and pools;
-  /// only these free them.
-  std::vector<std::unique_ptr<CollisionPair[]>> pairBlocks[kThreadSlotCount];
   /// Allocated on the first bodyPartners.
   std::unique_ptr<HardBody*[]> partnerBuffer;
   /// Pieces of moving fracture bodies, gathered by the contact pass.

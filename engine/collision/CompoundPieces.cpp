@@ -1,6 +1,6 @@
 #include "engine/collision/CompoundPieces.h"
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 
 const EngineList<PrivateHardBody*>* compoundPiecesOf(HardBody* body) {
   if (body == nullptr || body->getType() != kFractureBody) return nullptr;

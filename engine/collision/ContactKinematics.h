@@ -2,7 +2,7 @@
 
 // Small kinematic helpers of the contact solver, on bodies' current states.
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "math/Tolerances.h"
 

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "engine/HardBody.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"

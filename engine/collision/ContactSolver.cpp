@@ -1,6 +1,6 @@
 #include "engine/collision/ContactSolver.h"
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactManifold.h"

@@ -14,14 +14,14 @@
 #include <algorithm>
 
 #include "engine/EngineTrace.h"
-#include "engine/FractureBody.h"
-#include "engine/HardBody.h"
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/WorkerPool.h"
+#include "engine/fracture/FractureBody.h"
 
 namespace {
 
@@ -143,13 +143,7 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
 }
 
 CollisionPair* CollisionManager::testCandidate(const PassCandidate& candidate, std::uint32_t worker) {
-  CollisionPair* record = threadBuffer(worker);
-  if (record == nullptr) return nullptr;
-  if (testPairOn(record, broadPhase.body(candidate.first), broadPhase.body(candidate.second), worker) == 0) {
-    queueContact(record, worker);
-    return nullptr;
-  }
-  return record;
+  return testPairRecord(broadPhase.body(candidate.first), broadPhase.body(candidate.second), worker);
 }
 
 void CollisionManager::testCandidates(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
@@ -310,12 +304,12 @@ void CollisionManager::updatePairs() {
 // ---- Passes ------------------------------------------------------------------
 
 int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                     EngineList<HardBody*>* third, EngineList<HardBody*>* barriers) {
-  return runDetection(active, statics, third, barriers, 0);
+                                     EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
+  return runDetection(active, statics, sleeping, barriers, 0);
 }
 
 int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                  EngineList<HardBody*>* third, EngineList<HardBody*>* barriers) {
+                                  EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
   const std::uint8_t keptOption = orderedExtraction;
   // Without a usable worker the pass runs on the calling thread alone.
   const std::uint32_t helpers = passHelpers();
@@ -325,7 +319,7 @@ int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<Hard
   }
   int result = 0;
   try {
-    result = runDetection(active, statics, third, barriers, helpers);
+    result = runDetection(active, statics, sleeping, barriers, helpers);
   } catch (...) {
     if (helpers != 0) collectWorkerPairs();
     orderedExtraction = keptOption;
@@ -336,243 +330,262 @@ int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<Hard
   return result;
 }
 
+struct CollisionManager::PassState {
+  bool ordered = false;
+  std::uint32_t helpers = 0;
+  /// The pass's bodies by pass slot.
+  std::vector<HardBody*> all;
+  /// Pass slots, each in the order the engine's lists walk them: the
+  /// resting side, the moving bodies no wave has reached yet, the running
+  /// wave's frontier.
+  std::vector<std::uint32_t> resting;
+  std::vector<std::uint32_t> moving;
+  std::vector<std::uint32_t> frontier;
+  /// Positions in those lists by pass slot (-1 for none).
+  std::vector<std::int32_t> restingPos;
+  std::vector<std::int32_t> movingPos;
+  std::vector<std::int32_t> frontierPos;
+  /// The pass's result by foldPassResult.
+  std::uint32_t result = 0;
+  /// The running wave; the islands take the level after the last.
+  std::int32_t wave = 0;
+};
+
 int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                   EngineList<HardBody*>* third, EngineList<HardBody*>* barriers,
+                                   EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers,
                                    std::uint32_t helpers) {
-  const bool ordered = orderedExtraction != 0;
+  PassState pass;
+  pass.ordered = orderedExtraction != 0;
+  pass.helpers = helpers;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
+  gatherPassBodies(pass, active, statics, sleeping, barriers);
+  if (pass.ordered) {
+    manifolds.releaseAll();
+    manifolds.setCount(0);
+    waveStamp = 0;
+  }
+  frontier.clear();
+  deferredPairs.clear();
+  meetMovingAndResting(pass);
+  meetRestingPairs(pass);
+  runWaves(pass);
+  meetIslands(pass);
+  return finishPass(pass);
+}
+
+CollisionPair* CollisionManager::testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker) {
+  CollisionPair* record = threadBuffer(worker);
+  if (record == nullptr) return nullptr;
+  if (testPairOn(record, first, second, worker) == 0) {
+    queueContact(record, worker);
+    return nullptr;
+  }
+  return record;
+}
+
+void CollisionManager::countFoundPair(PassState& pass, const CollisionPair& pair) {
+  ++pairCounter;
+  foldPassResult(pass.result, pair.contactCount);
+}
+
+void CollisionManager::keepRaisingPair(PassState& pass, CollisionPair* pair) {
+  if (pass.ordered) {
+    deferredPairs.append(pair);
+  } else {
+    newPairs.append(pair);
+    extractNow(pair);
+  }
+}
+
+void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
   broadPhase.clear();
   newPairs.clear();
   restingCandidates.clear();
   movingCandidates.clear();
   pairCounter = 0;
-
-  // Candidate lists: the resting side (barriers, static bodies, the third
-  // list) at level 0, the moving bodies at level -1.
-  std::vector<HardBody*> all;
-  std::vector<std::uint32_t> resting;
-  std::vector<std::uint32_t> moving;
   const auto take = [&](HardBody* body, std::int32_t level, std::vector<std::uint32_t>& into) {
     if (body == nullptr || body->getPassSlot() >= 0) return;
     body->disableInContact();
     body->setContactLevel(level);
     if (auto* compound = dynamic_cast<FractureBody*>(body)) compound->setHitMark(0);
     refreshForPass(body);
-    body->setPassSlot(static_cast<std::int32_t>(all.size()));
-    into.push_back(static_cast<std::uint32_t>(all.size()));
-    all.push_back(body);
+    body->setPassSlot(static_cast<std::int32_t>(pass.all.size()));
+    into.push_back(static_cast<std::uint32_t>(pass.all.size()));
+    pass.all.push_back(body);
   };
-  for (EngineList<HardBody*>* list : {barriers, statics, third}) {
+  for (EngineList<HardBody*>* list : {barriers, statics, sleeping}) {
     if (list == nullptr) continue;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) take(node->value, 0, resting);
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) take(node->value, 0, pass.resting);
   }
   if (active != nullptr) {
-    for (auto* node = active->getFirst(); node != nullptr; node = node->next) take(node->value, -1, moving);
+    for (auto* node = active->getFirst(); node != nullptr; node = node->next) take(node->value, -1, pass.moving);
   }
-  asAppended(resting);
-  asAppended(moving);
-  for (std::uint32_t slot : resting) restingCandidates.append(all[slot]);
-  for (std::uint32_t slot : moving) movingCandidates.append(all[slot]);
-  broadPhase.build(all);
-  const auto slots = static_cast<std::uint32_t>(all.size());
-  std::vector<std::int32_t> restingPos(slots, -1);
-  std::vector<std::int32_t> movingPos(slots, -1);
-  std::vector<std::int32_t> frontierPos(slots, -1);
-  setPositions(resting, restingPos);
+  asAppended(pass.resting);
+  asAppended(pass.moving);
+  for (std::uint32_t slot : pass.resting) restingCandidates.append(pass.all[slot]);
+  for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
+  broadPhase.build(pass.all);
+  const std::size_t slots = pass.all.size();
+  pass.restingPos.assign(slots, -1);
+  pass.movingPos.assign(slots, -1);
+  pass.frontierPos.assign(slots, -1);
+  setPositions(pass.resting, pass.restingPos);
+}
 
-  if (ordered) {
-    while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
-      ContactManifold* manifold = node->value;
-      manifoldsInUse.remove(manifold);
-      freeManifolds.append(manifold);
-    }
-    manifoldCount = 0;
-    waveStamp = 0;
-  }
-  frontier.clear();
-  deferredPairs.clear();
-  std::uint32_t result = 0;
-  std::vector<PassCandidate>& candidates = passCandidates;
-  std::vector<CollisionPair*>& found = passFound;
-  std::vector<std::uint8_t> reached(slots, 0);
-  std::vector<std::uint32_t> frontierAppends;
-
-  // Moving against resting. A found pair raises the moving body above what
-  // it touches, wakes the resting body and is deferred (ordered extraction)
-  // or extracted at once.
-  const auto movingMeetsResting = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
-    HardBody* A = all[a];
-    HardBody* B = all[b];
-    ++pairCounter;
-    foldPassResult(result, pair->contactCount);
+void CollisionManager::meetMovingAndResting(PassState& pass) {
+  std::vector<std::uint8_t> reached(pass.all.size(), 0);
+  std::vector<std::uint32_t> reachedSlots;
+  // Extraction moves the moving body (deferred with ordered extraction).
+  const auto meet = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
+    HardBody* A = pass.all[a];
+    HardBody* B = pass.all[b];
+    countFoundPair(pass, *pair);
     A->setContactLevel(std::max(A->getContactLevel(), B->getContactLevel() + 1));
     A->enableInContact();
     B->activate();
-    if (ordered) {
-      deferredPairs.append(pair);
-    } else {
-      newPairs.append(pair);
-      extractNow(pair);
-    }
+    keepRaisingPair(pass, pair);
     if (reached[a] == 0) {
       reached[a] = 1;
-      frontierAppends.push_back(a);
+      reachedSlots.push_back(a);
     }
   };
-  candidates.clear();
-  if (ordered) {
-    setPositions(resting, restingPos);
-    gatherCandidates(moving, resting, restingPos, false, candidates);
-    testMovingAgainstResting(candidates, found, helpers);
+  if (pass.ordered) {
+    std::vector<PassCandidate>& candidates = passCandidates;
+    std::vector<CollisionPair*>& found = passFound;
+    candidates.clear();
+    gatherCandidates(pass.moving, pass.resting, pass.restingPos, false, candidates);
+    testMovingAgainstResting(candidates, found, pass.helpers);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-      if (found[i] != nullptr) movingMeetsResting(found[i], candidates[i].first, candidates[i].second);
+      if (found[i] != nullptr) meet(found[i], candidates[i].first, candidates[i].second);
     }
   } else {
     // Extraction moves each body while its tests go on: one at a time.
-    for (std::uint32_t a : moving) {
-      for (std::uint32_t b : resting) {
+    for (std::uint32_t a : pass.moving) {
+      for (std::uint32_t b : pass.resting) {
         if (!broadPhase.mayTouch(a, b)) continue;
-        CollisionPair* record = threadBuffer(0);
-        if (record == nullptr) continue;
-        if (testPairOn(record, all[a], all[b], 0) == 0) {
-          queueContact(record, 0);
-        } else {
-          movingMeetsResting(record, a, b);
-        }
+        if (CollisionPair* pair = testPairRecord(pass.all[a], pass.all[b], 0)) meet(pair, a, b);
       }
     }
   }
-  // The bodies that touched leave the moving candidates for the frontier.
-  std::vector<std::uint32_t> frontierSlots = frontierAppends;
-  asAppended(frontierSlots);
+  // The bodies that touched leave the moving bodies for the frontier.
+  pass.frontier = reachedSlots;
+  asAppended(pass.frontier);
+  std::vector<std::uint32_t>& moving = pass.moving;
   moving.erase(std::remove_if(moving.begin(), moving.end(), [&](std::uint32_t s) { return reached[s] != 0; }),
                moving.end());
+}
 
-  // Resting against resting: only where one of the two moves, the first
-  // the one waiting for its first hit; extracted at once.
+void CollisionManager::meetRestingPairs(PassState& pass) {
+  const std::vector<std::uint32_t>& resting = pass.resting;
   for (std::size_t i = 0; i < resting.size(); ++i) {
     for (std::size_t j = i + 1; j < resting.size(); ++j) {
       const std::uint32_t s1 = resting[i];
       const std::uint32_t s2 = resting[j];
       if (!broadPhase.mayTouch(s1, s2)) continue;
-      HardBody* B1 = all[s1];
-      HardBody* B2 = all[s2];
+      HardBody* B1 = pass.all[s1];
+      HardBody* B2 = pass.all[s2];
       if (compoundAndPiece(B1, B2)) continue;
       if (!B1->updateSleepState() && !B2->updateSleepState()) continue;
+      // The first the one waiting for its first hit.
       HardBody* first = B1->isFirstHit(true) ? B1 : B2;
       HardBody* second = first == B1 ? B2 : B1;
-      CollisionPair* record = threadBuffer(0);
-      if (record == nullptr) continue;
-      const std::uint32_t count = testPairOn(record, first, second, 0);
-      if (count == 0) {
-        queueContact(record, 0);
-        continue;
-      }
-      ++pairCounter;
-      foldPassResult(result, count);
+      CollisionPair* pair = testPairRecord(first, second, 0);
+      if (pair == nullptr) continue;
+      countFoundPair(pass, *pair);
       const std::int32_t level = std::max(B1->getContactLevel(), B2->getContactLevel());
       for (HardBody* b : {B1, B2}) {
         b->enableInContact();
         b->setContactLevel(level);
       }
-      newPairs.append(record);
-      extractNow(record);
+      newPairs.append(pair);
+      extractNow(pair);
     }
   }
+}
 
-  // Waves outward from the resting side.
-  std::int32_t wave = 0;
-  while (!frontierSlots.empty()) {
-    ++wave;
-    if (ordered) updatePairs();
+void CollisionManager::runWaves(PassState& pass) {
+  std::vector<PassCandidate>& candidates = passCandidates;
+  std::vector<CollisionPair*>& found = passFound;
+  // A frontier body raises the moving body it touches.
+  const auto meet = [&](CollisionPair* pair, std::uint32_t f, std::uint32_t m) {
+    HardBody* F = pass.all[f];
+    HardBody* M = pass.all[m];
+    countFoundPair(pass, *pair);
+    M->setContactLevel(std::max(M->getContactLevel(), F->getContactLevel() + 1));
+    M->enableInContact();
+    keepRaisingPair(pass, pair);
+  };
+  pass.wave = 0;
+  while (!pass.frontier.empty()) {
+    ++pass.wave;
+    if (pass.ordered) updatePairs();
     frontier.clear();
-    for (auto it = frontierSlots.rbegin(); it != frontierSlots.rend(); ++it) frontier.append(all[*it]);
-    setPositions(frontierSlots, frontierPos);
+    for (auto it = pass.frontier.rbegin(); it != pass.frontier.rend(); ++it) frontier.append(pass.all[*it]);
+    setPositions(pass.frontier, pass.frontierPos);
     // Every two frontier bodies, extracted at once.
     candidates.clear();
-    gatherCandidates(frontierSlots, frontierSlots, frontierPos, true, candidates);
+    gatherCandidates(pass.frontier, pass.frontier, pass.frontierPos, true, candidates);
     for (const PassCandidate& c : candidates) {
-      CollisionPair* record = threadBuffer(0);
-      if (record == nullptr) continue;
-      const std::uint32_t count = testPairOn(record, all[c.first], all[c.second], 0);
-      if (count == 0) {
-        queueContact(record, 0);
-        continue;
-      }
-      ++pairCounter;
-      foldPassResult(result, count);
-      newPairs.append(record);
-      extractNow(record);
+      CollisionPair* pair = testPairRecord(pass.all[c.first], pass.all[c.second], 0);
+      if (pair == nullptr) continue;
+      countFoundPair(pass, *pair);
+      newPairs.append(pair);
+      extractNow(pair);
     }
-    // Every frontier body against every moving candidate.
-    const auto frontierMeetsMoving = [&](CollisionPair* pair, std::uint32_t f, std::uint32_t m) {
-      HardBody* F = all[f];
-      HardBody* M = all[m];
-      ++pairCounter;
-      foldPassResult(result, pair->contactCount);
-      M->setContactLevel(std::max(M->getContactLevel(), F->getContactLevel() + 1));
-      M->enableInContact();
-      if (ordered) {
-        deferredPairs.append(pair);
-      } else {
-        newPairs.append(pair);
-        extractNow(pair);
-      }
-    };
-    if (ordered) {
-      setPositions(moving, movingPos);
+    // Every frontier body against every moving body.
+    if (pass.ordered) {
+      setPositions(pass.moving, pass.movingPos);
       candidates.clear();
-      gatherCandidates(frontierSlots, moving, movingPos, false, candidates);
-      testCandidates(candidates, found, helpers);
+      gatherCandidates(pass.frontier, pass.moving, pass.movingPos, false, candidates);
+      testCandidates(candidates, found, pass.helpers);
       for (std::size_t i = 0; i < candidates.size(); ++i) {
-        if (found[i] != nullptr) frontierMeetsMoving(found[i], candidates[i].first, candidates[i].second);
+        if (found[i] != nullptr) meet(found[i], candidates[i].first, candidates[i].second);
       }
     } else {
-      for (std::uint32_t f : frontierSlots) {
-        for (std::uint32_t m : moving) {
+      for (std::uint32_t f : pass.frontier) {
+        for (std::uint32_t m : pass.moving) {
           if (!broadPhase.mayTouch(f, m)) continue;
-          CollisionPair* record = threadBuffer(0);
-          if (record == nullptr) continue;
-          if (testPairOn(record, all[f], all[m], 0) == 0) {
-            queueContact(record, 0);
-          } else {
-            frontierMeetsMoving(record, f, m);
-          }
+          if (CollisionPair* pair = testPairRecord(pass.all[f], pass.all[m], 0)) meet(pair, f, m);
         }
       }
     }
     // The moving bodies reached become the next frontier.
-    frontierAppends.clear();
-    for (std::uint32_t m : moving) {
-      if (all[m]->isInContact()) frontierAppends.push_back(m);
+    std::vector<std::uint32_t> reachedSlots;
+    for (std::uint32_t m : pass.moving) {
+      if (pass.all[m]->isInContact()) reachedSlots.push_back(m);
     }
-    moving.erase(std::remove_if(moving.begin(), moving.end(), [&](std::uint32_t s) { return all[s]->isInContact(); }),
-                 moving.end());
-    frontierSlots = frontierAppends;
-    asAppended(frontierSlots);
+    std::vector<std::uint32_t>& moving = pass.moving;
+    moving.erase(
+        std::remove_if(moving.begin(), moving.end(), [&](std::uint32_t s) { return pass.all[s]->isInContact(); }),
+        moving.end());
+    pass.frontier = reachedSlots;
+    asAppended(pass.frontier);
   }
   frontier.clear();
+}
 
-  // Islands: moving bodies that touch only each other.
-  ++wave;
-  setPositions(moving, movingPos);
+void CollisionManager::meetIslands(PassState& pass) {
+  std::vector<PassCandidate>& candidates = passCandidates;
+  std::vector<CollisionPair*>& found = passFound;
+  const std::int32_t wave = ++pass.wave;
+  setPositions(pass.moving, pass.movingPos);
   candidates.clear();
-  gatherCandidates(moving, moving, movingPos, true, candidates);
-  testCandidates(candidates, found, helpers);
+  gatherCandidates(pass.moving, pass.moving, pass.movingPos, true, candidates);
+  testCandidates(candidates, found, pass.helpers);
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     CollisionPair* pair = found[i];
     if (pair == nullptr) continue;
-    ++pairCounter;
-    foldPassResult(result, pair->contactCount);
-    for (HardBody* b : {all[candidates[i].first], all[candidates[i].second]}) {
+    countFoundPair(pass, *pair);
+    for (HardBody* b : {pass.all[candidates[i].first], pass.all[candidates[i].second]}) {
       b->enableInContact();
       b->setContactLevel(wave);
     }
     newPairs.append(pair);
   }
   movingCandidates.clear();
-  for (auto it = moving.rbegin(); it != moving.rend(); ++it) movingCandidates.append(all[*it]);
+  for (auto it = pass.moving.rbegin(); it != pass.moving.rend(); ++it) movingCandidates.append(pass.all[*it]);
 
   // The island pairs (the newest, down to the first pair of a body below
   // the islands' level) are deferred and staged, or extracted now.
@@ -584,7 +597,7 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
     islandPairs.push_back(pair);
   }
   for (CollisionPair* pair : islandPairs) {
-    if (ordered) {
+    if (pass.ordered) {
       newPairs.remove(pair);
       pair->waveStamp = waveStamp++;
       deferredPairs.append(pair);
@@ -597,24 +610,21 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
     stageContacts(deferredPairs, newPairs, stage);
     deferredPairs.clear();
   }
+}
 
-  // The pairs found become the step's pairs, oldest first.
+int CollisionManager::finishPass(PassState& pass) {
   stepPairs.clear();
   while (EngineList<CollisionPair*>::Node* node = newPairs.getFirst()) {
     CollisionPair* pair = node->value;
     newPairs.remove(pair);
     stepPairs.append(pair);
   }
-  while (EngineList<ContactManifold*>::Node* node = manifoldsInUse.getFirst()) {
-    ContactManifold* manifold = node->value;
-    manifoldsInUse.remove(manifold);
-    freeManifolds.append(manifold);
-  }
-  manifoldCount = 0;
+  manifolds.releaseAll();
+  manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
   movingCandidates.clear();
   restingCandidates.clear();
-  return result != 0 ? 1 : 0;
+  return pass.result != 0 ? 1 : 0;
 }
 
 int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active,

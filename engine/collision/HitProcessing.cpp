@@ -12,14 +12,14 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
-#include "engine/HardBody.h"
-#include "engine/PrivateHardBody.h"
 #include "engine/WorldFlags.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcVector3;

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
@@ -43,27 +43,6 @@ bool sameParent(const HardBody* a, const HardBody* b) {
 
 }  // namespace
 
-ContactManifold* CollisionManager::takeManifoldRecord() {
-  if (freeManifolds.getFirst() == nullptr) {
-    for (std::uint32_t i = 0; i < kManifoldBatch; ++i) {
-      auto* record = new ContactManifold;
-      const std::uint32_t held = allManifolds.getCount();
-      allManifolds.append(record);
-      if (allManifolds.getCount() == held) {
-        // Not entered anywhere: nothing would free it later.
-        delete record;
-        throw std::bad_alloc();
-      }
-      freeManifolds.append(record);
-    }
-  }
-  EngineList<ContactManifold*>::Node* first = freeManifolds.getFirst();
-  if (first == nullptr) throw std::bad_alloc();
-  ContactManifold* record = first->value;
-  freeManifolds.remove(record);
-  return record;
-}
-
 bool CollisionManager::updateManifolds(EngineList<CollisionPair*>& pairs) {
   EngineList<CollisionPair*>::Node* head = pairs.getFirst();
   if (head == nullptr || head->value == nullptr) return true;
@@ -82,14 +61,14 @@ bool CollisionManager::updateManifolds(EngineList<CollisionPair*>& pairs) {
     for (HardBody* b : {pair->firstBody, pair->secondBody}) {
       if (b == nullptr || b->getContactStage() == reference) continue;
       b->enableInContact();
-      ContactManifold* manifold = takeManifoldRecord();
+      ContactManifold* manifold = manifolds.take();
       if (!manifold->merge(*pair, b)) {
-        freeManifolds.append(manifold);
+        manifolds.giveBack(manifold);
         return false;
       }
       ContactManifold* earlier = nullptr;
       std::uint32_t seen = 0;
-      for (auto* m = manifoldsInUse.getFirst(); m != nullptr && seen < builtHere; m = m->next, ++seen) {
+      for (auto* m = manifolds.inUse().getFirst(); m != nullptr && seen < builtHere; m = m->next, ++seen) {
         if (m->value->body == b) {
           earlier = m->value;
           break;
@@ -98,13 +77,10 @@ bool CollisionManager::updateManifolds(EngineList<CollisionPair*>& pairs) {
       if (earlier != nullptr) {
         makeRoomFor(*manifold, *earlier);
         manifold->addPoints(*earlier);
-        manifoldsInUse.remove(earlier);
-        freeManifolds.append(earlier);
-        if (manifoldCount != 0) --manifoldCount;
+        manifolds.release(earlier);
         --builtHere;
       }
-      manifoldsInUse.append(manifold);
-      ++manifoldCount;
+      manifolds.use(manifold);
       ++builtHere;
     }
   }
@@ -118,7 +94,7 @@ std::uint32_t CollisionManager::linkPairRecords(EngineList<CollisionPair*>& pair
     if (pair == nullptr || pair->firstBody == nullptr || pair->secondBody == nullptr) continue;
     if (!pair->firstBody->isInContact() && !pair->secondBody->isInContact()) continue;
     pair->manifolds.clear();
-    for (auto* m = manifoldsInUse.getFirst(); m != nullptr; m = m->next) {
+    for (auto* m = manifolds.inUse().getFirst(); m != nullptr; m = m->next) {
       ContactManifold* manifold = m->value;
       const HardBody* b = manifold->body;
       if (b == nullptr) continue;

@@ -2,10 +2,10 @@
 // body pair by shape-pair code, and the walk over the pieces of fracture
 // bodies.
 
-#include "engine/BarrierBody.h"
-#include "engine/CapsuleBody.h"
-#include "engine/HullBody.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/BarrierBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
@@ -115,6 +115,82 @@ void spreadFirstContact(CollisionPair& pair, std::uint32_t firstFeature, std::ui
     pair.features[i].firstFeature = firstFeature;
     pair.features[i].secondFeature = secondFeature;
   }
+}
+
+/// Capsule against capsule: the builder's one contact.
+bool capsuleCapsuleContacts(const HardBody* body1, const HardBody* body2, ContactSet& set) {
+  ZOVcapsule a;
+  ZOVcapsule b;
+  if (!worldCapsule(body1, a) || !worldCapsule(body2, b)) return false;
+  MgcVector3 point;
+  MgcVector3 normal;
+  double depth = 0.0;
+  capsuleCapsuleContact(a, b, point, normal, depth);
+  // The builder's normal points from the first capsule to the second; the
+  // set's points the other way.
+  if ((body1->getShape().worldCenter - point).Dot(normal) < zov::kTolerance) {
+    point -= normal * depth;
+    normal = -normal;
+  }
+  set.append(point, normal, depth, zov::kNoIndex, zov::kNoIndex);
+  return true;
+}
+
+/// A hull against a capsule, the capsule first in the pair or second. The
+/// query takes the hull first: with the capsule first, the state is kept in
+/// the query's order and the contacts, found on the hull with the normal
+/// towards it, go over to the capsule.
+bool hullCapsuleContacts(const Pk_jump* jump, CollisionPair& pair, const HardBody* hullBody,
+                         const HardBody* capsuleBody, bool capsuleFirst) {
+  ZOVcapsule capsule;
+  if (jump == nullptr || !worldCapsule(capsuleBody, capsule)) return false;
+  PairJumpContacts contacts(pair);
+  JumpState state = pairState(pair, capsuleFirst);
+  const bool found = jump->meshVolumeContacts(hullOf(hullBody), capsule, state, contacts.out);
+  storePairState(pair, state, capsuleFirst);
+  if (!found) {
+    pair.contactCount = 0;
+    return false;
+  }
+  if (!capsuleFirst) {
+    spreadFirstContact(pair, contacts.facesA[0], zov::kNoIndex);
+    return true;
+  }
+  spreadFirstContact(pair, zov::kNoIndex, contacts.facesA[0]);
+  // Every point, not only the first, goes over to the capsule.
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    pair.points[i] -= pair.normals[i] * pair.depths[i];
+    pair.normals[i] = -pair.normals[i];
+  }
+  return true;
+}
+
+/// A triangle mesh against a capsule, in either order.
+bool meshCapsuleContacts(const Pk_jump* jump, const HardBody* body1, const HardBody* body2, ContactSet& set) {
+  const bool meshFirst = body1->getType() == kTriMeshBody;
+  const HardBody* meshBody = meshFirst ? body1 : body2;
+  ZOVcapsule capsule;
+  const ZOVmesh* mesh = meshOf(meshBody);
+  if (mesh == nullptr || !worldCapsule(meshFirst ? body2 : body1, capsule) ||
+      !FaceTree::capsuleContacts(treeOf(meshBody), *mesh, capsule, jump, set)) {
+    return false;
+  }
+  if (!meshFirst) set.flip();
+  return true;
+}
+
+/// A capsule against the barrier's plane: the builder's points, one normal
+/// and depth.
+bool capsulePlaneContacts(const HardBody* body, const BarrierBody& plane, ContactSet& set) {
+  ZOVcapsule capsule;
+  if (!worldCapsule(body, capsule)) return false;
+  MgcVector3 points[kMaxCapsuleContacts];
+  MgcVector3 normal;
+  std::uint32_t n = 0;
+  double depth = 0.0;
+  capsulePlaneContact(capsule, plane.getPlanePoint(), plane.getPlaneNormal(), points, normal, n, depth);
+  for (std::uint32_t i = 0; i < n; ++i) set.append(points[i], normal, depth, zov::kNoIndex, zov::kNoIndex);
+  return set.size() > 0;
 }
 
 }  // namespace
@@ -372,69 +448,15 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
   PairJumpContacts jumpContacts(*pair);
 
   switch (shapePairCode(body1->getType(), body2->getType())) {
-    case kPairCapsuleCapsule: {
-      ZOVcapsule a;
-      ZOVcapsule b;
-      if (!worldCapsule(body1, a) || !worldCapsule(body2, b)) return false;
-      MgcVector3 point;
-      MgcVector3 normal;
-      double depth = 0.0;
-      capsuleCapsuleContact(a, b, point, normal, depth);
-      // The builder's normal points from the first capsule to the second;
-      // the set's points the other way.
-      if ((body1->getShape().worldCenter - point).Dot(normal) < zov::kTolerance) {
-        point -= normal * depth;
-        normal = -normal;
-      }
-      set.append(point, normal, depth, zov::kNoIndex, zov::kNoIndex);
-      return true;
-    }
-    case kPairCapsuleHull: {
-      ZOVcapsule capsule;
-      if (jump == nullptr || !worldCapsule(body1, capsule)) return false;
-      // The query takes the hull first: its state in the query's order, its
-      // contacts on the hull with the normal towards it.
-      JumpState state = pairState(*pair, true);
-      const bool found = jump->meshVolumeContacts(hullOf(body2), capsule, state, jumpContacts.out);
-      storePairState(*pair, state, true);
-      if (!found) {
-        pair->contactCount = 0;
-        return false;
-      }
-      spreadFirstContact(*pair, zov::kNoIndex, jumpContacts.facesA[0]);
-      // Every point, not only the first, goes over to the capsule.
-      for (std::uint32_t i = 0; i < pair->contactCount; ++i) {
-        pair->points[i] -= pair->normals[i] * pair->depths[i];
-        pair->normals[i] = -pair->normals[i];
-      }
-      return true;
-    }
-    case kPairHullCapsule: {
-      ZOVcapsule capsule;
-      if (jump == nullptr || !worldCapsule(body2, capsule)) return false;
-      JumpState state = pairState(*pair, false);
-      const bool found = jump->meshVolumeContacts(hullOf(body1), capsule, state, jumpContacts.out);
-      storePairState(*pair, state, false);
-      if (!found) {
-        pair->contactCount = 0;
-        return false;
-      }
-      spreadFirstContact(*pair, jumpContacts.facesA[0], zov::kNoIndex);
-      return true;
-    }
+    case kPairCapsuleCapsule:
+      return capsuleCapsuleContacts(body1, body2, set);
+    case kPairCapsuleHull:
+      return hullCapsuleContacts(jump, *pair, body2, body1, true);
+    case kPairHullCapsule:
+      return hullCapsuleContacts(jump, *pair, body1, body2, false);
     case kPairCapsuleMesh:
-    case kPairMeshCapsule: {
-      const bool meshFirst = body1->getType() == kTriMeshBody;
-      HardBody* meshBody = meshFirst ? body1 : body2;
-      ZOVcapsule capsule;
-      const ZOVmesh* mesh = meshOf(meshBody);
-      if (mesh == nullptr || !worldCapsule(meshFirst ? body2 : body1, capsule) ||
-          !FaceTree::capsuleContacts(treeOf(meshBody), *mesh, capsule, jump, set)) {
-        return false;
-      }
-      if (!meshFirst) set.flip();
-      return true;
-    }
+    case kPairMeshCapsule:
+      return meshCapsuleContacts(jump, body1, body2, set);
     case kPairHullHull: {
       if (jump == nullptr) return false;
       JumpState state = pairState(*pair, false);
@@ -465,18 +487,8 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
       return mesh1 != nullptr && mesh2 != nullptr &&
              FaceTree::treeContacts(treeOf(body1), *mesh1, *mesh2, treeOf(body2), set);
     }
-    case kPairCapsulePlane: {
-      ZOVcapsule capsule;
-      if (!worldCapsule(body1, capsule)) return false;
-      const BarrierBody& plane = planeOf(body2);
-      MgcVector3 points[kMaxCapsuleContacts];
-      MgcVector3 normal;
-      std::uint32_t n = 0;
-      double depth = 0.0;
-      capsulePlaneContact(capsule, plane.getPlanePoint(), plane.getPlaneNormal(), points, normal, n, depth);
-      for (std::uint32_t i = 0; i < n; ++i) set.append(points[i], normal, depth, zov::kNoIndex, zov::kNoIndex);
-      return set.size() > 0;
-    }
+    case kPairCapsulePlane:
+      return capsulePlaneContacts(body1, planeOf(body2), set);
     case kPairHullPlane: {
       if (jump == nullptr) return false;
       const BarrierBody& plane = planeOf(body2);

@@ -14,12 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/CapsuleBody.h"
 #include "engine/EngineTrace.h"
-#include "engine/FractureBody.h"
-#include "engine/HardBody.h"
-#include "engine/PrivateHardBody.h"
 #include "engine/WorldFlags.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
@@ -29,6 +28,7 @@
 #include "engine/collision/LsqrSystem.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "engine/collision/WorkerPool.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;

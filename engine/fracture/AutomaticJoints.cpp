@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
-#include "engine/HullBody.h"
-#include "engine/PrivateHardBody.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/bodies/TriMeshBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "geometry/BoxFits.h"
 #include "geometry/MeshDistance.h"
 #include "geometry/MeshTouchTests.h"

@@ -9,11 +9,11 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/DynamicStress.h"
 #include "engine/EngineTrace.h"
-#include "engine/FractureBody.h"
-#include "engine/PrivateHardBody.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;

@@ -8,10 +8,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/DynamicStress.h"
 #include "engine/EngineTrace.h"
-#include "engine/FractureBody.h"
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/MgcMath.h"
 #include "math/Tolerances.h"
 

@@ -11,6 +11,7 @@
 #include "geometry/ShapeRecords.h"
 #include "geometry/shatter/BVDFmesh.h"
 #include "geometry/shatter/DFmeshArrays.h"
+#include "math/Finite.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcVector3;
@@ -24,8 +25,6 @@ constexpr double kWorkingHalfExtent = 80.0;
 constexpr double kScaleStep = 10.0;
 constexpr double kScaleLow = 1e-5;
 constexpr double kScaleHigh = kWorkingHalfExtent / kScaleStep;
-
-bool isFinite(const MgcVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 /// The id at position k of an optional per-corner array (0 when absent).
 
@@ -128,7 +127,7 @@ void Clipper::prepare(ZOVmesh& mesh) {
   if (!BVmesh::isValidMesh(&mesh)) return;
   if (mesh.numVertices != 0 && mesh.worldVertices == nullptr) return;
   for (std::uint32_t v = 0; v < mesh.numVertices; ++v)
-    if (!isFinite(mesh.worldVertices[v])) return;
+    if (!zov::isFinite(mesh.worldVertices[v])) return;
 
   prepareVertices(mesh.worldVertices, mesh.numVertices, mesh.numFaces);
   hasUVs_ = mesh.numUVs != 0 && mesh.uvs != nullptr;
@@ -168,7 +167,7 @@ void Clipper::prepare(ZOV_DFmesh& mesh) {
       if (face.vertices[k] >= mesh.numVertices) return;
   }
   for (std::uint32_t v = 0; v < mesh.numVertices; ++v)
-    if (!isFinite(mesh.worldVertices[v])) return;
+    if (!zov::isFinite(mesh.worldVertices[v])) return;
 
   prepareVertices(mesh.worldVertices, mesh.numVertices, mesh.numFaces);
   hasNormals_ = mesh.numAuxPoints != 0 && mesh.auxPoints != nullptr;

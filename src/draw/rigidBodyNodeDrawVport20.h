@@ -13,7 +13,7 @@
 #include <maya/MUserData.h>
 #include <maya/MViewport2Renderer.h>
 
-#include "engine/HardBody.h"
+#include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
 
 /// What the rigid body override prepares for its draw callback: a snapshot

@@ -8,11 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "engine/BarrierBody.h"
 #include "engine/BodyFactory.h"
-#include "engine/CapsuleBody.h"
-#include "engine/PrivateHardBody.h"
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/BarrierBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "engine/collision/CompoundPieces.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"

@@ -12,7 +12,7 @@
 
 #include "ContactFixtures.h"
 #include "engine/PrivateWorld.h"
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "engine/collision/BroadPhase.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"

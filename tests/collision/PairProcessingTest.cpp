@@ -11,7 +11,7 @@
 #include "ContactFixtures.h"
 #include "engine/PrivateWorld.h"
 #include "engine/WorldFlags.h"
-#include "engine/ZovCrackerBody.h"
+#include "engine/bodies/ZovCrackerBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/LsqrSystem.h"

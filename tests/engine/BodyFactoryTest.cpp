@@ -8,13 +8,13 @@
 #include <memory>
 #include <vector>
 
-#include "engine/BarrierBody.h"
 #include "engine/BodyFactory.h"
-#include "engine/CapsuleBody.h"
-#include "engine/HullBody.h"
 #include "engine/MeshFactory.h"
 #include "engine/PrivateWorld.h"
-#include "engine/TriMeshBody.h"
+#include "engine/bodies/BarrierBody.h"
+#include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/bodies/TriMeshBody.h"
 #include "geometry/MassProperties.h"
 #include "math/Tolerances.h"
 #include "support/GeometryFixtures.h"

@@ -11,9 +11,9 @@
 #include <random>
 #include <vector>
 
-#include "engine/BarrierBody.h"
 #include "engine/BodyFactory.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/BarrierBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "math/Tolerances.h"
 #include "support/BodyFixtures.h"

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/FractureBody.h"
 #include "engine/PrivateWorld.h"
 #include "engine/collision/CollisionManager.h"
+#include "engine/fracture/FractureBody.h"
 #include "platform/Processors.h"
 #include "support/FractureFixtures.h"
 #include "support/SceneFixtures.h"

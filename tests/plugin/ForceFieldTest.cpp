@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "BodyFixture.h"
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
-#include "engine/HullBody.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 
 namespace {
 

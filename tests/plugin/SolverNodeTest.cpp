@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "BodyFixture.h"
-#include "engine/BarrierBody.h"
+#include "engine/bodies/BarrierBody.h"
 
 namespace {
 

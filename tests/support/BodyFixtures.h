@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/PrivateHardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"
@@ -26,12 +26,7 @@ class BoxBody : public PrivateHardBody {
 
   void init(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s) override {
     shape.scale = s;
-    setOrientation(R);
-    computeInertiaTensor();
-    dyn.position = p;
-    dyn.integratedPosition = p;
-    clearDynForces();
-    clearDynTorques();
+    placeAt(p, R);
     dynLast = dyn;
     activate();
   }
@@ -65,7 +60,7 @@ constexpr double kWorldStep = static_cast<double>(1.0f / 300.0f);
 /// stored once, then steps of kWorldStep and a remainder step; in each step
 /// every active body gets its weight as dynamic force and integrateForces,
 /// then integrateMotion.
-inline void advanceBodies(const std::vector<PrivateHardBody*>& bodies, double dt, const Mgc::MgcVector3& gravity,
+inline void advanceBodies(const std::vector<HardBody*>& bodies, double dt, const Mgc::MgcVector3& gravity,
                           bool damping) {
   double ratio = dt / kWorldStep;
   int steps = static_cast<int>(ratio);
@@ -75,20 +70,20 @@ inline void advanceBodies(const std::vector<PrivateHardBody*>& bodies, double dt
     ratio = 1.0;
     stepTime = dt;
   }
-  for (PrivateHardBody* body : bodies) body->storeLastDynamics();
+  for (HardBody* body : bodies) body->storeLastDynamics();
   for (int i = 0; i <= steps; ++i) {
     if (i == steps) {
       if (ratio == steps) break;
       stepTime = (ratio - steps) * kWorldStep;
     }
-    for (PrivateHardBody* body : bodies) {
+    for (HardBody* body : bodies) {
       if (!body->isActive()) continue;
       body->clearDynForces();
       body->clearDynTorques();
       body->addDynForces(gravity * body->getMass());
       body->integrateForces(stepTime, damping);
     }
-    for (PrivateHardBody* body : bodies)
+    for (HardBody* body : bodies)
       if (body->isActive()) body->integrateMotion(stepTime);
   }
 }

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "engine/BodyFactory.h"
-#include "engine/DynamicStress.h"
-#include "engine/FractureBody.h"
-#include "engine/HullBody.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/HullBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "support/GeometryFixtures.h"

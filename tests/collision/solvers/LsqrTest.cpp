@@ -2,56 +2,54 @@
 
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <new>
 #include <string>
 
 #include "platform/CRandom.h"
+#include "support/reference/EigenReference.h"
 
 namespace {
 
-using Eigen::MatrixXd;
-using Eigen::VectorXd;
+using zovref::MatX;
+using zovref::VecX;
 
 double uniform(double lo, double hi) {
   return lo + (hi - lo) * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax);
 }
 
-MatrixXd randomMatrix(int rows, int columns) {
-  MatrixXd m(rows, columns);
+MatX randomMatrix(int rows, int columns) {
+  MatX m(rows, columns);
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) m(r, c) = uniform(-1.0, 1.0);
   }
   return m;
 }
 
-VectorXd randomVector(int n) { return randomMatrix(n, 1).col(0); }
+VecX randomVector(int n) { return VecX(randomMatrix(n, 1).m); }
 
 // Writes m into the problem's matrix through row views and sizes the problem.
-void load(LsqrProblem& problem, const MatrixXd& m, const VectorXd& b) {
-  ASSERT_TRUE(problem.setSize(static_cast<std::uint32_t>(m.rows()), static_cast<std::uint32_t>(m.cols())));
-  for (int r = 0; r < m.rows(); ++r) {
+void load(LsqrProblem& problem, const MatX& m, const VecX& b) {
+  ASSERT_TRUE(problem.setSize(static_cast<std::uint32_t>(m.rows), static_cast<std::uint32_t>(m.cols)));
+  for (int r = 0; r < m.rows; ++r) {
     dvec row = getMatrixRow(problem.func->matrix, static_cast<std::uint32_t>(r));
-    ASSERT_EQ(row.length, static_cast<std::uint32_t>(m.cols()));
-    for (int c = 0; c < m.cols(); ++c) row.elements[c] = m(r, c);
+    ASSERT_EQ(row.length, static_cast<std::uint32_t>(m.cols));
+    for (int c = 0; c < m.cols; ++c) row.elements[c] = m(r, c);
     problem.input->b->elements[r] = b(r);
   }
-  for (int c = 0; c < m.cols(); ++c) problem.input->x->elements[c] = 0.0;
+  for (int c = 0; c < m.cols; ++c) problem.input->x->elements[c] = 0.0;
 }
 
-VectorXd solution(const LsqrProblem& problem) {
-  VectorXd x(problem.input->x->length);
+VecX solution(const LsqrProblem& problem) {
+  VecX x(static_cast<int>(problem.input->x->length));
   for (int i = 0; i < x.size(); ++i) x(i) = problem.input->x->elements[i];
   return x;
 }
 
 // The minimum-norm least-squares solution.
-VectorXd reference(const MatrixXd& m, const VectorXd& b) {
-  return Eigen::CompleteOrthogonalDecomposition<MatrixXd>(m).solve(b);
-}
+VecX reference(const MatX& m, const VecX& b) { return zovref::minimumNormSolve(m, b); }
 
 }  // namespace
 
@@ -78,8 +76,8 @@ TEST(Lsqr, MatchesMinimumNormLeastSquaresSolution) {
   zov::platform::crtSrand(7);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const MatrixXd m = randomMatrix(c.rows, c.rank) * randomMatrix(c.rank, c.columns);
-    const VectorXd b = c.consistent ? VectorXd(m * randomVector(c.columns)) : randomVector(c.rows);
+    const MatX m = randomMatrix(c.rows, c.rank) * randomMatrix(c.rank, c.columns);
+    const VecX b = c.consistent ? m * randomVector(c.columns) : randomVector(c.rows);
 
     LsqrProblem problem(16, 16);
     load(problem, m, b);
@@ -87,21 +85,12 @@ TEST(Lsqr, MatchesMinimumNormLeastSquaresSolution) {
     problem.input->iterationLimit = 10 * static_cast<std::uint32_t>(c.columns);
     problem.solve();
 
-    VectorXd expected;
-    if (c.damp > 0.0) {
-      // Damped least squares is the plain problem on [A; damp I] x = [b; 0].
-      MatrixXd stacked(c.rows + c.columns, c.columns);
-      stacked << m, c.damp * MatrixXd::Identity(c.columns, c.columns);
-      VectorXd rhs = VectorXd::Zero(c.rows + c.columns);
-      rhs.head(c.rows) = b;
-      expected = reference(stacked, rhs);
-    } else {
-      expected = reference(m, b);
-    }
-    EXPECT_LT((solution(problem) - expected).norm(), 1e-9 * (1.0 + expected.norm()));
-    const double residual = (m * expected - b).norm();
+    // Damped least squares is the plain problem on [A; damp I] x = [b; 0].
+    const VecX expected = zovref::minimumNormSolve(m, b, c.damp);
+    EXPECT_LT(norm(solution(problem) - expected), 1e-9 * (1.0 + norm(expected)));
+    const double residual = norm(m * expected - b);
     if (c.damp == 0.0) {
-      EXPECT_NEAR(problem.output->normR, residual, 1e-9 * (1.0 + b.norm()));
+      EXPECT_NEAR(problem.output->normR, residual, 1e-9 * (1.0 + norm(b)));
     }
   }
 }
@@ -111,13 +100,13 @@ TEST(Lsqr, MatchesMinimumNormLeastSquaresSolution) {
 TEST(Lsqr, EngineSettingsSolveWellConditionedSquareSystem) {
   zov::platform::crtSrand(11);
   const int n = 12;
-  const MatrixXd m = MatrixXd::Identity(n, n) * 3.0 + randomMatrix(n, n);
-  const VectorXd b = randomVector(n);
+  const MatX m = MatX::identity(n) * 3.0 + randomMatrix(n, n);
+  const VecX b = randomVector(n);
   LsqrProblem problem(n, n);
   load(problem, m, b);
   problem.input->iterationLimit = (3 * n) / 2;
   problem.solve();
-  EXPECT_LT((solution(problem) - m.fullPivLu().solve(b)).norm(), 1e-10);
+  EXPECT_LT(norm(solution(problem) - zovref::solve(m, b)), 1e-10);
   EXPECT_LE(problem.output->iterations, static_cast<std::uint32_t>((3 * n) / 2));
   const std::uint32_t stop = problem.output->stopCode;
   EXPECT_TRUE(stop == 1 || stop == 3 || stop == 5 || stop == 6 || stop == 7) << stop;
@@ -127,32 +116,30 @@ TEST(Lsqr, EngineSettingsSolveWellConditionedSquareSystem) {
 // correction, which differs from the minimum-norm solution when A is singular.
 TEST(Lsqr, StartValueGetsMinimumNormCorrection) {
   zov::platform::crtSrand(3);
-  const MatrixXd m = randomMatrix(7, 3) * randomMatrix(3, 7);
-  const VectorXd b = randomVector(7);
-  const VectorXd x0 = randomVector(7);
+  const MatX m = randomMatrix(7, 3) * randomMatrix(3, 7);
+  const VecX b = randomVector(7);
+  const VecX x0 = randomVector(7);
   LsqrProblem problem(7, 7);
   load(problem, m, b);
   for (int i = 0; i < 7; ++i) problem.input->x->elements[i] = x0(i);
   problem.input->iterationLimit = 50;
   problem.solve();
-  const VectorXd expected = x0 + reference(m, b - m * x0);
-  EXPECT_LT((solution(problem) - expected).norm(), 1e-9);
-  EXPECT_GT((expected - reference(m, b)).norm(), 1e-3);
+  const VecX expected = x0 + reference(m, b - m * x0);
+  EXPECT_LT(norm(solution(problem) - expected), 1e-9);
+  EXPECT_GT(norm(expected - reference(m, b)), 1e-3);
 }
 
 // The products sum in an order of their own, so "b = A x0 exactly" is posed
 // with small integers, whose products and sums are exact in any order.
 TEST(Lsqr, ExactStartStopsAtOnceWithCodeZero) {
-  MatrixXd m(5, 4);
-  m << 1, -2, 3, 0, 4, 1, -1, 2, -3, 5, 2, 1, 0, 2, -4, 3, 2, -1, 1, -2;
-  VectorXd x0(4);
-  x0 << 3, -1, 2, 5;
-  const VectorXd b = m * x0;
-  const VectorXd zeroStart = VectorXd::Zero(4), zeroB = VectorXd::Zero(5);
+  const MatX m(5, 4, {1, -2, 3, 0, 4, 1, -1, 2, -3, 5, 2, 1, 0, 2, -4, 3, 2, -1, 1, -2});
+  const VecX x0{3, -1, 2, 5};
+  const VecX b = m * x0;
+  const VecX zeroStart(4), zeroB(5);
   struct Case {
     const char* name;
-    const VectorXd& start;
-    const VectorXd& b;
+    const VecX& start;
+    const VecX& b;
   };
   const Case cases[] = {
       {"b = A x0", x0, b},
@@ -176,15 +163,15 @@ TEST(Lsqr, ExactStartStopsAtOnceWithCodeZero) {
 TEST(Lsqr, StandardErrorsMatchTextbookFormula) {
   zov::platform::crtSrand(9);
   const int rows = 10, columns = 3;
-  const MatrixXd m = randomMatrix(rows, columns);
-  const VectorXd b = randomVector(rows);
+  const MatX m = randomMatrix(rows, columns);
+  const VecX b = randomVector(rows);
   LsqrProblem problem(rows, columns);
   load(problem, m, b);
   problem.input->iterationLimit = columns;
   problem.solve();
-  const VectorXd x = reference(m, b);
-  const double sigma = (m * x - b).norm() / std::sqrt(static_cast<double>(rows - columns));
-  const MatrixXd covariance = (m.transpose() * m).inverse();
+  const VecX x = reference(m, b);
+  const double sigma = norm(m * x - b) / std::sqrt(static_cast<double>(rows - columns));
+  const MatX covariance = inverse(transpose(m) * m);
   for (int i = 0; i < columns; ++i) {
     EXPECT_NEAR(problem.output->standardErrors->elements[i], sigma * std::sqrt(covariance(i, i)), 1e-8);
   }
@@ -192,30 +179,30 @@ TEST(Lsqr, StandardErrorsMatchTextbookFormula) {
 
 TEST(Lsqr, ProductFollowsModeAndRowStride) {
   zov::platform::crtSrand(13);
-  const MatrixXd m = randomMatrix(3, 4);
+  const MatX m = randomMatrix(3, 4);
   LsqrProblem problem(6, 6);  // rows are read with a stride of 6
-  load(problem, m, VectorXd::Zero(3));
+  load(problem, m, VecX(3));
   dvec* x = problem.work->v;   // 4 elements in use
   dvec* y = problem.input->b;  // 3 elements in use
-  const VectorXd x0 = randomVector(4), y0 = randomVector(3);
+  const VecX x0 = randomVector(4), y0 = randomVector(3);
   auto setBoth = [&] {
     for (int i = 0; i < 4; ++i) x->elements[i] = x0(i);
     for (int i = 0; i < 3; ++i) y->elements[i] = y0(i);
   };
   auto get = [](const dvec* v) {
-    VectorXd out(v->length);
+    VecX out(static_cast<int>(v->length));
     for (int i = 0; i < out.size(); ++i) out(i) = v->elements[i];
     return out;
   };
 
   setBoth();
   lsqr_mat_vec_prod(0, x, y, problem.func->matrix);
-  EXPECT_LT((get(y) - (y0 + m * x0)).norm(), 1e-14);
+  EXPECT_LT(norm(get(y) - (y0 + m * x0)), 1e-14);
   EXPECT_EQ(get(x), x0);
 
   setBoth();
   lsqr_mat_vec_prod(1, x, y, problem.func->matrix);
-  EXPECT_LT((get(x) - (x0 + m.transpose() * y0)).norm(), 1e-14);
+  EXPECT_LT(norm(get(x) - (x0 + transpose(m) * y0)), 1e-14);
   EXPECT_EQ(get(y), y0);
 
   for (int mode : {-1, 2, 7}) {
@@ -270,9 +257,8 @@ TEST(Lsqr, ReportEndsWithStopMessage) {
   std::FILE* report = std::tmpfile();
   ASSERT_NE(report, nullptr);
   LsqrProblem problem(3, 3);
-  MatrixXd m(3, 3);
-  m << 2, 0, 0, 0, 3, 0, 0, 0, 4;
-  load(problem, m, VectorXd::Ones(3));
+  const MatX m(3, 3, {2, 0, 0, 0, 3, 0, 0, 0, 4});
+  load(problem, m, VecX(3, 1.0));
   problem.input->iterationLimit = 1;
   problem.input->report = report;
   problem.solve();

@@ -2,32 +2,27 @@
 
 #include <gtest/gtest.h>
 
-#include <Eigen/Dense>
-
 #include <cstdint>
 #include <vector>
 
 #include "engine/collision/Lsqr.h"
 #include "math/MgcVector3.h"
 #include "platform/CRandom.h"
+#include "support/reference/EigenReference.h"
 
 namespace {
 
-using Eigen::Matrix3d;
-using Eigen::MatrixXd;
-using Eigen::Vector3d;
-using Eigen::VectorXd;
+using Matrix3d = zovref::Mat3;
+using Vector3d = zovref::Vec3;
 using Mgc::MgcVector3;
+using zovref::MatX;
+using zovref::VecX;
 
 double uniform(double lo, double hi) {
   return lo + (hi - lo) * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax);
 }
 
-Matrix3d crossMatrix(const Vector3d& r) {
-  Matrix3d m;
-  m << 0, -r.z(), r.y(), r.z(), 0, -r.x(), -r.y(), r.x(), 0;
-  return m;
-}
+Matrix3d crossMatrix(const Vector3d& r) { return {0, -r.z(), r.y(), r.z(), 0, -r.x(), -r.y(), r.x(), 0}; }
 
 // A box of the given half extents and mass resting on static ground through
 // contacts at points r_i (from its centre of mass) with unit normals n_i.
@@ -38,32 +33,32 @@ struct Body {
   std::vector<Vector3d> normals;
 
   Body(double m, const Vector3d& half) : mass(m) {
-    const Vector3d sq = half.cwiseProduct(half);
+    const Vector3d sq = zovref::cwiseProduct(half, half);
     const Vector3d inertia(m / 3.0 * (sq.y() + sq.z()), m / 3.0 * (sq.x() + sq.z()), m / 3.0 * (sq.x() + sq.y()));
-    inverseInertia = inertia.cwiseInverse().asDiagonal();
+    inverseInertia = Matrix3d::diagonal({1.0 / inertia.x(), 1.0 / inertia.y(), 1.0 / inertia.z()});
   }
   void contact(const Vector3d& arm, const Vector3d& normal) {
     arms.push_back(arm);
-    normals.push_back(normal.normalized());
+    normals.push_back(zovref::normalized(normal));
   }
   int count() const { return static_cast<int>(arms.size()); }
 
   // Velocity change at contact i per unit impulse at contact j:
   // (1/m) I - [r_i] I^-1 [r_j].
   Matrix3d block(int i, int j) const {
-    return Matrix3d::Identity() / mass - crossMatrix(arms[i]) * inverseInertia * crossMatrix(arms[j]);
+    return Matrix3d::identity() / mass - crossMatrix(arms[i]) * inverseInertia * crossMatrix(arms[j]);
   }
-  MatrixXd vectorMatrix() const {
-    MatrixXd k(3 * count(), 3 * count());
+  MatX vectorMatrix() const {
+    MatX k(3 * count(), 3 * count());
     for (int i = 0; i < count(); ++i) {
-      for (int j = 0; j < count(); ++j) k.block<3, 3>(3 * i, 3 * j) = block(i, j);
+      for (int j = 0; j < count(); ++j) k.setBlock3(i, j, block(i, j));
     }
     return k;
   }
-  MatrixXd normalMatrix() const {
-    MatrixXd n(count(), count());
+  MatX normalMatrix() const {
+    MatX n(count(), count());
     for (int i = 0; i < count(); ++i) {
-      for (int j = 0; j < count(); ++j) n(i, j) = normals[i].dot(block(i, j) * normals[j]);
+      for (int j = 0; j < count(); ++j) n(i, j) = dot(normals[i], block(i, j) * normals[j]);
     }
     return n;
   }
@@ -74,22 +69,22 @@ struct Body {
   }
 };
 
-void fill(dmat* matrix, dvec* rhs, const MatrixXd& m, const VectorXd& b) {
-  for (int r = 0; r < m.rows(); ++r) {
+void fill(dmat* matrix, dvec* rhs, const MatX& m, const VecX& b) {
+  for (int r = 0; r < m.rows; ++r) {
     dvec row = getMatrixRow(matrix, static_cast<std::uint32_t>(r));
-    for (int c = 0; c < m.cols(); ++c) row.elements[c] = m(r, c);
+    for (int c = 0; c < m.cols; ++c) row.elements[c] = m(r, c);
     rhs->elements[r] = b(r);
   }
 }
 
-VectorXd read(const dvec* v) {
-  VectorXd out(v->length);
+VecX read(const dvec* v) {
+  VecX out(static_cast<int>(v->length));
   for (int i = 0; i < out.size(); ++i) out(i) = v->elements[i];
   return out;
 }
 
-MatrixXd read(dmat* matrix) {
-  MatrixXd out(matrix->rows, matrix->columns);
+MatX read(dmat* matrix) {
+  MatX out(static_cast<int>(matrix->rows), static_cast<int>(matrix->columns));
   for (std::uint32_t r = 0; r < matrix->rows; ++r) {
     const dvec row = getMatrixRow(matrix, r);
     for (std::uint32_t c = 0; c < matrix->columns; ++c) out(r, c) = row.elements[c];
@@ -98,15 +93,15 @@ MatrixXd read(dmat* matrix) {
 }
 
 struct Solved {
-  VectorXd x;    // compacted solution
-  VectorXd rhs;  // compacted right-hand side
-  MatrixXd a;    // compacted matrix
+  VecX x;    // compacted solution
+  VecX rhs;  // compacted right-hand side
+  MatX a;    // compacted matrix
   std::vector<std::uint8_t> marks;
   double residual;
 };
 
 // Solves K J = target velocity changes (one 3-vector per contact).
-Solved solveVector(SolverWorkspace& workspace, const Body& body, const VectorXd& target) {
+Solved solveVector(SolverWorkspace& workspace, const Body& body, const VecX& target) {
   dvec *rhs = nullptr, *x = nullptr;
   dmat* matrix = nullptr;
   EXPECT_TRUE(workspace.prepareVectorSystem(static_cast<std::uint32_t>(body.count()), 0, rhs, x, matrix));
@@ -119,7 +114,7 @@ Solved solveVector(SolverWorkspace& workspace, const Body& body, const VectorXd&
 }
 
 // Solves N lambda = target normal velocity changes, all contacts in group 1.
-Solved solveScalar(SolverWorkspace& workspace, const Body& body, const VectorXd& target) {
+Solved solveScalar(SolverWorkspace& workspace, const Body& body, const VecX& target) {
   dvec *rhs = nullptr, *x = nullptr;
   dmat* matrix = nullptr;
   std::uint8_t* bytes = nullptr;
@@ -131,9 +126,9 @@ Solved solveScalar(SolverWorkspace& workspace, const Body& body, const VectorXd&
   return {read(x), read(rhs), read(matrix), marks, residual};
 }
 
-VectorXd along(const Body& body, const VectorXd& speeds) {
-  VectorXd out(3 * body.count());
-  for (int i = 0; i < body.count(); ++i) out.segment<3>(3 * i) = body.normals[i] * speeds(i);
+VecX along(const Body& body, const VecX& speeds) {
+  VecX out(3 * body.count());
+  for (int i = 0; i < body.count(); ++i) out.setSegment3(i, body.normals[i] * speeds(i));
   return out;
 }
 
@@ -149,14 +144,14 @@ TEST(SolverWorkspace, SymmetricFourPointRestGivesEqualImpulses) {
   for (double x : {-1.0, 1.0}) {
     for (double z : {-0.7, 0.7}) box.contact(Vector3d(x, -0.5, z), kUp);
   }
-  const VectorXd stop = VectorXd::Constant(4, speed);
+  const VecX stop(4, speed);
   SolverWorkspace workspace;
 
   const Solved vector = solveVector(workspace, box, along(box, stop));
   ASSERT_EQ(vector.x.size(), 12);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(vector.marks[i], 0);
-    EXPECT_LT((vector.x.segment<3>(3 * i) - kUp * (mass * speed / 4.0)).norm(), 1e-9);
+    EXPECT_LT(norm(vector.x.segment3(i) - kUp * (mass * speed / 4.0)), 1e-9);
   }
 
   const Solved scalar = solveScalar(workspace, box, stop);
@@ -173,13 +168,13 @@ TEST(SolverWorkspace, PlankOnTwoSupportsFollowsLeverRule) {
   plank.contact(Vector3d(x2, -0.1, 0.0), kUp);
   const double lambda1 = mass * speed * x2 / (x2 - x1);
   const double lambda2 = mass * speed * -x1 / (x2 - x1);
-  const VectorXd stop = VectorXd::Constant(2, speed);
+  const VecX stop(2, speed);
   SolverWorkspace workspace;
 
   const Solved vector = solveVector(workspace, plank, along(plank, stop));
   ASSERT_EQ(vector.x.size(), 6);
-  EXPECT_LT((vector.x.segment<3>(0) - kUp * lambda1).norm(), 1e-9);
-  EXPECT_LT((vector.x.segment<3>(3) - kUp * lambda2).norm(), 1e-9);
+  EXPECT_LT(norm(vector.x.segment3(0) - kUp * lambda1), 1e-9);
+  EXPECT_LT(norm(vector.x.segment3(1) - kUp * lambda2), 1e-9);
 
   const Solved scalar = solveScalar(workspace, plank, stop);
   ASSERT_EQ(scalar.x.size(), 2);
@@ -196,20 +191,20 @@ TEST(SolverWorkspace, PullingContactIsRemovedAndRestSolvedAlone) {
   Body plank(mass, Vector3d(2.0, 0.1, 0.2));
   plank.contact(Vector3d(-1.5, -0.1, 0.0), kUp);
   plank.contact(Vector3d(-0.5, -0.1, 0.0), kUp);
-  const Vector3d arm = plank.arms[1].cross(kUp);
-  const double lambda = speed / (1.0 / mass + arm.dot(plank.inverseInertia * arm));
-  const VectorXd stop = VectorXd::Constant(2, speed);
+  const Vector3d arm = cross(plank.arms[1], kUp);
+  const double lambda = speed / (1.0 / mass + dot(arm, plank.inverseInertia * arm));
+  const VecX stop(2, speed);
   SolverWorkspace workspace;
 
   const Solved vector = solveVector(workspace, plank, along(plank, stop));
   EXPECT_EQ(vector.marks, (std::vector<std::uint8_t>{1, 0}));
   ASSERT_EQ(vector.x.size(), 3);
-  const Vector3d impulse = plank.block(1, 1).inverse() * (kUp * speed);
-  EXPECT_LT((vector.x - impulse).norm(), 1e-9);
-  EXPECT_GT(impulse.dot(kUp), 0.0);
+  const Vector3d impulse = inverse(plank.block(1, 1)) * (kUp * speed);
+  EXPECT_LT(norm(vector.x.segment3(0) - impulse), 1e-9);
+  EXPECT_GT(dot(impulse, kUp), 0.0);
   // The kept contact's right-hand side is as given; its block is K_11.
-  EXPECT_LT((vector.rhs - kUp * speed).norm(), 1e-15);
-  EXPECT_LT((vector.a - plank.block(1, 1)).norm(), 1e-15);
+  EXPECT_LT(norm(vector.rhs.segment3(0) - kUp * speed), 1e-15);
+  EXPECT_LT(norm(vector.a.block3(0, 0) - plank.block(1, 1)), 1e-15);
 
   const Solved scalar = solveScalar(workspace, plank, stop);
   EXPECT_EQ(scalar.marks, (std::vector<std::uint8_t>{1, 0}));
@@ -223,7 +218,7 @@ TEST(SolverWorkspace, AllPullingContactsEndWithEmptySystem) {
   for (double x : {-0.5, 0.5}) {
     for (double z : {-0.5, 0.5}) box.contact(Vector3d(x, -0.5, z), kUp);
   }
-  const VectorXd pull = VectorXd::Constant(4, -1.0);  // the box moves away from the ground
+  const VecX pull(4, -1.0);  // the box moves away from the ground
   SolverWorkspace workspace;
   for (bool vectorSystem : {true, false}) {
     SCOPED_TRACE(vectorSystem ? "vector" : "scalar");
@@ -232,7 +227,7 @@ TEST(SolverWorkspace, AllPullingContactsEndWithEmptySystem) {
     EXPECT_EQ(solved.marks, (std::vector<std::uint8_t>{1, 1, 1, 1}));
     EXPECT_EQ(solved.x.size(), 0);
     EXPECT_EQ(solved.rhs.size(), 0);
-    EXPECT_EQ(solved.a.size(), 0);
+    EXPECT_EQ(solved.a.m.size(), 0u);
   }
 }
 
@@ -252,13 +247,13 @@ TEST(SolverWorkspace, RandomContactsGiveNonNegativeNormalImpulses) {
       const Vector3d tilt(uniform(-0.2, 0.2), 1.0, uniform(-0.2, 0.2));
       body.contact(Vector3d(uniform(-half.x(), half.x()), -half.y(), uniform(-half.z(), half.z())), tilt);
     }
-    VectorXd speeds(contacts);
+    VecX speeds(contacts);
     for (int i = 0; i < contacts; ++i) speeds(i) = uniform(-1.0, 2.0);
 
     for (bool vectorSystem : {true, false}) {
       SCOPED_TRACE(vectorSystem ? "vector" : "scalar");
-      const MatrixXd full = vectorSystem ? body.vectorMatrix() : body.normalMatrix();
-      const VectorXd target = vectorSystem ? along(body, speeds) : speeds;
+      const MatX full = vectorSystem ? body.vectorMatrix() : body.normalMatrix();
+      const VecX target = vectorSystem ? along(body, speeds) : speeds;
       const Solved solved = vectorSystem ? solveVector(workspace, body, target) : solveScalar(workspace, body, speeds);
       const int width = vectorSystem ? 3 : 1;
       std::vector<int> kept;
@@ -269,23 +264,26 @@ TEST(SolverWorkspace, RandomContactsGiveNonNegativeNormalImpulses) {
       const int n = static_cast<int>(kept.size());
       ASSERT_EQ(solved.x.size(), width * n);
 
-      MatrixXd a(width * n, width * n);
-      VectorXd b(width * n);
+      MatX a(width * n, width * n);
+      VecX b(width * n);
       for (int p = 0; p < n; ++p) {
-        b.segment(width * p, width) = target.segment(width * kept[p], width);
-        for (int q = 0; q < n; ++q) {
-          a.block(width * p, width * q, width, width) = full.block(width * kept[p], width * kept[q], width, width);
+        for (int k = 0; k < width; ++k) {
+          b(width * p + k) = target(width * kept[p] + k);
+          for (int q = 0; q < n; ++q) {
+            for (int l = 0; l < width; ++l)
+              a(width * p + k, width * q + l) = full(width * kept[p] + k, width * kept[q] + l);
+          }
         }
-        const double push = vectorSystem ? body.normals[kept[p]].dot(solved.x.segment<3>(3 * p)) : solved.x(p);
+        const double push = vectorSystem ? dot(body.normals[kept[p]], solved.x.segment3(p)) : solved.x(p);
         EXPECT_GE(push, -1e-5);
       }
-      EXPECT_LT((solved.a - a).norm(), 1e-15);
+      EXPECT_LT(norm(solved.a - a), 1e-15);
       EXPECT_EQ(solved.rhs, b);
       if (n == 0) continue;
-      const VectorXd best = Eigen::CompleteOrthogonalDecomposition<MatrixXd>(a).solve(b);
-      const double residual = (a * solved.x - b).norm();
-      EXPECT_NEAR(residual, (a * best - b).norm(), 1e-7 * (1.0 + b.norm()));
-      EXPECT_NEAR(solved.residual, residual, 1e-7 * (1.0 + b.norm()));
+      const VecX best = zovref::minimumNormSolve(a, b);
+      const double residual = norm(a * solved.x - b);
+      EXPECT_NEAR(residual, norm(a * best - b), 1e-7 * (1.0 + norm(b)));
+      EXPECT_NEAR(solved.residual, residual, 1e-7 * (1.0 + norm(b)));
     }
   }
 }
@@ -298,9 +296,8 @@ TEST(SolverWorkspace, ScalarSystemRemovesPerGroupAndCompactsInOrder) {
   dmat* matrix = nullptr;
   std::uint8_t* bytes = nullptr;
   ASSERT_TRUE(workspace.prepareScalarSystem(5, rhs, x, matrix, bytes));
-  VectorXd b(5);
-  b << -1.0, -2.0, 3.0, -4.0, 5.0;
-  MatrixXd a = MatrixXd::Identity(5, 5) * 2.0;
+  const VecX b{-1.0, -2.0, 3.0, -4.0, 5.0};
+  const MatX a = MatX::identity(5) * 2.0;
   fill(matrix, rhs, a, b);
   std::uint8_t marks1[3], marks2[2];
   workspace.solveScalarSystem(3, 2, matrix, rhs, x, marks1, marks2);
@@ -309,8 +306,8 @@ TEST(SolverWorkspace, ScalarSystemRemovesPerGroupAndCompactsInOrder) {
   ASSERT_EQ(x->length, 2u);
   EXPECT_NEAR(x->elements[0], 1.5, 1e-12);
   EXPECT_NEAR(x->elements[1], 2.5, 1e-12);
-  EXPECT_EQ(read(rhs), (VectorXd(2) << 3.0, 5.0).finished());
-  EXPECT_EQ(read(matrix), MatrixXd::Identity(2, 2) * 2.0);
+  EXPECT_EQ(read(rhs), (VecX{3.0, 5.0}));
+  EXPECT_EQ(read(matrix), MatX::identity(2) * 2.0);
 }
 
 TEST(SolverWorkspace, SizingEdgeCases) {
@@ -337,13 +334,14 @@ TEST(SolverWorkspace, SizingEdgeCases) {
   EXPECT_GT(matrix->stride, 150u);
   EXPECT_GT(x->capacity, 150u);
   for (int i = 0; i < 150; ++i) bytes[i] = 0;
-  const MatrixXd a = MatrixXd::Identity(150, 150) * 4.0;
-  const VectorXd b = VectorXd::LinSpaced(150, 1.0, 150.0);
+  const MatX a = MatX::identity(150) * 4.0;
+  VecX b(150);
+  for (int i = 0; i < 150; ++i) b(i) = 1.0 + i;
   fill(matrix, rhs, a, b);
   std::vector<std::uint8_t> marks(150);
   workspace.solveScalarSystem(150, 0, matrix, rhs, x, marks.data(), nullptr);
   ASSERT_EQ(x->length, 150u);
-  EXPECT_LT((read(x) - b / 4.0).norm(), 1e-10);
+  EXPECT_LT(norm(read(x) - b / 4.0), 1e-10);
 
   // Records of another workspace are refused.
   SolverWorkspace other;

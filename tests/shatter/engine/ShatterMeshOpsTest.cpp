@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/ShatterMeshOps.h"
+#include "engine/shatter/ShatterMeshOps.h"
 #include "geometry/MassProperties.h"
 #include "geometry/shatter/BVDFmesh.h"
 #include "geometry/shatter/Clipper.h"

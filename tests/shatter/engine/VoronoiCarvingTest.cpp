@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/MeshFactory.h"
-#include "engine/ShatterMeshOps.h"
-#include "engine/VoronoiCarving.h"
+#include "engine/shatter/ShatterMeshOps.h"
+#include "engine/shatter/VoronoiCarving.h"
 #include "geometry/MassProperties.h"
 #include "geometry/shatter/Clipper.h"
 #include "shatter/CutFixtures.h"

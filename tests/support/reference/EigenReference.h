@@ -6,7 +6,10 @@
 // own, built once and optimised, so that test files never parse Eigen. The
 // types hold values only; converting the system's own types is the tests' job.
 
+#include <cstdint>
+#include <initializer_list>
 #include <iosfwd>
+#include <utility>
 #include <vector>
 
 namespace zovref {
@@ -67,6 +70,41 @@ struct Mat4 {
   double operator()(int r, int c) const { return m[r][c]; }
   double& operator()(int r, int c) { return m[r][c]; }
   static Mat4 identity();
+};
+
+/// A column vector of any length.
+struct VecX {
+  std::vector<double> v;
+  VecX() = default;
+  /// n entries of `value`.
+  explicit VecX(int n, double value = 0.0) : v(static_cast<std::size_t>(n), value) {}
+  VecX(std::initializer_list<double> values) : v(values) {}
+  explicit VecX(std::vector<double> values) : v(std::move(values)) {}
+  int size() const { return static_cast<int>(v.size()); }
+  double operator()(int i) const { return v[static_cast<std::size_t>(i)]; }
+  double& operator()(int i) { return v[static_cast<std::size_t>(i)]; }
+  /// Entries 3k .. 3k + 2 as a vector of three.
+  Vec3 segment3(int k) const { return {(*this)(3 * k), (*this)(3 * k + 1), (*this)(3 * k + 2)}; }
+  void setSegment3(int k, const Vec3& a) {
+    for (int i = 0; i < 3; ++i) (*this)(3 * k + i) = a[i];
+  }
+};
+
+/// A matrix of any size, m(row, column), its entries row by row.
+struct MatX {
+  int rows = 0, cols = 0;
+  std::vector<double> m;
+  MatX() = default;
+  /// rows x cols zeros.
+  MatX(int r, int c) : rows(r), cols(c), m(static_cast<std::size_t>(r) * static_cast<std::size_t>(c), 0.0) {}
+  /// rows x cols with the given entries row by row.
+  MatX(int r, int c, std::initializer_list<double> rowMajor) : rows(r), cols(c), m(rowMajor) {}
+  double operator()(int r, int c) const { return m[static_cast<std::size_t>(r) * cols + c]; }
+  double& operator()(int r, int c) { return m[static_cast<std::size_t>(r) * cols + c]; }
+  static MatX identity(int n);
+  /// The 3x3 block at rows 3i .., columns 3j ...
+  Mat3 block3(int i, int j) const;
+  void setBlock3(int i, int j, const Mat3& a);
 };
 
 /// A quaternion w + xi + yj + zk, unit for a rotation; the identity by default.
@@ -187,6 +225,47 @@ Quat axisAngleQuat(double angle, const Vec3& axis);
 Quat fromTwoVectors(const Vec3& from, const Vec3& to);
 /// The largest absolute coefficient.
 double maxAbs(const Quat& a);
+
+// Vectors and matrices of any size.
+VecX operator+(const VecX& a, const VecX& b);
+VecX operator-(const VecX& a, const VecX& b);
+VecX operator*(double s, const VecX& a);
+VecX operator*(const VecX& a, double s);
+VecX operator/(const VecX& a, double s);
+bool operator==(const VecX& a, const VecX& b);
+double norm(const VecX& a);
+MatX operator+(const MatX& a, const MatX& b);
+MatX operator-(const MatX& a, const MatX& b);
+MatX operator*(const MatX& a, const MatX& b);
+MatX operator*(const MatX& a, double s);
+VecX operator*(const MatX& a, const VecX& v);
+bool operator==(const MatX& a, const MatX& b);
+MatX transpose(const MatX& a);
+/// The Frobenius norm.
+double norm(const MatX& a);
+/// The inverse of a square matrix.
+MatX inverse(const MatX& a);
+/// The solution of a square nonsingular system (full-pivoting LU).
+VecX solve(const MatX& a, const VecX& b);
+/// The minimum-norm solution of min |A x - b|^2 + damp^2 |x|^2.
+VecX minimumNormSolve(const MatX& a, const VecX& b, double damp = 0.0);
+
+/// The settings of a least-squares run by LSQR (0 for an unused tolerance).
+struct LsqrSettings {
+  double damp = 0.0, atol = 0.0, btol = 0.0, conlim = 0.0;
+  int iterationLimit = 0;
+};
+/// What an LSQR run gives: the solution, the standard errors, the stop code
+/// (0 to 7), the iterations and the estimates of |A| and |r|.
+struct LsqrRun {
+  VecX x, errors;
+  std::uint32_t stop = 0, iterations = 0;
+  double normA = 0.0, normR = 0.0;
+};
+/// LSQR as Paige and Saunders published it, in Eigen's vector operations,
+/// from the start x0, with the stopping tests in the order the engine's
+/// solver takes them.
+LsqrRun textbookLsqr(const MatX& a, const VecX& b, const VecX& x0, const LsqrSettings& s);
 
 /// The real roots of c[0] + c[1] x + c[2] x^2 + c[3] x^3 (c[3] != 0): the
 /// roots of the companion matrix whose imaginary parts are within

@@ -39,6 +39,26 @@ inline Mat3 asMat3(const Eigen::Matrix3d& e) { return fromMatrix<Mat3>(e); }
 inline Eigen::Matrix4d toE(const Mat4& a) { return toMatrix<4>(a); }
 inline Mat4 asMat4(const Eigen::Matrix4d& e) { return fromMatrix<Mat4>(e); }
 
+inline Eigen::VectorXd toE(const VecX& a) {
+  return Eigen::Map<const Eigen::VectorXd>(a.v.data(), static_cast<Eigen::Index>(a.v.size()));
+}
+inline VecX asVecX(const Eigen::VectorXd& e) {
+  VecX a;
+  a.v.assign(e.data(), e.data() + e.size());
+  return a;
+}
+/// The row-major entries as Eigen's column-major matrix.
+inline Eigen::MatrixXd toE(const MatX& a) {
+  return Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(a.m.data(), a.rows,
+                                                                                                  a.cols);
+}
+inline MatX asMatX(const Eigen::MatrixXd& e) {
+  MatX a(static_cast<int>(e.rows()), static_cast<int>(e.cols()));
+  for (int r = 0; r < a.rows; ++r)
+    for (int c = 0; c < a.cols; ++c) a(r, c) = e(r, c);
+  return a;
+}
+
 inline Eigen::Quaterniond toE(const Quat& q) { return {q.w, q.x, q.y, q.z}; }
 inline Quat asQuat(const Eigen::Quaterniond& e) { return {e.w(), e.x(), e.y(), e.z()}; }
 inline Quat fromCoeffs(const Eigen::Vector4d& coeffs) {

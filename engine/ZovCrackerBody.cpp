@@ -1,3 +1,0 @@
-#include "engine/ZovCrackerBody.h"
-
-ZovCrackerBody::ZovCrackerBody() : CapsuleBody(kCrackerBody) {}

@@ -1,0 +1,3 @@
+#include "engine/bodies/ZovCrackerBody.h"
+
+ZovCrackerBody::ZovCrackerBody() : CapsuleBody(kCrackerBody) {}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/ThreadSlots.h"
+#include "geometry/EngineList.h"
+
+class CollisionPair;
+
+/// Pair records a worker's empty pool makes at a time.
+constexpr std::uint32_t kPairBatch = 16;
+/// Spare list nodes the manager's busiest lists keep.
+constexpr std::uint32_t kListNodeReserve = 1024;
+
+/// The free pair records of the collision passes: one pool per thread slot (0
+/// the calling thread, k worker k), so that workers take and give back records
+/// without a lock, and the blocks that own every record.
+///
+/// Records move between the pools and the manager's lists; only the blocks
+/// free them, when the pool is cleared or destroyed. Each slot's pool and
+/// blocks are touched only by the thread running as that slot.
+class PairPool {
+ public:
+  PairPool();
+  PairPool(const PairPool&) = delete;
+  PairPool& operator=(const PairPool&) = delete;
+
+  /// Slots 1 .. count have pools; takes and gives of higher slots do nothing.
+  void setWorkerCount(std::uint32_t count) { workerCount = count; }
+
+  /// A free record of slot `worker`, making kPairBatch new ones when its pool
+  /// is empty. Null above the worker count or when memory runs out.
+  CollisionPair* take(std::uint32_t worker);
+  /// Gives a record back to slot `worker`'s pool; nothing above the worker
+  /// count or for a null record.
+  void giveBack(CollisionPair* record, std::uint32_t worker);
+  /// Every record of `list` back to the calling thread's pool, the list
+  /// emptied.
+  void giveBackAll(EngineList<CollisionPair*>& list);
+  /// The free records of slot `worker`; null above the worker count.
+  EngineList<CollisionPair*>* freeRecords(std::uint32_t worker);
+  /// The calling thread's free records.
+  EngineList<CollisionPair*>& callingThreadRecords() { return pools[0]; }
+
+  /// Moves floor(n / (w + 1)) of the calling thread's n free records to each
+  /// of workers 1 .. w.
+  void deal(std::uint32_t w);
+  /// Every worker's free records back to the calling thread's pool.
+  void collect();
+
+  /// Every pool emptied; the records stay in their blocks.
+  void emptyPools();
+  /// Every record freed with its block, wherever it was (a step that failed
+  /// part way may have left records on any list); the pools make new ones on
+  /// demand.
+  void freeAll();
+
+  /// Moves the first n records of `from` to `to`, one by one.
+  static void moveRecords(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
+
+ private:
+  std::uint32_t workerCount = 0;
+  EngineList<CollisionPair*> pools[kMaxWorkerThreads + 1];
+  std::vector<std::unique_ptr<CollisionPair[]>> blocks[kThreadSlotCount];
+};

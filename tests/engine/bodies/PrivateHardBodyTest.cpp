@@ -1,0 +1,402 @@
+// The plain body's operations: marks, impulses, energy, rest test, bounded
+// moves, saved states, rescaling, break impulses, bounds and mesh ownership.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "geometry/MeshTransforms.h"
+#include "math/MgcQuaternion.h"
+#include "math/Tolerances.h"
+#include "support/BodyFixtures.h"
+#include "support/MathTestUtil.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using Mgc::Quaternion;
+using zovref::Mat3;
+using zovref::Vec3;
+using zovtest::BoxBody;
+using zovtest::toRef;
+
+namespace {
+
+const MgcVector3 kUnitScale(1.0, 1.0, 1.0);
+
+static_assert(!std::is_copy_constructible_v<BoxBody> && !std::is_copy_assignable_v<BoxBody>,
+              "a body owns its mesh: copies would delete it twice");
+
+MgcMatrix3 rotationAbout(const MgcVector3& axis, double angle) {
+  MgcVector3 unit = axis;
+  unit.Unitize(zov::kUnitizeTolerance);
+  MgcMatrix3 R;
+  R.FromAxisAngle(unit, angle);
+  return R;
+}
+
+// A placed, awake box of size (1, 2, 3) and mass 2.
+std::unique_ptr<BoxBody> placedBox(const MgcVector3& position = {}, const MgcMatrix3& R = MgcMatrix3::IDENTITY) {
+  auto body = std::make_unique<BoxBody>(MgcVector3(1.0, 2.0, 3.0));
+  body->init(position, R, kUnitScale);
+  body->setMass(2.0f);
+  return body;
+}
+
+// A mesh of the box [-0.5, 0.5]^3, given to the caller to own.
+ZOVmesh* unitCubeMesh() {
+  auto* mesh = new ZOVmesh();
+  ZOVAAbox box;
+  box.min = MgcVector3(-0.5, -0.5, -0.5);
+  box.max = MgcVector3(0.5, 0.5, 0.5);
+  meshFromAABB(box, mesh);
+  return mesh;
+}
+
+}  // namespace
+
+TEST(PrivateHardBody, ProcessedMarksCoverEveryThreadSlot) {
+  BoxBody body;
+  EXPECT_EQ(body.getProcessedThreadID(), -1);
+  body.enableProcessedThread(7);
+  body.enableProcessedThread(3);
+  EXPECT_EQ(body.getProcessedThreadID(), 3);
+  // The calling thread is slot 0 and workers run up to 32.
+  BoxBody lastWorker;
+  lastWorker.enableProcessedThread(kMaxWorkerThreads);
+  EXPECT_EQ(lastWorker.getProcessedThreadID(), kMaxWorkerThreads);
+  EXPECT_TRUE(lastWorker.isProcessedThread(kMaxWorkerThreads));
+  for (int outside : {-1, kThreadSlotCount, 1000}) {
+    lastWorker.enableProcessedThread(outside);
+    EXPECT_FALSE(lastWorker.isProcessedThread(outside));
+  }
+  EXPECT_NE(body.getWorkerDyn(0), body.getWorkerDyn(kMaxWorkerThreads));
+  EXPECT_NE(body.getWorkerDyn(kMaxWorkerThreads), nullptr);
+  EXPECT_EQ(body.getWorkerDyn(kThreadSlotCount), nullptr);
+  EXPECT_EQ(body.getWorkerDyn(-1), nullptr);
+
+  body.enableProcessed();
+  body.resetProcessedThreads();
+  EXPECT_EQ(body.getProcessedThreadID(), -1);
+  EXPECT_FALSE(body.isProcessed());
+}
+
+// An impulse J at a point P changes the velocity of that point by K J with
+// K = I/m - [r] I^-1 [r], r = P - x: the textbook collision matrix.
+TEST(PrivateHardBody, ImpulsesChangeVelocitiesByTheCollisionMatrix) {
+  auto body = placedBox(MgcVector3(1.0, -2.0, 0.5), rotationAbout(MgcVector3(1.0, 2.0, 3.0), 0.8));
+  body->setLinearVelocity(MgcVector3(0.5, 0.0, 0.0));
+  body->setAngularVelocity(MgcVector3(0.0, 1.0, 0.2));
+  const MgcVector3 P(1.4, -1.1, 1.7);
+  const MgcVector3 J(0.3, -2.0, 1.1);
+  const Vec3 before = toRef(body->getPointVelocity(P));
+  body->applyImpulse(J, P);
+  const Vec3 after = toRef(body->getPointVelocity(P));
+
+  const Vec3 r = toRef(P - body->getDyn().position);
+  const Mat3 skew(0, -r.z(), r.y(), r.z(), 0, -r.x(), -r.y(), r.x(), 0);
+  const Mat3 K = Mat3::identity() / body->getMass() - skew * toRef(body->getDyn().worldInvInertia) * skew;
+  EXPECT_LT(zovref::norm(after - before - K * toRef(J)), 1e-12);
+
+  // Through the reference point: no spin, and a sleeping body wakes.
+  body->deActivate();
+  body->countSleeping();
+  const MgcVector3 v = body->getDyn().linearVelocity, w = body->getDyn().angularVelocity;
+  body->applyImpulse(MgcVector3(4.0, 0.0, -2.0));
+  EXPECT_TRUE(body->isActive());
+  EXPECT_EQ(body->getsleepCount(), 0);
+  EXPECT_EQ(body->getDyn().angularVelocity, w);
+  EXPECT_LT((body->getDyn().linearVelocity - v - MgcVector3(2.0, 0.0, -1.0)).Length(), 1e-15);
+}
+
+TEST(PrivateHardBody, EnergyIsTwiceTheKineticEnergy) {
+  auto body = placedBox(MgcVector3(), rotationAbout(MgcVector3(0.0, 1.0, 1.0), 0.3));
+  body->setLinearVelocity(MgcVector3(1.0, 0.0, 0.0));
+  EXPECT_DOUBLE_EQ(body->computeEnergy(), 2.0);
+  const MgcVector3 w(0.4, -1.0, 0.7);
+  body->setAngularVelocity(w);
+  const double rotational = zovref::dot(toRef(w), toRef(body->getDyn().worldInertia) * toRef(w));
+  EXPECT_NEAR(body->computeEnergy(), 2.0 + rotational, 1e-12);
+
+  const double before = body->computeEnergy();
+  body->enableStatic();
+  EXPECT_EQ(body->computeEnergy(), zov::kMaxFloat);
+  body->disableStatic();
+  EXPECT_EQ(body->computeEnergy(), before);
+}
+
+TEST(PrivateHardBody, RestTestSeesMovesAndTurnsAboveTheTolerance) {
+  struct Case {
+    const char* name;
+    MgcVector3 move;
+    double turn;
+    bool active;
+    bool moving;
+  };
+  const std::vector<Case> cases = {
+      {"at rest", {}, 0.0, true, false},
+      {"move of 0.001", {0.001, 0.0, 0.0}, 0.0, true, false},
+      {"move of 0.01", {0.0, 0.01, 0.0}, 0.0, true, true},
+      {"turn of 1e-6 rad", {}, 1e-6, true, false},
+      {"turn of 0.01 rad", {}, 0.01, true, true},
+      {"asleep and moved", {1.0, 1.0, 1.0}, 1.0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto body = placedBox(MgcVector3(1.0, 2.0, 3.0), rotationAbout(MgcVector3(1.0, 0.0, 1.0), 0.5));
+    body->storeLastDynamics();
+    body->moveBy(c.move);
+    body->rotate(MgcVector3());  // no turn
+    if (c.turn != 0.0)
+      body->setOrientation(rotationAbout(MgcVector3(0.0, 1.0, 0.0), c.turn) * body->getDyn().orientation);
+    if (!c.active) body->deActivate();
+    EXPECT_EQ(body->updateSleepState(), c.moving);
+  }
+  // A mesh that moves by its vertices keeps the body awake.
+  auto body = placedBox();
+  body->storeLastDynamics();
+  ZOVmesh* mesh = unitCubeMesh();
+  mesh->hasVertexData = 1;
+  body->modify(mesh);
+  EXPECT_TRUE(body->updateSleepState());
+}
+
+TEST(PrivateHardBody, ExtractionMovesStayNearTheLastStep) {
+  auto body = placedBox(MgcVector3(0.0, 0.0, 0.0));
+  body->storeLastDynamics();
+  body->setLinearVelocity(MgcVector3(1.0, 0.5, 0.0));
+  body->setAngularVelocity(MgcVector3(0.0, 0.0, 2.0));
+  body->integrateForces(0.1, false);
+  body->integrateMotion(0.1);  // the step went from (0,0,0) to (0.1, 0.05, 0)
+
+  // With coefficient 0 a push ends inside the box of the step's two ends.
+  body->setExtractionCoeff(0.0);
+  body->translate(MgcVector3(5.0, -5.0, 5.0), MgcVector3());
+  EXPECT_EQ(body->getDyn().position, MgcVector3(0.1, 0.0, 0.0));
+  // A turn stays between the step's two orientations, component by component.
+  body->translate(MgcVector3(), MgcVector3(0.0, 0.0, 50.0));
+  const Quaternion& q = body->getDyn().orientationQuat;
+  const Quaternion& lastQ = body->getLastDyn().orientationQuat;
+  const Quaternion& stepQ = body->getDyn().referenceQuat;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_GE(q[i], std::min(lastQ[i], stepQ[i]) - 1e-12);
+    EXPECT_LE(q[i], std::max(lastQ[i], stepQ[i]) + 1e-12);
+  }
+  EXPECT_NEAR(q.Length(), 1.0, 1e-12);
+
+  // With coefficient 1 the push is unbounded, as moveBy is.
+  body->setExtractionCoeff(1.0);
+  const MgcVector3 from = body->getDyn().position;
+  body->translate(MgcVector3(5.0, -5.0, 5.0), MgcVector3());
+  EXPECT_EQ(body->getDyn().position, from + MgcVector3(5.0, -5.0, 5.0));
+  EXPECT_FALSE(body->isWorldModified());
+}
+
+TEST(PrivateHardBody, RotateTurnsByTheImpulseOverTheInertia) {
+  auto body = placedBox();
+  const MgcVector3 impulse(0.0, 0.0, 0.5);
+  const double angle = impulse.z / body->getLocalInertiaTensor()[2][2];
+  body->rotate(impulse);
+  const Mat3 expected = zovref::axisAngleMatrix(angle, Vec3::unit(2));
+  EXPECT_LT(zovref::maxAbs(toRef(body->getDyn().orientation) - expected), 1e-12);
+}
+
+TEST(PrivateHardBody, SaveDynamicsCopiesOnlyTheAskedParts) {
+  struct Case {
+    int what;
+    bool velocity, spin, mass, whole;
+  };
+  const std::vector<Case> cases = {
+      {kSaveAll, true, true, true, true},
+      {kSaveLinearVelocity, true, false, false, false},
+      {kSaveLinearVelocity | kSaveAngularVelocity, true, false, false, false},
+      {kSaveAngularVelocity, false, true, false, false},
+      {kSaveMass, false, false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto body = placedBox();
+    body->saveDynamics(kSaveAll);
+    const RBDynamics saved = body->getDynInit();
+    body->setLinearVelocity(MgcVector3(1.0, 2.0, 3.0));
+    body->setAngularVelocity(MgcVector3(0.5, 0.0, 0.0));
+    body->setMass(5.0f);
+    body->setPosition(MgcVector3(9.0, 9.0, 9.0));
+    body->saveDynamics(c.what);
+    const RBDynamics& init = body->getDynInit();
+    const RBDynamics& now = body->getDyn();
+    EXPECT_EQ(init.linearVelocity, c.velocity ? now.linearVelocity : saved.linearVelocity);
+    EXPECT_EQ(init.angularVelocity, c.spin || c.whole ? now.angularVelocity : saved.angularVelocity);
+    EXPECT_EQ(init.invMass, c.mass ? now.invMass : saved.invMass);
+    EXPECT_EQ(init.position, c.whole ? now.position : saved.position);
+  }
+}
+
+TEST(PrivateHardBody, RestoreReturnsToTheSavedStateAndParksFirstHitBodies) {
+  auto body = placedBox(MgcVector3(1.0, 1.0, 1.0));
+  body->saveDynamics(kSaveAll);
+  zovtest::advanceBodies({body.get()}, 0.5, MgcVector3(0.0, -10.0, 0.0), true);
+  body->enableFirstHit();
+  body->restoreDynamics();
+  EXPECT_EQ(body->getDyn().position, MgcVector3(1.0, 1.0, 1.0));
+  EXPECT_EQ(body->getLastDyn().position, MgcVector3(1.0, 1.0, 1.0));
+  EXPECT_EQ(body->getDyn().linearVelocity, MgcVector3());
+  EXPECT_TRUE(body->isStatic());
+}
+
+TEST(PrivateHardBody, RescalingKeepsTheDensity) {
+  struct Case {
+    eHBodyType kind;
+    double radiusAfter;  // of a unit box scaled by 2
+  };
+  const double twiceDiagonal = std::sqrt(3.0);      // half the diagonal of a box of side 2
+  const double twiceSideDiagonal = std::sqrt(2.0);  // half the diagonal of a side of a box of side 2
+  const std::vector<Case> cases = {
+      {kPhantomBody, 0.5 * std::sqrt(3.0)},  // phantoms keep their radius
+      {kCapsuleBody, twiceSideDiagonal},
+      {kCrackerBody, twiceSideDiagonal},
+      {kHullBody, twiceDiagonal},
+      {kTriMeshBody, twiceDiagonal},
+      {kBarrierBody, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    BoxBody body(MgcVector3(1.0, 1.0, 1.0), c.kind);
+    body.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
+    body.setMass(1.0f);
+    body.setScale(MgcVector3(2.0, 2.0, 2.0));
+    EXPECT_EQ(body.getMass(), 8.0);
+    EXPECT_NEAR(body.getShape().radius, c.radiusAfter, 1e-15);
+    EXPECT_DOUBLE_EQ(body.getLocalInertiaTensor()[0][0], 8.0 * (4.0 + 4.0) / 12.0);
+  }
+  // A hull's mesh follows the new scale.
+  BoxBody hull(MgcVector3(1.0, 1.0, 1.0), kHullBody);
+  hull.modify(unitCubeMesh());
+  hull.init(MgcVector3(3.0, 0.0, 0.0), MgcMatrix3::IDENTITY, kUnitScale);
+  hull.setScale(MgcVector3(2.0, 1.0, 1.0));
+  const ZOVmesh* mesh = hull.getWorldMesh();
+  for (std::uint32_t i = 0; i < mesh->numVertices; ++i) EXPECT_EQ(std::fabs(mesh->worldVertices[i].x - 3.0), 1.0);
+}
+
+TEST(PrivateHardBody, BrokenJointSendsBothPiecesApart) {
+  auto near = placedBox(MgcVector3(0.0, 0.0, 0.0));
+  auto far = placedBox(MgcVector3(3.0, 4.0, 0.0));
+  near->deActivate();
+  far->deActivate();
+  DynamicStress joint;
+  joint.setCNode(near.get());
+  joint.setPNode(far.get());
+
+  joint.setBreakEnergy(zov::kTolerance);
+  near->ApplyBreakEnergy(&joint);
+  EXPECT_EQ(near->getDyn().linearVelocity, MgcVector3());
+  EXPECT_FALSE(near->isActive());
+
+  joint.setBreakEnergy(2.0);
+  near->ApplyBreakEnergy(&joint);
+  far->ApplyBreakEnergy(&joint);
+  EXPECT_TRUE(near->isActive());
+  EXPECT_TRUE(far->isActive());
+  const MgcVector3 away(0.6, 0.8, 0.0);  // unit vector from near to far
+  const MgcVector3 separation = far->getDyn().linearVelocity - near->getDyn().linearVelocity;
+  EXPECT_NEAR(separation.Dot(away), 4.0, 1e-12);
+  EXPECT_NEAR(separation.Cross(away).Length(), 0.0, 1e-12);
+  EXPECT_NEAR(near->getDyn().linearVelocity.Dot(away), -2.0, 1e-12);
+}
+
+// The bounding box is the local box placed in the world, and the bounding
+// capsule encloses it.
+TEST(PrivateHardBody, BoundsEncloseThePlacedBox) {
+  BoxBody body(MgcVector3(1.0, 4.0, 2.0), kHullBody);
+  body.getShape().localCenter = MgcVector3(0.5, -0.25, 1.0);
+  body.getShape().boxRotation = rotationAbout(MgcVector3(0.0, 0.0, 1.0), 0.3);
+  const MgcMatrix3 R = rotationAbout(MgcVector3(1.0, 1.0, 0.0), 0.9);
+  const MgcVector3 p(2.0, -1.0, 4.0);
+  const MgcVector3 s(1.5, 0.5, 2.0);
+  body.init(p, R, s);
+
+  const ZOVbox box = *body.updateBounds();
+  const Vec3 center = toRef(R) * Vec3(0.75, -0.125, 2.0) + toRef(p);
+  EXPECT_LT(zovref::norm(toRef(box.center) - center), 1e-12);
+  EXPECT_EQ(box.extents, MgcVector3(0.75, 1.0, 2.0));
+  EXPECT_EQ(box.maxExtent, 2.0);
+  const Mat3 axes = toRef(R) * toRef(body.getShape().boxRotation);
+  EXPECT_LT(zovref::maxAbs(toRef(box.axes) - axes), 1e-12);
+
+  const ZOVcapsule capsule = *body.getBoundingVolume(1);
+  // The unscaled box is longest along y: that is the capsule's axis.
+  EXPECT_LT(zovref::norm(toRef(capsule.axis) - axes.col(1)), 1e-12);
+  EXPECT_EQ(capsule.length, 2.0);
+  MgcVector3 corners[8];
+  obbCorners(box, corners);
+  for (const MgcVector3& corner : corners) {
+    const Vec3 d = toRef(corner - capsule.center);
+    const double along = std::clamp(zovref::dot(d, toRef(capsule.axis)), -capsule.length / 2, capsule.length / 2);
+    EXPECT_LE(zovref::norm(d - along * toRef(capsule.axis)), capsule.radius + 1e-12);
+  }
+}
+
+TEST(PrivateHardBody, WorldMeshFollowsTheBodyAndTheWorldUpdateBit) {
+  BoxBody body(MgcVector3(1.0, 1.0, 1.0), kHullBody);
+  EXPECT_EQ(body.getWorldMesh(), nullptr);
+  body.modify(unitCubeMesh());
+  const MgcMatrix3 R = rotationAbout(MgcVector3(0.0, 1.0, 0.0), 0.5);
+  body.init(MgcVector3(1.0, 2.0, 3.0), R, MgcVector3(2.0, 2.0, 2.0));
+  EXPECT_TRUE(body.isWorldModified());
+
+  body.setPosition(MgcVector3(-1.0, 0.0, 0.0));
+  EXPECT_FALSE(body.isWorldModified());
+  const ZOVmesh* mesh = body.getWorldMesh();
+  EXPECT_FALSE(body.isWorldModified());
+  for (std::uint32_t i = 0; i < mesh->numVertices; ++i) {
+    const Vec3 expected = toRef(R) * (2.0 * toRef(mesh->vertices[i])) + Vec3(-1, 0, 0);
+    EXPECT_LT(zovref::norm(toRef(mesh->worldVertices[i]) - expected), 1e-12);
+  }
+  // Integration moves the body, so the world data are stale afterwards.
+  body.updateWorldData();
+  body.setLinearVelocity(MgcVector3(1.0, 0.0, 0.0));
+  body.integrateMotion(0.1);
+  EXPECT_FALSE(body.isWorldModified());
+
+  BoxBody phantom;
+  phantom.init(MgcVector3(), MgcMatrix3::IDENTITY, kUnitScale);
+  EXPECT_FALSE(phantom.isWorldModified());  // a phantom keeps no world data
+}
+
+TEST(PrivateHardBody, BodyOwnsExactlyOneMesh) {
+  BoxBody body;
+  body.modify(unitCubeMesh());
+  ZOVmesh* second = unitCubeMesh();
+  body.modify(second);  // the first mesh is deleted
+  body.modify(second);  // its own mesh again: nothing happens
+  body.setMesh(second);
+  EXPECT_EQ(body.getWorldMesh(), second);
+  body.setMesh(nullptr);
+  EXPECT_EQ(body.getWorldMesh(), nullptr);
+}
+
+TEST(PrivateHardBody, JointTestsFindActiveAndBrokenJoints) {
+  DynamicStress holding;
+  holding.activate();
+  DynamicStress broken;
+  struct Case {
+    std::vector<DynamicStress*> joints;
+    bool active, inactive;
+  };
+  const std::vector<Case> cases = {
+      {{}, false, false},
+      {{&holding}, true, false},
+      {{&broken}, false, true},
+      {{&broken, &holding}, true, true},
+  };
+  for (const Case& c : cases) {
+    BoxBody body;
+    for (DynamicStress* joint : c.joints) body.getJointList().append(joint);
+    EXPECT_EQ(body.hasActiveJoint(), c.active);
+    EXPECT_EQ(body.hasInactiveJoint(), c.inactive);
+  }
+}
