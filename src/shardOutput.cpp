@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/MeshFactory.h"
-#include "engine/ShatterMeshOps.h"
+#include "engine/shatter/ShatterMeshOps.h"
 #include "src/cutFaceTags.h"
 #include "src/engineMeshOutput.h"
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/MeshFactory.h"
-#include "engine/VoronoiCarving.h"
+#include "engine/shatter/VoronoiCarving.h"
 #include "geometry/ShatterParams.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "src/hostHelpers.h"

@@ -3,7 +3,7 @@
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
-#include "engine/ShatterMeshOps.h"
+#include "engine/shatter/ShatterMeshOps.h"
 #include "src/engineMeshOutput.h"
 #include "src/meshConversion.h"
 #include "src/shardOutput.h"

@@ -6,7 +6,7 @@
 
 #include "CommandFixture.h"
 #include "ShatterSupport.h"
-#include "engine/VoronoiCarving.h"
+#include "engine/shatter/VoronoiCarving.h"
 #include "testing/HostTesting.h"
 
 namespace {
