@@ -450,7 +450,9 @@ bool voronoiNode::setDisplayCells(voronoiNode* node, ZOV_DFmesh* const* shards, 
   return true;
 }
 
-bool voronoiNode::buildDisplayCells(voronoiNode* node, MDataBlock&) {
+bool voronoiNode::buildDisplayCells(voronoiNode* node, MDataBlock&) { return buildDisplayCells(node); }
+
+bool voronoiNode::buildDisplayCells(voronoiNode* node) {
   if (!node) return false;
   const MPointArray points = readPoints(node, displayPoints);
   const MPlug list = plugOf(node, displayFaces);

@@ -106,6 +106,8 @@ class voronoiNode : public MPxLocatorNode {
   /// face with an index outside `displayPoints` is dropped. False when
   /// either array is empty or no cell can be made.
   static bool buildDisplayCells(voronoiNode* node, MDataBlock& block);
+  /// buildDisplayCells from the node's plugs, outside a compute.
+  static bool buildDisplayCells(voronoiNode* node);
   /// Whether the cells may be shown: not when the group's shards are
   /// animated or carry rigid bodies. Builds them when missing.
   static bool prepareCellDisplay(voronoiNode* node, const MPlug& plug, MDataBlock& block);

@@ -68,7 +68,6 @@ TEST_F(VoronoiNode, ReadsPastTheEndGiveZeroAndAnEmptyBox) {
 }
 
 TEST_F(VoronoiNode, DisplayFacesAreReadUpToTheirSeparatorsAndWithinThePoints) {
-  MDataBlock* block = nullptr;
   struct Case {
     std::vector<int> faces;
     std::vector<std::uint32_t> corners;  // per face made
@@ -85,7 +84,7 @@ TEST_F(VoronoiNode, DisplayFacesAreReadUpToTheirSeparatorsAndWithinThePoints) {
     voronoiNode* node = makeRecord();
     setPoints(node, 50);
     setFaces(node, c.faces);
-    ASSERT_TRUE(voronoiNode::buildDisplayCells(node, *block));
+    ASSERT_TRUE(voronoiNode::buildDisplayCells(node));
     ASSERT_EQ(node->displayCells->numFaces, c.corners.size());
     for (size_t f = 0; f < c.corners.size(); ++f) EXPECT_EQ(node->displayCells->faces[f].numVertices, c.corners[f]);
   }
