@@ -40,7 +40,7 @@ bool PrivateWorld::step(double dt) {
   preStep();
   disableBodyChangeState();
   try {
-    const int crackers = manager.testCrackerPairs(&crackerBodies, &dynamicBodies, &staticBodies);
+    const int crackers = manager.testCrackerPairs(&crackerBodies, &dynamicBodies, &staticBodies, &sleepingBodies);
     const int contacts = manager.contactPass(&dynamicBodies, &staticBodies, &sleepingBodies, &barrierBodies);
     const int result = contacts != 0 ? contacts : crackers;
     if (result != 1) return true;

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "src/hostEngineConversions.h"
+
 namespace {
 
 constexpr unsigned int kPerMinute = 60;
@@ -69,7 +71,7 @@ bool curvePointAtParam(const MFnNurbsCurve& curve, Mgc::MgcVector3* points, int 
     MPoint point;
     curve.getPointAtParam(t, point, MSpace::kObject);
     point = point * matrix;
-    points[i] = Mgc::MgcVector3(point.x, point.y, point.z);
+    points[i] = toEngine(point);
     t = std::min(t + step, end);
   }
   return true;

@@ -14,9 +14,6 @@
 
 #include "math/MgcVector3.h"
 
-/// A host vector as an engine vector.
-inline Mgc::MgcVector3 toEngine(const MVector& v) { return Mgc::MgcVector3(v.x, v.y, v.z); }
-
 // Small host helpers of the shatter tools, the body-creation command and
 // the cracker node.
 

@@ -15,8 +15,8 @@
 
 #include "geometry/MeshTransforms.h"
 #include "math/MgcVector2.h"
-#include "src/cutFaceTags.h"
-#include "src/hostHelpers.h"
+#include "src/hostEngineConversions.h"
+#include "src/meshes/cutFaceTags.h"
 
 namespace {
 

@@ -18,20 +18,26 @@
 #include <optional>
 #include <vector>
 
-#include "src/collisionShapeNode.h"
 #include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/draw/viewportResources.h"
-#include "src/manageZovListCmd.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyCmd.h"
-#include "src/rigidBodyNode.h"
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/voronoiNode.h"
-#include "src/solverCmd.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/computeRotDistCmd.h"
+#include "src/simulation/connectForceFieldsCmd.h"
+#include "src/simulation/deleteUserNodeCmd.h"
+#include "src/simulation/manageZovListCmd.h"
+#include "src/simulation/queryZovBodyCmd.h"
+#include "src/simulation/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/selectZovContext.h"
+#include "src/simulation/solverCmd.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerCmd.h"
+#include "src/simulation/zovCrackerNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 
@@ -107,8 +113,14 @@ const std::vector<CommandRow> kCommands = {
     {"zovSolver", SolverCmd::creator, SolverCmd::newSyntax, false},
     {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
     {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
+    {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
+    {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
     {"zovShatter", shatterCmd::creator, shatterCmd::newSyntax, false},
     {"zovAdqShatter", adquireShatterCmd::creator, adquireShatterCmd::newSyntax, false},
+    {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
+    {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
+    {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };
 
 enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };

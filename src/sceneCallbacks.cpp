@@ -17,15 +17,15 @@
 #include <iostream>
 #include <vector>
 
-#include "src/collisionShapeNode.h"
 #include "src/draw/viewportResources.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
-#include "src/rigidBodyCmd.h"
-#include "src/rigidBodyNode.h"
 #include "src/shatter/voronoiNode.h"
-#include "src/solverNode.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 
@@ -38,13 +38,6 @@ constexpr double kTimeAndPivotLinks = 3.6;
 
 int frameOf(const MTime& time) { return static_cast<int>(std::trunc(time.value())); }
 
-/// The plugs connected to a solver's input, as destination and as source.
-MPlugArray connectedTo(const MObject& solver, const MObject& attribute) {
-  MPlugArray plugs;
-  MPlug(solver, attribute).connectedTo(plugs, true, true);
-  return plugs;
-}
-
 double versionOf(const MObject& solver) {
   MString text;
   MPlug(solver, zovSolverNode::version).getValue(text);
@@ -54,27 +47,27 @@ double versionOf(const MObject& solver) {
 /// Keeps a node unlocked while an upgrade edits it, locking it again after.
 class Unlocked {
  public:
-  explicit Unlocked(const MObject& node) : m_node(node), m_wasLocked(m_node.isLocked()) {
-    if (m_wasLocked) m_node.setLocked(false);
+  explicit Unlocked(const MObject& node) : nodeFn(node), wasLocked(nodeFn.isLocked()) {
+    if (wasLocked) nodeFn.setLocked(false);
   }
   ~Unlocked() {
-    if (m_wasLocked) m_node.setLocked(true);
+    if (wasLocked) nodeFn.setLocked(true);
   }
   Unlocked(const Unlocked&) = delete;
   Unlocked& operator=(const Unlocked&) = delete;
 
  private:
-  MFnDependencyNode m_node;
-  bool m_wasLocked;
+  MFnDependencyNode nodeFn;
+  bool wasLocked;
 };
 
 /// Scenes before 3.5 fed the collision type through the mesh-animation link:
 /// the shape's type output now feeds it.
 void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
-  const MPlugArray bodies = connectedTo(solver, zovSolverNode::rigidBodies);
+  const MPlugArray bodies = connectedPlugs(solver, zovSolverNode::rigidBodies);
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
-    rigidBodyNode* rigid = rigidBodyOf(node);
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr) continue;
     const Unlocked unlocked(node);
     const int type = rigid->collisionType();
@@ -83,16 +76,15 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
       modifier.connect(MPlug(shape, collisionShapeNode::outCollisionType), MPlug(node, rigidBodyNode::inCollisionType));
       modifier.doIt();
       MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(type));
-      pullPlug(shape, collisionShapeNode::outCollisionType);
-      pullPlug(shape, collisionShapeNode::ca_collisionShape);
+      pullPlugs(shape, {&collisionShapeNode::outCollisionType, &collisionShapeNode::ca_collisionShape});
     }
     rigid->pullAll();
   }
-  const MPlugArray crackers = connectedTo(solver, zovSolverNode::crackers);
+  const MPlugArray crackers = connectedPlugs(solver, zovSolverNode::crackers);
   for (unsigned int i = 0; i < crackers.length(); ++i) {
     const MObject node = crackers[i].node();
-    MFnDependencyNode fn(node);
-    if (fn.typeId() != zovCrackerNode::id || fn.userNode() == nullptr) continue;
+    zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node);
+    if (cracker == nullptr) continue;
     MObject shape;
     if (firstConnectedNode(MPlug(node, zovCrackerNode::inCollisionShape), shape) &&
         collisionShapeNode::isShapeNode(shape)) {
@@ -101,20 +93,19 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
       modifier.connect(MPlug(shape, collisionShapeNode::outCollisionType),
                        MPlug(node, zovCrackerNode::inCollisionType));
       modifier.doIt();
-      pullPlug(shape, collisionShapeNode::outCollisionType);
-      pullPlug(shape, collisionShapeNode::ca_collisionShape);
+      pullPlugs(shape, {&collisionShapeNode::outCollisionType, &collisionShapeNode::ca_collisionShape});
     }
-    static_cast<zovCrackerNode*>(fn.userNode())->readParameters();
+    cracker->readParameters();
   }
 }
 
 /// Scenes before 3.6 did not feed time to the bodies nor hold their
 /// transforms' rotate pivots in the pivot helpers.
 void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
-  const MPlugArray bodies = connectedTo(solver, zovSolverNode::rigidBodies);
+  const MPlugArray bodies = connectedPlugs(solver, zovSolverNode::rigidBodies);
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
-    rigidBodyNode* rigid = rigidBodyOf(node);
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr) continue;
     const Unlocked unlocked(node);
     const MPlug timeInput(node, rigidBodyNode::inTimeRbd);
@@ -123,9 +114,7 @@ void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
       modifier.doIt();
     }
     MDagPath transform;
-    if (rigid->isAnimated(rigidBodyNode::kTransformAnimated) || !MDagPath::getAPathTo(node, transform) ||
-        !transform.pop() || transform.length() == 0)
-      continue;
+    if (rigid->isAnimated(rigidBodyNode::kTransformAnimated) || !parentTransformPath(node, transform)) continue;
     linkPivotHelpers(node, transform.node(), modifier);
     rigid->pullAll();
   }
@@ -136,7 +125,7 @@ void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
 /// brought into the space of the mesh that drives them.
 void upgradeVoronoiNodes() {
   for (MItDependencyNodes it(MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
-    voronoiNode* node = voronoiNodeOf(it.thisNode());
+    voronoiNode* node = userNodeOf<voronoiNode>(it.thisNode());
     if (!node) continue;
     MString text;
     MPlug(node->thisMObject(), voronoiNode::version).getValue(text);
@@ -168,7 +157,7 @@ void onLinearUnitChanged(void*) {
   const MTime start = MAnimControl::minTime();
   const int first = frameOf(start);
   for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
-    if (solverOf(it.thisNode()) == nullptr) continue;
+    if (userNodeOf<zovSolverNode>(it.thisNode()) == nullptr) continue;
     MPlug startFrame(it.thisNode(), zovSolverNode::startFrame);
     if (startFrame.isNull() || startFrame.asInt() == first) continue;
     if (now != start) {
@@ -249,9 +238,10 @@ void onSceneReset(void*) {
   if (MAnimControl::currentTime() != start) {
     MAnimControl::setCurrentTime(start);
     const MObject solver = findSolverNode();
-    if (zovSolverNode* node = solverOf(solver))
-      node->rewindBodies(connectedTo(solver, zovSolverNode::rigidBodies), connectedTo(solver, zovSolverNode::crackers),
-                         connectedTo(solver, zovSolverNode::fractureBodies));
+    if (zovSolverNode* node = userNodeOf<zovSolverNode>(solver))
+      node->rewindBodies(connectedPlugs(solver, zovSolverNode::rigidBodies),
+                         connectedPlugs(solver, zovSolverNode::crackers),
+                         connectedPlugs(solver, zovSolverNode::fractureBodies));
   }
   int mainWindow = 0;
   MGlobal::executeCommand("window -ex MayaWindow", mainWindow, false, false);
@@ -262,7 +252,7 @@ void onSceneOpened(void*) {
   g_sceneLoading = false;
   upgradeVoronoiNodes();
   const MObject solver = findSolverNode();
-  zovSolverNode* node = solverOf(solver);
+  zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
   if (node == nullptr) return;
   const double version = versionOf(solver);
   if (version < kModuleVersion) {
@@ -282,7 +272,7 @@ void onAfterImport(void*) {}
 void onReleaseViewportResources(void*) {
   runQuietly("displayColor -dormant \"grid\" 3");
   runQuietly("savePrefs -colors");
-  if (zovSolverNode* solver = solverOf(findSolverNode())) solver->releaseWorld();
+  if (zovSolverNode* solver = userNodeOf<zovSolverNode>(findSolverNode())) solver->releaseWorld();
   releaseDrawAgents();
 }
 

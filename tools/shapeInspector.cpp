@@ -47,9 +47,9 @@
 #include "engine/MeshFactory.h"
 #include "engine/PublicWorld.h"
 #include "geometry/MassProperties.h"
-#include "src/collisionShapeNode.h"
-#include "src/meshConversion.h"
-#include "src/rigidBodyNode.h"
+#include "src/meshes/meshConversion.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 

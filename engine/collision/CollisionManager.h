@@ -135,9 +135,11 @@ class CollisionManager {
   /// in contact, else 0.
   int detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                      EngineList<HardBody*>* barriers);
-  /// Every cracker against the active and the static bodies: 0 at once
-  /// without crackers; 1 when some cracker pair holds contacts, else 0.
-  int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics);
+  /// Every cracker against the active, the static and the sleeping bodies:
+  /// 0 at once without crackers; 1 when some cracker pair holds contacts,
+  /// else 0. A sleeping body a cracker touches is woken.
+  int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
+                       EngineList<HardBody*>* sleeping = nullptr);
   /// The threaded contact pass (the detection pass at a thread count of 1);
   /// returns after its workers have ended. 1 when some pair is in contact.
   int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
@@ -503,7 +505,11 @@ class CollisionManager {
   void handOverSplitPairs();
   /// The threaded pair processing: pairs in list order, those sharing a body
   /// one after the other, the others at once.
-  void processPairsThreaded(const int& mode, std::uint32_t helpers, std::uint32_t& outFlags);
+  void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
+                            std::uint32_t& outFlags);
+  /// One pass of the pair processing over `pairs`, in their order.
+  void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
+                   std::uint32_t& outFlags);
   /// The energy of the pair's bodies without storing anything.
   static double measurePairEnergy(const CollisionPair& pair, double* terms, Mgc::MgcVector3* momenta);
   /// Walks the pieces of the fracture body `compound` (the pair's first body
@@ -525,9 +531,9 @@ class CollisionManager {
   void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, dmat* K, double s, std::uint32_t worker);
   /// The linked manifolds of the pair on their own, after a collision.
   void resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker);
-  /// Applies impulse J at the world point p: +J to the first body, -J to the
-  /// second unless it is static.
-  static void applyContactImpulse(CollisionPair& pair, const Mgc::MgcVector3& J, const Mgc::MgcVector3& p);
+  /// Applies impulse J at contact i: +J to the first body, -J to the second
+  /// unless it is static; the found contact it stands for carries it.
+  static void applyContactImpulse(CollisionPair& pair, std::uint32_t i, const Mgc::MgcVector3& J);
 
   std::uint32_t linkCounter = 0;
   std::uint32_t pairCounter = 0;

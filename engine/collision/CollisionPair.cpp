@@ -1,5 +1,6 @@
 #include "engine/collision/CollisionPair.h"
 
+#include "engine/bodies/HardBody.h"
 #include "math/Tolerances.h"
 
 CollisionPair::CollisionPair() = default;
@@ -23,6 +24,8 @@ void CollisionPair::reset() {
   status = kContactNone;
   manifoldRows = 0;
   backedOff = 0;
+  held = 0;
+  found.count = 0;
   manifolds.clear();
 }
 
@@ -49,5 +52,38 @@ void CollisionPair::copyFrom(const CollisionPair& other) {
     secondPoints[i] = other.secondPoints[i];
     normals[i] = other.normals[i];
     depths[i] = other.depths[i];
+  }
+}
+
+bool CollisionPair::movesSecond() const {
+  return (held & kHeldSecond) == 0 && secondBody != nullptr && !secondBody->isStatic();
+}
+
+void CollisionPair::keepFoundContacts() {
+  found.count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
+  for (std::uint32_t i = 0; i < found.count; ++i) {
+    found.points[i] = points[i];
+    found.secondPoints[i] = secondPoints[i];
+    found.normals[i] = normals[i];
+    found.staticVelocities[i] = staticVelocities[i];
+    found.features[i] = features[i];
+    found.depths[i] = depths[i];
+    found.carried[i] = Mgc::MgcVector3();
+    foundIndex[i] = static_cast<std::uint8_t>(i);
+  }
+}
+
+void CollisionPair::restoreFoundContacts() {
+  contactCount = found.count;
+  secondCount = found.count;
+  for (std::uint32_t i = 0; i < found.count; ++i) {
+    points[i] = found.points[i];
+    secondPoints[i] = found.secondPoints[i];
+    normals[i] = found.normals[i];
+    staticVelocities[i] = found.staticVelocities[i];
+    features[i] = found.features[i];
+    depths[i] = found.depths[i];
+    marks[i] = 0;
+    foundIndex[i] = static_cast<std::uint8_t>(i);
   }
 }

@@ -10,6 +10,10 @@
 class HardBody;
 class ContactManifold;
 
+/// Sides of a pair the contact solves hold in place.
+constexpr std::uint8_t kHeldFirst = 1;
+constexpr std::uint8_t kHeldSecond = 2;
+
 /// What the contact solver makes of a pair.
 enum ContactStatus : std::uint32_t {
   kContactNone = 0,
@@ -68,6 +72,24 @@ class CollisionPair {
   double workValues[kMaxPairContacts] = {};
   std::uint8_t marks[kMaxPairContacts] = {};
   Mgc::MgcVector3 impulses[kMaxPairContacts];
+  /// The contacts as the pair processing found them. A solve takes out the
+  /// contacts that separate or would pull; each pass over the pairs starts
+  /// again from these, since a contact that separates in one pass may carry
+  /// load in the next.
+  struct FoundContacts {
+    std::uint32_t count = 0;
+    Mgc::MgcVector3 points[kMaxPairContacts];
+    Mgc::MgcVector3 secondPoints[kMaxPairContacts];
+    Mgc::MgcVector3 normals[kMaxPairContacts];
+    Mgc::MgcVector3 staticVelocities[kMaxPairContacts];
+    ContactFeature features[kMaxPairContacts];
+    double depths[kMaxPairContacts] = {};
+    /// The impulse each has carried over the passes of the running pair
+    /// processing (on the first body; the second takes its opposite).
+    Mgc::MgcVector3 carried[kMaxPairContacts];
+  } found;
+  /// Per contact: its index among the found contacts.
+  std::uint8_t foundIndex[kMaxPairContacts] = {};
   /// Manifolds linked to the pair (not owned).
   EngineList<ContactManifold*> manifolds;
   std::uint32_t scratch = 0;
@@ -86,6 +108,13 @@ class CollisionPair {
   std::uint32_t manifoldRows = 0;
   /// 1 when the last collision solve went through the friction back-off.
   std::uint8_t backedOff = 0;
+  /// kHeldFirst and kHeldSecond: the sides the solves hold in place, as if
+  /// static (the body lower in a pile while the pairs above it are solved).
+  std::uint8_t held = 0;
+
+  /// Whether the solves move the first body; the second.
+  bool movesFirst() const { return (held & kHeldFirst) == 0; }
+  bool movesSecond() const;
 
   /// Ready for a new test: no bodies or pieces, no cached nodes, a zero
   /// separating vector, both feature ids kNoIndex, zero counters and counts,
@@ -96,6 +125,12 @@ class CollisionPair {
   /// the second body's point, the normal and the depth; the manifold list is
   /// emptied.
   void copyFrom(const CollisionPair& other);
+
+  /// Keeps the contacts held as the found ones, none carrying an impulse.
+  void keepFoundContacts();
+  /// Holds the found contacts again (with their solver data still to be
+  /// made by the classification), their carried impulses kept.
+  void restoreFoundContacts();
 
   /// The contact arrays as a set.
   ContactSet contactSet() { return ContactSet{points, normals, depths, features, &contactCount}; }

@@ -76,11 +76,10 @@ MgcVector3 blockTimes(const dmat* K, std::uint32_t i, std::uint32_t j, const Mgc
   return out;
 }
 
-/// Velocity of the second body at a contact as the solver sees it: none for
-/// a body (nearly) at rest, the stored velocity for a static body, else its
-/// rigid velocity.
-MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p, double secondEnergy) {
-  if (secondEnergy <= zov::kTolerance) return MgcVector3();
+/// Velocity of the second body at a contact as the solver sees it: the
+/// stored velocity for a static body, else its rigid velocity, however slow
+/// (a body that creeps into the first must be stopped like any other).
+MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p) {
   if (pair.secondBody->isStatic()) return pair.staticVelocities[i];
   return velocityAt(pair.secondBody->getDyn(), p);
 }
@@ -119,25 +118,30 @@ struct TrialMotion {
   MgcVector3 momentum2;
 
   void add(const CollisionPair& pair, std::uint32_t i, const MgcVector3& J) {
-    linear1 += J * pair.firstBody->getInvMass();
-    momentum1 += pair.firstArms[i].Cross(J);
-    if (!pair.secondBody->isStatic()) {
+    if (pair.movesFirst()) {
+      linear1 += J * pair.firstBody->getInvMass();
+      momentum1 += pair.firstArms[i].Cross(J);
+    }
+    if (pair.movesSecond()) {
       linear2 -= J * pair.secondBody->getInvMass();
       momentum2 -= pair.secondArms[i].Cross(J);
     }
   }
   /// The kinetic energy the pair's bodies would gain (negative: lose) with
-  /// these changes; a static second body counts for nothing.
+  /// these changes; a static or held body counts for nothing.
   double energyGain(const CollisionPair& pair) const {
-    double gain = gainOf(*pair.firstBody, linear1, momentum1);
-    if (!pair.secondBody->isStatic()) gain += gainOf(*pair.secondBody, linear2, momentum2);
+    double gain = pair.movesFirst() ? gainOf(*pair.firstBody, linear1, momentum1) : 0.0;
+    if (pair.movesSecond()) gain += gainOf(*pair.secondBody, linear2, momentum2);
     return gain;
   }
   /// The change of the relative velocity at contact i.
   MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i) const {
-    const MgcVector3 spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
-    MgcVector3 change = linear1 + spin1.Cross(pair.firstArms[i]);
-    if (!pair.secondBody->isStatic()) {
+    MgcVector3 change;
+    if (pair.movesFirst()) {
+      const MgcVector3 spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
+      change += linear1 + spin1.Cross(pair.firstArms[i]);
+    }
+    if (pair.movesSecond()) {
       const MgcVector3 spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
       change -= linear2 + spin2.Cross(pair.secondArms[i]);
     }
@@ -155,6 +159,12 @@ struct TrialMotion {
     return 0.5 * (linear / state.invMass + angular);
   }
 };
+
+/// The impulse contact i has carried so far in the running pair processing.
+MgcVector3 carriedBy(const CollisionPair& pair, std::uint32_t i) {
+  const std::uint32_t k = pair.foundIndex[i];
+  return k < pair.found.count ? pair.found.carried[k] : MgcVector3();
+}
 
 /// Marks the manifolds linked to the pair as counted into a solve and
 /// returns their rows.
@@ -226,13 +236,13 @@ void CollisionManager::prepareContacts(CollisionPair& pair) {
   pair.secondCount = pair.contactCount;
 
   staticContactVelocities(pair);
-  const double secondEnergy = energyOf(*second);
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     const MgcVector3& p = world[i];
     pair.firstArms[i] = p - state1.position;
     pair.secondArms[i] = p - state2.position;
     pair.marks[i] = 0;
-    const MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p, secondEnergy);
+    pair.foundIndex[i] = static_cast<std::uint8_t>(i);
+    const MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p);
     pair.relativeVelocities[i] = u;
     pair.tangents[i] = opposingTangent(u, pair.normals[i]);
   }
@@ -279,7 +289,7 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
     const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
     pair.firstArms[i] = p - state1.position;
     pair.secondArms[i] = p - state2.position;
-    MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p, secondEnergy);
+    MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p);
     if (u.SquaredLength() < kStillSquared) u = MgcVector3();
     pair.relativeVelocities[i] = u;
     pair.tangents[i] = opposingTangent(u, pair.normals[i]);
@@ -340,6 +350,7 @@ void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* 
       pair.secondArms[n] = pair.secondArms[i];
       pair.workValues[n] = pair.workValues[i];
       pair.impulses[n] = pair.impulses[i];
+      pair.foundIndex[n] = pair.foundIndex[i];
     }
     ++n;
   }
@@ -427,13 +438,12 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
 }
 
 void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, dmat* K) {
-  const bool secondStatic = pair.secondBody->isStatic();
   pair.scales[0] = s * pair.firstBody->getInvMass();
   pair.scales[1] = s;
   pair.scales[2] = s * pair.secondBody->getInvMass();
   pair.scales[3] = s;
-  buildExtractionMatrix(pair.contactCount, pair.firstBody, pair.firstArms, secondStatic ? nullptr : pair.secondBody,
-                        pair.secondArms, s, K);
+  buildExtractionMatrix(pair.contactCount, pair.movesFirst() ? pair.firstBody : nullptr, pair.firstArms,
+                        pair.movesSecond() ? pair.secondBody : nullptr, pair.secondArms, s, K);
 }
 
 void CollisionManager::normalMatrix(const CollisionPair& pair, const dmat* K, dmat* N) {
@@ -462,9 +472,12 @@ void CollisionManager::normalComponents(const CollisionPair& pair, const dvec* r
   }
 }
 
-void CollisionManager::applyContactImpulse(CollisionPair& pair, const MgcVector3& J, const MgcVector3& p) {
-  pair.firstBody->applyImpulse(J, p);
-  if (!pair.secondBody->isStatic()) pair.secondBody->applyImpulse(-J, p);
+void CollisionManager::applyContactImpulse(CollisionPair& pair, std::uint32_t i, const MgcVector3& J) {
+  const MgcVector3 p = pair.firstBody->getDyn().position + pair.firstArms[i];
+  if (pair.movesFirst()) pair.firstBody->applyImpulse(J, p);
+  if (pair.movesSecond()) pair.secondBody->applyImpulse(-J, p);
+  const std::uint32_t k = pair.foundIndex[i];
+  if (k < pair.found.count) pair.found.carried[k] += J;
 }
 
 // ---- Collision -----------------------------------------------------------------
@@ -530,8 +543,9 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
   bool insideCones = kept != 0;
   for (std::uint32_t i = 0; i < n && insideCones; ++i) {
     if (pulling[i] != 0) continue;
-    const double normal = sticking[i].Dot(pair.normals[i]);
-    insideCones = (sticking[i] - pair.normals[i] * normal).Length() <= normal * pair.friction;
+    const MgcVector3 total = sticking[i] + carriedBy(pair, i);
+    const double normal = total.Dot(pair.normals[i]);
+    insideCones = (total - pair.normals[i] * normal).Length() <= normal * pair.friction;
   }
   if (insideCones) {
     // Sticking contacts that return part of their approach can, through the
@@ -541,16 +555,19 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
     double scale = 0.0;
     for (std::uint32_t i = 0; i < n; ++i) {
       trial.add(pair, i, sticking[i]);
-      scale += sticking[i].SquaredLength() * (pair.firstBody->getInvMass() + pair.secondBody->getInvMass());
+      scale += sticking[i].SquaredLength() * ((pair.movesFirst() ? pair.firstBody->getInvMass() : 0.0) +
+                                              (pair.movesSecond() ? pair.secondBody->getInvMass() : 0.0));
     }
     insideCones = trial.energyGain(pair) <= kEnergyRounding * scale;
   }
   if (insideCones) {
     for (std::uint32_t i = 0; i < n; ++i) {
       const MgcVector3& J = sticking[i];
-      if (pulling[i] == 0 && J.SquaredLength() > zov::kTolerance) {
+      // Every impulse counts, however small: the impulses that hold a
+      // resting body, or correct it in a later pass, are small ones.
+      if (pulling[i] == 0 && J.SquaredLength() > 0.0) {
         pair.impulses[i] = J;
-        applyContactImpulse(pair, J, pair.firstBody->getDyn().position + pair.firstArms[i]);
+        applyContactImpulse(pair, i, J);
       } else {
         pair.impulses[i] = MgcVector3();
       }
@@ -591,7 +608,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dv
     for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
       if (negative[i] != 0) continue;
       const double magnitude = lambda->elements[kept++];
-      if (magnitude <= zov::kTolerance) continue;
+      if (!(magnitude > 0.0)) continue;
       impulses[i] = (pair.normals[i] + pair.tangents[i] * (f * pair.friction)) * magnitude;
       trial.add(pair, i, impulses[i]);
     }
@@ -632,7 +649,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dv
   for (std::uint32_t i = 0; i < n; ++i) {
     pair.impulses[i] = impulses[i];
     if (impulses[i].SquaredLength() > 0.0) {
-      applyContactImpulse(pair, impulses[i], pair.firstBody->getDyn().position + pair.firstArms[i]);
+      applyContactImpulse(pair, i, impulses[i]);
     }
   }
   if (f > 0.0) {
@@ -697,7 +714,7 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
     }
     const MgcVector3 J = pair.normals[i] * magnitude;
     pair.impulses[i] = J;
-    applyContactImpulse(pair, J, pair.firstBody->getDyn().position + pair.firstArms[i]);
+    applyContactImpulse(pair, i, J);
   }
   if (rows != 0) applyManifoldRows(pair, manifoldMarks, lambda, kept);
 }

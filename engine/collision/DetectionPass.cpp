@@ -438,13 +438,15 @@ void CollisionManager::meetMovingAndResting(PassState& pass) {
   std::vector<std::uint8_t> reached(pass.all.size(), 0);
   std::vector<std::uint32_t> reachedSlots;
   // Extraction moves the moving body (deferred with ordered extraction).
+  // A sleeping body touched stays asleep: its own supports are not searched
+  // in this step, so woken here it would fall through them; an impact wakes
+  // it through the impulse it takes.
   const auto meet = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
     HardBody* A = pass.all[a];
     HardBody* B = pass.all[b];
     countFoundPair(pass, *pair);
     A->setContactLevel(std::max(A->getContactLevel(), B->getContactLevel() + 1));
     A->enableInContact();
-    B->activate();
     keepRaisingPair(pass, pair);
     if (reached[a] == 0) {
       reached[a] = 1;
@@ -628,7 +630,7 @@ int CollisionManager::finishPass(PassState& pass) {
 }
 
 int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active,
-                                       EngineList<HardBody*>* statics) {
+                                       EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping) {
   if (crackers == nullptr || crackers->getCount() == 0) return 0;
   crackerPairs.clear();
   std::vector<HardBody*> candidates;
@@ -637,6 +639,11 @@ int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineLi
     for (auto* node = list->getFirst(); node != nullptr; node = node->next) candidates.push_back(node->value);
   }
   std::reverse(candidates.begin(), candidates.end());
+  // A pile at rest sleeps: a cracker that passed over sleepers would go
+  // through it. The sleepers it touches wake and take its push.
+  if (sleeping != nullptr) {
+    for (auto* node = sleeping->getFirst(); node != nullptr; node = node->next) candidates.push_back(node->value);
+  }
   int result = 0;
   for (auto* cracker = crackers->getFirst(); cracker != nullptr; cracker = cracker->next) {
     for (HardBody* body : candidates) {
@@ -646,6 +653,7 @@ int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineLi
         queueContact(record, 0);
         continue;
       }
+      if (!body->isActive() && !body->isStatic()) body->activate();
       crackerPairs.append(record);
       result = 1;
     }

@@ -44,6 +44,15 @@ constexpr double kExtractionScale = 100.0;
 constexpr double kRestingMassRatio = 100.0;
 /// A pair whose energy grows by more than this factor is traced.
 constexpr double kEnergyGrowthTrace = 3.0;
+/// The pair processing's modes: the step's hit processing and the advance's
+/// resting contact, once per integration step.
+constexpr int kHitMode = 1;
+constexpr int kRestingMode = 2;
+/// Passes over the pairs per integration step before the upward pass.
+constexpr int kPairPasses = 4;
+/// A contact holds a body up when its normal lies within 45 degrees of the
+/// gravity direction.
+constexpr double kSupportCosine = 0.7071067811865476;
 /// Contacts a pair needs before the resting pass may settle its bodies.
 constexpr std::uint32_t kRestingContacts = 3;
 /// Rest thresholds of the resting pass (squared speeds).
@@ -59,6 +68,27 @@ HardBody* extractedBody(HardBody* body) { return body->getParent() != nullptr ? 
 double extractionMass(HardBody* body) {
   HardBody* moved = extractedBody(body);
   return moved->isStatic() ? 0.0 : moved->getMass();
+}
+
+/// Whether the pair's contacts hold one body up on the other: both bodies
+/// are as slow as the resting pass asks and every contact normal lies
+/// within 45 degrees of the gravity direction (none without gravity). A
+/// push from the side, or a body still falling or flying, is not held: it
+/// passes its momentum on.
+bool bearsWeight(const CollisionPair& pair, const MgcVector3& gravityDirection) {
+  if (pair.found.count == 0) return false;
+  for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
+    const RBDynamics& state = body->getDyn();
+    const double slow = static_cast<double>(kRestThreshold);
+    if (!body->isStatic() &&
+        !(state.linearVelocity.SquaredLength() < slow && state.angularVelocity.SquaredLength() < slow)) {
+      return false;
+    }
+  }
+  for (std::uint32_t k = 0; k < pair.found.count; ++k) {
+    if (!(std::fabs(pair.found.normals[k].Dot(gravityDirection)) > kSupportCosine)) return false;
+  }
+  return true;
 }
 
 bool hasJoints(HardBody* body) {
@@ -248,15 +278,16 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
     const double mB = B->getMass();
     ratio = std::max(mA, mB) / std::min(mA, mB);
   }
-  const double s = B->isStatic() ? A->getMass() : A->getMass() * B->getMass();
+  // The systems' scale: the product of the masses the impulses move.
+  const double s = (pair->movesFirst() ? A->getMass() : 1.0) * (pair->movesSecond() ? B->getMass() : 1.0);
   const auto hint = static_cast<std::uint32_t>(mode);
   dmat* K = nullptr;
   resolveCollision(*pair, hint, K, s, orderedExtraction, worker);
   if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
     resolveContact(*pair, hint, K, s, worker);
   }
-  if (mode == 1 && pair->resultCount == 1) pair->resultCount = 0;
-  if (mode == 2 && pair->resultCount != 0) pair->resultCount = 2;
+  if (mode == kHitMode && pair->resultCount == 1) pair->resultCount = 0;
+  if (mode == kRestingMode && pair->resultCount != 0) pair->resultCount = 2;
   if (measurePairEnergy(*pair, nullptr, nullptr) > kEnergyGrowthTrace * before) {
     engineTrace(g_engineTraceStream, "WARNING : pair %s %s mass %.4f mass %.4f\n", A->getShape().name,
                 B->getShape().name, A->getMass(), B->getMass());
@@ -267,29 +298,76 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
 void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
                                     const MgcVector3& gravityDirection, std::uint32_t& outFlags) {
   if (stepPairs.getCount() == 0) return;
+  std::vector<CollisionPair*> pairs;
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
     CollisionPair* pair = node->value;
-    if (mode == 2) {
+    pairs.push_back(pair);
+    // The step's hit processing meets the pairs first: their contacts as
+    // found. Every processing starts with none carrying an impulse.
+    if (mode == kHitMode || pair->found.count == 0) pair->keepFoundContacts();
+    for (std::uint32_t k = 0; k < pair->found.count; ++k) pair->found.carried[k] = MgcVector3();
+    if (mode == kRestingMode) {
       pair->manifolds.clear();
       pair->scratch = 0;
-    } else if (mode == 1) {
+    } else if (mode == kHitMode) {
       maintainManifolds(*pair, gravityDirection);
     }
   }
   const std::uint32_t helpers = passHelpers();
-  if (helpers == 0) {
-    for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
-      outFlags |= processPair(node->value, mode, 0);
-    }
+  if (mode != kRestingMode) {
+    runPairPass(pairs, mode, helpers, outFlags);
     return;
   }
-  processPairsThreaded(mode, helpers, outFlags);
+  // A sleeping body holds up what rests on it without being woken.
+  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
+  for (CollisionPair* pair : pairs) {
+    pair->held = (sleeping(pair->firstBody) ? kHeldFirst : 0) | (sleeping(pair->secondBody) ? kHeldSecond : 0);
+  }
+  // One pass resolves each pair once, so a pair's impulses push the bodies
+  // of the pairs resolved before it back into their supports: the passes
+  // repeat, each from every contact found, since a contact that separated
+  // in one pass may carry load in the next.
+  for (int pass = 0; pass < kPairPasses; ++pass) {
+    for (CollisionPair* pair : pairs) pair->restoreFoundContacts();
+    runPairPass(pairs, mode, helpers, outFlags);
+  }
+  // Then each pair of a pile once more, from the ground up, with its lower
+  // body held as if static (the body extraction leaves in place): what the
+  // passes left of the load of the bodies above no longer drives the lower
+  // ones into their supports, and the pile ends the step at rest.
+  std::vector<CollisionPair*> upward;
+  for (CollisionPair* pair : pairs) {
+    if (pair->firstBody->getContactLevel() != pair->secondBody->getContactLevel() &&
+        bearsWeight(*pair, gravityDirection)) {
+      upward.push_back(pair);
+    }
+  }
+  const auto lowerLevel = [](const CollisionPair* pair) {
+    return std::min(pair->firstBody->getContactLevel(), pair->secondBody->getContactLevel());
+  };
+  std::stable_sort(upward.begin(), upward.end(),
+                   [&](const CollisionPair* a, const CollisionPair* b) { return lowerLevel(a) < lowerLevel(b); });
+  for (CollisionPair* pair : upward) {
+    pair->restoreFoundContacts();
+    const bool firstLower = pair->firstBody->getContactLevel() < pair->secondBody->getContactLevel();
+    pair->held |= firstLower ? kHeldFirst : kHeldSecond;
+  }
+  runPairPass(upward, mode, helpers, outFlags);
+  for (CollisionPair* pair : pairs) pair->held = 0;
 }
 
-void CollisionManager::processPairsThreaded(const int& mode, std::uint32_t helpers, std::uint32_t& outFlags) {
+void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
+                                   std::uint32_t& outFlags) {
+  if (helpers == 0) {
+    for (CollisionPair* pair : pairs) outFlags |= processPair(pair, mode, 0);
+    return;
+  }
+  processPairsThreaded(pairs, mode, helpers, outFlags);
+}
+
+void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
+                                            std::uint32_t helpers, std::uint32_t& outFlags) {
   const std::uint8_t keptOption = orderedExtraction;
-  std::vector<CollisionPair*> pairs;
-  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
   // Each pair waits for the pairs before it that write one of its bodies.
   orderByAccess(static_cast<std::uint32_t>(pairs.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
     const std::uint32_t count = pairBodies(*pairs[i], bodies, kMaxTaskBodies);

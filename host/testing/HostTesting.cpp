@@ -40,6 +40,7 @@ void resetHost() {
   h.drawOverrides.clear();
   refusedRegistrations().clear();
   h.settings = HostSettings();
+  h.selectionSettings = SelectionSettings();
   h.undo.setEnabled(true);
   h.undo.setSuspended(false);
   h.units.reset();
@@ -51,6 +52,8 @@ void resetHost() {
 }
 
 void resetScene() { clearScene(); }
+
+MPxContext* currentToolContext() { return host().commands.currentContext(); }
 
 bool removeNode(const std::string& name) {
   const auto node = host().graph.find(name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <maya/MObject.h>
+#include <maya/MPxContext.h>
 
 #include <cstddef>
 #include <string>
@@ -51,6 +52,9 @@ void cancelProgressAfter(int checks);
 /// Makes the next registration of this node type, command or draw
 /// classification fail once.
 void injectRegistrationFailure(const std::string& name);
+
+/// The context of the current tool; null for the host's own tool.
+MPxContext* currentToolContext();
 
 /// Runs the idle queue; returns how many lines ran.
 unsigned int flushIdleQueue();

@@ -230,8 +230,8 @@ void RawFootPrintDrawAgentCoreProfile::drawTriangle(const float*, const float*, 
 
 void RawFootPrintDrawAgentCoreProfile::drawBoundingBox(const double minimum[3], const double maximum[3]) {
   if (!ready) return;
-  float corners[kBoxCorners][3];
-  for (unsigned int i = 0; i < kBoxCorners; ++i)
+  float corners[zovdraw::kBoxCorners][3];
+  for (unsigned int i = 0; i < zovdraw::kBoxCorners; ++i)
     for (int k = 0; k < 3; ++k) corners[i][k] = kUnitCube[i][k] * static_cast<float>(maximum[k] - minimum[k]);
   g_gl.glBindVertexArray(boxVertexArray);
   queryUniforms(uniformProgram);

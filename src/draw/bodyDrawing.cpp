@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "src/hostEngineConversions.h"
+
 namespace zovdraw {
 
 namespace {
@@ -60,15 +62,14 @@ unsigned int facePoints(const ZOVmesh& mesh, const mesh_face& face, const MMatri
   for (unsigned int i = 0; i < count; ++i) {
     const std::uint32_t index = face.vertices[i];
     if (index >= mesh.numVertices) return 0;
-    const Mgc::MgcVector3& v = mesh.vertices[index];
-    storePoint(MPoint(v.x, v.y, v.z) * transform, out + 3 * i);
+    storePoint(toHostPoint(mesh.vertices[index]) * transform, out + 3 * i);
   }
   return count;
 }
 
 std::array<MPoint, 2> capsuleEnds(const ZOVcapsule& capsule, const MMatrix& transform) {
   const Mgc::MgcVector3 low = lowerEnd(capsule), high = upperEnd(capsule);
-  return {MPoint(low.x, low.y, low.z) * transform, MPoint(high.x, high.y, high.z) * transform};
+  return {toHostPoint(low) * transform, toHostPoint(high) * transform};
 }
 
 }  // namespace zovdraw

@@ -9,8 +9,9 @@
 #include "src/draw/RawFootPrintDrawAgentDX.h"
 #include "src/draw/RawFootPrintDrawAgentGL.h"
 #include "src/draw/bodyDrawing.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 using MHWRender::MFrameContext;
 using MHWRender::MRasterizerState;
@@ -129,8 +130,7 @@ MHWRender::DrawAPI rigidBodyNodeDrawVport20::supportedDrawAPIs() const { return 
 bool rigidBodyNodeDrawVport20::isBounded(const MDagPath&, const MDagPath&) const { return false; }
 
 MBoundingBox rigidBodyNodeDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
-  const MFnDagNode fn(objPath);
-  if (fn.typeId() == rigidBodyNode::id) return static_cast<const rigidBodyNode*>(fn.userNode())->boundingBox();
+  if (const rigidBodyNode* node = userNodeOf<rigidBodyNode>(objPath.node())) return node->boundingBox();
   MDagPath parent = objPath;
   parent.pop();
   box = MFnDagNode(parent).boundingBox();
@@ -143,9 +143,9 @@ MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& o
   auto* data = dynamic_cast<rigidBodyNodeDrawData*>(oldData);
   if (data == nullptr) data = new rigidBodyNodeDrawData;
   if (MAnimControl::isPlaying() || MAnimControl::isScrubbing()) return data;
-  const MFnDagNode fn(objPath);
-  if (fn.typeId() != rigidBodyNode::id) return data;
-  rigidBodyNode& node = *static_cast<rigidBodyNode*>(fn.userNode());
+  rigidBodyNode* found = userNodeOf<rigidBodyNode>(objPath.node());
+  if (found == nullptr) return data;
+  rigidBodyNode& node = *found;
 
   const MColor wire = MHWRender::MGeometryUtilities::wireframeColor(objPath);
   data->wireColour[0] = wire.r;

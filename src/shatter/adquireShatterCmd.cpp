@@ -8,8 +8,9 @@
 
 #include <string>
 
-#include "src/cutFaceTags.h"
 #include "src/hostUtilities.h"
+#include "src/meshes/cutFaceTags.h"
+#include "src/nodeLinks.h"
 #include "src/shatter/cutMaterial.h"
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
@@ -115,7 +116,7 @@ MStatus adquireShatterCmd::redoIt() {
     displayError("no shatter group selected");
     return MS::kFailure;
   }
-  voronoiNode* source = voronoiNodeOf(sourceObject);
+  voronoiNode* source = userNodeOf<voronoiNode>(sourceObject);
   if (!source) {
     displayError("shatter group doesnt has voronoi node");
     return MS::kFailure;
@@ -170,7 +171,7 @@ MStatus adquireShatterCmd::redoIt() {
       return MS::kFailure;
     }
     if (nonconforming)
-      if (voronoiNode* made = voronoiNodeOf(MFnDagNode(voronoiTransform()).child(0))) {
+      if (voronoiNode* made = userNodeOf<voronoiNode>(MFnDagNode(voronoiTransform()).child(0))) {
         made->settings.style = kStyleNonconforming;
         voronoiNode::setScheme(made, kVoroNonconform);
       }

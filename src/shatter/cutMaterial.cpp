@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "src/cutFaceTags.h"
+#include "src/meshes/cutFaceTags.h"
 
 namespace {
 

@@ -23,12 +23,14 @@
 #include "engine/shatter/VoronoiCarving.h"
 #include "geometry/ShatterParams.h"
 #include "geometry/shatter/SeedPoints.h"
+#include "src/hostEngineConversions.h"
 #include "src/hostHelpers.h"
-#include "src/hostSeeding.h"
 #include "src/hostUtilities.h"
-#include "src/meshConversion.h"
-#include "src/meshOpHistory.h"
+#include "src/meshes/meshConversion.h"
+#include "src/meshes/meshOpHistory.h"
+#include "src/nodeLinks.h"
 #include "src/shatter/cutMaterial.h"
+#include "src/shatter/hostSeeding.h"
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
@@ -70,8 +72,6 @@ template <typename T>
 void readFlag(const MArgDatabase& arguments, const char* flag, T& value) {
   if (arguments.isFlagSet(flag)) arguments.getFlagArgument(flag, 0, value);
 }
-
-Mgc::MgcVector3 toEngine(const MPoint& p) { return Mgc::MgcVector3(p.x, p.y, p.z); }
 
 MPoint worldPoint(const MPoint& p, const MMatrix& m) {
   MPoint q = p;
@@ -297,7 +297,7 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   m_connectedNode = MObject();
   findVoronoiNodeFromPlug(shapePath, m_connectedNode);
   short scheme = style == kStyleNonconforming ? kVoroNonconform : kVoroConform;
-  if (voronoiNode* connected = voronoiNodeOf(m_connectedNode)) scheme = voronoiNode::getScheme(connected);
+  if (voronoiNode* connected = userNodeOf<voronoiNode>(m_connectedNode)) scheme = voronoiNode::getScheme(connected);
 
   MFnMesh mesh(shapePath);
   const MDagPath transformPath = transformOfShape(shapePath);

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "src/shardOutput.h"
+#include "src/meshes/shardOutput.h"
 #include "src/shatter/shatterSettings.h"
 
 /// Most seeds a shatter asks the generator for.

@@ -12,8 +12,9 @@
 #include <memory>
 
 #include "src/hostUtilities.h"
-#include "src/meshConversion.h"
-#include "src/shardOutput.h"
+#include "src/meshes/meshConversion.h"
+#include "src/meshes/shardOutput.h"
+#include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
 
 namespace {
@@ -52,7 +53,7 @@ MObject createShatterVoronoiNode(MDagModifier& modifier, const ShatterRecord& re
   copyTranslateRotate(source, target);
 
   MFnDagNode transformFn(transform);
-  voronoiNode* node = transformFn.childCount() > 0 ? voronoiNodeOf(transformFn.child(0)) : nullptr;
+  voronoiNode* node = transformFn.childCount() > 0 ? userNodeOf<voronoiNode>(transformFn.child(0)) : nullptr;
   if (!node) {
     if (status) *status = result;
     return transform;
@@ -73,7 +74,7 @@ MObject createShatterVoronoiNode(MDagModifier& modifier, const ShatterRecord& re
   node->shaderNames = record.shaderNames;
   voronoiNode::setShatterTime(node, MAnimControl::currentTime());
 
-  if (voronoiNode* previous = voronoiNodeOf(record.previousNode)) {
+  if (voronoiNode* previous = userNodeOf<voronoiNode>(record.previousNode)) {
     MBoundingBox box;
     for (unsigned int k = 0; k < voronoiNode::numBoundingBoxes(previous); ++k)
       voronoiNode::setBoundingBox(node, voronoiNode::getBoundingBox(previous, box, k));

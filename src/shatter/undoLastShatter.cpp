@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "src/hostUtilities.h"
+#include "src/nodeLinks.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
@@ -45,7 +46,7 @@ MString groupPlacement(const MDagPath& transformPath) {
 MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   MObject nodeObject;
   findVoronoiForShape(shapePath, nodeObject);
-  voronoiNode* node = voronoiNodeOf(nodeObject);
+  voronoiNode* node = userNodeOf<voronoiNode>(nodeObject);
   if (!node) {
     displayError("voronoi node not found, abort");
     return MS::kFailure;
@@ -128,7 +129,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
     MFnDependencyNode to(transform);
     copyTranslateRotate(from, to);
     MFnDagNode transformFn(transform);
-    voronoiNode* renewed = transformFn.childCount() > 0 ? voronoiNodeOf(transformFn.child(0)) : nullptr;
+    voronoiNode* renewed = transformFn.childCount() > 0 ? userNodeOf<voronoiNode>(transformFn.child(0)) : nullptr;
     if (renewed) {
       voronoiNode::replaceVoroPoints(renewed, node->settings.pointsB);
       renewed->settings.style = node->settings.style;

@@ -6,10 +6,6 @@
 #include <maya/MDataHandle.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnEnumAttribute.h>
-#include <maya/MFnNumericAttribute.h>
-#include <maya/MFnStringData.h>
-#include <maya/MFnTypedAttribute.h>
 #include <maya/MPlugArray.h>
 
 #include <algorithm>
@@ -17,9 +13,11 @@
 #include <limits>
 #include <vector>
 
-#include "src/cutFaceTags.h"
-#include "src/matrixHelpers.h"
-#include "src/rigidBodyNode.h"
+#include "src/hostEngineConversions.h"
+#include "src/meshes/cutFaceTags.h"
+#include "src/nodeAttributes.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
 
 const MTypeId voronoiNode::id(0x113A84);
 const MString voronoiNode::nodeTypeName("zovVoronoiNode");
@@ -52,17 +50,16 @@ constexpr unsigned int kMaxDisplayFaceCorners = 32;
 constexpr unsigned int kMaxDisplayVertices = std::numeric_limits<std::int16_t>::max() + 1u;
 /// The roughening settings' range.
 constexpr double kMaxJaggy = 4.0;
+/// Settings kept with the scene out of the user's way.
+constexpr AttributeFlags kStoredHidden = kNotKeyable.hidden(true).storable(true);
+/// The record's arrays: kept with the scene, not keyable.
+constexpr AttributeFlags kStoredList = kNotKeyable.storable(true).array(true);
+constexpr AttributeFlags kStoredHiddenList = kStoredList.hidden(true);
 
 /// The number the next voronoi node gets, less one.
 int g_indexCounter = 0;
 
 MPlug plugOf(voronoiNode* node, const MObject& attribute) { return MPlug(node->thisMObject(), attribute); }
-
-/// Reads a flag plug so that the node computes it.
-void pull(voronoiNode* node, const MObject& flag) {
-  bool value = false;
-  plugOf(node, flag).getValue(value);
-}
 
 void writeFloat3(MPlug element, double x, double y, double z) {
   element.child(0).setFloat(static_cast<float>(x));
@@ -94,125 +91,41 @@ MPointArray readPoints(voronoiNode* node, const MObject& attribute) {
   return points;
 }
 
-MObject float3Array(const char* longName, const char* shortName, bool hidden) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnNumericData::k3Float, 0.0);
-  fn.setArray(true);
-  fn.setKeyable(false);
-  fn.setStorable(true);
-  fn.setHidden(hidden);
-  return attribute;
-}
-
-MObject shortArray(const char* longName, const char* shortName) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnNumericData::kShort, 0.0);
-  fn.setArray(true);
-  fn.setKeyable(false);
-  fn.setStorable(true);
-  fn.setHidden(true);
-  return attribute;
-}
-
-/// A flag that exists only to be pulled.
-MObject pullFlag(const char* longName, const char* shortName) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnNumericData::kBoolean, 0.0);
-  fn.setConnectable(false);
-  fn.setHidden(true);
-  fn.setStorable(false);
-  fn.setKeyable(false);
-  return attribute;
-}
-
-MObject stringAttribute(const char* longName, const char* shortName, const char* initial) {
-  MFnTypedAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnData::kString, MFnStringData().create(initial));
-  fn.setStorable(true);
-  fn.setHidden(true);
-  fn.setKeyable(false);
-  return attribute;
-}
-
-MObject floatInRange(const char* longName, const char* shortName) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, MFnNumericData::kFloat, 0.0);
-  fn.setMin(0.0);
-  fn.setMax(kMaxJaggy);
-  fn.setHidden(true);
-  fn.setKeyable(false);
-  return attribute;
-}
-
 }  // namespace
 
 void* voronoiNode::creator() { return new voronoiNode; }
 
 MStatus voronoiNode::initialize() {
-  version = stringAttribute("version", "vs", "0.0");
-  cutmatname = stringAttribute("cutmatname", "cmn", "");
-  MFnTypedAttribute typed;
-  inShape = typed.create("inShape", "insh", MFnData::kMesh);
-  typed.setStorable(false);
-  typed.setHidden(true);
-
-  MFnNumericAttribute numeric;
-  draw = numeric.create("draw", "dra", MFnNumericData::kInt, 0.0);
-  numeric.setKeyable(false);
-  numeric.setConnectable(false);
-  numeric.setHidden(true);
-  numeric.setStorable(false);
-  jaggyLength = floatInRange("jaggyLength", "jle");
-  jaggyStrenght = floatInRange("jaggyStrenght", "jst");
-  index = numeric.create("index", "idx", MFnNumericData::kInt, -1.0);
-  numeric.setKeyable(false);
-  numeric.setConnectable(false);
-  numeric.setHidden(true);
-  numeric.setStorable(true);
-
-  MFnEnumAttribute enumeration;
-  scheme = enumeration.create("scheme", "sch", kVoroConform);
-  enumeration.addField("VORO_CONFORM", kVoroConform);
-  enumeration.addField("VORO_NONCONFORM", kVoroNonconform);
-  enumeration.setHidden(false);
-  enumeration.setKeyable(false);
-  enumeration.setStorable(true);
-
-  bboxmin = float3Array("bboxmin", "bbmi", true);
-  bboxmax = float3Array("bboxmax", "bbma", true);
-  voroPoints = float3Array("voroPoints", "vop", false);
-  voroGroups = shortArray("voroGroups", "vog");
-  displayPoints = float3Array("displayPoints", "dip", true);
-  displayFaces = shortArray("displayFaces", "dif");
-  ca_displayPoints = pullFlag("ca_displayPoints", "cadp");
-  ca_voroPoints = pullFlag("ca_voroPoints", "cavo");
-  ca_shape = pullFlag("ca_shape", "csha");
-  cadraw = pullFlag("cadraw", "cdra");
-
-  for (const MObject* attribute :
-       {&version, &cutmatname, &inShape, &draw, &jaggyLength, &jaggyStrenght, &index, &scheme, &bboxmin, &bboxmax})
-    addAttribute(*attribute);
-  struct Checked {
-    const MObject* attribute;
-    const char* failure;
-  };
-  const Checked checked[] = {
-      {&voroPoints, "Unable to add \"ia_voroPoints\" attribute"},
-      {&voroGroups, "Unable to add \"ia_voroGroups\" attribute"},
-      {&displayPoints, "Unable to add \"ia_displayPoints\" attribute"},
-      {&displayFaces, "Unable to add \"ia_displayFaces\" attribute"},
-      {&ca_displayPoints, "Unable to add \"ca_displayPoints\" attribute"},
-      {&ca_voroPoints, "Unable to add \"ca_voroPoints\" attribute"},
-      {&ca_shape, "Unable to add \"ca_shape\" attribute"},
-      {&cadraw, "Unable to add \"ca_draw\" attribute"},
-  };
-  for (const Checked& entry : checked) {
-    const MStatus status = addAttribute(*entry.attribute);
-    if (!status) {
-      status.perror(entry.failure);
-      return status;
-    }
-  }
+  using Kind = MFnNumericData;
+  const MStatus added = addAttributes({
+      {version, stringAttribute("version", "vs", "0.0", kStoredHidden)},
+      {cutmatname, stringAttribute("cutmatname", "cmn", "", kStoredHidden)},
+      {inShape, dataAttribute("inShape", "insh", MFnData::kMesh, AttributeFlags().storable(false).hidden(true))},
+      {draw, numericAttribute("draw", "dra", Kind::kInt, 0.0, kHiddenState)},
+      {jaggyLength,
+       boundedAttribute("jaggyLength", "jle", Kind::kFloat, 0.0, 0.0, kMaxJaggy, kNotKeyable.hidden(true))},
+      {jaggyStrenght,
+       boundedAttribute("jaggyStrenght", "jst", Kind::kFloat, 0.0, 0.0, kMaxJaggy, kNotKeyable.hidden(true))},
+      {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting.storable(true))},
+      {scheme, enumAttribute("scheme", "sch", kVoroConform,
+                             {{"VORO_CONFORM", kVoroConform}, {"VORO_NONCONFORM", kVoroNonconform}},
+                             kNotKeyable.hidden(false).storable(true))},
+      {bboxmin, numericAttribute("bboxmin", "bbmi", Kind::k3Float, 0.0, kStoredHiddenList)},
+      {bboxmax, numericAttribute("bboxmax", "bbma", Kind::k3Float, 0.0, kStoredHiddenList)},
+      {voroPoints, numericAttribute("voroPoints", "vop", Kind::k3Float, 0.0, kStoredList.hidden(false)),
+       "Unable to add \"ia_voroPoints\" attribute"},
+      {voroGroups, numericAttribute("voroGroups", "vog", Kind::kShort, 0.0, kStoredHiddenList),
+       "Unable to add \"ia_voroGroups\" attribute"},
+      {displayPoints, numericAttribute("displayPoints", "dip", Kind::k3Float, 0.0, kStoredHiddenList),
+       "Unable to add \"ia_displayPoints\" attribute"},
+      {displayFaces, numericAttribute("displayFaces", "dif", Kind::kShort, 0.0, kStoredHiddenList),
+       "Unable to add \"ia_displayFaces\" attribute"},
+      {ca_displayPoints, hiddenTwin("ca_displayPoints", "cadp"), "Unable to add \"ca_displayPoints\" attribute"},
+      {ca_voroPoints, hiddenTwin("ca_voroPoints", "cavo"), "Unable to add \"ca_voroPoints\" attribute"},
+      {ca_shape, hiddenTwin("ca_shape", "csha"), "Unable to add \"ca_shape\" attribute"},
+      {cadraw, hiddenTwin("cadraw", "cdra"), "Unable to add \"ca_draw\" attribute"},
+  });
+  if (!added) return added;
   attributeAffects(voroPoints, ca_voroPoints);
   attributeAffects(inShape, ca_shape);
   attributeAffects(draw, cadraw);
@@ -264,7 +177,7 @@ void voronoiNode::addVoroPoints(voronoiNode* node, const Mgc::MgcVector3* points
     writeFloat3(array.elementByLogicalIndex(first + i), p.x, p.y, p.z);
   }
   node->settings.pointsA = readPoints(node, voroPoints);
-  pull(node, ca_voroPoints);
+  pullPlug(node->thisMObject(), ca_voroPoints);
 }
 
 void voronoiNode::replaceVoroPoints(voronoiNode* node, const MPointArray& points) {
@@ -275,7 +188,7 @@ void voronoiNode::replaceVoroPoints(voronoiNode* node, const MPointArray& points
     writeFloat3(array.elementByLogicalIndex(i), points[i].x, points[i].y, points[i].z);
     node->settings.pointsA.append(points[i]);
   }
-  pull(node, ca_voroPoints);
+  pullPlug(node->thisMObject(), ca_voroPoints);
 }
 
 void voronoiNode::transformVoroPoints(voronoiNode* node, const MMatrix& matrix) {
@@ -512,13 +425,6 @@ bool voronoiNode::prepareCellDisplay(voronoiNode* node, const MPlug&, MDataBlock
 }
 
 // ---- Finding records ----------------------------------------------------------
-
-voronoiNode* voronoiNodeOf(const MObject& node) {
-  if (node.isNull()) return nullptr;
-  MFnDependencyNode fn(node);
-  if (fn.typeId() != voronoiNode::id) return nullptr;
-  return dynamic_cast<voronoiNode*>(fn.userNode());
-}
 
 void findVoronoiNodeFromPlug(const MDagPath& meshPath, MObject& node) {
   if (!meshPath.isValid()) return;

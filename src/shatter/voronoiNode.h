@@ -178,5 +178,3 @@ bool findVoronoiShape(const MDagPath& path, MDagPath& group);
 /// The voronoi node of the outermost shatter group that holds the path, and
 /// that group.
 bool findVoronoiChild(const MDagPath& path, MObject& node, MDagPath& group);
-/// The module's node object of a voronoi node; null for other nodes.
-voronoiNode* voronoiNodeOf(const MObject& node);

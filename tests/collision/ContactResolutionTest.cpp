@@ -178,6 +178,69 @@ TEST(ContactResolution, CoulombFrictionOnAStaticPlane) {
   }
 }
 
+// A contact that has carried a push earlier in the pair processing holds
+// by the friction of all it carried: a box with one corner on the plane,
+// sliding at 0.1 and sinking at 0.01, sticks when mu times the normal
+// impulse carried and solved covers the sticking impulse, and slides when
+// it carried nothing (Coulomb: |J_t| <= mu J_n for the contact's total).
+TEST(ContactResolution, CarriedLoadLetsAContactStick) {
+  for (const double carried : {0.0, 1.0}) {
+    SCOPED_TRACE(carried);
+    CollisionManager manager;
+    auto ground = zovtest::barrier(MgcVector3(), kUp);
+    auto body = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {1.0, MgcVector3(0.1, -0.01, 0.0), MgcVector3()});
+    body->setRestitutionCoeff(0.0);
+    body->setFrictionCoeff(0.5);
+    CollisionPair& pair = contactPair(manager, body.get(), ground.get(), {MgcVector3()});
+    pair.keepFoundContacts();
+    pair.found.carried[0] = kUp * carried;
+    collide(manager, pair, kContactResting);
+    const MgcVector3 slip = velocityAt(*body, MgcVector3());
+    EXPECT_NEAR(slip.y, 0.0, 1e-9);
+    const MgcVector3 total = pair.found.carried[0];
+    const double normal = total.y;
+    const double tangential = MgcVector3(total.x, 0.0, total.z).Length();
+    EXPECT_LE(tangential, 0.5 * normal + 1e-12);
+    if (carried > 0.0) {
+      EXPECT_LT(MgcVector3(slip.x, 0.0, slip.z).Length(), 1e-9);
+    } else {
+      EXPECT_GT(slip.x, 0.0);
+    }
+  }
+}
+
+// A second body that creeps into the first is stopped however slowly it
+// moves, and a held side takes no impulse: the solve moves only the other
+// body, as against a static one.
+TEST(ContactResolution, SlowSecondBodiesAreStoppedAndHeldSidesStayPut) {
+  for (const double speed : {0.002, 0.5}) {
+    for (const std::uint8_t held : {std::uint8_t{0}, kHeldFirst}) {
+      SCOPED_TRACE(speed);
+      SCOPED_TRACE(held);
+      CollisionManager manager;
+      auto lower = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {1.0, MgcVector3(), MgcVector3()});
+      auto upper = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 1.5, 0.0), {1.0, kUp * -speed, MgcVector3()});
+      for (BoxBody* b : {lower.get(), upper.get()}) b->setRestitutionCoeff(0.0);
+      const std::vector<MgcVector3> corners = {{-0.5, 1, -0.5}, {0.5, 1, -0.5}, {0.5, 1, 0.5}, {-0.5, 1, 0.5}};
+      CollisionPair& pair = contactPair(manager, lower.get(), upper.get(), corners, kUp * -1.0);
+      pair.held = held;
+      const MgcVector3 p0 = momentum(*lower) + momentum(*upper);
+      collide(manager, pair, kContactResting);
+      for (const MgcVector3& c : corners) {
+        EXPECT_NEAR((velocityAt(*lower, c) - velocityAt(*upper, c)).y, 0.0, 1e-9);
+      }
+      if (held != 0) {
+        EXPECT_EQ(lower->getDyn().linearVelocity, MgcVector3());
+        EXPECT_EQ(lower->getDyn().angularVelocity, MgcVector3());
+      } else {
+        const MgcVector3 p1 = momentum(*lower) + momentum(*upper);
+        EXPECT_NEAR((p1 - p0).Length(), 0.0, 1e-12);
+        EXPECT_NEAR(lower->getDyn().linearVelocity.y, -speed / 2.0, 1e-9);
+      }
+    }
+  }
+}
+
 // A box meeting the ground flat on four corners: sliding slowly it sticks
 // although sticking would make the rear corners pull (they are let go and
 // the front corners stick inside their cone); sliding fast it slides, every

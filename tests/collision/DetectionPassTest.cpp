@@ -155,6 +155,26 @@ TEST(DetectionPass, CrackerPassWithoutCrackersTouchesNothing) {
   EXPECT_EQ(manager.getCrackerPairs().getFirst()->value->secondBody, cracker.get());
 }
 
+TEST(DetectionPass, ACrackerWakesTheSleepersItTouchesAndLeavesTheOthers) {
+  PrivateWorld world;
+  CollisionManager& manager = *world.getCollisionManager();
+  Column column;
+  HardBody* touched = column.boxes[0].get();
+  HardBody* apart = column.boxes[3].get();
+  for (HardBody* box : {touched, apart}) box->deActivate();
+  EngineList<HardBody*> sleeping;
+  fill(sleeping, {touched, apart});
+  EngineList<HardBody*> none;
+  BodyPtr cracker = capsuleAlongX<ZovCrackerBody>(1.0, 0.3, MgcVector3(0.0, 0.49, 0.0));
+  EngineList<HardBody*> crackers;
+  fill(crackers, {cracker.get()});
+  EXPECT_EQ(manager.testCrackerPairs(&crackers, &none, &none, &sleeping), 1);
+  ASSERT_EQ(manager.getCrackerPairs().getCount(), 1u);
+  EXPECT_EQ(manager.getCrackerPairs().getFirst()->value->firstBody, touched);
+  EXPECT_TRUE(touched->isActive());
+  EXPECT_FALSE(apart->isActive());
+}
+
 // Random boxes and capsules, some far apart, some overlapping: every pair
 // that the pair test finds touching is one the table keeps, also after
 // bodies move.

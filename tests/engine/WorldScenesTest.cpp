@@ -206,9 +206,9 @@ struct HostWorld {
     b->setAirDampingCoeff2(0.001);
     return b;
   }
-  void play(double seconds) {
+  void play(double seconds, int substeps = kSubsteps) {
     const int frames = static_cast<int>(seconds * kFramesPerSecond + 0.5);
-    for (int f = 0; f < frames; ++f) runSteps(world, kSubsteps, 1.0 / kFramesPerSecond / kSubsteps);
+    for (int f = 0; f < frames; ++f) runSteps(world, substeps, 1.0 / kFramesPerSecond / substeps);
   }
 };
 
@@ -221,33 +221,39 @@ double turnDegrees(const MgcMatrix3& R) {
 // Boxes set down touching the ground and each other stay where they were
 // put for a minute of play: a single box anywhere on the slab (also at its
 // centre, where the pair test meets it corner to face), two boxes stacked
-// and a column of five.
+// and a column of five; the piles go to sleep. Piles play at the solver
+// node's default of 5 substeps and at 10.
 TEST(WorldScenes, BoxesPlacedOnTheGroundAndOnEachOtherStayPut) {
   struct Case {
     const char* name;
     std::vector<MgcVector3> centres;
     double drift;
     double degrees;
+    int substeps;
   };
   std::vector<Case> cases;
   for (const MgcVector3 at : {MgcVector3(0, 0, 0), MgcVector3(1, 0, 0), MgcVector3(0, 0, -1), MgcVector3(2.5, 0, 3),
                               MgcVector3(-3.7, 0, 1.2), MgcVector3(5, 0, -5), MgcVector3(-6, 0, 4),
                               MgcVector3(0.3, 0, 0.7), MgcVector3(7.5, 0, 0), MgcVector3(-2, 0, -8)}) {
-    cases.push_back(Case{"single box", {at + MgcVector3(0, 0.5, 0)}, 1e-4, 0.01});
+    cases.push_back(Case{"single box", {at + MgcVector3(0, 0.5, 0)}, 1e-4, 0.01, kSubsteps});
   }
-  cases.push_back(Case{"two stacked", {MgcVector3(0, 0.5, 0), MgcVector3(0, 1.5, 0)}, 0.01, 0.5});
   std::vector<MgcVector3> column;
   for (int i = 0; i < 5; ++i) column.emplace_back(1.0, 0.5 + i, -2.0);
-  cases.push_back(Case{"column of five", column, 0.01, 0.5});
+  for (const int substeps : {5, kSubsteps}) {
+    cases.push_back(Case{"two stacked", {MgcVector3(0, 0.5, 0), MgcVector3(0, 1.5, 0)}, 0.01, 0.5, substeps});
+    cases.push_back(Case{"column of five", column, 0.01, 0.5, substeps});
+  }
   for (const Case& c : cases) {
     HostWorld scene;
     std::vector<HardBody*> boxes;
     for (const MgcVector3& at : c.centres) boxes.push_back(scene.box(at));
-    scene.play(kLongPlay);
+    scene.play(kLongPlay, c.substeps);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
       const RBDynamics& state = boxes[i]->getDyn();
-      EXPECT_LT((state.position - c.centres[i]).Length(), c.drift) << c.name << " " << i << " at " << c.centres[0].x;
-      EXPECT_LT(turnDegrees(state.orientation), c.degrees) << c.name << " " << i;
+      EXPECT_LT((state.position - c.centres[i]).Length(), c.drift)
+          << c.name << " " << i << " at " << c.centres[0].x << " substeps " << c.substeps;
+      EXPECT_LT(turnDegrees(state.orientation), c.degrees) << c.name << " " << i << " substeps " << c.substeps;
+      EXPECT_FALSE(boxes[i]->isActive()) << c.name << " " << i << " substeps " << c.substeps;
     }
   }
 }

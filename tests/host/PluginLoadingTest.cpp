@@ -41,6 +41,12 @@ TEST_F(PluginLoading, AModuleLoadsRegistersAndUnloads) {
   EXPECT_EQ(text, MString("Test Vendor"));
   ASSERT_TRUE(MGlobal::executeCommand("pluginInfo -q -version " + name, text));
   EXPECT_EQ(text, MString("2.5"));
+  // Its commands in the order it registered them.
+  MStringArray commands;
+  ASSERT_TRUE(MGlobal::executeCommand("pluginInfo -q -command " + name, commands));
+  ASSERT_EQ(commands.length(), 2u);
+  EXPECT_EQ(commands[0], MString("dropOwnerType"));
+  EXPECT_EQ(commands[1], MString("moduleCommand"));
 
   // The clashing id failed alone: the first node type and the command work.
   EXPECT_TRUE(hasMessage(MessageKind::Error, "0x7f200 is already in use"));

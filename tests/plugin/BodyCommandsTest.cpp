@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "CommandFixture.h"
-#include "src/rigidBodyCmd.h"
+#include "src/simulation/rigidBodyCmd.h"
 #include "testing/HostTesting.h"
 
 namespace {

@@ -21,7 +21,7 @@
 
 #include "BodyFixture.h"
 #include "src/draw/rigidBodyNodeDrawVport20.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/zovCrackerNode.h"
 #include "support/PngReading.h"
 #include "testing/RenderTesting.h"
 

@@ -8,8 +8,8 @@
 
 #include "PluginFixture.h"
 #include "engine/PublicWorld.h"
-#include "src/rigidBodyNode.h"
-#include "src/solverNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 #include "testing/HostTesting.h"
 
 /// A host with the module loaded, in which tests make solvers and rigid

@@ -3,7 +3,7 @@
 
 #include "BodyFixture.h"
 #include "engine/PrivateWorld.h"
-#include "src/zovCrackerNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
-#include "src/engineMeshOutput.h"
-#include "src/meshConversion.h"
+#include "src/meshes/engineMeshOutput.h"
+#include "src/meshes/meshConversion.h"
 
 namespace {
 

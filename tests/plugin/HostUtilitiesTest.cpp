@@ -10,9 +10,9 @@
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
 #include "src/hostHelpers.h"
-#include "src/hostSeeding.h"
 #include "src/hostUtilities.h"
-#include "src/meshConversion.h"
+#include "src/meshes/meshConversion.h"
+#include "src/shatter/hostSeeding.h"
 
 namespace {
 

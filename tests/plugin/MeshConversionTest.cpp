@@ -4,7 +4,7 @@
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
-#include "src/meshConversion.h"
+#include "src/meshes/meshConversion.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CommandFixture.h"
-#include "src/meshOpHistory.h"
+#include "src/meshes/meshOpHistory.h"
 #include "testing/HostTesting.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/MeshFactory.h"
-#include "src/cutFaceTags.h"
+#include "src/meshes/cutFaceTags.h"
 
 /// Helpers of the mesh conversion and shard tests.
 namespace meshtest {

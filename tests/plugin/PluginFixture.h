@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "src/collisionShapeNode.h"
+#include "src/simulation/collisionShapeNode.h"
 #include "testing/HostTesting.h"
 
 /// The command line that loads the module from its build path.

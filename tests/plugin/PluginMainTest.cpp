@@ -1,6 +1,8 @@
 #include <maya/MFnPlugin.h>
 #include <maya/MPxNode.h>
+#include <maya/MStringArray.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,49 @@ TEST_F(PluginEntry, LoadingWithoutTheUserInterfaceScriptStillRegistersEverything
   EXPECT_EQ(text, MString("Ombrevale"));
   MGlobal::executeCommand(("pluginInfo -q -version " + moduleName()).c_str(), text);
   EXPECT_EQ(text, MString("4.0"));
+}
+
+TEST_F(PluginEntry, CommandsAndTheToolAreRegisteredInTheModulesOrder) {
+  // The module's commands in their registration order, the selection tool
+  // between the third and the fourth.
+  const std::vector<std::string> order = {"zovSolver",
+                                          "new_ZOVBody",
+                                          "ManageZovListCmd",
+                                          "selectZovContext",
+                                          "zovFractureBody",
+                                          "deleteZovFBody",
+                                          "Detach_FBody",
+                                          "fBody_selStresses",
+                                          "zovCluster",
+                                          "dComputeRotDist",
+                                          "update_Fbody",
+                                          "zovShatter",
+                                          "zovAdqShatter",
+                                          "deleteUserNode",
+                                          "queryZovBody",
+                                          "queryZovFBody",
+                                          "zovConnectForceFields",
+                                          "zovJagginess",
+                                          "zovShatterPreview",
+                                          "zovCracker"};
+  ASSERT_TRUE(runs(moduleLoadLine().str()));
+  MStringArray registered;
+  ASSERT_TRUE(MGlobal::executeCommand(("pluginInfo -q -command " + moduleName()).c_str(), registered));
+  std::vector<std::string> names;
+  for (unsigned int i = 0; i < registered.length(); ++i) names.push_back(registered[i].asChar());
+  // Every registered command has its place, in order; these are all here.
+  size_t place = 0;
+  for (const std::string& name : names) {
+    const auto found = std::find(order.begin() + static_cast<long>(place), order.end(), name);
+    ASSERT_NE(found, order.end()) << name << " out of order or unknown";
+    place = static_cast<size_t>(found - order.begin()) + 1;
+  }
+  for (const char* name :
+       {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "dComputeRotDist", "zovShatter",
+        "zovAdqShatter", "deleteUserNode", "queryZovBody", "zovConnectForceFields", "zovCracker"})
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+  // The tool's command makes tools.
+  EXPECT_TRUE(runs("selectZovContext"));
 }
 
 TEST_F(PluginEntry, AFailedRegistrationFailsTheLoadButNotTheRest) {

@@ -4,9 +4,9 @@
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
 #include "engine/shatter/ShatterMeshOps.h"
-#include "src/engineMeshOutput.h"
-#include "src/meshConversion.h"
-#include "src/shardOutput.h"
+#include "src/meshes/engineMeshOutput.h"
+#include "src/meshes/meshConversion.h"
+#include "src/meshes/shardOutput.h"
 
 namespace {
 

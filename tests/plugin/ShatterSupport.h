@@ -13,8 +13,9 @@
 
 #include "MeshTestSupport.h"
 #include "geometry/MassProperties.h"
-#include "src/meshConversion.h"
-#include "src/shardOutput.h"
+#include "src/meshes/meshConversion.h"
+#include "src/meshes/shardOutput.h"
+#include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
 
 /// Helpers of the shatter command tests.
@@ -58,7 +59,7 @@ inline std::vector<MDagPath> shardShapes(const std::string& prefix, int count) {
 inline voronoiNode* recordOf(const MDagPath& shape) {
   MObject node;
   findVoronoiNodeFromPlug(shape, node);
-  return voronoiNodeOf(node);
+  return userNodeOf<voronoiNode>(node);
 }
 
 /// The record's seeds as engine points (object space of the record).

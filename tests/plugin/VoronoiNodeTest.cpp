@@ -22,7 +22,7 @@ voronoiNode* makeRecord(std::string* name = nullptr) {
   MSelectionList list;
   MObject node;
   if (list.add(made)) list.getDependNode(0, node);
-  return voronoiNodeOf(node);
+  return userNodeOf<voronoiNode>(node);
 }
 
 void setFaces(voronoiNode* node, const std::vector<int>& values) {

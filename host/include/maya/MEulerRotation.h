@@ -35,6 +35,9 @@ class MEulerRotation {
   MEulerRotation operator*(double scale) const { return MEulerRotation(x * scale, y * scale, z * scale, order); }
   bool operator==(const MEulerRotation& other) const;
   bool operator!=(const MEulerRotation& other) const { return !(*this == other); }
+  /// Whether both turn things the same way, whatever their angles and
+  /// orders: no entry of their matrices differs by more than tolerance (so
+  /// a whole turn about an axis is no turn at all).
   bool isEquivalent(const MEulerRotation& other, double tolerance = MVector::kTolerance) const;
 
   /// The angles in the given order of the rotation in a matrix's upper 3x3

@@ -4,6 +4,7 @@
 #include <maya/MIntArray.h>
 #include <maya/MObject.h>
 #include <maya/MSelectionList.h>
+#include <maya/MSelectionMask.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
 #include <maya/MStringArray.h>
@@ -13,6 +14,10 @@
 class MGlobal {
  public:
   enum ListAdjustment { kReplaceList, kXORWithList, kAddToList, kRemoveFromList, kAddToHeadOfList };
+  /// Whether picking selects whole objects or their components.
+  enum MSelectionMode { kSelectObjectMode, kSelectComponentMode };
+  /// How picking from the screen meets shapes: by their surfaces or their wires.
+  enum MSelectionMethod { kSurfaceSelectMethod, kWireframeSelectMethod };
 
   /// Runs a host command line. displayEnabled echoes it and its result in the
   /// script editor; undoEnabled puts its changes on the undo queue. A line that
@@ -45,6 +50,23 @@ class MGlobal {
   static MStatus setActiveSelectionList(const MSelectionList& list, ListAdjustment adjustment = kReplaceList);
   static MStatus selectByName(const MString& name, ListAdjustment adjustment = kAddToList);
   static MStatus clearSelectionList();
+
+  /// The selection mode (object mode in a started host) and the masks of
+  /// what can be picked in each mode (empty in a started host).
+  static MSelectionMode selectionMode(MStatus* status = nullptr);
+  static MStatus setSelectionMode(MSelectionMode mode);
+  static MSelectionMask objectSelectionMask(MStatus* status = nullptr);
+  static MStatus setObjectSelectionMask(const MSelectionMask& mask);
+  static MSelectionMask componentSelectionMask(MStatus* status = nullptr);
+  static MStatus setComponentSelectionMask(const MSelectionMask& mask);
+  /// Picks, with the active view's camera, the objects whose shapes' world
+  /// bounding boxes meet the rectangle of the view's port (pixels, origin
+  /// at the bottom left; the corners in any order) and changes the active
+  /// selection by them: each object is its shape's transform. Cameras and
+  /// intermediate shapes are not picked; the method changes nothing here.
+  static MStatus selectFromScreen(short xStart, short yStart, short xEnd, short yEnd,
+                                  ListAdjustment adjustment = kAddToList,
+                                  MSelectionMethod method = kWireframeSelectMethod);
 
   /// Deletes a node from the scene at once (not undoable).
   static MStatus deleteNode(MObject& node);

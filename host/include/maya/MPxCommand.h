@@ -25,10 +25,7 @@ class MPxCommand {
 
   /// The syntax registered with the command.
   MSyntax syntax(MStatus* status = nullptr) const;
-  MString commandString(MStatus* status = nullptr) const {
-    if (status) *status = MS::kSuccess;
-    return m_commandString;
-  }
+  MString commandString(MStatus* status = nullptr) const;
   MStatus setCommandString(const MString& text) {
     m_commandString = text;
     return MS::kSuccess;

@@ -19,10 +19,7 @@ class MSelectionList {
   MSelectionList() = default;
 
   MStatus clear();
-  bool isEmpty(MStatus* status = nullptr) const {
-    if (status) *status = MS::kSuccess;
-    return m_items.empty();
-  }
+  bool isEmpty(MStatus* status = nullptr) const;
   unsigned int length(MStatus* status = nullptr) const;
   /// Appends a node; with mergeWithExisting a node already listed is not added again.
   MStatus add(const MObject& node, bool mergeWithExisting = false);

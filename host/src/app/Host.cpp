@@ -62,6 +62,7 @@ TimeState& timeState() { return Host::instance().time; }
 UndoQueue& undoQueue() { return Host::instance().undo; }
 CommandRegistry& commandRegistry() { return Host::instance().commands; }
 MSelectionList& activeSelection() { return Host::instance().selection; }
+SelectionSettings& selectionSettings() { return Host::instance().selectionSettings; }
 std::vector<CommandResult*>& commandResults() { return Host::instance().results; }
 HostSettings& hostSettings() { return Host::instance().settings; }
 Interpreter& hostInterpreter() { return Host::instance().interpreter; }

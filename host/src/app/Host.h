@@ -2,6 +2,7 @@
 
 #include <maya/MSelectionList.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/CommandRegistry.h"
 #include "commands/CommandResult.h"
 #include "commands/UndoQueue.h"
@@ -48,6 +49,7 @@ class Host {
   UndoQueue undo;
   CommandRegistry commands;
   MSelectionList selection;
+  SelectionSettings selectionSettings;
   std::vector<CommandResult*> results;
   // The interpreter.
   HostSettings settings;

@@ -2,11 +2,15 @@
 
 #include <maya/MPxContext.h>
 
+#include <algorithm>
+
 namespace zovhost {
 
 MStatus CommandRegistry::add(const PluginCommand& command) {
   if (command.name.empty() || !command.creator) return MS::kInvalidParameter;
-  if (!m_commands.emplace(command.name, command).second) return MS::kFailure;
+  PluginCommand added = command;
+  added.sequence = ++m_sequence;
+  if (!m_commands.emplace(command.name, added).second) return MS::kFailure;
   return MS::kSuccess;
 }
 
@@ -36,6 +40,34 @@ void CommandRegistry::removePlugin(const std::string& plugin) {
 void CommandRegistry::clear() {
   m_contexts.clear();
   m_commands.clear();
+  m_currentTool = kDefaultTool;
+}
+
+std::vector<std::string> CommandRegistry::commandsOf(const std::string& plugin) const {
+  std::vector<const PluginCommand*> found;
+  for (const auto& [name, command] : m_commands)
+    if (command.plugin == plugin) found.push_back(&command);
+  std::sort(found.begin(), found.end(),
+            [](const PluginCommand* a, const PluginCommand* b) { return a->sequence < b->sequence; });
+  std::vector<std::string> names;
+  for (const PluginCommand* command : found) names.push_back(command->name);
+  return names;
+}
+
+MPxContext* CommandRegistry::findContext(const std::string& name) const {
+  for (const Context& context : m_contexts)
+    if (context.name == name) return context.context.get();
+  return nullptr;
+}
+
+bool CommandRegistry::setCurrentTool(const std::string& name) {
+  MPxContext* next = findContext(name);
+  if (next == nullptr && name != kDefaultTool) return false;
+  if (MPxContext* current = currentContext()) current->toolOffCleanup();
+  m_currentTool = name;
+  MEvent event;
+  if (next != nullptr) next->toolOnSetup(event);
+  return true;
 }
 
 std::string CommandRegistry::addContext(const std::string& command, std::unique_ptr<MPxContext> context) {
@@ -48,6 +80,8 @@ std::string CommandRegistry::addContext(const std::string& command, std::unique_
 }
 
 void CommandRegistry::destroyContexts(const std::string& command) {
+  for (const Context& context : m_contexts)
+    if (context.command == command && context.name == m_currentTool) setCurrentTool(kDefaultTool);
   for (auto it = m_contexts.begin(); it != m_contexts.end();)
     it = it->command == command ? m_contexts.erase(it) : std::next(it);
 }

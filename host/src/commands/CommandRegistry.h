@@ -23,7 +23,12 @@ struct PluginCommand {
   SyntaxFunction syntax = nullptr;
   bool isContext = false;
   std::string plugin;
+  /// Registration order across all plug-ins.
+  unsigned long sequence = 0;
 };
+
+/// The tool that is current in a started host: the host's own selection tool.
+inline constexpr char kDefaultTool[] = "selectSuperContext";
 
 /// The plug-in commands by name.
 class CommandRegistry {
@@ -38,8 +43,22 @@ class CommandRegistry {
   /// Keeps a context made by a context command; returns its name
   /// (the command's name and a number).
   std::string addContext(const std::string& command, std::unique_ptr<MPxContext> context);
+  /// Destroys the contexts a command made; when one of them is the current
+  /// tool, it is cleaned up first and the default tool becomes current.
   void destroyContexts(const std::string& command);
   const std::map<std::string, PluginCommand>& all() const { return m_commands; }
+  /// A plug-in's commands in the order they were registered.
+  std::vector<std::string> commandsOf(const std::string& plugin) const;
+
+  /// A context by its name, or null.
+  MPxContext* findContext(const std::string& name) const;
+  /// Makes a tool current: the context left gets toolOffCleanup, the new one
+  /// toolOnSetup. False, changing nothing, for a name that is neither a
+  /// context nor the default tool.
+  bool setCurrentTool(const std::string& name);
+  const std::string& currentTool() const { return m_currentTool; }
+  /// The current tool's context; null for the host's own tool.
+  MPxContext* currentContext() const { return findContext(m_currentTool); }
 
  private:
   struct Context {
@@ -49,6 +68,8 @@ class CommandRegistry {
   };
   std::map<std::string, PluginCommand> m_commands;
   std::vector<Context> m_contexts;
+  std::string m_currentTool = kDefaultTool;
+  unsigned long m_sequence = 0;
 };
 
 /// The plug-in commands the interpreter runs; owned by the host's composition root.

@@ -1,11 +1,13 @@
 #include <maya/MArgList.h>
 
 #include "commands/ArgumentText.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::parseBool;
 using zovhost::parseDouble;
 using zovhost::parseInt;
 using zovhost::parseUnsigned;
+using zovhost::setStatus;
 
 namespace {
 
@@ -13,14 +15,14 @@ template <typename T, typename Parse>
 T read(const MArgList& list, unsigned int index, MStatus* status, Parse parse) {
   T value{};
   const bool ok = index < list.length() && parse(list.asString(index).str(), value);
-  if (status) *status = ok ? MS::kSuccess : MS::kInvalidParameter;
+  setStatus(status, ok ? MS::kSuccess : MS::kInvalidParameter);
   return value;
 }
 
 }  // namespace
 
 unsigned int MArgList::length(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return static_cast<unsigned int>(m_words.size());
 }
 
@@ -34,7 +36,7 @@ double MArgList::asDouble(unsigned int index, MStatus* status) const {
 }
 
 MString MArgList::asString(unsigned int index, MStatus* status) const {
-  if (status) *status = index < m_words.size() ? MS::kSuccess : MS::kInvalidParameter;
+  setStatus(status, index < m_words.size() ? MS::kSuccess : MS::kInvalidParameter);
   return index < m_words.size() ? MString(m_words[index].text) : MString();
 }
 

@@ -5,9 +5,11 @@
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::activeSelection;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
 
@@ -74,7 +76,7 @@ MStatus fail(const std::string& message) {
 
 MArgParser::MArgParser(const MSyntax& syntax, const MArgList& arguments, MStatus* status) : m_syntax(syntax) {
   const MStatus result = parse(arguments);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MStatus MArgParser::parse(const MArgList& arguments) {
@@ -138,7 +140,7 @@ MStatus MArgParser::parse(const MArgList& arguments) {
 }
 
 bool MArgParser::isFlagSet(const char* flag, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   const std::string name = bare(flag);
   if (name == "q" || name == "query") return m_query;
   if (name == "e" || name == "edit") return m_edit;
@@ -148,12 +150,12 @@ bool MArgParser::isFlagSet(const char* flag, MStatus* status) const {
 }
 
 bool MArgParser::isQuery(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_query;
 }
 
 bool MArgParser::isEdit(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_edit;
 }
 
@@ -252,28 +254,28 @@ MStatus MArgParser::getFlagArgument(const char* flag, unsigned int index, MAngle
 bool MArgParser::flagArgumentBool(const char* flag, unsigned int index, MStatus* status) const {
   bool value = false;
   const MStatus result = getFlagArgument(flag, index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 int MArgParser::flagArgumentInt(const char* flag, unsigned int index, MStatus* status) const {
   int value = 0;
   const MStatus result = getFlagArgument(flag, index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 double MArgParser::flagArgumentDouble(const char* flag, unsigned int index, MStatus* status) const {
   double value = 0.0;
   const MStatus result = getFlagArgument(flag, index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 MString MArgParser::flagArgumentString(const char* flag, unsigned int index, MStatus* status) const {
   MString value;
   const MStatus result = getFlagArgument(flag, index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
@@ -306,28 +308,28 @@ MStatus MArgParser::getCommandArgument(unsigned int index, MString& value) const
 bool MArgParser::commandArgumentBool(unsigned int index, MStatus* status) const {
   bool value = false;
   const MStatus result = getCommandArgument(index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 int MArgParser::commandArgumentInt(unsigned int index, MStatus* status) const {
   int value = 0;
   const MStatus result = getCommandArgument(index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 double MArgParser::commandArgumentDouble(unsigned int index, MStatus* status) const {
   double value = 0.0;
   const MStatus result = getCommandArgument(index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 MString MArgParser::commandArgumentString(unsigned int index, MStatus* status) const {
   MString value;
   const MStatus result = getCommandArgument(index, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 

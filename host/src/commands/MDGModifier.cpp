@@ -3,9 +3,11 @@
 #include "commands/ModifierOperation.h"
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::nodeTypeRegistry;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace zovhost {
 
@@ -70,12 +72,12 @@ namespace {
 MObject createWith(const std::shared_ptr<zovhost::NodeType>& type,
                    std::vector<std::unique_ptr<zovhost::ModifierOperation>>& operations, MStatus* status) {
   if (!type || type->kind == MPxNode::kManipContainer || zovhost::fnListHas(type->fnTypes, MFn::kDagNode)) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   MStatus result;
   const auto node = sceneGraph().instantiate(type, &result);
-  if (status) *status = result;
+  setStatus(status, result);
   if (!node) return MObject();
   operations.push_back(std::make_unique<zovhost::CreateNodeOperation>(node));
   return MObject(node);

@@ -4,15 +4,17 @@
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::NodeImpl;
 using zovhost::nodeTypeRegistry;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
 
 MObject fail(MStatus* status, MStatus code) {
-  if (status) *status = code;
+  setStatus(status, code);
   return MObject();
 }
 
@@ -40,7 +42,7 @@ MObject MDagModifier::createNode(const MString& typeName, const MObject& parent,
     above = made;
   }
   addOperation(std::make_unique<zovhost::CreateNodeOperation>(node, above));
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return MObject(made ? made : node);
 }
 

@@ -2,7 +2,7 @@
 
 #include <maya/MFnDagNode.h>
 
-#include "core/StatusOut.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::setStatus;
 

@@ -3,10 +3,12 @@
 #include "commands/CommandRegistry.h"
 #include "commands/CommandResult.h"
 #include "core/Logs.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::commandRegistry;
 using zovhost::CommandResult;
 using zovhost::commandResults;
+using zovhost::setStatus;
 
 namespace {
 
@@ -23,8 +25,13 @@ MStatus MPxCommand::redoIt() { return MS::kFailure; }
 
 MSyntax MPxCommand::syntax(MStatus* status) const {
   const zovhost::PluginCommand* command = commandRegistry().find(m_name);
-  if (status) *status = command ? MS::kSuccess : MS::kFailure;
+  setStatus(status, command ? MS::kSuccess : MS::kFailure);
   return command && command->syntax ? command->syntax() : MSyntax();
+}
+
+MString MPxCommand::commandString(MStatus* status) const {
+  setStatus(status, MS::kSuccess);
+  return m_commandString;
 }
 
 void MPxCommand::setResult(bool value) { currentResult().setInt(value ? 1 : 0); }

@@ -3,18 +3,25 @@
 
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
 
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 MStatus MSelectionList::clear() {
   m_items.clear();
   return MS::kSuccess;
 }
 
+bool MSelectionList::isEmpty(MStatus* status) const {
+  setStatus(status, MS::kSuccess);
+  return m_items.empty();
+}
+
 unsigned int MSelectionList::length(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return static_cast<unsigned int>(m_items.size());
 }
 
@@ -120,7 +127,7 @@ MStatus MSelectionList::getDagPath(unsigned int index, MDagPath& path) const {
 }
 
 bool MSelectionList::hasItem(const MObject& node, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   for (const Item& item : m_items)
     if (item.node == node && item.plug.isNull()) return true;
   return false;

@@ -6,6 +6,7 @@
 
 #include "core/DataObjects.h"
 #include "core/Numbers.h"
+#include "mathtypes/StatusOut.h"
 
 #include <cmath>
 #include <memory>
@@ -13,6 +14,7 @@
 
 using zovhost::MatrixData;
 using zovhost::NumericData;
+using zovhost::setStatus;
 using zovhost::StringData;
 
 namespace {
@@ -66,23 +68,23 @@ MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
 
 MFnNumericData::MFnNumericData(const MObject& object, MStatus* status) {
   const MStatus result = setObject(object);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MObject MFnNumericData::create(Type kind, MStatus* status) {
   const unsigned int count = zovhost::numericComponentCount(kind);
   if (count < 2) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   m_object = MObject(std::make_shared<NumericData>(kind, count));
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_object;
 }
 
 MFnNumericData::Type MFnNumericData::numericType(MStatus* status) const {
   const auto data = dataOf<NumericData>(m_object);
-  if (status) *status = data ? MS::kSuccess : MS::kFailure;
+  setStatus(status, data ? MS::kSuccess : MS::kFailure);
   return data ? data->kind : kInvalid;
 }
 
@@ -116,18 +118,18 @@ MStatus MFnNumericData::setData(double a, double b, double c, double d) {
 
 MFnStringData::MFnStringData(const MObject& object, MStatus* status) {
   const MStatus result = setObject(object);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MObject MFnStringData::create(const MString& text, MStatus* status) {
   m_object = MObject(std::make_shared<StringData>(text));
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_object;
 }
 
 MString MFnStringData::string(MStatus* status) const {
   const auto data = dataOf<StringData>(m_object);
-  if (status) *status = data ? MS::kSuccess : MS::kFailure;
+  setStatus(status, data ? MS::kSuccess : MS::kFailure);
   return data ? data->text : MString();
 }
 
@@ -143,18 +145,18 @@ MStatus MFnStringData::set(const MString& text) {
 
 MFnMatrixData::MFnMatrixData(const MObject& object, MStatus* status) {
   const MStatus result = setObject(object);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MObject MFnMatrixData::create(const MMatrix& matrix, MStatus* status) {
   m_object = MObject(std::make_shared<MatrixData>(matrix));
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_object;
 }
 
 const MMatrix& MFnMatrixData::matrix(MStatus* status) const {
   const auto data = dataOf<MatrixData>(m_object);
-  if (status) *status = data ? MS::kSuccess : MS::kFailure;
+  setStatus(status, data ? MS::kSuccess : MS::kFailure);
   return data ? data->matrix : MMatrix::identity;
 }
 

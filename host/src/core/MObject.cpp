@@ -2,6 +2,9 @@
 #include <maya/MObject.h>
 
 #include "core/Object.h"
+#include "mathtypes/StatusOut.h"
+
+using zovhost::setStatus;
 
 const MObject MObject::kNullObj;
 
@@ -13,7 +16,7 @@ bool MObject::hasFn(MFn::Type type) const { return m_object && m_object->hasFn(t
 // MFnBase
 
 MObject MFnBase::object(MStatus* status) const {
-  if (status) *status = m_object.isNull() ? MS::kFailure : MS::kSuccess;
+  setStatus(status, m_object.isNull() ? MS::kFailure : MS::kSuccess);
   return m_object;
 }
 

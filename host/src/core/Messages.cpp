@@ -4,13 +4,15 @@
 #include <maya/MSceneMessage.h>
 
 #include "core/CallbackRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::callbackRegistry;
+using zovhost::setStatus;
 
 namespace {
 
 MCallbackId result(MCallbackId id, MStatus* status) {
-  if (status) *status = id ? MS::kSuccess : MS::kFailure;
+  setStatus(status, id ? MS::kSuccess : MS::kFailure);
   return id;
 }
 
@@ -26,7 +28,7 @@ MStatus MMessage::removeCallbacks(MCallbackIdArray& ids) {
 }
 
 MCallbackId MMessage::currentCallbackId(MStatus* status) {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return callbackRegistry().current();
 }
 

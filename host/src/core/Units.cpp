@@ -4,8 +4,11 @@
 #include <maya/MTime.h>
 
 #include "core/UnitSettings.h"
+#include "mathtypes/Constants.h"
 
 #include <cmath>
+
+using zovhost::kPi;
 
 namespace {
 
@@ -159,7 +162,6 @@ double MDistance::uiToInternal(double uiValue) { return MDistance(uiValue, uiUni
 // MAngle
 
 double MAngle::radiansPerUnit(Unit unit) {
-  constexpr double kPi = 3.14159265358979323846;
   switch (unit) {
     case kRadians:
       return 1.0;

@@ -8,6 +8,7 @@
 #include "dg/Graph.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/Constants.h"
 
 namespace zovhost {
 
@@ -34,7 +35,7 @@ const DefaultCamera kDefaultCameras[] = {
     {"side", true, {100.0, 0.0, 0.0}, {0.0, 90.0, 0.0}, 100.0},
 };
 
-constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kRadiansPerDegree = kPi / 180.0;
 
 }  // namespace
 

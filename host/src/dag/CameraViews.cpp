@@ -7,9 +7,9 @@
 #include <cmath>
 #include <memory>
 
-#include "core/StatusOut.h"
 #include "dag/CameraNode.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::setStatus;
 

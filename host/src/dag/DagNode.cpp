@@ -8,8 +8,11 @@
 #include "dag/TransformNode.h"
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
+
+using zovhost::setStatus;
 
 namespace zovhost {
 
@@ -167,7 +170,7 @@ std::shared_ptr<NodeImpl> createDagNode(const std::shared_ptr<NodeType>& type, c
                                         const std::string& name, std::shared_ptr<NodeImpl>* madeParent,
                                         MStatus* status) {
   const auto fail = [status](MStatus code) {
-    if (status) *status = code;
+    setStatus(status, code);
     return nullptr;
   };
   if (!type || !fnListHas(type->fnTypes, MFn::kDagNode)) return fail(MS::kInvalidParameter);
@@ -191,7 +194,7 @@ std::shared_ptr<NodeImpl> createDagNode(const std::shared_ptr<NodeType>& type, c
     return fail(result);
   }
   if (madeParent) *madeParent = above != parent ? above : nullptr;
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return node;
 }
 

@@ -5,16 +5,18 @@
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::NodeImpl;
 using zovhost::nodeTypeRegistry;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
 
 MObject createNode(const std::shared_ptr<zovhost::NodeType>& type, const MString& name, MStatus* status) {
   if (!type || type->kind == MPxNode::kManipContainer) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   if (zovhost::fnListHas(type->fnTypes, MFn::kDagNode))
@@ -22,18 +24,18 @@ MObject createNode(const std::shared_ptr<zovhost::NodeType>& type, const MString
   MStatus result;
   const std::shared_ptr<NodeImpl> node = sceneGraph().instantiate(type, &result);
   if (!node) {
-    if (status) *status = result;
+    setStatus(status, result);
     return MObject();
   }
   if (name.length() > 0) {
     if (!zovhost::Graph::isValidName(name.str())) {
-      if (status) *status = MS::kInvalidParameter;
+      setStatus(status, MS::kInvalidParameter);
       return MObject();
     }
     node->name = name.str();
   }
   result = sceneGraph().add(node);
-  if (status) *status = result;
+  setStatus(status, result);
   return result ? MObject(node) : MObject();
 }
 

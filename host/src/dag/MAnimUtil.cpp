@@ -1,7 +1,7 @@
 #include <maya/MAnimUtil.h>
 
-#include "core/StatusOut.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::setStatus;
 

@@ -4,9 +4,9 @@
 
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
-#include "core/StatusOut.h"
 
 using zovhost::DagNodePath;
 using zovhost::NodeImpl;

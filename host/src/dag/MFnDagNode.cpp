@@ -5,9 +5,9 @@
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
-#include "core/StatusOut.h"
 
 using zovhost::DagLink;
 using zovhost::NodeImpl;

@@ -2,9 +2,9 @@
 #include <maya/MFnGravityField.h>
 #include <maya/MFnUniformField.h>
 
-#include "core/StatusOut.h"
 #include "dag/FieldNode.h"
 #include "dg/NodeImpl.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::setStatus;
 

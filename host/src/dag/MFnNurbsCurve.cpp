@@ -1,9 +1,9 @@
 #include <maya/MFnNurbsCurve.h>
 
-#include "core/StatusOut.h"
 #include "dag/CurveNode.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::CurveData;
 using zovhost::CurveNode;

@@ -1,10 +1,10 @@
 #include <maya/MFnTransform.h>
 
-#include "core/StatusOut.h"
 #include "dag/DagNode.h"
 #include "dag/TransformNode.h"
 #include "dg/NodeImpl.h"
 #include "mathtypes/MatrixParts.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::NodeImpl;
 using zovhost::setStatus;

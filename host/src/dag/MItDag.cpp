@@ -2,12 +2,14 @@
 #include <maya/MItDag.h>
 
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
 #include <deque>
 
 using zovhost::NodeImpl;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
 
@@ -33,7 +35,7 @@ bool startsWith(const MDagPath& path, const MDagPath& prefix) {
 
 MItDag::MItDag(TraversalType type, MFn::Type filter, MStatus* status) {
   const MStatus result = reset(MDagPath(std::vector<std::shared_ptr<NodeImpl>>()), type, filter);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MStatus MItDag::reset() { return reset(m_root, m_type, m_filter); }
@@ -92,7 +94,7 @@ void MItDag::skipUnwanted() {
 
 MObject MItDag::currentItem(MStatus* status) const {
   const bool valid = m_index < m_paths.size();
-  if (status) *status = valid ? MS::kSuccess : MS::kFailure;
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
   return valid ? m_paths[m_index].node() : MObject();
 }
 
@@ -107,31 +109,31 @@ MStatus MItDag::getAllPaths(MDagPathArray& paths) const { return MDagPath::getAl
 MString MItDag::fullPathName(MStatus* status) const {
   MDagPath path;
   const MStatus found = getPath(path);
-  if (status) *status = found;
+  setStatus(status, found);
   return found ? path.fullPathName() : MString();
 }
 
 MString MItDag::partialPathName(MStatus* status) const {
   MDagPath path;
   const MStatus found = getPath(path);
-  if (status) *status = found;
+  setStatus(status, found);
   return found ? path.partialPathName() : MString();
 }
 
 unsigned int MItDag::depth(MStatus* status) const {
   MDagPath path;
   const MStatus found = getPath(path);
-  if (status) *status = found;
+  setStatus(status, found);
   return found ? path.length() : 0;
 }
 
 MObject MItDag::root(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_root.node();
 }
 
 MItDag::TraversalType MItDag::getType(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_type;
 }
 
@@ -143,7 +145,7 @@ MStatus MItDag::next() {
 }
 
 bool MItDag::isDone(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_index >= m_paths.size();
 }
 

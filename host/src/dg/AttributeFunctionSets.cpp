@@ -7,6 +7,7 @@
 
 #include "core/DataObjects.h"
 #include "dg/AttributeImpl.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
 #include <memory>
@@ -14,6 +15,7 @@
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
 using zovhost::attributeOf;
+using zovhost::setStatus;
 
 namespace {
 
@@ -27,12 +29,10 @@ std::shared_ptr<AttributeImpl> makeAttribute(AttributeKind kind, const MString& 
 template <typename FunctionSet>
 void attach(FunctionSet& set, const MObject& attribute, MStatus* status) {
   const MStatus result = set.setObject(attribute);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
-void ok(MStatus* status) {
-  if (status) *status = MS::kSuccess;
-}
+void ok(MStatus* status) { setStatus(status, MS::kSuccess); }
 
 /// A unit default in internal units: ticks for time, centimetres, radians.
 double internalUnitValue(MFnUnitAttribute::Type type, double value) {
@@ -49,7 +49,7 @@ MFnUnitAttribute::MFnUnitAttribute(const MObject& attribute, MStatus* status) { 
 MObject MFnUnitAttribute::create(const MString& fullName, const MString& briefName, Type unitType, double defaultValue,
                                  MStatus* status) {
   if (unitType != kAngle && unitType != kDistance && unitType != kTime) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   auto attribute = makeAttribute(AttributeKind::Unit, fullName, briefName);
@@ -77,7 +77,7 @@ MObject MFnUnitAttribute::create(const MString& fullName, const MString& briefNa
 
 MFnUnitAttribute::Type MFnUnitAttribute::unitType(MStatus* status) const {
   const auto attribute = attributeOf(m_object);
-  if (status) *status = attribute ? MS::kSuccess : MS::kFailure;
+  setStatus(status, attribute ? MS::kSuccess : MS::kFailure);
   return attribute ? attribute->unitType : kInvalid;
 }
 
@@ -119,13 +119,13 @@ MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefN
   attribute->dataType = dataType;
   m_object = MObject(attribute);
   const MStatus result = defaultData.isNull() ? MStatus(MS::kSuccess) : setDefault(defaultData);
-  if (status) *status = result;
+  setStatus(status, result);
   return m_object;
 }
 
 MFnData::Type MFnTypedAttribute::attrType(MStatus* status) const {
   const auto attribute = attributeOf(m_object);
-  if (status) *status = attribute ? MS::kSuccess : MS::kFailure;
+  setStatus(status, attribute ? MS::kSuccess : MS::kFailure);
   return attribute ? attribute->dataType : MFnData::kInvalid;
 }
 
@@ -173,7 +173,7 @@ MString MFnEnumAttribute::fieldName(short value, MStatus* status) const {
         ok(status);
         return MString(name);
       }
-  if (status) *status = MS::kInvalidParameter;
+  setStatus(status, MS::kInvalidParameter);
   return MString();
 }
 
@@ -185,7 +185,7 @@ short MFnEnumAttribute::fieldIndex(const MString& fieldName, MStatus* status) co
         ok(status);
         return value;
       }
-  if (status) *status = MS::kInvalidParameter;
+  setStatus(status, MS::kInvalidParameter);
   return 0;
 }
 
@@ -259,13 +259,13 @@ MStatus MFnCompoundAttribute::addChild(const MObject& child) {
 
 unsigned int MFnCompoundAttribute::numChildren(MStatus* status) const {
   const auto compound = attributeOf(m_object);
-  if (status) *status = compound ? MS::kSuccess : MS::kFailure;
+  setStatus(status, compound ? MS::kSuccess : MS::kFailure);
   return compound ? static_cast<unsigned int>(compound->children.size()) : 0;
 }
 
 MObject MFnCompoundAttribute::child(unsigned int index, MStatus* status) const {
   const auto compound = attributeOf(m_object);
   const bool valid = compound && index < compound->children.size();
-  if (status) *status = valid ? MS::kSuccess : MS::kFailure;
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
   return valid ? MObject(compound->children[index]) : MObject();
 }

@@ -67,6 +67,8 @@ class AttributeImpl : public Object, public std::enable_shared_from_this<Attribu
 
   bool isCompound() const { return !children.empty() || kind == AttributeKind::Compound; }
   bool isMessage() const { return kind == AttributeKind::Message; }
+  /// True for a unit attribute of this unit type.
+  bool isUnit(MFnUnitAttribute::Type type) const { return kind == AttributeKind::Unit && unitType == type; }
   /// True when a leaf holds a number (numeric, unit, enum).
   bool holdsNumber() const;
   bool holdsString() const { return kind == AttributeKind::Typed && dataType == MFnData::kString; }

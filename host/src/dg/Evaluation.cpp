@@ -55,23 +55,19 @@ MPlug upperPlug(const MPlug& plug) {
   return MPlug(plug.nodeImpl(), attribute.parent->shared_from_this(), std::move(indices));
 }
 
-bool isUnit(const AttributeImpl& a, MFnUnitAttribute::Type type) {
-  return a.kind == AttributeKind::Unit && a.unitType == type;
-}
-
 /// A number passed from one attribute to another. Between a unit attribute
 /// and a plain number the value goes in the user-interface unit, as the host's
 /// unit conversion does: a plain number fed to a distance is read in the
 /// current linear unit, an angle gives a plain number in the angular unit.
 double convertNumber(const AttributeImpl& from, const AttributeImpl& to, double value) {
-  const bool fromTime = isUnit(from, MFnUnitAttribute::kTime);
-  const bool toTime = isUnit(to, MFnUnitAttribute::kTime);
+  const bool fromTime = from.isUnit(MFnUnitAttribute::kTime);
+  const bool toTime = to.isUnit(MFnUnitAttribute::kTime);
   const double ticksPerUIUnit = MTime::ticksPerUnit(MTime::uiUnit());
   if (fromTime && !toTime) value /= ticksPerUIUnit;
   if (!fromTime && toTime) value *= ticksPerUIUnit;
   for (const MFnUnitAttribute::Type unit : {MFnUnitAttribute::kDistance, MFnUnitAttribute::kAngle}) {
-    const bool fromUnit = isUnit(from, unit);
-    const bool toUnit = isUnit(to, unit);
+    const bool fromUnit = from.isUnit(unit);
+    const bool toUnit = to.isUnit(unit);
     const bool distance = unit == MFnUnitAttribute::kDistance;
     if (fromUnit && !toUnit) value = distance ? MDistance::internalToUI(value) : MAngle::internalToUI(value);
     if (!fromUnit && toUnit) value = distance ? MDistance::uiToInternal(value) : MAngle::uiToInternal(value);

@@ -3,10 +3,13 @@
 #include <maya/MPxNode.h>
 
 #include "core/CallbackRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
 #include <cctype>
 #include <set>
+
+using zovhost::setStatus;
 
 namespace zovhost {
 
@@ -20,19 +23,19 @@ void Graph::hierarchyChanged(NodeImpl& node) {
 
 std::shared_ptr<NodeImpl> Graph::instantiate(const std::shared_ptr<NodeType>& type, MStatus* status) {
   if (!type || !type->registered || !type->creator) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return nullptr;
   }
   auto node = std::make_shared<NodeImpl>(type, m_nextSerial++);
   node->user.reset(static_cast<MPxNode*>(type->creator()));
   if (!node->user) {
-    if (status) *status = MS::kInsufficientMemory;
+    setStatus(status, MS::kInsufficientMemory);
     return nullptr;
   }
   node->user->attachToNode(node.get());
   type->instances.push_back(node);
   node->user->postConstructor();
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return node;
 }
 

@@ -3,10 +3,12 @@
 #include "core/DataObjects.h"
 #include "core/Numbers.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 using zovhost::Slot;
 
 namespace {
@@ -27,7 +29,7 @@ Slot* slotOf(const MPlug& plug) {
 MPlug MDataBlock::plugOf(const MObject& attribute) const { return MPlug(MObject(m_node), attribute); }
 
 MDataHandle MDataBlock::inputValue(const MPlug& plug, MStatus* status) {
-  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  setStatus(status, plug.isNull() ? MS::kInvalidParameter : MS::kSuccess);
   sceneGraph().evaluate(plug);
   return MDataHandle(plug);
 }
@@ -37,7 +39,7 @@ MDataHandle MDataBlock::inputValue(const MObject& attribute, MStatus* status) {
 }
 
 MDataHandle MDataBlock::outputValue(const MPlug& plug, MStatus* status) {
-  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  setStatus(status, plug.isNull() ? MS::kInvalidParameter : MS::kSuccess);
   return MDataHandle(plug);
 }
 
@@ -56,7 +58,7 @@ MStatus MDataBlock::setClean(const MObject& attribute) { return setClean(plugOf(
 
 bool MDataBlock::isClean(const MPlug& plug, MStatus* status) {
   const Slot* slot = plug.isNull() ? nullptr : plug.nodeImpl()->slot(*plug.attributeImpl(), plug.indices(), false);
-  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  setStatus(status, plug.isNull() ? MS::kInvalidParameter : MS::kSuccess);
   return slot ? !slot->dirty : !plug.isNull();
 }
 

@@ -1,16 +1,18 @@
 #include <maya/MFnAttribute.h>
 
 #include "dg/AttributeImpl.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::AttributeImpl;
 using zovhost::attributeOf;
+using zovhost::setStatus;
 
 namespace {
 
 template <typename Get>
 auto query(const MObject& object, MStatus* status, Get get) -> decltype(get(std::declval<AttributeImpl&>())) {
   const auto attribute = attributeOf(object);
-  if (status) *status = attribute ? MS::kSuccess : MS::kFailure;
+  setStatus(status, attribute ? MS::kSuccess : MS::kFailure);
   if (!attribute) return decltype(get(std::declval<AttributeImpl&>()))();
   return get(*attribute);
 }
@@ -27,7 +29,7 @@ MStatus change(const MObject& object, Set set) {
 
 MFnAttribute::MFnAttribute(const MObject& attribute, MStatus* status) {
   const MStatus result = setObject(attribute);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MString MFnAttribute::name(MStatus* status) const {

@@ -2,15 +2,17 @@
 #include <maya/MPlugArray.h>
 
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::NodeImpl;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 
 namespace {
 
 std::shared_ptr<NodeImpl> nodeIn(const MObject& object, MStatus* status) {
   auto node = zovhost::nodeOf(object);
-  if (status) *status = node ? MS::kSuccess : MS::kFailure;
+  setStatus(status, node ? MS::kSuccess : MS::kFailure);
   return node;
 }
 
@@ -18,7 +20,7 @@ std::shared_ptr<NodeImpl> nodeIn(const MObject& object, MStatus* status) {
 
 MFnDependencyNode::MFnDependencyNode(const MObject& node, MStatus* status) {
   const MStatus result = setObject(node);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MTypeId MFnDependencyNode::typeId(MStatus* status) const {
@@ -40,7 +42,7 @@ MString MFnDependencyNode::setName(const MString& name, bool, MStatus* status) {
   const auto node = nodeIn(m_object, status);
   if (!node) return MString();
   const MStatus result = sceneGraph().rename(*node, name.str());
-  if (status) *status = result;
+  setStatus(status, result);
   return MString(node->name);
 }
 
@@ -59,7 +61,7 @@ MPlug MFnDependencyNode::findPlug(const MString& attributeName, bool, MStatus* s
   if (!node) return MPlug();
   const auto attribute = node->findAttribute(attributeName.str());
   if (!attribute) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MPlug();
   }
   return MPlug(node, attribute, {});
@@ -71,7 +73,7 @@ MPlug MFnDependencyNode::findPlug(const MString& attributeName, MStatus* status)
 
 MPlug MFnDependencyNode::findPlug(const MObject& attribute, bool, MStatus* status) const {
   MPlug plug(m_object, attribute);
-  if (status) *status = plug.isNull() ? MS::kInvalidParameter : MS::kSuccess;
+  setStatus(status, plug.isNull() ? MS::kInvalidParameter : MS::kSuccess);
   return plug;
 }
 
@@ -82,7 +84,7 @@ MPlug MFnDependencyNode::findPlug(const MObject& attribute, MStatus* status) con
 MObject MFnDependencyNode::attribute(const MString& attributeName, MStatus* status) const {
   const auto node = nodeIn(m_object, status);
   const auto attribute = node ? node->findAttribute(attributeName.str()) : nullptr;
-  if (node && !attribute && status) *status = MS::kInvalidParameter;
+  if (node && !attribute) setStatus(status, MS::kInvalidParameter);
   return MObject(attribute);
 }
 
@@ -94,7 +96,7 @@ unsigned int MFnDependencyNode::attributeCount(MStatus* status) const {
 MObject MFnDependencyNode::attribute(unsigned int index, MStatus* status) const {
   const auto node = nodeIn(m_object, status);
   if (!node || index >= node->attributeCount()) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   return MObject(node->attributeAt(index));

@@ -2,12 +2,14 @@
 
 #include "core/DataObjects.h"
 #include "dg/AttributeImpl.h"
+#include "mathtypes/StatusOut.h"
 
 #include <memory>
 
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
 using zovhost::attributeOf;
+using zovhost::setStatus;
 
 namespace {
 
@@ -25,7 +27,7 @@ MObject makeCompound(const MString& fullName, const MString& briefName, MFnNumer
                      const char* const* suffixes, double defaultValue, MStatus* status) {
   const unsigned int count = zovhost::numericComponentCount(kind);
   if (count == 0) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   auto attribute = makeNumeric(fullName, briefName, kind);
@@ -39,7 +41,7 @@ MObject makeCompound(const MString& fullName, const MString& briefName, MFnNumer
   } else {
     attribute->defaultNumber = attribute->normalise(defaultValue);
   }
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return MObject(attribute);
 }
 
@@ -51,7 +53,7 @@ const char* const kColorSuffixes[] = {"R", "G", "B"};
 
 MFnNumericAttribute::MFnNumericAttribute(const MObject& attribute, MStatus* status) {
   const MStatus result = setObject(attribute);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MObject MFnNumericAttribute::create(const MString& fullName, const MString& briefName, MFnNumericData::Type kind,
@@ -79,13 +81,13 @@ MObject MFnNumericAttribute::create(const MString& fullName, const MString& brie
     // Distance and angle children make compounds such as a transform's translate and rotate.
     const bool numberKind = child && (child->kind == AttributeKind::Numeric || child->kind == AttributeKind::Unit);
     if (!numberKind || child->isCompound() || child->parent || child->added) {
-      if (status) *status = MS::kInvalidParameter;
+      setStatus(status, MS::kInvalidParameter);
       return MObject();
     }
     children.push_back(child);
   }
   if (children.size() < 2) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
   const MFnNumericData::Type componentKind =
@@ -100,21 +102,21 @@ MObject MFnNumericAttribute::create(const MString& fullName, const MString& brie
   auto attribute = makeNumeric(fullName, briefName, kind);
   attribute->children = children;
   zovhost::adoptChildren(*attribute);
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   m_object = MObject(attribute);
   return m_object;
 }
 
 MFnNumericData::Type MFnNumericAttribute::unitType(MStatus* status) const {
   const auto attribute = attributeOf(m_object);
-  if (status) *status = attribute ? MS::kSuccess : MS::kFailure;
+  setStatus(status, attribute ? MS::kSuccess : MS::kFailure);
   return attribute ? attribute->numericType : MFnNumericData::kInvalid;
 }
 
 MObject MFnNumericAttribute::child(unsigned int index, MStatus* status) const {
   const auto attribute = attributeOf(m_object);
   const bool valid = attribute && index < attribute->children.size();
-  if (status) *status = valid ? MS::kSuccess : MS::kFailure;
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
   return valid ? MObject(attribute->children[index]) : MObject();
 }
 
@@ -186,13 +188,13 @@ MStatus MFnNumericAttribute::setMax(double a, double b, double c) { return setLi
 
 bool MFnNumericAttribute::hasMin(MStatus* status) const {
   const auto attribute = attributeOf(m_object);
-  if (status) *status = attribute ? MS::kSuccess : MS::kFailure;
+  setStatus(status, attribute ? MS::kSuccess : MS::kFailure);
   return attribute && attribute->hasMin;
 }
 
 bool MFnNumericAttribute::hasMax(MStatus* status) const {
   const auto attribute = attributeOf(m_object);
-  if (status) *status = attribute ? MS::kSuccess : MS::kFailure;
+  setStatus(status, attribute ? MS::kSuccess : MS::kFailure);
   return attribute && attribute->hasMax;
 }
 

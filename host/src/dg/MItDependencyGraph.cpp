@@ -1,10 +1,10 @@
 #include <maya/MItDependencyGraph.h>
 
 #include "dg/NodeImpl.h"
+#include "mathtypes/StatusOut.h"
 
 #include <deque>
 #include <set>
-#include "core/StatusOut.h"
 
 using zovhost::setStatus;
 

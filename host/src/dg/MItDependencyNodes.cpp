@@ -1,10 +1,13 @@
 #include <maya/MItDependencyNodes.h>
 
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
+
+using zovhost::setStatus;
 
 MItDependencyNodes::MItDependencyNodes(MFn::Type filter, MStatus* status) {
   const MStatus result = reset(filter);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MStatus MItDependencyNodes::reset(MFn::Type filter) {
@@ -21,7 +24,7 @@ void MItDependencyNodes::skipRemoved() {
 
 MObject MItDependencyNodes::thisNode(MStatus* status) const {
   const bool valid = m_index < m_nodes.size();
-  if (status) *status = valid ? MS::kSuccess : MS::kFailure;
+  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
   return valid ? m_nodes[m_index] : MObject();
 }
 
@@ -33,6 +36,6 @@ MStatus MItDependencyNodes::next() {
 }
 
 bool MItDependencyNodes::isDone(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_index >= m_nodes.size();
 }

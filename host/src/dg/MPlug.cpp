@@ -3,8 +3,8 @@
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 
-#include "core/StatusOut.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::AttributeImpl;
 using zovhost::NodeImpl;

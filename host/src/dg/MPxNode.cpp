@@ -5,12 +5,14 @@
 
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 
 #include <algorithm>
 
 using zovhost::AttributeImpl;
 using zovhost::NodeType;
 using zovhost::nodeTypeRegistry;
+using zovhost::setStatus;
 
 MDGContext MDGContext::fsNormal;
 
@@ -35,12 +37,12 @@ MObject MPxNode::thisMObject() const { return m_node ? MObject(m_node->weak_from
 
 void MPxNode::setExistWithoutInConnections(bool flag) { m_existWithoutIn = flag; }
 bool MPxNode::existWithoutInConnections(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_existWithoutIn;
 }
 void MPxNode::setExistWithoutOutConnections(bool flag) { m_existWithoutOut = flag; }
 bool MPxNode::existWithoutOutConnections(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_existWithoutOut;
 }
 

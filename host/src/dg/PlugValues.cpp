@@ -8,6 +8,7 @@
 #include "core/DataObjects.h"
 #include "core/Numbers.h"
 #include "dg/Graph.h"
+#include "mathtypes/StatusOut.h"
 
 #include <cmath>
 #include <type_traits>
@@ -15,6 +16,7 @@
 using zovhost::AttributeImpl;
 using zovhost::AttributeKind;
 using zovhost::sceneGraph;
+using zovhost::setStatus;
 using zovhost::Slot;
 
 namespace {
@@ -67,7 +69,7 @@ template <typename T>
 T asValue(const MPlug& plug, MStatus* status) {
   T value{};
   const MStatus result = readAs(plug, value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
@@ -182,7 +184,7 @@ MStatus MPlug::setValue(const MAngle& value) { return writeNumber(*this, value.a
 bool MPlug::asBool(MStatus* status) const {
   bool value = false;
   const MStatus result = getValue(value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
@@ -195,34 +197,34 @@ double MPlug::asDouble(MStatus* status) const { return asValue<double>(*this, st
 MString MPlug::asString(MStatus* status) const {
   MString value;
   const MStatus result = getValue(value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 MObject MPlug::asMObject(MStatus* status) const {
   MObject value;
   const MStatus result = getValue(value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 MTime MPlug::asMTime(MStatus* status) const {
   MTime value;
   const MStatus result = getValue(value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 MDistance MPlug::asMDistance(MStatus* status) const {
   MDistance value;
   const MStatus result = getValue(value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }
 
 MAngle MPlug::asMAngle(MStatus* status) const {
   MAngle value;
   const MStatus result = getValue(value);
-  if (status) *status = result;
+  setStatus(status, result);
   return value;
 }

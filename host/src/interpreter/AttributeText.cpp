@@ -18,24 +18,20 @@ namespace {
 // Elements of a 4x4 matrix.
 constexpr size_t kMatrixElements = 16;
 
-bool isUnit(const AttributeImpl& a, MFnUnitAttribute::Type type) {
-  return a.kind == AttributeKind::Unit && a.unitType == type;
-}
-
 /// A number read from a plug, in user-interface units.
 double uiNumber(const MPlug& plug) {
   const AttributeImpl& a = *plug.attributeImpl();
   const double value = plug.asDouble();
-  if (isUnit(a, MFnUnitAttribute::kDistance)) return MDistance::internalToUI(value);
-  if (isUnit(a, MFnUnitAttribute::kAngle)) return MAngle::internalToUI(value);
+  if (a.isUnit(MFnUnitAttribute::kDistance)) return MDistance::internalToUI(value);
+  if (a.isUnit(MFnUnitAttribute::kAngle)) return MAngle::internalToUI(value);
   return value;
 }
 
 MStatus setUINumber(const MPlug& plug, double value) {
   const AttributeImpl& a = *plug.attributeImpl();
   MPlug target = plug;
-  if (isUnit(a, MFnUnitAttribute::kDistance)) value = MDistance::uiToInternal(value);
-  if (isUnit(a, MFnUnitAttribute::kAngle)) value = MAngle::uiToInternal(value);
+  if (a.isUnit(MFnUnitAttribute::kDistance)) value = MDistance::uiToInternal(value);
+  if (a.isUnit(MFnUnitAttribute::kAngle)) value = MAngle::uiToInternal(value);
   return target.setValue(value);
 }
 

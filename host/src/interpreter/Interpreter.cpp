@@ -83,6 +83,7 @@ Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addMeshEditCommands(*this);
   addCurveCommands(*this);
   addFieldCommands(*this);
+  addToolCommands(*this);
 }
 
 void Interpreter::addHostCommand(const std::string& name, HostCommandFunction function) {

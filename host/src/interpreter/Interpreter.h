@@ -153,6 +153,7 @@ void addDagCommands(Interpreter& interpreter);
 void addPolyCommands(Interpreter& interpreter);
 void addMeshEditCommands(Interpreter& interpreter);
 void addCurveCommands(Interpreter& interpreter);
+void addToolCommands(Interpreter& interpreter);
 
 /// The interpreter that runs the host's command lines; owned by the host's
 /// composition root.

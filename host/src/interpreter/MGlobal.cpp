@@ -4,6 +4,7 @@
 #include "core/Logs.h"
 #include "dg/Graph.h"
 #include "interpreter/Interpreter.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::activeSelection;
 using zovhost::CommandResult;
@@ -136,6 +137,37 @@ MStatus MGlobal::selectByName(const MString& name, ListAdjustment adjustment) {
 }
 
 MStatus MGlobal::clearSelectionList() { return setActiveSelectionList(MSelectionList(), kReplaceList); }
+
+MGlobal::MSelectionMode MGlobal::selectionMode(MStatus* status) {
+  zovhost::setStatus(status, MS::kSuccess);
+  return zovhost::selectionSettings().mode;
+}
+
+MStatus MGlobal::setSelectionMode(MSelectionMode mode) {
+  if (mode != kSelectObjectMode && mode != kSelectComponentMode) return MS::kInvalidParameter;
+  zovhost::selectionSettings().mode = mode;
+  return MS::kSuccess;
+}
+
+MSelectionMask MGlobal::objectSelectionMask(MStatus* status) {
+  zovhost::setStatus(status, MS::kSuccess);
+  return zovhost::selectionSettings().objectMask;
+}
+
+MStatus MGlobal::setObjectSelectionMask(const MSelectionMask& mask) {
+  zovhost::selectionSettings().objectMask = mask;
+  return MS::kSuccess;
+}
+
+MSelectionMask MGlobal::componentSelectionMask(MStatus* status) {
+  zovhost::setStatus(status, MS::kSuccess);
+  return zovhost::selectionSettings().componentMask;
+}
+
+MStatus MGlobal::setComponentSelectionMask(const MSelectionMask& mask) {
+  zovhost::selectionSettings().componentMask = mask;
+  return MS::kSuccess;
+}
 
 MStatus MGlobal::deleteNode(MObject& node) {
   const auto impl = zovhost::nodeOf(node);

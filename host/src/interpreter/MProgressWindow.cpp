@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/StatusOut.h"
 #include "interpreter/HostSettings.h"
+#include "mathtypes/StatusOut.h"
 
 using zovhost::setStatus;
 

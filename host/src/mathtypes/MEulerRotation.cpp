@@ -88,8 +88,11 @@ bool MEulerRotation::operator==(const MEulerRotation& other) const {
 }
 
 bool MEulerRotation::isEquivalent(const MEulerRotation& other, double tolerance) const {
-  return order == other.order && std::fabs(x - other.x) <= tolerance && std::fabs(y - other.y) <= tolerance &&
-         std::fabs(z - other.z) <= tolerance;
+  const MMatrix a = asMatrix(), b = other.asMatrix();
+  for (unsigned int i = 0; i < 3; ++i)
+    for (unsigned int j = 0; j < 3; ++j)
+      if (!(std::fabs(a[i][j] - b[i][j]) <= tolerance)) return false;
+  return true;
 }
 
 MEulerRotation MEulerRotation::decompose(const MMatrix& matrix, RotationOrder order) {

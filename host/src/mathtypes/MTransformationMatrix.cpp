@@ -1,9 +1,11 @@
 #include <maya/MTransformationMatrix.h>
 
 #include "mathtypes/MatrixParts.h"
+#include "mathtypes/StatusOut.h"
 
 #include <cmath>
 
+using zovhost::setStatus;
 using zovhost::translationMatrix;
 
 namespace {
@@ -75,7 +77,7 @@ MMatrix MTransformationMatrix::asMatrix() const {
 MMatrix MTransformationMatrix::asMatrixInverse() const { return asMatrix().inverse(); }
 
 MVector MTransformationMatrix::getTranslation(MSpace::Space, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_translate;
 }
 
@@ -90,12 +92,12 @@ MStatus MTransformationMatrix::addTranslation(const MVector& translation, MSpace
 }
 
 MQuaternion MTransformationMatrix::rotation(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_rotate.asQuaternion();
 }
 
 MEulerRotation MTransformationMatrix::eulerRotation(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_rotate;
 }
 
@@ -138,12 +140,12 @@ MTransformationMatrix& MTransformationMatrix::rotateTo(const MEulerRotation& rot
 }
 
 MTransformationMatrix& MTransformationMatrix::rotateBy(const MQuaternion& rotation, MSpace::Space, MStatus* status) {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return rotateTo(m_rotate.asQuaternion() * rotation);
 }
 
 MTransformationMatrix::RotationOrder MTransformationMatrix::rotationOrder(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return fromEulerOrder(m_rotate.order);
 }
 
@@ -176,24 +178,24 @@ MStatus MTransformationMatrix::setShear(const double shear[3], MSpace::Space) {
 }
 
 MPoint MTransformationMatrix::scalePivot(MSpace::Space space, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   if (space != MSpace::kWorld) return m_scalePivot;
   return (m_scalePivot + m_scalePivotTranslate) * asRotateMatrix() * translationOf(m_translate);
 }
 
 MPoint MTransformationMatrix::rotatePivot(MSpace::Space space, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   if (space != MSpace::kWorld) return m_rotatePivot;
   return m_rotatePivot + m_rotatePivotTranslate + m_translate;
 }
 
 MVector MTransformationMatrix::scalePivotTranslation(MSpace::Space, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_scalePivotTranslate;
 }
 
 MVector MTransformationMatrix::rotatePivotTranslation(MSpace::Space, MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_rotatePivotTranslate;
 }
 

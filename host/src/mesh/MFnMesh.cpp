@@ -1,9 +1,9 @@
 #include <maya/MFnMesh.h>
 
-#include "core/StatusOut.h"
 #include "dag/DagNode.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 #include "mesh/MeshData.h"
 #include "mesh/MeshNode.h"
 #include "mesh/MeshView.h"

@@ -2,6 +2,7 @@
 #include <maya/MFnMesh.h>
 
 #include "dg/NodeImpl.h"
+#include "mathtypes/StatusOut.h"
 #include "mesh/BlindDataTypes.h"
 #include "mesh/MeshData.h"
 #include "mesh/MeshNode.h"
@@ -9,7 +10,6 @@
 #include "mesh/ShadingGroups.h"
 
 #include <algorithm>
-#include "core/StatusOut.h"
 
 using zovhost::ColorSet;
 using zovhost::MeshGeometry;

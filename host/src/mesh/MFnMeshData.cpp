@@ -1,14 +1,17 @@
 #include <maya/MFnMeshData.h>
 
+#include "mathtypes/StatusOut.h"
 #include "mesh/MeshData.h"
+
+using zovhost::setStatus;
 
 MFnMeshData::MFnMeshData(const MObject& object, MStatus* status) {
   const MStatus result = setObject(object);
-  if (status) *status = result;
+  setStatus(status, result);
 }
 
 MObject MFnMeshData::create(MStatus* status) {
   m_object = MObject(std::make_shared<zovhost::MeshData>());
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return m_object;
 }

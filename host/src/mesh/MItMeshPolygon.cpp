@@ -1,6 +1,6 @@
 #include <maya/MItMeshPolygon.h>
 
-#include "core/StatusOut.h"
+#include "mathtypes/StatusOut.h"
 #include "mesh/MeshGeometry.h"
 #include "mesh/MeshView.h"
 #include "mesh/PolygonTriangulation.h"

@@ -1,10 +1,10 @@
 #include <maya/MItMeshVertex.h>
 
+#include "mathtypes/StatusOut.h"
 #include "mesh/MeshGeometry.h"
 #include "mesh/MeshView.h"
 
 #include <algorithm>
-#include "core/StatusOut.h"
 
 using zovhost::setStatus;
 

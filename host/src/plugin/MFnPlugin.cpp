@@ -6,6 +6,7 @@
 #include "core/Logs.h"
 #include "dg/NodeTypeRegistry.h"
 #include "interpreter/Interpreter.h"
+#include "mathtypes/StatusOut.h"
 #include "plugin/PluginManager.h"
 
 using zovhost::commandRegistry;
@@ -14,6 +15,7 @@ using zovhost::nodeTypeRegistry;
 using zovhost::pluginManager;
 using zovhost::PluginManager;
 using zovhost::PluginObject;
+using zovhost::setStatus;
 using zovhost::undoQueue;
 
 MStatus MPxManipContainer::initialize() { return MS::kSuccess; }
@@ -21,7 +23,7 @@ MStatus MPxManipContainer::initialize() { return MS::kSuccess; }
 MFnPlugin::MFnPlugin(const MObject& plugin, const char* vendor, const char* version, const char* requiredApiVersion,
                      MStatus* status) {
   const MStatus result = setObject(plugin);
-  if (status) *status = result;
+  setStatus(status, result);
   if (const auto object = PluginManager::pluginOf(plugin)) {
     object->vendor = vendor ? vendor : "Unknown";
     object->version = version ? version : "Unknown";
@@ -38,7 +40,7 @@ namespace {
 
 std::shared_ptr<PluginObject> pluginIn(const MObject& object, MStatus* status) {
   auto plugin = PluginManager::pluginOf(object);
-  if (status) *status = plugin ? MS::kSuccess : MS::kFailure;
+  setStatus(status, plugin ? MS::kSuccess : MS::kFailure);
   return plugin;
 }
 

@@ -1,4 +1,5 @@
 // Host commands for plug-ins: loadPlugin, unloadPlugin, pluginInfo.
+#include "commands/CommandRegistry.h"
 #include "core/Logs.h"
 #include "interpreter/HostArgs.h"
 #include "plugin/PluginManager.h"
@@ -37,7 +38,8 @@ MStatus pluginInfoCommand(HostCall& call) {
                          {"v", "version", 0, 0},
                          {"vd", "vendor", 0, 0},
                          {"p", "path", 0, 0},
-                         {"ls", "listPlugins", 0, 0}}))
+                         {"ls", "listPlugins", 0, 0},
+                         {"c", "command", 0, 0}}))
     return MS::kFailure;
   if (args.has("listPlugins")) {
     call.result.setStrings(pluginManager().loaded());
@@ -59,6 +61,8 @@ MStatus pluginInfoCommand(HostCall& call) {
   if (args.has("version")) call.result.setString(plugin->version.str());
   if (args.has("vendor")) call.result.setString(plugin->vendor.str());
   if (args.has("path")) call.result.setString(plugin->path);
+  // Commands and context commands, in the order the plug-in registered them.
+  if (args.has("command")) call.result.setStrings(commandRegistry().commandsOf(plugin->name));
   return MS::kSuccess;
 }
 

@@ -9,7 +9,10 @@
 #include <maya/MUserData.h>
 
 #include "commands/ActiveSelection.h"
+#include "mathtypes/StatusOut.h"
 #include "render/RenderState.h"
+
+using zovhost::setStatus;
 
 namespace MHWRender {
 
@@ -27,13 +30,13 @@ MMatrix MFrameContext::getMatrix(MatrixType type, MStatus* status) const {
   const int kind = static_cast<int>(type) / 4;
   const int variant = static_cast<int>(type) % 4;
   if (type < kWorldMtx || type > kWorldViewProjTranspInverseMtx) {
-    if (status) *status = MS::kInvalidParameter;
+    setStatus(status, MS::kInvalidParameter);
     return MMatrix();
   }
   const MMatrix kinds[] = {
       m_world, m_view, m_projection, m_view * m_projection, m_world * m_view, m_world * m_view * m_projection};
   const MMatrix& matrix = kinds[kind];
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   switch (variant) {
     case 1:
       return matrix.transpose();
@@ -54,7 +57,7 @@ MStatus MFrameContext::getViewportDimensions(int& originX, int& originY, int& wi
 }
 
 MDagPath MFrameContext::getCurrentCameraPath(MStatus* status) const {
-  if (status) *status = m_camera.isValid() ? MS::kSuccess : MS::kFailure;
+  setStatus(status, m_camera.isValid() ? MS::kSuccess : MS::kFailure);
   return m_camera;
 }
 

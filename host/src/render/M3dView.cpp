@@ -1,6 +1,9 @@
 #include <maya/M3dView.h>
 
+#include "mathtypes/StatusOut.h"
 #include "render/RenderState.h"
+
+using zovhost::setStatus;
 
 MStatus M3dView::beginGL() {
   zovhost::RenderState& state = zovhost::renderState();
@@ -19,12 +22,12 @@ MStatus M3dView::endGL() {
 }
 
 int M3dView::portWidth(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return zovhost::renderState().settings.viewWidth;
 }
 
 int M3dView::portHeight(MStatus* status) const {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   return zovhost::renderState().settings.viewHeight;
 }
 

@@ -24,16 +24,12 @@ namespace zovhost {
 
 namespace {
 
-bool isUnit(const AttributeImpl& a, MFnUnitAttribute::Type type) {
-  return a.kind == AttributeKind::Unit && a.unitType == type;
-}
-
 /// A stored number in user-interface units, as setAttr reads it.
 std::string numberWord(const AttributeImpl& a, double stored) {
   double value = stored;
-  if (isUnit(a, MFnUnitAttribute::kTime)) value = stored / MTime::ticksPerUnit(MTime::uiUnit());
-  if (isUnit(a, MFnUnitAttribute::kDistance)) value = MDistance::internalToUI(stored);
-  if (isUnit(a, MFnUnitAttribute::kAngle)) value = MAngle::internalToUI(stored);
+  if (a.isUnit(MFnUnitAttribute::kTime)) value = stored / MTime::ticksPerUnit(MTime::uiUnit());
+  if (a.isUnit(MFnUnitAttribute::kDistance)) value = MDistance::internalToUI(stored);
+  if (a.isUnit(MFnUnitAttribute::kAngle)) value = MAngle::internalToUI(stored);
   const bool integral =
       a.kind == AttributeKind::Enum || (a.kind == AttributeKind::Numeric && a.numericType != MFnNumericData::kFloat &&
                                         a.numericType != MFnNumericData::kDouble);
@@ -89,9 +85,9 @@ std::string addAttrLines(const NodeImpl& node, const AttributeImpl& a, const Att
   } else if (a.kind == AttributeKind::Typed && (a.dataType == MFnData::kMatrix || a.dataType == MFnData::kMesh)) {
     line += a.dataType == MFnData::kMatrix ? " -dt matrix" : " -dt mesh";
   } else if (a.kind == AttributeKind::Unit) {
-    line += isUnit(a, MFnUnitAttribute::kTime)       ? " -at time"
-            : isUnit(a, MFnUnitAttribute::kDistance) ? " -at doubleLinear"
-                                                     : " -at doubleAngle";
+    line += a.isUnit(MFnUnitAttribute::kTime)       ? " -at time"
+            : a.isUnit(MFnUnitAttribute::kDistance) ? " -at doubleLinear"
+                                                    : " -at doubleAngle";
   } else if (a.kind == AttributeKind::Enum) {
     std::string fields;
     for (const auto& field : a.enumFields) fields += (fields.empty() ? "" : ":") + field.first;

@@ -3,7 +3,10 @@
 #include <maya/MDGContext.h>
 #include <maya/MPlug.h>
 
+#include "mathtypes/StatusOut.h"
 #include "time/TimeState.h"
+
+using zovhost::setStatus;
 
 namespace {
 
@@ -26,13 +29,13 @@ MStatus MPlug::getValue(MObject& value, MDGContext& context) const { return read
 int MPlug::asInt(MDGContext& context, MStatus* status) const {
   int value = 0;
   const MStatus read = getValue(value, context);
-  if (status) *status = read;
+  setStatus(status, read);
   return value;
 }
 
 double MPlug::asDouble(MDGContext& context, MStatus* status) const {
   double value = 0.0;
   const MStatus read = getValue(value, context);
-  if (status) *status = read;
+  setStatus(status, read);
   return value;
 }

@@ -1,8 +1,10 @@
 #include <maya/MAnimControl.h>
 #include <maya/MConditionMessage.h>
 
+#include "mathtypes/StatusOut.h"
 #include "time/TimeState.h"
 
+using zovhost::setStatus;
 using zovhost::timeState;
 
 MTime MAnimControl::currentTime() { return timeState().currentTime(); }
@@ -54,10 +56,10 @@ bool MAnimControl::isPlaying() { return timeState().playing; }
 bool MAnimControl::isScrubbing() { return timeState().scrubbing; }
 
 bool MConditionMessage::getConditionState(const MString& name, MStatus* status) {
-  if (status) *status = MS::kSuccess;
+  setStatus(status, MS::kSuccess);
   if (name == "playingBack") return timeState().playing;
   if (name == "scrubbing") return timeState().scrubbing;
   if (name == "busy") return timeState().busy;
-  if (status) *status = MS::kInvalidParameter;
+  setStatus(status, MS::kInvalidParameter);
   return false;
 }

@@ -4,6 +4,7 @@
 
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mathtypes/StatusOut.h"
 #include "time/AnimCurveNode.h"
 #include "time/TimeNode.h"
 #include "time/TimeState.h"
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <utility>
 #include <vector>
-#include "core/StatusOut.h"
 
 using zovhost::setStatus;
 

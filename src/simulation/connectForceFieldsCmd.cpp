@@ -1,0 +1,157 @@
+#include "src/simulation/connectForceFieldsCmd.h"
+
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MItDag.h>
+#include <maya/MItDependencyNodes.h>
+#include <maya/MPlugArray.h>
+
+#include "src/hostUtilities.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/solverNode.h"
+
+namespace {
+
+const char* const kConnectFlag = "-con";
+const char* const kBodyNameFlag = "-bn";
+const char* const kFractureBodyNameFlag = "-fbn";
+const char* const kConnectAllFlag = "-cal";
+
+const char* const kRigidBodyType = "zovRigidBody";
+const char* const kFractureBodyType = "zovFbodyNode";
+const char* const kFieldLink = "zovfield";
+const char* const kFieldList = "fieldList";
+const char* const kTakesFields = "affectForceFields";
+
+/// Host force fields: the dynamics fields and the volume axis field.
+bool isForceField(const MObject& node) {
+  const MFn::Type type = node.apiType();
+  return (type >= MFn::kField && type <= MFn::kVortex) || type == MFn::kVolumeAxis;
+}
+
+}  // namespace
+
+void* connectForceFieldsCmd::creator() { return new connectForceFieldsCmd; }
+
+MSyntax connectForceFieldsCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kConnectFlag, "-connect");
+  syntax.addFlag(kBodyNameFlag, "-bodyName", MSyntax::kString);
+  syntax.addFlag(kFractureBodyNameFlag, "-fbodyName", MSyntax::kString);
+  syntax.addFlag(kConnectAllFlag, "-connectAll", MSyntax::kString);
+  syntax.setObjectType(MSyntax::kSelectionList, 0);
+  syntax.useSelectionAsDefault(true);
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus connectForceFieldsCmd::doIt(const MArgList& arguments) {
+  MStatus status;
+  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
+  if (!status) return status;
+  m_arguments = std::move(parsed);
+  return redoIt();
+}
+
+MStatus connectForceFieldsCmd::redoIt() {
+  if (!m_arguments) return MS::kFailure;
+  const bool connect = m_arguments->isFlagSet(kConnectFlag);
+  const bool connectAll = m_arguments->isFlagSet(kConnectAllFlag);
+  if (!connect && !connectAll) {
+    MGlobal::displayError("invalid arguments");
+    return MS::kFailure;
+  }
+  m_selection.clear();
+  m_arguments->getObjects(m_selection);
+  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+
+  MString fractureBody, body, field;
+  if (m_arguments->isFlagSet(kFractureBodyNameFlag))
+    m_arguments->getFlagArgument(kFractureBodyNameFlag, 0, fractureBody);
+  if (m_arguments->isFlagSet(kBodyNameFlag)) m_arguments->getFlagArgument(kBodyNameFlag, 0, body);
+  if (connectAll) m_arguments->getFlagArgument(kConnectAllFlag, 0, field);
+  if (fractureBody.length() > 0) return connectSelected(kFractureBodyType, fractureBody);
+  if (body.length() > 0) return connectSelected(kRigidBodyType, body);
+  if (connectAll) return connectToAll(field);
+  return MS::kSuccess;
+}
+
+MStatus connectForceFieldsCmd::undoIt() {
+  MGlobal::setActiveSelectionList(m_selection);
+  if (m_modifier) m_modifier->undoIt();
+  m_modifier.reset();
+  return MS::kSuccess;
+}
+
+MStatus connectForceFieldsCmd::connectSelected(const MString& typeName, const MString& bodyName) {
+  MObject body;
+  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
+    const MFnDependencyNode fn(it.thisNode());
+    if (fn.typeName() == typeName && fn.name() == bodyName) {
+      body = it.thisNode();
+      break;
+    }
+  }
+  if (body.isNull()) return MS::kSuccess;
+  const MPlug fieldList = MFnDependencyNode(body).findPlug(kFieldList, true);
+  if (fieldList.isNull()) return MS::kSuccess;
+
+  disconnectAllConnections(fieldList, *m_modifier);
+  unsigned int next = 0;
+  for (unsigned int i = 0; i < m_selection.length(); ++i) {
+    MObject node;
+    if (!m_selection.getDependNode(i, node) || !isForceField(node)) continue;
+    const MPlug link = MFnDependencyNode(node).findPlug(kFieldLink, true);
+    if (link.isNull()) continue;
+    const MPlug target = fieldList.isArray() ? fieldList.elementByLogicalIndex(next) : fieldList;
+    // A link the host refuses leaves its element to the next field.
+    if (m_modifier->connect(link, target) && m_modifier->doIt()) ++next;
+  }
+  return MS::kSuccess;
+}
+
+MStatus connectForceFieldsCmd::connectToAll(const MString& fieldName) {
+  MObject field;
+  for (MItDag it(MItDag::kDepthFirst, MFn::kField); !it.isDone(); it.next())
+    if (MFnDependencyNode(it.currentItem()).name() == fieldName) {
+      field = it.currentItem();
+      break;
+    }
+  if (field.isNull()) {
+    MGlobal::displayError("no field found");
+    return MS::kFailure;
+  }
+  const MPlug link = MFnDependencyNode(field).findPlug(kFieldLink, true);
+  if (link.isNull()) {
+    MGlobal::displayError(" zovfield attribute not found");
+    return MS::kFailure;
+  }
+  const MObject solver = findSolverNode(true);
+  if (solver.isNull()) {
+    MGlobal::displayError("no zov solver found");
+    return MS::kFailure;
+  }
+  for (const MObject* bodies : {&zovSolverNode::rigidBodies, &zovSolverNode::fractureBodies}) {
+    const MPlugArray plugs = connectedPlugs(solver, *bodies);
+    for (unsigned int i = 0; i < plugs.length(); ++i) {
+      const MPlug takes = MFnDependencyNode(plugs[i].node()).findPlug(kTakesFields, true);
+      if (!takes.isNull() && takes.asBool()) linkToNextFree(link, plugs[i].node());
+    }
+  }
+  return MS::kSuccess;
+}
+
+bool connectForceFieldsCmd::linkToNextFree(const MPlug& field, const MObject& body) {
+  const MPlug fieldList = MFnDependencyNode(body).findPlug(kFieldList, true);
+  if (fieldList.isNull()) return false;
+  MPlug target = fieldList;
+  if (fieldList.isArray()) {
+    // In a sparse list the element count may name a linked element: the
+    // first free one from there on takes the field.
+    unsigned int index = fieldList.numElements();
+    while (fieldList.elementByLogicalIndex(index).isDestination()) ++index;
+    target = fieldList.elementByLogicalIndex(index);
+  }
+  return m_modifier->connect(field, target) && m_modifier->doIt();
+}

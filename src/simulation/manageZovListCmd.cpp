@@ -1,0 +1,55 @@
+#include "src/simulation/manageZovListCmd.h"
+
+#include <maya/MArgDatabase.h>
+#include <maya/MGlobal.h>
+
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+
+namespace {
+
+const char* const kAddFlag = "-add";
+
+}  // namespace
+
+void* ManageZovListCmd::creator() { return new ManageZovListCmd; }
+
+MSyntax ManageZovListCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kAddFlag, "-additems", MSyntax::kBoolean);
+  syntax.setObjectType(MSyntax::kSelectionList, 1);
+  syntax.useSelectionAsDefault(true);
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
+  MStatus status;
+  const MArgDatabase parsed(syntax(), arguments, &status);
+  if (!status) return status;
+  bool add = false;
+  if (parsed.isFlagSet(kAddFlag)) parsed.getFlagArgument(kAddFlag, 0, add);
+  selection.clear();
+  parsed.getObjects(selection);
+  if (selection.length() == 0) {
+    MGlobal::displayError("invalid selection");
+    return MS::kFailure;
+  }
+
+  zovSolverNode* solver = findSolverByName();
+  if (solver == nullptr) {
+    MGlobal::displayError("no ZOV solver found");
+    return MS::kFailure;
+  }
+  for (unsigned int i = 0; i < selection.length(); ++i) {
+    MObject node;
+    if (!selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
+    if (add)
+      solver->addRigidBody(node);
+    else
+      solver->removeRigidBody(node);
+  }
+  return MS::kSuccess;
+}

@@ -1,0 +1,34 @@
+#include "src/simulation/ownedBody.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/BodyFactory.h"
+#include "engine/PublicWorld.h"
+
+namespace {
+
+/// Every body an OwnedBody holds, in the order they were taken.
+std::vector<HardBody*>& ownedBodies() {
+  static std::vector<HardBody*> bodies;
+  return bodies;
+}
+
+}  // namespace
+
+void OwnedBody::reset(HardBody* body) {
+  if (body == held) return;
+  if (held != nullptr) {
+    auto& bodies = ownedBodies();
+    bodies.erase(std::remove(bodies.begin(), bodies.end(), held), bodies.end());
+    deleteBody(&held);
+  }
+  held = body;
+  if (held != nullptr) ownedBodies().push_back(held);
+}
+
+void destroyWorldKeepingOwnedBodies() {
+  if (theWorld == nullptr) return;
+  for (HardBody* body : ownedBodies()) theWorld->removeBody(body);
+  deleteWorld(&theWorld);
+}

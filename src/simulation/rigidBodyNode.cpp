@@ -1,0 +1,367 @@
+// The rigid body node's class: its attributes, construction and removal, the
+// compute dispatch, its box, and the questions it answers about its shape,
+// its solver and its animation.
+#include "src/simulation/rigidBodyNode.h"
+
+#include <maya/MAnimUtil.h>
+#include <maya/MDataHandle.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MViewport2Renderer.h>
+
+#include <cstdio>
+
+#include "src/meshes/engineMeshOutput.h"
+#include "src/nodeAttributes.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/solverNode.h"
+
+const MTypeId rigidBodyNode::id(0x113A70);
+const MString rigidBodyNode::nodeTypeName("zovRigidBody");
+
+MObject rigidBodyNode::inTimeRbd;
+MObject rigidBodyNode::inCollisionType;
+MObject rigidBodyNode::solver;
+MObject rigidBodyNode::fracture;
+MObject rigidBodyNode::transFbody;
+MObject rigidBodyNode::fieldList;
+MObject rigidBodyNode::selected;
+MObject rigidBodyNode::enabled;
+MObject rigidBodyNode::passive;
+MObject rigidBodyNode::firstHitActiveAttr;
+MObject rigidBodyNode::actFrame;
+MObject rigidBodyNode::isJaggyAttr;
+MObject rigidBodyNode::mass;
+MObject rigidBodyNode::massCenter;
+MObject rigidBodyNode::bounciness;
+MObject rigidBodyNode::friction;
+MObject rigidBodyNode::linearDamping;
+MObject rigidBodyNode::angularDamping;
+MObject rigidBodyNode::gapfactor;
+MObject rigidBodyNode::initialVelocity;
+MObject rigidBodyNode::randomVX;
+MObject rigidBodyNode::randomVY;
+MObject rigidBodyNode::randomVZ;
+MObject rigidBodyNode::initialSpin;
+MObject rigidBodyNode::randomWX;
+MObject rigidBodyNode::randomWY;
+MObject rigidBodyNode::randomWZ;
+MObject rigidBodyNode::affectForceFields;
+MObject rigidBodyNode::stressColor;
+MObject rigidBodyNode::usercommand;
+MObject rigidBodyNode::index;
+MObject rigidBodyNode::groupid;
+MObject rigidBodyNode::ca_rigidBody;
+MObject rigidBodyNode::ca_rigidBodyParam;
+MObject rigidBodyNode::ca_activeState;
+MObject rigidBodyNode::animatedTRS;
+MObject rigidBodyNode::hasZovKeys;
+MObject rigidBodyNode::animated;
+MObject rigidBodyNode::ca_forceFields;
+MObject rigidBodyNode::ca_centerMass;
+MObject rigidBodyNode::ca_initialVelocity;
+MObject rigidBodyNode::ca_initialSpin;
+MObject rigidBodyNode::ca_selected;
+MObject rigidBodyNode::ca_index;
+MObject rigidBodyNode::sca_tressColor;
+MObject rigidBodyNode::lastPosition;
+MObject rigidBodyNode::lastRotation;
+MObject rigidBodyNode::velocity;
+MObject rigidBodyNode::welocity;
+MObject rigidBodyNode::keysTX;
+MObject rigidBodyNode::keysTY;
+MObject rigidBodyNode::keysTZ;
+MObject rigidBodyNode::keysRX;
+MObject rigidBodyNode::keysRY;
+MObject rigidBodyNode::keysRZ;
+
+namespace {
+
+const char* const kTransformChannels[6] = {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ"};
+const char* const kNotAShape = "rigidBodyNode connected to a non-collision shape node!";
+
+/// Values the user does not see or key but may connect.
+constexpr AttributeFlags kHiddenValue = AttributeFlags().keyable(false).hidden(true);
+/// Hidden values that live only while the scene is open, and may be connected.
+constexpr AttributeFlags kHiddenConnectableState = kHiddenValue.storable(false);
+/// Hidden values kept with the scene that nothing connects to.
+constexpr AttributeFlags kHiddenStoredSetting = kHiddenSetting.storable(true);
+
+}  // namespace
+
+rigidBodyNode::rigidBodyNode() {
+  for (int k = 0; k < 6; ++k) channelKeys[k].channel = kTransformChannels[k];
+}
+
+rigidBodyNode::~rigidBodyNode() { dropBody(); }
+
+void* rigidBodyNode::creator() { return new rigidBodyNode; }
+
+MStatus rigidBodyNode::initialize() {
+  using Kind = MFnNumericData;
+  const MStatus added = addAttributes({
+      {inTimeRbd, unitAttribute("inTimeRbd", "itr", MFnUnitAttribute::kTime, 0.0, AttributeFlags().hidden(true))},
+      {inCollisionType, numericAttribute("inCollisionType", "inct", Kind::kInt, 0.0)},
+      {solver, messageAttribute("solver", "solv", AttributeFlags().hidden(true))},
+      {fracture, messageAttribute("fracture", "frac")},
+      {transFbody, messageAttribute("transFbody", "tfb")},
+      {fieldList, messageAttribute("fieldList", "afld", AttributeFlags().array(true).keyable(false).connectable(true))},
+      {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kHiddenConnectableState)},
+      {enabled, numericAttribute("enabled", "enb", Kind::kBoolean, 0.0, kNotKeyable)},
+      {passive, numericAttribute("passive", "ac", Kind::kInt, 0.0, kNotKeyable)},
+      {firstHitActiveAttr, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      {actFrame, numericAttribute("actFrame", "acf", Kind::kShort, 1.0, kNotKeyable.hidden(false))},
+      {isJaggyAttr, numericAttribute("isJaggy", "jag", Kind::kBoolean, 0.0, kHiddenValue)},
+      {mass, numericAttribute("mass", "ma", Kind::kDouble, 0.0, kNotKeyable)},
+      {massCenter, numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable)},
+      {bounciness, fractionAttribute("bounciness", "bou", 0.3)},
+      {friction, fractionAttribute("friction", "fc", 0.7)},
+      {linearDamping, fractionAttribute("linearDamping", "ld", 0.01)},
+      {angularDamping, fractionAttribute("angularDamping", "ad", 0.01)},
+      {gapfactor, fractionAttribute("gapfactor", "gpf", 0.0)},
+      {initialVelocity, pointAttribute("initialVelocity", "inve")},
+      {randomVX, numericAttribute("randomVX", "rvx", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomVY, numericAttribute("randomVY", "rvy", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomVZ, numericAttribute("randomVZ", "rvz", Kind::kInt, 0.0, kHiddenSetting)},
+      {initialSpin, pointAttribute("initialSpin", "insp")},
+      {randomWX, numericAttribute("randomWX", "rwx", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomWY, numericAttribute("randomWY", "rwy", Kind::kInt, 0.0, kHiddenSetting)},
+      {randomWZ, numericAttribute("randomWZ", "rwz", Kind::kInt, 0.0, kHiddenSetting)},
+      {affectForceFields,
+       numericAttribute("affectForceFields", "aff", Kind::kBoolean, 0.0, kNotKeyable.hidden(false).storable(true))},
+      {stressColor, numericAttribute("stressColor", "stc", Kind::kBoolean, 0.0, kHiddenState)},
+      {usercommand, numericAttribute("usercommand", "use", Kind::kBoolean, 0.0, kHiddenState)},
+      {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting)},
+      {groupid, numericAttribute("groupid", "gri", Kind::kInt, -1.0, kHiddenStoredSetting)},
+      {ca_rigidBody, hiddenTwin("ca_rigidBody", "carb")},
+      {ca_rigidBodyParam, hiddenTwin("ca_rigidBodyParam", "carbp")},
+      {ca_activeState, hiddenTwin("ca_activeState", "caas")},
+      {animatedTRS, hiddenTwin("animatedTRS", "atrs")},
+      {hasZovKeys, numericAttribute("hasZovKeys", "hzk", Kind::kBoolean, 0.0, kHiddenStoredSetting)},
+      {animated, numericAttribute("animated", "anim", Kind::kBoolean, 0.0, kHiddenConnectableState)},
+      {ca_forceFields, hiddenTwin("ca_forceFields", "caff")},
+      {ca_centerMass, hiddenTwin("ca_centerMass", "cacm")},
+      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv")},
+      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw")},
+      {ca_selected, hiddenTwin("ca_selected", "ces")},
+      {ca_index, hiddenTwin("ca_index", "cidx")},
+      {sca_tressColor, hiddenTwin("sca_tressColor", "cstc")},
+      {lastPosition, pointAttribute("lastPosition", "pos0", kHiddenState)},
+      {lastRotation, pointAttribute("lastRotation", "rot0", kHiddenState)},
+      {velocity, pointAttribute("velocity", "vel", kHiddenState)},
+      {welocity, pointAttribute("welocity", "wel", kHiddenState)},
+      {keysTX, numericAttribute("keysTX", "ktx", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysTY, numericAttribute("keysTY", "kty", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysTZ, numericAttribute("keysTZ", "ktz", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysRX, unitAttribute("keysRX", "krx", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
+      {keysRY, unitAttribute("keysRY", "kry", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
+      {keysRZ, unitAttribute("keysRZ", "krz", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
+  });
+  if (!added) return added;
+
+  attributeAffects(inTimeRbd, keysTY);
+  attributeAffects(selected, ca_selected);
+  attributeAffects(inCollisionType, ca_rigidBody);
+  attributeAffects(inCollisionType, massCenter);
+  attributeAffects(index, ca_index);
+  for (const MObject* parameter : {&mass, &bounciness, &friction, &linearDamping, &gapfactor, &angularDamping})
+    attributeAffects(*parameter, ca_rigidBodyParam);
+  attributeAffects(massCenter, ca_centerMass);
+  for (const MObject* state : {&passive, &firstHitActiveAttr, &enabled}) attributeAffects(*state, ca_activeState);
+  attributeAffects(initialSpin, ca_initialSpin);
+  attributeAffects(initialVelocity, ca_initialVelocity);
+  attributeAffects(affectForceFields, ca_forceFields);
+  attributeAffects(stressColor, sca_tressColor);
+  return MS::kSuccess;
+}
+
+MStatus rigidBodyNode::compute(const MPlug& plug, MDataBlock& block) {
+  bool setValue = true;
+  bool markClean = true;
+  if (plug == ca_rigidBody) {
+    setValue = createBody(block);
+  } else if (plug == ca_forceFields) {
+    affectsFields = block.inputValue(affectForceFields).asBool();
+    invalidateSolverCache();
+  } else if (plug == ca_activeState) {
+    pushActiveState(block);
+    MDataHandle command = block.outputValue(usercommand);
+    if (command.asBool()) {
+      invalidateSolverCache();
+      command.set(false);
+    }
+  } else if (plug == ca_centerMass) {
+    moveCentreOfMass(block);
+    invalidateSolverCache();
+  } else if (plug == ca_initialVelocity) {
+    const float3& v = block.inputValue(initialVelocity).asFloat3();
+    if (body) {
+      body->setLinearVelocity(Mgc::MgcVector3(v[0], v[1], v[2]));
+      body->saveDynamics(kSaveLinearVelocity);
+    }
+    block.outputValue(velocity).set3Float(v[0], v[1], v[2]);
+    invalidateSolverCache();
+  } else if (plug == ca_initialSpin) {
+    const float3& w = block.inputValue(initialSpin).asFloat3();
+    if (body) {
+      body->setAngularMomentum(Mgc::MgcVector3(w[0], w[1], w[2]));
+      body->saveDynamics(kSaveAngularVelocity);
+    }
+    block.outputValue(welocity).set3Float(w[0], w[1], w[2]);
+    invalidateSolverCache();
+  } else if (plug == ca_rigidBodyParam) {
+    pushParameters(block);
+    MDataHandle command = block.outputValue(usercommand);
+    if (command.asBool()) {
+      invalidateSolverCache();
+      command.set(false);
+    }
+  } else if (plug == ca_selected) {
+    block.inputValue(selected).asBool();
+  } else if (plug == ca_index) {
+    if (body) body->getShape().id = block.inputValue(index).asInt();
+    markClean = false;
+  } else if (plug == sca_tressColor) {
+    markClean = false;
+  } else {
+    return MS::kUnknownParameter;
+  }
+  if (setValue) block.outputValue(plug).set(true);
+  if (markClean) block.setClean(plug);
+  return MS::kSuccess;
+}
+
+MStatus rigidBodyNode::setDependentsDirty(const MPlug& plug, MPlugArray& affected) {
+  MHWRender::MRenderer::setGeometryDrawDirty(thisMObject(), true);
+  return MPxLocatorNode::setDependentsDirty(plug, affected);
+}
+
+bool rigidBodyNode::setInternalValueInContext(const MPlug&, const MDataHandle&, MDGContext&) { return false; }
+
+MBoundingBox rigidBodyNode::boundingBox() const {
+  MObject shape;
+  MPlug input;
+  if (collisionShapeNode(shape)) input = MPlug(shape, ::collisionShapeNode::inShape);
+  if (input.isNull()) return MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(1.0, 1.0, 1.0));
+  const MPlug source = input.source();
+  if (source.isNull() || !source.node().hasFn(MFn::kDagNode)) return MBoundingBox();
+  return MFnDagNode(source.node()).boundingBox();
+}
+
+bool rigidBodyNode::collisionShapeNode(MObject& shape) const {
+  const MObject self = thisMObject();
+  // Reading it makes the host bring the shape's output up to date.
+  pullPlug(self, inCollisionType);
+  const MPlug type(self, inCollisionType);
+  if (type.isConnected()) return firstConnectedNode(type, shape);
+  MPlug meshAnimation(self, animated);
+  if (meshAnimation.isConnected()) return firstConnectedNode(meshAnimation, shape);
+  return false;
+}
+
+ZOVmesh* rigidBodyNode::shapeMesh() const {
+  MObject shape;
+  if (!collisionShapeNode(shape)) return nullptr;
+  ::collisionShapeNode* shapeNode = userNodeOf<::collisionShapeNode>(shape);
+  if (shapeNode == nullptr) {
+    std::printf("%s\n", kNotAShape);
+    std::fflush(stdout);
+    return nullptr;
+  }
+  return shapeNode->getShape();
+}
+
+int rigidBodyNode::collisionType() const {
+  MPlug type(thisMObject(), inCollisionType);
+  if (type.isConnected()) return type.asInt();
+  MObject shape;
+  if (collisionShapeNode(shape) && ::collisionShapeNode::isShapeNode(shape))
+    return MPlug(shape, ::collisionShapeNode::shapeType).asShort();
+  return type.asInt();
+}
+
+bool rigidBodyNode::isAnimated(int mask) const {
+  bool result = false;
+  if ((mask & kTransformAnimated) != 0) {
+    MDagPath transform;
+    if (MDagPath::getAPathTo(thisMObject(), transform) && transform.pop())
+      result = MAnimUtil::isAnimated(transform, false);
+  }
+  MObject shape;
+  const bool hasShape = collisionShapeNode(shape) && ::collisionShapeNode::isShapeNode(shape);
+  if ((mask & kShapeInputAnimated) != 0 && hasShape &&
+      MAnimUtil::isAnimated(MPlug(shape, ::collisionShapeNode::inShape)))
+    return true;
+  if ((mask & kParametersAnimated) != 0) {
+    for (const MObject* parameter : {&mass, &bounciness, &friction, &linearDamping, &angularDamping, &passive})
+      if (MAnimUtil::isAnimated(MPlug(thisMObject(), *parameter))) {
+        result = true;
+        break;
+      }
+  }
+  if ((mask & kShapeMeshDeformed) != 0 && hasShape) {
+    const MPlug source = MPlug(shape, ::collisionShapeNode::inShape).source();
+    if (!source.isNull() && findInMeshSource(source.node())) result = true;
+  }
+  return result;
+}
+
+zovSolverNode* rigidBodyNode::linkedSolver() const {
+  MObject node;
+  if (!firstConnectedNode(MPlug(thisMObject(), solver), node)) return nullptr;
+  return userNodeOf<zovSolverNode>(node);
+}
+
+void rigidBodyNode::invalidateSolverCache() const {
+  if (zovSolverNode* owner = linkedSolver()) owner->deactivateCachedMode();
+}
+
+PassiveState rigidBodyNode::passiveState() const {
+  return static_cast<PassiveState>(MPlug(thisMObject(), passive).asInt());
+}
+bool rigidBodyNode::isJaggy() const { return MPlug(thisMObject(), isJaggyAttr).asBool(); }
+bool rigidBodyNode::isEnabled() const { return MPlug(thisMObject(), enabled).asBool(); }
+int rigidBodyNode::activationFrame() const { return MPlug(thisMObject(), actFrame).asInt(); }
+bool rigidBodyNode::isAnimatedMesh() const { return MPlug(thisMObject(), animated).asBool(); }
+FirstHit rigidBodyNode::firstHitMode() const {
+  return static_cast<FirstHit>(MPlug(thisMObject(), firstHitActiveAttr).asShort());
+}
+bool rigidBodyNode::firstHitActive() const { return firstHitMode() != FirstHit::kOff; }
+bool rigidBodyNode::activatesAtFrame() const { return firstHitMode() == FirstHit::kAtFrame; }
+
+bool rigidBodyNode::isParentAnimated() const {
+  MDagPath path;
+  if (!parentTransformPath(thisMObject(), path) || !path.pop() || path.length() == 0) return false;
+  return MAnimUtil::isAnimated(path, true);
+}
+
+void rigidBodyNode::releaseBody() {
+  dropBody();
+  // The body's output must compute again when it is next read: a deletion
+  // that is undone brings the node back with its outputs as they were.
+  MDagPath path;
+  if (MDagPath::getAPathTo(thisMObject(), path))
+    MGlobal::executeCommand(MString("dgdirty ") + path.fullPathName() + ".ca_rigidBody", false, false);
+}
+
+void rigidBodyNode::dropBody() {
+  body.reset();
+  stressColors.clear();
+  if (zovSolverNode* owner = linkedSolver()) {
+    owner->sortBodies(connectedPlugs(owner->thisMObject(), zovSolverNode::rigidBodies));
+  }
+  for (ChannelKeys& keys : channelKeys) {
+    if (keys.count == 0) continue;
+    keys.times.clear();
+    keys.values.clear();
+    keys.inTangents.clear();
+    keys.outTangents.clear();
+    keys.count = 0;
+  }
+}
+
+void rigidBodyNode::onNodeRemoved(MObject& node, void*) {
+  if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) rigid->releaseBody();
+}

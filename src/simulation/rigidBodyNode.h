@@ -1,0 +1,371 @@
+#pragma once
+
+#include <maya/MBoundingBox.h>
+#include <maya/MColorArray.h>
+#include <maya/MDagPath.h>
+#include <maya/MDataBlock.h>
+#include <maya/MMatrix.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
+#include <maya/MPxLocatorNode.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MTime.h>
+#include <maya/MTimeArray.h>
+#include <maya/MTypeId.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/bodies/HardBody.h"
+#include "geometry/ZOVmesh.h"
+#include "math/MgcMatrix3.h"
+#include "src/bodySetup.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/ownedBody.h"
+
+class FractureBodyNode;
+class rigidBodyNode;
+class zovSolverNode;
+
+/// Values of `passive`: how a body moves. Scenes store them as these numbers.
+enum class PassiveState : int {
+  kDynamic = 0,
+  kPassive = 1,
+  /// Static, placed by its animated transform each frame.
+  kDrivenByTransform = 2,
+};
+
+/// Values of `firstHitActive`: when a static body wakes. Scenes store them as
+/// these numbers.
+enum class FirstHit : short {
+  kOff = 0,
+  /// At the first collision.
+  kOnFirstHit = 1,
+  /// At `actFrame`.
+  kAtFrame = 2,
+};
+
+/// The rigid body node (`zovRigidBody`): a locator under the transform of a
+/// simulated mesh. It holds one body's settings, owns the engine body made
+/// from its collision shape, and keeps the offset that ties the engine body
+/// to the transform: transform world matrix = bodyOffset · body matrix (row
+/// vectors; the body matrix is the rotation of the body's orientation
+/// followed by the translation to its centre of mass).
+///
+/// The engine body is made when `ca_rigidBody` is computed. Each other `ca_`
+/// output pushes one group of settings into it when computed, so a changed
+/// setting reaches the body at the next pull. Code that needs the body up to
+/// date asks engineBody(true).
+///
+/// Poses kept between evaluations are single precision, rotations as x, y,
+/// z, w.
+class rigidBodyNode : public MPxLocatorNode {
+ public:
+  /// Bits of isAnimated's mask.
+  enum AnimationTest : int {
+    kTransformAnimated = 1,
+    kShapeInputAnimated = 2,
+    kParametersAnimated = 4,
+    kShapeMeshDeformed = 8,
+  };
+
+  rigidBodyNode();
+  ~rigidBodyNode() override;
+  rigidBodyNode(const rigidBodyNode&) = delete;
+  rigidBodyNode& operator=(const rigidBodyNode&) = delete;
+
+  static void* creator();
+  static MStatus initialize();
+
+  MStatus compute(const MPlug& plug, MDataBlock& block) override;
+  /// Tells Viewport 2.0 that the locator must be drawn again.
+  MStatus setDependentsDirty(const MPlug& plug, MPlugArray& affected) override;
+  bool setInternalValueInContext(const MPlug& plug, const MDataHandle& handle, MDGContext& context) override;
+  bool isBounded() const override { return true; }
+  /// The box of the mesh feeding the collision shape; (-1, -1, -1) to
+  /// (1, 1, 1) without a shape, empty when the shape has no input.
+  MBoundingBox boundingBox() const override;
+  bool excludeAsLocator() const override { return false; }
+  bool isTransparent() const override { return false; }
+
+  // ---- The engine body -----------------------------------------------------
+
+  /// The body, after pulling `ca_rigidBody` and `ca_rigidBodyParam` when pull
+  /// is true; null when it could not be made. The node keeps ownership.
+  HardBody* engineBody(bool pull);
+  /// Pulls every `ca_` output.
+  void pullAll();
+  /// Makes the body dynamic or static (passive, or driven by the transform);
+  /// a value outside the enum counts as dynamic. From outside a compute,
+  /// also writes `passive` and pulls `ca_activeState`.
+  void applyPassiveState(PassiveState state, bool fromCompute);
+  /// Puts the body into (takes it out of) the world and sets `enabled`.
+  void activateBody();
+  void deactivateBody();
+  /// Gives the body the shape's current mesh, keeping its settings.
+  void rebuildBody();
+  /// The collision shape node feeding the node: through `inCollisionType`,
+  /// else through `animated`. False, leaving `shape` alone, without one.
+  bool collisionShapeNode(MObject& shape) const;
+  /// The shape node's engine mesh (the shape node keeps it), or null.
+  ZOVmesh* shapeMesh() const;
+  /// `inCollisionType` when connected, else the shape node's `type`.
+  int collisionType() const;
+  /// Whether any test of the mask (AnimationTest bits) finds animation.
+  bool isAnimated(int mask) const;
+  /// Ends the solver's cached mode: the bodies changed.
+  void invalidateSolverCache() const;
+
+  PassiveState passiveState() const;
+  FirstHit firstHitMode() const;
+  bool isJaggy() const;
+  bool isEnabled() const;
+  int activationFrame() const;
+  bool isAnimatedMesh() const;
+  /// `firstHitActive` is not kOff.
+  bool firstHitActive() const;
+  /// `firstHitActive` is kAtFrame: the body waits for `actFrame`.
+  bool activatesAtFrame() const;
+  /// The transform has a parent, and it is animated.
+  bool isParentAnimated() const;
+
+  // ---- Services of the frame loop ------------------------------------------
+  // Each does nothing without an engine body unless it says otherwise. The
+  // times are those of the frame; the transform is read as the host
+  // evaluates it now.
+
+  /// The body back at the transform's pose at `time`; the whole state
+  /// becomes its initial state, and the transform's pose its rest position
+  /// (the pose members and the rest position also without a body).
+  void resetToStart(const MTime& time);
+  /// The start pose, the body's initial state (static again when it waits
+  /// for its activation frame) and the transform's rest position back.
+  void restoreRestTransform();
+  /// A dynamic body's `initialVelocity` and `initialSpin` into its body and
+  /// its initial state.
+  void applyInitialVelocities();
+  /// The body placed where the transform puts it; the mesh taken again when
+  /// forced or when the shape deforms.
+  void bodyFromMaya(const MTime& time, bool forceMesh);
+  void refreshBodyMesh(const MTime& time);
+  /// The transform's pose now becomes the target of the frame.
+  void captureTargetPose(const MTime& time);
+  /// An animated body's velocities from its pose at the frame start to the
+  /// target over dt seconds; a deforming triangle mesh also gets its vertex
+  /// velocities. Nothing for dt at or below 0.
+  void computeKinematicVelocity(double dt, const MTime& t0, const MTime& t1);
+  /// An animated body at a fraction (0 the frame start, 1 the target) of
+  /// its way through the frame.
+  void placeAtFraction(double fraction, const MTime& t0, const MTime& t1);
+  /// The body's pose into the transform: the rotate pivot follows the body,
+  /// the rotation is the body's; the scale is left alone.
+  void writeTransform();
+  /// The pose recorded at a cache index into the transform, as writeTransform
+  /// does; the body itself is not moved. Nothing past the recorded frames.
+  void playCachedFrame(unsigned int index);
+  /// Whether the body takes part in the simulation.
+  bool isLive() const;
+  /// Whether the body's mesh encloses no positive volume.
+  bool isMassNegative();
+  /// Whether the body is a piece of a fracture body whose animation drives it.
+  bool isPieceAnimated() const { return false; }
+  bool isFracturePieceNode() const { return isFracturePiece; }
+  /// `affectForceFields` as `ca_forceFields` last pushed it.
+  bool affectsForceFields() const { return affectsFields; }
+
+  // ---- Frame cache ---------------------------------------------------------
+  // The pose of the engine body at each simulated frame, in memory only:
+  // entry i belongs to frame cacheStart + i.
+
+  /// Fresh arrays of `capacity` entries starting at `startFrame`, empty;
+  /// nothing for a capacity at or below 0. Arrays that cannot be had stay
+  /// null, so that nothing is recorded.
+  void allocateFrameCache(int capacity, int startFrame);
+  /// Arrays of `capacity` entries keeping the recorded ones that fit; nothing
+  /// without arrays, for a capacity below 1, or when the new arrays cannot
+  /// be had.
+  void growFrameCache(int capacity);
+  /// Appends the body's pose while there is room.
+  void recordFrame();
+  /// Records the body's pose as the frame's: the first entry after the
+  /// start pose fixes which frame entry 0 is.
+  void recordFrameAt(int frame);
+  /// Forgets the recorded entries.
+  void clearFrameCache() { cacheCount = 0; }
+  std::uint32_t cachedFrameCount() const { return cacheCount; }
+  std::uint32_t frameCacheCapacity() const { return cacheCapacity; }
+  int cacheStartFrame() const { return cacheStart; }
+
+  // ---- Drawing -------------------------------------------------------------
+
+  /// The legacy viewport's drawing: the body's faces as outlines, or a
+  /// capsule's sides and ends, in the colour of the body's state, in the
+  /// transform's frame. Nothing in wireframe style, while playing back,
+  /// while the user moves the view, or, when the solver shows only what is
+  /// selected, for a body not selected.
+  void draw(M3dView& view, const MDagPath& path, M3dView::DisplayStyle style, M3dView::DisplayStatus status) override;
+  /// For a fracture piece its `selected`; for a free body, whether the node
+  /// is on the active selection.
+  bool isSelected() const;
+  /// The transform's world matrix is bodyOffset · the body's pose matrix.
+  const MMatrix& getBodyOffset() const { return bodyOffset; }
+  /// One colour per vertex of the collision shape's mesh, for stress display.
+  const MColorArray& getStressColors() const { return stressColors; }
+
+  // ---- Removal -------------------------------------------------------------
+
+  /// Deletes the engine body and lets the solver forget the node; the body
+  /// is made again at the next pull of `ca_rigidBody` (after an undone
+  /// deletion, say).
+  void releaseBody();
+  /// Node-removed handler for this node type.
+  static void onNodeRemoved(MObject& node, void* clientData);
+
+  static const MTypeId id;
+  static const MString nodeTypeName;
+
+  // Attributes, in creation order.
+  static MObject inTimeRbd;
+  static MObject inCollisionType;
+  static MObject solver;
+  static MObject fracture;
+  static MObject transFbody;
+  static MObject fieldList;
+  static MObject selected;
+  static MObject enabled;
+  static MObject passive;
+  static MObject firstHitActiveAttr;  ///< "firstHitActive"
+  static MObject actFrame;
+  static MObject isJaggyAttr;  ///< "isJaggy"
+  static MObject mass;
+  static MObject massCenter;
+  static MObject bounciness;
+  static MObject friction;
+  static MObject linearDamping;
+  static MObject angularDamping;
+  static MObject gapfactor;
+  static MObject initialVelocity;
+  static MObject randomVX;
+  static MObject randomVY;
+  static MObject randomVZ;
+  static MObject initialSpin;
+  static MObject randomWX;
+  static MObject randomWY;
+  static MObject randomWZ;
+  static MObject affectForceFields;
+  static MObject stressColor;
+  static MObject usercommand;
+  static MObject index;
+  static MObject groupid;
+  static MObject ca_rigidBody;
+  static MObject ca_rigidBodyParam;
+  static MObject ca_activeState;
+  static MObject animatedTRS;
+  static MObject hasZovKeys;
+  static MObject animated;
+  static MObject ca_forceFields;
+  static MObject ca_centerMass;
+  static MObject ca_initialVelocity;
+  static MObject ca_initialSpin;
+  static MObject ca_selected;
+  static MObject ca_index;
+  static MObject sca_tressColor;  ///< "sca_tressColor"
+  static MObject lastPosition;
+  static MObject lastRotation;
+  static MObject velocity;
+  static MObject welocity;  ///< "welocity"
+  static MObject keysTX;
+  static MObject keysTY;
+  static MObject keysTZ;
+  static MObject keysRX;
+  static MObject keysRY;
+  static MObject keysRZ;
+
+ private:
+  /// The transform of the node's path put at the body pose B (W = bodyOffset
+  /// · B), and the pose members taken from W.
+  void placeTransform(const MMatrix& B);
+  /// Deforming triangle meshes: the vertex velocities of the body's world
+  /// mesh from the shape's new mesh, and the body's velocities from them
+  /// where the transform barely moved.
+  void deformingMeshVelocities(double dt, const MVector& v, const MVector& w);
+
+  /// The keys of one transform channel.
+  struct ChannelKeys {
+    MString channel;
+    std::uint32_t count = 0;
+    MTimeArray times;
+    std::vector<double> values;
+    std::vector<double> inTangents;
+    std::vector<double> outTangents;
+  };
+
+  /// releaseBody without marking `ca_rigidBody`: the node is going, or is
+  /// making its body anew.
+  void dropBody();
+
+  // Computes of the `ca_` outputs.
+  bool createBody(MDataBlock& block);
+  void pushParameters(MDataBlock& block);
+  /// The node's mass, bounciness, friction, dampings (a tenth of the node's)
+  /// and gap factor into the body, whose mass and inertia become part of its
+  /// initial state.
+  void applyParameters(MDataBlock& block);
+  void pushActiveState(MDataBlock& block);
+  void moveCentreOfMass(MDataBlock& block);
+
+  /// The first node linked to `solver`, when it is a solver node.
+  zovSolverNode* linkedSolver() const;
+  /// Whether the linked solver fits bodies to the host's scale.
+  bool fittedToHostScale() const;
+  /// Takes the transform's translation, rotation and scale from its world
+  /// matrix W into the pose members; answers the engine's rotation matrix
+  /// of that rotation.
+  Mgc::MgcMatrix3 capturePose(const MMatrix& W);
+  /// `bodyOffset` and `pivotInBody` from the body's pose and the
+  /// transform's world matrix and rotate pivot.
+  void tieToTransform(const MDagPath& transform);
+  /// Whether a dynamic `passive` must yield to keys on the transform or the
+  /// shape.
+  bool keyedAgainstDynamics() const;
+  /// The keys warning.
+  void warnKeyed() const;
+
+  OwnedBody body;
+  /// The fracture body node of which the body is a piece; null for a free
+  /// body. Not owned.
+  FractureBodyNode* fractureOwner = nullptr;
+  std::uint32_t bodySerial = 0;
+  /// The transform's pose as last taken, and the pose it goes to in the
+  /// frame being simulated.
+  FloatPose currentPose;
+  FloatPose targetPose;
+  float currentScale[3] = {1.0f, 1.0f, 1.0f};
+  float targetScale[3] = {1.0f, 1.0f, 1.0f};
+  /// The transform's world rotate pivot in the body frame.
+  float pivotInBody[3] = {};
+  /// The body's centre of mass in the transform's frame.
+  float centreInTransform[3] = {};
+  MMatrix bodyOffset;
+  /// The pose at the start of the playback range.
+  FloatPose startPose;
+  /// Copy of `affectForceFields`.
+  bool affectsFields = false;
+  /// Set while the node is a piece of a fracture body.
+  bool isFracturePiece = false;
+  MColorArray stressColors;
+  ChannelKeys channelKeys[6];
+
+  // Frame cache.
+  std::int32_t cacheStart = 0;
+  std::uint32_t cacheCount = 0;
+  std::uint32_t cacheCapacity = 0;
+  /// x, y, z per entry.
+  std::unique_ptr<float[]> cachePositions;
+  /// x, y, z, w per entry.
+  std::unique_ptr<float[]> cacheRotations;
+};

@@ -1,0 +1,321 @@
+// The rigid body node's engine body: its creation from the collision shape,
+// the pushes of the node's settings into it, and its place in the world.
+#include <maya/MAnimControl.h>
+#include <maya/MDataHandle.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnTransform.h>
+#include <maya/MGlobal.h>
+#include <maya/MQuaternion.h>
+#include <maya/MTransformationMatrix.h>
+
+#include "engine/BodyFactory.h"
+#include "engine/PublicWorld.h"
+#include "math/MgcMatrix3.h"
+#include "src/bodySetup.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+
+namespace {
+
+/// A `mass` below this (as a float) is replaced by the computed one.
+constexpr float kUnsetMass = 1e-5f;
+/// The engine's dampings are a tenth of the node's (single-precision 0.1).
+constexpr double kDampingScale = static_cast<double>(0.1f);
+/// Squared velocities below this are not applied.
+constexpr double kNegligibleSquared = 1e-5;
+
+/// Values of the shape's collision type.
+enum CollisionKind : int { kPhantom = 0, kCapsule = 1, kHull = 2, kTriangleMesh = 3, kAutomaticOrJagged = 4 };
+
+void store(float out[3], const MVector& v) {
+  for (unsigned int k = 0; k < 3; ++k) out[k] = static_cast<float>(v[k]);
+}
+
+/// Serial numbers handed to new bodies, from the module's load.
+BodySerials g_bodySerials(0);
+
+}  // namespace
+
+HardBody* rigidBodyNode::engineBody(bool pullFirst) {
+  if (pullFirst) {
+    pullPlug(thisMObject(), ca_rigidBody);
+    pullPlug(thisMObject(), ca_rigidBodyParam);
+  }
+  return body.get();
+}
+
+void rigidBodyNode::pullAll() {
+  pullPlugs(thisMObject(),
+            {&ca_rigidBody, &ca_rigidBodyParam, &ca_centerMass, &ca_activeState, &ca_forceFields, &ca_index, &solver});
+}
+
+bool rigidBodyNode::fittedToHostScale() const {
+  const zovSolverNode* owner = linkedSolver();
+  return owner != nullptr && owner->unitScaleOn();
+}
+
+bool rigidBodyNode::keyedAgainstDynamics() const {
+  return isAnimated(kTransformAnimated | kShapeInputAnimated) && !MPlug(thisMObject(), hasZovKeys).asBool();
+}
+
+void rigidBodyNode::warnKeyed() const {
+  MGlobal::displayWarning("Object " + name() + " cannot be active because it has already animation keys");
+}
+
+bool rigidBodyNode::createBody(MDataBlock& block) {
+  const int kind = block.inputValue(inCollisionType).asInt();
+  if (body) dropBody();
+
+  MObject shapeNode;
+  if (!collisionShapeNode(shapeNode)) {
+    MGlobal::displayWarning("body " + name() + " has no collision shape: no body is made");
+    return false;
+  }
+  ZOVmesh* mesh = shapeMesh();
+  if (mesh == nullptr) {
+    if (MFnDependencyNode(shapeNode).typeId() == ::collisionShapeNode::id)
+      MGlobal::displayWarning("body " + name() + ": its collision shape holds no mesh, no body is made");
+    return false;
+  }
+  double bodyMass = 0.0;
+  Mgc::MgcVector3 centre;
+  if (!bodyMassOf(*mesh, fittedToHostScale(), name(), true, "body ", bodyMass, centre)) return false;
+
+  HardBody* made = nullptr;
+  switch (kind) {
+    case kPhantom:
+      made = createPhantomBody(mesh);
+      break;
+    case kCapsule:
+      made = createCapsuleBody(mesh);
+      break;
+    case kHull:
+      made = createHullBody(mesh);
+      break;
+    case kTriangleMesh:
+      made = createTriMeshBody(mesh);
+      break;
+    case kAutomaticOrJagged:
+      made = block.inputValue(isJaggyAttr).asBool() ? createHullBody(mesh) : createBodyFromMesh(mesh);
+      break;
+    default:
+      made = createBodyFromMesh(mesh);
+      break;
+  }
+  if (made == nullptr) {
+    MGlobal::displayWarning("body " + name() + ": the engine cannot make a body of this collision type from its shape");
+    return false;
+  }
+  body.reset(made);
+
+  body->setMass(static_cast<float>(bodyMass));
+  body->setRestitutionCoeff(block.inputValue(bounciness).asDouble());
+  body->setFrictionCoeff(block.inputValue(friction).asDouble());
+  body->setAirDampingCoeff(block.inputValue(linearDamping).asDouble());
+  body->setAirDampingCoeff2(block.inputValue(angularDamping).asDouble());
+  body->setGapFactor(block.inputValue(gapfactor).asDouble());
+  nameBody(*body.get(), name());
+  bodySerial = g_bodySerials.take();
+  body->setSerial(bodySerial);
+  const int bodyIndex = block.inputValue(index).asInt();
+  if (bodyIndex >= 0) body->getShape().id = bodyIndex;
+
+  const bool inWorld = theWorld != nullptr && theWorld->containsBody(body.get());
+  const bool dynamic = static_cast<PassiveState>(block.inputValue(passive).asInt()) <= PassiveState::kDynamic;
+  const bool keyed = dynamic && keyedAgainstDynamics();
+  if (dynamic) {
+    if (!keyed) {
+      if (inWorld)
+        theWorld->makeBodyDynamic(body.get(), nullptr);
+      else
+        body->disableStatic();
+    } else {
+      warnKeyed();
+      block.outputValue(passive).set(static_cast<int>(PassiveState::kDrivenByTransform));
+      // Driven by its transform from now on, as `passive` says.
+      body->enableStatic();
+    }
+  } else if (inWorld) {
+    theWorld->makeBodyStatic(body.get(), nullptr);
+  } else {
+    body->enableStatic();
+  }
+
+  MDagPath transform;
+  if (!transformPathOrReport(thisMObject(), transform)) return false;
+  const MMatrix W = transform.inclusiveMatrix();
+  body->init(centre, capturePose(W), Mgc::MgcVector3(1.0, 1.0, 1.0));
+  targetPose = currentPose;
+  if (theWorld != nullptr && !theWorld->containsBody(body.get())) activateBody();
+
+  tieToTransform(transform);
+  resetToStart(MAnimControl::minTime());
+  const Mgc::MgcVector3 p = body->getDyn().position;
+  store(centreInTransform, transformPoint(toHost(p), W.inverse()));
+  if (::collisionShapeNode* shape = userNodeOf<::collisionShapeNode>(shapeNode)) shape->releaseShape();
+
+  MDataHandle centreHandle = block.outputValue(massCenter);
+  if (isCentreUnset(centreHandle.asDouble3())) centreHandle.set3Double(p.x, p.y, p.z);
+  MDataHandle massHandle = block.outputValue(mass);
+  if (static_cast<float>(massHandle.asDouble()) < kUnsetMass) massHandle.set(bodyMass);
+  block.outputValue(enabled).set(true);
+  block.outputValue(usercommand).set(false);
+  // A body made again (a new collision type) must not wait for a change of
+  // its settings to hold them: their twins may be clean.
+  applyParameters(block);
+  if (static_cast<FirstHit>(block.inputValue(firstHitActiveAttr).asShort()) == FirstHit::kOnFirstHit && !keyed)
+    body->enableFirstHit();
+  return true;
+}
+
+Mgc::MgcMatrix3 rigidBodyNode::capturePose(const MMatrix& W) {
+  currentPose = poseOf(W, currentScale);
+  return engineRotationMatrix(rotationOf(W));
+}
+
+void rigidBodyNode::tieToTransform(const MDagPath& transform) {
+  const MMatrix W = transform.inclusiveMatrix();
+  const Mgc::MgcVector3& s = body->getShape().scale;
+  const double scale[3] = {s.x, s.y, s.z};
+  const MMatrix inverseBody = bodyTransformation(*body.get(), scale).asMatrixInverse();
+  bodyOffset = multiplyTransforms(inverseBody, W);
+  store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
+}
+
+void rigidBodyNode::pushParameters(MDataBlock& block) {
+  pullPlug(thisMObject(), ca_rigidBody);
+  applyParameters(block);
+}
+
+void rigidBodyNode::applyParameters(MDataBlock& block) {
+  if (!body) return;
+  body->setMass(static_cast<float>(block.inputValue(mass).asDouble()));
+  body->saveDynamics(kSaveMass);
+  body->setRestitutionCoeff(block.inputValue(bounciness).asDouble());
+  body->setFrictionCoeff(block.inputValue(friction).asDouble());
+  body->setAirDampingCoeff(block.inputValue(linearDamping).asDouble() * kDampingScale);
+  body->setAirDampingCoeff2(block.inputValue(angularDamping).asDouble() * kDampingScale);
+  body->setGapFactor(block.inputValue(gapfactor).asDouble());
+}
+
+void rigidBodyNode::pushActiveState(MDataBlock& block) {
+  pullPlug(thisMObject(), ca_rigidBody);
+  if (!body) return;
+  body->setMass(static_cast<float>(block.inputValue(mass).asDouble()));
+  body->saveDynamics(kSaveMass);
+
+  const PassiveState state = static_cast<PassiveState>(block.inputValue(passive).asInt());
+  const bool keyed = state <= PassiveState::kDynamic && keyedAgainstDynamics();
+  if (keyed && block.inputValue(usercommand).asBool()) {
+    warnKeyed();
+    block.outputValue(passive).set(static_cast<int>(PassiveState::kDrivenByTransform));
+  } else {
+    applyPassiveState(state, true);
+  }
+
+  if (block.inputValue(enabled).asBool())
+    activateBody();
+  else
+    deactivateBody();
+
+  MDataHandle firstHit = block.outputValue(firstHitActiveAttr);
+  const FirstHit hit = static_cast<FirstHit>(block.inputValue(firstHitActiveAttr).asShort());
+  if (hit > FirstHit::kOff && keyed) {
+    warnKeyed();
+    firstHit.set(static_cast<short>(FirstHit::kOff));
+  } else if (hit == FirstHit::kOnFirstHit) {
+    body->enableFirstHit();
+  } else {
+    body->disableFirstHit();
+  }
+}
+
+void rigidBodyNode::applyPassiveState(PassiveState state, bool fromCompute) {
+  if (body) {
+    const bool dynamic = state != PassiveState::kPassive && state != PassiveState::kDrivenByTransform;
+    HardBody* owner = fractureOwner != nullptr ? body->getParent() : nullptr;
+    if (theWorld != nullptr) {
+      if (fractureOwner != nullptr || theWorld->containsBody(body.get())) {
+        if (dynamic)
+          theWorld->makeBodyDynamic(body.get(), owner);
+        else
+          theWorld->makeBodyStatic(body.get(), owner);
+      } else if (dynamic) {
+        body->disableStatic();
+      } else {
+        body->enableStatic();
+      }
+    } else if (fractureOwner == nullptr) {
+      if (dynamic)
+        body->disableStatic();
+      else
+        body->enableStatic();
+    }
+    const MVector v = readVector(thisMObject(), initialVelocity);
+    if (v * v > kNegligibleSquared) body->setLinearVelocity(toEngine(v));
+    const MVector spin = readVector(thisMObject(), initialSpin);
+    if (spin * spin > kNegligibleSquared) body->setAngularMomentum(toEngine(spin));
+  }
+  if (!fromCompute) {
+    MPlug(thisMObject(), passive).setValue(static_cast<int>(state));
+    pullPlug(thisMObject(), ca_activeState);
+  }
+}
+
+void rigidBodyNode::activateBody() {
+  if (fractureOwner == nullptr && theWorld != nullptr && body) theWorld->addBody(body.get(), 0);
+  if (body) MPlug(thisMObject(), index).setValue(static_cast<int>(body->getShape().id));
+  MPlug(thisMObject(), enabled).setValue(true);
+}
+
+void rigidBodyNode::deactivateBody() {
+  if (fractureOwner == nullptr && theWorld != nullptr && body) theWorld->removeBody(body.get());
+  MPlug(thisMObject(), enabled).setValue(false);
+}
+
+void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
+  if (!body) return;
+  MDagPath transform;
+  if (!transformPathOrReport(thisMObject(), transform)) return;
+  const MMatrix W = transform.inclusiveMatrix();
+  const MMatrix B = multiplyTransforms(W, bodyOffset.inverse());
+  const double3& wanted = block.inputValue(massCenter).asDouble3();
+  const Mgc::MgcVector3 c(static_cast<float>(wanted[0]), static_cast<float>(wanted[1]), static_cast<float>(wanted[2]));
+  body->moveCenterOfMass(c);
+
+  MTransformationMatrix moved(B);
+  moved.setTranslation(toHost(c), MSpace::kTransform);
+  const MMatrix inverseBody = moved.asMatrixInverse();
+  bodyOffset = multiplyTransforms(inverseBody, W);
+  store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
+  store(centreInTransform, transformPoint(toHost(c), W.inverse()));
+  resetToStart(MAnimControl::minTime());
+}
+
+void rigidBodyNode::rebuildBody() {
+  MObject shapeNode;
+  ZOVmesh* mesh = shapeMesh();
+  if (mesh == nullptr || !collisionShapeNode(shapeNode)) return;
+  double bodyMass = 0.0;
+  Mgc::MgcVector3 centre;
+  if (!bodyMassOf(*mesh, fittedToHostScale(), name(), false, " body ", bodyMass, centre)) return;
+  if (body) body->setMass(static_cast<float>(bodyMass));
+  MDagPath transform;
+  if (!body || !transformPathOrReport(thisMObject(), transform)) return;
+  const MMatrix W = transform.inclusiveMatrix();
+  body->init(centre, capturePose(W), Mgc::MgcVector3(1.0, 1.0, 1.0));
+  targetPose = currentPose;
+  body->modify(mesh);
+  if (theWorld != nullptr && !theWorld->containsBody(body.get())) activateBody();
+  tieToTransform(transform);
+  resetToStart(MAnimControl::minTime());
+  const Mgc::MgcVector3 p = body->getDyn().position;
+  store(centreInTransform, transformPoint(toHost(p), W.inverse()));
+  MPlug centrePlug(thisMObject(), massCenter);
+  for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(p[k]);
+  MPlug(thisMObject(), mass).setValue(bodyMass);
+  if (::collisionShapeNode* shape = userNodeOf<::collisionShapeNode>(shapeNode)) shape->releaseShape();
+}
