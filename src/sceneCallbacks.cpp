@@ -38,9 +38,10 @@ constexpr double kTimeAndPivotLinks = 3.6;
 
 int frameOf(const MTime& time) { return static_cast<int>(std::trunc(time.value())); }
 
-double versionOf(const MObject& solver) {
+/// A node's version text as a number.
+double versionOf(const MObject& node, const MObject& versionAttribute) {
   MString text;
-  MPlug(solver, zovSolverNode::version).getValue(text);
+  MPlug(node, versionAttribute).getValue(text);
   return std::atof(text.asChar());
 }
 
@@ -127,16 +128,14 @@ void upgradeVoronoiNodes() {
   for (MItDependencyNodes it(MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
     voronoiNode* node = userNodeOf<voronoiNode>(it.thisNode());
     if (!node) continue;
-    MString text;
-    MPlug(node->thisMObject(), voronoiNode::version).getValue(text);
-    const double version = std::atof(text.asChar());
+    const double version = versionOf(node->thisMObject(), voronoiNode::version);
     voronoiNode::setIndexCounter(std::max(voronoiNode::indexCounter(), voronoiNode::getIndex(node) + 1));
     if (version >= kModuleVersion) continue;
     const MPlug inShape = MFnDependencyNode(node->thisMObject()).findPlug("inShape");
     if (!inShape.isNull()) {
-      const MPlug source = inShape.source();
+      const MObject source = sourceNodeOf(inShape);
       MDagPath shape;
-      if (!source.isNull() && MDagPath::getAPathTo(source.node(), shape) && shape.isValid())
+      if (!source.isNull() && MDagPath::getAPathTo(source, shape) && shape.isValid())
         voronoiNode::transformVoroPoints(node, shape.exclusiveMatrix().inverse());
     }
     MPlug(node->thisMObject(), voronoiNode::version).setValue(MString(kModuleVersionText));
@@ -254,7 +253,7 @@ void onSceneOpened(void*) {
   const MObject solver = findSolverNode();
   zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
   if (node == nullptr) return;
-  const double version = versionOf(solver);
+  const double version = versionOf(solver, zovSolverNode::version);
   if (version < kModuleVersion) {
     MDGModifier modifier;
     MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));

@@ -37,6 +37,14 @@ MDagPath transformOfShape(const MDagPath& shapePath) {
   return transform;
 }
 
+bool toMeshShape(MDagPath& path) {
+  if (path.hasFn(MFn::kMesh) && !path.hasFn(MFn::kTransform)) return true;
+  MDagPath shape;
+  if (!path.hasFn(MFn::kTransform) || !firstMeshBelow(path, shape)) return false;
+  path = shape;
+  return true;
+}
+
 MObject createShatterVoronoiNode(MDagModifier& modifier, const ShatterRecord& record, MStatus* status) {
   MStatus result;
   const MDagPath transformPath = transformOfShape(record.shapePath);
@@ -101,8 +109,7 @@ MObject createShatterVoronoiNode(MDagModifier& modifier, const ShatterRecord& re
   if (!record.cells.empty())
     voronoiNode::setDisplayCells(node, record.cells.data(), static_cast<unsigned int>(record.cells.size()));
   MPlug(nodeObject, voronoiNode::draw).setInt(1);
-  bool drawn = false;
-  MPlug(nodeObject, voronoiNode::cadraw).getValue(drawn);
+  pullPlug(nodeObject, voronoiNode::cadraw);
 
   const MPlug worldMesh = MFnDependencyNode(record.shapePath.node()).findPlug("worldMesh");
   modifier.connect(worldMesh.elementByLogicalIndex(record.shapePath.instanceNumber()),
@@ -118,18 +125,7 @@ void storeGroupShapes(voronoiNode* node, const MDagPath& group, const MStringArr
   for (unsigned int c = 0; c < group.childCount(); ++c) {
     MDagPath mesh = group;
     mesh.push(group.child(c));
-    if (mesh.hasFn(MFn::kTransform)) {
-      MFnDagNode fn(mesh.node());
-      bool found = false;
-      for (unsigned int k = 0; k < fn.childCount() && !found; ++k)
-        if (fn.child(k).hasFn(MFn::kMesh)) {
-          mesh.push(fn.child(k));
-          found = true;
-        }
-      if (!found) continue;
-    } else if (!mesh.hasFn(MFn::kMesh)) {
-      continue;
-    }
+    if (!toMeshShape(mesh)) continue;
     MObjectArray groups;
     MIntArray indices;
     getMeshShaders(mesh, groups, indices);

@@ -51,6 +51,9 @@ struct ShatterRecord {
 
 /// The transform above a shape.
 MDagPath transformOfShape(const MDagPath& shapePath);
+/// Leads a transform's path on to its first mesh shape; true when the path
+/// ends at a mesh shape, false (the path left alone) when there is none.
+bool toMeshShape(MDagPath& path);
 
 /// Makes and fills the voronoi node of a shatter (through the modifier,
 /// which is run) and connects the shape's `worldMesh` to it. Answers the

@@ -62,9 +62,9 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
     setResult(0);
     return MS::kFailure;
   }
-  const MPlug source = inShape.source();
+  const MObject source = sourceNodeOf(inShape);
   MDagPath sourceShape;
-  if (source.isNull() || !source.node().hasFn(MFn::kMesh) || !MDagPath::getAPathTo(source.node(), sourceShape)) {
+  if (!source.hasFn(MFn::kMesh) || !MDagPath::getAPathTo(source, sourceShape)) {
     displayError("voronoi node shape not found, abort");
     return MS::kFailure;
   }
@@ -153,8 +153,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
         voronoiNode::setDisplayCells(renewed, rebuilt.data(), static_cast<unsigned int>(rebuilt.size()));
       const MObject renewedObject = renewed->thisMObject();
       MPlug(renewedObject, voronoiNode::draw).setInt(1);
-      bool drawn = false;
-      MPlug(renewedObject, voronoiNode::cadraw).getValue(drawn);
+      pullPlug(renewedObject, voronoiNode::cadraw);
       const MPlug worldMesh = MFnDependencyNode(sourceShape.node()).findPlug("worldMesh");
       m_modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),
                           MPlug(renewedObject, voronoiNode::inShape));

@@ -14,6 +14,7 @@
 
 namespace {
 
+using dagtest::lineFails;
 using dagtest::node;
 using dagtest::path;
 using dagtest::plug;
@@ -38,8 +39,6 @@ void reopen() {
   ASSERT_TRUE(MGlobal::executeCommand(("file -open \"" + file + "\"").c_str()));
   std::remove(file.c_str());
 }
-
-bool lineFails(const std::string& line) { return !MGlobal::executeCommand(line.c_str()); }
 
 class MeshDataEdges : public HostTest {};
 

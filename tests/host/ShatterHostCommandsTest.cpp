@@ -9,15 +9,12 @@
 
 namespace {
 
+using dagtest::lineFails;
 using dagtest::node;
 using dagtest::path;
 using dagtest::plug;
 using dagtest::run;
-
-bool lineFails(const std::string& line) { return !MGlobal::executeCommand(line.c_str()); }
-
-/// Runs a line as a user would, on the undo queue.
-void runUndoable(const std::string& line) { EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), false, true)) << line; }
+using dagtest::runUndoable;
 
 bool visible(const std::string& name) {
   bool value = false;

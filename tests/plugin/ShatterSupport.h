@@ -3,8 +3,10 @@
 #include <maya/MDagPath.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnMesh.h>
+#include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
 #include <maya/MObjectArray.h>
+#include <maya/MSelectionList.h>
 
 #include <map>
 #include <string>
@@ -59,6 +61,17 @@ inline std::vector<MDagPath> shardShapes(const std::string& prefix, int count) {
 inline voronoiNode* recordOf(const MDagPath& shape) {
   MObject node;
   findVoronoiNodeFromPlug(shape, node);
+  return userNodeOf<voronoiNode>(node);
+}
+
+/// A voronoi node made directly, under its own transform.
+inline voronoiNode* makeRecord(std::string* name = nullptr) {
+  MString made;
+  MGlobal::executeCommand("createNode zovVoronoiNode", made);
+  if (name) *name = made.asChar();
+  MSelectionList list;
+  MObject node;
+  if (list.add(made)) list.getDependNode(0, node);
   return userNodeOf<voronoiNode>(node);
 }
 

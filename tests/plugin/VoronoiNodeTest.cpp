@@ -12,18 +12,8 @@
 namespace {
 
 using meshtest::pathOf;
+using shattertest::makeRecord;
 using shattertest::recordOf;
-
-/// A voronoi node made directly, under its own transform.
-voronoiNode* makeRecord(std::string* name = nullptr) {
-  MString made;
-  MGlobal::executeCommand("createNode zovVoronoiNode", made);
-  if (name) *name = made.asChar();
-  MSelectionList list;
-  MObject node;
-  if (list.add(made)) list.getDependNode(0, node);
-  return userNodeOf<voronoiNode>(node);
-}
 
 void setFaces(voronoiNode* node, const std::vector<int>& values) {
   const MPlug list(node->thisMObject(), voronoiNode::displayFaces);
