@@ -6,8 +6,11 @@
 #include <maya/MGlobal.h>
 #include <maya/MItSelectionList.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
 #include "src/meshes/cutFaceTags.h"
 #include "src/nodeLinks.h"
@@ -21,18 +24,6 @@ namespace {
 const char* const kAdquireSource = "..\\src\\adquireShatterCmd";
 const char* const kReplaceMatFlag = "-rmt";
 const char* const kSourceFlag = "-reo";
-
-/// The first mesh shape of a transform (or the mesh itself).
-bool meshOf(MDagPath& path) {
-  if (path.hasFn(MFn::kMesh) && !path.hasFn(MFn::kTransform)) return true;
-  MFnDagNode fn(path.node());
-  for (unsigned int k = 0; k < fn.childCount(); ++k)
-    if (fn.child(k).hasFn(MFn::kMesh)) {
-      path.push(fn.child(k));
-      return true;
-    }
-  return false;
-}
 
 }  // namespace
 
@@ -63,13 +54,13 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
   const CutMaterial cut = findOrCreateCutMaterial(material);
   MDagPath item;
   objects.getDagPath(0, item);
-  if (!item.isValid() || !meshOf(item)) return MS::kSuccess;
+  if (!item.isValid() || !toMeshShape(item)) return MS::kSuccess;
   MDagPath group = item;
   group.pop(2);
   for (unsigned int c = 0; c < group.childCount(); ++c) {
     MDagPath shard = group;
     shard.push(group.child(c));
-    if (!meshOf(shard)) continue;
+    if (!toMeshShape(shard)) continue;
     MFnMesh mesh(shard);
     const std::string name = mesh.fullPathName().asChar();
     std::string faces;
@@ -85,6 +76,29 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
                             false);
   }
   return MS::kSuccess;
+}
+
+bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sourcePath, const MDagPath& shapePath,
+                                        voronoiNode* made, const MMatrix& matrix, bool useCutMaterial,
+                                        MObjectArray& shards) {
+  const MMatrix sourceToWorld = sourcePath.isValid() ? sourcePath.exclusiveMatrix() : MMatrix();
+  // A level's seeds follow the earlier levels' seeds in the source's points.
+  unsigned int first = static_cast<unsigned int>(std::max(voronoiNode::getVoroGroup(&source, 0), 0));
+  for (unsigned int level = 1; level < voronoiNode::numVoroGroups(&source); ++level) {
+    const int count = voronoiNode::getVoroGroup(&source, level);
+    if (count <= 0) continue;
+    std::vector<Mgc::MgcVector3> seeds;
+    MPoint point;
+    for (unsigned int i = first; i < first + static_cast<unsigned int>(count); ++i)
+      seeds.push_back(toEngine(voronoiNode::getVoroPoint(&source, point, i, true) * matrix));
+    first += static_cast<unsigned int>(count);
+    MBoundingBox box;
+    voronoiNode::getBoundingBox(&source, box, level);
+    box.transformUsing(sourceToWorld);
+    box.transformUsing(matrix);
+    if (!addShatterLevel(shapePath, made, seeds, box, matrix, useCutMaterial, shards)) return false;
+  }
+  return true;
 }
 
 MStatus adquireShatterCmd::redoIt() {
@@ -121,6 +135,8 @@ MStatus adquireShatterCmd::redoIt() {
     displayError("shatter group doesnt has voronoi node");
     return MS::kFailure;
   }
+  MDagPath sourcePath;
+  MDagPath::getAPathTo(sourceObject, sourcePath);
   MString cutMaterial = voronoiNode::getCutMatName(source);
   bool useCutMaterial = cutMaterial.length() > 0;
   if (!useCutMaterial) cutMaterial = kNoCutMaterial;
@@ -160,21 +176,25 @@ MStatus adquireShatterCmd::redoIt() {
     for (unsigned int i = 0; i < count; ++i) settings.pointsA.append(voronoiNode::getVoroPoint(source, point, i, true));
     settings.matrix = transformPath.inclusiveMatrix();
     voronoiNode::getBoundingBox(source, settings.box, 0);
-    MDagPath sourcePath;
-    if (MDagPath::getAPathTo(sourceObject, sourcePath)) settings.box.transformUsing(sourcePath.exclusiveMatrix());
+    if (sourcePath.isValid()) settings.box.transformUsing(sourcePath.exclusiveMatrix());
     settings.cutMaterialName = cutMaterial;
     settings.style = source->settings.style;
 
     MObjectArray shards;
-    if (!shatterObject(shapePath, count, 0, nullptr, nullptr, useCutMaterial, settings, shards)) {
-      displayError("aquire shatter fails");
-      return MS::kFailure;
-    }
-    if (nonconforming)
-      if (voronoiNode* made = userNodeOf<voronoiNode>(MFnDagNode(voronoiTransform()).child(0))) {
+    bool carved =
+        static_cast<bool>(shatterObject(shapePath, count, 0, nullptr, nullptr, useCutMaterial, settings, shards));
+    if (carved && nonconforming) {
+      voronoiNode* made = userNodeOf<voronoiNode>(MFnDagNode(voronoiTransform()).child(0));
+      if (made) {
         made->settings.style = kStyleNonconforming;
         voronoiNode::setScheme(made, kVoroNonconform);
       }
+      carved = made && addSourceLevels(*source, sourcePath, shapePath, made, settings.matrix, useCutMaterial, shards);
+    }
+    if (!carved) {
+      displayError("aquire shatter fails");
+      return MS::kFailure;
+    }
     const bool animated = MAnimUtil::isAnimated(transformPath.node());
     groups.append(groupShards(shapePath, animated, shards, voronoiTransform()));
   }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <maya/MArgList.h>
+#include <maya/MDagPath.h>
+#include <maya/MMatrix.h>
+#include <maya/MObjectArray.h>
 #include <maya/MStatus.h>
 #include <maya/MSyntax.h>
 
@@ -22,6 +25,11 @@ class adquireShatterCmd : public shatterCmd {
   MStatus undoIt() override { return MS::kSuccess; }
 
  private:
+  /// The further levels of a nonconforming source on the shards just made
+  /// from the target: each level's seeds and box, read in the source's
+  /// world space and mapped by the target's matrix, re-cut the shards.
+  bool addSourceLevels(voronoiNode& source, const MDagPath& sourcePath, const MDagPath& shapePath, voronoiNode* made,
+                       const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards);
   /// The cut faces of every shard of the group get the material's group.
   MStatus replaceMaterial(const MSelectionList& objects, const MString& material);
 };

@@ -67,6 +67,9 @@ constexpr int kImpactPoints = 5;
 constexpr int kSamplesPerCV = 4;
 /// A list-A seed this close (squared) to a kept list-B seed is not used twice.
 constexpr double kDuplicateSeed = 1e-5;
+/// How far outside a shard's vertex box a seed of a further level may lie
+/// and still cut it.
+constexpr double kSeedInBox = 1e-5;
 
 template <typename T>
 void readFlag(const MArgDatabase& arguments, const char* flag, T& value) {
@@ -94,6 +97,72 @@ void showCarvingProgress(std::uint32_t position, std::uint32_t count) {
       MProgressWindow::setProgressStatus(MString("done per object..") + std::to_string(percent).c_str() + " %"),
       kShatterSource, __LINE__);
   reportProgressError(MProgressWindow::advanceProgress(percent), kShatterSource, __LINE__);
+}
+
+/// The carving progress, which the user may cancel.
+bool carvingGoesOn(std::uint32_t position, std::uint32_t count) {
+  if (MProgressWindow::isCancelled()) return false;
+  showCarvingProgress(position, count);
+  return true;
+}
+
+/// The corners of the box around a mesh's world vertices.
+void vertexBox(const ZOV_DFmesh& mesh, Mgc::MgcVector3& low, Mgc::MgcVector3& high) {
+  low = high = mesh.numVertices > 0 ? mesh.worldVertices[0] : Mgc::MgcVector3(0.0, 0.0, 0.0);
+  for (std::uint32_t v = 1; v < mesh.numVertices; ++v)
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], mesh.worldVertices[v][axis]);
+      high[axis] = std::max(high[axis], mesh.worldVertices[v][axis]);
+    }
+}
+
+bool inBox(const Mgc::MgcVector3& p, const Mgc::MgcVector3& low, const Mgc::MgcVector3& high, double slack) {
+  for (int axis = 0; axis < 3; ++axis)
+    if (p[axis] < low[axis] - slack || p[axis] > high[axis] + slack) return false;
+  return true;
+}
+
+/// A piece of a further level with the shading groups its faces name.
+struct LevelPiece {
+  DFmeshPtr mesh;
+  MObjectArray shaders;
+};
+
+/// The pieces of one shard at a further level (see addShatterLevel); false
+/// when the shard cannot be read or carved.
+bool recutShard(const MDagPath& shape, const std::vector<Mgc::MgcVector3>& seeds, const MBoundingBox& box,
+                std::vector<LevelPiece>& pieces) {
+  MObjectArray shaders;
+  MIntArray shaderIndices;
+  getMeshShaders(shape, shaders, shaderIndices);
+  MFnMesh mesh(shape);
+  MStringArray colourSets;
+  mesh.getColorSetNames(colourSets);
+  MStringArray uvSets;
+  DFmeshPtr engine(
+      mayaMeshToEngineMesh(mesh, shaderIndices, uvSets, colourSets.length() > 0 ? colourSets[0] : MString()));
+  if (!engine) return false;
+  Mgc::MgcVector3 low;
+  Mgc::MgcVector3 high;
+  vertexBox(*engine, low, high);
+  std::vector<Mgc::MgcVector3> inside;
+  if (MBoundingBox(toHostPoint(low), toHostPoint(high)).intersects(box, 0.0))
+    for (const Mgc::MgcVector3& seed : seeds)
+      if (inBox(seed, low, high, kSeedInBox)) inside.push_back(seed);
+  if (inside.size() >= 2) {
+    VoronoiCarving carving = carveVoronoiCells(engine.get(), inside.data(), static_cast<std::uint32_t>(inside.size()),
+                                               false, [](std::uint32_t position, std::uint32_t count) {
+                                                 showCarvingProgress(position, count);
+                                                 return true;
+                                               });
+    if (carving.status != VoronoiCarving::Status::kCarved) return false;
+    if (!carving.cells.empty()) {
+      for (VoronoiCell& cell : carving.cells) pieces.push_back({DFmeshPtr(cell.mesh.release()), shaders});
+      return true;
+    }
+  }
+  pieces.push_back({std::move(engine), shaders});
+  return true;
 }
 
 }  // namespace
@@ -398,13 +467,8 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     displayWarning(shapeName + " excluded from shattering because it needs at least two seed points");
     return MS::kFailure;
   }
-  const VoronoiCarving carving =
-      carveVoronoiCells(engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()), m_detectGroups != 0,
-                        [](std::uint32_t position, std::uint32_t count) {
-                          if (MProgressWindow::isCancelled()) return false;
-                          showCarvingProgress(position, count);
-                          return true;
-                        });
+  const VoronoiCarving carving = carveVoronoiCells(
+      engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()), m_detectGroups != 0, carvingGoesOn);
   engineMesh.reset();
   if (carving.status == VoronoiCarving::Status::kInterrupted) {
     displayInfo("Shatter interrupted!");
@@ -437,5 +501,39 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   for (size_t k = 0; k < carving.cells.size(); ++k)
     result = createShardBatch(carving.cells[k].mesh.get(), newMaterial, displayColours, static_cast<std::uint32_t>(k),
                               cutShadingGroup, shaders, m_shaderNames, linkedTextures, shards);
+  return result;
+}
+
+MStatus shatterCmd::addShatterLevel(const MDagPath& shapePath, voronoiNode* record,
+                                    const std::vector<Mgc::MgcVector3>& seeds, const MBoundingBox& box,
+                                    const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards) {
+  std::vector<LevelPiece> pieces;
+  for (unsigned int i = 0; i < shards.length(); ++i) {
+    MDagPath transform;
+    MDagPath shape;
+    if (!MDagPath::getAPathTo(shards[i], transform) || !firstMeshBelow(transform, shape)) continue;
+    if (!recutShard(shape, seeds, box, pieces)) return MS::kFailure;
+  }
+
+  const MMatrix toObject = matrix.inverse();
+  voronoiNode::addVoroPoints(record, seeds.data(), static_cast<unsigned int>(seeds.size()), toObject);
+  MBoundingBox levelBox = box;
+  voronoiNode::setBoundingBox(record, levelBox.transformUsing(toObject));
+  voronoiNode::setVoroGroup(record, static_cast<short>(seeds.size()));
+  std::vector<ZOV_DFmesh*> cells;
+  for (const LevelPiece& piece : pieces) cells.push_back(piece.mesh.get());
+  if (!cells.empty()) voronoiNode::setDisplayCells(record, cells.data(), static_cast<unsigned int>(cells.size()));
+
+  for (unsigned int i = 0; i < shards.length(); ++i) m_modifier->deleteNode(shards[i]);
+  m_modifier->doIt();
+  shards.clear();
+  MFnMesh source(shapePath);
+  MStringArray linkedTextures[kLinkedUVSets];
+  queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
+  MStatus result = MS::kSuccess;
+  for (size_t k = 0; k < pieces.size(); ++k)
+    result =
+        createShardBatch(pieces[k].mesh.get(), useCutMaterial, source.displayColors(), static_cast<std::uint32_t>(k),
+                         m_cutShadingGroup, pieces[k].shaders, m_shaderNames, linkedTextures, shards);
   return result;
 }

@@ -2,8 +2,10 @@
 
 #include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
+#include <maya/MBoundingBox.h>
 #include <maya/MDagModifier.h>
 #include <maya/MDagPath.h>
+#include <maya/MMatrix.h>
 #include <maya/MObject.h>
 #include <maya/MObjectArray.h>
 #include <maya/MPxCommand.h>
@@ -15,9 +17,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "math/MgcVector3.h"
 #include "src/meshes/shardOutput.h"
 #include "src/shatter/shatterSettings.h"
+
+class voronoiNode;
 
 /// Most seeds a shatter asks the generator for.
 constexpr unsigned int kMaxRequestedShards = 64;
@@ -61,6 +67,17 @@ class shatterCmd : public MPxCommand {
   MStatus shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
                         const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
                         ShatterSettings& settings, MObjectArray& shards);
+  /// One further level of a nonconforming shatter on the shards just made
+  /// from a shape: every shard whose vertex box meets the level's box is
+  /// carved by the level's seeds that lie in that box (without piece
+  /// detection); the other shards, and those no cell comes out of, stay
+  /// whole. The pieces replace the shards in `shards` (the old ones are
+  /// deleted), and the record gains the level: its seeds, its box (both
+  /// through the inverse of `matrix`), its seed count and the pieces as
+  /// display cells. Seeds and box are in world space. Fails, changing
+  /// nothing, when a shard cannot be read or carved.
+  MStatus addShatterLevel(const MDagPath& shapePath, voronoiNode* record, const std::vector<Mgc::MgcVector3>& seeds,
+                          const MBoundingBox& box, const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards);
   /// The undo-last mode for one mesh shape.
   MStatus undoLastShatter(const MDagPath& shapePath);
   /// Forgets what the current run did (the transform names).

@@ -352,6 +352,66 @@ TEST_F(ShatterCommand, ReshatterFollowsTheRecordedCellsOnAMovedCube) {
   for (unsigned int g = 0; g < groups.length(); ++g) EXPECT_NE(MFnDependencyNode(groups[g]).name(), "NewMatSG");
 }
 
+TEST_F(ShatterCommand, ReshatterOfANonconformingRecordRecutsWhatEachLevelsBoxMeets) {
+  // Three levels over a 2 x 2 x 2 cube: the halves x < 0 and x > 0; then,
+  // within its box, the half x > 0 split at y = 0; then the half x < 0 split
+  // at z = 0.
+  std::string name;
+  voronoiNode* source = shattertest::makeRecord(&name);
+  ASSERT_NE(source, nullptr);
+  const std::vector<Mgc::MgcVector3> seeds = {{-0.5, 0.0, 0.0}, {0.5, 0.0, 0.0},   {0.5, -0.5, 0.0},
+                                              {0.5, 0.5, 0.0},  {-0.5, 0.0, -0.5}, {-0.5, 0.0, 0.5}};
+  voronoiNode::addVoroPoints(source, seeds.data(), static_cast<unsigned int>(seeds.size()), MMatrix());
+  const std::vector<MBoundingBox> boxes = {MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)),
+                                           MBoundingBox(MPoint(0.1, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)),
+                                           MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(-0.1, 1.0, 1.0))};
+  for (const MBoundingBox& box : boxes) {
+    voronoiNode::setBoundingBox(source, box);
+    voronoiNode::setVoroGroup(source, 2);
+  }
+  voronoiNode::setScheme(source, kVoroNonconform);
+
+  meshtest::makeCube("target", 2.0);
+  run("setAttr target.translateX 10");
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovAdqShatter -reo " + name + " target", &result));
+  EXPECT_EQ(result, (std::vector<std::string>{"targetShatterGroup"}));
+  zovhost::testing::flushIdleQueue();
+
+  // Four closed quarters of volume 2, one around each split's region.
+  std::vector<MPoint> centres = {MPoint(10.5, -0.5, 0.0), MPoint(10.5, 0.5, 0.0), MPoint(9.5, 0.0, -0.5),
+                                 MPoint(9.5, 0.0, 0.5)};
+  ASSERT_EQ(childrenOf("targetShatterGroup").size(), centres.size() + 1);
+  for (int k = 1; k <= 4; ++k) {
+    const MDagPath shard = pathOf("target_shard" + std::to_string(k));
+    EXPECT_TRUE(isClosed(shard)) << k;
+    EXPECT_TRUE(relativelyEqual(volumeOf(shard), kCubeVolume / 4.0, 1e-6)) << k;
+    const meshtest::MeshPtr mesh = shattertest::engineOf(shard);
+    const MPoint centre(mesh->center.x, mesh->center.y, mesh->center.z);
+    const auto match = std::find_if(centres.begin(), centres.end(),
+                                    [&centre](const MPoint& c) { return centre.distanceTo(c) < 1e-4; });
+    ASSERT_NE(match, centres.end()) << k << ": " << centre.x << " " << centre.y << " " << centre.z;
+    centres.erase(match);
+  }
+
+  // The target's record holds the three levels in the source's space.
+  voronoiNode* made = recordOf(pathOf("target"));
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(voronoiNode::getScheme(made), kVoroNonconform);
+  ASSERT_EQ(voronoiNode::numVoroGroups(made), 3u);
+  for (unsigned int g = 0; g < 3; ++g) EXPECT_EQ(voronoiNode::getVoroGroup(made, g), 2) << g;
+  const std::vector<Mgc::MgcVector3> recorded = seedsOf(made);
+  ASSERT_EQ(recorded.size(), seeds.size());
+  for (size_t i = 0; i < seeds.size(); ++i) EXPECT_LT((recorded[i] - seeds[i]).Length(), 1e-5) << i;
+  ASSERT_EQ(voronoiNode::numBoundingBoxes(made), 3u);
+  for (unsigned int k = 1; k < 3; ++k) {
+    MBoundingBox box;
+    voronoiNode::getBoundingBox(made, box, k);
+    EXPECT_LT(box.min().distanceTo(boxes[k].min()), 1e-5) << k;
+    EXPECT_LT(box.max().distanceTo(boxes[k].max()), 1e-5) << k;
+  }
+}
+
 TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {
   meshtest::makeCube("box", 2.0);
   ASSERT_TRUE(runs("zovShatter -ns 6 -sed 5 box"));
