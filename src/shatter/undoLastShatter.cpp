@@ -103,7 +103,9 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
     oldTransform.pop();
     MDagPath group = oldTransform;
     group.pop();
-    m_modifier->reparentNode(oldTransform.node());
+    // The path leads through the group, which goes: keep the node itself.
+    const MObject oldTransformNode = oldTransform.node();
+    m_modifier->reparentNode(oldTransformNode);
     m_modifier->doIt();
     if (group.length() > 0) {
       MDagModifier remover;
@@ -160,7 +162,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
       m_modifier->doIt();
     }
     MDagModifier remover;
-    remover.deleteNode(oldTransform.node());
+    remover.deleteNode(oldTransformNode);
     remover.doIt();
   }
 

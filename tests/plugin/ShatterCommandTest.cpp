@@ -3,10 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "CommandFixture.h"
 #include "ShatterSupport.h"
 #include "engine/shatter/VoronoiCarving.h"
+#include "src/shatter/progressReservation.h"
+#include "src/shatter/shatterCmd.h"
+#include "src/shatter/shatterGroups.h"
 #include "testing/HostTesting.h"
 
 namespace {
@@ -50,6 +54,39 @@ bool onCubeSurface(const MDagPath& shape, int face) {
     }
   return false;
 }
+
+/// The volumes of the mesh shards of a group, smallest first.
+std::vector<double> shardVolumes(const std::string& group) {
+  std::vector<double> volumes;
+  for (const std::string& child : childrenOf(group)) {
+    const MDagPath shape = pathOf(child);
+    if (shape.hasFn(MFn::kMesh)) volumes.push_back(volumeOf(shape));
+  }
+  std::sort(volumes.begin(), volumes.end());
+  return volumes;
+}
+
+/// A shatter with seeds given as a preview locator gives them: `earlier`
+/// (list B) are the seeds of the levels before, `added` (list A) this
+/// level's, both in the object's space.
+class GivenSeedsShatter : public shatterCmd {
+ public:
+  MStatus shatter(const MDagPath& shape, const MPointArray& earlier, const MPointArray& added) {
+    m_modifier = std::make_unique<MDagModifier>();
+    ProgressReservation progress;
+    if (!progress.reserve()) return MS::kFailure;
+    ShatterSettings settings;
+    settings.pointsA = added;
+    settings.pointsB = earlier;
+    settings.matrix = transformOfShape(shape).inclusiveMatrix();
+    settings.box = MFnDagNode(shape).boundingBox();
+    settings.box.transformUsing(settings.matrix);
+    MObjectArray shards;
+    const MStatus status = shatterObject(shape, added.length(), 0, nullptr, nullptr, false, settings, shards);
+    if (status) groupShards(shape, hidesShapeOnly(shape, false), shards, voronoiTransform());
+    return status;
+  }
+};
 
 class ShatterCommand : public CommandTest {
  protected:
@@ -410,6 +447,56 @@ TEST_F(ShatterCommand, ReshatterOfANonconformingRecordRecutsWhatEachLevelsBoxMee
     EXPECT_LT(box.min().distanceTo(boxes[k].min()), 1e-5) << k;
     EXPECT_LT(box.max().distanceTo(boxes[k].max()), 1e-5) << k;
   }
+}
+
+TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRecord) {
+  meshtest::makeCube("box", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 5 -sed 3 box"));
+  zovhost::testing::flushIdleQueue();
+  const std::vector<double> firstLevel = shardVolumes("boxShatterGroup");
+  voronoiNode* first = recordOf(pathOf("box"));
+  ASSERT_NE(first, nullptr);
+  const std::vector<Mgc::MgcVector3> firstSeeds = seedsOf(first);
+  MPointArray earlier;
+  for (const Mgc::MgcVector3& seed : firstSeeds) earlier.append(MPoint(seed.x, seed.y, seed.z));
+
+  // A second level over the whole cube with three more seeds.
+  MPointArray added;
+  for (const MPoint& p : {MPoint(0.3, 0.3, 0.3), MPoint(-0.6, 0.2, -0.4), MPoint(0.1, -0.7, 0.5)}) added.append(p);
+  GivenSeedsShatter second;
+  ASSERT_TRUE(second.shatter(pathOf("box"), earlier, added));
+  zovhost::testing::flushIdleQueue();
+  voronoiNode* secondRecord = recordOf(pathOf("box"));
+  ASSERT_NE(secondRecord, nullptr);
+  ASSERT_EQ(voronoiNode::numVoroGroups(secondRecord), 2u);
+  ASSERT_EQ(voronoiNode::numVoroPoints(secondRecord), firstSeeds.size() + added.length());
+  const std::vector<double> secondLevel = shardVolumes("boxShatterGroup");
+  ASSERT_GT(secondLevel.size(), firstLevel.size());
+
+  const size_t undo = zovhost::testing::undoCount();
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovShatter -udl box", &result));
+  zovhost::testing::flushIdleQueue();
+
+  // The first level's shards are back, grouped with a record of that level
+  // only; undo recording is on again and the user's queue untouched.
+  const std::vector<double> restored = shardVolumes("boxShatterGroup");
+  ASSERT_EQ(restored.size(), firstLevel.size());
+  for (size_t k = 0; k < restored.size(); ++k) EXPECT_TRUE(relativelyEqual(restored[k], firstLevel[k], 1e-6)) << k;
+  EXPECT_EQ(childrenOf("boxShatterGroup").size(), firstLevel.size() + 1);
+  voronoiNode* renewed = recordOf(pathOf("box"));
+  ASSERT_NE(renewed, nullptr);
+  EXPECT_EQ(voronoiNode::numVoroGroups(renewed), 1u);
+  EXPECT_EQ(voronoiNode::getVoroGroup(renewed, 0), static_cast<int>(firstSeeds.size()));
+  EXPECT_EQ(voronoiNode::numBoundingBoxes(renewed), 1u);
+  const std::vector<Mgc::MgcVector3> renewedSeeds = seedsOf(renewed);
+  ASSERT_EQ(renewedSeeds.size(), firstSeeds.size());
+  for (size_t i = 0; i < firstSeeds.size(); ++i) EXPECT_LT((renewedSeeds[i] - firstSeeds[i]).Length(), 1e-5) << i;
+  EXPECT_EQ(nodesOfType("zovVoronoiNode").size(), 1u);
+  int recording = 0;
+  MGlobal::executeCommand("undoInfo -q -swf", recording);
+  EXPECT_EQ(recording, 1);
+  EXPECT_EQ(zovhost::testing::undoCount(), undo);
 }
 
 TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {
