@@ -20,6 +20,9 @@
 
 #include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/draw/viewportResources.h"
+#include "src/fracture/fractureBodyCmd.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/sceneStress.h"
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
@@ -74,6 +77,10 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      "drawdb/geometry/rigidBodyNode", false},
     {"zovCollisionShape", &collisionShapeNode::id, collisionShapeNode::creator, collisionShapeNode::initialize,
      MPxNode::kDependNode, nullptr, false},
+    {"zovFbodyNode", &FractureBodyNode::id, FractureBodyNode::creator, FractureBodyNode::initialize,
+     MPxNode::kDependNode, nullptr, false},
+    {"zovStressNode", &SceneStress::id, SceneStress::creator, SceneStress::initialize, MPxNode::kDependNode, nullptr,
+     false},
     {"zovCracker", &zovCrackerNode::id, zovCrackerNode::creator, zovCrackerNode::initialize, MPxNode::kLocatorNode,
      nullptr, false},
     {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
@@ -114,6 +121,7 @@ const std::vector<CommandRow> kCommands = {
     {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
     {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
     {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
+    {"zovFractureBody", FractureBodyCmd::creator, FractureBodyCmd::newSyntax, false},
     {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
     {"zovShatter", shatterCmd::creator, shatterCmd::newSyntax, false},
     {"zovAdqShatter", adquireShatterCmd::creator, adquireShatterCmd::newSyntax, false},
@@ -149,6 +157,8 @@ const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
     {CallbackKind::kEvent, "timeChanged", MSceneMessage::kSceneUpdate, nullptr, onTimeChanged, nullptr, 1},
+    {CallbackKind::kNodeRemoved, "zovFbodyNode", MSceneMessage::kSceneUpdate, FractureBodyNode::onNodeRemoved, nullptr,
+     nullptr, 10},
     {CallbackKind::kNodeRemoved, "zovRigidBody", MSceneMessage::kSceneUpdate, rigidBodyNode::onNodeRemoved, nullptr,
      nullptr, 8},
     {CallbackKind::kNodeRemoved, "zovCracker", MSceneMessage::kSceneUpdate, zovCrackerNode::onNodeRemoved, nullptr,

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "src/draw/viewportResources.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
@@ -35,6 +36,7 @@ const char* const kModuleVersionText = "4.0";
 /// Versions from which a scene needs the steps of each upgrade.
 constexpr double kShapeTypeLinks = 3.5;
 constexpr double kTimeAndPivotLinks = 3.6;
+constexpr double kStressColourNodes = 4.0;
 
 int frameOf(const MTime& time) { return static_cast<int>(std::trunc(time.value())); }
 
@@ -260,6 +262,11 @@ void onSceneOpened(void*) {
     MGlobal::displayInfo(" This scene has been created with a previous version of ZOV, resave it for faster loading ");
     if (version < kShapeTypeLinks) linkShapeTypes(solver, modifier);
     if (version < kTimeAndPivotLinks) linkTimeAndPivots(solver, modifier);
+    // Older scenes painted stresses into the meshes; they are drawn now.
+    if (version < kStressColourNodes)
+      for (FractureBodyNode* fracture :
+           userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies)))
+        fracture->removeStressColors();
     MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
   }
   node->rebuildWorld();

@@ -9,6 +9,7 @@
 #include "src/draw/RawFootPrintDrawAgentDX.h"
 #include "src/draw/RawFootPrintDrawAgentGL.h"
 #include "src/draw/bodyDrawing.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
@@ -160,10 +161,18 @@ MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& o
   data->live = node.isLive();
   data->selected = node.isSelected();
   // A piece's stress display and the selection of its fracture body node
-  // and cluster are those nodes' to tell; a free body shows none of them.
-  data->piece = node.isFracturePieceNode();
-  data->showStress = data->hasCluster = data->clusterSelected = data->fractureSelected = false;
+  // are that node's to tell; a free body shows none of them.
+  const FractureBodyNode* owner = node.fractureBodyNode();
+  data->piece = owner != nullptr;
+  data->showStress = owner != nullptr && owner->displaysStress();
+  data->fractureSelected = owner != nullptr && owner->isSelected();
+  data->hasCluster = data->clusterSelected = false;
   data->mesh = nullptr;
+  if (data->showStress) {
+    data->mesh = node.shapeMesh();
+    data->stressColors = node.getStressColors();
+    if (data->stressColors.length() == 0) data->showStress = false;
+  }
   data->overrideInfo = objPath.getDrawOverrideInfo();
   return data;
 }

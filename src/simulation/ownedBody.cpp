@@ -27,8 +27,22 @@ void OwnedBody::reset(HardBody* body) {
   if (held != nullptr) ownedBodies().push_back(held);
 }
 
+HardBody* OwnedBody::release() {
+  HardBody* body = held;
+  if (held != nullptr) {
+    auto& bodies = ownedBodies();
+    bodies.erase(std::remove(bodies.begin(), bodies.end(), held), bodies.end());
+    held = nullptr;
+  }
+  return body;
+}
+
 void destroyWorldKeepingOwnedBodies() {
   if (theWorld == nullptr) return;
-  for (HardBody* body : ownedBodies()) theWorld->removeBody(body);
+  // Fracture bodies first: the pieces they file go with the others.
+  for (HardBody* body : ownedBodies())
+    if (body->getType() == kFractureBody) theWorld->removeBody(body);
+  for (HardBody* body : ownedBodies())
+    if (body->getType() != kFractureBody) theWorld->removeBody(body);
   deleteWorld(&theWorld);
 }

@@ -20,11 +20,14 @@ class OwnedBody {
   explicit operator bool() const { return held != nullptr; }
   /// Deletes the body held (off theWorld first) and holds `body` instead.
   void reset(HardBody* body = nullptr);
+  /// Lets go of the body without deleting it; the caller owns it from now on.
+  HardBody* release();
 
  private:
   HardBody* held = nullptr;
 };
 
 /// Takes every owned body off theWorld, then destroys the world (nothing
-/// without one).
+/// without one). A fracture body leaving the world files its pieces there as
+/// bodies of their own; they are taken off again.
 void destroyWorldKeepingOwnedBodies();

@@ -362,6 +362,31 @@ void rigidBodyNode::dropBody() {
   }
 }
 
+void rigidBodyNode::setFractureOwner(FractureBodyNode* owner, bool first) {
+  fractureOwner = owner;
+  isFracturePiece = owner != nullptr;
+  firstPiece = owner != nullptr && first;
+}
+
+void rigidBodyNode::setParamsLocked(bool lock) {
+  for (const MObject* parameter : {&enabled, &passive, &firstHitActiveAttr, &actFrame, &mass, &massCenter, &bounciness,
+                                   &friction, &linearDamping, &angularDamping, &gapfactor, &initialVelocity,
+                                   &initialSpin, &randomVX, &randomVY, &randomVZ, &randomWX, &randomWY, &randomWZ})
+    MPlug(thisMObject(), *parameter).setLocked(lock);
+}
+
+void rigidBodyNode::setGroupId(int id) {
+  MPlug(thisMObject(), groupid).setValue(id);
+  if (body) body->setGroupID(id);
+}
+
+void rigidBodyNode::setStressColors(const MColorArray& colours) {
+  if (colours.length() == 0) return;
+  stressColors = colours;
+  MPlug(thisMObject(), stressColor).setValue(true);
+  pullPlug(thisMObject(), sca_tressColor);
+}
+
 void rigidBodyNode::onNodeRemoved(MObject& node, void*) {
   if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) rigid->releaseBody();
 }

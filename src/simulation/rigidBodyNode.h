@@ -174,6 +174,21 @@ class rigidBodyNode : public MPxLocatorNode {
   /// Whether the body is a piece of a fracture body whose animation drives it.
   bool isPieceAnimated() const { return false; }
   bool isFracturePieceNode() const { return isFracturePiece; }
+  /// The fracture body node of which the body is a piece; null for a free
+  /// body.
+  FractureBodyNode* fractureBodyNode() const { return fractureOwner; }
+  /// Makes the node a piece of `owner` (null: a free body again); the first
+  /// piece of a fracture body is marked.
+  void setFractureOwner(FractureBodyNode* owner, bool firstPiece);
+  bool isFirstPiece() const { return firstPiece; }
+  /// Locks or unlocks the plugs of the body's settings: a piece's are its
+  /// fracture body's to change.
+  void setParamsLocked(bool lock);
+  /// `groupid` and the body's group id.
+  void setGroupId(int id);
+  /// One colour per vertex of the shape's mesh for stress display, shown from
+  /// now on; an empty array changes nothing.
+  void setStressColors(const MColorArray& colours);
   /// `affectForceFields` as `ca_forceFields` last pushed it.
   bool affectsForceFields() const { return affectsFields; }
 
@@ -357,6 +372,8 @@ class rigidBodyNode : public MPxLocatorNode {
   bool affectsFields = false;
   /// Set while the node is a piece of a fracture body.
   bool isFracturePiece = false;
+  /// Set on the first piece of a fracture body.
+  bool firstPiece = false;
   MColorArray stressColors;
   ChannelKeys channelKeys[6];
 

@@ -11,6 +11,7 @@
 #include "src/draw/DrawShapes.h"
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/glDrawing.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
@@ -104,11 +105,12 @@ bool rigidBodyNode::isSelected() const {
 void rigidBodyNode::draw(M3dView& view, const MDagPath&, M3dView::DisplayStyle style, M3dView::DisplayStatus) {
   if (style == M3dView::kWireFrame) return;
   const bool isPicked = isSelected();
-  // A fracture piece's stress display and cluster are its fracture body
-  // node's to tell; a free body has neither.
-  const bool showStress = false;
+  // A fracture piece's stress display is its fracture body node's to tell; a
+  // free body has none.
+  const bool showStress = fractureOwner != nullptr && fractureOwner->displaysStress();
+  const bool fractureSelected = fractureOwner != nullptr && fractureOwner->isSelected();
   const bool hasCluster = false;
-  if (g_displaySelected && !isPicked) return;
+  if (g_displaySelected && !isPicked && !fractureSelected) return;
   if (MAnimControl::isPlaying() && !showStress) return;
   if (MHWRender::MFrameContext::inUserInteraction() && !showStress && !hasCluster) return;
   if (MHWRender::MFrameContext::userChangingViewContext() && !showStress) return;
@@ -121,6 +123,7 @@ void rigidBodyNode::draw(M3dView& view, const MDagPath&, M3dView::DisplayStyle s
     look.selected = isPicked;
     look.piece = isFracturePiece;
     look.hasCluster = hasCluster;
+    look.fractureSelected = fractureSelected;
     look.isStatic = body->isStatic();
     const std::array<float, 4> colour = zovdraw::bodyColour(look, zovdraw::ColourRules::Legacy);
     glSetColor(colour[0], colour[1], colour[2], colour[3]);

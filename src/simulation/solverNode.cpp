@@ -147,8 +147,9 @@ zovSolverNode::zovSolverNode() : prevTime(0.0), lastSimTime(0.0) {
 }
 
 zovSolverNode::~zovSolverNode() {
-  deleteNodesOf(connectedPlugs(thisMObject(), rigidBodies));
+  // Fracture bodies first: their pieces stay locked while they hold them.
   deleteNodesOf(connectedPlugs(thisMObject(), fractureBodies));
+  deleteNodesOf(connectedPlugs(thisMObject(), rigidBodies));
   activeBodies.clear();
   idleBodies.clear();
   deleteNodesOf(connectedPlugs(thisMObject(), crackers));

@@ -161,6 +161,24 @@ TEST_F(SceneFiles, DynamicCompoundsAndArraysAreDeclaredSoThatTheirValuesReadBack
   EXPECT_FALSE(MGlobal::executeCommand("addAttr -ln y -at long -p one a"));  // it has its child
 }
 
+TEST_F(SceneFiles, ALockedCompoundOpensWithEveryChildSet) {
+  const char* const lines[] = {
+      "createNode doubler -n a",
+      "addAttr -ln offset -at double3 a",
+      "setAttr a.offset 4 5 6",
+      "setAttr -l on a.offset",
+  };
+  for (const char* line : lines) ASSERT_TRUE(MGlobal::executeCommand(line)) << line;
+  const std::string saved = zovhost::testing::sceneText();
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save; file -new"));
+  zovhost::testing::clearLogs();
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
+  EXPECT_FALSE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, ""));
+  EXPECT_EQ(zovhost::testing::sceneText(), saved);
+  for (unsigned int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(plug("a", "offset").child(k).asDouble(), 4.0 + k);
+  EXPECT_TRUE(plug("a", "offset").isLocked());
+}
+
 TEST_F(SceneFiles, AnImportedNodeWhoseNameIsTakenIsTheOneItsFileMeans) {
   ASSERT_TRUE(
       MGlobal::executeCommand("createNode doubler -n a; createNode doubler -n b; setAttr a.input 3; "

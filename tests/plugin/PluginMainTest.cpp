@@ -38,10 +38,9 @@ class PluginEntry : public ::testing::Test {
   }
 };
 
-/// The host callbacks the module installs: every one of its node types'
-/// removals but the fracture body's, whose node type is not here yet, and
-/// thirteen event, node-added and scene messages.
-constexpr size_t kModuleCallbacks = 16;
+/// The host callbacks the module installs: the removals of four of its node
+/// types and thirteen event, node-added and scene messages.
+constexpr size_t kModuleCallbacks = 17;
 
 const std::vector<std::string> kLoadLines = {"source zovUI_40.mel", "zovUI_initialize", "dynPref -autoCreate off"};
 const std::vector<std::string> kUnloadLines = {"deleteAllBodiesFromZovWorldWithoutConfirm",

@@ -41,6 +41,10 @@ class MFn {
     kTime = 516,
     kMeshPolygonComponent = 548,
     kPluginManipContainer = 688,
+    /// Paints per-vertex colours into the mesh on "inputPolymesh", giving it on "output".
+    kPolyColorPerVertex = 730,
+    /// Adds a colour set to the mesh on "inputPolymesh", giving it on "output".
+    kPolyColorSet = 731,
     kVolumeAxis = 794,
     kDependencyNodeUnknown = 900,
     /// A node that plays a mesh back from a cache onto a shape's inMesh.

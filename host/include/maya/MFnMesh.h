@@ -131,6 +131,8 @@ class MFnMesh : public MFnDagNode {
   MString currentColorSetName(MStatus* status = nullptr) const;
   MStatus setCurrentColorSetName(const MString& setName);
   MString createColorSetWithName(const MString& setName, MStatus* status = nullptr);
+  /// Takes the colour set away; kInvalidParameter when the mesh has no such set.
+  MStatus deleteColorSet(const MString& setName);
   /// The same for mesh data; clamped sets keep colours within [0, 1].
   MString createColorSetWithNameDataMesh(const MString& setName, bool clamped = false, MStatus* status = nullptr);
   int numColors(MStatus* status = nullptr) const;

@@ -269,6 +269,14 @@ MString MFnMesh::createColorSetWithName(const MString& name, MStatus* status) {
   return result ? MString(given) : MString();
 }
 
+MStatus MFnMesh::deleteColorSet(const MString& name) {
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  if (!mesh->removeColorSet(name.str())) return MS::kInvalidParameter;
+  return replaceGeometry(mesh);
+}
+
 MString MFnMesh::createColorSetWithNameDataMesh(const MString& name, bool clamped, MStatus* status) {
   MStatus result;
   auto mesh = zovhost::meshDataOf(m_object) ? editableGeometry(result) : nullptr;

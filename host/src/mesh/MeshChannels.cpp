@@ -1,5 +1,6 @@
 // The data a mesh carries besides its shape: UV sets, colour sets and face
 // blind data.
+#include <algorithm>
 #include <cctype>
 
 #include "mesh/MeshGeometry.h"
@@ -104,6 +105,15 @@ std::string MeshGeometry::addColorSet(const std::string& name, bool clamped) {
   set.clamped = clamped;
   m_colorSets.push_back(set);
   return set.name;
+}
+
+bool MeshGeometry::removeColorSet(const std::string& name) {
+  const auto found =
+      std::find_if(m_colorSets.begin(), m_colorSets.end(), [&name](const ColorSet& set) { return set.name == name; });
+  if (found == m_colorSets.end()) return false;
+  m_colorSets.erase(found);
+  if (m_currentColorSet == name) m_currentColorSet = m_colorSets.empty() ? std::string() : m_colorSets.front().name;
+  return true;
 }
 
 bool MeshGeometry::hasFaceBlindData(int id) const {

@@ -112,6 +112,10 @@ class MeshGeometry {
   const std::string& currentColorSet() const { return m_currentColorSet; }
   bool setCurrentColorSet(const std::string& name);
   std::string addColorSet(const std::string& name, bool clamped);
+  /// Takes the named colour set away; the current set, when it was that one,
+  /// becomes the first left (none when none is). False when there is no such
+  /// set.
+  bool removeColorSet(const std::string& name);
 
   // --- Face blind data ---------------------------------------------------
   const std::map<BlindDataKey, FaceBlindData>& faceBlindData() const { return m_faceBlindData; }

@@ -19,6 +19,8 @@ constexpr unsigned int kGroupPartsTypeId = 0x47525050;
 constexpr unsigned int kPolyModifierTypeId = 0x504D4F44;
 constexpr unsigned int kPolyMeshCopyTypeId = 0x504D4350;
 constexpr unsigned int kPolyTweakTypeId = 0x50545745;
+constexpr unsigned int kPolyColorPerVertexTypeId = 0x50435056;
+constexpr unsigned int kPolyColorSetTypeId = 0x50435354;
 
 class TextureNode : public MPxNode {
  public:
@@ -39,7 +41,15 @@ MObject TextureNode::uvSetLinks;
 /// Kinds of mesh history nodes: each names its input and output plugs in its
 /// own way, and each has a class of its own (static attributes belong to one
 /// node type).
-enum MeshHistoryKind { kMeshCacheKind, kGroupPartsKind, kPolyModifierKind, kPolyMeshCopyKind, kPolyTweakKind };
+enum MeshHistoryKind {
+  kMeshCacheKind,
+  kGroupPartsKind,
+  kPolyModifierKind,
+  kPolyMeshCopyKind,
+  kPolyTweakKind,
+  kPolyColorPerVertexKind,
+  kPolyColorSetKind
+};
 
 /// A node that gives the mesh on its input unchanged: a mesh cache, or a
 /// node of a mesh's history.
@@ -48,11 +58,11 @@ class MeshHistoryNode : public MPxNode {
  public:
   static void* creator() { return new MeshHistoryNode; }
   static MStatus initialize() {
-    static const char* const names[][4] = {{"inMesh", "i", "outMesh", "o"},
-                                           {"inputGeometry", "ig", "outputGeometry", "og"},
-                                           {"inputPolymesh", "ip", "output", "out"},
-                                           {"inMesh", "im", "outMesh", "om"},
-                                           {"inputPolymesh", "ip", "output", "out"}};
+    static const char* const names[][4] = {
+        {"inMesh", "i", "outMesh", "o"},          {"inputGeometry", "ig", "outputGeometry", "og"},
+        {"inputPolymesh", "ip", "output", "out"}, {"inMesh", "im", "outMesh", "om"},
+        {"inputPolymesh", "ip", "output", "out"}, {"inputPolymesh", "ip", "output", "out"},
+        {"inputPolymesh", "ip", "output", "out"}};
     const char* const* name = names[Kind];
     MFnTypedAttribute typed;
     input = typed.create(name[0], name[1], MFnData::kMesh);
@@ -84,6 +94,8 @@ using GroupPartsNode = MeshHistoryNode<kGroupPartsKind>;
 using PolyEditNode = MeshHistoryNode<kPolyModifierKind>;
 using MeshCopyNode = MeshHistoryNode<kPolyMeshCopyKind>;
 using PolyTweakNode = MeshHistoryNode<kPolyTweakKind>;
+using ColourPerVertexNode = MeshHistoryNode<kPolyColorPerVertexKind>;
+using ColourSetNode = MeshHistoryNode<kPolyColorSetKind>;
 
 }  // namespace
 
@@ -104,6 +116,11 @@ void registerMeshSupportTypes(NodeTypeRegistry& registry) {
                            &MeshCopyNode::initialize, MFn::kPolyMeshCopy, {MFn::kPolyMeshCopy, MFn::kDependencyNode});
   registry.registerBuiltin("polyTweak", MTypeId(kPolyTweakTypeId), &PolyTweakNode::creator, &PolyTweakNode::initialize,
                            MFn::kPolyTweak, {MFn::kPolyTweak, MFn::kDependencyNode});
+  registry.registerBuiltin("polyColorPerVertex", MTypeId(kPolyColorPerVertexTypeId), &ColourPerVertexNode::creator,
+                           &ColourPerVertexNode::initialize, MFn::kPolyColorPerVertex,
+                           {MFn::kPolyColorPerVertex, MFn::kDependencyNode});
+  registry.registerBuiltin("polyColorSet", MTypeId(kPolyColorSetTypeId), &ColourSetNode::creator,
+                           &ColourSetNode::initialize, MFn::kPolyColorSet, {MFn::kPolyColorSet, MFn::kDependencyNode});
 }
 
 }  // namespace zovhost

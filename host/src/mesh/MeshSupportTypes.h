@@ -14,7 +14,10 @@ class NodeTypeRegistry;
 ///     its own function-set type and plug names: "groupParts" (kGroupParts,
 ///     inputGeometry to outputGeometry), "polyModifier" (kPolyModifierNode)
 ///     and "polyTweak" (kPolyTweak), inputPolymesh to output, and
-///     "polyMeshCopy" (kPolyMeshCopy), inMesh to outMesh.
+///     "polyMeshCopy" (kPolyMeshCopy), inMesh to outMesh; the colour nodes
+///     that older scenes left in meshes' histories, "polyColorPerVertex"
+///     (kPolyColorPerVertex) and "polyColorSet" (kPolyColorSet),
+///     inputPolymesh to output.
 void registerMeshSupportTypes(NodeTypeRegistry& registry);
 
 }  // namespace zovhost

@@ -240,15 +240,17 @@ class SceneWriter {
     if (sceneGraph().incomingOf(plug)) return;
     const Slot* slot = node->slot(a, plug.indices(), false);
     if (!slot) return;
-    if (slot->locked) m_locks.push_back(plug.name().str());
     if (!a.children.empty()) {
       for (const auto& child : a.children) {
         std::vector<int> childIndices = plug.indices();
         values(node, *child, childIndices);
       }
+      // A locked compound is locked after all its children are set.
+      if (slot->locked) m_locks.push_back(plug.name().str());
       flushLocks();
       return;
     }
+    if (slot->locked) m_locks.push_back(plug.name().str());
     std::string line;
     // An array element exists even at the default value: leaving it out
     // would move the elements after it down when read back by position.

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MDGModifier.h>
+#include <maya/MObject.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+#include <vector>
+
+class rigidBodyNode;
+
+/// `zovFractureBody`: turns two or more selected rigid bodies into one
+/// breakable fracture body. It makes a fracture body node (named by
+/// "-n"/"-name", "ZovFractureBody" by default), links the pieces and the
+/// solver to it and has it build the engine fracture body with its joints
+/// and joint nodes; "-dTh"/"-distanceThr" (double, 0 when absent) is the
+/// joining distance, "-nea"/"-nearest" the engine's nearest-joint build.
+/// With "-chk"/"-check" true it only answers one warning line per piece of
+/// negative mass. The result is the new node's name. A build that gives no
+/// fracture body deletes the node and its joint nodes, frees the pieces and
+/// fails. Not undoable.
+class FractureBodyCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+ private:
+  /// The selected rigid bodies that may become pieces: free, with an engine
+  /// body, neither transform nor shape keyed; in selection order.
+  std::vector<rigidBodyNode*> candidates() const;
+  /// Takes the new node and its joint nodes back and frees the pieces.
+  void undoFractureBody(const MObject& fracture);
+
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  std::unique_ptr<MDGModifier> modifier;
+  MSelectionList selection;
+};

@@ -1,0 +1,607 @@
+// The fracture body node: its attributes, its compute, and the pushes of its
+// parameters into the engine fracture body and the joint nodes.
+#include "src/fracture/fractureBodyNode.h"
+
+#include <maya/MAnimUtil.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MPlugArray.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/FractureFactory.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
+#include "src/fracture/fracturePieces.h"
+#include "src/fracture/sceneStress.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeAttributes.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+
+const MTypeId FractureBodyNode::id(0x113A80);
+const MString FractureBodyNode::nodeTypeName("zovFbodyNode");
+
+MObject FractureBodyNode::usercommand;
+MObject FractureBodyNode::rigidBodies;
+MObject FractureBodyNode::clusters;
+MObject FractureBodyNode::animBody;
+MObject FractureBodyNode::stresses;
+MObject FractureBodyNode::solver;
+MObject FractureBodyNode::initialVelocity;
+MObject FractureBodyNode::initialSpin;
+MObject FractureBodyNode::distThreshold;
+MObject FractureBodyNode::passive;
+MObject FractureBodyNode::firstHitActive;
+MObject FractureBodyNode::actFrameAttr;
+MObject FractureBodyNode::breakFrameAttr;
+MObject FractureBodyNode::stressThresholdAttr;
+MObject FractureBodyNode::randomThresholdAttr;
+MObject FractureBodyNode::stress2mass;
+MObject FractureBodyNode::propStyle;
+MObject FractureBodyNode::enabled;
+MObject FractureBodyNode::unbreakable;
+MObject FractureBodyNode::secCracks;
+MObject FractureBodyNode::percentSecCracks;
+MObject FractureBodyNode::doTrans;
+MObject FractureBodyNode::mass;
+MObject FractureBodyNode::friction;
+MObject FractureBodyNode::bounciness;
+MObject FractureBodyNode::linearDamping;
+MObject FractureBodyNode::angularDamping;
+MObject FractureBodyNode::selected;
+MObject FractureBodyNode::displayStressses;
+MObject FractureBodyNode::index;
+MObject FractureBodyNode::ca_index;
+MObject FractureBodyNode::keysTX;
+MObject FractureBodyNode::keysTY;
+MObject FractureBodyNode::keysTZ;
+MObject FractureBodyNode::keysRX;
+MObject FractureBodyNode::keysRY;
+MObject FractureBodyNode::keysRZ;
+MObject FractureBodyNode::transFrame;
+MObject FractureBodyNode::ca_initialVelocity;
+MObject FractureBodyNode::ca_initialSpin;
+MObject FractureBodyNode::ca_stressThreshold;
+MObject FractureBodyNode::ca_randomThreshold;
+MObject FractureBodyNode::ca_propStyle;
+MObject FractureBodyNode::ca_enabled;
+MObject FractureBodyNode::ca_firstHit;
+MObject FractureBodyNode::ca_stress2mass;
+MObject FractureBodyNode::ca_unbreakable;
+MObject FractureBodyNode::ca_secCracks;
+MObject FractureBodyNode::ca_mass;
+MObject FractureBodyNode::ca_friction;
+MObject FractureBodyNode::ca_bounciness;
+MObject FractureBodyNode::ca_airdamping;
+MObject FractureBodyNode::ca_angdamping;
+MObject FractureBodyNode::affectForceFields;
+MObject FractureBodyNode::fieldList;
+MObject FractureBodyNode::ca_forceFields;
+MObject FractureBodyNode::ca_selected;
+MObject FractureBodyNode::ca_disStresses;
+MObject FractureBodyNode::ca_passive;
+
+namespace {
+
+/// The engine's dampings and the strength across shatter groups are the
+/// single-precision tenth.
+constexpr double kSingleTenth = static_cast<double>(0.1f);
+/// Strength across groups when the threshold itself is pushed.
+constexpr double kCrossGroupTenth = 0.1;
+/// Velocities shorter than this are not pushed when the body is enabled.
+constexpr double kNegligibleSpeed = 1e-5;
+/// Pieces whose mass ratio gives a scale below this hold nothing.
+constexpr double kWeakestScale = 0.3;
+/// `randomThreshold` in steps of ten percent, up to the whole tree.
+constexpr int kRandomStep = 10;
+constexpr int kWholeTree = 100;
+
+/// Hidden links to other nodes that nobody keys.
+constexpr AttributeFlags kFractureLink = AttributeFlags().hidden(true);
+constexpr AttributeFlags kFractureShown = kNotKeyable.hidden(false);
+constexpr AttributeFlags kFractureHiddenValue = kNotKeyable.hidden(true);
+
+int randomStepOf(int value) {
+  const int k = value / kRandomStep;
+  if (k < 1) return 0;
+  if (k >= kWholeTree / kRandomStep) return kWholeTree;
+  return kRandomStep * k;
+}
+
+/// The joint's two bodies when both exist.
+bool bothJointBodies(const DynamicStress& joint, PrivateHardBody*& first, PrivateHardBody*& second) {
+  first = joint.getCNode();
+  second = joint.getPNode();
+  return first != nullptr && second != nullptr;
+}
+
+}  // namespace
+
+UnlockedPiece::UnlockedPiece(rigidBodyNode& piece) : node(piece) {
+  node.setParamsLocked(false);
+  MFnDependencyNode(node.thisMObject()).setLocked(false);
+}
+
+UnlockedPiece::~UnlockedPiece() {
+  node.setParamsLocked(true);
+  MFnDependencyNode(node.thisMObject()).setLocked(true);
+}
+
+FractureBodyNode::FractureBodyNode() : modifier(std::make_unique<MDGModifier>()) {}
+
+FractureBodyNode::~FractureBodyNode() { release(); }
+
+void* FractureBodyNode::creator() {
+  auto* node = new FractureBodyNode;
+  node->fractureBody.reset(createFractureBody());
+  return node;
+}
+
+FractureBody* FractureBodyNode::getFractureBody() const { return static_cast<FractureBody*>(fractureBody.get()); }
+
+MStatus FractureBodyNode::initialize() {
+  using Kind = MFnNumericData;
+  const MStatus added = addAttributes({
+      {usercommand, numericAttribute("usercommand", "use", Kind::kBoolean, 0.0, kHiddenState)},
+      {rigidBodies, messageAttribute("rigidBodies", "rbds", kFractureLink)},
+      {clusters, messageAttribute("clusters", "clus", kFractureLink)},
+      {animBody, messageAttribute("animBody", "anim", kFractureLink)},
+      {stresses, messageAttribute("stresses", "strs", kFractureLink)},
+      {solver, messageAttribute("solver", "solv")},
+      {initialVelocity, pointAttribute("initialVelocity", "inve")},
+      {initialSpin, pointAttribute("initialSpin", "insp")},
+      {distThreshold, boundedAttribute("distThreshold", "dthr", Kind::kDouble, 0.05, 0.0, 100.0, kFractureHiddenValue)},
+      {passive, numericAttribute("passive", "pass", Kind::kBoolean, 0.0, kFractureShown)},
+      {firstHitActive, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      {actFrameAttr, numericAttribute("actFrame", "acf", Kind::kInt, 1.0, kFractureShown)},
+      {breakFrameAttr, numericAttribute("breakFrame", "bfr", Kind::kInt, 1.0, kFractureShown)},
+      {stressThresholdAttr, boundedAttribute("stressThreshold", "sthr", Kind::kDouble, 50.0, 0.0, 1e6, kNotKeyable)},
+      {randomThresholdAttr, boundedAttribute("randomThreshold", "rthr", Kind::kInt, 40.0, 0.0, 100.0, kNotKeyable)},
+      {stress2mass, numericAttribute("stress2mass", "st2m", Kind::kBoolean, 1.0, kNotKeyable)},
+      {propStyle, enumAttribute("propStyle", "pst", 0, {{"PROP_CONTINUOUS", 0}, {"PROP_LOCAL", 1}},
+                                kFractureShown.storable(true))},
+      {enabled, numericAttribute("enabled", "enb", Kind::kBoolean, 1.0, kNotKeyable)},
+      {unbreakable, numericAttribute("unbreakable", "unb", Kind::kBoolean, 0.0, kNotKeyable)},
+      {secCracks, numericAttribute("secCracks", "scrk", Kind::kBoolean, 1.0, kNotKeyable)},
+      {percentSecCracks, boundedAttribute("percentSecCracks", "pscr", Kind::kInt, 5.0, 0.0, 100.0, kNotKeyable)},
+      {doTrans, numericAttribute("doTrans", "dot", Kind::kBoolean, 0.0, kFractureHiddenValue)},
+      {mass, numericAttribute("mass", "ma", Kind::kDouble, 1.0, kNotKeyable)},
+      {friction, fractionAttribute("friction", "fc", 0.7)},
+      {bounciness, fractionAttribute("bounciness", "bcn", 0.3)},
+      {linearDamping, fractionAttribute("linearDamping", "lid", 0.01)},
+      {angularDamping, fractionAttribute("angularDamping", "and", 0.01)},
+      {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kHiddenState)},
+      {displayStressses,
+       numericAttribute("displayStressses", "dst", Kind::kBoolean, 0.0, kHiddenSetting.storable(true))},
+      {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting)},
+      {ca_index, hiddenTwin("ca_index", "cidx")},
+      {keysTX, numericAttribute("keysTX", "ktx", Kind::kDouble, 0.0, kFractureHiddenValue)},
+      {keysTY, numericAttribute("keysTY", "kty", Kind::kDouble, 0.0, kFractureHiddenValue)},
+      {keysTZ, numericAttribute("keysTZ", "ktz", Kind::kDouble, 0.0, kFractureHiddenValue)},
+      {keysRX, unitAttribute("keysRX", "krx", MFnUnitAttribute::kAngle, 0.0, kFractureHiddenValue)},
+      {keysRY, unitAttribute("keysRY", "kry", MFnUnitAttribute::kAngle, 0.0, kFractureHiddenValue)},
+      {keysRZ, unitAttribute("keysRZ", "krz", MFnUnitAttribute::kAngle, 0.0, kFractureHiddenValue)},
+      {transFrame, numericAttribute("transFrame", "tfr", Kind::kInt, 0.0, kHiddenSetting)},
+      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv")},
+      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw")},
+      {ca_stressThreshold, hiddenTwin("ca_stressThreshold", "cast")},
+      {ca_randomThreshold, hiddenTwin("ca_randomThreshold", "cart")},
+      {ca_propStyle, hiddenTwin("ca_propStyle", "caps")},
+      {ca_enabled, hiddenTwin("ca_enabled", "cebl")},
+      {ca_firstHit, hiddenTwin("ca_firstHit", "cafh")},
+      {ca_stress2mass, hiddenTwin("ca_stress2mass", "cas2")},
+      {ca_unbreakable, hiddenTwin("ca_unbreakable", "cunb")},
+      {ca_secCracks, hiddenTwin("ca_secCracks", "cscr")},
+      {ca_mass, hiddenTwin("ca_mass", "cmss")},
+      {ca_friction, hiddenTwin("ca_friction", "cfr")},
+      {ca_bounciness, hiddenTwin("ca_bounciness", "cbn")},
+      {ca_airdamping, hiddenTwin("ca_airdamping", "cad")},
+      {ca_angdamping, hiddenTwin("ca_angdamping", "cgd")},
+      {affectForceFields,
+       numericAttribute("affectForceFields", "aff", Kind::kBoolean, 0.0, kFractureShown.storable(true))},
+      {fieldList, messageAttribute("fieldList", "ffl", AttributeFlags().array(true).keyable(false).connectable(true))},
+      {ca_forceFields, hiddenTwin("ca_forceFields", "caff")},
+      {ca_selected, hiddenTwin("ca_selected", "csel")},
+      {ca_disStresses, hiddenTwin("ca_disStresses", "cdst")},
+      {ca_passive, hiddenTwin("ca_passive", "cpas")},
+  });
+  if (!added) return added;
+
+  attributeAffects(initialVelocity, ca_initialVelocity);
+  attributeAffects(initialSpin, ca_initialSpin);
+  attributeAffects(stressThresholdAttr, ca_stressThreshold);
+  attributeAffects(randomThresholdAttr, ca_randomThreshold);
+  attributeAffects(propStyle, ca_propStyle);
+  attributeAffects(enabled, ca_enabled);
+  attributeAffects(firstHitActive, ca_firstHit);
+  attributeAffects(stress2mass, ca_stress2mass);
+  attributeAffects(unbreakable, ca_unbreakable);
+  attributeAffects(secCracks, ca_secCracks);
+  attributeAffects(percentSecCracks, ca_secCracks);
+  attributeAffects(passive, ca_passive);
+  attributeAffects(selected, ca_selected);
+  attributeAffects(index, ca_index);
+  attributeAffects(displayStressses, ca_disStresses);
+  attributeAffects(mass, ca_mass);
+  attributeAffects(friction, ca_friction);
+  attributeAffects(bounciness, ca_bounciness);
+  attributeAffects(linearDamping, ca_airdamping);
+  attributeAffects(angularDamping, ca_angdamping);
+  attributeAffects(affectForceFields, ca_forceFields);
+  return MS::kSuccess;
+}
+
+// ---- Compute ------------------------------------------------------------------
+
+void FractureBodyNode::computeRandomThreshold(MDataBlock& block) {
+  applyIntParam(ca_randomThreshold, block.inputValue(randomThresholdAttr).asInt());
+  if (block.inputValue(stress2mass).asBool()) applyBoolParam(ca_stress2mass, true);
+  if (block.inputValue(displayStressses).asBool()) refreshStressDisplay();
+  MDataHandle command = block.outputValue(usercommand);
+  if (command.asBool()) {
+    deactivateSolverCache();
+    command.set(false);
+  }
+}
+
+MStatus FractureBodyNode::compute(const MPlug& plug, MDataBlock& block) {
+  bool output = true;
+  if (plug == solver) {
+    block.setClean(plug);
+    return MS::kSuccess;
+  }
+  if (plug == ca_initialVelocity || plug == ca_initialSpin) {
+    const MObject& input = plug == ca_initialVelocity ? initialVelocity : initialSpin;
+    const float3& v = block.inputValue(input).asFloat3();
+    applyVectorParam(plug.attribute(), MVector(v[0], v[1], v[2]));
+    deactivateSolverCache();
+  } else if (plug == ca_randomThreshold) {
+    computeRandomThreshold(block);
+  } else if (plug == ca_stressThreshold) {
+    applyDoubleParam(ca_stressThreshold, block.inputValue(stressThresholdAttr).asDouble());
+    computeRandomThreshold(block);
+    block.outputValue(ca_randomThreshold).set(true);
+    block.setClean(ca_randomThreshold);
+  } else if (plug == ca_stress2mass) {
+    applyBoolParam(ca_stress2mass, block.inputValue(stress2mass).asBool());
+    if (block.inputValue(displayStressses).asBool()) refreshStressDisplay();
+    deactivateSolverCache();
+  } else if (plug == ca_enabled) {
+    applyBoolParam(ca_enabled, block.inputValue(enabled).asBool());
+    if (FractureBody* body = getFractureBody()) {
+      const float3& v = block.inputValue(initialVelocity).asFloat3();
+      const MVector velocity(v[0], v[1], v[2]);
+      if (velocity.length() > kNegligibleSpeed) body->setLinearVelocity(toEngine(velocity));
+      const float3& w = block.inputValue(initialSpin).asFloat3();
+      const MVector spin(w[0], w[1], w[2]);
+      if (spin.length() > kNegligibleSpeed) body->setAngularMomentum(toEngine(spin));
+    }
+    deactivateSolverCache();
+  } else if (plug == ca_unbreakable) {
+    applyBoolParam(ca_unbreakable, block.inputValue(unbreakable).asBool());
+    deactivateSolverCache();
+  } else if (plug == ca_secCracks) {
+    applyBoolParam(ca_secCracks, block.inputValue(secCracks).asBool());
+    applyIntParam(ca_secCracks, block.inputValue(percentSecCracks).asInt());
+    deactivateSolverCache();
+  } else if (plug == ca_passive) {
+    const bool isPassive = block.inputValue(passive).asBool();
+    applyBoolParam(ca_passive, isPassive);
+    if (!isPassive) {
+      const float3& v = block.inputValue(initialVelocity).asFloat3();
+      applyVectorParam(ca_initialVelocity, MVector(v[0], v[1], v[2]));
+      const float3& w = block.inputValue(initialSpin).asFloat3();
+      applyVectorParam(ca_initialSpin, MVector(w[0], w[1], w[2]));
+    }
+    deactivateSolverCache();
+  } else if (plug == ca_firstHit) {
+    applyIntParam(ca_firstHit, block.inputValue(firstHitActive).asShort());
+    deactivateSolverCache();
+  } else if (plug == ca_forceFields) {
+    affectForceFieldsState = block.inputValue(affectForceFields).asBool();
+    deactivateSolverCache();
+  } else if (plug == ca_mass) {
+    applyDoubleParam(ca_mass, block.inputValue(mass).asDouble());
+    // The reference mass of secondary cracks follows the new mass.
+    applyIntParam(ca_secCracks, block.inputValue(percentSecCracks).asInt());
+    deactivateSolverCache();
+  } else if (plug == ca_friction || plug == ca_bounciness || plug == ca_airdamping || plug == ca_angdamping) {
+    const MObject& input = plug == ca_friction     ? friction
+                           : plug == ca_bounciness ? bounciness
+                           : plug == ca_airdamping ? linearDamping
+                                                   : angularDamping;
+    applyDoubleParam(plug.attribute(), block.inputValue(input).asDouble());
+    deactivateSolverCache();
+  } else if (plug == ca_selected) {
+    output = block.inputValue(selected).asBool();
+    applyBoolParam(ca_selected, output);
+  } else if (plug == ca_disStresses) {
+    output = block.inputValue(displayStressses).asBool();
+    if (!output) hideStressColors();
+  } else if (plug == ca_propStyle) {
+    applyIntParam(ca_propStyle, block.inputValue(propStyle).asShort());
+    MDataHandle command = block.outputValue(usercommand);
+    if (command.asBool()) {
+      deactivateSolverCache();
+      command.set(false);
+    }
+  } else if (plug == ca_index) {
+    if (FractureBody* body = getFractureBody()) body->getShape().id = block.inputValue(index).asInt();
+  } else {
+    return MS::kUnknownParameter;
+  }
+  block.outputValue(plug).set(output);
+  block.setClean(plug);
+  return MS::kSuccess;
+}
+
+// ---- Readers ------------------------------------------------------------------
+
+bool FractureBodyNode::isEnabled() const {
+  return getFractureBody() != nullptr && MPlug(thisMObject(), enabled).asBool();
+}
+bool FractureBodyNode::isSelected() const { return MPlug(thisMObject(), selected).asBool(); }
+int FractureBodyNode::actFrame() const { return MPlug(thisMObject(), actFrameAttr).asInt(); }
+int FractureBodyNode::breakFrame() const { return MPlug(thisMObject(), breakFrameAttr).asInt(); }
+double FractureBodyNode::stressThreshold() const { return MPlug(thisMObject(), stressThresholdAttr).asDouble(); }
+int FractureBodyNode::randomThreshold() const { return MPlug(thisMObject(), randomThresholdAttr).asInt(); }
+bool FractureBodyNode::displaysStress() const { return MPlug(thisMObject(), displayStressses).asBool(); }
+
+bool FractureBodyNode::firstHitPending() const {
+  return !staticPartsReleased &&
+         static_cast<FirstHit>(MPlug(thisMObject(), firstHitActive).asShort()) == FirstHit::kAtFrame;
+}
+
+bool FractureBodyNode::isAnimated(int mask) const {
+  if (mask != kParametersAnimated) return false;
+  for (const MObject* attribute : {&propStyle, &randomThresholdAttr, &stressThresholdAttr})
+    if (MAnimUtil::isAnimated(MPlug(thisMObject(), *attribute))) return true;
+  return false;
+}
+
+unsigned int FractureBodyNode::numClusters() const {
+  MPlugArray plugs;
+  MPlug(thisMObject(), clusters).connectedTo(plugs, false, true);
+  return plugs.length();
+}
+
+unsigned int FractureBodyNode::numStresses() const {
+  MPlugArray plugs;
+  MPlug(thisMObject(), stresses).connectedTo(plugs, false, true);
+  return plugs.length();
+}
+
+SceneStress* FractureBodyNode::stressNodeAt(unsigned int i) const {
+  MPlugArray plugs;
+  MPlug(thisMObject(), stresses).connectedTo(plugs, false, true);
+  return i < plugs.length() ? userNodeOf<SceneStress>(plugs[i]) : nullptr;
+}
+
+MString FractureBodyNode::nodeName() const { return MFnDependencyNode(thisMObject()).name(); }
+
+void FractureBodyNode::setNodeName(const MString& name) {
+  MFnDependencyNode(thisMObject()).setName(name);
+  if (FractureBody* body = getFractureBody()) {
+    char* buffer = body->getShape().name;
+    std::strncpy(buffer, nodeName().asChar(), kBodyNameLength - 1);
+    buffer[kBodyNameLength - 1] = '\0';
+  }
+}
+
+std::vector<rigidBodyNode*> FractureBodyNode::pieceNodes() const {
+  MPlugArray plugs;
+  MPlug(thisMObject(), rigidBodies).connectedTo(plugs, false, true);
+  return userNodesOf<rigidBodyNode>(plugs);
+}
+
+std::vector<SceneStress*> FractureBodyNode::stressNodesLinked() const {
+  MPlugArray plugs;
+  MPlug(thisMObject(), stresses).connectedTo(plugs, false, true);
+  return userNodesOf<SceneStress>(plugs);
+}
+
+MDGModifier& FractureBodyNode::dgModifier() {
+  if (!modifier) modifier = std::make_unique<MDGModifier>();
+  return *modifier;
+}
+
+// ---- Parameters -----------------------------------------------------------------
+
+bool FractureBodyNode::applyBoolParam(const MObject& twin, bool value) {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return true;
+  if (twin == ca_enabled) {
+    if (value) {
+      if (theWorld != nullptr) theWorld->activateBody(body);
+      for (rigidBodyNode* piece : pieceNodes()) {
+        const UnlockedPiece unlocked(*piece);
+        piece->activateBody();
+      }
+    } else {
+      if (PrivateWorld* world = privateWorld()) world->unlinkBody(body);
+      for (rigidBodyNode* piece : pieceNodes()) {
+        const UnlockedPiece unlocked(*piece);
+        piece->deactivateBody();
+      }
+    }
+    MPlugArray sources;
+    MPlug(thisMObject(), animBody).connectedTo(sources, true, true);
+    rigidBodyNode* source = sources.length() > 0 ? userNodeOf<rigidBodyNode>(sources[0]) : nullptr;
+    if (source != nullptr) {
+      HardBody* sourceBody = source->engineBody(true);
+      const bool free = source->fractureBodyNode() == nullptr;
+      if (value && sourceBody != nullptr) {
+        body->setLinearVelocity(sourceBody->getDyn().linearVelocity);
+        body->setAngularMomentum(sourceBody->getDyn().angularMomentum);
+        if (free && theWorld != nullptr) theWorld->removeBody(sourceBody);
+      } else if (!value && sourceBody != nullptr && free && theWorld != nullptr) {
+        theWorld->addBody(sourceBody, 0);
+      }
+    }
+  } else if (twin == ca_passive) {
+    if (value)
+      body->enableStatic();
+    else
+      body->disableStatic();
+    passiveState = value;
+  } else if (twin == ca_stress2mass) {
+    if (value)
+      applyJointForce();
+    else
+      applyIntParam(ca_randomThreshold, randomThreshold());
+  } else if (twin == ca_unbreakable) {
+    if (value)
+      body->setSubtreeFlag();
+    else
+      body->clearSubtreeFlag();
+  } else if (twin == ca_secCracks) {
+    if (value)
+      body->enableSecImpacts();
+    else
+      body->disableSecImpacts();
+  }
+  return true;
+}
+
+bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return true;
+  if (twin == ca_stressThreshold) {
+    body->setGlobalStressThreshold(value);
+    for (SceneStress* node : userNodesOf<SceneStress>(connectedPlugs(thisMObject(), stresses))) {
+      PrivateHardBody* first = nullptr;
+      PrivateHardBody* second = nullptr;
+      if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
+      double strength = value;
+      if (first->isStatic() || second->isStatic())
+        strength = 0.0;
+      else if (first->getGroupID() != second->getGroupID())
+        strength = value * kCrossGroupTenth;
+      node->setDouble("forceStrenght", strength);
+    }
+  } else if (twin == ca_mass) {
+    if ((body->numDisconectBodies() != 0 || body->getNFBodies() != 0) && theWorld != nullptr)
+      theWorld->restoreBody(body);
+    body->setMass(static_cast<float>(value));
+    body->saveDynamics(kSaveMass);
+  } else if (twin == ca_friction) {
+    body->setFrictionCoeff(value);
+  } else if (twin == ca_bounciness) {
+    body->setRestitutionCoeff(value);
+  } else if (twin == ca_airdamping) {
+    body->setAirDampingCoeff(value * kSingleTenth);
+  } else if (twin == ca_angdamping) {
+    body->setAirDampingCoeff2(value * kSingleTenth);
+  }
+  return true;
+}
+
+void FractureBodyNode::applyClusterStrengths() {
+  const double threshold = stressThreshold();
+  for (SceneStress* node : stressNodesLinked()) {
+    PrivateHardBody* first = nullptr;
+    PrivateHardBody* second = nullptr;
+    if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
+    double strength = threshold;
+    if (first->isStatic() || second->isStatic() || first->getShape().tag != second->getShape().tag)
+      strength = 0.0;
+    else if (first->getGroupID() != second->getGroupID())
+      strength = threshold * kSingleTenth;
+    node->setDouble("forceStrenght", strength);
+  }
+}
+
+bool FractureBodyNode::applyIntParam(const MObject& twin, int value) {
+  if (twin == ca_randomThreshold) randomThresholdStep = randomStepOf(value);
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return true;
+  if (twin == ca_randomThreshold) {
+    const unsigned int scaled = body->clusterIdOf() * static_cast<unsigned int>(randomThresholdStep);
+    const std::uint32_t n = static_cast<std::uint32_t>(static_cast<double>(scaled) / 100.0);
+    body->labelClusters(&n);
+    applyClusterStrengths();
+  } else if (twin == ca_firstHit) {
+    if (value == static_cast<int>(FirstHit::kOnFirstHit)) {
+      body->enableFirstHit();
+    } else {
+      body->disableFirstHit();
+      staticPartsReleased = false;
+    }
+    addToWorld();
+  } else if (twin == ca_propStyle) {
+    body->setBreakModeRecursive(value);
+  } else if (twin == ca_secCracks) {
+    body->setSecImpactsParams(value, body->getMass());
+  }
+  return true;
+}
+
+bool FractureBodyNode::applyVectorParam(const MObject& twin, const MVector& value) {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return true;
+  if (twin == ca_initialVelocity) {
+    body->setLinearVelocity(toEngine(value));
+    body->saveDynamics(kSaveLinearVelocity);
+  } else if (twin == ca_initialSpin) {
+    body->setAngularMomentum(toEngine(value));
+    body->saveDynamics(kSaveAngularVelocity);
+  }
+  return true;
+}
+
+void FractureBodyNode::applyJointForce() {
+  if (getFractureBody() == nullptr) return;
+  const std::vector<SceneStress*> nodes = stressNodesLinked();
+  double sum = 0.0;
+  for (SceneStress* node : nodes) {
+    PrivateHardBody* first = nullptr;
+    PrivateHardBody* second = nullptr;
+    if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
+    if (first->isStatic() || second->isStatic()) continue;
+    sum += (first->getMass() + second->getMass()) * 0.5;
+  }
+  // Every connection counts, skipped ones too. Without a usable mean (no
+  // joint between dynamic pieces, or masses that do not add up to a positive
+  // number) the strengths stay as they are.
+  const double mean = nodes.empty() ? 0.0 : sum / static_cast<double>(nodes.size());
+  const bool usableMean = mean > 0.0 && std::isfinite(mean);
+  for (SceneStress* node : nodes) {
+    DynamicStress* joint = node->getJoint();
+    PrivateHardBody* first = nullptr;
+    PrivateHardBody* second = nullptr;
+    if (joint != nullptr) {
+      if (!bothJointBodies(*joint, first, second)) continue;
+      if (first->isStatic() || second->isStatic()) {
+        node->setDouble("forceStrenght", 0.0);
+      } else {
+        double scale = 1.0;
+        if (usableMean) {
+          double r = std::sqrt((first->getMass() + second->getMass()) * 0.5 / mean);
+          if (r < kWeakestScale) r = 0.0;
+          scale = std::min(1.0, r);
+        }
+        node->setDouble("forceStrenght", node->getDouble("forceStrenght") * scale);
+      }
+    }
+    node->setBool("enabled", true);
+    node->setBool("torsion", true);
+  }
+}
+
+void FractureBodyNode::addToWorld() {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return;
+  if (theWorld != nullptr) theWorld->addBody(body, 0);
+  MPlug(thisMObject(), index).setValue(static_cast<int>(body->getShape().id));
+  MPlug(thisMObject(), enabled).setValue(true);
+}
+
+void FractureBodyNode::deactivateSolverCache() {
+  MObject node;
+  if (!firstConnectedNode(MPlug(thisMObject(), solver), node)) return;
+  if (zovSolverNode* linked = userNodeOf<zovSolverNode>(node)) linked->deactivateCachedMode();
+}

@@ -1,0 +1,262 @@
+#pragma once
+
+#include <maya/MColor.h>
+#include <maya/MDGModifier.h>
+#include <maya/MDagPath.h>
+#include <maya/MDataBlock.h>
+#include <maya/MMatrix.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPxNode.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MTime.h>
+#include <maya/MTypeId.h>
+#include <maya/MVector.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "src/simulation/ownedBody.h"
+
+class DynamicStress;
+class FractureBody;
+class SceneStress;
+class rigidBodyNode;
+
+/// The fracture body node (`zovFbodyNode`): a group of rigid bodies (the
+/// pieces) held together by breakable joints and simulated as one engine
+/// fracture body, which the node owns. It links by message attributes to its
+/// pieces (`rigidBodies`), to one joint node per joint (`stresses`), to its
+/// cluster nodes, to an optional animation source and to the solver. Each
+/// parameter has a hidden `ca_` twin; computing the twin copies the
+/// parameter into the engine fracture body or into the joint nodes.
+///
+/// Operations that need the engine fracture body do nothing (and succeed)
+/// when it is missing; those that reach the world do nothing without one.
+class FractureBodyNode : public MPxNode {
+ public:
+  /// Bits of isAnimated's mask.
+  enum AnimationTest : int { kParametersAnimated = 4 };
+
+  FractureBodyNode();
+  ~FractureBodyNode() override;
+  FractureBodyNode(const FractureBodyNode&) = delete;
+  FractureBodyNode& operator=(const FractureBodyNode&) = delete;
+
+  /// A new node with a new, empty engine fracture body (none when it cannot
+  /// be had).
+  static void* creator();
+  static MStatus initialize();
+  void postConstructor() override {}
+  MStatus compute(const MPlug& plug, MDataBlock& block) override;
+
+  /// The engine fracture body; null when it was not made or was let go.
+  FractureBody* getFractureBody() const;
+
+  // ---- Attribute readers -----------------------------------------------------
+
+  /// `enabled`; false without an engine fracture body.
+  bool isEnabled() const;
+  bool isSelected() const;
+  int actFrame() const;
+  int breakFrame() const;
+  double stressThreshold() const;
+  int randomThreshold() const;
+  /// `displayStressses`.
+  bool displaysStress() const;
+  /// The static parts are held until `actFrame` and not released yet.
+  bool firstHitPending() const;
+  /// With kParametersAnimated: `propStyle`, `randomThreshold` or
+  /// `stressThreshold` is keyed; false for any other mask.
+  bool isAnimated(int mask) const;
+  unsigned int numClusters() const;
+  unsigned int numStresses() const;
+  /// The joint node behind connection i of `stresses`; null out of range.
+  SceneStress* stressNodeAt(unsigned int i) const;
+  MString nodeName() const;
+  /// Renames the node and gives the engine fracture body the name (cut to
+  /// its buffer).
+  void setNodeName(const MString& name);
+  /// `affectForceFields` as `ca_forceFields` last took it.
+  bool affectsForceFields() const { return affectForceFieldsState; }
+  /// `randomThreshold` to a multiple of 10 in [0, 100], as last applied.
+  int getRandomThresholdStep() const { return randomThresholdStep; }
+  bool hasAnimatedParentNode() const { return hasAnimatedParent; }
+  const MDagPath& getAnimatedParentPath() const { return animatedParentPath; }
+  /// The fracture body's frame to its animated parent's frame.
+  const MMatrix& getRestMatrix() const { return restMatrix; }
+  std::uint32_t getNumStressNodes() const { return numStressNodes; }
+
+  // ---- Parameters into the engine -------------------------------------------
+  // Each takes the twin attribute that names the parameter; each answers
+  // true.
+
+  bool applyBoolParam(const MObject& twin, bool value);
+  bool applyDoubleParam(const MObject& twin, double value);
+  bool applyIntParam(const MObject& twin, int value);
+  bool applyVectorParam(const MObject& twin, const MVector& value);
+  /// Scales the joints' force strengths by the masses of their pieces.
+  void applyJointForce();
+  /// The fracture body into the world, its index into `index`, `enabled` on.
+  void addToWorld();
+  /// The linked solver leaves cached mode: frames cached before a change
+  /// must not play back.
+  void deactivateSolverCache();
+
+  // ---- Building (fractureBodyBuild.cpp) --------------------------------------
+
+  /// Fills the engine fracture body with the pieces on `rigidBodies`, has the
+  /// engine join them (the nearest-joint switch passed on), makes a joint
+  /// node per joint and pushes every parameter. False when no fracture body
+  /// came of it: no engine fracture body, no pieces, no joint (the engine
+  /// fracture body is then let go) or no mass.
+  bool build(bool nearest);
+  /// A new joint node for the joint, linked to this node; null, after the
+  /// error, when it cannot be made or linked.
+  SceneStress* createStressNodes(DynamicStress* joint, double strength);
+  /// Finds the topmost animated ancestor of the first piece.
+  void findAnimatedParent();
+  /// Makes the body of the rigid body under the animated parent the fracture
+  /// body's animation source; false when there is none.
+  bool linkGroupBody();
+  /// Keeps the start state: the pieces reset to `time`, the group's rest
+  /// position, the joint nodes' state, the engine's dynamics.
+  void restorePieces(const MTime& time);
+
+  // ---- Stress colours (fractureBodyStress.cpp) --------------------------------
+
+  /// Colours the vertices of one piece's mesh by the joint nearest to each,
+  /// against `stressThreshold`; the flag is not read.
+  void colorStresses(const MObject& piece, int flag);
+  /// The colour of a hue, saturation and value, each in [0, 1]; alpha 1.
+  static MColor colorFromHsv(double h, double s, double v);
+  /// Colours every piece, then has the views drawn again.
+  void refreshStressDisplay();
+  /// Each piece's mesh back to its first colour set.
+  void hideStressColors();
+  /// Removes the colour nodes and the "colorStresses" colour set that older
+  /// scenes left on the pieces' meshes.
+  void removeStressColors();
+
+  // ---- Removal and joint bookkeeping (fractureBodyRemoval.cpp) ---------------
+
+  /// Node-removed handler for this node type: the node lets its fracture body
+  /// go and its joint nodes are deleted.
+  static void onNodeRemoved(MObject& node, void* clientData);
+  /// Lets the engine fracture body go: the joint nodes forget it, the pieces
+  /// are unlocked and free, the solver's cache ends.
+  void release();
+  /// Hands the cluster nodes' pieces and joint nodes back to this node and
+  /// deletes the cluster nodes.
+  void dropClusterNode();
+  /// Lists a joint node for breaking by frame (once per joint).
+  void addBreakByFrameJoint(SceneStress* node);
+  /// Takes a listed joint node off the list.
+  void removeBreakByFrameJoint(SceneStress* node);
+  /// Takes a joint node that is going off the list, leaving its joint alone.
+  void forgetStressNode(const SceneStress* node);
+  /// The joint nodes listed for breaking by frame, in listing order.
+  const std::vector<SceneStress*>& breakByFrameJoints() const { return stressNodes; }
+  /// The pieces named by the joint node's `body1Name` and `body2Name`
+  /// (null objects when absent).
+  void findPieceObjects(const SceneStress& node, MObject& first, MObject& second) const;
+  void activateJoint(SceneStress& node);
+  void deactivateJoint(SceneStress& node);
+  /// The joint node takes the cluster labels of its joint's bodies.
+  void syncStressBodyIndices(SceneStress& node);
+  /// The joint node of an engine joint on `stresses`; null when none.
+  SceneStress* findStressNode(const DynamicStress* joint) const;
+
+  static const MTypeId id;
+  static const MString nodeTypeName;
+
+  // Attributes, in creation order.
+  static MObject usercommand;
+  static MObject rigidBodies;
+  static MObject clusters;
+  static MObject animBody;
+  static MObject stresses;
+  static MObject solver;
+  static MObject initialVelocity;
+  static MObject initialSpin;
+  static MObject distThreshold;
+  static MObject passive;
+  static MObject firstHitActive;
+  static MObject actFrameAttr;         ///< "actFrame"
+  static MObject breakFrameAttr;       ///< "breakFrame"
+  static MObject stressThresholdAttr;  ///< "stressThreshold"
+  static MObject randomThresholdAttr;  ///< "randomThreshold"
+  static MObject stress2mass;
+  static MObject propStyle;
+  static MObject enabled;
+  static MObject unbreakable;
+  static MObject secCracks;
+  static MObject percentSecCracks;
+  static MObject doTrans;
+  static MObject mass;
+  static MObject friction;
+  static MObject bounciness;
+  static MObject linearDamping;
+  static MObject angularDamping;
+  static MObject selected;
+  static MObject displayStressses;
+  static MObject index;
+  static MObject ca_index;
+  static MObject keysTX;
+  static MObject keysTY;
+  static MObject keysTZ;
+  static MObject keysRX;
+  static MObject keysRY;
+  static MObject keysRZ;
+  static MObject transFrame;
+  static MObject ca_initialVelocity;
+  static MObject ca_initialSpin;
+  static MObject ca_stressThreshold;
+  static MObject ca_randomThreshold;
+  static MObject ca_propStyle;
+  static MObject ca_enabled;
+  static MObject ca_firstHit;
+  static MObject ca_stress2mass;
+  static MObject ca_unbreakable;
+  static MObject ca_secCracks;
+  static MObject ca_mass;
+  static MObject ca_friction;
+  static MObject ca_bounciness;
+  static MObject ca_airdamping;
+  static MObject ca_angdamping;
+  static MObject affectForceFields;
+  static MObject fieldList;
+  static MObject ca_forceFields;
+  static MObject ca_selected;
+  static MObject ca_disStresses;
+  static MObject ca_passive;
+
+ private:
+  /// The twin's parameter pushed, then the steps of compute that follow.
+  void computeRandomThreshold(MDataBlock& block);
+  /// The force strengths from the threshold, by the pieces' clusters and
+  /// groups (the `ca_randomThreshold` rule).
+  void applyClusterStrengths();
+  /// The rigid body nodes on `rigidBodies`, in connection order.
+  std::vector<rigidBodyNode*> pieceNodes() const;
+  /// The joint nodes on `stresses`, in connection order.
+  std::vector<SceneStress*> stressNodesLinked() const;
+  MDGModifier& dgModifier();
+
+  OwnedBody fractureBody;
+  std::uint32_t numStressNodes = 0;
+  /// The joint nodes listed for breaking by frame; not owned.
+  std::vector<SceneStress*> stressNodes;
+  bool enabledState = false;
+  bool passiveState = false;
+  int randomThresholdSeen = 0;
+  bool affectForceFieldsState = true;
+  bool hasAnimatedParent = false;
+  bool staticPartsReleased = false;
+  int randomThresholdStep = 0;
+  MDagPath animatedParentPath;
+  MMatrix restMatrix;
+  std::unique_ptr<MDGModifier> modifier;
+};

@@ -1,0 +1,321 @@
+#include "src/fracture/sceneStress.h"
+
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/JointFlags.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/nodeAttributes.h"
+#include "src/nodeLinks.h"
+
+const MTypeId SceneStress::id(0x113A82);
+const MString SceneStress::nodeTypeName("zovStressNode");
+
+MObject SceneStress::enabledAttr;
+MObject SceneStress::torsionAttr;
+MObject SceneStress::breakByForce;
+MObject SceneStress::breakByFrame;
+MObject SceneStress::position;
+MObject SceneStress::forceStrenght;
+MObject SceneStress::breakEnergy;
+MObject SceneStress::frameToBreakAttr;
+MObject SceneStress::fracture;
+MObject SceneStress::body1NameAttr;
+MObject SceneStress::body2NameAttr;
+MObject SceneStress::ca_enabled;
+MObject SceneStress::ca_torsion;
+MObject SceneStress::ca_breakByFrame;
+MObject SceneStress::ca_frameToBreak;
+MObject SceneStress::ca_breakByForce;
+MObject SceneStress::ca_forceStrenght;
+MObject SceneStress::ca_breakEnergy;
+
+namespace {
+
+/// Every joint node alive, so that an owner letting its joints go can find
+/// the nodes that name it, linked or not.
+std::vector<SceneStress*>& liveNodes() {
+  static std::vector<SceneStress*> nodes;
+  return nodes;
+}
+
+void setJointFlag(DynamicStress& joint, std::uint32_t bit, bool on) {
+  joint.setFlags(on ? joint.getFlags() | bit : joint.getFlags() & ~bit);
+}
+
+/// Strings the user sees but nobody keys.
+constexpr AttributeFlags kJointNameFlags = AttributeFlags().storable(true).hidden(false);
+
+}  // namespace
+
+SceneStress::SceneStress() { liveNodes().push_back(this); }
+
+SceneStress::~SceneStress() {
+  auto& nodes = liveNodes();
+  nodes.erase(std::remove(nodes.begin(), nodes.end(), this), nodes.end());
+  // A node that goes must not stay on its owner's break-by-frame list.
+  if (owner != nullptr) owner->forgetStressNode(this);
+  owner = nullptr;
+  joint = nullptr;
+}
+
+void SceneStress::forgetOwner(const FractureBodyNode* gone) {
+  for (SceneStress* node : liveNodes()) {
+    if (node->owner != gone) continue;
+    node->owner = nullptr;
+    node->joint = nullptr;
+    node->breakByFrameActive = false;
+  }
+}
+
+void* SceneStress::creator() { return new SceneStress; }
+
+MStatus SceneStress::initialize() {
+  using Kind = MFnNumericData;
+  const MStatus added = addAttributes({
+      {enabledAttr, numericAttribute("enabled", "enb", Kind::kBoolean, 0.0, kNotKeyable)},
+      {torsionAttr, numericAttribute("torsion", "tor", Kind::kBoolean, 0.0, kNotKeyable)},
+      {breakByForce, numericAttribute("breakByForce", "bbf", Kind::kBoolean, 1.0, kNotKeyable)},
+      {breakByFrame, numericAttribute("breakByFrame", "bfr", Kind::kBoolean, 0.0, kNotKeyable)},
+      {position, pointAttribute("position", "pos", kNotKeyable)},
+      {forceStrenght,
+       numericAttribute("forceStrenght", "fes", Kind::kDouble, 0.0, AttributeFlags().storable(true).keyable(true))},
+      {breakEnergy, numericAttribute("breakEnergy", "bre", Kind::kDouble, 0.0, AttributeFlags().keyable(true))},
+      {frameToBreakAttr, numericAttribute("frameToBreak", "frb", Kind::kInt, 0.0, kNotKeyable)},
+      {fracture, messageAttribute("fracture", "frac")},
+      {body1NameAttr, stringAttribute("body1Name", "bd1", "", kJointNameFlags)},
+      {body2NameAttr, stringAttribute("body2Name", "bd2", "", kJointNameFlags)},
+      {ca_enabled, hiddenTwin("ca_enabled", "cebl")},
+      {ca_torsion, hiddenTwin("ca_torsion", "ctor")},
+      {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbfr")},
+      {ca_frameToBreak, hiddenTwin("ca_frameToBreak", "cftb")},
+      {ca_breakByForce, hiddenTwin("ca_breakByForce", "cfrb")},
+      {ca_forceStrenght, hiddenTwin("ca_forceStrenght", "cfrv")},
+      {ca_breakEnergy, hiddenTwin("ca_breakEnergy", "cbre")},
+  });
+  if (!added) return added;
+  attributeAffects(enabledAttr, ca_enabled);
+  attributeAffects(torsionAttr, ca_torsion);
+  attributeAffects(breakByFrame, ca_breakByFrame);
+  attributeAffects(breakByForce, ca_breakByForce);
+  attributeAffects(frameToBreakAttr, ca_frameToBreak);
+  attributeAffects(forceStrenght, ca_forceStrenght);
+  attributeAffects(breakEnergy, ca_breakEnergy);
+  return MS::kSuccess;
+}
+
+MStatus SceneStress::compute(const MPlug& plug, MDataBlock& block) {
+  if (plug == ca_enabled) {
+    applyBool(plug, block.inputValue(enabledAttr).asBool());
+  } else if (plug == ca_torsion) {
+    applyBool(plug, block.inputValue(torsionAttr).asBool());
+  } else if (plug == ca_breakByFrame) {
+    applyBool(plug, block.inputValue(breakByFrame).asBool());
+    refreshColours();
+  } else if (plug == ca_breakByForce) {
+    applyBool(plug, block.inputValue(breakByForce).asBool());
+    refreshColours();
+  } else if (plug == ca_frameToBreak) {
+    // Only the frame loop reads it; the joint knows no frames.
+    frameToBreak = block.inputValue(frameToBreakAttr).asInt();
+  } else if (plug == ca_forceStrenght) {
+    applyDouble(plug, block.inputValue(forceStrenght).asDouble());
+    refreshColours();
+  } else if (plug == ca_breakEnergy) {
+    applyDouble(plug, block.inputValue(breakEnergy).asDouble());
+    refreshColours();
+  } else {
+    return MS::kUnknownParameter;
+  }
+  if (owner != nullptr) owner->deactivateSolverCache();
+  block.outputValue(plug).set(true);
+  block.setClean(plug);
+  return MS::kSuccess;
+}
+
+void SceneStress::applyBool(const MPlug& plug, bool value) {
+  if (plug == ca_enabled) {
+    enabled = value;
+    if (joint != nullptr) {
+      if (owner != nullptr) {
+        if (value)
+          owner->activateJoint(*this);
+        else
+          owner->deactivateJoint(*this);
+      } else {
+        setJointFlag(*joint, kJointActive, value);
+      }
+    }
+    savedEnabled = enabled;
+    if (joint != nullptr) joint->storeInitialState(kJointActive);
+  } else if (plug == ca_breakByFrame) {
+    if (joint != nullptr) {
+      if (owner != nullptr) {
+        if (value)
+          owner->addBreakByFrameJoint(this);
+        else
+          owner->removeBreakByFrameJoint(this);
+      } else {
+        breakByFrameActive = value;
+        setJointFlag(*joint, kJointBreakByFrame, value);
+      }
+    }
+    savedBreakByFrame = value;
+    if (joint != nullptr) joint->storeInitialState(kJointBreakByFrame);
+  } else if (plug == ca_breakByForce) {
+    if (joint != nullptr) setJointFlag(*joint, kJointBreakByForce, value);
+  } else if (plug == ca_torsion) {
+    torsion = value;
+    if (joint != nullptr) setJointFlag(*joint, kJointTorsion, value);
+  }
+}
+
+void SceneStress::applyDouble(const MPlug& plug, double value) {
+  if (plug == ca_forceStrenght) {
+    forceStrength = value;
+    if (joint != nullptr) joint->set_break_tolerance(value);
+    savedForceStrenght = value;
+  } else if (plug == ca_breakEnergy) {
+    if (joint != nullptr) joint->setBreakEnergy(value);
+    savedBreakEnergy = value;
+  }
+}
+
+void SceneStress::refreshColours() {
+  if (owner == nullptr || !owner->displaysStress()) return;
+  MObject first, second;
+  owner->findPieceObjects(*this, first, second);
+  owner->colorStresses(first, 0);
+  owner->colorStresses(second, 0);
+}
+
+// ---- Parameters by name -----------------------------------------------------------
+
+bool SceneStress::parameterOf(const MString& name, MObject& attribute, MObject& twin) {
+  struct Parameter {
+    const char* name;
+    const MObject* attribute;
+    const MObject* twin;
+  };
+  const Parameter parameters[] = {
+      {"enabled", &enabledAttr, &ca_enabled},
+      {"breakByFrame", &breakByFrame, &ca_breakByFrame},
+      {"breakByForce", &breakByForce, &ca_breakByForce},
+      {"torsion", &torsionAttr, &ca_torsion},
+      {"forceStrenght", &forceStrenght, &ca_forceStrenght},
+      {"breakEnergy", &breakEnergy, &ca_breakEnergy},
+      {"frameToBreak", &frameToBreakAttr, &ca_frameToBreak},
+  };
+  for (const Parameter& parameter : parameters) {
+    if (name != parameter.name) continue;
+    attribute = *parameter.attribute;
+    twin = *parameter.twin;
+    return true;
+  }
+  MGlobal::displayError("sceneStrNode ppty " + name + " not found");
+  return false;
+}
+
+bool SceneStress::getBool(const MString& name) const {
+  MObject attribute, twin;
+  if (!parameterOf(name, attribute, twin)) return false;
+  return MPlug(thisMObject(), attribute).asBool();
+}
+
+double SceneStress::getDouble(const MString& name) const {
+  MObject attribute, twin;
+  if (!parameterOf(name, attribute, twin)) return 0.0;
+  return MPlug(thisMObject(), attribute).asDouble();
+}
+
+int SceneStress::getInt(const MString& name) {
+  MObject attribute, twin;
+  if (!parameterOf(name, attribute, twin)) return 0;
+  frameToBreak = MPlug(thisMObject(), attribute).asInt();
+  return frameToBreak;
+}
+
+bool SceneStress::setBool(const MString& name, bool value) {
+  MObject attribute, twin;
+  if (!parameterOf(name, attribute, twin)) return true;
+  MPlug(thisMObject(), attribute).setValue(value);
+  pullPlug(thisMObject(), twin);
+  return true;
+}
+
+bool SceneStress::setDouble(const MString& name, double value) {
+  MObject attribute, twin;
+  if (!parameterOf(name, attribute, twin)) return true;
+  MPlug(thisMObject(), attribute).setValue(value);
+  pullPlug(thisMObject(), twin);
+  return true;
+}
+
+bool SceneStress::setInt(const MString& name, int value) {
+  MObject attribute, twin;
+  if (!parameterOf(name, attribute, twin)) return true;
+  MPlug(thisMObject(), attribute).setValue(value);
+  pullPlug(thisMObject(), twin);
+  return true;
+}
+
+MString SceneStress::body1Name() const { return MPlug(thisMObject(), body1NameAttr).asString(); }
+MString SceneStress::body2Name() const { return MPlug(thisMObject(), body2NameAttr).asString(); }
+void SceneStress::setBody1Name(const MString& name) { MPlug(thisMObject(), body1NameAttr).setValue(name); }
+void SceneStress::setBody2Name(const MString& name) { MPlug(thisMObject(), body2NameAttr).setValue(name); }
+MString SceneStress::nodeName() const { return MFnDependencyNode(thisMObject()).name(); }
+void SceneStress::setNodeName(const MString& name) { MFnDependencyNode(thisMObject()).setName(name); }
+
+void SceneStress::getPosition(float out[3]) const {
+  const MPlug plug(thisMObject(), position);
+  for (unsigned int k = 0; k < 3; ++k) out[k] = plug.child(k).asFloat();
+}
+
+void SceneStress::setPosition(const float in[3]) {
+  MPlug plug(thisMObject(), position);
+  for (unsigned int k = 0; k < 3; ++k) plug.child(k).setValue(in[k]);
+}
+
+// ---- Start state --------------------------------------------------------------------
+
+void SceneStress::pullAttributes() {
+  getPosition(savedPosition);
+  savedForceStrenght = getDouble("forceStrenght");
+  savedBreakEnergy = getDouble("breakEnergy");
+  savedEnabled = getBool("enabled");
+  savedTorsion = getBool("torsion");
+  savedBreakByFrame = breakByFrameActive;
+  constexpr std::uint32_t kLowFlags = 0xFFFF;
+  if (joint != nullptr) joint->storeInitialState(kLowFlags);
+}
+
+void SceneStress::writeAttributes() {
+  // Copies: each set below rewrites the saved values as it goes.
+  const float at[3] = {savedPosition[0], savedPosition[1], savedPosition[2]};
+  const double strength = savedForceStrenght;
+  const double energy = savedBreakEnergy;
+  const bool on = savedEnabled;
+  const bool twist = savedTorsion;
+  const bool byFrame = savedBreakByFrame;
+  setPosition(at);
+  setDouble("forceStrenght", strength);
+  setDouble("breakEnergy", energy);
+  setBool("enabled", on);
+  setBool("torsion", twist);
+  setBool("breakByFrame", byFrame);
+  if (joint != nullptr) joint->applyInitialState();
+}
+
+void SceneStress::refreshAttributes() {
+  setBool("enabled", getBool("enabled"));
+  setBool("breakByFrame", getBool("breakByFrame"));
+  setInt("frameToBreak", getInt("frameToBreak"));
+  setDouble("forceStrenght", getDouble("forceStrenght"));
+  setBool("breakByForce", getBool("breakByForce"));
+  setDouble("breakEnergy", getDouble("breakEnergy"));
+  setBool("torsion", getBool("torsion"));
+}

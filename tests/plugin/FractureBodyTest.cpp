@@ -1,0 +1,260 @@
+// The fracture body node and its build: joints between face neighbours,
+// strengths from the threshold by clusters, groups and masses, the node's
+// twins.
+#include <maya/MPlug.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "FractureFixture.h"
+#include "engine/bodies/PrivateHardBody.h"
+
+namespace {
+
+using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
+using Cell = std::array<int, 3>;
+
+constexpr double kSingleTenth = 0.10000000149011612;
+
+class FractureBuild : public FractureTest {
+ protected:
+  /// The block made a fracture body; its node.
+  FractureBodyNode& builtBlock() {
+    block = makeBlock();
+    EXPECT_TRUE(fracture(block));
+    return fractureNode();
+  }
+  static double strength(const SceneStress& joint) { return joint.getForceStrength(); }
+  /// Sets an int attribute of the fracture body node and pulls its twin.
+  static void setAndPull(const std::string& attribute, int value, const std::string& twin) {
+    run("setAttr ZovFractureBody." + attribute + " " + std::to_string(value));
+    run("getAttr ZovFractureBody." + twin);
+  }
+
+  std::vector<std::string> block;
+};
+
+TEST_F(FractureBuild, ABlockOfEightCubesGetsOneJointPerFaceNeighbourPair) {
+  FractureBodyNode& fb = builtBlock();
+  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody"});
+  EXPECT_EQ(nodesOfType("zovStressNode").size(), 12u);
+
+  // Face neighbours by brute force over the block's cells.
+  std::set<std::pair<Cell, Cell>> expected;
+  for (const std::string& a : block)
+    for (const std::string& b : block) {
+      const Cell ca = cellOf(a), cb = cellOf(b);
+      int differing = 0, apart = 0;
+      for (int k = 0; k < 3; ++k) {
+        differing += ca[k] != cb[k];
+        apart += std::abs(ca[k] - cb[k]);
+      }
+      if (differing == 1 && apart == 1 && ca < cb) expected.insert({ca, cb});
+    }
+  ASSERT_EQ(expected.size(), 12u);
+
+  std::set<std::pair<Cell, Cell>> found;
+  for (SceneStress* joint : joints(fb)) {
+    ASSERT_NE(joint, nullptr);
+    ASSERT_NE(joint->getJoint(), nullptr);
+    const DynamicStress& engine = *joint->getJoint();
+    EXPECT_EQ(joint->nodeName(), MString(engine.getName()));
+    EXPECT_EQ(joint->body1Name(), MString(engine.getCNode()->getShape().name));
+    EXPECT_EQ(joint->body2Name(), MString(engine.getPNode()->getShape().name));
+    const Cell a = cellOf(joint->body1Name().asChar()), b = cellOf(joint->body2Name().asChar());
+    EXPECT_NE(node(joint->body1Name().asChar()).isNull(), true);
+    found.insert({std::min(a, b), std::max(a, b)});
+    // The centre of the shared face.
+    float at[3];
+    joint->getPosition(at);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(at[k], 0.5 * (a[k] + b[k]) + 0.5, 1e-9) << joint->nodeName();
+    EXPECT_EQ(joint->getOwner(), &fb);
+  }
+  EXPECT_EQ(found, expected);
+
+  // The pieces are locked and owned; the fracture body is one body in the world.
+  double pieceMass = 0.0;
+  for (const std::string& name : block) {
+    EXPECT_TRUE(MFnDependencyNode(node(name)).isLocked()) << name;
+    EXPECT_TRUE(MPlug(node(name), rigidBodyNode::mass).isLocked()) << name;
+    EXPECT_EQ(bodyNode(name).fractureBodyNode(), &fb) << name;
+    pieceMass += bodyNode(name).engineBody(false)->getMass();
+  }
+  EXPECT_TRUE(bodyNode(block[0]).isFirstPiece());
+  FractureBody* body = fb.getFractureBody();
+  ASSERT_NE(body, nullptr);
+  EXPECT_EQ(worldBodies(), 1);
+  EXPECT_TRUE(theWorld->containsBody(body));
+  EXPECT_NEAR(body->getMass(), pieceMass, 1e-9 * pieceMass);
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(body->getDyn().position[k], 1.0, 1e-9);
+}
+
+TEST_F(FractureBuild, StrengthsAreTheThresholdExceptAcrossClusterLabels) {
+  FractureBodyNode& fb = builtBlock();
+  ASSERT_GT(fb.getFractureBody()->clusterIdOf(), 0u);
+  for (SceneStress* joint : joints(fb)) {
+    const DynamicStress& engine = *joint->getJoint();
+    const bool acrossLabels = engine.getCNode()->getShape().tag != engine.getPNode()->getShape().tag;
+    EXPECT_EQ(strength(*joint), acrossLabels ? 0.0 : 50.0) << joint->nodeName();
+    EXPECT_EQ(engine.get_break_tolerance(), strength(*joint));
+  }
+  setAndPull("randomThreshold", 0, "ca_randomThreshold");
+  for (SceneStress* joint : joints(fb)) EXPECT_EQ(strength(*joint), 50.0) << joint->nodeName();
+}
+
+TEST_F(FractureBuild, RandomThresholdsLabelByTensAndZeroExactlyTheJointsAcrossLabels) {
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  const std::uint32_t depth = body.clusterIdOf();
+  const struct { int value, step; } cases[] = {{0, 0}, {9, 0}, {10, 10}, {45, 40}, {99, 90}, {100, 100}};
+  for (const auto& c : cases) {
+    // Through another value, so that the twin computes again.
+    setAndPull("randomThreshold", c.value == 50 ? 60 : 50, "ca_randomThreshold");
+    setAndPull("randomThreshold", c.value, "ca_randomThreshold");
+    EXPECT_EQ(fb.getRandomThresholdStep(), c.step) << c.value;
+    // The labels are those of the engine's labelling at n = depth * step / 100.
+    std::map<const PrivateHardBody*, std::int32_t> labels;
+    for (PrivateHardBody* piece : valuesOf(body.getPieces())) labels[piece] = piece->getShape().tag;
+    body.labelClusters(static_cast<std::uint32_t>(depth * c.step / 100));
+    for (PrivateHardBody* piece : valuesOf(body.getPieces()))
+      EXPECT_EQ(piece->getShape().tag, labels[piece]) << c.value;
+    for (SceneStress* joint : joints(fb)) {
+      const DynamicStress& engine = *joint->getJoint();
+      const bool across = labels[engine.getCNode()] != labels[engine.getPNode()];
+      EXPECT_EQ(strength(*joint), across ? 0.0 : 50.0) << c.value << " " << joint->nodeName();
+    }
+  }
+}
+
+TEST_F(FractureBuild, GroupsWeakenAndStaticPiecesFreeTheirJoints) {
+  FractureBodyNode& fb = builtBlock();
+  // Two shatter groups: the cubes at x = 0 and those at x = 1.
+  for (const std::string& name : block) bodyNode(name).setGroupId(cellOf(name)[0]);
+  setAndPull("randomThreshold", 0, "ca_randomThreshold");
+  for (SceneStress* joint : joints(fb)) {
+    const bool across = cellOf(joint->body1Name().asChar())[0] != cellOf(joint->body2Name().asChar())[0];
+    EXPECT_EQ(strength(*joint), across ? 50.0 * kSingleTenth : 50.0) << joint->nodeName();
+  }
+  // A static piece holds nothing.
+  bodyNode(block[0]).engineBody(false)->enableStatic();
+  setAndPull("randomThreshold", 10, "ca_randomThreshold");
+  setAndPull("randomThreshold", 0, "ca_randomThreshold");
+  int touching = 0;
+  for (SceneStress* joint : joints(fb)) {
+    const bool touches = joint->body1Name() == block[0].c_str() || joint->body2Name() == block[0].c_str();
+    touching += touches;
+    if (touches)
+      EXPECT_EQ(strength(*joint), 0.0) << joint->nodeName();
+    else
+      EXPECT_GT(strength(*joint), 0.0) << joint->nodeName();
+  }
+  EXPECT_EQ(touching, 3);
+}
+
+TEST_F(FractureBuild, StressToMassScalesByThePairsMassAgainstTheMean) {
+  block = makeBlock();
+  // The first cube weighs twice the others.
+  run("setAttr " + block[0] + ".mass 2; getAttr " + block[0] + ".ca_rigidBodyParam");
+  ASSERT_TRUE(fracture(block));
+  FractureBodyNode& fb = fractureNode();
+  setAndPull("randomThreshold", 0, "ca_randomThreshold");
+  const std::vector<SceneStress*> all = joints(fb);
+  const auto massOf = [&](const MString& name) { return name == block[0].c_str() ? 2.0 : 1.0; };
+  double mean = 0.0;
+  for (SceneStress* joint : all) mean += 0.5 * (massOf(joint->body1Name()) + massOf(joint->body2Name()));
+  mean /= static_cast<double>(all.size());
+  bool someScaled = false;
+  for (SceneStress* joint : all) {
+    const double m = massOf(joint->body1Name()) + massOf(joint->body2Name());
+    double r = std::sqrt(m / 2.0 / mean);
+    if (r < 0.3) r = 0.0;
+    const double f = std::min(1.0, r);
+    someScaled = someScaled || f < 1.0;
+    EXPECT_NEAR(strength(*joint), 50.0 * f, 1e-12) << joint->nodeName();
+    EXPECT_TRUE(joint->isEnabled());
+    EXPECT_TRUE(joint->hasTorsion());
+  }
+  EXPECT_TRUE(someScaled);
+
+  // Equal masses keep the strengths.
+  run("setAttr ZovFractureBody.stress2mass 0; getAttr ZovFractureBody.ca_stress2mass");
+  for (SceneStress* joint : all) EXPECT_EQ(strength(*joint), 50.0);
+}
+
+TEST_F(FractureBuild, StressToMassWithoutAJointBetweenMovingPiecesLeavesFiniteStrengths) {
+  FractureBodyNode& fb = builtBlock();
+  for (const std::string& name : block) bodyNode(name).engineBody(false)->enableStatic();
+  fb.applyJointForce();
+  for (SceneStress* joint : joints(fb)) {
+    EXPECT_TRUE(std::isfinite(strength(*joint))) << joint->nodeName();
+    EXPECT_EQ(strength(*joint), 0.0);
+    EXPECT_TRUE(joint->isEnabled());
+  }
+}
+
+TEST_F(FractureBuild, TwinsAnswerTrueButSelectionAndStressDisplayTheirValues) {
+  builtBlock();
+  const char* const twins[] = {
+      "ca_initialVelocity", "ca_initialSpin", "ca_stressThreshold", "ca_randomThreshold", "ca_propStyle", "ca_enabled",
+      "ca_firstHit",        "ca_stress2mass", "ca_unbreakable",     "ca_secCracks",       "ca_mass",      "ca_friction",
+      "ca_bounciness",      "ca_airdamping",  "ca_angdamping",      "ca_forceFields",     "ca_passive",   "ca_index"};
+  zovhost::testing::clearLogs();
+  for (bool released : {false, true}) {
+    if (released) fractureNode().release();
+    for (const char* twin : twins) {
+      // Each twin computes again after its input changed.
+      run(std::string("dgdirty ZovFractureBody.") + twin);
+      EXPECT_EQ(getDouble(std::string("ZovFractureBody.") + twin), 1.0) << twin << " released " << released;
+    }
+    for (int value : {1, 0}) {
+      run("setAttr ZovFractureBody.selected " + std::to_string(value));
+      EXPECT_EQ(getDouble("ZovFractureBody.ca_selected"), value);
+      run("setAttr ZovFractureBody.displayStressses " + std::to_string(value));
+      EXPECT_EQ(getDouble("ZovFractureBody.ca_disStresses"), value);
+    }
+  }
+  for (const auto& message : zovhost::testing::messages()) EXPECT_NE(message.kind, MessageKind::Error) << message.text;
+  EXPECT_EQ(fractureNode().getFractureBody(), nullptr);
+}
+
+TEST_F(FractureBuild, FirstHitOffClearsTheFlagAndPutsTheBodyBackEnabled) {
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  setAndPull("firstHitActive", 1, "ca_firstHit");
+  EXPECT_TRUE(body.isFirstHit(false));
+  theWorld->removeBody(&body);
+  run("setAttr ZovFractureBody.enabled 0");
+  setAndPull("firstHitActive", 0, "ca_firstHit");
+  EXPECT_FALSE(body.isFirstHit(false));
+  EXPECT_TRUE(theWorld->containsBody(&body));
+  EXPECT_EQ(getDouble("ZovFractureBody.enabled"), 1.0);
+  EXPECT_EQ(getDouble("ZovFractureBody.index"), static_cast<double>(body.getShape().id));
+}
+
+TEST_F(FractureBuild, ParametersReachTheEngineBody) {
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  run("setAttr ZovFractureBody.friction 0.25; getAttr ZovFractureBody.ca_friction");
+  run("setAttr ZovFractureBody.bounciness 0.5; getAttr ZovFractureBody.ca_bounciness");
+  run("setAttr ZovFractureBody.linearDamping 0.5; getAttr ZovFractureBody.ca_airdamping");
+  run("setAttr ZovFractureBody.unbreakable 1; getAttr ZovFractureBody.ca_unbreakable");
+  run("setAttr ZovFractureBody.propStyle 1; getAttr ZovFractureBody.ca_propStyle");
+  run("setAttr ZovFractureBody.passive 1; getAttr ZovFractureBody.ca_passive");
+  EXPECT_EQ(body.getFrictionCoeff(), 0.25);
+  EXPECT_EQ(body.getRestitutionCoeff(), 0.5);
+  EXPECT_EQ(body.getAirDampingCoeff(), 0.5 * kSingleTenth);
+  EXPECT_FALSE(body.isBreakable());
+  EXPECT_EQ(body.getPropagationType(), 1);
+  EXPECT_TRUE(body.isStatic());
+  run("setAttr ZovFractureBody.stressThreshold 80; getAttr ZovFractureBody.ca_stressThreshold");
+  EXPECT_EQ(body.getGlobalStressThreshold(), 80.0);
+  run("setAttr ZovFractureBody.mass 3; getAttr ZovFractureBody.ca_mass");
+  EXPECT_NEAR(body.getMass(), 3.0, 1e-6);
+  EXPECT_NEAR(body.getSecImpactsReferenceMass(), 3.0, 1e-6);
+}
+
+}  // namespace
