@@ -21,6 +21,8 @@ struct HostSettings;
 struct Word {
   std::string text;
   bool quoted = false;
+  /// One element of an array value given as an argument.
+  bool element = false;
 };
 
 /// One command of a line as parsed: its name and words.

@@ -7,6 +7,9 @@
 #include "core/Logs.h"
 #include "interpreter/HostArgs.h"
 #include "interpreter/HostSettings.h"
+#include "interpreter/ScriptValue.h"
+
+#include <string>
 
 namespace zovhost {
 
@@ -139,9 +142,18 @@ MStatus displayColorCommand(HostCall& call) {
 /// Commands whose effect lies in the host's user interface: they succeed and are recorded.
 MStatus acceptedCommand(HostCall&) { return MS::kSuccess; }
 
+/// A word as print writes it: a number written in the script (not quoted)
+/// as the host writes numbers, anything else as it is.
+std::string printedWord(const Word& word) {
+  double value = 0.0;
+  if (!word.quoted && parseDouble(word.text, value)) return shortestNumber(value);
+  return word.text;
+}
+
+/// print writes its value; an array one element a line.
 MStatus printCommand(HostCall& call) {
   std::string text;
-  for (const Word& word : call.call.words) text += word.text;
+  for (const Word& word : call.call.words) text += printedWord(word) + (word.element ? "\n" : "");
   messageLog().message(MessageKind::Print, text);
   return MS::kSuccess;
 }
