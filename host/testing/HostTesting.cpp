@@ -67,6 +67,10 @@ MObject pluginObject(const std::string& name) {
   return MObject(testPlugins().back());
 }
 
+void holdProgressWindow(bool held) { host().settings.progressWindow.reserved = held; }
+bool progressWindowHeld() { return host().settings.progressWindow.reserved; }
+void cancelProgressAfter(int checks) { host().settings.progressWindow.cancelAfterChecks = checks; }
+
 void setQueryAnswer(const std::string& line, const std::string& answer) { host().settings.queryAnswers[line] = answer; }
 
 void setProcedure(const std::string& name, const std::string& result) { host().settings.procedures[name] = result; }

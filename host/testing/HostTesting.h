@@ -41,6 +41,14 @@ void setScrubbing(bool scrubbing);
 /// The host's "busy" condition.
 void setBusy(bool busy);
 
+/// Another tool holds the progress window (or gives it up).
+void holdProgressWindow(bool held);
+/// Whether the progress window is reserved.
+bool progressWindowHeld();
+/// The user cancels: the progress window's isCancelled answers false this
+/// many times in each run, then true; -1 (the default) never cancels.
+void cancelProgressAfter(int checks);
+
 /// Makes the next registration of this node type, command or draw
 /// classification fail once.
 void injectRegistrationFailure(const std::string& name);

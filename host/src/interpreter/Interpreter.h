@@ -146,6 +146,7 @@ class Interpreter {
 /// areas above it register theirs through addHostCommand.
 void addSceneCommands(Interpreter& interpreter);
 void addAttributeCommands(Interpreter& interpreter);
+void addConnectionQueryCommands(Interpreter& interpreter);
 void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
 void addFieldCommands(Interpreter& interpreter);

@@ -1,7 +1,7 @@
 // Host commands about the host's own state, answered from its settings:
 // upAxis, grid, window, modelEditor, optionVar, displayColor, and the
 // commands whose only effect here is to be recorded (savePrefs, dynPref, ogs,
-// refresh, textScrollList, polyOptions), plus print, warning, error and
+// refresh, textScrollList, polyOptions, waitCursor), plus print, warning, error and
 // confirmDialog.
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
@@ -211,6 +211,7 @@ void addQueryCommands(Interpreter& interpreter) {
   // lines run; there is no interface or display to change here.
   interpreter.addHostCommand("textScrollList", acceptedCommand);
   interpreter.addHostCommand("polyOptions", acceptedCommand);
+  interpreter.addHostCommand("waitCursor", acceptedCommand);
   interpreter.addHostCommand("print", printCommand);
   interpreter.addHostCommand("warning", warningCommand);
   interpreter.addHostCommand("error", errorCommand);
