@@ -67,6 +67,13 @@ MObject pluginObject(const std::string& name) {
   return MObject(testPlugins().back());
 }
 
+void holdProgressWindow(bool held) { host().settings.progressWindow.reserved = held; }
+bool progressWindowHeld() { return host().settings.progressWindow.reserved; }
+void cancelProgressAfter(int checks) { host().settings.progressWindow.cancelAfterChecks = checks; }
+void failProgressCall(int call) { host().settings.progressWindow.failingCall = call; }
+std::string lastProgressTitle() { return host().settings.progressWindow.lastTitle; }
+std::vector<int> lastProgressValues() { return host().settings.progressWindow.lastProgress; }
+
 void setQueryAnswer(const std::string& line, const std::string& answer) { host().settings.queryAnswers[line] = answer; }
 
 void setProcedure(const std::string& name, const std::string& result) { host().settings.procedures[name] = result; }

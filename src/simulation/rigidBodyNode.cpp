@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "src/fracture/fractureBodyNode.h"
 #include "src/meshes/engineMeshOutput.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
@@ -347,6 +348,8 @@ void rigidBodyNode::releaseBody() {
 }
 
 void rigidBodyNode::dropBody() {
+  // The fracture body lets the piece go before its body does.
+  if (fractureOwner != nullptr) fractureOwner->removePiece(this, false);
   body.reset();
   stressColors.clear();
   if (zovSolverNode* owner = linkedSolver()) {
@@ -360,6 +363,10 @@ void rigidBodyNode::dropBody() {
     keys.outTangents.clear();
     keys.count = 0;
   }
+}
+
+bool rigidBodyNode::isPieceAnimated() const {
+  return fractureOwner != nullptr && fractureOwner->hasAnimatedParentNode();
 }
 
 void rigidBodyNode::setFractureOwner(FractureBodyNode* owner, bool first) {

@@ -7,6 +7,27 @@
 
 namespace zovhost {
 
+/// The host's progress window, and how a test makes the user answer it.
+struct ProgressWindowState {
+  bool reserved = false;
+  bool started = false;
+  bool interruptable = false;
+  int minValue = 0;
+  int maxValue = 100;
+  int progress = 0;
+  std::string title;
+  std::string status;
+  /// isCancelled answers false this many times, then true; -1: never true.
+  int cancelAfterChecks = -1;
+  int checks = 0;
+  /// The call (counted from 1 in each run) that fails; 0: none fails.
+  int failingCall = 0;
+  int calls = 0;
+  /// The title and the progress values of the last run, kept after it ends.
+  std::string lastTitle;
+  std::vector<int> lastProgress;
+};
+
 /// The host's own state that host command lines query or change: up axis,
 /// grid, open windows, panel renderers, option variables, display colours,
 /// script procedures, and exact answers that tests give to query lines.
@@ -27,6 +48,7 @@ struct HostSettings {
   std::vector<std::string> pluginPath;
   /// The scene file's name ("file -rename", "file -open").
   std::string sceneName;
+  ProgressWindowState progressWindow;
 };
 
 /// The host's settings; owned by the host's composition root.
