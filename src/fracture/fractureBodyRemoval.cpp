@@ -203,11 +203,12 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
       found = true;
     }
   }
+  // Unlocked first: the link of a locked node cannot be broken.
+  MFnDependencyNode(piece->thisMObject()).setLocked(false);
+  piece->setParamsLocked(false);
   MDGModifier& dg = dgModifier();
   dg.disconnect(MPlug(thisMObject(), rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
   dg.doIt();
-  MFnDependencyNode(piece->thisMObject()).setLocked(false);
-  piece->setParamsLocked(false);
   piece->setFractureOwner(nullptr, false);
 }
 
