@@ -3,9 +3,11 @@
 #include <maya/MGlobal.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "geometry/MassProperties.h"
+#include "math/Tolerances.h"
 
 bool isCentreUnset(const double centre[3]) {
   return centre[0] <= kUnsetCentre && centre[1] <= kUnsetCentre && centre[2] <= kUnsetCentre;
@@ -38,4 +40,20 @@ void nameBody(HardBody& body, const MString& nodeName) {
   char* name = body.getShape().name;
   std::strncpy(name, nodeName.asChar(), kBodyNameLength - 1);
   name[kBodyNameLength - 1] = '\0';
+}
+
+bool finiteAsFloat(double value) { return std::fabs(value) <= zov::kMaxFloat; }
+
+bool finiteAsFloat(const MVector& value) {
+  return finiteAsFloat(value.x) && finiteAsFloat(value.y) && finiteAsFloat(value.z);
+}
+
+MString numberText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+MString vectorText(const MVector& value) {
+  return "(" + numberText(value.x) + ", " + numberText(value.y) + ", " + numberText(value.z) + ")";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <maya/MString.h>
+#include <maya/MVector.h>
 
 #include <cstdint>
 
@@ -32,6 +33,15 @@ bool bodyMassOf(const ZOVmesh& mesh, bool fittedToHostScale, const MString& node
 
 /// Gives the body its node's name, cut to the engine's name length.
 void nameBody(HardBody& body, const MString& nodeName);
+
+/// Whether the value is a finite number once narrowed to single precision,
+/// as the engine takes masses, velocities and gravity.
+bool finiteAsFloat(double value);
+bool finiteAsFloat(const MVector& value);
+/// A number as messages write it: "-5", "1e+300", "inf".
+MString numberText(double value);
+/// A vector as messages write it: "(0, -inf, 0)".
+MString vectorText(const MVector& value);
 
 /// Serial numbers of one kind of body node: handed out two apart from a
 /// first value, each body taking the odd one after its pair's start.

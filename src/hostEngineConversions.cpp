@@ -59,6 +59,19 @@ MMatrix poseMatrix(const MVector& translation, const MQuaternion& rotation) {
 
 MMatrix poseMatrix(const FloatPose& pose) { return poseMatrix(pose.translationVector(), pose.rotationQuaternion()); }
 
+MMatrix poseMatrix(const MVector& translation, const MQuaternion& rotation, const MVector& scale) {
+  MTransformationMatrix pose;
+  const double factors[3] = {scale.x, scale.y, scale.z};
+  pose.setScale(factors, MSpace::kTransform);
+  pose.rotateTo(rotation);
+  pose.setTranslation(translation, MSpace::kTransform);
+  return pose.asMatrix();
+}
+
+MMatrix poseMatrix(const FloatPose& pose, const float scale[3]) {
+  return poseMatrix(pose.translationVector(), pose.rotationQuaternion(), MVector(scale[0], scale[1], scale[2]));
+}
+
 MMatrix bodyPoseMatrix(const HardBody& body) {
   return poseMatrix(toHost(body.getDyn().position), toHost(body.getDyn().orientationQuat));
 }

@@ -63,6 +63,10 @@ FloatPose poseOf(const MMatrix& matrix, float scale[3] = nullptr);
 /// The pose matrix: rotation, then translation.
 MMatrix poseMatrix(const MVector& translation, const MQuaternion& rotation);
 MMatrix poseMatrix(const FloatPose& pose);
+/// The pose matrix with a scale applied first, as poseOf splits a matrix:
+/// rebuilds the matrix a pose and its scale came from (shear aside).
+MMatrix poseMatrix(const MVector& translation, const MQuaternion& rotation, const MVector& scale);
+MMatrix poseMatrix(const FloatPose& pose, const float scale[3]);
 /// The matrix of an engine body's position and orientation.
 MMatrix bodyPoseMatrix(const HardBody& body);
 /// An engine body's position and orientation with a scale: the scale and

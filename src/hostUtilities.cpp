@@ -32,17 +32,6 @@ void setStatus(MStatus* status, MStatus value) {
   if (status) *status = value;
 }
 
-/// The first mesh shape directly below a transform path; false without one.
-bool firstMeshBelow(const MDagPath& transform, MDagPath& shape) {
-  for (unsigned int i = 0; i < transform.childCount(); ++i) {
-    const MObject child = transform.child(i);
-    if (child.apiType() != MFn::kMesh) continue;
-    shape = transform;
-    return static_cast<bool>(shape.push(child));
-  }
-  return false;
-}
-
 /// 1 when the transform's first mesh meets the box, else 0.
 int meshMeetsBox(const MDagPath& transform, const MBoundingBox& box) {
   MDagPath shape;
@@ -188,6 +177,16 @@ bool findMayaRigidBodyChild(const MObject& node, MObject& child) {
 bool findChildOfType(const MObject& node, MObject& child) {
   return findChild(
       node, [](const MFnDependencyNode& fn) { return fn.typeId() == MTypeId(kRigidBodyTypeId); }, child);
+}
+
+bool firstMeshBelow(const MDagPath& transform, MDagPath& shape) {
+  for (unsigned int i = 0; i < transform.childCount(); ++i) {
+    const MObject child = transform.child(i);
+    if (child.apiType() != MFn::kMesh) continue;
+    shape = transform;
+    return static_cast<bool>(shape.push(child));
+  }
+  return false;
 }
 
 int meshBoundsIntersect(const MDagPath& parent, const MBoundingBox& box) {

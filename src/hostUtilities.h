@@ -55,6 +55,8 @@ MStatus disconnectAllConnections(const MPlug& plug, MDGModifier& modifier);
 bool findMayaRigidBodyChild(const MObject& node, MObject& child);
 /// The first child of a DAG node that is a simulated rigid body (zovRigidBody).
 bool findChildOfType(const MObject& node, MObject& child);
+/// The first mesh shape directly below a transform path; false without one.
+bool firstMeshBelow(const MDagPath& transform, MDagPath& shape);
 /// How many transforms directly below the path have a first mesh shape whose
 /// box, moved by the transform path's exclusive matrix, meets the box.
 int meshBoundsIntersect(const MDagPath& parent, const MBoundingBox& box);

@@ -104,7 +104,10 @@ MStatus addAttributes(std::initializer_list<NodeAttribute> table) {
   for (const NodeAttribute& row : table) row.handle = row.attribute;
   for (const NodeAttribute& row : table) {
     const MStatus status = MPxNode::addAttribute(row.handle);
-    if (!status) return status;
+    if (!status) {
+      if (row.failure != nullptr) status.perror(row.failure);
+      return status;
+    }
   }
   return MS::kSuccess;
 }

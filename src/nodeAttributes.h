@@ -96,9 +96,12 @@ MObject enumAttribute(const char* longName, const char* shortName, short initial
 struct NodeAttribute {
   MObject& handle;
   MObject attribute;
+  /// Printed with the host's status when the attribute cannot be added; null
+  /// prints nothing.
+  const char* failure = nullptr;
 };
 
 /// Keeps each attribute in its handle and adds it to the node type being
-/// initialised, in the table's order; the first failure ends it and is
-/// answered.
+/// initialised, in the table's order; the first failure ends it, printing
+/// its row's failure line, and is answered.
 MStatus addAttributes(std::initializer_list<NodeAttribute> table);

@@ -25,6 +25,9 @@
 #include "src/fracture/sceneStress.h"
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
+#include "src/shatter/adquireShatterCmd.h"
+#include "src/shatter/shatterCmd.h"
+#include "src/shatter/voronoiNode.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/computeRotDistCmd.h"
 #include "src/simulation/connectForceFieldsCmd.h"
@@ -80,6 +83,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      false},
     {"zovCracker", &zovCrackerNode::id, zovCrackerNode::creator, zovCrackerNode::initialize, MPxNode::kLocatorNode,
      nullptr, false},
+    {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
+     "drawdb/geometry/voronoiPoints", false},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
@@ -118,6 +123,8 @@ const std::vector<CommandRow> kCommands = {
     {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
     {"zovFractureBody", FractureBodyCmd::creator, FractureBodyCmd::newSyntax, false},
     {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
+    {"zovShatter", shatterCmd::creator, shatterCmd::newSyntax, false},
+    {"zovAdqShatter", adquireShatterCmd::creator, adquireShatterCmd::newSyntax, false},
     {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
     {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
     {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},

@@ -11,6 +11,7 @@
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -20,6 +21,7 @@
 #include "src/fracture/fractureBodyNode.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/voronoiNode.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyCmd.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -38,9 +40,10 @@ constexpr double kStressColourNodes = 4.0;
 
 int frameOf(const MTime& time) { return static_cast<int>(std::trunc(time.value())); }
 
-double versionOf(const MObject& solver) {
+/// A node's version text as a number.
+double versionOf(const MObject& node, const MObject& versionAttribute) {
   MString text;
-  MPlug(solver, zovSolverNode::version).getValue(text);
+  MPlug(node, versionAttribute).getValue(text);
   return std::atof(text.asChar());
 }
 
@@ -117,6 +120,27 @@ void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
     if (rigid->isAnimated(rigidBodyNode::kTransformAnimated) || !parentTransformPath(node, transform)) continue;
     linkPivotHelpers(node, transform.node(), modifier);
     rigid->pullAll();
+  }
+}
+
+/// Voronoi nodes of an opened scene: new nodes are numbered above the stored
+/// ones, and the seeds of records from before 4.0, kept in world space, are
+/// brought into the space of the mesh that drives them.
+void upgradeVoronoiNodes() {
+  for (MItDependencyNodes it(MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
+    voronoiNode* node = userNodeOf<voronoiNode>(it.thisNode());
+    if (!node) continue;
+    const double version = versionOf(node->thisMObject(), voronoiNode::version);
+    voronoiNode::setIndexCounter(std::max(voronoiNode::indexCounter(), voronoiNode::getIndex(node) + 1));
+    if (version >= kModuleVersion) continue;
+    const MPlug inShape = MFnDependencyNode(node->thisMObject()).findPlug("inShape");
+    if (!inShape.isNull()) {
+      const MObject source = sourceNodeOf(inShape);
+      MDagPath shape;
+      if (!source.isNull() && MDagPath::getAPathTo(source, shape) && shape.isValid())
+        voronoiNode::transformVoroPoints(node, shape.exclusiveMatrix().inverse());
+    }
+    MPlug(node->thisMObject(), voronoiNode::version).setValue(MString(kModuleVersionText));
   }
 }
 
@@ -231,10 +255,11 @@ void onSceneReset(void*) {
 
 void onSceneOpened(void*) {
   g_sceneLoading = false;
+  upgradeVoronoiNodes();
   const MObject solver = findSolverNode();
   zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
   if (node == nullptr) return;
-  const double version = versionOf(solver);
+  const double version = versionOf(solver, zovSolverNode::version);
   if (version < kModuleVersion) {
     MDGModifier modifier;
     MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));

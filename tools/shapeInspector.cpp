@@ -40,7 +40,14 @@
 #include <cstdio>
 #include <string>
 
+#include <maya/MDagPath.h>
+#include <maya/MFnMesh.h>
+#include <maya/MStringArray.h>
+
+#include "engine/MeshFactory.h"
 #include "engine/PublicWorld.h"
+#include "geometry/MassProperties.h"
+#include "src/meshes/meshConversion.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
 
@@ -52,6 +59,7 @@ const char* const kCommandName = "inspectCollisionShape";
 const char* const kBodyCommandName = "inspectRigidBody";
 const char* const kWorldCommandName = "inspectWorld";
 const char* const kTransformCommandName = "inspectTransform";
+const char* const kShardsCommandName = "inspectShards";
 
 const char* kindName(eHBodyType kind) {
   switch (kind) {
@@ -168,6 +176,42 @@ class InspectWorldCmd : public MPxCommand {
   }
 };
 
+/// inspectShards GROUP: prints the number of meshes under the group's
+/// children and their summed volume (four decimals), from the meshes as the
+/// shatter tools read them.
+class InspectShardsCmd : public MPxCommand {
+ public:
+  static void* creator() { return new InspectShardsCmd; }
+
+  MStatus doIt(const MArgList& arguments) override {
+    MSelectionList list;
+    MDagPath group;
+    if (arguments.length() != 1 || !list.add(arguments.asString(0)) || !list.getDagPath(0, group)) {
+      MGlobal::displayError("inspectShards: name one group");
+      return MS::kFailure;
+    }
+    int shards = 0;
+    double volume = 0.0;
+    for (unsigned int c = 0; c < group.childCount(); ++c) {
+      MDagPath shard = group;
+      shard.push(group.child(c));
+      if (!shard.extendToShape() || !shard.hasFn(MFn::kMesh)) continue;
+      MFnMesh mesh(shard);
+      MStringArray uvSets;
+      ZOV_DFmesh* engine = mayaMeshToEngineMesh(mesh, MIntArray(), uvSets, MString());
+      if (!engine) continue;
+      ++shards;
+      volume += meshVolume(*engine);
+      deleteDFmesh(&engine);
+    }
+    MGlobal::displayInfo((group.partialPathName().asChar() + std::string(": ") + std::to_string(shards) +
+                          " shards of volume " + fixed(volume))
+                             .c_str());
+    setResult(shards);
+    return MS::kSuccess;
+  }
+};
+
 class InspectTransformCmd : public MPxCommand {
  public:
   static void* creator() { return new InspectTransformCmd; }
@@ -203,7 +247,8 @@ extern "C" MStatus initializePlugin(MObject object) {
   const MStatus bodies = plugin.registerCommand(kBodyCommandName, InspectRigidBodyCmd::creator);
   const MStatus world = plugin.registerCommand(kWorldCommandName, InspectWorldCmd::creator);
   const MStatus transforms = plugin.registerCommand(kTransformCommandName, InspectTransformCmd::creator);
-  for (const MStatus& status : {shapes, bodies, world})
+  const MStatus shards = plugin.registerCommand(kShardsCommandName, InspectShardsCmd::creator);
+  for (const MStatus& status : {shapes, bodies, world, shards})
     if (!status) return status;
   return transforms;
 }
@@ -211,11 +256,12 @@ extern "C" MStatus initializePlugin(MObject object) {
 extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
   MFnPlugin plugin(object);
+  const MStatus shards = plugin.deregisterCommand(kShardsCommandName);
   const MStatus transforms = plugin.deregisterCommand(kTransformCommandName);
   const MStatus world = plugin.deregisterCommand(kWorldCommandName);
   const MStatus bodies = plugin.deregisterCommand(kBodyCommandName);
   const MStatus shapes = plugin.deregisterCommand(kCommandName);
-  for (const MStatus& status : {shapes, bodies, world})
+  for (const MStatus& status : {shapes, bodies, world, shards})
     if (!status) return status;
   return transforms;
 }

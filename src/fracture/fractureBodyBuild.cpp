@@ -19,6 +19,7 @@
 #include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/voronoiNode.h"
 #include "src/simulation/rigidBodyNode.h"
 
 bool FractureBodyNode::build(bool nearest) {
@@ -32,6 +33,11 @@ bool FractureBodyNode::build(bool nearest) {
     body->addUniqueToList(static_cast<PrivateHardBody*>(piece->engineBody(true)));
     // Pieces from one shatter share its group; the others have none.
     piece->setGroupId(-1);
+    MDagPath above;
+    MObject record;
+    MDagPath group;
+    if (parentTransformPath(piece->thisMObject(), above) && above.pop() && findVoronoiChild(above, record, group))
+      piece->setGroupId(voronoiNode::getIndex(userNodeOf<voronoiNode>(record)));
   }
   if (pieces.empty()) return false;
 

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 #include "engine/FractureFactory.h"
@@ -20,6 +19,7 @@
 #include "src/fracture/sceneStress.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/progressReservation.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {
@@ -28,39 +28,22 @@ const char* const kSourceName = "..\\src\\fractureBodyNode";
 const char* const kRebuildTitle = "Building up ZOV Fracture bodies..";
 constexpr int kFullProgress = 100;
 
-/// A failed progress-window call is reported and the rebuild goes on.
-void reportProgressError(const MStatus& status, int line) {
-  if (status) return;
-  std::cerr << "\nAPI error detected in " << kSourceName << " at line " << line << "\n";
-  status.perror("");
-}
-
-/// The progress window for one rebuild, given back on every way out.
+/// The progress window for one rebuild; nothing when another tool holds it.
 class RebuildProgress {
  public:
-  RebuildProgress() : held(MProgressWindow::reserve()) {
-    if (!held) return;
-    reportProgressError(MProgressWindow::setProgressRange(0, kFullProgress), __LINE__);
-    reportProgressError(MProgressWindow::setTitle(kRebuildTitle), __LINE__);
-    reportProgressError(MProgressWindow::setInterruptable(false), __LINE__);
-    reportProgressError(MProgressWindow::startProgress(), __LINE__);
-    reportProgressError(MProgressWindow::setProgress(0), __LINE__);
+  RebuildProgress() {
+    if (reservation.reserve()) reservation.start(kFullProgress, kRebuildTitle, kSourceName, false);
   }
-  ~RebuildProgress() {
-    if (held) reportProgressError(MProgressWindow::endProgress(), __LINE__);
-  }
-  RebuildProgress(const RebuildProgress&) = delete;
-  RebuildProgress& operator=(const RebuildProgress&) = delete;
 
   /// Shows `value` when it is beyond what was shown.
   void advanceTo(int value) {
-    if (!held || value <= shown) return;
+    if (!reservation.isHeld() || value <= shown) return;
     shown = value;
-    reportProgressError(MProgressWindow::setProgress(value), __LINE__);
+    reportProgressError(MProgressWindow::setProgress(value), kSourceName, __LINE__);
   }
 
  private:
-  bool held;
+  ProgressReservation reservation;
   int shown = 0;
 };
 

@@ -240,9 +240,11 @@ ZOV_DFmesh* mayaMeshToEngineMesh(MFnMesh& host, const MIntArray& perFaceValues, 
       const unsigned int p = polygon.index();
       MVector normal;
       host.getPolygonNormal(static_cast<int>(p), normal, MSpace::kWorld);
-      if (degenerate(normal)) continue;
-      const std::uint32_t written = writePolygon(polygon, polygon.isConvex(), reader, *mesh, f);
       const int value = cutFaceValue(host, hasTags, p);
+      // A cut face of no area is a cap sliver that closes its shard: it stays, whole.
+      const bool sliver = degenerate(normal);
+      if (sliver && value < 1) continue;
+      const std::uint32_t written = writePolygon(polygon, sliver || polygon.isConvex(), reader, *mesh, f);
       const std::uint16_t flags = (value == 1 ? kCutFaceFlag : 0) | (value >= 2 ? kSecondCutFaceFlag : 0);
       finishPolygonFaces(*mesh, f, f + written, normal, faceByteOf(perFaceValues, p), flags);
       f += written;
@@ -303,12 +305,14 @@ ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray&
   };
 
   try {
+    const bool hasTags = host.hasBlindData(MFn::kMeshPolygonComponent, kCutFaceBlindDataId);
     std::uint32_t capacity = 0;
     for (polygon.reset(); !polygon.isDone(); polygon.next()) {
       const MVector normal = polygonNormal();
-      if (degenerate(normal)) continue;
+      const bool sliver = degenerate(normal);
+      if (sliver && cutFaceValue(host, hasTags, polygon.index()) < 1) continue;
       int triangles = 1;
-      if (!convex(normal)) polygon.numTriangles(triangles);
+      if (!sliver && !convex(normal)) polygon.numTriangles(triangles);
       capacity += static_cast<std::uint32_t>(std::max(triangles, 0));
     }
     unsigned int carried = 0;
@@ -321,16 +325,16 @@ ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray&
     copyNormals(normals, *mesh, matrix);
     if (colours) copyColours(host, nullptr, *mesh);
     copyUVs(host, uvSetNames, carried, *mesh);
-    const bool hasTags = host.hasBlindData(MFn::kMeshPolygonComponent, kCutFaceBlindDataId);
 
     const CornerReader reader{&uvSetNames, carried, colours, nullptr, colourCount};
     std::uint32_t f = 0;
     for (polygon.reset(); !polygon.isDone(); polygon.next()) {
       const unsigned int p = polygon.index();
       const MVector normal = polygonNormal();
-      if (degenerate(normal)) continue;
-      const std::uint32_t written = writePolygon(polygon, convex(normal), reader, *mesh, f);
       const int value = cutFaceValue(host, hasTags, p);
+      const bool sliver = degenerate(normal);
+      if (sliver && value < 1) continue;
+      const std::uint32_t written = writePolygon(polygon, sliver || convex(normal), reader, *mesh, f);
       const std::uint16_t flags = (value == 1 ? kCutFaceFlag : 0) | (value == 2 ? kSecondCutFaceFlag : 0);
       finishPolygonFaces(*mesh, f, f + written, normal, faceByteOf(perFaceValues, p), flags);
       f += written;

@@ -19,7 +19,8 @@
 // cut-face tags (`faceFlags`). Convex polygons stay whole; every other
 // polygon becomes the host's triangles of it, each with the polygon's
 // normal, byte and tags. Polygons whose normal is shorter than the
-// tolerance give no face.
+// tolerance give no face, unless they are cut faces: a cap sliver of no
+// area closes its shard and is kept whole (with its zero normal).
 //
 // Both converters return a new mesh that the caller frees with
 // `deleteDFmesh`, or null when the host mesh has no points or no face to

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "engine/MeshFactory.h"
+#include "engine/shatter/ShatterMeshOps.h"
 #include "src/meshes/cutFaceTags.h"
 #include "src/meshes/engineMeshOutput.h"
-#include "src/meshes/shardParts.h"
 
 namespace {
 
@@ -138,18 +138,25 @@ MStatus createShardBatch(ZOV_DFmesh* mesh, bool useCutMaterial, bool displayColo
     }
     return status;
   };
-  if (!shardFillsHull(*mesh)) {
-    std::vector<ZOV_DFmesh*> parts;
-    const int count = splitShardParts(*mesh, parts);
+  if (!isHullVolumeClose(mesh)) {
+    ZOV_DFmesh** parts = nullptr;
+    const std::int32_t count = splitDFmeshParts(mesh, &parts);
     if (count == 0) return MS::kFailure;
-    if (count >= 2) {
-      std::vector<DFmeshPtr> owned(parts.begin(), parts.end());
+    // The parts are handed back whenever the mesh had several pieces, also
+    // when folding flat pieces into their neighbours left one.
+    std::vector<DFmeshPtr> owned;
+    if (parts) {
+      for (std::int32_t i = 0; i < count; ++i) owned.emplace_back(parts[i]);
+      delete[] parts;
+    }
+    if (owned.size() >= 2) {
       MStatus result = MS::kFailure;
       for (size_t i = 0; i < owned.size(); ++i)
         result = makeOne(owned[i].get(), static_cast<std::uint32_t>(i) * kShardPartStride + shardNumber);
       return result;
     }
-    // One part, or a split that failed: the piece goes out whole.
+    if (owned.size() == 1) return makeOne(owned[0].get(), shardNumber);
+    // One piece, or a split that failed: the piece goes out whole.
   }
   return makeOne(mesh, shardNumber);
 }

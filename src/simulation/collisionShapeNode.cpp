@@ -9,10 +9,13 @@
 #include <maya/MPointArray.h>
 #include <maya/MVector.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "engine/MeshFactory.h"
+#include "geometry/MassProperties.h"
 #include "math/Tolerances.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
@@ -55,6 +58,33 @@ PolygonPlan planPolygon(const MItMeshPolygon& polygon) {
 void setFace(mesh_face& face, const int* vertices, unsigned int count) {
   face.numVertices = count;
   for (unsigned int k = 0; k < count; ++k) face.vertices[k] = static_cast<std::uint32_t>(vertices[k]);
+}
+
+void setVertices(ZOVmesh& shape, const MFloatPointArray& points) {
+  for (std::uint32_t v = 0; v < shape.numVertices; ++v) shape.vertices[v] = toEngine(points[v]);
+}
+
+/// Whether the world matrix behind the points mirrors the mesh: its volume
+/// in object space and in world space have opposite signs. A mesh that
+/// encloses no volume to speak of cannot tell, and counts as not mirrored.
+/// The mesh's vertices are left as they come.
+bool mirroredInWorld(ZOVmesh& shape, const MFloatPointArray& objectPoints, const MFloatPointArray& worldPoints) {
+  if (objectPoints.length() != worldPoints.length()) return false;
+  setVertices(shape, objectPoints);
+  const double objectVolume = meshVolume(shape);
+  setVertices(shape, worldPoints);
+  const double worldVolume = meshVolume(shape);
+  return std::fabs(objectVolume) >= zov::kTolerance && std::fabs(worldVolume) >= zov::kTolerance &&
+         (objectVolume < 0.0) != (worldVolume < 0.0);
+}
+
+/// Turns every face the other way round, normals included.
+void reverseFaces(ZOVmesh& shape) {
+  for (std::uint32_t f = 0; f < shape.numFaces; ++f) {
+    mesh_face& face = shape.faces[f];
+    std::reverse(face.vertices, face.vertices + face.numVertices);
+    shape.faceNormals[f] = -shape.faceNormals[f];
+  }
 }
 
 }  // namespace
@@ -153,8 +183,9 @@ void collisionShapeNode::onNodeRemoved(MObject& node, void*) {
 void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool flip) {
   MStatus status;
   MFnMesh mesh(meshData, &status);
-  MFloatPointArray points;
+  MFloatPointArray points, objectPoints;
   if (status) status = mesh.getPoints(points, MSpace::kWorld);
+  if (status) status = mesh.getPoints(objectPoints, MSpace::kObject);
   MItMeshPolygon polygons(meshData);
   std::vector<PolygonPlan> plans;
   std::uint32_t numFaces = 0;
@@ -180,7 +211,6 @@ void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool fl
   // A refilled mesh may be larger than the new geometry: only the new points
   // count, or stale ones would still shape hulls and volumes.
   shape.numVertices = numVertices;
-  for (std::uint32_t v = 0; v < numVertices; ++v) shape.vertices[v] = toEngine(points[v]);
 
   std::uint32_t written = 0;
   MIntArray corners;
@@ -222,4 +252,9 @@ void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool fl
     polygons.next();
   }
   shape.numFaces = written;
+  // A mirroring world matrix turns the faces inside out: the body takes the
+  // mirror in its mesh, wound outward again, rather than a negative volume.
+  const bool mirrored = mirroredInWorld(shape, objectPoints, points);
+  setVertices(shape, points);
+  if (mirrored) reverseFaces(shape);
 }

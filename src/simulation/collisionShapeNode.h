@@ -21,8 +21,9 @@
 /// Engine faces: a convex polygon of at most kMaxFaceCorners corners is one
 /// face; a larger convex polygon becomes a fan of triangles; a polygon that is
 /// not convex becomes the host's triangles. Every face carries its polygon's
-/// world normal, negated when the collision side is flipped; vertex order is
-/// never reversed.
+/// world normal, negated when the collision side is flipped. Vertex order
+/// follows the host's, except under a mirroring world matrix: those faces are
+/// turned round, normals too, so that the mesh stays wound outward.
 class collisionShapeNode : public MPxNode {
  public:
   /// Values of the `type` attribute.

@@ -10,9 +10,9 @@
 #include <maya/MGlobal.h>
 #include <maya/MViewport2Renderer.h>
 
-#include <cstdio>
-
+#include "src/bodySetup.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "src/hostEngineConversions.h"
 #include "src/meshes/engineMeshOutput.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
@@ -197,20 +197,20 @@ MStatus rigidBodyNode::compute(const MPlug& plug, MDataBlock& block) {
     moveCentreOfMass(block);
     invalidateSolverCache();
   } else if (plug == ca_initialVelocity) {
-    const float3& v = block.inputValue(initialVelocity).asFloat3();
+    const MVector v = acceptedMotion(block, initialVelocity, velocity, "initial velocity");
     if (body) {
-      body->setLinearVelocity(Mgc::MgcVector3(v[0], v[1], v[2]));
+      body->setLinearVelocity(toEngine(v));
       body->saveDynamics(kSaveLinearVelocity);
     }
-    block.outputValue(velocity).set3Float(v[0], v[1], v[2]);
+    block.outputValue(velocity).set3Float(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
     invalidateSolverCache();
   } else if (plug == ca_initialSpin) {
-    const float3& w = block.inputValue(initialSpin).asFloat3();
+    const MVector w = acceptedMotion(block, initialSpin, welocity, "initial spin");
     if (body) {
-      body->setAngularMomentum(Mgc::MgcVector3(w[0], w[1], w[2]));
+      body->setAngularMomentum(toEngine(w));
       body->saveDynamics(kSaveAngularVelocity);
     }
-    block.outputValue(welocity).set3Float(w[0], w[1], w[2]);
+    block.outputValue(welocity).set3Float(static_cast<float>(w.x), static_cast<float>(w.y), static_cast<float>(w.z));
     invalidateSolverCache();
   } else if (plug == ca_rigidBodyParam) {
     pushParameters(block);
@@ -232,6 +232,27 @@ MStatus rigidBodyNode::compute(const MPlug& plug, MDataBlock& block) {
   if (setValue) block.outputValue(plug).set(true);
   if (markClean) block.setClean(plug);
   return MS::kSuccess;
+}
+
+MVector rigidBodyNode::acceptedMotion(MDataBlock& block, const MObject& attribute, const MObject& kept,
+                                      const char* what) {
+  const float3& given = block.inputValue(attribute).asFloat3();
+  const MVector value(given[0], given[1], given[2]);
+  if (finiteAsFloat(value)) return value;
+  const float3& last = block.outputValue(kept).asFloat3();
+  const MVector previous(last[0], last[1], last[2]);
+  MGlobal::displayError("body " + name() + ": " + what + " " + vectorText(value) + " does not fit single precision, " +
+                        vectorText(previous) + " is kept");
+  block.outputValue(attribute).set3Float(last[0], last[1], last[2]);
+  return previous;
+}
+
+MVector rigidBodyNode::initialMotion(const MObject& attribute, const MObject& twin) const {
+  const MVector value = readVector(thisMObject(), attribute);
+  if (finiteAsFloat(value)) return value;
+  pullPlug(thisMObject(), twin);
+  const MVector kept = readVector(thisMObject(), attribute);
+  return finiteAsFloat(kept) ? kept : MVector::zero;
 }
 
 MStatus rigidBodyNode::setDependentsDirty(const MPlug& plug, MPlugArray& affected) {
@@ -267,8 +288,7 @@ ZOVmesh* rigidBodyNode::shapeMesh() const {
   if (!collisionShapeNode(shape)) return nullptr;
   ::collisionShapeNode* shapeNode = userNodeOf<::collisionShapeNode>(shape);
   if (shapeNode == nullptr) {
-    std::printf("%s\n", kNotAShape);
-    std::fflush(stdout);
+    MGlobal::displayWarning(kNotAShape);
     return nullptr;
   }
   return shapeNode->getShape();
@@ -339,6 +359,8 @@ bool rigidBodyNode::isParentAnimated() const {
 }
 
 void rigidBodyNode::releaseBody() {
+  // Only a body that was made has a start pose to come back to.
+  released = static_cast<bool>(body);
   dropBody();
   // The body's output must compute again when it is next read: a deletion
   // that is undone brings the node back with its outputs as they were.

@@ -207,7 +207,9 @@ class rigidBodyNode : public MPxLocatorNode {
   /// Appends the body's pose while there is room.
   void recordFrame();
   /// Records the body's pose as the frame's: the first entry after the
-  /// start pose fixes which frame entry 0 is.
+  /// start pose fixes which frame entry 0 is. Frames missed since the last
+  /// entry (the node was gone, or left out) repeat that entry first, so that
+  /// entry i stays frame cacheStart + i.
   void recordFrameAt(int frame);
   /// Forgets the recorded entries.
   void clearFrameCache() { cacheCount = 0; }
@@ -235,8 +237,11 @@ class rigidBodyNode : public MPxLocatorNode {
 
   /// Deletes the engine body and lets the solver forget the node; the body
   /// is made again at the next pull of `ca_rigidBody` (after an undone
-  /// deletion, say).
+  /// deletion, say), from the start pose the node had, and then placed where
+  /// the transform stands.
   void releaseBody();
+  /// Whether the body went with the node's removal and is not made again yet.
+  bool awaitsBodyAgain() const { return released && !body; }
   /// Node-removed handler for this node type.
   static void onNodeRemoved(MObject& node, void* clientData);
 
@@ -325,6 +330,8 @@ class rigidBodyNode : public MPxLocatorNode {
 
   // Computes of the `ca_` outputs.
   bool createBody(MDataBlock& block);
+  /// The body made from the shape at the transform's pose.
+  bool makeBody(MDataBlock& block);
   void pushParameters(MDataBlock& block);
   /// The node's mass, bounciness, friction, dampings (a tenth of the node's)
   /// and gap factor into the body, whose mass and inertia become part of its
@@ -332,6 +339,17 @@ class rigidBodyNode : public MPxLocatorNode {
   void applyParameters(MDataBlock& block);
   void pushActiveState(MDataBlock& block);
   void moveCentreOfMass(MDataBlock& block);
+  /// `mass` when it is above 0 and finite as a float; otherwise, with a
+  /// warning naming the node and both values, the shape's mass, which
+  /// `mass` takes.
+  double usableMass(MDataBlock& block);
+  /// The initial velocity or spin of the twin's compute: the attribute when
+  /// it is finite as floats; otherwise, with an error, the value last taken
+  /// (kept in `kept`), which the attribute takes back.
+  MVector acceptedMotion(MDataBlock& block, const MObject& attribute, const MObject& kept, const char* what);
+  /// `initialVelocity` or `initialSpin` read through its plug, finite: a
+  /// value that is not is refused through its twin first.
+  MVector initialMotion(const MObject& attribute, const MObject& twin) const;
 
   /// The first node linked to `solver`, when it is a solver node.
   zovSolverNode* linkedSolver() const;
@@ -351,6 +369,11 @@ class rigidBodyNode : public MPxLocatorNode {
   void warnKeyed() const;
 
   OwnedBody body;
+  /// The mass the body's shape gives it (its volume, scaled when fitted to
+  /// the host's scale): what an unusable `mass` is replaced by.
+  double shapeMass = 1.0;
+  /// Set when the node's removal took the body; cleared when it is made again.
+  bool released = false;
   /// The fracture body node of which the body is a piece; null for a free
   /// body. Not owned.
   FractureBodyNode* fractureOwner = nullptr;

@@ -65,7 +65,44 @@ void rigidBodyNode::warnKeyed() const {
   MGlobal::displayWarning("Object " + name() + " cannot be active because it has already animation keys");
 }
 
+namespace {
+
+/// Puts a transform at its rest position while the guard lives, and back
+/// where it stood after.
+class AtRestPosition {
+ public:
+  explicit AtRestPosition(const MDagPath& transform) : fn(transform), stood(fn.transformation()) {
+    fn.set(fn.restPosition());
+  }
+  ~AtRestPosition() { fn.set(stood); }
+  AtRestPosition(const AtRestPosition&) = delete;
+  AtRestPosition& operator=(const AtRestPosition&) = delete;
+
+ private:
+  MFnTransform fn;
+  MTransformationMatrix stood;
+};
+
+}  // namespace
+
 bool rigidBodyNode::createBody(MDataBlock& block) {
+  if (!released) return makeBody(block);
+  // The node's deletion was undone: the body is made again from the start
+  // pose it had, which the rewinds go back to, and then placed where the
+  // transform stands now, to go on from there.
+  MDagPath transform;
+  if (!parentTransformPath(thisMObject(), transform)) return makeBody(block);
+  bool made = false;
+  {
+    const AtRestPosition atRest(transform);
+    made = makeBody(block);
+  }
+  released = !made;
+  if (made) bodyFromMaya(MAnimControl::currentTime(), false);
+  return made;
+}
+
+bool rigidBodyNode::makeBody(MDataBlock& block) {
   const int kind = block.inputValue(inCollisionType).asInt();
   if (body) dropBody();
 
@@ -83,6 +120,7 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   double bodyMass = 0.0;
   Mgc::MgcVector3 centre;
   if (!bodyMassOf(*mesh, fittedToHostScale(), name(), true, "body ", bodyMass, centre)) return false;
+  shapeMass = bodyMass;
 
   HardBody* made = nullptr;
   switch (kind) {
@@ -160,7 +198,8 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   MDataHandle centreHandle = block.outputValue(massCenter);
   if (isCentreUnset(centreHandle.asDouble3())) centreHandle.set3Double(p.x, p.y, p.z);
   MDataHandle massHandle = block.outputValue(mass);
-  if (static_cast<float>(massHandle.asDouble()) < kUnsetMass) massHandle.set(bodyMass);
+  const double givenMass = massHandle.asDouble();
+  if (finiteAsFloat(givenMass) && static_cast<float>(givenMass) < kUnsetMass) massHandle.set(bodyMass);
   block.outputValue(enabled).set(true);
   block.outputValue(usercommand).set(false);
   // A body made again (a new collision type) must not wait for a change of
@@ -190,9 +229,18 @@ void rigidBodyNode::pushParameters(MDataBlock& block) {
   applyParameters(block);
 }
 
+double rigidBodyNode::usableMass(MDataBlock& block) {
+  const double given = block.inputValue(mass).asDouble();
+  if (finiteAsFloat(given) && static_cast<float>(given) > 0.0f) return given;
+  MGlobal::displayWarning("body " + name() + ": mass " + numberText(given) + " is not usable, mass " +
+                          numberText(shapeMass) + " used");
+  block.outputValue(mass).set(shapeMass);
+  return shapeMass;
+}
+
 void rigidBodyNode::applyParameters(MDataBlock& block) {
   if (!body) return;
-  body->setMass(static_cast<float>(block.inputValue(mass).asDouble()));
+  body->setMass(static_cast<float>(usableMass(block)));
   body->saveDynamics(kSaveMass);
   body->setRestitutionCoeff(block.inputValue(bounciness).asDouble());
   body->setFrictionCoeff(block.inputValue(friction).asDouble());
@@ -204,7 +252,7 @@ void rigidBodyNode::applyParameters(MDataBlock& block) {
 void rigidBodyNode::pushActiveState(MDataBlock& block) {
   pullPlug(thisMObject(), ca_rigidBody);
   if (!body) return;
-  body->setMass(static_cast<float>(block.inputValue(mass).asDouble()));
+  body->setMass(static_cast<float>(usableMass(block)));
   body->saveDynamics(kSaveMass);
 
   const PassiveState state = static_cast<PassiveState>(block.inputValue(passive).asInt());
@@ -254,9 +302,9 @@ void rigidBodyNode::applyPassiveState(PassiveState state, bool fromCompute) {
       else
         body->enableStatic();
     }
-    const MVector v = readVector(thisMObject(), initialVelocity);
+    const MVector v = initialMotion(initialVelocity, ca_initialVelocity);
     if (v * v > kNegligibleSquared) body->setLinearVelocity(toEngine(v));
-    const MVector spin = readVector(thisMObject(), initialSpin);
+    const MVector spin = initialMotion(initialSpin, ca_initialSpin);
     if (spin * spin > kNegligibleSquared) body->setAngularMomentum(toEngine(spin));
   }
   if (!fromCompute) {
@@ -283,6 +331,14 @@ void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
   const MMatrix W = transform.inclusiveMatrix();
   const MMatrix B = multiplyTransforms(W, bodyOffset.inverse());
   const double3& wanted = block.inputValue(massCenter).asDouble3();
+  const MVector given(wanted[0], wanted[1], wanted[2]);
+  if (!finiteAsFloat(given)) {
+    const MVector kept = toHost(body->getDyn().position);
+    MGlobal::displayError("body " + name() + ": centre of mass " + vectorText(given) +
+                          " does not fit single precision, the centre " + vectorText(kept) + " is kept");
+    block.outputValue(massCenter).set3Double(kept.x, kept.y, kept.z);
+    return;
+  }
   const Mgc::MgcVector3 c(static_cast<float>(wanted[0]), static_cast<float>(wanted[1]), static_cast<float>(wanted[2]));
   body->moveCenterOfMass(c);
 
@@ -302,6 +358,7 @@ void rigidBodyNode::rebuildBody() {
   double bodyMass = 0.0;
   Mgc::MgcVector3 centre;
   if (!bodyMassOf(*mesh, fittedToHostScale(), name(), false, " body ", bodyMass, centre)) return;
+  shapeMass = bodyMass;
   if (body) body->setMass(static_cast<float>(bodyMass));
   MDagPath transform;
   if (!body || !transformPathOrReport(thisMObject(), transform)) return;

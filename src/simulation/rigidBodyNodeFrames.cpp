@@ -18,6 +18,26 @@ constexpr double kStillSquared = 1e-5;
 constexpr unsigned int kPositionFloats = 3;
 constexpr unsigned int kRotationFloats = 4;
 
+/// The 3x3 part of an affine matrix, the translation row zero.
+MMatrix linearPart(const MMatrix& m) {
+  MMatrix linear = m;
+  for (unsigned int c = 0; c < 3; ++c) linear(3, c) = 0.0;
+  return linear;
+}
+
+/// The world rotation that, with the transform's own scale and shear, gives
+/// the transform the world matrix W (up to translation). A mirror in W stays
+/// with the scale that holds it, where W's own decomposition would move it
+/// to another axis and turn the rotation by half a turn.
+MQuaternion worldRotationFor(const MDagPath& transform, const MMatrix& W) {
+  const MMatrix scaleShear = linearPart(MFnTransform(transform).transformation().asScaleMatrix());
+  const MMatrix parent = linearPart(transform.exclusiveMatrix());
+  if (scaleShear.isSingular() || parent.isSingular()) return rotationOf(W);
+  // The 3x3 part of W is scale-shear · rotation · parent's.
+  const MMatrix own = scaleShear.inverse() * linearPart(W) * parent.inverse();
+  return rotationOf(rotationOf(own).asMatrix() * rotationOf(parent).asMatrix());
+}
+
 }  // namespace
 
 void rigidBodyNode::resetToStart(const MTime& time) {
@@ -48,9 +68,9 @@ void rigidBodyNode::restoreRestTransform() {
 
 void rigidBodyNode::applyInitialVelocities() {
   if (!body || passiveState() != PassiveState::kDynamic) return;
-  body->setLinearVelocity(toEngine(readVector(thisMObject(), initialVelocity)));
+  body->setLinearVelocity(toEngine(initialMotion(initialVelocity, ca_initialVelocity)));
   body->saveDynamics(kSaveLinearVelocity);
-  body->setAngularMomentum(toEngine(readVector(thisMObject(), initialSpin)));
+  body->setAngularMomentum(toEngine(initialMotion(initialSpin, ca_initialSpin)));
   body->saveDynamics(kSaveAngularVelocity);
 }
 
@@ -78,8 +98,10 @@ void rigidBodyNode::captureTargetPose(const MTime&) {
 void rigidBodyNode::computeKinematicVelocity(double dt, const MTime&, const MTime&) {
   if (!body || !(dt > 0.0)) return;
   const MMatrix inverseOffset = bodyOffset.inverse();
-  const FloatPose a = poseOf(multiplyTransforms(poseMatrix(currentPose), inverseOffset));
-  const FloatPose b = poseOf(multiplyTransforms(poseMatrix(targetPose), inverseOffset));
+  // With their scales, the poses give back the transform's matrices: the
+  // offset holds the scale (a mirror too), and must find it there.
+  const FloatPose a = poseOf(multiplyTransforms(poseMatrix(currentPose, currentScale), inverseOffset));
+  const FloatPose b = poseOf(multiplyTransforms(poseMatrix(targetPose, targetScale), inverseOffset));
   const MVector v = (b.translationVector() - a.translationVector()) / dt;
   body->setLinearVelocity(toEngine(v));
   MVector w;
@@ -131,7 +153,10 @@ void rigidBodyNode::placeAtFraction(double fraction, const MTime&, const MTime&)
   MVector p;
   MQuaternion q;
   blendPoses(currentPose, targetPose, fraction, p, q);
-  placeBodyAt(*body.get(), multiplyTransforms(poseMatrix(p, q), bodyOffset.inverse()), false);
+  const MVector from(currentScale[0], currentScale[1], currentScale[2]);
+  const MVector to(targetScale[0], targetScale[1], targetScale[2]);
+  const MMatrix pose = poseMatrix(p, q, from * (1.0 - fraction) + to * fraction);
+  placeBodyAt(*body.get(), multiplyTransforms(pose, bodyOffset.inverse()), false);
 }
 
 void rigidBodyNode::placeTransform(const MMatrix& B) {
@@ -143,7 +168,7 @@ void rigidBodyNode::placeTransform(const MMatrix& B) {
   const MVector P0 = fn.rotatePivot(MSpace::kWorld);
   const MVector P1 = transformPoint(MVector(pivotInBody[0], pivotInBody[1], pivotInBody[2]), B);
   fn.translateBy(P1 - P0, MSpace::kWorld);
-  fn.setRotation(rotationOf(W), MSpace::kWorld);
+  fn.setRotation(worldRotationFor(transform, W), MSpace::kWorld);
 }
 
 void rigidBodyNode::writeTransform() {
@@ -202,6 +227,17 @@ void rigidBodyNode::recordFrame() {
 }
 
 void rigidBodyNode::recordFrameAt(int frame) {
-  if (cacheCount < 2) cacheStart = frame - 1;
+  if (cacheCount < 2) {
+    cacheStart = frame - 1;
+  } else if (cachePositions && cacheRotations) {
+    // The body stood still through the frames it missed.
+    while (cacheStart + static_cast<int>(cacheCount) < frame && cacheCount < cacheCapacity) {
+      std::copy_n(&cachePositions[(cacheCount - 1) * kPositionFloats], kPositionFloats,
+                  &cachePositions[cacheCount * kPositionFloats]);
+      std::copy_n(&cacheRotations[(cacheCount - 1) * kRotationFloats], kRotationFloats,
+                  &cacheRotations[cacheCount * kRotationFloats]);
+      ++cacheCount;
+    }
+  }
   recordFrame();
 }

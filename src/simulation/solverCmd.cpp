@@ -20,7 +20,7 @@ namespace {
 
 const char* const kReportFlag = "-rc";
 const char* const kClearFlag = "-cac";
-const char* const kConnectDynamicsFlag = "-con";
+const char* const kConnectDynFlag = "-con";
 const char* const kNoTimeNode = "can not find time node";
 
 /// The scene's first time node, or the null object.
@@ -37,7 +37,7 @@ MSyntax SolverCmd::newSyntax() {
   MSyntax syntax;
   syntax.addFlag(kReportFlag, "-repportCollisions", MSyntax::kBoolean);
   syntax.addFlag(kClearFlag, "-clearAllcollisions");
-  syntax.addFlag(kConnectDynamicsFlag, "-connectDyn");
+  syntax.addFlag(kConnectDynFlag, "-connectDyn");
   syntax.enableQuery(false);
   syntax.enableEdit(false);
   return syntax;
@@ -86,7 +86,7 @@ MStatus SolverCmd::redoIt() {
 
   const bool flagged =
       parsedArguments && (parsedArguments->isFlagSet(kReportFlag) || parsedArguments->isFlagSet(kClearFlag) ||
-                          parsedArguments->isFlagSet(kConnectDynamicsFlag));
+                          parsedArguments->isFlagSet(kConnectDynFlag));
   const MStatus acted = act(solver);
   if (!flagged) MGlobal::executeCommandOnIdle("zovSetGravityAxis");
   return acted;
@@ -111,7 +111,7 @@ MStatus SolverCmd::act(const MObject& solver) {
     if (node) node->clearAllCollisions();
     return MS::kSuccess;
   }
-  if (parsedArguments && parsedArguments->isFlagSet(kConnectDynamicsFlag)) return connectDynamics(solver);
+  if (parsedArguments && parsedArguments->isFlagSet(kConnectDynFlag)) return connectDynamics(solver);
   setResult(MFnDependencyNode(solver).name());
   return MS::kSuccess;
 }

@@ -25,7 +25,7 @@
 
 namespace {
 
-const char* const kCachedModeOn = "print \" ZOV bake cached mode is active \"";
+const char* const kCachedModeOn = "print \" ZOV bake cached mode is active \\n\"";
 /// Whether the body, or the fracture body it is a piece of, is static or
 /// waits for its activation.
 bool isWaiting(const HardBody& body) {
@@ -55,6 +55,9 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
   const MPlugArray bodies = connectedPlugs(self, rigidBodies);
   const MPlugArray crackerPlugs = connectedPlugs(self, crackers);
   const MPlugArray fractures = connectedPlugs(self, fractureBodies);
+  // Bodies whose deletion was undone take part again, from where they stand.
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies))
+    if (rigid->awaitsBodyAgain()) rigid->engineBody(true);
 
   if (T == start) {
     MAnimControl::setPlaybackSpeed(0.0);

@@ -10,17 +10,20 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "src/bodySetup.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/zovCrackerNode.h"
 
 bool g_sceneLoading = false;
 bool g_displaySelected = true;
@@ -52,6 +55,8 @@ MObject zovSolverNode::cacheActive;
 
 namespace {
 
+/// The `gravity` attribute's default: the host's, in metres a second squared.
+constexpr float kDefaultGravity[3] = {0.0f, -9.81f, 0.0f};
 /// Gravity of a new world: the engine's (0, -10, 0) at the host's scale.
 constexpr double kEngineGravity = -10.0;
 /// Host centimetres against the engine's working scale.
@@ -95,6 +100,38 @@ void deleteNodesOf(const MPlugArray& plugs) {
   for (const MString& name : names) MGlobal::executeCommand("delete " + name, false, true);
 }
 
+/// Makes a body node's engine body again through `pull`, keeping the user's
+/// mass (when the node has one) and centre: creation writes the computed
+/// ones only over unset values, so both are unset for the pull and the
+/// user's put back after it; a centre that moved is put back and pulled again.
+void makeBodyAgain(const MObject& node, const MObject& massAttribute, const MObject& centreAttribute,
+                   const std::function<void()>& pull) {
+  constexpr double kSameCentre = 1e-5;
+  MPlug massPlug;
+  double savedMass = 0.0;
+  if (!massAttribute.isNull()) {
+    massPlug = MPlug(node, massAttribute);
+    savedMass = massPlug.asDouble();
+    massPlug.setValue(kUnsetCentre);
+  }
+  MPlug centrePlug(node, centreAttribute);
+  float savedCentre[3];
+  for (unsigned int k = 0; k < 3; ++k) savedCentre[k] = centrePlug.child(k).asFloat();
+  for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(kUnsetCentre);
+
+  pull();
+  if (!massPlug.isNull()) massPlug.setValue(savedMass);
+  double distance = 0.0;
+  for (unsigned int k = 0; k < 3; ++k) {
+    const double d = centrePlug.child(k).asFloat() - savedCentre[k];
+    distance += d * d;
+  }
+  if (distance > kSameCentre) {
+    for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(savedCentre[k]);
+    pull();
+  }
+}
+
 /// Turns a bool output off; true when it was on.
 bool switchOff(MDataBlock& block, const MObject& attribute) {
   MDataHandle handle = block.outputValue(attribute);
@@ -124,7 +161,8 @@ zovSolverNode* findSolverByName() {
 
 void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }
 
-zovSolverNode::zovSolverNode() : prevTime(0.0), lastSimTime(0.0) {
+zovSolverNode::zovSolverNode()
+    : prevTime(0.0), lastSimTime(0.0), acceptedGravity(kDefaultGravity[0], kDefaultGravity[1], kDefaultGravity[2]) {
   destroyWorldKeepingOwnedBodies();
   g_currentWorldSerial = 0;
   if (createWorld() == nullptr) return;
@@ -177,7 +215,6 @@ MStatus zovSolverNode::initialize() {
   // Settings kept with the scene that nothing connects to.
   constexpr AttributeFlags kStoredSetting = kNotKeyable.storable(true).connectable(false);
   const AttributeFlags kHidden = AttributeFlags().hidden(true);
-  const float kDefaultGravity[3] = {0.0f, -9.81f, 0.0f};
   // The cache holds the playback range as it is when the module loads.
   const double rangeLength = std::trunc((MAnimControl::maxTime() - MAnimControl::minTime()).value());
   const MStatus added = addAttributes({
@@ -252,7 +289,16 @@ bool zovSolverNode::setInternalValueInContext(const MPlug&, const MDataHandle&, 
 void zovSolverNode::applySolverParams(MDataBlock& block) {
   const bool gravityOn = block.inputValue(gravityEnabled).asBool();
   const float3& g = block.inputValue(gravity).asFloat3();
-  Mgc::MgcVector3 pull(g[0], g[1], g[2]);
+  const MVector given(g[0], g[1], g[2]);
+  if (finiteAsFloat(given)) {
+    acceptedGravity = given;
+  } else {
+    MGlobal::displayError(MFnDependencyNode(thisMObject()).name() + ": gravity " + vectorText(given) +
+                          " does not fit single precision, the gravity " + vectorText(acceptedGravity) + " is kept");
+    block.outputValue(gravity).set3Float(static_cast<float>(acceptedGravity.x), static_cast<float>(acceptedGravity.y),
+                                         static_cast<float>(acceptedGravity.z));
+  }
+  Mgc::MgcVector3 pull = toEngine(acceptedGravity);
   if (block.inputValue(fitUnitsToMayaScale).asBool()) pull *= kUnitGravityScale;
   if (theWorld != nullptr) {
     if (gravityOn)
@@ -355,7 +401,18 @@ void zovSolverNode::onSceneChange(void*) {
 }
 
 void zovSolverNode::rebuildWorld() {
-  constexpr double kSameCentre = 1e-5;
+  // Crackers first, as the solver meets them first in every frame.
+  const MPlugArray crackerPlugs = connectedPlugs(thisMObject(), crackers);
+  for (unsigned int i = 0; i < crackerPlugs.length(); ++i) {
+    const MObject node = crackerPlugs[i].node();
+    zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node);
+    if (cracker == nullptr) continue;
+    if (!node.hasFn(MFn::kDagNode)) {
+      cracker->readParameters();
+      continue;
+    }
+    makeBodyAgain(node, MObject::kNullObj, zovCrackerNode::massCenter, [cracker] { cracker->readParameters(); });
+  }
   const MPlugArray bodies = connectedPlugs(thisMObject(), rigidBodies);
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
@@ -365,32 +422,12 @@ void zovSolverNode::rebuildWorld() {
       rigid->pullAll();
       continue;
     }
-    // Creation writes the computed mass and centre only over unset values:
-    // both are unset for the pull and the user's values put back after it.
-    MPlug massPlug(node, rigidBodyNode::mass);
-    MPlug centrePlug(node, rigidBodyNode::massCenter);
-    const double savedMass = massPlug.asDouble();
-    float savedCentre[3];
-    for (unsigned int k = 0; k < 3; ++k) savedCentre[k] = centrePlug.child(k).asFloat();
-    massPlug.setValue(kUnsetCentre);
-    for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(kUnsetCentre);
-
     MObject shape;
     if (rigid->collisionShapeNode(shape) && collisionShapeNode::isShapeNode(shape)) {
       MPlug type(shape, collisionShapeNode::shapeType);
       type.setValue(type.asShort());
     }
-    rigid->pullAll();
-    massPlug.setValue(savedMass);
-    double distance = 0.0;
-    for (unsigned int k = 0; k < 3; ++k) {
-      const double d = centrePlug.child(k).asFloat() - savedCentre[k];
-      distance += d * d;
-    }
-    if (distance > kSameCentre) {
-      for (unsigned int k = 0; k < 3; ++k) centrePlug.child(k).setValue(savedCentre[k]);
-      rigid->pullAll();
-    }
+    makeBodyAgain(node, rigidBodyNode::mass, rigidBodyNode::massCenter, [rigid] { rigid->pullAll(); });
   }
 
   const MTime now = MAnimControl::currentTime();

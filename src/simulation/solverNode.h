@@ -9,6 +9,7 @@
 #include <maya/MString.h>
 #include <maya/MTime.h>
 #include <maya/MTypeId.h>
+#include <maya/MVector.h>
 
 #include <maya/MDoubleArray.h>
 #include <maya/MVectorArray.h>
@@ -194,4 +195,8 @@ class zovSolverNode : public MPxNode {
   std::unique_ptr<HardBody, BodyDeleter> groundBody;
   /// Which world this node made (0: none).
   std::uint64_t worldSerial = 0;
+  /// The gravity last handed to the world, as the attribute gave it: what
+  /// the attribute takes back when it is given a value that is not finite in
+  /// single precision.
+  MVector acceptedGravity;
 };

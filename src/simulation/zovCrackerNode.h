@@ -73,7 +73,9 @@ class zovCrackerNode : public MPxLocatorNode {
   void placeAtCurrentPose(const MTime& time);
   /// The current pose becomes the rest pose, of the body and the transform.
   void storeRestPosition(const MTime& time);
-  /// Node, body and transform back at the rest pose.
+  /// Node, body and transform back at the rest pose; nothing before a rest
+  /// pose was stored (a cracker read from a file before its body is made),
+  /// whose transform would otherwise lose its pose.
   void resetToRestPosition();
   /// The engine body, or null; the node keeps ownership.
   HardBody* engineBody() const { return body.get(); }
@@ -129,5 +131,7 @@ class zovCrackerNode : public MPxLocatorNode {
   FloatPose target;
   MMatrix offset;
   FloatPose rest;
+  /// Whether storeRestPosition has run: the rest pose means something.
+  bool restStored = false;
   MVector impulse;
 };

@@ -152,9 +152,11 @@ void zovCrackerNode::storeRestPosition(const MTime& time) {
   if (!parentTransformPath(thisMObject(), transform)) return;
   MFnTransform fn(transform);
   fn.setRestPosition(fn.transformation());
+  restStored = true;
 }
 
 void zovCrackerNode::resetToRestPosition() {
+  if (!restStored) return;
   previous = target = rest;
   if (body) body->restoreDynamics();
   MDagPath transform;

@@ -46,6 +46,15 @@ inline std::vector<std::string> run(const std::string& line) {
   return strings;
 }
 
+/// Whether a line fails.
+inline bool lineFails(const std::string& line) { return !MGlobal::executeCommand(line.c_str()); }
+
+/// Runs a line as a user would, on the undo queue, so that "undo" takes it
+/// back; it must succeed.
+inline void runUndoable(const std::string& line) {
+  EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), false, true)) << line;
+}
+
 inline std::vector<double> runNumbers(const std::string& line) {
   MDoubleArray result;
   EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), result)) << line;

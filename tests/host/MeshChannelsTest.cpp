@@ -13,6 +13,7 @@ namespace {
 using dagtest::node;
 using dagtest::path;
 using dagtest::run;
+using dagtest::runUndoable;
 
 constexpr int kTagId = 4242;
 
@@ -34,9 +35,6 @@ MDagPath makeStrip() {
 }
 
 std::string shapeName(const MDagPath& mesh) { return MFnMesh(mesh).name().asChar(); }
-
-/// Runs a line with undo on, so that "undo" takes it back.
-void runUndoable(const std::string& line) { EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), false, true)) << line; }
 
 std::string scenePath() { return ::testing::TempDir() + "zovhost_channels_" + std::to_string(getpid()) + ".zsc"; }
 

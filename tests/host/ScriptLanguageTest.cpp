@@ -206,6 +206,39 @@ TEST_F(ScriptLanguage, TheModulesOwnLinesRun) {
   EXPECT_TRUE(run("select -clear;"));
 }
 
+TEST_F(ScriptLanguage, PrintWritesNumbersAsTheHostDoesAndArraysOneElementALine) {
+  const struct {
+    const char* line;
+    const char* printed;
+  } cases[] = {
+      {"print 20.0", "20"},
+      {"float $f = 20.0; print $f", "20"},
+      {"print 1500", "1500"},
+      {"float $g = 1500; print $g", "1500"},
+      {"print 0.25", "0.25"},
+      {"print (0.5 / 2)", "0.25"},
+      {"print 1.0e3", "1000"},
+      {"print 123456789.0", "123456789"},
+      {"print -2.5", "-2.5"},
+      {"print 1e-7", "1e-07"},
+      {"print 1e20", "1e+20"},
+      {"print \"20.0\"", "20.0"},  // a string stays as written
+      {"print (\"x = \" + 20.0)", "x = 20"},
+      {"float $a[] = {1.5, 2, 0.25}; print $a", "1.5\n2\n0.25\n"},
+      {"int $i[] = {7}; print $i", "7\n"},
+      {"string $s[] = {\"a\", \"b c\"}; print $s", "a\nb c\n"},
+      {"float $none[]; print $none", ""},
+  };
+  for (const auto& c : cases) {
+    zovhost::testing::clearLogs();
+    ASSERT_TRUE(run(c.line)) << c.line;
+    const auto messages = zovhost::testing::messages();
+    ASSERT_FALSE(messages.empty()) << c.line;
+    EXPECT_EQ(messages.back().kind, MessageKind::Print) << c.line;
+    EXPECT_EQ(messages.back().text, c.printed) << c.line;
+  }
+}
+
 TEST_F(ScriptLanguage, BadScriptsGetAnErrorAndRunNothing) {
   const struct {
     const char* script;

@@ -8,6 +8,9 @@
 
 namespace {
 
+/// The solver's default gravity, a single-precision setting.
+constexpr double kGravity = static_cast<double>(9.81f);
+
 class BodyRemoval : public CommandTest {
  protected:
   /// Three cubes at heights 10, 20 and 30 made bodies of a new solver, the
@@ -73,6 +76,84 @@ TEST_F(BodyRemoval, AnUndoneDeletionMakesTheEngineBodyAgainWhateverLinksTheShape
   ASSERT_TRUE(runs("undo"));
   EXPECT_NE(bodyNode("pCubeZovBody1").engineBody(true), nullptr);
   EXPECT_EQ(worldBodies(), 3);
+}
+
+TEST_F(BodyRemoval, ABodyDeletedMidPlayAndBroughtBackFallsOnFromWhereItWas) {
+  // The body node alone, or the cube's transform with it.
+  for (const char* target : {"pCubeZovBody1", "pCube1"}) {
+    fallingCubes();
+    run("setAttr pCubeZovBody1.linearDamping 0; getAttr pCubeZovBody1.ca_rigidBodyParam");
+    std::vector<double> firstFall;
+    for (int f = 1; f <= 6; ++f) {
+      frame(f);
+      firstFall.push_back(height(1));
+    }
+    const double hanging = height(1);
+    ASSERT_TRUE(runs(std::string("delete ") + target)) << target;
+    frame(7);
+    ASSERT_TRUE(runs("undo")) << target;
+    EXPECT_DOUBLE_EQ(height(1), hanging) << target;
+    // From rest at the height it hung at, frame after frame: a fall from there.
+    std::vector<double> secondFall(13);
+    for (int f = 8; f <= 12; ++f) {
+      frame(f);
+      const double t = (f - 7) / 24.0;
+      secondFall[f] = height(1);
+      EXPECT_NEAR(secondFall[f], hanging - 0.5 * kGravity * t * t, 1e-6) << target << " frame " << f;
+    }
+    EXPECT_EQ(worldBodies(), 3) << target;
+    // Scrubbing back plays what was recorded (in single precision), the
+    // frames it was gone included.
+    for (int f : {10, 7, 9}) {
+      frame(f);
+      EXPECT_NEAR(height(1), f == 7 ? hanging : secondFall[f], 1e-5) << target << " frame " << f;
+    }
+    // Its start is where it started: every replay falls from there again.
+    for (int f = 1; f <= 6; ++f) {
+      frame(f);
+      EXPECT_DOUBLE_EQ(height(1), firstFall[f - 1]) << target << " frame " << f;
+    }
+  }
+}
+
+TEST_F(BodyRemoval, TenCreationsUndoneAndRedonePlayAsWithoutTheUndo) {
+  const std::vector<std::string> lines = {"polyCube -w 8 -h 1 -d 8 -n slab",
+                                          "setAttr slab.translateY -0.5",
+                                          "polyCube -n boxA",
+                                          "setAttr boxA.translateY 2",
+                                          "polyCube -n boxB",
+                                          "setAttr boxB.translate 0.3 4 0; setAttr boxB.rotate 30 0 20",
+                                          "zovSolver",
+                                          "select slab",
+                                          "new_ZOVBody -a 1 -st 2",
+                                          "select boxA boxB",
+                                          "new_ZOVBody -st 2"};
+  std::vector<double> poses[2];
+  for (int pass = 0; pass < 2; ++pass) {
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    run("playbackOptions -min 1 -max 24");
+    for (const std::string& line : lines) ASSERT_TRUE(runs(line)) << line;
+    if (pass == 1) {
+      for (int i = 0; i < 10; ++i) ASSERT_TRUE(runs("undo")) << i;
+      EXPECT_TRUE(nodesOfType("zovRigidBody").empty());
+      for (int i = 0; i < 10; ++i) ASSERT_TRUE(runs("redo")) << i;
+    }
+    zovhost::testing::flushIdleQueue();
+    ASSERT_EQ(worldBodies(), 3) << pass;
+    for (const char* body : {"slabZovBody", "boxAZovBody", "boxBZovBody"})
+      EXPECT_NE(bodyNode(body).engineBody(false), nullptr) << body << " pass " << pass;
+    for (int f = 1; f <= 24; ++f) {
+      frame(f);
+      for (const char* box : {"boxA", "boxB"})
+        for (const char* channel : {".translateX", ".translateY", ".translateZ", ".rotateX", ".rotateY", ".rotateZ"})
+          poses[pass].push_back(getDouble(std::string(box) + channel));
+    }
+  }
+  ASSERT_EQ(poses[0].size(), poses[1].size());
+  for (size_t i = 0; i < poses[0].size(); ++i) EXPECT_NEAR(poses[1][i], poses[0][i], 1e-9) << i;
+  // And they did move: boxA fell onto the slab.
+  EXPECT_NEAR(getDouble("boxA.translateY"), 0.5, 0.01);
 }
 
 TEST_F(BodyRemoval, DeletingTheSolverStopsTheSimulationAndItsEndTakesEveryBody) {

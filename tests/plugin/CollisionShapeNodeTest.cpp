@@ -4,7 +4,11 @@
 #include <maya/MPlug.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
+
+#include "geometry/MassProperties.h"
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
@@ -104,6 +108,54 @@ TEST_F(CollisionShape, PolygonsBecomeWholeFacesFansOrHostTrianglesThatCoverThemA
 TEST_F(CollisionShape, WithoutAnInputMeshThereIsNoShape) {
   run("createNode zovCollisionShape");
   EXPECT_EQ(shapeNode("zovCollisionShape1").getShape(), nullptr);
+}
+
+TEST_F(CollisionShape, AMirroringWorldMatrixGivesAMeshStillWoundOutward) {
+  // A 2 x 1 x 3 box under transforms with and without a mirror: whatever
+  // the signs, the mesh encloses the box's volume times |sx sy sz|, and
+  // every face, wound as its normal says, faces away from the middle.
+  const struct {
+    const char* scale;
+    const char* rotate;
+    const char* parentScale;
+  } cases[] = {
+      {"1 1 1", "0 0 0", "1 1 1"},     {"-1 1 1", "0 30 0", "1 1 1"},  {"1 1 -1", "10 30 0", "1 1 1"},
+      {"-1 -1 -1", "0 0 45", "1 1 1"}, {"-1 -1 1", "20 0 0", "1 1 1"}, {"-2 0.5 1", "0 0 0", "1 1 1"},
+      {"1 1 1", "0 30 0", "1 -1 1"},   {"-1 1 1", "0 30 0", "-1 1 1"},
+  };
+  char made = 'A';
+  for (const auto& c : cases) {
+    const std::string box = std::string("box") + made;
+    const std::string parent = std::string("holder") + made++;
+    run("polyCube -w 2 -h 1 -d 3 -n " + box + "; group -n " + parent + " " + box);
+    run("setAttr " + box + ".translate 1 2 3; setAttr " + box + ".scale " + c.scale + "; setAttr " + box + ".rotate " +
+        c.rotate + "; setAttr " + parent + ".scale " + c.parentScale);
+    MString shape;
+    MGlobal::executeCommand("createNode zovCollisionShape", shape);
+    run("connectAttr " + box + "Shape.worldMesh[0] " + shape.asChar() + ".inShape");
+    const ZOVmesh* mesh = shapeNode(shape.asChar()).getShape();
+    ASSERT_NE(mesh, nullptr) << c.scale;
+
+    double factors[3], parentFactors[3];
+    std::sscanf(c.scale, "%lf %lf %lf", &factors[0], &factors[1], &factors[2]);
+    std::sscanf(c.parentScale, "%lf %lf %lf", &parentFactors[0], &parentFactors[1], &parentFactors[2]);
+    double volume = 6.0;
+    for (int k = 0; k < 3; ++k) volume *= std::fabs(factors[k] * parentFactors[k]);
+    EXPECT_NEAR(meshVolume(*mesh), volume, 1e-5 * volume) << c.scale << " under " << c.parentScale;
+
+    MVector middle;
+    for (std::uint32_t v = 0; v < mesh->numVertices; ++v) middle += vec(mesh->vertices[v]);
+    middle /= mesh->numVertices;
+    for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+      const mesh_face& face = mesh->faces[f];
+      MVector faceMiddle;
+      for (std::uint32_t k = 0; k < face.numVertices; ++k) faceMiddle += vec(mesh->vertices[face.vertices[k]]);
+      faceMiddle /= face.numVertices;
+      const MVector normal = vec(mesh->faceNormals[f]);
+      EXPECT_GT(normal * (faceMiddle - middle), 0.0) << c.scale << " face " << f;
+      EXPECT_GT(normal * meshtest::vectorArea(*mesh, face), 0.0) << c.scale << " face " << f;
+    }
+  }
 }
 
 class AnimatedShape : public CollisionShape {

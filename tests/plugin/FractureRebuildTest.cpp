@@ -56,7 +56,9 @@ class FractureRebuild : public FractureTest {
   double lowestY() const { return getDouble(cubeName(0, 0, 0) + ".translateY"); }
   /// Saves the scene, opens a new one and opens it again.
   void saveAndReopen() {
-    const std::string path = ::testing::TempDir() + "fracturePlayScene.ma";
+    // One file per test: the tests may run side by side.
+    const std::string path =
+        ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ma";
     run("file -rename \"" + path + "\"; file -save");
     run("file -new");
     run("file -open \"" + path + "\"");

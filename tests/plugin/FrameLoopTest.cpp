@@ -1,10 +1,16 @@
 #include <maya/MAnimControl.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnTransform.h>
+#include <maya/MPointArray.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "BodyFixture.h"
+#include "MeshTestSupport.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -38,6 +44,14 @@ class FrameLoop : public BodyTest {
     run(moduleLoadLine().str());
   }
   double height() { return getDouble("cube.translateY"); }
+  /// The mean of a mesh's corners in world space, as the host places them.
+  static MVector meshMiddle(const std::string& mesh) {
+    MPointArray corners;
+    MFnMesh(meshtest::pathOf(mesh)).getPoints(corners, MSpace::kWorld);
+    MVector sum;
+    for (unsigned int i = 0; i < corners.length(); ++i) sum += MVector(corners[i]);
+    return sum / corners.length();
+  }
   std::string solver;
 };
 
@@ -114,7 +128,7 @@ TEST_F(FrameLoop, TheEndOfTheRangeSwitchesCachedModeOnAndTheNextPassPlaysBack) {
   const MPlug cachedMode(node(solver), zovSolverNode::cachedMode);
   EXPECT_TRUE(cachedMode.asBool());
   zovhost::testing::flushIdleQueue();
-  EXPECT_TRUE(hasMessage(MessageKind::Print, " ZOV bake cached mode is active "));
+  EXPECT_TRUE(hasMessage(MessageKind::Print, " ZOV bake cached mode is active \n"));
   // The next pass from the start keeps the cache and plays it back: the
   // engine body, rewound at the start, is not simulated again.
   run("play");
@@ -145,6 +159,170 @@ TEST_F(FrameLoop, AnAnimatedBodyFollowsItsKeysWithTheirVelocity) {
     EXPECT_NEAR(state.linearVelocity.x, 24.0, 1e-3) << f;
     // 7.5 degrees a frame, handed to the body as its angular momentum.
     EXPECT_NEAR(state.angularMomentum.y, M_PI, 1e-3) << f;
+  }
+}
+
+TEST_F(FrameLoop, AMirroredBoxFallsWithoutTurningAndLandsMirrored) {
+  // A 2 x 1 x 1 box under a mirroring scale, dropped flat onto a passive
+  // slab: its world matrix keeps its 3x3 part while it falls, the engine's
+  // mesh is where the host draws the box, and it lands flat, still mirrored.
+  const struct {
+    const char* scale;
+    const char* rotate;
+  } cases[] = {{"-1 1 1", "0 30 0"}, {"1 1 -1", "0 -50 0"}, {"-1 -1 -1", "0 10 0"}, {"1 1 1", "0 30 0"}};
+  for (const auto& c : cases) {
+    restartHost();
+    solver = makeSolver();
+    makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
+    run("setAttr groundBody.passive 1");
+    makeBoxBody("box", 2, 1, 1, "0 3 0", c.rotate, 2, solver);
+    run(std::string("setAttr box.scale ") + c.scale);
+    zovhost::testing::clearLogs();
+    prepareSimulation(solver, 1, 48);
+    EXPECT_FALSE(hasMessage(MessageKind::Warning, "mass negative")) << c.scale;
+    MDagPath box;
+    ASSERT_TRUE(MDagPath::getAPathTo(node("box"), box));
+    const MMatrix start = box.inclusiveMatrix();
+    HardBody* body = bodyNode("boxBody").engineBody(false);
+    ASSERT_NE(body, nullptr);
+    for (int f = 2; f <= 48; ++f) {
+      frame(f);
+      const MMatrix now = box.inclusiveMatrix();
+      if (getDouble("box.translateY") > 0.5 + 0.01) {
+        for (unsigned int r = 0; r < 3; ++r)
+          for (unsigned int k = 0; k < 3; ++k) EXPECT_NEAR(now(r, k), start(r, k), 1e-6) << c.scale << " frame " << f;
+      }
+      // Every corner the host draws is a corner of the engine's box.
+      MPointArray corners;
+      MFnMesh(node("boxShape")).getPoints(corners, MSpace::kObject);
+      const ZOVmesh* engineMesh = body->getWorldMesh();
+      for (unsigned int i = 0; i < corners.length(); ++i) {
+        double nearest = 1e9;
+        for (std::uint32_t k = 0; k < engineMesh->numVertices; ++k) {
+          const Mgc::MgcVector3& v = engineMesh->worldVertices[k];
+          nearest = std::min(nearest, (corners[i] * now - MPoint(v.x, v.y, v.z)).length());
+        }
+        EXPECT_LT(nearest, 1e-4) << c.scale << " frame " << f << " corner " << i;
+      }
+    }
+    EXPECT_NEAR(getDouble("box.translateY"), 0.5, 0.01) << c.scale;
+    const double mirrored = start.det3x3();
+    EXPECT_GT(box.inclusiveMatrix().det3x3() * mirrored, 0.0) << c.scale;
+    // The scale stays the user's: the mirror was never moved into the rotation.
+    double scale[3], given[3];
+    MFnTransform(box).getScale(scale);
+    std::sscanf(c.scale, "%lf %lf %lf", &given[0], &given[1], &given[2]);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(scale[k], given[k]) << c.scale;
+  }
+}
+
+TEST_F(FrameLoop, AMirroredKeyedBodyMovesAsTheMeshTheHostDraws) {
+  // A cube two units off its transform's origin, the transform keyed through
+  // a quarter turn about one axis in twelve frames, under a mirror or a
+  // stretch: the body's velocities are those of the mesh the host draws, its
+  // centre moving along its arc and turning at 7.5 degrees a frame.
+  const struct {
+    const char* scale;
+    int axis;
+  } cases[] = {{"1 1 1", 1}, {"-1 1 1", 1}, {"-1 1 1", 0}, {"1 1 -1", 2}, {"2 1 1", 1}, {"-1 -1 -1", 0}};
+  for (const auto& c : cases) {
+    restartHost();
+    solver = makeSolver();
+    meshtest::makeCube("cube");
+    MFnMesh mesh(meshtest::pathOf("cubeShape"));
+    MPointArray points;
+    mesh.getPoints(points);
+    for (unsigned int i = 0; i < points.length(); ++i) points[i] += MVector(0.5, 1.0, 2.0);
+    mesh.setPoints(points);
+    const std::string channel = std::string("rotate") + "XYZ"[c.axis];
+    run(std::string("setAttr cube.translateY 20; setAttr cube.scale ") + c.scale + "; setKeyframe -at " + channel +
+        " -t 1 -v 0 cube; setKeyframe -at " + channel + " -t 13 -v 90 cube");
+    attachBody("cube", "cubeShape", 2, solver);
+    run("setAttr cubeBody.passive 2");
+    prepareSimulation(solver, 1, 20);
+    const RBDynamics& state = bodyNode("cubeBody").engineBody(false)->getDyn();
+    MVector before = meshMiddle("cubeShape");
+    for (int f = 2; f <= 8; ++f) {
+      frame(f);
+      const MVector now = meshMiddle("cubeShape");
+      const MVector v = (now - before) / kFrameSeconds;
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(state.linearVelocity[k], v[k], 1e-3) << c.scale << " " << channel << " frame " << f;
+        EXPECT_NEAR(state.angularMomentum[k], k == c.axis ? M_PI : 0.0, 1e-3)
+            << c.scale << " " << channel << " frame " << f;
+        EXPECT_NEAR(state.position[k], now[k], 1e-4) << c.scale << " " << channel << " frame " << f;
+      }
+      before = now;
+    }
+  }
+}
+
+TEST_F(FrameLoop, UnusableValuesAreToldAndLeaveAFiniteWorld) {
+  // A 2 x 1 x 1 box (mass 2, its volume) dropped onto a passive slab, after
+  // one bad value that the settings' twins take as the interface pulls
+  // them: each is told, the attribute reads the value in use, and the box
+  // falls and lands flat as it would without it.
+  const struct {
+    const char* line;
+    MessageKind kind;
+    const char* message;
+    const char* plug;
+    double reads;
+  } cases[] = {
+      {"setAttr boxBody.mass -5", MessageKind::Warning, "body boxBody: mass -5 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr boxBody.mass 0", MessageKind::Warning, "body boxBody: mass 0 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr boxBody.mass 1e300", MessageKind::Warning, "body boxBody: mass 1e+300 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr boxBody.mass 1e39", MessageKind::Warning, "body boxBody: mass 1e+39 is not usable, mass 2 used",
+       "boxBody.mass", 2.0},
+      {"setAttr zovSolverNode1.gravity 0 -1e300 0", MessageKind::Error,
+       "zovSolverNode1: gravity (0, -inf, 0) does not fit single precision, the gravity (0, -9.81, 0) is kept",
+       "zovSolverNode1.gravityY", static_cast<double>(-9.81f)},
+      {"setAttr zovSolverNode1.gravity 1e39 -9.81 0", MessageKind::Error,
+       "zovSolverNode1: gravity (inf, -9.81, 0) does not fit single precision", "zovSolverNode1.gravityX", 0.0},
+      {"setAttr boxBody.initialVelocity 1e300 0 0", MessageKind::Error,
+       "body boxBody: initial velocity (inf, 0, 0) does not fit single precision, (0, 0, 0) is kept",
+       "boxBody.initialVelocityX", 0.0},
+      {"setAttr boxBody.initialSpin 0 -1e39 0", MessageKind::Error,
+       "body boxBody: initial spin (0, -inf, 0) does not fit single precision, (0, 0, 0) is kept",
+       "boxBody.initialSpinY", 0.0},
+      {"setAttr boxBody.massCenter 1e300 3 0", MessageKind::Error,
+       "body boxBody: centre of mass (1e+300, 3, 0) does not fit single precision, the centre (", "boxBody.massCenter0",
+       0.0},
+  };
+  for (const auto& c : cases) {
+    restartHost();
+    solver = makeSolver();
+    makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, solver);
+    run("setAttr groundBody.passive 1");
+    makeBoxBody("box", 2, 1, 1, "0 3 0", "0 0 0", 2, solver);
+    prepareSimulation(solver, 1, 48);
+    zovhost::testing::clearLogs();
+    run(c.line);
+    for (const char* twin : {"boxBody.ca_rigidBodyParam", "boxBody.ca_activeState", "boxBody.ca_centerMass",
+                             "boxBody.ca_initialVelocity", "boxBody.ca_initialSpin", "zovSolverNode1.ca_solverParams"})
+      run(std::string("getAttr ") + twin);
+    EXPECT_TRUE(hasMessage(c.kind, c.message)) << c.line;
+    EXPECT_NEAR(getDouble(c.plug), c.reads, 1e-6) << c.line;
+    const Mgc::MgcVector3 g = theWorld->GetGravity();
+    EXPECT_NEAR(g.y, static_cast<double>(-9.81f), 1e-6) << c.line;
+    HardBody* body = bodyNode("boxBody").engineBody(false);
+    ASSERT_NE(body, nullptr) << c.line;
+    EXPECT_NEAR(body->getMass(), 2.0, 1e-5) << c.line;
+    for (int f = 1; f <= 48; ++f) {
+      frame(f);
+      const RBDynamics& state = body->getDyn();
+      for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(std::isfinite(state.position[k])) << c.line << " frame " << f;
+        ASSERT_TRUE(std::isfinite(state.linearVelocity[k])) << c.line << " frame " << f;
+        ASSERT_TRUE(std::isfinite(state.angularMomentum[k])) << c.line << " frame " << f;
+      }
+    }
+    EXPECT_NEAR(getDouble("box.translateY"), 0.5, 0.01) << c.line;
+    for (const char* angle : {"box.rotateX", "box.rotateY", "box.rotateZ"})
+      EXPECT_NEAR(getDouble(angle), 0.0, 0.1) << c.line << " " << angle;
   }
 }
 

@@ -102,8 +102,9 @@ TEST_F(PluginEntry, CommandsAndTheToolAreRegisteredInTheModulesOrder) {
     ASSERT_NE(found, order.end()) << name << " out of order or unknown";
     place = static_cast<size_t>(found - order.begin()) + 1;
   }
-  for (const char* name : {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "dComputeRotDist",
-                           "deleteUserNode", "queryZovBody", "zovConnectForceFields", "zovCracker"})
+  for (const char* name :
+       {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "dComputeRotDist", "zovShatter",
+        "zovAdqShatter", "deleteUserNode", "queryZovBody", "zovConnectForceFields", "zovCracker"})
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   // The tool's command makes tools.
   EXPECT_TRUE(runs("selectZovContext"));

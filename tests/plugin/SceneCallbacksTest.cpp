@@ -2,12 +2,15 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MSceneMessage.h>
 #include <unistd.h>
+#include <zovhost/Application.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "CommandFixture.h"
+#include "engine/PrivateWorld.h"
 #include "testing/HostTesting.h"
 #include "testing/RenderTesting.h"
 
@@ -154,6 +157,29 @@ TEST_F(SceneCallbacks, ASavedSceneReopensToTheSameSimulation) {
   EXPECT_FALSE(ranLine("zovConnectForceFields"));
 }
 
+TEST_F(SceneCallbacks, ASavedSceneWithACrackerReopensToTheSamePoses) {
+  // A hammer on a path at boxA's resting height knocks it off the slab.
+  boxesOnASlab();
+  run("polyCube -n hammer; curve -d 1 -p -6 0.5 0 -p 6 0.5 0 -k 0 -k 1 -n path");
+  run("pathAnimation -c path -stu 1 -etu 24 hammer; select hammer; zovCracker");
+  zovhost::testing::flushIdleQueue();
+  playTo(24);
+  const std::vector<double> played = poses();
+  ASSERT_GT(std::fabs(played[0]), 1.0);  // boxA was hit
+  save();
+  open();
+  zovhost::testing::flushIdleQueue();
+  // The cracker is made again with the rest: its body is in the world
+  // before anything asks for it.
+  const auto* world = static_cast<PrivateWorld*>(theWorld);
+  ASSERT_NE(world, nullptr);
+  EXPECT_EQ(world->getCrackerBodies().getCount(), 1u);
+  playTo(24);
+  const std::vector<double> replayed = poses();
+  ASSERT_EQ(replayed.size(), played.size());
+  for (size_t i = 0; i < played.size(); ++i) EXPECT_NEAR(replayed[i], played[i], 1e-5) << i;
+}
+
 TEST_F(SceneCallbacks, ANewSceneHoldsViewRefreshesUntilASceneIsOpened) {
   boxesOnASlab();
   save();
@@ -199,6 +225,36 @@ TEST_F(SceneCallbacks, OlderScenesAreBroughtUpToDateWhenOpened) {
     // The world is made again from the scene in every case.
     EXPECT_EQ(worldBodies(), 3) << v.version;
   }
+}
+
+TEST_F(SceneCallbacks, TheExamplesInterfaceScriptAnswersEveryCallOfTheModule) {
+  zovhost::testing::resetHost();
+  zovhost::app::addScriptPath(ZOV_EXAMPLES_UI_PATH);
+  zovhost::testing::clearLogs();
+  run(moduleLoadLine().str());
+  // Every window the module asks about open, so that every panel refresh runs.
+  for (const char* window :
+       {"MayaWindow", "winZovBasicFractures", "winZovManageWorld", "winZovSolver", "zovCrakersWin"})
+    zovhost::testing::setWindowExists(window, true);
+  boxesOnASlab();
+  playTo(4);
+  save();
+  run("file -new");
+  open();
+  playTo(3);
+  run("playbackOptions -min 2 -max 20");
+  run("delete boxB");
+  zovhost::testing::flushIdleQueue();
+  std::string name = ZOV_MODULE_PATH;
+  name = name.substr(name.rfind('/') + 4);
+  run("unloadPlugin " + name.substr(0, name.find('.')));
+  zovhost::testing::flushIdleQueue();
+  EXPECT_TRUE(ranLine("setDefaultsZovFbodyParams"));
+  EXPECT_TRUE(ranLine("clear( $zovCurrentSelectedFragments)"));
+  EXPECT_TRUE(ranLine("updateZovFracturesPanel"));
+  EXPECT_TRUE(ranLine("deleteAllBodiesFromZovWorldWithoutConfirm"));
+  for (const auto& command : zovhost::testing::commands()) EXPECT_TRUE(command.succeeded) << command.line;
+  for (const auto& message : zovhost::testing::messages()) EXPECT_NE(message.kind, MessageKind::Error) << message.text;
 }
 
 TEST_F(SceneCallbacks, AtExitTheWorldGoesThroughTheSolverAndTheHostTakesTheNodes) {

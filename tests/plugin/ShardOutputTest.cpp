@@ -3,10 +3,10 @@
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
+#include "engine/shatter/ShatterMeshOps.h"
 #include "src/meshes/engineMeshOutput.h"
 #include "src/meshes/meshConversion.h"
 #include "src/meshes/shardOutput.h"
-#include "src/meshes/shardParts.h"
 
 namespace {
 
@@ -230,9 +230,9 @@ TEST_F(ShardOutput, BadPiecesMakeNothingAndAFailedSplitGoesOutWhole) {
   std::vector<Mgc::MgcVector3> two(corners);
   for (const auto& c : corners) two.push_back(c + Mgc::MgcVector3(3, 0, 0));
   MeshPtr broken = meshtest::engineMesh(two, {{0, 1, 2}, {4, 5, 99}});
-  std::vector<ZOV_DFmesh*> parts;
-  EXPECT_EQ(splitShardParts(*broken, parts), -1);
-  EXPECT_TRUE(parts.empty());
+  ZOV_DFmesh** parts = nullptr;
+  EXPECT_EQ(splitDFmeshParts(broken.get(), &parts), -1);
+  EXPECT_EQ(parts, nullptr);
   MObjectArray transforms;
   ASSERT_TRUE(
       createShardBatch(broken.get(), false, false, 3, "", MObjectArray(), MStringArray(), kNoLinks, transforms));

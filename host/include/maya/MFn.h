@@ -79,6 +79,7 @@ class MFn {
     kTexture2d,
     kFileTexture,
     kBlindDataTemplate,
+    kLambert,
     // Curves, cameras and animation.
     kNurbsCurve = 2500,
     kCamera,

@@ -38,6 +38,7 @@ void Host::start() {
   registerMeshNodeType(nodeTypes);
   registerPolyPrimitiveNodeTypes(nodeTypes);
   registerShadingEngineType(nodeTypes);
+  registerLambertType(nodeTypes);
   registerBlindDataTemplateType(nodeTypes);
   registerMeshSupportTypes(nodeTypes);
   registerAnimCurveNodeTypes(nodeTypes);

@@ -14,6 +14,7 @@
 #include <maya/MFnTypedAttribute.h>
 #include <maya/MFnUnitAttribute.h>
 
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
 #include "core/DataObjects.h"
 #include "core/Logs.h"
@@ -183,12 +184,20 @@ MStatus addAttrCommand(HostCall& call) {
                          {"nc", "numberOfChildren", 1, 1},
                          {"p", "parent", 1, 1}}))
     return MS::kFailure;
-  if (args.positional().size() != 1 || !args.has("longName")) {
+  if (args.positional().size() > 1 || !args.has("longName")) {
     displayError("addAttr: give -longName and one node");
     return MS::kFailure;
   }
-  const auto node = sceneGraph().find(args.positional()[0]);
-  if (!node) {
+  // Without a node named, the attribute goes to the first selected node.
+  std::shared_ptr<NodeImpl> node;
+  if (args.positional().empty()) {
+    MObject selected;
+    if (activeSelection().length() == 0 || !activeSelection().getDependNode(0, selected)) {
+      displayError("addAttr: No object was specified and none is selected");
+      return MS::kFailure;
+    }
+    node = nodeOf(selected);
+  } else if (!(node = sceneGraph().find(args.positional()[0]))) {
     displayError("No object matches name: " + args.positional()[0]);
     return MS::kFailure;
   }

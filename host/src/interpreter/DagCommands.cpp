@@ -1,6 +1,7 @@
-// Host commands on the DAG: parent, group, xform and ls.
+// Host commands on the DAG: parent, group, hide, xform and ls.
 #include <maya/MDagModifier.h>
 #include <maya/MFnTransform.h>
+#include <maya/MPlug.h>
 
 #include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
@@ -419,10 +420,51 @@ bool globMatch(const char* pattern, const char* name) {
   return *name != '\0' && (*pattern == '?' || *pattern == *name) && globMatch(pattern + 1, name + 1);
 }
 
+/// hide [NAMES]: switches the visibility of the named (else the selected)
+/// DAG nodes off, as one undo step.
+MStatus hideCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {})) return MS::kFailure;
+  std::vector<MDagPath> paths;
+  if (!objectPaths(args, "hide", paths, args.positional().size())) return MS::kFailure;
+  if (paths.empty()) {
+    displayError("hide: Not enough objects or values.");
+    return MS::kFailure;
+  }
+  struct Change {
+    MPlug plug;
+    bool before;
+  };
+  std::vector<Change> changes;
+  for (const MDagPath& path : paths) {
+    MPlug plug(path.node(), DagNode::visibility);
+    bool before = true;
+    plug.getValue(before);
+    if (!plug.setValue(false)) {
+      for (Change change : changes) change.plug.setValue(change.before);
+      displayError("hide: cannot change the visibility of '" + path.partialPathName().str() + "'");
+      return MS::kFailure;
+    }
+    changes.push_back({plug, before});
+  }
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       "hide",
+                       [changes]() {
+                         for (Change change : changes) change.plug.setValue(change.before);
+                       },
+                       [changes]() {
+                         for (Change change : changes) change.plug.setValue(false);
+                       }));
+  return MS::kSuccess;
+}
+
 MStatus lsCommand(HostCall& call) {
   HostArgs args;
-  if (!args.parse(call,
-                  {{"typ", "type", 1, 1}, {"sl", "selection", 0, 0}, {"dag", "dag", 0, 0}, {"tr", "transforms", 0, 0}}))
+  if (!args.parse(call, {{"typ", "type", 1, 1},
+                         {"et", "exactType", 1, 1},
+                         {"sl", "selection", 0, 0},
+                         {"dag", "dag", 0, 0},
+                         {"tr", "transforms", 0, 0}}))
     return MS::kFailure;
   std::vector<NodeImpl*> nodes;
   if (args.has("selection")) {
@@ -445,6 +487,8 @@ MStatus lsCommand(HostCall& call) {
     if (!types.empty() && std::none_of(types.begin(), types.end(),
                                        [node](const std::string& t) { return node->type->matchesTypeName(t); }))
       continue;
+    const std::vector<std::string>& exact = args.values("exactType");
+    if (!exact.empty() && std::find(exact.begin(), exact.end(), node->type->name) == exact.end()) continue;
     const std::vector<std::string>& patterns = args.positional();
     if (!patterns.empty() && std::none_of(patterns.begin(), patterns.end(), [node](const std::string& p) {
           return globMatch(p.c_str(), node->name.c_str());
@@ -461,6 +505,7 @@ MStatus lsCommand(HostCall& call) {
 void addDagCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("parent", parentCommand);
   interpreter.addHostCommand("group", groupCommand);
+  interpreter.addHostCommand("hide", hideCommand);
   interpreter.addHostCommand("xform", xformCommand);
   interpreter.addHostCommand("ls", lsCommand);
 }

@@ -74,6 +74,7 @@ std::string trim(const std::string& text) {
 Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addSceneCommands(*this);
   addAttributeCommands(*this);
+  addConnectionQueryCommands(*this);
   addQueryCommands(*this);
   addTimeCommands(*this);
   addSourceCommand(*this);

@@ -21,6 +21,8 @@ struct HostSettings;
 struct Word {
   std::string text;
   bool quoted = false;
+  /// One element of an array value given as an argument.
+  bool element = false;
 };
 
 /// One command of a line as parsed: its name and words.
@@ -144,6 +146,7 @@ class Interpreter {
 /// areas above it register theirs through addHostCommand.
 void addSceneCommands(Interpreter& interpreter);
 void addAttributeCommands(Interpreter& interpreter);
+void addConnectionQueryCommands(Interpreter& interpreter);
 void addQueryCommands(Interpreter& interpreter);
 void addTimeCommands(Interpreter& interpreter);
 void addFieldCommands(Interpreter& interpreter);

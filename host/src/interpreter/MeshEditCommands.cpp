@@ -1,6 +1,7 @@
 // Host commands that edit what meshes carry: blindDataType and polyBlindData
 // (integer face blind data), sets (shading group membership) and uvLink
 // (UV sets linked to textures).
+#include <maya/MDGModifier.h>
 #include <maya/MFnDependencyNode.h>
 
 #include "commands/ArgumentText.h"
@@ -97,8 +98,9 @@ MStatus blindDataTypeCommand(HostCall& call) {
     return MS::kFailure;
   }
   if (args.query()) {
+    // The ids of the types defined with this id: the id itself, or nothing.
     BlindDataType type;
-    call.result.setInt(findBlindDataType(id, type) ? 1 : 0);
+    call.result.setInts(findBlindDataType(id, type) ? std::vector<int>{id} : std::vector<int>{});
     return MS::kSuccess;
   }
   const auto& kinds = args.values("dataType");
@@ -199,6 +201,34 @@ MStatus polyBlindDataCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
+/// sets -renderable true [-noSurfaceShader true] -empty [-name N]: a new,
+/// empty shading group; answers its name.
+MStatus createSet(HostCall& call, const HostArgs& args) {
+  bool renderable = false;
+  if (!args.has("renderable") || !parseBool(args.value("renderable"), renderable) || !renderable ||
+      !args.has("empty") || !args.positional().empty()) {
+    displayError("sets: this host makes only empty shading groups (-renderable true -empty)");
+    return MS::kFailure;
+  }
+  const std::string name = args.value("name", "set1");
+  if (!Graph::isValidName(name)) {
+    displayError("sets: invalid set name '" + name + "'");
+    return MS::kFailure;
+  }
+  auto modifier = std::make_shared<MDGModifier>();
+  const MObject group = modifier->createNode(MString("shadingEngine"));
+  if (group.isNull()) {
+    displayError("sets: cannot create a shading group");
+    return MS::kFailure;
+  }
+  nodeOf(group)->name = name;
+  modifier->doIt();
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       "sets", [modifier]() { modifier->undoIt(); }, [modifier]() { modifier->doIt(); }));
+  call.result.setString(nodeOf(group)->name);
+  return MS::kSuccess;
+}
+
 MStatus setsCommand(HostCall& call) {
   HostArgs args;
   if (!args.parse(call, {{"e", "edit", 0, 0},
@@ -206,8 +236,13 @@ MStatus setsCommand(HostCall& call) {
                          {"nw", "noWarnings", 0, 0},
                          {"fe", "forceElement", 1, 0},
                          {"in", "include", 1, 0},
-                         {"rm", "remove", 1, 0}}))
+                         {"rm", "remove", 1, 0},
+                         {"r", "renderable", 1, 0},
+                         {"nss", "noSurfaceShader", 1, 0},
+                         {"em", "empty", 0, 0},
+                         {"n", "name", 1, 0}}))
     return MS::kFailure;
+  if (!args.query() && !args.edit()) return createSet(call, args);
   if (args.query()) {
     if (args.positional().size() != 1) {
       displayError("sets: name one set to query");

@@ -1,12 +1,15 @@
 // Host commands about the host's own state, answered from its settings:
 // upAxis, grid, window, modelEditor, optionVar, displayColor, and the
 // commands whose only effect here is to be recorded (savePrefs, dynPref, ogs,
-// refresh, textScrollList, polyOptions), plus print, warning, error and
+// refresh, textScrollList, polyOptions, waitCursor), plus print, warning, error and
 // confirmDialog.
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
 #include "interpreter/HostArgs.h"
 #include "interpreter/HostSettings.h"
+#include "interpreter/ScriptValue.h"
+
+#include <string>
 
 namespace zovhost {
 
@@ -139,9 +142,18 @@ MStatus displayColorCommand(HostCall& call) {
 /// Commands whose effect lies in the host's user interface: they succeed and are recorded.
 MStatus acceptedCommand(HostCall&) { return MS::kSuccess; }
 
+/// A word as print writes it: a number written in the script (not quoted)
+/// as the host writes numbers, anything else as it is.
+std::string printedWord(const Word& word) {
+  double value = 0.0;
+  if (!word.quoted && parseDouble(word.text, value)) return shortestNumber(value);
+  return word.text;
+}
+
+/// print writes its value; an array one element a line.
 MStatus printCommand(HostCall& call) {
   std::string text;
-  for (const Word& word : call.call.words) text += word.text;
+  for (const Word& word : call.call.words) text += printedWord(word) + (word.element ? "\n" : "");
   messageLog().message(MessageKind::Print, text);
   return MS::kSuccess;
 }
@@ -199,6 +211,7 @@ void addQueryCommands(Interpreter& interpreter) {
   // lines run; there is no interface or display to change here.
   interpreter.addHostCommand("textScrollList", acceptedCommand);
   interpreter.addHostCommand("polyOptions", acceptedCommand);
+  interpreter.addHostCommand("waitCursor", acceptedCommand);
   interpreter.addHostCommand("print", printCommand);
   interpreter.addHostCommand("warning", warningCommand);
   interpreter.addHostCommand("error", errorCommand);

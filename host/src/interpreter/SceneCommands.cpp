@@ -1,5 +1,5 @@
 // Host commands that act on the scene: createNode (with -parent for DAG
-// nodes), delete, rename, select, setAttr, getAttr, connectAttr,
+// nodes), shadingNode, delete, rename, select, setAttr, getAttr, connectAttr,
 // disconnectAttr, lockNode.
 #include <maya/MDagModifier.h>
 #include <maya/MFnDependencyNode.h>
@@ -33,31 +33,32 @@ std::shared_ptr<NodeImpl> nodeNamed(const std::string& name) {
   return node;
 }
 
-MStatus createNodeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"n", "name", 1, 1}, {"ss", "skipSelect", 0, 0}, {"p", "parent", 1, 1}})) return MS::kFailure;
-  if (args.positional().size() != 1) {
-    displayError("createNode: give one node type");
-    return MS::kFailure;
-  }
-  const std::string typeName = args.positional()[0];
+/// Makes a node of a type (a DAG shape under a new transform unless a parent
+/// is given), named after `name` when it is not empty, as one undo step, and
+/// selects it unless told not to; answers its name.
+MStatus createNamedNode(HostCall& call, const std::string& command, const std::string& typeName,
+                        const std::string& name, const std::string& parentName, bool select) {
   const auto type = nodeTypeRegistry().find(typeName);
   if (!type || type->kind == MPxNode::kManipContainer) {
     displayError("Unknown object type: " + typeName);
     return MS::kFailure;
   }
   std::shared_ptr<NodeImpl> parent;
-  if (args.has("parent")) {
+  if (!parentName.empty()) {
     if (!fnListHas(type->fnTypes, MFn::kDagNode)) {
-      displayError("createNode: '" + typeName + "' is not a DAG node type and takes no parent");
+      displayError(command + ": '" + typeName + "' is not a DAG node type and takes no parent");
       return MS::kFailure;
     }
-    parent = nodeNamed(args.value("parent"));
+    parent = nodeNamed(parentName);
     if (!parent) return MS::kFailure;
     if (!parent->hasFn(MFn::kTransform)) {
-      displayError("createNode: the parent '" + parent->name + "' is not a transform");
+      displayError(command + ": the parent '" + parent->name + "' is not a transform");
       return MS::kFailure;
     }
+  }
+  if (!name.empty() && !Graph::isValidName(name)) {
+    displayError(command + ": invalid node name '" + name + "'");
+    return MS::kFailure;
   }
   auto modifier = std::make_shared<MDagModifier>();
   MObject node;
@@ -73,25 +74,53 @@ MStatus createNodeCommand(HostCall& call) {
     node = modifier->MDGModifier::createNode(MString(typeName));
   }
   if (node.isNull()) {
-    displayError("createNode: cannot create a node of type " + typeName);
+    displayError(command + ": cannot create a node of type " + typeName);
     return MS::kFailure;
   }
-  if (args.has("name")) {
-    if (!Graph::isValidName(args.value("name"))) {
-      displayError("createNode: invalid node name '" + args.value("name") + "'");
-      return MS::kFailure;
-    }
-    nodeOf(node)->name = args.value("name");
-  }
+  if (!name.empty()) nodeOf(node)->name = name;
   modifier->doIt();
   recordModifier(call, modifier);
-  if (!args.has("skipSelect")) {
+  if (select) {
     MSelectionList selection;
     selection.add(node);
     setActiveSelection(selection);
   }
   call.result.setString(nodeOf(node)->name);
   return MS::kSuccess;
+}
+
+MStatus createNodeCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"n", "name", 1, 1}, {"ss", "skipSelect", 0, 0}, {"p", "parent", 1, 1}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("createNode: give one node type");
+    return MS::kFailure;
+  }
+  return createNamedNode(call, "createNode", args.positional()[0], args.value("name"), args.value("parent"),
+                         !args.has("skipSelect"));
+}
+
+/// shadingNode -asShader|-asTexture|-asUtility TYPE [-name N]: a rendering
+/// node, left selected.
+MStatus shadingNodeCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"ass", "asShader", 0, 0},
+                         {"at", "asTexture", 0, 0},
+                         {"au", "asUtility", 0, 0},
+                         {"n", "name", 1, 1},
+                         {"ss", "skipSelect", 0, 0}}))
+    return MS::kFailure;
+  if (args.positional().size() != 1 || !(args.has("asShader") || args.has("asTexture") || args.has("asUtility"))) {
+    displayError("shadingNode: give one node type and -asShader, -asTexture or -asUtility");
+    return MS::kFailure;
+  }
+  const std::string& typeName = args.positional()[0];
+  const auto type = nodeTypeRegistry().find(typeName);
+  if (type && fnListHas(type->fnTypes, MFn::kDagNode)) {
+    displayError("shadingNode: '" + typeName + "' is not a rendering node type");
+    return MS::kFailure;
+  }
+  return createNamedNode(call, "shadingNode", typeName, args.value("name"), std::string(), !args.has("skipSelect"));
 }
 
 MStatus deleteCommand(HostCall& call) {
@@ -415,6 +444,7 @@ void addSceneCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("delete", deleteCommand);
   interpreter.addHostCommand("rename", renameCommand);
   interpreter.addHostCommand("select", selectCommand);
+  interpreter.addHostCommand("shadingNode", shadingNodeCommand);
   interpreter.addHostCommand("dgdirty", dgdirtyCommand);
   interpreter.addHostCommand("setAttr", setAttrCommand);
   interpreter.addHostCommand("getAttr", getAttrCommand);

@@ -419,11 +419,11 @@ ScriptValue ScriptRunner::call(const Expression& expression) {
     }
   }
   // A command in call form: a string that looks like a flag is a flag.
-  std::vector<std::pair<std::string, bool>> words;
+  std::vector<Word> words;
   for (const auto& operand : operands) {
     const ScriptValue value = evaluate(*operand);
     for (const std::string& word : value.words())
-      words.emplace_back(word, !(value.kind() == ValueKind::String && looksLikeFlag(word)));
+      words.push_back({word, !(value.kind() == ValueKind::String && looksLikeFlag(word)), value.isArray()});
   }
   return dispatch(name, expression.text, words);
 }
@@ -443,23 +443,23 @@ ScriptValue ScriptRunner::runCommand(const CommandForm& command) {
       return callProcedure(*running, arguments, references);
     }
   }
-  std::vector<std::pair<std::string, bool>> words;
+  std::vector<Word> words;
   for (const CommandArgument& argument : command.arguments) {
     if (!argument.value) {
-      words.emplace_back(argument.word, argument.quoted);
+      words.push_back({argument.word, argument.quoted, false});
       continue;
     }
-    for (const std::string& word : evaluate(*argument.value).words()) words.emplace_back(word, true);
+    const ScriptValue value = evaluate(*argument.value);
+    for (const std::string& word : value.words()) words.push_back({word, true, value.isArray()});
   }
   return dispatch(command.name, command.text, words);
 }
 
-ScriptValue ScriptRunner::dispatch(const std::string& name, const std::string& text,
-                                   const std::vector<std::pair<std::string, bool>>& words) {
+ScriptValue ScriptRunner::dispatch(const std::string& name, const std::string& text, const std::vector<Word>& words) {
   CommandCall call;
   call.name = name;
   call.text = text;
-  for (const auto& [word, quoted] : words) call.words.push_back({word, quoted});
+  call.words = words;
   CommandResult result;
   if (!m_interpreter.runCommand(call, result, *m_frames.back().options)) throw ScriptAbort{};
   return ScriptValue::fromResult(result);

@@ -15,6 +15,7 @@ namespace zovhost {
 class Interpreter;
 struct CommandResult;
 struct ExecuteOptions;
+struct Word;
 
 /// Runs parsed scripts: variables, procedures, control flow and the commands
 /// they call (through the interpreter). Global variables and procedures live
@@ -72,8 +73,7 @@ class ScriptRunner {
   ScriptValue call(const Expression& expression);
   ScriptValue runCommand(const CommandForm& command);
   /// Runs a command of the interpreter (not a procedure) with the given words.
-  ScriptValue dispatch(const std::string& name, const std::string& text,
-                       const std::vector<std::pair<std::string, bool>>& words);
+  ScriptValue dispatch(const std::string& name, const std::string& text, const std::vector<Word>& words);
   ScriptValue callProcedure(const Procedure& procedure, const std::vector<ScriptValue>& arguments,
                             const std::vector<VariablePtr>& references);
 

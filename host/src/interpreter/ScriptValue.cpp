@@ -3,9 +3,12 @@
 #include "commands/CommandResult.h"
 #include "core/Numbers.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace zovhost {
 
@@ -85,11 +88,24 @@ std::string kindName(ValueKind kind) {
 }
 
 std::string shortestNumber(double value) {
+  // The fewest significant digits that read back as the value...
+  constexpr int kMostDigits = 17;
   char text[64];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(text, sizeof text, "%.*g", precision, value);
+  int digits = 1;
+  for (; digits <= kMostDigits; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
     if (std::strtod(text, nullptr) == value) break;
   }
+  if (!std::isfinite(value) || digits > kMostDigits) return text;
+  // ...written without an exponent where the host writes none: from 1e-4 up
+  // to 17 digits before the point (20, 1500, 0.25; but 1e-05).
+  std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
+  const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+  if (exponent < -4 || exponent >= kMostDigits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+  }
+  std::snprintf(text, sizeof text, "%.*f", std::max(0, digits - 1 - exponent), value);
   return text;
 }
 

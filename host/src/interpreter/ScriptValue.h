@@ -67,7 +67,9 @@ class ScriptValue {
   std::vector<std::string> m_strings;
 };
 
-/// The shortest text that reads back as the same number.
+/// The shortest text that reads back as the same number, as the host writes
+/// numbers: without an exponent from 1e-4 to below 1e17 (20, 1500, 0.25),
+/// with one beyond (1e-05, 1e+20).
 std::string shortestNumber(double value);
 
 }  // namespace zovhost

@@ -1,5 +1,5 @@
 // Host commands for time and units (currentTime, playbackOptions, play,
-// setKeyframe, currentUnit) and for the undo queue (undoInfo, undo, redo).
+// setKeyframe, currentUnit) and for the undo queue (undoInfo, undo, redo, flushUndo).
 #include <maya/MAngle.h>
 #include <maya/MAnimControl.h>
 #include <maya/MDistance.h>
@@ -392,9 +392,18 @@ MStatus redoCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
+/// flushUndo: empties the undo and redo stacks.
+MStatus flushUndoCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {})) return MS::kFailure;
+  undoQueue().flush();
+  return MS::kSuccess;
+}
+
 }  // namespace
 
 void addTimeCommands(Interpreter& interpreter) {
+  interpreter.addHostCommand("flushUndo", flushUndoCommand);
   interpreter.addHostCommand("currentTime", currentTimeCommand);
   interpreter.addHostCommand("playbackOptions", playbackOptionsCommand);
   interpreter.addHostCommand("play", playCommand);

@@ -1,6 +1,8 @@
 #include "mesh/ShadingGroups.h"
 
+#include <maya/MDataBlock.h>
 #include <maya/MFnMessageAttribute.h>
+#include <maya/MFnNumericAttribute.h>
 #include <maya/MIntArray.h>
 #include <maya/MPlug.h>
 
@@ -17,8 +19,9 @@ namespace zovhost {
 
 namespace {
 
-// The host's own type id of the shading group node.
+// The host's own type ids of the shading group and the lambert shader.
 constexpr unsigned int kShadingEngineTypeId = 0x53484547;
+constexpr unsigned int kLambertTypeId = 0x524C414D;
 constexpr const char* kDefaultGroup = "initialShadingGroup";
 
 class ShadingEngineNode : public MPxNode {
@@ -29,12 +32,48 @@ class ShadingEngineNode : public MPxNode {
     dagSetMembers = message.create("dagSetMembers", "dsm");
     message.setArray(true);
     message.setIndexMatters(false);
-    return addAttribute(dagSetMembers);
+    // The colour of the shader that paints the group's members.
+    MFnNumericAttribute numeric;
+    surfaceShader = numeric.createColor("surfaceShader", "ss");
+    const MStatus status = addAttribute(dagSetMembers);
+    return status ? addAttribute(surfaceShader) : status;
   }
   static MObject dagSetMembers;
+  static MObject surfaceShader;
 };
 
 MObject ShadingEngineNode::dagSetMembers;
+MObject ShadingEngineNode::surfaceShader;
+
+/// A surface shader of one flat colour: its outColor is its color.
+class LambertNode : public MPxNode {
+ public:
+  static void* creator() { return new LambertNode; }
+  static MStatus initialize() {
+    MFnNumericAttribute numeric;
+    color = numeric.createColor("color", "c");
+    numeric.setDefault(0.5f, 0.5f, 0.5f);
+    outColor = numeric.createColor("outColor", "oc");
+    numeric.setStorable(false);
+    numeric.setWritable(false);
+    MStatus status = addAttribute(color);
+    if (status) status = addAttribute(outColor);
+    if (status) status = attributeAffects(color, outColor);
+    return status;
+  }
+  MStatus compute(const MPlug& plug, MDataBlock& block) override {
+    if (plug != outColor && plug.parent() != outColor) return MS::kUnknownParameter;
+    const float3& rgb = block.inputValue(color).asFloat3();
+    block.outputValue(outColor).set3Float(rgb[0], rgb[1], rgb[2]);
+    block.setClean(outColor);
+    return MS::kSuccess;
+  }
+  static MObject color;
+  static MObject outColor;
+};
+
+MObject LambertNode::color;
+MObject LambertNode::outColor;
 
 std::vector<int> sortedUnique(std::vector<int> faces) {
   std::sort(faces.begin(), faces.end());
@@ -257,6 +296,13 @@ void registerShadingEngineType(NodeTypeRegistry& registry) {
   registry.registerBuiltin("shadingEngine", MTypeId(kShadingEngineTypeId), &ShadingEngineNode::creator,
                            &ShadingEngineNode::initialize, MFn::kShadingEngine,
                            {MFn::kShadingEngine, MFn::kSet, MFn::kDependencyNode}, {"entity", "objectSet"});
+}
+
+void registerLambertType(NodeTypeRegistry& registry) {
+  const auto type =
+      registry.registerBuiltin("lambert", MTypeId(kLambertTypeId), &LambertNode::creator, &LambertNode::initialize,
+                               MFn::kLambert, {MFn::kLambert, MFn::kDependencyNode}, {"shadingDependNode"});
+  type->defaultName = "lambert";
 }
 
 void createDefaultShadingGroup() {

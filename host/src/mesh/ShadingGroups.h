@@ -55,6 +55,9 @@ bool parseFaceListText(const std::string& text, std::vector<int>& faces);
 
 /// Registers "shadingEngine" with the host's own types.
 void registerShadingEngineType(NodeTypeRegistry& registry);
+/// Registers "lambert": a surface shader with a float3 `color` (default
+/// grey) that its `outColor` gives on.
+void registerLambertType(NodeTypeRegistry& registry);
 /// Makes the default group "initialShadingGroup" (part of every scene).
 void createDefaultShadingGroup();
 

@@ -252,7 +252,10 @@ class SceneWriter {
     }
     if (slot->locked) m_locks.push_back(plug.name().str());
     std::string line;
-    if (a.holdsNumber() && slot->value.number != a.defaultNumber) {
+    // An array element exists even at the default value: leaving it out
+    // would move the elements after it down when read back by position.
+    const bool element = !plug.indices().empty();
+    if (a.holdsNumber() && (element || slot->value.number != a.defaultNumber)) {
       line = numberWord(a, slot->value.number);
     } else if (a.holdsString() && slot->value.text != a.defaultString) {
       line = "-type \"string\" " + quoted(slot->value.text.str());

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <maya/MString.h>
+
+// The scene content that every shatter shares: the cut material that cut
+// faces receive and the blind-data type that tags them.
+
+/// The shader and shading group that cut faces receive.
+struct CutMaterial {
+  /// The lambert's name (the host may have numbered it).
+  MString shader;
+  MString shadingGroup;
+};
+
+/// The lambert named `name` that carries the "cutmat" tag, with the group
+/// its outColor feeds (else name + "SG"); made (tagged, with a new shading
+/// group, coloured (0, 0.5, 0)) when there is none. A failed host command
+/// does not stop the shatter: the names are what the host answered.
+CutMaterial findOrCreateCutMaterial(const MString& name);
+
+/// Defines the cut-face tag's blind-data type unless the scene has it.
+void ensureCutFaceType();

@@ -1,0 +1,539 @@
+// zovShatter: the command's flags, its walk over the selection and the
+// per-object shatter (seeds, carving, record and shards).
+#include "src/shatter/shatterCmd.h"
+
+#include <maya/MAnimUtil.h>
+#include <maya/MColorArray.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnNurbsCurve.h>
+#include <maya/MFnTransform.h>
+#include <maya/MGlobal.h>
+#include <maya/MIntArray.h>
+#include <maya/MItSelectionList.h>
+#include <maya/MProgressWindow.h>
+#include <maya/MTimer.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/MeshFactory.h"
+#include "engine/shatter/VoronoiCarving.h"
+#include "geometry/ShatterParams.h"
+#include "geometry/shatter/SeedPoints.h"
+#include "src/hostEngineConversions.h"
+#include "src/hostHelpers.h"
+#include "src/hostUtilities.h"
+#include "src/meshes/meshConversion.h"
+#include "src/meshes/meshOpHistory.h"
+#include "src/nodeLinks.h"
+#include "src/shatter/cutMaterial.h"
+#include "src/shatter/hostSeeding.h"
+#include "src/shatter/progressReservation.h"
+#include "src/shatter/shatterGroups.h"
+#include "src/shatter/voronoiNode.h"
+
+namespace {
+
+const char* const kShatterSource = "..\\src\\shatterCmd";
+
+const char* const kNumShardsFlag = "-ns";
+const char* const kSeedFlag = "-sed";
+const char* const kStyleFlag = "-st";
+const char* const kNewMatFlag = "-nm";
+const char* const kCutMatNameFlag = "-cmn";
+const char* const kWidthFlag = "-wid";
+const char* const kNumRingsFlag = "-nr";
+const char* const kNoiseFlag = "-no";
+const char* const kDetectGroupsFlag = "-dmg";
+const char* const kRadialAxisFlag = "-ra";
+const char* const kVerboseFlag = "-ver";
+const char* const kUseVolumeFlag = "-vol";
+const char* const kNumCentersFlag = "-noc";
+const char* const kReferenceFlag = "-reo";
+const char* const kUndoLastFlag = "-udl";
+
+/// The narrowest spread width handed to the generator (single precision).
+constexpr double kMinWidth = static_cast<double>(0.01f);
+/// Seeds the buffers hold at least, whatever the request.
+constexpr unsigned int kSeedBufferFloor = 200;
+/// Seeds per radial ring below which rings are added.
+constexpr unsigned int kMaxSeedsPerRing = 300;
+/// Impact points placed for the impact pattern.
+constexpr int kImpactPoints = 5;
+/// Curve samples per control vertex of a path.
+constexpr int kSamplesPerCV = 4;
+/// A list-A seed this close (squared) to a kept list-B seed is not used twice.
+constexpr double kDuplicateSeed = 1e-5;
+/// How far outside a shard's vertex box a seed of a further level may lie
+/// and still cut it.
+constexpr double kSeedInBox = 1e-5;
+
+template <typename T>
+void readFlag(const MArgDatabase& arguments, const char* flag, T& value) {
+  if (arguments.isFlagSet(flag)) arguments.getFlagArgument(flag, 0, value);
+}
+
+MPoint worldPoint(const MPoint& p, const MMatrix& m) {
+  MPoint q = p;
+  q.w = 1.0;
+  return q * m;
+}
+
+/// The first mesh (or NURBS curve) of a selection list, as a shape path.
+bool firstOfType(const MSelectionList& list, MFn::Type type, MDagPath& path) {
+  for (MItSelectionList it(list, type); !it.isDone(); it.next())
+    if (it.getDagPath(path) && path.hasFn(type)) return true;
+  return false;
+}
+
+/// The progress of the carving: p = 100 i / n, shown at every tenth.
+void showCarvingProgress(std::uint32_t position, std::uint32_t count) {
+  const int percent = static_cast<int>((100u * position) / count);
+  if (percent % 10 != 0) return;
+  reportProgressError(
+      MProgressWindow::setProgressStatus(MString("done per object..") + std::to_string(percent).c_str() + " %"),
+      kShatterSource, __LINE__);
+  reportProgressError(MProgressWindow::advanceProgress(percent), kShatterSource, __LINE__);
+}
+
+/// The carving progress, which the user may cancel.
+bool carvingGoesOn(std::uint32_t position, std::uint32_t count) {
+  if (MProgressWindow::isCancelled()) return false;
+  showCarvingProgress(position, count);
+  return true;
+}
+
+/// The corners of the box around a mesh's world vertices.
+void vertexBox(const ZOV_DFmesh& mesh, Mgc::MgcVector3& low, Mgc::MgcVector3& high) {
+  low = high = mesh.numVertices > 0 ? mesh.worldVertices[0] : Mgc::MgcVector3(0.0, 0.0, 0.0);
+  for (std::uint32_t v = 1; v < mesh.numVertices; ++v)
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], mesh.worldVertices[v][axis]);
+      high[axis] = std::max(high[axis], mesh.worldVertices[v][axis]);
+    }
+}
+
+bool inBox(const Mgc::MgcVector3& p, const Mgc::MgcVector3& low, const Mgc::MgcVector3& high, double slack) {
+  for (int axis = 0; axis < 3; ++axis)
+    if (p[axis] < low[axis] - slack || p[axis] > high[axis] + slack) return false;
+  return true;
+}
+
+/// A piece of a further level with the shading groups its faces name.
+struct LevelPiece {
+  DFmeshPtr mesh;
+  MObjectArray shaders;
+};
+
+/// The pieces of one shard at a further level (see addShatterLevel); false
+/// when the shard cannot be read or carved.
+bool recutShard(const MDagPath& shape, const std::vector<Mgc::MgcVector3>& seeds, const MBoundingBox& box,
+                std::vector<LevelPiece>& pieces) {
+  MObjectArray shaders;
+  MIntArray shaderIndices;
+  getMeshShaders(shape, shaders, shaderIndices);
+  MFnMesh mesh(shape);
+  MStringArray colourSets;
+  mesh.getColorSetNames(colourSets);
+  MStringArray uvSets;
+  DFmeshPtr engine(
+      mayaMeshToEngineMesh(mesh, shaderIndices, uvSets, colourSets.length() > 0 ? colourSets[0] : MString()));
+  if (!engine) return false;
+  Mgc::MgcVector3 low;
+  Mgc::MgcVector3 high;
+  vertexBox(*engine, low, high);
+  std::vector<Mgc::MgcVector3> inside;
+  if (MBoundingBox(toHostPoint(low), toHostPoint(high)).intersects(box, 0.0))
+    for (const Mgc::MgcVector3& seed : seeds)
+      if (inBox(seed, low, high, kSeedInBox)) inside.push_back(seed);
+  if (inside.size() >= 2) {
+    VoronoiCarving carving = carveVoronoiCells(engine.get(), inside.data(), static_cast<std::uint32_t>(inside.size()),
+                                               false, [](std::uint32_t position, std::uint32_t count) {
+                                                 showCarvingProgress(position, count);
+                                                 return true;
+                                               });
+    if (carving.status != VoronoiCarving::Status::kCarved) return false;
+    if (!carving.cells.empty()) {
+      for (VoronoiCell& cell : carving.cells) pieces.push_back({DFmeshPtr(cell.mesh.release()), shaders});
+      return true;
+    }
+  }
+  pieces.push_back({std::move(engine), shaders});
+  return true;
+}
+
+}  // namespace
+
+void* shatterCmd::creator() { return new shatterCmd; }
+
+MSyntax shatterCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kNumShardsFlag, "-numShards", MSyntax::kUnsigned);
+  syntax.addFlag(kSeedFlag, "-seed", MSyntax::kUnsigned);
+  syntax.addFlag(kStyleFlag, "-shatterStyle", MSyntax::kUnsigned);
+  syntax.addFlag(kNewMatFlag, "-newMat", MSyntax::kBoolean);
+  syntax.addFlag(kCutMatNameFlag, "-cutMatName", MSyntax::kString);
+  syntax.addFlag(kWidthFlag, "-width", MSyntax::kDouble);
+  syntax.addFlag(kNumRingsFlag, "-numRings", MSyntax::kUnsigned);
+  syntax.addFlag(kNoiseFlag, "-noise", MSyntax::kDouble);
+  syntax.addFlag(kDetectGroupsFlag, "-detectMeshGroups", MSyntax::kUnsigned);
+  syntax.addFlag(kRadialAxisFlag, "-radialAxis", MSyntax::kUnsigned);
+  syntax.addFlag(kVerboseFlag, "-verbose");
+  syntax.addFlag(kUseVolumeFlag, "-useVolume", MSyntax::kBoolean);
+  syntax.addFlag(kNumCentersFlag, "-numCenters", MSyntax::kUnsigned);
+  syntax.addFlag(kReferenceFlag, "-refObject", MSyntax::kSelectionItem);
+  syntax.addFlag(kUndoLastFlag, "-undoLast");
+  syntax.setObjectType(MSyntax::kSelectionList);
+  syntax.setMinObjects(0);
+  syntax.useSelectionAsDefault(false);
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus shatterCmd::doIt(const MArgList& arguments) {
+  MStatus status;
+  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
+  if (!status) return status;
+  m_arguments = std::move(parsed);
+  return redoIt();
+}
+
+MStatus shatterCmd::undoIt() {
+  forgetRun();
+  return MS::kSuccess;
+}
+
+void shatterCmd::forgetRun() { m_transformNames.clear(); }
+
+MStatus shatterCmd::redoIt() {
+  ProgressReservation progress;
+  if (!progress.reserve()) {
+    displayError("Progress window already in use.");
+    return MS::kFailure;
+  }
+  if (!m_arguments) return MS::kFailure;
+  const MArgDatabase& arguments = *m_arguments;
+
+  Request request;
+  readFlag(arguments, kNumShardsFlag, request.shardCount);
+  if (arguments.isFlagSet(kNumShardsFlag)) request.shardCount = std::min(request.shardCount, kMaxRequestedShards);
+  readFlag(arguments, kSeedFlag, request.seed);
+  unsigned int style = 0;
+  readFlag(arguments, kStyleFlag, style);
+  request.style = static_cast<std::uint16_t>(style - 1);
+  readFlag(arguments, kNewMatFlag, request.newMaterial);
+  readFlag(arguments, kCutMatNameFlag, request.cutMaterialName);
+  m_cutMaterialName = request.cutMaterialName;
+  m_width = 0.0;
+  readFlag(arguments, kWidthFlag, m_width);
+  unsigned int rings = 0;
+  readFlag(arguments, kNumRingsFlag, rings);
+  m_ringCount = arguments.isFlagSet(kNumRingsFlag) ? rings + 1 : 0;
+  m_noise = 0.0;
+  readFlag(arguments, kNoiseFlag, m_noise);
+  m_detectGroups = 0;
+  readFlag(arguments, kDetectGroupsFlag, m_detectGroups);
+  unsigned int axis = 0;
+  readFlag(arguments, kRadialAxisFlag, axis);
+  m_radialAxis = static_cast<std::uint16_t>(axis);
+  request.verbose = arguments.isFlagSet(kVerboseFlag);
+  bool useVolume = false;
+  readFlag(arguments, kUseVolumeFlag, useVolume);
+  m_centerCount = 1;
+  readFlag(arguments, kNumCentersFlag, m_centerCount);
+  m_referenceObjects.clear();
+  if (arguments.isFlagSet(kReferenceFlag)) arguments.getFlagArgument(kReferenceFlag, 0, m_referenceObjects);
+  request.undoLast = arguments.isFlagSet(kUndoLastFlag);
+
+  MSelectionList objects;
+  arguments.getObjects(objects);
+  m_transformNames.clear();
+  if (objects.length() == 0) {
+    displayError("no poly object selected");
+    return MS::kFailure;
+  }
+  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+
+  if (request.undoLast) {
+    progress.end();
+    MItSelectionList it(objects, MFn::kGeometric);
+    if (it.isDone()) {
+      displayWarning(" invalid selection of nodes");
+      return MS::kFailure;
+    }
+    for (; !it.isDone(); it.next()) {
+      MDagPath path;
+      if (it.getDagPath(path) && path.hasFn(MFn::kMesh)) return undoLastShatter(path);
+    }
+    return MS::kSuccess;
+  }
+
+  if (request.newMaterial) {
+    const CutMaterial material = findOrCreateCutMaterial(m_cutMaterialName);
+    m_cutMaterialName = material.shader;
+    m_cutShadingGroup = material.shadingGroup;
+  }
+  ensureCutFaceType();
+
+  MDagPath referenceMesh;
+  MDagPath pathCurve;
+  bool hasReference = false;
+  bool hasCurve = false;
+  if (request.style != kStylePath) {
+    hasReference = firstOfType(m_referenceObjects, MFn::kMesh, referenceMesh);
+  } else {
+    if (m_referenceObjects.length() == 0) {
+      displayError("path not present");
+      return MS::kFailure;
+    }
+    hasCurve = firstOfType(m_referenceObjects, MFn::kNurbsCurve, pathCurve);
+  }
+
+  progress.start(100 * static_cast<int>(objects.length()), "Precutting..", kShatterSource);
+  MTimer timer;
+  timer.clear();
+  timer.beginTimer();
+  MGlobal::executeCommand("select -clear", false, false);
+
+  MStringArray groups;
+  MStatus result = MS::kSuccess;
+  bool shatteredAny = false;
+  MItSelectionList it(objects, MFn::kGeometric);
+  if (it.isDone()) displayWarning(" invalid selection, not shapes");
+  for (; !it.isDone(); it.next()) {
+    MDagPath shapePath;
+    if (!it.getDagPath(shapePath)) continue;
+    if (shapePath.hasFn(MFn::kNurbsSurface)) {
+      displayInfo(" ZOV doesnt work on NURBS, convert it to poly.");
+      continue;
+    }
+    if (!shapePath.hasFn(MFn::kMesh) || MFnDagNode(shapePath).isIntermediateObject()) continue;
+    const MString shapeName = MFnDagNode(shapePath).name();
+    MFnMesh mesh(shapePath);
+    if (request.style == kStyleVertexColours && mesh.numColorSets() == 0 && !hasReference) {
+      displayWarning(shapeName + " excluded from shattering because doesnt count with vertex colors");
+      continue;
+    }
+    if (MAnimUtil::isAnimated(shapePath) || isScaleAnimated(shapePath)) {
+      displayWarning(shapeName + " excluded from shattering because has animation keys on mesh or scale");
+      continue;
+    }
+    const MDagPath transformPath = transformOfShape(shapePath);
+    m_transformName = MFnDagNode(transformPath).name();
+
+    ShatterSettings settings;
+    settings.style = request.style;
+    settings.radialAxis = m_radialAxis;
+    settings.ringCount = m_ringCount;
+    settings.noise = m_noise;
+    settings.cutMaterialName = m_cutMaterialName;
+    settings.matrix = transformPath.inclusiveMatrix();
+    settings.box = MFnDagNode(shapePath).boundingBox();
+    settings.box.transformUsing(settings.matrix);
+
+    m_transformNames.append(m_transformName);
+    MObjectArray shards;
+    result = shatterObject(shapePath, request.shardCount, request.seed, hasCurve ? &pathCurve : nullptr,
+                           hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
+    // A failed object leaves the groups of the objects before it in the result.
+    if (!result) continue;
+    groups.append(groupShards(shapePath, hidesShapeOnly(shapePath, false), shards, m_voronoiTransform));
+    shatteredAny = true;
+  }
+  if (!shatteredAny && request.style == kStylePath)
+    displayWarning(" the path is not crossing the objects, shatter fail");
+
+  progress.end();
+  timer.endTimer();
+  printTimeOnIdle(timer.elapsedTime(), "shatter time ", request.verbose);
+  setResult(groups);
+  return result;
+}
+
+MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
+                                  const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
+                                  ShatterSettings& settings, MObjectArray& shards) {
+  const unsigned int countA = settings.pointsA.length();
+  const unsigned int countB = settings.pointsB.length();
+  const MMatrix matrix = settings.matrix;
+  const std::uint16_t style = settings.style;
+  const MString shapeName = MFnDagNode(shapePath).name();
+
+  m_connectedNode = MObject();
+  findVoronoiNodeFromPlug(shapePath, m_connectedNode);
+  short scheme = style == kStyleNonconforming ? kVoroNonconform : kVoroConform;
+  if (voronoiNode* connected = userNodeOf<voronoiNode>(m_connectedNode)) scheme = voronoiNode::getScheme(connected);
+
+  MFnMesh mesh(shapePath);
+  const MDagPath transformPath = transformOfShape(shapePath);
+  MObjectArray shaders;
+  MIntArray shaderIndices;
+  getMeshShaders(shapePath, shaders, shaderIndices);
+  MStringArray colourSets;
+  mesh.getColorSetNames(colourSets);
+  DFmeshPtr engineMesh(
+      mayaMeshToEngineMesh(mesh, shaderIndices, m_shaderNames, colourSets.length() > 0 ? colourSets[0] : MString()));
+  if (!engineMesh) return MS::kFailure;
+  std::vector<Mgc::MgcVector3> colours;
+  if (colourSets.length() > 1) {
+    MColorArray all;
+    mesh.getColors(all);
+    for (unsigned int i = 0; i < all.length(); ++i) colours.emplace_back(all[i].r, all[i].g, all[i].b);
+  } else if (engineMesh->extraPoints) {
+    colours.assign(engineMesh->extraPoints, engineMesh->extraPoints + engineMesh->numExtraPoints);
+  }
+  const bool displayColours = mesh.displayColors();
+  MStringArray linkedTextures[kLinkedUVSets];
+  queryUVSetLinks(m_shaderNames, mesh.name(), linkedTextures);
+  const MString cutShadingGroup = m_cutShadingGroup;
+  const MPoint pivot = MFnTransform(transformPath).rotatePivot(MSpace::kWorld);
+  Mgc::MgcVector3 centre = toEngine(pivot);
+
+  // Seeds in world space: the list-B seeds first, then this level's.
+  std::vector<Mgc::MgcVector3> seeds;
+  std::vector<Mgc::MgcVector3> finalSeeds;
+  std::vector<Mgc::MgcVector3> seedsB;
+  if (countA == 0) {
+    std::vector<Mgc::MgcVector3> buffer(std::max(shardCount, kSeedBufferFloor));
+    zov_shatter_params params;
+    params.outPoints = buffer.data();
+    params.numShards = params.numPoints = shardCount;
+    params.center = centre;
+    params.numGivenPoints = static_cast<std::uint32_t>(colours.size());
+    params.givenPoints = colours.empty() ? nullptr : colours.data();
+    params.shatterStyle = style;
+    params.seed = seed;
+    params.radialAxis = settings.radialAxis;
+    params.numCenters = m_centerCount;
+    params.noise = m_width > kMinWidth ? m_width : kMinWidth;
+    params.numRings = params.minRings = m_ringCount;
+    params.radius = params.minRadius = m_noise;
+    std::vector<Mgc::MgcVector3> curvePoints;
+    if (style == kStyleImpact) {
+      const MDagPath meshPath = hasMeshOpHistory(shapePath.node()) ? findUpstreamNode(shapePath) : shapePath;
+      placePointInsideMesh(kImpactPoints, params.centers, seed, meshPath, *engineMesh, centre);
+    } else if (style == kStylePath && pathCurve) {
+      MFnNurbsCurve curve(*pathCurve);
+      curvePoints.resize(static_cast<size_t>(kSamplesPerCV * std::max(curve.numCVs(), 0)));
+      if (!curvePoints.empty() && curvePointAtParam(curve, curvePoints.data(), static_cast<int>(curvePoints.size()),
+                                                    pathCurve->inclusiveMatrix())) {
+        params.pathPoints = curvePoints.data();
+        params.numPathPoints = static_cast<std::uint32_t>(curvePoints.size());
+      }
+    } else if (style == kStyleRadial && m_ringCount >= 1 && shardCount / m_ringCount > kMaxSeedsPerRing) {
+      params.numRings = params.minRings = shardCount / kMaxSeedsPerRing;
+      displayWarning("number of rings increased to prevent from too little fragments in dynamics");
+    }
+    bool made = false;
+    if (referenceMesh) {
+      const MDagPath referenceTransform = transformOfShape(*referenceMesh);
+      params.center = toEngine(MFnTransform(referenceTransform).rotatePivot(MSpace::kWorld));
+      MStringArray referenceSets;
+      DFmeshPtr reference(mayaMeshToEngineMeshWorld(*referenceMesh, MIntArray(), referenceSets, nullptr));
+      if (!reference) return MS::kFailure;
+      made = generateShatterSeeds(params, reference.get(), nullptr);
+    } else {
+      made = generateShatterSeeds(params, engineMesh.get(), nullptr);
+    }
+    const unsigned int count = made ? std::min<unsigned int>(params.numPoints, buffer.size()) : 0;
+    if (count == 0) return MS::kFailure;
+    seeds.assign(buffer.begin(), buffer.begin() + count);
+    finalSeeds = seeds;
+  } else {
+    std::vector<Mgc::MgcVector3> keptB;
+    for (unsigned int i = 0; i < countB; ++i) {
+      const MPoint p = worldPoint(settings.pointsB[i], matrix);
+      seeds.push_back(toEngine(p));
+      seedsB.push_back(toEngine(p));
+      if (settings.box.contains(p)) keptB.push_back(toEngine(p));
+    }
+    for (unsigned int i = 0; i < countA; ++i) {
+      const Mgc::MgcVector3 p = toEngine(worldPoint(settings.pointsA[i], matrix));
+      const bool repeated = std::any_of(keptB.begin(), keptB.end(), [&p](const Mgc::MgcVector3& b) {
+        return (p - b).SquaredLength() < kDuplicateSeed;
+      });
+      if (repeated) continue;
+      finalSeeds.push_back(p);
+      seeds.push_back(p);
+    }
+  }
+
+  // A single seed makes no cell: the object would be hidden behind an empty group.
+  if (seeds.size() < 2) {
+    displayWarning(shapeName + " excluded from shattering because it needs at least two seed points");
+    return MS::kFailure;
+  }
+  const VoronoiCarving carving = carveVoronoiCells(
+      engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()), m_detectGroups != 0, carvingGoesOn);
+  engineMesh.reset();
+  if (carving.status == VoronoiCarving::Status::kInterrupted) {
+    displayInfo("Shatter interrupted!");
+    forgetRun();
+    return MS::kFailure;
+  }
+  if (carving.cells.empty()) {
+    displayWarning(shapeName + " excluded from shattering because no cell could be cut from it");
+    return MS::kFailure;
+  }
+
+  ShatterRecord record;
+  record.shapePath = shapePath;
+  record.scheme = scheme;
+  record.style = style;
+  record.matrix = matrix;
+  record.box = settings.box;
+  record.seedsA = finalSeeds;
+  record.seedsB = seedsB;
+  for (const VoronoiCell& cell : carving.cells) record.cells.push_back(cell.mesh.get());
+  record.cutMaterialName = newMaterial ? m_cutMaterialName : MString();
+  record.ringCount = m_ringCount;
+  record.noise = m_noise;
+  record.shaderNames = m_shaderNames;
+  record.previousNode = m_connectedNode;
+  record.renameTransform = m_renameVoronoi;
+  m_voronoiTransform = createShatterVoronoiNode(*m_modifier, record);
+
+  MStatus result = MS::kFailure;
+  for (size_t k = 0; k < carving.cells.size(); ++k)
+    result = createShardBatch(carving.cells[k].mesh.get(), newMaterial, displayColours, static_cast<std::uint32_t>(k),
+                              cutShadingGroup, shaders, m_shaderNames, linkedTextures, shards);
+  return result;
+}
+
+MStatus shatterCmd::addShatterLevel(const MDagPath& shapePath, voronoiNode* record,
+                                    const std::vector<Mgc::MgcVector3>& seeds, const MBoundingBox& box,
+                                    const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards) {
+  std::vector<LevelPiece> pieces;
+  for (unsigned int i = 0; i < shards.length(); ++i) {
+    MDagPath transform;
+    MDagPath shape;
+    if (!MDagPath::getAPathTo(shards[i], transform) || !firstMeshBelow(transform, shape)) continue;
+    if (!recutShard(shape, seeds, box, pieces)) return MS::kFailure;
+  }
+
+  const MMatrix toObject = matrix.inverse();
+  voronoiNode::addVoroPoints(record, seeds.data(), static_cast<unsigned int>(seeds.size()), toObject);
+  MBoundingBox levelBox = box;
+  voronoiNode::setBoundingBox(record, levelBox.transformUsing(toObject));
+  voronoiNode::setVoroGroup(record, static_cast<short>(seeds.size()));
+  std::vector<ZOV_DFmesh*> cells;
+  for (const LevelPiece& piece : pieces) cells.push_back(piece.mesh.get());
+  if (!cells.empty()) voronoiNode::setDisplayCells(record, cells.data(), static_cast<unsigned int>(cells.size()));
+
+  for (unsigned int i = 0; i < shards.length(); ++i) m_modifier->deleteNode(shards[i]);
+  m_modifier->doIt();
+  shards.clear();
+  MFnMesh source(shapePath);
+  MStringArray linkedTextures[kLinkedUVSets];
+  queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
+  MStatus result = MS::kSuccess;
+  for (size_t k = 0; k < pieces.size(); ++k)
+    result =
+        createShardBatch(pieces[k].mesh.get(), useCutMaterial, source.displayColors(), static_cast<std::uint32_t>(k),
+                         m_cutShadingGroup, pieces[k].shaders, m_shaderNames, linkedTextures, shards);
+  return result;
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MBoundingBox.h>
+#include <maya/MDagModifier.h>
+#include <maya/MDagPath.h>
+#include <maya/MMatrix.h>
+#include <maya/MObject.h>
+#include <maya/MObjectArray.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MStringArray.h>
+#include <maya/MSyntax.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "math/MgcVector3.h"
+#include "src/meshes/shardOutput.h"
+#include "src/shatter/shatterSettings.h"
+
+class voronoiNode;
+
+/// Most seeds a shatter asks the generator for.
+constexpr unsigned int kMaxRequestedShards = 64;
+
+/// `zovShatter`: breaks each mesh named into Voronoi cells and makes each
+/// cell a shard mesh "<transform>_shard#" in a new group
+/// "<transform>ShatterGroup", beside a `zovVoronoiNode` that records the
+/// shatter; the source is hidden. Seeds come from the pattern the flags
+/// choose. With `-undoLast` it takes the first mesh back by one level.
+/// The result is the names of the groups made.
+///
+/// The command is not undoable: its shards, groups and records are
+/// scene content that `-undoLast` takes back level by level, and the
+/// host's undo queue is left as it was.
+class shatterCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  MStatus redoIt() override;
+  MStatus undoIt() override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+ protected:
+  /// What the flags ask for.
+  struct Request {
+    unsigned int shardCount = 0;
+    unsigned int seed = 0;
+    std::uint16_t style = kStyleUniform;
+    bool newMaterial = false;
+    MString cutMaterialName;
+    bool verbose = false;
+    bool undoLast = false;
+  };
+
+  /// Shatters one mesh with a settings record: carves it and makes the
+  /// voronoi node and the shards (appended to `shards`). Fails, making
+  /// nothing, when no seeds or cells come out.
+  MStatus shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
+                        const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
+                        ShatterSettings& settings, MObjectArray& shards);
+  /// One further level of a nonconforming shatter on the shards just made
+  /// from a shape: every shard whose vertex box meets the level's box is
+  /// carved by the level's seeds that lie in that box (without piece
+  /// detection); the other shards, and those no cell comes out of, stay
+  /// whole. The pieces replace the shards in `shards` (the old ones are
+  /// deleted), and the record gains the level: its seeds, its box (both
+  /// through the inverse of `matrix`), its seed count and the pieces as
+  /// display cells. Seeds and box are in world space. Fails, changing
+  /// nothing, when a shard cannot be read or carved.
+  MStatus addShatterLevel(const MDagPath& shapePath, voronoiNode* record, const std::vector<Mgc::MgcVector3>& seeds,
+                          const MBoundingBox& box, const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards);
+  /// The undo-last mode for one mesh shape.
+  MStatus undoLastShatter(const MDagPath& shapePath);
+  /// Forgets what the current run did (the transform names).
+  void forgetRun();
+  /// The cut material and its shading group of the run.
+  void setCutMaterial(const MString& material, const MString& shadingGroup) {
+    m_cutMaterialName = material;
+    m_cutShadingGroup = shadingGroup;
+  }
+  /// The transform of the last voronoi node made.
+  const MObject& voronoiTransform() const { return m_voronoiTransform; }
+  /// Carving and record settings of a re-shatter: no piece detection, the
+  /// given ring count and noise, and the voronoi transform left unnamed.
+  void useReshatterSettings() {
+    m_detectGroups = 0;
+    m_ringCount = 1;
+    m_noise = 0.0;
+    m_renameVoronoi = false;
+  }
+
+  std::unique_ptr<MDagModifier> m_modifier;
+  std::unique_ptr<MArgDatabase> m_arguments;
+
+ private:
+  MSelectionList m_referenceObjects;
+  MStringArray m_transformNames;
+  MObject m_voronoiTransform;
+  MString m_cutMaterialName;
+  MString m_cutShadingGroup;
+  MString m_transformName;
+  /// The UV set names of the mesh being shattered.
+  MStringArray m_shaderNames;
+  std::uint32_t m_ringCount = 0;
+  std::uint32_t m_centerCount = 1;
+  double m_width = 0.0;
+  double m_noise = 0.0;
+  std::uint32_t m_detectGroups = 0;
+  std::uint16_t m_radialAxis = 0;
+  /// The voronoi node the shape drives already, or null.
+  MObject m_connectedNode;
+  bool m_renameVoronoi = true;
+};

@@ -1,0 +1,180 @@
+// zovShatter -undoLast: takes a shattered object back by one level from
+// what its voronoi node recorded.
+#include <maya/MAnimControl.h>
+#include <maya/MAnimUtil.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MFnMesh.h>
+#include <maya/MGlobal.h>
+#include <maya/MPlugArray.h>
+
+#include <vector>
+
+#include "src/hostUtilities.h"
+#include "src/nodeLinks.h"
+#include "src/shatter/shatterCmd.h"
+#include "src/shatter/shatterGroups.h"
+#include "src/shatter/voronoiNode.h"
+
+namespace {
+
+/// Undo recording off and the wait cursor on for the scope's life.
+class BusyScope {
+ public:
+  BusyScope() {
+    MGlobal::executeCommand("undoInfo -swf off", false, false);
+    MGlobal::executeCommand("waitCursor -state on", false, false);
+  }
+  ~BusyScope() {
+    MGlobal::executeCommand("waitCursor -state off", false, false);
+    MGlobal::executeCommand("undoInfo -swf on", false, false);
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+};
+
+/// The tail of the deferred group text after the group's name: where it goes.
+MString groupPlacement(const MDagPath& transformPath) {
+  if (MAnimUtil::isAnimated(transformPath.node())) return " -parent " + transformPath.fullPathName() + " ";
+  MDagPath parent = transformPath;
+  parent.pop();
+  if (parent.length() > 0 && parent.hasFn(MFn::kTransform)) return " -parent " + parent.fullPathName() + " ";
+  return " ";
+}
+
+}  // namespace
+
+MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
+  MObject nodeObject;
+  findVoronoiForShape(shapePath, nodeObject);
+  voronoiNode* node = userNodeOf<voronoiNode>(nodeObject);
+  if (!node) {
+    displayError("voronoi node not found, abort");
+    return MS::kFailure;
+  }
+  if (node->settings.pointsB.length() == 0) {
+    MGlobal::executeCommandOnIdle("warning -noContext \"shatter history not found, use undoAll\"");
+    setResult(0);
+    return MS::kSuccess;
+  }
+  const MPlug inShape(nodeObject, voronoiNode::inShape);
+  if (inShape.isNull()) {
+    MGlobal::executeCommandOnIdle("error -noContext \"voronoi node shape attribute not found, abort\"");
+    setResult(0);
+    return MS::kFailure;
+  }
+  const MObject source = sourceNodeOf(inShape);
+  MDagPath sourceShape;
+  if (!source.hasFn(MFn::kMesh) || !MDagPath::getAPathTo(source, sourceShape)) {
+    displayError("voronoi node shape not found, abort");
+    return MS::kFailure;
+  }
+
+  BusyScope busy;
+  MDagPath transformPath = sourceShape;
+  transformPath.pop();
+  const MString transformName = MFnDependencyNode(transformPath.node()).name();
+  const bool displayColours = MFnMesh(sourceShape).displayColors();
+  if (MAnimUtil::isAnimated(transformPath.node())) MAnimControl::setCurrentTime(voronoiNode::getShatterTime(node));
+  m_cutMaterialName = voronoiNode::getCutMatName(node);
+  m_cutShadingGroup = m_cutMaterialName + "SG";
+  bool useCutMaterial = true;
+  if (m_cutMaterialName.length() == 0) {
+    m_cutMaterialName = kNoCutMaterial;
+    m_cutShadingGroup = m_cutMaterialName + "SG";
+    useCutMaterial = false;
+  }
+
+  MObjectArray meshes;
+  if (node->storedCount == 0) {
+    ShatterSettings settings;
+    voronoiNode::getWorldPoints(node, settings.pointsA, false);
+    settings.cutMaterialName = m_cutMaterialName;
+    const MStatus status =
+        shatterObject(sourceShape, settings.pointsA.length(), 0, nullptr, nullptr, useCutMaterial, settings, meshes);
+    if (!status) return status;
+  } else {
+    MFnMesh source(sourceShape);
+    source.getUVSetNames(m_shaderNames);
+    MStringArray linkedTextures[kLinkedUVSets];
+    queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
+    MDagPath nodePath;
+    MDagPath::getAPathTo(nodeObject, nodePath);
+    MDagPath oldTransform = nodePath;
+    oldTransform.pop();
+    MDagPath group = oldTransform;
+    group.pop();
+    // The path leads through the group, which goes: keep the node itself.
+    const MObject oldTransformNode = oldTransform.node();
+    m_modifier->reparentNode(oldTransformNode);
+    m_modifier->doIt();
+    if (group.length() > 0) {
+      MDagModifier remover;
+      remover.deleteNode(group.node());
+      remover.doIt();
+    }
+    std::vector<ZOV_DFmesh*> rebuilt;
+    for (unsigned int slot = 0; slot < node->storedCount; ++slot) {
+      voronoiNode::StoredShape& stored = node->storedShapes[slot];
+      if (!stored.mesh) continue;
+      stored.mesh->dfWord = static_cast<std::uint16_t>(slot);
+      MObject made;
+      if (createShardMeshesInSets(stored.mesh.get(), useCutMaterial, displayColours, transformName, m_cutShadingGroup,
+                                  stored.shadingGroups, m_shaderNames, linkedTextures, &made)) {
+        meshes.append(made);
+        rebuilt.push_back(stored.mesh.get());
+      }
+    }
+    const MObject transform = m_modifier->createNode(voronoiNode::id);
+    m_modifier->doIt();
+    m_voronoiTransform = transform;
+    MFnDependencyNode from(transformPath.node());
+    MFnDependencyNode to(transform);
+    copyTranslateRotate(from, to);
+    MFnDagNode transformFn(transform);
+    voronoiNode* renewed = transformFn.childCount() > 0 ? userNodeOf<voronoiNode>(transformFn.child(0)) : nullptr;
+    if (renewed) {
+      voronoiNode::replaceVoroPoints(renewed, node->settings.pointsB);
+      renewed->settings.style = node->settings.style;
+      voronoiNode::setScheme(renewed, voronoiNode::getScheme(node));
+      voronoiNode::setCutMatName(renewed, voronoiNode::getCutMatName(node));
+      renewed->settings.ringCount = node->settings.ringCount;
+      renewed->settings.noise = node->settings.noise;
+      renewed->shaderNames = node->shaderNames;
+      voronoiNode::assignNextIndex(renewed);
+      MBoundingBox box;
+      const unsigned int boxes = voronoiNode::numBoundingBoxes(node);
+      for (unsigned int k = 0; k + 1 < boxes; ++k)
+        voronoiNode::setBoundingBox(renewed, voronoiNode::getBoundingBox(node, box, k));
+      std::vector<short> levels;
+      for (unsigned int g = 0; g < voronoiNode::numVoroGroups(node); ++g)
+        if (voronoiNode::getVoroGroup(node, g) > 0)
+          levels.push_back(static_cast<short>(voronoiNode::getVoroGroup(node, g)));
+      if (!levels.empty()) levels.pop_back();
+      for (short level : levels) voronoiNode::setVoroGroup(renewed, level);
+      if (!rebuilt.empty())
+        voronoiNode::setDisplayCells(renewed, rebuilt.data(), static_cast<unsigned int>(rebuilt.size()));
+      const MObject renewedObject = renewed->thisMObject();
+      MPlug(renewedObject, voronoiNode::draw).setInt(1);
+      pullPlug(renewedObject, voronoiNode::cadraw);
+      const MPlug worldMesh = MFnDependencyNode(sourceShape.node()).findPlug("worldMesh");
+      m_modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),
+                          MPlug(renewedObject, voronoiNode::inShape));
+      m_modifier->doIt();
+    }
+    MDagModifier remover;
+    remover.deleteNode(oldTransformNode);
+    remover.doIt();
+  }
+
+  // The renewed shards join the group as well as the rebuilt ones.
+  MString text = "undoInfo -swf off; group -name " + transformName + "ShatterGroup" + groupPlacement(transformPath);
+  for (unsigned int i = 0; i < meshes.length(); ++i) text += MFnDagNode(meshes[i]).partialPathName() + " ";
+  if (!m_voronoiTransform.isNull()) {
+    const MString voronoi = MFnDagNode(m_voronoiTransform).partialPathName();
+    text += voronoi + " ;select " + voronoi;
+  }
+  text += ";undoInfo -swf on";
+  MGlobal::executeCommandOnIdle(text);
+  setResult(1);
+  return MS::kSuccess;
+}

@@ -1,0 +1,515 @@
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "CommandFixture.h"
+#include "ShatterSupport.h"
+#include "engine/shatter/VoronoiCarving.h"
+#include "src/shatter/progressReservation.h"
+#include "src/shatter/shatterCmd.h"
+#include "src/shatter/shatterGroups.h"
+#include "testing/HostTesting.h"
+
+namespace {
+
+using meshtest::pathOf;
+using shattertest::childrenOf;
+using shattertest::isClosed;
+using shattertest::recordOf;
+using shattertest::seedsOf;
+using shattertest::volumeOf;
+using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
+
+constexpr double kCubeVolume = 8.0;
+
+bool relativelyEqual(double a, double b, double tolerance) {
+  return std::fabs(a - b) <= tolerance * std::max(std::fabs(a), std::fabs(b));
+}
+
+bool visible(const std::string& name) {
+  bool value = false;
+  MFnDependencyNode(pathOf(name, false).node()).findPlug("visibility").getValue(value);
+  return value;
+}
+
+/// Whether every corner of a host face lies on the 2 x 2 x 2 cube's surface
+/// on one side.
+bool onCubeSurface(const MDagPath& shape, int face) {
+  MFnMesh mesh(shape);
+  MIntArray corners;
+  mesh.getPolygonVertices(face, corners);
+  for (int axis = 0; axis < 3; ++axis)
+    for (double side : {-1.0, 1.0}) {
+      bool all = true;
+      for (unsigned int k = 0; k < corners.length() && all; ++k) {
+        MPoint p;
+        mesh.getPoint(corners[k], p, MSpace::kWorld);
+        all = std::fabs(p[axis] - side) < 1e-5;
+      }
+      if (all) return true;
+    }
+  return false;
+}
+
+/// The volumes of the mesh shards of a group, smallest first.
+std::vector<double> shardVolumes(const std::string& group) {
+  std::vector<double> volumes;
+  for (const std::string& child : childrenOf(group)) {
+    const MDagPath shape = pathOf(child);
+    if (shape.hasFn(MFn::kMesh)) volumes.push_back(volumeOf(shape));
+  }
+  std::sort(volumes.begin(), volumes.end());
+  return volumes;
+}
+
+/// A shatter with seeds given as a preview locator gives them: `earlier`
+/// (list B) are the seeds of the levels before, `added` (list A) this
+/// level's, both in the object's space.
+class GivenSeedsShatter : public shatterCmd {
+ public:
+  MStatus shatter(const MDagPath& shape, const MPointArray& earlier, const MPointArray& added) {
+    m_modifier = std::make_unique<MDagModifier>();
+    ProgressReservation progress;
+    if (!progress.reserve()) return MS::kFailure;
+    ShatterSettings settings;
+    settings.pointsA = added;
+    settings.pointsB = earlier;
+    settings.matrix = transformOfShape(shape).inclusiveMatrix();
+    settings.box = MFnDagNode(shape).boundingBox();
+    settings.box.transformUsing(settings.matrix);
+    MObjectArray shards;
+    const MStatus status = shatterObject(shape, added.length(), 0, nullptr, nullptr, false, settings, shards);
+    if (status) groupShards(shape, hidesShapeOnly(shape, false), shards, voronoiTransform());
+    return status;
+  }
+};
+
+class ShatterCommand : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    // Numbers as after the module is loaded into an empty scene.
+    voronoiNode::setIndexCounter(0);
+    zovhost::testing::cancelProgressAfter(-1);
+  }
+  void TearDown() override {
+    zovhost::testing::cancelProgressAfter(-1);
+    CommandTest::TearDown();
+  }
+};
+
+TEST_F(ShatterCommand, ShatteredCubeGivesClosedShardsOfTheCarvedVolumesWithTaggedCutFaces) {
+  meshtest::makeCube("pCube1", 2.0);
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovShatter -ns 20 -sed 7 -nm true -cmn cutMat pCube1", &result));
+  EXPECT_EQ(result, (std::vector<std::string>{"pCube1ShatterGroup"}));
+  zovhost::testing::flushIdleQueue();
+
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 20; ++i) expected.push_back("pCube1_shard" + std::to_string(i));
+  expected.push_back("pCube1zovTRSVoro");
+  std::vector<std::string> children = childrenOf("pCube1ShatterGroup");
+  std::sort(children.begin(), children.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(children, expected);
+
+  voronoiNode* record = recordOf(pathOf("pCube1"));
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(voronoiNode::getIndex(record), 1);
+  EXPECT_EQ(voronoiNode::numVoroPoints(record), 20u);
+  EXPECT_EQ(voronoiNode::numVoroGroups(record), 1u);
+  EXPECT_EQ(voronoiNode::getVoroGroup(record, 0), 20);
+  EXPECT_EQ(voronoiNode::numBoundingBoxes(record), 1u);
+  EXPECT_FALSE(visible("pCube1"));
+
+  // The engine's carving of the cube by the recorded seeds is the truth.
+  const meshtest::MeshPtr cube = shattertest::engineOf(pathOf("pCube1"));
+  const std::vector<Mgc::MgcVector3> seeds = seedsOf(record);
+  const VoronoiCarving carving = carveVoronoiCells(cube.get(), seeds.data(), 20, false);
+  ASSERT_EQ(carving.cells.size(), 20u);
+  double total = 0.0;
+  const std::vector<MDagPath> shards = shattertest::shardShapes("pCube1_shard", 20);
+  for (size_t k = 0; k < shards.size(); ++k) {
+    const double volume = volumeOf(shards[k]);
+    total += volume;
+    EXPECT_TRUE(relativelyEqual(volume, meshVolume(*carving.cells[k].mesh), 1e-6)) << k;
+    EXPECT_TRUE(isClosed(shards[k])) << k;
+    // Tagged 1 exactly off the cube's surface; the cut group holds exactly
+    // those, the source's group the others.
+    MFnMesh mesh(shards[k]);
+    MObjectArray groups;
+    MIntArray indices;
+    mesh.getConnectedShaders(0, groups, indices);
+    for (int f = 0; f < mesh.numPolygons(); ++f) {
+      const int tag = meshtest::tagOf(shards[k], f);
+      EXPECT_EQ(tag, onCubeSurface(shards[k], f) ? 0 : 1) << k << " " << f;
+      ASSERT_GE(indices[static_cast<unsigned int>(f)], 0);
+      const MString group = MFnDependencyNode(groups[static_cast<unsigned int>(indices[f])]).name();
+      EXPECT_EQ(group, MString(tag == 1 ? "cutMatSG" : "initialShadingGroup")) << k << " " << f;
+    }
+  }
+  EXPECT_TRUE(relativelyEqual(total, kCubeVolume, 1e-6));
+  float r = -1, g = -1, b = -1;
+  MFnDependencyNode material(node("cutMat"));
+  material.findPlug("colorR").getValue(r);
+  material.findPlug("colorG").getValue(g);
+  material.findPlug("colorB").getValue(b);
+  EXPECT_EQ(r, 0.0f);
+  EXPECT_EQ(g, 0.5f);
+  EXPECT_EQ(b, 0.0f);
+  EXPECT_TRUE(feeds("cutMat.outColor", "cutMatSG.surfaceShader"));
+
+  // The same command on an identical cube gives the same shards.
+  meshtest::makeCube("pCube2", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 20 -sed 7 -nm true -cmn cutMat pCube2"));
+  const std::vector<MDagPath> again = shattertest::shardShapes("pCube2_shard", 20);
+  for (size_t k = 0; k < again.size(); ++k) EXPECT_EQ(volumeOf(again[k]), volumeOf(shards[k])) << k;
+}
+
+TEST_F(ShatterCommand, MoreThanSixtyFourShardsAskForSixtyFour) {
+  meshtest::makeCube("box", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 100 -sed 3 box"));
+  EXPECT_EQ(voronoiNode::numVoroPoints(recordOf(pathOf("box"))), 64u);
+}
+
+TEST_F(ShatterCommand, ACellOfAnLPrismThatFallsApartGivesOneShardPerPart) {
+  // An L: the bars [0,3]x[0,1] and [0,1]x[0,3], 1 deep; volume 5.
+  const std::vector<MPoint> points = {{0, 0, 0}, {3, 0, 0}, {3, 1, 0}, {1, 1, 0}, {1, 3, 0}, {0, 3, 0},
+                                      {0, 0, 1}, {3, 0, 1}, {3, 1, 1}, {1, 1, 1}, {1, 3, 1}, {0, 3, 1}};
+  const std::vector<int> counts = {6, 6, 4, 4, 4, 4, 4, 4};
+  const std::vector<int> corners = {0, 5, 4, 3, 2, 1, 6, 7, 8,  9, 10, 11, 0,  1,  7, 6, 1, 2,
+                                    8, 7, 2, 3, 9, 8, 3, 4, 10, 9, 4,  5,  11, 10, 5, 0, 6, 11};
+  bool splitSeen = false;
+  for (int seed = 1; seed <= 12 && !splitSeen; ++seed) {
+    zovhost::testing::resetScene();
+    const MDagPath shape = meshtest::makeMesh(points, counts, corners);
+    const std::string name = MFnDagNode(shape.transform()).name().asChar();
+    ASSERT_TRUE(runs("zovShatter -ns 12 -sed " + std::to_string(seed) + " " + name));
+    zovhost::testing::flushIdleQueue();
+    const meshtest::MeshPtr prism = shattertest::engineOf(shape);
+    ASSERT_TRUE(relativelyEqual(meshVolume(*prism), 5.0, 1e-12));
+    voronoiNode* record = recordOf(shape);
+    ASSERT_NE(record, nullptr);
+    const std::vector<Mgc::MgcVector3> seeds = seedsOf(record);
+    const VoronoiCarving carving =
+        carveVoronoiCells(prism.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()), false);
+    // Parts of each cell: its faces joined through shared vertices.
+    size_t expectedShards = 0;
+    for (const VoronoiCell& cell : carving.cells) {
+      const ZOV_DFmesh& mesh = *cell.mesh;
+      std::vector<std::uint32_t> root(mesh.numVertices);
+      for (std::uint32_t v = 0; v < mesh.numVertices; ++v) root[v] = v;
+      const auto find = [&root](std::uint32_t v) {
+        while (root[v] != v) v = root[v] = root[root[v]];
+        return v;
+      };
+      for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
+        for (std::uint32_t k = 1; k < mesh.faces[f].numVertices; ++k)
+          root[find(mesh.faces[f].vertices[k])] = find(mesh.faces[f].vertices[0]);
+      std::vector<std::uint32_t> parts;
+      for (std::uint32_t f = 0; f < mesh.numFaces; ++f) parts.push_back(find(mesh.faces[f].vertices[0]));
+      std::sort(parts.begin(), parts.end());
+      const size_t count = static_cast<size_t>(std::unique(parts.begin(), parts.end()) - parts.begin());
+      splitSeen = splitSeen || count > 1;
+      expectedShards += count;
+    }
+    const std::vector<std::string> shards = childrenOf(name + "ShatterGroup");
+    EXPECT_EQ(shards.size(), expectedShards + 1);  // and the voronoi transform
+    double total = 0.0;
+    for (const std::string& shard : shards)
+      if (shard.find("_shard") != std::string::npos) {
+        total += volumeOf(pathOf(shard));
+        EXPECT_TRUE(isClosed(pathOf(shard))) << shard;
+      }
+    EXPECT_TRUE(relativelyEqual(total, 5.0, 1e-6)) << seed;
+  }
+  EXPECT_TRUE(splitSeen);
+}
+
+TEST_F(ShatterCommand, TheCutMaterialAndTheTagTypeAreMadeOncePerScene) {
+  meshtest::makeCube("a", 2.0);
+  meshtest::makeCube("b", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 1 -nm true -cmn cutMat a"));
+  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 1 -nm true -cmn cutMat b"));
+  EXPECT_EQ(nodesOfType("lambert"), (std::vector<std::string>{"cutMat"}));
+  EXPECT_EQ(nodesOfType("shadingEngine"), (std::vector<std::string>{"initialShadingGroup", "cutMatSG"}));
+  size_t definitions = 0;
+  for (const auto& command : zovhost::testing::commands())
+    if (command.line.rfind("blindDataType -id", 0) == 0) ++definitions;
+  EXPECT_EQ(definitions, 1u);
+
+  // A lambert of the name without the tag is not the cut material.
+  run("shadingNode -asShader lambert -n plainMat");
+  meshtest::makeCube("c", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 1 -nm true -cmn plainMat c"));
+  EXPECT_EQ(nodesOfType("lambert"), (std::vector<std::string>{"cutMat", "plainMat", "plainMat1"}));
+  EXPECT_TRUE(feeds("plainMat1.outColor", "plainMat1SG.surfaceShader"));
+}
+
+TEST_F(ShatterCommand, AnimatedSourcesAreHiddenByShapeOrSkippedAndBadSelectionsAreReported) {
+  meshtest::makeCube("moving", 2.0);
+  meshtest::makeCube("scaled", 2.0);
+  meshtest::makeCube("plain", 2.0);
+  run("setKeyframe -at translateX -t 1 -v 0 moving");
+  run("setKeyframe -at translateX -t 10 -v 5 moving");
+  run("setKeyframe -at scaleX -t 1 -v 1 scaled");
+  run("setKeyframe -at scaleX -t 10 -v 2 scaled");
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 2 moving scaled plain", &result));
+  EXPECT_EQ(result, (std::vector<std::string>{"movingShatterGroup", "plainShatterGroup"}));
+  EXPECT_TRUE(hasMessage(MessageKind::Warning,
+                         "scaledShape excluded from shattering because has animation keys on mesh or scale"));
+  EXPECT_TRUE(visible("moving"));
+  EXPECT_FALSE(visible("movingShape"));
+  EXPECT_FALSE(visible("plain"));
+  EXPECT_TRUE(visible("scaled"));
+  EXPECT_EQ(childrenOf("moving").size(), 2u);  // the shape and the group
+
+  struct Case {
+    std::string line;
+    MessageKind kind;
+    std::string message;
+    bool succeeds;
+  };
+  run("createNode nurbsSurface -n sheetShape");
+  run("createNode transform -n bare");
+  const Case cases[] = {
+      {"zovShatter -ns 4 sheetShape", MessageKind::Info, " ZOV doesnt work on NURBS, convert it to poly.", true},
+      {"zovShatter -ns 4 bare", MessageKind::Warning, " invalid selection, not shapes", true},
+      {"zovShatter -ns 4", MessageKind::Error, "no poly object selected", false},
+      {"zovShatter -ns 4 -st 5 plain", MessageKind::Error, "path not present", false},
+  };
+  const size_t groups = nodesOfType("transform").size();
+  for (const Case& c : cases) {
+    zovhost::testing::clearLogs();
+    EXPECT_EQ(runs(c.line), c.succeeds) << c.line;
+    EXPECT_TRUE(hasMessage(c.kind, c.message)) << c.line;
+    // Every way out gives the progress window back.
+    EXPECT_FALSE(zovhost::testing::progressWindowHeld()) << c.line;
+  }
+  EXPECT_EQ(nodesOfType("transform").size(), groups);
+}
+
+TEST_F(ShatterCommand, CancellingDropsThatObjectAndKeepsTheEarlierOnes) {
+  meshtest::makeCube("first", 2.0);
+  meshtest::makeCube("second", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 8 -sed 4 first"));
+  zovhost::testing::cancelProgressAfter(5);
+  const size_t transforms = nodesOfType("transform").size();
+  std::vector<std::string> result;
+  EXPECT_FALSE(runs("zovShatter -ns 8 -sed 4 second", &result));
+  EXPECT_TRUE(hasMessage(MessageKind::Info, "Shatter interrupted!"));
+  EXPECT_EQ(nodesOfType("transform").size(), transforms);
+  EXPECT_TRUE(visible("second"));
+  EXPECT_FALSE(visible("first"));
+  EXPECT_FALSE(zovhost::testing::progressWindowHeld());
+
+  // A window held by another tool: refused, nothing changes.
+  zovhost::testing::cancelProgressAfter(-1);
+  zovhost::testing::holdProgressWindow(true);
+  EXPECT_FALSE(runs("zovShatter -ns 8 -sed 4 second"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "Progress window already in use."));
+  EXPECT_EQ(nodesOfType("transform").size(), transforms);
+  zovhost::testing::holdProgressWindow(false);
+}
+
+TEST_F(ShatterCommand, AFailedObjectKeepsTheGroupsOfTheObjectsBeforeIt) {
+  meshtest::makeCube("first", 2.0);
+  // A flat square has no inside to seed: that object fails.
+  meshtest::makeMesh({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {4}, {0, 1, 2, 3});
+  meshtest::makeCube("third", 2.0);
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovShatter -ns 8 -sed 4 first polySurface1 third", &result));
+  EXPECT_EQ(result, (std::vector<std::string>{"firstShatterGroup", "thirdShatterGroup"}));
+  EXPECT_TRUE(visible("polySurface1"));
+}
+
+TEST_F(ShatterCommand, OneSeedFailsTheObjectBeforeItIsHidden) {
+  meshtest::makeCube("single", 2.0);
+  EXPECT_FALSE(runs("zovShatter -ns 1 -sed 4 single"));
+  EXPECT_TRUE(hasMessage(MessageKind::Warning, "singleShape excluded from shattering because it needs at least two"));
+  EXPECT_TRUE(visible("single"));
+  EXPECT_TRUE(nodesOfType("zovVoronoiNode").empty());
+}
+
+TEST_F(ShatterCommand, ReshatterFollowsTheRecordedCellsOnAMovedCube) {
+  meshtest::makeCube("source", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 12 -sed 9 -nm true -cmn cutMat source"));
+  zovhost::testing::flushIdleQueue();
+  meshtest::makeCube("target", 2.0);
+  run("setAttr target.translateX 10");
+  const std::string record = nodesOfType("zovVoronoiNode")[0];
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovAdqShatter -reo " + record + " target", &result));
+  EXPECT_EQ(result, (std::vector<std::string>{"targetShatterGroup"}));
+  zovhost::testing::flushIdleQueue();
+  for (int k = 1; k <= 12; ++k) {
+    const MDagPath a = pathOf("source_shard" + std::to_string(k));
+    const MDagPath b = pathOf("target_shard" + std::to_string(k));
+    EXPECT_TRUE(relativelyEqual(volumeOf(a), volumeOf(b), 1e-6)) << k;
+    const meshtest::MeshPtr ma = shattertest::engineOf(a);
+    const meshtest::MeshPtr mb = shattertest::engineOf(b);
+    EXPECT_NEAR(mb->center.x - ma->center.x, 10.0, 1e-4) << k;
+    EXPECT_NEAR(mb->center.y - ma->center.y, 0.0, 1e-4) << k;
+    EXPECT_NEAR(mb->center.z - ma->center.z, 0.0, 1e-4) << k;
+  }
+
+  meshtest::makeCube("other", 2.0);
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(runs("zovAdqShatter -reo sourceShatterGroup other"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "shatter group doesnt has voronoi node"));
+  EXPECT_FALSE(runs("zovAdqShatter -reo " + record + " source"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "this shape is connected to another shatter group"));
+  EXPECT_FALSE(zovhost::testing::progressWindowHeld());
+
+  // A new material for the cut faces only; a shard without cut faces is
+  // passed over rather than letting the selection take the material.
+  meshtest::makeCube("loose", 2.0);
+  run("parent loose sourceShatterGroup");
+  run("select other");
+  ASSERT_TRUE(runs("zovAdqShatter -rmt NewMat source_shard1"));
+  for (int k = 1; k <= 12; ++k) {
+    const MDagPath shard = pathOf("source_shard" + std::to_string(k));
+    MFnMesh mesh(shard);
+    MObjectArray groups;
+    MIntArray indices;
+    mesh.getConnectedShaders(0, groups, indices);
+    for (int f = 0; f < mesh.numPolygons(); ++f) {
+      const MString group = MFnDependencyNode(groups[static_cast<unsigned int>(indices[f])]).name();
+      EXPECT_EQ(group == "NewMatSG", meshtest::tagOf(shard, f) > 0) << k << " " << f;
+    }
+  }
+  MObjectArray groups;
+  MIntArray indices;
+  MFnMesh(pathOf("other")).getConnectedShaders(0, groups, indices);
+  for (unsigned int g = 0; g < groups.length(); ++g) EXPECT_NE(MFnDependencyNode(groups[g]).name(), "NewMatSG");
+}
+
+TEST_F(ShatterCommand, ReshatterOfANonconformingRecordRecutsWhatEachLevelsBoxMeets) {
+  // Three levels over a 2 x 2 x 2 cube: the halves x < 0 and x > 0; then,
+  // within its box, the half x > 0 split at y = 0; then the half x < 0 split
+  // at z = 0.
+  std::string name;
+  voronoiNode* source = shattertest::makeRecord(&name);
+  ASSERT_NE(source, nullptr);
+  const std::vector<Mgc::MgcVector3> seeds = {{-0.5, 0.0, 0.0}, {0.5, 0.0, 0.0},   {0.5, -0.5, 0.0},
+                                              {0.5, 0.5, 0.0},  {-0.5, 0.0, -0.5}, {-0.5, 0.0, 0.5}};
+  voronoiNode::addVoroPoints(source, seeds.data(), static_cast<unsigned int>(seeds.size()), MMatrix());
+  const std::vector<MBoundingBox> boxes = {MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)),
+                                           MBoundingBox(MPoint(0.1, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)),
+                                           MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(-0.1, 1.0, 1.0))};
+  for (const MBoundingBox& box : boxes) {
+    voronoiNode::setBoundingBox(source, box);
+    voronoiNode::setVoroGroup(source, 2);
+  }
+  voronoiNode::setScheme(source, kVoroNonconform);
+
+  meshtest::makeCube("target", 2.0);
+  run("setAttr target.translateX 10");
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovAdqShatter -reo " + name + " target", &result));
+  EXPECT_EQ(result, (std::vector<std::string>{"targetShatterGroup"}));
+  zovhost::testing::flushIdleQueue();
+
+  // Four closed quarters of volume 2, one around each split's region.
+  std::vector<MPoint> centres = {MPoint(10.5, -0.5, 0.0), MPoint(10.5, 0.5, 0.0), MPoint(9.5, 0.0, -0.5),
+                                 MPoint(9.5, 0.0, 0.5)};
+  ASSERT_EQ(childrenOf("targetShatterGroup").size(), centres.size() + 1);
+  for (int k = 1; k <= 4; ++k) {
+    const MDagPath shard = pathOf("target_shard" + std::to_string(k));
+    EXPECT_TRUE(isClosed(shard)) << k;
+    EXPECT_TRUE(relativelyEqual(volumeOf(shard), kCubeVolume / 4.0, 1e-6)) << k;
+    const meshtest::MeshPtr mesh = shattertest::engineOf(shard);
+    const MPoint centre(mesh->center.x, mesh->center.y, mesh->center.z);
+    const auto match = std::find_if(centres.begin(), centres.end(),
+                                    [&centre](const MPoint& c) { return centre.distanceTo(c) < 1e-4; });
+    ASSERT_NE(match, centres.end()) << k << ": " << centre.x << " " << centre.y << " " << centre.z;
+    centres.erase(match);
+  }
+
+  // The target's record holds the three levels in the source's space.
+  voronoiNode* made = recordOf(pathOf("target"));
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(voronoiNode::getScheme(made), kVoroNonconform);
+  ASSERT_EQ(voronoiNode::numVoroGroups(made), 3u);
+  for (unsigned int g = 0; g < 3; ++g) EXPECT_EQ(voronoiNode::getVoroGroup(made, g), 2) << g;
+  const std::vector<Mgc::MgcVector3> recorded = seedsOf(made);
+  ASSERT_EQ(recorded.size(), seeds.size());
+  for (size_t i = 0; i < seeds.size(); ++i) EXPECT_LT((recorded[i] - seeds[i]).Length(), 1e-5) << i;
+  ASSERT_EQ(voronoiNode::numBoundingBoxes(made), 3u);
+  for (unsigned int k = 1; k < 3; ++k) {
+    MBoundingBox box;
+    voronoiNode::getBoundingBox(made, box, k);
+    EXPECT_LT(box.min().distanceTo(boxes[k].min()), 1e-5) << k;
+    EXPECT_LT(box.max().distanceTo(boxes[k].max()), 1e-5) << k;
+  }
+}
+
+TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRecord) {
+  meshtest::makeCube("box", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 5 -sed 3 box"));
+  zovhost::testing::flushIdleQueue();
+  const std::vector<double> firstLevel = shardVolumes("boxShatterGroup");
+  voronoiNode* first = recordOf(pathOf("box"));
+  ASSERT_NE(first, nullptr);
+  const std::vector<Mgc::MgcVector3> firstSeeds = seedsOf(first);
+  MPointArray earlier;
+  for (const Mgc::MgcVector3& seed : firstSeeds) earlier.append(MPoint(seed.x, seed.y, seed.z));
+
+  // A second level over the whole cube with three more seeds.
+  MPointArray added;
+  for (const MPoint& p : {MPoint(0.3, 0.3, 0.3), MPoint(-0.6, 0.2, -0.4), MPoint(0.1, -0.7, 0.5)}) added.append(p);
+  GivenSeedsShatter second;
+  ASSERT_TRUE(second.shatter(pathOf("box"), earlier, added));
+  zovhost::testing::flushIdleQueue();
+  voronoiNode* secondRecord = recordOf(pathOf("box"));
+  ASSERT_NE(secondRecord, nullptr);
+  ASSERT_EQ(voronoiNode::numVoroGroups(secondRecord), 2u);
+  ASSERT_EQ(voronoiNode::numVoroPoints(secondRecord), firstSeeds.size() + added.length());
+  const std::vector<double> secondLevel = shardVolumes("boxShatterGroup");
+  ASSERT_GT(secondLevel.size(), firstLevel.size());
+
+  const size_t undo = zovhost::testing::undoCount();
+  std::vector<std::string> result;
+  ASSERT_TRUE(runs("zovShatter -udl box", &result));
+  zovhost::testing::flushIdleQueue();
+
+  // The first level's shards are back, grouped with a record of that level
+  // only; undo recording is on again and the user's queue untouched.
+  const std::vector<double> restored = shardVolumes("boxShatterGroup");
+  ASSERT_EQ(restored.size(), firstLevel.size());
+  for (size_t k = 0; k < restored.size(); ++k) EXPECT_TRUE(relativelyEqual(restored[k], firstLevel[k], 1e-6)) << k;
+  EXPECT_EQ(childrenOf("boxShatterGroup").size(), firstLevel.size() + 1);
+  voronoiNode* renewed = recordOf(pathOf("box"));
+  ASSERT_NE(renewed, nullptr);
+  EXPECT_EQ(voronoiNode::numVoroGroups(renewed), 1u);
+  EXPECT_EQ(voronoiNode::getVoroGroup(renewed, 0), static_cast<int>(firstSeeds.size()));
+  EXPECT_EQ(voronoiNode::numBoundingBoxes(renewed), 1u);
+  const std::vector<Mgc::MgcVector3> renewedSeeds = seedsOf(renewed);
+  ASSERT_EQ(renewedSeeds.size(), firstSeeds.size());
+  for (size_t i = 0; i < firstSeeds.size(); ++i) EXPECT_LT((renewedSeeds[i] - firstSeeds[i]).Length(), 1e-5) << i;
+  EXPECT_EQ(nodesOfType("zovVoronoiNode").size(), 1u);
+  int recording = 0;
+  MGlobal::executeCommand("undoInfo -q -swf", recording);
+  EXPECT_EQ(recording, 1);
+  EXPECT_EQ(zovhost::testing::undoCount(), undo);
+}
+
+TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {
+  meshtest::makeCube("box", 2.0);
+  ASSERT_TRUE(runs("zovShatter -ns 6 -sed 5 box"));
+  zovhost::testing::flushIdleQueue();
+  const size_t transforms = nodesOfType("transform").size();
+  const size_t undo = zovhost::testing::undoCount();
+  ASSERT_TRUE(runs("zovShatter -udl box"));
+  zovhost::testing::flushIdleQueue();
+  EXPECT_TRUE(hasMessage(MessageKind::Warning, "shatter history not found, use undoAll"));
+  EXPECT_EQ(nodesOfType("transform").size(), transforms);
+  EXPECT_EQ(zovhost::testing::undoCount(), undo);
+}
+
+}  // namespace
