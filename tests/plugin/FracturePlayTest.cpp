@@ -287,3 +287,85 @@ TEST_F(FracturePlay, StaticPartsAreReleasedAtTheActivationFrameOnceAfterEachRese
 }
 
 }  // namespace
+
+namespace {
+
+class FractureKinematic : public FracturePlay {
+ protected:
+  /// The block under a group keyed linearly from frame 1 to 24 by the lines,
+  /// made a fracture body; the range 1 .. 24.
+  FractureBody& keyedBlock(const std::string& keys) {
+    block = makeBlock(2, 5.0);
+    run("group -n grp piece000 piece001 piece010 piece011 piece100 piece101 piece110 piece111");
+    run(keys);
+    EXPECT_TRUE(fracture(block));
+    EXPECT_TRUE(fractureNode().hasAnimatedParentNode());
+    prepareSimulation("zovSolverNode1", 1, 24);
+    return *fractureNode().getFractureBody();
+  }
+};
+
+TEST_F(FractureKinematic, AStaticBlockUnderAKeyedGroupFollowsTheKeys) {
+  // One unit a frame: 24 units a second.
+  FractureBody& body =
+      keyedBlock("setKeyframe -at translateX -t 1 -v 0 grp; setKeyframe -at translateX -t 24 -v 23 grp");
+  ASSERT_TRUE(body.isStatic());
+  for (int f = 2; f <= 20; ++f) {
+    frame(f);
+    for (const std::string& name : block) {
+      const std::array<int, 3> cell = cellOf(name);
+      const MMatrix world = worldMatrix(cubeName(cell[0], cell[1], cell[2]));
+      const Mgc::MgcVector3& p = bodyNode(name).engineBody(false)->getDyn().position;
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], world[3][k], 1e-6) << name << " frame " << f;
+    }
+    EXPECT_NEAR(body.getDyn().linearVelocity.x, 24.0, 1e-6) << f;
+    EXPECT_NEAR(body.getDyn().linearVelocity.y, 0.0, 1e-6) << f;
+  }
+}
+
+TEST_F(FractureKinematic, AParentSwingingThroughItsRestTurnsTheBlockAtTheKeysRate) {
+  // About z through 0 between frames 12 and 13, faster from there on.
+  FractureBody& body = keyedBlock(
+      "setKeyframe -at rotateZ -t 1 -v -12 grp; setKeyframe -at rotateZ -t 12 -v -1 grp; "
+      "setKeyframe -at rotateZ -t 13 -v 3 grp; setKeyframe -at rotateZ -t 24 -v 25 grp");
+  double before = getDouble("grp.rotateZ");
+  for (int f = 2; f <= 20; ++f) {
+    frame(f);
+    const double now = getDouble("grp.rotateZ");
+    const double rate = (now - before) * M_PI / 180.0 * 24.0;
+    before = now;
+    EXPECT_NEAR(body.getDyn().angularVelocity.z, rate, 1e-4) << f;
+    EXPECT_NEAR(body.getDyn().angularVelocity.x, 0.0, 1e-6) << f;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FracturePlay, AFieldPushesAFractureBodyThatTakesFieldsAsOneBody) {
+  for (bool takes : {true, false}) {
+    droppedBlock(100.0, 50.0, 24,
+                 std::string("setAttr ZovFractureBody.affectForceFields ") + (takes ? "1" : "0") +
+                     "; getAttr ZovFractureBody.ca_forceFields");
+    run("uniform -n push -m 10 -dx 1 -dy 0 -dz 0");
+    zovhost::testing::flushIdleQueue();
+    const MPlug list = MFnDependencyNode(node("ZovFractureBody")).findPlug("fieldList", true);
+    EXPECT_EQ(list.numElements() == 1 && !list.elementByPhysicalIndex(0).source().isNull(), takes);
+    const std::vector<MMatrix> start = poses();
+    for (int f = 2; f <= 12; ++f) frame(f);
+    const std::vector<MMatrix> now = poses();
+    const double moved = now[0][3][0] - start[0][3][0];
+    if (takes)
+      EXPECT_GT(moved, 0.1);
+    else
+      EXPECT_EQ(moved, 0.0);
+    for (size_t i = 1; i < now.size(); ++i)
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[i][3][k] - now[0][3][k], start[i][3][k] - start[0][3][k], 1e-6);
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
+}  // namespace
