@@ -191,6 +191,11 @@ TEST_F(FractureRebuild, DetachingTwoNeighboursMovesTheirJointNodeAndRenumbersThe
   for (SceneStress* joint : joints(source)) renumbered.push_back(joint->getJoint()->getIndex());
   EXPECT_EQ(renumbered, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
   EXPECT_EQ(third->getOwner(), nullptr);
+  // It joins the other fracture body, which holds its joint from now on.
+  detached.attachStressNode(third);
+  EXPECT_EQ(third->getOwner(), &detached);
+  EXPECT_EQ(joints(detached).size(), 2u);
+  EXPECT_EQ(detached.getNumStressNodes(), 2u);
 }
 
 TEST_F(FractureRebuild, ADeletedFractureBodyLeavesFreeBodiesAndUndoBringsItBackToPlayAsBefore) {
