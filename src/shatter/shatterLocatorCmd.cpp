@@ -200,8 +200,9 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
   if (!arguments.isFlagSet(kPreviewDrawPointsFlag)) return MS::kSuccess;
 
+  // The object itself must be the mesh shape: a transform does not do.
   MDagPath shapePath;
-  if (!geometry.getDagPath(shapePath) || !shapePath.hasFn(MFn::kMesh) || shapePath.hasFn(MFn::kTransform)) {
+  if (!objects.getDagPath(0, shapePath) || !shapePath.hasFn(MFn::kMesh) || shapePath.hasFn(MFn::kTransform)) {
     displayInfo(" no poly object selected");
     return MS::kFailure;
   }

@@ -241,8 +241,9 @@ bool ShatterLocatorNode::updateFromCentres(MDataBlock& block) {
   objectBox.transformUsing(meshPath.exclusiveMatrix());
 
   zov_shatter_params params;
-  // The count the settings ask for, so that moving a centre keeps it.
-  params.numShards = params.numPoints = static_cast<unsigned int>(std::max(block.inputValue(numPoints).asInt(), 0));
+  // As many as the preview shows: what the pattern made of the count asked
+  // for, which it makes again.
+  params.numShards = params.numPoints = settings.pointsA.length();
   params.shatterStyle = settings.style;
   params.seed = static_cast<std::uint32_t>(lastSeed != 0 ? lastSeed : kLocatorDefaultSeed);
   params.noise = spreadWidth;
