@@ -155,6 +155,8 @@ TEST_F(ShatterPreview, RadialPreviewsWithoutRingsUseOneAndNeverRaiseTheRings) {
 
 TEST_F(ShatterPreview, ChangedSettingsShowTheNumberOfPointsThePatternMakes) {
   ShatterLocatorNode* locator = cubeWithLocator("box");
+  // A moved object: its points stay inside it, in its space.
+  run("setAttr box.translate 3 1 -2; setAttr box.rotate 20 0 0");
   ASSERT_TRUE(runs("zovShatterPreview -dp -st 2 -ns 20 -noc 1 boxShape"));
   // The impact pattern makes pairs while fewer than count - 1 points exist.
   struct Case {
