@@ -11,6 +11,7 @@
 #include <maya/MViewport2Renderer.h>
 
 #include "src/bodySetup.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/meshes/engineMeshOutput.h"
@@ -389,6 +390,10 @@ void rigidBodyNode::dropBody() {
 
 bool rigidBodyNode::isPieceAnimated() const {
   return fractureOwner != nullptr && fractureOwner->hasAnimatedParentNode();
+}
+
+clusterFractureNode* rigidBodyNode::clusterNode() const {
+  return userNodeOf<clusterFractureNode>(sourceNodeOf(MPlug(thisMObject(), fracture)));
 }
 
 void rigidBodyNode::setFractureOwner(FractureBodyNode* owner, bool first) {
