@@ -37,6 +37,8 @@ void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
   // A joint node stands for a joint of this fracture body only: it goes too.
   // Their deletion is kept apart, so that they come back with the node
   // (onNodeAdded).
+  // The clusters' joint nodes first come back to the node.
+  fracture->dropClusterNode();
   MPlugArray linked;
   MPlug(node, stresses).connectedTo(linked, false, true);
   fracture->release();
@@ -57,6 +59,9 @@ void FractureBodyNode::release() {
     if (piece->fractureBodyNode() == this) piece->setFractureOwner(nullptr, false);
     piece->setParamsLocked(false);
   }
+  // Pieces no longer linked (those of a cluster already gone) must not keep
+  // naming this node either.
+  rigidBodyNode::forgetFractureOwner(this);
   if (fractureBody) {
     FractureBody* body = static_cast<FractureBody*>(fractureBody.release());
     deleteFractureBody(&body);

@@ -181,6 +181,9 @@ class rigidBodyNode : public MPxLocatorNode {
   /// The fracture body node of which the body is a piece; null for a free
   /// body.
   FractureBodyNode* fractureBodyNode() const { return fractureOwner; }
+  /// Every node whose fracture body node is `gone` becomes a free body: the
+  /// fracture body node is going, linked to its pieces or not.
+  static void forgetFractureOwner(const FractureBodyNode* gone);
   /// The cluster node feeding `fracture`; null when the node is in none.
   clusterFractureNode* clusterNode() const;
   /// Makes the node a piece of `owner` (null: a free body again); the first
