@@ -8,6 +8,7 @@
 #include <maya/MEventMessage.h>
 #include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
+#include <maya/MPxManipContainer.h>
 #include <maya/MPxNode.h>
 #include <maya/MSceneMessage.h>
 #include <maya/MString.h>
@@ -19,7 +20,9 @@
 #include <vector>
 
 #include "src/draw/rigidBodyNodeDrawVport20.h"
+#include "src/draw/shatterLocatorDrawVport20.h"
 #include "src/draw/viewportResources.h"
+#include "src/draw/voronoiNodeDrawVport20.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fBodyDeleteCmd.h"
 #include "src/fracture/fBodyDetachCmd.h"
@@ -34,6 +37,9 @@
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
 #include "src/shatter/shatterCmd.h"
+#include "src/shatter/shatterLocatorCmd.h"
+#include "src/shatter/shatterLocatorManip.h"
+#include "src/shatter/shatterLocatorNode.h"
 #include "src/shatter/voronoiNode.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/computeRotDistCmd.h"
@@ -94,6 +100,10 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      nullptr, false},
     {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
      "drawdb/geometry/voronoiPoints", false},
+    {"ShatterLocator", &ShatterLocatorNode::id, ShatterLocatorNode::creator, ShatterLocatorNode::initialize,
+     MPxNode::kLocatorNode, "drawdb/geometry/ShatterLocator", false},
+    {"ShatterLocatorManip", &ShatterLocatorManip::id, ShatterLocatorManip::creator, MPxManipContainer::initialize,
+     MPxNode::kManipContainer, nullptr, true},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
@@ -113,6 +123,8 @@ struct DrawOverrideRow {
 /// deregistration order).
 const std::vector<DrawOverrideRow> kDrawOverrides = {
     {"drawdb/geometry/rigidBodyNode", "rigidBodyNode", rigidBodyNodeDrawVport20::Creator},
+    {"drawdb/geometry/ShatterLocator", "ShatterLocator", ShatterLocatorDrawVport20::Creator},
+    {"drawdb/geometry/voronoiPoints", "zovVoronoiNode", voronoiNodeDrawVport20::Creator},
 };
 
 struct CommandRow {
@@ -143,6 +155,7 @@ const std::vector<CommandRow> kCommands = {
     {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
     {"queryZovFBody", queryZovFBodyCmd::creator, queryZovFBodyCmd::newSyntax, false},
     {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovShatterPreview", shatterLocatorCmd::creator, shatterLocatorCmd::newSyntax, false},
     {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };
 

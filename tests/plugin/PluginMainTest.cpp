@@ -105,7 +105,8 @@ TEST_F(PluginEntry, CommandsAndTheToolAreRegisteredInTheModulesOrder) {
   for (const char* name :
        {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "zovFractureBody", "deleteZovFBody",
         "Detach_FBody", "fBody_selStresses", "zovCluster", "dComputeRotDist", "update_Fbody", "zovShatter",
-        "zovAdqShatter", "deleteUserNode", "queryZovBody", "queryZovFBody", "zovConnectForceFields", "zovCracker"})
+        "zovAdqShatter", "deleteUserNode", "queryZovBody", "queryZovFBody", "zovConnectForceFields",
+        "zovShatterPreview", "zovCracker"})
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   // The tool's command makes tools.
   EXPECT_TRUE(runs("selectZovContext"));

@@ -91,6 +91,9 @@ class MFn {
     kMeshVertComponent = 2600,
     kMeshEdgeComponent,
     // The host's own dynamics.
-    kRigidBody = 2700
+    kRigidBody = 2700,
+    // Manipulators.
+    kManipulator3D = 2800,
+    kFreePointTriadManip
   };
 };
