@@ -26,6 +26,7 @@
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
+#include "src/shatter/meshOpNode.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/voronoiNode.h"
 #include "src/simulation/collisionShapeNode.h"
@@ -85,6 +86,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      nullptr, false},
     {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
      "drawdb/geometry/voronoiPoints", false},
+    {"zovMeshOpNode", &zovMeshOpNode::id, zovMeshOpNode::creator, zovMeshOpNode::initialize, MPxNode::kDependNode,
+     nullptr, true},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
