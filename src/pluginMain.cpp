@@ -27,6 +27,7 @@
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
 #include "src/shatter/meshOpNode.h"
+#include "src/shatter/modifiers/jagginessCmd.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/voronoiNode.h"
 #include "src/simulation/collisionShapeNode.h"
@@ -131,6 +132,7 @@ const std::vector<CommandRow> kCommands = {
     {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
     {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
     {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovJagginess", jagginessCmd::creator, jagginessCmd::newSyntax, false},
     {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };
 
