@@ -26,6 +26,7 @@ bool PrivateWorld::step(double dt) {
   // make one has nothing to step with.
   if (!collisionManager) return false;
   CollisionManager& manager = *collisionManager;
+  manager.setGravityDirection(isGravityActive() ? unitGravity() : MgcVector3());
 
   if (isDetectModeActive()) {
     for (const EngineList<HardBody*>* list : {&dynamicBodies, &staticBodies}) {

@@ -205,6 +205,10 @@ void onNodeAdded(MObject& node, void*) {
     std::cerr << "Error creating MFnDependencyNode in onNodeAdded" << std::endl;
     return;
   }
+  if (fn.typeId() == FractureBodyNode::id) {
+    FractureBodyNode::onNodeAdded(node);
+    return;
+  }
   const MFn::Type type = node.apiType();
   if ((type >= MFn::kField && type <= MFn::kVortex) || type == MFn::kVolumeAxis) {
     // A field read from a file or copied brings its link attribute along.

@@ -26,6 +26,13 @@
 //
 // prints a transform's translation and rotation (degrees) with three
 // decimals, which no machine or thread count changes; answers nothing.
+//
+//   inspectFractureBody NODE
+//
+// prints how many of a fracture body node's joints are active, into how many
+// parts its engine fracture body moves (1 while whole), and the names of the
+// active joints' nodes; answers the number of active joints (-1 without an
+// engine fracture body).
 #include <maya/MArgList.h>
 #include <maya/MEulerRotation.h>
 #include <maya/MFnDependencyNode.h>
@@ -46,7 +53,11 @@
 
 #include "engine/MeshFactory.h"
 #include "engine/PublicWorld.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
 #include "geometry/MassProperties.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/sceneStress.h"
 #include "src/meshes/meshConversion.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -60,6 +71,7 @@ const char* const kBodyCommandName = "inspectRigidBody";
 const char* const kWorldCommandName = "inspectWorld";
 const char* const kTransformCommandName = "inspectTransform";
 const char* const kShardsCommandName = "inspectShards";
+const char* const kFractureCommandName = "inspectFractureBody";
 
 const char* kindName(eHBodyType kind) {
   switch (kind) {
@@ -239,6 +251,52 @@ class InspectTransformCmd : public MPxCommand {
   }
 };
 
+/// The parts a fracture body moves as: itself while whole, else its loose
+/// pieces and its fragments' parts.
+int movingParts(const FractureBody& body) {
+  if (!body.isSplitted()) return 1;
+  int parts = static_cast<int>(body.numDisconectBodies());
+  for (const HardBody* child : valuesOf(body.getChildBodies()))
+    parts += movingParts(*static_cast<const FractureBody*>(child));
+  return parts;
+}
+
+class InspectFractureBodyCmd : public MPxCommand {
+ public:
+  static void* creator() { return new InspectFractureBodyCmd; }
+
+  MStatus doIt(const MArgList& args) override {
+    MSelectionList list;
+    MObject node;
+    if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node) ||
+        MFnDependencyNode(node).typeId() != FractureBodyNode::id) {
+      MGlobal::displayError(MString(kFractureCommandName) + ": give one fracture body node");
+      return MS::kFailure;
+    }
+    const auto* fracture = static_cast<const FractureBodyNode*>(MFnDependencyNode(node).userNode());
+    const FractureBody* body = fracture->getFractureBody();
+    if (body == nullptr) {
+      MGlobal::displayInfo(MFnDependencyNode(node).name() + ": no engine fracture body");
+      setResult(-1);
+      return MS::kSuccess;
+    }
+    int active = 0;
+    std::string names;
+    for (unsigned int i = 0; i < fracture->numStresses(); ++i) {
+      const SceneStress* joint = fracture->stressNodeAt(i);
+      if (joint == nullptr || joint->getJoint() == nullptr || !joint->getJoint()->isActive()) continue;
+      ++active;
+      names += std::string(" ") + joint->nodeName().asChar();
+    }
+    const std::string text = MFnDependencyNode(node).name().asChar() + std::string(": ") + std::to_string(active) +
+                             " of " + std::to_string(fracture->numStresses()) + " joints active, " +
+                             std::to_string(movingParts(*body)) + " parts;" + names;
+    MGlobal::displayInfo(text.c_str());
+    setResult(active);
+    return MS::kSuccess;
+  }
+};
+
 }  // namespace
 
 extern "C" MStatus initializePlugin(MObject object) {
@@ -248,7 +306,8 @@ extern "C" MStatus initializePlugin(MObject object) {
   const MStatus world = plugin.registerCommand(kWorldCommandName, InspectWorldCmd::creator);
   const MStatus transforms = plugin.registerCommand(kTransformCommandName, InspectTransformCmd::creator);
   const MStatus shards = plugin.registerCommand(kShardsCommandName, InspectShardsCmd::creator);
-  for (const MStatus& status : {shapes, bodies, world, shards})
+  const MStatus fractures = plugin.registerCommand(kFractureCommandName, InspectFractureBodyCmd::creator);
+  for (const MStatus& status : {shapes, bodies, world, shards, fractures})
     if (!status) return status;
   return transforms;
 }
@@ -256,12 +315,13 @@ extern "C" MStatus initializePlugin(MObject object) {
 extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
   MFnPlugin plugin(object);
+  const MStatus fractures = plugin.deregisterCommand(kFractureCommandName);
   const MStatus shards = plugin.deregisterCommand(kShardsCommandName);
   const MStatus transforms = plugin.deregisterCommand(kTransformCommandName);
   const MStatus world = plugin.deregisterCommand(kWorldCommandName);
   const MStatus bodies = plugin.deregisterCommand(kBodyCommandName);
   const MStatus shapes = plugin.deregisterCommand(kCommandName);
-  for (const MStatus& status : {shapes, bodies, world, shards})
+  for (const MStatus& status : {shapes, bodies, world, shards, fractures})
     if (!status) return status;
   return transforms;
 }

@@ -384,6 +384,9 @@ class CollisionManager {
   /// The persistent helper threads, made on first use.
   WorkerPool* workerPool();
 
+  /// The unit direction of the world's gravity (zero for none), which tells
+  /// extraction which of two bodies of one level lies on the other.
+  void setGravityDirection(const Mgc::MgcVector3& direction) { gravityDirection = direction; }
   /// Ordered extraction: 1 on, 0 off (at construction).
   std::uint8_t getOrderedExtraction() const { return orderedExtraction; }
   void setOrderedExtraction(std::uint8_t value) { orderedExtraction = value; }
@@ -491,9 +494,12 @@ class CollisionManager {
   void updatePairs();
   /// extractContacts with the solver workspace of `worker`.
   void extractContactsOn(CollisionPair* pair, std::uint32_t worker);
-  /// Whether extraction may move the pair's body `body` (the other being
-  /// `other`): it is not static and lies higher in the pile.
-  static bool extractionMoves(const HardBody* body, const HardBody* other);
+  /// Whether extraction may move the pair's first body (`first` true) or its
+  /// second: the body is not static and lies higher in the pile than the
+  /// other. Two bodies of one level (both standing on the ground, say) both
+  /// move, unless the pair's normal lies within 45 degrees of the gravity
+  /// direction: then the body underneath holds.
+  bool extractionMoves(const CollisionPair& pair, bool first) const;
   /// Fills taskOrder for n tasks from the bodies each reads and writes
   /// (accessesOf writes them and a write flag each, returning their number,
   /// at most kMaxTaskBodies): a task waits for the last earlier task that
@@ -539,6 +545,7 @@ class CollisionManager {
   std::uint32_t pairCounter = 0;
   std::uint32_t waveStamp = 0;
   std::uint8_t orderedExtraction = 0;
+  Mgc::MgcVector3 gravityDirection;
   /// The free pair records of every thread slot, and their owner.
   PairPool pairPool;
   /// The contact manifolds, free and in use, and their owner.

@@ -261,11 +261,7 @@ void CollisionManager::updatePairs() {
   } else {
     // Extraction moves only the higher body of a pair: pairs that move
     // different bodies, and read none that another moves, run at once.
-    const auto moved = [](CollisionPair* pair, int side) {
-      HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;
-      HardBody* other = side == 0 ? pair->secondBody : pair->firstBody;
-      return extractionMoves(b, other);
-    };
+    const auto moved = [this](CollisionPair* pair, int side) { return extractionMoves(*pair, side == 0); };
     const auto n = static_cast<std::uint32_t>(pairs.size());
     orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes) {
       CollisionPair* pair = pairs[i];

@@ -21,6 +21,11 @@ namespace {
 
 using Kind = MeshFeatureKind;
 
+/// An edge lies along a face when the sine of its angle to the face's plane
+/// is below this (about 0.06 degrees): it is clipped by the face, giving the
+/// contacts of its whole length at the depth of its deeper end.
+constexpr double kEdgeAlongFace = 1e-3;
+
 /// One side of the pair while its features are promoted: the hull, its
 /// feature and the caller's vertex list.
 struct FeatureSide {
@@ -120,6 +125,35 @@ bool promoteVertexAgainstFace(FeatureSide& vertexSide, const FeatureSide& faceSi
     return true;
   }
   return false;
+}
+
+/// Promotes a vertex of `vertexSide` to the edge around it that lies most
+/// nearly along the face of `faceSide`, when one lies within
+/// kEdgeAlongFace: a box edge leaning on a face reaches the contact rules as
+/// one of its two ends, and only the edge gives both. False when none does.
+bool promoteVertexToEdgeAlongFace(FeatureSide& vertexSide, const FeatureSide& faceSide) {
+  const HullView& hull = vertexSide.hull;
+  const MgcVector3& n = faceSide.hull.faceNormal(faceSide.feature.index);
+  const std::uint32_t vertex = vertexSide.feature.index;
+  const std::uint32_t* edges = hull.vertexEdges(vertex);
+  const std::uint32_t count = hull.vertexEdgeCount(vertex);
+  std::uint32_t best = zov::kNoIndex;
+  double bestAlong = kEdgeAlongFace;
+  for (std::uint32_t k = 0; edges != nullptr && k < count; ++k) {
+    if (!hull.hasEdge(edges[k])) continue;
+    const connect_edge& e = hull.edge(edges[k]);
+    const double along = std::fabs(unitized(hull.vertex(e.vertexB) - hull.vertex(e.vertexA)).Dot(n));
+    if (along < bestAlong) {
+      bestAlong = along;
+      best = edges[k];
+    }
+  }
+  if (best == zov::kNoIndex) return false;
+  vertexSide.feature = {Kind::kEdge, best};
+  vertexSide.list[0] = hull.edge(best).vertexA;
+  vertexSide.list[1] = hull.edge(best).vertexB;
+  vertexSide.count = 2;
+  return true;
 }
 
 /// Writes the contacts of one feature pair with the pair's two faces.
@@ -240,7 +274,7 @@ class MeshMeshRules {
     const MgcVector3 e1 = edgeEnd(edgeHull, edge);
     MgcVector3 polygon[kMaxFaceCorners];
     const std::uint32_t corners = faceHull.facePolygon(face, polygon);
-    if (std::fabs(unitized(e1 - e0).Dot(up)) < kTolerance) {
+    if (std::fabs(unitized(e1 - e0).Dot(up)) < kEdgeAlongFace) {
       MgcVector3 points[2];
       const std::uint32_t n = clipSegmentToPolygon(e0 - up * g, e1 - up * g, polygon, corners, up, points);
       if (edgeOnA)
@@ -300,7 +334,8 @@ void Pk_jump::meshMeshFeatureContacts(const BVmesh& a, const BVmesh& b, std::uin
     const std::uint32_t kept[3] = {list[0], list[1], list[2]};
     const std::uint32_t keptCount = vertexSide.count;
     const MeshFeature vertex = vertexSide.feature;
-    if (promoteVertexAgainstFace(vertexSide, faceSide)) {
+    for (const auto promote : {promoteVertexAgainstFace, promoteVertexToEdgeAlongFace}) {
+      if (!promote(vertexSide, faceSide)) continue;
       const ContactWriter writer(out, hullA.firstFaceOf(listA[0]), hullB.firstFaceOf(listB[0]));
       MeshMeshRules(hullA, hullB, writer).build(sideA, sideB);
       if (*out.count != 0) return;

@@ -108,9 +108,17 @@ void zeroMotion(HardBody* body) {
 
 // ---- Extraction ------------------------------------------------------------------
 
-bool CollisionManager::extractionMoves(const HardBody* body, const HardBody* other) {
+bool CollisionManager::extractionMoves(const CollisionPair& pair, bool first) const {
+  const HardBody* body = first ? pair.firstBody : pair.secondBody;
+  const HardBody* other = first ? pair.secondBody : pair.firstBody;
   if (body == nullptr || other == nullptr || body->isStatic()) return false;
-  return other->getContactLevel() < body->getContactLevel();
+  if (other->getContactLevel() != body->getContactLevel()) return other->getContactLevel() < body->getContactLevel();
+  if (pair.contactCount == 0) return false;
+  // The normal points from the second body towards the first: along it
+  // against gravity, the first lies on the second.
+  const double firstAbove = -pair.normals[0].Dot(gravityDirection);
+  if (std::fabs(firstAbove) > kSupportCosine) return first == (firstAbove > 0.0);
+  return true;
 }
 
 void CollisionManager::extractContacts(CollisionPair* pair) { extractContactsOn(pair, 0); }
@@ -138,9 +146,10 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
   }
   if (!penetrates) return;
 
-  // Only the body higher in the pile moves.
-  const double weightA = extractionMoves(A, B) ? extractionMass(A) : 0.0;
-  const double weightB = extractionMoves(B, A) ? extractionMass(B) : 0.0;
+  // Only the body higher in the pile moves (both, by their masses, when
+  // they stand side by side on one level).
+  const double weightA = extractionMoves(*pair, true) ? extractionMass(A) : 0.0;
+  const double weightB = extractionMoves(*pair, false) ? extractionMass(B) : 0.0;
   if (weightA == 0.0 && weightB == 0.0) return;
   HardBody* movedA = weightA != 0.0 ? extractedBody(A) : nullptr;
   HardBody* movedB = weightB != 0.0 ? extractedBody(B) : nullptr;

@@ -70,6 +70,9 @@ MObject pluginObject(const std::string& name) {
 void holdProgressWindow(bool held) { host().settings.progressWindow.reserved = held; }
 bool progressWindowHeld() { return host().settings.progressWindow.reserved; }
 void cancelProgressAfter(int checks) { host().settings.progressWindow.cancelAfterChecks = checks; }
+void failProgressCall(int call) { host().settings.progressWindow.failingCall = call; }
+std::string lastProgressTitle() { return host().settings.progressWindow.lastTitle; }
+std::vector<int> lastProgressValues() { return host().settings.progressWindow.lastProgress; }
 
 void setQueryAnswer(const std::string& line, const std::string& answer) { host().settings.queryAnswers[line] = answer; }
 

@@ -48,6 +48,13 @@ bool progressWindowHeld();
 /// The user cancels: the progress window's isCancelled answers false this
 /// many times in each run, then true; -1 (the default) never cancels.
 void cancelProgressAfter(int checks);
+/// Call number `call` (counted from 1 after each reservation, queries
+/// included) of the progress window fails; 0 (the default) fails none.
+void failProgressCall(int call);
+/// The title of the progress window's last run and the values its progress
+/// was set to, in order; kept after the run ends.
+std::string lastProgressTitle();
+std::vector<int> lastProgressValues();
 
 /// Makes the next registration of this node type, command or draw
 /// classification fail once.

@@ -19,20 +19,8 @@
 #include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/voronoiNode.h"
 #include "src/simulation/rigidBodyNode.h"
-
-namespace {
-
-/// Percentage of the reference mass at which secondary cracks start.
-constexpr int kSecondaryCrackPercent = 5;
-
-/// The path of the node two levels above a rigid body node: its transform's
-/// parent, the transform that groups the pieces. False at the top.
-bool pieceGroupPath(const MObject& piece, MDagPath& group) {
-  return parentTransformPath(piece, group) && group.pop() && group.length() > 0 && group.node().hasFn(MFn::kTransform);
-}
-
-}  // namespace
 
 bool FractureBodyNode::build(bool nearest) {
   FractureBody* body = getFractureBody();
@@ -45,6 +33,11 @@ bool FractureBodyNode::build(bool nearest) {
     body->addUniqueToList(static_cast<PrivateHardBody*>(piece->engineBody(true)));
     // Pieces from one shatter share its group; the others have none.
     piece->setGroupId(-1);
+    MDagPath above;
+    MObject record;
+    MDagPath group;
+    if (parentTransformPath(piece->thisMObject(), above) && above.pop() && findVoronoiChild(above, record, group))
+      piece->setGroupId(voronoiNode::getIndex(userNodeOf<voronoiNode>(record)));
   }
   if (pieces.empty()) return false;
 
@@ -86,15 +79,7 @@ bool FractureBodyNode::build(bool nearest) {
   body->setSecImpactsParams(kSecondaryCrackPercent, body->getMass());
   body->enableSecImpacts();
 
-  restMatrix = MMatrix();
-  if (animatedParentPath.isValid()) {
-    MMatrix parent = animatedParentPath.exclusiveMatrix();
-    const MPoint pivot = MFnTransform(animatedParentPath).rotatePivot(MSpace::kWorld);
-    parent[3][0] += pivot.x;
-    parent[3][1] += pivot.y;
-    parent[3][2] += pivot.z;
-    restMatrix = bodyPoseMatrix(*body).inverse() * parent;
-  }
+  computeRestMatrix();
 
   restorePieces(MAnimControl::currentTime());
   addToWorld();
@@ -111,6 +96,18 @@ bool FractureBodyNode::build(bool nearest) {
 
   deactivateSolverCache();
   return true;
+}
+
+void FractureBodyNode::computeRestMatrix() {
+  restMatrix = MMatrix();
+  FractureBody* body = getFractureBody();
+  if (body == nullptr || !animatedParentPath.isValid()) return;
+  MMatrix parent = animatedParentPath.exclusiveMatrix();
+  const MPoint pivot = MFnTransform(animatedParentPath).rotatePivot(MSpace::kWorld);
+  parent[3][0] += pivot.x;
+  parent[3][1] += pivot.y;
+  parent[3][2] += pivot.z;
+  restMatrix = bodyPoseMatrix(*body).inverse() * parent;
 }
 
 SceneStress* FractureBodyNode::createStressNodes(DynamicStress* joint, double strength) {
@@ -191,4 +188,5 @@ void FractureBodyNode::restorePieces(const MTime& time) {
   }
   for (SceneStress* node : stressNodesLinked()) node->pullAttributes();
   if (FractureBody* body = getFractureBody()) body->saveDynamics(kSaveAll);
+  startStored = true;
 }

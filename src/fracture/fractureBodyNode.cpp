@@ -121,6 +121,10 @@ bool bothJointBodies(const DynamicStress& joint, PrivateHardBody*& first, Privat
 
 }  // namespace
 
+bool pieceGroupPath(const MObject& piece, MDagPath& group) {
+  return parentTransformPath(piece, group) && group.pop() && group.length() > 0 && group.node().hasFn(MFn::kTransform);
+}
+
 UnlockedPiece::UnlockedPiece(rigidBodyNode& piece) : node(piece) {
   node.setParamsLocked(false);
   MFnDependencyNode(node.thisMObject()).setLocked(false);

@@ -125,6 +125,35 @@ class FractureBodyNode : public MPxNode {
   /// position, the joint nodes' state, the engine's dynamics.
   void restorePieces(const MTime& time);
 
+  // ---- In the frame loop (fractureBodyPlay.cpp) -------------------------------
+
+  /// Splits an active engine fracture body along its broken joints and
+  /// files the parts in the world.
+  void splitEngineBody();
+  /// Back to the start state kept by restorePieces: the engine body whole
+  /// and in the world (or out of it when disabled), static and unbreakable
+  /// as the node says, the joint nodes and the pieces as they were.
+  void resetToStart();
+  /// Moves a static fracture body with its animated parent over the frame
+  /// from `earlier` to `current`, `step` seconds long: the body's velocity
+  /// and spin are the parent's keyed motion.
+  void updateKinematic(const MTime& earlier, const MTime& current, double step);
+  /// Breaks the joints listed for breaking by frame whose frame to break is
+  /// at or before `frame`.
+  void breakJointsByFrame(int frame);
+  /// Each active joint's node shows where the joint is now.
+  void updateStressPositions();
+  /// Lets the static parts of the fracture body go.
+  void disableStaticParts();
+  /// Fills the empty engine fracture body of a node that a scene file made
+  /// (or an undo brought back) from the pieces and joint nodes linked to it,
+  /// and stores the start state at `time`.
+  void buildFromScene(const MTime& time);
+  /// Node-added handler: a node brought back after its deletion gets its
+  /// joint nodes and an engine fracture body again, rebuilt as after a scene
+  /// is opened.
+  static void onNodeAdded(MObject& node);
+
   // ---- Stress colours (fractureBodyStress.cpp) --------------------------------
 
   /// Colours the vertices of one piece's mesh by the joint nearest to each,
@@ -168,6 +197,27 @@ class FractureBodyNode : public MPxNode {
   void syncStressBodyIndices(SceneStress& node);
   /// The joint node of an engine joint on `stresses`; null when none.
   SceneStress* findStressNode(const DynamicStress* joint) const;
+  /// Takes a piece out of the fracture body with the joint nodes of its
+  /// joints; it becomes a free, unlocked body. The flag is not read.
+  void removePiece(rigidBodyNode* piece, bool flag);
+  /// The joint node on connection i of `stresses` goes with its joint.
+  void removeStressNodeAt(unsigned int i);
+  /// Moves a joint node and its joint from its fracture body into this one.
+  void attachStressNode(SceneStress* node);
+  /// Takes a joint node and its joint out of this fracture body (the joint
+  /// stays the node's); the remaining joints are numbered again from 0.
+  void detachStressNode(SceneStress* node);
+  /// Called on a new node: the selected pieces of `source` with the joints
+  /// among them become this fracture body (taken out of the source when
+  /// `keep`). False when this node has no engine fracture body or no mass
+  /// comes of it.
+  bool detachPieces(const std::vector<rigidBodyNode*>& selection, FractureBodyNode& source, bool keep);
+  /// Every joint back to the fracture body's defaults: no break by frame,
+  /// no break energy, the threshold's strength, enabled, torsion, breaking
+  /// by force.
+  void applyJointParams();
+  /// Breaking by frame of the whole fracture body follows its clusters.
+  void updateClusters();
 
   static const MTypeId id;
   static const MString nodeTypeName;
@@ -244,6 +294,11 @@ class FractureBodyNode : public MPxNode {
   /// The joint nodes on `stresses`, in connection order.
   std::vector<SceneStress*> stressNodesLinked() const;
   MDGModifier& dgModifier();
+  /// restMatrix from the fracture body's pose and its animated parent's.
+  void computeRestMatrix();
+  /// A joint for the joint node at connection `i` between the pieces its
+  /// stored names give; null, with no joint made, when one is missing.
+  DynamicStress* rebuildJoint(SceneStress& node, unsigned int i);
 
   OwnedBody fractureBody;
   std::uint32_t numStressNodes = 0;
@@ -255,8 +310,13 @@ class FractureBodyNode : public MPxNode {
   bool affectForceFieldsState = true;
   bool hasAnimatedParent = false;
   bool staticPartsReleased = false;
+  /// Whether restorePieces has kept a start state to go back to.
+  bool startStored = false;
   int randomThresholdStep = 0;
   MDagPath animatedParentPath;
   MMatrix restMatrix;
   std::unique_ptr<MDGModifier> modifier;
+  /// The deletion of the joint nodes when this node was deleted, undone when
+  /// the node comes back.
+  std::unique_ptr<MDGModifier> jointRemoval;
 };

@@ -1,10 +1,12 @@
 // Taking a fracture body apart when its node goes, and the bookkeeping of
 // its joint nodes: the break-by-frame list, the pieces a joint node names,
 // the joints switched on and off through the node.
+#include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MPlugArray.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "engine/FractureFactory.h"
@@ -43,13 +45,15 @@ void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
   FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node);
   if (fracture == nullptr) return;
   // A joint node stands for a joint of this fracture body only: it goes too.
+  // Their deletion is kept apart, so that they come back with the node
+  // (onNodeAdded).
   MPlugArray linked;
   MPlug(node, stresses).connectedTo(linked, false, true);
   fracture->release();
-  MDGModifier& dg = fracture->dgModifier();
+  fracture->jointRemoval = std::make_unique<MDGModifier>();
   for (unsigned int i = 0; i < linked.length(); ++i)
-    if (userNodeOf<SceneStress>(linked[i]) != nullptr) dg.deleteNode(linked[i].node());
-  dg.doIt();
+    if (userNodeOf<SceneStress>(linked[i]) != nullptr) fracture->jointRemoval->deleteNode(linked[i].node());
+  fracture->jointRemoval->doIt();
 }
 
 void FractureBodyNode::release() {
@@ -161,4 +165,195 @@ SceneStress* FractureBodyNode::findStressNode(const DynamicStress* joint) const 
   for (SceneStress* node : stressNodesLinked())
     if (node->getJoint() == joint) return node;
   return nullptr;
+}
+
+// ---- Pieces and joint nodes leaving or joining ---------------------------------------
+
+namespace {
+
+/// Whether the fracture body, or a fragment below it, still lists the joint.
+bool familyHolds(const FractureBody& body, const DynamicStress* joint) {
+  for (const EngineList<DynamicStress*>* list :
+       {&body.getActiveJoints(), &body.getInactiveJoints(), &body.getSplitJoints()})
+    if (list->contains(const_cast<DynamicStress*>(joint))) return true;
+  for (auto* node = body.getChildBodies().getFirst(); node != nullptr; node = node->next)
+    if (node->value->getType() == kFractureBody && familyHolds(*static_cast<const FractureBody*>(node->value), joint))
+      return true;
+  return false;
+}
+
+bool touches(const DynamicStress* joint, const HardBody* body) {
+  return joint != nullptr && body != nullptr && (joint->getCNode() == body || joint->getPNode() == body);
+}
+
+}  // namespace
+
+void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
+  if (piece == nullptr) return;
+  auto* pieceBody = static_cast<PrivateHardBody*>(piece->engineBody(false));
+  FractureBody* body = getFractureBody();
+  if (body != nullptr && pieceBody != nullptr) body->removePiece(pieceBody);
+  // Every joint node of a joint to the piece goes, however many there are.
+  for (bool found = pieceBody != nullptr; found;) {
+    found = false;
+    const std::vector<SceneStress*> linked = stressNodesLinked();
+    for (unsigned int i = 0; i < linked.size() && !found; ++i) {
+      if (!touches(linked[i]->getJoint(), pieceBody)) continue;
+      removeStressNodeAt(i);
+      found = true;
+    }
+  }
+  // Unlocked first: the link of a locked node cannot be broken.
+  MFnDependencyNode(piece->thisMObject()).setLocked(false);
+  piece->setParamsLocked(false);
+  MDGModifier& dg = dgModifier();
+  dg.disconnect(MPlug(thisMObject(), rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
+  dg.doIt();
+  piece->setFractureOwner(nullptr, false);
+}
+
+void FractureBodyNode::removeStressNodeAt(unsigned int i) {
+  SceneStress* node = stressNodeAt(i);
+  if (node == nullptr) return;
+  FractureBody* body = getFractureBody();
+  if (DynamicStress* joint = node->getJoint()) {
+    if (PrivateWorld* world = privateWorld(); world != nullptr && body != nullptr)
+      world->detachJointFromBody(joint, body);
+    else if (body != nullptr)
+      body->removeJoint(joint);
+    // A joint the fracture body gave up is nobody's: it goes with its node.
+    if (body == nullptr || !familyHolds(*body, joint)) delete joint;
+    node->setJoint(nullptr);
+  }
+  forgetStressNode(node);
+  node->setBreakByFrameListed(false);
+  node->setOwner(nullptr);
+  MDGModifier& dg = dgModifier();
+  dg.disconnect(MPlug(thisMObject(), stresses), MPlug(node->thisMObject(), SceneStress::fracture));
+  dg.deleteNode(node->thisMObject());
+  dg.doIt();
+}
+
+void FractureBodyNode::detachStressNode(SceneStress* node) {
+  if (node == nullptr) return;
+  FractureBody* body = getFractureBody();
+  if (PrivateWorld* world = privateWorld(); world != nullptr && body != nullptr && node->getJoint() != nullptr)
+    world->detachJointFromBody(node->getJoint(), body);
+  forgetStressNode(node);
+  node->setOwner(nullptr);
+  MDGModifier& dg = dgModifier();
+  dg.disconnect(MPlug(thisMObject(), stresses), MPlug(node->thisMObject(), SceneStress::fracture));
+  dg.doIt();
+  if (numStressNodes > 0) --numStressNodes;
+  std::uint32_t index = 0;
+  for (SceneStress* remaining : stressNodesLinked()) {
+    remaining->setJointIndex(index);
+    if (DynamicStress* joint = remaining->getJoint()) joint->setIndex(index);
+    ++index;
+  }
+}
+
+void FractureBodyNode::attachStressNode(SceneStress* node) {
+  if (node == nullptr) return;
+  FractureBody* body = getFractureBody();
+  if (PrivateWorld* world = privateWorld(); world != nullptr && body != nullptr && node->getJoint() != nullptr)
+    world->attachJointToBody(node->getJoint(), body);
+  node->setOwner(this);
+  const MPlug from(thisMObject(), stresses);
+  const MPlug to(node->thisMObject(), SceneStress::fracture);
+  if (from.isNull() || to.isNull()) return;
+  MDGModifier& dg = dgModifier();
+  dg.connect(from, to);
+  dg.doIt();
+  ++numStressNodes;
+}
+
+bool FractureBodyNode::detachPieces(const std::vector<rigidBodyNode*>& selection, FractureBodyNode& source, bool keep) {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return false;
+  std::vector<PrivateHardBody*> bodies;
+  for (rigidBodyNode* piece : selection) {
+    auto* pieceBody = piece != nullptr ? static_cast<PrivateHardBody*>(piece->engineBody(false)) : nullptr;
+    bodies.push_back(pieceBody);
+    if (pieceBody != nullptr) body->addUniqueToList(pieceBody);
+  }
+  // The joints among the selected pieces, gathered before any moves: moving
+  // a joint changes the joint lists a walk would go over.
+  std::vector<DynamicStress*> inner;
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    if (bodies[i] == nullptr) continue;
+    for (DynamicStress* joint = body->firstJoint(bodies[i]); joint != nullptr; joint = body->nextJoint(bodies[i])) {
+      const bool inside = std::any_of(bodies.begin() + static_cast<std::ptrdiff_t>(i) + 1, bodies.end(),
+                                      [joint](const PrivateHardBody* other) { return touches(joint, other); });
+      if (inside && std::find(inner.begin(), inner.end(), joint) == inner.end()) inner.push_back(joint);
+    }
+  }
+  for (DynamicStress* joint : inner) {
+    SceneStress* node = source.findStressNode(joint);
+    if (node == nullptr) continue;
+    source.detachStressNode(node);
+    attachStressNode(node);
+  }
+  if (keep) {
+    for (size_t i = 0; i < selection.size(); ++i) {
+      if (selection[i] == nullptr) continue;
+      source.removePiece(selection[i], true);
+      selection[i]->setFractureOwner(this, i == 0);
+    }
+  }
+  body->registerJoint(body->getActiveJoints());
+  if (FractureBody* sourceBody = source.getFractureBody()) sourceBody->rebuildFromPieces();
+  body->buildClusterTree();
+
+  const MObject self = thisMObject();
+  MPlug(self, stressThresholdAttr).setValue(source.stressThreshold());
+  MPlug(self, randomThresholdAttr).setValue(source.randomThreshold());
+  body->setGlobalStressThreshold(source.stressThreshold());
+  applyJointParams();
+  if (!body->updateMassProperties()) return false;
+
+  body->setLinearVelocity(Mgc::MgcVector3());
+  body->setAngularMomentum(Mgc::MgcVector3());
+  restorePieces(MAnimControl::currentTime());
+  addToWorld();
+  applyBoolParam(ca_enabled, MPlug(self, enabled).asBool());
+  MPlug(self, mass).setValue(body->getMass());
+  return true;
+}
+
+void FractureBodyNode::applyJointParams() {
+  for (SceneStress* node : stressNodes) {
+    MPlug(node->thisMObject(), SceneStress::breakByFrame).setValue(false);
+    node->setBreakByFrameListed(false);
+    setBreakByFrameBit(*node, false);
+  }
+  stressNodes.clear();
+  const double threshold = stressThreshold();
+  for (SceneStress* node : stressNodesLinked()) {
+    node->setDouble("breakEnergy", 0.0);
+    node->setDouble("forceStrenght", threshold);
+    node->setBool("enabled", true);
+    node->setBool("torsion", true);
+    node->setBool("breakByForce", true);
+  }
+  applyIntParam(ca_randomThreshold, randomThreshold());
+  applyBoolParam(ca_stress2mass, MPlug(thisMObject(), stress2mass).asBool());
+}
+
+void FractureBodyNode::updateClusters() {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return;
+  MPlugArray plugs;
+  MPlug(thisMObject(), clusters).connectedTo(plugs, true, true);
+  bool lastBreaks = false;
+  unsigned int found = 0;
+  for (unsigned int i = 0; i < plugs.length(); ++i) {
+    const MObject cluster = plugs[i].node();
+    if (MFnDependencyNode(cluster).typeId() != kClusterNodeId) continue;
+    ++found;
+    const MPlug breaks = MFnDependencyNode(cluster).findPlug("breakByFrame", true);
+    lastBreaks = !breaks.isNull() && breaks.asBool();
+    if (lastBreaks) body->enableBreakByFrame();
+  }
+  if (found == 0 || !lastBreaks) body->disableBreakByFrame();
 }

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <maya/MDagPath.h>
 #include <maya/MObject.h>
 
 #include "engine/PrivateWorld.h"
 #include "engine/PublicWorld.h"
 
 class rigidBodyNode;
+
+/// Percentage of the reference mass at which secondary cracks start.
+inline constexpr int kSecondaryCrackPercent = 5;
+
+/// The path of the node two levels above a rigid body node: its transform's
+/// parent, the transform that groups the pieces. False at the top.
+bool pieceGroupPath(const MObject& piece, MDagPath& group);
 
 // What the fracture layer's files share: the world as the engine made it,
 // and the unlocking of a piece for the time an operation changes it.

@@ -307,7 +307,11 @@ void SceneStress::writeAttributes() {
   setBool("enabled", on);
   setBool("torsion", twist);
   setBool("breakByFrame", byFrame);
-  if (joint != nullptr) joint->applyInitialState();
+  if (joint == nullptr) return;
+  joint->applyInitialState();
+  // Breaking by force is no part of the stored state: the joint goes on
+  // doing what the attribute says, not what it did at the last store.
+  setJointFlag(*joint, kJointBreakByForce, getBool("breakByForce"));
 }
 
 void SceneStress::refreshAttributes() {

@@ -11,10 +11,10 @@ bool ProgressReservation::reserve() {
   return m_held;
 }
 
-void ProgressReservation::start(int maxValue, const char* title, const char* source) {
+void ProgressReservation::start(int maxValue, const char* title, const char* source, bool interruptable) {
   reportProgressError(MProgressWindow::setProgressRange(0, maxValue), source, __LINE__);
   reportProgressError(MProgressWindow::setTitle(title), source, __LINE__);
-  reportProgressError(MProgressWindow::setInterruptable(true), source, __LINE__);
+  reportProgressError(MProgressWindow::setInterruptable(interruptable), source, __LINE__);
   reportProgressError(MProgressWindow::startProgress(), source, __LINE__);
   reportProgressError(MProgressWindow::setProgress(0), source, __LINE__);
 }

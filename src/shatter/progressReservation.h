@@ -13,11 +13,13 @@ class ProgressReservation {
 
   /// False when another tool holds the window.
   bool reserve();
-  /// Sets the window up (range, title, interruptible) and starts it at
-  /// progress 0; failed host calls are reported against `source`.
-  void start(int maxValue, const char* title, const char* source);
+  /// Sets the window up (range, title, whether the user may interrupt) and
+  /// starts it at progress 0; failed host calls are reported against
+  /// `source`.
+  void start(int maxValue, const char* title, const char* source, bool interruptable = true);
   /// Ends the progress now.
   void end();
+  bool isHeld() const { return m_held; }
 
  private:
   bool m_held = false;

@@ -11,6 +11,7 @@
 #include <maya/MViewport2Renderer.h>
 
 #include "src/bodySetup.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/meshes/engineMeshOutput.h"
 #include "src/nodeAttributes.h"
@@ -369,6 +370,8 @@ void rigidBodyNode::releaseBody() {
 }
 
 void rigidBodyNode::dropBody() {
+  // The fracture body lets the piece go before its body does.
+  if (fractureOwner != nullptr) fractureOwner->removePiece(this, false);
   body.reset();
   stressColors.clear();
   if (zovSolverNode* owner = linkedSolver()) {
@@ -382,6 +385,10 @@ void rigidBodyNode::dropBody() {
     keys.outTangents.clear();
     keys.count = 0;
   }
+}
+
+bool rigidBodyNode::isPieceAnimated() const {
+  return fractureOwner != nullptr && fractureOwner->hasAnimatedParentNode();
 }
 
 void rigidBodyNode::setFractureOwner(FractureBodyNode* owner, bool first) {

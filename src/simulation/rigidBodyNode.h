@@ -172,7 +172,7 @@ class rigidBodyNode : public MPxLocatorNode {
   /// Whether the body's mesh encloses no positive volume.
   bool isMassNegative();
   /// Whether the body is a piece of a fracture body whose animation drives it.
-  bool isPieceAnimated() const { return false; }
+  bool isPieceAnimated() const;
   bool isFracturePieceNode() const { return isFracturePiece; }
   /// The fracture body node of which the body is a piece; null for a free
   /// body.

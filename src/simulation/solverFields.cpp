@@ -10,6 +10,7 @@
 
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -41,7 +42,7 @@ void forEachField(Sample sample) {
 
 }  // namespace
 
-void zovSolverNode::applyFields(const MPlugArray& bodies, const MPlugArray&, int, float dt) {
+void zovSolverNode::applyFields(const MPlugArray& bodies, const MPlugArray& fractures, int, float dt) {
   std::vector<HardBody*> gathered;
   MVectorArray positions, velocities, forces;
   MDoubleArray masses;
@@ -58,6 +59,25 @@ void zovSolverNode::applyFields(const MPlugArray& bodies, const MPlugArray&, int
     for (size_t k = 0; k < gathered.size() && k < forces.length(); ++k)
       gathered[k]->applyExternalForce(toEngine(forces[static_cast<unsigned int>(k)]));
   });
+
+  // Each fracture body on its own: the body as one while whole, its loose
+  // pieces and fragments once split.
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) {
+    FractureBody* body = fracture->getFractureBody();
+    if (body == nullptr || !fracture->affectsForceFields()) continue;
+    body->clearExternalForces();
+    positions.clear();
+    velocities.clear();
+    masses.clear();
+    forces.clear();
+    collectFieldSamples(*body, positions, velocities, masses);
+    forces.setLength(masses.length());
+    forEachField([&](MFnField& field) {
+      if (!field.getForceAtPoint(positions, velocities, masses, forces, static_cast<double>(dt))) return;
+      unsigned int index = 0;
+      applyFieldForces(*body, forces, index);
+    });
+  }
 }
 
 void zovSolverNode::collectFieldSamples(FractureBody& body, MVectorArray& positions, MVectorArray& velocities,

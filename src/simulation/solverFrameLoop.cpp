@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "engine/PublicWorld.h"
+#include "engine/fracture/FractureBody.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
@@ -59,7 +61,7 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
 
   if (T == start) {
     MAnimControl::setPlaybackSpeed(0.0);
-    if (keepsCacheAtStart(bodies, cached)) {
+    if (keepsCacheAtStart(bodies, fractures, cached)) {
       rewindBodies(bodies, crackerPlugs, fractures);
       for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(crackerPlugs)) {
         cracker->resetToRestPosition();
@@ -108,14 +110,17 @@ void zovSolverNode::stepFrame(const MPlug& plug, MDataBlock& block) {
   prevTime = T;
 }
 
-bool zovSolverNode::keepsCacheAtStart(const MPlugArray& bodies, bool cached) const {
+bool zovSolverNode::keepsCacheAtStart(const MPlugArray& bodies, const MPlugArray& fractures, bool cached) const {
   if (!cached) return false;
   constexpr int kKeyedOrFed = rigidBodyNode::kParametersAnimated | rigidBodyNode::kShapeMeshDeformed;
   for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies))
     if (rigid->isAnimated(kKeyedOrFed)) return false;
   if (MConditionMessage::getConditionState("playingBack")) return true;
   // A field may have changed while the time stood still.
-  return MItDag(MItDag::kDepthFirst, MFn::kField).isDone();
+  if (!MItDag(MItDag::kDepthFirst, MFn::kField).isDone()) return false;
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures))
+    if (fracture->isAnimated(FractureBodyNode::kParametersAnimated)) return false;
+  return true;
 }
 
 void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray& fractures,
@@ -142,6 +147,10 @@ void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& cr
       cracker->readTargetPose(time);
       cracker->setVelocityFromMotion(frameDuration, before, time);
     }
+  const std::vector<FractureBodyNode*> fractureNodes = userNodesOf<FractureBodyNode>(fractures);
+  for (FractureBodyNode* fracture : fractureNodes)
+    if (fracture->isEnabled() && fracture->hasAnimatedParentNode())
+      fracture->updateKinematic(before, time, frameDuration);
 
   for (int i = 1; i <= substepCount; ++i) {
     const double fraction = static_cast<double>(i) / static_cast<double>(substepCount);
@@ -163,6 +172,16 @@ void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& cr
   }
   for (zovCrackerNode* cracker : crackerNodes)
     if (cracker->isActive()) cracker->placeAtCurrentPose(time);
+
+  for (FractureBodyNode* fracture : fractureNodes) {
+    if (!fracture->isEnabled()) continue;
+    fracture->breakJointsByFrame(frame);
+    fracture->updateStressPositions();
+    if (fracture->firstHitPending() && fracture->actFrame() <= frame) fracture->disableStaticParts();
+    // Breakable from breakFrame on.
+    FractureBody* body = fracture->getFractureBody();
+    if (body != nullptr && !body->isBreakable() && fracture->breakFrame() <= frame) body->clearSubtreeFlag();
+  }
 }
 
 void zovSolverNode::activateWaitingBodies(int frame) {
@@ -192,7 +211,7 @@ void zovSolverNode::activateWaitingBodies(int frame) {
   }
 }
 
-void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray&,
+void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray& fractures,
                                  const MTime& time, int) {
   sortBodies(bodies);
   const bool cacheOn = MPlug(thisMObject(), cacheActive).asBool();
@@ -224,9 +243,15 @@ void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& cra
       cracker->setVelocityFromMotion(frameDuration, time, after);
       cracker->resetToRestPosition();
     }
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) {
+    fracture->restorePieces(time);
+    fracture->splitEngineBody();
+    fracture->resetToStart();
+  }
 }
 
-void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& crackerPlugs, const MPlugArray&) {
+void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& crackerPlugs,
+                                 const MPlugArray& fractures) {
   if (theWorld != nullptr) theWorld->rebuild();
   const MTime start = MAnimControl::minTime();
   for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(bodies)) {
@@ -236,6 +261,7 @@ void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& cra
     if (body != nullptr && body->isStatic() && rigid->passiveState() == PassiveState::kDrivenByTransform)
       rigid->resetToStart(start);
   }
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) fracture->resetToStart();
   for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(crackerPlugs)) {
     cracker->resetToRestPosition();
     cracker->placeAtCurrentPose(start);

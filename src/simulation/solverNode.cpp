@@ -16,6 +16,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "src/bodySetup.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
@@ -389,7 +390,10 @@ void zovSolverNode::clearAllCollisions() {
 void zovSolverNode::onSceneChange(void*) {
   g_sceneLoading = true;
   runQuietly("setDefaultsZovFbodyParams(\"\")");
-  if (userNodeOf<zovSolverNode>(findSolverNode()) == nullptr) return;
+  const MObject solver = findSolverNode();
+  if (userNodeOf<zovSolverNode>(solver) == nullptr) return;
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(connectedPlugs(solver, fractureBodies)))
+    fracture->release();
   runQuietly("clear( $zovCurrentSelectedFragments); $selectedZovFbody=\"\";");
   if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
   if (windowExists("winZovManageWorld"))
@@ -425,6 +429,10 @@ void zovSolverNode::rebuildWorld() {
     }
     makeBodyAgain(node, rigidBodyNode::mass, rigidBodyNode::massCenter, [rigid] { rigid->pullAll(); });
   }
+
+  const MTime now = MAnimControl::currentTime();
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(connectedPlugs(thisMObject(), fractureBodies)))
+    fracture->buildFromScene(now);
 
   pullPlugs(thisMObject(), {&ca_cacheSize, &ca_solverParams});
 

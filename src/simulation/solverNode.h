@@ -182,7 +182,7 @@ class zovSolverNode : public MPxNode {
   /// The compute of `ca_cacheSize`: caches sized to `cacheSize`.
   void sizeFrameCaches(MDataBlock& block);
   /// Whether the cached result may stay at the start frame.
-  bool keepsCacheAtStart(const MPlugArray& bodies, bool cached) const;
+  bool keepsCacheAtStart(const MPlugArray& bodies, const MPlugArray& fractures, bool cached) const;
   /// Moves waiting bodies whose time has come to the active list.
   void activateWaitingBodies(int frame);
 

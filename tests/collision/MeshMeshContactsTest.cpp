@@ -272,6 +272,47 @@ TEST(MeshMeshContacts, ACornerOnAFaceWithItsOwnFaceFlushGivesTheWholeArea) {
   EXPECT_EQ(featureContacts(leaning, slab, {0}, {4, 5, 7}).count, 1u);
 }
 
+// A box leaning on a face with one of its edges (a falling domino on the
+// next one) can reach the rules as one end of that edge: an edge of the
+// corner lying along the face, to within 0.06 degrees, makes them an edge on
+// a face, whose contacts are the edge's two ends, at the depth of the deeper
+// one; an edge at a clear angle keeps its one point.
+TEST(MeshMeshContacts, ACornerOfAnEdgeAlongAFaceGivesBothEndsOfTheEdge) {
+  const double lift = 0.5 * std::sqrt(2.0) - 0.1;  // a cube on its edge, sunk 0.1
+  MgcMatrix3 onEdge;
+  onEdge.FromAxisAngle(MgcVector3::UNIT_X, M_PI / 4);
+  const auto slab = zovtest::boxHull({5, 5, 1}, MgcMatrix3::IDENTITY, {0, 0, -1});
+  struct Case {
+    double tilt;  // about y, radians
+    std::uint32_t count;
+  };
+  for (const Case& c : {Case{0.0, 2}, Case{5e-4, 2}, Case{0.2, 1}}) {
+    SCOPED_TRACE(c.tilt);
+    MgcMatrix3 tilt;
+    tilt.FromAxisAngle(MgcVector3::UNIT_Y, c.tilt);
+    const auto box = zovtest::boxHull(kHalf, tilt * onEdge, {0, 0, lift});
+    // The lowest edge runs from corner 0 to corner 1.
+    const double deepest = std::min(box.mesh->worldVertices[0].z, box.mesh->worldVertices[1].z);
+    for (const std::uint32_t corner : {0u, 1u}) {
+      const ContactArrays contacts = featureContacts(box, slab, {corner}, {4, 5, 7});
+      ASSERT_EQ(contacts.count, c.count);
+      EXPECT_NEAR((contacts.normals[0] - MgcVector3::UNIT_Z).Length(), 0.0, 1e-12);
+      if (c.count == 1) {
+        EXPECT_NEAR((contacts.points[0] - box.mesh->worldVertices[corner]).Length(), 0.0, 1e-12);
+        continue;
+      }
+      // The ends of the edge, at the deeper end's depth.
+      EXPECT_NEAR(contacts.depths[0], deepest, 1e-12);
+      for (std::uint32_t i = 0; i < 2; ++i) {
+        const double toEnd = std::min((contacts.points[i] - box.mesh->worldVertices[0]).Length(),
+                                      (contacts.points[i] - box.mesh->worldVertices[1]).Length());
+        EXPECT_NEAR(toEnd, 0.0, 1e-12);
+      }
+      EXPECT_GT((contacts.points[0] - contacts.points[1]).Length(), 0.99);
+    }
+  }
+}
+
 TEST(MeshMeshContacts, ApartOrMissingMeshesLeaveTheOutputs) {
   const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 0, 0});
   const auto b = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, {0, 2, 0});

@@ -1,5 +1,5 @@
 // The work on pairs in contact: extraction pushes the upper body out by the
-// depth whatever its mass, the pair's energy, first-hit switches, the
+// depth whatever its mass and parts bodies side by side by their masses, the pair's energy, first-hit switches, the
 // impact of a point mass (restitution and Coulomb friction), the resting
 // pass and the alignment on crackers.
 
@@ -36,6 +36,7 @@ struct Moves {
 Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass) {
   PrivateWorld world;
   CollisionManager& manager = *world.getCollisionManager();
+  manager.setGravityDirection(-kUp);
   BodyPtr lower = hullBox(kHalf, MgcVector3(0.0, 0.5, 0.0));
   BodyPtr upper = hullBox(kHalf, MgcVector3(0.0, 1.5 - depth, 0.0));
   upper->setMass(upperMass);
@@ -60,11 +61,52 @@ TEST(PairProcessing, ExtractionMovesOnlyTheHigherBodyByTheDepth) {
     double lowerMove;
   };
   for (const Case& c :
-       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.0, -0.02}, Case{0.02, 1, 1, 1.0f, 0.0, 0.0},
+       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.0, -0.02}, Case{0.02, 1, 1, 1.0f, 0.02, 0.0},
         Case{0.02, 2, 1, 10.0f, 0.02, 0.0}, Case{0.05, 3, 0, 0.25f, 0.05, 0.0}, Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}}) {
     const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass);
     EXPECT_NEAR(moves.upper, c.upperMove, 1e-6) << c.depth << " " << c.upperMass;
     EXPECT_NEAR(moves.lower, c.lowerMove, 1e-6) << c.depth << " " << c.upperMass;
+  }
+}
+
+// Two boxes side by side on one level (both on the ground), sunk `depth`
+// into each other along x: extraction parts them by the depth, each moving
+// by its share of the inverse masses (m1 d1 = m2 d2, the momentum an
+// impulse would give); with gravity along x the left box lies under the
+// right one and holds.
+TEST(PairProcessing, ExtractionPartsBodiesOfOneLevelByTheirMasses) {
+  struct Case {
+    float leftMass;
+    float rightMass;
+    MgcVector3 gravity;
+    double leftMove;
+    double rightMove;
+  };
+  const double depth = 0.04;
+  for (const Case& c :
+       {Case{1.0f, 1.0f, -kUp, -0.02, 0.02}, Case{1.0f, 3.0f, -kUp, -0.03, 0.01},
+        Case{4.0f, 1.0f, MgcVector3(), -0.008, 0.032}, Case{1.0f, 1.0f, MgcVector3(-1, 0, 0), 0.0, 0.04}}) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    manager.setGravityDirection(c.gravity);
+    BodyPtr left = hullBox(kHalf, MgcVector3(0.0, 0.5, 0.0));
+    BodyPtr right = hullBox(kHalf, MgcVector3(1.0 - depth, 0.5, 0.0));
+    left->setMass(c.leftMass);
+    right->setMass(c.rightMass);
+    for (HardBody* b : {left.get(), right.get()}) {
+      b->setExtractionCoeff(1.0);
+      b->setContactLevel(1);
+    }
+    const MgcVector3 leftBefore = left->getDyn().position;
+    const MgcVector3 rightBefore = right->getDyn().position;
+    ASSERT_NE(manager.testPair(right.get(), left.get()), 0u);
+    manager.extractContacts(manager.getNewPairs().getFirst()->value);
+    const MgcVector3 leftMove = left->getDyn().position - leftBefore;
+    const MgcVector3 rightMove = right->getDyn().position - rightBefore;
+    EXPECT_NEAR(leftMove.x, c.leftMove, 1e-6) << c.leftMass << " " << c.rightMass;
+    EXPECT_NEAR(rightMove.x, c.rightMove, 1e-6) << c.leftMass << " " << c.rightMass;
+    EXPECT_NEAR(leftMove.y, 0.0, 1e-9);
+    EXPECT_NEAR(rightMove.y, 0.0, 1e-9);
   }
 }
 

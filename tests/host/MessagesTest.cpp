@@ -112,3 +112,28 @@ TEST_F(Messages, DrawOverrideCreatorsRegisterOncePerClassificationAndRegistrant)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Messages, ANodeBroughtBackByUndoIsAnnouncedWithItsConnectionsBack) {
+  ASSERT_TRUE(MGlobal::executeCommand("createNode transform -n source; createNode transform -n target"));
+  ASSERT_TRUE(MGlobal::executeCommand("connectAttr source.translateX target.translateY"));
+  struct Seen {
+    std::string name;
+    bool linked = false;
+  } seen;
+  MDGMessage::addNodeAddedCallback(
+      [](MObject& node, void* data) {
+        auto* record = static_cast<Seen*>(data);
+        MFnDependencyNode fn(node);
+        record->name = fn.name().asChar();
+        record->linked = !fn.findPlug("translateY", true).source().isNull();
+      },
+      "transform", &seen);
+  ASSERT_TRUE(MGlobal::executeCommand("delete target", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));
+  EXPECT_EQ(seen.name, "target");
+  EXPECT_TRUE(seen.linked);
+}
+
+}  // namespace

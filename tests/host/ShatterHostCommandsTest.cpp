@@ -155,3 +155,27 @@ TEST_F(ShatterHostCommands, TheTimerMeasuresTheTimeBetweenItsEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShatterHostCommands, AProgressCallMadeToFailFailsOnceAndTheRunIsKeptAfterItEnds) {
+  zovhost::testing::failProgressCall(3);
+  ASSERT_TRUE(MProgressWindow::reserve());
+  EXPECT_TRUE(MProgressWindow::setProgressRange(0, 100));
+  EXPECT_TRUE(MProgressWindow::setTitle("Building.."));
+  EXPECT_FALSE(MProgressWindow::startProgress());
+  EXPECT_TRUE(MProgressWindow::setProgress(40));
+  EXPECT_TRUE(MProgressWindow::setProgress(100));
+  EXPECT_TRUE(MProgressWindow::endProgress());
+  EXPECT_EQ(zovhost::testing::lastProgressTitle(), "Building..");
+  EXPECT_EQ(zovhost::testing::lastProgressValues(), (std::vector<int>{40, 100}));
+  // Each run counts its calls anew.
+  ASSERT_TRUE(MProgressWindow::reserve());
+  EXPECT_TRUE(MProgressWindow::setProgressRange(0, 10));
+  EXPECT_TRUE(MProgressWindow::setTitle("Again"));
+  EXPECT_FALSE(MProgressWindow::startProgress());
+  EXPECT_TRUE(MProgressWindow::endProgress());
+  EXPECT_TRUE(zovhost::testing::lastProgressValues().empty());
+}
+
+}  // namespace

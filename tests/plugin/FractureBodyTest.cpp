@@ -1,6 +1,7 @@
 // The fracture body node and its build: joints between face neighbours,
 // strengths from the threshold by clusters, groups and masses, the node's
 // twins.
+#include <maya/MDagPath.h>
 #include <maya/MPlug.h>
 
 #include <algorithm>
@@ -11,6 +12,9 @@
 
 #include "FractureFixture.h"
 #include "engine/bodies/PrivateHardBody.h"
+#include "src/nodeLinks.h"
+#include "src/shatter/voronoiNode.h"
+#include "src/simulation/rigidBodyNode.h"
 
 namespace {
 
@@ -255,6 +259,34 @@ TEST_F(FractureBuild, ParametersReachTheEngineBody) {
   run("setAttr ZovFractureBody.mass 3; getAttr ZovFractureBody.ca_mass");
   EXPECT_NEAR(body.getMass(), 3.0, 1e-6);
   EXPECT_NEAR(body.getSecImpactsReferenceMass(), 3.0, 1e-6);
+}
+
+TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
+  // A 2 x 2 x 2 cube shattered into six shards, and a unit cube against its
+  // +x face that belongs to no shatter.
+  run("polyCube -w 2 -h 2 -d 2 -n rock");
+  ASSERT_TRUE(runs("zovShatter -ns 6 -sed 3 rock"));
+  zovhost::testing::flushIdleQueue();
+  run("polyCube -n loose");
+  run("setAttr loose.translate 1.5 0 0");
+  std::string selection = "select loose";
+  for (const std::string& shard : nodesOfType("transform"))
+    if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
+  run(selection);
+  run("new_ZOVBody -st 2");
+  zovhost::testing::flushIdleQueue();
+  const std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+  ASSERT_EQ(bodies.size(), 7u);
+  ASSERT_TRUE(fracture(bodies));
+  const std::vector<std::string> records = nodesOfType("zovVoronoiNode");
+  ASSERT_EQ(records.size(), 1u);
+  const int index = MPlug(node(records[0]), voronoiNode::index).asInt();
+  for (const std::string& body : bodies) {
+    MDagPath path;
+    ASSERT_TRUE(parentTransformPath(node(body), path));
+    const bool isLoose = MFnDependencyNode(path.node()).name() == "loose";
+    EXPECT_EQ(MPlug(node(body), rigidBodyNode::groupid).asInt(), isLoose ? -1 : index) << body;
+  }
 }
 
 }  // namespace

@@ -149,6 +149,16 @@ void Graph::removeFromDag(NodeImpl& node, NodeRemoval& record, bool force) {
 MStatus Graph::restore(const NodeRemoval& removal) {
   const auto& node = removal.node;
   if (!node || node->inGraph || node->disposed || node->disposing || !node->type->registered) return MS::kFailure;
+  // A node that comes back is announced once it is whole again: its
+  // connections and its children back in place.
+  holdNodeAdded();
+  const MStatus status = restoreHeld(removal);
+  releaseNodeAdded();
+  return status;
+}
+
+MStatus Graph::restoreHeld(const NodeRemoval& removal) {
+  const auto& node = removal.node;
   std::vector<DagLink> links;
   for (const DagLink& link : removal.dagParents)
     if (!link.parent || link.parent->inGraph) links.push_back(link);

@@ -63,7 +63,8 @@ class Graph {
   MStatus remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force = false);
   /// Puts a removed node back with the connections whose other end still
   /// exists, and a DAG node with its links and the children it took along.
-  /// Refused for a node the host has let go of (see dispose).
+  /// Refused for a node the host has let go of (see dispose). The node-added
+  /// message comes once everything is back.
   MStatus restore(const NodeRemoval& removal);
   /// Lets go of a removed node for good, and of the children that went with
   /// it: their plug-in objects are destroyed, unless the node is back in the
@@ -158,6 +159,8 @@ class Graph {
   void clear();
 
  private:
+  /// restore's work, with node-added messages held.
+  MStatus restoreHeld(const NodeRemoval& removal);
   MStatus checkStore(const MPlug& plug, Slot*& slot);
   void copyValue(const MPlug& source, const MPlug& destination);
   void computeSlot(const MPlug& plug, Slot& slot);

@@ -20,6 +20,12 @@ struct ProgressWindowState {
   /// isCancelled answers false this many times, then true; -1: never true.
   int cancelAfterChecks = -1;
   int checks = 0;
+  /// The call (counted from 1 in each run) that fails; 0: none fails.
+  int failingCall = 0;
+  int calls = 0;
+  /// The title and the progress values of the last run, kept after it ends.
+  std::string lastTitle;
+  std::vector<int> lastProgress;
 };
 
 /// The host's own state that host command lines query or change: up axis,

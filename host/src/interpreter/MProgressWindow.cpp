@@ -1,6 +1,9 @@
 #include <maya/MProgressWindow.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "interpreter/HostSettings.h"
 #include "mathtypes/StatusOut.h"
@@ -11,17 +14,34 @@ namespace {
 
 zovhost::ProgressWindowState& window() { return zovhost::hostSettings().progressWindow; }
 
-/// Changes to the window need the reservation.
-MStatus held() { return window().reserved ? MS::kSuccess : MS::kFailure; }
+/// Changes to the window need the reservation; a test may make one call of
+/// a run fail.
+MStatus held() {
+  if (!window().reserved) return MS::kFailure;
+  return ++window().calls == window().failingCall ? MS::kFailure : MS::kSuccess;
+}
+
+/// A fresh window that keeps what the test asked of the user.
+void resetWindow() {
+  const int cancelAfter = window().cancelAfterChecks;
+  const int failing = window().failingCall;
+  std::string title = std::move(window().lastTitle);
+  std::vector<int> progress = std::move(window().lastProgress);
+  window() = zovhost::ProgressWindowState();
+  window().cancelAfterChecks = cancelAfter;
+  window().failingCall = failing;
+  window().lastTitle = std::move(title);
+  window().lastProgress = std::move(progress);
+}
 
 }  // namespace
 
 bool MProgressWindow::reserve() {
   if (window().reserved) return false;
-  const int cancelAfter = window().cancelAfterChecks;
-  window() = zovhost::ProgressWindowState();
-  window().cancelAfterChecks = cancelAfter;
+  resetWindow();
   window().reserved = true;
+  window().lastTitle.clear();
+  window().lastProgress.clear();
   return true;
 }
 
@@ -36,6 +56,7 @@ MStatus MProgressWindow::setProgressRange(int minValue, int maxValue) {
 MStatus MProgressWindow::setTitle(const MString& title) {
   if (!held()) return MS::kFailure;
   window().title = title.asChar();
+  window().lastTitle = window().title;
   return MS::kSuccess;
 }
 
@@ -60,6 +81,7 @@ MStatus MProgressWindow::startProgress() {
 MStatus MProgressWindow::setProgress(int value) {
   if (!held()) return MS::kFailure;
   window().progress = std::clamp(value, window().minValue, window().maxValue);
+  window().lastProgress.push_back(window().progress);
   return MS::kSuccess;
 }
 
@@ -67,6 +89,7 @@ MStatus MProgressWindow::advanceProgress(int amount) {
   if (!held()) return MS::kFailure;
   const long long value = static_cast<long long>(window().progress) + amount;
   window().progress = static_cast<int>(std::clamp<long long>(value, window().minValue, window().maxValue));
+  window().lastProgress.push_back(window().progress);
   return MS::kSuccess;
 }
 
@@ -108,9 +131,7 @@ bool MProgressWindow::isInterruptable(MStatus* status) {
 }
 
 MStatus MProgressWindow::endProgress() {
-  if (!held()) return MS::kFailure;
-  const int cancelAfter = window().cancelAfterChecks;
-  window() = zovhost::ProgressWindowState();
-  window().cancelAfterChecks = cancelAfter;
-  return MS::kSuccess;
+  const MStatus status = held();
+  if (window().reserved) resetWindow();
+  return status;
 }

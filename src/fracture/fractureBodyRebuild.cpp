@@ -1,0 +1,164 @@
+// Building a fracture body again from what the scene keeps of it: the pieces
+// and the joint nodes linked to its node, after a scene is opened or after
+// an undo brings a deleted node back.
+#include <maya/MAnimControl.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MPlugArray.h>
+#include <maya/MProgressWindow.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engine/FractureFactory.h"
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/fracturePieces.h"
+#include "src/fracture/sceneStress.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
+#include "src/shatter/progressReservation.h"
+#include "src/simulation/rigidBodyNode.h"
+
+namespace {
+
+const char* const kSourceName = "..\\src\\fractureBodyNode";
+const char* const kRebuildTitle = "Building up ZOV Fracture bodies..";
+constexpr int kFullProgress = 100;
+
+/// The progress window for one rebuild; nothing when another tool holds it.
+class RebuildProgress {
+ public:
+  RebuildProgress() {
+    if (reservation.reserve()) reservation.start(kFullProgress, kRebuildTitle, kSourceName, false);
+  }
+
+  /// Shows `value` when it is beyond what was shown.
+  void advanceTo(int value) {
+    if (!reservation.isHeld() || value <= shown) return;
+    shown = value;
+    reportProgressError(MProgressWindow::setProgress(value), kSourceName, __LINE__);
+  }
+
+ private:
+  ProgressReservation reservation;
+  int shown = 0;
+};
+
+/// The engine joint index of the joint rebuilt for connection i: the first
+/// two connections trade places.
+std::uint32_t rebuiltJointIndex(unsigned int i) { return i == 0 ? 1u : i == 1 ? 0u : i; }
+
+}  // namespace
+
+DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, unsigned int i) {
+  DynamicStress* joint = createJoint();
+  if (joint == nullptr) return nullptr;
+  float at[3];
+  node.getPosition(at);
+  const MString firstName = node.body1Name();
+  const MString secondName = node.body2Name();
+  PrivateHardBody* first = nullptr;
+  PrivateHardBody* second = nullptr;
+  for (rigidBodyNode* piece : pieceNodes()) {
+    const MString name = MFnDependencyNode(piece->thisMObject()).name();
+    auto* body = static_cast<PrivateHardBody*>(piece->engineBody(false));
+    if (first == nullptr && name == firstName) first = body;
+    if (second == nullptr && name == secondName) second = body;
+  }
+  if (first == nullptr || second == nullptr) {
+    // Never handed to the fracture body: still ours to delete.
+    delete joint;
+    return nullptr;
+  }
+  joint->setName(node.nodeName().asChar());
+  joint->setIndex(rebuiltJointIndex(i));
+  joint->attach(Mgc::MgcVector3(at[0], at[1], at[2]), 1, second, first);
+  node.setOwner(this);
+  node.setJoint(joint);
+  node.setJointIndex(joint->getIndex());
+  node.refreshAttributes();
+  syncStressBodyIndices(node);
+  return joint;
+}
+
+void FractureBodyNode::buildFromScene(const MTime& time) {
+  FractureBody* body = getFractureBody();
+  if (body == nullptr) return;
+  RebuildProgress progress;
+  body->deleteAllJoints();
+
+  const std::vector<rigidBodyNode*> pieces = pieceNodes();
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    auto* pieceBody = static_cast<PrivateHardBody*>(pieces[i]->engineBody(false));
+    if (pieceBody == nullptr) continue;
+    body->addUniqueToList(pieceBody);
+    pieces[i]->setFractureOwner(this, i == 0);
+    const MPlug group = MFnDependencyNode(pieces[i]->thisMObject()).findPlug("groupid", true);
+    pieceBody->setGroupID(group.isNull() ? -1 : group.asInt());
+  }
+
+  const MObject self = thisMObject();
+  pullPlug(self, ca_index);
+  char* name = body->getShape().name;
+  std::strncpy(name, nodeName().asChar(), kBodyNameLength - 1);
+  name[kBodyNameLength - 1] = '\0';
+
+  const MPlugArray links = connectedPlugs(self, stresses);
+  numStressNodes = links.length();
+  // Joints by connection; handed to the fracture body in the order of
+  // their indices.
+  std::vector<DynamicStress*> byConnection(links.length(), nullptr);
+  for (unsigned int i = 0; i < links.length(); ++i) {
+    if (SceneStress* node = userNodeOf<SceneStress>(links[i])) byConnection[i] = rebuildJoint(*node, i);
+    progress.advanceTo(static_cast<int>((i + 1) * kFullProgress / links.length()));
+  }
+  if (theWorld != nullptr && numClusters() > 0) updateClusters();
+  if (PrivateWorld* world = privateWorld()) {
+    std::vector<DynamicStress*> byIndex = byConnection;
+    if (byIndex.size() > 1) std::swap(byIndex[0], byIndex[1]);
+    for (DynamicStress* joint : byIndex)
+      if (joint != nullptr) world->attachJointToBody(joint, body);
+  } else {
+    for (DynamicStress* joint : byConnection)
+      if (joint != nullptr) body->attachJoint(joint);
+  }
+
+  findAnimatedParent();
+  if (hasAnimatedParent) linkGroupBody();
+  body->buildClusterTree();
+  if (body->updateMassProperties()) {
+    body->setSecImpactsParams(kSecondaryCrackPercent, body->getMass());
+    body->enableSecImpacts();
+    restorePieces(MAnimControl::currentTime());
+    resetToStart();
+    addToWorld();
+  }
+  computeRestMatrix();
+
+  // The parameters reach the engine body once more; the joint count is
+  // restored after.
+  const std::uint32_t joints = numStressNodes;
+  numStressNodes = 0;
+  pullPlugs(self, {&ca_propStyle, &ca_stressThreshold, &ca_randomThreshold, &ca_stress2mass, &ca_initialVelocity,
+                   &ca_initialSpin, &ca_enabled, &ca_secCracks, &ca_passive, &ca_firstHit, &ca_forceFields, &ca_mass,
+                   &ca_friction, &ca_bounciness, &ca_airdamping, &ca_angdamping, &ca_mass});
+  numStressNodes = joints;
+  restorePieces(time);
+}
+
+void FractureBodyNode::onNodeAdded(MObject& added) {
+  FractureBodyNode* node = userNodeOf<FractureBodyNode>(added);
+  if (node == nullptr || !node->jointRemoval || node->fractureBody) return;
+  // The node comes back from its deletion: its joint nodes come back with
+  // it, and the pieces, which went on as free bodies, go back to their start.
+  node->jointRemoval->undoIt();
+  node->jointRemoval.reset();
+  node->fractureBody.reset(createFractureBody());
+  if (!node->fractureBody) return;
+  for (SceneStress* stress : node->stressNodesLinked()) stress->writeAttributes();
+  for (rigidBodyNode* piece : node->pieceNodes()) piece->restoreRestTransform();
+  node->buildFromScene(MAnimControl::currentTime());
+}

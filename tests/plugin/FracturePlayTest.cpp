@@ -1,0 +1,371 @@
+// Fracture bodies in the solver's frame loop: falling whole, breaking on
+// landing into the pieces' joined groups, the reset, breaking by frame,
+// unbreakable until a frame, static parts released at a frame.
+#include <maya/MDagPath.h>
+#include <maya/MMatrix.h>
+#include <maya/MSelectionList.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "FractureFixture.h"
+#include "engine/bodies/PrivateHardBody.h"
+
+namespace {
+
+/// The solver's gravity is single precision.
+constexpr double kGravity = static_cast<double>(9.81f);
+constexpr double kFrameSeconds = 1.0 / 24.0;
+
+using Group = std::set<const PrivateHardBody*>;
+
+MMatrix worldMatrix(const std::string& transform) {
+  MSelectionList list;
+  MDagPath path;
+  list.add(transform.c_str());
+  list.getDagPath(0, path);
+  return path.inclusiveMatrix();
+}
+
+/// The groups of pieces that move as one in the engine: a whole body's
+/// pieces; for a split body its loose pieces one by one and its fragments'
+/// groups.
+void engineGroups(const FractureBody& body, std::set<Group>& groups) {
+  if (!body.isSplitted()) {
+    Group pieces;
+    for (const PrivateHardBody* piece : valuesOf(body.getPieces())) pieces.insert(piece);
+    if (!pieces.empty()) groups.insert(pieces);
+    return;
+  }
+  for (const PrivateHardBody* loose : valuesOf(body.getDisconnectedBodies())) groups.insert(Group{loose});
+  for (const HardBody* child : valuesOf(body.getChildBodies()))
+    engineGroups(*static_cast<const FractureBody*>(child), groups);
+}
+
+class FracturePlay : public FractureTest {
+ protected:
+  /// The block lifted by `lift` above a passive ground whose top is at 0,
+  /// made a fracture body without damping and with the threshold, after the
+  /// setup lines; the playback range 1 .. last, the time at 1.
+  void droppedBlock(double lift, double threshold, int last, const std::string& setup = std::string()) {
+    block = makeBlock(2, lift);
+    makeBoxBody("ground", 10, 1, 10, "1 -0.5 1", "0 0 0", 2, "zovSolverNode1");
+    run("setAttr groundBody.passive 1");
+    ASSERT_TRUE(fracture(block));
+    run("setAttr ZovFractureBody.linearDamping 0; getAttr ZovFractureBody.ca_airdamping");
+    run("setAttr ZovFractureBody.stressThreshold " + std::to_string(threshold) +
+        "; getAttr ZovFractureBody.ca_stressThreshold");
+    if (!setup.empty()) run(setup);
+    prepareSimulation("zovSolverNode1", 1, last);
+  }
+
+  /// Each piece's world matrix, in block order.
+  std::vector<MMatrix> poses() const {
+    std::vector<MMatrix> all;
+    for (const std::string& body : block) {
+      const std::array<int, 3> cell = cellOf(body);
+      all.push_back(worldMatrix(cubeName(cell[0], cell[1], cell[2])));
+    }
+    return all;
+  }
+
+  /// The pieces joined by active joints, by a search of their own over the
+  /// joint nodes' joints.
+  std::set<Group> jointComponents() {
+    std::map<const PrivateHardBody*, std::set<const PrivateHardBody*>> neighbours;
+    for (const std::string& name : block) neighbours[bodyOf(name)];
+    for (SceneStress* joint : joints(fractureNode())) {
+      const DynamicStress* engine = joint->getJoint();
+      if (engine == nullptr || !engine->isActive()) continue;
+      neighbours[engine->getCNode()].insert(engine->getPNode());
+      neighbours[engine->getPNode()].insert(engine->getCNode());
+    }
+    std::set<Group> components;
+    std::set<const PrivateHardBody*> seen;
+    for (const auto& [start, unused] : neighbours) {
+      if (seen.count(start) != 0) continue;
+      Group component;
+      std::vector<const PrivateHardBody*> stack{start};
+      while (!stack.empty()) {
+        const PrivateHardBody* piece = stack.back();
+        stack.pop_back();
+        if (!component.insert(piece).second) continue;
+        for (const PrivateHardBody* next : neighbours[piece]) stack.push_back(next);
+      }
+      seen.insert(component.begin(), component.end());
+      components.insert(component);
+    }
+    return components;
+  }
+
+  static const PrivateHardBody* bodyOf(const std::string& name) {
+    return static_cast<const PrivateHardBody*>(bodyNode(name).engineBody(false));
+  }
+  static int activeJoints() {
+    int active = 0;
+    for (SceneStress* joint : joints(fractureNode())) active += joint->getJoint() && joint->getJoint()->isActive();
+    return active;
+  }
+  double lowestY() const { return getDouble(cubeName(0, 0, 0) + ".translateY"); }
+
+  std::vector<std::string> block;
+};
+
+TEST_F(FracturePlay, AStrongBlockFallsWholeLandsAtTheFreeFallTimeAndRests) {
+  droppedBlock(5.0, 1e6, 60);
+  const std::vector<MMatrix> start = poses();
+  const MMatrix firstInverse = start[0].inverse();
+  // Free fall of the gap h = 5 takes sqrt(2h / g).
+  const double contact = 1.0 + std::sqrt(2.0 * 5.0 / kGravity) / kFrameSeconds;
+  int leftFreeFall = 0;
+  for (int f = 2; f <= 60; ++f) {
+    frame(f);
+    const std::vector<MMatrix> now = poses();
+    const MMatrix inverse = now[0].inverse();
+    for (size_t i = 1; i < now.size(); ++i) {
+      const MMatrix before = start[i] * firstInverse;
+      const MMatrix after = now[i] * inverse;
+      for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) ASSERT_NEAR(after[r][c], before[r][c], 1e-6) << "frame " << f << " piece " << i;
+    }
+    const double t = (f - 1) * kFrameSeconds;
+    if (leftFreeFall == 0 && std::abs(lowestY() - (5.5 - 0.5 * kGravity * t * t)) > 1e-3) leftFreeFall = f;
+  }
+  // The first frame that is not free fall is the one after the contact.
+  EXPECT_GT(leftFreeFall, contact);
+  EXPECT_LE(leftFreeFall, contact + 1.0);
+  EXPECT_NEAR(lowestY(), 0.5, 1e-3);
+  EXPECT_EQ(activeJoints(), 12);
+  EXPECT_FALSE(fractureNode().getFractureBody()->isSplitted());
+}
+
+TEST_F(FracturePlay, AWeakBlockBreaksOnLandingIntoTheGroupsItsActiveJointsJoin) {
+  for (double threshold : {0.5, 10.0, 20.0}) {
+    droppedBlock(5.0, threshold, 40);
+    for (int f = 2; f <= 40; ++f) {
+      frame(f);
+      std::set<Group> groups;
+      engineGroups(*fractureNode().getFractureBody(), groups);
+      ASSERT_EQ(groups, jointComponents()) << "threshold " << threshold << " frame " << f;
+      if (f <= 25) EXPECT_EQ(groups.size(), 1u) << f;
+    }
+    EXPECT_GT(jointComponents().size(), 1u) << threshold;
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
+TEST_F(FracturePlay, TheResetPutsPiecesJointNodesAndJointsBackAndTheBlockBreaksTheSameAgain) {
+  droppedBlock(5.0, 20.0, 40);
+  FractureBodyNode& fb = fractureNode();
+  struct JointState {
+    std::vector<double> attributes;
+    std::uint32_t flags;
+    double tolerance;
+    double energy;
+  };
+  const auto jointStates = [&] {
+    std::vector<JointState> states;
+    for (SceneStress* joint : joints(fb)) {
+      JointState state{{},
+                       joint->getJoint()->getFlags(),
+                       joint->getJoint()->get_break_tolerance(),
+                       joint->getJoint()->getBreakEnergy()};
+      for (const char* attribute : {"positionX", "positionY", "positionZ", "forceStrenght", "breakEnergy", "enabled",
+                                    "torsion", "breakByFrame", "breakByForce"})
+        state.attributes.push_back(getDouble(joint->nodeName().asChar() + std::string(".") + attribute));
+      states.push_back(state);
+    }
+    return states;
+  };
+  const std::vector<MMatrix> start = poses();
+  const std::vector<JointState> startJoints = jointStates();
+  std::vector<std::vector<MMatrix>> firstRun;
+  for (int f = 2; f <= 30; ++f) {
+    frame(f);
+    firstRun.push_back(poses());
+  }
+  ASSERT_LT(activeJoints(), 12);
+
+  frame(1);
+  EXPECT_EQ(poses(), start);
+  const std::vector<JointState> reset = jointStates();
+  ASSERT_EQ(reset.size(), startJoints.size());
+  for (size_t i = 0; i < reset.size(); ++i) {
+    EXPECT_EQ(reset[i].attributes, startJoints[i].attributes) << i;
+    EXPECT_EQ(reset[i].flags, startJoints[i].flags) << i;
+    EXPECT_EQ(reset[i].tolerance, startJoints[i].tolerance) << i;
+    EXPECT_EQ(reset[i].energy, startJoints[i].energy) << i;
+  }
+  EXPECT_FALSE(fb.getFractureBody()->isSplitted());
+  EXPECT_EQ(activeJoints(), 12);
+
+  for (int f = 2; f <= 30; ++f) {
+    frame(f);
+    EXPECT_EQ(poses(), firstRun[static_cast<size_t>(f - 2)]) << f;
+  }
+}
+
+TEST_F(FracturePlay, AJointBreaksAtItsFrameUnlessForceStillBreaksIt) {
+  struct Case {
+    bool byForce;
+    double strength;
+    bool broken;  // at frame 10; otherwise it only stops breaking by frame
+  };
+  for (const Case& c : {Case{false, 50.0, true}, Case{true, 1e-6, true}, Case{true, 50.0, false}}) {
+    // High above the ground: nothing but the frame breaks it.
+    droppedBlock(100.0, 50.0, 24);
+    SceneStress& joint = *joints(fractureNode())[0];
+    joint.setBool("breakByForce", c.byForce);
+    joint.setDouble("forceStrenght", c.strength);
+    joint.setBool("breakByFrame", true);
+    joint.setInt("frameToBreak", 10);
+    frame(1);
+    const DynamicStress& engine = *joint.getJoint();
+    for (int f = 2; f <= 9; ++f) frame(f);
+    EXPECT_TRUE(engine.isActive()) << c.byForce << " " << c.strength;
+    EXPECT_TRUE(engine.isBreakableByFrame());
+    frame(10);
+    EXPECT_EQ(engine.isActive(), !c.broken) << c.byForce << " " << c.strength;
+    if (!c.broken) EXPECT_FALSE(engine.isBreakableByFrame());
+    EXPECT_EQ(activeJoints(), c.broken ? 11 : 12);
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
+TEST_F(FracturePlay, AnUnbreakableBlockBreaksOnlyWhenItLandsFromItsBreakFrameOn) {
+  // A drop of 1 lands at frame 1 + sqrt(2 / g) * 24, about 11.8.
+  for (int breakFrame : {20, 5}) {
+    droppedBlock(1.0, 0.5, 24,
+                 "setAttr ZovFractureBody.unbreakable 1; getAttr ZovFractureBody.ca_unbreakable; "
+                 "setAttr ZovFractureBody.breakFrame " +
+                     std::to_string(breakFrame));
+    FractureBody& body = *fractureNode().getFractureBody();
+    EXPECT_FALSE(body.isBreakable());
+    for (int f = 2; f <= 19; ++f) frame(f);
+    EXPECT_EQ(activeJoints() == 12, breakFrame == 20) << breakFrame;
+    frame(20);
+    EXPECT_TRUE(body.isBreakable());
+    frame(1);
+    EXPECT_FALSE(body.isBreakable());
+    EXPECT_EQ(activeJoints(), 12);
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
+TEST_F(FracturePlay, StaticPartsAreReleasedAtTheActivationFrameOnceAfterEachReset) {
+  droppedBlock(5.0, 1e6, 24,
+               "setAttr ZovFractureBody.passive 1; getAttr ZovFractureBody.ca_passive; "
+               "setAttr ZovFractureBody.firstHitActive 2; getAttr ZovFractureBody.ca_firstHit; "
+               "setAttr ZovFractureBody.actFrame 15");
+  FractureBodyNode& fb = fractureNode();
+  FractureBody& body = *fb.getFractureBody();
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_TRUE(body.isStatic());
+    EXPECT_TRUE(fb.firstHitPending());
+    for (int f = 2; f <= 14; ++f) {
+      frame(f);
+      EXPECT_TRUE(body.isStatic()) << f;
+      EXPECT_EQ(lowestY(), 5.5) << f;
+    }
+    frame(15);
+    EXPECT_FALSE(body.isStatic());
+    EXPECT_FALSE(fb.firstHitPending());
+    frame(16);
+    EXPECT_LT(lowestY(), 5.5);
+    frame(17);
+    EXPECT_FALSE(body.isStatic());
+    frame(1);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+class FractureKinematic : public FracturePlay {
+ protected:
+  /// The block under a group keyed linearly from frame 1 to 24 by the lines,
+  /// made a fracture body; the range 1 .. 24.
+  FractureBody& keyedBlock(const std::string& keys) {
+    block = makeBlock(2, 5.0);
+    run("group -n grp piece000 piece001 piece010 piece011 piece100 piece101 piece110 piece111");
+    run(keys);
+    EXPECT_TRUE(fracture(block));
+    EXPECT_TRUE(fractureNode().hasAnimatedParentNode());
+    prepareSimulation("zovSolverNode1", 1, 24);
+    return *fractureNode().getFractureBody();
+  }
+};
+
+TEST_F(FractureKinematic, AStaticBlockUnderAKeyedGroupFollowsTheKeys) {
+  // One unit a frame: 24 units a second.
+  FractureBody& body =
+      keyedBlock("setKeyframe -at translateX -t 1 -v 0 grp; setKeyframe -at translateX -t 24 -v 23 grp");
+  ASSERT_TRUE(body.isStatic());
+  for (int f = 2; f <= 20; ++f) {
+    frame(f);
+    for (const std::string& name : block) {
+      const std::array<int, 3> cell = cellOf(name);
+      const MMatrix world = worldMatrix(cubeName(cell[0], cell[1], cell[2]));
+      const Mgc::MgcVector3& p = bodyNode(name).engineBody(false)->getDyn().position;
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], world[3][k], 1e-6) << name << " frame " << f;
+    }
+    EXPECT_NEAR(body.getDyn().linearVelocity.x, 24.0, 1e-6) << f;
+    EXPECT_NEAR(body.getDyn().linearVelocity.y, 0.0, 1e-6) << f;
+  }
+}
+
+TEST_F(FractureKinematic, AParentSwingingThroughItsRestTurnsTheBlockAtTheKeysRate) {
+  // About z through 0 between frames 12 and 13, faster from there on.
+  FractureBody& body = keyedBlock(
+      "setKeyframe -at rotateZ -t 1 -v -12 grp; setKeyframe -at rotateZ -t 12 -v -1 grp; "
+      "setKeyframe -at rotateZ -t 13 -v 3 grp; setKeyframe -at rotateZ -t 24 -v 25 grp");
+  double before = getDouble("grp.rotateZ");
+  for (int f = 2; f <= 20; ++f) {
+    frame(f);
+    const double now = getDouble("grp.rotateZ");
+    const double rate = (now - before) * M_PI / 180.0 * 24.0;
+    before = now;
+    EXPECT_NEAR(body.getDyn().angularVelocity.z, rate, 1e-4) << f;
+    EXPECT_NEAR(body.getDyn().angularVelocity.x, 0.0, 1e-6) << f;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FracturePlay, AFieldPushesAFractureBodyThatTakesFieldsAsOneBody) {
+  for (bool takes : {true, false}) {
+    droppedBlock(100.0, 50.0, 24,
+                 std::string("setAttr ZovFractureBody.affectForceFields ") + (takes ? "1" : "0") +
+                     "; getAttr ZovFractureBody.ca_forceFields");
+    run("uniform -n push -m 10 -dx 1 -dy 0 -dz 0");
+    zovhost::testing::flushIdleQueue();
+    const MPlug list = MFnDependencyNode(node("ZovFractureBody")).findPlug("fieldList", true);
+    EXPECT_EQ(list.numElements() == 1 && !list.elementByPhysicalIndex(0).source().isNull(), takes);
+    const std::vector<MMatrix> start = poses();
+    for (int f = 2; f <= 12; ++f) frame(f);
+    const std::vector<MMatrix> now = poses();
+    const double moved = now[0][3][0] - start[0][3][0];
+    if (takes)
+      EXPECT_GT(moved, 0.1);
+    else
+      EXPECT_EQ(moved, 0.0);
+    for (size_t i = 1; i < now.size(); ++i)
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[i][3][k] - now[0][3][k], start[i][3][k] - start[0][3][k], 1e-6);
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
+}  // namespace
