@@ -15,6 +15,7 @@
 #include "src/shatter/meshOpNode.h"
 #include "src/shatter/modifiers/tesselateFacesCmd.h"
 #include "src/shatter/progressReservation.h"
+#include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
 
 namespace {
@@ -113,7 +114,8 @@ MStatus jagginessCmd::redoIt() {
     MGlobal::displayError("no objects selected");
     return MS::kFailure;
   }
-  if (shape.hasFn(MFn::kTransform)) shape.extendToShape();
+  // A transform means its first mesh: a shard may carry a body's locator too.
+  if (shape.hasFn(MFn::kTransform)) toMeshShape(shape);
   MDagPath transform = shape;
   transform.pop();
   MDagPath group = transform;

@@ -245,7 +245,9 @@ void zovModifierCmd::moveTweaksToTweakNode(ModifierLinkData& data) {
   unsigned int nextDestination = 0, nextSource = 0;
   for (unsigned int i = 0; i < m_tweakIndices.length(); ++i) {
     const MPlug element = tweakArray.elementByLogicalIndex(static_cast<unsigned int>(m_tweakIndices[i]));
-    MPlug(element).setValue(values[i]);
+    if (MPlug(element).setValue(values[i]) != MS::kSuccess)
+      for (unsigned int c = 0; c < element.numChildren() && c < 3; ++c)
+        MPlug(element.child(c)).setValue(m_tweakVectors[i][c]);
     const unsigned int children = element.numChildren();
     for (unsigned int j = 0; j < children; ++j) {
       const unsigned int k = i * children + j;
