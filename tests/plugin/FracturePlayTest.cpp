@@ -149,7 +149,9 @@ TEST_F(FracturePlay, AWeakBlockBreaksOnLandingIntoTheGroupsItsActiveJointsJoin) 
       std::set<Group> groups;
       engineGroups(*fractureNode().getFractureBody(), groups);
       ASSERT_EQ(groups, jointComponents()) << "threshold " << threshold << " frame " << f;
-      if (f <= 25) EXPECT_EQ(groups.size(), 1u) << f;
+      if (f <= 25) {
+        EXPECT_EQ(groups.size(), 1u) << f;
+      }
     }
     EXPECT_GT(jointComponents().size(), 1u) << threshold;
     zovhost::testing::resetHost();
@@ -230,7 +232,9 @@ TEST_F(FracturePlay, AJointBreaksAtItsFrameUnlessForceStillBreaksIt) {
     EXPECT_TRUE(engine.isBreakableByFrame());
     frame(10);
     EXPECT_EQ(engine.isActive(), !c.broken) << c.byForce << " " << c.strength;
-    if (!c.broken) EXPECT_FALSE(engine.isBreakableByFrame());
+    if (!c.broken) {
+      EXPECT_FALSE(engine.isBreakableByFrame());
+    }
     EXPECT_EQ(activeJoints(), c.broken ? 11 : 12);
     zovhost::testing::resetHost();
     run(moduleLoadLine().str());
