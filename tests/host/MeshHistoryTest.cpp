@@ -1,6 +1,7 @@
 #include "DagSupport.h"
 #include "HostFixture.h"
 
+#include <maya/MFloatArray.h>
 #include <maya/MFnComponentListData.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnEnumAttribute.h>
@@ -103,6 +104,26 @@ TEST_F(MeshHistory, VertexNormalsOfAMeshWithHistoryComeThroughANormalNodeThatDel
   box.getFaceVertexNormal(0, corners[0], n);
   box.getPolygonNormal(0, own);
   EXPECT_EQ(n, own);
+}
+
+TEST_F(MeshHistory, SomeUVsChangeAndTheOthersStay) {
+  makeBox();
+  MFnMesh box(path("box"));
+  MFloatArray u, v;
+  box.getUVs(u, v);
+  ASSERT_GT(u.length(), 3u);
+  MFloatArray newU, newV;
+  newU.append(0.125f);
+  newV.append(0.75f);
+  ASSERT_TRUE(box.setSomeUVs(ints({2}), newU, newV));
+  MFloatArray afterU, afterV;
+  box.getUVs(afterU, afterV);
+  for (unsigned int i = 0; i < u.length(); ++i) {
+    EXPECT_EQ(afterU[i], i == 2 ? 0.125f : u[i]) << i;
+    EXPECT_EQ(afterV[i], i == 2 ? 0.75f : v[i]) << i;
+  }
+  EXPECT_FALSE(box.setSomeUVs(ints({static_cast<int>(u.length())}), newU, newV));
+  EXPECT_FALSE(box.setSomeUVs(ints({1, 2}), newU, newV));
 }
 
 TEST_F(MeshHistory, BlindDataOnAListOfFacesLinksTheTypeToTheMesh) {

@@ -43,6 +43,9 @@ constexpr double kJaggyFrequency = 8.0;
 /// Cut faces smaller than this share of the largest are left flat.
 constexpr float kSmallCutFaceRatio = 0.02f;
 constexpr int kProgressStep = 100;
+/// Where a failed progress call of each pass is reported.
+constexpr jagginessCmd::ProgressLines kGroupPassLines{1314, 1315, 1316, 1317, 1318, 1374, 1375};
+constexpr jagginessCmd::ProgressLines kMovingPassLines{1509, 1510, 1511, 1512, 1513, 1537, 1538};
 
 bool isGroupMode(unsigned int affect) { return affect == kAffectGroup || affect == kAffectMoving; }
 
@@ -235,13 +238,13 @@ bool jagginessCmd::tessellateMesh(const MDagPath& mesh, bool soft) {
 }
 
 bool jagginessCmd::tessellateWithProgress(const std::vector<MDagPath>& items, std::vector<MDagPath>& targets, bool soft,
-                                          bool targetsOnly, int firstLine) {
+                                          bool targetsOnly, const ProgressLines& lines) {
   const int n = static_cast<int>(items.size());
-  reportProgressError(MProgressWindow::setProgressRange(0, kProgressStep * n), kJaggySource, firstLine);
-  reportProgressError(MProgressWindow::setTitle(kProgressTitle), kJaggySource, firstLine + 1);
-  reportProgressError(MProgressWindow::setInterruptable(true), kJaggySource, firstLine + 2);
-  reportProgressError(MProgressWindow::startProgress(), kJaggySource, firstLine + 3);
-  reportProgressError(MProgressWindow::setProgress(0), kJaggySource, firstLine + 4);
+  reportProgressError(MProgressWindow::setProgressRange(0, kProgressStep * n), kJaggySource, lines.range);
+  reportProgressError(MProgressWindow::setTitle(kProgressTitle), kJaggySource, lines.title);
+  reportProgressError(MProgressWindow::setInterruptable(true), kJaggySource, lines.interruptible);
+  reportProgressError(MProgressWindow::startProgress(), kJaggySource, lines.start);
+  reportProgressError(MProgressWindow::setProgress(0), kJaggySource, lines.first);
   for (int i = 0; i < n; ++i) {
     if (MProgressWindow::isCancelled()) {
       MGlobal::displayInfo("jaggyness interrupted!");
@@ -258,14 +261,14 @@ bool jagginessCmd::tessellateWithProgress(const std::vector<MDagPath>& items, st
     }
     const int percent = (kProgressStep * i) / n;
     reportProgressError(MProgressWindow::setProgressStatus(MString("done..") + percent + " %"), kJaggySource,
-                        firstLine + 5);
-    reportProgressError(MProgressWindow::setProgress(percent * n), kJaggySource, firstLine + 6);
+                        lines.status);
+    reportProgressError(MProgressWindow::setProgress(percent * n), kJaggySource, lines.value);
   }
   return true;
 }
 
 bool jagginessCmd::tessellateGroup(const MDagPath& group, std::vector<MDagPath>& targets, bool soft) {
-  return tessellateWithProgress(groupShards(group), targets, soft, false, 1314);
+  return tessellateWithProgress(groupShards(group), targets, soft, false, kGroupPassLines);
 }
 
 bool jagginessCmd::tessellateMovingShards(const MDagPath& group, std::vector<MDagPath>& targets, bool soft) {
@@ -293,7 +296,7 @@ bool jagginessCmd::tessellateMovingShards(const MDagPath& group, std::vector<MDa
       }
     }
   }
-  return tessellateWithProgress(targets, targets, soft, true, 1509);
+  return tessellateWithProgress(targets, targets, soft, true, kMovingPassLines);
 }
 
 MStatus jagginessCmd::setupMeshOpNodes(const std::vector<MDagPath>& targets) {

@@ -64,6 +64,11 @@ class jagginessCmd : public MPxCommand {
   /// The mesh shapes of a group's shards, in child order.
   static std::vector<MDagPath> groupShards(const MDagPath& group);
 
+  /// The line each progress call of a pass is reported against when it fails.
+  struct ProgressLines {
+    int range, title, interruptible, start, first, status, value;
+  };
+
  private:
   MStatus readVoronoiSettings(const MDagPath& group, unsigned int affect, bool strengthGiven);
   MStatus tessellateTargets(const MDagPath& shape, const MDagPath& group, unsigned int affect,
@@ -74,7 +79,7 @@ class jagginessCmd : public MPxCommand {
   /// Runs tessellateMesh over targets with the progress window; false (and
   /// this run's roughening removed) when the user cancels.
   bool tessellateWithProgress(const std::vector<MDagPath>& items, std::vector<MDagPath>& targets, bool soft,
-                              bool targetsOnly, int firstLine);
+                              bool targetsOnly, const ProgressLines& lines);
   MStatus setupMeshOpNodes(const std::vector<MDagPath>& targets);
   void softenCutNormalsInGroup(const MDagPath& group, double threshold);
   MStatus updateStrength(const MDagPath& shape, const MDagPath& group, unsigned int affect);
