@@ -8,6 +8,7 @@
 #include <maya/MEventMessage.h>
 #include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
+#include <maya/MPxManipContainer.h>
 #include <maya/MPxNode.h>
 #include <maya/MSceneMessage.h>
 #include <maya/MString.h>
@@ -19,7 +20,9 @@
 #include <vector>
 
 #include "src/draw/rigidBodyNodeDrawVport20.h"
+#include "src/draw/shatterLocatorDrawVport20.h"
 #include "src/draw/viewportResources.h"
+#include "src/draw/voronoiNodeDrawVport20.h"
 #include "src/fracture/fractureBodyCmd.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/sceneStress.h"
@@ -29,6 +32,9 @@
 #include "src/shatter/meshOpNode.h"
 #include "src/shatter/modifiers/jagginessCmd.h"
 #include "src/shatter/shatterCmd.h"
+#include "src/shatter/shatterLocatorCmd.h"
+#include "src/shatter/shatterLocatorManip.h"
+#include "src/shatter/shatterLocatorNode.h"
 #include "src/shatter/voronoiNode.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/computeRotDistCmd.h"
@@ -87,6 +93,10 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      nullptr, false},
     {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
      "drawdb/geometry/voronoiPoints", false},
+    {"ShatterLocator", &ShatterLocatorNode::id, ShatterLocatorNode::creator, ShatterLocatorNode::initialize,
+     MPxNode::kLocatorNode, "drawdb/geometry/ShatterLocator", false},
+    {"ShatterLocatorManip", &ShatterLocatorManip::id, ShatterLocatorManip::creator, MPxManipContainer::initialize,
+     MPxNode::kManipContainer, nullptr, true},
     {"zovMeshOpNode", &zovMeshOpNode::id, zovMeshOpNode::creator, zovMeshOpNode::initialize, MPxNode::kDependNode,
      nullptr, true},
 };
@@ -108,6 +118,8 @@ struct DrawOverrideRow {
 /// deregistration order).
 const std::vector<DrawOverrideRow> kDrawOverrides = {
     {"drawdb/geometry/rigidBodyNode", "rigidBodyNode", rigidBodyNodeDrawVport20::Creator},
+    {"drawdb/geometry/ShatterLocator", "ShatterLocator", ShatterLocatorDrawVport20::Creator},
+    {"drawdb/geometry/voronoiPoints", "zovVoronoiNode", voronoiNodeDrawVport20::Creator},
 };
 
 struct CommandRow {
@@ -133,6 +145,7 @@ const std::vector<CommandRow> kCommands = {
     {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
     {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
     {"zovJagginess", jagginessCmd::creator, jagginessCmd::newSyntax, false},
+    {"zovShatterPreview", shatterLocatorCmd::creator, shatterLocatorCmd::newSyntax, false},
     {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };
 

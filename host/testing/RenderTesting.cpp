@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <maya/MPxManipContainer.h>
 #include <maya/MViewport2Renderer.h>
 
 #include <cstdlib>
@@ -43,6 +44,26 @@ std::array<uint8_t, 3> viewBackground() {
 }
 
 std::vector<MHWRender::MUIDrawManager::Text> uiTexts() { return renderState().uiTexts; }
+std::vector<MHWRender::MUIDrawManager::Text> viewTexts() { return renderState().viewTexts; }
+void clearViewTexts() { renderState().viewTexts.clear(); }
+
+std::vector<ShownManipulator> shownManipulators() {
+  std::vector<ShownManipulator> found;
+  for (const ManipulatorState::Shown& shown : renderState().manipulators.shown) {
+    auto* container = shown.container ? dynamic_cast<MPxManipContainer*>(shown.container->user.get()) : nullptr;
+    if (!container) continue;
+    for (const MDagPath& path : container->manipulatorPaths())
+      if (const FreePointManipulator* manip = freePointManipulatorOf(path.nodes().back()))
+        found.push_back({manip->manipName.asChar(), manip->point, manip->visible});
+  }
+  return found;
+}
+
+std::vector<unsigned int> manipulatorConnectTable() {
+  std::vector<unsigned int> ids;
+  for (const MTypeId& id : renderState().manipulators.connectTable) ids.push_back(id.id());
+  return ids;
+}
 
 unsigned rasterizerReferences(const MHWRender::MRasterizerState* state) {
   return renderState().rasterizerStates.references(state);

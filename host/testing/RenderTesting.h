@@ -1,6 +1,7 @@
 #pragma once
 
 #include <maya/MObject.h>
+#include <maya/MPoint.h>
 #include <maya/MStateManager.h>
 #include <maya/MUIDrawManager.h>
 #include <zovhost/D3DRecord.h>
@@ -43,6 +44,23 @@ RenderImage renderView(const std::string& camera, int width, int height, const s
 std::array<uint8_t, 3> viewBackground();
 /// The text the draw overrides added in the last view drawn.
 std::vector<MHWRender::MUIDrawManager::Text> uiTexts();
+/// The text legacy drawing put in the last view drawn (M3dView::drawText).
+std::vector<MHWRender::MUIDrawManager::Text> viewTexts();
+/// Forgets the recorded view texts.
+void clearViewTexts();
+
+/// A free-point manipulator of the show-manipulator tool's containers.
+struct ShownManipulator {
+  std::string name;
+  /// World space.
+  MPoint point;
+  bool visible;
+};
+/// The manipulators of the shown containers, in order.
+std::vector<ShownManipulator> shownManipulators();
+/// The node types that have a manipulator container (their ids).
+std::vector<unsigned int> manipulatorConnectTable();
+
 /// The references a rasterizer state holds (0 for one the device never made).
 unsigned rasterizerReferences(const MHWRender::MRasterizerState* state);
 /// The device's default rasterizer state.

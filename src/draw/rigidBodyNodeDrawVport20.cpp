@@ -5,18 +5,14 @@
 #include <maya/MGeometryUtilities.h>
 #include <maya/MStateManager.h>
 
-#include "src/draw/RawFootPrintDrawAgentCoreProfile.h"
-#include "src/draw/RawFootPrintDrawAgentDX.h"
-#include "src/draw/RawFootPrintDrawAgentGL.h"
 #include "src/draw/bodyDrawing.h"
+#include "src/draw/overrideDrawing.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 
 using MHWRender::MFrameContext;
-using MHWRender::MRasterizerState;
-using MHWRender::MRasterizerStateDesc;
 using MHWRender::MStateManager;
 
 namespace {
@@ -24,13 +20,6 @@ namespace {
 /// One face at a time is copied here before it is drawn.
 float g_facePoints[kMaxFaceCorners * 3];
 float g_faceColours[kMaxFaceCorners * 3];
-
-/// The agent of the renderer's graphics interface.
-RawFootPrintDrawAgent* agentFor(MHWRender::DrawAPI api) {
-  if (api == MHWRender::kDirectX11) return getDXDrawAgent();
-  if (api == MHWRender::kOpenGLCoreProfile) return getCoreProfileDrawAgent();
-  return getGLDrawAgent();
-}
 
 /// Whether a data's stress colours can shade its mesh: one per vertex.
 bool showsStress(const rigidBodyNodeDrawData& data) {
@@ -94,18 +83,6 @@ void drawCapsule(RawFootPrintDrawAgent& agent, HardBody& body, const MMatrix& of
     agent.drawAxisCircle(2, centre, &radius);
     agent.drawAxisCircle(1, centre, &radius);
   }
-}
-
-/// The no-cull state the drawing switches to, acquired on first need and
-/// kept for the rest of the run.
-const MRasterizerState* noCullState() {
-  static const MRasterizerState* state = nullptr;
-  if (state == nullptr) {
-    MRasterizerStateDesc desc;
-    desc.cullMode = MRasterizerStateDesc::kCullNone;
-    state = MStateManager::acquireRasterizerState(desc);
-  }
-  return state;
 }
 
 /// Whether nothing is drawn this frame, by what the host and user are doing.
@@ -194,12 +171,10 @@ void rigidBodyNodeDrawVport20::drawCallback(const MHWRender::MDrawContext& conte
   if (!worldView || !projection || !worldViewProjection || states == nullptr) return;
 
   // Outlines must show whichever way their faces turn.
-  const MRasterizerState* previous = states->getRasterizerState();
-  const bool switched = previous != nullptr && previous->desc().cullMode != MRasterizerStateDesc::kCullNone &&
-                        noCullState() != nullptr && states->setRasterizerState(noCullState());
+  const zovdraw::CullingOff cullingOff(states);
 
   const MHWRender::DrawAPI api = renderer->drawAPI();
-  RawFootPrintDrawAgent& agent = *agentFor(api);
+  RawFootPrintDrawAgent& agent = *zovdraw::agentFor(api);
   agent.worldView = wv;
   agent.projection = p;
   agent.worldViewProjection = wvp;
@@ -228,9 +203,4 @@ void rigidBodyNodeDrawVport20::drawCallback(const MHWRender::MDrawContext& conte
     }
   }
   agent.endDraw();
-
-  // The state goes back whatever the display style, so that the host's
-  // later draws cull as they expect.
-  if (switched) states->setRasterizerState(previous);
-  if (previous != nullptr) MStateManager::releaseRasterizerState(previous);
 }

@@ -33,6 +33,7 @@
 #include "src/shatter/hostSeeding.h"
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
+#include "src/shatter/shatterLocatorNode.h"
 #include "src/shatter/voronoiNode.h"
 
 namespace {
@@ -203,8 +204,25 @@ MStatus shatterCmd::doIt(const MArgList& arguments) {
 }
 
 MStatus shatterCmd::undoIt() {
+  if (m_previewLocator) {
+    MGlobal::executeCommandOnIdle("hide " + m_previewLocator->name());
+    MGlobal::executeCommandOnIdle("disableFragmoraPreviewMode()");
+    m_previewLocator = nullptr;
+  }
   forgetRun();
   return MS::kSuccess;
+}
+
+ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
+  for (unsigned int c = 0; c < transform.childCount(); ++c) {
+    ShatterLocatorNode* locator = userNodeOf<ShatterLocatorNode>(transform.child(c));
+    if (!locator) continue;
+    MDagPath path;
+    MDagPath::getAPathTo(transform.child(c), path);
+    locator->settings.matrix = path.exclusiveMatrix();
+    return locator;
+  }
+  return nullptr;
 }
 
 void shatterCmd::forgetRun() { m_transformNames.clear(); }
@@ -325,15 +343,20 @@ MStatus shatterCmd::redoIt() {
     const MDagPath transformPath = transformOfShape(shapePath);
     m_transformName = MFnDagNode(transformPath).name();
 
-    ShatterSettings settings;
-    settings.style = request.style;
-    settings.radialAxis = m_radialAxis;
-    settings.ringCount = m_ringCount;
-    settings.noise = m_noise;
-    settings.cutMaterialName = m_cutMaterialName;
+    // A preview under the transform gives its seeds, region and pattern.
+    m_previewLocator = findPreviewLocator(transformPath);
+    ShatterSettings local;
+    ShatterSettings& settings = m_previewLocator ? m_previewLocator->settings : local;
+    if (!m_previewLocator) {
+      settings.style = request.style;
+      settings.radialAxis = m_radialAxis;
+      settings.ringCount = m_ringCount;
+      settings.noise = m_noise;
+      settings.cutMaterialName = m_cutMaterialName;
+      settings.box = MFnDagNode(shapePath).boundingBox();
+      settings.box.transformUsing(transformPath.inclusiveMatrix());
+    }
     settings.matrix = transformPath.inclusiveMatrix();
-    settings.box = MFnDagNode(shapePath).boundingBox();
-    settings.box.transformUsing(settings.matrix);
 
     m_transformNames.append(m_transformName);
     MObjectArray shards;
@@ -341,7 +364,8 @@ MStatus shatterCmd::redoIt() {
                            hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
     // A failed object leaves the groups of the objects before it in the result.
     if (!result) continue;
-    groups.append(groupShards(shapePath, hidesShapeOnly(shapePath, false), shards, m_voronoiTransform));
+    groups.append(
+        groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform));
     shatteredAny = true;
   }
   if (!shatteredAny && request.style == kStylePath)
@@ -366,7 +390,11 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   m_connectedNode = MObject();
   findVoronoiNodeFromPlug(shapePath, m_connectedNode);
   short scheme = style == kStyleNonconforming ? kVoroNonconform : kVoroConform;
-  if (voronoiNode* connected = userNodeOf<voronoiNode>(m_connectedNode)) scheme = voronoiNode::getScheme(connected);
+  MDagPath connectedGroup;
+  if (voronoiNode* connected = userNodeOf<voronoiNode>(m_connectedNode)) {
+    scheme = voronoiNode::getScheme(connected);
+    if (MDagPath::getAPathTo(m_connectedNode, connectedGroup)) connectedGroup.pop(2);
+  }
 
   MFnMesh mesh(shapePath);
   const MDagPath transformPath = transformOfShape(shapePath);
@@ -467,15 +495,32 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     displayWarning(shapeName + " excluded from shattering because it needs at least two seed points");
     return MS::kFailure;
   }
-  const VoronoiCarving carving = carveVoronoiCells(
-      engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()), m_detectGroups != 0, carvingGoesOn);
-  engineMesh.reset();
-  if (carving.status == VoronoiCarving::Status::kInterrupted) {
-    displayInfo("Shatter interrupted!");
-    forgetRun();
-    return MS::kFailure;
+  // The cells with the shading groups their faces name.
+  std::vector<LevelPiece> cells;
+  if (scheme == kVoroNonconform && countB != 0) {
+    // A further level of a nonconforming shatter cuts only the earlier
+    // shards that its region meets, by this level's seeds.
+    engineMesh.reset();
+    if (connectedGroup.isValid() && connectedGroup.length() > 0 && !finalSeeds.empty())
+      for (unsigned int c = 0; c < connectedGroup.childCount(); ++c) {
+        MDagPath child = connectedGroup;
+        child.push(connectedGroup.child(c));
+        MDagPath shard;
+        if (!child.hasFn(MFn::kTransform) || !firstMeshBelow(child, shard)) continue;
+        if (!recutShard(shard, finalSeeds, settings.box, cells)) return MS::kFailure;
+      }
+  } else {
+    VoronoiCarving carving = carveVoronoiCells(engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()),
+                                               m_detectGroups != 0, carvingGoesOn);
+    engineMesh.reset();
+    if (carving.status == VoronoiCarving::Status::kInterrupted) {
+      displayInfo("Shatter interrupted!");
+      forgetRun();
+      return MS::kFailure;
+    }
+    for (VoronoiCell& cell : carving.cells) cells.push_back({DFmeshPtr(cell.mesh.release()), shaders});
   }
-  if (carving.cells.empty()) {
+  if (cells.empty()) {
     displayWarning(shapeName + " excluded from shattering because no cell could be cut from it");
     return MS::kFailure;
   }
@@ -488,7 +533,7 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   record.box = settings.box;
   record.seedsA = finalSeeds;
   record.seedsB = seedsB;
-  for (const VoronoiCell& cell : carving.cells) record.cells.push_back(cell.mesh.get());
+  for (const LevelPiece& cell : cells) record.cells.push_back(cell.mesh.get());
   record.cutMaterialName = newMaterial ? m_cutMaterialName : MString();
   record.ringCount = m_ringCount;
   record.noise = m_noise;
@@ -498,9 +543,9 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   m_voronoiTransform = createShatterVoronoiNode(*m_modifier, record);
 
   MStatus result = MS::kFailure;
-  for (size_t k = 0; k < carving.cells.size(); ++k)
-    result = createShardBatch(carving.cells[k].mesh.get(), newMaterial, displayColours, static_cast<std::uint32_t>(k),
-                              cutShadingGroup, shaders, m_shaderNames, linkedTextures, shards);
+  for (size_t k = 0; k < cells.size(); ++k)
+    result = createShardBatch(cells[k].mesh.get(), newMaterial, displayColours, static_cast<std::uint32_t>(k),
+                              cutShadingGroup, cells[k].shaders, m_shaderNames, linkedTextures, shards);
   return result;
 }
 

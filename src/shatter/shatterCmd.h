@@ -24,6 +24,7 @@
 #include "src/shatter/shatterSettings.h"
 
 class voronoiNode;
+class ShatterLocatorNode;
 
 /// Most seeds a shatter asks the generator for.
 constexpr unsigned int kMaxRequestedShards = 64;
@@ -32,7 +33,8 @@ constexpr unsigned int kMaxRequestedShards = 64;
 /// cell a shard mesh "<transform>_shard#" in a new group
 /// "<transform>ShatterGroup", beside a `zovVoronoiNode` that records the
 /// shatter; the source is hidden. Seeds come from the pattern the flags
-/// choose. With `-undoLast` it takes the first mesh back by one level.
+/// choose, or from a preview locator (`ShatterLocator`) under the mesh's
+/// transform. With `-undoLast` it takes the first mesh back by one level.
 /// The result is the names of the groups made.
 ///
 /// The command is not undoable: its shards, groups and records are
@@ -78,6 +80,9 @@ class shatterCmd : public MPxCommand {
   /// nothing, when a shard cannot be read or carved.
   MStatus addShatterLevel(const MDagPath& shapePath, voronoiNode* record, const std::vector<Mgc::MgcVector3>& seeds,
                           const MBoundingBox& box, const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards);
+  /// The preview locator under a transform (by type), its matrix set to
+  /// its path's exclusive matrix; null when there is none.
+  static ShatterLocatorNode* findPreviewLocator(const MDagPath& transform);
   /// The undo-last mode for one mesh shape.
   MStatus undoLastShatter(const MDagPath& shapePath);
   /// Forgets what the current run did (the transform names).
@@ -119,4 +124,6 @@ class shatterCmd : public MPxCommand {
   /// The voronoi node the shape drives already, or null.
   MObject m_connectedNode;
   bool m_renameVoronoi = true;
+  /// The preview locator under the transform being shattered, or null.
+  ShatterLocatorNode* m_previewLocator = nullptr;
 };

@@ -108,7 +108,7 @@ MObject createShatterVoronoiNode(MDagModifier& modifier, const ShatterRecord& re
   }
   if (!record.cells.empty())
     voronoiNode::setDisplayCells(node, record.cells.data(), static_cast<unsigned int>(record.cells.size()));
-  MPlug(nodeObject, voronoiNode::draw).setInt(1);
+  MPlug(nodeObject, voronoiNode::drawAttr).setInt(1);
   pullPlug(nodeObject, voronoiNode::cadraw);
 
   const MPlug worldMesh = MFnDependencyNode(record.shapePath.node()).findPlug("worldMesh");

@@ -154,7 +154,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
       if (!rebuilt.empty())
         voronoiNode::setDisplayCells(renewed, rebuilt.data(), static_cast<unsigned int>(rebuilt.size()));
       const MObject renewedObject = renewed->thisMObject();
-      MPlug(renewedObject, voronoiNode::draw).setInt(1);
+      MPlug(renewedObject, voronoiNode::drawAttr).setInt(1);
       pullPlug(renewedObject, voronoiNode::cadraw);
       const MPlug worldMesh = MFnDependencyNode(sourceShape.node()).findPlug("worldMesh");
       m_modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),

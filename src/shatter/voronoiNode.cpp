@@ -26,7 +26,7 @@ const MString voronoiNode::drawClassification("drawdb/geometry/voronoiPoints");
 MObject voronoiNode::version;
 MObject voronoiNode::cutmatname;
 MObject voronoiNode::inShape;
-MObject voronoiNode::draw;
+MObject voronoiNode::drawAttr;
 MObject voronoiNode::jaggyLength;
 MObject voronoiNode::jaggyStrenght;
 MObject voronoiNode::index;
@@ -101,7 +101,7 @@ MStatus voronoiNode::initialize() {
       {version, stringAttribute("version", "vs", "0.0", kStoredHidden)},
       {cutmatname, stringAttribute("cutmatname", "cmn", "", kStoredHidden)},
       {inShape, dataAttribute("inShape", "insh", MFnData::kMesh, AttributeFlags().storable(false).hidden(true))},
-      {draw, numericAttribute("draw", "dra", Kind::kInt, 0.0, kHiddenState)},
+      {drawAttr, numericAttribute("draw", "dra", Kind::kInt, 0.0, kHiddenState)},
       {jaggyLength,
        boundedAttribute("jaggyLength", "jle", Kind::kFloat, 0.0, 0.0, kMaxJaggy, kNotKeyable.hidden(true))},
       {jaggyStrenght,
@@ -128,7 +128,7 @@ MStatus voronoiNode::initialize() {
   if (!added) return added;
   attributeAffects(voroPoints, ca_voroPoints);
   attributeAffects(inShape, ca_shape);
-  attributeAffects(draw, cadraw);
+  attributeAffects(drawAttr, cadraw);
   attributeAffects(displayPoints, ca_displayPoints);
   return MS::kSuccess;
 }
@@ -140,13 +140,13 @@ MStatus voronoiNode::compute(const MPlug& plug, MDataBlock& block) {
     readPoints(this, voroPoints);
     block.setClean(plug);
   } else if (plug == cadraw) {
-    if (block.inputValue(draw).asInt() == 0) {
+    if (block.inputValue(drawAttr).asInt() == 0) {
       drawEnabled = false;
     } else if (prepareCellDisplay(this, plug, block)) {
       drawEnabled = true;
     } else {
       drawEnabled = false;
-      block.outputValue(draw).setInt(0);
+      block.outputValue(drawAttr).setInt(0);
     }
     block.outputValue(cadraw).setBool(true);
     block.setClean(plug);

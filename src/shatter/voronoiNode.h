@@ -47,6 +47,9 @@ class voronoiNode : public MPxLocatorNode {
   /// kUnknownParameter for every plug.
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
   bool setInternalValueInContext(const MPlug&, const MDataHandle&, MDGContext&) override { return false; }
+  /// The cut faces of the cells as grey outlines, while `draw` asks for
+  /// them and nothing plays back.
+  void draw(M3dView& view, const MDagPath& path, M3dView::DisplayStyle style, M3dView::DisplayStatus status) override;
   bool isBounded() const override { return false; }
   MBoundingBox boundingBox() const override;
   bool excludeAsLocator() const override { return false; }
@@ -140,7 +143,8 @@ class voronoiNode : public MPxLocatorNode {
   static MObject version;
   static MObject cutmatname;
   static MObject inShape;
-  static MObject draw;
+  /// The `draw` attribute: non-zero asks for the cells to be shown.
+  static MObject drawAttr;
   static MObject jaggyLength;
   static MObject jaggyStrenght;
   static MObject index;

@@ -104,7 +104,7 @@ TEST_F(PluginEntry, CommandsAndTheToolAreRegisteredInTheModulesOrder) {
   }
   for (const char* name :
        {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "dComputeRotDist", "zovShatter",
-        "zovAdqShatter", "deleteUserNode", "queryZovBody", "zovConnectForceFields", "zovCracker"})
+        "zovAdqShatter", "deleteUserNode", "queryZovBody", "zovConnectForceFields", "zovShatterPreview", "zovCracker"})
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   // The tool's command makes tools.
   EXPECT_TRUE(runs("selectZovContext"));

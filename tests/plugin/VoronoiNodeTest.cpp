@@ -153,10 +153,10 @@ TEST_F(VoronoiNode, DrawGoesBackToZeroOverShardsThatCarryRigidBodies) {
   ASSERT_NE(record, nullptr);
   const MObject node = record->thisMObject();
   const auto drawAfterSetting = [&node]() {
-    MPlug(node, voronoiNode::draw).setInt(1);
+    MPlug(node, voronoiNode::drawAttr).setInt(1);
     bool pulled = false;
     MPlug(node, voronoiNode::cadraw).getValue(pulled);
-    return MPlug(node, voronoiNode::draw).asInt();
+    return MPlug(node, voronoiNode::drawAttr).asInt();
   };
   EXPECT_EQ(drawAfterSetting(), 1);
   EXPECT_TRUE(record->drawEnabled);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <maya/MDagPath.h>
+#include <maya/MPoint.h>
 #include <maya/MStatus.h>
+#include <maya/MString.h>
 
 /// A 3D view of the host. This host has one, the active one, which looks
 /// through the camera given to setCamera or, until one is given, through the
@@ -29,6 +31,9 @@ class M3dView {
     kNoStatus
   };
 
+  /// Where drawText puts its text about the position.
+  enum TextPosition { kLeft, kCenter, kRight };
+
   M3dView() = default;
 
   /// The view that has the focus.
@@ -46,4 +51,8 @@ class M3dView {
   /// Asks for the view (all views with all) to be drawn again; this host
   /// counts the requests.
   MStatus refresh(bool all = false, bool force = false);
+  /// Text at a point of the current OpenGL object space, in the current
+  /// OpenGL colour; this host records it (with the colour) instead of
+  /// drawing it.
+  MStatus drawText(const MString& text, const MPoint& position, TextPosition textPosition = kLeft);
 };

@@ -96,9 +96,12 @@ class MFn {
     kSingleIndexedComponent,
     // The host's own dynamics.
     kRigidBody = 2700,
+    // Manipulators.
+    kManipulator3D = 2800,
+    kFreePointTriadManip,
     // Mesh history edits.
     /// Moves vertices of the mesh on "inputPolymesh" by its "tweak" elements,
     /// giving it on "output".
-    kPolyTweak = 2800
+    kPolyTweak = 2900
   };
 };

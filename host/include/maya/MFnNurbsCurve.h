@@ -6,10 +6,11 @@
 #include <maya/MPointArray.h>
 #include <maya/MSpace.h>
 
-/// Function set for NURBS curves. This host keeps curves of degree 1: a
-/// polyline through its control vertices, CV i sitting at knot i, so that a
-/// parameter between two knots lies on the straight piece between their CVs.
-/// Attached through a DAG path, world-space queries use the path's matrix.
+/// Function set for NURBS curves. This host keeps curves of degree 1 (a
+/// polyline through the CVs, CV i at knot i when the knots are 0, 1, 2, ...)
+/// and of degree 3 (a cubic B-spline). Knots are counted as CVs + degree - 1;
+/// the curve runs from knot degree - 1 to knot CVs - 1. Attached through a
+/// DAG path, world-space queries use the path's matrix.
 class MFnNurbsCurve : public MFnDagNode {
  public:
   enum Form { kInvalid, kOpen, kClosed, kPeriodic, kLast };
@@ -22,8 +23,8 @@ class MFnNurbsCurve : public MFnDagNode {
   MStatus setObject(const MObject& object) override;
   MStatus setObject(const MDagPath& path);
 
-  /// Makes a curve: at least two CVs, one knot per CV, knots not
-  /// decreasing and not all equal, degree 1. parentOrOwner: null makes the
+  /// Makes a curve of degree 1 or 3: at least degree + 1 CVs,
+  /// CVs + degree - 1 knots, not decreasing and spanning a domain. parentOrOwner: null makes the
   /// curve under a new transform (returned); a transform gets the curve
   /// below it (the curve is returned).
   MObject create(const MPointArray& controlVertices, const MDoubleArray& knotSequences, unsigned int degree, Form form,

@@ -12,6 +12,7 @@
 #include "mesh/MeshSupportTypes.h"
 #include "mesh/PolyPrimitiveNode.h"
 #include "mesh/ShadingGroups.h"
+#include "render/Manipulators.h"
 #include "render/Snapshot.h"
 #include "scene/SceneFile.h"
 #include "time/AnimCurveNode.h"
@@ -33,6 +34,7 @@ Host& Host::instance() {
 void Host::start() {
   nodeTypes.setDagNodeBase(&DagNode::inherit);
   graph.addRemovalListener([this](const MObject& node) { selection.removeNode(node); });
+  graph.addRemovalListener([this](const MObject& node) { render.manipulators.dropNode(node); });
   registerTimeNodeType(nodeTypes);
   registerTransformNodeType(nodeTypes);
   registerMeshNodeType(nodeTypes);
@@ -49,6 +51,7 @@ void Host::start() {
   addPluginCommands(interpreter);
   addFileCommands(interpreter);
   addSnapshotCommand(interpreter);
+  addManipulatorTools(interpreter);
   clearScene();
 }
 

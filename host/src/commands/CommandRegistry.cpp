@@ -62,12 +62,20 @@ MPxContext* CommandRegistry::findContext(const std::string& name) const {
 
 bool CommandRegistry::setCurrentTool(const std::string& name) {
   MPxContext* next = findContext(name);
-  if (next == nullptr && name != kDefaultTool) return false;
+  const auto hostTool = m_hostTools.find(name);
+  if (next == nullptr && hostTool == m_hostTools.end() && name != kDefaultTool) return false;
   if (MPxContext* current = currentContext()) current->toolOffCleanup();
+  const auto left = m_hostTools.find(m_currentTool);
+  if (left != m_hostTools.end() && left->second.cleanUp) left->second.cleanUp();
   m_currentTool = name;
   MEvent event;
   if (next != nullptr) next->toolOnSetup(event);
+  if (hostTool != m_hostTools.end() && hostTool->second.setUp) hostTool->second.setUp();
   return true;
+}
+
+void CommandRegistry::addHostTool(const std::string& name, std::function<void()> setUp, std::function<void()> cleanUp) {
+  m_hostTools[name] = {std::move(setUp), std::move(cleanUp)};
 }
 
 std::string CommandRegistry::addContext(const std::string& command, std::unique_ptr<MPxContext> context) {

@@ -3,6 +3,7 @@
 #include <maya/MStatus.h>
 #include <maya/MTypes.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,11 +51,16 @@ class CommandRegistry {
   /// A plug-in's commands in the order they were registered.
   std::vector<std::string> commandsOf(const std::string& plugin) const;
 
+  /// A tool of the host's own, made current by name like a context: `setUp`
+  /// runs each time it becomes current, `cleanUp` when another tool does.
+  void addHostTool(const std::string& name, std::function<void()> setUp, std::function<void()> cleanUp);
+
   /// A context by its name, or null.
   MPxContext* findContext(const std::string& name) const;
   /// Makes a tool current: the context left gets toolOffCleanup, the new one
-  /// toolOnSetup. False, changing nothing, for a name that is neither a
-  /// context nor the default tool.
+  /// toolOnSetup (a host tool its set-up and clean-up). False, changing
+  /// nothing, for a name that is neither a context, a host tool nor the
+  /// default tool.
   bool setCurrentTool(const std::string& name);
   const std::string& currentTool() const { return m_currentTool; }
   /// The current tool's context; null for the host's own tool.
@@ -69,6 +75,11 @@ class CommandRegistry {
   std::map<std::string, PluginCommand> m_commands;
   std::vector<Context> m_contexts;
   std::string m_currentTool = kDefaultTool;
+  struct HostTool {
+    std::function<void()> setUp;
+    std::function<void()> cleanUp;
+  };
+  std::map<std::string, HostTool> m_hostTools;
   unsigned long m_sequence = 0;
 };
 

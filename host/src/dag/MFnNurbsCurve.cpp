@@ -11,9 +11,6 @@ using zovhost::setStatus;
 
 namespace {
 
-// The only degree this host keeps.
-constexpr unsigned int kLinear = 1;
-
 CurveData curveOf(const MObject& object) {
   const auto node = zovhost::nodeOf(object);
   return node && node->hasFn(MFn::kNurbsCurve) ? CurveNode::data(node) : CurveData();
@@ -45,8 +42,9 @@ MObject MFnNurbsCurve::create(const MPointArray& controlVertices, const MDoubleA
   CurveData data;
   data.cvs = controlVertices.items();
   for (unsigned int i = 0; i < knotSequences.length(); ++i) data.knots.push_back(knotSequences[i]);
+  data.degree = static_cast<int>(degree);
   const auto parent = zovhost::nodeOf(parentOrOwner);
-  if (degree != kLinear || !data.valid() || (!parentOrOwner.isNull() && (!parent || !parent->hasFn(MFn::kTransform)))) {
+  if (!data.valid() || (!parentOrOwner.isNull() && (!parent || !parent->hasFn(MFn::kTransform)))) {
     setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
@@ -87,16 +85,16 @@ int MFnNurbsCurve::numKnots(MStatus* status) const {
 }
 
 int MFnNurbsCurve::degree(MStatus* status) const {
-  const bool valid = curveOf(m_object).valid();
-  setStatus(status, valid ? MS::kSuccess : MS::kFailure);
-  return valid ? static_cast<int>(kLinear) : 0;
+  const CurveData data = curveOf(m_object);
+  setStatus(status, data.valid() ? MS::kSuccess : MS::kFailure);
+  return data.valid() ? data.degree : 0;
 }
 
 MStatus MFnNurbsCurve::getKnotDomain(double& start, double& end) const {
   const CurveData data = curveOf(m_object);
   if (!data.valid()) return MS::kFailure;
-  start = data.knots.front();
-  end = data.knots.back();
+  start = data.domainStart();
+  end = data.domainEnd();
   return MS::kSuccess;
 }
 
@@ -129,7 +127,7 @@ MStatus MFnNurbsCurve::getPointAtParam(double param, MPoint& point, MSpace::Spac
   const CurveData data = curveOf(m_object);
   MMatrix matrix;
   if (!data.valid() || !matrixFor(space, matrix)) return MS::kFailure;
-  if (param < data.knots.front() || param > data.knots.back()) return MS::kInvalidParameter;
+  if (param < data.domainStart() || param > data.domainEnd()) return MS::kInvalidParameter;
   point = data.pointAt(param) * matrix;
   return MS::kSuccess;
 }

@@ -61,12 +61,11 @@ MStatus curveCommand(HostCall& call) {
   if (!args.parse(call,
                   {{"d", "degree", 1, 0}, {"p", "point", kPointWords, 0}, {"k", "knot", 1, 0}, {"n", "name", 1, 0}}))
     return MS::kFailure;
-  int degree = 1;
-  if (args.has("degree") && (!parseInt(args.value("degree"), degree) || degree != 1)) {
-    displayError("curve: this host makes curves of degree 1 only");
+  CurveData data;
+  if (args.has("degree") && (!parseInt(args.value("degree"), data.degree) || (data.degree != 1 && data.degree != 3))) {
+    displayError("curve: this host makes curves of degree 1 or 3 only");
     return MS::kFailure;
   }
-  CurveData data;
   const auto& words = args.values("point");
   for (size_t i = 0; i < words.size(); i += kPointWords) {
     double xyz[kPointWords];
@@ -86,10 +85,11 @@ MStatus curveCommand(HostCall& call) {
     }
     data.knots.push_back(knot);
   }
-  if (data.knots.empty())
-    for (size_t i = 0; i < data.cvs.size(); ++i) data.knots.push_back(static_cast<double>(i));
+  if (data.knots.empty()) data.knots = CurveData::defaultKnots(data.cvs.size(), data.degree);
   if (!data.valid()) {
-    displayError("curve: give at least two points, and one knot per point in increasing order");
+    displayError(
+        "curve: give at least degree + 1 points, and points + degree - 1 knots that do not decrease and span a "
+        "domain");
     return MS::kFailure;
   }
   const auto shape = makeShape(call, "nurbsCurve", args.value("name"));
@@ -173,8 +173,8 @@ MStatus pathAnimationCommand(HostCall& call) {
   if (!name.empty()) graph.rename(*path, name);
   const MObject pathNode(path);
   const CurveData data = CurveNode::data(curve);
-  const double first = fraction ? 0.0 : data.knots.front();
-  const double last = fraction ? 1.0 : data.knots.back();
+  const double first = fraction ? 0.0 : data.domainStart();
+  const double last = fraction ? 1.0 : data.domainEnd();
   MPlug(pathNode, MotionPathNode::fractionMode).setValue(fraction);
   graph.connect(MPlug(MObject(curve), CurveNode::worldSpace).elementByLogicalIndex(0),
                 MPlug(pathNode, MotionPathNode::geometryPath));

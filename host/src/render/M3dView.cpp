@@ -1,3 +1,5 @@
+#include <EGL/egl.h>
+#include <GL/gl.h>
 #include <maya/M3dView.h>
 
 #include "mathtypes/StatusOut.h"
@@ -33,5 +35,23 @@ int M3dView::portHeight(MStatus* status) const {
 
 MStatus M3dView::refresh(bool, bool) {
   ++zovhost::renderState().viewRefreshes;
+  return MS::kSuccess;
+}
+
+MStatus M3dView::drawText(const MString& text, const MPoint& position, TextPosition textPosition) {
+  MHWRender::MUIDrawManager::Text recorded;
+  recorded.position = position;
+  recorded.text = text;
+  recorded.alignment = textPosition == kCenter  ? MHWRender::MUIDrawManager::kCenter
+                       : textPosition == kRight ? MHWRender::MUIDrawManager::kRight
+                                                : MHWRender::MUIDrawManager::kLeft;
+  recorded.color = MColor(1.0f, 1.0f, 1.0f, 1.0f);
+  if (eglGetCurrentContext() != EGL_NO_CONTEXT) {
+    float colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    recorded.color = MColor(colour[0], colour[1], colour[2], colour[3]);
+  }
+  recorded.fontSize = MHWRender::MUIDrawManager::kDefaultFontSize;
+  zovhost::renderState().viewTexts.push_back(recorded);
   return MS::kSuccess;
 }

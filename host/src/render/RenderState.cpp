@@ -55,6 +55,8 @@ void RenderState::applyRasterizerState() const {
 void RenderState::reset() {
   settings = RenderSettings();
   uiTexts.clear();
+  viewTexts.clear();
+  manipulators.reset();
   rasterizerStates.setCurrent(rasterizerStates.defaultState());
   recorder.clear();
   geometryDirty.clear();

@@ -15,6 +15,7 @@
 #include "render/D3DDevice.h"
 #include "render/D3DRecorder.h"
 #include "render/GLView.h"
+#include "render/Manipulators.h"
 #include "render/RasterizerStates.h"
 
 namespace zovhost {
@@ -85,10 +86,15 @@ class RenderState {
   void applyRasterizerState() const;
   /// The text the draw overrides added in the last frame drawn.
   std::vector<MHWRender::MUIDrawManager::Text> uiTexts;
+  /// The text legacy drawing put in the view (M3dView::drawText) in the last
+  /// frame drawn, each in the OpenGL colour current at the call.
+  std::vector<MHWRender::MUIDrawManager::Text> viewTexts;
+  /// The show-manipulator tool's containers and the manipulator connect table.
+  ManipulatorState manipulators;
 
-  /// The settings of a started host, the Direct3D record, the dirty marks
-  /// and the refresh count cleared; contexts, the device and the objects
-  /// made stay.
+  /// The settings of a started host, the Direct3D record, the dirty marks,
+  /// the texts, the manipulators and the refresh count cleared; contexts,
+  /// the device and the objects made stay.
   void reset();
 
  private:

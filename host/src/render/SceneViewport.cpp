@@ -6,6 +6,7 @@
 #include <maya/MFnCamera.h>
 #include <maya/MItDag.h>
 #include <maya/MPxLocatorNode.h>
+#include <maya/MPxManipContainer.h>
 
 #include <cmath>
 
@@ -72,6 +73,18 @@ void drawLegacy(MPxLocatorNode& locator, const MDagPath& path, const MMatrix& vi
   M3dView active = M3dView::active3dView();
   const M3dView::DisplayStyle style = renderState().settings.wireframe ? M3dView::kWireFrame : M3dView::kGouraudShaded;
   locator.draw(active, path, style, legacyStatus(path));
+}
+
+/// The show-manipulator tool's containers, drawn over the scene in world space.
+void drawLegacyManipulators(const MMatrix& view, const MMatrix& projection) {
+  for (const ManipulatorState::Shown& shown : renderState().manipulators.shown) {
+    auto* container = shown.container ? dynamic_cast<MPxManipContainer*>(shown.container->user.get()) : nullptr;
+    if (!container) continue;
+    loadMatrix(GL_PROJECTION, projection);
+    loadMatrix(GL_MODELVIEW, view);
+    M3dView active = M3dView::active3dView();
+    container->draw(active, MDagPath(), M3dView::kGouraudShaded, M3dView::kActive);
+  }
 }
 
 /// A node drawn by its Viewport 2.0 override, in the order the viewport asks.
@@ -171,6 +184,7 @@ bool renderScene(const MDagPath& cameraPath, int width, int height, SceneRendere
   }
   const size_t firstDraw = state.recorder.draws.size();
   state.uiTexts.clear();
+  state.viewTexts.clear();
 
   const MMatrix view = camera.inclusiveMatrixInverse();
   const MMatrix projection = cameraProjection(camera, width, height);
@@ -195,6 +209,7 @@ bool renderScene(const MDagPath& cameraPath, int width, int height, SceneRendere
     const MHWRender::MFrameContext frame(path.inclusiveMatrix(), view, projection, style, width, height, camera);
     drawOverride(*instance, path, camera, frame);
   }
+  if (renderer == SceneRenderer::Legacy) drawLegacyManipulators(view, projection);
   state.rasterizerStates.setCurrent(state.rasterizerStates.defaultState());
 
   if (openGL) {

@@ -1,0 +1,126 @@
+#include "src/draw/shatterLocatorDrawVport20.h"
+
+#include <maya/MFnCamera.h>
+#include <maya/MGeometryUtilities.h>
+#include <maya/MTransformationMatrix.h>
+#include <maya/MViewport2Renderer.h>
+
+#include "src/draw/overrideDrawing.h"
+#include "src/nodeLinks.h"
+#include "src/shatter/shatterLocatorNode.h"
+
+using MHWRender::MFrameContext;
+
+namespace {
+
+/// The camera's world up and right directions and its distance to the point
+/// it turns about, noted by prepareForDraw for the Direct3D markers.
+MVector g_cameraUp(0.0, 1.0, 0.0);
+MVector g_cameraRight(1.0, 0.0, 0.0);
+float g_markerSize = 1.0f;
+
+/// The label's font size.
+constexpr unsigned int kPreviewLabelFontSize = 9;
+/// The OpenGL agents draw plain points; their size argument.
+constexpr float kPreviewPointMarker = 1.0f;
+
+void setPreviewColour(RawFootPrintDrawAgent& agent, float r, float g, float b) {
+  agent.color[0] = r;
+  agent.color[1] = g;
+  agent.color[2] = b;
+  agent.color[3] = 1.0f;
+}
+
+}  // namespace
+
+MHWRender::MPxDrawOverride* ShatterLocatorDrawVport20::Creator(const MObject& object) {
+  return new ShatterLocatorDrawVport20(object);
+}
+
+ShatterLocatorDrawVport20::ShatterLocatorDrawVport20(const MObject& object)
+    : MHWRender::MPxDrawOverride(object, drawCallback, true) {}
+
+MHWRender::DrawAPI ShatterLocatorDrawVport20::supportedDrawAPIs() const { return MHWRender::kAllDevices; }
+
+MBoundingBox ShatterLocatorDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
+  box.clear();
+  if (const ShatterLocatorNode* node = userNodeOf<ShatterLocatorNode>(objPath.node()))
+    for (unsigned int i = 0; i < node->settings.pointsA.length(); ++i) box.expand(node->settings.pointsA[i]);
+  return box;
+}
+
+MHWRender::MUserData* ShatterLocatorDrawVport20::prepareForDraw(const MDagPath& objPath, const MDagPath& cameraPath,
+                                                                const MHWRender::MFrameContext&,
+                                                                MHWRender::MUserData* oldData) {
+  MStatus status;
+  const MFnCamera camera(cameraPath, &status);
+  if (status) {
+    g_cameraUp = camera.upDirection(MSpace::kWorld);
+    g_cameraRight = camera.rightDirection(MSpace::kWorld);
+    g_markerSize =
+        static_cast<float>(camera.eyePoint(MSpace::kWorld).distanceTo(camera.centerOfInterestPoint(MSpace::kWorld)));
+  }
+  auto* data = dynamic_cast<ShatterLocatorDrawData*>(oldData);
+  if (data == nullptr) data = new ShatterLocatorDrawData;
+  const MColor wire = MHWRender::MGeometryUtilities::wireframeColor(objPath);
+  data->wireColour[0] = wire.r;
+  data->wireColour[1] = wire.g;
+  data->wireColour[2] = wire.b;
+  data->boxFlag = boxFlag;
+  data->box = box;
+  if (const ShatterLocatorNode* node = userNodeOf<ShatterLocatorNode>(objPath.node())) {
+    data->previewPoints = node->settings.pointsA;
+    data->existingSeeds = node->settings.pointsB;
+  }
+  data->overrideInfo = objPath.getDrawOverrideInfo();
+  return data;
+}
+
+void ShatterLocatorDrawVport20::addUIDrawables(const MDagPath&, MHWRender::MUIDrawManager& drawManager,
+                                               const MHWRender::MFrameContext&, const MHWRender::MUserData*) {
+  const MPoint position(0.0, -0.5 * box.height(), 0.0);
+  drawManager.beginDrawable();
+  drawManager.setColor(MColor(0.0f, 1.0f, 0.0f, 1.0f));
+  drawManager.setFontSize(kPreviewLabelFontSize);
+  drawManager.text(position, ShatterLocatorNode::label, MHWRender::MUIDrawManager::kCenter);
+  drawManager.endDrawable();
+}
+
+void ShatterLocatorDrawVport20::drawCallback(const MHWRender::MDrawContext& context,
+                                             const MHWRender::MUserData* userData) {
+  const auto* data = dynamic_cast<const ShatterLocatorDrawData*>(userData);
+  if (data == nullptr || MFrameContext::userChangingViewContext()) return;
+  const MHWRender::MRenderer* renderer = MHWRender::MRenderer::theRenderer();
+  if (renderer == nullptr) return;
+  MStatus worldView, projection, worldViewProjection;
+  const MMatrix wv = context.getMatrix(MFrameContext::kWorldViewMtx, &worldView);
+  const MMatrix p = context.getMatrix(MFrameContext::kProjectionMtx, &projection);
+  const MMatrix wvp = context.getMatrix(MFrameContext::kWorldViewProjMtx, &worldViewProjection);
+  if (!worldView || !projection || !worldViewProjection) return;
+  const zovdraw::CullingOff cullingOff(context.getStateManager());
+
+  const MHWRender::DrawAPI api = renderer->drawAPI();
+  RawFootPrintDrawAgent& agent = *zovdraw::agentFor(api);
+  agent.worldView = wv;
+  agent.projection = p;
+  agent.worldViewProjection = wvp;
+  MVector first = MVector::xAxis;
+  MVector second = MVector::yAxis;
+  float size = kPreviewPointMarker;
+  if (api == MHWRender::kDirectX11) {
+    // Markers keep their size on screen: the camera's distance, undone by
+    // the world-view's scale.
+    double scale[3] = {1.0, 1.0, 1.0};
+    MTransformationMatrix(wv).getScale(scale, MSpace::kTransform);
+    const double halfScale = 0.5 * MVector(scale[0], scale[1], scale[2]).length();
+    size = halfScale > 0.0 ? static_cast<float>(g_markerSize / halfScale) : g_markerSize;
+    first = g_cameraUp;
+    second = g_cameraRight;
+  }
+  agent.beginDraw();
+  setPreviewColour(agent, 0.0f, 1.0f, 1.0f);
+  agent.drawPoints(data->previewPoints, first, second, size);
+  setPreviewColour(agent, 0.0f, 0.0f, 1.0f);
+  agent.drawPoints(data->existingSeeds, second, first, size);
+  agent.endDraw();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MDagModifier.h>
+#include <maya/MObject.h>
+#include <maya/MPxCommand.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+
+/// Most seeds a preview shows.
+constexpr unsigned int kMaxPreviewShards = 128;
+
+/// `zovShatterPreview` (`-dp`): puts the seeds that a shatter of the mesh
+/// with these settings would use into the `ShatterLocator` under its
+/// transform, with the settings, so that the locator shows them and makes
+/// them again when its centres move; an earlier shatter's seeds go with
+/// them. Without `-dp` it only checks its arguments. Not undoable; an
+/// object without a locator computes and changes nothing.
+class shatterLocatorCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+  /// Gives the reference the message attribute "zovRefObj" (once) and
+  /// connects it to the locator's `refObject`. Nothing for a null
+  /// reference; failures are written to the error stream.
+  void SetRefObject(const MObject& locator, const MObject& reference);
+
+ private:
+  std::unique_ptr<MArgDatabase> m_arguments;
+  std::unique_ptr<MDagModifier> m_modifier;
+};
