@@ -36,6 +36,8 @@
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
+#include "src/shatter/meshOpNode.h"
+#include "src/shatter/modifiers/jagginessCmd.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterLocatorCmd.h"
 #include "src/shatter/shatterLocatorManip.h"
@@ -104,6 +106,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      MPxNode::kLocatorNode, "drawdb/geometry/ShatterLocator", false},
     {"ShatterLocatorManip", &ShatterLocatorManip::id, ShatterLocatorManip::creator, MPxManipContainer::initialize,
      MPxNode::kManipContainer, nullptr, true},
+    {"zovMeshOpNode", &zovMeshOpNode::id, zovMeshOpNode::creator, zovMeshOpNode::initialize, MPxNode::kDependNode,
+     nullptr, true},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
@@ -155,6 +159,7 @@ const std::vector<CommandRow> kCommands = {
     {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
     {"queryZovFBody", queryZovFBodyCmd::creator, queryZovFBodyCmd::newSyntax, false},
     {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovJagginess", jagginessCmd::creator, jagginessCmd::newSyntax, false},
     {"zovShatterPreview", shatterLocatorCmd::creator, shatterLocatorCmd::newSyntax, false},
     {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };

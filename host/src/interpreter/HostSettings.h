@@ -52,6 +52,8 @@ struct HostSettings {
   /// The scene file's name ("file -rename", "file -open").
   std::string sceneName;
   ProgressWindowState progressWindow;
+  /// Whether edits record construction history ("constructionHistory -tgl").
+  bool constructionHistory = true;
 };
 
 /// The host's settings; owned by the host's composition root.
