@@ -23,12 +23,21 @@
 #include "src/draw/shatterLocatorDrawVport20.h"
 #include "src/draw/viewportResources.h"
 #include "src/draw/voronoiNodeDrawVport20.h"
+#include "src/fracture/clusterFractureNode.h"
+#include "src/fracture/fBodyDeleteCmd.h"
+#include "src/fracture/fBodyDetachCmd.h"
+#include "src/fracture/fBodyStressesCmd.h"
+#include "src/fracture/fBodyUpdateCmd.h"
 #include "src/fracture/fractureBodyCmd.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/queryZovFBodyCmd.h"
 #include "src/fracture/sceneStress.h"
+#include "src/fracture/zovClusterCmd.h"
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
+#include "src/shatter/meshOpNode.h"
+#include "src/shatter/modifiers/jagginessCmd.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterLocatorCmd.h"
 #include "src/shatter/shatterLocatorManip.h"
@@ -87,6 +96,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      MPxNode::kDependNode, nullptr, false},
     {"zovStressNode", &SceneStress::id, SceneStress::creator, SceneStress::initialize, MPxNode::kDependNode, nullptr,
      false},
+    {"ClusterZovNode", &clusterFractureNode::id, clusterFractureNode::creator, clusterFractureNode::initialize,
+     MPxNode::kDependNode, nullptr, false},
     {"zovCracker", &zovCrackerNode::id, zovCrackerNode::creator, zovCrackerNode::initialize, MPxNode::kLocatorNode,
      nullptr, false},
     {"zovVoronoiNode", &voronoiNode::id, voronoiNode::creator, voronoiNode::initialize, MPxNode::kLocatorNode,
@@ -95,6 +106,8 @@ const std::vector<NodeTypeRow> kNodeTypes = {
      MPxNode::kLocatorNode, "drawdb/geometry/ShatterLocator", false},
     {"ShatterLocatorManip", &ShatterLocatorManip::id, ShatterLocatorManip::creator, MPxManipContainer::initialize,
      MPxNode::kManipContainer, nullptr, true},
+    {"zovMeshOpNode", &zovMeshOpNode::id, zovMeshOpNode::creator, zovMeshOpNode::initialize, MPxNode::kDependNode,
+     nullptr, true},
 };
 
 /// Node types other than the solver, in the order they are deregistered.
@@ -134,12 +147,19 @@ const std::vector<CommandRow> kCommands = {
     {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
     {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
     {"zovFractureBody", FractureBodyCmd::creator, FractureBodyCmd::newSyntax, false},
+    {"deleteZovFBody", FBodyDeleteCmd::creator, FBodyDeleteCmd::newSyntax, false},
+    {"Detach_FBody", FBodyDetachCmd::creator, FBodyDetachCmd::newSyntax, false},
+    {"fBody_selStresses", FBodyStressesCmd::creator, FBodyStressesCmd::newSyntax, false},
+    {"zovCluster", zovClusterCmd::creator, zovClusterCmd::newSyntax, false},
     {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
+    {"update_Fbody", FBodyUpdateCmd::creator, FBodyUpdateCmd::newSyntax, false},
     {"zovShatter", shatterCmd::creator, shatterCmd::newSyntax, false},
     {"zovAdqShatter", adquireShatterCmd::creator, adquireShatterCmd::newSyntax, false},
     {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
     {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
+    {"queryZovFBody", queryZovFBodyCmd::creator, queryZovFBodyCmd::newSyntax, false},
     {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
+    {"zovJagginess", jagginessCmd::creator, jagginessCmd::newSyntax, false},
     {"zovShatterPreview", shatterLocatorCmd::creator, shatterLocatorCmd::newSyntax, false},
     {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
 };

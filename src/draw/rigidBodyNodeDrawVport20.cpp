@@ -7,6 +7,7 @@
 
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/overrideDrawing.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -143,7 +144,9 @@ MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& o
   data->piece = owner != nullptr;
   data->showStress = owner != nullptr && owner->displaysStress();
   data->fractureSelected = owner != nullptr && owner->isSelected();
-  data->hasCluster = data->clusterSelected = false;
+  const clusterFractureNode* cluster = owner != nullptr ? node.clusterNode() : nullptr;
+  data->hasCluster = cluster != nullptr;
+  data->clusterSelected = cluster != nullptr && cluster->isSelected();
   data->mesh = nullptr;
   if (data->showStress) {
     data->mesh = node.shapeMesh();

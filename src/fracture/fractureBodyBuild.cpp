@@ -13,6 +13,7 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
@@ -187,6 +188,7 @@ void FractureBodyNode::restorePieces(const MTime& time) {
     transform.setRestPosition(transform.transformation());
   }
   for (SceneStress* node : stressNodesLinked()) node->pullAttributes();
+  for (clusterFractureNode* cluster : clusterNodes()) cluster->storeInitialState(time);
   if (FractureBody* body = getFractureBody()) body->saveDynamics(kSaveAll);
   startStored = true;
 }

@@ -14,6 +14,7 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
 #include "src/hostEngineConversions.h"
@@ -400,6 +401,12 @@ std::vector<rigidBodyNode*> FractureBodyNode::pieceNodes() const {
   MPlugArray plugs;
   MPlug(thisMObject(), rigidBodies).connectedTo(plugs, false, true);
   return userNodesOf<rigidBodyNode>(plugs);
+}
+
+std::vector<clusterFractureNode*> FractureBodyNode::clusterNodes() const {
+  MPlugArray plugs;
+  MPlug(thisMObject(), clusters).connectedTo(plugs, false, true);
+  return userNodesOf<clusterFractureNode>(plugs);
 }
 
 std::vector<SceneStress*> FractureBodyNode::stressNodesLinked() const {

@@ -23,6 +23,7 @@
 class DynamicStress;
 class FractureBody;
 class SceneStress;
+class clusterFractureNode;
 class rigidBodyNode;
 
 /// The fracture body node (`zovFbodyNode`): a group of rigid bodies (the
@@ -72,6 +73,11 @@ class FractureBodyNode : public MPxNode {
   /// `stressThreshold` is keyed; false for any other mask.
   bool isAnimated(int mask) const;
   unsigned int numClusters() const;
+  /// The cluster nodes on `clusters`, in connection order.
+  std::vector<clusterFractureNode*> clusterNodes() const;
+  /// The rigid body nodes on `rigidBodies` (the pieces not in a cluster), in
+  /// connection order.
+  std::vector<rigidBodyNode*> pieceNodes() const;
   unsigned int numStresses() const;
   /// The joint node behind connection i of `stresses`; null out of range.
   SceneStress* stressNodeAt(unsigned int i) const;
@@ -149,6 +155,10 @@ class FractureBodyNode : public MPxNode {
   /// (or an undo brought back) from the pieces and joint nodes linked to it,
   /// and stores the start state at `time`.
   void buildFromScene(const MTime& time);
+  /// A joint for the joint node between the pieces its stored names give
+  /// (pieces of this node or of its clusters), numbered `index`; null, with
+  /// no joint made, when one is missing.
+  DynamicStress* rebuildJoint(SceneStress& node, std::uint32_t index);
   /// Node-added handler: a node brought back after its deletion gets its
   /// joint nodes and an engine fracture body again, rebuilt as after a scene
   /// is opened.
@@ -289,16 +299,11 @@ class FractureBodyNode : public MPxNode {
   /// The force strengths from the threshold, by the pieces' clusters and
   /// groups (the `ca_randomThreshold` rule).
   void applyClusterStrengths();
-  /// The rigid body nodes on `rigidBodies`, in connection order.
-  std::vector<rigidBodyNode*> pieceNodes() const;
   /// The joint nodes on `stresses`, in connection order.
   std::vector<SceneStress*> stressNodesLinked() const;
   MDGModifier& dgModifier();
   /// restMatrix from the fracture body's pose and its animated parent's.
   void computeRestMatrix();
-  /// A joint for the joint node at connection `i` between the pieces its
-  /// stored names give; null, with no joint made, when one is missing.
-  DynamicStress* rebuildJoint(SceneStress& node, unsigned int i);
 
   OwnedBody fractureBody;
   std::uint32_t numStressNodes = 0;

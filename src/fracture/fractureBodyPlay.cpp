@@ -13,6 +13,7 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
@@ -94,6 +95,7 @@ void FractureBodyNode::resetToStart() {
   MDagPath group;
   if (!pieces.empty() && pieceGroupPath(pieces.front()->thisMObject(), group))
     MFnTransform(group).resetFromRestPosition();
+  for (clusterFractureNode* cluster : clusterNodes()) cluster->applyInitialState();
   const int threshold = randomThreshold();
   if (threshold != randomThresholdSeen) {
     randomThresholdSeen = threshold;

@@ -14,6 +14,7 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
@@ -53,7 +54,7 @@ std::uint32_t rebuiltJointIndex(unsigned int i) { return i == 0 ? 1u : i == 1 ? 
 
 }  // namespace
 
-DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, unsigned int i) {
+DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, std::uint32_t index) {
   DynamicStress* joint = createJoint();
   if (joint == nullptr) return nullptr;
   float at[3];
@@ -62,7 +63,13 @@ DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, unsigned int i)
   const MString secondName = node.body2Name();
   PrivateHardBody* first = nullptr;
   PrivateHardBody* second = nullptr;
-  for (rigidBodyNode* piece : pieceNodes()) {
+  // A joint of a cluster may bind a piece of the cluster.
+  std::vector<rigidBodyNode*> pieces = pieceNodes();
+  for (clusterFractureNode* cluster : clusterNodes()) {
+    const std::vector<rigidBodyNode*> more = cluster->pieceNodes();
+    pieces.insert(pieces.end(), more.begin(), more.end());
+  }
+  for (rigidBodyNode* piece : pieces) {
     const MString name = MFnDependencyNode(piece->thisMObject()).name();
     auto* body = static_cast<PrivateHardBody*>(piece->engineBody(false));
     if (first == nullptr && name == firstName) first = body;
@@ -74,7 +81,7 @@ DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, unsigned int i)
     return nullptr;
   }
   joint->setName(node.nodeName().asChar());
-  joint->setIndex(rebuiltJointIndex(i));
+  joint->setIndex(index);
   joint->attach(Mgc::MgcVector3(at[0], at[1], at[2]), 1, second, first);
   node.setOwner(this);
   node.setJoint(joint);
@@ -112,10 +119,16 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   // their indices.
   std::vector<DynamicStress*> byConnection(links.length(), nullptr);
   for (unsigned int i = 0; i < links.length(); ++i) {
-    if (SceneStress* node = userNodeOf<SceneStress>(links[i])) byConnection[i] = rebuildJoint(*node, i);
+    if (SceneStress* node = userNodeOf<SceneStress>(links[i]))
+      byConnection[i] = rebuildJoint(*node, rebuiltJointIndex(i));
     progress.advanceTo(static_cast<int>((i + 1) * kFullProgress / links.length()));
   }
-  if (theWorld != nullptr && numClusters() > 0) updateClusters();
+  // The clusters' joints are numbered on after the node's own.
+  if (theWorld != nullptr && numClusters() > 0) {
+    unsigned int next = links.length();
+    for (clusterFractureNode* cluster : clusterNodes()) next = cluster->updateFromScene(next);
+    updateClusters();
+  }
   if (PrivateWorld* world = privateWorld()) {
     std::vector<DynamicStress*> byIndex = byConnection;
     if (byIndex.size() > 1) std::swap(byIndex[0], byIndex[1]);

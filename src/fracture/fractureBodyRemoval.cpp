@@ -14,24 +14,14 @@
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "engine/fracture/JointFlags.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {
-
-/// Type id of the cluster nodes (`ClusterZovNode`).
-const MTypeId kClusterNodeId(0x113A81);
-
-/// The plugs a named attribute of the node links to, as source and as
-/// destination; none when the node has no such attribute.
-MPlugArray clusterLinks(const MObject& node, const char* attribute) {
-  MPlugArray plugs;
-  const MPlug plug = MFnDependencyNode(node).findPlug(attribute, true);
-  if (!plug.isNull()) plug.connectedTo(plugs, true, true);
-  return plugs;
-}
 
 void setBreakByFrameBit(SceneStress& node, bool on) {
   DynamicStress* joint = node.getJoint();
@@ -47,6 +37,8 @@ void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
   // A joint node stands for a joint of this fracture body only: it goes too.
   // Their deletion is kept apart, so that they come back with the node
   // (onNodeAdded).
+  // The clusters' joint nodes first come back to the node.
+  fracture->dropClusterNode();
   MPlugArray linked;
   MPlug(node, stresses).connectedTo(linked, false, true);
   fracture->release();
@@ -67,6 +59,9 @@ void FractureBodyNode::release() {
     if (piece->fractureBodyNode() == this) piece->setFractureOwner(nullptr, false);
     piece->setParamsLocked(false);
   }
+  // Pieces no longer linked (those of a cluster already gone) must not keep
+  // naming this node either.
+  rigidBodyNode::forgetFractureOwner(this);
   if (fractureBody) {
     FractureBody* body = static_cast<FractureBody*>(fractureBody.release());
     deleteFractureBody(&body);
@@ -76,28 +71,32 @@ void FractureBodyNode::release() {
 
 void FractureBodyNode::dropClusterNode() {
   MDGModifier& dg = dgModifier();
-  MPlugArray plugs;
-  MPlug(thisMObject(), clusters).connectedTo(plugs, true, true);
-  const MPlug ownPieces(thisMObject(), rigidBodies);
-  const MPlug ownStresses(thisMObject(), stresses);
-  for (unsigned int i = 0; i < plugs.length(); ++i) {
-    const MObject cluster = plugs[i].node();
-    if (MFnDependencyNode(cluster).typeId() != kClusterNodeId) continue;
-    const MPlugArray pieces = clusterLinks(cluster, "rigidBodies");
-    for (unsigned int k = 0; k < pieces.length(); ++k) {
-      dg.disconnect(MFnDependencyNode(cluster).findPlug("rigidBodies", true), pieces[k]);
-      dg.connect(ownPieces, pieces[k]);
-    }
-    dg.doIt();
-    for (const char* list : {"instresses", "outstresses"}) {
-      const MPlugArray joints = clusterLinks(cluster, list);
-      for (unsigned int k = 0; k < joints.length(); ++k) {
-        dg.disconnect(MFnDependencyNode(cluster).findPlug(list, true), joints[k]);
-        dg.connect(ownStresses, joints[k]);
+  const MObject self = thisMObject();
+  for (clusterFractureNode* cluster : clusterNodes()) {
+    const MObject node = cluster->thisMObject();
+    cluster->pushStressParams();
+    {
+      // Unlocked while they change hands: the link of a locked node cannot
+      // be broken.
+      std::vector<std::unique_ptr<UnlockedPiece>> unlocked;
+      for (rigidBodyNode* piece : cluster->pieceNodes()) {
+        unlocked.push_back(std::make_unique<UnlockedPiece>(*piece));
+        dg.disconnect(MPlug(node, clusterFractureNode::rigidBodies),
+                      MPlug(piece->thisMObject(), rigidBodyNode::fracture));
+        dg.connect(MPlug(self, rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
       }
       dg.doIt();
     }
-    dg.deleteNode(cluster);
+    for (const MObject* list : {&clusterFractureNode::instresses, &clusterFractureNode::outstresses}) {
+      MPlugArray joints;
+      MPlug(node, *list).connectedTo(joints, false, true);
+      for (unsigned int k = 0; k < joints.length(); ++k) {
+        dg.disconnect(MPlug(node, *list), joints[k]);
+        dg.connect(MPlug(self, stresses), joints[k]);
+      }
+      dg.doIt();
+    }
+    dg.deleteNode(node);
     dg.doIt();
   }
 }
@@ -343,17 +342,11 @@ void FractureBodyNode::applyJointParams() {
 void FractureBodyNode::updateClusters() {
   FractureBody* body = getFractureBody();
   if (body == nullptr) return;
-  MPlugArray plugs;
-  MPlug(thisMObject(), clusters).connectedTo(plugs, true, true);
   bool lastBreaks = false;
-  unsigned int found = 0;
-  for (unsigned int i = 0; i < plugs.length(); ++i) {
-    const MObject cluster = plugs[i].node();
-    if (MFnDependencyNode(cluster).typeId() != kClusterNodeId) continue;
-    ++found;
-    const MPlug breaks = MFnDependencyNode(cluster).findPlug("breakByFrame", true);
-    lastBreaks = !breaks.isNull() && breaks.asBool();
+  const std::vector<clusterFractureNode*> linked = clusterNodes();
+  for (clusterFractureNode* cluster : linked) {
+    lastBreaks = cluster->isBreakable();
     if (lastBreaks) body->enableBreakByFrame();
   }
-  if (found == 0 || !lastBreaks) body->disableBreakByFrame();
+  if (linked.empty() || !lastBreaks) body->disableBreakByFrame();
 }

@@ -18,6 +18,7 @@
 
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
@@ -133,6 +134,7 @@ void FractureBodyNode::colorStresses(const MObject& piece, int) {
 void FractureBodyNode::refreshStressDisplay() {
   MGlobal::executeCommand("undoInfo -swf off", false, false);
   for (rigidBodyNode* piece : pieceNodes()) colorStresses(piece->thisMObject(), 0);
+  for (clusterFractureNode* cluster : clusterNodes()) cluster->setStressColors();
   MGlobal::executeCommandOnIdle("refresh -force;");
   MGlobal::executeCommand("undoInfo -swf on", false, false);
 }

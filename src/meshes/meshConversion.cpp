@@ -256,9 +256,11 @@ ZOV_DFmesh* mayaMeshToEngineMesh(MFnMesh& host, const MIntArray& perFaceValues, 
   return mesh.release();
 }
 
-ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray& perFaceValues,
-                                      MStringArray& uvSetNames, const MMatrix* matrix) {
-  MFnMesh host(meshPath);
+namespace {
+
+/// mayaMeshToEngineMeshWorld on a function set and a polygon iterator of one mesh.
+ZOV_DFmesh* convertMesh(MFnMesh& host, MItMeshPolygon& polygon, const MIntArray& perFaceValues,
+                        MStringArray& uvSetNames, const MMatrix* matrix) {
   const MSpace::Space space = matrix ? MSpace::kObject : MSpace::kWorld;
   MPointArray points;
   MFloatVectorArray normals;
@@ -281,7 +283,6 @@ ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray&
   if (host.numColorSets() > 0) colourCount = host.numColors();
   const bool colours = colourCount > 0;
 
-  MItMeshPolygon polygon(meshPath);
   const auto polygonNormal = [&]() {
     MVector normal;
     if (matrix) {
@@ -344,4 +345,20 @@ ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray&
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
+}
+
+}  // namespace
+
+ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray& perFaceValues,
+                                      MStringArray& uvSetNames, const MMatrix* matrix) {
+  MFnMesh host(meshPath);
+  MItMeshPolygon polygon(meshPath);
+  return convertMesh(host, polygon, perFaceValues, uvSetNames, matrix);
+}
+
+ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MObject& mesh, const MIntArray& perFaceValues, MStringArray& uvSetNames,
+                                      const MMatrix* matrix) {
+  MFnMesh host(mesh);
+  MItMeshPolygon polygon(mesh);
+  return convertMesh(host, polygon, perFaceValues, uvSetNames, matrix);
 }

@@ -42,3 +42,6 @@ ZOV_DFmesh* mayaMeshToEngineMesh(MFnMesh& mesh, const MIntArray& perFaceValues, 
 /// cut-face value of 1 sets kCutFaceFlag, exactly 2 kSecondCutFaceFlag.
 ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MDagPath& meshPath, const MIntArray& perFaceValues,
                                       MStringArray& uvSetNames, const MMatrix* matrix);
+/// The same for a mesh object (mesh data in its own space, say).
+ZOV_DFmesh* mayaMeshToEngineMeshWorld(const MObject& mesh, const MIntArray& perFaceValues, MStringArray& uvSetNames,
+                                      const MMatrix* matrix);

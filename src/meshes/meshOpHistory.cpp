@@ -26,7 +26,7 @@ MObject findMeshOpNode(const MObject& mesh) {
   if (mesh.isNull()) return MObject();
   MObject node = sourceNode(mesh, "inMesh");
   if (node.isNull()) return MObject();
-  if (node.apiType() == MFn::kPolyTweak) {
+  if (node.apiType() == MFn::kPolyNormalPerVertex) {
     node = sourceNode(node, "inputPolymesh");
     if (node.isNull()) return MObject();
     if (node.apiType() == MFn::kPolyMeshCopy) {

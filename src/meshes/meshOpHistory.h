@@ -3,7 +3,7 @@
 #include <maya/MObject.h>
 
 // Whether a mesh shape is fed by a mesh-operation node (`zovMeshOpNode`):
-// the walk goes upstream from the mesh's "inMesh" through a vertex-tweak
+// the walk goes upstream from the mesh's "inMesh" through a per-vertex normal
 // node and the mesh copy behind it, then through any run of component-group
 // nodes, and stops at the first node of any other kind.
 

@@ -10,7 +10,11 @@
 #include <maya/MGlobal.h>
 #include <maya/MViewport2Renderer.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "src/bodySetup.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/meshes/engineMeshOutput.h"
@@ -92,11 +96,32 @@ constexpr AttributeFlags kHiddenStoredSetting = kHiddenSetting.storable(true);
 
 }  // namespace
 
-rigidBodyNode::rigidBodyNode() {
-  for (int k = 0; k < 6; ++k) channelKeys[k].channel = kTransformChannels[k];
+namespace {
+
+/// Every rigid body node alive, so that a fracture body node that goes can
+/// clear itself from the pieces that name it, linked or not.
+std::vector<rigidBodyNode*>& liveBodies() {
+  static std::vector<rigidBodyNode*> nodes;
+  return nodes;
 }
 
-rigidBodyNode::~rigidBodyNode() { dropBody(); }
+}  // namespace
+
+rigidBodyNode::rigidBodyNode() {
+  for (int k = 0; k < 6; ++k) channelKeys[k].channel = kTransformChannels[k];
+  liveBodies().push_back(this);
+}
+
+rigidBodyNode::~rigidBodyNode() {
+  auto& nodes = liveBodies();
+  nodes.erase(std::remove(nodes.begin(), nodes.end(), this), nodes.end());
+  dropBody();
+}
+
+void rigidBodyNode::forgetFractureOwner(const FractureBodyNode* gone) {
+  for (rigidBodyNode* node : liveBodies())
+    if (node->fractureOwner == gone) node->setFractureOwner(nullptr, false);
+}
 
 void* rigidBodyNode::creator() { return new rigidBodyNode; }
 
@@ -389,6 +414,10 @@ void rigidBodyNode::dropBody() {
 
 bool rigidBodyNode::isPieceAnimated() const {
   return fractureOwner != nullptr && fractureOwner->hasAnimatedParentNode();
+}
+
+clusterFractureNode* rigidBodyNode::clusterNode() const {
+  return userNodeOf<clusterFractureNode>(sourceNodeOf(MPlug(thisMObject(), fracture)));
 }
 
 void rigidBodyNode::setFractureOwner(FractureBodyNode* owner, bool first) {

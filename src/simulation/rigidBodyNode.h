@@ -28,6 +28,7 @@
 #include "src/simulation/ownedBody.h"
 
 class FractureBodyNode;
+class clusterFractureNode;
 class rigidBodyNode;
 class zovSolverNode;
 
@@ -108,6 +109,9 @@ class rigidBodyNode : public MPxLocatorNode {
   void deactivateBody();
   /// Gives the body the shape's current mesh, keeping its settings.
   void rebuildBody();
+  /// The body's mass from the volume of its mesh as it stands, kept as its
+  /// initial mass too.
+  void updateMassProperties();
   /// The collision shape node feeding the node: through `inCollisionType`,
   /// else through `animated`. False, leaving `shape` alone, without one.
   bool collisionShapeNode(MObject& shape) const;
@@ -177,6 +181,11 @@ class rigidBodyNode : public MPxLocatorNode {
   /// The fracture body node of which the body is a piece; null for a free
   /// body.
   FractureBodyNode* fractureBodyNode() const { return fractureOwner; }
+  /// Every node whose fracture body node is `gone` becomes a free body: the
+  /// fracture body node is going, linked to its pieces or not.
+  static void forgetFractureOwner(const FractureBodyNode* gone);
+  /// The cluster node feeding `fracture`; null when the node is in none.
+  clusterFractureNode* clusterNode() const;
   /// Makes the node a piece of `owner` (null: a free body again); the first
   /// piece of a fracture body is marked.
   void setFractureOwner(FractureBodyNode* owner, bool firstPiece);

@@ -10,6 +10,7 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
+#include "geometry/MassProperties.h"
 #include "math/MgcMatrix3.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
@@ -349,6 +350,15 @@ void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
   store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
   store(centreInTransform, transformPoint(toHost(c), W.inverse()));
   resetToStart(MAnimControl::minTime());
+}
+
+void rigidBodyNode::updateMassProperties() {
+  if (!body) return;
+  const ZOVmesh* mesh = body->getWorldMesh();
+  if (mesh == nullptr) return;
+  Mgc::MgcVector3 centre;
+  body->setMass(static_cast<float>(ComputeMassProperties(*mesh, centre)));
+  body->saveDynamics(kSaveMass);
 }
 
 void rigidBodyNode::rebuildBody() {

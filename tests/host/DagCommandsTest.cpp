@@ -4,6 +4,7 @@
 
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
+#include <maya/MPointArray.h>
 #include <maya/MQuaternion.h>
 
 #include <unistd.h>
@@ -210,6 +211,77 @@ TEST_F(DagCommands, ASavedSceneKeepsTransformsMeshesAndInstances) {
   // The creation nodes still drive their meshes.
   run("setAttr polyCube1.subdivisionsWidth 1");
   EXPECT_EQ(MFnMesh(path("box")).numPolygons(), 6);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DagCommands, MakeIdentityHandsAGroupsTransformationDownAndNothingMovesInTheWorld) {
+  run("polyCube -n box");
+  run("group -n inner box");
+  run("polyCube -n loose");
+  // A mesh of its own, without construction history, right under the group.
+  run("disconnectAttr polyCube2.output looseShape.inMesh");
+  run("parent -s -r looseShape inner");
+  run("group -n outer inner");
+  run("xform -t 1 2 3 -ro 10 20 30 -s 1 2 3 outer");
+  run("xform -t 0 1 0 -ro 0 0 45 inner");
+  run("xform -piv 0.5 0.5 0.5 inner");
+  const MMatrix boxBefore = path("box").inclusiveMatrix();
+  const MMatrix innerBefore = path("inner").inclusiveMatrix();
+  MPointArray objectBefore;
+  MFnMesh(path("looseShape")).getPoints(objectBefore, MSpace::kObject);
+  MPointArray worldBefore;
+  MFnMesh(path("looseShape")).getPoints(worldBefore, MSpace::kWorld);
+
+  dagtest::runUndoable("makeIdentity -apply true inner");
+  expectNumbers(rowMajor(path("inner").inclusiveMatrix()), rowMajor(path("outer").inclusiveMatrix()), 1e-12,
+                "inner is its parent's frame");
+  expectNumbers(runNumbers("xform -q -m inner"), rowMajor(MMatrix()), 1e-12, "inner's own matrix");
+  expectNumbers(rowMajor(path("box").inclusiveMatrix()), rowMajor(boxBefore), 1e-12, "child transform");
+  MPointArray worldAfter;
+  MFnMesh(path("looseShape")).getPoints(worldAfter, MSpace::kWorld);
+  ASSERT_EQ(worldAfter.length(), worldBefore.length());
+  for (unsigned int i = 0; i < worldAfter.length(); ++i)
+    EXPECT_NEAR(worldAfter[i].distanceTo(worldBefore[i]), 0.0, 1e-6) << i;
+  // The pivot stays where it stood in the world.
+  expectNumbers(runNumbers("xform -q -ws -piv inner"),
+                {0.5 * innerBefore[0][0] + 0.5 * innerBefore[1][0] + 0.5 * innerBefore[2][0] + innerBefore[3][0],
+                 0.5 * innerBefore[0][1] + 0.5 * innerBefore[1][1] + 0.5 * innerBefore[2][1] + innerBefore[3][1],
+                 0.5 * innerBefore[0][2] + 0.5 * innerBefore[1][2] + 0.5 * innerBefore[2][2] + innerBefore[3][2],
+                 0.5 * innerBefore[0][0] + 0.5 * innerBefore[1][0] + 0.5 * innerBefore[2][0] + innerBefore[3][0],
+                 0.5 * innerBefore[0][1] + 0.5 * innerBefore[1][1] + 0.5 * innerBefore[2][1] + innerBefore[3][1],
+                 0.5 * innerBefore[0][2] + 0.5 * innerBefore[1][2] + 0.5 * innerBefore[2][2] + innerBefore[3][2]},
+                1e-9, "pivots");
+
+  dagtest::runUndoable("undo");
+  expectNumbers(rowMajor(path("inner").inclusiveMatrix()), rowMajor(innerBefore), 1e-12, "undone");
+  MPointArray objectUndone;
+  MFnMesh(path("looseShape")).getPoints(objectUndone, MSpace::kObject);
+  ASSERT_EQ(objectUndone.length(), objectBefore.length());
+  for (unsigned int i = 0; i < objectUndone.length(); ++i) EXPECT_EQ(objectUndone[i], objectBefore[i]) << i;
+  expectNumbers(rowMajor(path("box").inclusiveMatrix()), rowMajor(boxBefore), 1e-12, "child undone");
+}
+
+TEST_F(DagCommands, MakeIdentityRefusesAMeshWithHistoryAndOnlyApplies) {
+  run("polyCube -n box");
+  run("xform -t 1 2 3 box");
+  const struct {
+    const char* line;
+    const char* error;
+  } refusals[] = {
+      {"makeIdentity -apply true box", "makeIdentity: the mesh 'boxShape' has construction history"},
+      {"makeIdentity -apply false box", "makeIdentity: this host only applies a transformation (-apply true)"},
+      {"makeIdentity box", "makeIdentity: this host only applies a transformation (-apply true)"},
+      {"makeIdentity -apply true boxShape", "makeIdentity: 'boxShape' is not a transform"},
+  };
+  for (const auto& refusal : refusals) {
+    zovhost::testing::clearLogs();
+    EXPECT_TRUE(dagtest::lineFails(refusal.line)) << refusal.line;
+    EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, refusal.error)) << refusal.line;
+    expectNumbers(runNumbers("xform -q -t box"), {1, 2, 3}, 0.0, refusal.line);
+  }
 }
 
 }  // namespace

@@ -93,9 +93,12 @@ TEST_F(MeshDataEdges, SetsTakeWholeMeshesTransformsAndFaceRangesAndLetThemGo) {
   EXPECT_EQ(run("sets -q glass"), (std::vector<std::string>{"boxShape"}));
   run("sets -e -rm glass boxShape");
   EXPECT_TRUE(run("sets -q glass").empty());
-  for (const char* bad :
-       {"sets -e glass box", "sets -e -fe glass -in glass box", "sets -fe glass box", "sets -q", "sets -q time1",
-        "sets -e -fe glass box.f[9]", "sets -e -fe glass box.f[a]", "sets -e -fe glass nothing"})
+  // The membership flags work without -e too.
+  run("sets -fe glass box.f[1]");
+  run("sets -rm glass box.f[1]");
+  EXPECT_TRUE(run("sets -q glass").empty());
+  for (const char* bad : {"sets -e glass box", "sets -e -fe glass -in glass box", "sets -q", "sets -q time1",
+                          "sets -e -fe glass box.f[9]", "sets -e -fe glass box.f[a]", "sets -e -fe glass nothing"})
     EXPECT_TRUE(lineFails(bad)) << bad;
 }
 

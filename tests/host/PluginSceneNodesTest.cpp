@@ -65,7 +65,8 @@ TEST_F(SceneNodes, HistoryNodesHandTheMeshOnAndAnswerTheirTypes) {
   } kinds[] = {{"groupParts", 355, "inputGeometry", "outputGeometry"},
                {"polyModifier", 429, "inputPolymesh", "output"},
                {"polyMeshCopy", 753, "inMesh", "outMesh"},
-               {"polyTweak", 754, "inputPolymesh", "output"}};
+               {"polyNormalPerVertex", 754, "inputPolymesh", "output"},
+               {"polyTweak", static_cast<int>(MFn::kPolyTweak), "inputPolymesh", "output"}};
   run("polyCube -n source");
   std::string upstream = "sourceShape.outMesh";
   std::vector<std::string> names;

@@ -153,3 +153,30 @@ TEST_F(SceneQueries, AMeshCacheFeedsAShapeThroughInMesh) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SceneQueries, PolyOptionsKeepsTheSelectedMeshesGeometryDisplayAndShowWindowIsOnlyRecorded) {
+  run("polyCube -n a; polyCube -n b");
+  // A mesh shows its geometry until told otherwise.
+  run("select b");
+  EXPECT_EQ(run("polyOptions -q -dg"), std::vector<std::string>{"1"});
+  run("select a bShape");
+  run("polyOptions -dg false");
+  for (const char* mesh : {"a", "b", "bShape"}) {
+    run(std::string("select ") + mesh);
+    EXPECT_EQ(run("polyOptions -q -dg"), std::vector<std::string>{"0"}) << mesh;
+  }
+  run("select a; polyOptions -displayGeometry true");
+  EXPECT_EQ(run("polyOptions -q -dg"), std::vector<std::string>{"1"});
+  EXPECT_TRUE(dagtest::lineFails("polyOptions -dg maybe"));
+  run("select -clear");
+  EXPECT_TRUE(dagtest::lineFails("polyOptions -q -dg"));
+
+  run("global string $window = \"someWindow\"; showWindow $window");
+  const auto commands = zovhost::testing::commands();
+  ASSERT_FALSE(commands.empty());
+  EXPECT_TRUE(commands.back().succeeded);
+}
+
+}  // namespace

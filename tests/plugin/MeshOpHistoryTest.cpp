@@ -13,8 +13,7 @@
 
 namespace {
 
-/// A node that hands a mesh on, registered under a type id of the test's
-/// choosing: the mesh-operation node's, or another plug-in's.
+/// A node of another plug-in that hands a mesh on.
 template <int Tag>
 class PassMeshNode : public MPxNode {
  public:
@@ -50,15 +49,13 @@ class MeshOpHistory : public CommandTest {
     CommandTest::SetUp();
     MFnPlugin plugin(zovhost::testing::pluginObject());
     ASSERT_TRUE(
-        plugin.registerNode("zovMeshOpNode", MTypeId(0x113A83), PassMeshNode<0>::creator, PassMeshNode<0>::initialize));
-    ASSERT_TRUE(
         plugin.registerNode("otherMeshOp", MTypeId(0x7E57), PassMeshNode<1>::creator, PassMeshNode<1>::initialize));
   }
 
   /// The input and output plug names of each kind of node in the chains.
   static std::pair<std::string, std::string> plugsOf(const std::string& type) {
     if (type == "groupParts") return {"inputGeometry", "outputGeometry"};
-    if (type == "polyTweak" || type == "polyModifier") return {"inputPolymesh", "output"};
+    if (type == "polyNormalPerVertex" || type == "polyModifier") return {"inputPolymesh", "output"};
     return {"inMesh", "outMesh"};
   }
 
@@ -94,9 +91,9 @@ TEST_F(MeshOpHistory, TheWalkFindsTheOperationNodeOnlyThroughTheNodesItKnows) {
       {"operation node alone", {"zovMeshOpNode"}, true},
       {"component groups in a row", {"zovMeshOpNode", "groupParts", "groupParts"}, true},
       {"a group with nothing fed in", {"zovMeshOpNode", "-", "groupParts"}, false},
-      {"tweak, copy, group", {"zovMeshOpNode", "groupParts", "polyMeshCopy", "polyTweak"}, true},
-      {"tweak straight on the operation", {"zovMeshOpNode", "polyTweak"}, true},
-      {"a copy fed by no group", {"zovMeshOpNode", "polyMeshCopy", "polyTweak"}, false},
+      {"normals, copy, group", {"zovMeshOpNode", "groupParts", "polyMeshCopy", "polyNormalPerVertex"}, true},
+      {"normals straight on the operation", {"zovMeshOpNode", "polyNormalPerVertex"}, true},
+      {"a copy fed by no group", {"zovMeshOpNode", "polyMeshCopy", "polyNormalPerVertex"}, false},
       {"another plug-in's node", {"otherMeshOp"}, false},
       {"another plug-in's node in between", {"zovMeshOpNode", "otherMeshOp"}, false},
       {"a polygon edit in between", {"zovMeshOpNode", "polyModifier"}, false},

@@ -102,9 +102,10 @@ TEST_F(PluginEntry, CommandsAndTheToolAreRegisteredInTheModulesOrder) {
     ASSERT_NE(found, order.end()) << name << " out of order or unknown";
     place = static_cast<size_t>(found - order.begin()) + 1;
   }
-  for (const char* name :
-       {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "dComputeRotDist", "zovShatter",
-        "zovAdqShatter", "deleteUserNode", "queryZovBody", "zovConnectForceFields", "zovShatterPreview", "zovCracker"})
+  for (const char* name : {"zovSolver", "new_ZOVBody", "ManageZovListCmd", "selectZovContext", "zovFractureBody",
+                           "deleteZovFBody", "Detach_FBody", "fBody_selStresses", "zovCluster", "dComputeRotDist",
+                           "update_Fbody", "zovShatter", "zovAdqShatter", "deleteUserNode", "queryZovBody",
+                           "queryZovFBody", "zovConnectForceFields", "zovShatterPreview", "zovCracker"})
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
   // The tool's command makes tools.
   EXPECT_TRUE(runs("selectZovContext"));

@@ -34,8 +34,9 @@ class MFn {
     kPolyModifierNode = 429,
     /// Hands a mesh on from "inMesh" to "outMesh" at the head of a mesh's history.
     kPolyMeshCopy = 753,
-    /// Moves vertices of the mesh on "inputPolymesh", giving it on "output".
-    kPolyTweak = 754,
+    /// Gives the mesh on "inputPolymesh" its per-vertex normals, on "output":
+    /// what a vertex-normal edit puts into the history of a mesh that has one.
+    kPolyNormalPerVertex = 754,
     kPluginDependNode = 455,
     kPluginLocatorNode = 456,
     kTime = 516,
@@ -65,6 +66,7 @@ class MFn {
     kStringData,
     kMatrixData,
     kMeshData,
+    kComponentListData,
     // Other host objects.
     kPlugin = 2200,
     // The nodes that build the primitive meshes ("polyCube", ...).
@@ -90,10 +92,16 @@ class MFn {
     // Mesh components other than polygons.
     kMeshVertComponent = 2600,
     kMeshEdgeComponent,
+    kComponent,
+    kSingleIndexedComponent,
     // The host's own dynamics.
     kRigidBody = 2700,
     // Manipulators.
     kManipulator3D = 2800,
-    kFreePointTriadManip
+    kFreePointTriadManip,
+    // Mesh history edits.
+    /// Moves vertices of the mesh on "inputPolymesh" by its "tweak" elements,
+    /// giving it on "output".
+    kPolyTweak = 2900
   };
 };

@@ -34,6 +34,12 @@ class MFnDagNode : public MFnDependencyNode {
   MObject create(const MString& typeName, const MString& name, const MObject& parent = MObject::kNullObj,
                  MStatus* status = nullptr);
 
+  /// A copy of the node with its values (an input fed by a connection takes
+  /// the value it has now, without the connection): a shape's under a new
+  /// transform, which is returned; a transform's with copies of its shapes,
+  /// under the world. Instances are not made here.
+  MObject duplicate(bool instance = false, bool instanceLeaf = false, MStatus* status = nullptr) const;
+
   unsigned int parentCount(MStatus* status = nullptr) const;
   /// A parent by index (null for the world).
   MObject parent(unsigned int index, MStatus* status = nullptr) const;

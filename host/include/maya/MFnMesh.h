@@ -87,6 +87,13 @@ class MFnMesh : public MFnDagNode {
   MStatus setFaceVertexNormals(const MVectorArray& normals, const MIntArray& faceList, const MIntArray& vertexList,
                                MSpace::Space space = MSpace::kObject);
   MStatus setFaceVertexNormal(const MVector& normal, int faceId, int vertexId, MSpace::Space space = MSpace::kObject);
+  /// Gives every face-vertex of each listed vertex that vertex's normal. A
+  /// mesh node fed by a history gets them through a "polyNormalPerVertex"
+  /// node put (or found) right above it.
+  MStatus setVertexNormals(const MVectorArray& normals, const MIntArray& vertexList,
+                           MSpace::Space space = MSpace::kObject);
+  /// The listed (face, vertex) pairs take their polygon's normal again.
+  MStatus unlockFaceVertexNormals(const MIntArray& faceList, const MIntArray& vertexList);
 
   /// The host's triangulation: per polygon its triangle count, and the
   /// triangles' vertex indices in turn.
@@ -114,6 +121,9 @@ class MFnMesh : public MFnDagNode {
   MStatus getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString* uvSet = nullptr) const;
   /// Replaces the set's UVs; ids that no longer reach a UV are unassigned.
   MStatus setUVs(const MFloatArray& uArray, const MFloatArray& vArray, const MString* uvSet = nullptr);
+  /// Sets the listed UVs (ids below the set's count) and leaves the others.
+  MStatus setSomeUVs(const MIntArray& uvIds, const MFloatArray& uArray, const MFloatArray& vArray,
+                     const MString* uvSet = nullptr);
   /// Drops the set's UVs and every assignment.
   MStatus clearUVs(const MString* uvSet = nullptr);
   /// Assigns UV ids polygon by polygon: uvCounts holds, per polygon, 0 or its
@@ -163,6 +173,11 @@ class MFnMesh : public MFnDagNode {
   /// Only polygon components (MFn::kMeshPolygonComponent) hold blind data here.
   MStatus getIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName, int& data) const;
   MStatus setIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName, int data);
+  /// One value on every listed component, or one value each; in one edit.
+  MStatus setIntBlindData(const MIntArray& compIds, MFn::Type compType, int blindDataId, const MString& attrName,
+                          int data);
+  MStatus setIntBlindData(const MIntArray& compIds, MFn::Type compType, int blindDataId, const MString& attrName,
+                          const MIntArray& data);
 
   // --- Shading -----------------------------------------------------------
   /// The shading groups the mesh's polygons are in, and per polygon the

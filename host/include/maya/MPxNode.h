@@ -64,6 +64,10 @@ class MPxNode {
   /// node type being initialized.
   static MStatus attributeAffects(const MObject& whenChanges, const MObject& isAffected);
 
+  /// Every node's "nodeState" ("nds"): 0 normal, 1 has no effect, 2 blocking.
+  /// The host stores it; a node's compute decides what it means.
+  static MObject state;
+
   // Host side: the node record this object belongs to.
   void attachToNode(zovhost::NodeImpl* node) { m_node = node; }
   zovhost::NodeImpl* nodeImpl() const { return m_node; }

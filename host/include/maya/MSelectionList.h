@@ -23,11 +23,13 @@ class MSelectionList {
   unsigned int length(MStatus* status = nullptr) const;
   /// Appends a node; with mergeWithExisting a node already listed is not added again.
   MStatus add(const MObject& node, bool mergeWithExisting = false);
-  /// Appends the node ("name", or a DAG path name such as "group1|pCube1")
-  /// or plug ("name.attribute") with that name; fails when nothing has it.
+  /// Appends the node ("name", or a DAG path name such as "group1|pCube1"),
+  /// plug ("name.attribute") or mesh components ("mesh.f[3]", "mesh.e[0:2]",
+  /// "mesh.vtx[5]"; a transform's name means its mesh) with that name; fails
+  /// when nothing has it.
   MStatus add(const MString& matchString, bool searchChildNamespacesToo = false);
   MStatus add(const MPlug& plug, bool mergeWithExisting = false);
-  /// Appends a DAG path (components are not kept: component must be null).
+  /// Appends a DAG path, with a component of it or none.
   MStatus add(const MDagPath& path, const MObject& component = MObject::kNullObj, bool mergeWithExisting = false);
   /// Merges another list: adds its items, toggles them, or removes them.
   MStatus merge(const MSelectionList& other, MergeStrategy strategy = kMergeNormal);
@@ -36,7 +38,8 @@ class MSelectionList {
   MStatus getDependNode(unsigned int index, MObject& node) const;
   MStatus getPlug(unsigned int index, MPlug& plug) const;
   /// The path of a DAG node item (the node's first path when none was
-  /// named); fails for other items. component is set to null.
+  /// named) and its component (null for the whole node); fails for other
+  /// items.
   MStatus getDagPath(unsigned int index, MDagPath& path, MObject& component) const;
   MStatus getDagPath(unsigned int index, MDagPath& path) const;
   bool hasItem(const MObject& node, MStatus* status = nullptr) const;
@@ -52,6 +55,7 @@ class MSelectionList {
     MObject node;
     MPlug plug;
     MDagPath path;
+    MObject component;
   };
   static bool sameItem(const Item& a, const Item& b);
   static MString itemName(const Item& item);

@@ -72,7 +72,10 @@ MStatus MItSelectionList::getDagPath(MDagPath& path) const {
 
 MStatus MItSelectionList::getDagPath(MDagPath& path, MObject& component) const {
   component = MObject();
-  return getDagPath(path);
+  const MStatus status = getDagPath(path);
+  MDagPath listed;
+  if (status) m_list.getDagPath(m_index, listed, component);
+  return status;
 }
 
 MStatus MItSelectionList::getPlug(MPlug& plug) const {

@@ -1,6 +1,7 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
+#include "core/DataObjects.h"
 #include "dag/DagNode.h"
 #include "dg/Graph.h"
 #include "mathtypes/StatusOut.h"
@@ -9,6 +10,57 @@
 
 using zovhost::sceneGraph;
 using zovhost::setStatus;
+
+namespace {
+
+struct ComponentName {
+  const char* prefix;
+  MFn::Type kind;
+};
+const ComponentName kComponentNames[] = {
+    {"f", MFn::kMeshPolygonComponent}, {"e", MFn::kMeshEdgeComponent}, {"vtx", MFn::kMeshVertComponent}};
+
+/// The component that "f[3]", "e[0:2]" and the like name; null otherwise.
+MObject parseComponent(const std::string& text) {
+  const size_t open = text.find('[');
+  if (open == std::string::npos || text.back() != ']') return MObject();
+  const std::string prefix = text.substr(0, open);
+  const std::string range = text.substr(open + 1, text.size() - open - 2);
+  for (const ComponentName& name : kComponentNames) {
+    if (prefix != name.prefix) continue;
+    const size_t colon = range.find(':');
+    try {
+      size_t used = 0;
+      const int first = std::stoi(range.substr(0, colon), &used);
+      if (used != range.substr(0, colon).size()) return MObject();
+      int last = first;
+      if (colon != std::string::npos) {
+        last = std::stoi(range.substr(colon + 1), &used);
+        if (used != range.size() - colon - 1) return MObject();
+      }
+      if (first < 0 || last < first) return MObject();
+      auto component = std::make_shared<zovhost::ComponentObject>(name.kind);
+      for (int i = first; i <= last; ++i) component->elements.push_back(i);
+      return MObject(component);
+    } catch (const std::exception&) {
+      return MObject();
+    }
+  }
+  return MObject();
+}
+
+std::string componentText(const MObject& component) {
+  const auto c = std::dynamic_pointer_cast<zovhost::ComponentObject>(component.object());
+  if (!c) return std::string();
+  std::string prefix;
+  for (const ComponentName& name : kComponentNames)
+    if (name.kind == c->kind) prefix = name.prefix;
+  std::string text;
+  for (int element : c->elements) text += (text.empty() ? "" : " ") + prefix + "[" + std::to_string(element) + "]";
+  return text;
+}
+
+}  // namespace
 
 MStatus MSelectionList::clear() {
   m_items.clear();
@@ -28,7 +80,7 @@ unsigned int MSelectionList::length(MStatus* status) const {
 MStatus MSelectionList::add(const MObject& node, bool mergeWithExisting) {
   if (!zovhost::nodeOf(node)) return MS::kInvalidParameter;
   if (mergeWithExisting && hasItem(node)) return MS::kSuccess;
-  m_items.push_back({node, MPlug(), MDagPath()});
+  m_items.push_back({node, MPlug(), MDagPath(), MObject()});
   return MS::kSuccess;
 }
 
@@ -39,18 +91,29 @@ MStatus MSelectionList::add(const MString& matchString, bool) {
   const auto node = sceneGraph().find(nodeName);
   if (!node) return MS::kInvalidParameter;
   if (dot == std::string::npos) {
-    m_items.push_back({MObject(node), MPlug(), node->isDag() ? zovhost::dagPathNamed(nodeName) : MDagPath()});
+    m_items.push_back(
+        {MObject(node), MPlug(), node->isDag() ? zovhost::dagPathNamed(nodeName) : MDagPath(), MObject()});
+    return MS::kSuccess;
+  }
+  const MObject component = parseComponent(text.substr(dot + 1));
+  if (!component.isNull()) {
+    MDagPath path = node->isDag() ? zovhost::dagPathNamed(nodeName) : MDagPath();
+    if (path.isValid() && !path.hasFn(MFn::kMesh)) path.extendToShape();
+    if (!path.isValid() || !path.hasFn(MFn::kMesh)) return MS::kInvalidParameter;
+    m_items.push_back({path.node(), MPlug(), path, component});
     return MS::kSuccess;
   }
   const auto attribute = node->findAttribute(text.substr(dot + 1));
   if (!attribute) return MS::kInvalidParameter;
-  m_items.push_back({MObject(node), MPlug(node, attribute, {}), MDagPath()});
+  m_items.push_back({MObject(node), MPlug(node, attribute, {}), MDagPath(), MObject()});
   return MS::kSuccess;
 }
 
 MStatus MSelectionList::add(const MDagPath& path, const MObject& component, bool mergeWithExisting) {
-  if (!path.last() || !component.isNull()) return MS::kInvalidParameter;
-  const Item item{path.node(), MPlug(), path};
+  if (!path.last()) return MS::kInvalidParameter;
+  if (!component.isNull() && !std::dynamic_pointer_cast<zovhost::ComponentObject>(component.object()))
+    return MS::kInvalidParameter;
+  const Item item{path.node(), MPlug(), path, component};
   if (mergeWithExisting)
     for (const Item& existing : m_items)
       if (sameItem(existing, item)) return MS::kSuccess;
@@ -59,7 +122,8 @@ MStatus MSelectionList::add(const MDagPath& path, const MObject& component, bool
 }
 
 bool MSelectionList::sameItem(const Item& a, const Item& b) {
-  return a.node == b.node && a.plug == b.plug && (a.path == b.path || !a.path.isValid() || !b.path.isValid());
+  return a.node == b.node && a.plug == b.plug && a.component == b.component &&
+         (a.path == b.path || !a.path.isValid() || !b.path.isValid());
 }
 
 MStatus MSelectionList::add(const MPlug& plug, bool mergeWithExisting) {
@@ -67,7 +131,7 @@ MStatus MSelectionList::add(const MPlug& plug, bool mergeWithExisting) {
   if (mergeWithExisting)
     for (const Item& item : m_items)
       if (item.plug == plug) return MS::kSuccess;
-  m_items.push_back({plug.node(), plug, MDagPath()});
+  m_items.push_back({plug.node(), plug, MDagPath(), MObject()});
   return MS::kSuccess;
 }
 
@@ -113,7 +177,9 @@ MStatus MSelectionList::getPlug(unsigned int index, MPlug& plug) const {
 
 MStatus MSelectionList::getDagPath(unsigned int index, MDagPath& path, MObject& component) const {
   component = MObject();
-  return getDagPath(index, path);
+  const MStatus status = getDagPath(index, path);
+  if (status) component = m_items[index].component;
+  return status;
 }
 
 MStatus MSelectionList::getDagPath(unsigned int index, MDagPath& path) const {
@@ -135,6 +201,8 @@ bool MSelectionList::hasItem(const MObject& node, MStatus* status) const {
 
 MString MSelectionList::itemName(const Item& item) {
   if (!item.plug.isNull()) return item.plug.name();
+  if (item.path.isValid() && !item.component.isNull())
+    return item.path.partialPathName() + "." + componentText(item.component).c_str();
   if (item.path.isValid()) return item.path.partialPathName();
   const auto node = zovhost::nodeOf(item.node);
   return node ? MString(node->name) : MString();

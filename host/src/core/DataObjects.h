@@ -2,6 +2,7 @@
 
 #include <maya/MFnNumericData.h>
 #include <maya/MMatrix.h>
+#include <maya/MObject.h>
 #include <maya/MString.h>
 
 #include "core/Object.h"
@@ -48,5 +49,28 @@ class NumericData : public Object {
 /// kInvalid and kLast), and the kind of each component.
 unsigned int numericComponentCount(MFnNumericData::Type kind);
 MFnNumericData::Type numericComponentKind(MFnNumericData::Type kind);
+
+/// A component: a kind (a mesh's faces, edges or vertices) and the indices
+/// of its elements.
+class ComponentObject : public Object {
+ public:
+  explicit ComponentObject(MFn::Type kind) : kind(kind) {}
+  MFn::Type apiType() const override { return kind; }
+  bool hasFn(MFn::Type type) const override {
+    return type == kind || type == MFn::kComponent || type == MFn::kSingleIndexedComponent || type == MFn::kBase;
+  }
+  MFn::Type kind;
+  std::vector<int> elements;
+};
+
+/// A list of components, the value of component-list attributes.
+class ComponentListObject : public Object {
+ public:
+  MFn::Type apiType() const override { return MFn::kComponentListData; }
+  bool hasFn(MFn::Type type) const override {
+    return type == MFn::kComponentListData || type == MFn::kData || type == MFn::kBase;
+  }
+  std::vector<MObject> components;
+};
 
 }  // namespace zovhost

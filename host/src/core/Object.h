@@ -3,6 +3,7 @@
 #include <maya/MFn.h>
 
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 namespace zovhost {
@@ -16,6 +17,9 @@ class Object {
   virtual MFn::Type apiType() const = 0;
   /// True when function sets of the given type apply (the own type or a base's).
   virtual bool hasFn(MFn::Type type) const { return type == apiType() || type == MFn::kBase; }
+  /// A copy for a data handle to keep, so that changing what the handle
+  /// holds leaves the value it was given alone; null: the object is shared.
+  virtual std::shared_ptr<Object> copyForHandle() const { return nullptr; }
 };
 
 /// True when type is one of the listed types or MFn::kBase.

@@ -45,6 +45,51 @@ MObject attachCreated(MFnDagNode& fn, const std::shared_ptr<NodeImpl>& node, con
   return result;
 }
 
+/// A data value of the node's own: copies of the objects that may be changed in place.
+MObject copyOfData(const MObject& data) {
+  const auto copy = data.isNull() ? nullptr : data.object()->copyForHandle();
+  return copy ? MObject(copy) : data;
+}
+
+zovhost::Slot copyOfSlot(const zovhost::Slot& from) {
+  zovhost::Slot to;
+  to.value = from.value;
+  to.value.data = copyOfData(from.value.data);
+  to.locked = from.locked;
+  to.arrayLevel = from.arrayLevel;
+  for (const zovhost::Slot& child : from.children) to.children.push_back(copyOfSlot(child));
+  for (const auto& [index, element] : from.elements)
+    to.elements.emplace(index, std::make_unique<zovhost::Slot>(copyOfSlot(*element)));
+  return to;
+}
+
+/// A copy of a DAG node under parent (null: a new transform for a shape,
+/// the world for a transform) with its stored values; an input fed by a
+/// connection takes the value it has now. A transform's shapes are copied
+/// with it.
+std::shared_ptr<NodeImpl> copyDagNode(const std::shared_ptr<NodeImpl>& node, const std::shared_ptr<NodeImpl>& parent,
+                                      std::shared_ptr<NodeImpl>* madeParent, MStatus* status) {
+  const auto copy = zovhost::createDagNode(node->type, parent, "", madeParent, status);
+  if (!copy) return nullptr;
+  for (const auto& attribute : node->type->attributes) {
+    if (!attribute->storable || attribute->isMessage()) continue;
+    zovhost::Slot* from = node->slot(*attribute, {}, false);
+    zovhost::Slot* to = copy->slot(*attribute, {}, true);
+    if (!from || !to) continue;
+    const MPlug source(node, attribute, {});
+    if (!attribute->array && attribute->holdsData() && source.isDestination())
+      to->value.data = copyOfData(source.asMObject());
+    else
+      *to = copyOfSlot(*from);
+    zovhost::setSlotDirty(*to, false);
+    sceneGraph().propagate(MPlug(copy, attribute, {}));
+  }
+  if (node->hasFn(MFn::kTransform))
+    for (NodeImpl* child : std::vector<NodeImpl*>(node->dagChildren))
+      if (!child->hasFn(MFn::kTransform)) copyDagNode(child->shared_from_this(), copy, nullptr, status);
+  return copy;
+}
+
 }  // namespace
 
 MFnDagNode::MFnDagNode(const MObject& node, MStatus* status) { setStatus(status, setObject(node)); }
@@ -93,6 +138,19 @@ MObject MFnDagNode::create(const MString& typeName, const MString& name, const M
   std::shared_ptr<NodeImpl> made;
   const auto node = zovhost::createDagNode(nodeTypeRegistry().find(typeName.str()), above, name.str(), &made, status);
   return attachCreated(*this, node, made);
+}
+
+MObject MFnDagNode::duplicate(bool instance, bool instanceLeaf, MStatus* status) const {
+  const auto node = zovhost::nodeOf(m_object);
+  if (!node || !node->isDag() || !node->inGraph || instance || instanceLeaf) {
+    setStatus(status, MS::kInvalidParameter);
+    return MObject();
+  }
+  std::shared_ptr<NodeImpl> made;
+  const auto copy = copyDagNode(node, nullptr, &made, status);
+  if (!copy) return MObject();
+  setStatus(status, MS::kSuccess);
+  return MObject(made ? made : copy);
 }
 
 unsigned int MFnDagNode::parentCount(MStatus* status) const {

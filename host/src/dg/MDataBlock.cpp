@@ -169,7 +169,8 @@ void MDataHandle::set(const MObject& data) {
   if (m_plug.attributeImpl()->holdsString()) {
     if (const auto text = std::dynamic_pointer_cast<zovhost::StringData>(data.object())) slot->value.text = text->text;
   } else if (m_plug.attributeImpl()->holdsData()) {
-    slot->value.data = data;
+    const auto copy = data.isNull() ? nullptr : data.object()->copyForHandle();
+    slot->value.data = copy ? MObject(copy) : data;
   }
 }
 

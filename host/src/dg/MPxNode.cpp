@@ -15,6 +15,7 @@ using zovhost::nodeTypeRegistry;
 using zovhost::setStatus;
 
 MDGContext MDGContext::fsNormal;
+MObject MPxNode::state;
 
 MPxNode::MPxNode() = default;
 MPxNode::~MPxNode() = default;

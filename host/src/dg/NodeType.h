@@ -49,6 +49,8 @@ class NodeType {
   /// dirty with one of its plugs (the children's matrices).
   void (*hierarchyChanged)(Graph& graph, NodeImpl& node) = nullptr;
   void (*hierarchyDependents)(const MPlug& changed, std::vector<MPlug>& dependents) = nullptr;
+  /// Told of every data value (a mesh, say) set on a plug of the type.
+  void (*dataStored)(const MPlug& plug) = nullptr;
   /// The plug-in that registered the type; empty for the host's own types.
   std::string plugin;
   /// False once the type has been deregistered.

@@ -1,5 +1,7 @@
 #include "dg/NodeTypeRegistry.h"
 
+#include <maya/MFnEnumAttribute.h>
+
 #include "core/Logs.h"
 #include "dg/Graph.h"
 
@@ -36,6 +38,21 @@ void describeKind(NodeType& type) {
       type.typeNames = {"dependNode", type.name};
       break;
   }
+}
+
+/// The attribute every node has ahead of its own: its state.
+const std::shared_ptr<AttributeImpl>& nodeStateAttribute() {
+  static const std::shared_ptr<AttributeImpl> attribute = [] {
+    MFnEnumAttribute fields;
+    MPxNode::state = fields.create("nodeState", "nds", 0);
+    fields.addField("normal", 0);
+    fields.addField("hasNoEffect", 1);
+    fields.addField("blocking", 2);
+    const auto impl = attributeOf(MPxNode::state);
+    impl->added = true;
+    return impl;
+  }();
+  return attribute;
 }
 
 }  // namespace
@@ -102,6 +119,7 @@ std::shared_ptr<NodeType> NodeTypeRegistry::registerBuiltin(const std::string& n
 }
 
 void NodeTypeRegistry::inheritBases(NodeType& type) const {
+  type.attributes.insert(type.attributes.begin(), nodeStateAttribute());
   if (m_dagNodeBase && fnListHas(type.fnTypes, MFn::kDagNode)) m_dagNodeBase(type);
 }
 

@@ -157,7 +157,11 @@ MStatus MPlug::setValue(const MObject& value) {
     if (!text) return MS::kInvalidParameter;
     return setValue(text->text);
   }
-  if (m_attribute->holdsData()) return sceneGraph().store(*this, [&value](Slot& slot) { slot.value.data = value; });
+  if (m_attribute->holdsData()) {
+    const MStatus status = sceneGraph().store(*this, [&value](Slot& slot) { slot.value.data = value; });
+    if (status && m_node->type->dataStored) m_node->type->dataStored(*this);
+    return status;
+  }
   const auto numbers = std::dynamic_pointer_cast<zovhost::NumericData>(value.object());
   if (m_attribute->kind == AttributeKind::Numeric && m_attribute->isCompound() && numbers) {
     if (numbers->values.size() != m_attribute->children.size()) return MS::kInvalidParameter;

@@ -1,4 +1,4 @@
-// Host commands on the DAG: parent, group, hide, xform and ls.
+// Host commands on the DAG: parent, group, hide, xform, makeIdentity and ls.
 #include <maya/MDagModifier.h>
 #include <maya/MFnTransform.h>
 #include <maya/MPlug.h>
@@ -11,6 +11,7 @@
 #include "dag/TransformNode.h"
 #include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
+#include "mesh/MeshNode.h"
 
 #include <algorithm>
 #include <memory>
@@ -413,6 +414,100 @@ MStatus xformCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
+/// A mesh's points before and after a command, for undo.
+struct MeshChange {
+  std::shared_ptr<NodeImpl> node;
+  std::shared_ptr<const MeshGeometry> before;
+  std::shared_ptr<const MeshGeometry> after;
+};
+
+/// makeIdentity -apply true [NAMES]: each named (else selected) transform
+/// hands its transformation down (its child transforms and the points of the
+/// meshes directly under it take it) and becomes the identity, its pivots
+/// kept where they stood; nothing moves in the world. A mesh under it that
+/// is fed by construction history cannot take it: nothing changes then.
+MStatus makeIdentityCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"a", "apply", 1, 0}})) return MS::kFailure;
+  bool apply = false;
+  if (!args.has("apply") || !parseBool(args.value("apply"), apply) || !apply) {
+    displayError("makeIdentity: this host only applies a transformation (-apply true)");
+    return MS::kFailure;
+  }
+  std::vector<MDagPath> paths;
+  if (!objectPaths(args, "makeIdentity", paths, args.positional().size())) return MS::kFailure;
+  if (paths.empty()) {
+    displayError("makeIdentity: Not enough objects or values.");
+    return MS::kFailure;
+  }
+  for (const MDagPath& path : paths) {
+    if (!path.hasFn(MFn::kTransform)) {
+      displayError("makeIdentity: '" + path.partialPathName().str() + "' is not a transform");
+      return MS::kFailure;
+    }
+    for (NodeImpl* child : path.last()->dagChildren)
+      if (child->hasFn(MFn::kMesh) && MPlug(MObject(child->shared_from_this()), MeshNode::inMesh).isDestination()) {
+        displayError("makeIdentity: the mesh '" + child->name + "' has construction history");
+        return MS::kFailure;
+      }
+  }
+  std::vector<TransformChange> changes;
+  std::vector<MeshChange> meshes;
+  const auto undo = [&changes, &meshes]() {
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it) TransformNode::setTransformation(it->node, it->before);
+    for (const MeshChange& mesh : meshes) MeshNode::setGeometry(mesh.node, mesh.before);
+  };
+  for (const MDagPath& path : paths) {
+    const std::shared_ptr<NodeImpl> node = path.last();
+    const MTransformationMatrix own = TransformNode::transformation(node);
+    const MMatrix matrix = own.asMatrix();
+    bool changed = true;
+    for (NodeImpl* childNode : node->dagChildren) {
+      const std::shared_ptr<NodeImpl> child = childNode->shared_from_this();
+      if (child->hasFn(MFn::kTransform)) {
+        MTransformationMatrix value = TransformNode::transformation(child);
+        const MTransformationMatrix before = value;
+        changed = value.setFromMatrix(value.asMatrix() * matrix) && TransformNode::setTransformation(child, value);
+        changes.push_back({child, before, value});
+      } else if (child->hasFn(MFn::kMesh)) {
+        const auto before = MeshNode::geometry(child);
+        auto after = std::make_shared<MeshGeometry>(*before);
+        for (int v = 0; v < after->vertexCount(); ++v)
+          after->setPoint(v, MFloatPoint((MPoint(after->points()[static_cast<size_t>(v)]) * matrix).cartesianize()));
+        changed = static_cast<bool>(MeshNode::setGeometry(child, after));
+        meshes.push_back({child, before, after});
+      }
+      if (!changed) break;
+    }
+    if (changed) {
+      MTransformationMatrix identity;
+      identity.setRotatePivot(own.rotatePivot(MSpace::kTransform) * matrix, MSpace::kTransform, false);
+      identity.setScalePivot(own.scalePivot(MSpace::kTransform) * matrix, MSpace::kTransform, false);
+      changed = static_cast<bool>(TransformNode::setTransformation(node, identity));
+      changes.push_back({node, own, identity});
+    }
+    if (!changed) {
+      undo();
+      displayError("makeIdentity: cannot change '" + path.partialPathName().str() +
+                   "' or what lies under it (a locked or connected attribute, or a singular matrix)");
+      return MS::kFailure;
+    }
+  }
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       "makeIdentity",
+                       [changes, meshes]() {
+                         for (auto it = changes.rbegin(); it != changes.rend(); ++it)
+                           TransformNode::setTransformation(it->node, it->before);
+                         for (const MeshChange& mesh : meshes) MeshNode::setGeometry(mesh.node, mesh.before);
+                       },
+                       [changes, meshes]() {
+                         for (const TransformChange& change : changes)
+                           TransformNode::setTransformation(change.node, change.after);
+                         for (const MeshChange& mesh : meshes) MeshNode::setGeometry(mesh.node, mesh.after);
+                       }));
+  return MS::kSuccess;
+}
+
 /// Matches a name against a pattern with * (any run) and ? (any one character).
 bool globMatch(const char* pattern, const char* name) {
   if (*pattern == '\0') return *name == '\0';
@@ -507,6 +602,7 @@ void addDagCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("group", groupCommand);
   interpreter.addHostCommand("hide", hideCommand);
   interpreter.addHostCommand("xform", xformCommand);
+  interpreter.addHostCommand("makeIdentity", makeIdentityCommand);
   interpreter.addHostCommand("ls", lsCommand);
 }
 

@@ -46,9 +46,14 @@ struct HostSettings {
   /// Folders searched by "source" and "loadPlugin" for relative names.
   std::vector<std::string> scriptPath;
   std::vector<std::string> pluginPath;
+  /// Mesh shapes whose geometry display "polyOptions -dg" switched, by name;
+  /// a mesh not listed shows its geometry.
+  std::map<std::string, bool> meshDisplaysGeometry;
   /// The scene file's name ("file -rename", "file -open").
   std::string sceneName;
   ProgressWindowState progressWindow;
+  /// Whether edits record construction history ("constructionHistory -tgl").
+  bool constructionHistory = true;
 };
 
 /// The host's settings; owned by the host's composition root.

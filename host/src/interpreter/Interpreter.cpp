@@ -9,6 +9,7 @@
 #include "commands/CommandResult.h"
 #include "commands/UndoQueue.h"
 #include "core/Logs.h"
+#include "interpreter/HistoryCommands.h"
 #include "interpreter/HostSettings.h"
 
 #include <algorithm>
@@ -81,6 +82,7 @@ Interpreter::Interpreter(const Parts& parts) : m_parts(parts) {
   addDagCommands(*this);
   addPolyCommands(*this);
   addMeshEditCommands(*this);
+  addHistoryCommands(*this);
   addCurveCommands(*this);
   addFieldCommands(*this);
   addToolCommands(*this);

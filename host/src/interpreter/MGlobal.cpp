@@ -1,4 +1,6 @@
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
+#include <maya/MPlugArray.h>
 
 #include "commands/ActiveSelection.h"
 #include "core/Logs.h"
@@ -172,7 +174,21 @@ MStatus MGlobal::setComponentSelectionMask(const MSelectionMask& mask) {
 MStatus MGlobal::deleteNode(MObject& node) {
   const auto impl = zovhost::nodeOf(node);
   if (!impl) return MS::kInvalidParameter;
-  return sceneGraph().remove(impl, nullptr);
+  // A per-vertex normal edit taken out of a history joins what fed it to
+  // what it fed, as the edit had never been made.
+  MPlug source;
+  std::vector<MPlug> fed;
+  if (impl->apiType() == MFn::kPolyNormalPerVertex) {
+    MFnDependencyNode fn(node);
+    source = fn.findPlug("inputPolymesh").source();
+    MPlugArray destinations;
+    fn.findPlug("output").destinations(destinations);
+    for (unsigned int i = 0; i < destinations.length(); ++i) fed.push_back(destinations[i]);
+  }
+  const MStatus status = sceneGraph().remove(impl, nullptr);
+  if (status && !source.isNull())
+    for (const MPlug& destination : fed) sceneGraph().connect(source, destination);
+  return status;
 }
 
 int MGlobal::apiVersion() { return kApiVersion; }

@@ -242,7 +242,9 @@ MStatus setsCommand(HostCall& call) {
                          {"em", "empty", 0, 0},
                          {"n", "name", 1, 0}}))
     return MS::kFailure;
-  if (!args.query() && !args.edit()) return createSet(call, args);
+  const char* modes[] = {"forceElement", "include", "remove"};
+  const auto given = std::count_if(std::begin(modes), std::end(modes), [&](const char* m) { return args.has(m); });
+  if (!args.query() && !args.edit() && given == 0) return createSet(call, args);
   if (args.query()) {
     if (args.positional().size() != 1) {
       displayError("sets: name one set to query");
@@ -256,10 +258,8 @@ MStatus setsCommand(HostCall& call) {
     call.result.setStrings(groupMemberNames(group));
     return MS::kSuccess;
   }
-  const char* modes[] = {"forceElement", "include", "remove"};
-  const auto given = std::count_if(std::begin(modes), std::end(modes), [&](const char* m) { return args.has(m); });
-  if (!args.edit() || given != 1) {
-    displayError("sets: this host edits sets with -e and one of -forceElement, -include or -remove");
+  if (given != 1) {
+    displayError("sets: this host edits sets with one of -forceElement, -include or -remove");
     return MS::kFailure;
   }
   const char* mode = args.has("forceElement") ? "forceElement" : args.has("include") ? "include" : "remove";

@@ -8,8 +8,10 @@
 #include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
+#include "dag/DagNode.h"
 #include "dg/Graph.h"
 #include "interpreter/HostArgs.h"
+#include "mesh/MeshNode.h"
 #include "mesh/MeshPrimitives.h"
 #include "mesh/ShadingGroups.h"
 
@@ -190,6 +192,30 @@ MStatus polyPlaneCommand(HostCall& call) { return runPrimitive(call, primitiveCo
 MStatus polyCylinderCommand(HostCall& call) { return runPrimitive(call, primitiveCommands()[2]); }
 MStatus polySphereCommand(HostCall& call) { return runPrimitive(call, primitiveCommands()[3]); }
 
+/// polyEvaluate [-v] [-f] mesh: the mesh's vertex and face counts, in the
+/// order of the flags (both when none is given).
+MStatus polyEvaluateCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"v", "vertex", 0, 0}, {"f", "face", 0, 0}})) return MS::kFailure;
+  if (args.positional().size() != 1) {
+    displayError("polyEvaluate: give one mesh");
+    return MS::kFailure;
+  }
+  MDagPath path = dagPathNamed(args.positional()[0]);
+  if (path.isValid() && !path.hasFn(MFn::kMesh)) path.extendToShape();
+  if (!path.isValid() || !path.hasFn(MFn::kMesh)) {
+    displayError("polyEvaluate: '" + args.positional()[0] + "' is not a mesh");
+    return MS::kFailure;
+  }
+  const auto mesh = MeshNode::geometry(nodeOf(path.node()));
+  std::vector<int> counts;
+  for (const std::string& flag : args.order())
+    counts.push_back(flag == "vertex" ? mesh->vertexCount() : mesh->polygonCount());
+  if (counts.empty()) counts = {mesh->vertexCount(), mesh->polygonCount()};
+  call.result.setInts(counts);
+  return MS::kSuccess;
+}
+
 }  // namespace
 
 void addPolyCommands(Interpreter& interpreter) {
@@ -197,6 +223,7 @@ void addPolyCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("polyPlane", polyPlaneCommand);
   interpreter.addHostCommand("polyCylinder", polyCylinderCommand);
   interpreter.addHostCommand("polySphere", polySphereCommand);
+  interpreter.addHostCommand("polyEvaluate", polyEvaluateCommand);
 }
 
 }  // namespace zovhost

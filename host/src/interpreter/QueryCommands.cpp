@@ -1,10 +1,12 @@
 // Host commands about the host's own state, answered from its settings:
 // upAxis, grid, window, modelEditor, optionVar, displayColor, and the
 // commands whose only effect here is to be recorded (savePrefs, dynPref, ogs,
-// refresh, textScrollList, polyOptions, waitCursor), plus print, warning, error and
-// confirmDialog.
+// refresh, textScrollList, showWindow, waitCursor), polyOptions' geometry
+// display flag, plus print, warning, error and confirmDialog.
+#include "commands/ActiveSelection.h"
 #include "commands/ArgumentText.h"
 #include "core/Logs.h"
+#include "dg/NodeImpl.h"
 #include "interpreter/HostArgs.h"
 #include "interpreter/HostSettings.h"
 #include "interpreter/ScriptValue.h"
@@ -142,6 +144,48 @@ MStatus displayColorCommand(HostCall& call) {
 /// Commands whose effect lies in the host's user interface: they succeed and are recorded.
 MStatus acceptedCommand(HostCall&) { return MS::kSuccess; }
 
+/// The mesh shapes of the active selection: selected meshes, and the meshes
+/// directly under selected transforms.
+std::vector<std::string> selectedMeshNames() {
+  std::vector<std::string> names;
+  for (unsigned int i = 0; i < activeSelection().length(); ++i) {
+    MObject object;
+    activeSelection().getDependNode(i, object);
+    const std::shared_ptr<NodeImpl> node = nodeOf(object);
+    if (!node) continue;
+    if (node->hasFn(MFn::kMesh)) names.push_back(node->name);
+    if (node->hasFn(MFn::kTransform))
+      for (const NodeImpl* child : node->dagChildren)
+        if (child->hasFn(MFn::kMesh)) names.push_back(child->name);
+  }
+  return names;
+}
+
+/// polyOptions [-q] -dg [BOOL]: whether the selected meshes show their
+/// geometry; the query answers for the first of them.
+MStatus polyOptionsCommand(HostCall& call) {
+  HostArgs args;
+  if (!args.parse(call, {{"q", "query", 0, 0}, {"dg", "displayGeometry", 1, 0}})) return MS::kFailure;
+  const std::vector<std::string> meshes = selectedMeshNames();
+  if (args.query()) {
+    if (meshes.empty()) {
+      displayError("polyOptions: select a mesh to query");
+      return MS::kFailure;
+    }
+    const auto found = settings().meshDisplaysGeometry.find(meshes.front());
+    call.result.setInt(found == settings().meshDisplaysGeometry.end() || found->second ? 1 : 0);
+    return MS::kSuccess;
+  }
+  if (!args.has("displayGeometry")) return MS::kSuccess;
+  bool shown = true;
+  if (!parseBool(args.value("displayGeometry"), shown)) {
+    displayError("polyOptions: -displayGeometry needs a boolean");
+    return MS::kFailure;
+  }
+  for (const std::string& mesh : meshes) settings().meshDisplaysGeometry[mesh] = shown;
+  return MS::kSuccess;
+}
+
 /// A word as print writes it: a number written in the script (not quoted)
 /// as the host writes numbers, anything else as it is.
 std::string printedWord(const Word& word) {
@@ -207,10 +251,11 @@ void addQueryCommands(Interpreter& interpreter) {
   interpreter.addHostCommand("dynPref", acceptedCommand);
   interpreter.addHostCommand("ogs", acceptedCommand);
   interpreter.addHostCommand("refresh", acceptedCommand);
-  // Commands for the user interface and the polygon display that the module's
-  // lines run; there is no interface or display to change here.
+  // Commands for the user interface that the module's lines run; there is no
+  // interface to change here.
   interpreter.addHostCommand("textScrollList", acceptedCommand);
-  interpreter.addHostCommand("polyOptions", acceptedCommand);
+  interpreter.addHostCommand("polyOptions", polyOptionsCommand);
+  interpreter.addHostCommand("showWindow", acceptedCommand);
   interpreter.addHostCommand("waitCursor", acceptedCommand);
   interpreter.addHostCommand("print", printCommand);
   interpreter.addHostCommand("warning", warningCommand);

@@ -12,6 +12,7 @@
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
 #include "interpreter/AttributeText.h"
+#include "interpreter/HistoryCommands.h"
 #include "interpreter/HostArgs.h"
 
 #include <algorithm>
@@ -125,7 +126,7 @@ MStatus shadingNodeCommand(HostCall& call) {
 
 MStatus deleteCommand(HostCall& call) {
   HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+  if (!args.parse(call, {{"ch", "constructionHistory", 0, 0}})) return MS::kFailure;
   std::vector<std::shared_ptr<NodeImpl>> nodes;
   if (args.positional().empty()) {
     MStringArray names;
@@ -143,6 +144,7 @@ MStatus deleteCommand(HostCall& call) {
     if (!node) return MS::kFailure;
     nodes.push_back(node);
   }
+  if (args.has("constructionHistory")) return deleteHistory(call, nodes);
   auto modifier = std::make_shared<MDGModifier>();
   for (const auto& node : nodes) {
     if (node->locked || node->defaultNode) {

@@ -1,12 +1,17 @@
 #include "mesh/BlindDataTypes.h"
 
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
 #include <maya/MPlug.h>
 
 #include "dg/Graph.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mesh/MeshGeometry.h"
 
+#include <maya/MFnDependencyNode.h>
+
+#include <algorithm>
 #include <set>
 #include <sstream>
 
@@ -30,19 +35,23 @@ class BlindDataTemplateNode : public MPxNode {
     longNames = typed.create("longNames", "lnm", MFnData::kString);
     shortNames = typed.create("shortNames", "snm", MFnData::kString);
     formats = typed.create("formats", "fmt", MFnData::kString);
-    for (const MObject* attribute : {&typeId, &longNames, &shortNames, &formats}) addAttribute(*attribute);
+    message = MFnMessageAttribute().create("message", "msg");
+    for (const MObject* attribute : {&message, &typeId, &longNames, &shortNames, &formats}) addAttribute(*attribute);
     return MS::kSuccess;
   }
   static MObject typeId;
   static MObject longNames;
   static MObject shortNames;
   static MObject formats;
+  /// Feeds the "blindDataNodes" of the meshes holding values of the type.
+  static MObject message;
 };
 
 MObject BlindDataTemplateNode::typeId;
 MObject BlindDataTemplateNode::longNames;
 MObject BlindDataTemplateNode::shortNames;
 MObject BlindDataTemplateNode::formats;
+MObject BlindDataTemplateNode::message;
 
 std::vector<std::string> words(const MPlug& plug) {
   std::istringstream in(plug.asString().str());
@@ -88,6 +97,28 @@ bool findBlindDataType(int id, BlindDataType& type) {
   for (const auto& node : sceneGraph().nodes())
     if (node->type->name == "blindDataTemplate" && readTemplate(node, type) && type.id == id) return true;
   return false;
+}
+
+void linkBlindDataTypes(const std::shared_ptr<NodeImpl>& mesh, const MeshGeometry& geometry) {
+  const MPlug links = MFnDependencyNode(MObject(mesh)).findPlug("blindDataNodes");
+  if (links.isNull()) return;
+  for (const auto& [key, values] : geometry.faceBlindData()) {
+    if (values.empty()) continue;
+    for (const auto& node : sceneGraph().nodes()) {
+      BlindDataType type;
+      if (node->type->name != "blindDataTemplate" || !readTemplate(node, type) || type.id != key.first) continue;
+      const MPlug source(MObject(node), BlindDataTemplateNode::message);
+      unsigned int next = 0;
+      bool linked = false;
+      for (unsigned int i = 0; i < links.numElements(); ++i) {
+        const MPlug element = links.elementByPhysicalIndex(i);
+        next = std::max(next, element.logicalIndex() + 1);
+        linked = linked || element.source() == source;
+      }
+      if (!linked) sceneGraph().connect(source, links.elementByLogicalIndex(next));
+      break;
+    }
+  }
 }
 
 std::shared_ptr<NodeImpl> addBlindDataType(const BlindDataType& type, std::string& error) {

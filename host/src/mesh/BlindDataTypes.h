@@ -8,6 +8,7 @@
 
 namespace zovhost {
 
+class MeshGeometry;
 class NodeImpl;
 class NodeTypeRegistry;
 
@@ -34,6 +35,11 @@ bool findBlindDataType(int id, BlindDataType& type);
 /// for a taken id, no attributes, a name that is empty or given twice, or a
 /// format other than "int".
 std::shared_ptr<NodeImpl> addBlindDataType(const BlindDataType& type, std::string& error);
+
+/// Connects the "message" of the type of every blind data value the mesh
+/// holds to the next element of the mesh node's "blindDataNodes", unless it
+/// feeds one already.
+void linkBlindDataTypes(const std::shared_ptr<NodeImpl>& mesh, const MeshGeometry& geometry);
 
 /// Registers the "blindDataTemplate" node type with the host's own types.
 void registerBlindDataTemplateType(NodeTypeRegistry& registry);

@@ -6,6 +6,7 @@
 #include "mathtypes/StatusOut.h"
 #include "mesh/MeshData.h"
 #include "mesh/MeshNode.h"
+#include "mesh/MeshSupportTypes.h"
 #include "mesh/MeshView.h"
 
 using zovhost::MeshGeometry;
@@ -334,6 +335,56 @@ MStatus MFnMesh::setFaceVertexNormal(const MVector& normal, int faceId, int vert
   MIntArray vertices;
   vertices.append(vertexId);
   return setFaceVertexNormals(normals, faces, vertices, space);
+}
+
+MStatus MFnMesh::setVertexNormals(const MVectorArray& normals, const MIntArray& vertexList, MSpace::Space space) {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  MMatrix matrix;
+  if (!view.valid()) return MS::kFailure;
+  if (!view.matrixFor(space, matrix)) return MS::kInvalidParameter;
+  if (normals.length() != vertexList.length()) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < vertexList.length(); ++i)
+    if (!view.geometry->validVertex(vertexList[i])) return MS::kInvalidParameter;
+  const auto objectSpace = [&](unsigned int i) {
+    return MFloatVector(space == MSpace::kWorld ? objectNormal(normals[i], matrix) : normals[i]);
+  };
+  const auto node = zovhost::nodeOf(m_object);
+  MPlug in = node ? MPlug(m_object, zovhost::MeshNode::inMesh) : MPlug();
+  if (!in.isNull() && in.isDestination()) {
+    const MObject edit = zovhost::normalEditAbove(node);
+    if (edit.isNull()) return MS::kFailure;
+    const MPlug values = MFnDependencyNode(edit).findPlug("vertexNormal");
+    for (unsigned int i = 0; i < vertexList.length(); ++i) {
+      const MPlug element = values.elementByLogicalIndex(static_cast<unsigned int>(vertexList[i]));
+      const MFloatVector n = objectSpace(i);
+      for (unsigned int c = 0; c < 3; ++c) element.child(c).setValue(n[c]);
+    }
+    return MS::kSuccess;
+  }
+  auto geometry = std::make_shared<MeshGeometry>(*view.geometry);
+  for (unsigned int i = 0; i < vertexList.length(); ++i)
+    for (int k = 0; k < geometry->faceVertexCount(); ++k)
+      if (geometry->connects()[static_cast<size_t>(k)] == vertexList[i])
+        geometry->setFaceVertexNormal(k, objectSpace(i));
+  return replaceGeometry(geometry);
+}
+
+MStatus MFnMesh::unlockFaceVertexNormals(const MIntArray& faceList, const MIntArray& vertexList) {
+  const MeshView view = zovhost::meshViewOf(m_object, m_path);
+  if (!view.valid()) return MS::kFailure;
+  if (faceList.length() != vertexList.length()) return MS::kInvalidParameter;
+  auto geometry = std::make_shared<MeshGeometry>(*view.geometry);
+  for (unsigned int i = 0; i < faceList.length(); ++i) {
+    const int face = faceList[i];
+    if (!geometry->validPolygon(face)) return MS::kInvalidParameter;
+    int faceVertex = -1;
+    for (int k = 0; k < geometry->counts()[static_cast<size_t>(face)] && faceVertex < 0; ++k)
+      if (geometry->connects()[static_cast<size_t>(geometry->offset(face) + k)] == vertexList[i])
+        faceVertex = geometry->offset(face) + k;
+    if (faceVertex < 0) return MS::kInvalidParameter;
+    if (geometry->normalsSet()) geometry->setFaceVertexNormal(faceVertex, MFloatVector(geometry->polygonNormal(face)));
+  }
+  return replaceGeometry(geometry);
 }
 
 MStatus MFnMesh::getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const {

@@ -152,6 +152,23 @@ MStatus MFnMesh::setUVs(const MFloatArray& uArray, const MFloatArray& vArray, co
   return replaceGeometry(mesh);
 }
 
+MStatus MFnMesh::setSomeUVs(const MIntArray& uvIds, const MFloatArray& uArray, const MFloatArray& vArray,
+                            const MString* uvSet) {
+  if (uArray.length() != vArray.length() || uArray.length() != uvIds.length()) return MS::kInvalidParameter;
+  MStatus status;
+  auto mesh = editableGeometry(status);
+  if (!mesh) return status;
+  UVSet* set = mesh->findUVSet(nameOf(uvSet));
+  if (!set) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < uvIds.length(); ++i)
+    if (uvIds[i] < 0 || static_cast<size_t>(uvIds[i]) >= set->u.size()) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < uvIds.length(); ++i) {
+    set->u[static_cast<size_t>(uvIds[i])] = uArray[i];
+    set->v[static_cast<size_t>(uvIds[i])] = vArray[i];
+  }
+  return replaceGeometry(mesh);
+}
+
 MStatus MFnMesh::clearUVs(const MString* uvSet) {
   MStatus status;
   auto mesh = editableGeometry(status);
@@ -420,6 +437,20 @@ MStatus MFnMesh::getIntBlindData(int compId, MFn::Type compType, int blindDataId
 }
 
 MStatus MFnMesh::setIntBlindData(int compId, MFn::Type compType, int blindDataId, const MString& attrName, int data) {
+  MIntArray ids;
+  ids.append(compId);
+  return setIntBlindData(ids, compType, blindDataId, attrName, data);
+}
+
+MStatus MFnMesh::setIntBlindData(const MIntArray& compIds, MFn::Type compType, int blindDataId, const MString& attrName,
+                                 int data) {
+  MIntArray values;
+  for (unsigned int i = 0; i < compIds.length(); ++i) values.append(data);
+  return setIntBlindData(compIds, compType, blindDataId, attrName, values);
+}
+
+MStatus MFnMesh::setIntBlindData(const MIntArray& compIds, MFn::Type compType, int blindDataId, const MString& attrName,
+                                 const MIntArray& data) {
   MStatus status;
   auto mesh = editableGeometry(status);
   if (!mesh) return status;
@@ -427,8 +458,11 @@ MStatus MFnMesh::setIntBlindData(int compId, MFn::Type compType, int blindDataId
   if (compType != MFn::kMeshPolygonComponent || !zovhost::findBlindDataType(blindDataId, type))
     return MS::kInvalidParameter;
   const zovhost::BlindDataAttribute* attribute = type.attribute(attrName.str());
-  if (!attribute || !mesh->validPolygon(compId)) return MS::kInvalidParameter;
-  mesh->setFaceBlindValue(blindDataId, attribute->longName, compId, data);
+  if (!attribute || compIds.length() != data.length()) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < compIds.length(); ++i)
+    if (!mesh->validPolygon(compIds[i])) return MS::kInvalidParameter;
+  for (unsigned int i = 0; i < compIds.length(); ++i)
+    mesh->setFaceBlindValue(blindDataId, attribute->longName, compIds[i], data[i]);
   return replaceGeometry(mesh);
 }
 

@@ -25,6 +25,7 @@ class MeshData : public Object {
   bool hasFn(MFn::Type type) const override {
     return type == MFn::kMeshData || type == MFn::kMesh || type == MFn::kData || type == MFn::kBase;
   }
+  std::shared_ptr<Object> copyForHandle() const override { return std::make_shared<MeshData>(geometry, world); }
 
   std::shared_ptr<const MeshGeometry> geometry;
   MMatrix world;

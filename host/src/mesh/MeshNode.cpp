@@ -8,7 +8,9 @@
 #include "dag/DagNode.h"
 #include "dg/NodeImpl.h"
 #include "dg/NodeTypeRegistry.h"
+#include "mesh/BlindDataTypes.h"
 #include "mesh/MeshData.h"
+#include "mesh/MeshSupportTypes.h"
 
 namespace zovhost {
 
@@ -22,6 +24,21 @@ std::shared_ptr<const MeshGeometry> geometryIn(const MObject& data) {
   return mesh && mesh->geometry ? mesh->geometry : std::make_shared<MeshGeometry>();
 }
 
+/// The mesh with the node's tweaks (its "pnts" elements) added to, or with
+/// sign -1 taken from, its points.
+std::shared_ptr<const MeshGeometry> withTweaks(const std::shared_ptr<NodeImpl>& node,
+                                               std::shared_ptr<const MeshGeometry> geometry, float sign) {
+  const auto tweaks = float3Elements(MPlug(MObject(node), MeshNode::pnts));
+  std::shared_ptr<MeshGeometry> moved;
+  for (const auto& [vertex, offset] : tweaks) {
+    if (!geometry->validVertex(vertex) || (offset.x == 0.0f && offset.y == 0.0f && offset.z == 0.0f)) continue;
+    if (!moved) moved = std::make_shared<MeshGeometry>(*geometry);
+    const MFloatPoint& p = moved->points()[static_cast<size_t>(vertex)];
+    moved->setPoint(vertex, MFloatPoint(p.x + sign * offset.x, p.y + sign * offset.y, p.z + sign * offset.z));
+  }
+  return moved ? moved : geometry;
+}
+
 }  // namespace
 
 MObject MeshNode::inMesh;
@@ -32,6 +49,8 @@ MObject MeshNode::objectGrpCompList;
 MObject MeshNode::displayColors;
 MObject MeshNode::uvSet;
 MObject MeshNode::uvSetName;
+MObject MeshNode::pnts;
+MObject MeshNode::blindDataNodes;
 
 MStatus MeshNode::initialize() {
   MFnTypedAttribute typed;
@@ -61,18 +80,23 @@ MStatus MeshNode::initialize() {
   compound.addChild(uvSetName);
   compound.setArray(true);
   compound.setStorable(false);
-  for (const MObject* attribute :
-       {&inMesh, &outMesh, &worldMesh, &instObjGroups, &objectGrpCompList, &displayColors, &uvSet})
+  pnts = float3Array("pnts", "pt");
+  blindDataNodes = message.create("blindDataNodes", "bdn");
+  message.setArray(true);
+  for (const MObject* attribute : {&inMesh, &outMesh, &worldMesh, &instObjGroups, &objectGrpCompList, &displayColors,
+                                   &uvSet, &pnts, &blindDataNodes})
     addAttribute(*attribute);
   attributeAffects(inMesh, outMesh);
   attributeAffects(inMesh, worldMesh);
+  attributeAffects(pnts, outMesh);
+  attributeAffects(pnts, worldMesh);
   attributeAffects(DagNode::worldMatrix, worldMesh);
   return MS::kSuccess;
 }
 
 MStatus MeshNode::compute(const MPlug& plug, MDataBlock& block) {
   if (plug == outMesh) {
-    const auto geometry = geometryIn(block.inputValue(inMesh).data());
+    const auto geometry = withTweaks(plug.nodeImpl(), geometryIn(block.inputValue(inMesh).data()), 1.0f);
     block.outputValue(plug).set(MObject(std::make_shared<MeshData>(geometry)));
   } else if (plug == worldMesh && plug.isElement()) {
     const auto geometry = geometryIn(block.inputValue(outMesh).data());
@@ -93,7 +117,18 @@ MStatus MeshNode::setGeometry(const std::shared_ptr<NodeImpl>& node, std::shared
   MPlug plug(MObject(node), inMesh);
   if (plug.isNull()) return MS::kInvalidParameter;
   if (plug.isDestination()) return MS::kFailure;
-  return plug.setValue(MObject(std::make_shared<MeshData>(std::move(geometry))));
+  // The tweaks stay where they are and still apply on top of the new mesh.
+  const MStatus status = plug.setValue(MObject(std::make_shared<MeshData>(withTweaks(node, geometry, -1.0f))));
+  if (status) linkBlindDataTypes(node, *geometry);
+  return status;
+}
+
+void MeshNode::outMeshStored(const MPlug& plug) {
+  if (plug != outMesh) return;
+  MPlug in(plug.node(), inMesh);
+  if (in.isDestination()) return;
+  const auto data = meshDataOf(plug.asMObject());
+  if (data && data->geometry) setGeometry(plug.nodeImpl(), data->geometry);
 }
 
 MBoundingBox MeshNode::objectBoundingBox() const { return geometry(nodeOf(thisMObject()))->boundingBox(); }
@@ -104,6 +139,7 @@ void registerMeshNodeType(NodeTypeRegistry& registry) {
                                {MFn::kMesh, MFn::kGeometric, MFn::kShape, MFn::kDagNode, MFn::kDependencyNode},
                                {"dagNode", "shape", "geometryShape", "surfaceShape"});
   type->defaultName = "polySurfaceShape";
+  type->dataStored = &MeshNode::outMeshStored;
   type->parentDefaultName = "polySurface";
 }
 

@@ -39,6 +39,11 @@ class MeshNode : public HostShape {
   /// child is the source of the links (see the uvLink command).
   static MObject uvSet;
   static MObject uvSetName;
+  /// Vertex tweaks: float3 elements by vertex, added to the points of the
+  /// mesh that reaches the node (its own, or what its history gives).
+  static MObject pnts;
+  /// Message elements fed by the blind data types whose values it holds.
+  static MObject blindDataNodes;
 
   /// The mesh a mesh node gives (its outMesh made current; never null).
   static std::shared_ptr<const MeshGeometry> geometry(const std::shared_ptr<NodeImpl>& node);
@@ -46,6 +51,9 @@ class MeshNode : public HostShape {
   /// locked or fed by a connection (the mesh would be lost at the next
   /// evaluation).
   static MStatus setGeometry(const std::shared_ptr<NodeImpl>& node, std::shared_ptr<const MeshGeometry> geometry);
+  /// A mesh written to the outMesh of a node without history becomes its
+  /// own mesh, as the node gives it (tweaks included).
+  static void outMeshStored(const MPlug& plug);
   MBoundingBox objectBoundingBox() const override;
 };
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <maya/MFnData.h>
+
+/// Component-list data: the value of typed component-list attributes, an
+/// ordered list of components (see MFnSingleIndexedComponent).
+class MFnComponentListData : public MFnData {
+ public:
+  MFnComponentListData() = default;
+  explicit MFnComponentListData(const MObject& object, MStatus* status = nullptr);
+
+  MFn::Type type() const override { return MFn::kComponentListData; }
+  /// A new, empty list; attached to the set.
+  MObject create(MStatus* status = nullptr);
+  unsigned int length(MStatus* status = nullptr) const;
+  /// The component at a position (null past the end).
+  MObject operator[](unsigned int index) const;
+  /// Appends a component; anything else is refused.
+  MStatus add(const MObject& component);
+  /// True when the component is listed.
+  bool has(const MObject& component) const;
+  MStatus clear();
+};

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <maya/MDataBlock.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPxNode.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MTime.h>
+#include <maya/MTypeId.h>
+
+#include <vector>
+
+class FractureBodyNode;
+class SceneStress;
+class rigidBodyNode;
+
+/// The cluster node (`ClusterZovNode`): some pieces of one fracture body
+/// that come off as a block. The joints between two of its pieces (inner
+/// joints, on `instresses`) share the cluster's strength; the joints from a
+/// piece of it to a piece outside (outer joints, on `outstresses`) are
+/// weakened so that the block breaks away whole. Its pieces hang from its
+/// `rigidBodies` and it hangs from its fracture body node's `clusters`.
+///
+/// The node holds no engine object: a changed parameter is written into the
+/// joint nodes wired to it, which push it into their joints. Each parameter
+/// has a hidden `ca_` twin whose compute does that.
+class clusterFractureNode : public MPxNode {
+ public:
+  clusterFractureNode() = default;
+  /// Hands the joints still wired to the node back to its fracture body.
+  ~clusterFractureNode() override;
+  clusterFractureNode(const clusterFractureNode&) = delete;
+  clusterFractureNode& operator=(const clusterFractureNode&) = delete;
+
+  static void* creator();
+  static MStatus initialize();
+  void postConstructor() override {}
+  MStatus compute(const MPlug& plug, MDataBlock& block) override;
+
+  /// The joints' starting values: outer joints hold nothing (strength and
+  /// break energy 0, no break by frame), inner joints the cluster's
+  /// `stressThreshold`. False without a fracture body node or without any
+  /// joint node.
+  bool initStresses();
+  /// Every joint back to the fracture body's threshold, no break energy,
+  /// no break by frame.
+  void pushStressParams();
+  /// The scene's solver leaves its cached mode.
+  void findSolverAndNotify();
+  /// Recolours the pieces when the fracture body shows its stresses.
+  void setStressColors();
+
+  // ---- The fracture body's start state and scene opening --------------------
+
+  /// The pieces and the joint nodes back to their start state.
+  void applyInitialState();
+  /// Keeps the start state: the pieces reset to `time`, the joint nodes'
+  /// values kept.
+  void storeInitialState(const MTime& time);
+  /// After a scene is opened: the pieces join the fracture body's engine
+  /// body and the joint nodes get engine joints again from their stored
+  /// positions and piece names, numbered on from `firstIndex`. Answers the
+  /// next free index.
+  unsigned int updateFromScene(unsigned int firstIndex);
+
+  // ---- Readers ---------------------------------------------------------------
+
+  bool isSelected() const;
+  /// `breakByFrame`.
+  bool isBreakable() const;
+  int getBreakFrame() const;
+  /// The fracture body node on `fracture`; null without one.
+  FractureBodyNode* fractureNode() const;
+  /// The rigid body nodes on `rigidBodies`, in connection order.
+  std::vector<rigidBodyNode*> pieceNodes() const;
+  /// The joint nodes on `instresses` (inner) or `outstresses`, in
+  /// connection order.
+  std::vector<SceneStress*> innerStresses() const;
+  std::vector<SceneStress*> outerStresses() const;
+
+  static const MTypeId id;
+  static const MString nodeTypeName;
+
+  // Attributes, in creation order.
+  static MObject rigidBodies;
+  static MObject outstresses;
+  static MObject instresses;
+  static MObject fracture;
+  static MObject stressThresholdAttr;  ///< "stressThreshold"
+  static MObject breakByFrame;
+  static MObject breakFrameAttr;  ///< "breakFrame"
+  static MObject breakEnergy;
+  static MObject selected;
+  static MObject ca_selected;
+  static MObject ca_stressThreshold;
+  static MObject ca_breakFrame;
+  static MObject ca_breakByFrame;
+  static MObject ca_breakEnergy;
+
+ private:
+  /// A switch's new value to every inner joint, the fracture body's
+  /// breaking by frame following, then to every outer joint.
+  void propagateBreakByFrame(bool value);
+  /// A number to the inner joints; to the outer ones only when there is no
+  /// inner joint at all.
+  void propagateToInnerFirst(const char* parameter, double value);
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MDGModifier.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+
+/// `deleteZovFBody`: dissolves the selected fracture body nodes. Each goes
+/// back to its start, hands its clusters back, lets its pieces go and is
+/// deleted; the pieces become ordinary rigid bodies in the world again (one
+/// that waited for its first hit static and waiting again), or, with
+/// "-db"/"-deleteBodies", are deleted too. Other selected nodes are passed
+/// over. The result is the name of the last fracture body node deleted.
+/// Not undoable: what it does to the engine bodies could not be given back.
+class FBodyDeleteCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  MStatus redoIt() override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+ private:
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  /// Deletes the nodes; kept, so that the deleted nodes go only with the
+  /// command.
+  std::unique_ptr<MDGModifier> modifier;
+  MSelectionList selection;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MDGModifier.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+#include <vector>
+
+class FractureBodyNode;
+class rigidBodyNode;
+
+/// `Detach_FBody`: takes the selected pieces out of their fracture body (the
+/// one feeding the first selected piece). A lone piece, or pieces that are
+/// all static, leave one by one as free bodies. Otherwise the pieces and
+/// the joints among them become a new fracture body named after the source
+/// with "1" added; a source left without joints is deleted. Selected pieces
+/// of other fracture bodies are passed over. Not undoable: the pieces and
+/// joints that change hands could not be given back.
+class FBodyDetachCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  MStatus redoIt() override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+ private:
+  /// The selected pieces become a new fracture body beside the source.
+  MStatus splitOff(FractureBodyNode& source, const std::vector<rigidBodyNode*>& pieces);
+
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  std::unique_ptr<MDGModifier> modifier;
+  MSelectionList selection;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+
+class FractureBodyNode;
+
+/// `fBody_selStresses`: names joints for the interface to select their
+/// joint nodes, or resets joints. One mode per call, the first given of:
+/// - "-ra"/"-resetAll": every joint of the selected fracture body node back
+///   to its threshold, no break energy, no break by frame;
+/// - "-stm"/"-setToMass": its joints' strengths scaled by their pieces'
+///   masses;
+/// - "-glb"/"-getLastBroken": the joints broken since the last call;
+/// - otherwise the joints around the selected pieces of one fracture body:
+///   all those of a lone piece; for several, with "-t"/"-type" 0 (default)
+///   those among them, with 1 those from them to the rest, else none.
+/// The result is a string array of joint names. Not undoable: nothing it
+/// changes could be given back.
+class FBodyStressesCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  MStatus redoIt() override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+ private:
+  /// The fracture body node that is the first selected object; null, after
+  /// the error, when it is none.
+  FractureBodyNode* selectedFractureBody() const;
+  MStatus listByPieces(MStringArray& names);
+
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  MSelectionList selection;
+};

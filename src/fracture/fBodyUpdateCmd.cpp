@@ -1,0 +1,197 @@
+#include "src/fracture/fBodyUpdateCmd.h"
+
+#include <maya/MAnimControl.h>
+#include <maya/MDagPath.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MItSelectionList.h>
+
+#include <algorithm>
+
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureBody.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/fracturePieces.h"
+#include "src/fracture/sceneStress.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+
+namespace {
+
+const char* const kStressesMapFlag = "-map";
+const char* const kStaticFragsFlag = "-stf";
+const char* const kDisplayStressesFlag = "-dst";
+const char* const kSetMassFlag = "-mas";
+const char* const kTransformFlag = "-trs";
+/// The joints of dynamic pieces to the rest hold half the threshold.
+constexpr double kDynamicBoundary = 0.5;
+/// The interface's list of the last selected fracture body's pieces.
+const char* const kPiecesVariable = "global string $transformNodeslastSelectedFbody[];";
+
+}  // namespace
+
+void* FBodyUpdateCmd::creator() { return new FBodyUpdateCmd; }
+
+MSyntax FBodyUpdateCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kStressesMapFlag, "-stressesMap");
+  syntax.addFlag(kStaticFragsFlag, "-staticFrags", MSyntax::kBoolean);
+  syntax.addFlag(kDisplayStressesFlag, "-displayStresses", MSyntax::kBoolean);
+  syntax.addFlag(kSetMassFlag, "-setmass");
+  syntax.addFlag(kTransformFlag, "-transform");
+  syntax.setObjectType(MSyntax::kSelectionList);
+  syntax.useSelectionAsDefault(true);
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus FBodyUpdateCmd::doIt(const MArgList& arguments) {
+  MStatus status;
+  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
+  if (!status) return status;
+  parsedArguments = std::move(parsed);
+  return redoIt();
+}
+
+MStatus FBodyUpdateCmd::redoIt() {
+  selection.clear();
+  parsedArguments->getObjects(selection);
+  if (selection.length() == 0) {
+    MGlobal::displayError("invalid selection");
+    return MS::kFailure;
+  }
+  if (parsedArguments->isFlagSet(kDisplayStressesFlag)) {
+    bool display = false;
+    parsedArguments->getFlagArgument(kDisplayStressesFlag, 0, display);
+    return displayStresses(display);
+  }
+  if (parsedArguments->isFlagSet(kStressesMapFlag)) return stressesMap();
+  if (parsedArguments->isFlagSet(kStaticFragsFlag)) {
+    bool makeStatic = false;
+    parsedArguments->getFlagArgument(kStaticFragsFlag, 0, makeStatic);
+    return staticFragments(makeStatic);
+  }
+  const bool freeze = parsedArguments->isFlagSet(kTransformFlag);
+  const bool massOnly = parsedArguments->isFlagSet(kSetMassFlag);
+  if (!freeze && !massOnly) {
+    MGlobal::displayError("update_Fbody operation invalid");
+    return MS::kFailure;
+  }
+  return transformAndMass(freeze, massOnly);
+}
+
+std::vector<FractureBodyNode*> FBodyUpdateCmd::selectedFractureBodies() const {
+  std::vector<FractureBodyNode*> found;
+  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
+    MObject node;
+    if (!it.getDependNode(node)) continue;
+    if (FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node)) found.push_back(fracture);
+  }
+  return found;
+}
+
+MStatus FBodyUpdateCmd::displayStresses(bool display) {
+  const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
+  const MString name = fractures.empty() ? MString() : fractures.front()->nodeName();
+  MGlobal::executeCommand(
+      MString(kPiecesVariable) + "$transformNodeslastSelectedFbody = `queryZovFBody -gtn " + name + " `;", false,
+      false);
+  MGlobal::executeCommandOnIdle(MString(kPiecesVariable) + "select $transformNodeslastSelectedFbody;" +
+                                (display ? "polyOptions -dg false;" : "polyOptions -dg true;") + "select -clear;");
+  return MS::kSuccess;
+}
+
+MStatus FBodyUpdateCmd::stressesMap() {
+  const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
+  for (FractureBodyNode* fracture : fractures) fracture->refreshStressDisplay();
+  return fractures.empty() ? MS::kFailure : MS::kSuccess;
+}
+
+MStatus FBodyUpdateCmd::transformAndMass(bool freeze, bool massOnly) {
+  if (MAnimControl::currentTime() != MAnimControl::minTime()) {
+    MAnimControl::setCurrentTime(MAnimControl::minTime());
+    MGlobal::displayWarning(" time set to start frame to update fracture body");
+  }
+  const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
+  for (FractureBodyNode* fracture : fractures) {
+    const std::vector<rigidBodyNode*> pieces = fracture->pieceNodes();
+    if (freeze) {
+      for (rigidBodyNode* piece : pieces) {
+        MDagPath group;
+        if (!pieceGroupPath(piece->thisMObject(), group)) continue;
+        // The pieces' group takes its transformation into its children once.
+        MGlobal::executeCommand("makeIdentity -apply true " + group.partialPathName(), false, false);
+        break;
+      }
+    }
+    for (rigidBodyNode* piece : pieces) {
+      const UnlockedPiece unlocked(*piece);
+      if (massOnly)
+        piece->updateMassProperties();
+      else
+        piece->rebuildBody();
+    }
+    if (FractureBody* body = fracture->getFractureBody()) {
+      body->updateMassProperties();
+      MPlug(fracture->thisMObject(), FractureBodyNode::mass).setValue(1.0 / body->getInvMass());
+      pullPlug(fracture->thisMObject(), FractureBodyNode::ca_mass);
+    }
+    fracture->restorePieces(MAnimControl::currentTime());
+  }
+  return fractures.empty() ? MS::kFailure : MS::kSuccess;
+}
+
+MStatus FBodyUpdateCmd::staticFragments(bool makeStatic) {
+  std::vector<rigidBodyNode*> bodies;
+  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
+    MObject node;
+    if (!it.getDependNode(node)) continue;
+    if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) bodies.push_back(rigid);
+  }
+  FractureBodyNode* fracture = nullptr;
+  bool showsStress = false;
+  double mass = 0.0;
+  for (rigidBodyNode* rigid : bodies) {
+    if (fracture == nullptr) {
+      fracture = userNodeOf<FractureBodyNode>(sourceNodeOf(MPlug(rigid->thisMObject(), rigidBodyNode::fracture)));
+      if (fracture != nullptr) {
+        showsStress = fracture->displaysStress();
+        mass = MPlug(fracture->thisMObject(), FractureBodyNode::mass).asDouble();
+      }
+    }
+    rigid->setParamsLocked(false);
+    MPlug(rigid->thisMObject(), rigidBodyNode::passive)
+        .setValue(static_cast<int>(makeStatic ? PassiveState::kPassive : PassiveState::kDynamic));
+    rigid->pullAll();
+    if (showsStress && fracture != nullptr) fracture->colorStresses(rigid->thisMObject(), 0);
+    rigid->setParamsLocked(true);
+  }
+  if (fracture == nullptr) return MS::kFailure;
+
+  const double boundary = makeStatic ? 0.0 : kDynamicBoundary * fracture->stressThreshold();
+  std::vector<const HardBody*> engineBodies;
+  for (rigidBodyNode* rigid : bodies) engineBodies.push_back(rigid->engineBody(false));
+  const auto collected = [&engineBodies](const HardBody* body) {
+    return body != nullptr && std::find(engineBodies.begin(), engineBodies.end(), body) != engineBodies.end();
+  };
+  // The joints first, then their strengths: setting one must not disturb
+  // the walk over a piece's joints.
+  std::vector<SceneStress*> boundaryJoints;
+  if (FractureBody* body = fracture->getFractureBody()) {
+    for (rigidBodyNode* rigid : bodies) {
+      auto* piece = static_cast<PrivateHardBody*>(rigid->engineBody(false));
+      if (piece == nullptr) continue;
+      for (DynamicStress* joint = body->firstJoint(piece); joint != nullptr; joint = body->nextJoint(piece)) {
+        if (collected(joint->getCNode()) && collected(joint->getPNode())) continue;
+        if (SceneStress* node = fracture->findStressNode(joint)) boundaryJoints.push_back(node);
+      }
+    }
+  }
+  for (SceneStress* node : boundaryJoints) node->setDouble("forceStrenght", boundary);
+  MPlug(fracture->thisMObject(), FractureBodyNode::mass).setValue(mass);
+  pullPlug(fracture->thisMObject(), FractureBodyNode::ca_mass);
+  MGlobal::executeCommandOnIdle("showWindow $zovAdvancedFracturesWindow");
+  return MS::kSuccess;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+#include <vector>
+
+class FractureBodyNode;
+class rigidBodyNode;
+
+/// `update_Fbody`: brings fracture bodies up to date after the user changed
+/// them. One mode per call, the first given of:
+/// - "-dst"/"-displayStresses" b: the selected fracture body's pieces get
+///   the polygon display option "-dg" set to the opposite of b;
+/// - "-map"/"-stressesMap": the selected fracture bodies' stress colours
+///   drawn again;
+/// - "-stf"/"-staticFrags" b: the selected pieces made static (true) or
+///   dynamic, their joints to the rest of their fracture body holding
+///   nothing (true) or half the threshold;
+/// - "-trs"/"-transform" and "-mas"/"-setmass": the pieces' group transform
+///   frozen (with "-trs", once per fracture body) and the pieces' masses
+///   recomputed ("-mas") or their bodies made again, at the start time.
+/// Not undoable: none of it could be given back.
+class FBodyUpdateCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  MStatus redoIt() override;
+  bool isUndoable() const override { return false; }
+  bool hasSyntax() const override { return true; }
+
+ private:
+  MStatus displayStresses(bool display);
+  MStatus stressesMap();
+  MStatus staticFragments(bool makeStatic);
+  MStatus transformAndMass(bool freeze, bool massOnly);
+  /// The selected fracture body nodes, in selection order.
+  std::vector<FractureBodyNode*> selectedFractureBodies() const;
+
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  MSelectionList selection;
+};

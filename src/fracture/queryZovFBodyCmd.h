@@ -1,0 +1,29 @@
+#pragma once
+
+#include <maya/MArgDatabase.h>
+#include <maya/MArgList.h>
+#include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStatus.h>
+#include <maya/MSyntax.h>
+
+#include <memory>
+
+/// `queryZovFBody`: questions about the selected fracture body node.
+/// "-ani"/"-isAnim" answers whether it moves with an animated parent;
+/// otherwise "-gtn"/"-getTransformNodes" answers the transforms of its
+/// pieces, those of its clusters' pieces after its own. With neither flag it
+/// answers nothing. A selection whose first object is no fracture body node
+/// fails with "not fracture body selected". Not undoable.
+class queryZovFBodyCmd : public MPxCommand {
+ public:
+  static void* creator();
+  static MSyntax newSyntax();
+
+  MStatus doIt(const MArgList& arguments) override;
+  bool hasSyntax() const override { return true; }
+
+ private:
+  std::unique_ptr<MArgDatabase> parsedArguments;
+  MSelectionList selection;
+};

@@ -1,0 +1,228 @@
+#include "src/fracture/zovClusterCmd.h"
+
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MItSelectionList.h>
+#include <maya/MPlug.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "engine/bodies/PrivateHardBody.h"
+#include "engine/fracture/DynamicStress.h"
+#include "src/fracture/clusterFractureNode.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/fracturePieces.h"
+#include "src/fracture/sceneStress.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+
+namespace {
+
+const char* const kClusterNameFlag = "-n";
+const char* const kClusterAssignFlag = "-as";
+const char* const kClusterRemoveFlag = "-rem";
+const char* const kDefaultClusterName = "zovCluster0";
+/// The cluster's threshold over its fracture body's: the single-precision
+/// 1.2.
+constexpr double kClusterStrength = static_cast<double>(1.2f);
+
+/// A selected piece and the engine body it has.
+struct TakenPiece {
+  rigidBodyNode* node;
+  PrivateHardBody* body;
+};
+
+/// The fracture body node feeding a rigid body's `fracture`; null when it is
+/// fed by something else (a cluster) or by nothing.
+FractureBodyNode* feedingFractureBody(const rigidBodyNode& piece) {
+  MObject node;
+  if (!firstConnectedNode(MPlug(piece.thisMObject(), rigidBodyNode::fracture), node)) return nullptr;
+  return userNodeOf<FractureBodyNode>(node);
+}
+
+/// Moves a joint node from the fracture body node's `stresses` to a plug of
+/// the cluster, when the fracture body node holds it.
+void rewireJoint(MDGModifier& dg, FractureBodyNode& fracture, const DynamicStress* joint, const MPlug& to) {
+  SceneStress* node = fracture.findStressNode(joint);
+  if (node == nullptr) return;
+  MObject holder;
+  if (!firstConnectedNode(MPlug(node->thisMObject(), SceneStress::fracture), holder) ||
+      userNodeOf<FractureBodyNode>(holder) != &fracture)
+    return;
+  dg.disconnect(MPlug(fracture.thisMObject(), FractureBodyNode::stresses),
+                MPlug(node->thisMObject(), SceneStress::fracture));
+  dg.connect(to, MPlug(node->thisMObject(), SceneStress::fracture));
+  dg.doIt();
+}
+
+}  // namespace
+
+void* zovClusterCmd::creator() { return new zovClusterCmd; }
+
+MSyntax zovClusterCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kClusterNameFlag, "-name", MSyntax::kString);
+  syntax.addFlag(kClusterAssignFlag, "-assign");
+  syntax.addFlag(kClusterRemoveFlag, "-remove");
+  syntax.setObjectType(MSyntax::kSelectionList);
+  syntax.useSelectionAsDefault(true);
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus zovClusterCmd::doIt(const MArgList& arguments) {
+  MStatus status;
+  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
+  if (!status) return status;
+  parsedArguments = std::move(parsed);
+  MString name = kDefaultClusterName;
+  if (parsedArguments->isFlagSet(kClusterNameFlag)) parsedArguments->getFlagArgument(kClusterNameFlag, 0, name);
+  if (name.length() == 0) name = kDefaultClusterName;
+  selection.clear();
+  parsedArguments->getObjects(selection);
+  if (selection.length() == 0) {
+    MGlobal::displayError("invalid selection");
+    return MS::kFailure;
+  }
+  if (!modifier) modifier = std::make_unique<MDGModifier>();
+
+  const MObject solver = findSolverNode();
+  if (solver.isNull()) {
+    MGlobal::displayError("no zov solver found, abort");
+    return MS::kFailure;
+  }
+  if (userNodeOf<zovSolverNode>(solver) == nullptr) {
+    MGlobal::displayError("invalid selection, abort");
+    return MS::kFailure;
+  }
+  if (parsedArguments->isFlagSet(kClusterAssignFlag)) return assign(name);
+  if (parsedArguments->isFlagSet(kClusterRemoveFlag)) return remove();
+  return MS::kFailure;
+}
+
+MStatus zovClusterCmd::remove() {
+  MGlobal::executeCommand("undoInfo -swf off", false, false);
+  FractureBodyNode* lastFracture = nullptr;
+  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
+    MObject node;
+    if (!it.getDependNode(node)) continue;
+    clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node);
+    if (cluster == nullptr) continue;
+    FractureBodyNode* fracture = cluster->fractureNode();
+    // A cluster that belongs to no fracture body has nobody to hand back to.
+    if (fracture == nullptr) continue;
+    lastFracture = fracture;
+    cluster->pushStressParams();
+    const MObject owner = fracture->thisMObject();
+    for (rigidBodyNode* piece : cluster->pieceNodes()) {
+      const UnlockedPiece unlocked(*piece);
+      modifier->disconnect(MPlug(node, clusterFractureNode::rigidBodies),
+                           MPlug(piece->thisMObject(), rigidBodyNode::fracture));
+      modifier->connect(MPlug(owner, FractureBodyNode::rigidBodies),
+                        MPlug(piece->thisMObject(), rigidBodyNode::fracture));
+      modifier->doIt();
+    }
+    const std::pair<const MObject*, std::vector<SceneStress*>> lists[] = {
+        {&clusterFractureNode::outstresses, cluster->outerStresses()},
+        {&clusterFractureNode::instresses, cluster->innerStresses()}};
+    for (const auto& [list, joints] : lists)
+      for (SceneStress* joint : joints) {
+        modifier->disconnect(MPlug(node, *list), MPlug(joint->thisMObject(), SceneStress::fracture));
+        modifier->connect(MPlug(owner, FractureBodyNode::stresses), MPlug(joint->thisMObject(), SceneStress::fracture));
+        modifier->doIt();
+      }
+    modifier->deleteNode(node);
+    modifier->doIt();
+  }
+  if (lastFracture != nullptr) lastFracture->updateClusters();
+  MGlobal::executeCommand("undoInfo -swf on", false, false);
+  return MS::kSuccess;
+}
+
+MStatus zovClusterCmd::assign(const MString& name) {
+  std::vector<TakenPiece> pieces;
+  FractureBodyNode* fracture = nullptr;
+  bool anyLinked = false;
+  for (MItSelectionList it(selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
+    MObject node;
+    if (!it.getDependNode(node)) continue;
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
+    if (rigid == nullptr) continue;
+    if (MPlug(node, rigidBodyNode::fracture).isDestination()) anyLinked = true;
+    auto* body = static_cast<PrivateHardBody*>(rigid->engineBody(true));
+    // A static (waiting) piece stays with the fracture body.
+    if (body == nullptr || body->isStatic()) continue;
+    FractureBodyNode* owner = feedingFractureBody(*rigid);
+    if (owner == nullptr) continue;
+    pieces.push_back({rigid, body});
+    fracture = owner;
+  }
+  // A cluster belongs to one fracture body: that of the last piece taken.
+  pieces.erase(
+      std::remove_if(pieces.begin(), pieces.end(),
+                     [fracture](const TakenPiece& piece) { return feedingFractureBody(*piece.node) != fracture; }),
+      pieces.end());
+  if (pieces.empty()) {
+    MGlobal::displayError(anyLinked ? "not enough fragments to create a cluster, abort"
+                                    : "fracture node not found, abort");
+    return MS::kFailure;
+  }
+
+  MStatus status;
+  const MObject cluster = modifier->createNode(clusterFractureNode::id, &status);
+  if (!status || cluster.isNull()) {
+    MGlobal::displayError("cannot create cluster, abort");
+    return MS::kFailure;
+  }
+  modifier->renameNode(cluster, name);
+  modifier->doIt();
+
+  const MObject owner = fracture->thisMObject();
+  for (const TakenPiece& piece : pieces) {
+    const MObject node = piece.node->thisMObject();
+    MFnDependencyNode fn(node);
+    fn.setLocked(false);
+    if (MPlug(node, rigidBodyNode::fracture).isDestination()) {
+      modifier->disconnect(MPlug(owner, FractureBodyNode::rigidBodies), MPlug(node, rigidBodyNode::fracture));
+      modifier->connect(MPlug(cluster, clusterFractureNode::rigidBodies), MPlug(node, rigidBodyNode::fracture));
+      modifier->doIt();
+    }
+    fn.setLocked(true);
+  }
+  modifier->connect(MPlug(owner, FractureBodyNode::clusters), MPlug(cluster, clusterFractureNode::fracture));
+  modifier->doIt();
+
+  // Outer joints lead from a piece to a piece outside; inner joints join two
+  // pieces, each listed once at the first of the two.
+  const auto isTaken = [&pieces](const HardBody* body, size_t except) {
+    for (size_t k = 0; k < pieces.size(); ++k)
+      if (k != except && pieces[k].body == body) return true;
+    return false;
+  };
+  std::vector<const DynamicStress*> outer;
+  std::vector<const DynamicStress*> inner;
+  for (size_t i = 0; i < pieces.size(); ++i)
+    for (const DynamicStress* joint : valuesOf(pieces[i].body->getJointList())) {
+      if (!isTaken(joint->getCNode(), i) && !isTaken(joint->getPNode(), i)) {
+        if (std::find(outer.begin(), outer.end(), joint) == outer.end()) outer.push_back(joint);
+        continue;
+      }
+      const HardBody* other = joint->getCNode() == pieces[i].body ? joint->getPNode() : joint->getCNode();
+      const bool later = std::any_of(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, pieces.end(),
+                                     [other](const TakenPiece& piece) { return piece.body == other; });
+      if (later) inner.push_back(joint);
+    }
+  for (const DynamicStress* joint : outer)
+    rewireJoint(*modifier, *fracture, joint, MPlug(cluster, clusterFractureNode::outstresses));
+  for (const DynamicStress* joint : inner)
+    rewireJoint(*modifier, *fracture, joint, MPlug(cluster, clusterFractureNode::instresses));
+
+  MPlug(cluster, clusterFractureNode::stressThresholdAttr).setValue(fracture->stressThreshold() * kClusterStrength);
+  if (clusterFractureNode* made = userNodeOf<clusterFractureNode>(cluster)) made->initStresses();
+  setResult(MFnDependencyNode(cluster).name());
+  return MS::kSuccess;
+}

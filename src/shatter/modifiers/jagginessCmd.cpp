@@ -1,0 +1,374 @@
+#include "src/shatter/modifiers/jagginessCmd.h"
+
+#include <maya/MAnimUtil.h>
+#include <maya/MBoundingBox.h>
+#include <maya/MFnDagNode.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MProgressWindow.h>
+
+#include <cmath>
+
+#include "src/hostUtilities.h"
+#include "src/meshes/meshOpHistory.h"
+#include "src/nodeLinks.h"
+#include "src/shatter/meshOpNode.h"
+#include "src/shatter/modifiers/tesselateFacesCmd.h"
+#include "src/shatter/progressReservation.h"
+#include "src/shatter/shatterGroups.h"
+#include "src/shatter/voronoiNode.h"
+
+namespace {
+
+const char* const kResolutionFlag = "-res";
+const char* const kStrengthFlag = "-st";
+const char* const kSoftNormalFlag = "-sn";
+const char* const kAffectFlag = "-aff";
+const char* const kComputeFlag = "-com";
+const char* const kDeleteFlag = "-del";
+
+const char* const kJaggySource = "..\\src\\modifiers\\jagginessCmd";
+const char* const kProgressTitle = "applying jagginess..";
+
+constexpr double kDefaultSoftNormal = 0.5;
+/// Thresholds above this soften (and tessellate with soft faces); below its
+/// negative nothing is softened.
+constexpr double kSoftTolerance = 1e-5;
+constexpr unsigned int kAffectShard = 0;
+constexpr unsigned int kAffectGroup = 1;
+constexpr unsigned int kAffectMoving = 2;
+/// The noise scale: this many waves over the source's box diagonal.
+constexpr double kScaleSpan = 20.0;
+constexpr double kJaggyFrequency = 8.0;
+/// Cut faces smaller than this share of the largest are left flat.
+constexpr float kSmallCutFaceRatio = 0.02f;
+constexpr int kProgressStep = 100;
+/// Where a failed progress call of each pass is reported.
+constexpr jagginessCmd::ProgressLines kGroupPassLines{1314, 1315, 1316, 1317, 1318, 1374, 1375};
+constexpr jagginessCmd::ProgressLines kMovingPassLines{1509, 1510, 1511, 1512, 1513, 1537, 1538};
+
+bool isGroupMode(unsigned int affect) { return affect == kAffectGroup || affect == kAffectMoving; }
+
+bool hasMeshOp(const MDagPath& shard) { return hasMeshOpHistory(shard.node()); }
+
+MBoundingBox worldBox(const MDagPath& shape) {
+  MBoundingBox box = MFnDagNode(shape).boundingBox();
+  box.transformUsing(shape.exclusiveMatrix());
+  return box;
+}
+
+}  // namespace
+
+void* jagginessCmd::creator() { return new jagginessCmd; }
+
+MSyntax jagginessCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kResolutionFlag, "-resolution", MSyntax::kUnsigned);
+  syntax.addFlag(kStrengthFlag, "-strength", MSyntax::kDouble);
+  syntax.addFlag(kSoftNormalFlag, "-softnormal", MSyntax::kDouble);
+  syntax.addFlag(kAffectFlag, "-affect", MSyntax::kUnsigned);
+  syntax.addFlag(kComputeFlag, "-compute");
+  syntax.addFlag(kDeleteFlag, "-delete");
+  syntax.setObjectType(MSyntax::kSelectionList, 1, 1);
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus jagginessCmd::doIt(const MArgList& arguments) {
+  MStatus status;
+  m_arguments = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
+  if (!status) return status;
+  return redoIt();
+}
+
+MStatus jagginessCmd::undoIt() {
+  if (m_modifier) m_modifier->undoIt();
+  return MS::kSuccess;
+}
+
+MStatus jagginessCmd::redoIt() {
+  const MArgDatabase& args = *m_arguments;
+  const bool remove = args.isFlagSet(kDeleteFlag);
+  const bool compute = args.isFlagSet(kComputeFlag);
+  m_resolution = 0;
+  if (args.isFlagSet(kResolutionFlag)) args.getFlagArgument(kResolutionFlag, 0, m_resolution);
+  bool strengthGiven = false;
+  if (args.isFlagSet(kStrengthFlag)) {
+    args.getFlagArgument(kStrengthFlag, 0, m_strength);
+    strengthGiven = true;
+  }
+  double threshold = kDefaultSoftNormal;
+  if (args.isFlagSet(kSoftNormalFlag)) args.getFlagArgument(kSoftNormalFlag, 0, threshold);
+  unsigned int affect = kAffectShard;
+  if (args.isFlagSet(kAffectFlag)) args.getFlagArgument(kAffectFlag, 0, affect);
+  if (!m_modifier) m_modifier = std::make_unique<MDGModifier>();
+  m_preserveUVs = true;
+  m_tessellated.clear();
+
+  m_selection.clear();
+  args.getObjects(m_selection);
+  if (m_selection.isEmpty()) {
+    MGlobal::displayError("no objects selected");
+    return MS::kFailure;
+  }
+  MDagPath shape;
+  if (!m_selection.getDagPath(0, shape)) {
+    MGlobal::displayError("no objects selected");
+    return MS::kFailure;
+  }
+  // A transform means its first mesh: a shard may carry a body's locator too.
+  if (shape.hasFn(MFn::kTransform)) toMeshShape(shape);
+  MDagPath transform = shape;
+  transform.pop();
+  MDagPath group = transform;
+  group.pop();
+
+  MObject body;
+  if (findChildOfType(transform.node(), body)) {
+    MGlobal::displayInfo("you have to delete zov bodies before adding jagginess");
+    return MS::kFailure;
+  }
+
+  const bool soften = threshold > -kSoftTolerance;
+  if (remove) {
+    if (soften) isGroupMode(affect) ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
+    isGroupMode(affect) ? removeJagginessInGroup(group) : removeJagginess(shape);
+    return MS::kSuccess;
+  }
+
+  runQuietly("undoInfo -swf off");
+  readVoronoiSettings(group, affect, strengthGiven);
+  if (compute) {
+    ProgressReservation progress;
+    if (!progress.reserve()) {
+      MGlobal::displayError("Progress window already in use.");
+      runQuietly("undoInfo -swf on");
+      return MS::kFailure;
+    }
+    std::vector<MDagPath> targets;
+    if (tessellateTargets(shape, group, affect, targets, threshold > kSoftTolerance)) setupMeshOpNodes(targets);
+    if (soften) {
+      if (isGroupMode(affect))
+        softenCutNormalsInGroup(group, threshold);
+      else if (hasMeshOp(shape))
+        softenCutNormals(shape, threshold);
+    }
+    progress.end();
+  } else if (strengthGiven) {
+    updateStrength(shape, group, affect);
+  } else if (soften) {
+    if (isGroupMode(affect)) {
+      removeSoftNormalsInGroup(group);
+      softenCutNormalsInGroup(group, threshold);
+    } else if (hasMeshOp(shape)) {
+      removeSoftNormals(shape);
+      softenCutNormals(shape, threshold);
+    }
+  } else {
+    isGroupMode(affect) ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
+  }
+  runQuietly("undoInfo -swf on");
+  return MS::kSuccess;
+}
+
+MStatus jagginessCmd::readVoronoiSettings(const MDagPath& group, unsigned int affect, bool strengthGiven) {
+  MObject record;
+  findVoronoiUnder(group, record);
+  if (!record.isNull()) {
+    const MObject source = sourceNodeOf(MPlug(record, voronoiNode::inShape));
+    MDagPath sourcePath;
+    if (!source.isNull() && MDagPath::getAPathTo(source, sourcePath) && sourcePath.isValid()) {
+      const MBoundingBox box = worldBox(sourcePath);
+      m_centre = MVector(box.center());
+      const double diagonal = (box.max() - box.min()).length();
+      if (diagonal > 0.0) m_scale = kScaleSpan / diagonal;
+    }
+  }
+  if (record.isNull()) {
+    MGlobal::displayError("voronoi node not found");
+    return MS::kFailure;
+  }
+  MPlug length(record, voronoiNode::jaggyLength);
+  m_jaggyLength = length.asDouble();
+  if (strengthGiven && affect != kAffectShard) MPlug(record, voronoiNode::jaggyStrenght).setValue(m_strength);
+  if (m_jaggyLength != 0.0) return MS::kSuccess;
+
+  retagSmallCutFaces(group, kSmallCutFaceRatio);
+  if (isInShatterGroup(group)) {
+    // Nested shatter groups share the outermost group's length.
+    MObject outer;
+    MDagPath outerGroup;
+    findVoronoiChild(group, outer, outerGroup);
+    if (outer.isNull()) {
+      MGlobal::displayError("voronoi node not found");
+      return MS::kFailure;
+    }
+    MPlug outerLength(outer, voronoiNode::jaggyLength);
+    m_jaggyLength = outerLength.asDouble();
+    if (m_jaggyLength == 0.0) {
+      m_jaggyLength = defaultJaggyLength(group);
+      outerLength.setValue(m_jaggyLength);
+    }
+  } else {
+    m_jaggyLength = defaultJaggyLength(group);
+  }
+  length.setValue(m_jaggyLength);
+  return MS::kSuccess;
+}
+
+MStatus jagginessCmd::tessellateTargets(const MDagPath& shape, const MDagPath& group, unsigned int affect,
+                                        std::vector<MDagPath>& targets, bool soft) {
+  if (affect == kAffectGroup) return tessellateGroup(group, targets, soft) ? MS::kSuccess : MS::kFailure;
+  if (affect == kAffectMoving) return tessellateMovingShards(group, targets, soft) ? MS::kSuccess : MS::kFailure;
+  if (!tessellateMesh(shape, soft)) return MS::kFailure;
+  targets.push_back(shape);
+  return MS::kSuccess;
+}
+
+bool jagginessCmd::tessellateMesh(const MDagPath& mesh, bool soft) {
+  MDagPath shape = mesh;
+  if (!shape.hasFn(MFn::kMesh)) shape.extendToShape();
+  auto command = std::make_unique<tesselateFacesCmd>();
+  command->setMeshPath(shape);
+  command->setNodeType(zovMeshOpNode::id);
+  command->setOperation(zovMeshOpNode::kSubdivideFaces, soft ? 1 : 0, static_cast<std::int16_t>(m_resolution));
+  if (command->applyModifier()) m_tessellated.push_back(shape);
+  return true;
+}
+
+bool jagginessCmd::tessellateWithProgress(const std::vector<MDagPath>& items, std::vector<MDagPath>& targets, bool soft,
+                                          bool targetsOnly, const ProgressLines& lines) {
+  const int n = static_cast<int>(items.size());
+  reportProgressError(MProgressWindow::setProgressRange(0, kProgressStep * n), kJaggySource, lines.range);
+  reportProgressError(MProgressWindow::setTitle(kProgressTitle), kJaggySource, lines.title);
+  reportProgressError(MProgressWindow::setInterruptable(true), kJaggySource, lines.interruptible);
+  reportProgressError(MProgressWindow::startProgress(), kJaggySource, lines.start);
+  reportProgressError(MProgressWindow::setProgress(0), kJaggySource, lines.first);
+  for (int i = 0; i < n; ++i) {
+    if (MProgressWindow::isCancelled()) {
+      MGlobal::displayInfo("jaggyness interrupted!");
+      // Only what this run made goes; earlier roughening stays.
+      for (const MDagPath& made : m_tessellated) removeJagginess(made);
+      m_tessellated.clear();
+      return false;
+    }
+    const MDagPath& item = items[static_cast<size_t>(i)];
+    if (targetsOnly) {
+      tessellateMesh(item, soft);
+    } else if (!hasMeshOp(item) && tessellateMesh(item, soft)) {
+      targets.push_back(item);
+    }
+    const int percent = (kProgressStep * i) / n;
+    reportProgressError(MProgressWindow::setProgressStatus(MString("done..") + percent + " %"), kJaggySource,
+                        lines.status);
+    reportProgressError(MProgressWindow::setProgress(percent * n), kJaggySource, lines.value);
+  }
+  return true;
+}
+
+bool jagginessCmd::tessellateGroup(const MDagPath& group, std::vector<MDagPath>& targets, bool soft) {
+  return tessellateWithProgress(groupShards(group), targets, soft, false, kGroupPassLines);
+}
+
+bool jagginessCmd::tessellateMovingShards(const MDagPath& group, std::vector<MDagPath>& targets, bool soft) {
+  std::vector<MDagPath> moving, still;
+  for (const MDagPath& shard : groupShards(group)) {
+    if (hasMeshOp(shard)) continue;
+    MDagPath transform = shard;
+    transform.pop();
+    (MAnimUtil::isAnimated(transform, false) ? moving : still).push_back(shard);
+  }
+  if (moving.empty()) {
+    MGlobal::displayInfo("not moving fragments found in this group, jagginess not applied");
+    return false;
+  }
+  // A still shard goes right behind the first moving shard it touches.
+  for (const MDagPath& shard : moving) {
+    targets.push_back(shard);
+    const MBoundingBox box = worldBox(shard);
+    for (auto it = still.begin(); it != still.end();) {
+      if (box.intersects(worldBox(*it), 0.0)) {
+        targets.push_back(*it);
+        it = still.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  return tessellateWithProgress(targets, targets, soft, true, kMovingPassLines);
+}
+
+MStatus jagginessCmd::setupMeshOpNodes(const std::vector<MDagPath>& targets) {
+  for (const MDagPath& target : targets) {
+    MFnMesh mesh(target);
+    const MObject node = findMeshOpNode(target.node());
+    if (node.isNull()) return MS::kFailure;
+    MPlug(node, zovMeshOpNode::scale).setValue(m_scale);
+    MPlug(node, zovMeshOpNode::amplitude).setValue(m_strength);
+    MPlug(node, zovMeshOpNode::frequency).setValue(kJaggyFrequency);
+    MPlug(node, zovMeshOpNode::lenght).setValue(m_jaggyLength);
+    const MPlug centre(node, zovMeshOpNode::center);
+    for (unsigned int c = 0; c < 3; ++c) MPlug(centre.child(c)).setValue(static_cast<float>(m_centre[c]));
+    MPlug(node, zovMeshOpNode::pruv).setValue(m_preserveUVs);
+    fillVertexArrays(mesh, node, m_preserveUVs);
+    MPlug(node, zovMeshOpNode::operationType).setValue(static_cast<short>(zovMeshOpNode::kAssignUVs));
+    MPlug(node, zovMeshOpNode::outMesh).asMObject();
+    mesh.updateSurface();
+  }
+  return MS::kSuccess;
+}
+
+void jagginessCmd::softenCutNormalsInGroup(const MDagPath& group, double threshold) {
+  runQuietly("waitCursor -state on");
+  for (const MDagPath& shard : groupShards(group))
+    if (hasMeshOp(shard)) softenCutNormals(shard, threshold);
+  runQuietly("waitCursor -state off");
+}
+
+MStatus jagginessCmd::updateStrength(const MDagPath& shape, const MDagPath& group, unsigned int affect) {
+  if (affect == kAffectShard) {
+    if (!hasMeshOp(shape)) return MS::kSuccess;
+    const MObject node = findMeshOpNode(shape.node());
+    if (node.isNull()) return MS::kFailure;
+    if (MPlug(node, zovMeshOpNode::version).asInt() < zovMeshOpNode::currentVersion())
+      MGlobal::displayWarning(MString("ZOV INFO:") + MFnDependencyNode(shape.node()).name() +
+                              "old jaggy node found, need rebuild");
+    return updateStrengthOfMeshes({shape});
+  }
+  std::vector<MDagPath> meshes;
+  for (const MDagPath& shard : groupShards(group))
+    if (hasMeshOp(shard)) meshes.push_back(shard);
+  if (meshes.empty()) return MS::kSuccess;
+  runQuietly("undoInfo -swf off");
+  runQuietly("waitCursor -state on");
+  const MStatus status = updateStrengthOfMeshes(meshes);
+  runQuietly("waitCursor -state off");
+  runQuietly("undoInfo -swf on");
+  return status;
+}
+
+MStatus jagginessCmd::updateStrengthOfMeshes(const std::vector<MDagPath>& meshes) {
+  MStatus status;
+  for (const MDagPath& mesh : meshes) {
+    const MObject node = findMeshOpNode(mesh.node());
+    if (node.isNull()) continue;
+    status = MPlug(node, zovMeshOpNode::amplitude).setValue(m_strength);
+    MPlug(node, zovMeshOpNode::operationType).setValue(static_cast<short>(zovMeshOpNode::kAssignUVs));
+    MPlug(node, zovMeshOpNode::outMesh).asMObject();
+    MFnMesh(mesh).updateSurface();
+  }
+  return status;
+}
+
+MStatus jagginessCmd::removeJagginessInGroup(const MDagPath& group) {
+  for (const MDagPath& shard : groupShards(group))
+    if (hasMeshOp(shard)) removeJagginess(shard);
+  return MS::kSuccess;
+}
+
+MStatus jagginessCmd::removeSoftNormalsInGroup(const MDagPath& group) {
+  for (const MDagPath& shard : groupShards(group))
+    if (hasMeshOp(shard)) removeSoftNormals(shard);
+  return MS::kSuccess;
+}
