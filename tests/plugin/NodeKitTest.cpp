@@ -2,6 +2,7 @@
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MMatrix.h>
 #include <maya/MQuaternion.h>
+#include <maya/MTransformationMatrix.h>
 
 #include <cmath>
 #include <limits>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "PluginFixture.h"
+#include "engine/BodyFactory.h"
 #include "engine/MeshFactory.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
@@ -182,6 +184,52 @@ MeshPtr boxMesh(const Mgc::MgcVector3& size, bool inwards) {
     for (std::uint32_t k = 0; k < 4; ++k) mesh->faces[f].vertices[k] = faces[f][inwards ? 3 - k : k];
   }
   return mesh;
+}
+
+/// The single-precision value nearest to v.
+double toSingle(double v) { return static_cast<double>(static_cast<float>(v)); }
+
+// A body placed at a matrix takes its translation and rotation, rounded to
+// single precision when asked: each coordinate becomes the float nearest to
+// it, whether or not its neighbours need rounding.
+TEST(HostEngineConversions, BodyPlacedAtAMatrixTakesItsPoseRoundedToSinglePrecisionWhenAsked) {
+  const double ulp = std::ldexp(1.0, -52);
+  struct Case {
+    const char* name;
+    MVector translation;
+  };
+  const Case cases[] = {
+      {"every coordinate off a float", MVector(1.0 + ulp, 1.5 + 2.0 * ulp, 2.0 + 4.0 * ulp)},
+      {"only the first two off a float", MVector(2.5 + 4.0 * ulp, 1.5 + 2.0 * ulp, 0.0)},
+      {"only the last off a float", MVector(-4.0, 4.5, 0.1)},
+  };
+  const MQuaternion rotation(0.3, MVector(1.0, 2.0, -3.0).normal());
+  const MeshPtr mesh = boxMesh(Mgc::MgcVector3(1.0, 1.0, 1.0), false);
+  for (const Case& c : cases) {
+    const MMatrix pose = poseMatrix(c.translation, rotation);
+    const MTransformationMatrix parts(pose);
+    const MVector t = parts.getTranslation(MSpace::kTransform);
+    double x = 0.0, y = 0.0, z = 0.0, w = 1.0;
+    parts.getRotationQuaternion(x, y, z, w, MSpace::kTransform);
+    for (const bool rounded : {true, false}) {
+      HardBody* body = createHullBody(mesh.get());
+      ASSERT_NE(body, nullptr);
+      placeBodyAt(*body, pose, rounded);
+      const Mgc::MgcVector3 p = body->getDyn().position;
+      const Mgc::Quaternion q = body->getDyn().orientationQuat;
+      const auto take = [rounded](double v) { return rounded ? toSingle(v) : v; };
+      for (unsigned int k = 0; k < 3; ++k)
+        EXPECT_EQ(p[k] - take(t[k]), 0.0) << c.name << " rounded " << rounded << " coordinate " << k;
+      // The body keeps its quaternion of unit length: the rounded components
+      // divided by their norm, which moves them by far less than a float's step.
+      const double norm = std::sqrt(take(w) * take(w) + take(x) * take(x) + take(y) * take(y) + take(z) * take(z));
+      EXPECT_NEAR(q.W(), take(w) / norm, kTolerance) << c.name << " rounded " << rounded;
+      EXPECT_NEAR(q.X(), take(x) / norm, kTolerance) << c.name << " rounded " << rounded;
+      EXPECT_NEAR(q.Y(), take(y) / norm, kTolerance) << c.name << " rounded " << rounded;
+      EXPECT_NEAR(q.Z(), take(z) / norm, kTolerance) << c.name << " rounded " << rounded;
+      deleteBody(&body);
+    }
+  }
 }
 
 // A body's mass is its mesh's volume (0.015 per cubic centimetre fitted to
