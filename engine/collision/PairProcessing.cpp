@@ -1,7 +1,8 @@
 // The collision manager's work on pairs found in contact: extraction (the
 // position correction that pushes penetrating bodies apart), the energy
 // measure, the processing of a colliding pair and of all the step's pairs
-// (threaded: pairs that share no body at once, the others in list order),
+// (dealt to lists that share no body, run at once, then the pairs that join
+// two lists),
 // the cracker pairs, the resting-body pass, the alignment of bodies resting
 // on crackers and the impact of an outside point mass. The hit processing
 // of a step is in HitProcessing.cpp.
@@ -12,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineTrace.h"
@@ -58,6 +60,10 @@ constexpr std::uint32_t kRestingContacts = 3;
 /// Rest thresholds of the resting pass (squared speeds).
 constexpr float kRestThreshold = 1.0f;
 constexpr float kSupportRestThreshold = 10.0f;
+/// Lists the pair processing deals the pairs to. A fixed number, not the
+/// thread count: the dealing decides the order in which pairs that share a
+/// body are solved, so the result is the same at every thread count.
+constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
 /// A body stands upright on a cracker when its third axis is this close to z.
 constexpr double kUprightDot = static_cast<double>(0.98f);
 
@@ -307,10 +313,11 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
 void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
                                     const MgcVector3& gravityDirection, std::uint32_t& outFlags) {
   if (stepPairs.getCount() == 0) return;
+  // The pairs run in list order: the repeated passes below converge from
+  // the ground up, and met the other way round a resting stack creeps.
   std::vector<CollisionPair*> pairs;
-  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
-    CollisionPair* pair = node->value;
-    pairs.push_back(pair);
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  for (CollisionPair* pair : pairs) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
     if (mode == kHitMode || pair->found.count == 0) pair->keepFoundContacts();
@@ -367,25 +374,68 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                                    std::uint32_t& outFlags) {
-  if (helpers == 0) {
-    for (CollisionPair* pair : pairs) outFlags |= processPair(pair, mode, 0);
-    return;
-  }
   processPairsThreaded(pairs, mode, helpers, outFlags);
+}
+
+void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, std::vector<std::vector<CollisionPair*>>& lists,
+                                 std::vector<CollisionPair*>& shared) {
+  lists.assign(kPairLists, {});
+  shared.clear();
+  // The list each body a pair writes was dealt to.
+  std::unordered_map<const HardBody*, std::uint32_t> owners;
+  std::uint32_t next = 0;
+  HardBody* bodies[kMaxTaskBodies];
+  for (CollisionPair* pair : pairs) {
+    const std::uint32_t count = pairBodies(*pair, bodies, kMaxTaskBodies);
+    std::uint32_t owner = kPairLists;
+    bool joinsTwo = false;
+    for (std::uint32_t k = 0; k < count && !joinsTwo; ++k) {
+      const auto found = owners.find(bodies[k]);
+      if (found == owners.end()) continue;
+      if (owner == kPairLists) {
+        owner = found->second;
+      } else if (found->second != owner) {
+        joinsTwo = true;
+      }
+    }
+    if (joinsTwo) {
+      shared.push_back(pair);
+      continue;
+    }
+    // A pair of bodies no list holds yet opens the next list in turn.
+    if (owner == kPairLists) owner = next++ % kPairLists;
+    for (std::uint32_t k = 0; k < count; ++k) owners.emplace(bodies[k], owner);
+    lists[owner].push_back(pair);
+  }
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
                                             std::uint32_t helpers, std::uint32_t& outFlags) {
   const std::uint8_t keptOption = orderedExtraction;
-  // Each pair waits for the pairs before it that write one of its bodies.
-  orderByAccess(static_cast<std::uint32_t>(pairs.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
-    const std::uint32_t count = pairBodies(*pairs[i], bodies, kMaxTaskBodies);
+  std::vector<std::vector<CollisionPair*>> lists;
+  std::vector<CollisionPair*> shared;
+  dealPairs(pairs, lists, shared);
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  // The lists share no body: they run at once, each in its order.
+  std::vector<std::uint32_t> busy;
+  for (std::uint32_t k = 0; k < kPairLists; ++k) {
+    if (!lists[k].empty()) busy.push_back(k);
+  }
+  const std::uint32_t listHelpers = pairs.size() - shared.size() < kTaskOrderMinimum ? 0 : helpers;
+  forEachIndex(listHelpers != 0 ? workerPool() : nullptr, listHelpers, static_cast<std::uint32_t>(busy.size()), 1,
+               [&](std::uint32_t i, std::uint32_t worker) {
+                 for (CollisionPair* pair : lists[busy[i]]) flags[worker] |= processPair(pair, mode, worker);
+               });
+  // Then the pairs that join bodies of two lists, in their order: each waits
+  // for the earlier ones that write one of its bodies, so the result is the
+  // one of a run in order on the calling thread.
+  orderByAccess(static_cast<std::uint32_t>(shared.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+    const std::uint32_t count = pairBodies(*shared[i], bodies, kMaxTaskBodies);
     for (std::uint32_t k = 0; k < count; ++k) writes[k] = true;
     return count;
   });
-  std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(workerPool(), helpers,
-                [&](std::uint32_t i, std::uint32_t worker) { flags[worker] |= processPair(pairs[i], mode, worker); });
+  taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers,
+                [&](std::uint32_t i, std::uint32_t worker) { flags[worker] |= processPair(shared[i], mode, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
   orderedExtraction = keptOption;
 }
