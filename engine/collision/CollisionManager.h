@@ -190,6 +190,13 @@ class CollisionManager {
   /// changes into `outFlags`.
   void processPairs(EngineList<HardBody*>* active, const int& mode, const Mgc::MgcVector3& gravityDirection,
                     std::uint32_t& outFlags);
+  /// Deals the pairs in their order: a pair that writes a body of one list
+  /// joins that list (its other bodies with it), a pair of bodies no list
+  /// holds opens the next list in turn, and a pair that writes bodies of two
+  /// lists goes to `shared`. The lists (kMaxWorkerThreads of them, whatever
+  /// the thread count) share no body.
+  void dealPairs(const std::vector<CollisionPair*>& pairs, std::vector<std::vector<CollisionPair*>>& lists,
+                 std::vector<CollisionPair*>& shared);
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
   /// contacts that lie on static or sleeping ones; once per advance.
   void settleRestingBodies();
@@ -541,12 +548,6 @@ class CollisionManager {
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
   void handOverSplitPairs();
-  /// Deals the pairs in their order: a pair that writes a body of one list
-  /// joins that list (its other bodies with it), a pair of bodies no list
-  /// holds opens the next list in turn, and a pair that writes bodies of two
-  /// lists goes to `shared`. The lists share no body.
-  void dealPairs(const std::vector<CollisionPair*>& pairs, std::vector<std::vector<CollisionPair*>>& lists,
-                 std::vector<CollisionPair*>& shared);
   /// The threaded pair processing: the pairs dealt (dealPairs), the lists run
   /// at once on the calling thread and the helpers, each in its order, then
   /// the shared pairs as a run in order on the calling thread would.

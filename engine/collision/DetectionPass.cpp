@@ -78,7 +78,8 @@ void noteMovedInPass(BroadPhase& table, HardBody* moved) {
   if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(moved)) {
     for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
       HardBody* piece = node->value;
-      if (piece != nullptr && piece->getPassSlot() >= 0) table.noteMoved(static_cast<std::uint32_t>(piece->getPassSlot()));
+      if (piece != nullptr && piece->getPassSlot() >= 0)
+        table.noteMoved(static_cast<std::uint32_t>(piece->getPassSlot()));
     }
   }
 }

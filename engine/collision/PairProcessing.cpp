@@ -377,8 +377,8 @@ void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, con
   processPairsThreaded(pairs, mode, helpers, outFlags);
 }
 
-void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, std::vector<std::vector<CollisionPair*>>& lists,
-                                 std::vector<CollisionPair*>& shared) {
+void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs,
+                                 std::vector<std::vector<CollisionPair*>>& lists, std::vector<CollisionPair*>& shared) {
   lists.assign(kPairLists, {});
   shared.clear();
   // The list each body a pair writes was dealt to.
