@@ -415,27 +415,48 @@ void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& p
   std::vector<std::vector<CollisionPair*>> lists;
   std::vector<CollisionPair*> shared;
   dealPairs(pairs, lists, shared);
-  std::vector<std::uint32_t> flags(helpers + 1, 0);
-  // The lists share no body: they run at once, each in its order.
-  std::vector<std::uint32_t> busy;
-  for (std::uint32_t k = 0; k < kPairLists; ++k) {
-    if (!lists[k].empty()) busy.push_back(k);
+  // One task per list with pairs, each list in its order (the lists share
+  // no body, so they run at once), then one per shared pair, in their
+  // order: a shared pair waits for the lists and the earlier shared pairs
+  // that write one of its bodies, so it meets them as a run of the shared
+  // pairs on the calling thread after the lists would.
+  std::vector<const std::vector<CollisionPair*>*> tasks;
+  std::unordered_map<const HardBody*, std::uint32_t> lastWriter;
+  HardBody* bodies[kMaxTaskBodies];
+  for (const std::vector<CollisionPair*>& list : lists) {
+    if (list.empty()) continue;
+    const auto task = static_cast<std::uint32_t>(tasks.size());
+    tasks.push_back(&list);
+    if (shared.empty()) continue;
+    for (CollisionPair* pair : list) {
+      const std::uint32_t count = pairBodies(*pair, bodies, kMaxTaskBodies);
+      for (std::uint32_t k = 0; k < count; ++k) lastWriter[bodies[k]] = task;
+    }
   }
-  const std::uint32_t listHelpers = pairs.size() - shared.size() < kTaskOrderMinimum ? 0 : helpers;
-  forEachIndex(listHelpers != 0 ? workerPool() : nullptr, listHelpers, static_cast<std::uint32_t>(busy.size()), 1,
-               [&](std::uint32_t i, std::uint32_t worker) {
-                 for (CollisionPair* pair : lists[busy[i]]) flags[worker] |= processPair(pair, mode, worker);
-               });
-  // Then the pairs that join bodies of two lists, in their order: each waits
-  // for the earlier ones that write one of its bodies, so the result is the
-  // one of a run in order on the calling thread.
-  orderByAccess(static_cast<std::uint32_t>(shared.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+  const auto listTasks = static_cast<std::uint32_t>(tasks.size());
+  taskOrder.reset(listTasks + static_cast<std::uint32_t>(shared.size()));
+  std::vector<std::uint32_t> before;
+  for (std::uint32_t i = 0; i < shared.size(); ++i) {
+    const std::uint32_t task = listTasks + i;
     const std::uint32_t count = pairBodies(*shared[i], bodies, kMaxTaskBodies);
-    for (std::uint32_t k = 0; k < count; ++k) writes[k] = true;
-    return count;
+    before.clear();
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const auto found = lastWriter.find(bodies[k]);
+      if (found != lastWriter.end()) before.push_back(found->second);
+      lastWriter[bodies[k]] = task;
+    }
+    std::sort(before.begin(), before.end());
+    before.erase(std::unique(before.begin(), before.end()), before.end());
+    for (std::uint32_t earlier : before) taskOrder.wait(earlier, task);
+  }
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers, [&](std::uint32_t task, std::uint32_t worker) {
+    if (task < listTasks) {
+      for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
+    } else {
+      flags[worker] |= processPair(shared[task - listTasks], mode, worker);
+    }
   });
-  taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers,
-                [&](std::uint32_t i, std::uint32_t worker) { flags[worker] |= processPair(shared[i], mode, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
   orderedExtraction = keptOption;
 }
