@@ -35,6 +35,15 @@ void fill(EngineList<HardBody*>& list, const std::vector<HardBody*>& bodies) {
   for (auto it = bodies.rbegin(); it != bodies.rend(); ++it) list.append(*it);
 }
 
+// A world made as on a machine of 8 processors, so that every thread count
+// up to 8 has its workers.
+std::unique_ptr<PrivateWorld> worldOnEightProcessors() {
+  zov::platform::setProcessorCountOverride(8);
+  auto world = std::make_unique<PrivateWorld>();
+  zov::platform::setProcessorCountOverride(0);
+  return world;
+}
+
 // A column of boxes sunk a little into each other and into the ground,
 // and a pair of boxes touching in the air beside it.
 struct Column {
@@ -87,10 +96,8 @@ TEST(DetectionPass, ContactPassOnHelpersMatchesTheSequentialPass) {
   };
   std::vector<Outcome> outcomes;
   for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-    zov::platform::setProcessorCountOverride(8);
-    PrivateWorld world;
-    zov::platform::setProcessorCountOverride(0);
-    CollisionManager& manager = *world.getCollisionManager();
+    const std::unique_ptr<PrivateWorld> world = worldOnEightProcessors();
+    CollisionManager& manager = *world->getCollisionManager();
     manager.setOrderedExtraction(1);
     manager.setThreadCount(threads);
     BodyPtr ground = barrier(MgcVector3(), kUp);
@@ -130,10 +137,8 @@ TEST(DetectionPass, ContactPassOnHelpersMatchesTheSequentialPass) {
 // moves; the sleeper and the ground, neither of which moves, are not tested.
 TEST(DetectionPass, ContactPassLandsMovingBodiesOnSleepersWithoutWakingThem) {
   for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-    zov::platform::setProcessorCountOverride(8);
-    PrivateWorld world;
-    zov::platform::setProcessorCountOverride(0);
-    CollisionManager& manager = *world.getCollisionManager();
+    const std::unique_ptr<PrivateWorld> world = worldOnEightProcessors();
+    CollisionManager& manager = *world->getCollisionManager();
     manager.setOrderedExtraction(1);
     manager.setThreadCount(threads);
     manager.setGravityDirection(-kUp);
@@ -178,9 +183,8 @@ std::vector<MgcVector3> contactPoints(const CollisionPair& pair) {
 TEST(DetectionPass, ContactPassLiftsPiecePairsToOnePairOfTheirFractureBody) {
   std::string reference;
   for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-    zov::platform::setProcessorCountOverride(8);
-    PrivateWorld world;
-    zov::platform::setProcessorCountOverride(0);
+    const std::unique_ptr<PrivateWorld> scene = worldOnEightProcessors();
+    PrivateWorld& world = *scene;
     prepareWorld(world, threads);
     HardBody* ground = addGround(world);
     CubeWall wall(2, 1);
