@@ -190,13 +190,24 @@ class CollisionManager {
   /// changes into `outFlags`.
   void processPairs(EngineList<HardBody*>* active, const int& mode, const Mgc::MgcVector3& gravityDirection,
                     std::uint32_t& outFlags);
-  /// Deals the pairs in their order: a pair that writes a body of one list
+  /// The pairs of one pair processing dealt to lists that share no body,
+  /// and the pairs that join two lists.
+  struct PairDealing {
+    /// kMaxWorkerThreads lists, whatever the thread count.
+    std::vector<std::vector<CollisionPair*>> lists;
+    std::vector<CollisionPair*> shared;
+    /// For each shared pair: the lists, and the earlier shared pairs (by
+    /// their index in `shared`), that write one of its bodies.
+    std::vector<std::vector<std::uint32_t>> sharedAfterLists;
+    std::vector<std::vector<std::uint32_t>> sharedAfterShared;
+  };
+  /// Deals the pairs in their order: a pair that writes bodies of one list
   /// joins that list (its other bodies with it), a pair of bodies no list
   /// holds opens the next list in turn, and a pair that writes bodies of two
-  /// lists goes to `shared`. The lists (kMaxWorkerThreads of them, whatever
-  /// the thread count) share no body.
-  void dealPairs(const std::vector<CollisionPair*>& pairs, std::vector<std::vector<CollisionPair*>>& lists,
-                 std::vector<CollisionPair*>& shared);
+  /// lists, or a body of a shared pair, is shared (its bodies no list holds
+  /// with it), so that no list writes a body a shared pair writes unless the
+  /// pair waits for that list.
+  void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing);
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
   /// contacts that lie on static or sleeping ones; once per advance.
   void settleRestingBodies();
@@ -634,6 +645,8 @@ class CollisionManager {
   std::vector<std::int32_t> accessWriters;
   std::vector<std::vector<std::uint32_t>> accessReaders;
   std::vector<std::uint32_t> accessBefore;
+  /// The pair processing's dealing, kept to reuse its storage.
+  PairDealing pairDealing;
   /// How each thread slot's collision solves ended; each slot is written
   /// only by the thread running as it.
   ResolutionCounters resolutionCounters[kThreadSlotCount];

@@ -13,7 +13,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineTrace.h"
@@ -64,6 +63,8 @@ constexpr float kSupportRestThreshold = 10.0f;
 /// thread count: the dealing decides the order in which pairs that share a
 /// body are solved, so the result is the same at every thread count.
 constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
+/// The holder of a body that only shared pairs write.
+constexpr std::uint32_t kSharedBody = kPairLists + 1;
 /// A body stands upright on a cracker when its third axis is this close to z.
 constexpr double kUprightDot = static_cast<double>(0.98f);
 
@@ -104,6 +105,29 @@ bool hasJoints(HardBody* body) {
 
 /// The cross-product matrix [r] of r: [r] v = r x v.
 MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
+
+/// Numbers for the bodies that one dealing of the pairs meets, lent through
+/// the bodies' pass slots from `base` on and given back at the end.
+class DealingSlots {
+ public:
+  explicit DealingSlots(std::uint32_t first) : base(first) {}
+  DealingSlots(const DealingSlots&) = delete;
+  DealingSlots& operator=(const DealingSlots&) = delete;
+  ~DealingSlots() {
+    for (HardBody* body : lent) body->setPassSlot(-1);
+  }
+  std::uint32_t of(HardBody* body) {
+    if (body->getPassSlot() < 0) {
+      body->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
+      lent.push_back(body);
+    }
+    return static_cast<std::uint32_t>(body->getPassSlot());
+  }
+
+ private:
+  std::uint32_t base;
+  std::vector<HardBody*> lent;
+};
 
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
@@ -377,84 +401,95 @@ void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, con
   processPairsThreaded(pairs, mode, helpers, outFlags);
 }
 
-void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs,
-                                 std::vector<std::vector<CollisionPair*>>& lists, std::vector<CollisionPair*>& shared) {
-  lists.assign(kPairLists, {});
-  shared.clear();
-  // The list each body a pair writes was dealt to.
-  std::unordered_map<const HardBody*, std::uint32_t> owners;
+void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing) {
+  dealing.lists.resize(kPairLists);
+  for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
+  dealing.shared.clear();
+  dealing.sharedAfterLists.clear();
+  dealing.sharedAfterShared.clear();
+  DealingSlots slots(broadPhase.size());
+  // By body slot: the list that holds the body (kPairLists for none,
+  // kSharedBody for a body of shared pairs only), and the last shared pair
+  // that writes it (-1 for none).
+  std::vector<std::uint32_t> owner;
+  std::vector<std::int32_t> lastShared;
   std::uint32_t next = 0;
   HardBody* bodies[kMaxTaskBodies];
+  std::uint32_t bodySlots[kMaxTaskBodies];
+  std::vector<std::uint32_t> met;
   for (CollisionPair* pair : pairs) {
     const std::uint32_t count = pairBodies(*pair, bodies, kMaxTaskBodies);
-    std::uint32_t owner = kPairLists;
-    bool joinsTwo = false;
-    for (std::uint32_t k = 0; k < count && !joinsTwo; ++k) {
-      const auto found = owners.find(bodies[k]);
-      if (found == owners.end()) continue;
-      if (owner == kPairLists) {
-        owner = found->second;
-      } else if (found->second != owner) {
-        joinsTwo = true;
+    met.clear();
+    bool touchesShared = false;
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const std::uint32_t slot = slots.of(bodies[k]);
+      bodySlots[k] = slot;
+      if (slot >= owner.size()) {
+        owner.resize(slot + 1, kPairLists);
+        lastShared.resize(slot + 1, -1);
+      }
+      if (owner[slot] == kSharedBody) {
+        touchesShared = true;
+      } else if (owner[slot] != kPairLists) {
+        met.push_back(owner[slot]);
       }
     }
-    if (joinsTwo) {
-      shared.push_back(pair);
+    std::sort(met.begin(), met.end());
+    met.erase(std::unique(met.begin(), met.end()), met.end());
+    if (met.size() > 1 || touchesShared) {
+      const auto index = static_cast<std::int32_t>(dealing.shared.size());
+      std::vector<std::uint32_t> earlier;
+      for (std::uint32_t k = 0; k < count; ++k) {
+        std::uint32_t& holder = owner[bodySlots[k]];
+        if (holder == kPairLists) holder = kSharedBody;
+        std::int32_t& last = lastShared[bodySlots[k]];
+        if (last >= 0) earlier.push_back(static_cast<std::uint32_t>(last));
+        last = index;
+      }
+      std::sort(earlier.begin(), earlier.end());
+      earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
+      dealing.shared.push_back(pair);
+      dealing.sharedAfterLists.push_back(met);
+      dealing.sharedAfterShared.push_back(std::move(earlier));
       continue;
     }
     // A pair of bodies no list holds yet opens the next list in turn.
-    if (owner == kPairLists) owner = next++ % kPairLists;
-    for (std::uint32_t k = 0; k < count; ++k) owners.emplace(bodies[k], owner);
-    lists[owner].push_back(pair);
+    const std::uint32_t list = met.empty() ? next++ % kPairLists : met[0];
+    for (std::uint32_t k = 0; k < count; ++k) {
+      if (owner[bodySlots[k]] == kPairLists) owner[bodySlots[k]] = list;
+    }
+    dealing.lists[list].push_back(pair);
   }
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
                                             std::uint32_t helpers, std::uint32_t& outFlags) {
   const std::uint8_t keptOption = orderedExtraction;
-  std::vector<std::vector<CollisionPair*>> lists;
-  std::vector<CollisionPair*> shared;
-  dealPairs(pairs, lists, shared);
+  PairDealing& dealing = pairDealing;
+  dealPairs(pairs, dealing);
   // One task per list with pairs, each list in its order (the lists share
   // no body, so they run at once), then one per shared pair, in their
-  // order: a shared pair waits for the lists and the earlier shared pairs
-  // that write one of its bodies, so it meets them as a run of the shared
-  // pairs on the calling thread after the lists would.
+  // order, each waiting for the lists and the earlier shared pairs that
+  // write one of its bodies: it meets them as a run of the shared pairs on
+  // the calling thread after the lists would.
+  std::uint32_t listTask[kPairLists];
   std::vector<const std::vector<CollisionPair*>*> tasks;
-  std::unordered_map<const HardBody*, std::uint32_t> lastWriter;
-  HardBody* bodies[kMaxTaskBodies];
-  for (const std::vector<CollisionPair*>& list : lists) {
-    if (list.empty()) continue;
-    const auto task = static_cast<std::uint32_t>(tasks.size());
-    tasks.push_back(&list);
-    if (shared.empty()) continue;
-    for (CollisionPair* pair : list) {
-      const std::uint32_t count = pairBodies(*pair, bodies, kMaxTaskBodies);
-      for (std::uint32_t k = 0; k < count; ++k) lastWriter[bodies[k]] = task;
-    }
+  for (std::uint32_t k = 0; k < kPairLists; ++k) {
+    listTask[k] = static_cast<std::uint32_t>(tasks.size());
+    if (!dealing.lists[k].empty()) tasks.push_back(&dealing.lists[k]);
   }
   const auto listTasks = static_cast<std::uint32_t>(tasks.size());
-  taskOrder.reset(listTasks + static_cast<std::uint32_t>(shared.size()));
-  std::vector<std::uint32_t> before;
-  for (std::uint32_t i = 0; i < shared.size(); ++i) {
-    const std::uint32_t task = listTasks + i;
-    const std::uint32_t count = pairBodies(*shared[i], bodies, kMaxTaskBodies);
-    before.clear();
-    for (std::uint32_t k = 0; k < count; ++k) {
-      const auto found = lastWriter.find(bodies[k]);
-      if (found != lastWriter.end()) before.push_back(found->second);
-      lastWriter[bodies[k]] = task;
-    }
-    std::sort(before.begin(), before.end());
-    before.erase(std::unique(before.begin(), before.end()), before.end());
-    for (std::uint32_t earlier : before) taskOrder.wait(earlier, task);
+  taskOrder.reset(listTasks + static_cast<std::uint32_t>(dealing.shared.size()));
+  for (std::uint32_t i = 0; i < dealing.shared.size(); ++i) {
+    for (std::uint32_t list : dealing.sharedAfterLists[i]) taskOrder.wait(listTask[list], listTasks + i);
+    for (std::uint32_t earlier : dealing.sharedAfterShared[i]) taskOrder.wait(listTasks + earlier, listTasks + i);
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
   taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers, [&](std::uint32_t task, std::uint32_t worker) {
     if (task < listTasks) {
       for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
     } else {
-      flags[worker] |= processPair(shared[task - listTasks], mode, worker);
+      flags[worker] |= processPair(dealing.shared[task - listTasks], mode, worker);
     }
   });
   for (std::uint32_t f : flags) outFlags |= f;

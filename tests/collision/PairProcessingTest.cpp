@@ -294,9 +294,10 @@ TEST(PairProcessing, DealingKeepsPairsOfABodyTogetherAndLeavesPairsJoiningTwoLis
       records.back()->secondBody = body(text[i + 1]);
       pairs.push_back(records.back().get());
     }
-    std::vector<std::vector<CollisionPair*>> lists;
-    std::vector<CollisionPair*> shared;
-    manager.dealPairs(pairs, lists, shared);
+    CollisionManager::PairDealing dealing;
+    manager.dealPairs(pairs, dealing);
+    const std::vector<std::vector<CollisionPair*>>& lists = dealing.lists;
+    const std::vector<CollisionPair*>& shared = dealing.shared;
     ASSERT_EQ(lists.size(), static_cast<std::size_t>(kMaxWorkerThreads));
     std::vector<CollisionPair*> expectedShared;
     std::vector<std::vector<CollisionPair*>> expected(lists.size());
