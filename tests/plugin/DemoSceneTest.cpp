@@ -24,7 +24,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <numeric>
 #include <set>
 #include <sstream>
 #include <string>
@@ -467,6 +466,21 @@ TEST_F(DemoScene, EachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold) {
   for (const ShardRecord& shard : run->shards) components.insert(root(shard.body));
   EXPECT_EQ(numberAfter(run->printed, "ZovFractureBody: "), static_cast<double>(components.size()));
   EXPECT_GT(components.size(), 1u);
+
+  // Each fragment's printed lowest point is its shards' lowest at the end.
+  std::map<std::string, double> lowest;
+  for (const ShardRecord& shard : run->shards) {
+    const std::string component = root(shard.body);
+    const double low = lowestOf(shard.last);
+    lowest[component] = lowest.count(component) ? std::min(lowest[component], low) : low;
+  }
+  std::multiset<long> expected, printed;
+  for (const auto& [component, low] : lowest) expected.insert(std::lround(low * 1e4));
+  const std::string mark = "lowest point ";
+  for (const std::string& line : run->printed)
+    if (line.rfind("fragment ", 0) == 0 && line.find(mark) != std::string::npos)
+      printed.insert(std::lround(std::strtod(line.c_str() + line.find(mark) + mark.size(), nullptr) * 1e4));
+  EXPECT_EQ(printed, expected);
 }
 
 // Disabled: at the last frame some pieces still slide (up to 0.24 a second)
