@@ -74,7 +74,10 @@
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
 
-extern "C" const char MApiVersion[] = "20180000";
+// Bound to this module's own copy: in a process that links the zov module,
+// whose version text has the same name, the host still reads this one, and
+// the sanitizer sees two globals rather than one registered twice.
+extern "C" __attribute__((visibility("protected"))) const char MApiVersion[] = "20180000";
 
 namespace {
 
