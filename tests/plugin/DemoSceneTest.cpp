@@ -355,6 +355,13 @@ class DemoScene : public ::testing::Test {
     fs::remove_all(images);
   }
 
+  // The checks, each against a truth of its own.
+  static void shardVolumesAddUpToTheCube();
+  static void everyJointJoinsTwoShardsThatShareACutFace();
+  static void theCubeFallsWholeAndBreaksWhenFreeFallSaysItLands();
+  static void eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold();
+  static void picturesShowThePiecesAndTheGroundWhereTheCameraSeesThem();
+
   static fs::path images;
   static std::unique_ptr<DemoRun> run;
   /// The shards' meshes, in the order of the run's shard records.
@@ -365,7 +372,7 @@ fs::path DemoScene::images;
 std::unique_ptr<DemoRun> DemoScene::run;
 std::vector<MDagPath> DemoScene::meshes;
 
-TEST_F(DemoScene, ShardVolumesAddUpToTheCube) {
+void DemoScene::shardVolumesAddUpToTheCube() {
   ASSERT_EQ(run->shards.size(), 24u);
   double volume = 0.0;
   for (const ShardRecord& shard : run->shards) volume += enclosedVolume(shard.first, shard.polygons);
@@ -374,7 +381,7 @@ TEST_F(DemoScene, ShardVolumesAddUpToTheCube) {
   EXPECT_NEAR(numberAfter(run->printed, "shards of volume "), 8.0, 1e-4);
 }
 
-TEST_F(DemoScene, EveryJointJoinsTwoShardsThatShareACutFace) {
+void DemoScene::everyJointJoinsTwoShardsThatShareACutFace() {
   std::map<std::string, const ShardRecord*> byBody;
   for (const ShardRecord& shard : run->shards) byBody[shard.body] = &shard;
   ASSERT_FALSE(run->joints.empty());
@@ -402,7 +409,7 @@ TEST_F(DemoScene, EveryJointJoinsTwoShardsThatShareACutFace) {
   }
 }
 
-TEST_F(DemoScene, TheCubeFallsWholeAndBreaksWhenFreeFallSaysItLands) {
+void DemoScene::theCubeFallsWholeAndBreaksWhenFreeFallSaysItLands() {
   ASSERT_FALSE(run->shards.empty());
   const double frame = 1.0 / kFramesPerSecond;
   double start = HUGE_VAL;
@@ -443,7 +450,7 @@ TEST_F(DemoScene, TheCubeFallsWholeAndBreaksWhenFreeFallSaysItLands) {
   EXPECT_LE(std::abs(printed.begin()->first - contact), 1);
 }
 
-TEST_F(DemoScene, EachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold) {
+void DemoScene::eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold() {
   std::set<std::string> reported;
   size_t reports = 0;
   for (const auto& [frame, names] : brokenByFrame(run->printed)) {
@@ -507,7 +514,7 @@ int pixelsOf(const DecodedPng& picture, const std::uint8_t rgb[3]) {
   return count;
 }
 
-TEST_F(DemoScene, PicturesShowThePiecesAndTheGroundWhereTheCameraSeesThem) {
+void DemoScene::picturesShowThePiecesAndTheGroundWhereTheCameraSeesThem() {
   // The boxes around each body at the picture's frame, projected.
   struct Rect {
     double left, top, right, bottom;
@@ -571,10 +578,32 @@ TEST_F(DemoScene, PicturesShowThePiecesAndTheGroundWhereTheCameraSeesThem) {
   EXPECT_EQ(apart, 0);
 }
 
-// Last: it replaces the scene the others read.
-TEST_F(DemoScene, PrintsTheSameWithOneWorkerAsWithEight) {
+// One test, so that the scene runs once per variant for all the checks
+// (twice for the worker counts).
+TEST_F(DemoScene, TellsTheTruthAboutItsShardsJointsFallFragmentsAndPictures) {
+  {
+    SCOPED_TRACE("shardVolumesAddUpToTheCube");
+    shardVolumesAddUpToTheCube();
+  }
+  {
+    SCOPED_TRACE("everyJointJoinsTwoShardsThatShareACutFace");
+    everyJointJoinsTwoShardsThatShareACutFace();
+  }
+  {
+    SCOPED_TRACE("theCubeFallsWholeAndBreaksWhenFreeFallSaysItLands");
+    theCubeFallsWholeAndBreaksWhenFreeFallSaysItLands();
+  }
+  {
+    SCOPED_TRACE("eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold");
+    eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold();
+  }
+  {
+    SCOPED_TRACE("picturesShowThePiecesAndTheGroundWhereTheCameraSeesThem");
+    picturesShowThePiecesAndTheGroundWhereTheCameraSeesThem();
+  }
+  // Last: it replaces the scene the checks read.
   const std::vector<std::string> eight = run->printed;
-  EXPECT_EQ(runDemo(1), eight);
+  EXPECT_EQ(runDemo(1), eight) << "one worker against eight";
 }
 
 }  // namespace
