@@ -491,7 +491,7 @@ void DemoScene::eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold() {
 }
 
 // Disabled: at the last frame some pieces still slide (up to 0.24 a second)
-// and a free piece sinks 0.023 into the ground.
+// and a free piece sinks 0.019 into the ground.
 TEST_F(DemoScene, DISABLED_EveryPieceRestsOnTheGroundAtTheLastFrame) {
   for (const ShardRecord& shard : run->shards) {
     double fastest = 0.0;
