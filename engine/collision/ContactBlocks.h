@@ -19,6 +19,8 @@ class ContactBlocks {
  public:
   /// Entries of one block.
   static constexpr std::uint32_t kBlockEntries = 9;
+  /// Contacts a solve over the blocks takes at most.
+  static constexpr std::uint32_t kMaxContacts = 64;
 
   /// Room for the blocks of n contacts, all of them in use in order, their
   /// entries unset. The storage only grows (std::bad_alloc when memory runs
@@ -36,14 +38,16 @@ class ContactBlocks {
   void keep(const std::uint8_t* marks);
   /// Every contact of the last reset in use again, in order.
   void restore();
+  /// The entries; block (i, j) starts at rowOffset(i) + columnOffset(j).
+  const double* data() const { return entries.data(); }
+  std::size_t rowOffset(std::uint32_t i) const { return std::size_t{order[i]} * built * kBlockEntries; }
+  std::size_t columnOffset(std::uint32_t j) const { return std::size_t{order[j]} * kBlockEntries; }
   /// The contacts in use as the dense row-major matrix of 3 count() rows and
   /// columns, written into `matrix`, whose sizes must be those already.
   void expand(dmat* matrix) const;
 
  private:
-  std::size_t offset(std::uint32_t i, std::uint32_t j) const {
-    return (std::size_t{order[i]} * built + order[j]) * kBlockEntries;
-  }
+  std::size_t offset(std::uint32_t i, std::uint32_t j) const { return rowOffset(i) + columnOffset(j); }
 
   std::vector<double> entries;       ///< built x built blocks, block (a, b) at (a built + b) 9
   std::vector<std::uint32_t> order;  ///< the stored contact of each contact in use
@@ -58,9 +62,13 @@ class ContactBlocks {
 /// product forms it on the same matrix, so the iterates are the dense ones.
 class ContactBlockProducts final : public LsqrOperator {
  public:
-  /// `marks` (blocks.count() bytes) is read at every product, so that a
-  /// contact marked between two solves is out of the second.
-  ContactBlockProducts(const ContactBlocks& system, const std::uint8_t* outMarks) : blocks(system), marks(outMarks) {}
+  /// `marks` (blocks.count() bytes) is read here and at every update(). The
+  /// blocks hold at most ContactBlocks::kMaxContacts contacts in use.
+  ContactBlockProducts(const ContactBlocks& system, const std::uint8_t* outMarks) : blocks(system), marks(outMarks) {
+    update();
+  }
+  /// Reads the marks again: a contact marked since is out of the products.
+  void update();
 
   void residual(dvec* u, const dvec* x) const override;
   void adjoint(dvec* v, const dvec* u) const override;
@@ -68,9 +76,19 @@ class ContactBlockProducts final : public LsqrOperator {
   double backward(dvec* v, const dvec* u, double beta) const override;
 
  private:
-  /// Row 3i + k times x over the unmarked columns.
-  double rowTimes(std::uint32_t i, std::uint32_t k, const double* x) const;
+  /// The unmarked contacts in use, at most ContactBlocks::kMaxContacts:
+  /// their indices, and the offsets of their block rows and columns.
+  struct Active {
+    std::uint32_t count = 0;
+    std::uint32_t contacts[ContactBlocks::kMaxContacts];
+    std::size_t rows[ContactBlocks::kMaxContacts];
+    std::size_t columns[ContactBlocks::kMaxContacts];
+  };
+  /// Each unmarked row's product with x, handed to finish(row, sum).
+  template <typename Finish>
+  void rowProducts(const double* x, Finish finish) const;
 
   const ContactBlocks& blocks;
   const std::uint8_t* marks;
+  Active active;
 };

@@ -67,6 +67,13 @@ void setIdentity(dmat* matrix) {
   }
 }
 
+/// block := block - a b, with the products' sums formed as a * b forms them.
+inline void subtractProduct(MgcMatrix3& block, const MgcMatrix3& a, const MgcMatrix3& b) {
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) block[r][c] -= a[r][0] * b[0][c] + a[r][1] * b[1][c] + a[r][2] * b[2][c];
+  }
+}
+
 /// Hands each block (i, j) of the extraction system of n contacts to
 /// put(i, j, block): block (i, j) is the velocity change at contact i of a
 /// unit impulse at contact j, c I - [r_i] (s I^-1) [r_j] per body, [r] the
@@ -86,13 +93,16 @@ void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* 
     if (first != nullptr) turned1[j] = inertia1 * crossProductMatrix(firstArms[j]);
     if (second != nullptr) turned2[j] = inertia2 * crossProductMatrix(secondArms[j]);
   }
+  const MgcMatrix3 diagonal = MgcMatrix3::IDENTITY * c;
   for (std::uint32_t i = 0; i < count; ++i) {
     const MgcMatrix3 arm1 = first != nullptr ? crossProductMatrix(firstArms[i]) : MgcMatrix3::ZERO;
     const MgcMatrix3 arm2 = second != nullptr ? crossProductMatrix(secondArms[i]) : MgcMatrix3::ZERO;
     for (std::uint32_t j = 0; j < count; ++j) {
-      MgcMatrix3 block = MgcMatrix3::IDENTITY * c;
-      if (first != nullptr) block = block - arm1 * turned1[j];
-      if (second != nullptr) block = block - arm2 * turned2[j];
+      // c I - [r1_i] turned1_j - [r2_i] turned2_j, entry by entry, each
+      // product's sum in the order of the matrix product.
+      MgcMatrix3 block = diagonal;
+      if (first != nullptr) subtractProduct(block, arm1, turned1[j]);
+      if (second != nullptr) subtractProduct(block, arm2, turned2[j]);
       put(i, j, block);
     }
   }

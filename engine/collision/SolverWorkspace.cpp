@@ -13,8 +13,8 @@ void zeroElements(dvec* v) {
 }
 
 // The removal solves of a vector system of n contacts: solve, take out the
-// first unmarked contact whose impulse pulls (`takeOut` removes it from the
-// operator), give the right-hand side back, and solve again until none pulls.
+// first unmarked contact whose impulse pulls (marked, then `takeOut` removes
+// it from the operator), give the right-hand side back, and solve again until none pulls.
 template <typename Solve, typename TakeOut>
 void removePullingContacts(std::uint32_t n, dvec* rhs, dvec* x, dvec* backup, const Mgc::MgcVector3* normals,
                            std::uint8_t* marks, Solve solve, TakeOut takeOut) {
@@ -31,10 +31,10 @@ void removePullingContacts(std::uint32_t n, dvec* rhs, dvec* x, dvec* backup, co
       const std::uint32_t row = kContactRows * i;
       const Mgc::MgcVector3 impulse(x->elements[row], x->elements[row + 1], x->elements[row + 2]);
       if (impulse.Dot(normals[i]) < -zov::kTolerance) {
+        marks[i] = 1;
         takeOut(i);
         zeroVectorRange(backup, row, row + kContactRows - 1);
         zeroVectorRange(x, row, row + kContactRows - 1);
-        marks[i] = 1;
         removed = true;
       }
     }
@@ -127,7 +127,7 @@ bool SolverWorkspace::prepareBlockSystem(std::uint32_t n, dvec*& rhs, dvec*& x, 
 bool SolverWorkspace::ownsBlockSystem(std::uint32_t n, const ContactBlocks* blocks, const dvec* rhs,
                                       const dvec* x) const {
   return blocks == &contactBlocks && rhs == vectorProblem.input->b && x == vectorProblem.input->x &&
-         blocks->count() == n && std::uint64_t{kContactRows} * n <= x->length;
+         blocks->count() == n && n <= ContactBlocks::kMaxContacts && std::uint64_t{kContactRows} * n <= x->length;
 }
 
 double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x,
@@ -141,11 +141,11 @@ double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks,
     return residual;
   }
   // A removed contact is out of the products through its mark.
-  const ContactBlockProducts products(*blocks, marks);
+  ContactBlockProducts products(*blocks, marks);
   LsqrProblem& problem = vectorProblem;
   removePullingContacts(
       n, rhs, x, backup.get(), normals, marks, [&] { lsqr(problem.input, problem.output, problem.work, products); },
-      [](std::uint32_t) {});
+      [&](std::uint32_t) { products.update(); });
   const double residual = problem.output->normR;
   compactBlockSystem(n, blocks, rhs, x, marks);
   return residual;

@@ -61,7 +61,7 @@ class SolverWorkspace {
   /// removals and iterates, the products run over the blocks. Afterwards the
   /// blocks keep the kept contacts (ContactBlocks::keep) and rhs and x are cut
   /// down as there. -1 when the records are not this workspace's or the
-  /// blocks do not hold n contacts.
+  /// blocks do not hold n contacts, or n is above ContactBlocks::kMaxContacts.
   double solveBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x, const Mgc::MgcVector3* normals,
                           std::uint8_t* marks);
 
