@@ -140,12 +140,15 @@ double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks,
     blocks->keep(marks);
     return residual;
   }
-  // A removed contact is out of the products through its mark.
+  // A removed contact is out of the products through its mark, read at the
+  // start of every solve.
   ContactBlockProducts products(*blocks, marks);
   LsqrProblem& problem = vectorProblem;
-  removePullingContacts(
-      n, rhs, x, backup.get(), normals, marks, [&] { lsqr(problem.input, problem.output, problem.work, products); },
-      [&](std::uint32_t) { products.update(); });
+  const auto solve = [&] {
+    products.update();
+    lsqr(problem.input, problem.output, problem.work, products);
+  };
+  removePullingContacts(n, rhs, x, backup.get(), normals, marks, solve, [](std::uint32_t) {});
   const double residual = problem.output->normR;
   compactBlockSystem(n, blocks, rhs, x, marks);
   return residual;
