@@ -67,10 +67,25 @@ void setIdentity(dmat* matrix) {
   }
 }
 
-/// block := block - a b, with the products' sums formed as a * b forms them.
-inline void subtractProduct(MgcMatrix3& block, const MgcMatrix3& a, const MgcMatrix3& b) {
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) block[r][c] -= a[r][0] * b[0][c] + a[r][1] * b[1][c] + a[r][2] * b[2][c];
+/// block := block - [r] t, [r] = crossProductMatrix(r), with the products'
+/// sums formed as [r] * t forms them.
+void subtractProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
+  const MgcMatrix3 a = crossProductMatrix(r);
+  for (int i = 0; i < 3; ++i) {
+    for (int c = 0; c < 3; ++c) block[i][c] -= a[i][0] * t[0][c] + a[i][1] * t[1][c] + a[i][2] * t[2][c];
+  }
+}
+
+/// The same without the zero diagonal of [r]: a product 0 t_kc adds a zero,
+/// which leaves a sum as it is or at most turns the sign of a zero sum, and
+/// a zero subtracted from an entry that is not -0 (none is: entries start
+/// at c I) leaves it as the full product leaves it. The same bits, for
+/// finite arms and inertia, with a third fewer products.
+void subtractArmProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
+  for (int c = 0; c < 3; ++c) {
+    block[0][c] -= -r.z * t[1][c] + r.y * t[2][c];
+    block[1][c] -= r.z * t[0][c] + -r.x * t[2][c];
+    block[2][c] -= -r.y * t[0][c] + r.x * t[1][c];
   }
 }
 
@@ -78,9 +93,9 @@ inline void subtractProduct(MgcMatrix3& block, const MgcMatrix3& a, const MgcMat
 /// put(i, j, block): block (i, j) is the velocity change at contact i of a
 /// unit impulse at contact j, c I - [r_i] (s I^-1) [r_j] per body, [r] the
 /// cross-product matrix.
-template <typename Put>
+template <typename Subtract, typename Put>
 void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms, const HardBody* second,
-                      const MgcVector3* secondArms, double s, Put put) {
+                      const MgcVector3* secondArms, double s, Subtract subtract, Put put) {
   const double c =
       (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
   const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
@@ -95,14 +110,11 @@ void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* 
   }
   const MgcMatrix3 diagonal = MgcMatrix3::IDENTITY * c;
   for (std::uint32_t i = 0; i < count; ++i) {
-    const MgcMatrix3 arm1 = first != nullptr ? crossProductMatrix(firstArms[i]) : MgcMatrix3::ZERO;
-    const MgcMatrix3 arm2 = second != nullptr ? crossProductMatrix(secondArms[i]) : MgcMatrix3::ZERO;
     for (std::uint32_t j = 0; j < count; ++j) {
-      // c I - [r1_i] turned1_j - [r2_i] turned2_j, entry by entry, each
-      // product's sum in the order of the matrix product.
+      // c I - [r1_i] turned1_j - [r2_i] turned2_j, entry by entry.
       MgcMatrix3 block = diagonal;
-      if (first != nullptr) subtractProduct(block, arm1, turned1[j]);
-      if (second != nullptr) subtractProduct(block, arm2, turned2[j]);
+      if (first != nullptr) subtract(block, firstArms[i], turned1[j]);
+      if (second != nullptr) subtract(block, secondArms[i], turned2[j]);
       put(i, j, block);
     }
   }
@@ -440,7 +452,7 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
                                              const HardBody* second, const MgcVector3* secondArms, double s,
                                              ContactBlocks* K) {
   K->reset(n < kMaxPairContacts ? n : kMaxPairContacts);
-  extractionBlocks(n, first, firstArms, second, secondArms, s,
+  extractionBlocks(n, first, firstArms, second, secondArms, s, subtractArmProduct,
                    [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
                      double* entries = K->block(i, j);
                      for (int r = 0; r < 3; ++r) {
@@ -451,7 +463,7 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
 
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
                                              const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
-  extractionBlocks(n, first, firstArms, second, secondArms, s,
+  extractionBlocks(n, first, firstArms, second, secondArms, s, subtractProduct,
                    [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
                      for (int r = 0; r < 3; ++r) {
                        double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
