@@ -452,26 +452,30 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
                                              const HardBody* second, const MgcVector3* secondArms, double s,
                                              ContactBlocks* K) {
   K->reset(n < kMaxPairContacts ? n : kMaxPairContacts);
-  extractionBlocks(n, first, firstArms, second, secondArms, s, subtractArmProduct,
-                   [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
-                     double* entries = K->block(i, j);
-                     for (int r = 0; r < 3; ++r) {
-                       for (int c = 0; c < 3; ++c) entries[3 * r + c] = block[r][c];
-                     }
-                   });
+  extractionBlocks(
+      n, first, firstArms, second, secondArms, s,
+      [](MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) { subtractArmProduct(block, r, t); },
+      [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
+        double* entries = K->block(i, j);
+        for (int r = 0; r < 3; ++r) {
+          for (int c = 0; c < 3; ++c) entries[3 * r + c] = block[r][c];
+        }
+      });
 }
 
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
                                              const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
-  extractionBlocks(n, first, firstArms, second, secondArms, s, subtractProduct,
-                   [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
-                     for (int r = 0; r < 3; ++r) {
-                       double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
-                       row[0] = block[r][0];
-                       row[1] = block[r][1];
-                       row[2] = block[r][2];
-                     }
-                   });
+  extractionBlocks(
+      n, first, firstArms, second, secondArms, s,
+      [](MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) { subtractProduct(block, r, t); },
+      [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
+        for (int r = 0; r < 3; ++r) {
+          double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
+          row[0] = block[r][0];
+          row[1] = block[r][1];
+          row[2] = block[r][2];
+        }
+      });
 }
 
 void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K) {
