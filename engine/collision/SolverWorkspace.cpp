@@ -207,11 +207,12 @@ void SolverWorkspace::compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
 void SolverWorkspace::compactBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x,
                                          const std::uint8_t* marks) {
   if (!ownsBlockSystem(n, blocks, rhs, x)) return;
-  std::vector<std::uint32_t> kept;
+  std::uint32_t kept[ContactBlocks::kMaxContacts];
+  std::uint32_t count = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (marks[i] == 0) kept.push_back(i);
+    if (marks[i] == 0) kept[count++] = i;
   }
-  compactVectors(&vectorProblem, kept, kContactRows, rhs, x);
+  compactVectors(&vectorProblem, kept, count, kContactRows, rhs, x);
   blocks->keep(marks);
 }
 
@@ -249,12 +250,11 @@ void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint3
       }
     }
   }
-  compactVectors(problem, kept, width, rhs, x);
+  compactVectors(problem, kept.data(), count, width, rhs, x);
 }
 
-void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width,
-                                     dvec* rhs, dvec* x) {
-  const auto count = static_cast<std::uint32_t>(kept.size());
+void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::uint32_t* kept, std::uint32_t count,
+                                     std::uint32_t width, dvec* rhs, dvec* x) {
   for (std::uint32_t a = 0; a < count; ++a) {
     for (std::uint32_t r = 0; r < width; ++r) {
       rhs->elements[width * a + r] = rhs->elements[width * kept[a] + r];

@@ -101,9 +101,10 @@ class SolverWorkspace {
   /// the blocks of `width` x `width` between them to the front.
   void compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width, dmat* matrix,
                dvec* rhs, dvec* x);
-  /// The same for the right-hand side and the solution alone.
-  void compactVectors(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width, dvec* rhs,
-                      dvec* x);
+  /// The same for the right-hand side and the solution alone, `count`
+  /// unknowns listed in `kept`.
+  void compactVectors(LsqrProblem* problem, const std::uint32_t* kept, std::uint32_t count, std::uint32_t width,
+                      dvec* rhs, dvec* x);
   /// Whether rhs, x and blocks are the vector system's and the blocks hold n
   /// contacts in use that fit the vectors.
   bool ownsBlockSystem(std::uint32_t n, const ContactBlocks* blocks, const dvec* rhs, const dvec* x) const;
