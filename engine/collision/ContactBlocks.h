@@ -38,7 +38,8 @@ class ContactBlocks {
   void keep(const std::uint8_t* marks);
   /// Every contact of the last reset in use again, in order.
   void restore();
-  /// The entries; block (i, j) starts at rowOffset(i) + columnOffset(j).
+  /// The entries; block (i, j) of the contacts in use starts at rowOffset(i)
+  /// + columnOffset(j).
   const double* data() const { return entries.data(); }
   std::size_t rowOffset(std::uint32_t i) const { return std::size_t{order[i]} * built * kBlockEntries; }
   std::size_t columnOffset(std::uint32_t j) const { return std::size_t{order[j]} * kBlockEntries; }
@@ -62,9 +63,9 @@ class ContactBlocks {
 /// product forms it on the same matrix, so the iterates are the dense ones.
 class ContactBlockProducts final : public LsqrOperator {
  public:
-  /// `marks` (blocks.count() bytes) is read here and at every update(). The
+  /// `takenOut` (blocks.count() marks) is read here and at every update(). The
   /// blocks hold at most ContactBlocks::kMaxContacts contacts in use.
-  ContactBlockProducts(const ContactBlocks& system, const std::uint8_t* outMarks) : blocks(system), marks(outMarks) {
+  ContactBlockProducts(const ContactBlocks& system, const std::uint8_t* takenOut) : blocks(system), marks(takenOut) {
     update();
   }
   /// Reads the marks again: a contact marked since is out of the products.
