@@ -37,9 +37,11 @@ bool watchFor(Done&& done) {
   }
 }
 
-/// jobState: the job number above the participant count.
+/// jobState: the job number above the participant count, whose top bit
+/// marks a shared job.
 constexpr int kParticipantBits = 32;
-constexpr std::uint64_t kParticipantMask = (std::uint64_t{1} << kParticipantBits) - 1;
+constexpr std::uint64_t kParticipantMask = (std::uint64_t{1} << (kParticipantBits - 1)) - 1;
+constexpr std::uint64_t kSharedJob = std::uint64_t{1} << (kParticipantBits - 1);
 /// The participant count that ends the helpers.
 constexpr std::uint64_t kStopParticipants = kParticipantMask;
 
@@ -47,6 +49,11 @@ std::uint64_t jobNumber(std::uint64_t state) { return state >> kParticipantBits;
 std::uint64_t nextJobState(std::uint64_t state, std::uint64_t participants) {
   return ((jobNumber(state) + 1) << kParticipantBits) | participants;
 }
+
+/// gate: the shared job's number above a closed bit and the count of
+/// helpers inside it.
+constexpr std::uint64_t kGateClosed = std::uint64_t{1} << (kParticipantBits - 1);
+constexpr std::uint64_t kGateInside = kGateClosed - 1;
 
 }  // namespace
 
@@ -90,6 +97,21 @@ void WorkerPool::wakeHelper(std::uint32_t k) {
   helper.wake.notify_one();
 }
 
+void WorkerPool::notifyCaller() {
+  if (!callerSleeping.load()) return;
+  { std::lock_guard<std::mutex> lock(finishMutex); }
+  finished.notify_one();
+}
+
+void WorkerPool::runHere(std::uint32_t worker) {
+  try {
+    (*job)(worker);
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(errorMutex);
+    if (!helperError) helperError = std::current_exception();
+  }
+}
+
 void WorkerPool::helperLoop(Helper& self) {
   std::uint64_t seen = 0;
   const auto newJob = [&] { return jobNumber(jobState.load()) != seen; };
@@ -100,51 +122,56 @@ void WorkerPool::helperLoop(Helper& self) {
       self.wake.wait(lock, newJob);
       self.sleeping.store(false);
     }
-    // The job and whether this helper takes part come in one word: a helper
-    // that takes part holds the job in place until it returns, and one that
-    // does not reads nothing else.
+    // The job and whether this helper takes part come in one word.
     const std::uint64_t state = jobState.load();
     seen = jobNumber(state);
     const std::uint64_t participants = state & kParticipantMask;
     if (participants == kStopParticipants) return;
     if (self.worker > participants) continue;
-    try {
-      (*job)(self.worker);
-    } catch (...) {
-      std::lock_guard<std::mutex> lock(errorMutex);
-      if (!helperError) helperError = std::current_exception();
+    if ((state & kSharedJob) == 0) {
+      // A helper that takes part holds the job in place until it returns.
+      runHere(self.worker);
+      if (pending.fetch_sub(1) == 1) notifyCaller();
+      continue;
     }
-    if (pending.fetch_sub(1) == 1 && callerSleeping.load()) {
-      { std::lock_guard<std::mutex> lock(finishMutex); }
-      finished.notify_one();
-    }
+    // A shared job holds still only for the helpers inside its gate; one
+    // that comes after the caller closed it (or after a later job opened
+    // its own) has nothing left to do.
+    std::uint64_t entry = gate.load();
+    do {
+      if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) break;
+    } while (!gate.compare_exchange_weak(entry, entry + 1));
+    if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) continue;
+    runHere(self.worker);
+    const std::uint64_t left = gate.fetch_sub(1);
+    if ((left & kGateClosed) != 0 && (left & kGateInside) == 1) notifyCaller();
   }
 }
 
-void WorkerPool::run(std::uint32_t wanted, const Job& work) {
+void WorkerPool::waitForHelpers(const std::function<bool()>& done) {
+  if (watchFor(done)) return;
+  std::unique_lock<std::mutex> lock(finishMutex);
+  callerSleeping.store(true);
+  finished.wait(lock, done);
+  callerSleeping.store(false);
+}
+
+void WorkerPool::start(std::uint32_t wanted, const Job& work, bool shared, std::uint32_t& n) {
   ensureStarted(wanted);
-  const std::uint32_t n = std::min(wanted, startedHelpers());
-  if (n == 0) {
-    work(0);
-    return;
-  }
+  n = std::min(wanted, startedHelpers());
+  if (n == 0) return;
   job = &work;
-  pending.store(n);
-  jobState.store(nextJobState(jobState.load(), n));
+  const std::uint64_t next = nextJobState(jobState.load(), n | (shared ? kSharedJob : 0));
+  if (shared) {
+    gate.store(jobNumber(next) << kParticipantBits);
+  } else {
+    pending.store(n);
+  }
+  jobState.store(next);
   for (std::uint32_t k = 1; k <= n; ++k) wakeHelper(k);
-  std::exception_ptr callerError;
-  try {
-    work(0);
-  } catch (...) {
-    callerError = std::current_exception();
-  }
-  const auto allReturned = [&] { return pending.load() == 0; };
-  if (!watchFor(allReturned)) {
-    std::unique_lock<std::mutex> lock(finishMutex);
-    callerSleeping.store(true);
-    finished.wait(lock, allReturned);
-    callerSleeping.store(false);
-  }
+}
+
+void WorkerPool::finish(std::exception_ptr callerError) {
   job = nullptr;
   std::exception_ptr error;
   {
@@ -154,6 +181,43 @@ void WorkerPool::run(std::uint32_t wanted, const Job& work) {
   }
   if (callerError) std::rethrow_exception(callerError);
   if (error) std::rethrow_exception(error);
+}
+
+void WorkerPool::run(std::uint32_t wanted, const Job& work) {
+  std::uint32_t n = 0;
+  start(wanted, work, false, n);
+  if (n == 0) {
+    work(0);
+    return;
+  }
+  std::exception_ptr callerError;
+  try {
+    work(0);
+  } catch (...) {
+    callerError = std::current_exception();
+  }
+  waitForHelpers([&] { return pending.load() == 0; });
+  finish(callerError);
+}
+
+void WorkerPool::runShared(std::uint32_t wanted, const Job& work) {
+  std::uint32_t n = 0;
+  start(wanted, work, true, n);
+  if (n == 0) {
+    work(0);
+    return;
+  }
+  std::exception_ptr callerError;
+  try {
+    work(0);
+  } catch (...) {
+    callerError = std::current_exception();
+  }
+  // Helpers that have not come in by now (on a busy machine, not yet given
+  // a processor) are not waited for.
+  const std::uint64_t closing = gate.fetch_or(kGateClosed);
+  if ((closing & kGateInside) != 0) waitForHelpers([&] { return (gate.load() & kGateInside) == 0; });
+  finish(callerError);
 }
 
 void TaskOrder::reset(std::uint32_t n) {
@@ -198,7 +262,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
     { std::lock_guard<std::mutex> lock(readyMutex); }
     readyChanged.notify_all();
   };
-  pool->run(helpers, [&](std::uint32_t worker) {
+  pool->runShared(helpers, [&](std::uint32_t worker) {
     std::vector<std::uint32_t> released;
     std::uint32_t task = 0;
     bool have = false;

@@ -40,6 +40,11 @@ class WorkerPool {
   /// first exception thrown, the calling thread's first, reaches the caller
   /// after every helper has finished.
   void run(std::uint32_t helpers, const Job& job);
+  /// As run, for a job whose threads share its work among themselves, so
+  /// that whatever is there finishes it: once job(0) returns, helpers that
+  /// have not yet begun (not yet given a processor on a busy machine) are
+  /// no longer waited for and skip it.
+  void runShared(std::uint32_t helpers, const Job& job);
   /// Helpers started so far.
   std::uint32_t startedHelpers() const { return static_cast<std::uint32_t>(helperThreads.size()); }
 
@@ -58,13 +63,26 @@ class WorkerPool {
   void ensureStarted(std::uint32_t helpers);
   /// Wakes helper k (1-based) if it sleeps.
   void wakeHelper(std::uint32_t k);
+  /// Wakes the calling thread if it sleeps in waitForHelpers.
+  void notifyCaller();
+  /// Runs the job as `worker`, keeping its first exception.
+  void runHere(std::uint32_t worker);
+  /// Publishes the job to min(wanted, started) = n helpers and wakes them.
+  void start(std::uint32_t wanted, const Job& work, bool shared, std::uint32_t& n);
+  /// The calling thread watches, then sleeps, until `done`.
+  void waitForHelpers(const std::function<bool()>& done);
+  /// Forgets the job and rethrows its first exception.
+  void finish(std::exception_ptr callerError);
 
-  /// The running job's number (upper bits) and how many helpers take part
-  /// (lower bits), in one word so that a helper reads both at once;
-  /// kStopParticipants asks the helpers to end.
+  /// The running job's number (upper bits), whether it is shared, and how
+  /// many helpers take part (lower bits), in one word so that a helper reads
+  /// them at once; kStopParticipants asks the helpers to end.
   std::atomic<std::uint64_t> jobState{0};
   /// Helpers of the running job that have not yet returned.
   std::atomic<std::uint32_t> pending{0};
+  /// A shared job's number, whether the caller closed it, and how many
+  /// helpers are inside it.
+  std::atomic<std::uint64_t> gate{0};
   /// Set before jobState changes; the calling thread keeps it until every
   /// helper of the job has returned.
   const Job* job = nullptr;
@@ -95,7 +113,7 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
   const std::uint32_t blocks = (count + grain - 1) / grain;
   helpers = std::min(helpers, blocks - 1);
   std::atomic<std::uint32_t> next{0};
-  pool->run(helpers, [&](std::uint32_t worker) {
+  pool->runShared(helpers, [&](std::uint32_t worker) {
     for (;;) {
       const std::uint32_t start = next.fetch_add(grain, std::memory_order_relaxed);
       if (start >= count) return;

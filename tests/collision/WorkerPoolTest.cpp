@@ -103,6 +103,22 @@ TEST(WorkerPool, AHelpersErrorReachesTheCallerAfterEveryHelperReturned) {
                  std::runtime_error);
     EXPECT_EQ(returned.load(), 7) << thrower;
   }
+  // A helper inside a shared job throws: the caller gets it too.
+  std::atomic<bool> thrown{false};
+  for (int attempt = 0; attempt < 100 && !thrown.load(); ++attempt) {
+    try {
+      pool.runShared(3, [&](std::uint32_t worker) {
+        if (worker == 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          return;
+        }
+        throw std::runtime_error("helper");
+      });
+    } catch (const std::runtime_error&) {
+      thrown.store(true);
+    }
+  }
+  EXPECT_TRUE(thrown.load());
   // The calling thread's own error comes first.
   try {
     pool.run(3, [](std::uint32_t worker) {
@@ -129,6 +145,22 @@ TEST(WorkerPool, TinyJobsAndJobsAfterSleepLoseNoWakeUp) {
     expected += (n + 1) * (n + 2) / 2;
   }
   EXPECT_EQ(sum.load(), expected);
+  // Shared jobs: helpers that come late skip them, and every helper that
+  // came in has returned when the job does.
+  for (int job = 0; job < 20000; ++job) {
+    if (job % 1000 == 999) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::atomic<int> inside{0};
+    std::atomic<int> returned{0};
+    std::atomic<bool> callerRan{false};
+    pool.runShared(static_cast<std::uint32_t>(job % 8), [&](std::uint32_t worker) {
+      if (worker == 0) callerRan.store(true);
+      inside.fetch_add(1);
+      if (job % 97 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      returned.fetch_add(1);
+    });
+    ASSERT_TRUE(callerRan.load()) << job;
+    ASSERT_EQ(returned.load(), inside.load()) << job;
+  }
   // The caller sleeps while a helper works longer than it watches.
   std::atomic<int> slow{0};
   pool.run(1, [&](std::uint32_t worker) {
