@@ -429,8 +429,8 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
   }
   dvec* b = nullptr;
   dvec* x = nullptr;
-  dmat* K = nullptr;
-  if (n == 0 || !workspace->prepareVectorSystem(n, 0, b, x, K)) return false;
+  ContactBlocks* K = nullptr;
+  if (n == 0 || !workspace->prepareBlockSystem(n, b, x, K)) return false;
   // The unknowns are each contact's whole impulse of the step, T = C + J
   // (C carried in the passes, J taken now), so that a contact may give back
   // part of what it carried but never pull in all: K J = b, the impulses
@@ -440,16 +440,11 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
   buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
   for (std::uint32_t i = 0; i < n; ++i) {
     MgcVector3 target = relative[i] * -s;
-    for (std::uint32_t j = 0; j < n; ++j) {
-      for (int r = 0; r < 3; ++r) {
-        const double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
-        target[r] += row[0] * carried[j].x + row[1] * carried[j].y + row[2] * carried[j].z;
-      }
-    }
+    for (std::uint32_t j = 0; j < n; ++j) target += K->times(i, j, carried[j]);
     for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
   }
   std::uint8_t pulling[kMaxPairContacts] = {};
-  workspace->solveVectorSystem(n, K, b, x, normals, pulling);
+  workspace->solveBlockSystem(n, K, b, x, normals, pulling);
   MgcVector3 totals[kMaxPairContacts];
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
