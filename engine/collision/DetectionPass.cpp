@@ -444,6 +444,11 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
     if (body == nullptr || body->getPassSlot() >= 0) return;
     body->disableInContact();
     body->setContactLevel(level);
+    // The pre-step starts the world's bodies at stage 0, not pieces, which
+    // no world list holds: a piece standing in for its body starts there
+    // too, or the staging it kept from an earlier step (or from before a
+    // restore) would decide which manifolds its pairs build.
+    if (body->getParent() != nullptr) body->setContactStage(0);
     body->setPassSlot(static_cast<std::int32_t>(pass.all.size()));
     into.push_back(static_cast<std::uint32_t>(pass.all.size()));
     pass.all.push_back(body);
@@ -478,7 +483,7 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   pass.moving.insert(pass.moving.end(), movingPieces.begin(), movingPieces.end());
   for (std::uint32_t slot : pass.resting) restingCandidates.append(pass.all[slot]);
   for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
-  broadPhase.build(pass.all);
+  broadPhase.build(pass.all, pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   const std::size_t slots = pass.all.size();
   pass.restingPos.assign(slots, -1);
   pass.movingPos.assign(slots, -1);
