@@ -7,6 +7,8 @@
 
 #include <btBulletDynamicsCommon.h>
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -193,6 +195,38 @@ void BM_BoxPile(benchmark::State& state) {
               seconds / reference);
 }
 BENCHMARK(BM_BoxPile)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// Memory of the pile, 24 frames in, on state.range(0) threads: the heap in
+// use (malloc's own count, so that what earlier runs freed does not hide it)
+// per body after the bodies are built, and per pair in contact for what the
+// frames added: pair records, pools, manifolds, lists and workspaces.
+std::size_t heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+void BM_PileMemory(benchmark::State& state) {
+  const auto threads = static_cast<std::uint32_t>(state.range(0));
+  double perBody = 0.0;
+  double perPair = 0.0;
+  std::uint32_t pairs = 0;
+  for (auto _ : state) {
+    const std::size_t empty = heapInUse();
+    zov::platform::setProcessorCountOverride(8);
+    auto pile = std::make_unique<EnginePile>(kPileSide, threads);
+    zov::platform::setProcessorCountOverride(0);
+    const std::size_t built = heapInUse();
+    for (int f = 0; f < 24; ++f) pile->frame();
+    const std::size_t stepped = heapInUse();
+    pairs = pile->world.getCollisionManager()->getStepPairs().getCount();
+    perBody = static_cast<double>(built - empty) / static_cast<double>(pile->boxes.size());
+    perPair = pairs == 0 ? 0.0 : static_cast<double>(stepped - built) / pairs;
+  }
+  state.counters["bytes_per_body"] = perBody;
+  state.counters["bytes_per_pair"] = perPair;
+  state.counters["pairs"] = pairs;
+}
+BENCHMARK(BM_PileMemory)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // The step's passes alone (contact pass and hit processing) on 200 boxes
 // settled on the ground, on state.range(0) threads.

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "ContactFixtures.h"
+#include "engine/BodyFactory.h"
 #include "engine/PrivateWorld.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionWorkers.h"
@@ -160,6 +162,48 @@ TEST(CollisionWorkers, ThreadedWorldMatchesTheSequentialOne) {
       reference = positions;
     } else {
       EXPECT_EQ(positions, reference) << processors;
+    }
+  }
+}
+
+// Boxes resting in a row of stacks on a static floor, stepped 40 frames: the
+// pair records made follow the pairs in contact, not the thread count (at
+// most one batch more per thread slot than on one thread), and once the
+// stacks have settled, further frames reuse the records without making any.
+TEST(CollisionWorkers, PairRecordsDoNotGrowWithThreadsOrSteps) {
+  WorkerSetupGuard guard;
+  std::uint32_t oneThread = 0;
+  for (int processors : {1, 8}) {
+    zov::platform::setProcessorCountOverride(processors);
+    PrivateWorld world;
+    world.enableManagerOption();
+    world.useAllThreads();
+    MgcVector3 up(0.0, 1.0, 0.0);
+    world.addBody(createBarrierBody(MgcVector3(), up), 0);
+    const auto cube = zovtest::boxMesh(MgcVector3(0.5, 0.5, 0.5));
+    for (int i = 0; i < 60; ++i) {
+      HardBody* body = createHullBody(cube.get());
+      body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+      body->setPosition(MgcVector3(1.05 * (i % 20), 0.5 + 1.0 * (i / 20), 0.0));
+      body->activate();
+      world.addBody(body, 0);
+    }
+    const auto frames = [&world](int n) {
+      for (int frame = 0; frame < n; ++frame) {
+        ASSERT_TRUE(world.step(0.01));
+        ASSERT_TRUE(world.advance(0.01, nullptr));
+      }
+    };
+    frames(20);
+    const std::uint32_t settled = world.getCollisionManager()->pairRecordCount();
+    frames(20);
+    const std::uint32_t made = world.getCollisionManager()->pairRecordCount();
+    EXPECT_EQ(made, settled) << processors;
+    ASSERT_GE(world.getCollisionManager()->getStepPairs().getCount(), 20u);
+    if (processors == 1) {
+      oneThread = made;
+    } else {
+      EXPECT_LE(made, oneThread + static_cast<std::uint32_t>(processors) * kPairBatch);
     }
   }
 }
