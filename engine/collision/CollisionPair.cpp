@@ -71,29 +71,36 @@ bool CollisionPair::reserveContacts(std::uint32_t n) {
   if (n > kMaxPairContacts) return false;
   std::uint32_t grown = kTypicalContacts;
   while (grown < n) grown *= 2;
-  if (grown > kMaxPairContacts) grown = kMaxPairContacts;
-  std::unique_ptr<unsigned char[]> storage(new (std::nothrow) unsigned char[grown * kBytesPerContact]);
-  if (!storage) return false;
+  return resizeContacts(grown < kMaxPairContacts ? grown : kMaxPairContacts);
+}
+
+bool CollisionPair::resizeContacts(std::uint32_t n) {
+  if (n == capacity) return true;
+  std::unique_ptr<unsigned char[]> storage;
+  if (n != 0) {
+    storage.reset(new (std::nothrow) unsigned char[n * kBytesPerContact]);
+    if (!storage) return false;
+  }
   // The old block's arrays start where placeArrays put them; the new block
-  // takes every entry they hold.
+  // takes every entry of theirs it has room for.
   const std::unique_ptr<unsigned char[]> old = std::move(block);
-  const std::uint32_t kept = capacity;
-  Mgc::MgcVector3* const oldVectors = reinterpret_cast<Mgc::MgcVector3*>(old.get());
-  placeArrays(storage.get(), grown, true);
-  if (old) {
-    Mgc::MgcVector3* const newVectors = points;
-    for (std::size_t v = 0; v < kVectorsPerContact; ++v) carry(newVectors + v * grown, oldVectors + v * kept, kept);
-    auto* const oldDoubles = reinterpret_cast<double*>(oldVectors + kVectorsPerContact * kept);
-    for (std::size_t d = 0; d < kDoublesPerContact; ++d) carry(depths + d * grown, oldDoubles + d * kept, kept);
-    auto* const oldFeatures = reinterpret_cast<ContactFeature*>(oldDoubles + kDoublesPerContact * kept);
+  const std::uint32_t oldCapacity = capacity;
+  const std::uint32_t kept = oldCapacity < n ? oldCapacity : n;
+  placeArrays(storage.get(), n, true);
+  if (old && n != 0) {
+    auto* const oldVectors = reinterpret_cast<Mgc::MgcVector3*>(old.get());
+    for (std::size_t v = 0; v < kVectorsPerContact; ++v) carry(points + v * n, oldVectors + v * oldCapacity, kept);
+    auto* const oldDoubles = reinterpret_cast<double*>(oldVectors + kVectorsPerContact * oldCapacity);
+    for (std::size_t d = 0; d < kDoublesPerContact; ++d) carry(depths + d * n, oldDoubles + d * oldCapacity, kept);
+    auto* const oldFeatures = reinterpret_cast<ContactFeature*>(oldDoubles + kDoublesPerContact * oldCapacity);
     carry(features, oldFeatures, kept);
-    carry(found.features, oldFeatures + kept, kept);
-    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + 2 * kept);
+    carry(found.features, oldFeatures + oldCapacity, kept);
+    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + 2 * oldCapacity);
     carry(marks.values, oldBytes, kept);
-    carry(foundIndex, oldBytes + kept, kept);
+    carry(foundIndex, oldBytes + oldCapacity, kept);
   }
   block = std::move(storage);
-  capacity = grown;
+  capacity = n;
   return true;
 }
 
@@ -122,7 +129,10 @@ bool CollisionPair::returnContacts() {
     depths = nullptr;
     features = nullptr;
   }
-  const bool room = reserveContacts(contactCount);
+  // Exactly the contacts found: a record taken for a pair of another size
+  // next time is fitted again, so that pooled records do not all grow to
+  // the largest pair they ever held.
+  const bool room = resizeContacts(contactCount);
   if (!room) contactCount = contactCapacity() < contactCount ? contactCapacity() : contactCount;
   carry(points, lentPoints, contactCount);
   carry(normals, lentNormals, contactCount);

@@ -155,9 +155,9 @@ class CollisionPair {
   /// full-size set while the narrow phase fills them, so that it never needs
   /// to grow them; false, with nothing changed, while already lent.
   bool lendContacts(ContactScratch& scratch);
-  /// The lent arrays' contacts copied into the pair's own (grown to hold
-  /// them), which are pointed at again. False, with the count cut to what
-  /// fits, when memory runs out.
+  /// The lent arrays' contacts copied into the pair's own, made to hold
+  /// exactly them, which are pointed at again. False, with the count cut to
+  /// what fits, when memory runs out.
   bool returnContacts();
 
   /// Whether the pair joins a and b, in either order.
@@ -166,6 +166,10 @@ class CollisionPair {
   }
 
  private:
+  /// Makes every per-contact array hold exactly n contacts (no block for 0),
+  /// keeping the entries below n; false, with nothing changed, when memory
+  /// runs out.
+  bool resizeContacts(std::uint32_t n);
   /// Points every per-contact array into `storage`, sized for n contacts,
   /// value-initialising them when `construct`.
   void placeArrays(unsigned char* storage, std::uint32_t n, bool construct);
