@@ -25,6 +25,8 @@ struct ContactScratch {
   Mgc::MgcVector3 normals[kMaxPairContacts];
   double depths[kMaxPairContacts] = {};
   ContactFeature features[kMaxPairContacts];
+  /// Whether a pair holds the set now.
+  bool lent = false;
 };
 
 /// A pair's contact marks, one byte per contact it has room for; iterates

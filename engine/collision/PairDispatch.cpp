@@ -110,22 +110,29 @@ struct PairJumpContacts {
 /// While it lives, the pair's generated arrays are the thread slot's
 /// full-size set, which the narrow phase fills without growing anything;
 /// then the pair keeps what was found in arrays of its own size. Without a
-/// set to lend, the pair's own arrays are made full size.
+/// set to lend (none, or already lent), the pair's own arrays are made full
+/// size.
 class LentContacts {
  public:
   LentContacts(CollisionPair& pair, ContactScratch* scratch)
-      : pair(pair), lent(scratch != nullptr && pair.lendContacts(*scratch)) {
-    if (!lent) pair.reserveContacts(kMaxPairContacts);
+      : pair(pair), scratch(scratch != nullptr && !scratch->lent && pair.lendContacts(*scratch) ? scratch : nullptr) {
+    if (this->scratch != nullptr) {
+      this->scratch->lent = true;
+    } else {
+      pair.reserveContacts(kMaxPairContacts);
+    }
   }
   LentContacts(const LentContacts&) = delete;
   LentContacts& operator=(const LentContacts&) = delete;
   ~LentContacts() {
-    if (lent) pair.returnContacts();
+    if (scratch == nullptr) return;
+    pair.returnContacts();
+    scratch->lent = false;
   }
 
  private:
   CollisionPair& pair;
-  bool lent;
+  ContactScratch* scratch;
 };
 
 /// Contact 0's normal, depth and features for every contact of the pair.

@@ -30,6 +30,20 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     }
   }
   if (count == 0) {
+    // Records may have come back behind the scan: look again with every pool
+    // held at once (always locked in slot order), so that new records are
+    // made only when none is free anywhere.
+    std::unique_lock<std::mutex> held[kMaxWorkerThreads + 1];
+    for (std::uint32_t k = 0; k <= workerCount; ++k) held[k] = std::unique_lock<std::mutex>(locks[k]);
+    for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) {
+      while (count < kPairBatch && pools[k].getFirst() != nullptr) {
+        CollisionPair* record = pools[k].getFirst()->value;
+        pools[k].remove(record);
+        borrowed[count++] = record;
+      }
+    }
+  }
+  if (count == 0) {
     // Only this slot's thread touches its block list.
     try {
       std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
