@@ -208,10 +208,10 @@ class CollisionManager {
   /// The pair test on `record` with `worker`'s pools: reset, overlap,
   /// contacts, preparation. Returns the contact count (0 to 32).
   std::uint32_t initPair(HardBody* first, HardBody* second, CollisionPair* record, std::uint32_t worker);
-  /// Pushes the bodies of a penetrating pair apart: only the body higher in
-  /// the pile (the larger contact level) moves, by the least-squares
-  /// displacement that closes every penetrating point. The pair's depths are
-  /// measured again (0 for -1e-5 and above).
+  /// Pushes the bodies of a penetrating pair apart: the body that
+  /// extractionMoves names (the one on top, or the one higher in the pile)
+  /// moves, by the least-squares displacement that closes every penetrating
+  /// point. The pair's depths are measured again (0 for -1e-5 and above).
   void extractContacts(CollisionPair* pair);
   /// The pair's energy: the sum over both bodies of m |v|^2 + w . L, kept
   /// with its terms and the momenta in the manager; -1 for no pair.
@@ -497,10 +497,12 @@ class CollisionManager {
   /// extractContacts with the solver workspace of `worker`.
   void extractContactsOn(CollisionPair* pair, std::uint32_t worker);
   /// Whether extraction may move the pair's first body (`first` true) or its
-  /// second: the body is not static and lies higher in the pile than the
-  /// other. Two bodies of one level (both standing on the ground, say) both
-  /// move, unless the pair's normal lies within 45 degrees of the gravity
-  /// direction: then the body underneath holds.
+  /// second: the body is not static and, where the pair's normal lies within
+  /// 45 degrees of the gravity direction, lies on the other (the body
+  /// underneath holds, whatever the levels of two moving bodies; a resting
+  /// body of level 0 holds unless the other is one too); otherwise it lies
+  /// higher in the pile than the other. Two bodies of one level side by side
+  /// (both standing on the ground, say) both move.
   bool extractionMoves(const CollisionPair& pair, bool first) const;
   /// Fills taskOrder for n tasks from the bodies each reads and writes
   /// (accessesOf writes them and a write flag each, returning their number,

@@ -112,13 +112,22 @@ bool CollisionManager::extractionMoves(const CollisionPair& pair, bool first) co
   const HardBody* body = first ? pair.firstBody : pair.secondBody;
   const HardBody* other = first ? pair.secondBody : pair.firstBody;
   if (body == nullptr || other == nullptr || body->isStatic()) return false;
-  if (other->getContactLevel() != body->getContactLevel()) return other->getContactLevel() < body->getContactLevel();
-  if (pair.contactCount == 0) return false;
-  // The normal points from the second body towards the first: along it
-  // against gravity, the first lies on the second.
+  const std::int32_t level = body->getContactLevel();
+  const std::int32_t otherLevel = other->getContactLevel();
+  if (pair.contactCount == 0) return level > otherLevel;
+  // Where one body lies on the other, the one on top moves and the one
+  // underneath holds, whatever their levels when both move: a body that
+  // leans on another and also stands on the ground (a fallen domino on the
+  // next) has the lower level of the two, and pushing the other down would
+  // drive it into its own support, step after step. The normal points from
+  // the second body towards the first: along it against gravity, the first
+  // lies on the second.
   const double firstAbove = -pair.normals[0].Dot(gravityDirection);
-  if (std::fabs(firstAbove) > kSupportCosine) return first == (firstAbove > 0.0);
-  return true;
+  const bool onTop = std::fabs(firstAbove) > kSupportCosine;
+  if (onTop && (level == otherLevel || (level > 0 && otherLevel > 0))) return first == (firstAbove > 0.0);
+  // Otherwise only the body higher in the pile moves; both, by their
+  // masses, when they stand side by side on one level.
+  return level >= otherLevel;
 }
 
 void CollisionManager::extractContacts(CollisionPair* pair) { extractContactsOn(pair, 0); }

@@ -51,7 +51,12 @@ Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass
   return Moves{upper->getDyn().position.y - upperBefore, lower->getDyn().position.y - lowerBefore};
 }
 
-TEST(PairProcessing, ExtractionMovesOnlyTheHigherBodyByTheDepth) {
+// The box on top moves up by the depth whatever its mass; so does one of a
+// lower level than the box it lies on (a body leaning on another and
+// standing on the ground beside it), where moving the lower box would push
+// it into its own support. A sleeping box (level 0) on a moving one holds,
+// and the moving one goes down.
+TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepth) {
   struct Case {
     double depth;
     int upperLevel;
@@ -61,11 +66,12 @@ TEST(PairProcessing, ExtractionMovesOnlyTheHigherBodyByTheDepth) {
     double lowerMove;
   };
   for (const Case& c :
-       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.0, -0.02}, Case{0.02, 1, 1, 1.0f, 0.02, 0.0},
-        Case{0.02, 2, 1, 10.0f, 0.02, 0.0}, Case{0.05, 3, 0, 0.25f, 0.05, 0.0}, Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}}) {
+       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.02, 0.0}, Case{0.02, 1, 3, 5.0f, 0.02, 0.0},
+        Case{0.02, 1, 1, 1.0f, 0.02, 0.0}, Case{0.02, 2, 1, 10.0f, 0.02, 0.0}, Case{0.05, 3, 0, 0.25f, 0.05, 0.0},
+        Case{0.02, 0, 1, 1.0f, 0.0, -0.02}, Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}}) {
     const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass);
-    EXPECT_NEAR(moves.upper, c.upperMove, 1e-6) << c.depth << " " << c.upperMass;
-    EXPECT_NEAR(moves.lower, c.lowerMove, 1e-6) << c.depth << " " << c.upperMass;
+    EXPECT_NEAR(moves.upper, c.upperMove, 1e-6) << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
+    EXPECT_NEAR(moves.lower, c.lowerMove, 1e-6) << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
   }
 }
 
