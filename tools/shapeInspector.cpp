@@ -33,6 +33,15 @@
 // parts its engine fracture body moves (1 while whole), and the names of the
 // active joints' nodes; answers the number of active joints (-1 without an
 // engine fracture body).
+//
+//   inspectFragments NODE
+//
+// prints the fragments a fracture body node's engine fracture body moves as
+// (the body itself while whole, else its child fracture bodies and its free
+// pieces, each child taken apart the same way when it split in turn) and
+// each fragment's lowest point: the least height (y, four decimals) of its
+// pieces' world meshes; answers the number of fragments (-1 without an
+// engine fracture body).
 #include <maya/MArgList.h>
 #include <maya/MEulerRotation.h>
 #include <maya/MFnDependencyNode.h>
@@ -43,9 +52,11 @@
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <maya/MDagPath.h>
 #include <maya/MFnMesh.h>
@@ -53,6 +64,7 @@
 
 #include "engine/MeshFactory.h"
 #include "engine/PublicWorld.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "geometry/MassProperties.h"
@@ -62,7 +74,10 @@
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
 
-extern "C" const char MApiVersion[] = "20180000";
+// Bound to this module's own copy: in a process that links the zov module,
+// whose version text has the same name, the host still reads this one, and
+// the sanitizer sees two globals rather than one registered twice.
+extern "C" __attribute__((visibility("protected"))) const char MApiVersion[] = "20180000";
 
 namespace {
 
@@ -72,6 +87,7 @@ const char* const kWorldCommandName = "inspectWorld";
 const char* const kTransformCommandName = "inspectTransform";
 const char* const kShardsCommandName = "inspectShards";
 const char* const kFractureCommandName = "inspectFractureBody";
+const char* const kFragmentsCommandName = "inspectFragments";
 
 const char* kindName(eHBodyType kind) {
   switch (kind) {
@@ -189,7 +205,7 @@ class InspectWorldCmd : public MPxCommand {
 };
 
 /// inspectShards GROUP: prints the number of meshes under the group's
-/// children and their summed volume (four decimals), from the meshes as the
+/// children (the first mesh shape of each) and their summed volume (four decimals), from the meshes as the
 /// shatter tools read them.
 class InspectShardsCmd : public MPxCommand {
  public:
@@ -207,8 +223,15 @@ class InspectShardsCmd : public MPxCommand {
     for (unsigned int c = 0; c < group.childCount(); ++c) {
       MDagPath shard = group;
       shard.push(group.child(c));
-      if (!shard.extendToShape() || !shard.hasFn(MFn::kMesh)) continue;
-      MFnMesh mesh(shard);
+      // A shard made a body holds its body's locator beside its mesh.
+      MDagPath meshPath;
+      for (unsigned int k = 0; k < shard.childCount() && !meshPath.isValid(); ++k) {
+        MDagPath shape = shard;
+        shape.push(shard.child(k));
+        if (shape.hasFn(MFn::kMesh)) meshPath = shape;
+      }
+      if (!meshPath.isValid()) continue;
+      MFnMesh mesh(meshPath);
       MStringArray uvSets;
       ZOV_DFmesh* engine = mayaMeshToEngineMesh(mesh, MIntArray(), uvSets, MString());
       if (!engine) continue;
@@ -251,14 +274,44 @@ class InspectTransformCmd : public MPxCommand {
   }
 };
 
-/// The parts a fracture body moves as: itself while whole, else its loose
-/// pieces and its fragments' parts.
-int movingParts(const FractureBody& body) {
-  if (!body.isSplitted()) return 1;
-  int parts = static_cast<int>(body.numDisconectBodies());
-  for (const HardBody* child : valuesOf(body.getChildBodies()))
-    parts += movingParts(*static_cast<const FractureBody*>(child));
-  return parts;
+/// A fragment: bodies that move as one, and the pieces they are made of.
+struct Fragment {
+  HardBody* body;
+  std::vector<PrivateHardBody*> pieces;
+};
+
+/// The fragments a fracture body moves as: itself while whole, else its free
+/// pieces and its child fracture bodies' fragments.
+std::vector<Fragment> fragmentsOf(FractureBody& body) {
+  if (!body.isSplitted()) return {{&body, valuesOf(body.getPieces())}};
+  std::vector<Fragment> fragments;
+  for (PrivateHardBody* free : valuesOf(body.getDisconnectedBodies())) fragments.push_back({free, {free}});
+  for (HardBody* child : valuesOf(body.getChildBodies()))
+    for (Fragment& fragment : fragmentsOf(*static_cast<FractureBody*>(child))) fragments.push_back(fragment);
+  return fragments;
+}
+
+/// The least height of the pieces' world meshes; +infinity without one.
+double lowestPoint(const std::vector<PrivateHardBody*>& pieces) {
+  double lowest = HUGE_VAL;
+  for (PrivateHardBody* piece : pieces) {
+    piece->updateWorldData();
+    const ZOVmesh* mesh = piece->getWorldMesh();
+    if (mesh == nullptr || mesh->worldVertices == nullptr) continue;
+    for (std::uint32_t v = 0; v < mesh->numVertices; ++v) lowest = std::min(lowest, mesh->worldVertices[v].y);
+  }
+  return lowest;
+}
+
+/// The fracture body node a command names, or null after an error message.
+const FractureBodyNode* fractureNodeNamed(const MArgList& args, const char* command, MObject& node) {
+  MSelectionList list;
+  if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node) ||
+      MFnDependencyNode(node).typeId() != FractureBodyNode::id) {
+    MGlobal::displayError(MString(command) + ": give one fracture body node");
+    return nullptr;
+  }
+  return static_cast<const FractureBodyNode*>(MFnDependencyNode(node).userNode());
 }
 
 class InspectFractureBodyCmd : public MPxCommand {
@@ -266,15 +319,10 @@ class InspectFractureBodyCmd : public MPxCommand {
   static void* creator() { return new InspectFractureBodyCmd; }
 
   MStatus doIt(const MArgList& args) override {
-    MSelectionList list;
     MObject node;
-    if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node) ||
-        MFnDependencyNode(node).typeId() != FractureBodyNode::id) {
-      MGlobal::displayError(MString(kFractureCommandName) + ": give one fracture body node");
-      return MS::kFailure;
-    }
-    const auto* fracture = static_cast<const FractureBodyNode*>(MFnDependencyNode(node).userNode());
-    const FractureBody* body = fracture->getFractureBody();
+    const FractureBodyNode* fracture = fractureNodeNamed(args, kFractureCommandName, node);
+    if (fracture == nullptr) return MS::kFailure;
+    FractureBody* body = fracture->getFractureBody();
     if (body == nullptr) {
       MGlobal::displayInfo(MFnDependencyNode(node).name() + ": no engine fracture body");
       setResult(-1);
@@ -290,9 +338,39 @@ class InspectFractureBodyCmd : public MPxCommand {
     }
     const std::string text = MFnDependencyNode(node).name().asChar() + std::string(": ") + std::to_string(active) +
                              " of " + std::to_string(fracture->numStresses()) + " joints active, " +
-                             std::to_string(movingParts(*body)) + " parts;" + names;
+                             std::to_string(fragmentsOf(*body).size()) + " parts;" + names;
     MGlobal::displayInfo(text.c_str());
     setResult(active);
+    return MS::kSuccess;
+  }
+};
+
+class InspectFragmentsCmd : public MPxCommand {
+ public:
+  static void* creator() { return new InspectFragmentsCmd; }
+
+  MStatus doIt(const MArgList& args) override {
+    MObject node;
+    const FractureBodyNode* fracture = fractureNodeNamed(args, kFragmentsCommandName, node);
+    if (fracture == nullptr) return MS::kFailure;
+    const std::string name = MFnDependencyNode(node).name().asChar();
+    FractureBody* body = fracture->getFractureBody();
+    if (body == nullptr) {
+      MGlobal::displayInfo((name + ": no engine fracture body").c_str());
+      setResult(-1);
+      return MS::kSuccess;
+    }
+    const std::vector<Fragment> fragments = fragmentsOf(*body);
+    MGlobal::displayInfo((name + ": " + std::to_string(fragments.size()) + " fragments").c_str());
+    for (size_t i = 0; i < fragments.size(); ++i) {
+      const Fragment& fragment = fragments[i];
+      const bool free = fragment.pieces.size() == 1 && fragment.body == fragment.pieces.front();
+      MGlobal::displayInfo(("fragment " + std::to_string(i + 1) + ": " + (free ? "free piece" : "fracture body") +
+                            " of " + std::to_string(fragment.pieces.size()) + " pieces, lowest point " +
+                            fixed(lowestPoint(fragment.pieces)))
+                               .c_str());
+    }
+    setResult(static_cast<int>(fragments.size()));
     return MS::kSuccess;
   }
 };
@@ -307,7 +385,8 @@ extern "C" MStatus initializePlugin(MObject object) {
   const MStatus transforms = plugin.registerCommand(kTransformCommandName, InspectTransformCmd::creator);
   const MStatus shards = plugin.registerCommand(kShardsCommandName, InspectShardsCmd::creator);
   const MStatus fractures = plugin.registerCommand(kFractureCommandName, InspectFractureBodyCmd::creator);
-  for (const MStatus& status : {shapes, bodies, world, shards, fractures})
+  const MStatus fragments = plugin.registerCommand(kFragmentsCommandName, InspectFragmentsCmd::creator);
+  for (const MStatus& status : {shapes, bodies, world, shards, fractures, fragments})
     if (!status) return status;
   return transforms;
 }
@@ -315,13 +394,14 @@ extern "C" MStatus initializePlugin(MObject object) {
 extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
   MFnPlugin plugin(object);
+  const MStatus fragments = plugin.deregisterCommand(kFragmentsCommandName);
   const MStatus fractures = plugin.deregisterCommand(kFractureCommandName);
   const MStatus shards = plugin.deregisterCommand(kShardsCommandName);
   const MStatus transforms = plugin.deregisterCommand(kTransformCommandName);
   const MStatus world = plugin.deregisterCommand(kWorldCommandName);
   const MStatus bodies = plugin.deregisterCommand(kBodyCommandName);
   const MStatus shapes = plugin.deregisterCommand(kCommandName);
-  for (const MStatus& status : {shapes, bodies, world, shards, fractures})
+  for (const MStatus& status : {shapes, bodies, world, shards, fractures, fragments})
     if (!status) return status;
   return transforms;
 }
