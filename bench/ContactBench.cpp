@@ -5,6 +5,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactBlocks.h"
 #include "geometry/MeshTransforms.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
@@ -56,7 +57,7 @@ void BM_BoxOnBarrierCollision(benchmark::State& state) {
     pair->secondBody = ground.get();
     for (const MgcVector3& corner : corners) pair->contactSet().append(corner, kUp, 0.0, 0, 0);
     manager.prepareContacts(*pair);
-    dmat* K = nullptr;
+    ContactBlocks* K = nullptr;
     manager.resolveCollision(*pair, kContactColliding, K, box->getMass(), 0, 0);
     benchmark::DoNotOptimize(box->getDyn().linearVelocity);
   }

@@ -24,6 +24,7 @@ class Pk_jump;
 class PrivateHardBody;
 class SolverWorkspace;
 class WorkerPool;
+class ContactBlocks;
 struct dmat;
 struct dvec;
 
@@ -309,12 +310,12 @@ class CollisionManager {
   /// `s` scales the systems (m1 for a static second body, m1 m2 otherwise).
   /// With hint 1 and the manifold option on, the linked manifolds are
   /// resolved afterwards.
-  void resolveCollision(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s, std::uint8_t manifoldOption,
-                        std::uint32_t worker);
+  void resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
+                        std::uint8_t manifoldOption, std::uint32_t worker);
   /// Resting contact: non-negative normal impulses over the contacts and the
   /// points of the linked manifolds. K as resolveCollision left it (built
   /// here when null).
-  void resolveContact(CollisionPair& pair, std::uint32_t hint, dmat* K, double s, std::uint32_t worker);
+  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
   /// The rest test of the resting pass: counts calls in a row at which
   /// neither squared speed grew by 1e-5 and both are below `threshold`; true
   /// from the 20th such call.
@@ -344,15 +345,20 @@ class CollisionManager {
   /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
   /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out
   /// when it is static. Also sets the pair's scales.
-  static void buildCollisionMatrix(CollisionPair& pair, double s, dmat* K);
+  static void buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K);
   /// The same blocks for the extraction system of n contacts: `first` and
   /// `second` (null: no term) with their lever arms.
   static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
+                                    const HardBody* second, const Mgc::MgcVector3* secondArms, double s,
+                                    ContactBlocks* K);
+  /// The same system written out as the dense matrix of 3n rows and columns
+  /// (sized already): the reference of the blocks.
+  static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
                                     const HardBody* second, const Mgc::MgcVector3* secondArms, double s, dmat* K);
   /// N_ij = n_i . (K_ij n_j).
-  static void normalMatrix(const CollisionPair& pair, const dmat* K, dmat* N);
+  static void normalMatrix(const CollisionPair& pair, const ContactBlocks* K, dmat* N);
   /// N_ij = n_i . (K_ij (n_j + f mu t_j)).
-  static void frictionNormalMatrix(const CollisionPair& pair, const dmat* K, double f, dmat* N);
+  static void frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N);
   /// out_i = n_i . (b_3i, b_3i+1, b_3i+2): the normal part of each contact's
   /// right-hand side.
   static void normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out);
@@ -530,15 +536,16 @@ class CollisionManager {
   /// kMergedContacts first when together they would reach kMaxPairContacts.
   static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
   /// The collision impulses of the prepared pair.
-  void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s, std::uint32_t worker);
+  void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
+                              std::uint32_t worker);
   /// The friction back-off over every contact of the pair, with K and the
   /// right-hand side b of the collision system over them: impulses along
   /// n + f mu t with the largest friction factor f that does not turn a
   /// contact's sliding round. Compacts the pair and the system to the
   /// contacts that push.
-  void backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dvec* x, std::uint32_t worker);
+  void backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker);
   /// The resting-contact impulses of the pair and its linked manifolds.
-  void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, dmat* K, double s, std::uint32_t worker);
+  void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
   /// The linked manifolds of the pair on their own, after a collision.
   void resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker);
   /// Applies impulse J at contact i: +J to the first body, -J to the second

@@ -9,6 +9,7 @@
 #include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactBlocks.h"
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/ContactSolver.h"
@@ -66,14 +67,57 @@ void setIdentity(dmat* matrix) {
   }
 }
 
-/// K_ij's 3 x 3 block applied to v: rows 3i.., columns 3j...
-MgcVector3 blockTimes(const dmat* K, std::uint32_t i, std::uint32_t j, const MgcVector3& v) {
-  MgcVector3 out;
-  for (int r = 0; r < 3; ++r) {
-    const double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
-    out[r] = row[0] * v.x + row[1] * v.y + row[2] * v.z;
+/// block := block - [r] t, [r] = crossProductMatrix(r), with the products'
+/// sums formed as [r] * t forms them.
+void subtractProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
+  const MgcMatrix3 a = crossProductMatrix(r);
+  for (int i = 0; i < 3; ++i) {
+    for (int c = 0; c < 3; ++c) block[i][c] -= a[i][0] * t[0][c] + a[i][1] * t[1][c] + a[i][2] * t[2][c];
   }
-  return out;
+}
+
+/// The same without the zero diagonal of [r]: a product 0 t_kc adds a zero,
+/// which leaves a sum as it is or at most turns the sign of a zero sum, and
+/// a zero subtracted from an entry that is not -0 (none is: entries start
+/// at c I) leaves it as the full product leaves it. The same bits, for
+/// finite arms and inertia, with a third fewer products.
+void subtractArmProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
+  for (int c = 0; c < 3; ++c) {
+    block[0][c] -= -r.z * t[1][c] + r.y * t[2][c];
+    block[1][c] -= r.z * t[0][c] + -r.x * t[2][c];
+    block[2][c] -= -r.y * t[0][c] + r.x * t[1][c];
+  }
+}
+
+/// Hands each block (i, j) of the extraction system of n contacts to
+/// put(i, j, block): block (i, j) is the velocity change at contact i of a
+/// unit impulse at contact j, c I - [r_i] (s I^-1) [r_j] per body, [r] the
+/// cross-product matrix.
+template <typename Subtract, typename Put>
+void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms, const HardBody* second,
+                      const MgcVector3* secondArms, double s, Subtract subtract, Put put) {
+  const double c =
+      (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
+  const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  // (s I^-1) [r_j] is made once per contact j.
+  MgcMatrix3 turned1[kMaxPairContacts];
+  MgcMatrix3 turned2[kMaxPairContacts];
+  const std::uint32_t count = n < kMaxPairContacts ? n : kMaxPairContacts;
+  for (std::uint32_t j = 0; j < count; ++j) {
+    if (first != nullptr) turned1[j] = inertia1 * crossProductMatrix(firstArms[j]);
+    if (second != nullptr) turned2[j] = inertia2 * crossProductMatrix(secondArms[j]);
+  }
+  const MgcMatrix3 diagonal = MgcMatrix3::IDENTITY * c;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t j = 0; j < count; ++j) {
+      // c I - [r1_i] turned1_j - [r2_i] turned2_j, entry by entry.
+      MgcMatrix3 block = diagonal;
+      if (first != nullptr) subtract(block, firstArms[i], turned1[j]);
+      if (second != nullptr) subtract(block, secondArms[i], turned2[j]);
+      put(i, j, block);
+    }
+  }
 }
 
 /// Velocity of the second body at a contact as the solver sees it: the
@@ -405,39 +449,36 @@ void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
 // ---- Systems ------------------------------------------------------------------
 
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
-                                             const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
-  const double c =
-      (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
-  const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
-  const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
-  // Block (i, j) is the velocity change at contact i of a unit impulse at
-  // contact j: c I - [r_i] (s I^-1) [r_j] per body, [r] the cross-product
-  // matrix. (s I^-1) [r_j] is made once per contact j.
-  MgcMatrix3 turned1[kMaxPairContacts];
-  MgcMatrix3 turned2[kMaxPairContacts];
-  const std::uint32_t count = n < kMaxPairContacts ? n : kMaxPairContacts;
-  for (std::uint32_t j = 0; j < count; ++j) {
-    if (first != nullptr) turned1[j] = inertia1 * crossProductMatrix(firstArms[j]);
-    if (second != nullptr) turned2[j] = inertia2 * crossProductMatrix(secondArms[j]);
-  }
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const MgcMatrix3 arm1 = first != nullptr ? crossProductMatrix(firstArms[i]) : MgcMatrix3::ZERO;
-    const MgcMatrix3 arm2 = second != nullptr ? crossProductMatrix(secondArms[i]) : MgcMatrix3::ZERO;
-    for (std::uint32_t j = 0; j < count; ++j) {
-      MgcMatrix3 block = MgcMatrix3::IDENTITY * c;
-      if (first != nullptr) block = block - arm1 * turned1[j];
-      if (second != nullptr) block = block - arm2 * turned2[j];
-      for (int r = 0; r < 3; ++r) {
-        double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
-        row[0] = block[r][0];
-        row[1] = block[r][1];
-        row[2] = block[r][2];
-      }
-    }
-  }
+                                             const HardBody* second, const MgcVector3* secondArms, double s,
+                                             ContactBlocks* K) {
+  K->reset(n < kMaxPairContacts ? n : kMaxPairContacts);
+  extractionBlocks(
+      n, first, firstArms, second, secondArms, s,
+      [](MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) { subtractArmProduct(block, r, t); },
+      [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
+        double* entries = K->block(i, j);
+        for (int r = 0; r < 3; ++r) {
+          for (int c = 0; c < 3; ++c) entries[3 * r + c] = block[r][c];
+        }
+      });
 }
 
-void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, dmat* K) {
+void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
+                                             const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
+  extractionBlocks(
+      n, first, firstArms, second, secondArms, s,
+      [](MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) { subtractProduct(block, r, t); },
+      [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
+        for (int r = 0; r < 3; ++r) {
+          double* row = K->data + static_cast<std::size_t>(3 * i + r) * K->stride + 3 * j;
+          row[0] = block[r][0];
+          row[1] = block[r][1];
+          row[2] = block[r][2];
+        }
+      });
+}
+
+void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K) {
   pair.scales[0] = s * pair.firstBody->getInvMass();
   pair.scales[1] = s;
   pair.scales[2] = s * pair.secondBody->getInvMass();
@@ -446,21 +487,21 @@ void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, dmat*
                         pair.movesSecond() ? pair.secondBody : nullptr, pair.secondArms, s, K);
 }
 
-void CollisionManager::normalMatrix(const CollisionPair& pair, const dmat* K, dmat* N) {
+void CollisionManager::normalMatrix(const CollisionPair& pair, const ContactBlocks* K, dmat* N) {
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     dvec row = getMatrixRow(N, i);
     for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
-      row.elements[j] = pair.normals[i].Dot(blockTimes(K, i, j, pair.normals[j]));
+      row.elements[j] = pair.normals[i].Dot(K->times(i, j, pair.normals[j]));
     }
   }
 }
 
-void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const dmat* K, double f, dmat* N) {
+void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N) {
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     dvec row = getMatrixRow(N, i);
     for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
       const MgcVector3 direction = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
-      row.elements[j] = pair.normals[i].Dot(blockTimes(K, i, j, direction));
+      row.elements[j] = pair.normals[i].Dot(K->times(i, j, direction));
     }
   }
 }
@@ -482,7 +523,7 @@ void CollisionManager::applyContactImpulse(CollisionPair& pair, std::uint32_t i,
 
 // ---- Collision -----------------------------------------------------------------
 
-void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s,
+void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
                                         std::uint8_t manifoldOption, std::uint32_t worker) {
   K = nullptr;
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
@@ -497,7 +538,7 @@ void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint,
   if (hint == kContactColliding && manifoldOption != 0) resolveRestingGroup(pair, s, worker);
 }
 
-void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, dmat*& K, double s,
+void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
                                               std::uint32_t worker) {
   SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr) return;
@@ -506,9 +547,10 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
   const double e = hint == kContactResting ? 0.0 : pair.restitution;
   // K J = b over the pair's contacts: the impulses that stop every contact
   // sliding and return e of its approach along the normal (no change for a
-  // contact that does not approach).
-  const auto setUp = [&] {
-    if (!workspace->prepareVectorSystem(pair.contactCount, 0, b, x, K)) return false;
+  // contact that does not approach). The blocks are made once: a second
+  // set-up on the same contacts takes them all in again.
+  const auto setUp = [&](bool build) {
+    if (!workspace->prepareBlockSystem(pair.contactCount, b, x, K)) return false;
     zeroVector(b);
     for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
       const MgcVector3& u = pair.relativeVelocities[i];
@@ -517,18 +559,22 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
       if (target.Dot(n) <= zov::kTolerance) continue;
       for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
     }
-    buildCollisionMatrix(pair, s, K);
+    if (build) {
+      buildCollisionMatrix(pair, s, K);
+    } else {
+      K->restore();
+    }
     return true;
   };
   K = nullptr;
-  if (!setUp()) return;
+  if (!setUp(true)) return;
 
   // The sticking solution: contacts that could only stick by pulling are
   // taken out and the rest solved again; the system ends cut down to the
   // contacts kept, in order.
   const std::uint32_t n = pair.contactCount;
   std::uint8_t pulling[kMaxPairContacts] = {};
-  workspace->solveVectorSystem(n, K, b, x, pair.normals, pulling);
+  workspace->solveBlockSystem(n, K, b, x, pair.normals, pulling);
   MgcVector3 sticking[kMaxPairContacts];
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
@@ -579,11 +625,11 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
   }
   // A contact that had to pull to stick may well push while the bodies
   // slide: the back-off works on every contact of the pair again.
-  if (kept != n && !setUp()) return;
+  if (kept != n && !setUp(false)) return;
   backOffFriction(pair, K, b, x, worker);
 }
 
-void CollisionManager::backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dvec* x, std::uint32_t worker) {
+void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker) {
   SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr) return;
   ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
@@ -660,12 +706,12 @@ void CollisionManager::backOffFriction(CollisionPair& pair, dmat* K, dvec* b, dv
     pair.backedOff = 0;
   }
   compactContacts(pair, negative);
-  workspace->compactVectorSystem(n, K, b, x, negative);
+  workspace->compactBlockSystem(n, K, b, x, negative);
 }
 
 // ---- Resting contact -------------------------------------------------------------
 
-void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, dmat* K, double s,
+void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
                                       std::uint32_t worker) {
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
   classifyContacts(pair, hint);
@@ -674,16 +720,16 @@ void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, d
   solveContactImpulses(pair, hint, K, s, worker);
 }
 
-void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t hint, dmat* K, double s,
+void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
                                             std::uint32_t worker) {
   SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr) return;
   const std::uint32_t n = pair.contactCount;
-  if (K == nullptr || K->rows != 3 * n) {
+  if (K == nullptr || K->count() != n) {
     // No collision matrix of these contacts: build it.
     dvec* b = nullptr;
     dvec* x = nullptr;
-    if (!workspace->prepareVectorSystem(n, 0, b, x, K)) return;
+    if (!workspace->prepareBlockSystem(n, b, x, K)) return;
     buildCollisionMatrix(pair, s, K);
   }
   const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;

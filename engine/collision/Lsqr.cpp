@@ -516,6 +516,20 @@ class DenseProducts {
   const dmat* matrix_;
 };
 
+// The products of an LsqrOperator, in the form the iterations call them.
+class OperatorProducts {
+ public:
+  explicit OperatorProducts(const LsqrOperator& op) : op_(op) {}
+
+  void residual(dvec* u, dvec* x) const { op_.residual(u, x); }
+  void adjoint(dvec* v, dvec* u) const { op_.adjoint(v, u); }
+  double forward(dvec* u, dvec* v, double alpha) const { return op_.forward(u, v, alpha); }
+  double backward(dvec* v, dvec* u, double beta) const { return op_.backward(v, u, beta); }
+
+ private:
+  const LsqrOperator& op_;
+};
+
 // The scalars that the iterations carry: the bidiagonal entries, the
 // rotated right-hand side, and the sums behind the estimates.
 struct Recurrence {
@@ -718,16 +732,14 @@ std::uint32_t run(const Products& products, lsqr_input* input, lsqr_output* outp
   return iterations;
 }
 
-}  // namespace
-
-void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
+// A whole solve with the given products: the report, the run and the output.
+template <typename Products>
+void solveWith(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
   if (input->report != nullptr) reportHeader(input);
   LsqrStop stop = kLsqrStartIsSolution;
   Estimates at;
   double normB = 0.0;
-  const std::uint32_t iterations = DenseProducts::apply(func, matrix, input, work)
-                                       ? run(DenseProducts(matrix), input, output, work, stop, at, normB)
-                                       : run(CallbackProducts(func, matrix), input, output, work, stop, at, normB);
+  const std::uint32_t iterations = run(products, input, output, work, stop, at, normB);
   if (input->report != nullptr) reportSummary(input->report, stop, iterations, at, normB);
   output->stopCode = stop;
   output->iterations = iterations;
@@ -736,6 +748,20 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* fu
   output->normR = at.normR;
   output->normATr = at.normATr;
   output->normX = at.normX;
+}
+
+}  // namespace
+
+void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
+  if (DenseProducts::apply(func, matrix, input, work)) {
+    solveWith(DenseProducts(matrix), input, output, work);
+  } else {
+    solveWith(CallbackProducts(func, matrix), input, output, work);
+  }
+}
+
+void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, const LsqrOperator& op) {
+  solveWith(OperatorProducts(op), input, output, work);
 }
 
 // ---------------------------------------------------------------------------

@@ -163,6 +163,26 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
 /// same results.
 void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix);
 
+/// The operator of a solve for a matrix held in a layout of its own. Each
+/// product must give, element by element, what the dense row-major products
+/// give on the same matrix (lsqr_mat_vec_prod's sums, in its order), so that
+/// a solve through it runs the same iterates as through the dense matrix.
+class LsqrOperator {
+ public:
+  virtual ~LsqrOperator() = default;
+  /// u := u - A x, formed as -((-u) + A x).
+  virtual void residual(dvec* u, const dvec* x) const = 0;
+  /// v := v + A^T u.
+  virtual void adjoint(dvec* v, const dvec* u) const = 0;
+  /// u := u (-alpha) + A v; returns |u| (dvec_norm2).
+  virtual double forward(dvec* u, const dvec* v, double alpha) const = 0;
+  /// v := v (-beta) + A^T u; returns |v| (dvec_norm2).
+  virtual double backward(dvec* v, const dvec* u, double beta) const = 0;
+};
+
+/// lsqr with the operator's products in place of a matrix.
+void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, const LsqrOperator& op);
+
 /// Owner of the four records of one problem: allocated together
 /// (lsqr_alloc_all), released together (lsqr_free_all).
 class LsqrProblem {

@@ -21,6 +21,7 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactBlocks.h"
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/ContactSolver.h"
@@ -175,15 +176,15 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
   SolverWorkspace* workspace = workspaceOf(worker);
   dvec* rhs = nullptr;
   dvec* x = nullptr;
-  dmat* K = nullptr;
-  if (workspace == nullptr || !workspace->prepareVectorSystem(n, 0, rhs, x, K)) return;
+  ContactBlocks* K = nullptr;
+  if (workspace == nullptr || !workspace->prepareBlockSystem(n, rhs, x, K)) return;
   for (std::uint32_t i = 0; i < n; ++i) {
     const MgcVector3 target = pair->normals[i] * -pair->depths[i];
     for (int r = 0; r < 3; ++r) rhs->elements[3 * i + r] = target[r];
   }
   buildExtractionMatrix(n, movedA, armsA, movedB, armsB, kExtractionScale, K);
   std::uint8_t marks[kMaxPairContacts] = {};
-  workspace->solveVectorSystem(n, K, rhs, x, pair->normals, marks);
+  workspace->solveBlockSystem(n, K, rhs, x, pair->normals, marks);
 
   // x_i is the push at point i in units of a hundredth: each body moves by
   // the push over its mass and turns by its moment.
@@ -299,7 +300,7 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   // The systems' scale: the product of the masses the impulses move.
   const double s = (pair->movesFirst() ? A->getMass() : 1.0) * (pair->movesSecond() ? B->getMass() : 1.0);
   const auto hint = static_cast<std::uint32_t>(mode);
-  dmat* K = nullptr;
+  ContactBlocks* K = nullptr;
   resolveCollision(*pair, hint, K, s, orderedExtraction, worker);
   if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
     resolveContact(*pair, hint, K, s, worker);

@@ -12,6 +12,38 @@ void zeroElements(dvec* v) {
   for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
 }
 
+// The removal solves of a vector system of n contacts: solve, take out the
+// first unmarked contact whose impulse pulls (marked, then `takeOut` removes
+// it from the operator), give the right-hand side back, and solve again until none pulls.
+template <typename Solve, typename TakeOut>
+void removePullingContacts(std::uint32_t n, dvec* rhs, dvec* x, dvec* backup, const Mgc::MgcVector3* normals,
+                           std::uint8_t* marks, Solve solve, TakeOut takeOut) {
+  for (std::uint32_t i = 0; i < n; ++i) marks[i] = 0;
+  zeroElements(x);
+  dvec_copy(rhs, backup);
+  solve();
+
+  bool removed = true;
+  while (removed) {
+    removed = false;
+    for (std::uint32_t i = 0; i < n && !removed; ++i) {
+      if (marks[i] != 0) continue;
+      const std::uint32_t row = kContactRows * i;
+      const Mgc::MgcVector3 impulse(x->elements[row], x->elements[row + 1], x->elements[row + 2]);
+      if (impulse.Dot(normals[i]) < -zov::kTolerance) {
+        marks[i] = 1;
+        takeOut(i);
+        zeroVectorRange(backup, row, row + kContactRows - 1);
+        zeroVectorRange(x, row, row + kContactRows - 1);
+        removed = true;
+      }
+    }
+    // lsqr works in the right-hand side; give it back before the next solve.
+    dvec_copy(backup, rhs);
+    if (removed) solve();
+  }
+}
+
 }  // namespace
 
 SolverWorkspace::SolverWorkspace()
@@ -77,33 +109,48 @@ double SolverWorkspace::solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
   LsqrProblem* problem = problemOf(matrix, rhs, x);
   if (problem == nullptr || std::uint64_t{kContactRows} * n > x->length) return -1.0;
 
-  for (std::uint32_t i = 0; i < n; ++i) marks[i] = 0;
-  zeroElements(x);
-  dvec_copy(rhs, backup.get());
-  problem->solve();
-
-  bool removed = true;
-  while (removed) {
-    removed = false;
-    for (std::uint32_t i = 0; i < n && !removed; ++i) {
-      if (marks[i] != 0) continue;
-      const std::uint32_t row = kContactRows * i;
-      const Mgc::MgcVector3 impulse(x->elements[row], x->elements[row + 1], x->elements[row + 2]);
-      if (impulse.Dot(normals[i]) < -zov::kTolerance) {
-        zeroContactRows(matrix, i);
-        zeroVectorRange(backup.get(), row, row + kContactRows - 1);
-        zeroVectorRange(x, row, row + kContactRows - 1);
-        marks[i] = 1;
-        removed = true;
-      }
-    }
-    // lsqr works in the right-hand side; give it back before the next solve.
-    dvec_copy(backup.get(), rhs);
-    if (removed) problem->solve();
-  }
-
+  removePullingContacts(
+      n, rhs, x, backup.get(), normals, marks, [&] { problem->solve(); },
+      [&](std::uint32_t i) { zeroContactRows(matrix, i); });
   const double residual = problem->output->normR;
   compactVectorSystem(n, matrix, rhs, x, marks);
+  return residual;
+}
+
+bool SolverWorkspace::prepareBlockSystem(std::uint32_t n, dvec*& rhs, dvec*& x, ContactBlocks*& blocks) {
+  dmat* matrix = nullptr;
+  if (!prepareVectorSystem(n, 0, rhs, x, matrix)) return false;
+  blocks = &contactBlocks;
+  return true;
+}
+
+bool SolverWorkspace::ownsBlockSystem(std::uint32_t n, const ContactBlocks* blocks, const dvec* rhs,
+                                      const dvec* x) const {
+  return blocks == &contactBlocks && rhs == vectorProblem.input->b && x == vectorProblem.input->x &&
+         blocks->count() == n && n <= ContactBlocks::kMaxContacts && std::uint64_t{kContactRows} * n <= x->length;
+}
+
+double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x,
+                                         const Mgc::MgcVector3* normals, std::uint8_t* marks) {
+  if (!ownsBlockSystem(n, blocks, rhs, x)) return -1.0;
+  if (denseReference) {
+    dmat* matrix = vectorProblem.func->matrix;
+    blocks->expand(matrix);
+    const double residual = solveVectorSystem(n, matrix, rhs, x, normals, marks);
+    blocks->keep(marks);
+    return residual;
+  }
+  // A removed contact is out of the products through its mark, read at the
+  // start of every solve.
+  ContactBlockProducts products(*blocks, marks);
+  LsqrProblem& problem = vectorProblem;
+  const auto solve = [&] {
+    products.update();
+    lsqr(problem.input, problem.output, problem.work, products);
+  };
+  removePullingContacts(n, rhs, x, backup.get(), normals, marks, solve, [](std::uint32_t) {});
+  const double residual = problem.output->normR;
+  compactBlockSystem(n, blocks, rhs, x, marks);
   return residual;
 }
 
@@ -157,6 +204,18 @@ void SolverWorkspace::compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
   compact(problem, kept, kContactRows, matrix, rhs, x);
 }
 
+void SolverWorkspace::compactBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x,
+                                         const std::uint8_t* marks) {
+  if (!ownsBlockSystem(n, blocks, rhs, x)) return;
+  std::uint32_t kept[ContactBlocks::kMaxContacts];
+  std::uint32_t count = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (marks[i] == 0) kept[count++] = i;
+  }
+  compactVectors(&vectorProblem, kept, count, kContactRows, rhs, x);
+  blocks->keep(marks);
+}
+
 void SolverWorkspace::compactScalarSystem(std::uint32_t n1, std::uint32_t n2, dmat* matrix, dvec* rhs, dvec* x,
                                           const std::uint8_t* marks1, const std::uint8_t* marks2) {
   LsqrProblem* problem = problemOf(matrix, rhs, x);
@@ -182,8 +241,6 @@ void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint3
     for (std::uint32_t r = 0; r < width; ++r) {
       const std::uint32_t to = width * a + r;
       const std::uint32_t from = width * kept[a] + r;
-      rhs->elements[to] = rhs->elements[from];
-      x->elements[to] = x->elements[from];
       dvec targetRow = getMatrixRow(matrix, to);
       const dvec sourceRow = getMatrixRow(matrix, from);
       for (std::uint32_t b = 0; b < count; ++b) {
@@ -191,6 +248,17 @@ void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint3
           targetRow.elements[width * b + c] = sourceRow.elements[width * kept[b] + c];
         }
       }
+    }
+  }
+  compactVectors(problem, kept.data(), count, width, rhs, x);
+}
+
+void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::uint32_t* kept, std::uint32_t count,
+                                     std::uint32_t width, dvec* rhs, dvec* x) {
+  for (std::uint32_t a = 0; a < count; ++a) {
+    for (std::uint32_t r = 0; r < width; ++r) {
+      rhs->elements[width * a + r] = rhs->elements[width * kept[a] + r];
+      x->elements[width * a + r] = x->elements[width * kept[a] + r];
     }
   }
   problem->setSize(width * count, width * count);

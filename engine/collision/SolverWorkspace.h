@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/collision/ContactBlocks.h"
 #include "engine/collision/Lsqr.h"
 
 namespace Mgc {
@@ -34,6 +35,13 @@ class SolverWorkspace {
   /// the storage when needed (std::bad_alloc when memory runs out).
   bool prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs, dvec*& x, dmat*& matrix);
 
+  /// Sizes the vector system for the 3n impulse components of n contacts as
+  /// prepareVectorSystem does, and hands out its right-hand side and
+  /// solution and the workspace's contact blocks, which the caller fills
+  /// (ContactBlocks::reset) or keeps from the last solve on the same
+  /// contacts. False when n is 0.
+  bool prepareBlockSystem(std::uint32_t n, dvec*& rhs, dvec*& x, ContactBlocks*& blocks);
+
   /// Sizes the scalar system for m unknowns and hands out the same, and a
   /// byte buffer of at least m bytes; false when m is 0.
   bool prepareScalarSystem(std::uint32_t m, dvec*& rhs, dvec*& x, dmat*& matrix, std::uint8_t*& bytes);
@@ -49,6 +57,14 @@ class SolverWorkspace {
   double solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x, const Mgc::MgcVector3* normals,
                            std::uint8_t* marks);
 
+  /// solveVectorSystem on the contact blocks of n contacts in use: the same
+  /// removals and iterates, the products run over the blocks. Afterwards the
+  /// blocks keep the kept contacts (ContactBlocks::keep) and rhs and x are cut
+  /// down as there. -1 when the records are not this workspace's or the
+  /// blocks do not hold n contacts, or n is above ContactBlocks::kMaxContacts.
+  double solveBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x, const Mgc::MgcVector3* normals,
+                          std::uint8_t* marks);
+
   /// Solves the prepared system over n1 + n2 unknowns in two groups, taking
   /// out per re-solve the first negative unknown (below -1e-5) of each group
   /// until none is left; marks1 (n1 bytes) and marks2 (n2 bytes) record the
@@ -61,6 +77,14 @@ class SolverWorkspace {
   /// right-hand-side and solution entries and the 3 x 3 blocks between every
   /// two of them move to the front in order; all sizes become 3 x kept.
   void compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* rhs, dvec* x, const std::uint8_t* marks);
+
+  /// compactVectorSystem on the contact blocks of n contacts in use.
+  void compactBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x, const std::uint8_t* marks);
+
+  /// With `dense` set, solveBlockSystem writes the blocks out as the dense
+  /// matrix and runs solveVectorSystem on it: the reference that block solves
+  /// are checked against. Off by default.
+  void setDenseReference(bool dense) { denseReference = dense; }
 
   /// The same for single unknowns: the first n1 judged by marks1, the next
   /// n2 by marks2.
@@ -77,11 +101,20 @@ class SolverWorkspace {
   /// the blocks of `width` x `width` between them to the front.
   void compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width, dmat* matrix,
                dvec* rhs, dvec* x);
+  /// The same for the right-hand side and the solution alone, `count`
+  /// unknowns listed in `kept`.
+  void compactVectors(LsqrProblem* problem, const std::uint32_t* kept, std::uint32_t count, std::uint32_t width,
+                      dvec* rhs, dvec* x);
+  /// Whether rhs, x and blocks are the vector system's and the blocks hold n
+  /// contacts in use that fit the vectors.
+  bool ownsBlockSystem(std::uint32_t n, const ContactBlocks* blocks, const dvec* rhs, const dvec* x) const;
 
   std::vector<std::uint8_t> bytes;  ///< handed out with the scalar system
   LsqrProblem scalarProblem;
   LsqrProblem vectorProblem;
   std::unique_ptr<dvec, DvecDeleter> backup;  ///< the right-hand side during a removal solve
+  ContactBlocks contactBlocks;                ///< the vector system's blocks
+  bool denseReference = false;
   // Each problem has a capacity of its own: a size that fits one need not fit
   // the other.
   std::uint32_t scalarCapacity = kInitialCapacity;

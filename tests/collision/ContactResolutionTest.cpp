@@ -12,6 +12,7 @@
 #include "ContactFixtures.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactBlocks.h"
 #include "engine/collision/ContactManifold.h"
 #include "support/BodyFixtures.h"
 #include "support/RandomGeometry.h"
@@ -56,7 +57,7 @@ CollisionPair& contactPair(CollisionManager& manager, HardBody* a, HardBody* b, 
 double scaleOf(const HardBody& a, const HardBody& b) { return b.isStatic() ? a.getMass() : a.getMass() * b.getMass(); }
 
 void collide(CollisionManager& manager, CollisionPair& pair, std::uint32_t hint = kContactColliding) {
-  dmat* K = nullptr;
+  ContactBlocks* K = nullptr;
   manager.resolveCollision(pair, hint, K, scaleOf(*pair.firstBody, *pair.secondBody), 0, 0);
 }
 
