@@ -34,6 +34,11 @@ constexpr std::uint32_t kMaxPartners = 32;
 constexpr std::uint32_t kMaxTaskBodies = 64;
 /// Contacts each side keeps when two contact sets are merged.
 constexpr std::uint32_t kMergedContacts = 16;
+/// How deep extraction leaves penetrating bodies in each other (m): twice
+/// the depth at which the pair test finds a hull on a barrier plane, so that
+/// a body set down by extraction is found on its support in the next step
+/// instead of falling through a step of free fall.
+constexpr double kRestingOverlap = 2e-5;
 
 /// Shape-pair codes of the pair dispatch: the first body's shape, then the
 /// second's. Capsules and crackers count as one shape; 0 collides with
@@ -523,6 +528,18 @@ class CollisionManager {
   /// one after the other, the others at once.
   void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                             std::uint32_t& outFlags);
+  /// The last pass of a step's resting-contact processing: each body that
+  /// rests on others, from the bottom of the pile up, is stopped on all its
+  /// supports at once (holdOnSupports), or, where that is refused, each of
+  /// its support pairs is resolved with the support held.
+  void holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags);
+  /// Stops `body` on every contact of its support pairs `supports` (the other
+  /// bodies held) in one system: the impulses that leave no contact moving,
+  /// without the contacts that could only pull. False, with nothing applied,
+  /// when the contacts do not fit in one system or those impulses leave a
+  /// friction cone (counted with the load each contact carried in the step's
+  /// passes): then the body slides, or leaves, as its pairs decide.
+  bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);

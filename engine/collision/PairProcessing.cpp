@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineTrace.h"
@@ -147,12 +148,9 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
     worldPoints[i] = stateA.orientation * pair->points[i] + stateA.position;
     const MgcVector3 onB = stateB.orientation * pair->secondPoints[i] + stateB.position;
     const double d = (worldPoints[i] - onB).Dot(pair->normals[i]);
-    if (d >= -zov::kTolerance) {
-      pair->depths[i] = 0.0;
-    } else {
-      pair->depths[i] = d;
-      penetrates = true;
-    }
+    pair->depths[i] = d >= -zov::kTolerance ? 0.0 : d;
+    // Bodies left kRestingOverlap deep stay as they are, rounding included.
+    if (d < -(kRestingOverlap + zov::kTolerance)) penetrates = true;
   }
   if (!penetrates) return;
 
@@ -179,7 +177,8 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
   ContactBlocks* K = nullptr;
   if (workspace == nullptr || !workspace->prepareBlockSystem(n, rhs, x, K)) return;
   for (std::uint32_t i = 0; i < n; ++i) {
-    const MgcVector3 target = pair->normals[i] * -pair->depths[i];
+    const double push = std::max(0.0, -pair->depths[i] - kRestingOverlap);
+    const MgcVector3 target = pair->normals[i] * push;
     for (int r = 0; r < 3; ++r) rhs->elements[3 * i + r] = target[r];
   }
   buildExtractionMatrix(n, movedA, armsA, movedB, armsB, kExtractionScale, K);
@@ -350,29 +349,138 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     for (CollisionPair* pair : pairs) pair->restoreFoundContacts();
     runPairPass(pairs, mode, helpers, outFlags);
   }
-  // Then each pair of a pile once more, from the ground up, with its lower
-  // body held as if static (the body extraction leaves in place): what the
-  // passes left of the load of the bodies above no longer drives the lower
-  // ones into their supports, and the pile ends the step at rest.
-  std::vector<CollisionPair*> upward;
+  // Then each body of a pile, from the ground up, on its supports held as
+  // if static (the bodies extraction leaves in place): what the passes left
+  // of the load of the bodies above no longer drives the lower ones into
+  // their supports, and the pile ends the step at rest.
+  std::vector<CollisionPair*> bearing;
   for (CollisionPair* pair : pairs) {
     if (pair->firstBody->getContactLevel() != pair->secondBody->getContactLevel() &&
         bearsWeight(*pair, gravityDirection)) {
-      upward.push_back(pair);
+      bearing.push_back(pair);
     }
   }
-  const auto lowerLevel = [](const CollisionPair* pair) {
-    return std::min(pair->firstBody->getContactLevel(), pair->secondBody->getContactLevel());
-  };
-  std::stable_sort(upward.begin(), upward.end(),
-                   [&](const CollisionPair* a, const CollisionPair* b) { return lowerLevel(a) < lowerLevel(b); });
-  for (CollisionPair* pair : upward) {
-    pair->restoreFoundContacts();
-    const bool firstLower = pair->firstBody->getContactLevel() < pair->secondBody->getContactLevel();
-    pair->held |= firstLower ? kHeldFirst : kHeldSecond;
-  }
-  runPairPass(upward, mode, helpers, outFlags);
+  holdPiles(bearing, mode, outFlags);
   for (CollisionPair* pair : pairs) pair->held = 0;
+}
+
+void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
+  // The bodies that rest on others, in the order the pairs meet them, each
+  // with its support pairs.
+  std::vector<HardBody*> bodies;
+  std::vector<std::vector<CollisionPair*>> supports;
+  std::unordered_map<const HardBody*, std::size_t> indexOf;
+  for (CollisionPair* pair : bearing) {
+    const bool firstUpper = pair->firstBody->getContactLevel() > pair->secondBody->getContactLevel();
+    HardBody* body = firstUpper ? pair->firstBody : pair->secondBody;
+    pair->held |= firstUpper ? kHeldSecond : kHeldFirst;
+    const auto known = indexOf.emplace(body, bodies.size());
+    if (known.second) {
+      bodies.push_back(body);
+      supports.emplace_back();
+    }
+    supports[known.first->second].push_back(pair);
+  }
+  // Lowest first: a body is stopped on supports that are already at rest.
+  std::vector<std::size_t> order(bodies.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return bodies[a]->getContactLevel() < bodies[b]->getContactLevel();
+  });
+  for (const std::size_t i : order) {
+    HardBody* body = bodies[i];
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i])) continue;
+    for (CollisionPair* pair : supports[i]) {
+      pair->restoreFoundContacts();
+      outFlags |= processPair(pair, mode, 0);
+    }
+  }
+}
+
+bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports) {
+  // A piece moves with its fracture body: its pairs decide.
+  SolverWorkspace* workspace = workspaceOf(0);
+  if (workspace == nullptr || body->getParent() != nullptr) return false;
+  const RBDynamics& state = body->getDyn();
+  // Every found contact of every support, seen from the body: its point and
+  // arm, the normal from the support towards the body, the velocity
+  // relative to the support, and the impulse it carried in the passes.
+  MgcVector3 points[kMaxPairContacts];
+  MgcVector3 arms[kMaxPairContacts];
+  MgcVector3 normals[kMaxPairContacts];
+  MgcVector3 relative[kMaxPairContacts];
+  MgcVector3 carried[kMaxPairContacts];
+  std::uint32_t n = 0;
+  for (const CollisionPair* pair : supports) {
+    const bool first = pair->firstBody == body;
+    const HardBody* support = first ? pair->secondBody : pair->firstBody;
+    const CollisionPair::FoundContacts& found = pair->found;
+    if (n + found.count > kMaxPairContacts) return false;
+    for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
+      points[n] = state.orientation * (first ? found.points[k] : found.secondPoints[k]) + state.position;
+      arms[n] = points[n] - state.position;
+      normals[n] = first ? found.normals[k] : -found.normals[k];
+      const MgcVector3 supportVelocity = first && support->isStatic()
+                                             ? found.staticVelocities[k]
+                                             : contactkinematics::velocityAt(support->getDyn(), points[n]);
+      relative[n] = contactkinematics::velocityAt(state, points[n]) - supportVelocity;
+      carried[n] = first ? found.carried[k] : -found.carried[k];
+    }
+  }
+  dvec* b = nullptr;
+  dvec* x = nullptr;
+  ContactBlocks* K = nullptr;
+  if (n == 0 || !workspace->prepareBlockSystem(n, b, x, K)) return false;
+  // The unknowns are each contact's whole impulse of the step, T = C + J
+  // (C carried in the passes, J taken now), so that a contact may give back
+  // part of what it carried but never pull in all: K J = b, the impulses
+  // that take every contact's relative velocity away, becomes K T = b + K C
+  // in the body's momentum units.
+  const double s = body->getMass();
+  buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    MgcVector3 target = relative[i] * -s;
+    for (std::uint32_t j = 0; j < n; ++j) target += K->times(i, j, carried[j]);
+    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
+  }
+  std::uint8_t pulling[kMaxPairContacts] = {};
+  workspace->solveBlockSystem(n, K, b, x, normals, pulling);
+  MgcVector3 totals[kMaxPairContacts];
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (pulling[i] != 0) continue;
+    totals[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
+    ++kept;
+  }
+  if (kept == 0) return false;
+  // Each support's contacts together stay in its friction cone: the
+  // tangential part of their whole impulses is at most mu times the normal
+  // part.
+  std::uint32_t from = 0;
+  for (const CollisionPair* pair : supports) {
+    MgcVector3 tangential;
+    double normal = 0.0;
+    for (std::uint32_t i = from; i < from + pair->found.count; ++i) {
+      const double along = totals[i].Dot(normals[i]);
+      normal += along;
+      tangential += totals[i] - normals[i] * along;
+    }
+    if (tangential.Length() > pair->friction * normal) return false;
+    from += pair->found.count;
+  }
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const MgcVector3 J = totals[i] - carried[i];
+    if (J.SquaredLength() > 0.0) body->applyImpulse(J, points[i]);
+  }
+  // Each support pair keeps the contacts that hold the body.
+  from = 0;
+  for (CollisionPair* pair : supports) {
+    const std::uint32_t count = pair->found.count;
+    pair->restoreFoundContacts();
+    compactContacts(*pair, pulling + from);
+    from += count;
+  }
+  return true;
 }
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,

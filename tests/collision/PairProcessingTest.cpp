@@ -28,7 +28,8 @@ const MgcVector3 kUp(0.0, 1.0, 0.0);
 bool finite(const MgcVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // Two unit boxes, the upper one sunk `depth` into the lower one; levels and
-// the upper box's mass as given. Returns how far each moved up.
+// the upper box's mass as given. Returns how far each moved up: by the depth
+// less the overlap extraction leaves.
 struct Moves {
   double upper;
   double lower;
@@ -70,13 +71,17 @@ TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepth) {
         Case{0.02, 1, 1, 1.0f, 0.02, 0.0}, Case{0.02, 2, 1, 10.0f, 0.02, 0.0}, Case{0.05, 3, 0, 0.25f, 0.05, 0.0},
         Case{0.02, 0, 1, 1.0f, 0.0, -0.02}, Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}}) {
     const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass);
-    EXPECT_NEAR(moves.upper, c.upperMove, 1e-6) << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
-    EXPECT_NEAR(moves.lower, c.lowerMove, 1e-6) << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
+    const double left = c.upperMove - c.lowerMove > 0.0 ? kRestingOverlap : 0.0;
+    EXPECT_NEAR(moves.upper, c.upperMove * (1.0 - left / c.depth), 1e-6)
+        << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
+    EXPECT_NEAR(moves.lower, c.lowerMove * (1.0 - left / c.depth), 1e-6)
+        << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
   }
 }
 
 // Two boxes side by side on one level (both on the ground), sunk `depth`
-// into each other along x: extraction parts them by the depth, each moving
+// into each other along x: extraction parts them by the depth (less the
+// overlap it leaves), each moving
 // by its share of the inverse masses (m1 d1 = m2 d2, the momentum an
 // impulse would give); with gravity along x the left box lies under the
 // right one and holds.
@@ -109,8 +114,9 @@ TEST(PairProcessing, ExtractionPartsBodiesOfOneLevelByTheirMasses) {
     manager.extractContacts(manager.getNewPairs().getFirst()->value);
     const MgcVector3 leftMove = left->getDyn().position - leftBefore;
     const MgcVector3 rightMove = right->getDyn().position - rightBefore;
-    EXPECT_NEAR(leftMove.x, c.leftMove, 1e-6) << c.leftMass << " " << c.rightMass;
-    EXPECT_NEAR(rightMove.x, c.rightMove, 1e-6) << c.leftMass << " " << c.rightMass;
+    const double parted = 1.0 - kRestingOverlap / depth;
+    EXPECT_NEAR(leftMove.x, c.leftMove * parted, 1e-6) << c.leftMass << " " << c.rightMass;
+    EXPECT_NEAR(rightMove.x, c.rightMove * parted, 1e-6) << c.leftMass << " " << c.rightMass;
     EXPECT_NEAR(leftMove.y, 0.0, 1e-9);
     EXPECT_NEAR(rightMove.y, 0.0, 1e-9);
   }
