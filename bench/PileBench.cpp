@@ -1,23 +1,34 @@
-// A pile of 1,000 boxes falling onto a barrier, simulated frame by frame as
-// the host does (24 frames a second, 10 substeps), on 1, 2, 4 and 8 threads,
-// each run beside the same pile in Bullet on one thread; and the pair passes
-// alone on a settled scene of 200 bodies.
+// A pile of boxes falling onto a barrier, simulated frame by frame as the
+// host does (24 frames a second, 10 substeps), on 1, 2, 4 and 8 threads,
+// each thread count run in turn with the same pile in Bullet on one thread,
+// once with box shapes and once with convex hulls; then the state each pile
+// ended in and the memory it took. And the pair passes alone on a settled
+// scene of 200 bodies.
+//
+// BM_BoxPile runs piles of 125 and 1,000 boxes; BM_LargeBoxPile runs 8,000
+// (a few minutes a thread count).
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <btBulletDynamicsCommon.h>
 
-#include <malloc.h>
-
+#include <sys/resource.h>
+#include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "BenchMeshes.h"
+#include "PileRun.h"
 #include "engine/BodyFactory.h"
 #include "engine/MeshFactory.h"
 #include "engine/PrivateWorld.h"
@@ -32,12 +43,15 @@ using Mgc::MgcVector3;
 
 namespace {
 
-constexpr int kPileSide = 10;
 constexpr double kPileSpacing = 1.2;
 constexpr double kHalf = 0.5;
 constexpr int kFrames = 100;
 constexpr int kSubsteps = 10;
+constexpr int kSteps = kFrames * kSubsteps;
 constexpr double kFrameTime = 1.0 / 24.0;
+/// Runs of each of the three piles per thread count; the figures are their
+/// medians.
+constexpr int kRounds = 3;
 
 /// One box of the pile: its centre and its turn (axis and angle).
 struct PileBox {
@@ -71,17 +85,74 @@ std::vector<PileBox> pileBoxes(int side) {
   return boxes;
 }
 
+/// Heap bytes in use (every arena), as the allocator counts them: unlike
+/// the resident size, it does not depend on what earlier runs left free.
+double heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<double>(info.uordblks + info.hblkhd);
+}
+
+/// The process's resident bytes.
+double residentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  double pages = 0.0;
+  double resident = 0.0;
+  statm >> pages >> resident;
+  return resident * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+/// How a pile ended: speeds of its boxes (m/s), how many sleep, and the
+/// heights of the lowest and highest box centres.
+struct Settled {
+  double medianSpeed = 0.0;
+  double maxSpeed = 0.0;
+  int asleep = 0;
+  double lowest = 0.0;
+  double highest = 0.0;
+};
+
+Settled settledState(std::vector<double> speeds, const std::vector<double>& heights, int asleep) {
+  Settled out;
+  if (speeds.empty()) return out;
+  std::sort(speeds.begin(), speeds.end());
+  out.medianSpeed = speeds[speeds.size() / 2];
+  out.maxSpeed = speeds.back();
+  out.asleep = asleep;
+  out.lowest = *std::min_element(heights.begin(), heights.end());
+  out.highest = *std::max_element(heights.begin(), heights.end());
+  return out;
+}
+
+/// One run of a pile: its time, its end, the pairs of its last step and its
+/// memory (heap bytes per body once built, heap growth while it ran per
+/// pair, resident growth from before it was built to its end per body).
+struct PileRun {
+  double seconds = 0.0;
+  /// Processor time of every thread of the process while the pile played,
+  /// in our code and in the kernel.
+  double userSeconds = 0.0;
+  double systemSeconds = 0.0;
+  Settled settled;
+  double pairs = 0.0;
+  double heapPerBody = 0.0;
+  double heapPerPair = 0.0;
+  double residentPerBody = 0.0;
+};
+
 /// The pile in a world of ours, as the host's solver sets worlds up.
 struct EnginePile {
   PrivateWorld world;
   std::vector<HardBody*> boxes;
 
-  EnginePile(int side, std::uint32_t threads) {
+  explicit EnginePile(std::uint32_t threads) {
     world.enableManagerOption();
     world.enableBodyDeactivation();
     world.setThreadCount(threads);
     MgcVector3 normal(0.0, 1.0, 0.0);
     world.addBody(createBarrierBody(MgcVector3(), normal), 0);
+  }
+
+  void fill(int side) {
     const std::unique_ptr<ZOVmesh> mesh = zovbench::cubeMesh(kHalf);
     for (const PileBox& b : pileBoxes(side)) {
       HardBody* body = createHullBody(mesh.get());
@@ -105,29 +176,58 @@ struct EnginePile {
       world.advance(dt, nullptr);
     }
   }
+
+  Settled settled() const {
+    std::vector<double> speeds;
+    std::vector<double> heights;
+    int asleep = 0;
+    for (HardBody* body : boxes) {
+      speeds.push_back(body->getDyn().linearVelocity.Length());
+      heights.push_back(body->getDyn().position.y);
+      if (!body->isActive()) ++asleep;
+    }
+    return settledState(speeds, heights, asleep);
+  }
+  double pairs() { return world.getCollisionManager()->getStepPairs().getCount(); }
 };
 
-/// The same pile in Bullet: boxes of mass 1, friction 0.5, on a static plane.
+/// The shape Bullet's boxes have.
+enum class BulletShape { kBox, kHull };
+
+/// The same pile in Bullet: boxes of mass 1, friction 0.5, on a static plane,
+/// sleeping on (Bullet's default).
 struct BulletPile {
+  BulletShape kind;
   btDefaultCollisionConfiguration configuration;
   btCollisionDispatcher dispatcher{&configuration};
   btDbvtBroadphase broadphase;
   btSequentialImpulseConstraintSolver solver;
   btDiscreteDynamicsWorld world{&dispatcher, &broadphase, &solver, &configuration};
   btBoxShape box{btVector3(kHalf, kHalf, kHalf)};
+  btConvexHullShape hull;
   btStaticPlaneShape ground{btVector3(0, 1, 0), 0};
   std::vector<std::unique_ptr<btDefaultMotionState>> states;
   std::vector<std::unique_ptr<btRigidBody>> bodies;
 
-  explicit BulletPile(int side) {
+  explicit BulletPile(BulletShape kind) : kind(kind) {
     world.setGravity(btVector3(0, -10, 0));
     addBody(&ground, 0.0, btTransform::getIdentity());
+    // The hull's corners drawn in by its margin, which rounds it out again
+    // to the box's size.
+    const btScalar inner = static_cast<btScalar>(kHalf) - hull.getMargin();
+    for (int i = 0; i < 8; ++i) {
+      hull.addPoint(btVector3((i & 1) ? inner : -inner, (i & 2) ? inner : -inner, (i & 4) ? inner : -inner), false);
+    }
+    hull.recalcLocalAabb();
+  }
+  void fill(int side) {
+    btCollisionShape* shape = kind == BulletShape::kBox ? static_cast<btCollisionShape*>(&box) : &hull;
     btVector3 inertia;
-    box.calculateLocalInertia(1.0, inertia);
+    shape->calculateLocalInertia(1.0, inertia);
     for (const PileBox& b : pileBoxes(side)) {
       btTransform at(btQuaternion(btVector3(b.axis.x, b.axis.y, b.axis.z), b.angle),
                      btVector3(b.centre.x, b.centre.y, b.centre.z));
-      addBody(&box, 1.0, at, inertia);
+      addBody(shape, 1.0, at, inertia);
     }
   }
   void addBody(btCollisionShape* shape, double mass, const btTransform& at, const btVector3& inertia = {0, 0, 0}) {
@@ -141,112 +241,260 @@ struct BulletPile {
     for (auto& body : bodies) world.removeRigidBody(body.get());
   }
   void frame() { world.stepSimulation(kFrameTime, kSubsteps, kFrameTime / kSubsteps); }
+
+  Settled settled() const {
+    std::vector<double> speeds;
+    std::vector<double> heights;
+    int asleep = 0;
+    // The ground first.
+    for (std::size_t i = 1; i < bodies.size(); ++i) {
+      const btRigidBody& body = *bodies[i];
+      speeds.push_back(body.getLinearVelocity().length());
+      heights.push_back(body.getWorldTransform().getOrigin().y());
+      if (body.getActivationState() == ISLAND_SLEEPING) ++asleep;
+    }
+    return settledState(speeds, heights, asleep);
+  }
+  /// Manifolds with contacts: Bullet keeps one for every pair of
+  /// overlapping bounds.
+  double pairs() {
+    int touching = 0;
+    for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
+      if (dispatcher.getManifoldByIndexInternal(i)->getNumContacts() > 0) ++touching;
+    }
+    return touching;
+  }
 };
+
+/// The process's processor time so far, in seconds.
+struct Cpu {
+  double user = 0.0;
+  double system = 0.0;
+};
+Cpu cpuTime() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
+  return Cpu{seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-/// Bullet's time for the pile, measured once per program run.
-double bulletPileSeconds(int side) {
-  static double seconds = -1.0;
-  if (seconds < 0.0) {
-    BulletPile pile(side);
-    const auto start = std::chrono::steady_clock::now();
-    for (int f = 0; f < kFrames; ++f) pile.frame();
-    seconds = secondsSince(start);
-  }
-  return seconds;
+/// Makes an empty world with `make`, fills it with the pile, plays its 100
+/// frames and measures it; the pile is gone when this returns. What the
+/// world costs without bodies (Bullet's pools, our worker tables) counts
+/// for neither bodies nor pairs.
+template <typename Make>
+PileRun runPile(int side, Make&& make) {
+  PileRun run;
+  // What earlier runs left free goes back to the system first, so that this
+  // run's allocations and page faults are those of a fresh process.
+  malloc_trim(0);
+  auto pile = make();
+  const double heapBefore = heapInUse();
+  const double residentBefore = residentBytes();
+  pile->fill(side);
+  const int bodies = side * side * side;
+  const double heapBuilt = heapInUse();
+  const auto start = std::chrono::steady_clock::now();
+  const Cpu cpuStart = cpuTime();
+  for (int f = 0; f < kFrames; ++f) pile->frame();
+  run.seconds = secondsSince(start);
+  const Cpu cpuEnd = cpuTime();
+  run.userSeconds = cpuEnd.user - cpuStart.user;
+  run.systemSeconds = cpuEnd.system - cpuStart.system;
+  run.settled = pile->settled();
+  run.pairs = pile->pairs();
+  run.heapPerBody = (heapBuilt - heapBefore) / bodies;
+  run.heapPerPair = run.pairs > 0.0 ? (heapInUse() - heapBuilt) / run.pairs : 0.0;
+  run.residentPerBody = (residentBytes() - residentBefore) / bodies;
+  return run;
 }
 
-// The whole pile, 100 frames, on state.range(0) threads (a machine of 8
-// processors is assumed so that every count has its workers).
-void BM_BoxPile(benchmark::State& state) {
-  const auto threads = static_cast<std::uint32_t>(state.range(0));
-  const double reference = bulletPileSeconds(kPileSide);
-  double seconds = 0.0;
-  double lowest = 0.0;
-  double highest = 0.0;
-  for (auto _ : state) {
-    state.PauseTiming();
+PileRun runEngine(int side, std::uint32_t threads) {
+  return runPile(side, [&] {
+    // A machine of 8 processors is assumed so that every count has its
+    // workers.
     zov::platform::setProcessorCountOverride(8);
-    auto pile = std::make_unique<EnginePile>(kPileSide, threads);
+    auto pile = std::make_unique<EnginePile>(threads);
     zov::platform::setProcessorCountOverride(0);
-    state.ResumeTiming();
-    const auto start = std::chrono::steady_clock::now();
-    for (int f = 0; f < kFrames; ++f) pile->frame();
-    seconds = secondsSince(start);
-    state.PauseTiming();
-    lowest = 1e300;
-    highest = -1e300;
-    for (HardBody* body : pile->boxes) {
-      lowest = std::min(lowest, body->getDyn().position.y);
-      highest = std::max(highest, body->getDyn().position.y);
-    }
-    pile.reset();
-    state.ResumeTiming();
+    return pile;
+  });
+}
+
+PileRun runBullet(int side, BulletShape shape) {
+  return runPile(side, [&] { return std::make_unique<BulletPile>(shape); });
+}
+
+/// Which pile a run plays.
+enum class PileEngine { kZov = 0, kBulletBox = 1, kBulletHull = 2 };
+
+/// The environment variable of a pile run: "<engine> <side> <threads>".
+constexpr const char* kPileRunVariable = "ZOV_BENCH_PILE_RUN";
+
+/// A run's figures as one line of text, and back.
+std::string runLine(const PileRun& run) {
+  char line[512];
+  std::snprintf(line, sizeof line, "%.17g %.17g %.17g %.17g %.17g %d %.17g %.17g %.17g %.17g %.17g %.17g\n",
+                run.seconds, run.userSeconds, run.systemSeconds, run.settled.medianSpeed, run.settled.maxSpeed,
+                run.settled.asleep, run.settled.lowest, run.settled.highest, run.pairs, run.heapPerBody,
+                run.heapPerPair, run.residentPerBody);
+  return line;
+}
+
+bool readRunLine(std::FILE* in, PileRun& run) {
+  return std::fscanf(in, "%lf %lf %lf %lf %lf %d %lf %lf %lf %lf %lf %lf", &run.seconds, &run.userSeconds,
+                     &run.systemSeconds, &run.settled.medianSpeed, &run.settled.maxSpeed, &run.settled.asleep,
+                     &run.settled.lowest, &run.settled.highest, &run.pairs, &run.heapPerBody, &run.heapPerPair,
+                     &run.residentPerBody) == 12;
+}
+
+/// Runs the pile in a new process of this program; false when that process
+/// could not be started or gave no figures.
+bool runInFreshProcess(PileEngine engine, int side, std::uint32_t threads, PileRun& run) {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return false;
+  self[length] = '\0';
+  const std::string command = std::string(kPileRunVariable) + "='" + std::to_string(static_cast<int>(engine)) + " " +
+                              std::to_string(side) + " " + std::to_string(threads) + "' '" + self + "'";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return false;
+  const bool read = readRunLine(pipe, run);
+  return pclose(pipe) == 0 && read;
+}
+
+}  // namespace
+
+bool zovbench::runRequestedPile(int& status) {
+  const char* request = std::getenv(kPileRunVariable);
+  if (request == nullptr) return false;
+  int engine = -1;
+  int side = 0;
+  unsigned threads = 0;
+  status = 1;
+  if (std::sscanf(request, "%d %d %u", &engine, &side, &threads) != 3 || side <= 0 || threads == 0) return true;
+  PileRun run;
+  switch (static_cast<PileEngine>(engine)) {
+    case PileEngine::kZov:
+      run = runEngine(side, threads);
+      break;
+    case PileEngine::kBulletBox:
+      run = runBullet(side, BulletShape::kBox);
+      break;
+    case PileEngine::kBulletHull:
+      run = runBullet(side, BulletShape::kHull);
+      break;
+    default:
+      return true;
   }
-  state.counters["zov_s"] = seconds;
-  state.counters["bullet_s"] = reference;
-  state.counters["ratio"] = seconds / reference;
-  state.counters["lowest_y"] = lowest;
-  state.counters["highest_y"] = highest;
-  std::printf("box pile, %u thread(s): zov %.3f s, bullet (1 thread) %.3f s, ratio %.2f\n", threads, seconds, reference,
-              seconds / reference);
-}
-BENCHMARK(BM_BoxPile)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-
-// Memory of the pile, 24 frames in, on state.range(0) threads: the heap in
-// use (malloc's own count, so that what earlier runs freed does not hide it)
-// of the empty world with its barrier; per body, what the boxes added to it;
-// per pair in contact, what the frames added: pair records, pools,
-// manifolds, lists and workspaces. mallinfo2 sees the main thread's arena
-// only, where the helpers make records of their own, so the pair records
-// made per pair in contact are counted too.
-std::size_t heapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
+  std::fputs(runLine(run).c_str(), stdout);
+  status = 0;
+  return true;
 }
 
-void BM_PileMemory(benchmark::State& state) {
-  const auto threads = static_cast<std::uint32_t>(state.range(0));
-  double world = 0.0;
-  double perBody = 0.0;
-  double perPair = 0.0;
-  std::uint32_t pairs = 0;
-  std::uint32_t records = 0;
-  zov::platform::setProcessorCountOverride(8);
+namespace {
+
+/// The median of the runs by `field`.
+template <typename Field>
+double median(const std::vector<PileRun>& runs, Field&& field) {
+  std::vector<double> values;
+  for (const PileRun& run : runs) values.push_back(field(run));
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+void printRuns(const char* name, const std::vector<PileRun>& runs) {
+  const Settled& end = runs.back().settled;
+  std::printf(
+      "  %-12s %8.3f ms a step, %5.2f threads busy, %4.1f%% in the kernel | end: speed median %.4f max %.4f m/s, %d "
+      "asleep, lowest %.3f highest %.3f | "
+      "%.0f pairs, heap %.0f B a body, %.0f B a pair, resident %.0f B a body\n",
+      name, 1e3 * median(runs, [](const PileRun& r) { return r.seconds; }) / kSteps,
+      median(runs, [](const PileRun& r) { return (r.userSeconds + r.systemSeconds) / r.seconds; }),
+      100.0 * median(runs, [](const PileRun& r) { return r.systemSeconds / (r.userSeconds + r.systemSeconds); }),
+      end.medianSpeed, end.maxSpeed, end.asleep, end.lowest, end.highest, runs.back().pairs,
+      median(runs, [](const PileRun& r) { return r.heapPerBody; }),
+      median(runs, [](const PileRun& r) { return r.heapPerPair; }),
+      median(runs, [](const PileRun& r) { return r.residentPerBody; }));
+}
+
+// The pile of state.range(0) boxes on state.range(1) threads, beside
+// Bullet's on one thread: kRounds rounds of the three piles, each round in
+// the other order than the last, so that a machine whose load drifts
+// weighs on both engines alike; each pile in a process of its own, so that
+// nothing run before it changes its figures.
+void BM_BoxPile(benchmark::State& state) {
+  const auto bodies = static_cast<int>(state.range(0));
+  const auto threads = static_cast<std::uint32_t>(state.range(1));
+  const int side = static_cast<int>(std::lround(std::cbrt(static_cast<double>(bodies))));
+  std::vector<PileRun> ours;
+  std::vector<PileRun> box;
+  std::vector<PileRun> hull;
+  const auto play = [&](PileEngine engine, std::vector<PileRun>& runs) {
+    PileRun run;
+    if (!runInFreshProcess(engine, side, threads, run)) return false;
+    runs.push_back(run);
+    return true;
+  };
   for (auto _ : state) {
-    std::size_t empty = heapInUse();
-    {
-      const EnginePile bare(0, threads);
-      world = static_cast<double>(heapInUse() - empty);
+    for (int round = 0; round < kRounds; ++round) {
+      const bool played = round % 2 == 0 ? play(PileEngine::kZov, ours) && play(PileEngine::kBulletBox, box) &&
+                                               play(PileEngine::kBulletHull, hull)
+                                         : play(PileEngine::kBulletHull, hull) && play(PileEngine::kBulletBox, box) &&
+                                               play(PileEngine::kZov, ours);
+      if (!played) {
+        state.SkipWithError("a pile's process failed");
+        return;
+      }
     }
-    empty = heapInUse();
-    auto pile = std::make_unique<EnginePile>(kPileSide, threads);
-    const std::size_t built = heapInUse();
-    for (int f = 0; f < 24; ++f) pile->frame();
-    const std::size_t stepped = heapInUse();
-    pairs = pile->world.getCollisionManager()->getStepPairs().getCount();
-    records = pile->world.getCollisionManager()->pairRecordCount();
-    perBody = (static_cast<double>(built - empty) - world) / static_cast<double>(pile->boxes.size());
-    perPair = pairs == 0 ? 0.0 : static_cast<double>(stepped - built) / pairs;
+    state.SetIterationTime(median(ours, [](const PileRun& r) { return r.seconds; }));
   }
-  zov::platform::setProcessorCountOverride(0);
-  state.counters["world_bytes"] = world;
-  state.counters["bytes_per_body"] = perBody;
-  state.counters["bytes_per_pair"] = perPair;
-  state.counters["pairs"] = pairs;
-  state.counters["records_per_pair"] = pairs == 0 ? 0.0 : static_cast<double>(records) / pairs;
+  const auto seconds = [](const PileRun& r) { return r.seconds; };
+  const double zov = median(ours, seconds);
+  const double bulletBox = median(box, seconds);
+  const double bulletHull = median(hull, seconds);
+  state.counters["zov_ms_step"] = 1e3 * zov / kSteps;
+  state.counters["bullet_box_ms_step"] = 1e3 * bulletBox / kSteps;
+  state.counters["bullet_hull_ms_step"] = 1e3 * bulletHull / kSteps;
+  state.counters["ratio_box"] = zov / bulletBox;
+  state.counters["ratio_hull"] = zov / bulletHull;
+  state.counters["zov_kernel_share"] =
+      median(ours, [](const PileRun& r) { return r.systemSeconds / (r.userSeconds + r.systemSeconds); });
+  state.counters["asleep"] = ours.back().settled.asleep;
+  state.counters["median_speed"] = ours.back().settled.medianSpeed;
+  state.counters["heap_B_body"] = median(ours, [](const PileRun& r) { return r.heapPerBody; });
+  state.counters["heap_B_pair"] = median(ours, [](const PileRun& r) { return r.heapPerPair; });
+  std::printf(
+      "box pile of %d, %u thread(s), medians of %d runs (Bullet on 1 thread): ratio %.2f to boxes, %.2f to hulls\n",
+      side * side * side, threads, kRounds, zov / bulletBox, zov / bulletHull);
+  printRuns("zov", ours);
+  printRuns("bullet box", box);
+  printRuns("bullet hull", hull);
 }
-BENCHMARK(BM_PileMemory)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_BoxPile)
+    ->ArgNames({"boxes", "threads"})
+    ->ArgsProduct({{125, 1000}, {1, 2, 4, 8}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+
+void BM_LargeBoxPile(benchmark::State& state) { BM_BoxPile(state); }
+BENCHMARK(BM_LargeBoxPile)
+    ->ArgNames({"boxes", "threads"})
+    ->ArgsProduct({{8000}, {1, 2, 4, 8}})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime();
 
 // The step's passes alone (contact pass and hit processing) on 200 boxes
 // settled on the ground, on state.range(0) threads.
 void BM_PairPasses(benchmark::State& state) {
   const auto threads = static_cast<std::uint32_t>(state.range(0));
   zov::platform::setProcessorCountOverride(8);
-  EnginePile pile(0, threads);
+  EnginePile pile(threads);
   zov::platform::setProcessorCountOverride(0);
   const std::unique_ptr<ZOVmesh> mesh = zovbench::cubeMesh(kHalf);
   for (int i = 0; i < 200; ++i) {

@@ -192,6 +192,10 @@ class PrivateWorld : public PublicWorld {
   /// The world's gravity as a unit vector (unchanged when it is shorter than
   /// the tolerance).
   Mgc::MgcVector3 unitGravity() const;
+  /// Calls fn(body) for every body of `bodies`, spread over the collision
+  /// passes' helpers; fn must touch no body but its own (and its pieces).
+  template <typename Fn>
+  void forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn);
 
   std::unique_ptr<CollisionManager> collisionManager;
   double stepTime = 0.0;
@@ -207,4 +211,6 @@ class PrivateWorld : public PublicWorld {
   EngineList<HardBody*> barrierBodies;
   /// ListBit bits of every body some list holds.
   std::unordered_map<const HardBody*, std::uint8_t> listBits;
+  /// The bodies of a per-body loop of the step, kept for its storage.
+  std::vector<HardBody*> loopBodies;
 };

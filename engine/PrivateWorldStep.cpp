@@ -4,6 +4,7 @@
 #include "engine/PrivateWorld.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
+#include "engine/collision/WorkerPool.h"
 
 using Mgc::MgcVector3;
 
@@ -13,6 +14,10 @@ namespace {
 /// pair processing.
 constexpr int kHitProcessingMode = 1;
 constexpr int kPairProcessingMode = 2;
+
+/// Bodies a thread takes at a time in the step's per-body loops: each body
+/// costs well under a microsecond, so a block must be worth waking a helper.
+constexpr std::uint32_t kBodyLoopGrain = 32;
 
 /// The collision state the pre-step leaves alone.
 void clearCollisionState(HardBody* body) {
@@ -120,26 +125,41 @@ void PrivateWorld::preStep() {
   if (collisionManager) collisionManager->releasePairRecords();
 }
 
+template <typename Fn>
+void PrivateWorld::forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn) {
+  const std::uint32_t helpers = collisionManager ? collisionManager->passHelpers() : 0;
+  WorkerPool* pool = helpers != 0 ? collisionManager->workerPool() : nullptr;
+  forEachIndex(pool, helpers, static_cast<std::uint32_t>(bodies.size()), kBodyLoopGrain,
+               [&](std::uint32_t i, std::uint32_t) { fn(bodies[i]); });
+}
+
 void PrivateWorld::applyForces(double h) {
   const bool gravityOn = isGravityActive();
   const bool damping = isAirDampingActive();
+  // Each body's forces and velocities are its own: the bodies go in any
+  // order.
+  loopBodies.clear();
   for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
-    if (!body->isActive()) continue;
+    if (node->value->isActive()) loopBodies.push_back(node->value);
+  }
+  const MgcVector3 g = gravity;
+  forEachBody(loopBodies, [&](HardBody* body) {
     body->clearDynForces();
     body->clearDynTorques();
     if (gravityOn) {
       const double m = 1.0 / body->getInvMass();
-      body->addDynForces(MgcVector3(m * gravity.x, m * gravity.y, m * gravity.z));
+      body->addDynForces(MgcVector3(m * g.x, m * g.y, m * g.z));
     }
     body->integrateForces(h, damping);
-  }
+  });
 }
 
 void PrivateWorld::storeBodyStates() {
+  loopBodies.clear();
   for (const EngineList<HardBody*>* list : {&dynamicBodies, &staticBodies}) {
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) node->value->storeLastDynamics();
+    for (auto* node = list->getFirst(); node != nullptr; node = node->next) loopBodies.push_back(node->value);
   }
+  forEachBody(loopBodies, [](HardBody* body) { body->storeLastDynamics(); });
 }
 
 void PrivateWorld::refileChangedBodies() {
@@ -170,6 +190,9 @@ void PrivateWorld::updateActivation(double h) {
     node = next;
   }
   numActiveBodies = 0;
+  // The lists change in their order here; the motion of the awake bodies,
+  // each its own, is integrated afterwards in any order.
+  loopBodies.clear();
   for (auto* node = dynamicBodies.getFirst(); node != nullptr;) {
     auto* next = node->next;
     HardBody* body = node->value;
@@ -179,10 +202,11 @@ void PrivateWorld::updateActivation(double h) {
       linkFirst(kOnSleeping, body);
       linkFirst(kOnInactive, body);
     } else {
-      body->integrateMotion(h);
+      loopBodies.push_back(body);
       ++numActiveBodies;
     }
     node = next;
   }
+  forEachBody(loopBodies, [h](HardBody* body) { body->integrateMotion(h); });
   numActiveBodies += numStaticBodies;
 }

@@ -5,6 +5,7 @@
 
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HardBody.h"
+#include "engine/collision/WorkerPool.h"
 
 using Mgc::MgcVector3;
 
@@ -18,6 +19,9 @@ constexpr double kBoundsMarginFixed = 1e-3;
 /// largest cell coordinate the grid keys hold.
 constexpr std::int64_t kGridSpan = 4;
 constexpr double kGridReach = 1e6;
+/// Bodies a thread takes at a time when boxes are made or partner lists
+/// sorted.
+constexpr std::uint32_t kBuildGrain = 64;
 
 /// One key per cell; coordinates below kGridReach in size.
 std::uint64_t gridKey(std::int64_t x, std::int64_t y, std::int64_t z) {
@@ -112,6 +116,10 @@ void BroadPhase::clear() {
   // The partner lists keep their storage for the next pass.
   for (auto& partners : adjacency) partners.clear();
   unboundedSlots.clear();
+  cellEntries.clear();
+  largeSlots.clear();
+  movedSlots.clear();
+  movedMark.clear();
 }
 
 void BroadPhase::link(std::uint32_t a, std::uint32_t b) {
@@ -119,12 +127,27 @@ void BroadPhase::link(std::uint32_t a, std::uint32_t b) {
   adjacency[b].push_back(a);
 }
 
-void BroadPhase::build(const std::vector<HardBody*>& list) {
+std::int64_t BroadPhase::cellOf(double x) const { return static_cast<std::int64_t>(std::floor(x * cellInverse)); }
+
+bool BroadPhase::cellRange(const Box& box, std::int64_t lo[3], std::int64_t hi[3]) const {
+  for (int k = 0; k < 3; ++k) {
+    const double a = box.min[k] * cellInverse;
+    const double b = box.max[k] * cellInverse;
+    if (!(std::fabs(a) < kGridReach && std::fabs(b) < kGridReach)) return false;
+    lo[k] = cellOf(box.min[k]);
+    hi[k] = cellOf(box.max[k]);
+    if (hi[k] - lo[k] >= kGridSpan) return false;
+  }
+  return true;
+}
+
+void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std::uint32_t helpers) {
   clear();
   bodies = list;
   const auto n = static_cast<std::uint32_t>(bodies.size());
   kinds.resize(n);
   boxes.resize(n);
+  movedMark.assign(n, 0);
   if (adjacency.size() < n) adjacency.resize(n);
   std::vector<std::uint32_t>& bounded = boundedSlots;
   bounded.clear();
@@ -133,11 +156,12 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
     b->setPassSlot(static_cast<std::int32_t>(i));
     kinds[i] = kindOf(b);
     if (kinds[i] == kUnbounded) unboundedSlots.push_back(i);
-    if (kinds[i] != kBounded) continue;
-    boxes[i] = widened(tightBox(b));
-    bounded.push_back(i);
+    if (kinds[i] == kBounded) bounded.push_back(i);
   }
   if (bounded.empty()) return;
+  // Each box is the body's own: made anywhere.
+  forEachIndex(pool, helpers, static_cast<std::uint32_t>(bounded.size()), kBuildGrain,
+               [&](std::uint32_t k, std::uint32_t) { boxes[bounded[k]] = widened(tightBox(bodies[bounded[k]])); });
   // A grid of cubic cells about the size of a typical box: each box is
   // entered in the cells it covers, and two boxes are compared in the one
   // cell that holds the lower corner of where they overlap. Boxes much
@@ -154,28 +178,13 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
     std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
     cell = std::max(sizes[sizes.size() / 2], kBoundsMarginFixed);
   }
-  const double inverse = 1.0 / cell;
-  std::vector<std::uint32_t> large;
+  cellInverse = 1.0 / cell;
+  std::vector<std::uint32_t>& large = largeSlots;
   std::vector<std::pair<std::uint64_t, std::uint32_t>>& entries = cellEntries;
-  entries.clear();
-  const auto cellOf = [&](double x) { return static_cast<std::int64_t>(std::floor(x * inverse)); };
   for (std::uint32_t i : bounded) {
-    const Box& box = boxes[i];
     std::int64_t lo[3];
     std::int64_t hi[3];
-    bool fits = true;
-    for (int k = 0; k < 3; ++k) {
-      const double a = box.min[k] * inverse;
-      const double b = box.max[k] * inverse;
-      if (!(std::fabs(a) < kGridReach && std::fabs(b) < kGridReach)) {
-        fits = false;
-        break;
-      }
-      lo[k] = cellOf(box.min[k]);
-      hi[k] = cellOf(box.max[k]);
-      fits = fits && hi[k] - lo[k] < kGridSpan;
-    }
-    if (!fits) {
+    if (!cellRange(boxes[i], lo, hi)) {
       large.push_back(i);
       continue;
     }
@@ -211,7 +220,8 @@ void BroadPhase::build(const std::vector<HardBody*>& list) {
       if (meet(boxes[large[p]], boxes[other])) link(large[p], other);
     }
   }
-  for (std::uint32_t i = 0; i < n; ++i) std::sort(adjacency[i].begin(), adjacency[i].end());
+  forEachIndex(pool, helpers, n, kBuildGrain,
+               [&](std::uint32_t i, std::uint32_t) { std::sort(adjacency[i].begin(), adjacency[i].end()); });
 }
 
 bool BroadPhase::mayTouch(std::uint32_t a, std::uint32_t b) const {
@@ -220,17 +230,49 @@ bool BroadPhase::mayTouch(std::uint32_t a, std::uint32_t b) const {
   return meet(boxes[a], boxes[b]);
 }
 
+void BroadPhase::partnerCandidates(std::uint32_t slot, std::vector<std::uint32_t>& out) const {
+  out.clear();
+  std::int64_t lo[3];
+  std::int64_t hi[3];
+  if (!cellRange(boxes[slot], lo, hi)) {
+    for (std::uint32_t other = 0; other < size(); ++other) out.push_back(other);
+    return;
+  }
+  // A box that meets this one either kept its box since the build, and
+  // then was entered in the cell of the lower corner of their overlap,
+  // which this box covers too; or it is large, or boxed again since.
+  for (std::int64_t x = lo[0]; x <= hi[0]; ++x) {
+    for (std::int64_t y = lo[1]; y <= hi[1]; ++y) {
+      for (std::int64_t z = lo[2]; z <= hi[2]; ++z) {
+        const std::uint64_t key = gridKey(x, y, z);
+        auto entry = std::lower_bound(cellEntries.begin(), cellEntries.end(), std::make_pair(key, std::uint32_t{0}));
+        for (; entry != cellEntries.end() && entry->first == key; ++entry) out.push_back(entry->second);
+      }
+    }
+  }
+  out.insert(out.end(), largeSlots.begin(), largeSlots.end());
+  out.insert(out.end(), movedSlots.begin(), movedSlots.end());
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
 void BroadPhase::noteMoved(std::uint32_t slot) {
   if (slot >= bodies.size() || kinds[slot] != kBounded) return;
   const Box tight = tightBox(bodies[slot]);
   if (contains(boxes[slot], tight)) return;
   boxes[slot] = widened(tight);
+  if (movedMark[slot] == 0) {
+    movedMark[slot] = 1;
+    movedSlots.push_back(slot);
+  }
   for (std::uint32_t other : adjacency[slot]) {
     auto& back = adjacency[other];
     back.erase(std::remove(back.begin(), back.end(), slot), back.end());
   }
   adjacency[slot].clear();
-  for (std::uint32_t other = 0; other < size(); ++other) {
+  std::vector<std::uint32_t>& candidates = candidateScratch;
+  partnerCandidates(slot, candidates);
+  for (std::uint32_t other : candidates) {
     if (other == slot || kinds[other] != kBounded || !meet(boxes[slot], boxes[other])) continue;
     adjacency[slot].push_back(other);
     auto& back = adjacency[other];

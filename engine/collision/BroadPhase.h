@@ -6,6 +6,7 @@
 #include "math/MgcVector3.h"
 
 class HardBody;
+class WorkerPool;
 
 /// The bounds table of one collision pass: which candidate bodies may touch.
 /// Each body gets a slot (its index in `build`'s list, also written to the
@@ -17,12 +18,16 @@ class HardBody;
 ///
 /// The passes keep the table right while bodies move: a body whose new box
 /// leaves its widened one is boxed again and its partners are looked up
-/// afresh. Built and changed on the calling thread; workers only read it.
+/// afresh, in the grid cells its box covers and among the bodies boxed
+/// again before it. Built (with the help of the pool's helpers) and changed
+/// on the calling thread; workers only read it.
 class BroadPhase {
  public:
-  /// Sorts and sweeps the bodies' boxes. Every body gets its slot; the
-  /// bodies' world data must be current.
-  void build(const std::vector<HardBody*>& bodies);
+  /// Sorts and sweeps the bodies' boxes, the boxes made and the partner
+  /// lists sorted on the calling thread and up to `helpers` helpers of the
+  /// pool (none: all here). Every body gets its slot; the bodies' world
+  /// data must be current.
+  void build(const std::vector<HardBody*>& bodies, WorkerPool* pool = nullptr, std::uint32_t helpers = 0);
   /// Forgets the bodies (their pass slots back to -1).
   void clear();
   /// The bounded bodies whose boxes meet the slot's, in ascending slots.
@@ -54,6 +59,12 @@ class BroadPhase {
   static bool meet(const Box& a, const Box& b);
   static bool contains(const Box& outer, const Box& inner);
   void link(std::uint32_t a, std::uint32_t b);
+  /// The grid cells the box covers; false when it is too large for the
+  /// grid (or beyond its reach) and meets bodies outside the grid's cells.
+  bool cellRange(const Box& box, std::int64_t lo[3], std::int64_t hi[3]) const;
+  std::int64_t cellOf(double x) const;
+  /// The slots whose boxes may meet the slot's box: a superset, ascending.
+  void partnerCandidates(std::uint32_t slot, std::vector<std::uint32_t>& out) const;
 
   std::vector<HardBody*> bodies;
   std::vector<SlotKind> kinds;
@@ -64,5 +75,15 @@ class BroadPhase {
   // Scratch of build, kept for its storage.
   std::vector<std::uint32_t> boundedSlots;
   std::vector<double> sizeScratch;
+  /// The grid of the last build: (cell, slot) sorted, each bounded slot in
+  /// the cells its box then covered; the inverse of the cell size.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> cellEntries;
+  double cellInverse = 1.0;
+  /// Bounded slots compared with every box (too large for the grid).
+  std::vector<std::uint32_t> largeSlots;
+  /// Slots boxed again since the build, whose grid cells are out of date,
+  /// and a mark per slot.
+  std::vector<std::uint32_t> movedSlots;
+  std::vector<std::uint8_t> movedMark;
+  std::vector<std::uint32_t> candidateScratch;
 };

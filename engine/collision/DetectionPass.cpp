@@ -422,7 +422,7 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   asAppended(pass.moving);
   for (std::uint32_t slot : pass.resting) restingCandidates.append(pass.all[slot]);
   for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
-  broadPhase.build(pass.all);
+  broadPhase.build(pass.all, pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   const std::size_t slots = pass.all.size();
   pass.restingPos.assign(slots, -1);
   pass.movingPos.assign(slots, -1);

@@ -1,116 +1,223 @@
 #include "engine/collision/WorkerPool.h"
 
+#include <chrono>
+
 #include "engine/collision/CollisionWorkers.h"
 
 namespace {
 
-/// Checks of a waiting thread before it sleeps: phases of one pass follow
-/// each other within microseconds, and a spinning helper takes the next one
-/// at once.
-constexpr int kPoolSpinChecks = 1000;
-/// A short wait of a spinning thread: the rest of its time slice, so that
-/// a busy machine runs the threads with work first.
-void relax() { std::this_thread::yield(); }
+/// How long a waiting thread watches for what it waits for before it sleeps:
+/// the phases of one pass follow each other within microseconds, and a
+/// watching thread takes the next one at once, while a longer gap (serial
+/// work on the calling thread, the host between steps) costs one wake-up.
+constexpr auto kWatchTime = std::chrono::microseconds(50);
+/// Checks between two readings of the clock while watching.
+constexpr int kChecksPerClockRead = 64;
+
+/// Tells the processor that this thread is waiting for another one (the
+/// other hardware thread of the core runs on), without a system call.
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield" ::: "memory");
+#endif
+}
+
+/// Watches `done` for kWatchTime; true as soon as it holds.
+template <typename Done>
+bool watchFor(Done&& done) {
+  const auto deadline = std::chrono::steady_clock::now() + kWatchTime;
+  for (;;) {
+    for (int check = 0; check < kChecksPerClockRead; ++check) {
+      if (done()) return true;
+      cpuRelax();
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return done();
+  }
+}
+
+/// jobState: the job number above the participant count, whose top bit
+/// marks a shared job.
+constexpr int kParticipantBits = 32;
+constexpr std::uint64_t kParticipantMask = (std::uint64_t{1} << (kParticipantBits - 1)) - 1;
+constexpr std::uint64_t kSharedJob = std::uint64_t{1} << (kParticipantBits - 1);
+/// The participant count that ends the helpers.
+constexpr std::uint64_t kStopParticipants = kParticipantMask;
+
+std::uint64_t jobNumber(std::uint64_t state) { return state >> kParticipantBits; }
+std::uint64_t nextJobState(std::uint64_t state, std::uint64_t participants) {
+  return ((jobNumber(state) + 1) << kParticipantBits) | participants;
+}
+
+/// gate: the shared job's number above a closed bit and the count of
+/// helpers inside it.
+constexpr std::uint64_t kGateClosed = std::uint64_t{1} << (kParticipantBits - 1);
+constexpr std::uint64_t kGateInside = kGateClosed - 1;
 
 }  // namespace
 
 WorkerPool::~WorkerPool() {
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    stopping.store(true);
-    generation.fetch_add(1);
-  }
-  wake.notify_all();
-  for (std::thread& thread : threads) {
+  jobState.store(nextJobState(jobState.load(), kStopParticipants));
+  for (std::uint32_t k = 1; k <= startedHelpers(); ++k) wakeHelper(k);
+  for (std::thread& thread : helperThreads) {
     if (thread.joinable()) thread.join();
   }
 }
 
 unsigned WorkerPool::helperEntry(void* argument) {
-  const auto* start = static_cast<HelperStart*>(argument);
-  start->pool->helperLoop(start->worker);
+  auto* helper = static_cast<Helper*>(argument);
+  helper->pool->helperLoop(*helper);
   return 0;
 }
 
-void WorkerPool::ensureStarted(std::uint32_t helpers) {
+void WorkerPool::ensureStarted(std::uint32_t wanted) {
   const ThreadStarter starter = workerThreadStarter();
-  while (threads.size() < helpers && !startRefused) {
-    const auto worker = static_cast<std::uint32_t>(threads.size() + 1);
-    starts.push_back(std::make_unique<HelperStart>(HelperStart{this, worker}));
-    std::thread thread = starter(&WorkerPool::helperEntry, starts.back().get(), true);
+  while (helperThreads.size() < wanted && !startRefused) {
+    auto helper = std::make_unique<Helper>();
+    helper->pool = this;
+    helper->worker = static_cast<std::uint32_t>(helperThreads.size() + 1);
+    std::thread thread = starter(&WorkerPool::helperEntry, helper.get(), true);
     if (!thread.joinable()) {
-      starts.pop_back();
       startRefused = true;
       break;
     }
-    threads.push_back(std::move(thread));
+    helpers.push_back(std::move(helper));
+    helperThreads.push_back(std::move(thread));
   }
 }
 
-void WorkerPool::helperLoop(std::uint32_t worker) {
+void WorkerPool::wakeHelper(std::uint32_t k) {
+  Helper& helper = *helpers[k - 1];
+  // The helper marks itself sleeping before it reads jobState for the last
+  // time, and jobState changed before this read: either it saw the new job
+  // or it is marked, and then it waits on the lock taken here.
+  if (!helper.sleeping.load()) return;
+  { std::lock_guard<std::mutex> lock(helper.mutex); }
+  helper.wake.notify_one();
+}
+
+void WorkerPool::notifyCaller() {
+  if (!callerSleeping.load()) return;
+  { std::lock_guard<std::mutex> lock(finishMutex); }
+  finished.notify_one();
+}
+
+void WorkerPool::runHere(std::uint32_t worker) {
+  try {
+    (*job)(worker);
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(errorMutex);
+    if (!helperError) helperError = std::current_exception();
+  }
+}
+
+void WorkerPool::helperLoop(Helper& self) {
   std::uint64_t seen = 0;
+  const auto newJob = [&] { return jobNumber(jobState.load()) != seen; };
   for (;;) {
-    // Spin a little for the next job, then sleep; what the job is, and
-    // whether this helper takes part, is read under the lock, so that a
-    // helper waking late never mixes one job's values with another's.
-    for (int spins = 0; generation.load() == seen && spins < kPoolSpinChecks; ++spins) relax();
-    const Job* work = nullptr;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      wake.wait(lock, [&] { return generation.load() != seen; });
-      seen = generation.load();
-      if (stopping.load()) return;
-      if (worker > participants.load()) continue;
-      work = job;
+    if (!watchFor(newJob)) {
+      std::unique_lock<std::mutex> lock(self.mutex);
+      self.sleeping.store(true);
+      self.wake.wait(lock, newJob);
+      self.sleeping.store(false);
     }
-    try {
-      (*work)(worker);
-    } catch (...) {
-      std::lock_guard<std::mutex> lock(mutex);
-      if (!helperError) helperError = std::current_exception();
+    // The job and whether this helper takes part come in one word.
+    const std::uint64_t state = jobState.load();
+    seen = jobNumber(state);
+    const std::uint64_t participants = state & kParticipantMask;
+    if (participants == kStopParticipants) return;
+    if (self.worker > participants) continue;
+    if ((state & kSharedJob) == 0) {
+      // A helper that takes part holds the job in place until it returns.
+      runHere(self.worker);
+      if (pending.fetch_sub(1) == 1) notifyCaller();
+      continue;
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    if (pending.fetch_sub(1) == 1) finished.notify_all();
+    // A shared job holds still only for the helpers inside its gate; one
+    // that comes after the caller closed it (or after a later job opened
+    // its own) has nothing left to do.
+    std::uint64_t entry = gate.load();
+    do {
+      if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) break;
+    } while (!gate.compare_exchange_weak(entry, entry + 1));
+    if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) continue;
+    runHere(self.worker);
+    const std::uint64_t left = gate.fetch_sub(1);
+    if ((left & kGateClosed) != 0 && (left & kGateInside) == 1) notifyCaller();
   }
 }
 
-void WorkerPool::run(std::uint32_t helpers, const Job& work) {
-  ensureStarted(helpers);
-  const std::uint32_t n = std::min(helpers, startedHelpers());
+void WorkerPool::waitForHelpers(const std::function<bool()>& done) {
+  if (watchFor(done)) return;
+  std::unique_lock<std::mutex> lock(finishMutex);
+  callerSleeping.store(true);
+  finished.wait(lock, done);
+  callerSleeping.store(false);
+}
+
+void WorkerPool::start(std::uint32_t wanted, const Job& work, bool shared, std::uint32_t& n) {
+  ensureStarted(wanted);
+  n = std::min(wanted, startedHelpers());
+  if (n == 0) return;
+  job = &work;
+  const std::uint64_t next = nextJobState(jobState.load(), n | (shared ? kSharedJob : 0));
+  if (shared) {
+    gate.store(jobNumber(next) << kParticipantBits);
+  } else {
+    pending.store(n);
+  }
+  jobState.store(next);
+  for (std::uint32_t k = 1; k <= n; ++k) wakeHelper(k);
+}
+
+void WorkerPool::finish(std::exception_ptr callerError) {
+  job = nullptr;
+  std::exception_ptr error;
+  {
+    std::lock_guard<std::mutex> lock(errorMutex);
+    error = helperError;
+    helperError = nullptr;
+  }
+  if (callerError) std::rethrow_exception(callerError);
+  if (error) std::rethrow_exception(error);
+}
+
+void WorkerPool::run(std::uint32_t wanted, const Job& work) {
+  std::uint32_t n = 0;
+  start(wanted, work, false, n);
   if (n == 0) {
     work(0);
     return;
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    job = &work;
-    helperError = nullptr;
-    participants.store(n);
-    pending.store(n);
-    generation.fetch_add(1);
-  }
-  wake.notify_all();
   std::exception_ptr callerError;
   try {
     work(0);
   } catch (...) {
     callerError = std::current_exception();
   }
-  int spins = 0;
-  while (pending.load() != 0 && spins < kPoolSpinChecks) {
-    relax();
-    ++spins;
+  waitForHelpers([&] { return pending.load() == 0; });
+  finish(callerError);
+}
+
+void WorkerPool::runShared(std::uint32_t wanted, const Job& work) {
+  std::uint32_t n = 0;
+  start(wanted, work, true, n);
+  if (n == 0) {
+    work(0);
+    return;
   }
-  std::exception_ptr error;
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    finished.wait(lock, [&] { return pending.load() == 0; });
-    job = nullptr;
-    error = helperError;
-    helperError = nullptr;
+  std::exception_ptr callerError;
+  try {
+    work(0);
+  } catch (...) {
+    callerError = std::current_exception();
   }
-  if (callerError) std::rethrow_exception(callerError);
-  if (error) std::rethrow_exception(error);
+  // Helpers that have not come in by now (on a busy machine, not yet given
+  // a processor) are not waited for.
+  const std::uint64_t closing = gate.fetch_or(kGateClosed);
+  if ((closing & kGateInside) != 0) waitForHelpers([&] { return (gate.load() & kGateInside) == 0; });
+  finish(callerError);
 }
 
 void TaskOrder::reset(std::uint32_t n) {
@@ -134,6 +241,8 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
     for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
     return;
   }
+  // Each thread gets a share worth waking it for.
+  helpers = std::min(helpers, count / kTasksPerThread - 1);
   std::unique_ptr<std::atomic<std::uint32_t>[]> waiting(new std::atomic<std::uint32_t>[count]);
   std::vector<std::uint32_t> ready;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -143,37 +252,73 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   // Taken from the back: the earliest tasks first.
   std::reverse(ready.begin(), ready.end());
   std::mutex readyMutex;
+  std::condition_variable readyChanged;
+  std::uint32_t sleepers = 0;
+  std::atomic<std::uint32_t> readyCount{static_cast<std::uint32_t>(ready.size())};
   std::atomic<std::uint32_t> done{0};
   std::atomic<bool> failed{false};
-  pool->run(helpers, [&](std::uint32_t worker) {
-    while (done.load() < count && !failed.load()) {
-      std::uint32_t task = 0;
-      bool got = false;
-      {
-        std::lock_guard<std::mutex> lock(readyMutex);
-        if (!ready.empty()) {
-          task = ready.back();
-          ready.pop_back();
-          got = true;
+  const auto over = [&] { return done.load() == count || failed.load(); };
+  const auto wakeAll = [&] {
+    { std::lock_guard<std::mutex> lock(readyMutex); }
+    readyChanged.notify_all();
+  };
+  pool->runShared(helpers, [&](std::uint32_t worker) {
+    std::vector<std::uint32_t> released;
+    std::uint32_t task = 0;
+    bool have = false;
+    for (;;) {
+      if (failed.load()) return;
+      if (!have) {
+        std::unique_lock<std::mutex> lock(readyMutex);
+        while (ready.empty() && !over()) {
+          // Watch a while for a task to be released, then sleep.
+          lock.unlock();
+          const bool seen = watchFor([&] { return readyCount.load() != 0 || over(); });
+          lock.lock();
+          if (!seen && ready.empty() && !over()) {
+            ++sleepers;
+            readyChanged.wait(lock, [&] { return !ready.empty() || over(); });
+            --sleepers;
+          }
         }
-      }
-      if (!got) {
-        relax();
-        continue;
+        if (ready.empty()) return;
+        task = ready.back();
+        ready.pop_back();
+        readyCount.fetch_sub(1);
       }
       try {
         fn(task, worker);
       } catch (...) {
         failed.store(true);
+        wakeAll();
         throw;
       }
+      released.clear();
       for (std::uint32_t next : followers[task]) {
-        if (waiting[next].fetch_sub(1) == 1) {
-          std::lock_guard<std::mutex> lock(readyMutex);
-          ready.push_back(next);
-        }
+        if (waiting[next].fetch_sub(1) == 1) released.push_back(next);
       }
-      done.fetch_add(1);
+      const bool last = done.fetch_add(1) + 1 == count;
+      // The earliest task released runs here next; the others go to the
+      // ready list for whoever is free.
+      have = !released.empty();
+      if (have) {
+        std::sort(released.begin(), released.end());
+        task = released.front();
+      }
+      if (released.size() > 1) {
+        std::uint32_t wake = 0;
+        {
+          std::lock_guard<std::mutex> lock(readyMutex);
+          ready.insert(ready.end(), released.rbegin(), released.rend() - 1);
+          readyCount.fetch_add(static_cast<std::uint32_t>(released.size() - 1));
+          wake = std::min(sleepers, static_cast<std::uint32_t>(released.size() - 1));
+        }
+        for (std::uint32_t k = 0; k < wake; ++k) readyChanged.notify_one();
+      }
+      if (last) {
+        wakeAll();
+        return;
+      }
     }
   });
 }

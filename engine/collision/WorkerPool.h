@@ -18,6 +18,12 @@
 /// one of them has returned. Jobs spread their work so that the result does
 /// not depend on how many helpers took part (see forEachIndex).
 ///
+/// Between jobs a helper watches for the next one for a few tens of
+/// microseconds (the phases of one pass follow each other that closely),
+/// then sleeps until it is called; the calling thread waits for the helpers
+/// the same way. Neither gives its time slice away while it watches, so an
+/// idle pool costs no processor time and no system calls.
+///
 /// Used from one thread at a time (the world's); not copyable.
 class WorkerPool {
  public:
@@ -34,30 +40,60 @@ class WorkerPool {
   /// first exception thrown, the calling thread's first, reaches the caller
   /// after every helper has finished.
   void run(std::uint32_t helpers, const Job& job);
+  /// As run, for a job whose threads share its work among themselves, so
+  /// that whatever is there finishes it: once job(0) returns, helpers that
+  /// have not yet begun (not yet given a processor on a busy machine) are
+  /// no longer waited for and skip it.
+  void runShared(std::uint32_t helpers, const Job& job);
   /// Helpers started so far.
-  std::uint32_t startedHelpers() const { return static_cast<std::uint32_t>(threads.size()); }
+  std::uint32_t startedHelpers() const { return static_cast<std::uint32_t>(helperThreads.size()); }
 
  private:
-  struct HelperStart {
-    WorkerPool* pool;
-    std::uint32_t worker;
+  /// What a helper sleeps on; one per helper, so that a job wakes only the
+  /// helpers it asks for.
+  struct alignas(64) Helper {
+    WorkerPool* pool = nullptr;
+    std::uint32_t worker = 0;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::atomic<bool> sleeping{false};
   };
   static unsigned helperEntry(void* argument);
-  void helperLoop(std::uint32_t worker);
+  void helperLoop(Helper& self);
   void ensureStarted(std::uint32_t helpers);
+  /// Wakes helper k (1-based) if it sleeps.
+  void wakeHelper(std::uint32_t k);
+  /// Wakes the calling thread if it sleeps in waitForHelpers.
+  void notifyCaller();
+  /// Runs the job as `worker`, keeping its first exception.
+  void runHere(std::uint32_t worker);
+  /// Publishes the job to min(wanted, started) = n helpers and wakes them.
+  void start(std::uint32_t wanted, const Job& work, bool shared, std::uint32_t& n);
+  /// The calling thread watches, then sleeps, until `done`.
+  void waitForHelpers(const std::function<bool()>& done);
+  /// Forgets the job and rethrows its first exception.
+  void finish(std::exception_ptr callerError);
 
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::condition_variable finished;
-  std::vector<std::thread> threads;
-  std::vector<std::unique_ptr<HelperStart>> starts;
-  /// Bumped once per job; helpers run the job of each new value.
-  std::atomic<std::uint64_t> generation{0};
-  std::atomic<std::uint32_t> participants{0};
+  /// The running job's number (upper bits), whether it is shared, and how
+  /// many helpers take part (lower bits), in one word so that a helper reads
+  /// them at once; kStopParticipants asks the helpers to end.
+  std::atomic<std::uint64_t> jobState{0};
+  /// Helpers of the running job that have not yet returned.
   std::atomic<std::uint32_t> pending{0};
-  std::atomic<bool> stopping{false};
-  /// Set before the generation changes, read by the helpers after.
+  /// A shared job's number, whether the caller closed it, and how many
+  /// helpers are inside it.
+  std::atomic<std::uint64_t> gate{0};
+  /// Set before jobState changes; the calling thread keeps it until every
+  /// helper of the job has returned.
   const Job* job = nullptr;
+  std::vector<std::unique_ptr<Helper>> helpers;
+  std::vector<std::thread> helperThreads;
+  /// The calling thread's sleep while helpers finish.
+  std::mutex finishMutex;
+  std::condition_variable finished;
+  std::atomic<bool> callerSleeping{false};
+  /// The first exception of a helper in the running job.
+  std::mutex errorMutex;
   std::exception_ptr helperError;
   /// Once the system refused a helper, no more are tried.
   bool startRefused = false;
@@ -77,7 +113,7 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
   const std::uint32_t blocks = (count + grain - 1) / grain;
   helpers = std::min(helpers, blocks - 1);
   std::atomic<std::uint32_t> next{0};
-  pool->run(helpers, [&](std::uint32_t worker) {
+  pool->runShared(helpers, [&](std::uint32_t worker) {
     for (;;) {
       const std::uint32_t start = next.fetch_add(grain, std::memory_order_relaxed);
       if (start >= count) return;
@@ -89,6 +125,8 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
 
 /// Fewer tasks than this run on the calling thread alone.
 constexpr std::uint32_t kTaskOrderMinimum = 16;
+/// Tasks a thread of TaskOrder::run should have at least.
+constexpr std::uint32_t kTasksPerThread = 8;
 
 /// Tasks 0 .. n - 1 in a fixed order, each waiting for the earlier tasks it
 /// conflicts with; run on the pool, the tasks that conflict with none still

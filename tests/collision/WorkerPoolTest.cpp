@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -24,10 +26,11 @@ struct StarterGuard {
 TEST(WorkerPool, EveryIndexRunsOnceWhateverTheHelpers) {
   WorkerPool pool;
   for (std::uint32_t helpers : {0u, 1u, 3u, 7u}) {
-    for (std::uint32_t count : {0u, 1u, 8u, 9u, 1000u}) {
+    for (std::uint32_t count : {0u, 1u, 8u, 9u, 17u, 100u, 1000u, 4099u}) {
       std::vector<std::atomic<int>> runs(count);
       std::atomic<std::uint32_t> maxWorker{0};
-      forEachIndex(&pool, helpers, count, 8, [&](std::uint32_t i, std::uint32_t worker) {
+      const std::uint32_t grain = count % 3 == 0 ? 1 : 8;
+      forEachIndex(&pool, helpers, count, grain, [&](std::uint32_t i, std::uint32_t worker) {
         runs[i].fetch_add(1);
         std::uint32_t seen = maxWorker.load();
         while (worker > seen && !maxWorker.compare_exchange_weak(seen, worker)) {
@@ -85,6 +88,121 @@ TEST(WorkerPool, ErrorsReachTheCallerAndThePoolGoesOn) {
   std::atomic<int> runs{0};
   pool.run(3, [&](std::uint32_t) { runs.fetch_add(1); });
   EXPECT_EQ(runs.load(), 4);
+}
+
+TEST(WorkerPool, AHelpersErrorReachesTheCallerAfterEveryHelperReturned) {
+  WorkerPool pool;
+  for (std::uint32_t thrower : {1u, 3u, 7u}) {
+    std::atomic<int> returned{0};
+    EXPECT_THROW(pool.run(7,
+                          [&](std::uint32_t worker) {
+                            if (worker == thrower) throw std::runtime_error("helper");
+                            std::this_thread::sleep_for(std::chrono::milliseconds(worker == 0 ? 0 : 1));
+                            returned.fetch_add(1);
+                          }),
+                 std::runtime_error);
+    EXPECT_EQ(returned.load(), 7) << thrower;
+  }
+  // A helper inside a shared job throws: the caller gets it too.
+  std::atomic<bool> thrown{false};
+  for (int attempt = 0; attempt < 100 && !thrown.load(); ++attempt) {
+    try {
+      pool.runShared(3, [&](std::uint32_t worker) {
+        if (worker == 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          return;
+        }
+        throw std::runtime_error("helper");
+      });
+    } catch (const std::runtime_error&) {
+      thrown.store(true);
+    }
+  }
+  EXPECT_TRUE(thrown.load());
+  // The calling thread's own error comes first.
+  try {
+    pool.run(3, [](std::uint32_t worker) {
+      if (worker == 0) throw std::logic_error("caller");
+      throw std::runtime_error("helper");
+    });
+    ADD_FAILURE() << "no error";
+  } catch (const std::logic_error&) {
+  }
+}
+
+// Many jobs of a few instructions, and jobs after pauses long enough that
+// the helpers (and the caller) have gone to sleep: every one ends, with
+// every worker it asked for. A lost wake-up hangs here.
+TEST(WorkerPool, TinyJobsAndJobsAfterSleepLoseNoWakeUp) {
+  WorkerPool pool;
+  std::atomic<std::uint64_t> sum{0};
+  std::uint64_t expected = 0;
+  for (int job = 0; job < 20000; ++job) {
+    const std::uint32_t helpers = static_cast<std::uint32_t>(job % 8);
+    if (job % 1000 == 999) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    pool.run(helpers, [&](std::uint32_t worker) { sum.fetch_add(worker + 1); });
+    const std::uint32_t n = std::min(helpers, pool.startedHelpers());
+    expected += (n + 1) * (n + 2) / 2;
+  }
+  EXPECT_EQ(sum.load(), expected);
+  // Shared jobs: helpers that come late skip them, and every helper that
+  // came in has returned when the job does.
+  for (int job = 0; job < 20000; ++job) {
+    if (job % 1000 == 999) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::atomic<int> inside{0};
+    std::atomic<int> returned{0};
+    std::atomic<bool> callerRan{false};
+    pool.runShared(static_cast<std::uint32_t>(job % 8), [&](std::uint32_t worker) {
+      if (worker == 0) callerRan.store(true);
+      inside.fetch_add(1);
+      if (job % 97 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      returned.fetch_add(1);
+    });
+    ASSERT_TRUE(callerRan.load()) << job;
+    ASSERT_EQ(returned.load(), inside.load()) << job;
+  }
+  // The caller sleeps while a helper works longer than it watches.
+  std::atomic<int> slow{0};
+  pool.run(1, [&](std::uint32_t worker) {
+    if (worker == 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    slow.fetch_add(1);
+  });
+  EXPECT_EQ(slow.load(), 2);
+}
+
+// A pool is destroyed right after a job (its helpers still watching), after
+// its helpers went to sleep, and before it ever ran one: each time the
+// destruction ends and joins every helper.
+TEST(WorkerPool, PoolDestroyedBusyIdleOrUnusedEndsItsHelpers) {
+  for (int round = 0; round < 50; ++round) {
+    WorkerPool pool;
+    std::atomic<int> runs{0};
+    pool.run(7, [&](std::uint32_t) { runs.fetch_add(1); });
+    if (round % 2 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(runs.load(), static_cast<int>(pool.startedHelpers()) + 1);
+  }
+  WorkerPool unused;
+  EXPECT_EQ(unused.startedHelpers(), 0u);
+}
+
+// One chain: each task waits for the one before, so every helper but one
+// has nothing to do and sleeps, and must be woken at the end.
+TEST(WorkerPool, AChainOfTasksEndsWithEveryHelperWoken) {
+  WorkerPool pool;
+  const std::uint32_t n = 64;
+  TaskOrder order;
+  order.reset(n);
+  for (std::uint32_t i = 1; i < n; ++i) order.wait(i - 1, i);
+  std::vector<std::uint32_t> ran;
+  std::mutex ranMutex;
+  order.run(&pool, 7, [&](std::uint32_t i, std::uint32_t) {
+    if (i % 16 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+    std::lock_guard<std::mutex> lock(ranMutex);
+    ran.push_back(i);
+  });
+  std::vector<std::uint32_t> inOrder(n);
+  for (std::uint32_t i = 0; i < n; ++i) inOrder[i] = i;
+  EXPECT_EQ(ran, inOrder);
 }
 
 // Jobs back to back, each for a different number of helpers: every job

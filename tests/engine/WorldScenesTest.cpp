@@ -511,23 +511,34 @@ std::vector<HardBody*> addPile(PrivateWorld& world, int side, int layers) {
   return boxes;
 }
 
+// A small pile, and one large enough that the step's per-body loops are
+// shared among the helpers.
 TEST(WorldScenes, SameSceneGivesTheSamePosesAtAnyThreadCount) {
-  std::vector<MgcVector3> reference;
-  for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-    zov::platform::setProcessorCountOverride(8);
-    PrivateWorld world;
-    zov::platform::setProcessorCountOverride(0);
-    prepareWorld(world, threads);
-    world.enableBodyDeactivation();
-    addGround(world);
-    const std::vector<HardBody*> boxes = addPile(world, 3, 2);
-    runSteps(world, 120, 1.0 / 240.0);
-    std::vector<MgcVector3> poses;
-    for (HardBody* box : boxes) poses.push_back(box->getDyn().position);
-    if (reference.empty()) {
-      reference = poses;
-    } else {
-      EXPECT_EQ(poses, reference) << threads;
+  for (int side : {3, 6}) {
+    std::vector<MgcVector3> reference;
+    std::vector<MgcMatrix3> referenceTurns;
+    for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
+      zov::platform::setProcessorCountOverride(8);
+      PrivateWorld world;
+      zov::platform::setProcessorCountOverride(0);
+      prepareWorld(world, threads);
+      world.enableBodyDeactivation();
+      addGround(world);
+      const std::vector<HardBody*> boxes = addPile(world, side, 2);
+      runSteps(world, side == 3 ? 120 : 30, 1.0 / 240.0);
+      std::vector<MgcVector3> poses;
+      std::vector<MgcMatrix3> turns;
+      for (HardBody* box : boxes) {
+        poses.push_back(box->getDyn().position);
+        turns.push_back(box->getDyn().orientation);
+      }
+      if (reference.empty()) {
+        reference = poses;
+        referenceTurns = turns;
+      } else {
+        EXPECT_EQ(poses, reference) << side << " " << threads;
+        EXPECT_TRUE(turns == referenceTurns) << side << " " << threads;
+      }
     }
   }
 }
