@@ -146,8 +146,13 @@ class CollisionManager {
   /// else 0. A sleeping body a cracker touches is woken.
   int testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                        EngineList<HardBody*>* sleeping = nullptr);
-  /// The threaded contact pass (the detection pass at a thread count of 1);
-  /// returns after its workers have ended. 1 when some pair is in contact.
+  /// The contact pass: the detection pass's rules, its pair tests spread
+  /// over the helpers, with the pieces of fracture bodies tested in place of
+  /// their bodies (two pieces of one body never against each other) and the
+  /// pairs of pieces lifted to their fracture bodies at the end. Sleeping
+  /// bodies rest like static ones and no touch wakes them. The same rules
+  /// at every thread count, so the result does not depend on it; returns
+  /// after its helpers have ended. 1 when some pair is in contact.
   int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                   EngineList<HardBody*>* barriers);
   /// The collision report: the step's pairs copied into the reported pairs.
@@ -185,11 +190,30 @@ class CollisionManager {
   void propagateImpacts(const ImpactHit& hit, bool forced, std::uint32_t worker);
   /// The per-pair processing over the step's pairs: mode 2 (each integration
   /// step) empties each pair's manifold links first, mode 1 (the step's hit
-  /// processing) maintains them along the gravity direction. Pairs run in
-  /// list order; with threads, pairs that share no body run at once. ORs the
-  /// pairs' state changes into `outFlags`.
+  /// processing) maintains them along the gravity direction. The pairs, in
+  /// list order, run through the threaded pair processing at every thread
+  /// count (one thread runs what the helpers would). ORs the pairs' state
+  /// changes into `outFlags`.
   void processPairs(EngineList<HardBody*>* active, const int& mode, const Mgc::MgcVector3& gravityDirection,
                     std::uint32_t& outFlags);
+  /// The pairs of one pair processing dealt to lists that share no body,
+  /// and the pairs that join two lists.
+  struct PairDealing {
+    /// kMaxWorkerThreads lists, whatever the thread count.
+    std::vector<std::vector<CollisionPair*>> lists;
+    std::vector<CollisionPair*> shared;
+    /// For each shared pair: the lists, and the earlier shared pairs (by
+    /// their index in `shared`), that write one of its bodies.
+    std::vector<std::vector<std::uint32_t>> sharedAfterLists;
+    std::vector<std::vector<std::uint32_t>> sharedAfterShared;
+  };
+  /// Deals the pairs in their order: a pair that writes bodies of one list
+  /// joins that list (its other bodies with it), a pair of bodies no list
+  /// holds opens the next list in turn, and a pair that writes bodies of two
+  /// lists, or a body of a shared pair, is shared (its bodies no list holds
+  /// with it), so that no list writes a body a shared pair writes unless the
+  /// pair waits for that list.
+  void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing);
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
   /// contacts that lie on static or sleeping ones; once per advance.
   void settleRestingBodies();
@@ -444,9 +468,11 @@ class CollisionManager {
     std::uint32_t second;
   };
   /// The sequential detection pass run with `helpers` helpers for its pair
-  /// tests; the result does not depend on their number. Its phases follow.
+  /// tests; the result does not depend on their number. With `piecesInPlace`
+  /// (the contact pass) fracture bodies take part through their pieces and
+  /// the pairs of pieces are lifted at the end. Its phases follow.
   int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
-                   EngineList<HardBody*>* barriers, std::uint32_t helpers);
+                   EngineList<HardBody*>* barriers, std::uint32_t helpers, bool piecesInPlace);
   /// What the phases of one detection pass share (DetectionPass.cpp).
   struct PassState;
   /// The pass's bodies by pass slot: the resting side (barriers, static and
@@ -470,6 +496,30 @@ class CollisionManager {
   /// The pairs found become the step's pairs, oldest first; the manifolds
   /// are released. The pass's result.
   int finishPass(PassState& pass);
+  /// Adds to `reachedSlots` (flagged in `reached`) the pieces of each
+  /// fracture body a reached piece belongs to, at that piece's level.
+  void joinSiblingPieces(PassState& pass, std::vector<std::uint8_t>& reached, std::vector<std::uint32_t>& reachedSlots);
+  /// Each fracture body whose pieces stood in for it: in contact when one
+  /// of them is, a moving one at the lowest level they reached.
+  void levelCompoundsFromPieces(PassState& pass);
+  /// Every step pair of a piece becomes a pair of its fracture body (the
+  /// piece kept in the pair's piece field, the contacts in the new bodies'
+  /// frames); the later pairs of the same two bodies are merged into the
+  /// first and given back; the lifted pairs, cleared of duplicate and
+  /// opposing contacts, follow the others. The pair counter is the step
+  /// pairs' count.
+  void liftPiecePairs();
+  /// One pair of pieces to the pair of their fracture bodies (a side that is
+  /// not a piece stays).
+  void liftPair(CollisionPair& pair);
+  /// Appends the contacts of `source` to `target` while it holds fewer than
+  /// kMaxPairContacts, in the target's frames: `sign` 1 when both pairs hold
+  /// the bodies in the same order, -1 when swapped (normals and tangents
+  /// turned round).
+  static void mergePairContacts(CollisionPair& target, const CollisionPair& source, double sign);
+  /// The pair's restitution (the smaller of the bodies') and friction (the
+  /// first body's against a barrier, else the larger).
+  static void setPairCoefficients(CollisionPair& pair);
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
@@ -524,8 +574,9 @@ class CollisionManager {
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
   void handOverSplitPairs();
-  /// The threaded pair processing: pairs in list order, those sharing a body
-  /// one after the other, the others at once.
+  /// The threaded pair processing: the pairs dealt (dealPairs), the lists run
+  /// at once on the calling thread and the helpers, each in its order, then
+  /// the shared pairs as a run in order on the calling thread would.
   void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                             std::uint32_t& outFlags);
   /// The last pass of a step's resting-contact processing: each body that
@@ -622,6 +673,8 @@ class CollisionManager {
   std::vector<std::int32_t> accessWriters;
   std::vector<std::vector<std::uint32_t>> accessReaders;
   std::vector<std::uint32_t> accessBefore;
+  /// The pair processing's dealing, kept to reuse its storage.
+  PairDealing pairDealing;
   /// How each thread slot's collision solves ended; each slot is written
   /// only by the thread running as it.
   ResolutionCounters resolutionCounters[kThreadSlotCount];

@@ -292,11 +292,17 @@ void CollisionManager::prepareContacts(CollisionPair& pair) {
   }
 
   pair.status = kContactColliding;
+  setPairCoefficients(pair);
+  first->setCollisionState(kMotionStateResolved);
+  second->setCollisionState(kMotionStateResolved);
+}
+
+void CollisionManager::setPairCoefficients(CollisionPair& pair) {
+  const HardBody* first = pair.firstBody;
+  const HardBody* second = pair.secondBody;
   pair.restitution = std::fmin(first->getRestitutionCoeff(), second->getRestitutionCoeff());
   pair.friction = second->getType() == kBarrierBody ? first->getFrictionCoeff()
                                                     : std::fmax(first->getFrictionCoeff(), second->getFrictionCoeff());
-  first->setCollisionState(kMotionStateResolved);
-  second->setCollisionState(kMotionStateResolved);
 }
 
 void CollisionManager::staticContactVelocities(CollisionPair& pair) {

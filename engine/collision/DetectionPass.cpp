@@ -1,7 +1,9 @@
 // The collision manager's world-step passes: the detection pass (moving
 // bodies against the resting side, waves outward from it, islands of moving
-// bodies, staging), the cracker pass, and the contact pass, which is the
-// detection pass with its pair tests spread over helper threads.
+// bodies, staging), the cracker pass, and the contact pass, which runs the
+// detection pass's rules with its pair tests spread over helper threads,
+// testing the pieces of fracture bodies in place of their bodies and lifting
+// the pairs of pieces to pairs of their fracture bodies at the end.
 //
 // Only pair tests run on helpers. They read bodies whose world data the
 // calling thread brought up to date, and write only the pair records they
@@ -22,6 +24,10 @@
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/WorkerPool.h"
 #include "engine/fracture/FractureBody.h"
+#include "math/MgcMatrix3.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
 
 namespace {
 
@@ -54,6 +60,28 @@ struct PassSlotsGuard {
 bool compoundAndPiece(const HardBody* a, const HardBody* b) {
   return (a->getType() == kFractureBody && b->getParent() == a) ||
          (b->getType() == kFractureBody && a->getParent() == b);
+}
+
+/// Whether the bodies are two pieces of one fracture body, which the joints,
+/// not contacts, hold together.
+bool siblingPieces(const HardBody* a, const HardBody* b) {
+  return a->getParent() != nullptr && a->getParent() == b->getParent();
+}
+
+/// Notes in the bounds table that `moved` moved: its own slot, or those of
+/// its pieces when they stand in for it in the pass.
+void noteMovedInPass(BroadPhase& table, HardBody* moved) {
+  if (moved->getPassSlot() >= 0) {
+    table.noteMoved(static_cast<std::uint32_t>(moved->getPassSlot()));
+    return;
+  }
+  if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(moved)) {
+    for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+      HardBody* piece = node->value;
+      if (piece != nullptr && piece->getPassSlot() >= 0)
+        table.noteMoved(static_cast<std::uint32_t>(piece->getPassSlot()));
+    }
+  }
 }
 
 }  // namespace
@@ -113,7 +141,7 @@ void CollisionManager::extractNow(CollisionPair* pair) {
     if (b == nullptr) continue;
     HardBody* moved = b->getParent() != nullptr ? b->getParent() : b;
     refreshForPass(moved);
-    if (moved->getPassSlot() >= 0) broadPhase.noteMoved(static_cast<std::uint32_t>(moved->getPassSlot()));
+    noteMovedInPass(broadPhase, moved);
   }
 }
 
@@ -285,7 +313,7 @@ void CollisionManager::updatePairs() {
       for (HardBody* b : {pair->firstBody, pair->secondBody}) {
         HardBody* body = b->getParent() != nullptr ? b->getParent() : b;
         refreshForPass(body);
-        if (body->getPassSlot() >= 0) broadPhase.noteMoved(static_cast<std::uint32_t>(body->getPassSlot()));
+        noteMovedInPass(broadPhase, body);
       }
     }
   }
@@ -301,7 +329,7 @@ void CollisionManager::updatePairs() {
 
 int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                      EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
-  return runDetection(active, statics, sleeping, barriers, 0);
+  return runDetection(active, statics, sleeping, barriers, 0, false);
 }
 
 int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
@@ -315,7 +343,7 @@ int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<Hard
   }
   int result = 0;
   try {
-    result = runDetection(active, statics, sleeping, barriers, helpers);
+    result = runDetection(active, statics, sleeping, barriers, helpers, true);
   } catch (...) {
     if (helpers != 0) collectWorkerPairs();
     orderedExtraction = keptOption;
@@ -329,6 +357,10 @@ int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<Hard
 struct CollisionManager::PassState {
   bool ordered = false;
   std::uint32_t helpers = 0;
+  /// Fracture bodies take part through their pieces (the contact pass).
+  bool pieces = false;
+  /// The fracture bodies whose pieces stand in for them.
+  std::vector<HardBody*> compounds;
   /// The pass's bodies by pass slot.
   std::vector<HardBody*> all;
   /// Pass slots, each in the order the engine's lists walk them: the
@@ -349,10 +381,11 @@ struct CollisionManager::PassState {
 
 int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                    EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers,
-                                   std::uint32_t helpers) {
+                                   std::uint32_t helpers, bool piecesInPlace) {
   PassState pass;
   pass.ordered = orderedExtraction != 0;
   pass.helpers = helpers;
+  pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
   gatherPassBodies(pass, active, statics, sleeping, barriers);
@@ -367,10 +400,14 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
   meetRestingPairs(pass);
   runWaves(pass);
   meetIslands(pass);
-  return finishPass(pass);
+  if (pass.pieces) levelCompoundsFromPieces(pass);
+  const int result = finishPass(pass);
+  if (pass.pieces) liftPiecePairs();
+  return result;
 }
 
 CollisionPair* CollisionManager::testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker) {
+  if (siblingPieces(first, second)) return nullptr;
   CollisionPair* record = threadBuffer(worker);
   if (record == nullptr) return nullptr;
   if (testPairOn(record, first, second, worker) == 0) {
@@ -401,15 +438,38 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   restingCandidates.clear();
   movingCandidates.clear();
   pairCounter = 0;
+  // Pieces of moving fracture bodies, met after the other moving bodies.
+  std::vector<std::uint32_t> movingPieces;
+  const auto place = [&](HardBody* body, std::int32_t level, std::vector<std::uint32_t>& into) {
+    if (body == nullptr || body->getPassSlot() >= 0) return;
+    body->disableInContact();
+    body->setContactLevel(level);
+    // The pre-step starts the world's bodies at stage 0, not pieces, which
+    // no world list holds: a piece standing in for its body starts there
+    // too, or the staging it kept from an earlier step (or from before a
+    // restore) would decide which manifolds its pairs build.
+    if (body->getParent() != nullptr) body->setContactStage(0);
+    body->setPassSlot(static_cast<std::int32_t>(pass.all.size()));
+    into.push_back(static_cast<std::uint32_t>(pass.all.size()));
+    pass.all.push_back(body);
+  };
   const auto take = [&](HardBody* body, std::int32_t level, std::vector<std::uint32_t>& into) {
     if (body == nullptr || body->getPassSlot() >= 0) return;
+    if (std::find(pass.compounds.begin(), pass.compounds.end(), body) != pass.compounds.end()) return;
     body->disableInContact();
     body->setContactLevel(level);
     if (auto* compound = dynamic_cast<FractureBody*>(body)) compound->setHitMark(0);
     refreshForPass(body);
-    body->setPassSlot(static_cast<std::int32_t>(pass.all.size()));
-    into.push_back(static_cast<std::uint32_t>(pass.all.size()));
-    pass.all.push_back(body);
+    const EngineList<PrivateHardBody*>* pieces = pass.pieces ? compoundPiecesOf(body) : nullptr;
+    if (pieces == nullptr) {
+      place(body, level, into);
+      return;
+    }
+    // The pieces are tested in place of their fracture body: a contact
+    // lies on the piece that makes it.
+    pass.compounds.push_back(body);
+    std::vector<std::uint32_t>& pieceSlots = level < 0 ? movingPieces : into;
+    for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) place(node->value, level, pieceSlots);
   };
   for (EngineList<HardBody*>* list : {barriers, statics, sleeping}) {
     if (list == nullptr) continue;
@@ -420,6 +480,7 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   }
   asAppended(pass.resting);
   asAppended(pass.moving);
+  pass.moving.insert(pass.moving.end(), movingPieces.begin(), movingPieces.end());
   for (std::uint32_t slot : pass.resting) restingCandidates.append(pass.all[slot]);
   for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
   broadPhase.build(pass.all, pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
@@ -467,6 +528,7 @@ void CollisionManager::meetMovingAndResting(PassState& pass) {
       }
     }
   }
+  joinSiblingPieces(pass, reached, reachedSlots);
   // The bodies that touched leave the moving bodies for the frontier.
   pass.frontier = reachedSlots;
   asAppended(pass.frontier);
@@ -551,13 +613,16 @@ void CollisionManager::runWaves(PassState& pass) {
     }
     // The moving bodies reached become the next frontier.
     std::vector<std::uint32_t> reachedSlots;
+    std::vector<std::uint8_t> reached(pass.all.size(), 0);
     for (std::uint32_t m : pass.moving) {
-      if (pass.all[m]->isInContact()) reachedSlots.push_back(m);
+      if (!pass.all[m]->isInContact()) continue;
+      reached[m] = 1;
+      reachedSlots.push_back(m);
     }
+    joinSiblingPieces(pass, reached, reachedSlots);
     std::vector<std::uint32_t>& moving = pass.moving;
-    moving.erase(
-        std::remove_if(moving.begin(), moving.end(), [&](std::uint32_t s) { return pass.all[s]->isInContact(); }),
-        moving.end());
+    moving.erase(std::remove_if(moving.begin(), moving.end(), [&](std::uint32_t s) { return reached[s] != 0; }),
+                 moving.end());
     pass.frontier = reachedSlots;
     asAppended(pass.frontier);
   }
@@ -623,6 +688,151 @@ int CollisionManager::finishPass(PassState& pass) {
   movingCandidates.clear();
   restingCandidates.clear();
   return pass.result != 0 ? 1 : 0;
+}
+
+void CollisionManager::joinSiblingPieces(PassState& pass, std::vector<std::uint8_t>& reached,
+                                         std::vector<std::uint32_t>& reachedSlots) {
+  if (pass.compounds.empty()) return;
+  // A fracture body moves as one: the pieces of a piece that was reached
+  // go with it, at its level. They leave the moving bodies together, so a
+  // sibling not yet reached is still among them.
+  for (std::size_t i = 0; i < reachedSlots.size(); ++i) {
+    HardBody* piece = pass.all[reachedSlots[i]];
+    const EngineList<PrivateHardBody*>* siblings = compoundPiecesOf(piece->getParent());
+    if (siblings == nullptr) continue;
+    for (auto* node = siblings->getFirst(); node != nullptr; node = node->next) {
+      HardBody* sibling = node->value;
+      if (sibling == nullptr || sibling->getPassSlot() < 0) continue;
+      const auto slot = static_cast<std::uint32_t>(sibling->getPassSlot());
+      if (reached[slot] != 0 || sibling->getContactLevel() >= 0) continue;
+      sibling->setContactLevel(piece->getContactLevel());
+      reached[slot] = 1;
+      reachedSlots.push_back(slot);
+    }
+  }
+}
+
+void CollisionManager::levelCompoundsFromPieces(PassState& pass) {
+  // The solver and the hit processing meet the fracture bodies, not their
+  // pieces: each takes the lowest level its touching pieces reached.
+  for (HardBody* compound : pass.compounds) {
+    const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(compound);
+    if (pieces == nullptr) continue;
+    bool touched = false;
+    std::int32_t level = compound->getContactLevel();
+    for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+      HardBody* piece = node->value;
+      if (piece == nullptr || !piece->isInContact()) continue;
+      level = touched ? std::min(level, piece->getContactLevel()) : piece->getContactLevel();
+      touched = true;
+    }
+    if (!touched) continue;
+    compound->enableInContact();
+    // A resting fracture body stays on the resting side.
+    if (compound->getContactLevel() < 0) compound->setContactLevel(level);
+  }
+}
+
+void CollisionManager::liftPair(CollisionPair& pair) {
+  HardBody* pieces[2] = {pair.firstBody, pair.secondBody};
+  HardBody* bodies[2];
+  for (int side = 0; side < 2; ++side) {
+    bodies[side] = pieces[side]->getParent() != nullptr ? pieces[side]->getParent() : pieces[side];
+  }
+  const RBDynamics& from1 = pieces[0]->getDyn();
+  const RBDynamics& from2 = pieces[1]->getDyn();
+  const RBDynamics& to1 = bodies[0]->getDyn();
+  const RBDynamics& to2 = bodies[1]->getDyn();
+  const MgcMatrix3 toFirst = to1.orientation.Transpose();
+  const MgcMatrix3 toSecond = to2.orientation.Transpose();
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const MgcVector3 onFirst = from1.orientation * pair.points[i] + from1.position;
+    const MgcVector3 onSecond = from2.orientation * pair.secondPoints[i] + from2.position;
+    pair.points[i] = toFirst * (onFirst - to1.position);
+    pair.secondPoints[i] = toSecond * (onSecond - to2.position);
+    pair.firstArms[i] = onFirst - to1.position;
+    pair.secondArms[i] = onFirst - to2.position;
+  }
+  pair.firstPiece = bodies[0] != pieces[0] ? pieces[0] : nullptr;
+  pair.secondPiece = bodies[1] != pieces[1] ? pieces[1] : nullptr;
+  pair.firstBody = bodies[0];
+  pair.secondBody = bodies[1];
+  setPairCoefficients(pair);
+  for (HardBody* body : bodies) body->setCollisionState(kMotionStateResolved);
+}
+
+void CollisionManager::mergePairContacts(CollisionPair& target, const CollisionPair& source, double sign) {
+  const bool swapped = sign < 0.0;
+  const RBDynamics& source1 = source.firstBody->getDyn();
+  const RBDynamics& source2 = source.secondBody->getDyn();
+  const RBDynamics& to1 = target.firstBody->getDyn();
+  const RBDynamics& to2 = target.secondBody->getDyn();
+  const MgcMatrix3 toFirst = to1.orientation.Transpose();
+  const MgcMatrix3 toSecond = to2.orientation.Transpose();
+  std::uint32_t n = target.contactCount;
+  for (std::uint32_t i = 0; i < source.contactCount && n < kMaxPairContacts; ++i, ++n) {
+    // Each side keeps its own point, so the depth between them survives.
+    const MgcVector3 onSource1 = source1.orientation * source.points[i] + source1.position;
+    const MgcVector3 onSource2 = source2.orientation * source.secondPoints[i] + source2.position;
+    const MgcVector3& onFirst = swapped ? onSource2 : onSource1;
+    const MgcVector3& onSecond = swapped ? onSource1 : onSource2;
+    target.points[n] = toFirst * (onFirst - to1.position);
+    target.secondPoints[n] = toSecond * (onSecond - to2.position);
+    target.firstArms[n] = onFirst - to1.position;
+    target.secondArms[n] = onFirst - to2.position;
+    target.normals[n] = source.normals[i] * sign;
+    target.tangents[n] = source.tangents[i] * sign;
+    target.relativeVelocities[n] = source.relativeVelocities[i] * sign;
+    target.staticVelocities[n] = source.staticVelocities[i];
+    target.depths[n] = source.depths[i];
+    target.features[n] = source.features[i];
+    if (swapped) std::swap(target.features[n].firstFeature, target.features[n].secondFeature);
+    target.marks[n] = 0;
+    target.foundIndex[n] = static_cast<std::uint8_t>(n);
+  }
+  target.contactCount = n;
+  target.secondCount = n;
+}
+
+void CollisionManager::liftPiecePairs() {
+  if (pairCounter == 0) return;
+  std::vector<CollisionPair*> kept;
+  std::vector<CollisionPair*> lifted;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair* pair = node->value;
+    const bool piecePair = pair->firstBody->getParent() != nullptr || pair->secondBody->getParent() != nullptr;
+    (piecePair ? lifted : kept).push_back(pair);
+  }
+  if (lifted.empty()) return;
+  // The first pair of each two bodies takes the contacts of the later ones.
+  std::vector<CollisionPair*> merged;
+  for (CollisionPair* pair : lifted) {
+    liftPair(*pair);
+    CollisionPair* into = nullptr;
+    for (CollisionPair* earlier : merged) {
+      if (earlier->joins(pair->firstBody, pair->secondBody)) {
+        into = earlier;
+        break;
+      }
+    }
+    if (into == nullptr) {
+      merged.push_back(pair);
+      continue;
+    }
+    mergePairContacts(*into, *pair, into->firstBody == pair->firstBody ? 1.0 : -1.0);
+    queueContact(pair, 0);
+  }
+  for (CollisionPair* pair : merged) {
+    removeDuplicateContacts(*pair);
+    removeOpposingContacts(*pair);
+    engineTrace(g_engineTraceStream, "resolver pair %s %s points %d\n", pair->firstBody->getShape().name,
+                pair->secondBody->getShape().name, static_cast<int>(pair->contactCount));
+    kept.push_back(pair);
+  }
+  // The lifted pairs follow the others.
+  stepPairs.clear();
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) stepPairs.append(*it);
+  pairCounter = stepPairs.getCount();
 }
 
 int CollisionManager::testCrackerPairs(EngineList<HardBody*>* crackers, EngineList<HardBody*>* active,

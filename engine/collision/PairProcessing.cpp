@@ -1,7 +1,8 @@
 // The collision manager's work on pairs found in contact: extraction (the
 // position correction that pushes penetrating bodies apart), the energy
 // measure, the processing of a colliding pair and of all the step's pairs
-// (threaded: pairs that share no body at once, the others in list order),
+// (dealt to lists that share no body, run at once, then the pairs that join
+// two lists),
 // the cracker pairs, the resting-body pass, the alignment of bodies resting
 // on crackers and the impact of an outside point mass. The hit processing
 // of a step is in HitProcessing.cpp.
@@ -60,6 +61,12 @@ constexpr std::uint32_t kRestingContacts = 3;
 /// Rest thresholds of the resting pass (squared speeds).
 constexpr float kRestThreshold = 1.0f;
 constexpr float kSupportRestThreshold = 10.0f;
+/// Lists the pair processing deals the pairs to. A fixed number, not the
+/// thread count: the dealing decides the order in which pairs that share a
+/// body are solved, so the result is the same at every thread count.
+constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
+/// The holder of a body that only shared pairs write.
+constexpr std::uint32_t kSharedBody = kPairLists + 1;
 /// A body stands upright on a cracker when its third axis is this close to z.
 constexpr double kUprightDot = static_cast<double>(0.98f);
 
@@ -100,6 +107,29 @@ bool hasJoints(HardBody* body) {
 
 /// The cross-product matrix [r] of r: [r] v = r x v.
 MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
+
+/// Numbers for the bodies that one dealing of the pairs meets, lent through
+/// the bodies' pass slots from `base` on and given back at the end.
+class DealingSlots {
+ public:
+  explicit DealingSlots(std::uint32_t first) : base(first) {}
+  DealingSlots(const DealingSlots&) = delete;
+  DealingSlots& operator=(const DealingSlots&) = delete;
+  ~DealingSlots() {
+    for (HardBody* body : lent) body->setPassSlot(-1);
+  }
+  std::uint32_t of(HardBody* body) {
+    if (body->getPassSlot() < 0) {
+      body->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
+      lent.push_back(body);
+    }
+    return static_cast<std::uint32_t>(body->getPassSlot());
+  }
+
+ private:
+  std::uint32_t base;
+  std::vector<HardBody*> lent;
+};
 
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
@@ -316,10 +346,11 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
 void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
                                     const MgcVector3& gravityDirection, std::uint32_t& outFlags) {
   if (stepPairs.getCount() == 0) return;
+  // The pairs run in list order: the repeated passes below converge from
+  // the ground up, and met the other way round a resting stack creeps.
   std::vector<CollisionPair*> pairs;
-  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
-    CollisionPair* pair = node->value;
-    pairs.push_back(pair);
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  for (CollisionPair* pair : pairs) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
     if (mode == kHitMode || pair->found.count == 0) pair->keepFoundContacts();
@@ -485,25 +516,100 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                                    std::uint32_t& outFlags) {
-  if (helpers == 0) {
-    for (CollisionPair* pair : pairs) outFlags |= processPair(pair, mode, 0);
-    return;
-  }
   processPairsThreaded(pairs, mode, helpers, outFlags);
+}
+
+void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing) {
+  dealing.lists.resize(kPairLists);
+  for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
+  dealing.shared.clear();
+  dealing.sharedAfterLists.clear();
+  dealing.sharedAfterShared.clear();
+  DealingSlots slots(broadPhase.size());
+  // By body slot: the list that holds the body (kPairLists for none,
+  // kSharedBody for a body of shared pairs only), and the last shared pair
+  // that writes it (-1 for none).
+  std::vector<std::uint32_t> owner;
+  std::vector<std::int32_t> lastShared;
+  std::uint32_t next = 0;
+  HardBody* bodies[kMaxTaskBodies];
+  std::uint32_t bodySlots[kMaxTaskBodies];
+  std::vector<std::uint32_t> met;
+  for (CollisionPair* pair : pairs) {
+    const std::uint32_t count = pairBodies(*pair, bodies, kMaxTaskBodies);
+    met.clear();
+    bool touchesShared = false;
+    for (std::uint32_t k = 0; k < count; ++k) {
+      const std::uint32_t slot = slots.of(bodies[k]);
+      bodySlots[k] = slot;
+      if (slot >= owner.size()) {
+        owner.resize(slot + 1, kPairLists);
+        lastShared.resize(slot + 1, -1);
+      }
+      if (owner[slot] == kSharedBody) {
+        touchesShared = true;
+      } else if (owner[slot] != kPairLists) {
+        met.push_back(owner[slot]);
+      }
+    }
+    std::sort(met.begin(), met.end());
+    met.erase(std::unique(met.begin(), met.end()), met.end());
+    if (met.size() > 1 || touchesShared) {
+      const auto index = static_cast<std::int32_t>(dealing.shared.size());
+      std::vector<std::uint32_t> earlier;
+      for (std::uint32_t k = 0; k < count; ++k) {
+        std::uint32_t& holder = owner[bodySlots[k]];
+        if (holder == kPairLists) holder = kSharedBody;
+        std::int32_t& last = lastShared[bodySlots[k]];
+        if (last >= 0) earlier.push_back(static_cast<std::uint32_t>(last));
+        last = index;
+      }
+      std::sort(earlier.begin(), earlier.end());
+      earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
+      dealing.shared.push_back(pair);
+      dealing.sharedAfterLists.push_back(met);
+      dealing.sharedAfterShared.push_back(std::move(earlier));
+      continue;
+    }
+    // A pair of bodies no list holds yet opens the next list in turn.
+    const std::uint32_t list = met.empty() ? next++ % kPairLists : met[0];
+    for (std::uint32_t k = 0; k < count; ++k) {
+      if (owner[bodySlots[k]] == kPairLists) owner[bodySlots[k]] = list;
+    }
+    dealing.lists[list].push_back(pair);
+  }
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
                                             std::uint32_t helpers, std::uint32_t& outFlags) {
   const std::uint8_t keptOption = orderedExtraction;
-  // Each pair waits for the pairs before it that write one of its bodies.
-  orderByAccess(static_cast<std::uint32_t>(pairs.size()), [&](std::uint32_t i, HardBody** bodies, bool* writes) {
-    const std::uint32_t count = pairBodies(*pairs[i], bodies, kMaxTaskBodies);
-    for (std::uint32_t k = 0; k < count; ++k) writes[k] = true;
-    return count;
-  });
+  PairDealing& dealing = pairDealing;
+  dealPairs(pairs, dealing);
+  // One task per list with pairs, each list in its order (the lists share
+  // no body, so they run at once), then one per shared pair, in their
+  // order, each waiting for the lists and the earlier shared pairs that
+  // write one of its bodies: it meets them as a run of the shared pairs on
+  // the calling thread after the lists would.
+  std::uint32_t listTask[kPairLists];
+  std::vector<const std::vector<CollisionPair*>*> tasks;
+  for (std::uint32_t k = 0; k < kPairLists; ++k) {
+    listTask[k] = static_cast<std::uint32_t>(tasks.size());
+    if (!dealing.lists[k].empty()) tasks.push_back(&dealing.lists[k]);
+  }
+  const auto listTasks = static_cast<std::uint32_t>(tasks.size());
+  taskOrder.reset(listTasks + static_cast<std::uint32_t>(dealing.shared.size()));
+  for (std::uint32_t i = 0; i < dealing.shared.size(); ++i) {
+    for (std::uint32_t list : dealing.sharedAfterLists[i]) taskOrder.wait(listTask[list], listTasks + i);
+    for (std::uint32_t earlier : dealing.sharedAfterShared[i]) taskOrder.wait(listTasks + earlier, listTasks + i);
+  }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(workerPool(), helpers,
-                [&](std::uint32_t i, std::uint32_t worker) { flags[worker] |= processPair(pairs[i], mode, worker); });
+  taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers, [&](std::uint32_t task, std::uint32_t worker) {
+    if (task < listTasks) {
+      for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
+    } else {
+      flags[worker] |= processPair(dealing.shared[task - listTasks], mode, worker);
+    }
+  });
   for (std::uint32_t f : flags) outFlags |= f;
   orderedExtraction = keptOption;
 }

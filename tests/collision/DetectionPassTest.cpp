@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ContactFixtures.h"
@@ -17,6 +18,8 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "platform/Processors.h"
+#include "support/FractureFixtures.h"
+#include "support/SceneFixtures.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -30,6 +33,15 @@ const MgcVector3 kUp(0.0, 1.0, 0.0);
 // The list walks the bodies in the given order.
 void fill(EngineList<HardBody*>& list, const std::vector<HardBody*>& bodies) {
   for (auto it = bodies.rbegin(); it != bodies.rend(); ++it) list.append(*it);
+}
+
+// A world made as on a machine of 8 processors, so that every thread count
+// up to 8 has its workers.
+std::unique_ptr<PrivateWorld> worldOnEightProcessors() {
+  zov::platform::setProcessorCountOverride(8);
+  auto world = std::make_unique<PrivateWorld>();
+  zov::platform::setProcessorCountOverride(0);
+  return world;
 }
 
 // A column of boxes sunk a little into each other and into the ground,
@@ -84,10 +96,8 @@ TEST(DetectionPass, ContactPassOnHelpersMatchesTheSequentialPass) {
   };
   std::vector<Outcome> outcomes;
   for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-    zov::platform::setProcessorCountOverride(8);
-    PrivateWorld world;
-    zov::platform::setProcessorCountOverride(0);
-    CollisionManager& manager = *world.getCollisionManager();
+    const std::unique_ptr<PrivateWorld> world = worldOnEightProcessors();
+    CollisionManager& manager = *world->getCollisionManager();
     manager.setOrderedExtraction(1);
     manager.setThreadCount(threads);
     BodyPtr ground = barrier(MgcVector3(), kUp);
@@ -120,6 +130,117 @@ TEST(DetectionPass, ContactPassOnHelpersMatchesTheSequentialPass) {
     }
   }
   for (std::size_t i = 1; i < outcomes.size(); ++i) EXPECT_TRUE(outcomes[i] == outcomes[0]) << i;
+}
+
+// A box sunk into a sleeping box on the ground: the contact pass finds the
+// pair and pushes the moving box out, and the sleeper neither wakes nor
+// moves; the sleeper and the ground, neither of which moves, are not tested.
+TEST(DetectionPass, ContactPassLandsMovingBodiesOnSleepersWithoutWakingThem) {
+  for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
+    const std::unique_ptr<PrivateWorld> world = worldOnEightProcessors();
+    CollisionManager& manager = *world->getCollisionManager();
+    manager.setOrderedExtraction(1);
+    manager.setThreadCount(threads);
+    manager.setGravityDirection(-kUp);
+    BodyPtr ground = barrier(MgcVector3(), kUp);
+    BodyPtr sleeper = hullBox(kHalf, MgcVector3(0.0, 0.49, 0.0));
+    BodyPtr top = hullBox(kHalf, MgcVector3(0.0, 1.47, 0.0));
+    top->setExtractionCoeff(1.0);
+    sleeper->deActivate();
+    const MgcVector3 restingAt = sleeper->getDyn().position;
+    EngineList<HardBody*> active;
+    fill(active, {top.get()});
+    EngineList<HardBody*> sleeping;
+    fill(sleeping, {sleeper.get()});
+    EngineList<HardBody*> none;
+    EngineList<HardBody*> barriers;
+    fill(barriers, {ground.get()});
+    ASSERT_EQ(manager.contactPass(&active, &none, &sleeping, &barriers), 1) << threads;
+    ASSERT_EQ(manager.getStepPairs().getCount(), 1u) << threads;
+    EXPECT_TRUE(manager.getStepPairs().getFirst()->value->joins(top.get(), sleeper.get())) << threads;
+    EXPECT_FALSE(sleeper->isActive()) << threads;
+    EXPECT_EQ(sleeper->getDyn().position, restingAt) << threads;
+    EXPECT_GT(top->getDyn().position.y, 1.47) << threads;
+    EXPECT_EQ(sleeper->getContactLevel(), 0) << threads;
+    EXPECT_EQ(top->getContactLevel(), 1) << threads;
+  }
+}
+
+// The world points of a pair's contacts.
+std::vector<MgcVector3> contactPoints(const CollisionPair& pair) {
+  std::vector<MgcVector3> out;
+  const RBDynamics& state = pair.firstBody->getDyn();
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i)
+    out.push_back(state.orientation * pair.points[i] + state.position);
+  return out;
+}
+
+// Two jointed unit cubes, x in [-0.5, 1.5], standing on the ground in one
+// fracture body, with a plank laid across both: the pieces meet the ground
+// and the plank, never each other, and each fracture body's pairs end as
+// one pair with the contacts of both pieces, in the fracture body's frame.
+// The same at 1, 2, 4 and 8 threads, and so are the poses a second later.
+TEST(DetectionPass, ContactPassLiftsPiecePairsToOnePairOfTheirFractureBody) {
+  std::string reference;
+  for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
+    const std::unique_ptr<PrivateWorld> scene = worldOnEightProcessors();
+    PrivateWorld& world = *scene;
+    prepareWorld(world, threads);
+    HardBody* ground = addGround(world);
+    CubeWall wall(2, 1);
+    // Sunk a little into the ground, so that the first step meets it.
+    wall.body->setPosition(wall.body->getDyn().position - kUp * 0.01);
+    world.addBody(wall.body, 0);
+    HardBody* plank = addBox(world, MgcVector3(0.9, 0.25, 0.4), MgcVector3(0.5, 1.23, 0.0));
+    ASSERT_NEAR(wall.pieces[0]->getDyn().position.y, 0.49, 1e-12);
+    world.step(1.0 / 240.0);
+    CollisionManager& manager = *world.getCollisionManager();
+    std::string text;
+    int onGround = 0;
+    int underPlank = 0;
+    for (auto* node = manager.getStepPairs().getFirst(); node != nullptr; node = node->next) {
+      const CollisionPair& pair = *node->value;
+      EXPECT_EQ(pair.firstBody->getParent(), nullptr) << threads;
+      EXPECT_EQ(pair.secondBody->getParent(), nullptr) << threads;
+      EXPECT_NE(pair.firstBody, pair.secondBody) << threads;
+      if (!pair.joins(wall.body, ground) && !pair.joins(wall.body, plank)) continue;
+      const bool groundPair = pair.joins(wall.body, ground);
+      ++(groundPair ? onGround : underPlank);
+      const HardBody* piece = pair.firstBody == wall.body ? pair.firstPiece : pair.secondPiece;
+      EXPECT_NE(std::find(wall.pieces.begin(), wall.pieces.end(), piece), wall.pieces.end()) << threads;
+      ASSERT_LE(pair.contactCount, kMaxPairContacts);
+      // Contacts of both cubes: on both sides of x = 0.5, at the height of
+      // the face they lie on.
+      double lowest = 2.0;
+      double highest = -1.0;
+      for (const MgcVector3& p : contactPoints(pair)) {
+        lowest = std::min(lowest, p.x);
+        highest = std::max(highest, p.x);
+        EXPECT_NEAR(p.y, groundPair ? 0.0 : 1.0, 0.05) << threads;
+        EXPECT_GT(p.x, -0.5 - 1e-3);
+        EXPECT_LT(p.x, 1.5 + 1e-3);
+      }
+      EXPECT_LT(lowest, 0.5) << threads;
+      EXPECT_GT(highest, 0.5) << threads;
+      text += std::string(pair.firstBody->getShape().name) + " " + pair.secondBody->getShape().name + " " +
+              std::to_string(pair.contactCount) + "\n";
+    }
+    EXPECT_EQ(onGround, 1) << threads;
+    EXPECT_EQ(underPlank, 1) << threads;
+    world.advance(1.0 / 240.0, nullptr);
+    runSteps(world, 240, 1.0 / 240.0);
+    for (const HullBody* piece : wall.pieces) {
+      EXPECT_NEAR(piece->getDyn().position.y, 0.5, 0.02) << threads;
+      dumpState(text, piece->getDyn());
+    }
+    // The plank stays on the cubes (its centre above their top, 1.0).
+    EXPECT_GT(plank->getDyn().position.y, 1.0) << threads;
+    EXPECT_LT(plank->getDyn().position.y, 1.26) << threads;
+    dumpState(text, plank->getDyn());
+    if (reference.empty()) reference = text;
+    EXPECT_EQ(text, reference) << threads;
+    wall.release(world);
+  }
 }
 
 TEST(DetectionPass, ThreadCountWithoutWorkersStillFindsContacts) {

@@ -77,6 +77,18 @@ struct WallScene {
   }
 };
 
+// The joints a fracture body and the fragments it split into, down to
+// theirs, counted as broken.
+std::size_t brokenWithFragments(const FractureBody& body) {
+  std::size_t count = body.getBrokenJointCount();
+  for (auto* node = body.getChildBodies().getFirst(); node != nullptr; node = node->next)
+    count += brokenWithFragments(*static_cast<const FractureBody*>(node->value));
+  return count;
+}
+
+// A fragment may be hit again in the step after the split (its cubes still
+// touch the ones released beside them): the parts are counted down to the
+// fragments' own.
 TEST(HitProcessing, HeavyBoxBreaksTheWallIntoItsJointGroups) {
   WallScene scene;
   ASSERT_EQ(scene.joints.size(), 24u);
@@ -95,7 +107,7 @@ TEST(HitProcessing, HeavyBoxBreaksTheWallIntoItsJointGroups) {
   const std::size_t broken =
       std::count_if(scene.joints.begin(), scene.joints.end(), [](const DynamicStress* j) { return !j->isActive(); });
   EXPECT_GT(broken, 0u);
-  EXPECT_EQ(wall.getBrokenJointCount(), broken);
+  EXPECT_EQ(brokenWithFragments(wall), broken);
   // The joints of the hit cube broke.
   for (auto* node = scene.wall.at(1, 2)->getJointList().getFirst(); node != nullptr; node = node->next)
     EXPECT_FALSE(node->value->isActive()) << node->value->getName();

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ContactFixtures.h"
 #include "engine/PrivateWorld.h"
@@ -265,6 +267,58 @@ TEST(PairProcessing, AlignmentOnCrackersSkipsBodiesOutOfReach) {
       EXPECT_TRUE(finite(MgcVector3(state.orientation[r][0], state.orientation[r][1], state.orientation[r][2])));
     EXPECT_EQ(box->getDyn().position != before, c.moves) << c.offset.z;
     manager.getCrackerPairs().clear();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Pairs joining bodies named by letters ('G' the static ground), dealt in
+// the order given: which list each lands in (-1 for the shared pairs).
+TEST(PairProcessing, DealingKeepsPairsOfABodyTogetherAndLeavesPairsJoiningTwoListsToTheEnd) {
+  struct Case {
+    const char* pairs;
+    std::vector<int> lists;
+  };
+  const Case cases[] = {
+      // Disjoint pairs open lists in turn.
+      {"AB CD EF", {0, 1, 2}},
+      // A pair with a body of one list joins it and takes its other body.
+      {"AB BC CD", {0, 0, 0}},
+      // E belongs to list 0 by then, C to list 1: the pair waits.
+      {"AB CD BE EC FG DF", {0, 1, 0, -1, 2, -1}},
+      // The static ground belongs to no list.
+      {"AG CG AC", {0, 1, -1}},
+  };
+  for (const Case& c : cases) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    BodyPtr ground = barrier(MgcVector3(), kUp);
+    std::vector<BodyPtr> boxes;
+    for (int i = 0; i < 6; ++i) boxes.push_back(hullBox(kHalf, MgcVector3(3.0 * i, 0.5, 0.0)));
+    const auto body = [&](char name) { return name == 'G' ? ground.get() : boxes[name - 'A'].get(); };
+    std::vector<std::unique_ptr<CollisionPair>> records;
+    std::vector<CollisionPair*> pairs;
+    const std::string text = c.pairs;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 3) {
+      records.push_back(std::make_unique<CollisionPair>());
+      records.back()->firstBody = body(text[i]);
+      records.back()->secondBody = body(text[i + 1]);
+      pairs.push_back(records.back().get());
+    }
+    CollisionManager::PairDealing dealing;
+    manager.dealPairs(pairs, dealing);
+    const std::vector<std::vector<CollisionPair*>>& lists = dealing.lists;
+    const std::vector<CollisionPair*>& shared = dealing.shared;
+    ASSERT_EQ(lists.size(), static_cast<std::size_t>(kMaxWorkerThreads));
+    std::vector<CollisionPair*> expectedShared;
+    std::vector<std::vector<CollisionPair*>> expected(lists.size());
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      (c.lists[i] < 0 ? expectedShared : expected[static_cast<std::size_t>(c.lists[i])]).push_back(pairs[i]);
+    }
+    EXPECT_EQ(lists, expected) << c.pairs;
+    EXPECT_EQ(shared, expectedShared) << c.pairs;
   }
 }
 

@@ -120,12 +120,19 @@ inline std::set<std::set<std::string>> jointGroups(const std::vector<HullBody*>&
   return out;
 }
 
-/// What the split made: each fragment's cubes, and each released cube alone.
+/// What the split made: each fragment's cubes (a fragment that split in
+/// turn: what its split made), and each released cube alone.
 inline std::set<std::set<std::string>> splitParts(const FractureBody& body) {
   std::set<std::set<std::string>> out;
   for (auto* node = body.getChildBodies().getFirst(); node != nullptr; node = node->next) {
+    const auto* fragment = static_cast<const FractureBody*>(node->value);
+    if (fragment->isSplitted()) {
+      const std::set<std::set<std::string>> parts = splitParts(*fragment);
+      out.insert(parts.begin(), parts.end());
+      continue;
+    }
     std::set<std::string> names;
-    const auto& pieces = static_cast<FractureBody*>(node->value)->getPieces();
+    const auto& pieces = fragment->getPieces();
     for (auto* p = pieces.getFirst(); p != nullptr; p = p->next) names.insert(p->value->getShape().name);
     out.insert(names);
   }
