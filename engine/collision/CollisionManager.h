@@ -437,6 +437,8 @@ class CollisionManager {
   /// Free records of worker `worker` (0 = the calling thread); null above
   /// the worker count.
   EngineList<CollisionPair*>* getWorkerFreePairs(std::uint32_t worker) { return pairPool.freeRecords(worker); }
+  /// Pair records made so far by every thread slot's pool.
+  std::uint32_t pairRecordCount() const { return pairPool.recordCount(); }
   EngineList<ContactManifold*>& getFreeManifolds() { return manifolds.free(); }
   EngineList<ContactManifold*>& getManifoldsInUse() { return manifolds.inUse(); }
   /// Pairs in contact in this step (the counter the releases read).

@@ -1,9 +1,145 @@
 #include "engine/collision/CollisionPair.h"
 
+#include <algorithm>
+#include <new>
+
 #include "engine/bodies/HardBody.h"
 #include "math/Tolerances.h"
 
+namespace {
+
+/// Contacts a pair's arrays are first made for: a face resting on a face.
+constexpr std::uint32_t kTypicalContacts = 4;
+
+/// Per contact: 14 vectors, two feature records, three doubles and two bytes.
+constexpr std::size_t kVectorsPerContact = 14;
+constexpr std::size_t kDoublesPerContact = 3;
+constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + 2 * sizeof(ContactFeature) +
+                                         kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
+
+/// The array of n objects of T at `at` (value-initialised when `construct`),
+/// `at` moved past it.
+template <typename T>
+T* carve(unsigned char*& at, std::uint32_t n, bool construct) {
+  T* first = reinterpret_cast<T*>(at);
+  for (std::uint32_t i = 0; construct && i < n; ++i) new (at + i * sizeof(T)) T();
+  at += static_cast<std::size_t>(n) * sizeof(T);
+  return first;
+}
+
+/// Copies the first n entries of an array of the old block into the new.
+template <typename T>
+void carry(T* to, const T* from, std::uint32_t n) {
+  if (from != nullptr) std::copy(from, from + n, to);
+}
+
+}  // namespace
+
 CollisionPair::CollisionPair() = default;
+
+CollisionPair::~CollisionPair() = default;
+
+void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool construct) {
+  // The vectors and doubles first, so that every array keeps its alignment.
+  unsigned char* at = storage;
+  points = carve<Mgc::MgcVector3>(at, n, construct);
+  normals = carve<Mgc::MgcVector3>(at, n, construct);
+  staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
+  relativeVelocities = carve<Mgc::MgcVector3>(at, n, construct);
+  secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
+  tangents = carve<Mgc::MgcVector3>(at, n, construct);
+  firstArms = carve<Mgc::MgcVector3>(at, n, construct);
+  secondArms = carve<Mgc::MgcVector3>(at, n, construct);
+  impulses = carve<Mgc::MgcVector3>(at, n, construct);
+  found.points = carve<Mgc::MgcVector3>(at, n, construct);
+  found.secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
+  found.normals = carve<Mgc::MgcVector3>(at, n, construct);
+  found.staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
+  found.carried = carve<Mgc::MgcVector3>(at, n, construct);
+  depths = carve<double>(at, n, construct);
+  workValues = carve<double>(at, n, construct);
+  found.depths = carve<double>(at, n, construct);
+  features = carve<ContactFeature>(at, n, construct);
+  found.features = carve<ContactFeature>(at, n, construct);
+  marks.values = carve<std::uint8_t>(at, n, construct);
+  marks.size = n;
+  foundIndex = carve<std::uint8_t>(at, n, construct);
+}
+
+bool CollisionPair::reserveContacts(std::uint32_t n) {
+  if (n <= contactCapacity()) return true;
+  if (n > kMaxPairContacts) return false;
+  std::uint32_t grown = kTypicalContacts;
+  while (grown < n) grown *= 2;
+  return resizeContacts(grown < kMaxPairContacts ? grown : kMaxPairContacts);
+}
+
+bool CollisionPair::resizeContacts(std::uint32_t n) {
+  if (n == capacity) return true;
+  std::unique_ptr<unsigned char[]> storage;
+  if (n != 0) {
+    storage.reset(new (std::nothrow) unsigned char[n * kBytesPerContact]);
+    if (!storage) return false;
+  }
+  // The old block's arrays start where placeArrays put them; the new block
+  // takes every entry of theirs it has room for.
+  const std::unique_ptr<unsigned char[]> old = std::move(block);
+  const std::uint32_t oldCapacity = capacity;
+  const std::uint32_t kept = oldCapacity < n ? oldCapacity : n;
+  placeArrays(storage.get(), n, true);
+  if (old && n != 0) {
+    auto* const oldVectors = reinterpret_cast<Mgc::MgcVector3*>(old.get());
+    for (std::size_t v = 0; v < kVectorsPerContact; ++v) carry(points + v * n, oldVectors + v * oldCapacity, kept);
+    auto* const oldDoubles = reinterpret_cast<double*>(oldVectors + kVectorsPerContact * oldCapacity);
+    for (std::size_t d = 0; d < kDoublesPerContact; ++d) carry(depths + d * n, oldDoubles + d * oldCapacity, kept);
+    auto* const oldFeatures = reinterpret_cast<ContactFeature*>(oldDoubles + kDoublesPerContact * oldCapacity);
+    carry(features, oldFeatures, kept);
+    carry(found.features, oldFeatures + oldCapacity, kept);
+    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + 2 * oldCapacity);
+    carry(marks.values, oldBytes, kept);
+    carry(foundIndex, oldBytes + oldCapacity, kept);
+  }
+  block = std::move(storage);
+  capacity = n;
+  return true;
+}
+
+bool CollisionPair::lendContacts(ContactScratch& scratch) {
+  if (lent) return false;
+  lent = true;
+  points = scratch.points;
+  normals = scratch.normals;
+  depths = scratch.depths;
+  features = scratch.features;
+  return true;
+}
+
+bool CollisionPair::returnContacts() {
+  if (!lent) return true;
+  const Mgc::MgcVector3* lentPoints = points;
+  const Mgc::MgcVector3* lentNormals = normals;
+  const double* lentDepths = depths;
+  const ContactFeature* lentFeatures = features;
+  lent = false;
+  if (block) {
+    placeArrays(block.get(), capacity, false);
+  } else {
+    points = nullptr;
+    normals = nullptr;
+    depths = nullptr;
+    features = nullptr;
+  }
+  // Exactly the contacts found: a record taken for a pair of another size
+  // next time is fitted again, so that pooled records do not all grow to
+  // the largest pair they ever held.
+  const bool room = resizeContacts(contactCount);
+  if (!room) contactCount = contactCapacity() < contactCount ? contactCapacity() : contactCount;
+  carry(points, lentPoints, contactCount);
+  carry(normals, lentNormals, contactCount);
+  carry(depths, lentDepths, contactCount);
+  carry(features, lentFeatures, contactCount);
+  return room;
+}
 
 void CollisionPair::reset() {
   firstBody = nullptr;
@@ -46,6 +182,7 @@ void CollisionPair::copyFrom(const CollisionPair& other) {
   scratch = other.scratch;
   manifolds.clear();
   contactCount = other.contactCount < kMaxPairContacts ? other.contactCount : kMaxPairContacts;
+  if (!reserveContacts(contactCount)) contactCount = contactCapacity();
   secondCount = other.secondCount;
   for (std::uint32_t i = 0; i < contactCount; ++i) {
     points[i] = other.points[i];

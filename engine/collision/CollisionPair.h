@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/collision/ContactSet.h"
 #include "geometry/BoxTree.h"
@@ -22,7 +23,9 @@ enum ContactStatus : std::uint32_t {
 };
 
 /// One body pair in contact, with its contact set of at most 32 contacts and
-/// the narrow phase's cache carried from one step to the next. Pooled by the
+/// the narrow phase's cache carried from one step to the next. The contact
+/// arrays are sized to what the pair holds (a few contacts in a pile) and
+/// grow up to kMaxPairContacts when a pair needs more. Pooled by the
 /// collision manager per worker: records are taken from a worker's free list
 /// and returned to it, never freed before the manager's clearAll or its
 /// destruction. The bodies are not owned; neither are the linked manifolds.
@@ -32,6 +35,7 @@ class CollisionPair {
   CollisionPair();
   CollisionPair(const CollisionPair&) = delete;
   CollisionPair& operator=(const CollisionPair&) = delete;
+  ~CollisionPair();
 
   /// Contact count the narrow phase reported; what the pair test returns.
   std::uint32_t resultCount = 0;
@@ -53,43 +57,47 @@ class CollisionPair {
   double impactMeasure = 0.0;
   /// Points held, 0 to kMaxPairContacts.
   std::uint32_t contactCount = 0;
+  // The per-contact arrays below hold contactCapacity() entries each, all in
+  // one block the pair owns (none before the first contact): sized to what
+  // the pair holds, grown by reserveContacts, kept while the record is pooled.
+
   /// World points when generated, in the first body's frame once prepared.
-  Mgc::MgcVector3 points[kMaxPairContacts];
+  Mgc::MgcVector3* points = nullptr;
   /// Contact normals (world), from the second body towards the first.
-  Mgc::MgcVector3 normals[kMaxPairContacts];
-  Mgc::MgcVector3 staticVelocities[kMaxPairContacts];
-  Mgc::MgcVector3 relativeVelocities[kMaxPairContacts];
-  ContactFeature features[kMaxPairContacts];
+  Mgc::MgcVector3* normals = nullptr;
+  Mgc::MgcVector3* staticVelocities = nullptr;
+  Mgc::MgcVector3* relativeVelocities = nullptr;
+  ContactFeature* features = nullptr;
   /// Penetration depth per point: negative when penetrating, else 0.
-  double depths[kMaxPairContacts] = {};
+  double* depths = nullptr;
   std::uint32_t secondCount = 0;
   /// Contact points in the second body's frame.
-  Mgc::MgcVector3 secondPoints[kMaxPairContacts];
-  Mgc::MgcVector3 tangents[kMaxPairContacts];
+  Mgc::MgcVector3* secondPoints = nullptr;
+  Mgc::MgcVector3* tangents = nullptr;
   /// Contact point minus each body's position.
-  Mgc::MgcVector3 firstArms[kMaxPairContacts];
-  Mgc::MgcVector3 secondArms[kMaxPairContacts];
-  double workValues[kMaxPairContacts] = {};
-  std::uint8_t marks[kMaxPairContacts] = {};
-  Mgc::MgcVector3 impulses[kMaxPairContacts];
+  Mgc::MgcVector3* firstArms = nullptr;
+  Mgc::MgcVector3* secondArms = nullptr;
+  double* workValues = nullptr;
+  ContactMarks marks;
+  Mgc::MgcVector3* impulses = nullptr;
   /// The contacts as the pair processing found them. A solve takes out the
   /// contacts that separate or would pull; each pass over the pairs starts
   /// again from these, since a contact that separates in one pass may carry
   /// load in the next.
   struct FoundContacts {
     std::uint32_t count = 0;
-    Mgc::MgcVector3 points[kMaxPairContacts];
-    Mgc::MgcVector3 secondPoints[kMaxPairContacts];
-    Mgc::MgcVector3 normals[kMaxPairContacts];
-    Mgc::MgcVector3 staticVelocities[kMaxPairContacts];
-    ContactFeature features[kMaxPairContacts];
-    double depths[kMaxPairContacts] = {};
+    Mgc::MgcVector3* points = nullptr;
+    Mgc::MgcVector3* secondPoints = nullptr;
+    Mgc::MgcVector3* normals = nullptr;
+    Mgc::MgcVector3* staticVelocities = nullptr;
+    ContactFeature* features = nullptr;
+    double* depths = nullptr;
     /// The impulse each has carried over the passes of the running pair
     /// processing (on the first body; the second takes its opposite).
-    Mgc::MgcVector3 carried[kMaxPairContacts];
+    Mgc::MgcVector3* carried = nullptr;
   } found;
   /// Per contact: its index among the found contacts.
-  std::uint8_t foundIndex[kMaxPairContacts] = {};
+  std::uint8_t* foundIndex = nullptr;
   /// Manifolds linked to the pair (not owned).
   EngineList<ContactManifold*> manifolds;
   std::uint32_t scratch = 0;
@@ -132,11 +140,43 @@ class CollisionPair {
   /// made by the classification), their carried impulses kept.
   void restoreFoundContacts();
 
-  /// The contact arrays as a set.
-  ContactSet contactSet() { return ContactSet{points, normals, depths, features, &contactCount}; }
+  /// The contact arrays as a set; appending grows them.
+  ContactSet contactSet() {
+    return ContactSet{points, normals, depths, features, &contactCount, contactCapacity(), this};
+  }
+
+  /// Contacts each per-contact array holds now.
+  std::uint32_t contactCapacity() const { return lent ? kMaxPairContacts : capacity; }
+  /// Makes every per-contact array hold at least n contacts (at most
+  /// kMaxPairContacts), keeping what they hold. False, with nothing changed,
+  /// above kMaxPairContacts or when memory runs out.
+  bool reserveContacts(std::uint32_t n);
+  /// Points the generated arrays (points, normals, depths, features) at a
+  /// full-size set while the narrow phase fills them, so that it never needs
+  /// to grow them; false, with nothing changed, while already lent.
+  bool lendContacts(ContactScratch& scratch);
+  /// The lent arrays' contacts copied into the pair's own, made to hold
+  /// exactly them, which are pointed at again. False, with the count cut to
+  /// what fits, when memory runs out.
+  bool returnContacts();
 
   /// Whether the pair joins a and b, in either order.
   bool joins(const HardBody* a, const HardBody* b) const {
     return (firstBody == a && secondBody == b) || (firstBody == b && secondBody == a);
   }
+
+ private:
+  /// Makes every per-contact array hold exactly n contacts (no block for 0),
+  /// keeping the entries below n; false, with nothing changed, when memory
+  /// runs out.
+  bool resizeContacts(std::uint32_t n);
+  /// Points every per-contact array into `storage`, sized for n contacts,
+  /// value-initialising them when `construct`.
+  void placeArrays(unsigned char* storage, std::uint32_t n, bool construct);
+
+  /// The block of every per-contact array, for `capacity` contacts.
+  std::unique_ptr<unsigned char[]> block;
+  std::uint32_t capacity = 0;
+  /// Whether the generated arrays point into a lent scratch set.
+  bool lent = false;
 };

@@ -1,7 +1,9 @@
 #include "engine/collision/ContactManifold.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
@@ -15,6 +17,8 @@ namespace {
 constexpr double kAlignedCosine = 0.98;
 /// Manifolds reduce from this many points on.
 constexpr std::uint32_t kReduceFrom = 16;
+/// Points a manifold's arrays are first made for: a face resting on a face.
+constexpr std::uint32_t kFirstPoints = 4;
 
 /// A point held in `body`'s frame placed in the world; the frame of a null
 /// body is the world's.
@@ -32,10 +36,35 @@ MgcVector3 rigidVelocity(const HardBody* body, const MgcVector3& p) {
 
 }  // namespace
 
-bool ContactManifold::ensureBlocks() {
-  if (!supportPoints) supportPoints.reset(new (std::nothrow) MgcVector3[kMaxManifoldPoints]);
-  if (!bodyPoints) bodyPoints.reset(new (std::nothrow) MgcVector3[kMaxManifoldPoints]);
-  return supportPoints && bodyPoints;
+bool ContactManifold::ensureCapacity(std::uint32_t n) {
+  if (n <= capacity && block) return true;
+  std::uint32_t grown = kFirstPoints;
+  while (grown < n) grown *= 2;
+  if (grown > kMaxManifoldPoints) grown = kMaxManifoldPoints;
+  constexpr std::size_t kPointBytes = 5 * sizeof(MgcVector3) + sizeof(HardBody*) + sizeof(std::uint16_t);
+  std::unique_ptr<unsigned char[]> storage(new (std::nothrow) unsigned char[grown * kPointBytes]);
+  if (!storage) return false;
+  // Vectors, then body pointers, then marks, so that each keeps its alignment.
+  unsigned char* at = storage.get();
+  const auto carve = [&at, grown](auto* kind, auto* old, std::uint32_t kept) {
+    using T = std::remove_pointer_t<decltype(kind)>;
+    T* first = reinterpret_cast<T*>(at);
+    for (std::uint32_t i = 0; i < grown; ++i) new (at + i * sizeof(T)) T();
+    if (old != nullptr) std::copy(old, old + kept, first);
+    at += grown * sizeof(T);
+    return first;
+  };
+  const std::uint32_t kept = capacity;
+  supportPoints = carve(static_cast<MgcVector3*>(nullptr), supportPoints, kept);
+  bodyPoints = carve(static_cast<MgcVector3*>(nullptr), bodyPoints, kept);
+  worldPoints = carve(static_cast<MgcVector3*>(nullptr), worldPoints, kept);
+  normals = carve(static_cast<MgcVector3*>(nullptr), normals, kept);
+  velocities = carve(static_cast<MgcVector3*>(nullptr), velocities, kept);
+  supports = carve(static_cast<HardBody**>(nullptr), supports, kept);
+  marks = carve(static_cast<std::uint16_t*>(nullptr), marks, kept);
+  block = std::move(storage);
+  capacity = grown;
+  return true;
 }
 
 void ContactManifold::rebuildPoint(std::uint32_t k) {
@@ -48,10 +77,10 @@ void ContactManifold::rebuildPoint(std::uint32_t k) {
 
 bool ContactManifold::merge(const CollisionPair& pair, HardBody* b) {
   if (b == nullptr || (b != pair.firstBody && b != pair.secondBody)) return false;
-  if (!ensureBlocks()) return false;
+  const std::uint32_t n = pair.contactCount < kMaxManifoldPoints ? pair.contactCount : kMaxManifoldPoints;
+  if (!ensureCapacity(n)) return false;
   const bool bFirst = b == pair.firstBody;
   HardBody* support = bFirst ? pair.secondBody : pair.firstBody;
-  const std::uint32_t n = pair.contactCount < kMaxManifoldPoints ? pair.contactCount : kMaxManifoldPoints;
   body = b;
   pointCount = n;
   keptCount = n;
@@ -82,7 +111,8 @@ bool ContactManifold::reset() {
 bool ContactManifold::addPoints(const ContactManifold& other) {
   if (pointCount >= kMaxManifoldPoints || other.body != body || &other == this) return false;
   if (other.pointCount != 0 && (!other.supportPoints || !other.bodyPoints)) return false;
-  if (!ensureBlocks()) return false;
+  const std::uint32_t wanted = pointCount + other.pointCount;
+  if (!ensureCapacity(wanted < kMaxManifoldPoints ? wanted : kMaxManifoldPoints)) return false;
   MgcVector3 middle[kMaxManifoldPoints];
   other.midpoints(middle);
   for (std::uint32_t j = 0; j < other.pointCount; ++j) {
@@ -183,7 +213,7 @@ void ContactManifold::keepPoints(Keep&& keep) {
     }
     ++n;
   }
-  for (std::uint32_t k = 0; k < kMaxManifoldPoints; ++k) marks[k] = 0;
+  for (std::uint32_t k = 0; k < capacity; ++k) marks[k] = 0;
   pointCount = n;
   keptCount = n;
 }

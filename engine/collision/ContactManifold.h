@@ -23,8 +23,8 @@ constexpr std::uint32_t kManifoldStale = 0x8;
 /// The resting contacts of one body B: where B lies on its supports, seen
 /// from B's side, with the points kept in the frames of both bodies so that
 /// later steps can rebuild their world positions. Pooled by the collision
-/// manager. The bodies are not owned; the two point blocks are, and are freed
-/// with the record.
+/// manager. The bodies are not owned; the block of point arrays is, and is
+/// freed with the record.
 class ContactManifold {
  public:
   /// Everything zero, no point blocks.
@@ -32,26 +32,33 @@ class ContactManifold {
   ContactManifold(const ContactManifold&) = delete;
   ContactManifold& operator=(const ContactManifold&) = delete;
 
-  /// A point marked 1 is ignored by the impulse pass and removed by compaction.
-  std::uint16_t marks[kMaxManifoldPoints] = {};
   std::uint32_t flags = 0;
   /// The body the manifold belongs to.
   HardBody* body = nullptr;
   std::uint32_t pointCount = 0;
   /// The count after the last filtering or marking.
   std::uint32_t keptCount = 0;
-  /// kMaxManifoldPoints points in the support's frame, allocated on first use.
-  std::unique_ptr<Mgc::MgcVector3[]> supportPoints;
-  /// kMaxManifoldPoints points in B's frame, allocated on first use.
-  std::unique_ptr<Mgc::MgcVector3[]> bodyPoints;
   double impulseLimit = 0.0;
+  // The per-point arrays below hold pointCapacity() entries each, all in one
+  // block the manifold owns (none before its first points): sized to the
+  // points it holds, grown up to kMaxManifoldPoints, kept while pooled.
+
+  /// A point marked 1 is ignored by the impulse pass and removed by compaction.
+  std::uint16_t* marks = nullptr;
+  /// Points in the support's frame.
+  Mgc::MgcVector3* supportPoints = nullptr;
+  /// Points in B's frame.
+  Mgc::MgcVector3* bodyPoints = nullptr;
   /// The body each point lies on.
-  HardBody* supports[kMaxManifoldPoints] = {};
-  Mgc::MgcVector3 worldPoints[kMaxManifoldPoints];
+  HardBody** supports = nullptr;
+  Mgc::MgcVector3* worldPoints = nullptr;
   /// Unit normals from B towards the support.
-  Mgc::MgcVector3 normals[kMaxManifoldPoints];
+  Mgc::MgcVector3* normals = nullptr;
   /// Velocity at each point (the rebuild rule of rebuildPoint).
-  Mgc::MgcVector3 velocities[kMaxManifoldPoints];
+  Mgc::MgcVector3* velocities = nullptr;
+
+  /// Points each per-point array holds now.
+  std::uint32_t pointCapacity() const { return capacity; }
 
   /// Sets the manifold from a prepared pair (points in its bodies' frames)
   /// as seen from `b`: the other body is every point's support and the
@@ -59,7 +66,8 @@ class ContactManifold {
   /// when `b` is not one of the pair's bodies or a point block cannot be had.
   bool merge(const CollisionPair& pair, HardBody* b);
   /// Rebuilds every world position and velocity from the bodies' current
-  /// states; kept count := count, marks cleared. False without point blocks.
+  /// states; kept count := count, marks cleared. False without points ever
+  /// set.
   bool reset();
   /// Appends the points of another manifold of the same body, reducing first
   /// whenever this one fills up. False when this one is full already or the
@@ -85,8 +93,9 @@ class ContactManifold {
   void midpoints(Mgc::MgcVector3* out) const;
 
  private:
-  /// Allocates the point blocks unless they exist; false when that fails.
-  bool ensureBlocks();
+  /// Makes every per-point array hold at least n points (at most
+  /// kMaxManifoldPoints), keeping what they hold; false when memory runs out.
+  bool ensureCapacity(std::uint32_t n);
   /// World position of point k from its support's frame, and its velocity:
   /// the support's rigid velocity there, or B's when the support's mesh
   /// carries per-vertex data.
@@ -94,4 +103,8 @@ class ContactManifold {
   /// Keeps the points for which `keep` is true, in order.
   template <typename Keep>
   void keepPoints(Keep&& keep);
+
+  /// The block of every per-point array, for `capacity` points.
+  std::unique_ptr<unsigned char[]> block;
+  std::uint32_t capacity = 0;
 };

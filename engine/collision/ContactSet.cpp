@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/collision/CollisionPair.h"
 #include "geometry/CovarianceFit.h"
 #include "math/Tolerances.h"
 
@@ -41,6 +42,10 @@ bool ContactSet::append(const MgcVector3& point, const MgcVector3& normal, doubl
                         std::uint32_t secondFeature) {
   const std::uint32_t i = *count;
   if (i >= kMaxPairContacts) return false;
+  if (i >= capacity) {
+    if (owner == nullptr || !owner->reserveContacts(i + 1)) return false;
+    *this = owner->contactSet();
+  }
   points[i] = point;
   normals[i] = normal;
   depths[i] = depth;

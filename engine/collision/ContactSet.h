@@ -14,20 +14,49 @@ constexpr std::uint32_t kExtremeContacts = 6;
 struct ContactFeature {
   std::uint32_t firstFeature = 0;
   std::uint32_t secondFeature = 0;
-  Mgc::MgcVector3 direction;
+};
+
+class CollisionPair;
+
+/// A full-size contact set for the narrow phase to fill before a pair keeps
+/// what it found: one per thread slot.
+struct ContactScratch {
+  Mgc::MgcVector3 points[kMaxPairContacts];
+  Mgc::MgcVector3 normals[kMaxPairContacts];
+  double depths[kMaxPairContacts] = {};
+  ContactFeature features[kMaxPairContacts];
+  /// Whether a pair holds the set now.
+  bool lent = false;
+};
+
+/// A pair's contact marks, one byte per contact it has room for; iterates
+/// over all of them.
+struct ContactMarks {
+  std::uint8_t* values = nullptr;
+  std::uint32_t size = 0;
+
+  operator std::uint8_t*() const { return values; }
+  std::uint8_t* begin() const { return values; }
+  std::uint8_t* end() const { return values + size; }
 };
 
 /// A view of the parallel contact arrays of a pair, or of a scratch set: at
 /// most kMaxPairContacts contacts, each with a point, a unit normal pointing
 /// from the second shape towards the first, a depth (negative in
 /// penetration) and its feature record. The arrays and the count belong to
-/// whoever made the view.
+/// whoever made the view. A view of a pair's arrays grows them as it
+/// appends; a view of fixed arrays holds kMaxPairContacts.
 struct ContactSet {
   Mgc::MgcVector3* points = nullptr;
   Mgc::MgcVector3* normals = nullptr;
   double* depths = nullptr;
   ContactFeature* features = nullptr;
   std::uint32_t* count = nullptr;
+  /// Contacts the arrays hold now.
+  std::uint32_t capacity = kMaxPairContacts;
+  /// The pair whose arrays these are, asked for room when they are full;
+  /// null for fixed arrays.
+  CollisionPair* owner = nullptr;
 
   std::uint32_t size() const { return *count; }
 

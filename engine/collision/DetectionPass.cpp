@@ -770,7 +770,11 @@ void CollisionManager::mergePairContacts(CollisionPair& target, const CollisionP
   const MgcMatrix3 toFirst = to1.orientation.Transpose();
   const MgcMatrix3 toSecond = to2.orientation.Transpose();
   std::uint32_t n = target.contactCount;
-  for (std::uint32_t i = 0; i < source.contactCount && n < kMaxPairContacts; ++i, ++n) {
+  // The target's arrays hold what it has; make room for what comes.
+  const std::uint32_t wanted = n + source.contactCount;
+  target.reserveContacts(wanted < kMaxPairContacts ? wanted : kMaxPairContacts);
+  const std::uint32_t room = target.contactCapacity();
+  for (std::uint32_t i = 0; i < source.contactCount && n < room; ++i, ++n) {
     // Each side keeps its own point, so the depth between them survives.
     const MgcVector3 onSource1 = source1.orientation * source.points[i] + source1.position;
     const MgcVector3 onSource2 = source2.orientation * source.secondPoints[i] + source2.position;

@@ -107,6 +107,34 @@ struct PairJumpContacts {
   }
 };
 
+/// While it lives, the pair's generated arrays are the thread slot's
+/// full-size set, which the narrow phase fills without growing anything;
+/// then the pair keeps what was found in arrays of its own size. Without a
+/// set to lend (none, or already lent), the pair's own arrays are made full
+/// size.
+class LentContacts {
+ public:
+  LentContacts(CollisionPair& pair, ContactScratch* scratch)
+      : pair(pair), scratch(scratch != nullptr && !scratch->lent && pair.lendContacts(*scratch) ? scratch : nullptr) {
+    if (this->scratch != nullptr) {
+      this->scratch->lent = true;
+    } else {
+      pair.reserveContacts(kMaxPairContacts);
+    }
+  }
+  LentContacts(const LentContacts&) = delete;
+  LentContacts& operator=(const LentContacts&) = delete;
+  ~LentContacts() {
+    if (scratch == nullptr) return;
+    pair.returnContacts();
+    scratch->lent = false;
+  }
+
+ private:
+  CollisionPair& pair;
+  ContactScratch* scratch;
+};
+
 /// Contact 0's normal, depth and features for every contact of the pair.
 void spreadFirstContact(CollisionPair& pair, std::uint32_t firstFeature, std::uint32_t secondFeature) {
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
@@ -440,9 +468,10 @@ bool CollisionManager::addContactPair(CollisionPair* pair) {
 }
 
 bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
-                                             std::uint32_t /*worker*/) {
+                                             std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
+  const LentContacts lent(*pair, pairPool.contactScratch(worker));
   const Pk_jump* jump = narrowPhase.get();
   ContactSet set = pair->contactSet();
   PairJumpContacts jumpContacts(*pair);

@@ -6,6 +6,8 @@
 
 PairPool::PairPool() { pools[0].reserve(kListNodeReserve); }
 
+PairPool::~PairPool() = default;
+
 EngineList<CollisionPair*>* PairPool::freeRecords(std::uint32_t worker) {
   return worker > workerCount ? nullptr : &pools[worker];
 }
@@ -13,31 +15,71 @@ EngineList<CollisionPair*>* PairPool::freeRecords(std::uint32_t worker) {
 CollisionPair* PairPool::take(std::uint32_t worker) {
   EngineList<CollisionPair*>* pool = freeRecords(worker);
   if (pool == nullptr) return nullptr;
-  if (pool->getFirst() == nullptr) {
-    // Only this worker touches its own pool and block list while it runs.
+  if (CollisionPair* record = popFree(worker)) return record;
+  // The slot's own records are out: take some of another slot's spare ones
+  // before making new, so that the records made follow the pairs in use and
+  // not how the work fell between the threads.
+  CollisionPair* borrowed[kPairBatch];
+  std::uint32_t count = 0;
+  for (std::uint32_t step = 1; step <= workerCount && count == 0; ++step) {
+    const std::uint32_t from = (worker + step) % (workerCount + 1);
+    while (count < kPairBatch) {
+      CollisionPair* record = popFree(from);
+      if (record == nullptr) break;
+      borrowed[count++] = record;
+    }
+  }
+  if (count == 0) {
+    // Records may have come back behind the scan: look again with every pool
+    // held at once (always locked in slot order), so that new records are
+    // made only when none is free anywhere.
+    std::unique_lock<std::mutex> held[kMaxWorkerThreads + 1];
+    for (std::uint32_t k = 0; k <= workerCount; ++k) held[k] = std::unique_lock<std::mutex>(locks[k]);
+    for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) {
+      while (count < kPairBatch && pools[k].getFirst() != nullptr) {
+        CollisionPair* record = pools[k].getFirst()->value;
+        pools[k].remove(record);
+        borrowed[count++] = record;
+      }
+    }
+  }
+  if (count == 0) {
+    // Only this slot's thread touches its block list.
     try {
       std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
-      for (std::uint32_t i = 0; i < kPairBatch; ++i) pool->append(&block[i]);
+      for (std::uint32_t i = 0; i < kPairBatch; ++i) borrowed[i] = &block[i];
       blocks[worker].push_back(std::move(block));
+      count = kPairBatch;
+      ++madeBlocks;
     } catch (const std::bad_alloc&) {
-      // The records appended so far belong to the block just freed.
-      pool->clear();
       return nullptr;
     }
   }
-  EngineList<CollisionPair*>::Node* first = pool->getFirst();
+  {
+    const std::lock_guard<std::mutex> lock(locks[worker]);
+    for (std::uint32_t i = 1; i < count; ++i) pool->append(borrowed[i]);
+  }
+  return borrowed[0];
+}
+
+CollisionPair* PairPool::popFree(std::uint32_t slot) {
+  const std::lock_guard<std::mutex> lock(locks[slot]);
+  EngineList<CollisionPair*>::Node* first = pools[slot].getFirst();
   if (first == nullptr) return nullptr;
   CollisionPair* record = first->value;
-  pool->remove(record);
+  pools[slot].remove(record);
   return record;
 }
 
 void PairPool::giveBack(CollisionPair* record, std::uint32_t worker) {
   EngineList<CollisionPair*>* pool = freeRecords(worker);
-  if (pool != nullptr && record != nullptr) pool->append(record);
+  if (pool == nullptr || record == nullptr) return;
+  const std::lock_guard<std::mutex> lock(locks[worker]);
+  pool->append(record);
 }
 
 void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
+  const std::lock_guard<std::mutex> lock(locks[0]);
   moveRecords(list, pools[0], list.getCount());
   list.clear();
 }
@@ -59,7 +101,14 @@ void PairPool::emptyPools() {
 void PairPool::freeAll() {
   emptyPools();
   for (auto& slotBlocks : blocks) slotBlocks.clear();
+  madeBlocks = 0;
   pools[0].reserve(kListNodeReserve);
+}
+
+ContactScratch* PairPool::contactScratch(std::uint32_t worker) {
+  if (worker >= static_cast<std::uint32_t>(kThreadSlotCount)) return nullptr;
+  if (!scratch[worker]) scratch[worker].reset(new (std::nothrow) ContactScratch);
+  return scratch[worker].get();
 }
 
 void PairPool::moveRecords(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {

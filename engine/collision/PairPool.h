@@ -1,13 +1,16 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/ThreadSlots.h"
 #include "geometry/EngineList.h"
 
 class CollisionPair;
+struct ContactScratch;
 
 /// Pair records a worker's empty pool makes at a time.
 constexpr std::uint32_t kPairBatch = 16;
@@ -19,22 +22,27 @@ constexpr std::uint32_t kListNodeReserve = 1024;
 /// without a lock, and the blocks that own every record.
 ///
 /// Records move between the pools and the manager's lists; only the blocks
-/// free them, when the pool is cleared or destroyed. Each slot's pool and
-/// blocks are touched only by the thread running as that slot.
+/// free them, when the pool is cleared or destroyed. Each slot's blocks are
+/// touched only by the thread running as that slot; its pool also by the
+/// slots that borrow from it, under the pool's lock.
 class PairPool {
  public:
   PairPool();
+  ~PairPool();
   PairPool(const PairPool&) = delete;
   PairPool& operator=(const PairPool&) = delete;
 
   /// Slots 1 .. count have pools; takes and gives of higher slots do nothing.
   void setWorkerCount(std::uint32_t count) { workerCount = count; }
 
-  /// A free record of slot `worker`, making kPairBatch new ones when its pool
-  /// is empty. Null above the worker count or when memory runs out.
+  /// A free record of slot `worker`. When its pool is empty, up to
+  /// kPairBatch of the first other slot's free records that has any move to
+  /// it, and only when every pool is empty are kPairBatch new ones made.
+  /// Null above the worker count or when memory runs out. Safe to call from
+  /// every slot's thread at once.
   CollisionPair* take(std::uint32_t worker);
   /// Gives a record back to slot `worker`'s pool; nothing above the worker
-  /// count or for a null record.
+  /// count or for a null record. Safe to call from every slot's thread.
   void giveBack(CollisionPair* record, std::uint32_t worker);
   /// Every record of `list` back to the calling thread's pool, the list
   /// emptied.
@@ -57,11 +65,26 @@ class PairPool {
   /// demand.
   void freeAll();
 
+  /// Pair records made so far, in every slot.
+  std::uint32_t recordCount() const { return madeBlocks * kPairBatch; }
+
+  /// Slot `worker`'s full-size contact set for the narrow phase, made on
+  /// first use by the thread running as that slot; null for a slot beyond
+  /// kThreadSlotCount or when memory runs out.
+  ContactScratch* contactScratch(std::uint32_t worker);
+
   /// Moves the first n records of `from` to `to`, one by one.
   static void moveRecords(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
 
  private:
+  /// The first free record of a slot's pool, taken out; null when empty.
+  CollisionPair* popFree(std::uint32_t slot);
+
   std::uint32_t workerCount = 0;
   EngineList<CollisionPair*> pools[kMaxWorkerThreads + 1];
   std::vector<std::unique_ptr<CollisionPair[]>> blocks[kThreadSlotCount];
+  std::unique_ptr<ContactScratch> scratch[kThreadSlotCount];
+  /// Guards each slot's pool while the slots take and borrow at once.
+  std::mutex locks[kMaxWorkerThreads + 1];
+  std::atomic<std::uint32_t> madeBlocks{0};
 };

@@ -41,6 +41,7 @@ CollisionPair* pairOf(CollisionManager& manager, HardBody* a, HardBody* b, std::
   pair->reset();
   pair->firstBody = a;
   pair->secondBody = b;
+  pair->reserveContacts(count);
   pair->contactCount = count;
   for (std::uint32_t i = 0; i < count; ++i) {
     pair->points[i] = MgcVector3(i, 0.0, 0.0);

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "ContactFixtures.h"
+#include "engine/BodyFactory.h"
 #include "engine/PrivateWorld.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionWorkers.h"
@@ -160,6 +162,50 @@ TEST(CollisionWorkers, ThreadedWorldMatchesTheSequentialOne) {
       reference = positions;
     } else {
       EXPECT_EQ(positions, reference) << processors;
+    }
+  }
+}
+
+// 100 boxes resting in two layers on a barrier, kept awake, stepped on 1
+// and 8 threads: the pair records made follow the pairs in contact, not the
+// thread count (at most one batch more per thread slot than on one thread,
+// however the work fell between the threads), and on one thread later steps
+// reuse the records without making any.
+TEST(CollisionWorkers, PairRecordsDoNotGrowWithThreadsOrSteps) {
+  WorkerSetupGuard guard;
+  std::uint32_t oneThread = 0;
+  for (int processors : {1, 8}) {
+    zov::platform::setProcessorCountOverride(processors);
+    PrivateWorld world;
+    world.enableManagerOption();
+    world.useAllThreads();
+    MgcVector3 up(0.0, 1.0, 0.0);
+    world.addBody(createBarrierBody(MgcVector3(), up), 0);
+    const auto cube = zovtest::boxMesh(MgcVector3(0.5, 0.5, 0.5));
+    for (int i = 0; i < 100; ++i) {
+      HardBody* body = createHullBody(cube.get());
+      body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+      body->setPosition(MgcVector3(1.01 * (i % 10), 0.5 + 1.0 * (i / 50), 1.01 * ((i / 10) % 5)));
+      body->activate();
+      world.addBody(body, 0);
+    }
+    const auto steps = [&world](int n) {
+      for (int s = 0; s < n; ++s) {
+        ASSERT_TRUE(world.step(1.0 / 240.0));
+        ASSERT_TRUE(world.advance(1.0 / 240.0, nullptr));
+      }
+    };
+    steps(10);
+    const std::uint32_t early = world.getCollisionManager()->pairRecordCount();
+    steps(20);
+    const std::uint32_t made = world.getCollisionManager()->pairRecordCount();
+    // Each box of the upper layer rests on the one below it.
+    ASSERT_GE(world.getCollisionManager()->getStepPairs().getCount(), 50u);
+    if (processors == 1) {
+      EXPECT_EQ(made, early);
+      oneThread = made;
+    } else {
+      EXPECT_LE(made, oneThread + static_cast<std::uint32_t>(processors) * kPairBatch);
     }
   }
 }

@@ -40,6 +40,7 @@ CollisionPair* pairOf(CollisionManager& manager, HardBody* a, HardBody* b, const
   pair->reset();
   pair->firstBody = a;
   pair->secondBody = b;
+  pair->reserveContacts(static_cast<std::uint32_t>(world.size()));
   for (const MgcVector3& p : world) {
     const std::uint32_t i = pair->contactCount++;
     pair->normals[i] = normal;

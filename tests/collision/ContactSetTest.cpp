@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactSet.h"
 #include "math/Tolerances.h"
 
@@ -108,6 +109,31 @@ TEST(ContactSet, FullSetsAreCutToTheirExtremePointsBeforeNewOnes) {
     EXPECT_TRUE(point.x == 0.0 || point.x == 5.0 || point.z == 0.0 || point.z == 4.0);
   }
   EXPECT_FALSE(OwnedSet(std::vector<Contact>(32, {MgcVector3(), kUp, 0.0})).set.append(MgcVector3(), kUp, 0, 0, 0));
+}
+
+// A pair's set starts with no room and grows as it appends: all 32 contacts
+// are kept in order with their data, the 33rd is refused, and a copy of the
+// pair holds every one of them too.
+TEST(ContactSet, PairSetsGrowToHoldEveryContact) {
+  CollisionPair pair;
+  EXPECT_EQ(pair.contactCapacity(), 0u);
+  for (std::uint32_t i = 0; i < kMaxPairContacts; ++i) {
+    ContactSet set = pair.contactSet();
+    ASSERT_TRUE(set.append(MgcVector3(i, 0.0, 0.0), MgcVector3(0.0, 1.0, 0.0), -0.001 * i, i, 100 + i)) << i;
+    ASSERT_GE(pair.contactCapacity(), pair.contactCount);
+  }
+  ContactSet set = pair.contactSet();
+  EXPECT_FALSE(set.append(MgcVector3(), MgcVector3(0.0, 1.0, 0.0), 0.0, 0, 0));
+  CollisionPair copy;
+  copy.copyFrom(pair);
+  for (const CollisionPair* p : {&pair, &copy}) {
+    ASSERT_EQ(p->contactCount, kMaxPairContacts);
+    for (std::uint32_t i = 0; i < kMaxPairContacts; ++i) {
+      EXPECT_EQ(p->points[i], MgcVector3(i, 0.0, 0.0)) << i;
+      EXPECT_EQ(p->depths[i], -0.001 * i) << i;
+    }
+  }
+  for (std::uint32_t i = 0; i < kMaxPairContacts; ++i) EXPECT_EQ(pair.features[i].secondFeature, 100 + i) << i;
 }
 
 }  // namespace

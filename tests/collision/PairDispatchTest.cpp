@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ContactFixtures.h"
+#include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/FaceTree.h"
@@ -253,6 +254,44 @@ TEST(PairDispatch, TriangleMeshesFaceToFaceWithinTheBandTouch) {
       EXPECT_LE(std::fabs(points[i].z + 0.1), 0.5 + 1e-9) << i;
     }
   }
+}
+
+// A square face turned 45 degrees on a larger square face touches it over an
+// octagon-like patch whose contacts outnumber what a pair first makes room
+// for: the pair keeps every contact the face trees find, the same ones a
+// full-size set receives from the same query, each on both faces.
+TEST(PairDispatch, FaceOnFaceMeshesKeepEveryContactFound) {
+  CollisionManager manager;
+  BodyPtr lower = meshBox(MgcVector3(0.6, 0.5, 0.6), MgcVector3(0.0, -0.5, 0.0));
+  MgcMatrix3 turn;
+  turn.FromAxisAngle(kUp, 0.25 * M_PI);
+  BodyPtr upper = meshBody(*boxMesh(MgcVector3(0.5, 0.5, 0.5)), MgcVector3(0.0, 0.5, 0.0), turn);
+  CollisionPair* pair = runPair(manager, upper.get(), lower.get());
+  ASSERT_GT(pair->contactCount, 4u);
+  EXPECT_GE(pair->contactCapacity(), pair->contactCount);
+
+  MgcVector3 points[kMaxPairContacts];
+  MgcVector3 normals[kMaxPairContacts];
+  double depths[kMaxPairContacts];
+  ContactFeature features[kMaxPairContacts];
+  std::uint32_t count = 0;
+  ContactSet full{points, normals, depths, features, &count};
+  const auto* upperMesh = static_cast<const TriMeshBody*>(upper.get());
+  const auto* lowerMesh = static_cast<const TriMeshBody*>(lower.get());
+  ASSERT_TRUE(FaceTree::treeContacts(upperMesh->getTriangleTree(), *upperMesh->getBoundingMesh()->getMesh(),
+                                     *lowerMesh->getBoundingMesh()->getMesh(), lowerMesh->getTriangleTree(), full));
+  ASSERT_EQ(pair->contactCount, count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    EXPECT_EQ(pair->points[i], points[i]) << i;
+    EXPECT_EQ(pair->normals[i], normals[i]) << i;
+    EXPECT_EQ(pair->depths[i], depths[i]) << i;
+    EXPECT_LT(std::fabs(pair->points[i].y), 1e-4) << i;
+    // Inside the lower face and inside the turned upper face.
+    EXPECT_LE(std::fabs(pair->points[i].x), 0.6 + 1e-9) << i;
+    EXPECT_LE(std::fabs(pair->points[i].z), 0.6 + 1e-9) << i;
+    EXPECT_LE(std::fabs(pair->points[i].x) + std::fabs(pair->points[i].z), 0.5 * std::sqrt(2.0) + 1e-9) << i;
+  }
+  manager.queueContact(pair, 0);
 }
 
 TEST(PairDispatch, PlaneContactsDoNotDependOnThePlanePoint) {

@@ -209,6 +209,7 @@ CollisionPair* restingPair(CollisionManager& manager, HardBody* a, HardBody* b, 
   pair->reset();
   pair->firstBody = a;
   pair->secondBody = b;
+  pair->reserveContacts(count);
   pair->contactCount = count;
   for (std::uint32_t i = 0; i < count; ++i) pair->normals[i] = kUp;
   manager.getStepPairs().append(pair);
