@@ -812,6 +812,9 @@ void CollisionManager::liftPiecePairs() {
   std::vector<CollisionPair*> merged;
   for (CollisionPair* pair : lifted) {
     liftPair(*pair);
+    // Opposing normals contradict each other only within one piece pair:
+    // two pieces of one body may hold a piece of the other from both sides.
+    removeOpposingContacts(*pair);
     CollisionPair* into = nullptr;
     for (CollisionPair* earlier : merged) {
       if (earlier->joins(pair->firstBody, pair->secondBody)) {
@@ -828,7 +831,6 @@ void CollisionManager::liftPiecePairs() {
   }
   for (CollisionPair* pair : merged) {
     removeDuplicateContacts(*pair);
-    removeOpposingContacts(*pair);
     engineTrace(g_engineTraceStream, "resolver pair %s %s points %d\n", pair->firstBody->getShape().name,
                 pair->secondBody->getShape().name, static_cast<int>(pair->contactCount));
     kept.push_back(pair);

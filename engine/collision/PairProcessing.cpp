@@ -80,10 +80,11 @@ double extractionMass(HardBody* body) {
 }
 
 /// Whether the pair's contacts hold one body up on the other: both bodies
-/// are as slow as the resting pass asks and every contact normal lies
-/// within 45 degrees of the gravity direction (none without gravity). A
-/// push from the side, or a body still falling or flying, is not held: it
-/// passes its momentum on.
+/// are as slow as the resting pass asks and some contact normal lies
+/// within 45 degrees of the gravity direction (none without gravity); the
+/// steeper contacts of such a pair (a piece wedged against the side of a
+/// notch) hold the body with it. A push only from the side, or a body
+/// still falling or flying, is not held: it passes its momentum on.
 bool bearsWeight(const CollisionPair& pair, const MgcVector3& gravityDirection) {
   if (pair.found.count == 0) return false;
   for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
@@ -95,9 +96,9 @@ bool bearsWeight(const CollisionPair& pair, const MgcVector3& gravityDirection) 
     }
   }
   for (std::uint32_t k = 0; k < pair.found.count; ++k) {
-    if (!(std::fabs(pair.found.normals[k].Dot(gravityDirection)) > kSupportCosine)) return false;
+    if (std::fabs(pair.found.normals[k].Dot(gravityDirection)) > kSupportCosine) return true;
   }
-  return true;
+  return false;
 }
 
 bool hasJoints(HardBody* body) {

@@ -222,6 +222,39 @@ double turnDegrees(const MgcMatrix3& R) {
   return std::acos(c) * 180.0 / M_PI;
 }
 
+// A fracture body of five unit cubes shaped as a U stands on the ground and
+// a unit box turned 40 degrees about z drops into its notch, one wide: it
+// comes to lie on the notch's two inner top edges (its faces 40 and 50
+// degrees from level, each touching a different piece), stops and sleeps,
+// and so does the U.
+TEST(WorldScenes, ABoxTurnedInTheNotchOfAFractureBodyStopsAndSleeps) {
+  const MgcVector3 centres[5] = {MgcVector3(-1, 0.5, 0), MgcVector3(0, 0.5, 0), MgcVector3(1, 0.5, 0),
+                                 MgcVector3(-1, 1.5, 0), MgcVector3(1, 1.5, 0)};
+  // The pieces outlive the world, which holds their fracture body.
+  std::vector<std::unique_ptr<HullBody>> pieces;
+  for (int i = 0; i < 5; ++i) pieces.push_back(cubePiece(centres[i], 1.0f, "u"));
+  HostWorld scene;
+  auto* u = new FractureBody;
+  const int joined[4][2] = {{0, 1}, {1, 2}, {0, 3}, {2, 4}};
+  for (std::uint32_t j = 0; j < 4; ++j) {
+    const int a = joined[j][0], b = joined[j][1];
+    u->attachJoint(jointAt((centres[a] + centres[b]) * 0.5, pieces[a].get(), pieces[b].get(), j + 1));
+  }
+  u->rebuildFromPieces();
+  u->activate();
+  scene.world.addBody(u, 0);
+  MgcMatrix3 R;
+  R.FromAxisAngle(MgcVector3(0, 0, 1), 40.0 * M_PI / 180.0);
+  HardBody* box = scene.box(MgcVector3(0.0, 2.8, 0.0), 0.7, kUnitHalf, R);
+  scene.play(5.0, 5);
+  const MgcVector3 settled = box->getDyn().position;
+  scene.play(5.0, 5);
+  EXPECT_LT((box->getDyn().position - settled).Length(), 1e-3);
+  EXPECT_GT(box->getDyn().position.y, 2.0);
+  EXPECT_FALSE(box->isActive());
+  EXPECT_FALSE(u->isActive());
+}
+
 // Boxes set down touching the ground and each other stay where they were
 // put for a minute of play: a single box anywhere on the slab (also at its
 // centre, where the pair test meets it corner to face), two boxes stacked,

@@ -490,9 +490,7 @@ void DemoScene::eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold() {
   EXPECT_EQ(printed, expected);
 }
 
-// Disabled: at the last frame some pieces still slide (up to 0.24 a second)
-// and a free piece sinks 0.019 into the ground.
-TEST_F(DemoScene, DISABLED_EveryPieceRestsOnTheGroundAtTheLastFrame) {
+TEST_F(DemoScene, EveryPieceRestsOnTheGroundAtTheLastFrame) {
   for (const ShardRecord& shard : run->shards) {
     double fastest = 0.0;
     for (size_t v = 0; v < shard.last.size(); ++v)
