@@ -183,6 +183,15 @@ void WorkerPool::finish(std::exception_ptr callerError) {
   if (error) std::rethrow_exception(error);
 }
 
+std::exception_ptr WorkerPool::runOwnShare(const Job& work) {
+  try {
+    work(0);
+  } catch (...) {
+    return std::current_exception();
+  }
+  return nullptr;
+}
+
 void WorkerPool::run(std::uint32_t wanted, const Job& work) {
   std::uint32_t n = 0;
   start(wanted, work, false, n);
@@ -190,12 +199,7 @@ void WorkerPool::run(std::uint32_t wanted, const Job& work) {
     work(0);
     return;
   }
-  std::exception_ptr callerError;
-  try {
-    work(0);
-  } catch (...) {
-    callerError = std::current_exception();
-  }
+  const std::exception_ptr callerError = runOwnShare(work);
   waitForHelpers([&] { return pending.load() == 0; });
   finish(callerError);
 }
@@ -207,12 +211,7 @@ void WorkerPool::runShared(std::uint32_t wanted, const Job& work) {
     work(0);
     return;
   }
-  std::exception_ptr callerError;
-  try {
-    work(0);
-  } catch (...) {
-    callerError = std::current_exception();
-  }
+  const std::exception_ptr callerError = runOwnShare(work);
   // Helpers that have not come in by now (on a busy machine, not yet given
   // a processor) are not waited for.
   const std::uint64_t closing = gate.fetch_or(kGateClosed);

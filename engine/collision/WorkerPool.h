@@ -73,6 +73,9 @@ class WorkerPool {
   void waitForHelpers(const std::function<bool()>& done);
   /// Forgets the job and rethrows its first exception.
   void finish(std::exception_ptr callerError);
+  /// Runs the calling thread's share, job(0), keeping what it throws for
+  /// finish, which rethrows it once the helpers are done.
+  std::exception_ptr runOwnShare(const Job& work);
 
   /// The running job's number (upper bits), whether it is shared, and how
   /// many helpers take part (lower bits), in one word so that a helper reads
