@@ -261,6 +261,7 @@ void BroadPhase::noteMoved(std::uint32_t slot) {
   const Box tight = tightBox(bodies[slot]);
   if (contains(boxes[slot], tight)) return;
   boxes[slot] = widened(tight);
+  ++changeCount;
   if (movedMark[slot] == 0) {
     movedMark[slot] = 1;
     movedSlots.push_back(slot);

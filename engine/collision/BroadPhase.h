@@ -42,6 +42,9 @@ class BroadPhase {
   /// The body of the slot moved (its world data current again): its box is
   /// renewed and, when it left the widened box, its partners found again.
   void noteMoved(std::uint32_t slot);
+  /// Counts the boxes renewed since the build: partner lists read before a
+  /// change may be out of date after it.
+  std::uint64_t changes() const { return changeCount; }
   std::uint32_t size() const { return static_cast<std::uint32_t>(bodies.size()); }
   HardBody* body(std::uint32_t slot) const { return bodies[slot]; }
 
@@ -86,4 +89,5 @@ class BroadPhase {
   std::vector<std::uint32_t> movedSlots;
   std::vector<std::uint8_t> movedMark;
   std::vector<std::uint32_t> candidateScratch;
+  std::uint64_t changeCount = 0;
 };

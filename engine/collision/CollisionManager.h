@@ -665,6 +665,7 @@ class CollisionManager {
   /// Working arrays of the passes, kept to reuse their storage.
   std::vector<PassCandidate> passCandidates;
   std::vector<CollisionPair*> passFound;
+  std::vector<std::uint32_t> restingScratch;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
   /// The order of the tasks a pass spreads over its helpers, and the

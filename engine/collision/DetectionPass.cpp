@@ -539,28 +539,60 @@ void CollisionManager::meetMovingAndResting(PassState& pass) {
 
 void CollisionManager::meetRestingPairs(PassState& pass) {
   const std::vector<std::uint32_t>& resting = pass.resting;
-  for (std::size_t i = 0; i < resting.size(); ++i) {
-    for (std::size_t j = i + 1; j < resting.size(); ++j) {
-      const std::uint32_t s1 = resting[i];
-      const std::uint32_t s2 = resting[j];
-      if (!broadPhase.mayTouch(s1, s2)) continue;
-      HardBody* B1 = pass.all[s1];
-      HardBody* B2 = pass.all[s2];
-      if (compoundAndPiece(B1, B2)) continue;
-      if (!B1->updateSleepState() && !B2->updateSleepState()) continue;
-      // The first the one waiting for its first hit.
-      HardBody* first = B1->isFirstHit(true) ? B1 : B2;
-      HardBody* second = first == B1 ? B2 : B1;
-      CollisionPair* pair = testPairRecord(first, second, 0);
-      if (pair == nullptr) continue;
-      countFoundPair(pass, *pair);
-      const std::int32_t level = std::max(B1->getContactLevel(), B2->getContactLevel());
-      for (HardBody* b : {B1, B2}) {
-        b->enableInContact();
-        b->setContactLevel(level);
+  // Every two resting bodies whose bounds meet, in list order. Most of them
+  // sleep, so each body's partners come from the bounds table rather than
+  // from the whole list; extraction may box a body again, and then the
+  // partners still ahead are looked up afresh.
+  std::vector<std::uint32_t>& later = restingScratch;
+  const auto gatherLater = [&](std::uint32_t s1, std::size_t from) {
+    later.clear();
+    if (broadPhase.isUnbounded(s1)) {
+      for (std::size_t j = from; j < resting.size(); ++j) later.push_back(static_cast<std::uint32_t>(j));
+      return;
+    }
+    for (const std::vector<std::uint32_t>* group : {&broadPhase.neighbours(s1), &broadPhase.unbounded()}) {
+      for (std::uint32_t s2 : *group) {
+        const std::int32_t j = pass.restingPos[s2];
+        if (j >= 0 && static_cast<std::size_t>(j) >= from) later.push_back(static_cast<std::uint32_t>(j));
       }
-      newPairs.append(pair);
-      extractNow(pair);
+    }
+    std::sort(later.begin(), later.end());
+  };
+  for (std::size_t i = 0; i < resting.size(); ++i) {
+    const std::uint32_t s1 = resting[i];
+    if (broadPhase.isInert(s1)) continue;
+    std::size_t from = i + 1;
+    bool relist = true;
+    while (relist) {
+      relist = false;
+      const std::uint64_t changes = broadPhase.changes();
+      gatherLater(s1, from);
+      for (std::uint32_t j : later) {
+        from = j + 1;
+        const std::uint32_t s2 = resting[j];
+        if (!broadPhase.mayTouch(s1, s2)) continue;
+        HardBody* B1 = pass.all[s1];
+        HardBody* B2 = pass.all[s2];
+        if (compoundAndPiece(B1, B2)) continue;
+        if (!B1->updateSleepState() && !B2->updateSleepState()) continue;
+        // The first the one waiting for its first hit.
+        HardBody* first = B1->isFirstHit(true) ? B1 : B2;
+        HardBody* second = first == B1 ? B2 : B1;
+        CollisionPair* pair = testPairRecord(first, second, 0);
+        if (pair == nullptr) continue;
+        countFoundPair(pass, *pair);
+        const std::int32_t level = std::max(B1->getContactLevel(), B2->getContactLevel());
+        for (HardBody* b : {B1, B2}) {
+          b->enableInContact();
+          b->setContactLevel(level);
+        }
+        newPairs.append(pair);
+        extractNow(pair);
+        if (broadPhase.changes() != changes) {
+          relist = true;
+          break;
+        }
+      }
     }
   }
 }
