@@ -590,7 +590,7 @@ class CollisionManager {
   /// when the contacts do not fit in one system or those impulses leave a
   /// friction cone (counted with the load each contact carried in the step's
   /// passes): then the body slides, or leaves, as its pairs decide.
-  bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports);
+  bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports, std::uint32_t worker);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);

@@ -65,6 +65,9 @@ constexpr float kSupportRestThreshold = 10.0f;
 /// thread count: the dealing decides the order in which pairs that share a
 /// body are solved, so the result is the same at every thread count.
 constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
+/// Pairs a thread of a pair pass should have at least: a pair's solve takes
+/// a few microseconds, a helper's wake-up some tens.
+constexpr std::uint32_t kPairsPerThread = 16;
 /// The holder of a body that only shared pairs write.
 constexpr std::uint32_t kSharedBody = kPairLists + 1;
 /// A body stands upright on a cracker when its third axis is this close to z.
@@ -419,19 +422,66 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return bodies[a]->getContactLevel() < bodies[b]->getContactLevel();
   });
-  for (const std::size_t i : order) {
+  const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
+    const std::size_t i = order[task];
     HardBody* body = bodies[i];
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i])) continue;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i], worker)) return 0u;
+    std::uint32_t flags = 0;
     for (CollisionPair* pair : supports[i]) {
       pair->restoreFoundContacts();
-      outFlags |= processPair(pair, mode, 0);
+      flags |= processPair(pair, mode, worker);
     }
+    return flags;
+  };
+  const auto n = static_cast<std::uint32_t>(order.size());
+  const std::uint32_t helpers = passHelpers();
+  if (helpers == 0 || n < kTaskOrderMinimum) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
   }
+  // A body's hold reads its supports and, where it is refused, its support
+  // pairs write whatever bodies they may move: each body waits for the
+  // earlier ones that use a body it uses, so every hold meets what a run
+  // in order would, and the bodies of separate stacks go at once.
+  bool tooMany = false;
+  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
+    const std::size_t i = order[task];
+    std::uint32_t count = 0;
+    const auto add = [&](HardBody* b) {
+      for (std::uint32_t k = 0; k < count; ++k) {
+        if (out[k] == b) return;
+      }
+      if (count == kMaxTaskBodies) {
+        tooMany = true;
+        return;
+      }
+      writes[count] = true;
+      out[count++] = b;
+    };
+    add(bodies[i]);
+    add(extractedBody(bodies[i]));
+    HardBody* met[kMaxTaskBodies];
+    for (const CollisionPair* pair : supports[i]) {
+      const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
+      if (m == kMaxTaskBodies) tooMany = true;
+      for (std::uint32_t k = 0; k < m; ++k) add(met[k]);
+    }
+    return count;
+  });
+  if (tooMany) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
+  }
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(workerPool(), helpers,
+                [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  for (std::uint32_t f : flags) outFlags |= f;
 }
 
-bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports) {
+bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports,
+                                      std::uint32_t worker) {
   // A piece moves with its fracture body: its pairs decide.
-  SolverWorkspace* workspace = workspaceOf(0);
+  SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
   const RBDynamics& state = body->getDyn();
   // Every found contact of every support, seen from the body: its point and
@@ -603,14 +653,20 @@ void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& p
     for (std::uint32_t list : dealing.sharedAfterLists[i]) taskOrder.wait(listTask[list], listTasks + i);
     for (std::uint32_t earlier : dealing.sharedAfterShared[i]) taskOrder.wait(listTasks + earlier, listTasks + i);
   }
+  // A list is a long run of pairs: every list may go to a thread of its
+  // own, as long as each thread has pairs enough to be worth waking.
+  helpers = std::min(helpers, static_cast<std::uint32_t>(pairs.size()) / kPairsPerThread);
   std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers, [&](std::uint32_t task, std::uint32_t worker) {
-    if (task < listTasks) {
-      for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
-    } else {
-      flags[worker] |= processPair(dealing.shared[task - listTasks], mode, worker);
-    }
-  });
+  taskOrder.run(
+      helpers != 0 ? workerPool() : nullptr, helpers,
+      [&](std::uint32_t task, std::uint32_t worker) {
+        if (task < listTasks) {
+          for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
+        } else {
+          flags[worker] |= processPair(dealing.shared[task - listTasks], mode, worker);
+        }
+      },
+      1);
   for (std::uint32_t f : flags) outFlags |= f;
   orderedExtraction = keptOption;
 }
