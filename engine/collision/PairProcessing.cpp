@@ -380,10 +380,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // of the pairs resolved before it back into their supports: the passes
   // repeat, each from every contact found, since a contact that separated
   // in one pass may carry load in the next.
-  for (int pass = 0; pass < kPairPasses; ++pass) {
-    for (CollisionPair* pair : pairs) pair->restoreFoundContacts();
-    runPairPass(pairs, mode, helpers, outFlags);
-  }
+  for (int pass = 0; pass < kPairPasses; ++pass) runPairPass(pairs, mode, helpers, outFlags, true);
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -566,8 +563,8 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
 }
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                                   std::uint32_t& outFlags) {
-  processPairsThreaded(pairs, mode, helpers, outFlags);
+                                   std::uint32_t& outFlags, bool fromFound) {
+  processPairsThreaded(pairs, mode, helpers, outFlags, fromFound);
 }
 
 void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing) {
@@ -632,7 +629,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
-                                            std::uint32_t helpers, std::uint32_t& outFlags) {
+                                            std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound) {
   const std::uint8_t keptOption = orderedExtraction;
   PairDealing& dealing = pairDealing;
   dealPairs(pairs, dealing);
@@ -657,13 +654,19 @@ void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& p
   // own, as long as each thread has pairs enough to be worth waking.
   helpers = std::min(helpers, static_cast<std::uint32_t>(pairs.size()) / kPairsPerThread);
   std::vector<std::uint32_t> flags(helpers + 1, 0);
+  // A pair's contacts are its own: putting them back just before it is
+  // resolved is putting them back before the pass.
+  const auto process = [&](CollisionPair* pair, std::uint32_t worker) {
+    if (fromFound) pair->restoreFoundContacts();
+    flags[worker] |= processPair(pair, mode, worker);
+  };
   taskOrder.run(
       helpers != 0 ? workerPool() : nullptr, helpers,
       [&](std::uint32_t task, std::uint32_t worker) {
         if (task < listTasks) {
-          for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
+          for (CollisionPair* pair : *tasks[task]) process(pair, worker);
         } else {
-          flags[worker] |= processPair(dealing.shared[task - listTasks], mode, worker);
+          process(dealing.shared[task - listTasks], worker);
         }
       },
       1);
