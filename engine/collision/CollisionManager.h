@@ -576,11 +576,14 @@ class CollisionManager {
   void handOverSplitPairs();
   /// The threaded pair processing: the pairs dealt (dealPairs), the lists run
   /// at once on the calling thread and the helpers, each in its order, then
-  /// the shared pairs as a run in order on the calling thread would. With
-  /// `fromFound`, each pair starts from the contacts it found, put back by
-  /// the thread that resolves it.
+  /// the shared pairs as a run in order on the calling thread would.
   void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                            std::uint32_t& outFlags, bool fromFound = false);
+                            std::uint32_t& outFlags);
+  /// One pass over `pairCount` pairs dealt to `dealing`, as
+  /// processPairsThreaded runs them; with `fromFound`, each pair starts from
+  /// the contacts it found, put back by the thread that resolves it.
+  void runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode, std::uint32_t helpers,
+                     std::uint32_t& outFlags, bool fromFound);
   /// The last pass of a step's resting-contact processing: each body that
   /// rests on others, from the bottom of the pile up, is stopped on all its
   /// supports at once (holdOnSupports), or, where that is refused, each of
@@ -593,10 +596,9 @@ class CollisionManager {
   /// friction cone (counted with the load each contact carried in the step's
   /// passes): then the body slides, or leaves, as its pairs decide.
   bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports, std::uint32_t worker);
-  /// One pass of the pair processing over `pairs`, in their order; with
-  /// `fromFound`, each pair from the contacts it found.
+  /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                   std::uint32_t& outFlags, bool fromFound = false);
+                   std::uint32_t& outFlags);
   /// The energy of the pair's bodies without storing anything.
   static double measurePairEnergy(const CollisionPair& pair, double* terms, Mgc::MgcVector3* momenta);
   /// Walks the pieces of the fracture body `compound` (the pair's first body

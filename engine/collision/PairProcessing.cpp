@@ -380,7 +380,11 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // of the pairs resolved before it back into their supports: the passes
   // repeat, each from every contact found, since a contact that separated
   // in one pass may carry load in the next.
-  for (int pass = 0; pass < kPairPasses; ++pass) runPairPass(pairs, mode, helpers, outFlags, true);
+  // The passes change no pair's bodies: one dealing serves them all.
+  dealPairs(pairs, pairDealing);
+  for (int pass = 0; pass < kPairPasses; ++pass) {
+    runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, true);
+  }
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -563,8 +567,8 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
 }
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                                   std::uint32_t& outFlags, bool fromFound) {
-  processPairsThreaded(pairs, mode, helpers, outFlags, fromFound);
+                                   std::uint32_t& outFlags) {
+  processPairsThreaded(pairs, mode, helpers, outFlags);
 }
 
 void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing) {
@@ -629,10 +633,14 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
-                                            std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound) {
+                                            std::uint32_t helpers, std::uint32_t& outFlags) {
+  dealPairs(pairs, pairDealing);
+  runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, false);
+}
+
+void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode,
+                                     std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound) {
   const std::uint8_t keptOption = orderedExtraction;
-  PairDealing& dealing = pairDealing;
-  dealPairs(pairs, dealing);
   // One task per list with pairs, each list in its order (the lists share
   // no body, so they run at once), then one per shared pair, in their
   // order, each waiting for the lists and the earlier shared pairs that
@@ -652,7 +660,7 @@ void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& p
   }
   // A list is a long run of pairs: every list may go to a thread of its
   // own, as long as each thread has pairs enough to be worth waking.
-  helpers = std::min(helpers, static_cast<std::uint32_t>(pairs.size()) / kPairsPerThread);
+  helpers = std::min(helpers, static_cast<std::uint32_t>(pairCount / kPairsPerThread));
   std::vector<std::uint32_t> flags(helpers + 1, 0);
   // A pair's contacts are its own: putting them back just before it is
   // resolved is putting them back before the pass.
