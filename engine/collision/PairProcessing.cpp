@@ -646,11 +646,19 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
   // order, each waiting for the lists and the earlier shared pairs that
   // write one of its bodies: it meets them as a run of the shared pairs on
   // the calling thread after the lists would.
+  // The longest lists come first, so that the threads run out of work at
+  // about the same time (which thread runs a list changes nothing).
   std::uint32_t listTask[kPairLists];
-  std::vector<const std::vector<CollisionPair*>*> tasks;
+  std::vector<std::uint32_t> byLength;
   for (std::uint32_t k = 0; k < kPairLists; ++k) {
+    if (!dealing.lists[k].empty()) byLength.push_back(k);
+  }
+  std::stable_sort(byLength.begin(), byLength.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return dealing.lists[a].size() > dealing.lists[b].size(); });
+  std::vector<const std::vector<CollisionPair*>*> tasks;
+  for (std::uint32_t k : byLength) {
     listTask[k] = static_cast<std::uint32_t>(tasks.size());
-    if (!dealing.lists[k].empty()) tasks.push_back(&dealing.lists[k]);
+    tasks.push_back(&dealing.lists[k]);
   }
   const auto listTasks = static_cast<std::uint32_t>(tasks.size());
   taskOrder.reset(listTasks + static_cast<std::uint32_t>(dealing.shared.size()));
