@@ -60,8 +60,9 @@ enum ShapePairCode : std::uint32_t {
   kPairMeshPlane = 12,
 };
 
-/// How the collision solves of one thread ended.
-struct ResolutionCounters {
+/// How the collision solves of one thread ended; each thread slot's on a
+/// cache line of its own, since the threads count as they solve.
+struct alignas(64) ResolutionCounters {
   /// Impulses inside every friction cone, applied as solved.
   std::uint32_t withinCone = 0;
   /// Impulses that went through the friction back-off.

@@ -674,16 +674,20 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
   // resolved is putting them back before the pass.
   const auto process = [&](CollisionPair* pair, std::uint32_t worker) {
     if (fromFound) pair->restoreFoundContacts();
-    flags[worker] |= processPair(pair, mode, worker);
+    return processPair(pair, mode, worker);
   };
+  // Each task gathers its flags on its own and writes them once: the
+  // threads' flags share a cache line.
   taskOrder.run(
       helpers != 0 ? workerPool() : nullptr, helpers,
       [&](std::uint32_t task, std::uint32_t worker) {
+        std::uint32_t taskFlags = 0;
         if (task < listTasks) {
-          for (CollisionPair* pair : *tasks[task]) process(pair, worker);
+          for (CollisionPair* pair : *tasks[task]) taskFlags |= process(pair, worker);
         } else {
-          process(dealing.shared[task - listTasks], worker);
+          taskFlags = process(dealing.shared[task - listTasks], worker);
         }
+        flags[worker] |= taskFlags;
       },
       1);
   for (std::uint32_t f : flags) outFlags |= f;
