@@ -440,32 +440,43 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
     return;
   }
-  // A body's hold reads its supports and, where it is refused, its support
-  // pairs write whatever bodies they may move: each body waits for the
-  // earlier ones that use a body it uses, so every hold meets what a run
-  // in order would, and the bodies of separate stacks go at once.
+  // A body's hold writes the body and reads its supports, held in its
+  // support pairs also where the hold is refused and the pairs are
+  // resolved; a static support a hit may make dynamic counts as written.
+  // Each body waits for the earlier holds that write a body it uses, and
+  // for those that read one it writes, so that every hold meets what a run
+  // in order would, while bodies on one support and separate stacks go at
+  // once.
+  const auto heldIn = [](const CollisionPair& pair, const HardBody* b) {
+    if (b->isStatic()) return false;
+    return (b == pair.firstBody && (pair.held & kHeldFirst) != 0) ||
+           (b == pair.secondBody && (pair.held & kHeldSecond) != 0);
+  };
   bool tooMany = false;
   orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
     const std::size_t i = order[task];
     std::uint32_t count = 0;
-    const auto add = [&](HardBody* b) {
+    const auto add = [&](HardBody* b, bool write) {
       for (std::uint32_t k = 0; k < count; ++k) {
-        if (out[k] == b) return;
+        if (out[k] == b) {
+          writes[k] = writes[k] || write;
+          return;
+        }
       }
       if (count == kMaxTaskBodies) {
         tooMany = true;
         return;
       }
-      writes[count] = true;
+      writes[count] = write;
       out[count++] = b;
     };
-    add(bodies[i]);
-    add(extractedBody(bodies[i]));
+    add(bodies[i], true);
+    add(extractedBody(bodies[i]), true);
     HardBody* met[kMaxTaskBodies];
     for (const CollisionPair* pair : supports[i]) {
       const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
       if (m == kMaxTaskBodies) tooMany = true;
-      for (std::uint32_t k = 0; k < m; ++k) add(met[k]);
+      for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
     }
     return count;
   });
