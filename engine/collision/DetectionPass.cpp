@@ -539,6 +539,12 @@ void CollisionManager::meetMovingAndResting(PassState& pass) {
 
 void CollisionManager::meetRestingPairs(PassState& pass) {
   const std::vector<std::uint32_t>& resting = pass.resting;
+  // Two resting bodies are tested only when one of them moved, and nothing
+  // moves a body here but the tests: when none has moved, there is nothing
+  // to meet (a pile asleep, its ground and barriers).
+  if (std::none_of(resting.begin(), resting.end(), [&](std::uint32_t s) { return pass.all[s]->updateSleepState(); })) {
+    return;
+  }
   // Every two resting bodies whose bounds meet, in list order. Most of them
   // sleep, so each body's partners come from the bounds table rather than
   // from the whole list; extraction may box a body again, and then the
