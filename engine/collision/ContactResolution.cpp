@@ -76,19 +76,6 @@ void subtractProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t
   }
 }
 
-/// The same without the zero diagonal of [r]: a product 0 t_kc adds a zero,
-/// which leaves a sum as it is or at most turns the sign of a zero sum, and
-/// a zero subtracted from an entry that is not -0 (none is: entries start
-/// at c I) leaves it as the full product leaves it. The same bits, for
-/// finite arms and inertia, with a third fewer products.
-void subtractArmProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
-  for (int c = 0; c < 3; ++c) {
-    block[0][c] -= -r.z * t[1][c] + r.y * t[2][c];
-    block[1][c] -= r.z * t[0][c] + -r.x * t[2][c];
-    block[2][c] -= -r.y * t[0][c] + r.x * t[1][c];
-  }
-}
-
 /// Hands each block (i, j) of the extraction system of n contacts to
 /// put(i, j, block): block (i, j) is the velocity change at contact i of a
 /// unit impulse at contact j, c I - [r_i] (s I^-1) [r_j] per body, [r] the
@@ -457,16 +444,13 @@ void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
                                              const HardBody* second, const MgcVector3* secondArms, double s,
                                              ContactBlocks* K) {
-  K->reset(n < kMaxPairContacts ? n : kMaxPairContacts);
-  extractionBlocks(
-      n, first, firstArms, second, secondArms, s,
-      [](MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) { subtractArmProduct(block, r, t); },
-      [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
-        double* entries = K->block(i, j);
-        for (int r = 0; r < 3; ++r) {
-          for (int c = 0; c < 3; ++c) entries[3 * r + c] = block[r][c];
-        }
-      });
+  // The factors of extractionBlocks' blocks, formed as it forms them.
+  const double c =
+      (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
+  const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  K->reset(n < kMaxPairContacts ? n : kMaxPairContacts, c, first != nullptr ? &inertia1 : nullptr, firstArms,
+           second != nullptr ? &inertia2 : nullptr, secondArms);
 }
 
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,

@@ -146,7 +146,7 @@ double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks,
   LsqrProblem& problem = vectorProblem;
   const auto solve = [&] {
     products.update();
-    lsqr(problem.input, problem.output, problem.work, products);
+    products.solve(problem.input, problem.output, problem.work);
   };
   removePullingContacts(n, rhs, x, backup.get(), normals, marks, solve, [](std::uint32_t) {});
   const double residual = problem.output->normR;

@@ -58,7 +58,8 @@ class SolverWorkspace {
                            std::uint8_t* marks);
 
   /// solveVectorSystem on the contact blocks of n contacts in use: the same
-  /// removals and iterates, the products run over the blocks. Afterwards the
+  /// removals and iterates but for rounding, the products run over the
+  /// blocks' factors (ContactBlockProducts::solve). Afterwards the
   /// blocks keep the kept contacts (ContactBlocks::keep) and rhs and x are cut
   /// down as there. -1 when the records are not this workspace's or the
   /// blocks do not hold n contacts, or n is above ContactBlocks::kMaxContacts.
