@@ -56,6 +56,28 @@ MgcVector3 ContactBlocks::times(std::uint32_t i, std::uint32_t j, const MgcVecto
   return out;
 }
 
+void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
+  MgcVector3 turned[2][kMaxContacts];   // r_i x left_i
+  MgcVector3 turning[2][kMaxContacts];  // T (r_j x right_j)
+  for (int b = 0; b < 2; ++b) {
+    if (!this->turning[b]) continue;
+    for (std::uint32_t i = 0; i < used; ++i) {
+      turned[b][i] = arm(b, i).Cross(left[i]);
+      turning[b][i] = inertias[b] * arm(b, i).Cross(right[i]);
+    }
+  }
+  for (std::uint32_t i = 0; i < used; ++i) {
+    double* row = out->data + std::size_t{i} * out->stride;
+    for (std::uint32_t j = 0; j < used; ++j) {
+      double entry = response * left[i].Dot(right[j]);
+      for (int b = 0; b < 2; ++b) {
+        if (this->turning[b]) entry += turned[b][i].Dot(turning[b][j]);
+      }
+      row[j] = entry;
+    }
+  }
+}
+
 void ContactBlocks::keep(const std::uint8_t* marks) {
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < used; ++i) {
@@ -104,6 +126,9 @@ namespace {
 
 using Active = ContactBlockProducts::Active;
 
+// The passes over the contacts are inlined into the solve, whose iterations
+// run them several times each: called, they cost about what they compute.
+
 /// Which bodies turn: bit 0 the first, bit 1 the second.
 constexpr int kFirstTurns = 1;
 constexpr int kSecondTurns = 2;
@@ -119,7 +144,7 @@ struct Response {
 /// The response to the unmarked contacts' elements of `in`, each first
 /// multiplied by `scale` and stored back when Scale is set.
 template <int Turning, bool Transpose, bool Scale>
-inline Response respond(const Active& a, double* in, double scale) {
+[[gnu::always_inline]] inline Response respond(const Active& a, double* in, double scale) {
   double p0 = 0.0, p1 = 0.0, p2 = 0.0;
   double l[2][3] = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
   for (std::uint32_t q = 0; q < a.count; ++q) {
@@ -163,7 +188,7 @@ inline Response respond(const Active& a, double* in, double scale) {
 /// turning body (that is, c P - r_q x (T L)), handed to finish(elements,
 /// y0, y1, y2) with the contact's elements of `out`.
 template <int Turning, typename Finish>
-inline void feel(const Active& a, const Response& response, double* out, Finish finish) {
+[[gnu::always_inline]] inline void feel(const Active& a, const Response& response, double* out, Finish finish) {
   for (std::uint32_t q = 0; q < a.count; ++q) {
     double y0 = response.linear[0], y1 = response.linear[1], y2 = response.linear[2];
     for (int b = 0; b < 2; ++b) {
@@ -181,7 +206,7 @@ inline void feel(const Active& a, const Response& response, double* out, Finish 
 /// out := out (-factor) + A in over the unmarked contacts (A^T when
 /// Transpose); returns |out| over them.
 template <int Turning, bool Transpose, bool Scale>
-inline double combine(const Active& a, double* in, double inScale, double* out, double factor) {
+[[gnu::always_inline]] inline double combine(const Active& a, double* in, double inScale, double* out, double factor) {
   const Response response = respond<Turning, Transpose, Scale>(a, in, inScale);
   double s0 = 0.0, s1 = 0.0, s2 = 0.0;
   feel<Turning>(a, response, out, [&](double* e, double y0, double y1, double y2) {

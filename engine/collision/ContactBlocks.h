@@ -36,6 +36,11 @@ class ContactBlocks {
   Mgc::MgcMatrix3 block(std::uint32_t i, std::uint32_t j) const;
   /// Block (i, j) applied to v: c v - r_i x (T (r_j x v)) per turning body.
   Mgc::MgcVector3 times(std::uint32_t i, std::uint32_t j, const Mgc::MgcVector3& v) const;
+  /// out_ij = left_i . (block(i, j) right_j) for i, j < count(), into the
+  /// first count() rows and columns of `out`: c left_i . right_j plus
+  /// (r_i x left_i) . T (r_j x right_j) per turning body, O(n) products
+  /// before the n^2 dot products.
+  void project(const Mgc::MgcVector3* left, const Mgc::MgcVector3* right, dmat* out) const;
   /// Keeps the contacts in use whose mark is 0 (count() marks), in order.
   void keep(const std::uint8_t* marks);
   /// Every contact of the last reset in use again, in order.

@@ -478,22 +478,14 @@ void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, Conta
 }
 
 void CollisionManager::normalMatrix(const CollisionPair& pair, const ContactBlocks* K, dmat* N) {
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    dvec row = getMatrixRow(N, i);
-    for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
-      row.elements[j] = pair.normals[i].Dot(K->times(i, j, pair.normals[j]));
-    }
-  }
+  K->project(pair.normals, pair.normals, N);
 }
 
 void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N) {
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    dvec row = getMatrixRow(N, i);
-    for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
-      const MgcVector3 direction = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
-      row.elements[j] = pair.normals[i].Dot(K->times(i, j, direction));
-    }
-  }
+  MgcVector3 directions[kMaxPairContacts];
+  const std::uint32_t n = pair.contactCount < kMaxPairContacts ? pair.contactCount : kMaxPairContacts;
+  for (std::uint32_t j = 0; j < n; ++j) directions[j] = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
+  K->project(pair.normals, directions, N);
 }
 
 void CollisionManager::normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out) {

@@ -110,7 +110,8 @@ class SolverWorkspace {
   /// contacts in use that fit the vectors.
   bool ownsBlockSystem(std::uint32_t n, const ContactBlocks* blocks, const dvec* rhs, const dvec* x) const;
 
-  std::vector<std::uint8_t> bytes;  ///< handed out with the scalar system
+  std::vector<std::uint8_t> bytes;          ///< handed out with the scalar system
+  std::vector<std::uint32_t> keptUnknowns;  ///< compaction's list, kept between solves
   LsqrProblem scalarProblem;
   LsqrProblem vectorProblem;
   std::unique_ptr<dvec, DvecDeleter> backup;  ///< the right-hand side during a removal solve

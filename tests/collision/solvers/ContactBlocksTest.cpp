@@ -283,6 +283,39 @@ TEST(ContactBlocks, KeptContactsReadTheirOwnBlocks) {
   expectBlock(3, 1, 13);
 }
 
+// The normal rows of the system between two sets of directions are those of
+// the dense matrix, for systems with one and with two turning bodies.
+TEST(ContactBlocks, ProjectionsAreTheDenseMatrixBetweenDirections) {
+  for (const RecordedContactSystem& system : kRecordedPileSystems) {
+    SCOPED_TRACE(system.contacts);
+    const std::uint32_t n = system.contacts;
+    const MatX a = matrixOf(system);
+    ContactBlocks blocks;
+    fillContactBlocks(system, blocks);
+    std::vector<MgcVector3> left;
+    std::vector<MgcVector3> right;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      left.emplace_back(system.normals[3 * i], system.normals[3 * i + 1], system.normals[3 * i + 2]);
+      right.emplace_back(left.back() + MgcVector3(std::sin(1.0 + i), 0.3, std::cos(2.0 * i)) * 0.5);
+    }
+    LsqrProblem out(n, n);
+    ASSERT_TRUE(out.setSize(n, n));
+    blocks.project(left.data(), right.data(), out.func->matrix);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const dvec row = getMatrixRow(out.func->matrix, i);
+      for (std::uint32_t j = 0; j < n; ++j) {
+        double expected = 0.0;
+        for (int r = 0; r < 3; ++r) {
+          for (int c = 0; c < 3; ++c) {
+            expected += left[i][r] * a(static_cast<int>(3 * i) + r, static_cast<int>(3 * j) + c) * right[j][c];
+          }
+        }
+        EXPECT_NEAR(row.elements[j], expected, 1e-12 * (1.0 + std::fabs(expected))) << i << " " << j;
+      }
+    }
+  }
+}
+
 // Block solves refuse records that are not the workspace's own or a count
 // that is not the blocks'.
 TEST(ContactBlocks, BlockSolveRefusesForeignRecords) {
