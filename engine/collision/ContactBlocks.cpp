@@ -57,13 +57,19 @@ MgcVector3 ContactBlocks::times(std::uint32_t i, std::uint32_t j, const MgcVecto
 }
 
 void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
-  MgcVector3 turned[2][kMaxContacts];   // r_i x left_i
-  MgcVector3 turning[2][kMaxContacts];  // T (r_j x right_j)
+  // r_i x left_i and T (r_j x right_j) per turning body, as plain arrays:
+  // only the first count() entries are set.
+  double turned[2][kMaxContacts][3];
+  double turning[2][kMaxContacts][3];
   for (int b = 0; b < 2; ++b) {
     if (!this->turning[b]) continue;
     for (std::uint32_t i = 0; i < used; ++i) {
-      turned[b][i] = arm(b, i).Cross(left[i]);
-      turning[b][i] = inertias[b] * arm(b, i).Cross(right[i]);
+      const MgcVector3 l = arm(b, i).Cross(left[i]);
+      const MgcVector3 r = inertias[b] * arm(b, i).Cross(right[i]);
+      for (int k = 0; k < 3; ++k) {
+        turned[b][i][k] = l[k];
+        turning[b][i][k] = r[k];
+      }
     }
   }
   for (std::uint32_t i = 0; i < used; ++i) {
@@ -71,7 +77,10 @@ void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dma
     for (std::uint32_t j = 0; j < used; ++j) {
       double entry = response * left[i].Dot(right[j]);
       for (int b = 0; b < 2; ++b) {
-        if (this->turning[b]) entry += turned[b][i].Dot(turning[b][j]);
+        if (!this->turning[b]) continue;
+        const double* l = turned[b][i];
+        const double* r = turning[b][j];
+        entry += l[0] * r[0] + l[1] * r[1] + l[2] * r[2];
       }
       row[j] = entry;
     }
@@ -222,7 +231,9 @@ template <int Turning, bool Transpose, bool Scale>
 
 /// The vector work of lsqr over the contact factors (see LsqrIterations.h),
 /// the scaling of u after the forward product folded into the backward
-/// product's first pass and the scaling of v into the update's pass.
+/// product's first pass and the scaling of v into the next forward product's
+/// first pass (the update reads v scaled without storing it): so the products
+/// wait for the norms only, not for the rotations of the update.
 template <int Turning>
 class FusedVectors {
  public:
@@ -261,7 +272,11 @@ class FusedVectors {
       }
     }
   }
-  double forward(double alpha) { return combine<Turning, false, false>(a_, v_, 1.0, u_, alpha); }
+  double forward(double alpha) {
+    const double norm = combine<Turning, false, true>(a_, v_, vScale_, u_, alpha);
+    vScale_ = 1.0;
+    return norm;
+  }
   void scaleU(double factor) { uScale_ = factor; }
   double backward(double beta) {
     const double norm = combine<Turning, true, true>(a_, u_, uScale_, v_, beta);
@@ -275,12 +290,11 @@ class FusedVectors {
     for (std::uint32_t i = 0; i < columns_; i += 3) {
       double* x = x_ + i;
       double* w = w_ + i;
-      double* v = v_ + i;
+      const double* v = v_ + i;
       double s[3];
       for (int k = 0; k < 3; ++k) {
         const double vk = v[k] * vScale_;
         const double wk = w[k];
-        v[k] = vk;
         x[k] += t.t1 * wk;
         s[k] = t.t2 * wk + vk;
         w[k] = s[k];
@@ -289,7 +303,6 @@ class FusedVectors {
       s1 += s[1] * s[1];
       s2 += s[2] * s[2];
     }
-    vScale_ = 1.0;
     wSquared_ = (s0 + s1) + s2;
     return before;
   }
