@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstddef>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/collision/LsqrIterations.h"
 
@@ -126,7 +129,9 @@ void ContactBlockProducts::update() {
     active.contacts[p] = i;
     for (int b = 0; b < 2; ++b) {
       const MgcVector3& r = blocks.arm(b, i);
-      for (int k = 0; k < 3; ++k) active.arms[b][p][k] = r[k];
+      double* to = active.arms[b][p];
+      for (int k = 0; k < 3; ++k) to[k] = r[k];
+      to[3] = r[0];
     }
   }
 }
@@ -134,6 +139,55 @@ void ContactBlockProducts::update() {
 namespace {
 
 using Active = ContactBlockProducts::Active;
+
+/// Two doubles side by side: with SSE2 in one register. Each operation acts
+/// on both elements as the same operation on each alone would, so both
+/// forms give the same bits.
+#if defined(__SSE2__)
+class Pair {
+ public:
+  Pair() : v_(_mm_setzero_pd()) {}
+  static Pair zero() { return Pair(_mm_setzero_pd()); }
+  static Pair splat(double a) { return Pair(_mm_set1_pd(a)); }
+  static Pair of(double low, double high) { return Pair(_mm_set_pd(high, low)); }
+  static Pair load(const double* p) { return Pair(_mm_loadu_pd(p)); }
+  void store(double* p) const { _mm_storeu_pd(p, v_); }
+  double low() const { return _mm_cvtsd_f64(v_); }
+  double high() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v_, v_)); }
+  Pair operator+(Pair b) const { return Pair(_mm_add_pd(v_, b.v_)); }
+  Pair operator-(Pair b) const { return Pair(_mm_sub_pd(v_, b.v_)); }
+  Pair operator*(Pair b) const { return Pair(_mm_mul_pd(v_, b.v_)); }
+  /// The sign turned, as unary minus turns it (a zero's too).
+  Pair operator-() const { return Pair(_mm_xor_pd(v_, _mm_set1_pd(-0.0))); }
+
+ private:
+  explicit Pair(__m128d v) : v_(v) {}
+  __m128d v_;
+};
+#else
+class Pair {
+ public:
+  Pair() : low_(0.0), high_(0.0) {}
+  static Pair zero() { return Pair(0.0, 0.0); }
+  static Pair splat(double a) { return Pair(a, a); }
+  static Pair of(double low, double high) { return Pair(low, high); }
+  static Pair load(const double* p) { return Pair(p[0], p[1]); }
+  void store(double* p) const {
+    p[0] = low_;
+    p[1] = high_;
+  }
+  double low() const { return low_; }
+  double high() const { return high_; }
+  Pair operator+(Pair b) const { return Pair(low_ + b.low_, high_ + b.high_); }
+  Pair operator-(Pair b) const { return Pair(low_ - b.low_, high_ - b.high_); }
+  Pair operator*(Pair b) const { return Pair(low_ * b.low_, high_ * b.high_); }
+  Pair operator-() const { return Pair(-low_, -high_); }
+
+ private:
+  Pair(double low, double high) : low_(low), high_(high) {}
+  double low_, high_;
+};
+#endif
 
 // The passes over the contacts are inlined into the solve, whose iterations
 // run them several times each: called, they cost about what they compute.
@@ -146,7 +200,10 @@ constexpr int kSecondTurns = 2;
 /// the linear response, and each turning body's inverse inertia (or its
 /// transpose, for the adjoint) times the sum of arm x impulse.
 struct Response {
-  double linear[3];
+  Pair linear01;  // c P, elements 0 and 1
+  double linear2;
+  Pair turn12[2];  // T L per turning body: elements (1, 2), (2, 0) and all three
+  Pair turn20[2];
   double turn[2][3];
 };
 
@@ -154,61 +211,70 @@ struct Response {
 /// multiplied by `scale` and stored back when Scale is set.
 template <int Turning, bool Transpose, bool Scale>
 [[gnu::always_inline]] inline Response respond(const Active& a, double* in, double scale) {
-  double p0 = 0.0, p1 = 0.0, p2 = 0.0;
-  double l[2][3] = {{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};
+  Pair p01 = Pair::zero();
+  double p2 = 0.0;
+  Pair l01[2] = {Pair::zero(), Pair::zero()};
+  double l2[2] = {0.0, 0.0};
   for (std::uint32_t q = 0; q < a.count; ++q) {
     double* e = in + 3 * a.contacts[q];
-    double x0 = e[0], x1 = e[1], x2 = e[2];
+    Pair x01 = Pair::load(e);
+    double x2 = e[2];
     if (Scale) {
-      x0 *= scale;
-      x1 *= scale;
+      x01 = x01 * Pair::splat(scale);
       x2 *= scale;
-      e[0] = x0;
-      e[1] = x1;
+      x01.store(e);
       e[2] = x2;
     }
-    p0 += x0;
-    p1 += x1;
+    p01 = p01 + x01;
     p2 += x2;
+    if (Turning == 0) continue;
+    const double x0 = x01.low();
+    const double x1 = x01.high();
+    const Pair x20 = Pair::of(x2, x0);
+    const Pair x12 = Pair::of(x1, x2);
     for (int b = 0; b < 2; ++b) {
       if ((Turning & (1 << b)) == 0) continue;
+      // r x x: (r1 x2 - r2 x1, r2 x0 - r0 x2) side by side, then r0 x1 - r1 x0.
       const double* r = a.arms[b][q];
-      l[b][0] += r[1] * x2 - r[2] * x1;
-      l[b][1] += r[2] * x0 - r[0] * x2;
-      l[b][2] += r[0] * x1 - r[1] * x0;
+      l01[b] = l01[b] + (Pair::load(r + 1) * x20 - Pair::load(r + 2) * x12);
+      l2[b] += r[0] * x1 - r[1] * x0;
     }
   }
   Response out;
-  out.linear[0] = a.linear * p0;
-  out.linear[1] = a.linear * p1;
-  out.linear[2] = a.linear * p2;
+  out.linear01 = Pair::splat(a.linear) * p01;
+  out.linear2 = a.linear * p2;
   for (int b = 0; b < 2; ++b) {
     if ((Turning & (1 << b)) == 0) continue;
     const MgcMatrix3& t = a.inertias[b];
+    const double l[3] = {l01[b].low(), l01[b].high(), l2[b]};
+    double* m = out.turn[b];
     for (int k = 0; k < 3; ++k) {
-      out.turn[b][k] = Transpose ? t[0][k] * l[b][0] + t[1][k] * l[b][1] + t[2][k] * l[b][2]
-                                 : t[k][0] * l[b][0] + t[k][1] * l[b][1] + t[k][2] * l[b][2];
+      m[k] = Transpose ? t[0][k] * l[0] + t[1][k] * l[1] + t[2][k] * l[2]
+                       : t[k][0] * l[0] + t[k][1] * l[1] + t[k][2] * l[2];
     }
+    out.turn12[b] = Pair::of(m[1], m[2]);
+    out.turn20[b] = Pair::of(m[2], m[0]);
   }
   return out;
 }
 
 /// The response felt at the unmarked contact q: linear + turn x r_q per
 /// turning body (that is, c P - r_q x (T L)), handed to finish(elements,
-/// y0, y1, y2) with the contact's elements of `out`.
+/// y01, y2) with the contact's elements of `out`, y01 holding the first two.
 template <int Turning, typename Finish>
 [[gnu::always_inline]] inline void feel(const Active& a, const Response& response, double* out, Finish finish) {
   for (std::uint32_t q = 0; q < a.count; ++q) {
-    double y0 = response.linear[0], y1 = response.linear[1], y2 = response.linear[2];
+    Pair y01 = response.linear01;
+    double y2 = response.linear2;
     for (int b = 0; b < 2; ++b) {
       if ((Turning & (1 << b)) == 0) continue;
+      // m x r: (m1 r2 - m2 r1, m2 r0 - m0 r2) side by side, then m0 r1 - m1 r0.
       const double* m = response.turn[b];
       const double* r = a.arms[b][q];
-      y0 += m[1] * r[2] - m[2] * r[1];
-      y1 += m[2] * r[0] - m[0] * r[2];
+      y01 = y01 + (response.turn12[b] * Pair::load(r + 2) - response.turn20[b] * Pair::load(r + 1));
       y2 += m[0] * r[1] - m[1] * r[0];
     }
-    finish(out + 3 * a.contacts[q], y0, y1, y2);
+    finish(out + 3 * a.contacts[q], y01, y2);
   }
 }
 
@@ -217,16 +283,18 @@ template <int Turning, typename Finish>
 template <int Turning, bool Transpose, bool Scale>
 [[gnu::always_inline]] inline double combine(const Active& a, double* in, double inScale, double* out, double factor) {
   const Response response = respond<Turning, Transpose, Scale>(a, in, inScale);
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-  feel<Turning>(a, response, out, [&](double* e, double y0, double y1, double y2) {
-    e[0] = e[0] * -factor + y0;
-    e[1] = e[1] * -factor + y1;
-    e[2] = e[2] * -factor + y2;
-    s0 += e[0] * e[0];
-    s1 += e[1] * e[1];
-    s2 += e[2] * e[2];
+  Pair s01 = Pair::zero();
+  double s2 = 0.0;
+  const Pair scale = Pair::splat(-factor);
+  feel<Turning>(a, response, out, [&](double* e, Pair y01, double y2) {
+    const Pair e01 = Pair::load(e) * scale + y01;
+    const double e2 = e[2] * -factor + y2;
+    e01.store(e);
+    e[2] = e2;
+    s01 = s01 + e01 * e01;
+    s2 += e2 * e2;
   });
-  return std::sqrt((s0 + s1) + s2);
+  return std::sqrt((s01.low() + s01.high()) + s2);
 }
 
 /// The vector work of lsqr over the contact factors (see LsqrIterations.h),
@@ -251,16 +319,17 @@ class FusedVectors {
   void start(double& beta, double& alpha) {
     // u := u - A x, as -((-u) + A x).
     const Response r = respond<Turning, false, false>(a_, x_, 1.0);
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-    feel<Turning>(a_, r, u_, [&](double* e, double y0, double y1, double y2) {
-      e[0] = -(-e[0] + y0);
-      e[1] = -(-e[1] + y1);
-      e[2] = -(-e[2] + y2);
-      s0 += e[0] * e[0];
-      s1 += e[1] * e[1];
-      s2 += e[2] * e[2];
+    Pair s01 = Pair::zero();
+    double s2 = 0.0;
+    feel<Turning>(a_, r, u_, [&](double* e, Pair y01, double y2) {
+      const Pair e01 = -(-Pair::load(e) + y01);
+      const double e2 = -(-e[2] + y2);
+      e01.store(e);
+      e[2] = e2;
+      s01 = s01 + e01 * e01;
+      s2 += e2 * e2;
     });
-    beta = std::sqrt((s0 + s1) + s2);
+    beta = std::sqrt((s01.low() + s01.high()) + s2);
     if (beta > 0.0) alpha = combine<Turning, true, true>(a_, u_, 1.0 / beta, v_, 0.0);
     wSquared_ = 0.0;
     if (alpha > 0.0) {
@@ -286,24 +355,26 @@ class FusedVectors {
   void scaleV(double factor) { vScale_ = factor; }
   double update(const lsqriterations::LsqrUpdate& t) {
     const double before = wSquared_;
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0;
+    const Pair t1 = Pair::splat(t.t1);
+    const Pair t2 = Pair::splat(t.t2);
+    const Pair vScale = Pair::splat(vScale_);
+    Pair s01 = Pair::zero();
+    double s2 = 0.0;
     for (std::uint32_t i = 0; i < columns_; i += 3) {
       double* x = x_ + i;
       double* w = w_ + i;
       const double* v = v_ + i;
-      double s[3];
-      for (int k = 0; k < 3; ++k) {
-        const double vk = v[k] * vScale_;
-        const double wk = w[k];
-        x[k] += t.t1 * wk;
-        s[k] = t.t2 * wk + vk;
-        w[k] = s[k];
-      }
-      s0 += s[0] * s[0];
-      s1 += s[1] * s[1];
-      s2 += s[2] * s[2];
+      const Pair w01 = Pair::load(w);
+      (Pair::load(x) + t1 * w01).store(x);
+      const Pair next01 = t2 * w01 + Pair::load(v) * vScale;
+      next01.store(w);
+      x[2] += t.t1 * w[2];
+      const double next2 = t.t2 * w[2] + v[2] * vScale_;
+      w[2] = next2;
+      s01 = s01 + next01 * next01;
+      s2 += next2 * next2;
     }
-    wSquared_ = (s0 + s1) + s2;
+    wSquared_ = (s01.low() + s01.high()) + s2;
     return before;
   }
   void finishErrors(double /*scale*/) {}
@@ -331,9 +402,8 @@ void solveFused(const Active& a, lsqr_input* input, lsqr_output* output, lsqr_wo
 void ContactBlockProducts::residual(dvec* u, const dvec* x) const {
   const int turning = (active.turns[0] ? kFirstTurns : 0) | (active.turns[1] ? kSecondTurns : 0);
   double* ue = u->elements;
-  const auto finish = [](double* e, double y0, double y1, double y2) {
-    e[0] = -(-e[0] + y0);
-    e[1] = -(-e[1] + y1);
+  const auto finish = [](double* e, Pair y01, double y2) {
+    (-(-Pair::load(e) + y01)).store(e);
     e[2] = -(-e[2] + y2);
   };
   // The response reads its input only; Scale is off, so nothing is stored.

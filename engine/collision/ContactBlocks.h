@@ -101,7 +101,8 @@ class ContactBlockProducts final : public LsqrOperator {
     bool turns[2] = {false, false};
     Mgc::MgcMatrix3 inertias[2];
     std::uint32_t contacts[ContactBlocks::kMaxContacts];
-    double arms[2][ContactBlocks::kMaxContacts][3];
+    /// r0, r1, r2, r0: the pairs (r1, r2) and (r2, r0) side by side.
+    double arms[2][ContactBlocks::kMaxContacts][4];
   };
 
  private:
