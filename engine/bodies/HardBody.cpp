@@ -66,6 +66,7 @@ ZOVbox* HardBody::placeBoundingBox() {
   bbox.axes = dyn.orientation * shape.boxRotation;
   bbox.extents = halfExtents;
   bbox.maxExtent = std::max({halfExtents.x, halfExtents.y, halfExtents.z});
+  ++boundsStamp;
   return &bbox;
 }
 

@@ -217,6 +217,13 @@ class HardBody {
   /// outside one); written by the pass on the calling thread only.
   std::int32_t getPassSlot() const { return passSlot; }
   void setPassSlot(std::int32_t slot) { passSlot = slot; }
+  /// Counts the recomputations of the world box: the bounds table boxes a
+  /// body again only when it was recomputed.
+  std::uint32_t getBoundsStamp() const { return boundsStamp; }
+  /// The body's entry in the bounds table that keeps it between passes (-1
+  /// for none); the table checks that the entry is still the body's.
+  std::int32_t getBoundsEntry() const { return boundsEntry; }
+  void setBoundsEntry(std::int32_t entry) { boundsEntry = entry; }
   std::int32_t getLayer() const { return layer; }
   void setLayer(std::int32_t value) { layer = value; }
   std::int32_t getGroupID() const { return groupId; }
@@ -302,6 +309,8 @@ class HardBody {
   /// Written and read by the collision passes.
   std::int32_t contactLevel = 0;
   std::int32_t passSlot = -1;
+  std::int32_t boundsEntry = -1;
+  std::uint32_t boundsStamp = 0;
   std::int32_t layer = 0;
   std::int32_t groupId = 0;
   std::uint32_t serial = 0;

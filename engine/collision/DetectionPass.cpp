@@ -160,11 +160,11 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
       continue;
     }
     partners.clear();
-    for (const std::vector<std::uint32_t>* group : {&broadPhase.neighbours(x), &broadPhase.unbounded()}) {
-      for (std::uint32_t y : *group) {
-        if (yPos[y] > after) partners.emplace_back(yPos[y], y);
-      }
-    }
+    const auto consider = [&](std::uint32_t y) {
+      if (yPos[y] > after) partners.emplace_back(yPos[y], y);
+    };
+    broadPhase.forEachNeighbour(x, consider);
+    for (std::uint32_t y : broadPhase.unbounded()) consider(y);
     std::sort(partners.begin(), partners.end());
     for (const auto& partner : partners) out.push_back(PassCandidate{x, partner.second});
   }
@@ -550,12 +550,12 @@ void CollisionManager::meetRestingPairs(PassState& pass) {
       for (std::size_t j = from; j < resting.size(); ++j) later.push_back(static_cast<std::uint32_t>(j));
       return;
     }
-    for (const std::vector<std::uint32_t>* group : {&broadPhase.neighbours(s1), &broadPhase.unbounded()}) {
-      for (std::uint32_t s2 : *group) {
-        const std::int32_t j = pass.restingPos[s2];
-        if (j >= 0 && static_cast<std::size_t>(j) >= from) later.push_back(static_cast<std::uint32_t>(j));
-      }
-    }
+    const auto consider = [&](std::uint32_t s2) {
+      const std::int32_t j = pass.restingPos[s2];
+      if (j >= 0 && static_cast<std::size_t>(j) >= from) later.push_back(static_cast<std::uint32_t>(j));
+    };
+    broadPhase.forEachNeighbour(s1, consider);
+    for (std::uint32_t s2 : broadPhase.unbounded()) consider(s2);
     std::sort(later.begin(), later.end());
   };
   for (std::size_t i = 0; i < resting.size(); ++i) {
