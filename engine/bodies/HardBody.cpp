@@ -22,6 +22,8 @@ double clampDamping(double c) {
 
 }  // namespace
 
+std::atomic<std::uint64_t> HardBody::wakeUpCount{0};
+
 HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {
   localInvInertia.SetIdentity();
   localInertia.SetIdentity();

@@ -173,6 +173,9 @@ class HardBody {
   // ---- Switches ------------------------------------------------------------
 
   bool isActive() const { return (flags & kBodyActive) != 0; }
+  /// Wake-ups of every body so far, counted from any thread: while the count
+  /// stays, no sleeper woke.
+  static std::uint64_t wakeUps() { return wakeUpCount.load(std::memory_order_relaxed); }
   void enableStatic() { flags |= kBodyStatic; }
   void disableStatic() { flags &= ~kBodyStatic; }
   bool isStatic() const { return (flags & kBodyStatic) != 0; }
@@ -303,6 +306,8 @@ class HardBody {
   /// of the largest unscaled box side, the box's length along it and twice
   /// its largest other half extent as radius.
   ZOVcapsule* capsuleAroundBox();
+  /// Counts a wake-up (see wakeUps); every activation calls it.
+  static void countWakeUp() { wakeUpCount.fetch_add(1, std::memory_order_relaxed); }
 
   /// Cleared by the world before every step.
   std::int32_t contactStage = 0;
@@ -352,4 +357,7 @@ class HardBody {
   ZOVcapsule bcapsule;
   ZOVbox bbox;
   HardBodyShape shape;
+
+ private:
+  static std::atomic<std::uint64_t> wakeUpCount;
 };
