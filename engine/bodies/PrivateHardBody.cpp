@@ -446,7 +446,10 @@ DynamicStress* PrivateHardBody::getNextJoint() {
 
 RBDynamics* PrivateHardBody::getWorkerDyn(int t) {
   if (t < 0 || t >= workerStateCount) return nullptr;
-  return &workerStates[t];
+  // Each slot's pointer is written by the one thread that runs as it.
+  std::unique_ptr<RBDynamics>& state = workerStates[t];
+  if (!state) state.reset(new (std::nothrow) RBDynamics());
+  return state.get();
 }
 
 void PrivateHardBody::setDefaultWorkerStateCount(int count) {
@@ -456,7 +459,7 @@ void PrivateHardBody::setDefaultWorkerStateCount(int count) {
 bool PrivateHardBody::setWorkerStateCount(int count) {
   count = std::clamp(count, 1, kThreadSlotCount);
   if (count == workerStateCount) return true;
-  RBDynamics* states = new (std::nothrow) RBDynamics[count];
+  auto* states = new (std::nothrow) std::unique_ptr<RBDynamics>[count];
   if (states == nullptr) return false;
   workerStates.reset(states);
   workerStateCount = count;

@@ -102,14 +102,16 @@ class PrivateHardBody : public HardBody {
   std::uint32_t getJointCount() const { return jointCount; }
   void setJointCount(std::uint32_t count) { jointCount = count; }
   /// The dynamic state of thread slot t, which only the pass running as that
-  /// thread touches; null outside [0, getWorkerStateCount()).
+  /// thread touches; null outside [0, getWorkerStateCount()) or when memory
+  /// runs out. A slot's state is made, default-constructed, when it is first
+  /// asked for: only fracture pieces and the bodies they hit use them.
   RBDynamics* getWorkerDyn(int t);
   /// Thread slots the body keeps states for: the default at construction,
   /// then what the world that holds it uses.
   int getWorkerStateCount() const { return workerStateCount; }
   /// Keeps states for thread slots 0 .. count - 1 (count clamped to
-  /// [1, kThreadSlotCount]); new states are default-constructed. False, with
-  /// the states unchanged, when memory runs out.
+  /// [1, kThreadSlotCount]); every slot starts again from a default state.
+  /// False, with the states unchanged, when memory runs out.
   bool setWorkerStateCount(int count);
   /// The slots new bodies start with (clamped as above): kThreadSlotCount
   /// until a world sets the slots its passes use, so that bodies made for it,
@@ -176,9 +178,9 @@ class PrivateHardBody : public HardBody {
   EngineList<DynamicStress*>::Node* jointCursor = nullptr;
   /// 1 while a walk over the joint list runs.
   std::uint8_t jointIterating = 0;
-  /// One state per thread slot in use: the calling thread's and one per
-  /// worker of the world's passes.
-  std::unique_ptr<RBDynamics[]> workerStates;
+  /// One state per thread slot in use (the calling thread's and one per
+  /// worker of the world's passes), null until the slot first asks for it.
+  std::unique_ptr<std::unique_ptr<RBDynamics>[]> workerStates;
   int workerStateCount = 0;
 
  private:

@@ -11,9 +11,9 @@ namespace {
 /// Contacts a pair's arrays are first made for: a face resting on a face.
 constexpr std::uint32_t kTypicalContacts = 4;
 
-/// Per contact: 14 vectors, two feature records, three doubles and two bytes.
+/// Per contact: 14 vectors, two feature records, two doubles and two bytes.
 constexpr std::size_t kVectorsPerContact = 14;
-constexpr std::size_t kDoublesPerContact = 3;
+constexpr std::size_t kDoublesPerContact = 2;
 constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + 2 * sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
 
@@ -57,7 +57,6 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   found.staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   found.carried = carve<Mgc::MgcVector3>(at, n, construct);
   depths = carve<double>(at, n, construct);
-  workValues = carve<double>(at, n, construct);
   found.depths = carve<double>(at, n, construct);
   features = carve<ContactFeature>(at, n, construct);
   found.features = carve<ContactFeature>(at, n, construct);

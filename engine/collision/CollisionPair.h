@@ -77,7 +77,6 @@ class CollisionPair {
   /// Contact point minus each body's position.
   Mgc::MgcVector3* firstArms = nullptr;
   Mgc::MgcVector3* secondArms = nullptr;
-  double* workValues = nullptr;
   ContactMarks marks;
   Mgc::MgcVector3* impulses = nullptr;
   /// The contacts as the pair processing found them. A solve takes out the

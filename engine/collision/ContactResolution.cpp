@@ -398,7 +398,6 @@ void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* 
       pair.tangents[n] = pair.tangents[i];
       pair.firstArms[n] = pair.firstArms[i];
       pair.secondArms[n] = pair.secondArms[i];
-      pair.workValues[n] = pair.workValues[i];
       pair.impulses[n] = pair.impulses[i];
       pair.foundIndex[n] = pair.foundIndex[i];
     }

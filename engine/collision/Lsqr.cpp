@@ -371,17 +371,27 @@ lsqr_func* alloc_lsqr_fnc(std::uint32_t rows, std::uint32_t columns) {
   return func.release();
 }
 
-void lsqr_alloc_all(std::uint32_t rows, std::uint32_t columns, lsqr_input*& input, lsqr_output*& output,
-                    lsqr_work*& work, lsqr_func*& func) {
+namespace {
+
+// lsqr_alloc_all with a matrix of its own size.
+void allocRecords(std::uint32_t rows, std::uint32_t columns, std::uint32_t matrixRows, std::uint32_t matrixColumns,
+                  lsqr_input*& input, lsqr_output*& output, lsqr_work*& work, lsqr_func*& func) {
   InputOwner in(alloc_lsqr_in(rows, columns));
   OutputOwner out(alloc_lsqr_out(rows, columns));
   WorkOwner wrk(alloc_lsqr_wrk(rows, columns));
-  FuncOwner fnc(alloc_lsqr_fnc(rows, columns));
+  FuncOwner fnc(alloc_lsqr_fnc(matrixRows, matrixColumns));
   out->x = in->x;
   input = in.release();
   output = out.release();
   work = wrk.release();
   func = fnc.release();
+}
+
+}  // namespace
+
+void lsqr_alloc_all(std::uint32_t rows, std::uint32_t columns, lsqr_input*& input, lsqr_output*& output,
+                    lsqr_work*& work, lsqr_func*& func) {
+  allocRecords(rows, columns, rows, columns, input, output, work, func);
 }
 
 void lsqr_free_all(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func) {
@@ -767,8 +777,11 @@ void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, const LsqrOpe
 // ---------------------------------------------------------------------------
 // LsqrProblem
 
-LsqrProblem::LsqrProblem(std::uint32_t rows, std::uint32_t columns) {
-  lsqr_alloc_all(rows, columns, input, output, work, func);
+LsqrProblem::LsqrProblem(std::uint32_t rows, std::uint32_t columns) : LsqrProblem(rows, columns, rows, columns) {}
+
+LsqrProblem::LsqrProblem(std::uint32_t rows, std::uint32_t columns, std::uint32_t matrixRows,
+                         std::uint32_t matrixColumns) {
+  allocRecords(rows, columns, matrixRows, matrixColumns, input, output, work, func);
 }
 
 LsqrProblem::~LsqrProblem() { lsqr_free_all(input, output, work, func); }

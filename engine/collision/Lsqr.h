@@ -189,6 +189,9 @@ class LsqrProblem {
  public:
   /// Records for problems of up to rows x columns. Throws std::bad_alloc.
   LsqrProblem(std::uint32_t rows, std::uint32_t columns);
+  /// The same with a matrix of matrixRows x matrixColumns: a problem solved
+  /// through an LsqrOperator needs none (0 x 0).
+  LsqrProblem(std::uint32_t rows, std::uint32_t columns, std::uint32_t matrixRows, std::uint32_t matrixColumns);
   ~LsqrProblem();
   LsqrProblem(LsqrProblem&& other) noexcept;
   LsqrProblem& operator=(LsqrProblem&& other) noexcept;

@@ -44,23 +44,45 @@ void removePullingContacts(std::uint32_t n, dvec* rhs, dvec* x, dvec* backup, co
   }
 }
 
+// Sizes the problem for m x m: every record, or the vectors alone when the
+// matrix does not hold m x m (a system solved over contact blocks has a
+// matrix only for the dense reference).
+void setProblemSize(LsqrProblem& problem, std::uint32_t m) {
+  if (problem.setSize(m, m)) return;
+  lsqr_set_input_size(problem.input, m, m);
+  lsqr_set_output_size(problem.output, m);
+  lsqr_set_work_size(problem.work, m);
+}
+
 }  // namespace
 
 SolverWorkspace::SolverWorkspace()
     : bytes(kInitialCapacity),
-      scalarProblem(kInitialCapacity, kInitialCapacity),
-      vectorProblem(kInitialCapacity, kInitialCapacity),
+      scalarProblem(kInitialCapacity, kInitialCapacity, 0, 0),
+      vectorProblem(kInitialCapacity, kInitialCapacity, 0, 0),
       backup(alloc_dvec(kInitialCapacity)) {}
 
-void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity, std::uint32_t m) {
+void SolverWorkspace::fitMatrix(LsqrProblem& problem, std::uint32_t m) {
+  dmat*& matrix = problem.func->matrix;
+  if (matrix->rowCapacity > m && matrix->stride > m) return;
+  std::uint32_t grown = matrix->rowCapacity < kInitialMatrixCapacity ? kInitialMatrixCapacity : matrix->rowCapacity;
+  while (grown <= m) grown = grown < std::numeric_limits<std::uint32_t>::max() / 2 ? 2 * grown : m + 1;
+  // Allocate before releasing, so that a failure leaves the old matrix.
+  dmat* replacement = alloc_dmat(grown, grown);
+  free_dmat(matrix);
+  matrix = replacement;
+}
+
+void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity, std::uint32_t m, bool dense) {
   if (capacity <= m) {
     // Allocate before releasing, so that a failure leaves the old storage.
-    LsqrProblem grown(m + 1, m + 1);
+    LsqrProblem grown(m + 1, m + 1, 0, 0);
     problem = std::move(grown);
     capacity = m + 1;
   }
   if (backup->capacity <= m) backup.reset(alloc_dvec(m + 1));
-  problem.setSize(m, m);
+  if (dense) fitMatrix(problem, m);
+  setProblemSize(problem, m);
   lsqr_input* input = problem.input;
   input->damp = 0.0;
   input->atol = 0.0;
@@ -71,22 +93,35 @@ void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity,
 }
 
 bool SolverWorkspace::prepareVectorSystem(std::uint32_t n, std::uint32_t extra, dvec*& rhs, dvec*& x, dmat*& matrix) {
+  if (!sizeVectorSystem(n, extra, true, rhs, x)) return false;
+  matrix = vectorProblem.func->matrix;
+  return true;
+}
+
+bool SolverWorkspace::sizeVectorSystem(std::uint32_t n, std::uint32_t extra, bool dense, dvec*& rhs, dvec*& x) {
   if (n == 0) return false;
   // Sizes whose iteration limit 3m/2 would not fit in 32 bits are refused.
   const std::uint64_t unknowns = std::uint64_t{kContactRows} * n + extra;
   if (unknowns >= std::numeric_limits<std::uint32_t>::max() / kContactRows) return false;
   const auto m = static_cast<std::uint32_t>(unknowns);
-  sizeProblem(vectorProblem, vectorCapacity, m);
+  sizeProblem(vectorProblem, vectorCapacity, m, dense);
   rhs = vectorProblem.input->b;
   x = vectorProblem.input->x;
-  matrix = vectorProblem.func->matrix;
   return true;
+}
+
+void SolverWorkspace::setDenseReference(bool dense) {
+  denseReference = dense;
+  if (!dense) return;
+  // The matrix the blocks are written out into, for the system as sized now.
+  fitMatrix(vectorProblem, vectorCapacity - 1);
+  lsqr_set_func_size(vectorProblem.func, vectorProblem.input->rowCount, vectorProblem.input->columnCount);
 }
 
 bool SolverWorkspace::prepareScalarSystem(std::uint32_t m, dvec*& rhs, dvec*& x, dmat*& matrix,
                                           std::uint8_t*& byteBuffer) {
   if (m == 0 || m >= std::numeric_limits<std::uint32_t>::max() / kContactRows) return false;
-  sizeProblem(scalarProblem, scalarCapacity, m);
+  sizeProblem(scalarProblem, scalarCapacity, m, true);
   if (bytes.size() < scalarCapacity) bytes.assign(scalarCapacity, 0);
   rhs = scalarProblem.input->b;
   x = scalarProblem.input->x;
@@ -118,8 +153,7 @@ double SolverWorkspace::solveVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
 }
 
 bool SolverWorkspace::prepareBlockSystem(std::uint32_t n, dvec*& rhs, dvec*& x, ContactBlocks*& blocks) {
-  dmat* matrix = nullptr;
-  if (!prepareVectorSystem(n, 0, rhs, x, matrix)) return false;
+  if (!sizeVectorSystem(n, 0, denseReference, rhs, x)) return false;
   blocks = &contactBlocks;
   return true;
 }
@@ -261,6 +295,6 @@ void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::uint32_t* 
       x->elements[width * a + r] = x->elements[width * kept[a] + r];
     }
   }
-  problem->setSize(width * count, width * count);
+  setProblemSize(*problem, width * count);
   backup->length = width * count;
 }

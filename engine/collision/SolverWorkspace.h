@@ -24,8 +24,13 @@ class SolverWorkspace {
  public:
   /// Unknowns both systems take before they first grow.
   static constexpr std::uint32_t kInitialCapacity = 128;
+  /// Rows and columns of a dense matrix when it is first made; it doubles
+  /// when a system needs more.
+  static constexpr std::uint32_t kInitialMatrixCapacity = 16;
 
-  /// Allocates both systems at kInitialCapacity. Throws std::bad_alloc.
+  /// Allocates both systems at kInitialCapacity, their dense matrices when a
+  /// system first needs one (the vector system solved over contact blocks
+  /// needs none). Throws std::bad_alloc.
   SolverWorkspace();
   SolverWorkspace(const SolverWorkspace&) = delete;
   SolverWorkspace& operator=(const SolverWorkspace&) = delete;
@@ -84,7 +89,7 @@ class SolverWorkspace {
   /// With `dense` set, solveBlockSystem writes the blocks out as the dense
   /// matrix and runs solveVectorSystem on it: the reference that block solves
   /// are checked against. Off by default.
-  void setDenseReference(bool dense) { denseReference = dense; }
+  void setDenseReference(bool dense);
 
   /// The same for single unknowns: the first n1 judged by marks1, the next
   /// n2 by marks2.
@@ -96,7 +101,15 @@ class SolverWorkspace {
   LsqrProblem* problemOf(const dmat* matrix, const dvec* rhs, const dvec* x);
   /// Sizes a problem for m x m with the solver settings of every contact
   /// solve; grows it (and the backup) first when its capacity is not above m.
-  void sizeProblem(LsqrProblem& problem, std::uint32_t& capacity, std::uint32_t m);
+  /// With `dense` its matrix is made to hold m x m too; without, a matrix
+  /// that does not hold m x m is left as it is.
+  void sizeProblem(LsqrProblem& problem, std::uint32_t& capacity, std::uint32_t m, bool dense);
+  /// Makes the problem's matrix hold m x m: a new zeroed one, doubled from
+  /// kInitialMatrixCapacity, when its capacity is not above m.
+  static void fitMatrix(LsqrProblem& problem, std::uint32_t m);
+  /// prepareVectorSystem's sizing, the matrix made to hold the system only
+  /// when `dense`.
+  bool sizeVectorSystem(std::uint32_t n, std::uint32_t extra, bool dense, dvec*& rhs, dvec*& x);
   /// Keeps the unknowns listed in `kept` (ascending), moving their entries and
   /// the blocks of `width` x `width` between them to the front.
   void compact(LsqrProblem* problem, const std::vector<std::uint32_t>& kept, std::uint32_t width, dmat* matrix,

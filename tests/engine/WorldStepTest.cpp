@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -196,6 +198,48 @@ TEST(WorldStep, BodiesKeepWorkerStatesForTheThreadsInUse) {
   EXPECT_EQ(body->getWorkerStateCount(), 4);
   world.setSingleThread();
   EXPECT_EQ(body->getWorkerStateCount(), 1);
+}
+
+// A slot's state is made when that slot first asks for it: it starts as the
+// default state and keeps what is written to it until the slots are sized
+// again, and until then a slot costs a body one pointer, so that bodies of a
+// world of many threads take no more memory than those of one.
+TEST(WorldStep, WorkerStatesAreMadeWhenTheirSlotFirstAsks) {
+  zov::platform::setProcessorCountOverride(8);
+  PrivateWorld world;
+  zov::platform::setProcessorCountOverride(0);
+  world.setThreadCount(8);
+  auto* body = placedBox().release();
+  world.addBody(body, 0);
+  ASSERT_EQ(body->getWorkerStateCount(), 8);
+  RBDynamics* slot = body->getWorkerDyn(5);
+  ASSERT_NE(slot, nullptr);
+  EXPECT_EQ(slot->invMass, 0.0);
+  EXPECT_EQ(slot->linearVelocity.Length(), 0.0);
+  slot->linearVelocity = MgcVector3(1.0, 2.0, 3.0);
+  EXPECT_EQ(body->getWorkerDyn(5), slot);
+  EXPECT_EQ(body->getWorkerDyn(5)->linearVelocity.y, 2.0);
+  EXPECT_NE(body->getWorkerDyn(4), slot);
+  world.setThreadCount(4);
+  world.setThreadCount(8);
+  EXPECT_EQ(body->getWorkerDyn(5)->linearVelocity.Length(), 0.0);
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // The C library's own heap count (the sanitizers' allocators keep theirs).
+  constexpr int kBoxes = 64;
+  const auto heapOfBoxes = [&](std::uint32_t threads) {
+    world.setThreadCount(threads);
+    std::vector<std::unique_ptr<BoxBody>> boxes;
+    const struct mallinfo2 before = mallinfo2();
+    for (int i = 0; i < kBoxes; ++i) boxes.push_back(placedBox());
+    const struct mallinfo2 after = mallinfo2();
+    return static_cast<double>(after.uordblks) - static_cast<double>(before.uordblks);
+  };
+  const double one = heapOfBoxes(1);
+  const double eight = heapOfBoxes(8);
+  EXPECT_GT(one, kBoxes * static_cast<double>(sizeof(BoxBody)));
+  EXPECT_LE(eight - one, kBoxes * 8.0 * sizeof(void*));
+#endif
 }
 
 TEST(WorldStep, BodiesMadeWithoutAWorldKeepEverySlot) {

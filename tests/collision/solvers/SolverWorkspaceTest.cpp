@@ -310,6 +310,34 @@ TEST(SolverWorkspace, ScalarSystemRemovesPerGroupAndCompactsInOrder) {
   EXPECT_EQ(read(matrix), MatX::identity(2) * 2.0);
 }
 
+// Scalar systems of growing sizes in one workspace, each a diagonal system
+// with a known solution: the dense matrix grows in steps of its own while the
+// vectors keep their capacity, and an earlier, larger system's entries never
+// leak into a smaller one.
+TEST(SolverWorkspace, ScalarSystemsOfEverySizeSolveInOneWorkspace) {
+  SolverWorkspace workspace;
+  for (const int m : {5, 17, 40, 3, 100, 31}) {
+    SCOPED_TRACE(m);
+    dvec *rhs = nullptr, *x = nullptr;
+    dmat* matrix = nullptr;
+    std::uint8_t* bytes = nullptr;
+    ASSERT_TRUE(workspace.prepareScalarSystem(static_cast<std::uint32_t>(m), rhs, x, matrix, bytes));
+    ASSERT_GT(matrix->rowCapacity, static_cast<std::uint32_t>(m));
+    ASSERT_GT(matrix->stride, static_cast<std::uint32_t>(m));
+    MatX a = MatX::identity(m);
+    VecX b(m);
+    for (int i = 0; i < m; ++i) {
+      a(i, i) = 2.0 + i;
+      b(i) = 1.0 + 0.5 * i;
+    }
+    fill(matrix, rhs, a, b);
+    std::vector<std::uint8_t> marks(static_cast<std::size_t>(m));
+    workspace.solveScalarSystem(static_cast<std::uint32_t>(m), 0, matrix, rhs, x, marks.data(), nullptr);
+    ASSERT_EQ(x->length, static_cast<std::uint32_t>(m));
+    for (int i = 0; i < m; ++i) EXPECT_NEAR(read(x)(i), b(i) / a(i, i), 1e-10) << i;
+  }
+}
+
 TEST(SolverWorkspace, SizingEdgeCases) {
   SolverWorkspace workspace;
   dvec *rhs = nullptr, *x = nullptr;
