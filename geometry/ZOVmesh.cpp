@@ -78,10 +78,13 @@ bool allocateFaceCorners(ZOVmesh& mesh, const std::uint32_t* counts) {
 }
 
 void copyFace(mesh_face& to, const mesh_face& from) {
-  const std::uint32_t n = std::min(to.cornerCapacity, from.cornerCapacity);
-  std::copy(from.vertices, from.vertices + n, to.vertices);
-  std::copy(from.uvIndices, from.uvIndices + n, to.uvIndices);
-  std::copy(from.edges, from.edges + n, to.edges);
+  // Records that share their storage already hold the same corners.
+  if (to.vertices != from.vertices) {
+    const std::uint32_t n = std::min(to.cornerCapacity, from.cornerCapacity);
+    std::copy(from.vertices, from.vertices + n, to.vertices);
+    std::copy(from.uvIndices, from.uvIndices + n, to.uvIndices);
+    std::copy(from.edges, from.edges + n, to.edges);
+  }
   to.numVertices = from.numVertices;
   to.numEdges = from.numEdges;
   to.mark = from.mark;
