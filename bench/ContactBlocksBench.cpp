@@ -14,6 +14,7 @@
 #include "support/RecordedContactSystems.h"
 
 using Mgc::MgcVector3;
+using zovfixtures::fillContactBlocks;
 using zovfixtures::kRecordedPileSystems;
 using zovfixtures::RecordedContactSystem;
 
@@ -36,11 +37,10 @@ double solveDense(SolverWorkspace& workspace, const RecordedContactSystem& syste
   dvec *rhs = nullptr, *x = nullptr;
   dmat* matrix = nullptr;
   workspace.prepareVectorSystem(n, 0, rhs, x, matrix);
-  for (std::uint32_t r = 0; r < 3 * n; ++r) {
-    dvec row = getMatrixRow(matrix, r);
-    for (std::uint32_t c = 0; c < 3 * n; ++c) row.elements[c] = system.matrix[3 * n * r + c];
-    rhs->elements[r] = system.rhs[r];
-  }
+  ContactBlocks blocks;
+  fillContactBlocks(system, blocks);
+  blocks.expand(matrix);
+  for (std::uint32_t r = 0; r < 3 * n; ++r) rhs->elements[r] = system.rhs[r];
   return workspace.solveVectorSystem(n, matrix, rhs, x, normals, marks);
 }
 
@@ -51,15 +51,7 @@ double solveBlocks(SolverWorkspace& workspace, const RecordedContactSystem& syst
   dvec *rhs = nullptr, *x = nullptr;
   ContactBlocks* blocks = nullptr;
   workspace.prepareBlockSystem(n, rhs, x, blocks);
-  blocks->reset(n);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    for (std::uint32_t j = 0; j < n; ++j) {
-      double* entries = blocks->block(i, j);
-      for (std::uint32_t r = 0; r < 3; ++r) {
-        for (std::uint32_t c = 0; c < 3; ++c) entries[3 * r + c] = system.matrix[3 * n * (3 * i + r) + 3 * j + c];
-      }
-    }
-  }
+  fillContactBlocks(system, *blocks);
   for (std::uint32_t r = 0; r < 3 * n; ++r) rhs->elements[r] = system.rhs[r];
   return workspace.solveBlockSystem(n, blocks, rhs, x, normals, marks);
 }

@@ -203,6 +203,11 @@ class PrivateWorld : public PublicWorld {
   /// Awake dynamic bodies plus the static ones, as the last sleep and wake
   /// pass found them.
   std::int32_t numActiveBodies = 0;
+  /// HardBody::wakeUps() when every sleeper was last found asleep, and
+  /// whether they ever were: only updateActivation links sleepers, each
+  /// asleep, so until a body wakes there is none to look for.
+  std::uint64_t sleepersAsleepAt = 0;
+  bool sleepersChecked = false;
   EngineList<HardBody*> dynamicBodies;
   EngineList<HardBody*> staticBodies;
   EngineList<HardBody*> inactiveBodies;

@@ -177,17 +177,20 @@ void PrivateWorld::refileChangedBodies() {
 }
 
 void PrivateWorld::updateActivation(double h) {
-  for (auto* node = sleepingBodies.getFirst(); node != nullptr;) {
-    auto* next = node->next;
-    HardBody* body = node->value;
-    if (body->isActive()) {
-      engineTrace(g_engineTraceStream, " %s reactivated\n", body->getShape().name);
-      unlinkFrom(kOnSleeping, body);
-      unlinkFrom(kOnInactive, body);
-      // Still counted as dynamic: a sleeper never left the count.
-      linkFirst(kOnDynamic, body);
+  const std::uint64_t wakeUps = HardBody::wakeUps();
+  if (!sleepersChecked || wakeUps != sleepersAsleepAt) {
+    for (auto* node = sleepingBodies.getFirst(); node != nullptr;) {
+      auto* next = node->next;
+      HardBody* body = node->value;
+      if (body->isActive()) {
+        engineTrace(g_engineTraceStream, " %s reactivated\n", body->getShape().name);
+        unlinkFrom(kOnSleeping, body);
+        unlinkFrom(kOnInactive, body);
+        // Still counted as dynamic: a sleeper never left the count.
+        linkFirst(kOnDynamic, body);
+      }
+      node = next;
     }
-    node = next;
   }
   numActiveBodies = 0;
   // The lists change in their order here; the motion of the awake bodies,
@@ -209,4 +212,6 @@ void PrivateWorld::updateActivation(double h) {
   }
   forEachBody(loopBodies, [h](HardBody* body) { body->integrateMotion(h); });
   numActiveBodies += numStaticBodies;
+  sleepersAsleepAt = wakeUps;
+  sleepersChecked = true;
 }

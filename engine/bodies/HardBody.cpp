@@ -22,6 +22,8 @@ double clampDamping(double c) {
 
 }  // namespace
 
+std::atomic<std::uint64_t> HardBody::wakeUpCount{0};
+
 HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {
   localInvInertia.SetIdentity();
   localInertia.SetIdentity();
@@ -66,6 +68,7 @@ ZOVbox* HardBody::placeBoundingBox() {
   bbox.axes = dyn.orientation * shape.boxRotation;
   bbox.extents = halfExtents;
   bbox.maxExtent = std::max({halfExtents.x, halfExtents.y, halfExtents.z});
+  ++boundsStamp;
   return &bbox;
 }
 

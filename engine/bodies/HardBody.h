@@ -173,6 +173,9 @@ class HardBody {
   // ---- Switches ------------------------------------------------------------
 
   bool isActive() const { return (flags & kBodyActive) != 0; }
+  /// Wake-ups of every body so far, counted from any thread: while the count
+  /// stays, no sleeper woke.
+  static std::uint64_t wakeUps() { return wakeUpCount.load(std::memory_order_relaxed); }
   void enableStatic() { flags |= kBodyStatic; }
   void disableStatic() { flags &= ~kBodyStatic; }
   bool isStatic() const { return (flags & kBodyStatic) != 0; }
@@ -217,6 +220,13 @@ class HardBody {
   /// outside one); written by the pass on the calling thread only.
   std::int32_t getPassSlot() const { return passSlot; }
   void setPassSlot(std::int32_t slot) { passSlot = slot; }
+  /// Counts the recomputations of the world box: the bounds table boxes a
+  /// body again only when it was recomputed.
+  std::uint32_t getBoundsStamp() const { return boundsStamp; }
+  /// The body's entry in the bounds table that keeps it between passes (-1
+  /// for none); the table checks that the entry is still the body's.
+  std::int32_t getBoundsEntry() const { return boundsEntry; }
+  void setBoundsEntry(std::int32_t entry) { boundsEntry = entry; }
   std::int32_t getLayer() const { return layer; }
   void setLayer(std::int32_t value) { layer = value; }
   std::int32_t getGroupID() const { return groupId; }
@@ -296,12 +306,16 @@ class HardBody {
   /// of the largest unscaled box side, the box's length along it and twice
   /// its largest other half extent as radius.
   ZOVcapsule* capsuleAroundBox();
+  /// Counts a wake-up (see wakeUps); every activation calls it.
+  static void countWakeUp() { wakeUpCount.fetch_add(1, std::memory_order_relaxed); }
 
   /// Cleared by the world before every step.
   std::int32_t contactStage = 0;
   /// Written and read by the collision passes.
   std::int32_t contactLevel = 0;
   std::int32_t passSlot = -1;
+  std::int32_t boundsEntry = -1;
+  std::uint32_t boundsStamp = 0;
   std::int32_t layer = 0;
   std::int32_t groupId = 0;
   std::uint32_t serial = 0;
@@ -343,4 +357,7 @@ class HardBody {
   ZOVcapsule bcapsule;
   ZOVbox bbox;
   HardBodyShape shape;
+
+ private:
+  static std::atomic<std::uint64_t> wakeUpCount;
 };

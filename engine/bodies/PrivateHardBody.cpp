@@ -59,6 +59,7 @@ void PrivateHardBody::setFrictionCoeff(double c) {
 void PrivateHardBody::activate() {
   updateWorldData();
   flags |= kBodyActive;
+  countWakeUp();
   sleepCount = 0;
   integrator.forgetStepStart();
 }

@@ -19,8 +19,7 @@ constexpr double kBoundsMarginFixed = 1e-3;
 /// largest cell coordinate the grid keys hold.
 constexpr std::int64_t kGridSpan = 4;
 constexpr double kGridReach = 1e6;
-/// Bodies a thread takes at a time when boxes are made or partner lists
-/// sorted.
+/// Bodies a thread takes at a time when boxes are made.
 constexpr std::uint32_t kBuildGrain = 64;
 
 /// One key per cell; coordinates below kGridReach in size.
@@ -108,69 +107,151 @@ bool BroadPhase::contains(const Box& outer, const Box& inner) {
   return true;
 }
 
+void BroadPhase::reset() {
+  clear();
+  entries.clear();
+  freeEntries.clear();
+  liveEntries = 0;
+  boundedEntries = 0;
+  cells.clear();
+  largeEntries.clear();
+  gridChosen = false;
+  griddedEntries = 0;
+  largeWhenGridded = 0;
+  batchDone.clear();
+  visitMarks.clear();
+  intact = true;
+}
+
 void BroadPhase::clear() {
   for (HardBody* b : bodies) b->setPassSlot(-1);
   bodies.clear();
-  kinds.clear();
-  boxes.clear();
-  // The partner lists keep their storage for the next pass.
-  for (auto& partners : adjacency) partners.clear();
   unboundedSlots.clear();
-  cellEntries.clear();
-  largeSlots.clear();
-  movedSlots.clear();
-  movedMark.clear();
+}
+
+std::uint32_t BroadPhase::entryOf(HardBody* body) {
+  const std::int32_t kept = body->getBoundsEntry();
+  if (kept >= 0 && static_cast<std::size_t>(kept) < entries.size() && entries[kept].body == body)
+    return static_cast<std::uint32_t>(kept);
+  std::uint32_t e;
+  if (!freeEntries.empty()) {
+    e = freeEntries.back();
+    freeEntries.pop_back();
+  } else {
+    e = static_cast<std::uint32_t>(entries.size());
+    entries.emplace_back();
+    batchDone.push_back(0);
+    visitMarks.push_back(0);
+  }
+  Entry& entry = entries[e];
+  entry.body = body;
+  entry.kind = kindOf(body);
+  entry.boxed = false;
+  entry.large = false;
+  entry.partners.clear();
+  ++liveEntries;
+  if (entry.kind == kBounded) ++boundedEntries;
+  body->setBoundsEntry(static_cast<std::int32_t>(e));
+  return e;
+}
+
+void BroadPhase::forget(std::uint32_t e) {
+  Entry& entry = entries[e];
+  if (entry.boxed) {
+    unlinkAll(e);
+    leaveGrid(e);
+  }
+  if (entry.kind == kBounded) --boundedEntries;
+  --liveEntries;
+  entry.body = nullptr;
+  entry.boxed = false;
+  freeEntries.push_back(e);
 }
 
 void BroadPhase::link(std::uint32_t a, std::uint32_t b) {
-  adjacency[a].push_back(b);
-  adjacency[b].push_back(a);
+  entries[a].partners.push_back(b);
+  entries[b].partners.push_back(a);
 }
 
-std::int64_t BroadPhase::cellOf(double x) const { return static_cast<std::int64_t>(std::floor(x * cellInverse)); }
+void BroadPhase::unlinkAll(std::uint32_t e) {
+  std::vector<std::uint32_t>& partners = entries[e].partners;
+  for (std::uint32_t other : partners) {
+    std::vector<std::uint32_t>& back = entries[other].partners;
+    auto at = std::find(back.begin(), back.end(), e);
+    if (at == back.end()) continue;
+    *at = back.back();
+    back.pop_back();
+  }
+  partners.clear();
+}
 
-bool BroadPhase::cellRange(const Box& box, std::int64_t lo[3], std::int64_t hi[3]) const {
+bool BroadPhase::cellRange(const Box& box, std::int32_t lo[3], std::int32_t hi[3]) const {
   for (int k = 0; k < 3; ++k) {
     const double a = box.min[k] * cellInverse;
     const double b = box.max[k] * cellInverse;
     if (!(std::fabs(a) < kGridReach && std::fabs(b) < kGridReach)) return false;
-    lo[k] = cellOf(box.min[k]);
-    hi[k] = cellOf(box.max[k]);
+    lo[k] = static_cast<std::int32_t>(std::floor(a));
+    hi[k] = static_cast<std::int32_t>(std::floor(b));
     if (hi[k] - lo[k] >= kGridSpan) return false;
   }
   return true;
 }
 
-void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std::uint32_t helpers) {
-  clear();
-  bodies = list;
-  const auto n = static_cast<std::uint32_t>(bodies.size());
-  kinds.resize(n);
-  boxes.resize(n);
-  movedMark.assign(n, 0);
-  if (adjacency.size() < n) adjacency.resize(n);
-  std::vector<std::uint32_t>& bounded = boundedSlots;
-  bounded.clear();
-  for (std::uint32_t i = 0; i < n; ++i) {
-    HardBody* b = bodies[i];
-    b->setPassSlot(static_cast<std::int32_t>(i));
-    kinds[i] = kindOf(b);
-    if (kinds[i] == kUnbounded) unboundedSlots.push_back(i);
-    if (kinds[i] == kBounded) bounded.push_back(i);
+void BroadPhase::enterGrid(std::uint32_t e) {
+  Entry& entry = entries[e];
+  entry.large = !cellRange(entry.box, entry.cellLo, entry.cellHi);
+  if (entry.large) {
+    largeEntries.push_back(e);
+    return;
   }
-  if (bounded.empty()) return;
-  // Each box is the body's own: made anywhere.
-  forEachIndex(pool, helpers, static_cast<std::uint32_t>(bounded.size()), kBuildGrain,
-               [&](std::uint32_t k, std::uint32_t) { boxes[bounded[k]] = widened(tightBox(bodies[bounded[k]])); });
-  // A grid of cubic cells about the size of a typical box: each box is
-  // entered in the cells it covers, and two boxes are compared in the one
-  // cell that holds the lower corner of where they overlap. Boxes much
-  // larger than a cell are compared with every box instead.
+  for (std::int32_t x = entry.cellLo[0]; x <= entry.cellHi[0]; ++x) {
+    for (std::int32_t y = entry.cellLo[1]; y <= entry.cellHi[1]; ++y) {
+      for (std::int32_t z = entry.cellLo[2]; z <= entry.cellHi[2]; ++z) cells[gridKey(x, y, z)].push_back(e);
+    }
+  }
+}
+
+void BroadPhase::leaveGrid(std::uint32_t e) {
+  const Entry& entry = entries[e];
+  if (entry.large) {
+    largeEntries.erase(std::find(largeEntries.begin(), largeEntries.end(), e));
+    return;
+  }
+  for (std::int32_t x = entry.cellLo[0]; x <= entry.cellHi[0]; ++x) {
+    for (std::int32_t y = entry.cellLo[1]; y <= entry.cellHi[1]; ++y) {
+      for (std::int32_t z = entry.cellLo[2]; z <= entry.cellHi[2]; ++z) {
+        auto cell = cells.find(gridKey(x, y, z));
+        if (cell == cells.end()) continue;
+        std::vector<std::uint32_t>& held = cell->second;
+        auto at = std::find(held.begin(), held.end(), e);
+        if (at != held.end()) {
+          *at = held.back();
+          held.pop_back();
+        }
+        // Cells a body passed through are not kept.
+        if (held.empty()) cells.erase(cell);
+      }
+    }
+  }
+}
+
+bool BroadPhase::needsRegrid() const {
+  if (!gridChosen) return true;
+  // The cell size suits the boxes it was chosen for: a table that doubled
+  // or halved, or whose boxes outgrew the cells, chooses again.
+  if (boundedEntries > 2 * griddedEntries || 2 * boundedEntries < griddedEntries) return true;
+  return largeEntries.size() > 2 * static_cast<std::size_t>(largeWhenGridded) + 8;
+}
+
+void BroadPhase::regrid() {
+  cells.clear();
+  largeEntries.clear();
   std::vector<double>& sizes = sizeScratch;
   sizes.clear();
-  for (std::uint32_t i : bounded) {
+  for (const Entry& entry : entries) {
+    if (entry.body == nullptr || !entry.boxed) continue;
     double size = 0.0;
-    for (int k = 0; k < 3; ++k) size = std::max(size, boxes[i].max[k] - boxes[i].min[k]);
+    for (int k = 0; k < 3; ++k) size = std::max(size, entry.box.max[k] - entry.box.min[k]);
     if (std::isfinite(size)) sizes.push_back(size);
   }
   double cell = 1.0;
@@ -179,104 +260,142 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
     cell = std::max(sizes[sizes.size() / 2], kBoundsMarginFixed);
   }
   cellInverse = 1.0 / cell;
-  std::vector<std::uint32_t>& large = largeSlots;
-  std::vector<std::pair<std::uint64_t, std::uint32_t>>& entries = cellEntries;
-  for (std::uint32_t i : bounded) {
-    std::int64_t lo[3];
-    std::int64_t hi[3];
-    if (!cellRange(boxes[i], lo, hi)) {
-      large.push_back(i);
-      continue;
+  for (std::uint32_t e = 0; e < entries.size(); ++e) {
+    if (entries[e].body != nullptr && entries[e].boxed) enterGrid(e);
+  }
+  gridChosen = true;
+  griddedEntries = boundedEntries;
+  largeWhenGridded = static_cast<std::uint32_t>(largeEntries.size());
+}
+
+void BroadPhase::findPartners(std::uint32_t e) {
+  const Entry& entry = entries[e];
+  const std::uint32_t mark = ++visitCount;
+  if (mark == 0) {
+    // The marks wrapped: none may read as this search's.
+    std::fill(visitMarks.begin(), visitMarks.end(), 0);
+    visitCount = 1;
+  }
+  visitMarks[e] = visitCount;
+  const auto consider = [&](std::uint32_t other) {
+    if (visitMarks[other] == visitCount) return;
+    visitMarks[other] = visitCount;
+    if (batchDone[other] != 0) return;
+    if (meet(entry.box, entries[other].box)) link(e, other);
+  };
+  if (entry.large) {
+    for (std::uint32_t other = 0; other < entries.size(); ++other) {
+      const Entry& candidate = entries[other];
+      if (candidate.body != nullptr && candidate.boxed) consider(other);
     }
-    for (std::int64_t x = lo[0]; x <= hi[0]; ++x) {
-      for (std::int64_t y = lo[1]; y <= hi[1]; ++y) {
-        for (std::int64_t z = lo[2]; z <= hi[2]; ++z) entries.emplace_back(gridKey(x, y, z), i);
+    return;
+  }
+  for (std::int32_t x = entry.cellLo[0]; x <= entry.cellHi[0]; ++x) {
+    for (std::int32_t y = entry.cellLo[1]; y <= entry.cellHi[1]; ++y) {
+      for (std::int32_t z = entry.cellLo[2]; z <= entry.cellHi[2]; ++z) {
+        auto cell = cells.find(gridKey(x, y, z));
+        if (cell == cells.end()) continue;
+        for (std::uint32_t other : cell->second) consider(other);
       }
     }
   }
-  std::sort(entries.begin(), entries.end());
-  for (std::size_t start = 0; start < entries.size();) {
-    std::size_t end = start + 1;
-    while (end < entries.size() && entries[end].first == entries[start].first) ++end;
-    for (std::size_t p = start; p < end; ++p) {
-      const std::uint32_t a = entries[p].second;
-      for (std::size_t q = p + 1; q < end; ++q) {
-        const std::uint32_t b = entries[q].second;
-        if (!meet(boxes[a], boxes[b])) continue;
-        const std::uint64_t owner = gridKey(cellOf(std::max(boxes[a].min[0], boxes[b].min[0])),
-                                            cellOf(std::max(boxes[a].min[1], boxes[b].min[1])),
-                                            cellOf(std::max(boxes[a].min[2], boxes[b].min[2])));
-        if (owner == entries[start].first) link(a, b);
-      }
-    }
-    start = end;
+  for (std::uint32_t other : largeEntries) consider(other);
+}
+
+void BroadPhase::rebox(std::uint32_t e, const Box& tight) {
+  Entry& entry = entries[e];
+  if (entry.boxed) {
+    unlinkAll(e);
+    leaveGrid(e);
   }
-  for (std::size_t p = 0; p < large.size(); ++p) {
-    for (std::uint32_t other : bounded) {
-      if (other == large[p]) continue;
-      // Two large boxes are compared once.
-      const bool otherLarge = std::find(large.begin(), large.end(), other) != large.end();
-      if (otherLarge && other < large[p]) continue;
-      if (meet(boxes[large[p]], boxes[other])) link(large[p], other);
+  entry.box = widened(tight);
+  entry.boxed = true;
+  enterGrid(e);
+  findPartners(e);
+}
+
+void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std::uint32_t helpers) {
+  clear();
+  if (!intact) reset();
+  intact = false;
+  ++buildCount;
+  bodies = list;
+  const auto n = static_cast<std::uint32_t>(bodies.size());
+  slotEntries.resize(n);
+  slotKinds.resize(n);
+  renewed.clear();
+  for (std::uint32_t i = 0; i < n; ++i) {
+    HardBody* b = bodies[i];
+    b->setPassSlot(static_cast<std::int32_t>(i));
+    const std::uint32_t e = entryOf(b);
+    Entry& entry = entries[e];
+    entry.seen = buildCount;
+    entry.slot = i;
+    slotEntries[i] = e;
+    slotKinds[i] = entry.kind;
+    if (entry.kind == kUnbounded) unboundedSlots.push_back(i);
+    if (entry.kind == kBounded && (!entry.boxed || entry.stamp != b->getBoundsStamp())) renewed.push_back(e);
+  }
+  // Bodies no longer listed are forgotten.
+  if (liveEntries != n) {
+    for (std::uint32_t e = 0; e < entries.size(); ++e) {
+      if (entries[e].body != nullptr && entries[e].seen != buildCount) forget(e);
     }
   }
-  forEachIndex(pool, helpers, n, kBuildGrain,
-               [&](std::uint32_t i, std::uint32_t) { std::sort(adjacency[i].begin(), adjacency[i].end()); });
+  // Each new box is the body's own: made anywhere.
+  const auto count = static_cast<std::uint32_t>(renewed.size());
+  renewedBoxes.resize(count);
+  renewedLeft.resize(count);
+  forEachIndex(pool, helpers, count, kBuildGrain, [&](std::uint32_t k, std::uint32_t) {
+    Entry& entry = entries[renewed[k]];
+    renewedBoxes[k] = tightBox(entry.body);
+    renewedLeft[k] = !entry.boxed || !contains(entry.box, renewedBoxes[k]) ? 1 : 0;
+    entry.stamp = entry.body->getBoundsStamp();
+  });
+  // The boxes that left their widened ones leave grid and partners, all
+  // take their new boxes, then each finds its partners: among the others
+  // of the batch, those that looked before it found it already.
+  movedEntries.clear();
+  for (std::uint32_t k = 0; k < count; ++k) {
+    if (renewedLeft[k] == 0) continue;
+    const std::uint32_t e = renewed[k];
+    Entry& entry = entries[e];
+    if (entry.boxed) {
+      unlinkAll(e);
+      leaveGrid(e);
+    }
+    entry.box = widened(renewedBoxes[k]);
+    entry.boxed = true;
+    movedEntries.push_back(e);
+  }
+  if (needsRegrid()) {
+    regrid();
+  } else {
+    for (std::uint32_t e : movedEntries) enterGrid(e);
+  }
+  for (std::uint32_t e : movedEntries) {
+    findPartners(e);
+    batchDone[e] = 1;
+  }
+  for (std::uint32_t e : movedEntries) batchDone[e] = 0;
+  intact = true;
 }
 
 bool BroadPhase::mayTouch(std::uint32_t a, std::uint32_t b) const {
-  if (kinds[a] == kInert || kinds[b] == kInert) return false;
-  if (kinds[a] == kUnbounded || kinds[b] == kUnbounded) return true;
-  return meet(boxes[a], boxes[b]);
-}
-
-void BroadPhase::partnerCandidates(std::uint32_t slot, std::vector<std::uint32_t>& out) const {
-  out.clear();
-  std::int64_t lo[3];
-  std::int64_t hi[3];
-  if (!cellRange(boxes[slot], lo, hi)) {
-    for (std::uint32_t other = 0; other < size(); ++other) out.push_back(other);
-    return;
-  }
-  // A box that meets this one either kept its box since the build, and
-  // then was entered in the cell of the lower corner of their overlap,
-  // which this box covers too; or it is large, or boxed again since.
-  for (std::int64_t x = lo[0]; x <= hi[0]; ++x) {
-    for (std::int64_t y = lo[1]; y <= hi[1]; ++y) {
-      for (std::int64_t z = lo[2]; z <= hi[2]; ++z) {
-        const std::uint64_t key = gridKey(x, y, z);
-        auto entry = std::lower_bound(cellEntries.begin(), cellEntries.end(), std::make_pair(key, std::uint32_t{0}));
-        for (; entry != cellEntries.end() && entry->first == key; ++entry) out.push_back(entry->second);
-      }
-    }
-  }
-  out.insert(out.end(), largeSlots.begin(), largeSlots.end());
-  out.insert(out.end(), movedSlots.begin(), movedSlots.end());
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
+  if (slotKinds[a] == kInert || slotKinds[b] == kInert) return false;
+  if (slotKinds[a] == kUnbounded || slotKinds[b] == kUnbounded) return true;
+  return meet(entries[slotEntries[a]].box, entries[slotEntries[b]].box);
 }
 
 void BroadPhase::noteMoved(std::uint32_t slot) {
-  if (slot >= bodies.size() || kinds[slot] != kBounded) return;
-  const Box tight = tightBox(bodies[slot]);
-  if (contains(boxes[slot], tight)) return;
-  boxes[slot] = widened(tight);
+  if (slot >= bodies.size() || slotKinds[slot] != kBounded) return;
+  const std::uint32_t e = slotEntries[slot];
+  Entry& entry = entries[e];
+  const Box tight = tightBox(entry.body);
+  entry.stamp = entry.body->getBoundsStamp();
+  if (contains(entry.box, tight)) return;
+  intact = false;
+  rebox(e, tight);
   ++changeCount;
-  if (movedMark[slot] == 0) {
-    movedMark[slot] = 1;
-    movedSlots.push_back(slot);
-  }
-  for (std::uint32_t other : adjacency[slot]) {
-    auto& back = adjacency[other];
-    back.erase(std::remove(back.begin(), back.end(), slot), back.end());
-  }
-  adjacency[slot].clear();
-  std::vector<std::uint32_t>& candidates = candidateScratch;
-  partnerCandidates(slot, candidates);
-  for (std::uint32_t other : candidates) {
-    if (other == slot || kinds[other] != kBounded || !meet(boxes[slot], boxes[other])) continue;
-    adjacency[slot].push_back(other);
-    auto& back = adjacency[other];
-    back.insert(std::lower_bound(back.begin(), back.end(), slot), slot);
-  }
+  intact = true;
 }

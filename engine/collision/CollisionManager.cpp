@@ -53,7 +53,6 @@ void CollisionManager::emptyWorkingLists() {
   pairPool.emptyPools();
   frontier.clear();
   movingCandidates.clear();
-  restingCandidates.clear();
   pieceList.clear();
   for (std::uint32_t k = 0; k < kMaxWorkerThreads; ++k) workerFoundPairs[k].clear();
   for (std::uint32_t k = 0; k <= kMaxWorkerThreads; ++k) {

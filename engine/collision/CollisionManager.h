@@ -637,7 +637,6 @@ class CollisionManager {
   EngineList<CollisionPair*> crackerPairs;
   EngineList<HardBody*> frontier;
   EngineList<HardBody*> movingCandidates;
-  EngineList<HardBody*> restingCandidates;
   std::unique_ptr<SolverWorkspace> solverWorkspace;
   /// The one query engine, published in g_pkJump while the manager lives.
   std::unique_ptr<Pk_jump> narrowPhase;

@@ -1,25 +1,93 @@
 #include "engine/collision/ContactBlocks.h"
 
+#include <cmath>
+#include <cstddef>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "engine/collision/LsqrIterations.h"
+
+using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
-void ContactBlocks::reset(std::uint32_t n) {
-  entries.resize(std::size_t{n} * n * kBlockEntries);
-  built = n;
+namespace {
+
+/// block := block - [r] t, [r] the cross-product matrix of r, without the
+/// zero diagonal of [r]: a product 0 t_kc adds a zero, which leaves a sum as
+/// it is or at most turns the sign of a zero sum, and a zero subtracted from
+/// an entry that is not -0 (none is: entries start at c I) leaves it as the
+/// full product leaves it. So the entries are those of c I - [r] t formed
+/// with the full matrix product, for finite arms and inertia.
+void subtractArmProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
+  for (int c = 0; c < 3; ++c) {
+    block[0][c] -= -r.z * t[1][c] + r.y * t[2][c];
+    block[1][c] -= r.z * t[0][c] + -r.x * t[2][c];
+    block[2][c] -= -r.y * t[0][c] + r.x * t[1][c];
+  }
+}
+
+}  // namespace
+
+void ContactBlocks::reset(std::uint32_t n, double c, const MgcMatrix3* firstInertia, const MgcVector3* firstArms,
+                          const MgcMatrix3* secondInertia, const MgcVector3* secondArms) {
+  built = n < kMaxContacts ? n : kMaxContacts;
+  response = c;
+  const MgcMatrix3* inertia[2] = {firstInertia, secondInertia};
+  const MgcVector3* from[2] = {firstArms, secondArms};
+  for (int b = 0; b < 2; ++b) {
+    turning[b] = inertia[b] != nullptr;
+    inertias[b] = turning[b] ? *inertia[b] : MgcMatrix3::ZERO;
+    for (std::uint32_t i = 0; i < built; ++i) arms[b][i] = turning[b] ? from[b][i] : MgcVector3();
+  }
   restore();
 }
 
-MgcVector3 ContactBlocks::times(std::uint32_t i, std::uint32_t j, const MgcVector3& v) const {
-  const double* b = block(i, j);
-  MgcVector3 out;
-  for (int r = 0; r < 3; ++r) {
-    const double* row = b + 3 * r;
-    out[r] = row[0] * v.x + row[1] * v.y + row[2] * v.z;
+MgcMatrix3 ContactBlocks::block(std::uint32_t i, std::uint32_t j) const {
+  MgcMatrix3 out = MgcMatrix3::IDENTITY * response;
+  for (int b = 0; b < 2; ++b) {
+    if (turning[b]) subtractArmProduct(out, arm(b, i), inertias[b] * Mgc::SkewSymmetric(arm(b, j)));
   }
   return out;
+}
+
+MgcVector3 ContactBlocks::times(std::uint32_t i, std::uint32_t j, const MgcVector3& v) const {
+  MgcVector3 out = v * response;
+  for (int b = 0; b < 2; ++b) {
+    if (turning[b]) out -= arm(b, i).Cross(inertias[b] * arm(b, j).Cross(v));
+  }
+  return out;
+}
+
+void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
+  // r_i x left_i and T (r_j x right_j) per turning body, as plain arrays:
+  // only the first count() entries are set.
+  double turned[2][kMaxContacts][3];
+  double turning[2][kMaxContacts][3];
+  for (int b = 0; b < 2; ++b) {
+    if (!this->turning[b]) continue;
+    for (std::uint32_t i = 0; i < used; ++i) {
+      const MgcVector3 l = arm(b, i).Cross(left[i]);
+      const MgcVector3 r = inertias[b] * arm(b, i).Cross(right[i]);
+      for (int k = 0; k < 3; ++k) {
+        turned[b][i][k] = l[k];
+        turning[b][i][k] = r[k];
+      }
+    }
+  }
+  for (std::uint32_t i = 0; i < used; ++i) {
+    double* row = out->data + std::size_t{i} * out->stride;
+    for (std::uint32_t j = 0; j < used; ++j) {
+      double entry = response * left[i].Dot(right[j]);
+      for (int b = 0; b < 2; ++b) {
+        if (!this->turning[b]) continue;
+        const double* l = turned[b][i];
+        const double* r = turning[b][j];
+        entry += l[0] * r[0] + l[1] * r[1] + l[2] * r[2];
+      }
+      row[j] = entry;
+    }
+  }
 }
 
 void ContactBlocks::keep(const std::uint8_t* marks) {
@@ -31,18 +99,17 @@ void ContactBlocks::keep(const std::uint8_t* marks) {
 }
 
 void ContactBlocks::restore() {
-  order.resize(built);
   for (std::uint32_t i = 0; i < built; ++i) order[i] = i;
   used = built;
 }
 
 void ContactBlocks::expand(dmat* matrix) const {
   for (std::uint32_t i = 0; i < used; ++i) {
-    for (std::uint32_t k = 0; k < 3; ++k) {
-      double* row = matrix->data + std::size_t{3 * i + k} * matrix->stride;
-      for (std::uint32_t j = 0; j < used; ++j) {
-        const double* from = block(i, j) + 3 * k;
-        for (std::uint32_t c = 0; c < 3; ++c) row[3 * j + c] = from[c];
+    for (std::uint32_t j = 0; j < used; ++j) {
+      const MgcMatrix3 entries = block(i, j);
+      for (std::uint32_t k = 0; k < 3; ++k) {
+        double* row = matrix->data + std::size_t{3 * i + k} * matrix->stride + 3 * j;
+        for (std::uint32_t c = 0; c < 3; ++c) row[c] = entries[k][c];
       }
     }
   }
@@ -51,202 +118,366 @@ void ContactBlocks::expand(dmat* matrix) const {
 void ContactBlockProducts::update() {
   const std::uint32_t n = blocks.count() < ContactBlocks::kMaxContacts ? blocks.count() : ContactBlocks::kMaxContacts;
   active.count = 0;
+  active.linear = blocks.linear();
+  for (int b = 0; b < 2; ++b) {
+    active.turns[b] = blocks.turns(b);
+    active.inertias[b] = blocks.inertia(b);
+  }
   for (std::uint32_t i = 0; i < n; ++i) {
     if (marks[i] != 0) continue;
-    active.contacts[active.count] = i;
-    active.rows[active.count] = blocks.rowOffset(i);
-    active.columns[active.count] = blocks.columnOffset(i);
-    ++active.count;
+    const std::uint32_t p = active.count++;
+    active.contacts[p] = i;
+    for (int b = 0; b < 2; ++b) {
+      const MgcVector3& r = blocks.arm(b, i);
+      double* to = active.arms[b][p];
+      for (int k = 0; k < 3; ++k) to[k] = r[k];
+      to[3] = r[0];
+    }
   }
 }
 
 namespace {
 
-// The dense product forms a row's dot product in two running sums, one over
-// the even columns and one over the odd columns, each in column order, and
-// adds them at the end; column 3j + c is even when j + c is. Rows of Width
-// contacts (3 Width rows) run side by side over all columns, their sums held
-// in registers: with SSE2 a row's two sums share one register, even below
-// and odd above, as in the dense product.
-template <std::uint32_t Width, typename Finish>
-void rowBlockProducts(const double* entries, const std::size_t* rows, const std::uint32_t* rowContacts,
-                      const std::size_t* columns, const std::uint32_t* columnContacts, std::uint32_t active,
-                      const double* x, Finish& finish) {
+using Active = ContactBlockProducts::Active;
+
+/// Two doubles side by side: with SSE2 in one register. Each operation acts
+/// on both elements as the same operation on each alone would, so both
+/// forms give the same bits.
 #if defined(__SSE2__)
-  __m128d sums[3 * Width];
-#pragma GCC unroll 12
-  for (std::uint32_t r = 0; r < 3 * Width; ++r) sums[r] = _mm_setzero_pd();
-  for (std::uint32_t q = 0; q < active; ++q) {
-    const double* xj = x + 3 * columnContacts[q];
-    if ((columnContacts[q] & 1U) == 0) {
-      // Columns even, odd, even: (b0 x0, b1 x1) into both sums, then b2 x2
-      // into the even one.
-      const __m128d x01 = _mm_loadu_pd(xj);
-      const __m128d x2 = _mm_load_sd(xj + 2);
-#pragma GCC unroll 4
-      for (std::uint32_t p = 0; p < Width; ++p) {
-        const double* b = entries + rows[p] + columns[q];
-#pragma GCC unroll 3
-        for (std::uint32_t k = 0; k < 3; ++k) {
-          __m128d& sum = sums[3 * p + k];
-          sum = _mm_add_pd(sum, _mm_mul_pd(_mm_loadu_pd(b + 3 * k), x01));
-          sum = _mm_add_sd(sum, _mm_mul_sd(_mm_load_sd(b + 3 * k + 2), x2));
-        }
-      }
-    } else {
-      // Columns odd, even, odd: b0 x0 into the odd sum (the even one gains
-      // +0, which leaves it as it is), then (b1 x1, b2 x2) into both.
-      const __m128d x0 = _mm_load_sd(xj);
-      const __m128d x12 = _mm_loadu_pd(xj + 1);
-#pragma GCC unroll 4
-      for (std::uint32_t p = 0; p < Width; ++p) {
-        const double* b = entries + rows[p] + columns[q];
-#pragma GCC unroll 3
-        for (std::uint32_t k = 0; k < 3; ++k) {
-          __m128d& sum = sums[3 * p + k];
-          sum = _mm_add_pd(sum, _mm_unpacklo_pd(_mm_setzero_pd(), _mm_mul_sd(_mm_load_sd(b + 3 * k), x0)));
-          sum = _mm_add_pd(sum, _mm_mul_pd(_mm_loadu_pd(b + 3 * k + 1), x12));
-        }
-      }
-    }
-  }
-  for (std::uint32_t p = 0; p < Width; ++p) {
-    for (std::uint32_t k = 0; k < 3; ++k) {
-      const __m128d sum = sums[3 * p + k];
-      finish(3 * rowContacts[p] + k, _mm_cvtsd_f64(sum) + _mm_cvtsd_f64(_mm_unpackhi_pd(sum, sum)));
-    }
-  }
+class Pair {
+ public:
+  Pair() : v_(_mm_setzero_pd()) {}
+  static Pair zero() { return Pair(_mm_setzero_pd()); }
+  static Pair splat(double a) { return Pair(_mm_set1_pd(a)); }
+  static Pair of(double low, double high) { return Pair(_mm_set_pd(high, low)); }
+  static Pair load(const double* p) { return Pair(_mm_loadu_pd(p)); }
+  void store(double* p) const { _mm_storeu_pd(p, v_); }
+  double low() const { return _mm_cvtsd_f64(v_); }
+  double high() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v_, v_)); }
+  Pair operator+(Pair b) const { return Pair(_mm_add_pd(v_, b.v_)); }
+  Pair operator-(Pair b) const { return Pair(_mm_sub_pd(v_, b.v_)); }
+  Pair operator*(Pair b) const { return Pair(_mm_mul_pd(v_, b.v_)); }
+  /// The sign turned, as unary minus turns it (a zero's too).
+  Pair operator-() const { return Pair(_mm_xor_pd(v_, _mm_set1_pd(-0.0))); }
+
+ private:
+  explicit Pair(__m128d v) : v_(v) {}
+  __m128d v_;
+};
 #else
-  double even[3 * Width];
-  double odd[3 * Width];
-  for (std::uint32_t r = 0; r < 3 * Width; ++r) even[r] = odd[r] = 0.0;
-  for (std::uint32_t q = 0; q < active; ++q) {
-    const double* xj = x + 3 * columnContacts[q];
-    const bool evenBlock = (columnContacts[q] & 1U) == 0;
-    for (std::uint32_t p = 0; p < Width; ++p) {
-      const double* b = entries + rows[p] + columns[q];
-      for (std::uint32_t k = 0; k < 3; ++k) {
-        double* first = evenBlock ? even : odd;
-        double* second = evenBlock ? odd : even;
-        first[3 * p + k] += b[3 * k] * xj[0];
-        second[3 * p + k] += b[3 * k + 1] * xj[1];
-        first[3 * p + k] += b[3 * k + 2] * xj[2];
-      }
+class Pair {
+ public:
+  Pair() : low_(0.0), high_(0.0) {}
+  static Pair zero() { return Pair(0.0, 0.0); }
+  static Pair splat(double a) { return Pair(a, a); }
+  static Pair of(double low, double high) { return Pair(low, high); }
+  static Pair load(const double* p) { return Pair(p[0], p[1]); }
+  void store(double* p) const {
+    p[0] = low_;
+    p[1] = high_;
+  }
+  double low() const { return low_; }
+  double high() const { return high_; }
+  Pair operator+(Pair b) const { return Pair(low_ + b.low_, high_ + b.high_); }
+  Pair operator-(Pair b) const { return Pair(low_ - b.low_, high_ - b.high_); }
+  Pair operator*(Pair b) const { return Pair(low_ * b.low_, high_ * b.high_); }
+  Pair operator-() const { return Pair(-low_, -high_); }
+
+ private:
+  Pair(double low, double high) : low_(low), high_(high) {}
+  double low_, high_;
+};
+#endif
+
+// The passes over the contacts are inlined into the solve, whose iterations
+// run them several times each: called, they cost about what they compute.
+
+/// Which bodies turn: bit 0 the first, bit 1 the second.
+constexpr int kFirstTurns = 1;
+constexpr int kSecondTurns = 2;
+
+/// What a vector does to the bodies: the sum of its contacts' impulses times
+/// the linear response, and each turning body's inverse inertia (or its
+/// transpose, for the adjoint) times the sum of arm x impulse.
+struct Response {
+  Pair linear01;  // c P, elements 0 and 1
+  double linear2;
+  Pair turn12[2];  // T L per turning body: elements (1, 2), (2, 0) and all three
+  Pair turn20[2];
+  double turn[2][3];
+};
+
+/// The response to the unmarked contacts' elements of `in`, each first
+/// multiplied by `scale` and stored back when Scale is set.
+template <int Turning, bool Transpose, bool Scale>
+[[gnu::always_inline]] inline Response respond(const Active& a, double* in, double scale) {
+  Pair p01 = Pair::zero();
+  double p2 = 0.0;
+  Pair l01[2] = {Pair::zero(), Pair::zero()};
+  double l2[2] = {0.0, 0.0};
+  for (std::uint32_t q = 0; q < a.count; ++q) {
+    double* e = in + 3 * a.contacts[q];
+    Pair x01 = Pair::load(e);
+    double x2 = e[2];
+    if (Scale) {
+      x01 = x01 * Pair::splat(scale);
+      x2 *= scale;
+      x01.store(e);
+      e[2] = x2;
+    }
+    p01 = p01 + x01;
+    p2 += x2;
+    if (Turning == 0) continue;
+    const double x0 = x01.low();
+    const double x1 = x01.high();
+    const Pair x20 = Pair::of(x2, x0);
+    const Pair x12 = Pair::of(x1, x2);
+    for (int b = 0; b < 2; ++b) {
+      if ((Turning & (1 << b)) == 0) continue;
+      // r x x: (r1 x2 - r2 x1, r2 x0 - r0 x2) side by side, then r0 x1 - r1 x0.
+      const double* r = a.arms[b][q];
+      l01[b] = l01[b] + (Pair::load(r + 1) * x20 - Pair::load(r + 2) * x12);
+      l2[b] += r[0] * x1 - r[1] * x0;
     }
   }
-  for (std::uint32_t p = 0; p < Width; ++p) {
-    for (std::uint32_t k = 0; k < 3; ++k) finish(3 * rowContacts[p] + k, even[3 * p + k] + odd[3 * p + k]);
+  Response out;
+  out.linear01 = Pair::splat(a.linear) * p01;
+  out.linear2 = a.linear * p2;
+  for (int b = 0; b < 2; ++b) {
+    if ((Turning & (1 << b)) == 0) continue;
+    const MgcMatrix3& t = a.inertias[b];
+    const double l[3] = {l01[b].low(), l01[b].high(), l2[b]};
+    double* m = out.turn[b];
+    for (int k = 0; k < 3; ++k) {
+      m[k] = Transpose ? t[0][k] * l[0] + t[1][k] * l[1] + t[2][k] * l[2]
+                       : t[k][0] * l[0] + t[k][1] * l[1] + t[k][2] * l[2];
+    }
+    out.turn12[b] = Pair::of(m[1], m[2]);
+    out.turn20[b] = Pair::of(m[2], m[0]);
   }
-#endif
+  return out;
 }
 
-// Each column's sum runs over the rows in order from the column's element,
-// as the dense product's column pass does. Columns of Width contacts run side
-// by side over all rows, their sums held in registers.
-template <std::uint32_t Width>
-void columnBlockProducts(const double* entries, const std::size_t* rows, const std::uint32_t* rowContacts,
-                         const std::size_t* columns, const std::uint32_t* columnContacts, std::uint32_t active,
-                         const double* u, double* v) {
-#if defined(__SSE2__)
-  __m128d sum01[Width];
-  __m128d sum2[Width];
-#pragma GCC unroll 4
-  for (std::uint32_t q = 0; q < Width; ++q) {
-    const double* vj = v + 3 * columnContacts[q];
-    sum01[q] = _mm_loadu_pd(vj);
-    sum2[q] = _mm_load_sd(vj + 2);
+/// The response felt at the unmarked contact q: linear + turn x r_q per
+/// turning body (that is, c P - r_q x (T L)), handed to finish(elements,
+/// y01, y2) with the contact's elements of `out`, y01 holding the first two.
+template <int Turning, typename Finish>
+[[gnu::always_inline]] inline void feel(const Active& a, const Response& response, double* out, Finish finish) {
+  for (std::uint32_t q = 0; q < a.count; ++q) {
+    Pair y01 = response.linear01;
+    double y2 = response.linear2;
+    for (int b = 0; b < 2; ++b) {
+      if ((Turning & (1 << b)) == 0) continue;
+      // m x r: (m1 r2 - m2 r1, m2 r0 - m0 r2) side by side, then m0 r1 - m1 r0.
+      const double* m = response.turn[b];
+      const double* r = a.arms[b][q];
+      y01 = y01 + (response.turn12[b] * Pair::load(r + 2) - response.turn20[b] * Pair::load(r + 1));
+      y2 += m[0] * r[1] - m[1] * r[0];
+    }
+    finish(out + 3 * a.contacts[q], y01, y2);
   }
-  for (std::uint32_t p = 0; p < active; ++p) {
-    const double* ui = u + 3 * rowContacts[p];
-    const double* blockRow = entries + rows[p];
-#pragma GCC unroll 3
-    for (std::uint32_t k = 0; k < 3; ++k) {
-      const __m128d z = _mm_set1_pd(ui[k]);
-#pragma GCC unroll 4
-      for (std::uint32_t q = 0; q < Width; ++q) {
-        const double* b = blockRow + columns[q] + 3 * k;
-        sum01[q] = _mm_add_pd(sum01[q], _mm_mul_pd(_mm_loadu_pd(b), z));
-        sum2[q] = _mm_add_sd(sum2[q], _mm_mul_sd(_mm_load_sd(b + 2), z));
+}
+
+/// out := out (-factor) + A in over the unmarked contacts (A^T when
+/// Transpose); returns |out| over them.
+template <int Turning, bool Transpose, bool Scale>
+[[gnu::always_inline]] inline double combine(const Active& a, double* in, double inScale, double* out, double factor) {
+  const Response response = respond<Turning, Transpose, Scale>(a, in, inScale);
+  Pair s01 = Pair::zero();
+  double s2 = 0.0;
+  const Pair scale = Pair::splat(-factor);
+  feel<Turning>(a, response, out, [&](double* e, Pair y01, double y2) {
+    const Pair e01 = Pair::load(e) * scale + y01;
+    const double e2 = e[2] * -factor + y2;
+    e01.store(e);
+    e[2] = e2;
+    s01 = s01 + e01 * e01;
+    s2 += e2 * e2;
+  });
+  return std::sqrt((s01.low() + s01.high()) + s2);
+}
+
+/// The vector work of lsqr over the contact factors (see LsqrIterations.h),
+/// the scaling of u after the forward product folded into the backward
+/// product's first pass and the scaling of v into the next forward product's
+/// first pass (the update reads v scaled without storing it): so the products
+/// wait for the norms only, not for the rotations of the update.
+template <int Turning>
+class FusedVectors {
+ public:
+  FusedVectors(const Active& a, lsqr_input* input, lsqr_work* work)
+      : a_(a),
+        columns_(input->columnCount),
+        u_(input->b->elements),
+        x_(input->x->elements),
+        v_(work->v->elements),
+        w_(work->w->elements) {}
+
+  void begin() {
+    for (std::uint32_t i = 0; i < columns_; ++i) v_[i] = w_[i] = 0.0;
+  }
+  void start(double& beta, double& alpha) {
+    // u := u - A x, as -((-u) + A x).
+    const Response r = respond<Turning, false, false>(a_, x_, 1.0);
+    Pair s01 = Pair::zero();
+    double s2 = 0.0;
+    feel<Turning>(a_, r, u_, [&](double* e, Pair y01, double y2) {
+      const Pair e01 = -(-Pair::load(e) + y01);
+      const double e2 = -(-e[2] + y2);
+      e01.store(e);
+      e[2] = e2;
+      s01 = s01 + e01 * e01;
+      s2 += e2 * e2;
+    });
+    beta = std::sqrt((s01.low() + s01.high()) + s2);
+    if (beta > 0.0) alpha = combine<Turning, true, true>(a_, u_, 1.0 / beta, v_, 0.0);
+    wSquared_ = 0.0;
+    if (alpha > 0.0) {
+      const double scale = 1.0 / alpha;
+      for (std::uint32_t i = 0; i < columns_; ++i) {
+        v_[i] *= scale;
+        w_[i] = v_[i];
+        wSquared_ += w_[i] * w_[i];
       }
     }
   }
-#pragma GCC unroll 4
-  for (std::uint32_t q = 0; q < Width; ++q) {
-    double* vj = v + 3 * columnContacts[q];
-    _mm_storeu_pd(vj, sum01[q]);
-    _mm_store_sd(vj + 2, sum2[q]);
+  double forward(double alpha) {
+    const double norm = combine<Turning, false, true>(a_, v_, vScale_, u_, alpha);
+    vScale_ = 1.0;
+    return norm;
   }
-#else
-  double sum[3 * Width];
-  for (std::uint32_t q = 0; q < Width; ++q) {
-    for (std::uint32_t c = 0; c < 3; ++c) sum[3 * q + c] = v[3 * columnContacts[q] + c];
+  void scaleU(double factor) { uScale_ = factor; }
+  double backward(double beta) {
+    const double norm = combine<Turning, true, true>(a_, u_, uScale_, v_, beta);
+    uScale_ = 1.0;
+    return norm;
   }
-  for (std::uint32_t p = 0; p < active; ++p) {
-    const double* ui = u + 3 * rowContacts[p];
-    const double* blockRow = entries + rows[p];
-    for (std::uint32_t k = 0; k < 3; ++k) {
-      for (std::uint32_t q = 0; q < Width; ++q) {
-        const double* b = blockRow + columns[q] + 3 * k;
-        for (std::uint32_t c = 0; c < 3; ++c) sum[3 * q + c] += b[c] * ui[k];
-      }
+  void scaleV(double factor) { vScale_ = factor; }
+  double update(const lsqriterations::LsqrUpdate& t) {
+    const double before = wSquared_;
+    const Pair t1 = Pair::splat(t.t1);
+    const Pair t2 = Pair::splat(t.t2);
+    const Pair vScale = Pair::splat(vScale_);
+    Pair s01 = Pair::zero();
+    double s2 = 0.0;
+    for (std::uint32_t i = 0; i < columns_; i += 3) {
+      double* x = x_ + i;
+      double* w = w_ + i;
+      const double* v = v_ + i;
+      const Pair w01 = Pair::load(w);
+      (Pair::load(x) + t1 * w01).store(x);
+      const Pair next01 = t2 * w01 + Pair::load(v) * vScale;
+      next01.store(w);
+      x[2] += t.t1 * w[2];
+      const double next2 = t.t2 * w[2] + v[2] * vScale_;
+      w[2] = next2;
+      s01 = s01 + next01 * next01;
+      s2 += next2 * next2;
     }
+    wSquared_ = (s01.low() + s01.high()) + s2;
+    return before;
   }
-  for (std::uint32_t q = 0; q < Width; ++q) {
-    for (std::uint32_t c = 0; c < 3; ++c) v[3 * columnContacts[q] + c] = sum[3 * q + c];
-  }
-#endif
+  void finishErrors(double /*scale*/) {}
+
+ private:
+  const Active& a_;
+  std::uint32_t columns_;
+  double* u_;
+  double* x_;
+  double* v_;
+  double* w_;
+  double uScale_ = 1.0;
+  double vScale_ = 1.0;
+  double wSquared_ = 0.0;
+};
+
+template <int Turning>
+void solveFused(const Active& a, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
+  FusedVectors<Turning> vectors(a, input, work);
+  lsqriterations::solve(vectors, input, output);
 }
 
 }  // namespace
 
-template <typename Finish>
-void ContactBlockProducts::rowProducts(const double* x, Finish finish) const {
-  const Active& list = active;
-  const double* entries = blocks.data();
-  std::uint32_t p = 0;
-  for (; p + 4 <= list.count; p += 4) {
-    rowBlockProducts<4>(entries, list.rows + p, list.contacts + p, list.columns, list.contacts, list.count, x, finish);
-  }
-  if (p + 2 <= list.count) {
-    rowBlockProducts<2>(entries, list.rows + p, list.contacts + p, list.columns, list.contacts, list.count, x, finish);
-    p += 2;
-  }
-  if (p < list.count) {
-    rowBlockProducts<1>(entries, list.rows + p, list.contacts + p, list.columns, list.contacts, list.count, x, finish);
+void ContactBlockProducts::residual(dvec* u, const dvec* x) const {
+  const int turning = (active.turns[0] ? kFirstTurns : 0) | (active.turns[1] ? kSecondTurns : 0);
+  double* ue = u->elements;
+  const auto finish = [](double* e, Pair y01, double y2) {
+    (-(-Pair::load(e) + y01)).store(e);
+    e[2] = -(-e[2] + y2);
+  };
+  // The response reads its input only; Scale is off, so nothing is stored.
+  double* xe = x->elements;
+  switch (turning) {
+    case 0:
+      feel<0>(active, respond<0, false, false>(active, xe, 1.0), ue, finish);
+      break;
+    case kFirstTurns:
+      feel<kFirstTurns>(active, respond<kFirstTurns, false, false>(active, xe, 1.0), ue, finish);
+      break;
+    case kSecondTurns:
+      feel<kSecondTurns>(active, respond<kSecondTurns, false, false>(active, xe, 1.0), ue, finish);
+      break;
+    default:
+      feel<3>(active, respond<3, false, false>(active, xe, 1.0), ue, finish);
+      break;
   }
 }
 
-void ContactBlockProducts::residual(dvec* u, const dvec* x) const {
-  double* ue = u->elements;
-  rowProducts(x->elements, [ue](std::uint32_t r, double sum) { ue[r] = -(-ue[r] + sum); });
+namespace {
+
+// out := out (-factor) + A in (A^T when Transpose) for the turning bodies of
+// `a`.
+template <bool Transpose>
+void combineAny(const Active& a, double* in, double* out, double factor) {
+  const int turning = (a.turns[0] ? kFirstTurns : 0) | (a.turns[1] ? kSecondTurns : 0);
+  switch (turning) {
+    case 0:
+      combine<0, Transpose, false>(a, in, 1.0, out, factor);
+      break;
+    case kFirstTurns:
+      combine<kFirstTurns, Transpose, false>(a, in, 1.0, out, factor);
+      break;
+    case kSecondTurns:
+      combine<kSecondTurns, Transpose, false>(a, in, 1.0, out, factor);
+      break;
+    default:
+      combine<3, Transpose, false>(a, in, 1.0, out, factor);
+      break;
+  }
 }
+
+}  // namespace
 
 void ContactBlockProducts::adjoint(dvec* v, const dvec* u) const {
-  const Active& list = active;
-  const double* entries = blocks.data();
-  const double* ue = u->elements;
-  double* ve = v->elements;
-  std::uint32_t q = 0;
-  for (; q + 4 <= list.count; q += 4) {
-    columnBlockProducts<4>(entries, list.rows, list.contacts, list.columns + q, list.contacts + q, list.count, ue, ve);
-  }
-  if (q + 2 <= list.count) {
-    columnBlockProducts<2>(entries, list.rows, list.contacts, list.columns + q, list.contacts + q, list.count, ue, ve);
-    q += 2;
-  }
-  if (q < list.count) {
-    columnBlockProducts<1>(entries, list.rows, list.contacts, list.columns + q, list.contacts + q, list.count, ue, ve);
-  }
+  // v + A^T u as v (-(-1)) + A^T u: multiplying by 1 changes nothing.
+  combineAny<true>(active, u->elements, v->elements, -1.0);
 }
 
 double ContactBlockProducts::forward(dvec* u, const dvec* v, double alpha) const {
-  double* ue = u->elements;
-  rowProducts(v->elements, [ue, alpha](std::uint32_t r, double sum) { ue[r] = ue[r] * -alpha + sum; });
+  combineAny<false>(active, v->elements, u->elements, alpha);
   return dvec_norm2(u);
 }
 
 double ContactBlockProducts::backward(dvec* v, const dvec* u, double beta) const {
-  dvec_scale(v, -beta);
-  adjoint(v, u);
+  combineAny<true>(active, u->elements, v->elements, beta);
   return dvec_norm2(v);
+}
+
+void ContactBlockProducts::solve(lsqr_input* input, lsqr_output* output, lsqr_work* work) const {
+  const int turning = (active.turns[0] ? kFirstTurns : 0) | (active.turns[1] ? kSecondTurns : 0);
+  switch (turning) {
+    case 0:
+      solveFused<0>(active, input, output, work);
+      break;
+    case kFirstTurns:
+      solveFused<kFirstTurns>(active, input, output, work);
+      break;
+    case kSecondTurns:
+      solveFused<kSecondTurns>(active, input, output, work);
+      break;
+    default:
+      solveFused<kFirstTurns | kSecondTurns>(active, input, output, work);
+      break;
+  }
 }

@@ -76,19 +76,6 @@ void subtractProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t
   }
 }
 
-/// The same without the zero diagonal of [r]: a product 0 t_kc adds a zero,
-/// which leaves a sum as it is or at most turns the sign of a zero sum, and
-/// a zero subtracted from an entry that is not -0 (none is: entries start
-/// at c I) leaves it as the full product leaves it. The same bits, for
-/// finite arms and inertia, with a third fewer products.
-void subtractArmProduct(MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) {
-  for (int c = 0; c < 3; ++c) {
-    block[0][c] -= -r.z * t[1][c] + r.y * t[2][c];
-    block[1][c] -= r.z * t[0][c] + -r.x * t[2][c];
-    block[2][c] -= -r.y * t[0][c] + r.x * t[1][c];
-  }
-}
-
 /// Hands each block (i, j) of the extraction system of n contacts to
 /// put(i, j, block): block (i, j) is the velocity change at contact i of a
 /// unit impulse at contact j, c I - [r_i] (s I^-1) [r_j] per body, [r] the
@@ -456,16 +443,13 @@ void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
                                              const HardBody* second, const MgcVector3* secondArms, double s,
                                              ContactBlocks* K) {
-  K->reset(n < kMaxPairContacts ? n : kMaxPairContacts);
-  extractionBlocks(
-      n, first, firstArms, second, secondArms, s,
-      [](MgcMatrix3& block, const MgcVector3& r, const MgcMatrix3& t) { subtractArmProduct(block, r, t); },
-      [K](std::uint32_t i, std::uint32_t j, const MgcMatrix3& block) {
-        double* entries = K->block(i, j);
-        for (int r = 0; r < 3; ++r) {
-          for (int c = 0; c < 3; ++c) entries[3 * r + c] = block[r][c];
-        }
-      });
+  // The factors of extractionBlocks' blocks, formed as it forms them.
+  const double c =
+      (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
+  const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  K->reset(n < kMaxPairContacts ? n : kMaxPairContacts, c, first != nullptr ? &inertia1 : nullptr, firstArms,
+           second != nullptr ? &inertia2 : nullptr, secondArms);
 }
 
 void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
@@ -493,22 +477,14 @@ void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, Conta
 }
 
 void CollisionManager::normalMatrix(const CollisionPair& pair, const ContactBlocks* K, dmat* N) {
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    dvec row = getMatrixRow(N, i);
-    for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
-      row.elements[j] = pair.normals[i].Dot(K->times(i, j, pair.normals[j]));
-    }
-  }
+  K->project(pair.normals, pair.normals, N);
 }
 
 void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N) {
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    dvec row = getMatrixRow(N, i);
-    for (std::uint32_t j = 0; j < pair.contactCount; ++j) {
-      const MgcVector3 direction = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
-      row.elements[j] = pair.normals[i].Dot(K->times(i, j, direction));
-    }
-  }
+  MgcVector3 directions[kMaxPairContacts];
+  const std::uint32_t n = pair.contactCount < kMaxPairContacts ? pair.contactCount : kMaxPairContacts;
+  for (std::uint32_t j = 0; j < n; ++j) directions[j] = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
+  K->project(pair.normals, directions, N);
 }
 
 void CollisionManager::normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out) {

@@ -160,11 +160,11 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
       continue;
     }
     partners.clear();
-    for (const std::vector<std::uint32_t>* group : {&broadPhase.neighbours(x), &broadPhase.unbounded()}) {
-      for (std::uint32_t y : *group) {
-        if (yPos[y] > after) partners.emplace_back(yPos[y], y);
-      }
-    }
+    const auto consider = [&](std::uint32_t y) {
+      if (yPos[y] > after) partners.emplace_back(yPos[y], y);
+    };
+    broadPhase.forEachNeighbour(x, consider);
+    for (std::uint32_t y : broadPhase.unbounded()) consider(y);
     std::sort(partners.begin(), partners.end());
     for (const auto& partner : partners) out.push_back(PassCandidate{x, partner.second});
   }
@@ -377,6 +377,10 @@ struct CollisionManager::PassState {
   std::uint32_t result = 0;
   /// The running wave; the islands take the level after the last.
   std::int32_t wave = 0;
+  /// By pass slot, the resting bodies' answers to the rest test and the
+  /// round of answers they belong to.
+  std::vector<std::uint32_t> restingAskedIn;
+  std::vector<std::uint8_t> restingMoves;
 };
 
 int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
@@ -435,7 +439,6 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
                                         EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
   broadPhase.clear();
   newPairs.clear();
-  restingCandidates.clear();
   movingCandidates.clear();
   pairCounter = 0;
   // Pieces of moving fracture bodies, met after the other moving bodies.
@@ -458,7 +461,9 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
     if (std::find(pass.compounds.begin(), pass.compounds.end(), body) != pass.compounds.end()) return;
     body->disableInContact();
     body->setContactLevel(level);
-    if (auto* compound = dynamic_cast<FractureBody*>(body)) compound->setHitMark(0);
+    if (body->getType() == kFractureBody) {
+      if (auto* compound = dynamic_cast<FractureBody*>(body)) compound->setHitMark(0);
+    }
     refreshForPass(body);
     const EngineList<PrivateHardBody*>* pieces = pass.pieces ? compoundPiecesOf(body) : nullptr;
     if (pieces == nullptr) {
@@ -481,7 +486,6 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   asAppended(pass.resting);
   asAppended(pass.moving);
   pass.moving.insert(pass.moving.end(), movingPieces.begin(), movingPieces.end());
-  for (std::uint32_t slot : pass.resting) restingCandidates.append(pass.all[slot]);
   for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
   broadPhase.build(pass.all, pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   const std::size_t slots = pass.all.size();
@@ -539,23 +543,50 @@ void CollisionManager::meetMovingAndResting(PassState& pass) {
 
 void CollisionManager::meetRestingPairs(PassState& pass) {
   const std::vector<std::uint32_t>& resting = pass.resting;
-  // Every two resting bodies whose bounds meet, in list order. Most of them
-  // sleep, so each body's partners come from the bounds table rather than
-  // from the whole list; extraction may box a body again, and then the
-  // partners still ahead are looked up afresh.
+  // Every two resting bodies whose bounds meet, in list order, one of which
+  // at least answers the rest test as moving. Most of them sleep, so each
+  // body's partners come from the bounds table rather than from the whole
+  // list, and each body is asked once: only an extraction, which moves
+  // bodies, changes the answers, and after one the partners still ahead are
+  // looked up and asked afresh.
+  std::vector<std::uint32_t>& askedIn = pass.restingAskedIn;
+  std::vector<std::uint8_t>& answers = pass.restingMoves;
+  askedIn.assign(pass.all.size(), 0);
+  answers.assign(pass.all.size(), 0);
+  std::uint32_t round = 1;
+  const auto moves = [&](std::uint32_t slot) {
+    if (askedIn[slot] != round) {
+      askedIn[slot] = round;
+      answers[slot] = pass.all[slot]->updateSleepState() ? 1 : 0;
+    }
+    return answers[slot] != 0;
+  };
+  // A resting side of sleepers and still bodies has no pair to meet.
+  bool anyMoving = false;
+  for (std::uint32_t s : resting) {
+    if (!broadPhase.isInert(s) && moves(s)) {
+      anyMoving = true;
+      break;
+    }
+  }
+  if (!anyMoving) return;
   std::vector<std::uint32_t>& later = restingScratch;
   const auto gatherLater = [&](std::uint32_t s1, std::size_t from) {
     later.clear();
+    const bool s1Moves = moves(s1);
     if (broadPhase.isUnbounded(s1)) {
-      for (std::size_t j = from; j < resting.size(); ++j) later.push_back(static_cast<std::uint32_t>(j));
+      for (std::size_t j = from; j < resting.size(); ++j) {
+        if (s1Moves || moves(resting[j])) later.push_back(static_cast<std::uint32_t>(j));
+      }
       return;
     }
-    for (const std::vector<std::uint32_t>* group : {&broadPhase.neighbours(s1), &broadPhase.unbounded()}) {
-      for (std::uint32_t s2 : *group) {
-        const std::int32_t j = pass.restingPos[s2];
-        if (j >= 0 && static_cast<std::size_t>(j) >= from) later.push_back(static_cast<std::uint32_t>(j));
-      }
-    }
+    const auto consider = [&](std::uint32_t s2) {
+      const std::int32_t j = pass.restingPos[s2];
+      if (j >= 0 && static_cast<std::size_t>(j) >= from && (s1Moves || moves(s2)))
+        later.push_back(static_cast<std::uint32_t>(j));
+    };
+    broadPhase.forEachNeighbour(s1, consider);
+    for (std::uint32_t s2 : broadPhase.unbounded()) consider(s2);
     std::sort(later.begin(), later.end());
   };
   for (std::size_t i = 0; i < resting.size(); ++i) {
@@ -565,7 +596,6 @@ void CollisionManager::meetRestingPairs(PassState& pass) {
     bool relist = true;
     while (relist) {
       relist = false;
-      const std::uint64_t changes = broadPhase.changes();
       gatherLater(s1, from);
       for (std::uint32_t j : later) {
         from = j + 1;
@@ -574,7 +604,6 @@ void CollisionManager::meetRestingPairs(PassState& pass) {
         HardBody* B1 = pass.all[s1];
         HardBody* B2 = pass.all[s2];
         if (compoundAndPiece(B1, B2)) continue;
-        if (!B1->updateSleepState() && !B2->updateSleepState()) continue;
         // The first the one waiting for its first hit.
         HardBody* first = B1->isFirstHit(true) ? B1 : B2;
         HardBody* second = first == B1 ? B2 : B1;
@@ -588,10 +617,9 @@ void CollisionManager::meetRestingPairs(PassState& pass) {
         }
         newPairs.append(pair);
         extractNow(pair);
-        if (broadPhase.changes() != changes) {
-          relist = true;
-          break;
-        }
+        ++round;
+        relist = true;
+        break;
       }
     }
   }
@@ -718,7 +746,6 @@ int CollisionManager::finishPass(PassState& pass) {
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
   movingCandidates.clear();
-  restingCandidates.clear();
   return pass.result != 0 ? 1 : 0;
 }
 

@@ -5,14 +5,13 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <limits>
 #include <memory>
 #include <new>
 #include <utility>
 
-namespace {
+#include "engine/collision/LsqrIterations.h"
 
-constexpr double kMachineEpsilon = std::numeric_limits<double>::epsilon();
+namespace {
 
 constexpr const char* kStopMessages[] = {
     "The exact solution is x = x0",
@@ -540,20 +539,81 @@ class OperatorProducts {
   const LsqrOperator& op_;
 };
 
-// The scalars that the iterations carry: the bidiagonal entries, the
-// rotated right-hand side, and the sums behind the estimates.
-struct Recurrence {
-  double alpha = 0.0, beta = 0.0;
-  double rhobar = 0.0, phibar = 0.0;
-  double bbnorm = 0.0, ddnorm = 0.0, res2 = 0.0, xxnorm = 0.0;
-  double z = 0.0, cs2 = -1.0, sn2 = 0.0;
+// The vector work of the iterations on the problem's records, each step as
+// its own pass through the products and the vector helpers.
+template <typename Products>
+class RecordVectors {
+ public:
+  RecordVectors(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work)
+      : products_(products),
+        columns_(input->columnCount),
+        u_(input->b),  // the left bidiagonalisation vector lives in b
+        x_(input->x),
+        v_(work->v),
+        w_(work->w),
+        e_(output->standardErrors) {}
+
+  void begin() {
+    zero(v_, columns_);
+    zero(w_, columns_);
+    zero(e_, columns_);
+  }
+  void start(double& beta, double& alpha) {
+    products_.residual(u_, x_);
+    beta = dvec_norm2(u_);
+    if (beta > 0.0) {
+      dvec_scale(u_, 1.0 / beta);
+      products_.adjoint(v_, u_);
+      alpha = dvec_norm2(v_);
+    }
+    if (alpha > 0.0) {
+      dvec_scale(v_, 1.0 / alpha);
+      dvec_copy(v_, w_);
+    }
+  }
+  double forward(double alpha) { return products_.forward(u_, v_, alpha); }
+  void scaleU(double factor) { dvec_scale(u_, factor); }
+  double backward(double beta) { return products_.backward(v_, u_, beta); }
+  void scaleV(double factor) { dvec_scale(v_, factor); }
+  double update(const lsqriterations::LsqrUpdate& t) {
+    double* xe = x_->elements;
+    double* we = w_->elements;
+    double* ee = e_->elements;
+    const double* ve = v_->elements;
+    const double wSquared = dotInFours(we, we, columns_);
+#pragma omp simd
+    for (std::uint32_t i = 0; i < columns_; ++i) {
+      const double wi = we[i];
+      xe[i] += t.t1 * wi;
+      we[i] = t.t2 * wi + ve[i];
+      ee[i] += (t.t3 * wi) * (t.t3 * wi);
+    }
+    return wSquared;
+  }
+  void finishErrors(double scale) {
+    for (std::uint32_t i = 0; i < columns_; ++i) e_->elements[i] = std::sqrt(e_->elements[i]) * scale;
+  }
+
+ private:
+  const Products& products_;
+  std::uint32_t columns_;
+  dvec* u_;
+  dvec* x_;
+  dvec* v_;
+  dvec* w_;
+  dvec* e_;
 };
 
-// What the caller reads after a solve, and the stopping tests read after
-// each iteration.
-struct Estimates {
-  double normA = 0.0, condA = 0.0, normR = 0.0, normATr = 0.0, normX = 0.0;
-};
+// A whole solve with the given products.
+template <typename Products>
+void solveWith(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
+  RecordVectors<Products> vectors(products, input, output, work);
+  lsqriterations::solve(vectors, input, output);
+}
+
+}  // namespace
+
+namespace lsqriterations {
 
 void reportHeader(const lsqr_input* input) {
   std::fprintf(input->report,
@@ -564,6 +624,20 @@ void reportHeader(const lsqr_input* input) {
                "\tBTOL = %10.2e\t\tITERLIM = %10i\n\n",
                static_cast<int>(input->rowCount), static_cast<int>(input->columnCount), input->damp, input->atol,
                input->conlim, input->btol, static_cast<int>(input->iterationLimit));
+}
+
+void reportStart(const lsqr_input* input, const Recurrence& rec, const Estimates& at) {
+  std::fprintf(input->report,
+               "  ITER     || r ||    Compatible  ||A^T r|| / ||A|| ||r||  || A ||    "
+               "cond( A )\n\n");
+  std::fprintf(input->report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e  %10.2e\n", 0, rec.beta, 1.0, rec.alpha / rec.beta,
+               at.normA, at.condA);
+}
+
+void reportIteration(const lsqr_input* input, std::uint32_t iterations, const Estimates& at, double test1,
+                     double test2) {
+  std::fprintf(input->report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e %10.2e\n", static_cast<int>(iterations), at.normR,
+               test1, test2, at.normA, at.condA);
 }
 
 // The closing lines; a run that stopped before its first iteration indents
@@ -583,184 +657,7 @@ void reportSummary(std::FILE* report, LsqrStop stop, std::uint32_t iterations, c
   std::fprintf(report, "  %s\n\n", lsqrStopMessage(stop));
 }
 
-// Start from x0: u = (b - A x0) / beta, v = A^T u / alpha, w = v.
-template <typename Products>
-void startBidiagonalisation(const Products& products, dvec* u, dvec* x, dvec* v, dvec* w, Recurrence& rec) {
-  products.residual(u, x);
-  rec.beta = dvec_norm2(u);
-  if (rec.beta > 0.0) {
-    dvec_scale(u, 1.0 / rec.beta);
-    products.adjoint(v, u);
-    rec.alpha = dvec_norm2(v);
-  }
-  if (rec.alpha > 0.0) {
-    dvec_scale(v, 1.0 / rec.alpha);
-    dvec_copy(v, w);
-  }
-  rec.rhobar = rec.alpha;
-  rec.phibar = rec.beta;
-}
-
-// One step of the bidiagonalisation: beta u = A v - alpha u, then
-// alpha v = A^T u - beta v.
-template <typename Products>
-void continueBidiagonalisation(const Products& products, dvec* u, dvec* v, double dampSq, Recurrence& rec) {
-  rec.beta = products.forward(u, v, rec.alpha);
-  rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
-  if (rec.beta > 0.0) {
-    dvec_scale(u, 1.0 / rec.beta);
-    rec.alpha = products.backward(v, u, rec.beta);
-    if (rec.alpha > 0.0) dvec_scale(v, 1.0 / rec.alpha);
-  }
-}
-
-// The rotations that eliminate the damping parameter and the subdiagonal
-// beta, then the updates of x, w and the standard-error sums, and the new
-// estimates.
-void rotateAndUpdate(double damp, std::uint32_t n, dvec* x, dvec* w, const dvec* v, dvec* e, Recurrence& rec,
-                     Estimates& at) {
-  const double rhbar1 = std::sqrt(rec.rhobar * rec.rhobar + damp * damp);
-  const double cs1 = rec.rhobar / rhbar1;
-  const double sn1 = damp / rhbar1;
-  const double psi = sn1 * rec.phibar;
-  rec.phibar = cs1 * rec.phibar;
-
-  const double rho = std::sqrt(rhbar1 * rhbar1 + rec.beta * rec.beta);
-  const double cs = rhbar1 / rho;
-  const double sn = rec.beta / rho;
-  const double theta = sn * rec.alpha;
-  rec.rhobar = -cs * rec.alpha;
-  const double phi = cs * rec.phibar;
-  rec.phibar = sn * rec.phibar;
-  const double tau = sn * phi;
-
-  // x += (phi / rho) w, w := v - (theta / rho) w, and the diagonal of
-  // (R^T R)^-1 for the errors, whose sum |w / rho|^2 grows the estimate of
-  // cond(A).
-  const double t1 = phi / rho;
-  const double t2 = -theta / rho;
-  const double t3 = 1.0 / rho;
-  double* xe = x->elements;
-  double* we = w->elements;
-  double* ee = e->elements;
-  const double* ve = v->elements;
-  rec.ddnorm += dotInFours(we, we, n) * (t3 * t3);
-#pragma omp simd
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const double wi = we[i];
-    xe[i] += t1 * wi;
-    we[i] = t2 * wi + ve[i];
-    ee[i] += (t3 * wi) * (t3 * wi);
-  }
-
-  // |x| from a rotation on the lower bidiagonal system.
-  const double delta = rec.sn2 * rho;
-  const double gambar = -rec.cs2 * rho;
-  const double rhs = phi - delta * rec.z;
-  const double zbar = rhs / gambar;
-  at.normX = std::sqrt(rec.xxnorm + zbar * zbar);
-  const double gamma = std::sqrt(gambar * gambar + theta * theta);
-  rec.cs2 = gambar / gamma;
-  rec.sn2 = theta / gamma;
-  rec.z = rhs / gamma;
-  rec.xxnorm += rec.z * rec.z;
-
-  at.normA = std::sqrt(rec.bbnorm);
-  at.condA = at.normA * std::sqrt(rec.ddnorm);
-  rec.res2 += psi * psi;
-  at.normR = std::sqrt(rec.phibar * rec.phibar + rec.res2);
-  at.normATr = rec.alpha * std::fabs(tau);
-}
-
-// The stopping tests in order, a later one overriding an earlier one; 0
-// (kLsqrStartIsSolution) while none holds.
-LsqrStop stopReason(const lsqr_input* input, std::uint32_t iterations, const Estimates& at, double normB) {
-  const double ctol = input->conlim > 0.0 ? 1.0 / input->conlim : kMachineEpsilon;
-  const double test1 = at.normR / normB;
-  const double test2 = at.normR > 0.0 ? at.normATr / (at.normA * at.normR) : 0.0;
-  const double test3 = 1.0 / at.condA;
-  const double rtol = input->btol + input->atol * at.normA * at.normX / normB;
-
-  LsqrStop stop = kLsqrStartIsSolution;
-  if (iterations >= input->iterationLimit) stop = kLsqrIterationLimit;
-  if (test3 <= kMachineEpsilon) stop = kLsqrConditionAtPrecision;
-  if (test2 <= kMachineEpsilon) stop = kLsqrLeastSquaresAtPrecision;
-  if (test3 <= ctol) stop = kLsqrConditionOverLimit;
-  if (test2 <= input->atol) stop = kLsqrLeastSquaresWithinTol;
-  if (test1 <= rtol) stop = kLsqrResidualWithinTol;
-  if (input->report != nullptr) {
-    std::fprintf(input->report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e %10.2e\n", static_cast<int>(iterations), at.normR,
-                 test1, test2, at.normA, at.condA);
-  }
-  return stop;
-}
-
-// Standard errors: the square roots of the accumulated diagonal, scaled by
-// the residual per degree of freedom.
-void scaleStandardErrors(const lsqr_input* input, double normR, dvec* e) {
-  double dof = 1.0;
-  if (input->rowCount > input->columnCount) dof = static_cast<double>(input->rowCount - input->columnCount);
-  if (input->damp * input->damp > 0.0) dof = static_cast<double>(input->rowCount);
-  const double scale = normR / std::sqrt(dof);
-  for (std::uint32_t i = 0; i < input->columnCount; ++i) e->elements[i] = std::sqrt(e->elements[i]) * scale;
-}
-
-// The run from the start value to a stop. Returns the iterations made.
-template <typename Products>
-std::uint32_t run(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work, LsqrStop& stop,
-                  Estimates& at, double& normB) {
-  const std::uint32_t columns = input->columnCount;
-  dvec* u = input->b;  // the left bidiagonalisation vector lives in b
-  dvec* e = output->standardErrors;
-  zero(work->v, columns);
-  zero(work->w, columns);
-  zero(e, columns);
-  Recurrence rec;
-  startBidiagonalisation(products, u, input->x, work->v, work->w, rec);
-  normB = rec.beta;
-  at.normR = rec.beta;
-  at.normATr = rec.alpha * rec.beta;
-  stop = kLsqrStartIsSolution;
-  if (at.normATr == 0.0) return 0;
-
-  if (input->report != nullptr) {
-    std::fprintf(input->report,
-                 "  ITER     || r ||    Compatible  ||A^T r|| / ||A|| ||r||  || A ||    "
-                 "cond( A )\n\n");
-    std::fprintf(input->report, "%6i %13.5e %10.2e \t%10.2e \t%10.2e  %10.2e\n", 0, rec.beta, 1.0, rec.alpha / rec.beta,
-                 at.normA, at.condA);
-  }
-  const double dampSq = input->damp * input->damp;
-  std::uint32_t iterations = 0;
-  while (stop == kLsqrStartIsSolution) {
-    ++iterations;
-    continueBidiagonalisation(products, u, work->v, dampSq, rec);
-    rotateAndUpdate(input->damp, columns, input->x, work->w, work->v, e, rec, at);
-    stop = stopReason(input, iterations, at, normB);
-  }
-  scaleStandardErrors(input, at.normR, e);
-  return iterations;
-}
-
-// A whole solve with the given products: the report, the run and the output.
-template <typename Products>
-void solveWith(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
-  if (input->report != nullptr) reportHeader(input);
-  LsqrStop stop = kLsqrStartIsSolution;
-  Estimates at;
-  double normB = 0.0;
-  const std::uint32_t iterations = run(products, input, output, work, stop, at, normB);
-  if (input->report != nullptr) reportSummary(input->report, stop, iterations, at, normB);
-  output->stopCode = stop;
-  output->iterations = iterations;
-  output->normA = at.normA;
-  output->condA = at.condA;
-  output->normR = at.normR;
-  output->normATr = at.normATr;
-  output->normX = at.normX;
-}
-
-}  // namespace
+}  // namespace lsqriterations
 
 void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
   if (DenseProducts::apply(func, matrix, input, work)) {

@@ -180,7 +180,7 @@ double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks,
   LsqrProblem& problem = vectorProblem;
   const auto solve = [&] {
     products.update();
-    lsqr(problem.input, problem.output, problem.work, products);
+    products.solve(problem.input, problem.output, problem.work);
   };
   removePullingContacts(n, rhs, x, backup.get(), normals, marks, solve, [](std::uint32_t) {});
   const double residual = problem.output->normR;
@@ -231,7 +231,8 @@ void SolverWorkspace::compactVectorSystem(std::uint32_t n, dmat* matrix, dvec* r
                                           const std::uint8_t* marks) {
   LsqrProblem* problem = problemOf(matrix, rhs, x);
   if (problem == nullptr || std::uint64_t{kContactRows} * n > x->length) return;
-  std::vector<std::uint32_t> kept;
+  std::vector<std::uint32_t>& kept = keptUnknowns;
+  kept.clear();
   for (std::uint32_t i = 0; i < n; ++i) {
     if (marks[i] == 0) kept.push_back(i);
   }
@@ -254,7 +255,8 @@ void SolverWorkspace::compactScalarSystem(std::uint32_t n1, std::uint32_t n2, dm
                                           const std::uint8_t* marks1, const std::uint8_t* marks2) {
   LsqrProblem* problem = problemOf(matrix, rhs, x);
   if (problem == nullptr || std::uint64_t{n1} + n2 > x->length) return;
-  std::vector<std::uint32_t> kept;
+  std::vector<std::uint32_t>& kept = keptUnknowns;
+  kept.clear();
   for (std::uint32_t i = 0; i < n1; ++i) {
     if (marks1[i] == 0) kept.push_back(i);
   }
@@ -271,7 +273,9 @@ void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint3
   // (it is needed for a pair of groups at or before (a, b)). So the moves
   // can be done in place in ascending order.
   const auto count = static_cast<std::uint32_t>(kept.size());
-  for (std::uint32_t a = 0; a < count; ++a) {
+  // With every unknown up to the last kept one kept, nothing moves.
+  const bool inPlace = count == 0 || kept[count - 1] == count - 1;
+  for (std::uint32_t a = 0; a < count && !inPlace; ++a) {
     for (std::uint32_t r = 0; r < width; ++r) {
       const std::uint32_t to = width * a + r;
       const std::uint32_t from = width * kept[a] + r;

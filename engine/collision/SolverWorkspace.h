@@ -63,7 +63,8 @@ class SolverWorkspace {
                            std::uint8_t* marks);
 
   /// solveVectorSystem on the contact blocks of n contacts in use: the same
-  /// removals and iterates, the products run over the blocks. Afterwards the
+  /// removals and iterates but for rounding, the products run over the
+  /// blocks' factors (ContactBlockProducts::solve). Afterwards the
   /// blocks keep the kept contacts (ContactBlocks::keep) and rhs and x are cut
   /// down as there. -1 when the records are not this workspace's or the
   /// blocks do not hold n contacts, or n is above ContactBlocks::kMaxContacts.
@@ -122,7 +123,8 @@ class SolverWorkspace {
   /// contacts in use that fit the vectors.
   bool ownsBlockSystem(std::uint32_t n, const ContactBlocks* blocks, const dvec* rhs, const dvec* x) const;
 
-  std::vector<std::uint8_t> bytes;  ///< handed out with the scalar system
+  std::vector<std::uint8_t> bytes;          ///< handed out with the scalar system
+  std::vector<std::uint32_t> keptUnknowns;  ///< compaction's list, kept between solves
   LsqrProblem scalarProblem;
   LsqrProblem vectorProblem;
   std::unique_ptr<dvec, DvecDeleter> backup;  ///< the right-hand side during a removal solve

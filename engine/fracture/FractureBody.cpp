@@ -59,6 +59,7 @@ void FractureBody::activate() {
   updateBounds();
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->activate();
   flags |= kBodyActive | kBodyWorldUpdate;
+  countWakeUp();
   sleepCount = 0;
   integrator.forgetStepStart();
 }

@@ -226,6 +226,7 @@ bool FractureBody::updateMassProperties() {
   ZOVbox box;
   fitOrientedBox(box, static_cast<std::uint32_t>(corners.size()), corners.data());
   bbox = box;
+  ++boundsStamp;
   shape.boxSize = box.extents * 2.0;
   shapeframes::setBoxRotation(shape, box.axes);
   shape.scale = MgcVector3(1.0, 1.0, 1.0);

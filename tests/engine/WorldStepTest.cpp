@@ -7,6 +7,7 @@
 #include <malloc.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,36 @@ TEST(WorldStep, SleepingBodyLeavesAndReturnsToTheHeadOfTheDynamicList) {
   EXPECT_EQ(world.getDynamicBodies().getFirst()->value, a);
   EXPECT_GT(a->getDyn().position.x, 0.0);
   EXPECT_EQ(world.getNumDynamicBodies(), 2);
+}
+
+// The sleep and wake pass looks for woken sleepers only after a wake-up:
+// however many passes found them all asleep, a sleeper woken by any means
+// rejoins the dynamic list at the next one.
+TEST(WorldStep, SleeperWokenAfterQuietAdvancesRejoinsTheDynamicList) {
+  const std::vector<std::function<void(PrivateWorld&, HardBody*)>> wakes = {
+      [](PrivateWorld&, HardBody* body) { body->activate(); },
+      [](PrivateWorld&, HardBody* body) { body->applyImpulse(MgcVector3(1.0, 0.0, 0.0)); },
+      [](PrivateWorld& world, HardBody* body) { world.activateBody(body); },
+  };
+  for (std::size_t w = 0; w < wakes.size(); ++w) {
+    PrivateWorld world;
+    world.disableGravity();
+    BoxBody* a = placedBox().release();
+    BoxBody* b = placedBox().release();
+    world.addBody(a, 0);
+    world.addBody(b, 0);
+    a->deActivate();
+    b->deActivate();
+    for (int i = 0; i < 5; ++i) world.advance(0.1, nullptr);
+    ASSERT_TRUE(world.getSleepingBodies().contains(a)) << w;
+    ASSERT_EQ(world.getNumActiveBodies(), 0) << w;
+    wakes[w](world, a);
+    world.advance(0.1, nullptr);
+    EXPECT_TRUE(world.getDynamicBodies().contains(a)) << w;
+    EXPECT_FALSE(world.getSleepingBodies().contains(a)) << w;
+    EXPECT_TRUE(world.getSleepingBodies().contains(b)) << w;
+    EXPECT_EQ(world.getNumActiveBodies(), 1) << w;
+  }
 }
 
 TEST(WorldStep, StepWithoutContactsEndsEarlyWithTheChangeFlagClear) {

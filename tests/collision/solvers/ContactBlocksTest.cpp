@@ -8,22 +8,50 @@
 
 #include "engine/collision/Lsqr.h"
 #include "engine/collision/SolverWorkspace.h"
+#include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "support/RecordedContactSystems.h"
 #include "support/reference/EigenReference.h"
 
 namespace {
 
+using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
+using zovfixtures::fillContactBlocks;
 using zovfixtures::kRecordedPileSystems;
 using zovfixtures::RecordedContactSystem;
 using zovref::MatX;
 using zovref::VecX;
 
+using zovref::Mat3;
+using zovref::Vec3;
+
+Vec3 vec3(const double* v) { return {v[0], v[1], v[2]}; }
+
+/// The system's dense matrix from the physics of its factors: column l of
+/// block (i, j) is the velocity change at contact i of a unit impulse e_l at
+/// contact j, c e_l from the linear response and (T (r_j x e_l)) x r_i from
+/// each turning body's turn.
 MatX matrixOf(const RecordedContactSystem& system) {
-  const int size = 3 * static_cast<int>(system.contacts);
-  MatX out(size, size);
-  for (int k = 0; k < size * size; ++k) out.m[static_cast<std::size_t>(k)] = system.matrix[k];
+  const int n = static_cast<int>(system.contacts);
+  MatX out(3 * n, 3 * n);
+  const double* inertias[2] = {system.firstInertia, system.secondInertia};
+  const double* arms[2] = {system.firstArms, system.secondArms};
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      for (int l = 0; l < 3; ++l) {
+        Vec3 change = system.linear * Vec3::unit(l);
+        for (int b = 0; b < 2; ++b) {
+          if (inertias[b] == nullptr) continue;
+          const double* t = inertias[b];
+          const Mat3 inertia(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8]);
+          const Vec3 turn = inertia * cross(vec3(arms[b] + 3 * j), Vec3::unit(l));
+          change += cross(turn, vec3(arms[b] + 3 * i));
+        }
+        for (int k = 0; k < 3; ++k) out(3 * i + k, 3 * j + l) = change[k];
+      }
+    }
+  }
   return out;
 }
 
@@ -33,19 +61,6 @@ std::vector<MgcVector3> normalsOf(const RecordedContactSystem& system) {
     out.emplace_back(system.normals[3 * i], system.normals[3 * i + 1], system.normals[3 * i + 2]);
   }
   return out;
-}
-
-void fillBlocks(ContactBlocks& blocks, const MatX& a) {
-  const auto n = static_cast<std::uint32_t>(a.rows / 3);
-  blocks.reset(n);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    for (std::uint32_t j = 0; j < n; ++j) {
-      double* entries = blocks.block(i, j);
-      for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) entries[3 * r + c] = a(static_cast<int>(3 * i) + r, static_cast<int>(3 * j) + c);
-      }
-    }
-  }
 }
 
 VecX read(const dvec* v) {
@@ -84,7 +99,7 @@ Solved solveBlocks(SolverWorkspace& workspace, const RecordedContactSystem& syst
   dvec *rhs = nullptr, *x = nullptr;
   ContactBlocks* blocks = nullptr;
   EXPECT_TRUE(workspace.prepareBlockSystem(n, rhs, x, blocks));
-  fillBlocks(*blocks, matrixOf(system));
+  fillContactBlocks(system, *blocks);
   for (std::uint32_t r = 0; r < 3 * n; ++r) rhs->elements[r] = system.rhs[r];
   std::vector<std::uint8_t> marks(n, 7);
   const std::vector<MgcVector3> normals = normalsOf(system);
@@ -141,8 +156,8 @@ TEST(ContactBlocks, RecordedPileSystemsSolveAsTheDenseSystem) {
 }
 
 // The products over the blocks with contacts taken out give the dense
-// products of the matrix whose taken-out rows and columns are zero, element
-// by element, and agree with the plain sums.
+// products of the matrix whose taken-out rows and columns are zero, but for
+// rounding, and leave the taken-out elements as they are.
 TEST(ContactBlocks, ProductsSkipTakenOutContactsAsZeroedRowsAndColumns) {
   const RecordedContactSystem* largest = &kRecordedPileSystems[0];
   for (const RecordedContactSystem& system : kRecordedPileSystems) {
@@ -153,7 +168,7 @@ TEST(ContactBlocks, ProductsSkipTakenOutContactsAsZeroedRowsAndColumns) {
   const int size = static_cast<int>(3 * n);
   MatX a = matrixOf(*largest);
   ContactBlocks blocks;
-  fillBlocks(blocks, a);
+  fillContactBlocks(*largest, blocks);
   std::vector<std::uint8_t> marks(n, 0);
   marks[1] = 1;
   marks[n - 1] = 1;
@@ -182,60 +197,123 @@ TEST(ContactBlocks, ProductsSkipTakenOutContactsAsZeroedRowsAndColumns) {
   const VecX startVector(start);
   dvec inView{1, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), in.data()};
 
-  for (int mode = 0; mode < 2; ++mode) {
+  for (int mode = 0; mode < 4; ++mode) {
     SCOPED_TRACE(mode);
     std::vector<double> byBlocks(start);
     std::vector<double> byDense(start);
     dvec blockView{1, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), byBlocks.data()};
     dvec denseView{1, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), byDense.data()};
     VecX expected;
+    double norm = 0.0;
+    const double factor = 0.75;
     if (mode == 0) {
       // y := y (-alpha) + A x.
-      const double alpha = 0.75;
-      products.forward(&blockView, &inView, alpha);
-      dvec_scale(&denseView, -alpha);
+      norm = products.forward(&blockView, &inView, factor);
+      dvec_scale(&denseView, -factor);
       lsqr_mat_vec_prod(0, &inView, &denseView, dense.func->matrix);
-      expected = startVector * -alpha + a * inVector;
-    } else {
+      expected = startVector * -factor + a * inVector;
+    } else if (mode == 1) {
       // x := x + A^T y.
       products.adjoint(&blockView, &inView);
       lsqr_mat_vec_prod(1, &denseView, &inView, dense.func->matrix);
       expected = startVector + transpose(a) * inVector;
+    } else if (mode == 2) {
+      // x := x (-beta) + A^T y.
+      norm = products.backward(&blockView, &inView, factor);
+      dvec_scale(&denseView, -factor);
+      lsqr_mat_vec_prod(1, &denseView, &inView, dense.func->matrix);
+      expected = startVector * -factor + transpose(a) * inVector;
+    } else {
+      // y := y - A x.
+      products.residual(&blockView, &inView);
+      dvec_scale(&denseView, -1.0);
+      lsqr_mat_vec_prod(0, &inView, &denseView, dense.func->matrix);
+      dvec_scale(&denseView, -1.0);
+      expected = startVector - a * inVector;
     }
     for (int k = 0; k < size; ++k) {
       const auto at = static_cast<std::size_t>(k);
-      EXPECT_EQ(byBlocks[at], byDense[at]) << k;
-      EXPECT_NEAR(byBlocks[at], expected(k), 1e-12 * (1.0 + std::fabs(expected(k))));
+      if (marks[static_cast<std::size_t>(k / 3)] != 0) {
+        EXPECT_EQ(byBlocks[at], start[at]) << k;
+      }
+      EXPECT_NEAR(byBlocks[at], byDense[at], 1e-13 * (1.0 + std::fabs(byDense[at]))) << k;
+      EXPECT_NEAR(byBlocks[at], expected(k), 1e-12 * (1.0 + std::fabs(expected(k)))) << k;
+    }
+    if (mode == 0 || mode == 2) {
+      EXPECT_NEAR(norm, zovref::norm(expected), 1e-12 * (1.0 + norm));
     }
   }
 }
 
-// Contacts dropped after a solve leave the kept blocks in place and in
-// order; restoring brings every contact of the last reset back.
+// A block and a block's product are those of the dense matrix; contacts
+// dropped after a solve leave the kept contacts in order; restoring brings
+// every contact of the last reset back.
 TEST(ContactBlocks, KeptContactsReadTheirOwnBlocks) {
+  const RecordedContactSystem& system = kRecordedPileSystems[3];
+  ASSERT_EQ(system.contacts, 4u);
+  ASSERT_NE(system.secondInertia, nullptr);
+  const MatX a = matrixOf(system);
   ContactBlocks blocks;
-  blocks.reset(4);
-  for (std::uint32_t i = 0; i < 4; ++i) {
-    for (std::uint32_t j = 0; j < 4; ++j) {
-      for (std::uint32_t e = 0; e < ContactBlocks::kBlockEntries; ++e) blocks.block(i, j)[e] = 100.0 * i + 10.0 * j + e;
+  fillContactBlocks(system, blocks);
+  const auto expectBlock = [&](std::uint32_t i, std::uint32_t j, std::uint32_t stored) {
+    const MgcMatrix3 block = blocks.block(i, j);
+    const MgcVector3 v(1.0, -2.0, 0.5);
+    const MgcVector3 product = blocks.times(i, j, v);
+    for (int r = 0; r < 3; ++r) {
+      double sum = 0.0;
+      for (int c = 0; c < 3; ++c) {
+        const double entry = a(static_cast<int>(3 * (stored / 4) + r), static_cast<int>(3 * (stored % 4) + c));
+        EXPECT_NEAR(block[r][c], entry, 1e-13 * (1.0 + std::fabs(entry)));
+        sum += entry * v[c];
+      }
+      EXPECT_NEAR(product[r], sum, 1e-13 * (1.0 + std::fabs(sum)));
     }
-  }
+  };
   const std::uint8_t marks[4] = {0, 1, 0, 1};
   blocks.keep(marks);
   ASSERT_EQ(blocks.count(), 2u);
-  const struct {
-    std::uint32_t i, j;
-    double first;
-  } cases[] = {{0, 0, 0.0}, {0, 1, 20.0}, {1, 0, 200.0}, {1, 1, 220.0}};
-  for (const auto& c : cases) EXPECT_EQ(blocks.block(c.i, c.j)[0], c.first) << c.i << " " << c.j;
-  // Row r of block (1, 0) is (200 + 3r, 201 + 3r, 202 + 3r).
-  const MgcVector3 v(1.0, -2.0, 0.5);
-  const MgcVector3 product = blocks.times(1, 0, v);
-  for (int r = 0; r < 3; ++r) EXPECT_EQ(product[r], (200.0 + 3 * r) - 2.0 * (201.0 + 3 * r) + 0.5 * (202.0 + 3 * r));
-
+  // In use: stored contacts 0 and 2; block (i, j) is stored block 4 i' + j'.
+  const struct { std::uint32_t i, j, stored; } cases[] = {{0, 0, 0}, {0, 1, 2}, {1, 0, 8}, {1, 1, 10}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    expectBlock(c.i, c.j, c.stored);
+  }
   blocks.restore();
   ASSERT_EQ(blocks.count(), 4u);
-  EXPECT_EQ(blocks.block(3, 1)[8], 318.0);
+  expectBlock(3, 1, 13);
+}
+
+// The normal rows of the system between two sets of directions are those of
+// the dense matrix, for systems with one and with two turning bodies.
+TEST(ContactBlocks, ProjectionsAreTheDenseMatrixBetweenDirections) {
+  for (const RecordedContactSystem& system : kRecordedPileSystems) {
+    SCOPED_TRACE(system.contacts);
+    const std::uint32_t n = system.contacts;
+    const MatX a = matrixOf(system);
+    ContactBlocks blocks;
+    fillContactBlocks(system, blocks);
+    std::vector<MgcVector3> left;
+    std::vector<MgcVector3> right;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      left.emplace_back(system.normals[3 * i], system.normals[3 * i + 1], system.normals[3 * i + 2]);
+      right.emplace_back(left.back() + MgcVector3(std::sin(1.0 + i), 0.3, std::cos(2.0 * i)) * 0.5);
+    }
+    LsqrProblem out(n, n);
+    ASSERT_TRUE(out.setSize(n, n));
+    blocks.project(left.data(), right.data(), out.func->matrix);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const dvec row = getMatrixRow(out.func->matrix, i);
+      for (std::uint32_t j = 0; j < n; ++j) {
+        double expected = 0.0;
+        for (int r = 0; r < 3; ++r) {
+          for (int c = 0; c < 3; ++c) {
+            expected += left[i][r] * a(static_cast<int>(3 * i) + r, static_cast<int>(3 * j) + c) * right[j][c];
+          }
+        }
+        EXPECT_NEAR(row.elements[j], expected, 1e-12 * (1.0 + std::fabs(expected))) << i << " " << j;
+      }
+    }
+  }
 }
 
 // Block solves refuse records that are not the workspace's own or a count
@@ -247,11 +325,11 @@ TEST(ContactBlocks, BlockSolveRefusesForeignRecords) {
   EXPECT_FALSE(workspace.prepareBlockSystem(0, rhs, x, blocks));
   EXPECT_EQ(blocks, nullptr);
   ASSERT_TRUE(workspace.prepareBlockSystem(2, rhs, x, blocks));
-  blocks->reset(2);
+  blocks->reset(2, 1.0, nullptr, nullptr, nullptr, nullptr);
   const MgcVector3 normals[2] = {{0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}};
   std::uint8_t marks[2] = {};
   EXPECT_EQ(workspace.solveBlockSystem(1, blocks, rhs, x, normals, marks), -1.0);
   ContactBlocks other;
-  other.reset(2);
+  other.reset(2, 1.0, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(workspace.solveBlockSystem(2, &other, rhs, x, normals, marks), -1.0);
 }

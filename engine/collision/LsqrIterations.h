@@ -1,0 +1,200 @@
+#pragma once
+
+// The iterations of lsqr as a template over the vector work, so that a solver
+// whose vectors and products have a shape of their own (the contact blocks)
+// runs the same recurrences and stopping tests with its vector passes fused
+// and inlined. The scalars are the same for every kind of vectors; only the
+// rounding of the vector work may differ.
+//
+// A Vectors type provides, on the problem it was made for:
+//   void begin();                       v, w and the error sums zero
+//   void start(double& beta, double& alpha);
+//       u := b - A x0, beta = |u|; when beta > 0: u /= beta, v := A^T u,
+//       alpha = |v|; when alpha > 0: v /= alpha, w := v
+//   double forward(double alpha);       u := A v - alpha u; returns |u|
+//   void scaleU(double factor);         u *= factor
+//   double backward(double beta);       v := A^T u - beta v; returns |v|
+//   void scaleV(double factor);         v *= factor
+//   double update(const LsqrUpdate&);   x += t1 w, e += (t3 w)^2,
+//       w := v + t2 w; returns |w|^2 from before the update
+//   void finishErrors(double scale);    e := sqrt(e) scale
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+
+#include "engine/collision/Lsqr.h"
+
+namespace lsqriterations {
+
+/// The scalars that the iterations carry: the bidiagonal entries, the
+/// rotated right-hand side, and the sums behind the estimates.
+struct Recurrence {
+  double alpha = 0.0, beta = 0.0;
+  double rhobar = 0.0, phibar = 0.0;
+  double bbnorm = 0.0, ddnorm = 0.0, res2 = 0.0, xxnorm = 0.0;
+  double z = 0.0, cs2 = -1.0, sn2 = 0.0;
+};
+
+/// What the caller reads after a solve, and the stopping tests read after
+/// each iteration.
+struct Estimates {
+  double normA = 0.0, condA = 0.0, normR = 0.0, normATr = 0.0, normX = 0.0;
+};
+
+/// The factors of an iteration's vector update.
+struct LsqrUpdate {
+  double t1 = 0.0;  ///< x += t1 w
+  double t2 = 0.0;  ///< w := v + t2 w
+  double t3 = 0.0;  ///< error sums += (t3 w)^2
+};
+
+/// The rotations of one iteration, before the vector update.
+struct Rotation {
+  double psi, rho, theta, phi, tau;
+  LsqrUpdate update;
+};
+
+/// The rotations that eliminate the damping parameter and the subdiagonal
+/// beta.
+inline Rotation rotate(double damp, Recurrence& rec) {
+  const double rhbar1 = std::sqrt(rec.rhobar * rec.rhobar + damp * damp);
+  const double cs1 = rec.rhobar / rhbar1;
+  const double sn1 = damp / rhbar1;
+  Rotation r;
+  r.psi = sn1 * rec.phibar;
+  rec.phibar = cs1 * rec.phibar;
+
+  r.rho = std::sqrt(rhbar1 * rhbar1 + rec.beta * rec.beta);
+  const double cs = rhbar1 / r.rho;
+  const double sn = rec.beta / r.rho;
+  r.theta = sn * rec.alpha;
+  rec.rhobar = -cs * rec.alpha;
+  r.phi = cs * rec.phibar;
+  rec.phibar = sn * rec.phibar;
+  r.tau = sn * r.phi;
+
+  // x += (phi / rho) w, w := v - (theta / rho) w, and the diagonal of
+  // (R^T R)^-1 for the errors, whose sum |w / rho|^2 grows the estimate of
+  // cond(A).
+  r.update.t1 = r.phi / r.rho;
+  r.update.t2 = -r.theta / r.rho;
+  r.update.t3 = 1.0 / r.rho;
+  return r;
+}
+
+/// The new estimates after the vector update; wSquared is |w|^2 from before
+/// the update.
+inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at) {
+  rec.ddnorm += wSquared * (r.update.t3 * r.update.t3);
+  // |x| from a rotation on the lower bidiagonal system.
+  const double delta = rec.sn2 * r.rho;
+  const double gambar = -rec.cs2 * r.rho;
+  const double rhs = r.phi - delta * rec.z;
+  const double zbar = rhs / gambar;
+  at.normX = std::sqrt(rec.xxnorm + zbar * zbar);
+  const double gamma = std::sqrt(gambar * gambar + r.theta * r.theta);
+  rec.cs2 = gambar / gamma;
+  rec.sn2 = r.theta / gamma;
+  rec.z = rhs / gamma;
+  rec.xxnorm += rec.z * rec.z;
+
+  at.normA = std::sqrt(rec.bbnorm);
+  at.condA = at.normA * std::sqrt(rec.ddnorm);
+  rec.res2 += r.psi * r.psi;
+  at.normR = std::sqrt(rec.phibar * rec.phibar + rec.res2);
+  at.normATr = rec.alpha * std::fabs(r.tau);
+}
+
+void reportHeader(const lsqr_input* input);
+void reportStart(const lsqr_input* input, const Recurrence& rec, const Estimates& at);
+void reportIteration(const lsqr_input* input, std::uint32_t iterations, const Estimates& at, double test1,
+                     double test2);
+void reportSummary(std::FILE* report, LsqrStop stop, std::uint32_t iterations, const Estimates& at, double normB);
+
+/// The stopping tests in order, a later one overriding an earlier one; 0
+/// (kLsqrStartIsSolution) while none holds.
+inline LsqrStop stopReason(const lsqr_input* input, std::uint32_t iterations, const Estimates& at, double normB) {
+  constexpr double kMachineEpsilon = std::numeric_limits<double>::epsilon();
+  const double ctol = input->conlim > 0.0 ? 1.0 / input->conlim : kMachineEpsilon;
+  const double test1 = at.normR / normB;
+  const double test2 = at.normR > 0.0 ? at.normATr / (at.normA * at.normR) : 0.0;
+  const double test3 = 1.0 / at.condA;
+  const double rtol = input->btol + input->atol * at.normA * at.normX / normB;
+
+  LsqrStop stop = kLsqrStartIsSolution;
+  if (iterations >= input->iterationLimit) stop = kLsqrIterationLimit;
+  if (test3 <= kMachineEpsilon) stop = kLsqrConditionAtPrecision;
+  if (test2 <= kMachineEpsilon) stop = kLsqrLeastSquaresAtPrecision;
+  if (test3 <= ctol) stop = kLsqrConditionOverLimit;
+  if (test2 <= input->atol) stop = kLsqrLeastSquaresWithinTol;
+  if (test1 <= rtol) stop = kLsqrResidualWithinTol;
+  if (input->report != nullptr) reportIteration(input, iterations, at, test1, test2);
+  return stop;
+}
+
+/// The factor of the standard errors: the residual per degree of freedom.
+inline double standardErrorScale(const lsqr_input* input, double normR) {
+  double dof = 1.0;
+  if (input->rowCount > input->columnCount) dof = static_cast<double>(input->rowCount - input->columnCount);
+  if (input->damp * input->damp > 0.0) dof = static_cast<double>(input->rowCount);
+  return normR / std::sqrt(dof);
+}
+
+/// The run from the start value to a stop. Returns the iterations made.
+template <typename Vectors>
+std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Estimates& at, double& normB) {
+  vectors.begin();
+  Recurrence rec;
+  vectors.start(rec.beta, rec.alpha);
+  rec.rhobar = rec.alpha;
+  rec.phibar = rec.beta;
+  normB = rec.beta;
+  at.normR = rec.beta;
+  at.normATr = rec.alpha * rec.beta;
+  stop = kLsqrStartIsSolution;
+  if (at.normATr == 0.0) return 0;
+
+  if (input->report != nullptr) reportStart(input, rec, at);
+  const double dampSq = input->damp * input->damp;
+  std::uint32_t iterations = 0;
+  while (stop == kLsqrStartIsSolution) {
+    ++iterations;
+    // One step of the bidiagonalisation: beta u = A v - alpha u, then
+    // alpha v = A^T u - beta v.
+    rec.beta = vectors.forward(rec.alpha);
+    rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
+    if (rec.beta > 0.0) {
+      vectors.scaleU(1.0 / rec.beta);
+      rec.alpha = vectors.backward(rec.beta);
+      if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
+    }
+    const Rotation r = rotate(input->damp, rec);
+    const double wSquared = vectors.update(r.update);
+    estimate(r, wSquared, rec, at);
+    stop = stopReason(input, iterations, at, normB);
+  }
+  vectors.finishErrors(standardErrorScale(input, at.normR));
+  return iterations;
+}
+
+/// A whole solve with the given vectors: the report, the run and the output.
+template <typename Vectors>
+void solve(Vectors& vectors, const lsqr_input* input, lsqr_output* output) {
+  if (input->report != nullptr) reportHeader(input);
+  LsqrStop stop = kLsqrStartIsSolution;
+  Estimates at;
+  double normB = 0.0;
+  const std::uint32_t iterations = run(vectors, input, stop, at, normB);
+  if (input->report != nullptr) reportSummary(input->report, stop, iterations, at, normB);
+  output->stopCode = stop;
+  output->iterations = iterations;
+  output->normA = at.normA;
+  output->condA = at.condA;
+  output->normR = at.normR;
+  output->normATr = at.normATr;
+  output->normX = at.normX;
+}
+
+}  // namespace lsqriterations
