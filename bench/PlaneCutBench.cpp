@@ -73,6 +73,7 @@ std::unique_ptr<ZOVmesh> toMesh(const Sphere& s) {
   mesh->worldVertices = copyOf(s.points);
   mesh->numFaces = faces;
   mesh->faces = static_cast<mesh_face*>(std::calloc(faces, sizeof(mesh_face)));
+  allocateFaceCorners(*mesh);
   mesh->faceNormals = copyOf(normals);
   mesh->worldFaceNormals = copyOf(normals);
   for (std::uint32_t t = 0; t < faces; ++t) {

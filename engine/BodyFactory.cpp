@@ -167,9 +167,9 @@ HardBody* createTriMeshBody(ZOVmesh* mesh) {
   for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
     const mesh_face& face = mesh->faces[f];
     const MgcVector3 normal = mesh->faceNormals != nullptr ? mesh->faceNormals[f] : MgcVector3();
-    const std::uint32_t n = face.numVertices < kMaxFaceCorners ? face.numVertices : kMaxFaceCorners;
+    const std::uint32_t n = heldCorners(face);
     if (n < 4) {
-      triangles->faces[out] = face;
+      copyFace(triangles->faces[out], face);
       triangles->faceNormals[out++] = normal;
       continue;
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -41,6 +42,7 @@ ZOVmesh* createMesh3(std::uint32_t numVertices, std::uint32_t numUVs, std::uint3
   mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
   mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
   if (!mesh->faces || !mesh->faceNormals || !mesh->worldFaceNormals) return nullptr;
+  if (!allocateFaceCorners(*mesh)) return nullptr;
   for (std::uint32_t f = 0; f < numFaces; ++f) mesh->faces[f].mark = 1;
   return mesh.release();
 }
@@ -133,6 +135,16 @@ ZOVmesh* copyMesh(const ZOVmesh* mesh) {
       !copyArray(copy->worldFaceNormals, mesh->worldFaceNormals, mesh->numFaces)) {
     return nullptr;
   }
+  // The copied records still point at the source's corners: give them their
+  // own storage of the same sizes, then copy the corners over.
+  try {
+    std::vector<std::uint32_t> capacities(mesh->numFaces);
+    for (std::uint32_t f = 0; f < mesh->numFaces; ++f) capacities[f] = mesh->faces[f].cornerCapacity;
+    if (!allocateFaceCorners(*copy, capacities.data())) return nullptr;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) copyFace(copy->faces[f], mesh->faces[f]);
   copy->vertexData = zeroedArray<Mgc::MgcVector3>(mesh->numVertices);
   if (copy->vertexData == nullptr) return nullptr;
   copy->hasVertexData = 0;

@@ -54,7 +54,7 @@ bool BVmesh::isValidMesh(const ZOVmesh* mesh) {
   if (mesh->numVertices != 0 && mesh->vertices == nullptr) return false;
   for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
     const mesh_face& face = mesh->faces[f];
-    if (face.numVertices > kMaxFaceCorners) return false;
+    if (face.numVertices > kMaxFaceCorners || face.numVertices > face.cornerCapacity) return false;
     for (std::uint32_t k = 0; k < face.numVertices; ++k)
       if (face.vertices[k] >= mesh->numVertices) return false;
   }
@@ -440,6 +440,13 @@ std::vector<std::unique_ptr<ZOVmesh>> BVmesh::splitGroups() {
       part->faceNormals = allocateArray<MgcVector3>(numFaces);
       part->worldFaceNormals = allocateArray<MgcVector3>(numFaces);
       part->numFaces = numFaces;
+      if (numFaces != 0) {
+        std::vector<std::uint32_t> capacities;
+        capacities.reserve(numFaces);
+        for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
+          if (mesh.faces[f].groupId == group) capacities.push_back(mesh.faces[f].cornerCapacity);
+        if (!allocateFaceCorners(*part, capacities.data())) throw std::bad_alloc();
+      }
       if (hasUVs) {
         part->uvs = allocateArray<MgcVector3>(numUVs);
         part->numUVs = numUVs;
@@ -456,7 +463,7 @@ std::vector<std::unique_ptr<ZOVmesh>> BVmesh::splitGroups() {
         const mesh_face& face = mesh.faces[f];
         if (face.groupId != group) continue;
         mesh_face& out = part->faces[written];
-        out = face;
+        copyFace(out, face);
         out.numEdges = 0;
         for (std::uint32_t k = 0; k < face.numVertices; ++k) {
           out.vertices[k] = vertexMap[face.vertices[k]];
@@ -488,6 +495,13 @@ std::unique_ptr<ZOVmesh> BVmesh::joinMeshes(const ZOVmesh& a, const ZOVmesh& b) 
     joined->faceNormals = allocateArray<MgcVector3>(numFaces);
     joined->worldFaceNormals = allocateArray<MgcVector3>(numFaces);
     joined->numFaces = numFaces;
+    if (numFaces != 0) {
+      std::vector<std::uint32_t> capacities;
+      capacities.reserve(numFaces);
+      for (std::uint32_t f = 0; f < a.numFaces; ++f) capacities.push_back(a.faces[f].cornerCapacity);
+      for (std::uint32_t f = 0; f < b.numFaces; ++f) capacities.push_back(b.faces[f].cornerCapacity);
+      if (!allocateFaceCorners(*joined, capacities.data())) throw std::bad_alloc();
+    }
     if (numUVs != 0) {
       joined->uvs = allocateArray<MgcVector3>(numUVs);
       joined->numUVs = numUVs;
@@ -508,12 +522,12 @@ std::unique_ptr<ZOVmesh> BVmesh::joinMeshes(const ZOVmesh& a, const ZOVmesh& b) 
       copyVectors(joined->uvs + a.numUVs, b.uvs, b.numUVs);
     }
     for (std::uint32_t f = 0; f < a.numFaces; ++f) {
-      joined->faces[f] = a.faces[f];
+      copyFace(joined->faces[f], a.faces[f]);
       joined->faces[f].numEdges = 0;
     }
     for (std::uint32_t f = 0; f < b.numFaces; ++f) {
       mesh_face& out = joined->faces[a.numFaces + f];
-      out = b.faces[f];
+      copyFace(out, b.faces[f]);
       out.numEdges = 0;
       for (std::uint32_t k = 0; k < out.numVertices; ++k) {
         out.vertices[k] += a.numVertices;

@@ -49,7 +49,8 @@ class BVmesh {
   /// Binds the caller's mesh (ownership kLentRecord) and builds what `mode`
   /// asks for (kMesh* bits). A different mesh held before is released first
   /// (freed when owned). False, with nothing bound, when a face has more than
-  /// kMaxFaceCorners corners or a vertex index not below the vertex count.
+  /// kMaxFaceCorners corners (or more than it has room for) or a vertex index
+  /// not below the vertex count.
   bool init(ZOVmesh* mesh, int mode);
   /// Binds an owned convex hull of the mesh instead of the mesh itself: the
   /// hull of 512 evenly spaced local vertices when the mesh has more than 512,
@@ -154,9 +155,9 @@ class BVmesh {
   /// transform; null when memory runs out.
   static std::unique_ptr<ZOVmesh> joinMeshes(const ZOVmesh& a, const ZOVmesh& b);
 
-  /// Whether every face of the mesh has at most kMaxFaceCorners corners and
-  /// only vertex indices below the vertex count, with the arrays its counts
-  /// promise. False for a null mesh.
+  /// Whether every face of the mesh has at most kMaxFaceCorners corners, no
+  /// more than it has room for, and only vertex indices below the vertex
+  /// count, with the arrays its counts promise. False for a null mesh.
   static bool isValidMesh(const ZOVmesh* mesh);
 
  private:

@@ -121,7 +121,7 @@ bool hasSearchData(const BVmesh& volume) {
 /// The world-space corners of a face, at most kMaxFaceCorners; returns their number.
 std::uint32_t faceCorners(const ZOVmesh& mesh, std::uint32_t face, MgcVector3* out) {
   const mesh_face& record = mesh.faces[face];
-  const std::uint32_t count = std::min(record.numVertices, kMaxFaceCorners);
+  const std::uint32_t count = heldCorners(record);
   for (std::uint32_t k = 0; k < count; ++k) out[k] = mesh.worldVertices[record.vertices[k]];
   return count;
 }

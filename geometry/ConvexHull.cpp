@@ -94,6 +94,12 @@ std::unique_ptr<ZOVmesh> writeMesh(const HullBuilder& builder, const std::vector
   mesh->faceNormals = allocateZeroed<MgcVector3>(numFaces);
   mesh->worldFaceNormals = allocateZeroed<MgcVector3>(numFaces);
   mesh->numFaces = numFaces;
+  // Each face gets room for exactly its own corners.
+  std::vector<std::uint32_t> counts;
+  counts.reserve(numFaces);
+  forEachOutputFace(builder, faces,
+                    [&](const std::uint32_t*, std::uint32_t count, const MgcVector3&) { counts.push_back(count); });
+  if (numFaces != 0 && !allocateFaceCorners(*mesh, counts.data())) throw std::bad_alloc();
 
   std::uint32_t f = 0;
   forEachOutputFace(builder, faces, [&](const std::uint32_t* corners, std::uint32_t count, const MgcVector3& normal) {

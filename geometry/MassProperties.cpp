@@ -35,7 +35,7 @@ struct FaceCorners {
 // A face whose record cannot hold its count gets no corners.
 FaceCorners cornersOf(const ZOVmesh& mesh, std::uint32_t f) {
   const mesh_face& face = mesh.faces[f];
-  if (face.numVertices > kMaxFaceCorners) return {};
+  if (face.numVertices > kMaxFaceCorners || face.numVertices > face.cornerCapacity) return {};
   return {face.vertices, face.numVertices};
 }
 

@@ -11,7 +11,7 @@ namespace {
 // Copies a face's corners (at most kMaxFaceCorners) into `polygon`; returns the count.
 std::uint32_t gatherFace(const ZOVmesh& mesh, std::uint32_t face, MgcVector3 polygon[kMaxFaceCorners]) {
   const mesh_face& record = mesh.faces[face];
-  const std::uint32_t count = record.numVertices < kMaxFaceCorners ? record.numVertices : kMaxFaceCorners;
+  const std::uint32_t count = heldCorners(record);
   for (std::uint32_t k = 0; k < count; ++k) polygon[k] = mesh.worldVertices[record.vertices[k]];
   return count;
 }

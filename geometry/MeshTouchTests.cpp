@@ -14,9 +14,7 @@ namespace {
 // Corners of one face that a face-to-face contact needs inside the other face.
 constexpr int kTouchingCorners = 3;
 
-std::uint32_t cornerCount(const mesh_face& face) {
-  return face.numVertices < kMaxFaceCorners ? face.numVertices : kMaxFaceCorners;
-}
+std::uint32_t cornerCount(const mesh_face& face) { return heldCorners(face); }
 
 // True when some face of the mesh that uses `vertex` has |offset . n| < tolerance.
 bool offsetInPlaneOfFaceAt(const ZOVmesh& mesh, std::uint32_t vertex, const MgcVector3& offset, double tolerance) {

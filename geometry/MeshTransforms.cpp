@@ -287,16 +287,23 @@ void meshFromOBB(const ZOVbox& box, ZOVmesh* mesh) {
   VertexArrays vertexArrays;
   NormalArrays normalArrays;
   mesh_face* faces = nullptr;
-  const bool newFaces = needsNewFaces(mesh);
+  std::uint32_t* corners = nullptr;
+  // Kept faces must each have room for a quad.
+  bool newFaces = needsNewFaces(mesh);
+  for (std::uint32_t f = 0; !newFaces && f < kBoxFaces; ++f) newFaces = mesh->faces[f].cornerCapacity < kQuadCorners;
   bool ok = vertexArrays.allocateFor(mesh);
   if (ok && newFaces) {
     faces = allocateArray<mesh_face>(kBoxFaces);
-    ok = faces != nullptr && normalArrays.allocate();
+    const std::uint32_t quadCorners[kBoxFaces] = {kQuadCorners, kQuadCorners, kQuadCorners,
+                                                  kQuadCorners, kQuadCorners, kQuadCorners};
+    if (faces != nullptr) corners = allocateCornerBlock(faces, kBoxFaces, quadCorners);
+    ok = corners != nullptr && normalArrays.allocate();
   }
   if (!ok) {
     vertexArrays.release();
     normalArrays.release();
     std::free(faces);
+    std::free(corners);
     return;
   }
 
@@ -304,7 +311,9 @@ void meshFromOBB(const ZOVbox& box, ZOVmesh* mesh) {
   if (newFaces) {
     normalArrays.install(mesh);
     std::free(mesh->faces);
+    std::free(mesh->faceCorners);
     mesh->faces = faces;
+    mesh->faceCorners = corners;
     for (std::uint32_t f = 0; f < kBoxFaces; ++f) mesh->faces[f].mark = 1;
   }
   BoxQuad quads[kBoxFaces];

@@ -1,5 +1,6 @@
 #include "geometry/ZOVmesh.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -17,6 +18,7 @@ void freeAndNull(T*& array) {
 ZOVmesh::ZOVmesh()
     : numFaces(0),
       faces(nullptr),
+      faceCorners(nullptr),
       numVertices(0),
       numUVs(0),
       vertices(nullptr),
@@ -41,4 +43,52 @@ ZOVmesh::~ZOVmesh() {
   freeAndNull(worldFaceNormals);
   freeAndNull(vertexData);
   freeAndNull(faces);
+  freeAndNull(faceCorners);
+}
+
+std::uint32_t* allocateCornerBlock(mesh_face* faces, std::uint32_t numFaces, const std::uint32_t* counts) {
+  auto capacityOf = [counts](std::uint32_t f) {
+    return counts == nullptr ? kMaxFaceCorners : std::min(counts[f], kMaxFaceCorners);
+  };
+  std::size_t total = 0;
+  for (std::uint32_t f = 0; f < numFaces; ++f) total += capacityOf(f);
+  // Three arrays a face; one spare entry so that faces without corners still
+  // get a block of their own.
+  auto* block = static_cast<std::uint32_t*>(std::calloc(3 * total + 1, sizeof(std::uint32_t)));
+  if (block == nullptr) return nullptr;
+  std::uint32_t* next = block;
+  for (std::uint32_t f = 0; f < numFaces; ++f) {
+    mesh_face& face = faces[f];
+    face.cornerCapacity = capacityOf(f);
+    face.vertices = next;
+    face.uvIndices = next + face.cornerCapacity;
+    face.edges = next + 2 * face.cornerCapacity;
+    next += 3 * face.cornerCapacity;
+  }
+  return block;
+}
+
+bool allocateFaceCorners(ZOVmesh& mesh, const std::uint32_t* counts) {
+  if (mesh.faces == nullptr || mesh.numFaces == 0) return false;
+  std::uint32_t* block = allocateCornerBlock(mesh.faces, mesh.numFaces, counts);
+  if (block == nullptr) return false;
+  std::free(mesh.faceCorners);
+  mesh.faceCorners = block;
+  return true;
+}
+
+void copyFace(mesh_face& to, const mesh_face& from) {
+  // Records that share their storage already hold the same corners.
+  if (to.vertices != from.vertices) {
+    const std::uint32_t n = std::min(to.cornerCapacity, from.cornerCapacity);
+    std::copy(from.vertices, from.vertices + n, to.vertices);
+    std::copy(from.uvIndices, from.uvIndices + n, to.uvIndices);
+    std::copy(from.edges, from.edges + n, to.edges);
+  }
+  to.numVertices = from.numVertices;
+  to.numEdges = from.numEdges;
+  to.mark = from.mark;
+  to.faceFlags = from.faceFlags;
+  to.groupId = from.groupId;
+  to.tag = from.tag;
 }

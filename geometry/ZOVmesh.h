@@ -14,18 +14,24 @@ constexpr std::uint16_t kMeshFaceCut = 0x8;
 
 /// One face of a `ZOVmesh`: a polygon of at most 32 corners. Plain data; the
 /// mesh allocators set `numVertices`, `numEdges` and `groupId` to 0 and `mark`
-/// to 1.
+/// to 1. The three corner arrays point into the mesh's `faceCorners` block,
+/// each with room for `cornerCapacity` entries (see allocateFaceCorners), so a
+/// face costs what its corners need; a record without storage (capacity 0)
+/// holds no corners. Copying a record shares that storage: copy a face into
+/// another mesh with copyFace.
 struct mesh_face {
-  /// Corners used, at most kMaxFaceCorners.
+  /// Corners used, at most kMaxFaceCorners and at most cornerCapacity.
   std::uint32_t numVertices;
+  /// Entries each corner array has room for, at most kMaxFaceCorners.
+  std::uint32_t cornerCapacity;
   /// Vertex indices along the face boundary; each below the mesh's numVertices.
-  std::uint32_t vertices[kMaxFaceCorners];
+  std::uint32_t* vertices;
   /// Texture-coordinate index of each corner (used when the mesh has UVs).
-  std::uint32_t uvIndices[kMaxFaceCorners];
+  std::uint32_t* uvIndices;
+  /// `connect_edge` index of each side: side k joins corner k and k+1, cyclically.
+  std::uint32_t* edges;
   /// Entries of `edges` filled by the bounding volume's edge build.
   std::uint32_t numEdges;
-  /// `connect_edge` index of each side: side k joins corner k and k+1, cyclically.
-  std::uint32_t edges[kMaxFaceCorners];
   /// 1 on creation; carried unchanged.
   std::uint8_t mark;
   /// kMeshFaceCut and bits the engine only carries.
@@ -35,6 +41,13 @@ struct mesh_face {
   /// Small per-face value supplied by the host side; carried unchanged.
   std::uint8_t tag;
 };
+
+/// The corners of `face` a reader may take: numVertices, cut to what the
+/// record holds (so a record that claims more than kMaxFaceCorners gives its
+/// first kMaxFaceCorners when it has room for them).
+inline std::uint32_t heldCorners(const mesh_face& face) {
+  return face.numVertices < face.cornerCapacity ? face.numVertices : face.cornerCapacity;
+}
 
 /// The engine's polygon mesh: faces of at most 32 corners over one vertex
 /// array, with local (model) data beside transformed (world) data. The mesh
@@ -60,6 +73,8 @@ class ZOVmesh {
   std::uint32_t numFaces;
   /// numFaces face records.
   mesh_face* faces;
+  /// The corner arrays of every face, one block (see allocateFaceCorners).
+  std::uint32_t* faceCorners;
   std::uint32_t numVertices;
   /// Number of texture coordinates; 0 when the mesh has none.
   std::uint32_t numUVs;
@@ -95,6 +110,23 @@ class ZOVmesh {
   /// Carried by copy and assignment; the engine gives it no meaning.
   std::uint16_t meshFlags;
 };
+
+/// A zeroed block from calloc holding the corner arrays of `numFaces` face
+/// records: face f gets room for counts[f] corners (capped at
+/// kMaxFaceCorners), or kMaxFaceCorners when counts is null, and its pointers
+/// and cornerCapacity are set; its other fields are kept. The caller owns the
+/// block (a mesh keeps it in faceCorners). Null, with the faces unchanged,
+/// when memory runs out.
+std::uint32_t* allocateCornerBlock(mesh_face* faces, std::uint32_t numFaces, const std::uint32_t* counts = nullptr);
+
+/// allocateCornerBlock for the mesh's faces, the block replacing (and
+/// freeing) the mesh's previous one; corner contents start at 0. False, with
+/// the mesh unchanged, when memory runs out or the mesh has no face records.
+bool allocateFaceCorners(ZOVmesh& mesh, const std::uint32_t* counts = nullptr);
+
+/// Copies face `from` into `to` while `to` keeps its own corner storage: every
+/// field but the storage, and the corner arrays as far as both have room.
+void copyFace(mesh_face& to, const mesh_face& from);
 
 /// Whether the mesh holds faces with world vertices and world face normals.
 inline bool hasWorldFaces(const ZOVmesh& mesh) {

@@ -13,9 +13,7 @@ using Mgc::MgcVector3;
 
 namespace {
 
-std::uint32_t cornersOf(const mesh_face& face) {
-  return face.numVertices < kMaxFaceCorners ? face.numVertices : kMaxFaceCorners;
-}
+std::uint32_t cornersOf(const mesh_face& face) { return heldCorners(face); }
 
 // A zeroed calloc block of n records (the mesh frees with free).
 template <typename T>
@@ -83,14 +81,18 @@ void TriMeshBody::moveCenterOfMass(const MgcVector3& P) {
 bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
   const std::uint32_t t = triangulatedFaceCount(source);
   const std::uint32_t nv = source.numVertices;
-  const bool growFaces = mesh->faces == nullptr || t > mesh->numFaces;
+  bool growFaces = mesh->faces == nullptr || t > mesh->numFaces;
+  // Kept records must each have room for a triangle.
+  for (std::uint32_t f = 0; !growFaces && f < t; ++f) growFaces = mesh->faces[f].cornerCapacity < 3;
   const bool growVertices = mesh->vertices == nullptr || nv > mesh->numVertices;
 
   mesh_face* faces = mesh->faces;
+  std::uint32_t* corners = mesh->faceCorners;
   MgcVector3* normals = mesh->faceNormals;
   MgcVector3* worldNormals = mesh->worldFaceNormals;
   if (growFaces) {
     faces = zeroed<mesh_face>(t);
+    corners = faces != nullptr ? allocateCornerBlock(faces, t) : nullptr;
     normals = zeroed<MgcVector3>(t);
     worldNormals = zeroed<MgcVector3>(t);
   }
@@ -102,10 +104,11 @@ bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
     worldVertices = zeroed<MgcVector3>(nv);
     vertexData = zeroed<MgcVector3>(nv);
   }
-  if (faces == nullptr || normals == nullptr || worldNormals == nullptr || vertices == nullptr ||
+  if (faces == nullptr || corners == nullptr || normals == nullptr || worldNormals == nullptr || vertices == nullptr ||
       worldVertices == nullptr || vertexData == nullptr) {
     if (growFaces) {
       std::free(faces);
+      std::free(corners);
       std::free(normals);
       std::free(worldNormals);
     }
@@ -120,15 +123,17 @@ bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
     // Records past the old ones start as the factory's faces do.
     for (std::uint32_t f = 0; f < t; ++f) {
       if (f < mesh->numFaces && mesh->faces != nullptr) {
-        faces[f] = mesh->faces[f];
+        copyFace(faces[f], mesh->faces[f]);
       } else {
         faces[f].mark = 1;
       }
     }
     std::free(mesh->faces);
+    std::free(mesh->faceCorners);
     std::free(mesh->faceNormals);
     std::free(mesh->worldFaceNormals);
     mesh->faces = faces;
+    mesh->faceCorners = corners;
     mesh->faceNormals = normals;
     mesh->worldFaceNormals = worldNormals;
   }
@@ -147,7 +152,7 @@ bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
     const MgcVector3 normal = source.faceNormals != nullptr ? source.faceNormals[f] : MgcVector3();
     const std::uint32_t n = cornersOf(face);
     if (n < 4) {
-      mesh->faces[out] = face;
+      copyFace(mesh->faces[out], face);
       mesh->faceNormals[out++] = normal;
       continue;
     }

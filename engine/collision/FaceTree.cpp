@@ -68,7 +68,7 @@ bool spheresMeet(const BoxTreeNode& node, const MgcVector3& c, double r) {
 /// fewer than three corners.
 std::uint32_t fanCount(const ZOVmesh& mesh, std::uint32_t f) {
   if (f >= mesh.numFaces) return 0;
-  const std::uint32_t n = mesh.faces[f].numVertices < kMaxFaceCorners ? mesh.faces[f].numVertices : kMaxFaceCorners;
+  const std::uint32_t n = heldCorners(mesh.faces[f]);
   return n >= 3 ? n - 2 : 0;
 }
 
@@ -256,7 +256,7 @@ bool FaceTreeNode::planeLeafOverlap(const BoxTreeNode& leaf, const ZOVmesh& mesh
     const std::uint32_t f = leaf.faceIndices[i];
     if (fanCount(mesh, f) == 0) continue;
     const mesh_face& face = mesh.faces[f];
-    for (std::uint32_t c = 0; c < face.numVertices && c < kMaxFaceCorners; ++c) {
+    for (std::uint32_t c = 0; c < heldCorners(face); ++c) {
       const std::uint32_t v = face.vertices[c];
       if (v < mesh.numVertices && heightOver(mesh.worldVertices[v], planePoint, planeNormal) < -zov::kTolerance) {
         return true;
@@ -374,7 +374,7 @@ void FaceTreeNode::planeLeafContacts(const BoxTreeNode& leaf, const ZOVmesh& mes
     const std::uint32_t f = leaf.faceIndices[i];
     if (fanCount(mesh, f) == 0) continue;
     const mesh_face& face = mesh.faces[f];
-    for (std::uint32_t c = 0; c < face.numVertices && c < kMaxFaceCorners; ++c) {
+    for (std::uint32_t c = 0; c < heldCorners(face); ++c) {
       const std::uint32_t v = face.vertices[c];
       if (v >= mesh.numVertices) continue;
       const MgcVector3& vertex = mesh.worldVertices[v];

@@ -45,7 +45,7 @@ std::uint32_t HullView::edgeJoining(std::uint32_t i, std::uint32_t j) const {
 bool HullView::faceHasVertex(std::uint32_t f, std::uint32_t v) const {
   if (f >= faceCount_) return false;
   const mesh_face& polygon = mesh_->faces[f];
-  for (std::uint32_t k = 0; k < polygon.numVertices && k < kMaxFaceCorners; ++k)
+  for (std::uint32_t k = 0; k < heldCorners(polygon); ++k)
     if (polygon.vertices[k] == v) return true;
   return false;
 }
@@ -107,7 +107,7 @@ std::uint32_t HullView::support(std::uint32_t start, const MgcVector3& d) const 
 std::uint32_t HullView::facePolygon(std::uint32_t f, MgcVector3* out) const {
   if (f >= faceCount_) return 0;
   const mesh_face& polygon = mesh_->faces[f];
-  const std::uint32_t n = polygon.numVertices < kMaxFaceCorners ? polygon.numVertices : kMaxFaceCorners;
+  const std::uint32_t n = heldCorners(polygon);
   for (std::uint32_t k = 0; k < n; ++k) out[k] = vertex(polygon.vertices[k]);
   return n;
 }

@@ -44,7 +44,7 @@ MeshFeature faceOfThree(const HullView& hull, const std::uint32_t list[3]) {
     if (faces[m] >= hull.faceCount()) continue;
     const mesh_face& face = hull.face(faces[m]);
     std::uint32_t matches = 0;
-    for (std::uint32_t c = 0; c < face.numVertices && c < kMaxFaceCorners; ++c)
+    for (std::uint32_t c = 0; c < heldCorners(face); ++c)
       if (face.vertices[c] == i || face.vertices[c] == j || face.vertices[c] == k) ++matches;
     if (matches >= 3) return {MeshFeatureKind::kFace, faces[m]};
   }
@@ -99,7 +99,7 @@ MgcVector3 extremeFaceVertex(const HullView& hull, std::uint32_t face, const Mgc
   const mesh_face& polygon = hull.face(face);
   MgcVector3 best = hull.vertex(polygon.vertices[0]);
   double value = d.Dot(best);
-  for (std::uint32_t c = 1; c < polygon.numVertices && c < kMaxFaceCorners; ++c) {
+  for (std::uint32_t c = 1; c < heldCorners(polygon); ++c) {
     const MgcVector3& v = hull.vertex(polygon.vertices[c]);
     const double height = d.Dot(v);
     if (lowest ? height < value : height > value) {

@@ -238,6 +238,9 @@ void Clipper::rebuildMesh(ZOVmesh& mesh) {
   MallocArray<MgcVector3> vertexData(mesh.vertexData != nullptr ? vertexCount : 0);
   MallocArray<MgcVector3> uvArray(uvs.size());
   MallocArray<mesh_face> faces(faceCount);
+  std::unique_ptr<std::uint32_t, void (*)(void*)> corners(
+      allocateCornerBlock(faces.get(), static_cast<std::uint32_t>(faceCount)), &std::free);
+  if (!corners) throw std::bad_alloc();
   MallocArray<MgcVector3> worldNormals(faceCount), localNormals(faceCount);
 
   for (std::size_t v = 0; v < vertexCount; ++v) {
@@ -256,8 +259,8 @@ void Clipper::rebuildMesh(ZOVmesh& mesh) {
     const bool cap = out.face >= baseFaceCount_;
     for (std::size_t start = 1; start + 1 < n; start += kFanStep) {
       const std::size_t end = std::min(n, start + kMaxFaceCorners - 1);
+      // Records and their corners start zeroed (calloc).
       mesh_face& record = faces.get()[written];
-      std::memset(static_cast<void*>(&record), 0, sizeof(mesh_face));
       auto put = [&](std::size_t k) {
         const ClipCorner& corner = face.corners[order[k]];
         record.vertices[record.numVertices] = corner.vertex;
@@ -290,6 +293,8 @@ void Clipper::rebuildMesh(ZOVmesh& mesh) {
     mesh.numUVs = static_cast<std::uint32_t>(uvs.size());
   }
   replaceArray(mesh.faces, faces);
+  std::free(mesh.faceCorners);
+  mesh.faceCorners = corners.release();
   replaceArray(mesh.worldFaceNormals, worldNormals);
   replaceArray(mesh.faceNormals, localNormals);
   mesh.numVertices = static_cast<std::uint32_t>(vertexCount);

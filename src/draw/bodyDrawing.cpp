@@ -58,7 +58,7 @@ void highlightedStressColour(const MColor& colour, int highlight, float rgb[3]) 
 
 unsigned int facePoints(const ZOVmesh& mesh, const mesh_face& face, const MMatrix& transform, float* out) {
   if (mesh.vertices == nullptr) return 0;
-  const unsigned int count = std::min<std::uint32_t>(face.numVertices, kMaxFaceCorners);
+  const unsigned int count = heldCorners(face);
   for (unsigned int i = 0; i < count; ++i) {
     const std::uint32_t index = face.vertices[i];
     if (index >= mesh.numVertices) return 0;

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
+#include "geometry/BVmesh.h"
+#include "geometry/ConvexHull.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "geometry/ZOV_DMesh.h"
 #include "geometry/ZOVmesh.h"
@@ -36,7 +41,9 @@ TEST(MeshRecords, CopiesAreShallowAndOnlyTheOwnerFrees) {
     copy.vertices[0] = MgcVector3(1.0, 2.0, 3.0);  // one array, seen through both
     EXPECT_EQ(mesh->vertices[0], MgcVector3(1.0, 2.0, 3.0));
     EXPECT_EQ(copy.uvs, mesh->uvs);
+    EXPECT_EQ(copy.faceCorners, mesh->faceCorners);
     copy.faces = nullptr;
+    copy.faceCorners = nullptr;
     copy.vertices = copy.worldVertices = copy.uvs = copy.faceNormals = copy.worldFaceNormals = copy.vertexData =
         nullptr;
   }
@@ -140,4 +147,54 @@ TEST(MeshRecords, ListMeshListsTheSourceInOrderInNodesOfItsOwn) {
   source->numUVLayers = 40;
   EXPECT_EQ(ZOV_DMesh(source.get()).uvLayerLists[1].getCount(), 2u);
   EXPECT_EQ(ZOV_DMesh(nullptr).faceList.getCount(), 0u);
+}
+
+// A box's hull has six quads, each with room for exactly its four corners: its
+// faces cost six small records and 6 x 4 corners of three indices each, not
+// six records of kMaxFaceCorners-entry arrays.
+TEST(MeshRecords, ABoxHullsFacesCostWhatTheirCornersNeed) {
+  const MgcVector3 corners[] = {{-1, -1, -1}, {1, -1, -1}, {-1, 1, -1}, {1, 1, -1},
+                                {-1, -1, 1},  {1, -1, 1},  {-1, 1, 1},  {1, 1, 1}};
+  std::unique_ptr<ZOVmesh> hull = convexHull(corners, 8);
+  ASSERT_NE(hull, nullptr);
+  ASSERT_EQ(hull->numFaces, 6u);
+  for (std::uint32_t f = 0; f < 6; ++f) {
+    EXPECT_EQ(hull->faces[f].numVertices, 4u);
+    EXPECT_EQ(hull->faces[f].cornerCapacity, 4u);
+  }
+  constexpr std::size_t kFaces = 6, kCorners = 4, kArrays = 3;
+  // A record is two counts, three pointers and the small fields.
+  EXPECT_LE(sizeof(mesh_face), 48u);
+  // Two blocks, each rounded up by the allocator by at most 32 bytes.
+  const std::size_t bound = kFaces * sizeof(mesh_face) + kFaces * kCorners * kArrays * sizeof(std::uint32_t) + 2 * 32;
+  const std::size_t counted = malloc_usable_size(hull->faces) + malloc_usable_size(hull->faceCorners);
+  EXPECT_LE(counted, bound);
+  EXPECT_LT(counted, 1024u);
+}
+
+// Readers take the corners a record claims, cut to what it has room for (so a
+// claim past kMaxFaceCorners gives the first kMaxFaceCorners); the bounding
+// volume refuses a face that claims more than either.
+TEST(MeshRecords, ReadersTakeOnlyTheCornersAFaceHolds) {
+  struct Case {
+    std::uint32_t claimed, capacity, held;
+    bool valid;
+  };
+  const Case cases[] = {
+      {4, 4, 4, true},    {5, 4, 4, false},    {3, 4, 3, true},     {0, 4, 0, true},
+      {32, 32, 32, true}, {33, 32, 32, false}, {40, 32, 32, false},
+  };
+  for (const Case& c : cases) {
+    auto mesh = zovtest::makeMesh(40, 1);
+    const std::uint32_t capacity[] = {c.capacity};
+    ASSERT_TRUE(allocateFaceCorners(*mesh, capacity));
+    mesh_face& face = mesh->faces[0];
+    ASSERT_EQ(face.cornerCapacity, c.capacity);
+    touch(face.vertices, c.capacity);
+    touch(face.uvIndices, c.capacity);
+    touch(face.edges, c.capacity);
+    face.numVertices = c.claimed;
+    EXPECT_EQ(heldCorners(face), c.held) << c.claimed << " in " << c.capacity;
+    EXPECT_EQ(BVmesh::isValidMesh(mesh.get()), c.valid) << c.claimed << " in " << c.capacity;
+  }
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -31,6 +33,7 @@ std::vector<Piece> split(Record record, std::int32_t k, std::uint32_t limit) {
   std::iota(chain.begin(), chain.end(), 1);
   std::iota(parallel.begin(), parallel.end(), 1001);
   std::vector<mesh_face> faces(64);
+  const std::unique_ptr<std::uint32_t, void (*)(void*)> corners(allocateCornerBlock(faces.data(), 64), &std::free);
   std::vector<DFface> dfFaces(64);
   std::int32_t count = 0;
   if (record == Record::kMeshFace)

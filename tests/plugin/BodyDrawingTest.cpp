@@ -289,20 +289,27 @@ TEST_F(DrawCallback, AFaceThatClaimsFortyCornersDrawsItsFirstThirtyTwo) {
   ASSERT_NE(prepared.body, nullptr);
   ZOVmesh* engineMesh = prepared.body->getWorldMesh();
   ASSERT_GE(engineMesh->numVertices, 32u);
-  // The first face names 32 distinct corners but claims 40.
-  mesh_face& claimed = engineMesh->faces[0];
-  const mesh_face kept = claimed;
+  // A face with room for 32 corners (a cap of the prism) names 32 distinct
+  // corners but claims 40.
+  std::uint32_t capFace = 0;
+  while (capFace < engineMesh->numFaces && engineMesh->faces[capFace].cornerCapacity < 32) ++capFace;
+  ASSERT_LT(capFace, engineMesh->numFaces);
+  mesh_face& claimed = engineMesh->faces[capFace];
+  const std::uint32_t keptCount = claimed.numVertices;
+  const std::vector<std::uint32_t> keptCorners(claimed.vertices, claimed.vertices + 32);
   for (std::uint32_t i = 0; i < 32; ++i) claimed.vertices[i] = i;
   claimed.numVertices = 40;
   size_t expected = 32;
-  for (std::uint32_t f = 1; f < engineMesh->numFaces; ++f) expected += engineMesh->faces[f].numVertices;
+  for (std::uint32_t f = 0; f < engineMesh->numFaces; ++f)
+    if (f != capFace) expected += engineMesh->faces[f].numVertices;
 
   // Outlines come back from feedback as one line per side.
   testing::setDrawAPI(MHWRender::kOpenGL);
   ASSERT_TRUE(testing::makeViewCurrent());
   const auto primitives = testing::feedback([this] { callback(MHWRender::MFrameContext::kGouraudShaded); });
   EXPECT_EQ(testing::countPrimitives(primitives, testing::FeedbackPrimitive::Line), expected);
-  claimed = kept;
+  claimed.numVertices = keptCount;
+  std::copy(keptCorners.begin(), keptCorners.end(), claimed.vertices);
 }
 
 TEST_F(DrawCallback, StressColoursShadeOnlyWhenTheyCoverEveryVertex) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "CutFixtures.h"
@@ -105,7 +107,17 @@ TEST(Clipper, PlanesThatMissLeaveTheMeshUnchanged) {
     ASSERT_EQ(mesh->numVertices, reference->numVertices);
     ASSERT_EQ(mesh->numFaces, reference->numFaces);
     EXPECT_EQ(std::memcmp(mesh->worldVertices, reference->worldVertices, 8 * sizeof(MgcVector3)), 0);
-    EXPECT_EQ(std::memcmp(mesh->faces, reference->faces, 6 * sizeof(mesh_face)), 0);
+    for (std::uint32_t f = 0; f < 6; ++f) {
+      const mesh_face& got = mesh->faces[f];
+      const mesh_face& want = reference->faces[f];
+      ASSERT_EQ(got.cornerCapacity, want.cornerCapacity);
+      const std::uint32_t n = want.cornerCapacity;
+      EXPECT_TRUE(std::equal(got.vertices, got.vertices + n, want.vertices));
+      EXPECT_TRUE(std::equal(got.uvIndices, got.uvIndices + n, want.uvIndices));
+      EXPECT_TRUE(std::equal(got.edges, got.edges + n, want.edges));
+      EXPECT_EQ(std::make_tuple(got.numVertices, got.numEdges, got.mark, got.faceFlags, got.groupId, got.tag),
+                std::make_tuple(want.numVertices, want.numEdges, want.mark, want.faceFlags, want.groupId, want.tag));
+    }
 
     auto df = toDFmesh(boxSolid({1, 1, 1}));
     EXPECT_EQ(cutDFmesh(*df, c.normal, c.point), c.expected);

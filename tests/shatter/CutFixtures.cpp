@@ -157,6 +157,7 @@ std::unique_ptr<ZOVmesh> toMesh(const Solid& solid, bool withUVs) {
   mesh->worldVertices = zeroed<MgcVector3>(nv);
   mesh->numFaces = nf;
   mesh->faces = zeroed<mesh_face>(nf);
+  allocateFaceCorners(*mesh);
   mesh->faceNormals = zeroed<MgcVector3>(nf);
   mesh->worldFaceNormals = zeroed<MgcVector3>(nf);
   if (withUVs) {

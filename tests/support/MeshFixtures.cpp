@@ -26,6 +26,7 @@ std::unique_ptr<ZOVmesh> makeMesh(std::uint32_t numVertices, std::uint32_t numFa
   mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
   mesh->numFaces = numFaces;
   mesh->faces = zeroedArray<mesh_face>(numFaces);
+  allocateFaceCorners(*mesh);
   for (std::uint32_t f = 0; f < numFaces; ++f) mesh->faces[f].mark = 1;
   mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
   mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
