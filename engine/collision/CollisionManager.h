@@ -60,8 +60,9 @@ enum ShapePairCode : std::uint32_t {
   kPairMeshPlane = 12,
 };
 
-/// How the collision solves of one thread ended.
-struct ResolutionCounters {
+/// How the collision solves of one thread ended; each thread slot's on a
+/// cache line of its own, since the threads count as they solve.
+struct alignas(64) ResolutionCounters {
   /// Impulses inside every friction cone, applied as solved.
   std::uint32_t withinCone = 0;
   /// Impulses that went through the friction back-off.
@@ -579,6 +580,11 @@ class CollisionManager {
   /// the shared pairs as a run in order on the calling thread would.
   void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                             std::uint32_t& outFlags);
+  /// One pass over `pairCount` pairs dealt to `dealing`, as
+  /// processPairsThreaded runs them; with `fromFound`, each pair starts from
+  /// the contacts it found, put back by the thread that resolves it.
+  void runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode, std::uint32_t helpers,
+                     std::uint32_t& outFlags, bool fromFound);
   /// The last pass of a step's resting-contact processing: each body that
   /// rests on others, from the bottom of the pile up, is stopped on all its
   /// supports at once (holdOnSupports), or, where that is refused, each of
@@ -590,7 +596,7 @@ class CollisionManager {
   /// when the contacts do not fit in one system or those impulses leave a
   /// friction cone (counted with the load each contact carried in the step's
   /// passes): then the body slides, or leaves, as its pairs decide.
-  bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports);
+  bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports, std::uint32_t worker);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);

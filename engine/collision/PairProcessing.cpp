@@ -65,6 +65,9 @@ constexpr float kSupportRestThreshold = 10.0f;
 /// thread count: the dealing decides the order in which pairs that share a
 /// body are solved, so the result is the same at every thread count.
 constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
+/// Pairs a thread of a pair pass should have at least: a pair's solve takes
+/// a few microseconds, a helper's wake-up some tens.
+constexpr std::uint32_t kPairsPerThread = 16;
 /// The holder of a body that only shared pairs write.
 constexpr std::uint32_t kSharedBody = kPairLists + 1;
 /// A body stands upright on a cracker when its third axis is this close to z.
@@ -377,9 +380,10 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // of the pairs resolved before it back into their supports: the passes
   // repeat, each from every contact found, since a contact that separated
   // in one pass may carry load in the next.
+  // The passes change no pair's bodies: one dealing serves them all.
+  dealPairs(pairs, pairDealing);
   for (int pass = 0; pass < kPairPasses; ++pass) {
-    for (CollisionPair* pair : pairs) pair->restoreFoundContacts();
-    runPairPass(pairs, mode, helpers, outFlags);
+    runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, true);
   }
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
@@ -419,19 +423,77 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return bodies[a]->getContactLevel() < bodies[b]->getContactLevel();
   });
-  for (const std::size_t i : order) {
+  const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
+    const std::size_t i = order[task];
     HardBody* body = bodies[i];
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i])) continue;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i], worker)) return 0u;
+    std::uint32_t flags = 0;
     for (CollisionPair* pair : supports[i]) {
       pair->restoreFoundContacts();
-      outFlags |= processPair(pair, mode, 0);
+      flags |= processPair(pair, mode, worker);
     }
+    return flags;
+  };
+  const auto n = static_cast<std::uint32_t>(order.size());
+  const std::uint32_t helpers = passHelpers();
+  if (helpers == 0 || n < kTaskOrderMinimum) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
   }
+  // A body's hold writes the body and reads its supports, held in its
+  // support pairs also where the hold is refused and the pairs are
+  // resolved; a static support a hit may make dynamic counts as written.
+  // Each body waits for the earlier holds that write a body it uses, and
+  // for those that read one it writes, so that every hold meets what a run
+  // in order would, while bodies on one support and separate stacks go at
+  // once.
+  const auto heldIn = [](const CollisionPair& pair, const HardBody* b) {
+    if (b->isStatic()) return false;
+    return (b == pair.firstBody && (pair.held & kHeldFirst) != 0) ||
+           (b == pair.secondBody && (pair.held & kHeldSecond) != 0);
+  };
+  bool tooMany = false;
+  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
+    const std::size_t i = order[task];
+    std::uint32_t count = 0;
+    const auto add = [&](HardBody* b, bool write) {
+      for (std::uint32_t k = 0; k < count; ++k) {
+        if (out[k] == b) {
+          writes[k] = writes[k] || write;
+          return;
+        }
+      }
+      if (count == kMaxTaskBodies) {
+        tooMany = true;
+        return;
+      }
+      writes[count] = write;
+      out[count++] = b;
+    };
+    add(bodies[i], true);
+    add(extractedBody(bodies[i]), true);
+    HardBody* met[kMaxTaskBodies];
+    for (const CollisionPair* pair : supports[i]) {
+      const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
+      if (m == kMaxTaskBodies) tooMany = true;
+      for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
+    }
+    return count;
+  });
+  if (tooMany) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
+  }
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(workerPool(), helpers,
+                [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  for (std::uint32_t f : flags) outFlags |= f;
 }
 
-bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports) {
+bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports,
+                                      std::uint32_t worker) {
   // A piece moves with its fracture body: its pairs decide.
-  SolverWorkspace* workspace = workspaceOf(0);
+  SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
   const RBDynamics& state = body->getDyn();
   // Every found contact of every support, seen from the body: its point and
@@ -583,19 +645,31 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
                                             std::uint32_t helpers, std::uint32_t& outFlags) {
+  dealPairs(pairs, pairDealing);
+  runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, false);
+}
+
+void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode,
+                                     std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound) {
   const std::uint8_t keptOption = orderedExtraction;
-  PairDealing& dealing = pairDealing;
-  dealPairs(pairs, dealing);
   // One task per list with pairs, each list in its order (the lists share
   // no body, so they run at once), then one per shared pair, in their
   // order, each waiting for the lists and the earlier shared pairs that
   // write one of its bodies: it meets them as a run of the shared pairs on
   // the calling thread after the lists would.
+  // The longest lists come first, so that the threads run out of work at
+  // about the same time (which thread runs a list changes nothing).
   std::uint32_t listTask[kPairLists];
-  std::vector<const std::vector<CollisionPair*>*> tasks;
+  std::vector<std::uint32_t> byLength;
   for (std::uint32_t k = 0; k < kPairLists; ++k) {
+    if (!dealing.lists[k].empty()) byLength.push_back(k);
+  }
+  std::stable_sort(byLength.begin(), byLength.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return dealing.lists[a].size() > dealing.lists[b].size(); });
+  std::vector<const std::vector<CollisionPair*>*> tasks;
+  for (std::uint32_t k : byLength) {
     listTask[k] = static_cast<std::uint32_t>(tasks.size());
-    if (!dealing.lists[k].empty()) tasks.push_back(&dealing.lists[k]);
+    tasks.push_back(&dealing.lists[k]);
   }
   const auto listTasks = static_cast<std::uint32_t>(tasks.size());
   taskOrder.reset(listTasks + static_cast<std::uint32_t>(dealing.shared.size()));
@@ -603,14 +677,30 @@ void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& p
     for (std::uint32_t list : dealing.sharedAfterLists[i]) taskOrder.wait(listTask[list], listTasks + i);
     for (std::uint32_t earlier : dealing.sharedAfterShared[i]) taskOrder.wait(listTasks + earlier, listTasks + i);
   }
+  // A list is a long run of pairs: every list may go to a thread of its
+  // own, as long as each thread has pairs enough to be worth waking.
+  helpers = std::min(helpers, static_cast<std::uint32_t>(pairCount / kPairsPerThread));
   std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(helpers != 0 ? workerPool() : nullptr, helpers, [&](std::uint32_t task, std::uint32_t worker) {
-    if (task < listTasks) {
-      for (CollisionPair* pair : *tasks[task]) flags[worker] |= processPair(pair, mode, worker);
-    } else {
-      flags[worker] |= processPair(dealing.shared[task - listTasks], mode, worker);
-    }
-  });
+  // A pair's contacts are its own: putting them back just before it is
+  // resolved is putting them back before the pass.
+  const auto process = [&](CollisionPair* pair, std::uint32_t worker) {
+    if (fromFound) pair->restoreFoundContacts();
+    return processPair(pair, mode, worker);
+  };
+  // Each task gathers its flags on its own and writes them once: the
+  // threads' flags share a cache line.
+  taskOrder.run(
+      helpers != 0 ? workerPool() : nullptr, helpers,
+      [&](std::uint32_t task, std::uint32_t worker) {
+        std::uint32_t taskFlags = 0;
+        if (task < listTasks) {
+          for (CollisionPair* pair : *tasks[task]) taskFlags |= process(pair, worker);
+        } else {
+          taskFlags = process(dealing.shared[task - listTasks], worker);
+        }
+        flags[worker] |= taskFlags;
+      },
+      1);
   for (std::uint32_t f : flags) outFlags |= f;
   orderedExtraction = keptOption;
 }

@@ -234,14 +234,15 @@ void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
 }
 
 void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
-                    const std::function<void(std::uint32_t, std::uint32_t)>& fn) {
+                    const std::function<void(std::uint32_t, std::uint32_t)>& fn, std::uint32_t tasksPerThread) {
   // A few tasks are done before helpers would have woken.
-  if (pool == nullptr || helpers == 0 || count < kTaskOrderMinimum) {
+  if (tasksPerThread == 0) tasksPerThread = 1;
+  if (pool == nullptr || helpers == 0 || count < std::min(kTaskOrderMinimum, 2 * tasksPerThread)) {
     for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
     return;
   }
   // Each thread gets a share worth waking it for.
-  helpers = std::min(helpers, count / kTasksPerThread - 1);
+  helpers = std::min(helpers, count / tasksPerThread - 1);
   std::unique_ptr<std::atomic<std::uint32_t>[]> waiting(new std::atomic<std::uint32_t>[count]);
   std::vector<std::uint32_t> ready;
   for (std::uint32_t i = 0; i < count; ++i) {

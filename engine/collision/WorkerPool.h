@@ -143,9 +143,12 @@ class TaskOrder {
   /// count once when they follow each other.
   void wait(std::uint32_t earlier, std::uint32_t later);
   /// Runs fn(task, worker) for every task, on the calling thread (worker 0)
-  /// and up to `helpers` helpers. The first exception ends the run and
-  /// reaches the caller.
-  void run(WorkerPool* pool, std::uint32_t helpers, const std::function<void(std::uint32_t, std::uint32_t)>& fn);
+  /// and up to `helpers` helpers, each thread given at least
+  /// `tasksPerThread` tasks (tasks that are long runs of work need fewer to
+  /// be worth a thread). The first exception ends the run and reaches the
+  /// caller.
+  void run(WorkerPool* pool, std::uint32_t helpers, const std::function<void(std::uint32_t, std::uint32_t)>& fn,
+           std::uint32_t tasksPerThread = kTasksPerThread);
 
  private:
   std::uint32_t count = 0;

@@ -71,6 +71,32 @@ TEST(WorkerPool, TasksRunAfterTheTasksTheyWaitFor) {
   }
 }
 
+// Tasks that are long runs of work are worth a thread each: six of them, in
+// two chains, may go to five helpers and still wait for theirs.
+TEST(WorkerPool, FewLongTasksGoToTheHelpersAndWaitForTheirs) {
+  WorkerPool pool;
+  const std::uint32_t n = 6;
+  TaskOrder order;
+  order.reset(n);
+  for (std::uint32_t i = 2; i < n; ++i) order.wait(i - 2, i);
+  std::vector<std::atomic<int>> finished(n);
+  std::atomic<std::uint32_t> maxWorker{0};
+  order.run(
+      &pool, 7,
+      [&](std::uint32_t i, std::uint32_t worker) {
+        if (i >= 2) {
+          EXPECT_EQ(finished[i - 2].load(), 1) << i;
+        }
+        std::uint32_t seen = maxWorker.load();
+        while (worker > seen && !maxWorker.compare_exchange_weak(seen, worker)) {
+        }
+        finished[i].store(1);
+      },
+      1);
+  for (std::uint32_t i = 0; i < n; ++i) EXPECT_EQ(finished[i].load(), 1) << i;
+  EXPECT_LE(maxWorker.load(), n - 1);
+}
+
 TEST(WorkerPool, ErrorsReachTheCallerAndThePoolGoesOn) {
   WorkerPool pool;
   TaskOrder order;
