@@ -671,6 +671,7 @@ class CollisionManager {
   std::vector<PassCandidate> passCandidates;
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
+  std::vector<HardBody*> refreshScratch;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
   /// The order of the tasks a pass spreads over its helpers, and the

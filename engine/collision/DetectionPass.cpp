@@ -33,6 +33,8 @@ namespace {
 
 /// Candidates a helper takes at a time from a batch of pair tests.
 constexpr std::uint32_t kPassTestGrain = 8;
+/// Moving bodies a helper places in the world at a time.
+constexpr std::uint32_t kRefreshGrain = 32;
 
 /// The result rule of every pass: a running value that a pair's contact count
 /// replaces when it is 1 or when the value is still 0.
@@ -476,6 +478,16 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
     std::vector<std::uint32_t>& pieceSlots = level < 0 ? movingPieces : into;
     for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) place(node->value, level, pieceSlots);
   };
+  // A moving body's world data (its placed mesh and bounds) depends on its
+  // own pose alone: placed on the helpers before the walk, the walk finds
+  // it current.
+  if (pass.helpers != 0 && active != nullptr) {
+    std::vector<HardBody*>& movers = refreshScratch;
+    movers.clear();
+    for (auto* node = active->getFirst(); node != nullptr; node = node->next) movers.push_back(node->value);
+    forEachIndex(workerPool(), pass.helpers, static_cast<std::uint32_t>(movers.size()), kRefreshGrain,
+                 [&](std::uint32_t k, std::uint32_t) { refreshForPass(movers[k]); });
+  }
   for (EngineList<HardBody*>* list : {barriers, statics, sleeping}) {
     if (list == nullptr) continue;
     for (auto* node = list->getFirst(); node != nullptr; node = node->next) take(node->value, 0, pass.resting);
