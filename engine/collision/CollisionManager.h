@@ -208,13 +208,20 @@ class CollisionManager {
     std::vector<std::vector<std::uint32_t>> sharedAfterLists;
     std::vector<std::vector<std::uint32_t>> sharedAfterShared;
   };
+  /// The bodies a pair writes, as the dealing reads them ahead on the
+  /// helpers; a pair of more than kHeld bodies is read again when dealt.
+  struct DealtBodies {
+    static constexpr std::uint32_t kHeld = 6;
+    std::uint32_t count = 0;
+    HardBody* bodies[kHeld];
+  };
   /// Deals the pairs in their order: a pair that writes bodies of one list
   /// joins that list (its other bodies with it), a pair of bodies no list
   /// holds opens the next list in turn, and a pair that writes bodies of two
   /// lists, or a body of a shared pair, is shared (its bodies no list holds
   /// with it), so that no list writes a body a shared pair writes unless the
   /// pair waits for that list.
-  void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing);
+  void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing, std::uint32_t helpers = 0);
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
   /// contacts that lie on static or sleeping ones; once per advance.
   void settleRestingBodies();
@@ -672,6 +679,7 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<HardBody*> refreshScratch;
+  std::vector<DealtBodies> dealtBodies;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
   /// The order of the tasks a pass spreads over its helpers, and the

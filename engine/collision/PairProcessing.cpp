@@ -68,6 +68,8 @@ constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
 /// Pairs a thread of a pair pass should have at least: a pair's solve takes
 /// a few microseconds, a helper's wake-up some tens.
 constexpr std::uint32_t kPairsPerThread = 16;
+/// Pairs a helper reads at a time when the dealing looks ahead.
+constexpr std::uint32_t kDealGrain = 64;
 /// The holder of a body that only shared pairs write.
 constexpr std::uint32_t kSharedBody = kPairLists + 1;
 /// A body stands upright on a cracker when its third axis is this close to z.
@@ -381,7 +383,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // repeat, each from every contact found, since a contact that separated
   // in one pass may carry load in the next.
   // The passes change no pair's bodies: one dealing serves them all.
-  dealPairs(pairs, pairDealing);
+  dealPairs(pairs, pairDealing, helpers);
   for (int pass = 0; pass < kPairPasses; ++pass) {
     runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, true);
   }
@@ -582,7 +584,20 @@ void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, con
   processPairsThreaded(pairs, mode, helpers, outFlags);
 }
 
-void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing) {
+void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing,
+                                 std::uint32_t helpers) {
+  // Which bodies each pair writes only reads the pair and its bodies: read
+  // on the helpers first, the few pairs of many bodies again below.
+  std::vector<DealtBodies>& written = dealtBodies;
+  written.resize(pairs.size());
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()), kDealGrain,
+               [&](std::uint32_t i, std::uint32_t) {
+                 HardBody* all[kMaxTaskBodies];
+                 const std::uint32_t count = pairBodies(*pairs[i], all, kMaxTaskBodies);
+                 DealtBodies& out = written[i];
+                 out.count = count;
+                 if (count <= DealtBodies::kHeld) std::copy(all, all + count, out.bodies);
+               });
   dealing.lists.resize(kPairLists);
   for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
   dealing.shared.clear();
@@ -598,8 +613,14 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   HardBody* bodies[kMaxTaskBodies];
   std::uint32_t bodySlots[kMaxTaskBodies];
   std::vector<std::uint32_t> met;
-  for (CollisionPair* pair : pairs) {
-    const std::uint32_t count = pairBodies(*pair, bodies, kMaxTaskBodies);
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    CollisionPair* pair = pairs[i];
+    std::uint32_t count = written[i].count;
+    if (count <= DealtBodies::kHeld) {
+      std::copy(written[i].bodies, written[i].bodies + count, bodies);
+    } else {
+      count = pairBodies(*pair, bodies, kMaxTaskBodies);
+    }
     met.clear();
     bool touchesShared = false;
     for (std::uint32_t k = 0; k < count; ++k) {
@@ -645,7 +666,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
                                             std::uint32_t helpers, std::uint32_t& outFlags) {
-  dealPairs(pairs, pairDealing);
+  dealPairs(pairs, pairDealing, helpers);
   runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, false);
 }
 
