@@ -29,6 +29,16 @@ std::uint64_t gridKey(std::int64_t x, std::int64_t y, std::int64_t z) {
          static_cast<std::uint64_t>(z + kOffset);
 }
 
+/// Calls fn(key) for each grid cell from lo to hi, corners included.
+template <typename Cells, typename Fn>
+void forEachCellKey(const Cells& lo, const Cells& hi, Fn&& fn) {
+  for (std::int32_t x = lo[0]; x <= hi[0]; ++x) {
+    for (std::int32_t y = lo[1]; y <= hi[1]; ++y) {
+      for (std::int32_t z = lo[2]; z <= hi[2]; ++z) fn(gridKey(x, y, z));
+    }
+  }
+}
+
 void growBox(MgcVector3& lo, MgcVector3& hi, const MgcVector3& centre, const MgcVector3& half) {
   for (int k = 0; k < 3; ++k) {
     lo[k] = std::min(lo[k], centre[k] - half[k]);
@@ -204,11 +214,7 @@ void BroadPhase::enterGrid(std::uint32_t e) {
     largeEntries.push_back(e);
     return;
   }
-  for (std::int32_t x = entry.cellLo[0]; x <= entry.cellHi[0]; ++x) {
-    for (std::int32_t y = entry.cellLo[1]; y <= entry.cellHi[1]; ++y) {
-      for (std::int32_t z = entry.cellLo[2]; z <= entry.cellHi[2]; ++z) cells[gridKey(x, y, z)].push_back(e);
-    }
-  }
+  forEachCellKey(entry.cellLo, entry.cellHi, [&](std::uint64_t key) { cells[key].push_back(e); });
 }
 
 void BroadPhase::leaveGrid(std::uint32_t e) {
@@ -217,22 +223,18 @@ void BroadPhase::leaveGrid(std::uint32_t e) {
     largeEntries.erase(std::find(largeEntries.begin(), largeEntries.end(), e));
     return;
   }
-  for (std::int32_t x = entry.cellLo[0]; x <= entry.cellHi[0]; ++x) {
-    for (std::int32_t y = entry.cellLo[1]; y <= entry.cellHi[1]; ++y) {
-      for (std::int32_t z = entry.cellLo[2]; z <= entry.cellHi[2]; ++z) {
-        auto cell = cells.find(gridKey(x, y, z));
-        if (cell == cells.end()) continue;
-        std::vector<std::uint32_t>& held = cell->second;
-        auto at = std::find(held.begin(), held.end(), e);
-        if (at != held.end()) {
-          *at = held.back();
-          held.pop_back();
-        }
-        // Cells a body passed through are not kept.
-        if (held.empty()) cells.erase(cell);
-      }
+  forEachCellKey(entry.cellLo, entry.cellHi, [&](std::uint64_t key) {
+    auto cell = cells.find(key);
+    if (cell == cells.end()) return;
+    std::vector<std::uint32_t>& held = cell->second;
+    auto at = std::find(held.begin(), held.end(), e);
+    if (at != held.end()) {
+      *at = held.back();
+      held.pop_back();
     }
-  }
+    // Cells a body passed through are not kept.
+    if (held.empty()) cells.erase(cell);
+  });
 }
 
 bool BroadPhase::needsRegrid() const {
@@ -290,15 +292,12 @@ void BroadPhase::findPartners(std::uint32_t e) {
     }
     return;
   }
-  for (std::int32_t x = entry.cellLo[0]; x <= entry.cellHi[0]; ++x) {
-    for (std::int32_t y = entry.cellLo[1]; y <= entry.cellHi[1]; ++y) {
-      for (std::int32_t z = entry.cellLo[2]; z <= entry.cellHi[2]; ++z) {
-        auto cell = cells.find(gridKey(x, y, z));
-        if (cell == cells.end()) continue;
-        for (std::uint32_t other : cell->second) consider(other);
-      }
+  forEachCellKey(entry.cellLo, entry.cellHi, [&](std::uint64_t key) {
+    auto cell = cells.find(key);
+    if (cell != cells.end()) {
+      for (std::uint32_t other : cell->second) consider(other);
     }
-  }
+  });
   for (std::uint32_t other : largeEntries) consider(other);
 }
 
