@@ -42,8 +42,10 @@ constexpr double kEnergyRounding = 1e-12;
 constexpr std::int32_t kRestingCalls = 20;
 
 /// The unit direction opposing the tangential part of u, or zero when that
-/// part is not longer than 1e-5.
-MgcVector3 opposingTangent(const MgcVector3& u, const MgcVector3& n) {
+/// part is not longer than 1e-5. Inlined, so that u and the result stay in
+/// registers: through memory, the callers' copies of them wait on stores
+/// that a wide load cannot take its data from.
+[[gnu::always_inline]] inline MgcVector3 opposingTangent(const MgcVector3& u, const MgcVector3& n) {
   MgcVector3 t = u - n * u.Dot(n);
   const double squared = t.SquaredLength();
   if (squared <= kStillSquared) return MgcVector3();

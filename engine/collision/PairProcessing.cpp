@@ -534,10 +534,11 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
   // in the body's momentum units.
   const double s = body->getMass();
   buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+  MgcVector3 targets[kMaxPairContacts];
+  for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
+  K->addProducts(carried, targets);
   for (std::uint32_t i = 0; i < n; ++i) {
-    MgcVector3 target = relative[i] * -s;
-    for (std::uint32_t j = 0; j < n; ++j) target += K->times(i, j, carried[j]);
-    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
+    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = targets[i][r];
   }
   std::uint8_t pulling[kMaxPairContacts] = {};
   workspace->solveBlockSystem(n, K, b, x, normals, pulling);
