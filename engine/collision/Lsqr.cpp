@@ -634,9 +634,10 @@ class SmallDenseVectors {
            input->columnCount == matrix->columns && input->rowCount == matrix->rows;
   }
 
-  void begin() {
-    for (std::uint32_t i = 0; i < columns_; ++i) v_[i] = w_[i] = e_[i] = 0.0;
-  }
+  // v, w and the error sums start at zero: the start's passes write them
+  // (zeroing them here first, as a block fill, costs more than the solve's
+  // vector work on a few unknowns).
+  void begin() {}
   void start(double& beta, double& alpha) {
     Norm norm;
     for (std::uint32_t r = 0; r < rows_; ++r) {
@@ -647,11 +648,16 @@ class SmallDenseVectors {
     if (beta > 0.0) {
       const double scale = 1.0 / beta;
       for (std::uint32_t r = 0; r < rows_; ++r) u_[r] *= scale;
-      alpha = addColumns(1.0, false);
+      alpha = addColumns(0.0, Start::kZero);
     }
     if (alpha > 0.0) {
       const double scale = 1.0 / alpha;
       for (std::uint32_t i = 0; i < columns_; ++i) w_[i] = v_[i] *= scale;
+    } else {
+      for (std::uint32_t i = 0; i < columns_; ++i) {
+        if (!(beta > 0.0)) v_[i] = e_[i] = 0.0;
+        w_[i] = 0.0;
+      }
     }
   }
   double forward(double alpha) {
@@ -667,7 +673,7 @@ class SmallDenseVectors {
   void scaleU(double factor) { uScale_ = factor; }
   double backward(double beta) {
     applyScale(u_, rows_, uScale_);
-    return addColumns(-beta, true);
+    return addColumns(-beta, Start::kScaled);
   }
   void scaleV(double factor) { vScale_ = factor; }
   double update(const lsqriterations::LsqrUpdate& t) {
@@ -719,11 +725,14 @@ class SmallDenseVectors {
     if (c < columns_) s0 += row[c] * in[c];
     return s0 + s1;
   }
-  /// v := v (factor) + A^T u (v left unscaled unless `scale`), the column
-  /// sums over the rows in row order; returns |v|.
-  double addColumns(double factor, bool scale) {
+  /// Where the column sums of addColumns start: from zero (the start's
+  /// v, which also zeroes the error sums) or from v (factor).
+  enum class Start { kZero, kScaled };
+  /// v := (start) + A^T u, the column sums over the rows in row order;
+  /// returns |v|.
+  double addColumns(double factor, Start from) {
     double sums[kSmallDense];
-    for (std::uint32_t c = 0; c < columns_; ++c) sums[c] = scale ? v_[c] * factor : v_[c];
+    for (std::uint32_t c = 0; c < columns_; ++c) sums[c] = from == Start::kZero ? 0.0 : v_[c] * factor;
     for (std::uint32_t r = 0; r < rows_; ++r) {
       const double* row = m_ + static_cast<std::size_t>(r) * stride_;
       const double ur = u_[r];
@@ -732,6 +741,7 @@ class SmallDenseVectors {
     Norm norm;
     for (std::uint32_t c = 0; c < columns_; ++c) {
       v_[c] = sums[c];
+      if (from == Start::kZero) e_[c] = 0.0;
       norm.add(c, sums[c]);
     }
     return norm.root();
