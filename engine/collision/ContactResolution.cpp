@@ -61,11 +61,12 @@ void zeroVector(dvec* v) {
   for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
 }
 
-/// The identity in the matrix's current size.
-void setIdentity(dmat* matrix) {
+/// The identity in the matrix's current size, but for the leading `skip` x
+/// `skip` block, which the caller writes whole.
+void setIdentity(dmat* matrix, std::uint32_t skip = 0) {
   for (std::uint32_t r = 0; r < matrix->rows; ++r) {
     dvec row = getMatrixRow(matrix, r);
-    for (std::uint32_t c = 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
+    for (std::uint32_t c = r < skip ? skip : 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
   }
 }
 
@@ -722,7 +723,8 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
   std::uint8_t* manifoldMarks = nullptr;
   if (!workspace->prepareScalarSystem(n + rows, rhs, lambda, N, manifoldMarks)) return;
   zeroVector(rhs);
-  setIdentity(N);
+  // The normal rows of the contacts (normalMatrix) fill the leading n x n.
+  setIdentity(N, n);
   const double e = hint == kContactResting ? 0.0 : pair.restitution;
   for (std::uint32_t i = 0; i < n; ++i) {
     const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;

@@ -442,10 +442,17 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
                        fits(work->w, columns) && matrix != nullptr && rows <= matrix->rowCapacity &&
                        columns <= matrix->stride;
   if (!fitsAll) return false;
-  lsqr_set_input_size(input, rows, columns);
-  lsqr_set_output_size(output, columns);
-  lsqr_set_work_size(work, columns);
-  lsqr_set_func_size(func, rows, columns);
+  // Everything fits: the sizes are set without the setters' checks again.
+  input->rowCount = rows;
+  input->columnCount = columns;
+  input->b->length = rows;
+  input->x->length = columns;
+  output->standardErrors->length = columns;
+  if (output->x != nullptr) output->x->length = columns;
+  work->v->length = columns;
+  work->w->length = columns;
+  func->matrix->rows = rows;
+  func->matrix->columns = columns;
   return true;
 }
 
