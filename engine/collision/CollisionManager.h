@@ -332,14 +332,17 @@ class CollisionManager {
   // the same time. `worker` selects the solver workspace.
 
   /// After contact generation: body-local points, velocities of a static
-  /// second body, lever arms, relative velocities, tangents, status 1, the
-  /// combined restitution and friction; both bodies' collision state 1.
+  /// second body, status 1, the combined restitution and friction; both
+  /// bodies' collision state 1. Lever arms, relative velocities and tangents
+  /// are left to the classification of each solve.
   void prepareContacts(CollisionPair& pair);
   /// Velocity of the static second body at each contact (zero otherwise).
   static void staticContactVelocities(CollisionPair& pair);
   /// Status from the current and the last motion states: with hint 2, 2
   /// once a contact approaches; otherwise 1 for a contact that was already
-  /// approaching, 2 for one that only now approaches, 0 for none.
+  /// approaching, 2 for one that only now approaches, 0 for none. Fills the
+  /// lever arms, relative velocities and tangents of the arrays lent to the
+  /// pair (lendSolveArrays).
   static void classifyContacts(CollisionPair& pair, std::uint32_t hint);
   /// Collision impulses over the full impulse vectors of the contacts, with
   /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
@@ -353,6 +356,9 @@ class CollisionManager {
   /// points of the linked manifolds. K as resolveCollision left it (built
   /// here when null).
   void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
+  /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
+  /// when the worker has no workspace.
+  bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);
   /// The rest test of the resting pass: counts calls in a row at which
   /// neither squared speed grew by 1e-5 and both are below `threshold`; true
   /// from the 20th such call.

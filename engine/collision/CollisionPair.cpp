@@ -11,8 +11,8 @@ namespace {
 /// Contacts a pair's arrays are first made for: a face resting on a face.
 constexpr std::uint32_t kTypicalContacts = 4;
 
-/// Per contact: 14 vectors, two feature records, two doubles and two bytes.
-constexpr std::size_t kVectorsPerContact = 14;
+/// Per contact: 10 vectors, two feature records, two doubles and two bytes.
+constexpr std::size_t kVectorsPerContact = 10;
 constexpr std::size_t kDoublesPerContact = 2;
 constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + 2 * sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
@@ -45,11 +45,7 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   points = carve<Mgc::MgcVector3>(at, n, construct);
   normals = carve<Mgc::MgcVector3>(at, n, construct);
   staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
-  relativeVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
-  tangents = carve<Mgc::MgcVector3>(at, n, construct);
-  firstArms = carve<Mgc::MgcVector3>(at, n, construct);
-  secondArms = carve<Mgc::MgcVector3>(at, n, construct);
   impulses = carve<Mgc::MgcVector3>(at, n, construct);
   found.points = carve<Mgc::MgcVector3>(at, n, construct);
   found.secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
@@ -140,6 +136,13 @@ bool CollisionPair::returnContacts() {
   return room;
 }
 
+void CollisionPair::useSolveArrays(SolveArrays* arrays) {
+  relativeVelocities = arrays != nullptr ? arrays->relativeVelocities : nullptr;
+  tangents = arrays != nullptr ? arrays->tangents : nullptr;
+  firstArms = arrays != nullptr ? arrays->firstArms : nullptr;
+  secondArms = arrays != nullptr ? arrays->secondArms : nullptr;
+}
+
 void CollisionPair::reset() {
   firstBody = nullptr;
   secondBody = nullptr;
@@ -161,6 +164,7 @@ void CollisionPair::reset() {
   backedOff = 0;
   held = 0;
   found.count = 0;
+  useSolveArrays(nullptr);
   manifolds.clear();
 }
 

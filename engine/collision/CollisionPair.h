@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/collision/ContactSet.h"
+#include "engine/collision/SolveArrays.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
@@ -60,12 +61,17 @@ class CollisionPair {
   // The per-contact arrays below hold contactCapacity() entries each, all in
   // one block the pair owns (none before the first contact): sized to what
   // the pair holds, grown by reserveContacts, kept while the record is pooled.
+  // relativeVelocities, tangents, firstArms and secondArms are the exception:
+  // they point into the solving thread's SolveArrays while a solve runs on
+  // the pair (useSolveArrays), null otherwise.
 
   /// World points when generated, in the first body's frame once prepared.
   Mgc::MgcVector3* points = nullptr;
   /// Contact normals (world), from the second body towards the first.
   Mgc::MgcVector3* normals = nullptr;
   Mgc::MgcVector3* staticVelocities = nullptr;
+  /// Lent by the solve (useSolveArrays): relative velocity of the first body
+  /// against the second at each contact.
   Mgc::MgcVector3* relativeVelocities = nullptr;
   ContactFeature* features = nullptr;
   /// Penetration depth per point: negative when penetrating, else 0.
@@ -73,8 +79,9 @@ class CollisionPair {
   std::uint32_t secondCount = 0;
   /// Contact points in the second body's frame.
   Mgc::MgcVector3* secondPoints = nullptr;
+  /// Lent by the solve: unit direction opposing each contact's sliding.
   Mgc::MgcVector3* tangents = nullptr;
-  /// Contact point minus each body's position.
+  /// Lent by the solve: contact point minus each body's position.
   Mgc::MgcVector3* firstArms = nullptr;
   Mgc::MgcVector3* secondArms = nullptr;
   ContactMarks marks;
@@ -158,6 +165,13 @@ class CollisionPair {
   /// exactly them, which are pointed at again. False, with the count cut to
   /// what fits, when memory runs out.
   bool returnContacts();
+
+  /// Points relativeVelocities, tangents, firstArms and secondArms at
+  /// `arrays` (a solving thread's, which the solve fills), or at nothing for
+  /// null.
+  void useSolveArrays(SolveArrays* arrays);
+  /// Whether a solve's arrays are lent to the pair.
+  bool hasSolveArrays() const { return firstArms != nullptr; }
 
   /// Whether the pair joins a and b, in either order.
   bool joins(const HardBody* a, const HardBody* b) const {

@@ -266,16 +266,12 @@ void CollisionManager::prepareContacts(CollisionPair& pair) {
   }
   pair.secondCount = pair.contactCount;
 
+  // Arms, relative velocities and tangents are the classification's, made
+  // from the bodies' states at each solve.
   staticContactVelocities(pair);
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    const MgcVector3& p = world[i];
-    pair.firstArms[i] = p - state1.position;
-    pair.secondArms[i] = p - state2.position;
     pair.marks[i] = 0;
     pair.foundIndex[i] = static_cast<std::uint8_t>(i);
-    const MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p);
-    pair.relativeVelocities[i] = u;
-    pair.tangents[i] = opposingTangent(u, pair.normals[i]);
   }
 
   pair.status = kContactColliding;
@@ -310,7 +306,6 @@ void CollisionManager::staticContactVelocities(CollisionPair& pair) {
     if (mesh != nullptr && vertexVelocity(*mesh, pair.features[i].secondFeature, p, pair.staticVelocities[i])) {
       continue;
     }
-    pair.secondArms[i] = p - state2.position;
     pair.staticVelocities[i] = velocityAt(state2, p);
   }
 }
@@ -378,15 +373,17 @@ void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* 
       pair.points[n] = pair.points[i];
       pair.normals[n] = pair.normals[i];
       pair.staticVelocities[n] = pair.staticVelocities[i];
-      pair.relativeVelocities[n] = pair.relativeVelocities[i];
       pair.features[n] = pair.features[i];
       pair.depths[n] = pair.depths[i];
       pair.secondPoints[n] = pair.secondPoints[i];
-      pair.tangents[n] = pair.tangents[i];
-      pair.firstArms[n] = pair.firstArms[i];
-      pair.secondArms[n] = pair.secondArms[i];
       pair.impulses[n] = pair.impulses[i];
       pair.foundIndex[n] = pair.foundIndex[i];
+      if (pair.hasSolveArrays()) {
+        pair.relativeVelocities[n] = pair.relativeVelocities[i];
+        pair.tangents[n] = pair.tangents[i];
+        pair.firstArms[n] = pair.firstArms[i];
+        pair.secondArms[n] = pair.secondArms[i];
+      }
     }
     ++n;
   }
@@ -504,10 +501,19 @@ void CollisionManager::applyContactImpulse(CollisionPair& pair, std::uint32_t i,
 
 // ---- Collision -----------------------------------------------------------------
 
+bool CollisionManager::lendSolveArrays(CollisionPair& pair, std::uint32_t worker) {
+  SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr) return false;
+  SolveArrays& arrays = workspace->solveArrays();
+  if (pair.firstArms != arrays.firstArms) pair.useSolveArrays(&arrays);
+  return true;
+}
+
 void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
                                         std::uint8_t manifoldOption, std::uint32_t worker) {
   K = nullptr;
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
+  if (!lendSolveArrays(pair, worker)) return;
   classifyContacts(pair, hint);
   if (pair.status == kContactNone) return;
   removeSeparatingContacts(pair);
@@ -695,6 +701,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
 void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
                                       std::uint32_t worker) {
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
+  if (!lendSolveArrays(pair, worker)) return;
   classifyContacts(pair, hint);
   if (pair.status == kContactNone) return;
   countManifoldRows(pair);

@@ -340,6 +340,8 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
     resolveContact(*pair, hint, K, s, worker);
   }
+  // The arrays were the worker's: another pair's solve on it refills them.
+  pair->useSolveArrays(nullptr);
   if (mode == kHitMode && pair->resultCount == 1) pair->resultCount = 0;
   if (mode == kRestingMode && pair->resultCount != 0) pair->resultCount = 2;
   if (measurePairEnergy(*pair, nullptr, nullptr) > kEnergyGrowthTrace * before) {
