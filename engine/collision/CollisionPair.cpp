@@ -11,8 +11,8 @@ namespace {
 /// Contacts a pair's arrays are first made for: a face resting on a face.
 constexpr std::uint32_t kTypicalContacts = 4;
 
-/// Per contact: 10 vectors, two feature records, two doubles and two bytes.
-constexpr std::size_t kVectorsPerContact = 10;
+/// Per contact: 9 vectors, two feature records, two doubles and two bytes.
+constexpr std::size_t kVectorsPerContact = 9;
 constexpr std::size_t kDoublesPerContact = 2;
 constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + 2 * sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
@@ -46,7 +46,6 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   normals = carve<Mgc::MgcVector3>(at, n, construct);
   staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
-  impulses = carve<Mgc::MgcVector3>(at, n, construct);
   found.points = carve<Mgc::MgcVector3>(at, n, construct);
   found.secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
   found.normals = carve<Mgc::MgcVector3>(at, n, construct);
@@ -141,6 +140,7 @@ void CollisionPair::useSolveArrays(SolveArrays* arrays) {
   tangents = arrays != nullptr ? arrays->tangents : nullptr;
   firstArms = arrays != nullptr ? arrays->firstArms : nullptr;
   secondArms = arrays != nullptr ? arrays->secondArms : nullptr;
+  impulses = arrays != nullptr ? arrays->impulses : nullptr;
 }
 
 void CollisionPair::reset() {

@@ -61,9 +61,9 @@ class CollisionPair {
   // The per-contact arrays below hold contactCapacity() entries each, all in
   // one block the pair owns (none before the first contact): sized to what
   // the pair holds, grown by reserveContacts, kept while the record is pooled.
-  // relativeVelocities, tangents, firstArms and secondArms are the exception:
-  // they point into the solving thread's SolveArrays while a solve runs on
-  // the pair (useSolveArrays), null otherwise.
+  // relativeVelocities, tangents, firstArms, secondArms and impulses are the
+  // exception: they point into the solving thread's SolveArrays while a solve
+  // runs on the pair (useSolveArrays), null otherwise.
 
   /// World points when generated, in the first body's frame once prepared.
   Mgc::MgcVector3* points = nullptr;
@@ -85,6 +85,7 @@ class CollisionPair {
   Mgc::MgcVector3* firstArms = nullptr;
   Mgc::MgcVector3* secondArms = nullptr;
   ContactMarks marks;
+  /// Lent by the solve: the impulse it applied at each contact kept.
   Mgc::MgcVector3* impulses = nullptr;
   /// The contacts as the pair processing found them. A solve takes out the
   /// contacts that separate or would pull; each pass over the pairs starts
@@ -166,7 +167,7 @@ class CollisionPair {
   /// what fits, when memory runs out.
   bool returnContacts();
 
-  /// Points relativeVelocities, tangents, firstArms and secondArms at
+  /// Points relativeVelocities, tangents, firstArms, secondArms and impulses at
   /// `arrays` (a solving thread's, which the solve fills), or at nothing for
   /// null.
   void useSolveArrays(SolveArrays* arrays);

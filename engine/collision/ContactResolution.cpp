@@ -376,9 +376,9 @@ void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* 
       pair.features[n] = pair.features[i];
       pair.depths[n] = pair.depths[i];
       pair.secondPoints[n] = pair.secondPoints[i];
-      pair.impulses[n] = pair.impulses[i];
       pair.foundIndex[n] = pair.foundIndex[i];
       if (pair.hasSolveArrays()) {
+        pair.impulses[n] = pair.impulses[i];
         pair.relativeVelocities[n] = pair.relativeVelocities[i];
         pair.tangents[n] = pair.tangents[i];
         pair.firstArms[n] = pair.firstArms[i];
