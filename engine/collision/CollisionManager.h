@@ -383,7 +383,8 @@ class CollisionManager {
   static void removeDuplicateContacts(CollisionPair& pair);
   static void removeOpposingContacts(CollisionPair& pair);
   /// Keeps the contacts whose mark is 0, in order, in every per-contact
-  /// array; the marks end cleared.
+  /// array, the others set aside behind them for the next pass
+  /// (CollisionPair::setAsideMarked); the marks end cleared.
   static void compactContacts(CollisionPair& pair, const std::uint8_t* marks);
   /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
   /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out

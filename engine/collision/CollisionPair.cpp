@@ -11,10 +11,10 @@ namespace {
 /// Contacts a pair's arrays are first made for: a face resting on a face.
 constexpr std::uint32_t kTypicalContacts = 4;
 
-/// Per contact: 9 vectors, two feature records, two doubles and two bytes.
-constexpr std::size_t kVectorsPerContact = 9;
+/// Per contact: 5 vectors, a feature record, two doubles and two bytes.
+constexpr std::size_t kVectorsPerContact = 5;
 constexpr std::size_t kDoublesPerContact = 2;
-constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + 2 * sizeof(ContactFeature) +
+constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
 
 /// The array of n objects of T at `at` (value-initialised when `construct`),
@@ -46,15 +46,10 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   normals = carve<Mgc::MgcVector3>(at, n, construct);
   staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
-  found.points = carve<Mgc::MgcVector3>(at, n, construct);
-  found.secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
-  found.normals = carve<Mgc::MgcVector3>(at, n, construct);
-  found.staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   found.carried = carve<Mgc::MgcVector3>(at, n, construct);
   depths = carve<double>(at, n, construct);
   found.depths = carve<double>(at, n, construct);
   features = carve<ContactFeature>(at, n, construct);
-  found.features = carve<ContactFeature>(at, n, construct);
   marks.values = carve<std::uint8_t>(at, n, construct);
   marks.size = n;
   foundIndex = carve<std::uint8_t>(at, n, construct);
@@ -88,8 +83,7 @@ bool CollisionPair::resizeContacts(std::uint32_t n) {
     for (std::size_t d = 0; d < kDoublesPerContact; ++d) carry(depths + d * n, oldDoubles + d * oldCapacity, kept);
     auto* const oldFeatures = reinterpret_cast<ContactFeature*>(oldDoubles + kDoublesPerContact * oldCapacity);
     carry(features, oldFeatures, kept);
-    carry(found.features, oldFeatures + oldCapacity, kept);
-    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + 2 * oldCapacity);
+    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + oldCapacity);
     carry(marks.values, oldBytes, kept);
     carry(foundIndex, oldBytes + oldCapacity, kept);
   }
@@ -202,11 +196,6 @@ bool CollisionPair::movesSecond() const {
 void CollisionPair::keepFoundContacts() {
   found.count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
   for (std::uint32_t i = 0; i < found.count; ++i) {
-    found.points[i] = points[i];
-    found.secondPoints[i] = secondPoints[i];
-    found.normals[i] = normals[i];
-    found.staticVelocities[i] = staticVelocities[i];
-    found.features[i] = features[i];
     found.depths[i] = depths[i];
     found.carried[i] = Mgc::MgcVector3();
     foundIndex[i] = static_cast<std::uint8_t>(i);
@@ -216,14 +205,81 @@ void CollisionPair::keepFoundContacts() {
 void CollisionPair::restoreFoundContacts() {
   contactCount = found.count;
   secondCount = found.count;
+  // Each found contact back to the slot of its index, by cycles of swaps.
   for (std::uint32_t i = 0; i < found.count; ++i) {
-    points[i] = found.points[i];
-    secondPoints[i] = found.secondPoints[i];
-    normals[i] = found.normals[i];
-    staticVelocities[i] = found.staticVelocities[i];
-    features[i] = found.features[i];
+    for (std::uint32_t k = foundIndex[i]; k != i && k < found.count; k = foundIndex[i]) {
+      std::swap(points[i], points[k]);
+      std::swap(secondPoints[i], secondPoints[k]);
+      std::swap(normals[i], normals[k]);
+      std::swap(staticVelocities[i], staticVelocities[k]);
+      std::swap(features[i], features[k]);
+      std::swap(foundIndex[i], foundIndex[k]);
+    }
+  }
+  for (std::uint32_t i = 0; i < found.count; ++i) {
     depths[i] = found.depths[i];
     marks[i] = 0;
     foundIndex[i] = static_cast<std::uint8_t>(i);
   }
+}
+
+std::uint32_t CollisionPair::foundSlot(std::uint32_t k) const {
+  for (std::uint32_t i = 0; i < found.count; ++i) {
+    if (foundIndex[i] == k) return i;
+  }
+  return k;
+}
+
+std::uint32_t CollisionPair::setAsideMarked(const std::uint8_t* marks) {
+  // The contacts taken out wait here while the kept ones move up.
+  Mgc::MgcVector3 asidePoints[kMaxPairContacts];
+  Mgc::MgcVector3 asideSecondPoints[kMaxPairContacts];
+  Mgc::MgcVector3 asideNormals[kMaxPairContacts];
+  Mgc::MgcVector3 asideVelocities[kMaxPairContacts];
+  ContactFeature asideFeatures[kMaxPairContacts];
+  double asideDepths[kMaxPairContacts];
+  std::uint8_t asideIndices[kMaxPairContacts];
+  const std::uint32_t count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
+  std::uint32_t n = 0;
+  std::uint32_t aside = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (marks[i] != 0) {
+      asidePoints[aside] = points[i];
+      asideSecondPoints[aside] = secondPoints[i];
+      asideNormals[aside] = normals[i];
+      asideVelocities[aside] = staticVelocities[i];
+      asideFeatures[aside] = features[i];
+      asideDepths[aside] = depths[i];
+      asideIndices[aside] = foundIndex[i];
+      ++aside;
+      continue;
+    }
+    if (n != i) {
+      points[n] = points[i];
+      normals[n] = normals[i];
+      staticVelocities[n] = staticVelocities[i];
+      features[n] = features[i];
+      depths[n] = depths[i];
+      secondPoints[n] = secondPoints[i];
+      foundIndex[n] = foundIndex[i];
+      if (hasSolveArrays()) {
+        impulses[n] = impulses[i];
+        relativeVelocities[n] = relativeVelocities[i];
+        tangents[n] = tangents[i];
+        firstArms[n] = firstArms[i];
+        secondArms[n] = secondArms[i];
+      }
+    }
+    ++n;
+  }
+  for (std::uint32_t a = 0; a < aside; ++a) {
+    points[n + a] = asidePoints[a];
+    secondPoints[n + a] = asideSecondPoints[a];
+    normals[n + a] = asideNormals[a];
+    staticVelocities[n + a] = asideVelocities[a];
+    features[n + a] = asideFeatures[a];
+    depths[n + a] = asideDepths[a];
+    foundIndex[n + a] = asideIndices[a];
+  }
+  return n;
 }

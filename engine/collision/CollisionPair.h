@@ -90,20 +90,20 @@ class CollisionPair {
   /// The contacts as the pair processing found them. A solve takes out the
   /// contacts that separate or would pull; each pass over the pairs starts
   /// again from these, since a contact that separates in one pass may carry
-  /// load in the next.
+  /// load in the next. A contact taken out is set aside behind the ones
+  /// held (compactContacts), so that the per-contact arrays keep every found
+  /// contact: the first `count` slots hold them, in the order foundIndex
+  /// gives, and only their depths, which a solve may update, are kept apart.
   struct FoundContacts {
     std::uint32_t count = 0;
-    Mgc::MgcVector3* points = nullptr;
-    Mgc::MgcVector3* secondPoints = nullptr;
-    Mgc::MgcVector3* normals = nullptr;
-    Mgc::MgcVector3* staticVelocities = nullptr;
-    ContactFeature* features = nullptr;
+    /// Depth of each found contact, by found index.
     double* depths = nullptr;
     /// The impulse each has carried over the passes of the running pair
-    /// processing (on the first body; the second takes its opposite).
+    /// processing (on the first body; the second takes its opposite), by
+    /// found index.
     Mgc::MgcVector3* carried = nullptr;
   } found;
-  /// Per contact: its index among the found contacts.
+  /// Per slot: the index among the found contacts of the contact it holds.
   std::uint8_t* foundIndex = nullptr;
   /// Manifolds linked to the pair (not owned).
   EngineList<ContactManifold*> manifolds;
@@ -146,6 +146,17 @@ class CollisionPair {
   /// Holds the found contacts again (with their solver data still to be
   /// made by the classification), their carried impulses kept.
   void restoreFoundContacts();
+  /// The slot of the per-contact arrays that holds found contact k (below
+  /// found.count): its point, second point, normal, static velocity and
+  /// features are those it was found with.
+  std::uint32_t foundSlot(std::uint32_t k) const;
+  /// Takes out the held contacts marked non-zero (the first contactCount
+  /// marks), keeping the order of the others, which move to the front; the
+  /// ones taken out are set aside behind them in their order, with the found
+  /// contacts behind those left where they are. Moves the lent arrays'
+  /// entries of the kept contacts alike. Returns the contacts kept; the
+  /// count is left to the caller.
+  std::uint32_t setAsideMarked(const std::uint8_t* marks);
 
   /// The contact arrays as a set; appending grows them.
   ContactSet contactSet() {

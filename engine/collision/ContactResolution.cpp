@@ -366,27 +366,7 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
 // ---- Filters -----------------------------------------------------------------
 
 void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* marks) {
-  std::uint32_t n = 0;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    if (marks[i] != 0) continue;
-    if (n != i) {
-      pair.points[n] = pair.points[i];
-      pair.normals[n] = pair.normals[i];
-      pair.staticVelocities[n] = pair.staticVelocities[i];
-      pair.features[n] = pair.features[i];
-      pair.depths[n] = pair.depths[i];
-      pair.secondPoints[n] = pair.secondPoints[i];
-      pair.foundIndex[n] = pair.foundIndex[i];
-      if (pair.hasSolveArrays()) {
-        pair.impulses[n] = pair.impulses[i];
-        pair.relativeVelocities[n] = pair.relativeVelocities[i];
-        pair.tangents[n] = pair.tangents[i];
-        pair.firstArms[n] = pair.firstArms[i];
-        pair.secondArms[n] = pair.secondArms[i];
-      }
-    }
-    ++n;
-  }
+  const std::uint32_t n = pair.setAsideMarked(marks);
   pair.contactCount = n;
   if (pair.secondCount > n) pair.secondCount = n;
   for (std::uint8_t& mark : pair.marks) mark = 0;
