@@ -388,7 +388,7 @@ class CollisionManager {
   static void compactContacts(CollisionPair& pair, const std::uint8_t* marks);
   /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
   /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out
-  /// when it is static. Also sets the pair's scales.
+  /// when it is static.
   static void buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K);
   /// The same blocks for the extraction system of n contacts: `first` and
   /// `second` (null: no term) with their lever arms.

@@ -38,8 +38,13 @@ class CollisionPair {
   CollisionPair& operator=(const CollisionPair&) = delete;
   ~CollisionPair();
 
+  // The members run from the widest to the narrowest, so that the record,
+  // one per pair in contact, carries no padding between them.
+
   /// Contact count the narrow phase reported; what the pair test returns.
   std::uint32_t resultCount = 0;
+  /// Points held, 0 to kMaxPairContacts.
+  std::uint32_t contactCount = 0;
   /// The pair in test order.
   HardBody* firstBody = nullptr;
   HardBody* secondBody = nullptr;
@@ -52,12 +57,8 @@ class CollisionPair {
   Mgc::MgcVector3 separatingVector;
   BoxTreeNode* firstCachedNode = nullptr;
   BoxTreeNode* secondCachedNode = nullptr;
-  /// Stamp of ordered extraction.
-  std::uint32_t waveStamp = 0;
   /// The hit processing's measure of the impact.
   double impactMeasure = 0.0;
-  /// Points held, 0 to kMaxPairContacts.
-  std::uint32_t contactCount = 0;
   // The per-contact arrays below hold contactCapacity() entries each, all in
   // one block the pair owns (none before the first contact): sized to what
   // the pair holds, grown by reserveContacts, kept while the record is pooled.
@@ -76,7 +77,6 @@ class CollisionPair {
   ContactFeature* features = nullptr;
   /// Penetration depth per point: negative when penetrating, else 0.
   double* depths = nullptr;
-  std::uint32_t secondCount = 0;
   /// Contact points in the second body's frame.
   Mgc::MgcVector3* secondPoints = nullptr;
   /// Lent by the solve: unit direction opposing each contact's sliding.
@@ -107,18 +107,20 @@ class CollisionPair {
   std::uint8_t* foundIndex = nullptr;
   /// Manifolds linked to the pair (not owned).
   EngineList<ContactManifold*> manifolds;
-  std::uint32_t scratch = 0;
 
   // ---- The contact solver's view of the pair ----------------------------
 
-  /// A ContactStatus value.
-  std::uint32_t status = kContactNone;
   /// The smaller of the two bodies' restitution coefficients.
   double restitution = 0.0;
   /// The friction coefficient of the pair.
   double friction = 0.0;
-  /// The system scale s over each body's mass and s itself: s/m1, s, s/m2, s.
-  double scales[4] = {};
+  /// Stamp of ordered extraction.
+  std::uint32_t waveStamp = 0;
+  std::uint32_t scratch = 0;
+  /// Contacts with their point in the second body's frame.
+  std::uint32_t secondCount = 0;
+  /// A ContactStatus value.
+  std::uint32_t status = kContactNone;
   /// Rows of the linked manifolds: the sum of their point counts.
   std::uint32_t manifoldRows = 0;
   /// 1 when the last collision solve went through the friction back-off.

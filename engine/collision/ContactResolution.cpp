@@ -445,10 +445,6 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
 }
 
 void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K) {
-  pair.scales[0] = s * pair.firstBody->getInvMass();
-  pair.scales[1] = s;
-  pair.scales[2] = s * pair.secondBody->getInvMass();
-  pair.scales[3] = s;
   buildExtractionMatrix(pair.contactCount, pair.movesFirst() ? pair.firstBody : nullptr, pair.firstArms,
                         pair.movesSecond() ? pair.secondBody : nullptr, pair.secondArms, s, K);
 }
