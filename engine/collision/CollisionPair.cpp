@@ -55,6 +55,8 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   foundIndex = carve<std::uint8_t>(at, n, construct);
 }
 
+std::size_t CollisionPair::contactBytes() const { return block ? capacity * kBytesPerContact : 0; }
+
 bool CollisionPair::reserveContacts(std::uint32_t n) {
   if (n <= contactCapacity()) return true;
   if (n > kMaxPairContacts) return false;

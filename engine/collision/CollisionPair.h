@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -167,6 +168,8 @@ class CollisionPair {
 
   /// Contacts each per-contact array holds now.
   std::uint32_t contactCapacity() const { return lent ? kMaxPairContacts : capacity; }
+  /// Bytes of the block of per-contact arrays the pair owns (0 without one).
+  std::size_t contactBytes() const;
   /// Makes every per-contact array hold at least n contacts (at most
   /// kMaxPairContacts), keeping what they hold. False, with nothing changed,
   /// above kMaxPairContacts or when memory runs out.
