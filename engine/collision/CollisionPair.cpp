@@ -11,11 +11,15 @@ namespace {
 /// Contacts a pair's arrays are first made for: a face resting on a face.
 constexpr std::uint32_t kTypicalContacts = 4;
 
-/// Per contact: 5 vectors, a feature record, two doubles and two bytes.
-constexpr std::size_t kVectorsPerContact = 5;
+/// Per contact: 4 vectors, a feature record, two doubles and two bytes, and
+/// a fifth vector, the velocity of a static second body, where the pair has
+/// one.
+constexpr std::size_t kVectorsPerContact = 4;
 constexpr std::size_t kDoublesPerContact = 2;
 constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
+
+std::size_t bytesPerContact(bool withStatic) { return kBytesPerContact + (withStatic ? sizeof(Mgc::MgcVector3) : 0); }
 
 /// The array of n objects of T at `at` (value-initialised when `construct`),
 /// `at` moved past it.
@@ -44,9 +48,9 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   unsigned char* at = storage;
   points = carve<Mgc::MgcVector3>(at, n, construct);
   normals = carve<Mgc::MgcVector3>(at, n, construct);
-  staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
   found.carried = carve<Mgc::MgcVector3>(at, n, construct);
+  staticVelocities = withStatic ? carve<Mgc::MgcVector3>(at, n, construct) : nullptr;
   depths = carve<double>(at, n, construct);
   found.depths = carve<double>(at, n, construct);
   features = carve<ContactFeature>(at, n, construct);
@@ -55,39 +59,47 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   foundIndex = carve<std::uint8_t>(at, n, construct);
 }
 
-std::size_t CollisionPair::contactBytes() const { return block ? capacity * kBytesPerContact : 0; }
+std::size_t CollisionPair::contactBytes() const { return block ? capacity * bytesPerContact(withStatic) : 0; }
 
 bool CollisionPair::reserveContacts(std::uint32_t n) {
   if (n <= contactCapacity()) return true;
   if (n > kMaxPairContacts) return false;
   std::uint32_t grown = kTypicalContacts;
   while (grown < n) grown *= 2;
-  return resizeContacts(grown < kMaxPairContacts ? grown : kMaxPairContacts);
+  return resizeContacts(grown < kMaxPairContacts ? grown : kMaxPairContacts, withStatic);
 }
 
-bool CollisionPair::resizeContacts(std::uint32_t n) {
-  if (n == capacity) return true;
+bool CollisionPair::holdStaticVelocities() {
+  if (withStatic || lent) return withStatic;
+  return capacity == 0 ? (withStatic = true) : resizeContacts(capacity, true);
+}
+
+bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic) {
+  if (n == capacity && holdStatic == withStatic) return true;
   std::unique_ptr<unsigned char[]> storage;
   if (n != 0) {
-    storage.reset(new (std::nothrow) unsigned char[n * kBytesPerContact]);
+    storage.reset(new (std::nothrow) unsigned char[n * bytesPerContact(holdStatic)]);
     if (!storage) return false;
   }
-  // The old block's arrays start where placeArrays put them; the new block
-  // takes every entry of theirs it has room for.
+  // The new block takes every entry of the old arrays it has room for.
   const std::unique_ptr<unsigned char[]> old = std::move(block);
-  const std::uint32_t oldCapacity = capacity;
-  const std::uint32_t kept = oldCapacity < n ? oldCapacity : n;
+  const std::uint32_t kept = capacity < n ? capacity : n;
+  const Mgc::MgcVector3* oldVectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
+  const double* oldDoubles[] = {depths, found.depths};
+  const ContactFeature* oldFeatures = features;
+  const std::uint8_t* oldBytes[] = {marks.values, foundIndex};
+  withStatic = holdStatic;
   placeArrays(storage.get(), n, true);
   if (old && n != 0) {
-    auto* const oldVectors = reinterpret_cast<Mgc::MgcVector3*>(old.get());
-    for (std::size_t v = 0; v < kVectorsPerContact; ++v) carry(points + v * n, oldVectors + v * oldCapacity, kept);
-    auto* const oldDoubles = reinterpret_cast<double*>(oldVectors + kVectorsPerContact * oldCapacity);
-    for (std::size_t d = 0; d < kDoublesPerContact; ++d) carry(depths + d * n, oldDoubles + d * oldCapacity, kept);
-    auto* const oldFeatures = reinterpret_cast<ContactFeature*>(oldDoubles + kDoublesPerContact * oldCapacity);
+    Mgc::MgcVector3* vectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
+    for (std::size_t v = 0; v < 5; ++v) {
+      if (vectors[v] != nullptr) carry(vectors[v], oldVectors[v], kept);
+    }
+    carry(depths, oldDoubles[0], kept);
+    carry(found.depths, oldDoubles[1], kept);
     carry(features, oldFeatures, kept);
-    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + oldCapacity);
-    carry(marks.values, oldBytes, kept);
-    carry(foundIndex, oldBytes + oldCapacity, kept);
+    carry(marks.values, oldBytes[0], kept);
+    carry(foundIndex, oldBytes[1], kept);
   }
   block = std::move(storage);
   capacity = n;
@@ -122,7 +134,7 @@ bool CollisionPair::returnContacts() {
   // Exactly the contacts found: a record taken for a pair of another size
   // next time is fitted again, so that pooled records do not all grow to
   // the largest pair they ever held.
-  const bool room = resizeContacts(contactCount);
+  const bool room = resizeContacts(contactCount, secondBody != nullptr && secondBody->isStatic());
   if (!room) contactCount = contactCapacity() < contactCount ? contactCapacity() : contactCount;
   carry(points, lentPoints, contactCount);
   carry(normals, lentNormals, contactCount);
@@ -213,7 +225,7 @@ void CollisionPair::restoreFoundContacts() {
       std::swap(points[i], points[k]);
       std::swap(secondPoints[i], secondPoints[k]);
       std::swap(normals[i], normals[k]);
-      std::swap(staticVelocities[i], staticVelocities[k]);
+      if (staticVelocities != nullptr) std::swap(staticVelocities[i], staticVelocities[k]);
       std::swap(features[i], features[k]);
       std::swap(foundIndex[i], foundIndex[k]);
     }
@@ -249,7 +261,7 @@ std::uint32_t CollisionPair::setAsideMarked(const std::uint8_t* marks) {
       asidePoints[aside] = points[i];
       asideSecondPoints[aside] = secondPoints[i];
       asideNormals[aside] = normals[i];
-      asideVelocities[aside] = staticVelocities[i];
+      if (staticVelocities != nullptr) asideVelocities[aside] = staticVelocities[i];
       asideFeatures[aside] = features[i];
       asideDepths[aside] = depths[i];
       asideIndices[aside] = foundIndex[i];
@@ -259,7 +271,7 @@ std::uint32_t CollisionPair::setAsideMarked(const std::uint8_t* marks) {
     if (n != i) {
       points[n] = points[i];
       normals[n] = normals[i];
-      staticVelocities[n] = staticVelocities[i];
+      if (staticVelocities != nullptr) staticVelocities[n] = staticVelocities[i];
       features[n] = features[i];
       depths[n] = depths[i];
       secondPoints[n] = secondPoints[i];
@@ -278,7 +290,7 @@ std::uint32_t CollisionPair::setAsideMarked(const std::uint8_t* marks) {
     points[n + a] = asidePoints[a];
     secondPoints[n + a] = asideSecondPoints[a];
     normals[n + a] = asideNormals[a];
-    staticVelocities[n + a] = asideVelocities[a];
+    if (staticVelocities != nullptr) staticVelocities[n + a] = asideVelocities[a];
     features[n + a] = asideFeatures[a];
     depths[n + a] = asideDepths[a];
     foundIndex[n + a] = asideIndices[a];

@@ -71,6 +71,8 @@ class CollisionPair {
   Mgc::MgcVector3* points = nullptr;
   /// Contact normals (world), from the second body towards the first.
   Mgc::MgcVector3* normals = nullptr;
+  /// Velocity of a static second body at each contact; null, all of them
+  /// zero, while the pair holds none (holdStaticVelocities).
   Mgc::MgcVector3* staticVelocities = nullptr;
   /// Lent by the solve (useSolveArrays): relative velocity of the first body
   /// against the second at each contact.
@@ -170,6 +172,15 @@ class CollisionPair {
   std::uint32_t contactCapacity() const { return lent ? kMaxPairContacts : capacity; }
   /// Bytes of the block of per-contact arrays the pair owns (0 without one).
   std::size_t contactBytes() const;
+  /// Makes the pair hold a static velocity per contact, zero where it held
+  /// none, keeping its contacts: only a pair whose second body is static
+  /// needs them. False, with nothing changed, when memory runs out.
+  bool holdStaticVelocities();
+  /// The velocity of the static second body at contact i: zero while the
+  /// pair holds none.
+  Mgc::MgcVector3 staticVelocity(std::uint32_t i) const {
+    return staticVelocities != nullptr ? staticVelocities[i] : Mgc::MgcVector3();
+  }
   /// Makes every per-contact array hold at least n contacts (at most
   /// kMaxPairContacts), keeping what they hold. False, with nothing changed,
   /// above kMaxPairContacts or when memory runs out.
@@ -197,9 +208,9 @@ class CollisionPair {
 
  private:
   /// Makes every per-contact array hold exactly n contacts (no block for 0),
-  /// keeping the entries below n; false, with nothing changed, when memory
-  /// runs out.
-  bool resizeContacts(std::uint32_t n);
+  /// the static velocities among them when `holdStatic`, keeping the entries
+  /// below n; false, with nothing changed, when memory runs out.
+  bool resizeContacts(std::uint32_t n, bool holdStatic);
   /// Points every per-contact array into `storage`, sized for n contacts,
   /// value-initialising them when `construct`.
   void placeArrays(unsigned char* storage, std::uint32_t n, bool construct);
@@ -209,4 +220,6 @@ class CollisionPair {
   std::uint32_t capacity = 0;
   /// Whether the generated arrays point into a lent scratch set.
   bool lent = false;
+  /// Whether the block holds the static velocities.
+  bool withStatic = false;
 };

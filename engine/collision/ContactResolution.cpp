@@ -111,7 +111,7 @@ void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* 
 /// stored velocity for a static body, else its rigid velocity, however slow
 /// (a body that creeps into the first must be stopped like any other).
 MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p) {
-  if (pair.secondBody->isStatic()) return pair.staticVelocities[i];
+  if (pair.secondBody->isStatic()) return pair.staticVelocity(i);
   return velocityAt(pair.secondBody->getDyn(), p);
 }
 
@@ -289,10 +289,16 @@ void CollisionManager::setPairCoefficients(CollisionPair& pair) {
 }
 
 void CollisionManager::staticContactVelocities(CollisionPair& pair) {
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.staticVelocities[i] = MgcVector3();
   HardBody* first = pair.firstBody;
   HardBody* second = pair.secondBody;
-  if (first == nullptr || second == nullptr || !second->isStatic()) return;
+  const bool moving = first != nullptr && second != nullptr && second->isStatic();
+  // Only a static second body has velocities of its own to keep: a pair
+  // without them reads zero.
+  if (moving && !pair.holdStaticVelocities()) return;
+  if (pair.staticVelocities != nullptr) {
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.staticVelocities[i] = MgcVector3();
+  }
+  if (!moving) return;
   // The mesh is read only while its world data are current: placing it here
   // would write a body that other workers may be reading.
   const ZOVmesh* mesh =

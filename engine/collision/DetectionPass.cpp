@@ -852,7 +852,11 @@ void CollisionManager::mergePairContacts(CollisionPair& target, const CollisionP
     target.points[n] = toFirst * (onFirst - to1.position);
     target.secondPoints[n] = toSecond * (onSecond - to2.position);
     target.normals[n] = source.normals[i] * sign;
-    target.staticVelocities[n] = source.staticVelocities[i];
+    if (source.staticVelocities != nullptr && target.holdStaticVelocities()) {
+      target.staticVelocities[n] = source.staticVelocities[i];
+    } else if (target.staticVelocities != nullptr) {
+      target.staticVelocities[n] = MgcVector3();
+    }
     target.depths[n] = source.depths[i];
     target.features[n] = source.features[i];
     if (swapped) std::swap(target.features[n].firstFeature, target.features[n].secondFeature);

@@ -520,7 +520,7 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
       arms[n] = points[n] - state.position;
       normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
       const MgcVector3 supportVelocity = first && support->isStatic()
-                                             ? pair->staticVelocities[slot]
+                                             ? pair->staticVelocity(slot)
                                              : contactkinematics::velocityAt(support->getDyn(), points[n]);
       relative[n] = contactkinematics::velocityAt(state, points[n]) - supportVelocity;
       carried[n] = first ? found.carried[k] : -found.carried[k];
