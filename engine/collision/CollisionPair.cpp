@@ -19,6 +19,8 @@ constexpr std::size_t kDoublesPerContact = 2;
 constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
 
+/// Bytes of a contact's entries in the block, with or without the static
+/// velocities.
 std::size_t bytesPerContact(bool withStatic) { return kBytesPerContact + (withStatic ? sizeof(Mgc::MgcVector3) : 0); }
 
 /// The array of n objects of T at `at` (value-initialised when `construct`),
@@ -29,6 +31,14 @@ T* carve(unsigned char*& at, std::uint32_t n, bool construct) {
   for (std::uint32_t i = 0; construct && i < n; ++i) new (at + i * sizeof(T)) T();
   at += static_cast<std::size_t>(n) * sizeof(T);
   return first;
+}
+
+/// Puts entry order[i] of the first count entries at i.
+template <typename T>
+void reorder(T* values, const std::uint8_t* order, std::uint32_t count) {
+  T moved[kMaxPairContacts];
+  for (std::uint32_t i = 0; i < count; ++i) moved[i] = values[order[i]];
+  std::copy(moved, moved + count, values);
 }
 
 /// Copies the first n entries of an array of the old block into the new.
@@ -92,7 +102,7 @@ bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic) {
   placeArrays(storage.get(), n, true);
   if (old && n != 0) {
     Mgc::MgcVector3* vectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
-    for (std::size_t v = 0; v < 5; ++v) {
+    for (std::size_t v = 0; v < sizeof(vectors) / sizeof(vectors[0]); ++v) {
       if (vectors[v] != nullptr) carry(vectors[v], oldVectors[v], kept);
     }
     carry(depths, oldDoubles[0], kept);
@@ -245,55 +255,31 @@ std::uint32_t CollisionPair::foundSlot(std::uint32_t k) const {
 }
 
 std::uint32_t CollisionPair::setAsideMarked(const std::uint8_t* marks) {
-  // The contacts taken out wait here while the kept ones move up.
-  Mgc::MgcVector3 asidePoints[kMaxPairContacts];
-  Mgc::MgcVector3 asideSecondPoints[kMaxPairContacts];
-  Mgc::MgcVector3 asideNormals[kMaxPairContacts];
-  Mgc::MgcVector3 asideVelocities[kMaxPairContacts];
-  ContactFeature asideFeatures[kMaxPairContacts];
-  double asideDepths[kMaxPairContacts];
-  std::uint8_t asideIndices[kMaxPairContacts];
+  // The slots in their new order: the kept ones, then the ones taken out.
   const std::uint32_t count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
+  std::uint8_t order[kMaxPairContacts];
   std::uint32_t n = 0;
-  std::uint32_t aside = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (marks[i] != 0) {
-      asidePoints[aside] = points[i];
-      asideSecondPoints[aside] = secondPoints[i];
-      asideNormals[aside] = normals[i];
-      if (staticVelocities != nullptr) asideVelocities[aside] = staticVelocities[i];
-      asideFeatures[aside] = features[i];
-      asideDepths[aside] = depths[i];
-      asideIndices[aside] = foundIndex[i];
-      ++aside;
-      continue;
-    }
-    if (n != i) {
-      points[n] = points[i];
-      normals[n] = normals[i];
-      if (staticVelocities != nullptr) staticVelocities[n] = staticVelocities[i];
-      features[n] = features[i];
-      depths[n] = depths[i];
-      secondPoints[n] = secondPoints[i];
-      foundIndex[n] = foundIndex[i];
-      if (hasSolveArrays()) {
-        impulses[n] = impulses[i];
-        relativeVelocities[n] = relativeVelocities[i];
-        tangents[n] = tangents[i];
-        firstArms[n] = firstArms[i];
-        secondArms[n] = secondArms[i];
-      }
-    }
-    ++n;
+    if (marks[i] == 0) order[n++] = static_cast<std::uint8_t>(i);
   }
-  for (std::uint32_t a = 0; a < aside; ++a) {
-    points[n + a] = asidePoints[a];
-    secondPoints[n + a] = asideSecondPoints[a];
-    normals[n + a] = asideNormals[a];
-    if (staticVelocities != nullptr) staticVelocities[n + a] = asideVelocities[a];
-    features[n + a] = asideFeatures[a];
-    depths[n + a] = asideDepths[a];
-    foundIndex[n + a] = asideIndices[a];
+  if (n == count) return n;
+  std::uint32_t at = n;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (marks[i] != 0) order[at++] = static_cast<std::uint8_t>(i);
+  }
+  reorder(points, order, count);
+  reorder(secondPoints, order, count);
+  reorder(normals, order, count);
+  if (staticVelocities != nullptr) reorder(staticVelocities, order, count);
+  reorder(features, order, count);
+  reorder(depths, order, count);
+  reorder(foundIndex, order, count);
+  if (hasSolveArrays()) {
+    reorder(impulses, order, count);
+    reorder(relativeVelocities, order, count);
+    reorder(tangents, order, count);
+    reorder(firstArms, order, count);
+    reorder(secondArms, order, count);
   }
   return n;
 }
