@@ -332,14 +332,17 @@ class CollisionManager {
   // the same time. `worker` selects the solver workspace.
 
   /// After contact generation: body-local points, velocities of a static
-  /// second body, lever arms, relative velocities, tangents, status 1, the
-  /// combined restitution and friction; both bodies' collision state 1.
+  /// second body, status 1, the combined restitution and friction; both
+  /// bodies' collision state 1. Lever arms, relative velocities and tangents
+  /// are left to the classification of each solve.
   void prepareContacts(CollisionPair& pair);
   /// Velocity of the static second body at each contact (zero otherwise).
   static void staticContactVelocities(CollisionPair& pair);
   /// Status from the current and the last motion states: with hint 2, 2
   /// once a contact approaches; otherwise 1 for a contact that was already
-  /// approaching, 2 for one that only now approaches, 0 for none.
+  /// approaching, 2 for one that only now approaches, 0 for none. Fills the
+  /// lever arms, relative velocities and tangents of the arrays lent to the
+  /// pair (lendSolveArrays).
   static void classifyContacts(CollisionPair& pair, std::uint32_t hint);
   /// Collision impulses over the full impulse vectors of the contacts, with
   /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
@@ -353,6 +356,9 @@ class CollisionManager {
   /// points of the linked manifolds. K as resolveCollision left it (built
   /// here when null).
   void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
+  /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
+  /// when the worker has no workspace.
+  bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);
   /// The rest test of the resting pass: counts calls in a row at which
   /// neither squared speed grew by 1e-5 and both are below `threshold`; true
   /// from the 20th such call.
@@ -377,11 +383,12 @@ class CollisionManager {
   static void removeDuplicateContacts(CollisionPair& pair);
   static void removeOpposingContacts(CollisionPair& pair);
   /// Keeps the contacts whose mark is 0, in order, in every per-contact
-  /// array; the marks end cleared.
+  /// array, the others set aside behind them for the next pass
+  /// (CollisionPair::setAsideMarked); the marks end cleared.
   static void compactContacts(CollisionPair& pair, const std::uint8_t* marks);
   /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
   /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out
-  /// when it is static. Also sets the pair's scales.
+  /// when it is static.
   static void buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K);
   /// The same blocks for the extraction system of n contacts: `first` and
   /// `second` (null: no term) with their lever arms.

@@ -11,11 +11,17 @@ namespace {
 /// Contacts a pair's arrays are first made for: a face resting on a face.
 constexpr std::uint32_t kTypicalContacts = 4;
 
-/// Per contact: 14 vectors, two feature records, two doubles and two bytes.
-constexpr std::size_t kVectorsPerContact = 14;
+/// Per contact: 4 vectors, a feature record, two doubles and two bytes, and
+/// a fifth vector, the velocity of a static second body, where the pair has
+/// one.
+constexpr std::size_t kVectorsPerContact = 4;
 constexpr std::size_t kDoublesPerContact = 2;
-constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + 2 * sizeof(ContactFeature) +
+constexpr std::size_t kBytesPerContact = kVectorsPerContact * sizeof(Mgc::MgcVector3) + sizeof(ContactFeature) +
                                          kDoublesPerContact * sizeof(double) + 2 * sizeof(std::uint8_t);
+
+/// Bytes of a contact's entries in the block, with or without the static
+/// velocities.
+std::size_t bytesPerContact(bool withStatic) { return kBytesPerContact + (withStatic ? sizeof(Mgc::MgcVector3) : 0); }
 
 /// The array of n objects of T at `at` (value-initialised when `construct`),
 /// `at` moved past it.
@@ -25,6 +31,14 @@ T* carve(unsigned char*& at, std::uint32_t n, bool construct) {
   for (std::uint32_t i = 0; construct && i < n; ++i) new (at + i * sizeof(T)) T();
   at += static_cast<std::size_t>(n) * sizeof(T);
   return first;
+}
+
+/// Puts entry order[i] of the first count entries at i.
+template <typename T>
+void reorder(T* values, const std::uint8_t* order, std::uint32_t count) {
+  T moved[kMaxPairContacts];
+  for (std::uint32_t i = 0; i < count; ++i) moved[i] = values[order[i]];
+  std::copy(moved, moved + count, values);
 }
 
 /// Copies the first n entries of an array of the old block into the new.
@@ -44,59 +58,58 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   unsigned char* at = storage;
   points = carve<Mgc::MgcVector3>(at, n, construct);
   normals = carve<Mgc::MgcVector3>(at, n, construct);
-  staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
-  relativeVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
-  tangents = carve<Mgc::MgcVector3>(at, n, construct);
-  firstArms = carve<Mgc::MgcVector3>(at, n, construct);
-  secondArms = carve<Mgc::MgcVector3>(at, n, construct);
-  impulses = carve<Mgc::MgcVector3>(at, n, construct);
-  found.points = carve<Mgc::MgcVector3>(at, n, construct);
-  found.secondPoints = carve<Mgc::MgcVector3>(at, n, construct);
-  found.normals = carve<Mgc::MgcVector3>(at, n, construct);
-  found.staticVelocities = carve<Mgc::MgcVector3>(at, n, construct);
   found.carried = carve<Mgc::MgcVector3>(at, n, construct);
+  staticVelocities = withStatic ? carve<Mgc::MgcVector3>(at, n, construct) : nullptr;
   depths = carve<double>(at, n, construct);
   found.depths = carve<double>(at, n, construct);
   features = carve<ContactFeature>(at, n, construct);
-  found.features = carve<ContactFeature>(at, n, construct);
   marks.values = carve<std::uint8_t>(at, n, construct);
   marks.size = n;
   foundIndex = carve<std::uint8_t>(at, n, construct);
 }
+
+std::size_t CollisionPair::contactBytes() const { return block ? capacity * bytesPerContact(withStatic) : 0; }
 
 bool CollisionPair::reserveContacts(std::uint32_t n) {
   if (n <= contactCapacity()) return true;
   if (n > kMaxPairContacts) return false;
   std::uint32_t grown = kTypicalContacts;
   while (grown < n) grown *= 2;
-  return resizeContacts(grown < kMaxPairContacts ? grown : kMaxPairContacts);
+  return resizeContacts(grown < kMaxPairContacts ? grown : kMaxPairContacts, withStatic);
 }
 
-bool CollisionPair::resizeContacts(std::uint32_t n) {
-  if (n == capacity) return true;
+bool CollisionPair::holdStaticVelocities() {
+  if (withStatic || lent) return withStatic;
+  return capacity == 0 ? (withStatic = true) : resizeContacts(capacity, true);
+}
+
+bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic) {
+  if (n == capacity && holdStatic == withStatic) return true;
   std::unique_ptr<unsigned char[]> storage;
   if (n != 0) {
-    storage.reset(new (std::nothrow) unsigned char[n * kBytesPerContact]);
+    storage.reset(new (std::nothrow) unsigned char[n * bytesPerContact(holdStatic)]);
     if (!storage) return false;
   }
-  // The old block's arrays start where placeArrays put them; the new block
-  // takes every entry of theirs it has room for.
+  // The new block takes every entry of the old arrays it has room for.
   const std::unique_ptr<unsigned char[]> old = std::move(block);
-  const std::uint32_t oldCapacity = capacity;
-  const std::uint32_t kept = oldCapacity < n ? oldCapacity : n;
+  const std::uint32_t kept = capacity < n ? capacity : n;
+  const Mgc::MgcVector3* oldVectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
+  const double* oldDoubles[] = {depths, found.depths};
+  const ContactFeature* oldFeatures = features;
+  const std::uint8_t* oldBytes[] = {marks.values, foundIndex};
+  withStatic = holdStatic;
   placeArrays(storage.get(), n, true);
   if (old && n != 0) {
-    auto* const oldVectors = reinterpret_cast<Mgc::MgcVector3*>(old.get());
-    for (std::size_t v = 0; v < kVectorsPerContact; ++v) carry(points + v * n, oldVectors + v * oldCapacity, kept);
-    auto* const oldDoubles = reinterpret_cast<double*>(oldVectors + kVectorsPerContact * oldCapacity);
-    for (std::size_t d = 0; d < kDoublesPerContact; ++d) carry(depths + d * n, oldDoubles + d * oldCapacity, kept);
-    auto* const oldFeatures = reinterpret_cast<ContactFeature*>(oldDoubles + kDoublesPerContact * oldCapacity);
+    Mgc::MgcVector3* vectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
+    for (std::size_t v = 0; v < sizeof(vectors) / sizeof(vectors[0]); ++v) {
+      if (vectors[v] != nullptr) carry(vectors[v], oldVectors[v], kept);
+    }
+    carry(depths, oldDoubles[0], kept);
+    carry(found.depths, oldDoubles[1], kept);
     carry(features, oldFeatures, kept);
-    carry(found.features, oldFeatures + oldCapacity, kept);
-    auto* const oldBytes = reinterpret_cast<std::uint8_t*>(oldFeatures + 2 * oldCapacity);
-    carry(marks.values, oldBytes, kept);
-    carry(foundIndex, oldBytes + oldCapacity, kept);
+    carry(marks.values, oldBytes[0], kept);
+    carry(foundIndex, oldBytes[1], kept);
   }
   block = std::move(storage);
   capacity = n;
@@ -131,13 +144,21 @@ bool CollisionPair::returnContacts() {
   // Exactly the contacts found: a record taken for a pair of another size
   // next time is fitted again, so that pooled records do not all grow to
   // the largest pair they ever held.
-  const bool room = resizeContacts(contactCount);
+  const bool room = resizeContacts(contactCount, secondBody != nullptr && secondBody->isStatic());
   if (!room) contactCount = contactCapacity() < contactCount ? contactCapacity() : contactCount;
   carry(points, lentPoints, contactCount);
   carry(normals, lentNormals, contactCount);
   carry(depths, lentDepths, contactCount);
   carry(features, lentFeatures, contactCount);
   return room;
+}
+
+void CollisionPair::useSolveArrays(SolveArrays* arrays) {
+  relativeVelocities = arrays != nullptr ? arrays->relativeVelocities : nullptr;
+  tangents = arrays != nullptr ? arrays->tangents : nullptr;
+  firstArms = arrays != nullptr ? arrays->firstArms : nullptr;
+  secondArms = arrays != nullptr ? arrays->secondArms : nullptr;
+  impulses = arrays != nullptr ? arrays->impulses : nullptr;
 }
 
 void CollisionPair::reset() {
@@ -161,6 +182,7 @@ void CollisionPair::reset() {
   backedOff = 0;
   held = 0;
   found.count = 0;
+  useSolveArrays(nullptr);
   manifolds.clear();
 }
 
@@ -198,11 +220,6 @@ bool CollisionPair::movesSecond() const {
 void CollisionPair::keepFoundContacts() {
   found.count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
   for (std::uint32_t i = 0; i < found.count; ++i) {
-    found.points[i] = points[i];
-    found.secondPoints[i] = secondPoints[i];
-    found.normals[i] = normals[i];
-    found.staticVelocities[i] = staticVelocities[i];
-    found.features[i] = features[i];
     found.depths[i] = depths[i];
     found.carried[i] = Mgc::MgcVector3();
     foundIndex[i] = static_cast<std::uint8_t>(i);
@@ -212,14 +229,57 @@ void CollisionPair::keepFoundContacts() {
 void CollisionPair::restoreFoundContacts() {
   contactCount = found.count;
   secondCount = found.count;
+  // Each found contact back to the slot of its index, by cycles of swaps.
   for (std::uint32_t i = 0; i < found.count; ++i) {
-    points[i] = found.points[i];
-    secondPoints[i] = found.secondPoints[i];
-    normals[i] = found.normals[i];
-    staticVelocities[i] = found.staticVelocities[i];
-    features[i] = found.features[i];
+    for (std::uint32_t k = foundIndex[i]; k != i && k < found.count; k = foundIndex[i]) {
+      std::swap(points[i], points[k]);
+      std::swap(secondPoints[i], secondPoints[k]);
+      std::swap(normals[i], normals[k]);
+      if (staticVelocities != nullptr) std::swap(staticVelocities[i], staticVelocities[k]);
+      std::swap(features[i], features[k]);
+      std::swap(foundIndex[i], foundIndex[k]);
+    }
+  }
+  for (std::uint32_t i = 0; i < found.count; ++i) {
     depths[i] = found.depths[i];
     marks[i] = 0;
     foundIndex[i] = static_cast<std::uint8_t>(i);
   }
+}
+
+std::uint32_t CollisionPair::foundSlot(std::uint32_t k) const {
+  for (std::uint32_t i = 0; i < found.count; ++i) {
+    if (foundIndex[i] == k) return i;
+  }
+  return k;
+}
+
+std::uint32_t CollisionPair::setAsideMarked(const std::uint8_t* marks) {
+  // The slots in their new order: the kept ones, then the ones taken out.
+  const std::uint32_t count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
+  std::uint8_t order[kMaxPairContacts];
+  std::uint32_t n = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (marks[i] == 0) order[n++] = static_cast<std::uint8_t>(i);
+  }
+  if (n == count) return n;
+  std::uint32_t at = n;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (marks[i] != 0) order[at++] = static_cast<std::uint8_t>(i);
+  }
+  reorder(points, order, count);
+  reorder(secondPoints, order, count);
+  reorder(normals, order, count);
+  if (staticVelocities != nullptr) reorder(staticVelocities, order, count);
+  reorder(features, order, count);
+  reorder(depths, order, count);
+  reorder(foundIndex, order, count);
+  if (hasSolveArrays()) {
+    reorder(impulses, order, count);
+    reorder(relativeVelocities, order, count);
+    reorder(tangents, order, count);
+    reorder(firstArms, order, count);
+    reorder(secondArms, order, count);
+  }
+  return n;
 }

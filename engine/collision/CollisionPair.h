@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "engine/collision/ContactSet.h"
+#include "engine/collision/SolveArrays.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
@@ -37,8 +39,13 @@ class CollisionPair {
   CollisionPair& operator=(const CollisionPair&) = delete;
   ~CollisionPair();
 
+  // The members run from the widest to the narrowest, so that the record,
+  // one per pair in contact, carries no padding between them.
+
   /// Contact count the narrow phase reported; what the pair test returns.
   std::uint32_t resultCount = 0;
+  /// Points held, 0 to kMaxPairContacts.
+  std::uint32_t contactCount = 0;
   /// The pair in test order.
   HardBody* firstBody = nullptr;
   HardBody* secondBody = nullptr;
@@ -51,66 +58,72 @@ class CollisionPair {
   Mgc::MgcVector3 separatingVector;
   BoxTreeNode* firstCachedNode = nullptr;
   BoxTreeNode* secondCachedNode = nullptr;
-  /// Stamp of ordered extraction.
-  std::uint32_t waveStamp = 0;
   /// The hit processing's measure of the impact.
   double impactMeasure = 0.0;
-  /// Points held, 0 to kMaxPairContacts.
-  std::uint32_t contactCount = 0;
   // The per-contact arrays below hold contactCapacity() entries each, all in
   // one block the pair owns (none before the first contact): sized to what
   // the pair holds, grown by reserveContacts, kept while the record is pooled.
+  // relativeVelocities, tangents, firstArms, secondArms and impulses are the
+  // exception: they point into the solving thread's SolveArrays while a solve
+  // runs on the pair (useSolveArrays), null otherwise.
 
   /// World points when generated, in the first body's frame once prepared.
   Mgc::MgcVector3* points = nullptr;
   /// Contact normals (world), from the second body towards the first.
   Mgc::MgcVector3* normals = nullptr;
+  /// Velocity of a static second body at each contact; null, all of them
+  /// zero, while the pair holds none (holdStaticVelocities).
   Mgc::MgcVector3* staticVelocities = nullptr;
+  /// Lent by the solve (useSolveArrays): relative velocity of the first body
+  /// against the second at each contact.
   Mgc::MgcVector3* relativeVelocities = nullptr;
   ContactFeature* features = nullptr;
   /// Penetration depth per point: negative when penetrating, else 0.
   double* depths = nullptr;
-  std::uint32_t secondCount = 0;
   /// Contact points in the second body's frame.
   Mgc::MgcVector3* secondPoints = nullptr;
+  /// Lent by the solve: unit direction opposing each contact's sliding.
   Mgc::MgcVector3* tangents = nullptr;
-  /// Contact point minus each body's position.
+  /// Lent by the solve: contact point minus each body's position.
   Mgc::MgcVector3* firstArms = nullptr;
   Mgc::MgcVector3* secondArms = nullptr;
   ContactMarks marks;
+  /// Lent by the solve: the impulse it applied at each contact kept.
   Mgc::MgcVector3* impulses = nullptr;
   /// The contacts as the pair processing found them. A solve takes out the
   /// contacts that separate or would pull; each pass over the pairs starts
   /// again from these, since a contact that separates in one pass may carry
-  /// load in the next.
+  /// load in the next. A contact taken out is set aside behind the ones
+  /// held (compactContacts), so that the per-contact arrays keep every found
+  /// contact: the first `count` slots hold them, in the order foundIndex
+  /// gives, and only their depths, which a solve may update, are kept apart.
   struct FoundContacts {
     std::uint32_t count = 0;
-    Mgc::MgcVector3* points = nullptr;
-    Mgc::MgcVector3* secondPoints = nullptr;
-    Mgc::MgcVector3* normals = nullptr;
-    Mgc::MgcVector3* staticVelocities = nullptr;
-    ContactFeature* features = nullptr;
+    /// Depth of each found contact, by found index.
     double* depths = nullptr;
     /// The impulse each has carried over the passes of the running pair
-    /// processing (on the first body; the second takes its opposite).
+    /// processing (on the first body; the second takes its opposite), by
+    /// found index.
     Mgc::MgcVector3* carried = nullptr;
   } found;
-  /// Per contact: its index among the found contacts.
+  /// Per slot: the index among the found contacts of the contact it holds.
   std::uint8_t* foundIndex = nullptr;
   /// Manifolds linked to the pair (not owned).
   EngineList<ContactManifold*> manifolds;
-  std::uint32_t scratch = 0;
 
   // ---- The contact solver's view of the pair ----------------------------
 
-  /// A ContactStatus value.
-  std::uint32_t status = kContactNone;
   /// The smaller of the two bodies' restitution coefficients.
   double restitution = 0.0;
   /// The friction coefficient of the pair.
   double friction = 0.0;
-  /// The system scale s over each body's mass and s itself: s/m1, s, s/m2, s.
-  double scales[4] = {};
+  /// Stamp of ordered extraction.
+  std::uint32_t waveStamp = 0;
+  std::uint32_t scratch = 0;
+  /// Contacts with their point in the second body's frame.
+  std::uint32_t secondCount = 0;
+  /// A ContactStatus value.
+  std::uint32_t status = kContactNone;
   /// Rows of the linked manifolds: the sum of their point counts.
   std::uint32_t manifoldRows = 0;
   /// 1 when the last collision solve went through the friction back-off.
@@ -138,6 +151,17 @@ class CollisionPair {
   /// Holds the found contacts again (with their solver data still to be
   /// made by the classification), their carried impulses kept.
   void restoreFoundContacts();
+  /// The slot of the per-contact arrays that holds found contact k (below
+  /// found.count): its point, second point, normal, static velocity and
+  /// features are those it was found with.
+  std::uint32_t foundSlot(std::uint32_t k) const;
+  /// Takes out the held contacts marked non-zero (the first contactCount
+  /// marks), keeping the order of the others, which move to the front; the
+  /// ones taken out are set aside behind them in their order, with the found
+  /// contacts behind those left where they are. Moves the lent arrays'
+  /// entries of the kept contacts alike. Returns the contacts kept; the
+  /// count is left to the caller.
+  std::uint32_t setAsideMarked(const std::uint8_t* marks);
 
   /// The contact arrays as a set; appending grows them.
   ContactSet contactSet() {
@@ -146,6 +170,17 @@ class CollisionPair {
 
   /// Contacts each per-contact array holds now.
   std::uint32_t contactCapacity() const { return lent ? kMaxPairContacts : capacity; }
+  /// Bytes of the block of per-contact arrays the pair owns (0 without one).
+  std::size_t contactBytes() const;
+  /// Makes the pair hold a static velocity per contact, zero where it held
+  /// none, keeping its contacts: only a pair whose second body is static
+  /// needs them. False, with nothing changed, when memory runs out.
+  bool holdStaticVelocities();
+  /// The velocity of the static second body at contact i: zero while the
+  /// pair holds none.
+  Mgc::MgcVector3 staticVelocity(std::uint32_t i) const {
+    return staticVelocities != nullptr ? staticVelocities[i] : Mgc::MgcVector3();
+  }
   /// Makes every per-contact array hold at least n contacts (at most
   /// kMaxPairContacts), keeping what they hold. False, with nothing changed,
   /// above kMaxPairContacts or when memory runs out.
@@ -159,6 +194,13 @@ class CollisionPair {
   /// what fits, when memory runs out.
   bool returnContacts();
 
+  /// Points relativeVelocities, tangents, firstArms, secondArms and impulses at
+  /// `arrays` (a solving thread's, which the solve fills), or at nothing for
+  /// null.
+  void useSolveArrays(SolveArrays* arrays);
+  /// Whether a solve's arrays are lent to the pair.
+  bool hasSolveArrays() const { return firstArms != nullptr; }
+
   /// Whether the pair joins a and b, in either order.
   bool joins(const HardBody* a, const HardBody* b) const {
     return (firstBody == a && secondBody == b) || (firstBody == b && secondBody == a);
@@ -166,9 +208,9 @@ class CollisionPair {
 
  private:
   /// Makes every per-contact array hold exactly n contacts (no block for 0),
-  /// keeping the entries below n; false, with nothing changed, when memory
-  /// runs out.
-  bool resizeContacts(std::uint32_t n);
+  /// the static velocities among them when `holdStatic`, keeping the entries
+  /// below n; false, with nothing changed, when memory runs out.
+  bool resizeContacts(std::uint32_t n, bool holdStatic);
   /// Points every per-contact array into `storage`, sized for n contacts,
   /// value-initialising them when `construct`.
   void placeArrays(unsigned char* storage, std::uint32_t n, bool construct);
@@ -178,4 +220,6 @@ class CollisionPair {
   std::uint32_t capacity = 0;
   /// Whether the generated arrays point into a lent scratch set.
   bool lent = false;
+  /// Whether the block holds the static velocities.
+  bool withStatic = false;
 };

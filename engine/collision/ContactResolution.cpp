@@ -114,7 +114,7 @@ void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* 
 /// stored velocity for a static body, else its rigid velocity, however slow
 /// (a body that creeps into the first must be stopped like any other).
 MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p) {
-  if (pair.secondBody->isStatic()) return pair.staticVelocities[i];
+  if (pair.secondBody->isStatic()) return pair.staticVelocity(i);
   return velocityAt(pair.secondBody->getDyn(), p);
 }
 
@@ -269,16 +269,12 @@ void CollisionManager::prepareContacts(CollisionPair& pair) {
   }
   pair.secondCount = pair.contactCount;
 
+  // Arms, relative velocities and tangents are the classification's, made
+  // from the bodies' states at each solve.
   staticContactVelocities(pair);
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    const MgcVector3& p = world[i];
-    pair.firstArms[i] = p - state1.position;
-    pair.secondArms[i] = p - state2.position;
     pair.marks[i] = 0;
     pair.foundIndex[i] = static_cast<std::uint8_t>(i);
-    const MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p);
-    pair.relativeVelocities[i] = u;
-    pair.tangents[i] = opposingTangent(u, pair.normals[i]);
   }
 
   pair.status = kContactColliding;
@@ -296,10 +292,16 @@ void CollisionManager::setPairCoefficients(CollisionPair& pair) {
 }
 
 void CollisionManager::staticContactVelocities(CollisionPair& pair) {
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.staticVelocities[i] = MgcVector3();
   HardBody* first = pair.firstBody;
   HardBody* second = pair.secondBody;
-  if (first == nullptr || second == nullptr || !second->isStatic()) return;
+  const bool moving = first != nullptr && second != nullptr && second->isStatic();
+  // Only a static second body has velocities of its own to keep: a pair
+  // without them reads zero.
+  if (moving && !pair.holdStaticVelocities()) return;
+  if (pair.staticVelocities != nullptr) {
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.staticVelocities[i] = MgcVector3();
+  }
+  if (!moving) return;
   // The mesh is read only while its world data are current: placing it here
   // would write a body that other workers may be reading.
   const ZOVmesh* mesh =
@@ -313,7 +315,6 @@ void CollisionManager::staticContactVelocities(CollisionPair& pair) {
     if (mesh != nullptr && vertexVelocity(*mesh, pair.features[i].secondFeature, p, pair.staticVelocities[i])) {
       continue;
     }
-    pair.secondArms[i] = p - state2.position;
     pair.staticVelocities[i] = velocityAt(state2, p);
   }
 }
@@ -374,25 +375,7 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
 // ---- Filters -----------------------------------------------------------------
 
 void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* marks) {
-  std::uint32_t n = 0;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    if (marks[i] != 0) continue;
-    if (n != i) {
-      pair.points[n] = pair.points[i];
-      pair.normals[n] = pair.normals[i];
-      pair.staticVelocities[n] = pair.staticVelocities[i];
-      pair.relativeVelocities[n] = pair.relativeVelocities[i];
-      pair.features[n] = pair.features[i];
-      pair.depths[n] = pair.depths[i];
-      pair.secondPoints[n] = pair.secondPoints[i];
-      pair.tangents[n] = pair.tangents[i];
-      pair.firstArms[n] = pair.firstArms[i];
-      pair.secondArms[n] = pair.secondArms[i];
-      pair.impulses[n] = pair.impulses[i];
-      pair.foundIndex[n] = pair.foundIndex[i];
-    }
-    ++n;
-  }
+  const std::uint32_t n = pair.setAsideMarked(marks);
   pair.contactCount = n;
   if (pair.secondCount > n) pair.secondCount = n;
   for (std::uint8_t& mark : pair.marks) mark = 0;
@@ -471,10 +454,6 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
 }
 
 void CollisionManager::buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K) {
-  pair.scales[0] = s * pair.firstBody->getInvMass();
-  pair.scales[1] = s;
-  pair.scales[2] = s * pair.secondBody->getInvMass();
-  pair.scales[3] = s;
   buildExtractionMatrix(pair.contactCount, pair.movesFirst() ? pair.firstBody : nullptr, pair.firstArms,
                         pair.movesSecond() ? pair.secondBody : nullptr, pair.secondArms, s, K);
 }
@@ -507,10 +486,19 @@ void CollisionManager::applyContactImpulse(CollisionPair& pair, std::uint32_t i,
 
 // ---- Collision -----------------------------------------------------------------
 
+bool CollisionManager::lendSolveArrays(CollisionPair& pair, std::uint32_t worker) {
+  SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr) return false;
+  SolveArrays& arrays = workspace->solveArrays();
+  if (pair.firstArms != arrays.firstArms) pair.useSolveArrays(&arrays);
+  return true;
+}
+
 void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
                                         std::uint8_t manifoldOption, std::uint32_t worker) {
   K = nullptr;
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
+  if (!lendSolveArrays(pair, worker)) return;
   classifyContacts(pair, hint);
   if (pair.status == kContactNone) return;
   removeSeparatingContacts(pair);
@@ -698,6 +686,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
 void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
                                       std::uint32_t worker) {
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
+  if (!lendSolveArrays(pair, worker)) return;
   classifyContacts(pair, hint);
   if (pair.status == kContactNone) return;
   countManifoldRows(pair);

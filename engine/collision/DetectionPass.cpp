@@ -821,8 +821,6 @@ void CollisionManager::liftPair(CollisionPair& pair) {
     const MgcVector3 onSecond = from2.orientation * pair.secondPoints[i] + from2.position;
     pair.points[i] = toFirst * (onFirst - to1.position);
     pair.secondPoints[i] = toSecond * (onSecond - to2.position);
-    pair.firstArms[i] = onFirst - to1.position;
-    pair.secondArms[i] = onFirst - to2.position;
   }
   pair.firstPiece = bodies[0] != pieces[0] ? pieces[0] : nullptr;
   pair.secondPiece = bodies[1] != pieces[1] ? pieces[1] : nullptr;
@@ -853,12 +851,12 @@ void CollisionManager::mergePairContacts(CollisionPair& target, const CollisionP
     const MgcVector3& onSecond = swapped ? onSource1 : onSource2;
     target.points[n] = toFirst * (onFirst - to1.position);
     target.secondPoints[n] = toSecond * (onSecond - to2.position);
-    target.firstArms[n] = onFirst - to1.position;
-    target.secondArms[n] = onFirst - to2.position;
     target.normals[n] = source.normals[i] * sign;
-    target.tangents[n] = source.tangents[i] * sign;
-    target.relativeVelocities[n] = source.relativeVelocities[i] * sign;
-    target.staticVelocities[n] = source.staticVelocities[i];
+    if (source.staticVelocities != nullptr && target.holdStaticVelocities()) {
+      target.staticVelocities[n] = source.staticVelocities[i];
+    } else if (target.staticVelocities != nullptr) {
+      target.staticVelocities[n] = MgcVector3();
+    }
     target.depths[n] = source.depths[i];
     target.features[n] = source.features[i];
     if (swapped) std::swap(target.features[n].firstFeature, target.features[n].secondFeature);

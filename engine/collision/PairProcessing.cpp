@@ -101,7 +101,7 @@ bool bearsWeight(const CollisionPair& pair, const MgcVector3& gravityDirection) 
     }
   }
   for (std::uint32_t k = 0; k < pair.found.count; ++k) {
-    if (std::fabs(pair.found.normals[k].Dot(gravityDirection)) > kSupportCosine) return true;
+    if (std::fabs(pair.normals[pair.foundSlot(k)].Dot(gravityDirection)) > kSupportCosine) return true;
   }
   return false;
 }
@@ -344,6 +344,8 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
     resolveContact(*pair, hint, K, s, worker);
   }
+  // The arrays were the worker's: another pair's solve on it refills them.
+  pair->useSolveArrays(nullptr);
   if (mode == kHitMode && pair->resultCount == 1) pair->resultCount = 0;
   if (mode == kRestingMode && pair->resultCount != 0) pair->resultCount = 2;
   if (traced && measurePairEnergy(*pair, nullptr, nullptr) > kEnergyGrowthTrace * before) {
@@ -517,11 +519,12 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
     const CollisionPair::FoundContacts& found = pair->found;
     if (n + found.count > kMaxPairContacts) return false;
     for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
-      points[n] = state.orientation * (first ? found.points[k] : found.secondPoints[k]) + state.position;
+      const std::uint32_t slot = pair->foundSlot(k);
+      points[n] = state.orientation * (first ? pair->points[slot] : pair->secondPoints[slot]) + state.position;
       arms[n] = points[n] - state.position;
-      normals[n] = first ? found.normals[k] : -found.normals[k];
+      normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
       const MgcVector3 supportVelocity = first && support->isStatic()
-                                             ? found.staticVelocities[k]
+                                             ? pair->staticVelocity(slot)
                                              : contactkinematics::velocityAt(support->getDyn(), points[n]);
       relative[n] = contactkinematics::velocityAt(state, points[n]) - supportVelocity;
       carried[n] = first ? found.carried[k] : -found.carried[k];

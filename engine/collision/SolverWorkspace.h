@@ -15,6 +15,7 @@
 
 #include "engine/collision/ContactBlocks.h"
 #include "engine/collision/Lsqr.h"
+#include "engine/collision/SolveArrays.h"
 
 namespace Mgc {
 class MgcVector3;
@@ -87,6 +88,9 @@ class SolverWorkspace {
   /// compactVectorSystem on the contact blocks of n contacts in use.
   void compactBlockSystem(std::uint32_t n, ContactBlocks* blocks, dvec* rhs, dvec* x, const std::uint8_t* marks);
 
+  /// The per-contact arrays this thread lends to the pair it solves.
+  SolveArrays& solveArrays() { return pairArrays; }
+
   /// With `dense` set, solveBlockSystem writes the blocks out as the dense
   /// matrix and runs solveVectorSystem on it: the reference that block solves
   /// are checked against. Off by default.
@@ -129,6 +133,7 @@ class SolverWorkspace {
   LsqrProblem vectorProblem;
   std::unique_ptr<dvec, DvecDeleter> backup;  ///< the right-hand side during a removal solve
   ContactBlocks contactBlocks;                ///< the vector system's blocks
+  SolveArrays pairArrays;                     ///< lent to the pair being solved
   bool denseReference = false;
   // Each problem has a capacity of its own: a size that fits one need not fit
   // the other.

@@ -107,10 +107,20 @@ int compareBlocksWithDenseMatrix(PrivateWorld& world) {
         (pair.movesFirst() ? pair.firstBody->getMass() : 1.0) * (pair.movesSecond() ? pair.secondBody->getMass() : 1.0);
     const HardBody* first = pair.movesFirst() ? pair.firstBody : nullptr;
     const HardBody* second = pair.movesSecond() ? pair.secondBody : nullptr;
+    // The lever arms of the pair's contacts in the bodies' current states.
+    const RBDynamics& state1 = pair.firstBody->getDyn();
+    const RBDynamics& state2 = pair.secondBody->getDyn();
+    std::vector<MgcVector3> firstArms(n);
+    std::vector<MgcVector3> secondArms(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
+      firstArms[i] = p - state1.position;
+      secondArms[i] = p - state2.position;
+    }
     ContactBlocks blocks;
-    CollisionManager::buildExtractionMatrix(n, first, pair.firstArms, second, pair.secondArms, s, &blocks);
+    CollisionManager::buildExtractionMatrix(n, first, firstArms.data(), second, secondArms.data(), s, &blocks);
     std::unique_ptr<dmat, void (*)(dmat*)> dense(alloc_dmat(3 * n, 3 * n), free_dmat);
-    CollisionManager::buildExtractionMatrix(n, first, pair.firstArms, second, pair.secondArms, s, dense.get());
+    CollisionManager::buildExtractionMatrix(n, first, firstArms.data(), second, secondArms.data(), s, dense.get());
     for (std::uint32_t i = 0; i < n; ++i) {
       for (std::uint32_t j = 0; j < n; ++j) {
         for (std::uint32_t r = 0; r < 3; ++r) {
