@@ -57,28 +57,9 @@ MgcVector3 leastAlignedAxis(const MgcVector3& n) {
   return z > y ? MgcVector3::UNIT_Y : MgcVector3::UNIT_Z;
 }
 
-/// The lists of a polytope search. Each thread keeps one set from search to
-/// search, emptied at the start of each: a search would otherwise allocate
-/// its lists anew for every pair it tests.
-struct PolytopeLists {
-  std::vector<JumpRecord> records;
-  std::vector<PolytopeFace> faces;
-  /// The edges of the faces one expansion removes.
-  std::vector<PolytopeEdge> edges;
-
-  static PolytopeLists& ofThisThread() {
-    thread_local PolytopeLists lists;
-    lists.records.clear();
-    lists.faces.clear();
-    lists.edges.clear();
-    return lists;
-  }
-};
-
 class Polytope {
  public:
-  Polytope(const PairSupport& shapes, const JumpState& state, PolytopeLists& lists)
-      : shapes_(shapes), records_(lists.records), faces_(lists.faces), edges_(lists.edges) {
+  Polytope(const PairSupport& shapes, const JumpState& state) : shapes_(shapes) {
     records_.reserve(4 + kMaxPolytopeExpansions);
     faces_.reserve(4 * kMaxPolytopeExpansions);
     seed(state);
@@ -100,9 +81,10 @@ class Polytope {
   PolytopeResult resultOf(std::int32_t f) const;
 
   const PairSupport& shapes_;
-  std::vector<JumpRecord>& records_;
-  std::vector<PolytopeFace>& faces_;
-  std::vector<PolytopeEdge>& edges_;
+  std::vector<JumpRecord> records_;
+  std::vector<PolytopeFace> faces_;
+  /// The edges of the faces one expansion removes; kept to reuse its room.
+  std::vector<PolytopeEdge> edges_;
   MgcVector3 interior_;
 };
 
@@ -263,7 +245,7 @@ double margin(const MgcVector3& d, const SupportPair& pair) { return (kTolerance
 PolytopeResult searchPolytope(const PairSupport& shapes, JumpState& state) {
   const SupportPair start = shapes.pairAt(state.vertexA, state.vertexB, state.direction);
   const double startMargin = margin(state.direction, start);
-  Polytope polytope(shapes, state, PolytopeLists::ofThisThread());
+  Polytope polytope(shapes, state);
   MgcVector3 direction = state.direction;
   SupportPair pair = start;
   const PolytopeResult result = polytope.run(direction, pair);
