@@ -86,18 +86,6 @@ MgcVector3& MgcVector3::operator/=(double s) {
   return *this;
 }
 
-double MgcVector3::Length() const { return std::sqrt(x * x + y * y + z * z); }
-
-double MgcVector3::Unitize(double tolerance) {
-  const double length = Length();
-  if (!(length > tolerance)) return 0.0;  // also catches a NaN length
-  const double inverse = 1.0 / length;
-  x *= inverse;
-  y *= inverse;
-  z *= inverse;
-  return length;
-}
-
 MgcVector3 MgcVector3::UnitCross(const MgcVector3& v) const {
   MgcVector3 cross = Cross(v);
   cross.Unitize(zov::kUnitizeTolerance);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 namespace Mgc {
 
 /// A 3-vector of doubles: x, y, z and nothing else, so that arrays of vectors
@@ -75,11 +77,19 @@ class MgcVector3 {
   MgcVector3& operator/=(double s);
 
   double SquaredLength() const { return x * x + y * y + z * z; }
-  double Length() const;
+  double Length() const { return std::sqrt(x * x + y * y + z * z); }
   double Dot(const MgcVector3& v) const { return x * v.x + y * v.y + z * v.z; }
   /// Scales to unit length and returns the old length; returns 0.0 and leaves
   /// the vector exactly as it was when its length is not above `tolerance`.
-  double Unitize(double tolerance);
+  double Unitize(double tolerance) {
+    const double length = Length();
+    if (!(length > tolerance)) return 0.0;  // also catches a NaN length
+    const double inverse = 1.0 / length;
+    x *= inverse;
+    y *= inverse;
+    z *= inverse;
+    return length;
+  }
   /// this x v.
   MgcVector3 Cross(const MgcVector3& v) const { return {y * v.z - z * v.y, z * v.x - x * v.z, x * v.y - y * v.x}; }
   /// this x v, unitised with the library tolerance (left as is when too short).

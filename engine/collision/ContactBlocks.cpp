@@ -59,37 +59,6 @@ MgcVector3 ContactBlocks::times(std::uint32_t i, std::uint32_t j, const MgcVecto
   return out;
 }
 
-void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
-  // r_i x left_i and T (r_j x right_j) per turning body, as plain arrays:
-  // only the first count() entries are set.
-  double turned[2][kMaxContacts][3];
-  double turning[2][kMaxContacts][3];
-  for (int b = 0; b < 2; ++b) {
-    if (!this->turning[b]) continue;
-    for (std::uint32_t i = 0; i < used; ++i) {
-      const MgcVector3 l = arm(b, i).Cross(left[i]);
-      const MgcVector3 r = inertias[b] * arm(b, i).Cross(right[i]);
-      for (int k = 0; k < 3; ++k) {
-        turned[b][i][k] = l[k];
-        turning[b][i][k] = r[k];
-      }
-    }
-  }
-  for (std::uint32_t i = 0; i < used; ++i) {
-    double* row = out->data + std::size_t{i} * out->stride;
-    for (std::uint32_t j = 0; j < used; ++j) {
-      double entry = response * left[i].Dot(right[j]);
-      for (int b = 0; b < 2; ++b) {
-        if (!this->turning[b]) continue;
-        const double* l = turned[b][i];
-        const double* r = turning[b][j];
-        entry += l[0] * r[0] + l[1] * r[1] + l[2] * r[2];
-      }
-      row[j] = entry;
-    }
-  }
-}
-
 void ContactBlocks::keep(const std::uint8_t* marks) {
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < used; ++i) {
@@ -398,6 +367,115 @@ void solveFused(const Active& a, lsqr_input* input, lsqr_output* output, lsqr_wo
 }
 
 }  // namespace
+
+namespace {
+
+/// Directions of the contacts in use by component, each body's turned ones
+/// too: two neighbouring contacts load as one Pair.
+struct Projected {
+  double x[ContactBlocks::kMaxContacts];
+  double y[ContactBlocks::kMaxContacts];
+  double z[ContactBlocks::kMaxContacts];
+  void set(std::uint32_t i, const MgcVector3& v) {
+    x[i] = v.x;
+    y[i] = v.y;
+    z[i] = v.z;
+  }
+};
+
+/// Row i of the projection: entries j and j + 1 side by side, each
+/// c (l_i . r_j) plus (r_i x l_i) . T (r_j x r'_j) per turning body, its
+/// sums in the order of the scalar formula.
+template <int Turning>
+void projectRow(std::uint32_t n, double response, const MgcVector3& l, const Projected& right, const double* turned0,
+                const double* turned1, const Projected* turning, double* row) {
+  const Pair c = Pair::splat(response);
+  const Pair lx = Pair::splat(l.x), ly = Pair::splat(l.y), lz = Pair::splat(l.z);
+  const double* turned[2] = {turned0, turned1};
+  Pair tx[2], ty[2], tz[2];
+  for (int b = 0; b < 2; ++b) {
+    if ((Turning & (1 << b)) == 0) continue;
+    tx[b] = Pair::splat(turned[b][0]);
+    ty[b] = Pair::splat(turned[b][1]);
+    tz[b] = Pair::splat(turned[b][2]);
+  }
+  std::uint32_t j = 0;
+  for (; j + 2 <= n; j += 2) {
+    Pair entry = c * ((lx * Pair::load(right.x + j) + ly * Pair::load(right.y + j)) + lz * Pair::load(right.z + j));
+    for (int b = 0; b < 2; ++b) {
+      if ((Turning & (1 << b)) == 0) continue;
+      const Projected& r = turning[b];
+      entry = entry + ((tx[b] * Pair::load(r.x + j) + ty[b] * Pair::load(r.y + j)) + tz[b] * Pair::load(r.z + j));
+    }
+    entry.store(row + j);
+  }
+  if (j < n) {
+    double entry = response * ((l.x * right.x[j] + l.y * right.y[j]) + l.z * right.z[j]);
+    for (int b = 0; b < 2; ++b) {
+      if ((Turning & (1 << b)) == 0) continue;
+      const Projected& r = turning[b];
+      entry += (turned[b][0] * r.x[j] + turned[b][1] * r.y[j]) + turned[b][2] * r.z[j];
+    }
+    row[j] = entry;
+  }
+}
+
+}  // namespace
+
+void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
+  // r_i x left_i and T (r_j x right_j) per turning body: only the first
+  // count() entries are set.
+  double turned[2][kMaxContacts][3];
+  Projected turnedRight[2];
+  Projected byComponent;
+  for (std::uint32_t j = 0; j < used; ++j) byComponent.set(j, right[j]);
+  for (int b = 0; b < 2; ++b) {
+    if (!this->turning[b]) continue;
+    for (std::uint32_t i = 0; i < used; ++i) {
+      const MgcVector3 l = arm(b, i).Cross(left[i]);
+      for (int k = 0; k < 3; ++k) turned[b][i][k] = l[k];
+      turnedRight[b].set(i, inertias[b] * arm(b, i).Cross(right[i]));
+    }
+  }
+  const int mask = (this->turning[0] ? 1 : 0) | (this->turning[1] ? 2 : 0);
+  for (std::uint32_t i = 0; i < used; ++i) {
+    double* row = out->data + std::size_t{i} * out->stride;
+    switch (mask) {
+      case 0:
+        projectRow<0>(used, response, left[i], byComponent, nullptr, nullptr, turnedRight, row);
+        break;
+      case 1:
+        projectRow<1>(used, response, left[i], byComponent, turned[0][i], nullptr, turnedRight, row);
+        break;
+      case 2:
+        projectRow<2>(used, response, left[i], byComponent, nullptr, turned[1][i], turnedRight, row);
+        break;
+      default:
+        projectRow<3>(used, response, left[i], byComponent, turned[0][i], turned[1][i], turnedRight, row);
+        break;
+    }
+  }
+}
+
+void ContactBlocks::addProducts(const MgcVector3* in, MgcVector3* out) const {
+  // T (r_j x in_j) per turning body, once per contact j.
+  MgcVector3 turned[2][kMaxContacts];
+  for (int b = 0; b < 2; ++b) {
+    if (!turning[b]) continue;
+    for (std::uint32_t j = 0; j < used; ++j) turned[b][j] = inertias[b] * arm(b, j).Cross(in[j]);
+  }
+  for (std::uint32_t i = 0; i < used; ++i) {
+    MgcVector3 sum = out[i];
+    for (std::uint32_t j = 0; j < used; ++j) {
+      MgcVector3 term = in[j] * response;
+      for (int b = 0; b < 2; ++b) {
+        if (turning[b]) term -= arm(b, i).Cross(turned[b][j]);
+      }
+      sum += term;
+    }
+    out[i] = sum;
+  }
+}
 
 void ContactBlockProducts::residual(dvec* u, const dvec* x) const {
   const int turning = (active.turns[0] ? kFirstTurns : 0) | (active.turns[1] ? kSecondTurns : 0);

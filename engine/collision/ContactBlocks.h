@@ -41,6 +41,10 @@ class ContactBlocks {
   /// (r_i x left_i) . T (r_j x right_j) per turning body, O(n) products
   /// before the n^2 dot products.
   void project(const Mgc::MgcVector3* left, const Mgc::MgcVector3* right, dmat* out) const;
+  /// out_i += times(i, j, in_j) for j = 0, 1, ... in turn, for every i <
+  /// count(): the same sums, with T (r_j x in_j) formed once per contact j
+  /// rather than once per block.
+  void addProducts(const Mgc::MgcVector3* in, Mgc::MgcVector3* out) const;
   /// Keeps the contacts in use whose mark is 0 (count() marks), in order.
   void keep(const std::uint8_t* marks);
   /// Every contact of the last reset in use again, in order.

@@ -42,8 +42,10 @@ constexpr double kEnergyRounding = 1e-12;
 constexpr std::int32_t kRestingCalls = 20;
 
 /// The unit direction opposing the tangential part of u, or zero when that
-/// part is not longer than 1e-5.
-MgcVector3 opposingTangent(const MgcVector3& u, const MgcVector3& n) {
+/// part is not longer than 1e-5. Inlined, so that u and the result stay in
+/// registers: through memory, the callers' copies of them wait on stores
+/// that a wide load cannot take its data from.
+[[gnu::always_inline]] inline MgcVector3 opposingTangent(const MgcVector3& u, const MgcVector3& n) {
   MgcVector3 t = u - n * u.Dot(n);
   const double squared = t.SquaredLength();
   if (squared <= kStillSquared) return MgcVector3();
@@ -59,11 +61,12 @@ void zeroVector(dvec* v) {
   for (std::uint32_t i = 0; i < v->length; ++i) v->elements[i] = 0.0;
 }
 
-/// The identity in the matrix's current size.
-void setIdentity(dmat* matrix) {
+/// The identity in the matrix's current size, but for the leading `skip` x
+/// `skip` block, which the caller writes whole.
+void setIdentity(dmat* matrix, std::uint32_t skip = 0) {
   for (std::uint32_t r = 0; r < matrix->rows; ++r) {
     dvec row = getMatrixRow(matrix, r);
-    for (std::uint32_t c = 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
+    for (std::uint32_t c = r < skip ? skip : 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
   }
 }
 
@@ -709,7 +712,8 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
   std::uint8_t* manifoldMarks = nullptr;
   if (!workspace->prepareScalarSystem(n + rows, rhs, lambda, N, manifoldMarks)) return;
   zeroVector(rhs);
-  setIdentity(N);
+  // The normal rows of the contacts (normalMatrix) fill the leading n x n.
+  setIdentity(N, n);
   const double e = hint == kContactResting ? 0.0 : pair.restitution;
   for (std::uint32_t i = 0; i < n; ++i) {
     const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;

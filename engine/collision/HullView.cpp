@@ -70,11 +70,11 @@ std::uint32_t HullView::support(std::uint32_t start, const MgcVector3& d) const 
   const std::uint32_t n = vertexCount();
   if (n == 0) return zov::kNoIndex;
   std::uint32_t best = start < n ? start : 0;
-  double value = d.Dot(vertex(best));
+  double value = d.Dot(vertices_[best]);
   // A vertex off the edge graph (unused by any face) leads nowhere: scan.
   if (!vertexTable_ || vertexEdgeCount(best) == 0) {
     for (std::uint32_t i = 0; i < n; ++i) {
-      const double height = d.Dot(vertex(i));
+      const double height = d.Dot(vertices_[i]);
       if (height > value) {
         value = height;
         best = i;
@@ -83,17 +83,18 @@ std::uint32_t HullView::support(std::uint32_t start, const MgcVector3& d) const 
     return best;
   }
   // Every pass ends strictly higher or stops, so no vertex is left twice and
-  // n passes always suffice.
+  // n passes always suffice. Every index read is checked as the accessors
+  // check it: best stays below n, so its record is in the table.
   for (std::uint32_t pass = 0; pass < n; ++pass) {
     const std::uint32_t current = best;
-    const std::uint32_t edgeCount = vertexEdgeCount(current);
-    const std::uint32_t* edges = vertexEdges(current);
-    for (std::uint32_t k = 0; k < edgeCount; ++k) {
-      if (!hasEdge(edges[k])) continue;
-      const connect_edge& e = edge(edges[k]);
+    const connect_vertex& around = volume_->getConnectVertex(current);
+    const std::uint32_t* edges = around.edges;
+    for (std::uint32_t k = 0; k < around.numEdges; ++k) {
+      if (edges[k] >= edgeCount_) continue;
+      const connect_edge& e = edges_[edges[k]];
       const std::uint32_t other = e.vertexA == current ? e.vertexB : e.vertexA;
       if (other >= n) continue;
-      const double height = d.Dot(vertex(other));
+      const double height = d.Dot(vertices_[other]);
       if (height > value) {
         value = height;
         best = other;

@@ -442,10 +442,17 @@ bool lsqr_set_size(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr
                        fits(work->w, columns) && matrix != nullptr && rows <= matrix->rowCapacity &&
                        columns <= matrix->stride;
   if (!fitsAll) return false;
-  lsqr_set_input_size(input, rows, columns);
-  lsqr_set_output_size(output, columns);
-  lsqr_set_work_size(work, columns);
-  lsqr_set_func_size(func, rows, columns);
+  // Everything fits: the sizes are set without the setters' checks again.
+  input->rowCount = rows;
+  input->columnCount = columns;
+  input->b->length = rows;
+  input->x->length = columns;
+  output->standardErrors->length = columns;
+  if (output->x != nullptr) output->x->length = columns;
+  work->v->length = columns;
+  work->w->length = columns;
+  func->matrix->rows = rows;
+  func->matrix->columns = columns;
   return true;
 }
 
@@ -604,6 +611,162 @@ class RecordVectors {
   dvec* e_;
 };
 
+/// Columns up to which a dense solve runs its vector work in SmallDenseVectors.
+constexpr std::uint32_t kSmallDense = 32;
+
+/// The vector work of a dense solve of at most kSmallDense columns in few
+/// passes: each product forms its rows' or columns' sums and the norm of its
+/// result in one pass, and a scaling is folded into the next pass that reads
+/// the vector. Every element and every norm is formed with the operations of
+/// RecordVectors<DenseProducts>, in the same order (row sums in TwoSums
+/// order, column sums over the rows in row order from the element's value,
+/// norms in FourSums order), so the iterates are the same to the bit; the
+/// passes are what a system of a few contacts spends its time in.
+class SmallDenseVectors {
+ public:
+  SmallDenseVectors(const dmat* matrix, lsqr_input* input, lsqr_output* output, lsqr_work* work)
+      : m_(matrix->data),
+        stride_(matrix->stride),
+        rows_(matrix->rows),
+        columns_(input->columnCount),
+        u_(input->b->elements),
+        x_(input->x->elements),
+        v_(work->v->elements),
+        w_(work->w->elements),
+        e_(output->standardErrors->elements) {}
+
+  /// Whether the dense products apply and the system is small enough.
+  static bool apply(const lsqr_func* func, const dmat* matrix, const lsqr_input* input, const lsqr_work* work) {
+    return DenseProducts::apply(func, matrix, input, work) && matrix->columns <= kSmallDense &&
+           input->columnCount == matrix->columns && input->rowCount == matrix->rows;
+  }
+
+  // v, w and the error sums start at zero: the start's passes write them
+  // (zeroing them here first, as a block fill, costs more than the solve's
+  // vector work on a few unknowns).
+  void begin() {}
+  void start(double& beta, double& alpha) {
+    Norm norm;
+    for (std::uint32_t r = 0; r < rows_; ++r) {
+      u_[r] = -(-u_[r] + rowDot(r, x_));
+      norm.add(r, u_[r]);
+    }
+    beta = norm.root();
+    if (beta > 0.0) {
+      const double scale = 1.0 / beta;
+      for (std::uint32_t r = 0; r < rows_; ++r) u_[r] *= scale;
+      alpha = addColumns(0.0, Start::kZero);
+    }
+    if (alpha > 0.0) {
+      const double scale = 1.0 / alpha;
+      for (std::uint32_t i = 0; i < columns_; ++i) w_[i] = v_[i] *= scale;
+    } else {
+      for (std::uint32_t i = 0; i < columns_; ++i) {
+        if (!(beta > 0.0)) v_[i] = e_[i] = 0.0;
+        w_[i] = 0.0;
+      }
+    }
+  }
+  double forward(double alpha) {
+    applyScale(v_, columns_, vScale_);
+    Norm norm;
+    const double factor = -alpha;
+    for (std::uint32_t r = 0; r < rows_; ++r) {
+      u_[r] = u_[r] * factor + rowDot(r, v_);
+      norm.add(r, u_[r]);
+    }
+    return norm.root();
+  }
+  void scaleU(double factor) { uScale_ = factor; }
+  double backward(double beta) {
+    applyScale(u_, rows_, uScale_);
+    return addColumns(-beta, Start::kScaled);
+  }
+  void scaleV(double factor) { vScale_ = factor; }
+  double update(const lsqriterations::LsqrUpdate& t) {
+    applyScale(v_, columns_, vScale_);
+    Norm norm;
+    for (std::uint32_t i = 0; i < columns_; ++i) norm.add(i, w_[i]);
+    for (std::uint32_t i = 0; i < columns_; ++i) {
+      const double wi = w_[i];
+      x_[i] += t.t1 * wi;
+      w_[i] = t.t2 * wi + v_[i];
+      e_[i] += (t.t3 * wi) * (t.t3 * wi);
+    }
+    return norm.sum();
+  }
+  void finishErrors(double scale) {
+    for (std::uint32_t i = 0; i < columns_; ++i) e_[i] = std::sqrt(e_[i]) * scale;
+  }
+
+ private:
+  /// A sum of squares in FourSums order: term i to sum i mod 4, the total
+  /// (s0 + s2) + (s1 + s3).
+  class Norm {
+   public:
+    /// Adds value^2 as term i.
+    void add(std::uint32_t i, double value) { s_[i & 3u] += value * value; }
+    double sum() const { return (s_[0] + s_[2]) + (s_[1] + s_[3]); }
+    double root() const { return std::sqrt(sum()); }
+
+   private:
+    double s_[4] = {0.0, 0.0, 0.0, 0.0};
+  };
+
+  /// Multiplies the first n elements by a pending scale, if one is pending.
+  static void applyScale(double* values, std::uint32_t n, double& scale) {
+    if (scale == 1.0) return;
+    for (std::uint32_t i = 0; i < n; ++i) values[i] *= scale;
+    scale = 1.0;
+  }
+  /// Row r of the matrix times `in`, in TwoSums order.
+  double rowDot(std::uint32_t r, const double* in) const {
+    const double* row = m_ + static_cast<std::size_t>(r) * stride_;
+    double s0 = 0.0;
+    double s1 = 0.0;
+    std::uint32_t c = 0;
+    for (; c + 2 <= columns_; c += 2) {
+      s0 += row[c] * in[c];
+      s1 += row[c + 1] * in[c + 1];
+    }
+    if (c < columns_) s0 += row[c] * in[c];
+    return s0 + s1;
+  }
+  /// Where the column sums of addColumns start: from zero (the start's
+  /// v, which also zeroes the error sums) or from v (factor).
+  enum class Start { kZero, kScaled };
+  /// v := (start) + A^T u, the column sums over the rows in row order;
+  /// returns |v|.
+  double addColumns(double factor, Start from) {
+    double sums[kSmallDense];
+    for (std::uint32_t c = 0; c < columns_; ++c) sums[c] = from == Start::kZero ? 0.0 : v_[c] * factor;
+    for (std::uint32_t r = 0; r < rows_; ++r) {
+      const double* row = m_ + static_cast<std::size_t>(r) * stride_;
+      const double ur = u_[r];
+      for (std::uint32_t c = 0; c < columns_; ++c) sums[c] += row[c] * ur;
+    }
+    Norm norm;
+    for (std::uint32_t c = 0; c < columns_; ++c) {
+      v_[c] = sums[c];
+      if (from == Start::kZero) e_[c] = 0.0;
+      norm.add(c, sums[c]);
+    }
+    return norm.root();
+  }
+
+  const double* m_;
+  std::size_t stride_;
+  std::uint32_t rows_;
+  std::uint32_t columns_;
+  double* u_;
+  double* x_;
+  double* v_;
+  double* w_;
+  double* e_;
+  double uScale_ = 1.0;
+  double vScale_ = 1.0;
+};
+
 // A whole solve with the given products.
 template <typename Products>
 void solveWith(const Products& products, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
@@ -660,7 +823,10 @@ void reportSummary(std::FILE* report, LsqrStop stop, std::uint32_t iterations, c
 }  // namespace lsqriterations
 
 void lsqr(lsqr_input* input, lsqr_output* output, lsqr_work* work, lsqr_func* func, const dmat* matrix) {
-  if (DenseProducts::apply(func, matrix, input, work)) {
+  if (SmallDenseVectors::apply(func, matrix, input, work)) {
+    SmallDenseVectors vectors(matrix, input, output, work);
+    lsqriterations::solve(vectors, input, output);
+  } else if (DenseProducts::apply(func, matrix, input, work)) {
     solveWith(DenseProducts(matrix), input, output, work);
   } else {
     solveWith(CallbackProducts(func, matrix), input, output, work);

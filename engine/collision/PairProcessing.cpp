@@ -306,7 +306,11 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   if (pair == nullptr || pair->firstBody == nullptr || pair->secondBody == nullptr) return 0;
   HardBody* A = pair->firstBody;
   HardBody* B = pair->secondBody;
-  const double before = measurePairEnergy(*pair, nullptr, nullptr);
+  // The pair's energy feeds the trace line below only: it is measured when
+  // a trace stream is set, since reading both bodies first thing costs every
+  // pair a wait on memory.
+  const bool traced = g_engineTraceStream != nullptr;
+  const double before = traced ? measurePairEnergy(*pair, nullptr, nullptr) : 0.0;
   if (!A->isActive() && !B->isActive()) {
     pair->resultCount = 0;
     return 0;
@@ -344,7 +348,7 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   pair->useSolveArrays(nullptr);
   if (mode == kHitMode && pair->resultCount == 1) pair->resultCount = 0;
   if (mode == kRestingMode && pair->resultCount != 0) pair->resultCount = 2;
-  if (measurePairEnergy(*pair, nullptr, nullptr) > kEnergyGrowthTrace * before) {
+  if (traced && measurePairEnergy(*pair, nullptr, nullptr) > kEnergyGrowthTrace * before) {
     engineTrace(g_engineTraceStream, "WARNING : pair %s %s mass %.4f mass %.4f\n", A->getShape().name,
                 B->getShape().name, A->getMass(), B->getMass());
   }
@@ -537,10 +541,11 @@ bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<Collisio
   // in the body's momentum units.
   const double s = body->getMass();
   buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+  MgcVector3 targets[kMaxPairContacts];
+  for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
+  K->addProducts(carried, targets);
   for (std::uint32_t i = 0; i < n; ++i) {
-    MgcVector3 target = relative[i] * -s;
-    for (std::uint32_t j = 0; j < n; ++j) target += K->times(i, j, carried[j]);
-    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = target[r];
+    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = targets[i][r];
   }
   std::uint8_t pulling[kMaxPairContacts] = {};
   workspace->solveBlockSystem(n, K, b, x, normals, pulling);

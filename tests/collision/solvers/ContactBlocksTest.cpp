@@ -316,6 +316,59 @@ TEST(ContactBlocks, ProjectionsAreTheDenseMatrixBetweenDirections) {
   }
 }
 
+// The projections and the products over many impulses are the scalar
+// formulas to the bit, entries formed side by side or in turn: for odd and
+// even counts and every set of turning bodies.
+TEST(ContactBlocks, ProjectionsAndProductsKeepTheScalarSums) {
+  for (std::uint32_t n : {1u, 2u, 3u, 6u, 9u}) {
+    for (int turning = 0; turning < 4; ++turning) {
+      SCOPED_TRACE(testing::Message() << n << " contacts, turning " << turning);
+      // Arms, inertias and directions of no particular shape, so that no sum
+      // is exact by accident.
+      const auto value = [](double k) { return std::sin(1.7 * k + 0.3) * 0.9; };
+      std::vector<MgcVector3> arms[2], left, right, impulses;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        for (int b = 0; b < 2; ++b) arms[b].emplace_back(value(i + 10 * b), value(i + 20 * b + 1), value(i + 2));
+        left.emplace_back(value(3 * i + 5), value(3 * i + 6), value(3 * i + 7));
+        right.emplace_back(value(5 * i + 1), value(5 * i + 2), value(5 * i + 3));
+        impulses.emplace_back(value(7 * i + 4), value(7 * i + 8), value(7 * i + 9));
+      }
+      MgcMatrix3 inertias[2];
+      for (int b = 0; b < 2; ++b) {
+        for (int r = 0; r < 3; ++r) {
+          for (int c = 0; c < 3; ++c) inertias[b][r][c] = value(9 * b + 3 * r + c) + (r == c ? 2.0 : 0.0);
+        }
+      }
+      const bool turns[2] = {(turning & 1) != 0, (turning & 2) != 0};
+      const double c = 1.3;
+      ContactBlocks blocks;
+      blocks.reset(n, c, turns[0] ? &inertias[0] : nullptr, arms[0].data(), turns[1] ? &inertias[1] : nullptr,
+                   arms[1].data());
+      LsqrProblem out(n, n);
+      ASSERT_TRUE(out.setSize(n, n));
+      blocks.project(left.data(), right.data(), out.func->matrix);
+      std::vector<MgcVector3> sums(n, MgcVector3(0.25, -0.5, 1.0));
+      blocks.addProducts(impulses.data(), sums.data());
+      for (std::uint32_t i = 0; i < n; ++i) {
+        MgcVector3 expectedSum(0.25, -0.5, 1.0);
+        for (std::uint32_t j = 0; j < n; ++j) {
+          double expected = c * left[i].Dot(right[j]);
+          MgcVector3 term = impulses[j] * c;
+          for (int b = 0; b < 2; ++b) {
+            if (!turns[b]) continue;
+            expected += arms[b][i].Cross(left[i]).Dot(inertias[b] * arms[b][j].Cross(right[j]));
+            term -= arms[b][i].Cross(inertias[b] * arms[b][j].Cross(impulses[j]));
+          }
+          expectedSum += term;
+          EXPECT_EQ(getMatrixRow(out.func->matrix, i).elements[j], expected) << i << " " << j;
+          EXPECT_TRUE(blocks.times(i, j, impulses[j]) == term) << i << " " << j;
+        }
+        EXPECT_TRUE(sums[i] == expectedSum) << i;
+      }
+    }
+  }
+}
+
 // Block solves refuse records that are not the workspace's own or a count
 // that is not the blocks'.
 TEST(ContactBlocks, BlockSolveRefusesForeignRecords) {
