@@ -156,6 +156,17 @@ class CollisionManager {
   /// after its helpers have ended. 1 when some pair is in contact.
   int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                   EngineList<HardBody*>* barriers);
+  /// The bodies a pass meets: each list's bodies in the order the engine's
+  /// list walks them (null for none), as arrays that the pass reads without
+  /// following list nodes.
+  struct PassBodies {
+    const std::vector<HardBody*>* active = nullptr;
+    const std::vector<HardBody*>* statics = nullptr;
+    const std::vector<HardBody*>* sleeping = nullptr;
+    const std::vector<HardBody*>* barriers = nullptr;
+  };
+  /// The contact pass over the lists as arrays.
+  int contactPass(const PassBodies& bodies);
   /// The collision report: the step's pairs copied into the reported pairs.
   void refreshPairList();
   /// The contact and joint solver of a step (mode 1): the hits on fracture
@@ -479,15 +490,13 @@ class CollisionManager {
   /// tests; the result does not depend on their number. With `piecesInPlace`
   /// (the contact pass) fracture bodies take part through their pieces and
   /// the pairs of pieces are lifted at the end. Its phases follow.
-  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
-                   EngineList<HardBody*>* barriers, std::uint32_t helpers, bool piecesInPlace);
+  int runDetection(const PassBodies& listed, std::uint32_t helpers, bool piecesInPlace);
   /// What the phases of one detection pass share (DetectionPass.cpp).
   struct PassState;
   /// The pass's bodies by pass slot: the resting side (barriers, static and
   /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
   /// once, its world data current; the bounds table built over them.
-  void gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers);
+  void gatherPassBodies(PassState& pass, const PassBodies& listed);
   /// Every moving body against the resting side. A pair found raises the
   /// moving body above what it touches and wakes the resting one; the moving
   /// bodies that touched become the first frontier.
@@ -678,7 +687,6 @@ class CollisionManager {
   std::vector<PassCandidate> passCandidates;
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
-  std::vector<HardBody*> refreshScratch;
   std::vector<DealtBodies> dealtBodies;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;

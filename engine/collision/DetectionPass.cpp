@@ -329,13 +329,39 @@ void CollisionManager::updatePairs() {
 
 // ---- Passes ------------------------------------------------------------------
 
+namespace {
+
+/// The values of each given list, and the pass's view of them.
+struct ListedBodies {
+  std::vector<HardBody*> values[4];
+  CollisionManager::PassBodies view;
+  ListedBodies(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
+               EngineList<HardBody*>* barriers) {
+    const std::vector<HardBody*>** into[4] = {&view.active, &view.statics, &view.sleeping, &view.barriers};
+    EngineList<HardBody*>* lists[4] = {active, statics, sleeping, barriers};
+    for (int k = 0; k < 4; ++k) {
+      if (lists[k] == nullptr) continue;
+      values[k] = valuesOf(*lists[k]);
+      *into[k] = &values[k];
+    }
+  }
+};
+
+}  // namespace
+
 int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                      EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
-  return runDetection(active, statics, sleeping, barriers, 0, false);
+  const ListedBodies listed(active, statics, sleeping, barriers);
+  return runDetection(listed.view, 0, false);
 }
 
 int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                   EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
+  const ListedBodies listed(active, statics, sleeping, barriers);
+  return contactPass(listed.view);
+}
+
+int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint8_t keptOption = orderedExtraction;
   // Without a usable worker the pass runs on the calling thread alone.
   const std::uint32_t helpers = passHelpers();
@@ -345,7 +371,7 @@ int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<Hard
   }
   int result = 0;
   try {
-    result = runDetection(active, statics, sleeping, barriers, helpers, true);
+    result = runDetection(listed, helpers, true);
   } catch (...) {
     if (helpers != 0) collectWorkerPairs();
     orderedExtraction = keptOption;
@@ -385,16 +411,14 @@ struct CollisionManager::PassState {
   std::vector<std::uint8_t> restingMoves;
 };
 
-int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                   EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers,
-                                   std::uint32_t helpers, bool piecesInPlace) {
+int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpers, bool piecesInPlace) {
   PassState pass;
   pass.ordered = orderedExtraction != 0;
   pass.helpers = helpers;
   pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
-  gatherPassBodies(pass, active, statics, sleeping, barriers);
+  gatherPassBodies(pass, listed);
   if (pass.ordered) {
     manifolds.releaseAll();
     manifolds.setCount(0);
@@ -437,8 +461,7 @@ void CollisionManager::keepRaisingPair(PassState& pass, CollisionPair* pair) {
   }
 }
 
-void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
+void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& listed) {
   broadPhase.clear();
   newPairs.clear();
   movingCandidates.clear();
@@ -481,19 +504,17 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   // A moving body's world data (its placed mesh and bounds) depends on its
   // own pose alone: placed on the helpers before the walk, the walk finds
   // it current.
-  if (pass.helpers != 0 && active != nullptr) {
-    std::vector<HardBody*>& movers = refreshScratch;
-    movers.clear();
-    for (auto* node = active->getFirst(); node != nullptr; node = node->next) movers.push_back(node->value);
+  if (pass.helpers != 0 && listed.active != nullptr) {
+    const std::vector<HardBody*>& movers = *listed.active;
     forEachIndex(workerPool(), pass.helpers, static_cast<std::uint32_t>(movers.size()), kRefreshGrain,
                  [&](std::uint32_t k, std::uint32_t) { refreshForPass(movers[k]); });
   }
-  for (EngineList<HardBody*>* list : {barriers, statics, sleeping}) {
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
     if (list == nullptr) continue;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) take(node->value, 0, pass.resting);
+    for (HardBody* body : *list) take(body, 0, pass.resting);
   }
-  if (active != nullptr) {
-    for (auto* node = active->getFirst(); node != nullptr; node = node->next) take(node->value, -1, pass.moving);
+  if (listed.active != nullptr) {
+    for (HardBody* body : *listed.active) take(body, -1, pass.moving);
   }
   asAppended(pass.resting);
   asAppended(pass.moving);
