@@ -52,6 +52,7 @@ bool PrivateWorld::step(double dt) {
     listed.statics = &orderFor(kOnStatic);
     listed.sleeping = &orderFor(kOnSleeping);
     listed.barriers = &orderFor(kOnBarriers);
+    listed.distinct = true;
     const int contacts = manager.contactPass(listed);
     const int result = contacts != 0 ? contacts : crackers;
     if (result != 1) return true;

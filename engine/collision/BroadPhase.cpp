@@ -21,6 +21,8 @@ constexpr std::int64_t kGridSpan = 4;
 constexpr double kGridReach = 1e6;
 /// Bodies a thread takes at a time when boxes are made.
 constexpr std::uint32_t kBuildGrain = 64;
+/// A slot whose body has no entry yet.
+constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
 
 /// One key per cell; coordinates below kGridReach in size.
 std::uint64_t gridKey(std::int64_t x, std::int64_t y, std::int64_t z) {
@@ -323,17 +325,32 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
   slotEntries.resize(n);
   slotKinds.resize(n);
   renewed.clear();
-  for (std::uint32_t i = 0; i < n; ++i) {
-    HardBody* b = bodies[i];
-    b->setPassSlot(static_cast<std::int32_t>(i));
-    const std::uint32_t e = entryOf(b);
+  slotRenewed.resize(n);
+  // A body with an entry kept from an earlier build touches only its own
+  // entry and slot: those are taken up on the helpers, the bodies that need
+  // a new entry afterwards, in their order.
+  const auto takeUp = [&](std::uint32_t i, std::uint32_t e) {
     Entry& entry = entries[e];
     entry.seen = buildCount;
     entry.slot = i;
     slotEntries[i] = e;
     slotKinds[i] = entry.kind;
-    if (entry.kind == kUnbounded) unboundedSlots.push_back(i);
-    if (entry.kind == kBounded && (!entry.boxed || entry.stamp != b->getBoundsStamp())) renewed.push_back(e);
+    slotRenewed[i] = entry.kind == kBounded && (!entry.boxed || entry.stamp != entry.body->getBoundsStamp()) ? 1 : 0;
+  };
+  forEachIndex(pool, helpers, n, kBuildGrain, [&](std::uint32_t i, std::uint32_t) {
+    HardBody* b = bodies[i];
+    b->setPassSlot(static_cast<std::int32_t>(i));
+    const std::int32_t kept = b->getBoundsEntry();
+    if (kept >= 0 && static_cast<std::size_t>(kept) < entries.size() && entries[kept].body == b) {
+      takeUp(i, static_cast<std::uint32_t>(kept));
+    } else {
+      slotEntries[i] = kNoEntry;
+    }
+  });
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (slotEntries[i] == kNoEntry) takeUp(i, entryOf(bodies[i]));
+    if (slotKinds[i] == kUnbounded) unboundedSlots.push_back(i);
+    if (slotRenewed[i] != 0) renewed.push_back(slotEntries[i]);
   }
   // Bodies no longer listed are forgotten.
   if (liveEntries != n) {

@@ -126,6 +126,8 @@ class BroadPhase {
   std::vector<HardBody*> bodies;
   std::vector<std::uint32_t> slotEntries;
   std::vector<SlotKind> slotKinds;
+  /// By slot, whether the body's box is made anew in the running build.
+  std::vector<std::uint8_t> slotRenewed;
   std::vector<std::uint32_t> unboundedSlots;
   /// The grid: bounded entries by the cells their boxes cover, cubic cells
   /// about the size of a typical box; the inverse of the cell size. Two

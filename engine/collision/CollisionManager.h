@@ -164,6 +164,9 @@ class CollisionManager {
     const std::vector<HardBody*>* statics = nullptr;
     const std::vector<HardBody*>* sleeping = nullptr;
     const std::vector<HardBody*>* barriers = nullptr;
+    /// No body is on two of the lists, nor twice on one (the world's
+    /// lists): the pass may place them all at once.
+    bool distinct = false;
   };
   /// The contact pass over the lists as arrays.
   int contactPass(const PassBodies& bodies);
@@ -497,6 +500,10 @@ class CollisionManager {
   /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
   /// once, its world data current; the bounds table built over them.
   void gatherPassBodies(PassState& pass, const PassBodies& listed);
+  /// gatherPassBodies's placing of distinct listed bodies, on the helpers;
+  /// false, with nothing changed, without helpers, for lists that may hold
+  /// a body twice, or when a fracture body's pieces stand in for it.
+  bool placeListedAtOnce(PassState& pass, const PassBodies& listed);
   /// Every moving body against the resting side. A pair found raises the
   /// moving body above what it touches and wakes the resting one; the moving
   /// bodies that touched become the first frontier.
@@ -688,6 +695,12 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
+  /// The listed bodies of a pass placed at once, and their pass slots.
+  std::vector<HardBody*> listedBodies;
+  std::vector<std::int32_t> listedSlots;
+  /// The pairs of the running pair processing, and which bear weight.
+  std::vector<CollisionPair*> processedPairs;
+  std::vector<std::uint8_t> pairBears;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
   /// The order of the tasks a pass spreads over its helpers, and the

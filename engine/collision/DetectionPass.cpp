@@ -14,6 +14,7 @@
 // pairs in the same order.
 
 #include <algorithm>
+#include <atomic>
 
 #include "engine/EngineTrace.h"
 #include "engine/bodies/HardBody.h"
@@ -504,17 +505,19 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
   // A moving body's world data (its placed mesh and bounds) depends on its
   // own pose alone: placed on the helpers before the walk, the walk finds
   // it current.
-  if (pass.helpers != 0 && listed.active != nullptr) {
-    const std::vector<HardBody*>& movers = *listed.active;
-    forEachIndex(workerPool(), pass.helpers, static_cast<std::uint32_t>(movers.size()), kRefreshGrain,
-                 [&](std::uint32_t k, std::uint32_t) { refreshForPass(movers[k]); });
-  }
-  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
-    if (list == nullptr) continue;
-    for (HardBody* body : *list) take(body, 0, pass.resting);
-  }
-  if (listed.active != nullptr) {
-    for (HardBody* body : *listed.active) take(body, -1, pass.moving);
+  if (!placeListedAtOnce(pass, listed)) {
+    if (pass.helpers != 0 && listed.active != nullptr) {
+      const std::vector<HardBody*>& movers = *listed.active;
+      forEachIndex(workerPool(), pass.helpers, static_cast<std::uint32_t>(movers.size()), kRefreshGrain,
+                   [&](std::uint32_t k, std::uint32_t) { refreshForPass(movers[k]); });
+    }
+    for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
+      if (list == nullptr) continue;
+      for (HardBody* body : *list) take(body, 0, pass.resting);
+    }
+    if (listed.active != nullptr) {
+      for (HardBody* body : *listed.active) take(body, -1, pass.moving);
+    }
   }
   asAppended(pass.resting);
   asAppended(pass.moving);
@@ -526,6 +529,52 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
   pass.movingPos.assign(slots, -1);
   pass.frontierPos.assign(slots, -1);
   setPositions(pass.resting, pass.restingPos);
+}
+
+bool CollisionManager::placeListedAtOnce(PassState& pass, const PassBodies& listed) {
+  if (!listed.distinct || pass.helpers == 0) return false;
+  std::vector<HardBody*>& bodies = listedBodies;
+  bodies.clear();
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
+    if (list != nullptr) bodies.insert(bodies.end(), list->begin(), list->end());
+  }
+  const auto restingEnd = static_cast<std::uint32_t>(bodies.size());
+  if (listed.active != nullptr) bodies.insert(bodies.end(), listed.active->begin(), listed.active->end());
+  const auto n = static_cast<std::uint32_t>(bodies.size());
+  std::vector<std::int32_t>& slots = listedSlots;
+  slots.resize(n);
+  // Which bodies take part, read on the helpers; a fracture body whose
+  // pieces stand in for it sends the whole gathering back to the walk.
+  std::atomic<bool> pieces{false};
+  forEachIndex(workerPool(), pass.helpers, n, kRefreshGrain, [&](std::uint32_t i, std::uint32_t) {
+    HardBody* body = bodies[i];
+    const bool takes = body != nullptr && body->getPassSlot() < 0;
+    slots[i] = takes ? 0 : -1;
+    if (takes && pass.pieces && compoundPiecesOf(body) != nullptr) pieces.store(true, std::memory_order_relaxed);
+  });
+  if (pieces.load()) return false;
+  // The slots in list order, as the walk gives them.
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (slots[i] < 0) continue;
+    const auto slot = static_cast<std::uint32_t>(pass.all.size());
+    slots[i] = static_cast<std::int32_t>(slot);
+    pass.all.push_back(bodies[i]);
+    (i < restingEnd ? pass.resting : pass.moving).push_back(slot);
+  }
+  // Each body's marks and world data are its own.
+  forEachIndex(workerPool(), pass.helpers, n, kRefreshGrain, [&](std::uint32_t i, std::uint32_t) {
+    if (slots[i] < 0) return;
+    HardBody* body = bodies[i];
+    body->disableInContact();
+    body->setContactLevel(i < restingEnd ? 0 : -1);
+    if (body->getType() == kFractureBody) {
+      if (auto* compound = dynamic_cast<FractureBody*>(body)) compound->setHitMark(0);
+    }
+    refreshForPass(body);
+    if (body->getParent() != nullptr) body->setContactStage(0);
+    body->setPassSlot(slots[i]);
+  });
+  return true;
 }
 
 void CollisionManager::meetMovingAndResting(PassState& pass) {

@@ -68,6 +68,9 @@ constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
 /// Pairs a thread of a pair pass should have at least: a pair's solve takes
 /// a few microseconds, a helper's wake-up some tens.
 constexpr std::uint32_t kPairsPerThread = 16;
+/// Pairs a thread takes at a time in the per-pair loops of the processing,
+/// each a copy of a few contacts.
+constexpr std::uint32_t kPairLoopGrain = 64;
 /// Pairs a helper reads at a time when the dealing looks ahead.
 constexpr std::uint32_t kDealGrain = 64;
 /// The holder of a body that only shared pairs write.
@@ -354,29 +357,35 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   if (stepPairs.getCount() == 0) return;
   // The pairs run in list order: the repeated passes below converge from
   // the ground up, and met the other way round a resting stack creeps.
-  std::vector<CollisionPair*> pairs;
+  std::vector<CollisionPair*>& pairs = processedPairs;
+  pairs.clear();
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
-  for (CollisionPair* pair : pairs) {
+  const std::uint32_t helpers = passHelpers();
+  // What each pair starts from is its own: the pairs go in any order.
+  const auto forEachPair = [&](auto&& fn) {
+    forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()),
+                 kPairLoopGrain, [&](std::uint32_t i, std::uint32_t) { fn(*pairs[i]); });
+  };
+  // A sleeping body holds up what rests on it without being woken.
+  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
+  forEachPair([&](CollisionPair& pair) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
-    if (mode == kHitMode || pair->found.count == 0) pair->keepFoundContacts();
-    for (std::uint32_t k = 0; k < pair->found.count; ++k) pair->found.carried[k] = MgcVector3();
+    if (mode == kHitMode || pair.found.count == 0) pair.keepFoundContacts();
+    for (std::uint32_t k = 0; k < pair.found.count; ++k) pair.found.carried[k] = MgcVector3();
     if (mode == kRestingMode) {
-      pair->manifolds.clear();
-      pair->scratch = 0;
-    } else if (mode == kHitMode) {
-      maintainManifolds(*pair, gravityDirection);
+      pair.manifolds.clear();
+      pair.scratch = 0;
+      pair.held = (sleeping(pair.firstBody) ? kHeldFirst : 0) | (sleeping(pair.secondBody) ? kHeldSecond : 0);
     }
+  });
+  if (mode == kHitMode) {
+    // Manifolds are the bodies', shared between pairs: in order.
+    for (CollisionPair* pair : pairs) maintainManifolds(*pair, gravityDirection);
   }
-  const std::uint32_t helpers = passHelpers();
   if (mode != kRestingMode) {
     runPairPass(pairs, mode, helpers, outFlags);
     return;
-  }
-  // A sleeping body holds up what rests on it without being woken.
-  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
-  for (CollisionPair* pair : pairs) {
-    pair->held = (sleeping(pair->firstBody) ? kHeldFirst : 0) | (sleeping(pair->secondBody) ? kHeldSecond : 0);
   }
   // One pass resolves each pair once, so a pair's impulses push the bodies
   // of the pairs resolved before it back into their supports: the passes
@@ -391,15 +400,22 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
   // their supports, and the pile ends the step at rest.
+  std::vector<std::uint8_t>& bears = pairBears;
+  bears.resize(pairs.size());
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()), kPairLoopGrain,
+               [&](std::uint32_t i, std::uint32_t) {
+                 const CollisionPair& pair = *pairs[i];
+                 bears[i] = pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() &&
+                                    bearsWeight(pair, gravityDirection)
+                                ? 1
+                                : 0;
+               });
   std::vector<CollisionPair*> bearing;
-  for (CollisionPair* pair : pairs) {
-    if (pair->firstBody->getContactLevel() != pair->secondBody->getContactLevel() &&
-        bearsWeight(*pair, gravityDirection)) {
-      bearing.push_back(pair);
-    }
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    if (bears[i] != 0) bearing.push_back(pairs[i]);
   }
   holdPiles(bearing, mode, outFlags);
-  for (CollisionPair* pair : pairs) pair->held = 0;
+  forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }
 
 void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
