@@ -698,6 +698,33 @@ class CollisionManager {
   /// The listed bodies of a pass placed at once, and their pass slots.
   std::vector<HardBody*> listedBodies;
   std::vector<std::int32_t> listedSlots;
+  /// A pair that bears weight: the body resting on the other, the pair's
+  /// place in the bearing pairs, and the body's contact level.
+  struct BearingPair {
+    HardBody* body;
+    std::uint32_t pair;
+    std::int32_t level;
+  };
+  /// A body that rests on others: its level and its run of BearingPairs.
+  struct HeldBody {
+    HardBody* body;
+    std::int32_t level;
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  /// The bodies a hold reads and writes, as read ahead on the helpers; a
+  /// hold of more than kHeld bodies is read again in order.
+  struct HoldAccess {
+    static constexpr std::uint32_t kHeld = 12;
+    std::uint32_t count = 0;
+    HardBody* bodies[kHeld];
+    bool writes[kHeld];
+  };
+  /// holdPiles's working arrays, kept for their storage.
+  std::vector<BearingPair> bearingPairs;
+  std::vector<HeldBody> heldBodies;
+  std::vector<std::vector<CollisionPair*>> heldSupports;
+  std::vector<HoldAccess> holdAccess;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
   std::vector<std::uint8_t> pairBears;

@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineTrace.h"
@@ -419,41 +419,55 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
 }
 
 void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
-  // The bodies that rest on others, in the order the pairs meet them, each
-  // with its support pairs.
-  std::vector<HardBody*> bodies;
-  std::vector<std::vector<CollisionPair*>> supports;
-  std::unordered_map<const HardBody*, std::size_t> indexOf;
-  for (CollisionPair* pair : bearing) {
+  const std::uint32_t helpers = passHelpers();
+  WorkerPool* pool = helpers != 0 ? workerPool() : nullptr;
+  const auto pairCount = static_cast<std::uint32_t>(bearing.size());
+  // Each pair's upper body, the one that rests on the other, read on the
+  // helpers with its level; the pair holds the lower one.
+  std::vector<BearingPair>& upper = bearingPairs;
+  upper.resize(pairCount);
+  forEachIndex(pool, helpers, pairCount, kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
+    CollisionPair* pair = bearing[k];
     const bool firstUpper = pair->firstBody->getContactLevel() > pair->secondBody->getContactLevel();
     HardBody* body = firstUpper ? pair->firstBody : pair->secondBody;
     pair->held |= firstUpper ? kHeldSecond : kHeldFirst;
-    const auto known = indexOf.emplace(body, bodies.size());
-    if (known.second) {
-      bodies.push_back(body);
-      supports.emplace_back();
-    }
-    supports[known.first->second].push_back(pair);
-  }
-  // Lowest first: a body is stopped on supports that are already at rest.
-  std::vector<std::size_t> order(bodies.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return bodies[a]->getContactLevel() < bodies[b]->getContactLevel();
+    upper[k] = BearingPair{body, k, body->getContactLevel()};
   });
+  // The bodies that rest on others, each with its support pairs in their
+  // order, lowest first (a body is stopped on supports that are already at
+  // rest), bodies of one level in the order the pairs meet them.
+  // Grouped by body (the addresses only gather each body's pairs; the order
+  // comes from the levels and the pairs' order).
+  std::sort(upper.begin(), upper.end(), [](const BearingPair& a, const BearingPair& b) {
+    return a.body != b.body ? std::less<const HardBody*>()(a.body, b.body) : a.pair < b.pair;
+  });
+  std::vector<HeldBody>& held = heldBodies;
+  held.clear();
+  for (std::uint32_t k = 0; k < pairCount; ++k) {
+    if (k == 0 || upper[k].body != upper[k - 1].body) held.push_back(HeldBody{upper[k].body, upper[k].level, k, k});
+    held.back().end = k + 1;
+  }
+  std::sort(held.begin(), held.end(), [&](const HeldBody& a, const HeldBody& b) {
+    if (a.level != b.level) return a.level < b.level;
+    return upper[a.begin].pair < upper[b.begin].pair;
+  });
+  const auto n = static_cast<std::uint32_t>(held.size());
+  std::vector<std::vector<CollisionPair*>>& supports = heldSupports;
+  if (supports.size() < n) supports.resize(n);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    supports[i].clear();
+    for (std::uint32_t k = held[i].begin; k < held[i].end; ++k) supports[i].push_back(bearing[upper[k].pair]);
+  }
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
-    const std::size_t i = order[task];
-    HardBody* body = bodies[i];
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i], worker)) return 0u;
+    HardBody* body = held[task].body;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[task], worker)) return 0u;
     std::uint32_t flags = 0;
-    for (CollisionPair* pair : supports[i]) {
+    for (CollisionPair* pair : supports[task]) {
       pair->restoreFoundContacts();
       flags |= processPair(pair, mode, worker);
     }
     return flags;
   };
-  const auto n = static_cast<std::uint32_t>(order.size());
-  const std::uint32_t helpers = passHelpers();
   if (helpers == 0 || n < kTaskOrderMinimum) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
     return;
@@ -470,9 +484,8 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     return (b == pair.firstBody && (pair.held & kHeldFirst) != 0) ||
            (b == pair.secondBody && (pair.held & kHeldSecond) != 0);
   };
-  bool tooMany = false;
-  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
-    const std::size_t i = order[task];
+  std::atomic<bool> tooMany{false};
+  const auto accessesOf = [&](std::uint32_t task, HardBody** out, bool* writes) {
     std::uint32_t count = 0;
     const auto add = [&](HardBody* b, bool write) {
       for (std::uint32_t k = 0; k < count; ++k) {
@@ -482,29 +495,48 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
         }
       }
       if (count == kMaxTaskBodies) {
-        tooMany = true;
+        tooMany.store(true, std::memory_order_relaxed);
         return;
       }
       writes[count] = write;
       out[count++] = b;
     };
-    add(bodies[i], true);
-    add(extractedBody(bodies[i]), true);
+    add(held[task].body, true);
+    add(extractedBody(held[task].body), true);
     HardBody* met[kMaxTaskBodies];
-    for (const CollisionPair* pair : supports[i]) {
+    for (const CollisionPair* pair : supports[task]) {
       const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
-      if (m == kMaxTaskBodies) tooMany = true;
+      if (m == kMaxTaskBodies) tooMany.store(true, std::memory_order_relaxed);
       for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
     }
     return count;
+  };
+  // What each hold reads and writes only reads the pairs and bodies: read
+  // on the helpers first, the few holds of many bodies again in order.
+  std::vector<HoldAccess>& access = holdAccess;
+  access.resize(n);
+  forEachIndex(pool, helpers, n, kPairLoopGrain, [&](std::uint32_t task, std::uint32_t) {
+    HardBody* bodies[kMaxTaskBodies];
+    bool writes[kMaxTaskBodies];
+    HoldAccess& out = access[task];
+    out.count = accessesOf(task, bodies, writes);
+    if (out.count > HoldAccess::kHeld) return;
+    std::copy(bodies, bodies + out.count, out.bodies);
+    std::copy(writes, writes + out.count, out.writes);
   });
-  if (tooMany) {
+  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
+    const HoldAccess& known = access[task];
+    if (known.count > HoldAccess::kHeld) return accessesOf(task, out, writes);
+    std::copy(known.bodies, known.bodies + known.count, out);
+    std::copy(known.writes, known.writes + known.count, writes);
+    return known.count;
+  });
+  if (tooMany.load()) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
     return;
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(workerPool(), helpers,
-                [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
 }
 
