@@ -141,6 +141,11 @@ void BroadPhase::clear() {
   unboundedSlots.clear();
 }
 
+std::int32_t BroadPhase::keptEntry(const HardBody* body) const {
+  const std::int32_t kept = body->getBoundsEntry();
+  return kept >= 0 && static_cast<std::size_t>(kept) < entries.size() && entries[kept].body == body ? kept : -1;
+}
+
 std::uint32_t BroadPhase::entryOf(HardBody* body) {
   const std::int32_t kept = body->getBoundsEntry();
   if (kept >= 0 && static_cast<std::size_t>(kept) < entries.size() && entries[kept].body == body)

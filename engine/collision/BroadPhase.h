@@ -56,6 +56,12 @@ class BroadPhase {
   /// Counts the boxes renewed: partner lists read before a change may be out
   /// of date after it.
   std::uint64_t changes() const { return changeCount; }
+  /// The body's entry when the table keeps one for it, else -1: a number
+  /// below entryCount() that no other body has while the table lasts. Only
+  /// reads, so any thread may ask while nothing builds the table.
+  std::int32_t keptEntry(const HardBody* body) const;
+  /// Entries made so far.
+  std::uint32_t entryCount() const { return static_cast<std::uint32_t>(entries.size()); }
   /// The slots of the running pass (0 outside one).
   std::uint32_t size() const { return static_cast<std::uint32_t>(bodies.size()); }
   HardBody* body(std::uint32_t slot) const { return bodies[slot]; }

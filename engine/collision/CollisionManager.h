@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/ThreadSlots.h"
@@ -228,6 +229,8 @@ class CollisionManager {
     static constexpr std::uint32_t kHeld = 6;
     std::uint32_t count = 0;
     HardBody* bodies[kHeld];
+    /// Each body's kept entry in the bounds table (-1 for none).
+    std::int32_t numbers[kHeld];
   };
   /// Deals the pairs in their order: a pair that writes bodies of one list
   /// joins that list (its other bodies with it), a pair of bodies no list
@@ -593,7 +596,29 @@ class CollisionManager {
   /// (accessesOf writes them and a write flag each, returning their number,
   /// at most kMaxTaskBodies): a task waits for the last earlier task that
   /// wrote a body it uses, and a writing task for the earlier readers since.
-  void orderByAccess(std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf);
+  /// accessesOf may also give each body's number from bodyNumber (-1 where
+  /// it leaves it to orderByAccess), read ahead on the helpers.
+  void orderByAccess(std::uint32_t n,
+                     const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*, std::int32_t*)>& accessesOf);
+  /// Numbers for bodies that tell one from another while the bounds table
+  /// lasts: a body's kept entry, or for a body without one a number past
+  /// the entries, lent through its pass slot and given back at the end.
+  class BodyNumbers {
+   public:
+    explicit BodyNumbers(const BroadPhase& table) : table(table), base(table.entryCount()) {}
+    BodyNumbers(const BodyNumbers&) = delete;
+    BodyNumbers& operator=(const BodyNumbers&) = delete;
+    ~BodyNumbers();
+    /// The body's number; `known` is its kept entry when read ahead (-1:
+    /// look it up).
+    std::uint32_t of(HardBody* body, std::int32_t known = -1);
+
+   private:
+    const BroadPhase& table;
+    std::uint32_t base;
+    /// The bodies lent a number, with the pass slot each had.
+    std::vector<std::pair<HardBody*, std::int32_t>> lent;
+  };
   /// After the splits of a step: every step pair with a body that split is
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
@@ -695,6 +720,11 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
+  /// gatherCandidates's working arrays: each thread slot's, and each
+  /// body's partners.
+  std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
+  std::vector<std::uint32_t> gatherFound;
+  std::vector<std::vector<std::uint32_t>> candidatesOf;
   /// The listed bodies of a pass placed at once, and their pass slots.
   std::vector<HardBody*> listedBodies;
   std::vector<std::int32_t> listedSlots;
@@ -719,6 +749,8 @@ class CollisionManager {
     std::uint32_t count = 0;
     HardBody* bodies[kHeld];
     bool writes[kHeld];
+    /// Each body's kept entry in the bounds table (-1 for none).
+    std::int32_t numbers[kHeld];
   };
   /// holdPiles's working arrays, kept for their storage.
   std::vector<BearingPair> bearingPairs;

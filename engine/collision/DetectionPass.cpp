@@ -34,6 +34,8 @@ namespace {
 
 /// Candidates a helper takes at a time from a batch of pair tests.
 constexpr std::uint32_t kPassTestGrain = 8;
+/// Bodies whose candidates a helper gathers at a time.
+constexpr std::uint32_t kGatherGrain = 32;
 /// Moving bodies a helper places in the world at a time.
 constexpr std::uint32_t kRefreshGrain = 32;
 
@@ -151,16 +153,17 @@ void CollisionManager::extractNow(CollisionPair* pair) {
 void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, const std::vector<std::uint32_t>& ys,
                                         const std::vector<std::int32_t>& yPos, bool laterOnly,
                                         std::vector<PassCandidate>& out) {
-  std::vector<std::pair<std::int32_t, std::uint32_t>> partners;
-  for (std::size_t ix = 0; ix < xs.size(); ++ix) {
+  // The partners of xs[ix] later than it wants, in ys's order.
+  const auto partnersOf = [&](std::size_t ix, std::vector<std::pair<std::int32_t, std::uint32_t>>& partners,
+                              std::vector<std::uint32_t>& into) {
     const std::uint32_t x = xs[ix];
-    if (broadPhase.isInert(x)) continue;
+    if (broadPhase.isInert(x)) return;
     const std::int32_t after = laterOnly ? static_cast<std::int32_t>(ix) : -1;
     if (broadPhase.isUnbounded(x)) {
       for (std::size_t iy = static_cast<std::size_t>(after + 1); iy < ys.size(); ++iy) {
-        if (!broadPhase.isInert(ys[iy])) out.push_back(PassCandidate{x, ys[iy]});
+        if (!broadPhase.isInert(ys[iy])) into.push_back(ys[iy]);
       }
-      continue;
+      return;
     }
     partners.clear();
     const auto consider = [&](std::uint32_t y) {
@@ -169,7 +172,28 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
     broadPhase.forEachNeighbour(x, consider);
     for (std::uint32_t y : broadPhase.unbounded()) consider(y);
     std::sort(partners.begin(), partners.end());
-    for (const auto& partner : partners) out.push_back(PassCandidate{x, partner.second});
+    for (const auto& partner : partners) into.push_back(partner.second);
+  };
+  const auto n = static_cast<std::uint32_t>(xs.size());
+  if (passHelperCount == 0 || n <= 2 * kGatherGrain) {
+    std::vector<std::pair<std::int32_t, std::uint32_t>>& partners = gatherPartners[0];
+    std::vector<std::uint32_t>& found = gatherFound;
+    for (std::size_t ix = 0; ix < n; ++ix) {
+      found.clear();
+      partnersOf(ix, partners, found);
+      for (std::uint32_t y : found) out.push_back(PassCandidate{xs[ix], y});
+    }
+    return;
+  }
+  // Each body's partners only read the bounds table: gathered on the
+  // helpers, each body's apart, then joined in order.
+  if (candidatesOf.size() < n) candidatesOf.resize(n);
+  forEachIndex(workerPool(), passHelperCount, n, kGatherGrain, [&](std::uint32_t ix, std::uint32_t worker) {
+    candidatesOf[ix].clear();
+    partnersOf(ix, gatherPartners[worker], candidatesOf[ix]);
+  });
+  for (std::uint32_t ix = 0; ix < n; ++ix) {
+    for (std::uint32_t y : candidatesOf[ix]) out.push_back(PassCandidate{xs[ix], y});
   }
 }
 
@@ -228,45 +252,48 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   });
 }
 
-void CollisionManager::orderByAccess(std::uint32_t n,
-                                     const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf) {
+CollisionManager::BodyNumbers::~BodyNumbers() {
+  for (const auto& kept : lent) kept.first->setPassSlot(kept.second);
+}
+
+std::uint32_t CollisionManager::BodyNumbers::of(HardBody* body, std::int32_t known) {
+  if (known < 0) known = table.keptEntry(body);
+  if (known >= 0) return static_cast<std::uint32_t>(known);
+  // Pass slots lie below the entries: a slot past them was lent here.
+  if (body->getPassSlot() < 0 || static_cast<std::uint32_t>(body->getPassSlot()) < base) {
+    lent.emplace_back(body, body->getPassSlot());
+    body->setPassSlot(static_cast<std::int32_t>(base + lent.size() - 1));
+  }
+  return static_cast<std::uint32_t>(body->getPassSlot());
+}
+
+void CollisionManager::orderByAccess(
+    std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*, std::int32_t*)>& accessesOf) {
   taskOrder.reset(n);
-  // Bodies without a pass slot get one for the while, past the table's.
-  std::vector<HardBody*> lent;
-  const std::uint32_t base = broadPhase.size();
+  BodyNumbers numbers(broadPhase);
   std::vector<std::int32_t>& lastWriter = accessWriters;
   std::vector<std::vector<std::uint32_t>>& readers = accessReaders;
   lastWriter.clear();
   for (auto& list : readers) list.clear();
-  const auto slotOf = [&](HardBody* b) {
-    if (b->getPassSlot() < 0) {
-      b->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
-      lent.push_back(b);
-    }
-    const auto slot = static_cast<std::uint32_t>(b->getPassSlot());
-    if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
-    if (slot >= readers.size()) readers.resize(slot + 1);
-    return slot;
-  };
-  struct LentSlots {
-    std::vector<HardBody*>& bodies;
-    ~LentSlots() {
-      for (HardBody* b : bodies) b->setPassSlot(-1);
-    }
-  } lentSlots{lent};
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
+  std::int32_t known[kMaxTaskBodies];
+  std::uint32_t slots[kMaxTaskBodies];
   std::vector<std::uint32_t>& before = accessBefore;
   for (std::uint32_t i = 0; i < n; ++i) {
-    const std::uint32_t count = std::min(accessesOf(i, bodies, writes), kMaxTaskBodies);
+    std::fill(known, known + kMaxTaskBodies, -1);
+    const std::uint32_t count = std::min(accessesOf(i, bodies, writes, known), kMaxTaskBodies);
     before.clear();
     for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slotOf(bodies[k]);
+      const std::uint32_t slot = numbers.of(bodies[k], known[k]);
+      slots[k] = slot;
+      if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
+      if (slot >= readers.size()) readers.resize(slot + 1);
       if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
       if (writes[k]) before.insert(before.end(), readers[slot].begin(), readers[slot].end());
     }
     for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slotOf(bodies[k]);
+      const std::uint32_t slot = slots[k];
       if (writes[k]) {
         lastWriter[slot] = static_cast<std::int32_t>(i);
         readers[slot].clear();
@@ -294,7 +321,7 @@ void CollisionManager::updatePairs() {
     // different bodies, and read none that another moves, run at once.
     const auto moved = [this](CollisionPair* pair, int side) { return extractionMoves(*pair, side == 0); };
     const auto n = static_cast<std::uint32_t>(pairs.size());
-    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes, std::int32_t*) {
       CollisionPair* pair = pairs[i];
       for (int side = 0; side < 2; ++side) {
         HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;

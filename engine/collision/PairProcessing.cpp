@@ -117,29 +117,6 @@ bool hasJoints(HardBody* body) {
 /// The cross-product matrix [r] of r: [r] v = r x v.
 MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
 
-/// Numbers for the bodies that one dealing of the pairs meets, lent through
-/// the bodies' pass slots from `base` on and given back at the end.
-class DealingSlots {
- public:
-  explicit DealingSlots(std::uint32_t first) : base(first) {}
-  DealingSlots(const DealingSlots&) = delete;
-  DealingSlots& operator=(const DealingSlots&) = delete;
-  ~DealingSlots() {
-    for (HardBody* body : lent) body->setPassSlot(-1);
-  }
-  std::uint32_t of(HardBody* body) {
-    if (body->getPassSlot() < 0) {
-      body->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
-      lent.push_back(body);
-    }
-    return static_cast<std::uint32_t>(body->getPassSlot());
-  }
-
- private:
-  std::uint32_t base;
-  std::vector<HardBody*> lent;
-};
-
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
   body->setLinearVelocity(MgcVector3());
@@ -521,14 +498,18 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     HoldAccess& out = access[task];
     out.count = accessesOf(task, bodies, writes);
     if (out.count > HoldAccess::kHeld) return;
-    std::copy(bodies, bodies + out.count, out.bodies);
-    std::copy(writes, writes + out.count, out.writes);
+    for (std::uint32_t k = 0; k < out.count; ++k) {
+      out.bodies[k] = bodies[k];
+      out.writes[k] = writes[k];
+      out.numbers[k] = broadPhase.keptEntry(bodies[k]);
+    }
   });
-  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
+  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes, std::int32_t* numbers) {
     const HoldAccess& known = access[task];
     if (known.count > HoldAccess::kHeld) return accessesOf(task, out, writes);
     std::copy(known.bodies, known.bodies + known.count, out);
     std::copy(known.writes, known.writes + known.count, writes);
+    std::copy(known.numbers, known.numbers + known.count, numbers);
     return known.count;
   });
   if (tooMany.load()) {
@@ -644,14 +625,18 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
                  const std::uint32_t count = pairBodies(*pairs[i], all, kMaxTaskBodies);
                  DealtBodies& out = written[i];
                  out.count = count;
-                 if (count <= DealtBodies::kHeld) std::copy(all, all + count, out.bodies);
+                 if (count > DealtBodies::kHeld) return;
+                 for (std::uint32_t k = 0; k < count; ++k) {
+                   out.bodies[k] = all[k];
+                   out.numbers[k] = broadPhase.keptEntry(all[k]);
+                 }
                });
   dealing.lists.resize(kPairLists);
   for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
   dealing.shared.clear();
   dealing.sharedAfterLists.clear();
   dealing.sharedAfterShared.clear();
-  DealingSlots slots(broadPhase.size());
+  BodyNumbers slots(broadPhase);
   // By body slot: the list that holds the body (kPairLists for none,
   // kSharedBody for a body of shared pairs only), and the last shared pair
   // that writes it (-1 for none).
@@ -659,6 +644,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   std::vector<std::int32_t> lastShared;
   std::uint32_t next = 0;
   HardBody* bodies[kMaxTaskBodies];
+  std::int32_t known[kMaxTaskBodies];
   std::uint32_t bodySlots[kMaxTaskBodies];
   std::vector<std::uint32_t> met;
   for (std::size_t i = 0; i < pairs.size(); ++i) {
@@ -666,13 +652,15 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
     std::uint32_t count = written[i].count;
     if (count <= DealtBodies::kHeld) {
       std::copy(written[i].bodies, written[i].bodies + count, bodies);
+      std::copy(written[i].numbers, written[i].numbers + count, known);
     } else {
       count = pairBodies(*pair, bodies, kMaxTaskBodies);
+      std::fill(known, known + count, -1);
     }
     met.clear();
     bool touchesShared = false;
     for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slots.of(bodies[k]);
+      const std::uint32_t slot = slots.of(bodies[k], known[k]);
       bodySlots[k] = slot;
       if (slot >= owner.size()) {
         owner.resize(slot + 1, kPairLists);
