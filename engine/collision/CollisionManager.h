@@ -725,6 +725,8 @@ class CollisionManager {
   std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
   std::vector<std::uint32_t> gatherFound;
   std::vector<std::vector<std::uint32_t>> candidatesOf;
+  /// Which moving bodies the running wave touched.
+  std::vector<std::uint8_t> movingTouched;
   /// The listed bodies of a pass placed at once, and their pass slots.
   std::vector<HardBody*> listedBodies;
   std::vector<std::int32_t> listedSlots;

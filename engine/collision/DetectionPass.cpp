@@ -783,8 +783,15 @@ void CollisionManager::runWaves(PassState& pass) {
     // The moving bodies reached become the next frontier.
     std::vector<std::uint32_t> reachedSlots;
     std::vector<std::uint8_t> reached(pass.all.size(), 0);
-    for (std::uint32_t m : pass.moving) {
-      if (!pass.all[m]->isInContact()) continue;
+    // Which moving bodies the wave touched, read on the helpers.
+    std::vector<std::uint8_t>& touched = movingTouched;
+    const auto movingCount = static_cast<std::uint32_t>(pass.moving.size());
+    touched.resize(movingCount);
+    forEachIndex(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers, movingCount, kGatherGrain,
+                 [&](std::uint32_t i, std::uint32_t) { touched[i] = pass.all[pass.moving[i]]->isInContact() ? 1 : 0; });
+    for (std::uint32_t i = 0; i < movingCount; ++i) {
+      if (touched[i] == 0) continue;
+      const std::uint32_t m = pass.moving[i];
       reached[m] = 1;
       reachedSlots.push_back(m);
     }
