@@ -402,6 +402,28 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
   intact = true;
 }
 
+void BroadPhase::noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers) {
+  const auto count = static_cast<std::uint32_t>(slots.size());
+  renewedBoxes.resize(count);
+  // Each box is the body's own: made anywhere.
+  forEachIndex(pool, helpers, count, kBuildGrain, [&](std::uint32_t k, std::uint32_t) {
+    const std::uint32_t slot = slots[k];
+    if (slot < bodies.size() && slotKinds[slot] == kBounded) renewedBoxes[k] = tightBox(bodies[slot]);
+  });
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const std::uint32_t slot = slots[k];
+    if (slot >= bodies.size() || slotKinds[slot] != kBounded) continue;
+    const std::uint32_t e = slotEntries[slot];
+    Entry& entry = entries[e];
+    entry.stamp = entry.body->getBoundsStamp();
+    if (contains(entry.box, renewedBoxes[k])) continue;
+    intact = false;
+    rebox(e, renewedBoxes[k]);
+    ++changeCount;
+    intact = true;
+  }
+}
+
 bool BroadPhase::mayTouch(std::uint32_t a, std::uint32_t b) const {
   if (slotKinds[a] == kInert || slotKinds[b] == kInert) return false;
   if (slotKinds[a] == kUnbounded || slotKinds[b] == kUnbounded) return true;

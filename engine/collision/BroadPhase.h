@@ -53,6 +53,9 @@ class BroadPhase {
   /// The body of the slot moved (its world data current again): its box is
   /// renewed and, when it left the widened box, its partners found again.
   void noteMoved(std::uint32_t slot);
+  /// noteMoved for each of the slots in turn (each once), their tight boxes
+  /// made on the helpers first.
+  void noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers);
   /// Counts the boxes renewed: partner lists read before a change may be out
   /// of date after it.
   std::uint64_t changes() const { return changeCount; }

@@ -725,6 +725,19 @@ class CollisionManager {
   std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
   std::vector<std::uint32_t> gatherFound;
   std::vector<std::vector<std::uint32_t>> candidatesOf;
+  /// The bodies of one extraction of updatePairs: the bodies it moves for
+  /// each side, whether it moves them, their numbers (BodyNumbers) and pass
+  /// slots.
+  struct ExtractionAccess {
+    HardBody* bodies[2];
+    bool moves[2];
+    std::int32_t numbers[2];
+    std::int32_t slots[2];
+  };
+  std::vector<ExtractionAccess> extractionAccess;
+  /// The pass slots updatePairs renews, and which it has met.
+  std::vector<std::uint32_t> extractedSlots;
+  std::vector<std::uint8_t> extractedSeen;
   /// Which moving bodies the running wave touched.
   std::vector<std::uint8_t> movingTouched;
   /// The listed bodies of a pass placed at once, and their pass slots.

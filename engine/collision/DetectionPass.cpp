@@ -321,12 +321,26 @@ void CollisionManager::updatePairs() {
     // different bodies, and read none that another moves, run at once.
     const auto moved = [this](CollisionPair* pair, int side) { return extractionMoves(*pair, side == 0); };
     const auto n = static_cast<std::uint32_t>(pairs.size());
-    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes, std::int32_t*) {
+    // Which bodies each extraction reads and moves, their numbers and pass
+    // slots, read on the helpers.
+    std::vector<ExtractionAccess>& access = extractionAccess;
+    access.resize(n);
+    forEachIndex(workerPool(), passHelperCount, n, kPassTestGrain, [&](std::uint32_t i, std::uint32_t) {
       CollisionPair* pair = pairs[i];
+      ExtractionAccess& out = access[i];
       for (int side = 0; side < 2; ++side) {
         HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;
-        bodies[side] = b->getParent() != nullptr ? b->getParent() : b;
-        writes[side] = moved(pair, side);
+        out.bodies[side] = b->getParent() != nullptr ? b->getParent() : b;
+        out.moves[side] = moved(pair, side);
+        out.numbers[side] = broadPhase.keptEntry(out.bodies[side]);
+        out.slots[side] = out.bodies[side]->getPassSlot();
+      }
+    });
+    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes, std::int32_t* numbers) {
+      for (int side = 0; side < 2; ++side) {
+        bodies[side] = access[i].bodies[side];
+        writes[side] = access[i].moves[side];
+        numbers[side] = access[i].numbers[side];
       }
       return 2u;
     });
@@ -339,13 +353,36 @@ void CollisionManager::updatePairs() {
         refreshForPass(b->getParent() != nullptr ? b->getParent() : b);
       }
     });
-    for (CollisionPair* pair : pairs) {
-      for (HardBody* b : {pair->firstBody, pair->secondBody}) {
-        HardBody* body = b->getParent() != nullptr ? b->getParent() : b;
+    // Every body of the pairs placed and its box renewed, each once, in the
+    // order the pairs meet them; a fracture body's pieces stand in for it.
+    std::vector<std::uint32_t>& slots = extractedSlots;
+    slots.clear();
+    std::vector<std::uint8_t>& seen = extractedSeen;
+    seen.assign(broadPhase.size(), 0);
+    const auto note = [&](std::uint32_t slot) {
+      if (seen[slot] != 0) return;
+      seen[slot] = 1;
+      slots.push_back(slot);
+    };
+    for (const ExtractionAccess& pairAccess : access) {
+      for (int side = 0; side < 2; ++side) {
+        if (pairAccess.slots[side] >= 0) {
+          note(static_cast<std::uint32_t>(pairAccess.slots[side]));
+          continue;
+        }
+        HardBody* body = pairAccess.bodies[side];
         refreshForPass(body);
-        noteMovedInPass(broadPhase, body);
+        if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(body)) {
+          for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+            if (node->value != nullptr && node->value->getPassSlot() >= 0)
+              note(static_cast<std::uint32_t>(node->value->getPassSlot()));
+          }
+        }
       }
     }
+    forEachIndex(workerPool(), passHelperCount, static_cast<std::uint32_t>(slots.size()), kRefreshGrain,
+                 [&](std::uint32_t k, std::uint32_t) { refreshForPass(broadPhase.body(slots[k])); });
+    broadPhase.noteMovedAll(slots, workerPool(), passHelperCount);
   }
   for (CollisionPair* pair : pairs) {
     pair->waveStamp = waveStamp;
