@@ -596,8 +596,8 @@ class CollisionManager {
   /// (accessesOf writes them and a write flag each, returning their number,
   /// at most kMaxTaskBodies): a task waits for the last earlier task that
   /// wrote a body it uses, and a writing task for the earlier readers since.
-  /// accessesOf may also give each body's number from bodyNumber (-1 where
-  /// it leaves it to orderByAccess), read ahead on the helpers.
+  /// accessesOf also gives each body's kept entry in the bounds table, read
+  /// ahead on the helpers, or -1 to leave it to orderByAccess.
   void orderByAccess(std::uint32_t n,
                      const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*, std::int32_t*)>& accessesOf);
   /// Numbers for bodies that tell one from another while the bounds table
@@ -783,6 +783,8 @@ class CollisionManager {
   std::vector<std::int32_t> accessWriters;
   std::vector<std::vector<std::uint32_t>> accessReaders;
   std::vector<std::uint32_t> accessBefore;
+  /// The slots orderByAccess's last call gave a writer or readers.
+  std::vector<std::uint32_t> accessTouched;
   /// The pair processing's dealing, kept to reuse its storage.
   PairDealing pairDealing;
   /// How each thread slot's collision solves ended; each slot is written

@@ -273,15 +273,18 @@ void CollisionManager::orderByAccess(
   BodyNumbers numbers(broadPhase);
   std::vector<std::int32_t>& lastWriter = accessWriters;
   std::vector<std::vector<std::uint32_t>>& readers = accessReaders;
-  lastWriter.clear();
-  for (auto& list : readers) list.clear();
+  // Only the slots the last call met hold anything.
+  for (std::uint32_t slot : accessTouched) {
+    lastWriter[slot] = -1;
+    readers[slot].clear();
+  }
+  accessTouched.clear();
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];
   std::uint32_t slots[kMaxTaskBodies];
   std::vector<std::uint32_t>& before = accessBefore;
   for (std::uint32_t i = 0; i < n; ++i) {
-    std::fill(known, known + kMaxTaskBodies, -1);
     const std::uint32_t count = std::min(accessesOf(i, bodies, writes, known), kMaxTaskBodies);
     before.clear();
     for (std::uint32_t k = 0; k < count; ++k) {
@@ -289,6 +292,7 @@ void CollisionManager::orderByAccess(
       slots[k] = slot;
       if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
       if (slot >= readers.size()) readers.resize(slot + 1);
+      if (lastWriter[slot] < 0 && readers[slot].empty()) accessTouched.push_back(slot);
       if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
       if (writes[k]) before.insert(before.end(), readers[slot].begin(), readers[slot].end());
     }

@@ -506,7 +506,11 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   });
   orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes, std::int32_t* numbers) {
     const HoldAccess& known = access[task];
-    if (known.count > HoldAccess::kHeld) return accessesOf(task, out, writes);
+    if (known.count > HoldAccess::kHeld) {
+      const std::uint32_t count = accessesOf(task, out, writes);
+      std::fill(numbers, numbers + count, -1);
+      return count;
+    }
     std::copy(known.bodies, known.bodies + known.count, out);
     std::copy(known.writes, known.writes + known.count, writes);
     std::copy(known.numbers, known.numbers + known.count, numbers);
