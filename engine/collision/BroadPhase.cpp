@@ -135,8 +135,9 @@ void BroadPhase::reset() {
   intact = true;
 }
 
-void BroadPhase::clear() {
-  for (HardBody* b : bodies) b->setPassSlot(-1);
+void BroadPhase::clear(WorkerPool* pool, std::uint32_t helpers) {
+  forEachIndex(pool, helpers, static_cast<std::uint32_t>(bodies.size()), kBuildGrain,
+               [&](std::uint32_t i, std::uint32_t) { bodies[i]->setPassSlot(-1); });
   bodies.clear();
   unboundedSlots.clear();
 }

@@ -32,9 +32,9 @@ class BroadPhase {
   /// helpers of the pool (none: all here). The bodies' world data must be
   /// current.
   void build(const std::vector<HardBody*>& bodies, WorkerPool* pool = nullptr, std::uint32_t helpers = 0);
-  /// Ends the pass: the bodies' pass slots back to -1. Boxes and partners
-  /// stay for the next build.
-  void clear();
+  /// Ends the pass: the bodies' pass slots back to -1 (on the pool's
+  /// helpers when given). Boxes and partners stay for the next build.
+  void clear(WorkerPool* pool = nullptr, std::uint32_t helpers = 0);
   /// Forgets every body, as a new table would.
   void reset();
   /// Calls fn(slot) for each bounded slot whose box meets the slot's, in no

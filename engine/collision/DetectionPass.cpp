@@ -502,6 +502,8 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
+  // The pass slots go back on the helpers; the guard then finds none left.
+  broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;
 }
 
