@@ -234,8 +234,7 @@ class PrivateWorld : public PublicWorld {
   std::vector<HardBody*> listOrders[kListKinds];
   /// ListBit bits of every body some list holds.
   std::unordered_map<const HardBody*, std::uint8_t> listBits;
-  /// The bodies of a per-body loop of the step, kept for its storage.
-  std::vector<HardBody*> loopBodies;
+  /// The bodies a walk of the step picked out, kept for its storage.
   std::vector<HardBody*> changedBodies;
   /// selectBodies's answers, one a body, kept for their storage.
   std::vector<std::uint8_t> selected;

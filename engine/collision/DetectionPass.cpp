@@ -5,13 +5,14 @@
 // testing the pieces of fracture bodies in place of their bodies and lifting
 // the pairs of pieces to pairs of their fracture bodies at the end.
 //
-// Only pair tests run on helpers. They read bodies whose world data the
-// calling thread brought up to date, and write only the pair records they
-// take from their own pools. Everything a found pair changes (levels,
-// in-contact flags, wake-ups, extraction, the order of the lists) is done
-// by the calling thread afterwards, walking the pairs in the order in which
-// one thread would have found them, so every thread count gives the same
-// pairs in the same order.
+// On helpers run the pair tests, which read bodies whose world data is up
+// to date and write only the pair records they take from their own pools,
+// the extractions that move different bodies, and the work on each body
+// alone (its marks, world data and box, its candidate partners). Everything
+// a found pair changes (levels, in-contact flags, wake-ups, the order of the
+// lists and of the bounds table) is done by the calling thread afterwards,
+// walking the pairs in the order in which one thread would have found them,
+// so every thread count gives the same pairs in the same order.
 
 #include <algorithm>
 #include <atomic>
