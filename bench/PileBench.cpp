@@ -101,16 +101,23 @@ double residentBytes() {
   return resident * static_cast<double>(sysconf(_SC_PAGESIZE));
 }
 
-/// How a pile ended: speeds of its boxes (m/s), how many sleep, and the
-/// heights of the lowest and highest box centres.
+/// How a pile ended: speeds of its boxes (m/s), how many sleep, the heights
+/// of the lowest and highest box centres, and how far the pile sank: per
+/// column of the grid, the highest centre of the boxes that started in it
+/// below where a column of touching boxes would have it, the median and the
+/// deepest over the columns. The highest box alone tells only of the column
+/// that sank least.
 struct Settled {
   double medianSpeed = 0.0;
   double maxSpeed = 0.0;
   int asleep = 0;
   double lowest = 0.0;
   double highest = 0.0;
+  double medianSinking = 0.0;
+  double deepestSinking = 0.0;
 };
 
+/// `heights` in the order of pileBoxes.
 Settled settledState(std::vector<double> speeds, const std::vector<double>& heights, int asleep) {
   Settled out;
   if (speeds.empty()) return out;
@@ -120,6 +127,19 @@ Settled settledState(std::vector<double> speeds, const std::vector<double>& heig
   out.asleep = asleep;
   out.lowest = *std::min_element(heights.begin(), heights.end());
   out.highest = *std::max_element(heights.begin(), heights.end());
+
+  const auto side = static_cast<std::size_t>(std::lround(std::cbrt(static_cast<double>(heights.size()))));
+  const std::size_t columns = side * side;
+  if (columns == 0 || columns * side != heights.size()) return out;
+  std::vector<double> sinking;
+  for (std::size_t c = 0; c < columns; ++c) {
+    double top = heights[c];
+    for (std::size_t y = 1; y < side; ++y) top = std::max(top, heights[y * columns + c]);
+    sinking.push_back(static_cast<double>(side) * 2.0 * kHalf - kHalf - top);
+  }
+  std::sort(sinking.begin(), sinking.end());
+  out.medianSinking = sinking[sinking.size() / 2];
+  out.deepestSinking = sinking.back();
   return out;
 }
 
@@ -348,18 +368,18 @@ constexpr const char* kPileRunVariable = "ZOV_BENCH_PILE_RUN";
 /// A run's figures as one line of text, and back.
 std::string runLine(const PileRun& run) {
   char line[512];
-  std::snprintf(line, sizeof line, "%.17g %.17g %.17g %.17g %.17g %d %.17g %.17g %.17g %.17g %.17g %.17g\n",
+  std::snprintf(line, sizeof line, "%.17g %.17g %.17g %.17g %.17g %d %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g\n",
                 run.seconds, run.userSeconds, run.systemSeconds, run.settled.medianSpeed, run.settled.maxSpeed,
                 run.settled.asleep, run.settled.lowest, run.settled.highest, run.pairs, run.heapPerBody,
-                run.heapPerPair, run.residentPerBody);
+                run.heapPerPair, run.residentPerBody, run.settled.medianSinking, run.settled.deepestSinking);
   return line;
 }
 
 bool readRunLine(std::FILE* in, PileRun& run) {
-  return std::fscanf(in, "%lf %lf %lf %lf %lf %d %lf %lf %lf %lf %lf %lf", &run.seconds, &run.userSeconds,
+  return std::fscanf(in, "%lf %lf %lf %lf %lf %d %lf %lf %lf %lf %lf %lf %lf %lf", &run.seconds, &run.userSeconds,
                      &run.systemSeconds, &run.settled.medianSpeed, &run.settled.maxSpeed, &run.settled.asleep,
                      &run.settled.lowest, &run.settled.highest, &run.pairs, &run.heapPerBody, &run.heapPerPair,
-                     &run.residentPerBody) == 12;
+                     &run.residentPerBody, &run.settled.medianSinking, &run.settled.deepestSinking) == 14;
 }
 
 /// Runs the pile in a new process of this program; false when that process
@@ -421,13 +441,13 @@ void printRuns(const char* name, const std::vector<PileRun>& runs) {
   const Settled& end = runs.back().settled;
   std::printf(
       "  %-12s %8.3f ms a step, %5.2f threads busy, %4.1f%% in the kernel | end: speed median %.4f max %.4f m/s, %d "
-      "asleep, lowest %.3f highest %.3f | "
+      "asleep, lowest %.3f highest %.3f, columns sink %.3f (median) %.3f (deepest) | "
       "%.0f pairs, heap %.0f B a body, %.0f B a pair, resident %.0f B a body\n",
       name, 1e3 * median(runs, [](const PileRun& r) { return r.seconds; }) / kSteps,
       median(runs, [](const PileRun& r) { return (r.userSeconds + r.systemSeconds) / r.seconds; }),
       100.0 * median(runs, [](const PileRun& r) { return r.systemSeconds / (r.userSeconds + r.systemSeconds); }),
-      end.medianSpeed, end.maxSpeed, end.asleep, end.lowest, end.highest, runs.back().pairs,
-      median(runs, [](const PileRun& r) { return r.heapPerBody; }),
+      end.medianSpeed, end.maxSpeed, end.asleep, end.lowest, end.highest, end.medianSinking, end.deepestSinking,
+      runs.back().pairs, median(runs, [](const PileRun& r) { return r.heapPerBody; }),
       median(runs, [](const PileRun& r) { return r.heapPerPair; }),
       median(runs, [](const PileRun& r) { return r.residentPerBody; }));
 }
