@@ -1,5 +1,6 @@
 #include "engine/PrivateWorld.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -30,6 +31,9 @@ long g_timerStart = 0;
 long g_timerEnd = 0;
 
 std::uint32_t bodyId(const HardBody* body) { return static_cast<std::uint32_t>(body->getShape().id); }
+
+/// The least room a list's walk-order array makes when it grows.
+constexpr std::size_t kOrderMinimumCapacity = 64;
 
 bool isOwnListKind(const HardBody* body) { return body->getType() == kCrackerBody || body->getType() == kBarrierBody; }
 
@@ -106,16 +110,47 @@ bool PrivateWorld::markOn(HardBody* body, ListBit list) {
     return true;
   } catch (const std::bad_alloc&) {
     listFor(list).remove(body);
+    std::vector<HardBody*>& order = orderFor(list);
+    order.erase(std::find(order.begin(), order.end(), body));
     return false;
   }
+}
+
+std::vector<HardBody*>& PrivateWorld::orderFor(ListBit list) {
+  return listOrders[static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(list)))];
+}
+
+bool PrivateWorld::roomInOrder(ListBit list) {
+  std::vector<HardBody*>& order = orderFor(list);
+  if (order.size() < order.capacity()) return true;
+  try {
+    order.reserve(std::max<std::size_t>(kOrderMinimumCapacity, 2 * order.size()));
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool PrivateWorld::listOrdersMatchLists() const {
+  const EngineList<HardBody*>* lists[kListKinds] = {&dynamicBodies,  &staticBodies,  &inactiveBodies,
+                                                    &sleepingBodies, &crackerBodies, &barrierBodies};
+  for (int k = 0; k < kListKinds; ++k) {
+    if (valuesOf(*lists[k]) != listOrders[k]) return false;
+  }
+  return true;
 }
 
 bool PrivateWorld::linkFirst(ListBit list, HardBody* body) {
   if (isOn(body, list)) return true;
   EngineList<HardBody*>& target = listFor(list);
+  // The array takes the body without allocating once the list has it.
+  if (!roomInOrder(list)) return false;
   const std::uint32_t before = target.getCount();
   target.append(body);
-  return target.getCount() != before && markOn(body, list);
+  if (target.getCount() == before) return false;
+  std::vector<HardBody*>& order = orderFor(list);
+  order.insert(order.begin(), body);
+  return markOn(body, list);
 }
 
 bool PrivateWorld::linkSorted(ListBit list, HardBody* body) {
@@ -127,15 +162,25 @@ bool PrivateWorld::linkSorted(ListBit list, HardBody* body) {
   while (position != nullptr && position != target.getHead() && bodyId(position->value) > bodyId(body)) {
     position = position->prev;
   }
+  if (!roomInOrder(list)) return false;
   const std::uint32_t before = target.getCount();
   target.insertAfter(body, position != nullptr ? position : target.getHead());
-  return target.getCount() != before && markOn(body, list);
+  if (target.getCount() == before) return false;
+  // The same place in the array: after the last body whose id is not
+  // greater.
+  std::vector<HardBody*>& order = orderFor(list);
+  auto at = order.end();
+  while (at != order.begin() && bodyId(*(at - 1)) > bodyId(body)) --at;
+  order.insert(at, body);
+  return markOn(body, list);
 }
 
 void PrivateWorld::unlinkFrom(ListBit list, HardBody* body) {
   const auto found = listBits.find(body);
   if (found == listBits.end() || (found->second & list) == 0) return;
   listFor(list).remove(body);
+  std::vector<HardBody*>& order = orderFor(list);
+  order.erase(std::find(order.begin(), order.end(), body));
   found->second = static_cast<std::uint8_t>(found->second & ~list);
   if (found->second == 0) {
     listBits.erase(found);
@@ -155,6 +200,7 @@ void PrivateWorld::emptyList(ListBit list) {
     }
   }
   target.clear();
+  orderFor(list).clear();
 }
 
 int PrivateWorld::threadSlotsInUse() const {

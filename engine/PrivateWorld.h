@@ -115,6 +115,9 @@ class PrivateWorld : public PublicWorld {
   const EngineList<HardBody*>& getBarrierBodies() const { return barrierBodies; }
   std::int32_t getNumDynamicBodies() const { return numDynamicBodies; }
   std::int32_t getNumActiveBodies() const { return numActiveBodies; }
+  /// Whether each list's walk-order array holds the list's bodies in the
+  /// list's order (the arrays the step's per-body walks read).
+  bool listOrdersMatchLists() const;
   /// The length of the last integration or collision step.
   double getStepTime() const { return stepTime; }
 
@@ -150,10 +153,17 @@ class PrivateWorld : public PublicWorld {
     kOnBarriers = 0x20,
   };
 
+  /// The number of ListBit lists.
+  static constexpr int kListKinds = 6;
+
   /// Gives the body an id when it has none and keeps the process-wide
   /// counter above every id given.
   static void assignBodyIndex(HardBody* body);
   EngineList<HardBody*>& listFor(ListBit list);
+  /// The list's bodies in the order the list walks them.
+  std::vector<HardBody*>& orderFor(ListBit list);
+  /// Room in the list's array for one more body; false when memory runs out.
+  bool roomInOrder(ListBit list);
   /// Whether the list holds the body.
   bool isOn(const HardBody* body, ListBit list) const;
   /// Links the body first in the list, or (sorted) after the last body whose
@@ -196,6 +206,9 @@ class PrivateWorld : public PublicWorld {
   /// passes' helpers; fn must touch no body but its own (and its pieces).
   template <typename Fn>
   void forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn);
+  /// The bodies of `bodies` for which test(body) holds, in their order, into
+  /// `out`; test runs spread over the helpers and must only read its body.
+  void selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out, bool (*test)(HardBody*));
 
   std::unique_ptr<CollisionManager> collisionManager;
   double stepTime = 0.0;
@@ -214,8 +227,15 @@ class PrivateWorld : public PublicWorld {
   EngineList<HardBody*> sleepingBodies;
   EngineList<HardBody*> crackerBodies;
   EngineList<HardBody*> barrierBodies;
+  /// Each list's bodies in the order the list walks them, by ListBit bit
+  /// position, kept in step with the list by every link and unlink: the
+  /// step's per-body walks read these arrays rather than follow the list's
+  /// nodes, which lie scattered in memory.
+  std::vector<HardBody*> listOrders[kListKinds];
   /// ListBit bits of every body some list holds.
   std::unordered_map<const HardBody*, std::uint8_t> listBits;
-  /// The bodies of a per-body loop of the step, kept for its storage.
-  std::vector<HardBody*> loopBodies;
+  /// The bodies a walk of the step picked out, kept for its storage.
+  std::vector<HardBody*> changedBodies;
+  /// selectBodies's answers, one a body, kept for their storage.
+  std::vector<std::uint8_t> selected;
 };

@@ -85,10 +85,10 @@ void PrivateWorld::postStep() {
   // lists being walked.
   for (ListBit list : {kOnDynamic, kOnStatic}) {
     std::vector<HardBody*> split;
-    for (auto* node = listFor(list).getFirst(); node != nullptr; node = node->next) {
-      const FractureBody* compound = asFractureBody(node->value);
-      if (compound != nullptr && compound->isSplitted()) split.push_back(node->value);
-    }
+    selectBodies(orderFor(list), split, [](HardBody* body) {
+      const FractureBody* compound = asFractureBody(body);
+      return compound != nullptr && compound->isSplitted();
+    });
     for (HardBody* body : split) {
       activateBodyTree(body);
       if (!isOn(body, list)) continue;

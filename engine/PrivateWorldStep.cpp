@@ -47,7 +47,13 @@ bool PrivateWorld::step(double dt) {
   disableBodyChangeState();
   try {
     const int crackers = manager.testCrackerPairs(&crackerBodies, &dynamicBodies, &staticBodies, &sleepingBodies);
-    const int contacts = manager.contactPass(&dynamicBodies, &staticBodies, &sleepingBodies, &barrierBodies);
+    CollisionManager::PassBodies listed;
+    listed.active = &orderFor(kOnDynamic);
+    listed.statics = &orderFor(kOnStatic);
+    listed.sleeping = &orderFor(kOnSleeping);
+    listed.barriers = &orderFor(kOnBarriers);
+    listed.distinct = true;
+    const int contacts = manager.contactPass(listed);
     const int result = contacts != 0 ? contacts : crackers;
     if (result != 1) return true;
     if (isRepportCollisionsActive()) manager.refreshPairList();
@@ -99,8 +105,9 @@ bool PrivateWorld::advanceWithGravity(double dt, std::int64_t* out) {
 }
 
 void PrivateWorld::preStep() {
-  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) {
-    HardBody* body = node->value;
+  // Each body's marks are its own and no body is on two of these lists: the
+  // bodies go in any order.
+  forEachBody(orderFor(kOnStatic), [](HardBody* body) {
     if (body->isFirstHit(false) && !body->isStatic()) {
       // A body waiting for its first hit is parked static again.
       body->setContactStage(0);
@@ -111,16 +118,15 @@ void PrivateWorld::preStep() {
       body->disableInContact();
     }
     clearCollisionState(body);
-  }
-  for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies, &crackerBodies, &barrierBodies}) {
-    const bool keepWorldUpdate = list == &inactiveBodies;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) {
-      HardBody* body = node->value;
+  });
+  for (ListBit list : {kOnDynamic, kOnInactive, kOnCrackers, kOnBarriers}) {
+    const bool keepWorldUpdate = list == kOnInactive;
+    forEachBody(orderFor(list), [keepWorldUpdate](HardBody* body) {
       body->disableInContact();
       body->setContactStage(0);
       clearCollisionState(body);
       if (!keepWorldUpdate) body->disableWorldUpdate();
-    }
+    });
   }
   if (collisionManager) collisionManager->releasePairRecords();
 }
@@ -133,17 +139,28 @@ void PrivateWorld::forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn) {
                [&](std::uint32_t i, std::uint32_t) { fn(bodies[i]); });
 }
 
+void PrivateWorld::selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out,
+                                bool (*test)(HardBody*)) {
+  selected.resize(bodies.size());
+  std::uint8_t* answers = selected.data();
+  const std::uint32_t helpers = collisionManager ? collisionManager->passHelpers() : 0;
+  WorkerPool* pool = helpers != 0 ? collisionManager->workerPool() : nullptr;
+  forEachIndex(pool, helpers, static_cast<std::uint32_t>(bodies.size()), kBodyLoopGrain,
+               [&](std::uint32_t i, std::uint32_t) { answers[i] = test(bodies[i]) ? 1 : 0; });
+  out.clear();
+  for (std::size_t i = 0; i < bodies.size(); ++i) {
+    if (answers[i] != 0) out.push_back(bodies[i]);
+  }
+}
+
 void PrivateWorld::applyForces(double h) {
   const bool gravityOn = isGravityActive();
   const bool damping = isAirDampingActive();
+  const MgcVector3 g = gravity;
   // Each body's forces and velocities are its own: the bodies go in any
   // order.
-  loopBodies.clear();
-  for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
-    if (node->value->isActive()) loopBodies.push_back(node->value);
-  }
-  const MgcVector3 g = gravity;
-  forEachBody(loopBodies, [&](HardBody* body) {
+  forEachBody(orderFor(kOnDynamic), [&](HardBody* body) {
+    if (!body->isActive()) return;
     body->clearDynForces();
     body->clearDynTorques();
     if (gravityOn) {
@@ -155,63 +172,44 @@ void PrivateWorld::applyForces(double h) {
 }
 
 void PrivateWorld::storeBodyStates() {
-  loopBodies.clear();
-  for (const EngineList<HardBody*>* list : {&dynamicBodies, &staticBodies}) {
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) loopBodies.push_back(node->value);
+  for (ListBit list : {kOnDynamic, kOnStatic}) {
+    forEachBody(orderFor(list), [](HardBody* body) { body->storeLastDynamics(); });
   }
-  forEachBody(loopBodies, [](HardBody* body) { body->storeLastDynamics(); });
 }
 
 void PrivateWorld::refileChangedBodies() {
   // Gathered first: registerBody changes the lists being walked.
-  EngineList<HardBody*> changed;
-  for (auto* node = staticBodies.getFirst(); node != nullptr; node = node->next) {
-    if (!node->value->isStatic()) changed.append(node->value);
-  }
-  for (auto* node = changed.getFirst(); node != nullptr; node = node->next) registerBody(node->value, true);
-  changed.clear();
-  for (auto* node = dynamicBodies.getFirst(); node != nullptr; node = node->next) {
-    if (node->value->isStatic()) changed.append(node->value);
-  }
-  for (auto* node = changed.getFirst(); node != nullptr; node = node->next) registerBody(node->value, false);
+  selectBodies(orderFor(kOnStatic), changedBodies, [](HardBody* body) { return !body->isStatic(); });
+  for (HardBody* body : changedBodies) registerBody(body, true);
+  selectBodies(orderFor(kOnDynamic), changedBodies, [](HardBody* body) { return body->isStatic(); });
+  for (HardBody* body : changedBodies) registerBody(body, false);
 }
 
 void PrivateWorld::updateActivation(double h) {
   const std::uint64_t wakeUps = HardBody::wakeUps();
   if (!sleepersChecked || wakeUps != sleepersAsleepAt) {
-    for (auto* node = sleepingBodies.getFirst(); node != nullptr;) {
-      auto* next = node->next;
-      HardBody* body = node->value;
-      if (body->isActive()) {
-        engineTrace(g_engineTraceStream, " %s reactivated\n", body->getShape().name);
-        unlinkFrom(kOnSleeping, body);
-        unlinkFrom(kOnInactive, body);
-        // Still counted as dynamic: a sleeper never left the count.
-        linkFirst(kOnDynamic, body);
-      }
-      node = next;
+    selectBodies(orderFor(kOnSleeping), changedBodies, [](HardBody* body) { return body->isActive(); });
+    for (HardBody* body : changedBodies) {
+      engineTrace(g_engineTraceStream, " %s reactivated\n", body->getShape().name);
+      unlinkFrom(kOnSleeping, body);
+      unlinkFrom(kOnInactive, body);
+      // Still counted as dynamic: a sleeper never left the count.
+      linkFirst(kOnDynamic, body);
     }
   }
-  numActiveBodies = 0;
   // The lists change in their order here; the motion of the awake bodies,
   // each its own, is integrated afterwards in any order.
-  loopBodies.clear();
-  for (auto* node = dynamicBodies.getFirst(); node != nullptr;) {
-    auto* next = node->next;
-    HardBody* body = node->value;
-    if (!body->isActive()) {
-      engineTrace(g_engineTraceStream, " %s deactivated\n", body->getShape().name);
-      unlinkFrom(kOnDynamic, body);
-      linkFirst(kOnSleeping, body);
-      linkFirst(kOnInactive, body);
-    } else {
-      loopBodies.push_back(body);
-      ++numActiveBodies;
-    }
-    node = next;
+  selectBodies(orderFor(kOnDynamic), changedBodies, [](HardBody* body) { return !body->isActive(); });
+  for (HardBody* body : changedBodies) {
+    engineTrace(g_engineTraceStream, " %s deactivated\n", body->getShape().name);
+    unlinkFrom(kOnDynamic, body);
+    linkFirst(kOnSleeping, body);
+    linkFirst(kOnInactive, body);
   }
-  forEachBody(loopBodies, [h](HardBody* body) { body->integrateMotion(h); });
-  numActiveBodies += numStaticBodies;
+  // Every body left on the list is awake.
+  const std::vector<HardBody*>& awake = orderFor(kOnDynamic);
+  forEachBody(awake, [h](HardBody* body) { body->integrateMotion(h); });
+  numActiveBodies = static_cast<std::int32_t>(awake.size()) + numStaticBodies;
   sleepersAsleepAt = wakeUps;
   sleepersChecked = true;
 }

@@ -21,6 +21,8 @@ constexpr std::int64_t kGridSpan = 4;
 constexpr double kGridReach = 1e6;
 /// Bodies a thread takes at a time when boxes are made.
 constexpr std::uint32_t kBuildGrain = 64;
+/// A slot whose body has no entry yet.
+constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
 
 /// One key per cell; coordinates below kGridReach in size.
 std::uint64_t gridKey(std::int64_t x, std::int64_t y, std::int64_t z) {
@@ -133,10 +135,16 @@ void BroadPhase::reset() {
   intact = true;
 }
 
-void BroadPhase::clear() {
-  for (HardBody* b : bodies) b->setPassSlot(-1);
+void BroadPhase::clear(WorkerPool* pool, std::uint32_t helpers) {
+  forEachIndex(pool, helpers, static_cast<std::uint32_t>(bodies.size()), kBuildGrain,
+               [&](std::uint32_t i, std::uint32_t) { bodies[i]->setPassSlot(-1); });
   bodies.clear();
   unboundedSlots.clear();
+}
+
+std::int32_t BroadPhase::keptEntry(const HardBody* body) const {
+  const std::int32_t kept = body->getBoundsEntry();
+  return kept >= 0 && static_cast<std::size_t>(kept) < entries.size() && entries[kept].body == body ? kept : -1;
 }
 
 std::uint32_t BroadPhase::entryOf(HardBody* body) {
@@ -323,17 +331,32 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
   slotEntries.resize(n);
   slotKinds.resize(n);
   renewed.clear();
-  for (std::uint32_t i = 0; i < n; ++i) {
-    HardBody* b = bodies[i];
-    b->setPassSlot(static_cast<std::int32_t>(i));
-    const std::uint32_t e = entryOf(b);
+  slotRenewed.resize(n);
+  // A body with an entry kept from an earlier build touches only its own
+  // entry and slot: those are taken up on the helpers, the bodies that need
+  // a new entry afterwards, in their order.
+  const auto takeUp = [&](std::uint32_t i, std::uint32_t e) {
     Entry& entry = entries[e];
     entry.seen = buildCount;
     entry.slot = i;
     slotEntries[i] = e;
     slotKinds[i] = entry.kind;
-    if (entry.kind == kUnbounded) unboundedSlots.push_back(i);
-    if (entry.kind == kBounded && (!entry.boxed || entry.stamp != b->getBoundsStamp())) renewed.push_back(e);
+    slotRenewed[i] = entry.kind == kBounded && (!entry.boxed || entry.stamp != entry.body->getBoundsStamp()) ? 1 : 0;
+  };
+  forEachIndex(pool, helpers, n, kBuildGrain, [&](std::uint32_t i, std::uint32_t) {
+    HardBody* b = bodies[i];
+    b->setPassSlot(static_cast<std::int32_t>(i));
+    const std::int32_t kept = b->getBoundsEntry();
+    if (kept >= 0 && static_cast<std::size_t>(kept) < entries.size() && entries[kept].body == b) {
+      takeUp(i, static_cast<std::uint32_t>(kept));
+    } else {
+      slotEntries[i] = kNoEntry;
+    }
+  });
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (slotEntries[i] == kNoEntry) takeUp(i, entryOf(bodies[i]));
+    if (slotKinds[i] == kUnbounded) unboundedSlots.push_back(i);
+    if (slotRenewed[i] != 0) renewed.push_back(slotEntries[i]);
   }
   // Bodies no longer listed are forgotten.
   if (liveEntries != n) {
@@ -378,6 +401,28 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
   }
   for (std::uint32_t e : movedEntries) batchDone[e] = 0;
   intact = true;
+}
+
+void BroadPhase::noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers) {
+  const auto count = static_cast<std::uint32_t>(slots.size());
+  renewedBoxes.resize(count);
+  // Each box is the body's own: made anywhere.
+  forEachIndex(pool, helpers, count, kBuildGrain, [&](std::uint32_t k, std::uint32_t) {
+    const std::uint32_t slot = slots[k];
+    if (slot < bodies.size() && slotKinds[slot] == kBounded) renewedBoxes[k] = tightBox(bodies[slot]);
+  });
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const std::uint32_t slot = slots[k];
+    if (slot >= bodies.size() || slotKinds[slot] != kBounded) continue;
+    const std::uint32_t e = slotEntries[slot];
+    Entry& entry = entries[e];
+    entry.stamp = entry.body->getBoundsStamp();
+    if (contains(entry.box, renewedBoxes[k])) continue;
+    intact = false;
+    rebox(e, renewedBoxes[k]);
+    ++changeCount;
+    intact = true;
+  }
 }
 
 bool BroadPhase::mayTouch(std::uint32_t a, std::uint32_t b) const {

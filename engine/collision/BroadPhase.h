@@ -32,9 +32,9 @@ class BroadPhase {
   /// helpers of the pool (none: all here). The bodies' world data must be
   /// current.
   void build(const std::vector<HardBody*>& bodies, WorkerPool* pool = nullptr, std::uint32_t helpers = 0);
-  /// Ends the pass: the bodies' pass slots back to -1. Boxes and partners
-  /// stay for the next build.
-  void clear();
+  /// Ends the pass: the bodies' pass slots back to -1 (on the pool's
+  /// helpers when given). Boxes and partners stay for the next build.
+  void clear(WorkerPool* pool = nullptr, std::uint32_t helpers = 0);
   /// Forgets every body, as a new table would.
   void reset();
   /// Calls fn(slot) for each bounded slot whose box meets the slot's, in no
@@ -53,9 +53,18 @@ class BroadPhase {
   /// The body of the slot moved (its world data current again): its box is
   /// renewed and, when it left the widened box, its partners found again.
   void noteMoved(std::uint32_t slot);
+  /// noteMoved for each of the slots in turn (each once), their tight boxes
+  /// made on the helpers first.
+  void noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers);
   /// Counts the boxes renewed: partner lists read before a change may be out
   /// of date after it.
   std::uint64_t changes() const { return changeCount; }
+  /// The body's entry when the table keeps one for it, else -1: a number
+  /// below entryCount() that no other body has while the table lasts. Only
+  /// reads, so any thread may ask while nothing builds the table.
+  std::int32_t keptEntry(const HardBody* body) const;
+  /// Entries made so far.
+  std::uint32_t entryCount() const { return static_cast<std::uint32_t>(entries.size()); }
   /// The slots of the running pass (0 outside one).
   std::uint32_t size() const { return static_cast<std::uint32_t>(bodies.size()); }
   HardBody* body(std::uint32_t slot) const { return bodies[slot]; }
@@ -126,6 +135,8 @@ class BroadPhase {
   std::vector<HardBody*> bodies;
   std::vector<std::uint32_t> slotEntries;
   std::vector<SlotKind> slotKinds;
+  /// By slot, whether the body's box is made anew in the running build.
+  std::vector<std::uint8_t> slotRenewed;
   std::vector<std::uint32_t> unboundedSlots;
   /// The grid: bounded entries by the cells their boxes cover, cubic cells
   /// about the size of a typical box; the inverse of the cell size. Two

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/ThreadSlots.h"
@@ -156,6 +157,20 @@ class CollisionManager {
   /// after its helpers have ended. 1 when some pair is in contact.
   int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                   EngineList<HardBody*>* barriers);
+  /// The bodies a pass meets: each list's bodies in the order the engine's
+  /// list walks them (null for none), as arrays that the pass reads without
+  /// following list nodes.
+  struct PassBodies {
+    const std::vector<HardBody*>* active = nullptr;
+    const std::vector<HardBody*>* statics = nullptr;
+    const std::vector<HardBody*>* sleeping = nullptr;
+    const std::vector<HardBody*>* barriers = nullptr;
+    /// No body is on two of the lists, nor twice on one (the world's
+    /// lists): the pass may place them all at once.
+    bool distinct = false;
+  };
+  /// The contact pass over the lists as arrays.
+  int contactPass(const PassBodies& bodies);
   /// The collision report: the step's pairs copied into the reported pairs.
   void refreshPairList();
   /// The contact and joint solver of a step (mode 1): the hits on fracture
@@ -214,6 +229,8 @@ class CollisionManager {
     static constexpr std::uint32_t kHeld = 6;
     std::uint32_t count = 0;
     HardBody* bodies[kHeld];
+    /// Each body's kept entry in the bounds table (-1 for none).
+    std::int32_t numbers[kHeld];
   };
   /// Deals the pairs in their order: a pair that writes bodies of one list
   /// joins that list (its other bodies with it), a pair of bodies no list
@@ -486,15 +503,17 @@ class CollisionManager {
   /// tests; the result does not depend on their number. With `piecesInPlace`
   /// (the contact pass) fracture bodies take part through their pieces and
   /// the pairs of pieces are lifted at the end. Its phases follow.
-  int runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
-                   EngineList<HardBody*>* barriers, std::uint32_t helpers, bool piecesInPlace);
+  int runDetection(const PassBodies& listed, std::uint32_t helpers, bool piecesInPlace);
   /// What the phases of one detection pass share (DetectionPass.cpp).
   struct PassState;
   /// The pass's bodies by pass slot: the resting side (barriers, static and
   /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
   /// once, its world data current; the bounds table built over them.
-  void gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers);
+  void gatherPassBodies(PassState& pass, const PassBodies& listed);
+  /// gatherPassBodies's placing of distinct listed bodies, on the helpers;
+  /// false, with nothing changed, without helpers, for lists that may hold
+  /// a body twice, or when a fracture body's pieces stand in for it.
+  bool placeListedAtOnce(PassState& pass, const PassBodies& listed);
   /// Every moving body against the resting side. A pair found raises the
   /// moving body above what it touches and wakes the resting one; the moving
   /// bodies that touched become the first frontier.
@@ -584,7 +603,29 @@ class CollisionManager {
   /// (accessesOf writes them and a write flag each, returning their number,
   /// at most kMaxTaskBodies): a task waits for the last earlier task that
   /// wrote a body it uses, and a writing task for the earlier readers since.
-  void orderByAccess(std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf);
+  /// accessesOf also gives each body's kept entry in the bounds table, read
+  /// ahead on the helpers, or -1 to leave it to orderByAccess.
+  void orderByAccess(std::uint32_t n,
+                     const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*, std::int32_t*)>& accessesOf);
+  /// Numbers for bodies that tell one from another while the bounds table
+  /// lasts: a body's kept entry, or for a body without one a number past
+  /// the entries, lent through its pass slot and given back at the end.
+  class BodyNumbers {
+   public:
+    explicit BodyNumbers(const BroadPhase& table) : table(table), base(table.entryCount()) {}
+    BodyNumbers(const BodyNumbers&) = delete;
+    BodyNumbers& operator=(const BodyNumbers&) = delete;
+    ~BodyNumbers();
+    /// The body's number; `known` is its kept entry when read ahead (-1:
+    /// look it up).
+    std::uint32_t of(HardBody* body, std::int32_t known = -1);
+
+   private:
+    const BroadPhase& table;
+    std::uint32_t base;
+    /// The bodies lent a number, with the pass slot each had.
+    std::vector<std::pair<HardBody*, std::int32_t>> lent;
+  };
   /// After the splits of a step: every step pair with a body that split is
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
@@ -685,8 +726,62 @@ class CollisionManager {
   std::vector<PassCandidate> passCandidates;
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
-  std::vector<HardBody*> refreshScratch;
   std::vector<DealtBodies> dealtBodies;
+  /// gatherCandidates's working arrays: each thread slot's, and each
+  /// body's partners.
+  std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
+  std::vector<std::uint32_t> gatherFound;
+  std::vector<std::vector<std::uint32_t>> candidatesOf;
+  /// The bodies of one extraction of updatePairs: the bodies it moves for
+  /// each side, whether it moves them, their numbers (BodyNumbers) and pass
+  /// slots.
+  struct ExtractionAccess {
+    HardBody* bodies[2];
+    bool moves[2];
+    std::int32_t numbers[2];
+    std::int32_t slots[2];
+  };
+  std::vector<ExtractionAccess> extractionAccess;
+  /// The pass slots updatePairs renews, and which it has met.
+  std::vector<std::uint32_t> extractedSlots;
+  std::vector<std::uint8_t> extractedSeen;
+  /// Which moving bodies the running wave touched.
+  std::vector<std::uint8_t> movingTouched;
+  /// The listed bodies of a pass placed at once, and their pass slots.
+  std::vector<HardBody*> listedBodies;
+  std::vector<std::int32_t> listedSlots;
+  /// A pair that bears weight: the body resting on the other, the pair's
+  /// place in the bearing pairs, and the body's contact level.
+  struct BearingPair {
+    HardBody* body;
+    std::uint32_t pair;
+    std::int32_t level;
+  };
+  /// A body that rests on others: its level and its run of BearingPairs.
+  struct HeldBody {
+    HardBody* body;
+    std::int32_t level;
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  /// The bodies a hold reads and writes, as read ahead on the helpers; a
+  /// hold of more than kHeld bodies is read again in order.
+  struct HoldAccess {
+    static constexpr std::uint32_t kHeld = 12;
+    std::uint32_t count = 0;
+    HardBody* bodies[kHeld];
+    bool writes[kHeld];
+    /// Each body's kept entry in the bounds table (-1 for none).
+    std::int32_t numbers[kHeld];
+  };
+  /// holdPiles's working arrays, kept for their storage.
+  std::vector<BearingPair> bearingPairs;
+  std::vector<HeldBody> heldBodies;
+  std::vector<std::vector<CollisionPair*>> heldSupports;
+  std::vector<HoldAccess> holdAccess;
+  /// The pairs of the running pair processing, and which bear weight.
+  std::vector<CollisionPair*> processedPairs;
+  std::vector<std::uint8_t> pairBears;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
   /// The order of the tasks a pass spreads over its helpers, and the
@@ -695,6 +790,8 @@ class CollisionManager {
   std::vector<std::int32_t> accessWriters;
   std::vector<std::vector<std::uint32_t>> accessReaders;
   std::vector<std::uint32_t> accessBefore;
+  /// The slots orderByAccess's last call gave a writer or readers.
+  std::vector<std::uint32_t> accessTouched;
   /// The pair processing's dealing, kept to reuse its storage.
   PairDealing pairDealing;
   /// How each thread slot's collision solves ended; each slot is written

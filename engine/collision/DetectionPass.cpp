@@ -5,15 +5,17 @@
 // testing the pieces of fracture bodies in place of their bodies and lifting
 // the pairs of pieces to pairs of their fracture bodies at the end.
 //
-// Only pair tests run on helpers. They read bodies whose world data the
-// calling thread brought up to date, and write only the pair records they
-// take from their own pools. Everything a found pair changes (levels,
-// in-contact flags, wake-ups, extraction, the order of the lists) is done
-// by the calling thread afterwards, walking the pairs in the order in which
-// one thread would have found them, so every thread count gives the same
-// pairs in the same order.
+// On helpers run the pair tests, which read bodies whose world data is up
+// to date and write only the pair records they take from their own pools,
+// the extractions that move different bodies, and the work on each body
+// alone (its marks, world data and box, its candidate partners). Everything
+// a found pair changes (levels, in-contact flags, wake-ups, the order of the
+// lists and of the bounds table) is done by the calling thread afterwards,
+// walking the pairs in the order in which one thread would have found them,
+// so every thread count gives the same pairs in the same order.
 
 #include <algorithm>
+#include <atomic>
 
 #include "engine/EngineTrace.h"
 #include "engine/bodies/HardBody.h"
@@ -33,6 +35,8 @@ namespace {
 
 /// Candidates a helper takes at a time from a batch of pair tests.
 constexpr std::uint32_t kPassTestGrain = 8;
+/// Bodies whose candidates a helper gathers at a time.
+constexpr std::uint32_t kGatherGrain = 32;
 /// Moving bodies a helper places in the world at a time.
 constexpr std::uint32_t kRefreshGrain = 32;
 
@@ -150,16 +154,17 @@ void CollisionManager::extractNow(CollisionPair* pair) {
 void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, const std::vector<std::uint32_t>& ys,
                                         const std::vector<std::int32_t>& yPos, bool laterOnly,
                                         std::vector<PassCandidate>& out) {
-  std::vector<std::pair<std::int32_t, std::uint32_t>> partners;
-  for (std::size_t ix = 0; ix < xs.size(); ++ix) {
+  // The partners of xs[ix] later than it wants, in ys's order.
+  const auto partnersOf = [&](std::size_t ix, std::vector<std::pair<std::int32_t, std::uint32_t>>& partners,
+                              std::vector<std::uint32_t>& into) {
     const std::uint32_t x = xs[ix];
-    if (broadPhase.isInert(x)) continue;
+    if (broadPhase.isInert(x)) return;
     const std::int32_t after = laterOnly ? static_cast<std::int32_t>(ix) : -1;
     if (broadPhase.isUnbounded(x)) {
       for (std::size_t iy = static_cast<std::size_t>(after + 1); iy < ys.size(); ++iy) {
-        if (!broadPhase.isInert(ys[iy])) out.push_back(PassCandidate{x, ys[iy]});
+        if (!broadPhase.isInert(ys[iy])) into.push_back(ys[iy]);
       }
-      continue;
+      return;
     }
     partners.clear();
     const auto consider = [&](std::uint32_t y) {
@@ -168,7 +173,28 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
     broadPhase.forEachNeighbour(x, consider);
     for (std::uint32_t y : broadPhase.unbounded()) consider(y);
     std::sort(partners.begin(), partners.end());
-    for (const auto& partner : partners) out.push_back(PassCandidate{x, partner.second});
+    for (const auto& partner : partners) into.push_back(partner.second);
+  };
+  const auto n = static_cast<std::uint32_t>(xs.size());
+  if (passHelperCount == 0 || n <= 2 * kGatherGrain) {
+    std::vector<std::pair<std::int32_t, std::uint32_t>>& partners = gatherPartners[0];
+    std::vector<std::uint32_t>& found = gatherFound;
+    for (std::size_t ix = 0; ix < n; ++ix) {
+      found.clear();
+      partnersOf(ix, partners, found);
+      for (std::uint32_t y : found) out.push_back(PassCandidate{xs[ix], y});
+    }
+    return;
+  }
+  // Each body's partners only read the bounds table: gathered on the
+  // helpers, each body's apart, then joined in order.
+  if (candidatesOf.size() < n) candidatesOf.resize(n);
+  forEachIndex(workerPool(), passHelperCount, n, kGatherGrain, [&](std::uint32_t ix, std::uint32_t worker) {
+    candidatesOf[ix].clear();
+    partnersOf(ix, gatherPartners[worker], candidatesOf[ix]);
+  });
+  for (std::uint32_t ix = 0; ix < n; ++ix) {
+    for (std::uint32_t y : candidatesOf[ix]) out.push_back(PassCandidate{xs[ix], y});
   }
 }
 
@@ -227,45 +253,52 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   });
 }
 
-void CollisionManager::orderByAccess(std::uint32_t n,
-                                     const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*)>& accessesOf) {
+CollisionManager::BodyNumbers::~BodyNumbers() {
+  for (const auto& kept : lent) kept.first->setPassSlot(kept.second);
+}
+
+std::uint32_t CollisionManager::BodyNumbers::of(HardBody* body, std::int32_t known) {
+  if (known < 0) known = table.keptEntry(body);
+  if (known >= 0) return static_cast<std::uint32_t>(known);
+  // Pass slots lie below the entries: a slot past them was lent here.
+  if (body->getPassSlot() < 0 || static_cast<std::uint32_t>(body->getPassSlot()) < base) {
+    lent.emplace_back(body, body->getPassSlot());
+    body->setPassSlot(static_cast<std::int32_t>(base + lent.size() - 1));
+  }
+  return static_cast<std::uint32_t>(body->getPassSlot());
+}
+
+void CollisionManager::orderByAccess(
+    std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*, std::int32_t*)>& accessesOf) {
   taskOrder.reset(n);
-  // Bodies without a pass slot get one for the while, past the table's.
-  std::vector<HardBody*> lent;
-  const std::uint32_t base = broadPhase.size();
+  BodyNumbers numbers(broadPhase);
   std::vector<std::int32_t>& lastWriter = accessWriters;
   std::vector<std::vector<std::uint32_t>>& readers = accessReaders;
-  lastWriter.clear();
-  for (auto& list : readers) list.clear();
-  const auto slotOf = [&](HardBody* b) {
-    if (b->getPassSlot() < 0) {
-      b->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
-      lent.push_back(b);
-    }
-    const auto slot = static_cast<std::uint32_t>(b->getPassSlot());
-    if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
-    if (slot >= readers.size()) readers.resize(slot + 1);
-    return slot;
-  };
-  struct LentSlots {
-    std::vector<HardBody*>& bodies;
-    ~LentSlots() {
-      for (HardBody* b : bodies) b->setPassSlot(-1);
-    }
-  } lentSlots{lent};
+  // Only the slots the last call met hold anything.
+  for (std::uint32_t slot : accessTouched) {
+    lastWriter[slot] = -1;
+    readers[slot].clear();
+  }
+  accessTouched.clear();
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
+  std::int32_t known[kMaxTaskBodies];
+  std::uint32_t slots[kMaxTaskBodies];
   std::vector<std::uint32_t>& before = accessBefore;
   for (std::uint32_t i = 0; i < n; ++i) {
-    const std::uint32_t count = std::min(accessesOf(i, bodies, writes), kMaxTaskBodies);
+    const std::uint32_t count = std::min(accessesOf(i, bodies, writes, known), kMaxTaskBodies);
     before.clear();
     for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slotOf(bodies[k]);
+      const std::uint32_t slot = numbers.of(bodies[k], known[k]);
+      slots[k] = slot;
+      if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
+      if (slot >= readers.size()) readers.resize(slot + 1);
+      if (lastWriter[slot] < 0 && readers[slot].empty()) accessTouched.push_back(slot);
       if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
       if (writes[k]) before.insert(before.end(), readers[slot].begin(), readers[slot].end());
     }
     for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slotOf(bodies[k]);
+      const std::uint32_t slot = slots[k];
       if (writes[k]) {
         lastWriter[slot] = static_cast<std::int32_t>(i);
         readers[slot].clear();
@@ -293,12 +326,26 @@ void CollisionManager::updatePairs() {
     // different bodies, and read none that another moves, run at once.
     const auto moved = [this](CollisionPair* pair, int side) { return extractionMoves(*pair, side == 0); };
     const auto n = static_cast<std::uint32_t>(pairs.size());
-    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes) {
+    // Which bodies each extraction reads and moves, their numbers and pass
+    // slots, read on the helpers.
+    std::vector<ExtractionAccess>& access = extractionAccess;
+    access.resize(n);
+    forEachIndex(workerPool(), passHelperCount, n, kPassTestGrain, [&](std::uint32_t i, std::uint32_t) {
       CollisionPair* pair = pairs[i];
+      ExtractionAccess& out = access[i];
       for (int side = 0; side < 2; ++side) {
         HardBody* b = side == 0 ? pair->firstBody : pair->secondBody;
-        bodies[side] = b->getParent() != nullptr ? b->getParent() : b;
-        writes[side] = moved(pair, side);
+        out.bodies[side] = b->getParent() != nullptr ? b->getParent() : b;
+        out.moves[side] = moved(pair, side);
+        out.numbers[side] = broadPhase.keptEntry(out.bodies[side]);
+        out.slots[side] = out.bodies[side]->getPassSlot();
+      }
+    });
+    orderByAccess(n, [&](std::uint32_t i, HardBody** bodies, bool* writes, std::int32_t* numbers) {
+      for (int side = 0; side < 2; ++side) {
+        bodies[side] = access[i].bodies[side];
+        writes[side] = access[i].moves[side];
+        numbers[side] = access[i].numbers[side];
       }
       return 2u;
     });
@@ -311,13 +358,36 @@ void CollisionManager::updatePairs() {
         refreshForPass(b->getParent() != nullptr ? b->getParent() : b);
       }
     });
-    for (CollisionPair* pair : pairs) {
-      for (HardBody* b : {pair->firstBody, pair->secondBody}) {
-        HardBody* body = b->getParent() != nullptr ? b->getParent() : b;
+    // Every body of the pairs placed and its box renewed, each once, in the
+    // order the pairs meet them; a fracture body's pieces stand in for it.
+    std::vector<std::uint32_t>& slots = extractedSlots;
+    slots.clear();
+    std::vector<std::uint8_t>& seen = extractedSeen;
+    seen.assign(broadPhase.size(), 0);
+    const auto note = [&](std::uint32_t slot) {
+      if (seen[slot] != 0) return;
+      seen[slot] = 1;
+      slots.push_back(slot);
+    };
+    for (const ExtractionAccess& pairAccess : access) {
+      for (int side = 0; side < 2; ++side) {
+        if (pairAccess.slots[side] >= 0) {
+          note(static_cast<std::uint32_t>(pairAccess.slots[side]));
+          continue;
+        }
+        HardBody* body = pairAccess.bodies[side];
         refreshForPass(body);
-        noteMovedInPass(broadPhase, body);
+        if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(body)) {
+          for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
+            if (node->value != nullptr && node->value->getPassSlot() >= 0)
+              note(static_cast<std::uint32_t>(node->value->getPassSlot()));
+          }
+        }
       }
     }
+    forEachIndex(workerPool(), passHelperCount, static_cast<std::uint32_t>(slots.size()), kRefreshGrain,
+                 [&](std::uint32_t k, std::uint32_t) { refreshForPass(broadPhase.body(slots[k])); });
+    broadPhase.noteMovedAll(slots, workerPool(), passHelperCount);
   }
   for (CollisionPair* pair : pairs) {
     pair->waveStamp = waveStamp;
@@ -329,13 +399,39 @@ void CollisionManager::updatePairs() {
 
 // ---- Passes ------------------------------------------------------------------
 
+namespace {
+
+/// The values of each given list, and the pass's view of them.
+struct ListedBodies {
+  std::vector<HardBody*> values[4];
+  CollisionManager::PassBodies view;
+  ListedBodies(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
+               EngineList<HardBody*>* barriers) {
+    const std::vector<HardBody*>** into[4] = {&view.active, &view.statics, &view.sleeping, &view.barriers};
+    EngineList<HardBody*>* lists[4] = {active, statics, sleeping, barriers};
+    for (int k = 0; k < 4; ++k) {
+      if (lists[k] == nullptr) continue;
+      values[k] = valuesOf(*lists[k]);
+      *into[k] = &values[k];
+    }
+  }
+};
+
+}  // namespace
+
 int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                      EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
-  return runDetection(active, statics, sleeping, barriers, 0, false);
+  const ListedBodies listed(active, statics, sleeping, barriers);
+  return runDetection(listed.view, 0, false);
 }
 
 int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                   EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
+  const ListedBodies listed(active, statics, sleeping, barriers);
+  return contactPass(listed.view);
+}
+
+int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint8_t keptOption = orderedExtraction;
   // Without a usable worker the pass runs on the calling thread alone.
   const std::uint32_t helpers = passHelpers();
@@ -345,7 +441,7 @@ int CollisionManager::contactPass(EngineList<HardBody*>* active, EngineList<Hard
   }
   int result = 0;
   try {
-    result = runDetection(active, statics, sleeping, barriers, helpers, true);
+    result = runDetection(listed, helpers, true);
   } catch (...) {
     if (helpers != 0) collectWorkerPairs();
     orderedExtraction = keptOption;
@@ -385,16 +481,14 @@ struct CollisionManager::PassState {
   std::vector<std::uint8_t> restingMoves;
 };
 
-int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                   EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers,
-                                   std::uint32_t helpers, bool piecesInPlace) {
+int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpers, bool piecesInPlace) {
   PassState pass;
   pass.ordered = orderedExtraction != 0;
   pass.helpers = helpers;
   pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
-  gatherPassBodies(pass, active, statics, sleeping, barriers);
+  gatherPassBodies(pass, listed);
   if (pass.ordered) {
     manifolds.releaseAll();
     manifolds.setCount(0);
@@ -409,6 +503,8 @@ int CollisionManager::runDetection(EngineList<HardBody*>* active, EngineList<Har
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
+  // The pass slots go back on the helpers; the guard then finds none left.
+  broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;
 }
 
@@ -437,8 +533,7 @@ void CollisionManager::keepRaisingPair(PassState& pass, CollisionPair* pair) {
   }
 }
 
-void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
-                                        EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
+void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& listed) {
   broadPhase.clear();
   newPairs.clear();
   movingCandidates.clear();
@@ -481,19 +576,19 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   // A moving body's world data (its placed mesh and bounds) depends on its
   // own pose alone: placed on the helpers before the walk, the walk finds
   // it current.
-  if (pass.helpers != 0 && active != nullptr) {
-    std::vector<HardBody*>& movers = refreshScratch;
-    movers.clear();
-    for (auto* node = active->getFirst(); node != nullptr; node = node->next) movers.push_back(node->value);
-    forEachIndex(workerPool(), pass.helpers, static_cast<std::uint32_t>(movers.size()), kRefreshGrain,
-                 [&](std::uint32_t k, std::uint32_t) { refreshForPass(movers[k]); });
-  }
-  for (EngineList<HardBody*>* list : {barriers, statics, sleeping}) {
-    if (list == nullptr) continue;
-    for (auto* node = list->getFirst(); node != nullptr; node = node->next) take(node->value, 0, pass.resting);
-  }
-  if (active != nullptr) {
-    for (auto* node = active->getFirst(); node != nullptr; node = node->next) take(node->value, -1, pass.moving);
+  if (!placeListedAtOnce(pass, listed)) {
+    if (pass.helpers != 0 && listed.active != nullptr) {
+      const std::vector<HardBody*>& movers = *listed.active;
+      forEachIndex(workerPool(), pass.helpers, static_cast<std::uint32_t>(movers.size()), kRefreshGrain,
+                   [&](std::uint32_t k, std::uint32_t) { refreshForPass(movers[k]); });
+    }
+    for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
+      if (list == nullptr) continue;
+      for (HardBody* body : *list) take(body, 0, pass.resting);
+    }
+    if (listed.active != nullptr) {
+      for (HardBody* body : *listed.active) take(body, -1, pass.moving);
+    }
   }
   asAppended(pass.resting);
   asAppended(pass.moving);
@@ -505,6 +600,52 @@ void CollisionManager::gatherPassBodies(PassState& pass, EngineList<HardBody*>* 
   pass.movingPos.assign(slots, -1);
   pass.frontierPos.assign(slots, -1);
   setPositions(pass.resting, pass.restingPos);
+}
+
+bool CollisionManager::placeListedAtOnce(PassState& pass, const PassBodies& listed) {
+  if (!listed.distinct || pass.helpers == 0) return false;
+  std::vector<HardBody*>& bodies = listedBodies;
+  bodies.clear();
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
+    if (list != nullptr) bodies.insert(bodies.end(), list->begin(), list->end());
+  }
+  const auto restingEnd = static_cast<std::uint32_t>(bodies.size());
+  if (listed.active != nullptr) bodies.insert(bodies.end(), listed.active->begin(), listed.active->end());
+  const auto n = static_cast<std::uint32_t>(bodies.size());
+  std::vector<std::int32_t>& slots = listedSlots;
+  slots.resize(n);
+  // Which bodies take part, read on the helpers; a fracture body whose
+  // pieces stand in for it sends the whole gathering back to the walk.
+  std::atomic<bool> pieces{false};
+  forEachIndex(workerPool(), pass.helpers, n, kRefreshGrain, [&](std::uint32_t i, std::uint32_t) {
+    HardBody* body = bodies[i];
+    const bool takes = body != nullptr && body->getPassSlot() < 0;
+    slots[i] = takes ? 0 : -1;
+    if (takes && pass.pieces && compoundPiecesOf(body) != nullptr) pieces.store(true, std::memory_order_relaxed);
+  });
+  if (pieces.load()) return false;
+  // The slots in list order, as the walk gives them.
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (slots[i] < 0) continue;
+    const auto slot = static_cast<std::uint32_t>(pass.all.size());
+    slots[i] = static_cast<std::int32_t>(slot);
+    pass.all.push_back(bodies[i]);
+    (i < restingEnd ? pass.resting : pass.moving).push_back(slot);
+  }
+  // Each body's marks and world data are its own.
+  forEachIndex(workerPool(), pass.helpers, n, kRefreshGrain, [&](std::uint32_t i, std::uint32_t) {
+    if (slots[i] < 0) return;
+    HardBody* body = bodies[i];
+    body->disableInContact();
+    body->setContactLevel(i < restingEnd ? 0 : -1);
+    if (body->getType() == kFractureBody) {
+      if (auto* compound = dynamic_cast<FractureBody*>(body)) compound->setHitMark(0);
+    }
+    refreshForPass(body);
+    if (body->getParent() != nullptr) body->setContactStage(0);
+    body->setPassSlot(slots[i]);
+  });
+  return true;
 }
 
 void CollisionManager::meetMovingAndResting(PassState& pass) {
@@ -686,8 +827,15 @@ void CollisionManager::runWaves(PassState& pass) {
     // The moving bodies reached become the next frontier.
     std::vector<std::uint32_t> reachedSlots;
     std::vector<std::uint8_t> reached(pass.all.size(), 0);
-    for (std::uint32_t m : pass.moving) {
-      if (!pass.all[m]->isInContact()) continue;
+    // Which moving bodies the wave touched, read on the helpers.
+    std::vector<std::uint8_t>& touched = movingTouched;
+    const auto movingCount = static_cast<std::uint32_t>(pass.moving.size());
+    touched.resize(movingCount);
+    forEachIndex(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers, movingCount, kGatherGrain,
+                 [&](std::uint32_t i, std::uint32_t) { touched[i] = pass.all[pass.moving[i]]->isInContact() ? 1 : 0; });
+    for (std::uint32_t i = 0; i < movingCount; ++i) {
+      if (touched[i] == 0) continue;
+      const std::uint32_t m = pass.moving[i];
       reached[m] = 1;
       reachedSlots.push_back(m);
     }

@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineTrace.h"
@@ -68,6 +68,9 @@ constexpr std::uint32_t kPairLists = kMaxWorkerThreads;
 /// Pairs a thread of a pair pass should have at least: a pair's solve takes
 /// a few microseconds, a helper's wake-up some tens.
 constexpr std::uint32_t kPairsPerThread = 16;
+/// Pairs a thread takes at a time in the per-pair loops of the processing,
+/// each a copy of a few contacts.
+constexpr std::uint32_t kPairLoopGrain = 64;
 /// Pairs a helper reads at a time when the dealing looks ahead.
 constexpr std::uint32_t kDealGrain = 64;
 /// The holder of a body that only shared pairs write.
@@ -113,29 +116,6 @@ bool hasJoints(HardBody* body) {
 
 /// The cross-product matrix [r] of r: [r] v = r x v.
 MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0); }
-
-/// Numbers for the bodies that one dealing of the pairs meets, lent through
-/// the bodies' pass slots from `base` on and given back at the end.
-class DealingSlots {
- public:
-  explicit DealingSlots(std::uint32_t first) : base(first) {}
-  DealingSlots(const DealingSlots&) = delete;
-  DealingSlots& operator=(const DealingSlots&) = delete;
-  ~DealingSlots() {
-    for (HardBody* body : lent) body->setPassSlot(-1);
-  }
-  std::uint32_t of(HardBody* body) {
-    if (body->getPassSlot() < 0) {
-      body->setPassSlot(static_cast<std::int32_t>(base + lent.size()));
-      lent.push_back(body);
-    }
-    return static_cast<std::uint32_t>(body->getPassSlot());
-  }
-
- private:
-  std::uint32_t base;
-  std::vector<HardBody*> lent;
-};
 
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
@@ -360,29 +340,35 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   if (stepPairs.getCount() == 0) return;
   // The pairs run in list order: the repeated passes below converge from
   // the ground up, and met the other way round a resting stack creeps.
-  std::vector<CollisionPair*> pairs;
+  std::vector<CollisionPair*>& pairs = processedPairs;
+  pairs.clear();
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
-  for (CollisionPair* pair : pairs) {
+  const std::uint32_t helpers = passHelpers();
+  // What each pair starts from is its own: the pairs go in any order.
+  const auto forEachPair = [&](auto&& fn) {
+    forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()),
+                 kPairLoopGrain, [&](std::uint32_t i, std::uint32_t) { fn(*pairs[i]); });
+  };
+  // A sleeping body holds up what rests on it without being woken.
+  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
+  forEachPair([&](CollisionPair& pair) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
-    if (mode == kHitMode || pair->found.count == 0) pair->keepFoundContacts();
-    for (std::uint32_t k = 0; k < pair->found.count; ++k) pair->found.carried[k] = MgcVector3();
+    if (mode == kHitMode || pair.found.count == 0) pair.keepFoundContacts();
+    for (std::uint32_t k = 0; k < pair.found.count; ++k) pair.found.carried[k] = MgcVector3();
     if (mode == kRestingMode) {
-      pair->manifolds.clear();
-      pair->scratch = 0;
-    } else if (mode == kHitMode) {
-      maintainManifolds(*pair, gravityDirection);
+      pair.manifolds.clear();
+      pair.scratch = 0;
+      pair.held = (sleeping(pair.firstBody) ? kHeldFirst : 0) | (sleeping(pair.secondBody) ? kHeldSecond : 0);
     }
+  });
+  if (mode == kHitMode) {
+    // Manifolds are the bodies', shared between pairs: in order.
+    for (CollisionPair* pair : pairs) maintainManifolds(*pair, gravityDirection);
   }
-  const std::uint32_t helpers = passHelpers();
   if (mode != kRestingMode) {
     runPairPass(pairs, mode, helpers, outFlags);
     return;
-  }
-  // A sleeping body holds up what rests on it without being woken.
-  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
-  for (CollisionPair* pair : pairs) {
-    pair->held = (sleeping(pair->firstBody) ? kHeldFirst : 0) | (sleeping(pair->secondBody) ? kHeldSecond : 0);
   }
   // One pass resolves each pair once, so a pair's impulses push the bodies
   // of the pairs resolved before it back into their supports: the passes
@@ -397,53 +383,74 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
   // their supports, and the pile ends the step at rest.
+  std::vector<std::uint8_t>& bears = pairBears;
+  bears.resize(pairs.size());
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()), kPairLoopGrain,
+               [&](std::uint32_t i, std::uint32_t) {
+                 const CollisionPair& pair = *pairs[i];
+                 bears[i] = pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() &&
+                                    bearsWeight(pair, gravityDirection)
+                                ? 1
+                                : 0;
+               });
   std::vector<CollisionPair*> bearing;
-  for (CollisionPair* pair : pairs) {
-    if (pair->firstBody->getContactLevel() != pair->secondBody->getContactLevel() &&
-        bearsWeight(*pair, gravityDirection)) {
-      bearing.push_back(pair);
-    }
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    if (bears[i] != 0) bearing.push_back(pairs[i]);
   }
   holdPiles(bearing, mode, outFlags);
-  for (CollisionPair* pair : pairs) pair->held = 0;
+  forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }
 
 void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
-  // The bodies that rest on others, in the order the pairs meet them, each
-  // with its support pairs.
-  std::vector<HardBody*> bodies;
-  std::vector<std::vector<CollisionPair*>> supports;
-  std::unordered_map<const HardBody*, std::size_t> indexOf;
-  for (CollisionPair* pair : bearing) {
+  const std::uint32_t helpers = passHelpers();
+  WorkerPool* pool = helpers != 0 ? workerPool() : nullptr;
+  const auto pairCount = static_cast<std::uint32_t>(bearing.size());
+  // Each pair's upper body, the one that rests on the other, read on the
+  // helpers with its level; the pair holds the lower one.
+  std::vector<BearingPair>& upper = bearingPairs;
+  upper.resize(pairCount);
+  forEachIndex(pool, helpers, pairCount, kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
+    CollisionPair* pair = bearing[k];
     const bool firstUpper = pair->firstBody->getContactLevel() > pair->secondBody->getContactLevel();
     HardBody* body = firstUpper ? pair->firstBody : pair->secondBody;
     pair->held |= firstUpper ? kHeldSecond : kHeldFirst;
-    const auto known = indexOf.emplace(body, bodies.size());
-    if (known.second) {
-      bodies.push_back(body);
-      supports.emplace_back();
-    }
-    supports[known.first->second].push_back(pair);
-  }
-  // Lowest first: a body is stopped on supports that are already at rest.
-  std::vector<std::size_t> order(bodies.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return bodies[a]->getContactLevel() < bodies[b]->getContactLevel();
+    upper[k] = BearingPair{body, k, body->getContactLevel()};
   });
+  // The bodies that rest on others, each with its support pairs in their
+  // order, lowest first (a body is stopped on supports that are already at
+  // rest), bodies of one level in the order the pairs meet them.
+  // Grouped by body (the addresses only gather each body's pairs; the order
+  // comes from the levels and the pairs' order).
+  std::sort(upper.begin(), upper.end(), [](const BearingPair& a, const BearingPair& b) {
+    return a.body != b.body ? std::less<const HardBody*>()(a.body, b.body) : a.pair < b.pair;
+  });
+  std::vector<HeldBody>& held = heldBodies;
+  held.clear();
+  for (std::uint32_t k = 0; k < pairCount; ++k) {
+    if (k == 0 || upper[k].body != upper[k - 1].body) held.push_back(HeldBody{upper[k].body, upper[k].level, k, k});
+    held.back().end = k + 1;
+  }
+  std::sort(held.begin(), held.end(), [&](const HeldBody& a, const HeldBody& b) {
+    if (a.level != b.level) return a.level < b.level;
+    return upper[a.begin].pair < upper[b.begin].pair;
+  });
+  const auto n = static_cast<std::uint32_t>(held.size());
+  std::vector<std::vector<CollisionPair*>>& supports = heldSupports;
+  if (supports.size() < n) supports.resize(n);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    supports[i].clear();
+    for (std::uint32_t k = held[i].begin; k < held[i].end; ++k) supports[i].push_back(bearing[upper[k].pair]);
+  }
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
-    const std::size_t i = order[task];
-    HardBody* body = bodies[i];
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[i], worker)) return 0u;
+    HardBody* body = held[task].body;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[task], worker)) return 0u;
     std::uint32_t flags = 0;
-    for (CollisionPair* pair : supports[i]) {
+    for (CollisionPair* pair : supports[task]) {
       pair->restoreFoundContacts();
       flags |= processPair(pair, mode, worker);
     }
     return flags;
   };
-  const auto n = static_cast<std::uint32_t>(order.size());
-  const std::uint32_t helpers = passHelpers();
   if (helpers == 0 || n < kTaskOrderMinimum) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
     return;
@@ -460,9 +467,8 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     return (b == pair.firstBody && (pair.held & kHeldFirst) != 0) ||
            (b == pair.secondBody && (pair.held & kHeldSecond) != 0);
   };
-  bool tooMany = false;
-  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes) {
-    const std::size_t i = order[task];
+  std::atomic<bool> tooMany{false};
+  const auto accessesOf = [&](std::uint32_t task, HardBody** out, bool* writes) {
     std::uint32_t count = 0;
     const auto add = [&](HardBody* b, bool write) {
       for (std::uint32_t k = 0; k < count; ++k) {
@@ -472,29 +478,56 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
         }
       }
       if (count == kMaxTaskBodies) {
-        tooMany = true;
+        tooMany.store(true, std::memory_order_relaxed);
         return;
       }
       writes[count] = write;
       out[count++] = b;
     };
-    add(bodies[i], true);
-    add(extractedBody(bodies[i]), true);
+    add(held[task].body, true);
+    add(extractedBody(held[task].body), true);
     HardBody* met[kMaxTaskBodies];
-    for (const CollisionPair* pair : supports[i]) {
+    for (const CollisionPair* pair : supports[task]) {
       const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
-      if (m == kMaxTaskBodies) tooMany = true;
+      if (m == kMaxTaskBodies) tooMany.store(true, std::memory_order_relaxed);
       for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
     }
     return count;
+  };
+  // What each hold reads and writes only reads the pairs and bodies: read
+  // on the helpers first, the few holds of many bodies again in order.
+  std::vector<HoldAccess>& access = holdAccess;
+  access.resize(n);
+  forEachIndex(pool, helpers, n, kPairLoopGrain, [&](std::uint32_t task, std::uint32_t) {
+    HardBody* bodies[kMaxTaskBodies];
+    bool writes[kMaxTaskBodies];
+    HoldAccess& out = access[task];
+    out.count = accessesOf(task, bodies, writes);
+    if (out.count > HoldAccess::kHeld) return;
+    for (std::uint32_t k = 0; k < out.count; ++k) {
+      out.bodies[k] = bodies[k];
+      out.writes[k] = writes[k];
+      out.numbers[k] = broadPhase.keptEntry(bodies[k]);
+    }
   });
-  if (tooMany) {
+  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes, std::int32_t* numbers) {
+    const HoldAccess& known = access[task];
+    if (known.count > HoldAccess::kHeld) {
+      const std::uint32_t count = accessesOf(task, out, writes);
+      std::fill(numbers, numbers + count, -1);
+      return count;
+    }
+    std::copy(known.bodies, known.bodies + known.count, out);
+    std::copy(known.writes, known.writes + known.count, writes);
+    std::copy(known.numbers, known.numbers + known.count, numbers);
+    return known.count;
+  });
+  if (tooMany.load()) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
     return;
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(workerPool(), helpers,
-                [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
 }
 
@@ -604,14 +637,18 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
                  const std::uint32_t count = pairBodies(*pairs[i], all, kMaxTaskBodies);
                  DealtBodies& out = written[i];
                  out.count = count;
-                 if (count <= DealtBodies::kHeld) std::copy(all, all + count, out.bodies);
+                 if (count > DealtBodies::kHeld) return;
+                 for (std::uint32_t k = 0; k < count; ++k) {
+                   out.bodies[k] = all[k];
+                   out.numbers[k] = broadPhase.keptEntry(all[k]);
+                 }
                });
   dealing.lists.resize(kPairLists);
   for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
   dealing.shared.clear();
   dealing.sharedAfterLists.clear();
   dealing.sharedAfterShared.clear();
-  DealingSlots slots(broadPhase.size());
+  BodyNumbers slots(broadPhase);
   // By body slot: the list that holds the body (kPairLists for none,
   // kSharedBody for a body of shared pairs only), and the last shared pair
   // that writes it (-1 for none).
@@ -619,6 +656,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   std::vector<std::int32_t> lastShared;
   std::uint32_t next = 0;
   HardBody* bodies[kMaxTaskBodies];
+  std::int32_t known[kMaxTaskBodies];
   std::uint32_t bodySlots[kMaxTaskBodies];
   std::vector<std::uint32_t> met;
   for (std::size_t i = 0; i < pairs.size(); ++i) {
@@ -626,13 +664,15 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
     std::uint32_t count = written[i].count;
     if (count <= DealtBodies::kHeld) {
       std::copy(written[i].bodies, written[i].bodies + count, bodies);
+      std::copy(written[i].numbers, written[i].numbers + count, known);
     } else {
       count = pairBodies(*pair, bodies, kMaxTaskBodies);
+      std::fill(known, known + count, -1);
     }
     met.clear();
     bool touchesShared = false;
     for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slots.of(bodies[k]);
+      const std::uint32_t slot = slots.of(bodies[k], known[k]);
       bodySlots[k] = slot;
       if (slot >= owner.size()) {
         owner.resize(slot + 1, kPairLists);

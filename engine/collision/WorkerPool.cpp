@@ -11,6 +11,9 @@ namespace {
 /// watching thread takes the next one at once, while a longer gap (serial
 /// work on the calling thread, the host between steps) costs one wake-up.
 constexpr auto kWatchTime = std::chrono::microseconds(50);
+/// Helpers the calling thread wakes for a job; helper k wakes helpers
+/// kCallerWakes k + 1 .. kCallerWakes (k + 1) once it takes part.
+constexpr std::uint32_t kCallerWakes = 2;
 /// Checks between two readings of the clock while watching.
 constexpr int kChecksPerClockRead = 64;
 
@@ -97,6 +100,12 @@ void WorkerPool::wakeHelper(std::uint32_t k) {
   helper.wake.notify_one();
 }
 
+void WorkerPool::wakeFollowers(std::uint32_t worker, std::uint64_t participants) {
+  for (std::uint64_t k = kCallerWakes * worker + 1; k <= kCallerWakes * worker + kCallerWakes; ++k) {
+    if (k <= participants) wakeHelper(static_cast<std::uint32_t>(k));
+  }
+}
+
 void WorkerPool::notifyCaller() {
   if (!callerSleeping.load()) return;
   { std::lock_guard<std::mutex> lock(finishMutex); }
@@ -130,6 +139,7 @@ void WorkerPool::helperLoop(Helper& self) {
     if (self.worker > participants) continue;
     if ((state & kSharedJob) == 0) {
       // A helper that takes part holds the job in place until it returns.
+      wakeFollowers(self.worker, participants);
       runHere(self.worker);
       if (pending.fetch_sub(1) == 1) notifyCaller();
       continue;
@@ -142,6 +152,7 @@ void WorkerPool::helperLoop(Helper& self) {
       if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) break;
     } while (!gate.compare_exchange_weak(entry, entry + 1));
     if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) continue;
+    wakeFollowers(self.worker, participants);
     runHere(self.worker);
     const std::uint64_t left = gate.fetch_sub(1);
     if ((left & kGateClosed) != 0 && (left & kGateInside) == 1) notifyCaller();
@@ -168,7 +179,9 @@ void WorkerPool::start(std::uint32_t wanted, const Job& work, bool shared, std::
     pending.store(n);
   }
   jobState.store(next);
-  for (std::uint32_t k = 1; k <= n; ++k) wakeHelper(k);
+  // The helpers woken here wake the others, kCallerWakes each, so that the
+  // wake-ups, a system call each, do not queue up on this thread.
+  for (std::uint32_t k = 1; k <= std::min<std::uint32_t>(n, kCallerWakes); ++k) wakeHelper(k);
 }
 
 void WorkerPool::finish(std::exception_ptr callerError) {

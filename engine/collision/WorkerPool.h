@@ -20,8 +20,9 @@
 ///
 /// Between jobs a helper watches for the next one for a few tens of
 /// microseconds (the phases of one pass follow each other that closely),
-/// then sleeps until it is called; the calling thread waits for the helpers
-/// the same way. Neither gives its time slice away while it watches, so an
+/// then sleeps until it is called (by the calling thread, or by a helper
+/// that took part before it); the calling thread waits for the helpers the
+/// same way. Neither gives its time slice away while it watches, so an
 /// idle pool costs no processor time and no system calls.
 ///
 /// Used from one thread at a time (the world's); not copyable.
@@ -63,6 +64,10 @@ class WorkerPool {
   void ensureStarted(std::uint32_t helpers);
   /// Wakes helper k (1-based) if it sleeps.
   void wakeHelper(std::uint32_t k);
+  /// Wakes the helpers that helper `worker` wakes for a job of
+  /// `participants` helpers; called once it takes part, so that the job
+  /// cannot end (and a later one start more helpers) meanwhile.
+  void wakeFollowers(std::uint32_t worker, std::uint64_t participants);
   /// Wakes the calling thread if it sleeps in waitForHelpers.
   void notifyCaller();
   /// Runs the job as `worker`, keeping its first exception.
