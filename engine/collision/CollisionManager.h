@@ -778,7 +778,6 @@ class CollisionManager {
   std::vector<BearingPair> bearingPairs;
   std::vector<HeldBody> heldBodies;
   std::vector<std::vector<CollisionPair*>> heldSupports;
-  std::vector<HoldAccess> holdAccess;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
   std::vector<std::uint8_t> pairBears;

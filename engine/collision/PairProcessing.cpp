@@ -495,9 +495,10 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     return count;
   };
   // What each hold reads and writes only reads the pairs and bodies: read
-  // on the helpers first, the few holds of many bodies again in order.
-  std::vector<HoldAccess>& access = holdAccess;
-  access.resize(n);
+  // on the helpers first, the few holds of many bodies again in order. The
+  // reads are a few hundred bytes a body and needed only until the holds are
+  // ordered: made for each call and freed with it, not kept between steps.
+  std::vector<HoldAccess> access(n);
   forEachIndex(pool, helpers, n, kPairLoopGrain, [&](std::uint32_t task, std::uint32_t) {
     HardBody* bodies[kMaxTaskBodies];
     bool writes[kMaxTaskBodies];
