@@ -727,11 +727,8 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
-  /// gatherCandidates's working arrays: each thread slot's, and each
-  /// body's partners.
+  /// gatherCandidates's working array of each thread slot.
   std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
-  std::vector<std::uint32_t> gatherFound;
-  std::vector<std::vector<std::uint32_t>> candidatesOf;
   /// The bodies of one extraction of updatePairs: the bodies it moves for
   /// each side, whether it moves them, their numbers (BodyNumbers) and pass
   /// slots.

@@ -154,15 +154,16 @@ void CollisionManager::extractNow(CollisionPair* pair) {
 void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, const std::vector<std::uint32_t>& ys,
                                         const std::vector<std::int32_t>& yPos, bool laterOnly,
                                         std::vector<PassCandidate>& out) {
-  // The partners of xs[ix] later than it wants, in ys's order.
+  // The candidates of xs[ix] with the partners later than it wants, in ys's
+  // order.
   const auto partnersOf = [&](std::size_t ix, std::vector<std::pair<std::int32_t, std::uint32_t>>& partners,
-                              std::vector<std::uint32_t>& into) {
+                              std::vector<PassCandidate>& into) {
     const std::uint32_t x = xs[ix];
     if (broadPhase.isInert(x)) return;
     const std::int32_t after = laterOnly ? static_cast<std::int32_t>(ix) : -1;
     if (broadPhase.isUnbounded(x)) {
       for (std::size_t iy = static_cast<std::size_t>(after + 1); iy < ys.size(); ++iy) {
-        if (!broadPhase.isInert(ys[iy])) into.push_back(ys[iy]);
+        if (!broadPhase.isInert(ys[iy])) into.push_back(PassCandidate{x, ys[iy]});
       }
       return;
     }
@@ -173,28 +174,27 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
     broadPhase.forEachNeighbour(x, consider);
     for (std::uint32_t y : broadPhase.unbounded()) consider(y);
     std::sort(partners.begin(), partners.end());
-    for (const auto& partner : partners) into.push_back(partner.second);
+    for (const auto& partner : partners) into.push_back(PassCandidate{x, partner.second});
   };
   const auto n = static_cast<std::uint32_t>(xs.size());
   if (passHelperCount == 0 || n <= 2 * kGatherGrain) {
-    std::vector<std::pair<std::int32_t, std::uint32_t>>& partners = gatherPartners[0];
-    std::vector<std::uint32_t>& found = gatherFound;
-    for (std::size_t ix = 0; ix < n; ++ix) {
-      found.clear();
-      partnersOf(ix, partners, found);
-      for (std::uint32_t y : found) out.push_back(PassCandidate{xs[ix], y});
-    }
+    for (std::size_t ix = 0; ix < n; ++ix) partnersOf(ix, gatherPartners[0], out);
     return;
   }
   // Each body's partners only read the bounds table: gathered on the
-  // helpers, each body's apart, then joined in order.
-  if (candidatesOf.size() < n) candidatesOf.resize(n);
-  forEachIndex(workerPool(), passHelperCount, n, kGatherGrain, [&](std::uint32_t ix, std::uint32_t worker) {
-    candidatesOf[ix].clear();
-    partnersOf(ix, gatherPartners[worker], candidatesOf[ix]);
+  // helpers, each block of bodies apart, then joined in order. The blocks'
+  // lists live only for the call, so that what the busiest pass gathered is
+  // not kept between steps.
+  const std::uint32_t blocks = (n + kGatherGrain - 1) / kGatherGrain;
+  std::vector<std::vector<PassCandidate>> blockCandidates(blocks);
+  forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t worker) {
+    const std::uint32_t end = std::min(n, (block + 1) * kGatherGrain);
+    for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) {
+      partnersOf(ix, gatherPartners[worker], blockCandidates[block]);
+    }
   });
-  for (std::uint32_t ix = 0; ix < n; ++ix) {
-    for (std::uint32_t y : candidatesOf[ix]) out.push_back(PassCandidate{xs[ix], y});
+  for (const std::vector<PassCandidate>& candidates : blockCandidates) {
+    out.insert(out.end(), candidates.begin(), candidates.end());
   }
 }
 
@@ -312,6 +312,10 @@ void CollisionManager::orderByAccess(
       if (earlier != i) taskOrder.wait(earlier, i);
     }
   }
+  // A list of readers for every slot is kept only for the call.
+  std::vector<std::int32_t>().swap(lastWriter);
+  std::vector<std::vector<std::uint32_t>>().swap(readers);
+  accessTouched.clear();
 }
 
 void CollisionManager::updatePairs() {
@@ -358,6 +362,8 @@ void CollisionManager::updatePairs() {
         refreshForPass(b->getParent() != nullptr ? b->getParent() : b);
       }
     });
+    // The order's lists of followers, one a pair, are not kept between steps.
+    taskOrder = TaskOrder();
     // Every body of the pairs placed and its box renewed, each once, in the
     // order the pairs meet them; a fracture body's pieces stand in for it.
     std::vector<std::uint32_t>& slots = extractedSlots;
