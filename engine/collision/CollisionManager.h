@@ -791,7 +791,13 @@ class CollisionManager {
   /// bookkeeping that orderByAccess keeps between calls.
   TaskOrder taskOrder;
   std::vector<std::int32_t> accessWriters;
-  std::vector<std::vector<std::uint32_t>> accessReaders;
+  /// A task that reads a slot, and the slot's earlier reader (-1 for none).
+  struct AccessRead {
+    std::uint32_t task;
+    std::int32_t next;
+  };
+  std::vector<std::int32_t> accessReaderHeads;
+  std::vector<AccessRead> accessReads;
   std::vector<std::uint32_t> accessBefore;
   /// The slots orderByAccess's last call gave a writer or readers.
   std::vector<std::uint32_t> accessTouched;

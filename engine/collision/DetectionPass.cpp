@@ -273,11 +273,15 @@ void CollisionManager::orderByAccess(
   taskOrder.reset(n);
   BodyNumbers numbers(broadPhase);
   std::vector<std::int32_t>& lastWriter = accessWriters;
-  std::vector<std::vector<std::uint32_t>>& readers = accessReaders;
+  // Each slot's readers since its last writer, as a chain through
+  // accessReads from the slot's head (-1 ends it).
+  std::vector<std::int32_t>& readerHead = accessReaderHeads;
+  std::vector<AccessRead>& reads = accessReads;
+  reads.clear();
   // Only the slots the last call met hold anything.
   for (std::uint32_t slot : accessTouched) {
     lastWriter[slot] = -1;
-    readers[slot].clear();
+    readerHead[slot] = -1;
   }
   accessTouched.clear();
   HardBody* bodies[kMaxTaskBodies];
@@ -291,19 +295,24 @@ void CollisionManager::orderByAccess(
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t slot = numbers.of(bodies[k], known[k]);
       slots[k] = slot;
-      if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
-      if (slot >= readers.size()) readers.resize(slot + 1);
-      if (lastWriter[slot] < 0 && readers[slot].empty()) accessTouched.push_back(slot);
+      if (slot >= lastWriter.size()) {
+        lastWriter.resize(slot + 1, -1);
+        readerHead.resize(slot + 1, -1);
+      }
+      if (lastWriter[slot] < 0 && readerHead[slot] < 0) accessTouched.push_back(slot);
       if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
-      if (writes[k]) before.insert(before.end(), readers[slot].begin(), readers[slot].end());
+      if (writes[k]) {
+        for (std::int32_t r = readerHead[slot]; r >= 0; r = reads[r].next) before.push_back(reads[r].task);
+      }
     }
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t slot = slots[k];
       if (writes[k]) {
         lastWriter[slot] = static_cast<std::int32_t>(i);
-        readers[slot].clear();
+        readerHead[slot] = -1;
       } else {
-        readers[slot].push_back(i);
+        reads.push_back(AccessRead{i, readerHead[slot]});
+        readerHead[slot] = static_cast<std::int32_t>(reads.size() - 1);
       }
     }
     std::sort(before.begin(), before.end());
@@ -312,10 +321,6 @@ void CollisionManager::orderByAccess(
       if (earlier != i) taskOrder.wait(earlier, i);
     }
   }
-  // A list of readers for every slot is kept only for the call.
-  std::vector<std::int32_t>().swap(lastWriter);
-  std::vector<std::vector<std::uint32_t>>().swap(readers);
-  accessTouched.clear();
 }
 
 void CollisionManager::updatePairs() {
