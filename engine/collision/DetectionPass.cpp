@@ -321,6 +321,11 @@ void CollisionManager::orderByAccess(
       if (earlier != i) taskOrder.wait(earlier, i);
     }
   }
+  // A few words a slot and a read, kept only for the call.
+  std::vector<std::int32_t>().swap(lastWriter);
+  std::vector<std::int32_t>().swap(readerHead);
+  std::vector<AccessRead>().swap(reads);
+  accessTouched.clear();
 }
 
 void CollisionManager::updatePairs() {
@@ -367,8 +372,6 @@ void CollisionManager::updatePairs() {
         refreshForPass(b->getParent() != nullptr ? b->getParent() : b);
       }
     });
-    // The order's lists of followers, one a pair, are not kept between steps.
-    taskOrder = TaskOrder();
     // Every body of the pairs placed and its box renewed, each once, in the
     // order the pairs meet them; a fracture body's pieces stand in for it.
     std::vector<std::uint32_t>& slots = extractedSlots;

@@ -531,8 +531,6 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
   taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
-  // The order's lists of followers, one a body, are not kept between steps.
-  taskOrder = TaskOrder();
   for (std::uint32_t f : flags) outFlags |= f;
 }
 
