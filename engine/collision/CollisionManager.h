@@ -645,13 +645,20 @@ class CollisionManager {
   /// supports at once (holdOnSupports), or, where that is refused, each of
   /// its support pairs is resolved with the support held.
   void holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags);
+  /// A run of pairs in an array, [first, last).
+  struct PairRun {
+    CollisionPair* const* first;
+    CollisionPair* const* last;
+    CollisionPair* const* begin() const { return first; }
+    CollisionPair* const* end() const { return last; }
+  };
   /// Stops `body` on every contact of its support pairs `supports` (the other
   /// bodies held) in one system: the impulses that leave no contact moving,
   /// without the contacts that could only pull. False, with nothing applied,
   /// when the contacts do not fit in one system or those impulses leave a
   /// friction cone (counted with the load each contact carried in the step's
   /// passes): then the body slides, or leaves, as its pairs decide.
-  bool holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports, std::uint32_t worker);
+  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
@@ -727,11 +734,8 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
-  /// gatherCandidates's working arrays: each thread slot's, and each
-  /// body's partners.
+  /// gatherCandidates's working array of each thread slot.
   std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
-  std::vector<std::uint32_t> gatherFound;
-  std::vector<std::vector<std::uint32_t>> candidatesOf;
   /// The bodies of one extraction of updatePairs: the bodies it moves for
   /// each side, whether it moves them, their numbers (BodyNumbers) and pass
   /// slots.
@@ -777,8 +781,7 @@ class CollisionManager {
   /// holdPiles's working arrays, kept for their storage.
   std::vector<BearingPair> bearingPairs;
   std::vector<HeldBody> heldBodies;
-  std::vector<std::vector<CollisionPair*>> heldSupports;
-  std::vector<HoldAccess> holdAccess;
+  std::vector<CollisionPair*> heldSupports;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
   std::vector<std::uint8_t> pairBears;
@@ -788,7 +791,13 @@ class CollisionManager {
   /// bookkeeping that orderByAccess keeps between calls.
   TaskOrder taskOrder;
   std::vector<std::int32_t> accessWriters;
-  std::vector<std::vector<std::uint32_t>> accessReaders;
+  /// A task that reads a slot, and the slot's earlier reader (-1 for none).
+  struct AccessRead {
+    std::uint32_t task;
+    std::int32_t next;
+  };
+  std::vector<std::int32_t> accessReaderHeads;
+  std::vector<AccessRead> accessReads;
   std::vector<std::uint32_t> accessBefore;
   /// The slots orderByAccess's last call gave a writer or readers.
   std::vector<std::uint32_t> accessTouched;

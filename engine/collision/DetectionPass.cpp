@@ -154,15 +154,16 @@ void CollisionManager::extractNow(CollisionPair* pair) {
 void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, const std::vector<std::uint32_t>& ys,
                                         const std::vector<std::int32_t>& yPos, bool laterOnly,
                                         std::vector<PassCandidate>& out) {
-  // The partners of xs[ix] later than it wants, in ys's order.
+  // The candidates of xs[ix] with the partners later than it wants, in ys's
+  // order.
   const auto partnersOf = [&](std::size_t ix, std::vector<std::pair<std::int32_t, std::uint32_t>>& partners,
-                              std::vector<std::uint32_t>& into) {
+                              std::vector<PassCandidate>& into) {
     const std::uint32_t x = xs[ix];
     if (broadPhase.isInert(x)) return;
     const std::int32_t after = laterOnly ? static_cast<std::int32_t>(ix) : -1;
     if (broadPhase.isUnbounded(x)) {
       for (std::size_t iy = static_cast<std::size_t>(after + 1); iy < ys.size(); ++iy) {
-        if (!broadPhase.isInert(ys[iy])) into.push_back(ys[iy]);
+        if (!broadPhase.isInert(ys[iy])) into.push_back(PassCandidate{x, ys[iy]});
       }
       return;
     }
@@ -173,28 +174,27 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
     broadPhase.forEachNeighbour(x, consider);
     for (std::uint32_t y : broadPhase.unbounded()) consider(y);
     std::sort(partners.begin(), partners.end());
-    for (const auto& partner : partners) into.push_back(partner.second);
+    for (const auto& partner : partners) into.push_back(PassCandidate{x, partner.second});
   };
   const auto n = static_cast<std::uint32_t>(xs.size());
   if (passHelperCount == 0 || n <= 2 * kGatherGrain) {
-    std::vector<std::pair<std::int32_t, std::uint32_t>>& partners = gatherPartners[0];
-    std::vector<std::uint32_t>& found = gatherFound;
-    for (std::size_t ix = 0; ix < n; ++ix) {
-      found.clear();
-      partnersOf(ix, partners, found);
-      for (std::uint32_t y : found) out.push_back(PassCandidate{xs[ix], y});
-    }
+    for (std::size_t ix = 0; ix < n; ++ix) partnersOf(ix, gatherPartners[0], out);
     return;
   }
   // Each body's partners only read the bounds table: gathered on the
-  // helpers, each body's apart, then joined in order.
-  if (candidatesOf.size() < n) candidatesOf.resize(n);
-  forEachIndex(workerPool(), passHelperCount, n, kGatherGrain, [&](std::uint32_t ix, std::uint32_t worker) {
-    candidatesOf[ix].clear();
-    partnersOf(ix, gatherPartners[worker], candidatesOf[ix]);
+  // helpers, each block of bodies apart, then joined in order. The blocks'
+  // lists live only for the call, so that what the busiest pass gathered is
+  // not kept between steps.
+  const std::uint32_t blocks = (n + kGatherGrain - 1) / kGatherGrain;
+  std::vector<std::vector<PassCandidate>> blockCandidates(blocks);
+  forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t worker) {
+    const std::uint32_t end = std::min(n, (block + 1) * kGatherGrain);
+    for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) {
+      partnersOf(ix, gatherPartners[worker], blockCandidates[block]);
+    }
   });
-  for (std::uint32_t ix = 0; ix < n; ++ix) {
-    for (std::uint32_t y : candidatesOf[ix]) out.push_back(PassCandidate{xs[ix], y});
+  for (const std::vector<PassCandidate>& candidates : blockCandidates) {
+    out.insert(out.end(), candidates.begin(), candidates.end());
   }
 }
 
@@ -273,11 +273,15 @@ void CollisionManager::orderByAccess(
   taskOrder.reset(n);
   BodyNumbers numbers(broadPhase);
   std::vector<std::int32_t>& lastWriter = accessWriters;
-  std::vector<std::vector<std::uint32_t>>& readers = accessReaders;
+  // Each slot's readers since its last writer, as a chain through
+  // accessReads from the slot's head (-1 ends it).
+  std::vector<std::int32_t>& readerHead = accessReaderHeads;
+  std::vector<AccessRead>& reads = accessReads;
+  reads.clear();
   // Only the slots the last call met hold anything.
   for (std::uint32_t slot : accessTouched) {
     lastWriter[slot] = -1;
-    readers[slot].clear();
+    readerHead[slot] = -1;
   }
   accessTouched.clear();
   HardBody* bodies[kMaxTaskBodies];
@@ -291,19 +295,24 @@ void CollisionManager::orderByAccess(
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t slot = numbers.of(bodies[k], known[k]);
       slots[k] = slot;
-      if (slot >= lastWriter.size()) lastWriter.resize(slot + 1, -1);
-      if (slot >= readers.size()) readers.resize(slot + 1);
-      if (lastWriter[slot] < 0 && readers[slot].empty()) accessTouched.push_back(slot);
+      if (slot >= lastWriter.size()) {
+        lastWriter.resize(slot + 1, -1);
+        readerHead.resize(slot + 1, -1);
+      }
+      if (lastWriter[slot] < 0 && readerHead[slot] < 0) accessTouched.push_back(slot);
       if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
-      if (writes[k]) before.insert(before.end(), readers[slot].begin(), readers[slot].end());
+      if (writes[k]) {
+        for (std::int32_t r = readerHead[slot]; r >= 0; r = reads[r].next) before.push_back(reads[r].task);
+      }
     }
     for (std::uint32_t k = 0; k < count; ++k) {
       const std::uint32_t slot = slots[k];
       if (writes[k]) {
         lastWriter[slot] = static_cast<std::int32_t>(i);
-        readers[slot].clear();
+        readerHead[slot] = -1;
       } else {
-        readers[slot].push_back(i);
+        reads.push_back(AccessRead{i, readerHead[slot]});
+        readerHead[slot] = static_cast<std::int32_t>(reads.size() - 1);
       }
     }
     std::sort(before.begin(), before.end());
@@ -312,6 +321,11 @@ void CollisionManager::orderByAccess(
       if (earlier != i) taskOrder.wait(earlier, i);
     }
   }
+  // A few words a slot and a read, kept only for the call.
+  std::vector<std::int32_t>().swap(lastWriter);
+  std::vector<std::int32_t>().swap(readerHead);
+  std::vector<AccessRead>().swap(reads);
+  accessTouched.clear();
 }
 
 void CollisionManager::updatePairs() {

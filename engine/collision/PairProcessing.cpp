@@ -435,17 +435,19 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     return upper[a.begin].pair < upper[b.begin].pair;
   });
   const auto n = static_cast<std::uint32_t>(held.size());
-  std::vector<std::vector<CollisionPair*>>& supports = heldSupports;
-  if (supports.size() < n) supports.resize(n);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    supports[i].clear();
-    for (std::uint32_t k = held[i].begin; k < held[i].end; ++k) supports[i].push_back(bearing[upper[k].pair]);
-  }
+  // Every body's support pairs in one array, each body's run where its
+  // bearing pairs lie.
+  std::vector<CollisionPair*>& supportPairs = heldSupports;
+  supportPairs.resize(pairCount);
+  for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
+  const auto supportsOf = [&](std::uint32_t task) {
+    return PairRun{supportPairs.data() + held[task].begin, supportPairs.data() + held[task].end};
+  };
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
     HardBody* body = held[task].body;
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supports[task], worker)) return 0u;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supportsOf(task), worker)) return 0u;
     std::uint32_t flags = 0;
-    for (CollisionPair* pair : supports[task]) {
+    for (CollisionPair* pair : supportsOf(task)) {
       pair->restoreFoundContacts();
       flags |= processPair(pair, mode, worker);
     }
@@ -487,7 +489,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     add(held[task].body, true);
     add(extractedBody(held[task].body), true);
     HardBody* met[kMaxTaskBodies];
-    for (const CollisionPair* pair : supports[task]) {
+    for (const CollisionPair* pair : supportsOf(task)) {
       const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
       if (m == kMaxTaskBodies) tooMany.store(true, std::memory_order_relaxed);
       for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
@@ -495,9 +497,10 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     return count;
   };
   // What each hold reads and writes only reads the pairs and bodies: read
-  // on the helpers first, the few holds of many bodies again in order.
-  std::vector<HoldAccess>& access = holdAccess;
-  access.resize(n);
+  // on the helpers first, the few holds of many bodies again in order. The
+  // reads are a few hundred bytes a body and needed only until the holds are
+  // ordered: made for each call and freed with it, not kept between steps.
+  std::vector<HoldAccess> access(n);
   forEachIndex(pool, helpers, n, kPairLoopGrain, [&](std::uint32_t task, std::uint32_t) {
     HardBody* bodies[kMaxTaskBodies];
     bool writes[kMaxTaskBodies];
@@ -531,8 +534,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   for (std::uint32_t f : flags) outFlags |= f;
 }
 
-bool CollisionManager::holdOnSupports(HardBody* body, const std::vector<CollisionPair*>& supports,
-                                      std::uint32_t worker) {
+bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker) {
   // A piece moves with its fracture body: its pairs decide.
   SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;

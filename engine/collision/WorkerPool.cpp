@@ -235,14 +235,26 @@ void WorkerPool::runShared(std::uint32_t wanted, const Job& work) {
 void TaskOrder::reset(std::uint32_t n) {
   count = n;
   waits.assign(n, 0);
-  if (followers.size() < n) followers.resize(n);
-  for (std::uint32_t i = 0; i < n; ++i) followers[i].clear();
+  firstFollower.assign(n, -1);
+  lastFollower.assign(n, -1);
+  followers.clear();
+}
+
+void TaskOrder::release() {
+  count = 0;
+  std::vector<std::uint32_t>().swap(waits);
+  std::vector<std::int32_t>().swap(firstFollower);
+  std::vector<std::int32_t>().swap(lastFollower);
+  std::vector<Follower>().swap(followers);
 }
 
 void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
-  std::vector<std::uint32_t>& after = followers[earlier];
-  if (!after.empty() && after.back() == later) return;
-  after.push_back(later);
+  const std::int32_t last = lastFollower[earlier];
+  if (last >= 0 && followers[last].task == later) return;
+  const auto added = static_cast<std::int32_t>(followers.size());
+  followers.push_back(Follower{later, -1});
+  (last >= 0 ? followers[last].next : firstFollower[earlier]) = added;
+  lastFollower[earlier] = added;
   ++waits[later];
 }
 
@@ -252,6 +264,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   if (tasksPerThread == 0) tasksPerThread = 1;
   if (pool == nullptr || helpers == 0 || count < std::min(kTaskOrderMinimum, 2 * tasksPerThread)) {
     for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
+    release();
     return;
   }
   // Each thread gets a share worth waking it for.
@@ -307,7 +320,8 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
         throw;
       }
       released.clear();
-      for (std::uint32_t next : followers[task]) {
+      for (std::int32_t f = firstFollower[task]; f >= 0; f = followers[f].next) {
+        const std::uint32_t next = followers[f].task;
         if (waiting[next].fetch_sub(1) == 1) released.push_back(next);
       }
       const bool last = done.fetch_add(1) + 1 == count;
@@ -334,4 +348,5 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
       }
     }
   });
+  release();
 }

@@ -151,12 +151,25 @@ class TaskOrder {
   /// and up to `helpers` helpers, each thread given at least
   /// `tasksPerThread` tasks (tasks that are long runs of work need fewer to
   /// be worth a thread). The first exception ends the run and reaches the
-  /// caller.
+  /// caller. The tasks are forgotten after the run: the next run needs a
+  /// reset.
   void run(WorkerPool* pool, std::uint32_t helpers, const std::function<void(std::uint32_t, std::uint32_t)>& fn,
            std::uint32_t tasksPerThread = kTasksPerThread);
 
  private:
+  /// The waits' storage freed: it is a few words a task and a wait, needed
+  /// only from reset to the end of run.
+  void release();
+
   std::uint32_t count = 0;
   std::vector<std::uint32_t> waits;
-  std::vector<std::vector<std::uint32_t>> followers;
+  /// Each task's followers in the order they were added: a chain through
+  /// `followers` from firstFollower to lastFollower (-1 for none).
+  struct Follower {
+    std::uint32_t task;
+    std::int32_t next;
+  };
+  std::vector<std::int32_t> firstFollower;
+  std::vector<std::int32_t> lastFollower;
+  std::vector<Follower> followers;
 };

@@ -97,6 +97,33 @@ TEST(WorkerPool, FewLongTasksGoToTheHelpersAndWaitForTheirs) {
   EXPECT_LE(maxWorker.load(), n - 1);
 }
 
+// One order reused for runs of other sizes: each run keeps only the waits
+// given since its reset, and a run without a reset has no tasks.
+TEST(WorkerPool, TaskOrderStartsOverAtEachResetAndForgetsItsTasksAfterARun) {
+  WorkerPool pool;
+  TaskOrder order;
+  for (const std::uint32_t n : {40u, 20u, 64u}) {
+    order.reset(n);
+    // Task i waits for task i - 3 (three chains).
+    for (std::uint32_t i = 3; i < n; ++i) order.wait(i - 3, i);
+    std::vector<std::atomic<int>> runs(n);
+    order.run(
+        &pool, 3,
+        [&](std::uint32_t i, std::uint32_t) {
+          if (i >= 3) {
+            EXPECT_EQ(runs[i - 3].load(), 1) << n << " " << i;
+          }
+          runs[i].fetch_add(1);
+        },
+        1);
+    for (std::uint32_t i = 0; i < n; ++i) EXPECT_EQ(runs[i].load(), 1) << n << " " << i;
+  }
+  std::atomic<int> calls{0};
+  order.run(
+      &pool, 3, [&](std::uint32_t, std::uint32_t) { calls.fetch_add(1); }, 1);
+  EXPECT_EQ(calls.load(), 0);
+}
+
 TEST(WorkerPool, ErrorsReachTheCallerAndThePoolGoesOn) {
   WorkerPool pool;
   TaskOrder order;
