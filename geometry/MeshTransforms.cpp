@@ -40,14 +40,20 @@ void storeTransform(double radius, const MgcVector3& t, const MgcMatrix3& R, con
 template <typename Mesh>
 void transformSRT(Mesh* mesh, const MgcVector3& t, const MgcMatrix3& R, const MgcVector3& s) {
   if (mesh == nullptr) return;
+  // Scaling by exactly one changes no bit: a unit scale (the common case, a
+  // body placed every time it moves) skips its products and quotients.
+  const bool unitScale = s.x == 1.0 && s.y == 1.0 && s.z == 1.0;
   if (mesh->vertices != nullptr && mesh->worldVertices != nullptr) {
-    for (std::uint32_t i = 0; i < mesh->numVertices; ++i)
-      mesh->worldVertices[i] = R * zov::scaledBy(s, mesh->vertices[i]) + t;
+    for (std::uint32_t i = 0; i < mesh->numVertices; ++i) {
+      const MgcVector3& v = mesh->vertices[i];
+      mesh->worldVertices[i] = R * (unitScale ? v : zov::scaledBy(s, v)) + t;
+    }
   }
   // Normals transform with the inverse transpose of R*S, which is R*S^-1.
   if (mesh->faceNormals != nullptr && mesh->worldFaceNormals != nullptr) {
     for (std::uint32_t i = 0; i < mesh->numFaces; ++i) {
-      MgcVector3 normal = R * dividedBy(mesh->faceNormals[i], s);
+      const MgcVector3& n = mesh->faceNormals[i];
+      MgcVector3 normal = R * (unitScale ? n : dividedBy(n, s));
       normal.Unitize(zov::kUnitizeTolerance);
       mesh->worldFaceNormals[i] = normal;
     }

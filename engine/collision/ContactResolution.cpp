@@ -325,7 +325,6 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
-  const double secondEnergy = energyOf(*second);
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
     pair.firstArms[i] = p - state1.position;
@@ -362,7 +361,7 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
     if (secondMoves) {
       const MgcVector3 lastPoint2 = last2.orientation * pair.secondPoints[i] + last2.position;
       before = (velocityAt(last1, lastPoint1) - velocityAt(last2, lastPoint2)).Dot(n);
-    } else if (secondEnergy > zov::kTolerance) {
+    } else if (energyOf(*second) > zov::kTolerance) {
       before = approach;
       threshold = kMovingSupportApproach;
     } else {
