@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/PrivateWorld.h"
@@ -551,27 +553,39 @@ std::vector<HardBody*> addPile(PrivateWorld& world, int side, int layers) {
   return boxes;
 }
 
+// Plays a scene on 1, 2, 4 and 8 threads, each in a world made as on an
+// 8-processor machine with sleeping on and a ground, and expects the poses
+// `play` returns to match the one-thread run's to the last bit.
+void expectSamePosesAtAnyThreadCount(const std::function<std::vector<MgcVector3>(PrivateWorld&, std::uint32_t)>& play,
+                                     const std::string& scene) {
+  std::vector<MgcVector3> reference;
+  for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
+    zov::platform::setProcessorCountOverride(8);
+    PrivateWorld world;
+    zov::platform::setProcessorCountOverride(0);
+    prepareWorld(world, threads);
+    world.enableBodyDeactivation();
+    addGround(world);
+    const std::vector<MgcVector3> poses = play(world, threads);
+    if (reference.empty()) {
+      reference = poses;
+    } else {
+      EXPECT_EQ(poses, reference) << scene << ", " << threads << " threads";
+    }
+  }
+}
+
 // A small pile, and one large enough that the step's per-body loops are
 // shared among the helpers.
 TEST(WorldScenes, SameSceneGivesTheSamePosesAtAnyThreadCount) {
   for (int side : {3, 6}) {
-    std::vector<MgcVector3> reference;
-    for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-      zov::platform::setProcessorCountOverride(8);
-      PrivateWorld world;
-      zov::platform::setProcessorCountOverride(0);
-      prepareWorld(world, threads);
-      world.enableBodyDeactivation();
-      addGround(world);
-      const std::vector<HardBody*> boxes = addPile(world, side, 2);
-      runSteps(world, side == 3 ? 120 : 30, 1.0 / 240.0);
-      const std::vector<MgcVector3> poses = posesOf(boxes);
-      if (reference.empty()) {
-        reference = poses;
-      } else {
-        EXPECT_EQ(poses, reference) << side << " " << threads;
-      }
-    }
+    expectSamePosesAtAnyThreadCount(
+        [&](PrivateWorld& world, std::uint32_t) {
+          const std::vector<HardBody*> boxes = addPile(world, side, 2);
+          runSteps(world, side == 3 ? 120 : 30, 1.0 / 240.0);
+          return posesOf(boxes);
+        },
+        "side " + std::to_string(side));
   }
 }
 
@@ -601,23 +615,13 @@ TEST(WorldScenes, PileComingToRestGivesTheSamePosesAtAnyThreadCount) {
   constexpr int kSteps = 160;
 #endif
   for (const bool bricks : {false, true}) {
-    std::vector<MgcVector3> reference;
-    for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-      zov::platform::setProcessorCountOverride(8);
-      PrivateWorld world;
-      zov::platform::setProcessorCountOverride(0);
-      prepareWorld(world, threads);
-      world.enableBodyDeactivation();
-      addGround(world);
-      const std::vector<HardBody*> boxes = bricks ? addBricks(world, 4, 3) : addPile(world, 5, 3);
-      runSteps(world, kSteps, 1.0 / 240.0);
-      const std::vector<MgcVector3> poses = posesOf(boxes);
-      if (reference.empty()) {
-        reference = poses;
-      } else {
-        EXPECT_EQ(poses, reference) << bricks << " " << threads;
-      }
-    }
+    expectSamePosesAtAnyThreadCount(
+        [&](PrivateWorld& world, std::uint32_t) {
+          const std::vector<HardBody*> boxes = bricks ? addBricks(world, 4, 3) : addPile(world, 5, 3);
+          runSteps(world, kSteps, 1.0 / 240.0);
+          return posesOf(boxes);
+        },
+        bricks ? "bricks" : "pile");
   }
 }
 
@@ -631,32 +635,22 @@ TEST(WorldScenes, PileChangedBetweenStepsGivesTheSamePosesAtAnyThreadCount) {
 #else
   constexpr int kSteps = 20;
 #endif
-  std::vector<MgcVector3> reference;
-  for (std::uint32_t threads : {1u, 2u, 4u, 8u}) {
-    zov::platform::setProcessorCountOverride(8);
-    PrivateWorld world;
-    zov::platform::setProcessorCountOverride(0);
-    prepareWorld(world, threads);
-    world.enableBodyDeactivation();
-    addGround(world);
-    const std::vector<HardBody*> boxes = addPile(world, 6, 3);
-    runSteps(world, kSteps, 1.0 / 240.0);
-    for (std::size_t i = 0; i < boxes.size(); i += 5) world.removeBody(boxes[i]);
-    for (std::size_t i = 1; i < boxes.size(); i += 7) boxes[i]->deActivate();
-    runSteps(world, kSteps, 1.0 / 240.0);
-    EXPECT_TRUE(world.listOrdersMatchLists()) << threads;
-    EXPECT_FALSE(world.getSleepingBodies().getCount() == 0) << threads;
-    for (std::size_t i = 0; i < boxes.size(); i += 5) world.addBody(boxes[i], 0);
-    for (std::size_t i = 1; i < boxes.size(); i += 7) boxes[i]->activate();
-    runSteps(world, kSteps, 1.0 / 240.0);
-    EXPECT_TRUE(world.listOrdersMatchLists()) << threads;
-    const std::vector<MgcVector3> poses = posesOf(boxes);
-    if (reference.empty()) {
-      reference = poses;
-    } else {
-      EXPECT_EQ(poses, reference) << threads;
-    }
-  }
+  expectSamePosesAtAnyThreadCount(
+      [&](PrivateWorld& world, std::uint32_t threads) {
+        const std::vector<HardBody*> boxes = addPile(world, 6, 3);
+        runSteps(world, kSteps, 1.0 / 240.0);
+        for (std::size_t i = 0; i < boxes.size(); i += 5) world.removeBody(boxes[i]);
+        for (std::size_t i = 1; i < boxes.size(); i += 7) boxes[i]->deActivate();
+        runSteps(world, kSteps, 1.0 / 240.0);
+        EXPECT_TRUE(world.listOrdersMatchLists()) << threads;
+        EXPECT_FALSE(world.getSleepingBodies().getCount() == 0) << threads;
+        for (std::size_t i = 0; i < boxes.size(); i += 5) world.addBody(boxes[i], 0);
+        for (std::size_t i = 1; i < boxes.size(); i += 7) boxes[i]->activate();
+        runSteps(world, kSteps, 1.0 / 240.0);
+        EXPECT_TRUE(world.listOrdersMatchLists()) << threads;
+        return posesOf(boxes);
+      },
+      "changed pile");
 }
 
 TEST(WorldScenes, PileStandsWithoutFallingThroughOrFlyingOff) {
