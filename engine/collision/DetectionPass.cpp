@@ -517,6 +517,8 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
+  // The helpers are done: the pair blocks they let go of are freed here.
+  pairPool.freeRetiredBlocks();
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;
