@@ -37,6 +37,9 @@ namespace {
 constexpr std::uint32_t kPassTestGrain = 8;
 /// Bodies whose candidates a helper gathers at a time.
 constexpr std::uint32_t kGatherGrain = 32;
+/// Candidates a body of a pile has: the boxes around it, those above and
+/// below it and those beside them.
+constexpr std::uint32_t kTypicalPartners = 8;
 /// Moving bodies a helper places in the world at a time.
 constexpr std::uint32_t kRefreshGrain = 32;
 
@@ -188,6 +191,9 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
   const std::uint32_t blocks = (n + kGatherGrain - 1) / kGatherGrain;
   std::vector<std::vector<PassCandidate>> blockCandidates(blocks);
   forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t worker) {
+    // Made at once with room for a pile's partners: a list grown from empty
+    // would pass through every small size, each freed on the helper.
+    blockCandidates[block].reserve(kGatherGrain * kTypicalPartners);
     const std::uint32_t end = std::min(n, (block + 1) * kGatherGrain);
     for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) {
       partnersOf(ix, gatherPartners[worker], blockCandidates[block]);
