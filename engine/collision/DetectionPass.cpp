@@ -290,6 +290,11 @@ void CollisionManager::orderByAccess(
     readerHead[slot] = -1;
   }
   accessTouched.clear();
+  // Room for every kept entry of the bounds table at once rather than grown
+  // body by body, and for a read a task.
+  reserveScratch(lastWriter, broadPhase.entryCount());
+  reserveScratch(readerHead, broadPhase.entryCount());
+  reserveScratch(reads, n);
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];
@@ -327,10 +332,10 @@ void CollisionManager::orderByAccess(
       if (earlier != i) taskOrder.wait(earlier, i);
     }
   }
-  // A few words a slot and a read, kept only for the call.
-  std::vector<std::int32_t>().swap(lastWriter);
-  std::vector<std::int32_t>().swap(readerHead);
-  std::vector<AccessRead>().swap(reads);
+  // A few words a slot and a read, kept only for the call unless small.
+  clearScratch(lastWriter);
+  clearScratch(readerHead);
+  clearScratch(reads);
   accessTouched.clear();
 }
 
@@ -626,8 +631,23 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
 
 bool CollisionManager::placeListedAtOnce(PassState& pass, const PassBodies& listed) {
   if (!listed.distinct || pass.helpers == 0) return false;
+  // Both arrays are a word or two a body, needed only for the call: freed
+  // after it unless small (clearScratch).
+  struct ReleaseScratch {
+    std::vector<HardBody*>& bodies;
+    std::vector<std::int32_t>& slots;
+    ~ReleaseScratch() {
+      clearScratch(bodies);
+      clearScratch(slots);
+    }
+  } release{listedBodies, listedSlots};
   std::vector<HardBody*>& bodies = listedBodies;
   bodies.clear();
+  std::size_t listedCount = 0;
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping, listed.active}) {
+    if (list != nullptr) listedCount += list->size();
+  }
+  reserveScratch(bodies, listedCount);
   for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
     if (list != nullptr) bodies.insert(bodies.end(), list->begin(), list->end());
   }

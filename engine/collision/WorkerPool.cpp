@@ -234,6 +234,10 @@ void WorkerPool::runShared(std::uint32_t wanted, const Job& work) {
 
 void TaskOrder::reset(std::uint32_t n) {
   count = n;
+  reserveScratch(waits, n);
+  reserveScratch(firstFollower, n);
+  reserveScratch(lastFollower, n);
+  reserveScratch(followers, n);
   waits.assign(n, 0);
   firstFollower.assign(n, -1);
   lastFollower.assign(n, -1);
@@ -242,10 +246,16 @@ void TaskOrder::reset(std::uint32_t n) {
 
 void TaskOrder::release() {
   count = 0;
-  std::vector<std::uint32_t>().swap(waits);
-  std::vector<std::int32_t>().swap(firstFollower);
-  std::vector<std::int32_t>().swap(lastFollower);
-  std::vector<Follower>().swap(followers);
+  clearScratch(waits);
+  clearScratch(firstFollower);
+  clearScratch(lastFollower);
+  clearScratch(followers);
+  clearScratch(ready);
+  clearScratch(releasedByWorker);
+  if (waitingCapacity * sizeof(waiting[0]) > kKeptScratchBytes) {
+    waiting.reset();
+    waitingCapacity = 0;
+  }
 }
 
 void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
@@ -269,19 +279,24 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   }
   // Each thread gets a share worth waking it for.
   helpers = std::min(helpers, count / tasksPerThread - 1);
-  std::unique_ptr<std::atomic<std::uint32_t>[]> waiting(new std::atomic<std::uint32_t>[count]);
+  if (waitingCapacity < count) {
+    const std::uint32_t room = std::max<std::uint32_t>(count, kKeptScratchBytes / sizeof(waiting[0]));
+    waiting.reset(new std::atomic<std::uint32_t>[room]);
+    waitingCapacity = room;
+  }
   // Every task joins the ready list at most once, and a task releases at
   // most its followers: room for both is made here, so that the helpers
   // that fill them allocate and free nothing.
-  std::vector<std::uint32_t> ready;
-  ready.reserve(count);
+  ready.clear();
+  reserveScratch(ready, count);
   std::uint32_t mostFollowers = 1;
   for (std::uint32_t i = 0; i < count; ++i) {
     std::uint32_t n = 0;
     for (std::int32_t f = firstFollower[i]; f >= 0; f = followers[f].next) ++n;
     mostFollowers = std::max(mostFollowers, n);
   }
-  const std::unique_ptr<std::uint32_t[]> releasedByWorker(new std::uint32_t[(helpers + 1) * mostFollowers]);
+  reserveScratch(releasedByWorker, (helpers + 1) * mostFollowers);
+  if (releasedByWorker.size() < (helpers + 1) * mostFollowers) releasedByWorker.resize((helpers + 1) * mostFollowers);
   for (std::uint32_t i = 0; i < count; ++i) {
     waiting[i].store(waits[i]);
     if (waits[i] == 0) ready.push_back(i);
@@ -300,7 +315,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
     readyChanged.notify_all();
   };
   pool->runShared(helpers, [&](std::uint32_t worker) {
-    std::uint32_t* const released = releasedByWorker.get() + worker * mostFollowers;
+    std::uint32_t* const released = releasedByWorker.data() + worker * mostFollowers;
     std::uint32_t releasedCount = 0;
     std::uint32_t task = 0;
     bool have = false;

@@ -21,6 +21,7 @@
 #include "engine/collision/JumpSupport.h"
 #include "engine/collision/PolytopeSearch.h"
 #include "engine/collision/RetiredBlocks.h"
+#include "engine/collision/WorkerPool.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/Processors.h"
@@ -211,6 +212,40 @@ TEST(AllocationCounts, ReturningContactsSetsAsideTheBlockThePairLetsGoOf) {
   retired.freeAll();
 #endif
   EXPECT_EQ(retired.size(), 0u);
+}
+
+// A task order keeps a kilobyte of room for each of its arrays from run to
+// run: runs of up to 128 tasks, with a wait each (8 bytes), all make the same
+// blocks (the job's own), whatever their size, while a run of many tasks
+// makes more.
+TEST(AllocationCounts, SmallTaskOrdersOfAnySizeMakeTheSameBlocks) {
+  WorkerPool pool;
+  TaskOrder order;
+  const auto runChains = [&](std::uint32_t n) {
+    order.reset(n);
+    // Task i waits for task i - 3 (three chains).
+    for (std::uint32_t i = 3; i < n; ++i) order.wait(i - 3, i);
+    std::atomic<std::uint32_t> runs{0};
+    order.run(
+        &pool, 3, [&](std::uint32_t, std::uint32_t) { runs.fetch_add(1); }, 1);
+    EXPECT_EQ(runs.load(), n);
+  };
+  runChains(128);
+  std::vector<std::uint64_t> made;
+  for (std::uint32_t n : {16u, 64u, 100u, 128u, 16u, 4096u}) {
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    startCounting();
+#endif
+    runChains(n);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    gCounting = false;
+    made.push_back(gTestThreadAllocations.load());
+#endif
+  }
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  for (std::size_t k = 1; k + 1 < made.size(); ++k) EXPECT_EQ(made[k], made[0]) << k;
+  EXPECT_GT(made.back(), made[0]);
+#endif
 }
 
 // A polytope search makes each of its lists once, whatever it expands: two
