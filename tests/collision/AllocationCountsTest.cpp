@@ -263,9 +263,6 @@ TEST(AllocationCounts, PolytopeSearchMakesEachListOnce) {
       {"boxes by half", boxPoints(MgcVector3(), half), boxPoints(MgcVector3(0.2, 0.5, -0.1), half)},
       {"balls", spherePoints(MgcVector3(), 1.0, 12), spherePoints(MgcVector3(0.3, 1.5, 0.2), 1.0, 12)},
   };
-  // The search's lists: its support records, its faces and one expansion's
-  // edges.
-  constexpr std::uint64_t kLists = 3;
   for (const Case& c : cases) {
     const PointSetsSupport shapes(c.a, c.b);
     JumpState state = freshJumpState();
@@ -280,7 +277,9 @@ TEST(AllocationCounts, PolytopeSearchMakesEachListOnce) {
     const PolytopeResult result = searchPolytope(shapes, state);
 #ifdef ZOV_COUNTS_ALLOCATIONS
     gCounting = false;
-    EXPECT_EQ(gTestThreadAllocations.load(), kLists) << c.name;
+    // The search's lists: its support records, its faces and one
+    // expansion's edges.
+    EXPECT_EQ(gTestThreadAllocations.load(), 3u) << c.name;
 #endif
     ASSERT_TRUE(result.found) << c.name;
     // The face found lies on the difference shape's boundary: no support
