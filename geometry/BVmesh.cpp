@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <unordered_map>
+#include <utility>
 
 #include "geometry/ConvexHull.h"
 #include "geometry/MassProperties.h"
@@ -38,6 +41,132 @@ std::unique_ptr<ZOVmesh> approximateHull(const ZOVmesh& mesh) {
   }
   return convexHull(mesh.worldVertices, mesh.numVertices);
 }
+
+/// Word-by-word FNV-1a over a run of 32-bit values.
+std::uint64_t hashWords(std::uint64_t hash, const std::uint32_t* words, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    hash ^= words[i];
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+
+std::uint64_t hashOf(const BVmesh::EdgeTable& table) {
+  std::uint64_t hash = kHashStart;
+  for (const connect_edge& e : table.edges) {
+    const std::uint32_t words[] = {e.vertexA,    e.vertexB,    e.uvAonFaceA, e.uvBonFaceA,
+                                   e.uvAonFaceB, e.uvBonFaceB, e.faceA,      e.faceB};
+    hash = hashWords(hash, words, 8);
+  }
+  return hash;
+}
+
+bool sameTable(const BVmesh::EdgeTable& a, const BVmesh::EdgeTable& b) {
+  return std::equal(a.edges.begin(), a.edges.end(), b.edges.begin(), b.edges.end(),
+                    [](const connect_edge& x, const connect_edge& y) {
+                      return x.vertexA == y.vertexA && x.vertexB == y.vertexB && x.uvAonFaceA == y.uvAonFaceA &&
+                             x.uvBonFaceA == y.uvBonFaceA && x.uvAonFaceB == y.uvAonFaceB &&
+                             x.uvBonFaceB == y.uvBonFaceB && x.faceA == y.faceA && x.faceB == y.faceB;
+                    });
+}
+
+/// Where a record's list starts in its pool; the end of the pool for a
+/// record without one.
+std::uint32_t poolOffset(const std::uint32_t* list, const std::vector<std::uint32_t>& pool) {
+  return static_cast<std::uint32_t>(list != nullptr ? list - pool.data() : pool.size());
+}
+
+std::uint64_t hashOf(const BVmesh::VertexTable& table) {
+  std::uint64_t hash = kHashStart;
+  for (const connect_vertex& v : table.records) {
+    const std::uint32_t words[] = {v.numFaces, poolOffset(v.faces, table.facePool), v.numEdges,
+                                   poolOffset(v.edges, table.edgePool)};
+    hash = hashWords(hash, words, 4);
+  }
+  hash = hashWords(hash, table.facePool.data(), table.facePool.size());
+  return hashWords(hash, table.edgePool.data(), table.edgePool.size());
+}
+
+bool sameTable(const BVmesh::VertexTable& a, const BVmesh::VertexTable& b) {
+  if (a.facePool != b.facePool || a.edgePool != b.edgePool || a.records.size() != b.records.size()) return false;
+  for (std::size_t i = 0; i < a.records.size(); ++i) {
+    const connect_vertex& x = a.records[i];
+    const connect_vertex& y = b.records[i];
+    if (x.numFaces != y.numFaces || x.numEdges != y.numEdges ||
+        poolOffset(x.faces, a.facePool) != poolOffset(y.faces, b.facePool) ||
+        poolOffset(x.edges, a.edgePool) != poolOffset(y.edges, b.edgePool)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+/// The tables in use by some volume, by their hash: a table equal to one of
+/// them is shared instead of kept twice. Volumes are built on any thread.
+/// Each table leaves the registry as its last volume lets go of it.
+template <typename Table>
+class TableRegistry {
+ public:
+  static TableRegistry& instance() {
+    // Never destroyed, so that volumes freed during the process's exit
+    // still find it.
+    static TableRegistry* registry = new TableRegistry;
+    return *registry;
+  }
+
+  /// The table equal to `table` that some volume holds, or `table` made
+  /// shareable.
+  std::shared_ptr<const Table> share(Table&& table) {
+    const std::uint64_t hash = hashOf(table);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (std::shared_ptr<const Table> held = find(hash, table)) return held;
+    }
+    // Made outside the lock: a failed allocation below frees the table
+    // through its deleter, which takes the lock.
+    const Table* made = new Table(std::move(table));
+    const std::shared_ptr<const Table> shared(made, [hash](const Table* gone) {
+      instance().forget(hash, gone);
+      delete gone;
+    });
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // Another thread may have shared an equal table meanwhile.
+    if (std::shared_ptr<const Table> held = find(hash, *made)) return held;
+    tables_.emplace(hash, std::make_pair(made, std::weak_ptr<const Table>(shared)));
+    return shared;
+  }
+
+ private:
+  /// A held table with this hash equal to `table`, or null; under the lock.
+  /// Every table listed is alive while the lock is held (its deleter takes
+  /// the lock before it frees it), so tables are compared through their
+  /// pointers and only the match is taken: a reference taken here and let
+  /// go could be the last and run the deleter under the lock.
+  std::shared_ptr<const Table> find(std::uint64_t hash, const Table& table) {
+    const auto range = tables_.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+      if (!sameTable(*it->second.first, table)) continue;
+      // Null when its last volume let go and its deleter waits for the lock.
+      if (std::shared_ptr<const Table> held = it->second.second.lock()) return held;
+    }
+    return nullptr;
+  }
+
+  void forget(std::uint64_t hash, const Table* gone) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto range = tables_.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+      if (it->second.first == gone) {
+        tables_.erase(it);
+        return;
+      }
+    }
+  }
+
+  std::mutex mutex_;
+  std::unordered_multimap<std::uint64_t, std::pair<const Table*, std::weak_ptr<const Table>>> tables_;
+};
 
 }  // namespace
 
@@ -114,10 +243,8 @@ void BVmesh::destroy() {
 }
 
 void BVmesh::freeTables() {
-  connectEdges_ = {};
-  connectVertex_ = {};
-  vertexFacePool_ = {};
-  vertexEdgePool_ = {};
+  edgeTable_.reset();
+  vertexTable_.reset();
   numEdges_ = 0;
   numVertices_ = 0;
   connectFlags_ &= ~(kConnectEdges | kConnectVertex);
@@ -139,9 +266,7 @@ bool BVmesh::prepareMesh(int mode) {
   if (numVertices_ != mesh_->numVertices) {
     // The mesh changed size since it was bound: the old vertex table no
     // longer matches it.
-    connectVertex_ = {};
-    vertexFacePool_ = {};
-    vertexEdgePool_ = {};
+    vertexTable_.reset();
     numVertices_ = mesh_->numVertices;
   }
   try {
@@ -161,7 +286,7 @@ bool BVmesh::buildTables(int mode) {
   std::vector<std::uint32_t> facesAtVertex(wantVertices ? numVertices_ : 0, 0);
   std::vector<std::uint32_t> edgesAtVertex(wantVertices ? numVertices_ : 0, 0);
 
-  std::vector<connect_edge> edgeTable;
+  EdgeTable edgeTable;
   if (wantEdges) {
     // An edge stays open until a second face meets it (in either direction).
     // A side closes the most recently opened matching edge, so a third face
@@ -224,18 +349,18 @@ bool BVmesh::buildTables(int mode) {
       if (!edges[i].closed) order.push_back(i);
     order.insert(order.end(), closingOrder.begin(), closingOrder.end());
 
-    edgeTable.resize(edges.size());
+    edgeTable.edges.resize(edges.size());
     for (std::uint32_t index = 0; index < order.size(); ++index) {
       const EdgeBuild& build = edges[order[index]];
-      edgeTable[index] = build.edge;
+      edgeTable.edges[index] = build.edge;
       mesh.faces[build.edge.faceA].edges[build.sideOnFaceA] = index;
       mesh.faces[build.edge.faceB].edges[build.sideOnFaceB] = index;
     }
   }
 
-  std::vector<connect_vertex> vertexTable;
-  std::vector<std::uint32_t> facePool;
-  std::vector<std::uint32_t> edgePool;
+  VertexTable vertexTable;
+  std::vector<std::uint32_t>& facePool = vertexTable.facePool;
+  std::vector<std::uint32_t>& edgePool = vertexTable.edgePool;
   if (wantVertices) {
     std::size_t totalFaces = 0, totalEdges = 0;
     for (std::uint32_t v = 0; v < numVertices_; ++v) {
@@ -244,11 +369,12 @@ bool BVmesh::buildTables(int mode) {
     }
     facePool.resize(totalFaces);
     edgePool.resize(totalEdges);
-    vertexTable.assign(numVertices_, connect_vertex{0, nullptr, 0, nullptr});
+    std::vector<connect_vertex>& records = vertexTable.records;
+    records.assign(numVertices_, connect_vertex{0, nullptr, 0, nullptr});
     std::size_t faceOffset = 0, edgeOffset = 0;
     for (std::uint32_t v = 0; v < numVertices_; ++v) {
-      if (facesAtVertex[v] != 0) vertexTable[v].faces = facePool.data() + faceOffset;
-      if (edgesAtVertex[v] != 0) vertexTable[v].edges = edgePool.data() + edgeOffset;
+      if (facesAtVertex[v] != 0) records[v].faces = facePool.data() + faceOffset;
+      if (edgesAtVertex[v] != 0) records[v].edges = edgePool.data() + edgeOffset;
       faceOffset += facesAtVertex[v];
       edgeOffset += edgesAtVertex[v];
     }
@@ -256,29 +382,32 @@ bool BVmesh::buildTables(int mode) {
       for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
         const mesh_face& face = mesh.faces[f];
         for (std::uint32_t k = 0; k < face.numVertices; ++k) {
-          connect_vertex& record = vertexTable[face.vertices[k]];
+          connect_vertex& record = records[face.vertices[k]];
           if (record.numFaces < facesAtVertex[face.vertices[k]]) record.faces[record.numFaces++] = f;
         }
       }
-      for (std::uint32_t e = 0; e < edgeTable.size(); ++e) {
-        for (const std::uint32_t end : {edgeTable[e].vertexA, edgeTable[e].vertexB}) {
-          connect_vertex& record = vertexTable[end];
+      for (std::uint32_t e = 0; e < edgeTable.edges.size(); ++e) {
+        for (const std::uint32_t end : {edgeTable.edges[e].vertexA, edgeTable.edges[e].vertexB}) {
+          connect_vertex& record = records[end];
           if (record.numEdges < edgesAtVertex[end]) record.edges[record.numEdges++] = e;
         }
       }
     }
   }
 
-  // Nothing below allocates: the new tables replace the old ones together.
+  // Both tables are shared before either replaces its old one, so that a
+  // failed allocation leaves the volume as it was.
+  std::shared_ptr<const EdgeTable> sharedEdges =
+      wantEdges ? TableRegistry<EdgeTable>::instance().share(std::move(edgeTable)) : nullptr;
+  std::shared_ptr<const VertexTable> sharedVertices =
+      wantVertices ? TableRegistry<VertexTable>::instance().share(std::move(vertexTable)) : nullptr;
   if (wantEdges) {
-    connectEdges_ = std::move(edgeTable);
-    numEdges_ = static_cast<std::uint32_t>(connectEdges_.size());
+    edgeTable_ = std::move(sharedEdges);
+    numEdges_ = static_cast<std::uint32_t>(edgeTable_->edges.size());
     connectFlags_ |= kConnectEdges;
   }
   if (wantVertices) {
-    connectVertex_ = std::move(vertexTable);
-    vertexFacePool_ = std::move(facePool);
-    vertexEdgePool_ = std::move(edgePool);
+    vertexTable_ = std::move(sharedVertices);
     connectFlags_ |= kConnectVertex;
   }
   return true;
@@ -302,7 +431,7 @@ void BVmesh::labelGroups() {
       for (const std::uint32_t f : wave) {
         const mesh_face& face = mesh.faces[f];
         for (std::uint32_t k = 0; k < face.numEdges; ++k) {
-          const connect_edge& edge = connectEdges_[face.edges[k]];
+          const connect_edge& edge = edgeTable_->edges[face.edges[k]];
           if (edge.faceA == edge.faceB) continue;
           const std::uint32_t neighbour = edge.faceA == f ? edge.faceB : edge.faceA;
           if (label[neighbour] != 0) continue;

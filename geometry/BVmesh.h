@@ -104,11 +104,28 @@ class BVmesh {
   /// Entries of the vertex table: the mesh's vertex count when it was bound.
   std::uint32_t getNumVertices() const { return numVertices_; }
   /// Entry i of the edge table; i must be below getNumEdges().
-  connect_edge& getConnectEdges(std::uint32_t i) { return connectEdges_[i]; }
+  const connect_edge& getConnectEdges(std::uint32_t i) const { return edgeTable_->edges[i]; }
   /// Entry i of the vertex table; i must be below getNumVertices() and the
   /// table must have been built.
-  connect_vertex& getConnectVertex(std::uint32_t i) { return connectVertex_[i]; }
-  const connect_vertex& getConnectVertex(std::uint32_t i) const { return connectVertex_[i]; }
+  const connect_vertex& getConnectVertex(std::uint32_t i) const { return vertexTable_->records[i]; }
+  /// Whether this volume and `other` read one copy of their edge table (and
+  /// of their vertex table): volumes whose tables are equal share them.
+  bool sharesEdgeTable(const BVmesh& other) const { return edgeTable_ != nullptr && edgeTable_ == other.edgeTable_; }
+  bool sharesVertexTable(const BVmesh& other) const {
+    return vertexTable_ != nullptr && vertexTable_ == other.vertexTable_;
+  }
+
+  /// The edge table: read-only once built.
+  struct EdgeTable {
+    std::vector<connect_edge> edges;
+  };
+  /// The vertex table: each record's `faces` and `edges` point into the two
+  /// pools. Read-only once built.
+  struct VertexTable {
+    std::vector<connect_vertex> records;
+    std::vector<std::uint32_t> facePool;
+    std::vector<std::uint32_t> edgePool;
+  };
 
   void enableConnectEdges() { connectFlags_ |= kConnectEdges; }
   void disableConnectEdges() { connectFlags_ &= ~kConnectEdges; }
@@ -177,11 +194,10 @@ class BVmesh {
   std::uint32_t connectFlags_ = 0;
   std::uint32_t numEdges_ = 0;
   std::uint32_t numVertices_ = 0;
-  std::vector<connect_edge> connectEdges_;
-  /// Each record's `faces` and `edges` point into the two pools below.
-  std::vector<connect_vertex> connectVertex_;
-  std::vector<std::uint32_t> vertexFacePool_;
-  std::vector<std::uint32_t> vertexEdgePool_;
+  /// Shared by every volume whose table is equal (many bodies are made from
+  /// one mesh), so that each copy is kept once; null until built.
+  std::shared_ptr<const EdgeTable> edgeTable_;
+  std::shared_ptr<const VertexTable> vertexTable_;
   /// Owned; null until initClipper.
   Clipper* clipper_ = nullptr;
 };
