@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -399,4 +401,60 @@ TEST(PrivateHardBody, JointTestsFindActiveAndBrokenJoints) {
     EXPECT_EQ(body.hasActiveJoint(), c.active);
     EXPECT_EQ(body.hasInactiveJoint(), c.inactive);
   }
+}
+
+// A name costs what its text needs: an unnamed shape keeps no text, a named
+// one a text of the name's length; copies share the text and naming one of
+// them leaves the other's name. Names longer than the longest kept are cut.
+TEST(HardBodyShape, NamesAreKeptAtTheirOwnLengthAndCopiesShareThem) {
+  // The record's other fields, as laid out before it: the name adds only
+  // its pointer and the handle of its text.
+  struct OtherFields {
+    std::int32_t id;
+    Mgc::MgcVector3 localCenter;
+    Mgc::MgcMatrix3 boxRotation;
+    Mgc::Quaternion boxQuat;
+    Mgc::MgcVector3 boxSize;
+    double localRadius, radius;
+    Mgc::MgcVector3 worldCenter, scale;
+    std::int32_t tag;
+  };
+  static_assert(sizeof(HardBodyShape) <=
+                sizeof(OtherFields) + sizeof(const char*) + sizeof(std::shared_ptr<const std::string>));
+  HardBodyShape shape;
+  EXPECT_STREQ(shape.name, "");
+  EXPECT_EQ(shape.nameText, nullptr);
+
+  struct Case {
+    std::string given;
+    std::string kept;
+  };
+  const std::string longest(kBodyNameLength - 1, 'n');
+  const Case cases[] = {
+      {"pCube1Body", "pCube1Body"},
+      {longest, longest},
+      {longest + "tail", longest},
+      {std::string(1000, 'm'), std::string(kBodyNameLength - 1, 'm')},
+  };
+  for (const Case& c : cases) {
+    shape.setName(c.given.c_str());
+    EXPECT_EQ(std::string(shape.name), c.kept);
+    ASSERT_NE(shape.nameText, nullptr);
+    EXPECT_EQ(shape.nameText->size(), c.kept.size());
+    EXPECT_EQ(shape.name, shape.nameText->c_str());
+  }
+
+  shape.setName("left");
+  HardBodyShape copy = shape;
+  EXPECT_EQ(copy.name, shape.name);
+  copy.setName("right");
+  EXPECT_STREQ(shape.name, "left");
+  EXPECT_STREQ(copy.name, "right");
+  copy = shape;
+  shape.setName(nullptr);
+  EXPECT_STREQ(shape.name, "");
+  EXPECT_EQ(shape.nameText, nullptr);
+  EXPECT_STREQ(copy.name, "left");
+  copy.setName("");
+  EXPECT_STREQ(copy.name, "");
 }
