@@ -184,7 +184,7 @@ void PrivateHardBody::setAngularVelocity(const MgcVector3& w) {
 }
 
 void PrivateHardBody::resetDynamics() {
-  dynLast = RBDynamics();
+  changeLast() = RBDynamics();
   dyn = RBDynamics();
   integrator.forgetStepStart();
 }
@@ -236,7 +236,7 @@ void PrivateHardBody::saveDynamics(int what) { saveState(what); }
 
 void PrivateHardBody::restoreDynamics() {
   dyn = dynInit;
-  dynLast = dynInit;
+  changeLast() = dynInit;
   integrator.forgetStepStart();
   restitution = initialRestitution;
   friction = initialFriction;
@@ -244,11 +244,7 @@ void PrivateHardBody::restoreDynamics() {
   updateWorldData();
 }
 
-void PrivateHardBody::storeLastDynamics() {
-  dynLastBackup = dynLast;
-  dynBackup = dyn;
-  dynLast = dyn;
-}
+void PrivateHardBody::storeLastDynamics() { storeLastStates(); }
 
 void PrivateHardBody::integrateForces(double dt, bool damping) {
   integrator.integrateForces(dyn, dt, damping, airDamping, angularAirDamping);
@@ -261,8 +257,7 @@ void PrivateHardBody::integrateMotion(double dt) {
 }
 
 void PrivateHardBody::rollbackDynamics() {
-  dyn = dynBackup;
-  dynLast = dynLastBackup;
+  rollbackStates();
   integrator.forgetStepStart();
 }
 
@@ -353,7 +348,7 @@ MgcVector3 PrivateHardBody::moveFrameTo(const MgcVector3& P, MeshCentre centre) 
     if (centre == MeshCentre::kShifted) mesh->center += d;
   }
   dyn.position = P;
-  dynLast.position = P;
+  changeLast().position = P;
   return d;
 }
 
@@ -365,7 +360,7 @@ void PrivateHardBody::placeMeshShape(const MgcVector3& p, const MgcMatrix3& R, c
   shape.localRadius = meshRadius <= halfBox ? meshRadius : halfBox;
   shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
   placeAt(p, R);
-  dynLast = dyn;
+  changeLast() = dyn;
 }
 
 void PrivateHardBody::placeBoxShape(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& s) {

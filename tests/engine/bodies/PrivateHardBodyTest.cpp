@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -235,6 +236,112 @@ TEST(PrivateHardBody, SaveDynamicsCopiesOnlyTheAskedParts) {
     EXPECT_EQ(init.angularVelocity, c.spin || c.whole ? now.angularVelocity : saved.angularVelocity);
     EXPECT_EQ(init.invMass, c.mass ? now.invMass : saved.invMass);
     EXPECT_EQ(init.position, c.whole ? now.position : saved.position);
+  }
+}
+
+// The body's five states followed literally: a store backs up the last and
+// the current state, then last = current; a rollback returns both from the
+// backups, which stay.
+struct StateModel {
+  RBDynamics last, current, lastBackup, currentBackup;
+  void store() {
+    lastBackup = last;
+    currentBackup = current;
+    last = current;
+  }
+  void rollback() {
+    current = currentBackup;
+    last = lastBackup;
+  }
+};
+
+bool sameState(const RBDynamics& a, const RBDynamics& b) {
+  static_assert(sizeof(RBDynamics) == 63 * sizeof(double), "a state is 63 doubles");
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A box whose copy of the current state's backup can be seen.
+struct BackupBox : BoxBody {
+  BackupBox() : BoxBody(MgcVector3(1.0, 2.0, 3.0)) {}
+  bool keepsCurrentBackupApart() const { return dynBackup != nullptr; }
+};
+
+// Whatever changes the last state between a store and a rollback, the
+// rollback gives back the states of the store; the backup of the current
+// state is copied apart only while the last state differs from it.
+TEST(PrivateHardBody, RollbackReturnsTheStoredStatesWhateverChangedTheLastState) {
+  struct Case {
+    const char* what;
+    void (*change)(BackupBox&, StateModel&);
+  };
+  const Case cases[] = {
+      {"nothing", [](BackupBox&, StateModel&) {}},
+      {"new reference point",
+       [](BackupBox& b, StateModel& m) {
+         b.moveCenterOfMass(MgcVector3(4.0, 5.0, 6.0));
+         m.current.position = m.last.position = MgcVector3(4.0, 5.0, 6.0);
+       }},
+      {"restore",
+       [](BackupBox& b, StateModel& m) {
+         b.restoreDynamics();
+         m.current = m.last = b.getDynInit();
+       }},
+      {"reset",
+       [](BackupBox& b, StateModel& m) {
+         b.resetDynamics();
+         m.current = m.last = RBDynamics();
+       }},
+      {"placing",
+       [](BackupBox& b, StateModel& m) {
+         b.init(MgcVector3(7.0, 0.0, 0.0), MgcMatrix3::IDENTITY, kUnitScale);
+         m.current = m.last = b.getDyn();
+       }},
+      {"a rollback",
+       [](BackupBox& b, StateModel& m) {
+         b.rollbackDynamics();
+         m.rollback();
+       }},
+  };
+  const MgcVector3 gravity(0.0, -10.0, 0.0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BackupBox body;
+    // Never stored: the backups are zeroed records.
+    EXPECT_FALSE(body.keepsCurrentBackupApart());
+    body.rollbackDynamics();
+    EXPECT_TRUE(sameState(body.getDyn(), RBDynamics()));
+    EXPECT_TRUE(sameState(body.getLastDyn(), RBDynamics()));
+
+    body.init(MgcVector3(1.0, 2.0, 3.0), rotationAbout(MgcVector3(1.0, 1.0, 0.0), 0.3), kUnitScale);
+    body.setMass(2.0f);
+    body.setLinearVelocity(MgcVector3(1.0, 0.0, 0.5));
+    body.saveDynamics(kSaveAll);
+    StateModel model{body.getLastDyn(), body.getDyn(), {}, {}};
+    for (int round = 0; round < 3; ++round) {
+      body.storeLastDynamics();
+      model.store();
+      EXPECT_FALSE(body.keepsCurrentBackupApart());
+      body.addDynForces(gravity);
+      body.integrateForces(0.01, true);
+      body.integrateMotion(0.01);
+      model.current = body.getDyn();
+    }
+    c.change(body, model);
+    EXPECT_TRUE(sameState(body.getDyn(), model.current));
+    EXPECT_TRUE(sameState(body.getLastDyn(), model.last));
+    // The last state now differs from the backup it stood for.
+    EXPECT_EQ(body.keepsCurrentBackupApart(), std::string(c.what) != "nothing");
+    body.rollbackDynamics();
+    model.rollback();
+    EXPECT_TRUE(sameState(body.getDyn(), model.current));
+    EXPECT_TRUE(sameState(body.getLastDyn(), model.last));
+    body.storeLastDynamics();
+    model.store();
+    EXPECT_FALSE(body.keepsCurrentBackupApart());
+    body.rollbackDynamics();
+    model.rollback();
+    EXPECT_TRUE(sameState(body.getDyn(), model.current));
+    EXPECT_TRUE(sameState(body.getLastDyn(), model.last));
   }
 }
 
