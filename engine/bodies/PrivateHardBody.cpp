@@ -42,7 +42,10 @@ PrivateHardBody::PrivateHardBody(eHBodyType bodyKind) : HardBody(bodyKind) {
   setWorkerStateCount(g_defaultWorkerStates.load());
 }
 
-PrivateHardBody::~PrivateHardBody() { jointCount = 0; }
+PrivateHardBody::~PrivateHardBody() {
+  jointCount = 0;
+  delete[] workerStates.load();
+}
 
 void PrivateHardBody::setRestitutionCoeff(double c) {
   if (!std::isfinite(c)) return;
@@ -441,8 +444,19 @@ DynamicStress* PrivateHardBody::getNextJoint() {
 
 RBDynamics* PrivateHardBody::getWorkerDyn(int t) {
   if (t < 0 || t >= workerStateCount) return nullptr;
+  std::unique_ptr<RBDynamics>* states = workerStates.load(std::memory_order_acquire);
+  if (states == nullptr) {
+    auto* made = new (std::nothrow) std::unique_ptr<RBDynamics>[workerStateCount];
+    if (made == nullptr) return nullptr;
+    // Another slot may make them at the same time: the first one made stays.
+    if (workerStates.compare_exchange_strong(states, made, std::memory_order_acq_rel)) {
+      states = made;
+    } else {
+      delete[] made;
+    }
+  }
   // Each slot's pointer is written by the one thread that runs as it.
-  std::unique_ptr<RBDynamics>& state = workerStates[t];
+  std::unique_ptr<RBDynamics>& state = states[t];
   if (!state) state.reset(new (std::nothrow) RBDynamics());
   return state.get();
 }
@@ -454,9 +468,7 @@ void PrivateHardBody::setDefaultWorkerStateCount(int count) {
 bool PrivateHardBody::setWorkerStateCount(int count) {
   count = std::clamp(count, 1, kThreadSlotCount);
   if (count == workerStateCount) return true;
-  auto* states = new (std::nothrow) std::unique_ptr<RBDynamics>[count];
-  if (states == nullptr) return false;
-  workerStates.reset(states);
+  delete[] workerStates.exchange(nullptr);
   workerStateCount = count;
   return true;
 }

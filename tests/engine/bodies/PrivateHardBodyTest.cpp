@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -564,4 +566,42 @@ TEST(HardBodyShape, NamesAreKeptAtTheirOwnLengthAndCopiesShareThem) {
   EXPECT_STREQ(copy.name, "left");
   copy.setName("");
   EXPECT_STREQ(copy.name, "");
+}
+
+// A body keeps no thread slots until one asks for its state; slots asking
+// for the first time from many threads at once each get a state of their
+// own, made once.
+TEST(PrivateHardBody, WorkerSlotsAreMadeWhenTheFirstOfThemAsks) {
+  BoxBody body;
+  ASSERT_TRUE(body.setWorkerStateCount(8));
+  EXPECT_FALSE(body.hasWorkerStates());
+
+  std::vector<RBDynamics*> got(8, nullptr);
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      ready.fetch_add(1);
+      while (ready.load() < 8) std::this_thread::yield();
+      got[t] = body.getWorkerDyn(t);
+      if (got[t] != nullptr) got[t]->position = MgcVector3(t, 0.0, 0.0);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_TRUE(body.hasWorkerStates());
+  for (int t = 0; t < 8; ++t) {
+    ASSERT_NE(got[t], nullptr) << t;
+    EXPECT_EQ(body.getWorkerDyn(t), got[t]) << t;
+    EXPECT_EQ(body.getWorkerDyn(t)->position, MgcVector3(t, 0.0, 0.0)) << t;
+  }
+  EXPECT_EQ(body.getWorkerDyn(8), nullptr);
+
+  // Sized again, the slots are gone until one asks, and start from the
+  // default state.
+  ASSERT_TRUE(body.setWorkerStateCount(4));
+  EXPECT_FALSE(body.hasWorkerStates());
+  ASSERT_NE(body.getWorkerDyn(3), nullptr);
+  EXPECT_EQ(body.getWorkerDyn(3)->position, MgcVector3());
+  EXPECT_EQ(body.getWorkerDyn(3)->invMass, 0.0);
+  EXPECT_EQ(body.getWorkerDyn(4), nullptr);
 }
