@@ -176,6 +176,7 @@ void expectTablesDescribe(BVmesh& volume, const ZOVmesh& mesh, const char* what)
 // numbers, wherever the vertices are) keep one copy of each table; a table
 // that differs in anything is kept apart.
 TEST(BVmesh, VolumesOverMeshesOfOneShapeShareOneCopyOfEachTable) {
+  const std::size_t heldBefore = BVmesh::heldTableCount();
   auto first = zovtest::boxMesh({1.0, 1.0, 1.0});
   auto sameShape = zovtest::boxMesh({3.0, 0.5, 2.0});
   auto withUVs = zovtest::boxMesh({1.0, 1.0, 1.0});
@@ -202,6 +203,8 @@ TEST(BVmesh, VolumesOverMeshesOfOneShapeShareOneCopyOfEachTable) {
   EXPECT_FALSE(a->sharesEdgeTable(other));
   EXPECT_FALSE(a->sharesVertexTable(other));
   EXPECT_EQ(other.getNumEdges(), 24u);
+  // Four volumes, two shapes, one with two kinds of edges: five tables.
+  EXPECT_EQ(BVmesh::heldTableCount(), heldBefore + 5);
 
   // A volume let go, or built again over another mesh, leaves the tables of
   // the others as they were.
@@ -224,6 +227,32 @@ TEST(BVmesh, VolumesOverMeshesOfOneShapeShareOneCopyOfEachTable) {
   ASSERT_TRUE(again.init(first.get(), kAllTables));
   EXPECT_TRUE(again.sharesEdgeTable(b));
   expectTablesDescribe(again, *first, "box built again");
+}
+
+// The last volume to let go of a table frees it, whether it is destroyed,
+// bound to another mesh or cut free of its tables.
+TEST(BVmesh, TheLastVolumeHoldingATableFreesIt) {
+  const std::size_t heldBefore = BVmesh::heldTableCount();
+  auto box = zovtest::boxMesh({1.0, 1.0, 1.0});
+  auto twoBoxes = cubes(2);
+  {
+    std::vector<std::unique_ptr<BVmesh>> volumes;
+    for (int i = 0; i < 10; ++i) {
+      volumes.push_back(std::make_unique<BVmesh>());
+      ASSERT_TRUE(volumes.back()->init(i % 2 == 0 ? box.get() : twoBoxes.get(), kAllTables));
+    }
+    EXPECT_EQ(BVmesh::heldTableCount(), heldBefore + 4);
+    volumes[1]->destroy();
+    volumes[3]->deleteMesh();
+    ASSERT_TRUE(volumes[5]->init(box.get(), kMeshEdgeTable));
+    ASSERT_TRUE(volumes[7]->init(box.get(), kAllTables));
+    volumes[9].reset();
+    EXPECT_EQ(BVmesh::heldTableCount(), heldBefore + 2);
+    // Volume 5 holds the box's edge table alone.
+    EXPECT_TRUE(volumes[5]->sharesEdgeTable(*volumes[0]));
+    EXPECT_FALSE(volumes[5]->isConnectVertex());
+  }
+  EXPECT_EQ(BVmesh::heldTableCount(), heldBefore);
 }
 
 TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
