@@ -288,7 +288,7 @@ template <int Turning, bool Transpose, bool Scale>
     s01 = s01 + e01 * e01;
     s2 += e2 * e2;
   });
-  return std::sqrt((s01.low() + s01.high()) + s2);
+  return lsqriterations::squareRoot((s01.low() + s01.high()) + s2);
 }
 
 /// The vector work of lsqr over the contact factors (see LsqrIterations.h),
@@ -323,7 +323,7 @@ class FusedVectors {
       s01 = s01 + e01 * e01;
       s2 += e2 * e2;
     });
-    beta = std::sqrt((s01.low() + s01.high()) + s2);
+    beta = lsqriterations::squareRoot((s01.low() + s01.high()) + s2);
     if (beta > 0.0) alpha = combine<Turning, true, true>(a_, u_, 1.0 / beta, v_, 0.0);
     wSquared_ = 0.0;
     if (alpha > 0.0) {

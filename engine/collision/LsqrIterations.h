@@ -23,10 +23,24 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/collision/Lsqr.h"
 
 namespace lsqriterations {
+
+/// The square root as the processor takes it, without the library's check
+/// of negative arguments (there to set errno): the same correctly rounded
+/// result, and NaN for a negative argument either way.
+inline double squareRoot(double a) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(a)));
+#else
+  return std::sqrt(a);
+#endif
+}
 
 /// The scalars that the iterations carry: the bidiagonal entries, the
 /// rotated right-hand side, and the sums behind the estimates.
@@ -59,14 +73,14 @@ struct Rotation {
 /// The rotations that eliminate the damping parameter and the subdiagonal
 /// beta.
 inline Rotation rotate(double damp, Recurrence& rec) {
-  const double rhbar1 = std::sqrt(rec.rhobar * rec.rhobar + damp * damp);
+  const double rhbar1 = squareRoot(rec.rhobar * rec.rhobar + damp * damp);
   const double cs1 = rec.rhobar / rhbar1;
   const double sn1 = damp / rhbar1;
   Rotation r;
   r.psi = sn1 * rec.phibar;
   rec.phibar = cs1 * rec.phibar;
 
-  r.rho = std::sqrt(rhbar1 * rhbar1 + rec.beta * rec.beta);
+  r.rho = squareRoot(rhbar1 * rhbar1 + rec.beta * rec.beta);
   const double cs = rhbar1 / r.rho;
   const double sn = rec.beta / r.rho;
   r.theta = sn * rec.alpha;
@@ -93,17 +107,17 @@ inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estima
   const double gambar = -rec.cs2 * r.rho;
   const double rhs = r.phi - delta * rec.z;
   const double zbar = rhs / gambar;
-  at.normX = std::sqrt(rec.xxnorm + zbar * zbar);
-  const double gamma = std::sqrt(gambar * gambar + r.theta * r.theta);
+  at.normX = squareRoot(rec.xxnorm + zbar * zbar);
+  const double gamma = squareRoot(gambar * gambar + r.theta * r.theta);
   rec.cs2 = gambar / gamma;
   rec.sn2 = r.theta / gamma;
   rec.z = rhs / gamma;
   rec.xxnorm += rec.z * rec.z;
 
-  at.normA = std::sqrt(rec.bbnorm);
-  at.condA = at.normA * std::sqrt(rec.ddnorm);
+  at.normA = squareRoot(rec.bbnorm);
+  at.condA = at.normA * squareRoot(rec.ddnorm);
   rec.res2 += r.psi * r.psi;
-  at.normR = std::sqrt(rec.phibar * rec.phibar + rec.res2);
+  at.normR = squareRoot(rec.phibar * rec.phibar + rec.res2);
   at.normATr = rec.alpha * std::fabs(r.tau);
 }
 
