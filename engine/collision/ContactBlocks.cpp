@@ -186,19 +186,20 @@ struct Response {
 // The per-body steps below take their sums in named locals rather than in
 // arrays indexed by body, so that they stay in registers.
 
-/// l += r x x for one body's arm r (stored r0, r1, r2, r0): (r1 x2 - r2 x1,
-/// r2 x0 - r0 x2) side by side, then r0 x1 - r1 x0.
-[[gnu::always_inline]] inline void addArmCross(const double* r, double x0, double x1, Pair x20, Pair x12, Pair& l01,
-                                               double& l2) {
-  l01 = l01 + (Pair::load(r + 1) * x20 - Pair::load(r + 2) * x12);
-  l2 += r[0] * x1 - r[1] * x0;
+/// l += r x x for one body's arm r (stored r0, r1, r2, r0): r1 x2 - r2 x1,
+/// then (r2 x0 - r0 x2, r0 x1 - r1 x0) side by side, whose x pairs are
+/// (x0, x1) as stored and (x2, x0).
+[[gnu::always_inline]] inline void addArmCross(const double* r, Pair x01, double x1, double x2, Pair x20, double& l0,
+                                               Pair& l12) {
+  l0 += r[1] * x2 - r[2] * x1;
+  l12 = l12 + (Pair::load(r + 2) * x01 - Pair::load(r) * x20);
 }
 
 /// T l, or T^T l when Transpose, each element summed from the left.
 template <bool Transpose>
-[[gnu::always_inline]] inline Turn turnOf(const MgcMatrix3& t, Pair l01, double l2) {
-  const double l0 = l01.low();
-  const double l1 = l01.high();
+[[gnu::always_inline]] inline Turn turnOf(const MgcMatrix3& t, double l0, Pair l12) {
+  const double l1 = l12.low();
+  const double l2 = l12.high();
   const auto element = [&](int k) {
     return Transpose ? t[0][k] * l0 + t[1][k] * l1 + t[2][k] * l2 : t[k][0] * l0 + t[k][1] * l1 + t[k][2] * l2;
   };
@@ -226,10 +227,10 @@ template <int Turning, bool Transpose, bool Scale>
 [[gnu::always_inline]] inline Response respond(const Active& a, double* in, double scale) {
   Pair p01 = Pair::zero();
   double p2 = 0.0;
-  Pair first01 = Pair::zero();
-  double first2 = 0.0;
-  Pair second01 = Pair::zero();
-  double second2 = 0.0;
+  double first0 = 0.0;
+  Pair first12 = Pair::zero();
+  double second0 = 0.0;
+  Pair second12 = Pair::zero();
   for (std::uint32_t q = 0; q < a.count; ++q) {
     double* e = in + 3 * a.contacts[q];
     Pair x01 = Pair::load(e);
@@ -243,18 +244,16 @@ template <int Turning, bool Transpose, bool Scale>
     p01 = p01 + x01;
     p2 += x2;
     if (Turning == 0) continue;
-    const double x0 = x01.low();
     const double x1 = x01.high();
-    const Pair x20 = Pair::of(x2, x0);
-    const Pair x12 = Pair::of(x1, x2);
-    if ((Turning & kFirstTurns) != 0) addArmCross(a.arms[0][q], x0, x1, x20, x12, first01, first2);
-    if ((Turning & kSecondTurns) != 0) addArmCross(a.arms[1][q], x0, x1, x20, x12, second01, second2);
+    const Pair x20 = Pair::of(x2, x01.low());
+    if ((Turning & kFirstTurns) != 0) addArmCross(a.arms[0][q], x01, x1, x2, x20, first0, first12);
+    if ((Turning & kSecondTurns) != 0) addArmCross(a.arms[1][q], x01, x1, x2, x20, second0, second12);
   }
   Response out;
   out.linear01 = Pair::splat(a.linear) * p01;
   out.linear2 = a.linear * p2;
-  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<Transpose>(a.inertias[0], first01, first2);
-  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<Transpose>(a.inertias[1], second01, second2);
+  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<Transpose>(a.inertias[0], first0, first12);
+  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<Transpose>(a.inertias[1], second0, second12);
   return out;
 }
 
