@@ -70,12 +70,38 @@ struct Rotation {
   LsqrUpdate update;
 };
 
+/// The rotation that eliminates the damping parameter: rhbar1 =
+/// |(rhobar, damp)|, cs1 = rhobar / rhbar1 and sn1 = damp / rhbar1.
+struct DampingRotation {
+  double rhbar1, cs1, sn1;
+};
+
+inline DampingRotation eliminateDamping(double damp, double rhobar) {
+  const double rhbar1 = squareRoot(rhobar * rhobar + damp * damp);
+  return {rhbar1, rhobar / rhbar1, damp / rhbar1};
+}
+
+/// |x| between these, x^2 is a normal number: then sqrt(x^2) is |x| exactly
+/// (binary floating point, rounding to nearest).
+constexpr double kExactSquareLow = 0x1p-500;
+constexpr double kExactSquareHigh = 0x1p500;
+
+/// eliminateDamping for a zero damp: where rhobar^2 is normal, rhbar1 is
+/// |rhobar|, cs1 the sign of rhobar and sn1 the zero itself, exactly as the
+/// square root and the quotients give them, without taking them.
+inline DampingRotation eliminateZeroDamping(double damp, double rhobar) {
+  const double size = std::fabs(rhobar);
+  if (size >= kExactSquareLow && size <= kExactSquareHigh) return {size, rhobar > 0.0 ? 1.0 : -1.0, damp};
+  return eliminateDamping(damp, rhobar);
+}
+
 /// The rotations that eliminate the damping parameter and the subdiagonal
-/// beta.
-inline Rotation rotate(double damp, Recurrence& rec) {
-  const double rhbar1 = squareRoot(rec.rhobar * rec.rhobar + damp * damp);
-  const double cs1 = rec.rhobar / rhbar1;
-  const double sn1 = damp / rhbar1;
+/// beta; `undamped` says that damp is a zero.
+inline Rotation rotate(double damp, bool undamped, Recurrence& rec) {
+  const DampingRotation first = undamped ? eliminateZeroDamping(damp, rec.rhobar) : eliminateDamping(damp, rec.rhobar);
+  const double rhbar1 = first.rhbar1;
+  const double cs1 = first.cs1;
+  const double sn1 = first.sn1;
   Rotation r;
   r.psi = sn1 * rec.phibar;
   rec.phibar = cs1 * rec.phibar;
@@ -148,6 +174,57 @@ inline LsqrStop stopReason(const lsqr_input* input, std::uint32_t iterations, co
   return stop;
 }
 
+/// Whether the stopping tests may skip their quotients: no tolerances, no
+/// condition limit and no report, as the engine solves.
+inline bool withoutTolerances(const lsqr_input* input) {
+  return input->atol == 0.0 && input->btol == 0.0 && !(input->conlim > 0.0) && input->report == nullptr;
+}
+
+/// stopReason for an input withoutTolerances(), to the same stop: each test
+/// takes its quotient only where a bound on its operands does not decide it.
+/// test3 = 1 / cond(A) is above eps for cond(A) in (0, 2^51]; test2 is above
+/// eps when ||A^T r|| exceeds 2^-51 ||A|| ||r|| (a normal product: scaling
+/// by 2^-51 is exact); with ||A||, ||x|| finite and ||b|| positive and
+/// finite the residual tolerance is a zero, and test1 = ||r|| / ||b|| stays
+/// above it for ||r|| >= 2^-500 ||b|| (||b|| in [2^-400, 2^400]).
+inline LsqrStop stopReasonWithoutTolerances(const lsqr_input* input, std::uint32_t iterations, const Estimates& at,
+                                            double normB) {
+  constexpr double kMachineEpsilon = std::numeric_limits<double>::epsilon();
+  // test3 <= eps, which ctol = eps repeats.
+  const bool conditionAtPrecision = !(at.condA > 0.0 && at.condA <= 0x1p51) && 1.0 / at.condA <= kMachineEpsilon;
+  // test2 <= eps and test2 <= atol (a zero).
+  bool leastSquaresAtPrecision = true;
+  bool leastSquaresWithinTol = true;
+  if (at.normR > 0.0) {
+    const double product = at.normA * at.normR;
+    if (product >= 0x1p-900 && at.normATr > product * 0x1p-51) {
+      leastSquaresAtPrecision = leastSquaresWithinTol = false;
+    } else {
+      const double test2 = at.normATr / product;
+      leastSquaresAtPrecision = test2 <= kMachineEpsilon;
+      leastSquaresWithinTol = test2 <= input->atol;
+    }
+  }
+  // test1 <= rtol.
+  bool residualWithinTol = false;
+  const bool zeroTolerance =
+      std::isfinite(at.normA) && std::isfinite(at.normX) && normB >= 0x1p-400 && normB <= 0x1p400;
+  if (!zeroTolerance) {
+    residualWithinTol = at.normR / normB <= input->btol + input->atol * at.normA * at.normX / normB;
+  } else if (!(at.normR >= normB * 0x1p-500)) {
+    residualWithinTol = at.normR / normB <= 0.0;
+  }
+
+  LsqrStop stop = kLsqrStartIsSolution;
+  if (iterations >= input->iterationLimit) stop = kLsqrIterationLimit;
+  if (conditionAtPrecision) stop = kLsqrConditionAtPrecision;
+  if (leastSquaresAtPrecision) stop = kLsqrLeastSquaresAtPrecision;
+  if (conditionAtPrecision) stop = kLsqrConditionOverLimit;
+  if (leastSquaresWithinTol) stop = kLsqrLeastSquaresWithinTol;
+  if (residualWithinTol) stop = kLsqrResidualWithinTol;
+  return stop;
+}
+
 /// The factor of the standard errors: the residual per degree of freedom.
 inline double standardErrorScale(const lsqr_input* input, double normR) {
   double dof = 1.0;
@@ -172,6 +249,8 @@ std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Est
 
   if (input->report != nullptr) reportStart(input, rec, at);
   const double dampSq = input->damp * input->damp;
+  const bool undamped = input->damp == 0.0;
+  const bool plainStops = withoutTolerances(input);
   std::uint32_t iterations = 0;
   while (stop == kLsqrStartIsSolution) {
     ++iterations;
@@ -184,10 +263,11 @@ std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Est
       rec.alpha = vectors.backward(rec.beta);
       if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
     }
-    const Rotation r = rotate(input->damp, rec);
+    const Rotation r = rotate(input->damp, undamped, rec);
     const double wSquared = vectors.update(r.update);
     estimate(r, wSquared, rec, at);
-    stop = stopReason(input, iterations, at, normB);
+    stop = plainStops ? stopReasonWithoutTolerances(input, iterations, at, normB)
+                      : stopReason(input, iterations, at, normB);
   }
   vectors.finishErrors(standardErrorScale(input, at.normR));
   return iterations;
