@@ -235,7 +235,8 @@ inline double standardErrorScale(const lsqr_input* input, double normR) {
 
 /// The run from the start value to a stop. Returns the iterations made.
 template <typename Vectors>
-std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Estimates& at, double& normB) {
+[[gnu::always_inline]] inline std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop,
+                                                Estimates& at, double& normB) {
   vectors.begin();
   Recurrence rec;
   vectors.start(rec.beta, rec.alpha);
