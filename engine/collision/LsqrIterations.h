@@ -55,7 +55,18 @@ struct Recurrence {
 /// each iteration.
 struct Estimates {
   double normA = 0.0, condA = 0.0, normR = 0.0, normATr = 0.0, normX = 0.0;
+  /// While normXWaits, ||x|| is sqrt(xxnorm + (rhs / gambar)^2) of these,
+  /// not yet taken: the stopping tests without tolerances seldom read it.
+  bool normXWaits = false;
+  double xxnorm = 0.0, rhs = 0.0, gambar = 0.0;
 };
+
+/// ||x||, taken now if it waits.
+inline double normXOf(const Estimates& at) {
+  if (!at.normXWaits) return at.normX;
+  const double zbar = at.rhs / at.gambar;
+  return squareRoot(at.xxnorm + zbar * zbar);
+}
 
 /// The factors of an iteration's vector update.
 struct LsqrUpdate {
@@ -125,15 +136,22 @@ inline Rotation rotate(double damp, bool undamped, Recurrence& rec) {
 }
 
 /// The new estimates after the vector update; wSquared is |w|^2 from before
-/// the update.
-inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at) {
+/// the update. With waitingNormX, ||x|| is left waiting (see Estimates).
+inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at, bool waitingNormX) {
   rec.ddnorm += wSquared * (r.update.t3 * r.update.t3);
   // |x| from a rotation on the lower bidiagonal system.
   const double delta = rec.sn2 * r.rho;
   const double gambar = -rec.cs2 * r.rho;
   const double rhs = r.phi - delta * rec.z;
-  const double zbar = rhs / gambar;
-  at.normX = squareRoot(rec.xxnorm + zbar * zbar);
+  at.normXWaits = waitingNormX;
+  if (waitingNormX) {
+    at.xxnorm = rec.xxnorm;
+    at.rhs = rhs;
+    at.gambar = gambar;
+  } else {
+    const double zbar = rhs / gambar;
+    at.normX = squareRoot(rec.xxnorm + zbar * zbar);
+  }
   const double gamma = squareRoot(gambar * gambar + r.theta * r.theta);
   rec.cs2 = gambar / gamma;
   rec.sn2 = r.theta / gamma;
@@ -184,9 +202,10 @@ inline bool withoutTolerances(const lsqr_input* input) {
 /// takes its quotient only where a bound on its operands does not decide it.
 /// test3 = 1 / cond(A) is above eps for cond(A) in (0, 2^51]; test2 is above
 /// eps when ||A^T r|| exceeds 2^-51 ||A|| ||r|| (a normal product: scaling
-/// by 2^-51 is exact); with ||A||, ||x|| finite and ||b|| positive and
-/// finite the residual tolerance is a zero, and test1 = ||r|| / ||b|| stays
-/// above it for ||r|| >= 2^-500 ||b|| (||b|| in [2^-400, 2^400]).
+/// by 2^-51 is exact); with ||b|| positive and finite the residual tolerance
+/// is a zero or NaN (zero tolerances times anything), and test1 = ||r|| /
+/// ||b|| stays above it for ||r|| >= 2^-500 ||b|| (||b|| in [2^-400,
+/// 2^400]), whatever ||x||: only the other case reads ||x||.
 inline LsqrStop stopReasonWithoutTolerances(const lsqr_input* input, std::uint32_t iterations, const Estimates& at,
                                             double normB) {
   constexpr double kMachineEpsilon = std::numeric_limits<double>::epsilon();
@@ -207,12 +226,8 @@ inline LsqrStop stopReasonWithoutTolerances(const lsqr_input* input, std::uint32
   }
   // test1 <= rtol.
   bool residualWithinTol = false;
-  const bool zeroTolerance =
-      std::isfinite(at.normA) && std::isfinite(at.normX) && normB >= 0x1p-400 && normB <= 0x1p400;
-  if (!zeroTolerance) {
-    residualWithinTol = at.normR / normB <= input->btol + input->atol * at.normA * at.normX / normB;
-  } else if (!(at.normR >= normB * 0x1p-500)) {
-    residualWithinTol = at.normR / normB <= 0.0;
+  if (!(normB >= 0x1p-400 && normB <= 0x1p400 && at.normR >= normB * 0x1p-500)) {
+    residualWithinTol = at.normR / normB <= input->btol + input->atol * at.normA * normXOf(at) / normB;
   }
 
   LsqrStop stop = kLsqrStartIsSolution;
@@ -266,10 +281,12 @@ template <typename Vectors>
     }
     const Rotation r = rotate(input->damp, undamped, rec);
     const double wSquared = vectors.update(r.update);
-    estimate(r, wSquared, rec, at);
+    estimate(r, wSquared, rec, at, plainStops);
     stop = plainStops ? stopReasonWithoutTolerances(input, iterations, at, normB)
                       : stopReason(input, iterations, at, normB);
   }
+  at.normX = normXOf(at);
+  at.normXWaits = false;
   vectors.finishErrors(standardErrorScale(input, at.normR));
   return iterations;
 }

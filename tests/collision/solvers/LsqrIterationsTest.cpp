@@ -96,13 +96,23 @@ TEST(LsqrIterations, StopsWithoutTolerancesAreTheFullTests) {
       at.condA = pick();
       at.normR = pick();
       at.normX = pick();
+      // ||x|| left waiting, as the run leaves it.
+      if (k % 5 == 0) {
+        at.normXWaits = true;
+        at.xxnorm = pick();
+        at.rhs = pick();
+        at.gambar = pick();
+      }
       double normB = pick();
       // Estimates that sit at the bounds: the residual a tiny part of
       // ||b||, and ||A^T r|| near eps ||A|| ||r||.
       if (k % 3 == 1) at.normR = normB * std::ldexp(1.0 + unit(random), -1076 + static_cast<int>(unit(random) * 8));
       at.normATr = k % 3 == 2 ? at.normA * at.normR * std::ldexp(1.0 + unit(random), -53) : pick();
       const std::uint32_t iterations = k % 2 == 0 ? 3 : 10;
-      const LsqrStop full = lsqriterations::stopReason(input, iterations, at, normB);
+      Estimates taken = at;
+      taken.normX = lsqriterations::normXOf(at);
+      taken.normXWaits = false;
+      const LsqrStop full = lsqriterations::stopReason(input, iterations, taken, normB);
       const LsqrStop quick = lsqriterations::stopReasonWithoutTolerances(input, iterations, at, normB);
       ASSERT_EQ(quick, full) << "normA " << at.normA << " condA " << at.condA << " normR " << at.normR << " normATr "
                              << at.normATr << " normX " << at.normX << " normB " << normB;
