@@ -43,7 +43,7 @@ struct BrokenBlock {
     MgcVector3 up(0.0, 1.0, 0.0);
     world.addBody(createBarrierBody(MgcVector3(), up), 0);
     const std::unique_ptr<ZOVmesh> cube = zovbench::cubeMesh(0.5);
-    std::snprintf(block->getShape().name, kBodyNameLength, "block");
+    block->getShape().setName("block");
     for (int l = 0; l < kBlockSide; ++l) {
       for (int r = 0; r < kBlockSide; ++r) {
         for (int c = 0; c < kBlockSide; ++c) {
@@ -51,7 +51,9 @@ struct BrokenBlock {
           piece->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
           piece->setPosition(MgcVector3(c, r + 0.5, l));
           piece->setMass(1.0f);
-          std::snprintf(piece->getShape().name, kBodyNameLength, "c%d_%d_%d", l, r, c);
+          char name[32];
+          std::snprintf(name, sizeof name, "c%d_%d_%d", l, r, c);
+          piece->getShape().setName(name);
           block->addUniqueToList(piece);
         }
       }

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <unordered_map>
+#include <utility>
 
 #include "geometry/ConvexHull.h"
 #include "geometry/MassProperties.h"
@@ -38,6 +41,218 @@ std::unique_ptr<ZOVmesh> approximateHull(const ZOVmesh& mesh) {
   }
   return convexHull(mesh.worldVertices, mesh.numVertices);
 }
+
+/// The vertex table while it is built: each record's `faces` and `edges`
+/// point into the two pools.
+struct VertexTable {
+  std::vector<connect_vertex> records;
+  std::vector<std::uint32_t> facePool;
+  std::vector<std::uint32_t> edgePool;
+};
+
+/// Word-by-word FNV-1a over a run of 32-bit values.
+std::uint64_t hashWords(std::uint64_t hash, const std::uint32_t* words, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    hash ^= words[i];
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+
+/// Where a record's list starts in its pool; the end of the pool for a
+/// record without one.
+std::uint32_t poolOffset(const std::uint32_t* list, const std::uint32_t* pool, std::uint32_t poolSize) {
+  return static_cast<std::uint32_t>(list != nullptr ? list - pool : poolSize);
+}
+
+bool sameEdge(const connect_edge& x, const connect_edge& y) {
+  return x.vertexA == y.vertexA && x.vertexB == y.vertexB && x.uvAonFaceA == y.uvAonFaceA &&
+         x.uvBonFaceA == y.uvBonFaceA && x.uvAonFaceB == y.uvAonFaceB && x.uvBonFaceB == y.uvBonFaceB &&
+         x.faceA == y.faceA && x.faceB == y.faceB;
+}
+
+/// A shared table: this header, then the table in the same block: the edge
+/// records, or the vertex records followed by their face pool and edge pool.
+struct TableBlock {
+  std::uint64_t hash;
+  /// Volumes that hold the table; changed under the registry's lock only.
+  std::uint32_t holders;
+  /// 0 for an edge table, 1 for a vertex table.
+  std::uint32_t kind;
+  std::uint32_t records;
+  std::uint32_t facePoolSize;
+  std::uint32_t edgePoolSize;
+};
+constexpr std::uint32_t kEdgeBlock = 0;
+constexpr std::uint32_t kVertexBlock = 1;
+/// Where the records start: past the header, aligned for either kind.
+constexpr std::size_t kRecordsAt =
+    (sizeof(TableBlock) + alignof(connect_vertex) - 1) / alignof(connect_vertex) * alignof(connect_vertex);
+static_assert(kRecordsAt % alignof(connect_edge) == 0 && kRecordsAt % alignof(connect_vertex) == 0);
+
+template <typename Record>
+const Record* recordsOf(const TableBlock* block) {
+  return reinterpret_cast<const Record*>(reinterpret_cast<const char*>(block) + kRecordsAt);
+}
+template <typename Record>
+const TableBlock* blockOf(const Record* records) {
+  return reinterpret_cast<const TableBlock*>(reinterpret_cast<const char*>(records) - kRecordsAt);
+}
+/// The face pool of a vertex block; its edge pool follows it.
+const std::uint32_t* facePoolOf(const TableBlock* block) {
+  return reinterpret_cast<const std::uint32_t*>(recordsOf<connect_vertex>(block) + block->records);
+}
+
+std::uint64_t hashOf(const std::vector<connect_edge>& edges) {
+  std::uint64_t hash = kHashStart;
+  for (const connect_edge& e : edges) {
+    const std::uint32_t words[] = {e.vertexA,    e.vertexB,    e.uvAonFaceA, e.uvBonFaceA,
+                                   e.uvAonFaceB, e.uvBonFaceB, e.faceA,      e.faceB};
+    hash = hashWords(hash, words, 8);
+  }
+  return hash;
+}
+
+std::uint64_t hashOf(const VertexTable& table) {
+  std::uint64_t hash = kHashStart;
+  const auto faces = static_cast<std::uint32_t>(table.facePool.size());
+  const auto edges = static_cast<std::uint32_t>(table.edgePool.size());
+  for (const connect_vertex& v : table.records) {
+    const std::uint32_t words[] = {v.numFaces, poolOffset(v.faces, table.facePool.data(), faces), v.numEdges,
+                                   poolOffset(v.edges, table.edgePool.data(), edges)};
+    hash = hashWords(hash, words, 4);
+  }
+  hash = hashWords(hash, table.facePool.data(), faces);
+  return hashWords(hash, table.edgePool.data(), edges);
+}
+
+bool sameTable(const TableBlock* block, const std::vector<connect_edge>& edges) {
+  if (block->kind != kEdgeBlock || block->records != edges.size()) return false;
+  return std::equal(edges.begin(), edges.end(), recordsOf<connect_edge>(block), sameEdge);
+}
+
+bool sameTable(const TableBlock* block, const VertexTable& table) {
+  if (block->kind != kVertexBlock || block->records != table.records.size() ||
+      block->facePoolSize != table.facePool.size() || block->edgePoolSize != table.edgePool.size()) {
+    return false;
+  }
+  const std::uint32_t* faces = facePoolOf(block);
+  const std::uint32_t* edges = faces + block->facePoolSize;
+  if (!std::equal(table.facePool.begin(), table.facePool.end(), faces) ||
+      !std::equal(table.edgePool.begin(), table.edgePool.end(), edges)) {
+    return false;
+  }
+  const connect_vertex* records = recordsOf<connect_vertex>(block);
+  for (std::size_t i = 0; i < table.records.size(); ++i) {
+    const connect_vertex& x = records[i];
+    const connect_vertex& y = table.records[i];
+    if (x.numFaces != y.numFaces || x.numEdges != y.numEdges ||
+        poolOffset(x.faces, faces, block->facePoolSize) !=
+            poolOffset(y.faces, table.facePool.data(), block->facePoolSize) ||
+        poolOffset(x.edges, edges, block->edgePoolSize) !=
+            poolOffset(y.edges, table.edgePool.data(), block->edgePoolSize)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+/// A new block of the given kind and sizes with one holder; throws
+/// std::bad_alloc.
+TableBlock* newBlock(std::uint64_t hash, std::uint32_t kind, std::size_t recordBytes, std::uint32_t records,
+                     std::uint32_t facePoolSize, std::uint32_t edgePoolSize) {
+  void* memory =
+      ::operator new(kRecordsAt + recordBytes + (std::size_t{facePoolSize} + edgePoolSize) * sizeof(std::uint32_t));
+  return new (memory) TableBlock{hash, 1, kind, records, facePoolSize, edgePoolSize};
+}
+
+TableBlock* blockOfTable(std::uint64_t hash, const std::vector<connect_edge>& edges) {
+  const auto count = static_cast<std::uint32_t>(edges.size());
+  TableBlock* block = newBlock(hash, kEdgeBlock, count * sizeof(connect_edge), count, 0, 0);
+  std::uninitialized_copy(edges.begin(), edges.end(), const_cast<connect_edge*>(recordsOf<connect_edge>(block)));
+  return block;
+}
+
+TableBlock* blockOfTable(std::uint64_t hash, const VertexTable& table) {
+  const auto count = static_cast<std::uint32_t>(table.records.size());
+  const auto faceCount = static_cast<std::uint32_t>(table.facePool.size());
+  const auto edgeCount = static_cast<std::uint32_t>(table.edgePool.size());
+  TableBlock* block = newBlock(hash, kVertexBlock, count * sizeof(connect_vertex), count, faceCount, edgeCount);
+  auto* faces = const_cast<std::uint32_t*>(facePoolOf(block));
+  std::uint32_t* edges = faces + faceCount;
+  std::uninitialized_copy(table.facePool.begin(), table.facePool.end(), faces);
+  std::uninitialized_copy(table.edgePool.begin(), table.edgePool.end(), edges);
+  auto* records = const_cast<connect_vertex*>(recordsOf<connect_vertex>(block));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const connect_vertex& from = table.records[i];
+    // The lists move with their pools.
+    new (records + i)
+        connect_vertex{from.numFaces, from.faces != nullptr ? faces + (from.faces - table.facePool.data()) : nullptr,
+                       from.numEdges, from.edges != nullptr ? edges + (from.edges - table.edgePool.data()) : nullptr};
+  }
+  return block;
+}
+
+/// The tables some volume holds, by their hash: a table equal to one of them
+/// is shared instead of kept twice. Volumes are built and freed on any
+/// thread. A table leaves the registry, and is freed, when its last volume
+/// lets go of it.
+class TableRegistry {
+ public:
+  static TableRegistry& instance() {
+    // Never destroyed, so that volumes freed during the process's exit
+    // still find it.
+    static TableRegistry* registry = new TableRegistry;
+    return *registry;
+  }
+
+  /// The records of a held table equal to `table`, held once more, or of a
+  /// new block with the table; throws std::bad_alloc.
+  template <typename Table>
+  const TableBlock* share(const Table& table) {
+    const std::uint64_t hash = hashOf(table);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto range = blocks_.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it) {
+      if (sameTable(it->second, table)) {
+        ++it->second->holders;
+        return it->second;
+      }
+    }
+    TableBlock* block = blockOfTable(hash, table);
+    try {
+      blocks_.emplace(hash, block);
+    } catch (...) {
+      ::operator delete(block);
+      throw;
+    }
+    return block;
+  }
+
+  std::size_t size() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return blocks_.size();
+  }
+
+  /// One holder fewer; the last one frees the block.
+  void release(const TableBlock* block) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto range = blocks_.equal_range(block->hash);
+    for (auto it = range.first; it != range.second; ++it) {
+      if (it->second != block) continue;
+      if (--it->second->holders == 0) {
+        blocks_.erase(it);
+        ::operator delete(const_cast<TableBlock*>(block));
+      }
+      return;
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_multimap<std::uint64_t, TableBlock*> blocks_;
+};
 
 }  // namespace
 
@@ -113,11 +328,21 @@ void BVmesh::destroy() {
   clipper_ = nullptr;
 }
 
+std::size_t BVmesh::heldTableCount() { return TableRegistry::instance().size(); }
+
+void BVmesh::releaseEdgeTable() {
+  if (connectEdges_ != nullptr) TableRegistry::instance().release(blockOf(connectEdges_));
+  connectEdges_ = nullptr;
+}
+
+void BVmesh::releaseVertexTable() {
+  if (connectVertex_ != nullptr) TableRegistry::instance().release(blockOf(connectVertex_));
+  connectVertex_ = nullptr;
+}
+
 void BVmesh::freeTables() {
-  connectEdges_ = {};
-  connectVertex_ = {};
-  vertexFacePool_ = {};
-  vertexEdgePool_ = {};
+  releaseEdgeTable();
+  releaseVertexTable();
   numEdges_ = 0;
   numVertices_ = 0;
   connectFlags_ &= ~(kConnectEdges | kConnectVertex);
@@ -139,9 +364,7 @@ bool BVmesh::prepareMesh(int mode) {
   if (numVertices_ != mesh_->numVertices) {
     // The mesh changed size since it was bound: the old vertex table no
     // longer matches it.
-    connectVertex_ = {};
-    vertexFacePool_ = {};
-    vertexEdgePool_ = {};
+    releaseVertexTable();
     numVertices_ = mesh_->numVertices;
   }
   try {
@@ -233,9 +456,9 @@ bool BVmesh::buildTables(int mode) {
     }
   }
 
-  std::vector<connect_vertex> vertexTable;
-  std::vector<std::uint32_t> facePool;
-  std::vector<std::uint32_t> edgePool;
+  VertexTable vertexTable;
+  std::vector<std::uint32_t>& facePool = vertexTable.facePool;
+  std::vector<std::uint32_t>& edgePool = vertexTable.edgePool;
   if (wantVertices) {
     std::size_t totalFaces = 0, totalEdges = 0;
     for (std::uint32_t v = 0; v < numVertices_; ++v) {
@@ -244,11 +467,12 @@ bool BVmesh::buildTables(int mode) {
     }
     facePool.resize(totalFaces);
     edgePool.resize(totalEdges);
-    vertexTable.assign(numVertices_, connect_vertex{0, nullptr, 0, nullptr});
+    std::vector<connect_vertex>& records = vertexTable.records;
+    records.assign(numVertices_, connect_vertex{0, nullptr, 0, nullptr});
     std::size_t faceOffset = 0, edgeOffset = 0;
     for (std::uint32_t v = 0; v < numVertices_; ++v) {
-      if (facesAtVertex[v] != 0) vertexTable[v].faces = facePool.data() + faceOffset;
-      if (edgesAtVertex[v] != 0) vertexTable[v].edges = edgePool.data() + edgeOffset;
+      if (facesAtVertex[v] != 0) records[v].faces = facePool.data() + faceOffset;
+      if (edgesAtVertex[v] != 0) records[v].edges = edgePool.data() + edgeOffset;
       faceOffset += facesAtVertex[v];
       edgeOffset += edgesAtVertex[v];
     }
@@ -256,29 +480,41 @@ bool BVmesh::buildTables(int mode) {
       for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
         const mesh_face& face = mesh.faces[f];
         for (std::uint32_t k = 0; k < face.numVertices; ++k) {
-          connect_vertex& record = vertexTable[face.vertices[k]];
+          connect_vertex& record = records[face.vertices[k]];
           if (record.numFaces < facesAtVertex[face.vertices[k]]) record.faces[record.numFaces++] = f;
         }
       }
       for (std::uint32_t e = 0; e < edgeTable.size(); ++e) {
         for (const std::uint32_t end : {edgeTable[e].vertexA, edgeTable[e].vertexB}) {
-          connect_vertex& record = vertexTable[end];
+          connect_vertex& record = records[end];
           if (record.numEdges < edgesAtVertex[end]) record.edges[record.numEdges++] = e;
         }
       }
     }
   }
 
-  // Nothing below allocates: the new tables replace the old ones together.
+  // Both tables are shared before either replaces its old one, so that a
+  // failed allocation leaves the volume as it was.
+  TableRegistry& registry = TableRegistry::instance();
+  const TableBlock* edgeBlock = wantEdges ? registry.share(edgeTable) : nullptr;
+  const TableBlock* vertexBlock = nullptr;
+  if (wantVertices) {
+    try {
+      vertexBlock = registry.share(vertexTable);
+    } catch (...) {
+      if (edgeBlock != nullptr) registry.release(edgeBlock);
+      throw;
+    }
+  }
   if (wantEdges) {
-    connectEdges_ = std::move(edgeTable);
-    numEdges_ = static_cast<std::uint32_t>(connectEdges_.size());
+    releaseEdgeTable();
+    connectEdges_ = recordsOf<connect_edge>(edgeBlock);
+    numEdges_ = edgeBlock->records;
     connectFlags_ |= kConnectEdges;
   }
   if (wantVertices) {
-    connectVertex_ = std::move(vertexTable);
-    vertexFacePool_ = std::move(facePool);
-    vertexEdgePool_ = std::move(edgePool);
+    releaseVertexTable();
+    connectVertex_ = recordsOf<connect_vertex>(vertexBlock);
     connectFlags_ |= kConnectVertex;
   }
   return true;

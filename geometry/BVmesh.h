@@ -104,11 +104,21 @@ class BVmesh {
   /// Entries of the vertex table: the mesh's vertex count when it was bound.
   std::uint32_t getNumVertices() const { return numVertices_; }
   /// Entry i of the edge table; i must be below getNumEdges().
-  connect_edge& getConnectEdges(std::uint32_t i) { return connectEdges_[i]; }
+  const connect_edge& getConnectEdges(std::uint32_t i) const { return connectEdges_[i]; }
   /// Entry i of the vertex table; i must be below getNumVertices() and the
   /// table must have been built.
-  connect_vertex& getConnectVertex(std::uint32_t i) { return connectVertex_[i]; }
   const connect_vertex& getConnectVertex(std::uint32_t i) const { return connectVertex_[i]; }
+  /// Whether this volume and `other` read one copy of their edge table (and
+  /// of their vertex table): volumes whose tables are equal share them.
+  bool sharesEdgeTable(const BVmesh& other) const {
+    return connectEdges_ != nullptr && connectEdges_ == other.connectEdges_;
+  }
+  bool sharesVertexTable(const BVmesh& other) const {
+    return connectVertex_ != nullptr && connectVertex_ == other.connectVertex_;
+  }
+  /// Edge and vertex tables that volumes hold in the whole process, each
+  /// counted once however many volumes share it.
+  static std::size_t heldTableCount();
 
   void enableConnectEdges() { connectFlags_ |= kConnectEdges; }
   void disableConnectEdges() { connectFlags_ &= ~kConnectEdges; }
@@ -163,6 +173,9 @@ class BVmesh {
  private:
   /// Frees the edge and vertex tables and zeroes their counts.
   void freeTables();
+  /// Lets go of one table (this volume no longer holds it).
+  void releaseEdgeTable();
+  void releaseVertexTable();
   /// Binds `mesh` with the given ownership and runs the mode's builds.
   void bindAndBuild(ZOVmesh* mesh, std::int32_t ownership, int mode);
   /// Gives every face its connected-group label and sets numMeshGroups.
@@ -177,11 +190,13 @@ class BVmesh {
   std::uint32_t connectFlags_ = 0;
   std::uint32_t numEdges_ = 0;
   std::uint32_t numVertices_ = 0;
-  std::vector<connect_edge> connectEdges_;
-  /// Each record's `faces` and `edges` point into the two pools below.
-  std::vector<connect_vertex> connectVertex_;
-  std::vector<std::uint32_t> vertexFacePool_;
-  std::vector<std::uint32_t> vertexEdgePool_;
+  /// The tables, read-only once built; each kept once for every volume
+  /// whose table is equal (many bodies are made from meshes of one shape),
+  /// in a block that the last volume holding it frees. Each vertex record's
+  /// `faces` and `edges` point into two pools in the same block. Null until
+  /// built.
+  const connect_edge* connectEdges_ = nullptr;
+  const connect_vertex* connectVertex_ = nullptr;
   /// Owned; null until initClipper.
   Clipper* clipper_ = nullptr;
 };

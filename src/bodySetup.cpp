@@ -36,11 +36,7 @@ bool bodyMassOf(const ZOVmesh& mesh, bool fittedToHostScale, const MString& node
   return true;
 }
 
-void nameBody(HardBody& body, const MString& nodeName) {
-  char* name = body.getShape().name;
-  std::strncpy(name, nodeName.asChar(), kBodyNameLength - 1);
-  name[kBodyNameLength - 1] = '\0';
-}
+void nameBody(HardBody& body, const MString& nodeName) { body.getShape().setName(nodeName.asChar()); }
 
 bool finiteAsFloat(double value) { return std::fabs(value) <= zov::kMaxFloat; }
 

@@ -14,7 +14,7 @@ void BarrierBody::place(const MgcVector3& p, const MgcMatrix3& R, const MgcVecto
   shape.scale = s;
   setBoxRadii();
   placeAt(p, R);
-  dynLast = dyn;
+  changeLast() = dyn;
   activate();
   enableStatic();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "geometry/VolumeMath.h"
 #include "math/Finite.h"
@@ -36,6 +37,33 @@ HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {
   dynInit.worldInvInertia.SetIdentity();
   dynLast = dynInit;
   dyn = dynInit;
+}
+
+RBDynamics& HardBody::changeLast() {
+  if (backupIsLast) {
+    dynBackup.reset(new (std::nothrow) RBDynamics(dynLast));
+    backupIsLast = dynBackup == nullptr;
+  }
+  return dynLast;
+}
+
+void HardBody::storeLastStates() {
+  dynLastBackup = dynLast;
+  dynLast = dyn;
+  dynBackup.reset();
+  backupIsLast = true;
+}
+
+void HardBody::rollbackStates() {
+  RBDynamics& last = changeLast();
+  dyn = currentBackup();
+  last = dynLastBackup;
+}
+
+const RBDynamics& HardBody::currentBackup() const {
+  static const RBDynamics zeroed;
+  if (backupIsLast) return dynLast;
+  return dynBackup != nullptr ? *dynBackup : zeroed;
 }
 
 HardBody::~HardBody() {

@@ -306,6 +306,19 @@ class HardBody {
   /// of the largest unscaled box side, the box's length along it and twice
   /// its largest other half extent as radius.
   ZOVcapsule* capsuleAroundBox();
+  /// The last state, for a change other than a store or a rollback: the
+  /// backup of the current state that it stands for is copied first (when
+  /// memory runs out for the copy, the backup follows the last state).
+  RBDynamics& changeLast();
+  /// storeLastDynamics on the states: backup of the last state = last,
+  /// backup of the current state = current, then last = current.
+  void storeLastStates();
+  /// rollbackDynamics on the states: current = backup of the current state,
+  /// last = backup of the last state; the backups stay.
+  void rollbackStates();
+  /// The backup of the current state as it stands.
+  const RBDynamics& currentBackup() const;
+
   /// Counts a wake-up (see wakeUps); every activation calls it.
   static void countWakeUp() { wakeUpCount.fetch_add(1, std::memory_order_relaxed); }
 
@@ -345,13 +358,20 @@ class HardBody {
   std::int32_t sleepCount = 0;
   /// What the host set up; restoreDynamics returns to it.
   RBDynamics dynInit;
-  /// The state at the start of the world's advance.
+  /// The state at the start of the world's advance. Changed by
+  /// storeLastStates and rollbackStates, otherwise only through changeLast.
   RBDynamics dynLast;
   /// The state being integrated.
   RBDynamics dyn;
   /// Backups taken by storeLastDynamics for rollbackDynamics.
   RBDynamics dynLastBackup;
-  RBDynamics dynBackup;
+  /// The backup of the current state equals the last state from the store
+  /// until the last state changes otherwise, which is rare (placing,
+  /// restoring, resetting a body): the last state stands for it meanwhile
+  /// (`backupIsLast`), and a copy is made only when the last state changes.
+  /// Null and not stood for: the zeroed record of a body never stored.
+  std::unique_ptr<RBDynamics> dynBackup;
+  bool backupIsLast = false;
   std::atomic<EMotionState> collisionState{kMotionStateNone};
   std::unique_ptr<ZOVmesh> mesh;
   ZOVcapsule bcapsule;

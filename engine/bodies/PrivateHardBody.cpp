@@ -42,7 +42,10 @@ PrivateHardBody::PrivateHardBody(eHBodyType bodyKind) : HardBody(bodyKind) {
   setWorkerStateCount(g_defaultWorkerStates.load());
 }
 
-PrivateHardBody::~PrivateHardBody() { jointCount = 0; }
+PrivateHardBody::~PrivateHardBody() {
+  jointCount = 0;
+  delete[] workerStates.load();
+}
 
 void PrivateHardBody::setRestitutionCoeff(double c) {
   if (!std::isfinite(c)) return;
@@ -184,7 +187,7 @@ void PrivateHardBody::setAngularVelocity(const MgcVector3& w) {
 }
 
 void PrivateHardBody::resetDynamics() {
-  dynLast = RBDynamics();
+  changeLast() = RBDynamics();
   dyn = RBDynamics();
   integrator.forgetStepStart();
 }
@@ -236,7 +239,7 @@ void PrivateHardBody::saveDynamics(int what) { saveState(what); }
 
 void PrivateHardBody::restoreDynamics() {
   dyn = dynInit;
-  dynLast = dynInit;
+  changeLast() = dynInit;
   integrator.forgetStepStart();
   restitution = initialRestitution;
   friction = initialFriction;
@@ -244,11 +247,7 @@ void PrivateHardBody::restoreDynamics() {
   updateWorldData();
 }
 
-void PrivateHardBody::storeLastDynamics() {
-  dynLastBackup = dynLast;
-  dynBackup = dyn;
-  dynLast = dyn;
-}
+void PrivateHardBody::storeLastDynamics() { storeLastStates(); }
 
 void PrivateHardBody::integrateForces(double dt, bool damping) {
   integrator.integrateForces(dyn, dt, damping, airDamping, angularAirDamping);
@@ -261,8 +260,7 @@ void PrivateHardBody::integrateMotion(double dt) {
 }
 
 void PrivateHardBody::rollbackDynamics() {
-  dyn = dynBackup;
-  dynLast = dynLastBackup;
+  rollbackStates();
   integrator.forgetStepStart();
 }
 
@@ -353,7 +351,7 @@ MgcVector3 PrivateHardBody::moveFrameTo(const MgcVector3& P, MeshCentre centre) 
     if (centre == MeshCentre::kShifted) mesh->center += d;
   }
   dyn.position = P;
-  dynLast.position = P;
+  changeLast().position = P;
   return d;
 }
 
@@ -365,7 +363,7 @@ void PrivateHardBody::placeMeshShape(const MgcVector3& p, const MgcMatrix3& R, c
   shape.localRadius = meshRadius <= halfBox ? meshRadius : halfBox;
   shape.radius = shapeframes::largestComponent(s) * shape.localRadius;
   placeAt(p, R);
-  dynLast = dyn;
+  changeLast() = dyn;
 }
 
 void PrivateHardBody::placeBoxShape(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& s) {
@@ -446,8 +444,19 @@ DynamicStress* PrivateHardBody::getNextJoint() {
 
 RBDynamics* PrivateHardBody::getWorkerDyn(int t) {
   if (t < 0 || t >= workerStateCount) return nullptr;
+  std::unique_ptr<RBDynamics>* states = workerStates.load(std::memory_order_acquire);
+  if (states == nullptr) {
+    auto* made = new (std::nothrow) std::unique_ptr<RBDynamics>[workerStateCount];
+    if (made == nullptr) return nullptr;
+    // Another slot may make them at the same time: the first one made stays.
+    if (workerStates.compare_exchange_strong(states, made, std::memory_order_acq_rel)) {
+      states = made;
+    } else {
+      delete[] made;
+    }
+  }
   // Each slot's pointer is written by the one thread that runs as it.
-  std::unique_ptr<RBDynamics>& state = workerStates[t];
+  std::unique_ptr<RBDynamics>& state = states[t];
   if (!state) state.reset(new (std::nothrow) RBDynamics());
   return state.get();
 }
@@ -459,9 +468,7 @@ void PrivateHardBody::setDefaultWorkerStateCount(int count) {
 bool PrivateHardBody::setWorkerStateCount(int count) {
   count = std::clamp(count, 1, kThreadSlotCount);
   if (count == workerStateCount) return true;
-  auto* states = new (std::nothrow) std::unique_ptr<RBDynamics>[count];
-  if (states == nullptr) return false;
-  workerStates.reset(states);
+  delete[] workerStates.exchange(nullptr);
   workerStateCount = count;
   return true;
 }

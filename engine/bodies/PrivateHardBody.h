@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -111,8 +112,11 @@ class PrivateHardBody : public HardBody {
   int getWorkerStateCount() const { return workerStateCount; }
   /// Keeps states for thread slots 0 .. count - 1 (count clamped to
   /// [1, kThreadSlotCount]); every slot starts again from a default state.
-  /// False, with the states unchanged, when memory runs out.
+  /// Always true: the slots are made when one first asks.
   bool setWorkerStateCount(int count);
+  /// Whether some slot has asked for its state since the slots were last
+  /// sized: until then the body keeps no slots at all.
+  bool hasWorkerStates() const { return workerStates.load(std::memory_order_acquire) != nullptr; }
   /// The slots new bodies start with (clamped as above): kThreadSlotCount
   /// until a world sets the slots its passes use, so that bodies made for it,
   /// pieces of fracture bodies among them, come with the right states.
@@ -179,8 +183,11 @@ class PrivateHardBody : public HardBody {
   /// 1 while a walk over the joint list runs.
   std::uint8_t jointIterating = 0;
   /// One state per thread slot in use (the calling thread's and one per
-  /// worker of the world's passes), null until the slot first asks for it.
-  std::unique_ptr<std::unique_ptr<RBDynamics>[]> workerStates;
+  /// worker of the world's passes), null until the slot first asks for it;
+  /// the slots themselves are made when the first of them asks (most bodies
+  /// never are asked), by whichever thread asks first, so they are kept
+  /// atomically. Owned.
+  std::atomic<std::unique_ptr<RBDynamics>*> workerStates{nullptr};
   int workerStateCount = 0;
 
  private:

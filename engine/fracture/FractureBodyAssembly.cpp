@@ -265,7 +265,7 @@ bool FractureBody::updateMassProperties() {
   setAngularVelocity(dyn.worldInvInertia * L);
   dyn.dynForce = MgcVector3();
   dyn.dynTorque = MgcVector3();
-  dynLast = dyn;
+  changeLast() = dyn;
 
   shape.localCenter = box.center - c;
   shapeframes::setBoxRotation(shape, box.axes);

@@ -101,7 +101,7 @@ void FractureBody::moveCenterOfMass(const MgcVector3& q) {
   }
   dyn.position = q;
   dyn.integratedPosition = q;
-  dynLast.position = q;
+  changeLast().position = q;
   computeInertiaTensor();
   setAngularVelocity(dyn.angularVelocity);
 }
@@ -254,7 +254,7 @@ void FractureBody::restoreDynamics() {
   registerJointBodies(activeJoints);
 
   dyn = dynInit;
-  dynLast = dynInit;
+  changeLast() = dynInit;
   integrator.forgetStepStart();
   shape.localCenter = savedLocalCenter;
   shape.boxSize = savedBoxSize;
@@ -281,15 +281,12 @@ void FractureBody::restoreDynamics() {
 }
 
 void FractureBody::storeLastDynamics() {
-  dynLastBackup = dynLast;
-  dynBackup = dyn;
-  dynLast = dyn;
+  storeLastStates();
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->storeLastDynamics();
 }
 
 void FractureBody::rollbackDynamics() {
-  dyn = dynBackup;
-  dynLast = dynLastBackup;
+  rollbackStates();
   integrator.forgetStepStart();
   for (auto* node = pieces.getFirst(); node != nullptr; node = node->next) node->value->rollbackDynamics();
 }

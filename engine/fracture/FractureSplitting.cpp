@@ -123,10 +123,9 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
 
     const std::string number = std::to_string(fragmentCount + 1);
     if (std::strlen(shape.name) < static_cast<std::size_t>(kBodyNameLength - 1) - number.size()) {
-      const std::string name = std::string(shape.name) + "_" + number;
-      std::memcpy(fragment->shape.name, name.c_str(), name.size() + 1);
+      fragment->shape.setName((std::string(shape.name) + "_" + number).c_str());
     } else {
-      std::memcpy(fragment->shape.name, kUnnamedFragment, std::strlen(kUnnamedFragment) + 1);
+      fragment->shape.setName(kUnnamedFragment);
     }
     fragment->shape.id = shape.id + 1;
     addFragment(fragment);

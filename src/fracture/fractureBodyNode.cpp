@@ -391,9 +391,7 @@ MString FractureBodyNode::nodeName() const { return MFnDependencyNode(thisMObjec
 void FractureBodyNode::setNodeName(const MString& name) {
   MFnDependencyNode(thisMObject()).setName(name);
   if (FractureBody* body = getFractureBody()) {
-    char* buffer = body->getShape().name;
-    std::strncpy(buffer, nodeName().asChar(), kBodyNameLength - 1);
-    buffer[kBodyNameLength - 1] = '\0';
+    body->getShape().setName(nodeName().asChar());
   }
 }
 

@@ -109,9 +109,7 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
 
   const MObject self = thisMObject();
   pullPlug(self, ca_index);
-  char* name = body->getShape().name;
-  std::strncpy(name, nodeName().asChar(), kBodyNameLength - 1);
-  name[kBodyNameLength - 1] = '\0';
+  body->getShape().setName(nodeName().asChar());
 
   const MPlugArray links = connectedPlugs(self, stresses);
   numStressNodes = links.length();

@@ -179,7 +179,7 @@ zovSolverNode::zovSolverNode()
   Mgc::MgcVector3 up = axis == "z" ? Mgc::MgcVector3(0.0, 0.0, 1.0) : Mgc::MgcVector3(0.0, 1.0, 0.0);
   groundBody.reset(createBarrierBody(Mgc::MgcVector3(), up));
   if (groundBody) {
-    std::strncpy(groundBody->getShape().name, kGroundName, kBodyNameLength - 1);
+    groundBody->getShape().setName(kGroundName);
     // The ground joins the simulation only when the grid is used.
     theWorld->removeBody(groundBody.get());
   }

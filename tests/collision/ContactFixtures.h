@@ -83,7 +83,7 @@ class TestCompound : public PrivateHardBody, public CompoundPieces {
     shape.scale = s;
     setOrientation(R);
     dyn.position = p;
-    dynLast = dyn;
+    changeLast() = dyn;
     activate();
   }
   void computeInertiaTensor() override {}

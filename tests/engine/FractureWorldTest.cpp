@@ -29,7 +29,7 @@ struct Row {
   Body* body = new Body;
 
   Row(int count, const char* name, double y = 0.0) {
-    std::snprintf(body->getShape().name, kBodyNameLength, "%s", name);
+    body->getShape().setName(name);
     for (int i = 0; i < count; ++i) {
       const std::string pieceName = std::string(name) + "_p" + std::to_string(i);
       pieces.push_back(cubePiece(MgcVector3(i, y, 0), 1.0f + static_cast<float>(i), pieceName.c_str()));

@@ -51,7 +51,7 @@ void expectListsConsistent(const PrivateWorld& world, const std::vector<HardBody
 
 std::unique_ptr<BoxBody> namedBox(const char* name, bool active = true, bool isStatic = false) {
   auto body = std::make_unique<BoxBody>();
-  std::strncpy(body->getShape().name, name, kBodyNameLength - 1);
+  body->getShape().setName(name);
   body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
   if (!active) body->deActivate();
   if (isStatic) body->enableStatic();

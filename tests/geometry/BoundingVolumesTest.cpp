@@ -145,6 +145,116 @@ TEST(BVmesh, InvalidMeshIsRefusedAndReleasesTheMeshHeldBefore) {
   for (std::uint32_t v = 0; v < 8; ++v) EXPECT_EQ(volume.getConnectVertex(v).numFaces, 0u);
 }
 
+// Every edge joins the corners of the face sides that name it, and every
+// vertex record lists faces that hold the vertex and edges that end at it.
+void expectTablesDescribe(BVmesh& volume, const ZOVmesh& mesh, const char* what) {
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
+    const mesh_face& face = mesh.faces[f];
+    for (std::uint32_t k = 0; k < face.numEdges; ++k) {
+      const connect_edge& edge = volume.getConnectEdges(face.edges[k]);
+      EXPECT_EQ(std::minmax(edge.vertexA, edge.vertexB),
+                std::minmax(face.vertices[k], face.vertices[(k + 1) % face.numVertices]))
+          << what;
+      EXPECT_TRUE(edge.faceA == f || edge.faceB == f) << what;
+    }
+  }
+  for (std::uint32_t v = 0; v < mesh.numVertices; ++v) {
+    const connect_vertex& around = volume.getConnectVertex(v);
+    for (std::uint32_t i = 0; i < around.numFaces; ++i) {
+      const mesh_face& face = mesh.faces[around.faces[i]];
+      EXPECT_NE(std::find(face.vertices, face.vertices + face.numVertices, v), face.vertices + face.numVertices)
+          << what;
+    }
+    for (std::uint32_t i = 0; i < around.numEdges; ++i) {
+      const connect_edge& edge = volume.getConnectEdges(around.edges[i]);
+      EXPECT_TRUE(edge.vertexA == v || edge.vertexB == v) << what;
+    }
+  }
+}
+
+// Volumes over meshes of one shape (the same faces over the same vertex
+// numbers, wherever the vertices are) keep one copy of each table; a table
+// that differs in anything is kept apart.
+TEST(BVmesh, VolumesOverMeshesOfOneShapeShareOneCopyOfEachTable) {
+  const std::size_t heldBefore = BVmesh::heldTableCount();
+  auto first = zovtest::boxMesh({1.0, 1.0, 1.0});
+  auto sameShape = zovtest::boxMesh({3.0, 0.5, 2.0});
+  auto withUVs = zovtest::boxMesh({1.0, 1.0, 1.0});
+  withUVs->numUVs = 8;
+  for (std::uint32_t f = 0; f < 6; ++f)
+    for (std::uint32_t k = 0; k < 4; ++k) withUVs->faces[f].uvIndices[k] = withUVs->faces[f].vertices[k] + 1;
+  auto otherShape = cubes(2);
+
+  auto a = std::make_unique<BVmesh>();
+  BVmesh b, uv, other;
+  ASSERT_TRUE(a->init(first.get(), kAllTables));
+  ASSERT_TRUE(b.init(sameShape.get(), kAllTables));
+  ASSERT_TRUE(uv.init(withUVs.get(), kAllTables));
+  ASSERT_TRUE(other.init(otherShape.get(), kAllTables));
+
+  EXPECT_TRUE(a->sharesEdgeTable(b));
+  EXPECT_TRUE(a->sharesVertexTable(b));
+  EXPECT_EQ(&a->getConnectEdges(0), &b.getConnectEdges(0));
+  EXPECT_EQ(&a->getConnectVertex(0), &b.getConnectVertex(0));
+  // The texture coordinates are part of the edge records only.
+  EXPECT_FALSE(a->sharesEdgeTable(uv));
+  EXPECT_TRUE(a->sharesVertexTable(uv));
+  EXPECT_EQ(uv.getConnectEdges(0).uvAonFaceA, uv.getConnectEdges(0).vertexA + 1);
+  EXPECT_FALSE(a->sharesEdgeTable(other));
+  EXPECT_FALSE(a->sharesVertexTable(other));
+  EXPECT_EQ(other.getNumEdges(), 24u);
+  // Four volumes, two shapes, one with two kinds of edges: five tables.
+  EXPECT_EQ(BVmesh::heldTableCount(), heldBefore + 5);
+
+  // A volume let go, or built again over another mesh, leaves the tables of
+  // the others as they were.
+  a.reset();
+  auto open = zovtest::polygonMesh({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+  ASSERT_TRUE(uv.init(open.get(), kAllTables));
+  EXPECT_EQ(uv.getNumEdges(), 4u);
+  EXPECT_FALSE(uv.sharesVertexTable(b));
+  expectTablesDescribe(b, *sameShape, "box after its sharer went");
+  expectTablesDescribe(uv, *open, "open square");
+  expectTablesDescribe(other, *otherShape, "two cubes");
+  for (std::uint32_t v = 0; v < 8; ++v) {
+    EXPECT_EQ(b.getConnectVertex(v).numFaces, 3u);
+    EXPECT_EQ(b.getConnectVertex(v).numEdges, 3u);
+  }
+
+  // A volume made later over the first mesh takes the tables that the other
+  // box still holds.
+  BVmesh again;
+  ASSERT_TRUE(again.init(first.get(), kAllTables));
+  EXPECT_TRUE(again.sharesEdgeTable(b));
+  expectTablesDescribe(again, *first, "box built again");
+}
+
+// The last volume to let go of a table frees it, whether it is destroyed,
+// bound to another mesh or cut free of its tables.
+TEST(BVmesh, TheLastVolumeHoldingATableFreesIt) {
+  const std::size_t heldBefore = BVmesh::heldTableCount();
+  auto box = zovtest::boxMesh({1.0, 1.0, 1.0});
+  auto twoBoxes = cubes(2);
+  {
+    std::vector<std::unique_ptr<BVmesh>> volumes;
+    for (int i = 0; i < 10; ++i) {
+      volumes.push_back(std::make_unique<BVmesh>());
+      ASSERT_TRUE(volumes.back()->init(i % 2 == 0 ? box.get() : twoBoxes.get(), kAllTables));
+    }
+    EXPECT_EQ(BVmesh::heldTableCount(), heldBefore + 4);
+    volumes[1]->destroy();
+    volumes[3]->deleteMesh();
+    ASSERT_TRUE(volumes[5]->init(box.get(), kMeshEdgeTable));
+    ASSERT_TRUE(volumes[7]->init(box.get(), kAllTables));
+    volumes[9].reset();
+    EXPECT_EQ(BVmesh::heldTableCount(), heldBefore + 2);
+    // Volume 5 holds the box's edge table alone.
+    EXPECT_TRUE(volumes[5]->sharesEdgeTable(*volumes[0]));
+    EXPECT_FALSE(volumes[5]->isConnectVertex());
+  }
+  EXPECT_EQ(BVmesh::heldTableCount(), heldBefore);
+}
+
 TEST(BVmesh, VolumeAndTransformsAgreeWithTheMeshRecordsOwn) {
   // The L prism is the union of a 2x1x1 and a 1x1x1 box: volume 3, centre of
   // mass (2 (1, .5, .5) + (.5, 1.5, .5)) / 3.

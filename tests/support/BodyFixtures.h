@@ -27,7 +27,7 @@ class BoxBody : public PrivateHardBody {
   void init(const Mgc::MgcVector3& p, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s) override {
     shape.scale = s;
     placeAt(p, R);
-    dynLast = dyn;
+    changeLast() = dyn;
     activate();
   }
 
@@ -45,11 +45,11 @@ class BoxBody : public PrivateHardBody {
 
   void moveCenterOfMass(const Mgc::MgcVector3& worldPoint) override {
     dyn.position = worldPoint;
-    dynLast.position = worldPoint;
+    changeLast().position = worldPoint;
   }
 
   RBDynamics& current() { return dyn; }
-  RBDynamics& last() { return dynLast; }
+  RBDynamics& last() { return changeLast(); }
   RBDynamics& initial() { return dynInit; }
 };
 

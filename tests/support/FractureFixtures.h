@@ -34,7 +34,7 @@ inline std::unique_ptr<HullBody> boxPiece(const Mgc::MgcVector3& centre, const M
   std::unique_ptr<HullBody> body(static_cast<HullBody*>(createHullBody(mesh.get())));
   body->init(centre, Mgc::MgcMatrix3::IDENTITY, Mgc::MgcVector3(1.0, 1.0, 1.0));
   body->setMass(mass);
-  std::snprintf(body->getShape().name, kBodyNameLength, "%s", name);
+  body->getShape().setName(name);
   return body;
 }
 
@@ -66,7 +66,7 @@ struct CubeWall {
 
   CubeWall(int columns_, int rows_, int layers_ = 1, const char* name = "wall", float mass = 1.0f)
       : columns(columns_), rows(rows_), layers(layers_) {
-    std::snprintf(body->getShape().name, kBodyNameLength, "%s", name);
+    body->getShape().setName(name);
     for (int l = 0; l < layers; ++l) {
       for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
@@ -181,7 +181,7 @@ class SplitProbe : public FractureBody {
         splitJoints.append(joint);
       }
       const std::string name = std::string(shape.name).substr(0, 200) + "_" + std::to_string(fragmentCount + 1);
-      std::snprintf(fragment->getShape().name, kBodyNameLength, "%s", name.c_str());
+      fragment->getShape().setName(name.c_str());
       addFragment(fragment);
       ++fragmentCount;
       fragment->updateMassProperties();

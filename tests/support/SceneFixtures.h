@@ -19,7 +19,7 @@ inline HardBody* addGround(PrivateWorld& world, const Mgc::MgcVector3& normal = 
                            const Mgc::MgcVector3& point = {}) {
   Mgc::MgcVector3 n = normal;
   HardBody* ground = createBarrierBody(point, n);
-  std::snprintf(ground->getShape().name, kBodyNameLength, "ground");
+  ground->getShape().setName("ground");
   world.addBody(ground, 0);
   return ground;
 }

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -236,6 +241,112 @@ TEST(PrivateHardBody, SaveDynamicsCopiesOnlyTheAskedParts) {
   }
 }
 
+// The body's five states followed literally: a store backs up the last and
+// the current state, then last = current; a rollback returns both from the
+// backups, which stay.
+struct StateModel {
+  RBDynamics last, current, lastBackup, currentBackup;
+  void store() {
+    lastBackup = last;
+    currentBackup = current;
+    last = current;
+  }
+  void rollback() {
+    current = currentBackup;
+    last = lastBackup;
+  }
+};
+
+bool sameState(const RBDynamics& a, const RBDynamics& b) {
+  static_assert(sizeof(RBDynamics) == 63 * sizeof(double), "a state is 63 doubles");
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A box whose copy of the current state's backup can be seen.
+struct BackupBox : BoxBody {
+  BackupBox() : BoxBody(MgcVector3(1.0, 2.0, 3.0)) {}
+  bool keepsCurrentBackupApart() const { return dynBackup != nullptr; }
+};
+
+// Whatever changes the last state between a store and a rollback, the
+// rollback gives back the states of the store; the backup of the current
+// state is copied apart only while the last state differs from it.
+TEST(PrivateHardBody, RollbackReturnsTheStoredStatesWhateverChangedTheLastState) {
+  struct Case {
+    const char* what;
+    void (*change)(BackupBox&, StateModel&);
+  };
+  const Case cases[] = {
+      {"nothing", [](BackupBox&, StateModel&) {}},
+      {"new reference point",
+       [](BackupBox& b, StateModel& m) {
+         b.moveCenterOfMass(MgcVector3(4.0, 5.0, 6.0));
+         m.current.position = m.last.position = MgcVector3(4.0, 5.0, 6.0);
+       }},
+      {"restore",
+       [](BackupBox& b, StateModel& m) {
+         b.restoreDynamics();
+         m.current = m.last = b.getDynInit();
+       }},
+      {"reset",
+       [](BackupBox& b, StateModel& m) {
+         b.resetDynamics();
+         m.current = m.last = RBDynamics();
+       }},
+      {"placing",
+       [](BackupBox& b, StateModel& m) {
+         b.init(MgcVector3(7.0, 0.0, 0.0), MgcMatrix3::IDENTITY, kUnitScale);
+         m.current = m.last = b.getDyn();
+       }},
+      {"a rollback",
+       [](BackupBox& b, StateModel& m) {
+         b.rollbackDynamics();
+         m.rollback();
+       }},
+  };
+  const MgcVector3 gravity(0.0, -10.0, 0.0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BackupBox body;
+    // Never stored: the backups are zeroed records.
+    EXPECT_FALSE(body.keepsCurrentBackupApart());
+    body.rollbackDynamics();
+    EXPECT_TRUE(sameState(body.getDyn(), RBDynamics()));
+    EXPECT_TRUE(sameState(body.getLastDyn(), RBDynamics()));
+
+    body.init(MgcVector3(1.0, 2.0, 3.0), rotationAbout(MgcVector3(1.0, 1.0, 0.0), 0.3), kUnitScale);
+    body.setMass(2.0f);
+    body.setLinearVelocity(MgcVector3(1.0, 0.0, 0.5));
+    body.saveDynamics(kSaveAll);
+    StateModel model{body.getLastDyn(), body.getDyn(), {}, {}};
+    for (int round = 0; round < 3; ++round) {
+      body.storeLastDynamics();
+      model.store();
+      EXPECT_FALSE(body.keepsCurrentBackupApart());
+      body.addDynForces(gravity);
+      body.integrateForces(0.01, true);
+      body.integrateMotion(0.01);
+      model.current = body.getDyn();
+    }
+    c.change(body, model);
+    EXPECT_TRUE(sameState(body.getDyn(), model.current));
+    EXPECT_TRUE(sameState(body.getLastDyn(), model.last));
+    // The last state now differs from the backup it stood for.
+    EXPECT_EQ(body.keepsCurrentBackupApart(), std::string(c.what) != "nothing");
+    body.rollbackDynamics();
+    model.rollback();
+    EXPECT_TRUE(sameState(body.getDyn(), model.current));
+    EXPECT_TRUE(sameState(body.getLastDyn(), model.last));
+    body.storeLastDynamics();
+    model.store();
+    EXPECT_FALSE(body.keepsCurrentBackupApart());
+    body.rollbackDynamics();
+    model.rollback();
+    EXPECT_TRUE(sameState(body.getDyn(), model.current));
+    EXPECT_TRUE(sameState(body.getLastDyn(), model.last));
+  }
+}
+
 TEST(PrivateHardBody, RestoreReturnsToTheSavedStateAndParksFirstHitBodies) {
   auto body = placedBox(MgcVector3(1.0, 1.0, 1.0));
   body->saveDynamics(kSaveAll);
@@ -399,4 +510,98 @@ TEST(PrivateHardBody, JointTestsFindActiveAndBrokenJoints) {
     EXPECT_EQ(body.hasActiveJoint(), c.active);
     EXPECT_EQ(body.hasInactiveJoint(), c.inactive);
   }
+}
+
+// A name costs what its text needs: an unnamed shape keeps no text, a named
+// one a text of the name's length; copies share the text and naming one of
+// them leaves the other's name. Names longer than the longest kept are cut.
+TEST(HardBodyShape, NamesAreKeptAtTheirOwnLengthAndCopiesShareThem) {
+  // The record's other fields, as laid out before it: the name adds only
+  // its pointer and the handle of its text.
+  struct OtherFields {
+    std::int32_t id;
+    Mgc::MgcVector3 localCenter;
+    Mgc::MgcMatrix3 boxRotation;
+    Mgc::Quaternion boxQuat;
+    Mgc::MgcVector3 boxSize;
+    double localRadius, radius;
+    Mgc::MgcVector3 worldCenter, scale;
+    std::int32_t tag;
+  };
+  static_assert(sizeof(HardBodyShape) <=
+                sizeof(OtherFields) + sizeof(const char*) + sizeof(std::shared_ptr<const std::string>));
+  HardBodyShape shape;
+  EXPECT_STREQ(shape.name, "");
+  EXPECT_EQ(shape.nameText, nullptr);
+
+  struct Case {
+    std::string given;
+    std::string kept;
+  };
+  const std::string longest(kBodyNameLength - 1, 'n');
+  const Case cases[] = {
+      {"pCube1Body", "pCube1Body"},
+      {longest, longest},
+      {longest + "tail", longest},
+      {std::string(1000, 'm'), std::string(kBodyNameLength - 1, 'm')},
+  };
+  for (const Case& c : cases) {
+    shape.setName(c.given.c_str());
+    EXPECT_EQ(std::string(shape.name), c.kept);
+    ASSERT_NE(shape.nameText, nullptr);
+    EXPECT_EQ(shape.nameText->size(), c.kept.size());
+    EXPECT_EQ(shape.name, shape.nameText->c_str());
+  }
+
+  shape.setName("left");
+  HardBodyShape copy = shape;
+  EXPECT_EQ(copy.name, shape.name);
+  copy.setName("right");
+  EXPECT_STREQ(shape.name, "left");
+  EXPECT_STREQ(copy.name, "right");
+  copy = shape;
+  shape.setName(nullptr);
+  EXPECT_STREQ(shape.name, "");
+  EXPECT_EQ(shape.nameText, nullptr);
+  EXPECT_STREQ(copy.name, "left");
+  copy.setName("");
+  EXPECT_STREQ(copy.name, "");
+}
+
+// A body keeps no thread slots until one asks for its state; slots asking
+// for the first time from many threads at once each get a state of their
+// own, made once.
+TEST(PrivateHardBody, WorkerSlotsAreMadeWhenTheFirstOfThemAsks) {
+  BoxBody body;
+  ASSERT_TRUE(body.setWorkerStateCount(8));
+  EXPECT_FALSE(body.hasWorkerStates());
+
+  std::vector<RBDynamics*> got(8, nullptr);
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      ready.fetch_add(1);
+      while (ready.load() < 8) std::this_thread::yield();
+      got[t] = body.getWorkerDyn(t);
+      if (got[t] != nullptr) got[t]->position = MgcVector3(t, 0.0, 0.0);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_TRUE(body.hasWorkerStates());
+  for (int t = 0; t < 8; ++t) {
+    ASSERT_NE(got[t], nullptr) << t;
+    EXPECT_EQ(body.getWorkerDyn(t), got[t]) << t;
+    EXPECT_EQ(body.getWorkerDyn(t)->position, MgcVector3(t, 0.0, 0.0)) << t;
+  }
+  EXPECT_EQ(body.getWorkerDyn(8), nullptr);
+
+  // Sized again, the slots are gone until one asks, and start from the
+  // default state.
+  ASSERT_TRUE(body.setWorkerStateCount(4));
+  EXPECT_FALSE(body.hasWorkerStates());
+  ASSERT_NE(body.getWorkerDyn(3), nullptr);
+  EXPECT_EQ(body.getWorkerDyn(3)->position, MgcVector3());
+  EXPECT_EQ(body.getWorkerDyn(3)->invMass, 0.0);
+  EXPECT_EQ(body.getWorkerDyn(4), nullptr);
 }
