@@ -165,16 +165,61 @@ class Pair {
 constexpr int kFirstTurns = 1;
 constexpr int kSecondTurns = 2;
 
+/// One turning body's share of a response: m = T L (T^T L for the adjoint),
+/// its elements as the feel pass reads them.
+struct Turn {
+  Pair m12;  // elements (1, 2)
+  Pair m20;  // elements (2, 0)
+  double m0;
+  double m1;
+};
+
 /// What a vector does to the bodies: the sum of its contacts' impulses times
 /// the linear response, and each turning body's inverse inertia (or its
 /// transpose, for the adjoint) times the sum of arm x impulse.
 struct Response {
   Pair linear01;  // c P, elements 0 and 1
   double linear2;
-  Pair turn12[2];  // T L per turning body: elements (1, 2), (2, 0) and all three
-  Pair turn20[2];
-  double turn[2][3];
+  Turn turn[2];
 };
+
+// The per-body steps below take their sums in named locals rather than in
+// arrays indexed by body, so that they stay in registers.
+
+/// l += r x x for one body's arm r (stored r0, r1, r2, r0): r1 x2 - r2 x1,
+/// then (r2 x0 - r0 x2, r0 x1 - r1 x0) side by side, whose x pairs are
+/// (x0, x1) as stored and (x2, x0).
+[[gnu::always_inline]] inline void addArmCross(const double* r, Pair x01, double x1, double x2, Pair x20, double& l0,
+                                               Pair& l12) {
+  l0 += r[1] * x2 - r[2] * x1;
+  l12 = l12 + (Pair::load(r + 2) * x01 - Pair::load(r) * x20);
+}
+
+/// T l, or T^T l when Transpose, each element summed from the left.
+template <bool Transpose>
+[[gnu::always_inline]] inline Turn turnOf(const MgcMatrix3& t, double l0, Pair l12) {
+  const double l1 = l12.low();
+  const double l2 = l12.high();
+  const auto element = [&](int k) {
+    return Transpose ? t[0][k] * l0 + t[1][k] * l1 + t[2][k] * l2 : t[k][0] * l0 + t[k][1] * l1 + t[k][2] * l2;
+  };
+  const double m0 = element(0);
+  const double m1 = element(1);
+  const double m2 = element(2);
+  Turn out;
+  out.m12 = Pair::of(m1, m2);
+  out.m20 = Pair::of(m2, m0);
+  out.m0 = m0;
+  out.m1 = m1;
+  return out;
+}
+
+/// y += m x r for one body's turn m and arm r: (m1 r2 - m2 r1, m2 r0 - m0 r2)
+/// side by side, then m0 r1 - m1 r0.
+[[gnu::always_inline]] inline void addTurnCross(const Turn& m, const double* r, Pair& y01, double& y2) {
+  y01 = y01 + (m.m12 * Pair::load(r + 2) - m.m20 * Pair::load(r + 1));
+  y2 += m.m0 * r[1] - m.m1 * r[0];
+}
 
 /// The response to the unmarked contacts' elements of `in`, each first
 /// multiplied by `scale` and stored back when Scale is set.
@@ -182,8 +227,10 @@ template <int Turning, bool Transpose, bool Scale>
 [[gnu::always_inline]] inline Response respond(const Active& a, double* in, double scale) {
   Pair p01 = Pair::zero();
   double p2 = 0.0;
-  Pair l01[2] = {Pair::zero(), Pair::zero()};
-  double l2[2] = {0.0, 0.0};
+  double first0 = 0.0;
+  Pair first12 = Pair::zero();
+  double second0 = 0.0;
+  Pair second12 = Pair::zero();
   for (std::uint32_t q = 0; q < a.count; ++q) {
     double* e = in + 3 * a.contacts[q];
     Pair x01 = Pair::load(e);
@@ -197,33 +244,16 @@ template <int Turning, bool Transpose, bool Scale>
     p01 = p01 + x01;
     p2 += x2;
     if (Turning == 0) continue;
-    const double x0 = x01.low();
     const double x1 = x01.high();
-    const Pair x20 = Pair::of(x2, x0);
-    const Pair x12 = Pair::of(x1, x2);
-    for (int b = 0; b < 2; ++b) {
-      if ((Turning & (1 << b)) == 0) continue;
-      // r x x: (r1 x2 - r2 x1, r2 x0 - r0 x2) side by side, then r0 x1 - r1 x0.
-      const double* r = a.arms[b][q];
-      l01[b] = l01[b] + (Pair::load(r + 1) * x20 - Pair::load(r + 2) * x12);
-      l2[b] += r[0] * x1 - r[1] * x0;
-    }
+    const Pair x20 = Pair::of(x2, x01.low());
+    if ((Turning & kFirstTurns) != 0) addArmCross(a.arms[0][q], x01, x1, x2, x20, first0, first12);
+    if ((Turning & kSecondTurns) != 0) addArmCross(a.arms[1][q], x01, x1, x2, x20, second0, second12);
   }
   Response out;
   out.linear01 = Pair::splat(a.linear) * p01;
   out.linear2 = a.linear * p2;
-  for (int b = 0; b < 2; ++b) {
-    if ((Turning & (1 << b)) == 0) continue;
-    const MgcMatrix3& t = a.inertias[b];
-    const double l[3] = {l01[b].low(), l01[b].high(), l2[b]};
-    double* m = out.turn[b];
-    for (int k = 0; k < 3; ++k) {
-      m[k] = Transpose ? t[0][k] * l[0] + t[1][k] * l[1] + t[2][k] * l[2]
-                       : t[k][0] * l[0] + t[k][1] * l[1] + t[k][2] * l[2];
-    }
-    out.turn12[b] = Pair::of(m[1], m[2]);
-    out.turn20[b] = Pair::of(m[2], m[0]);
-  }
+  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<Transpose>(a.inertias[0], first0, first12);
+  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<Transpose>(a.inertias[1], second0, second12);
   return out;
 }
 
@@ -235,14 +265,8 @@ template <int Turning, typename Finish>
   for (std::uint32_t q = 0; q < a.count; ++q) {
     Pair y01 = response.linear01;
     double y2 = response.linear2;
-    for (int b = 0; b < 2; ++b) {
-      if ((Turning & (1 << b)) == 0) continue;
-      // m x r: (m1 r2 - m2 r1, m2 r0 - m0 r2) side by side, then m0 r1 - m1 r0.
-      const double* m = response.turn[b];
-      const double* r = a.arms[b][q];
-      y01 = y01 + (response.turn12[b] * Pair::load(r + 2) - response.turn20[b] * Pair::load(r + 1));
-      y2 += m[0] * r[1] - m[1] * r[0];
-    }
+    if ((Turning & kFirstTurns) != 0) addTurnCross(response.turn[0], a.arms[0][q], y01, y2);
+    if ((Turning & kSecondTurns) != 0) addTurnCross(response.turn[1], a.arms[1][q], y01, y2);
     finish(out + 3 * a.contacts[q], y01, y2);
   }
 }
@@ -263,7 +287,7 @@ template <int Turning, bool Transpose, bool Scale>
     s01 = s01 + e01 * e01;
     s2 += e2 * e2;
   });
-  return std::sqrt((s01.low() + s01.high()) + s2);
+  return lsqriterations::squareRoot((s01.low() + s01.high()) + s2);
 }
 
 /// The vector work of lsqr over the contact factors (see LsqrIterations.h),
@@ -298,7 +322,7 @@ class FusedVectors {
       s01 = s01 + e01 * e01;
       s2 += e2 * e2;
     });
-    beta = std::sqrt((s01.low() + s01.high()) + s2);
+    beta = lsqriterations::squareRoot((s01.low() + s01.high()) + s2);
     if (beta > 0.0) alpha = combine<Turning, true, true>(a_, u_, 1.0 / beta, v_, 0.0);
     wSquared_ = 0.0;
     if (alpha > 0.0) {

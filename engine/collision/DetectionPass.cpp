@@ -931,9 +931,18 @@ void CollisionManager::meetIslands(PassState& pass) {
     }
   }
   if (deferredPairs.getCount() != 0) {
+    const std::uint32_t staged = deferredPairs.getCount();
     std::int32_t stage = 1;
     stageContacts(deferredPairs, newPairs, stage);
     deferredPairs.clear();
+    // Bodies that touch only each other are taken out of each other too, in
+    // the staged order (the list holds it newest first), as the waves take
+    // out theirs: a penetration left here stays once they come to rest.
+    std::vector<CollisionPair*> inOrder;
+    for (auto* node = newPairs.getFirst(); node != nullptr && inOrder.size() < staged; node = node->next) {
+      inOrder.push_back(node->value);
+    }
+    for (auto it = inOrder.rbegin(); it != inOrder.rend(); ++it) extractNow(*it);
   }
 }
 

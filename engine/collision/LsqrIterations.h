@@ -23,10 +23,24 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/collision/Lsqr.h"
 
 namespace lsqriterations {
+
+/// The square root as the processor takes it, without the library's check
+/// of negative arguments (there to set errno): the same correctly rounded
+/// result, and NaN for a negative argument either way.
+inline double squareRoot(double a) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(a)));
+#else
+  return std::sqrt(a);
+#endif
+}
 
 /// The scalars that the iterations carry: the bidiagonal entries, the
 /// rotated right-hand side, and the sums behind the estimates.
@@ -41,7 +55,18 @@ struct Recurrence {
 /// each iteration.
 struct Estimates {
   double normA = 0.0, condA = 0.0, normR = 0.0, normATr = 0.0, normX = 0.0;
+  /// While normXWaits, ||x|| is sqrt(xxnorm + (rhs / gambar)^2) of these,
+  /// not yet taken: the stopping tests without tolerances seldom read it.
+  bool normXWaits = false;
+  double xxnorm = 0.0, rhs = 0.0, gambar = 0.0;
 };
+
+/// ||x||, taken now if it waits.
+inline double normXOf(const Estimates& at) {
+  if (!at.normXWaits) return at.normX;
+  const double zbar = at.rhs / at.gambar;
+  return squareRoot(at.xxnorm + zbar * zbar);
+}
 
 /// The factors of an iteration's vector update.
 struct LsqrUpdate {
@@ -56,17 +81,43 @@ struct Rotation {
   LsqrUpdate update;
 };
 
+/// The rotation that eliminates the damping parameter: rhbar1 =
+/// |(rhobar, damp)|, cs1 = rhobar / rhbar1 and sn1 = damp / rhbar1.
+struct DampingRotation {
+  double rhbar1, cs1, sn1;
+};
+
+inline DampingRotation eliminateDamping(double damp, double rhobar) {
+  const double rhbar1 = squareRoot(rhobar * rhobar + damp * damp);
+  return {rhbar1, rhobar / rhbar1, damp / rhbar1};
+}
+
+/// |x| between these, x^2 is a normal number: then sqrt(x^2) is |x| exactly
+/// (binary floating point, rounding to nearest).
+constexpr double kExactSquareLow = 0x1p-500;
+constexpr double kExactSquareHigh = 0x1p500;
+
+/// eliminateDamping for a zero damp: where rhobar^2 is normal, rhbar1 is
+/// |rhobar|, cs1 the sign of rhobar and sn1 the zero itself, exactly as the
+/// square root and the quotients give them, without taking them.
+inline DampingRotation eliminateZeroDamping(double damp, double rhobar) {
+  const double size = std::fabs(rhobar);
+  if (size >= kExactSquareLow && size <= kExactSquareHigh) return {size, rhobar > 0.0 ? 1.0 : -1.0, damp};
+  return eliminateDamping(damp, rhobar);
+}
+
 /// The rotations that eliminate the damping parameter and the subdiagonal
-/// beta.
-inline Rotation rotate(double damp, Recurrence& rec) {
-  const double rhbar1 = std::sqrt(rec.rhobar * rec.rhobar + damp * damp);
-  const double cs1 = rec.rhobar / rhbar1;
-  const double sn1 = damp / rhbar1;
+/// beta; `undamped` says that damp is a zero.
+inline Rotation rotate(double damp, bool undamped, Recurrence& rec) {
+  const DampingRotation first = undamped ? eliminateZeroDamping(damp, rec.rhobar) : eliminateDamping(damp, rec.rhobar);
+  const double rhbar1 = first.rhbar1;
+  const double cs1 = first.cs1;
+  const double sn1 = first.sn1;
   Rotation r;
   r.psi = sn1 * rec.phibar;
   rec.phibar = cs1 * rec.phibar;
 
-  r.rho = std::sqrt(rhbar1 * rhbar1 + rec.beta * rec.beta);
+  r.rho = squareRoot(rhbar1 * rhbar1 + rec.beta * rec.beta);
   const double cs = rhbar1 / r.rho;
   const double sn = rec.beta / r.rho;
   r.theta = sn * rec.alpha;
@@ -85,25 +136,32 @@ inline Rotation rotate(double damp, Recurrence& rec) {
 }
 
 /// The new estimates after the vector update; wSquared is |w|^2 from before
-/// the update.
-inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at) {
+/// the update. With waitingNormX, ||x|| is left waiting (see Estimates).
+inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at, bool waitingNormX) {
   rec.ddnorm += wSquared * (r.update.t3 * r.update.t3);
   // |x| from a rotation on the lower bidiagonal system.
   const double delta = rec.sn2 * r.rho;
   const double gambar = -rec.cs2 * r.rho;
   const double rhs = r.phi - delta * rec.z;
-  const double zbar = rhs / gambar;
-  at.normX = std::sqrt(rec.xxnorm + zbar * zbar);
-  const double gamma = std::sqrt(gambar * gambar + r.theta * r.theta);
+  at.normXWaits = waitingNormX;
+  if (waitingNormX) {
+    at.xxnorm = rec.xxnorm;
+    at.rhs = rhs;
+    at.gambar = gambar;
+  } else {
+    const double zbar = rhs / gambar;
+    at.normX = squareRoot(rec.xxnorm + zbar * zbar);
+  }
+  const double gamma = squareRoot(gambar * gambar + r.theta * r.theta);
   rec.cs2 = gambar / gamma;
   rec.sn2 = r.theta / gamma;
   rec.z = rhs / gamma;
   rec.xxnorm += rec.z * rec.z;
 
-  at.normA = std::sqrt(rec.bbnorm);
-  at.condA = at.normA * std::sqrt(rec.ddnorm);
+  at.normA = squareRoot(rec.bbnorm);
+  at.condA = at.normA * squareRoot(rec.ddnorm);
   rec.res2 += r.psi * r.psi;
-  at.normR = std::sqrt(rec.phibar * rec.phibar + rec.res2);
+  at.normR = squareRoot(rec.phibar * rec.phibar + rec.res2);
   at.normATr = rec.alpha * std::fabs(r.tau);
 }
 
@@ -134,6 +192,54 @@ inline LsqrStop stopReason(const lsqr_input* input, std::uint32_t iterations, co
   return stop;
 }
 
+/// Whether the stopping tests may skip their quotients: no tolerances, no
+/// condition limit and no report, as the engine solves.
+inline bool withoutTolerances(const lsqr_input* input) {
+  return input->atol == 0.0 && input->btol == 0.0 && !(input->conlim > 0.0) && input->report == nullptr;
+}
+
+/// stopReason for an input withoutTolerances(), to the same stop: each test
+/// takes its quotient only where a bound on its operands does not decide it.
+/// test3 = 1 / cond(A) is above eps for cond(A) in (0, 2^51]; test2 is above
+/// eps when ||A^T r|| exceeds 2^-51 ||A|| ||r|| (a normal product: scaling
+/// by 2^-51 is exact); with ||b|| positive and finite the residual tolerance
+/// is a zero or NaN (zero tolerances times anything), and test1 = ||r|| /
+/// ||b|| stays above it for ||r|| >= 2^-500 ||b|| (||b|| in [2^-400,
+/// 2^400]), whatever ||x||: only the other case reads ||x||.
+inline LsqrStop stopReasonWithoutTolerances(const lsqr_input* input, std::uint32_t iterations, const Estimates& at,
+                                            double normB) {
+  constexpr double kMachineEpsilon = std::numeric_limits<double>::epsilon();
+  // test3 <= eps, which ctol = eps repeats.
+  const bool conditionAtPrecision = !(at.condA > 0.0 && at.condA <= 0x1p51) && 1.0 / at.condA <= kMachineEpsilon;
+  // test2 <= eps and test2 <= atol (a zero).
+  bool leastSquaresAtPrecision = true;
+  bool leastSquaresWithinTol = true;
+  if (at.normR > 0.0) {
+    const double product = at.normA * at.normR;
+    if (product >= 0x1p-900 && at.normATr > product * 0x1p-51) {
+      leastSquaresAtPrecision = leastSquaresWithinTol = false;
+    } else {
+      const double test2 = at.normATr / product;
+      leastSquaresAtPrecision = test2 <= kMachineEpsilon;
+      leastSquaresWithinTol = test2 <= input->atol;
+    }
+  }
+  // test1 <= rtol.
+  bool residualWithinTol = false;
+  if (!(normB >= 0x1p-400 && normB <= 0x1p400 && at.normR >= normB * 0x1p-500)) {
+    residualWithinTol = at.normR / normB <= input->btol + input->atol * at.normA * normXOf(at) / normB;
+  }
+
+  LsqrStop stop = kLsqrStartIsSolution;
+  if (iterations >= input->iterationLimit) stop = kLsqrIterationLimit;
+  if (conditionAtPrecision) stop = kLsqrConditionAtPrecision;
+  if (leastSquaresAtPrecision) stop = kLsqrLeastSquaresAtPrecision;
+  if (conditionAtPrecision) stop = kLsqrConditionOverLimit;
+  if (leastSquaresWithinTol) stop = kLsqrLeastSquaresWithinTol;
+  if (residualWithinTol) stop = kLsqrResidualWithinTol;
+  return stop;
+}
+
 /// The factor of the standard errors: the residual per degree of freedom.
 inline double standardErrorScale(const lsqr_input* input, double normR) {
   double dof = 1.0;
@@ -144,7 +250,8 @@ inline double standardErrorScale(const lsqr_input* input, double normR) {
 
 /// The run from the start value to a stop. Returns the iterations made.
 template <typename Vectors>
-std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Estimates& at, double& normB) {
+[[gnu::always_inline]] inline std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop,
+                                                Estimates& at, double& normB) {
   vectors.begin();
   Recurrence rec;
   vectors.start(rec.beta, rec.alpha);
@@ -158,6 +265,8 @@ std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Est
 
   if (input->report != nullptr) reportStart(input, rec, at);
   const double dampSq = input->damp * input->damp;
+  const bool undamped = input->damp == 0.0;
+  const bool plainStops = withoutTolerances(input);
   std::uint32_t iterations = 0;
   while (stop == kLsqrStartIsSolution) {
     ++iterations;
@@ -170,11 +279,14 @@ std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop, Est
       rec.alpha = vectors.backward(rec.beta);
       if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
     }
-    const Rotation r = rotate(input->damp, rec);
+    const Rotation r = rotate(input->damp, undamped, rec);
     const double wSquared = vectors.update(r.update);
-    estimate(r, wSquared, rec, at);
-    stop = stopReason(input, iterations, at, normB);
+    estimate(r, wSquared, rec, at, plainStops);
+    stop = plainStops ? stopReasonWithoutTolerances(input, iterations, at, normB)
+                      : stopReason(input, iterations, at, normB);
   }
+  at.normX = normXOf(at);
+  at.normXWaits = false;
   vectors.finishErrors(standardErrorScale(input, at.normR));
   return iterations;
 }

@@ -156,6 +156,18 @@ bool promoteVertexToEdgeAlongFace(FeatureSide& vertexSide, const FeatureSide& fa
   return true;
 }
 
+/// The height along `up` above `level` of the lowest of `points`: the depth
+/// of a contact area where it reaches below `level`, else `none` (also for
+/// no points): an area that does not reach below keeps the depth of the
+/// features, which do.
+double deepestOf(const MgcVector3* points, std::uint32_t n, const MgcVector3& level, const MgcVector3& up,
+                 double none) {
+  if (n == 0) return none;
+  double depth = (points[0] - level).Dot(up);
+  for (std::uint32_t i = 1; i < n; ++i) depth = std::min(depth, (points[i] - level).Dot(up));
+  return depth < 0.0 ? depth : none;
+}
+
 /// Writes the contacts of one feature pair with the pair's two faces.
 class ContactWriter {
  public:
@@ -165,6 +177,13 @@ class ContactWriter {
     out_.write(points, n, normal, depth, faceA_, faceB_);
   }
   void write(const MgcVector3& point, const MgcVector3& normal, double depth) const { write(&point, 1, normal, depth); }
+  /// The depth of a flush pair's contact area (`points` on the lower side,
+  /// `level` on the upper side's plane with normal `up`), or `features`, the
+  /// depth of the pair's lowest feature, when the caller asks for that.
+  double areaDepth(const MgcVector3* points, std::uint32_t n, const MgcVector3& level, const MgcVector3& up,
+                   double features) const {
+    return out_.depthOfArea ? deepestOf(points, n, level, up, features) : features;
+  }
 
  private:
   const JumpContacts& out_;
@@ -279,7 +298,11 @@ class MeshMeshRules {
       const std::uint32_t n = clipSegmentToPolygon(e0 - up * g, e1 - up * g, polygon, corners, up, points);
       if (edgeOnA)
         for (std::uint32_t i = 0; i < n; ++i) points[i] += up * g;
-      return out_.write(points, n, normal, g);
+      // The clipped part of the edge, not its lower end, which may lie
+      // beyond the face when the edge leans along it.
+      MgcVector3 onEdge[2];
+      for (std::uint32_t i = 0; i < n; ++i) onEdge[i] = edgeOnA ? points[i] : points[i] + up * g;
+      return out_.write(points, n, normal, out_.areaDepth(onEdge, n, top, up, g));
     }
     MgcVector3 onEdge;
     MgcVector3 onFace;
@@ -299,7 +322,10 @@ class MeshMeshRules {
     for (std::uint32_t i = 0; i < cornersB; ++i) polygonB[i] += nB * g;
     MgcVector3 points[kMaxPolygonClipPoints];
     const std::uint32_t n = clipPolygonToPolygon(polygonA, cornersA, nB, polygonB, cornersB, points);
-    out_.write(points, n, nB, g);
+    // The clipped points lie on A's face: the deepest of them, not A's
+    // lowest corner, which may lie outside the touching area when the faces
+    // lean on each other.
+    out_.write(points, n, nB, out_.areaDepth(points, n, high, nB, g));
   }
 
   const HullView& a_;

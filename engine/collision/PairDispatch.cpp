@@ -493,6 +493,14 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
     case kPairHullHull: {
       if (jump == nullptr) return false;
       JumpState state = pairState(*pair, false);
+      // A body set down by extraction from a face it leans on by less than
+      // the flush tolerance must still touch it: extraction takes out the
+      // depth found, and the lowest corner of a leaning face may lie outside
+      // the touching area, deeper than any point of it. Pieces keep the
+      // corner's depth: a fracture body resting on the contacts of several
+      // pieces, moved through its centre, kept turning slowly with the
+      // area's.
+      jumpContacts.out.depthOfArea = body1->getParent() == nullptr && body2->getParent() == nullptr;
       const bool found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out);
       storePairState(*pair, state, false);
       if (!found) {

@@ -63,6 +63,11 @@ struct JumpContacts {
   /// Face of the second shape; may be null for queries whose second shape
   /// has no faces.
   std::uint32_t* facesB = nullptr;
+  /// Whether faces (or an edge and a face) lying flush report the depth of
+  /// their touching area, its deepest point, rather than that of the lowest
+  /// corner of the face (or end of the edge), which may lie outside it when
+  /// they lean on each other by up to the flush tolerance.
+  bool depthOfArea = false;
 
   /// Writes the first min(n, kMaxJumpContacts) points and the count, and,
   /// when there is a point, normal, depth and faces into entry 0 (faceB only

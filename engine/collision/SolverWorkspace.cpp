@@ -293,7 +293,10 @@ void SolverWorkspace::compact(LsqrProblem* problem, const std::vector<std::uint3
 
 void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::uint32_t* kept, std::uint32_t count,
                                      std::uint32_t width, dvec* rhs, dvec* x) {
-  for (std::uint32_t a = 0; a < count; ++a) {
+  // The groups before the first one taken out are in place already.
+  std::uint32_t first = 0;
+  while (first < count && kept[first] == first) ++first;
+  for (std::uint32_t a = first; a < count; ++a) {
     for (std::uint32_t r = 0; r < width; ++r) {
       rhs->elements[width * a + r] = rhs->elements[width * kept[a] + r];
       x->elements[width * a + r] = x->elements[width * kept[a] + r];

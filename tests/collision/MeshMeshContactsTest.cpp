@@ -104,6 +104,41 @@ TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
   }
 }
 
+// A unit cube leaning by theta about y (within the flush tolerance, cos theta
+// above 0.99999) on a unit cube shifted 0.6 along -x: the faces overlap for
+// world x in [-0.5, -0.1], where A's face is deepest at x = -0.1, sunk d
+// below B's top (z = 0). A's lowest corner, at x = 0.5, lies outside B's
+// face, 0.6 tan(theta) deeper. Asked for the area's depth the contacts give
+// -d; otherwise the lowest corner's depth.
+TEST(MeshMeshContacts, LeaningFlushFacesGiveTheDepthOfTheirTouchingArea) {
+  const Pk_jump jump;
+  const double d = 1e-4;
+  for (const double theta : {0.0, 0.001, 0.003, 0.0044}) {
+    SCOPED_TRACE(theta);
+    const double c = std::cos(theta);
+    const double s = std::sin(theta);
+    // The point of A's bottom face (z = -0.5 in A's frame) at world x = -0.1.
+    const double xa = (-0.1 + 0.5 * s) / c;
+    const double cz = -d + xa * s + 0.5 * c;
+    const MgcMatrix3 R(c, 0.0, s, 0.0, 1.0, 0.0, -s, 0.0, c);
+    const auto a = zovtest::boxHull({.5, .5, .5}, R, {0.0, 0.0, cz});
+    const auto b = zovtest::boxHull({.5, .5, .5}, MgcMatrix3::IDENTITY, {-0.6, 0.0, -0.5});
+    // A's corner at x = 0.5 in its frame, the lowest.
+    const double corner = cz - 0.5 * s - 0.5 * c;
+    for (const bool ofArea : {false, true}) {
+      JumpState state;
+      ContactArrays contacts;
+      JumpContacts out = contacts.out();
+      out.depthOfArea = ofArea;
+      ASSERT_TRUE(jump.meshMeshContacts(a.get(), b.get(), state, out));
+      expectConventions(contacts, *a.mesh, *b.mesh);
+      EXPECT_EQ(contacts.count, 4u);
+      EXPECT_NEAR(contacts.normals[0].z, 1.0, 1e-12);
+      EXPECT_NEAR(contacts.depths[0], ofArea ? -d : corner, 1e-12) << (ofArea ? "area" : "corner");
+    }
+  }
+}
+
 // The nearest feature of the final polytope face: with the origin on the
 // face's plane and on one of its sides, the face (plane distance 0) ties
 // with that side and wins. With a normal tilted off the plane the plane

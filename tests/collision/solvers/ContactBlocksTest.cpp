@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/collision/Lsqr.h"
+#include "engine/collision/LsqrIterations.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
@@ -107,6 +109,160 @@ Solved solveBlocks(SolverWorkspace& workspace, const RecordedContactSystem& syst
   EXPECT_EQ(blocks->count(), static_cast<std::uint32_t>(x->length / 3));
   return {read(x), marks, residual};
 }
+
+/// The vector work of lsqr over contact factors in plain loops, one element
+/// at a time: the sums the block solve is meant to take, in the order it is
+/// meant to take them. Marked contacts are out of the products; the vector
+/// updates run over every element.
+class PlainBlockVectors {
+ public:
+  PlainBlockVectors(double linear, const MgcMatrix3* inertias[2], const std::vector<MgcVector3>* arms,
+                    const std::vector<std::uint8_t>& marks, lsqr_input* input, lsqr_work* work)
+      : c(linear),
+        inertia{inertias[0], inertias[1]},
+        arm(arms),
+        out(marks),
+        columns(input->columnCount),
+        u(input->b->elements),
+        x(input->x->elements),
+        v(work->v->elements),
+        w(work->w->elements) {}
+
+  void begin() {
+    for (std::uint32_t i = 0; i < columns; ++i) v[i] = w[i] = 0.0;
+  }
+  void start(double& beta, double& alpha) {
+    std::vector<double> y = product(x, false);
+    double s[3] = {0.0, 0.0, 0.0};
+    for (std::uint32_t i : active()) {
+      for (int k = 0; k < 3; ++k) {
+        double& e = u[3 * i + k];
+        e = -(-e + y[3 * i + k]);
+        s[k] += e * e;
+      }
+    }
+    beta = std::sqrt((s[0] + s[1]) + s[2]);
+    if (beta > 0.0) {
+      uScale = 1.0 / beta;
+      alpha = combine(u, uScale, v, 0.0, true);
+    }
+    wSquared = 0.0;
+    if (alpha > 0.0) {
+      const double scale = 1.0 / alpha;
+      for (std::uint32_t i = 0; i < columns; ++i) {
+        v[i] *= scale;
+        w[i] = v[i];
+        wSquared += w[i] * w[i];
+      }
+    }
+  }
+  double forward(double alpha) {
+    const double norm = combine(v, vScale, u, alpha, false);
+    vScale = 1.0;
+    return norm;
+  }
+  void scaleU(double factor) { uScale = factor; }
+  double backward(double beta) {
+    const double norm = combine(u, uScale, v, beta, true);
+    uScale = 1.0;
+    return norm;
+  }
+  void scaleV(double factor) { vScale = factor; }
+  double update(const lsqriterations::LsqrUpdate& t) {
+    const double before = wSquared;
+    double s[3] = {0.0, 0.0, 0.0};
+    for (std::uint32_t i = 0; i < columns; ++i) {
+      x[i] += t.t1 * w[i];
+      w[i] = t.t2 * w[i] + v[i] * vScale;
+      s[i % 3] += w[i] * w[i];
+    }
+    wSquared = (s[0] + s[1]) + s[2];
+    return before;
+  }
+  void finishErrors(double /*scale*/) {}
+
+ private:
+  std::vector<std::uint32_t> active() const {
+    std::vector<std::uint32_t> kept;
+    for (std::uint32_t i = 0; i < out.size(); ++i) {
+      if (out[i] == 0) kept.push_back(i);
+    }
+    return kept;
+  }
+  /// A in (A^T in when transposed) at the unmarked contacts: c P, then
+  /// m x r_i per turning body, m = T L (T^T L), P the sum of the impulses
+  /// and L the sum of arm x impulse, every sum taken from zero in contact
+  /// order.
+  std::vector<double> product(const double* in, bool transposed) const {
+    double p[3] = {0.0, 0.0, 0.0};
+    double l[2][3] = {};
+    for (std::uint32_t q : active()) {
+      const double* e = in + 3 * q;
+      for (int k = 0; k < 3; ++k) p[k] += e[k];
+      for (int b = 0; b < 2; ++b) {
+        if (inertia[b] == nullptr) continue;
+        const MgcVector3& r = arm[b][q];
+        l[b][0] += r.y * e[2] - r.z * e[1];
+        l[b][1] += r.z * e[0] - r.x * e[2];
+        l[b][2] += r.x * e[1] - r.y * e[0];
+      }
+    }
+    double m[2][3] = {};
+    for (int b = 0; b < 2; ++b) {
+      if (inertia[b] == nullptr) continue;
+      const MgcMatrix3& t = *inertia[b];
+      for (int k = 0; k < 3; ++k) {
+        m[b][k] = transposed ? t[0][k] * l[b][0] + t[1][k] * l[b][1] + t[2][k] * l[b][2]
+                             : t[k][0] * l[b][0] + t[k][1] * l[b][1] + t[k][2] * l[b][2];
+      }
+    }
+    std::vector<double> y(columns, 0.0);
+    for (std::uint32_t i : active()) {
+      double* e = y.data() + 3 * i;
+      for (int k = 0; k < 3; ++k) e[k] = c * p[k];
+      for (int b = 0; b < 2; ++b) {
+        if (inertia[b] == nullptr) continue;
+        const MgcVector3& r = arm[b][i];
+        e[0] += m[b][1] * r.z - m[b][2] * r.y;
+        e[1] += m[b][2] * r.x - m[b][0] * r.z;
+        e[2] += m[b][0] * r.y - m[b][1] * r.x;
+      }
+    }
+    return y;
+  }
+  /// to := to (-factor) + A (in scale) at the unmarked contacts, the scaled
+  /// `in` stored; returns |to| over them.
+  double combine(double* in, double scale, double* to, double factor, bool transposed) {
+    for (std::uint32_t q : active()) {
+      for (int k = 0; k < 3; ++k) in[3 * q + k] *= scale;
+    }
+    const std::vector<double> y = product(in, transposed);
+    double s[3] = {0.0, 0.0, 0.0};
+    for (std::uint32_t i : active()) {
+      for (int k = 0; k < 3; ++k) {
+        double& e = to[3 * i + k];
+        e = e * -factor + y[3 * i + k];
+        s[k] += e * e;
+      }
+    }
+    return std::sqrt((s[0] + s[1]) + s[2]);
+  }
+
+  double c;
+  const MgcMatrix3* inertia[2];
+  const std::vector<MgcVector3>* arm;
+  const std::vector<std::uint8_t>& out;
+  std::uint32_t columns;
+  double* u;
+  double* x;
+  double* v;
+  double* w;
+  double uScale = 1.0;
+  double vScale = 1.0;
+  double wSquared = 0.0;
+};
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 }  // namespace
 
@@ -385,4 +541,80 @@ TEST(ContactBlocks, BlockSolveRefusesForeignRecords) {
   ContactBlocks other;
   other.reset(2, 1.0, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(workspace.solveBlockSystem(2, &other, rhs, x, normals, marks), -1.0);
+}
+
+// The block solve takes the plain loops' sums to the bit: the same
+// iterates, stop, estimates and vectors, for every set of turning bodies,
+// counts odd and even, with and without contacts taken out and from zero
+// and from a start value.
+TEST(ContactBlocks, BlockSolveKeepsThePlainSums) {
+  const auto value = [](double k) { return std::sin(1.3 * k + 0.7) * 0.8; };
+  for (std::uint32_t n : {1u, 2u, 3u, 4u, 5u, 8u, 13u}) {
+    for (int turning = 0; turning < 4; ++turning) {
+      for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(testing::Message() << n << " contacts, turning " << turning << ", variant " << variant);
+        std::vector<MgcVector3> arms[2];
+        for (std::uint32_t i = 0; i < n; ++i) {
+          for (int b = 0; b < 2; ++b) {
+            arms[b].emplace_back(value(i + 10 * b + variant), value(i + 20 * b + 1), value(3 * i + 2 + b));
+          }
+        }
+        MgcMatrix3 inertias[2];
+        for (int b = 0; b < 2; ++b) {
+          for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c) inertias[b][r][c] = value(9 * b + 3 * r + c + variant) + (r == c ? 1.5 : 0.0);
+          }
+        }
+        const MgcMatrix3* turns[2] = {(turning & 1) != 0 ? &inertias[0] : nullptr,
+                                      (turning & 2) != 0 ? &inertias[1] : nullptr};
+        const double c = 0.6 + 0.1 * variant;
+        ContactBlocks blocks;
+        blocks.reset(n, c, turns[0], arms[0].data(), turns[1], arms[1].data());
+        // Variant 0 solves every contact from zero; 1 takes some out; 2 also
+        // starts from a value, zero at the contacts taken out, as a re-solve does.
+        std::vector<std::uint8_t> marks(n, 0);
+        if (variant > 0) {
+          for (std::uint32_t i = 1; i < n; i += 3) marks[i] = 1;
+        }
+        const std::uint32_t m = 3 * n;
+        LsqrProblem problems[2] = {LsqrProblem(m, m, 0, 0), LsqrProblem(m, m, 0, 0)};
+        for (LsqrProblem& problem : problems) {
+          ASSERT_TRUE(lsqr_set_input_size(problem.input, m, m));
+          ASSERT_TRUE(lsqr_set_output_size(problem.output, m));
+          ASSERT_TRUE(lsqr_set_work_size(problem.work, m));
+          lsqr_input* input = problem.input;
+          input->damp = input->atol = input->btol = input->conlim = 0.0;
+          input->iterationLimit = (3 * m) / 2;
+          for (std::uint32_t k = 0; k < m; ++k) {
+            const bool out = marks[k / 3] != 0;
+            input->b->elements[k] = value(7.0 * k + 3.0);
+            input->x->elements[k] = variant == 2 && !out ? 0.1 * value(5.0 * k + 1.0) : 0.0;
+            // Work vectors hold leftovers of an earlier solve.
+            problem.work->v->elements[k] = problem.work->w->elements[k] = value(k + 0.5);
+          }
+        }
+        const ContactBlockProducts products(blocks, marks.data());
+        products.solve(problems[0].input, problems[0].output, problems[0].work);
+        PlainBlockVectors plain(c, turns, arms, marks, problems[1].input, problems[1].work);
+        lsqriterations::solve(plain, problems[1].input, problems[1].output);
+
+        const lsqr_output* got = problems[0].output;
+        const lsqr_output* expected = problems[1].output;
+        EXPECT_EQ(got->stopCode, expected->stopCode);
+        EXPECT_EQ(got->iterations, expected->iterations);
+        EXPECT_GT(got->iterations, 0u);
+        EXPECT_TRUE(sameBits(got->normA, expected->normA));
+        EXPECT_TRUE(sameBits(got->condA, expected->condA));
+        EXPECT_TRUE(sameBits(got->normR, expected->normR));
+        EXPECT_TRUE(sameBits(got->normATr, expected->normATr));
+        EXPECT_TRUE(sameBits(got->normX, expected->normX));
+        for (std::uint32_t k = 0; k < m; ++k) {
+          EXPECT_TRUE(sameBits(problems[0].input->x->elements[k], problems[1].input->x->elements[k])) << k;
+          EXPECT_TRUE(sameBits(problems[0].input->b->elements[k], problems[1].input->b->elements[k])) << k;
+          EXPECT_TRUE(sameBits(problems[0].work->v->elements[k], problems[1].work->v->elements[k])) << k;
+          EXPECT_TRUE(sameBits(problems[0].work->w->elements[k], problems[1].work->w->elements[k])) << k;
+        }
+      }
+    }
+  }
 }
