@@ -471,6 +471,9 @@ class CollisionManager {
   EngineList<CollisionPair*>* getWorkerFreePairs(std::uint32_t worker) { return pairPool.freeRecords(worker); }
   /// Pair records made so far by every thread slot's pool.
   std::uint32_t pairRecordCount() const { return pairPool.recordCount(); }
+  /// Pair blocks that helpers let go of and that the calling thread has not
+  /// freed yet: none between passes.
+  std::size_t retiredPairBlockCount() const { return pairPool.retiredBlockCount(); }
   EngineList<ContactManifold*>& getFreeManifolds() { return manifolds.free(); }
   EngineList<ContactManifold*>& getManifoldsInUse() { return manifolds.inUse(); }
   /// Pairs in contact in this step (the counter the releases read).

@@ -84,7 +84,7 @@ bool CollisionPair::holdStaticVelocities() {
   return capacity == 0 ? (withStatic = true) : resizeContacts(capacity, true);
 }
 
-bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic) {
+bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired) {
   if (n == capacity && holdStatic == withStatic) return true;
   std::unique_ptr<unsigned char[]> storage;
   if (n != 0) {
@@ -92,7 +92,7 @@ bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic) {
     if (!storage) return false;
   }
   // The new block takes every entry of the old arrays it has room for.
-  const std::unique_ptr<unsigned char[]> old = std::move(block);
+  std::unique_ptr<unsigned char[]> old = std::move(block);
   const std::uint32_t kept = capacity < n ? capacity : n;
   const Mgc::MgcVector3* oldVectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
   const double* oldDoubles[] = {depths, found.depths};
@@ -113,6 +113,7 @@ bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic) {
   }
   block = std::move(storage);
   capacity = n;
+  if (retired != nullptr) retired->add(std::move(old));
   return true;
 }
 
@@ -126,7 +127,7 @@ bool CollisionPair::lendContacts(ContactScratch& scratch) {
   return true;
 }
 
-bool CollisionPair::returnContacts() {
+bool CollisionPair::returnContacts(RetiredBlocks* retired) {
   if (!lent) return true;
   const Mgc::MgcVector3* lentPoints = points;
   const Mgc::MgcVector3* lentNormals = normals;
@@ -144,7 +145,7 @@ bool CollisionPair::returnContacts() {
   // Exactly the contacts found: a record taken for a pair of another size
   // next time is fitted again, so that pooled records do not all grow to
   // the largest pair they ever held.
-  const bool room = resizeContacts(contactCount, secondBody != nullptr && secondBody->isStatic());
+  const bool room = resizeContacts(contactCount, secondBody != nullptr && secondBody->isStatic(), retired);
   if (!room) contactCount = contactCapacity() < contactCount ? contactCapacity() : contactCount;
   carry(points, lentPoints, contactCount);
   carry(normals, lentNormals, contactCount);

@@ -190,9 +190,10 @@ class CollisionPair {
   /// to grow them; false, with nothing changed, while already lent.
   bool lendContacts(ContactScratch& scratch);
   /// The lent arrays' contacts copied into the pair's own, made to hold
-  /// exactly them, which are pointed at again. False, with the count cut to
-  /// what fits, when memory runs out.
-  bool returnContacts();
+  /// exactly them, which are pointed at again. A block the pair lets go of
+  /// goes to `retired` when given, else is freed. False, with the count cut
+  /// to what fits, when memory runs out.
+  bool returnContacts(RetiredBlocks* retired = nullptr);
 
   /// Points relativeVelocities, tangents, firstArms, secondArms and impulses at
   /// `arrays` (a solving thread's, which the solve fills), or at nothing for
@@ -209,8 +210,9 @@ class CollisionPair {
  private:
   /// Makes every per-contact array hold exactly n contacts (no block for 0),
   /// the static velocities among them when `holdStatic`, keeping the entries
-  /// below n; false, with nothing changed, when memory runs out.
-  bool resizeContacts(std::uint32_t n, bool holdStatic);
+  /// below n, the old block to `retired` when given; false, with nothing
+  /// changed, when memory runs out.
+  bool resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired = nullptr);
   /// Points every per-contact array into `storage`, sized for n contacts,
   /// value-initialising them when `construct`.
   void placeArrays(unsigned char* storage, std::uint32_t n, bool construct);

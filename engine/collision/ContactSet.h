@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engine/collision/RetiredBlocks.h"
 #include "math/MgcVector3.h"
 
 /// Most contacts a contact set holds.
@@ -27,6 +28,9 @@ struct ContactScratch {
   ContactFeature features[kMaxPairContacts];
   /// Whether a pair holds the set now.
   bool lent = false;
+  /// The pair blocks that pairs returning the set let go of on a helper
+  /// thread, for the calling thread to free.
+  RetiredBlocks retired;
 };
 
 /// A pair's contact marks, one byte per contact it has room for; iterates

@@ -37,6 +37,9 @@ namespace {
 constexpr std::uint32_t kPassTestGrain = 8;
 /// Bodies whose candidates a helper gathers at a time.
 constexpr std::uint32_t kGatherGrain = 32;
+/// Candidates a body of a pile has: the boxes around it, those above and
+/// below it and those beside them.
+constexpr std::uint32_t kTypicalPartners = 8;
 /// Moving bodies a helper places in the world at a time.
 constexpr std::uint32_t kRefreshGrain = 32;
 
@@ -188,6 +191,9 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
   const std::uint32_t blocks = (n + kGatherGrain - 1) / kGatherGrain;
   std::vector<std::vector<PassCandidate>> blockCandidates(blocks);
   forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t worker) {
+    // Made at once with room for a pile's partners: a list grown from empty
+    // would pass through every small size, each freed on the helper.
+    blockCandidates[block].reserve(kGatherGrain * kTypicalPartners);
     const std::uint32_t end = std::min(n, (block + 1) * kGatherGrain);
     for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) {
       partnersOf(ix, gatherPartners[worker], blockCandidates[block]);
@@ -284,6 +290,11 @@ void CollisionManager::orderByAccess(
     readerHead[slot] = -1;
   }
   accessTouched.clear();
+  // Room for every kept entry of the bounds table at once rather than grown
+  // body by body, and for a read a task.
+  reserveScratch(lastWriter, broadPhase.entryCount());
+  reserveScratch(readerHead, broadPhase.entryCount());
+  reserveScratch(reads, n);
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];
@@ -321,10 +332,10 @@ void CollisionManager::orderByAccess(
       if (earlier != i) taskOrder.wait(earlier, i);
     }
   }
-  // A few words a slot and a read, kept only for the call.
-  std::vector<std::int32_t>().swap(lastWriter);
-  std::vector<std::int32_t>().swap(readerHead);
-  std::vector<AccessRead>().swap(reads);
+  // A few words a slot and a read, kept only for the call unless small.
+  clearScratch(lastWriter);
+  clearScratch(readerHead);
+  clearScratch(reads);
   accessTouched.clear();
 }
 
@@ -517,6 +528,8 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
+  // The helpers are done: the pair blocks they let go of are freed here.
+  pairPool.freeRetiredBlocks();
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;
@@ -618,8 +631,23 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
 
 bool CollisionManager::placeListedAtOnce(PassState& pass, const PassBodies& listed) {
   if (!listed.distinct || pass.helpers == 0) return false;
+  // Both arrays are a word or two a body, needed only for the call: freed
+  // after it unless small (clearScratch).
+  struct ReleaseScratch {
+    std::vector<HardBody*>& bodies;
+    std::vector<std::int32_t>& slots;
+    ~ReleaseScratch() {
+      clearScratch(bodies);
+      clearScratch(slots);
+    }
+  } release{listedBodies, listedSlots};
   std::vector<HardBody*>& bodies = listedBodies;
   bodies.clear();
+  std::size_t listedCount = 0;
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping, listed.active}) {
+    if (list != nullptr) listedCount += list->size();
+  }
+  reserveScratch(bodies, listedCount);
   for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping}) {
     if (list != nullptr) bodies.insert(bodies.end(), list->begin(), list->end());
   }

@@ -111,11 +111,14 @@ struct PairJumpContacts {
 /// full-size set, which the narrow phase fills without growing anything;
 /// then the pair keeps what was found in arrays of its own size. Without a
 /// set to lend (none, or already lent), the pair's own arrays are made full
-/// size.
+/// size. On a helper (`onHelper`) the block the pair lets go of is set aside
+/// in the set's retired blocks for the calling thread to free.
 class LentContacts {
  public:
-  LentContacts(CollisionPair& pair, ContactScratch* scratch)
-      : pair(pair), scratch(scratch != nullptr && !scratch->lent && pair.lendContacts(*scratch) ? scratch : nullptr) {
+  LentContacts(CollisionPair& pair, ContactScratch* scratch, bool onHelper)
+      : pair(pair),
+        scratch(scratch != nullptr && !scratch->lent && pair.lendContacts(*scratch) ? scratch : nullptr),
+        onHelper(onHelper) {
     if (this->scratch != nullptr) {
       this->scratch->lent = true;
     } else {
@@ -126,13 +129,14 @@ class LentContacts {
   LentContacts& operator=(const LentContacts&) = delete;
   ~LentContacts() {
     if (scratch == nullptr) return;
-    pair.returnContacts();
+    pair.returnContacts(onHelper ? &scratch->retired : nullptr);
     scratch->lent = false;
   }
 
  private:
   CollisionPair& pair;
   ContactScratch* scratch;
+  bool onHelper;
 };
 
 /// Contact 0's normal, depth and features for every contact of the pair.
@@ -471,7 +475,7 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
                                              std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
-  const LentContacts lent(*pair, pairPool.contactScratch(worker));
+  const LentContacts lent(*pair, pairPool.contactScratch(worker), worker != 0);
   const Pk_jump* jump = narrowPhase.get();
   ContactSet set = pair->contactSet();
   PairJumpContacts jumpContacts(*pair);

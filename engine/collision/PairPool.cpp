@@ -111,6 +111,20 @@ ContactScratch* PairPool::contactScratch(std::uint32_t worker) {
   return scratch[worker].get();
 }
 
+void PairPool::freeRetiredBlocks() {
+  for (const std::unique_ptr<ContactScratch>& set : scratch) {
+    if (set) set->retired.freeAll();
+  }
+}
+
+std::size_t PairPool::retiredBlockCount() const {
+  std::size_t count = 0;
+  for (const std::unique_ptr<ContactScratch>& set : scratch) {
+    if (set) count += set->retired.size();
+  }
+  return count;
+}
+
 void PairPool::moveRecords(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {
   for (std::uint32_t i = 0; i < n; ++i) {
     EngineList<CollisionPair*>::Node* first = from.getFirst();

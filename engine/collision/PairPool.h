@@ -72,6 +72,11 @@ class PairPool {
   /// first use by the thread running as that slot; null for a slot beyond
   /// kThreadSlotCount or when memory runs out.
   ContactScratch* contactScratch(std::uint32_t worker);
+  /// Frees the pair blocks every slot's contact set holds set aside (see
+  /// RetiredBlocks). Only while no helper runs, from the calling thread.
+  void freeRetiredBlocks();
+  /// Pair blocks the slots' contact sets hold set aside.
+  std::size_t retiredBlockCount() const;
 
   /// Moves the first n records of `from` to `to`, one by one.
   static void moveRecords(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);

@@ -62,6 +62,10 @@ class Polytope {
   Polytope(const PairSupport& shapes, const JumpState& state) : shapes_(shapes) {
     records_.reserve(4 + kMaxPolytopeExpansions);
     faces_.reserve(4 * kMaxPolytopeExpansions);
+    // An expansion's edges are three per face it removes, shared ones once:
+    // made at once like the other lists, so that the search does not grow
+    // this one through every small size and free each on the way.
+    edges_.reserve(faces_.capacity());
     seed(state);
   }
 
@@ -83,7 +87,7 @@ class Polytope {
   const PairSupport& shapes_;
   std::vector<JumpRecord> records_;
   std::vector<PolytopeFace> faces_;
-  /// The edges of the faces one expansion removes; kept to reuse its room.
+  /// The edges of the faces one expansion removes; emptied for each.
   std::vector<PolytopeEdge> edges_;
   MgcVector3 interior_;
 };

@@ -234,6 +234,10 @@ void WorkerPool::runShared(std::uint32_t wanted, const Job& work) {
 
 void TaskOrder::reset(std::uint32_t n) {
   count = n;
+  reserveScratch(waits, n);
+  reserveScratch(firstFollower, n);
+  reserveScratch(lastFollower, n);
+  reserveScratch(followers, n);
   waits.assign(n, 0);
   firstFollower.assign(n, -1);
   lastFollower.assign(n, -1);
@@ -242,10 +246,16 @@ void TaskOrder::reset(std::uint32_t n) {
 
 void TaskOrder::release() {
   count = 0;
-  std::vector<std::uint32_t>().swap(waits);
-  std::vector<std::int32_t>().swap(firstFollower);
-  std::vector<std::int32_t>().swap(lastFollower);
-  std::vector<Follower>().swap(followers);
+  clearScratch(waits);
+  clearScratch(firstFollower);
+  clearScratch(lastFollower);
+  clearScratch(followers);
+  clearScratch(ready);
+  clearScratch(releasedByWorker);
+  if (waitingCapacity * sizeof(waiting[0]) > kKeptScratchBytes) {
+    waiting.reset();
+    waitingCapacity = 0;
+  }
 }
 
 void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
@@ -269,8 +279,24 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   }
   // Each thread gets a share worth waking it for.
   helpers = std::min(helpers, count / tasksPerThread - 1);
-  std::unique_ptr<std::atomic<std::uint32_t>[]> waiting(new std::atomic<std::uint32_t>[count]);
-  std::vector<std::uint32_t> ready;
+  if (waitingCapacity < count) {
+    const std::uint32_t room = std::max<std::uint32_t>(count, kKeptScratchBytes / sizeof(waiting[0]));
+    waiting.reset(new std::atomic<std::uint32_t>[room]);
+    waitingCapacity = room;
+  }
+  // Every task joins the ready list at most once, and a task releases at
+  // most its followers: room for both is made here, so that the helpers
+  // that fill them allocate and free nothing.
+  ready.clear();
+  reserveScratch(ready, count);
+  std::uint32_t mostFollowers = 1;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t n = 0;
+    for (std::int32_t f = firstFollower[i]; f >= 0; f = followers[f].next) ++n;
+    mostFollowers = std::max(mostFollowers, n);
+  }
+  reserveScratch(releasedByWorker, (helpers + 1) * mostFollowers);
+  if (releasedByWorker.size() < (helpers + 1) * mostFollowers) releasedByWorker.resize((helpers + 1) * mostFollowers);
   for (std::uint32_t i = 0; i < count; ++i) {
     waiting[i].store(waits[i]);
     if (waits[i] == 0) ready.push_back(i);
@@ -289,7 +315,8 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
     readyChanged.notify_all();
   };
   pool->runShared(helpers, [&](std::uint32_t worker) {
-    std::vector<std::uint32_t> released;
+    std::uint32_t* const released = releasedByWorker.data() + worker * mostFollowers;
+    std::uint32_t releasedCount = 0;
     std::uint32_t task = 0;
     bool have = false;
     for (;;) {
@@ -319,26 +346,26 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
         wakeAll();
         throw;
       }
-      released.clear();
+      releasedCount = 0;
       for (std::int32_t f = firstFollower[task]; f >= 0; f = followers[f].next) {
         const std::uint32_t next = followers[f].task;
-        if (waiting[next].fetch_sub(1) == 1) released.push_back(next);
+        if (waiting[next].fetch_sub(1) == 1) released[releasedCount++] = next;
       }
       const bool last = done.fetch_add(1) + 1 == count;
       // The earliest task released runs here next; the others go to the
       // ready list for whoever is free.
-      have = !released.empty();
+      have = releasedCount != 0;
       if (have) {
-        std::sort(released.begin(), released.end());
-        task = released.front();
+        std::sort(released, released + releasedCount);
+        task = released[0];
       }
-      if (released.size() > 1) {
+      if (releasedCount > 1) {
         std::uint32_t wake = 0;
         {
           std::lock_guard<std::mutex> lock(readyMutex);
-          ready.insert(ready.end(), released.rbegin(), released.rend() - 1);
-          readyCount.fetch_add(static_cast<std::uint32_t>(released.size() - 1));
-          wake = std::min(sleepers, static_cast<std::uint32_t>(released.size() - 1));
+          for (std::uint32_t k = releasedCount - 1; k > 0; --k) ready.push_back(released[k]);
+          readyCount.fetch_add(releasedCount - 1);
+          wake = std::min(sleepers, releasedCount - 1);
         }
         for (std::uint32_t k = 0; k < wake; ++k) readyChanged.notify_one();
       }

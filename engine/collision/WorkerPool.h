@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -131,6 +132,30 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
   });
 }
 
+/// Bytes of room a pass's scratch array has at least, kept from one call to
+/// the next. Made and freed at the size each call needs, small arrays would
+/// leave a block of every size they had waiting in the calling thread's
+/// allocator cache, counted as in use; with this much room kept, a call
+/// either fits in it or needs a large block, which is freed after the call.
+constexpr std::size_t kKeptScratchBytes = 1024;
+
+/// Makes room in `scratch` for n entries, and at least kKeptScratchBytes.
+template <typename T>
+void reserveScratch(std::vector<T>& scratch, std::size_t n) {
+  scratch.reserve(n > kKeptScratchBytes / sizeof(T) ? n : kKeptScratchBytes / sizeof(T));
+}
+
+/// Empties `scratch`, keeping its storage up to kKeptScratchBytes, freeing
+/// it beyond.
+template <typename T>
+void clearScratch(std::vector<T>& scratch) {
+  if (scratch.capacity() * sizeof(T) > kKeptScratchBytes) {
+    std::vector<T>().swap(scratch);
+  } else {
+    scratch.clear();
+  }
+}
+
 /// Fewer tasks than this run on the calling thread alone.
 constexpr std::uint32_t kTaskOrderMinimum = 16;
 /// Tasks a thread of TaskOrder::run should have at least.
@@ -157,8 +182,9 @@ class TaskOrder {
            std::uint32_t tasksPerThread = kTasksPerThread);
 
  private:
-  /// The waits' storage freed: it is a few words a task and a wait, needed
-  /// only from reset to the end of run.
+  /// The tasks forgotten, their storage freed unless small (clearScratch):
+  /// it is a few words a task and a wait, needed only from reset to the end
+  /// of run.
   void release();
 
   std::uint32_t count = 0;
@@ -172,4 +198,12 @@ class TaskOrder {
   std::vector<std::int32_t> firstFollower;
   std::vector<std::int32_t> lastFollower;
   std::vector<Follower> followers;
+  /// run's tasks ready to run, and each worker's room for the tasks one task
+  /// releases.
+  std::vector<std::uint32_t> ready;
+  std::vector<std::uint32_t> releasedByWorker;
+  /// run's count of each task's waits still to end, for waitingCapacity
+  /// tasks.
+  std::unique_ptr<std::atomic<std::uint32_t>[]> waiting;
+  std::uint32_t waitingCapacity = 0;
 };

@@ -1,0 +1,342 @@
+// What the collision passes allocate and free, and on which thread: a block
+// freed on a helper thread stays in that thread's allocator cache, counted
+// as in use, until the helper asks for a block of its size again. Counted
+// through this executable's own operators new and delete.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <vector>
+
+#include "engine/PrivateWorld.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactSet.h"
+#include "engine/collision/JumpSupport.h"
+#include "engine/collision/PolytopeSearch.h"
+#include "engine/collision/RetiredBlocks.h"
+#include "engine/collision/WorkerPool.h"
+#include "math/MgcMatrix3.h"
+#include "math/MgcVector3.h"
+#include "platform/Processors.h"
+#include "support/SceneFixtures.h"
+
+// The sanitizers bring their own operators; the counts run without them.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__GLIBC__)
+#include <malloc.h>
+#define ZOV_COUNTS_ALLOCATIONS 1
+#endif
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using namespace zovtest;
+
+#ifdef ZOV_COUNTS_ALLOCATIONS
+namespace {
+
+/// The largest block the allocator keeps in a thread's cache once freed.
+constexpr std::size_t kThreadCachedBytes = 1024;
+
+/// Whether the running thread is the test's own; the engine's helpers are not.
+thread_local bool tTestThread = false;
+/// Whether the operators count now, and what they counted.
+std::atomic<bool> gCounting{false};
+std::atomic<std::uint64_t> gTestThreadAllocations{0};
+std::atomic<std::uint64_t> gTestThreadFrees{0};
+std::atomic<std::uint64_t> gHelperCachedFrees{0};
+
+/// Starts counting from zero on the calling thread, the test's.
+void startCounting() {
+  tTestThread = true;
+  gTestThreadAllocations = 0;
+  gTestThreadFrees = 0;
+  gHelperCachedFrees = 0;
+  gCounting = true;
+}
+
+void* allocate(std::size_t n) {
+  if (gCounting.load(std::memory_order_relaxed) && tTestThread) gTestThreadAllocations.fetch_add(1);
+  return std::malloc(n != 0 ? n : 1);
+}
+
+void* allocateOrThrow(std::size_t n) {
+  void* p = allocate(n);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+void release(void* p) {
+  if (p != nullptr && gCounting.load(std::memory_order_relaxed)) {
+    if (tTestThread) {
+      gTestThreadFrees.fetch_add(1);
+    } else if (malloc_usable_size(p) <= kThreadCachedBytes) {
+      gHelperCachedFrees.fetch_add(1);
+    }
+  }
+  std::free(p);
+}
+
+}  // namespace
+
+void* operator new(std::size_t n) { return allocateOrThrow(n); }
+void* operator new[](std::size_t n) { return allocateOrThrow(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+#endif
+
+namespace {
+
+/// Finds n contacts on the lent set and returns them to the pair, the block
+/// it lets go of set aside in `retired`.
+void findOnLentSet(CollisionPair& pair, ContactScratch& scratch, std::uint32_t n, RetiredBlocks& retired) {
+  pair.reset();
+  ASSERT_TRUE(pair.lendContacts(scratch));
+  ContactSet set = pair.contactSet();
+  for (std::uint32_t k = 0; k < n; ++k) {
+    const double x = static_cast<double>(k);
+    ASSERT_TRUE(set.append(MgcVector3(x, 1.0, 2.0), MgcVector3(0.0, 1.0, 0.0), -0.001 * (x + 1.0), k, k + 1));
+  }
+  ASSERT_TRUE(pair.returnContacts(&retired));
+}
+
+/// Two convex point sets, each point its own vertex, searched point by point.
+class PointSetsSupport final : public PairSupport {
+ public:
+  PointSetsSupport(std::vector<MgcVector3> a, std::vector<MgcVector3> b) : a_(std::move(a)), b_(std::move(b)) {}
+  SupportPair support(const MgcVector3& d, std::uint32_t, std::uint32_t) const override {
+    return pairOf(furthest(a_, d), furthest(b_, -d));
+  }
+  SupportPair pairAt(std::uint32_t a, std::uint32_t b, const MgcVector3& d) const override {
+    return pairOf(a < a_.size() ? a : furthest(a_, d), b < b_.size() ? b : furthest(b_, -d));
+  }
+  bool indexedB() const override { return true; }
+  MgcVector3 centerA() const override { return centre(a_); }
+  MgcVector3 centerB() const override { return centre(b_); }
+
+ private:
+  static std::uint32_t furthest(const std::vector<MgcVector3>& points, const MgcVector3& d) {
+    std::uint32_t best = 0;
+    for (std::uint32_t i = 1; i < points.size(); ++i) {
+      if (points[i].Dot(d) > points[best].Dot(d)) best = i;
+    }
+    return best;
+  }
+  static MgcVector3 centre(const std::vector<MgcVector3>& points) {
+    MgcVector3 sum;
+    for (const MgcVector3& p : points) sum += p;
+    return sum / static_cast<double>(points.size());
+  }
+  SupportPair pairOf(std::uint32_t a, std::uint32_t b) const {
+    SupportPair pair;
+    pair.vertexA = a;
+    pair.vertexB = b;
+    pair.pointA = a_[a];
+    pair.pointB = b_[b];
+    return pair;
+  }
+
+  std::vector<MgcVector3> a_;
+  std::vector<MgcVector3> b_;
+};
+
+/// Points on a sphere of radius r about `centre`: `rings` circles of
+/// 2 rings points each, and the poles.
+std::vector<MgcVector3> spherePoints(const MgcVector3& centre, double r, int rings) {
+  const double pi = std::acos(-1.0);
+  std::vector<MgcVector3> points{centre + MgcVector3(0.0, r, 0.0), centre - MgcVector3(0.0, r, 0.0)};
+  for (int i = 1; i <= rings; ++i) {
+    const double polar = pi * i / (rings + 1);
+    for (int k = 0; k < 2 * rings; ++k) {
+      const double around = pi * k / rings + 0.1 * i;
+      points.push_back(centre + r * MgcVector3(std::sin(polar) * std::cos(around), std::cos(polar),
+                                               std::sin(polar) * std::sin(around)));
+    }
+  }
+  return points;
+}
+
+/// The corners of a box of half size h about `centre`.
+std::vector<MgcVector3> boxPoints(const MgcVector3& centre, const MgcVector3& h) {
+  std::vector<MgcVector3> points;
+  for (int c = 0; c < 8; ++c) {
+    points.push_back(centre +
+                     MgcVector3((c & 1) != 0 ? h.x : -h.x, (c & 2) != 0 ? h.y : -h.y, (c & 4) != 0 ? h.z : -h.z));
+  }
+  return points;
+}
+
+}  // namespace
+
+// A pair that returns the lent set with a list of retired blocks sets its
+// old block aside there whenever it takes a block of another size, and only
+// then, and keeps the contacts found; freeing the list frees each once.
+TEST(AllocationCounts, ReturningContactsSetsAsideTheBlockThePairLetsGoOf) {
+  struct Step {
+    std::uint32_t contacts;
+    std::size_t retiredAfter;
+  };
+  // From no block (nothing to set aside), to the same size (kept), smaller,
+  // larger and none at all (each lets one go).
+  const Step steps[] = {{4, 0}, {4, 0}, {2, 1}, {6, 2}, {6, 2}, {0, 3}, {1, 3}};
+  CollisionPair pair;
+  ContactScratch scratch;
+  RetiredBlocks retired;
+  for (const Step& step : steps) {
+    findOnLentSet(pair, scratch, step.contacts, retired);
+    EXPECT_EQ(retired.size(), step.retiredAfter) << step.contacts;
+    EXPECT_EQ(pair.contactCapacity(), step.contacts);
+    for (std::uint32_t k = 0; k < step.contacts; ++k) {
+      EXPECT_EQ(pair.points[k], MgcVector3(static_cast<double>(k), 1.0, 2.0));
+      EXPECT_EQ(pair.depths[k], -0.001 * (static_cast<double>(k) + 1.0));
+      EXPECT_EQ(pair.features[k].secondFeature, k + 1);
+    }
+  }
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+  retired.freeAll();
+  gCounting = false;
+  EXPECT_EQ(gTestThreadFrees.load(), 3u);
+#else
+  retired.freeAll();
+#endif
+  EXPECT_EQ(retired.size(), 0u);
+}
+
+// A task order keeps a kilobyte of room for each of its arrays from run to
+// run: runs of up to 128 tasks, with a wait each (8 bytes), all make the same
+// blocks (the job's own), whatever their size, while a run of many tasks
+// makes more.
+TEST(AllocationCounts, SmallTaskOrdersOfAnySizeMakeTheSameBlocks) {
+  WorkerPool pool;
+  TaskOrder order;
+  const auto runChains = [&](std::uint32_t n) {
+    order.reset(n);
+    // Task i waits for task i - 3 (three chains).
+    for (std::uint32_t i = 3; i < n; ++i) order.wait(i - 3, i);
+    std::atomic<std::uint32_t> runs{0};
+    order.run(
+        &pool, 3, [&](std::uint32_t, std::uint32_t) { runs.fetch_add(1); }, 1);
+    EXPECT_EQ(runs.load(), n);
+  };
+  runChains(128);
+  std::vector<std::uint64_t> made;
+  for (std::uint32_t n : {16u, 64u, 100u, 128u, 16u, 4096u}) {
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    startCounting();
+#endif
+    runChains(n);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    gCounting = false;
+    made.push_back(gTestThreadAllocations.load());
+#endif
+  }
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  for (std::size_t k = 1; k + 1 < made.size(); ++k) EXPECT_EQ(made[k], made[0]) << k;
+  EXPECT_GT(made.back(), made[0]);
+#endif
+}
+
+// A polytope search makes each of its lists once, whatever it expands: two
+// boxes overlapping by a little and by half, and two finely faceted balls,
+// whose difference shape takes many expansions to settle.
+TEST(AllocationCounts, PolytopeSearchMakesEachListOnce) {
+  struct Case {
+    const char* name;
+    std::vector<MgcVector3> a;
+    std::vector<MgcVector3> b;
+  };
+  const MgcVector3 half(0.5, 0.5, 0.5);
+  const Case cases[] = {
+      {"boxes a little", boxPoints(MgcVector3(), half), boxPoints(MgcVector3(0.1, 0.95, 0.05), half)},
+      {"boxes by half", boxPoints(MgcVector3(), half), boxPoints(MgcVector3(0.2, 0.5, -0.1), half)},
+      {"balls", spherePoints(MgcVector3(), 1.0, 12), spherePoints(MgcVector3(0.3, 1.5, 0.2), 1.0, 12)},
+  };
+  for (const Case& c : cases) {
+    const PointSetsSupport shapes(c.a, c.b);
+    JumpState state = freshJumpState();
+    state.direction = unitized(shapes.centerB() - shapes.centerA());
+    const SupportPair start = shapes.support(state.direction, 0, 0);
+    state.vertexA = start.vertexA;
+    state.vertexB = start.vertexB;
+    state.lastPoint = start.point();
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    startCounting();
+#endif
+    const PolytopeResult result = searchPolytope(shapes, state);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    gCounting = false;
+    // The search's lists: its support records, its faces and one
+    // expansion's edges.
+    EXPECT_EQ(gTestThreadAllocations.load(), 3u) << c.name;
+#endif
+    ASSERT_TRUE(result.found) << c.name;
+    // The face found lies on the difference shape's boundary: no support
+    // point lies further out along its normal.
+    const MgcVector3 out = result.normal;
+    const double reach = shapes.support(-out, 0, 0).point().Dot(out);
+    EXPECT_NEAR(result.face[0].point.Dot(out), reach, 1e-3) << c.name;
+  }
+}
+
+// A pile of boxes settling on four threads, none of them asleep: pairs
+// change their contact counts as the boxes settle, so that their blocks are
+// replaced on the helpers, and the helpers gather candidates, test pairs and
+// run ordered tasks; once the workers' workspaces have grown no helper frees
+// a block small enough for its cache during the steps, and no pair block is
+// left set aside between them.
+TEST(AllocationCounts, HelpersFreeNoCachedBlockWhilePilePairsChange) {
+  zov::platform::setProcessorCountOverride(8);
+  PrivateWorld world;
+  prepareWorld(world, 4);
+  zov::platform::setProcessorCountOverride(0);
+  // Without sleep, so that every box stays in the passes.
+  addGround(world);
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> offset(-0.05, 0.05);
+  std::uniform_real_distribution<double> turn(-0.1, 0.1);
+  constexpr int kSide = 5;
+  constexpr int kWarmFrames = 12;
+  for (int y = 0; y < kSide; ++y) {
+    for (int z = 0; z < kSide; ++z) {
+      for (int x = 0; x < kSide; ++x) {
+        MgcMatrix3 R;
+        R.FromAxisAngle(MgcVector3(0.0, 1.0, 0.0), turn(random));
+        const MgcVector3 at(1.2 * x + offset(random), 0.6 + 1.2 * y, 1.2 * z + offset(random));
+        addBox(world, MgcVector3(0.5, 0.5, 0.5), at, 1.0f, 0.0, 0.5, R);
+      }
+    }
+  }
+  CollisionManager* manager = world.getCollisionManager();
+  std::uint32_t mostPairs = 0;
+  for (int frame = 0; frame < 2 * kWarmFrames; ++frame) {
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    // The workers' solver workspaces grow to the largest system they meet
+    // in the first frames and are kept: counted from then on.
+    if (frame == kWarmFrames) startCounting();
+#endif
+    runSteps(world, 10, 1.0 / 240.0);
+    EXPECT_EQ(manager->retiredPairBlockCount(), 0u) << frame;
+    std::uint32_t pairs = 0;
+    for (auto* node = manager->getStepPairs().getFirst(); node != nullptr; node = node->next) ++pairs;
+    mostPairs = std::max(mostPairs, pairs);
+  }
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gHelperCachedFrees.load(), 0u);
+  // The test's thread freed what the helpers set aside, among the rest.
+  EXPECT_GT(gTestThreadFrees.load(), 0u);
+#endif
+  EXPECT_GT(mostPairs, static_cast<std::uint32_t>(kSide * kSide));
+}
