@@ -489,6 +489,8 @@ class CollisionManager {
   /// The solver workspace of worker `worker` (0 = the calling thread); null
   /// above the worker count.
   SolverWorkspace* workspaceOf(std::uint32_t worker);
+  /// Bytes the manager keeps between calls for dealPairs's bodies read ahead.
+  std::size_t dealScratchBytes() const { return dealtBodies.capacity() * sizeof(DealtBodies); }
 
  private:
   /// Every working list and pool emptied; the records stay where they are

@@ -712,6 +712,9 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
     }
     dealing.lists[list].push_back(pair);
   }
+  // The bodies read ahead are a pass's working array, as long as the pair
+  // list: between passes only its small storage stays.
+  clearScratch(written);
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,

@@ -17,6 +17,7 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/LsqrSystem.h"
+#include "engine/collision/WorkerPool.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -319,6 +320,36 @@ TEST(PairProcessing, DealingKeepsPairsOfABodyTogetherAndLeavesPairsJoiningTwoLis
     }
     EXPECT_EQ(lists, expected) << c.pairs;
     EXPECT_EQ(shared, expectedShared) << c.pairs;
+  }
+}
+
+// The bodies dealPairs reads ahead take storage as long as the pair list;
+// between calls the manager keeps no more than a small working array, and a
+// second dealing of the same pairs (on fresh storage) deals them alike.
+TEST(PairProcessing, DealingKeepsOnlySmallStorageBetweenCalls) {
+  for (const std::size_t count : {std::size_t{1}, std::size_t{12}, std::size_t{200}, std::size_t{2000}}) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    std::vector<BodyPtr> boxes;
+    for (std::size_t i = 0; i <= count; ++i) boxes.push_back(hullBox(kHalf, MgcVector3(3.0 * i, 0.5, 0.0)));
+    std::vector<std::unique_ptr<CollisionPair>> records;
+    std::vector<CollisionPair*> pairs;
+    for (std::size_t i = 0; i < count; ++i) {
+      records.push_back(std::make_unique<CollisionPair>());
+      records.back()->firstBody = boxes[i].get();
+      records.back()->secondBody = boxes[i + 1].get();
+      pairs.push_back(records.back().get());
+    }
+    CollisionManager::PairDealing first;
+    manager.dealPairs(pairs, first);
+    EXPECT_LE(manager.dealScratchBytes(), kKeptScratchBytes) << count;
+    CollisionManager::PairDealing second;
+    manager.dealPairs(pairs, second);
+    EXPECT_LE(manager.dealScratchBytes(), kKeptScratchBytes) << count;
+    EXPECT_EQ(first.lists, second.lists) << count;
+    EXPECT_EQ(first.shared, second.shared) << count;
+    // A chain of pairs shares each body with the next pair: one list.
+    EXPECT_EQ(first.lists[0].size(), count) << count;
   }
 }
 
