@@ -398,6 +398,11 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     if (bears[i] != 0) bearing.push_back(pairs[i]);
   }
   holdPiles(bearing, mode, outFlags);
+  // holdPiles's arrays are as long as the bearing pairs: between passes only
+  // their small storage stays.
+  clearScratch(bearingPairs);
+  clearScratch(heldBodies);
+  clearScratch(heldSupports);
   forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }
 
