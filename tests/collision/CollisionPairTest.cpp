@@ -95,20 +95,8 @@ TEST(CollisionPair, PilePairsHoldTheirRecordAndWhatTheirContactsMustKeep) {
   prepareWorld(world);
   world.enableBodyDeactivation();
   addGround(world);
-  std::mt19937 random(7);
-  std::uniform_real_distribution<double> offset(-0.05, 0.05);
-  std::uniform_real_distribution<double> turn(-0.1, 0.1);
   constexpr int kSide = 3;
-  for (int y = 0; y < kSide; ++y) {
-    for (int z = 0; z < kSide; ++z) {
-      for (int x = 0; x < kSide; ++x) {
-        MgcMatrix3 R;
-        R.FromAxisAngle(MgcVector3(0.0, 1.0, 0.0), turn(random));
-        const MgcVector3 at(1.2 * x + offset(random), 0.6 + 1.2 * y, 1.2 * z + offset(random));
-        addBox(world, MgcVector3(0.5, 0.5, 0.5), at, 1.0f, 0.0, 0.5, R);
-      }
-    }
-  }
+  addJitteredPile(world, kSide, 7);
   std::size_t checked = 0;
   for (int frame = 0; frame < 24; ++frame) {
     runSteps(world, 10, 1.0 / 240.0);

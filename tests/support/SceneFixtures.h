@@ -4,6 +4,7 @@
 // the way the host's frame loop steps them.
 
 #include <cstdio>
+#include <random>
 #include <vector>
 
 #include "engine/BodyFactory.h"
@@ -39,6 +40,25 @@ inline HardBody* addBox(PrivateWorld& world, const Mgc::MgcVector3& half, const 
   body->activate();
   world.addBody(body, 0);
   return body;
+}
+
+/// A side x side x side grid of unit boxes 1.2 apart, the lowest layer 0.1
+/// above the ground, each moved sideways by up to 0.05 and turned about the
+/// vertical by up to 0.1 rad, drawn from `seed`: the benchmark's pile.
+inline void addJitteredPile(PrivateWorld& world, int side, unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> offset(-0.05, 0.05);
+  std::uniform_real_distribution<double> turn(-0.1, 0.1);
+  for (int y = 0; y < side; ++y) {
+    for (int z = 0; z < side; ++z) {
+      for (int x = 0; x < side; ++x) {
+        Mgc::MgcMatrix3 R;
+        R.FromAxisAngle(Mgc::MgcVector3(0.0, 1.0, 0.0), turn(random));
+        const Mgc::MgcVector3 at(1.2 * x + offset(random), 0.6 + 1.2 * y, 1.2 * z + offset(random));
+        addBox(world, Mgc::MgcVector3(0.5, 0.5, 0.5), at, 1.0f, 0.0, 0.5, R);
+      }
+    }
+  }
 }
 
 /// A world with ordered extraction on (as the host's solver makes it), no
