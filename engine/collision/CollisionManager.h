@@ -489,6 +489,12 @@ class CollisionManager {
   /// The solver workspace of worker `worker` (0 = the calling thread); null
   /// above the worker count.
   SolverWorkspace* workspaceOf(std::uint32_t worker);
+  /// Bytes the manager keeps between passes for dealPairs's bodies read
+  /// ahead and holdPiles's arrays.
+  std::size_t passScratchBytes() const {
+    return dealtBodies.capacity() * sizeof(DealtBodies) + bearingPairs.capacity() * sizeof(BearingPair) +
+           heldBodies.capacity() * sizeof(HeldBody) + heldSupports.capacity() * sizeof(CollisionPair*);
+  }
 
  private:
   /// Every working list and pool emptied; the records stay where they are

@@ -398,6 +398,11 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     if (bears[i] != 0) bearing.push_back(pairs[i]);
   }
   holdPiles(bearing, mode, outFlags);
+  // holdPiles's arrays are as long as the bearing pairs: between passes only
+  // their small storage stays.
+  clearScratch(bearingPairs);
+  clearScratch(heldBodies);
+  clearScratch(heldSupports);
   forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }
 
@@ -712,6 +717,9 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
     }
     dealing.lists[list].push_back(pair);
   }
+  // The bodies read ahead are a pass's working array, as long as the pair
+  // list: between passes only its small storage stays.
+  clearScratch(written);
 }
 
 void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,

@@ -17,6 +17,8 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/LsqrSystem.h"
+#include "engine/collision/WorkerPool.h"
+#include "support/SceneFixtures.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -319,6 +321,52 @@ TEST(PairProcessing, DealingKeepsPairsOfABodyTogetherAndLeavesPairsJoiningTwoLis
     }
     EXPECT_EQ(lists, expected) << c.pairs;
     EXPECT_EQ(shared, expectedShared) << c.pairs;
+  }
+}
+
+// The bodies dealPairs reads ahead take storage as long as the pair list;
+// between calls the manager keeps no more than a small working array, and a
+// second dealing of the same pairs (on fresh storage) deals them alike.
+TEST(PairProcessing, DealingKeepsOnlySmallStorageBetweenCalls) {
+  for (const std::size_t count : {std::size_t{1}, std::size_t{12}, std::size_t{200}, std::size_t{2000}}) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    std::vector<BodyPtr> boxes;
+    for (std::size_t i = 0; i <= count; ++i) boxes.push_back(hullBox(kHalf, MgcVector3(3.0 * i, 0.5, 0.0)));
+    std::vector<std::unique_ptr<CollisionPair>> records;
+    std::vector<CollisionPair*> pairs;
+    for (std::size_t i = 0; i < count; ++i) {
+      records.push_back(std::make_unique<CollisionPair>());
+      records.back()->firstBody = boxes[i].get();
+      records.back()->secondBody = boxes[i + 1].get();
+      pairs.push_back(records.back().get());
+    }
+    CollisionManager::PairDealing first;
+    manager.dealPairs(pairs, first);
+    EXPECT_LE(manager.passScratchBytes(), kKeptScratchBytes) << count;
+    CollisionManager::PairDealing second;
+    manager.dealPairs(pairs, second);
+    EXPECT_LE(manager.passScratchBytes(), kKeptScratchBytes) << count;
+    EXPECT_EQ(first.lists, second.lists) << count;
+    EXPECT_EQ(first.shared, second.shared) << count;
+    // A chain of pairs shares each body with the next pair: one list.
+    EXPECT_EQ(first.lists[0].size(), count) << count;
+  }
+}
+
+// A row of boxes resting on the ground: each step's passes deal and hold
+// hundreds of pairs, and between steps the manager keeps only the small
+// storage of each of its four pass arrays, at every thread count.
+TEST(PairProcessing, PassesKeepOnlySmallStorageBetweenSteps) {
+  constexpr int kBoxes = 300;
+  for (const std::uint32_t threads : {1u, 4u}) {
+    PrivateWorld world;
+    prepareWorld(world, threads);
+    addGround(world);
+    for (int i = 0; i < kBoxes; ++i) addBox(world, kHalf, MgcVector3(1.5 * i, 0.499, 0.0));
+    runSteps(world, 4);
+    const CollisionManager& manager = *world.getCollisionManager();
+    EXPECT_LE(manager.passScratchBytes(), 4 * kKeptScratchBytes) << threads;
   }
 }
 
