@@ -936,13 +936,12 @@ void CollisionManager::meetIslands(PassState& pass) {
     stageContacts(deferredPairs, newPairs, stage);
     deferredPairs.clear();
     // Bodies that touch only each other are taken out of each other too, in
-    // the staged order (the list holds it newest first), as the waves take
-    // out theirs: a penetration left here stays once they come to rest.
-    std::vector<CollisionPair*> inOrder;
-    for (auto* node = newPairs.getFirst(); node != nullptr && inOrder.size() < staged; node = node->next) {
-      inOrder.push_back(node->value);
-    }
-    for (auto it = inOrder.rbegin(); it != inOrder.rend(); ++it) extractNow(*it);
+    // the staged order, as the waves take out theirs: a penetration left
+    // here stays once they come to rest. The staged pairs lead the list,
+    // newest first: walk to the oldest, then back towards the head.
+    auto* oldest = newPairs.getFirst();
+    for (std::uint32_t i = 1; oldest != nullptr && i < staged && oldest->next != nullptr; ++i) oldest = oldest->next;
+    for (auto* node = oldest; node != nullptr && node != newPairs.getHead(); node = node->prev) extractNow(node->value);
   }
 }
 
