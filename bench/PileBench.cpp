@@ -213,7 +213,7 @@ void printLayers(const std::vector<BoxPose>& poses, const std::vector<TouchingPa
     if (at >= static_cast<int>(layers.size())) layers.resize(at + 1);
     return at;
   };
-  for (const TouchingPair& pair : pairs) layers[layerOf(pair.lower)].depths.push_back(-pair.gap);
+  for (const TouchingPair& pair : pairs) layers[layerOf(pair.lower)].depths.push_back(std::max(0.0, -pair.gap));
   for (std::size_t i = 0; i < poses.size(); ++i) {
     Layer& layer = layers[layerOf(static_cast<int>(i))];
     ++layer.boxes;
