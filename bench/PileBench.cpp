@@ -45,6 +45,8 @@ namespace {
 
 constexpr double kPileSpacing = 1.2;
 constexpr double kHalf = 0.5;
+/// Farther than any two boxes of a pile lie apart.
+constexpr double kMaxExtent = 1e9;
 constexpr int kFrames = 100;
 constexpr int kSubsteps = 10;
 constexpr int kSteps = kFrames * kSubsteps;
@@ -106,7 +108,12 @@ double residentBytes() {
 /// column of the grid, the highest centre of the boxes that started in it
 /// below where a column of touching boxes would have it, the median and the
 /// deepest over the columns. The highest box alone tells only of the column
-/// that sank least.
+/// that sank least. A column whose boxes lean or slid off each other is
+/// lower without any box in another, so the pile's overlap is measured too,
+/// on the boxes' end poses alike for both engines: over the touching pairs
+/// (two boxes, or a box and the ground, less than a millimetre apart), the
+/// median and the deepest penetration; and how many boxes lean more than
+/// 10 degrees (none of their axes within 10 degrees of the vertical).
 struct Settled {
   double medianSpeed = 0.0;
   double maxSpeed = 0.0;
@@ -115,12 +122,135 @@ struct Settled {
   double highest = 0.0;
   double medianSinking = 0.0;
   double deepestSinking = 0.0;
+  double medianOverlap = 0.0;
+  double deepestOverlap = 0.0;
+  int leaning = 0;
 };
 
-/// `heights` in the order of pileBoxes.
-Settled settledState(std::vector<double> speeds, const std::vector<double>& heights, int asleep) {
+/// A box's place at the pile's end: its centre and its three axes (the
+/// columns of its rotation).
+struct BoxPose {
+  MgcVector3 centre;
+  MgcVector3 axes[3];
+};
+
+/// The separating-axis gap of two of the pile's boxes: the largest gap
+/// over their face normals and the cross products of their edges, positive
+/// when they are apart, otherwise minus their penetration depth.
+double boxGap(const BoxPose& a, const BoxPose& b) {
+  const MgcVector3 d = b.centre - a.centre;
+  double gap = -kMaxExtent;
+  const auto along = [&](MgcVector3 axis) {
+    const double length = axis.Length();
+    if (length < 1e-9) return;
+    axis /= length;
+    double reach = 0.0;
+    for (int k = 0; k < 3; ++k) reach += kHalf * (std::fabs(a.axes[k].Dot(axis)) + std::fabs(b.axes[k].Dot(axis)));
+    gap = std::max(gap, std::fabs(d.Dot(axis)) - reach);
+  };
+  for (int i = 0; i < 3; ++i) {
+    along(a.axes[i]);
+    along(b.axes[i]);
+    for (int j = 0; j < 3; ++j) along(a.axes[i].Cross(b.axes[j]));
+  }
+  return gap;
+}
+
+/// How far a box's lowest corner lies below the ground (negative above it).
+double groundDepth(const BoxPose& box) {
+  double reach = 0.0;
+  for (const MgcVector3& axis : box.axes) reach += kHalf * std::fabs(axis.y);
+  return reach - box.centre.y;
+}
+
+/// A pair less than this apart touches.
+constexpr double kTouching = 1e-3;
+
+/// The touching pairs of `poses` (the ground as pair partner -1), with their
+/// gaps.
+struct TouchingPair {
+  int lower;
+  int upper;
+  double gap;
+};
+std::vector<TouchingPair> touchingPairs(const std::vector<BoxPose>& poses) {
+  std::vector<TouchingPair> pairs;
+  std::vector<int> order(poses.size());
+  for (std::size_t i = 0; i < poses.size(); ++i) order[i] = static_cast<int>(i);
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return poses[a].centre.x < poses[b].centre.x; });
+  // Two unit boxes touch only when their centres lie within a diagonal.
+  const double reach = 2.0 * kHalf * std::sqrt(3.0) + kTouching;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const BoxPose& a = poses[order[i]];
+    const double ground = -groundDepth(a);
+    if (ground < kTouching) pairs.push_back({-1, order[i], ground});
+    for (std::size_t j = i + 1; j < order.size() && poses[order[j]].centre.x - a.centre.x < reach; ++j) {
+      const BoxPose& b = poses[order[j]];
+      if ((b.centre - a.centre).SquaredLength() > reach * reach) continue;
+      const double gap = boxGap(a, b);
+      if (gap >= kTouching) continue;
+      const bool aLower = a.centre.y < b.centre.y;
+      pairs.push_back({aLower ? order[i] : order[j], aLower ? order[j] : order[i], gap});
+    }
+  }
+  return pairs;
+}
+
+/// Per layer of the pile's end (the lower box's centre height, rounded down
+/// to whole box heights; the ground as layer -1): the touching pairs, their
+/// median and deepest penetration, and the boxes of the layer that lean, on
+/// standard error. What the benchmark prints when ZOV_BENCH_PILE_LAYERS is
+/// set.
+void printLayers(const std::vector<BoxPose>& poses, const std::vector<TouchingPair>& pairs) {
+  struct Layer {
+    std::vector<double> depths;
+    int boxes = 0;
+    int leaning = 0;
+  };
+  std::vector<Layer> layers;
+  const auto layerOf = [&](int box) {
+    const int at = box < 0 ? 0 : 1 + static_cast<int>(std::floor(poses[box].centre.y));
+    if (at >= static_cast<int>(layers.size())) layers.resize(at + 1);
+    return at;
+  };
+  for (const TouchingPair& pair : pairs) layers[layerOf(pair.lower)].depths.push_back(std::max(0.0, -pair.gap));
+  for (std::size_t i = 0; i < poses.size(); ++i) {
+    Layer& layer = layers[layerOf(static_cast<int>(i))];
+    ++layer.boxes;
+    double upright = 0.0;
+    for (const MgcVector3& axis : poses[i].axes) upright = std::max(upright, std::fabs(axis.y));
+    if (upright < std::cos(10.0 * M_PI / 180.0)) ++layer.leaning;
+  }
+  std::fprintf(stderr, "layer boxes leaning pairs median_overlap_mm deepest_overlap_mm\n");
+  for (std::size_t l = 0; l < layers.size(); ++l) {
+    std::vector<double>& depths = layers[l].depths;
+    std::sort(depths.begin(), depths.end());
+    std::fprintf(stderr, "%5d %5d %7d %5zu %17.3f %18.3f\n", static_cast<int>(l) - 1, layers[l].boxes,
+                 layers[l].leaning, depths.size(), depths.empty() ? 0.0 : 1e3 * depths[depths.size() / 2],
+                 depths.empty() ? 0.0 : 1e3 * depths.back());
+  }
+}
+
+/// `poses` in the order of pileBoxes.
+Settled settledState(std::vector<double> speeds, const std::vector<BoxPose>& poses, int asleep) {
   Settled out;
   if (speeds.empty()) return out;
+  std::vector<double> heights;
+  for (const BoxPose& pose : poses) heights.push_back(pose.centre.y);
+  const std::vector<TouchingPair> pairs = touchingPairs(poses);
+  std::vector<double> depths;
+  for (const TouchingPair& pair : pairs) depths.push_back(std::max(0.0, -pair.gap));
+  std::sort(depths.begin(), depths.end());
+  if (!depths.empty()) {
+    out.medianOverlap = depths[depths.size() / 2];
+    out.deepestOverlap = depths.back();
+  }
+  for (const BoxPose& pose : poses) {
+    double upright = 0.0;
+    for (const MgcVector3& axis : pose.axes) upright = std::max(upright, std::fabs(axis.y));
+    if (upright < std::cos(10.0 * M_PI / 180.0)) ++out.leaning;
+  }
+  if (std::getenv("ZOV_BENCH_PILE_LAYERS") != nullptr) printLayers(poses, pairs);
   std::sort(speeds.begin(), speeds.end());
   out.medianSpeed = speeds[speeds.size() / 2];
   out.maxSpeed = speeds.back();
@@ -200,14 +330,18 @@ struct EnginePile {
 
   Settled settled() const {
     std::vector<double> speeds;
-    std::vector<double> heights;
+    std::vector<BoxPose> poses;
     int asleep = 0;
     for (HardBody* body : boxes) {
-      speeds.push_back(body->getDyn().linearVelocity.Length());
-      heights.push_back(body->getDyn().position.y);
+      const RBDynamics& state = body->getDyn();
+      speeds.push_back(state.linearVelocity.Length());
+      BoxPose pose;
+      pose.centre = state.position;
+      for (int k = 0; k < 3; ++k) pose.axes[k] = state.orientation.GetColumn(k);
+      poses.push_back(pose);
       if (!body->isActive()) ++asleep;
     }
-    return settledState(speeds, heights, asleep);
+    return settledState(speeds, poses, asleep);
   }
   double pairs() { return world.getCollisionManager()->getStepPairs().getCount(); }
 };
@@ -265,16 +399,23 @@ struct BulletPile {
 
   Settled settled() const {
     std::vector<double> speeds;
-    std::vector<double> heights;
+    std::vector<BoxPose> poses;
     int asleep = 0;
     // The ground first.
     for (std::size_t i = 1; i < bodies.size(); ++i) {
       const btRigidBody& body = *bodies[i];
       speeds.push_back(body.getLinearVelocity().length());
-      heights.push_back(body.getWorldTransform().getOrigin().y());
+      const btTransform& at = body.getWorldTransform();
+      BoxPose pose;
+      pose.centre = MgcVector3(at.getOrigin().x(), at.getOrigin().y(), at.getOrigin().z());
+      for (int k = 0; k < 3; ++k) {
+        const btVector3 axis = at.getBasis().getColumn(k);
+        pose.axes[k] = MgcVector3(axis.x(), axis.y(), axis.z());
+      }
+      poses.push_back(pose);
       if (body.getActivationState() == ISLAND_SLEEPING) ++asleep;
     }
-    return settledState(speeds, heights, asleep);
+    return settledState(speeds, poses, asleep);
   }
   /// Manifolds with contacts: Bullet keeps one for every pair of
   /// overlapping bounds.
@@ -368,18 +509,21 @@ constexpr const char* kPileRunVariable = "ZOV_BENCH_PILE_RUN";
 /// A run's figures as one line of text, and back.
 std::string runLine(const PileRun& run) {
   char line[512];
-  std::snprintf(line, sizeof line, "%.17g %.17g %.17g %.17g %.17g %d %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g\n",
+  std::snprintf(line, sizeof line,
+                "%.17g %.17g %.17g %.17g %.17g %d %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g %d\n",
                 run.seconds, run.userSeconds, run.systemSeconds, run.settled.medianSpeed, run.settled.maxSpeed,
                 run.settled.asleep, run.settled.lowest, run.settled.highest, run.pairs, run.heapPerBody,
-                run.heapPerPair, run.residentPerBody, run.settled.medianSinking, run.settled.deepestSinking);
+                run.heapPerPair, run.residentPerBody, run.settled.medianSinking, run.settled.deepestSinking,
+                run.settled.medianOverlap, run.settled.deepestOverlap, run.settled.leaning);
   return line;
 }
 
 bool readRunLine(std::FILE* in, PileRun& run) {
-  return std::fscanf(in, "%lf %lf %lf %lf %lf %d %lf %lf %lf %lf %lf %lf %lf %lf", &run.seconds, &run.userSeconds,
-                     &run.systemSeconds, &run.settled.medianSpeed, &run.settled.maxSpeed, &run.settled.asleep,
-                     &run.settled.lowest, &run.settled.highest, &run.pairs, &run.heapPerBody, &run.heapPerPair,
-                     &run.residentPerBody, &run.settled.medianSinking, &run.settled.deepestSinking) == 14;
+  return std::fscanf(in, "%lf %lf %lf %lf %lf %d %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %d", &run.seconds,
+                     &run.userSeconds, &run.systemSeconds, &run.settled.medianSpeed, &run.settled.maxSpeed,
+                     &run.settled.asleep, &run.settled.lowest, &run.settled.highest, &run.pairs, &run.heapPerBody,
+                     &run.heapPerPair, &run.residentPerBody, &run.settled.medianSinking, &run.settled.deepestSinking,
+                     &run.settled.medianOverlap, &run.settled.deepestOverlap, &run.settled.leaning) == 17;
 }
 
 /// Runs the pile in a new process of this program; false when that process
@@ -441,13 +585,15 @@ void printRuns(const char* name, const std::vector<PileRun>& runs) {
   const Settled& end = runs.back().settled;
   std::printf(
       "  %-12s %8.3f ms a step, %5.2f threads busy, %4.1f%% in the kernel | end: speed median %.4f max %.4f m/s, %d "
-      "asleep, lowest %.3f highest %.3f, columns sink %.3f (median) %.3f (deepest) | "
+      "asleep, lowest %.3f highest %.3f, columns sink %.3f (median) %.3f (deepest), touching boxes overlap %.4f "
+      "(median) %.4f (deepest), %d leaning | "
       "%.0f pairs, heap %.0f B a body, %.0f B a pair, resident %.0f B a body\n",
       name, 1e3 * median(runs, [](const PileRun& r) { return r.seconds; }) / kSteps,
       median(runs, [](const PileRun& r) { return (r.userSeconds + r.systemSeconds) / r.seconds; }),
       100.0 * median(runs, [](const PileRun& r) { return r.systemSeconds / (r.userSeconds + r.systemSeconds); }),
       end.medianSpeed, end.maxSpeed, end.asleep, end.lowest, end.highest, end.medianSinking, end.deepestSinking,
-      runs.back().pairs, median(runs, [](const PileRun& r) { return r.heapPerBody; }),
+      end.medianOverlap, end.deepestOverlap, end.leaning, runs.back().pairs,
+      median(runs, [](const PileRun& r) { return r.heapPerBody; }),
       median(runs, [](const PileRun& r) { return r.heapPerPair; }),
       median(runs, [](const PileRun& r) { return r.residentPerBody; }));
 }
