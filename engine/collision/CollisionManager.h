@@ -743,8 +743,6 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
-  /// gatherCandidates's working array of each thread slot.
-  std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
   /// The bodies of one extraction of updatePairs: the bodies it moves for
   /// each side, whether it moves them, their numbers (BodyNumbers) and pass
   /// slots.

@@ -158,9 +158,9 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
                                         const std::vector<std::int32_t>& yPos, bool laterOnly,
                                         std::vector<PassCandidate>& out) {
   // The candidates of xs[ix] with the partners later than it wants, in ys's
-  // order.
-  const auto partnersOf = [&](std::size_t ix, std::vector<std::pair<std::int32_t, std::uint32_t>>& partners,
-                              std::vector<PassCandidate>& into) {
+  // order: appended as found, then that tail sorted by place in ys (each
+  // partner has its own place, so that the order is the one of the places).
+  const auto partnersOf = [&](std::size_t ix, std::vector<PassCandidate>& into) {
     const std::uint32_t x = xs[ix];
     if (broadPhase.isInert(x)) return;
     const std::int32_t after = laterOnly ? static_cast<std::int32_t>(ix) : -1;
@@ -170,34 +170,32 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
       }
       return;
     }
-    partners.clear();
+    const std::size_t first = into.size();
     const auto consider = [&](std::uint32_t y) {
-      if (yPos[y] > after) partners.emplace_back(yPos[y], y);
+      if (yPos[y] > after) into.push_back(PassCandidate{x, y});
     };
     broadPhase.forEachNeighbour(x, consider);
     for (std::uint32_t y : broadPhase.unbounded()) consider(y);
-    std::sort(partners.begin(), partners.end());
-    for (const auto& partner : partners) into.push_back(PassCandidate{x, partner.second});
+    std::sort(into.begin() + static_cast<std::ptrdiff_t>(first), into.end(),
+              [&](const PassCandidate& a, const PassCandidate& b) { return yPos[a.second] < yPos[b.second]; });
   };
   const auto n = static_cast<std::uint32_t>(xs.size());
   if (passHelperCount == 0 || n <= 2 * kGatherGrain) {
-    for (std::size_t ix = 0; ix < n; ++ix) partnersOf(ix, gatherPartners[0], out);
+    for (std::size_t ix = 0; ix < n; ++ix) partnersOf(ix, out);
     return;
   }
   // Each body's partners only read the bounds table: gathered on the
   // helpers, each block of bodies apart, then joined in order. The blocks'
   // lists live only for the call, so that what the busiest pass gathered is
-  // not kept between steps.
+  // not kept between steps; they are made here at once with room for a
+  // pile's partners, so that the helpers neither make them nor grow them
+  // through every small size.
   const std::uint32_t blocks = (n + kGatherGrain - 1) / kGatherGrain;
   std::vector<std::vector<PassCandidate>> blockCandidates(blocks);
-  forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t worker) {
-    // Made at once with room for a pile's partners: a list grown from empty
-    // would pass through every small size, each freed on the helper.
-    blockCandidates[block].reserve(kGatherGrain * kTypicalPartners);
+  for (std::vector<PassCandidate>& candidates : blockCandidates) candidates.reserve(kGatherGrain * kTypicalPartners);
+  forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t) {
     const std::uint32_t end = std::min(n, (block + 1) * kGatherGrain);
-    for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) {
-      partnersOf(ix, gatherPartners[worker], blockCandidates[block]);
-    }
+    for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) partnersOf(ix, blockCandidates[block]);
   });
   for (const std::vector<PassCandidate>& candidates : blockCandidates) {
     out.insert(out.end(), candidates.begin(), candidates.end());
@@ -513,6 +511,7 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
+  if (helpers != 0) pairPool.prepareHelpers(helpers);
   gatherPassBodies(pass, listed);
   if (pass.ordered) {
     manifolds.releaseAll();
@@ -528,7 +527,9 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
-  // The helpers are done: the pair blocks they let go of are freed here.
+  // The helpers are done: the pairs they tested get blocks of their own, and
+  // the blocks they let go of are freed here.
+  pairPool.settleParkedBlocks();
   pairPool.freeRetiredBlocks();
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);

@@ -112,7 +112,8 @@ struct PairJumpContacts {
 /// then the pair keeps what was found in arrays of its own size. Without a
 /// set to lend (none, or already lent), the pair's own arrays are made full
 /// size. On a helper (`onHelper`) the block the pair lets go of is set aside
-/// in the set's retired blocks for the calling thread to free.
+/// in the set's retired blocks for the calling thread to free, and the new
+/// one taken from the set's parked room while it lasts.
 class LentContacts {
  public:
   LentContacts(CollisionPair& pair, ContactScratch* scratch, bool onHelper)
@@ -129,7 +130,7 @@ class LentContacts {
   LentContacts& operator=(const LentContacts&) = delete;
   ~LentContacts() {
     if (scratch == nullptr) return;
-    pair.returnContacts(onHelper ? &scratch->retired : nullptr);
+    pair.returnContacts(onHelper ? &scratch->retired : nullptr, onHelper ? &scratch->parked : nullptr);
     scratch->lent = false;
   }
 

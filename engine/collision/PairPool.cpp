@@ -100,6 +100,9 @@ void PairPool::emptyPools() {
 
 void PairPool::freeAll() {
   emptyPools();
+  for (const std::unique_ptr<ContactScratch>& set : scratch) {
+    if (set) set->parked.discard();
+  }
   for (auto& slotBlocks : blocks) slotBlocks.clear();
   madeBlocks = 0;
   pools[0].reserve(kListNodeReserve);
@@ -109,6 +112,23 @@ ContactScratch* PairPool::contactScratch(std::uint32_t worker) {
   if (worker >= static_cast<std::uint32_t>(kThreadSlotCount)) return nullptr;
   if (!scratch[worker]) scratch[worker].reset(new (std::nothrow) ContactScratch);
   return scratch[worker].get();
+}
+
+void PairPool::prepareHelpers(std::uint32_t helpers) {
+  // Rooms a pass that failed part way left unsettled.
+  settleParkedBlocks();
+  for (std::uint32_t worker = 1; worker <= helpers; ++worker) {
+    ContactScratch* set = contactScratch(worker);
+    if (set != nullptr) set->parked.prepare();
+  }
+}
+
+void PairPool::settleParkedBlocks() {
+  for (const std::unique_ptr<ContactScratch>& set : scratch) {
+    if (!set) continue;
+    set->parked.settleAll(
+        [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
+  }
 }
 
 void PairPool::freeRetiredBlocks() {

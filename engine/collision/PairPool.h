@@ -69,9 +69,18 @@ class PairPool {
   std::uint32_t recordCount() const { return madeBlocks * kPairBatch; }
 
   /// Slot `worker`'s full-size contact set for the narrow phase, made on
-  /// first use by the thread running as that slot; null for a slot beyond
-  /// kThreadSlotCount or when memory runs out.
+  /// first use by the thread running as that slot unless made before
+  /// (prepareHelpers); null for a slot beyond kThreadSlotCount or when memory
+  /// runs out.
   ContactScratch* contactScratch(std::uint32_t worker);
+  /// From the calling thread before a pass whose helpers are slots 1 ..
+  /// helpers: makes their contact sets, and room for the pair blocks they
+  /// will make (ParkedBlocks), so that they allocate neither.
+  void prepareHelpers(std::uint32_t helpers);
+  /// Gives every pair whose block lies in a helper's room a block of its
+  /// own and frees the rooms. Only while no helper runs, from the calling
+  /// thread.
+  void settleParkedBlocks();
   /// Frees the pair blocks every slot's contact set holds set aside (see
   /// RetiredBlocks). Only while no helper runs, from the calling thread.
   void freeRetiredBlocks();

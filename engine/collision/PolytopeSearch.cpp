@@ -42,8 +42,7 @@ struct PolytopeEdge {
 /// faceted shapes still makes each list once. Entries are plain values.
 template <typename T, std::size_t N>
 class InlineList {
-  static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
-                "plain values only");
+  static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value, "plain values only");
 
  public:
   explicit InlineList(std::size_t spill) : spillRoom(spill > N ? spill : 2 * N) {}
