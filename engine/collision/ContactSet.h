@@ -31,9 +31,6 @@ struct ContactScratch {
   /// The pair blocks that pairs returning the set let go of on a helper
   /// thread, for the calling thread to free.
   RetiredBlocks retired;
-  /// Room for the pair blocks pairs returning the set on a helper thread
-  /// take, for the calling thread to settle.
-  ParkedBlocks parked;
 };
 
 /// A pair's contact marks, one byte per contact it has room for; iterates

@@ -37,6 +37,9 @@ namespace {
 constexpr std::uint32_t kPassTestGrain = 8;
 /// Bodies whose candidates a helper gathers at a time.
 constexpr std::uint32_t kGatherGrain = 32;
+/// Records a pass on helpers finds free beyond the pairs the last pass kept,
+/// for pairs that begin to touch.
+constexpr std::uint32_t kSparePairRecords = 0;
 /// Candidates a body of a pile has: the boxes around it, those above and
 /// below it and those beside them.
 constexpr std::uint32_t kTypicalPartners = 8;
@@ -411,6 +414,10 @@ void CollisionManager::updatePairs() {
     forEachIndex(workerPool(), passHelperCount, static_cast<std::uint32_t>(slots.size()), kRefreshGrain,
                  [&](std::uint32_t k, std::uint32_t) { refreshForPass(broadPhase.body(slots[k])); });
     broadPhase.noteMovedAll(slots, workerPool(), passHelperCount);
+    // Only small storage is kept between extractions.
+    clearScratch(access);
+    clearScratch(slots);
+    clearScratch(seen);
   }
   for (CollisionPair* pair : pairs) {
     pair->waveStamp = waveStamp;
@@ -460,6 +467,10 @@ int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint32_t helpers = passHelpers();
   if (helpers != 0) {
     workers->workersInUse = helpers;
+    // Records for as many pairs as the last pass kept, one in test on every
+    // thread and a few more pairs, made here so that the helpers make none:
+    // records made on a helper live in that thread's own heap.
+    pairPool.makeFree(passPairs + helpers + 1 + kSparePairRecords);
     dealFreePairs();
   }
   int result = 0;
@@ -511,7 +522,7 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
-  if (helpers != 0) pairPool.prepareHelpers(helpers);
+  if (helpers != 0) pairPool.prepareHelpers(helpers, passPairBytes);
   gatherPassBodies(pass, listed);
   if (pass.ordered) {
     manifolds.releaseAll();
@@ -531,6 +542,7 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   // the blocks they let go of are freed here.
   pairPool.settleParkedBlocks();
   pairPool.freeRetiredBlocks();
+  if (helpers != 0) pairPool.freeHelperSets();
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;
@@ -956,6 +968,11 @@ int CollisionManager::finishPass(PassState& pass) {
   manifolds.releaseAll();
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
+  passPairs = pairCounter;
+  passPairBytes = 0;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    passPairBytes += ParkedBlocks::roomFor(node->value->contactBytes());
+  }
   movingCandidates.clear();
   return pass.result != 0 ? 1 : 0;
 }

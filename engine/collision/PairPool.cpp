@@ -44,22 +44,37 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     }
   }
   if (count == 0) {
-    // Only this slot's thread touches its block list.
-    try {
-      std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
-      for (std::uint32_t i = 0; i < kPairBatch; ++i) borrowed[i] = &block[i];
-      blocks[worker].push_back(std::move(block));
-      count = kPairBatch;
-      ++madeBlocks;
-    } catch (const std::bad_alloc&) {
-      return nullptr;
-    }
+    if (!makeBatch(worker, borrowed)) return nullptr;
+    count = kPairBatch;
   }
   {
     const std::lock_guard<std::mutex> lock(locks[worker]);
     for (std::uint32_t i = 1; i < count; ++i) pool->append(borrowed[i]);
   }
   return borrowed[0];
+}
+
+bool PairPool::makeBatch(std::uint32_t worker, CollisionPair** into) {
+  // Only this slot's thread touches its block list.
+  try {
+    std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
+    for (std::uint32_t i = 0; i < kPairBatch; ++i) into[i] = &block[i];
+    blocks[worker].push_back(std::move(block));
+    ++madeBlocks;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool PairPool::makeFree(std::uint32_t wanted) {
+  while (pools[0].getCount() < wanted) {
+    CollisionPair* made[kPairBatch];
+    if (!makeBatch(0, made)) return false;
+    const std::lock_guard<std::mutex> lock(locks[0]);
+    for (CollisionPair* record : made) pools[0].append(record);
+  }
+  return true;
 }
 
 CollisionPair* PairPool::popFree(std::uint32_t slot) {
@@ -100,9 +115,7 @@ void PairPool::emptyPools() {
 
 void PairPool::freeAll() {
   emptyPools();
-  for (const std::unique_ptr<ContactScratch>& set : scratch) {
-    if (set) set->parked.discard();
-  }
+  parked.discard();
   for (auto& slotBlocks : blocks) slotBlocks.clear();
   madeBlocks = 0;
   pools[0].reserve(kListNodeReserve);
@@ -114,21 +127,20 @@ ContactScratch* PairPool::contactScratch(std::uint32_t worker) {
   return scratch[worker].get();
 }
 
-void PairPool::prepareHelpers(std::uint32_t helpers) {
-  // Rooms a pass that failed part way left unsettled.
+void PairPool::prepareHelpers(std::uint32_t helpers, std::size_t expected) {
+  // A room a pass that failed part way left unsettled.
   settleParkedBlocks();
-  for (std::uint32_t worker = 1; worker <= helpers; ++worker) {
-    ContactScratch* set = contactScratch(worker);
-    if (set != nullptr) set->parked.prepare();
-  }
+  for (std::uint32_t worker = 1; worker <= helpers; ++worker) contactScratch(worker);
+  parked.prepare(expected);
+}
+
+void PairPool::freeHelperSets() {
+  for (int worker = 1; worker < kThreadSlotCount; ++worker) scratch[worker].reset();
 }
 
 void PairPool::settleParkedBlocks() {
-  for (const std::unique_ptr<ContactScratch>& set : scratch) {
-    if (!set) continue;
-    set->parked.settleAll(
-        [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
-  }
+  parked.settleAll(
+      [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
 }
 
 void PairPool::freeRetiredBlocks() {

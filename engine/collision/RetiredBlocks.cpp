@@ -21,9 +21,10 @@ void RetiredBlocks::freeAll() {
   count = 0;
 }
 
-bool ParkedBlocks::prepare() {
+bool ParkedBlocks::prepare(std::size_t expected) {
   discard();
-  std::size_t wanted = lastAsked + lastAsked / 2;
+  const std::size_t base = lastAsked > expected ? lastAsked : expected;
+  std::size_t wanted = base + base / 2;
   if (wanted < kLeastRoom) wanted = kLeastRoom;
   room.reset(new (std::nothrow) unsigned char[wanted]);
   if (!room) return false;
@@ -32,20 +33,24 @@ bool ParkedBlocks::prepare() {
 }
 
 unsigned char* ParkedBlocks::take(std::size_t bytes, CollisionPair* owner) {
-  const std::size_t needed = sizeof(Entry) + rounded(bytes);
-  asked += needed;
-  if (!room || size - used < needed) return nullptr;
+  const std::size_t needed = roomFor(bytes);
+  asked.fetch_add(needed, std::memory_order_relaxed);
+  // Claimed only where the whole entry fits, so that the room holds no
+  // entry left unwritten.
+  std::size_t at = used.load(std::memory_order_relaxed);
+  do {
+    if (!room || size - at < needed) return nullptr;
+  } while (!used.compare_exchange_weak(at, at + needed, std::memory_order_relaxed));
   const Entry entry{owner, bytes};
-  unsigned char* at = room.get() + used;
-  std::memcpy(at, &entry, sizeof entry);
-  used += needed;
-  return at + sizeof(Entry);
+  unsigned char* place = room.get() + at;
+  std::memcpy(place, &entry, sizeof entry);
+  return place + sizeof(Entry);
 }
 
 void ParkedBlocks::discard() {
   room.reset();
   size = 0;
   used = 0;
-  if (asked != 0) lastAsked = asked;
-  asked = 0;
+  const std::size_t passAsked = asked.exchange(0);
+  if (passAsked != 0) lastAsked = passAsked;
 }
