@@ -538,10 +538,11 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
-  // The helpers are done: the pairs they tested get blocks of their own, and
-  // the blocks they let go of are freed here.
-  pairPool.settleParkedBlocks();
+  // The helpers are done: the blocks they let go of are freed here, and then
+  // the pairs they tested get blocks of their own, which reuse those of the
+  // same sizes that the allocator keeps cached for this thread.
   pairPool.freeRetiredBlocks();
+  pairPool.settleParkedBlocks();
   if (helpers != 0) pairPool.freeHelperSets();
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);

@@ -106,7 +106,12 @@ void PairPool::deal(std::uint32_t w) {
 }
 
 void PairPool::collect() {
-  for (std::uint32_t k = 1; k <= workerCount; ++k) moveRecords(pools[k], pools[0], pools[k].getCount());
+  // The workers' lists give their nodes back with the records: the next deal
+  // makes them again, on the calling thread.
+  for (std::uint32_t k = 1; k <= workerCount; ++k) {
+    moveRecords(pools[k], pools[0], pools[k].getCount());
+    pools[k].releaseCache();
+  }
 }
 
 void PairPool::emptyPools() {

@@ -61,7 +61,8 @@ class PairPool {
   /// Moves floor(n / (w + 1)) of the calling thread's n free records to each
   /// of workers 1 .. w.
   void deal(std::uint32_t w);
-  /// Every worker's free records back to the calling thread's pool.
+  /// Every worker's free records back to the calling thread's pool, the
+  /// workers' spare list nodes freed.
   void collect();
 
   /// Every pool emptied; the records stay in their blocks.
