@@ -159,6 +159,14 @@ bool CollisionPair::settleParked(const unsigned char* at, std::size_t bytes) {
   return true;
 }
 
+void CollisionPair::dropContacts() {
+  if (lent) return;
+  contactCount = 0;
+  secondCount = 0;
+  found.count = 0;
+  resizeContacts(0, withStatic);
+}
+
 bool CollisionPair::returnContacts(RetiredBlocks* retired, ParkedBlocks* parked) {
   if (!lent) return true;
   const Mgc::MgcVector3* lentPoints = points;

@@ -200,6 +200,9 @@ class CollisionPair {
   /// pair has since let go of. False, with the contacts dropped, when memory
   /// runs out.
   bool settleParked(const unsigned char* at, std::size_t bytes);
+  /// Frees the block of per-contact arrays of a record no pair uses,
+  /// dropping its contacts; nothing while the arrays are lent.
+  void dropContacts();
   /// Whether the pair's arrays lie in a parked block.
   bool holdsParkedBlock() const { return parkedBlock != nullptr; }
 

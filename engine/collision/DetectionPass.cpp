@@ -523,6 +523,8 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
   if (helpers != 0) pairPool.prepareHelpers(helpers, passPairBytes);
+  reserveScratch(passCandidates, 0);
+  reserveScratch(passFound, 0);
   gatherPassBodies(pass, listed);
   if (pass.ordered) {
     manifolds.releaseAll();
@@ -544,6 +546,10 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   pairPool.freeRetiredBlocks();
   pairPool.settleParkedBlocks();
   if (helpers != 0) pairPool.freeHelperSets();
+  // The candidate lists hold a word or two a candidate: made for the pass
+  // (reserveScratch above) and freed after it.
+  clearScratch(passCandidates);
+  clearScratch(passFound);
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;

@@ -102,16 +102,26 @@ void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
 void PairPool::deal(std::uint32_t w) {
   if (w == 0) return;
   const std::uint32_t share = pools[0].getCount() / (w + 1);
-  for (std::uint32_t k = 1; k <= w; ++k) moveRecords(pools[0], pools[k], share);
+  for (std::uint32_t k = 1; k <= w; ++k) {
+    moveWithNodes(pools[0], pools[k], share);
+    // A worker whose pool runs out appends up to a batch less one borrowed
+    // records, with the nodes its takes cached: spare nodes for what the
+    // share does not cover come from the calling thread, so that the
+    // workers' takes and gives make none.
+    const std::uint32_t spare = share + 1 < kPairBatch ? kPairBatch - 1 - share : 0;
+    pools[0].giveCacheTo(pools[k], spare);
+    pools[k].reserve(spare);
+  }
 }
 
 void PairPool::collect() {
-  // The workers' lists give their nodes back with the records: the next deal
-  // makes them again, on the calling thread.
+  // The workers' lists give their spare nodes back with the records, for the
+  // next deal.
   for (std::uint32_t k = 1; k <= workerCount; ++k) {
-    moveRecords(pools[k], pools[0], pools[k].getCount());
-    pools[k].releaseCache();
+    moveWithNodes(pools[k], pools[0], pools[k].getCount());
+    pools[k].giveCacheTo(pools[0]);
   }
+  for (auto* node = pools[0].getFirst(); node != nullptr; node = node->next) node->value->dropContacts();
 }
 
 void PairPool::emptyPools() {
@@ -169,5 +179,10 @@ void PairPool::moveRecords(EngineList<CollisionPair*>& from, EngineList<Collisio
     CollisionPair* record = first->value;
     from.remove(record);
     to.append(record);
+  }
+}
+
+void PairPool::moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {
+  for (std::uint32_t i = 0; i < n && from.moveFirstTo(to); ++i) {
   }
 }

@@ -59,10 +59,10 @@ class PairPool {
   /// when memory runs out (the slots then make records on demand).
   bool makeFree(std::uint32_t wanted);
   /// Moves floor(n / (w + 1)) of the calling thread's n free records to each
-  /// of workers 1 .. w.
+  /// of workers 1 .. w, with the list nodes a worker needs to borrow a batch.
   void deal(std::uint32_t w);
-  /// Every worker's free records back to the calling thread's pool, the
-  /// workers' spare list nodes freed.
+  /// Every worker's free records back to the calling thread's pool, with the
+  /// workers' spare list nodes.
   void collect();
 
   /// Every pool emptied; the records stay in their blocks.
@@ -108,6 +108,10 @@ class PairPool {
   /// kPairBatch new records in slot `worker`'s blocks, written to `into`;
   /// false when memory runs out. Only from the thread running as the slot.
   bool makeBatch(std::uint32_t worker, CollisionPair** into);
+  /// moveRecords with the records' list nodes, so that the pools' nodes go
+  /// round between the calling thread and the workers instead of each pool
+  /// caching its own.
+  static void moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
   /// The first free record of a slot's pool, taken out; null when empty.
   CollisionPair* popFree(std::uint32_t slot);
 
