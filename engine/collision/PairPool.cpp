@@ -101,6 +101,9 @@ void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
 
 void PairPool::deal(std::uint32_t w) {
   if (w == 0) return;
+  // Records rarely meet the pair they held last on the same thread: their
+  // blocks are freed here, before the pass makes those of its pairs.
+  for (auto* node = pools[0].getFirst(); node != nullptr; node = node->next) node->value->dropContacts();
   const std::uint32_t share = pools[0].getCount() / (w + 1);
   for (std::uint32_t k = 1; k <= w; ++k) {
     moveWithNodes(pools[0], pools[k], share);
@@ -121,7 +124,6 @@ void PairPool::collect() {
     moveWithNodes(pools[k], pools[0], pools[k].getCount());
     pools[k].giveCacheTo(pools[0]);
   }
-  for (auto* node = pools[0].getFirst(); node != nullptr; node = node->next) node->value->dropContacts();
 }
 
 void PairPool::emptyPools() {
