@@ -37,9 +37,6 @@ namespace {
 constexpr std::uint32_t kPassTestGrain = 8;
 /// Bodies whose candidates a helper gathers at a time.
 constexpr std::uint32_t kGatherGrain = 32;
-/// Records a pass on helpers finds free beyond the pairs the last pass kept,
-/// for pairs that begin to touch.
-constexpr std::uint32_t kSparePairRecords = 0;
 /// Candidates a body of a pile has: the boxes around it, those above and
 /// below it and those beside them.
 constexpr std::uint32_t kTypicalPartners = 8;
@@ -467,10 +464,11 @@ int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint32_t helpers = passHelpers();
   if (helpers != 0) {
     workers->workersInUse = helpers;
-    // Records for as many pairs as the last pass kept, one in test on every
-    // thread and a few more pairs, made here so that the helpers make none:
-    // records made on a helper live in that thread's own heap.
-    pairPool.makeFree(passPairs + helpers + 1 + kSparePairRecords);
+    // Records for as many pairs as the last pass kept and one in test on
+    // every thread, made here so that the helpers make none: records made on
+    // a helper live in that thread's own heap. (A pass that finds more new
+    // pairs than that makes the rest where it runs.)
+    pairPool.makeFree(passPairs + helpers + 1);
     dealFreePairs();
   }
   int result = 0;

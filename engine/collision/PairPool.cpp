@@ -101,8 +101,10 @@ void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
 
 void PairPool::deal(std::uint32_t w) {
   if (w == 0) return;
-  // Records rarely meet the pair they held last on the same thread: their
-  // blocks are freed here, before the pass makes those of its pairs.
+  // A free record's contacts are stale, and dealt out it seldom meets the
+  // pair it held last: its block is freed here, on the calling thread,
+  // before the pass makes the blocks of its pairs, which then reuse the
+  // blocks of their sizes that the allocator keeps cached for this thread.
   for (auto* node = pools[0].getFirst(); node != nullptr; node = node->next) node->value->dropContacts();
   const std::uint32_t share = pools[0].getCount() / (w + 1);
   for (std::uint32_t k = 1; k <= w; ++k) {

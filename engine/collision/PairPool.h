@@ -59,7 +59,8 @@ class PairPool {
   /// when memory runs out (the slots then make records on demand).
   bool makeFree(std::uint32_t wanted);
   /// Moves floor(n / (w + 1)) of the calling thread's n free records to each
-  /// of workers 1 .. w, with the list nodes a worker needs to borrow a batch.
+  /// of workers 1 .. w, with the list nodes a worker needs to borrow a batch;
+  /// every free record drops its contacts first.
   void deal(std::uint32_t w);
   /// Every worker's free records back to the calling thread's pool, with the
   /// workers' spare list nodes.
