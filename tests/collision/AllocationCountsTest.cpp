@@ -401,3 +401,84 @@ TEST(AllocationCounts, HelpersAllocateNothingOnceWarm) {
 #endif
   EXPECT_GT(mostPairs, static_cast<std::uint32_t>(kSide * kSide));
 }
+
+namespace {
+
+/// Lends the set to the pair, finds n contacts (point x = k + base) and
+/// returns them through `room`.
+void findIntoRoom(CollisionPair& pair, ContactScratch& scratch, std::uint32_t n, double base, RetiredBlocks& retired,
+                  ParkedBlocks& room) {
+  pair.reset();
+  ASSERT_TRUE(pair.lendContacts(scratch));
+  ContactSet set = pair.contactSet();
+  for (std::uint32_t k = 0; k < n; ++k) {
+    ASSERT_TRUE(set.append(MgcVector3(base + k, 1.0, 2.0), MgcVector3(0.0, 1.0, 0.0), -0.001 * (k + 1.0), k, k + 1));
+  }
+  ASSERT_TRUE(pair.returnContacts(&retired, &room));
+}
+
+}  // namespace
+
+// Pairs returning their contacts through a parked room take their blocks
+// from it and allocate nothing while it has room, and past it make their own;
+// settling gives each pair still in the room a block of its own, once
+// however often it took from the room, with its contacts as they were, and
+// frees the room.
+TEST(AllocationCounts, PairsTakeTheirBlocksFromTheParkedRoomUntilSettled) {
+  ParkedBlocks room;
+  ASSERT_TRUE(room.prepare(0));
+  ASSERT_EQ(room.roomBytes(), ParkedBlocks::kLeastRoom);
+  CollisionPair pairs[4];
+  ContactScratch scratch;
+  RetiredBlocks retired;
+  // Contacts each pair ends with; pair 1 returns twice, with 3 and then 5.
+  const std::uint32_t counts[4] = {2, 5, 4, kMaxPairContacts};
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+#endif
+  findIntoRoom(pairs[0], scratch, counts[0], 0.0, retired, room);
+  findIntoRoom(pairs[1], scratch, 3, 10.0, retired, room);
+  findIntoRoom(pairs[1], scratch, counts[1], 20.0, retired, room);
+  findIntoRoom(pairs[2], scratch, counts[2], 30.0, retired, room);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gTestThreadAllocations.load(), 0u);
+#endif
+  for (int p = 0; p < 3; ++p) EXPECT_TRUE(pairs[p].holdsParkedBlock()) << p;
+  // Full-size pairs until the room is out: the one that does not fit makes
+  // its own block.
+  int ownBlocks = 0;
+  for (int tries = 0; tries < 4; ++tries) {
+    findIntoRoom(pairs[3], scratch, counts[3] - static_cast<std::uint32_t>(tries % 2), 40.0, retired, room);
+    if (!pairs[3].holdsParkedBlock()) {
+      ++ownBlocks;
+      break;
+    }
+  }
+  EXPECT_EQ(ownBlocks, 1);
+  EXPECT_EQ(retired.size(), 0u) << "a parked block is never set aside";
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+#endif
+  room.settleAll(
+      [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gTestThreadAllocations.load(), 3u) << "one block for each of the three pairs in the room";
+#endif
+  EXPECT_EQ(room.roomBytes(), 0u);
+  const double bases[4] = {0.0, 20.0, 30.0, 40.0};
+  for (int p = 0; p < 3; ++p) {
+    EXPECT_FALSE(pairs[p].holdsParkedBlock()) << p;
+    ASSERT_EQ(pairs[p].contactCount, counts[p]) << p;
+    EXPECT_EQ(pairs[p].contactCapacity(), counts[p]) << p;
+    for (std::uint32_t k = 0; k < counts[p]; ++k) {
+      EXPECT_EQ(pairs[p].points[k], MgcVector3(bases[p] + k, 1.0, 2.0)) << p << " " << k;
+      EXPECT_EQ(pairs[p].depths[k], -0.001 * (k + 1.0)) << p << " " << k;
+      EXPECT_EQ(pairs[p].features[k].secondFeature, k + 1) << p << " " << k;
+    }
+  }
+  EXPECT_FALSE(pairs[3].holdsParkedBlock());
+  EXPECT_EQ(pairs[3].points[0], MgcVector3(bases[3], 1.0, 2.0));
+  retired.freeAll();
+}
