@@ -100,6 +100,36 @@ class EngineList {
     for (const Node* node = other.head_->next; node != nullptr; node = node->next) append(node->value);
   }
 
+  /// Moves the first element to the front of `to`, node and all, as remove
+  /// and append would place it: neither list allocates or caches a node.
+  /// False when this list is empty.
+  bool moveFirstTo(EngineList& to) {
+    Node* node = head_->next;
+    if (node == nullptr) return false;
+    unlink(node);
+    --count_;
+    node->prev = to.head_;
+    node->next = to.head_->next;
+    if (to.head_->next != nullptr) {
+      to.head_->next->prev = node;
+    } else {
+      to.head_->prev = node;
+    }
+    to.head_->next = node;
+    ++to.count_;
+    return true;
+  }
+
+  /// Moves up to n of the cached spare nodes to the cache of `to`.
+  void giveCacheTo(EngineList& to, std::uint32_t n = UINT32_MAX) {
+    for (; n != 0 && freeCache_ != nullptr; --n) {
+      Node* node = freeCache_;
+      freeCache_ = node->next;
+      if (freeCache_ != nullptr) freeCache_->prev = nullptr;
+      to.pushToCache(node);
+    }
+  }
+
   /// Whether some element equals `value`.
   bool contains(const T& value) const {
     for (const Node* node = head_->next; node != nullptr; node = node->next)

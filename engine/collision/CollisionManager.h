@@ -699,6 +699,10 @@ class CollisionManager {
 
   std::uint32_t linkCounter = 0;
   std::uint32_t pairCounter = 0;
+  /// Pairs the last pass kept, and the room their blocks would take: the
+  /// records and the room for pair blocks the next pass is made ready with.
+  std::uint32_t passPairs = 0;
+  std::size_t passPairBytes = 0;
   std::uint32_t waveStamp = 0;
   std::uint8_t orderedExtraction = 0;
   Mgc::MgcVector3 gravityDirection;
@@ -743,8 +747,6 @@ class CollisionManager {
   std::vector<CollisionPair*> passFound;
   std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
-  /// gatherCandidates's working array of each thread slot.
-  std::vector<std::pair<std::int32_t, std::uint32_t>> gatherPartners[kThreadSlotCount];
   /// The bodies of one extraction of updatePairs: the bodies it moves for
   /// each side, whether it moves them, their numbers (BodyNumbers) and pass
   /// slots.

@@ -1,6 +1,7 @@
 #include "engine/collision/CollisionPair.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "engine/bodies/HardBody.h"
@@ -69,7 +70,9 @@ void CollisionPair::placeArrays(unsigned char* storage, std::uint32_t n, bool co
   foundIndex = carve<std::uint8_t>(at, n, construct);
 }
 
-std::size_t CollisionPair::contactBytes() const { return block ? capacity * bytesPerContact(withStatic) : 0; }
+std::size_t CollisionPair::contactBytes() const {
+  return block || parkedBlock != nullptr ? capacity * bytesPerContact(withStatic) : 0;
+}
 
 bool CollisionPair::reserveContacts(std::uint32_t n) {
   if (n <= contactCapacity()) return true;
@@ -84,23 +87,32 @@ bool CollisionPair::holdStaticVelocities() {
   return capacity == 0 ? (withStatic = true) : resizeContacts(capacity, true);
 }
 
-bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired) {
+bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired, ParkedBlocks* parked) {
   if (n == capacity && holdStatic == withStatic) return true;
   std::unique_ptr<unsigned char[]> storage;
+  unsigned char* parkedStorage = nullptr;
   if (n != 0) {
-    storage.reset(new (std::nothrow) unsigned char[n * bytesPerContact(holdStatic)]);
-    if (!storage) return false;
+    const std::size_t bytes = n * bytesPerContact(holdStatic);
+    if (parked != nullptr) parkedStorage = parked->take(bytes, this);
+    if (parkedStorage == nullptr) {
+      storage.reset(new (std::nothrow) unsigned char[bytes]);
+      if (!storage) return false;
+    }
   }
-  // The new block takes every entry of the old arrays it has room for.
+  // The new block takes every entry of the old arrays it has room for; a
+  // parked old block stays in its room.
   std::unique_ptr<unsigned char[]> old = std::move(block);
+  const unsigned char* oldParked = parkedBlock;
+  parkedBlock = parkedStorage;
   const std::uint32_t kept = capacity < n ? capacity : n;
   const Mgc::MgcVector3* oldVectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
   const double* oldDoubles[] = {depths, found.depths};
   const ContactFeature* oldFeatures = features;
   const std::uint8_t* oldBytes[] = {marks.values, foundIndex};
   withStatic = holdStatic;
-  placeArrays(storage.get(), n, true);
-  if (old && n != 0) {
+  const bool hadBlock = old || oldParked != nullptr;
+  placeArrays(parkedStorage != nullptr ? parkedStorage : storage.get(), n, true);
+  if (hadBlock && n != 0) {
     Mgc::MgcVector3* vectors[] = {points, normals, secondPoints, found.carried, staticVelocities};
     for (std::size_t v = 0; v < sizeof(vectors) / sizeof(vectors[0]); ++v) {
       if (vectors[v] != nullptr) carry(vectors[v], oldVectors[v], kept);
@@ -127,15 +139,43 @@ bool CollisionPair::lendContacts(ContactScratch& scratch) {
   return true;
 }
 
-bool CollisionPair::returnContacts(RetiredBlocks* retired) {
+bool CollisionPair::settleParked(const unsigned char* at, std::size_t bytes) {
+  if (parkedBlock == nullptr || parkedBlock != at) return true;
+  parkedBlock = nullptr;
+  std::unique_ptr<unsigned char[]> own(new (std::nothrow) unsigned char[bytes]);
+  if (!own) {
+    placeArrays(nullptr, 0, false);
+    capacity = 0;
+    contactCount = 0;
+    found.count = 0;
+    secondCount = 0;
+    return false;
+  }
+  // The arrays' layout depends only on the capacity and the static
+  // velocities, and their entries are plain values: copied whole.
+  std::memcpy(own.get(), at, bytes);
+  block = std::move(own);
+  placeArrays(block.get(), capacity, false);
+  return true;
+}
+
+void CollisionPair::dropContacts() {
+  if (lent) return;
+  contactCount = 0;
+  secondCount = 0;
+  found.count = 0;
+  resizeContacts(0, withStatic);
+}
+
+bool CollisionPair::returnContacts(RetiredBlocks* retired, ParkedBlocks* parked) {
   if (!lent) return true;
   const Mgc::MgcVector3* lentPoints = points;
   const Mgc::MgcVector3* lentNormals = normals;
   const double* lentDepths = depths;
   const ContactFeature* lentFeatures = features;
   lent = false;
-  if (block) {
-    placeArrays(block.get(), capacity, false);
+  if (block || parkedBlock != nullptr) {
+    placeArrays(block ? block.get() : parkedBlock, capacity, false);
   } else {
     points = nullptr;
     normals = nullptr;
@@ -145,7 +185,7 @@ bool CollisionPair::returnContacts(RetiredBlocks* retired) {
   // Exactly the contacts found: a record taken for a pair of another size
   // next time is fitted again, so that pooled records do not all grow to
   // the largest pair they ever held.
-  const bool room = resizeContacts(contactCount, secondBody != nullptr && secondBody->isStatic(), retired);
+  const bool room = resizeContacts(contactCount, secondBody != nullptr && secondBody->isStatic(), retired, parked);
   if (!room) contactCount = contactCapacity() < contactCount ? contactCapacity() : contactCount;
   carry(points, lentPoints, contactCount);
   carry(normals, lentNormals, contactCount);

@@ -191,9 +191,20 @@ class CollisionPair {
   bool lendContacts(ContactScratch& scratch);
   /// The lent arrays' contacts copied into the pair's own, made to hold
   /// exactly them, which are pointed at again. A block the pair lets go of
-  /// goes to `retired` when given, else is freed. False, with the count cut
-  /// to what fits, when memory runs out.
-  bool returnContacts(RetiredBlocks* retired = nullptr);
+  /// goes to `retired` when given, else is freed; the new block comes from
+  /// `parked` while it has room, when given. False, with the count cut to
+  /// what fits, when memory runs out.
+  bool returnContacts(RetiredBlocks* retired = nullptr, ParkedBlocks* parked = nullptr);
+  /// When the pair's arrays still lie in the parked block at `at` (of
+  /// `bytes`), moves them into a block of its own; nothing for a block the
+  /// pair has since let go of. False, with the contacts dropped, when memory
+  /// runs out.
+  bool settleParked(const unsigned char* at, std::size_t bytes);
+  /// Frees the block of per-contact arrays of a record no pair uses,
+  /// dropping its contacts; nothing while the arrays are lent.
+  void dropContacts();
+  /// Whether the pair's arrays lie in a parked block.
+  bool holdsParkedBlock() const { return parkedBlock != nullptr; }
 
   /// Points relativeVelocities, tangents, firstArms, secondArms and impulses at
   /// `arrays` (a solving thread's, which the solve fills), or at nothing for
@@ -212,13 +223,17 @@ class CollisionPair {
   /// the static velocities among them when `holdStatic`, keeping the entries
   /// below n, the old block to `retired` when given; false, with nothing
   /// changed, when memory runs out.
-  bool resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired = nullptr);
+  bool resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired = nullptr,
+                      ParkedBlocks* parked = nullptr);
   /// Points every per-contact array into `storage`, sized for n contacts,
   /// value-initialising them when `construct`.
   void placeArrays(unsigned char* storage, std::uint32_t n, bool construct);
 
-  /// The block of every per-contact array, for `capacity` contacts.
+  /// The block of every per-contact array, for `capacity` contacts: owned,
+  /// or lying in a parked room until the calling thread settles it (at
+  /// most one of the two).
   std::unique_ptr<unsigned char[]> block;
+  unsigned char* parkedBlock = nullptr;
   std::uint32_t capacity = 0;
   /// Whether the generated arrays point into a lent scratch set.
   bool lent = false;

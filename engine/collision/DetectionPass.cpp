@@ -158,9 +158,9 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
                                         const std::vector<std::int32_t>& yPos, bool laterOnly,
                                         std::vector<PassCandidate>& out) {
   // The candidates of xs[ix] with the partners later than it wants, in ys's
-  // order.
-  const auto partnersOf = [&](std::size_t ix, std::vector<std::pair<std::int32_t, std::uint32_t>>& partners,
-                              std::vector<PassCandidate>& into) {
+  // order: appended as found, then that tail sorted by place in ys (each
+  // partner has its own place, so that the order is the one of the places).
+  const auto partnersOf = [&](std::size_t ix, std::vector<PassCandidate>& into) {
     const std::uint32_t x = xs[ix];
     if (broadPhase.isInert(x)) return;
     const std::int32_t after = laterOnly ? static_cast<std::int32_t>(ix) : -1;
@@ -170,34 +170,32 @@ void CollisionManager::gatherCandidates(const std::vector<std::uint32_t>& xs, co
       }
       return;
     }
-    partners.clear();
+    const std::size_t first = into.size();
     const auto consider = [&](std::uint32_t y) {
-      if (yPos[y] > after) partners.emplace_back(yPos[y], y);
+      if (yPos[y] > after) into.push_back(PassCandidate{x, y});
     };
     broadPhase.forEachNeighbour(x, consider);
     for (std::uint32_t y : broadPhase.unbounded()) consider(y);
-    std::sort(partners.begin(), partners.end());
-    for (const auto& partner : partners) into.push_back(PassCandidate{x, partner.second});
+    std::sort(into.begin() + static_cast<std::ptrdiff_t>(first), into.end(),
+              [&](const PassCandidate& a, const PassCandidate& b) { return yPos[a.second] < yPos[b.second]; });
   };
   const auto n = static_cast<std::uint32_t>(xs.size());
   if (passHelperCount == 0 || n <= 2 * kGatherGrain) {
-    for (std::size_t ix = 0; ix < n; ++ix) partnersOf(ix, gatherPartners[0], out);
+    for (std::size_t ix = 0; ix < n; ++ix) partnersOf(ix, out);
     return;
   }
   // Each body's partners only read the bounds table: gathered on the
   // helpers, each block of bodies apart, then joined in order. The blocks'
   // lists live only for the call, so that what the busiest pass gathered is
-  // not kept between steps.
+  // not kept between steps; they are made here at once with room for a
+  // pile's partners, so that the helpers neither make them nor grow them
+  // through every small size.
   const std::uint32_t blocks = (n + kGatherGrain - 1) / kGatherGrain;
   std::vector<std::vector<PassCandidate>> blockCandidates(blocks);
-  forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t worker) {
-    // Made at once with room for a pile's partners: a list grown from empty
-    // would pass through every small size, each freed on the helper.
-    blockCandidates[block].reserve(kGatherGrain * kTypicalPartners);
+  for (std::vector<PassCandidate>& candidates : blockCandidates) candidates.reserve(kGatherGrain * kTypicalPartners);
+  forEachIndex(workerPool(), passHelperCount, blocks, 1, [&](std::uint32_t block, std::uint32_t) {
     const std::uint32_t end = std::min(n, (block + 1) * kGatherGrain);
-    for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) {
-      partnersOf(ix, gatherPartners[worker], blockCandidates[block]);
-    }
+    for (std::uint32_t ix = block * kGatherGrain; ix < end; ++ix) partnersOf(ix, blockCandidates[block]);
   });
   for (const std::vector<PassCandidate>& candidates : blockCandidates) {
     out.insert(out.end(), candidates.begin(), candidates.end());
@@ -413,6 +411,10 @@ void CollisionManager::updatePairs() {
     forEachIndex(workerPool(), passHelperCount, static_cast<std::uint32_t>(slots.size()), kRefreshGrain,
                  [&](std::uint32_t k, std::uint32_t) { refreshForPass(broadPhase.body(slots[k])); });
     broadPhase.noteMovedAll(slots, workerPool(), passHelperCount);
+    // Only small storage is kept between extractions.
+    clearScratch(access);
+    clearScratch(slots);
+    clearScratch(seen);
   }
   for (CollisionPair* pair : pairs) {
     pair->waveStamp = waveStamp;
@@ -462,6 +464,11 @@ int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint32_t helpers = passHelpers();
   if (helpers != 0) {
     workers->workersInUse = helpers;
+    // Records for as many pairs as the last pass kept and one in test on
+    // every thread, made here so that the helpers make none: records made on
+    // a helper live in that thread's own heap. (A pass that finds more new
+    // pairs than that makes the rest where it runs.)
+    pairPool.makeFree(passPairs + helpers + 1);
     dealFreePairs();
   }
   int result = 0;
@@ -513,6 +520,9 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
+  if (helpers != 0) pairPool.prepareHelpers(helpers, passPairBytes);
+  reserveScratch(passCandidates, 0);
+  reserveScratch(passFound, 0);
   gatherPassBodies(pass, listed);
   if (pass.ordered) {
     manifolds.releaseAll();
@@ -528,8 +538,16 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
-  // The helpers are done: the pair blocks they let go of are freed here.
+  // The helpers are done: the blocks they let go of are freed here, and then
+  // the pairs they tested get blocks of their own, which reuse those of the
+  // same sizes that the allocator keeps cached for this thread.
   pairPool.freeRetiredBlocks();
+  pairPool.settleParkedBlocks();
+  if (helpers != 0) pairPool.freeHelperSets();
+  // The candidate lists hold a word or two a candidate: made for the pass
+  // (reserveScratch above) and freed after it.
+  clearScratch(passCandidates);
+  clearScratch(passFound);
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   return result;
@@ -955,6 +973,11 @@ int CollisionManager::finishPass(PassState& pass) {
   manifolds.releaseAll();
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
+  passPairs = pairCounter;
+  passPairBytes = 0;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    passPairBytes += ParkedBlocks::roomFor(node->value->contactBytes());
+  }
   movingCandidates.clear();
   return pass.result != 0 ? 1 : 0;
 }

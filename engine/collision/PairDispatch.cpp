@@ -112,13 +112,15 @@ struct PairJumpContacts {
 /// then the pair keeps what was found in arrays of its own size. Without a
 /// set to lend (none, or already lent), the pair's own arrays are made full
 /// size. On a helper (`onHelper`) the block the pair lets go of is set aside
-/// in the set's retired blocks for the calling thread to free.
+/// in the set's retired blocks for the calling thread to free, and the new
+/// one taken from `parked`, the pass's room, while it lasts.
 class LentContacts {
  public:
-  LentContacts(CollisionPair& pair, ContactScratch* scratch, bool onHelper)
+  LentContacts(CollisionPair& pair, ContactScratch* scratch, bool onHelper, ParkedBlocks* parked)
       : pair(pair),
         scratch(scratch != nullptr && !scratch->lent && pair.lendContacts(*scratch) ? scratch : nullptr),
-        onHelper(onHelper) {
+        onHelper(onHelper),
+        parked(parked) {
     if (this->scratch != nullptr) {
       this->scratch->lent = true;
     } else {
@@ -129,7 +131,7 @@ class LentContacts {
   LentContacts& operator=(const LentContacts&) = delete;
   ~LentContacts() {
     if (scratch == nullptr) return;
-    pair.returnContacts(onHelper ? &scratch->retired : nullptr);
+    pair.returnContacts(onHelper ? &scratch->retired : nullptr, onHelper ? parked : nullptr);
     scratch->lent = false;
   }
 
@@ -137,6 +139,7 @@ class LentContacts {
   CollisionPair& pair;
   ContactScratch* scratch;
   bool onHelper;
+  ParkedBlocks* parked;
 };
 
 /// Contact 0's normal, depth and features for every contact of the pair.
@@ -475,7 +478,7 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
                                              std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
-  const LentContacts lent(*pair, pairPool.contactScratch(worker), worker != 0);
+  const LentContacts lent(*pair, pairPool.contactScratch(worker), worker != 0, &pairPool.parkedBlocks());
   const Pk_jump* jump = narrowPhase.get();
   ContactSet set = pair->contactSet();
   PairJumpContacts jumpContacts(*pair);

@@ -44,22 +44,37 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     }
   }
   if (count == 0) {
-    // Only this slot's thread touches its block list.
-    try {
-      std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
-      for (std::uint32_t i = 0; i < kPairBatch; ++i) borrowed[i] = &block[i];
-      blocks[worker].push_back(std::move(block));
-      count = kPairBatch;
-      ++madeBlocks;
-    } catch (const std::bad_alloc&) {
-      return nullptr;
-    }
+    if (!makeBatch(worker, borrowed)) return nullptr;
+    count = kPairBatch;
   }
   {
     const std::lock_guard<std::mutex> lock(locks[worker]);
     for (std::uint32_t i = 1; i < count; ++i) pool->append(borrowed[i]);
   }
   return borrowed[0];
+}
+
+bool PairPool::makeBatch(std::uint32_t worker, CollisionPair** into) {
+  // Only this slot's thread touches its block list.
+  try {
+    std::unique_ptr<CollisionPair[]> block(new CollisionPair[kPairBatch]);
+    for (std::uint32_t i = 0; i < kPairBatch; ++i) into[i] = &block[i];
+    blocks[worker].push_back(std::move(block));
+    ++madeBlocks;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool PairPool::makeFree(std::uint32_t wanted) {
+  while (pools[0].getCount() < wanted) {
+    CollisionPair* made[kPairBatch];
+    if (!makeBatch(0, made)) return false;
+    const std::lock_guard<std::mutex> lock(locks[0]);
+    for (CollisionPair* record : made) pools[0].append(record);
+  }
+  return true;
 }
 
 CollisionPair* PairPool::popFree(std::uint32_t slot) {
@@ -86,12 +101,31 @@ void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
 
 void PairPool::deal(std::uint32_t w) {
   if (w == 0) return;
+  // A free record's contacts are stale, and dealt out it seldom meets the
+  // pair it held last: its block is freed here, on the calling thread,
+  // before the pass makes the blocks of its pairs, which then reuse the
+  // blocks of their sizes that the allocator keeps cached for this thread.
+  for (auto* node = pools[0].getFirst(); node != nullptr; node = node->next) node->value->dropContacts();
   const std::uint32_t share = pools[0].getCount() / (w + 1);
-  for (std::uint32_t k = 1; k <= w; ++k) moveRecords(pools[0], pools[k], share);
+  for (std::uint32_t k = 1; k <= w; ++k) {
+    moveWithNodes(pools[0], pools[k], share);
+    // A worker whose pool runs out appends up to a batch less one borrowed
+    // records, with the nodes its takes cached: spare nodes for what the
+    // share does not cover come from the calling thread, so that the
+    // workers' takes and gives make none.
+    const std::uint32_t spare = share + 1 < kPairBatch ? kPairBatch - 1 - share : 0;
+    pools[0].giveCacheTo(pools[k], spare);
+    pools[k].reserve(spare);
+  }
 }
 
 void PairPool::collect() {
-  for (std::uint32_t k = 1; k <= workerCount; ++k) moveRecords(pools[k], pools[0], pools[k].getCount());
+  // The workers' lists give their spare nodes back with the records, for the
+  // next deal.
+  for (std::uint32_t k = 1; k <= workerCount; ++k) {
+    moveWithNodes(pools[k], pools[0], pools[k].getCount());
+    pools[k].giveCacheTo(pools[0]);
+  }
 }
 
 void PairPool::emptyPools() {
@@ -100,6 +134,7 @@ void PairPool::emptyPools() {
 
 void PairPool::freeAll() {
   emptyPools();
+  parked.discard();
   for (auto& slotBlocks : blocks) slotBlocks.clear();
   madeBlocks = 0;
   pools[0].reserve(kListNodeReserve);
@@ -109,6 +144,22 @@ ContactScratch* PairPool::contactScratch(std::uint32_t worker) {
   if (worker >= static_cast<std::uint32_t>(kThreadSlotCount)) return nullptr;
   if (!scratch[worker]) scratch[worker].reset(new (std::nothrow) ContactScratch);
   return scratch[worker].get();
+}
+
+void PairPool::prepareHelpers(std::uint32_t helpers, std::size_t expected) {
+  // A room a pass that failed part way left unsettled.
+  settleParkedBlocks();
+  for (std::uint32_t worker = 1; worker <= helpers; ++worker) contactScratch(worker);
+  parked.prepare(expected);
+}
+
+void PairPool::freeHelperSets() {
+  for (int worker = 1; worker < kThreadSlotCount; ++worker) scratch[worker].reset();
+}
+
+void PairPool::settleParkedBlocks() {
+  parked.settleAll(
+      [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
 }
 
 void PairPool::freeRetiredBlocks() {
@@ -132,5 +183,10 @@ void PairPool::moveRecords(EngineList<CollisionPair*>& from, EngineList<Collisio
     CollisionPair* record = first->value;
     from.remove(record);
     to.append(record);
+  }
+}
+
+void PairPool::moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {
+  for (std::uint32_t i = 0; i < n && from.moveFirstTo(to); ++i) {
   }
 }

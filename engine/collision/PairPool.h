@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ThreadSlots.h"
+#include "engine/collision/RetiredBlocks.h"
 #include "geometry/EngineList.h"
 
 class CollisionPair;
@@ -52,10 +53,17 @@ class PairPool {
   /// The calling thread's free records.
   EngineList<CollisionPair*>& callingThreadRecords() { return pools[0]; }
 
+  /// Makes records, kPairBatch at a time, until the calling thread's pool
+  /// holds `wanted` free ones: from the calling thread before a pass, so
+  /// that its helpers find the records they take and need make none. False
+  /// when memory runs out (the slots then make records on demand).
+  bool makeFree(std::uint32_t wanted);
   /// Moves floor(n / (w + 1)) of the calling thread's n free records to each
-  /// of workers 1 .. w.
+  /// of workers 1 .. w, with the list nodes a worker needs to borrow a batch;
+  /// every free record drops its contacts first.
   void deal(std::uint32_t w);
-  /// Every worker's free records back to the calling thread's pool.
+  /// Every worker's free records back to the calling thread's pool, with the
+  /// workers' spare list nodes.
   void collect();
 
   /// Every pool emptied; the records stay in their blocks.
@@ -69,9 +77,25 @@ class PairPool {
   std::uint32_t recordCount() const { return madeBlocks * kPairBatch; }
 
   /// Slot `worker`'s full-size contact set for the narrow phase, made on
-  /// first use by the thread running as that slot; null for a slot beyond
-  /// kThreadSlotCount or when memory runs out.
+  /// first use by the thread running as that slot unless made before
+  /// (prepareHelpers); null for a slot beyond kThreadSlotCount or when memory
+  /// runs out.
   ContactScratch* contactScratch(std::uint32_t worker);
+  /// From the calling thread before a pass whose helpers are slots 1 ..
+  /// helpers: makes their contact sets, and room for the pair blocks they
+  /// will make (ParkedBlocks), `expected` bytes of it or more, so that they
+  /// allocate neither.
+  void prepareHelpers(std::uint32_t helpers, std::size_t expected);
+  /// The pass's room for the pair blocks of helpers.
+  ParkedBlocks& parkedBlocks() { return parked; }
+  /// Frees the helpers' contact sets (slots 1 and up) with the blocks they
+  /// hold set aside: a pass on helpers makes them again (prepareHelpers), so
+  /// that what they take lasts only for the pass. Only while no helper
+  /// runs, from the calling thread.
+  void freeHelperSets();
+  /// Gives every pair whose block lies in the pass's room a block of its own
+  /// and frees the room. Only while no helper runs, from the calling thread.
+  void settleParkedBlocks();
   /// Frees the pair blocks every slot's contact set holds set aside (see
   /// RetiredBlocks). Only while no helper runs, from the calling thread.
   void freeRetiredBlocks();
@@ -82,6 +106,13 @@ class PairPool {
   static void moveRecords(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
 
  private:
+  /// kPairBatch new records in slot `worker`'s blocks, written to `into`;
+  /// false when memory runs out. Only from the thread running as the slot.
+  bool makeBatch(std::uint32_t worker, CollisionPair** into);
+  /// moveRecords with the records' list nodes, so that the pools' nodes go
+  /// round between the calling thread and the workers instead of each pool
+  /// caching its own.
+  static void moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
   /// The first free record of a slot's pool, taken out; null when empty.
   CollisionPair* popFree(std::uint32_t slot);
 
@@ -89,6 +120,7 @@ class PairPool {
   EngineList<CollisionPair*> pools[kMaxWorkerThreads + 1];
   std::vector<std::unique_ptr<CollisionPair[]>> blocks[kThreadSlotCount];
   std::unique_ptr<ContactScratch> scratch[kThreadSlotCount];
+  ParkedBlocks parked;
   /// Guards each slot's pool while the slots take and borrow at once.
   std::mutex locks[kMaxWorkerThreads + 1];
   std::atomic<std::uint32_t> madeBlocks{0};

@@ -1,7 +1,10 @@
 #include "engine/collision/PolytopeSearch.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "math/PolygonClipping.h"
@@ -32,6 +35,67 @@ struct PolytopeEdge {
   std::int32_t faces[2];
 };
 
+/// A list that holds its first N entries in place (on the stack of the
+/// search) and moves to the heap only past them, with room for `spill`
+/// entries at once: searches on helper threads, box on box taking a dozen
+/// expansions at most, then allocate nothing, while a search over finely
+/// faceted shapes still makes each list once. Entries are plain values.
+template <typename T, std::size_t N>
+class InlineList {
+  static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value, "plain values only");
+
+ public:
+  explicit InlineList(std::size_t spill) : spillRoom(spill > N ? spill : 2 * N) {}
+  InlineList(const InlineList&) = delete;
+  InlineList& operator=(const InlineList&) = delete;
+
+  std::size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  T* begin() { return data(); }
+  T* end() { return data() + count; }
+  const T* begin() const { return data(); }
+  const T* end() const { return data() + count; }
+  T& operator[](std::size_t i) { return data()[i]; }
+  const T& operator[](std::size_t i) const { return data()[i]; }
+
+  void push_back(const T& value) {
+    if (spilled.empty()) {
+      if (count < N) {
+        new (place + count * sizeof(T)) T(value);
+        ++count;
+        return;
+      }
+      spilled.reserve(spillRoom);
+      spilled.assign(inPlace(), inPlace() + count);
+    }
+    spilled.push_back(value);
+    ++count;
+  }
+  /// Empties the list; a list on the heap keeps its room there.
+  void clear() {
+    count = 0;
+    spilled.clear();
+  }
+
+ private:
+  T* inPlace() { return std::launder(reinterpret_cast<T*>(place)); }
+  const T* inPlace() const { return std::launder(reinterpret_cast<const T*>(place)); }
+  T* data() { return spilled.empty() ? inPlace() : spilled.data(); }
+  const T* data() const { return spilled.empty() ? inPlace() : spilled.data(); }
+
+  alignas(T) unsigned char place[N * sizeof(T)];
+  std::size_t count = 0;
+  std::size_t spillRoom;
+  std::vector<T> spilled;
+};
+
+/// Entries each list of the search holds in place: a box on a box, the
+/// shapes of a pile, takes at most 11 support records, 34 faces and 9
+/// edges an expansion, with room to spare here.
+constexpr std::size_t kInPlaceRecords = 32;
+constexpr std::size_t kInPlaceFaces = 96;
+constexpr std::size_t kInPlaceEdges = 48;
+
 JumpRecord makeRecord(const SupportPair& pair, const MgcVector3& d) {
   JumpRecord record;
   record.point = pair.point();
@@ -59,13 +123,14 @@ MgcVector3 leastAlignedAxis(const MgcVector3& n) {
 
 class Polytope {
  public:
-  Polytope(const PairSupport& shapes, const JumpState& state) : shapes_(shapes) {
-    records_.reserve(4 + kMaxPolytopeExpansions);
-    faces_.reserve(4 * kMaxPolytopeExpansions);
-    // An expansion's edges are three per face it removes, shared ones once:
-    // made at once like the other lists, so that the search does not grow
-    // this one through every small size and free each on the way.
-    edges_.reserve(faces_.capacity());
+  // Past their places the lists are made at once with room for the most
+  // the search can use (an expansion's edges are three per face it removes,
+  // shared ones once), so that none grows through every small size.
+  Polytope(const PairSupport& shapes, const JumpState& state)
+      : shapes_(shapes),
+        records_(4 + kMaxPolytopeExpansions),
+        faces_(4 * kMaxPolytopeExpansions),
+        edges_(4 * kMaxPolytopeExpansions) {
     seed(state);
   }
 
@@ -85,10 +150,10 @@ class Polytope {
   PolytopeResult resultOf(std::int32_t f) const;
 
   const PairSupport& shapes_;
-  std::vector<JumpRecord> records_;
-  std::vector<PolytopeFace> faces_;
+  InlineList<JumpRecord, kInPlaceRecords> records_;
+  InlineList<PolytopeFace, kInPlaceFaces> faces_;
   /// The edges of the faces one expansion removes; emptied for each.
-  std::vector<PolytopeEdge> edges_;
+  InlineList<PolytopeEdge, kInPlaceEdges> edges_;
   MgcVector3 interior_;
 };
 
@@ -168,7 +233,7 @@ bool Polytope::expand(const JumpRecord& record) {
   records_.push_back(record);
   const MgcVector3& p = record.point;
 
-  std::vector<PolytopeEdge>& edges = edges_;
+  InlineList<PolytopeEdge, kInPlaceEdges>& edges = edges_;
   edges.clear();
   for (std::size_t f = 0; f < faces_.size(); ++f) {
     PolytopeFace& face = faces_[f];

@@ -1,6 +1,7 @@
 #include "engine/collision/RetiredBlocks.h"
 
 #include <cstring>
+#include <new>
 
 void RetiredBlocks::add(std::unique_ptr<unsigned char[]> block) {
   if (!block) return;
@@ -18,4 +19,38 @@ void RetiredBlocks::freeAll() {
     head = next;
   }
   count = 0;
+}
+
+bool ParkedBlocks::prepare(std::size_t expected) {
+  discard();
+  const std::size_t base = lastAsked > expected ? lastAsked : expected;
+  std::size_t wanted = base + base / 2;
+  if (wanted < kLeastRoom) wanted = kLeastRoom;
+  room.reset(new (std::nothrow) unsigned char[wanted]);
+  if (!room) return false;
+  size = wanted;
+  return true;
+}
+
+unsigned char* ParkedBlocks::take(std::size_t bytes, CollisionPair* owner) {
+  const std::size_t needed = roomFor(bytes);
+  asked.fetch_add(needed, std::memory_order_relaxed);
+  // Claimed only where the whole entry fits, so that the room holds no
+  // entry left unwritten.
+  std::size_t at = used.load(std::memory_order_relaxed);
+  do {
+    if (!room || size - at < needed) return nullptr;
+  } while (!used.compare_exchange_weak(at, at + needed, std::memory_order_relaxed));
+  const Entry entry{owner, bytes};
+  unsigned char* place = room.get() + at;
+  std::memcpy(place, &entry, sizeof entry);
+  return place + sizeof(Entry);
+}
+
+void ParkedBlocks::discard() {
+  room.reset();
+  size = 0;
+  used = 0;
+  const std::size_t passAsked = asked.exchange(0);
+  if (passAsked != 0) lastAsked = passAsked;
 }

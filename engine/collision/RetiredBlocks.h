@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 
 /// Heap blocks that a helper thread let go of during a pass, kept for the
@@ -28,4 +30,73 @@ class RetiredBlocks {
  private:
   unsigned char* head = nullptr;
   std::size_t count = 0;
+};
+
+class CollisionPair;
+
+/// Room for the pair blocks the helper threads need during a pass, made by
+/// the calling thread before it: a pair tested on a helper takes its block
+/// from here, and once the helpers are done the calling thread gives every
+/// pair that holds one a block of its own (settleAll). Blocks allocated on a
+/// helper would live in that thread's own heap, which the allocator keeps,
+/// with the blocks cached there, for as long as the thread lives; here,
+/// helpers allocate nothing for their pairs while the room lasts, and the
+/// room is freed after the pass. The room of the next pass is sized from
+/// what this one asked for. Every helper takes from the one room at once.
+class ParkedBlocks {
+ public:
+  ParkedBlocks() = default;
+  ParkedBlocks(const ParkedBlocks&) = delete;
+  ParkedBlocks& operator=(const ParkedBlocks&) = delete;
+
+  /// Makes room for the pass, in place of any left: at least kLeastRoom
+  /// bytes, and half as much again as the larger of what the last pass
+  /// asked for and `expected`, the blocks of the pairs it kept (which
+  /// thread tested which pair, and so what the helpers asked for, changes
+  /// with the scheduling). False when memory runs out (the pass then makes
+  /// its blocks where it runs). Only while no helper runs.
+  bool prepare(std::size_t expected);
+  /// Bytes of room a block of `bytes` takes.
+  static std::size_t roomFor(std::size_t bytes) { return sizeof(Entry) + rounded(bytes); }
+  /// A block of `bytes` for `owner`, aligned for doubles; null when the room
+  /// is out. Safe to call from every helper at once.
+  unsigned char* take(std::size_t bytes, CollisionPair* owner);
+  /// Calls settle(owner, block, bytes) for every block taken, in the room's
+  /// order, then frees the room. Only while no helper runs.
+  template <typename Settle>
+  void settleAll(Settle&& settle) {
+    const std::size_t end = used.load(std::memory_order_relaxed);
+    std::size_t at = 0;
+    while (at < end) {
+      Entry entry;
+      std::memcpy(&entry, room.get() + at, sizeof entry);
+      settle(entry.owner, room.get() + at + sizeof(Entry), entry.bytes);
+      at += sizeof(Entry) + rounded(entry.bytes);
+    }
+    discard();
+  }
+  /// Frees the room, forgetting the blocks taken from it (their pairs gone).
+  /// Only while no helper runs.
+  void discard();
+  /// Bytes of room made for the pass (0 between passes).
+  std::size_t roomBytes() const { return size; }
+
+  /// Room every pass has at least.
+  static constexpr std::size_t kLeastRoom = 8192;
+
+ private:
+  /// What precedes each block in the room.
+  struct Entry {
+    CollisionPair* owner;
+    std::size_t bytes;
+  };
+  static std::size_t rounded(std::size_t bytes) { return (bytes + kAlign - 1) / kAlign * kAlign; }
+
+  static constexpr std::size_t kAlign = 16;
+  std::unique_ptr<unsigned char[]> room;
+  std::size_t size = 0;
+  std::atomic<std::size_t> used{0};
+  /// Bytes this pass asked for, taken or not.
+  std::atomic<std::size_t> asked{0};
+  std::size_t lastAsked = 0;
 };

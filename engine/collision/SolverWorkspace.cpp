@@ -58,9 +58,11 @@ void setProblemSize(LsqrProblem& problem, std::uint32_t m) {
 
 SolverWorkspace::SolverWorkspace()
     : bytes(kInitialCapacity),
-      scalarProblem(kInitialCapacity, kInitialCapacity, 0, 0),
+      scalarProblem(kInitialCapacity, kInitialCapacity, kInitialMatrixCapacity, kInitialMatrixCapacity),
       vectorProblem(kInitialCapacity, kInitialCapacity, 0, 0),
-      backup(alloc_dvec(kInitialCapacity)) {}
+      backup(alloc_dvec(kInitialCapacity)) {
+  keptUnknowns.reserve(kInitialCapacity);
+}
 
 void SolverWorkspace::fitMatrix(LsqrProblem& problem, std::uint32_t m) {
   dmat*& matrix = problem.func->matrix;

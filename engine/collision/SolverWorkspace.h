@@ -29,9 +29,12 @@ class SolverWorkspace {
   /// when a system needs more.
   static constexpr std::uint32_t kInitialMatrixCapacity = 16;
 
-  /// Allocates both systems at kInitialCapacity, their dense matrices when a
-  /// system first needs one (the vector system solved over contact blocks
-  /// needs none). Throws std::bad_alloc.
+  /// Allocates both systems at kInitialCapacity, and the scalar system's
+  /// dense matrix at kInitialMatrixCapacity: nearly every resting pair
+  /// solves one, and a workspace made here is made on the thread that sets
+  /// the workers up, not on the helper that solves first. The vector
+  /// system's matrix is made when it first needs one (the vector system
+  /// solved over contact blocks needs none). Throws std::bad_alloc.
   SolverWorkspace();
   SolverWorkspace(const SolverWorkspace&) = delete;
   SolverWorkspace& operator=(const SolverWorkspace&) = delete;

@@ -252,7 +252,7 @@ void TaskOrder::release() {
   clearScratch(followers);
   clearScratch(ready);
   clearScratch(releasedByWorker);
-  if (waitingCapacity * sizeof(waiting[0]) > kKeptScratchBytes) {
+  if (waitingCapacity * sizeof(waiting[0]) > kCachedBlockBytes) {
     waiting.reset();
     waitingCapacity = 0;
   }

@@ -132,12 +132,15 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
   });
 }
 
-/// Bytes of room a pass's scratch array has at least, kept from one call to
-/// the next. Made and freed at the size each call needs, small arrays would
-/// leave a block of every size they had waiting in the calling thread's
-/// allocator cache, counted as in use; with this much room kept, a call
-/// either fits in it or needs a large block, which is freed after the call.
-constexpr std::size_t kKeptScratchBytes = 1024;
+/// The largest block the allocator keeps in a thread's cache once freed,
+/// counted as in use while it waits there.
+constexpr std::size_t kCachedBlockBytes = 1032;
+/// Bytes of room a pass's scratch array has at least: beyond
+/// kCachedBlockBytes, so that the block, freed after the call, goes back to
+/// the heap instead of waiting in the calling thread's cache. Made and freed
+/// at the size each call needs, small arrays would leave a block of every
+/// size they had waiting there.
+constexpr std::size_t kKeptScratchBytes = 1088;
 
 /// Makes room in `scratch` for n entries, and at least kKeptScratchBytes.
 template <typename T>
@@ -145,11 +148,12 @@ void reserveScratch(std::vector<T>& scratch, std::size_t n) {
   scratch.reserve(n > kKeptScratchBytes / sizeof(T) ? n : kKeptScratchBytes / sizeof(T));
 }
 
-/// Empties `scratch`, keeping its storage up to kKeptScratchBytes, freeing
-/// it beyond.
+/// Empties `scratch`, freeing its storage when the allocator would not
+/// cache it for this thread (a block reserveScratch made), keeping a
+/// smaller one.
 template <typename T>
 void clearScratch(std::vector<T>& scratch) {
-  if (scratch.capacity() * sizeof(T) > kKeptScratchBytes) {
+  if (scratch.capacity() * sizeof(T) > kCachedBlockBytes) {
     std::vector<T>().swap(scratch);
   } else {
     scratch.clear();

@@ -130,3 +130,55 @@ TEST(EngineList, AppendAllSelfAssignmentNullPositionAndReleasedCache) {
   counted.append(Counted(2));
   EXPECT_EQ(Counted::constructions - before, 2) << "one temporary and one new node";
 }
+
+// Moving the first element puts its own node at the front of the other list,
+// as remove and append would put the value; a list's spare nodes move to
+// another's cache, where its next insertions reuse them instead of making
+// new ones.
+TEST(EngineList, MovingTheFirstElementTakesItsNodeAndSpareNodesMoveBetweenCaches) {
+  IntList from, to;
+  for (int value : {1, 2, 3}) from.append(value);  // 3, 2, 1
+  to.append(9);
+  Node* moved = from.getFirst();
+  ASSERT_TRUE(from.moveFirstTo(to));
+  EXPECT_EQ(to.getFirst(), moved);
+  EXPECT_EQ(valuesOf(to), (std::vector<int>{3, 9}));
+  EXPECT_EQ(valuesOf(from), (std::vector<int>{2, 1}));
+  expectConsistent(from);
+  expectConsistent(to);
+  ASSERT_TRUE(from.moveFirstTo(to));
+  ASSERT_TRUE(from.moveFirstTo(to));
+  EXPECT_FALSE(from.moveFirstTo(to)) << "nothing left";
+  EXPECT_EQ(valuesOf(to), (std::vector<int>{1, 2, 3, 9}));
+  expectConsistent(from);
+  expectConsistent(to);
+  IntList empty;
+  ASSERT_TRUE(to.moveFirstTo(empty));
+  EXPECT_EQ(empty.getLast(), empty.getFirst()) << "the one element is the last";
+  expectConsistent(empty);
+
+  // Two spare nodes in `giver`; one moves to `taker`.
+  EngineList<Counted> giver, taker;
+  giver.append(Counted(1));
+  giver.append(Counted(2));
+  giver.remove(Counted(1));
+  giver.remove(Counted(2));
+  giver.giveCacheTo(taker, 1);
+  int before = Counted::constructions;
+  taker.append(Counted(5));
+  EXPECT_EQ(Counted::constructions - before, 1) << "the temporary only: a moved node";
+  before = Counted::constructions;
+  taker.append(Counted(6));
+  EXPECT_EQ(Counted::constructions - before, 2) << "the temporary and a new node";
+  before = Counted::constructions;
+  giver.append(Counted(7));
+  EXPECT_EQ(Counted::constructions - before, 1) << "the node the giver kept";
+  // Every spare node, whatever the count.
+  taker.remove(Counted(5));
+  taker.remove(Counted(6));
+  taker.giveCacheTo(giver);
+  before = Counted::constructions;
+  giver.append(Counted(8));
+  giver.append(Counted(9));
+  EXPECT_EQ(Counted::constructions - before, 2) << "both temporaries only";
+}
