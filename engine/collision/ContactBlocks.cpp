@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/collision/ContactBlocksWide.h"
 #include "engine/collision/LsqrIterations.h"
 
 using Mgc::MgcMatrix3;
@@ -567,6 +568,10 @@ double ContactBlockProducts::backward(dvec* v, const dvec* u, double beta) const
 }
 
 void ContactBlockProducts::solve(lsqr_input* input, lsqr_output* output, lsqr_work* work) const {
+  if (!contactblockswide::solve(active, input, output, work)) solveBaseline(input, output, work);
+}
+
+void ContactBlockProducts::solveBaseline(lsqr_input* input, lsqr_output* output, lsqr_work* work) const {
   const int turning = (active.turns[0] ? kFirstTurns : 0) | (active.turns[1] ? kSecondTurns : 0);
   switch (turning) {
     case 0:
