@@ -110,9 +110,14 @@ class ContactBlockProducts final : public LsqrOperator {
     bool turns[2] = {false, false};
     Mgc::MgcMatrix3 inertias[2];
     std::uint32_t contacts[ContactBlocks::kMaxContacts];
-    /// r0, r1, r2, r0: the pairs (r1, r2) and (r2, r0) side by side.
-    double arms[2][ContactBlocks::kMaxContacts][4];
+    /// Each arm as r1 r2 r0 0 r2 r0 r1 0: its elements turned yzx and zxy,
+    /// one four-lane register each (kArmYzx, kArmZxy), among which the
+    /// pairs (r0, r1), (r1, r2) and (r2, r0) of the two-lane products sit.
+    alignas(32) double arms[2][ContactBlocks::kMaxContacts][8];
   };
+  /// Where an arm's turns start in Active::arms.
+  static constexpr int kArmYzx = 0;
+  static constexpr int kArmZxy = 4;
   /// The contacts the products read, as of the last update().
   const Active& activeContacts() const { return active; }
 

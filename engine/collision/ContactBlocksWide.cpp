@@ -38,6 +38,15 @@ struct alignas(32) Slot {
   double e[4];
 };
 
+/// A turning body's inverse inertia T as the products multiply by it: the
+/// columns of T (for T l) and of T^T (for T^T l), each with its elements
+/// turned yzx and zxy, so that the turns of m = T l come out of the sums
+/// directly rather than by turning m after them.
+struct TurnedInertia {
+  Slot columnsYzx[3], columnsZxy[3];
+  Slot rowsYzx[3], rowsZxy[3];
+};
+
 /// The solve's vectors and factors, the active contacts first (in their
 /// order), then the others: the products read the first `active` slots, the
 /// vector updates all `count`.
@@ -47,14 +56,14 @@ struct WideSystem {
   /// The contact in use of each slot.
   std::uint32_t contacts[kMaxContacts];
   Slot u[kMaxContacts], x[kMaxContacts], v[kMaxContacts], w[kMaxContacts];
-  /// Each turning body's arms at the active contacts, turned yzx and zxy.
-  Slot armYzx[2][kMaxContacts], armZxy[2][kMaxContacts];
-  /// Each turning body's inertia by column (rows of T^T) and by row.
-  Slot columns[2][3], rows[2][3];
+  /// Each turning body's arms at the active contacts, turned yzx and zxy
+  /// (see Active::arms).
+  const double (*arms[2])[8] = {nullptr, nullptr};
+  TurnedInertia inertias[2];
   double linear = 0.0;
 };
 
-/// One turning body's share of a response, m and its two turns.
+/// One turning body's share of a response, m turned yzx and zxy.
 struct Turn {
   __m256d yzx, zxy;
 };
@@ -65,6 +74,12 @@ struct Response {
 };
 
 ZOV_WIDE inline __m256d load(const Slot& s) { return _mm256_load_pd(s.e); }
+ZOV_WIDE inline __m256d armYzx(const WideSystem& s, int b, std::uint32_t q) {
+  return _mm256_load_pd(s.arms[b][q] + ContactBlockProducts::kArmYzx);
+}
+ZOV_WIDE inline __m256d armZxy(const WideSystem& s, int b, std::uint32_t q) {
+  return _mm256_load_pd(s.arms[b][q] + ContactBlockProducts::kArmZxy);
+}
 ZOV_WIDE inline void store(Slot& s, __m256d v) { _mm256_store_pd(s.e, v); }
 
 /// (s0 + s1) + s2, as the two-lane solve adds its pair and its scalar.
@@ -77,20 +92,24 @@ ZOV_WIDE inline double sumOfLanes(__m256d s) {
 /// l += r x x for one body's arm at slot q.
 ZOV_WIDE inline __m256d addArmCross(const WideSystem& s, int b, std::uint32_t q, __m256d xYzx, __m256d xZxy,
                                     __m256d l) {
-  return _mm256_add_pd(
-      l, _mm256_sub_pd(_mm256_mul_pd(load(s.armYzx[b][q]), xZxy), _mm256_mul_pd(load(s.armZxy[b][q]), xYzx)));
+  return _mm256_add_pd(l, _mm256_sub_pd(_mm256_mul_pd(armYzx(s, b, q), xZxy), _mm256_mul_pd(armZxy(s, b, q), xYzx)));
 }
 
-/// T l (T^T l when Transpose), each element summed from the left.
+/// t0 l0 + t1 l1 + t2 l2, summed from the left.
+ZOV_WIDE inline __m256d combineColumns(const Slot* t, __m256d l0, __m256d l1, __m256d l2) {
+  return _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(load(t[0]), l0), _mm256_mul_pd(load(t[1]), l1)),
+                       _mm256_mul_pd(load(t[2]), l2));
+}
+
+/// T l (T^T l when Transpose), each element summed from the left, turned.
 template <bool Transpose>
 ZOV_WIDE inline Turn turnOf(const WideSystem& s, int b, __m256d l) {
-  const Slot* t = Transpose ? s.rows[b] : s.columns[b];
+  const TurnedInertia& t = s.inertias[b];
   const __m256d l0 = _mm256_permute4x64_pd(l, _MM_SHUFFLE(0, 0, 0, 0));
   const __m256d l1 = _mm256_permute4x64_pd(l, _MM_SHUFFLE(1, 1, 1, 1));
   const __m256d l2 = _mm256_permute4x64_pd(l, _MM_SHUFFLE(2, 2, 2, 2));
-  const __m256d m = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(load(t[0]), l0), _mm256_mul_pd(load(t[1]), l1)),
-                                  _mm256_mul_pd(load(t[2]), l2));
-  return {_mm256_permute4x64_pd(m, kYzx), _mm256_permute4x64_pd(m, kZxy)};
+  return {combineColumns(Transpose ? t.rowsYzx : t.columnsYzx, l0, l1, l2),
+          combineColumns(Transpose ? t.rowsZxy : t.columnsZxy, l0, l1, l2)};
 }
 
 /// The response to the active slots of `in`, each first multiplied by
@@ -101,7 +120,7 @@ ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
   __m256d p = _mm256_setzero_pd();
   __m256d first = _mm256_setzero_pd();
   __m256d second = _mm256_setzero_pd();
-  for (std::uint32_t q = 0; q < s.active; ++q) {
+  for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
     __m256d x = load(in[q]);
     if (Scale) {
       x = _mm256_mul_pd(x, k);
@@ -128,8 +147,7 @@ ZOV_WIDE inline __m256d feel(const WideSystem& s, const Response& r, std::uint32
   for (int b = 0; b < 2; ++b) {
     if ((Turning & (1 << b)) == 0) continue;
     const Turn& m = r.turn[b];
-    y = _mm256_add_pd(
-        y, _mm256_sub_pd(_mm256_mul_pd(m.yzx, load(s.armZxy[b][q])), _mm256_mul_pd(m.zxy, load(s.armYzx[b][q]))));
+    y = _mm256_add_pd(y, _mm256_sub_pd(_mm256_mul_pd(m.yzx, armZxy(s, b, q)), _mm256_mul_pd(m.zxy, armYzx(s, b, q))));
   }
   return y;
 }
@@ -141,7 +159,7 @@ ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Sl
   const Response r = respond<Turning, Transpose, Scale>(s, in, inScale);
   const __m256d scale = _mm256_set1_pd(-factor);
   __m256d sum = _mm256_setzero_pd();
-  for (std::uint32_t q = 0; q < s.active; ++q) {
+  for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
     const __m256d e = _mm256_add_pd(_mm256_mul_pd(load(out[q]), scale), feel<Turning>(s, r, q));
     store(out[q], e);
     sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
@@ -159,7 +177,7 @@ class WideVectors {
 
   ZOV_WIDE void begin() {
     const __m256d zero = _mm256_setzero_pd();
-    for (std::uint32_t q = 0; q < s_.count; ++q) {
+    for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
       store(s_.v[q], zero);
       store(s_.w[q], zero);
     }
@@ -169,7 +187,7 @@ class WideVectors {
     const Response r = respond<Turning, false, false>(s_, s_.x, 1.0);
     const __m256d sign = _mm256_set1_pd(-0.0);
     __m256d sum = _mm256_setzero_pd();
-    for (std::uint32_t q = 0; q < s_.active; ++q) {
+    for (std::uint32_t q = 0, active = s_.active; q < active; ++q) {
       const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
       const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, feel<Turning>(s_, r, q)), sign);
       store(s_.u[q], e);
@@ -182,7 +200,7 @@ class WideVectors {
       // |w|^2 element by element in column order: the slots not active are
       // zeros, which leave the sum as it is wherever they come.
       const __m256d scale = _mm256_set1_pd(1.0 / alpha);
-      for (std::uint32_t q = 0; q < s_.count; ++q) {
+      for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
         const __m256d v = _mm256_mul_pd(load(s_.v[q]), scale);
         store(s_.v[q], v);
         store(s_.w[q], v);
@@ -208,7 +226,7 @@ class WideVectors {
     const __m256d t2 = _mm256_set1_pd(t.t2);
     const __m256d vScale = _mm256_set1_pd(vScale_);
     __m256d sum = _mm256_setzero_pd();
-    for (std::uint32_t q = 0; q < s_.count; ++q) {
+    for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
       const __m256d w = load(s_.w[q]);
       store(s_.x[q], _mm256_add_pd(load(s_.x[q]), _mm256_mul_pd(t1, w)));
       const __m256d next = _mm256_add_pd(_mm256_mul_pd(t2, w), _mm256_mul_pd(load(s_.v[q]), vScale));
@@ -266,16 +284,16 @@ bool gather(const Active& a, const lsqr_input* input, const lsqr_work* work, Wid
     s.u[q].e[3] = s.x[q].e[3] = 0.0;
   }
   for (int b = 0; b < 2; ++b) {
+    s.arms[b] = a.arms[b];
     if (!a.turns[b]) continue;
-    for (std::uint32_t q = 0; q < a.count; ++q) {
-      const double* r = a.arms[b][q];
-      s.armYzx[b][q] = {{r[1], r[2], r[0], 0.0}};
-      s.armZxy[b][q] = {{r[2], r[0], r[1], 0.0}};
-    }
     const Mgc::MgcMatrix3& t = a.inertias[b];
+    TurnedInertia& to = s.inertias[b];
     for (int j = 0; j < 3; ++j) {
-      s.columns[b][j] = {{t[0][j], t[1][j], t[2][j], 0.0}};
-      s.rows[b][j] = {{t[j][0], t[j][1], t[j][2], 0.0}};
+      // Column j of T and of T^T, element k taken from row k + 1 and k + 2.
+      to.columnsYzx[j] = {{t[1][j], t[2][j], t[0][j], 0.0}};
+      to.columnsZxy[j] = {{t[2][j], t[0][j], t[1][j], 0.0}};
+      to.rowsYzx[j] = {{t[j][1], t[j][2], t[j][0], 0.0}};
+      to.rowsZxy[j] = {{t[j][2], t[j][0], t[j][1], 0.0}};
     }
   }
   return true;
