@@ -252,8 +252,20 @@ template <int Turning>
   lsqriterations::solve(vectors, input, output);
 }
 
+/// A contact's three elements into a slot, the fourth lane zero.
+ZOV_WIDE inline void toSlot(const double* elements, Slot& slot) {
+  const __m256d low = _mm256_castpd128_pd256(_mm_loadu_pd(elements));
+  store(slot, _mm256_insertf128_pd(low, _mm_load_sd(elements + 2), 1));
+}
+
+/// A slot's three elements back.
+ZOV_WIDE inline void fromSlot(const Slot& slot, double* elements) {
+  _mm_storeu_pd(elements, _mm_load_pd(slot.e));
+  elements[2] = slot.e[2];
+}
+
 /// Lays the records and factors out in slots; false when they do not fit.
-bool gather(const Active& a, const lsqr_input* input, const lsqr_work* work, WideSystem& s) {
+ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* work, WideSystem& s) {
   const std::uint32_t columns = input->columnCount;
   if (columns % 3 != 0 || columns / 3 > kMaxContacts || a.count > columns / 3) return false;
   if (input->b->length < columns || input->x->length < columns || work->v->length < columns ||
@@ -277,11 +289,8 @@ bool gather(const Active& a, const lsqr_input* input, const lsqr_work* work, Wid
   if (p != a.count) return false;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    for (int k = 0; k < 3; ++k) {
-      s.u[q].e[k] = input->b->elements[at + k];
-      s.x[q].e[k] = input->x->elements[at + k];
-    }
-    s.u[q].e[3] = s.x[q].e[3] = 0.0;
+    toSlot(input->b->elements + at, s.u[q]);
+    toSlot(input->x->elements + at, s.x[q]);
   }
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
@@ -300,15 +309,13 @@ bool gather(const Active& a, const lsqr_input* input, const lsqr_work* work, Wid
 }
 
 /// The slots back into the records.
-void scatter(const WideSystem& s, lsqr_input* input, lsqr_work* work) {
+ZOV_WIDE void scatter(const WideSystem& s, lsqr_input* input, lsqr_work* work) {
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    for (int k = 0; k < 3; ++k) {
-      input->b->elements[at + k] = s.u[q].e[k];
-      input->x->elements[at + k] = s.x[q].e[k];
-      work->v->elements[at + k] = s.v[q].e[k];
-      work->w->elements[at + k] = s.w[q].e[k];
-    }
+    fromSlot(s.u[q], input->b->elements + at);
+    fromSlot(s.x[q], input->x->elements + at);
+    fromSlot(s.v[q], work->v->elements + at);
+    fromSlot(s.w[q], work->w->elements + at);
   }
 }
 
