@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/collision/ContactBlocks.h"
+#include "engine/collision/ContactBlocksWide.h"
 #include "engine/collision/Lsqr.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "math/MgcVector3.h"
@@ -91,5 +92,59 @@ void BM_RecordedPileSystemsDenseVsBlocks(benchmark::State& state) {
   state.counters["ratio"] = denseSeconds / blockSeconds;
 }
 BENCHMARK(BM_RecordedPileSystemsDenseVsBlocks);
+
+/// One solve of a recorded system over its blocks, every contact in, from
+/// zero, in two-lane or (where the processor has them) four-lane registers.
+void solveOnce(const RecordedContactSystem& system, LsqrProblem& problem, bool wide) {
+  const std::uint32_t n = system.contacts;
+  const std::uint32_t m = 3 * n;
+  ContactBlocks blocks;
+  fillContactBlocks(system, blocks);
+  std::uint8_t marks[ContactBlocks::kMaxContacts] = {};
+  lsqr_set_input_size(problem.input, m, m);
+  lsqr_set_output_size(problem.output, m);
+  lsqr_set_work_size(problem.work, m);
+  lsqr_input* input = problem.input;
+  input->damp = input->atol = input->btol = input->conlim = 0.0;
+  input->iterationLimit = (3 * m) / 2;
+  for (std::uint32_t r = 0; r < m; ++r) {
+    input->b->elements[r] = system.rhs[r];
+    input->x->elements[r] = 0.0;
+  }
+  const ContactBlockProducts products(blocks, marks);
+  if (!wide || !contactblockswide::solve(products.activeContacts(), problem.input, problem.output, problem.work)) {
+    products.solveBaseline(problem.input, problem.output, problem.work);
+  }
+}
+
+// Every recorded system solved over its blocks in two-lane and in four-lane
+// registers, in alternating batches: microseconds for the whole set each way
+// and their ratio (1 where the processor lacks the four-lane instructions).
+void BM_RecordedPileSystemsTwoVsFourLanes(benchmark::State& state) {
+  LsqrProblem problem(3 * ContactBlocks::kMaxContacts, 3 * ContactBlocks::kMaxContacts, 0, 0);
+  using Clock = std::chrono::steady_clock;
+  constexpr int kBatch = 16;
+  double twoSeconds = 0.0, fourSeconds = 0.0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int b = 0; b < kBatch; ++b) {
+      for (const RecordedContactSystem& system : kRecordedPileSystems) solveOnce(system, problem, false);
+    }
+    benchmark::DoNotOptimize(problem.output->normR);
+    const auto t1 = Clock::now();
+    for (int b = 0; b < kBatch; ++b) {
+      for (const RecordedContactSystem& system : kRecordedPileSystems) solveOnce(system, problem, true);
+    }
+    benchmark::DoNotOptimize(problem.output->normR);
+    const auto t2 = Clock::now();
+    twoSeconds += std::chrono::duration<double>(t1 - t0).count();
+    fourSeconds += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double sets = static_cast<double>(state.iterations()) * kBatch;
+  state.counters["two_lanes_us"] = 1e6 * twoSeconds / sets;
+  state.counters["four_lanes_us"] = 1e6 * fourSeconds / sets;
+  state.counters["ratio"] = twoSeconds / fourSeconds;
+}
+BENCHMARK(BM_RecordedPileSystemsTwoVsFourLanes);
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/collision/ContactBlocksWide.h"
 #include "engine/collision/LsqrIterations.h"
 
 using Mgc::MgcMatrix3;
@@ -96,11 +97,16 @@ void ContactBlockProducts::update() {
     if (marks[i] != 0) continue;
     const std::uint32_t p = active.count++;
     active.contacts[p] = i;
+    // A body that does not turn has no arms for the products to read.
     for (int b = 0; b < 2; ++b) {
+      if (!active.turns[b]) continue;
       const MgcVector3& r = blocks.arm(b, i);
-      double* to = active.arms[b][p];
-      for (int k = 0; k < 3; ++k) to[k] = r[k];
-      to[3] = r[0];
+      double* yzx = active.arms[b][p] + kArmYzx;
+      double* zxy = active.arms[b][p] + kArmZxy;
+      yzx[0] = zxy[2] = r.y;
+      yzx[1] = zxy[0] = r.z;
+      yzx[2] = zxy[1] = r.x;
+      yzx[3] = zxy[3] = 0.0;
     }
   }
 }
@@ -186,13 +192,22 @@ struct Response {
 // The per-body steps below take their sums in named locals rather than in
 // arrays indexed by body, so that they stay in registers.
 
-/// l += r x x for one body's arm r (stored r0, r1, r2, r0): r1 x2 - r2 x1,
-/// then (r2 x0 - r0 x2, r0 x1 - r1 x0) side by side, whose x pairs are
-/// (x0, x1) as stored and (x2, x0).
+// An arm as Active stores it (r1 r2 r0 0 r2 r0 r1 0): where its elements
+// and the pairs the products read sit.
+constexpr int kR0 = ContactBlockProducts::kArmYzx + 2;
+constexpr int kR1 = ContactBlockProducts::kArmYzx;
+constexpr int kR2 = ContactBlockProducts::kArmYzx + 1;
+constexpr int kR01 = ContactBlockProducts::kArmZxy + 1;
+constexpr int kR12 = ContactBlockProducts::kArmYzx;
+constexpr int kR20 = ContactBlockProducts::kArmZxy;
+
+/// l += r x x for one body's arm r: r1 x2 - r2 x1, then (r2 x0 - r0 x2,
+/// r0 x1 - r1 x0) side by side, whose x pairs are (x0, x1) as stored and
+/// (x2, x0).
 [[gnu::always_inline]] inline void addArmCross(const double* r, Pair x01, double x1, double x2, Pair x20, double& l0,
                                                Pair& l12) {
-  l0 += r[1] * x2 - r[2] * x1;
-  l12 = l12 + (Pair::load(r + 2) * x01 - Pair::load(r) * x20);
+  l0 += r[kR1] * x2 - r[kR2] * x1;
+  l12 = l12 + (Pair::load(r + kR20) * x01 - Pair::load(r + kR01) * x20);
 }
 
 /// T l, or T^T l when Transpose, each element summed from the left.
@@ -217,8 +232,8 @@ template <bool Transpose>
 /// y += m x r for one body's turn m and arm r: (m1 r2 - m2 r1, m2 r0 - m0 r2)
 /// side by side, then m0 r1 - m1 r0.
 [[gnu::always_inline]] inline void addTurnCross(const Turn& m, const double* r, Pair& y01, double& y2) {
-  y01 = y01 + (m.m12 * Pair::load(r + 2) - m.m20 * Pair::load(r + 1));
-  y2 += m.m0 * r[1] - m.m1 * r[0];
+  y01 = y01 + (m.m12 * Pair::load(r + kR20) - m.m20 * Pair::load(r + kR12));
+  y2 += m.m0 * r[kR1] - m.m1 * r[kR0];
 }
 
 /// The response to the unmarked contacts' elements of `in`, each first
@@ -567,6 +582,10 @@ double ContactBlockProducts::backward(dvec* v, const dvec* u, double beta) const
 }
 
 void ContactBlockProducts::solve(lsqr_input* input, lsqr_output* output, lsqr_work* work) const {
+  if (!contactblockswide::solve(active, input, output, work)) solveBaseline(input, output, work);
+}
+
+void ContactBlockProducts::solveBaseline(lsqr_input* input, lsqr_output* output, lsqr_work* work) const {
   const int turning = (active.turns[0] ? kFirstTurns : 0) | (active.turns[1] ? kSecondTurns : 0);
   switch (turning) {
     case 0:

@@ -94,8 +94,13 @@ class ContactBlockProducts final : public LsqrOperator {
   /// fused over the unmarked contacts: the same iterates and stopping tests
   /// as lsqr() but for rounding. The standard errors are not estimated (the
   /// output's are left as they are). The records' vectors have 3
-  /// blocks.count() elements.
+  /// blocks.count() elements. Runs in four-lane registers where the
+  /// processor has them (ContactBlocksWide.h), to the same bits as
+  /// solveBaseline().
   void solve(lsqr_input* input, lsqr_output* output, lsqr_work* work) const;
+  /// solve() in the instructions every x86-64 processor has (two-lane
+  /// registers), whatever this one has.
+  void solveBaseline(lsqr_input* input, lsqr_output* output, lsqr_work* work) const;
 
   /// The unmarked contacts in use, at most ContactBlocks::kMaxContacts:
   /// their indices, and each turning body's arms at them.
@@ -105,9 +110,16 @@ class ContactBlockProducts final : public LsqrOperator {
     bool turns[2] = {false, false};
     Mgc::MgcMatrix3 inertias[2];
     std::uint32_t contacts[ContactBlocks::kMaxContacts];
-    /// r0, r1, r2, r0: the pairs (r1, r2) and (r2, r0) side by side.
-    double arms[2][ContactBlocks::kMaxContacts][4];
+    /// Each arm as r1 r2 r0 0 r2 r0 r1 0: its elements turned yzx and zxy,
+    /// one four-lane register each (kArmYzx, kArmZxy), among which the
+    /// pairs (r0, r1), (r1, r2) and (r2, r0) of the two-lane products sit.
+    alignas(32) double arms[2][ContactBlocks::kMaxContacts][8];
   };
+  /// Where an arm's turns start in Active::arms.
+  static constexpr int kArmYzx = 0;
+  static constexpr int kArmZxy = 4;
+  /// The contacts the products read, as of the last update().
+  const Active& activeContacts() const { return active; }
 
  private:
   const ContactBlocks& blocks;

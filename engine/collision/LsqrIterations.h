@@ -33,10 +33,13 @@ namespace lsqriterations {
 
 /// The square root as the processor takes it, without the library's check
 /// of negative arguments (there to set errno): the same correctly rounded
-/// result, and NaN for a negative argument either way.
+/// result, and NaN for a negative argument either way. The argument is put
+/// in both lanes rather than beside a zero: in AVX2 code the zeroing move can
+/// come out in an encoding that some instruction-level profilers reject.
 inline double squareRoot(double a) {
 #if defined(__SSE2__)
-  return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(a)));
+  const __m128d both = _mm_set1_pd(a);
+  return _mm_cvtsd_f64(_mm_sqrt_sd(both, both));
 #else
   return std::sqrt(a);
 #endif

@@ -176,12 +176,16 @@ double SolverWorkspace::solveBlockSystem(std::uint32_t n, ContactBlocks* blocks,
     blocks->keep(marks);
     return residual;
   }
-  // A removed contact is out of the products through its mark, read at the
-  // start of every solve.
+  // A removed contact is out of the products through its mark, read again
+  // before every solve after the first. The first solve finds every mark
+  // cleared, as the products read them here.
+  for (std::uint32_t i = 0; i < n; ++i) marks[i] = 0;
   ContactBlockProducts products(*blocks, marks);
   LsqrProblem& problem = vectorProblem;
+  bool marksRead = true;
   const auto solve = [&] {
-    products.update();
+    if (!marksRead) products.update();
+    marksRead = false;
     products.solve(problem.input, problem.output, problem.work);
   };
   removePullingContacts(n, rhs, x, backup.get(), normals, marks, solve, [](std::uint32_t) {});

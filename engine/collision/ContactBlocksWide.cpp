@@ -1,0 +1,369 @@
+#include "engine/collision/ContactBlocksWide.h"
+
+#include <cstdint>
+
+#include "engine/collision/LsqrIterations.h"
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define ZOV_WIDE_CONTACT_SOLVE 1
+#include <immintrin.h>
+#else
+#define ZOV_WIDE_CONTACT_SOLVE 0
+#endif
+
+#if ZOV_WIDE_CONTACT_SOLVE
+
+namespace contactblockswide {
+
+namespace {
+
+using Active = ContactBlockProducts::Active;
+constexpr std::uint32_t kMaxContacts = ContactBlocks::kMaxContacts;
+
+// Compiled for AVX2 without FMA: a fused product would round differently.
+#define ZOV_WIDE [[gnu::target("avx2")]]
+
+/// Which bodies turn: bit 0 the first, bit 1 the second.
+constexpr int kFirstTurns = 1;
+constexpr int kSecondTurns = 2;
+
+/// The lanes turned so that lane k holds element k + 1 (mod 3), and k + 2:
+/// a x b = a_yzx b_zxy - a_zxy b_yzx, lane by lane, as the two-lane solve
+/// forms each element. Lane 3 stays where it is.
+constexpr int kYzx = _MM_SHUFFLE(3, 0, 2, 1);
+constexpr int kZxy = _MM_SHUFFLE(3, 1, 0, 2);
+
+/// One contact's three elements and a zero, at a register's alignment.
+struct alignas(32) Slot {
+  double e[4];
+};
+
+/// A turning body's inverse inertia T as the products multiply by it: the
+/// columns of T (for T l) and of T^T (for T^T l), each with its elements
+/// turned yzx and zxy, so that the turns of m = T l come out of the sums
+/// directly rather than by turning m after them.
+struct TurnedInertia {
+  Slot columnsYzx[3], columnsZxy[3];
+  Slot rowsYzx[3], rowsZxy[3];
+};
+
+/// The solve's vectors and factors, the active contacts first (in their
+/// order), then the others: the products read the first `active` slots, the
+/// vector updates all `count`.
+struct WideSystem {
+  std::uint32_t count = 0;
+  std::uint32_t active = 0;
+  /// The contact in use of each slot.
+  std::uint32_t contacts[kMaxContacts];
+  Slot u[kMaxContacts], x[kMaxContacts], v[kMaxContacts], w[kMaxContacts];
+  /// Each turning body's arms at the active contacts, turned yzx and zxy
+  /// (see Active::arms).
+  const double (*arms[2])[8] = {nullptr, nullptr};
+  TurnedInertia inertias[2];
+  double linear = 0.0;
+};
+
+/// One turning body's share of a response, m turned yzx and zxy.
+struct Turn {
+  __m256d yzx, zxy;
+};
+
+struct Response {
+  __m256d linear;  ///< c P
+  Turn turn[2];
+};
+
+ZOV_WIDE inline __m256d load(const Slot& s) { return _mm256_load_pd(s.e); }
+ZOV_WIDE inline __m256d armYzx(const WideSystem& s, int b, std::uint32_t q) {
+  return _mm256_load_pd(s.arms[b][q] + ContactBlockProducts::kArmYzx);
+}
+ZOV_WIDE inline __m256d armZxy(const WideSystem& s, int b, std::uint32_t q) {
+  return _mm256_load_pd(s.arms[b][q] + ContactBlockProducts::kArmZxy);
+}
+ZOV_WIDE inline void store(Slot& s, __m256d v) { _mm256_store_pd(s.e, v); }
+
+/// (s0 + s1) + s2, as the two-lane solve adds its pair and its scalar.
+ZOV_WIDE inline double sumOfLanes(__m256d s) {
+  alignas(32) double lanes[4];
+  _mm256_store_pd(lanes, s);
+  return (lanes[0] + lanes[1]) + lanes[2];
+}
+
+/// l += r x x for one body's arm at slot q.
+ZOV_WIDE inline __m256d addArmCross(const WideSystem& s, int b, std::uint32_t q, __m256d xYzx, __m256d xZxy,
+                                    __m256d l) {
+  return _mm256_add_pd(l, _mm256_sub_pd(_mm256_mul_pd(armYzx(s, b, q), xZxy), _mm256_mul_pd(armZxy(s, b, q), xYzx)));
+}
+
+/// t0 l0 + t1 l1 + t2 l2, summed from the left.
+ZOV_WIDE inline __m256d combineColumns(const Slot* t, __m256d l0, __m256d l1, __m256d l2) {
+  return _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(load(t[0]), l0), _mm256_mul_pd(load(t[1]), l1)),
+                       _mm256_mul_pd(load(t[2]), l2));
+}
+
+/// T l (T^T l when Transpose), each element summed from the left, turned.
+template <bool Transpose>
+ZOV_WIDE inline Turn turnOf(const WideSystem& s, int b, __m256d l) {
+  const TurnedInertia& t = s.inertias[b];
+  const __m256d l0 = _mm256_permute4x64_pd(l, _MM_SHUFFLE(0, 0, 0, 0));
+  const __m256d l1 = _mm256_permute4x64_pd(l, _MM_SHUFFLE(1, 1, 1, 1));
+  const __m256d l2 = _mm256_permute4x64_pd(l, _MM_SHUFFLE(2, 2, 2, 2));
+  return {combineColumns(Transpose ? t.rowsYzx : t.columnsYzx, l0, l1, l2),
+          combineColumns(Transpose ? t.rowsZxy : t.columnsZxy, l0, l1, l2)};
+}
+
+/// The response to the active slots of `in`, each first multiplied by
+/// `scale` and stored back when Scale is set.
+template <int Turning, bool Transpose, bool Scale>
+ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
+  const __m256d k = _mm256_set1_pd(scale);
+  __m256d p = _mm256_setzero_pd();
+  __m256d first = _mm256_setzero_pd();
+  __m256d second = _mm256_setzero_pd();
+  for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
+    __m256d x = load(in[q]);
+    if (Scale) {
+      x = _mm256_mul_pd(x, k);
+      store(in[q], x);
+    }
+    p = _mm256_add_pd(p, x);
+    if (Turning == 0) continue;
+    const __m256d xYzx = _mm256_permute4x64_pd(x, kYzx);
+    const __m256d xZxy = _mm256_permute4x64_pd(x, kZxy);
+    if ((Turning & kFirstTurns) != 0) first = addArmCross(s, 0, q, xYzx, xZxy, first);
+    if ((Turning & kSecondTurns) != 0) second = addArmCross(s, 1, q, xYzx, xZxy, second);
+  }
+  Response out;
+  out.linear = _mm256_mul_pd(_mm256_set1_pd(s.linear), p);
+  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<Transpose>(s, 0, first);
+  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<Transpose>(s, 1, second);
+  return out;
+}
+
+/// The response felt at active slot q: c P + m x r_q per turning body.
+template <int Turning>
+ZOV_WIDE inline __m256d feel(const WideSystem& s, const Response& r, std::uint32_t q) {
+  __m256d y = r.linear;
+  for (int b = 0; b < 2; ++b) {
+    if ((Turning & (1 << b)) == 0) continue;
+    const Turn& m = r.turn[b];
+    y = _mm256_add_pd(y, _mm256_sub_pd(_mm256_mul_pd(m.yzx, armZxy(s, b, q)), _mm256_mul_pd(m.zxy, armYzx(s, b, q))));
+  }
+  return y;
+}
+
+/// out := out (-factor) + A in over the active slots (A^T when Transpose);
+/// returns |out| over them.
+template <int Turning, bool Transpose, bool Scale>
+ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Slot* out, double factor) {
+  const Response r = respond<Turning, Transpose, Scale>(s, in, inScale);
+  const __m256d scale = _mm256_set1_pd(-factor);
+  __m256d sum = _mm256_setzero_pd();
+  for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
+    const __m256d e = _mm256_add_pd(_mm256_mul_pd(load(out[q]), scale), feel<Turning>(s, r, q));
+    store(out[q], e);
+    sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
+  }
+  return lsqriterations::squareRoot(sumOfLanes(sum));
+}
+
+/// The vector work of lsqr (see LsqrIterations.h) on the slots, with the
+/// scalings folded into the next product's first pass as the two-lane solve
+/// folds them.
+template <int Turning>
+class WideVectors {
+ public:
+  explicit WideVectors(WideSystem& system) : s_(system) {}
+
+  ZOV_WIDE void begin() {
+    const __m256d zero = _mm256_setzero_pd();
+    for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
+      store(s_.v[q], zero);
+      store(s_.w[q], zero);
+    }
+  }
+  ZOV_WIDE void start(double& beta, double& alpha) {
+    // u := u - A x, as -((-u) + A x).
+    const Response r = respond<Turning, false, false>(s_, s_.x, 1.0);
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    __m256d sum = _mm256_setzero_pd();
+    for (std::uint32_t q = 0, active = s_.active; q < active; ++q) {
+      const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
+      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, feel<Turning>(s_, r, q)), sign);
+      store(s_.u[q], e);
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
+    }
+    beta = lsqriterations::squareRoot(sumOfLanes(sum));
+    if (beta > 0.0) alpha = combine<Turning, true, true>(s_, s_.u, 1.0 / beta, s_.v, 0.0);
+    wSquared_ = 0.0;
+    if (alpha > 0.0) {
+      // |w|^2 element by element in column order: the slots not active are
+      // zeros, which leave the sum as it is wherever they come.
+      const __m256d scale = _mm256_set1_pd(1.0 / alpha);
+      for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
+        const __m256d v = _mm256_mul_pd(load(s_.v[q]), scale);
+        store(s_.v[q], v);
+        store(s_.w[q], v);
+        for (int k = 0; k < 3; ++k) wSquared_ += s_.w[q].e[k] * s_.w[q].e[k];
+      }
+    }
+  }
+  ZOV_WIDE double forward(double alpha) {
+    const double norm = combine<Turning, false, true>(s_, s_.v, vScale_, s_.u, alpha);
+    vScale_ = 1.0;
+    return norm;
+  }
+  void scaleU(double factor) { uScale_ = factor; }
+  ZOV_WIDE double backward(double beta) {
+    const double norm = combine<Turning, true, true>(s_, s_.u, uScale_, s_.v, beta);
+    uScale_ = 1.0;
+    return norm;
+  }
+  void scaleV(double factor) { vScale_ = factor; }
+  ZOV_WIDE double update(const lsqriterations::LsqrUpdate& t) {
+    const double before = wSquared_;
+    const __m256d t1 = _mm256_set1_pd(t.t1);
+    const __m256d t2 = _mm256_set1_pd(t.t2);
+    const __m256d vScale = _mm256_set1_pd(vScale_);
+    __m256d sum = _mm256_setzero_pd();
+    for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
+      const __m256d w = load(s_.w[q]);
+      store(s_.x[q], _mm256_add_pd(load(s_.x[q]), _mm256_mul_pd(t1, w)));
+      const __m256d next = _mm256_add_pd(_mm256_mul_pd(t2, w), _mm256_mul_pd(load(s_.v[q]), vScale));
+      store(s_.w[q], next);
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(next, next));
+    }
+    wSquared_ = sumOfLanes(sum);
+    return before;
+  }
+  void finishErrors(double /*scale*/) {}
+
+ private:
+  WideSystem& s_;
+  double uScale_ = 1.0;
+  double vScale_ = 1.0;
+  double wSquared_ = 0.0;
+};
+
+/// The whole solve, its iterations inlined so that they run in AVX2 code.
+template <int Turning>
+[[gnu::target("avx2"), gnu::flatten]] void solveWide(WideSystem& s, const lsqr_input* input, lsqr_output* output) {
+  WideVectors<Turning> vectors(s);
+  lsqriterations::solve(vectors, input, output);
+}
+
+/// A contact's three elements into a slot, the fourth lane zero.
+ZOV_WIDE inline void toSlot(const double* elements, Slot& slot) {
+  const __m256d low = _mm256_castpd128_pd256(_mm_loadu_pd(elements));
+  store(slot, _mm256_insertf128_pd(low, _mm_load_sd(elements + 2), 1));
+}
+
+/// A slot's three elements back.
+ZOV_WIDE inline void fromSlot(const Slot& slot, double* elements) {
+  _mm_storeu_pd(elements, _mm_load_pd(slot.e));
+  elements[2] = slot.e[2];
+}
+
+/// Lays the records and factors out in slots; false when they do not fit.
+ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* work, WideSystem& s) {
+  const std::uint32_t columns = input->columnCount;
+  if (columns % 3 != 0 || columns / 3 > kMaxContacts || a.count > columns / 3) return false;
+  if (input->b->length < columns || input->x->length < columns || work->v->length < columns ||
+      work->w->length < columns) {
+    return false;
+  }
+  s.count = columns / 3;
+  s.active = a.count;
+  s.linear = a.linear;
+  // The active contacts first, then the others, each group in order.
+  std::uint32_t next = a.count;
+  std::uint32_t p = 0;
+  for (std::uint32_t i = 0; i < s.count; ++i) {
+    if (p < a.count && a.contacts[p] == i) {
+      s.contacts[p++] = i;
+    } else {
+      if (next >= s.count) return false;
+      s.contacts[next++] = i;
+    }
+  }
+  if (p != a.count) return false;
+  for (std::uint32_t q = 0; q < s.count; ++q) {
+    const std::uint32_t at = 3 * s.contacts[q];
+    toSlot(input->b->elements + at, s.u[q]);
+    toSlot(input->x->elements + at, s.x[q]);
+  }
+  for (int b = 0; b < 2; ++b) {
+    s.arms[b] = a.arms[b];
+    if (!a.turns[b]) continue;
+    const Mgc::MgcMatrix3& t = a.inertias[b];
+    TurnedInertia& to = s.inertias[b];
+    for (int j = 0; j < 3; ++j) {
+      // Column j of T and of T^T, element k taken from row k + 1 and k + 2.
+      to.columnsYzx[j] = {{t[1][j], t[2][j], t[0][j], 0.0}};
+      to.columnsZxy[j] = {{t[2][j], t[0][j], t[1][j], 0.0}};
+      to.rowsYzx[j] = {{t[j][1], t[j][2], t[j][0], 0.0}};
+      to.rowsZxy[j] = {{t[j][2], t[j][0], t[j][1], 0.0}};
+    }
+  }
+  return true;
+}
+
+/// The slots back into the records.
+ZOV_WIDE void scatter(const WideSystem& s, lsqr_input* input, lsqr_work* work) {
+  for (std::uint32_t q = 0; q < s.count; ++q) {
+    const std::uint32_t at = 3 * s.contacts[q];
+    fromSlot(s.u[q], input->b->elements + at);
+    fromSlot(s.x[q], input->x->elements + at);
+    fromSlot(s.v[q], work->v->elements + at);
+    fromSlot(s.w[q], work->w->elements + at);
+  }
+}
+
+bool detect() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}
+
+}  // namespace
+
+bool available() {
+  static const bool supported = detect();
+  return supported;
+}
+
+bool solve(const Active& a, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
+  if (!available()) return false;
+  WideSystem s;
+  if (!gather(a, input, work, s)) return false;
+  const int turning = (a.turns[0] ? kFirstTurns : 0) | (a.turns[1] ? kSecondTurns : 0);
+  switch (turning) {
+    case 0:
+      solveWide<0>(s, input, output);
+      break;
+    case kFirstTurns:
+      solveWide<kFirstTurns>(s, input, output);
+      break;
+    case kSecondTurns:
+      solveWide<kSecondTurns>(s, input, output);
+      break;
+    default:
+      solveWide<kFirstTurns | kSecondTurns>(s, input, output);
+      break;
+  }
+  scatter(s, input, work);
+  return true;
+}
+
+}  // namespace contactblockswide
+
+#else
+
+namespace contactblockswide {
+
+bool available() { return false; }
+
+bool solve(const ContactBlockProducts::Active&, lsqr_input*, lsqr_output*, lsqr_work*) { return false; }
+
+}  // namespace contactblockswide
+
+#endif
