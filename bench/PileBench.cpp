@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -94,13 +95,23 @@ double heapInUse() {
   return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
-/// The process's resident bytes.
-double residentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  double pages = 0.0;
-  double resident = 0.0;
-  statm >> pages >> resident;
-  return resident * static_cast<double>(sysconf(_SC_PAGESIZE));
+/// The process's resident anonymous bytes: heap, stacks and private
+/// mappings, the memory a pile can hold. Pages of the program and its
+/// libraries read for the first time while a pile plays (code that no
+/// earlier frame ran) are file-backed, shared with every process that maps
+/// them and counted apart, so they are left out.
+double residentAnonymousBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string field;
+  while (status >> field) {
+    if (field == "RssAnon:") {
+      double kibibytes = 0.0;
+      status >> kibibytes;
+      return kibibytes * 1024.0;
+    }
+    status.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  }
+  return 0.0;
 }
 
 /// How a pile ended: speeds of its boxes (m/s), how many sleep, the heights
@@ -275,8 +286,8 @@ Settled settledState(std::vector<double> speeds, const std::vector<BoxPose>& pos
 
 /// One run of a pile: its time, its end, the most pairs any of its steps
 /// held and its memory (heap bytes per body once built, heap growth up to
-/// the step with the most pairs per pair, resident growth from before it was
-/// built to its end per body).
+/// the step with the most pairs per pair, growth of resident anonymous
+/// memory from before it was built to its end per body).
 struct PileRun {
   double seconds = 0.0;
   /// Processor time of every thread of the process while the pile played,
@@ -456,7 +467,7 @@ PileRun runPile(int side, Make&& make) {
   malloc_trim(0);
   auto pile = make();
   const double heapBefore = heapInUse();
-  const double residentBefore = residentBytes();
+  const double residentBefore = residentAnonymousBytes();
   pile->fill(side);
   const int bodies = side * side * side;
   const double heapBuilt = heapInUse();
@@ -481,7 +492,7 @@ PileRun runPile(int side, Make&& make) {
   run.settled = pile->settled();
   run.heapPerBody = (heapBuilt - heapBefore) / bodies;
   run.heapPerPair = run.pairs > 0.0 ? (heapAtMostPairs - heapBuilt) / run.pairs : 0.0;
-  run.residentPerBody = (residentBytes() - residentBefore) / bodies;
+  run.residentPerBody = (residentAnonymousBytes() - residentBefore) / bodies;
   return run;
 }
 
@@ -587,7 +598,7 @@ void printRuns(const char* name, const std::vector<PileRun>& runs) {
       "  %-12s %8.3f ms a step, %5.2f threads busy, %4.1f%% in the kernel | end: speed median %.4f max %.4f m/s, %d "
       "asleep, lowest %.3f highest %.3f, columns sink %.3f (median) %.3f (deepest), touching boxes overlap %.4f "
       "(median) %.4f (deepest), %d leaning | "
-      "%.0f pairs, heap %.0f B a body, %.0f B a pair, resident %.0f B a body\n",
+      "%.0f pairs, heap %.0f B a body, %.0f B a pair, resident anonymous %.0f B a body\n",
       name, 1e3 * median(runs, [](const PileRun& r) { return r.seconds; }) / kSteps,
       median(runs, [](const PileRun& r) { return (r.userSeconds + r.systemSeconds) / r.seconds; }),
       100.0 * median(runs, [](const PileRun& r) { return r.systemSeconds / (r.userSeconds + r.systemSeconds); }),

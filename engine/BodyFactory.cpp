@@ -17,6 +17,7 @@
 #include "geometry/ConvexHull.h"
 #include "geometry/MassProperties.h"
 #include "geometry/MeshTransforms.h"
+#include "geometry/SharedFaces.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
@@ -140,6 +141,9 @@ HardBody* createHullBody(ZOVmesh* mesh) {
   std::unique_ptr<HullBody> body(new (std::nothrow) HullBody);
   if (!volume || !body) return nullptr;
   volume->init(hull.get(), kMeshHullMode);
+  // The hull's faces are final once its volume is built: hulls of one shape
+  // hold one copy of them.
+  shareFaceTables(*hull);
 
   ZOVbox box;
   fitOrientedBox(box, hull->numVertices, hull->vertices);

@@ -13,6 +13,7 @@
 #include "geometry/MassProperties.h"
 #include "geometry/MeshTransforms.h"
 #include "geometry/PointInsideMesh.h"
+#include "geometry/SharedFaces.h"
 #include "geometry/shatter/Clipper.h"
 #include "math/Tolerances.h"
 
@@ -361,6 +362,8 @@ void BVmesh::bindAndBuild(ZOVmesh* mesh, std::int32_t ownership, int mode) {
 bool BVmesh::prepareMesh(int mode) {
   connectFlags_ &= ~(kConnectEdges | kConnectVertex);
   if (!isValidMesh(mesh_)) return false;
+  // The tables are built into the faces' edge lists and group labels.
+  if (!ownFaceTables(*mesh_)) return false;
   if (numVertices_ != mesh_->numVertices) {
     // The mesh changed size since it was bound: the old vertex table no
     // longer matches it.
@@ -632,7 +635,8 @@ void copyPlacement(const ZOVmesh& from, ZOVmesh& to) {
   to.worldCenter = from.worldCenter;
   to.radius = from.radius;
   to.worldRadius = from.worldRadius;
-  to.meshFlags = from.meshFlags;
+  // The made mesh owns its faces whatever the source holds.
+  to.meshFlags = static_cast<std::uint16_t>(from.meshFlags & ~kMeshSharedFaces);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "geometry/SharedFaces.h"
 #include "geometry/VolumeMath.h"
 #include "math/Tolerances.h"
 
@@ -290,6 +291,8 @@ void aabbCorners(const ZOVAAbox& box, MgcVector3 out[8]) { obbCorners(boxOf(box)
 
 void meshFromOBB(const ZOVbox& box, ZOVmesh* mesh) {
   if (mesh == nullptr) return;
+  // The box's faces are written into the mesh's.
+  if (!ownFaceTables(*mesh)) return;
   VertexArrays vertexArrays;
   NormalArrays normalArrays;
   mesh_face* faces = nullptr;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "geometry/SharedFaces.h"
+
 namespace {
 
 template <typename T>
@@ -42,8 +44,7 @@ ZOVmesh::~ZOVmesh() {
   freeAndNull(faceNormals);
   freeAndNull(worldFaceNormals);
   freeAndNull(vertexData);
-  freeAndNull(faces);
-  freeAndNull(faceCorners);
+  releaseFaceTables(*this);
 }
 
 std::uint32_t* allocateCornerBlock(mesh_face* faces, std::uint32_t numFaces, const std::uint32_t* counts) {
@@ -70,6 +71,8 @@ std::uint32_t* allocateCornerBlock(mesh_face* faces, std::uint32_t numFaces, con
 
 bool allocateFaceCorners(ZOVmesh& mesh, const std::uint32_t* counts) {
   if (mesh.faces == nullptr || mesh.numFaces == 0) return false;
+  // The new lists are written into the face records.
+  if (!ownFaceTables(mesh)) return false;
   std::uint32_t* block = allocateCornerBlock(mesh.faces, mesh.numFaces, counts);
   if (block == nullptr) return false;
   std::free(mesh.faceCorners);

@@ -12,6 +12,10 @@ constexpr std::uint32_t kMaxFaceCorners = 32;
 /// `mesh_face::faceFlags` bit: the face was made by a cut.
 constexpr std::uint16_t kMeshFaceCut = 0x8;
 
+/// `ZOVmesh::meshFlags` bit: the face records and corner lists are held from
+/// the shared face registry (geometry/SharedFaces.h), not owned.
+constexpr std::uint16_t kMeshSharedFaces = 0x8000;
+
 /// One face of a `ZOVmesh`: a polygon of at most 32 corners. Plain data; the
 /// mesh allocators set `numVertices`, `numEdges` and `groupId` to 0 and `mark`
 /// to 1. The three corner arrays point into the mesh's `faceCorners` block,
@@ -107,7 +111,8 @@ class ZOVmesh {
   Mgc::MgcVector3 scale;
   /// Number of connected face groups.
   std::uint32_t numMeshGroups;
-  /// Carried by copy and assignment; the engine gives it no meaning.
+  /// Carried by copy and assignment; the engine gives it no meaning, except
+  /// kMeshSharedFaces, which stays with the mesh that holds the faces.
   std::uint16_t meshFlags;
 };
 

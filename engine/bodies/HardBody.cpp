@@ -28,7 +28,6 @@ std::atomic<std::uint64_t> HardBody::wakeUpCount{0};
 HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {
   localInvInertia.SetIdentity();
   localInertia.SetIdentity();
-  pivotRotation.SetIdentity();
   dynInit.orientation.SetIdentity();
   dynInit.orientationQuat = Quaternion(1.0, 0.0, 0.0, 0.0);
   dynInit.referenceQuat = dynInit.orientationQuat;
@@ -64,6 +63,11 @@ const RBDynamics& HardBody::currentBackup() const {
   static const RBDynamics zeroed;
   if (backupIsLast) return dynLast;
   return dynBackup != nullptr ? *dynBackup : zeroed;
+}
+
+HardBody::PivotCm* HardBody::setPivot() {
+  if (pivot == nullptr) pivot.reset(new (std::nothrow) PivotCm);
+  return pivot.get();
 }
 
 HardBody::~HardBody() {

@@ -249,12 +249,24 @@ class HardBody {
 
   /// Body-frame inertia tensor.
   Mgc::MgcMatrix3 getLocalInertiaTensor() const { return localInertia; }
-  /// Rotation between the host object's pivot and the centre of mass.
-  const Mgc::MgcMatrix3& getMatrixPivotCm() const { return pivotRotation; }
-  void setMatrixPivotCm(const Mgc::MgcMatrix3& R) { pivotRotation = R; }
-  /// Offset of the centre of mass from the host object's pivot.
-  const Mgc::MgcVector3& getTransPivotCm() const { return pivotTranslation; }
-  void setTransPivotCm(const Mgc::MgcVector3& t) { pivotTranslation = t; }
+  /// Rotation between the host object's pivot and the centre of mass;
+  /// the identity until set.
+  const Mgc::MgcMatrix3& getMatrixPivotCm() const {
+    return pivot != nullptr ? pivot->rotation : Mgc::MgcMatrix3::IDENTITY;
+  }
+  /// When memory runs out for the pivot, it stays as it was.
+  void setMatrixPivotCm(const Mgc::MgcMatrix3& R) {
+    if (PivotCm* p = setPivot()) p->rotation = R;
+  }
+  /// Offset of the centre of mass from the host object's pivot; zero until
+  /// set.
+  const Mgc::MgcVector3& getTransPivotCm() const {
+    return pivot != nullptr ? pivot->translation : Mgc::MgcVector3::ZERO;
+  }
+  /// When memory runs out for the pivot, it stays as it was.
+  void setTransPivotCm(const Mgc::MgcVector3& t) {
+    if (PivotCm* p = setPivot()) p->translation = t;
+  }
 
   double getRestitutionCoeff() const { return restitution; }
   double getFrictionCoeff() const { return friction; }
@@ -319,6 +331,11 @@ class HardBody {
   /// The backup of the current state as it stands.
   const RBDynamics& currentBackup() const;
 
+  struct PivotCm;
+  /// The pivot, made (the identity and zero) when the body has none; null
+  /// when memory runs out.
+  PivotCm* setPivot();
+
   /// Counts a wake-up (see wakeUps); every activation calls it.
   static void countWakeUp() { wakeUpCount.fetch_add(1, std::memory_order_relaxed); }
 
@@ -341,8 +358,13 @@ class HardBody {
   eHBodyType kind;
   Mgc::MgcMatrix3 localInvInertia;
   Mgc::MgcMatrix3 localInertia;
-  Mgc::MgcMatrix3 pivotRotation;
-  Mgc::MgcVector3 pivotTranslation;
+  /// The pivot of the host object, kept by the pieces of fracture bodies
+  /// only: other bodies keep none and answer the identity and zero.
+  struct PivotCm {
+    Mgc::MgcMatrix3 rotation{1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+    Mgc::MgcVector3 translation;
+  };
+  std::unique_ptr<PivotCm> pivot;
   double restitution = 0.0;
   double initialRestitution = 0.0;
   double friction = 0.0;

@@ -7,6 +7,7 @@
 #include "geometry/BoxFits.h"
 #include "geometry/ConvexHull.h"
 #include "geometry/MassProperties.h"
+#include "geometry/SharedFaces.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -73,6 +74,7 @@ void HullBody::modify(ZOVmesh* source) {
   boundingMesh.reset();
   mesh = std::move(hull);
   volume->init(mesh.get(), kMeshHullMode);
+  shareFaceTables(*mesh);
   boundingMesh = std::move(volume);
   computeInertiaTensor();
   updateWorldData();

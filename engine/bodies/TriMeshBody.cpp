@@ -7,6 +7,7 @@
 #include "engine/bodies/ShapeFrames.h"
 #include "geometry/BoxFits.h"
 #include "geometry/MassProperties.h"
+#include "geometry/SharedFaces.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -81,6 +82,8 @@ void TriMeshBody::moveCenterOfMass(const MgcVector3& P) {
 bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
   const std::uint32_t t = triangulatedFaceCount(source);
   const std::uint32_t nv = source.numVertices;
+  // Kept face records are written below.
+  if (!ownFaceTables(*mesh)) return false;
   bool growFaces = mesh->faces == nullptr || t > mesh->numFaces;
   // Kept records must each have room for a triangle.
   for (std::uint32_t f = 0; !growFaces && f < t; ++f) growFaces = mesh->faces[f].cornerCapacity < 3;

@@ -9,6 +9,7 @@
 #include "geometry/BVmesh.h"
 #include "geometry/BoxFits.h"
 #include "geometry/ShapeRecords.h"
+#include "geometry/SharedFaces.h"
 #include "geometry/shatter/BVDFmesh.h"
 #include "geometry/shatter/DFmeshArrays.h"
 #include "math/Finite.h"
@@ -128,6 +129,8 @@ void Clipper::prepare(ZOVmesh& mesh) {
   if (mesh.numVertices != 0 && mesh.worldVertices == nullptr) return;
   for (std::uint32_t v = 0; v < mesh.numVertices; ++v)
     if (!zov::isFinite(mesh.worldVertices[v])) return;
+  // Preparing marks the mesh's faces, and a cut writes them anew.
+  if (!ownFaceTables(mesh)) return;
 
   prepareVertices(mesh.worldVertices, mesh.numVertices, mesh.numFaces);
   hasUVs_ = mesh.numUVs != 0 && mesh.uvs != nullptr;

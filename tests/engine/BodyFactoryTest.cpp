@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -16,8 +17,10 @@
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/TriMeshBody.h"
 #include "geometry/MassProperties.h"
+#include "geometry/SharedFaces.h"
 #include "math/Tolerances.h"
 #include "support/GeometryFixtures.h"
+#include "support/SceneFixtures.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -216,6 +219,45 @@ TEST(BodyFactory, MeshCopiesAreDeep) {
   deleteDFmesh(&df);
   deleteDFmesh(&dfCopy);
   EXPECT_EQ(df, nullptr);
+}
+
+// Hull bodies made from meshes of one shape hold one copy of their faces,
+// still after a pile of them has fallen and settled; and they move exactly
+// as bodies that each own a copy do.
+TEST(BodyFactory, HullBodiesOfOneShapeShareTheirFacesAndMoveAsIfEachOwnedThem) {
+  const std::size_t before = sharedFaceTableCount();
+  constexpr int kSide = 3;
+  PrivateWorld shared;
+  PrivateWorld owned;
+  std::vector<HardBody*> sharing;
+  std::vector<HardBody*> owning;
+  for (PrivateWorld* world : {&shared, &owned}) {
+    zovtest::prepareWorld(*world);
+    zovtest::addGround(*world);
+    for (int i = 0; i < kSide * kSide * kSide; ++i) {
+      const MgcVector3 at(1.2 * (i % kSide) + 0.01 * i, 0.6 + 1.2 * (i / (kSide * kSide)), 1.2 * ((i / kSide) % kSide));
+      MgcMatrix3 R;
+      R.FromAxisAngle(MgcVector3(0.3, 1.0, 0.1), 0.02 * i);
+      HardBody* box = zovtest::addBox(*world, MgcVector3(0.5, 0.5, 0.5), at, 1.0f, 0.0, 0.5, R);
+      (world == &shared ? sharing : owning).push_back(box);
+    }
+  }
+  for (HardBody* box : owning) ASSERT_TRUE(ownFaceTables(*box->getWorldMesh()));
+  EXPECT_EQ(sharedFaceTableCount(), before + 1);
+
+  zovtest::runSteps(shared, 300);
+  zovtest::runSteps(owned, 300);
+  for (std::size_t i = 0; i < sharing.size(); ++i) {
+    const ZOVmesh* mesh = sharing[i]->getWorldMesh();
+    EXPECT_TRUE(hasSharedFaces(*mesh)) << i;
+    EXPECT_EQ(mesh->faces, sharing[0]->getWorldMesh()->faces) << i;
+    EXPECT_FALSE(hasSharedFaces(*owning[i]->getWorldMesh())) << i;
+    EXPECT_EQ(std::memcmp(&sharing[i]->getDyn(), &owning[i]->getDyn(), sizeof(RBDynamics)), 0) << i;
+    EXPECT_EQ(std::memcmp(&sharing[i]->getLastDyn(), &owning[i]->getLastDyn(), sizeof(RBDynamics)), 0) << i;
+  }
+  // The pile did fall: the top layer is lower than it started.
+  EXPECT_LT(sharing.back()->getDyn().position.y, 0.6 + 1.2 * (kSide - 1) - 0.05);
+  EXPECT_EQ(sharedFaceTableCount(), before + 1);
 }
 
 }  // namespace

@@ -347,6 +347,45 @@ TEST(PrivateHardBody, RollbackReturnsTheStoredStatesWhateverChangedTheLastState)
   }
 }
 
+// A box that shows whether it keeps a pivot.
+struct PivotBox : BoxBody {
+  bool keepsPivot() const { return pivot != nullptr; }
+};
+
+// A body answers the identity and zero for its pivot, keeping none, until
+// one is set; then it reads back what was set, to the bit (-0 included).
+TEST(PrivateHardBody, PivotIsTheIdentityUntilSetAndThenWhatWasSet) {
+  PivotBox plain;
+  EXPECT_FALSE(plain.keepsPivot());
+  EXPECT_EQ(std::memcmp(&plain.getMatrixPivotCm(), &MgcMatrix3::IDENTITY, sizeof(MgcMatrix3)), 0);
+  EXPECT_EQ(std::memcmp(&plain.getTransPivotCm(), &MgcVector3::ZERO, sizeof(MgcVector3)), 0);
+  plain.init(MgcVector3(1.0, 2.0, 3.0), rotationAbout(MgcVector3(0.0, 1.0, 0.0), 0.4), kUnitScale);
+  plain.setMass(3.0f);
+  EXPECT_FALSE(plain.keepsPivot());
+
+  const MgcMatrix3 R = rotationAbout(MgcVector3(1.0, 0.0, 1.0), 0.7);
+  const MgcMatrix3 negativeZeros(-0.0, 0.0, 0.0, 0.0, -0.0, 0.0, 0.0, 0.0, -0.0);
+  const MgcVector3 t(0.5, -0.0, 2.0);
+  struct Case {
+    const char* what;
+    bool setRotation;
+    bool setTranslation;
+  };
+  for (const Case& c : {Case{"rotation", true, false}, Case{"translation", false, true}, Case{"both", true, true}}) {
+    SCOPED_TRACE(c.what);
+    PivotBox body;
+    if (c.setRotation) body.setMatrixPivotCm(R);
+    if (c.setTranslation) body.setTransPivotCm(t);
+    EXPECT_TRUE(body.keepsPivot());
+    const MgcMatrix3& rotation = c.setRotation ? R : MgcMatrix3::IDENTITY;
+    const MgcVector3& translation = c.setTranslation ? t : MgcVector3::ZERO;
+    EXPECT_EQ(std::memcmp(&body.getMatrixPivotCm(), &rotation, sizeof(MgcMatrix3)), 0);
+    EXPECT_EQ(std::memcmp(&body.getTransPivotCm(), &translation, sizeof(MgcVector3)), 0);
+    body.setMatrixPivotCm(negativeZeros);
+    EXPECT_EQ(std::memcmp(&body.getMatrixPivotCm(), &negativeZeros, sizeof(MgcMatrix3)), 0);
+  }
+}
+
 TEST(PrivateHardBody, RestoreReturnsToTheSavedStateAndParksFirstHitBodies) {
   auto body = placedBox(MgcVector3(1.0, 1.0, 1.0));
   body->saveDynamics(kSaveAll);
