@@ -240,7 +240,11 @@ class CollisionManager {
   /// pair waits for that list.
   void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing, std::uint32_t helpers = 0);
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
-  /// contacts that lie on static or sleeping ones; once per advance.
+  /// contacts that lie on static or sleeping ones; once per advance. A pair
+  /// of one or two contacts counts when the body it may put to rest touches
+  /// at three points not on one line over all its pairs of one or two (on
+  /// an edge on the ground and leaning on another, or wedged between
+  /// others at single points).
   void settleRestingBodies();
   /// Turns and moves the bodies that rest on crackers onto the cracker's
   /// rim (each cracker pair whose body stands upright along z).
@@ -796,6 +800,11 @@ class CollisionManager {
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
   std::vector<std::uint8_t> pairBears;
+  /// settleRestingBodies's working arrays: the contact points of the pairs
+  /// of one or two contacts by body, and the bodies they hold at three
+  /// points not on one line.
+  std::vector<std::pair<HardBody*, Mgc::MgcVector3>> restingTouches;
+  std::vector<HardBody*> touchHeldBodies;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
   /// The order of the tasks a pass spreads over its helpers, and the

@@ -58,6 +58,9 @@ constexpr int kPairPasses = 4;
 constexpr double kSupportCosine = 0.7071067811865476;
 /// Contacts a pair needs before the resting pass may settle its bodies.
 constexpr std::uint32_t kRestingContacts = 3;
+/// Contact points closer than this (m) to the line through the others
+/// hold a body no better than the line.
+constexpr double kSupportSpread = 1e-3;
 /// Rest thresholds of the resting pass (squared speeds).
 constexpr float kRestThreshold = 1.0f;
 constexpr float kSupportRestThreshold = 10.0f;
@@ -120,6 +123,32 @@ MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z,
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
   body->setLinearVelocity(MgcVector3());
+}
+
+/// Whether some three of the points [first, last) span a triangle: one
+/// lies farther than kSupportSpread from the line through the two farthest
+/// apart (none when those lie within kSupportSpread of each other).
+template <typename It>
+bool spansTriangle(It first, It last) {
+  double widest = 0.0;
+  MgcVector3 from;
+  MgcVector3 to;
+  for (It a = first; a != last; ++a) {
+    for (It b = a + 1; b != last; ++b) {
+      const double d = (b->second - a->second).SquaredLength();
+      if (d > widest) {
+        widest = d;
+        from = a->second;
+        to = b->second;
+      }
+    }
+  }
+  if (widest <= kSupportSpread * kSupportSpread) return false;
+  const MgcVector3 along = (to - from) / std::sqrt(widest);
+  for (It p = first; p != last; ++p) {
+    if ((p->second - from).Cross(along).SquaredLength() > kSupportSpread * kSupportSpread) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -801,11 +830,48 @@ void CollisionManager::processCrackerPairs(const int& /*mode*/) {
 // ---- Resting bodies -----------------------------------------------------------------
 
 void CollisionManager::settleRestingBodies() {
+  // A pair of one or two contacts alone holds a body on a point or a line,
+  // on which it may still tip; several such pairs that touch it at three
+  // points not on one line hold it as one pair of three does. Without them
+  // a body on an edge on the ground that leans on another, or one wedged
+  // between others, is never put to rest and keeps its pile awake.
+  restingTouches.clear();
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    const CollisionPair* pair = node->value;
+    if (pair->contactCount >= kRestingContacts || pair->firstBody == nullptr || pair->secondBody == nullptr) continue;
+    const RBDynamics& first = pair->firstBody->getDyn();
+    const RBDynamics& second = pair->secondBody->getDyn();
+    for (std::uint32_t i = 0; i < std::min(pair->contactCount, kMaxPairContacts); ++i) {
+      restingTouches.emplace_back(pair->firstBody, first.orientation * pair->points[i] + first.position);
+      restingTouches.emplace_back(pair->secondBody, second.orientation * pair->secondPoints[i] + second.position);
+    }
+  }
+  // Grouped by body; each body's points keep the pairs' order.
+  std::stable_sort(restingTouches.begin(), restingTouches.end(),
+                   [](const auto& a, const auto& b) { return std::less<HardBody*>()(a.first, b.first); });
+  touchHeldBodies.clear();
+  for (auto begin = restingTouches.begin(); begin != restingTouches.end();) {
+    auto end = begin;
+    while (end != restingTouches.end() && end->first == begin->first) ++end;
+    if (end - begin >= static_cast<std::ptrdiff_t>(kRestingContacts) && spansTriangle(begin, end)) {
+      touchHeldBodies.push_back(begin->first);
+    }
+    begin = end;
+  }
+  const auto heldByTouches = [this](HardBody* body) {
+    return std::binary_search(touchHeldBodies.begin(), touchHeldBodies.end(), body, std::less<HardBody*>());
+  };
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
     CollisionPair* pair = node->value;
-    if (pair->contactCount < kRestingContacts || pair->firstBody == nullptr || pair->secondBody == nullptr) continue;
+    if (pair->firstBody == nullptr || pair->secondBody == nullptr) continue;
     HardBody* A = pair->firstBody;
     HardBody* B = pair->secondBody;
+    if (pair->contactCount < kRestingContacts) {
+      // The body the pair may put to rest: the second only when the first
+      // sleeps on it.
+      HardBody* resting = !B->isStatic() && B->isActive() ? B : A;
+      if (pair->contactCount == 0 || !heldByTouches(resting)) continue;
+    }
     if (B->isStatic()) {
       if (A->isActive() && isRestingBody(A, kRestThreshold)) {
         zeroMotion(A);

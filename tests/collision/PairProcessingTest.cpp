@@ -242,6 +242,47 @@ TEST(PairProcessing, RestingPassNeedsThreeContactsAndTwentyQuietCalls) {
   }
 }
 
+// A box on an edge on the ground (two contacts) that leans at one point on
+// another, still moving, box: held at three points not on one line, it is
+// put to rest after twenty quiet calls as a box on three contacts of the
+// ground is; with the third point on the line of the edge it could still
+// tip, and it never is.
+TEST(PairProcessing, RestingPassTakesABodysTouchesOfSeveralPairsTogether) {
+  struct Case {
+    MgcVector3 leaning;  // the third point, in the box's frame
+    int sleptAt;
+  };
+  for (const Case& c : {Case{MgcVector3(0.5, 0.3, 0.2), 20}, Case{MgcVector3(0.5, -0.5, 0.2), 20},
+                        Case{MgcVector3(0.2, -0.5, 0.0), -1}, Case{MgcVector3(0.5, -0.5, 0.0), -1}}) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    BodyPtr ground = barrier(MgcVector3(), kUp);
+    const MgcVector3 at(0.0, 0.5, 0.0);
+    BodyPtr box = hullBox(kHalf, at);
+    BodyPtr other = hullBox(kHalf, MgcVector3(1.0, 0.6, 0.0));
+    box->setLinearVelocity(MgcVector3(0.01, 0.0, 0.0));
+    box->storeLastDynamics();
+    other->setLinearVelocity(MgcVector3(0.0, -0.01, 0.0));
+    other->storeLastDynamics();
+    CollisionPair* edge = restingPair(manager, box.get(), ground.get(), 2);
+    edge->points[0] = MgcVector3(-0.5, -0.5, 0.0);
+    edge->points[1] = MgcVector3(0.5, -0.5, 0.0);
+    for (int i = 0; i < 2; ++i) edge->secondPoints[i] = edge->points[i] + at;
+    CollisionPair* lean = restingPair(manager, box.get(), other.get(), 1);
+    lean->points[0] = c.leaning;
+    lean->secondPoints[0] = c.leaning + at - other->getDyn().position;
+    lean->normals[0] = MgcVector3(-1.0, 0.0, 0.0);
+    int sleptAt = -1;
+    for (int call = 1; call <= 25 && sleptAt < 0; ++call) {
+      manager.settleRestingBodies();
+      if (!box->isActive()) sleptAt = call;
+    }
+    EXPECT_EQ(sleptAt, c.sleptAt) << c.leaning.x << " " << c.leaning.y << " " << c.leaning.z;
+    EXPECT_TRUE(other->isActive());
+    manager.getStepPairs().clear();
+  }
+}
+
 // A body resting on a cracker turns and moves onto the cracker's rim; one
 // too far above it for the rim to reach stays as it is (no square root of a
 // negative number).
