@@ -74,11 +74,16 @@ struct Response {
 };
 
 ZOV_WIDE inline __m256d load(const Slot& s) { return _mm256_load_pd(s.e); }
-ZOV_WIDE inline __m256d armYzx(const WideSystem& s, int b, std::uint32_t q) {
-  return _mm256_load_pd(s.arms[b][q] + ContactBlockProducts::kArmYzx);
+/// The arms' addresses, held apart from the system whose slots the loops
+/// store into, so that the loops need not read them again after each store.
+struct ArmRows {
+  const double (*b[2])[8];
+};
+ZOV_WIDE inline __m256d armYzx(const ArmRows& s, int b, std::uint32_t q) {
+  return _mm256_load_pd(s.b[b][q] + ContactBlockProducts::kArmYzx);
 }
-ZOV_WIDE inline __m256d armZxy(const WideSystem& s, int b, std::uint32_t q) {
-  return _mm256_load_pd(s.arms[b][q] + ContactBlockProducts::kArmZxy);
+ZOV_WIDE inline __m256d armZxy(const ArmRows& s, int b, std::uint32_t q) {
+  return _mm256_load_pd(s.b[b][q] + ContactBlockProducts::kArmZxy);
 }
 ZOV_WIDE inline void store(Slot& s, __m256d v) { _mm256_store_pd(s.e, v); }
 
@@ -90,8 +95,7 @@ ZOV_WIDE inline double sumOfLanes(__m256d s) {
 }
 
 /// l += r x x for one body's arm at slot q.
-ZOV_WIDE inline __m256d addArmCross(const WideSystem& s, int b, std::uint32_t q, __m256d xYzx, __m256d xZxy,
-                                    __m256d l) {
+ZOV_WIDE inline __m256d addArmCross(const ArmRows& s, int b, std::uint32_t q, __m256d xYzx, __m256d xZxy, __m256d l) {
   return _mm256_add_pd(l, _mm256_sub_pd(_mm256_mul_pd(armYzx(s, b, q), xZxy), _mm256_mul_pd(armZxy(s, b, q), xYzx)));
 }
 
@@ -120,6 +124,7 @@ ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
   __m256d p = _mm256_setzero_pd();
   __m256d first = _mm256_setzero_pd();
   __m256d second = _mm256_setzero_pd();
+  const ArmRows arms = {{s.arms[0], s.arms[1]}};
   for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
     __m256d x = load(in[q]);
     if (Scale) {
@@ -130,8 +135,8 @@ ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
     if (Turning == 0) continue;
     const __m256d xYzx = _mm256_permute4x64_pd(x, kYzx);
     const __m256d xZxy = _mm256_permute4x64_pd(x, kZxy);
-    if ((Turning & kFirstTurns) != 0) first = addArmCross(s, 0, q, xYzx, xZxy, first);
-    if ((Turning & kSecondTurns) != 0) second = addArmCross(s, 1, q, xYzx, xZxy, second);
+    if ((Turning & kFirstTurns) != 0) first = addArmCross(arms, 0, q, xYzx, xZxy, first);
+    if ((Turning & kSecondTurns) != 0) second = addArmCross(arms, 1, q, xYzx, xZxy, second);
   }
   Response out;
   out.linear = _mm256_mul_pd(_mm256_set1_pd(s.linear), p);
@@ -142,7 +147,7 @@ ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
 
 /// The response felt at active slot q: c P + m x r_q per turning body.
 template <int Turning>
-ZOV_WIDE inline __m256d feel(const WideSystem& s, const Response& r, std::uint32_t q) {
+ZOV_WIDE inline __m256d feel(const ArmRows& s, const Response& r, std::uint32_t q) {
   __m256d y = r.linear;
   for (int b = 0; b < 2; ++b) {
     if ((Turning & (1 << b)) == 0) continue;
@@ -159,8 +164,9 @@ ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Sl
   const Response r = respond<Turning, Transpose, Scale>(s, in, inScale);
   const __m256d scale = _mm256_set1_pd(-factor);
   __m256d sum = _mm256_setzero_pd();
+  const ArmRows arms = {{s.arms[0], s.arms[1]}};
   for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
-    const __m256d e = _mm256_add_pd(_mm256_mul_pd(load(out[q]), scale), feel<Turning>(s, r, q));
+    const __m256d e = _mm256_add_pd(_mm256_mul_pd(load(out[q]), scale), feel<Turning>(arms, r, q));
     store(out[q], e);
     sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
   }
@@ -187,9 +193,10 @@ class WideVectors {
     const Response r = respond<Turning, false, false>(s_, s_.x, 1.0);
     const __m256d sign = _mm256_set1_pd(-0.0);
     __m256d sum = _mm256_setzero_pd();
+    const ArmRows arms = {{s_.arms[0], s_.arms[1]}};
     for (std::uint32_t q = 0, active = s_.active; q < active; ++q) {
       const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
-      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, feel<Turning>(s_, r, q)), sign);
+      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, feel<Turning>(arms, r, q)), sign);
       store(s_.u[q], e);
       sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
     }
