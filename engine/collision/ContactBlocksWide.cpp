@@ -341,10 +341,19 @@ template <int Turning>
   lsqriterations::solve(vectors, input, output);
 }
 
-/// A contact's three elements into a slot, the fourth lane zero.
-ZOV_WIDE inline void toSlot(const double* elements, Slot& slot) {
+/// Three elements in a register, the fourth lane zero.
+ZOV_WIDE inline __m256d elementsOf(const double* elements) {
   const __m256d low = _mm256_castpd128_pd256(_mm_loadu_pd(elements));
-  store(slot, _mm256_insertf128_pd(low, _mm_load_sd(elements + 2), 1));
+  return _mm256_insertf128_pd(low, _mm_load_sd(elements + 2), 1);
+}
+
+/// A contact's three elements into a slot, the fourth lane zero.
+ZOV_WIDE inline void toSlot(const double* elements, Slot& slot) { store(slot, elementsOf(elements)); }
+
+/// v turned yzx and zxy into two slots.
+ZOV_WIDE inline void storeTurns(__m256d v, Slot& yzx, Slot& zxy) {
+  store(yzx, _mm256_permute4x64_pd(v, kYzx));
+  store(zxy, _mm256_permute4x64_pd(v, kZxy));
 }
 
 /// A slot's three elements back.
@@ -356,11 +365,9 @@ ZOV_WIDE inline void fromSlot(const Slot& slot, double* elements) {
 /// The columns of T and of T^T (its rows), each turned yzx and zxy: element
 /// k of column j taken from row k + 1 and k + 2, lane 3 zero.
 ZOV_WIDE inline void turnInertia(const Mgc::MgcMatrix3& t, TurnedInertia& to) {
-  Slot rows[3];
-  for (int j = 0; j < 3; ++j) toSlot(t[j], rows[j]);
-  const __m256d r0 = load(rows[0]);
-  const __m256d r1 = load(rows[1]);
-  const __m256d r2 = load(rows[2]);
+  const __m256d r0 = elementsOf(t[0]);
+  const __m256d r1 = elementsOf(t[1]);
+  const __m256d r2 = elementsOf(t[2]);
   const __m256d zero = _mm256_setzero_pd();
   // The transpose: lanes (r0_j r1_j r0_j+2 r1_j+2) and (r2_j 0 r2_j+2 0),
   // their low halves for j = 0, 1 and the high halves for j = 2.
@@ -368,15 +375,12 @@ ZOV_WIDE inline void turnInertia(const Mgc::MgcMatrix3& t, TurnedInertia& to) {
   const __m256d odd01 = _mm256_unpackhi_pd(r0, r1);
   const __m256d even2 = _mm256_unpacklo_pd(r2, zero);
   const __m256d odd2 = _mm256_unpackhi_pd(r2, zero);
-  const __m256d columns[3] = {_mm256_permute2f128_pd(even01, even2, 0x20), _mm256_permute2f128_pd(odd01, odd2, 0x20),
-                              _mm256_permute2f128_pd(even01, even2, 0x31)};
-  const __m256d rowRegisters[3] = {r0, r1, r2};
-  for (int j = 0; j < 3; ++j) {
-    store(to.columnsYzx[j], _mm256_permute4x64_pd(columns[j], kYzx));
-    store(to.columnsZxy[j], _mm256_permute4x64_pd(columns[j], kZxy));
-    store(to.rowsYzx[j], _mm256_permute4x64_pd(rowRegisters[j], kYzx));
-    store(to.rowsZxy[j], _mm256_permute4x64_pd(rowRegisters[j], kZxy));
-  }
+  storeTurns(_mm256_permute2f128_pd(even01, even2, 0x20), to.columnsYzx[0], to.columnsZxy[0]);
+  storeTurns(_mm256_permute2f128_pd(odd01, odd2, 0x20), to.columnsYzx[1], to.columnsZxy[1]);
+  storeTurns(_mm256_permute2f128_pd(even01, even2, 0x31), to.columnsYzx[2], to.columnsZxy[2]);
+  storeTurns(r0, to.rowsYzx[0], to.rowsZxy[0]);
+  storeTurns(r1, to.rowsYzx[1], to.rowsZxy[1]);
+  storeTurns(r2, to.rowsYzx[2], to.rowsZxy[2]);
 }
 
 /// Lays the records and factors out in slots; false when they do not fit.
@@ -402,10 +406,13 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
     }
   }
   if (p != a.count) return false;
+  // The records' addresses held apart, not read again after each store.
+  const double* const b = input->b->elements;
+  const double* const x = input->x->elements;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    toSlot(input->b->elements + at, s.u[q]);
-    toSlot(input->x->elements + at, s.x[q]);
+    toSlot(b + at, s.u[q]);
+    toSlot(x + at, s.x[q]);
   }
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
@@ -417,12 +424,17 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
 
 /// The slots back into the records.
 ZOV_WIDE void scatter(const WideSystem& s, lsqr_input* input, lsqr_work* work) {
+  // The records' addresses held apart, not read again after each store.
+  double* const b = input->b->elements;
+  double* const x = input->x->elements;
+  double* const v = work->v->elements;
+  double* const w = work->w->elements;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    fromSlot(s.u[q], input->b->elements + at);
-    fromSlot(s.x[q], input->x->elements + at);
-    fromSlot(s.v[q], work->v->elements + at);
-    fromSlot(s.w[q], work->w->elements + at);
+    fromSlot(s.u[q], b + at);
+    fromSlot(s.x[q], x + at);
+    fromSlot(s.v[q], v + at);
+    fromSlot(s.w[q], w + at);
   }
 }
 
