@@ -407,12 +407,12 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
   }
   if (p != a.count) return false;
   // The records' addresses held apart, not read again after each store.
-  const double* const b = input->b->elements;
-  const double* const x = input->x->elements;
+  const double* const rhs = input->b->elements;
+  const double* const start = input->x->elements;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    toSlot(b + at, s.u[q]);
-    toSlot(x + at, s.x[q]);
+    toSlot(rhs + at, s.u[q]);
+    toSlot(start + at, s.x[q]);
   }
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
