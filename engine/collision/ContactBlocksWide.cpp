@@ -94,6 +94,14 @@ ZOV_WIDE inline double sumOfLanes(__m256d s) {
   return (lanes[0] + lanes[1]) + lanes[2];
 }
 
+/// sqrt(sumOfLanes(s)), the sum kept in a register for the square root.
+ZOV_WIDE inline double normOfLanes(__m256d s) {
+  const __m128d low = _mm256_castpd256_pd128(s);
+  const __m128d pair = _mm_add_sd(low, _mm_unpackhi_pd(low, low));
+  const __m128d all = _mm_add_sd(pair, _mm256_extractf128_pd(s, 1));
+  return _mm_cvtsd_f64(_mm_sqrt_sd(all, all));
+}
+
 /// l += r x x for one body's arm at slot q.
 ZOV_WIDE inline __m256d addArmCross(const ArmRows& s, int b, std::uint32_t q, __m256d xYzx, __m256d xZxy, __m256d l) {
   return _mm256_add_pd(l, _mm256_sub_pd(_mm256_mul_pd(armYzx(s, b, q), xZxy), _mm256_mul_pd(armZxy(s, b, q), xYzx)));
@@ -157,11 +165,9 @@ ZOV_WIDE inline __m256d feel(const ArmRows& s, const Response& r, std::uint32_t 
   return y;
 }
 
-/// out := out (-factor) + A in over the active slots (A^T when Transpose);
-/// returns |out| over them.
-template <int Turning, bool Transpose, bool Scale>
-ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Slot* out, double factor) {
-  const Response r = respond<Turning, Transpose, Scale>(s, in, inScale);
+/// out := out (-factor) + r over the active slots; returns |out| over them.
+template <int Turning>
+ZOV_WIDE inline double combineWith(const WideSystem& s, const Response& r, Slot* out, double factor) {
   const __m256d scale = _mm256_set1_pd(-factor);
   __m256d sum = _mm256_setzero_pd();
   const ArmRows arms = {{s.arms[0], s.arms[1]}};
@@ -170,7 +176,74 @@ ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Sl
     store(out[q], e);
     sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
   }
-  return lsqriterations::squareRoot(sumOfLanes(sum));
+  return normOfLanes(sum);
+}
+
+/// out := out (-factor) + A in over the active slots (A^T when Transpose);
+/// returns |out| over them.
+template <int Turning, bool Transpose, bool Scale>
+ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Slot* out, double factor) {
+  return combineWith<Turning>(s, respond<Turning, Transpose, Scale>(s, in, inScale), out, factor);
+}
+
+/// Slot q of the vector update: x += t1 w, w := t2 w + v', v' = v vScale;
+/// returns the new w, squared, and v' in `scaled`.
+ZOV_WIDE inline __m256d updateSlot(WideSystem& s, __m256d t1, __m256d t2, __m256d vScale, std::uint32_t q,
+                                   __m256d& scaled) {
+  const __m256d w = load(s.w[q]);
+  store(s.x[q], _mm256_add_pd(load(s.x[q]), _mm256_mul_pd(t1, w)));
+  scaled = _mm256_mul_pd(load(s.v[q]), vScale);
+  const __m256d next = _mm256_add_pd(_mm256_mul_pd(t2, w), scaled);
+  store(s.w[q], next);
+  return _mm256_mul_pd(next, next);
+}
+
+/// The vector update over the slots from `first` on, its squares added to
+/// `sum` in slot order; v is left as it is.
+ZOV_WIDE inline __m256d updateSlots(WideSystem& s, __m256d t1, __m256d t2, __m256d vScale, std::uint32_t first,
+                                    __m256d sum) {
+  for (std::uint32_t q = first, count = s.count; q < count; ++q) {
+    __m256d scaled;
+    sum = _mm256_add_pd(sum, updateSlot(s, t1, t2, vScale, q, scaled));
+  }
+  return sum;
+}
+
+/// A vector update that waits for the next product A v, which takes the
+/// same scaled v.
+struct PendingUpdate {
+  __m256d t1, t2, vScale;
+};
+
+/// The vector update `up` (returning |w|^2 in wSquared) and the response A
+/// v' in one pass over the active slots, v' = v vScale stored as
+/// respond<Turning, false, true>() stores it, every element formed as the
+/// two passes form it; then the update of the other slots.
+template <int Turning>
+ZOV_WIDE inline Response respondAfterUpdate(WideSystem& s, const PendingUpdate& up, double& wSquared) {
+  __m256d p = _mm256_setzero_pd();
+  __m256d first = _mm256_setzero_pd();
+  __m256d second = _mm256_setzero_pd();
+  __m256d sum = _mm256_setzero_pd();
+  const ArmRows arms = {{s.arms[0], s.arms[1]}};
+  const std::uint32_t active = s.active;
+  for (std::uint32_t q = 0; q < active; ++q) {
+    __m256d x;
+    sum = _mm256_add_pd(sum, updateSlot(s, up.t1, up.t2, up.vScale, q, x));
+    store(s.v[q], x);
+    p = _mm256_add_pd(p, x);
+    if (Turning == 0) continue;
+    const __m256d xYzx = _mm256_permute4x64_pd(x, kYzx);
+    const __m256d xZxy = _mm256_permute4x64_pd(x, kZxy);
+    if ((Turning & kFirstTurns) != 0) first = addArmCross(arms, 0, q, xYzx, xZxy, first);
+    if ((Turning & kSecondTurns) != 0) second = addArmCross(arms, 1, q, xYzx, xZxy, second);
+  }
+  wSquared = sumOfLanes(updateSlots(s, up.t1, up.t2, up.vScale, active, sum));
+  Response out;
+  out.linear = _mm256_mul_pd(_mm256_set1_pd(s.linear), p);
+  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<false>(s, 0, first);
+  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<false>(s, 1, second);
+  return out;
 }
 
 /// The vector work of lsqr (see LsqrIterations.h) on the slots, with the
@@ -200,7 +273,7 @@ class WideVectors {
       store(s_.u[q], e);
       sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
     }
-    beta = lsqriterations::squareRoot(sumOfLanes(sum));
+    beta = normOfLanes(sum);
     if (beta > 0.0) alpha = combine<Turning, true, true>(s_, s_.u, 1.0 / beta, s_.v, 0.0);
     wSquared_ = 0.0;
     if (alpha > 0.0) {
@@ -216,7 +289,16 @@ class WideVectors {
     }
   }
   ZOV_WIDE double forward(double alpha) {
-    const double norm = combine<Turning, false, true>(s_, s_.v, vScale_, s_.u, alpha);
+    double norm;
+    if (pending_) {
+      // The update that waits takes v' = v vScale, which this product
+      // takes too: one pass forms it for both.
+      const PendingUpdate up = {_mm256_set1_pd(update_.t1), _mm256_set1_pd(update_.t2), _mm256_set1_pd(vScale_)};
+      norm = combineWith<Turning>(s_, respondAfterUpdate<Turning>(s_, up, wSquared_), s_.u, alpha);
+      pending_ = false;
+    } else {
+      norm = combine<Turning, false, true>(s_, s_.v, vScale_, s_.u, alpha);
+    }
     vScale_ = 1.0;
     return norm;
   }
@@ -227,29 +309,29 @@ class WideVectors {
     return norm;
   }
   void scaleV(double factor) { vScale_ = factor; }
-  ZOV_WIDE double update(const lsqriterations::LsqrUpdate& t) {
-    const double before = wSquared_;
-    const __m256d t1 = _mm256_set1_pd(t.t1);
-    const __m256d t2 = _mm256_set1_pd(t.t2);
-    const __m256d vScale = _mm256_set1_pd(vScale_);
-    __m256d sum = _mm256_setzero_pd();
-    for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
-      const __m256d w = load(s_.w[q]);
-      store(s_.x[q], _mm256_add_pd(load(s_.x[q]), _mm256_mul_pd(t1, w)));
-      const __m256d next = _mm256_add_pd(_mm256_mul_pd(t2, w), _mm256_mul_pd(load(s_.v[q]), vScale));
-      store(s_.w[q], next);
-      sum = _mm256_add_pd(sum, _mm256_mul_pd(next, next));
-    }
-    wSquared_ = sumOfLanes(sum);
-    return before;
+  /// The update waits for the next forward() (or finishErrors()), which
+  /// does it in its own pass: nothing reads x, w or |w|^2 before then.
+  double update(const lsqriterations::LsqrUpdate& t) {
+    update_ = t;
+    pending_ = true;
+    return wSquared_;
   }
-  void finishErrors(double /*scale*/) {}
+  ZOV_WIDE void finishErrors(double /*scale*/) {
+    if (!pending_) return;
+    const __m256d t1 = _mm256_set1_pd(update_.t1);
+    const __m256d t2 = _mm256_set1_pd(update_.t2);
+    const __m256d vScale = _mm256_set1_pd(vScale_);
+    wSquared_ = sumOfLanes(updateSlots(s_, t1, t2, vScale, 0, _mm256_setzero_pd()));
+    pending_ = false;
+  }
 
  private:
   WideSystem& s_;
   double uScale_ = 1.0;
   double vScale_ = 1.0;
   double wSquared_ = 0.0;
+  bool pending_ = false;
+  lsqriterations::LsqrUpdate update_;
 };
 
 /// The whole solve, its iterations inlined so that they run in AVX2 code.
@@ -259,16 +341,46 @@ template <int Turning>
   lsqriterations::solve(vectors, input, output);
 }
 
-/// A contact's three elements into a slot, the fourth lane zero.
-ZOV_WIDE inline void toSlot(const double* elements, Slot& slot) {
+/// Three elements in a register, the fourth lane zero.
+ZOV_WIDE inline __m256d elementsOf(const double* elements) {
   const __m256d low = _mm256_castpd128_pd256(_mm_loadu_pd(elements));
-  store(slot, _mm256_insertf128_pd(low, _mm_load_sd(elements + 2), 1));
+  return _mm256_insertf128_pd(low, _mm_load_sd(elements + 2), 1);
+}
+
+/// A contact's three elements into a slot, the fourth lane zero.
+ZOV_WIDE inline void toSlot(const double* elements, Slot& slot) { store(slot, elementsOf(elements)); }
+
+/// v turned yzx and zxy into two slots.
+ZOV_WIDE inline void storeTurns(__m256d v, Slot& yzx, Slot& zxy) {
+  store(yzx, _mm256_permute4x64_pd(v, kYzx));
+  store(zxy, _mm256_permute4x64_pd(v, kZxy));
 }
 
 /// A slot's three elements back.
 ZOV_WIDE inline void fromSlot(const Slot& slot, double* elements) {
   _mm_storeu_pd(elements, _mm_load_pd(slot.e));
   elements[2] = slot.e[2];
+}
+
+/// The columns of T and of T^T (its rows), each turned yzx and zxy: element
+/// k of column j taken from row k + 1 and k + 2, lane 3 zero.
+ZOV_WIDE inline void turnInertia(const Mgc::MgcMatrix3& t, TurnedInertia& to) {
+  const __m256d r0 = elementsOf(t[0]);
+  const __m256d r1 = elementsOf(t[1]);
+  const __m256d r2 = elementsOf(t[2]);
+  const __m256d zero = _mm256_setzero_pd();
+  // The transpose: lanes (r0_j r1_j r0_j+2 r1_j+2) and (r2_j 0 r2_j+2 0),
+  // their low halves for j = 0, 1 and the high halves for j = 2.
+  const __m256d even01 = _mm256_unpacklo_pd(r0, r1);
+  const __m256d odd01 = _mm256_unpackhi_pd(r0, r1);
+  const __m256d even2 = _mm256_unpacklo_pd(r2, zero);
+  const __m256d odd2 = _mm256_unpackhi_pd(r2, zero);
+  storeTurns(_mm256_permute2f128_pd(even01, even2, 0x20), to.columnsYzx[0], to.columnsZxy[0]);
+  storeTurns(_mm256_permute2f128_pd(odd01, odd2, 0x20), to.columnsYzx[1], to.columnsZxy[1]);
+  storeTurns(_mm256_permute2f128_pd(even01, even2, 0x31), to.columnsYzx[2], to.columnsZxy[2]);
+  storeTurns(r0, to.rowsYzx[0], to.rowsZxy[0]);
+  storeTurns(r1, to.rowsYzx[1], to.rowsZxy[1]);
+  storeTurns(r2, to.rowsYzx[2], to.rowsZxy[2]);
 }
 
 /// Lays the records and factors out in slots; false when they do not fit.
@@ -294,35 +406,35 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
     }
   }
   if (p != a.count) return false;
+  // The records' addresses held apart, not read again after each store.
+  const double* const rhs = input->b->elements;
+  const double* const start = input->x->elements;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    toSlot(input->b->elements + at, s.u[q]);
-    toSlot(input->x->elements + at, s.x[q]);
+    toSlot(rhs + at, s.u[q]);
+    toSlot(start + at, s.x[q]);
   }
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
     if (!a.turns[b]) continue;
-    const Mgc::MgcMatrix3& t = a.inertias[b];
-    TurnedInertia& to = s.inertias[b];
-    for (int j = 0; j < 3; ++j) {
-      // Column j of T and of T^T, element k taken from row k + 1 and k + 2.
-      to.columnsYzx[j] = {{t[1][j], t[2][j], t[0][j], 0.0}};
-      to.columnsZxy[j] = {{t[2][j], t[0][j], t[1][j], 0.0}};
-      to.rowsYzx[j] = {{t[j][1], t[j][2], t[j][0], 0.0}};
-      to.rowsZxy[j] = {{t[j][2], t[j][0], t[j][1], 0.0}};
-    }
+    turnInertia(a.inertias[b], s.inertias[b]);
   }
   return true;
 }
 
 /// The slots back into the records.
 ZOV_WIDE void scatter(const WideSystem& s, lsqr_input* input, lsqr_work* work) {
+  // The records' addresses held apart, not read again after each store.
+  double* const b = input->b->elements;
+  double* const x = input->x->elements;
+  double* const v = work->v->elements;
+  double* const w = work->w->elements;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
-    fromSlot(s.u[q], input->b->elements + at);
-    fromSlot(s.x[q], input->x->elements + at);
-    fromSlot(s.v[q], work->v->elements + at);
-    fromSlot(s.w[q], work->w->elements + at);
+    fromSlot(s.u[q], b + at);
+    fromSlot(s.x[q], x + at);
+    fromSlot(s.v[q], v + at);
+    fromSlot(s.w[q], w + at);
   }
 }
 
