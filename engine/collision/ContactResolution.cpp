@@ -110,14 +110,6 @@ void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* 
   }
 }
 
-/// Velocity of the second body at a contact as the solver sees it: the
-/// stored velocity for a static body, else its rigid velocity, however slow
-/// (a body that creeps into the first must be stopped like any other).
-MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p) {
-  if (pair.secondBody->isStatic()) return pair.staticVelocity(i);
-  return velocityAt(pair.secondBody->getDyn(), p);
-}
-
 /// The velocity of a static triangle-mesh body at world point p from its
 /// per-vertex velocities over the contact's face (its first triangle).
 /// False when the mesh carries none or the face or its vertices do not
@@ -325,14 +317,46 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
-    pair.firstArms[i] = p - state1.position;
-    pair.secondArms[i] = p - state2.position;
-    MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p);
-    if (u.SquaredLength() < kStillSquared) u = MgcVector3();
-    pair.relativeVelocities[i] = u;
-    pair.tangents[i] = opposingTangent(u, pair.normals[i]);
+  {
+    // The states in locals: the stores into the pair's arrays could
+    // otherwise be the bodies' states, read again for every contact. The
+    // velocities are velocityAt's, on the arms it subtracts the same way;
+    // the second body's is the stored one when it is static, else its rigid
+    // velocity, however slow (a body that creeps into the first must be
+    // stopped like any other).
+    const MgcMatrix3 turn1 = state1.orientation;
+    const MgcVector3 at1 = state1.position;
+    const MgcVector3 at2 = state2.position;
+    const MgcVector3 spin1 = state1.angularVelocity;
+    const MgcVector3 move1 = state1.linearVelocity;
+    const bool staticSecond = second->isStatic();
+    const MgcVector3 spin2 = staticSecond ? MgcVector3() : state2.angularVelocity;
+    const MgcVector3 move2 = staticSecond ? MgcVector3() : state2.linearVelocity;
+    const std::uint32_t count = pair.contactCount;
+    MgcVector3* const points = pair.points;
+    MgcVector3* const firstArms = pair.firstArms;
+    MgcVector3* const secondArms = pair.secondArms;
+    MgcVector3* const relative = pair.relativeVelocities;
+    MgcVector3* const tangents = pair.tangents;
+    const MgcVector3* const normals = pair.normals;
+    const MgcVector3* const held = pair.staticVelocities;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const MgcVector3 p = turn1 * points[i] + at1;
+      const MgcVector3 arm1 = p - at1;
+      const MgcVector3 arm2 = p - at2;
+      firstArms[i] = arm1;
+      secondArms[i] = arm2;
+      MgcVector3 v2;
+      if (!staticSecond) {
+        v2 = spin2.Cross(arm2) + move2;
+      } else if (held != nullptr) {
+        v2 = held[i];
+      }
+      MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
+      if (u.SquaredLength() < kStillSquared) u = MgcVector3();
+      relative[i] = u;
+      tangents[i] = opposingTangent(u, normals[i]);
+    }
   }
 
   if (hint == kContactResting) {
