@@ -160,17 +160,27 @@ struct TrialMotion {
     if (pair.movesSecond()) gain += gainOf(*pair.secondBody, linear2, momentum2);
     return gain;
   }
+  /// The changes of the bodies' angular velocities, made once for every
+  /// contact's relativeChange.
+  struct Spins {
+    bool first = false;
+    bool second = false;
+    MgcVector3 spin1;
+    MgcVector3 spin2;
+  };
+  Spins spins(const CollisionPair& pair) const {
+    Spins out;
+    out.first = pair.movesFirst();
+    out.second = pair.movesSecond();
+    if (out.first) out.spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
+    if (out.second) out.spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
+    return out;
+  }
   /// The change of the relative velocity at contact i.
-  MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i) const {
+  MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i, const Spins& spins) const {
     MgcVector3 change;
-    if (pair.movesFirst()) {
-      const MgcVector3 spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
-      change += linear1 + spin1.Cross(pair.firstArms[i]);
-    }
-    if (pair.movesSecond()) {
-      const MgcVector3 spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
-      change -= linear2 + spin2.Cross(pair.secondArms[i]);
-    }
+    if (spins.first) change += linear1 + spins.spin1.Cross(pair.firstArms[i]);
+    if (spins.second) change -= linear2 + spins.spin2.Cross(pair.secondArms[i]);
     return change;
   }
 
@@ -654,9 +664,10 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
       trial.add(pair, i, impulses[i]);
     }
     if (f == 0.0) return false;
+    const TrialMotion::Spins spins = trial.spins(pair);
     for (std::uint32_t i = 0; i < n; ++i) {
       const MgcVector3& t = pair.tangents[i];
-      const MgcVector3 after = pair.relativeVelocities[i] + trial.relativeChange(pair, i);
+      const MgcVector3 after = pair.relativeVelocities[i] + trial.relativeChange(pair, i, spins);
       if (after.Dot(t) * pair.relativeVelocities[i].Dot(t) < -zov::kTolerance) return true;
     }
     return false;
