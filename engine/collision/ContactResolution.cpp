@@ -414,11 +414,17 @@ void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* 
   for (std::uint8_t& mark : pair.marks) mark = 0;
 }
 
+// The filters read the pair's count and arrays into locals: a store into
+// their byte marks could otherwise be any of them, read again after it.
+
 void CollisionManager::removeSeparatingContacts(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
   bool any = false;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    if (pair.relativeVelocities[i].Dot(pair.normals[i]) > zov::kTolerance) marks[i] = 1;
+  const std::uint32_t count = pair.contactCount;
+  const MgcVector3* const relative = pair.relativeVelocities;
+  const MgcVector3* const normals = pair.normals;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (relative[i].Dot(normals[i]) > zov::kTolerance) marks[i] = 1;
     any = any || marks[i] != 0;
   }
   if (any) compactContacts(pair, marks);
@@ -427,9 +433,11 @@ void CollisionManager::removeSeparatingContacts(CollisionPair& pair) {
 void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
   bool any = false;
-  for (std::uint32_t j = 1; j < pair.contactCount; ++j) {
+  const std::uint32_t count = pair.contactCount;
+  const MgcVector3* const points = pair.points;
+  for (std::uint32_t j = 1; j < count; ++j) {
     for (std::uint32_t i = 0; i < j; ++i) {
-      if (marks[i] == 0 && (pair.points[j] - pair.points[i]).SquaredLength() < zov::kTolerance) {
+      if (marks[i] == 0 && (points[j] - points[i]).SquaredLength() < zov::kTolerance) {
         marks[j] = 1;
         any = true;
         break;
@@ -442,12 +450,15 @@ void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
 void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
   bool any = false;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    for (std::uint32_t j = i + 1; j < pair.contactCount && marks[i] == 0; ++j) {
-      if (marks[j] != 0 || pair.normals[i].Dot(pair.normals[j]) >= -zov::kTolerance) continue;
+  const std::uint32_t count = pair.contactCount;
+  const MgcVector3* const normals = pair.normals;
+  const double* const depths = pair.depths;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t j = i + 1; j < count && marks[i] == 0; ++j) {
+      if (marks[j] != 0 || normals[i].Dot(normals[j]) >= -zov::kTolerance) continue;
       any = true;
       // The shallower contact (the larger depth value) goes, j on a tie.
-      if (pair.depths[i] > pair.depths[j]) {
+      if (depths[i] > depths[j]) {
         marks[i] = 1;
       } else {
         marks[j] = 1;
