@@ -136,19 +136,24 @@ bool vertexVelocity(const ZOVmesh& mesh, std::uint32_t face, const MgcVector3& p
 }
 
 /// Velocity changes of the pair's bodies from impulses, without touching the
-/// bodies: the trial states of the friction back-off.
+/// bodies: the trial states of the friction back-off. Which bodies move is
+/// read once: it holds while the pair is solved.
 struct TrialMotion {
+  explicit TrialMotion(const CollisionPair& pair) : first(pair.movesFirst()), second(pair.movesSecond()) {}
+
+  bool first;
+  bool second;
   MgcVector3 linear1;
   MgcVector3 momentum1;
   MgcVector3 linear2;
   MgcVector3 momentum2;
 
   void add(const CollisionPair& pair, std::uint32_t i, const MgcVector3& J) {
-    if (pair.movesFirst()) {
+    if (first) {
       linear1 += J * pair.firstBody->getInvMass();
       momentum1 += pair.firstArms[i].Cross(J);
     }
-    if (pair.movesSecond()) {
+    if (second) {
       linear2 -= J * pair.secondBody->getInvMass();
       momentum2 -= pair.secondArms[i].Cross(J);
     }
@@ -156,31 +161,27 @@ struct TrialMotion {
   /// The kinetic energy the pair's bodies would gain (negative: lose) with
   /// these changes; a static or held body counts for nothing.
   double energyGain(const CollisionPair& pair) const {
-    double gain = pair.movesFirst() ? gainOf(*pair.firstBody, linear1, momentum1) : 0.0;
-    if (pair.movesSecond()) gain += gainOf(*pair.secondBody, linear2, momentum2);
+    double gain = first ? gainOf(*pair.firstBody, linear1, momentum1) : 0.0;
+    if (second) gain += gainOf(*pair.secondBody, linear2, momentum2);
     return gain;
   }
   /// The changes of the bodies' angular velocities, made once for every
   /// contact's relativeChange.
   struct Spins {
-    bool first = false;
-    bool second = false;
     MgcVector3 spin1;
     MgcVector3 spin2;
   };
   Spins spins(const CollisionPair& pair) const {
     Spins out;
-    out.first = pair.movesFirst();
-    out.second = pair.movesSecond();
-    if (out.first) out.spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
-    if (out.second) out.spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
+    if (first) out.spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
+    if (second) out.spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
     return out;
   }
   /// The change of the relative velocity at contact i.
   MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i, const Spins& spins) const {
     MgcVector3 change;
-    if (spins.first) change += linear1 + spins.spin1.Cross(pair.firstArms[i]);
-    if (spins.second) change -= linear2 + spins.spin2.Cross(pair.secondArms[i]);
+    if (first) change += linear1 + spins.spin1.Cross(pair.firstArms[i]);
+    if (second) change -= linear2 + spins.spin2.Cross(pair.secondArms[i]);
     return change;
   }
 
@@ -613,12 +614,13 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
     // Sticking contacts that return part of their approach can, through the
     // bodies' turning, hand out more energy than the approach brought: such
     // impulses go to the back-off, whose impulses oppose the sliding.
-    TrialMotion trial;
+    TrialMotion trial(pair);
+    const double inverseMasses =
+        (trial.first ? pair.firstBody->getInvMass() : 0.0) + (trial.second ? pair.secondBody->getInvMass() : 0.0);
     double scale = 0.0;
     for (std::uint32_t i = 0; i < n; ++i) {
       trial.add(pair, i, sticking[i]);
-      scale += sticking[i].SquaredLength() * ((pair.movesFirst() ? pair.firstBody->getInvMass() : 0.0) +
-                                              (pair.movesSecond() ? pair.secondBody->getInvMass() : 0.0));
+      scale += sticking[i].SquaredLength() * inverseMasses;
     }
     insideCones = trial.energyGain(pair) <= kEnergyRounding * scale;
   }
@@ -666,7 +668,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
     normalComponents(pair, b, normalRhs);
     frictionNormalMatrix(pair, K, f, N);
     workspace->solveScalarSystem(n, 0, N, normalRhs, lambda, negative, nullptr);
-    TrialMotion trial;
+    TrialMotion trial(pair);
     for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
       if (negative[i] != 0) continue;
       const double magnitude = lambda->elements[kept++];
