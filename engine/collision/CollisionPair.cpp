@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "engine/bodies/HardBody.h"
 #include "math/Tolerances.h"
@@ -37,8 +38,13 @@ T* carve(unsigned char*& at, std::uint32_t n, bool construct) {
 /// Puts entry order[i] of the first count entries at i.
 template <typename T>
 void reorder(T* values, const std::uint8_t* order, std::uint32_t count) {
-  T moved[kMaxPairContacts];
-  for (std::uint32_t i = 0; i < count; ++i) moved[i] = values[order[i]];
+  // Raw storage, of which only the entries moved are made: an array of T
+  // would first set all kMaxPairContacts of them to zero.
+  static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
+                "the entries are copied through raw storage");
+  alignas(T) unsigned char storage[kMaxPairContacts * sizeof(T)];
+  for (std::uint32_t i = 0; i < count; ++i) new (storage + i * sizeof(T)) T(values[order[i]]);
+  const T* moved = std::launder(reinterpret_cast<const T*>(storage));
   std::copy(moved, moved + count, values);
 }
 
@@ -268,23 +274,35 @@ void CollisionPair::keepFoundContacts() {
 }
 
 void CollisionPair::restoreFoundContacts() {
-  contactCount = found.count;
-  secondCount = found.count;
+  // The count and arrays in locals: a store into the byte arrays could
+  // otherwise be any of them, read again after it.
+  const std::uint32_t count = found.count;
+  contactCount = count;
+  secondCount = count;
+  Mgc::MgcVector3* const pointsAt = points;
+  Mgc::MgcVector3* const secondPointsAt = secondPoints;
+  Mgc::MgcVector3* const normalsAt = normals;
+  Mgc::MgcVector3* const velocitiesAt = staticVelocities;
+  ContactFeature* const featuresAt = features;
+  std::uint8_t* const index = foundIndex;
   // Each found contact back to the slot of its index, by cycles of swaps.
-  for (std::uint32_t i = 0; i < found.count; ++i) {
-    for (std::uint32_t k = foundIndex[i]; k != i && k < found.count; k = foundIndex[i]) {
-      std::swap(points[i], points[k]);
-      std::swap(secondPoints[i], secondPoints[k]);
-      std::swap(normals[i], normals[k]);
-      if (staticVelocities != nullptr) std::swap(staticVelocities[i], staticVelocities[k]);
-      std::swap(features[i], features[k]);
-      std::swap(foundIndex[i], foundIndex[k]);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t k = index[i]; k != i && k < count; k = index[i]) {
+      std::swap(pointsAt[i], pointsAt[k]);
+      std::swap(secondPointsAt[i], secondPointsAt[k]);
+      std::swap(normalsAt[i], normalsAt[k]);
+      if (velocitiesAt != nullptr) std::swap(velocitiesAt[i], velocitiesAt[k]);
+      std::swap(featuresAt[i], featuresAt[k]);
+      std::swap(index[i], index[k]);
     }
   }
-  for (std::uint32_t i = 0; i < found.count; ++i) {
-    depths[i] = found.depths[i];
-    marks[i] = 0;
-    foundIndex[i] = static_cast<std::uint8_t>(i);
+  double* const depthsAt = depths;
+  const double* const foundDepths = found.depths;
+  std::uint8_t* const marked = marks;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    depthsAt[i] = foundDepths[i];
+    marked[i] = 0;
+    index[i] = static_cast<std::uint8_t>(i);
   }
 }
 

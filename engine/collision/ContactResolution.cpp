@@ -110,14 +110,6 @@ void extractionBlocks(std::uint32_t n, const HardBody* first, const MgcVector3* 
   }
 }
 
-/// Velocity of the second body at a contact as the solver sees it: the
-/// stored velocity for a static body, else its rigid velocity, however slow
-/// (a body that creeps into the first must be stopped like any other).
-MgcVector3 secondVelocity(const CollisionPair& pair, std::uint32_t i, const MgcVector3& p) {
-  if (pair.secondBody->isStatic()) return pair.staticVelocity(i);
-  return velocityAt(pair.secondBody->getDyn(), p);
-}
-
 /// The velocity of a static triangle-mesh body at world point p from its
 /// per-vertex velocities over the contact's face (its first triangle).
 /// False when the mesh carries none or the face or its vertices do not
@@ -144,19 +136,24 @@ bool vertexVelocity(const ZOVmesh& mesh, std::uint32_t face, const MgcVector3& p
 }
 
 /// Velocity changes of the pair's bodies from impulses, without touching the
-/// bodies: the trial states of the friction back-off.
+/// bodies: the trial states of the friction back-off. Which bodies move is
+/// read once: it holds while the pair is solved.
 struct TrialMotion {
+  explicit TrialMotion(const CollisionPair& pair) : first(pair.movesFirst()), second(pair.movesSecond()) {}
+
+  bool first;
+  bool second;
   MgcVector3 linear1;
   MgcVector3 momentum1;
   MgcVector3 linear2;
   MgcVector3 momentum2;
 
   void add(const CollisionPair& pair, std::uint32_t i, const MgcVector3& J) {
-    if (pair.movesFirst()) {
+    if (first) {
       linear1 += J * pair.firstBody->getInvMass();
       momentum1 += pair.firstArms[i].Cross(J);
     }
-    if (pair.movesSecond()) {
+    if (second) {
       linear2 -= J * pair.secondBody->getInvMass();
       momentum2 -= pair.secondArms[i].Cross(J);
     }
@@ -164,21 +161,27 @@ struct TrialMotion {
   /// The kinetic energy the pair's bodies would gain (negative: lose) with
   /// these changes; a static or held body counts for nothing.
   double energyGain(const CollisionPair& pair) const {
-    double gain = pair.movesFirst() ? gainOf(*pair.firstBody, linear1, momentum1) : 0.0;
-    if (pair.movesSecond()) gain += gainOf(*pair.secondBody, linear2, momentum2);
+    double gain = first ? gainOf(*pair.firstBody, linear1, momentum1) : 0.0;
+    if (second) gain += gainOf(*pair.secondBody, linear2, momentum2);
     return gain;
   }
+  /// The changes of the bodies' angular velocities, made once for every
+  /// contact's relativeChange.
+  struct Spins {
+    MgcVector3 spin1;
+    MgcVector3 spin2;
+  };
+  Spins spins(const CollisionPair& pair) const {
+    Spins out;
+    if (first) out.spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
+    if (second) out.spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
+    return out;
+  }
   /// The change of the relative velocity at contact i.
-  MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i) const {
+  MgcVector3 relativeChange(const CollisionPair& pair, std::uint32_t i, const Spins& spins) const {
     MgcVector3 change;
-    if (pair.movesFirst()) {
-      const MgcVector3 spin1 = pair.firstBody->getDyn().worldInvInertia * momentum1;
-      change += linear1 + spin1.Cross(pair.firstArms[i]);
-    }
-    if (pair.movesSecond()) {
-      const MgcVector3 spin2 = pair.secondBody->getDyn().worldInvInertia * momentum2;
-      change -= linear2 + spin2.Cross(pair.secondArms[i]);
-    }
+    if (first) change += linear1 + spins.spin1.Cross(pair.firstArms[i]);
+    if (second) change -= linear2 + spins.spin2.Cross(pair.secondArms[i]);
     return change;
   }
 
@@ -325,14 +328,46 @@ void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint)
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    const MgcVector3 p = state1.orientation * pair.points[i] + state1.position;
-    pair.firstArms[i] = p - state1.position;
-    pair.secondArms[i] = p - state2.position;
-    MgcVector3 u = velocityAt(state1, p) - secondVelocity(pair, i, p);
-    if (u.SquaredLength() < kStillSquared) u = MgcVector3();
-    pair.relativeVelocities[i] = u;
-    pair.tangents[i] = opposingTangent(u, pair.normals[i]);
+  {
+    // The states in locals: the stores into the pair's arrays could
+    // otherwise be the bodies' states, read again for every contact. The
+    // velocities are velocityAt's, on the arms it subtracts the same way;
+    // the second body's is the stored one when it is static, else its rigid
+    // velocity, however slow (a body that creeps into the first must be
+    // stopped like any other).
+    const MgcMatrix3 turn1 = state1.orientation;
+    const MgcVector3 at1 = state1.position;
+    const MgcVector3 at2 = state2.position;
+    const MgcVector3 spin1 = state1.angularVelocity;
+    const MgcVector3 move1 = state1.linearVelocity;
+    const bool staticSecond = second->isStatic();
+    const MgcVector3 spin2 = staticSecond ? MgcVector3() : state2.angularVelocity;
+    const MgcVector3 move2 = staticSecond ? MgcVector3() : state2.linearVelocity;
+    const std::uint32_t count = pair.contactCount;
+    MgcVector3* const points = pair.points;
+    MgcVector3* const firstArms = pair.firstArms;
+    MgcVector3* const secondArms = pair.secondArms;
+    MgcVector3* const relative = pair.relativeVelocities;
+    MgcVector3* const tangents = pair.tangents;
+    const MgcVector3* const normals = pair.normals;
+    const MgcVector3* const held = pair.staticVelocities;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const MgcVector3 p = turn1 * points[i] + at1;
+      const MgcVector3 arm1 = p - at1;
+      const MgcVector3 arm2 = p - at2;
+      firstArms[i] = arm1;
+      secondArms[i] = arm2;
+      MgcVector3 v2;
+      if (!staticSecond) {
+        v2 = spin2.Cross(arm2) + move2;
+      } else if (held != nullptr) {
+        v2 = held[i];
+      }
+      MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
+      if (u.SquaredLength() < kStillSquared) u = MgcVector3();
+      relative[i] = u;
+      tangents[i] = opposingTangent(u, normals[i]);
+    }
   }
 
   if (hint == kContactResting) {
@@ -380,11 +415,17 @@ void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* 
   for (std::uint8_t& mark : pair.marks) mark = 0;
 }
 
+// The filters read the pair's count and arrays into locals: a store into
+// their byte marks could otherwise be any of them, read again after it.
+
 void CollisionManager::removeSeparatingContacts(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
   bool any = false;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    if (pair.relativeVelocities[i].Dot(pair.normals[i]) > zov::kTolerance) marks[i] = 1;
+  const std::uint32_t count = pair.contactCount;
+  const MgcVector3* const relative = pair.relativeVelocities;
+  const MgcVector3* const normals = pair.normals;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (relative[i].Dot(normals[i]) > zov::kTolerance) marks[i] = 1;
     any = any || marks[i] != 0;
   }
   if (any) compactContacts(pair, marks);
@@ -393,9 +434,11 @@ void CollisionManager::removeSeparatingContacts(CollisionPair& pair) {
 void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
   bool any = false;
-  for (std::uint32_t j = 1; j < pair.contactCount; ++j) {
+  const std::uint32_t count = pair.contactCount;
+  const MgcVector3* const points = pair.points;
+  for (std::uint32_t j = 1; j < count; ++j) {
     for (std::uint32_t i = 0; i < j; ++i) {
-      if (marks[i] == 0 && (pair.points[j] - pair.points[i]).SquaredLength() < zov::kTolerance) {
+      if (marks[i] == 0 && (points[j] - points[i]).SquaredLength() < zov::kTolerance) {
         marks[j] = 1;
         any = true;
         break;
@@ -408,12 +451,15 @@ void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
 void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
   bool any = false;
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    for (std::uint32_t j = i + 1; j < pair.contactCount && marks[i] == 0; ++j) {
-      if (marks[j] != 0 || pair.normals[i].Dot(pair.normals[j]) >= -zov::kTolerance) continue;
+  const std::uint32_t count = pair.contactCount;
+  const MgcVector3* const normals = pair.normals;
+  const double* const depths = pair.depths;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t j = i + 1; j < count && marks[i] == 0; ++j) {
+      if (marks[j] != 0 || normals[i].Dot(normals[j]) >= -zov::kTolerance) continue;
       any = true;
       // The shallower contact (the larger depth value) goes, j on a tie.
-      if (pair.depths[i] > pair.depths[j]) {
+      if (depths[i] > depths[j]) {
         marks[i] = 1;
       } else {
         marks[j] = 1;
@@ -568,12 +614,13 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
     // Sticking contacts that return part of their approach can, through the
     // bodies' turning, hand out more energy than the approach brought: such
     // impulses go to the back-off, whose impulses oppose the sliding.
-    TrialMotion trial;
+    TrialMotion trial(pair);
+    const double inverseMasses =
+        (trial.first ? pair.firstBody->getInvMass() : 0.0) + (trial.second ? pair.secondBody->getInvMass() : 0.0);
     double scale = 0.0;
     for (std::uint32_t i = 0; i < n; ++i) {
       trial.add(pair, i, sticking[i]);
-      scale += sticking[i].SquaredLength() * ((pair.movesFirst() ? pair.firstBody->getInvMass() : 0.0) +
-                                              (pair.movesSecond() ? pair.secondBody->getInvMass() : 0.0));
+      scale += sticking[i].SquaredLength() * inverseMasses;
     }
     insideCones = trial.energyGain(pair) <= kEnergyRounding * scale;
   }
@@ -621,7 +668,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
     normalComponents(pair, b, normalRhs);
     frictionNormalMatrix(pair, K, f, N);
     workspace->solveScalarSystem(n, 0, N, normalRhs, lambda, negative, nullptr);
-    TrialMotion trial;
+    TrialMotion trial(pair);
     for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
       if (negative[i] != 0) continue;
       const double magnitude = lambda->elements[kept++];
@@ -630,9 +677,10 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
       trial.add(pair, i, impulses[i]);
     }
     if (f == 0.0) return false;
+    const TrialMotion::Spins spins = trial.spins(pair);
     for (std::uint32_t i = 0; i < n; ++i) {
       const MgcVector3& t = pair.tangents[i];
-      const MgcVector3 after = pair.relativeVelocities[i] + trial.relativeChange(pair, i);
+      const MgcVector3 after = pair.relativeVelocities[i] + trial.relativeChange(pair, i, spins);
       if (after.Dot(t) * pair.relativeVelocities[i].Dot(t) < -zov::kTolerance) return true;
     }
     return false;

@@ -161,4 +161,54 @@ TEST(CollisionPair, GrowingPastItsCapacityKeepsHeldAndSetAsideContacts) {
   }
 }
 
+// Contacts taken out by random marks, again and again, move behind the kept
+// ones with the order of both kept (a stable partition, formed here the
+// plain way), every field with them; putting the found contacts back
+// restores each to its slot whatever the passes did.
+TEST(CollisionPair, TakingOutRandomContactsIsAStablePartitionAndRestores) {
+  std::mt19937 random(20261207);
+  ContactScratch scratch;
+  for (int trial = 0; trial < 200; ++trial) {
+    SCOPED_TRACE(trial);
+    const std::uint32_t found = 1 + random() % kMaxPairContacts;
+    CollisionPair pair;
+    findNumbered(pair, scratch, found);
+    // Which numbered contact each slot holds.
+    std::vector<std::uint32_t> slots(found);
+    for (std::uint32_t k = 0; k < found; ++k) slots[k] = k;
+    for (int pass = 0; pass < 3 && pair.contactCount > 0; ++pass) {
+      const std::uint32_t n = pair.contactCount;
+      std::uint8_t marks[kMaxPairContacts] = {};
+      for (std::uint32_t i = 0; i < n; ++i) marks[i] = random() % 3 == 0 ? 1 : 0;
+      std::vector<std::uint32_t> expected;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        if (marks[i] == 0) expected.push_back(slots[i]);
+      }
+      const std::size_t kept = expected.size();
+      for (std::uint32_t i = 0; i < n; ++i) {
+        if (marks[i] != 0) expected.push_back(slots[i]);
+      }
+      CollisionManager::compactContacts(pair, marks);
+      ASSERT_EQ(pair.contactCount, kept);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        const Numbered c = numbered(expected[i]);
+        EXPECT_EQ(pair.points[i], c.point) << i;
+        EXPECT_EQ(pair.secondPoints[i], c.secondPoint) << i;
+        EXPECT_EQ(pair.normals[i], c.normal) << i;
+        EXPECT_EQ(pair.staticVelocities[i], c.staticVelocity) << i;
+        EXPECT_EQ(pair.depths[i], c.depth) << i;
+        EXPECT_EQ(pair.features[i].firstFeature, c.feature) << i;
+        EXPECT_EQ(pair.foundIndex[i], expected[i]) << i;
+        slots[i] = expected[i];
+      }
+    }
+    pair.restoreFoundContacts();
+    ASSERT_EQ(pair.contactCount, found);
+    for (std::uint32_t k = 0; k < found; ++k) {
+      expectHolds(pair, k, k);
+      EXPECT_EQ(pair.marks[k], 0) << k;
+    }
+  }
+}
+
 }  // namespace
