@@ -124,6 +124,30 @@ ZOV_WIDE inline Turn turnOf(const WideSystem& s, int b, __m256d l) {
           combineColumns(Transpose ? t.rowsZxy : t.columnsZxy, l0, l1, l2)};
 }
 
+/// Adds slot q's x to the running sums of a response, in slot order: the
+/// plain sum p and, per turning body, the sum of r x x.
+template <int Turning>
+ZOV_WIDE inline void addToSums(const ArmRows& arms, std::uint32_t q, __m256d x, __m256d& p, __m256d& first,
+                               __m256d& second) {
+  p = _mm256_add_pd(p, x);
+  if (Turning == 0) return;
+  const __m256d xYzx = _mm256_permute4x64_pd(x, kYzx);
+  const __m256d xZxy = _mm256_permute4x64_pd(x, kZxy);
+  if ((Turning & kFirstTurns) != 0) first = addArmCross(arms, 0, q, xYzx, xZxy, first);
+  if ((Turning & kSecondTurns) != 0) second = addArmCross(arms, 1, q, xYzx, xZxy, second);
+}
+
+/// The response of the sums: c p, and each turning body's sum turned by
+/// its inertia.
+template <int Turning, bool Transpose>
+ZOV_WIDE inline Response responseOf(const WideSystem& s, __m256d p, __m256d first, __m256d second) {
+  Response out;
+  out.linear = _mm256_mul_pd(_mm256_set1_pd(s.linear), p);
+  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<Transpose>(s, 0, first);
+  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<Transpose>(s, 1, second);
+  return out;
+}
+
 /// The response to the active slots of `in`, each first multiplied by
 /// `scale` and stored back when Scale is set.
 template <int Turning, bool Transpose, bool Scale>
@@ -139,18 +163,9 @@ ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
       x = _mm256_mul_pd(x, k);
       store(in[q], x);
     }
-    p = _mm256_add_pd(p, x);
-    if (Turning == 0) continue;
-    const __m256d xYzx = _mm256_permute4x64_pd(x, kYzx);
-    const __m256d xZxy = _mm256_permute4x64_pd(x, kZxy);
-    if ((Turning & kFirstTurns) != 0) first = addArmCross(arms, 0, q, xYzx, xZxy, first);
-    if ((Turning & kSecondTurns) != 0) second = addArmCross(arms, 1, q, xYzx, xZxy, second);
+    addToSums<Turning>(arms, q, x, p, first, second);
   }
-  Response out;
-  out.linear = _mm256_mul_pd(_mm256_set1_pd(s.linear), p);
-  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<Transpose>(s, 0, first);
-  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<Transpose>(s, 1, second);
-  return out;
+  return responseOf<Turning, Transpose>(s, p, first, second);
 }
 
 /// The response felt at active slot q: c P + m x r_q per turning body.
@@ -231,19 +246,10 @@ ZOV_WIDE inline Response respondAfterUpdate(WideSystem& s, const PendingUpdate& 
     __m256d x;
     sum = _mm256_add_pd(sum, updateSlot(s, up.t1, up.t2, up.vScale, q, x));
     store(s.v[q], x);
-    p = _mm256_add_pd(p, x);
-    if (Turning == 0) continue;
-    const __m256d xYzx = _mm256_permute4x64_pd(x, kYzx);
-    const __m256d xZxy = _mm256_permute4x64_pd(x, kZxy);
-    if ((Turning & kFirstTurns) != 0) first = addArmCross(arms, 0, q, xYzx, xZxy, first);
-    if ((Turning & kSecondTurns) != 0) second = addArmCross(arms, 1, q, xYzx, xZxy, second);
+    addToSums<Turning>(arms, q, x, p, first, second);
   }
   wSquared = sumOfLanes(updateSlots(s, up.t1, up.t2, up.vScale, active, sum));
-  Response out;
-  out.linear = _mm256_mul_pd(_mm256_set1_pd(s.linear), p);
-  if ((Turning & kFirstTurns) != 0) out.turn[0] = turnOf<false>(s, 0, first);
-  if ((Turning & kSecondTurns) != 0) out.turn[1] = turnOf<false>(s, 1, second);
-  return out;
+  return responseOf<Turning, false>(s, p, first, second);
 }
 
 /// The vector work of lsqr (see LsqrIterations.h) on the slots, with the
