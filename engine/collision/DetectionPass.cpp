@@ -341,6 +341,7 @@ void CollisionManager::updatePairs() {
   linkCounter += linkPairRecords(deferredPairs);
   updateManifolds(deferredPairs);
   std::vector<CollisionPair*> pairs;
+  reserveScratch(pairs, deferredPairs.getCount());
   for (auto* node = deferredPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
   if (passHelperCount == 0 || pairs.size() < 2) {
     for (CollisionPair* pair : pairs) extractNow(pair);
@@ -352,6 +353,7 @@ void CollisionManager::updatePairs() {
     // Which bodies each extraction reads and moves, their numbers and pass
     // slots, read on the helpers.
     std::vector<ExtractionAccess>& access = extractionAccess;
+    reserveScratch(access, n);
     access.resize(n);
     forEachIndex(workerPool(), passHelperCount, n, kPassTestGrain, [&](std::uint32_t i, std::uint32_t) {
       CollisionPair* pair = pairs[i];
@@ -385,7 +387,9 @@ void CollisionManager::updatePairs() {
     // order the pairs meet them; a fracture body's pieces stand in for it.
     std::vector<std::uint32_t>& slots = extractedSlots;
     slots.clear();
+    reserveScratch(slots, broadPhase.size());
     std::vector<std::uint8_t>& seen = extractedSeen;
+    reserveScratch(seen, broadPhase.size());
     seen.assign(broadPhase.size(), 0);
     const auto note = [&](std::uint32_t slot) {
       if (seen[slot] != 0) return;
@@ -583,6 +587,18 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
   newPairs.clear();
   movingCandidates.clear();
   pairCounter = 0;
+  // The pass's arrays are a word or two a body, made for the pass beyond the
+  // sizes the allocator keeps cached for this thread (reserveScratch): made
+  // at each pass's body count, they would leave a block of every size they
+  // had waiting there.
+  std::size_t listedCount = 0;
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping, listed.active}) {
+    if (list != nullptr) listedCount += list->size();
+  }
+  for (std::vector<std::uint32_t>* slots : {&pass.resting, &pass.moving, &pass.frontier}) {
+    reserveScratch(*slots, listedCount);
+  }
+  reserveScratch(pass.all, listedCount);
   // Pieces of moving fracture bodies, met after the other moving bodies.
   std::vector<std::uint32_t> movingPieces;
   const auto place = [&](HardBody* body, std::int32_t level, std::vector<std::uint32_t>& into) {
@@ -641,6 +657,9 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
   for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
   broadPhase.build(pass.all, pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   const std::size_t slots = pass.all.size();
+  for (std::vector<std::int32_t>* positions : {&pass.restingPos, &pass.movingPos, &pass.frontierPos}) {
+    reserveScratch(*positions, slots);
+  }
   pass.restingPos.assign(slots, -1);
   pass.movingPos.assign(slots, -1);
   pass.frontierPos.assign(slots, -1);
@@ -764,6 +783,8 @@ void CollisionManager::meetRestingPairs(PassState& pass) {
   // looked up and asked afresh.
   std::vector<std::uint32_t>& askedIn = pass.restingAskedIn;
   std::vector<std::uint8_t>& answers = pass.restingMoves;
+  reserveScratch(askedIn, pass.all.size());
+  reserveScratch(answers, pass.all.size());
   askedIn.assign(pass.all.size(), 0);
   answers.assign(pass.all.size(), 0);
   std::uint32_t round = 1;
@@ -1092,6 +1113,7 @@ void CollisionManager::liftPiecePairs() {
   if (pairCounter == 0) return;
   std::vector<CollisionPair*> kept;
   std::vector<CollisionPair*> lifted;
+  reserveScratch(kept, stepPairs.getCount());
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
     CollisionPair* pair = node->value;
     const bool piecePair = pair->firstBody->getParent() != nullptr || pair->secondBody->getParent() != nullptr;
