@@ -468,11 +468,13 @@ int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint32_t helpers = passHelpers();
   if (helpers != 0) {
     workers->workersInUse = helpers;
-    // Records for as many pairs as the last pass kept and one in test on
-    // every thread, made here so that the helpers make none: records made on
-    // a helper live in that thread's own heap. (A pass that finds more new
-    // pairs than that makes the rest where it runs.)
-    pairPool.makeFree(passPairs + helpers + 1);
+    // Records for as many pairs as the last pass kept, as many again as it
+    // gained on the one before, and one in test on every thread, made here
+    // so that the helpers make none: the first block a helper makes opens a
+    // heap of that thread's own, kept, with the records in it, for as long
+    // as the thread lives. (A pass that finds more new pairs than that
+    // makes the rest where it runs.)
+    pairPool.makeFree(passPairs + passPairGrowth + helpers + 1);
     dealFreePairs();
   }
   int result = 0;
@@ -994,6 +996,7 @@ int CollisionManager::finishPass(PassState& pass) {
   manifolds.releaseAll();
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
+  passPairGrowth = pairCounter > passPairs ? pairCounter - passPairs : 0;
   passPairs = pairCounter;
   passPairBytes = 0;
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
