@@ -219,6 +219,7 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   found.assign(candidates.size(), nullptr);
   // The moving bodies in candidate order, with where their candidates start.
   std::vector<std::uint32_t> starts;
+  reserveScratch(starts, candidates.size() + 1);
   for (std::uint32_t i = 0; i < candidates.size(); ++i) {
     if (i == 0 || candidates[i].first != candidates[i - 1].first) starts.push_back(i);
   }
