@@ -707,6 +707,9 @@ class CollisionManager {
   /// records and the room for pair blocks the next pass is made ready with.
   std::uint32_t passPairs = 0;
   std::size_t passPairBytes = 0;
+  /// How many more pairs the last pass kept than the one before it: a pile
+  /// still gathering its pairs is met with records for as many more again.
+  std::uint32_t passPairGrowth = 0;
   std::uint32_t waveStamp = 0;
   std::uint8_t orderedExtraction = 0;
   Mgc::MgcVector3 gravityDirection;

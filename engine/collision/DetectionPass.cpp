@@ -219,6 +219,7 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   found.assign(candidates.size(), nullptr);
   // The moving bodies in candidate order, with where their candidates start.
   std::vector<std::uint32_t> starts;
+  reserveScratch(starts, candidates.size() + 1);
   for (std::uint32_t i = 0; i < candidates.size(); ++i) {
     if (i == 0 || candidates[i].first != candidates[i - 1].first) starts.push_back(i);
   }
@@ -341,6 +342,7 @@ void CollisionManager::updatePairs() {
   linkCounter += linkPairRecords(deferredPairs);
   updateManifolds(deferredPairs);
   std::vector<CollisionPair*> pairs;
+  reserveScratch(pairs, deferredPairs.getCount());
   for (auto* node = deferredPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
   if (passHelperCount == 0 || pairs.size() < 2) {
     for (CollisionPair* pair : pairs) extractNow(pair);
@@ -352,6 +354,7 @@ void CollisionManager::updatePairs() {
     // Which bodies each extraction reads and moves, their numbers and pass
     // slots, read on the helpers.
     std::vector<ExtractionAccess>& access = extractionAccess;
+    reserveScratch(access, n);
     access.resize(n);
     forEachIndex(workerPool(), passHelperCount, n, kPassTestGrain, [&](std::uint32_t i, std::uint32_t) {
       CollisionPair* pair = pairs[i];
@@ -385,7 +388,9 @@ void CollisionManager::updatePairs() {
     // order the pairs meet them; a fracture body's pieces stand in for it.
     std::vector<std::uint32_t>& slots = extractedSlots;
     slots.clear();
+    reserveScratch(slots, broadPhase.size());
     std::vector<std::uint8_t>& seen = extractedSeen;
+    reserveScratch(seen, broadPhase.size());
     seen.assign(broadPhase.size(), 0);
     const auto note = [&](std::uint32_t slot) {
       if (seen[slot] != 0) return;
@@ -464,11 +469,13 @@ int CollisionManager::contactPass(const PassBodies& listed) {
   const std::uint32_t helpers = passHelpers();
   if (helpers != 0) {
     workers->workersInUse = helpers;
-    // Records for as many pairs as the last pass kept and one in test on
-    // every thread, made here so that the helpers make none: records made on
-    // a helper live in that thread's own heap. (A pass that finds more new
-    // pairs than that makes the rest where it runs.)
-    pairPool.makeFree(passPairs + helpers + 1);
+    // Records for as many pairs as the last pass kept, as many again as it
+    // gained on the one before, and one in test on every thread, made here
+    // so that the helpers make none: the first block a helper makes opens a
+    // heap of that thread's own, kept, with the records in it, for as long
+    // as the thread lives. (A pass that finds more new pairs than that
+    // makes the rest where it runs.)
+    pairPool.makeFree(passPairs + passPairGrowth + helpers + 1);
     dealFreePairs();
   }
   int result = 0;
@@ -583,6 +590,18 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
   newPairs.clear();
   movingCandidates.clear();
   pairCounter = 0;
+  // The pass's arrays are a word or two a body, made for the pass beyond the
+  // sizes the allocator keeps cached for this thread (reserveScratch): made
+  // at each pass's body count, they would leave a block of every size they
+  // had waiting there.
+  std::size_t listedCount = 0;
+  for (const std::vector<HardBody*>* list : {listed.barriers, listed.statics, listed.sleeping, listed.active}) {
+    if (list != nullptr) listedCount += list->size();
+  }
+  for (std::vector<std::uint32_t>* slots : {&pass.resting, &pass.moving, &pass.frontier}) {
+    reserveScratch(*slots, listedCount);
+  }
+  reserveScratch(pass.all, listedCount);
   // Pieces of moving fracture bodies, met after the other moving bodies.
   std::vector<std::uint32_t> movingPieces;
   const auto place = [&](HardBody* body, std::int32_t level, std::vector<std::uint32_t>& into) {
@@ -641,6 +660,9 @@ void CollisionManager::gatherPassBodies(PassState& pass, const PassBodies& liste
   for (std::uint32_t slot : pass.moving) movingCandidates.append(pass.all[slot]);
   broadPhase.build(pass.all, pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
   const std::size_t slots = pass.all.size();
+  for (std::vector<std::int32_t>* positions : {&pass.restingPos, &pass.movingPos, &pass.frontierPos}) {
+    reserveScratch(*positions, slots);
+  }
   pass.restingPos.assign(slots, -1);
   pass.movingPos.assign(slots, -1);
   pass.frontierPos.assign(slots, -1);
@@ -764,6 +786,8 @@ void CollisionManager::meetRestingPairs(PassState& pass) {
   // looked up and asked afresh.
   std::vector<std::uint32_t>& askedIn = pass.restingAskedIn;
   std::vector<std::uint8_t>& answers = pass.restingMoves;
+  reserveScratch(askedIn, pass.all.size());
+  reserveScratch(answers, pass.all.size());
   askedIn.assign(pass.all.size(), 0);
   answers.assign(pass.all.size(), 0);
   std::uint32_t round = 1;
@@ -973,6 +997,7 @@ int CollisionManager::finishPass(PassState& pass) {
   manifolds.releaseAll();
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();
+  passPairGrowth = pairCounter > passPairs ? pairCounter - passPairs : 0;
   passPairs = pairCounter;
   passPairBytes = 0;
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
@@ -1092,6 +1117,7 @@ void CollisionManager::liftPiecePairs() {
   if (pairCounter == 0) return;
   std::vector<CollisionPair*> kept;
   std::vector<CollisionPair*> lifted;
+  reserveScratch(kept, stepPairs.getCount());
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
     CollisionPair* pair = node->value;
     const bool piecePair = pair->firstBody->getParent() != nullptr || pair->secondBody->getParent() != nullptr;

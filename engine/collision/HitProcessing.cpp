@@ -97,9 +97,15 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
   if (pairCounter != 0) {
     // The pairs with a fracture body, from the highest impact down (equal
     // measures in their order), go last among the step's pairs.
+    // Read from the list itself, into a block beyond the sizes the allocator
+    // keeps cached for this thread: made every step at a size that follows
+    // the pair count, the arrays would leave a block of each size they had
+    // waiting there.
     std::vector<CollisionPair*> kept;
     std::vector<CollisionPair*> fracture;
-    for (CollisionPair* pair : valuesOf(stepPairs)) {
+    reserveScratch(kept, stepPairs.getCount());
+    for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+      CollisionPair* pair = node->value;
       const bool hasFracture = asFracture(pair->firstBody) != nullptr || asFracture(pair->secondBody) != nullptr;
       (hasFracture ? fracture : kept).push_back(pair);
     }
@@ -132,11 +138,18 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
 }
 
 void CollisionManager::handOverSplitPairs() {
-  std::vector<CollisionPair*> pairs = valuesOf(stepPairs);
   const auto splitOne = [](const CollisionPair* pair) {
     return hasSplit(pair->firstBody) || hasSplit(pair->secondBody);
   };
-  if (std::none_of(pairs.begin(), pairs.end(), splitOne)) return;
+  // Looked for in the list itself: a copy made every step, of a size that
+  // follows the pair count, would leave a block of each size it had in the
+  // allocator's cache for this thread.
+  bool anySplit = false;
+  for (auto* node = stepPairs.getFirst(); node != nullptr && !anySplit; node = node->next) {
+    anySplit = splitOne(node->value);
+  }
+  if (!anySplit) return;
+  const std::vector<CollisionPair*> pairs = valuesOf(stepPairs);
   // A body that split leaves the world after this step: resolved against
   // it, the hit would push nothing that stays. Its parts meet the other
   // body instead, each in a pair of its own from a fresh pair test.

@@ -134,7 +134,7 @@ void PairPool::emptyPools() {
 
 void PairPool::freeAll() {
   emptyPools();
-  parked.discard();
+  parked.release();
   for (auto& slotBlocks : blocks) slotBlocks.clear();
   madeBlocks = 0;
   pools[0].reserve(kListNodeReserve);

@@ -423,6 +423,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
                                 : 0;
                });
   std::vector<CollisionPair*> bearing;
+  reserveScratch(bearing, pairs.size());
   for (std::size_t i = 0; i < pairs.size(); ++i) {
     if (bears[i] != 0) bearing.push_back(pairs[i]);
   }
@@ -442,6 +443,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   // Each pair's upper body, the one that rests on the other, read on the
   // helpers with its level; the pair holds the lower one.
   std::vector<BearingPair>& upper = bearingPairs;
+  reserveScratch(upper, pairCount);
   upper.resize(pairCount);
   forEachIndex(pool, helpers, pairCount, kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
     CollisionPair* pair = bearing[k];
@@ -460,6 +462,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   });
   std::vector<HeldBody>& held = heldBodies;
   held.clear();
+  reserveScratch(held, pairCount);
   for (std::uint32_t k = 0; k < pairCount; ++k) {
     if (k == 0 || upper[k].body != upper[k - 1].body) held.push_back(HeldBody{upper[k].body, upper[k].level, k, k});
     held.back().end = k + 1;
@@ -472,6 +475,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   // Every body's support pairs in one array, each body's run where its
   // bearing pairs lie.
   std::vector<CollisionPair*>& supportPairs = heldSupports;
+  reserveScratch(supportPairs, pairCount);
   supportPairs.resize(pairCount);
   for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
   const auto supportsOf = [&](std::uint32_t task) {
@@ -666,6 +670,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   // Which bodies each pair writes only reads the pair and its bodies: read
   // on the helpers first, the few pairs of many bodies again below.
   std::vector<DealtBodies>& written = dealtBodies;
+  reserveScratch(written, pairs.size());
   written.resize(pairs.size());
   forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()), kDealGrain,
                [&](std::uint32_t i, std::uint32_t) {
@@ -690,6 +695,10 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   // that writes it (-1 for none).
   std::vector<std::uint32_t> owner;
   std::vector<std::int32_t> lastShared;
+  // Grown a slot at a time, they would leave a block of every size they
+  // passed through in the allocator's cache for this thread.
+  reserveScratch(owner, broadPhase.entryCount());
+  reserveScratch(lastShared, broadPhase.entryCount());
   std::uint32_t next = 0;
   HardBody* bodies[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];

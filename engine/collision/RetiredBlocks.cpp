@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/Pages.h"
+
 void RetiredBlocks::add(std::unique_ptr<unsigned char[]> block) {
   if (!block) return;
   unsigned char* taken = block.release();
@@ -24,10 +26,16 @@ void RetiredBlocks::freeAll() {
 bool ParkedBlocks::prepare(std::size_t expected) {
   discard();
   const std::size_t base = lastAsked > expected ? lastAsked : expected;
-  std::size_t wanted = base + base / 2;
-  if (wanted < kLeastRoom) wanted = kLeastRoom;
-  room.reset(new (std::nothrow) unsigned char[wanted]);
-  if (!room) return false;
+  const std::size_t wanted = 2 * base + kLeastRoom;
+  if (mappedBytes < wanted || mappedBytes / kMostSpare > wanted) {
+    // Twice the room wanted, so that the rooms of a pile that gathers pairs
+    // step by step fit the pages many passes in a row.
+    release();
+    pages = static_cast<unsigned char*>(zov::platform::mapPages(2 * wanted));
+    if (pages == nullptr) return false;
+    mappedBytes = 2 * wanted;
+  }
+  room = pages;
   size = wanted;
   return true;
 }
@@ -39,18 +47,25 @@ unsigned char* ParkedBlocks::take(std::size_t bytes, CollisionPair* owner) {
   // entry left unwritten.
   std::size_t at = used.load(std::memory_order_relaxed);
   do {
-    if (!room || size - at < needed) return nullptr;
+    if (room == nullptr || size - at < needed) return nullptr;
   } while (!used.compare_exchange_weak(at, at + needed, std::memory_order_relaxed));
   const Entry entry{owner, bytes};
-  unsigned char* place = room.get() + at;
+  unsigned char* place = room + at;
   std::memcpy(place, &entry, sizeof entry);
   return place + sizeof(Entry);
 }
 
 void ParkedBlocks::discard() {
-  room.reset();
+  room = nullptr;
   size = 0;
   used = 0;
   const std::size_t passAsked = asked.exchange(0);
   if (passAsked != 0) lastAsked = passAsked;
+}
+
+void ParkedBlocks::release() {
+  discard();
+  zov::platform::unmapPages(pages, mappedBytes);
+  pages = nullptr;
+  mappedBytes = 0;
 }

@@ -40,49 +40,66 @@ class CollisionPair;
 /// pair that holds one a block of its own (settleAll). Blocks allocated on a
 /// helper would live in that thread's own heap, which the allocator keeps,
 /// with the blocks cached there, for as long as the thread lives; here,
-/// helpers allocate nothing for their pairs while the room lasts, and the
-/// room is freed after the pass. The room of the next pass is sized from
-/// what this one asked for. Every helper takes from the one room at once.
+/// helpers allocate nothing for their pairs while the room lasts. The room
+/// of the next pass is sized from what this one asked for. Every helper
+/// takes from the one room at once.
+///
+/// The room lies in pages of its own (platform Pages), not in a heap block:
+/// only the pages the helpers write become resident, so that a generous
+/// room costs address space, and a room freed to the heap leaves no hole
+/// there for the heap to grow around. The pages are kept from one pass to
+/// the next while they fit the room wanted, so that a pass maps none and
+/// touches the pages the last one did; given back when the room wanted
+/// changes much, and by release.
 class ParkedBlocks {
  public:
   ParkedBlocks() = default;
   ParkedBlocks(const ParkedBlocks&) = delete;
   ParkedBlocks& operator=(const ParkedBlocks&) = delete;
+  ~ParkedBlocks() { release(); }
 
-  /// Makes room for the pass, in place of any left: at least kLeastRoom
-  /// bytes, and half as much again as the larger of what the last pass
-  /// asked for and `expected`, the blocks of the pairs it kept (which
-  /// thread tested which pair, and so what the helpers asked for, changes
-  /// with the scheduling). False when memory runs out (the pass then makes
-  /// its blocks where it runs). Only while no helper runs.
+  /// Makes room for the pass, in place of any left: kLeastRoom bytes more
+  /// than twice the larger of what the last pass asked for and `expected`,
+  /// the blocks of the pairs it kept (which thread tested which pair, and
+  /// so what the helpers asked for, changes with the scheduling). False
+  /// when memory runs out (the pass then makes its blocks where it runs).
+  /// Only while no helper runs.
   bool prepare(std::size_t expected);
   /// Bytes of room a block of `bytes` takes.
   static std::size_t roomFor(std::size_t bytes) { return sizeof(Entry) + rounded(bytes); }
   /// A block of `bytes` for `owner`, aligned for doubles; null when the room
-  /// is out. Safe to call from every helper at once.
+  /// is out or no pass made it. Safe to call from every helper at once.
   unsigned char* take(std::size_t bytes, CollisionPair* owner);
   /// Calls settle(owner, block, bytes) for every block taken, in the room's
-  /// order, then frees the room. Only while no helper runs.
+  /// order, then ends the room (discard). Only while no helper runs.
   template <typename Settle>
   void settleAll(Settle&& settle) {
     const std::size_t end = used.load(std::memory_order_relaxed);
     std::size_t at = 0;
     while (at < end) {
       Entry entry;
-      std::memcpy(&entry, room.get() + at, sizeof entry);
-      settle(entry.owner, room.get() + at + sizeof(Entry), entry.bytes);
+      std::memcpy(&entry, room + at, sizeof entry);
+      settle(entry.owner, room + at + sizeof(Entry), entry.bytes);
       at += sizeof(Entry) + rounded(entry.bytes);
     }
     discard();
   }
-  /// Frees the room, forgetting the blocks taken from it (their pairs gone).
-  /// Only while no helper runs.
+  /// Ends the pass's room, forgetting the blocks taken from it (their pairs
+  /// gone); its pages are kept for the next. Only while no helper runs.
   void discard();
+  /// Ends the room and gives its pages back. Only while no helper runs.
+  void release();
   /// Bytes of room made for the pass (0 between passes).
   std::size_t roomBytes() const { return size; }
+  /// Bytes of the pages kept for the rooms (0 once released).
+  std::size_t pageBytes() const { return mappedBytes; }
 
-  /// Room every pass has at least.
-  static constexpr std::size_t kLeastRoom = 8192;
+  /// Room every pass has beyond its estimate: untouched, it is only
+  /// address space.
+  static constexpr std::size_t kLeastRoom = 65536;
+  /// Kept pages more than this many times the room wanted are given back
+  /// for pages of the room's size.
+  static constexpr std::size_t kMostSpare = 4;
 
  private:
   /// What precedes each block in the room.
@@ -93,8 +110,11 @@ class ParkedBlocks {
   static std::size_t rounded(std::size_t bytes) { return (bytes + kAlign - 1) / kAlign * kAlign; }
 
   static constexpr std::size_t kAlign = 16;
-  std::unique_ptr<unsigned char[]> room;
+  /// The pass's room, at the start of the pages; null between passes.
+  unsigned char* room = nullptr;
   std::size_t size = 0;
+  unsigned char* pages = nullptr;
+  std::size_t mappedBytes = 0;
   std::atomic<std::size_t> used{0};
   /// Bytes this pass asked for, taken or not.
   std::atomic<std::size_t> asked{0};

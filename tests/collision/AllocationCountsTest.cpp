@@ -419,6 +419,50 @@ void findIntoRoom(CollisionPair& pair, ContactScratch& scratch, std::uint32_t n,
 
 }  // namespace
 
+// A pass's parked room lies in pages of its own, not in the heap, and keeps
+// them for the next pass while they fit the room it wants: the next pass
+// starts its room where the last one did and maps nothing new, and between
+// passes no pair takes from them; a pass that expects far more gets larger
+// pages, one that wants far less than the pages again gets pages of its
+// size, and release gives them back.
+TEST(AllocationCounts, TheParkedRoomKeepsItsPagesBetweenPasses) {
+  ParkedBlocks room;
+  CollisionPair pair;
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+#endif
+  ASSERT_TRUE(room.prepare(0));
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gTestThreadAllocations.load(), 0u) << "the room takes nothing from the heap";
+#endif
+  const std::size_t pages = room.pageBytes();
+  EXPECT_GE(pages, room.roomBytes());
+  unsigned char* first = room.take(64, &pair);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(first) % alignof(double), 0u);
+  room.discard();
+  EXPECT_EQ(room.roomBytes(), 0u);
+  EXPECT_EQ(room.pageBytes(), pages);
+  EXPECT_EQ(room.take(64, &pair), nullptr) << "no room between passes";
+  ASSERT_TRUE(room.prepare(0));
+  EXPECT_EQ(room.pageBytes(), pages);
+  EXPECT_EQ(room.take(64, &pair), first) << "the same pages, from their start";
+  room.discard();
+  const std::size_t large = 8 * pages;
+  ASSERT_TRUE(room.prepare(large));
+  EXPECT_GE(room.roomBytes(), 2 * large);
+  EXPECT_GE(room.pageBytes(), room.roomBytes());
+  room.discard();
+  ASSERT_TRUE(room.prepare(0));
+  EXPECT_LT(room.pageBytes(), large) << "pages far larger than the room wanted are given back";
+  EXPECT_GE(room.pageBytes(), room.roomBytes());
+  room.release();
+  EXPECT_EQ(room.pageBytes(), 0u);
+  EXPECT_EQ(room.roomBytes(), 0u);
+  EXPECT_EQ(room.take(64, &pair), nullptr);
+}
+
 // Pairs returning their contacts through a parked room take their blocks
 // from it and allocate nothing while it has room, and past it make their own;
 // settling gives each pair still in the room a block of its own, once
@@ -448,7 +492,9 @@ TEST(AllocationCounts, PairsTakeTheirBlocksFromTheParkedRoomUntilSettled) {
   // Full-size pairs until the room is out: the one that does not fit makes
   // its own block.
   int ownBlocks = 0;
-  for (int tries = 0; tries < 4; ++tries) {
+  const std::size_t fullBlock = ParkedBlocks::roomFor(kMaxPairContacts * sizeof(MgcVector3));
+  const int mostTries = static_cast<int>(ParkedBlocks::kLeastRoom / fullBlock) + 1;
+  for (int tries = 0; tries < mostTries; ++tries) {
     findIntoRoom(pairs[3], scratch, counts[3] - static_cast<std::uint32_t>(tries % 2), 40.0, retired, room);
     if (!pairs[3].holdsParkedBlock()) {
       ++ownBlocks;

@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
 #include "platform/CRandom.h"
 #include "platform/Clock.h"
+#include "platform/Pages.h"
 #include "platform/Processors.h"
 #include "platform/Threads.h"
 
@@ -54,4 +59,22 @@ TEST(Clock, AdvancesWithWallTimeWhileSleeping) {
   const long before = crtClock();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_GE(crtClock() - before, 25);
+}
+
+// Mapped pages come zeroed, aligned to a page and writable to their last
+// byte however many bytes were asked for; none are mapped for no bytes, and
+// giving back null does nothing.
+TEST(Pages, MappedPagesAreZeroedAlignedAndWritable) {
+  EXPECT_EQ(mapPages(0), nullptr);
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  for (const std::size_t bytes : {std::size_t{1}, page, 3 * page + 100}) {
+    auto* pages = static_cast<unsigned char*>(mapPages(bytes));
+    ASSERT_NE(pages, nullptr) << bytes;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pages) % page, 0u) << bytes;
+    EXPECT_TRUE(std::all_of(pages, pages + bytes, [](unsigned char b) { return b == 0; })) << bytes;
+    std::fill(pages, pages + bytes, static_cast<unsigned char>(0xA5));
+    EXPECT_EQ(pages[bytes - 1], 0xA5) << bytes;
+    unmapPages(pages, bytes);
+  }
+  unmapPages(nullptr, page);
 }
