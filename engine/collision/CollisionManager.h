@@ -598,9 +598,9 @@ class CollisionManager {
   /// i's pair record with contacts, or null.
   void testCandidates(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
                       std::uint32_t helpers);
-  /// The candidates of the moving bodies against the resting ones, dealt as
-  /// the contact pass deals its moving bodies: worker k takes the next
-  /// (k + 2) c bodies, the calling thread keeps the rest.
+  /// The candidates of the moving bodies against the resting ones, each
+  /// body's together, the bodies taken one at a time by whichever thread is
+  /// free.
   void testMovingAgainstResting(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
                                 std::uint32_t helpers);
   /// The pair update of a wave: links and manifolds of the deferred pairs,
