@@ -42,6 +42,9 @@ constexpr std::uint32_t kGatherGrain = 32;
 constexpr std::uint32_t kTypicalPartners = 8;
 /// Moving bodies a helper places in the world at a time.
 constexpr std::uint32_t kRefreshGrain = 32;
+/// Blocks of moving bodies each thread takes on average when they are
+/// tested against the resting ones.
+constexpr std::uint32_t kBlocksPerThread = 8;
 
 /// The result rule of every pass: a running value that a pair's contact count
 /// replaces when it is 1 or when the value is still 0.
@@ -227,10 +230,12 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   const auto runBodies = [&](std::uint32_t from, std::uint32_t to, std::uint32_t worker) {
     for (std::uint32_t i = starts[from]; i < starts[to]; ++i) found[i] = testCandidate(candidates[i], worker);
   };
-  // A body's candidates go to one thread, taken a body at a time by
-  // whichever thread is free: bodies of a pile meet very different numbers
-  // of partners, so shares fixed beforehand end far apart.
-  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, bodies, 1,
+  // A body's candidates go to one thread, taken in small blocks of bodies
+  // by whichever thread is free: bodies of a pile meet very different
+  // numbers of partners, so shares fixed beforehand end far apart, while
+  // blocks of one body would have the threads queue for the next.
+  const std::uint32_t grain = std::max(1u, bodies / ((helpers + 1) * kBlocksPerThread));
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, bodies, grain,
                [&](std::uint32_t body, std::uint32_t worker) { runBodies(body, body + 1, worker); });
 }
 
