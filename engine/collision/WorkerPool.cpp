@@ -7,14 +7,18 @@
 namespace {
 
 /// How long a waiting thread watches for what it waits for before it sleeps:
-/// the phases of one pass follow each other within microseconds, and a
-/// watching thread takes the next one at once, while a longer gap (serial
-/// work on the calling thread, the host between steps) costs one wake-up.
-constexpr auto kWatchTime = std::chrono::microseconds(50);
-/// Sleeping helpers a helper wakes for a job once it takes part: the
-/// wake-ups, a system call each, spread over the helpers as a tree instead
-/// of queueing up on one thread.
-constexpr std::uint32_t kHelperWakes = 2;
+/// the phases of one pass follow each other within microseconds, most of
+/// the calling thread's serial work between them within a hundred, and a
+/// watching thread takes the next one at once, while a longer gap (the host
+/// between steps) costs one wake-up, which on a virtual machine takes tens
+/// of microseconds to come.
+constexpr auto kWatchTime = std::chrono::microseconds(120);
+/// Sleeping helpers a helper wakes for a job once it takes part: all that
+/// are left. A wake-up's system call costs the waker a few microseconds,
+/// the woken thread's start many more, so one thread waking the others at
+/// once brings them sooner than a tree of wake-ups, each level waiting for
+/// the one before to start.
+constexpr std::uint32_t kHelperWakes = kMaxWorkerThreads;
 /// Checks between two readings of the clock while watching.
 constexpr int kChecksPerClockRead = 64;
 

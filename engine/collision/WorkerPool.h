@@ -19,12 +19,13 @@
 /// one of them has returned. Jobs spread their work so that the result does
 /// not depend on how many helpers took part (see forEachIndex).
 ///
-/// Between jobs a helper watches for the next one for a few tens of
+/// Between jobs a helper watches for the next one for about a hundred
 /// microseconds (the phases of one pass follow each other that closely),
-/// then sleeps until it is called (by a helper that took part before it,
-/// or by the calling thread when every helper sleeps); the calling thread
-/// waits for the helpers the same way. Neither gives its time slice away while it watches, so an
-/// idle pool costs no processor time and no system calls.
+/// then sleeps until it is called: by the first helper of the job to take
+/// part, or by the calling thread when every helper sleeps. The calling
+/// thread waits for the helpers the same way. Neither gives its time slice
+/// away while it watches, so an idle pool costs no processor time and no
+/// system calls.
 ///
 /// Used from one thread at a time (the world's); not copyable.
 class WorkerPool {
