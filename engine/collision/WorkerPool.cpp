@@ -13,6 +13,10 @@ namespace {
 /// between steps) costs one wake-up, which on a virtual machine takes tens
 /// of microseconds to come.
 constexpr auto kWatchTime = std::chrono::microseconds(120);
+/// How long of that the thread keeps its processor throughout; then it
+/// offers it between checks, so that on a machine with more threads ready
+/// than processors the watching does not hold up the thread it waits for.
+constexpr auto kWatchAlone = std::chrono::microseconds(40);
 /// Sleeping helpers a helper wakes for a job once it takes part: all that
 /// are left. A wake-up's system call costs the waker a few microseconds,
 /// the woken thread's start many more, so one thread waking the others at
@@ -35,13 +39,17 @@ inline void cpuRelax() {
 /// Watches `done` for kWatchTime; true as soon as it holds.
 template <typename Done>
 bool watchFor(Done&& done) {
-  const auto deadline = std::chrono::steady_clock::now() + kWatchTime;
+  const auto start = std::chrono::steady_clock::now();
+  const auto yieldFrom = start + kWatchAlone;
+  const auto deadline = start + kWatchTime;
   for (;;) {
     for (int check = 0; check < kChecksPerClockRead; ++check) {
       if (done()) return true;
       cpuRelax();
     }
-    if (std::chrono::steady_clock::now() >= deadline) return done();
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return done();
+    if (now >= yieldFrom) std::this_thread::yield();
   }
 }
 
