@@ -386,7 +386,7 @@ TEST(PairProcessing, DealingNamesTheSharedPairsEachWaitsForInTheNextPass) {
     PrivateWorld world;
     CollisionManager& manager = *world.getCollisionManager();
     std::vector<BodyPtr> boxes;
-    for (int i = 0; i < 6; ++i) boxes.push_back(hullBox(kHalf, MgcVector3(3.0 * i, 0.5, 0.0)));
+    for (int i = 0; i < 7; ++i) boxes.push_back(hullBox(kHalf, MgcVector3(3.0 * i, 0.5, 0.0)));
     std::vector<std::unique_ptr<CollisionPair>> records;
     std::vector<CollisionPair*> pairs;
     const std::string text = c.pairs;
