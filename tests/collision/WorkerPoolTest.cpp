@@ -226,10 +226,11 @@ TEST(WorkerPool, TinyJobsAndJobsAfterSleepLoseNoWakeUp) {
 // Jobs whose workers all have to be inside at once, after pauses around
 // the helpers' watch, so that some helpers are awake and others asleep when
 // a job starts: whoever wakes them, every worker a job asks for comes. A
-// lost wake-up ends the wait below unmet.
+// worker that comes late ends the wait below unmet; one never woken hangs
+// the job.
 TEST(WorkerPool, EveryWorkerOfAJobComesWhetherItsHelpersWatchOrSleep) {
   WorkerPool pool;
-  const int pausesMicroseconds[] = {0, 20, 45, 55, 80, 200, 1000};
+  const int pausesMicroseconds[] = {0, 20, 45, 55, 100, 150, 1000};
   for (int job = 0; job < 700; ++job) {
     std::this_thread::sleep_for(std::chrono::microseconds(pausesMicroseconds[job % 7]));
     const std::uint32_t helpers = 1 + static_cast<std::uint32_t>(job % 7);
