@@ -222,6 +222,10 @@ class CollisionManager {
     /// their index in `shared`), that write one of its bodies.
     std::vector<std::vector<std::uint32_t>> sharedAfterLists;
     std::vector<std::vector<std::uint32_t>> sharedAfterShared;
+    /// For each shared pair: the shared pairs that write one of its bodies
+    /// last in a pass (itself among them), which it waits for in the next
+    /// pass.
+    std::vector<std::vector<std::uint32_t>> sharedAfterPass;
   };
   /// The bodies a pair writes, as the dealing reads them ahead on the
   /// helpers; a pair of more than kHeld bodies is read again when dealt.
@@ -594,9 +598,9 @@ class CollisionManager {
   /// i's pair record with contacts, or null.
   void testCandidates(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
                       std::uint32_t helpers);
-  /// The candidates of the moving bodies against the resting ones, dealt as
-  /// the contact pass deals its moving bodies: worker k takes the next
-  /// (k + 2) c bodies, the calling thread keeps the rest.
+  /// The candidates of the moving bodies against the resting ones, each
+  /// body's together, the bodies taken one at a time by whichever thread is
+  /// free.
   void testMovingAgainstResting(const std::vector<PassCandidate>& candidates, std::vector<CollisionPair*>& found,
                                 std::uint32_t helpers);
   /// The pair update of a wave: links and manifolds of the deferred pairs,
@@ -648,11 +652,13 @@ class CollisionManager {
   /// the shared pairs as a run in order on the calling thread would.
   void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                             std::uint32_t& outFlags);
-  /// One pass over `pairCount` pairs dealt to `dealing`, as
-  /// processPairsThreaded runs them; with `fromFound`, each pair starts from
-  /// the contacts it found, put back by the thread that resolves it.
+  /// `passes` passes over `pairCount` pairs dealt to `dealing`, each as
+  /// processPairsThreaded runs them, a pass's work on a body after the
+  /// earlier pass's (so that one pass may go on where another has not yet
+  /// ended); with `fromFound`, each pair starts from the contacts it found,
+  /// put back by the thread that resolves it.
   void runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode, std::uint32_t helpers,
-                     std::uint32_t& outFlags, bool fromFound);
+                     std::uint32_t& outFlags, bool fromFound, int passes = 1);
   /// The last pass of a step's resting-contact processing: each body that
   /// rests on others, from the bottom of the pile up, is stopped on all its
   /// supports at once (holdOnSupports), or, where that is refused, each of

@@ -42,6 +42,9 @@ constexpr std::uint32_t kGatherGrain = 32;
 constexpr std::uint32_t kTypicalPartners = 8;
 /// Moving bodies a helper places in the world at a time.
 constexpr std::uint32_t kRefreshGrain = 32;
+/// Blocks of moving bodies each thread takes on average when they are
+/// tested against the resting ones.
+constexpr std::uint32_t kBlocksPerThread = 8;
 
 /// The result rule of every pass: a running value that a pair's contact count
 /// replaces when it is 1 or when the value is still 0.
@@ -228,34 +231,13 @@ void CollisionManager::testMovingAgainstResting(const std::vector<PassCandidate>
   const auto runBodies = [&](std::uint32_t from, std::uint32_t to, std::uint32_t worker) {
     for (std::uint32_t i = starts[from]; i < starts[to]; ++i) found[i] = testCandidate(candidates[i], worker);
   };
-  if (helpers == 0 || bodies == 0) {
-    runBodies(0, bodies, 0);
-    return;
-  }
-  // Worker k takes the next (k + 2) c bodies from the front; the calling
-  // thread keeps what is left.
-  const std::uint32_t c = dealBlockSize(bodies, helpers);
-  std::vector<std::uint32_t> shareStart(helpers + 1);
-  std::uint32_t taken = 0;
-  for (std::uint32_t k = 0; k < helpers; ++k) {
-    shareStart[k] = taken;
-    taken = std::min(bodies, taken + (k + 2) * c);
-  }
-  shareStart[helpers] = taken;
-  std::uint32_t busy = 0;
-  for (std::uint32_t k = 0; k < helpers; ++k) {
-    if (shareStart[k + 1] > shareStart[k]) busy = k + 1;
-  }
-  WorkerPool& helpersPool = *workerPool();
-  helpersPool.run(busy, [&](std::uint32_t worker) {
-    if (worker != 0) {
-      runBodies(shareStart[worker - 1], shareStart[worker], worker);
-      return;
-    }
-    runBodies(shareStart[helpers], bodies, 0);
-    // Shares whose helper the system refused are the calling thread's too.
-    for (std::uint32_t k = helpersPool.startedHelpers(); k < busy; ++k) runBodies(shareStart[k], shareStart[k + 1], 0);
-  });
+  // A body's candidates go to one thread, taken in small blocks of bodies
+  // by whichever thread is free: bodies of a pile meet very different
+  // numbers of partners, so shares fixed beforehand end far apart, while
+  // blocks of one body would have the threads queue for the next.
+  const std::uint32_t grain = std::max(1u, bodies / ((helpers + 1) * kBlocksPerThread));
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, bodies, grain,
+               [&](std::uint32_t body, std::uint32_t worker) { runBodies(body, body + 1, worker); });
 }
 
 CollisionManager::BodyNumbers::~BodyNumbers() {

@@ -405,9 +405,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // in one pass may carry load in the next.
   // The passes change no pair's bodies: one dealing serves them all.
   dealPairs(pairs, pairDealing, helpers);
-  for (int pass = 0; pass < kPairPasses; ++pass) {
-    runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, true);
-  }
+  runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, true, kPairPasses);
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -689,6 +687,10 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   dealing.shared.clear();
   dealing.sharedAfterLists.clear();
   dealing.sharedAfterShared.clear();
+  dealing.sharedAfterPass.clear();
+  // Each shared pair's body slots, as a run of sharedSlots from its start.
+  std::vector<std::uint32_t> sharedSlots;
+  std::vector<std::uint32_t> sharedSlotsStart;
   BodyNumbers slots(broadPhase);
   // By body slot: the list that holds the body (kPairLists for none,
   // kSharedBody for a body of shared pairs only), and the last shared pair
@@ -746,6 +748,8 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
       dealing.shared.push_back(pair);
       dealing.sharedAfterLists.push_back(met);
       dealing.sharedAfterShared.push_back(std::move(earlier));
+      sharedSlotsStart.push_back(static_cast<std::uint32_t>(sharedSlots.size()));
+      sharedSlots.insert(sharedSlots.end(), bodySlots, bodySlots + count);
       continue;
     }
     // A pair of bodies no list holds yet opens the next list in turn.
@@ -754,6 +758,19 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
       if (owner[bodySlots[k]] == kPairLists) owner[bodySlots[k]] = list;
     }
     dealing.lists[list].push_back(pair);
+  }
+  // A pass ends with each body last written by the last shared pair that
+  // writes it, if any: the next pass's shared pair waits for those of its
+  // bodies.
+  sharedSlotsStart.push_back(static_cast<std::uint32_t>(sharedSlots.size()));
+  dealing.sharedAfterPass.resize(dealing.shared.size());
+  for (std::size_t i = 0; i < dealing.shared.size(); ++i) {
+    std::vector<std::uint32_t>& last = dealing.sharedAfterPass[i];
+    for (std::uint32_t k = sharedSlotsStart[i]; k < sharedSlotsStart[i + 1]; ++k) {
+      last.push_back(static_cast<std::uint32_t>(lastShared[sharedSlots[k]]));
+    }
+    std::sort(last.begin(), last.end());
+    last.erase(std::unique(last.begin(), last.end()), last.end());
   }
   // The bodies read ahead are a pass's working array, as long as the pair
   // list: between passes only its small storage stays.
@@ -767,7 +784,7 @@ void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& p
 }
 
 void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode,
-                                     std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound) {
+                                     std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound, int passes) {
   const std::uint8_t keptOption = orderedExtraction;
   // One task per list with pairs, each list in its order (the lists share
   // no body, so they run at once), then one per shared pair, in their
@@ -789,10 +806,36 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
     tasks.push_back(&dealing.lists[k]);
   }
   const auto listTasks = static_cast<std::uint32_t>(tasks.size());
-  taskOrder.reset(listTasks + static_cast<std::uint32_t>(dealing.shared.size()));
-  for (std::uint32_t i = 0; i < dealing.shared.size(); ++i) {
-    for (std::uint32_t list : dealing.sharedAfterLists[i]) taskOrder.wait(listTask[list], listTasks + i);
-    for (std::uint32_t earlier : dealing.sharedAfterShared[i]) taskOrder.wait(listTasks + earlier, listTasks + i);
+  const auto sharedCount = static_cast<std::uint32_t>(dealing.shared.size());
+  // A pass's tasks follow the earlier pass's: pass p's task t is
+  // p * passTasks + t.
+  const std::uint32_t passTasks = listTasks + sharedCount;
+  if (passes < 1) passes = 1;
+  taskOrder.reset(passTasks * static_cast<std::uint32_t>(passes));
+  for (std::uint32_t p = 0; p < static_cast<std::uint32_t>(passes); ++p) {
+    const std::uint32_t first = p * passTasks;
+    if (p != 0) {
+      // A list's bodies were written last in the pass before by the list,
+      // or by a shared pair that waited for it; a shared pair's bodies, by
+      // the shared pairs that write them last.
+      const std::uint32_t before = first - passTasks;
+      for (std::uint32_t t = 0; t < listTasks; ++t) taskOrder.wait(before + t, first + t);
+      for (std::uint32_t i = 0; i < sharedCount; ++i) {
+        for (std::uint32_t list : dealing.sharedAfterLists[i]) {
+          taskOrder.wait(before + listTasks + i, first + listTask[list]);
+        }
+        for (std::uint32_t last : dealing.sharedAfterPass[i]) {
+          taskOrder.wait(before + listTasks + last, first + listTasks + i);
+        }
+      }
+    }
+    for (std::uint32_t i = 0; i < sharedCount; ++i) {
+      for (std::uint32_t list : dealing.sharedAfterLists[i])
+        taskOrder.wait(first + listTask[list], first + listTasks + i);
+      for (std::uint32_t earlier : dealing.sharedAfterShared[i]) {
+        taskOrder.wait(first + listTasks + earlier, first + listTasks + i);
+      }
+    }
   }
   // A list is a long run of pairs: every list may go to a thread of its
   // own, as long as each thread has pairs enough to be worth waking.
@@ -810,10 +853,11 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
       helpers != 0 ? workerPool() : nullptr, helpers,
       [&](std::uint32_t task, std::uint32_t worker) {
         std::uint32_t taskFlags = 0;
-        if (task < listTasks) {
-          for (CollisionPair* pair : *tasks[task]) taskFlags |= process(pair, worker);
+        const std::uint32_t inPass = task % passTasks;
+        if (inPass < listTasks) {
+          for (CollisionPair* pair : *tasks[inPass]) taskFlags |= process(pair, worker);
         } else {
-          taskFlags = process(dealing.shared[task - listTasks], worker);
+          taskFlags = process(dealing.shared[inPass - listTasks], worker);
         }
         flags[worker] |= taskFlags;
       },

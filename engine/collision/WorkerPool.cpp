@@ -7,13 +7,22 @@
 namespace {
 
 /// How long a waiting thread watches for what it waits for before it sleeps:
-/// the phases of one pass follow each other within microseconds, and a
-/// watching thread takes the next one at once, while a longer gap (serial
-/// work on the calling thread, the host between steps) costs one wake-up.
-constexpr auto kWatchTime = std::chrono::microseconds(50);
-/// Helpers the calling thread wakes for a job; helper k wakes helpers
-/// kCallerWakes k + 1 .. kCallerWakes (k + 1) once it takes part.
-constexpr std::uint32_t kCallerWakes = 2;
+/// the phases of one pass follow each other within microseconds, most of
+/// the calling thread's serial work between them within a hundred, and a
+/// watching thread takes the next one at once, while a longer gap (the host
+/// between steps) costs one wake-up, which on a virtual machine takes tens
+/// of microseconds to come.
+constexpr auto kWatchTime = std::chrono::microseconds(120);
+/// How long of that the thread keeps its processor throughout; then it
+/// offers it between checks, so that on a machine with more threads ready
+/// than processors the watching does not hold up the thread it waits for.
+constexpr auto kWatchAlone = std::chrono::microseconds(40);
+/// Sleeping helpers a helper wakes for a job once it takes part: all that
+/// are left. A wake-up's system call costs the waker a few microseconds,
+/// the woken thread's start many more, so one thread waking the others at
+/// once brings them sooner than a tree of wake-ups, each level waiting for
+/// the one before to start.
+constexpr std::uint32_t kHelperWakes = kMaxWorkerThreads;
 /// Checks between two readings of the clock while watching.
 constexpr int kChecksPerClockRead = 64;
 
@@ -30,13 +39,17 @@ inline void cpuRelax() {
 /// Watches `done` for kWatchTime; true as soon as it holds.
 template <typename Done>
 bool watchFor(Done&& done) {
-  const auto deadline = std::chrono::steady_clock::now() + kWatchTime;
+  const auto start = std::chrono::steady_clock::now();
+  const auto yieldFrom = start + kWatchAlone;
+  const auto deadline = start + kWatchTime;
   for (;;) {
     for (int check = 0; check < kChecksPerClockRead; ++check) {
       if (done()) return true;
       cpuRelax();
     }
-    if (std::chrono::steady_clock::now() >= deadline) return done();
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return done();
+    if (now >= yieldFrom) std::this_thread::yield();
   }
 }
 
@@ -100,10 +113,25 @@ void WorkerPool::wakeHelper(std::uint32_t k) {
   helper.wake.notify_one();
 }
 
-void WorkerPool::wakeFollowers(std::uint32_t worker, std::uint64_t participants) {
-  for (std::uint64_t k = kCallerWakes * worker + 1; k <= kCallerWakes * worker + kCallerWakes; ++k) {
-    if (k <= participants) wakeHelper(static_cast<std::uint32_t>(k));
+bool WorkerPool::wakeSleepers(std::uint64_t participants, std::uint32_t wakes) {
+  while (wakes != 0) {
+    const std::uint64_t k = wakeCursor.fetch_add(1);
+    if (k > participants) return false;
+    Helper& helper = *helpers[k - 1];
+    // An awake helper sees the job by itself: the job was published before
+    // this read (see wakeHelper).
+    if (!helper.sleeping.load()) continue;
+    wakeHelper(static_cast<std::uint32_t>(k));
+    --wakes;
   }
+  return true;
+}
+
+bool WorkerPool::anyAwake(std::uint64_t participants) const {
+  for (std::uint64_t k = 1; k <= participants; ++k) {
+    if (!helpers[k - 1]->sleeping.load()) return true;
+  }
+  return false;
 }
 
 void WorkerPool::notifyCaller() {
@@ -139,7 +167,7 @@ void WorkerPool::helperLoop(Helper& self) {
     if (self.worker > participants) continue;
     if ((state & kSharedJob) == 0) {
       // A helper that takes part holds the job in place until it returns.
-      wakeFollowers(self.worker, participants);
+      wakeSleepers(participants, kHelperWakes);
       runHere(self.worker);
       if (pending.fetch_sub(1) == 1) notifyCaller();
       continue;
@@ -152,7 +180,7 @@ void WorkerPool::helperLoop(Helper& self) {
       if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) break;
     } while (!gate.compare_exchange_weak(entry, entry + 1));
     if (jobNumber(entry) != seen || (entry & kGateClosed) != 0) continue;
-    wakeFollowers(self.worker, participants);
+    wakeSleepers(participants, kHelperWakes);
     runHere(self.worker);
     const std::uint64_t left = gate.fetch_sub(1);
     if ((left & kGateClosed) != 0 && (left & kGateInside) == 1) notifyCaller();
@@ -178,10 +206,13 @@ void WorkerPool::start(std::uint32_t wanted, const Job& work, bool shared, std::
   } else {
     pending.store(n);
   }
+  wakeCursor.store(1);
   jobState.store(next);
-  // The helpers woken here wake the others, kCallerWakes each, so that the
-  // wake-ups, a system call each, do not queue up on this thread.
-  for (std::uint32_t k = 1; k <= std::min<std::uint32_t>(n, kCallerWakes); ++k) wakeHelper(k);
+  // A helper that takes part wakes the sleeping ones, kHelperWakes each. An
+  // awake helper takes part by itself; only when every helper sleeps does
+  // this thread wake one, so that a job mostly starts without a system call
+  // here.
+  if (!anyAwake(n)) wakeSleepers(n, 1);
 }
 
 void WorkerPool::finish(std::exception_ptr callerError) {
@@ -308,8 +339,13 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   std::uint32_t sleepers = 0;
   std::atomic<std::uint32_t> readyCount{static_cast<std::uint32_t>(ready.size())};
   std::atomic<std::uint32_t> done{0};
+  // Tasks a thread has taken, from the ready list or as the one it released
+  // for itself: once every task is taken, a thread without one has nothing
+  // left to wait for and leaves at once.
+  std::atomic<std::uint32_t> taken{0};
   std::atomic<bool> failed{false};
   const auto over = [&] { return done.load() == count || failed.load(); };
+  const auto allTaken = [&] { return taken.load() == count; };
   const auto wakeAll = [&] {
     { std::lock_guard<std::mutex> lock(readyMutex); }
     readyChanged.notify_all();
@@ -323,14 +359,14 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
       if (failed.load()) return;
       if (!have) {
         std::unique_lock<std::mutex> lock(readyMutex);
-        while (ready.empty() && !over()) {
+        while (ready.empty() && !over() && !allTaken()) {
           // Watch a while for a task to be released, then sleep.
           lock.unlock();
-          const bool seen = watchFor([&] { return readyCount.load() != 0 || over(); });
+          const bool seen = watchFor([&] { return readyCount.load() != 0 || over() || allTaken(); });
           lock.lock();
-          if (!seen && ready.empty() && !over()) {
+          if (!seen && ready.empty() && !over() && !allTaken()) {
             ++sleepers;
-            readyChanged.wait(lock, [&] { return !ready.empty() || over(); });
+            readyChanged.wait(lock, [&] { return !ready.empty() || over() || allTaken(); });
             --sleepers;
           }
         }
@@ -338,6 +374,10 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
         task = ready.back();
         ready.pop_back();
         readyCount.fetch_sub(1);
+        if (taken.fetch_add(1) + 1 == count && sleepers != 0) {
+          lock.unlock();
+          readyChanged.notify_all();
+        }
       }
       try {
         fn(task, worker);
@@ -358,6 +398,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
       if (have) {
         std::sort(released, released + releasedCount);
         task = released[0];
+        if (taken.fetch_add(1) + 1 == count) wakeAll();
       }
       if (releasedCount > 1) {
         std::uint32_t wake = 0;

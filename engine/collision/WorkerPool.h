@@ -19,12 +19,13 @@
 /// one of them has returned. Jobs spread their work so that the result does
 /// not depend on how many helpers took part (see forEachIndex).
 ///
-/// Between jobs a helper watches for the next one for a few tens of
+/// Between jobs a helper watches for the next one for about a hundred
 /// microseconds (the phases of one pass follow each other that closely),
-/// then sleeps until it is called (by the calling thread, or by a helper
-/// that took part before it); the calling thread waits for the helpers the
-/// same way. Neither gives its time slice away while it watches, so an
-/// idle pool costs no processor time and no system calls.
+/// then sleeps until it is called: by the first helper of the job to take
+/// part, or by the calling thread when every helper sleeps. The calling
+/// thread waits for the helpers the same way. Neither gives its time slice
+/// away while it watches, so an idle pool costs no processor time and no
+/// system calls.
 ///
 /// Used from one thread at a time (the world's); not copyable.
 class WorkerPool {
@@ -65,10 +66,14 @@ class WorkerPool {
   void ensureStarted(std::uint32_t helpers);
   /// Wakes helper k (1-based) if it sleeps.
   void wakeHelper(std::uint32_t k);
-  /// Wakes the helpers that helper `worker` wakes for a job of
-  /// `participants` helpers; called once it takes part, so that the job
-  /// cannot end (and a later one start more helpers) meanwhile.
-  void wakeFollowers(std::uint32_t worker, std::uint64_t participants);
+  /// Wakes up to `wakes` sleeping helpers of the running job's
+  /// `participants`, taken in turn from wakeCursor, skipping awake ones;
+  /// false once every participant was taken. Called by the calling thread
+  /// or by a helper once it takes part, so that the job cannot end (and a
+  /// later one start) meanwhile.
+  bool wakeSleepers(std::uint64_t participants, std::uint32_t wakes);
+  /// Whether one of helpers 1 .. participants is not asleep.
+  bool anyAwake(std::uint64_t participants) const;
   /// Wakes the calling thread if it sleeps in waitForHelpers.
   void notifyCaller();
   /// Runs the job as `worker`, keeping its first exception.
@@ -89,6 +94,9 @@ class WorkerPool {
   std::atomic<std::uint64_t> jobState{0};
   /// Helpers of the running job that have not yet returned.
   std::atomic<std::uint32_t> pending{0};
+  /// The next helper (1-based) of the running job that wakeSleepers looks
+  /// at.
+  std::atomic<std::uint64_t> wakeCursor{1};
   /// A shared job's number, whether the caller closed it, and how many
   /// helpers are inside it.
   std::atomic<std::uint64_t> gate{0};

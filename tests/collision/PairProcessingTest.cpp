@@ -365,6 +365,44 @@ TEST(PairProcessing, DealingKeepsPairsOfABodyTogetherAndLeavesPairsJoiningTwoLis
   }
 }
 
+// Each shared pair waits, in the next pass, for the shared pairs that write
+// one of its bodies last in a pass: worked out by hand from the bodies.
+TEST(PairProcessing, DealingNamesTheSharedPairsEachWaitsForInTheNextPass) {
+  struct Case {
+    const char* pairs;
+    std::vector<std::vector<std::uint32_t>> afterPass;
+  };
+  const Case cases[] = {
+      // No body of one shared pair is another's: each waits for itself.
+      {"AB CD BE EC FG DF", {{0}, {1}}},
+      // B is written last by BD, C by BC: BC waits for both.
+      {"AB CD BC BD", {{0, 1}, {1}}},
+      // DC joins list 1; C is written by both shared pairs, last by AC.
+      {"AB CD BC DC AC", {{0, 1}, {1}}},
+      // No shared pair.
+      {"AB BC CD", {}},
+  };
+  for (const Case& c : cases) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    std::vector<BodyPtr> boxes;
+    for (int i = 0; i < 7; ++i) boxes.push_back(hullBox(kHalf, MgcVector3(3.0 * i, 0.5, 0.0)));
+    std::vector<std::unique_ptr<CollisionPair>> records;
+    std::vector<CollisionPair*> pairs;
+    const std::string text = c.pairs;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 3) {
+      records.push_back(std::make_unique<CollisionPair>());
+      records.back()->firstBody = boxes[text[i] - 'A'].get();
+      records.back()->secondBody = boxes[text[i + 1] - 'A'].get();
+      pairs.push_back(records.back().get());
+    }
+    CollisionManager::PairDealing dealing;
+    manager.dealPairs(pairs, dealing);
+    ASSERT_EQ(dealing.shared.size(), c.afterPass.size()) << c.pairs;
+    EXPECT_EQ(dealing.sharedAfterPass, c.afterPass) << c.pairs;
+  }
+}
+
 // The bodies dealPairs reads ahead take storage as long as the pair list;
 // between calls the manager keeps no more than a small working array, and a
 // second dealing of the same pairs (on fresh storage) deals them alike.

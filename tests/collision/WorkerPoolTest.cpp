@@ -223,6 +223,35 @@ TEST(WorkerPool, TinyJobsAndJobsAfterSleepLoseNoWakeUp) {
   EXPECT_EQ(slow.load(), 2);
 }
 
+// Jobs whose workers all have to be inside at once, after pauses around
+// the helpers' watch, so that some helpers are awake and others asleep when
+// a job starts: whoever wakes them, every worker a job asks for comes. A
+// worker that comes late ends the wait below unmet; one never woken hangs
+// the job.
+TEST(WorkerPool, EveryWorkerOfAJobComesWhetherItsHelpersWatchOrSleep) {
+  WorkerPool pool;
+  const int pausesMicroseconds[] = {0, 20, 45, 55, 100, 150, 1000};
+  for (int job = 0; job < 700; ++job) {
+    std::this_thread::sleep_for(std::chrono::microseconds(pausesMicroseconds[job % 7]));
+    const std::uint32_t helpers = 1 + static_cast<std::uint32_t>(job % 7);
+    std::atomic<std::uint32_t> arrived{0};
+    std::atomic<bool> met{true};
+    pool.run(helpers, [&](std::uint32_t) {
+      arrived.fetch_add(1);
+      const std::uint32_t all = std::min(helpers, pool.startedHelpers()) + 1;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (arrived.load() < all) {
+        if (std::chrono::steady_clock::now() > deadline) {
+          met.store(false);
+          return;
+        }
+        std::this_thread::yield();
+      }
+    });
+    ASSERT_TRUE(met.load()) << job;
+  }
+}
+
 // A pool is destroyed right after a job (its helpers still watching), after
 // its helpers went to sleep, and before it ever ran one: each time the
 // destruction ends and joins every helper.
