@@ -363,8 +363,11 @@ class CollisionManager {
   /// once a contact approaches; otherwise 1 for a contact that was already
   /// approaching, 2 for one that only now approaches, 0 for none. Fills the
   /// lever arms, relative velocities and tangents of the arrays lent to the
-  /// pair (lendSolveArrays).
-  static void classifyContacts(CollisionPair& pair, std::uint32_t hint);
+  /// pair (lendSolveArrays). With `again`, the pair was classified before
+  /// on the same arrays and neither body has moved since (only their
+  /// velocities changed): the arms are kept and the tangents, which only the
+  /// friction back-off reads, are left as they are.
+  static void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false);
   /// Collision impulses over the full impulse vectors of the contacts, with
   /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
   /// collision matrix, kept for resolveContact (null when none was built);
@@ -375,8 +378,11 @@ class CollisionManager {
                         std::uint8_t manifoldOption, std::uint32_t worker);
   /// Resting contact: non-negative normal impulses over the contacts and the
   /// points of the linked manifolds. K as resolveCollision left it (built
-  /// here when null).
-  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
+  /// here when null). `afterCollision`: resolveCollision has just resolved
+  /// the pair on this worker, so its classification is made again
+  /// (classifyContacts).
+  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker,
+                      bool afterCollision = false);
   /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
   /// when the worker has no workspace.
   bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);

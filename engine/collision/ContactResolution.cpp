@@ -322,52 +322,73 @@ void CollisionManager::staticContactVelocities(CollisionPair& pair) {
   }
 }
 
-void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint) {
+namespace {
+
+/// The arms, relative velocities and tangents of the pair's contacts from
+/// the bodies' states. Again, the arms are the ones in the pair's arrays,
+/// made by the classification before from the same positions, and the
+/// tangents are not made.
+template <bool Again>
+void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynamics& state2, bool staticSecond) {
+  // The states in locals: the stores into the pair's arrays could
+  // otherwise be the bodies' states, read again for every contact. The
+  // velocities are velocityAt's, on the arms it subtracts the same way;
+  // the second body's is the stored one when it is static, else its rigid
+  // velocity, however slow (a body that creeps into the first must be
+  // stopped like any other).
+  const MgcMatrix3 turn1 = state1.orientation;
+  const MgcVector3 at1 = state1.position;
+  const MgcVector3 at2 = state2.position;
+  const MgcVector3 spin1 = state1.angularVelocity;
+  const MgcVector3 move1 = state1.linearVelocity;
+  const MgcVector3 spin2 = staticSecond ? MgcVector3() : state2.angularVelocity;
+  const MgcVector3 move2 = staticSecond ? MgcVector3() : state2.linearVelocity;
+  const std::uint32_t count = pair.contactCount;
+  MgcVector3* const points = pair.points;
+  MgcVector3* const firstArms = pair.firstArms;
+  MgcVector3* const secondArms = pair.secondArms;
+  MgcVector3* const relative = pair.relativeVelocities;
+  MgcVector3* const tangents = pair.tangents;
+  const MgcVector3* const normals = pair.normals;
+  const MgcVector3* const held = pair.staticVelocities;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    MgcVector3 arm1;
+    MgcVector3 arm2;
+    if (Again) {
+      arm1 = firstArms[i];
+      arm2 = secondArms[i];
+    } else {
+      const MgcVector3 p = turn1 * points[i] + at1;
+      arm1 = p - at1;
+      arm2 = p - at2;
+      firstArms[i] = arm1;
+      secondArms[i] = arm2;
+    }
+    MgcVector3 v2;
+    if (!staticSecond) {
+      v2 = spin2.Cross(arm2) + move2;
+    } else if (held != nullptr) {
+      v2 = held[i];
+    }
+    MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
+    if (u.SquaredLength() < kStillSquared) u = MgcVector3();
+    relative[i] = u;
+    if (!Again) tangents[i] = opposingTangent(u, normals[i]);
+  }
+}
+
+}  // namespace
+
+void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again) {
   HardBody* first = pair.firstBody;
   HardBody* second = pair.secondBody;
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
-  {
-    // The states in locals: the stores into the pair's arrays could
-    // otherwise be the bodies' states, read again for every contact. The
-    // velocities are velocityAt's, on the arms it subtracts the same way;
-    // the second body's is the stored one when it is static, else its rigid
-    // velocity, however slow (a body that creeps into the first must be
-    // stopped like any other).
-    const MgcMatrix3 turn1 = state1.orientation;
-    const MgcVector3 at1 = state1.position;
-    const MgcVector3 at2 = state2.position;
-    const MgcVector3 spin1 = state1.angularVelocity;
-    const MgcVector3 move1 = state1.linearVelocity;
-    const bool staticSecond = second->isStatic();
-    const MgcVector3 spin2 = staticSecond ? MgcVector3() : state2.angularVelocity;
-    const MgcVector3 move2 = staticSecond ? MgcVector3() : state2.linearVelocity;
-    const std::uint32_t count = pair.contactCount;
-    MgcVector3* const points = pair.points;
-    MgcVector3* const firstArms = pair.firstArms;
-    MgcVector3* const secondArms = pair.secondArms;
-    MgcVector3* const relative = pair.relativeVelocities;
-    MgcVector3* const tangents = pair.tangents;
-    const MgcVector3* const normals = pair.normals;
-    const MgcVector3* const held = pair.staticVelocities;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const MgcVector3 p = turn1 * points[i] + at1;
-      const MgcVector3 arm1 = p - at1;
-      const MgcVector3 arm2 = p - at2;
-      firstArms[i] = arm1;
-      secondArms[i] = arm2;
-      MgcVector3 v2;
-      if (!staticSecond) {
-        v2 = spin2.Cross(arm2) + move2;
-      } else if (held != nullptr) {
-        v2 = held[i];
-      }
-      MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
-      if (u.SquaredLength() < kStillSquared) u = MgcVector3();
-      relative[i] = u;
-      tangents[i] = opposingTangent(u, normals[i]);
-    }
+  if (again) {
+    classifyMotion<true>(pair, state1, state2, second->isStatic());
+  } else {
+    classifyMotion<false>(pair, state1, state2, second->isStatic());
   }
 
   if (hint == kContactResting) {
@@ -731,10 +752,10 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
 // ---- Resting contact -------------------------------------------------------------
 
 void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
-                                      std::uint32_t worker) {
+                                      std::uint32_t worker, bool afterCollision) {
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
   if (!lendSolveArrays(pair, worker)) return;
-  classifyContacts(pair, hint);
+  classifyContacts(pair, hint, afterCollision);
   if (pair.status == kContactNone) return;
   countManifoldRows(pair);
   solveContactImpulses(pair, hint, K, s, worker);

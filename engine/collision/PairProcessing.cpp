@@ -351,7 +351,7 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   ContactBlocks* K = nullptr;
   resolveCollision(*pair, hint, K, s, orderedExtraction, worker);
   if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
-    resolveContact(*pair, hint, K, s, worker);
+    resolveContact(*pair, hint, K, s, worker, true);
   }
   // The arrays were the worker's: another pair's solve on it refills them.
   pair->useSolveArrays(nullptr);
