@@ -3,15 +3,35 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/ContactSet.h"
 #include "engine/collision/SolveArrays.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 
-class HardBody;
 class ContactManifold;
+
+/// kMaxPairContacts vectors of a pair's contacts, left unset: an array of
+/// MgcVector3 would first set all of them to zero, where a solve writes only
+/// the few it uses. Each entry must be written before it is read. Reads as
+/// an array (through its pointer).
+class ContactVectors {
+ public:
+  ContactVectors() {}
+  operator Mgc::MgcVector3*() { return values; }
+  operator const Mgc::MgcVector3*() const { return values; }
+
+ private:
+  static_assert(std::is_trivially_copyable<Mgc::MgcVector3>::value &&
+                    std::is_trivially_destructible<Mgc::MgcVector3>::value,
+                "entries are written without being made first");
+  union {
+    Mgc::MgcVector3 values[kMaxPairContacts];
+  };
+};
 
 /// Sides of a pair the contact solves hold in place.
 constexpr std::uint8_t kHeldFirst = 1;
@@ -134,7 +154,7 @@ class CollisionPair {
 
   /// Whether the solves move the first body; the second.
   bool movesFirst() const { return (held & kHeldFirst) == 0; }
-  bool movesSecond() const;
+  bool movesSecond() const { return (held & kHeldSecond) == 0 && secondBody != nullptr && !secondBody->isStatic(); }
 
   /// Ready for a new test: no bodies or pieces, no cached nodes, a zero
   /// separating vector, both feature ids kNoIndex, zero counters and counts,

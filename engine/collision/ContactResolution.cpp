@@ -529,7 +529,7 @@ void CollisionManager::normalMatrix(const CollisionPair& pair, const ContactBloc
 }
 
 void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N) {
-  MgcVector3 directions[kMaxPairContacts];
+  ContactVectors directions;
   const std::uint32_t n = pair.contactCount < kMaxPairContacts ? pair.contactCount : kMaxPairContacts;
   for (std::uint32_t j = 0; j < n; ++j) directions[j] = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
   K->project(pair.normals, directions, N);
@@ -613,10 +613,13 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
   const std::uint32_t n = pair.contactCount;
   std::uint8_t pulling[kMaxPairContacts] = {};
   workspace->solveBlockSystem(n, K, b, x, pair.normals, pulling);
-  MgcVector3 sticking[kMaxPairContacts];
+  ContactVectors sticking;
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (pulling[i] != 0) continue;
+    if (pulling[i] != 0) {
+      sticking[i] = MgcVector3();
+      continue;
+    }
     sticking[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
     ++kept;
   }
@@ -673,7 +676,7 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
   if (workspace == nullptr) return;
   ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
   const std::uint32_t n = pair.contactCount;
-  MgcVector3 impulses[kMaxPairContacts];
+  ContactVectors impulses;
   std::uint8_t negative[kMaxPairContacts] = {};
   // Impulses along n + f mu t, their magnitudes from the normal rows of the
   // system; true when the friction would turn a contact's sliding round.
