@@ -308,6 +308,9 @@ void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::uint32_t* 
       x->elements[width * a + r] = x->elements[width * kept[a] + r];
     }
   }
-  setProblemSize(*problem, width * count);
-  backup->length = width * count;
+  // With every unknown kept the sizes are the ones the solve was made with.
+  const std::uint32_t m = width * count;
+  if (m == problem->input->rowCount && m == problem->input->columnCount && m == backup->length) return;
+  setProblemSize(*problem, m);
+  backup->length = m;
 }
