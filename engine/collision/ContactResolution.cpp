@@ -724,16 +724,20 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
   if (reverses) {
     double low = 0.0;
     double high = f;
+    // The impulses and marks stand as the last try left them, which the
+    // same factor gives again.
+    bool lastAtLow = false;
     for (int k = 0; k < kBackoffHalvings; ++k) {
       const double middle = 0.5 * (low + high);
-      if (tryFactor(middle)) {
-        high = middle;
-      } else {
+      lastAtLow = !tryFactor(middle);
+      if (lastAtLow) {
         low = middle;
+      } else {
+        high = middle;
       }
     }
     f = low;
-    tryFactor(f);
+    if (!lastAtLow) tryFactor(f);
   }
   for (std::uint32_t i = 0; i < n; ++i) {
     pair.impulses[i] = impulses[i];
