@@ -64,6 +64,8 @@ void zeroVector(dvec* v) {
 /// The identity in the matrix's current size, but for the leading `skip` x
 /// `skip` block, which the caller writes whole.
 void setIdentity(dmat* matrix, std::uint32_t skip = 0) {
+  // A matrix the caller writes whole is left to it.
+  if (skip >= matrix->rows && skip >= matrix->columns) return;
   for (std::uint32_t r = 0; r < matrix->rows; ++r) {
     dvec row = getMatrixRow(matrix, r);
     for (std::uint32_t c = r < skip ? skip : 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
