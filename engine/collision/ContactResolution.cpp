@@ -775,6 +775,28 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
   SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr) return;
   const std::uint32_t n = pair.contactCount;
+  const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
+  const double e = hint == kContactResting ? 0.0 : pair.restitution;
+  // Contact i's right-hand side: the normal velocity change it asks for,
+  // none below kTolerance.
+  const auto targetOf = [&](std::uint32_t i) {
+    const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;
+    return target < zov::kTolerance ? 0.0 : target;
+  };
+  if (rows == 0) {
+    // With every right-hand side zero the least-squares solution from zero
+    // is zero (the solve stops at its start, on any finite matrix): no
+    // contact is taken out and none takes an impulse. In a settled pile
+    // nearly every resting solve finds it so.
+    bool asks = false;
+    for (std::uint32_t i = 0; i < n && !asks; ++i) asks = targetOf(i) != 0.0;
+    if (!asks) {
+      const std::uint8_t none[kMaxPairContacts] = {};
+      compactContacts(pair, none);
+      for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.impulses[i] = MgcVector3();
+      return;
+    }
+  }
   if (K == nullptr || K->count() != n) {
     // No collision matrix of these contacts: build it.
     dvec* b = nullptr;
@@ -782,7 +804,6 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
     if (!workspace->prepareBlockSystem(n, b, x, K)) return;
     buildCollisionMatrix(pair, s, K);
   }
-  const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
   dvec* rhs = nullptr;
   dvec* lambda = nullptr;
   dmat* N = nullptr;
@@ -791,11 +812,7 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
   zeroVector(rhs);
   // The normal rows of the contacts (normalMatrix) fill the leading n x n.
   setIdentity(N, n);
-  const double e = hint == kContactResting ? 0.0 : pair.restitution;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;
-    rhs->elements[i] = target < zov::kTolerance ? 0.0 : target;
-  }
+  for (std::uint32_t i = 0; i < n; ++i) rhs->elements[i] = targetOf(i);
   normalMatrix(pair, K, N);
   if (rows != 0) fillManifoldRows(pair, s, rhs, N, n, true);
 
