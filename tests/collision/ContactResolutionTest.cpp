@@ -385,6 +385,42 @@ TEST(ContactResolution, SupportsShareTheLoadAsStaticsSay) {
   }
 }
 
+// A resting solve whose contacts ask for no normal velocity change (none
+// approaches by the tolerance) takes no impulse: the box keeps its motion to
+// the bit, keeps its contacts, and every contact's impulse is zero.
+TEST(ContactResolution, RestingSolveWithoutApproachLeavesTheBodyAlone) {
+  const double m = 3.0;
+  struct Case {
+    const char* name;
+    MgcVector3 velocity;
+    MgcVector3 spin;
+  };
+  const Case cases[] = {
+      {"at rest", MgcVector3(), MgcVector3()},
+      {"lifting off", kUp * 0.5, MgcVector3()},
+      {"sliding", MgcVector3(1.0, 0.0, -0.5), MgcVector3()},
+      {"spinning about the normal", MgcVector3(), kUp * 2.0},
+      {"creeping in below the tolerance", kUp * -3e-6, MgcVector3()},
+  };
+  const std::vector<MgcVector3> corners = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CollisionManager manager;
+    auto ground = zovtest::barrier(MgcVector3(), kUp);
+    auto body = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {m, c.velocity, c.spin});
+    body->setFrictionCoeff(0.5);
+    const RBDynamics before = body->getDyn();
+    CollisionPair& pair = contactPair(manager, body.get(), ground.get(), corners);
+    manager.resolveContact(pair, kContactResting, nullptr, m, 0);
+    ASSERT_EQ(pair.contactCount, corners.size());
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) EXPECT_EQ(pair.impulses[i].SquaredLength(), 0.0);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(body->getDyn().linearVelocity[k], before.linearVelocity[k]);
+      EXPECT_EQ(body->getDyn().angularVelocity[k], before.angularVelocity[k]);
+    }
+  }
+}
+
 // A box on a box on the ground, the lower one's support as a manifold: the
 // resting solve stops both.
 TEST(ContactResolution, RestingContactStopsAStackThroughItsManifold) {
