@@ -274,8 +274,8 @@ void CollisionManager::prepareContacts(CollisionPair& pair) {
   }
   pair.secondCount = pair.contactCount;
 
-  // Arms, relative velocities and tangents are the classification's, made
-  // from the bodies' states at each solve.
+  // Arms and relative velocities are the classification's, made from the
+  // bodies' states at each solve; tangents are the friction back-off's.
   staticContactVelocities(pair);
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     pair.marks[i] = 0;
@@ -326,10 +326,9 @@ void CollisionManager::staticContactVelocities(CollisionPair& pair) {
 
 namespace {
 
-/// The arms, relative velocities and tangents of the pair's contacts from
-/// the bodies' states. Again, the arms are the ones in the pair's arrays,
-/// made by the classification before from the same positions, and the
-/// tangents are not made.
+/// The arms and relative velocities of the pair's contacts from the bodies'
+/// states. Again, the arms are the ones in the pair's arrays, made by the
+/// classification before from the same positions.
 template <bool Again>
 void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynamics& state2, bool staticSecond) {
   // The states in locals: the stores into the pair's arrays could
@@ -350,8 +349,6 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
   MgcVector3* const firstArms = pair.firstArms;
   MgcVector3* const secondArms = pair.secondArms;
   MgcVector3* const relative = pair.relativeVelocities;
-  MgcVector3* const tangents = pair.tangents;
-  const MgcVector3* const normals = pair.normals;
   const MgcVector3* const held = pair.staticVelocities;
   for (std::uint32_t i = 0; i < count; ++i) {
     MgcVector3 arm1;
@@ -375,7 +372,6 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
     MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
     if (u.SquaredLength() < kStillSquared) u = MgcVector3();
     relative[i] = u;
-    if (!Again) tangents[i] = opposingTangent(u, normals[i]);
   }
 }
 
@@ -678,6 +674,9 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
   if (workspace == nullptr) return;
   ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
   const std::uint32_t n = pair.contactCount;
+  // The tangents are the back-off's alone: made here, from the relative
+  // velocities of the classification.
+  for (std::uint32_t i = 0; i < n; ++i) pair.tangents[i] = opposingTangent(pair.relativeVelocities[i], pair.normals[i]);
   ContactVectors impulses;
   std::uint8_t negative[kMaxPairContacts] = {};
   // Impulses along n + f mu t, their magnitudes from the normal rows of the
