@@ -468,10 +468,16 @@ void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
 }
 
 void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
-  std::uint8_t marks[kMaxPairContacts] = {};
-  bool any = false;
   const std::uint32_t count = pair.contactCount;
   const MgcVector3* const normals = pair.normals;
+  // Contacts on one normal (a face on a face) do not oppose: n . n >= 0.
+  bool oneNormal = true;
+  for (std::uint32_t i = 1; i < count && oneNormal; ++i) {
+    oneNormal = normals[i].x == normals[0].x && normals[i].y == normals[0].y && normals[i].z == normals[0].z;
+  }
+  if (oneNormal) return;
+  std::uint8_t marks[kMaxPairContacts] = {};
+  bool any = false;
   const double* const depths = pair.depths;
   for (std::uint32_t i = 0; i < count; ++i) {
     for (std::uint32_t j = i + 1; j < count && marks[i] == 0; ++j) {
