@@ -385,6 +385,46 @@ TEST(ContactResolution, SupportsShareTheLoadAsStaticsSay) {
   }
 }
 
+// Of two contacts whose normals oppose, the shallower goes; contacts that
+// share one normal, or whose normals only cross, all stay.
+TEST(ContactResolution, OpposingContactsGoAndContactsOnOneNormalStay) {
+  const MgcVector3 kDown(0.0, -1.0, 0.0);
+  const MgcVector3 kAcross(1.0, 0.0, 0.0);
+  struct Contact {
+    MgcVector3 normal;
+    double depth;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Contact> contacts;
+    std::vector<MgcVector3> keptNormals;
+  };
+  const Case cases[] = {
+      {"one normal", {{kUp, -0.1}, {kUp, -0.2}, {kUp, -0.3}, {kUp, -0.1}}, {kUp, kUp, kUp, kUp}},
+      {"one opposed and shallower", {{kUp, -0.2}, {kUp, -0.2}, {kDown, -0.1}}, {kUp, kUp}},
+      {"one opposed and deeper", {{kUp, -0.1}, {kDown, -0.3}}, {kDown}},
+      {"one across", {{kUp, -0.1}, {kUp, -0.1}, {kAcross, -0.1}}, {kUp, kUp, kAcross}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CollisionManager manager;
+    auto ground = zovtest::barrier(MgcVector3(), kUp);
+    auto body = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {1.0, MgcVector3(), MgcVector3()});
+    CollisionPair* pair = manager.threadBuffer(0);
+    pair->reset();
+    pair->firstBody = body.get();
+    pair->secondBody = ground.get();
+    double x = 0.0;
+    for (const Contact& contact : c.contacts) {
+      pair->contactSet().append(MgcVector3(x, 0.0, 0.0), contact.normal, contact.depth, 0, 0);
+      x += 0.25;
+    }
+    CollisionManager::removeOpposingContacts(*pair);
+    ASSERT_EQ(pair->contactCount, c.keptNormals.size());
+    for (std::uint32_t i = 0; i < pair->contactCount; ++i) EXPECT_EQ(pair->normals[i], c.keptNormals[i]);
+  }
+}
+
 // A resting solve whose contacts ask for no normal velocity change (none
 // approaches by the tolerance) takes no impulse: the box keeps its motion to
 // the bit, keeps its contacts, and every contact's impulse is zero.
