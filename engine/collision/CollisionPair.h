@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <type_traits>
 
 #include "engine/bodies/HardBody.h"
@@ -17,20 +18,19 @@ class ContactManifold;
 /// kMaxPairContacts vectors of a pair's contacts, left unset: an array of
 /// MgcVector3 would first set all of them to zero, where a solve writes only
 /// the few it uses. Each entry must be written before it is read. Reads as
-/// an array (through its pointer).
+/// an array (through its pointer). The vectors live in byte storage: being
+/// trivially copyable, they need no making before they are stored into.
 class ContactVectors {
  public:
   ContactVectors() {}
-  operator Mgc::MgcVector3*() { return values; }
-  operator const Mgc::MgcVector3*() const { return values; }
+  operator Mgc::MgcVector3*() { return std::launder(reinterpret_cast<Mgc::MgcVector3*>(storage)); }
+  operator const Mgc::MgcVector3*() const { return std::launder(reinterpret_cast<const Mgc::MgcVector3*>(storage)); }
 
  private:
   static_assert(std::is_trivially_copyable<Mgc::MgcVector3>::value &&
                     std::is_trivially_destructible<Mgc::MgcVector3>::value,
                 "entries are written without being made first");
-  union {
-    Mgc::MgcVector3 values[kMaxPairContacts];
-  };
+  alignas(Mgc::MgcVector3) unsigned char storage[kMaxPairContacts * sizeof(Mgc::MgcVector3)];
 };
 
 /// Sides of a pair the contact solves hold in place.
