@@ -358,17 +358,19 @@ class CollisionManager {
 
   /// After contact generation: body-local points, velocities of a static
   /// second body, status 1, the combined restitution and friction; both
-  /// bodies' collision state 1. Lever arms, relative velocities and tangents
-  /// are left to the classification of each solve.
+  /// bodies' collision state 1. Lever arms and relative velocities are left
+  /// to the classification of each solve, tangents to the friction back-off.
   void prepareContacts(CollisionPair& pair);
   /// Velocity of the static second body at each contact (zero otherwise).
   static void staticContactVelocities(CollisionPair& pair);
   /// Status from the current and the last motion states: with hint 2, 2
   /// once a contact approaches; otherwise 1 for a contact that was already
   /// approaching, 2 for one that only now approaches, 0 for none. Fills the
-  /// lever arms, relative velocities and tangents of the arrays lent to the
-  /// pair (lendSolveArrays).
-  static void classifyContacts(CollisionPair& pair, std::uint32_t hint);
+  /// lever arms and relative velocities of the arrays lent to the pair
+  /// (lendSolveArrays). With `again`, the pair was classified before on the
+  /// same arrays and neither body has moved since (only their velocities
+  /// changed): the arms are kept.
+  static void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false);
   /// Collision impulses over the full impulse vectors of the contacts, with
   /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
   /// collision matrix, kept for resolveContact (null when none was built);
@@ -379,8 +381,11 @@ class CollisionManager {
                         std::uint8_t manifoldOption, std::uint32_t worker);
   /// Resting contact: non-negative normal impulses over the contacts and the
   /// points of the linked manifolds. K as resolveCollision left it (built
-  /// here when null).
-  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
+  /// here when null). `afterCollision`: resolveCollision has just resolved
+  /// the pair on this worker, so its classification is made again
+  /// (classifyContacts).
+  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker,
+                      bool afterCollision = false);
   /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
   /// when the worker has no workspace.
   bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);
@@ -696,7 +701,9 @@ class CollisionManager {
   /// The friction back-off over every contact of the pair, with K and the
   /// right-hand side b of the collision system over them: impulses along
   /// n + f mu t with the largest friction factor f that does not turn a
-  /// contact's sliding round. Compacts the pair and the system to the
+  /// contact's sliding round, t the unit direction opposing the contact's
+  /// tangential relative velocity (made here from the classification's
+  /// relative velocities). Compacts the pair and the system to the
   /// contacts that push.
   void backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker);
   /// The resting-contact impulses of the pair and its linked manifolds.

@@ -260,10 +260,6 @@ void CollisionPair::copyFrom(const CollisionPair& other) {
   }
 }
 
-bool CollisionPair::movesSecond() const {
-  return (held & kHeldSecond) == 0 && secondBody != nullptr && !secondBody->isStatic();
-}
-
 void CollisionPair::keepFoundContacts() {
   found.count = contactCount < kMaxPairContacts ? contactCount : kMaxPairContacts;
   for (std::uint32_t i = 0; i < found.count; ++i) {

@@ -3,15 +3,40 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <type_traits>
 
+#include "engine/bodies/HardBody.h"
 #include "engine/collision/ContactSet.h"
 #include "engine/collision/SolveArrays.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 
-class HardBody;
 class ContactManifold;
+
+/// kMaxPairContacts vectors of a pair's contacts, left unset: an array of
+/// MgcVector3 would first set all of them to zero, where a solve writes only
+/// the few it uses. Each entry must be written before it is read. Reads as
+/// an array (through its pointer). The vectors live in byte storage: being
+/// trivially copyable, they need no making before they are stored into.
+class ContactVectors {
+ public:
+  // The vectors are reached through one pointer, made once: laundered at
+  // every access they cost the solves' loops instructions.
+  ContactVectors() : values(std::launder(reinterpret_cast<Mgc::MgcVector3*>(storage))) {}
+  ContactVectors(const ContactVectors&) = delete;
+  ContactVectors& operator=(const ContactVectors&) = delete;
+  operator Mgc::MgcVector3*() { return values; }
+  operator const Mgc::MgcVector3*() const { return values; }
+
+ private:
+  static_assert(std::is_trivially_copyable<Mgc::MgcVector3>::value &&
+                    std::is_trivially_destructible<Mgc::MgcVector3>::value,
+                "entries are written without being made first");
+  alignas(Mgc::MgcVector3) unsigned char storage[kMaxPairContacts * sizeof(Mgc::MgcVector3)];
+  Mgc::MgcVector3* const values;
+};
 
 /// Sides of a pair the contact solves hold in place.
 constexpr std::uint8_t kHeldFirst = 1;
@@ -134,7 +159,7 @@ class CollisionPair {
 
   /// Whether the solves move the first body; the second.
   bool movesFirst() const { return (held & kHeldFirst) == 0; }
-  bool movesSecond() const;
+  bool movesSecond() const { return (held & kHeldSecond) == 0 && secondBody != nullptr && !secondBody->isStatic(); }
 
   /// Ready for a new test: no bodies or pieces, no cached nodes, a zero
   /// separating vector, both feature ids kNoIndex, zero counters and counts,

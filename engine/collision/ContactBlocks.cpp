@@ -468,12 +468,15 @@ void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dma
   Projected turnedRight[2];
   Projected byComponent;
   for (std::uint32_t j = 0; j < used; ++j) byComponent.set(j, right[j]);
+  // Projected on the same vectors both sides (the normal rows), r x l is
+  // r x r' as well.
+  const bool same = left == right;
   for (int b = 0; b < 2; ++b) {
     if (!this->turning[b]) continue;
     for (std::uint32_t i = 0; i < used; ++i) {
       const MgcVector3 l = arm(b, i).Cross(left[i]);
       for (int k = 0; k < 3; ++k) turned[b][i][k] = l[k];
-      turnedRight[b].set(i, inertias[b] * arm(b, i).Cross(right[i]));
+      turnedRight[b].set(i, inertias[b] * (same ? l : arm(b, i).Cross(right[i])));
     }
   }
   const int mask = (this->turning[0] ? 1 : 0) | (this->turning[1] ? 2 : 0);

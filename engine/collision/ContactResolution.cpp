@@ -52,6 +52,13 @@ constexpr std::int32_t kRestingCalls = 20;
   return t * (-1.0 / std::sqrt(squared));
 }
 
+/// m s, each element's product as MgcMatrix3's product with a scalar forms
+/// it, inline: every collision solve makes two.
+MgcMatrix3 scaledBy(const MgcMatrix3& m, double s) {
+  return MgcMatrix3(m[0][0] * s, m[0][1] * s, m[0][2] * s, m[1][0] * s, m[1][1] * s, m[1][2] * s, m[2][0] * s,
+                    m[2][1] * s, m[2][2] * s);
+}
+
 /// [r]: the matrix with [r] v = r x v.
 MgcMatrix3 crossProductMatrix(const MgcVector3& r) {
   return MgcMatrix3(0.0, -r.z, r.y, r.z, 0.0, -r.x, -r.y, r.x, 0.0);
@@ -64,6 +71,8 @@ void zeroVector(dvec* v) {
 /// The identity in the matrix's current size, but for the leading `skip` x
 /// `skip` block, which the caller writes whole.
 void setIdentity(dmat* matrix, std::uint32_t skip = 0) {
+  // A matrix the caller writes whole is left to it.
+  if (skip >= matrix->rows && skip >= matrix->columns) return;
   for (std::uint32_t r = 0; r < matrix->rows; ++r) {
     dvec row = getMatrixRow(matrix, r);
     for (std::uint32_t c = r < skip ? skip : 0; c < row.length; ++c) row.elements[c] = r == c ? 1.0 : 0.0;
@@ -272,8 +281,8 @@ void CollisionManager::prepareContacts(CollisionPair& pair) {
   }
   pair.secondCount = pair.contactCount;
 
-  // Arms, relative velocities and tangents are the classification's, made
-  // from the bodies' states at each solve.
+  // Arms and relative velocities are the classification's, made from the
+  // bodies' states at each solve; tangents are the friction back-off's.
   staticContactVelocities(pair);
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     pair.marks[i] = 0;
@@ -322,52 +331,69 @@ void CollisionManager::staticContactVelocities(CollisionPair& pair) {
   }
 }
 
-void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint) {
+namespace {
+
+/// The arms and relative velocities of the pair's contacts from the bodies'
+/// states. Again, the arms are the ones in the pair's arrays, made by the
+/// classification before from the same positions.
+template <bool Again>
+void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynamics& state2, bool staticSecond) {
+  // The states in locals: the stores into the pair's arrays could
+  // otherwise be the bodies' states, read again for every contact. The
+  // velocities are velocityAt's, on the arms it subtracts the same way;
+  // the second body's is the stored one when it is static, else its rigid
+  // velocity, however slow (a body that creeps into the first must be
+  // stopped like any other).
+  const MgcMatrix3 turn1 = state1.orientation;
+  const MgcVector3 at1 = state1.position;
+  const MgcVector3 at2 = state2.position;
+  const MgcVector3 spin1 = state1.angularVelocity;
+  const MgcVector3 move1 = state1.linearVelocity;
+  const MgcVector3 spin2 = staticSecond ? MgcVector3() : state2.angularVelocity;
+  const MgcVector3 move2 = staticSecond ? MgcVector3() : state2.linearVelocity;
+  const std::uint32_t count = pair.contactCount;
+  MgcVector3* const points = pair.points;
+  MgcVector3* const firstArms = pair.firstArms;
+  MgcVector3* const secondArms = pair.secondArms;
+  MgcVector3* const relative = pair.relativeVelocities;
+  const MgcVector3* const held = pair.staticVelocities;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    MgcVector3 arm1;
+    MgcVector3 arm2;
+    if (Again) {
+      arm1 = firstArms[i];
+      arm2 = secondArms[i];
+    } else {
+      const MgcVector3 p = turn1 * points[i] + at1;
+      arm1 = p - at1;
+      arm2 = p - at2;
+      firstArms[i] = arm1;
+      secondArms[i] = arm2;
+    }
+    MgcVector3 v2;
+    if (!staticSecond) {
+      v2 = spin2.Cross(arm2) + move2;
+    } else if (held != nullptr) {
+      v2 = held[i];
+    }
+    MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
+    if (u.SquaredLength() < kStillSquared) u = MgcVector3();
+    relative[i] = u;
+  }
+}
+
+}  // namespace
+
+void CollisionManager::classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again) {
   HardBody* first = pair.firstBody;
   HardBody* second = pair.secondBody;
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
-  {
-    // The states in locals: the stores into the pair's arrays could
-    // otherwise be the bodies' states, read again for every contact. The
-    // velocities are velocityAt's, on the arms it subtracts the same way;
-    // the second body's is the stored one when it is static, else its rigid
-    // velocity, however slow (a body that creeps into the first must be
-    // stopped like any other).
-    const MgcMatrix3 turn1 = state1.orientation;
-    const MgcVector3 at1 = state1.position;
-    const MgcVector3 at2 = state2.position;
-    const MgcVector3 spin1 = state1.angularVelocity;
-    const MgcVector3 move1 = state1.linearVelocity;
-    const bool staticSecond = second->isStatic();
-    const MgcVector3 spin2 = staticSecond ? MgcVector3() : state2.angularVelocity;
-    const MgcVector3 move2 = staticSecond ? MgcVector3() : state2.linearVelocity;
-    const std::uint32_t count = pair.contactCount;
-    MgcVector3* const points = pair.points;
-    MgcVector3* const firstArms = pair.firstArms;
-    MgcVector3* const secondArms = pair.secondArms;
-    MgcVector3* const relative = pair.relativeVelocities;
-    MgcVector3* const tangents = pair.tangents;
-    const MgcVector3* const normals = pair.normals;
-    const MgcVector3* const held = pair.staticVelocities;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const MgcVector3 p = turn1 * points[i] + at1;
-      const MgcVector3 arm1 = p - at1;
-      const MgcVector3 arm2 = p - at2;
-      firstArms[i] = arm1;
-      secondArms[i] = arm2;
-      MgcVector3 v2;
-      if (!staticSecond) {
-        v2 = spin2.Cross(arm2) + move2;
-      } else if (held != nullptr) {
-        v2 = held[i];
-      }
-      MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
-      if (u.SquaredLength() < kStillSquared) u = MgcVector3();
-      relative[i] = u;
-      tangents[i] = opposingTangent(u, normals[i]);
-    }
+  if (again) {
+    classifyMotion<true>(pair, state1, state2, second->isStatic());
+  } else {
+    classifyMotion<false>(pair, state1, state2, second->isStatic());
   }
 
   if (hint == kContactResting) {
@@ -449,10 +475,16 @@ void CollisionManager::removeDuplicateContacts(CollisionPair& pair) {
 }
 
 void CollisionManager::removeOpposingContacts(CollisionPair& pair) {
-  std::uint8_t marks[kMaxPairContacts] = {};
-  bool any = false;
   const std::uint32_t count = pair.contactCount;
   const MgcVector3* const normals = pair.normals;
+  // Contacts on one normal (a face on a face) do not oppose: n . n >= 0.
+  bool oneNormal = true;
+  for (std::uint32_t i = 1; i < count && oneNormal; ++i) {
+    oneNormal = normals[i].x == normals[0].x && normals[i].y == normals[0].y && normals[i].z == normals[0].z;
+  }
+  if (oneNormal) return;
+  std::uint8_t marks[kMaxPairContacts] = {};
+  bool any = false;
   const double* const depths = pair.depths;
   for (std::uint32_t i = 0; i < count; ++i) {
     for (std::uint32_t j = i + 1; j < count && marks[i] == 0; ++j) {
@@ -477,8 +509,8 @@ void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* fi
   // The factors of extractionBlocks' blocks, formed as it forms them.
   const double c =
       (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
-  const MgcMatrix3 inertia1 = first != nullptr ? first->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
-  const MgcMatrix3 inertia2 = second != nullptr ? second->getDyn().worldInvInertia * s : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia1 = first != nullptr ? scaledBy(first->getDyn().worldInvInertia, s) : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia2 = second != nullptr ? scaledBy(second->getDyn().worldInvInertia, s) : MgcMatrix3::ZERO;
   K->reset(n < kMaxPairContacts ? n : kMaxPairContacts, c, first != nullptr ? &inertia1 : nullptr, firstArms,
            second != nullptr ? &inertia2 : nullptr, secondArms);
 }
@@ -508,7 +540,7 @@ void CollisionManager::normalMatrix(const CollisionPair& pair, const ContactBloc
 }
 
 void CollisionManager::frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N) {
-  MgcVector3 directions[kMaxPairContacts];
+  ContactVectors directions;
   const std::uint32_t n = pair.contactCount < kMaxPairContacts ? pair.contactCount : kMaxPairContacts;
   for (std::uint32_t j = 0; j < n; ++j) directions[j] = pair.normals[j] + pair.tangents[j] * (f * pair.friction);
   K->project(pair.normals, directions, N);
@@ -592,10 +624,13 @@ void CollisionManager::solveCollisionImpulses(CollisionPair& pair, std::uint32_t
   const std::uint32_t n = pair.contactCount;
   std::uint8_t pulling[kMaxPairContacts] = {};
   workspace->solveBlockSystem(n, K, b, x, pair.normals, pulling);
-  MgcVector3 sticking[kMaxPairContacts];
+  ContactVectors sticking;
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (pulling[i] != 0) continue;
+    if (pulling[i] != 0) {
+      sticking[i] = MgcVector3();
+      continue;
+    }
     sticking[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
     ++kept;
   }
@@ -652,7 +687,10 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
   if (workspace == nullptr) return;
   ResolutionCounters& counters = resolutionCounters[worker < kThreadSlotCount ? worker : 0];
   const std::uint32_t n = pair.contactCount;
-  MgcVector3 impulses[kMaxPairContacts];
+  // The tangents are the back-off's alone: made here, from the relative
+  // velocities of the classification.
+  for (std::uint32_t i = 0; i < n; ++i) pair.tangents[i] = opposingTangent(pair.relativeVelocities[i], pair.normals[i]);
+  ContactVectors impulses;
   std::uint8_t negative[kMaxPairContacts] = {};
   // Impulses along n + f mu t, their magnitudes from the normal rows of the
   // system; true when the friction would turn a contact's sliding round.
@@ -700,16 +738,20 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
   if (reverses) {
     double low = 0.0;
     double high = f;
+    // The impulses and marks stand as the last try left them, which the
+    // same factor gives again.
+    bool lastAtLow = false;
     for (int k = 0; k < kBackoffHalvings; ++k) {
       const double middle = 0.5 * (low + high);
-      if (tryFactor(middle)) {
-        high = middle;
-      } else {
+      lastAtLow = !tryFactor(middle);
+      if (lastAtLow) {
         low = middle;
+      } else {
+        high = middle;
       }
     }
     f = low;
-    tryFactor(f);
+    if (!lastAtLow) tryFactor(f);
   }
   for (std::uint32_t i = 0; i < n; ++i) {
     pair.impulses[i] = impulses[i];
@@ -731,10 +773,10 @@ void CollisionManager::backOffFriction(CollisionPair& pair, ContactBlocks* K, dv
 // ---- Resting contact -------------------------------------------------------------
 
 void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
-                                      std::uint32_t worker) {
+                                      std::uint32_t worker, bool afterCollision) {
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
   if (!lendSolveArrays(pair, worker)) return;
-  classifyContacts(pair, hint);
+  classifyContacts(pair, hint, afterCollision);
   if (pair.status == kContactNone) return;
   countManifoldRows(pair);
   solveContactImpulses(pair, hint, K, s, worker);
@@ -745,6 +787,28 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
   SolverWorkspace* workspace = workspaceOf(worker);
   if (workspace == nullptr) return;
   const std::uint32_t n = pair.contactCount;
+  const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
+  const double e = hint == kContactResting ? 0.0 : pair.restitution;
+  // Contact i's right-hand side: the normal velocity change it asks for,
+  // none below kTolerance.
+  const auto targetOf = [&](std::uint32_t i) {
+    const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;
+    return target < zov::kTolerance ? 0.0 : target;
+  };
+  if (rows == 0) {
+    // With every right-hand side zero the least-squares solution from zero
+    // is zero (the solve stops at its start, on any finite matrix): no
+    // contact is taken out and none takes an impulse. In a settled pile
+    // nearly every resting solve finds it so.
+    bool asks = false;
+    for (std::uint32_t i = 0; i < n && !asks; ++i) asks = targetOf(i) != 0.0;
+    if (!asks) {
+      const std::uint8_t none[kMaxPairContacts] = {};
+      compactContacts(pair, none);
+      for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.impulses[i] = MgcVector3();
+      return;
+    }
+  }
   if (K == nullptr || K->count() != n) {
     // No collision matrix of these contacts: build it.
     dvec* b = nullptr;
@@ -752,7 +816,6 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
     if (!workspace->prepareBlockSystem(n, b, x, K)) return;
     buildCollisionMatrix(pair, s, K);
   }
-  const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
   dvec* rhs = nullptr;
   dvec* lambda = nullptr;
   dmat* N = nullptr;
@@ -761,11 +824,7 @@ void CollisionManager::solveContactImpulses(CollisionPair& pair, std::uint32_t h
   zeroVector(rhs);
   // The normal rows of the contacts (normalMatrix) fill the leading n x n.
   setIdentity(N, n);
-  const double e = hint == kContactResting ? 0.0 : pair.restitution;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const double target = -pair.relativeVelocities[i].Dot(pair.normals[i]) * (1.0 + e) * s;
-    rhs->elements[i] = target < zov::kTolerance ? 0.0 : target;
-  }
+  for (std::uint32_t i = 0; i < n; ++i) rhs->elements[i] = targetOf(i);
   normalMatrix(pair, K, N);
   if (rows != 0) fillManifoldRows(pair, s, rhs, N, n, true);
 

@@ -187,7 +187,7 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
   const std::uint32_t n = std::min(pair->contactCount, kMaxPairContacts);
   const RBDynamics& stateA = A->getDyn();
   const RBDynamics& stateB = B->getDyn();
-  MgcVector3 worldPoints[kMaxPairContacts];
+  ContactVectors worldPoints;
   bool penetrates = false;
   for (std::uint32_t i = 0; i < n; ++i) {
     worldPoints[i] = stateA.orientation * pair->points[i] + stateA.position;
@@ -206,8 +206,8 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
   if (weightA == 0.0 && weightB == 0.0) return;
   HardBody* movedA = weightA != 0.0 ? extractedBody(A) : nullptr;
   HardBody* movedB = weightB != 0.0 ? extractedBody(B) : nullptr;
-  MgcVector3 armsA[kMaxPairContacts];
-  MgcVector3 armsB[kMaxPairContacts];
+  ContactVectors armsA;
+  ContactVectors armsB;
   for (std::uint32_t i = 0; i < n; ++i) {
     // A piece is pushed through its fracture body's centre.
     armsA[i] = A->getParent() != nullptr ? MgcVector3() : worldPoints[i] - stateA.position;
@@ -351,7 +351,7 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   ContactBlocks* K = nullptr;
   resolveCollision(*pair, hint, K, s, orderedExtraction, worker);
   if (ratio < kRestingMassRatio && orderedExtraction != 0 && pair->contactCount != 0) {
-    resolveContact(*pair, hint, K, s, worker);
+    resolveContact(*pair, hint, K, s, worker, true);
   }
   // The arrays were the worker's: another pair's solve on it refills them.
   pair->useSolveArrays(nullptr);
@@ -578,11 +578,11 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
   // Every found contact of every support, seen from the body: its point and
   // arm, the normal from the support towards the body, the velocity
   // relative to the support, and the impulse it carried in the passes.
-  MgcVector3 points[kMaxPairContacts];
-  MgcVector3 arms[kMaxPairContacts];
-  MgcVector3 normals[kMaxPairContacts];
-  MgcVector3 relative[kMaxPairContacts];
-  MgcVector3 carried[kMaxPairContacts];
+  ContactVectors points;
+  ContactVectors arms;
+  ContactVectors normals;
+  ContactVectors relative;
+  ContactVectors carried;
   std::uint32_t n = 0;
   for (const CollisionPair* pair : supports) {
     const bool first = pair->firstBody == body;
@@ -612,7 +612,7 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
   // in the body's momentum units.
   const double s = body->getMass();
   buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
-  MgcVector3 targets[kMaxPairContacts];
+  ContactVectors targets;
   for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
   K->addProducts(carried, targets);
   for (std::uint32_t i = 0; i < n; ++i) {
@@ -620,10 +620,13 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
   }
   std::uint8_t pulling[kMaxPairContacts] = {};
   workspace->solveBlockSystem(n, K, b, x, normals, pulling);
-  MgcVector3 totals[kMaxPairContacts];
+  ContactVectors totals;
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (pulling[i] != 0) continue;
+    if (pulling[i] != 0) {
+      totals[i] = MgcVector3();
+      continue;
+    }
     totals[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
     ++kept;
   }

@@ -54,6 +54,19 @@ void setProblemSize(LsqrProblem& problem, std::uint32_t m) {
   lsqr_set_work_size(problem.work, m);
 }
 
+// Whether setProblemSize(problem, m) would change nothing: every record is
+// sized m already, and so is the matrix where it holds m x m.
+bool sizedAs(const LsqrProblem& problem, std::uint32_t m) {
+  const lsqr_input* input = problem.input;
+  const lsqr_output* output = problem.output;
+  const lsqr_work* work = problem.work;
+  const dmat* matrix = problem.func->matrix;
+  const bool matrixHolds = matrix != nullptr && m <= matrix->rowCapacity && m <= matrix->stride;
+  return input->rowCount == m && input->columnCount == m && input->b->length == m && input->x->length == m &&
+         output->standardErrors->length == m && (output->x == nullptr || output->x->length == m) &&
+         work->v->length == m && work->w->length == m && (!matrixHolds || (matrix->rows == m && matrix->columns == m));
+}
+
 }  // namespace
 
 SolverWorkspace::SolverWorkspace()
@@ -84,7 +97,7 @@ void SolverWorkspace::sizeProblem(LsqrProblem& problem, std::uint32_t& capacity,
   }
   if (backup->capacity <= m) backup.reset(alloc_dvec(m + 1));
   if (dense) fitMatrix(problem, m);
-  setProblemSize(problem, m);
+  if (!sizedAs(problem, m)) setProblemSize(problem, m);
   lsqr_input* input = problem.input;
   input->damp = 0.0;
   input->atol = 0.0;
@@ -308,6 +321,9 @@ void SolverWorkspace::compactVectors(LsqrProblem* problem, const std::uint32_t* 
       x->elements[width * a + r] = x->elements[width * kept[a] + r];
     }
   }
-  setProblemSize(*problem, width * count);
-  backup->length = width * count;
+  // With every unknown kept the sizes stand as the solve was made with them.
+  const std::uint32_t m = width * count;
+  if (m == backup->length && sizedAs(*problem, m)) return;
+  setProblemSize(*problem, m);
+  backup->length = m;
 }

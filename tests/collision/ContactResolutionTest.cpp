@@ -385,6 +385,82 @@ TEST(ContactResolution, SupportsShareTheLoadAsStaticsSay) {
   }
 }
 
+// Of two contacts whose normals oppose, the shallower goes; contacts that
+// share one normal, or whose normals only cross, all stay.
+TEST(ContactResolution, OpposingContactsGoAndContactsOnOneNormalStay) {
+  const MgcVector3 kDown(0.0, -1.0, 0.0);
+  const MgcVector3 kAcross(1.0, 0.0, 0.0);
+  struct Contact {
+    MgcVector3 normal;
+    double depth;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Contact> contacts;
+    std::vector<MgcVector3> keptNormals;
+  };
+  const Case cases[] = {
+      {"one normal", {{kUp, -0.1}, {kUp, -0.2}, {kUp, -0.3}, {kUp, -0.1}}, {kUp, kUp, kUp, kUp}},
+      {"one opposed and shallower", {{kUp, -0.2}, {kUp, -0.2}, {kDown, -0.1}}, {kUp, kUp}},
+      {"one opposed and deeper", {{kUp, -0.1}, {kDown, -0.3}}, {kDown}},
+      {"one across", {{kUp, -0.1}, {kUp, -0.1}, {kAcross, -0.1}}, {kUp, kUp, kAcross}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CollisionManager manager;
+    auto ground = zovtest::barrier(MgcVector3(), kUp);
+    auto body = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {1.0, MgcVector3(), MgcVector3()});
+    CollisionPair* pair = manager.threadBuffer(0);
+    pair->reset();
+    pair->firstBody = body.get();
+    pair->secondBody = ground.get();
+    double x = 0.0;
+    for (const Contact& contact : c.contacts) {
+      pair->contactSet().append(MgcVector3(x, 0.0, 0.0), contact.normal, contact.depth, 0, 0);
+      x += 0.25;
+    }
+    CollisionManager::removeOpposingContacts(*pair);
+    ASSERT_EQ(pair->contactCount, c.keptNormals.size());
+    for (std::uint32_t i = 0; i < pair->contactCount; ++i) EXPECT_EQ(pair->normals[i], c.keptNormals[i]);
+  }
+}
+
+// A resting solve whose contacts ask for no normal velocity change (none
+// approaches by the tolerance) takes no impulse: the box keeps its motion to
+// the bit, keeps its contacts, and every contact's impulse is zero.
+TEST(ContactResolution, RestingSolveWithoutApproachLeavesTheBodyAlone) {
+  const double m = 3.0;
+  struct Case {
+    const char* name;
+    MgcVector3 velocity;
+    MgcVector3 spin;
+  };
+  const Case cases[] = {
+      {"at rest", MgcVector3(), MgcVector3()},
+      {"lifting off", kUp * 0.5, MgcVector3()},
+      {"sliding", MgcVector3(1.0, 0.0, -0.5), MgcVector3()},
+      {"spinning about the normal", MgcVector3(), kUp * 2.0},
+      {"creeping in below the tolerance", kUp * -3e-6, MgcVector3()},
+  };
+  const std::vector<MgcVector3> corners = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CollisionManager manager;
+    auto ground = zovtest::barrier(MgcVector3(), kUp);
+    auto body = box(MgcVector3(1, 1, 1), MgcVector3(0.0, 0.5, 0.0), {m, c.velocity, c.spin});
+    body->setFrictionCoeff(0.5);
+    const RBDynamics before = body->getDyn();
+    CollisionPair& pair = contactPair(manager, body.get(), ground.get(), corners);
+    manager.resolveContact(pair, kContactResting, nullptr, m, 0);
+    ASSERT_EQ(pair.contactCount, corners.size());
+    for (std::uint32_t i = 0; i < pair.contactCount; ++i) EXPECT_EQ(pair.impulses[i].SquaredLength(), 0.0);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(body->getDyn().linearVelocity[k], before.linearVelocity[k]);
+      EXPECT_EQ(body->getDyn().angularVelocity[k], before.angularVelocity[k]);
+    }
+  }
+}
+
 // A box on a box on the ground, the lower one's support as a manifold: the
 // resting solve stops both.
 TEST(ContactResolution, RestingContactStopsAStackThroughItsManifold) {
