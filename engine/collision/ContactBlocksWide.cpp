@@ -273,13 +273,8 @@ class WideVectors {
  public:
   explicit WideVectors(WideSystem& system) : s_(system), shape_(shapeOf(system)) {}
 
-  ZOV_WIDE void begin() {
-    const __m256d zero = _mm256_setzero_pd();
-    for (std::uint32_t q = 0, count = shape_.count; q < count; ++q) {
-      store(s_.v[q], zero);
-      store(s_.w[q], zero);
-    }
-  }
+  /// gather() leaves v and w zero, in the pass that lays out u and x.
+  void begin() {}
   ZOV_WIDE void start(double& beta, double& alpha) {
     // u := u - A x, as -((-u) + A x).
     const Response r = respond<Turning, false, false>(s_, shape_, s_.x, 1.0);
@@ -312,7 +307,7 @@ class WideVectors {
     if (pending_) {
       // The update that waits takes v' = v vScale, which this product
       // takes too: one pass forms it for both.
-      const PendingUpdate up = {_mm256_set1_pd(update_.t1), _mm256_set1_pd(update_.t2), _mm256_set1_pd(vScale_)};
+      const PendingUpdate up = {_mm256_set1_pd(t1_), _mm256_set1_pd(t2_), _mm256_set1_pd(vScale_)};
       norm = combineWith<Turning>(shape_, respondAfterUpdate<Turning>(s_, shape_, up, wSquared_), s_.u, alpha);
       pending_ = false;
     } else {
@@ -331,14 +326,15 @@ class WideVectors {
   /// The update waits for the next forward() (or finishErrors()), which
   /// does it in its own pass: nothing reads x, w or |w|^2 before then.
   double update(const lsqriterations::LsqrUpdate& t) {
-    update_ = t;
+    t1_ = t.t1;
+    t2_ = t.t2;
     pending_ = true;
     return wSquared_;
   }
   ZOV_WIDE void finishErrors(double /*scale*/) {
     if (!pending_) return;
-    const __m256d t1 = _mm256_set1_pd(update_.t1);
-    const __m256d t2 = _mm256_set1_pd(update_.t2);
+    const __m256d t1 = _mm256_set1_pd(t1_);
+    const __m256d t2 = _mm256_set1_pd(t2_);
     const __m256d vScale = _mm256_set1_pd(vScale_);
     wSquared_ = sumOfLanes(updateSlots(s_, shape_, t1, t2, vScale, 0, _mm256_setzero_pd()));
     pending_ = false;
@@ -351,7 +347,9 @@ class WideVectors {
   double vScale_ = 1.0;
   double wSquared_ = 0.0;
   bool pending_ = false;
-  lsqriterations::LsqrUpdate update_;
+  /// The factors of the update that waits (the error sums are not kept).
+  double t1_ = 0.0;
+  double t2_ = 0.0;
 };
 
 /// The whole solve, its iterations inlined so that they run in AVX2 code.
@@ -429,10 +427,13 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
   // The records' addresses held apart, not read again after each store.
   const double* const rhs = input->b->elements;
   const double* const start = input->x->elements;
+  const __m256d zero = _mm256_setzero_pd();
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
     toSlot(rhs + at, s.u[q]);
     toSlot(start + at, s.x[q]);
+    store(s.v[q], zero);
+    store(s.w[q], zero);
   }
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
