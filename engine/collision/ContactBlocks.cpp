@@ -87,20 +87,23 @@ void ContactBlocks::expand(dmat* matrix) const {
 
 void ContactBlockProducts::update() {
   const std::uint32_t n = blocks.count() < ContactBlocks::kMaxContacts ? blocks.count() : ContactBlocks::kMaxContacts;
-  active.count = 0;
   active.linear = blocks.linear();
   for (int b = 0; b < 2; ++b) {
     active.turns[b] = blocks.turns(b);
     active.inertias[b] = blocks.inertia(b);
   }
+  // The count in a local: the stores of the arms below need not write it
+  // back and read it again for each contact.
+  std::uint32_t count = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (marks[i] != 0) continue;
-    const std::uint32_t p = active.count++;
-    active.contacts[p] = i;
-    // A body that does not turn has no arms for the products to read.
-    for (int b = 0; b < 2; ++b) {
-      if (!active.turns[b]) continue;
-      const MgcVector3& r = blocks.arm(b, i);
+    if (marks[i] == 0) active.contacts[count++] = i;
+  }
+  active.count = count;
+  // A body that does not turn has no arms for the products to read.
+  for (int b = 0; b < 2; ++b) {
+    if (!active.turns[b]) continue;
+    for (std::uint32_t p = 0; p < count; ++p) {
+      const MgcVector3& r = blocks.arm(b, active.contacts[p]);
       double* yzx = active.arms[b][p] + kArmYzx;
       double* zxy = active.arms[b][p] + kArmZxy;
       yzx[0] = zxy[2] = r.y;
