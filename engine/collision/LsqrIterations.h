@@ -266,10 +266,10 @@ inline void takeNorms(const NormSums& sums, Estimates& at) {
 /// and the residual sum at least 2^-200, their roots are at least 2^-100:
 /// cond(A) is positive, and at most 2^51 while bbnorm ddnorm (rounded) is at
 /// most 2^100; ||A|| ||r|| is at least 2^-200 and, rounding included, at
-/// most sqrt(bbnorm residual) (1 + 2^-52)^3, which ||A^T r|| exceeds 2^51
-/// times over where its square (rounded) exceeds bbnorm residual 2^-102
-/// (rounded) with a margin of 2^-16 for the roundings; and ||r|| >= 2^-100
-/// >= 2^-500 ||b|| for ||b|| in [2^-400, 2^400] (normBInRange).
+/// most sqrt(bbnorm residual) (1 + 2^-52)^3, so ||A^T r|| is above 2^-51
+/// ||A|| ||r|| where its square (rounded) is above bbnorm residual 2^-102
+/// (rounded) by a margin of 2^-16 that covers the roundings; and ||r|| >=
+/// 2^-100 >= 2^-500 ||b|| for ||b|| in [2^-400, 2^400] (normBInRange).
 inline bool surelyGoesOn(const NormSums& sums, double normATr, bool normBInRange) {
   constexpr double kLow = 0x1p-200;
   return normBInRange && sums.bbnorm >= kLow && sums.ddnorm >= kLow && sums.residual >= kLow &&
