@@ -677,26 +677,33 @@ class SmallDenseVectors {
   void scaleV(double factor) { vScale_ = factor; }
   double update(const lsqriterations::LsqrUpdate& t) {
     applyScale(v_, columns_, vScale_);
-    const double wSquared = squaresOf(w_, columns_);
+    // The addresses and size in locals: the stores below go through vector
+    // registers, which may alias anything, members included.
+    const std::uint32_t columns = columns_;
+    double* const x = x_;
+    double* const w = w_;
+    double* const e = e_;
+    const double* const v = v_;
+    const double wSquared = squaresOf(w, columns);
     std::uint32_t i = 0;
 #if defined(__SSE2__)
     // Two elements side by side, each taking the operations of one alone.
     const __m128d t1 = _mm_set1_pd(t.t1);
     const __m128d t2 = _mm_set1_pd(t.t2);
     const __m128d t3 = _mm_set1_pd(t.t3);
-    for (; i + 2 <= columns_; i += 2) {
-      const __m128d wi = _mm_loadu_pd(w_ + i);
-      _mm_storeu_pd(x_ + i, _mm_add_pd(_mm_loadu_pd(x_ + i), _mm_mul_pd(t1, wi)));
-      _mm_storeu_pd(w_ + i, _mm_add_pd(_mm_mul_pd(t2, wi), _mm_loadu_pd(v_ + i)));
+    for (; i + 2 <= columns; i += 2) {
+      const __m128d wi = _mm_loadu_pd(w + i);
+      _mm_storeu_pd(x + i, _mm_add_pd(_mm_loadu_pd(x + i), _mm_mul_pd(t1, wi)));
+      _mm_storeu_pd(w + i, _mm_add_pd(_mm_mul_pd(t2, wi), _mm_loadu_pd(v + i)));
       const __m128d error = _mm_mul_pd(t3, wi);
-      _mm_storeu_pd(e_ + i, _mm_add_pd(_mm_loadu_pd(e_ + i), _mm_mul_pd(error, error)));
+      _mm_storeu_pd(e + i, _mm_add_pd(_mm_loadu_pd(e + i), _mm_mul_pd(error, error)));
     }
 #endif
-    for (; i < columns_; ++i) {
-      const double wi = w_[i];
-      x_[i] += t.t1 * wi;
-      w_[i] = t.t2 * wi + v_[i];
-      e_[i] += (t.t3 * wi) * (t.t3 * wi);
+    for (; i < columns; ++i) {
+      const double wi = w[i];
+      x[i] += t.t1 * wi;
+      w[i] = t.t2 * wi + v[i];
+      e[i] += (t.t3 * wi) * (t.t3 * wi);
     }
     return wSquared;
   }
