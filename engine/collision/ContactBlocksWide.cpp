@@ -1,6 +1,8 @@
 #include "engine/collision/ContactBlocksWide.h"
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "engine/collision/LsqrIterations.h"
 
@@ -61,6 +63,8 @@ struct WideSystem {
   const double (*arms[2])[8] = {nullptr, nullptr};
   TurnedInertia inertias[2];
   double linear = 0.0;
+  /// Whether x is +0 in every lane of every active slot.
+  bool startsAtZero = false;
 };
 
 /// One turning body's share of a response, m turned yzx and zxy.
@@ -276,18 +280,15 @@ class WideVectors {
   /// gather() leaves v and w zero, in the pass that lays out u and x.
   void begin() {}
   ZOV_WIDE void start(double& beta, double& alpha) {
-    // u := u - A x, as -((-u) + A x).
-    const Response r = respond<Turning, false, false>(s_, shape_, s_.x, 1.0);
-    const __m256d sign = _mm256_set1_pd(-0.0);
-    __m256d sum = _mm256_setzero_pd();
-    const ArmRows& arms = shape_.arms;
-    for (std::uint32_t q = 0, active = shape_.active; q < active; ++q) {
-      const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
-      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, feel<Turning>(arms, r, q)), sign);
-      store(s_.u[q], e);
-      sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
+    // u := u - A x, as -((-u) + A x). From x = +0 with factors whose
+    // products with +0 are zeros, A x is +0 in every lane (see
+    // feelsNothingAtZero), and the products are not formed.
+    if (s_.startsAtZero && feelsNothingAtZero()) {
+      beta = takeFromU<true>(nullptr);
+    } else {
+      const Response r = respond<Turning, false, false>(s_, shape_, s_.x, 1.0);
+      beta = takeFromU<false>(&r);
     }
-    beta = normOfLanes(sum);
     if (beta > 0.0) alpha = combine<Turning, true, true>(s_, shape_, s_.u, 1.0 / beta, s_.v, 0.0);
     wSquared_ = 0.0;
     if (alpha > 0.0) {
@@ -341,6 +342,48 @@ class WideVectors {
   }
 
  private:
+  /// u := -((-u) + y) over the active slots, y the response `r` felt at
+  /// each (+0 in every lane with FromZero); returns |u| over them.
+  template <bool FromZero>
+  ZOV_WIDE double takeFromU(const Response* r) {
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const __m256d zero = _mm256_setzero_pd();
+    __m256d sum = _mm256_setzero_pd();
+    for (std::uint32_t q = 0, active = shape_.active; q < active; ++q) {
+      const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
+      const __m256d y = FromZero ? zero : feel<Turning>(shape_.arms, *r, q);
+      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, y), sign);
+      store(s_.u[q], e);
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
+    }
+    return normOfLanes(sum);
+  }
+
+  /// Whether A x is +0 in every lane for x = +0: then the sums of x and of
+  /// r x x start at +0 and stay there (+0 plus a zero of either sign is
+  /// +0), c times +0 is +0 for c positive and finite or +0, a finite
+  /// inertia turns +0 into zeros, and the response felt, c P plus the
+  /// products of those zeros with finite arms, is +0 again. Arms and
+  /// inertias are finite where their products with zero sum to no NaN.
+  ZOV_WIDE bool feelsNothingAtZero() const {
+    const double c = s_.linear;
+    const bool linearZero = (c > 0.0 && c <= std::numeric_limits<double>::max()) || (c == 0.0 && !std::signbit(c));
+    if (!linearZero) return false;
+    if (Turning == 0) return true;
+    const __m256d zero = _mm256_setzero_pd();
+    __m256d probe = zero;
+    for (int b = 0; b < 2; ++b) {
+      if ((Turning & (1 << b)) == 0) continue;
+      for (std::uint32_t q = 0, active = shape_.active; q < active; ++q) {
+        probe = _mm256_add_pd(probe, _mm256_mul_pd(armYzx(shape_.arms, b, q), zero));
+      }
+      for (int k = 0; k < 3; ++k) {
+        probe = _mm256_add_pd(probe, _mm256_mul_pd(load(s_.inertias[b].columnsYzx[k]), zero));
+      }
+    }
+    return _mm256_movemask_pd(_mm256_cmp_pd(probe, probe, _CMP_UNORD_Q)) == 0;
+  }
+
   WideSystem& s_;
   const Shape shape_;
   double uScale_ = 1.0;
@@ -428,13 +471,17 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
   const double* const rhs = input->b->elements;
   const double* const start = input->x->elements;
   const __m256d zero = _mm256_setzero_pd();
+  // The bits of the active slots' x together: all clear where x is +0.
+  __m256d bits = zero;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
     toSlot(rhs + at, s.u[q]);
     toSlot(start + at, s.x[q]);
+    if (q < s.active) bits = _mm256_or_pd(bits, load(s.x[q]));
     store(s.v[q], zero);
     store(s.w[q], zero);
   }
+  s.startsAtZero = _mm256_testz_si256(_mm256_castpd_si256(bits), _mm256_castpd_si256(bits)) != 0;
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
     if (!a.turns[b]) continue;
