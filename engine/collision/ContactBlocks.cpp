@@ -87,20 +87,23 @@ void ContactBlocks::expand(dmat* matrix) const {
 
 void ContactBlockProducts::update() {
   const std::uint32_t n = blocks.count() < ContactBlocks::kMaxContacts ? blocks.count() : ContactBlocks::kMaxContacts;
-  active.count = 0;
   active.linear = blocks.linear();
   for (int b = 0; b < 2; ++b) {
     active.turns[b] = blocks.turns(b);
     active.inertias[b] = blocks.inertia(b);
   }
+  // The count in a local: the stores of the arms below need not write it
+  // back and read it again for each contact.
+  std::uint32_t count = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (marks[i] != 0) continue;
-    const std::uint32_t p = active.count++;
-    active.contacts[p] = i;
-    // A body that does not turn has no arms for the products to read.
-    for (int b = 0; b < 2; ++b) {
-      if (!active.turns[b]) continue;
-      const MgcVector3& r = blocks.arm(b, i);
+    if (marks[i] == 0) active.contacts[count++] = i;
+  }
+  active.count = count;
+  // A body that does not turn has no arms for the products to read.
+  for (int b = 0; b < 2; ++b) {
+    if (!active.turns[b]) continue;
+    for (std::uint32_t p = 0; p < count; ++p) {
+      const MgcVector3& r = blocks.arm(b, active.contacts[p]);
       double* yzx = active.arms[b][p] + kArmYzx;
       double* zxy = active.arms[b][p] + kArmZxy;
       yzx[0] = zxy[2] = r.y;
@@ -426,8 +429,9 @@ struct Projected {
 /// c (l_i . r_j) plus (r_i x l_i) . T (r_j x r'_j) per turning body, its
 /// sums in the order of the scalar formula.
 template <int Turning>
-void projectRow(std::uint32_t n, double response, const MgcVector3& l, const Projected& right, const double* turned0,
-                const double* turned1, const Projected* turning, double* row) {
+[[gnu::always_inline]] inline void projectRow(std::uint32_t n, double response, const MgcVector3& l,
+                                              const Projected& right, const double* turned0, const double* turned1,
+                                              const Projected* turning, double* row) {
   const Pair c = Pair::splat(response);
   const Pair lx = Pair::splat(l.x), ly = Pair::splat(l.y), lz = Pair::splat(l.z);
   const double* turned[2] = {turned0, turned1};
@@ -461,25 +465,32 @@ void projectRow(std::uint32_t n, double response, const MgcVector3& l, const Pro
 
 }  // namespace
 
-void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
+namespace {
+
+/// ContactBlocks::project() of `k`, inlined into each encoding of it below.
+[[gnu::always_inline]] inline void projectBlocks(const ContactBlocks& k, const MgcVector3* left,
+                                                 const MgcVector3* right, dmat* out) {
+  const std::uint32_t used = k.count();
   // r_i x left_i and T (r_j x right_j) per turning body: only the first
-  // count() entries are set.
-  double turned[2][kMaxContacts][3];
+  // count() entries are set. With the same directions on both sides, r x
+  // left is r x right.
+  double turned[2][ContactBlocks::kMaxContacts][3];
   Projected turnedRight[2];
   Projected byComponent;
   for (std::uint32_t j = 0; j < used; ++j) byComponent.set(j, right[j]);
-  // Projected on the same vectors both sides (the normal rows), r x l is
-  // r x r' as well.
-  const bool same = left == right;
+  const bool sameSides = left == right;
   for (int b = 0; b < 2; ++b) {
-    if (!this->turning[b]) continue;
+    if (!k.turns(b)) continue;
+    const MgcMatrix3& inertia = k.inertia(b);
     for (std::uint32_t i = 0; i < used; ++i) {
-      const MgcVector3 l = arm(b, i).Cross(left[i]);
-      for (int k = 0; k < 3; ++k) turned[b][i][k] = l[k];
-      turnedRight[b].set(i, inertias[b] * (same ? l : arm(b, i).Cross(right[i])));
+      const MgcVector3& arm = k.arm(b, i);
+      const MgcVector3 l = arm.Cross(left[i]);
+      for (int c = 0; c < 3; ++c) turned[b][i][c] = l[c];
+      turnedRight[b].set(i, inertia * (sameSides ? l : arm.Cross(right[i])));
     }
   }
-  const int mask = (this->turning[0] ? 1 : 0) | (this->turning[1] ? 2 : 0);
+  const int mask = (k.turns(0) ? 1 : 0) | (k.turns(1) ? 2 : 0);
+  const double response = k.linear();
   for (std::uint32_t i = 0; i < used; ++i) {
     double* row = out->data + std::size_t{i} * out->stride;
     switch (mask) {
@@ -499,24 +510,71 @@ void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dma
   }
 }
 
-void ContactBlocks::addProducts(const MgcVector3* in, MgcVector3* out) const {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+/// The same operations in the encoding of processors with four-lane
+/// registers: three-operand instructions spare the copies that two-operand
+/// ones need. No fused products (AVX2 without FMA), so the same bits.
+[[gnu::target("avx2")]] void projectBlocksWide(const ContactBlocks& k, const MgcVector3* left, const MgcVector3* right,
+                                               dmat* out) {
+  projectBlocks(k, left, right, out);
+}
+#endif
+
+}  // namespace
+
+void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  if (contactblockswide::available()) {
+    projectBlocksWide(*this, left, right, out);
+    return;
+  }
+#endif
+  projectBlocks(*this, left, right, out);
+}
+
+namespace {
+
+/// ContactBlocks::addProducts() of `k`, inlined into each encoding of it
+/// below.
+[[gnu::always_inline]] inline void addBlockProducts(const ContactBlocks& k, const MgcVector3* in, MgcVector3* out) {
+  const std::uint32_t used = k.count();
+  const double response = k.linear();
   // T (r_j x in_j) per turning body, once per contact j.
-  MgcVector3 turned[2][kMaxContacts];
+  MgcVector3 turned[2][ContactBlocks::kMaxContacts];
   for (int b = 0; b < 2; ++b) {
-    if (!turning[b]) continue;
-    for (std::uint32_t j = 0; j < used; ++j) turned[b][j] = inertias[b] * arm(b, j).Cross(in[j]);
+    if (!k.turns(b)) continue;
+    for (std::uint32_t j = 0; j < used; ++j) turned[b][j] = k.inertia(b) * k.arm(b, j).Cross(in[j]);
   }
   for (std::uint32_t i = 0; i < used; ++i) {
     MgcVector3 sum = out[i];
     for (std::uint32_t j = 0; j < used; ++j) {
       MgcVector3 term = in[j] * response;
       for (int b = 0; b < 2; ++b) {
-        if (turning[b]) term -= arm(b, i).Cross(turned[b][j]);
+        if (k.turns(b)) term -= k.arm(b, i).Cross(turned[b][j]);
       }
       sum += term;
     }
     out[i] = sum;
   }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+/// The same operations in the four-lane encoding (see projectBlocksWide).
+[[gnu::target("avx2")]] void addBlockProductsWide(const ContactBlocks& k, const MgcVector3* in, MgcVector3* out) {
+  addBlockProducts(k, in, out);
+}
+#endif
+
+}  // namespace
+
+void ContactBlocks::addProducts(const MgcVector3* in, MgcVector3* out) const {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  if (contactblockswide::available()) {
+    addBlockProductsWide(*this, in, out);
+    return;
+  }
+#endif
+  addBlockProducts(*this, in, out);
 }
 
 void ContactBlockProducts::residual(dvec* u, const dvec* x) const {

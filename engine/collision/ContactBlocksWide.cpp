@@ -1,6 +1,8 @@
 #include "engine/collision/ContactBlocksWide.h"
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "engine/collision/LsqrIterations.h"
 
@@ -61,6 +63,8 @@ struct WideSystem {
   const double (*arms[2])[8] = {nullptr, nullptr};
   TurnedInertia inertias[2];
   double linear = 0.0;
+  /// Whether x is +0 in every lane of every active slot.
+  bool startsAtZero = false;
 };
 
 /// One turning body's share of a response, m turned yzx and zxy.
@@ -86,6 +90,17 @@ ZOV_WIDE inline __m256d armZxy(const ArmRows& s, int b, std::uint32_t q) {
   return _mm256_load_pd(s.b[b][q] + ContactBlockProducts::kArmZxy);
 }
 ZOV_WIDE inline void store(Slot& s, __m256d v) { _mm256_store_pd(s.e, v); }
+
+/// The system's sizes and arm addresses, held apart from the slots that the
+/// passes store into: a store through a vector register may alias anything,
+/// so values read from the system would be read again after each one.
+struct Shape {
+  std::uint32_t count;
+  std::uint32_t active;
+  ArmRows arms;
+};
+
+ZOV_WIDE inline Shape shapeOf(const WideSystem& s) { return {s.count, s.active, {{s.arms[0], s.arms[1]}}}; }
 
 /// (s0 + s1) + s2, as the two-lane solve adds its pair and its scalar.
 ZOV_WIDE inline double sumOfLanes(__m256d s) {
@@ -151,13 +166,13 @@ ZOV_WIDE inline Response responseOf(const WideSystem& s, __m256d p, __m256d firs
 /// The response to the active slots of `in`, each first multiplied by
 /// `scale` and stored back when Scale is set.
 template <int Turning, bool Transpose, bool Scale>
-ZOV_WIDE inline Response respond(const WideSystem& s, Slot* in, double scale) {
+ZOV_WIDE inline Response respond(const WideSystem& s, const Shape& shape, Slot* in, double scale) {
   const __m256d k = _mm256_set1_pd(scale);
   __m256d p = _mm256_setzero_pd();
   __m256d first = _mm256_setzero_pd();
   __m256d second = _mm256_setzero_pd();
-  const ArmRows arms = {{s.arms[0], s.arms[1]}};
-  for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
+  const ArmRows& arms = shape.arms;
+  for (std::uint32_t q = 0, active = shape.active; q < active; ++q) {
     __m256d x = load(in[q]);
     if (Scale) {
       x = _mm256_mul_pd(x, k);
@@ -182,11 +197,11 @@ ZOV_WIDE inline __m256d feel(const ArmRows& s, const Response& r, std::uint32_t 
 
 /// out := out (-factor) + r over the active slots; returns |out| over them.
 template <int Turning>
-ZOV_WIDE inline double combineWith(const WideSystem& s, const Response& r, Slot* out, double factor) {
+ZOV_WIDE inline double combineWith(const Shape& shape, const Response& r, Slot* out, double factor) {
   const __m256d scale = _mm256_set1_pd(-factor);
   __m256d sum = _mm256_setzero_pd();
-  const ArmRows arms = {{s.arms[0], s.arms[1]}};
-  for (std::uint32_t q = 0, active = s.active; q < active; ++q) {
+  const ArmRows& arms = shape.arms;
+  for (std::uint32_t q = 0, active = shape.active; q < active; ++q) {
     const __m256d e = _mm256_add_pd(_mm256_mul_pd(load(out[q]), scale), feel<Turning>(arms, r, q));
     store(out[q], e);
     sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
@@ -197,8 +212,9 @@ ZOV_WIDE inline double combineWith(const WideSystem& s, const Response& r, Slot*
 /// out := out (-factor) + A in over the active slots (A^T when Transpose);
 /// returns |out| over them.
 template <int Turning, bool Transpose, bool Scale>
-ZOV_WIDE inline double combine(const WideSystem& s, Slot* in, double inScale, Slot* out, double factor) {
-  return combineWith<Turning>(s, respond<Turning, Transpose, Scale>(s, in, inScale), out, factor);
+ZOV_WIDE inline double combine(const WideSystem& s, const Shape& shape, Slot* in, double inScale, Slot* out,
+                               double factor) {
+  return combineWith<Turning>(shape, respond<Turning, Transpose, Scale>(s, shape, in, inScale), out, factor);
 }
 
 /// Slot q of the vector update: x += t1 w, w := t2 w + v', v' = v vScale;
@@ -215,9 +231,9 @@ ZOV_WIDE inline __m256d updateSlot(WideSystem& s, __m256d t1, __m256d t2, __m256
 
 /// The vector update over the slots from `first` on, its squares added to
 /// `sum` in slot order; v is left as it is.
-ZOV_WIDE inline __m256d updateSlots(WideSystem& s, __m256d t1, __m256d t2, __m256d vScale, std::uint32_t first,
-                                    __m256d sum) {
-  for (std::uint32_t q = first, count = s.count; q < count; ++q) {
+ZOV_WIDE inline __m256d updateSlots(WideSystem& s, const Shape& shape, __m256d t1, __m256d t2, __m256d vScale,
+                                    std::uint32_t first, __m256d sum) {
+  for (std::uint32_t q = first, count = shape.count; q < count; ++q) {
     __m256d scaled;
     sum = _mm256_add_pd(sum, updateSlot(s, t1, t2, vScale, q, scaled));
   }
@@ -235,20 +251,21 @@ struct PendingUpdate {
 /// respond<Turning, false, true>() stores it, every element formed as the
 /// two passes form it; then the update of the other slots.
 template <int Turning>
-ZOV_WIDE inline Response respondAfterUpdate(WideSystem& s, const PendingUpdate& up, double& wSquared) {
+ZOV_WIDE inline Response respondAfterUpdate(WideSystem& s, const Shape& shape, const PendingUpdate& up,
+                                            double& wSquared) {
   __m256d p = _mm256_setzero_pd();
   __m256d first = _mm256_setzero_pd();
   __m256d second = _mm256_setzero_pd();
   __m256d sum = _mm256_setzero_pd();
-  const ArmRows arms = {{s.arms[0], s.arms[1]}};
-  const std::uint32_t active = s.active;
+  const ArmRows& arms = shape.arms;
+  const std::uint32_t active = shape.active;
   for (std::uint32_t q = 0; q < active; ++q) {
     __m256d x;
     sum = _mm256_add_pd(sum, updateSlot(s, up.t1, up.t2, up.vScale, q, x));
     store(s.v[q], x);
     addToSums<Turning>(arms, q, x, p, first, second);
   }
-  wSquared = sumOfLanes(updateSlots(s, up.t1, up.t2, up.vScale, active, sum));
+  wSquared = sumOfLanes(updateSlots(s, shape, up.t1, up.t2, up.vScale, active, sum));
   return responseOf<Turning, false>(s, p, first, second);
 }
 
@@ -258,35 +275,27 @@ ZOV_WIDE inline Response respondAfterUpdate(WideSystem& s, const PendingUpdate& 
 template <int Turning>
 class WideVectors {
  public:
-  explicit WideVectors(WideSystem& system) : s_(system) {}
+  explicit WideVectors(WideSystem& system) : s_(system), shape_(shapeOf(system)) {}
 
-  ZOV_WIDE void begin() {
-    const __m256d zero = _mm256_setzero_pd();
-    for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
-      store(s_.v[q], zero);
-      store(s_.w[q], zero);
-    }
-  }
+  /// gather() leaves v and w zero, in the pass that lays out u and x.
+  void begin() {}
   ZOV_WIDE void start(double& beta, double& alpha) {
-    // u := u - A x, as -((-u) + A x).
-    const Response r = respond<Turning, false, false>(s_, s_.x, 1.0);
-    const __m256d sign = _mm256_set1_pd(-0.0);
-    __m256d sum = _mm256_setzero_pd();
-    const ArmRows arms = {{s_.arms[0], s_.arms[1]}};
-    for (std::uint32_t q = 0, active = s_.active; q < active; ++q) {
-      const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
-      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, feel<Turning>(arms, r, q)), sign);
-      store(s_.u[q], e);
-      sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
+    // u := u - A x, as -((-u) + A x). From x = +0 with factors whose
+    // products with +0 are zeros, A x is +0 in every lane (see
+    // feelsNothingAtZero), and the products are not formed.
+    if (s_.startsAtZero && feelsNothingAtZero()) {
+      beta = takeFromU<true>(nullptr);
+    } else {
+      const Response r = respond<Turning, false, false>(s_, shape_, s_.x, 1.0);
+      beta = takeFromU<false>(&r);
     }
-    beta = normOfLanes(sum);
-    if (beta > 0.0) alpha = combine<Turning, true, true>(s_, s_.u, 1.0 / beta, s_.v, 0.0);
+    if (beta > 0.0) alpha = combine<Turning, true, true>(s_, shape_, s_.u, 1.0 / beta, s_.v, 0.0);
     wSquared_ = 0.0;
     if (alpha > 0.0) {
       // |w|^2 element by element in column order: the slots not active are
       // zeros, which leave the sum as it is wherever they come.
       const __m256d scale = _mm256_set1_pd(1.0 / alpha);
-      for (std::uint32_t q = 0, count = s_.count; q < count; ++q) {
+      for (std::uint32_t q = 0, count = shape_.count; q < count; ++q) {
         const __m256d v = _mm256_mul_pd(load(s_.v[q]), scale);
         store(s_.v[q], v);
         store(s_.w[q], v);
@@ -299,18 +308,18 @@ class WideVectors {
     if (pending_) {
       // The update that waits takes v' = v vScale, which this product
       // takes too: one pass forms it for both.
-      const PendingUpdate up = {_mm256_set1_pd(update_.t1), _mm256_set1_pd(update_.t2), _mm256_set1_pd(vScale_)};
-      norm = combineWith<Turning>(s_, respondAfterUpdate<Turning>(s_, up, wSquared_), s_.u, alpha);
+      const PendingUpdate up = {_mm256_set1_pd(t1_), _mm256_set1_pd(t2_), _mm256_set1_pd(vScale_)};
+      norm = combineWith<Turning>(shape_, respondAfterUpdate<Turning>(s_, shape_, up, wSquared_), s_.u, alpha);
       pending_ = false;
     } else {
-      norm = combine<Turning, false, true>(s_, s_.v, vScale_, s_.u, alpha);
+      norm = combine<Turning, false, true>(s_, shape_, s_.v, vScale_, s_.u, alpha);
     }
     vScale_ = 1.0;
     return norm;
   }
   void scaleU(double factor) { uScale_ = factor; }
   ZOV_WIDE double backward(double beta) {
-    const double norm = combine<Turning, true, true>(s_, s_.u, uScale_, s_.v, beta);
+    const double norm = combine<Turning, true, true>(s_, shape_, s_.u, uScale_, s_.v, beta);
     uScale_ = 1.0;
     return norm;
   }
@@ -318,26 +327,72 @@ class WideVectors {
   /// The update waits for the next forward() (or finishErrors()), which
   /// does it in its own pass: nothing reads x, w or |w|^2 before then.
   double update(const lsqriterations::LsqrUpdate& t) {
-    update_ = t;
+    t1_ = t.t1;
+    t2_ = t.t2;
     pending_ = true;
     return wSquared_;
   }
   ZOV_WIDE void finishErrors(double /*scale*/) {
     if (!pending_) return;
-    const __m256d t1 = _mm256_set1_pd(update_.t1);
-    const __m256d t2 = _mm256_set1_pd(update_.t2);
+    const __m256d t1 = _mm256_set1_pd(t1_);
+    const __m256d t2 = _mm256_set1_pd(t2_);
     const __m256d vScale = _mm256_set1_pd(vScale_);
-    wSquared_ = sumOfLanes(updateSlots(s_, t1, t2, vScale, 0, _mm256_setzero_pd()));
+    wSquared_ = sumOfLanes(updateSlots(s_, shape_, t1, t2, vScale, 0, _mm256_setzero_pd()));
     pending_ = false;
   }
 
  private:
+  /// u := -((-u) + y) over the active slots, y the response `r` felt at
+  /// each (+0 in every lane with FromZero); returns |u| over them.
+  template <bool FromZero>
+  ZOV_WIDE double takeFromU(const Response* r) {
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const __m256d zero = _mm256_setzero_pd();
+    __m256d sum = _mm256_setzero_pd();
+    for (std::uint32_t q = 0, active = shape_.active; q < active; ++q) {
+      const __m256d negated = _mm256_xor_pd(load(s_.u[q]), sign);
+      const __m256d y = FromZero ? zero : feel<Turning>(shape_.arms, *r, q);
+      const __m256d e = _mm256_xor_pd(_mm256_add_pd(negated, y), sign);
+      store(s_.u[q], e);
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(e, e));
+    }
+    return normOfLanes(sum);
+  }
+
+  /// Whether A x is +0 in every lane for x = +0: then the sums of x and of
+  /// r x x start at +0 and stay there (+0 plus a zero of either sign is
+  /// +0), c times +0 is +0 for c positive and finite or +0, a finite
+  /// inertia turns +0 into zeros, and the response felt, c P plus the
+  /// products of those zeros with finite arms, is +0 again. Arms and
+  /// inertias are finite where their products with zero sum to no NaN.
+  ZOV_WIDE bool feelsNothingAtZero() const {
+    const double c = s_.linear;
+    const bool linearZero = (c > 0.0 && c <= std::numeric_limits<double>::max()) || (c == 0.0 && !std::signbit(c));
+    if (!linearZero) return false;
+    if (Turning == 0) return true;
+    const __m256d zero = _mm256_setzero_pd();
+    __m256d probe = zero;
+    for (int b = 0; b < 2; ++b) {
+      if ((Turning & (1 << b)) == 0) continue;
+      for (std::uint32_t q = 0, active = shape_.active; q < active; ++q) {
+        probe = _mm256_add_pd(probe, _mm256_mul_pd(armYzx(shape_.arms, b, q), zero));
+      }
+      for (int k = 0; k < 3; ++k) {
+        probe = _mm256_add_pd(probe, _mm256_mul_pd(load(s_.inertias[b].columnsYzx[k]), zero));
+      }
+    }
+    return _mm256_movemask_pd(_mm256_cmp_pd(probe, probe, _CMP_UNORD_Q)) == 0;
+  }
+
   WideSystem& s_;
+  const Shape shape_;
   double uScale_ = 1.0;
   double vScale_ = 1.0;
   double wSquared_ = 0.0;
   bool pending_ = false;
-  lsqriterations::LsqrUpdate update_;
+  /// The factors of the update that waits (the error sums are not kept).
+  double t1_ = 0.0;
+  double t2_ = 0.0;
 };
 
 /// The whole solve, its iterations inlined so that they run in AVX2 code.
@@ -415,11 +470,18 @@ ZOV_WIDE bool gather(const Active& a, const lsqr_input* input, const lsqr_work* 
   // The records' addresses held apart, not read again after each store.
   const double* const rhs = input->b->elements;
   const double* const start = input->x->elements;
+  const __m256d zero = _mm256_setzero_pd();
+  // The bits of the active slots' x together: all clear where x is +0.
+  __m256d bits = zero;
   for (std::uint32_t q = 0; q < s.count; ++q) {
     const std::uint32_t at = 3 * s.contacts[q];
     toSlot(rhs + at, s.u[q]);
     toSlot(start + at, s.x[q]);
+    if (q < s.active) bits = _mm256_or_pd(bits, load(s.x[q]));
+    store(s.v[q], zero);
+    store(s.w[q], zero);
   }
+  s.startsAtZero = _mm256_testz_si256(_mm256_castpd_si256(bits), _mm256_castpd_si256(bits)) != 0;
   for (int b = 0; b < 2; ++b) {
     s.arms[b] = a.arms[b];
     if (!a.turns[b]) continue;

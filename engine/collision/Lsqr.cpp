@@ -646,12 +646,8 @@ class SmallDenseVectors {
   // vector work on a few unknowns).
   void begin() {}
   void start(double& beta, double& alpha) {
-    Norm norm;
-    for (std::uint32_t r = 0; r < rows_; ++r) {
-      u_[r] = -(-u_[r] + rowDot(r, x_));
-      norm.add(r, u_[r]);
-    }
-    beta = norm.root();
+    for (std::uint32_t r = 0; r < rows_; ++r) u_[r] = -(-u_[r] + rowDot(r, x_));
+    beta = normOf(u_, rows_);
     if (beta > 0.0) {
       const double scale = 1.0 / beta;
       for (std::uint32_t r = 0; r < rows_; ++r) u_[r] *= scale;
@@ -669,13 +665,9 @@ class SmallDenseVectors {
   }
   double forward(double alpha) {
     applyScale(v_, columns_, vScale_);
-    Norm norm;
     const double factor = -alpha;
-    for (std::uint32_t r = 0; r < rows_; ++r) {
-      u_[r] = u_[r] * factor + rowDot(r, v_);
-      norm.add(r, u_[r]);
-    }
-    return norm.root();
+    for (std::uint32_t r = 0; r < rows_; ++r) u_[r] = u_[r] * factor + rowDot(r, v_);
+    return normOf(u_, rows_);
   }
   void scaleU(double factor) { uScale_ = factor; }
   double backward(double beta) {
@@ -685,33 +677,73 @@ class SmallDenseVectors {
   void scaleV(double factor) { vScale_ = factor; }
   double update(const lsqriterations::LsqrUpdate& t) {
     applyScale(v_, columns_, vScale_);
-    Norm norm;
-    for (std::uint32_t i = 0; i < columns_; ++i) norm.add(i, w_[i]);
-    for (std::uint32_t i = 0; i < columns_; ++i) {
-      const double wi = w_[i];
-      x_[i] += t.t1 * wi;
-      w_[i] = t.t2 * wi + v_[i];
-      e_[i] += (t.t3 * wi) * (t.t3 * wi);
+    // The addresses and size in locals: the stores below go through vector
+    // registers, which may alias anything, members included.
+    const std::uint32_t columns = columns_;
+    double* const x = x_;
+    double* const w = w_;
+    double* const e = e_;
+    const double* const v = v_;
+    const double wSquared = squaresOf(w, columns);
+    std::uint32_t i = 0;
+#if defined(__SSE2__)
+    // Two elements side by side, each taking the operations of one alone.
+    const __m128d t1 = _mm_set1_pd(t.t1);
+    const __m128d t2 = _mm_set1_pd(t.t2);
+    const __m128d t3 = _mm_set1_pd(t.t3);
+    for (; i + 2 <= columns; i += 2) {
+      const __m128d wi = _mm_loadu_pd(w + i);
+      _mm_storeu_pd(x + i, _mm_add_pd(_mm_loadu_pd(x + i), _mm_mul_pd(t1, wi)));
+      _mm_storeu_pd(w + i, _mm_add_pd(_mm_mul_pd(t2, wi), _mm_loadu_pd(v + i)));
+      const __m128d error = _mm_mul_pd(t3, wi);
+      _mm_storeu_pd(e + i, _mm_add_pd(_mm_loadu_pd(e + i), _mm_mul_pd(error, error)));
     }
-    return norm.sum();
+#endif
+    for (; i < columns; ++i) {
+      const double wi = w[i];
+      x[i] += t.t1 * wi;
+      w[i] = t.t2 * wi + v[i];
+      e[i] += (t.t3 * wi) * (t.t3 * wi);
+    }
+    return wSquared;
   }
   void finishErrors(double scale) {
     for (std::uint32_t i = 0; i < columns_; ++i) e_[i] = std::sqrt(e_[i]) * scale;
   }
 
  private:
-  /// A sum of squares in FourSums order: term i to sum i mod 4, the total
-  /// (s0 + s2) + (s1 + s3).
-  class Norm {
-   public:
-    /// Adds value^2 as term i.
-    void add(std::uint32_t i, double value) { s_[i & 3u] += value * value; }
-    double sum() const { return (s_[0] + s_[2]) + (s_[1] + s_[3]); }
-    double root() const { return std::sqrt(sum()); }
-
-   private:
-    double s_[4] = {0.0, 0.0, 0.0, 0.0};
-  };
+  /// |values|^2 over the first n, summed in FourSums order (the missing
+  /// terms of the last four count as +0, which leaves a sum of squares as it
+  /// is).
+  static double squaresOf(const double* values, std::uint32_t n) {
+#if defined(__SSE2__)
+    __m128d low = _mm_setzero_pd();   // sums 0 and 1
+    __m128d high = _mm_setzero_pd();  // sums 2 and 3
+    std::uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      const __m128d a = _mm_loadu_pd(values + i);
+      const __m128d b = _mm_loadu_pd(values + i + 2);
+      low = _mm_add_pd(low, _mm_mul_pd(a, a));
+      high = _mm_add_pd(high, _mm_mul_pd(b, b));
+    }
+    if (i + 2 <= n) {
+      const __m128d a = _mm_loadu_pd(values + i);
+      low = _mm_add_pd(low, _mm_mul_pd(a, a));
+      if (i + 3 == n) {
+        const __m128d b = _mm_load_sd(values + i + 2);
+        high = _mm_add_pd(high, _mm_mul_pd(b, b));
+      }
+    } else if (i < n) {
+      const __m128d a = _mm_load_sd(values + i);
+      low = _mm_add_pd(low, _mm_mul_pd(a, a));
+    }
+    const __m128d pairs = _mm_add_pd(low, high);  // (s0 + s2, s1 + s3)
+    return _mm_cvtsd_f64(pairs) + _mm_cvtsd_f64(_mm_unpackhi_pd(pairs, pairs));
+#else
+    return dotInFours(values, values, n);
+#endif
+  }
+  static double normOf(const double* values, std::uint32_t n) { return std::sqrt(squaresOf(values, n)); }
 
   /// Multiplies the first n elements by a pending scale, if one is pending.
   static void applyScale(double* values, std::uint32_t n, double& scale) {
@@ -722,15 +754,11 @@ class SmallDenseVectors {
   /// Row r of the matrix times `in`, in TwoSums order.
   double rowDot(std::uint32_t r, const double* in) const {
     const double* row = m_ + static_cast<std::size_t>(r) * stride_;
-    double s0 = 0.0;
-    double s1 = 0.0;
+    TwoSums sums;
+    sums.clear();
     std::uint32_t c = 0;
-    for (; c + 2 <= columns_; c += 2) {
-      s0 += row[c] * in[c];
-      s1 += row[c + 1] * in[c + 1];
-    }
-    if (c < columns_) s0 += row[c] * in[c];
-    return s0 + s1;
+    for (; c + 2 <= columns_; c += 2) sums.addProducts(row + c, in + c);
+    return sums.total(row + c, in + c, c < columns_);
   }
   /// Where the column sums of addColumns start: from zero (the start's
   /// v, which also zeroes the error sums) or from v (factor).
@@ -738,20 +766,29 @@ class SmallDenseVectors {
   /// v := (start) + A^T u, the column sums over the rows in row order;
   /// returns |v|.
   double addColumns(double factor, Start from) {
-    double sums[kSmallDense];
-    for (std::uint32_t c = 0; c < columns_; ++c) sums[c] = from == Start::kZero ? 0.0 : v_[c] * factor;
-    for (std::uint32_t r = 0; r < rows_; ++r) {
-      const double* row = m_ + static_cast<std::size_t>(r) * stride_;
-      const double ur = u_[r];
-      for (std::uint32_t c = 0; c < columns_; ++c) sums[c] += row[c] * ur;
-    }
-    Norm norm;
     for (std::uint32_t c = 0; c < columns_; ++c) {
-      v_[c] = sums[c];
+      v_[c] = from == Start::kZero ? 0.0 : v_[c] * factor;
       if (from == Start::kZero) e_[c] = 0.0;
-      norm.add(c, sums[c]);
     }
-    return norm.root();
+    // Each column's sum over the rows in row order; two columns side by side.
+    std::uint32_t c = 0;
+#if defined(__SSE2__)
+    for (; c + 2 <= columns_; c += 2) {
+      __m128d sum = _mm_loadu_pd(v_ + c);
+      const double* column = m_ + c;
+      for (std::uint32_t r = 0; r < rows_; ++r, column += stride_) {
+        sum = _mm_add_pd(sum, _mm_mul_pd(_mm_loadu_pd(column), _mm_set1_pd(u_[r])));
+      }
+      _mm_storeu_pd(v_ + c, sum);
+    }
+#endif
+    for (; c < columns_; ++c) {
+      double sum = v_[c];
+      const double* column = m_ + c;
+      for (std::uint32_t r = 0; r < rows_; ++r, column += stride_) sum += *column * u_[r];
+      v_[c] = sum;
+    }
+    return normOf(v_, columns_);
   }
 
   const double* m_;

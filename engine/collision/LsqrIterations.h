@@ -139,22 +139,16 @@ inline Rotation rotate(double damp, bool undamped, Recurrence& rec) {
 }
 
 /// The new estimates after the vector update; wSquared is |w|^2 from before
-/// the update. With waitingNormX, ||x|| is left waiting (see Estimates).
-inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at, bool waitingNormX) {
+/// the update.
+inline void estimate(const Rotation& r, double wSquared, Recurrence& rec, Estimates& at) {
   rec.ddnorm += wSquared * (r.update.t3 * r.update.t3);
   // |x| from a rotation on the lower bidiagonal system.
   const double delta = rec.sn2 * r.rho;
   const double gambar = -rec.cs2 * r.rho;
   const double rhs = r.phi - delta * rec.z;
-  at.normXWaits = waitingNormX;
-  if (waitingNormX) {
-    at.xxnorm = rec.xxnorm;
-    at.rhs = rhs;
-    at.gambar = gambar;
-  } else {
-    const double zbar = rhs / gambar;
-    at.normX = squareRoot(rec.xxnorm + zbar * zbar);
-  }
+  at.normXWaits = false;
+  const double zbar = rhs / gambar;
+  at.normX = squareRoot(rec.xxnorm + zbar * zbar);
   const double gamma = squareRoot(gambar * gambar + r.theta * r.theta);
   rec.cs2 = gambar / gamma;
   rec.sn2 = r.theta / gamma;
@@ -191,7 +185,10 @@ inline LsqrStop stopReason(const lsqr_input* input, std::uint32_t iterations, co
   if (test3 <= ctol) stop = kLsqrConditionOverLimit;
   if (test2 <= input->atol) stop = kLsqrLeastSquaresWithinTol;
   if (test1 <= rtol) stop = kLsqrResidualWithinTol;
-  if (input->report != nullptr) reportIteration(input, iterations, at, test1, test2);
+  if (input->report != nullptr) {
+    const Estimates shown = at;
+    reportIteration(input, iterations, shown, test1, test2);
+  }
   return stop;
 }
 
@@ -251,6 +248,87 @@ inline double standardErrorScale(const lsqr_input* input, double normR) {
   return normR / std::sqrt(dof);
 }
 
+/// The sums behind ||A||, cond(A) and ||r|| as an iteration leaves them,
+/// before their square roots are taken.
+struct NormSums {
+  double bbnorm, ddnorm, residual;  ///< residual = phibar^2 + res2
+};
+
+/// ||A||, cond(A) and ||r|| of the sums, as estimate() takes them.
+inline void takeNorms(const NormSums& sums, Estimates& at) {
+  at.normA = squareRoot(sums.bbnorm);
+  at.condA = at.normA * squareRoot(sums.ddnorm);
+  at.normR = squareRoot(sums.residual);
+}
+
+/// Whether stopReasonWithoutTolerances() surely finds no stop, read from the
+/// sums without their square roots; false says nothing. With bbnorm, ddnorm
+/// and the residual sum at least 2^-200, their roots are at least 2^-100:
+/// cond(A) is positive, and at most 2^51 while bbnorm ddnorm (rounded) is at
+/// most 2^100; ||A|| ||r|| is at least 2^-200 and, rounding included, at
+/// most sqrt(bbnorm residual) (1 + 2^-52)^3, so ||A^T r|| is above 2^-51
+/// ||A|| ||r|| where its square (rounded) is above bbnorm residual 2^-102
+/// (rounded) by a margin of 2^-16 that covers the roundings; and ||r|| >=
+/// 2^-100 >= 2^-500 ||b|| for ||b|| in [2^-400, 2^400] (normBInRange).
+inline bool surelyGoesOn(const NormSums& sums, double normATr, bool normBInRange) {
+  constexpr double kLow = 0x1p-200;
+  return normBInRange && sums.bbnorm >= kLow && sums.ddnorm >= kLow && sums.residual >= kLow &&
+         sums.bbnorm * sums.ddnorm <= 0x1p100 && normATr * normATr > (sums.bbnorm * sums.residual) * 0x1.0001p-102;
+}
+
+/// The iterations of a solve withoutTolerances(): those of run()'s general
+/// loop, the estimates' square roots taken only where the stopping tests
+/// need them (surelyGoesOn) and at the stop. Returns the iterations made.
+template <typename Vectors>
+[[gnu::always_inline]] inline std::uint32_t iterateWithoutTolerances(Vectors& vectors, const lsqr_input* input,
+                                                                     const Recurrence& started, LsqrStop& stop,
+                                                                     Estimates& at, double normB) {
+  // The recurrence in a local of its own, which nothing reads through an
+  // address: its scalars stay in registers across the iterations.
+  Recurrence rec = started;
+  const double damp = input->damp;
+  const double dampSq = damp * damp;
+  const bool undamped = damp == 0.0;
+  const std::uint32_t limit = input->iterationLimit;
+  const bool normBInRange = normB >= 0x1p-400 && normB <= 0x1p400;
+  std::uint32_t iterations = 0;
+  for (;;) {
+    ++iterations;
+    rec.beta = vectors.forward(rec.alpha);
+    rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
+    if (rec.beta > 0.0) {
+      vectors.scaleU(1.0 / rec.beta);
+      rec.alpha = vectors.backward(rec.beta);
+      if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
+    }
+    const Rotation r = rotate(damp, undamped, rec);
+    const double wSquared = vectors.update(r.update);
+    // estimate(), ||x|| left waiting, and the norms as sums.
+    rec.ddnorm += wSquared * (r.update.t3 * r.update.t3);
+    const double delta = rec.sn2 * r.rho;
+    const double gambar = -rec.cs2 * r.rho;
+    const double rhs = r.phi - delta * rec.z;
+    const double xxnorm = rec.xxnorm;
+    const double gamma = squareRoot(gambar * gambar + r.theta * r.theta);
+    rec.cs2 = gambar / gamma;
+    rec.sn2 = r.theta / gamma;
+    rec.z = rhs / gamma;
+    rec.xxnorm += rec.z * rec.z;
+    rec.res2 += r.psi * r.psi;
+    const NormSums sums = {rec.bbnorm, rec.ddnorm, rec.phibar * rec.phibar + rec.res2};
+    const double normATr = rec.alpha * std::fabs(r.tau);
+    if (iterations < limit && surelyGoesOn(sums, normATr, normBInRange)) continue;
+    takeNorms(sums, at);
+    at.normATr = normATr;
+    at.normXWaits = true;
+    at.xxnorm = xxnorm;
+    at.rhs = rhs;
+    at.gambar = gambar;
+    stop = stopReasonWithoutTolerances(input, iterations, at, normB);
+    if (stop != kLsqrStartIsSolution) return iterations;
+  }
+}
+
 /// The run from the start value to a stop. Returns the iterations made.
 template <typename Vectors>
 [[gnu::always_inline]] inline std::uint32_t run(Vectors& vectors, const lsqr_input* input, LsqrStop& stop,
@@ -266,27 +344,35 @@ template <typename Vectors>
   stop = kLsqrStartIsSolution;
   if (at.normATr == 0.0) return 0;
 
-  if (input->report != nullptr) reportStart(input, rec, at);
-  const double dampSq = input->damp * input->damp;
-  const bool undamped = input->damp == 0.0;
-  const bool plainStops = withoutTolerances(input);
   std::uint32_t iterations = 0;
-  while (stop == kLsqrStartIsSolution) {
-    ++iterations;
-    // One step of the bidiagonalisation: beta u = A v - alpha u, then
-    // alpha v = A^T u - beta v.
-    rec.beta = vectors.forward(rec.alpha);
-    rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
-    if (rec.beta > 0.0) {
-      vectors.scaleU(1.0 / rec.beta);
-      rec.alpha = vectors.backward(rec.beta);
-      if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
+  if (withoutTolerances(input)) {
+    iterations = iterateWithoutTolerances(vectors, input, rec, stop, at, normB);
+  } else {
+    // The reports read copies, so that the values the loop carries have no
+    // address taken.
+    if (input->report != nullptr) {
+      const Recurrence shown = rec;
+      const Estimates shownAt = at;
+      reportStart(input, shown, shownAt);
     }
-    const Rotation r = rotate(input->damp, undamped, rec);
-    const double wSquared = vectors.update(r.update);
-    estimate(r, wSquared, rec, at, plainStops);
-    stop = plainStops ? stopReasonWithoutTolerances(input, iterations, at, normB)
-                      : stopReason(input, iterations, at, normB);
+    const double dampSq = input->damp * input->damp;
+    const bool undamped = input->damp == 0.0;
+    while (stop == kLsqrStartIsSolution) {
+      ++iterations;
+      // One step of the bidiagonalisation: beta u = A v - alpha u, then
+      // alpha v = A^T u - beta v.
+      rec.beta = vectors.forward(rec.alpha);
+      rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
+      if (rec.beta > 0.0) {
+        vectors.scaleU(1.0 / rec.beta);
+        rec.alpha = vectors.backward(rec.beta);
+        if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
+      }
+      const Rotation r = rotate(input->damp, undamped, rec);
+      const double wSquared = vectors.update(r.update);
+      estimate(r, wSquared, rec, at);
+      stop = stopReason(input, iterations, at, normB);
+    }
   }
   at.normX = normXOf(at);
   at.normXWaits = false;
@@ -302,7 +388,10 @@ void solve(Vectors& vectors, const lsqr_input* input, lsqr_output* output) {
   Estimates at;
   double normB = 0.0;
   const std::uint32_t iterations = run(vectors, input, stop, at, normB);
-  if (input->report != nullptr) reportSummary(input->report, stop, iterations, at, normB);
+  if (input->report != nullptr) {
+    const Estimates shown = at;
+    reportSummary(input->report, stop, iterations, shown, normB);
+  }
   output->stopCode = stop;
   output->iterations = iterations;
   output->normA = at.normA;

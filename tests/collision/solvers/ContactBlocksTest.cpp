@@ -474,7 +474,8 @@ TEST(ContactBlocks, ProjectionsAreTheDenseMatrixBetweenDirections) {
 
 // The projections and the products over many impulses are the scalar
 // formulas to the bit, entries formed side by side or in turn: for odd and
-// even counts and every set of turning bodies.
+// even counts, every set of turning bodies, and directions on both sides
+// given apart or as one array.
 TEST(ContactBlocks, ProjectionsAndProductsKeepTheScalarSums) {
   for (std::uint32_t n : {1u, 2u, 3u, 6u, 9u}) {
     for (int turning = 0; turning < 4; ++turning) {
@@ -520,6 +521,19 @@ TEST(ContactBlocks, ProjectionsAndProductsKeepTheScalarSums) {
           EXPECT_TRUE(blocks.times(i, j, impulses[j]) == term) << i << " " << j;
         }
         EXPECT_TRUE(sums[i] == expectedSum) << i;
+      }
+      // The same directions on both sides, passed as one array.
+      LsqrProblem same(n, n);
+      ASSERT_TRUE(same.setSize(n, n));
+      blocks.project(left.data(), left.data(), same.func->matrix);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        for (std::uint32_t j = 0; j < n; ++j) {
+          double expected = c * left[i].Dot(left[j]);
+          for (int b = 0; b < 2; ++b) {
+            if (turns[b]) expected += arms[b][i].Cross(left[i]).Dot(inertias[b] * arms[b][j].Cross(left[j]));
+          }
+          EXPECT_EQ(getMatrixRow(same.func->matrix, i).elements[j], expected) << i << " " << j;
+        }
       }
     }
   }

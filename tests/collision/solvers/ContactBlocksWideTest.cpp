@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -18,6 +20,10 @@ using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+/// The same bits, or NaN both (whose sign and payload the two solves need
+/// not share).
+bool sameBitsOrNaN(double a, double b) { return sameBits(a, b) || (std::isnan(a) && std::isnan(b)); }
 
 /// A random contact system with its records, as a pair solve hands them
 /// over: some contacts taken out (zero elements), the work vectors holding
@@ -81,20 +87,23 @@ LsqrProblem problemFor(const RandomSystem& s) {
   return problem;
 }
 
-void expectSameRecords(const LsqrProblem& got, const LsqrProblem& expected, std::uint32_t m) {
+/// The records of two solves alike: to the bit, or up to NaNs with
+/// `nanAlike`.
+void expectSameRecords(const LsqrProblem& got, const LsqrProblem& expected, std::uint32_t m, bool nanAlike = false) {
+  const auto same = [nanAlike](double a, double b) { return nanAlike ? sameBitsOrNaN(a, b) : sameBits(a, b); };
   EXPECT_EQ(got.output->stopCode, expected.output->stopCode);
   EXPECT_EQ(got.output->iterations, expected.output->iterations);
-  EXPECT_TRUE(sameBits(got.output->normA, expected.output->normA));
-  EXPECT_TRUE(sameBits(got.output->condA, expected.output->condA));
-  EXPECT_TRUE(sameBits(got.output->normR, expected.output->normR));
-  EXPECT_TRUE(sameBits(got.output->normATr, expected.output->normATr));
-  EXPECT_TRUE(sameBits(got.output->normX, expected.output->normX));
+  EXPECT_TRUE(same(got.output->normA, expected.output->normA));
+  EXPECT_TRUE(same(got.output->condA, expected.output->condA));
+  EXPECT_TRUE(same(got.output->normR, expected.output->normR));
+  EXPECT_TRUE(same(got.output->normATr, expected.output->normATr));
+  EXPECT_TRUE(same(got.output->normX, expected.output->normX));
   for (std::uint32_t k = 0; k < m; ++k) {
-    EXPECT_TRUE(sameBits(got.input->x->elements[k], expected.input->x->elements[k])) << k;
-    EXPECT_TRUE(sameBits(got.input->b->elements[k], expected.input->b->elements[k])) << k;
-    EXPECT_TRUE(sameBits(got.work->v->elements[k], expected.work->v->elements[k])) << k;
-    EXPECT_TRUE(sameBits(got.work->w->elements[k], expected.work->w->elements[k])) << k;
-    EXPECT_TRUE(sameBits(got.output->standardErrors->elements[k], expected.output->standardErrors->elements[k])) << k;
+    EXPECT_TRUE(same(got.input->x->elements[k], expected.input->x->elements[k])) << k;
+    EXPECT_TRUE(same(got.input->b->elements[k], expected.input->b->elements[k])) << k;
+    EXPECT_TRUE(same(got.work->v->elements[k], expected.work->v->elements[k])) << k;
+    EXPECT_TRUE(same(got.work->w->elements[k], expected.work->w->elements[k])) << k;
+    EXPECT_TRUE(same(got.output->standardErrors->elements[k], expected.output->standardErrors->elements[k])) << k;
   }
 }
 
@@ -155,4 +164,61 @@ TEST(ContactBlocksWide, WideSolveRefusesRecordsItCannotLayOut) {
   LsqrProblem fitting = problemFor(s);
   EXPECT_EQ(contactblockswide::solve(products.activeContacts(), fitting.input, fitting.output, fitting.work),
             contactblockswide::available());
+}
+
+// From a zero start the products of the first residual are zeros only for a
+// positive linear response and finite arms and inertias: with a negative or
+// -0 response the wide solve still gives the two-lane solve's bits, +0
+// right-hand sides included, and with an infinite or NaN factor its NaNs
+// where the two-lane solve has them.
+TEST(ContactBlocksWide, ZeroStartWithFactorsThatDoNotVanishGivesTheBaselineBits) {
+  if (!contactblockswide::available()) {
+    GTEST_SKIP() << "no AVX2 on this processor";
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double c;
+    int turning;
+    double arm;      ///< an element of the first turning body's first arm
+    double inertia;  ///< an element of its inertia
+  };
+  const Case cases[] = {{-0.5, 0, 0.3, 2.0}, {-0.0, 0, 0.3, 2.0}, {0.0, 0, 0.3, 2.0},
+                        {-0.5, 3, 0.3, 2.0}, {0.7, 1, inf, 2.0},  {0.7, 2, 0.3, std::nan("")},
+                        {0.7, 3, -inf, 2.0}, {inf, 1, 0.3, 2.0},  {0.7, 1, 0.3, -inf}};
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "c " << k.c << ", turning " << k.turning << ", arm " << k.arm << ", inertia "
+                                    << k.inertia);
+    RandomSystem s;
+    s.n = 4;
+    std::vector<MgcVector3> arms[2];
+    MgcMatrix3 inertias[2];
+    for (int b = 0; b < 2; ++b) {
+      for (std::uint32_t i = 0; i < s.n; ++i) arms[b].emplace_back(unit(random), unit(random), unit(random));
+      for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) inertias[b][r][c] = 0.3 * unit(random) + (r == c ? 2.0 : 0.0);
+      }
+    }
+    const int first = (k.turning & 1) != 0 ? 0 : 1;
+    arms[first][0].y = k.arm;
+    inertias[first][1][2] = k.inertia;
+    const MgcMatrix3* turns[2] = {(k.turning & 1) != 0 ? &inertias[0] : nullptr,
+                                  (k.turning & 2) != 0 ? &inertias[1] : nullptr};
+    s.blocks.reset(s.n, k.c, turns[0], arms[0].data(), turns[1], arms[1].data());
+    s.marks.assign(s.n, 0);
+    for (std::uint32_t e = 0; e < 3 * s.n; ++e) {
+      // +0 right-hand sides, which a residual of -0 would turn.
+      s.rhs.push_back(e % 3 == 1 ? 0.0 : unit(random));
+      s.start.push_back(0.0);
+      s.leftovers.push_back(unit(random));
+    }
+    const ContactBlockProducts products(s.blocks, s.marks.data());
+    LsqrProblem wide = problemFor(s);
+    LsqrProblem baseline = problemFor(s);
+    products.solveBaseline(baseline.input, baseline.output, baseline.work);
+    ASSERT_TRUE(contactblockswide::solve(products.activeContacts(), wide.input, wide.output, wide.work));
+    const bool finite = std::isfinite(k.c) && std::isfinite(k.arm) && std::isfinite(k.inertia);
+    expectSameRecords(wide, baseline, 3 * s.n, !finite);
+  }
 }

@@ -65,7 +65,8 @@ TEST(LsqrDenseProducts, SameBitsAsThroughTheCallback) {
   // ones pass by pass: both sides of that size, square or not.
   const Case cases[] = {{1, 1, 0.0, false},  {3, 5, 0.0, true},   {48, 48, 0.0, false}, {50, 37, 0.2, true},
                         {17, 33, 0.0, true}, {64, 64, 0.0, true}, {31, 31, 0.5, false}, {4, 4, 0.0, false},
-                        {9, 2, 0.0, true},   {32, 32, 0.0, true}, {33, 32, 0.1, false}, {32, 33, 0.0, false}};
+                        {9, 2, 0.0, true},   {32, 32, 0.0, true}, {33, 32, 0.1, false}, {32, 33, 0.0, false},
+                        {6, 7, 0.0, true},   {7, 6, 0.3, false},  {2, 3, 0.0, true},    {14, 10, 0.0, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.rows << " x " << c.columns);
     const Result dense = solve(c.rows, c.columns, 9, c.damp, c.startValue, lsqr_mat_vec_prod);

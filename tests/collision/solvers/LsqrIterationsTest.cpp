@@ -128,3 +128,66 @@ TEST(LsqrIterations, StopsWithoutTolerancesAreTheFullTests) {
   EXPECT_FALSE(lsqriterations::withoutTolerances(input));
   free_lsqr_in(input);
 }
+
+// Where the sums behind ||A||, cond(A) and ||r|| say that a solve without
+// tolerances surely goes on, the full stopping tests on the norms taken from
+// them find no stop: sums across the range of doubles, near each bound the
+// shortcut reads, and ||A^T r|| near eps ||A|| ||r||.
+TEST(LsqrIterations, SumsThatSurelyGoOnFindNoStop) {
+  const std::vector<double> values = probeValues(13, 200);
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const auto pick = [&] { return values[random() % values.size()]; };
+  // A value a few roundings from 2^e.
+  const auto near = [&](int e) { return std::ldexp(1.0 + (unit(random) - 0.5) * 0x1p-40, e); };
+  lsqr_input* input = alloc_lsqr_in(1, 1);
+  input->iterationLimit = 10;
+  ASSERT_TRUE(lsqriterations::withoutTolerances(input));
+  int goOn = 0;
+  for (int k = 0; k < 400000; ++k) {
+    lsqriterations::NormSums sums = {pick(), pick(), pick()};
+    if (k % 4 == 1) {
+      // At the bounds: each sum near 2^-200, their product near 2^100 and
+      // on either side of 2^104, where cond(A) passes 2^52.
+      const int e = -200 + static_cast<int>(unit(random) * 4);
+      sums.bbnorm = near(e);
+      sums.ddnorm = k % 8 == 1 ? near(-200) : near(96 - e + static_cast<int>(unit(random) * 12));
+      sums.residual = near(-200 + static_cast<int>(unit(random) * 300));
+    } else if (k % 4 == 2) {
+      // Moderate sums, whose products stay below the bounds.
+      sums.bbnorm = std::ldexp(1.0 + unit(random), static_cast<int>(unit(random) * 200) - 100);
+      sums.ddnorm = std::ldexp(1.0 + unit(random), static_cast<int>(unit(random) * 100) - 50);
+      sums.residual = std::ldexp(1.0 + unit(random), static_cast<int>(unit(random) * 200) - 100);
+    }
+    Estimates at;
+    lsqriterations::takeNorms(sums, at);
+    // ||A^T r|| within a few roundings of 2^-51 ||A|| ||r||, near it, or
+    // anywhere.
+    const double bound = at.normA * at.normR * 0x1p-51;
+    switch (k % 3) {
+      case 0:
+        at.normATr = pick();
+        break;
+      case 1:
+        at.normATr = bound * (1.0 + (unit(random) - 0.5) * 0x1p-12);
+        break;
+      default:
+        at.normATr = bound * std::exp2((unit(random) - 0.5) * 6);
+        break;
+    }
+    at.normX = pick();
+    const double normB =
+        k % 5 == 0 ? pick() : std::ldexp(1.0 + unit(random), static_cast<int>(unit(random) * 800) - 400);
+    const bool normBInRange = normB >= 0x1p-400 && normB <= 0x1p400;
+    if (!lsqriterations::surelyGoesOn(sums, at.normATr, normBInRange)) continue;
+    ++goOn;
+    ASSERT_EQ(lsqriterations::stopReason(input, 3, at, normB), kLsqrStartIsSolution)
+        << "bbnorm " << sums.bbnorm << " ddnorm " << sums.ddnorm << " residual " << sums.residual << " normATr "
+        << at.normATr << " normB " << normB;
+  }
+  // The shortcut decides a good share of these sums.
+  EXPECT_GT(goOn, 40000);
+  // Nothing is decided for ||b|| out of its range.
+  EXPECT_FALSE(lsqriterations::surelyGoesOn({1.0, 1.0, 1.0}, 1.0, false));
+  free_lsqr_in(input);
+}
