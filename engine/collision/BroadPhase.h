@@ -120,6 +120,10 @@ class BroadPhase {
   /// Links the entry with every box that meets its own, but those of
   /// entries marked done in the running batch (which found it themselves).
   void findPartners(std::uint32_t entry);
+  /// The partners findPartners would link the entry of the running batch
+  /// with, in its order, when every entry of the batch is marked done:
+  /// written to `into` unless null; how many. Only reads the table.
+  std::uint32_t batchPartners(std::uint32_t entry, std::uint32_t* into) const;
   /// Boxes the entry again around `tight`, with its grid cells and partners.
   void rebox(std::uint32_t entry, const Box& tight);
 
