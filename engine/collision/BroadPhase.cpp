@@ -313,14 +313,29 @@ void BroadPhase::findPartners(std::uint32_t e) {
 
 void BroadPhase::rebox(std::uint32_t e, const Box& tight) {
   Entry& entry = entries[e];
+  const Box box = widened(tight);
+  const bool stays = entry.boxed && sameCells(entry, box);
   if (entry.boxed) {
     unlinkAll(e);
-    leaveGrid(e);
+    if (!stays) leaveGrid(e);
   }
-  entry.box = widened(tight);
+  entry.box = box;
   entry.boxed = true;
-  enterGrid(e);
+  if (!stays) enterGrid(e);
   findPartners(e);
+}
+
+bool BroadPhase::sameCells(const Entry& entry, const Box& box) const {
+  // Who shares a cell with whom is all the grid tells: the order in a cell
+  // is no one's concern (the readers of the partners sort them).
+  if (entry.large) return false;
+  std::int32_t lo[3];
+  std::int32_t hi[3];
+  if (!cellRange(box, lo, hi)) return false;
+  for (int k = 0; k < 3; ++k) {
+    if (lo[k] != entry.cellLo[k] || hi[k] != entry.cellHi[k]) return false;
+  }
+  return true;
 }
 
 void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std::uint32_t helpers) {
@@ -384,19 +399,28 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
     if (renewedLeft[k] == 0) continue;
     const std::uint32_t e = renewed[k];
     Entry& entry = entries[e];
+    const Box box = widened(renewedBoxes[k]);
     if (entry.boxed) {
       unlinkAll(e);
-      leaveGrid(e);
+      // Marked until the grid is entered: a box that keeps its cells stays.
+      if (sameCells(entry, box)) {
+        batchDone[e] = 1;
+      } else {
+        leaveGrid(e);
+      }
     }
-    entry.box = widened(renewedBoxes[k]);
+    entry.box = box;
     entry.boxed = true;
     movedEntries.push_back(e);
   }
   if (needsRegrid()) {
     regrid();
   } else {
-    for (std::uint32_t e : movedEntries) enterGrid(e);
+    for (std::uint32_t e : movedEntries) {
+      if (batchDone[e] == 0) enterGrid(e);
+    }
   }
+  for (std::uint32_t e : movedEntries) batchDone[e] = 0;
   const auto moved = static_cast<std::uint32_t>(movedEntries.size());
   if (pool == nullptr || helpers == 0 || moved <= 2 * kPartnerGrain) {
     for (std::uint32_t e : movedEntries) {

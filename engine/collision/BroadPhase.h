@@ -113,6 +113,9 @@ class BroadPhase {
   /// grid (or beyond its reach) and meets bodies outside the grid's cells.
   bool cellRange(const Box& box, std::int32_t lo[3], std::int32_t hi[3]) const;
   void enterGrid(std::uint32_t entry);
+  /// Whether the box covers the very grid cells the boxed entry is entered
+  /// in (then it stays in them).
+  bool sameCells(const Entry& entry, const Box& box) const;
   void leaveGrid(std::uint32_t entry);
   /// Chooses the cell size for the boxes as they are and enters them all.
   void regrid();
