@@ -21,6 +21,8 @@ constexpr std::int64_t kGridSpan = 4;
 constexpr double kGridReach = 1e6;
 /// Bodies a thread takes at a time when boxes are made.
 constexpr std::uint32_t kBuildGrain = 64;
+/// Entries a thread takes at a time in the partner searches of a build.
+constexpr std::uint32_t kPartnerGrain = 16;
 /// A slot whose body has no entry yet.
 constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
 
@@ -311,14 +313,29 @@ void BroadPhase::findPartners(std::uint32_t e) {
 
 void BroadPhase::rebox(std::uint32_t e, const Box& tight) {
   Entry& entry = entries[e];
+  const Box box = widened(tight);
+  const bool stays = entry.boxed && sameCells(entry, box);
   if (entry.boxed) {
     unlinkAll(e);
-    leaveGrid(e);
+    if (!stays) leaveGrid(e);
   }
-  entry.box = widened(tight);
+  entry.box = box;
   entry.boxed = true;
-  enterGrid(e);
+  if (!stays) enterGrid(e);
   findPartners(e);
+}
+
+bool BroadPhase::sameCells(const Entry& entry, const Box& box) const {
+  // Who shares a cell with whom is all the grid tells: the order in a cell
+  // is no one's concern (the readers of the partners sort them).
+  if (entry.large) return false;
+  std::int32_t lo[3];
+  std::int32_t hi[3];
+  if (!cellRange(box, lo, hi)) return false;
+  for (int k = 0; k < 3; ++k) {
+    if (lo[k] != entry.cellLo[k] || hi[k] != entry.cellHi[k]) return false;
+  }
+  return true;
 }
 
 void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std::uint32_t helpers) {
@@ -382,25 +399,97 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
     if (renewedLeft[k] == 0) continue;
     const std::uint32_t e = renewed[k];
     Entry& entry = entries[e];
+    const Box box = widened(renewedBoxes[k]);
     if (entry.boxed) {
       unlinkAll(e);
-      leaveGrid(e);
+      // Marked until the grid is entered: a box that keeps its cells stays.
+      if (sameCells(entry, box)) {
+        batchDone[e] = 1;
+      } else {
+        leaveGrid(e);
+      }
     }
-    entry.box = widened(renewedBoxes[k]);
+    entry.box = box;
     entry.boxed = true;
     movedEntries.push_back(e);
   }
   if (needsRegrid()) {
     regrid();
   } else {
-    for (std::uint32_t e : movedEntries) enterGrid(e);
+    for (std::uint32_t e : movedEntries) {
+      if (batchDone[e] == 0) enterGrid(e);
+    }
   }
-  for (std::uint32_t e : movedEntries) {
-    findPartners(e);
-    batchDone[e] = 1;
+  for (std::uint32_t e : movedEntries) batchDone[e] = 0;
+  const auto moved = static_cast<std::uint32_t>(movedEntries.size());
+  if (pool == nullptr || helpers == 0 || moved <= 2 * kPartnerGrain) {
+    for (std::uint32_t e : movedEntries) {
+      findPartners(e);
+      batchDone[e] = 1;
+    }
+  } else {
+    // The searches only read the table: each entry's partners are counted
+    // on the helpers, then written there into its own stretch of one array,
+    // and linked here in the batch's order, as the searches one by one
+    // would have linked them. The array is the renewed entries' (read no
+    // more): where each stretch starts, then the stretches.
+    for (std::uint32_t e : movedEntries) batchDone[e] = 1;
+    std::vector<std::uint32_t>& found = renewed;
+    found.resize(moved + 1);
+    found[0] = moved + 1;
+    forEachIndex(pool, helpers, moved, kPartnerGrain,
+                 [&](std::uint32_t k, std::uint32_t) { found[k + 1] = batchPartners(movedEntries[k], nullptr); });
+    for (std::uint32_t k = 0; k < moved; ++k) found[k + 1] += found[k];
+    found.resize(found[moved]);
+    forEachIndex(pool, helpers, moved, kPartnerGrain,
+                 [&](std::uint32_t k, std::uint32_t) { batchPartners(movedEntries[k], found.data() + found[k]); });
+    for (std::uint32_t k = 0; k < moved; ++k) {
+      for (std::uint32_t j = found[k]; j < found[k + 1]; ++j) link(movedEntries[k], found[j]);
+    }
   }
   for (std::uint32_t e : movedEntries) batchDone[e] = 0;
   intact = true;
+}
+
+std::uint32_t BroadPhase::batchPartners(std::uint32_t e, std::uint32_t* into) const {
+  const Entry& entry = entries[e];
+  std::uint32_t count = 0;
+  const auto consider = [&](std::uint32_t other) {
+    if (other == e) return;
+    const Entry& candidate = entries[other];
+    // The entries of the batch in earlier slots found this one themselves.
+    if (batchDone[other] != 0 && candidate.slot < entry.slot) return;
+    if (!meet(entry.box, candidate.box)) return;
+    if (into != nullptr) into[count] = other;
+    ++count;
+  };
+  if (entry.large) {
+    for (std::uint32_t other = 0; other < entries.size(); ++other) {
+      const Entry& candidate = entries[other];
+      if (candidate.body != nullptr && candidate.boxed) consider(other);
+    }
+    return count;
+  }
+  const std::int32_t* lo = entry.cellLo;
+  const std::int32_t* hi = entry.cellHi;
+  for (std::int32_t x = lo[0]; x <= hi[0]; ++x) {
+    for (std::int32_t y = lo[1]; y <= hi[1]; ++y) {
+      for (std::int32_t z = lo[2]; z <= hi[2]; ++z) {
+        auto cell = cells.find(gridKey(x, y, z));
+        if (cell == cells.end()) continue;
+        for (std::uint32_t other : cell->second) {
+          // A box that shares several cells is met first, in this order,
+          // in the lowest corner of the cells both cover: counted there.
+          const std::int32_t* otherLo = entries[other].cellLo;
+          if (x != std::max(lo[0], otherLo[0]) || y != std::max(lo[1], otherLo[1]) || z != std::max(lo[2], otherLo[2]))
+            continue;
+          consider(other);
+        }
+      }
+    }
+  }
+  for (std::uint32_t other : largeEntries) consider(other);
+  return count;
 }
 
 void BroadPhase::noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers) {

@@ -113,6 +113,9 @@ class BroadPhase {
   /// grid (or beyond its reach) and meets bodies outside the grid's cells.
   bool cellRange(const Box& box, std::int32_t lo[3], std::int32_t hi[3]) const;
   void enterGrid(std::uint32_t entry);
+  /// Whether the box covers the very grid cells the boxed entry is entered
+  /// in (then it stays in them).
+  bool sameCells(const Entry& entry, const Box& box) const;
   void leaveGrid(std::uint32_t entry);
   /// Chooses the cell size for the boxes as they are and enters them all.
   void regrid();
@@ -120,6 +123,10 @@ class BroadPhase {
   /// Links the entry with every box that meets its own, but those of
   /// entries marked done in the running batch (which found it themselves).
   void findPartners(std::uint32_t entry);
+  /// The partners findPartners would link the entry of the running batch
+  /// with, in its order, when every entry of the batch is marked done:
+  /// written to `into` unless null; how many. Only reads the table.
+  std::uint32_t batchPartners(std::uint32_t entry, std::uint32_t* into) const;
   /// Boxes the entry again around `tight`, with its grid cells and partners.
   void rebox(std::uint32_t entry, const Box& tight);
 

@@ -94,7 +94,16 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
     secondaryImpacts(pair, kHitWorker, kCrackerHitMode);
     hits = true;
   }
-  if (pairCounter != 0) {
+  const auto withFracture = [](const CollisionPair* pair) {
+    return asFracture(pair->firstBody) != nullptr || asFracture(pair->secondBody) != nullptr;
+  };
+  bool anyFracture = false;
+  for (auto* node = stepPairs.getFirst(); node != nullptr && !anyFracture; node = node->next) {
+    anyFracture = withFracture(node->value);
+  }
+  // Without a fracture body the step's pairs keep their order: the list is
+  // left as it is rather than copied out and written back.
+  if (pairCounter != 0 && anyFracture) {
     // The pairs with a fracture body, from the highest impact down (equal
     // measures in their order), go last among the step's pairs.
     // Read from the list itself, into a block beyond the sizes the allocator
@@ -106,8 +115,7 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
     reserveScratch(kept, stepPairs.getCount());
     for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
       CollisionPair* pair = node->value;
-      const bool hasFracture = asFracture(pair->firstBody) != nullptr || asFracture(pair->secondBody) != nullptr;
-      (hasFracture ? fracture : kept).push_back(pair);
+      (withFracture(pair) ? fracture : kept).push_back(pair);
     }
     for (CollisionPair* pair : fracture) pair->impactMeasure = measureImpact(*pair);
     std::stable_sort(fracture.begin(), fracture.end(), [](const CollisionPair* a, const CollisionPair* b) {

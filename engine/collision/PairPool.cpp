@@ -23,11 +23,10 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
   std::uint32_t count = 0;
   for (std::uint32_t step = 1; step <= workerCount && count == 0; ++step) {
     const std::uint32_t from = (worker + step) % (workerCount + 1);
-    while (count < kPairBatch) {
-      CollisionPair* record = popFree(from);
-      if (record == nullptr) break;
-      borrowed[count++] = record;
-    }
+    // The batch under one hold of the lender's lock: taken record by record
+    // the borrower would queue with the lender's own takes once a record.
+    const std::lock_guard<std::mutex> lock(locks[from]);
+    count = takeFirst(pools[from], borrowed, kPairBatch);
   }
   if (count == 0) {
     // Records may have come back behind the scan: look again with every pool
@@ -35,13 +34,7 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     // made only when none is free anywhere.
     std::unique_lock<std::mutex> held[kMaxWorkerThreads + 1];
     for (std::uint32_t k = 0; k <= workerCount; ++k) held[k] = std::unique_lock<std::mutex>(locks[k]);
-    for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) {
-      while (count < kPairBatch && pools[k].getFirst() != nullptr) {
-        CollisionPair* record = pools[k].getFirst()->value;
-        pools[k].remove(record);
-        borrowed[count++] = record;
-      }
-    }
+    for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) count = takeFirst(pools[k], borrowed, kPairBatch);
   }
   if (count == 0) {
     if (!makeBatch(worker, borrowed)) return nullptr;
@@ -75,6 +68,15 @@ bool PairPool::makeFree(std::uint32_t wanted) {
     for (CollisionPair* record : made) pools[0].append(record);
   }
   return true;
+}
+
+std::uint32_t PairPool::takeFirst(EngineList<CollisionPair*>& pool, CollisionPair** into, std::uint32_t n) {
+  std::uint32_t count = 0;
+  for (; count < n && pool.getFirst() != nullptr; ++count) {
+    into[count] = pool.getFirst()->value;
+    pool.remove(into[count]);
+  }
+  return count;
 }
 
 CollisionPair* PairPool::popFree(std::uint32_t slot) {

@@ -113,6 +113,9 @@ class PairPool {
   /// round between the calling thread and the workers instead of each pool
   /// caching its own.
   static void moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
+  /// Up to n of the first records of `pool` taken out into `into`; how many.
+  /// The caller holds the pool's lock.
+  static std::uint32_t takeFirst(EngineList<CollisionPair*>& pool, CollisionPair** into, std::uint32_t n);
   /// The first free record of a slot's pool, taken out; null when empty.
   CollisionPair* popFree(std::uint32_t slot);
 

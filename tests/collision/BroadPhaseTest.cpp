@@ -212,4 +212,45 @@ TEST(BroadPhase, TableKeptBetweenPassesFollowsMovesDeparturesAndNewBodies) {
   }
 }
 
+// The partners of many bodies that moved at once are looked up on helpers
+// when there are some: each body's partners come out in the very order one
+// thread finds them, whatever the number of helpers, build after build.
+TEST(BroadPhase, PartnersOfABuildComeInTheSameOrderOnAnyNumberOfHelpers) {
+  WorkerPool pool;
+  std::vector<std::vector<std::vector<std::uint32_t>>> reference;
+  for (std::uint32_t helpers : {0u, 1u, 3u, 7u}) {
+    Scene scene(31);
+    BroadPhase table;
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<std::vector<std::vector<std::uint32_t>>> builds;
+    for (int pass = 0; pass < 12; ++pass) {
+      if (pass != 0) table.clear();
+      // Most bodies leave their widened boxes, some by a jump far off.
+      for (std::size_t i = 1; i + 2 < scene.bodies.size(); ++i) {
+        HardBody* body = scene.bodies[i];
+        const int draw = static_cast<int>(random() % 10);
+        if (draw < 2) continue;
+        const MgcVector3 at = body->getDyn().position;
+        body->setPosition(draw == 9 && std::fabs(at.x) < 100.0
+                              ? MgcVector3(200.0 * unit(random), 0.0, 0.0)
+                              : MgcVector3(unit(random), unit(random), unit(random)) * 5.0);
+        body->updateWorldData();
+      }
+      table.build(scene.bodies, &pool, helpers);
+      expectExactPartners(table, scene.bodies, scene.isBox);
+      std::vector<std::vector<std::uint32_t>> partners(table.size());
+      for (std::uint32_t a = 0; a < table.size(); ++a) {
+        table.forEachNeighbour(a, [&](std::uint32_t other) { partners[a].push_back(other); });
+      }
+      builds.push_back(partners);
+    }
+    if (reference.empty()) {
+      reference = builds;
+    } else {
+      EXPECT_EQ(builds, reference) << helpers;
+    }
+  }
+}
+
 }  // namespace
