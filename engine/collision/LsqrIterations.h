@@ -276,6 +276,19 @@ inline bool surelyGoesOn(const NormSums& sums, double normATr, bool normBInRange
          sums.bbnorm * sums.ddnorm <= 0x1p100 && normATr * normATr > (sums.bbnorm * sums.residual) * 0x1.0001p-102;
 }
 
+/// One step of the bidiagonalisation: beta u = A v - alpha u, then
+/// alpha v = A^T u - beta v, with ||A||'s sum.
+template <typename Vectors>
+[[gnu::always_inline]] inline void bidiagonalise(Vectors& vectors, Recurrence& rec, double dampSq) {
+  rec.beta = vectors.forward(rec.alpha);
+  rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
+  if (rec.beta > 0.0) {
+    vectors.scaleU(1.0 / rec.beta);
+    rec.alpha = vectors.backward(rec.beta);
+    if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
+  }
+}
+
 /// The iterations of a solve withoutTolerances(): those of run()'s general
 /// loop, the estimates' square roots taken only where the stopping tests
 /// need them (surelyGoesOn) and at the stop. Returns the iterations made.
@@ -294,13 +307,7 @@ template <typename Vectors>
   std::uint32_t iterations = 0;
   for (;;) {
     ++iterations;
-    rec.beta = vectors.forward(rec.alpha);
-    rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
-    if (rec.beta > 0.0) {
-      vectors.scaleU(1.0 / rec.beta);
-      rec.alpha = vectors.backward(rec.beta);
-      if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
-    }
+    bidiagonalise(vectors, rec, dampSq);
     const Rotation r = rotate(damp, undamped, rec);
     const double wSquared = vectors.update(r.update);
     // estimate(), ||x|| left waiting, and the norms as sums.
@@ -359,15 +366,7 @@ template <typename Vectors>
     const bool undamped = input->damp == 0.0;
     while (stop == kLsqrStartIsSolution) {
       ++iterations;
-      // One step of the bidiagonalisation: beta u = A v - alpha u, then
-      // alpha v = A^T u - beta v.
-      rec.beta = vectors.forward(rec.alpha);
-      rec.bbnorm += rec.alpha * rec.alpha + rec.beta * rec.beta + dampSq;
-      if (rec.beta > 0.0) {
-        vectors.scaleU(1.0 / rec.beta);
-        rec.alpha = vectors.backward(rec.beta);
-        if (rec.alpha > 0.0) vectors.scaleV(1.0 / rec.alpha);
-      }
+      bidiagonalise(vectors, rec, dampSq);
       const Rotation r = rotate(input->damp, undamped, rec);
       const double wSquared = vectors.update(r.update);
       estimate(r, wSquared, rec, at);
