@@ -57,6 +57,30 @@ double solveBlocks(SolverWorkspace& workspace, const RecordedContactSystem& syst
   return workspace.solveBlockSystem(n, blocks, rhs, x, normals, marks);
 }
 
+/// Runs `first` and `second` in alternating batches of 16, so that both
+/// meet the same machine state: the counters give each one's microseconds
+/// a run and the ratio of first to second.
+template <typename First, typename Second>
+void timeAlternately(benchmark::State& state, First&& first, Second&& second, const char* firstName,
+                     const char* secondName) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int kBatch = 16;
+  double firstSeconds = 0.0, secondSeconds = 0.0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int b = 0; b < kBatch; ++b) first();
+    const auto t1 = Clock::now();
+    for (int b = 0; b < kBatch; ++b) second();
+    const auto t2 = Clock::now();
+    firstSeconds += std::chrono::duration<double>(t1 - t0).count();
+    secondSeconds += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double runs = static_cast<double>(state.iterations()) * kBatch;
+  state.counters[firstName] = 1e6 * firstSeconds / runs;
+  state.counters[secondName] = 1e6 * secondSeconds / runs;
+  state.counters["ratio"] = firstSeconds / secondSeconds;
+}
+
 // Every recorded system solved densely and over blocks, in alternating
 // batches: the counters give each way's time for the whole set in
 // microseconds and their ratio.
@@ -66,30 +90,19 @@ void BM_RecordedPileSystemsDenseVsBlocks(benchmark::State& state) {
   SolverWorkspace dense;
   SolverWorkspace blocks;
   std::uint8_t marks[ContactBlocks::kMaxContacts];
-  using Clock = std::chrono::steady_clock;
-  constexpr int kBatch = 16;
-  double denseSeconds = 0.0, blockSeconds = 0.0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    for (int b = 0; b < kBatch; ++b) {
-      for (std::size_t k = 0; k < normals.size(); ++k) {
-        benchmark::DoNotOptimize(solveDense(dense, kRecordedPileSystems[k], normals[k].data(), marks));
-      }
-    }
-    const auto t1 = Clock::now();
-    for (int b = 0; b < kBatch; ++b) {
-      for (std::size_t k = 0; k < normals.size(); ++k) {
-        benchmark::DoNotOptimize(solveBlocks(blocks, kRecordedPileSystems[k], normals[k].data(), marks));
-      }
-    }
-    const auto t2 = Clock::now();
-    denseSeconds += std::chrono::duration<double>(t1 - t0).count();
-    blockSeconds += std::chrono::duration<double>(t2 - t1).count();
-  }
-  const double sets = static_cast<double>(state.iterations()) * kBatch;
-  state.counters["dense_us"] = 1e6 * denseSeconds / sets;
-  state.counters["blocks_us"] = 1e6 * blockSeconds / sets;
-  state.counters["ratio"] = denseSeconds / blockSeconds;
+  timeAlternately(
+      state,
+      [&] {
+        for (std::size_t k = 0; k < normals.size(); ++k) {
+          benchmark::DoNotOptimize(solveDense(dense, kRecordedPileSystems[k], normals[k].data(), marks));
+        }
+      },
+      [&] {
+        for (std::size_t k = 0; k < normals.size(); ++k) {
+          benchmark::DoNotOptimize(solveBlocks(blocks, kRecordedPileSystems[k], normals[k].data(), marks));
+        }
+      },
+      "dense_us", "blocks_us");
 }
 BENCHMARK(BM_RecordedPileSystemsDenseVsBlocks);
 
@@ -122,28 +135,17 @@ void solveOnce(const RecordedContactSystem& system, LsqrProblem& problem, bool w
 // and their ratio (1 where the processor lacks the four-lane instructions).
 void BM_RecordedPileSystemsTwoVsFourLanes(benchmark::State& state) {
   LsqrProblem problem(3 * ContactBlocks::kMaxContacts, 3 * ContactBlocks::kMaxContacts, 0, 0);
-  using Clock = std::chrono::steady_clock;
-  constexpr int kBatch = 16;
-  double twoSeconds = 0.0, fourSeconds = 0.0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    for (int b = 0; b < kBatch; ++b) {
-      for (const RecordedContactSystem& system : kRecordedPileSystems) solveOnce(system, problem, false);
-    }
-    benchmark::DoNotOptimize(problem.output->normR);
-    const auto t1 = Clock::now();
-    for (int b = 0; b < kBatch; ++b) {
-      for (const RecordedContactSystem& system : kRecordedPileSystems) solveOnce(system, problem, true);
-    }
-    benchmark::DoNotOptimize(problem.output->normR);
-    const auto t2 = Clock::now();
-    twoSeconds += std::chrono::duration<double>(t1 - t0).count();
-    fourSeconds += std::chrono::duration<double>(t2 - t1).count();
-  }
-  const double sets = static_cast<double>(state.iterations()) * kBatch;
-  state.counters["two_lanes_us"] = 1e6 * twoSeconds / sets;
-  state.counters["four_lanes_us"] = 1e6 * fourSeconds / sets;
-  state.counters["ratio"] = twoSeconds / fourSeconds;
+  timeAlternately(
+      state,
+      [&] {
+        for (const RecordedContactSystem& system : kRecordedPileSystems) solveOnce(system, problem, false);
+        benchmark::DoNotOptimize(problem.output->normR);
+      },
+      [&] {
+        for (const RecordedContactSystem& system : kRecordedPileSystems) solveOnce(system, problem, true);
+        benchmark::DoNotOptimize(problem.output->normR);
+      },
+      "two_lanes_us", "four_lanes_us");
 }
 BENCHMARK(BM_RecordedPileSystemsTwoVsFourLanes);
 

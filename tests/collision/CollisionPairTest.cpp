@@ -191,14 +191,7 @@ TEST(CollisionPair, TakingOutRandomContactsIsAStablePartitionAndRestores) {
       CollisionManager::compactContacts(pair, marks);
       ASSERT_EQ(pair.contactCount, kept);
       for (std::uint32_t i = 0; i < n; ++i) {
-        const Numbered c = numbered(expected[i]);
-        EXPECT_EQ(pair.points[i], c.point) << i;
-        EXPECT_EQ(pair.secondPoints[i], c.secondPoint) << i;
-        EXPECT_EQ(pair.normals[i], c.normal) << i;
-        EXPECT_EQ(pair.staticVelocities[i], c.staticVelocity) << i;
-        EXPECT_EQ(pair.depths[i], c.depth) << i;
-        EXPECT_EQ(pair.features[i].firstFeature, c.feature) << i;
-        EXPECT_EQ(pair.foundIndex[i], expected[i]) << i;
+        expectHolds(pair, i, expected[i]);
         slots[i] = expected[i];
       }
     }
