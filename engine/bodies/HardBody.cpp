@@ -28,14 +28,22 @@ std::atomic<std::uint64_t> HardBody::wakeUpCount{0};
 HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {
   localInvInertia.SetIdentity();
   localInertia.SetIdentity();
-  dynInit.orientation.SetIdentity();
-  dynInit.orientationQuat = Quaternion(1.0, 0.0, 0.0, 0.0);
-  dynInit.referenceQuat = dynInit.orientationQuat;
-  dynInit.invMass = 1.0;
-  dynInit.worldInertia.SetIdentity();
-  dynInit.worldInvInertia.SetIdentity();
-  dynLast = dynInit;
-  dyn = dynInit;
+  dynLast = startState();
+  dyn = startState();
+}
+
+const RBDynamics& HardBody::startState() {
+  static const RBDynamics start = [] {
+    RBDynamics state;
+    state.orientation.SetIdentity();
+    state.orientationQuat = Quaternion(1.0, 0.0, 0.0, 0.0);
+    state.referenceQuat = state.orientationQuat;
+    state.invMass = 1.0;
+    state.worldInertia.SetIdentity();
+    state.worldInvInertia.SetIdentity();
+    return state;
+  }();
+  return start;
 }
 
 RBDynamics& HardBody::changeLast() {
@@ -104,21 +112,31 @@ ZOVbox* HardBody::placeBoundingBox() {
   return &bbox;
 }
 
+RBDynamics* HardBody::changeInit() {
+  if (dynInit == nullptr) dynInit.reset(new (std::nothrow) RBDynamics(startState()));
+  return dynInit.get();
+}
+
 void HardBody::saveState(int what) {
+  const bool saves = (what & (kSaveAll | kSaveMass | kSaveLinearVelocity | kSaveAngularVelocity)) != 0;
+  if (!saves) return;
+  RBDynamics* made = changeInit();
+  if (made == nullptr) return;
+  RBDynamics& init = *made;
   if ((what & kSaveAll) != 0) {
-    dynInit = dyn;
+    init = dyn;
     initialRestitution = restitution;
     initialFriction = friction;
   } else if ((what & kSaveMass) != 0) {
-    dynInit.invMass = dyn.invMass;
-    dynInit.worldInertia = dyn.worldInertia;
-    dynInit.worldInvInertia = dyn.worldInvInertia;
-    dynInit.angularMomentum = dyn.angularMomentum;
+    init.invMass = dyn.invMass;
+    init.worldInertia = dyn.worldInertia;
+    init.worldInvInertia = dyn.worldInvInertia;
+    init.angularMomentum = dyn.angularMomentum;
   } else if ((what & kSaveLinearVelocity) != 0) {
-    dynInit.linearVelocity = dyn.linearVelocity;
-  } else if ((what & kSaveAngularVelocity) != 0) {
-    dynInit.angularVelocity = dyn.angularVelocity;
-    dynInit.angularMomentum = dyn.angularMomentum;
+    init.linearVelocity = dyn.linearVelocity;
+  } else {
+    init.angularVelocity = dyn.angularVelocity;
+    init.angularMomentum = dyn.angularMomentum;
   }
 }
 
@@ -201,11 +219,13 @@ ZOVcapsule* HardBody::capsuleAroundBox() {
   } else if (E.y >= E.x && E.y >= E.z) {
     axis = 1;
   }
-  bcapsule.center = bbox.center;
-  bcapsule.axis = bbox.axes.GetColumn(axis);
-  bcapsule.length = 2.0 * h[axis];
-  bcapsule.radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
-  return &bcapsule;
+  if (bcapsule == nullptr) bcapsule.reset(new (std::nothrow) ZOVcapsule());
+  if (bcapsule == nullptr) return nullptr;
+  bcapsule->center = bbox.center;
+  bcapsule->axis = bbox.axes.GetColumn(axis);
+  bcapsule->length = 2.0 * h[axis];
+  bcapsule->radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
+  return bcapsule.get();
 }
 
 void HardBody::getBSphere(MgcVector3& center, double& radius) {
@@ -214,18 +234,21 @@ void HardBody::getBSphere(MgcVector3& center, double& radius) {
 }
 
 void HardBody::enableProcessedThread(int t) {
-  if (isThreadSlot(t)) processedByThread[t] = 1;
+  if (isThreadSlot(t)) processedThreads.fetch_or(std::uint64_t{1} << t, std::memory_order_relaxed);
 }
 
 void HardBody::disableProcessedThread(int t) {
-  if (isThreadSlot(t)) processedByThread[t] = 0;
+  if (isThreadSlot(t)) processedThreads.fetch_and(~(std::uint64_t{1} << t), std::memory_order_relaxed);
 }
 
-bool HardBody::isProcessedThread(int t) const { return isThreadSlot(t) && processedByThread[t] != 0; }
+bool HardBody::isProcessedThread(int t) const {
+  return isThreadSlot(t) && (processedThreads.load(std::memory_order_relaxed) >> t & 1u) != 0;
+}
 
 int HardBody::getProcessedThreadID() const {
+  const std::uint64_t marks = processedThreads.load(std::memory_order_relaxed);
   for (int t = 0; t < kThreadSlotCount; ++t)
-    if (processedByThread[t] != 0) return t;
+    if ((marks >> t & 1u) != 0) return t;
   return -1;
 }
 

@@ -167,7 +167,7 @@ class HardBody {
 
   /// Current, initial and last state.
   const RBDynamics& getDyn() const { return dyn; }
-  const RBDynamics& getDynInit() const { return dynInit; }
+  const RBDynamics& getDynInit() const { return initialState(); }
   const RBDynamics& getLastDyn() const { return dynLast; }
 
   // ---- Switches ------------------------------------------------------------
@@ -312,11 +312,14 @@ class HardBody {
   /// Copies into the initial state what `what` names (the first of kSaveAll,
   /// kSaveMass, kSaveLinearVelocity, kSaveAngularVelocity that is set);
   /// kSaveAll also keeps restitution and friction as their initial values.
+  /// When memory runs out for the body's own initial record, nothing is
+  /// saved.
   void saveState(int what);
 
   /// The bounding capsule around the bounding box as it stands: the box axis
   /// of the largest unscaled box side, the box's length along it and twice
-  /// its largest other half extent as radius.
+  /// its largest other half extent as radius. Null when memory runs out for
+  /// the capsule.
   ZOVcapsule* capsuleAroundBox();
   /// The last state, for a change other than a store or a rollback: the
   /// backup of the current state that it stands for is copied first (when
@@ -330,6 +333,14 @@ class HardBody {
   void rollbackStates();
   /// The backup of the current state as it stands.
   const RBDynamics& currentBackup() const;
+  /// The initial state as it stands.
+  const RBDynamics& initialState() const { return dynInit != nullptr ? *dynInit : startState(); }
+  /// The initial state every body starts with: at rest at the origin, identity
+  /// orientation and inertia, unit inverse mass.
+  static const RBDynamics& startState();
+  /// The body's own initial record, made from startState when it has none;
+  /// null when memory runs out for it.
+  RBDynamics* changeInit();
 
   struct PivotCm;
   /// The pivot, made (the identity and zero) when the body has none; null
@@ -353,9 +364,12 @@ class HardBody {
   HardBody* parent = nullptr;
   /// kBody* bits.
   std::uint32_t flags = 0;
-  /// One processed mark per thread slot.
-  std::uint8_t processedByThread[kThreadSlotCount] = {};
   eHBodyType kind;
+  /// The processed marks, bit t for thread slot t. Each thread sets and
+  /// clears only its own bit, possibly while others change theirs, hence the
+  /// atomic read-modify-writes.
+  std::atomic<std::uint64_t> processedThreads{0};
+  static_assert(kThreadSlotCount <= 64, "one bit per thread slot");
   Mgc::MgcMatrix3 localInvInertia;
   Mgc::MgcMatrix3 localInertia;
   /// The pivot of the host object, kept by the pieces of fracture bodies
@@ -373,13 +387,12 @@ class HardBody {
   /// Fractions lost per 1/100 s, in [0, 1].
   double airDamping = 0.0;
   double angularAirDamping = 0.0;
-  /// m v.v and L.w from the last computeEnergy.
-  double linearEnergy = 0.0;
-  double angularEnergy = 0.0;
   double minEnergy = 0.0;
   std::int32_t sleepCount = 0;
-  /// What the host set up; restoreDynamics returns to it.
-  RBDynamics dynInit;
+  /// What the host set up; restoreDynamics returns to it. Null while it is
+  /// the state every body starts with (startState), which most bodies keep:
+  /// a record of its own is made when a save first changes it.
+  std::unique_ptr<RBDynamics> dynInit;
   /// The state at the start of the world's advance. Changed by
   /// storeLastStates and rollbackStates, otherwise only through changeLast.
   RBDynamics dynLast;
@@ -396,7 +409,9 @@ class HardBody {
   bool backupIsLast = false;
   std::atomic<EMotionState> collisionState{kMotionStateNone};
   std::unique_ptr<ZOVmesh> mesh;
-  ZOVcapsule bcapsule;
+  /// The bounding capsule of capsuleAroundBox, made when first asked for:
+  /// only drawing asks.
+  std::unique_ptr<ZOVcapsule> bcapsule;
   ZOVbox bbox;
   HardBodyShape shape;
 

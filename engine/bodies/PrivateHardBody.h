@@ -178,6 +178,8 @@ class PrivateHardBody : public HardBody {
   virtual void updateShapeWorldData();
 
   std::uint32_t jointCount = 0;
+  /// Thread slots with a state in workerStates.
+  int workerStateCount = 0;
   EngineList<DynamicStress*> jointList;
   EngineList<DynamicStress*>::Node* jointCursor = nullptr;
   /// 1 while a walk over the joint list runs.
@@ -188,7 +190,6 @@ class PrivateHardBody : public HardBody {
   /// never are asked), by whichever thread asks first, so they are kept
   /// atomically. Owned.
   std::atomic<std::unique_ptr<RBDynamics>*> workerStates{nullptr};
-  int workerStateCount = 0;
 
  private:
   void placeMeshInWorld();

@@ -60,7 +60,8 @@ void TriMeshBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector
 
 void TriMeshBody::computeInertiaTensor() {
   if (mesh == nullptr) return;
-  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale), dynInit.angularVelocity);
+  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale),
+                  initialState().angularVelocity);
 }
 
 void TriMeshBody::moveCenterOfMass(const MgcVector3& P) {

@@ -108,8 +108,8 @@ void FractureBody::moveCenterOfMass(const MgcVector3& q) {
 
 double FractureBody::computeEnergy() {
   if (isStatic()) return zov::kMaxFloat;
-  linearEnergy = getMass() * dyn.linearVelocity.Dot(dyn.linearVelocity);
-  angularEnergy = dyn.angularVelocity.Dot(dyn.angularMomentum);
+  const double linearEnergy = getMass() * dyn.linearVelocity.Dot(dyn.linearVelocity);
+  const double angularEnergy = dyn.angularVelocity.Dot(dyn.angularMomentum);
   return linearEnergy + angularEnergy;
 }
 
@@ -152,7 +152,7 @@ void FractureBody::setMass(float m) {
   }
   dyn.invMass = 1.0 / mass;
   computeInertiaTensor();
-  setAngularVelocity(dynInit.angularVelocity);
+  setAngularVelocity(initialState().angularVelocity);
 }
 
 void FractureBody::updateInertia() {
@@ -253,8 +253,8 @@ void FractureBody::restoreDynamics() {
   jointCursor = nullptr;
   registerJointBodies(activeJoints);
 
-  dyn = dynInit;
-  changeLast() = dynInit;
+  dyn = initialState();
+  changeLast() = initialState();
   integrator.forgetStepStart();
   shape.localCenter = savedLocalCenter;
   shape.boxSize = savedBoxSize;
