@@ -165,7 +165,8 @@ class HardBody {
   /// World centre and bounding-sphere radius.
   void getBSphere(Mgc::MgcVector3& center, double& radius);
 
-  /// Current, initial and last state.
+  /// Current, initial and last state. The first save of a body gives it an
+  /// initial record of its own: read the initial state again after a save.
   const RBDynamics& getDyn() const { return dyn; }
   const RBDynamics& getDynInit() const { return initialState(); }
   const RBDynamics& getLastDyn() const { return dynLast; }

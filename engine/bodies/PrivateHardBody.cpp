@@ -469,6 +469,6 @@ bool PrivateHardBody::setWorkerStateCount(int count) {
   count = std::clamp(count, 1, kThreadSlotCount);
   if (count == workerStateCount) return true;
   delete[] workerStates.exchange(nullptr);
-  workerStateCount = count;
+  workerStateCount = static_cast<std::uint8_t>(count);
   return true;
 }
