@@ -41,7 +41,7 @@ class CapsuleBody : public PrivateHardBody {
   /// A capsule body of another kind (the cracker).
   explicit CapsuleBody(eHBodyType bodyKind);
   /// The angular velocity the inertia update keeps.
-  virtual Mgc::MgcVector3 keptAngularVelocity() const { return initialState().angularVelocity; }
+  virtual Mgc::MgcVector3 keptAngularVelocity() const { return dynInit.angularVelocity; }
 
  private:
   BCapsule localCapsule;

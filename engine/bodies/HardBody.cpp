@@ -28,22 +28,14 @@ std::atomic<std::uint64_t> HardBody::wakeUpCount{0};
 HardBody::HardBody(eHBodyType bodyKind) : kind(bodyKind) {
   localInvInertia.SetIdentity();
   localInertia.SetIdentity();
-  dynLast = startState();
-  dyn = startState();
-}
-
-const RBDynamics& HardBody::startState() {
-  static const RBDynamics start = [] {
-    RBDynamics state;
-    state.orientation.SetIdentity();
-    state.orientationQuat = Quaternion(1.0, 0.0, 0.0, 0.0);
-    state.referenceQuat = state.orientationQuat;
-    state.invMass = 1.0;
-    state.worldInertia.SetIdentity();
-    state.worldInvInertia.SetIdentity();
-    return state;
-  }();
-  return start;
+  dynInit.orientation.SetIdentity();
+  dynInit.orientationQuat = Quaternion(1.0, 0.0, 0.0, 0.0);
+  dynInit.referenceQuat = dynInit.orientationQuat;
+  dynInit.invMass = 1.0;
+  dynInit.worldInertia.SetIdentity();
+  dynInit.worldInvInertia.SetIdentity();
+  dynLast = dynInit;
+  dyn = dynInit;
 }
 
 RBDynamics& HardBody::changeLast() {
@@ -112,31 +104,21 @@ ZOVbox* HardBody::placeBoundingBox() {
   return &bbox;
 }
 
-RBDynamics* HardBody::changeInit() {
-  if (dynInit == nullptr) dynInit.reset(new (std::nothrow) RBDynamics(startState()));
-  return dynInit.get();
-}
-
 void HardBody::saveState(int what) {
-  const bool saves = (what & (kSaveAll | kSaveMass | kSaveLinearVelocity | kSaveAngularVelocity)) != 0;
-  if (!saves) return;
-  RBDynamics* made = changeInit();
-  if (made == nullptr) return;
-  RBDynamics& init = *made;
   if ((what & kSaveAll) != 0) {
-    init = dyn;
+    dynInit = dyn;
     initialRestitution = restitution;
     initialFriction = friction;
   } else if ((what & kSaveMass) != 0) {
-    init.invMass = dyn.invMass;
-    init.worldInertia = dyn.worldInertia;
-    init.worldInvInertia = dyn.worldInvInertia;
-    init.angularMomentum = dyn.angularMomentum;
+    dynInit.invMass = dyn.invMass;
+    dynInit.worldInertia = dyn.worldInertia;
+    dynInit.worldInvInertia = dyn.worldInvInertia;
+    dynInit.angularMomentum = dyn.angularMomentum;
   } else if ((what & kSaveLinearVelocity) != 0) {
-    init.linearVelocity = dyn.linearVelocity;
-  } else {
-    init.angularVelocity = dyn.angularVelocity;
-    init.angularMomentum = dyn.angularMomentum;
+    dynInit.linearVelocity = dyn.linearVelocity;
+  } else if ((what & kSaveAngularVelocity) != 0) {
+    dynInit.angularVelocity = dyn.angularVelocity;
+    dynInit.angularMomentum = dyn.angularMomentum;
   }
 }
 

@@ -165,10 +165,9 @@ class HardBody {
   /// World centre and bounding-sphere radius.
   void getBSphere(Mgc::MgcVector3& center, double& radius);
 
-  /// Current, initial and last state. The first save of a body gives it an
-  /// initial record of its own: read the initial state again after a save.
+  /// Current, initial and last state.
   const RBDynamics& getDyn() const { return dyn; }
-  const RBDynamics& getDynInit() const { return initialState(); }
+  const RBDynamics& getDynInit() const { return dynInit; }
   const RBDynamics& getLastDyn() const { return dynLast; }
 
   // ---- Switches ------------------------------------------------------------
@@ -313,8 +312,6 @@ class HardBody {
   /// Copies into the initial state what `what` names (the first of kSaveAll,
   /// kSaveMass, kSaveLinearVelocity, kSaveAngularVelocity that is set);
   /// kSaveAll also keeps restitution and friction as their initial values.
-  /// When memory runs out for the body's own initial record, nothing is
-  /// saved.
   void saveState(int what);
 
   /// The bounding capsule around the bounding box as it stands: the box axis
@@ -334,14 +331,6 @@ class HardBody {
   void rollbackStates();
   /// The backup of the current state as it stands.
   const RBDynamics& currentBackup() const;
-  /// The initial state as it stands.
-  const RBDynamics& initialState() const { return dynInit != nullptr ? *dynInit : startState(); }
-  /// The initial state every body starts with: at rest at the origin, identity
-  /// orientation and inertia, unit inverse mass.
-  static const RBDynamics& startState();
-  /// The body's own initial record, made from startState when it has none;
-  /// null when memory runs out for it.
-  RBDynamics* changeInit();
 
   struct PivotCm;
   /// The pivot, made (the identity and zero) when the body has none; null
@@ -390,10 +379,8 @@ class HardBody {
   double angularAirDamping = 0.0;
   double minEnergy = 0.0;
   std::int32_t sleepCount = 0;
-  /// What the host set up; restoreDynamics returns to it. Null while it is
-  /// the state every body starts with (startState), which most bodies keep:
-  /// a record of its own is made when a save first changes it.
-  std::unique_ptr<RBDynamics> dynInit;
+  /// What the host set up; restoreDynamics returns to it.
+  RBDynamics dynInit;
   /// The state at the start of the world's advance. Changed by
   /// storeLastStates and rollbackStates, otherwise only through changeLast.
   RBDynamics dynLast;

@@ -36,8 +36,7 @@ void HullBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& 
 
 void HullBody::computeInertiaTensor() {
   if (mesh == nullptr) return;
-  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale),
-                  initialState().angularVelocity);
+  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale), dynInit.angularVelocity);
 }
 
 void HullBody::moveCenterOfMass(const MgcVector3& P) {

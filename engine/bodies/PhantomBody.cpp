@@ -24,7 +24,7 @@ void PhantomBody::computeInertiaTensor() {
   MgcMatrix3 box;
   box.MakeDiagonal(m * (b + d) / 12.0, m * (a + d) / 12.0, m * (a + b) / 12.0);
   const MgcVector3 c(shape.localCenter.x * s.x, shape.localCenter.y * s.y, shape.localCenter.z * s.z);
-  setLocalInertia(shapeframes::placedInertia(box, shape.boxRotation, c, m), initialState().angularVelocity);
+  setLocalInertia(shapeframes::placedInertia(box, shape.boxRotation, c, m), dynInit.angularVelocity);
 }
 
 void PhantomBody::moveCenterOfMass(const MgcVector3& P) {

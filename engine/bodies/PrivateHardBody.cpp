@@ -238,8 +238,8 @@ ZOVmesh* PrivateHardBody::getWorldMesh() {
 void PrivateHardBody::saveDynamics(int what) { saveState(what); }
 
 void PrivateHardBody::restoreDynamics() {
-  dyn = initialState();
-  changeLast() = initialState();
+  dyn = dynInit;
+  changeLast() = dynInit;
   integrator.forgetStepStart();
   restitution = initialRestitution;
   friction = initialFriction;

@@ -60,8 +60,7 @@ void TriMeshBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector
 
 void TriMeshBody::computeInertiaTensor() {
   if (mesh == nullptr) return;
-  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale),
-                  initialState().angularVelocity);
+  setLocalInertia(computeMassPropertiesInertia(*mesh, getMass(), MgcVector3(), shape.scale), dynInit.angularVelocity);
 }
 
 void TriMeshBody::moveCenterOfMass(const MgcVector3& P) {

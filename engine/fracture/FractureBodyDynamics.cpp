@@ -152,7 +152,7 @@ void FractureBody::setMass(float m) {
   }
   dyn.invMass = 1.0 / mass;
   computeInertiaTensor();
-  setAngularVelocity(initialState().angularVelocity);
+  setAngularVelocity(dynInit.angularVelocity);
 }
 
 void FractureBody::updateInertia() {
@@ -253,8 +253,8 @@ void FractureBody::restoreDynamics() {
   jointCursor = nullptr;
   registerJointBodies(activeJoints);
 
-  dyn = initialState();
-  changeLast() = initialState();
+  dyn = dynInit;
+  changeLast() = dynInit;
   integrator.forgetStepStart();
   shape.localCenter = savedLocalCenter;
   shape.boxSize = savedBoxSize;

@@ -50,7 +50,7 @@ class BoxBody : public PrivateHardBody {
 
   RBDynamics& current() { return dyn; }
   RBDynamics& last() { return changeLast(); }
-  RBDynamics& initial() { return *changeInit(); }
+  RBDynamics& initial() { return dynInit; }
 };
 
 /// The world's fixed integration step: 1/300 s rounded to single precision.

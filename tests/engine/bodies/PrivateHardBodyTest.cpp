@@ -293,7 +293,7 @@ bool sameState(const RBDynamics& a, const RBDynamics& b) {
 
 // A body that never saved starts from the textbook rest state, and each body's
 // saves change its own initial state only, whichever body saved first.
-TEST(PrivateHardBody, InitialStateIsTheRestStateUntilTheBodySavesItsOwn) {
+TEST(PrivateHardBody, InitialStateIsTheRestStateUntilSavedAndRestoringReturnsToIt) {
   const auto isRestState = [](const RBDynamics& s) {
     const MgcVector3 zero;
     const Quaternion q = s.orientationQuat;
