@@ -257,7 +257,7 @@ class TableRegistry {
 
 }  // namespace
 
-BVmesh::BVmesh(ZOVmesh* mesh) : ownership_(mesh != nullptr ? kLentRecord : kNoRecord), mesh_(mesh) {}
+BVmesh::BVmesh(ZOVmesh* mesh) : mesh_(mesh), ownership_(mesh != nullptr ? kLentRecord : kNoRecord) {}
 
 BVmesh::~BVmesh() {
   destroy();

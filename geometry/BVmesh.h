@@ -183,13 +183,13 @@ class BVmesh {
   /// The edge pass and the tables (prepareMesh with a valid mesh).
   bool buildTables(int mode);
 
-  std::int32_t ownership_ = kNoRecord;
   ZOVmesh* mesh_ = nullptr;
   double volume_ = 0.0;
   Mgc::MgcMatrix3 orientation_;
   std::uint32_t connectFlags_ = 0;
   std::uint32_t numEdges_ = 0;
   std::uint32_t numVertices_ = 0;
+  std::int32_t ownership_ = kNoRecord;
   /// The tables, read-only once built; each kept once for every volume
   /// whose table is equal (many bodies are made from meshes of one shape),
   /// in a block that the last volume holding it frees. Each vertex record's

@@ -81,11 +81,10 @@ void forEachOutputFace(const HullBuilder& builder, const std::vector<HullFace>& 
   }
 }
 
-std::unique_ptr<ZOVmesh> writeMesh(const HullBuilder& builder, const std::vector<HullFace>& faces,
-                                   std::uint32_t numPoints) {
+std::unique_ptr<ZOVmesh> writeMesh(const HullBuilder& builder, const std::vector<HullFace>& faces) {
   auto mesh = std::make_unique<ZOVmesh>();
   const std::vector<MgcVector3>& vertices = builder.vertices();
-  mesh->vertices = allocateZeroed<MgcVector3>(numPoints);
+  mesh->vertices = allocateZeroed<MgcVector3>(static_cast<std::uint32_t>(vertices.size()));
   std::copy(vertices.begin(), vertices.end(), mesh->vertices);
   mesh->numVertices = static_cast<std::uint32_t>(vertices.size());
 
@@ -114,11 +113,10 @@ std::unique_ptr<ZOVmesh> writeMesh(const HullBuilder& builder, const std::vector
   return mesh;
 }
 
-std::unique_ptr<ZOV_DFmesh> writeDFmesh(const HullBuilder& builder, const std::vector<HullFace>& faces,
-                                        std::uint32_t numPoints) {
+std::unique_ptr<ZOV_DFmesh> writeDFmesh(const HullBuilder& builder, const std::vector<HullFace>& faces) {
   auto mesh = std::make_unique<ZOV_DFmesh>();
   const std::vector<MgcVector3>& vertices = builder.vertices();
-  mesh->vertices = allocateZeroed<MgcVector3>(numPoints);
+  mesh->vertices = allocateZeroed<MgcVector3>(static_cast<std::uint32_t>(vertices.size()));
   std::copy(vertices.begin(), vertices.end(), mesh->vertices);
   mesh->numVertices = static_cast<std::uint32_t>(vertices.size());
 
@@ -211,7 +209,7 @@ std::unique_ptr<ZOVmesh> convexHull(const MgcVector3* points, std::uint32_t n) {
   try {
     HullBuilder builder(points, n);
     if (!builder.build()) return nullptr;
-    return writeMesh(builder, builder.faces(), n);
+    return writeMesh(builder, builder.faces());
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -221,7 +219,7 @@ std::unique_ptr<ZOV_DFmesh> convexHullDF(const MgcVector3* points, std::uint32_t
   try {
     HullBuilder builder(points, n);
     if (!builder.build()) return nullptr;
-    return writeDFmesh(builder, builder.faces(), n);
+    return writeDFmesh(builder, builder.faces());
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

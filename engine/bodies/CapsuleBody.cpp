@@ -15,7 +15,7 @@ CapsuleBody::CapsuleBody() : CapsuleBody(kCapsuleBody) {}
 
 CapsuleBody::CapsuleBody(eHBodyType bodyKind) : PrivateHardBody(bodyKind) {
   // The world capsule owns a record of its own from the start.
-  worldCapsule_.init(bcapsule);
+  worldCapsule_.init(ZOVcapsule());
 }
 
 void CapsuleBody::init(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& scale) {

@@ -201,11 +201,13 @@ ZOVcapsule* HardBody::capsuleAroundBox() {
   } else if (E.y >= E.x && E.y >= E.z) {
     axis = 1;
   }
-  bcapsule.center = bbox.center;
-  bcapsule.axis = bbox.axes.GetColumn(axis);
-  bcapsule.length = 2.0 * h[axis];
-  bcapsule.radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
-  return &bcapsule;
+  if (bcapsule == nullptr) bcapsule.reset(new (std::nothrow) ZOVcapsule());
+  if (bcapsule == nullptr) return nullptr;
+  bcapsule->center = bbox.center;
+  bcapsule->axis = bbox.axes.GetColumn(axis);
+  bcapsule->length = 2.0 * h[axis];
+  bcapsule->radius = 2.0 * std::max(h[(axis + 1) % 3], h[(axis + 2) % 3]);
+  return bcapsule.get();
 }
 
 void HardBody::getBSphere(MgcVector3& center, double& radius) {
@@ -214,18 +216,21 @@ void HardBody::getBSphere(MgcVector3& center, double& radius) {
 }
 
 void HardBody::enableProcessedThread(int t) {
-  if (isThreadSlot(t)) processedByThread[t] = 1;
+  if (isThreadSlot(t)) processedThreads.fetch_or(std::uint64_t{1} << t, std::memory_order_relaxed);
 }
 
 void HardBody::disableProcessedThread(int t) {
-  if (isThreadSlot(t)) processedByThread[t] = 0;
+  if (isThreadSlot(t)) processedThreads.fetch_and(~(std::uint64_t{1} << t), std::memory_order_relaxed);
 }
 
-bool HardBody::isProcessedThread(int t) const { return isThreadSlot(t) && processedByThread[t] != 0; }
+bool HardBody::isProcessedThread(int t) const {
+  return isThreadSlot(t) && (processedThreads.load(std::memory_order_relaxed) >> t & 1u) != 0;
+}
 
 int HardBody::getProcessedThreadID() const {
+  const std::uint64_t marks = processedThreads.load(std::memory_order_relaxed);
   for (int t = 0; t < kThreadSlotCount; ++t)
-    if (processedByThread[t] != 0) return t;
+    if ((marks >> t & 1u) != 0) return t;
   return -1;
 }
 

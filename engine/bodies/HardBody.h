@@ -316,7 +316,8 @@ class HardBody {
 
   /// The bounding capsule around the bounding box as it stands: the box axis
   /// of the largest unscaled box side, the box's length along it and twice
-  /// its largest other half extent as radius.
+  /// its largest other half extent as radius. Null when memory runs out for
+  /// the capsule.
   ZOVcapsule* capsuleAroundBox();
   /// The last state, for a change other than a store or a rollback: the
   /// backup of the current state that it stands for is copied first (when
@@ -353,9 +354,12 @@ class HardBody {
   HardBody* parent = nullptr;
   /// kBody* bits.
   std::uint32_t flags = 0;
-  /// One processed mark per thread slot.
-  std::uint8_t processedByThread[kThreadSlotCount] = {};
   eHBodyType kind;
+  /// The processed marks, bit t for thread slot t. Each thread sets and
+  /// clears only its own bit, possibly while others change theirs, hence the
+  /// atomic read-modify-writes.
+  std::atomic<std::uint64_t> processedThreads{0};
+  static_assert(kThreadSlotCount <= 64, "one bit per thread slot");
   Mgc::MgcMatrix3 localInvInertia;
   Mgc::MgcMatrix3 localInertia;
   /// The pivot of the host object, kept by the pieces of fracture bodies
@@ -373,9 +377,6 @@ class HardBody {
   /// Fractions lost per 1/100 s, in [0, 1].
   double airDamping = 0.0;
   double angularAirDamping = 0.0;
-  /// m v.v and L.w from the last computeEnergy.
-  double linearEnergy = 0.0;
-  double angularEnergy = 0.0;
   double minEnergy = 0.0;
   std::int32_t sleepCount = 0;
   /// What the host set up; restoreDynamics returns to it.
@@ -396,7 +397,9 @@ class HardBody {
   bool backupIsLast = false;
   std::atomic<EMotionState> collisionState{kMotionStateNone};
   std::unique_ptr<ZOVmesh> mesh;
-  ZOVcapsule bcapsule;
+  /// The bounding capsule of capsuleAroundBox, made when first asked for:
+  /// only drawing asks.
+  std::unique_ptr<ZOVcapsule> bcapsule;
   ZOVbox bbox;
   HardBodyShape shape;
 

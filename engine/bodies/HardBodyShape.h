@@ -18,6 +18,8 @@ constexpr int kBodyNameLength = 256;
 struct HardBodyShape {
   /// Body id: -1 until the world gives one; set and read by the host layer.
   std::int32_t id = -1;
+  /// Set and compared by the host layer.
+  std::int32_t tag = 0;
   /// Zero-terminated name, empty until setName; the text lives in
   /// `nameText`, sized to the name, so that the many unnamed and shortly
   /// named bodies do not each keep room for the longest name.
@@ -38,8 +40,6 @@ struct HardBodyShape {
   Mgc::MgcVector3 worldCenter;
   /// Per-axis scale of the body.
   Mgc::MgcVector3 scale{1.0, 1.0, 1.0};
-  /// Set and compared by the host layer.
-  std::int32_t tag = 0;
   /// The text `name` points into; null for the empty name.
   std::shared_ptr<const std::string> nameText;
 

@@ -85,7 +85,7 @@ void PrivateHardBody::disableBreakByFrame() {}
 bool PrivateHardBody::isBreakByFrame() { return false; }
 
 void PrivateHardBody::resetProcessedThreads() {
-  std::fill(std::begin(processedByThread), std::end(processedByThread), std::uint8_t{0});
+  processedThreads.store(0, std::memory_order_relaxed);
   flags &= ~kBodyProcessed;
 }
 
@@ -110,8 +110,8 @@ void PrivateHardBody::updateWorldData() {
 
 double PrivateHardBody::computeEnergy() {
   if (isStatic()) return zov::kMaxFloat;
-  linearEnergy = dyn.linearVelocity.Dot(dyn.linearVelocity) / dyn.invMass;
-  angularEnergy = dyn.angularMomentum.Dot(dyn.angularVelocity);
+  const double linearEnergy = dyn.linearVelocity.Dot(dyn.linearVelocity) / dyn.invMass;
+  const double angularEnergy = dyn.angularMomentum.Dot(dyn.angularVelocity);
   return linearEnergy + angularEnergy;
 }
 
@@ -469,6 +469,6 @@ bool PrivateHardBody::setWorkerStateCount(int count) {
   count = std::clamp(count, 1, kThreadSlotCount);
   if (count == workerStateCount) return true;
   delete[] workerStates.exchange(nullptr);
-  workerStateCount = count;
+  workerStateCount = static_cast<std::uint8_t>(count);
   return true;
 }

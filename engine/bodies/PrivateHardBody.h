@@ -178,17 +178,19 @@ class PrivateHardBody : public HardBody {
   virtual void updateShapeWorldData();
 
   std::uint32_t jointCount = 0;
-  EngineList<DynamicStress*> jointList;
-  EngineList<DynamicStress*>::Node* jointCursor = nullptr;
+  /// Thread slots with a state in workerStates, at most kThreadSlotCount.
+  std::uint8_t workerStateCount = 0;
+  static_assert(kThreadSlotCount <= 255, "the slot count fits its byte");
   /// 1 while a walk over the joint list runs.
   std::uint8_t jointIterating = 0;
+  EngineList<DynamicStress*> jointList;
+  EngineList<DynamicStress*>::Node* jointCursor = nullptr;
   /// One state per thread slot in use (the calling thread's and one per
   /// worker of the world's passes), null until the slot first asks for it;
   /// the slots themselves are made when the first of them asks (most bodies
   /// never are asked), by whichever thread asks first, so they are kept
   /// atomically. Owned.
   std::atomic<std::unique_ptr<RBDynamics>*> workerStates{nullptr};
-  int workerStateCount = 0;
 
  private:
   void placeMeshInWorld();

@@ -108,8 +108,8 @@ void FractureBody::moveCenterOfMass(const MgcVector3& q) {
 
 double FractureBody::computeEnergy() {
   if (isStatic()) return zov::kMaxFloat;
-  linearEnergy = getMass() * dyn.linearVelocity.Dot(dyn.linearVelocity);
-  angularEnergy = dyn.angularVelocity.Dot(dyn.angularMomentum);
+  const double linearEnergy = getMass() * dyn.linearVelocity.Dot(dyn.linearVelocity);
+  const double angularEnergy = dyn.angularVelocity.Dot(dyn.angularMomentum);
   return linearEnergy + angularEnergy;
 }
 

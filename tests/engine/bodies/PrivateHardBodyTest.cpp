@@ -90,6 +90,35 @@ TEST(PrivateHardBody, ProcessedMarksCoverEveryThreadSlot) {
   EXPECT_FALSE(body.isProcessed());
 }
 
+// Every thread slot sets and clears only its own mark, several threads on one
+// body at once: no thread's mark is lost or taken by another's change.
+TEST(PrivateHardBody, ProcessedMarksOfConcurrentThreadsStayApart) {
+  BoxBody body;
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 2000;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    // Slots 1..8 and 25..32: both halves of a 32-bit word and beyond it.
+    const int slot = t < 4 ? t + 1 : kMaxWorkerThreads - 7 + t;
+    threads.emplace_back([&body, slot] {
+      for (int i = 0; i < kRounds; ++i) {
+        body.enableProcessedThread(slot);
+        if (!body.isProcessedThread(slot)) return;
+        body.disableProcessedThread(slot);
+        if (body.isProcessedThread(slot)) return;
+      }
+      // Odd slots end marked.
+      if (slot % 2 == 1) body.enableProcessedThread(slot);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int slot = 0; slot < kThreadSlotCount; ++slot) {
+    const bool used = (slot >= 1 && slot <= 4) || slot >= kMaxWorkerThreads - 3;
+    EXPECT_EQ(body.isProcessedThread(slot), used && slot % 2 == 1) << slot;
+  }
+  EXPECT_EQ(body.getProcessedThreadID(), 1);
+}
+
 // An impulse J at a point P changes the velocity of that point by K J with
 // K = I/m - [r] I^-1 [r], r = P - x: the textbook collision matrix.
 TEST(PrivateHardBody, ImpulsesChangeVelocitiesByTheCollisionMatrix) {
@@ -260,6 +289,48 @@ struct StateModel {
 bool sameState(const RBDynamics& a, const RBDynamics& b) {
   static_assert(sizeof(RBDynamics) == 63 * sizeof(double), "a state is 63 doubles");
   return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A body that never saved starts from the textbook rest state, and each body's
+// saves change its own initial state only, whichever body saved first.
+TEST(PrivateHardBody, InitialStateIsTheRestStateUntilSavedAndRestoringReturnsToIt) {
+  const auto isRestState = [](const RBDynamics& s) {
+    const MgcVector3 zero;
+    const Quaternion q = s.orientationQuat;
+    return s.position == zero && s.integratedPosition == zero && s.orientation == MgcMatrix3::IDENTITY &&
+           q.W() == 1.0 && q.X() == 0.0 && q.Y() == 0.0 && q.Z() == 0.0 && s.linearVelocity == zero &&
+           s.angularVelocity == zero && s.angularMomentum == zero && s.dynForce == zero && s.dynTorque == zero &&
+           s.externalForce == zero && s.externalTorque == zero && s.invMass == 1.0 &&
+           s.worldInertia == MgcMatrix3::IDENTITY && s.worldInvInertia == MgcMatrix3::IDENTITY;
+  };
+  auto first = placedBox(MgcVector3(1.0, 2.0, 3.0), rotationAbout(MgcVector3(0.0, 0.0, 1.0), 0.5));
+  auto second = placedBox(MgcVector3(-4.0, 0.0, 0.0));
+  EXPECT_TRUE(isRestState(first->getDynInit()));
+  EXPECT_TRUE(isRestState(second->getDynInit()));
+
+  // Part of the state saved: the rest state with that part changed.
+  first->setLinearVelocity(MgcVector3(0.0, -3.0, 0.0));
+  first->saveDynamics(kSaveLinearVelocity);
+  RBDynamics expected = second->getDynInit();
+  expected.linearVelocity = MgcVector3(0.0, -3.0, 0.0);
+  EXPECT_TRUE(sameState(first->getDynInit(), expected));
+  EXPECT_TRUE(isRestState(second->getDynInit()));
+
+  // Restoring puts the current and last states to the body's own initial state.
+  first->restoreDynamics();
+  second->restoreDynamics();
+  EXPECT_TRUE(sameState(first->getDyn(), expected));
+  EXPECT_TRUE(sameState(first->getLastDyn(), expected));
+  EXPECT_TRUE(isRestState(second->getDyn()));
+  EXPECT_TRUE(isRestState(second->getLastDyn()));
+
+  // A whole save of the other body leaves the first one's.
+  second->setPosition(MgcVector3(5.0, 5.0, 5.0));
+  second->saveDynamics(kSaveAll);
+  EXPECT_EQ(second->getDynInit().position, MgcVector3(5.0, 5.0, 5.0));
+  EXPECT_TRUE(sameState(first->getDynInit(), expected));
+  auto third = placedBox();
+  EXPECT_TRUE(isRestState(third->getDynInit()));
 }
 
 // A box whose copy of the current state's backup can be seen.
