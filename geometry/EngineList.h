@@ -120,6 +120,57 @@ class EngineList {
     return true;
   }
 
+  /// Moves the first n elements (every one when the list holds fewer) to
+  /// the front of `to`, nodes and all, keeping their order: neither list
+  /// allocates or caches a node. Steps along n links to find the run's end,
+  /// none when the whole list moves. Returns how many moved.
+  std::uint32_t moveFirstRunTo(EngineList& to, std::uint32_t n) {
+    if (n == 0 || count_ == 0 || &to == this) return 0;
+    if (n > count_) n = count_;
+    Node* first = head_->next;
+    Node* last = n == count_ ? head_->prev : first;
+    for (std::uint32_t i = 1; i < n && n != count_; ++i) last = last->next;
+    head_->next = last->next;
+    if (last->next != nullptr) {
+      last->next->prev = head_;
+    } else {
+      head_->prev = head_;
+    }
+    count_ -= n;
+    first->prev = to.head_;
+    last->next = to.head_->next;
+    if (to.head_->next != nullptr) {
+      to.head_->next->prev = last;
+    } else {
+      to.head_->prev = last;
+    }
+    to.head_->next = first;
+    to.count_ += n;
+    return n;
+  }
+
+  /// Moves the last n elements (every one when the list holds fewer) to
+  /// the back of `to`, nodes and all, keeping their order: neither list
+  /// allocates or caches a node. Steps back along n links to find the run's
+  /// start, none when the whole list moves. Returns how many moved.
+  std::uint32_t moveLastRunTo(EngineList& to, std::uint32_t n) {
+    if (n == 0 || count_ == 0 || &to == this) return 0;
+    if (n > count_) n = count_;
+    Node* last = head_->prev;
+    Node* first = n == count_ ? head_->next : last;
+    for (std::uint32_t i = 1; i < n && n != count_; ++i) first = first->prev;
+    Node* before = first->prev;
+    before->next = nullptr;
+    head_->prev = before;  // the head itself once the list is empty
+    count_ -= n;
+    Node* toLast = to.head_->prev;  // the head of an empty list
+    toLast->next = first;
+    first->prev = toLast;
+    to.head_->prev = last;
+    to.count_ += n;
+    return n;
+  }
+
   /// Moves up to n of the cached spare nodes to the cache of `to`.
   void giveCacheTo(EngineList& to, std::uint32_t n = UINT32_MAX) {
     for (; n != 0 && freeCache_ != nullptr; --n) {
