@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 /// The engine's one container: a doubly-linked list of values with a sentinel
@@ -169,6 +170,32 @@ class EngineList {
     to.head_->prev = last;
     to.count_ += n;
     return n;
+  }
+
+  /// Exchanges the two lists' elements and spare nodes whole, neither
+  /// touching a node.
+  void swap(EngineList& other) {
+    std::swap(count_, other.count_);
+    std::swap(head_, other.head_);
+    std::swap(freeCache_, other.freeCache_);
+  }
+
+  /// Turns the elements' order around in place, their nodes kept.
+  void reverse() {
+    Node* first = head_->next;
+    if (first == nullptr) return;
+    Node* last = head_->prev;
+    for (Node* node = first; node != nullptr;) {
+      Node* next = node->next;
+      node->next = node->prev;
+      node->prev = next;
+      node = next;
+    }
+    // The old first element ends the list, the old last follows the head.
+    first->next = nullptr;
+    last->prev = head_;
+    head_->next = last;
+    head_->prev = first;
   }
 
   /// Moves up to n of the cached spare nodes to the cache of `to`.

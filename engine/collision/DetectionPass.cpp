@@ -971,12 +971,11 @@ void CollisionManager::meetIslands(PassState& pass) {
 }
 
 int CollisionManager::finishPass(PassState& pass) {
+  // The step's pairs are the new ones, last found first: the lists trade
+  // their nodes whole, spare ones included, and the order turns in place.
   stepPairs.clear();
-  while (EngineList<CollisionPair*>::Node* node = newPairs.getFirst()) {
-    CollisionPair* pair = node->value;
-    newPairs.remove(pair);
-    stepPairs.append(pair);
-  }
+  stepPairs.swap(newPairs);
+  stepPairs.reverse();
   manifolds.releaseAll();
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();

@@ -251,3 +251,45 @@ TEST(EngineList, RunsOfElementsMoveWholeInTheirOrder) {
   EXPECT_EQ(self.moveLastRunTo(self, 1), 0u);
   EXPECT_EQ(self.getCount(), 1u);
 }
+
+// Swapping exchanges two lists' elements and spare nodes without making or
+// moving a node; reversing turns the order around in place with the same
+// nodes, the list consistent afterwards (links, last element, count), for
+// lists of no, one and several elements.
+TEST(EngineList, SwappingAndReversingKeepTheNodes) {
+  for (int size : {0, 1, 2, 5}) {
+    IntList list;
+    for (int value = 1; value <= size; ++value) list.append(value);  // size .. 1
+    const std::vector<Node*> before = nodesOf(list);
+    list.reverse();
+    expectConsistent(list);
+    std::vector<Node*> reversed(before.rbegin(), before.rend());
+    EXPECT_EQ(nodesOf(list), reversed) << size;
+    std::vector<int> ascending;
+    for (int value = 1; value <= size; ++value) ascending.push_back(value);
+    EXPECT_EQ(valuesOf(list), ascending) << size;
+    list.reverse();
+    EXPECT_EQ(nodesOf(list), before) << size;
+    expectConsistent(list);
+  }
+  // A list of two with one spare node against an empty one with none.
+  EngineList<Counted> full, empty;
+  for (int id : {1, 2, 3}) full.append(Counted(id));
+  full.remove(Counted(2));
+  const auto* firstNode = full.getFirst();
+  full.swap(empty);
+  EXPECT_EQ(full.getCount(), 0u);
+  EXPECT_EQ(full.getFirst(), nullptr);
+  EXPECT_EQ(full.getLast(), nullptr);
+  ASSERT_EQ(empty.getCount(), 2u);
+  EXPECT_EQ(empty.getFirst(), firstNode);
+  EXPECT_EQ(empty.getFirst()->value.id, 3);
+  EXPECT_EQ(empty.getLast()->value.id, 1);
+  // The spare node went with the elements: the emptied list makes a node.
+  int start = Counted::constructions;
+  full.append(Counted(4));
+  EXPECT_EQ(Counted::constructions - start, 2) << "the temporary and a new node";
+  start = Counted::constructions;
+  empty.append(Counted(5));
+  EXPECT_EQ(Counted::constructions - start, 1) << "the temporary only: the spare node";
+}
