@@ -100,13 +100,12 @@ class PairPool {
   /// From the calling thread after a pass on slots 0 .. helpers, before
   /// their pools are collected: the free records that no pair took in the
   /// pass let go of the blocks they kept from their last pair, set aside in
-  /// their slot's retired blocks, so that no free record
-  /// holds memory between passes. Walked on the helpers when the pools hold
-  /// many records.
+  /// their slot's retired blocks, so that no free record holds memory
+  /// between passes. Walked on the helpers when the pools hold many records.
   void retireFreeBlocks(WorkerPool* pool, std::uint32_t helpers);
-  /// Gives every pair whose block lies in the pass's room a block of its own,
-  /// one of its size that the slots hold set aside where there is one, and frees the room. Only while no helper runs,
-  /// from the calling thread.
+  /// Gives every pair whose block lies in the pass's room a block of its
+  /// own, one of its size that the slots hold set aside where there is one,
+  /// and frees the room. Only while no helper runs, from the calling thread.
   void settleParkedBlocks();
   /// The pair blocks slot `worker` sets aside during a pass (below
   /// kThreadSlotCount); touched only by the thread running as the slot.

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <memory>
 
-/// Heap blocks that a helper thread let go of during a pass, kept by size:
-/// a pair the same helper tests later that needs a block of one of those
-/// sizes takes it back (take), and the calling thread frees the rest once
-/// the helpers are done. A block freed on a helper would stay in that
+/// Heap blocks that the pairs a thread slot tests let go of during a pass,
+/// kept by size: a later pair of the slot that needs a block of one of
+/// those sizes takes it back (take), and the calling thread frees the rest
+/// once the helpers are done. A block freed on a helper would stay in that
 /// thread's allocator cache, counted as in use, until the same thread asked
 /// for a block of its size again; set aside here, helpers free nothing
 /// during a pass. In a pile most pairs hold a few contacts, so that the
