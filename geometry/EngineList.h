@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 /// The engine's one container: a doubly-linked list of values with a sentinel
@@ -118,6 +119,83 @@ class EngineList {
     to.head_->next = node;
     ++to.count_;
     return true;
+  }
+
+  /// Moves the first n elements (every one when the list holds fewer) to
+  /// the front of `to`, nodes and all, keeping their order: neither list
+  /// allocates or caches a node. Steps along n links to find the run's end,
+  /// none when the whole list moves. Returns how many moved.
+  std::uint32_t moveFirstRunTo(EngineList& to, std::uint32_t n) {
+    if (n == 0 || count_ == 0 || &to == this) return 0;
+    if (n > count_) n = count_;
+    Node* first = head_->next;
+    Node* last = n == count_ ? head_->prev : first;
+    for (std::uint32_t i = 1; i < n && n != count_; ++i) last = last->next;
+    head_->next = last->next;
+    if (last->next != nullptr) {
+      last->next->prev = head_;
+    } else {
+      head_->prev = head_;
+    }
+    count_ -= n;
+    first->prev = to.head_;
+    last->next = to.head_->next;
+    if (to.head_->next != nullptr) {
+      to.head_->next->prev = last;
+    } else {
+      to.head_->prev = last;
+    }
+    to.head_->next = first;
+    to.count_ += n;
+    return n;
+  }
+
+  /// Moves the last n elements (every one when the list holds fewer) to
+  /// the back of `to`, nodes and all, keeping their order: neither list
+  /// allocates or caches a node. Steps back along n links to find the run's
+  /// start, none when the whole list moves. Returns how many moved.
+  std::uint32_t moveLastRunTo(EngineList& to, std::uint32_t n) {
+    if (n == 0 || count_ == 0 || &to == this) return 0;
+    if (n > count_) n = count_;
+    Node* last = head_->prev;
+    Node* first = n == count_ ? head_->next : last;
+    for (std::uint32_t i = 1; i < n && n != count_; ++i) first = first->prev;
+    Node* before = first->prev;
+    before->next = nullptr;
+    head_->prev = before;  // the head itself once the list is empty
+    count_ -= n;
+    Node* toLast = to.head_->prev;  // the head of an empty list
+    toLast->next = first;
+    first->prev = toLast;
+    to.head_->prev = last;
+    to.count_ += n;
+    return n;
+  }
+
+  /// Exchanges the two lists' elements and spare nodes whole, neither
+  /// touching a node.
+  void swap(EngineList& other) {
+    std::swap(count_, other.count_);
+    std::swap(head_, other.head_);
+    std::swap(freeCache_, other.freeCache_);
+  }
+
+  /// Turns the elements' order around in place, their nodes kept.
+  void reverse() {
+    Node* first = head_->next;
+    if (first == nullptr) return;
+    Node* last = head_->prev;
+    for (Node* node = first; node != nullptr;) {
+      Node* next = node->next;
+      node->next = node->prev;
+      node->prev = next;
+      node = next;
+    }
+    // The old first element ends the list, the old last follows the head.
+    first->next = nullptr;
+    last->prev = head_;
+    head_->next = last;
+    head_->prev = first;
   }
 
   /// Moves up to n of the cached spare nodes to the cache of `to`.

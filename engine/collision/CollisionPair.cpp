@@ -99,14 +99,18 @@ bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic, RetiredBloc
   unsigned char* parkedStorage = nullptr;
   if (n != 0) {
     const std::size_t bytes = n * bytesPerContact(holdStatic);
-    if (parked != nullptr) parkedStorage = parked->take(bytes, this);
-    if (parkedStorage == nullptr) {
+    // A block of the size another pair let go of on this thread first: it
+    // is the pair's own, and needs no settling.
+    if (retired != nullptr) storage = retired->take(bytes);
+    if (!storage && parked != nullptr) parkedStorage = parked->take(bytes, this);
+    if (!storage && parkedStorage == nullptr) {
       storage.reset(new (std::nothrow) unsigned char[bytes]);
       if (!storage) return false;
     }
   }
   // The new block takes every entry of the old arrays it has room for; a
   // parked old block stays in its room.
+  const std::size_t oldBlockBytes = block ? contactBytes() : 0;
   std::unique_ptr<unsigned char[]> old = std::move(block);
   const unsigned char* oldParked = parkedBlock;
   parkedBlock = parkedStorage;
@@ -131,7 +135,7 @@ bool CollisionPair::resizeContacts(std::uint32_t n, bool holdStatic, RetiredBloc
   }
   block = std::move(storage);
   capacity = n;
-  if (retired != nullptr) retired->add(std::move(old));
+  if (retired != nullptr) retired->add(std::move(old), oldBlockBytes);
   return true;
 }
 
@@ -145,10 +149,10 @@ bool CollisionPair::lendContacts(ContactScratch& scratch) {
   return true;
 }
 
-bool CollisionPair::settleParked(const unsigned char* at, std::size_t bytes) {
-  if (parkedBlock == nullptr || parkedBlock != at) return true;
+bool CollisionPair::settleParked(const unsigned char* at, std::size_t bytes, std::unique_ptr<unsigned char[]> own) {
+  if (!holdsParkedBlock(at)) return true;
   parkedBlock = nullptr;
-  std::unique_ptr<unsigned char[]> own(new (std::nothrow) unsigned char[bytes]);
+  if (!own) own.reset(new (std::nothrow) unsigned char[bytes]);
   if (!own) {
     placeArrays(nullptr, 0, false);
     capacity = 0;
@@ -165,12 +169,12 @@ bool CollisionPair::settleParked(const unsigned char* at, std::size_t bytes) {
   return true;
 }
 
-void CollisionPair::dropContacts() {
+void CollisionPair::dropContacts(RetiredBlocks* retired) {
   if (lent) return;
   contactCount = 0;
   secondCount = 0;
   found.count = 0;
-  resizeContacts(0, withStatic);
+  resizeContacts(0, withStatic, retired);
 }
 
 bool CollisionPair::returnContacts(RetiredBlocks* retired, ParkedBlocks* parked) {

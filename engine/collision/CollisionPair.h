@@ -215,21 +215,26 @@ class CollisionPair {
   /// to grow them; false, with nothing changed, while already lent.
   bool lendContacts(ContactScratch& scratch);
   /// The lent arrays' contacts copied into the pair's own, made to hold
-  /// exactly them, which are pointed at again. A block the pair lets go of
-  /// goes to `retired` when given, else is freed; the new block comes from
-  /// `parked` while it has room, when given. False, with the count cut to
-  /// what fits, when memory runs out.
+  /// exactly them, which are pointed at again: the block the pair holds
+  /// when it is of that size. A block the pair lets go of goes to `retired`
+  /// when given, else is freed; the new block is one of its size from
+  /// `retired`, else from `parked` while it has room, when given. False,
+  /// with the count cut to what fits, when memory runs out.
   bool returnContacts(RetiredBlocks* retired = nullptr, ParkedBlocks* parked = nullptr);
   /// When the pair's arrays still lie in the parked block at `at` (of
   /// `bytes`), moves them into a block of its own; nothing for a block the
   /// pair has since let go of. False, with the contacts dropped, when memory
   /// runs out.
-  bool settleParked(const unsigned char* at, std::size_t bytes);
-  /// Frees the block of per-contact arrays of a record no pair uses,
-  /// dropping its contacts; nothing while the arrays are lent.
-  void dropContacts();
-  /// Whether the pair's arrays lie in a parked block.
+  /// The new block is `own` when given (of `bytes` bytes), else made; it
+  /// goes unused when the pair has let go of the parked one.
+  bool settleParked(const unsigned char* at, std::size_t bytes, std::unique_ptr<unsigned char[]> own = nullptr);
+  /// Lets go of the block of per-contact arrays of a record no pair uses,
+  /// dropping its contacts: to `retired` when given, else freed. Nothing
+  /// while the arrays are lent.
+  void dropContacts(RetiredBlocks* retired = nullptr);
+  /// Whether the pair's arrays lie in a parked block; in the one at `at`.
   bool holdsParkedBlock() const { return parkedBlock != nullptr; }
+  bool holdsParkedBlock(const unsigned char* at) const { return parkedBlock != nullptr && parkedBlock == at; }
 
   /// Points relativeVelocities, tangents, firstArms, secondArms and impulses at
   /// `arrays` (a solving thread's, which the solve fills), or at nothing for
@@ -246,8 +251,8 @@ class CollisionPair {
  private:
   /// Makes every per-contact array hold exactly n contacts (no block for 0),
   /// the static velocities among them when `holdStatic`, keeping the entries
-  /// below n, the old block to `retired` when given; false, with nothing
-  /// changed, when memory runs out.
+  /// below n, the old block to `retired` and the new one from there first
+  /// when given; false, with nothing changed, when memory runs out.
   bool resizeContacts(std::uint32_t n, bool holdStatic, RetiredBlocks* retired = nullptr,
                       ParkedBlocks* parked = nullptr);
   /// Points every per-contact array into `storage`, sized for n contacts,

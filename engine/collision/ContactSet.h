@@ -28,9 +28,6 @@ struct ContactScratch {
   ContactFeature features[kMaxPairContacts];
   /// Whether a pair holds the set now.
   bool lent = false;
-  /// The pair blocks that pairs returning the set let go of on a helper
-  /// thread, for the calling thread to free.
-  RetiredBlocks retired;
 };
 
 /// A pair's contact marks, one byte per contact it has room for; iterates

@@ -527,11 +527,12 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finishPass(pass);
   if (pass.pieces) liftPiecePairs();
-  // The helpers are done: the blocks they let go of are freed here, and then
-  // the pairs they tested get blocks of their own, which reuse those of the
-  // same sizes that the allocator keeps cached for this thread.
-  pairPool.freeRetiredBlocks();
+  // The helpers are done: the free records give up the blocks they kept,
+  // the pairs the helpers tested get blocks of their own, those of their
+  // sizes that were let go of first, and the blocks left over are freed.
+  if (helpers != 0) pairPool.retireFreeBlocks(workerPool(), helpers);
   pairPool.settleParkedBlocks();
+  pairPool.freeRetiredBlocks();
   if (helpers != 0) pairPool.freeHelperSets();
   // The candidate lists hold a word or two a candidate: made for the pass
   // (reserveScratch above) and freed after it.
@@ -970,12 +971,11 @@ void CollisionManager::meetIslands(PassState& pass) {
 }
 
 int CollisionManager::finishPass(PassState& pass) {
+  // The step's pairs are the new ones, last found first: the lists trade
+  // their nodes whole, spare ones included, and the order turns in place.
   stepPairs.clear();
-  while (EngineList<CollisionPair*>::Node* node = newPairs.getFirst()) {
-    CollisionPair* pair = node->value;
-    newPairs.remove(pair);
-    stepPairs.append(pair);
-  }
+  stepPairs.swap(newPairs);
+  stepPairs.reverse();
   manifolds.releaseAll();
   manifolds.setCount(0);
   pairCounter = stepPairs.getCount();

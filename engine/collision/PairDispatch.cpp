@@ -111,15 +111,18 @@ struct PairJumpContacts {
 /// full-size set, which the narrow phase fills without growing anything;
 /// then the pair keeps what was found in arrays of its own size. Without a
 /// set to lend (none, or already lent), the pair's own arrays are made full
-/// size. On a helper (`onHelper`) the block the pair lets go of is set aside
-/// in the set's retired blocks for the calling thread to free, and the new
-/// one taken from `parked`, the pass's room, while it lasts.
+/// size. In a pass on helpers (with `retired`, the slot's) the block the
+/// pair lets go of is set aside there, for a later pair of its size on
+/// the same thread or for the calling thread to free, and the new one is
+/// taken from there or from `parked`, the pass's room, while it lasts: the
+/// calling thread too, so that the blocks a pass makes are made after those
+/// it lets go of are free, and reuse them.
 class LentContacts {
  public:
-  LentContacts(CollisionPair& pair, ContactScratch* scratch, bool onHelper, ParkedBlocks* parked)
+  LentContacts(CollisionPair& pair, ContactScratch* scratch, RetiredBlocks* retired, ParkedBlocks* parked)
       : pair(pair),
         scratch(scratch != nullptr && !scratch->lent && pair.lendContacts(*scratch) ? scratch : nullptr),
-        onHelper(onHelper),
+        retired(retired),
         parked(parked) {
     if (this->scratch != nullptr) {
       this->scratch->lent = true;
@@ -131,14 +134,14 @@ class LentContacts {
   LentContacts& operator=(const LentContacts&) = delete;
   ~LentContacts() {
     if (scratch == nullptr) return;
-    pair.returnContacts(onHelper ? &scratch->retired : nullptr, onHelper ? parked : nullptr);
+    pair.returnContacts(retired, retired != nullptr ? parked : nullptr);
     scratch->lent = false;
   }
 
  private:
   CollisionPair& pair;
   ContactScratch* scratch;
-  bool onHelper;
+  RetiredBlocks* retired;
   ParkedBlocks* parked;
 };
 
@@ -478,7 +481,13 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
                                              std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
-  const LentContacts lent(*pair, pairPool.contactScratch(worker), worker != 0, &pairPool.parkedBlocks());
+  // The pass's room is open only while its helpers may run.
+  ParkedBlocks& room = pairPool.parkedBlocks();
+  const bool inPass = worker != 0 || room.roomBytes() != 0;
+  const LentContacts lent(
+      *pair, pairPool.contactScratch(worker),
+      inPass && worker < static_cast<std::uint32_t>(kThreadSlotCount) ? &pairPool.retiredBlocks(worker) : nullptr,
+      &room);
   const Pk_jump* jump = narrowPhase.get();
   ContactSet set = pair->contactSet();
   PairJumpContacts jumpContacts(*pair);

@@ -3,6 +3,14 @@
 #include <new>
 
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/WorkerPool.h"
+
+namespace {
+
+/// Free records the calling thread walks itself after a pass.
+constexpr std::uint32_t kWalkedHere = 512;
+
+}  // namespace
 
 PairPool::PairPool() { pools[0].reserve(kListNodeReserve); }
 
@@ -26,7 +34,7 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     // The batch under one hold of the lender's lock: taken record by record
     // the borrower would queue with the lender's own takes once a record.
     const std::lock_guard<std::mutex> lock(locks[from]);
-    count = takeFirst(pools[from], borrowed, kPairBatch);
+    count = takeFirst(from, borrowed, kPairBatch);
   }
   if (count == 0) {
     // Records may have come back behind the scan: look again with every pool
@@ -34,7 +42,7 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     // made only when none is free anywhere.
     std::unique_lock<std::mutex> held[kMaxWorkerThreads + 1];
     for (std::uint32_t k = 0; k <= workerCount; ++k) held[k] = std::unique_lock<std::mutex>(locks[k]);
-    for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) count = takeFirst(pools[k], borrowed, kPairBatch);
+    for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) count = takeFirst(k, borrowed, kPairBatch);
   }
   if (count == 0) {
     if (!makeBatch(worker, borrowed)) return nullptr;
@@ -70,22 +78,22 @@ bool PairPool::makeFree(std::uint32_t wanted) {
   return true;
 }
 
-std::uint32_t PairPool::takeFirst(EngineList<CollisionPair*>& pool, CollisionPair** into, std::uint32_t n) {
+std::uint32_t PairPool::takeFirst(std::uint32_t slot, CollisionPair** into, std::uint32_t n) {
+  EngineList<CollisionPair*>& pool = pools[slot];
   std::uint32_t count = 0;
   for (; count < n && pool.getFirst() != nullptr; ++count) {
     into[count] = pool.getFirst()->value;
     pool.remove(into[count]);
   }
+  // Taken from the front, the records without a block at the back go last.
+  if (slot == 0 && blocklessTail > pool.getCount()) blocklessTail = pool.getCount();
   return count;
 }
 
 CollisionPair* PairPool::popFree(std::uint32_t slot) {
   const std::lock_guard<std::mutex> lock(locks[slot]);
-  EngineList<CollisionPair*>::Node* first = pools[slot].getFirst();
-  if (first == nullptr) return nullptr;
-  CollisionPair* record = first->value;
-  pools[slot].remove(record);
-  return record;
+  CollisionPair* record = nullptr;
+  return takeFirst(slot, &record, 1) != 0 ? record : nullptr;
 }
 
 void PairPool::giveBack(CollisionPair* record, std::uint32_t worker) {
@@ -103,14 +111,20 @@ void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
 
 void PairPool::deal(std::uint32_t w) {
   if (w == 0) return;
-  // A free record's contacts are stale, and dealt out it seldom meets the
-  // pair it held last: its block is freed here, on the calling thread,
-  // before the pass makes the blocks of its pairs, which then reuse the
-  // blocks of their sizes that the allocator keeps cached for this thread.
-  for (auto* node = pools[0].getFirst(); node != nullptr; node = node->next) node->value->dropContacts();
-  const std::uint32_t share = pools[0].getCount() / (w + 1);
+  // The free records keep their blocks: a record whose block is of the
+  // size its next pair needs keeps it, and on a helper the blocks of the
+  // other sizes go round among the pairs it tests (RetiredBlocks), so that
+  // a pass frees and makes few blocks, and none of them here. The records
+  // that hold one (the last step's pairs, given back at the front) lead
+  // each pool, and those that hold none (left at the back by the last
+  // pass) close it: a slot takes from the front, so that the records a
+  // pass leaves untaken hold next to no block for it to free.
+  const std::uint32_t count = pools[0].getCount();
+  const std::uint32_t blockless = blocklessTail < count ? blocklessTail : count;
+  const std::uint32_t holding = count - blockless;
   for (std::uint32_t k = 1; k <= w; ++k) {
-    moveWithNodes(pools[0], pools[k], share);
+    const std::uint32_t share =
+        pools[0].moveFirstRunTo(pools[k], holding / (w + 1)) + pools[0].moveLastRunTo(pools[k], blockless / (w + 1));
     // A worker whose pool runs out appends up to a batch less one borrowed
     // records, with the nodes its takes cached: spare nodes for what the
     // share does not cover come from the calling thread, so that the
@@ -119,24 +133,27 @@ void PairPool::deal(std::uint32_t w) {
     pools[0].giveCacheTo(pools[k], spare);
     pools[k].reserve(spare);
   }
+  blocklessTail = 0;
 }
 
 void PairPool::collect() {
   // The workers' lists give their spare nodes back with the records, for the
   // next deal.
   for (std::uint32_t k = 1; k <= workerCount; ++k) {
-    moveWithNodes(pools[k], pools[0], pools[k].getCount());
+    pools[k].moveFirstRunTo(pools[0], pools[k].getCount());
     pools[k].giveCacheTo(pools[0]);
   }
 }
 
 void PairPool::emptyPools() {
   for (EngineList<CollisionPair*>& pool : pools) pool.clear();
+  blocklessTail = 0;
 }
 
 void PairPool::freeAll() {
   emptyPools();
   parked.release();
+  freeRetiredBlocks();
   for (auto& slotBlocks : blocks) slotBlocks.clear();
   madeBlocks = 0;
   pools[0].reserve(kListNodeReserve);
@@ -159,22 +176,43 @@ void PairPool::freeHelperSets() {
   for (int worker = 1; worker < kThreadSlotCount; ++worker) scratch[worker].reset();
 }
 
+void PairPool::retireFreeBlocks(WorkerPool* pool, std::uint32_t helpers) {
+  if (helpers > workerCount) helpers = workerCount;
+  std::uint32_t free = 0;
+  for (std::uint32_t k = 0; k <= helpers; ++k) free += pools[k].getCount();
+  // A pass leaves few records untaken; waking the helpers pays only for a
+  // pile that lost many pairs (or fell asleep).
+  forEachIndex(free > kWalkedHere ? pool : nullptr, helpers, helpers + 1, 1,
+               [this](std::uint32_t slot, std::uint32_t) { retireSlotBlocks(slot); });
+  // Collected behind the records given back before the next deal.
+  blocklessTail = free;
+}
+
+void PairPool::retireSlotBlocks(std::uint32_t slot) {
+  RetiredBlocks& into = retired[slot].blocks;
+  for (auto* node = pools[slot].getFirst(); node != nullptr; node = node->next) node->value->dropContacts(&into);
+}
+
+std::unique_ptr<unsigned char[]> PairPool::takeRetired(std::size_t bytes) {
+  for (SlotBlocks& slot : retired) {
+    if (std::unique_ptr<unsigned char[]> block = slot.blocks.take(bytes)) return block;
+  }
+  return nullptr;
+}
+
 void PairPool::settleParkedBlocks() {
-  parked.settleAll(
-      [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
+  parked.settleAll([this](CollisionPair* owner, const unsigned char* at, std::size_t bytes) {
+    if (owner->holdsParkedBlock(at)) owner->settleParked(at, bytes, takeRetired(bytes));
+  });
 }
 
 void PairPool::freeRetiredBlocks() {
-  for (const std::unique_ptr<ContactScratch>& set : scratch) {
-    if (set) set->retired.freeAll();
-  }
+  for (SlotBlocks& slot : retired) slot.blocks.freeAll();
 }
 
 std::size_t PairPool::retiredBlockCount() const {
   std::size_t count = 0;
-  for (const std::unique_ptr<ContactScratch>& set : scratch) {
-    if (set) count += set->retired.size();
-  }
+  for (const SlotBlocks& slot : retired) count += slot.blocks.size();
   return count;
 }
 
@@ -185,10 +223,5 @@ void PairPool::moveRecords(EngineList<CollisionPair*>& from, EngineList<Collisio
     CollisionPair* record = first->value;
     from.remove(record);
     to.append(record);
-  }
-}
-
-void PairPool::moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n) {
-  for (std::uint32_t i = 0; i < n && from.moveFirstTo(to); ++i) {
   }
 }

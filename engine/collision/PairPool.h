@@ -11,6 +11,7 @@
 #include "geometry/EngineList.h"
 
 class CollisionPair;
+class WorkerPool;
 struct ContactScratch;
 
 /// Pair records a worker's empty pool makes at a time.
@@ -58,9 +59,12 @@ class PairPool {
   /// that its helpers find the records they take and need make none. False
   /// when memory runs out (the slots then make records on demand).
   bool makeFree(std::uint32_t wanted);
-  /// Moves floor(n / (w + 1)) of the calling thread's n free records to each
+  /// Moves about n / (w + 1) of the calling thread's n free records to each
   /// of workers 1 .. w, with the list nodes a worker needs to borrow a batch;
-  /// every free record drops its contacts first.
+  /// the records keep their contact blocks, those that hold one first in
+  /// each pool. The records move with their list nodes, so that the pools'
+  /// nodes go round between the calling thread and the workers instead of
+  /// each pool caching its own.
   void deal(std::uint32_t w);
   /// Every worker's free records back to the calling thread's pool, with the
   /// workers' spare list nodes.
@@ -93,13 +97,23 @@ class PairPool {
   /// that what they take lasts only for the pass. Only while no helper
   /// runs, from the calling thread.
   void freeHelperSets();
-  /// Gives every pair whose block lies in the pass's room a block of its own
+  /// From the calling thread after a pass on slots 0 .. helpers, before
+  /// their pools are collected: the free records that no pair took in the
+  /// pass let go of the blocks they kept from their last pair, set aside in
+  /// their slot's retired blocks, so that no free record holds memory
+  /// between passes. Walked on the helpers when the pools hold many records.
+  void retireFreeBlocks(WorkerPool* pool, std::uint32_t helpers);
+  /// Gives every pair whose block lies in the pass's room a block of its
+  /// own, one of its size that the slots hold set aside where there is one,
   /// and frees the room. Only while no helper runs, from the calling thread.
   void settleParkedBlocks();
-  /// Frees the pair blocks every slot's contact set holds set aside (see
-  /// RetiredBlocks). Only while no helper runs, from the calling thread.
+  /// The pair blocks slot `worker` sets aside during a pass (below
+  /// kThreadSlotCount); touched only by the thread running as the slot.
+  RetiredBlocks& retiredBlocks(std::uint32_t worker) { return retired[worker].blocks; }
+  /// Frees the pair blocks every slot holds set aside. Only while no helper
+  /// runs, from the calling thread.
   void freeRetiredBlocks();
-  /// Pair blocks the slots' contact sets hold set aside.
+  /// Pair blocks the slots hold set aside.
   std::size_t retiredBlockCount() const;
 
   /// Moves the first n records of `from` to `to`, one by one.
@@ -109,13 +123,14 @@ class PairPool {
   /// kPairBatch new records in slot `worker`'s blocks, written to `into`;
   /// false when memory runs out. Only from the thread running as the slot.
   bool makeBatch(std::uint32_t worker, CollisionPair** into);
-  /// moveRecords with the records' list nodes, so that the pools' nodes go
-  /// round between the calling thread and the workers instead of each pool
-  /// caching its own.
-  static void moveWithNodes(EngineList<CollisionPair*>& from, EngineList<CollisionPair*>& to, std::uint32_t n);
-  /// Up to n of the first records of `pool` taken out into `into`; how many.
-  /// The caller holds the pool's lock.
-  static std::uint32_t takeFirst(EngineList<CollisionPair*>& pool, CollisionPair** into, std::uint32_t n);
+  /// Up to n of the first records of slot `slot`'s pool taken out into
+  /// `into`; how many. The caller holds the pool's lock.
+  std::uint32_t takeFirst(std::uint32_t slot, CollisionPair** into, std::uint32_t n);
+  /// retireFreeBlocks for slot `slot`'s pool.
+  void retireSlotBlocks(std::uint32_t slot);
+  /// A block of `bytes` bytes that a slot holds set aside, taken out; null
+  /// when none.
+  std::unique_ptr<unsigned char[]> takeRetired(std::size_t bytes);
   /// The first free record of a slot's pool, taken out; null when empty.
   CollisionPair* popFree(std::uint32_t slot);
 
@@ -123,8 +138,18 @@ class PairPool {
   EngineList<CollisionPair*> pools[kMaxWorkerThreads + 1];
   std::vector<std::unique_ptr<CollisionPair[]>> blocks[kThreadSlotCount];
   std::unique_ptr<ContactScratch> scratch[kThreadSlotCount];
+  /// Each slot's set-aside blocks, a cache line apart, since the slots'
+  /// threads write them at once.
+  struct alignas(64) SlotBlocks {
+    RetiredBlocks blocks;
+  };
+  SlotBlocks retired[kThreadSlotCount];
   ParkedBlocks parked;
   /// Guards each slot's pool while the slots take and borrow at once.
   std::mutex locks[kMaxWorkerThreads + 1];
   std::atomic<std::uint32_t> madeBlocks{0};
+  /// Free records at the back of the calling thread's pool that hold no
+  /// contact block (retireFreeBlocks), for the next deal; records taken from
+  /// the front and given back there leave them in place.
+  std::uint32_t blocklessTail = 0;
 };

@@ -27,6 +27,7 @@
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/ContactSolver.h"
+#include "engine/collision/LevelOrder.h"
 #include "engine/collision/Lsqr.h"
 #include "engine/collision/LsqrSystem.h"
 #include "engine/collision/SolverWorkspace.h"
@@ -465,10 +466,9 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     if (k == 0 || upper[k].body != upper[k - 1].body) held.push_back(HeldBody{upper[k].body, upper[k].level, k, k});
     held.back().end = k + 1;
   }
-  std::sort(held.begin(), held.end(), [&](const HeldBody& a, const HeldBody& b) {
-    if (a.level != b.level) return a.level < b.level;
-    return upper[a.begin].pair < upper[b.begin].pair;
-  });
+  orderByLevelThenFirst(
+      held, pairCount, [](const HeldBody& body) { return body.level; },
+      [&](const HeldBody& body) { return upper[body.begin].pair; });
   const auto n = static_cast<std::uint32_t>(held.size());
   // Every body's support pairs in one array, each body's run where its
   // bearing pairs lie.

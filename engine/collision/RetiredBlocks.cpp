@@ -5,21 +5,57 @@
 
 #include "platform/Pages.h"
 
-void RetiredBlocks::add(std::unique_ptr<unsigned char[]> block) {
-  if (!block) return;
-  unsigned char* taken = block.release();
-  std::memcpy(taken, &head, sizeof head);
-  head = taken;
-  ++count;
+void RetiredBlocks::push(unsigned char*& head, unsigned char* block) {
+  std::memcpy(block, &head, sizeof head);
+  head = block;
 }
 
-void RetiredBlocks::freeAll() {
+void RetiredBlocks::freeChain(unsigned char*& head) {
   while (head != nullptr) {
     unsigned char* next = nullptr;
     std::memcpy(&next, head, sizeof next);
     delete[] head;
     head = next;
   }
+}
+
+void RetiredBlocks::add(std::unique_ptr<unsigned char[]> block, std::size_t bytes) {
+  if (!block) return;
+  ++count;
+  for (std::size_t k = 0; k < sizesUsed; ++k) {
+    if (chains[k].bytes == bytes) {
+      push(chains[k].head, block.release());
+      return;
+    }
+  }
+  if (sizesUsed == kSizes) {
+    push(others, block.release());
+    return;
+  }
+  chains[sizesUsed].bytes = bytes;
+  push(chains[sizesUsed].head, block.release());
+  ++sizesUsed;
+}
+
+std::unique_ptr<unsigned char[]> RetiredBlocks::take(std::size_t bytes) {
+  for (std::size_t k = 0; k < sizesUsed; ++k) {
+    Chain& chain = chains[k];
+    if (chain.bytes != bytes || chain.head == nullptr) continue;
+    unsigned char* block = chain.head;
+    std::memcpy(&chain.head, block, sizeof chain.head);
+    --count;
+    return std::unique_ptr<unsigned char[]>(block);
+  }
+  return nullptr;
+}
+
+void RetiredBlocks::freeAll() {
+  for (std::size_t k = 0; k < sizesUsed; ++k) {
+    freeChain(chains[k].head);
+    chains[k].bytes = 0;
+  }
+  sizesUsed = 0;
+  freeChain(others);
   count = 0;
 }
 

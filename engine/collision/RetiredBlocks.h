@@ -5,13 +5,17 @@
 #include <cstring>
 #include <memory>
 
-/// Heap blocks that a helper thread let go of during a pass, kept for the
-/// calling thread to free once the helpers are done. A block freed on a
-/// helper would stay in that thread's allocator cache, counted as in use,
-/// until the same thread asked for a block of its size again; set aside
-/// here, helpers free nothing during a pass. The blocks are chained through
-/// their own first bytes, so that setting one aside allocates nothing.
-/// Owns its blocks; touched by one thread at a time.
+/// Heap blocks that the pairs a thread slot tests let go of during a pass,
+/// kept by size: a later pair of the slot that needs a block of one of
+/// those sizes takes it back (take), and the calling thread frees the rest
+/// once the helpers are done. A block freed on a helper would stay in that
+/// thread's allocator cache, counted as in use, until the same thread asked
+/// for a block of its size again; set aside here, helpers free nothing
+/// during a pass. In a pile most pairs hold a few contacts, so that the
+/// blocks pairs let go of are mostly of the sizes the next pairs need. The
+/// blocks are chained through their own first bytes, so that setting one
+/// aside allocates nothing. Owns its blocks; touched by one thread at a
+/// time.
 class RetiredBlocks {
  public:
   RetiredBlocks() = default;
@@ -19,16 +23,34 @@ class RetiredBlocks {
   RetiredBlocks& operator=(const RetiredBlocks&) = delete;
   ~RetiredBlocks() { freeAll(); }
 
-  /// Takes `block`, of at least sizeof(void*) bytes, to free later; nothing
-  /// for null.
-  void add(std::unique_ptr<unsigned char[]> block);
+  /// Takes `block`, of `bytes` bytes (at least sizeof(void*)), to free
+  /// later or to give back to take; nothing for null.
+  void add(std::unique_ptr<unsigned char[]> block, std::size_t bytes);
+  /// A block of exactly `bytes` bytes set aside, the last one added of that
+  /// size; null when there is none.
+  std::unique_ptr<unsigned char[]> take(std::size_t bytes);
   /// Frees every block set aside.
   void freeAll();
-  /// Blocks set aside and not yet freed.
+  /// Blocks set aside and not yet freed or taken.
   std::size_t size() const { return count; }
 
+  /// Sizes kept apart for take; blocks of further sizes are only freed.
+  static constexpr std::size_t kSizes = 16;
+
  private:
-  unsigned char* head = nullptr;
+  /// The blocks of one size, chained.
+  struct Chain {
+    std::size_t bytes = 0;
+    unsigned char* head = nullptr;
+  };
+  static void push(unsigned char*& head, unsigned char* block);
+  static void freeChain(unsigned char*& head);
+
+  /// The sizes in the order they first came (bytes 0: not yet used).
+  Chain chains[kSizes];
+  std::size_t sizesUsed = 0;
+  /// Blocks of sizes beyond the kept ones.
+  unsigned char* others = nullptr;
   std::size_t count = 0;
 };
 

@@ -19,6 +19,7 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactSet.h"
 #include "engine/collision/JumpSupport.h"
+#include "engine/collision/PairPool.h"
 #include "engine/collision/PolytopeSearch.h"
 #include "engine/collision/RetiredBlocks.h"
 #include "engine/collision/WorkerPool.h"
@@ -527,4 +528,184 @@ TEST(AllocationCounts, PairsTakeTheirBlocksFromTheParkedRoomUntilSettled) {
   EXPECT_FALSE(pairs[3].holdsParkedBlock());
   EXPECT_EQ(pairs[3].points[0], MgcVector3(bases[3], 1.0, 2.0));
   retired.freeAll();
+}
+
+// Blocks set aside go back by their exact size, the last one set aside of a
+// size first, without allocating; a size none was set aside of gets none.
+// Sizes beyond the kept ones are only freed, and freeing frees every block
+// once.
+TEST(AllocationCounts, SetAsideBlocksGoBackByTheirSize) {
+  RetiredBlocks retired;
+  const std::size_t sizes[] = {96, 160, 96, 48};
+  unsigned char* made[4];
+  for (int k = 0; k < 4; ++k) {
+    std::unique_ptr<unsigned char[]> block(new unsigned char[sizes[k]]);
+    made[k] = block.get();
+    retired.add(std::move(block), sizes[k]);
+  }
+  retired.add(nullptr, 96);
+  EXPECT_EQ(retired.size(), 4u);
+  struct Take {
+    std::size_t bytes;
+    int block;  // index into made, -1 for none
+  };
+  const Take takes[] = {{96, 2}, {160, 1}, {160, -1}, {96, 0}, {96, -1}, {64, -1}, {48, 3}};
+  std::size_t left = 4;
+  for (const Take& take : takes) {
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    startCounting();
+#endif
+    std::unique_ptr<unsigned char[]> block = retired.take(take.bytes);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+    gCounting = false;
+    EXPECT_EQ(gTestThreadAllocations.load(), 0u);
+#endif
+    EXPECT_EQ(block.get(), take.block < 0 ? nullptr : made[take.block]) << take.bytes;
+    if (block) --left;
+    EXPECT_EQ(retired.size(), left);
+  }
+  // One block of each of kSizes + 2 sizes: the last two sizes are kept
+  // apart from take.
+  for (std::size_t k = 0; k < RetiredBlocks::kSizes + 2; ++k) {
+    const std::size_t bytes = 16 * (k + 1);
+    retired.add(std::unique_ptr<unsigned char[]>(new unsigned char[bytes]), bytes);
+  }
+  EXPECT_EQ(retired.size(), RetiredBlocks::kSizes + 2);
+  EXPECT_EQ(retired.take(16 * (RetiredBlocks::kSizes + 1)), nullptr);
+  std::unique_ptr<unsigned char[]> kept = retired.take(16);
+  EXPECT_NE(kept, nullptr);
+  kept.reset();
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+#endif
+  retired.freeAll();
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gTestThreadFrees.load(), RetiredBlocks::kSizes + 1);
+#endif
+  EXPECT_EQ(retired.size(), 0u);
+  EXPECT_EQ(retired.take(32), nullptr);
+}
+
+// A pair returning its contacts takes the block of their size that another
+// pair set aside, in place of a new one or one from the room: it allocates
+// nothing, holds the contacts it found, and needs no settling.
+TEST(AllocationCounts, APairTakesASetAsideBlockOfItsSize) {
+  ParkedBlocks room;
+  ASSERT_TRUE(room.prepare(0));
+  ContactScratch scratch;
+  RetiredBlocks retired;
+  CollisionPair first;
+  CollisionPair second;
+  findIntoRoom(first, scratch, 4, 0.0, retired, room);
+  room.settleAll(
+      [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
+  ASSERT_TRUE(room.prepare(0));
+  const void* ownBlock = first.points;
+  // Two contacts now: the block of four is set aside.
+  findIntoRoom(first, scratch, 2, 10.0, retired, room);
+  ASSERT_EQ(retired.size(), 1u);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+#endif
+  findIntoRoom(second, scratch, 4, 20.0, retired, room);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gTestThreadAllocations.load(), 0u);
+  EXPECT_EQ(gTestThreadFrees.load(), 0u);
+#endif
+  EXPECT_EQ(retired.size(), 0u);
+  EXPECT_FALSE(second.holdsParkedBlock());
+  EXPECT_EQ(static_cast<const void*>(second.points), ownBlock);
+  ASSERT_EQ(second.contactCount, 4u);
+  for (std::uint32_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(second.points[k], MgcVector3(20.0 + k, 1.0, 2.0)) << k;
+    EXPECT_EQ(second.depths[k], -0.001 * (k + 1.0)) << k;
+    EXPECT_EQ(second.features[k].secondFeature, k + 1) << k;
+  }
+  room.settleAll(
+      [](CollisionPair* owner, const unsigned char* at, std::size_t bytes) { owner->settleParked(at, bytes); });
+}
+
+namespace {
+
+/// Whether each record of the list holds a contact block, in its order.
+std::vector<bool> holdingBlocks(const EngineList<CollisionPair*>& list) {
+  std::vector<bool> holding;
+  for (auto* node = list.getFirst(); node != nullptr; node = node->next) {
+    holding.push_back(node->value->contactBytes() != 0);
+  }
+  return holding;
+}
+
+}  // namespace
+
+// Dealt out, the free records keep their blocks, and those that hold one
+// lead each worker's pool, ahead of those a pass left without one. After a
+// pass every free record lets go of its block, set aside for the pairs the
+// room holds: settling gives a pair a set-aside block of its size, and the
+// rest are freed.
+TEST(AllocationCounts, FreeRecordsKeepTheirBlocksUntilAPassLeavesThemUntaken) {
+  PairPool pool;
+  pool.setWorkerCount(2);
+  ASSERT_TRUE(pool.makeFree(16));
+  const std::uint32_t made = pool.recordCount();
+  // A pass that took none: every free record is without a block.
+  pool.retireFreeBlocks(nullptr, 2);
+  EXPECT_EQ(pool.retiredBlockCount(), 0u);
+  // Six records hold four contacts each, as the pairs of a step given back.
+  EngineList<CollisionPair*> stepPairs;
+  for (int k = 0; k < 6; ++k) {
+    CollisionPair* record = pool.take(0);
+    ASSERT_NE(record, nullptr);
+    ASSERT_TRUE(record->reserveContacts(4));
+    stepPairs.append(record);
+  }
+  pool.giveBackAll(stepPairs);
+  pool.deal(2);
+  std::uint32_t dealt = 0;
+  std::uint32_t holding = 0;
+  for (std::uint32_t k = 0; k <= 2; ++k) {
+    const std::vector<bool> blocks = holdingBlocks(*pool.freeRecords(k));
+    dealt += static_cast<std::uint32_t>(blocks.size());
+    const auto held = static_cast<std::uint32_t>(std::count(blocks.begin(), blocks.end(), true));
+    holding += held;
+    // Two of the six each, first.
+    EXPECT_EQ(held, 2u) << k;
+    EXPECT_TRUE(std::is_partitioned(blocks.begin(), blocks.end(), [](bool b) { return b; })) << k;
+  }
+  EXPECT_EQ(dealt, made);
+  EXPECT_EQ(holding, 6u);
+  // A pair of the pass, tested on a helper, holds a block of four in the
+  // room; a pass left the six records untaken.
+  ContactScratch scratch;
+  RetiredBlocks ownRetired;
+  ParkedBlocks& room = pool.parkedBlocks();
+  pool.prepareHelpers(2, 0);
+  CollisionPair pair;
+  findIntoRoom(pair, scratch, 4, 5.0, ownRetired, room);
+  ASSERT_TRUE(pair.holdsParkedBlock());
+  pool.retireFreeBlocks(nullptr, 2);
+  for (std::uint32_t k = 0; k <= 2; ++k) {
+    const std::vector<bool> blocks = holdingBlocks(*pool.freeRecords(k));
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), true), 0) << k;
+  }
+  EXPECT_EQ(pool.retiredBlockCount(), 6u);
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  startCounting();
+#endif
+  pool.settleParkedBlocks();
+  pool.freeRetiredBlocks();
+#ifdef ZOV_COUNTS_ALLOCATIONS
+  gCounting = false;
+  EXPECT_EQ(gTestThreadAllocations.load(), 0u) << "the pair takes a set-aside block";
+  EXPECT_EQ(gTestThreadFrees.load(), 5u) << "the other five are freed";
+#endif
+  EXPECT_EQ(pool.retiredBlockCount(), 0u);
+  EXPECT_FALSE(pair.holdsParkedBlock());
+  ASSERT_EQ(pair.contactCount, 4u);
+  for (std::uint32_t k = 0; k < 4; ++k) EXPECT_EQ(pair.points[k], MgcVector3(5.0 + k, 1.0, 2.0)) << k;
+  pool.collect();
+  EXPECT_EQ(pool.freeRecords(0)->getCount(), made);
+  pool.freeHelperSets();
 }

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "engine/bodies/ZovCrackerBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/LevelOrder.h"
 #include "engine/collision/LsqrSystem.h"
 #include "engine/collision/WorkerPool.h"
 #include "support/SceneFixtures.h"
@@ -450,3 +454,40 @@ TEST(PairProcessing, PassesKeepOnlySmallStorageBetweenSteps) {
 }
 
 }  // namespace
+
+// Ordering by level, then by a distinct first index, gives what a sort by
+// the two keys gives: for levels close together (counted), spread far apart
+// (sorted), negative ones, one level, one item and none, with firsts taken
+// at random from a larger range.
+TEST(PairProcessing, OrderingByLevelThenFirstMatchesASortByBoth) {
+  struct Item {
+    std::int32_t level;
+    std::uint32_t first;
+  };
+  struct Case {
+    std::uint32_t items;
+    std::int32_t lowest;
+    std::int32_t highest;
+  };
+  const Case cases[] = {{200, 0, 30}, {500, -5, 5}, {300, -100000, 100000}, {50, 7, 7}, {1, 3, 3}, {0, 0, 0}};
+  std::mt19937 random(20261208);
+  for (const Case& c : cases) {
+    const std::uint32_t firstCount = 3 * c.items + 1;
+    std::vector<std::uint32_t> firsts(firstCount);
+    for (std::uint32_t k = 0; k < firstCount; ++k) firsts[k] = k;
+    std::shuffle(firsts.begin(), firsts.end(), random);
+    std::uniform_int_distribution<std::int32_t> level(c.lowest, c.highest);
+    std::vector<Item> items;
+    for (std::uint32_t k = 0; k < c.items; ++k) items.push_back(Item{level(random), firsts[k]});
+    std::vector<Item> expected = items;
+    std::sort(expected.begin(), expected.end(),
+              [](const Item& a, const Item& b) { return a.level != b.level ? a.level < b.level : a.first < b.first; });
+    orderByLevelThenFirst(
+        items, firstCount, [](const Item& item) { return item.level; }, [](const Item& item) { return item.first; });
+    ASSERT_EQ(items.size(), expected.size());
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      EXPECT_EQ(items[k].level, expected[k].level) << c.items << " " << k;
+      EXPECT_EQ(items[k].first, expected[k].first) << c.items << " " << k;
+    }
+  }
+}

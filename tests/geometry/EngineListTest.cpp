@@ -182,3 +182,114 @@ TEST(EngineList, MovingTheFirstElementTakesItsNodeAndSpareNodesMoveBetweenCaches
   giver.append(Counted(9));
   EXPECT_EQ(Counted::constructions - before, 2) << "both temporaries only";
 }
+
+// A run of the first or last n elements moves whole, nodes and all, in its
+// order: to the front of the other list from the front, to the back from the
+// back. Both lists stay consistent (links, last element, count), neither
+// makes or caches a node, and asking for more than a list holds moves all of
+// it; n = 0, an empty list and a list moved to itself move nothing.
+TEST(EngineList, RunsOfElementsMoveWholeInTheirOrder) {
+  struct Case {
+    bool fromFront;
+    std::uint32_t n;
+    std::vector<int> target;
+    std::uint32_t moved;
+    std::vector<int> sourceAfter;
+    std::vector<int> targetAfter;
+  };
+  // The source holds 1 .. 5 in iteration order.
+  const Case cases[] = {
+      {true, 2, {8, 9}, 2, {3, 4, 5}, {1, 2, 8, 9}}, {true, 1, {}, 1, {2, 3, 4, 5}, {1}},
+      {true, 5, {9}, 5, {}, {1, 2, 3, 4, 5, 9}},     {true, 7, {}, 5, {}, {1, 2, 3, 4, 5}},
+      {true, 0, {9}, 0, {1, 2, 3, 4, 5}, {9}},       {false, 2, {8, 9}, 2, {1, 2, 3}, {8, 9, 4, 5}},
+      {false, 1, {}, 1, {1, 2, 3, 4}, {5}},          {false, 5, {9}, 5, {}, {9, 1, 2, 3, 4, 5}},
+      {false, 9, {}, 5, {}, {1, 2, 3, 4, 5}},        {false, 0, {}, 0, {1, 2, 3, 4, 5}, {}},
+  };
+  for (const Case& c : cases) {
+    EngineList<Counted> from, to;
+    // Appending puts each value first: append in reverse for the order wanted.
+    for (int value = 5; value >= 1; --value) from.append(Counted(value));
+    for (auto it = c.target.rbegin(); it != c.target.rend(); ++it) to.append(Counted(*it));
+    std::vector<const void*> runNodes;
+    for (auto* node = from.getFirst(); node != nullptr; node = node->next) runNodes.push_back(node);
+    const int before = Counted::constructions;
+    const std::uint32_t moved = c.fromFront ? from.moveFirstRunTo(to, c.n) : from.moveLastRunTo(to, c.n);
+    EXPECT_EQ(Counted::constructions, before) << "no value or node made";
+    EXPECT_EQ(moved, c.moved);
+    std::vector<int> sourceValues, targetValues;
+    for (auto* node = from.getFirst(); node != nullptr; node = node->next) sourceValues.push_back(node->value.id);
+    for (auto* node = to.getFirst(); node != nullptr; node = node->next) targetValues.push_back(node->value.id);
+    EXPECT_EQ(sourceValues, c.sourceAfter) << c.fromFront << " " << c.n;
+    EXPECT_EQ(targetValues, c.targetAfter) << c.fromFront << " " << c.n;
+    // The moved elements keep their nodes.
+    const std::size_t firstMoved = c.fromFront ? 0 : runNodes.size() - moved;
+    const void* firstNode = moved == 0 ? nullptr : runNodes[firstMoved];
+    bool found = firstNode == nullptr;
+    for (auto* node = to.getFirst(); node != nullptr && !found; node = node->next) found = node == firstNode;
+    EXPECT_TRUE(found) << c.fromFront << " " << c.n;
+    for (const EngineList<Counted>* list : {&from, &to}) {
+      const void* previous = list->getHead();
+      std::uint32_t count = 0;
+      for (auto* node = list->getFirst(); node != nullptr; node = node->next, ++count) {
+        ASSERT_EQ(node->prev, previous);
+        previous = node;
+      }
+      EXPECT_EQ(list->getLast(), previous == list->getHead() ? nullptr : previous);
+      EXPECT_EQ(list->getCount(), count);
+    }
+    // Neither list cached a node: the next insertion into the emptied
+    // source makes one, beside the temporary.
+    if (from.getCount() == 0) {
+      const int start = Counted::constructions;
+      from.append(Counted(0));
+      EXPECT_EQ(Counted::constructions - start, 2) << "the temporary and a new node";
+    }
+  }
+  EngineList<Counted> self;
+  self.append(Counted(1));
+  EXPECT_EQ(self.moveFirstRunTo(self, 1), 0u);
+  EXPECT_EQ(self.moveLastRunTo(self, 1), 0u);
+  EXPECT_EQ(self.getCount(), 1u);
+}
+
+// Swapping exchanges two lists' elements and spare nodes without making or
+// moving a node; reversing turns the order around in place with the same
+// nodes, the list consistent afterwards (links, last element, count), for
+// lists of no, one and several elements.
+TEST(EngineList, SwappingAndReversingKeepTheNodes) {
+  for (int size : {0, 1, 2, 5}) {
+    IntList list;
+    for (int value = 1; value <= size; ++value) list.append(value);  // size .. 1
+    const std::vector<Node*> before = nodesOf(list);
+    list.reverse();
+    expectConsistent(list);
+    std::vector<Node*> reversed(before.rbegin(), before.rend());
+    EXPECT_EQ(nodesOf(list), reversed) << size;
+    std::vector<int> ascending;
+    for (int value = 1; value <= size; ++value) ascending.push_back(value);
+    EXPECT_EQ(valuesOf(list), ascending) << size;
+    list.reverse();
+    EXPECT_EQ(nodesOf(list), before) << size;
+    expectConsistent(list);
+  }
+  // A list of two with one spare node against an empty one with none.
+  EngineList<Counted> full, empty;
+  for (int id : {1, 2, 3}) full.append(Counted(id));
+  full.remove(Counted(2));
+  const auto* firstNode = full.getFirst();
+  full.swap(empty);
+  EXPECT_EQ(full.getCount(), 0u);
+  EXPECT_EQ(full.getFirst(), nullptr);
+  EXPECT_EQ(full.getLast(), nullptr);
+  ASSERT_EQ(empty.getCount(), 2u);
+  EXPECT_EQ(empty.getFirst(), firstNode);
+  EXPECT_EQ(empty.getFirst()->value.id, 3);
+  EXPECT_EQ(empty.getLast()->value.id, 1);
+  // The spare node went with the elements: the emptied list makes a node.
+  int start = Counted::constructions;
+  full.append(Counted(4));
+  EXPECT_EQ(Counted::constructions - start, 2) << "the temporary and a new node";
+  start = Counted::constructions;
+  empty.append(Counted(5));
+  EXPECT_EQ(Counted::constructions - start, 1) << "the temporary only: the spare node";
+}
