@@ -104,22 +104,7 @@ class EngineList {
   /// Moves the first element to the front of `to`, node and all, as remove
   /// and append would place it: neither list allocates or caches a node.
   /// False when this list is empty.
-  bool moveFirstTo(EngineList& to) {
-    Node* node = head_->next;
-    if (node == nullptr) return false;
-    unlink(node);
-    --count_;
-    node->prev = to.head_;
-    node->next = to.head_->next;
-    if (to.head_->next != nullptr) {
-      to.head_->next->prev = node;
-    } else {
-      to.head_->prev = node;
-    }
-    to.head_->next = node;
-    ++to.count_;
-    return true;
-  }
+  bool moveFirstTo(EngineList& to) { return head_->next != nullptr && (&to == this || moveFirstRunTo(to, 1) == 1); }
 
   /// Moves the first n elements (every one when the list holds fewer) to
   /// the front of `to`, nodes and all, keeping their order: neither list
