@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/bodies/HardBody.h"
 #include "src/simulation/resumeCmd.h"
 
@@ -111,6 +112,7 @@ TEST_F(AnimationHandOver, AFractureBodysPiecesGoTogether) {
       EXPECT_TRUE(MFnDependencyNode(node(piece)).isLocked()) << step.mode << " " << piece;
       EXPECT_TRUE(MPlug(node(piece), rigidBodyNode::passive).isLocked()) << step.mode << " " << piece;
     }
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << step.mode;
   }
   // One piece alone, locked as it is.
   ASSERT_TRUE(handOver({"-node", block[0], "-dynamics"}));

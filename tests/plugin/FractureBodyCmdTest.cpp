@@ -7,6 +7,7 @@
 #include <maya/MPointArray.h>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 
 namespace {
 
@@ -57,12 +58,15 @@ TEST_F(FractureCommand, ABodyOnTheKeyedParentOfAFractureBodyBecomesItsAnimationS
   const HardBody* source = bodyNode("carrierZovBody").engineBody(false);
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(body.getAnimBody(), source);
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
   ASSERT_TRUE(runs("undo"));
   EXPECT_TRUE(node("carrierZovBody").isNull());
   EXPECT_EQ(body.getAnimBody(), nullptr);
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
   ASSERT_TRUE(runs("redo"));
   ASSERT_NE(bodyNode("carrierZovBody").engineBody(false), nullptr);
   EXPECT_EQ(body.getAnimBody(), bodyNode("carrierZovBody").engineBody(false));
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
 }
 
 TEST_F(FractureCommand, EachFailureSaysWhy) {

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
@@ -297,6 +298,7 @@ TEST_F(FractureBuild, APiecesPullAllBringsItsFractureBodysSettingsToTheEngine) {
     EXPECT_FALSE(row.reached()) << row.line;
     piece.pullAll();
     EXPECT_TRUE(row.reached()) << row.line;
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << row.line;
   }
 }
 

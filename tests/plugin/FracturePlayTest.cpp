@@ -11,6 +11,7 @@
 #include <set>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
 
 namespace {
@@ -329,6 +330,7 @@ TEST_F(FracturePlay, AHeldRowSplitBeforeItsActivationFrameStaysUntilThenAndFalls
       frame(f);
       EXPECT_EQ(middle->getJoint()->isActive(), f < 5) << f;
       EXPECT_EQ(heights(), start) << f;
+      EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << f;
     }
     ASSERT_EQ(body.getNFBodies(), 2u);
     for (const HardBody* fragment : valuesOf(body.getChildBodies())) EXPECT_FALSE(fragment->isStatic());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CommandFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/PrivateWorld.h"
 #include "src/shatter/voronoiNode.h"
 #include "testing/HostTesting.h"
@@ -268,6 +269,7 @@ TEST_F(SceneCallbacks, OpeningAnOldSceneGivesShatterPiecesTheirShattersGroup) {
       ASSERT_NE(engine, nullptr) << version << " " << body;
       EXPECT_EQ(engine->getGroupID(), expected) << version << " " << body;
     }
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << version;
   }
 }
 
