@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/simulation/solverNode.h"
 #include "testing/HostTesting.h"
@@ -99,6 +100,7 @@ TEST_F(SceneReading, AnImportedSceneSimulatesAsItDidBeforeItWasSaved) {
   zovhost::testing::flushIdleQueue();
   EXPECT_EQ(nodesOfType("zovSolverNode"), std::vector<std::string>{"zovSolverNode1"});
   EXPECT_TRUE(simulatesWhole("aFracture"));
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>{});
   const std::vector<double> replayed = play("aBox", 24);
   ASSERT_EQ(replayed.size(), played.size());
   for (size_t i = 0; i < played.size(); ++i) EXPECT_NEAR(replayed[i], played[i], 1e-9) << i;
@@ -126,6 +128,7 @@ TEST_F(SceneReading, ASecondImportedSolverJoinsTheScenesOwnWithItsBodies) {
     EXPECT_TRUE(theWorld->containsBody(bodyNode(free).engineBody(false))) << free;
   EXPECT_TRUE(simulatesWhole("aFracture"));
   EXPECT_TRUE(simulatesWhole("bFracture"));
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>{});
   // Under the stronger gravity of the scene the second box falls faster
   // than it did under its own.
   const std::vector<double> joined = play("bBox", 4);
