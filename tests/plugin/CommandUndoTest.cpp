@@ -197,9 +197,12 @@ TEST_F(CommandUndo, UndoOfTheBodyCommandsBeforeAnyFractureLeavesNodesAndWorldAgr
   user("select slab; new_ZOVBody -st 2 -a 1");
   user("select cubeZovBody; ManageZovListCmd -add 0");
   user("deleteUserNode slabZovBody");
+  user("polyCube -n hammer; setAttr hammer.translateY 6; select hammer; zovCracker");
   ASSERT_TRUE(disagreements().empty());
+  const auto crackers = [] { return static_cast<PrivateWorld*>(theWorld)->getCrackerBodies().getCount(); };
+  ASSERT_EQ(crackers(), 1u);
   const int undone = undoAll("body commands");
-  EXPECT_GE(undone, 6);
+  EXPECT_GE(undone, 7);
   for (int i = 0; i < undone; ++i) {
     ASSERT_TRUE(runs("redo"));
     zovhost::testing::flushIdleQueue();
@@ -207,6 +210,7 @@ TEST_F(CommandUndo, UndoOfTheBodyCommandsBeforeAnyFractureLeavesNodesAndWorldAgr
   }
   EXPECT_TRUE(node("slabZovBody").isNull());
   EXPECT_EQ(getDouble("cubeZovBody.enabled"), 0.0);
+  EXPECT_EQ(crackers(), 1u);
 }
 
 TEST_F(CommandUndo, TheListCommandAndTheNodeDeletionAreTakenBackAndDoneAgain) {
