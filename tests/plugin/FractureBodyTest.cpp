@@ -4,8 +4,12 @@
 #include <maya/MDagPath.h>
 #include <maya/MPlug.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -13,6 +17,7 @@
 #include <utility>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
@@ -261,6 +266,74 @@ TEST_F(FractureBuild, ParametersReachTheEngineBody) {
   run("setAttr ZovFractureBody.mass 3; getAttr ZovFractureBody.ca_mass");
   EXPECT_NEAR(body.getMass(), 3.0, 1e-6);
   EXPECT_NEAR(body.getSecImpactsReferenceMass(), 3.0, 1e-6);
+}
+
+// What the fracture body node says of breaking, bouncing and being on,
+// set without its twin being read, reaches the engine when one of the
+// pieces pulls all its own twins.
+TEST_F(FractureBuild, APiecesPullAllBringsItsFractureBodysSettingsToTheEngine) {
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  rigidBodyNode& piece = bodyNode(block[3]);
+  auto* pieceBody = static_cast<PrivateHardBody*>(piece.engineBody(false));
+  // The strongest joint of the piece: the threshold's strength.
+  const auto strongest = [&] {
+    double most = 0.0;
+    for (const DynamicStress* joint : valuesOf(pieceBody->getJointList()))
+      most = std::max(most, joint->get_break_tolerance());
+    return most;
+  };
+  ASSERT_EQ(strongest(), 50.0);
+  const struct {
+    const char* line;
+    std::function<bool()> reached;
+  } rows[] = {
+      {"stressThreshold 80", [&] { return body.getGlobalStressThreshold() == 80.0 && strongest() == 80.0; }},
+      {"propStyle 1", [&] { return body.getPropagationType() == 1; }},
+      {"randomThreshold 30", [&] { return fb.getRandomThresholdStep() == 30; }},
+      {"secCracks 0", [&] { return !body.isSecImpacts(); }},
+      {"bounciness 0.7", [&] { return body.getRestitutionCoeff() == 0.7; }},
+      {"enabled 0", [&] { return !theWorld->containsBody(&body); }},
+  };
+  for (const auto& row : rows) {
+    run(std::string("setAttr ZovFractureBody.") + row.line);
+    EXPECT_FALSE(row.reached()) << row.line;
+    piece.pullAll();
+    EXPECT_TRUE(row.reached()) << row.line;
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << row.line;
+  }
+}
+
+// The joints' strengths, one of them set by hand and the rest scaled by
+// the pieces' masses, stay bit for bit what they are when every piece pulls
+// all its twins, in the session that set them and after the scene is saved
+// and opened again.
+TEST_F(FractureBuild, APiecesPullAllLeavesTheJointStrengthsAlone) {
+  block = makeBlock();
+  run("setAttr " + block[0] + ".mass 2; getAttr " + block[0] + ".ca_rigidBodyParam");
+  ASSERT_TRUE(fracture(block));
+  setAndPull("randomThreshold", 0, "ca_randomThreshold");
+  joints(fractureNode())[2]->setDouble("forceStrenght", 12.345678901234567);
+  const auto strengths = [] {
+    std::map<std::string, double> byName;
+    for (SceneStress* joint : joints(fractureNode())) {
+      byName[joint->nodeName().asChar()] = strength(*joint);
+      EXPECT_EQ(joint->getJoint()->get_break_tolerance(), strength(*joint)) << joint->nodeName();
+    }
+    return byName;
+  };
+  const std::string path = ::testing::TempDir() + "zov_strengths_" + std::to_string(getpid()) + ".zsc";
+  for (bool reopened : {false, true}) {
+    if (reopened) {
+      run("file -rename \"" + path + "\"; file -save");
+      run("file -open \"" + path + "\"");
+      std::remove(path.c_str());
+    }
+    const std::map<std::string, double> before = strengths();
+    ASSERT_EQ(before.size(), 12u);
+    for (const std::string& name : block) bodyNode(name).pullAll();
+    EXPECT_EQ(strengths(), before) << reopened;
+  }
 }
 
 TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {

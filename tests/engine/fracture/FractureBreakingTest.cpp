@@ -254,6 +254,44 @@ TEST(FractureSplit, FragmentNamesFitTheNameBuffer) {
   }
 }
 
+// A bar of four cubes split at its middle joint: a static body that does
+// not wait for a first hit keeps both halves static under its own parent
+// until its static parts are let go; a static body waiting for its first
+// hit and a moving body let both halves move at once.
+TEST(FractureSplit, HeldStaticBodiesKeepEveryFragmentStaticUntilReleased) {
+  const struct {
+    const char* what;
+    bool isStatic;
+    bool firstHit;
+    bool held;
+  } rows[] = {
+      {"static, held", true, false, true},
+      {"static, waiting for a hit", true, true, false},
+      {"moving", false, false, false},
+  };
+  for (const auto& row : rows) {
+    CubeWall bar(4, 1, 1, "bar");
+    FractureBody& body = *bar.body;
+    FractureBody holder;
+    body.setParent(&holder);
+    if (row.isStatic) body.enableStatic();
+    if (row.firstHit) body.enableFirstHit();
+    zovtest::jointBetween(bar.at(1, 0), bar.at(2, 0))->deActivate();
+    body.removeDeactivatedJointsFromActiveList();
+    ASSERT_EQ(body.splitIntoFragments(false), 1u) << row.what;
+    ASSERT_EQ(body.getNFBodies(), 2u) << row.what;
+    for (HardBody* fragment : valuesOf(body.getChildBodies())) {
+      EXPECT_EQ(fragment->isStatic(), row.held) << row.what;
+      EXPECT_FALSE(fragment->isFirstHit(false)) << row.what;
+      EXPECT_EQ(fragment->getParent(), row.held ? &holder : nullptr) << row.what;
+    }
+    body.disableStaticParts();
+    for (HardBody* fragment : valuesOf(body.getChildBodies())) EXPECT_FALSE(fragment->isStatic()) << row.what;
+    delete bar.body;
+    for (HullBody* piece : bar.pieces) delete piece;
+  }
+}
+
 // The impact walk on a bar of cubes: a hit on the end cube breaks the joints
 // whose velocity change passes the tolerance and spreads the rest; with
 // propagation type 1 only the hit cube's joints are tested; joints that
