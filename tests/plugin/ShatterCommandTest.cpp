@@ -86,11 +86,14 @@ class GivenSeedsShatter : public shatterCmd {
     settings.box = MFnDagNode(shape).boundingBox();
     settings.box.transformUsing(settings.matrix);
     if (region) settings.box = *region;
+    settings.style = style;
     MObjectArray shards;
     const MStatus status = shatterObject(shape, added.length(), 0, nullptr, nullptr, false, settings, shards);
     if (status) group = groupShards(shape, hidesShapeOnly(shape, false), shards, voronoiTransform()).asChar();
     return status;
   }
+  /// The internal style: the slab style makes a first level nonconforming.
+  std::uint16_t style = kStyleUniform;
   std::string group;
 };
 
@@ -451,6 +454,24 @@ TEST_F(ShatterCommand, CoincidentSeedsAreCarvedOnceOnEveryPath) {
   EXPECT_TRUE(relativelyEqual(volumeSum(thirds), kCubeVolume, 1e-6)) << volumeSum(thirds);
   EXPECT_EQ(shattertest::firstOverlap(thirds, {left, right, above}, 1e-6), "");
   EXPECT_EQ(voronoiNode::getVoroGroup(recordOf(pathOf("box")), 1), 1);
+
+  // A further level of a nonconforming shatter re-cuts the shards its region
+  // meets by its own seeds, each once: the half x > 0 into quarters.
+  zovhost::testing::resetScene();
+  meshtest::makeCube("box", 2.0);
+  GivenSeedsShatter firstLevel;
+  firstLevel.style = kStyleNonconforming;
+  ASSERT_TRUE(firstLevel.shatter(pathOf("box"), MPointArray(), pointsOf({left, right})));
+  zovhost::testing::flushIdleQueue();
+  const MPoint low(0.5, -0.5, 0.0), high(0.5, 0.5, 0.0);
+  const MBoundingBox rightHalf(MPoint(0.1, -1.0, -1.0), MPoint(1.0, 1.0, 1.0));
+  GivenSeedsShatter quarters;
+  ASSERT_TRUE(quarters.shatter(pathOf("box"), pointsOf({left, right}), pointsOf({low, low, high}), &rightHalf));
+  zovhost::testing::flushIdleQueue();
+  const std::vector<double> pieces = shardVolumes(quarters.group);
+  ASSERT_EQ(pieces.size(), 3u);
+  for (size_t k = 0; k < 3; ++k) EXPECT_TRUE(relativelyEqual(pieces[k], k < 2 ? 2.0 : 4.0, 1e-6)) << pieces[k];
+  EXPECT_TRUE(relativelyEqual(volumeSum(shardSolids(quarters.group)), kCubeVolume, 1e-6));
 
   // zovAdqShatter from records that hold repeated seeds: a conforming one,
   // and a nonconforming one whose second level repeats a seed.
