@@ -21,6 +21,8 @@ using shattertest::isClosed;
 using shattertest::volumeSumOf;
 using shattertest::WorldSolid;
 using shattertest::worldSolidOf;
+using zovhost::testing::hasMessage;
+using zovhost::testing::MessageKind;
 
 enum class Source { kCube, kTurnedCube, kSphere, kPrism };
 const char* const kSourceNames[] = {"Cube", "TurnedCube", "Sphere", "LPrism"};
@@ -46,10 +48,10 @@ constexpr int kCountShares = 8;
 /// from 2 to 100, starting at 2 + share, and always 2, 64 and 100, so that
 /// the eight pairs of a pattern shatter every count from 2 to 100 at least
 /// once. The sanitizers' builds, ten times slower, check memory on one
-/// count a pair, from 7 to 91.
+/// count a pair, from 7 to 28.
 std::vector<int> countsOf(int share) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  return {kFewestCount + 5 + 12 * share};
+  return {kFewestCount + 5 + 3 * share};
 #endif
   std::vector<int> counts = {kFewestCount, kMostSeedsAsked, kMostCount};
   for (int n = kFewestCount + share; n <= kMostCount; n += kCountShares)
@@ -71,7 +73,7 @@ class ShatterVolumes : public CommandTest, public ::testing::WithParamInterface<
         break;
       case Source::kSphere: {
         MStringArray made;
-        MGlobal::executeCommand("polySphere -r 1.2 -sx 16 -sy 12 -n rock", made);
+        MGlobal::executeCommand("polySphere -r 1.2 -sx 12 -sy 8 -n rock", made);
         run("disconnectAttr " + std::string(made[1].asChar()) + ".output rockShape.inMesh");
         break;
       }
@@ -131,7 +133,15 @@ class ShatterVolumes : public CommandTest, public ::testing::WithParamInterface<
       line = std::string(kSourceNames[static_cast<int>(source)]) + ": " + preview + " rockShape; " + shatter;
     }
     std::vector<std::string> groups;
-    ASSERT_TRUE(runs(shatter, &groups)) << line;
+    zovhost::testing::clearLogs();
+    if (!runs(shatter, &groups)) {
+      // A pattern whose points all fall on one spot leaves a single seed:
+      // the object is refused with its reason, and nothing is made.
+      EXPECT_TRUE(hasMessage(MessageKind::Warning, "rockShape excluded from shattering because it needs at least two"))
+          << line;
+      EXPECT_TRUE(nodesOfType("zovVoronoiNode").empty()) << line;
+      return;
+    }
     ASSERT_EQ(groups.size(), 1u) << line;
     zovhost::testing::flushIdleQueue();
 
