@@ -220,6 +220,23 @@ TEST(ThreadsApi, BroadcastWakesEveryWaiterPresentOnly) {
   EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 1, 1, 1, 2}));
 }
 
+// A broadcast takes every waiter it releases off the count: a signal given
+// afterwards with no one waiting is not kept, so of two later waiters the
+// next signal releases one and the one after it the other.
+TEST(ThreadsApi, ABroadcastLeavesNoWaiterCountBehind) {
+  Waiters waiters;
+  ASSERT_TRUE(waiters.startWaiters(3));
+  waiters.nextPhase([&] { waiters.condition->broadcast(); });
+  ASSERT_TRUE(waiters.awaitWakes(3));
+  waiters.nextPhase([&] { waiters.condition->signal(); });
+  ASSERT_TRUE(waiters.startWaiters(2));
+  for (std::size_t woken = 4; woken <= 5; ++woken) {
+    waiters.nextPhase([&] { waiters.condition->signal(); });
+    ASSERT_TRUE(waiters.awaitWakes(woken));
+  }
+  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 1, 3, 4}));
+}
+
 TEST(ThreadsApi, ThreadControl) {
   win32ThreadsApi api;
   std::thread none;

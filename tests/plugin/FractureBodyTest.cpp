@@ -8,6 +8,8 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <sstream>
+#include <string>
 #include <utility>
 
 #include "FractureFixture.h"
@@ -287,6 +289,45 @@ TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
     const bool isLoose = MFnDependencyNode(path.node()).name() == "loose";
     EXPECT_EQ(MPlug(node(body), rigidBodyNode::groupid).asInt(), isLoose ? -1 : index) << body;
   }
+}
+
+// Every setting of a new node as its attribute table gives it, and the
+// engine body of a block built with them: dynamic, breakable, secondary
+// cracks on at 5 % of its mass (the eight unit cubes' 8, which the node then
+// shows), continuous propagation, the threshold and coefficients of the
+// table (dampings at a tenth, in single precision), in the world and awake.
+TEST_F(FractureBuild, ANewFractureBodyHasTheDefaultsOfItsAttributeTable) {
+  run("createNode zovFbodyNode -n fresh");
+  // Attribute and default, in the table's order.
+  std::istringstream table(
+      "initialVelocityX 0 initialVelocityY 0 initialVelocityZ 0 initialSpinX 0 initialSpinY 0 initialSpinZ 0 "
+      "distThreshold 0.05 passive 0 firstHitActive 0 actFrame 1 breakFrame 1 stressThreshold 50 randomThreshold 40 "
+      "stress2mass 1 propStyle 0 enabled 1 unbreakable 0 secCracks 1 percentSecCracks 5 doTrans 0 mass 1 friction 0.7 "
+      "bounciness 0.3 linearDamping 0.01 angularDamping 0.01 selected 0 displayStressses 0 index -1 keysTX 0 keysTY 0 "
+      "keysTZ 0 keysRX 0 keysRY 0 keysRZ 0 transFrame 0 affectForceFields 0 usercommand 0");
+  std::string attribute;
+  double value = 0.0;
+  while (table >> attribute >> value) EXPECT_EQ(getDouble("fresh." + attribute), value) << attribute;
+
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  EXPECT_FALSE(body.isStatic());
+  EXPECT_FALSE(body.isFirstHit(false));
+  EXPECT_TRUE(body.isBreakable());
+  EXPECT_TRUE(body.isSecImpacts());
+  EXPECT_EQ(body.getSecImpactsPercentage(), 5);
+  EXPECT_NEAR(body.getSecImpactsReferenceMass(), 8.0, 1e-5);
+  EXPECT_EQ(body.getPropagationType(), 0);
+  EXPECT_EQ(body.getMaxCracks(), 8);
+  EXPECT_EQ(body.getGlobalStressThreshold(), 50.0);
+  EXPECT_NEAR(body.getMass(), 8.0, 1e-5);
+  EXPECT_NEAR(getDouble("ZovFractureBody.mass"), 8.0, 1e-5);
+  EXPECT_EQ(body.getFrictionCoeff(), 0.7);
+  EXPECT_EQ(body.getRestitutionCoeff(), 0.3);
+  EXPECT_EQ(body.getAirDampingCoeff(), 0.01 * kSingleTenth);
+  EXPECT_EQ(body.getAirDampingCoeff2(), 0.01 * kSingleTenth);
+  EXPECT_TRUE(theWorld->containsBody(fb.getFractureBody()));
+  EXPECT_TRUE(body.isActive());
 }
 
 }  // namespace

@@ -211,6 +211,41 @@ TEST_F(FracturePlay, TheResetPutsPiecesJointNodesAndJointsBackAndTheBlockBreaksT
   }
 }
 
+// A joint of strength 0 breaks whenever an impact walk reaches it, and no
+// other joint of a block this strong breaks. The landing takes more impact
+// passes than the crack limit of 8, so the replay's hits are the body's tenth
+// and later: after the rewind they still walk to every piece and break the
+// same joints, and the pieces move as in the first play.
+TEST_F(FracturePlay, AReplayFromTheFirstFrameSpreadsItsHitsAsTheFirstPlayDid) {
+  droppedBlock(1.0, 10000.0, 60,
+               "setAttr ZovFractureBody.randomThreshold 70; getAttr ZovFractureBody.ca_randomThreshold");
+  FractureBody& body = *fractureNode().getFractureBody();
+  std::vector<bool> zeroStrength;
+  for (SceneStress* joint : joints(fractureNode()))
+    zeroStrength.push_back(joint->getJoint()->get_break_tolerance() == 0.0);
+  ASSERT_GT(std::count(zeroStrength.begin(), zeroStrength.end(), true), 0);
+  const auto broken = [&] {
+    std::vector<bool> out;
+    for (SceneStress* joint : joints(fractureNode())) out.push_back(!joint->getJoint()->isActive());
+    return out;
+  };
+  std::vector<std::vector<MMatrix>> firstPlay;
+  for (int f = 2; f <= 40; ++f) {
+    frame(f);
+    firstPlay.push_back(poses());
+  }
+  EXPECT_EQ(broken(), zeroStrength);
+  ASSERT_GT(body.getCrackCount(), body.getMaxCracks());
+
+  frame(1);
+  EXPECT_EQ(body.getCrackCount(), 0);
+  for (int f = 2; f <= 40; ++f) {
+    frame(f);
+    ASSERT_EQ(poses(), firstPlay[static_cast<size_t>(f - 2)]) << f;
+  }
+  EXPECT_EQ(broken(), zeroStrength);
+}
+
 TEST_F(FracturePlay, AJointBreaksAtItsFrameUnlessForceStillBreaksIt) {
   struct Case {
     bool byForce;
