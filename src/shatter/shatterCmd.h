@@ -69,14 +69,16 @@ class shatterCmd : public MPxCommand {
   };
 
   /// Shatters one mesh with a settings record: carves it and makes the
-  /// voronoi node and the shards (appended to `shards`). Fails, making
-  /// nothing, when no seeds or cells come out.
+  /// voronoi node and the shards (appended to `shards`). Seeds that
+  /// coincide with one before them are dropped first (distinctSeeds), so
+  /// that no cell is carved twice. Fails, making nothing, when fewer than
+  /// two seeds or no cells come out; a cancelled carving runs undoIt.
   MStatus shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
                         const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
                         ShatterSettings& settings, MObjectArray& shards);
   /// One further level of a nonconforming shatter on the shards just made
   /// from a shape: every shard whose vertex box meets the level's box is
-  /// carved by the level's seeds that lie in that box (without piece
+  /// carved by the level's distinct seeds that lie in that box (without piece
   /// detection); the other shards, and those no cell comes out of, stay
   /// whole. The pieces replace the shards in `shards` (the old ones are
   /// deleted), and the record gains the level: its seeds, its box (both

@@ -329,6 +329,7 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   }
 
   const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, region);
+  locator->patternCount = made.empty() ? 0 : params.numPoints;
   locator->settings.box = region;
   locator->lastSeed = static_cast<std::int32_t>(seed);
   locator->spreadWidth = width;
