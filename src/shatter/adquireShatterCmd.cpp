@@ -18,6 +18,7 @@
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -68,12 +69,12 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
       int value = 0;
       if (mesh.getIntBlindData(f, MFn::kMeshPolygonComponent, kCutFaceBlindDataId, kCutFaceAttribute, value) &&
           value > 0)
-        faces += " " + name + ".f[" + std::to_string(f) + "]";
+        faces += " " + quotedArgument(name + ".f[" + std::to_string(f) + "]");
     }
     // Without faces the command would act on the selection.
     if (faces.empty()) continue;
-    MGlobal::executeCommand(("sets -e -nw -fe " + std::string(cut.shadingGroup.asChar()) + faces).c_str(), false,
-                            false);
+    MGlobal::executeCommand(
+        ("sets -e -nw -fe " + quotedArgument(std::string(cut.shadingGroup.asChar())) + faces).c_str(), false, false);
   }
   return MS::kSuccess;
 }

@@ -35,6 +35,7 @@
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/shatterLocatorNode.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -71,6 +72,19 @@ constexpr double kDuplicateSeed = 1e-5;
 /// How far outside a shard's vertex box a seed of a further level may lie
 /// and still cut it.
 constexpr double kSeedInBox = 1e-5;
+
+const char* const kShatterCommand = "zovShatter";
+/// The flags' ranges: the counts and pattern shapes the seed generator and the
+/// preview locator take. Counts past the most and widths not above the least
+/// are held there; other values outside are refused. One shard is left to
+/// each object's own check, which tells which object it leaves whole.
+constexpr FlagRange kShardCountRange{kShatterCommand, "-numShards", 1.0, kMaxRequestedShards, false, true};
+constexpr FlagRange kStyleRange{kShatterCommand, "-shatterStyle", 0.0, 6.0};
+constexpr FlagRange kWidthRange{kShatterCommand, "-width", 0.01, 2.0, true, false};
+constexpr FlagRange kRingRange{kShatterCommand, "-numRings", 0.0, 20.0};
+constexpr FlagRange kNoiseRange{kShatterCommand, "-noise", 0.0, 2.0};
+constexpr FlagRange kRadialAxisRange{kShatterCommand, "-radialAxis", 0.0, 2.0};
+constexpr FlagRange kCentreCountRange{kShatterCommand, "-numCenters", 1.0, 5.0, false, true};
 
 template <typename T>
 void readFlag(const MArgDatabase& arguments, const char* flag, T& value) {
@@ -205,7 +219,7 @@ MStatus shatterCmd::doIt(const MArgList& arguments) {
 
 MStatus shatterCmd::undoIt() {
   if (m_previewLocator) {
-    MGlobal::executeCommandOnIdle("hide " + m_previewLocator->name());
+    MGlobal::executeCommandOnIdle("hide " + quotedArgument(m_previewLocator->name()));
     MGlobal::executeCommandOnIdle("disableFragmoraPreviewMode()");
     m_previewLocator = nullptr;
   }
@@ -236,33 +250,38 @@ MStatus shatterCmd::redoIt() {
   if (!m_arguments) return MS::kFailure;
   const MArgDatabase& arguments = *m_arguments;
 
+  // Every flag is checked before anything changes.
   Request request;
-  readFlag(arguments, kNumShardsFlag, request.shardCount);
-  if (arguments.isFlagSet(kNumShardsFlag)) request.shardCount = std::min(request.shardCount, kMaxRequestedShards);
-  readFlag(arguments, kSeedFlag, request.seed);
   unsigned int style = 0;
-  readFlag(arguments, kStyleFlag, style);
+  unsigned int rings = 0;
+  unsigned int axis = 0;
+  m_width = 0.0;
+  m_noise = 0.0;
+  m_centerCount = 1;
+  if (!readFlagInRange(arguments, kNumShardsFlag, kShardCountRange, request.shardCount) ||
+      !readFlagInRange(arguments, kStyleFlag, kStyleRange, style) ||
+      !readFlagInRange(arguments, kWidthFlag, kWidthRange, m_width) ||
+      !readFlagInRange(arguments, kNumRingsFlag, kRingRange, rings) ||
+      !readFlagInRange(arguments, kNoiseFlag, kNoiseRange, m_noise) ||
+      !readFlagInRange(arguments, kRadialAxisFlag, kRadialAxisRange, axis) ||
+      !readFlagInRange(arguments, kNumCentersFlag, kCentreCountRange, m_centerCount))
+    return MS::kFailure;
+  readFlag(arguments, kCutMatNameFlag, request.cutMaterialName);
+  // An empty name lets the host name the material.
+  if (request.cutMaterialName.length() > 0 &&
+      !checkNodeNameFlag(kShatterCommand, "-cutMatName", request.cutMaterialName))
+    return MS::kFailure;
+  readFlag(arguments, kSeedFlag, request.seed);
   request.style = static_cast<std::uint16_t>(style - 1);
   readFlag(arguments, kNewMatFlag, request.newMaterial);
-  readFlag(arguments, kCutMatNameFlag, request.cutMaterialName);
   m_cutMaterialName = request.cutMaterialName;
-  m_width = 0.0;
-  readFlag(arguments, kWidthFlag, m_width);
-  unsigned int rings = 0;
-  readFlag(arguments, kNumRingsFlag, rings);
   m_ringCount = arguments.isFlagSet(kNumRingsFlag) ? rings + 1 : 0;
-  m_noise = 0.0;
-  readFlag(arguments, kNoiseFlag, m_noise);
   m_detectGroups = 0;
   readFlag(arguments, kDetectGroupsFlag, m_detectGroups);
-  unsigned int axis = 0;
-  readFlag(arguments, kRadialAxisFlag, axis);
   m_radialAxis = static_cast<std::uint16_t>(axis);
   request.verbose = arguments.isFlagSet(kVerboseFlag);
   bool useVolume = false;
   readFlag(arguments, kUseVolumeFlag, useVolume);
-  m_centerCount = 1;
-  readFlag(arguments, kNumCentersFlag, m_centerCount);
   m_referenceObjects.clear();
   if (arguments.isFlagSet(kReferenceFlag)) arguments.getFlagArgument(kReferenceFlag, 0, m_referenceObjects);
   request.undoLast = arguments.isFlagSet(kUndoLastFlag);
@@ -405,7 +424,10 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   mesh.getColorSetNames(colourSets);
   DFmeshPtr engineMesh(
       mayaMeshToEngineMesh(mesh, shaderIndices, m_shaderNames, colourSets.length() > 0 ? colourSets[0] : MString()));
-  if (!engineMesh) return MS::kFailure;
+  if (!engineMesh) {
+    displayWarning(shapeName + " excluded from shattering because its mesh cannot be read");
+    return MS::kFailure;
+  }
   std::vector<Mgc::MgcVector3> colours;
   if (colourSets.length() > 1) {
     MColorArray all;
@@ -462,13 +484,23 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
       params.center = toEngine(MFnTransform(referenceTransform).rotatePivot(MSpace::kWorld));
       MStringArray referenceSets;
       DFmeshPtr reference(mayaMeshToEngineMeshWorld(*referenceMesh, MIntArray(), referenceSets, nullptr));
-      if (!reference) return MS::kFailure;
+      if (!reference) {
+        displayWarning(shapeName + " excluded from shattering because the mesh of -refObject cannot be read");
+        return MS::kFailure;
+      }
       made = generateShatterSeeds(params, reference.get(), nullptr);
     } else {
       made = generateShatterSeeds(params, engineMesh.get(), nullptr);
     }
     const unsigned int count = made ? std::min<unsigned int>(params.numPoints, buffer.size()) : 0;
-    if (count == 0) return MS::kFailure;
+    if (count == 0) {
+      // A flat mesh, or one scaled to nothing, has no inside to seed.
+      const MString reason = style == kStylePath ? MString(": the path does not cross it")
+                             : shardCount == 0   ? MString(": no -numShards given")
+                                                 : MString(": it encloses no volume");
+      displayWarning(shapeName + " excluded from shattering because no seed point can be placed in it" + reason);
+      return MS::kFailure;
+    }
     seeds.assign(buffer.begin(), buffer.begin() + count);
     finalSeeds = seeds;
   } else {

@@ -1,7 +1,10 @@
 #include "src/simulation/manageZovListCmd.h"
 
 #include <maya/MArgDatabase.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
+
+#include <vector>
 
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -43,9 +46,21 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("no ZOV solver found");
     return MS::kFailure;
   }
+  std::vector<MObject> bodies;
   for (unsigned int i = 0; i < selection.length(); ++i) {
     MObject node;
-    if (!selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
+    if (!selection.getDependNode(i, node)) continue;
+    if (userNodeOf<rigidBodyNode>(node) != nullptr)
+      bodies.push_back(node);
+    else
+      MGlobal::displayWarning("ManageZovListCmd: " + MFnDependencyNode(node).name() +
+                              " is not a zov rigid body, it is left out");
+  }
+  if (bodies.empty()) {
+    MGlobal::displayError("ManageZovListCmd: no zov rigid body selected");
+    return MS::kFailure;
+  }
+  for (const MObject& node : bodies) {
     if (add)
       solver->addRigidBody(node);
     else

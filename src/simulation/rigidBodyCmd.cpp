@@ -20,6 +20,8 @@
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -31,6 +33,20 @@ const char* const kDisabledDialog =
     "confirmDialog -title \"Zov Info\" -button \"OK\" -defaultButton \"OK\" -message \"Zov dynamics has been "
     "disabled, clean ZOV Data for baked objects will enable it again \"";
 const char* const kNothingToMake = " Select one or more polygonal objects( not instances).";
+
+/// The passive states and the shape types a body takes (a cracker's shape
+/// type is for crackers).
+constexpr FlagRange kActiveRange{"new_ZOVBody", "-active", 0.0, 2.0};
+constexpr FlagRange kShapeTypeRange{"new_ZOVBody", "-shapeType", 0.0, 4.0};
+
+/// The transform's first child of the module's node type `Node`; null when it has none.
+template <typename Node>
+MObject childOfType(const MObject& transform) {
+  const MFnDagNode fn(transform);
+  for (unsigned int i = 0; i < fn.childCount(); ++i)
+    if (userNodeOf<Node>(fn.child(i)) != nullptr) return fn.child(i);
+  return MObject();
+}
 
 /// Whether the mesh's world geometry (of the path's instance) feeds a mesh
 /// cache: the mesh is played back from elsewhere.
@@ -107,9 +123,9 @@ MStatus RigidBodyCmd::doIt(const MArgList& arguments) {
 MStatus RigidBodyCmd::redoIt() {
   Settings settings;
   if (parsedArguments) {
-    if (parsedArguments->isFlagSet(kActiveFlag)) parsedArguments->getFlagArgument(kActiveFlag, 0, settings.active);
-    if (parsedArguments->isFlagSet(kShapeTypeFlag))
-      parsedArguments->getFlagArgument(kShapeTypeFlag, 0, settings.shapeType);
+    if (!readFlagInRange(*parsedArguments, kActiveFlag, kActiveRange, settings.active) ||
+        !readFlagInRange(*parsedArguments, kShapeTypeFlag, kShapeTypeRange, settings.shapeType))
+      return MS::kFailure;
     if (parsedArguments->isFlagSet(kMultipleFlag))
       parsedArguments->getFlagArgument(kMultipleFlag, 0, settings.multiple);
   }
@@ -202,14 +218,26 @@ bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const S
   // A body the host simulates itself is not simulated here too.
   if (findMayaRigidBodyChild(transform, found)) return false;
   if (!hasInMeshSource(mesh) && feedsMeshCache(shapePath)) return false;
+  const MObject cracker = childOfType<zovCrackerNode>(transform);
+  if (!cracker.isNull()) {
+    // The cracker's body already stands for the mesh in the world.
+    MGlobal::displayWarning("Object " + MFnDependencyNode(transform).name() + " is the cracker " +
+                            MFnDependencyNode(cracker).name() + ": no rigid body is made for it");
+    return false;
+  }
 
   if (!settings.multiple && findChildOfType(transform, found)) {
     const rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(found);
-    if (rigid != nullptr && rigid->isFracturePieceNode())
+    if (rigid != nullptr && rigid->isFracturePieceNode()) {
       MGlobal::displayWarning("Object " + MFnDependencyNode(found).name() +
                               " belong to a fracture body, use fracture options to modify it state");
-    else
+    } else {
+      // Updating is what the command does with a body that exists: said, not warned.
+      MGlobal::displayInfo("Object " + MFnDependencyNode(transform).name() + " has the rigid body " +
+                           MFnDependencyNode(found).name() +
+                           " already: its settings are updated (-multiple true makes another body)");
       updateBody(found, settings);
+    }
     names.append(MFnDependencyNode(found).name());
     return true;
   }

@@ -22,6 +22,7 @@
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/solverNode.h"
+#include "src/userInput.h"
 
 const MTypeId rigidBodyNode::id(0x113A70);
 const MString rigidBodyNode::nodeTypeName("zovRigidBody");
@@ -391,7 +392,7 @@ void rigidBodyNode::releaseBody() {
   // that is undone brings the node back with its outputs as they were.
   MDagPath path;
   if (MDagPath::getAPathTo(thisMObject(), path))
-    MGlobal::executeCommand(MString("dgdirty ") + path.fullPathName() + ".ca_rigidBody", false, false);
+    MGlobal::executeCommand("dgdirty " + quotedArgument(path.fullPathName() + ".ca_rigidBody"), false, false);
 }
 
 void rigidBodyNode::dropBody() {

@@ -24,6 +24,7 @@
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/zovCrackerNode.h"
+#include "src/userInput.h"
 
 bool g_sceneLoading = false;
 bool g_displaySelected = true;
@@ -97,7 +98,7 @@ void deleteNodesOf(const MPlugArray& plugs) {
     for (const MString& other : names) known = known || other == name;
     if (!known) names.push_back(name);
   }
-  for (const MString& name : names) MGlobal::executeCommand("delete " + name, false, true);
+  for (const MString& name : names) MGlobal::executeCommand("delete " + quotedArgument(name), false, true);
 }
 
 /// Makes a body node's engine body again through `pull`, keeping the user's
