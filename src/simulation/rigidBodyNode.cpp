@@ -137,8 +137,10 @@ MStatus rigidBodyNode::initialize() {
       {fieldList, messageAttribute("fieldList", "afld", AttributeFlags().array(true).keyable(false).connectable(true))},
       {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kHiddenConnectableState)},
       {enabled, numericAttribute("enabled", "enb", Kind::kBoolean, 0.0, kNotKeyable)},
-      {passive, numericAttribute("passive", "ac", Kind::kInt, 0.0, kNotKeyable)},
-      {firstHitActiveAttr, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      // Passive states: dynamic, passive, animated; first hit: off, on the
+      // first hit, at the activation frame.
+      {passive, boundedAttribute("passive", "ac", Kind::kInt, 0.0, 0.0, 2.0, kNotKeyable)},
+      {firstHitActiveAttr, boundedAttribute("firstHitActive", "fha", Kind::kShort, 0.0, 0.0, 2.0, kNotKeyable)},
       {actFrame, numericAttribute("actFrame", "acf", Kind::kShort, 1.0, kNotKeyable.hidden(false))},
       {isJaggyAttr, numericAttribute("isJaggy", "jag", Kind::kBoolean, 0.0, kHiddenValue)},
       {mass, numericAttribute("mass", "ma", Kind::kDouble, 0.0, kNotKeyable)},
