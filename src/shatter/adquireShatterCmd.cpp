@@ -108,6 +108,8 @@ MStatus adquireShatterCmd::redoIt() {
   MString material;
   const bool replacing = arguments.isFlagSet(kReplaceMatFlag);
   if (replacing) arguments.getFlagArgument(kReplaceMatFlag, 0, material);
+  // The material is made or found by its name: one the host cannot give is refused.
+  if (replacing && !checkNodeNameFlag("zovAdqShatter", "-replaceMat", material)) return MS::kFailure;
   MSelectionList objects;
   arguments.getObjects(objects);
   if (objects.length() == 0) {
