@@ -140,7 +140,7 @@ MStatus adquireShatterCmd::redoIt() {
   }
   MDagPath sourcePath;
   MDagPath::getAPathTo(sourceObject, sourcePath);
-  MString cutMaterial = voronoiNode::getCutMatName(source);
+  MString cutMaterial = recordedCutMaterial(MFnDependencyNode(sourceObject).name(), voronoiNode::getCutMatName(source));
   bool useCutMaterial = cutMaterial.length() > 0;
   if (!useCutMaterial) cutMaterial = kNoCutMaterial;
   setCutMaterial(cutMaterial, cutMaterial + "SG");

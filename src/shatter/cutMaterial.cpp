@@ -51,6 +51,13 @@ CutMaterial findOrCreateCutMaterial(const MString& name) {
   return material;
 }
 
+MString recordedCutMaterial(const MString& recordName, const MString& stored) {
+  if (stored.length() == 0 || isValidNodeName(stored)) return stored;
+  MGlobal::displayWarning(recordName + ": the cut material it names, " + quotedArgument(stored) +
+                          ", is no node name: the cut faces get no cut material");
+  return MString();
+}
+
 void ensureCutFaceType() {
   const std::string id = std::to_string(kCutFaceBlindDataId);
   MIntArray ids;

@@ -11,6 +11,7 @@
 
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/cutMaterial.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
@@ -78,7 +79,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   const MString transformName = MFnDependencyNode(transformPath.node()).name();
   const bool displayColours = MFnMesh(sourceShape).displayColors();
   if (MAnimUtil::isAnimated(transformPath.node())) MAnimControl::setCurrentTime(voronoiNode::getShatterTime(node));
-  m_cutMaterialName = voronoiNode::getCutMatName(node);
+  m_cutMaterialName = recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
   m_cutShadingGroup = m_cutMaterialName + "SG";
   bool useCutMaterial = true;
   if (m_cutMaterialName.length() == 0) {
