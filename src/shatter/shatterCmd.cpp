@@ -10,12 +10,14 @@
 #include <maya/MFnTransform.h>
 #include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
+#include <maya/MItMeshPolygon.h>
 #include <maya/MItSelectionList.h>
 #include <maya/MProgressWindow.h>
 #include <maya/MTimer.h>
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -241,6 +243,17 @@ ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
 
 void shatterCmd::forgetRun() { m_transformNames.clear(); }
 
+void shatterCmd::prepareSharedContent() {
+  if (m_cutMaterialPending) {
+    const CutMaterial material = findOrCreateCutMaterial(m_cutMaterialName);
+    m_cutMaterialName = material.shader;
+    m_cutShadingGroup = material.shadingGroup;
+    m_cutMaterialPending = false;
+  }
+  if (!m_cutFaceTypeReady) ensureCutFaceType();
+  m_cutFaceTypeReady = true;
+}
+
 MStatus shatterCmd::redoIt() {
   ProgressReservation progress;
   if (!progress.reserve()) {
@@ -309,12 +322,8 @@ MStatus shatterCmd::redoIt() {
     return MS::kSuccess;
   }
 
-  if (request.newMaterial) {
-    const CutMaterial material = findOrCreateCutMaterial(m_cutMaterialName);
-    m_cutMaterialName = material.shader;
-    m_cutShadingGroup = material.shadingGroup;
-  }
-  ensureCutFaceType();
+  m_cutMaterialPending = request.newMaterial;
+  m_cutFaceTypeReady = false;
 
   MDagPath referenceMesh;
   MDagPath pathCurve;
@@ -379,8 +388,19 @@ MStatus shatterCmd::redoIt() {
 
     m_transformNames.append(m_transformName);
     MObjectArray shards;
-    result = shatterObject(shapePath, request.shardCount, request.seed, hasCurve ? &pathCurve : nullptr,
-                           hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
+    const MObject voronoiBefore = m_voronoiTransform;
+    try {
+      result = shatterObject(shapePath, request.shardCount, request.seed, hasCurve ? &pathCurve : nullptr,
+                             hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
+    } catch (const std::bad_alloc&) {
+      // What the object had made goes again: the object stays as it was.
+      for (unsigned int i = 0; i < shards.length(); ++i) MGlobal::deleteNode(shards[i]);
+      if (!m_voronoiTransform.isNull() && !(m_voronoiTransform == voronoiBefore))
+        MGlobal::deleteNode(m_voronoiTransform);
+      m_voronoiTransform = voronoiBefore;
+      displayError(shapeName + ": memory ran out while shattering it, it is left as it was");
+      result = MS::kFailure;
+    }
     // A failed object leaves the groups of the objects before it in the result.
     if (!result) continue;
     groups.append(
@@ -425,7 +445,18 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   DFmeshPtr engineMesh(
       mayaMeshToEngineMesh(mesh, shaderIndices, m_shaderNames, colourSets.length() > 0 ? colourSets[0] : MString()));
   if (!engineMesh) {
-    displayWarning(shapeName + " excluded from shattering because its mesh cannot be read");
+    // The conversion gives nothing for a mesh without a face of any area, or
+    // when memory runs out.
+    bool hasArea = false;
+    for (MItMeshPolygon polygon(shapePath); !polygon.isDone() && !hasArea; polygon.next()) {
+      double area = 0.0;
+      polygon.getArea(area);
+      hasArea = area > 0.0;
+    }
+    if (hasArea)
+      displayError(shapeName + ": memory ran out while reading its mesh, it is left as it was");
+    else
+      displayWarning(shapeName + " excluded from shattering because its mesh has no face with an area");
     return MS::kFailure;
   }
   std::vector<Mgc::MgcVector3> colours;
@@ -439,7 +470,6 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   const bool displayColours = mesh.displayColors();
   MStringArray linkedTextures[kLinkedUVSets];
   queryUVSetLinks(m_shaderNames, mesh.name(), linkedTextures);
-  const MString cutShadingGroup = m_cutShadingGroup;
   const MPoint pivot = MFnTransform(transformPath).rotatePivot(MSpace::kWorld);
   Mgc::MgcVector3 centre = toEngine(pivot);
 
@@ -539,7 +569,12 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
         child.push(connectedGroup.child(c));
         MDagPath shard;
         if (!child.hasFn(MFn::kTransform) || !firstMeshBelow(child, shard)) continue;
-        if (!recutShard(shard, finalSeeds, settings.box, cells)) return MS::kFailure;
+        if (!recutShard(shard, finalSeeds, settings.box, cells)) {
+          displayError(shapeName + ": the shard " + MFnDagNode(shard).name() +
+                       " cannot be converted or cut again (memory ran out, or it has no face with an area), the "
+                       "further level is not made");
+          return MS::kFailure;
+        }
       }
   } else {
     VoronoiCarving carving = carveVoronoiCells(engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()),
@@ -550,12 +585,18 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
       forgetRun();
       return MS::kFailure;
     }
+    if (carving.status == VoronoiCarving::Status::kOutOfMemory) {
+      displayError(shapeName + ": memory ran out while cutting its cells, it is left as it was");
+      return MS::kFailure;
+    }
     for (VoronoiCell& cell : carving.cells) cells.push_back({DFmeshPtr(cell.mesh.release()), shaders});
   }
   if (cells.empty()) {
     displayWarning(shapeName + " excluded from shattering because no cell could be cut from it");
     return MS::kFailure;
   }
+  prepareSharedContent();
+  const MString cutShadingGroup = m_cutShadingGroup;
 
   ShatterRecord record;
   record.shapePath = shapePath;

@@ -160,7 +160,8 @@ MStatus RigidBodyCmd::redoIt() {
   MStringArray names;
   bool sawMesh = false;
   bool created = false;
-  for (MItSelectionList it(selection, MFn::kGeometric); !it.isDone(); it.next()) {
+  outOfMemory = false;
+  for (MItSelectionList it(selection, MFn::kGeometric); !it.isDone() && !outOfMemory; it.next()) {
     MDagPath path;
     if (!it.getDagPath(path)) continue;
     if (path.apiType() == MFn::kMesh) {
@@ -170,6 +171,12 @@ MStatus RigidBodyCmd::redoIt() {
     } else if (path.apiType() == MFn::kNurbsSurface) {
       MGlobal::displayInfo(" ZOV doesnt work on NURBS, convert it to poly.");
     }
+  }
+  if (outOfMemory) {
+    // A command that cannot finish leaves the scene as it was.
+    modifier->undoIt();
+    modifier.reset();
+    return MS::kFailure;
   }
   if (!sawMesh || names.length() == 0) {
     MGlobal::displayInfo(kNothingToMake);
@@ -325,6 +332,13 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
 
   rigid->pullAll();
   HardBody* engineBody = rigid->engineBody(false);
+  if (engineBody == nullptr && rigid->ranOutOfMemory()) {
+    // The command takes back everything it made: see redoIt.
+    outOfMemory = true;
+    MGlobal::displayError("new_ZOVBody: memory ran out making the body of " + shapePath.partialPathName() +
+                          ", no body is made");
+    return MString();
+  }
   if (jagged && engineBody != nullptr) engineBody->enableJagginess();
   const int startFrame = MPlug(solver, zovSolverNode::startFrame).asInt();
   rigid->allocateFrameCache(capacity, startFrame - static_cast<int>(std::trunc(MAnimControl::minTime().value())));

@@ -58,6 +58,8 @@ class RigidBodyCmd : public MPxCommand {
 
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDagModifier> modifier;
+  /// Set when memory ran out making a body: the run takes back what it made.
+  bool outOfMemory = false;
   MSelectionList selection;
 };
 

@@ -11,6 +11,7 @@
 #include <maya/MViewport2Renderer.h>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "src/bodySetup.h"
@@ -210,7 +211,16 @@ MStatus rigidBodyNode::compute(const MPlug& plug, MDataBlock& block) {
   bool setValue = true;
   bool markClean = true;
   if (plug == ca_rigidBody) {
-    setValue = createBody(block);
+    outOfMemory = false;
+    try {
+      setValue = createBody(block);
+    } catch (const std::bad_alloc&) {
+      // No half-made body stays: the node has none, and says why.
+      dropBody();
+      MGlobal::displayError("body " + name() + ": memory ran out making its engine body, no body is made");
+      outOfMemory = true;
+      setValue = false;
+    }
   } else if (plug == ca_forceFields) {
     affectsFields = block.inputValue(affectForceFields).asBool();
     invalidateSolverCache();
