@@ -224,4 +224,51 @@ TEST_F(SettingRanges, EveryValueTypedIsRefusedOrHeldInRangeWithAMessageAndWhatIs
   }
 }
 
+TEST_F(SettingRanges, TheBadSettingsUsersMeetAreHeldInRangeWithOneMessageEach) {
+  ASSERT_NO_FATAL_FAILURE(buildScene());
+  const std::string joint = nodesOfType("zovStressNode")[0];
+  // The mesh operation that roughens (operation 3), not the one that subdivides.
+  std::string rough;
+  for (const std::string& name : nodesOfType("zovMeshOpNode"))
+    if (getDouble(name + ".operationType") == 3.0) rough = name;
+  ASSERT_FALSE(rough.empty());
+  const struct {
+    std::string line;
+    std::string plug;
+    double reads;
+    std::string warning;
+  } cases[] = {
+      {"setAttr ZovFractureBody.mass -5", "ZovFractureBody.mass", static_cast<double>(1.17549435e-38f),
+       "'ZovFractureBody.mass' takes values from 1.175494351e-38 to 3.402823466e+38; -5 was taken as"},
+      {"setAttr Zovhammer.size -1", "Zovhammer.size", 0.0, "'Zovhammer.size' takes values from 0 to 1000000"},
+      {"setAttr " + joint + ".forceStrenght -10", joint + ".forceStrenght", 0.0,
+       "'" + joint + ".forceStrenght' takes values from 0 to"},
+      {"setAttr zovSolverNode1.substeps 0", "zovSolverNode1.substeps", 1.0,
+       "'zovSolverNode1.substeps' takes values from 1 to 1000; 0 was taken as 1"},
+      {"setAttr zovSolverNode1.substeps 100000", "zovSolverNode1.substeps", 1000.0,
+       "'zovSolverNode1.substeps' takes values from 1 to 1000; 100000 was taken as 1000"},
+      {"setAttr zovSolverNode1.numThreads -2", "zovSolverNode1.numThreads", 1.0,
+       "'zovSolverNode1.numThreads' takes values from 1 to 32; -2 was taken as 1"},
+      {"setAttr slabZovBody.passive 7", "slabZovBody.passive", 2.0,
+       "'slabZovBody.passive' takes values from 0 to 2; 7 was taken as 2"},
+      {"setAttr " + rough + ".amplitude 1e300", rough + ".amplitude", 4.0,
+       "'" + rough + ".amplitude' takes values from 0 to 4; 1e300 was taken as 4"},
+      {"setAttr " + rough + ".lenght -3", rough + ".lenght", 0.0,
+       "'" + rough + ".lenght' takes values from 0 to 1000000; -3 was taken as 0"},
+  };
+  for (const auto& c : cases) {
+    zovhost::testing::clearLogs();
+    ASSERT_TRUE(runs(c.line)) << c.line;
+    EXPECT_EQ(getDouble(c.plug), c.reads) << c.line;
+    const auto messages = zovhost::testing::messages();
+    ASSERT_EQ(messages.size(), 1u) << c.line;
+    EXPECT_EQ(messages[0].kind, MessageKind::Warning) << c.line;
+    EXPECT_NE(messages[0].text.find(c.warning), std::string::npos) << messages[0].text;
+  }
+  // A roughening at the strongest strength and a length past every use
+  // keeps the shard's points numbers, and the scene plays.
+  run("setAttr " + rough + ".amplitude 4; setAttr " + rough + ".lenght 1e6; setAttr " + rough + ".scale 1e6");
+  expectPlayableAndFinite("strongest roughening");
+}
+
 }  // namespace
