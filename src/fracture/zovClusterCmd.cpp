@@ -113,6 +113,8 @@ MStatus zovClusterCmd::doIt(const MArgList& arguments) {
   return MS::kFailure;
 }
 
+MStatus zovClusterCmd::undoIt() { return flushUndoQueue(); }
+
 MStatus zovClusterCmd::remove() {
   MGlobal::executeCommand("undoInfo -swf off", false, false);
   FractureBodyNode* lastFracture = nullptr;
@@ -132,6 +134,7 @@ MStatus zovClusterCmd::remove() {
       continue;
     }
     lastFracture = fracture;
+    changedScene = true;
     cluster->pushStressParams();
     const MObject owner = fracture->thisMObject();
     for (rigidBodyNode* piece : cluster->pieceNodes()) {
@@ -209,6 +212,7 @@ MStatus zovClusterCmd::assign(const MString& name) {
   }
   modifier->renameNode(cluster, name);
   modifier->doIt();
+  changedScene = true;
 
   const MObject owner = fracture->thisMObject();
   for (const TakenPiece& piece : pieces) {

@@ -226,7 +226,7 @@ MStatus shatterCmd::undoIt() {
     m_previewLocator = nullptr;
   }
   forgetRun();
-  return MS::kSuccess;
+  return flushUndoQueue();
 }
 
 ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
@@ -250,7 +250,11 @@ void shatterCmd::prepareSharedContent() {
     m_cutShadingGroup = material.shadingGroup;
     m_cutMaterialPending = false;
   }
-  if (!m_cutFaceTypeReady) ensureCutFaceType();
+  if (!m_cutFaceTypeReady) {
+    ensureCutFaceType();
+    // The material and the type may be new to the scene.
+    markChanged();
+  }
   m_cutFaceTypeReady = true;
 }
 
@@ -262,6 +266,7 @@ MStatus shatterCmd::redoIt() {
   }
   if (!m_arguments) return MS::kFailure;
   const MArgDatabase& arguments = *m_arguments;
+  m_changedScene = false;
 
   // Every flag is checked before anything changes.
   Request request;
@@ -317,7 +322,10 @@ MStatus shatterCmd::redoIt() {
     }
     for (; !it.isDone(); it.next()) {
       MDagPath path;
-      if (it.getDagPath(path) && path.hasFn(MFn::kMesh)) return undoLastShatter(path);
+      if (!it.getDagPath(path) || !path.hasFn(MFn::kMesh)) continue;
+      const MStatus status = undoLastShatter(path);
+      if (!status && m_changedScene) flushUndoQueue();
+      return status;
     }
     return MS::kSuccess;
   }
@@ -406,9 +414,13 @@ MStatus shatterCmd::redoIt() {
     groups.append(
         groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform));
     shatteredAny = true;
+    markChanged();
   }
   if (!shatteredAny && request.style == kStylePath)
     displayWarning(" the path is not crossing the objects, shatter fail");
+  // A failed run is not queued: the shards it made must not be stranded by
+  // an undo of what came before.
+  if (!result && m_changedScene) flushUndoQueue();
 
   progress.end();
   timer.endTimer();

@@ -60,11 +60,35 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("ManageZovListCmd: no zov rigid body selected");
     return MS::kFailure;
   }
+  adding = add;
+  switched.clear();
   for (const MObject& node : bodies) {
-    if (add)
-      solver->addRigidBody(node);
-    else
-      solver->removeRigidBody(node);
+    const bool wasEnabled = MPlug(node, rigidBodyNode::enabled).asBool();
+    if (add ? solver->addRigidBody(node) : solver->removeRigidBody(node))
+      switched.push_back({MFnDependencyNode(node).name(), wasEnabled});
   }
+  return MS::kSuccess;
+}
+
+void ManageZovListCmd::switchBody(zovSolverNode& solver, const MString& name, bool add) {
+  MSelectionList named;
+  MObject node;
+  if (!named.add(name) || !named.getDependNode(0, node)) return;
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
+  if (rigid == nullptr || rigid->engineBody(true) == nullptr) return;
+  add ? solver.addRigidBody(node) : solver.removeRigidBody(node);
+}
+
+MStatus ManageZovListCmd::undoIt() {
+  zovSolverNode* solver = findSolverByName();
+  if (solver == nullptr) return MS::kFailure;
+  for (auto it = switched.rbegin(); it != switched.rend(); ++it) switchBody(*solver, it->node, it->wasEnabled);
+  return MS::kSuccess;
+}
+
+MStatus ManageZovListCmd::redoIt() {
+  zovSolverNode* solver = findSolverByName();
+  if (solver == nullptr) return MS::kFailure;
+  for (const Switched& body : switched) switchBody(*solver, body.node, adding);
   return MS::kSuccess;
 }

@@ -97,6 +97,10 @@ class zovSolverNode : public MPxNode {
   static void onSceneChange(void* clientData);
   /// After a scene was opened: every body is made again from the scene.
   void rebuildWorld();
+  /// The bodies, crackers and fracture bodies of the nodes on the plugs
+  /// made again from the scene, as rebuildWorld makes every one (after an
+  /// import: the nodes the file brought).
+  void rebuildNodes(const MPlugArray& crackerPlugs, const MPlugArray& bodies, const MPlugArray& fractures);
 
   // ---- Frame loop ----------------------------------------------------------
 

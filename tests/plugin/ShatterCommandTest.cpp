@@ -479,7 +479,7 @@ TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRe
   zovhost::testing::flushIdleQueue();
 
   // The first level's shards are back, grouped with a record of that level
-  // only; undo recording is on again and the user's queue untouched.
+  // only; undo recording is on again and the command is queued once.
   const std::vector<double> restored = shardVolumes("boxShatterGroup");
   ASSERT_EQ(restored.size(), firstLevel.size());
   for (size_t k = 0; k < restored.size(); ++k) EXPECT_TRUE(relativelyEqual(restored[k], firstLevel[k], 1e-6)) << k;
@@ -496,7 +496,13 @@ TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRe
   int recording = 0;
   MGlobal::executeCommand("undoInfo -q -swf", recording);
   EXPECT_EQ(recording, 1);
-  EXPECT_EQ(zovhost::testing::undoCount(), undo);
+  EXPECT_EQ(zovhost::testing::undoCount(), undo + 1);
+  // Its undo cannot give the second level back: it empties the queue and
+  // leaves the first level's shards.
+  ASSERT_TRUE(runs("undo"));
+  EXPECT_EQ(zovhost::testing::undoCount(), 0u);
+  EXPECT_EQ(zovhost::testing::redoCount(), 0u);
+  EXPECT_EQ(shardVolumes("boxShatterGroup").size(), firstLevel.size());
 }
 
 TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {
