@@ -69,6 +69,17 @@ class Unlocked {
   bool wasLocked;
 };
 
+/// A fracture piece from a shatter takes its shatter's group, as pieces
+/// built now do; scenes before 3.5 kept none.
+void giveShatterGroup(rigidBodyNode& rigid) {
+  if (connectedPlugs(rigid.thisMObject(), rigidBodyNode::fracture).length() == 0) return;
+  MDagPath transform;
+  MObject record;
+  MDagPath group;
+  if (!parentTransformPath(rigid.thisMObject(), transform) || !findVoronoiChild(transform, record, group)) return;
+  rigid.setGroupId(voronoiNode::getIndex(userNodeOf<voronoiNode>(record)));
+}
+
 /// Scenes before 3.5 fed the collision type through the mesh-animation link:
 /// the shape's type output now feeds it.
 void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
@@ -86,6 +97,7 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
       MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(type));
       pullPlugs(shape, {&collisionShapeNode::outCollisionType, &collisionShapeNode::ca_collisionShape});
     }
+    giveShatterGroup(*rigid);
     rigid->pullAll();
   }
   const MPlugArray crackers = connectedPlugs(solver, zovSolverNode::crackers);

@@ -13,6 +13,7 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+#include <vector>
 
 /// `new_ZOVBody`: turns the selected polygon meshes (or the meshes given) into
 /// rigid bodies of the scene's last solver. For each mesh it makes a
@@ -61,6 +62,8 @@ class RigidBodyCmd : public MPxCommand {
   /// Set when memory ran out making a body: the run takes back what it made.
   bool outOfMemory = false;
   MSelectionList selection;
+  /// The rigid body nodes the last redoIt made.
+  std::vector<MObject> madeBodies;
 };
 
 /// The body's pivot helpers (`keysTX` .. `keysTZ`) take the transform's

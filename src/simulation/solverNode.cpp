@@ -168,8 +168,6 @@ zovSolverNode* findSolverByName() {
   return userNodeOf<zovSolverNode>(node);
 }
 
-void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }
-
 zovSolverNode::zovSolverNode()
     : prevTime(0.0), lastSimTime(0.0), acceptedGravity(kDefaultGravity[0], kDefaultGravity[1], kDefaultGravity[2]) {
   destroyWorldKeepingOwnedBodies();

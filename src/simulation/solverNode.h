@@ -15,11 +15,11 @@
 #include <maya/MVectorArray.h>
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "engine/bodies/HardBody.h"
 #include "math/MgcVector3.h"
+#include "src/simulation/ownedBody.h"
 
 class FractureBody;
 class rigidBodyNode;
@@ -179,10 +179,6 @@ class zovSolverNode : public MPxNode {
   static MObject cacheActive;
 
  private:
-  struct BodyDeleter {
-    void operator()(HardBody* body) const;
-  };
-
   /// The compute of `ca_cacheSize`: caches sized to `cacheSize`.
   void sizeFrameCaches(MDataBlock& block);
   /// Whether the cached result may stay at the start frame.
@@ -196,7 +192,9 @@ class zovSolverNode : public MPxNode {
   MTime lastSimTime;
   double maxStep = 0.0;
   std::uint32_t cacheCapacity = 0;
-  std::unique_ptr<HardBody, BodyDeleter> groundBody;
+  /// The ground: owned, so that a newer solver's world, replacing this
+  /// node's, lets go of it instead of deleting it.
+  OwnedBody groundBody;
   /// Which world this node made (0: none).
   std::uint64_t worldSerial = 0;
   /// The gravity last handed to the world, as the attribute gave it: what
