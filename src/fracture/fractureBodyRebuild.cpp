@@ -107,6 +107,11 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     pieceBody->setGroupID(group.isNull() ? -1 : group.asInt());
   }
 
+  if (body->getNJointBodies() == 0 && body->numDisconectBodies() == 0 && linkedPieceNodes().empty()) {
+    releaseWithoutPieces();
+    return;
+  }
+
   const MObject self = thisMObject();
   pullPlug(self, ca_index);
   body->getShape().setName(nodeName().asChar());
