@@ -185,9 +185,13 @@ class FractureBodyNode : public MPxNode {
   /// Node-removed handler for this node type: the node lets its fracture body
   /// go and its joint nodes are deleted.
   static void onNodeRemoved(MObject& node, void* clientData);
-  /// Lets the engine fracture body go: the joint nodes forget it, the pieces
+  /// Lets the engine fracture body go: the clusters hand their pieces and
+  /// joint nodes back and go, the joint nodes forget the joints, the pieces
   /// are unlocked and free, the solver's cache ends.
   void release();
+  /// release, the clusters left as they are (their pieces unlocked and
+  /// free too).
+  void letBodyGo();
   /// Hands the cluster nodes' pieces and joint nodes back to this node and
   /// deletes the cluster nodes.
   void dropClusterNode();
@@ -318,6 +322,9 @@ class FractureBodyNode : public MPxNode {
   /// no engine fracture body (`index` -1, `enabled` off) and the user is
   /// told.
   void releaseWithoutPieces();
+  /// The joint nodes whose strengths the threshold, cluster and mass rules
+  /// set: those on `stresses`, none while no joint node is counted.
+  std::vector<SceneStress*> strengthNodes() const;
   MDGModifier& dgModifier();
   /// restMatrix from the fracture body's pose and its animated parent's.
   void computeRestMatrix();

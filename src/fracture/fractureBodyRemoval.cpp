@@ -36,26 +36,28 @@ void setBreakByFrameBit(SceneStress& node, bool on) {
 void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
   FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node);
   if (fracture == nullptr) return;
-  // A joint node stands for a joint of this fracture body only: it goes too.
-  // Their deletion is kept apart, so that they come back with the node
-  // (onNodeAdded).
-  // The clusters' joint nodes first come back to the node.
-  fracture->dropClusterNode();
-  MPlugArray linked;
-  MPlug(node, stresses).connectedTo(linked, false, true);
-  fracture->release();
+  // Joint nodes and clusters stand for parts of this fracture body only:
+  // they go too. Their deletion is kept apart, so that they come back with
+  // the node, as they were (onNodeAdded).
+  std::vector<MObject> parts;
+  for (const auto& linked : fracture->linkedStressNodes()) parts.push_back(linked.first->thisMObject());
+  for (clusterFractureNode* cluster : fracture->clusterNodes()) parts.push_back(cluster->thisMObject());
+  fracture->letBodyGo();
   fracture->jointRemoval = std::make_unique<MDGModifier>();
-  for (unsigned int i = 0; i < linked.length(); ++i)
-    if (userNodeOf<SceneStress>(linked[i]) != nullptr) fracture->jointRemoval->deleteNode(linked[i].node());
+  for (const MObject& part : parts) fracture->jointRemoval->deleteNode(part);
   fracture->jointRemoval->doIt();
 }
 
 void FractureBodyNode::release() {
   dropClusterNode();
+  letBodyGo();
+}
+
+void FractureBodyNode::letBodyGo() {
   // The joints are about to go: no joint node may keep reaching them.
   SceneStress::forgetOwner(this);
   stressNodes.clear();
-  for (rigidBodyNode* piece : pieceNodes()) {
+  for (rigidBodyNode* piece : linkedPieceNodes()) {
     MFnDependencyNode(piece->thisMObject()).setLocked(false);
     // A piece that joined another fracture body since stays there.
     if (piece->fractureBodyNode() == this) piece->setFractureOwner(nullptr, false);

@@ -26,6 +26,7 @@ MObject SceneStress::frameToBreakAttr;
 MObject SceneStress::fracture;
 MObject SceneStress::body1NameAttr;
 MObject SceneStress::body2NameAttr;
+MObject SceneStress::jointIndexAttr;
 MObject SceneStress::ca_enabled;
 MObject SceneStress::ca_torsion;
 MObject SceneStress::ca_breakByFrame;
@@ -74,6 +75,13 @@ void SceneStress::forgetOwner(const FractureBodyNode* gone) {
 
 void* SceneStress::creator() { return new SceneStress; }
 
+void SceneStress::setJointIndex(std::uint32_t index) {
+  jointIndex = index;
+  MPlug(thisMObject(), jointIndexAttr).setValue(static_cast<int>(index));
+}
+
+int SceneStress::storedJointIndex() const { return MPlug(thisMObject(), jointIndexAttr).asInt(); }
+
 MStatus SceneStress::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
@@ -89,6 +97,7 @@ MStatus SceneStress::initialize() {
       {fracture, messageAttribute("fracture", "frac")},
       {body1NameAttr, stringAttribute("body1Name", "bd1", "", kJointNameFlags)},
       {body2NameAttr, stringAttribute("body2Name", "bd2", "", kJointNameFlags)},
+      {jointIndexAttr, numericAttribute("jointIndex", "jix", Kind::kInt, -1.0, kHiddenSetting)},
       {ca_enabled, hiddenTwin("ca_enabled", "cebl")},
       {ca_torsion, hiddenTwin("ca_torsion", "ctor")},
       {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbfr")},

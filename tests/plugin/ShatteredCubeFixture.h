@@ -29,7 +29,11 @@ class ShatteredCubeTest : public CommandTest {
   /// The user's commands, one step each, in the order they make the scene.
   static std::vector<std::string> sceneSteps() {
     return {
-        "zovSolver",
+        // The user interface's zovSetGravityAxis, which the command queues,
+        // takes the solver's settings into the world. No frame cache: every
+        // play is simulated.
+        "zovSolver; getAttr zovSolverNode1.ca_solverParams; setAttr zovSolverNode1.cacheActive 0; "
+        "getAttr zovSolverNode1.ca_cacheSize",
         "polyCube -w 2 -h 2 -d 2 -n cube; setAttr cube.translate 0 3 0; setAttr cube.rotate 20 0 15",
         "zovShatter -ns " + std::to_string(kShards) + " -sed 7 cube",
         "select `ls \"cube_shard*\"`; new_ZOVBody -shapeType 2",
@@ -60,10 +64,12 @@ class ShatteredCubeTest : public CommandTest {
     std::vector<double> pose;
   };
 
-  /// Goes to the first frame (which resets the simulation) and plays to
-  /// `last`, recording each frame from the first on.
+  /// Comes to the first frame from before it (which resets the simulation,
+  /// as the time slider does) and plays to `last`, recording each frame from
+  /// the first on.
   static std::vector<FrameRecord> play(int last = kLastFrame) {
     std::vector<FrameRecord> frames;
+    run("currentTime " + std::to_string(kFirstFrame - 1));
     for (int f = kFirstFrame; f <= last; ++f) {
       run("currentTime " + std::to_string(f));
       FrameRecord record;
