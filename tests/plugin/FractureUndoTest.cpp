@@ -140,4 +140,18 @@ TEST_F(FractureUndo, DeletesUndoneAtRestAndDuringPlaybackKeepTheWorldAsTheNodesS
   }
 }
 
+TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPlaysAsTheUntouchedScene) {
+  buildScene();
+  const std::vector<FrameRecord> untouched = play();
+  ASSERT_GT(brokenCount(untouched), 0u);
+  for (const char* deleted : {"ZovFractureBody", "zovSolverNode1"}) {
+    SCOPED_TRACE(deleted);
+    play(30);
+    ASSERT_TRUE(runs(std::string("delete ") + deleted));
+    run("currentTime 31");
+    ASSERT_TRUE(runs("undo"));
+    expectSamePlay(untouched, play());
+  }
+}
+
 }  // namespace
