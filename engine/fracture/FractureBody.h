@@ -384,7 +384,8 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// fragment below: off their piece and disconnected lists, out of their
   /// cluster trees and mass ratios, and every joint that touches it off
   /// their joint lists (the joints are handed back, not freed). The body is
-  /// left deactivated, without joints or parent. A body those joints held
+  /// left without joints or parent, deactivated when it was a piece (a
+  /// disconnected body keeps its state). A body those joints held
   /// that no joint of the family touches any more leaves the family too; one
   /// that only broken joints still tie to it is released (disconnected here,
   /// and filed in the world that holds this body).

@@ -379,10 +379,16 @@ void FractureBody::dropFromFamily(PrivateHardBody* body, std::vector<PrivateHard
       std::remove_if(massRatios.begin(), massRatios.end(),
                      [body](const std::pair<PrivateHardBody*, double>& entry) { return entry.first == body; }),
       massRatios.end());
-  for (EngineList<PrivateHardBody*>* list : {&pieces, &disconnectedBodies}) {
-    if (!list->contains(body)) continue;
+  // A piece stops with the compound that moved it; a disconnected body
+  // moves on its own (or, gathered for a build, never moved with this one)
+  // and keeps its state.
+  if (pieces.contains(body)) {
     body->deActivate();
-    list->remove(body);
+    pieces.remove(body);
+    bodyCursor = nullptr;
+  }
+  if (disconnectedBodies.contains(body)) {
+    disconnectedBodies.remove(body);
     bodyCursor = nullptr;
   }
   // The split-joint list holds the joints handed to the fragments and those
