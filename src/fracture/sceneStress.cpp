@@ -180,6 +180,10 @@ void SceneStress::applyBool(const MPlug& plug, bool value) {
   } else if (plug == ca_torsion) {
     torsion = value;
     if (joint != nullptr) setJointFlag(*joint, kJointTorsion, value);
+    // Kept with the start state, as enabled and breakByFrame are: a reset
+    // must not take the edit back.
+    savedTorsion = torsion;
+    if (joint != nullptr) joint->storeInitialState(kJointTorsion);
   }
 }
 
