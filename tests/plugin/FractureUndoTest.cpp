@@ -3,6 +3,7 @@
 // scene's nodes describe, and a deletion undone plays as if it never was.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,32 +30,68 @@ class FractureUndo : public ShatteredCubeTest {
   }
 };
 
-TEST_F(FractureUndo, UndoAndRedoRightAfterTheFractureBodyCommandLeaveNoPieceInReach) {
-  const std::vector<std::string> steps = sceneSteps();
-  // Up to zovFractureBody, which the undo queue does not hold: undo takes
-  // back the shards' bodies, which are its pieces.
-  for (size_t i : {0, 1, 2, 3, 6}) ASSERT_TRUE(runs(steps[i])) << steps[i];
-  ASSERT_NE(fractureNode().getFractureBody(), nullptr);
-  ASSERT_TRUE(runs("undo"));
-  EXPECT_EQ(disagreements(), "");
-  // With no piece left the fracture body is let go, and the node says so.
-  EXPECT_EQ(fractureNode().getFractureBody(), nullptr);
-  EXPECT_EQ(getDouble("ZovFractureBody.index"), -1.0);
-  EXPECT_EQ(getDouble("ZovFractureBody.enabled"), 0.0);
-  EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Warning,
-                                           "fracture body ZovFractureBody has no pieces left and was released"));
-  // Its parameters no longer reach anything.
-  run("setAttr ZovFractureBody.randomThreshold 10; getAttr ZovFractureBody.ca_randomThreshold");
-  run("setAttr ZovFractureBody.stressThreshold 5; getAttr ZovFractureBody.ca_stressThreshold");
-  EXPECT_EQ(disagreements(), "");
-  run("undo");
-  run("undo");
-  ASSERT_TRUE(runs("redo"));
-  ASSERT_TRUE(runs("redo"));
-  ASSERT_TRUE(runs("redo"));
-  // The shards are bodies again, free ones: the fracture body is gone.
-  EXPECT_EQ(disagreements(), "");
-  playWalking(30);
+TEST_F(FractureUndo, PiecesTakenAwayByAnyRouteLeaveNothingThatReachesThemAndTheEmptiedNodeSaysSo) {
+  struct Route {
+    const char* what;
+    std::function<void()> takeAway;
+  };
+  const Route routes[] = {
+      // zovFractureBody is outside the undo queue: undo takes back the
+      // shards' bodies, which are its pieces.
+      {"undo of the body command", [] { ASSERT_TRUE(runs("undo")); }},
+      {"delete of the pieces' bodies",
+       [] {
+         std::string line = "delete";
+         for (int i = 1; i <= kShards; ++i) {
+           run("lockNode -l off " + shardBody(i));
+           line += " " + shardBody(i);
+         }
+         ASSERT_TRUE(runs(line));
+       }},
+      {"detach of every piece",
+       [] {
+         for (int i = 1; i <= kShards; ++i)
+           if (feeds("ZovFractureBody.rigidBodies", shardBody(i) + ".fracture")) {
+             run("select " + shardBody(i));
+             ASSERT_TRUE(runs("Detach_FBody"));
+             ASSERT_EQ(disagreements(), "") << shardBody(i);
+           }
+       }},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.what);
+    zovhost::testing::resetHost();
+    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+    run("playbackOptions -min 1 -max 101");
+    const std::vector<std::string> steps = sceneSteps();
+    for (size_t i : {0, 1, 2, 3, 6}) ASSERT_TRUE(runs(steps[i])) << steps[i];
+    zovhost::testing::flushIdleQueue();
+    ASSERT_NE(fractureNode().getFractureBody(), nullptr);
+    zovhost::testing::clearLogs();
+    route.takeAway();
+    EXPECT_EQ(disagreements(), "");
+    // With no piece left the fracture body is let go, and the node says so.
+    EXPECT_EQ(fractureNode().getFractureBody(), nullptr);
+    EXPECT_EQ(getDouble("ZovFractureBody.index"), -1.0);
+    EXPECT_EQ(getDouble("ZovFractureBody.enabled"), 0.0);
+    EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Warning,
+                                             "fracture body ZovFractureBody has no pieces left and was released"));
+    // Its parameters no longer reach anything.
+    run("setAttr ZovFractureBody.randomThreshold 10; getAttr ZovFractureBody.ca_randomThreshold");
+    run("setAttr ZovFractureBody.stressThreshold 5; getAttr ZovFractureBody.ca_stressThreshold");
+    EXPECT_EQ(disagreements(), "");
+    // Whatever the undo queue holds comes back and goes again.
+    const size_t undone = zovhost::testing::undoCount() < 3 ? zovhost::testing::undoCount() : 3;
+    for (size_t k = 0; k < undone; ++k) {
+      ASSERT_TRUE(runs("undo"));
+      ASSERT_EQ(disagreements(), "") << "undo " << k;
+    }
+    for (size_t k = 0; k < undone; ++k) {
+      ASSERT_TRUE(runs("redo"));
+      ASSERT_EQ(disagreements(), "") << "redo " << k;
+    }
+    playWalking(30);
+  }
 }
 
 TEST_F(FractureUndo, EveryPrefixOfTheUsersCommandsUndoneAndRedoneKeepsTheWorldAsTheNodesSay) {
