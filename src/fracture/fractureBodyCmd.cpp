@@ -237,8 +237,11 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
 
   MGlobal::executeCommandOnIdle("updateZovManagePanel");
   setResult(node->nodeName());
+  madeFractureBody = true;
   return MS::kSuccess;
 }
+
+MStatus FractureBodyCmd::undoIt() { return flushUndoQueue(); }
 
 void FractureBodyCmd::undoFractureBody(const MObject& fracture, const std::vector<KeptBody>& kept) {
   // Its removal lets the engine fracture body go and deletes the joint nodes.

@@ -74,14 +74,13 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
     if (faces.empty()) continue;
     MGlobal::executeCommand(("sets -e -nw -fe " + std::string(cut.shadingGroup.asChar()) + faces).c_str(), false,
                             false);
+    markChanged();
   }
   return MS::kSuccess;
 }
 
-bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sourcePath, const MDagPath& shapePath,
-                                        voronoiNode* made, const MMatrix& matrix, bool useCutMaterial,
-                                        MObjectArray& shards) {
-  const MMatrix sourceToWorld = sourcePath.isValid() ? sourcePath.exclusiveMatrix() : MMatrix();
+bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& shapePath, voronoiNode* made,
+                                        const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards) {
   // A level's seeds follow the earlier levels' seeds in the source's points.
   unsigned int first = static_cast<unsigned int>(std::max(voronoiNode::getVoroGroup(&source, 0), 0));
   for (unsigned int level = 1; level < voronoiNode::numVoroGroups(&source); ++level) {
@@ -90,16 +89,17 @@ bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sou
     std::vector<Mgc::MgcVector3> seeds;
     MPoint point;
     for (unsigned int i = first; i < first + static_cast<unsigned int>(count); ++i)
-      seeds.push_back(toEngine(voronoiNode::getVoroPoint(&source, point, i, true) * matrix));
+      seeds.push_back(toEngine(voronoiNode::getVoroPoint(&source, point, i, false) * matrix));
     first += static_cast<unsigned int>(count);
     MBoundingBox box;
     voronoiNode::getBoundingBox(&source, box, level);
-    box.transformUsing(sourceToWorld);
     box.transformUsing(matrix);
     if (!addShatterLevel(shapePath, made, seeds, box, matrix, useCutMaterial, shards)) return false;
   }
   return true;
 }
+
+MStatus adquireShatterCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus adquireShatterCmd::redoIt() {
   if (!m_arguments) return MS::kFailure;
@@ -135,8 +135,6 @@ MStatus adquireShatterCmd::redoIt() {
     displayError("shatter group doesnt has voronoi node");
     return MS::kFailure;
   }
-  MDagPath sourcePath;
-  MDagPath::getAPathTo(sourceObject, sourcePath);
   MString cutMaterial = voronoiNode::getCutMatName(source);
   bool useCutMaterial = cutMaterial.length() > 0;
   if (!useCutMaterial) cutMaterial = kNoCutMaterial;
@@ -171,12 +169,15 @@ MStatus adquireShatterCmd::redoIt() {
       displayError("aquire shatter fails, original voronode is empty");
       return MS::kFailure;
     }
+    // The source recorded its seeds and boxes in its object's space: the
+    // target's matrix alone puts them where the target stands.
     ShatterSettings settings;
     MPoint point;
-    for (unsigned int i = 0; i < count; ++i) settings.pointsA.append(voronoiNode::getVoroPoint(source, point, i, true));
+    for (unsigned int i = 0; i < count; ++i)
+      settings.pointsA.append(voronoiNode::getVoroPoint(source, point, i, false));
     settings.matrix = transformPath.inclusiveMatrix();
     voronoiNode::getBoundingBox(source, settings.box, 0);
-    if (sourcePath.isValid()) settings.box.transformUsing(sourcePath.exclusiveMatrix());
+    settings.box.transformUsing(settings.matrix);
     settings.cutMaterialName = cutMaterial;
     settings.style = source->settings.style;
 
@@ -189,14 +190,17 @@ MStatus adquireShatterCmd::redoIt() {
         made->settings.style = kStyleNonconforming;
         voronoiNode::setScheme(made, kVoroNonconform);
       }
-      carved = made && addSourceLevels(*source, sourcePath, shapePath, made, settings.matrix, useCutMaterial, shards);
+      carved = made && addSourceLevels(*source, shapePath, made, settings.matrix, useCutMaterial, shards);
     }
     if (!carved) {
       displayError("aquire shatter fails");
+      // Shards of the levels carved before the failure stay, and the run is not queued.
+      if (shards.length() > 0 || changedScene()) flushUndoQueue();
       return MS::kFailure;
     }
     const bool animated = MAnimUtil::isAnimated(transformPath.node());
     groups.append(groupShards(shapePath, animated, shards, voronoiTransform()));
+    markChanged();
   }
   progress.end();
   setResult(groups);

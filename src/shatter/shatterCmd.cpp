@@ -22,6 +22,7 @@
 #include "engine/MeshFactory.h"
 #include "engine/shatter/VoronoiCarving.h"
 #include "geometry/ShatterParams.h"
+#include "geometry/shatter/DistinctSeeds.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "src/hostEngineConversions.h"
 #include "src/hostHelpers.h"
@@ -66,8 +67,6 @@ constexpr unsigned int kMaxSeedsPerRing = 300;
 constexpr int kImpactPoints = 5;
 /// Curve samples per control vertex of a path.
 constexpr int kSamplesPerCV = 4;
-/// A list-A seed this close (squared) to a kept list-B seed is not used twice.
-constexpr double kDuplicateSeed = 1e-5;
 /// How far outside a shard's vertex box a seed of a further level may lie
 /// and still cut it.
 constexpr double kSeedInBox = 1e-5;
@@ -87,6 +86,16 @@ MPoint worldPoint(const MPoint& p, const MMatrix& m) {
 bool firstOfType(const MSelectionList& list, MFn::Type type, MDagPath& path) {
   for (MItSelectionList it(list, type); !it.isDone(); it.next())
     if (it.getDagPath(path) && path.hasFn(type)) return true;
+  return false;
+}
+
+/// Whether the selection holds a polygon mesh or a NURBS surface: the
+/// shapes the shatter works on or answers for. Curves are geometry too, but
+/// nothing a shatter can cut.
+bool holdsSurfaces(const MSelectionList& objects) {
+  MDagPath path;
+  for (MItSelectionList it(objects, MFn::kGeometric); !it.isDone(); it.next())
+    if (it.getDagPath(path) && (path.hasFn(MFn::kMesh) || path.hasFn(MFn::kNurbsSurface))) return true;
   return false;
 }
 
@@ -210,7 +219,7 @@ MStatus shatterCmd::undoIt() {
     m_previewLocator = nullptr;
   }
   forgetRun();
-  return MS::kSuccess;
+  return flushUndoQueue();
 }
 
 ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
@@ -235,6 +244,7 @@ MStatus shatterCmd::redoIt() {
   }
   if (!m_arguments) return MS::kFailure;
   const MArgDatabase& arguments = *m_arguments;
+  m_changedScene = false;
 
   Request request;
   readFlag(arguments, kNumShardsFlag, request.shardCount);
@@ -285,7 +295,10 @@ MStatus shatterCmd::redoIt() {
     }
     for (; !it.isDone(); it.next()) {
       MDagPath path;
-      if (it.getDagPath(path) && path.hasFn(MFn::kMesh)) return undoLastShatter(path);
+      if (!it.getDagPath(path) || !path.hasFn(MFn::kMesh)) continue;
+      const MStatus status = undoLastShatter(path);
+      if (!status && m_changedScene) flushUndoQueue();
+      return status;
     }
     return MS::kSuccess;
   }
@@ -320,9 +333,8 @@ MStatus shatterCmd::redoIt() {
   MStringArray groups;
   MStatus result = MS::kSuccess;
   bool shatteredAny = false;
-  MItSelectionList it(objects, MFn::kGeometric);
-  if (it.isDone()) displayWarning(" invalid selection, not shapes");
-  for (; !it.isDone(); it.next()) {
+  if (!holdsSurfaces(objects)) displayWarning(" invalid selection, not shapes");
+  for (MItSelectionList it(objects, MFn::kGeometric); !it.isDone(); it.next()) {
     MDagPath shapePath;
     if (!it.getDagPath(shapePath)) continue;
     if (shapePath.hasFn(MFn::kNurbsSurface)) {
@@ -367,9 +379,13 @@ MStatus shatterCmd::redoIt() {
     groups.append(
         groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform));
     shatteredAny = true;
+    markChanged();
   }
   if (!shatteredAny && request.style == kStylePath)
     displayWarning(" the path is not crossing the objects, shatter fail");
+  // A failed run is not queued: the shards it made must not be stranded by
+  // an undo of what came before.
+  if (!result && m_changedScene) flushUndoQueue();
 
   progress.end();
   timer.endTimer();
@@ -469,25 +485,24 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     }
     const unsigned int count = made ? std::min<unsigned int>(params.numPoints, buffer.size()) : 0;
     if (count == 0) return MS::kFailure;
-    seeds.assign(buffer.begin(), buffer.begin() + count);
-    finalSeeds = seeds;
+    finalSeeds = distinctSeeds(std::vector<Mgc::MgcVector3>(buffer.begin(), buffer.begin() + count));
+    seeds = finalSeeds;
   } else {
-    std::vector<Mgc::MgcVector3> keptB;
+    // A seed of this level that repeats an earlier level's seed, or one of
+    // its own before it, is not used twice. A further level of a
+    // nonconforming shatter carves only by its own seeds, so there only the
+    // earlier seeds in its region count; a conforming one carves by all.
+    std::vector<Mgc::MgcVector3> guard;
     for (unsigned int i = 0; i < countB; ++i) {
       const MPoint p = worldPoint(settings.pointsB[i], matrix);
-      seeds.push_back(toEngine(p));
       seedsB.push_back(toEngine(p));
-      if (settings.box.contains(p)) keptB.push_back(toEngine(p));
+      if (scheme != kVoroNonconform || settings.box.contains(p)) guard.push_back(toEngine(p));
     }
-    for (unsigned int i = 0; i < countA; ++i) {
-      const Mgc::MgcVector3 p = toEngine(worldPoint(settings.pointsA[i], matrix));
-      const bool repeated = std::any_of(keptB.begin(), keptB.end(), [&p](const Mgc::MgcVector3& b) {
-        return (p - b).SquaredLength() < kDuplicateSeed;
-      });
-      if (repeated) continue;
-      finalSeeds.push_back(p);
-      seeds.push_back(p);
-    }
+    std::vector<Mgc::MgcVector3> added;
+    for (unsigned int i = 0; i < countA; ++i) added.push_back(toEngine(worldPoint(settings.pointsA[i], matrix)));
+    finalSeeds = distinctSeeds(added, guard);
+    seeds = scheme == kVoroNonconform ? seedsB : distinctSeeds(seedsB);
+    seeds.insert(seeds.end(), finalSeeds.begin(), finalSeeds.end());
   }
 
   // A single seed makes no cell: the object would be hidden behind an empty group.
@@ -515,7 +530,7 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     engineMesh.reset();
     if (carving.status == VoronoiCarving::Status::kInterrupted) {
       displayInfo("Shatter interrupted!");
-      forgetRun();
+      undoIt();
       return MS::kFailure;
     }
     for (VoronoiCell& cell : carving.cells) cells.push_back({DFmeshPtr(cell.mesh.release()), shaders});
@@ -550,8 +565,9 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
 }
 
 MStatus shatterCmd::addShatterLevel(const MDagPath& shapePath, voronoiNode* record,
-                                    const std::vector<Mgc::MgcVector3>& seeds, const MBoundingBox& box,
+                                    const std::vector<Mgc::MgcVector3>& levelSeeds, const MBoundingBox& box,
                                     const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards) {
+  const std::vector<Mgc::MgcVector3> seeds = distinctSeeds(levelSeeds);
   std::vector<LevelPiece> pieces;
   for (unsigned int i = 0; i < shards.length(); ++i) {
     MDagPath transform;

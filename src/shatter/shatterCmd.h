@@ -37,9 +37,13 @@ constexpr unsigned int kMaxRequestedShards = 64;
 /// transform. With `-undoLast` it takes the first mesh back by one level.
 /// The result is the names of the groups made.
 ///
-/// The command is not undoable: its shards, groups and records are
-/// scene content that `-undoLast` takes back level by level, and the
-/// host's undo queue is left as it was.
+/// The shards and groups are made partly outside the undo queue, so the
+/// command cannot be taken back by the host's undo: `-undoLast` takes a
+/// shatter back level by level. A run that changed the scene is undoable
+/// all the same, and its undo empties the undo queue, so that no undo
+/// reaches past a shatter (one that took back the command which made the
+/// source would leave the shards without it). A run that changed the scene
+/// and still fails is not queued: it empties the queue at once.
 class shatterCmd : public MPxCommand {
  public:
   static void* creator();
@@ -47,8 +51,9 @@ class shatterCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
+  /// Hides the preview locator the last run used and empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return false; }
+  bool isUndoable() const override { return m_changedScene; }
   bool hasSyntax() const override { return true; }
 
  protected:
@@ -64,14 +69,16 @@ class shatterCmd : public MPxCommand {
   };
 
   /// Shatters one mesh with a settings record: carves it and makes the
-  /// voronoi node and the shards (appended to `shards`). Fails, making
-  /// nothing, when no seeds or cells come out.
+  /// voronoi node and the shards (appended to `shards`). Seeds that
+  /// coincide with one before them are dropped first (distinctSeeds), so
+  /// that no cell is carved twice. Fails, making nothing, when fewer than
+  /// two seeds or no cells come out; a cancelled carving runs undoIt.
   MStatus shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
                         const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
                         ShatterSettings& settings, MObjectArray& shards);
   /// One further level of a nonconforming shatter on the shards just made
   /// from a shape: every shard whose vertex box meets the level's box is
-  /// carved by the level's seeds that lie in that box (without piece
+  /// carved by the level's distinct seeds that lie in that box (without piece
   /// detection); the other shards, and those no cell comes out of, stay
   /// whole. The pieces replace the shards in `shards` (the old ones are
   /// deleted), and the record gains the level: its seeds, its box (both
@@ -87,6 +94,9 @@ class shatterCmd : public MPxCommand {
   MStatus undoLastShatter(const MDagPath& shapePath);
   /// Forgets what the current run did (the transform names).
   void forgetRun();
+  /// The current run has changed the scene: its undo must empty the queue.
+  void markChanged() { m_changedScene = true; }
+  bool changedScene() const { return m_changedScene; }
   /// The cut material and its shading group of the run.
   void setCutMaterial(const MString& material, const MString& shadingGroup) {
     m_cutMaterialName = material;
@@ -126,4 +136,6 @@ class shatterCmd : public MPxCommand {
   bool m_renameVoronoi = true;
   /// The preview locator under the transform being shattered, or null.
   ShatterLocatorNode* m_previewLocator = nullptr;
+  /// Whether the last run made, changed or deleted anything in the scene.
+  bool m_changedScene = false;
 };

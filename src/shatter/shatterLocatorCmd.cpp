@@ -271,6 +271,7 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   ShatterLocatorNode* locator = findPreviewLocatorUnder(transformPath);
   if (!locator) return MS::kSuccess;
   const MObject locatorObject = locator->thisMObject();
+  m_filledLocator = true;
   const MPlug centres(locatorObject, ShatterLocatorNode::shatter_pos);
   if (centres.numElements() < 2)
     for (unsigned int k = 0; k < kMaxShatterCenters; ++k)
@@ -328,6 +329,7 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   }
 
   const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, region);
+  locator->patternCount = made.empty() ? 0 : params.numPoints;
   locator->settings.box = region;
   locator->lastSeed = static_cast<std::int32_t>(seed);
   locator->spreadWidth = width;
@@ -349,6 +351,8 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   }
   return MS::kSuccess;
 }
+
+MStatus shatterLocatorCmd::undoIt() { return flushUndoQueue(); }
 
 void shatterLocatorCmd::SetRefObject(const MObject& locator, const MObject& reference) {
   if (reference.isNull()) return;

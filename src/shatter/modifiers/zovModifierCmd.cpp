@@ -101,23 +101,29 @@ MStatus zovModifierCmd::applyModifier() {
     return status;
   }
   // Nodes that cannot be made, or that lack the mesh plugs, stop the change
-  // before anything is connected.
+  // before anything is connected; a first node already made is taken back
+  // with everything else the modifier holds.
   MStatus status;
   const MObject first = createModifierNode(status);
   if (!status) {
-    m_dgModifier = std::make_unique<MDGModifier>();
+    dropModifierNodes();
     return status;
   }
   initModifierNode(first);
   const MObject second = createModifierNode(status);
   if (!status) {
-    m_dgModifier = std::make_unique<MDGModifier>();
+    dropModifierNodes();
     restoreShading(m_shadingBefore);
     return status;
   }
   status = connectModifierNodes(first, second);
   m_shadingAfter = shadingState();
   return status;
+}
+
+void zovModifierCmd::dropModifierNodes() {
+  m_dgModifier->undoIt();
+  m_dgModifier = std::make_unique<MDGModifier>();
 }
 
 MObject zovModifierCmd::createModifierNode(MStatus& status) {
