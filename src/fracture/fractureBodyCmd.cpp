@@ -18,6 +18,7 @@
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -26,6 +27,9 @@ const char* const kFractureNameFlag = "-n";
 const char* const kFractureCheckFlag = "-chk";
 const char* const kFractureNearestFlag = "-nea";
 const char* const kDefaultFractureName = "ZovFractureBody";
+/// The farthest a joint may reach: the fracture body node's distThreshold
+/// holds no more. Distances not above 0 are the build's own refusal.
+constexpr double kMaxDistanceThreshold = 100.0;
 
 const char* const kFractureDisabledDialog =
     "confirmDialog -title \"Zov Info\" -button \"OK\" -defaultButton \"OK\" -message \"Zov dynamics has been "
@@ -91,6 +95,11 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
     parsedArguments->getFlagArgument(kFractureDistanceFlag, 0, distance);
   if (parsedArguments->isFlagSet(kFractureNameFlag)) parsedArguments->getFlagArgument(kFractureNameFlag, 0, name);
   if (name.length() == 0) name = kDefaultFractureName;
+  // A name the host cannot give would leave the node named otherwise; a
+  // distance past the node's range would be held at its end.
+  if (!checkNodeNameFlag("zovFractureBody", "-name", name) ||
+      !takeFlagValue({"zovFractureBody", "-distanceThr", kNoLowerBound, kMaxDistanceThreshold}, distance))
+    return MS::kFailure;
   if (parsedArguments->isFlagSet(kFractureCheckFlag)) parsedArguments->getFlagArgument(kFractureCheckFlag, 0, check);
   const bool nearest = parsedArguments->isFlagSet(kFractureNearestFlag);
   selection.clear();

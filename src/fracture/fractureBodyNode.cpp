@@ -161,7 +161,8 @@ MStatus FractureBodyNode::initialize() {
       {initialSpin, pointAttribute("initialSpin", "insp")},
       {distThreshold, boundedAttribute("distThreshold", "dthr", Kind::kDouble, 0.05, 0.0, 100.0, kFractureHiddenValue)},
       {passive, numericAttribute("passive", "pass", Kind::kBoolean, 0.0, kFractureShown)},
-      {firstHitActive, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      // Off, on the first hit, at the activation frame.
+      {firstHitActive, boundedAttribute("firstHitActive", "fha", Kind::kShort, 0.0, 0.0, 2.0, kNotKeyable)},
       {actFrameAttr, numericAttribute("actFrame", "acf", Kind::kInt, 1.0, kFractureShown)},
       {breakFrameAttr, numericAttribute("breakFrame", "bfr", Kind::kInt, 1.0, kFractureShown)},
       {stressThresholdAttr, boundedAttribute("stressThreshold", "sthr", Kind::kDouble, 50.0, 0.0, 1e6, kNotKeyable)},
@@ -174,7 +175,8 @@ MStatus FractureBodyNode::initialize() {
       {secCracks, numericAttribute("secCracks", "scrk", Kind::kBoolean, 1.0, kNotKeyable)},
       {percentSecCracks, boundedAttribute("percentSecCracks", "pscr", Kind::kInt, 5.0, 0.0, 100.0, kNotKeyable)},
       {doTrans, numericAttribute("doTrans", "dot", Kind::kBoolean, 0.0, kFractureHiddenValue)},
-      {mass, numericAttribute("mass", "ma", Kind::kDouble, 1.0, kNotKeyable)},
+      // The engine takes a positive single-precision mass.
+      {mass, boundedAttribute("mass", "ma", Kind::kDouble, 1.0, kLeastPositiveFloat, kGreatestFloat, kNotKeyable)},
       {friction, fractionAttribute("friction", "fc", 0.7)},
       {bounciness, fractionAttribute("bounciness", "bcn", 0.3)},
       {linearDamping, fractionAttribute("linearDamping", "lid", 0.01)},

@@ -18,6 +18,7 @@
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -68,12 +69,12 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
       int value = 0;
       if (mesh.getIntBlindData(f, MFn::kMeshPolygonComponent, kCutFaceBlindDataId, kCutFaceAttribute, value) &&
           value > 0)
-        faces += " " + name + ".f[" + std::to_string(f) + "]";
+        faces += " " + quotedArgument(name + ".f[" + std::to_string(f) + "]");
     }
     // Without faces the command would act on the selection.
     if (faces.empty()) continue;
-    MGlobal::executeCommand(("sets -e -nw -fe " + std::string(cut.shadingGroup.asChar()) + faces).c_str(), false,
-                            false);
+    MGlobal::executeCommand(
+        ("sets -e -nw -fe " + quotedArgument(std::string(cut.shadingGroup.asChar())) + faces).c_str(), false, false);
     markChanged();
   }
   return MS::kSuccess;
@@ -107,6 +108,8 @@ MStatus adquireShatterCmd::redoIt() {
   MString material;
   const bool replacing = arguments.isFlagSet(kReplaceMatFlag);
   if (replacing) arguments.getFlagArgument(kReplaceMatFlag, 0, material);
+  // The material is made or found by its name: one the host cannot give is refused.
+  if (replacing && !checkNodeNameFlag("zovAdqShatter", "-replaceMat", material)) return MS::kFailure;
   MSelectionList objects;
   arguments.getObjects(objects);
   if (objects.length() == 0) {
@@ -135,7 +138,7 @@ MStatus adquireShatterCmd::redoIt() {
     displayError("shatter group doesnt has voronoi node");
     return MS::kFailure;
   }
-  MString cutMaterial = voronoiNode::getCutMatName(source);
+  MString cutMaterial = recordedCutMaterial(MFnDependencyNode(sourceObject).name(), voronoiNode::getCutMatName(source));
   bool useCutMaterial = cutMaterial.length() > 0;
   if (!useCutMaterial) cutMaterial = kNoCutMaterial;
   setCutMaterial(cutMaterial, cutMaterial + "SG");

@@ -94,6 +94,8 @@ class shatterCmd : public MPxCommand {
   MStatus undoLastShatter(const MDagPath& shapePath);
   /// Forgets what the current run did (the transform names).
   void forgetRun();
+  /// Makes what every shard of the run shares, the first time a run needs it.
+  void prepareSharedContent();
   /// The current run has changed the scene: its undo must empty the queue.
   void markChanged() { m_changedScene = true; }
   bool changedScene() const { return m_changedScene; }
@@ -122,6 +124,11 @@ class shatterCmd : public MPxCommand {
   MObject m_voronoiTransform;
   MString m_cutMaterialName;
   MString m_cutShadingGroup;
+  /// The cut material (with -newMat) and the cut-face tag's type are made
+  /// once the first object has cells, so that a shatter that makes nothing
+  /// leaves the scene as it was.
+  bool m_cutMaterialPending = false;
+  bool m_cutFaceTypeReady = false;
   MString m_transformName;
   /// The UV set names of the mesh being shattered.
   MStringArray m_shaderNames;

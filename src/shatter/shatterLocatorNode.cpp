@@ -130,7 +130,7 @@ MStatus ShatterLocatorNode::initialize() {
   const MStatus added = addAttributes({
       {shatter_pos, numericAttribute("shatter_pos", "shp", Kind::k3Double, 0.0, kNotKeyable.hidden(true).array(true)),
        "Unable to add \"ia_shatterPositions\" attribute"},
-      {numLoc, numericAttribute("numLoc", "nlc", Kind::kInt, 1.0, kLocatorHiddenFixed),
+      {numLoc, boundedAttribute("numLoc", "nlc", Kind::kInt, 1.0, 0.0, 5.0, kLocatorHiddenFixed),
        "Unable to add \"ia_numLocators\" attribute"},
       {numPoints, boundedAttribute("numPoints", "np", Kind::kInt, 64.0, 2.0, 10000.0, kLocatorHiddenFixed),
        "Unable to add \"ia_numPoints\" attribute"},

@@ -184,7 +184,7 @@ TEST_F(ModifierFramework, ConnectedTweaksMoveToTheTweakNodeAndFacesOfOneSetGoInO
   // setA's five faces come in one command.
   int setALines = 0;
   for (const auto& line : zovhost::testing::commands())
-    if (line.line.rfind("sets -e  -fe setA", 0) == 0) {
+    if (line.line.rfind("sets -e  -fe \"setA\"", 0) == 0) {
       ++setALines;
       EXPECT_EQ(std::count(line.line.begin(), line.line.end(), '['), 5) << line.line;
     }

@@ -392,7 +392,7 @@ TEST_F(ShatterCommand, CancellingAShatterFromAPreviewTakesThePreviewAwayAsUndoDo
   EXPECT_FALSE(runs("zovShatter box"));
   EXPECT_TRUE(hasMessage(MessageKind::Info, "Shatter interrupted!"));
   zovhost::testing::flushIdleQueue();
-  EXPECT_TRUE(ranLine("hide boxPreview"));
+  EXPECT_TRUE(ranLine("hide \"boxPreview\""));
   EXPECT_TRUE(ranLine("disableFragmoraPreviewMode()"));
   EXPECT_TRUE(nodesOfType("zovVoronoiNode").empty());
   EXPECT_TRUE(visible("box"));
