@@ -99,7 +99,9 @@ DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, std::uint32_t i
   joint->attach(Mgc::MgcVector3(at[0], at[1], at[2]), 1, second, first);
   node.setOwner(this);
   node.setJoint(joint);
-  node.setJointIndex(joint->getIndex());
+  // A number the scene did not keep is not written into it: the scene
+  // reads back as it was saved, and numbers the same way when opened again.
+  node.setJointIndex(joint->getIndex(), stored >= 0);
   node.refreshAttributes();
   syncStressBodyIndices(node);
   return joint;

@@ -75,9 +75,9 @@ void SceneStress::forgetOwner(const FractureBodyNode* gone) {
 
 void* SceneStress::creator() { return new SceneStress; }
 
-void SceneStress::setJointIndex(std::uint32_t index) {
+void SceneStress::setJointIndex(std::uint32_t index, bool keep) {
   jointIndex = index;
-  MPlug(thisMObject(), jointIndexAttr).setValue(static_cast<int>(index));
+  if (keep) MPlug(thisMObject(), jointIndexAttr).setValue(static_cast<int>(index));
 }
 
 int SceneStress::storedJointIndex() const { return MPlug(thisMObject(), jointIndexAttr).asInt(); }

@@ -80,9 +80,10 @@ class SceneStress : public MPxNode {
   static void forgetOwner(const FractureBodyNode* gone);
 
   std::uint32_t getJointIndex() const { return jointIndex; }
-  /// The joint's index, also kept in `jointIndex` so that a scene opened
-  /// again numbers (and so orders) its joints as they were.
-  void setJointIndex(std::uint32_t index);
+  /// The joint's index, also kept in `jointIndex` (unless `keep` is off)
+  /// so that a scene opened again numbers (and so orders) its joints as they
+  /// were.
+  void setJointIndex(std::uint32_t index, bool keep = true);
   /// The index `jointIndex` keeps; -1 for a node of a scene that kept none.
   int storedJointIndex() const;
   bool isBreakByFrameListed() const { return breakByFrameActive; }
