@@ -9,6 +9,8 @@
 #include <set>
 #include <tuple>
 
+#include <unistd.h>
+
 #include "FractureFixture.h"
 #include "engine/bodies/PrivateHardBody.h"
 
@@ -121,7 +123,8 @@ TEST_F(FractureRebuild, AReopenedSceneHasTheSameJointsNumberedAsSavedAndPlays) {
 TEST_F(FractureRebuild, AReopenedSceneThatKeptNoJointNumbersNumbersThemOneZeroTwoOn) {
   builtBlock();
   const std::map<std::string, JointRecord> before = jointRecords();
-  const std::string path = ::testing::TempDir() + "withoutJointNumbers.ma";
+  // One file per process: the plain and sanitizer suites run side by side.
+  const std::string path = ::testing::TempDir() + "withoutJointNumbers" + std::to_string(getpid()) + ".ma";
   run("file -rename \"" + path + "\"; file -save");
   // A scene saved before the joint nodes kept their numbers.
   std::string text;
