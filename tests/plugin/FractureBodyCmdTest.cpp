@@ -5,6 +5,7 @@
 #include <maya/MFnMesh.h>
 #include <maya/MIntArray.h>
 #include <maya/MPointArray.h>
+#include <unistd.h>
 
 #include <array>
 #include <functional>
@@ -314,7 +315,7 @@ TEST_F(FractureCommand, SavingAndOpeningKeepsEveryNodeAttributeAndConnection) {
   run("setAttr ZovFractureBody.stressThreshold 70; getAttr ZovFractureBody.ca_stressThreshold");
   run("setAttr ZovFractureBody.displayStressses 1");
   const std::string saved = zovhost::testing::sceneText();
-  const std::string path = ::testing::TempDir() + "fractureScene.ma";
+  const std::string path = ::testing::TempDir() + "fractureScene" + std::to_string(getpid()) + ".ma";
   run("file -rename \"" + path + "\"; file -save");
   run("file -new");
   EXPECT_TRUE(nodesOfType("zovFbodyNode").empty());

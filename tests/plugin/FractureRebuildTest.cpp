@@ -60,8 +60,8 @@ class FractureRebuild : public FractureTest {
   /// Saves the scene, opens a new one and opens it again.
   void saveAndReopen() {
     // One file per test: the tests may run side by side.
-    const std::string path =
-        ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ma";
+    const std::string path = ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                             std::to_string(getpid()) + ".ma";
     run("file -rename \"" + path + "\"; file -save");
     run("file -new");
     run("file -open \"" + path + "\"");
