@@ -19,10 +19,7 @@
 #include <optional>
 #include <vector>
 
-#include "src/draw/rigidBodyNodeDrawVport20.h"
-#include "src/draw/shatterLocatorDrawVport20.h"
 #include "src/draw/viewportResources.h"
-#include "src/draw/voronoiNodeDrawVport20.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fBodyDeleteCmd.h"
 #include "src/fracture/fBodyDetachCmd.h"
@@ -56,6 +53,9 @@
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerCmd.h"
 #include "src/simulation/zovCrackerNode.h"
+#include "src/viewport/rigidBodyNodeDrawVport20.h"
+#include "src/viewport/shatterLocatorDrawVport20.h"
+#include "src/viewport/voronoiNodeDrawVport20.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 

@@ -1,4 +1,4 @@
-#include "src/draw/rigidBodyNodeDrawVport20.h"
+#include "src/viewport/rigidBodyNodeDrawVport20.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MFnDagNode.h>
