@@ -29,6 +29,7 @@
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/queryZovFBodyCmd.h"
 #include "src/fracture/sceneStress.h"
+#include "src/fracture/shatterGroupFinder.h"
 #include "src/fracture/zovClusterCmd.h"
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
@@ -271,6 +272,8 @@ MStatus initializePlugin(MObject object) {
   MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
   runQuietly(kSourceUserInterface);
 
+  // Fracture bodies give their pieces the group of the shatter that cut them.
+  registerShatterGroupFinder(findShatterGroupNumber);
   g_callbackIds.assign(kCallbacks.size(), std::nullopt);
   registerNodeTypes(plugin, false, result);
   for (const DrawOverrideRow& row : kDrawOverrides)
@@ -318,5 +321,6 @@ MStatus uninitializePlugin(MObject object) {
     result = MHWRender::MDrawRegistry::deregisterDrawOverrideCreator(row.classification, row.registrant);
   // The agents' graphics objects go with the module, whether or not they were used.
   releaseDrawAgents();
+  registerShatterGroupFinder(nullptr);
   return result;
 }
