@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "src/simulation/ownedBody.h"
+#include "src/simulation/pieceOwner.h"
 
 class DynamicStress;
 class FractureBody;
@@ -37,7 +38,10 @@ class rigidBodyNode;
 ///
 /// Operations that need the engine fracture body do nothing (and succeed)
 /// when it is missing; those that reach the world do nothing without one.
-class FractureBodyNode : public MPxNode {
+///
+/// It is its pieces' PieceOwner: each piece's rigid body node asks it what
+/// it needs of its fracture body.
+class FractureBodyNode : public MPxNode, public PieceOwner {
  public:
   /// Bits of isAnimated's mask.
   enum AnimationTest : int { kParametersAnimated = 4 };
@@ -61,13 +65,13 @@ class FractureBodyNode : public MPxNode {
 
   /// `enabled`; false without an engine fracture body.
   bool isEnabled() const;
-  bool isSelected() const;
+  bool isSelected() const override;
   int actFrame() const;
   int breakFrame() const;
   double stressThreshold() const;
   int randomThreshold() const;
   /// `displayStressses`.
-  bool displaysStress() const;
+  bool displaysStress() const override;
   /// The static parts are held until `actFrame` and not released yet.
   bool firstHitPending() const;
   /// With kParametersAnimated: `propStyle`, `randomThreshold` or
@@ -90,11 +94,16 @@ class FractureBodyNode : public MPxNode {
   bool affectsForceFields() const { return affectForceFieldsState; }
   /// `randomThreshold` to a multiple of 10 in [0, 100], as last applied.
   int getRandomThresholdStep() const { return randomThresholdStep; }
-  bool hasAnimatedParentNode() const { return hasAnimatedParent; }
+  bool hasAnimatedParentNode() const override { return hasAnimatedParent; }
   const MDagPath& getAnimatedParentPath() const { return animatedParentPath; }
   /// The fracture body's frame to its animated parent's frame.
   const MMatrix& getRestMatrix() const { return restMatrix; }
   std::uint32_t getNumStressNodes() const { return numStressNodes; }
+  /// The piece's cluster node (clusterNodeOf), as it shows.
+  PieceCluster clusterOf(const rigidBodyNode& piece) const override;
+  /// Pulls `ca_propStyle`, `ca_randomThreshold`, `ca_stressThreshold`,
+  /// `ca_secCracks`, `ca_bounciness` and `ca_enabled`.
+  void pullPieceSettings() override;
 
   // ---- Parameters into the engine -------------------------------------------
   // Each takes the twin attribute that names the parameter; each answers
@@ -216,7 +225,7 @@ class FractureBodyNode : public MPxNode {
   /// joints (its clusters' too); it becomes a free, unlocked body. Pieces
   /// that no joint holds after it become free bodies in the world too, and
   /// a fracture body left without pieces is released. The flag is not read.
-  void removePiece(rigidBodyNode* piece, bool flag);
+  void removePiece(rigidBodyNode* piece, bool flag) override;
   /// The joint node on connection i of `stresses` goes with its joint.
   void removeStressNodeAt(unsigned int i);
   /// Moves a joint node and its joint from its fracture body into this one.

@@ -1,0 +1,36 @@
+#pragma once
+
+class rigidBodyNode;
+
+/// Whether a fracture piece is in a cluster, and whether that cluster is
+/// selected.
+enum class PieceCluster { kNone, kUnselected, kSelected };
+
+/// What a rigid body node asks of the fracture body it is a piece of. The
+/// fracture body node implements it and hands itself to each piece it takes
+/// (rigidBodyNode::setFractureOwner), so that the body node needs nothing of
+/// the fracture layer above it.
+class PieceOwner {
+ public:
+  /// Whether the fracture body moves with an animated parent, which then
+  /// drives its pieces.
+  virtual bool hasAnimatedParentNode() const = 0;
+  /// Whether the pieces show their stress colours.
+  virtual bool displaysStress() const = 0;
+  /// Whether the fracture body node is selected.
+  virtual bool isSelected() const = 0;
+  /// The cluster the piece is in, as it shows.
+  virtual PieceCluster clusterOf(const rigidBodyNode& piece) const = 0;
+  /// Brings the fracture body's settings that its pieces simulate by up to
+  /// date: breaking, bouncing and being on.
+  virtual void pullPieceSettings() = 0;
+  /// Takes the piece out of the fracture body, as when its body goes; the
+  /// flag is not read.
+  virtual void removePiece(rigidBodyNode* piece, bool flag) = 0;
+
+ protected:
+  PieceOwner() = default;
+  ~PieceOwner() = default;
+  PieceOwner(const PieceOwner&) = default;
+  PieceOwner& operator=(const PieceOwner&) = default;
+};
