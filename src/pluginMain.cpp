@@ -45,6 +45,7 @@
 #include "src/simulation/computeRotDistCmd.h"
 #include "src/simulation/connectForceFieldsCmd.h"
 #include "src/simulation/deleteUserNodeCmd.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/manageZovListCmd.h"
 #include "src/simulation/queryZovBodyCmd.h"
 #include "src/simulation/rigidBodyCmd.h"
@@ -272,7 +273,9 @@ MStatus initializePlugin(MObject object) {
   MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
   runQuietly(kSourceUserInterface);
 
-  // Fracture bodies give their pieces the group of the shatter that cut them.
+  // Fracture bodies take part in their solvers' frames, and give their
+  // pieces the group of the shatter that cut them.
+  FractureBodyNode::registerParticipant();
   registerShatterGroupFinder(findShatterGroupNumber);
   g_callbackIds.assign(kCallbacks.size(), std::nullopt);
   registerNodeTypes(plugin, false, result);
@@ -322,5 +325,6 @@ MStatus uninitializePlugin(MObject object) {
   // The agents' graphics objects go with the module, whether or not they were used.
   releaseDrawAgents();
   registerShatterGroupFinder(nullptr);
+  deregisterFrameParticipant(FractureBodyNode::id);
   return result;
 }

@@ -148,6 +148,10 @@ void* FractureBodyNode::creator() {
 
 FractureBody* FractureBodyNode::getFractureBody() const { return static_cast<FractureBody*>(fractureBody.get()); }
 
+void FractureBodyNode::registerParticipant() {
+  registerFrameParticipant(id, [](MPxNode* node) -> FrameParticipant* { return static_cast<FractureBodyNode*>(node); });
+}
+
 MStatus FractureBodyNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({

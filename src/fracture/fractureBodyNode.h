@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/pieceOwner.h"
 
@@ -40,8 +41,9 @@ class rigidBodyNode;
 /// when it is missing; those that reach the world do nothing without one.
 ///
 /// It is its pieces' PieceOwner: each piece's rigid body node asks it what
-/// it needs of its fracture body.
-class FractureBodyNode : public MPxNode, public PieceOwner {
+/// it needs of its fracture body. It is a FrameParticipant of the solver it
+/// is linked to, its node type registered as one (registerParticipant).
+class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticipant {
  public:
   /// Bits of isAnimated's mask.
   enum AnimationTest : int { kParametersAnimated = 4 };
@@ -59,7 +61,9 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
 
   /// The engine fracture body; null when it was not made or was let go.
-  FractureBody* getFractureBody() const;
+  FractureBody* getFractureBody() const override;
+  /// The node type takes part in its solvers' frames from now on.
+  static void registerParticipant();
 
   // ---- Attribute readers -----------------------------------------------------
 
@@ -74,7 +78,7 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   bool displaysStress() const override;
   /// The static parts are held until `actFrame` and not released yet.
   bool firstHitPending() const;
-  /// With kParametersAnimated: `propStyle`, `randomThreshold` or
+  /// isAnimated with kParametersAnimated. `propStyle`, `randomThreshold` or
   /// `stressThreshold` is keyed; false for any other mask.
   bool isAnimated(int mask) const;
   unsigned int numClusters() const;
@@ -82,7 +86,7 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   std::vector<clusterFractureNode*> clusterNodes() const;
   /// The rigid body nodes on `rigidBodies` (the pieces not in a cluster), in
   /// connection order.
-  std::vector<rigidBodyNode*> pieceNodes() const;
+  std::vector<rigidBodyNode*> pieceNodes() const override;
   unsigned int numStresses() const;
   /// The joint node behind connection i of `stresses`; null out of range.
   SceneStress* stressNodeAt(unsigned int i) const;
@@ -91,7 +95,7 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   /// its buffer).
   void setNodeName(const MString& name);
   /// `affectForceFields` as `ca_forceFields` last took it.
-  bool affectsForceFields() const { return affectForceFieldsState; }
+  bool affectsForceFields() const override { return affectForceFieldsState; }
   /// `randomThreshold` to a multiple of 10 in [0, 100], as last applied.
   int getRandomThresholdStep() const { return randomThresholdStep; }
   bool hasAnimatedParentNode() const override { return hasAnimatedParent; }
@@ -136,12 +140,25 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   void findAnimatedParent();
   /// Makes the body of the rigid body under the animated parent the fracture
   /// body's animation source; false when there is none.
-  bool linkGroupBody();
+  bool linkGroupBody() override;
   /// Keeps the start state: the pieces reset to `time`, the group's rest
   /// position, the joint nodes' state, the engine's dynamics.
   void restorePieces(const MTime& time);
 
   // ---- In the frame loop (fractureBodyPlay.cpp) -------------------------------
+
+  /// isAnimated with kParametersAnimated.
+  bool parametersAnimated() const override;
+  /// resetToStart.
+  void rewind() override;
+  /// restorePieces at `time`, splitEngineBody, then resetToStart.
+  void restart(const MTime& time) override;
+  /// updateKinematic, for an enabled fracture body with an animated parent.
+  void beforeSubsteps(const MTime& earlier, const MTime& current, double step) override;
+  /// For an enabled fracture body: the joints due by `frame` broken, the
+  /// joint nodes moved to their joints, the static parts let go from
+  /// `actFrame` on, and the body breakable from `breakFrame` on.
+  void afterFrame(int frame) override;
 
   /// Splits an active engine fracture body along its broken joints and
   /// files the parts in the world.
@@ -164,7 +181,7 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   /// Fills the empty engine fracture body of a node that a scene file made
   /// (or an undo brought back) from the pieces and joint nodes linked to it,
   /// and stores the start state at `time`.
-  void buildFromScene(const MTime& time);
+  void buildFromScene(const MTime& time) override;
   /// A joint for the joint node between the pieces its stored names give
   /// (pieces of this node or of its clusters), numbered `index`; null, with
   /// no joint made, when one is missing.
@@ -197,7 +214,7 @@ class FractureBodyNode : public MPxNode, public PieceOwner {
   /// Lets the engine fracture body go: the clusters hand their pieces and
   /// joint nodes back and go, the joint nodes forget the joints, the pieces
   /// are unlocked and free, the solver's cache ends.
-  void release();
+  void release() override;
   /// release, the clusters left as they are (their pieces unlocked and
   /// free too).
   void letBodyGo();
