@@ -79,7 +79,7 @@ class SettingRanges : public CommandTest {
   /// layer's tests hold those).
   static bool rewrittenOnOpen(const std::string& type, const std::string& attribute) {
     if (attribute == "index" || attribute == "massCenter") return true;
-    return type == "zovStressNode" && (attribute == "position" || attribute == "breakByFrame");
+    return type == "zovStressNode" && attribute == "position";
   }
 
   /// Whether a node is the collision shape of a fracture body's piece.
