@@ -134,6 +134,9 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   }
 
   const MObject self = thisMObject();
+  // Whether the node simulates is the scene's to say: adding the body to the
+  // world below (and the first-hit setting's pull) switches it on.
+  const bool simulated = MPlug(self, enabled).asBool();
   pullPlug(self, ca_index);
   body->getShape().setName(nodeName().asChar());
 
@@ -188,6 +191,10 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
                    &ca_initialSpin, &ca_enabled, &ca_secCracks, &ca_passive, &ca_firstHit, &ca_forceFields, &ca_mass,
                    &ca_friction, &ca_bounciness, &ca_airdamping, &ca_angdamping, &ca_mass});
   numStressNodes = joints;
+  if (!simulated) {
+    MPlug(self, enabled).setValue(false);
+    pullPlug(self, ca_enabled);
+  }
   restorePieces(time);
 }
 
