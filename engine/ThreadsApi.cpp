@@ -1,5 +1,6 @@
 #include "engine/ThreadsApi.h"
 
+#include <algorithm>
 #include <new>
 
 #include "platform/Threads.h"
@@ -29,14 +30,33 @@ int win32ConditionVar::wait(vyrCriticalSection* held) {
   // `held` is left only after this thread counts as waiting, so a signal
   // given as soon as another thread can enter `held` reaches it.
   held->unlock();
+  bool woken = false;
+  // Leaves the wait on every way out, the thread's cancellation included:
+  // the count stays true, no wake-up outlives the waiters it was for, and
+  // `held` is entered again, as the caller expects.
+  struct Leaving {
+    win32ConditionVar& condition;
+    std::unique_lock<std::mutex>& guard;
+    vyrCriticalSection* held;
+    std::uint64_t broadcastSeen;
+    const bool& woken;
+    Leaving(const Leaving&) = delete;
+    Leaving& operator=(const Leaving&) = delete;
+    ~Leaving() {
+      if (!guard.owns_lock()) guard.lock();
+      // A broadcast takes its waiters off the count itself.
+      if (condition.broadcastEvent == broadcastSeen) {
+        if (woken) --condition.signalEvent;
+        --condition.waiterCount;
+        condition.signalEvent = std::min(condition.signalEvent, condition.waiterCount);
+      }
+      guard.unlock();
+      held->lock();
+    }
+  } leaving{*this, guard, held, broadcastSeen, woken};
+  const zov::platform::CancellationPoint cancellable;
   wakeUp.wait(guard, [&] { return signalEvent > 0 || broadcastEvent != broadcastSeen; });
-  if (broadcastEvent == broadcastSeen) {
-    // Released by a signal; a broadcast takes its waiters off the count itself.
-    --signalEvent;
-    --waiterCount;
-  }
-  guard.unlock();
-  held->lock();
+  woken = true;
   return 0;
 }
 
@@ -63,12 +83,19 @@ int win32ConditionVar::broadcast() {
 // ---------------------------------------------------------------------------
 // win32ThreadsApi
 
-int win32ThreadsApi::terminateThread(std::thread& /*thread*/, unsigned /*exitCode*/) { return 0; }
+int win32ThreadsApi::terminateThread(std::thread& thread, unsigned exitCode) {
+  if (thread.joinable() && thread.get_id() == std::this_thread::get_id()) {
+    exitThread(exitCode);
+    return 0;
+  }
+  return zov::platform::cancelThread(thread) ? 1 : 0;
+}
 
 void win32ThreadsApi::exitThread(unsigned exitCode) { zov::platform::exitCurrentThread(exitCode); }
 
 unsigned win32ThreadsApi::waitThread(std::thread& thread) {
   if (!thread.joinable() || thread.get_id() == std::this_thread::get_id()) return kWaitFailed;
+  const zov::platform::CancellationPoint cancellable;
   thread.join();
   return kWaitObject0;
 }

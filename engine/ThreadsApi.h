@@ -10,6 +10,11 @@
 // One win32ThreadsApi serves the process: the collision passes create it with
 // their worker table and wait through it for the worker threads they start
 // (platform/Threads.h).
+//
+// A thread that platform::startThread started can be ended from outside only
+// where it blocks in one of these waits (a condition wait, waitThread): the
+// system's cancellation is off everywhere else in it, since ending a thread
+// wherever it stands would leave locks held and memory unfreed.
 
 #include <condition_variable>
 #include <cstdint>
@@ -38,7 +43,9 @@ class vyrConditionVar {
  public:
   virtual ~vyrConditionVar() = default;  // slot 0
   /// Leaves `held` (entered once by the caller), waits without time-out for
-  /// a signal or broadcast, and enters `held` again; 0.
+  /// a signal or broadcast, and enters `held` again; 0. A thread ended by
+  /// terminateThread while it waits here enters `held` again before it
+  /// unwinds.
   virtual int wait(vyrCriticalSection* held) = 0;  // slot 1
   /// Wakes at most one waiting thread; nothing when none waits. 0.
   virtual int signal() = 0;  // slot 2
@@ -50,12 +57,13 @@ class vyrConditionVar {
 class vyrThreadsApi {
  public:
   virtual ~vyrThreadsApi() = default;  // slot 0
-  /// Would end another thread by force: nonzero on success.
+  /// Ends a thread by force: nonzero when it will end. See win32ThreadsApi.
   virtual int terminateThread(std::thread& thread, unsigned exitCode) = 0;  // slot 1
   /// Ends the calling thread.
   virtual void exitThread(unsigned exitCode) = 0;  // slot 2
   /// Waits without time-out until the thread has ended: kWaitObject0, or
-  /// kWaitFailed when there is no thread to wait for.
+  /// kWaitFailed when there is no thread to wait for. A thread ended by
+  /// terminateThread while it waits here leaves `thread` joinable.
   virtual unsigned waitThread(std::thread& thread) = 0;  // slot 3
   /// A new critical section owned by the caller; null when memory runs out.
   virtual vyrCriticalSection* newCriticalSection() = 0;  // slot 4
@@ -107,9 +115,14 @@ class win32ConditionVar : public vyrConditionVar {
 
 class win32ThreadsApi : public vyrThreadsApi {
  public:
-  /// Forcing a thread to end has no safe portable form (it would leave locks
-  /// held and memory unfreed) and the engine never does it: answers 0, having
-  /// done nothing.
+  /// The system's cancellation of a thread that platform::startThread
+  /// started and whose routine runs: it ends where it waits in a condition
+  /// wait or in waitThread, at once when it waits already, else at its next
+  /// such wait (a thread that waits no more runs on to its end), unwinding
+  /// its frames as exitThread does; answers 1. The calling thread itself is
+  /// ended by exitThread. Any other thread (not started by the platform
+  /// layer, not started, or past its routine) is left alone: 0. The exit
+  /// code is not kept: a std::thread has none to read.
   int terminateThread(std::thread& thread, unsigned exitCode) override;
   /// Ends the calling thread when platform::startThread started it;
   /// elsewhere it does nothing.

@@ -55,3 +55,8 @@ bool transformPathOrReport(const MObject& node, MDagPath& path) {
 }
 
 void runQuietly(const MString& line) { MGlobal::executeCommand(line, false, false); }
+
+MStatus flushUndoQueue() {
+  runQuietly("flushUndo");
+  return MS::kSuccess;
+}

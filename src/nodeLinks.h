@@ -5,6 +5,7 @@
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
+#include <maya/MStatus.h>
 #include <maya/MString.h>
 #include <maya/MVector.h>
 
@@ -66,3 +67,11 @@ bool transformPathOrReport(const MObject& node, MDagPath& path);
 /// Runs a host command line without showing it and outside the undo queue;
 /// its result is not looked at.
 void runQuietly(const MString& line);
+
+/// Empties the host's undo and redo queues. A command whose work cannot be
+/// taken back (shards made outside the undo queue, engine state rewritten
+/// without a record) is undoable and runs this from its undoIt: an undo then
+/// stops at the command and never reaches past it into the commands its
+/// work stands on, such as the one that made the mesh it shattered. Always
+/// succeeds.
+MStatus flushUndoQueue();

@@ -17,8 +17,12 @@
 #include <iostream>
 #include <vector>
 
+#include "engine/PublicWorld.h"
+#include "engine/fracture/FractureBody.h"
 #include "src/draw/viewportResources.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/sceneStress.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
@@ -64,6 +68,17 @@ class Unlocked {
   bool wasLocked;
 };
 
+/// A fracture piece from a shatter takes its shatter's group, as pieces
+/// built now do; scenes before 3.5 kept none.
+void giveShatterGroup(rigidBodyNode& rigid) {
+  if (connectedPlugs(rigid.thisMObject(), rigidBodyNode::fracture).length() == 0) return;
+  MDagPath transform;
+  MObject record;
+  MDagPath group;
+  if (!parentTransformPath(rigid.thisMObject(), transform) || !findVoronoiChild(transform, record, group)) return;
+  rigid.setGroupId(voronoiNode::getIndex(userNodeOf<voronoiNode>(record)));
+}
+
 /// Scenes before 3.5 fed the collision type through the mesh-animation link:
 /// the shape's type output now feeds it.
 void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
@@ -81,6 +96,7 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
       MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(type));
       pullPlugs(shape, {&collisionShapeNode::outCollisionType, &collisionShapeNode::ca_collisionShape});
     }
+    giveShatterGroup(*rigid);
     rigid->pullAll();
   }
   const MPlugArray crackers = connectedPlugs(solver, zovSolverNode::crackers);
@@ -141,6 +157,155 @@ void upgradeVoronoiNodes() {
         voronoiNode::transformVoroPoints(node, shape.exclusiveMatrix().inverse());
     }
     MPlug(node->thisMObject(), voronoiNode::version).setValue(MString(kModuleVersionText));
+  }
+}
+
+/// The scene's solver nodes, in scene order.
+std::vector<MObject> solverNodes() {
+  std::vector<MObject> solvers;
+  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next())
+    if (userNodeOf<zovSolverNode>(it.thisNode()) != nullptr) solvers.push_back(it.thisNode());
+  return solvers;
+}
+
+/// Brings a solver of an older version and the nodes linked to it up to date.
+void upgradeSolver(const MObject& solver) {
+  const double version = versionOf(solver, zovSolverNode::version);
+  if (version >= kModuleVersion) return;
+  MDGModifier modifier;
+  MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
+  MGlobal::displayInfo(" This scene has been created with a previous version of ZOV, resave it for faster loading ");
+  if (version < kShapeTypeLinks) linkShapeTypes(solver, modifier);
+  if (version < kTimeAndPivotLinks) linkTimeAndPivots(solver, modifier);
+  // Older scenes painted stresses into the meshes; they are drawn now.
+  if (version < kStressColourNodes)
+    for (FractureBodyNode* fracture :
+         userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies)))
+      fracture->removeStressColors();
+  MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
+}
+
+/// Moves every link of a solver over to the same attribute of `into` (a link
+/// into it only where `into` has none), and deletes the solver, which then
+/// holds nothing.
+void joinSolver(const MObject& solver, const MObject& into) {
+  MDGModifier modifier;
+  MPlugArray plugs;
+  MFnDependencyNode(solver).getConnections(plugs);
+  for (unsigned int i = 0; i < plugs.length(); ++i) {
+    const MPlug target(into, plugs[i].attribute());
+    MPlugArray destinations;
+    plugs[i].connectedTo(destinations, false, true);
+    for (unsigned int k = 0; k < destinations.length(); ++k) {
+      const Unlocked unlocked(destinations[k].node());
+      modifier.disconnect(plugs[i], destinations[k]);
+      modifier.connect(target, destinations[k]);
+      modifier.doIt();
+    }
+    const MPlug source = plugs[i].source();
+    if (!source.isNull() && !target.isDestination()) {
+      modifier.disconnect(source, plugs[i]);
+      modifier.connect(source, target);
+      modifier.doIt();
+    }
+  }
+  modifier.deleteNode(solver);
+  modifier.doIt();
+}
+
+/// The settings of a scene's solver, which a solver that replaces it takes.
+void copySolverSettings(const MObject& from, const MObject& to) {
+  for (const MObject* attribute :
+       {&zovSolverNode::startFrame, &zovSolverNode::substeps, &zovSolverNode::fitUnitsToMayaScale,
+        &zovSolverNode::gravityEnabled, &zovSolverNode::useGroundGrid, &zovSolverNode::numThreads,
+        &zovSolverNode::displaySelected, &zovSolverNode::cacheSize, &zovSolverNode::cacheActive}) {
+    MPlug target(to, *attribute);
+    if (!target.isDestination()) target.setValue(MPlug(from, *attribute).asDouble());
+  }
+  const MPlug gravity(from, zovSolverNode::gravity);
+  const MPlug target(to, zovSolverNode::gravity);
+  for (unsigned int k = 0; k < 3; ++k)
+    if (MPlug child = target.child(k); !child.isDestination()) child.setValue(gravity.child(k).asDouble());
+  // Fracture bodies of both are numbered on from the larger count.
+  MPlug index(to, zovSolverNode::ca_indexFbodies);
+  index.setValue(std::max(index.asInt(), MPlug(from, zovSolverNode::ca_indexFbodies).asInt()));
+}
+
+/// One warning naming a node of the module that does not take part in the
+/// simulation as the scene says it should.
+void reportNode(const char* kind, const MString& name, const char* problem) {
+  MGlobal::displayWarning(MString("zov: ") + kind + " " + name + " " + problem);
+}
+
+/// Reports, after a scene was read, every node of the module that could not
+/// be made again into what it stands for: a solver beside the one that
+/// simulates, bodies and crackers that no solver simulates or without their
+/// engine body, fracture bodies without their engine fracture body or
+/// pieces, joint nodes without their joint, and clusters of no fracture body.
+void reportUnrebuilt() {
+  const std::vector<MObject> solvers = solverNodes();
+  if (solvers.empty()) {
+    bool bodies = false;
+    for (MItDependencyNodes it(MFn::kPluginLocatorNode); !it.isDone() && !bodies; it.next())
+      bodies = userNodeOf<rigidBodyNode>(it.thisNode()) != nullptr;
+    if (bodies) MGlobal::displayWarning("zov: the scene has no solver: none of its bodies simulates");
+  }
+  // The frame loop drives the first solver only.
+  const MObject simulating = solvers.empty() ? MObject() : solvers.front();
+  for (const MObject& solver : solvers)
+    if (solver != simulating)
+      reportNode("solver", MFnDependencyNode(solver).name(), "does not simulate: the scene has one engine world");
+
+  const auto simulatedBy = [&simulating](const MPlug& solverLink) {
+    const MObject solver = sourceNodeOf(solverLink);
+    return !solver.isNull() && solver == simulating;
+  };
+  for (MItDependencyNodes it(MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
+    const MObject node = it.thisNode();
+    const MString name = MFnDependencyNode(node).name();
+    if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) {
+      MObject shape;
+      if (!simulatedBy(MPlug(node, rigidBodyNode::solver)))
+        reportNode("body", name, "is linked to no simulating solver: it does not simulate");
+      else if (!rigid->collisionShapeNode(shape))
+        reportNode("body", name, "could not be rebuilt: it has no collision shape");
+      else if (rigid->engineBody(false) == nullptr)
+        reportNode("body", name, "could not be rebuilt");
+    } else if (zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node)) {
+      if (!simulatedBy(MPlug(node, zovCrackerNode::solver)))
+        reportNode("cracker", name, "is linked to no simulating solver: it does not simulate");
+      else if (cracker->engineBody() == nullptr)
+        reportNode("cracker", name, "could not be rebuilt");
+    }
+  }
+  for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {
+    const MObject node = it.thisNode();
+    const MString name = MFnDependencyNode(node).name();
+    if (FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node)) {
+      const FractureBody* body = fracture->getFractureBody();
+      if (!simulatedBy(MPlug(node, FractureBodyNode::solver)))
+        reportNode("fracture body", name, "is linked to no simulating solver: it does not simulate");
+      else if (fracture->pieceNodes().empty())
+        reportNode("fracture body", name, "could not be rebuilt: it has no pieces");
+      else if (body == nullptr || body->getNJointBodies() == 0)
+        reportNode("fracture body", name, "could not be rebuilt from its pieces and joints");
+    } else if (SceneStress* joint = userNodeOf<SceneStress>(node)) {
+      const MObject owner = sourceNodeOf(MPlug(node, SceneStress::fracture));
+      // The joints of a fracture body that does not simulate are told with it.
+      const FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(owner);
+      if (owner.isNull())
+        reportNode("joint", name, "belongs to no fracture body: it holds nothing");
+      else if (fracture != nullptr && !simulatedBy(MPlug(owner, FractureBodyNode::solver)))
+        continue;
+      else if (joint->getJoint() == nullptr)
+        reportNode("joint", name,
+                   (MString("could not be rebuilt: it joins ") + joint->body1Name() + " and " + joint->body2Name() +
+                    ", which are not both pieces of " + MFnDependencyNode(owner).name())
+                       .asChar());
+    } else if (clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node)) {
+      if (cluster->fractureNode() == nullptr)
+        reportNode("cluster", name, "belongs to no fracture body: its pieces and joints are left out");
+    }
   }
 }
 
@@ -257,27 +422,82 @@ void onSceneOpened(void*) {
   g_sceneLoading = false;
   upgradeVoronoiNodes();
   const MObject solver = findSolverNode();
-  zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
-  if (node == nullptr) return;
-  const double version = versionOf(solver, zovSolverNode::version);
-  if (version < kModuleVersion) {
-    MDGModifier modifier;
-    MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
-    MGlobal::displayInfo(" This scene has been created with a previous version of ZOV, resave it for faster loading ");
-    if (version < kShapeTypeLinks) linkShapeTypes(solver, modifier);
-    if (version < kTimeAndPivotLinks) linkTimeAndPivots(solver, modifier);
-    // Older scenes painted stresses into the meshes; they are drawn now.
-    if (version < kStressColourNodes)
-      for (FractureBodyNode* fracture :
-           userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies)))
-        fracture->removeStressColors();
-    MPlug(solver, zovSolverNode::version).setValue(MString(kModuleVersionText));
+  if (zovSolverNode* node = userNodeOf<zovSolverNode>(solver)) {
+    upgradeSolver(solver);
+    node->rebuildWorld();
   }
-  node->rebuildWorld();
+  reportUnrebuilt();
 }
 
-// An imported scene's solver and bodies need nothing from the module.
-void onAfterImport(void*) {}
+void onAfterImport(void*) {
+  upgradeVoronoiNodes();
+  const std::vector<MObject> solvers = solverNodes();
+  if (solvers.empty()) {
+    reportUnrebuilt();
+    return;
+  }
+  // The solver made last owns the world: one read from the file replaced
+  // the world of the scene's own.
+  MObject owner = solvers.front();
+  for (const MObject& solver : solvers)
+    if (userNodeOf<zovSolverNode>(solver)->ownsWorld()) owner = solver;
+  zovSolverNode* ownerNode = userNodeOf<zovSolverNode>(owner);
+  upgradeSolver(owner);
+  if (solvers.size() > 1) {
+    // One engine world: the other solvers' nodes join the owner, which takes
+    // the settings and the name of the scene's first solver.
+    const MObject first = owner == solvers.front() ? solvers[1] : solvers.front();
+    const MString firstName = MFnDependencyNode(first).name();
+    const MString ownerName = MFnDependencyNode(owner).name();
+    copySolverSettings(first, owner);
+    for (const MObject& solver : solvers) {
+      if (solver == owner) continue;
+      upgradeSolver(solver);
+      joinSolver(solver, owner);
+    }
+    MDGModifier renamer;
+    renamer.renameNode(owner, firstName);
+    renamer.doIt();
+    MGlobal::displayWarning("zov: the imported solver " + ownerName + " and " + firstName +
+                            " are one solver now, named " + MFnDependencyNode(owner).name() + " with " + firstName +
+                            "'s settings: the scene has one engine world");
+  }
+  // What the file brought is not made yet: it is made as an opened scene's
+  // nodes are. What the scene had is made already, but lost its world when
+  // a solver from the file made a new one: it joins that world as it is.
+  MPlugArray crackerPlugs, bodies, fractures;
+  const MPlugArray linkedCrackers = connectedPlugs(owner, zovSolverNode::crackers);
+  for (unsigned int i = 0; i < linkedCrackers.length(); ++i) {
+    zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(linkedCrackers[i]);
+    if (cracker == nullptr) continue;
+    if (cracker->engineBody() == nullptr)
+      crackerPlugs.append(linkedCrackers[i]);
+    else if (cracker->isActive() && theWorld != nullptr)
+      theWorld->addBody(cracker->engineBody(), 0);
+  }
+  const MPlugArray linkedBodies = connectedPlugs(owner, zovSolverNode::rigidBodies);
+  for (unsigned int i = 0; i < linkedBodies.length(); ++i) {
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(linkedBodies[i]);
+    if (rigid == nullptr) continue;
+    if (rigid->engineBody(false) == nullptr)
+      bodies.append(linkedBodies[i]);
+    else if (rigid->fractureBodyNode() == nullptr && MPlug(rigid->thisMObject(), rigidBodyNode::enabled).asBool())
+      rigid->activateBody();
+  }
+  const MPlugArray linkedFractures = connectedPlugs(owner, zovSolverNode::fractureBodies);
+  for (unsigned int i = 0; i < linkedFractures.length(); ++i) {
+    FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(linkedFractures[i]);
+    const FractureBody* body = fracture != nullptr ? fracture->getFractureBody() : nullptr;
+    if (body == nullptr) continue;
+    if (body->getNJointBodies() == 0)
+      fractures.append(linkedFractures[i]);
+    else if (MPlug(fracture->thisMObject(), FractureBodyNode::enabled).asBool())
+      fracture->addToWorld();
+  }
+  ownerNode->rebuildNodes(crackerPlugs, bodies, fractures);
+  pullPlugs(owner, {&zovSolverNode::ca_cacheSize, &zovSolverNode::ca_solverParams});
+  reportUnrebuilt();
+}
 
 void onReleaseViewportResources(void*) {
   runQuietly("displayColor -dormant \"grid\" 3");

@@ -25,9 +25,14 @@ void onNodeAdded(MObject& node, void* clientData);
 /// the bodies to their start poses, so that the file holds them there.
 void onSceneReset(void* clientData);
 /// After a scene was opened: solvers of older versions are brought up to
-/// date, and the engine world is made again from the scene.
+/// date, and the engine world is made again from the scene. What could not
+/// be made again (a body, joint, cluster or fracture body whose links the
+/// file lost, a second solver, no solver) is reported, one warning a node.
 void onSceneOpened(void* clientData);
-/// After an import: nothing to do beyond finding the solvers.
+/// After an import: what the file brought is made again as an opened scene
+/// is. A solver the file brought beside the one that simulates joins it (its
+/// links move over to it, with a warning, and it is deleted): there is one
+/// engine world. What could not be made again is reported as after an open.
 void onAfterImport(void* clientData);
 /// The host exiting: the grid colour comes back, the engine world is released
 /// through the solver (whose node the host destroys) and the draw agents let

@@ -156,9 +156,11 @@ class CollisionManager {
   /// over the helpers, with the pieces of fracture bodies tested in place of
   /// their bodies (two pieces of one body never against each other) and the
   /// pairs of pieces lifted to their fracture bodies at the end. Sleeping
-  /// bodies rest like static ones and no touch wakes them. The same rules
-  /// at every thread count, so the result does not depend on it; returns
-  /// after its helpers have ended. 1 when some pair is in contact.
+  /// bodies rest like static ones, so that a moving body lands on a sleeper
+  /// instead of passing through it, and no touch wakes them. The same rules
+  /// at every thread count, one included, so the result does not depend on
+  /// it; returns after its helpers have ended. 1 when some pair is in
+  /// contact.
   int contactPass(EngineList<HardBody*>* active, EngineList<HardBody*>* statics, EngineList<HardBody*>* sleeping,
                   EngineList<HardBody*>* barriers);
   /// The bodies a pass meets: each list's bodies in the order the engine's

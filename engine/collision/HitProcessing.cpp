@@ -101,6 +101,9 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
   for (auto* node = stepPairs.getFirst(); node != nullptr && !anyFracture; node = node->next) {
     anyFracture = withFracture(node->value);
   }
+  // Any step with pairs lets ready bodies split below, also those made
+  // ready between steps (joints broken by the host) that touch nothing.
+  if (pairCounter != 0) hits = true;
   // Without a fracture body the step's pairs keep their order: the list is
   // left as it is rather than copied out and written back.
   if (pairCounter != 0 && anyFracture) {
@@ -121,10 +124,7 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
     std::stable_sort(fracture.begin(), fracture.end(), [](const CollisionPair* a, const CollisionPair* b) {
       return a->impactMeasure > b->impactMeasure;
     });
-    for (CollisionPair* pair : fracture) {
-      secondaryImpacts(pair, kHitWorker, kPairHitMode);
-      hits = true;
-    }
+    for (CollisionPair* pair : fracture) secondaryImpacts(pair, kHitWorker, kPairHitMode);
     kept.insert(kept.end(), fracture.begin(), fracture.end());
     refill(stepPairs, kept);
   }
@@ -139,7 +139,8 @@ void CollisionManager::processHits(const int& mode, const MgcVector3& gravityDir
         if (compound->isStatic() && compound->isSplitted()) outFlags |= kWorldBodyChangeState;
       }
     }
-    handOverSplitPairs();
+    // Only a pair with a fracture body can hold a body that split.
+    if (anyFracture) handOverSplitPairs();
   }
   processPairs(active, mode, gravityDirection, outFlags);
   processCrackerPairs(mode);
@@ -200,12 +201,15 @@ void CollisionManager::secondaryImpacts(CollisionPair* pair, std::uint32_t worke
   const bool firstSide = asFracture(pair->firstBody) != nullptr;
   FractureBody* F = asFracture(firstSide ? pair->firstBody : pair->secondBody);
   if (F == nullptr) return;
-  HardBody* O = firstSide ? pair->secondBody : pair->firstBody;
-  FractureBody* otherCompound = asFracture(O);
-  // The pieces the pair remembers for each side (the other body itself
-  // when it is not a fracture body).
+  HardBody* otherBody = firstSide ? pair->secondBody : pair->firstBody;
+  FractureBody* otherCompound = asFracture(otherBody);
+  // The pieces the pair remembers for each side. The other side O is the
+  // piece it remembers when the other body is a fracture body too (the body
+  // itself when it remembers none): the tests below weigh what struck, not
+  // the whole of what it belongs to.
   HardBody* piece = firstSide ? pair->firstPiece : pair->secondPiece;
-  HardBody* otherPiece = otherCompound != nullptr ? (firstSide ? pair->secondPiece : pair->firstPiece) : O;
+  HardBody* otherPiece = otherCompound != nullptr ? (firstSide ? pair->secondPiece : pair->firstPiece) : otherBody;
+  HardBody* O = otherPiece != nullptr ? otherPiece : otherBody;
 
   const bool hitF = piece != nullptr && !piece->isStatic() && F->isBreakable();
   const bool hitO =
@@ -237,7 +241,7 @@ void CollisionManager::secondaryImpacts(CollisionPair* pair, std::uint32_t worke
     PrivateHardBody* hit = F->getNearestBody(w);
     if (hit == nullptr || hit == previous) continue;
     previous = hit;
-    HardBody* other = O;
+    HardBody* other = otherBody;
     if (otherCompound != nullptr) {
       if (PrivateHardBody* nearest = otherCompound->getNearestBody(w)) other = nearest;
     }

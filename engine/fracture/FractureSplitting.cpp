@@ -98,7 +98,9 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
     }
 
     auto* fragment = new FractureBody;
-    // Parts of a static body stay static unless they hold a broken joint.
+    // A group of a static body with no broken joint among its own pieces
+    // stays static from the start; the others are held below, once every
+    // group is made.
     bool keepStatic = false;
     if (isStatic() && !isFirstHit(false)) {
       keepStatic = true;
@@ -187,10 +189,18 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
       disconnectedBodies.append(body);
       launch(body);
     }
-    // The fragments of a static body take its place under its own parent;
-    // which of them stay static was decided with each group above.
+    // A static body that does not wait for a first hit stays held, broken or
+    // not, until disableStaticParts lets it go: every fragment stays static
+    // and takes the body's place under its own parent.
     if (isStatic() && !isFirstHit(false)) {
-      for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next) node->value->setParent(getParent());
+      for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next) {
+        HardBody* fragment = node->value;
+        if (!fragment->isStatic()) {
+          fragment->disableFirstHit();
+          fragment->enableStatic();
+        }
+        fragment->setParent(getParent());
+      }
     }
     deActivate();
   }

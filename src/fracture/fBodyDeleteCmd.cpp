@@ -39,6 +39,8 @@ MStatus FBodyDeleteCmd::doIt(const MArgList& arguments) {
   return redoIt();
 }
 
+MStatus FBodyDeleteCmd::undoIt() { return flushUndoQueue(); }
+
 MStatus FBodyDeleteCmd::redoIt() {
   selection.clear();
   parsedArguments->getObjects(selection);
@@ -61,6 +63,7 @@ MStatus FBodyDeleteCmd::redoIt() {
     FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node);
     if (fracture == nullptr) continue;
     last = fracture->nodeName();
+    deletedAny = true;
     fracture->resetToStart();
     fracture->dropClusterNode();
     const std::vector<rigidBodyNode*> pieces = fracture->pieceNodes();

@@ -16,7 +16,10 @@
 /// that waited for its first hit static and waiting again), or, with
 /// "-db"/"-deleteBodies", are deleted too. Other selected nodes are passed
 /// over. The result is the name of the last fracture body node deleted.
-/// Not undoable: what it does to the engine bodies could not be given back.
+/// What it does to the engine bodies (restarted, freed or deleted pieces,
+/// clusters handed back) cannot be given back: a run that deleted a fracture
+/// body is undoable, and its undo empties the undo queue, so that no undo
+/// reaches past it to commands that made or changed what it took apart.
 class FBodyDeleteCmd : public MPxCommand {
  public:
   static void* creator();
@@ -24,7 +27,9 @@ class FBodyDeleteCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  bool isUndoable() const override { return false; }
+  /// Empties the undo queue.
+  MStatus undoIt() override;
+  bool isUndoable() const override { return deletedAny; }
   bool hasSyntax() const override { return true; }
 
  private:
@@ -33,4 +38,6 @@ class FBodyDeleteCmd : public MPxCommand {
   /// command.
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
+  /// Whether the run deleted a fracture body.
+  bool deletedAny = false;
 };

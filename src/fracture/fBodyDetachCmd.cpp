@@ -97,10 +97,15 @@ MStatus FBodyDetachCmd::redoIt() {
   }
   if (selection.length() == 1 || allStatic) {
     for (rigidBodyNode* piece : pieces) source->removePiece(piece, true);
+    movedPieces = !pieces.empty();
     return MS::kSuccess;
   }
-  return splitOff(*source, pieces);
+  const MStatus status = splitOff(*source, pieces);
+  movedPieces = static_cast<bool>(status);
+  return status;
 }
+
+MStatus FBodyDetachCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus FBodyDetachCmd::splitOff(FractureBodyNode& source, const std::vector<rigidBodyNode*>& pieces) {
   // The new fracture body is made of the joints among the pieces: without

@@ -19,8 +19,9 @@ class rigidBodyNode;
 /// all static, leave one by one as free bodies. Otherwise the pieces and
 /// the joints among them become a new fracture body named after the source
 /// with "1" added; a source left without joints is deleted. Selected pieces
-/// of other fracture bodies are passed over. Not undoable: the pieces and
-/// joints that change hands could not be given back.
+/// of other fracture bodies are passed over. The pieces and joints that
+/// change hands cannot be given back: a run that moved any is undoable, and
+/// its undo empties the undo queue, so that no undo reaches past it.
 class FBodyDetachCmd : public MPxCommand {
  public:
   static void* creator();
@@ -28,7 +29,9 @@ class FBodyDetachCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  bool isUndoable() const override { return false; }
+  /// Empties the undo queue.
+  MStatus undoIt() override;
+  bool isUndoable() const override { return movedPieces; }
   bool hasSyntax() const override { return true; }
 
  private:
@@ -38,4 +41,6 @@ class FBodyDetachCmd : public MPxCommand {
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
+  /// Whether the run took pieces out of their fracture body.
+  bool movedPieces = false;
 };

@@ -60,6 +60,8 @@ FractureBodyNode* FBodyStressesCmd::selectedFractureBody() const {
   return fracture;
 }
 
+MStatus FBodyStressesCmd::undoIt() { return flushUndoQueue(); }
+
 MStatus FBodyStressesCmd::redoIt() {
   selection.clear();
   parsedArguments->getObjects(selection);
@@ -72,10 +74,12 @@ MStatus FBodyStressesCmd::redoIt() {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     fracture->applyJointParams();
+    changedJoints = true;
   } else if (parsedArguments->isFlagSet(kSetToMassFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     fracture->applyJointForce();
+    changedJoints = true;
     if (fracture->displaysStress()) fracture->refreshStressDisplay();
   } else if (parsedArguments->isFlagSet(kLastBrokenFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();

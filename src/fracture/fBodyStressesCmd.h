@@ -21,8 +21,10 @@ class FractureBodyNode;
 /// - otherwise the joints around the selected pieces of one fracture body:
 ///   all those of a lone piece; for several, with "-t"/"-type" 0 (default)
 ///   those among them, with 1 those from them to the rest, else none.
-/// The result is a string array of joint names. Not undoable: nothing it
-/// changes could be given back.
+/// The result is a string array of joint names. The joints' values before
+/// a reset or a scaling are not recorded: after either the command is
+/// undoable, and its undo empties the undo queue, so that no undo reaches
+/// past it. The other modes change nothing and stay off the undo queue.
 class FBodyStressesCmd : public MPxCommand {
  public:
   static void* creator();
@@ -30,7 +32,9 @@ class FBodyStressesCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  bool isUndoable() const override { return false; }
+  /// Empties the undo queue.
+  MStatus undoIt() override;
+  bool isUndoable() const override { return changedJoints; }
   bool hasSyntax() const override { return true; }
 
  private:
@@ -41,4 +45,6 @@ class FBodyStressesCmd : public MPxCommand {
 
   std::unique_ptr<MArgDatabase> parsedArguments;
   MSelectionList selection;
+  /// Whether the run reset or scaled joints.
+  bool changedJoints = false;
 };

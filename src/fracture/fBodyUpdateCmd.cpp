@@ -71,7 +71,9 @@ MStatus FBodyUpdateCmd::redoIt() {
   if (parsedArguments->isFlagSet(kStaticFragsFlag)) {
     bool makeStatic = false;
     parsedArguments->getFlagArgument(kStaticFragsFlag, 0, makeStatic);
-    return staticFragments(makeStatic);
+    const MStatus status = staticFragments(makeStatic);
+    changedBodies = static_cast<bool>(status);
+    return status;
   }
   const bool freeze = parsedArguments->isFlagSet(kTransformFlag);
   const bool massOnly = parsedArguments->isFlagSet(kSetMassFlag);
@@ -79,8 +81,12 @@ MStatus FBodyUpdateCmd::redoIt() {
     MGlobal::displayError("update_Fbody operation invalid");
     return MS::kFailure;
   }
-  return transformAndMass(freeze, massOnly);
+  const MStatus status = transformAndMass(freeze, massOnly);
+  changedBodies = static_cast<bool>(status);
+  return status;
 }
+
+MStatus FBodyUpdateCmd::undoIt() { return flushUndoQueue(); }
 
 std::vector<FractureBodyNode*> FBodyUpdateCmd::selectedFractureBodies() const {
   std::vector<FractureBodyNode*> found;

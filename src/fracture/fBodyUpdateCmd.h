@@ -25,7 +25,10 @@ class rigidBodyNode;
 /// - "-trs"/"-transform" and "-mas"/"-setmass": the pieces' group transform
 ///   frozen (with "-trs", once per fracture body) and the pieces' masses
 ///   recomputed ("-mas") or their bodies made again, at the start time.
-/// Not undoable: none of it could be given back.
+/// None of it can be given back. The first two only change how pieces are
+/// drawn and stay off the undo queue; after the others the command is
+/// undoable, and its undo empties the undo queue, so that no undo reaches
+/// past a fracture body it changed.
 class FBodyUpdateCmd : public MPxCommand {
  public:
   static void* creator();
@@ -33,7 +36,9 @@ class FBodyUpdateCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  bool isUndoable() const override { return false; }
+  /// Empties the undo queue.
+  MStatus undoIt() override;
+  bool isUndoable() const override { return changedBodies; }
   bool hasSyntax() const override { return true; }
 
  private:
@@ -46,4 +51,6 @@ class FBodyUpdateCmd : public MPxCommand {
 
   std::unique_ptr<MArgDatabase> parsedArguments;
   MSelectionList selection;
+  /// Whether the run changed pieces or joints of a fracture body.
+  bool changedBodies = false;
 };

@@ -219,8 +219,11 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
 
   MGlobal::executeCommandOnIdle("updateZovManagePanel");
   setResult(node->nodeName());
+  madeFractureBody = true;
   return MS::kSuccess;
 }
+
+MStatus FractureBodyCmd::undoIt() { return flushUndoQueue(); }
 
 void FractureBodyCmd::undoFractureBody(const MObject& fracture) {
   MPlugArray linked;

@@ -23,14 +23,20 @@ class rigidBodyNode;
 /// With "-chk"/"-check" true it only answers one warning line per piece of
 /// negative mass. The result is the new node's name. A build that gives no
 /// fracture body deletes the node and its joint nodes, frees the pieces and
-/// fails. Not undoable.
+/// fails. A fracture body made is not given back by undo: the pieces' engine
+/// bodies now belong to it and its joints have their drawn strengths, which
+/// nothing records. The command is undoable so that its undo can empty the
+/// undo queue: an undo never reaches past it to the commands that made the
+/// pieces (deleteZovFBody dissolves it).
 class FractureBodyCmd : public MPxCommand {
  public:
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;
-  bool isUndoable() const override { return false; }
+  /// Empties the undo queue.
+  MStatus undoIt() override;
+  bool isUndoable() const override { return madeFractureBody; }
   bool hasSyntax() const override { return true; }
 
  private:
@@ -43,4 +49,6 @@ class FractureBodyCmd : public MPxCommand {
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
+  /// Whether the run made a fracture body.
+  bool madeFractureBody = false;
 };

@@ -67,6 +67,9 @@ void FractureBodyNode::resetToStart() {
   const bool isUnbreakable = MPlug(self, unbreakable).asBool();
   staticPartsReleased = false;
   if (FractureBody* body = getFractureBody()) {
+    // The engine counts impact passes until told otherwise; a replay from
+    // the start must spread its hits as the first play did.
+    body->resetCrackCount();
     if (PrivateWorld* world = privateWorld()) {
       world->restoreBody(body);
       if (enabledState)

@@ -96,6 +96,7 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   if (body == nullptr) return;
   RebuildProgress progress;
   body->deleteAllJoints();
+  body->resetCrackCount();
 
   const std::vector<rigidBodyNode*> pieces = pieceNodes();
   for (size_t i = 0; i < pieces.size(); ++i) {

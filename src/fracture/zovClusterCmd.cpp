@@ -104,6 +104,8 @@ MStatus zovClusterCmd::doIt(const MArgList& arguments) {
   return MS::kFailure;
 }
 
+MStatus zovClusterCmd::undoIt() { return flushUndoQueue(); }
+
 MStatus zovClusterCmd::remove() {
   MGlobal::executeCommand("undoInfo -swf off", false, false);
   FractureBodyNode* lastFracture = nullptr;
@@ -116,6 +118,7 @@ MStatus zovClusterCmd::remove() {
     // A cluster that belongs to no fracture body has nobody to hand back to.
     if (fracture == nullptr) continue;
     lastFracture = fracture;
+    changedScene = true;
     cluster->pushStressParams();
     const MObject owner = fracture->thisMObject();
     for (rigidBodyNode* piece : cluster->pieceNodes()) {
@@ -180,6 +183,7 @@ MStatus zovClusterCmd::assign(const MString& name) {
   }
   modifier->renameNode(cluster, name);
   modifier->doIt();
+  changedScene = true;
 
   const MObject owner = fracture->thisMObject();
   for (const TakenPiece& piece : pieces) {

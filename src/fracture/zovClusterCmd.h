@@ -18,14 +18,19 @@
 /// nothing. The result is the cluster's name. With "-rem"/"-remove" (and
 /// without "-assign"), hands the pieces and joints of the selected cluster
 /// nodes back to their fracture bodies at the fracture body's threshold and
-/// deletes the clusters. Not undoable.
+/// deletes the clusters. Neither can be given back by undo (the joints'
+/// strengths before are not recorded): a run that changed a fracture body
+/// is undoable, and its undo empties the undo queue, so that no undo
+/// reaches past it.
 class zovClusterCmd : public MPxCommand {
  public:
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;
-  bool isUndoable() const override { return false; }
+  /// Empties the undo queue.
+  MStatus undoIt() override;
+  bool isUndoable() const override { return changedScene; }
   bool hasSyntax() const override { return true; }
 
  private:
@@ -35,4 +40,6 @@ class zovClusterCmd : public MPxCommand {
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
+  /// Whether the run made or removed a cluster.
+  bool changedScene = false;
 };

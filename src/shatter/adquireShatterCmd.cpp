@@ -74,6 +74,7 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
     if (faces.empty()) continue;
     MGlobal::executeCommand(("sets -e -nw -fe " + std::string(cut.shadingGroup.asChar()) + faces).c_str(), false,
                             false);
+    markChanged();
   }
   return MS::kSuccess;
 }
@@ -100,6 +101,8 @@ bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sou
   }
   return true;
 }
+
+MStatus adquireShatterCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus adquireShatterCmd::redoIt() {
   if (!m_arguments) return MS::kFailure;
@@ -193,10 +196,13 @@ MStatus adquireShatterCmd::redoIt() {
     }
     if (!carved) {
       displayError("aquire shatter fails");
+      // Shards of the levels carved before the failure stay, and the run is not queued.
+      if (shards.length() > 0 || changedScene()) flushUndoQueue();
       return MS::kFailure;
     }
     const bool animated = MAnimUtil::isAnimated(transformPath.node());
     groups.append(groupShards(shapePath, animated, shards, voronoiTransform()));
+    markChanged();
   }
   progress.end();
   setResult(groups);

@@ -14,7 +14,9 @@
 /// first; the result is the names of the groups made. With `-replaceMat M`
 /// it gives the cut faces of the shatter group of the object given the cut
 /// material M instead. It shatters with the per-object routine of
-/// `zovShatter`, without piece detection.
+/// `zovShatter`, without piece detection. Its undo empties the undo queue,
+/// as a shatter's does: neither its shards nor a replaced material can be
+/// given back.
 class adquireShatterCmd : public shatterCmd {
  public:
   static void* creator();
@@ -22,7 +24,8 @@ class adquireShatterCmd : public shatterCmd {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  MStatus undoIt() override { return MS::kSuccess; }
+  /// Empties the undo queue, as a shatter's undo does.
+  MStatus undoIt() override;
 
  private:
   /// The further levels of a nonconforming source on the shards just made

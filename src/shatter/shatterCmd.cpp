@@ -210,7 +210,7 @@ MStatus shatterCmd::undoIt() {
     m_previewLocator = nullptr;
   }
   forgetRun();
-  return MS::kSuccess;
+  return flushUndoQueue();
 }
 
 ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
@@ -235,6 +235,7 @@ MStatus shatterCmd::redoIt() {
   }
   if (!m_arguments) return MS::kFailure;
   const MArgDatabase& arguments = *m_arguments;
+  m_changedScene = false;
 
   Request request;
   readFlag(arguments, kNumShardsFlag, request.shardCount);
@@ -285,7 +286,10 @@ MStatus shatterCmd::redoIt() {
     }
     for (; !it.isDone(); it.next()) {
       MDagPath path;
-      if (it.getDagPath(path) && path.hasFn(MFn::kMesh)) return undoLastShatter(path);
+      if (!it.getDagPath(path) || !path.hasFn(MFn::kMesh)) continue;
+      const MStatus status = undoLastShatter(path);
+      if (!status && m_changedScene) flushUndoQueue();
+      return status;
     }
     return MS::kSuccess;
   }
@@ -367,9 +371,13 @@ MStatus shatterCmd::redoIt() {
     groups.append(
         groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform));
     shatteredAny = true;
+    markChanged();
   }
   if (!shatteredAny && request.style == kStylePath)
     displayWarning(" the path is not crossing the objects, shatter fail");
+  // A failed run is not queued: the shards it made must not be stranded by
+  // an undo of what came before.
+  if (!result && m_changedScene) flushUndoQueue();
 
   progress.end();
   timer.endTimer();

@@ -37,9 +37,13 @@ constexpr unsigned int kMaxRequestedShards = 64;
 /// transform. With `-undoLast` it takes the first mesh back by one level.
 /// The result is the names of the groups made.
 ///
-/// The command is not undoable: its shards, groups and records are
-/// scene content that `-undoLast` takes back level by level, and the
-/// host's undo queue is left as it was.
+/// The shards and groups are made partly outside the undo queue, so the
+/// command cannot be taken back by the host's undo: `-undoLast` takes a
+/// shatter back level by level. A run that changed the scene is undoable
+/// all the same, and its undo empties the undo queue, so that no undo
+/// reaches past a shatter (one that took back the command which made the
+/// source would leave the shards without it). A run that changed the scene
+/// and still fails is not queued: it empties the queue at once.
 class shatterCmd : public MPxCommand {
  public:
   static void* creator();
@@ -47,8 +51,9 @@ class shatterCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
+  /// Hides the preview locator the last run used and empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return false; }
+  bool isUndoable() const override { return m_changedScene; }
   bool hasSyntax() const override { return true; }
 
  protected:
@@ -87,6 +92,9 @@ class shatterCmd : public MPxCommand {
   MStatus undoLastShatter(const MDagPath& shapePath);
   /// Forgets what the current run did (the transform names).
   void forgetRun();
+  /// The current run has changed the scene: its undo must empty the queue.
+  void markChanged() { m_changedScene = true; }
+  bool changedScene() const { return m_changedScene; }
   /// The cut material and its shading group of the run.
   void setCutMaterial(const MString& material, const MString& shadingGroup) {
     m_cutMaterialName = material;
@@ -126,4 +134,6 @@ class shatterCmd : public MPxCommand {
   bool m_renameVoronoi = true;
   /// The preview locator under the transform being shattered, or null.
   ShatterLocatorNode* m_previewLocator = nullptr;
+  /// Whether the last run made, changed or deleted anything in the scene.
+  bool m_changedScene = false;
 };

@@ -271,6 +271,7 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   ShatterLocatorNode* locator = findPreviewLocatorUnder(transformPath);
   if (!locator) return MS::kSuccess;
   const MObject locatorObject = locator->thisMObject();
+  m_filledLocator = true;
   const MPlug centres(locatorObject, ShatterLocatorNode::shatter_pos);
   if (centres.numElements() < 2)
     for (unsigned int k = 0; k < kMaxShatterCenters; ++k)
@@ -349,6 +350,8 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   }
   return MS::kSuccess;
 }
+
+MStatus shatterLocatorCmd::undoIt() { return flushUndoQueue(); }
 
 void shatterLocatorCmd::SetRefObject(const MObject& locator, const MObject& reference) {
   if (reference.isNull()) return;

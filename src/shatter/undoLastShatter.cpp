@@ -70,6 +70,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   }
 
   BusyScope busy;
+  markChanged();
   MDagPath transformPath = sourceShape;
   transformPath.pop();
   const MString transformName = MFnDependencyNode(transformPath.node()).name();

@@ -1,22 +1,41 @@
 #pragma once
 
 #include <maya/MArgList.h>
+#include <maya/MDGModifier.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
 #include <maya/MStatus.h>
+#include <maya/MStringArray.h>
 #include <maya/MSyntax.h>
+
+#include <memory>
 
 /// `deleteUserNode`: deletes the given (or selected) nodes at once, in list
 /// order; the module's node-removed handlers release their engine objects.
-/// Not undoable.
+/// Undo brings the nodes back as an undo of the host's delete does, with
+/// their connections, and the module makes their engine objects again. Redo
+/// deletes the nodes that then bear their names: a command redone before it
+/// may have made them anew.
 class deleteUserNodeCmd : public MPxCommand {
  public:
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;
+  /// Puts the deleted nodes back.
+  MStatus undoIt() override;
+  MStatus redoIt() override;
+  bool isUndoable() const override { return true; }
   bool hasSyntax() const override { return true; }
 
  private:
+  /// Deletes the nodes of the list, one at a time in list order; names the
+  /// nodes deleted.
+  void deleteNodes(const MSelectionList& nodes);
+
   MSelectionList m_selection;
+  /// The names of the nodes deleted (full paths of DAG nodes).
+  MStringArray m_deleted;
+  /// The deletions; the nodes are let go of when it goes while they are deleted.
+  std::unique_ptr<MDGModifier> m_modifier;
 };

@@ -1,6 +1,7 @@
 #include "src/simulation/manageZovListCmd.h"
 
 #include <maya/MArgDatabase.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 
 #include "src/nodeLinks.h"
@@ -43,13 +44,37 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("no ZOV solver found");
     return MS::kFailure;
   }
+  adding = add;
+  switched.clear();
   for (unsigned int i = 0; i < selection.length(); ++i) {
     MObject node;
     if (!selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
-    if (add)
-      solver->addRigidBody(node);
-    else
-      solver->removeRigidBody(node);
+    const bool wasEnabled = MPlug(node, rigidBodyNode::enabled).asBool();
+    if (add ? solver->addRigidBody(node) : solver->removeRigidBody(node))
+      switched.push_back({MFnDependencyNode(node).name(), wasEnabled});
   }
+  return MS::kSuccess;
+}
+
+void ManageZovListCmd::switchBody(zovSolverNode& solver, const MString& name, bool add) {
+  MSelectionList named;
+  MObject node;
+  if (!named.add(name) || !named.getDependNode(0, node)) return;
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
+  if (rigid == nullptr || rigid->engineBody(true) == nullptr) return;
+  add ? solver.addRigidBody(node) : solver.removeRigidBody(node);
+}
+
+MStatus ManageZovListCmd::undoIt() {
+  zovSolverNode* solver = findSolverByName();
+  if (solver == nullptr) return MS::kFailure;
+  for (auto it = switched.rbegin(); it != switched.rend(); ++it) switchBody(*solver, it->node, it->wasEnabled);
+  return MS::kSuccess;
+}
+
+MStatus ManageZovListCmd::redoIt() {
+  zovSolverNode* solver = findSolverByName();
+  if (solver == nullptr) return MS::kFailure;
+  for (const Switched& body : switched) switchBody(*solver, body.node, adding);
   return MS::kSuccess;
 }

@@ -12,7 +12,9 @@
 #include <cmath>
 #include <string>
 
+#include "engine/fracture/FractureBody.h"
 #include "src/bodySetup.h"
+#include "src/fracture/fractureBodyNode.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
 #include "src/meshes/meshOpHistory.h"
@@ -118,6 +120,7 @@ MStatus RigidBodyCmd::redoIt() {
     return MS::kFailure;
   }
   if (!modifier) modifier = std::make_unique<MDagModifier>();
+  madeBodies.clear();
 
   const MObject solver = findSolverNode(true);
   if (solver.isNull()) {
@@ -169,6 +172,20 @@ MStatus RigidBodyCmd::redoIt() {
 
 MStatus RigidBodyCmd::undoIt() {
   MGlobal::setActiveSelectionList(selection);
+  // The fracture bodies that took a body made here as their animation
+  // source forget it before it goes.
+  const MObject solver = findSolverNode(true);
+  for (const MObject& made : madeBodies) {
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(made);
+    const HardBody* body = rigid != nullptr ? rigid->engineBody(false) : nullptr;
+    if (body == nullptr || solver.isNull()) continue;
+    for (FractureBodyNode* fracture :
+         userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies))) {
+      FractureBody* compound = fracture->getFractureBody();
+      if (compound != nullptr && compound->getAnimBody() == body) compound->setAnimBody(nullptr);
+    }
+  }
+  madeBodies.clear();
   if (modifier) modifier->undoIt();
   modifier.reset();
   return MS::kSuccess;
@@ -266,6 +283,7 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   if (!modifier->doIt()) return MString();
   rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(body);
   if (rigid == nullptr) return MString();
+  madeBodies.push_back(body);
 
   const MPlug cacheSize(solver, zovSolverNode::cacheSize);
   const int capacity = cacheSize.isNull() ? 0 : cacheSize.asInt();
@@ -287,8 +305,15 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
     MPlug(animatedMesh).setValue(true);
   }
   const bool keyed = rigid->isAnimated(rigidBodyNode::kTransformAnimated);
-  if (!keyed && !shapeAnimated && rigid->isParentAnimated() && !rigid->firstHitActive())
+  if (keyed) {
+    // A keyed transform may be the animated parent of fracture bodies: the
+    // new body becomes their animation source.
+    for (FractureBodyNode* fracture :
+         userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies)))
+      if (fracture->hasAnimatedParentNode()) fracture->linkGroupBody();
+  } else if (!shapeAnimated && rigid->isParentAnimated() && !rigid->firstHitActive()) {
     MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(FirstHit::kOnFirstHit));
+  }
 
   modifier->connect(MPlug(solver, zovSolverNode::inTime), MPlug(body, rigidBodyNode::inTimeRbd));
   modifier->doIt();

@@ -13,6 +13,7 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+#include <vector>
 
 /// `new_ZOVBody`: turns the selected polygon meshes (or the meshes given) into
 /// rigid bodies of the scene's last solver. For each mesh it makes a
@@ -59,6 +60,8 @@ class RigidBodyCmd : public MPxCommand {
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDagModifier> modifier;
   MSelectionList selection;
+  /// The rigid body nodes the last redoIt made.
+  std::vector<MObject> madeBodies;
 };
 
 /// The body's pivot helpers (`keysTX` .. `keysTZ`) take the transform's

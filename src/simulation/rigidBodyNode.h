@@ -98,7 +98,9 @@ class rigidBodyNode : public MPxLocatorNode {
   /// The body, after pulling `ca_rigidBody` and `ca_rigidBodyParam` when pull
   /// is true; null when it could not be made. The node keeps ownership.
   HardBody* engineBody(bool pull);
-  /// Pulls every `ca_` output.
+  /// Pulls every `ca_` output; for a piece, also its fracture body node's
+  /// `ca_propStyle`, `ca_randomThreshold`, `ca_stressThreshold`,
+  /// `ca_secCracks`, `ca_bounciness` and `ca_enabled`.
   void pullAll();
   /// Makes the body dynamic or static (passive, or driven by the transform);
   /// a value outside the enum counts as dynamic. From outside a compute,

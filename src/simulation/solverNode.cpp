@@ -159,8 +159,6 @@ zovSolverNode* findSolverByName() {
   return userNodeOf<zovSolverNode>(node);
 }
 
-void zovSolverNode::BodyDeleter::operator()(HardBody* body) const { deleteBody(&body); }
-
 zovSolverNode::zovSolverNode()
     : prevTime(0.0), lastSimTime(0.0), acceptedGravity(kDefaultGravity[0], kDefaultGravity[1], kDefaultGravity[2]) {
   destroyWorldKeepingOwnedBodies();
@@ -401,8 +399,21 @@ void zovSolverNode::onSceneChange(void*) {
 }
 
 void zovSolverNode::rebuildWorld() {
+  rebuildNodes(connectedPlugs(thisMObject(), crackers), connectedPlugs(thisMObject(), rigidBodies),
+               connectedPlugs(thisMObject(), fractureBodies));
+  pullPlugs(thisMObject(), {&ca_cacheSize, &ca_solverParams});
+
+  if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
+  if (windowExists("winZovManageWorld")) MGlobal::executeCommandOnIdle("updateZovManagePanel");
+  if (windowExists("winZovSolver")) MGlobal::executeCommandOnIdle("updateZovSolverPanel");
+  MString renderer;
+  MGlobal::executeCommand("modelEditor -q -rnm modelPanel4", renderer, false, false);
+  if (renderer == "vp2Renderer") MGlobal::executeCommandOnIdle("ogs -reset");
+}
+
+void zovSolverNode::rebuildNodes(const MPlugArray& crackerPlugs, const MPlugArray& bodies,
+                                 const MPlugArray& fractures) {
   // Crackers first, as the solver meets them first in every frame.
-  const MPlugArray crackerPlugs = connectedPlugs(thisMObject(), crackers);
   for (unsigned int i = 0; i < crackerPlugs.length(); ++i) {
     const MObject node = crackerPlugs[i].node();
     zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node);
@@ -413,7 +424,6 @@ void zovSolverNode::rebuildWorld() {
     }
     makeBodyAgain(node, MObject::kNullObj, zovCrackerNode::massCenter, [cracker] { cracker->readParameters(); });
   }
-  const MPlugArray bodies = connectedPlugs(thisMObject(), rigidBodies);
   for (unsigned int i = 0; i < bodies.length(); ++i) {
     const MObject node = bodies[i].node();
     rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
@@ -431,15 +441,5 @@ void zovSolverNode::rebuildWorld() {
   }
 
   const MTime now = MAnimControl::currentTime();
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(connectedPlugs(thisMObject(), fractureBodies)))
-    fracture->buildFromScene(now);
-
-  pullPlugs(thisMObject(), {&ca_cacheSize, &ca_solverParams});
-
-  if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
-  if (windowExists("winZovManageWorld")) MGlobal::executeCommandOnIdle("updateZovManagePanel");
-  if (windowExists("winZovSolver")) MGlobal::executeCommandOnIdle("updateZovSolverPanel");
-  MString renderer;
-  MGlobal::executeCommand("modelEditor -q -rnm modelPanel4", renderer, false, false);
-  if (renderer == "vp2Renderer") MGlobal::executeCommandOnIdle("ogs -reset");
+  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) fracture->buildFromScene(now);
 }

@@ -15,11 +15,11 @@
 #include <maya/MVectorArray.h>
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "engine/bodies/HardBody.h"
 #include "math/MgcVector3.h"
+#include "src/simulation/ownedBody.h"
 
 class FractureBody;
 class rigidBodyNode;
@@ -97,6 +97,10 @@ class zovSolverNode : public MPxNode {
   static void onSceneChange(void* clientData);
   /// After a scene was opened: every body is made again from the scene.
   void rebuildWorld();
+  /// The bodies, crackers and fracture bodies of the nodes on the plugs
+  /// made again from the scene, as rebuildWorld makes every one (after an
+  /// import: the nodes the file brought).
+  void rebuildNodes(const MPlugArray& crackerPlugs, const MPlugArray& bodies, const MPlugArray& fractures);
 
   // ---- Frame loop ----------------------------------------------------------
 
@@ -175,10 +179,6 @@ class zovSolverNode : public MPxNode {
   static MObject cacheActive;
 
  private:
-  struct BodyDeleter {
-    void operator()(HardBody* body) const;
-  };
-
   /// The compute of `ca_cacheSize`: caches sized to `cacheSize`.
   void sizeFrameCaches(MDataBlock& block);
   /// Whether the cached result may stay at the start frame.
@@ -192,7 +192,9 @@ class zovSolverNode : public MPxNode {
   MTime lastSimTime;
   double maxStep = 0.0;
   std::uint32_t cacheCapacity = 0;
-  std::unique_ptr<HardBody, BodyDeleter> groundBody;
+  /// The ground: owned, so that a newer solver's world, replacing this
+  /// node's, lets go of it instead of deleting it.
+  OwnedBody groundBody;
   /// Which world this node made (0: none).
   std::uint64_t worldSerial = 0;
   /// The gravity last handed to the world, as the attribute gave it: what

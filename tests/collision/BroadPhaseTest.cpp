@@ -253,4 +253,33 @@ TEST(BroadPhase, PartnersOfABuildComeInTheSameOrderOnAnyNumberOfHelpers) {
   }
 }
 
+// Capsules made from 2 x 1 x 1 boxes (along x) and stretched three times
+// along their axes: their radii grow with the largest scale and reach
+// across well beyond their boxes, which keep the unit cross-section. Side
+// by side at a distance below twice the radius the capsules overlap though
+// the boxes do not, and the table lists them as partners.
+TEST(BroadPhase, StretchedCapsulesWhoseRadiiOverlapArePartnersThoughTheirBoxesAreApart) {
+  const auto stretched = [](const MgcVector3& at) {
+    BodyPtr body(createCapsuleBody(boxMesh(MgcVector3(1.0, 0.5, 0.5)).get()));
+    body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(3.0, 1.0, 1.0));
+    body->setPosition(at);
+    body->updateWorldData();
+    return body;
+  };
+  const BodyPtr first = stretched(MgcVector3());
+  ZOVcapsule capsule;
+  ASSERT_TRUE(static_cast<CapsuleBody*>(first.get())->placedCapsule(capsule));
+  ASSERT_NEAR(std::fabs(capsule.axis.x), 1.0, 1e-9);
+  const ZOVbox& box = first->getBbox();
+  double boxReach = 0.0;  // along y
+  for (int k = 0; k < 3; ++k) boxReach += std::fabs(box.axes[1][k]) * box.extents[k];
+  const double apart = boxReach + capsule.radius;
+  ASSERT_GT(apart, 2.0 * boxReach + 1.0);
+  ASSERT_LT(apart, 2.0 * capsule.radius);
+  const BodyPtr second = stretched(MgcVector3(0.0, apart, 0.0));
+  BroadPhase table;
+  table.build({first.get(), second.get()});
+  EXPECT_EQ(neighbours(table, 0), std::vector<std::uint32_t>{1});
+  EXPECT_TRUE(table.mayTouch(0, 1));
+}
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -291,6 +292,123 @@ TEST(HitProcessing, RestoredWallBreaksTheSameAtAnyThreadCount) {
     }
   }
   zov::platform::setProcessorCountOverride(0);
+}
+
+// A fracture body made ready to split between steps (its joint broken by
+// the host while it falls, touching nothing) splits in the next step that
+// has pairs, though none of them is its own.
+TEST(HitProcessing, ABodyMadeReadyBetweenStepsSplitsInTheNextStepWithPairs) {
+  PrivateWorld world;
+  zovtest::prepareWorld(world);
+  zovtest::addGround(world);
+  // A box sunk a little into the ground: a pair in every step.
+  zovtest::addBox(world, MgcVector3(0.5, 0.5, 0.5), MgcVector3(5.0, 0.49, 0.0));
+  CubeWall bar(2, 1, 1, "bar");
+  bar.body->setPosition(bar.body->getDyn().position + MgcVector3(0.0, 10.0, 0.0));
+  world.addBody(bar.body, 0);
+  zovtest::runSteps(world, 2, kStep);
+  ASSERT_FALSE(bar.body->isSplitted());
+  ASSERT_TRUE(bar.body->deActivateJoint(bar.body->getActiveJoints().getFirst()->value));
+  zovtest::runSteps(world, 1, kStep);
+  EXPECT_GT(world.getCollisionManager()->getPairCounter(), 0u);
+  EXPECT_TRUE(bar.body->isSplitted());
+  EXPECT_EQ(bar.body->numDisconectBodies(), 2u);
+  EXPECT_GT(bar.at(0, 0)->getDyn().position.y, 5.0);
+  bar.release(world);
+}
+
+// Two unit cubes along x from x0, `mass` each, held by one joint that breaks
+// by force, in one fracture body without a cluster tree.
+struct CubePair {
+  std::unique_ptr<HullBody> left;
+  std::unique_ptr<HullBody> right;
+  std::unique_ptr<FractureBody> body = std::make_unique<FractureBody>();
+  DynamicStress* joint = nullptr;
+
+  CubePair(double x0, float mass, const std::string& name)
+      : left(zovtest::cubePiece(MgcVector3(x0, 0.5, 0.0), mass, (name + "L").c_str())),
+        right(zovtest::cubePiece(MgcVector3(x0 + 1.0, 0.5, 0.0), mass, (name + "R").c_str())) {
+    body->getShape().setName(name.c_str());
+    body->addUniqueToList(left.get());
+    body->addUniqueToList(right.get());
+    body->createJoints(CubeWall::kTouchDistance, false, false);
+    joint = body->getActiveJoints().getFirst()->value;
+    joint->enableBreakableByForce();
+    joint->set_break_tolerance(5.0);
+    body->setGlobalStressThreshold(0.25);
+    body->updateMassProperties();
+    body->saveDynamics(kSaveAll);
+  }
+};
+
+// One contact between cube `firstPiece` of `first` and cube `secondPiece` of
+// `second` at `w`, the normal pointing towards the first, with the impact
+// measure given, as the lift leaves a pair of two fracture bodies.
+struct HandPair {
+  CollisionPair pair;
+  HandPair(FractureBody& first, HullBody& firstPiece, FractureBody& second, HullBody& secondPiece, const MgcVector3& w,
+           const MgcVector3& normal, double measure) {
+    pair.reserveContacts(1);
+    pair.contactCount = 1;
+    pair.firstBody = &first;
+    pair.secondBody = &second;
+    pair.firstPiece = &firstPiece;
+    pair.secondPiece = &secondPiece;
+    const RBDynamics& state = first.getDyn();
+    pair.points[0] = state.orientation.Transpose() * (w - state.position);
+    pair.normals[0] = normal;
+    pair.impactMeasure = measure;
+  }
+};
+
+// When both sides of a hit are fracture bodies, the other side's struck
+// piece, not its whole body, decides whether a static body's hit is forced
+// (a heavier striker) and whether secondary cracks run (a static striker
+// that does not move).
+TEST(HitProcessing, BetweenTwoFractureBodiesTheStruckPieceDecidesForcingAndCracks) {
+  const struct {
+    const char* what;
+    bool staticFirst;      // the first body (hit at its right cube) is static
+    float otherMass;       // each cube of the second body
+    bool anchorStruck;     // the second body is static by its struck cube
+    bool anchorElsewhere;  // the second body is static by its other cube
+    double measure;
+    bool firstBreaks;
+    bool cracks;
+  } rows[] = {
+      // Below the limit (25) only a forced hit breaks anything: a cube of
+      // 1.5 is lighter than the static body's 2, though its body weighs 3.
+      {"lighter piece of a heavier body", true, 1.5f, false, false, 0.0, false, false},
+      {"heavier piece", true, 3.0f, false, false, 0.0, true, false},
+      // A strong hit, with no approach left to break the joint, from a body
+      // held static by another cube than the one that struck: a moving
+      // piece, no secondary cracks.
+      {"moving piece of a static body", false, 1.0f, false, true, 1e4, false, false},
+      {"static piece", false, 1.0f, true, false, 1e4, false, true},
+  };
+  for (const auto& row : rows) {
+    PrivateWorld world;
+    CollisionManager& manager = *world.getCollisionManager();
+    CubePair first(0.0, 1.0f, "first");
+    CubePair second(2.0, row.otherMass, "second");
+    if (row.staticFirst) first.body->enableStatic();
+    first.body->enableSecImpacts();
+    first.body->setSecImpactsParams(5, first.body->getMass());
+    if (row.anchorStruck || row.anchorElsewhere) {
+      (row.anchorStruck ? second.left : second.right)->enableStatic();
+      second.body->updateMassProperties();
+      ASSERT_TRUE(second.body->isStatic()) << row.what;
+    }
+    ASSERT_FALSE(second.left->updateSleepState()) << row.what;
+    HandPair hand(*first.body, *first.right, *second.body, *second.left, MgcVector3(1.5, 0.5, 0.0),
+                  MgcVector3(-1.0, 0.0, 0.0), row.measure);
+    manager.secondaryImpacts(&hand.pair, 0, 0);
+    EXPECT_EQ(first.joint->isActive(), !row.firstBreaks) << row.what;
+    EXPECT_EQ(first.body->getTreeMesh() != nullptr, row.cracks) << row.what;
+    // Two cubes make one leaf of the cluster tree: cracks bring the joint's
+    // tolerance down to the global threshold.
+    EXPECT_EQ(first.joint->get_break_tolerance(), row.cracks ? 0.25 : 5.0) << row.what;
+  }
 }
 
 }  // namespace

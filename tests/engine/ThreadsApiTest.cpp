@@ -220,6 +220,23 @@ TEST(ThreadsApi, BroadcastWakesEveryWaiterPresentOnly) {
   EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 1, 1, 1, 2}));
 }
 
+// A broadcast takes every waiter it releases off the count: a signal given
+// afterwards with no one waiting is not kept, so of two later waiters the
+// next signal releases one and the one after it the other.
+TEST(ThreadsApi, ABroadcastLeavesNoWaiterCountBehind) {
+  Waiters waiters;
+  ASSERT_TRUE(waiters.startWaiters(3));
+  waiters.nextPhase([&] { waiters.condition->broadcast(); });
+  ASSERT_TRUE(waiters.awaitWakes(3));
+  waiters.nextPhase([&] { waiters.condition->signal(); });
+  ASSERT_TRUE(waiters.startWaiters(2));
+  for (std::size_t woken = 4; woken <= 5; ++woken) {
+    waiters.nextPhase([&] { waiters.condition->signal(); });
+    ASSERT_TRUE(waiters.awaitWakes(woken));
+  }
+  EXPECT_EQ(waiters.wokeIn, (std::vector<int>{1, 1, 1, 3, 4}));
+}
+
 TEST(ThreadsApi, ThreadControl) {
   win32ThreadsApi api;
   std::thread none;
@@ -231,7 +248,8 @@ TEST(ThreadsApi, ThreadControl) {
     finished.store(true);
   };
   std::thread thread = start(worker);
-  EXPECT_EQ(api.terminateThread(thread, 3), 0);
+  // Asked to end, the busy thread waits nowhere again: it runs to its end.
+  EXPECT_EQ(api.terminateThread(thread, 3), 1);
   release.store(true);
   EXPECT_EQ(api.waitThread(thread), kWaitObject0);
   EXPECT_TRUE(finished.load());
@@ -260,4 +278,138 @@ TEST(ThreadsApi, ThreadControl) {
   vyrConditionVar* condition = nullptr;
   api.deleteConditionVar(condition);
   EXPECT_EQ(condition, nullptr);
+}
+
+namespace {
+
+// The section entered for a scope: a thread ended inside the scope leaves it
+// on the way out.
+class Entered {
+ public:
+  explicit Entered(vyrCriticalSection* entered) : section(entered) { section->lock(); }
+  ~Entered() { section->unlock(); }
+  Entered(const Entered&) = delete;
+  Entered& operator=(const Entered&) = delete;
+
+ private:
+  vyrCriticalSection* section;
+};
+
+// Polls until `done` holds; false after a generous bound.
+bool eventually(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+}  // namespace
+
+// A thread the platform layer started, blocked in a condition wait, ends at
+// once when terminated: its frames unwind, the section it waited with is
+// free again, and the condition still counts its waiters right (a signal
+// given to nobody is not kept for the next waiter). A busy thread ends at its
+// next wait, a thread that names itself ends as by exitThread; threads the
+// platform layer did not start are left alone.
+TEST(ThreadsApi, TerminateEndsAPlatformThreadWhereItWaits) {
+  win32ThreadsApi api;
+  vyrCriticalSection* section = api.newCriticalSection();
+  vyrConditionVar* condition = api.newConditionVar();
+  std::atomic<int> waiting{0}, left{0}, woke{0};
+  std::atomic<bool> release{false};
+  int phase = 0;            // under the section
+  std::vector<int> wokeIn;  // under the section
+  struct Leaving {
+    std::atomic<int>& count;
+    ~Leaving() { ++count; }
+  };
+  auto waiter = [&] {
+    const Leaving leaving{left};
+    while (!release.load()) std::this_thread::yield();
+    const Entered entered(section);
+    ++waiting;
+    condition->wait(section);
+    wokeIn.push_back(phase);
+    ++woke;
+  };
+  // Every waiter started so far waits and has left the section.
+  const auto allWait = [&](int count) {
+    return eventually([&] {
+      if (waiting.load() != count || section->tryLock() != 0) return false;
+      section->unlock();
+      return true;
+    });
+  };
+  const auto signalIn = [&](int next) {
+    const Entered entered(section);
+    phase = next;
+    condition->signal();
+  };
+
+  release.store(true);
+  std::thread first = start(waiter);
+  std::thread second = start(waiter);
+  ASSERT_TRUE(allWait(2));
+  EXPECT_EQ(api.terminateThread(first, 9), 1);
+  if (!eventually([&] { return left.load() == 1; })) {
+    // Still waiting: both are let go, so that the test ends.
+    {
+      const Entered entered(section);
+      condition->broadcast();
+    }
+    api.waitThread(first);
+    api.waitThread(second);
+    FAIL() << "the terminated thread went on waiting";
+  }
+  EXPECT_EQ(api.waitThread(first), kWaitObject0);
+  EXPECT_EQ(woke.load(), 0);
+  signalIn(1);
+  ASSERT_TRUE(eventually([&] { return woke.load() == 1; }));
+  EXPECT_EQ(api.waitThread(second), kWaitObject0);
+  signalIn(2);  // nobody waits
+  std::thread third = start(waiter);
+  ASSERT_TRUE(allWait(3));
+  signalIn(3);
+  ASSERT_TRUE(eventually([&] { return woke.load() == 2; }));
+  EXPECT_EQ(api.waitThread(third), kWaitObject0);
+  EXPECT_EQ(wokeIn, (std::vector<int>{1, 3}));
+
+  // Busy when asked: it ends where it next waits.
+  release.store(false);
+  std::thread busy = start(waiter);
+  EXPECT_EQ(api.terminateThread(busy, 9), 1);
+  EXPECT_EQ(left.load(), 3);
+  release.store(true);
+  const bool ended = eventually([&] { return left.load() == 4; });
+  if (!ended) signalIn(4);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(api.waitThread(busy), kWaitObject0);
+
+  // Ending itself.
+  std::atomic<std::thread*> self{nullptr};
+  auto selfEnding = [&] {
+    const Leaving leaving{left};
+    while (self.load() == nullptr) std::this_thread::yield();
+    api.terminateThread(*self.load(), 4);
+    ++woke;
+  };
+  std::thread ending = start(selfEnding);
+  self.store(&ending);
+  EXPECT_EQ(api.waitThread(ending), kWaitObject0);
+  EXPECT_EQ(left.load(), 5);
+
+  // Not the platform layer's: left waiting until signalled.
+  std::thread none;
+  EXPECT_EQ(api.terminateThread(none, 9), 0);
+  std::thread plain(waiter);
+  ASSERT_TRUE(allWait(5));
+  EXPECT_EQ(api.terminateThread(plain, 9), 0);
+  signalIn(5);
+  plain.join();
+  EXPECT_EQ(woke.load(), 3);
+  EXPECT_EQ(wokeIn, (std::vector<int>{1, 3, 5}));
+  api.deleteConditionVar(condition);
+  api.deleteCriticalSection(section);
 }

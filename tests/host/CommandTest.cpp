@@ -73,6 +73,23 @@ class FlagCommand : public MPxCommand {
   }
 };
 
+/// An undoable command whose undo empties the undo queue, as a command
+/// whose work cannot be given back does.
+class FlushingCommand : public MPxCommand {
+ public:
+  static void* creator() { return new FlushingCommand; }
+  bool isUndoable() const override { return true; }
+  MStatus doIt(const MArgList&) override { return redoIt(); }
+  MStatus redoIt() override {
+    ++record.redoIts;
+    return MS::kSuccess;
+  }
+  MStatus undoIt() override {
+    ++record.undoIts;
+    return MGlobal::executeCommand("flushUndo", false, false);
+  }
+};
+
 class Commands : public HostTest {
  protected:
   void SetUp() override {
@@ -80,6 +97,7 @@ class Commands : public HostTest {
     record = CommandRecord();
     registerTestNodes();
     ASSERT_TRUE(testPlugin().registerCommand("flagCommand", FlagCommand::creator, FlagCommand::newSyntax));
+    ASSERT_TRUE(testPlugin().registerCommand("flushingCommand", FlushingCommand::creator));
   }
 };
 
@@ -95,6 +113,22 @@ TEST_F(Commands, UndoAndRedoCallUndoItAndRedoIt) {
   // Nothing left to redo: a warning, no call.
   MGlobal::executeCommand("redo");
   EXPECT_EQ(record.redoIts, 2);
+  EXPECT_TRUE(hasMessage(MessageKind::Warning, "no more commands to redo"));
+}
+
+TEST_F(Commands, AnUndoThatFlushesTheQueueLeavesNothingToUndoOrRedo) {
+  ASSERT_TRUE(MGlobal::executeCommand("flagCommand", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("flushingCommand", false, true));
+  ASSERT_EQ(zovhost::testing::undoCount(), 2u);
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));
+  EXPECT_EQ(record.undoIts, 1);
+  EXPECT_EQ(zovhost::testing::undoCount(), 0u);
+  // Neither the command before nor the flushing one comes back.
+  MGlobal::executeCommand("undo");
+  MGlobal::executeCommand("redo");
+  EXPECT_EQ(record.undoIts, 1);
+  EXPECT_EQ(record.redoIts, 2);
+  EXPECT_TRUE(hasMessage(MessageKind::Warning, "no more commands to undo"));
   EXPECT_TRUE(hasMessage(MessageKind::Warning, "no more commands to redo"));
 }
 

@@ -180,6 +180,26 @@ TEST_F(SceneCommands, DeleteTakesTheSelectionWhenGivenNothing) {
   EXPECT_TRUE(run("getAttr a.input") && run("getAttr b.input"));
 }
 
+TEST_F(SceneCommands, ADeleteThatALockedChildRefusesChangesNothingAndRecordsNothing) {
+  ASSERT_TRUE(run("createNode transform -n holder; createNode transform -n keeper -p holder"));
+  ASSERT_TRUE(run("createNode transform -n inner -p keeper; lockNode -l on inner"));
+  const size_t entries = zovhost::testing::undoCount();
+  zovhost::testing::clearLogs();
+  // The locked node two levels down keeps the whole branch, whatever else is named.
+  for (const char* line : {"delete holder", "delete a holder", "select a keeper; delete"}) {
+    EXPECT_FALSE(run(line)) << line;
+    EXPECT_TRUE(hasMessage(MessageKind::Error, "Cannot delete locked or default node 'inner'.")) << line;
+    EXPECT_EQ(zovhost::testing::undoCount(), entries) << line;
+    for (const char* name : {"a", "holder", "keeper", "inner"}) EXPECT_FALSE(node(name).isNull()) << line << name;
+  }
+  // Unlocked, the branch goes as one step.
+  ASSERT_TRUE(run("lockNode -l off inner"));
+  const size_t unlocked = zovhost::testing::undoCount();
+  ASSERT_TRUE(run("delete holder"));
+  EXPECT_TRUE(node("inner").isNull());
+  EXPECT_EQ(zovhost::testing::undoCount(), unlocked + 1);
+}
+
 TEST_F(SceneCommands, CreateNodeRefusesUnknownTypesAndBadNames) {
   struct Case {
     const char* line;

@@ -235,6 +235,29 @@ TEST_F(SceneFiles, OpeningAMissingFileFailsAndKeepsTheScene) {
   EXPECT_FALSE(node("keep").isNull());
 }
 
+TEST_F(SceneFiles, AFileCutShortFailsToOpenOrImportAndKeepsTheScene) {
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n saved; setAttr -type \"string\" saved.label \"text\""));
+  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save"));
+  std::string text;
+  {
+    std::ifstream in(path);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Cut inside the quoted label: the rest of the file is lost.
+  const size_t cut = text.find("\"text\"");
+  ASSERT_NE(cut, std::string::npos);
+  std::ofstream(path, std::ios::trunc) << text.substr(0, cut + 3);
+
+  ASSERT_TRUE(MGlobal::executeCommand("file -new; createNode doubler -n keep; setAttr keep.input 4"));
+  for (const char* read : {"-open", "-import"}) {
+    zovhost::testing::clearLogs();
+    EXPECT_FALSE(MGlobal::executeCommand(MString("file ") + read + " \"" + path.c_str() + "\"")) << read;
+    EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, "cannot be read")) << read;
+    EXPECT_DOUBLE_EQ(plug("keep", "input").asDouble(), 4.0) << read;
+    EXPECT_TRUE(node("saved").isNull()) << read;
+  }
+}
+
 }  // namespace
 
 namespace {

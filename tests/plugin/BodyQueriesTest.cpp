@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandFixture.h"
+#include "MeshTestSupport.h"
 #include "engine/PrivateWorld.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/computeRotDistCmd.h"
@@ -183,6 +185,45 @@ TEST_F(BodyQueries, DeletedNodesGoInListOrderAndTakeTheirEngineObjects) {
   run("select -cl");
   EXPECT_FALSE(runs("deleteUserNode"));
   EXPECT_TRUE(hasMessage(MessageKind::Error, "invalid selection"));
+}
+
+// A body on a closed cube has mass; on a box with its top open (its volume
+// still positive) its mesh is open; on an inside-out cube its volume, and
+// so its mass, is negative; a box open only by edges of 0.004 in its own
+// space counts as closed, however far its transform scales it.
+TEST_F(BodyQueries, MassNegativeTellsOpenEdgesAndInsideOutMeshesFromClosedOnes) {
+  run("zovSolver; getAttr zovSolverNode1.ca_solverParams");
+  std::vector<MPoint> corners;
+  for (int i = 0; i < 8; ++i) corners.emplace_back((i & 1) - 0.5, ((i >> 1) & 1) - 0.5, ((i >> 2) & 1) - 0.5);
+  // Outward quads: -x, +x, -y, -z, +z, then +y (the top).
+  const std::vector<int> outward{0, 4, 6, 2, 1, 3, 7, 5, 0, 1, 5, 4, 0, 2, 3, 1, 4, 5, 7, 6, 2, 6, 7, 3};
+  std::vector<int> inward = outward;
+  for (size_t f = 0; f < inward.size(); f += 4) std::swap(inward[f + 1], inward[f + 3]);
+  const std::vector<int> open(outward.begin(), outward.end() - 4);
+  const struct {
+    const char* what;
+    const char* name;
+    std::vector<int> quads;
+    double size;
+    bool negative;
+  } rows[] = {{"closed", "closedBox", outward, 1.0, false},
+              {"open", "openBox", open, 1.0, true},
+              {"inside out", "turnedBox", inward, 1.0, true},
+              {"open by short edges", "tinyBox", open, 0.004, false}};
+  for (const auto& row : rows) {
+    std::vector<MPoint> points;
+    for (const MPoint& corner : corners) points.push_back(corner * row.size);
+    const MDagPath shape = meshtest::makeMesh(points, std::vector<int>(row.quads.size() / 4, 4), row.quads);
+    const std::string transform = row.name;
+    run("rename " + std::string(MFnDagNode(shape.transform()).name().asChar()) + " " + transform);
+    const double scale = 1.0 / row.size;
+    run("setAttr " + transform + ".scale " + std::to_string(scale) + " " + std::to_string(scale) + " " +
+        std::to_string(scale));
+    run("select " + transform + "; new_ZOVBody -shapeType 3");
+    std::vector<std::string> result;
+    ASSERT_TRUE(runs("queryZovBody -isMassNegative " + transform + "ZovBody", &result)) << row.what;
+    EXPECT_EQ(result, std::vector<std::string>{row.negative ? "1" : "0"}) << row.what;
+  }
 }
 
 }  // namespace

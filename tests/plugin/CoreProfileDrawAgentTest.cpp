@@ -56,6 +56,23 @@ TEST_F(CoreProfileAgent, OutlinesCloseTheirFirst32PointsCirclesLieInTheirPlaneAn
   EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// After a release, as when the module is unloaded and loaded again in the
+// same process, the next draw sets the agent up again by itself: the shaded
+// triangle fills the middle of the view after the release as before it.
+TEST_F(CoreProfileAgent, AReleasedAgentSetsItselfUpAgainOnTheNextDraw) {
+  for (int round = 0; round < 2; ++round) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    agent->beginDrawColored();
+    agent->drawShadedTriangles(kTriangle, kTriangleColors, 3);
+    agent->endDraw();
+    EXPECT_NE(agent->colorProgram, 0u) << round;
+    EXPECT_FALSE(shows(view(), 32, 32, {0, 0, 0})) << round;
+    EXPECT_EQ(error(), static_cast<GLenum>(GL_NO_ERROR)) << round;
+    agent->releaseCoreProfileDrawAgent();
+    EXPECT_EQ(agent->colorProgram, 0u);
+  }
+}
+
 TEST_F(CoreProfileAgent, PointsAreDrawnEachWhereGiven) {
   MPointArray points;
   for (const MPoint& p : {MPoint(0.1, 0.2, 0.3), MPoint(-0.5, 0.4, -0.2), MPoint(0.6, -0.7, 0.0)}) points.append(p);

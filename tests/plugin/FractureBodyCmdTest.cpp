@@ -7,6 +7,7 @@
 #include <maya/MPointArray.h>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 
 namespace {
 
@@ -34,6 +35,39 @@ class FractureCommand : public FractureTest {
     return "pieceZovBody" + name.substr(5);
   }
 };
+
+// A body made on the keyed transform that carries a fracture body's pieces
+// becomes that fracture body's animation source; taking the body back leaves
+// the fracture body with no source, and making it again links it again.
+TEST_F(FractureCommand, ABodyOnTheKeyedParentOfAFractureBodyBecomesItsAnimationSource) {
+  const std::vector<std::string> bodies = makeBlock(2, 5.0);
+  run("polyCube -n carrier");
+  std::string pieces;
+  for (const std::string& body : bodies) {
+    const std::array<int, 3> cell = cellOf(body);
+    pieces += " " + cubeName(cell[0], cell[1], cell[2]);
+  }
+  run("parent" + pieces + " carrier");
+  run("setKeyframe -at translateX -t 1 -v 0 carrier; setKeyframe -at translateX -t 24 -v 23 carrier");
+  ASSERT_TRUE(fracture(bodies));
+  ASSERT_TRUE(fractureNode().hasAnimatedParentNode());
+  const FractureBody& body = *fractureNode().getFractureBody();
+  EXPECT_EQ(body.getAnimBody(), nullptr);
+  run("select carrierShape");
+  ASSERT_TRUE(runs("new_ZOVBody -st 2"));
+  const HardBody* source = bodyNode("carrierZovBody").engineBody(false);
+  ASSERT_NE(source, nullptr);
+  EXPECT_EQ(body.getAnimBody(), source);
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+  ASSERT_TRUE(runs("undo"));
+  EXPECT_TRUE(node("carrierZovBody").isNull());
+  EXPECT_EQ(body.getAnimBody(), nullptr);
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+  ASSERT_TRUE(runs("redo"));
+  ASSERT_NE(bodyNode("carrierZovBody").engineBody(false), nullptr);
+  EXPECT_EQ(body.getAnimBody(), bodyNode("carrierZovBody").engineBody(false));
+  EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+}
 
 TEST_F(FractureCommand, EachFailureSaysWhy) {
   const std::vector<std::string> bodies = makeBlock();

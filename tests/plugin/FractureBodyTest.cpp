@@ -4,13 +4,20 @@
 #include <maya/MDagPath.h>
 #include <maya/MPlug.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
+#include <sstream>
+#include <string>
 #include <utility>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
@@ -261,6 +268,74 @@ TEST_F(FractureBuild, ParametersReachTheEngineBody) {
   EXPECT_NEAR(body.getSecImpactsReferenceMass(), 3.0, 1e-6);
 }
 
+// What the fracture body node says of breaking, bouncing and being on,
+// set without its twin being read, reaches the engine when one of the
+// pieces pulls all its own twins.
+TEST_F(FractureBuild, APiecesPullAllBringsItsFractureBodysSettingsToTheEngine) {
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  rigidBodyNode& piece = bodyNode(block[3]);
+  auto* pieceBody = static_cast<PrivateHardBody*>(piece.engineBody(false));
+  // The strongest joint of the piece: the threshold's strength.
+  const auto strongest = [&] {
+    double most = 0.0;
+    for (const DynamicStress* joint : valuesOf(pieceBody->getJointList()))
+      most = std::max(most, joint->get_break_tolerance());
+    return most;
+  };
+  ASSERT_EQ(strongest(), 50.0);
+  const struct {
+    const char* line;
+    std::function<bool()> reached;
+  } rows[] = {
+      {"stressThreshold 80", [&] { return body.getGlobalStressThreshold() == 80.0 && strongest() == 80.0; }},
+      {"propStyle 1", [&] { return body.getPropagationType() == 1; }},
+      {"randomThreshold 30", [&] { return fb.getRandomThresholdStep() == 30; }},
+      {"secCracks 0", [&] { return !body.isSecImpacts(); }},
+      {"bounciness 0.7", [&] { return body.getRestitutionCoeff() == 0.7; }},
+      {"enabled 0", [&] { return !theWorld->containsBody(&body); }},
+  };
+  for (const auto& row : rows) {
+    run(std::string("setAttr ZovFractureBody.") + row.line);
+    EXPECT_FALSE(row.reached()) << row.line;
+    piece.pullAll();
+    EXPECT_TRUE(row.reached()) << row.line;
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << row.line;
+  }
+}
+
+// The joints' strengths, one of them set by hand and the rest scaled by
+// the pieces' masses, stay bit for bit what they are when every piece pulls
+// all its twins, in the session that set them and after the scene is saved
+// and opened again.
+TEST_F(FractureBuild, APiecesPullAllLeavesTheJointStrengthsAlone) {
+  block = makeBlock();
+  run("setAttr " + block[0] + ".mass 2; getAttr " + block[0] + ".ca_rigidBodyParam");
+  ASSERT_TRUE(fracture(block));
+  setAndPull("randomThreshold", 0, "ca_randomThreshold");
+  joints(fractureNode())[2]->setDouble("forceStrenght", 12.345678901234567);
+  const auto strengths = [] {
+    std::map<std::string, double> byName;
+    for (SceneStress* joint : joints(fractureNode())) {
+      byName[joint->nodeName().asChar()] = strength(*joint);
+      EXPECT_EQ(joint->getJoint()->get_break_tolerance(), strength(*joint)) << joint->nodeName();
+    }
+    return byName;
+  };
+  const std::string path = ::testing::TempDir() + "zov_strengths_" + std::to_string(getpid()) + ".zsc";
+  for (bool reopened : {false, true}) {
+    if (reopened) {
+      run("file -rename \"" + path + "\"; file -save");
+      run("file -open \"" + path + "\"");
+      std::remove(path.c_str());
+    }
+    const std::map<std::string, double> before = strengths();
+    ASSERT_EQ(before.size(), 12u);
+    for (const std::string& name : block) bodyNode(name).pullAll();
+    EXPECT_EQ(strengths(), before) << reopened;
+  }
+}
+
 TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
   // A 2 x 2 x 2 cube shattered into six shards, and a unit cube against its
   // +x face that belongs to no shatter.
@@ -287,6 +362,45 @@ TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
     const bool isLoose = MFnDependencyNode(path.node()).name() == "loose";
     EXPECT_EQ(MPlug(node(body), rigidBodyNode::groupid).asInt(), isLoose ? -1 : index) << body;
   }
+}
+
+// Every setting of a new node as its attribute table gives it, and the
+// engine body of a block built with them: dynamic, breakable, secondary
+// cracks on at 5 % of its mass (the eight unit cubes' 8, which the node then
+// shows), continuous propagation, the threshold and coefficients of the
+// table (dampings at a tenth, in single precision), in the world and awake.
+TEST_F(FractureBuild, ANewFractureBodyHasTheDefaultsOfItsAttributeTable) {
+  run("createNode zovFbodyNode -n fresh");
+  // Attribute and default, in the table's order.
+  std::istringstream table(
+      "initialVelocityX 0 initialVelocityY 0 initialVelocityZ 0 initialSpinX 0 initialSpinY 0 initialSpinZ 0 "
+      "distThreshold 0.05 passive 0 firstHitActive 0 actFrame 1 breakFrame 1 stressThreshold 50 randomThreshold 40 "
+      "stress2mass 1 propStyle 0 enabled 1 unbreakable 0 secCracks 1 percentSecCracks 5 doTrans 0 mass 1 friction 0.7 "
+      "bounciness 0.3 linearDamping 0.01 angularDamping 0.01 selected 0 displayStressses 0 index -1 keysTX 0 keysTY 0 "
+      "keysTZ 0 keysRX 0 keysRY 0 keysRZ 0 transFrame 0 affectForceFields 0 usercommand 0");
+  std::string attribute;
+  double value = 0.0;
+  while (table >> attribute >> value) EXPECT_EQ(getDouble("fresh." + attribute), value) << attribute;
+
+  FractureBodyNode& fb = builtBlock();
+  FractureBody& body = *fb.getFractureBody();
+  EXPECT_FALSE(body.isStatic());
+  EXPECT_FALSE(body.isFirstHit(false));
+  EXPECT_TRUE(body.isBreakable());
+  EXPECT_TRUE(body.isSecImpacts());
+  EXPECT_EQ(body.getSecImpactsPercentage(), 5);
+  EXPECT_NEAR(body.getSecImpactsReferenceMass(), 8.0, 1e-5);
+  EXPECT_EQ(body.getPropagationType(), 0);
+  EXPECT_EQ(body.getMaxCracks(), 8);
+  EXPECT_EQ(body.getGlobalStressThreshold(), 50.0);
+  EXPECT_NEAR(body.getMass(), 8.0, 1e-5);
+  EXPECT_NEAR(getDouble("ZovFractureBody.mass"), 8.0, 1e-5);
+  EXPECT_EQ(body.getFrictionCoeff(), 0.7);
+  EXPECT_EQ(body.getRestitutionCoeff(), 0.3);
+  EXPECT_EQ(body.getAirDampingCoeff(), 0.01 * kSingleTenth);
+  EXPECT_EQ(body.getAirDampingCoeff2(), 0.01 * kSingleTenth);
+  EXPECT_TRUE(theWorld->containsBody(fb.getFractureBody()));
+  EXPECT_TRUE(body.isActive());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "FractureFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
 
 namespace {
@@ -211,6 +212,41 @@ TEST_F(FracturePlay, TheResetPutsPiecesJointNodesAndJointsBackAndTheBlockBreaksT
   }
 }
 
+// A joint of strength 0 breaks whenever an impact walk reaches it, and no
+// other joint of a block this strong breaks. The landing takes more impact
+// passes than the crack limit of 8, so the replay's hits are the body's tenth
+// and later: after the rewind they still walk to every piece and break the
+// same joints, and the pieces move as in the first play.
+TEST_F(FracturePlay, AReplayFromTheFirstFrameSpreadsItsHitsAsTheFirstPlayDid) {
+  droppedBlock(1.0, 10000.0, 60,
+               "setAttr ZovFractureBody.randomThreshold 70; getAttr ZovFractureBody.ca_randomThreshold");
+  FractureBody& body = *fractureNode().getFractureBody();
+  std::vector<bool> zeroStrength;
+  for (SceneStress* joint : joints(fractureNode()))
+    zeroStrength.push_back(joint->getJoint()->get_break_tolerance() == 0.0);
+  ASSERT_GT(std::count(zeroStrength.begin(), zeroStrength.end(), true), 0);
+  const auto broken = [&] {
+    std::vector<bool> out;
+    for (SceneStress* joint : joints(fractureNode())) out.push_back(!joint->getJoint()->isActive());
+    return out;
+  };
+  std::vector<std::vector<MMatrix>> firstPlay;
+  for (int f = 2; f <= 40; ++f) {
+    frame(f);
+    firstPlay.push_back(poses());
+  }
+  EXPECT_EQ(broken(), zeroStrength);
+  ASSERT_GT(body.getCrackCount(), body.getMaxCracks());
+
+  frame(1);
+  EXPECT_EQ(body.getCrackCount(), 0);
+  for (int f = 2; f <= 40; ++f) {
+    frame(f);
+    ASSERT_EQ(poses(), firstPlay[static_cast<size_t>(f - 2)]) << f;
+  }
+  EXPECT_EQ(broken(), zeroStrength);
+}
+
 TEST_F(FracturePlay, AJointBreaksAtItsFrameUnlessForceStillBreaksIt) {
   struct Case {
     bool byForce;
@@ -287,6 +323,56 @@ TEST_F(FracturePlay, StaticPartsAreReleasedAtTheActivationFrameOnceAfterEachRese
     frame(17);
     EXPECT_FALSE(body.isStatic());
     frame(1);
+  }
+}
+
+// A passive row of four cubes held until frame 15 loses its middle joint at
+// frame 5: both halves stay where they are, static, until frame 15 lets
+// them go, and fall from there; after a reset the same again.
+TEST_F(FracturePlay, AHeldRowSplitBeforeItsActivationFrameStaysUntilThenAndFallsAfter) {
+  std::vector<std::string> row;
+  for (int x = 0; x < 4; ++x) {
+    run("polyCube -n " + cubeName(x, 0, 0) + "; setAttr " + cubeName(x, 0, 0) + ".translate " +
+        std::to_string(x + 0.5) + " 5.5 0.5");
+    row.push_back(bodyName(x, 0, 0));
+  }
+  run("select " + cubeName(0, 0, 0) + " " + cubeName(1, 0, 0) + " " + cubeName(2, 0, 0) + " " + cubeName(3, 0, 0));
+  run("new_ZOVBody -st 2");
+  zovhost::testing::flushIdleQueue();
+  ASSERT_TRUE(fracture(row));
+  run("setAttr ZovFractureBody.passive 1; getAttr ZovFractureBody.ca_passive; "
+      "setAttr ZovFractureBody.firstHitActive 2; getAttr ZovFractureBody.ca_firstHit; "
+      "setAttr ZovFractureBody.actFrame 15");
+  SceneStress* middle = nullptr;
+  for (SceneStress* joint : joints(fractureNode())) {
+    const std::set<std::string> held{joint->body1Name().asChar(), joint->body2Name().asChar()};
+    if (held == std::set<std::string>{bodyName(1, 0, 0), bodyName(2, 0, 0)}) middle = joint;
+  }
+  ASSERT_NE(middle, nullptr);
+  middle->setBool("breakByForce", false);
+  middle->setBool("breakByFrame", true);
+  middle->setInt("frameToBreak", 5);
+  prepareSimulation("zovSolverNode1", 1, 24);
+  FractureBody& body = *fractureNode().getFractureBody();
+  const auto heights = [] {
+    std::vector<double> y;
+    for (int x = 0; x < 4; ++x) y.push_back(getDouble(cubeName(x, 0, 0) + ".translateY"));
+    return y;
+  };
+  const std::vector<double> start(4, 5.5);
+  for (int round = 0; round < 2; ++round) {
+    for (int f = 2; f <= 15; ++f) {
+      frame(f);
+      EXPECT_EQ(middle->getJoint()->isActive(), f < 5) << f;
+      EXPECT_EQ(heights(), start) << f;
+      EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << f;
+    }
+    ASSERT_EQ(body.getNFBodies(), 2u);
+    for (const HardBody* fragment : valuesOf(body.getChildBodies())) EXPECT_FALSE(fragment->isStatic());
+    frame(16);
+    for (double y : heights()) EXPECT_LT(y, 5.5);
+    frame(1);
+    EXPECT_TRUE(middle->getJoint()->isActive());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <maya/MSelectionList.h>
 
 #include <cmath>
+#include <functional>
 #include <set>
 
 #include "FractureFixture.h"
@@ -491,22 +492,54 @@ TEST_F(FractureTools, ABlockUnderAKeyedGroupTellsItsAnimatedParent) {
   EXPECT_EQ(result, std::vector<std::string>{"1"});
 }
 
-TEST_F(FractureTools, TheToolsThatChangeFractureBodiesStayOffTheUndoQueue) {
+TEST_F(FractureTools, TheToolsThatChangeFractureBodiesStopUndoAtThemselvesAndKeepTheirWork) {
   builtBlock();
+  run("setAttr " + nodesOfType("zovStressNode").front() + ".forceStrenght 7");
+  // What each tool changes, in words: compared before the tool, after it
+  // and after the undo that follows.
+  const auto staticPair = [] {
+    std::string text;
+    for (const std::string& name : {bodyName(1, 1, 0), bodyName(1, 1, 1)})
+      text += bodyNode(name).engineBody(false)->isStatic() ? "static " : "moving ";
+    return text;
+  };
+  const auto strengths = [] {
+    std::string text;
+    for (const std::string& joint : nodesOfType("zovStressNode"))
+      text += joint + "=" + std::to_string(getDouble(joint + ".forceStrenght")) + " ";
+    return text;
+  };
+  const auto fractureBodies = [] {
+    std::string text;
+    for (const std::string& fracture : nodesOfType("zovFbodyNode"))
+      text += fracture + ":" + std::to_string(fractureNode(fracture).pieceNodes().size()) + " ";
+    for (const std::string& name : {bodyName(0, 0, 0), bodyName(0, 0, 1)})
+      text += theWorld->containsBody(bodyNode(name).engineBody(false)) ? "free " : "piece ";
+    return text;
+  };
   const struct {
     const char* selection;
     const char* command;
+    std::function<std::string()> state;
   } commands[] = {
-      {"pieceZovBody110 pieceZovBody111", "update_Fbody -stf true"},
-      {"ZovFractureBody", "fBody_selStresses -ra"},
-      {"pieceZovBody000 pieceZovBody001", "Detach_FBody"},
-      {"ZovFractureBody1", "deleteZovFBody"},
+      {"pieceZovBody110 pieceZovBody111", "update_Fbody -stf true", staticPair},
+      {"ZovFractureBody", "fBody_selStresses -ra", strengths},
+      {"pieceZovBody000 pieceZovBody001", "Detach_FBody", fractureBodies},
+      {"ZovFractureBody1", "deleteZovFBody", fractureBodies},
   };
   for (const auto& c : commands) {
     run(std::string("select ") + c.selection);
     const size_t before = zovhost::testing::undoCount();
+    const std::string untouched = c.state();
     ASSERT_TRUE(runs(c.command)) << c.command;
-    EXPECT_EQ(zovhost::testing::undoCount(), before) << c.command;
+    EXPECT_EQ(zovhost::testing::undoCount(), before + 1) << c.command;
+    const std::string made = c.state();
+    EXPECT_NE(made, untouched) << c.command;
+    // Its undo gives nothing back and lets no undo reach the commands before.
+    ASSERT_TRUE(runs("undo")) << c.command;
+    EXPECT_EQ(zovhost::testing::undoCount(), 0u) << c.command;
+    EXPECT_EQ(zovhost::testing::redoCount(), 0u) << c.command;
+    EXPECT_EQ(c.state(), made) << c.command;
   }
 }
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "CommandFixture.h"
 #include "RoughenSupport.h"
@@ -13,6 +15,7 @@
 namespace {
 
 using meshtest::pathOf;
+using Mgc::MgcVector3;
 using roughtest::meshOpChain;
 using roughtest::tagsOf;
 
@@ -91,6 +94,74 @@ TEST_F(Jagginess, AnOctantShardIsSubdividedAndRoughenedWithinItsLengthAndGivenBa
   EXPECT_EQ(tagsOf(shard), before);
   EXPECT_FALSE(MFnDependencyNode(shard.node()).findPlug("inMesh").isDestination());
   EXPECT_TRUE(meshOpChain(shard).empty());
+}
+
+/// Whether the roughening node selects a vertex, and the direction it
+/// moves it along.
+std::pair<bool, MVector> roughened(const MObject& node, unsigned int vertex) {
+  const MPlug direction = MPlug(node, zovMeshOpNode::normals).elementByLogicalIndex(vertex);
+  return {MPlug(node, zovMeshOpNode::versel).elementByLogicalIndex(vertex).asShort() != 0,
+          MVector(direction.child(0).asFloat(), direction.child(1).asFloat(), direction.child(2).asFloat())};
+}
+
+// Directions by hand on the cube's shards. Cut through its centre across
+// n = (1, 2, 2) / 3, a vertex inside the cut face moves along n (largest
+// component made positive); one on the border within a single face of the
+// cube moves along n less its component along that face's normal, so that
+// it stays in the face; one on an edge of the cube stays put. The octant
+// shard's corner at the centre, where three cut planes meet, stays put too.
+TEST_F(Jagginess, CutVerticesMoveAlongTheCutNormalWithinTheOuterFaceAndCornersStay) {
+  const MVector n = MVector(1.0, 2.0, 2.0) / 3.0;
+  ASSERT_TRUE(roughtest::shatterCube("slab", {MgcVector3(-0.3, -0.6, -0.6), MgcVector3(0.3, 0.6, 0.6)}));
+  ASSERT_TRUE(runs("zovJagginess -com -res 1 slab_shard1"));
+  std::vector<MObject> chain = meshOpChain(pathOf("slab_shard1"));
+  ASSERT_EQ(chain.size(), 2u);
+  const MPointArray flat = roughtest::pointsOf(MPlug(chain[1], zovMeshOpNode::outMesh).asMObject());
+  int kinds[4] = {0, 0, 0, 0};  // off the cut, inside it, on one face, on an edge
+  for (unsigned int v = 0; v < flat.length(); ++v) {
+    const MVector p(flat[v]);
+    std::vector<int> faces;
+    for (int axis = 0; axis < 3; ++axis)
+      if (std::fabs(std::fabs(p[axis]) - 1.0) < 1e-6) faces.push_back(axis);
+    MVector expected(0.0, 0.0, 0.0);
+    bool selected = true;
+    if (std::fabs(p * n) > 1e-6) {
+      selected = false;
+      ++kinds[0];
+    } else if (faces.empty()) {
+      expected = n;
+      ++kinds[1];
+    } else if (faces.size() == 1) {
+      // The face's normal made positive is the axis; n's component along it
+      // is removed as a single-precision number.
+      MVector slid = n;
+      slid[faces[0]] -= static_cast<float>(n[faces[0]]);
+      expected = slid.normal();
+      ++kinds[2];
+    } else {
+      ++kinds[3];
+    }
+    const auto [isSelected, direction] = roughened(chain[0], v);
+    EXPECT_EQ(isSelected, selected) << v;
+    EXPECT_TRUE(direction.isEquivalent(expected, 1e-6))
+        << v << ": " << direction.x << " " << direction.y << " " << direction.z;
+  }
+  for (int kind : kinds) EXPECT_GT(kind, 0);
+
+  ASSERT_TRUE(roughtest::shatterCubeIntoOctants());
+  ASSERT_TRUE(runs("zovJagginess -com -res 1 cube_shard1"));
+  chain = meshOpChain(pathOf("cube_shard1"));
+  ASSERT_EQ(chain.size(), 2u);
+  const MPointArray octant = roughtest::pointsOf(MPlug(chain[1], zovMeshOpNode::outMesh).asMObject());
+  int corners = 0;
+  for (unsigned int v = 0; v < octant.length(); ++v) {
+    if (MVector(octant[v]).length() > 1e-9) continue;
+    ++corners;
+    const auto [isSelected, direction] = roughened(chain[0], v);
+    EXPECT_TRUE(isSelected);
+    EXPECT_EQ(direction, MVector(0.0, 0.0, 0.0));
+  }
+  EXPECT_EQ(corners, 1);
 }
 
 std::vector<std::string> nodesOf(const std::string& type) {

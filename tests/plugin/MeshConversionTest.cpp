@@ -1,9 +1,12 @@
 #include <maya/MFloatArray.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "MeshTestSupport.h"
 #include "PluginFixture.h"
+#include "src/meshes/engineMeshOutput.h"
 #include "src/meshes/meshConversion.h"
 
 namespace {
@@ -107,6 +110,108 @@ TEST_F(MeshConversion, AMatrixReplacesTheWorldTransformWithoutRenormalising) {
   MeshPtr mesh(mayaMeshToEngineMeshWorld(pathOf("box"), MIntArray(), names, &doubled));
   EXPECT_NEAR(vec(mesh->vertices[0]).length(), std::sqrt(3.0), 1e-12);
   for (std::uint32_t f = 0; f < mesh->numFaces; ++f) EXPECT_NEAR(vec(mesh->faceNormals[f]).length(), 2.0, 1e-12);
+}
+
+/// What one corner of a host polygon carries.
+struct CornerData {
+  float u = 0.0f, v = 0.0f;
+  MVector normal;
+  MColor colour;
+};
+
+/// Corner k of polygon p of the host mesh; colours from the named set.
+CornerData hostCorner(MFnMesh& mesh, int p, int k, const MString& set) {
+  CornerData data;
+  mesh.getPolygonUV(p, k, data.u, data.v);
+  MIntArray vertices;
+  mesh.getPolygonVertices(p, vertices);
+  mesh.getFaceVertexNormal(p, vertices[static_cast<unsigned int>(k)], data.normal);
+  int index = 0;
+  MColorArray colours;
+  mesh.getColorIndex(p, k, index, &set);
+  mesh.getColors(colours, &set);
+  data.colour = colours[static_cast<unsigned int>(index)];
+  return data;
+}
+
+void expectSameCorner(const CornerData& a, const CornerData& b, const std::string& where) {
+  EXPECT_FLOAT_EQ(a.u, b.u) << where;
+  EXPECT_FLOAT_EQ(a.v, b.v) << where;
+  EXPECT_TRUE(a.normal.isEquivalent(b.normal, 1e-6)) << where;
+  EXPECT_EQ(a.colour, b.colour) << where;
+}
+
+// An L-shaped hexagon whose corners carry distinct UVs, normals and colours,
+// numbered apart from its vertices: the host's triangles of it carry, at
+// each corner, the data of the polygon's corner at the same vertex, in the
+// engine mesh from either converter and in the host mesh made back from it.
+TEST_F(MeshConversion, TrianglesOfANonConvexPolygonCarryTheirOwnCornersData) {
+  const double outline[6][2] = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};
+  std::vector<MPoint> points;
+  for (const auto& xy : outline) points.emplace_back(xy[0], xy[1], 0.0);
+  const MDagPath shape = meshtest::makeMesh(points, {6}, {3, 4, 5, 0, 1, 2});
+  MFnMesh host(shape);
+  MFloatArray us, vs;
+  MColorArray colours;
+  MVectorArray normals;
+  MIntArray uvIds, colourIds, faces, vertices;
+  for (int k = 0; k < 6; ++k) {
+    us.append(0.11f * k);
+    vs.append(0.9f - 0.13f * k);
+    colours.append(MColor(0.1f * k, 0.2f, 1.0f - 0.1f * k));
+    uvIds.append((k + 2) % 6);
+    colourIds.append((k + 4) % 6);
+    normals.append(MVector(0.1 * k, -0.05 * k, 1.0).normal());
+    faces.append(0);
+    vertices.append((k + 3) % 6);
+  }
+  ASSERT_TRUE(host.setUVs(us, vs));
+  ASSERT_TRUE(host.assignUVs(ints({6}), uvIds));
+  ASSERT_TRUE(host.setFaceVertexNormals(normals, faces, vertices));
+  const MString set = host.createColorSetWithName("paint");
+  host.setCurrentColorSetName(set);
+  ASSERT_TRUE(host.setColors(colours, &set));
+  ASSERT_TRUE(host.assignColors(colourIds, &set));
+  // The polygon's corner at each vertex.
+  int cornerOf[6];
+  for (int k = 0; k < 6; ++k) cornerOf[(k + 3) % 6] = k;
+
+  MStringArray names;
+  for (const bool world : {false, true}) {
+    const MeshPtr mesh(world ? mayaMeshToEngineMeshWorld(shape, MIntArray(), names, nullptr)
+                             : mayaMeshToEngineMesh(host, MIntArray(), names, set));
+    ASSERT_TRUE(mesh);
+    ASSERT_EQ(mesh->numFaces, 4u);
+    for (std::uint32_t f = 0; f < 4; ++f) {
+      const DFface& face = mesh->faces[f];
+      ASSERT_EQ(face.numVertices, 3u);
+      for (unsigned int c = 0; c < 3; ++c) {
+        const int vertex = static_cast<int>(face.vertices[c]);
+        CornerData engine;
+        engine.u = static_cast<float>(mesh->uvs[face.uvIndices[c]].x);
+        engine.v = static_cast<float>(mesh->uvs[face.uvIndices[c]].y);
+        engine.normal = vec(mesh->auxPoints[face.cornerData[c]]);
+        const Mgc::MgcVector3 rgb = mesh->extraPoints[face.extraIndices[c]];
+        engine.colour = MColor(static_cast<float>(rgb.x), static_cast<float>(rgb.y), static_cast<float>(rgb.z));
+        expectSameCorner(engine, hostCorner(host, 0, cornerOf[vertex], set),
+                         "world " + std::to_string(world) + " face " + std::to_string(f));
+      }
+    }
+    // Back to the host: each triangle's corners, read back one by one.
+    MFnMesh back;
+    MObject parent;
+    ASSERT_TRUE(engineMeshToMayaMesh(*mesh, back, names, &parent));
+    ASSERT_EQ(back.numPolygons(), 4);
+    const MString backSet = back.currentColorSetName();
+    for (int p = 0; p < 4; ++p) {
+      MIntArray corners;
+      back.getPolygonVertices(p, corners);
+      for (unsigned int c = 0; c < corners.length(); ++c)
+        expectSameCorner(hostCorner(back, p, static_cast<int>(c), backSet),
+                         hostCorner(host, 0, cornerOf[corners[c]], set),
+                         "back, world " + std::to_string(world) + " polygon " + std::to_string(p));
+    }
+  }
 }
 
 }  // namespace

@@ -17,24 +17,30 @@
 /// Helpers of the roughening tests.
 namespace roughtest {
 
-/// A 2 x 2 x 2 cube "cube" cut at the centres of its octants: a record
-/// holding those seeds, applied by the re-shatter command. Its eight shards
-/// are unit cubes "cube_shard1" to "cube_shard8" in "cubeShatterGroup".
-inline bool shatterCubeIntoOctants() {
+/// A 2 x 2 x 2 cube `name` cut at the seeds: a record holding them, applied
+/// by the re-shatter command. Its shards are `name`_shard1 onwards in
+/// `name`ShatterGroup.
+inline bool shatterCube(const std::string& name, const std::vector<Mgc::MgcVector3>& seeds) {
   std::string record;
   voronoiNode* node = shattertest::makeRecord(&record);
   if (!node) return false;
+  voronoiNode::addVoroPoints(node, seeds.data(), static_cast<unsigned int>(seeds.size()), MMatrix());
+  voronoiNode::setBoundingBox(node, MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)));
+  voronoiNode::setVoroGroup(node, static_cast<int>(seeds.size()));
+  meshtest::makeCube(name, 2.0);
+  const bool made = static_cast<bool>(MGlobal::executeCommand(("zovAdqShatter -reo " + record + " " + name).c_str()));
+  zovhost::testing::flushIdleQueue();
+  return made;
+}
+
+/// The cube "cube" cut at the centres of its octants: its eight shards are
+/// unit cubes "cube_shard1" to "cube_shard8" in "cubeShatterGroup".
+inline bool shatterCubeIntoOctants() {
   std::vector<Mgc::MgcVector3> seeds;
   for (double x : {-0.5, 0.5})
     for (double y : {-0.5, 0.5})
       for (double z : {-0.5, 0.5}) seeds.emplace_back(x, y, z);
-  voronoiNode::addVoroPoints(node, seeds.data(), static_cast<unsigned int>(seeds.size()), MMatrix());
-  voronoiNode::setBoundingBox(node, MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)));
-  voronoiNode::setVoroGroup(node, 8);
-  meshtest::makeCube("cube", 2.0);
-  const bool made = static_cast<bool>(MGlobal::executeCommand(("zovAdqShatter -reo " + record + " cube").c_str()));
-  zovhost::testing::flushIdleQueue();
-  return made;
+  return shatterCube("cube", seeds);
 }
 
 /// The mesh-operation nodes feeding a mesh, nearest first.

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "CommandFixture.h"
+#include "SceneWorldWalk.h"
 #include "engine/PrivateWorld.h"
+#include "src/shatter/voronoiNode.h"
 #include "testing/HostTesting.h"
 #include "testing/RenderTesting.h"
 
@@ -224,6 +226,50 @@ TEST_F(SceneCallbacks, OlderScenesAreBroughtUpToDateWhenOpened) {
     EXPECT_EQ(feeds("boxAZovBodyShape.outCollisionType", "boxAZovBody.inCollisionType"), v.typeLinked) << v.version;
     // The world is made again from the scene in every case.
     EXPECT_EQ(worldBodies(), 3) << v.version;
+  }
+}
+
+// Scenes before 3.5 kept no group on the pieces of a fracture body made
+// from a shatter: opened, each piece takes the index of its shatter's
+// voronoi node as its group, in its node and in the engine. A 3.5 scene's
+// pieces keep the group they have.
+TEST_F(SceneCallbacks, OpeningAnOldSceneGivesShatterPiecesTheirShattersGroup) {
+  for (const char* version : {"3.4", "3.5"}) {
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    run("playbackOptions -min 1 -max 24");
+    run("zovSolver; getAttr zovSolverNode1.ca_solverParams");
+    run("polyCube -w 2 -h 2 -d 2 -n rock");
+    ASSERT_TRUE(runs("zovShatter -ns 6 -sed 3 rock"));
+    zovhost::testing::flushIdleQueue();
+    std::string selection = "select";
+    for (const std::string& shard : nodesOfType("transform"))
+      if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
+    run(selection);
+    run("new_ZOVBody -st 2");
+    zovhost::testing::flushIdleQueue();
+    std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+    ASSERT_EQ(bodies.size(), 6u);
+    selection = "select";
+    for (const std::string& body : bodies) selection += " " + body;
+    run(selection);
+    ASSERT_TRUE(runs("zovFractureBody -dTh 0.05"));
+    const std::vector<std::string> records = nodesOfType("zovVoronoiNode");
+    ASSERT_EQ(records.size(), 1u);
+    const int index = MPlug(node(records[0]), voronoiNode::index).asInt();
+    ASSERT_GE(index, 0);
+    for (const std::string& body : bodies) run("setAttr " + body + ".groupid -1");
+    run(std::string("setAttr -type \"string\" zovSolverNode1.version \"") + version + "\"");
+    save();
+    open();
+    const int expected = std::string(version) == "3.4" ? index : -1;
+    for (const std::string& body : bodies) {
+      EXPECT_EQ(MPlug(node(body), rigidBodyNode::groupid).asInt(), expected) << version << " " << body;
+      const HardBody* engine = bodyNode(body).engineBody(false);
+      ASSERT_NE(engine, nullptr) << version << " " << body;
+      EXPECT_EQ(engine->getGroupID(), expected) << version << " " << body;
+    }
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << version;
   }
 }
 

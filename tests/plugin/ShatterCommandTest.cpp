@@ -170,6 +170,24 @@ TEST_F(ShatterCommand, ShatteredCubeGivesClosedShardsOfTheCarvedVolumesWithTagge
   for (size_t k = 0; k < again.size(); ++k) EXPECT_EQ(volumeOf(again[k]), volumeOf(shards[k])) << k;
 }
 
+// The radial style with -numRings n makes n + 1 passes of equal size; the
+// outermost radius takes the last two, so the seeds lie on n circles about
+// the pivot. Without noise each seed lies exactly on its circle.
+TEST_F(ShatterCommand, RadialSeedsLieOnAsManyCirclesAsTheRingsAsked) {
+  for (int rings : {1, 2, 3, 5}) {
+    const std::string cube = "ringed" + std::to_string(rings);
+    meshtest::makeCube(cube, 8.0);
+    ASSERT_TRUE(runs("zovShatter -st 3 -ns 24 -sed 5 -wid 1 -nr " + std::to_string(rings) + " " + cube));
+    const std::vector<Mgc::MgcVector3> seeds = seedsOf(recordOf(pathOf(cube)));
+    ASSERT_EQ(seeds.size(), 24u) << rings;
+    std::vector<double> radii;
+    for (const Mgc::MgcVector3& seed : seeds) radii.push_back(seed.Length());
+    std::sort(radii.begin(), radii.end());
+    const auto circles = std::unique(radii.begin(), radii.end(), [](double a, double b) { return b - a < 1e-6; });
+    EXPECT_EQ(circles - radii.begin(), rings) << rings;
+  }
+}
+
 TEST_F(ShatterCommand, MoreThanSixtyFourShardsAskForSixtyFour) {
   meshtest::makeCube("box", 2.0);
   ASSERT_TRUE(runs("zovShatter -ns 100 -sed 3 box"));
@@ -479,7 +497,7 @@ TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRe
   zovhost::testing::flushIdleQueue();
 
   // The first level's shards are back, grouped with a record of that level
-  // only; undo recording is on again and the user's queue untouched.
+  // only; undo recording is on again and the command is queued once.
   const std::vector<double> restored = shardVolumes("boxShatterGroup");
   ASSERT_EQ(restored.size(), firstLevel.size());
   for (size_t k = 0; k < restored.size(); ++k) EXPECT_TRUE(relativelyEqual(restored[k], firstLevel[k], 1e-6)) << k;
@@ -496,7 +514,13 @@ TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRe
   int recording = 0;
   MGlobal::executeCommand("undoInfo -q -swf", recording);
   EXPECT_EQ(recording, 1);
-  EXPECT_EQ(zovhost::testing::undoCount(), undo);
+  EXPECT_EQ(zovhost::testing::undoCount(), undo + 1);
+  // Its undo cannot give the second level back: it empties the queue and
+  // leaves the first level's shards.
+  ASSERT_TRUE(runs("undo"));
+  EXPECT_EQ(zovhost::testing::undoCount(), 0u);
+  EXPECT_EQ(zovhost::testing::redoCount(), 0u);
+  EXPECT_EQ(shardVolumes("boxShatterGroup").size(), firstLevel.size());
 }
 
 TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {

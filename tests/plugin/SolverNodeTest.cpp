@@ -118,6 +118,30 @@ TEST_F(Solver, ANewSolverReplacesTheWorldWhileBodiesStayWithTheirNodes) {
   EXPECT_EQ(theWorld, nullptr);
 }
 
+// A solver's ground in its world, which a newer solver then replaces: the
+// older world lets go of the ground instead of freeing it, so it stays the
+// older solver's, and that solver, deleted for good, frees it once (the
+// sanitized build reports any use of it after a free, or a leak).
+TEST_F(Solver, ANewSolverLeavesTheOlderSolversGroundToItUntilItGoes) {
+  zovhost::testing::setGridShown(true);
+  const std::string first = makeSolver();
+  run("setAttr " + first + ".useGroundGrid 1");
+  pull(first + ".ca_solverParams");
+  HardBody* ground = solverNode(first).ground();
+  ASSERT_NE(ground, nullptr);
+  ASSERT_TRUE(theWorld->containsBody(ground));
+
+  const std::string second = makeSolver();
+  EXPECT_FALSE(theWorld->containsBody(ground));
+  EXPECT_EQ(solverNode(first).ground(), ground);
+  EXPECT_EQ(std::string(ground->getShape().name), "groundGrid");
+
+  run("delete " + first);
+  run("undoInfo -fl");
+  EXPECT_TRUE(solverNode(second).ownsWorld());
+  EXPECT_EQ(theWorld->getNumberOfBodies(), 0);
+}
+
 TEST_F(Solver, StartFrameIsRaisedToThePlaybackStart) {
   struct Case {
     int playbackStart;

@@ -9,8 +9,10 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "FractureFixture.h"
+#include "src/simulation/rigidBodyNode.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -242,6 +244,51 @@ TEST_F(PieceDrawing, PiecesDrawTheirStressColoursOrThePieceColours) {
       for (double x : {0.0, 1.0, 2.0})
         EXPECT_TRUE(shownNear(image, pixelOf(x), pixelOf(0.5), row.rgb)) << row.state << " " << renderer << " " << x;
       EXPECT_FALSE(near(image.pixel(pixelOf(0.5), pixelOf(0.5)), row.rgb)) << row.state << " " << renderer;
+    }
+  }
+}
+
+// While the host plays, the pieces show their stress, drawn from what the
+// override prepared before, and without stress display nothing. Shown
+// stress is highlighted when a piece and its fracture body are both
+// selected, neither alone: OpenGL's renderers keep of the red thousandths
+// only the bits that 1000 lacks and set 1000's bits in the green ones, so
+// the red of joints with break energy, 1000 thousandths, becomes
+// (1000 AND NOT 1000, 0 OR 1000, 0): green; Direct3D keeps the colours.
+TEST_F(PieceDrawing, StressShowsWhilePlayingAndTheSelectedPiecesOfASelectedBodyLightUpGreen) {
+  const char* const renderers[] = {"legacy", "opengl", "core", "dx"};
+  const auto filled = [](const zovhost::RenderImage& image, const Rgb& rgb) {
+    bool all = true;
+    for (double at : {0.25, 0.75, 1.25, 1.75}) all = all && near(image.pixel(pixelOf(at), pixelOf(at)), rgb);
+    return all;
+  };
+  for (bool shown : {true, false}) {
+    showStress(shown);
+    if (shown) fractureNode().refreshStressDisplay();
+    for (const char* renderer : renderers) {
+      render(renderer);
+      testing::setPlaying(true);
+      const zovhost::RenderImage image = render(renderer);
+      testing::setPlaying(false);
+      if (shown) {
+        EXPECT_TRUE(filled(image, {0, 0, 255})) << renderer;
+      } else {
+        EXPECT_EQ(testing::litPixels(image, testing::viewBackground()), 0) << renderer;
+      }
+    }
+  }
+  for (SceneStress* joint : joints(fractureNode())) joint->setDouble("breakEnergy", 1.0);
+  showStress(true);
+  fractureNode().refreshStressDisplay();
+  for (bool piecesSelected : {false, true}) {
+    for (const std::string& body : block) MPlug(node(body), rigidBodyNode::selected).setValue(piecesSelected);
+    for (bool bodySelected : {false, true}) {
+      run(std::string("setAttr ZovFractureBody.selected ") + (bodySelected ? "1" : "0"));
+      for (const char* renderer : renderers) {
+        const bool lit = piecesSelected && bodySelected && std::string(renderer) != "dx";
+        EXPECT_TRUE(filled(render(renderer), lit ? Rgb{0, 255, 0} : Rgb{255, 0, 0}))
+            << renderer << " pieces " << piecesSelected << " body " << bodySelected;
+      }
     }
   }
 }

@@ -26,11 +26,13 @@ bool UndoQueue::undo() {
   if (m_undo.empty() || m_busy) return false;
   std::unique_ptr<UndoEntry> entry = std::move(m_undo.back());
   m_undo.pop_back();
+  const unsigned long flushes = m_flushes;
   {
     BusyGuard busy(m_busy);
     entry->undo();
   }
-  m_redo.push_back(std::move(entry));
+  // An entry that flushed the queue cannot be redone: nothing it stands on is kept.
+  if (m_flushes == flushes) m_redo.push_back(std::move(entry));
   return true;
 }
 
@@ -38,15 +40,17 @@ bool UndoQueue::redo() {
   if (m_redo.empty() || m_busy) return false;
   std::unique_ptr<UndoEntry> entry = std::move(m_redo.back());
   m_redo.pop_back();
+  const unsigned long flushes = m_flushes;
   {
     BusyGuard busy(m_busy);
     entry->redo();
   }
-  m_undo.push_back(std::move(entry));
+  if (m_flushes == flushes) m_undo.push_back(std::move(entry));
   return true;
 }
 
 void UndoQueue::flush() {
+  ++m_flushes;
   // Entries may run plug-in code when destroyed; take them out first.
   std::vector<std::unique_ptr<UndoEntry>> undo = std::move(m_undo);
   std::vector<std::unique_ptr<UndoEntry>> redo = std::move(m_redo);

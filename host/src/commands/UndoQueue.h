@@ -17,12 +17,14 @@ class UndoEntry {
 
 /// The undo and redo stacks. Recording is on unless turned off ("undoInfo
 /// -state off" also flushes, "-stateWithoutFlush off" does not); nothing is
-/// recorded while an undo or redo runs.
+/// recorded while an undo or redo runs. An entry whose undo or redo flushes
+/// the queue goes with the flush: neither stack keeps it.
 class UndoQueue {
  public:
   /// Takes the entry when recording, else drops it; a new entry clears redo.
   void push(std::unique_ptr<UndoEntry> entry);
-  /// Undoes the newest entry; false when there is none.
+  /// Undoes the newest entry and moves it to the redo stack (unless its
+  /// undo flushed the queue); false when there is none.
   bool undo();
   bool redo();
   /// Drops every entry (objects kept only for undo are released).
@@ -42,6 +44,9 @@ class UndoQueue {
   bool m_enabled = true;
   bool m_suspended = false;
   bool m_busy = false;
+  /// Counts the flushes, so that an undo or redo can tell whether its entry
+  /// flushed the queue.
+  unsigned long m_flushes = 0;
 };
 
 /// The undo queue of the host's commands; owned by the host's composition root.

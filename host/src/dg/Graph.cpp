@@ -87,18 +87,19 @@ void Graph::releaseNodeAdded() {
       m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
 }
 
-bool Graph::removable(const NodeImpl& node) const {
-  if (node.locked || node.defaultNode) return false;
+const NodeImpl* Graph::removalBlocker(const NodeImpl& node) const {
+  if (node.locked || node.defaultNode) return &node;
   for (const NodeImpl* child : node.dagChildren)
-    if (child->dagParents.size() == 1 && !removable(*child)) return false;
-  return true;
+    if (child->dagParents.size() == 1)
+      if (const NodeImpl* blocker = removalBlocker(*child)) return blocker;
+  return nullptr;
 }
 
 MStatus Graph::remove(const std::shared_ptr<NodeImpl>& nodeToRemove, NodeRemoval* removal, bool force) {
   // A copy: the caller's pointer may live in the record about to be rewritten.
   const std::shared_ptr<NodeImpl> node = nodeToRemove;
   if (!node || !node->inGraph || node->deleting) return MS::kInvalidParameter;
-  if (!force && !removable(*node)) return MS::kFailure;
+  if (!force && removalBlocker(*node) != nullptr) return MS::kFailure;
   NodeRemoval unrecorded;
   NodeRemoval& record = removal ? *removal : unrecorded;
   record = NodeRemoval();

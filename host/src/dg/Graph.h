@@ -61,6 +61,9 @@ class Graph {
   /// have no other parent. Refused for locked and default nodes (among those
   /// children too).
   MStatus remove(const std::shared_ptr<NodeImpl>& node, NodeRemoval* removal, bool force = false);
+  /// What keeps remove from taking a node: the node itself or a child it
+  /// would take along that is locked or a default node; null when nothing does.
+  const NodeImpl* removalBlocker(const NodeImpl& node) const;
   /// Puts a removed node back with the connections whose other end still
   /// exists, and a DAG node with its links and the children it took along.
   /// Refused for a node the host has let go of (see dispose). The node-added
@@ -168,8 +171,6 @@ class Graph {
   void detach(const std::shared_ptr<Connection>& connection);
   /// Adds a node with the given DAG links (DAG nodes only; none: the world).
   MStatus addLinked(const std::shared_ptr<NodeImpl>& node, const std::vector<DagLink>& links);
-  /// Whether a node and the children it would take along may be deleted.
-  bool removable(const NodeImpl& node) const;
   /// Deletes a DAG node's own children and unlinks it from the rest and from its parents.
   void removeFromDag(NodeImpl& node, NodeRemoval& removal, bool force);
   /// Lets a DAG node's type keep it and what lies below it in step with a

@@ -139,10 +139,19 @@ MStatus Interpreter::execute(const std::string& line, CommandResult& result, con
 int Interpreter::executeEach(const std::string& text, const ExecuteOptions& options) {
   std::vector<StatementPtr> statements;
   std::string error;
-  if (!parseScript(text, statements, error)) {
+  if (!parseEach(text, statements, error)) {
     displayError(error);
     return -1;
   }
+  return executeEach(statements, options);
+}
+
+bool Interpreter::parseEach(const std::string& text, std::vector<StatementPtr>& statements, std::string& error) {
+  statements.clear();
+  return parseScript(text, statements, error);
+}
+
+int Interpreter::executeEach(const std::vector<StatementPtr>& statements, const ExecuteOptions& options) {
   m_scripts.defineProcedures(statements);
   int failures = 0;
   for (const auto& statement : statements) {

@@ -84,6 +84,11 @@ class Interpreter {
   /// rest. Returns the number that failed, or -1 (with the error shown) when
   /// the script does not parse.
   int executeEach(const std::string& text, const ExecuteOptions& options);
+  /// executeEach in two steps, so that a caller can tell whether a script
+  /// parses before it changes anything: parseEach answers false, with the
+  /// parser's message in `error`, when it does not.
+  static bool parseEach(const std::string& text, std::vector<StatementPtr>& statements, std::string& error);
+  int executeEach(const std::vector<StatementPtr>& statements, const ExecuteOptions& options);
   /// Runs one command (not a script procedure) with its words.
   MStatus runCommand(const CommandCall& call, CommandResult& result, const ExecuteOptions& options);
   /// True for a plug-in command or a host command.

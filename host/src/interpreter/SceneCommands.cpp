@@ -145,14 +145,16 @@ MStatus deleteCommand(HostCall& call) {
     nodes.push_back(node);
   }
   if (args.has("constructionHistory")) return deleteHistory(call, nodes);
-  auto modifier = std::make_shared<MDGModifier>();
-  for (const auto& node : nodes) {
-    if (node->locked || node->defaultNode) {
-      displayError("Cannot delete locked or default node '" + node->name + "'.");
+  // Every node is checked before any goes: a refused delete changes nothing
+  // and leaves nothing to undo. A DAG node takes its own children along, so
+  // a locked child keeps it too.
+  for (const auto& node : nodes)
+    if (const NodeImpl* blocker = sceneGraph().removalBlocker(*node)) {
+      displayError("Cannot delete locked or default node '" + blocker->name + "'.");
       return MS::kFailure;
     }
-    modifier->deleteNode(MObject(node));
-  }
+  auto modifier = std::make_shared<MDGModifier>();
+  for (const auto& node : nodes) modifier->deleteNode(MObject(node));
   const MStatus status = modifier->doIt();
   recordModifier(call, modifier);
   return status;

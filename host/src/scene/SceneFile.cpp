@@ -289,18 +289,36 @@ bool mayRead(const Interpreter::Nesting& nesting, const std::string& path) {
   return false;
 }
 
-/// Runs a file's lines one statement at a time, going on after failures.
-MStatus runSceneLines(const std::string& path) {
+/// A scene file read whole and parsed, before anything in the scene changes.
+struct SceneScript {
+  std::vector<StatementPtr> statements;
+};
+
+/// Reads and parses a scene file; false, with the error shown and nothing
+/// changed, when it cannot be read or does not parse.
+bool readSceneScript(const std::string& path, SceneScript& script) {
   std::string text;
+  // A folder reads as nothing: it is no scene.
   if (!fileExists(path) || !readFile(path, text)) {
     displayError("file: Cannot open file '" + path + "'");
-    return MS::kFailure;
+    return false;
   }
+  std::string error;
+  if (!Interpreter::parseEach(text, script.statements, error)) {
+    displayError(error);
+    displayError("file: '" + path + "' cannot be read; the scene is left as it was");
+    return false;
+  }
+  return true;
+}
+
+/// Runs a file's statements one at a time, going on after failures.
+MStatus runSceneLines(const std::string& path, const SceneScript& script) {
   ExecuteOptions options;
   options.undoEnabled = false;
   options.origin = "scene";
   sceneGraph().holdNodeAdded();
-  const int failures = hostInterpreter().executeEach(text, options);
+  const int failures = hostInterpreter().executeEach(script.statements, options);
   sceneGraph().releaseNodeAdded();
   if (failures == 0) return MS::kSuccess;
   if (failures > 0) displayWarning("file: " + std::to_string(failures) + " line(s) of '" + path + "' failed");
@@ -351,20 +369,17 @@ MStatus saveScene(const std::string& path, bool exporting) {
 }
 
 MStatus openScene(const std::string& path) {
-  std::string probe;
-  // A folder reads as nothing: it is no scene.
-  if (!fileExists(path) || !readFile(path, probe)) {
-    displayError("file: Cannot open file '" + path + "'");
-    return MS::kFailure;
-  }
   // Checked before the scene is cleared: a file that opens itself changes nothing more.
   const Interpreter::Nesting nesting(hostInterpreter(), path);
   if (!mayRead(nesting, path)) return MS::kFailure;
+  // The whole file is read first: one that cannot be read leaves the open scene alone.
+  SceneScript script;
+  if (!readSceneScript(path, script)) return MS::kFailure;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeOpen);
   clearScene();
   hostSettings().sceneName = path;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeFileRead);
-  const MStatus status = runSceneLines(path);
+  const MStatus status = runSceneLines(path, script);
   callbackRegistry().raiseScene(MSceneMessage::kAfterFileRead);
   callbackRegistry().raiseScene(MSceneMessage::kAfterOpen);
   callbackRegistry().raiseEvent("SceneOpened");
@@ -374,12 +389,14 @@ MStatus openScene(const std::string& path) {
 MStatus importScene(const std::string& path) {
   const Interpreter::Nesting nesting(hostInterpreter(), path);
   if (!mayRead(nesting, path)) return MS::kFailure;
+  SceneScript script;
+  if (!readSceneScript(path, script)) return MS::kFailure;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeImport);
   // Nodes whose names are taken get others; the file's later lines mean them.
   Graph::NameMapping& mapping = sceneGraph().nameMapping();
   const Graph::NameMapping outer = mapping;
   mapping = Graph::NameMapping{true, {}};
-  const MStatus status = runSceneLines(path);
+  const MStatus status = runSceneLines(path, script);
   mapping = outer;
   callbackRegistry().raiseScene(MSceneMessage::kAfterImport);
   return status;

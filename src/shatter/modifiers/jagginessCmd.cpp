@@ -84,7 +84,7 @@ MStatus jagginessCmd::doIt(const MArgList& arguments) {
 
 MStatus jagginessCmd::undoIt() {
   if (m_modifier) m_modifier->undoIt();
-  return MS::kSuccess;
+  return flushUndoQueue();
 }
 
 MStatus jagginessCmd::redoIt() {
@@ -131,6 +131,7 @@ MStatus jagginessCmd::redoIt() {
   }
 
   const bool soften = threshold > -kSoftTolerance;
+  m_changedScene = true;
   if (remove) {
     if (soften) isGroupMode(affect) ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
     isGroupMode(affect) ? removeJagginessInGroup(group) : removeJagginess(shape);

@@ -24,8 +24,11 @@
 /// node put into the shard's history, and a second node next to the mesh
 /// moves their vertices by the roughening noise. It also softens the vertex
 /// normals across cut faces, updates the strength of a roughening and takes
-/// roughening and softened normals away again. Not undoable: while it builds
-/// it suspends the host's undo recording.
+/// roughening and softened normals away again. The host's undo cannot take
+/// any of it back: it builds with the host's undo recording suspended, and
+/// its removal mode is the way back. A run that did any of it is undoable
+/// all the same, and its undo empties the undo queue, so that no undo
+/// reaches past it into the history its nodes were put in.
 class jagginessCmd : public MPxCommand {
  public:
   jagginessCmd() = default;
@@ -38,8 +41,9 @@ class jagginessCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
+  /// Empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return false; }
+  bool isUndoable() const override { return m_changedScene; }
   bool hasSyntax() const override { return true; }
 
   /// The roughening length a shatter group gets when its record has none:
@@ -98,6 +102,8 @@ class jagginessCmd : public MPxCommand {
   bool m_preserveUVs = true;
   /// The meshes this run tessellated, which a cancel takes back.
   std::vector<MDagPath> m_tessellated;
+  /// Whether the run got as far as changing the shards.
+  bool m_changedScene = false;
 };
 
 /// The direction in which a cut-face vertex moves, from the object-space

@@ -254,6 +254,44 @@ TEST(FractureSplit, FragmentNamesFitTheNameBuffer) {
   }
 }
 
+// A bar of four cubes split at its middle joint: a static body that does
+// not wait for a first hit keeps both halves static under its own parent
+// until its static parts are let go; a static body waiting for its first
+// hit and a moving body let both halves move at once.
+TEST(FractureSplit, HeldStaticBodiesKeepEveryFragmentStaticUntilReleased) {
+  const struct {
+    const char* what;
+    bool isStatic;
+    bool firstHit;
+    bool held;
+  } rows[] = {
+      {"static, held", true, false, true},
+      {"static, waiting for a hit", true, true, false},
+      {"moving", false, false, false},
+  };
+  for (const auto& row : rows) {
+    CubeWall bar(4, 1, 1, "bar");
+    FractureBody& body = *bar.body;
+    FractureBody holder;
+    body.setParent(&holder);
+    if (row.isStatic) body.enableStatic();
+    if (row.firstHit) body.enableFirstHit();
+    zovtest::jointBetween(bar.at(1, 0), bar.at(2, 0))->deActivate();
+    body.removeDeactivatedJointsFromActiveList();
+    ASSERT_EQ(body.splitIntoFragments(false), 1u) << row.what;
+    ASSERT_EQ(body.getNFBodies(), 2u) << row.what;
+    for (HardBody* fragment : valuesOf(body.getChildBodies())) {
+      EXPECT_EQ(fragment->isStatic(), row.held) << row.what;
+      EXPECT_FALSE(fragment->isFirstHit(false)) << row.what;
+      EXPECT_EQ(fragment->getParent(), row.held ? &holder : nullptr) << row.what;
+    }
+    body.disableStaticParts();
+    for (HardBody* fragment : valuesOf(body.getChildBodies())) EXPECT_FALSE(fragment->isStatic()) << row.what;
+    delete bar.body;
+    for (HullBody* piece : bar.pieces) delete piece;
+  }
+}
+
 // The impact walk on a bar of cubes: a hit on the end cube breaks the joints
 // whose velocity change passes the tolerance and spreads the rest; with
 // propagation type 1 only the hit cube's joints are tested; joints that
@@ -405,6 +443,112 @@ TEST(ImpactWalk, SecondaryCracksCutBetweenClusters) {
   EXPECT_EQ(across, 1);
   delete bar.body;
   for (HullBody* piece : bar.pieces) delete piece;
+}
+
+// A joint to a static piece measures what holding the hit cube takes and
+// breaks only past its tolerance, even on a direct hit, leaving the static
+// piece as it was; a dynamic neighbour's joint breaks on any direct hit. By
+// hand for the hit unit cube of mass 1 (inverse inertia 6) and the anchor
+// half a unit along x: the system is diag(1, 2.5, 2.5), so |dv|^2 is
+// vx^2 + (vz / 2.5)^2. (Measured on the 2 x 1 x 1 neighbour instead, vz
+// would count 1 / 3.4.)
+TEST(ImpactWalk, AJointToAStaticPieceBreaksOnlyPastItsTolerance) {
+  struct Row {
+    double vx, vz, tolerance;
+    bool neighbourStatic, direct, breaks;
+  };
+  const Row rows[] = {
+      {-3.0, 0.0, 2.9, true, true, true},  {-3.0, 0.0, 3.1, true, true, false}, {0.0, 3.0, 1.1, true, false, true},
+      {0.0, 3.0, 1.3, true, false, false}, {0.0, 3.0, 1.3, true, true, false},  {0.0, 3.0, 1.3, false, true, true},
+  };
+  CollisionManager manager;
+  for (const Row& row : rows) {
+    auto hit = cubePiece(MgcVector3(0, 0, 0), 1.0f, "hit");
+    auto neighbour = zovtest::boxPiece(MgcVector3(1.5, 0, 0), MgcVector3(1.0, 0.5, 0.5), 1.0f, "neighbour");
+    if (row.neighbourStatic) neighbour->enableStatic();
+    DynamicStress* joint = zovtest::jointAt(MgcVector3(0.5, 0, 0), hit.get(), neighbour.get(), 0);
+    joint->enableBreakableByForce();
+    joint->set_break_tolerance(row.tolerance);
+    FractureBody body;
+    body.attachJoint(joint);
+    body.beginThreadPass(0);
+    hit->getWorkerDyn(0)->linearVelocity = MgcVector3(row.vx, 0.0, row.vz);
+    body.propagateImpact(hit.get(), row.direct, 0);
+    EXPECT_EQ(!joint->isActive(), row.breaks) << row.vx << " " << row.vz << " " << row.tolerance;
+    if (row.neighbourStatic) {
+      EXPECT_EQ(neighbour->getWorkerDyn(0)->linearVelocity.Length(), 0.0);
+      EXPECT_EQ(neighbour->getWorkerDyn(0)->angularVelocity.Length(), 0.0);
+    }
+    body.deleteAllJoints();
+  }
+}
+
+// A bar of three cubes whose two joints break with energies 2 (left) and 3
+// (right), the left one first: every cube is released, each moving away
+// from the neighbour of the first energetic joint in the split's list that
+// held it at that joint's energy. The list takes the broken joints from the
+// front of the inactive list and puts each in front, so the left joint comes
+// first: the middle cube takes its push alone, +2 along x.
+TEST(FractureSplit, AReleasedPieceTakesThePushOfItsFirstEnergeticJointOnly) {
+  CubeWall bar(3, 1, 1, "bar");
+  FractureBody& body = *bar.body;
+  DynamicStress* left = zovtest::jointBetween(bar.at(0, 0), bar.at(1, 0));
+  DynamicStress* right = zovtest::jointBetween(bar.at(1, 0), bar.at(2, 0));
+  left->setBreakEnergy(2.0);
+  right->setBreakEnergy(3.0);
+  ASSERT_TRUE(body.deActivateJoint(left));
+  ASSERT_TRUE(body.deActivateJoint(right));
+  ASSERT_EQ(body.splitIntoFragments(false), 1u);
+  ASSERT_EQ(body.numDisconectBodies(), 3u);
+  const double expected[3] = {-2.0, 2.0, 3.0};
+  for (int c = 0; c < 3; ++c) {
+    const MgcVector3 v = bar.at(c, 0)->getDyn().linearVelocity;
+    EXPECT_NEAR((v - MgcVector3(expected[c], 0.0, 0.0)).Length(), 0.0, 1e-12) << c;
+  }
+  delete bar.body;
+  for (HullBody* piece : bar.pieces) delete piece;
+}
+
+// The connected build's extra joints: of an L of three cubes, the tree joins
+// the corner cube to both others; the two ends, corner to corner g apart,
+// get a joint of their own exactly when g squared is below the setting.
+TEST(AutomaticJoints, ExtraJointsCompareTheSquaredGapWithTheSetting) {
+  const struct {
+    double setting, gap;
+    bool joined;
+  } rows[] = {{0.1, 0.15, true}, {1.5, 1.3, false}, {0.05, 0.2, false}};
+  for (const auto& row : rows) {
+    auto corner = cubePiece(MgcVector3(0, 0, 0), 1.0f, "corner");
+    auto side = cubePiece(MgcVector3(1, 0, 0), 1.0f, "side");
+    auto top = cubePiece(MgcVector3(0, 1 + row.gap, 0), 1.0f, "top");
+    FractureBody body;
+    for (HullBody* cube : {corner.get(), side.get(), top.get()}) body.addUniqueToList(cube);
+    ASSERT_EQ(body.createJointsByProximity(row.setting), 1u);
+    const std::set<NamePair> pairs = jointPairs(body);
+    EXPECT_EQ(pairs.count(sortedPair("corner", "side")), 1u);
+    EXPECT_EQ(pairs.count(sortedPair("corner", "top")), 1u);
+    EXPECT_EQ(pairs.count(sortedPair("side", "top")), row.joined ? 1u : 0u) << row.setting << " " << row.gap;
+    body.deleteAllJoints();
+  }
+}
+
+// The recursive split breaks a joint whose external force is longer than
+// its tolerance: squared length against squared tolerance.
+TEST(FractureSplit, RecursiveSplitBreaksJointsWhoseForcePassesTheirTolerance) {
+  const struct {
+    double force, tolerance;
+    bool breaks;
+  } rows[] = {{1.5, 2.0, false}, {0.5, 0.4, true}, {2.0, 2.0, false}, {3.0, 1.0, true}};
+  for (const auto& row : rows) {
+    CubeWall pair(2, 1, 1, "pair");
+    DynamicStress* joint = zovtest::jointBetween(pair.at(0, 0), pair.at(1, 0));
+    joint->set_break_tolerance(row.tolerance);
+    joint->applyExternalForce(MgcVector3(0.0, row.force * 0.6, row.force * 0.8));
+    pair.body->splitRecursive();
+    EXPECT_EQ(!joint->isActive(), row.breaks) << row.force << " " << row.tolerance;
+    delete pair.body;
+    for (HullBody* piece : pair.pieces) delete piece;
+  }
 }
 
 }  // namespace

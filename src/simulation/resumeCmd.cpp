@@ -1,0 +1,210 @@
+#include "src/simulation/resumeCmd.h"
+
+#include <maya/MDagPath.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MItDependencyNodes.h>
+#include <maya/MTime.h>
+
+#include <vector>
+
+#include "engine/bodies/HardBody.h"
+#include "src/fracture/fractureBodyNode.h"
+#include "src/hostEngineConversions.h"
+#include "src/nodeLinks.h"
+#include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
+
+namespace {
+
+const char* const kNodeFlag = "-nod";
+const char* const kFractureFlag = "-fno";
+const char* const kFrameFlag = "-fr";
+const char* const kDynamicsFlag = "-dyn";
+const char* const kAnimationFlag = "-ani";
+
+/// A velocity given to the body only above this squared length.
+constexpr double kNegligibleSquaredSpeed = 1e-5;
+
+/// The transform channels and the body's key attributes that take their
+/// curves, pair by pair.
+struct ChannelPair {
+  const char* channel;
+  unsigned int child;
+  const MObject* key;
+};
+const ChannelPair kChannelPairs[] = {{"translate", 0, &rigidBodyNode::keysTX}, {"translate", 1, &rigidBodyNode::keysTY},
+                                     {"translate", 2, &rigidBodyNode::keysTZ}, {"rotate", 0, &rigidBodyNode::keysRX},
+                                     {"rotate", 1, &rigidBodyNode::keysRY},    {"rotate", 2, &rigidBodyNode::keysRZ}};
+
+/// The node of the name among the module's nodes of the kind; null when
+/// there is none.
+template <typename Node>
+Node* namedNode(const MString& name, MFn::Type kind) {
+  for (MItDependencyNodes it(kind); !it.isDone(); it.next()) {
+    Node* node = userNodeOf<Node>(it.thisNode());
+    if (node != nullptr && MFnDependencyNode(it.thisNode()).name() == name) return node;
+  }
+  return nullptr;
+}
+
+/// Keeps a node unlocked while it lives, locked again after when it was: a
+/// locked node takes no connection, and a curve taken off its channel would
+/// be lost on the way to the keys.
+class UnlockedNode {
+ public:
+  explicit UnlockedNode(const MObject& node) : fn(node), wasLocked(fn.isLocked()) {
+    if (wasLocked) fn.setLocked(false);
+  }
+  ~UnlockedNode() {
+    if (wasLocked) fn.setLocked(true);
+  }
+  UnlockedNode(const UnlockedNode&) = delete;
+  UnlockedNode& operator=(const UnlockedNode&) = delete;
+
+ private:
+  MFnDependencyNode fn;
+  bool wasLocked;
+};
+
+MVector vectorOf(const MObject& node, const MObject& attribute) {
+  const MPlug plug(node, attribute);
+  return MVector(plug.child(0).asDouble(), plug.child(1).asDouble(), plug.child(2).asDouble());
+}
+
+}  // namespace
+
+const MString resumeCmd::commandName("zovTrans");
+
+void* resumeCmd::creator() { return new resumeCmd; }
+
+MSyntax resumeCmd::newSyntax() {
+  MSyntax syntax;
+  syntax.addFlag(kNodeFlag, "-node", MSyntax::kString);
+  syntax.addFlag(kFractureFlag, "-fnode", MSyntax::kString);
+  syntax.addFlag(kFrameFlag, "-frame", MSyntax::kUnsigned);
+  syntax.addFlag(kDynamicsFlag, "-dynamics");
+  syntax.addFlag(kAnimationFlag, "-animation");
+  syntax.enableQuery(false);
+  syntax.enableEdit(false);
+  return syntax;
+}
+
+MStatus resumeCmd::doIt(const MArgList& arguments) {
+  modifier = std::make_unique<MDGModifier>();
+  MStatus status;
+  // No command is registered with the class: it reads its own syntax.
+  auto parsed = std::make_unique<MArgDatabase>(newSyntax(), arguments, &status);
+  if (!status) return status;
+  parsedArguments = std::move(parsed);
+  const bool byNode = parsedArguments->isFlagSet(kNodeFlag);
+  const bool byFracture = parsedArguments->isFlagSet(kFractureFlag);
+  if (!byNode && !byFracture) {
+    displayError(commandName + ": give a rigid body with -node or a fracture body with -fnode");
+    return MS::kFailure;
+  }
+  const bool toDynamics = parsedArguments->isFlagSet(kDynamicsFlag);
+  const bool toAnimation = parsedArguments->isFlagSet(kAnimationFlag);
+  // Each would undo what the other does.
+  if (toDynamics && toAnimation) {
+    displayError(commandName + ": -dynamics and -animation exclude each other");
+    return MS::kFailure;
+  }
+  MString name;
+  parsedArguments->getFlagArgument(byNode ? kNodeFlag : kFractureFlag, 0, name);
+  return byNode ? handOverBody(name, toDynamics, toAnimation) : handOverFracture(name, toDynamics, toAnimation);
+}
+
+bool resumeCmd::moveToKeys(const MPlug& channel, const MPlug& key) {
+  const MPlug curve = channel.source();
+  if (curve.isNull()) return false;
+  modifier->disconnect(curve, channel);
+  const MPlug held = key.source();
+  if (!held.isNull()) modifier->disconnect(held, key);
+  // A key attribute may also hold the transform's rotate pivot (the pivot
+  // helpers): the curve it takes must not move the pivot.
+  key.destinations(destinations);
+  for (unsigned int i = 0; i < destinations.length(); ++i) modifier->disconnect(key, destinations[i]);
+  modifier->connect(curve, key);
+  return true;
+}
+
+void resumeCmd::moveBack(const MPlug& channel, const MPlug& key) {
+  const MPlug curve = key.source();
+  if (curve.isNull()) return;
+  modifier->disconnect(curve, key);
+  channel.connectedTo(sources, true, false);
+  if (sources.length() == 0) modifier->connect(curve, channel);
+}
+
+void resumeCmd::moveChannels(const rigidBodyNode& body, bool toKeys) {
+  MDagPath transform;
+  if (!parentTransformPath(body.thisMObject(), transform)) return;
+  const MFnDependencyNode fn(transform.node());
+  for (const ChannelPair& pair : kChannelPairs) {
+    const MPlug compound = fn.findPlug(pair.channel, true);
+    if (compound.isNull()) continue;
+    const MPlug channel = compound.child(pair.child);
+    const MPlug key(body.thisMObject(), *pair.key);
+    if (toKeys)
+      moveToKeys(channel, key);
+    else
+      moveBack(channel, key);
+  }
+}
+
+MStatus resumeCmd::handOverFracture(const MString& name, bool toDynamics, bool toAnimation) {
+  FractureBodyNode* fracture = namedNode<FractureBodyNode>(name, MFn::kPluginDependNode);
+  if (fracture == nullptr) {
+    displayError(commandName + ": no fracture body node named " + name);
+    return MS::kFailure;
+  }
+  if (!toDynamics && !toAnimation) return MS::kSuccess;
+  const std::vector<rigidBodyNode*> pieces = fracture->pieceNodes();
+  // The pieces are unlocked from the start: their keys take the curves.
+  for (rigidBodyNode* piece : pieces) {
+    MFnDependencyNode(piece->thisMObject()).setLocked(false);
+    piece->setParamsLocked(false);
+    moveChannels(*piece, toDynamics);
+  }
+  modifier->doIt();
+  for (rigidBodyNode* piece : pieces) {
+    piece->applyPassiveState(toDynamics ? PassiveState::kDynamic : PassiveState::kPassive, false);
+    MFnDependencyNode(piece->thisMObject()).setLocked(true);
+    piece->setParamsLocked(true);
+  }
+  return MS::kSuccess;
+}
+
+MStatus resumeCmd::handOverBody(const MString& name, bool toDynamics, bool toAnimation) {
+  rigidBodyNode* rigid = namedNode<rigidBodyNode>(name, MFn::kPluginLocatorNode);
+  MDagPath transform;
+  if (rigid == nullptr || !parentTransformPath(rigid->thisMObject(), transform)) {
+    displayError(commandName + ": no rigid body node named " + name);
+    return MS::kFailure;
+  }
+  if (toAnimation) {
+    const UnlockedNode unlocked(rigid->thisMObject());
+    moveChannels(*rigid, false);
+    modifier->doIt();
+  }
+  if (!toDynamics) return MS::kSuccess;
+  const MObject solver = findSolverNode(true);
+  {
+    const UnlockedNode unlocked(rigid->thisMObject());
+    moveChannels(*rigid, true);
+    modifier->doIt();
+  }
+  if (solver.isNull()) return MS::kSuccess;
+  MTime now;
+  MPlug(solver, zovSolverNode::inTime).getValue(now);
+  rigid->bodyFromMaya(now, false);
+  HardBody* body = rigid->engineBody(true);
+  if (body == nullptr) return MS::kSuccess;
+  const MObject node = rigid->thisMObject();
+  const MVector velocity = vectorOf(node, rigidBodyNode::initialVelocity);
+  if (velocity * velocity > kNegligibleSquaredSpeed) body->setLinearVelocity(toEngine(velocity));
+  const MVector spin = vectorOf(node, rigidBodyNode::initialSpin);
+  if (spin * spin > kNegligibleSquaredSpeed) body->setAngularMomentum(toEngine(spin));
+  return MS::kSuccess;
+}
