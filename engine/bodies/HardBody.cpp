@@ -280,5 +280,5 @@ void HardBody::notePassPose() {
 }
 
 bool HardBody::atPassPose() const {
-  return passPose != nullptr && isWorldModified() && keepsPassPose() && isPassPose(*passPose);
+  return passPose != nullptr && isWorldModified() && isPassPose(*passPose) && keepsPassPose();
 }

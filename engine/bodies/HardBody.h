@@ -434,8 +434,8 @@ class HardBody {
     std::uint32_t shapeStamp = 0;
     std::uint32_t version = 0;
   };
-  /// Whether the body's pairs may keep their narrow-phase answers: a plain
-  /// hull of a fixed mesh.
+  /// Whether the body may keep a pass pose: a plain hull whose mesh moves
+  /// as one.
   bool keepsPassPose() const;
   /// Whether `pose` is the body's current one.
   bool isPassPose(const PassPose& pose) const;

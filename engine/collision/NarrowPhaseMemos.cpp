@@ -98,11 +98,19 @@ void NarrowPhaseMemos::beginTest(std::uint32_t worker, const HardBody* first, co
   test.second = second;
   test.memo = nullptr;
   test.stands = false;
-  test.keeps = enabled && first != nullptr && second != nullptr && first->atPassPose() && second->atPassPose();
+  test.looked = false;
+  test.keeps = enabled && first != nullptr && second != nullptr;
+}
+
+void NarrowPhaseMemos::lookUp(Test& test) {
+  if (test.looked) return;
+  test.looked = true;
+  // Asked only by hull pairs whose bounds meet, after the cheap tests.
+  test.keeps = test.keeps && test.first->atPassPose() && test.second->atPassPose();
   if (!test.keeps) return;
-  test.versions[0] = first->getPassPoseVersion();
-  test.versions[1] = second->getPassPoseVersion();
-  test.memo = find(first->getIdentity(), second->getIdentity());
+  test.versions[0] = test.first->getPassPoseVersion();
+  test.versions[1] = test.second->getPassPoseVersion();
+  test.memo = find(test.first->getIdentity(), test.second->getIdentity());
   test.stands =
       test.memo != nullptr && test.memo->versions[0] == test.versions[0] && test.memo->versions[1] == test.versions[1];
 }
@@ -114,6 +122,7 @@ void NarrowPhaseMemos::endTest(std::uint32_t worker) {
   test.second = nullptr;
   test.memo = nullptr;
   test.stands = false;
+  test.looked = false;
   test.keeps = false;
 }
 
@@ -123,15 +132,19 @@ bool NarrowPhaseMemos::runs(std::uint32_t worker, const HardBody* body1, const H
   return test.keeps && test.first == body1 && test.second == body2;
 }
 
-const NarrowPhaseMemo* NarrowPhaseMemos::answerFor(std::uint32_t worker, const HardBody* body1,
-                                                   const HardBody* body2) const {
-  return runs(worker, body1, body2) && tests[worker].stands ? tests[worker].memo : nullptr;
+const NarrowPhaseMemo* NarrowPhaseMemos::answerFor(std::uint32_t worker, const HardBody* body1, const HardBody* body2) {
+  if (!runs(worker, body1, body2)) return nullptr;
+  Test& test = tests[worker];
+  lookUp(test);
+  return test.stands ? test.memo : nullptr;
 }
 
 void NarrowPhaseMemos::keep(std::uint32_t worker, const HardBody* body1, const HardBody* body2, const JumpState& state,
                             const JumpFeatureLists& lists) {
   if (!runs(worker, body1, body2)) return;
   Test& test = tests[worker];
+  lookUp(test);
+  if (!test.keeps) return;
   if (test.stands) ++test.answered;
   // Lists of up to three vertices each, numbered below kMaxMemoVertex;
   // others are not kept, and an older answer of the pair, not marked by this

@@ -71,7 +71,7 @@ class NarrowPhaseMemos {
   void endTest(std::uint32_t worker);
   /// The kept answer that stands for the running test of body1 and body2 on
   /// `worker`, or null: then the searches must run.
-  const NarrowPhaseMemo* answerFor(std::uint32_t worker, const HardBody* body1, const HardBody* body2) const;
+  const NarrowPhaseMemo* answerFor(std::uint32_t worker, const HardBody* body1, const HardBody* body2);
   /// The answer the running test of body1 and body2 on `worker` found (or
   /// took), kept when the test may keep one.
   void keep(std::uint32_t worker, const HardBody* body1, const HardBody* body2, const JumpState& state,
@@ -90,12 +90,17 @@ class NarrowPhaseMemos {
     /// The pair's kept answer, if any; `stands` when it answers this test.
     NarrowPhaseMemo* memo = nullptr;
     bool stands = false;
-    /// Both bodies stand at their noted poses: the answer may be kept.
+    /// Whether `memo` was looked up: only hull pairs whose bounds meet ask.
+    bool looked = false;
+    /// Both bodies stand at their noted poses (once looked up): the answer
+    /// may be kept.
     bool keeps = false;
     std::uint32_t versions[2] = {0, 0};
     std::uint64_t answered = 0;
   };
   NarrowPhaseMemo* find(std::uint64_t first, std::uint64_t second);
+  /// Looks up the kept answer of the test's pair, once a test.
+  void lookUp(Test& test);
   bool runs(std::uint32_t worker, const HardBody* body1, const HardBody* body2) const;
 
   bool enabled = true;
