@@ -44,8 +44,15 @@ MObject boundedAttribute(const char* longName, const char* shortName, MFnNumeric
   MFnNumericAttribute fn;
   const MObject attribute = fn.create(longName, shortName, type, initial);
   apply(fn, flags);
-  fn.setMin(minimum);
-  fn.setMax(maximum);
+  // A three-component compound holds each component between the limits.
+  const bool triple = type == MFnNumericData::k3Float || type == MFnNumericData::k3Double;
+  if (triple) {
+    fn.setMin(minimum, minimum, minimum);
+    fn.setMax(maximum, maximum, maximum);
+  } else {
+    fn.setMin(minimum);
+    fn.setMax(maximum);
+  }
   return attribute;
 }
 

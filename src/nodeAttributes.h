@@ -7,6 +7,7 @@
 #include <maya/MStatus.h>
 
 #include <initializer_list>
+#include <limits>
 
 // The attribute makers of the module's node types. A node type's initialize
 // makes its attributes in one table (one row per attribute, in creation
@@ -55,13 +56,21 @@ constexpr AttributeFlags kHiddenSetting = AttributeFlags().keyable(false).hidden
 /// stored.
 constexpr AttributeFlags kHiddenState = kHiddenSetting.storable(false);
 
+/// The greatest finite double: the upper limit of a setting bounded below only.
+constexpr double kNoUpperLimit = std::numeric_limits<double>::max();
+/// The least positive and the greatest single-precision value, widened: the
+/// limits of a setting the engine keeps as a positive float.
+constexpr double kLeastPositiveFloat = static_cast<double>(std::numeric_limits<float>::min());
+constexpr double kGreatestFloat = static_cast<double>(std::numeric_limits<float>::max());
+
 /// A numeric attribute of one kind (a single number or a 2- or 3-component
 /// compound, each component starting at `initial`).
 MObject numericAttribute(const char* longName, const char* shortName, MFnNumericData::Type type, double initial,
                          AttributeFlags flags = {});
 /// A double in [0, 1], not keyable.
 MObject fractionAttribute(const char* longName, const char* shortName, double initial);
-/// A number of one kind held between hard limits.
+/// A number of one kind (or each component of a three-component compound)
+/// held between hard limits.
 MObject boundedAttribute(const char* longName, const char* shortName, MFnNumericData::Type type, double initial,
                          double minimum, double maximum, AttributeFlags flags = {});
 /// Three floats with children named longName + "X", "Y", "Z", starting at

@@ -31,6 +31,7 @@
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -390,7 +391,7 @@ void onNodeAdded(MObject& node, void*) {
       std::cerr << "Error adding dynamic attribute" << std::endl;
       return;
     }
-    runQuietly("zovConnectForceFields -connectAll " + fn.name());
+    runQuietly("zovConnectForceFields -connectAll " + quotedArgument(fn.name()));
     return;
   }
   if (fn.typeName() != "rigidBody") return;
@@ -399,7 +400,7 @@ void onNodeAdded(MObject& node, void*) {
   const MString fullName = path.fullPathName();
   MObject simulated;
   if (!path.pop() || path.length() == 0 || !findChildOfType(path.node(), simulated)) return;
-  MGlobal::executeCommandOnIdle("delete " + fullName);
+  MGlobal::executeCommandOnIdle("delete " + quotedArgument(fullName));
   MGlobal::executeCommandOnIdle("error \"cannot add a Maya rigid body to a Zov object\"");
 }
 

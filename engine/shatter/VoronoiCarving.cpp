@@ -58,6 +58,7 @@ void sortByDistance(const MgcVector3* seeds, std::uint32_t self, std::vector<std
 }
 
 /// Carves the cell of seed `self` out of `cell`; false when a cut abandons it.
+/// Throws std::bad_alloc when a cut runs out of memory.
 bool carveCell(ZOV_DFmesh& cell, const MgcVector3* seeds, std::uint32_t self, const std::vector<std::uint32_t>& others,
                bool detectGroups) {
   const MgcVector3& seed = seeds[self];
@@ -80,6 +81,8 @@ bool carveCell(ZOV_DFmesh& cell, const MgcVector3* seeds, std::uint32_t self, co
         continue;
     }
     const std::int32_t result = cutDFmeshByPlane(&cell, normal, point, detectGroups);
+    // A cut that ran out of memory ends the carving: see carveVoronoiCells.
+    if (result == kClipFailed) throw std::bad_alloc();
     if (result < 0) return false;
     if (result == kClipCut) reach = reachOf(cell, seed);
   }
@@ -113,15 +116,19 @@ VoronoiCarving carveVoronoiCells(const ZOV_DFmesh* mesh, const MgcVector3* seeds
     const std::uint32_t self = order[position];
     try {
       std::unique_ptr<ZOV_DFmesh> cell(copyDFmesh(mesh));
+      if (!cell) throw std::bad_alloc();
       others.clear();
       for (std::uint32_t i = 0; i < count; ++i)
         if (i != self) others.push_back(i);
       sortByDistance(seeds, self, others);
-      if (cell && carveCell(*cell, seeds, self, others, detectGroups)) {
+      if (carveCell(*cell, seeds, self, others, detectGroups)) {
         carving.cells.push_back(VoronoiCell{std::move(cell), self});
         continue;
       }
     } catch (const std::bad_alloc&) {
+      carving.status = VoronoiCarving::Status::kOutOfMemory;
+      carving.cells.clear();
+      return carving;
     }
     ++carving.abandoned;
   }

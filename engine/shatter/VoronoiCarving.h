@@ -27,6 +27,9 @@ struct VoronoiCarving {
     /// A null or broken mesh (a face index out of range), a null seed array
     /// or a seed that is not finite: nothing was carved.
     kBadInput,
+    /// Memory ran out for a cell: no cell is kept, as a shatter with cells
+    /// missing would leave holes in the object.
+    kOutOfMemory,
   };
   Status status = Status::kCarved;
   /// The cells in carving order: the seeds sorted by distance to the first

@@ -639,6 +639,14 @@ bool Clipper::findCutGap(std::uint32_t f, std::uint32_t ends[2], std::uint32_t e
     }
   }
   faceNormal.Unitize(zov::kUnitizeTolerance);
+  // What is left of a face may be one side, or sides along one line: the
+  // sliver between it and the cut has no width to take a normal from. Its
+  // side still bounds the cut, so the gap is found along the normal of the
+  // face it came from.
+  if (faceNormal.SquaredLength() < zov::kTolerance) {
+    faceNormal = face.normal;
+    faceNormal.Unitize(zov::kUnitizeTolerance);
+  }
   if (faceNormal.SquaredLength() < zov::kTolerance) return false;
   const MgcVector3 D = faceNormal.UnitCross(normal_);
 

@@ -50,7 +50,7 @@ MHWRender::MUserData* voronoiNodeDrawVport20::prepareForDraw(const MDagPath& obj
   data->cells = nullptr;
   if (const voronoiNode* node = userNodeOf<voronoiNode>(objPath.node())) {
     data->cells = node->displayCells.get();
-    data->drawCells = node->drawEnabled && data->cells != nullptr;
+    data->drawCells = node->showsCells();
   }
   data->overrideInfo = objPath.getDrawOverrideInfo();
   return data;

@@ -57,7 +57,17 @@ MStatus FBodyDeleteCmd::redoIt() {
   std::vector<MObject> fractures;
   for (MItSelectionList it(selection); !it.isDone(); it.next()) {
     MObject node;
-    if (it.getDependNode(node) && userNodeOf<FractureBodyNode>(node) != nullptr) fractures.push_back(node);
+    if (!it.getDependNode(node)) continue;
+    if (userNodeOf<FractureBodyNode>(node) != nullptr)
+      fractures.push_back(node);
+    else
+      MGlobal::displayWarning("deleteZovFBody: " + MFnDependencyNode(node).name() +
+                              " is not a fracture body node, it is left as it is");
+  }
+  if (fractures.empty()) {
+    MGlobal::executeCommand("undoInfo -swf on", false, false);
+    MGlobal::displayError("deleteZovFBody: no fracture body node selected");
+    return MS::kFailure;
   }
   for (const MObject& node : fractures) {
     FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node);

@@ -126,6 +126,12 @@ MStatus FBodyStressesCmd::listByPieces(MStringArray& names) {
   }
   unsigned int type = kAmongPieces;
   if (parsedArguments->isFlagSet(kTypeFlag)) parsedArguments->getFlagArgument(kTypeFlag, 0, type);
+  // Another type lists no joint; the interface may rely on that, so it is
+  // told rather than refused.
+  if (type != kAmongPieces && type != kToTheRest)
+    MGlobal::displayWarning(MString("fBody_selStresses: -type takes 0 (the joints among the pieces) or 1 (those to "
+                                    "the rest); ") +
+                            static_cast<int>(type) + " lists no joint");
   for (size_t i = 0; i < pieces.size(); ++i)
     for (DynamicStress* joint = body->firstJoint(pieces[i]); joint != nullptr; joint = body->nextJoint(pieces[i])) {
       bool toOther = false;

@@ -16,6 +16,7 @@
 #include "src/fracture/sceneStress.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -101,9 +102,9 @@ std::vector<FractureBodyNode*> FBodyUpdateCmd::selectedFractureBodies() const {
 MStatus FBodyUpdateCmd::displayStresses(bool display) {
   const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
   const MString name = fractures.empty() ? MString() : fractures.front()->nodeName();
-  MGlobal::executeCommand(
-      MString(kPiecesVariable) + "$transformNodeslastSelectedFbody = `queryZovFBody -gtn " + name + " `;", false,
-      false);
+  MGlobal::executeCommand(MString(kPiecesVariable) + "$transformNodeslastSelectedFbody = `queryZovFBody -gtn " +
+                              quotedArgument(name) + " `;",
+                          false, false);
   MGlobal::executeCommandOnIdle(MString(kPiecesVariable) + "select $transformNodeslastSelectedFbody;" +
                                 (display ? "polyOptions -dg false;" : "polyOptions -dg true;") + "select -clear;");
   return MS::kSuccess;
@@ -128,7 +129,7 @@ MStatus FBodyUpdateCmd::transformAndMass(bool freeze, bool massOnly) {
         MDagPath group;
         if (!pieceGroupPath(piece->thisMObject(), group)) continue;
         // The pieces' group takes its transformation into its children once.
-        MGlobal::executeCommand("makeIdentity -apply true " + group.partialPathName(), false, false);
+        MGlobal::executeCommand("makeIdentity -apply true " + quotedArgument(group.partialPathName()), false, false);
         break;
       }
     }
@@ -154,7 +155,19 @@ MStatus FBodyUpdateCmd::staticFragments(bool makeStatic) {
   for (MItSelectionList it(selection); !it.isDone(); it.next()) {
     MObject node;
     if (!it.getDependNode(node)) continue;
-    if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) bodies.push_back(rigid);
+    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
+    if (rigid == nullptr) continue;
+    // A free body's passive state is its own: the command is about pieces.
+    if (rigid->fractureBodyNode() == nullptr) {
+      MGlobal::displayWarning("update_Fbody: " + MFnDependencyNode(node).name() +
+                              " is not a piece of a fracture body, -staticFrags leaves it as it is");
+      continue;
+    }
+    bodies.push_back(rigid);
+  }
+  if (bodies.empty()) {
+    MGlobal::displayError("update_Fbody: -staticFrags needs pieces of a fracture body, none is selected");
+    return MS::kFailure;
   }
   FractureBodyNode* fracture = nullptr;
   bool showsStress = false;

@@ -161,7 +161,8 @@ MStatus FractureBodyNode::initialize() {
       {initialSpin, pointAttribute("initialSpin", "insp")},
       {distThreshold, boundedAttribute("distThreshold", "dthr", Kind::kDouble, 0.05, 0.0, 100.0, kFractureHiddenValue)},
       {passive, numericAttribute("passive", "pass", Kind::kBoolean, 0.0, kFractureShown)},
-      {firstHitActive, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      // Off, on the first hit, at the activation frame.
+      {firstHitActive, boundedAttribute("firstHitActive", "fha", Kind::kShort, 0.0, 0.0, 2.0, kNotKeyable)},
       {actFrameAttr, numericAttribute("actFrame", "acf", Kind::kInt, 1.0, kFractureShown)},
       {breakFrameAttr, numericAttribute("breakFrame", "bfr", Kind::kInt, 1.0, kFractureShown)},
       {stressThresholdAttr, boundedAttribute("stressThreshold", "sthr", Kind::kDouble, 50.0, 0.0, 1e6, kNotKeyable)},
@@ -174,7 +175,8 @@ MStatus FractureBodyNode::initialize() {
       {secCracks, numericAttribute("secCracks", "scrk", Kind::kBoolean, 1.0, kNotKeyable)},
       {percentSecCracks, boundedAttribute("percentSecCracks", "pscr", Kind::kInt, 5.0, 0.0, 100.0, kNotKeyable)},
       {doTrans, numericAttribute("doTrans", "dot", Kind::kBoolean, 0.0, kFractureHiddenValue)},
-      {mass, numericAttribute("mass", "ma", Kind::kDouble, 1.0, kNotKeyable)},
+      // The engine takes a positive single-precision mass.
+      {mass, boundedAttribute("mass", "ma", Kind::kDouble, 1.0, kLeastPositiveFloat, kGreatestFloat, kNotKeyable)},
       {friction, fractionAttribute("friction", "fc", 0.7)},
       {bounciness, fractionAttribute("bounciness", "bcn", 0.3)},
       {linearDamping, fractionAttribute("linearDamping", "lid", 0.01)},
@@ -413,6 +415,14 @@ std::vector<SceneStress*> FractureBodyNode::stressNodesLinked() const {
   return userNodesOf<SceneStress>(plugs);
 }
 
+std::vector<SceneStress*> FractureBodyNode::strengthNodes() const {
+  // A rebuild pulls the parameters with no joint node counted: the joint
+  // nodes hold the strengths and switches the scene kept, which the rules
+  // would draw again (and scale by mass twice).
+  if (numStressNodes == 0) return {};
+  return stressNodesLinked();
+}
+
 MDGModifier& FractureBodyNode::dgModifier() {
   if (!modifier) modifier = std::make_unique<MDGModifier>();
   return *modifier;
@@ -481,7 +491,7 @@ bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
   if (body == nullptr) return true;
   if (twin == ca_stressThreshold) {
     body->setGlobalStressThreshold(value);
-    for (SceneStress* node : userNodesOf<SceneStress>(connectedPlugs(thisMObject(), stresses))) {
+    for (SceneStress* node : strengthNodes()) {
       PrivateHardBody* first = nullptr;
       PrivateHardBody* second = nullptr;
       if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
@@ -511,7 +521,7 @@ bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
 
 void FractureBodyNode::applyClusterStrengths() {
   const double threshold = stressThreshold();
-  for (SceneStress* node : stressNodesLinked()) {
+  for (SceneStress* node : strengthNodes()) {
     PrivateHardBody* first = nullptr;
     PrivateHardBody* second = nullptr;
     if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
@@ -564,7 +574,7 @@ bool FractureBodyNode::applyVectorParam(const MObject& twin, const MVector& valu
 
 void FractureBodyNode::applyJointForce() {
   if (getFractureBody() == nullptr) return;
-  const std::vector<SceneStress*> nodes = stressNodesLinked();
+  const std::vector<SceneStress*> nodes = strengthNodes();
   double sum = 0.0;
   for (SceneStress* node : nodes) {
     PrivateHardBody* first = nullptr;

@@ -18,6 +18,7 @@
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -82,6 +83,8 @@ MStatus zovClusterCmd::doIt(const MArgList& arguments) {
   MString name = kDefaultClusterName;
   if (parsedArguments->isFlagSet(kClusterNameFlag)) parsedArguments->getFlagArgument(kClusterNameFlag, 0, name);
   if (name.length() == 0) name = kDefaultClusterName;
+  // A name the host cannot give would leave the cluster named otherwise.
+  if (!checkNodeNameFlag("zovCluster", "-name", name)) return MS::kFailure;
   selection.clear();
   parsedArguments->getObjects(selection);
   if (selection.length() == 0) {
@@ -99,7 +102,13 @@ MStatus zovClusterCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("invalid selection, abort");
     return MS::kFailure;
   }
-  if (parsedArguments->isFlagSet(kClusterAssignFlag)) return assign(name);
+  if (parsedArguments->isFlagSet(kClusterAssignFlag)) {
+    if (parsedArguments->isFlagSet(kClusterRemoveFlag))
+      MGlobal::displayWarning(
+          "zovCluster: -assign and -remove given together: -assign makes a cluster, nothing is "
+          "removed");
+    return assign(name);
+  }
   if (parsedArguments->isFlagSet(kClusterRemoveFlag)) return remove();
   return MS::kFailure;
 }
@@ -113,10 +122,17 @@ MStatus zovClusterCmd::remove() {
     MObject node;
     if (!it.getDependNode(node)) continue;
     clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node);
-    if (cluster == nullptr) continue;
+    if (cluster == nullptr) {
+      MGlobal::displayWarning("zovCluster: " + MFnDependencyNode(node).name() + " is not a cluster, it is left out");
+      continue;
+    }
     FractureBodyNode* fracture = cluster->fractureNode();
     // A cluster that belongs to no fracture body has nobody to hand back to.
-    if (fracture == nullptr) continue;
+    if (fracture == nullptr) {
+      MGlobal::displayWarning("zovCluster: the cluster " + MFnDependencyNode(node).name() +
+                              " belongs to no fracture body, it is left as it is");
+      continue;
+    }
     lastFracture = fracture;
     changedScene = true;
     cluster->pushStressParams();
@@ -157,14 +173,27 @@ MStatus zovClusterCmd::assign(const MString& name) {
     if (rigid == nullptr) continue;
     if (MPlug(node, rigidBodyNode::fracture).isDestination()) anyLinked = true;
     auto* body = static_cast<PrivateHardBody*>(rigid->engineBody(true));
+    const auto leftOut = [&node](const char* reason) {
+      MGlobal::displayWarning("zovCluster: " + MFnDependencyNode(node).name() + " " + reason + ", it is left out");
+    };
     // A static (waiting) piece stays with the fracture body.
-    if (body == nullptr || body->isStatic()) continue;
+    if (body == nullptr || body->isStatic()) {
+      leftOut(body == nullptr ? "has no engine body" : "is static");
+      continue;
+    }
     FractureBodyNode* owner = feedingFractureBody(*rigid);
-    if (owner == nullptr) continue;
+    if (owner == nullptr) {
+      leftOut(rigid->fractureBodyNode() == nullptr ? "is not a piece of a fracture body" : "belongs to a cluster");
+      continue;
+    }
     pieces.push_back({rigid, body});
     fracture = owner;
   }
   // A cluster belongs to one fracture body: that of the last piece taken.
+  for (const TakenPiece& piece : pieces)
+    if (feedingFractureBody(*piece.node) != fracture)
+      MGlobal::displayWarning("zovCluster: " + MFnDependencyNode(piece.node->thisMObject()).name() +
+                              " is a piece of another fracture body than " + fracture->nodeName() + ", it is left out");
   pieces.erase(
       std::remove_if(pieces.begin(), pieces.end(),
                      [fracture](const TakenPiece& piece) { return feedingFractureBody(*piece.node) != fracture; }),
@@ -227,6 +256,10 @@ MStatus zovClusterCmd::assign(const MString& name) {
 
   MPlug(cluster, clusterFractureNode::stressThresholdAttr).setValue(fracture->stressThreshold() * kClusterStrength);
   if (clusterFractureNode* made = userNodeOf<clusterFractureNode>(cluster)) made->initStresses();
+  if (pieces.size() == 1)
+    MGlobal::displayWarning("zovCluster: the cluster " + MFnDependencyNode(cluster).name() + " holds one piece, " +
+                            MFnDependencyNode(pieces.front().node->thisMObject()).name() +
+                            ": it has no inner joint and its joints to the rest start at strength 0");
   setResult(MFnDependencyNode(cluster).name());
   return MS::kSuccess;
 }

@@ -16,6 +16,7 @@
 
 #include "src/hostEngineConversions.h"
 #include "src/meshes/cutFaceTags.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ void setCutFaceBlindData(const ZOV_DFmesh& mesh, MFnMesh& host) {
   bool used[3] = {false, false, false};
   for (int f = 0; f < polygons; ++f) {
     const int value = valueOf(f);
-    lists[value] += " " + name + ".f[" + std::to_string(f) + "]";
+    lists[value] += " " + quotedArgument(name + ".f[" + std::to_string(f) + "]");
     used[value] = true;
   }
   const std::string prefix = "polyBlindData -id " + std::to_string(kCutFaceBlindDataId) +

@@ -13,6 +13,7 @@
 #include "engine/shatter/ShatterMeshOps.h"
 #include "src/meshes/cutFaceTags.h"
 #include "src/meshes/engineMeshOutput.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -20,9 +21,12 @@ constexpr const char* kDefaultGroup = "initialShadingGroup";
 
 void run(const std::string& line) { MGlobal::executeCommand(line.c_str(), false, false); }
 
-std::string nameOf(const MObject& node) { return MFnDependencyNode(node).name().asChar(); }
+/// A node's name as a command line argument.
+std::string nameOf(const MObject& node) { return quotedArgument(std::string(MFnDependencyNode(node).name().asChar())); }
 
-std::string face(const std::string& mesh, int index) { return " " + mesh + ".f[" + std::to_string(index) + "]"; }
+std::string face(const std::string& mesh, int index) {
+  return " " + quotedArgument(mesh + ".f[" + std::to_string(index) + "]");
+}
 
 /// The cut-face value of a host polygon; 0 when it has none.
 int cutFaceValue(const MFnMesh& mesh, int polygon) {
@@ -46,7 +50,7 @@ void assignShading(const ZOV_DFmesh& piece, const MFnMesh& host, const std::stri
   };
   if (!useCutMaterial) {
     if (groups == 0) {
-      run(command + kDefaultGroup + " " + mesh);
+      run(command + kDefaultGroup + " " + quotedArgument(mesh));
     } else if (groups == 1) {
       std::string line = command + nameOf(shaders[0]);
       for (int p = 0; p < polygons; ++p) line += face(mesh, p);
@@ -57,7 +61,7 @@ void assignShading(const ZOV_DFmesh& piece, const MFnMesh& host, const std::stri
     }
     return;
   }
-  std::string cut = command + cutShadingGroup.asChar();
+  std::string cut = command + quotedArgument(std::string(cutShadingGroup.asChar()));
   if (groups < 2) {
     std::string plain = command + (groups == 1 ? nameOf(shaders[0]) : std::string(kDefaultGroup));
     for (int p = 0; p < polygons; ++p) (cutFaceValue(host, p) < 1 ? plain : cut) += face(mesh, p);
@@ -92,13 +96,13 @@ MStatus makeShard(const ZOV_DFmesh* piece, bool useCutMaterial, bool displayColo
   if (uvSetNames.length() >= 2)
     for (unsigned int k = 0; k < kLinkedUVSets && k < uvSetNames.length(); ++k)
       for (unsigned int t = 0; t < linkedTextures[k].length(); ++t)
-        run("uvLink -uvSet " + mesh + ".uvSet[" + std::to_string(k) + "].uvSetName -texture " +
-            linkedTextures[k][t].asChar());
+        run("uvLink -uvSet " + quotedArgument(mesh + ".uvSet[" + std::to_string(k) + "].uvSetName") + " -texture " +
+            quotedArgument(std::string(linkedTextures[k][t].asChar())));
   host.syncObject();
   host.setDisplayColors(displayColours);
   run("undoInfo -swf on");
   const MObject transform = parent && !parent->isNull() ? *parent : host.parent(0);
-  run("xform -cp " + std::string(MFnDagNode(transform).fullPathName().asChar()));
+  run("xform -cp " + quotedArgument(std::string(MFnDagNode(transform).fullPathName().asChar())));
   return made;
 }
 

@@ -18,6 +18,7 @@
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -68,21 +69,19 @@ MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const 
       int value = 0;
       if (mesh.getIntBlindData(f, MFn::kMeshPolygonComponent, kCutFaceBlindDataId, kCutFaceAttribute, value) &&
           value > 0)
-        faces += " " + name + ".f[" + std::to_string(f) + "]";
+        faces += " " + quotedArgument(name + ".f[" + std::to_string(f) + "]");
     }
     // Without faces the command would act on the selection.
     if (faces.empty()) continue;
-    MGlobal::executeCommand(("sets -e -nw -fe " + std::string(cut.shadingGroup.asChar()) + faces).c_str(), false,
-                            false);
+    MGlobal::executeCommand(
+        ("sets -e -nw -fe " + quotedArgument(std::string(cut.shadingGroup.asChar())) + faces).c_str(), false, false);
     markChanged();
   }
   return MS::kSuccess;
 }
 
-bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sourcePath, const MDagPath& shapePath,
-                                        voronoiNode* made, const MMatrix& matrix, bool useCutMaterial,
-                                        MObjectArray& shards) {
-  const MMatrix sourceToWorld = sourcePath.isValid() ? sourcePath.exclusiveMatrix() : MMatrix();
+bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& shapePath, voronoiNode* made,
+                                        const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards) {
   // A level's seeds follow the earlier levels' seeds in the source's points.
   unsigned int first = static_cast<unsigned int>(std::max(voronoiNode::getVoroGroup(&source, 0), 0));
   for (unsigned int level = 1; level < voronoiNode::numVoroGroups(&source); ++level) {
@@ -91,11 +90,10 @@ bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sou
     std::vector<Mgc::MgcVector3> seeds;
     MPoint point;
     for (unsigned int i = first; i < first + static_cast<unsigned int>(count); ++i)
-      seeds.push_back(toEngine(voronoiNode::getVoroPoint(&source, point, i, true) * matrix));
+      seeds.push_back(toEngine(voronoiNode::getVoroPoint(&source, point, i, false) * matrix));
     first += static_cast<unsigned int>(count);
     MBoundingBox box;
     voronoiNode::getBoundingBox(&source, box, level);
-    box.transformUsing(sourceToWorld);
     box.transformUsing(matrix);
     if (!addShatterLevel(shapePath, made, seeds, box, matrix, useCutMaterial, shards)) return false;
   }
@@ -110,6 +108,8 @@ MStatus adquireShatterCmd::redoIt() {
   MString material;
   const bool replacing = arguments.isFlagSet(kReplaceMatFlag);
   if (replacing) arguments.getFlagArgument(kReplaceMatFlag, 0, material);
+  // The material is made or found by its name: one the host cannot give is refused.
+  if (replacing && !checkNodeNameFlag("zovAdqShatter", "-replaceMat", material)) return MS::kFailure;
   MSelectionList objects;
   arguments.getObjects(objects);
   if (objects.length() == 0) {
@@ -138,9 +138,7 @@ MStatus adquireShatterCmd::redoIt() {
     displayError("shatter group doesnt has voronoi node");
     return MS::kFailure;
   }
-  MDagPath sourcePath;
-  MDagPath::getAPathTo(sourceObject, sourcePath);
-  MString cutMaterial = voronoiNode::getCutMatName(source);
+  MString cutMaterial = recordedCutMaterial(MFnDependencyNode(sourceObject).name(), voronoiNode::getCutMatName(source));
   bool useCutMaterial = cutMaterial.length() > 0;
   if (!useCutMaterial) cutMaterial = kNoCutMaterial;
   setCutMaterial(cutMaterial, cutMaterial + "SG");
@@ -174,12 +172,15 @@ MStatus adquireShatterCmd::redoIt() {
       displayError("aquire shatter fails, original voronode is empty");
       return MS::kFailure;
     }
+    // The source recorded its seeds and boxes in its object's space: the
+    // target's matrix alone puts them where the target stands.
     ShatterSettings settings;
     MPoint point;
-    for (unsigned int i = 0; i < count; ++i) settings.pointsA.append(voronoiNode::getVoroPoint(source, point, i, true));
+    for (unsigned int i = 0; i < count; ++i)
+      settings.pointsA.append(voronoiNode::getVoroPoint(source, point, i, false));
     settings.matrix = transformPath.inclusiveMatrix();
     voronoiNode::getBoundingBox(source, settings.box, 0);
-    if (sourcePath.isValid()) settings.box.transformUsing(sourcePath.exclusiveMatrix());
+    settings.box.transformUsing(settings.matrix);
     settings.cutMaterialName = cutMaterial;
     settings.style = source->settings.style;
 
@@ -192,7 +193,7 @@ MStatus adquireShatterCmd::redoIt() {
         made->settings.style = kStyleNonconforming;
         voronoiNode::setScheme(made, kVoroNonconform);
       }
-      carved = made && addSourceLevels(*source, sourcePath, shapePath, made, settings.matrix, useCutMaterial, shards);
+      carved = made && addSourceLevels(*source, shapePath, made, settings.matrix, useCutMaterial, shards);
     }
     if (!carved) {
       displayError("aquire shatter fails");

@@ -11,7 +11,8 @@
 
 /// `zovAdqShatter`: breaks the mesh given along the seeds recorded in a
 /// voronoi node (`-refObject`), so that a second object shatters like the
-/// first; the result is the names of the groups made. With `-replaceMat M`
+/// first wherever each stands: the seeds, kept in the source object's
+/// space, are placed by the target's matrix; the result is the names of the groups made. With `-replaceMat M`
 /// it gives the cut faces of the shatter group of the object given the cut
 /// material M instead. It shatters with the per-object routine of
 /// `zovShatter`, without piece detection. Its undo empties the undo queue,
@@ -29,10 +30,10 @@ class adquireShatterCmd : public shatterCmd {
 
  private:
   /// The further levels of a nonconforming source on the shards just made
-  /// from the target: each level's seeds and box, read in the source's
-  /// world space and mapped by the target's matrix, re-cut the shards.
-  bool addSourceLevels(voronoiNode& source, const MDagPath& sourcePath, const MDagPath& shapePath, voronoiNode* made,
-                       const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards);
+  /// from the target: each level's seeds and box, read in the source
+  /// object's space and mapped by the target's matrix, re-cut the shards.
+  bool addSourceLevels(voronoiNode& source, const MDagPath& shapePath, voronoiNode* made, const MMatrix& matrix,
+                       bool useCutMaterial, MObjectArray& shards);
   /// The cut faces of every shard of the group get the material's group.
   MStatus replaceMaterial(const MSelectionList& objects, const MString& material);
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "src/meshes/cutFaceTags.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -21,30 +22,40 @@ CutMaterial findOrCreateCutMaterial(const MString& name) {
   for (unsigned int i = 0; i < lamberts.length(); ++i) {
     if (lamberts[i] != name) continue;
     int tagged = 0;
-    MGlobal::executeCommand(MString("attributeQuery -node ") + name + " -ex \"cutmat\"", tagged, false, false);
+    MGlobal::executeCommand("attributeQuery -node " + quotedArgument(name) + " -ex \"cutmat\"", tagged, false, false);
     if (tagged == 0) continue;
     MStringArray groups;
-    run(MString("listConnections -d on -s off (\"") + name + ".outColor\")", groups);
+    run("listConnections -d on -s off " + quotedArgument(name + ".outColor"), groups);
     if (groups.length() > 0) material.shadingGroup = groups[0];
     return material;
   }
   MString made;
-  if (MGlobal::executeCommand(MString("shadingNode -asShader lambert -n ") + name, made, false, false))
-    material.shader = made;
+  // Without its shader nothing below has a node to act on: the tag would go
+  // to whatever is selected.
+  if (!MGlobal::executeCommand("shadingNode -asShader lambert -n " + quotedArgument(name), made, false, false))
+    return material;
+  material.shader = made;
   // The tag goes to the new shader, which the host leaves selected.
   MGlobal::executeCommand("addAttr -sn \"cm\" -ln \"cutmat\" -at \"message\" ", false, false);
   MString group;
   if (MGlobal::executeCommand(
-          MString("sets -renderable true -noSurfaceShader true -empty -name ") + material.shader + "SG", group, false,
-          false))
+          "sets -renderable true -noSurfaceShader true -empty -name " + quotedArgument(material.shader + "SG"), group,
+          false, false))
     material.shadingGroup = group;
   else
     material.shadingGroup = material.shader + "SG";
-  MGlobal::executeCommand(
-      MString("connectAttr -f ") + material.shader + ".outColor " + material.shadingGroup + ".surfaceShader", false,
-      false);
-  MGlobal::executeCommand(MString("setAttr ") + material.shader + ".color 0 0.5 0", false, false);
+  MGlobal::executeCommand("connectAttr -f " + quotedArgument(material.shader + ".outColor") + " " +
+                              quotedArgument(material.shadingGroup + ".surfaceShader"),
+                          false, false);
+  MGlobal::executeCommand("setAttr " + quotedArgument(material.shader + ".color") + " 0 0.5 0", false, false);
   return material;
+}
+
+MString recordedCutMaterial(const MString& recordName, const MString& stored) {
+  if (stored.length() == 0 || isValidNodeName(stored)) return stored;
+  MGlobal::displayWarning(recordName + ": the cut material it names, " + quotedArgument(stored) +
+                          ", is no node name: the cut faces get no cut material");
+  return MString();
 }
 
 void ensureCutFaceType() {

@@ -18,5 +18,10 @@ struct CutMaterial {
 /// does not stop the shatter: the names are what the host answered.
 CutMaterial findOrCreateCutMaterial(const MString& name);
 
+/// The cut material a shatter's record names: its name, or "" (none) when
+/// it names none or, with a warning naming the record, when the name it
+/// holds (from a scene file, say) cannot name a node.
+MString recordedCutMaterial(const MString& recordName, const MString& stored);
+
 /// Defines the cut-face tag's blind-data type unless the scene has it.
 void ensureCutFaceType();

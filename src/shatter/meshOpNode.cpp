@@ -34,6 +34,18 @@ constexpr short kNodeHasNoEffect = 1;
 constexpr AttributeFlags kPerPointSetting = AttributeFlags().storable(true).keyable(false).hidden(true).array(true);
 constexpr AttributeFlags kNoiseSetting = AttributeFlags().storable(true).keyable(false);
 
+// The noise settings' ranges keep the displacement finite: the sine's
+// argument is frequency x scale x the squared distance to the reference
+// points (50 x length away), the displacement length x amplitude along a
+// direction of unit components.
+/// Subdivision passes: the subdivision makes one to four.
+constexpr double kMaxPasses = 4.0;
+constexpr double kMaxNoiseScale = 1e6;
+/// The roughening strength a shatter group keeps at most.
+constexpr double kMaxAmplitude = 4.0;
+constexpr double kMaxFrequency = 1e3;
+constexpr double kMaxNoiseLength = 1e6;
+
 MObject meshOpOutputMesh() {
   const MObject attribute = dataAttribute("outMesh", "om", MFnData::kMesh, AttributeFlags().storable(false));
   MFnAttribute(attribute).setWritable(false);
@@ -81,16 +93,20 @@ MStatus zovMeshOpNode::initialize() {
        enumAttribute("operationMode", "opmd", 0, {{"hard_edges", 0}, {"soft_faces", 1}},
                      AttributeFlags().keyable(true).hidden(false)),
        "addAttribute"},
-      {operationIter, numericAttribute("operationIter", "oit", Kind::kShort, 0.0, kNotKeyable), "addAttribute"},
+      {operationIter, boundedAttribute("operationIter", "oit", Kind::kShort, 0.0, 0.0, kMaxPasses, kNotKeyable),
+       "addAttribute"},
       {inMesh, dataAttribute("inMesh", "im", MFnData::kMesh), "addAttribute"},
       {outMesh, meshOpOutputMesh(), "addAttribute"},
       {versel, numericAttribute("versel", "vsl", Kind::kByte, -1.0, kPerPointSetting), "addAttribute"},
-      {normals, numericAttribute("normals", "nor", Kind::k3Float, 1.0, kPerPointSetting), "addAttribute"},
+      {normals, boundedAttribute("normals", "nor", Kind::k3Float, 1.0, -1.0, 1.0, kPerPointSetting), "addAttribute"},
       {indexBPoints, numericAttribute("indexBPoints", "ibp", Kind::k2Int, 0.0, kPerPointSetting), "addAttribute"},
-      {scale, numericAttribute("scale", "sce", Kind::kDouble, 1.0, kNoiseSetting), "addAttribute"},
-      {amplitude, numericAttribute("amplitude", "amp", Kind::kDouble, 1.0, kNoiseSetting), "addAttribute"},
-      {frequency, numericAttribute("frequency", "fre", Kind::kDouble, 1.0, kNoiseSetting), "addAttribute"},
-      {lenght, numericAttribute("lenght", "len", Kind::kDouble, 1.0, kNoiseSetting), "addAttribute"},
+      {scale, boundedAttribute("scale", "sce", Kind::kDouble, 1.0, 0.0, kMaxNoiseScale, kNoiseSetting), "addAttribute"},
+      {amplitude, boundedAttribute("amplitude", "amp", Kind::kDouble, 1.0, 0.0, kMaxAmplitude, kNoiseSetting),
+       "addAttribute"},
+      {frequency, boundedAttribute("frequency", "fre", Kind::kDouble, 1.0, 0.0, kMaxFrequency, kNoiseSetting),
+       "addAttribute"},
+      {lenght, boundedAttribute("lenght", "len", Kind::kDouble, 1.0, 0.0, kMaxNoiseLength, kNoiseSetting),
+       "addAttribute"},
       {center, pointAttribute("center", "cen", kNoiseSetting), "addAttribute"},
       {pruv, numericAttribute("pruv", "puv", Kind::kBoolean, 1.0, kNotKeyable.hidden(true)), "addAttribute"},
   });

@@ -10,18 +10,21 @@
 #include <maya/MFnTransform.h>
 #include <maya/MGlobal.h>
 #include <maya/MIntArray.h>
+#include <maya/MItMeshPolygon.h>
 #include <maya/MItSelectionList.h>
 #include <maya/MProgressWindow.h>
 #include <maya/MTimer.h>
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "engine/MeshFactory.h"
 #include "engine/shatter/VoronoiCarving.h"
 #include "geometry/ShatterParams.h"
+#include "geometry/shatter/DistinctSeeds.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "src/hostEngineConversions.h"
 #include "src/hostHelpers.h"
@@ -35,6 +38,7 @@
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/shatterLocatorNode.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -66,11 +70,22 @@ constexpr unsigned int kMaxSeedsPerRing = 300;
 constexpr int kImpactPoints = 5;
 /// Curve samples per control vertex of a path.
 constexpr int kSamplesPerCV = 4;
-/// A list-A seed this close (squared) to a kept list-B seed is not used twice.
-constexpr double kDuplicateSeed = 1e-5;
 /// How far outside a shard's vertex box a seed of a further level may lie
 /// and still cut it.
 constexpr double kSeedInBox = 1e-5;
+
+const char* const kShatterCommand = "zovShatter";
+/// The flags' ranges: the counts and pattern shapes the seed generator and the
+/// preview locator take. Counts past the most and widths not above the least
+/// are held there; other values outside are refused. One shard is left to
+/// each object's own check, which tells which object it leaves whole.
+constexpr FlagRange kShardCountRange{kShatterCommand, "-numShards", 1.0, kMaxRequestedShards, false, true};
+constexpr FlagRange kStyleRange{kShatterCommand, "-shatterStyle", 0.0, 6.0};
+constexpr FlagRange kWidthRange{kShatterCommand, "-width", 0.01, 2.0, true, false};
+constexpr FlagRange kRingRange{kShatterCommand, "-numRings", 0.0, 20.0};
+constexpr FlagRange kNoiseRange{kShatterCommand, "-noise", 0.0, 2.0};
+constexpr FlagRange kRadialAxisRange{kShatterCommand, "-radialAxis", 0.0, 2.0};
+constexpr FlagRange kCentreCountRange{kShatterCommand, "-numCenters", 1.0, 5.0, false, true};
 
 template <typename T>
 void readFlag(const MArgDatabase& arguments, const char* flag, T& value) {
@@ -87,6 +102,16 @@ MPoint worldPoint(const MPoint& p, const MMatrix& m) {
 bool firstOfType(const MSelectionList& list, MFn::Type type, MDagPath& path) {
   for (MItSelectionList it(list, type); !it.isDone(); it.next())
     if (it.getDagPath(path) && path.hasFn(type)) return true;
+  return false;
+}
+
+/// Whether the selection holds a polygon mesh or a NURBS surface: the
+/// shapes the shatter works on or answers for. Curves are geometry too, but
+/// nothing a shatter can cut.
+bool holdsSurfaces(const MSelectionList& objects) {
+  MDagPath path;
+  for (MItSelectionList it(objects, MFn::kGeometric); !it.isDone(); it.next())
+    if (it.getDagPath(path) && (path.hasFn(MFn::kMesh) || path.hasFn(MFn::kNurbsSurface))) return true;
   return false;
 }
 
@@ -205,7 +230,7 @@ MStatus shatterCmd::doIt(const MArgList& arguments) {
 
 MStatus shatterCmd::undoIt() {
   if (m_previewLocator) {
-    MGlobal::executeCommandOnIdle("hide " + m_previewLocator->name());
+    MGlobal::executeCommandOnIdle("hide " + quotedArgument(m_previewLocator->name()));
     MGlobal::executeCommandOnIdle("disableFragmoraPreviewMode()");
     m_previewLocator = nullptr;
   }
@@ -227,6 +252,21 @@ ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
 
 void shatterCmd::forgetRun() { m_transformNames.clear(); }
 
+void shatterCmd::prepareSharedContent() {
+  if (m_cutMaterialPending) {
+    const CutMaterial material = findOrCreateCutMaterial(m_cutMaterialName);
+    m_cutMaterialName = material.shader;
+    m_cutShadingGroup = material.shadingGroup;
+    m_cutMaterialPending = false;
+  }
+  if (!m_cutFaceTypeReady) {
+    ensureCutFaceType();
+    // The material and the type may be new to the scene.
+    markChanged();
+  }
+  m_cutFaceTypeReady = true;
+}
+
 MStatus shatterCmd::redoIt() {
   ProgressReservation progress;
   if (!progress.reserve()) {
@@ -237,33 +277,38 @@ MStatus shatterCmd::redoIt() {
   const MArgDatabase& arguments = *m_arguments;
   m_changedScene = false;
 
+  // Every flag is checked before anything changes.
   Request request;
-  readFlag(arguments, kNumShardsFlag, request.shardCount);
-  if (arguments.isFlagSet(kNumShardsFlag)) request.shardCount = std::min(request.shardCount, kMaxRequestedShards);
-  readFlag(arguments, kSeedFlag, request.seed);
   unsigned int style = 0;
-  readFlag(arguments, kStyleFlag, style);
+  unsigned int rings = 0;
+  unsigned int axis = 0;
+  m_width = 0.0;
+  m_noise = 0.0;
+  m_centerCount = 1;
+  if (!readFlagInRange(arguments, kNumShardsFlag, kShardCountRange, request.shardCount) ||
+      !readFlagInRange(arguments, kStyleFlag, kStyleRange, style) ||
+      !readFlagInRange(arguments, kWidthFlag, kWidthRange, m_width) ||
+      !readFlagInRange(arguments, kNumRingsFlag, kRingRange, rings) ||
+      !readFlagInRange(arguments, kNoiseFlag, kNoiseRange, m_noise) ||
+      !readFlagInRange(arguments, kRadialAxisFlag, kRadialAxisRange, axis) ||
+      !readFlagInRange(arguments, kNumCentersFlag, kCentreCountRange, m_centerCount))
+    return MS::kFailure;
+  readFlag(arguments, kCutMatNameFlag, request.cutMaterialName);
+  // An empty name lets the host name the material.
+  if (request.cutMaterialName.length() > 0 &&
+      !checkNodeNameFlag(kShatterCommand, "-cutMatName", request.cutMaterialName))
+    return MS::kFailure;
+  readFlag(arguments, kSeedFlag, request.seed);
   request.style = static_cast<std::uint16_t>(style - 1);
   readFlag(arguments, kNewMatFlag, request.newMaterial);
-  readFlag(arguments, kCutMatNameFlag, request.cutMaterialName);
   m_cutMaterialName = request.cutMaterialName;
-  m_width = 0.0;
-  readFlag(arguments, kWidthFlag, m_width);
-  unsigned int rings = 0;
-  readFlag(arguments, kNumRingsFlag, rings);
   m_ringCount = arguments.isFlagSet(kNumRingsFlag) ? rings + 1 : 0;
-  m_noise = 0.0;
-  readFlag(arguments, kNoiseFlag, m_noise);
   m_detectGroups = 0;
   readFlag(arguments, kDetectGroupsFlag, m_detectGroups);
-  unsigned int axis = 0;
-  readFlag(arguments, kRadialAxisFlag, axis);
   m_radialAxis = static_cast<std::uint16_t>(axis);
   request.verbose = arguments.isFlagSet(kVerboseFlag);
   bool useVolume = false;
   readFlag(arguments, kUseVolumeFlag, useVolume);
-  m_centerCount = 1;
-  readFlag(arguments, kNumCentersFlag, m_centerCount);
   m_referenceObjects.clear();
   if (arguments.isFlagSet(kReferenceFlag)) arguments.getFlagArgument(kReferenceFlag, 0, m_referenceObjects);
   request.undoLast = arguments.isFlagSet(kUndoLastFlag);
@@ -294,12 +339,8 @@ MStatus shatterCmd::redoIt() {
     return MS::kSuccess;
   }
 
-  if (request.newMaterial) {
-    const CutMaterial material = findOrCreateCutMaterial(m_cutMaterialName);
-    m_cutMaterialName = material.shader;
-    m_cutShadingGroup = material.shadingGroup;
-  }
-  ensureCutFaceType();
+  m_cutMaterialPending = request.newMaterial;
+  m_cutFaceTypeReady = false;
 
   MDagPath referenceMesh;
   MDagPath pathCurve;
@@ -324,9 +365,8 @@ MStatus shatterCmd::redoIt() {
   MStringArray groups;
   MStatus result = MS::kSuccess;
   bool shatteredAny = false;
-  MItSelectionList it(objects, MFn::kGeometric);
-  if (it.isDone()) displayWarning(" invalid selection, not shapes");
-  for (; !it.isDone(); it.next()) {
+  if (!holdsSurfaces(objects)) displayWarning(" invalid selection, not shapes");
+  for (MItSelectionList it(objects, MFn::kGeometric); !it.isDone(); it.next()) {
     MDagPath shapePath;
     if (!it.getDagPath(shapePath)) continue;
     if (shapePath.hasFn(MFn::kNurbsSurface)) {
@@ -364,8 +404,19 @@ MStatus shatterCmd::redoIt() {
 
     m_transformNames.append(m_transformName);
     MObjectArray shards;
-    result = shatterObject(shapePath, request.shardCount, request.seed, hasCurve ? &pathCurve : nullptr,
-                           hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
+    const MObject voronoiBefore = m_voronoiTransform;
+    try {
+      result = shatterObject(shapePath, request.shardCount, request.seed, hasCurve ? &pathCurve : nullptr,
+                             hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
+    } catch (const std::bad_alloc&) {
+      // What the object had made goes again: the object stays as it was.
+      for (unsigned int i = 0; i < shards.length(); ++i) MGlobal::deleteNode(shards[i]);
+      if (!m_voronoiTransform.isNull() && !(m_voronoiTransform == voronoiBefore))
+        MGlobal::deleteNode(m_voronoiTransform);
+      m_voronoiTransform = voronoiBefore;
+      displayError(shapeName + ": memory ran out while shattering it, it is left as it was");
+      result = MS::kFailure;
+    }
     // A failed object leaves the groups of the objects before it in the result.
     if (!result) continue;
     groups.append(
@@ -413,7 +464,21 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   mesh.getColorSetNames(colourSets);
   DFmeshPtr engineMesh(
       mayaMeshToEngineMesh(mesh, shaderIndices, m_shaderNames, colourSets.length() > 0 ? colourSets[0] : MString()));
-  if (!engineMesh) return MS::kFailure;
+  if (!engineMesh) {
+    // The conversion gives nothing for a mesh without a face of any area, or
+    // when memory runs out.
+    bool hasArea = false;
+    for (MItMeshPolygon polygon(shapePath); !polygon.isDone() && !hasArea; polygon.next()) {
+      double area = 0.0;
+      polygon.getArea(area);
+      hasArea = area > 0.0;
+    }
+    if (hasArea)
+      displayError(shapeName + ": memory ran out while reading its mesh, it is left as it was");
+    else
+      displayWarning(shapeName + " excluded from shattering because its mesh has no face with an area");
+    return MS::kFailure;
+  }
   std::vector<Mgc::MgcVector3> colours;
   if (colourSets.length() > 1) {
     MColorArray all;
@@ -425,7 +490,6 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   const bool displayColours = mesh.displayColors();
   MStringArray linkedTextures[kLinkedUVSets];
   queryUVSetLinks(m_shaderNames, mesh.name(), linkedTextures);
-  const MString cutShadingGroup = m_cutShadingGroup;
   const MPoint pivot = MFnTransform(transformPath).rotatePivot(MSpace::kWorld);
   Mgc::MgcVector3 centre = toEngine(pivot);
 
@@ -470,32 +534,41 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
       params.center = toEngine(MFnTransform(referenceTransform).rotatePivot(MSpace::kWorld));
       MStringArray referenceSets;
       DFmeshPtr reference(mayaMeshToEngineMeshWorld(*referenceMesh, MIntArray(), referenceSets, nullptr));
-      if (!reference) return MS::kFailure;
+      if (!reference) {
+        displayWarning(shapeName + " excluded from shattering because the mesh of -refObject cannot be read");
+        return MS::kFailure;
+      }
       made = generateShatterSeeds(params, reference.get(), nullptr);
     } else {
       made = generateShatterSeeds(params, engineMesh.get(), nullptr);
     }
     const unsigned int count = made ? std::min<unsigned int>(params.numPoints, buffer.size()) : 0;
-    if (count == 0) return MS::kFailure;
-    seeds.assign(buffer.begin(), buffer.begin() + count);
-    finalSeeds = seeds;
+    if (count == 0) {
+      // A flat mesh, or one scaled to nothing, has no inside to seed.
+      const MString reason = style == kStylePath ? MString(": the path does not cross it")
+                             : shardCount == 0   ? MString(": no -numShards given")
+                                                 : MString(": it encloses no volume");
+      displayWarning(shapeName + " excluded from shattering because no seed point can be placed in it" + reason);
+      return MS::kFailure;
+    }
+    finalSeeds = distinctSeeds(std::vector<Mgc::MgcVector3>(buffer.begin(), buffer.begin() + count));
+    seeds = finalSeeds;
   } else {
-    std::vector<Mgc::MgcVector3> keptB;
+    // A seed of this level that repeats an earlier level's seed, or one of
+    // its own before it, is not used twice. A further level of a
+    // nonconforming shatter carves only by its own seeds, so there only the
+    // earlier seeds in its region count; a conforming one carves by all.
+    std::vector<Mgc::MgcVector3> guard;
     for (unsigned int i = 0; i < countB; ++i) {
       const MPoint p = worldPoint(settings.pointsB[i], matrix);
-      seeds.push_back(toEngine(p));
       seedsB.push_back(toEngine(p));
-      if (settings.box.contains(p)) keptB.push_back(toEngine(p));
+      if (scheme != kVoroNonconform || settings.box.contains(p)) guard.push_back(toEngine(p));
     }
-    for (unsigned int i = 0; i < countA; ++i) {
-      const Mgc::MgcVector3 p = toEngine(worldPoint(settings.pointsA[i], matrix));
-      const bool repeated = std::any_of(keptB.begin(), keptB.end(), [&p](const Mgc::MgcVector3& b) {
-        return (p - b).SquaredLength() < kDuplicateSeed;
-      });
-      if (repeated) continue;
-      finalSeeds.push_back(p);
-      seeds.push_back(p);
-    }
+    std::vector<Mgc::MgcVector3> added;
+    for (unsigned int i = 0; i < countA; ++i) added.push_back(toEngine(worldPoint(settings.pointsA[i], matrix)));
+    finalSeeds = distinctSeeds(added, guard);
+    seeds = scheme == kVoroNonconform ? seedsB : distinctSeeds(seedsB);
+    seeds.insert(seeds.end(), finalSeeds.begin(), finalSeeds.end());
   }
 
   // A single seed makes no cell: the object would be hidden behind an empty group.
@@ -515,7 +588,12 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
         child.push(connectedGroup.child(c));
         MDagPath shard;
         if (!child.hasFn(MFn::kTransform) || !firstMeshBelow(child, shard)) continue;
-        if (!recutShard(shard, finalSeeds, settings.box, cells)) return MS::kFailure;
+        if (!recutShard(shard, finalSeeds, settings.box, cells)) {
+          displayError(shapeName + ": the shard " + MFnDagNode(shard).name() +
+                       " cannot be converted or cut again (memory ran out, or it has no face with an area), the "
+                       "further level is not made");
+          return MS::kFailure;
+        }
       }
   } else {
     VoronoiCarving carving = carveVoronoiCells(engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()),
@@ -523,7 +601,11 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     engineMesh.reset();
     if (carving.status == VoronoiCarving::Status::kInterrupted) {
       displayInfo("Shatter interrupted!");
-      forgetRun();
+      undoIt();
+      return MS::kFailure;
+    }
+    if (carving.status == VoronoiCarving::Status::kOutOfMemory) {
+      displayError(shapeName + ": memory ran out while cutting its cells, it is left as it was");
       return MS::kFailure;
     }
     for (VoronoiCell& cell : carving.cells) cells.push_back({DFmeshPtr(cell.mesh.release()), shaders});
@@ -532,6 +614,8 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     displayWarning(shapeName + " excluded from shattering because no cell could be cut from it");
     return MS::kFailure;
   }
+  prepareSharedContent();
+  const MString cutShadingGroup = m_cutShadingGroup;
 
   ShatterRecord record;
   record.shapePath = shapePath;
@@ -558,8 +642,9 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
 }
 
 MStatus shatterCmd::addShatterLevel(const MDagPath& shapePath, voronoiNode* record,
-                                    const std::vector<Mgc::MgcVector3>& seeds, const MBoundingBox& box,
+                                    const std::vector<Mgc::MgcVector3>& levelSeeds, const MBoundingBox& box,
                                     const MMatrix& matrix, bool useCutMaterial, MObjectArray& shards) {
+  const std::vector<Mgc::MgcVector3> seeds = distinctSeeds(levelSeeds);
   std::vector<LevelPiece> pieces;
   for (unsigned int i = 0; i < shards.length(); ++i) {
     MDagPath transform;

@@ -69,14 +69,16 @@ class shatterCmd : public MPxCommand {
   };
 
   /// Shatters one mesh with a settings record: carves it and makes the
-  /// voronoi node and the shards (appended to `shards`). Fails, making
-  /// nothing, when no seeds or cells come out.
+  /// voronoi node and the shards (appended to `shards`). Seeds that
+  /// coincide with one before them are dropped first (distinctSeeds), so
+  /// that no cell is carved twice. Fails, making nothing, when fewer than
+  /// two seeds or no cells come out; a cancelled carving runs undoIt.
   MStatus shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
                         const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
                         ShatterSettings& settings, MObjectArray& shards);
   /// One further level of a nonconforming shatter on the shards just made
   /// from a shape: every shard whose vertex box meets the level's box is
-  /// carved by the level's seeds that lie in that box (without piece
+  /// carved by the level's distinct seeds that lie in that box (without piece
   /// detection); the other shards, and those no cell comes out of, stay
   /// whole. The pieces replace the shards in `shards` (the old ones are
   /// deleted), and the record gains the level: its seeds, its box (both
@@ -92,6 +94,8 @@ class shatterCmd : public MPxCommand {
   MStatus undoLastShatter(const MDagPath& shapePath);
   /// Forgets what the current run did (the transform names).
   void forgetRun();
+  /// Makes what every shard of the run shares, the first time a run needs it.
+  void prepareSharedContent();
   /// The current run has changed the scene: its undo must empty the queue.
   void markChanged() { m_changedScene = true; }
   bool changedScene() const { return m_changedScene; }
@@ -120,6 +124,11 @@ class shatterCmd : public MPxCommand {
   MObject m_voronoiTransform;
   MString m_cutMaterialName;
   MString m_cutShadingGroup;
+  /// The cut material (with -newMat) and the cut-face tag's type are made
+  /// once the first object has cells, so that a shatter that makes nothing
+  /// leaves the scene as it was.
+  bool m_cutMaterialPending = false;
+  bool m_cutFaceTypeReady = false;
   MString m_transformName;
   /// The UV set names of the mesh being shattered.
   MStringArray m_shaderNames;

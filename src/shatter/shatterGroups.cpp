@@ -16,6 +16,7 @@
 #include "src/meshes/shardOutput.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -153,15 +154,16 @@ MString groupShards(const MDagPath& shapePath, bool hideShapeOnly, const MObject
                     const MObject& voronoiTransform) {
   const MDagPath transformPath = transformOfShape(shapePath);
   const MString transform = nodeName(transformPath.node());
-  MGlobal::executeCommand("hide " + (hideShapeOnly ? shapePath : transformPath).fullPathName(), false, false);
+  MGlobal::executeCommand("hide " + quotedArgument((hideShapeOnly ? shapePath : transformPath).fullPathName()), false,
+                          false);
 
-  MString line = "group -em -name " + transform + "ShatterGroup";
+  MString line = "group -em -name " + quotedArgument(transform + "ShatterGroup");
   MDagPath parent = transformPath;
   parent.pop();
   if (hideShapeOnly)
-    line += " -parent " + transformPath.fullPathName();
+    line += " -parent " + quotedArgument(transformPath.fullPathName());
   else if (parent.length() > 0 && parent.hasFn(MFn::kTransform))
-    line += " -parent " + parent.fullPathName();
+    line += " -parent " + quotedArgument(parent.fullPathName());
   MString group = transform + "ShatterGroup";
   MGlobal::executeCommand(line, group, false, false);
 
@@ -169,13 +171,13 @@ MString groupShards(const MDagPath& shapePath, bool hideShapeOnly, const MObject
   for (unsigned int i = 0; i < shards.length(); ++i) {
     MFnDagNode shard(shards[i]);
     shard.setName(transform + "_shard#");
-    deferred += shard.partialPathName() + " ";
+    deferred += quotedArgument(shard.partialPathName()) + " ";
   }
   if (!voronoiTransform.isNull()) {
-    const MString voronoi = MFnDagNode(voronoiTransform).partialPathName();
-    deferred += voronoi + " " + group + ";select " + voronoi + ";undoInfo -swf on;";
+    const MString voronoi = quotedArgument(MFnDagNode(voronoiTransform).partialPathName());
+    deferred += voronoi + " " + quotedArgument(group) + ";select " + voronoi + ";undoInfo -swf on;";
   } else {
-    deferred += group + ";undoInfo -swf on;";
+    deferred += quotedArgument(group) + ";undoInfo -swf on;";
   }
   MGlobal::executeCommandOnIdle(deferred);
   return group;

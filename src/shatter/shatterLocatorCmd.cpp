@@ -33,6 +33,7 @@
 #include "src/shatter/shatterLocatorNode.h"
 #include "src/shatter/shatterSettings.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -150,26 +151,31 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   m_arguments = std::move(parsed);
   const MArgDatabase& arguments = *m_arguments;
 
+  // The flags take the ranges of the locator's settings; counts past the
+  // most and widths not above the least are held there.
+  const char* const command = "zovShatterPreview";
   unsigned int count = 0;
-  readPreviewFlag(arguments, kPreviewNumShardsFlag, count);
-  count = std::min(count, kMaxPreviewShards);
   unsigned int style = 0;
-  readPreviewFlag(arguments, kPreviewStyleFlag, style);
+  unsigned int centreCount = 0;
+  double width = 0.0;
+  unsigned int axis = 0;
+  double noise = 0.0;
+  unsigned int rings = 0;
+  if (!readFlagInRange(arguments, kPreviewNumShardsFlag,
+                       {command, "-numShards", 0.0, static_cast<double>(kMaxPreviewShards), false, true}, count) ||
+      !readFlagInRange(arguments, kPreviewStyleFlag, {command, "-shatterStyle", 0.0, 6.0}, style) ||
+      !readFlagInRange(arguments, kPreviewNumCentersFlag, {command, "-numCenters", 0.0, 5.0, false, true},
+                       centreCount) ||
+      !readFlagInRange(arguments, kPreviewWidthFlag, {command, "-width", kPreviewMinWidth, 2.0, true, false}, width) ||
+      !readFlagInRange(arguments, kPreviewRadialAxisFlag, {command, "-radialAxis", 0.0, 2.0}, axis) ||
+      !readFlagInRange(arguments, kPreviewNoiseFlag, {command, "-noise", 0.0, 2.0}, noise) ||
+      !readFlagInRange(arguments, kPreviewNumRingsFlag, {command, "-numRings", 0.0, 20.0}, rings))
+    return MS::kFailure;
   const std::uint16_t pattern = static_cast<std::uint16_t>(style - 1);
   unsigned int seed = 0;
   readPreviewFlag(arguments, kPreviewSeedFlag, seed);
   if (seed == 0) seed = kPreviewDefaultSeed;
-  unsigned int centreCount = 0;
-  readPreviewFlag(arguments, kPreviewNumCentersFlag, centreCount);
-  double width = 0.0;
-  readPreviewFlag(arguments, kPreviewWidthFlag, width);
   if (width <= kPreviewMinWidth) width = kPreviewMinWidth;
-  unsigned int axis = 0;
-  readPreviewFlag(arguments, kPreviewRadialAxisFlag, axis);
-  double noise = 0.0;
-  readPreviewFlag(arguments, kPreviewNoiseFlag, noise);
-  unsigned int rings = 0;
-  readPreviewFlag(arguments, kPreviewNumRingsFlag, rings);
   std::uint32_t ringCount = arguments.isFlagSet(kPreviewNumRingsFlag) ? rings + 1 : 0;
   MSelectionList references;
   if (arguments.isFlagSet(kPreviewReferenceFlag)) arguments.getFlagArgument(kPreviewReferenceFlag, 0, references);
@@ -329,6 +335,7 @@ MStatus shatterLocatorCmd::doIt(const MArgList& argumentList) {
   }
 
   const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, region);
+  locator->patternCount = made.empty() ? 0 : params.numPoints;
   locator->settings.box = region;
   locator->lastSeed = static_cast<std::int32_t>(seed);
   locator->spreadWidth = width;

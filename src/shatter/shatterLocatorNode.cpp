@@ -19,6 +19,7 @@
 
 #include "engine/MeshFactory.h"
 #include "geometry/ShapeRecords.h"
+#include "geometry/shatter/DistinctSeeds.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "src/hostEngineConversions.h"
 #include "src/hostHelpers.h"
@@ -119,7 +120,7 @@ std::vector<Mgc::MgcVector3> previewSeeds(zov_shatter_params& params, const ZOV_
   params.outPoints = nullptr;
   if (!made) return {};
   buffer.resize(std::min<size_t>(params.numPoints, buffer.size()));
-  return buffer;
+  return distinctSeeds(buffer);
 }
 
 void* ShatterLocatorNode::creator() { return new ShatterLocatorNode; }
@@ -129,7 +130,7 @@ MStatus ShatterLocatorNode::initialize() {
   const MStatus added = addAttributes({
       {shatter_pos, numericAttribute("shatter_pos", "shp", Kind::k3Double, 0.0, kNotKeyable.hidden(true).array(true)),
        "Unable to add \"ia_shatterPositions\" attribute"},
-      {numLoc, numericAttribute("numLoc", "nlc", Kind::kInt, 1.0, kLocatorHiddenFixed),
+      {numLoc, boundedAttribute("numLoc", "nlc", Kind::kInt, 1.0, 0.0, 5.0, kLocatorHiddenFixed),
        "Unable to add \"ia_numLocators\" attribute"},
       {numPoints, boundedAttribute("numPoints", "np", Kind::kInt, 64.0, 2.0, 10000.0, kLocatorHiddenFixed),
        "Unable to add \"ia_numPoints\" attribute"},
@@ -227,6 +228,7 @@ bool ShatterLocatorNode::updateFromSettings(MDataBlock& block) {
   // Only the points the pattern made are shown: some make fewer than asked.
   const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, settings.box);
   if (made.empty()) return false;
+  patternCount = params.numPoints;
   settings.pointsA.clear();
   setPreviewPoints(this, made.data(), static_cast<unsigned int>(made.size()));
   return true;
@@ -241,9 +243,9 @@ bool ShatterLocatorNode::updateFromCentres(MDataBlock& block) {
   objectBox.transformUsing(meshPath.exclusiveMatrix());
 
   zov_shatter_params params;
-  // As many as the preview shows: what the pattern made of the count asked
-  // for, which it makes again.
-  params.numShards = params.numPoints = settings.pointsA.length();
+  // As many as the pattern made of the count asked for, which it makes
+  // again (the preview shows those of them that are distinct).
+  params.numShards = params.numPoints = patternCount != 0 ? patternCount : settings.pointsA.length();
   params.shatterStyle = settings.style;
   params.seed = static_cast<std::uint32_t>(lastSeed != 0 ? lastSeed : kLocatorDefaultSeed);
   params.noise = spreadWidth;
@@ -263,6 +265,7 @@ bool ShatterLocatorNode::updateFromCentres(MDataBlock& block) {
   }
   const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, settings.box);
   if (made.empty()) return false;
+  patternCount = params.numPoints;
   settings.pointsA.clear();
   setPreviewPoints(this, made.data(), static_cast<unsigned int>(made.size()));
   return true;

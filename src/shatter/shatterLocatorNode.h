@@ -63,6 +63,9 @@ class ShatterLocatorNode : public MPxLocatorNode {
   std::int32_t lastSeed = 0;
   /// The spread width of the pattern.
   double spreadWidth = 0.0;
+  /// How many points the pattern made for the preview, coincident ones
+  /// included; a moved centre asks the pattern for as many again.
+  std::uint32_t patternCount = 0;
 
   static const MTypeId id;
   static const MString nodeTypeName;
@@ -91,7 +94,8 @@ class ShatterLocatorNode : public MPxLocatorNode {
 };
 
 /// The seeds a preview request makes in the mesh (world space), the region
-/// (world space; empty for none) limiting the uniform and slab patterns: as
-/// many as the generator made, none when it made none.
+/// (world space; empty for none) limiting the uniform and slab patterns: the
+/// distinct ones of those the generator made (`params.numPoints` is how many
+/// it made), none when it made none.
 std::vector<Mgc::MgcVector3> previewSeeds(zov_shatter_params& params, const ZOV_DFmesh& mesh,
                                           const MBoundingBox& region);

@@ -11,9 +11,11 @@
 
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/cutMaterial.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -34,10 +36,12 @@ class BusyScope {
 
 /// The tail of the deferred group text after the group's name: where it goes.
 MString groupPlacement(const MDagPath& transformPath) {
-  if (MAnimUtil::isAnimated(transformPath.node())) return " -parent " + transformPath.fullPathName() + " ";
+  if (MAnimUtil::isAnimated(transformPath.node()))
+    return " -parent " + quotedArgument(transformPath.fullPathName()) + " ";
   MDagPath parent = transformPath;
   parent.pop();
-  if (parent.length() > 0 && parent.hasFn(MFn::kTransform)) return " -parent " + parent.fullPathName() + " ";
+  if (parent.length() > 0 && parent.hasFn(MFn::kTransform))
+    return " -parent " + quotedArgument(parent.fullPathName()) + " ";
   return " ";
 }
 
@@ -76,7 +80,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   const MString transformName = MFnDependencyNode(transformPath.node()).name();
   const bool displayColours = MFnMesh(sourceShape).displayColors();
   if (MAnimUtil::isAnimated(transformPath.node())) MAnimControl::setCurrentTime(voronoiNode::getShatterTime(node));
-  m_cutMaterialName = voronoiNode::getCutMatName(node);
+  m_cutMaterialName = recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
   m_cutShadingGroup = m_cutMaterialName + "SG";
   bool useCutMaterial = true;
   if (m_cutMaterialName.length() == 0) {
@@ -168,10 +172,12 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   }
 
   // The renewed shards join the group as well as the rebuilt ones.
-  MString text = "undoInfo -swf off; group -name " + transformName + "ShatterGroup" + groupPlacement(transformPath);
-  for (unsigned int i = 0; i < meshes.length(); ++i) text += MFnDagNode(meshes[i]).partialPathName() + " ";
+  MString text = "undoInfo -swf off; group -name " + quotedArgument(transformName + "ShatterGroup") +
+                 groupPlacement(transformPath);
+  for (unsigned int i = 0; i < meshes.length(); ++i)
+    text += quotedArgument(MFnDagNode(meshes[i]).partialPathName()) + " ";
   if (!m_voronoiTransform.isNull()) {
-    const MString voronoi = MFnDagNode(m_voronoiTransform).partialPathName();
+    const MString voronoi = quotedArgument(MFnDagNode(m_voronoiTransform).partialPathName());
     text += voronoi + " ;select " + voronoi;
   }
   text += ";undoInfo -swf on";

@@ -83,6 +83,24 @@ MDagPath pathOf(voronoiNode* node) {
   return path;
 }
 
+/// Whether the shards of the node's group still lie where their cells do:
+/// not once one of them is animated or carries a rigid body (a body node
+/// under a shard's transform). A node outside any group has no shards.
+bool shardsStayInTheirCells(const MObject& node) {
+  MDagPath group;
+  if (!MDagPath::getAPathTo(node, group)) return false;
+  group.pop(2);
+  if (group.length() == 0) return true;
+  for (unsigned int c = 0; c < group.childCount(); ++c) {
+    const MObject child = group.child(c);
+    if (MAnimUtil::isAnimated(child)) return false;
+    MFnDagNode childFn(child);
+    for (unsigned int g = 0; g < childFn.childCount(); ++g)
+      if (MFnDependencyNode(childFn.child(g)).typeId() == rigidBodyNode::id) return false;
+  }
+  return true;
+}
+
 /// Every element of a float3 array plug, by physical index.
 MPointArray readPoints(voronoiNode* node, const MObject& attribute) {
   MPointArray points;
@@ -412,17 +430,12 @@ bool voronoiNode::prepareCellDisplay(voronoiNode* node, const MPlug&, MDataBlock
   if (!group.isValid()) return false;
   group.pop(2);
   if (group.length() == 0) return true;
-  for (unsigned int c = 0; c < group.childCount(); ++c) {
-    const MObject child = group.child(c);
-    if (MAnimUtil::isAnimated(child)) return false;
-    // Shards made dynamic are not drawn as cells any more.
-    MFnDagNode childFn(child);
-    for (unsigned int g = 0; g < childFn.childCount(); ++g)
-      if (MFnDependencyNode(childFn.child(g)).typeId() == rigidBodyNode::id) return false;
-  }
+  if (!shardsStayInTheirCells(node->thisMObject())) return false;
   if (node->displayCells) return true;
   return buildDisplayCells(node, block);
 }
+
+bool voronoiNode::showsCells() const { return drawEnabled && displayCells && shardsStayInTheirCells(thisMObject()); }
 
 // ---- Finding records ----------------------------------------------------------
 

@@ -115,6 +115,12 @@ class voronoiNode : public MPxLocatorNode {
   /// animated or carry rigid bodies. Builds them when missing.
   static bool prepareCellDisplay(voronoiNode* node, const MPlug& plug, MDataBlock& block);
 
+  /// Whether the cells are drawn now: `draw` asked for them (drawEnabled),
+  /// they exist, and the group's shards still lie in them, which they stop
+  /// doing as soon as they are animated or carry rigid bodies, whether or
+  /// not `draw` has been set since.
+  bool showsCells() const;
+
   /// Empty slots for the meshes of an earlier shatter group.
   void allocateStoredShapes(unsigned int count);
 

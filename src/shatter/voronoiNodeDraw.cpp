@@ -14,7 +14,7 @@ constexpr float kCellLineWidth = 2.0f;
 }  // namespace
 
 void voronoiNode::draw(M3dView& view, const MDagPath&, M3dView::DisplayStyle, M3dView::DisplayStatus) {
-  if (!displayCells || !drawEnabled) return;
+  if (!showsCells()) return;
   if (MAnimControl::isPlaying() || MAnimControl::isScrubbing()) return;
   view.beginGL();
   glPushAttrib(kCellAllAttributeBits);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "engine/MeshFactory.h"
@@ -181,6 +182,16 @@ void collisionShapeNode::onNodeRemoved(MObject& node, void*) {
 }
 
 void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool flip) {
+  outOfMemory = false;
+  try {
+    buildShapeFrom(meshData, force, flip);
+  } catch (const std::bad_alloc&) {
+    releaseShape();
+    outOfMemory = true;
+  }
+}
+
+void collisionShapeNode::buildShapeFrom(const MObject& meshData, bool force, bool flip) {
   MStatus status;
   MFnMesh mesh(meshData, &status);
   MFloatPointArray points, objectPoints;
@@ -205,7 +216,7 @@ void collisionShapeNode::buildShape(const MObject& meshData, bool force, bool fl
   if (force || !fits) {
     releaseShape();
     engineMesh.reset(createMesh(numVertices, numFaces));
-    if (!engineMesh) return;
+    if (!engineMesh) throw std::bad_alloc();
   }
   ZOVmesh& shape = *engineMesh;
   // A refilled mesh may be larger than the new geometry: only the new points

@@ -54,6 +54,9 @@ class collisionShapeNode : public MPxNode {
   void releaseShape();
   /// The cached engine mesh as it is, without evaluating anything; may be null.
   const ZOVmesh* cachedShape() const { return engineMesh.get(); }
+  /// Whether the last build found geometry but ran out of memory making the
+  /// engine mesh of it.
+  bool ranOutOfMemory() const { return outOfMemory; }
 
   /// Whether the object is a collision shape node.
   static bool isShapeNode(const MObject& node);
@@ -80,8 +83,13 @@ class collisionShapeNode : public MPxNode {
   };
 
   /// Builds the engine mesh from host mesh data. Without `force`, a cached
-  /// mesh is refilled in place when the new topology fits in it.
+  /// mesh is refilled in place when the new topology fits in it. When memory
+  /// runs out the node holds no mesh and ranOutOfMemory says so.
   void buildShape(const MObject& meshData, bool force, bool flip);
 
+  /// buildShape's work; an allocation that fails on the way throws.
+  void buildShapeFrom(const MObject& meshData, bool force, bool flip);
+
   std::unique_ptr<ZOVmesh, MeshDeleter> engineMesh;
+  bool outOfMemory = false;
 };

@@ -1,4 +1,5 @@
 #include "src/simulation/computeRotDistCmd.h"
+#include "src/userInput.h"
 
 #include <maya/MArgDatabase.h>
 #include <maya/MEulerRotation.h>
@@ -32,8 +33,12 @@ MStatus ComputeRotDistCmd::doIt(const MArgList& arguments) {
   // that differ: a failed parse is the answer.
   if (!status) return status;
   double values[7] = {};
-  for (int k = 0; k < 7; ++k)
+  for (int k = 0; k < 6; ++k)
     if (parsed.isFlagSet(kFlags[k].shortName)) parsed.getFlagArgument(kFlags[k].shortName, 0, values[k]);
+  // A negative tolerance would call no two rotations the same.
+  if (!readFlagInRange(parsed, kFlags[6].shortName, {"dComputeRotDist", kFlags[6].longName, 0.0, kNoUpperBound},
+                       values[6]))
+    return MS::kFailure;
   const MEulerRotation first(values[0], values[1], values[2], MEulerRotation::kXYZ);
   const MEulerRotation second(values[3], values[4], values[5], MEulerRotation::kXYZ);
   setResult(first.isEquivalent(second, values[6]));

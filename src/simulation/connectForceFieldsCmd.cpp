@@ -9,6 +9,7 @@
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/solverNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -93,9 +94,18 @@ MStatus connectForceFieldsCmd::connectSelected(const MString& typeName, const MS
       break;
     }
   }
-  if (body.isNull()) return MS::kSuccess;
+  // The interface names bodies that may be gone: the command succeeds, as
+  // with a body found, but says that nothing was connected.
+  if (body.isNull()) {
+    MGlobal::displayWarning("zovConnectForceFields: no " + typeName + " is named " + quotedArgument(bodyName) +
+                            ", no field is connected");
+    return MS::kSuccess;
+  }
   const MPlug fieldList = MFnDependencyNode(body).findPlug(kFieldList, true);
-  if (fieldList.isNull()) return MS::kSuccess;
+  if (fieldList.isNull()) {
+    MGlobal::displayWarning("zovConnectForceFields: " + bodyName + " takes no fields, no field is connected");
+    return MS::kSuccess;
+  }
 
   disconnectAllConnections(fieldList, *m_modifier);
   unsigned int next = 0;

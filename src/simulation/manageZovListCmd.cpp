@@ -4,6 +4,8 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 
+#include <vector>
+
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
@@ -44,11 +46,23 @@ MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("no ZOV solver found");
     return MS::kFailure;
   }
-  adding = add;
-  switched.clear();
+  std::vector<MObject> bodies;
   for (unsigned int i = 0; i < selection.length(); ++i) {
     MObject node;
-    if (!selection.getDependNode(i, node) || userNodeOf<rigidBodyNode>(node) == nullptr) continue;
+    if (!selection.getDependNode(i, node)) continue;
+    if (userNodeOf<rigidBodyNode>(node) != nullptr)
+      bodies.push_back(node);
+    else
+      MGlobal::displayWarning("ManageZovListCmd: " + MFnDependencyNode(node).name() +
+                              " is not a zov rigid body, it is left out");
+  }
+  if (bodies.empty()) {
+    MGlobal::displayError("ManageZovListCmd: no zov rigid body selected");
+    return MS::kFailure;
+  }
+  adding = add;
+  switched.clear();
+  for (const MObject& node : bodies) {
     const bool wasEnabled = MPlug(node, rigidBodyNode::enabled).asBool();
     if (add ? solver->addRigidBody(node) : solver->removeRigidBody(node))
       switched.push_back({MFnDependencyNode(node).name(), wasEnabled});

@@ -86,6 +86,17 @@ MStatus queryZovBodyCmd::doIt(const MArgList& arguments) {
     return MS::kFailure;
   }
 
+  // The modes that walk the selection for bodies say which nodes are none.
+  const bool walksBodies = parsed.isFlagSet(kCollisionListFlag) ||
+                           (!parsed.isFlagSet(kCollisionPointsFlag) && !parsed.isFlagSet(kIsTransitionFlag) &&
+                            (parsed.isFlagSet(kIsMassNegativeFlag) || parsed.isFlagSet(kIsCacheOnFlag)));
+  if (walksBodies)
+    for (unsigned int i = 0; i < m_selection.length(); ++i) {
+      MObject node;
+      if (m_selection.getDependNode(i, node) && userNodeOf<rigidBodyNode>(node) == nullptr)
+        MGlobal::displayWarning("queryZovBody: " + MFnDependencyNode(node).name() +
+                                " is not a zov rigid body, it is left out");
+    }
   if (parsed.isFlagSet(kCollisionListFlag)) return collisionList(*solver);
   if (parsed.isFlagSet(kCollisionPointsFlag)) return collisionPoints(*solver);
   if (parsed.isFlagSet(kIsTransitionFlag)) {

@@ -22,6 +22,8 @@
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
+#include "src/simulation/zovCrackerNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -33,6 +35,20 @@ const char* const kDisabledDialog =
     "confirmDialog -title \"Zov Info\" -button \"OK\" -defaultButton \"OK\" -message \"Zov dynamics has been "
     "disabled, clean ZOV Data for baked objects will enable it again \"";
 const char* const kNothingToMake = " Select one or more polygonal objects( not instances).";
+
+/// The passive states and the shape types a body takes (a cracker's shape
+/// type is for crackers).
+constexpr FlagRange kActiveRange{"new_ZOVBody", "-active", 0.0, 2.0};
+constexpr FlagRange kShapeTypeRange{"new_ZOVBody", "-shapeType", 0.0, 4.0};
+
+/// The transform's first child of the module's node type `Node`; null when it has none.
+template <typename Node>
+MObject childOfType(const MObject& transform) {
+  const MFnDagNode fn(transform);
+  for (unsigned int i = 0; i < fn.childCount(); ++i)
+    if (userNodeOf<Node>(fn.child(i)) != nullptr) return fn.child(i);
+  return MObject();
+}
 
 /// Whether the mesh's world geometry (of the path's instance) feeds a mesh
 /// cache: the mesh is played back from elsewhere.
@@ -109,9 +125,9 @@ MStatus RigidBodyCmd::doIt(const MArgList& arguments) {
 MStatus RigidBodyCmd::redoIt() {
   Settings settings;
   if (parsedArguments) {
-    if (parsedArguments->isFlagSet(kActiveFlag)) parsedArguments->getFlagArgument(kActiveFlag, 0, settings.active);
-    if (parsedArguments->isFlagSet(kShapeTypeFlag))
-      parsedArguments->getFlagArgument(kShapeTypeFlag, 0, settings.shapeType);
+    if (!readFlagInRange(*parsedArguments, kActiveFlag, kActiveRange, settings.active) ||
+        !readFlagInRange(*parsedArguments, kShapeTypeFlag, kShapeTypeRange, settings.shapeType))
+      return MS::kFailure;
     if (parsedArguments->isFlagSet(kMultipleFlag))
       parsedArguments->getFlagArgument(kMultipleFlag, 0, settings.multiple);
   }
@@ -147,7 +163,8 @@ MStatus RigidBodyCmd::redoIt() {
   MStringArray names;
   bool sawMesh = false;
   bool created = false;
-  for (MItSelectionList it(selection, MFn::kGeometric); !it.isDone(); it.next()) {
+  outOfMemory = false;
+  for (MItSelectionList it(selection, MFn::kGeometric); !it.isDone() && !outOfMemory; it.next()) {
     MDagPath path;
     if (!it.getDagPath(path)) continue;
     if (path.apiType() == MFn::kMesh) {
@@ -157,6 +174,12 @@ MStatus RigidBodyCmd::redoIt() {
     } else if (path.apiType() == MFn::kNurbsSurface) {
       MGlobal::displayInfo(" ZOV doesnt work on NURBS, convert it to poly.");
     }
+  }
+  if (outOfMemory) {
+    // A command that cannot finish leaves the scene as it was.
+    modifier->undoIt();
+    modifier.reset();
+    return MS::kFailure;
   }
   if (!sawMesh || names.length() == 0) {
     MGlobal::displayInfo(kNothingToMake);
@@ -219,14 +242,26 @@ bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const S
   // A body the host simulates itself is not simulated here too.
   if (findMayaRigidBodyChild(transform, found)) return false;
   if (!hasInMeshSource(mesh) && feedsMeshCache(shapePath)) return false;
+  const MObject cracker = childOfType<zovCrackerNode>(transform);
+  if (!cracker.isNull()) {
+    // The cracker's body already stands for the mesh in the world.
+    MGlobal::displayWarning("Object " + MFnDependencyNode(transform).name() + " is the cracker " +
+                            MFnDependencyNode(cracker).name() + ": no rigid body is made for it");
+    return false;
+  }
 
   if (!settings.multiple && findChildOfType(transform, found)) {
     const rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(found);
-    if (rigid != nullptr && rigid->isFracturePieceNode())
+    if (rigid != nullptr && rigid->isFracturePieceNode()) {
       MGlobal::displayWarning("Object " + MFnDependencyNode(found).name() +
                               " belong to a fracture body, use fracture options to modify it state");
-    else
+    } else {
+      // Updating is what the command does with a body that exists: said, not warned.
+      MGlobal::displayInfo("Object " + MFnDependencyNode(transform).name() + " has the rigid body " +
+                           MFnDependencyNode(found).name() +
+                           " already: its settings are updated (-multiple true makes another body)");
       updateBody(found, settings);
+    }
     names.append(MFnDependencyNode(found).name());
     return true;
   }
@@ -322,6 +357,13 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
 
   rigid->pullAll();
   HardBody* engineBody = rigid->engineBody(false);
+  if (engineBody == nullptr && rigid->ranOutOfMemory()) {
+    // The command takes back everything it made: see redoIt.
+    outOfMemory = true;
+    MGlobal::displayError("new_ZOVBody: memory ran out making the body of " + shapePath.partialPathName() +
+                          ", no body is made");
+    return MString();
+  }
   if (jagged && engineBody != nullptr) engineBody->enableJagginess();
   const int startFrame = MPlug(solver, zovSolverNode::startFrame).asInt();
   rigid->allocateFrameCache(capacity, startFrame - static_cast<int>(std::trunc(MAnimControl::minTime().value())));

@@ -59,6 +59,8 @@ class RigidBodyCmd : public MPxCommand {
 
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDagModifier> modifier;
+  /// Set when memory ran out making a body: the run takes back what it made.
+  bool outOfMemory = false;
   MSelectionList selection;
   /// The rigid body nodes the last redoIt made.
   std::vector<MObject> madeBodies;

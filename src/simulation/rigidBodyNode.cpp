@@ -11,6 +11,7 @@
 #include <maya/MViewport2Renderer.h>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "src/bodySetup.h"
@@ -22,6 +23,7 @@
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/solverNode.h"
+#include "src/userInput.h"
 
 const MTypeId rigidBodyNode::id(0x113A70);
 const MString rigidBodyNode::nodeTypeName("zovRigidBody");
@@ -136,8 +138,10 @@ MStatus rigidBodyNode::initialize() {
       {fieldList, messageAttribute("fieldList", "afld", AttributeFlags().array(true).keyable(false).connectable(true))},
       {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kHiddenConnectableState)},
       {enabled, numericAttribute("enabled", "enb", Kind::kBoolean, 0.0, kNotKeyable)},
-      {passive, numericAttribute("passive", "ac", Kind::kInt, 0.0, kNotKeyable)},
-      {firstHitActiveAttr, numericAttribute("firstHitActive", "fha", Kind::kShort, 0.0, kNotKeyable)},
+      // Passive states: dynamic, passive, animated; first hit: off, on the
+      // first hit, at the activation frame.
+      {passive, boundedAttribute("passive", "ac", Kind::kInt, 0.0, 0.0, 2.0, kNotKeyable)},
+      {firstHitActiveAttr, boundedAttribute("firstHitActive", "fha", Kind::kShort, 0.0, 0.0, 2.0, kNotKeyable)},
       {actFrame, numericAttribute("actFrame", "acf", Kind::kShort, 1.0, kNotKeyable.hidden(false))},
       {isJaggyAttr, numericAttribute("isJaggy", "jag", Kind::kBoolean, 0.0, kHiddenValue)},
       {mass, numericAttribute("mass", "ma", Kind::kDouble, 0.0, kNotKeyable)},
@@ -207,7 +211,16 @@ MStatus rigidBodyNode::compute(const MPlug& plug, MDataBlock& block) {
   bool setValue = true;
   bool markClean = true;
   if (plug == ca_rigidBody) {
-    setValue = createBody(block);
+    outOfMemory = false;
+    try {
+      setValue = createBody(block);
+    } catch (const std::bad_alloc&) {
+      // No half-made body stays: the node has none, and says why.
+      dropBody();
+      MGlobal::displayError("body " + name() + ": memory ran out making its engine body, no body is made");
+      outOfMemory = true;
+      setValue = false;
+    }
   } else if (plug == ca_forceFields) {
     affectsFields = block.inputValue(affectForceFields).asBool();
     invalidateSolverCache();
@@ -391,7 +404,7 @@ void rigidBodyNode::releaseBody() {
   // that is undone brings the node back with its outputs as they were.
   MDagPath path;
   if (MDagPath::getAPathTo(thisMObject(), path))
-    MGlobal::executeCommand(MString("dgdirty ") + path.fullPathName() + ".ca_rigidBody", false, false);
+    MGlobal::executeCommand("dgdirty " + quotedArgument(path.fullPathName() + ".ca_rigidBody"), false, false);
 }
 
 void rigidBodyNode::dropBody() {

@@ -253,6 +253,9 @@ class rigidBodyNode : public MPxLocatorNode {
   void releaseBody();
   /// Whether the body went with the node's removal and is not made again yet.
   bool awaitsBodyAgain() const { return released && !body; }
+  /// Whether the last making of the body ran out of memory (for its shape or
+  /// for the body), so that the node has none.
+  bool ranOutOfMemory() const { return outOfMemory; }
   /// Node-removed handler for this node type.
   static void onNodeRemoved(MObject& node, void* clientData);
 
@@ -385,6 +388,8 @@ class rigidBodyNode : public MPxLocatorNode {
   double shapeMass = 1.0;
   /// Set when the node's removal took the body; cleared when it is made again.
   bool released = false;
+  /// Set when making the body ran out of memory; cleared at the next try.
+  bool outOfMemory = false;
   /// The fracture body node of which the body is a piece; null for a free
   /// body. Not owned.
   FractureBodyNode* fractureOwner = nullptr;

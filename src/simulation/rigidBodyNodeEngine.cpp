@@ -121,7 +121,11 @@ bool rigidBodyNode::makeBody(MDataBlock& block) {
   }
   ZOVmesh* mesh = shapeMesh();
   if (mesh == nullptr) {
-    if (MFnDependencyNode(shapeNode).typeId() == ::collisionShapeNode::id)
+    const auto* shape = userNodeOf<::collisionShapeNode>(shapeNode);
+    outOfMemory = shape != nullptr && shape->ranOutOfMemory();
+    if (outOfMemory)
+      MGlobal::displayError("body " + name() + ": memory ran out making its collision shape, no body is made");
+    else if (shape != nullptr)
       MGlobal::displayWarning("body " + name() + ": its collision shape holds no mesh, no body is made");
     return false;
   }

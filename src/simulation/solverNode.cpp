@@ -24,6 +24,7 @@
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/zovCrackerNode.h"
+#include "src/userInput.h"
 
 bool g_sceneLoading = false;
 bool g_displaySelected = true;
@@ -57,6 +58,14 @@ namespace {
 
 /// The `gravity` attribute's default: the host's, in metres a second squared.
 constexpr float kDefaultGravity[3] = {0.0f, -9.81f, 0.0f};
+/// Substeps a frame: a frame needs one, and past this many one frame of a
+/// few bodies takes longer than a user waits.
+constexpr double kMaxSubsteps = 1000.0;
+/// Threads of the contact passes, the calling thread included: one per
+/// worker slot and the caller.
+constexpr double kMaxThreads = 32.0;
+/// Frames a body's cache holds at most (over an hour at 24 frames a second).
+constexpr double kMaxCacheFrames = 100000.0;
 /// Gravity of a new world: the engine's (0, -10, 0) at the host's scale.
 constexpr double kEngineGravity = -10.0;
 /// Host centimetres against the engine's working scale.
@@ -97,7 +106,7 @@ void deleteNodesOf(const MPlugArray& plugs) {
     for (const MString& other : names) known = known || other == name;
     if (!known) names.push_back(name);
   }
-  for (const MString& name : names) MGlobal::executeCommand("delete " + name, false, true);
+  for (const MString& name : names) MGlobal::executeCommand("delete " + quotedArgument(name), false, true);
 }
 
 /// Makes a body node's engine body again through `pull`, keeping the user's
@@ -223,17 +232,18 @@ MStatus zovSolverNode::initialize() {
       {fractureBodies, messageAttribute("fractureBodies", "fbds", kHidden)},
       {crackers, messageAttribute("crackers", "crks", kHidden)},
       {gravity, pointAttribute("gravity", "grvt", kNotKeyable, kDefaultGravity)},
-      {substeps, numericAttribute("substeps", "sbs", Kind::kInt, 5.0, AttributeFlags().keyable(true))},
+      {substeps,
+       boundedAttribute("substeps", "sbs", Kind::kInt, 5.0, 1.0, kMaxSubsteps, AttributeFlags().keyable(true))},
       {fitUnitsToMayaScale, numericAttribute("fitUnitsToMayaScale", "umu", Kind::kBoolean, 0.0, kHidden)},
       {gravityEnabled, numericAttribute("gravityEnabled", "genbl", Kind::kBoolean, 1.0, kNotKeyable.storable(true))},
       {useGroundGrid, numericAttribute("useGroundGrid", "ugrid", Kind::kBoolean, 0.0, kNotKeyable.storable(true))},
       {ca_solverParams, hiddenTwin("ca_solverParams", "cgr")},
-      {numThreads, numericAttribute("numThreads", "nth", Kind::kInt, 1.0, kStoredSetting)},
+      {numThreads, boundedAttribute("numThreads", "nth", Kind::kInt, 1.0, 1.0, kMaxThreads, kStoredSetting)},
       {ca_numThreads, hiddenTwin("ca_numThreads", "cnth")},
       {ca_indexFbodies, numericAttribute("ca_indexFbodies", "caif", Kind::kInt, 0.0, kHiddenSetting.storable(true))},
       {displaySelected, numericAttribute("displaySelected", "dis", Kind::kBoolean, 1.0)},
       {ca_displaySelected, hiddenTwin("ca_displaySelected", "cadi")},
-      {cacheSize, numericAttribute("cacheSize", "chs", Kind::kInt, rangeLength, kStoredSetting)},
+      {cacheSize, boundedAttribute("cacheSize", "chs", Kind::kInt, rangeLength, 0.0, kMaxCacheFrames, kStoredSetting)},
       {ca_cacheSize, hiddenTwin("ca_cacheSize", "cchs")},
       {cachedMode, hiddenTwin("cachedMode", "cm")},
       {cacheActive, numericAttribute("cacheActive", "cha", Kind::kBoolean, 1.0, kStoredSetting)},

@@ -10,6 +10,7 @@
 
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerNode.h"
 
@@ -113,6 +114,18 @@ MString zovCrackerCmd::makeCracker(const MDagPath& meshPath, const MPlug& cracke
   if (!transformPath.pop() || transformPath.length() == 0) return MString();
   const MObject transform = transformPath.node();
   const MString name = "Zov" + MFnDependencyNode(transform).name();
+  // A mesh stands in the world once: as one cracker or as rigid bodies.
+  const MFnDagNode parent(transform);
+  for (unsigned int i = 0; i < parent.childCount(); ++i) {
+    const MObject child = parent.child(i);
+    const char* what = userNodeOf<zovCrackerNode>(child)  ? "the cracker "
+                       : userNodeOf<rigidBodyNode>(child) ? "the rigid body "
+                                                          : nullptr;
+    if (what == nullptr) continue;
+    MGlobal::displayWarning("Object " + parent.name() + " has " + what + MFnDependencyNode(child).name() +
+                            " already: no cracker is made for it");
+    return MString();
+  }
 
   MStatus status;
   const MObject cracker = m_modifier->createNode(zovCrackerNode::id, transform, &status);

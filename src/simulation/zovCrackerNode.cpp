@@ -54,6 +54,10 @@ constexpr double kCrackerFriction = 0.7;
 /// Creation numbers of cracker bodies, from the module's load.
 BodySerials g_crackerSerials(1711032);
 const char* const kNotACrackerShape = "crackerNode connected to a non-collision shape node!";
+/// The longest size, in scene units.
+constexpr double kMaxLength = 1e6;
+/// The largest factor on the keyed speed: the impulse velocity stays finite.
+constexpr double kMaxSpeedFactor = 1e3;
 
 }  // namespace
 
@@ -69,9 +73,10 @@ MStatus zovCrackerNode::initialize() {
       {solver, messageAttribute("solver", "solv", AttributeFlags().hidden(true))},
       {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kNotKeyable.hidden(true).storable(false))},
       {enabled, numericAttribute("enabled", "enb", Kind::kBoolean, 0.0, kNotKeyable)},
-      {size, numericAttribute("size", "sz", Kind::kDouble, 1.0, kNotKeyable)},
-      {multiplier, numericAttribute("multiplier", "mt", Kind::kDouble, 1.0, kNotKeyable)},
-      {multrand, numericAttribute("multrand", "mrn", Kind::kDouble, 0.0, kNotKeyable)},
+      // A length; a factor on the keyed speed; a chance.
+      {size, boundedAttribute("size", "sz", Kind::kDouble, 1.0, 0.0, kMaxLength, kNotKeyable)},
+      {multiplier, boundedAttribute("multiplier", "mt", Kind::kDouble, 1.0, 0.0, kMaxSpeedFactor, kNotKeyable)},
+      {multrand, boundedAttribute("multrand", "mrn", Kind::kDouble, 0.0, 0.0, 1.0, kNotKeyable)},
       {impulseDir, pointAttribute("impulseDir", "imd")},
       {massCenter, numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable.hidden(true))},
       {ca_cracker, hiddenTwin("ca_cracker", "cacr")},
@@ -237,6 +242,17 @@ void zovCrackerNode::moveCentreOfMass(MDataBlock& block) {
   const MMatrix W = transform.inclusiveMatrix();
   const MMatrix B = multiplyTransforms(W, offset.inverse());
   const double3& wanted = block.inputValue(massCenter).asDouble3();
+  const MVector given(wanted[0], wanted[1], wanted[2]);
+  // The body keeps its centre in single precision: a centre past it would
+  // put the body at infinity.
+  if (!finiteAsFloat(given)) {
+    const MVector kept = toHost(body->getDyn().position);
+    MGlobal::displayError("cracker " + MFnDependencyNode(thisMObject()).name() + ": centre of mass " +
+                          vectorText(given) + " does not fit single precision, the centre " + vectorText(kept) +
+                          " is kept");
+    block.outputValue(massCenter).set3Double(kept.x, kept.y, kept.z);
+    return;
+  }
   const MVector C(static_cast<float>(wanted[0]), static_cast<float>(wanted[1]), static_cast<float>(wanted[2]));
   body->moveCenterOfMass(toEngine(C));
   MTransformationMatrix moved(B);

@@ -15,6 +15,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -80,6 +81,59 @@ TEST_F(BadInput, ValuesOutsideWhatAnAttributeHoldsAreRefused) {
   // A subdivision count set on the node directly stays within the bounds.
   ASSERT_TRUE(MGlobal::executeCommand("setAttr polySphere1.subdivisionsAxis 100000000"));
   EXPECT_EQ(plug("polySphere1.subdivisionsAxis").asInt(), 1000);
+}
+
+TEST_F(BadInput, ValuesPastSinglePrecisionAreRefusedAndValuesPastALimitAreHeldAtItWithAWarning) {
+  ASSERT_TRUE(MGlobal::executeCommand(
+      "addAttr -ln speed -at float box; addAttr -ln push -at float3 -nc 3 box; addAttr -ln pushX -at float -p push box;"
+      "addAttr -ln pushY -at float -p push box; addAttr -ln pushZ -at float -p push box;"
+      "addAttr -ln share -at double -min 0 -max 1 box; addAttr -ln count -at long box"));
+  // 3.5e38 lies just past the greatest single-precision value (3.4028235e38).
+  const struct {
+    const char* line;
+    const char* error;
+  } refused[] = {
+      {"setAttr box.speed 1e300", "'box.speed' cannot hold 1e300"},
+      {"setAttr box.speed -3.5e38", "'box.speed' cannot hold -3.5e38"},
+      {"setAttr box.push 0 1e39 0", "'box.pushY' cannot hold 1e39"},
+  };
+  for (const auto& c : refused) expectRefused(c.line, c.error);
+  // A refused component sets none of the others.
+  EXPECT_EQ(plug("box.pushX").asFloat(), 0.0f);
+  EXPECT_FALSE(plug("box.speed").setValue(1e300));
+  EXPECT_EQ(plug("box.speed").asFloat(), 0.0f);
+
+  const struct {
+    const char* line;
+    const char* plug;
+    double reads;
+    const char* warning;  // null: taken as given, without a word
+  } taken[] = {
+      {"setAttr box.speed 3.4e38", "box.speed", static_cast<double>(3.4e38f), nullptr},
+      {"setAttr box.share 1.5", "box.share", 1.0, "'box.share' takes values from 0 to 1; 1.5 was taken as 1"},
+      {"setAttr box.share -2", "box.share", 0.0, "'box.share' takes values from 0 to 1; -2 was taken as 0"},
+      {"setAttr box.share 0.25", "box.share", 0.25, nullptr},
+      {"setAttr box.count 1e12", "box.count", 2147483647.0, "'box.count' takes values from -2147483648 to 2147483647"},
+  };
+  for (const auto& c : taken) {
+    zovhost::testing::clearLogs();
+    EXPECT_TRUE(MGlobal::executeCommand(c.line)) << c.line;
+    EXPECT_EQ(plug(c.plug).asDouble(), c.reads) << c.line;
+    if (c.warning)
+      EXPECT_TRUE(hasMessage(MessageKind::Warning, c.warning)) << c.line;
+    else
+      EXPECT_TRUE(zovhost::testing::messages().empty()) << c.line;
+  }
+
+  // What was taken is saved so that it reads back.
+  const char* const plugs[] = {"box.speed", "box.share", "box.count", "box.pushX"};
+  std::vector<double> kept;
+  for (const char* name : plugs) kept.push_back(plug(name).asDouble());
+  const std::string scene = ::testing::TempDir() + "/zovhost_limits_" + std::to_string(getpid()) + ".zsc";
+  ASSERT_TRUE(MGlobal::executeCommand(("file -rename \"" + scene + "\"; file -save").c_str()));
+  ASSERT_TRUE(MGlobal::executeCommand(("file -open -f \"" + scene + "\"").c_str()));
+  for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(plug(plugs[i]).asDouble(), kept[i]) << plugs[i];
+  std::remove(scene.c_str());
 }
 
 TEST_F(BadInput, FoldersAndFilesThatReadThemselvesAreRefused) {

@@ -206,6 +206,36 @@ TEST_F(ScriptLanguage, TheModulesOwnLinesRun) {
   EXPECT_TRUE(run("select -clear;"));
 }
 
+TEST_F(ScriptLanguage, ParenthesisedNamesStartCommandsWhoseValuesFollow) {
+  ASSERT_TRUE(run("createNode transform -n box; string $node = \"box\"; float $height = 2.5;"));
+  const struct {
+    const char* script;
+    const char* plug;
+    double value;
+  } cases[] = {
+      {"setAttr ($node + \".translateY\") 5", "box.translateY", 5.0},
+      {"setAttr($node + \".translateX\") 3;", "box.translateX", 3.0},
+      {"setAttr ($node + \".translateZ\") $height", "box.translateZ", 2.5},
+      {"setAttr ($node + \".translateY\") -4", "box.translateY", -4.0},
+      {"{ setAttr ($node + \".scaleX\") 2; }", "box.scaleX", 2.0},
+      {"if (1) setAttr ($node + \".scaleY\") ($height * 2);", "box.scaleY", 5.0},
+      {"proc lift(string $n, float $h) { setAttr ($n + \".translateY\") $h; } lift($node, 7);", "box.translateY", 7.0},
+      {"for ($i = 0; $i < 2; $i++) { setAttr ($node + \".rotateX\") ($i + 10) }", "box.rotateX", 11.0},
+      {"string $set = `setAttr ($node + \".scaleZ\") 3`;", "box.scaleZ", 3.0},
+  };
+  for (const auto& c : cases) {
+    zovhost::testing::clearLogs();
+    EXPECT_TRUE(run(c.script)) << c.script;
+    double value = 0.0;
+    ASSERT_TRUE(MGlobal::executeCommand(MString("getAttr ") + c.plug, value)) << c.script;
+    EXPECT_EQ(value, c.value) << c.script;
+  }
+  // A call followed by nothing or by an operator stays an expression.
+  EXPECT_EQ(text("getAttr ($node + \".translateZ\")"), "2.5");
+  EXPECT_EQ(text("size($node) - 1"), "2");
+  EXPECT_EQ(text("size ($node) * 2"), "6");
+}
+
 TEST_F(ScriptLanguage, PrintWritesNumbersAsTheHostDoesAndArraysOneElementALine) {
   const struct {
     const char* line;

@@ -93,11 +93,17 @@ TEST_F(FractureTools, StaticPiecesLetGoOfTheRestAndDynamicOnesHoldHalfTheThresho
     EXPECT_EQ(zovhost::testing::flushIdleQueue(), 1u);
     EXPECT_TRUE(ranLine("showWindow $zovAdvancedFracturesWindow"));
   }
-  // Pieces of no fracture body: they change, and the command fails.
+  // Bodies of no fracture body: each is named and left as it was, and the
+  // command fails.
   makeBoxBody("free", 1, 1, 1, "5 0 0", "0 0 0", 2, "zovSolverNode1");
   select({"freeBody"});
+  zovhost::testing::clearLogs();
   EXPECT_FALSE(runs("update_Fbody -stf true"));
-  EXPECT_TRUE(bodyNode("freeBody").engineBody(false)->isStatic());
+  EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Warning, "freeBody is not a piece of a fracture body"));
+  EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Error, "-staticFrags needs pieces of a fracture body"));
+  EXPECT_FALSE(bodyNode("freeBody").engineBody(true)->isStatic());
+  EXPECT_EQ(getDouble("freeBody.passive"), 0.0);
+  EXPECT_FALSE(MPlug(node("freeBody"), rigidBodyNode::passive).isLocked());
 }
 
 TEST_F(FractureTools, FreezingTheGroupKeepsThePiecesWhereTheyAreAndSetMassOnlyReweighs) {
@@ -122,7 +128,7 @@ TEST_F(FractureTools, FreezingTheGroupKeepsThePiecesWhereTheyAreAndSetMassOnlyRe
     zovhost::testing::clearLogs();
     ASSERT_TRUE(runs(massOnly ? "update_Fbody -trs -mas" : "update_Fbody -trs"));
     EXPECT_FALSE(zovhost::testing::hasMessage(MessageKind::Warning, "time set to start frame"));
-    EXPECT_EQ(linesStarting("makeIdentity -apply true block"), 1u);
+    EXPECT_EQ(linesStarting("makeIdentity -apply true \"block\""), 1u);
     const MMatrix group = worldMatrix("block");
     for (unsigned int r = 0; r < 4; ++r)
       for (unsigned int c = 0; c < 4; ++c) EXPECT_NEAR(group[r][c], r == c ? 1.0 : 0.0, 1e-12);
@@ -159,7 +165,7 @@ TEST_F(FractureTools, DisplayStressesSelectsThePiecesAndSwitchesTheirGeometryDis
   ASSERT_TRUE(runs("update_Fbody -dst true"));
   EXPECT_TRUE(
       ranLine("global string $transformNodeslastSelectedFbody[];$transformNodeslastSelectedFbody = "
-              "`queryZovFBody -gtn ZovFractureBody `"));
+              "`queryZovFBody -gtn \"ZovFractureBody\" `"));
   EXPECT_EQ(zovhost::testing::idleQueueSize(), 1u);
   zovhost::testing::flushIdleQueue();
   EXPECT_TRUE(
@@ -235,10 +241,12 @@ TEST_F(FractureTools, DeletingAFractureBodyLeavesOrdinaryBodiesAndAWaitingPieceW
   prepareSimulation("zovSolverNode1", 1, 24);
   for (int f = 2; f <= 5; ++f) frame(f);
 
-  // Nothing to delete: success, no name.
+  // Nothing to delete: the node given is named, and the command fails.
   select({bodyName(0, 0, 0)});
-  ASSERT_TRUE(runs("deleteZovFBody", &result));
-  EXPECT_EQ(result, std::vector<std::string>{""});
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(runs("deleteZovFBody", &result));
+  EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Warning, bodyName(0, 0, 0) + " is not a fracture body node"));
+  EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Error, "deleteZovFBody: no fracture body node selected"));
 }
 
 TEST_F(FractureTools, DeletingWithTheBodiesTakesThePiecesAndTheClustersAlong) {
@@ -273,6 +281,31 @@ TEST_F(FractureTools, DetachingOnePieceTakesOnlyItAndItsJoints) {
   EXPECT_EQ(fractureNode().getFractureBody()->getNJointBodies(), 7u);
   EXPECT_EQ(bodyNode(bodyName(0, 0, 0)).fractureBodyNode(), nullptr);
   EXPECT_FALSE(feeds("ZovFractureBody.rigidBodies", bodyName(0, 0, 0) + ".fracture"));
+}
+
+TEST_F(FractureTools, DetachingAPieceNextToAClusterTakesTheClustersJointNodesToItAlong) {
+  builtBlock();
+  // Cubes 001 and 011 make a cluster; 000 touches both.
+  select({bodyName(0, 0, 1), bodyName(0, 1, 1)});
+  ASSERT_TRUE(runs("zovCluster -assign"));
+  const std::string gone = bodyName(0, 0, 0);
+  const auto namesGone = [&gone] {
+    std::vector<std::string> named;
+    for (const std::string& joint : nodesOfType("zovStressNode"))
+      if (stressNode(joint).body1Name() == gone.c_str() || stressNode(joint).body2Name() == gone.c_str())
+        named.push_back(joint);
+    return named;
+  };
+  ASSERT_EQ(namesGone().size(), 3u);
+  select({gone});
+  ASSERT_TRUE(runs("Detach_FBody"));
+  // No joint node is left for a joint of the piece, the cluster's neither:
+  // their joints are freed with them.
+  EXPECT_TRUE(namesGone().empty());
+  EXPECT_EQ(nodesOfType("zovStressNode").size(), 9u);
+  EXPECT_EQ(fractureNode().getFractureBody()->getNActiveJoints(), 9u);
+  EXPECT_EQ(bodyNode(gone).fractureBodyNode(), nullptr);
+  EXPECT_TRUE(theWorld->containsBody(bodyNode(gone).engineBody(false)));
 }
 
 TEST_F(FractureTools, DetachingTwoDynamicNeighboursMakesAFractureBodyOfThemAndTheirJoint) {

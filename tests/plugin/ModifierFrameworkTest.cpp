@@ -61,6 +61,19 @@ bool hasPoint(const MeshState& state, const MPoint& point) {
   return false;
 }
 
+/// A subdivision whose second node cannot be made: its type is unknown
+/// once the first is made.
+class SecondNodeFails : public tesselateFacesCmd {
+ public:
+  MStatus initModifierNode(MObject node) override {
+    first = node;
+    const MStatus status = tesselateFacesCmd::initModifierNode(node);
+    setNodeType(MTypeId(0x7FFF0));
+    return status;
+  }
+  MObject first;
+};
+
 class ModifierFramework : public CommandTest {
  protected:
   /// The cube "box" (fed by "src" when `history`), face 0 cut, faces 1 to 5
@@ -171,7 +184,7 @@ TEST_F(ModifierFramework, ConnectedTweaksMoveToTheTweakNodeAndFacesOfOneSetGoInO
   // setA's five faces come in one command.
   int setALines = 0;
   for (const auto& line : zovhost::testing::commands())
-    if (line.line.rfind("sets -e  -fe setA", 0) == 0) {
+    if (line.line.rfind("sets -e  -fe \"setA\"", 0) == 0) {
       ++setALines;
       EXPECT_EQ(std::count(line.line.begin(), line.line.end(), '['), 5) << line.line;
     }
@@ -195,6 +208,27 @@ TEST_F(ModifierFramework, ANodeTypeWithoutMeshPlugsStopsTheChangeBeforeAnythingI
   EXPECT_FALSE(MFnDependencyNode(node("boxShape")).findPlug("inMesh").isDestination());
   tesselateFacesCmd nothing;
   EXPECT_FALSE(nothing.applyModifier());
+}
+
+TEST_F(ModifierFramework, ASecondNodeThatCannotBeMadeTakesTheFirstBack) {
+  for (const bool history : {true, false}) {
+    zovhost::testing::resetScene();
+    makeBox(history);
+    const MeshState before = stateOf("box");
+    const std::vector<std::string> upstream = nodesOfType("groupParts");
+    SecondNodeFails command;
+    command.setMeshPath(pathOf("box", false));
+    command.setNodeType(zovMeshOpNode::id);
+    command.setOperation(zovMeshOpNode::kSubdivideFaces, 0, 1);
+    EXPECT_FALSE(command.applyModifier()) << history;
+    ASSERT_FALSE(command.first.isNull()) << history;
+    // The first node made is gone with everything it did to the mesh's sets.
+    EXPECT_TRUE(nodesOfType("zovMeshOpNode").empty()) << history;
+    EXPECT_TRUE(stateOf("box") == before) << history;
+    EXPECT_EQ(nodesOfType("groupParts"), upstream) << history;
+    EXPECT_EQ(MFnDependencyNode(node("boxShape")).findPlug("inMesh").isDestination(), history) << history;
+    EXPECT_EQ(childrenOf("box").size(), 1u) << history;
+  }
 }
 
 }  // namespace

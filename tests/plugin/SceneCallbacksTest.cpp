@@ -109,7 +109,7 @@ TEST_F(SceneCallbacks, NewFieldsAreLinkedAndHostRigidBodiesRefusedUnderBodies) {
   zovhost::testing::clearLogs();
   run("gravity -n pull");
   EXPECT_TRUE(MFnDependencyNode(node("pull")).hasAttribute("zovfield"));
-  EXPECT_TRUE(ranLine("zovConnectForceFields -connectAll pull"));
+  EXPECT_TRUE(ranLine("zovConnectForceFields -connectAll \"pull\""));
   // Other new nodes are left alone.
   zovhost::testing::clearLogs();
   run("polyCube -n plain; createNode transform -n empty");

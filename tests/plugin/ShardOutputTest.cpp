@@ -131,7 +131,7 @@ TEST_F(ShardOutput, HostToEngineToHostKeepsPointsUVsColoursNormalsShadingAndTags
     EXPECT_EQ(groupsOf(made), groupsOf(source));
     // The tags and the link name the new mesh by its full path.
     const std::string mesh = MFnMesh(made).fullPathName().asChar();
-    EXPECT_EQ(commandsContaining("-ind 1  " + mesh + ".f[1]"), 1u);
+    EXPECT_EQ(commandsContaining("-ind 1  \"" + mesh + ".f[1]\""), 1u);
     MStringArray linked;
     MGlobal::executeCommand(("uvLink -q -uvSet " + mesh + ".uvSet[1].uvSetName").c_str(), linked);
     EXPECT_EQ(linked, MStringArray(1, "wood"));

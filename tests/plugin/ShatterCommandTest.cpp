@@ -11,6 +11,7 @@
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterGroups.h"
+#include "src/shatter/shatterLocatorNode.h"
 #include "testing/HostTesting.h"
 
 namespace {
@@ -71,7 +72,10 @@ std::vector<double> shardVolumes(const std::string& group) {
 /// level's, both in the object's space.
 class GivenSeedsShatter : public shatterCmd {
  public:
-  MStatus shatter(const MDagPath& shape, const MPointArray& earlier, const MPointArray& added) {
+  /// `region` (world space) is the shattered region; the whole object
+  /// without one. The group made is kept in `group`.
+  MStatus shatter(const MDagPath& shape, const MPointArray& earlier, const MPointArray& added,
+                  const MBoundingBox* region = nullptr) {
     m_modifier = std::make_unique<MDagModifier>();
     ProgressReservation progress;
     if (!progress.reserve()) return MS::kFailure;
@@ -81,12 +85,54 @@ class GivenSeedsShatter : public shatterCmd {
     settings.matrix = transformOfShape(shape).inclusiveMatrix();
     settings.box = MFnDagNode(shape).boundingBox();
     settings.box.transformUsing(settings.matrix);
+    if (region) settings.box = *region;
+    settings.style = style;
     MObjectArray shards;
     const MStatus status = shatterObject(shape, added.length(), 0, nullptr, nullptr, false, settings, shards);
-    if (status) groupShards(shape, hidesShapeOnly(shape, false), shards, voronoiTransform());
+    if (status) group = groupShards(shape, hidesShapeOnly(shape, false), shards, voronoiTransform()).asChar();
     return status;
   }
+  /// The internal style: the slab style makes a first level nonconforming.
+  std::uint16_t style = kStyleUniform;
+  std::string group;
 };
+
+/// The mesh shards of a group in world space.
+std::vector<shattertest::WorldSolid> shardSolids(const std::string& group) {
+  std::vector<shattertest::WorldSolid> solids;
+  for (const std::string& child : childrenOf(group)) {
+    const MDagPath shape = pathOf(child);
+    if (shape.hasFn(MFn::kMesh)) solids.push_back(shattertest::worldSolidOf(shape));
+  }
+  return solids;
+}
+
+double volumeSum(const std::vector<shattertest::WorldSolid>& solids) {
+  double sum = 0.0;
+  for (const shattertest::WorldSolid& solid : solids) sum += shattertest::volumeSumOf(solid).volume;
+  return sum;
+}
+
+/// The record's seeds in world space, through the shape's matrix.
+std::vector<MPoint> worldSeedsOf(voronoiNode* record, const MDagPath& shape) {
+  std::vector<MPoint> seeds;
+  for (const Mgc::MgcVector3& seed : seedsOf(record))
+    seeds.push_back(MPoint(seed.x, seed.y, seed.z) * transformOfShape(shape).inclusiveMatrix());
+  return seeds;
+}
+
+bool pairwiseApart(const std::vector<MPoint>& points) {
+  for (size_t i = 0; i < points.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if ((points[i] - points[j]) * (points[i] - points[j]) < 1e-5) return false;
+  return true;
+}
+
+MPointArray pointsOf(const std::vector<MPoint>& points) {
+  MPointArray array;
+  for (const MPoint& p : points) array.append(p);
+  return array;
+}
 
 class ShatterCommand : public CommandTest {
  protected:
@@ -295,9 +341,11 @@ TEST_F(ShatterCommand, AnimatedSourcesAreHiddenByShapeOrSkippedAndBadSelectionsA
   };
   run("createNode nurbsSurface -n sheetShape");
   run("createNode transform -n bare");
+  run("curve -d 1 -p 0 0 0 -p 1 0 0 -k 0 -k 1 -n line");
   const Case cases[] = {
       {"zovShatter -ns 4 sheetShape", MessageKind::Info, " ZOV doesnt work on NURBS, convert it to poly.", true},
       {"zovShatter -ns 4 bare", MessageKind::Warning, " invalid selection, not shapes", true},
+      {"zovShatter -ns 4 line", MessageKind::Warning, " invalid selection, not shapes", true},
       {"zovShatter -ns 4", MessageKind::Error, "no poly object selected", false},
       {"zovShatter -ns 4 -st 5 plain", MessageKind::Error, "path not present", false},
   };
@@ -335,6 +383,21 @@ TEST_F(ShatterCommand, CancellingDropsThatObjectAndKeepsTheEarlierOnes) {
   zovhost::testing::holdProgressWindow(false);
 }
 
+TEST_F(ShatterCommand, CancellingAShatterFromAPreviewTakesThePreviewAwayAsUndoDoes) {
+  meshtest::makeCube("box", 2.0);
+  run("createNode ShatterLocator -n boxPreview -p box");
+  ASSERT_TRUE(runs("zovShatterPreview -dp -ns 8 -sed 2 boxShape"));
+  zovhost::testing::cancelProgressAfter(3);
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(runs("zovShatter box"));
+  EXPECT_TRUE(hasMessage(MessageKind::Info, "Shatter interrupted!"));
+  zovhost::testing::flushIdleQueue();
+  EXPECT_TRUE(ranLine("hide \"boxPreview\""));
+  EXPECT_TRUE(ranLine("disableFragmoraPreviewMode()"));
+  EXPECT_TRUE(nodesOfType("zovVoronoiNode").empty());
+  EXPECT_TRUE(visible("box"));
+}
+
 TEST_F(ShatterCommand, AFailedObjectKeepsTheGroupsOfTheObjectsBeforeIt) {
   meshtest::makeCube("first", 2.0);
   // A flat square has no inside to seed: that object fails.
@@ -352,6 +415,194 @@ TEST_F(ShatterCommand, OneSeedFailsTheObjectBeforeItIsHidden) {
   EXPECT_TRUE(hasMessage(MessageKind::Warning, "singleShape excluded from shattering because it needs at least two"));
   EXPECT_TRUE(visible("single"));
   EXPECT_TRUE(nodesOfType("zovVoronoiNode").empty());
+}
+
+TEST_F(ShatterCommand, CoincidentSeedsAreCarvedOnceOnEveryPath) {
+  // The radial pattern without noise puts points of its passes on the same
+  // spots; each spot makes one shard.
+  for (const int count : {12, 20, 28}) {
+    zovhost::testing::resetScene();
+    meshtest::makeCube("rock", 2.0);
+    const std::string line = "zovShatter -st 3 -nr 1 -ns " + std::to_string(count) + " rock";
+    ASSERT_TRUE(runs(line));
+    zovhost::testing::flushIdleQueue();
+    voronoiNode* record = recordOf(pathOf("rock"));
+    ASSERT_NE(record, nullptr) << line;
+    const std::vector<MPoint> seeds = worldSeedsOf(record, pathOf("rock"));
+    EXPECT_TRUE(pairwiseApart(seeds)) << line;
+    EXPECT_EQ(voronoiNode::getVoroGroup(record, 0), static_cast<int>(seeds.size())) << line;
+    const std::vector<shattertest::WorldSolid> shards = shardSolids("rockShatterGroup");
+    EXPECT_EQ(shards.size(), seeds.size()) << line;
+    EXPECT_TRUE(relativelyEqual(volumeSum(shards), kCubeVolume, 1e-6)) << line << ": " << volumeSum(shards);
+    EXPECT_EQ(shattertest::firstOverlap(shards, seeds, 1e-6), "") << line;
+  }
+
+  // The preview shows as many points as the shatter makes shards.
+  zovhost::testing::resetScene();
+  meshtest::makeCube("rock", 2.0);
+  run("createNode ShatterLocator -n rockPreview -p rock");
+  ASSERT_TRUE(runs("zovShatterPreview -dp -st 3 -ns 40 rockShape"));
+  const unsigned int shown = userNodeOf<ShatterLocatorNode>(node("rockPreview"))->settings.pointsA.length();
+  ASSERT_TRUE(runs("zovShatter rock"));
+  zovhost::testing::flushIdleQueue();
+  EXPECT_EQ(shardSolids("rockShatterGroup").size(), shown);
+  EXPECT_TRUE(relativelyEqual(volumeSum(shardSolids("rockShatterGroup")), kCubeVolume, 1e-6));
+
+  // Given seeds: twice the same point, and two within 1e-5 (squared).
+  const MPoint left(-0.5, 0.0, 0.0), right(0.5, 0.0, 0.0), nearRight(0.5, 0.002, 0.0);
+  zovhost::testing::resetScene();
+  meshtest::makeCube("box", 2.0);
+  GivenSeedsShatter given;
+  ASSERT_TRUE(given.shatter(pathOf("box"), MPointArray(), pointsOf({left, left, right, nearRight})));
+  zovhost::testing::flushIdleQueue();
+  std::vector<double> halves = shardVolumes(given.group);
+  ASSERT_EQ(halves.size(), 2u);
+  for (const double v : halves) EXPECT_TRUE(relativelyEqual(v, kCubeVolume / 2.0, 1e-6)) << v;
+  EXPECT_EQ(voronoiNode::numVoroPoints(recordOf(pathOf("box"))), 2u);
+
+  // A conforming level carves by the earlier seeds too, also those outside
+  // its region: a seed of the level that repeats one of them goes.
+  const MBoundingBox region(MPoint(0.2, 0.2, -0.3), MPoint(0.8, 0.8, 0.3));
+  GivenSeedsShatter level;
+  const MPoint above(0.5, 0.6, 0.0);
+  ASSERT_TRUE(level.shatter(pathOf("box"), pointsOf({left, right}), pointsOf({right, above}), &region));
+  zovhost::testing::flushIdleQueue();
+  const std::vector<shattertest::WorldSolid> thirds = shardSolids(level.group);
+  EXPECT_EQ(thirds.size(), 3u);
+  EXPECT_TRUE(relativelyEqual(volumeSum(thirds), kCubeVolume, 1e-6)) << volumeSum(thirds);
+  EXPECT_EQ(shattertest::firstOverlap(thirds, {left, right, above}, 1e-6), "");
+  EXPECT_EQ(voronoiNode::getVoroGroup(recordOf(pathOf("box")), 1), 1);
+
+  // A further level of a nonconforming shatter re-cuts the shards its region
+  // meets by its own seeds, each once: the half x > 0 into quarters.
+  zovhost::testing::resetScene();
+  meshtest::makeCube("box", 2.0);
+  GivenSeedsShatter firstLevel;
+  firstLevel.style = kStyleNonconforming;
+  ASSERT_TRUE(firstLevel.shatter(pathOf("box"), MPointArray(), pointsOf({left, right})));
+  zovhost::testing::flushIdleQueue();
+  const MPoint low(0.5, -0.5, 0.0), high(0.5, 0.5, 0.0);
+  const MBoundingBox rightHalf(MPoint(0.1, -1.0, -1.0), MPoint(1.0, 1.0, 1.0));
+  GivenSeedsShatter quarters;
+  ASSERT_TRUE(quarters.shatter(pathOf("box"), pointsOf({left, right}), pointsOf({low, low, high}), &rightHalf));
+  zovhost::testing::flushIdleQueue();
+  const std::vector<double> pieces = shardVolumes(quarters.group);
+  ASSERT_EQ(pieces.size(), 3u);
+  for (size_t k = 0; k < 3; ++k) EXPECT_TRUE(relativelyEqual(pieces[k], k < 2 ? 2.0 : 4.0, 1e-6)) << pieces[k];
+  EXPECT_TRUE(relativelyEqual(volumeSum(shardSolids(quarters.group)), kCubeVolume, 1e-6));
+
+  // zovAdqShatter from records that hold repeated seeds: a conforming one,
+  // and a nonconforming one whose second level repeats a seed.
+  struct Source {
+    std::vector<Mgc::MgcVector3> seeds;
+    std::vector<short> groups;
+    short scheme;
+    std::vector<double> volumes;
+  };
+  const Source sources[] = {
+      {{{-0.5, 0, 0}, {-0.5, 0, 0}, {0.5, 0, 0}, {0.5, 0, 0.001}}, {4}, kVoroConform, {4.0, 4.0}},
+      {{{-0.5, 0, 0}, {0.5, 0, 0}, {0.5, -0.5, 0}, {0.5, -0.5, 0}, {0.5, 0.5, 0}},
+       {2, 3},
+       kVoroNonconform,
+       {2.0, 2.0, 4.0}},
+  };
+  for (const Source& source : sources) {
+    zovhost::testing::resetScene();
+    std::string name;
+    voronoiNode* record = shattertest::makeRecord(&name);
+    ASSERT_NE(record, nullptr);
+    voronoiNode::addVoroPoints(record, source.seeds.data(), static_cast<unsigned int>(source.seeds.size()), MMatrix());
+    voronoiNode::setBoundingBox(record, MBoundingBox(MPoint(-1.0, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)));
+    for (size_t g = 1; g < source.groups.size(); ++g)
+      voronoiNode::setBoundingBox(record, MBoundingBox(MPoint(0.1, -1.0, -1.0), MPoint(1.0, 1.0, 1.0)));
+    for (const short g : source.groups) voronoiNode::setVoroGroup(record, g);
+    voronoiNode::setScheme(record, source.scheme);
+    meshtest::makeCube("target", 2.0);
+    ASSERT_TRUE(runs("zovAdqShatter -reo " + name + " target")) << source.scheme;
+    zovhost::testing::flushIdleQueue();
+    const std::vector<double> volumes = shardVolumes("targetShatterGroup");
+    ASSERT_EQ(volumes.size(), source.volumes.size()) << source.scheme;
+    for (size_t k = 0; k < volumes.size(); ++k)
+      EXPECT_TRUE(relativelyEqual(volumes[k], source.volumes[k], 1e-6)) << source.scheme << " " << k;
+  }
+}
+
+TEST_F(ShatterCommand, MoreThanTwoHundredSeedsGiveAsManyShards) {
+  // The seeds at the centres of a 6 x 6 x 6 grid of the cube: each shard is
+  // a grid cell around its seed.
+  meshtest::makeCube("box", 2.0);
+  std::vector<MPoint> seeds;
+  for (int i = 0; i < 6; ++i)
+    for (int j = 0; j < 6; ++j)
+      for (int k = 0; k < 6; ++k)
+        seeds.emplace_back(-1.0 + (i + 0.5) / 3.0, -1.0 + (j + 0.5) / 3.0, -1.0 + (k + 0.5) / 3.0);
+  GivenSeedsShatter grid;
+  ASSERT_TRUE(grid.shatter(pathOf("box"), MPointArray(), pointsOf(seeds)));
+  zovhost::testing::flushIdleQueue();
+  const std::vector<shattertest::WorldSolid> shards = shardSolids(grid.group);
+  ASSERT_EQ(shards.size(), 216u);
+  std::vector<bool> found(seeds.size(), false);
+  for (const shattertest::WorldSolid& shard : shards) {
+    const shattertest::VolumeSum sum = shattertest::volumeSumOf(shard);
+    EXPECT_TRUE(relativelyEqual(sum.volume, 1.0 / 27.0, 1e-6)) << sum.volume;
+    for (size_t s = 0; s < seeds.size(); ++s)
+      if (sum.centroid.distanceTo(seeds[s]) < 1e-6) found[s] = true;
+  }
+  EXPECT_EQ(std::count(found.begin(), found.end(), true), 216);
+  EXPECT_EQ(voronoiNode::numVoroPoints(recordOf(pathOf("box"))), 216u);
+}
+
+TEST_F(ShatterCommand, ReshatterPlacesTheSourceCellsByTheTargetsMatrixAlone) {
+  // Source and target each moved, turned and scaled: uniformly by different
+  // factors, or by one and the same scale per axis, so that the target's
+  // place is the source's moved rigidly and scaled evenly, which maps
+  // Voronoi cells onto Voronoi cells.
+  struct Placement {
+    const char* translate;
+    const char* rotate;
+    const char* scale;
+  };
+  struct Case {
+    Placement source, target;
+    double scale;  // target size / source size
+  };
+  const Case cases[] = {
+      {{"5 1 -2", "10 60 -25", "1.5 1.5 1.5"}, {"-3 4 7", "-40 15 80", "0.5 0.5 0.5"}, 1.0 / 3.0},
+      {{"-4 2 1", "30 -20 45", "2 1 0.5"}, {"6 -1 3", "-15 70 5", "2 1 0.5"}, 1.0},
+  };
+  for (const Case& c : cases) {
+    zovhost::testing::resetScene();
+    for (const auto& [name, place] : {std::pair{"source", c.source}, std::pair{"target", c.target}}) {
+      meshtest::makeCube(name, 2.0);
+      run(std::string("setAttr ") + name + ".translate " + place.translate);
+      run(std::string("setAttr ") + name + ".rotate " + place.rotate);
+      run(std::string("setAttr ") + name + ".scale " + place.scale);
+    }
+    ASSERT_TRUE(runs("zovShatter -ns 16 -sed 5 source"));
+    ASSERT_TRUE(runs("zovAdqShatter -reo " + nodesOfType("zovVoronoiNode")[0] + " target"));
+    zovhost::testing::flushIdleQueue();
+    const MMatrix sourceToTarget = transformOfShape(pathOf("source")).inclusiveMatrix().inverse() *
+                                   transformOfShape(pathOf("target")).inclusiveMatrix();
+    const std::vector<shattertest::WorldSolid> made = shardSolids("sourceShatterGroup");
+    const std::vector<shattertest::WorldSolid> copied = shardSolids("targetShatterGroup");
+    ASSERT_EQ(made.size(), 16u) << c.source.translate;
+    ASSERT_EQ(copied.size(), made.size()) << c.source.translate;
+    std::vector<bool> matched(made.size(), false);
+    for (const shattertest::WorldSolid& cell : copied) {
+      const shattertest::VolumeSum target = shattertest::volumeSumOf(cell);
+      bool found = false;
+      for (size_t k = 0; k < made.size() && !found; ++k) {
+        const shattertest::VolumeSum source = shattertest::volumeSumOf(made[k]);
+        if (matched[k] || target.centroid.distanceTo(source.centroid * sourceToTarget) >= 1e-6) continue;
+        matched[k] = found = true;
+        // Shard points are kept in single precision: within a millionth of
+        // the whole target's volume.
+        EXPECT_NEAR(target.volume, source.volume * std::pow(c.scale, 3), 1e-6 * volumeSum(copied)) << k;
+      }
+      EXPECT_TRUE(found) << c.source.translate << ": " << target.centroid.x << " " << target.centroid.y << " "
+                         << target.centroid.z;
+    }
+  }
 }
 
 TEST_F(ShatterCommand, ReshatterFollowsTheRecordedCellsOnAMovedCube) {

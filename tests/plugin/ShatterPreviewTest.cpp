@@ -56,6 +56,13 @@ class ShatterPreview : public CommandTest {
     return points.length() > 0;
   }
   static void pullSettings(const std::string& locator) { run("getAttr " + locator + ".ca_updated"); }
+  /// Whether no two points lie within the coincidence distance (squared 1e-5).
+  static bool pairwiseApart(const MPointArray& points) {
+    for (unsigned int i = 0; i < points.length(); ++i)
+      for (unsigned int j = 0; j < i; ++j)
+        if ((points[i] - points[j]) * (points[i] - points[j]) < 1e-5) return false;
+    return points.length() > 0;
+  }
   static int shownHandles() {
     int shown = 0;
     for (const auto& manip : zovhost::testing::shownManipulators()) shown += manip.visible ? 1 : 0;
@@ -150,7 +157,12 @@ TEST_F(ShatterPreview, RadialPreviewsWithoutRingsUseOneAndNeverRaiseTheRings) {
   EXPECT_EQ(locator->settings.ringCount, 5u);
   ASSERT_TRUE(runs("zovShatterPreview -dp -st 3 -ns 40 boxShape"));
   EXPECT_EQ(locator->settings.ringCount, 1u);
-  EXPECT_EQ(locator->settings.pointsA.length(), 40u);
+  EXPECT_EQ(locator->patternCount, 40u);
+  // The ring's centre lies on the cube's top face: the draws that fall
+  // outside go round to the spots of those inside. The preview shows each
+  // spot once, as the shatter will carve it once.
+  EXPECT_LT(locator->settings.pointsA.length(), 40u);
+  EXPECT_TRUE(pairwiseApart(locator->settings.pointsA));
 }
 
 TEST_F(ShatterPreview, ChangedSettingsShowTheNumberOfPointsThePatternMakes) {
@@ -173,7 +185,16 @@ TEST_F(ShatterPreview, ChangedSettingsShowTheNumberOfPointsThePatternMakes) {
   ASSERT_TRUE(runs("zovShatterPreview -dp -st 3 -ns 20 -nr 3 boxShape"));
   run("setAttr boxPreview.rings 3; setAttr boxPreview.numPoints 22");
   pullSettings("boxPreview");
-  EXPECT_EQ(locator->settings.pointsA.length(), 20u);
+  EXPECT_EQ(locator->patternCount, 20u);
+  // Rings cut off by the cube's face leave points pulled onto the same
+  // spots: the preview shows each spot once.
+  EXPECT_LE(locator->settings.pointsA.length(), 20u);
+  EXPECT_TRUE(pairwiseApart(locator->settings.pointsA));
+  // A moved centre asks the pattern for as many points again as it made,
+  // not for as many as are shown.
+  run("setAttr boxPreview.shatter_pos[0] 0.2 0.1 0; getAttr boxPreview.ca_shatter_pos");
+  EXPECT_EQ(locator->patternCount, 20u);
+  EXPECT_TRUE(pairwiseApart(locator->settings.pointsA));
 }
 
 TEST_F(ShatterPreview, TheShowToolGivesOneHandleACentreUpToFive) {

@@ -204,6 +204,45 @@ TEST(Clipper, OppositeHalvesAddUpToTheWholeAndAreClosed) {
   EXPECT_GT(cuts, 80);
 }
 
+TEST(Clipper, AVertexJustBeyondTheDeadZoneAmongVerticesOnThePlaneStaysOnTheCapOutline) {
+  // A sphere of 12 meridians and 7 rings whose meridians at 90 and 270
+  // degrees lie in the plane x = 0. One vertex of each is moved across the
+  // plane by 3e-7, about 2e-5 in the clipper's scale (the sphere's half
+  // extent 1.2 becomes 80): just beyond the dead zone of 1e-5, so close that
+  // what is left of a face beside it is a single side.
+  const double radius = 1.2;
+  const std::uint32_t segments = 12, rings = 7;
+  Solid sphere;
+  sphere.points.push_back({0.0, -radius, 0.0});
+  for (std::uint32_t r = 1; r <= rings; ++r)
+    for (std::uint32_t s = 0; s < segments; ++s) {
+      const double theta = M_PI * r / (rings + 1), phi = M_PI / 2 + 2 * M_PI * s / segments;
+      sphere.points.push_back({radius * std::sin(theta) * std::cos(phi), -radius * std::cos(theta),
+                               radius * std::sin(theta) * std::sin(phi)});
+    }
+  sphere.points.push_back({0.0, radius, 0.0});
+  const auto at = [segments](std::uint32_t r, std::uint32_t s) { return 1 + (r - 1) * segments + s % segments; };
+  for (std::uint32_t s = 0; s < segments; ++s) {
+    sphere.faces.push_back({0, at(1, s), at(1, s + 1)});
+    for (std::uint32_t r = 1; r < rings; ++r)
+      sphere.faces.push_back({at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)});
+    sphere.faces.push_back({at(rings, s), static_cast<std::uint32_t>(sphere.points.size() - 1), at(rings, s + 1)});
+  }
+  sphere.points[at(2, 0)].x = 3e-7;
+  sphere.points[at(5, 6)].x = -3e-7;
+  const double whole = meshVolume(*toDFmesh(sphere));
+  for (const MgcVector3& normal : {MgcVector3(1, 0, 0), MgcVector3(-1, 0, 0)}) {
+    auto shatterMesh = toDFmesh(sphere);
+    ASSERT_EQ(cutDFmesh(*shatterMesh, normal, {0, 0, 0}), kClipCut) << normal.x;
+    EXPECT_TRUE(isClosedMesh(*shatterMesh)) << normal.x;
+    EXPECT_NEAR(meshVolume(*shatterMesh), whole / 2.0, 1e-6 * whole) << normal.x;
+    auto mesh = toMesh(sphere, true);
+    ASSERT_EQ(cutMesh(*mesh, normal, {0, 0, 0}), kClipCut) << normal.x;
+    EXPECT_TRUE(isClosedMesh(*mesh)) << normal.x;
+    EXPECT_NEAR(meshVolume(*mesh), whole / 2.0, 1e-6 * whole) << normal.x;
+  }
+}
+
 TEST(Clipper, TubeCutAcrossGetsOneBridgedCapAroundItsHole) {
   auto mesh = toDFmesh(tubeSolid(1.0, 2.0, 16, -1.0, 1.0));
   ASSERT_EQ(cutDFmesh(*mesh, {0, 0, 1}, {0, 0, 0.3}), kClipCut);

@@ -3,9 +3,18 @@
 #include "core/DataObjects.h"
 #include "core/Numbers.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zovhost {
+
+namespace {
+
+/// The greatest single-precision value, widened.
+constexpr double kFloatMax = static_cast<double>(std::numeric_limits<float>::max());
+
+}  // namespace
 
 MFn::Type AttributeImpl::apiType() const {
   switch (kind) {
@@ -87,7 +96,9 @@ double AttributeImpl::normalise(double value) const {
     case MFnNumericData::kAddr:
       return static_cast<double>(toInteger<long long>(value));
     case MFnNumericData::kFloat:
-      return static_cast<double>(static_cast<float>(value));
+      // Computed values past single precision are held at its ends, where
+      // the conversion would be undefined.
+      return static_cast<double>(static_cast<float>(std::clamp(value, -kFloatMax, kFloatMax)));
     default:
       return value;
   }
@@ -95,10 +106,48 @@ double AttributeImpl::normalise(double value) const {
 
 bool AttributeImpl::acceptsNumber(double value) const {
   if (!std::isfinite(value)) return false;
+  if (kind == AttributeKind::Numeric && numericType == MFnNumericData::kFloat && std::fabs(value) > kFloatMax)
+    return false;
   if (kind != AttributeKind::Enum || enumFields.empty()) return true;
   for (const auto& field : enumFields)
     if (value == static_cast<double>(field.second)) return true;
   return false;
+}
+
+std::pair<double, double> AttributeImpl::range() const {
+  double low = -std::numeric_limits<double>::max();
+  double high = std::numeric_limits<double>::max();
+  const auto within = [&](auto lowest, auto highest) {
+    low = static_cast<double>(lowest);
+    high = static_cast<double>(highest);
+  };
+  if (kind == AttributeKind::Enum) within(std::numeric_limits<short>::lowest(), std::numeric_limits<short>::max());
+  if (kind == AttributeKind::Numeric) switch (numericType) {
+      case MFnNumericData::kByte:
+        within(std::numeric_limits<unsigned char>::lowest(), std::numeric_limits<unsigned char>::max());
+        break;
+      case MFnNumericData::kChar:
+        within(std::numeric_limits<char>::lowest(), std::numeric_limits<char>::max());
+        break;
+      case MFnNumericData::kShort:
+        within(std::numeric_limits<short>::lowest(), std::numeric_limits<short>::max());
+        break;
+      case MFnNumericData::kLong:
+        within(std::numeric_limits<int>::lowest(), std::numeric_limits<int>::max());
+        break;
+      case MFnNumericData::kInt64:
+      case MFnNumericData::kAddr:
+        within(std::numeric_limits<long long>::lowest(), std::numeric_limits<long long>::max());
+        break;
+      case MFnNumericData::kFloat:
+        within(-kFloatMax, kFloatMax);
+        break;
+      default:
+        break;
+    }
+  if (hasMin) low = std::max(low, minValue);
+  if (hasMax) high = std::min(high, maxValue);
+  return {low, high};
 }
 
 void adoptChildren(AttributeImpl& compound) {

@@ -86,9 +86,12 @@ class AttributeImpl : public Object, public std::enable_shared_from_this<Attribu
 
   /// A value as stored: rounded to the numeric kind and clamped to the limits.
   double normalise(double value) const;
-  /// Whether a number may be set: finite, and for an enum with fields one of
-  /// its values.
+  /// Whether a number may be set: finite, within single precision for a
+  /// float, and for an enum with fields one of its values.
   bool acceptsNumber(double value) const;
+  /// The least and greatest value a leaf holds: its limits within its
+  /// type's range; a value outside is held at the nearer end.
+  std::pair<double, double> range() const;
   /// The leaf's default value (in internal units).
   double defaultValue() const { return defaultNumber; }
 };

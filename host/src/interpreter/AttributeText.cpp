@@ -9,6 +9,7 @@
 #include "interpreter/MeshText.h"
 #include "mesh/MeshData.h"
 
+#include <cstdio>
 #include <map>
 
 namespace zovhost {
@@ -44,7 +45,46 @@ std::string leafWord(const MPlug& plug) {
   return integral ? std::to_string(static_cast<long long>(value)) : formatNumber(value);
 }
 
+/// A limit as a message shows it.
+std::string limitText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
 }  // namespace
+
+bool checkNumberWords(const MPlug& plug, const std::vector<std::string>& words, std::string& error,
+                      std::vector<std::string>& clamped) {
+  if (plug.isNull()) return true;
+  const AttributeImpl& a = *plug.attributeImpl();
+  std::vector<MPlug> leaves;
+  if (a.holdsNumber() && words.size() == 1) {
+    leaves.push_back(plug);
+  } else if (a.kind == AttributeKind::Numeric && a.isCompound() && !(plug.isArray() && !plug.isElement()) &&
+             words.size() == plug.numChildren()) {
+    for (unsigned int i = 0; i < plug.numChildren(); ++i) leaves.push_back(plug.child(i));
+  }
+  for (size_t i = 0; i < leaves.size(); ++i) {
+    const AttributeImpl& leaf = *leaves[i].attributeImpl();
+    double value = 0.0;
+    // Enum fields are checked by name; times hold any finite value.
+    if (!parseDouble(words[i], value) || leaf.kind == AttributeKind::Enum || leaf.isUnit(MFnUnitAttribute::kTime))
+      continue;
+    if (leaf.isUnit(MFnUnitAttribute::kDistance)) value = MDistance::uiToInternal(value);
+    if (leaf.isUnit(MFnUnitAttribute::kAngle)) value = MAngle::uiToInternal(value);
+    const auto [low, high] = leaf.range();
+    const std::string range = "from " + limitText(low) + " to " + limitText(high);
+    if (!leaf.acceptsNumber(value)) {
+      error = "'" + leaves[i].name().str() + "' cannot hold " + words[i] + ": it takes values " + range;
+      return false;
+    }
+    if (value < low || value > high)
+      clamped.push_back("'" + leaves[i].name().str() + "' takes values " + range + "; " + words[i] + " was taken as " +
+                        limitText(value < low ? low : high));
+  }
+  return true;
+}
 
 std::string quoted(const std::string& text) {
   std::string result = "\"";

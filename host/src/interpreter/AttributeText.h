@@ -21,6 +21,14 @@ bool attributeWords(const MPlug& plug, std::vector<std::string>& words, std::str
 /// Sets a plug from words of a setAttr line (user-interface units).
 MStatus setAttributeWords(const MPlug& plug, const std::vector<std::string>& words);
 
+/// Checks the numbers setAttr words give a numeric plug (a number or each
+/// component of a numeric compound) before they are set: false, with `error`
+/// naming the plug, for a number the plug cannot hold (past single
+/// precision, say); a number beyond the plug's range, which the plug holds
+/// at the range's nearer end, adds a line to `clamped` naming the plug.
+bool checkNumberWords(const MPlug& plug, const std::vector<std::string>& words, std::string& error,
+                      std::vector<std::string>& clamped);
+
 /// Quotes a string for a command line.
 std::string quoted(const std::string& text);
 

@@ -250,6 +250,12 @@ MStatus setAttrCommand(HostCall& call) {
       displayError("setAttr: " + values[0] + " is not a value of '" + plug.name().str() + "' (" + fields + ")");
       return MS::kFailure;
     }
+    std::string refusal;
+    std::vector<std::string> clamped;
+    if (!checkNumberWords(plug, values, refusal, clamped)) {
+      displayError("setAttr: " + refusal);
+      return MS::kFailure;
+    }
     if (!setAttributeWords(plug, values)) {
       // Name the first word that is no value (the first when all are).
       size_t bad = 0;
@@ -258,6 +264,7 @@ MStatus setAttrCommand(HostCall& call) {
       displayError("setAttr: Error reading data element number " + std::to_string(bad + 1) + ": " + values[bad]);
       return MS::kFailure;
     }
+    for (const std::string& line : clamped) displayWarning("setAttr: " + line);
     recordUndo(call, std::make_unique<FunctionEntry>(
                          "setAttr", [plug, before]() { setAttributeWords(plug, before); },
                          [plug, values]() { setAttributeWords(plug, values); }));

@@ -211,14 +211,43 @@ class Parser {
       return statement;
     }
     if (word == "else") fail("'else' without 'if'");
-    // A name followed by '(' is a call, else a command.
-    size_t after = m_pos + word.size();
-    while (after < m_text.size() && (m_text[after] == ' ' || m_text[after] == '\t')) ++after;
-    if (after < m_text.size() && m_text[after] == '(') return expressionStatement();
+    // A name followed by '(' is a call when the statement ends after it or
+    // goes on with an operator; else it is a command whose first argument is
+    // parenthesised: setAttr ($node + ".ty") 5, setAttr ($node + ".tx") -5.
+    if (startsCall(word)) {
+      const size_t mark = m_pos;
+      postfix();
+      const bool call = atStatementEnd() || continuesExpression();
+      m_pos = mark;
+      if (call) return expressionStatement();
+    }
     statement->kind = StatementKind::Command;
     statement->command = commandForm(false);
     endStatement();
     return statement;
+  }
+
+  /// Whether the name at the position is followed by '(' on its line.
+  bool startsCall(const std::string& word) const {
+    size_t after = m_pos + word.size();
+    while (after < m_text.size() && (m_text[after] == ' ' || m_text[after] == '\t')) ++after;
+    return after < m_text.size() && m_text[after] == '(';
+  }
+
+  /// Whether an operator follows that goes on with an expression; '-' right
+  /// before a word or number starts a flag or a negative argument instead.
+  bool continuesExpression() const {
+    const char c = peek();
+    if (c == '-') return peek(1) == ' ' || peek(1) == '\t' || peek(1) == '=' || peek(1) == '-';
+    return std::string("+*/%<>=!&|?").find(c) != std::string::npos;
+  }
+
+  /// Whether a simple statement may end at the position (after blanks), as
+  /// endStatement takes it; a back-quoted command ends at its quote too.
+  bool atStatementEnd(bool backQuoted = false) {
+    skipBlanks(false);
+    const char c = peek();
+    return atEnd() || c == ';' || c == '\n' || c == '}' || (backQuoted && c == '`');
   }
 
   StatementPtr expressionStatement() {
@@ -557,11 +586,15 @@ class Parser {
       skipBlanks(true);
       ExpressionPtr result;
       const std::string word = peekName();
-      size_t after = m_pos + word.size();
-      while (after < m_text.size() && (m_text[after] == ' ' || m_text[after] == '\t')) ++after;
-      if (!word.empty() && after < m_text.size() && m_text[after] == '(') {
+      if (!word.empty() && startsCall(word)) {
+        const size_t mark = m_pos;
         result = postfix();
-      } else {
+        if (!atStatementEnd(true)) {
+          m_pos = mark;
+          result = nullptr;
+        }
+      }
+      if (!result) {
         result = makeExpression(ExpressionKind::Command);
         result->command = commandForm(true);
       }

@@ -17,6 +17,7 @@
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -46,6 +47,13 @@ constexpr int kProgressStep = 100;
 /// Where a failed progress call of each pass is reported.
 constexpr jagginessCmd::ProgressLines kGroupPassLines{1314, 1315, 1316, 1317, 1318, 1374, 1375};
 constexpr jagginessCmd::ProgressLines kMovingPassLines{1509, 1510, 1511, 1512, 1513, 1537, 1538};
+
+/// The flags' ranges: the subdivision passes the tessellation makes, the
+/// strengths the voronoi node keeps, a cosine, and the three affect modes.
+constexpr FlagRange kResolutionRange{"zovJagginess", "-resolution", 0.0, 4.0};
+constexpr FlagRange kStrengthRange{"zovJagginess", "-strength", 0.0, 4.0};
+constexpr FlagRange kSoftNormalRange{"zovJagginess", "-softnormal", -1.0, 1.0};
+constexpr FlagRange kAffectRange{"zovJagginess", "-affect", 0.0, 2.0};
 
 bool isGroupMode(unsigned int affect) { return affect == kAffectGroup || affect == kAffectMoving; }
 
@@ -91,17 +99,20 @@ MStatus jagginessCmd::redoIt() {
   const MArgDatabase& args = *m_arguments;
   const bool remove = args.isFlagSet(kDeleteFlag);
   const bool compute = args.isFlagSet(kComputeFlag);
-  m_resolution = 0;
-  if (args.isFlagSet(kResolutionFlag)) args.getFlagArgument(kResolutionFlag, 0, m_resolution);
-  bool strengthGiven = false;
-  if (args.isFlagSet(kStrengthFlag)) {
-    args.getFlagArgument(kStrengthFlag, 0, m_strength);
-    strengthGiven = true;
-  }
+  unsigned int resolution = 0;
+  double strength = m_strength;
   double threshold = kDefaultSoftNormal;
-  if (args.isFlagSet(kSoftNormalFlag)) args.getFlagArgument(kSoftNormalFlag, 0, threshold);
   unsigned int affect = kAffectShard;
-  if (args.isFlagSet(kAffectFlag)) args.getFlagArgument(kAffectFlag, 0, affect);
+  // Every flag is checked before anything changes; a strength past the
+  // range would displace the cut faces without bound.
+  if (!readFlagInRange(args, kResolutionFlag, kResolutionRange, resolution) ||
+      !readFlagInRange(args, kStrengthFlag, kStrengthRange, strength) ||
+      !readFlagInRange(args, kSoftNormalFlag, kSoftNormalRange, threshold) ||
+      !readFlagInRange(args, kAffectFlag, kAffectRange, affect))
+    return MS::kFailure;
+  m_resolution = resolution;
+  const bool strengthGiven = args.isFlagSet(kStrengthFlag);
+  m_strength = strength;
   if (!m_modifier) m_modifier = std::make_unique<MDGModifier>();
   m_preserveUVs = true;
   m_tessellated.clear();
@@ -138,8 +149,19 @@ MStatus jagginessCmd::redoIt() {
     return MS::kSuccess;
   }
 
+  MObject record;
+  findVoronoiUnder(group, record);
+  if (record.isNull()) {
+    // Only a shard has cut faces and the settings to roughen them with.
+    MGlobal::displayError("voronoi node not found: " + MFnDependencyNode(shape.node()).name() +
+                          " is not a shard of a shatter group, it is not roughened");
+    return MS::kFailure;
+  }
   runQuietly("undoInfo -swf off");
-  readVoronoiSettings(group, affect, strengthGiven);
+  if (!readVoronoiSettings(group, affect, strengthGiven)) {
+    runQuietly("undoInfo -swf on");
+    return MS::kFailure;
+  }
   if (compute) {
     ProgressReservation progress;
     if (!progress.reserve()) {

@@ -19,6 +19,7 @@
 #include "src/shatter/meshOpNode.h"
 #include "src/shatter/modifiers/jagginessCmd.h"
 #include "src/shatter/modifiers/zovModifierCmd.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -268,5 +269,5 @@ MStatus jagginessCmd::removeJagginess(const MDagPath& path) {
     MPlug(node, zovMeshOpNode::outMesh).asMObject();
     node = MPlug(node, zovMeshOpNode::inMesh).source().node();
   }
-  return MGlobal::executeCommandOnIdle(MString(" delete -ch ") + MFnDependencyNode(path.node()).name());
+  return MGlobal::executeCommandOnIdle(" delete -ch " + quotedArgument(MFnDependencyNode(path.node()).name()));
 }

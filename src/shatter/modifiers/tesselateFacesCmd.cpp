@@ -19,6 +19,7 @@
 #include "src/meshes/meshConversion.h"
 #include "src/meshes/shardOutput.h"
 #include "src/shatter/meshOpNode.h"
+#include "src/userInput.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ void printUsage() {
 }
 
 std::string faceOf(const std::string& mesh, std::uint32_t face) {
-  return " " + mesh + ".f[" + std::to_string(face) + "]";
+  return " " + quotedArgument(mesh + ".f[" + std::to_string(face) + "]");
 }
 
 }  // namespace
@@ -108,8 +109,8 @@ MStatus tesselateFacesCmd::initModifierNode(MObject node) {
   const MDagPath mesh = meshPath();
   base->captureMeshShading(mesh);
   if (base->shadingSets.length() > 0)
-    MGlobal::executeCommand(MString("sets -rm ") + MFnDependencyNode(base->shadingSets[0]).name() + " " +
-                                MFnDependencyNode(mesh.node()).name(),
+    MGlobal::executeCommand("sets -rm " + quotedArgument(MFnDependencyNode(base->shadingSets[0]).name()) + " " +
+                                quotedArgument(MFnDependencyNode(mesh.node()).name()),
                             false, false);
   return status;
 }
@@ -133,9 +134,9 @@ MStatus tesselateFacesCmd::directModifier(MObject) {
 
   const std::string name = mesh.name().asChar();
   if (sets.length() == 0) {
-    MGlobal::executeCommand(("sets -e -fe initialShadingGroup " + name).c_str(), false, false);
+    MGlobal::executeCommand(("sets -e -fe initialShadingGroup " + quotedArgument(name)).c_str(), false, false);
   } else if (sets.length() == 1) {
-    std::string line = "sets -e -fe " + std::string(MFnDependencyNode(sets[0]).name().asChar());
+    std::string line = "sets -e -fe " + quotedArgument(std::string(MFnDependencyNode(sets[0]).name().asChar()));
     for (std::uint32_t f = 0; f < engine->numFaces; ++f) line += faceOf(name, f);
     MGlobal::executeCommand(line.c_str(), false, false);
   } else {
@@ -143,7 +144,9 @@ MStatus tesselateFacesCmd::directModifier(MObject) {
       const unsigned int set = engine->faces[f].faceByte & kTessellationByteMask;
       if (set >= sets.length()) continue;
       MGlobal::executeCommand(
-          ("sets -e  -fe " + std::string(MFnDependencyNode(sets[set]).name().asChar()) + faceOf(name, f)).c_str(),
+          ("sets -e  -fe " + quotedArgument(std::string(MFnDependencyNode(sets[set]).name().asChar())) +
+           faceOf(name, f))
+              .c_str(),
           false, false);
     }
   }

@@ -10,13 +10,21 @@
 
 #include "src/nodeLinks.h"
 #include "src/shatter/meshOpNode.h"
+#include "src/userInput.h"
 
 namespace {
 
 /// Runs a shading line without echo and outside the undo queue.
 void runShadingLine(const std::string& line) { MGlobal::executeCommand(line.c_str(), false, false); }
 
-std::string faceName(const std::string& mesh, int face) { return " " + mesh + ".f[" + std::to_string(face) + "]"; }
+std::string faceName(const std::string& mesh, int face) {
+  return " " + quotedArgument(mesh + ".f[" + std::to_string(face) + "]");
+}
+
+/// A node's name as a command line argument.
+std::string quotedName(const MObject& node) {
+  return quotedArgument(std::string(MFnDependencyNode(node).name().asChar()));
+}
 
 MPlug plugOf(const MObject& node, const char* name) { return MFnDependencyNode(node).findPlug(name, true); }
 
@@ -101,23 +109,29 @@ MStatus zovModifierCmd::applyModifier() {
     return status;
   }
   // Nodes that cannot be made, or that lack the mesh plugs, stop the change
-  // before anything is connected.
+  // before anything is connected; a first node already made is taken back
+  // with everything else the modifier holds.
   MStatus status;
   const MObject first = createModifierNode(status);
   if (!status) {
-    m_dgModifier = std::make_unique<MDGModifier>();
+    dropModifierNodes();
     return status;
   }
   initModifierNode(first);
   const MObject second = createModifierNode(status);
   if (!status) {
-    m_dgModifier = std::make_unique<MDGModifier>();
+    dropModifierNodes();
     restoreShading(m_shadingBefore);
     return status;
   }
   status = connectModifierNodes(first, second);
   m_shadingAfter = shadingState();
   return status;
+}
+
+void zovModifierCmd::dropModifierNodes() {
+  m_dgModifier->undoIt();
+  m_dgModifier = std::make_unique<MDGModifier>();
 }
 
 MObject zovModifierCmd::createModifierNode(MStatus& status) {
@@ -302,12 +316,12 @@ void zovModifierCmd::applyShadingSets(const MObject& node) {
     mesh.renameUVSet(mesh.currentUVSetName(), base->uvSetNames[0]);
   const std::string name = mesh.name().asChar();
   if (base->shadingSets.length() == 0 || base->shadingSets[0].isNull()) {
-    runShadingLine("sets -e -fe initialShadingGroup " + name);
+    runShadingLine("sets -e -fe initialShadingGroup " + quotedArgument(name));
   } else {
     const int faces = mesh.numPolygons();
     const unsigned int sets = base->shadingSets.length();
     if (sets == 1) {
-      std::string line = "sets -e -fe " + std::string(MFnDependencyNode(base->shadingSets[0]).name().asChar());
+      std::string line = "sets -e -fe " + quotedName(base->shadingSets[0]);
       for (int f = 0; f < faces; ++f) line += faceName(name, f);
       runShadingLine(line);
     } else {
@@ -319,9 +333,7 @@ void zovModifierCmd::applyShadingSets(const MObject& node) {
         const int v = entries[static_cast<size_t>(f)];
         if (v < 1 || v > static_cast<int>(sets)) continue;
         std::string line =
-            "sets -e  -fe " +
-            std::string(MFnDependencyNode(base->shadingSets[static_cast<unsigned int>(v - 1)]).name().asChar()) +
-            faceName(name, f);
+            "sets -e  -fe " + quotedName(base->shadingSets[static_cast<unsigned int>(v - 1)]) + faceName(name, f);
         for (int g = f + 1; g < faces; ++g)
           if (entries[static_cast<size_t>(g)] == v) {
             line += faceName(name, g);
@@ -385,7 +397,7 @@ MStatus zovModifierCmd::restoreMeshFromCopy() {
     MDGModifier link;
     link.connect(copyOut, plugOf(mesh, "inMesh"));
     link.doIt();
-    MGlobal::executeCommand(MString("dgeval -src ") + MFnDependencyNode(mesh).name() + ".inMesh", false, false);
+    MGlobal::executeCommand("dgeval -src " + quotedArgument(MFnDependencyNode(mesh).name() + ".inMesh"), false, false);
     link.undoIt();
     return MS::kSuccess;
   }
@@ -443,10 +455,11 @@ zovModifierCmd::ShadingState zovModifierCmd::shadingState() const {
 
 void zovModifierCmd::restoreShading(const ShadingState& state) const {
   const std::string name = MFnDependencyNode(m_meshPath.node()).name().asChar();
-  for (const auto& [group, faces] : shadingState()) runShadingLine("sets -rm " + group + " " + name);
+  for (const auto& [group, faces] : shadingState())
+    runShadingLine("sets -rm " + quotedArgument(group) + " " + quotedArgument(name));
   for (const auto& [group, faces] : state) {
     if (faces.length() == 0) continue;
-    std::string line = "sets -e -fe " + group;
+    std::string line = "sets -e -fe " + quotedArgument(group);
     for (unsigned int i = 0; i < faces.length(); ++i) line += faceName(name, faces[i]);
     runShadingLine(line);
   }

@@ -95,6 +95,8 @@ class zovModifierCmd : public MPxCommand {
   using ShadingState = std::vector<std::pair<std::string, MIntArray>>;
 
   MObject createModifierNode(MStatus& status);
+  /// Takes back every node the modifier has made and starts a fresh one.
+  void dropModifierNodes();
   MStatus connectModifierNodes(const MObject& first, const MObject& second);
   void readMeshNode(ModifierLinkData& data);
   void readUpstreamNode(ModifierLinkData& data);
