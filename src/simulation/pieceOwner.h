@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class rigidBodyNode;
 
 /// Whether a fracture piece is in a cluster, and whether that cluster is
@@ -27,6 +29,10 @@ class PieceOwner {
   /// Takes the piece out of the fracture body, as when its body goes; the
   /// flag is not read.
   virtual void removePiece(rigidBodyNode* piece, bool flag) = 0;
+  /// Makes the piece's engine body again through `make` (the piece's own
+  /// making, which frees the old body), the fracture body, which reaches the
+  /// old body, letting it go first. Answers what `make` answers.
+  virtual bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) = 0;
 
  protected:
   PieceOwner() = default;
