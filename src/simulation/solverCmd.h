@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MObject.h>
@@ -9,6 +8,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/commandArguments.h"
 
 /// `zovSolver`: makes sure the scene has its solver, driven by the host's
 /// time, and answers its name; with a flag it acts on the solver instead:
@@ -34,6 +35,6 @@ class SolverCmd : public MPxCommand {
   /// The time input and the rigid bodies' pivot helpers connected.
   MStatus connectDynamics(const MObject& solver);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
+  CommandArguments arguments{"zovSolver"};
   std::unique_ptr<MDGModifier> modifier;
 };
