@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDagModifier.h>
 #include <maya/MObject.h>
@@ -12,6 +11,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/commandArguments.h"
 
 /// `zovConnectForceFields`: links host force fields to the bodies that take
 /// them. A link connects a field's message attribute "zovfield" to an
@@ -45,7 +46,7 @@ class connectForceFieldsCmd : public MPxCommand {
   /// when the host refuses.
   bool linkToNextFree(const MPlug& field, const MObject& body);
 
-  std::unique_ptr<MArgDatabase> m_arguments;
+  CommandArguments m_arguments{"zovConnectForceFields"};
   std::unique_ptr<MDagModifier> m_modifier;
   MSelectionList m_selection;
 };
