@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDagModifier.h>
 #include <maya/MDagPath.h>
@@ -12,6 +11,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/commandArguments.h"
 
 /// `zovCracker`: turns each selected (or given) polygon mesh into a cracker
 /// of the scene's last solver. For a mesh under the transform T it puts a
@@ -40,7 +41,7 @@ class zovCrackerCmd : public MPxCommand {
   /// answers the cracker's name, empty when the host refused a step.
   MString makeCracker(const MDagPath& meshPath, const MPlug& crackers);
 
-  std::unique_ptr<MArgDatabase> m_arguments;
+  CommandArguments m_arguments{"zovCracker"};
   std::unique_ptr<MDagModifier> m_modifier;
   MSelectionList m_selection;
 };
