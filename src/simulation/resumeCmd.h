@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MObject.h>
@@ -12,6 +11,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/commandArguments.h"
 
 class rigidBodyNode;
 
@@ -60,7 +61,7 @@ class resumeCmd : public MPxCommand {
   /// The named rigid body handed over.
   MStatus handOverBody(const MString& name, bool toDynamics, bool toAnimation);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
+  CommandArguments arguments{"zovTrans"};
   std::unique_ptr<MDGModifier> modifier;
   /// Scratch lists of a plug's connections.
   MPlugArray sources;
