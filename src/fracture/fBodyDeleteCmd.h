@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MPxCommand.h>
@@ -9,6 +8,10 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/commandArguments.h"
+
+class FractureBodyNode;
 
 /// `deleteZovFBody`: dissolves the selected fracture body nodes. Each goes
 /// back to its start, hands its clusters back, lets its pieces go and is
@@ -33,7 +36,11 @@ class FBodyDeleteCmd : public MPxCommand {
   bool hasSyntax() const override { return true; }
 
  private:
-  std::unique_ptr<MArgDatabase> parsedArguments;
+  /// Deletes the fracture body node; its pieces go free (or, with
+  /// `deleteBodies`, are deleted too).
+  void dissolve(FractureBodyNode& fracture, bool deleteBodies);
+
+  CommandArguments arguments{"deleteZovFBody"};
   /// Deletes the nodes; kept, so that the deleted nodes go only with the
   /// command.
   std::unique_ptr<MDGModifier> modifier;
