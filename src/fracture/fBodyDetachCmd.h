@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MPxCommand.h>
@@ -38,7 +37,6 @@ class FBodyDetachCmd : public MPxCommand {
   /// The selected pieces become a new fracture body beside the source.
   MStatus splitOff(FractureBodyNode& source, const std::vector<rigidBodyNode*>& pieces);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
   /// Whether the run took pieces out of their fracture body.
