@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
@@ -8,6 +7,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/commandArguments.h"
 
 class FractureBodyNode;
 
@@ -43,7 +44,7 @@ class FBodyStressesCmd : public MPxCommand {
   FractureBodyNode* selectedFractureBody() const;
   MStatus listByPieces(MStringArray& names);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
+  CommandArguments arguments{"fBody_selStresses"};
   MSelectionList selection;
   /// Whether the run reset or scaled joints.
   bool changedJoints = false;
