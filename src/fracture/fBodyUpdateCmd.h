@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
@@ -9,6 +8,8 @@
 
 #include <memory>
 #include <vector>
+
+#include "src/commandArguments.h"
 
 class FractureBodyNode;
 class rigidBodyNode;
@@ -46,10 +47,8 @@ class FBodyUpdateCmd : public MPxCommand {
   MStatus stressesMap();
   MStatus staticFragments(bool makeStatic);
   MStatus transformAndMass(bool freeze, bool massOnly);
-  /// The selected fracture body nodes, in selection order.
-  std::vector<FractureBodyNode*> selectedFractureBodies() const;
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
+  CommandArguments arguments{"update_Fbody"};
   MSelectionList selection;
   /// Whether the run changed pieces or joints of a fracture body.
   bool changedBodies = false;
