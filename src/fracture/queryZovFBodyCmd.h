@@ -1,13 +1,9 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
-#include <maya/MSelectionList.h>
 #include <maya/MStatus.h>
 #include <maya/MSyntax.h>
-
-#include <memory>
 
 /// `queryZovFBody`: questions about the selected fracture body node.
 /// "-ani"/"-isAnim" answers whether it moves with an animated parent;
@@ -22,8 +18,4 @@ class queryZovFBodyCmd : public MPxCommand {
 
   MStatus doIt(const MArgList& arguments) override;
   bool hasSyntax() const override { return true; }
-
- private:
-  std::unique_ptr<MArgDatabase> parsedArguments;
-  MSelectionList selection;
 };
