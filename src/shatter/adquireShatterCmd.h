@@ -20,6 +20,8 @@
 /// given back.
 class adquireShatterCmd : public shatterCmd {
  public:
+  adquireShatterCmd();
+
   static void* creator();
   static MSyntax newSyntax();
 
@@ -29,6 +31,12 @@ class adquireShatterCmd : public shatterCmd {
   MStatus undoIt() override;
 
  private:
+  /// The voronoi node `-refObject` names; null, after the error, when it
+  /// names none.
+  voronoiNode* readSource();
+  /// Shatters one mesh along the source's seeds and groups the shards.
+  MStatus shatterLike(voronoiNode& source, const SelectedMesh& mesh, const MString& cutMaterial, bool useCutMaterial,
+                      MStringArray& groups);
   /// The further levels of a nonconforming source on the shards just made
   /// from the target: each level's seeds and box, read in the source
   /// object's space and mapped by the target's matrix, re-cut the shards.

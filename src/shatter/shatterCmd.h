@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MBoundingBox.h>
 #include <maya/MDagModifier.h>
@@ -20,6 +19,8 @@
 #include <vector>
 
 #include "math/MgcVector3.h"
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/meshes/shardOutput.h"
 #include "src/shatter/shatterSettings.h"
 
@@ -46,6 +47,8 @@ constexpr unsigned int kMaxRequestedShards = 64;
 /// and still fails is not queued: it empties the queue at once.
 class shatterCmd : public MPxCommand {
  public:
+  shatterCmd() : shatterCmd("zovShatter") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
@@ -57,6 +60,9 @@ class shatterCmd : public MPxCommand {
   bool hasSyntax() const override { return true; }
 
  protected:
+  /// `command` names the command in the messages of its flag checks.
+  explicit shatterCmd(const char* command) : m_arguments(command) {}
+
   /// What the flags ask for.
   struct Request {
     unsigned int shardCount = 0;
@@ -116,9 +122,32 @@ class shatterCmd : public MPxCommand {
   }
 
   std::unique_ptr<MDagModifier> m_modifier;
-  std::unique_ptr<MArgDatabase> m_arguments;
+  CommandArguments m_arguments;
 
  private:
+  /// The mesh or curve `-refObject` gives.
+  struct Sources {
+    MDagPath referenceMesh;
+    MDagPath pathCurve;
+    bool hasReference = false;
+    bool hasCurve = false;
+  };
+
+  /// The flags into the request and the members; false, after the message,
+  /// when one is refused.
+  bool readRequest(Request& request);
+  /// The reference mesh or path curve; false, after the error, when the
+  /// path pattern has none.
+  bool readSources(const Request& request, Sources& sources) const;
+  /// `-undoLast` on the first mesh of the objects.
+  MStatus undoLastOfSelection(const MSelectionList& objects);
+  /// Whether the mesh can be shattered with the request: not when it lacks
+  /// the colours of the colour pattern or is animated (said by a warning).
+  static bool shatterable(const MDagPath& shapePath, const Request& request, const Sources& sources);
+  /// Shatters one selected mesh, from the preview under its transform when
+  /// there is one, and groups its shards; the group's name into `group`.
+  MStatus shatterSelected(const SelectedMesh& selected, const Request& request, const Sources& sources, MString& group);
+
   MSelectionList m_referenceObjects;
   MStringArray m_transformNames;
   MObject m_voronoiTransform;
