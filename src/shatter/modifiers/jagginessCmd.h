@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MDagPath.h>
@@ -17,6 +16,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "src/commandArguments.h"
 
 /// `zovJagginess`: roughens the cut faces of shards. The cut faces of a
 /// shard (or of every shard of its shatter group, or of the moving shards
@@ -74,6 +75,32 @@ class jagginessCmd : public MPxCommand {
   };
 
  private:
+  /// What the flags ask for.
+  struct Request {
+    bool remove = false;
+    bool compute = false;
+    bool strengthGiven = false;
+    /// The cosine below which cut-face normals stay hard.
+    double threshold = 0.0;
+    /// The shard, its shatter group, or its group's moving shards.
+    unsigned int affect = 0;
+  };
+  /// The shard worked on, its transform and its shatter group.
+  struct Target {
+    MDagPath shape;
+    MDagPath transform;
+    MDagPath group;
+  };
+
+  /// The flags into the request and the members; false, after the message,
+  /// when one is refused.
+  bool readRequest(Request& request);
+  /// The shard the command works on; false, after the message, when there
+  /// is none or it is a body already.
+  bool readTarget(Target& target);
+  /// The cut faces of the targets subdivided and roughened, their normals
+  /// softened as asked.
+  MStatus roughen(const Target& target, const Request& request);
   MStatus readVoronoiSettings(const MDagPath& group, unsigned int affect, bool strengthGiven);
   MStatus tessellateTargets(const MDagPath& shape, const MDagPath& group, unsigned int affect,
                             std::vector<MDagPath>& targets, bool soft);
@@ -92,7 +119,7 @@ class jagginessCmd : public MPxCommand {
   MStatus removeSoftNormalsInGroup(const MDagPath& group);
 
   std::unique_ptr<MDGModifier> m_modifier;
-  std::unique_ptr<MArgDatabase> m_arguments;
+  CommandArguments m_arguments{"zovJagginess"};
   MSelectionList m_selection;
   double m_jaggyLength = 1.0;
   double m_scale = 1.0;
