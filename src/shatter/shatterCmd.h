@@ -98,6 +98,17 @@ class shatterCmd : public MPxCommand {
   static ShatterLocatorNode* findPreviewLocator(const MDagPath& transform);
   /// The undo-last mode for one mesh shape.
   MStatus undoLastShatter(const MDagPath& shapePath);
+  /// The shards the record stored from the level before (into `meshes`),
+  /// under a renewed record in place of the node, whose group goes.
+  void restoreStoredLevel(voronoiNode& node, const MDagPath& sourceShape, bool useCutMaterial, MObjectArray& meshes);
+  /// The renewed record takes the node's earlier levels: seeds, settings,
+  /// boxes and level counts, the rebuilt shards as display cells, and the
+  /// source's mesh.
+  void renewRecord(voronoiNode& node, voronoiNode& renewed, std::vector<ZOV_DFmesh*>& rebuilt,
+                   const MDagPath& sourceShape);
+  /// Queues the grouping of the shards (and the voronoi transform) as the
+  /// transform's shatter group for when the host is idle.
+  void queueShatterGroup(const MDagPath& transformPath, const MString& transformName, const MObjectArray& meshes) const;
   /// Forgets what the current run did (the transform names).
   void forgetRun();
   /// Makes what every shard of the run shares, the first time a run needs it.
