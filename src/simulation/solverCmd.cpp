@@ -37,11 +37,6 @@ void* SolverCmd::creator() { return new SolverCmd; }
 
 MSyntax SolverCmd::newSyntax() { return commandSyntax({kReportFlag, kClearFlag, kConnectDynFlag}); }
 
-MStatus SolverCmd::doIt(const MArgList& list) {
-  const MStatus parsed = arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus SolverCmd::redoIt() {
   if (!modifier) modifier = std::make_unique<MDGModifier>();
   const MObject existing = findSolverNode();
