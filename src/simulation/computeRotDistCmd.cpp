@@ -21,12 +21,9 @@ MSyntax ComputeRotDistCmd::newSyntax() {
   return commandSyntax({r[0], r[1], r[2], r[3], r[4], r[5], kToleranceFlag});
 }
 
-MStatus ComputeRotDistCmd::doIt(const MArgList& list) {
-  CommandArguments arguments("dComputeRotDist");
-  // Unread values would count as 0 and could answer true for rotations
-  // that differ: a failed parse is the answer.
-  const MStatus parsed = arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
+// Unread values would count as 0 and could answer true for rotations that
+// differ: a failed parse is the answer, before this runs.
+MStatus ComputeRotDistCmd::redoIt() {
   double values[6] = {};
   for (int k = 0; k < 6; ++k) arguments.read(kRotationFlags[k], values[k]);
   double tolerance = 0.0;
