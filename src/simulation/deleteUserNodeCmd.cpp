@@ -11,7 +11,6 @@ void* deleteUserNodeCmd::creator() { return new deleteUserNodeCmd; }
 MSyntax deleteUserNodeCmd::newSyntax() { return commandSyntax({}, kSelectedObjects); }
 
 MStatus deleteUserNodeCmd::doIt(const MArgList& list) {
-  CommandArguments arguments("deleteUserNode");
   const MStatus parsed = arguments.parse(syntax(), list);
   if (!parsed) return parsed;
   m_selection = arguments.objects();
