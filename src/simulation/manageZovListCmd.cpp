@@ -21,7 +21,6 @@ void* ManageZovListCmd::creator() { return new ManageZovListCmd; }
 MSyntax ManageZovListCmd::newSyntax() { return commandSyntax({kAddFlag}, {MSyntax::kSelectionList, 1, 0, true}); }
 
 MStatus ManageZovListCmd::doIt(const MArgList& list) {
-  CommandArguments arguments("ManageZovListCmd");
   const MStatus parsed = arguments.parse(syntax(), list);
   if (!parsed) return parsed;
   bool add = false;
