@@ -57,10 +57,7 @@ MSyntax queryZovBodyCmd::newSyntax() {
       kSelectedObjects);
 }
 
-MStatus queryZovBodyCmd::doIt(const MArgList& list) {
-  CommandArguments arguments("queryZovBody");
-  const MStatus parsed = arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
+MStatus queryZovBodyCmd::redoIt() {
   m_selection = arguments.objects();
   if (!requireObjects(m_selection)) return MS::kFailure;
   if (arguments.isSet(kCollisionPointsFlag) && m_selection.length() < 2) return failWithError("expected two objects");
