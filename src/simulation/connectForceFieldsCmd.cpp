@@ -40,23 +40,18 @@ MSyntax connectForceFieldsCmd::newSyntax() {
   return commandSyntax({kConnectFlag, kBodyNameFlag, kFractureBodyNameFlag, kConnectAllFlag}, kSelectedObjects);
 }
 
-MStatus connectForceFieldsCmd::doIt(const MArgList& list) {
-  const MStatus parsed = m_arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus connectForceFieldsCmd::redoIt() {
-  if (!m_arguments.parsed()) return MS::kFailure;
-  const bool connect = m_arguments.isSet(kConnectFlag);
-  const bool connectAll = m_arguments.isSet(kConnectAllFlag);
+  if (!arguments.parsed()) return MS::kFailure;
+  const bool connect = arguments.isSet(kConnectFlag);
+  const bool connectAll = arguments.isSet(kConnectAllFlag);
   if (!connect && !connectAll) return failWithError("invalid arguments");
-  m_selection = m_arguments.objects();
+  m_selection = arguments.objects();
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
 
   MString fractureBody, body, field;
-  m_arguments.read(kFractureBodyNameFlag, fractureBody);
-  m_arguments.read(kBodyNameFlag, body);
-  m_arguments.read(kConnectAllFlag, field);
+  arguments.read(kFractureBodyNameFlag, fractureBody);
+  arguments.read(kBodyNameFlag, body);
+  arguments.read(kConnectAllFlag, field);
   if (fractureBody.length() > 0) return connectSelected(kFractureBodyType, fractureBody);
   if (body.length() > 0) return connectSelected(kRigidBodyType, body);
   if (connectAll) return connectToAll(field);
