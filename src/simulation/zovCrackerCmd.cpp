@@ -40,13 +40,8 @@ void* zovCrackerCmd::creator() { return new zovCrackerCmd; }
 
 MSyntax zovCrackerCmd::newSyntax() { return commandSyntax({kDiameterFlag, kNewFlag}, kSelectedObjects); }
 
-MStatus zovCrackerCmd::doIt(const MArgList& list) {
-  const MStatus parsed = m_arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus zovCrackerCmd::redoIt() {
-  m_selection = m_arguments.objects();
+  m_selection = arguments.objects();
   if (!requireObjects(m_selection)) return MS::kFailure;
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
 
