@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 /// `new_ZOVBody`: turns the selected polygon meshes (or the meshes given) into
 /// rigid bodies of the scene's last solver. For each mesh it makes a
@@ -29,8 +29,10 @@
 /// updated; when there are none the command fails. Undo takes back the nodes
 /// and connections made and the selection; values written through plugs
 /// stay.
-class RigidBodyCmd : public MPxCommand {
+class RigidBodyCmd : public ModuleCommand {
  public:
+  RigidBodyCmd() : ModuleCommand("new_ZOVBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
@@ -38,7 +40,6 @@ class RigidBodyCmd : public MPxCommand {
   MStatus redoIt() override;
   MStatus undoIt() override;
   bool isUndoable() const override { return true; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// The settings the flags give.
@@ -61,7 +62,6 @@ class RigidBodyCmd : public MPxCommand {
   MString createBody(const MDagPath& shapePath, const MObject& transform, const MObject& solver,
                      const Settings& settings, bool jagged);
 
-  CommandArguments arguments{"new_ZOVBody"};
   std::unique_ptr<MDagModifier> modifier;
   /// Set when memory ran out making a body: the run takes back what it made.
   bool outOfMemory = false;
