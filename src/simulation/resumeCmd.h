@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 class rigidBodyNode;
 
@@ -35,13 +35,14 @@ class rigidBodyNode;
 /// command with them: nothing in the module runs it. A name that finds no
 /// node, no node flag, or both -dynamics and -animation fail with an error
 /// and change nothing. Not undoable.
-class resumeCmd : public MPxCommand {
+class resumeCmd : public ModuleCommand {
  public:
+  resumeCmd() : ModuleCommand("zovTrans") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;
-  bool hasSyntax() const override { return true; }
 
   /// "zovTrans".
   static const MString commandName;
@@ -61,7 +62,6 @@ class resumeCmd : public MPxCommand {
   /// The named rigid body handed over.
   MStatus handOverBody(const MString& name, bool toDynamics, bool toAnimation);
 
-  CommandArguments arguments{"zovTrans"};
   std::unique_ptr<MDGModifier> modifier;
   /// Scratch lists of a plug's connections.
   MPlugArray sources;
