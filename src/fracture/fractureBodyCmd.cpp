@@ -80,9 +80,7 @@ bool FractureBodyCmd::readRequest(Request& request) const {
   return true;
 }
 
-MStatus FractureBodyCmd::doIt(const MArgList& list) {
-  const MStatus parsed = arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
+MStatus FractureBodyCmd::redoIt() {
   Request request;
   if (!readRequest(request)) return MS::kFailure;
   selection = arguments.objects();
@@ -155,7 +153,7 @@ MStatus FractureBodyCmd::makeFractureBody(const Request& request, const MTime& n
   settleFractureBody(*node, linkedSolver);
   MGlobal::executeCommandOnIdle("updateZovManagePanel");
   setResult(node->nodeName());
-  madeFractureBody = true;
+  markChanged();
   return MS::kSuccess;
 }
 
@@ -218,8 +216,6 @@ void FractureBodyCmd::settleFractureBody(FractureBodyNode& node, const MObject& 
     MGlobal::displayInfo(MString("body ") + source->getShape().name +
                          " has been set as anim source for the fracture body");
 }
-
-MStatus FractureBodyCmd::undoIt() { return flushUndoQueue(); }
 
 void FractureBodyCmd::undoFractureBody(const MObject& fracture, const std::vector<KeptBody>& kept) {
   // Its removal lets the engine fracture body go and deletes the joint nodes.

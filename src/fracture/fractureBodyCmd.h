@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 class rigidBodyNode;
@@ -31,16 +31,14 @@ class rigidBodyNode;
 /// nothing records. The command is undoable so that its undo can empty the
 /// undo queue: an undo never reaches past it to the commands that made the
 /// pieces (deleteZovFBody dissolves it).
-class FractureBodyCmd : public MPxCommand {
+class FractureBodyCmd : public OneWayCommand {
  public:
+  FractureBodyCmd() : OneWayCommand("zovFractureBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return madeFractureBody; }
-  bool hasSyntax() const override { return true; }
+  MStatus redoIt() override;
 
  private:
   /// What the flags ask for.
@@ -78,9 +76,6 @@ class FractureBodyCmd : public MPxCommand {
   /// was given as they were.
   void undoFractureBody(const MObject& fracture, const std::vector<KeptBody>& kept);
 
-  CommandArguments arguments{"zovFractureBody"};
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run made a fracture body.
-  bool madeFractureBody = false;
 };
