@@ -23,19 +23,13 @@ void* FBodyDeleteCmd::creator() { return new FBodyDeleteCmd; }
 
 MSyntax FBodyDeleteCmd::newSyntax() { return commandSyntax({kDeleteBodiesFlag}, kSelectedObjects); }
 
-MStatus FBodyDeleteCmd::doIt(const MArgList& list) {
-  const MStatus parsed = arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
-MStatus FBodyDeleteCmd::undoIt() { return flushUndoQueue(); }
-
 MStatus FBodyDeleteCmd::redoIt() {
   selection = arguments.objects();
   if (!requireObjects(selection)) return MS::kFailure;
   const bool deleteBodies = arguments.isSet(kDeleteBodiesFlag);
   if (!modifier) modifier = std::make_unique<MDGModifier>();
   MString last;
+  bool deletedAny = false;
   {
     const UndoRecordingOff recordingOff;
     // The fracture body nodes first: deleting one changes nothing else
@@ -44,6 +38,7 @@ MStatus FBodyDeleteCmd::redoIt() {
              selection, LeftOut{arguments.command(), "a fracture body node", "it is left as it is"})) {
       last = fracture->nodeName();
       deletedAny = true;
+      markChanged();
       dissolve(*fracture, deleteBodies);
     }
   }

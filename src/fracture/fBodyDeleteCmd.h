@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 
@@ -23,28 +23,22 @@ class FractureBodyNode;
 /// clusters handed back) cannot be given back: a run that deleted a fracture
 /// body is undoable, and its undo empties the undo queue, so that no undo
 /// reaches past it to commands that made or changed what it took apart.
-class FBodyDeleteCmd : public MPxCommand {
+class FBodyDeleteCmd : public OneWayCommand {
  public:
+  FBodyDeleteCmd() : OneWayCommand("deleteZovFBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return deletedAny; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// Deletes the fracture body node; its pieces go free (or, with
   /// `deleteBodies`, are deleted too).
   void dissolve(FractureBodyNode& fracture, bool deleteBodies);
 
-  CommandArguments arguments{"deleteZovFBody"};
   /// Deletes the nodes; kept, so that the deleted nodes go only with the
   /// command.
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run deleted a fracture body.
-  bool deletedAny = false;
 };
