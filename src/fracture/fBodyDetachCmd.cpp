@@ -51,15 +51,8 @@ void* FBodyDetachCmd::creator() { return new FBodyDetachCmd; }
 
 MSyntax FBodyDetachCmd::newSyntax() { return commandSyntax({}, kSelectedObjects); }
 
-MStatus FBodyDetachCmd::doIt(const MArgList& list) {
-  CommandArguments arguments("Detach_FBody");
-  const MStatus parsed = arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
-  selection = arguments.objects();
-  return redoIt();
-}
-
 MStatus FBodyDetachCmd::redoIt() {
+  selection = arguments.objects();
   if (!requireObjects(selection)) return MS::kFailure;
   rewindToStart(" time set to start frame to detach fracture body");
   const rigidBodyNode* first = firstSelectedNode<rigidBodyNode>(selection);
@@ -76,15 +69,13 @@ MStatus FBodyDetachCmd::redoIt() {
   }
   if (selection.length() == 1 || allStatic) {
     for (rigidBodyNode* piece : pieces) source->removePiece(piece, true);
-    movedPieces = !pieces.empty();
+    if (!pieces.empty()) markChanged();
     return MS::kSuccess;
   }
   const MStatus status = splitOff(*source, pieces);
-  movedPieces = static_cast<bool>(status);
+  if (status) markChanged();
   return status;
 }
-
-MStatus FBodyDetachCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus FBodyDetachCmd::splitOff(FractureBodyNode& source, const std::vector<rigidBodyNode*>& pieces) {
   // The new fracture body is made of the joints among the pieces: without
