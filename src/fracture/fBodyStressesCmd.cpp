@@ -35,18 +35,11 @@ MSyntax FBodyStressesCmd::newSyntax() {
   return commandSyntax({kTypeFlag, kResetAllFlag, kSetToMassFlag, kLastBrokenFlag}, kSelectedObjects);
 }
 
-MStatus FBodyStressesCmd::doIt(const MArgList& list) {
-  const MStatus parsed = arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 FractureBodyNode* FBodyStressesCmd::selectedFractureBody() const {
   FractureBodyNode* fracture = firstSelectedNode<FractureBodyNode>(selection);
   if (fracture == nullptr) MGlobal::displayError("not fracture body selected");
   return fracture;
 }
-
-MStatus FBodyStressesCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus FBodyStressesCmd::redoIt() {
   selection = arguments.objects();
@@ -56,12 +49,12 @@ MStatus FBodyStressesCmd::redoIt() {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     fracture->applyJointParams();
-    changedJoints = true;
+    markChanged();
   } else if (arguments.isSet(kSetToMassFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     fracture->applyJointForce();
-    changedJoints = true;
+    markChanged();
     if (fracture->displaysStress()) fracture->refreshStressDisplay();
   } else if (arguments.isSet(kLastBrokenFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();
