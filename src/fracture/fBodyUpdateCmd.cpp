@@ -38,11 +38,6 @@ MSyntax FBodyUpdateCmd::newSyntax() {
                        kSelectedObjects);
 }
 
-MStatus FBodyUpdateCmd::doIt(const MArgList& list) {
-  const MStatus parsed = arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus FBodyUpdateCmd::redoIt() {
   selection = arguments.objects();
   if (!requireObjects(selection)) return MS::kFailure;
@@ -52,18 +47,16 @@ MStatus FBodyUpdateCmd::redoIt() {
   bool makeStatic = false;
   if (arguments.read(kStaticFragsFlag, makeStatic)) {
     const MStatus status = staticFragments(makeStatic);
-    changedBodies = static_cast<bool>(status);
+    if (status) markChanged();
     return status;
   }
   const bool freeze = arguments.isSet(kTransformFlag);
   const bool massOnly = arguments.isSet(kSetMassFlag);
   if (!freeze && !massOnly) return failWithError("update_Fbody operation invalid");
   const MStatus status = transformAndMass(freeze, massOnly);
-  changedBodies = static_cast<bool>(status);
+  if (status) markChanged();
   return status;
 }
-
-MStatus FBodyUpdateCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus FBodyUpdateCmd::displayStresses(bool display) {
   const std::vector<FractureBodyNode*> fractures = selectedNodes<FractureBodyNode>(selection);

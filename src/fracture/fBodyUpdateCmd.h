@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 class rigidBodyNode;
@@ -30,17 +30,14 @@ class rigidBodyNode;
 /// drawn and stay off the undo queue; after the others the command is
 /// undoable, and its undo empties the undo queue, so that no undo reaches
 /// past a fracture body it changed.
-class FBodyUpdateCmd : public MPxCommand {
+class FBodyUpdateCmd : public OneWayCommand {
  public:
+  FBodyUpdateCmd() : OneWayCommand("update_Fbody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return changedBodies; }
-  bool hasSyntax() const override { return true; }
 
  private:
   MStatus displayStresses(bool display);
@@ -48,8 +45,5 @@ class FBodyUpdateCmd : public MPxCommand {
   MStatus staticFragments(bool makeStatic);
   MStatus transformAndMass(bool freeze, bool massOnly);
 
-  CommandArguments arguments{"update_Fbody"};
   MSelectionList selection;
-  /// Whether the run changed pieces or joints of a fracture body.
-  bool changedBodies = false;
 };
