@@ -33,10 +33,7 @@ void* queryZovFBodyCmd::creator() { return new queryZovFBodyCmd; }
 
 MSyntax queryZovFBodyCmd::newSyntax() { return commandSyntax({kTransformNodesFlag, kIsAnimFlag}, kSelectedObjects); }
 
-MStatus queryZovFBodyCmd::doIt(const MArgList& list) {
-  CommandArguments arguments("queryZovFBody");
-  const MStatus parsed = arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
+MStatus queryZovFBodyCmd::redoIt() {
   const MSelectionList selection = arguments.objects();
   if (!requireObjects(selection, kNotFractureBody)) return MS::kFailure;
   const bool isAnim = arguments.isSet(kIsAnimFlag);
