@@ -60,9 +60,7 @@ MSyntax zovClusterCmd::newSyntax() {
   return commandSyntax({kClusterNameFlag, kClusterAssignFlag, kClusterRemoveFlag}, kSelectedObjects);
 }
 
-MStatus zovClusterCmd::doIt(const MArgList& list) {
-  const MStatus parsed = arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
+MStatus zovClusterCmd::redoIt() {
   MString name;
   arguments.read(kClusterNameFlag, name);
   if (name.length() == 0) name = kDefaultClusterName;
@@ -86,8 +84,6 @@ MStatus zovClusterCmd::doIt(const MArgList& list) {
   return MS::kFailure;
 }
 
-MStatus zovClusterCmd::undoIt() { return flushUndoQueue(); }
-
 MStatus zovClusterCmd::remove() {
   const UndoRecordingOff recordingOff;
   FractureBodyNode* lastFracture = nullptr;
@@ -105,7 +101,7 @@ MStatus zovClusterCmd::remove() {
       continue;
     }
     lastFracture = fracture;
-    changedScene = true;
+    markChanged();
     cluster->pushStressParams();
     const MObject owner = fracture->thisMObject();
     for (rigidBodyNode* piece : cluster->pieceNodes()) {
@@ -181,7 +177,7 @@ MStatus zovClusterCmd::assign(const MString& name) {
   if (!status || cluster.isNull()) return failWithError("cannot create cluster, abort");
   modifier->renameNode(cluster, name);
   modifier->doIt();
-  changedScene = true;
+  markChanged();
 
   const MObject owner = fracture->thisMObject();
   for (const TakenPiece& piece : pieces) {

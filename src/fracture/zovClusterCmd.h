@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 class PrivateHardBody;
@@ -28,16 +28,14 @@ class rigidBodyNode;
 /// strengths before are not recorded): a run that changed a fracture body
 /// is undoable, and its undo empties the undo queue, so that no undo
 /// reaches past it.
-class zovClusterCmd : public MPxCommand {
+class zovClusterCmd : public OneWayCommand {
  public:
+  zovClusterCmd() : OneWayCommand("zovCluster") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return changedScene; }
-  bool hasSyntax() const override { return true; }
+  MStatus redoIt() override;
 
  private:
   /// A selected piece and the engine body it has.
@@ -58,9 +56,6 @@ class zovClusterCmd : public MPxCommand {
   /// as its inner joints.
   void moveJoints(FractureBodyNode& fracture, const MObject& cluster, const std::vector<TakenPiece>& pieces);
 
-  CommandArguments arguments{"zovCluster"};
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run made or removed a cluster.
-  bool changedScene = false;
 };
