@@ -38,11 +38,6 @@ void* adquireShatterCmd::creator() { return new adquireShatterCmd; }
 
 MSyntax adquireShatterCmd::newSyntax() { return commandSyntax({kReplaceMatFlag, kSourceFlag}, givenObjects(0, 1)); }
 
-MStatus adquireShatterCmd::doIt(const MArgList& list) {
-  const MStatus parsed = m_arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const MString& material) {
   const CutMaterial cut = findOrCreateCutMaterial(material);
   MDagPath item;
@@ -92,11 +87,11 @@ bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sha
   return true;
 }
 
-MStatus adquireShatterCmd::undoIt() { return flushUndoQueue(); }
+MStatus adquireShatterCmd::undoIt() { return OneWayCommand::undoIt(); }
 
 voronoiNode* adquireShatterCmd::readSource() {
   MSelectionList sources;
-  m_arguments.read(kSourceFlag, sources);
+  arguments.read(kSourceFlag, sources);
   MObject sourceObject;
   if (sources.length() == 0 || !sources.getDependNode(0, sourceObject)) {
     displayError("no shatter group selected");
@@ -108,12 +103,12 @@ voronoiNode* adquireShatterCmd::readSource() {
 }
 
 MStatus adquireShatterCmd::redoIt() {
-  if (!m_arguments.parsed()) return MS::kFailure;
+  if (!arguments.parsed()) return MS::kFailure;
   MString material;
-  const bool replacing = m_arguments.read(kReplaceMatFlag, material);
+  const bool replacing = arguments.read(kReplaceMatFlag, material);
   // The material is made or found by its name: one the host cannot give is refused.
-  if (replacing && !m_arguments.checkNodeName(kReplaceMatFlag, material)) return MS::kFailure;
-  const MSelectionList objects = m_arguments.objects();
+  if (replacing && !arguments.checkNodeName(kReplaceMatFlag, material)) return MS::kFailure;
+  const MSelectionList objects = arguments.objects();
   if (objects.length() == 0) return failWithError("no poly object selected");
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
   if (replacing) return replaceMaterial(objects, material);

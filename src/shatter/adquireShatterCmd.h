@@ -25,7 +25,6 @@ class adquireShatterCmd : public shatterCmd {
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   /// Empties the undo queue, as a shatter's undo does.
   MStatus undoIt() override;

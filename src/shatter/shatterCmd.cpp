@@ -298,11 +298,6 @@ MSyntax shatterCmd::newSyntax() {
                        givenObjects(0, 0));
 }
 
-MStatus shatterCmd::doIt(const MArgList& list) {
-  const MStatus parsed = m_arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus shatterCmd::undoIt() {
   if (m_previewLocator) {
     MGlobal::executeCommandOnIdle("hide " + quotedArgument(m_previewLocator->name()));
@@ -310,7 +305,7 @@ MStatus shatterCmd::undoIt() {
     m_previewLocator = nullptr;
   }
   forgetRun();
-  return flushUndoQueue();
+  return OneWayCommand::undoIt();
 }
 
 ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
@@ -350,32 +345,32 @@ bool shatterCmd::readRequest(Request& request) {
   m_width = 0.0;
   m_noise = 0.0;
   m_centerCount = 1;
-  if (!m_arguments.readInRange(kNumShardsFlag, kShardCountRange, request.shardCount) ||
-      !m_arguments.readInRange(kStyleFlag, kStyleRange, style) ||
-      !m_arguments.readInRange(kWidthFlag, kWidthRange, m_width) ||
-      !m_arguments.readInRange(kNumRingsFlag, kRingRange, rings) ||
-      !m_arguments.readInRange(kNoiseFlag, kNoiseRange, m_noise) ||
-      !m_arguments.readInRange(kRadialAxisFlag, kRadialAxisRange, axis) ||
-      !m_arguments.readInRange(kNumCentersFlag, kCentreCountRange, m_centerCount))
+  if (!arguments.readInRange(kNumShardsFlag, kShardCountRange, request.shardCount) ||
+      !arguments.readInRange(kStyleFlag, kStyleRange, style) ||
+      !arguments.readInRange(kWidthFlag, kWidthRange, m_width) ||
+      !arguments.readInRange(kNumRingsFlag, kRingRange, rings) ||
+      !arguments.readInRange(kNoiseFlag, kNoiseRange, m_noise) ||
+      !arguments.readInRange(kRadialAxisFlag, kRadialAxisRange, axis) ||
+      !arguments.readInRange(kNumCentersFlag, kCentreCountRange, m_centerCount))
     return false;
-  m_arguments.read(kCutMatNameFlag, request.cutMaterialName);
+  arguments.read(kCutMatNameFlag, request.cutMaterialName);
   // An empty name lets the host name the material.
-  if (request.cutMaterialName.length() > 0 && !m_arguments.checkNodeName(kCutMatNameFlag, request.cutMaterialName))
+  if (request.cutMaterialName.length() > 0 && !arguments.checkNodeName(kCutMatNameFlag, request.cutMaterialName))
     return false;
-  m_arguments.read(kSeedFlag, request.seed);
+  arguments.read(kSeedFlag, request.seed);
   request.style = static_cast<std::uint16_t>(style - 1);
-  m_arguments.read(kNewMatFlag, request.newMaterial);
+  arguments.read(kNewMatFlag, request.newMaterial);
   m_cutMaterialName = request.cutMaterialName;
-  m_ringCount = m_arguments.isSet(kNumRingsFlag) ? rings + 1 : 0;
+  m_ringCount = arguments.isSet(kNumRingsFlag) ? rings + 1 : 0;
   m_detectGroups = 0;
-  m_arguments.read(kDetectGroupsFlag, m_detectGroups);
+  arguments.read(kDetectGroupsFlag, m_detectGroups);
   m_radialAxis = static_cast<std::uint16_t>(axis);
-  request.verbose = m_arguments.isSet(kVerboseFlag);
+  request.verbose = arguments.isSet(kVerboseFlag);
   bool useVolume = false;
-  m_arguments.read(kUseVolumeFlag, useVolume);
+  arguments.read(kUseVolumeFlag, useVolume);
   m_referenceObjects.clear();
-  m_arguments.read(kReferenceFlag, m_referenceObjects);
-  request.undoLast = m_arguments.isSet(kUndoLastFlag);
+  arguments.read(kReferenceFlag, m_referenceObjects);
+  request.undoLast = arguments.isSet(kUndoLastFlag);
   return true;
 }
 
@@ -389,7 +384,7 @@ MStatus shatterCmd::undoLastOfSelection(const MSelectionList& objects) {
     MDagPath path;
     if (!it.getDagPath(path) || !path.hasFn(MFn::kMesh)) continue;
     const MStatus status = undoLastShatter(path);
-    if (!status && m_changedScene) flushUndoQueue();
+    if (!status && changedScene()) flushUndoQueue();
     return status;
   }
   return MS::kSuccess;
@@ -411,11 +406,10 @@ bool shatterCmd::readSources(const Request& request, Sources& sources) const {
 MStatus shatterCmd::redoIt() {
   ProgressReservation progress;
   if (!progress.reserve()) return failWithError("Progress window already in use.");
-  if (!m_arguments.parsed()) return MS::kFailure;
-  m_changedScene = false;
+  if (!arguments.parsed()) return MS::kFailure;
   Request request;
   if (!readRequest(request)) return MS::kFailure;
-  const MSelectionList objects = m_arguments.objects();
+  const MSelectionList objects = arguments.objects();
   m_transformNames.clear();
   if (objects.length() == 0) return failWithError("no poly object selected");
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
@@ -452,7 +446,7 @@ MStatus shatterCmd::redoIt() {
     displayWarning(" the path is not crossing the objects, shatter fail");
   // A failed run is not queued: the shards it made must not be stranded by
   // an undo of what came before.
-  if (!result && m_changedScene) flushUndoQueue();
+  if (!result && changedScene()) flushUndoQueue();
 
   progress.end();
   timer.endTimer();

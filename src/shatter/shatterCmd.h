@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "math/MgcVector3.h"
-#include "src/commandArguments.h"
 #include "src/commandSelection.h"
 #include "src/meshes/shardOutput.h"
+#include "src/moduleCommand.h"
 #include "src/shatter/shatterSettings.h"
 
 class voronoiNode;
@@ -45,23 +45,20 @@ constexpr unsigned int kMaxRequestedShards = 64;
 /// reaches past a shatter (one that took back the command which made the
 /// source would leave the shards without it). A run that changed the scene
 /// and still fails is not queued: it empties the queue at once.
-class shatterCmd : public MPxCommand {
+class shatterCmd : public OneWayCommand {
  public:
-  shatterCmd() : shatterCmd("zovShatter") {}
+  shatterCmd() : OneWayCommand("zovShatter") {}
 
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   /// Hides the preview locator the last run used and empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return m_changedScene; }
-  bool hasSyntax() const override { return true; }
 
  protected:
   /// `command` names the command in the messages of its flag checks.
-  explicit shatterCmd(const char* command) : m_arguments(command) {}
+  explicit shatterCmd(const char* command) : OneWayCommand(command) {}
 
   /// What the flags ask for.
   struct Request {
@@ -113,9 +110,6 @@ class shatterCmd : public MPxCommand {
   void forgetRun();
   /// Makes what every shard of the run shares, the first time a run needs it.
   void prepareSharedContent();
-  /// The current run has changed the scene: its undo must empty the queue.
-  void markChanged() { m_changedScene = true; }
-  bool changedScene() const { return m_changedScene; }
   /// The cut material and its shading group of the run.
   void setCutMaterial(const MString& material, const MString& shadingGroup) {
     m_cutMaterialName = material;
@@ -133,7 +127,6 @@ class shatterCmd : public MPxCommand {
   }
 
   std::unique_ptr<MDagModifier> m_modifier;
-  CommandArguments m_arguments;
 
  private:
   /// The mesh or curve `-refObject` gives.
@@ -183,6 +176,4 @@ class shatterCmd : public MPxCommand {
   bool m_renameVoronoi = true;
   /// The preview locator under the transform being shattered, or null.
   ShatterLocatorNode* m_previewLocator = nullptr;
-  /// Whether the last run made, changed or deleted anything in the scene.
-  bool m_changedScene = false;
 };
