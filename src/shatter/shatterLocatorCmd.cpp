@@ -104,23 +104,23 @@ bool shatterLocatorCmd::readRequest(Request& request) const {
   unsigned int style = 0;
   unsigned int axis = 0;
   unsigned int rings = 0;
-  if (!m_arguments.readInRange(kPreviewNumShardsFlag, kPreviewCountRange, pattern.count) ||
-      !m_arguments.readInRange(kPreviewStyleFlag, kPreviewStyleRange, style) ||
-      !m_arguments.readInRange(kPreviewNumCentersFlag, kPreviewCentreRange, pattern.centreCount) ||
-      !m_arguments.readInRange(kPreviewWidthFlag, kPreviewWidthRange, pattern.width) ||
-      !m_arguments.readInRange(kPreviewRadialAxisFlag, kPreviewAxisRange, axis) ||
-      !m_arguments.readInRange(kPreviewNoiseFlag, kPreviewNoiseRange, pattern.noise) ||
-      !m_arguments.readInRange(kPreviewNumRingsFlag, kPreviewRingRange, rings))
+  if (!arguments.readInRange(kPreviewNumShardsFlag, kPreviewCountRange, pattern.count) ||
+      !arguments.readInRange(kPreviewStyleFlag, kPreviewStyleRange, style) ||
+      !arguments.readInRange(kPreviewNumCentersFlag, kPreviewCentreRange, pattern.centreCount) ||
+      !arguments.readInRange(kPreviewWidthFlag, kPreviewWidthRange, pattern.width) ||
+      !arguments.readInRange(kPreviewRadialAxisFlag, kPreviewAxisRange, axis) ||
+      !arguments.readInRange(kPreviewNoiseFlag, kPreviewNoiseRange, pattern.noise) ||
+      !arguments.readInRange(kPreviewNumRingsFlag, kPreviewRingRange, rings))
     return false;
   pattern.style = static_cast<std::uint16_t>(style - 1);
   pattern.radialAxis = static_cast<std::uint16_t>(axis);
-  m_arguments.read(kPreviewSeedFlag, pattern.seed);
+  arguments.read(kPreviewSeedFlag, pattern.seed);
   if (pattern.seed == 0) pattern.seed = kPreviewDefaultSeed;
-  pattern.ringCount = m_arguments.isSet(kPreviewNumRingsFlag) ? rings + 1 : 0;
-  m_arguments.read(kPreviewReferenceFlag, request.references);
+  pattern.ringCount = arguments.isSet(kPreviewNumRingsFlag) ? rings + 1 : 0;
+  arguments.read(kPreviewReferenceFlag, request.references);
   double corners[2][3] = {};
   for (int corner = 0; corner < 2; ++corner)
-    for (int a = 0; a < 3; ++a) m_arguments.read(kPreviewRegionFlags[corner][a], corners[corner][a]);
+    for (int a = 0; a < 3; ++a) arguments.read(kPreviewRegionFlags[corner][a], corners[corner][a]);
   request.flagRegion = MBoundingBox(MPoint(corners[0][0], corners[0][1], corners[0][2]),
                                     MPoint(corners[1][0], corners[1][1], corners[1][2]));
   return true;
@@ -136,16 +136,14 @@ bool shatterLocatorCmd::readReference(Request& request) const {
   return false;
 }
 
-MStatus shatterLocatorCmd::doIt(const MArgList& list) {
-  const MStatus parsed = m_arguments.parse(syntax(), list);
-  if (!parsed) return parsed;
+MStatus shatterLocatorCmd::redoIt() {
   Request request;
   if (!readRequest(request)) return MS::kFailure;
-  const MSelectionList objects = m_arguments.objects();
+  const MSelectionList objects = arguments.objects();
   if (MItSelectionList(objects, MFn::kGeometric).isDone()) return failWithInfo(kNoPolyObject);
   if (!readReference(request)) return MS::kFailure;
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
-  if (!m_arguments.isSet(kPreviewDrawPointsFlag)) return MS::kSuccess;
+  if (!arguments.isSet(kPreviewDrawPointsFlag)) return MS::kSuccess;
   // The object itself must be the mesh shape: a transform does not do.
   MDagPath shapePath;
   if (!objects.getDagPath(0, shapePath) || !shapePath.hasFn(MFn::kMesh) || shapePath.hasFn(MFn::kTransform))
@@ -203,7 +201,7 @@ MStatus shatterLocatorCmd::preview(Request& request, const MDagPath& shapePath) 
 
   ShatterLocatorNode* locator = findPreviewLocatorUnder(meshWithTransform(shapePath).transform);
   if (!locator) return MS::kSuccess;
-  m_filledLocator = true;
+  markChanged();
   placeCentres(*locator, request, frame, plan);
 
   const std::uint32_t ringCount = plan.ringCount();
@@ -278,8 +276,6 @@ void shatterLocatorCmd::placeCentres(ShatterLocatorNode& locator, const Request&
       break;
   }
 }
-
-MStatus shatterLocatorCmd::undoIt() { return flushUndoQueue(); }
 
 void shatterLocatorCmd::SetRefObject(const MObject& locator, const MObject& reference) {
   if (reference.isNull()) return;

@@ -16,7 +16,7 @@
 
 #include "engine/MeshFactory.h"
 #include "math/MgcVector3.h"
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 #include "src/shatter/shatterPlan.h"
 
 class ShatterLocatorNode;
@@ -34,16 +34,14 @@ constexpr unsigned int kMaxPreviewShards = 128;
 /// back: a run that filled a locator is undoable, and its undo empties the
 /// undo queue, so that no undo reaches past it (one that took back the
 /// locator's making would take the preview with it).
-class shatterLocatorCmd : public MPxCommand {
+class shatterLocatorCmd : public OneWayCommand {
  public:
+  shatterLocatorCmd() : OneWayCommand("zovShatterPreview") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return m_filledLocator; }
-  bool hasSyntax() const override { return true; }
+  MStatus redoIt() override;
 
   /// Gives the reference the message attribute "zovRefObj" (once) and
   /// connects it to the locator's `refObject`. Nothing for a null
@@ -85,8 +83,5 @@ class shatterLocatorCmd : public MPxCommand {
   /// for a path, the curve.
   void placeCentres(ShatterLocatorNode& locator, const Request& request, const Frame& frame, ShatterPlan& plan);
 
-  CommandArguments m_arguments{"zovShatterPreview"};
   std::unique_ptr<MDagModifier> m_modifier;
-  /// Whether the run wrote a preview into a locator.
-  bool m_filledLocator = false;
 };
