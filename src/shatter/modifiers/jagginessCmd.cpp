@@ -74,38 +74,33 @@ MSyntax jagginessCmd::newSyntax() {
                        givenObjects(1, 1));
 }
 
-MStatus jagginessCmd::doIt(const MArgList& list) {
-  const MStatus parsed = m_arguments.parse(syntax(), list);
-  return parsed ? redoIt() : parsed;
-}
-
 MStatus jagginessCmd::undoIt() {
   if (m_modifier) m_modifier->undoIt();
-  return flushUndoQueue();
+  return OneWayCommand::undoIt();
 }
 
 bool jagginessCmd::readRequest(Request& request) {
-  request.remove = m_arguments.isSet(kDeleteFlag);
-  request.compute = m_arguments.isSet(kComputeFlag);
+  request.remove = arguments.isSet(kDeleteFlag);
+  request.compute = arguments.isSet(kComputeFlag);
   request.threshold = kDefaultSoftNormal;
   request.affect = kAffectShard;
   unsigned int resolution = 0;
   double strength = m_strength;
   // Every flag is checked before anything changes; a strength past the
   // range would displace the cut faces without bound.
-  if (!m_arguments.readInRange(kResolutionFlag, kResolutionRange, resolution) ||
-      !m_arguments.readInRange(kStrengthFlag, kStrengthRange, strength) ||
-      !m_arguments.readInRange(kSoftNormalFlag, kSoftNormalRange, request.threshold) ||
-      !m_arguments.readInRange(kAffectFlag, kAffectRange, request.affect))
+  if (!arguments.readInRange(kResolutionFlag, kResolutionRange, resolution) ||
+      !arguments.readInRange(kStrengthFlag, kStrengthRange, strength) ||
+      !arguments.readInRange(kSoftNormalFlag, kSoftNormalRange, request.threshold) ||
+      !arguments.readInRange(kAffectFlag, kAffectRange, request.affect))
     return false;
   m_resolution = resolution;
-  request.strengthGiven = m_arguments.isSet(kStrengthFlag);
+  request.strengthGiven = arguments.isSet(kStrengthFlag);
   m_strength = strength;
   return true;
 }
 
 bool jagginessCmd::readTarget(Target& target) {
-  m_selection = m_arguments.objects();
+  m_selection = arguments.objects();
   if (m_selection.isEmpty() || !m_selection.getDagPath(0, target.shape)) {
     MGlobal::displayError("no objects selected");
     return false;
@@ -133,7 +128,7 @@ MStatus jagginessCmd::redoIt() {
   const MDagPath& group = target.group;
   const bool groupMode = isGroupMode(request.affect);
   const bool soften = request.threshold > -kSoftTolerance;
-  m_changedScene = true;
+  markChanged();
   if (request.remove) {
     if (soften) groupMode ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
     groupMode ? removeJagginessInGroup(group) : removeJagginess(shape);

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/commandArguments.h"
+#include "src/moduleCommand.h"
 
 /// `zovJagginess`: roughens the cut faces of shards. The cut faces of a
 /// shard (or of every shard of its shatter group, or of the moving shards
@@ -30,9 +30,9 @@
 /// its removal mode is the way back. A run that did any of it is undoable
 /// all the same, and its undo empties the undo queue, so that no undo
 /// reaches past it into the history its nodes were put in.
-class jagginessCmd : public MPxCommand {
+class jagginessCmd : public OneWayCommand {
  public:
-  jagginessCmd() = default;
+  jagginessCmd() : OneWayCommand("zovJagginess") {}
   ~jagginessCmd() override = default;
   jagginessCmd(const jagginessCmd&) = delete;
   jagginessCmd& operator=(const jagginessCmd&) = delete;
@@ -40,12 +40,9 @@ class jagginessCmd : public MPxCommand {
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
+  /// Takes back what the modifier holds and empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return m_changedScene; }
-  bool hasSyntax() const override { return true; }
 
   /// The roughening length a shatter group gets when its record has none:
   /// 0.02 of the cube root of its shards' mean world box volume; 0.3 for a
@@ -119,7 +116,6 @@ class jagginessCmd : public MPxCommand {
   MStatus removeSoftNormalsInGroup(const MDagPath& group);
 
   std::unique_ptr<MDGModifier> m_modifier;
-  CommandArguments m_arguments{"zovJagginess"};
   MSelectionList m_selection;
   double m_jaggyLength = 1.0;
   double m_scale = 1.0;
@@ -129,8 +125,6 @@ class jagginessCmd : public MPxCommand {
   bool m_preserveUVs = true;
   /// The meshes this run tessellated, which a cancel takes back.
   std::vector<MDagPath> m_tessellated;
-  /// Whether the run got as far as changing the shards.
-  bool m_changedScene = false;
 };
 
 /// The direction in which a cut-face vertex moves, from the object-space
