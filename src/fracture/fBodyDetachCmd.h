@@ -8,8 +8,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
-
 #include <vector>
+
 #include "src/moduleCommand.h"
 
 class FractureBodyNode;
