@@ -94,6 +94,9 @@ class AtRestPosition {
 }  // namespace
 
 bool rigidBodyNode::createBody(MDataBlock& block) {
+  // A piece's body made again (a new collision type) goes through its
+  // fracture body, which reaches the old body and must let it go first.
+  if (body && fractureOwner != nullptr) return fractureOwner->remakePiece(*this, [&] { return makeBody(block); });
   if (!released) return makeBody(block);
   // The node's deletion was undone: the body is made again from the start
   // pose it had, which the rewinds go back to, and then placed where the
