@@ -143,10 +143,14 @@ FractureBodyNode::~FractureBodyNode() { release(); }
 void* FractureBodyNode::creator() {
   auto* node = new FractureBodyNode;
   node->fractureBody.reset(createFractureBody());
-  return node;
+  return static_cast<MPxNode*>(node);
 }
 
 FractureBody* FractureBodyNode::getFractureBody() const { return static_cast<FractureBody*>(fractureBody.get()); }
+
+void FractureBodyNode::registerParticipant() {
+  registerFrameParticipant(id, [](MPxNode* node) -> FrameParticipant* { return static_cast<FractureBodyNode*>(node); });
+}
 
 MStatus FractureBodyNode::initialize() {
   using Kind = MFnNumericData;
@@ -358,6 +362,17 @@ double FractureBodyNode::stressThreshold() const { return MPlug(thisMObject(), s
 int FractureBodyNode::randomThreshold() const { return MPlug(thisMObject(), randomThresholdAttr).asInt(); }
 bool FractureBodyNode::displaysStress() const { return MPlug(thisMObject(), displayStressses).asBool(); }
 
+PieceCluster FractureBodyNode::clusterOf(const rigidBodyNode& piece) const {
+  const clusterFractureNode* cluster = clusterNodeOf(piece);
+  if (cluster == nullptr) return PieceCluster::kNone;
+  return cluster->isSelected() ? PieceCluster::kSelected : PieceCluster::kUnselected;
+}
+
+void FractureBodyNode::pullPieceSettings() {
+  pullPlugs(thisMObject(),
+            {&ca_propStyle, &ca_randomThreshold, &ca_stressThreshold, &ca_secCracks, &ca_bounciness, &ca_enabled});
+}
+
 bool FractureBodyNode::firstHitPending() const {
   return !staticPartsReleased &&
          static_cast<FirstHit>(MPlug(thisMObject(), firstHitActive).asShort()) == FirstHit::kAtFrame;
@@ -413,6 +428,14 @@ std::vector<SceneStress*> FractureBodyNode::stressNodesLinked() const {
   MPlugArray plugs;
   MPlug(thisMObject(), stresses).connectedTo(plugs, false, true);
   return userNodesOf<SceneStress>(plugs);
+}
+
+std::vector<SceneStress*> FractureBodyNode::strengthNodes() const {
+  // A rebuild pulls the parameters with no joint node counted: the joint
+  // nodes hold the strengths and switches the scene kept, which the rules
+  // would draw again (and scale by mass twice).
+  if (numStressNodes == 0) return {};
+  return stressNodesLinked();
 }
 
 MDGModifier& FractureBodyNode::dgModifier() {
@@ -483,7 +506,7 @@ bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
   if (body == nullptr) return true;
   if (twin == ca_stressThreshold) {
     body->setGlobalStressThreshold(value);
-    for (SceneStress* node : userNodesOf<SceneStress>(connectedPlugs(thisMObject(), stresses))) {
+    for (SceneStress* node : strengthNodes()) {
       PrivateHardBody* first = nullptr;
       PrivateHardBody* second = nullptr;
       if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
@@ -513,7 +536,7 @@ bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
 
 void FractureBodyNode::applyClusterStrengths() {
   const double threshold = stressThreshold();
-  for (SceneStress* node : stressNodesLinked()) {
+  for (SceneStress* node : strengthNodes()) {
     PrivateHardBody* first = nullptr;
     PrivateHardBody* second = nullptr;
     if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
@@ -566,7 +589,7 @@ bool FractureBodyNode::applyVectorParam(const MObject& twin, const MVector& valu
 
 void FractureBodyNode::applyJointForce() {
   if (getFractureBody() == nullptr) return;
-  const std::vector<SceneStress*> nodes = stressNodesLinked();
+  const std::vector<SceneStress*> nodes = strengthNodes();
   double sum = 0.0;
   for (SceneStress* node : nodes) {
     PrivateHardBody* first = nullptr;

@@ -3,11 +3,15 @@
 // an undo brings a deleted node back.
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
 #include <maya/MProgressWindow.h>
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <new>
 #include <vector>
 
 #include "engine/FractureFactory.h"
@@ -20,7 +24,7 @@
 #include "src/fracture/sceneStress.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/shatter/progressReservation.h"
+#include "src/progressReservation.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {
@@ -47,6 +51,17 @@ class RebuildProgress {
   ProgressReservation reservation;
   int shown = 0;
 };
+
+/// Sets a number plug (each child of a compound one) to the value it holds,
+/// so that the twins it affects compute again when they are read: the twins
+/// of a node brought back by undo are still clean from before its deletion.
+void touch(const MPlug& plug) {
+  if (plug.isCompound()) {
+    for (unsigned int k = 0; k < plug.numChildren(); ++k) touch(plug.child(k));
+    return;
+  }
+  MPlug(plug).setValue(plug.asDouble());
+}
 
 /// The engine joint index of the joint rebuilt for connection i: the first
 /// two connections trade places.
@@ -81,11 +96,16 @@ DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, std::uint32_t i
     return nullptr;
   }
   joint->setName(node.nodeName().asChar());
-  joint->setIndex(index);
+  // The index the scene kept orders the joint as it was ordered when the
+  // scene was saved; a scene that kept none numbers by connections.
+  const int stored = node.storedJointIndex();
+  joint->setIndex(stored >= 0 ? static_cast<std::uint32_t>(stored) : index);
   joint->attach(Mgc::MgcVector3(at[0], at[1], at[2]), 1, second, first);
   node.setOwner(this);
   node.setJoint(joint);
-  node.setJointIndex(joint->getIndex());
+  // A number the scene did not keep is not written into it: the scene
+  // reads back as it was saved, and numbers the same way when opened again.
+  node.setJointIndex(joint->getIndex(), stored >= 0);
   node.refreshAttributes();
   syncStressBodyIndices(node);
   return joint;
@@ -108,7 +128,15 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     pieceBody->setGroupID(group.isNull() ? -1 : group.asInt());
   }
 
+  if (body->getNJointBodies() == 0 && body->numDisconectBodies() == 0 && linkedPieceNodes().empty()) {
+    releaseWithoutPieces();
+    return;
+  }
+
   const MObject self = thisMObject();
+  // Whether the node simulates is the scene's to say: adding the body to the
+  // world below (and the first-hit setting's pull) switches it on.
+  const bool simulated = MPlug(self, enabled).asBool();
   pullPlug(self, ca_index);
   body->getShape().setName(nodeName().asChar());
 
@@ -150,27 +178,101 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   }
   computeRestMatrix();
 
-  // The parameters reach the engine body once more; the joint count is
-  // restored after.
+  // The parameters reach the engine body once more, but not the joint
+  // nodes, which hold what the scene kept: no joint node is counted until
+  // they are through.
+  for (const MObject* input : {&propStyle, &stressThresholdAttr, &randomThresholdAttr, &stress2mass, &initialVelocity,
+                               &initialSpin, &enabled, &secCracks, &percentSecCracks, &passive, &firstHitActive,
+                               &affectForceFields, &mass, &friction, &bounciness, &linearDamping, &angularDamping})
+    touch(MPlug(self, *input));
   const std::uint32_t joints = numStressNodes;
   numStressNodes = 0;
   pullPlugs(self, {&ca_propStyle, &ca_stressThreshold, &ca_randomThreshold, &ca_stress2mass, &ca_initialVelocity,
                    &ca_initialSpin, &ca_enabled, &ca_secCracks, &ca_passive, &ca_firstHit, &ca_forceFields, &ca_mass,
                    &ca_friction, &ca_bounciness, &ca_airdamping, &ca_angdamping, &ca_mass});
   numStressNodes = joints;
+  if (!simulated) {
+    MPlug(self, enabled).setValue(false);
+    pullPlug(self, ca_enabled);
+  }
   restorePieces(time);
+}
+
+void FractureBodyNode::buildAgain() {
+  fractureBody.reset(createFractureBody());
+  if (!fractureBody) return;
+  for (const auto& linked : linkedStressNodes()) linked.first->writeAttributes();
+  for (rigidBodyNode* piece : linkedPieceNodes()) piece->restoreRestTransform();
+  buildFromScene(MAnimControl::currentTime());
 }
 
 void FractureBodyNode::onNodeAdded(MObject& added) {
   FractureBodyNode* node = userNodeOf<FractureBodyNode>(added);
   if (node == nullptr || !node->jointRemoval || node->fractureBody) return;
-  // The node comes back from its deletion: its joint nodes come back with
-  // it, and the pieces, which went on as free bodies, go back to their start.
+  // The node comes back from its deletion: its joint nodes and clusters
+  // come back with it, and the pieces, which went on as free bodies, go back
+  // to their start.
   node->jointRemoval->undoIt();
   node->jointRemoval.reset();
-  node->fractureBody.reset(createFractureBody());
-  if (!node->fractureBody) return;
-  for (SceneStress* stress : node->stressNodesLinked()) stress->writeAttributes();
-  for (rigidBodyNode* piece : node->pieceNodes()) piece->restoreRestTransform();
-  node->buildFromScene(MAnimControl::currentTime());
+  node->buildAgain();
+}
+
+// ---- A piece's body made again ------------------------------------------------------
+
+void FractureBodyNode::dropEngineBody() {
+  SceneStress::forgetOwner(this);
+  stressNodes.clear();
+  rigidBodyNode::forgetFractureOwner(this);
+  if (fractureBody) {
+    FractureBody* body = static_cast<FractureBody*>(fractureBody.release());
+    deleteFractureBody(&body);
+  }
+  deactivateSolverCache();
+}
+
+bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) {
+  // Made where the piece starts, as the others go back to their starts for
+  // the build: a body made where a play left it would start from there.
+  {
+    const UnlockedPiece unlocked(piece);
+    piece.restoreRestTransform();
+  }
+  dropEngineBody();
+  bool made = false;
+  std::exception_ptr failure;
+  try {
+    made = make();
+  } catch (const std::bad_alloc&) {
+    // The fracture body is built again all the same; the piece's node
+    // reports the failure.
+    failure = std::current_exception();
+  }
+  // Every other piece whose shape changed too has its body made now, while
+  // no fracture body holds one: made during the build (a stress colour reads
+  // it), it would free a body the build has taken.
+  std::vector<rigidBodyNode*> bodiless;
+  for (rigidBodyNode* other : linkedPieceNodes()) {
+    if (other != &piece) other->engineBody(true);
+    if (other->engineBody(false) == nullptr) bodiless.push_back(other);
+  }
+  for (rigidBodyNode* gone : bodiless) {
+    // No joint can be made for the joint nodes that name the piece: they go
+    // with it, and the user is told what became of it.
+    const MString name = MFnDependencyNode(gone->thisMObject()).name();
+    for (bool found = true; found;) {
+      found = false;
+      for (const auto& [node, from] : linkedStressNodes()) {
+        if (node->body1Name() != name && node->body2Name() != name) continue;
+        dropStressNode(*node, from);
+        found = true;
+        break;
+      }
+    }
+    unlinkPiece(*gone);
+    MGlobal::displayWarning("piece " + name + " left fracture body " + nodeName() +
+                            ": no body can be made of its collision shape");
+  }
+  buildAgain();
+  if (failure) std::rethrow_exception(failure);
+  return made;
 }
