@@ -16,6 +16,7 @@
 #include "engine/collision/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
+#include "math/Tolerances.h"
 
 class CollisionPair;
 class ContactManifold;
@@ -41,6 +42,17 @@ constexpr std::uint32_t kMergedContacts = 16;
 /// a body set down by extraction is found on its support in the next step
 /// instead of falling through a step of free fall.
 constexpr double kRestingOverlap = 2e-5;
+/// How far (m) a contact extraction left kRestingOverlap deep may stand
+/// from there by rounding.
+constexpr double kTouchRounding = 1e-7;
+/// The gap a contact whose points stand `depth` apart along its normal
+/// (negative where they overlap) may close in a solve step: down to an
+/// overlap of kRestingOverlap less its rounding, so that a contact left
+/// where extraction leaves it stays put to the bit.
+inline double closingGap(double depth) {
+  const double gap = depth + (kRestingOverlap - kTouchRounding);
+  return gap > 0.0 ? gap : 0.0;
+}
 
 /// Shape-pair codes of the pair dispatch: the first body's shape, then the
 /// second's. Capsules and crackers count as one shape; 0 collides with
@@ -249,6 +261,20 @@ class CollisionManager {
   /// with it), so that no list writes a body a shared pair writes unless the
   /// pair waits for that list.
   void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing, std::uint32_t helpers = 0);
+  /// Moves the bodies of the step's pairs out of what overlap extraction
+  /// left them (the world's step calls it after the contact pass): the pairs
+  /// whose contacts overlap deeper than a slop, from the bottom of each pile
+  /// up, a bounded share a visit, a few visits while any is that deep.
+  /// Positions only: velocities and turns are kept. Static and sleeping
+  /// bodies hold; of two moving bodies the one extraction would move moves
+  /// (both, by their masses, side by side). Runs on the calling thread (the
+  /// depths measured on the helpers): the same poses at any thread count.
+  void correctPositions();
+  /// The deepest overlap of the pair's contacts (0 when none overlaps), its
+  /// bodies shifted by the given translations; each contact's overlap into
+  /// `overlaps` (contactCount entries) when given.
+  double deepestOverlap(const CollisionPair& pair, const Mgc::MgcVector3& firstShift,
+                        const Mgc::MgcVector3& secondShift, double* overlaps) const;
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
   /// contacts that lie on static or sleeping ones; once per advance. A pair
   /// of one or two contacts counts when the body it may put to rest touches
@@ -375,8 +401,10 @@ class CollisionManager {
   /// lever arms and relative velocities of the arrays lent to the pair
   /// (lendSolveArrays). With `again`, the pair was classified before on the
   /// same arrays and neither body has moved since (only their velocities
-  /// changed): the arms are kept.
-  static void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false);
+  /// changed): the arms are kept. A contact whose points stand apart (a
+  /// positive depth) approaches only by what closes more than that gap
+  /// within the solve step (setSolveStep).
+  void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false) const;
   /// Collision impulses over the full impulse vectors of the contacts, with
   /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
   /// collision matrix, kept for resolveContact (null when none was built);
@@ -473,6 +501,10 @@ class CollisionManager {
   /// The unit direction of the world's gravity (zero for none), which tells
   /// extraction which of two bodies of one level lies on the other.
   void setGravityDirection(const Mgc::MgcVector3& direction) { gravityDirection = direction; }
+  /// The time (s) over which the velocities the next pair processing leaves
+  /// are integrated before contacts are solved again: a contact whose
+  /// points stand a gap apart may approach by that gap over this time.
+  void setSolveStep(double seconds) { closingRate = seconds > 0.0 ? 1.0 / seconds : 0.0; }
   /// Ordered extraction: 1 on, 0 off (at construction).
   std::uint8_t getOrderedExtraction() const { return orderedExtraction; }
   void setOrderedExtraction(std::uint8_t value) { orderedExtraction = value; }
@@ -732,6 +764,8 @@ class CollisionManager {
   std::uint32_t waveStamp = 0;
   std::uint8_t orderedExtraction = 0;
   Mgc::MgcVector3 gravityDirection;
+  /// One over the solve step (setSolveStep); 0 lets no gap close.
+  double closingRate = 0.0;
   /// The free pair records of every thread slot, and their owner.
   PairPool pairPool;
   /// The contact manifolds, free and in use, and their owner.
@@ -821,9 +855,34 @@ class CollisionManager {
   std::vector<BearingPair> bearingPairs;
   std::vector<HeldBody> heldBodies;
   std::vector<CollisionPair*> heldSupports;
+  /// A body correctPositions moves: the shift it has been given, its
+  /// inverse mass and the pass slot it had before it lent one.
+  struct CorrectedBody {
+    HardBody* body;
+    Mgc::MgcVector3 shift;
+    double inverseMass;
+    std::int32_t keptSlot;
+  };
+  /// A pair correctPositions visits: the slots of its bodies' shifts (-1 for
+  /// a static body) and of the bodies it moves (-1 for one that holds), its
+  /// lower body's level and its place in the step's pairs.
+  struct CorrectedPair {
+    CollisionPair* pair;
+    std::int32_t shifts[2];
+    std::int32_t moves[2];
+    std::int32_t level;
+    std::uint32_t index;
+  };
+  std::vector<CorrectedBody> correctedBodies;
+  std::vector<CorrectedPair> correctedPairs;
+  /// Which of the step's pairs overlap beyond correctPositions's slop.
+  std::vector<std::uint8_t> correctedDeep;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
-  std::vector<std::uint8_t> pairBears;
+  /// How much each pair holds one body up on the other (processPairs), and
+  /// the bodies one of their pairs holds up.
+  std::vector<double> pairBearing;
+  std::vector<const HardBody*> heldUpper;
   /// settleRestingBodies's working arrays: the contact points of the pairs
   /// of one or two contacts by body, and the bodies they hold at three
   /// points not on one line.
