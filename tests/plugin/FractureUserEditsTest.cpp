@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "ShatteredCubeFixture.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/JointFlags.h"
@@ -100,6 +102,46 @@ TEST_F(FractureUserEdits, JointValuesSetWithoutTheirTwinsReadHoldThroughTheRewin
   run("currentTime 1");
   expectHeld(edits);
   EXPECT_EQ(disagreements({true}), "");
+}
+
+TEST_F(FractureUserEdits, ReadingAClustersTwinsLeavesItsJointsOwnValuesAndItsOwnEditsStillReachThem) {
+  const std::string path = ::testing::TempDir() + "FractureUserEdits" + std::to_string(getpid()) + ".ma";
+  for (const bool reopened : {false, true}) {
+    SCOPED_TRACE(reopened ? "saved and opened in a fresh host" : "in the session");
+    freshScene();
+    const std::vector<std::string> inner = jointsOn(cluster() + ".instresses");
+    const std::vector<std::string> outer = jointsOn(cluster() + ".outstresses");
+    ASSERT_GT(inner.size(), 1u);
+    const std::vector<Edit> edits{{inner[0], "forceStrenght", 7.0}, {inner[0], "breakEnergy", 2.0},
+                                  {inner[0], "frameToBreak", 5.0},  {inner[0], "breakByFrame", 1.0},
+                                  {outer[0], "frameToBreak", 9.0},  {outer[0], "breakByFrame", 1.0}};
+    apply(edits, true);
+    if (reopened) {
+      run("file -rename \"" + path + "\"; file -save");
+      zovhost::testing::resetHost();
+      ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+      run("file -open \"" + path + "\"");
+      zovhost::testing::flushIdleQueue();
+    }
+    for (const char* twin : {"ca_stressThreshold", "ca_breakFrame", "ca_breakByFrame", "ca_breakEnergy"})
+      run("getAttr " + cluster() + "." + twin);
+    expectHeld(edits);
+    EXPECT_EQ(disagreements({true}), "");
+
+    // The cluster's own edits reach its joints: a strength and a break
+    // energy its inner joints only, a frame every joint of it.
+    const double outerStrength = getDouble(outer[0] + ".forceStrenght");
+    apply({{cluster(), "stressThreshold", 30.0}, {cluster(), "breakEnergy", 4.0}, {cluster(), "breakFrame", 12.0}},
+          true);
+    for (const std::string& joint : inner) {
+      EXPECT_EQ(heldBy(joint, "forceStrenght"), 30.0) << joint;
+      EXPECT_EQ(heldBy(joint, "breakEnergy"), 4.0) << joint;
+      EXPECT_EQ(heldBy(joint, "frameToBreak"), 12.0) << joint;
+    }
+    for (const std::string& joint : outer) EXPECT_EQ(heldBy(joint, "frameToBreak"), 12.0) << joint;
+    EXPECT_EQ(heldBy(outer[0], "forceStrenght"), outerStrength);
+    EXPECT_EQ(disagreements({true}), "");
+  }
 }
 
 }  // namespace
