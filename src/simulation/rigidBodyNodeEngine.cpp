@@ -97,10 +97,13 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   // A piece's body made again (a new collision type) goes through its
   // fracture body, which reaches the old body and must let it go first.
   if (body && fractureOwner != nullptr) return fractureOwner->remakePiece(*this, [&] { return makeBody(block); });
-  if (!released) return makeBody(block);
-  // The node's deletion was undone: the body is made again from the start
-  // pose it had, which the rewinds go back to, and then placed where the
-  // transform stands now, to go on from there.
+  // A first body starts where the transform stands.
+  if (!released && !body) return makeBody(block);
+  // A body made again (a new collision type, the node's deletion undone)
+  // keeps the start the node holds: it is made at the start pose, which the
+  // rewinds go back to, with the node's initial motion, as a reset leaves
+  // it, and then placed where the transform stands now, to go on from
+  // there. Made where a play left it, it would start from there.
   MDagPath transform;
   if (!parentTransformPath(thisMObject(), transform)) return makeBody(block);
   bool made = false;
@@ -108,9 +111,17 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
     const AtRestPosition atRest(transform);
     made = makeBody(block);
   }
-  released = !made;
-  if (made) bodyFromMaya(MAnimControl::currentTime(), false);
-  return made;
+  if (released) released = !made;
+  if (!made) return false;
+  applyInitialVelocities();
+  const MTime now = MAnimControl::currentTime();
+  bodyFromMaya(now, false);
+  if (now != MAnimControl::minTime() && body) {
+    // Past the start it goes on from rest, as a body made there always has.
+    body->setLinearVelocity(Mgc::MgcVector3());
+    body->setAngularMomentum(Mgc::MgcVector3());
+  }
+  return true;
 }
 
 bool rigidBodyNode::makeBody(MDataBlock& block) {

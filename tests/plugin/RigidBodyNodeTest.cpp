@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BodyFixture.h"
+#include "SceneWorldWalk.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -348,6 +349,60 @@ TEST_F(RigidBody, ADeletedNodesBodyLeavesTheWorld) {
   run("delete " + body);
   EXPECT_EQ(theWorld->getNumberOfBodies(), 0);
   run("undoInfo -fl");
+}
+
+TEST_F(RigidBody, ABodyMadeAgainKeepsTheStartItsNodeHolds) {
+  // A box thrown up and sideways from (3, 5, 0.5), turned, not damped: in
+  // free flight its transform moves as x = 3 + t, y = 5 + 2 t - g t^2 / 2.
+  const double g = static_cast<double>(9.81f);
+  const double turned[3] = {10.0, 20.0, 30.0};
+  const auto flight = [g](int f, double& x, double& y) {
+    const double t = (f - 1) / 24.0;
+    x = 3.0 + t;
+    y = 5.0 + 2.0 * t - 0.5 * g * t * t;
+  };
+  const struct {
+    const char* label;
+    int type;
+    int changedAt;  ///< the frame at which its collision type is set
+  } cases[] = {
+      {"the same type mid-play", 2, 20}, {"a triangle mesh mid-play", 3, 20},    {"a capsule mid-play", 1, 20},
+      {"automatic mid-play", 4, 20},     {"a triangle mesh at the start", 3, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    SetUp();
+    const std::string solver = makeSolver();
+    const std::string body = makeBoxBody("box", 1, 1, 1, "3 5 0.5", "10 20 30", 2, solver);
+    run("setAttr " + body + ".linearDamping 0; setAttr " + body + ".angularDamping 0");
+    setVector(body + ".initialVelocity", "1 2 0");
+    prepareSimulation(solver, 1, 60);
+    for (int f = 2; f <= c.changedAt; ++f) frame(f);
+    const double hanging = getDouble("box.translateY");
+    run("setAttr boxCollider.type " + std::to_string(c.type));
+    ASSERT_NE(pulledBody(body), nullptr);
+    EXPECT_EQ(getDouble("box.translateY"), hanging);
+    if (c.changedAt != 1) {
+      // It goes on from where it stands, from rest.
+      frame(c.changedAt + 1);
+      EXPECT_NEAR(getDouble("box.translateY"), hanging - 0.5 * g / (24.0 * 24.0), 1e-6);
+      frame(1);
+      EXPECT_EQ(walkSceneAgainstWorld({true}), std::vector<std::string>{});
+    }
+    // Back at its start, it flies from there again, as thrown.
+    EXPECT_EQ(getDouble("box.translateX"), 3.0);
+    EXPECT_EQ(getDouble("box.translateY"), 5.0);
+    EXPECT_EQ(getDouble("box.translateZ"), 0.5);
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(getDouble(std::string("box.rotate") + "XYZ"[k]), turned[k], 1e-9) << "XYZ"[k];
+    for (int f = 2; f <= 12; ++f) {
+      frame(f);
+      double x = 0.0, y = 0.0;
+      flight(f, x, y);
+      EXPECT_NEAR(getDouble("box.translateX"), x, 1e-6) << "frame " << f;
+      EXPECT_NEAR(getDouble("box.translateY"), y, 1e-6) << "frame " << f;
+    }
+  }
 }
 
 }  // namespace
