@@ -354,8 +354,6 @@ void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
   if (!body) return;
   MDagPath transform;
   if (!transformPathOrReport(thisMObject(), transform)) return;
-  const MMatrix W = transform.inclusiveMatrix();
-  const MMatrix B = multiplyTransforms(W, bodyOffset.inverse());
   const double3& wanted = block.inputValue(massCenter).asDouble3();
   const MVector given(wanted[0], wanted[1], wanted[2]);
   if (!finiteAsFloat(given)) {
@@ -366,15 +364,30 @@ void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
     return;
   }
   const Mgc::MgcVector3 c(static_cast<float>(wanted[0]), static_cast<float>(wanted[1]), static_cast<float>(wanted[2]));
-  body->moveCenterOfMass(c);
+  // The centre is given where the body starts, and the body's start is kept:
+  // the centre moves with the transform at its rest position and the body
+  // at its start state, and the body then goes back where the transform
+  // stands, with the motion it had there.
+  const Mgc::MgcVector3 velocity = body->getDyn().linearVelocity;
+  const Mgc::MgcVector3 momentum = body->getDyn().angularMomentum;
+  {
+    const AtRestPosition atRest(transform);
+    body->restoreDynamics();
+    const MMatrix W = transform.inclusiveMatrix();
+    const MMatrix B = multiplyTransforms(W, bodyOffset.inverse());
+    body->moveCenterOfMass(c);
 
-  MTransformationMatrix moved(B);
-  moved.setTranslation(toHost(c), MSpace::kTransform);
-  const MMatrix inverseBody = moved.asMatrixInverse();
-  bodyOffset = multiplyTransforms(inverseBody, W);
-  store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
-  store(centreInTransform, transformPoint(toHost(c), W.inverse()));
-  resetToStart(MAnimControl::minTime());
+    MTransformationMatrix moved(B);
+    moved.setTranslation(toHost(c), MSpace::kTransform);
+    const MMatrix inverseBody = moved.asMatrixInverse();
+    bodyOffset = multiplyTransforms(inverseBody, W);
+    store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
+    store(centreInTransform, transformPoint(toHost(c), W.inverse()));
+    resetToStart(MAnimControl::minTime());
+  }
+  bodyFromMaya(MAnimControl::currentTime(), false);
+  body->setLinearVelocity(velocity);
+  body->setAngularMomentum(momentum);
 }
 
 void rigidBodyNode::updateMassProperties() {
