@@ -144,4 +144,31 @@ TEST_F(FractureUserEdits, ReadingAClustersTwinsLeavesItsJointsOwnValuesAndItsOwn
   }
 }
 
+TEST_F(FractureUserEdits, ReadingTheFractureBodysTwinsLeavesItsJointsOwnValues) {
+  const std::string path = ::testing::TempDir() + "FractureUserEditsBody" + std::to_string(getpid()) + ".ma";
+  for (const bool reopened : {false, true}) {
+    SCOPED_TRACE(reopened ? "saved and opened in a fresh host" : "in the session");
+    freshScene();
+    const std::vector<Edit> edits{{jointsOn("ZovFractureBody.stresses").at(1), "forceStrenght", 7.0},
+                                  {jointsOn(cluster() + ".instresses").at(0), "forceStrenght", 9.0},
+                                  {jointsOn(cluster() + ".outstresses").at(0), "forceStrenght", 3.0}};
+    apply(edits, true);
+    if (reopened) {
+      run("file -rename \"" + path + "\"; file -save");
+      zovhost::testing::resetHost();
+      ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+      run("file -open \"" + path + "\"");
+      zovhost::testing::flushIdleQueue();
+    }
+    for (const char* twin : {"ca_index",           "ca_initialVelocity", "ca_initialSpin", "ca_stressThreshold",
+                             "ca_randomThreshold", "ca_propStyle",       "ca_enabled",     "ca_firstHit",
+                             "ca_stress2mass",     "ca_unbreakable",     "ca_secCracks",   "ca_mass",
+                             "ca_friction",        "ca_bounciness",      "ca_airdamping",  "ca_angdamping",
+                             "ca_forceFields",     "ca_selected",        "ca_disStresses", "ca_passive"})
+      run(std::string("getAttr ZovFractureBody.") + twin);
+    expectHeld(edits);
+    EXPECT_EQ(disagreements({true}), "");
+  }
+}
+
 }  // namespace
