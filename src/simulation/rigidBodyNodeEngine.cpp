@@ -97,6 +97,13 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   // A piece's body made again (a new collision type) goes through its
   // fracture body, which reaches the old body and must let it go first.
   if (body && fractureOwner != nullptr) return fractureOwner->remakePiece(*this, [&] { return makeBody(block); });
+  // A piece that left its fracture body because no body could be made of
+  // its shape goes back to it, when it can, as its body is made again.
+  bool madeAgain = false;
+  if (!body && fractureOwner == nullptr &&
+      FractureBodyNode::takeBackPiece(
+          *this, [&] { return makeBody(block); }, madeAgain))
+    return madeAgain;
   // A first body starts where the transform stands.
   if (!released && !body) return makeBody(block);
   // A body made again (a new collision type, the node's deletion undone)
