@@ -49,12 +49,14 @@ void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
 }
 
 void FractureBodyNode::release() {
+  // A node deleted (and perhaps brought back by undo) keeps them; one
+  // released for good does not.
+  forgetLeftPieces();
   dropClusterNode();
   letBodyGo();
 }
 
 void FractureBodyNode::letBodyGo() {
-  forgetLeftPieces();
   // The joints are about to go: no joint node may keep reaching them.
   SceneStress::forgetOwner(this);
   stressNodes.clear();
