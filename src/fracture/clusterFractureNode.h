@@ -116,3 +116,7 @@ class clusterFractureNode : public MPxNode {
   /// value set since, which must still be handed on.
   bool settled = false;
 };
+
+/// The cluster node feeding the piece's `fracture`; null when the piece is in
+/// none.
+clusterFractureNode* clusterNodeOf(const rigidBodyNode& piece);

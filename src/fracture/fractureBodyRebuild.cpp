@@ -26,16 +26,10 @@
 #include "src/fracture/sceneStress.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/shatter/progressReservation.h"
+#include "src/progressReservation.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {
-
-/// The fracture body nodes that keep pieces which left them.
-std::vector<FractureBodyNode*>& nodesKeepingLeftPieces() {
-  static std::vector<FractureBodyNode*> nodes;
-  return nodes;
-}
 
 const char* const kSourceName = "..\\src\\fractureBodyNode";
 const char* const kRebuildTitle = "Building up ZOV Fracture bodies..";
@@ -290,49 +284,37 @@ bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<boo
     const std::vector<std::string> links = linkNames();
     for (LeftPiece& record : left) {
       record.links = links;
+      if (rigidBodyNode* gone = userNodeOf<rigidBodyNode>(record.piece)) gone->setFormerOwner(this);
       leftPieces.push_back(std::move(record));
     }
-    std::vector<FractureBodyNode*>& keeping = nodesKeepingLeftPieces();
-    if (std::find(keeping.begin(), keeping.end(), this) == keeping.end()) keeping.push_back(this);
   }
   if (failure) std::rethrow_exception(failure);
   return made;
 }
 
 bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) {
-  // A copy: building again may let a fracture body go, which forgets it.
-  const std::vector<FractureBodyNode*> keepers = nodesKeepingLeftPieces();
-  for (FractureBodyNode* keeper : keepers) {
-    std::vector<LeftPiece>& records = keeper->leftPieces;
-    const auto found = std::find_if(records.begin(), records.end(),
-                                    [&piece](const LeftPiece& record) { return record.piece == piece.thisMObject(); });
-    if (found == records.end()) continue;
-    LeftPiece record = std::move(*found);
-    records.erase(found);
-    if (records.empty()) {
-      std::vector<FractureBodyNode*>& keeping = nodesKeepingLeftPieces();
-      keeping.erase(std::remove(keeping.begin(), keeping.end(), keeper), keeping.end());
-    }
-    // Only into the fracture body it left, as it left it: a fracture body
-    // changed since (pieces, joint nodes or clusters gone or come) may no
-    // longer hold what the piece would bring back.
-    if (!keeper->fractureBody || keeper->linkNames() != record.links || piece.fractureBodyNode() != nullptr)
-      return false;
-    record.removal->undoIt();
-    // Built again over fewer pieces, the fracture body shared its mass out
-    // among the rest: each piece takes its node's mass again, as an opened
-    // scene's does, before the fracture body shares it out anew.
-    for (rigidBodyNode* other : keeper->linkedPieceNodes()) {
-      HardBody* otherBody = other->engineBody(false);
-      const double given = MPlug(other->thisMObject(), rigidBodyNode::mass).asDouble();
-      if (otherBody == nullptr || !(given > 0.0) || !std::isfinite(given)) continue;
-      otherBody->setMass(static_cast<float>(given));
-      otherBody->saveDynamics(kSaveMass);
-    }
-    made = keeper->remakePiece(piece, make);
-    return true;
+  const auto found = std::find_if(leftPieces.begin(), leftPieces.end(),
+                                  [&piece](const LeftPiece& record) { return record.piece == piece.thisMObject(); });
+  if (found == leftPieces.end()) return false;
+  LeftPiece record = std::move(*found);
+  leftPieces.erase(found);
+  // Only as it left it: a fracture body changed since (pieces, joint nodes
+  // or clusters gone or come) may no longer hold what the piece would bring
+  // back.
+  if (!fractureBody || linkNames() != record.links || piece.fractureBodyNode() != nullptr) return false;
+  record.removal->undoIt();
+  // Built again over fewer pieces, the fracture body shared its mass out
+  // among the rest: each piece takes its node's mass again, as an opened
+  // scene's does, before the fracture body shares it out anew.
+  for (rigidBodyNode* other : linkedPieceNodes()) {
+    HardBody* otherBody = other->engineBody(false);
+    const double given = MPlug(other->thisMObject(), rigidBodyNode::mass).asDouble();
+    if (otherBody == nullptr || !(given > 0.0) || !std::isfinite(given)) continue;
+    otherBody->setMass(static_cast<float>(given));
+    otherBody->saveDynamics(kSaveMass);
   }
-  return false;
+  made = remakePiece(piece, make);
+  return true;
 }
 
 std::vector<std::string> FractureBodyNode::linkNames() const {
@@ -353,8 +335,7 @@ std::vector<std::string> FractureBodyNode::linkNames() const {
 }
 
 void FractureBodyNode::forgetLeftPieces() {
-  std::vector<FractureBodyNode*>& keeping = nodesKeepingLeftPieces();
-  keeping.erase(std::remove(keeping.begin(), keeping.end(), this), keeping.end());
+  rigidBodyNode::forgetFormerOwner(this);
   // Taken out first: letting the joint nodes go may call back in here.
   std::vector<LeftPiece> gone = std::move(leftPieces);
   leftPieces.clear();

@@ -13,7 +13,6 @@
 #include "geometry/MassProperties.h"
 #include "math/MgcMatrix3.h"
 #include "src/bodySetup.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
@@ -54,10 +53,7 @@ void rigidBodyNode::pullAll() {
             {&ca_rigidBody, &ca_rigidBodyParam, &ca_centerMass, &ca_activeState, &ca_forceFields, &ca_index, &solver});
   // A piece simulates as part of its fracture body: what the fracture body
   // node says of breaking, bouncing and being on is brought up to date too.
-  if (fractureOwner != nullptr && isFracturePiece)
-    pullPlugs(fractureOwner->thisMObject(), {&FractureBodyNode::ca_propStyle, &FractureBodyNode::ca_randomThreshold,
-                                             &FractureBodyNode::ca_stressThreshold, &FractureBodyNode::ca_secCracks,
-                                             &FractureBodyNode::ca_bounciness, &FractureBodyNode::ca_enabled});
+  if (fractureOwner != nullptr && isFracturePiece) fractureOwner->pullPieceSettings();
 }
 
 bool rigidBodyNode::fittedToHostScale() const {
@@ -99,11 +95,14 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   if (body && fractureOwner != nullptr) return fractureOwner->remakePiece(*this, [&] { return makeBody(block); });
   // A piece that left its fracture body because no body could be made of
   // its shape goes back to it, when it can, as its body is made again.
-  bool madeAgain = false;
-  if (!body && fractureOwner == nullptr &&
-      FractureBodyNode::takeBackPiece(
-          *this, [&] { return makeBody(block); }, madeAgain))
-    return madeAgain;
+  if (!body && fractureOwner == nullptr && formerOwner != nullptr) {
+    PieceOwner* former = formerOwner;
+    formerOwner = nullptr;
+    bool madeAgain = false;
+    if (former->takeBackPiece(
+            *this, [&] { return makeBody(block); }, madeAgain))
+      return madeAgain;
+  }
   // A first body starts where the transform stands.
   if (!released && !body) return makeBody(block);
   // A body made again (a new collision type, the node's deletion undone)
@@ -131,6 +130,39 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   return true;
 }
 
+namespace {
+
+/// A new engine body of the collision type from the shape's mesh: the
+/// automatic type makes a hull of a roughened mesh and lets the mesh choose
+/// otherwise. Null when the engine cannot make one.
+HardBody* bodyOfKind(int kind, ZOVmesh* mesh, bool jagged) {
+  switch (kind) {
+    case kPhantom:
+      return createPhantomBody(mesh);
+    case kCapsule:
+      return createCapsuleBody(mesh);
+    case kHull:
+      return createHullBody(mesh);
+    case kTriangleMesh:
+      return createTriMeshBody(mesh);
+    case kAutomaticOrJagged:
+      return jagged ? createHullBody(mesh) : createBodyFromMesh(mesh);
+    default:
+      return createBodyFromMesh(mesh);
+  }
+}
+
+/// The node's bounciness, friction, damping and gap on the body.
+void setCoefficients(HardBody& body, MDataBlock& block) {
+  body.setRestitutionCoeff(block.inputValue(rigidBodyNode::bounciness).asDouble());
+  body.setFrictionCoeff(block.inputValue(rigidBodyNode::friction).asDouble());
+  body.setAirDampingCoeff(block.inputValue(rigidBodyNode::linearDamping).asDouble());
+  body.setAirDampingCoeff2(block.inputValue(rigidBodyNode::angularDamping).asDouble());
+  body.setGapFactor(block.inputValue(rigidBodyNode::gapfactor).asDouble());
+}
+
+}  // namespace
+
 bool rigidBodyNode::makeBody(MDataBlock& block) {
   const int kind = block.inputValue(inCollisionType).asInt();
   if (body) dropBody();
@@ -155,27 +187,7 @@ bool rigidBodyNode::makeBody(MDataBlock& block) {
   if (!bodyMassOf(*mesh, fittedToHostScale(), name(), true, "body ", bodyMass, centre)) return false;
   shapeMass = bodyMass;
 
-  HardBody* made = nullptr;
-  switch (kind) {
-    case kPhantom:
-      made = createPhantomBody(mesh);
-      break;
-    case kCapsule:
-      made = createCapsuleBody(mesh);
-      break;
-    case kHull:
-      made = createHullBody(mesh);
-      break;
-    case kTriangleMesh:
-      made = createTriMeshBody(mesh);
-      break;
-    case kAutomaticOrJagged:
-      made = block.inputValue(isJaggyAttr).asBool() ? createHullBody(mesh) : createBodyFromMesh(mesh);
-      break;
-    default:
-      made = createBodyFromMesh(mesh);
-      break;
-  }
+  HardBody* made = bodyOfKind(kind, mesh, block.inputValue(isJaggyAttr).asBool());
   if (made == nullptr) {
     MGlobal::displayWarning("body " + name() + ": the engine cannot make a body of this collision type from its shape");
     return false;
@@ -183,11 +195,7 @@ bool rigidBodyNode::makeBody(MDataBlock& block) {
   body.reset(made);
 
   body->setMass(static_cast<float>(bodyMass));
-  body->setRestitutionCoeff(block.inputValue(bounciness).asDouble());
-  body->setFrictionCoeff(block.inputValue(friction).asDouble());
-  body->setAirDampingCoeff(block.inputValue(linearDamping).asDouble());
-  body->setAirDampingCoeff2(block.inputValue(angularDamping).asDouble());
-  body->setGapFactor(block.inputValue(gapfactor).asDouble());
+  setCoefficients(*body.get(), block);
   nameBody(*body.get(), name());
   bodySerial = g_bodySerials.take();
   body->setSerial(bodySerial);
