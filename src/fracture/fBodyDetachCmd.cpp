@@ -11,6 +11,7 @@
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "src/fracture/fracturePieces.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"

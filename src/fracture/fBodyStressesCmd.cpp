@@ -23,7 +23,7 @@ const char* const kLastBrokenFlag = "-glb";
 /// What the listing by pieces gives for several pieces.
 enum ListType : unsigned int { kAmongPieces = 0, kToTheRest = 1 };
 
-bool touches(const DynamicStress* joint, const HardBody* body) {
+bool jointTouches(const DynamicStress* joint, const HardBody* body) {
   return joint->getCNode() == body || joint->getPNode() == body;
 }
 
@@ -137,7 +137,7 @@ MStatus FBodyStressesCmd::listByPieces(MStringArray& names) {
       bool toOther = false;
       bool toLater = false;
       for (size_t k = 0; k < pieces.size(); ++k) {
-        if (k == i || !touches(joint, pieces[k])) continue;
+        if (k == i || !jointTouches(joint, pieces[k])) continue;
         toOther = true;
         if (k > i) toLater = true;
       }

@@ -19,7 +19,7 @@ namespace {
 constexpr int kAlignToPath = 0;
 constexpr int kAlignToSurface = 1;
 /// Path samples per control vertex.
-constexpr int kSamplesPerCV = 4;
+constexpr int kMotionSamplesPerCV = 4;
 constexpr double kShortestDomain = 1e-5;
 constexpr double kUnitTolerance = 1e-6;
 constexpr double kShortestCross = 1e-5;
@@ -104,7 +104,7 @@ MVector zovCrackerNode::surfaceAlignedDirection() const {
   if (curve.isNull() || !curve.hasFn(MFn::kNurbsCurve) || !MDagPath::getAPathTo(curve, curvePath)) return result;
   MFnNurbsCurve fn(curve);
   double start = 0.0, end = 0.0;
-  const int count = kSamplesPerCV * fn.numCVs();
+  const int count = kMotionSamplesPerCV * fn.numCVs();
   if (!fn.getKnotDomain(start, end) || end - start < kShortestDomain || count < 2) return result;
   const MMatrix world = curvePath.inclusiveMatrix();
   const double h = (end - start) / (count - 1);
