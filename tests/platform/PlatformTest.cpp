@@ -7,12 +7,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/CRandom.h"
 #include "platform/Clock.h"
 #include "platform/Pages.h"
+#include "platform/ProcessorFeatures.h"
 #include "platform/Processors.h"
 #include "platform/Threads.h"
 
@@ -52,6 +56,26 @@ TEST(Processors, OverrideReplacesTheRuntimeCountUntilCleared) {
   EXPECT_EQ(processorCount(), 8);
   setProcessorCountOverride(-1);
   EXPECT_EQ(processorCount(), natural);
+}
+
+// The answer matches the processor flags the system lists for the first
+// processor, and it does not change between calls.
+TEST(ProcessorFeatures, Avx2AnswerMatchesTheFlagsTheSystemLists) {
+#if ZOV_AVX2_KERNELS
+  std::ifstream info("/proc/cpuinfo");
+  if (!info) GTEST_SKIP() << "the system lists no processor flags";
+  bool listed = false;
+  for (std::string line; std::getline(info, line);) {
+    if (line.rfind("flags", 0) != 0) continue;
+    std::istringstream flags(line.substr(line.find(':') + 1));
+    for (std::string flag; flags >> flag;) listed = listed || flag == "avx2";
+    break;
+  }
+  EXPECT_EQ(hasAvx2(), listed);
+#else
+  EXPECT_FALSE(hasAvx2());
+#endif
+  EXPECT_EQ(hasAvx2(), hasAvx2());
 }
 
 // A wall clock: sleeping advances it although no processor time is spent.
