@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Assert.h"
 #include "platform/CRandom.h"
 #include "platform/Clock.h"
 #include "platform/Pages.h"
@@ -101,4 +104,23 @@ TEST(Pages, MappedPagesAreZeroedAlignedAndWritable) {
     unmapPages(pages, bytes);
   }
   unmapPages(nullptr, page);
+}
+
+// Where checks are on (the sanitizer variants, a debug build) a holding check
+// evaluates its condition once and goes on, and a failing one prints its
+// condition with its file and line and aborts. In the optimised build the
+// check is compiled out: its condition, false here, never runs.
+TEST(AssertDeathTest, ChecksRunWhereTheyAreOnAndAreCompiledOutElsewhere) {
+  int evaluations = 0;
+  ZOV_ASSERT(++evaluations == 1);
+#if ZOV_ASSERTS_ON
+  EXPECT_EQ(evaluations, 1);
+  const std::string where = "PlatformTest\\.cpp:" + std::to_string(__LINE__ + 1);
+  EXPECT_EXIT(ZOV_ASSERT(evaluations > 1), testing::KilledBySignal(SIGABRT),
+              where + ": assertion failed: evaluations > 1");
+#else
+  EXPECT_EQ(evaluations, 0);
+  ZOV_ASSERT(++evaluations > 1);
+  EXPECT_EQ(evaluations, 0);
+#endif
 }
