@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
+#include "BenchChecks.h"
 #include "engine/collision/Lsqr.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "math/MgcMatrix3.h"
@@ -205,10 +208,15 @@ class EngineLsqr {
   LsqrProblem problem_;
 };
 
+/// How many times the textbook solve's time the engine's may take: past it
+/// the benchmark fails.
+constexpr double kEigenRatioLimit = 1.15;
+
 // Both solvers on one system for the engine's iteration count, timed in
 // alternating batches: the counters give each one's time per solve in
-// microseconds and their ratio.
-void compareWithEigen(benchmark::State& state, const DenseSystem& system) {
+// microseconds and their ratio, and the benchmark fails when the ratio is
+// past kEigenRatioLimit.
+void compareWithEigen(benchmark::State& state, const DenseSystem& system, const char* name) {
   EngineLsqr engine(system);
   EigenLsqr reference(system);
   const std::uint32_t iterations = engine.solve();
@@ -228,18 +236,25 @@ void compareWithEigen(benchmark::State& state, const DenseSystem& system) {
   state.counters["iterations"] = iterations;
   state.counters["ours_us"] = 1e6 * engineSeconds / solves;
   state.counters["eigen_us"] = 1e6 * eigenSeconds / solves;
-  state.counters["ratio"] = engineSeconds / eigenSeconds;
+  const double ratio = engineSeconds / eigenSeconds;
+  state.counters["ratio"] = ratio;
+  if (ratio > kEigenRatioLimit) {
+    char message[160];
+    std::snprintf(message, sizeof message, "%s: the engine's LSQR takes %.3f times Eigen's, past the limit of %.2f",
+                  name, ratio, kEigenRatioLimit);
+    zovbench::failBenchmark(state, message);
+  }
 }
 
 void BM_LsqrVsEigen48ContactSystem(benchmark::State& state) {
   const DenseSystem system{ContactSystem()};
-  compareWithEigen(state, system);
+  compareWithEigen(state, system, "48 x 48 contact system");
 }
 BENCHMARK(BM_LsqrVsEigen48ContactSystem);
 
 void BM_LsqrVsEigen200DenseSystem(benchmark::State& state) {
   const DenseSystem system(200);
-  compareWithEigen(state, system);
+  compareWithEigen(state, system, "200 x 200 dense system");
 }
 BENCHMARK(BM_LsqrVsEigen200DenseSystem);
 

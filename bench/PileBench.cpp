@@ -6,7 +6,10 @@
 // scene of 200 bodies.
 //
 // BM_BoxPile runs piles of 125 and 1,000 boxes; BM_LargeBoxPile runs 8,000
-// (a few minutes a thread count).
+// (a few minutes a thread count). BM_AwakeBoxPile runs piles of 125, 1,000
+// and 8,000 boxes for their first 50 frames (the fall, the landing and 1.3 s
+// of resting contact) with every body kept awake in both engines: the state
+// of a scene right after it breaks, with pieces moving and touching.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -48,13 +51,18 @@ constexpr double kPileSpacing = 1.2;
 constexpr double kHalf = 0.5;
 /// Farther than any two boxes of a pile lie apart.
 constexpr double kMaxExtent = 1e9;
-constexpr int kFrames = 100;
 constexpr int kSubsteps = 10;
-constexpr int kSteps = kFrames * kSubsteps;
 constexpr double kFrameTime = 1.0 / 24.0;
 /// Runs of each of the three piles per thread count; the figures are their
 /// medians.
 constexpr int kRounds = 3;
+
+/// How a pile plays: bodies put to sleep as each engine does over 100
+/// frames, or every body kept awake over the first 50.
+enum class PileMode { kSleeping = 0, kAwake = 1 };
+
+int framesOf(PileMode mode) { return mode == PileMode::kAwake ? 50 : 100; }
+int stepsOf(PileMode mode) { return framesOf(mode) * kSubsteps; }
 
 /// One box of the pile: its centre and its turn (axis and angle).
 struct PileBox {
@@ -306,9 +314,9 @@ struct EnginePile {
   PrivateWorld world;
   std::vector<HardBody*> boxes;
 
-  explicit EnginePile(std::uint32_t threads) {
+  EnginePile(std::uint32_t threads, PileMode mode) {
     world.enableManagerOption();
-    world.enableBodyDeactivation();
+    if (mode == PileMode::kSleeping) world.enableBodyDeactivation();
     world.setThreadCount(threads);
     MgcVector3 normal(0.0, 1.0, 0.0);
     world.addBody(createBarrierBody(MgcVector3(), normal), 0);
@@ -361,9 +369,10 @@ struct EnginePile {
 enum class BulletShape { kBox, kHull };
 
 /// The same pile in Bullet: boxes of mass 1, friction 0.5, on a static plane,
-/// sleeping on (Bullet's default).
+/// sleeping on (Bullet's default) unless the pile is kept awake.
 struct BulletPile {
   BulletShape kind;
+  PileMode mode;
   btDefaultCollisionConfiguration configuration;
   btCollisionDispatcher dispatcher{&configuration};
   btDbvtBroadphase broadphase;
@@ -375,7 +384,7 @@ struct BulletPile {
   std::vector<std::unique_ptr<btDefaultMotionState>> states;
   std::vector<std::unique_ptr<btRigidBody>> bodies;
 
-  explicit BulletPile(BulletShape kind) : kind(kind) {
+  BulletPile(BulletShape kind, PileMode mode) : kind(kind), mode(mode) {
     world.setGravity(btVector3(0, -10, 0));
     addBody(&ground, 0.0, btTransform::getIdentity());
     // The hull's corners drawn in by its margin, which rounds it out again
@@ -401,6 +410,7 @@ struct BulletPile {
     btRigidBody::btRigidBodyConstructionInfo info(mass, states.back().get(), shape, inertia);
     info.m_friction = 0.5;
     bodies.push_back(std::make_unique<btRigidBody>(info));
+    if (mode == PileMode::kAwake && mass > 0.0) bodies.back()->setActivationState(DISABLE_DEACTIVATION);
     world.addRigidBody(bodies.back().get());
   }
   ~BulletPile() {
@@ -455,12 +465,12 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-/// Makes an empty world with `make`, fills it with the pile, plays its 100
-/// frames and measures it; the pile is gone when this returns. What the
+/// Makes an empty world with `make`, fills it with the pile, plays its
+/// `frames` frames and measures it; the pile is gone when this returns. What the
 /// world costs without bodies (Bullet's pools, our worker tables) counts
 /// for neither bodies nor pairs.
 template <typename Make>
-PileRun runPile(int side, Make&& make) {
+PileRun runPile(int side, int frames, Make&& make) {
   PileRun run;
   // What earlier runs left free goes back to the system first, so that this
   // run's allocations and page faults are those of a fresh process.
@@ -477,7 +487,7 @@ PileRun runPile(int side, Make&& make) {
   // went to sleep holds none at its end. Reading the counts costs a few
   // microseconds a frame.
   double heapAtMostPairs = heapBuilt;
-  for (int f = 0; f < kFrames; ++f) {
+  for (int f = 0; f < frames; ++f) {
     pile->frame();
     const double pairs = pile->pairs();
     if (pairs > run.pairs) {
@@ -496,25 +506,26 @@ PileRun runPile(int side, Make&& make) {
   return run;
 }
 
-PileRun runEngine(int side, std::uint32_t threads) {
-  return runPile(side, [&] {
+PileRun runEngine(int side, std::uint32_t threads, PileMode mode) {
+  return runPile(side, framesOf(mode), [&] {
     // A machine of 8 processors is assumed so that every count has its
     // workers.
     zov::platform::setProcessorCountOverride(8);
-    auto pile = std::make_unique<EnginePile>(threads);
+    auto pile = std::make_unique<EnginePile>(threads, mode);
     zov::platform::setProcessorCountOverride(0);
     return pile;
   });
 }
 
-PileRun runBullet(int side, BulletShape shape) {
-  return runPile(side, [&] { return std::make_unique<BulletPile>(shape); });
+PileRun runBullet(int side, BulletShape shape, PileMode mode) {
+  return runPile(side, framesOf(mode), [&] { return std::make_unique<BulletPile>(shape, mode); });
 }
 
 /// Which pile a run plays.
 enum class PileEngine { kZov = 0, kBulletBox = 1, kBulletHull = 2 };
 
-/// The environment variable of a pile run: "<engine> <side> <threads>".
+/// The environment variable of a pile run: "<engine> <side> <threads>
+/// <mode>".
 constexpr const char* kPileRunVariable = "ZOV_BENCH_PILE_RUN";
 
 /// A run's figures as one line of text, and back.
@@ -539,13 +550,14 @@ bool readRunLine(std::FILE* in, PileRun& run) {
 
 /// Runs the pile in a new process of this program; false when that process
 /// could not be started or gave no figures.
-bool runInFreshProcess(PileEngine engine, int side, std::uint32_t threads, PileRun& run) {
+bool runInFreshProcess(PileEngine engine, int side, std::uint32_t threads, PileMode mode, PileRun& run) {
   char self[4096];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
   if (length <= 0) return false;
   self[length] = '\0';
   const std::string command = std::string(kPileRunVariable) + "='" + std::to_string(static_cast<int>(engine)) + " " +
-                              std::to_string(side) + " " + std::to_string(threads) + "' '" + self + "'";
+                              std::to_string(side) + " " + std::to_string(threads) + " " +
+                              std::to_string(static_cast<int>(mode)) + "' '" + self + "'";
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return false;
   const bool read = readRunLine(pipe, run);
@@ -560,18 +572,23 @@ bool zovbench::runRequestedPile(int& status) {
   int engine = -1;
   int side = 0;
   unsigned threads = 0;
+  int modeValue = -1;
   status = 1;
-  if (std::sscanf(request, "%d %d %u", &engine, &side, &threads) != 3 || side <= 0 || threads == 0) return true;
+  if (std::sscanf(request, "%d %d %u %d", &engine, &side, &threads, &modeValue) != 4 || side <= 0 || threads == 0 ||
+      (modeValue != static_cast<int>(PileMode::kSleeping) && modeValue != static_cast<int>(PileMode::kAwake))) {
+    return true;
+  }
+  const auto mode = static_cast<PileMode>(modeValue);
   PileRun run;
   switch (static_cast<PileEngine>(engine)) {
     case PileEngine::kZov:
-      run = runEngine(side, threads);
+      run = runEngine(side, threads, mode);
       break;
     case PileEngine::kBulletBox:
-      run = runBullet(side, BulletShape::kBox);
+      run = runBullet(side, BulletShape::kBox, mode);
       break;
     case PileEngine::kBulletHull:
-      run = runBullet(side, BulletShape::kHull);
+      run = runBullet(side, BulletShape::kHull, mode);
       break;
     default:
       return true;
@@ -592,14 +609,14 @@ double median(const std::vector<PileRun>& runs, Field&& field) {
   return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-void printRuns(const char* name, const std::vector<PileRun>& runs) {
+void printRuns(const char* name, const std::vector<PileRun>& runs, int steps) {
   const Settled& end = runs.back().settled;
   std::printf(
       "  %-12s %8.3f ms a step, %5.2f threads busy, %4.1f%% in the kernel | end: speed median %.4f max %.4f m/s, %d "
       "asleep, lowest %.3f highest %.3f, columns sink %.3f (median) %.3f (deepest), touching boxes overlap %.4f "
       "(median) %.4f (deepest), %d leaning | "
       "%.0f pairs, heap %.0f B a body, %.0f B a pair, resident anonymous %.0f B a body\n",
-      name, 1e3 * median(runs, [](const PileRun& r) { return r.seconds; }) / kSteps,
+      name, 1e3 * median(runs, [](const PileRun& r) { return r.seconds; }) / steps,
       median(runs, [](const PileRun& r) { return (r.userSeconds + r.systemSeconds) / r.seconds; }),
       100.0 * median(runs, [](const PileRun& r) { return r.systemSeconds / (r.userSeconds + r.systemSeconds); }),
       end.medianSpeed, end.maxSpeed, end.asleep, end.lowest, end.highest, end.medianSinking, end.deepestSinking,
@@ -614,7 +631,7 @@ void printRuns(const char* name, const std::vector<PileRun>& runs) {
 // the other order than the last, so that a machine whose load drifts
 // weighs on both engines alike; each pile in a process of its own, so that
 // nothing run before it changes its figures.
-void BM_BoxPile(benchmark::State& state) {
+void comparePiles(benchmark::State& state, PileMode mode) {
   const auto bodies = static_cast<int>(state.range(0));
   const auto threads = static_cast<std::uint32_t>(state.range(1));
   const int side = static_cast<int>(std::lround(std::cbrt(static_cast<double>(bodies))));
@@ -623,7 +640,7 @@ void BM_BoxPile(benchmark::State& state) {
   std::vector<PileRun> hull;
   const auto play = [&](PileEngine engine, std::vector<PileRun>& runs) {
     PileRun run;
-    if (!runInFreshProcess(engine, side, threads, run)) return false;
+    if (!runInFreshProcess(engine, side, threads, mode, run)) return false;
     runs.push_back(run);
     return true;
   };
@@ -644,9 +661,10 @@ void BM_BoxPile(benchmark::State& state) {
   const double zov = median(ours, seconds);
   const double bulletBox = median(box, seconds);
   const double bulletHull = median(hull, seconds);
-  state.counters["zov_ms_step"] = 1e3 * zov / kSteps;
-  state.counters["bullet_box_ms_step"] = 1e3 * bulletBox / kSteps;
-  state.counters["bullet_hull_ms_step"] = 1e3 * bulletHull / kSteps;
+  const int steps = stepsOf(mode);
+  state.counters["zov_ms_step"] = 1e3 * zov / steps;
+  state.counters["bullet_box_ms_step"] = 1e3 * bulletBox / steps;
+  state.counters["bullet_hull_ms_step"] = 1e3 * bulletHull / steps;
   state.counters["ratio_box"] = zov / bulletBox;
   state.counters["ratio_hull"] = zov / bulletHull;
   state.counters["zov_kernel_share"] =
@@ -656,12 +674,16 @@ void BM_BoxPile(benchmark::State& state) {
   state.counters["heap_B_body"] = median(ours, [](const PileRun& r) { return r.heapPerBody; });
   state.counters["heap_B_pair"] = median(ours, [](const PileRun& r) { return r.heapPerPair; });
   std::printf(
-      "box pile of %d, %u thread(s), medians of %d runs (Bullet on 1 thread): ratio %.2f to boxes, %.2f to hulls\n",
-      side * side * side, threads, kRounds, zov / bulletBox, zov / bulletHull);
-  printRuns("zov", ours);
-  printRuns("bullet box", box);
-  printRuns("bullet hull", hull);
+      "%s box pile of %d, %u thread(s), %d frames, medians of %d runs (Bullet on 1 thread): ratio %.2f to boxes, %.2f "
+      "to hulls\n",
+      mode == PileMode::kAwake ? "awake" : "sleeping", side * side * side, threads, framesOf(mode), kRounds,
+      zov / bulletBox, zov / bulletHull);
+  printRuns("zov", ours, steps);
+  printRuns("bullet box", box, steps);
+  printRuns("bullet hull", hull, steps);
 }
+
+void BM_BoxPile(benchmark::State& state) { comparePiles(state, PileMode::kSleeping); }
 BENCHMARK(BM_BoxPile)
     ->ArgNames({"boxes", "threads"})
     ->ArgsProduct({{125, 1000}, {1, 2, 4, 8}})
@@ -669,7 +691,7 @@ BENCHMARK(BM_BoxPile)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();
 
-void BM_LargeBoxPile(benchmark::State& state) { BM_BoxPile(state); }
+void BM_LargeBoxPile(benchmark::State& state) { comparePiles(state, PileMode::kSleeping); }
 BENCHMARK(BM_LargeBoxPile)
     ->ArgNames({"boxes", "threads"})
     ->ArgsProduct({{8000}, {1, 2, 4, 8}})
@@ -677,12 +699,22 @@ BENCHMARK(BM_LargeBoxPile)
     ->Unit(benchmark::kSecond)
     ->UseManualTime();
 
+// The awake pile: 125 and 1,000 boxes take seconds a thread count, 8,000
+// some minutes.
+void BM_AwakeBoxPile(benchmark::State& state) { comparePiles(state, PileMode::kAwake); }
+BENCHMARK(BM_AwakeBoxPile)
+    ->ArgNames({"boxes", "threads"})
+    ->ArgsProduct({{125, 1000, 8000}, {1, 2, 4, 8}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+
 // The step's passes alone (contact pass and hit processing) on 200 boxes
 // settled on the ground, on state.range(0) threads.
 void BM_PairPasses(benchmark::State& state) {
   const auto threads = static_cast<std::uint32_t>(state.range(0));
   zov::platform::setProcessorCountOverride(8);
-  EnginePile pile(threads);
+  EnginePile pile(threads, PileMode::kSleeping);
   zov::platform::setProcessorCountOverride(0);
   const std::unique_ptr<ZOVmesh> mesh = zovbench::cubeMesh(kHalf);
   for (int i = 0; i < 200; ++i) {

@@ -90,8 +90,8 @@ class PrivateWorld : public PublicWorld {
   /// is null.
   bool attachJointToBody(DynamicStress* joint, FractureBody* body);
   /// Takes the joint out of the fracture body and files each of its bodies
-  /// that is no longer a piece as a world body (disconnectBodies); false when
-  /// either is null.
+  /// that the fracture body and its fragments no longer hold as a world body
+  /// (disconnectBodies); false when either is null.
   bool detachJointFromBody(DynamicStress* joint, FractureBody* body);
   /// Takes the body off every list (the dynamic, static, inactive and
   /// sleeping ones with their counts, or its own list for a cracker or

@@ -120,8 +120,10 @@ bool PrivateWorld::disconnectBodies(DynamicStress* joint, HardBody* owner) {
   if (compound == nullptr) return true;
   if (joint == nullptr) return false;
   compound->removeJoint(joint);
+  // A body that the compound or one of its fragments still carries moves
+  // with it; filed on its own it would be simulated twice.
   for (PrivateHardBody* body : {joint->getCNode(), joint->getPNode()}) {
-    if (body != nullptr && !compound->hasPiece(body)) addBody(body, 0);
+    if (body != nullptr && !compound->holdsBody(body)) addBody(body, 0);
   }
   return true;
 }

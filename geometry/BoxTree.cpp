@@ -161,6 +161,23 @@ bool BoxTree::appendItem(ZOVbox* box, std::int32_t* tag) {
   return false;
 }
 
+bool BoxTree::removeItem(const ZOVbox* box) {
+  ClusterItem* item = nullptr;
+  for (auto* link = items_.getFirst(); link != nullptr && item == nullptr; link = link->next)
+    if (link->value->box == box) item = link->value;
+  if (item == nullptr) return false;
+  walk(root_.get(), [item](BoxTreeNode& node) {
+    if (node.items.contains(item)) {
+      node.items.remove(item);
+      if (node.itemCount > 0) --node.itemCount;
+    }
+    return node.hasChildren();
+  });
+  items_.remove(item);
+  delete item;
+  return true;
+}
+
 bool BoxTree::build() {
   destroySubtree(std::move(root_));
   nodeTable_.reset();

@@ -101,6 +101,11 @@ class Binary_Tree<BVbox> {
   /// (neither owned); it comes first in the item list. False, with nothing
   /// added, when `box` is null or allocation fails.
   bool appendItem(ZOVbox* box, std::int32_t* tag);
+  /// Takes the item of the piece with bounding box `box` out of the item
+  /// list and out of the leaf that holds it, so that nothing of the tree
+  /// reaches the piece any more; the rest of the tree, its depth and its
+  /// labels stay as built. False when no item has that box.
+  bool removeItem(const ZOVbox* box);
   /// The cluster build over the items: replaces the root by a new tree whose
   /// nodes hold fewer than kClusterLeafItems items each, or more when no
   /// plane separates them; then the depth, the leaf count and a node table

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "geometry/VolumeMath.h"
@@ -239,5 +240,45 @@ void HardBody::setExtractionCoeff(double c) {
 }
 
 void HardBody::setMesh(ZOVmesh* newMesh) {
+  countShapeChange();
   if (newMesh != mesh.get()) mesh.reset(newMesh);
+}
+
+// ---- Pass poses ---------------------------------------------------------------
+
+std::atomic<std::uint64_t> HardBody::identities{0};
+
+bool HardBody::keepsPassPose() const {
+  return kind == kHullBody && parent == nullptr && mesh != nullptr && mesh->hasVertexData == 0;
+}
+
+bool HardBody::isPassPose(const PassPose& pose) const {
+  // Bit for bit: a pose that differs in the last bit places the mesh
+  // differently.
+  return std::memcmp(&pose.position, &dyn.position, sizeof pose.position) == 0 &&
+         std::memcmp(&pose.orientation, &dyn.orientation, sizeof pose.orientation) == 0 &&
+         std::memcmp(&pose.scale, &shape.scale, sizeof pose.scale) == 0 && pose.mesh == mesh.get() &&
+         pose.shapeStamp == shapeStamp;
+}
+
+void HardBody::notePassPose() {
+  if (!keepsPassPose()) {
+    passPose.reset();
+    return;
+  }
+  if (passPose == nullptr) {
+    passPose = std::make_unique<PassPose>();
+  } else if (isPassPose(*passPose)) {
+    return;
+  }
+  passPose->position = dyn.position;
+  passPose->orientation = dyn.orientation;
+  passPose->scale = shape.scale;
+  passPose->mesh = mesh.get();
+  passPose->shapeStamp = shapeStamp;
+  ++passPose->version;
+}
+
+bool HardBody::atPassPose() const {
+  return passPose != nullptr && isWorldModified() && isPassPose(*passPose) && keepsPassPose();
 }

@@ -288,6 +288,27 @@ class HardBody {
   /// Gives the body `newMesh` to own; the old mesh is deleted. Passing the
   /// body's own mesh changes nothing.
   void setMesh(ZOVmesh* newMesh);
+
+  // ---- Pass poses --------------------------------------------------------
+  // The collision passes keep the narrow phase's answers for pairs of
+  // bodies that did not move (see NarrowPhaseMemos): a body notes the pose
+  // each pass finds it in, and counts the times it differed from the last.
+
+  /// A number no other body of this process had or will have.
+  std::uint64_t getIdentity() const { return identity; }
+  /// Counts the changes of the shape in its own frame (its mesh replaced or
+  /// moved), which a pose does not show.
+  void countShapeChange() { ++shapeStamp; }
+  /// Notes the current pose (position, orientation, scale, mesh and shape
+  /// changes) as the pass pose, counting a new version when it differs from
+  /// the one noted before. For bodies whose pairs may be kept only (plain
+  /// hulls); others note nothing.
+  void notePassPose();
+  /// Whether the body stands in the pose last noted, with its world data
+  /// current.
+  bool atPassPose() const;
+  /// The version of the pose last noted.
+  std::uint32_t getPassPoseVersion() const { return passPose != nullptr ? passPose->version : 0; }
   /// The world bounding box as last computed.
   ZOVbox& getBbox() { return bbox; }
   /// The body's description in its own frame (id, name, box, scale, tag).
@@ -404,5 +425,25 @@ class HardBody {
   HardBodyShape shape;
 
  private:
+  /// What the world data of a placed mesh are made from.
+  struct PassPose {
+    Mgc::MgcVector3 position;
+    Mgc::MgcMatrix3 orientation;
+    Mgc::MgcVector3 scale;
+    const ZOVmesh* mesh = nullptr;
+    std::uint32_t shapeStamp = 0;
+    std::uint32_t version = 0;
+  };
+  /// Whether the body may keep a pass pose: a plain hull whose mesh moves
+  /// as one.
+  bool keepsPassPose() const;
+  /// Whether `pose` is the body's current one.
+  bool isPassPose(const PassPose& pose) const;
+
   static std::atomic<std::uint64_t> wakeUpCount;
+  static std::atomic<std::uint64_t> identities;
+  std::uint64_t identity = identities.fetch_add(1, std::memory_order_relaxed) + 1;
+  std::uint32_t shapeStamp = 0;
+  /// Made by the first notePassPose of a body that keeps one.
+  std::unique_ptr<PassPose> passPose;
 };

@@ -24,6 +24,7 @@ HullBody::HullBody() : PrivateHardBody(kHullBody) {}
 HullBody::~HullBody() { boundingMesh.reset(); }
 
 void HullBody::setHullMesh(std::unique_ptr<ZOVmesh> hull) {
+  countShapeChange();
   mesh.reset();
   mesh = std::move(hull);
 }
@@ -72,6 +73,7 @@ void HullBody::modify(ZOVmesh* source) {
   shape.scale = MgcVector3(1.0, 1.0, 1.0);
 
   boundingMesh.reset();
+  countShapeChange();
   mesh = std::move(hull);
   volume->init(mesh.get(), kMeshHullMode);
   shareFaceTables(*mesh);

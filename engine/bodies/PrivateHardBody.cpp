@@ -354,6 +354,7 @@ MgcVector3 PrivateHardBody::moveFrameTo(const MgcVector3& P, MeshCentre centre) 
   const MgcVector3 c = Rt * (computeWCenter() - P);
   shape.localCenter = MgcVector3(c.x * inv.x, c.y * inv.y, c.z * inv.z);
   const MgcVector3 d = Rt * (dyn.position - P);
+  countShapeChange();
   if (mesh != nullptr && mesh->vertices != nullptr) {
     for (std::uint32_t i = 0; i < mesh->numVertices; ++i) mesh->vertices[i] += d;
     if (centre == MeshCentre::kShifted) mesh->center += d;
@@ -364,6 +365,7 @@ MgcVector3 PrivateHardBody::moveFrameTo(const MgcVector3& P, MeshCentre centre) 
 }
 
 void PrivateHardBody::placeMeshShape(const MgcVector3& p, const MgcMatrix3& R, const MgcVector3& s) {
+  countShapeChange();
   shapeIntoFrame(mesh.get(), p, R, s);
   shape.scale = s;
   const double halfBox = 0.5 * shape.boxSize.Length();
@@ -385,6 +387,7 @@ void PrivateHardBody::placeBoxShape(const MgcVector3& p, const MgcMatrix3& R, co
 
 void PrivateHardBody::reframeBoxShape() {
   refillBoxMesh();
+  countShapeChange();
   shapeIntoFrame(mesh.get(), dyn.position, dyn.orientation, MgcVector3(1.0, 1.0, 1.0));
   setBoxRadii();
   computeInertiaTensor();
@@ -393,6 +396,7 @@ void PrivateHardBody::reframeBoxShape() {
 }
 
 void PrivateHardBody::refillBoxMesh() {
+  countShapeChange();
   if (mesh == nullptr) mesh = std::make_unique<ZOVmesh>();
   ZOVbox box;
   box.center = shape.localCenter;

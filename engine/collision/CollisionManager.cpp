@@ -68,6 +68,7 @@ void CollisionManager::clearAll() {
   emptyWorkingLists();
   pairPool.freeAll();
   manifolds.reset();
+  narrowMemos.clear();
   pairCounter = 0;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/collision/CollisionWorkers.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/NarrowPhaseMemos.h"
 #include "engine/collision/PairPool.h"
 #include "engine/collision/WorkerPool.h"
 #include "geometry/EngineList.h"
@@ -109,6 +110,9 @@ class CollisionManager {
   /// The manifolds in use back to the free ones, clearing the in-contact bit
   /// of each manifold's body.
   void releaseBodyRecords();
+  /// The narrow phase's answers kept between passes for hull pairs that do
+  /// not move; tests switch them off to compare.
+  NarrowPhaseMemos& narrowPhaseMemos() { return narrowMemos; }
   /// Hands the first u32 of `record` (a mode, or a hull's vertex count) to
   /// the narrow phase, whose handler changes nothing. A null record hands 0.
   void setNarrowPhaseMode(const std::uint32_t* record);
@@ -743,6 +747,8 @@ class CollisionManager {
   std::unique_ptr<SolverWorkspace> solverWorkspace;
   /// The one query engine, published in g_pkJump while the manager lives.
   std::unique_ptr<Pk_jump> narrowPhase;
+  /// The narrow phase's answers kept for hull pairs that do not move.
+  NarrowPhaseMemos narrowMemos;
   Mgc::MgcVector3 pairEnergyVectors[2];
   double pairEnergyTerms[3] = {};
   std::unique_ptr<Mgc::MgcVector3[]> contactPoints;

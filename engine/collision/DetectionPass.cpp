@@ -106,6 +106,14 @@ std::uint32_t CollisionManager::testPairOn(CollisionPair* record, HardBody* firs
   record->reset();
   record->firstBody = first;
   record->secondBody = second;
+  // The pair's kept narrow-phase answer stands for the searches while both
+  // bodies stand where it was found.
+  narrowMemos.beginTest(worker, first, second);
+  struct EndTest {
+    NarrowPhaseMemos& memos;
+    std::uint32_t worker;
+    ~EndTest() { memos.endTest(worker); }
+  } endTest{narrowMemos, worker};
   if (testBodyPair(first, second, record, worker) && testBodyPairExact(first, second, record, worker)) {
     prepareContacts(*record);
   } else {
@@ -139,6 +147,7 @@ std::uint32_t CollisionManager::testPair(HardBody* first, HardBody* second) {
 void CollisionManager::refreshForPass(HardBody* body) {
   if (body == nullptr || body->getType() == kPhantomBody) return;
   if (!body->isWorldModified()) body->updateWorldData();
+  body->notePassPose();
   if (const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(body)) {
     for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
       HardBody* piece = node->value;
@@ -506,6 +515,7 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   PassState pass;
   pass.ordered = orderedExtraction != 0;
   pass.helpers = helpers;
+  narrowMemos.beginPass(helpers);
   pass.pieces = piecesInPlace;
   passHelperCount = helpers;
   PassSlotsGuard slotsGuard{broadPhase};
@@ -540,6 +550,7 @@ int CollisionManager::runDetection(const PassBodies& listed, std::uint32_t helpe
   clearScratch(passFound);
   // The pass slots go back on the helpers; the guard then finds none left.
   broadPhase.clear(pass.helpers != 0 ? workerPool() : nullptr, pass.helpers);
+  narrowMemos.endPass();
   return result;
 }
 

@@ -375,7 +375,8 @@ void Pk_jump::meshMeshFeatureContacts(const BVmesh& a, const BVmesh& b, std::uin
   MeshMeshRules(hullA, hullB, writer).build(sideA, sideB);
 }
 
-bool Pk_jump::meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& state, const JumpContacts& out) const {
+bool Pk_jump::meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& state, const JumpContacts& out,
+                               JumpFeatureLists* found) const {
   const HullView hullA(a);
   const HullView hullB(b);
   if (!hullA.usable() || !hullB.usable()) return false;
@@ -388,12 +389,28 @@ bool Pk_jump::meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& stat
   if (result.found) {
     std::uint32_t records[3];
     const std::uint32_t n = nearestFeatureRecords(result, records);
-    std::uint32_t listA[3];
-    std::uint32_t listB[3];
-    std::uint32_t countA = distinctVertices(result, records, n, true, listA);
-    std::uint32_t countB = distinctVertices(result, records, n, false, listB);
-    meshMeshFeatureContacts(*a, *b, listA, countA, listB, countB, out);
+    JumpFeatureLists lists;
+    lists.countA = distinctVertices(result, records, n, true, lists.a);
+    lists.countB = distinctVertices(result, records, n, false, lists.b);
+    if (found != nullptr) *found = lists;
+    meshMeshFeatureContacts(*a, *b, lists.a, lists.countA, lists.b, lists.countB, out);
   }
+  if (*out.count == 0) {
+    state.direction = MgcVector3();
+    return false;
+  }
+  return true;
+}
+
+bool Pk_jump::meshMeshFeatureContactsOf(const BVmesh* a, const BVmesh* b, const JumpFeatureLists& lists,
+                                        JumpState& state, const JumpContacts& out) const {
+  const HullView hullA(a);
+  const HullView hullB(b);
+  if (!hullA.usable() || !hullB.usable()) return false;
+  *out.count = 0;
+  // The rules may turn the lists into faces: they work on copies.
+  JumpFeatureLists resolved = lists;
+  meshMeshFeatureContacts(*a, *b, resolved.a, resolved.countA, resolved.b, resolved.countB, out);
   if (*out.count == 0) {
     state.direction = MgcVector3();
     return false;

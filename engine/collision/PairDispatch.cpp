@@ -288,7 +288,7 @@ bool CollisionManager::testPiecesOverlap(HardBody* compound, HardBody* other, bo
   return false;
 }
 
-bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t /*worker*/) {
+bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   // Resting bodies meet only where one of them waits for its first hit.
   if (body1->isStatic() && body2->isStatic() && !body1->isFirstHit(false) && !body2->isFirstHit(false)) return false;
@@ -330,6 +330,8 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
     }
     case kPairHullHull: {
       if (!spheresMeet(body1, body2) || !boxesMeet(body1, body2) || jump == nullptr) return false;
+      // A kept answer was found with contacts: the hulls overlap.
+      if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
       // The cache is written back whether or not the hulls meet: apart, it
       // holds the direction that separates them for the next step.
       JumpState state = pairState(*pair, false);
@@ -513,7 +515,19 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
       // pieces, moved through its centre, kept turning slowly with the
       // area's.
       jumpContacts.out.depthOfArea = body1->getParent() == nullptr && body2->getParent() == nullptr;
-      const bool found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out);
+      bool found = false;
+      JumpFeatureLists lists;
+      if (const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2)) {
+        // The searches would end as they ended for the kept answer.
+        state.vertexA = answer->featureIds[0];
+        state.vertexB = answer->featureIds[1];
+        state.direction = answer->direction;
+        lists = answer->lists();
+        found = jump->meshMeshFeatureContactsOf(hullOf(body1), hullOf(body2), lists, state, jumpContacts.out);
+      } else {
+        found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
+      }
+      if (found) narrowMemos.keep(worker, body1, body2, state, lists);
       storePairState(*pair, state, false);
       if (!found) {
         pair->contactCount = 0;

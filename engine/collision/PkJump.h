@@ -47,6 +47,15 @@ struct JumpRecord {
   Mgc::MgcVector3 direction;
 };
 
+/// The vertex lists of the feature pair a hull-hull contact query found (up
+/// to 3 vertices of each mesh), as the feature rules received them.
+struct JumpFeatureLists {
+  std::uint32_t a[3] = {0, 0, 0};
+  std::uint32_t b[3] = {0, 0, 0};
+  std::uint32_t countA = 0;
+  std::uint32_t countB = 0;
+};
+
 /// The contact arrays a contact query fills, owned by the caller. Every point
 /// lies on the first shape; normal, depth and faces go to entry 0 only and the
 /// caller copies them to the others. The normal points from the second shape
@@ -119,7 +128,15 @@ class Pk_jump {
   /// separating direction and the outputs are not touched) or no point
   /// results (the state's direction is zeroed, so the next query starts
   /// afresh).
-  bool meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& state, const JumpContacts& out) const;
+  /// When `found` is given and the search found a feature pair, it receives
+  /// the pair's vertex lists.
+  bool meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& state, const JumpContacts& out,
+                        JumpFeatureLists* found = nullptr) const;
+  /// What meshMeshContacts gives once its search has ended in `state` with
+  /// the feature pair `lists`: the feature rules alone, for meshes whose
+  /// search is known to end so (see NarrowPhaseMemos).
+  bool meshMeshFeatureContactsOf(const BVmesh* a, const BVmesh* b, const JumpFeatureLists& lists, JumpState& state,
+                                 const JumpContacts& out) const;
   /// Contacts of a hull mesh (first shape) and a capsule, as meshMeshContacts.
   bool meshVolumeContacts(const BVmesh* mesh, const ZOVcapsule& capsule, JumpState& state,
                           const JumpContacts& out) const;

@@ -380,10 +380,19 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// that no remaining joint holds leaves the pieces (removePiece). The joint
   /// then belongs to whoever holds it.
   void removeJoint(DynamicStress* joint);
-  /// Takes a piece (or disconnected body) out, deactivated, without joints
-  /// or parent, removing the joints that touch it; looks in the fragments
-  /// when this body does not hold it.
+  /// Takes a piece (or disconnected body) out of this body and of every
+  /// fragment below: off their piece and disconnected lists, out of their
+  /// cluster trees and mass ratios, and every joint that touches it off
+  /// their joint lists (the joints are handed back, not freed). The body is
+  /// left without joints or parent, deactivated when it was a piece (a
+  /// disconnected body keeps its state). A body those joints held
+  /// that no joint of the family touches any more leaves the family too; one
+  /// that only broken joints still tie to it is released (disconnected here,
+  /// and filed in the world that holds this body).
   void removePiece(PrivateHardBody* body);
+  /// Whether this body or a fragment below holds the body as a piece or as
+  /// a disconnected body.
+  bool holdsBody(const PrivateHardBody* body) const;
 
   // ---- Host-side synchronisation ---------------------------------------------
 
@@ -418,6 +427,18 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// The pieces of this body and of every fragment below lose their joints
   /// and, where it is their body, their parent.
   void forgetFamilyJoints();
+  /// removePiece's work on this body and the fragments below; the other
+  /// bodies of the joints it took off are appended to `neighbours`.
+  void dropFromFamily(PrivateHardBody* body, std::vector<PrivateHardBody*>& neighbours);
+  /// Takes the joint off this body's lists and its bodies' joint lists;
+  /// false when no list of this body holds it.
+  bool unlistJoint(DynamicStress* joint);
+  /// Whether a joint list of this body or of a fragment below holds a joint
+  /// that touches the body.
+  bool familyJointTouches(const PrivateHardBody* body) const;
+  /// A body whose joints removePiece took: out of the family when no joint
+  /// is left to it, released when no joint of the body carrying it holds it.
+  void settleNeighbour(PrivateHardBody* body);
   /// Whether the ratio table names exactly the current pieces.
   bool ratiosMatchPieces() const;
   /// Mass ratios of the current pieces: piece mass / compound mass.

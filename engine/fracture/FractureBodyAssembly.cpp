@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/PrivateWorld.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/bodies/ShapeFrames.h"
@@ -333,9 +334,8 @@ void FractureBody::deleteAllJoints() {
   for (DynamicStress* joint : doomed) delete joint;
 }
 
-void FractureBody::removeJoint(DynamicStress* joint) {
-  if (joint == nullptr) return;
-  joint->deActivate();
+bool FractureBody::unlistJoint(DynamicStress* joint) {
+  if (joint == nullptr) return false;
   if (inactiveJoints.contains(joint)) {
     inactiveJoints.remove(joint);
     if (pendingDeactivations > 0) --pendingDeactivations;
@@ -345,38 +345,105 @@ void FractureBody::removeJoint(DynamicStress* joint) {
     activeJoints.remove(joint);
   } else {
     // Not this body's joint: its bodies are not this body's business.
-    return;
+    return false;
   }
+  joint->deActivate();
   offJoints.remove(joint);
   jointCursor = nullptr;
   // The bodies forget the joint, so that no walk over their joints reaches
   // a joint the body no longer holds.
+  for (PrivateHardBody* body : {joint->getPNode(), joint->getCNode()}) unregisterJoint(body, joint);
+  return true;
+}
+
+void FractureBody::removeJoint(DynamicStress* joint) {
+  if (joint == nullptr) return;
+  joint->deActivate();
+  if (!unlistJoint(joint)) return;
   for (PrivateHardBody* body : {joint->getPNode(), joint->getCNode()}) {
-    if (body == nullptr) continue;
-    unregisterJoint(body, joint);
-    if (findAnyJointOf(body) == nullptr) removePiece(body);
+    if (body != nullptr && findAnyJointOf(body) == nullptr) removePiece(body);
   }
 }
 
 void FractureBody::removePiece(PrivateHardBody* body) {
   if (body == nullptr) return;
+  std::vector<PrivateHardBody*> neighbours;
+  dropFromFamily(body, neighbours);
+  for (PrivateHardBody* other : neighbours) settleNeighbour(other);
+}
+
+void FractureBody::dropFromFamily(PrivateHardBody* body, std::vector<PrivateHardBody*>& neighbours) {
+  // The tree keeps its shape; it only stops reaching the body.
+  if (clusterTree) clusterTree->removeItem(&body->getBbox());
+  massRatios.erase(
+      std::remove_if(massRatios.begin(), massRatios.end(),
+                     [body](const std::pair<PrivateHardBody*, double>& entry) { return entry.first == body; }),
+      massRatios.end());
+  // A piece stops with the compound that moved it; a disconnected body
+  // moves on its own (or, gathered for a build, never moved with this one)
+  // and keeps its state.
   if (pieces.contains(body)) {
     body->deActivate();
     pieces.remove(body);
     bodyCursor = nullptr;
-    for (EngineList<DynamicStress*>* list : {&activeJoints, &inactiveJoints}) {
-      while (const DynamicStress* joint = firstTouching(*list, body)) removeJoint(const_cast<DynamicStress*>(joint));
-    }
-  } else if (disconnectedBodies.contains(body)) {
-    body->deActivate();
+  }
+  if (disconnectedBodies.contains(body)) {
     disconnectedBodies.remove(body);
     bodyCursor = nullptr;
-  } else {
-    for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next) {
-      static_cast<FractureBody*>(node->value)->removePiece(body);
+  }
+  // The split-joint list holds the joints handed to the fragments and those
+  // broken: a later restoreDynamics would bring any of them back.
+  for (EngineList<DynamicStress*>* list : {&activeJoints, &inactiveJoints, &splitJoints}) {
+    while (const DynamicStress* touching = firstTouching(*list, body)) {
+      auto* joint = const_cast<DynamicStress*>(touching);
+      unlistJoint(joint);
+      for (PrivateHardBody* other : {joint->getCNode(), joint->getPNode()})
+        if (other != nullptr && other != body) neighbours.push_back(other);
     }
+  }
+  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next) {
+    static_cast<FractureBody*>(node->value)->dropFromFamily(body, neighbours);
+  }
+  if (body->getParent() == this) body->setParent(nullptr);
+  body->clearJoints();
+}
+
+bool FractureBody::familyJointTouches(const PrivateHardBody* body) const {
+  if (findAnyJointOf(body) != nullptr) return true;
+  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
+    if (static_cast<const FractureBody*>(node->value)->familyJointTouches(body)) return true;
+  return false;
+}
+
+void FractureBody::settleNeighbour(PrivateHardBody* body) {
+  if (!holdsBody(body)) return;
+  if (!familyJointTouches(body)) {
+    removePiece(body);
     return;
   }
-  body->clearJoints();
-  if (body->getParent() == this) body->setParent(nullptr);
+  // Still tied by broken joints: the compounds that carry it without a
+  // joint to it let it go, and it falls on its own as a split releases it.
+  std::vector<FractureBody*> family{this};
+  for (size_t i = 0; i < family.size(); ++i)
+    for (auto* node = family[i]->childBodies.getFirst(); node != nullptr; node = node->next)
+      family.push_back(static_cast<FractureBody*>(node->value));
+  for (FractureBody* member : family) {
+    if (!member->pieces.contains(body)) continue;
+    if (firstTouching(member->activeJoints, body) != nullptr || firstTouching(member->inactiveJoints, body) != nullptr)
+      continue;
+    member->pieces.remove(body);
+    member->bodyCursor = nullptr;
+    if (body->getParent() == member) body->setParent(nullptr);
+    if (!disconnectedBodies.contains(body)) disconnectedBodies.append(body);
+    if (holdingWorld != nullptr) holdingWorld->addBody(body, 0);
+  }
+}
+
+bool FractureBody::holdsBody(const PrivateHardBody* body) const {
+  auto* key = const_cast<PrivateHardBody*>(body);
+  if (body == nullptr) return false;
+  if (pieces.contains(key) || disconnectedBodies.contains(key)) return true;
+  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
+    if (static_cast<const FractureBody*>(node->value)->holdsBody(body)) return true;
+  return false;
 }

@@ -134,6 +134,14 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("Select at least two valid nodes");
     return MS::kFailure;
   }
+  // One fracture body joins one solver: pieces of two would leave a solver
+  // driving a piece that another one moves.
+  const MObject firstSolver = sourceNodeOf(MPlug(pieces.front()->thisMObject(), rigidBodyNode::solver));
+  for (rigidBodyNode* piece : pieces)
+    if (sourceNodeOf(MPlug(piece->thisMObject(), rigidBodyNode::solver)) != firstSolver) {
+      MGlobal::displayError("ZOV INFO: the selected bodies belong to different zov solvers, abort");
+      return MS::kFailure;
+    }
   if (check) {
     MStringArray warnings;
     for (rigidBodyNode* piece : pieces)
@@ -156,6 +164,16 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
 
   MObject lastWalked;
   for (MItSelectionList it(selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) it.getDependNode(lastWalked);
+  // What the command changes on the bodies, so that a refusal leaves them
+  // as they were.
+  std::vector<KeptBody> kept;
+  for (rigidBodyNode* piece : candidates()) {
+    const MObject pieceNode = piece->thisMObject();
+    kept.push_back({piece, theWorld != nullptr && theWorld->containsBody(piece->engineBody(false)),
+                    MPlug(pieceNode, rigidBodyNode::firstHitActiveAttr).asShort(),
+                    MPlug(pieceNode, rigidBodyNode::passive).asInt(),
+                    MPlug(pieceNode, rigidBodyNode::groupid).asInt()});
+  }
   for (rigidBodyNode* piece : candidates()) {
     const MObject pieceNode = piece->thisMObject();
     HardBody* body = piece->engineBody(false);
@@ -198,7 +216,7 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
   if (!built || body == nullptr) {
     // Whatever the build made goes: no node may stand for a fracture body
     // that is not in the world.
-    undoFractureBody(fracture);
+    undoFractureBody(fracture, kept);
     MGlobal::displayWarning(nearest ? "invalid selection, most objects are passive"
                                     : "distance streshold too short, increase it for the actual selection");
     setResult(MString(""));
@@ -234,16 +252,26 @@ MStatus FractureBodyCmd::doIt(const MArgList& arguments) {
 
 MStatus FractureBodyCmd::undoIt() { return flushUndoQueue(); }
 
-void FractureBodyCmd::undoFractureBody(const MObject& fracture) {
-  MPlugArray linked;
-  MPlug(fracture, FractureBodyNode::rigidBodies).connectedTo(linked, false, true);
-  const std::vector<rigidBodyNode*> pieces = userNodesOf<rigidBodyNode>(linked);
+void FractureBodyCmd::undoFractureBody(const MObject& fracture, const std::vector<KeptBody>& kept) {
   // Its removal lets the engine fracture body go and deletes the joint nodes.
   modifier->deleteNode(fracture);
   modifier->doIt();
-  for (rigidBodyNode* piece : pieces) {
-    MFnDependencyNode(piece->thisMObject()).setLocked(false);
+  for (const KeptBody& body : kept) {
+    rigidBodyNode* piece = body.piece;
+    const MObject pieceNode = piece->thisMObject();
+    MFnDependencyNode(pieceNode).setLocked(false);
     piece->setParamsLocked(false);
-    if (piece->fractureBodyNode() == nullptr) piece->activateBody();
+    piece->setGroupId(body.groupId);
+    if (MPlug(pieceNode, rigidBodyNode::firstHitActiveAttr).asShort() != body.firstHit ||
+        MPlug(pieceNode, rigidBodyNode::passive).asInt() != body.passive) {
+      MPlug(pieceNode, rigidBodyNode::firstHitActiveAttr).setValue(body.firstHit);
+      MPlug(pieceNode, rigidBodyNode::passive).setValue(body.passive);
+      pullPlug(pieceNode, rigidBodyNode::ca_activeState);
+    }
+    // Back in the world only when the world held it: filing it again would
+    // change its place in the world's lists.
+    HardBody* engineBody = piece->engineBody(false);
+    if (body.held && theWorld != nullptr && engineBody != nullptr && !theWorld->containsBody(engineBody))
+      theWorld->addBody(engineBody, 0);
   }
 }

@@ -43,8 +43,18 @@ class FractureBodyCmd : public MPxCommand {
   /// The selected rigid bodies that may become pieces: free, with an engine
   /// body, neither transform nor shape keyed; in selection order.
   std::vector<rigidBodyNode*> candidates() const;
-  /// Takes the new node and its joint nodes back and frees the pieces.
-  void undoFractureBody(const MObject& fracture);
+  /// What the command changes on a body it was given, as it was before.
+  struct KeptBody {
+    rigidBodyNode* piece;
+    /// Whether the world held its engine body.
+    bool held;
+    short firstHit;
+    int passive;
+    int groupId;
+  };
+  /// Takes the new node and its joint nodes back and leaves the bodies it
+  /// was given as they were.
+  void undoFractureBody(const MObject& fracture, const std::vector<KeptBody>& kept);
 
   std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;

@@ -415,6 +415,14 @@ std::vector<SceneStress*> FractureBodyNode::stressNodesLinked() const {
   return userNodesOf<SceneStress>(plugs);
 }
 
+std::vector<SceneStress*> FractureBodyNode::strengthNodes() const {
+  // A rebuild pulls the parameters with no joint node counted: the joint
+  // nodes hold the strengths and switches the scene kept, which the rules
+  // would draw again (and scale by mass twice).
+  if (numStressNodes == 0) return {};
+  return stressNodesLinked();
+}
+
 MDGModifier& FractureBodyNode::dgModifier() {
   if (!modifier) modifier = std::make_unique<MDGModifier>();
   return *modifier;
@@ -483,7 +491,7 @@ bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
   if (body == nullptr) return true;
   if (twin == ca_stressThreshold) {
     body->setGlobalStressThreshold(value);
-    for (SceneStress* node : userNodesOf<SceneStress>(connectedPlugs(thisMObject(), stresses))) {
+    for (SceneStress* node : strengthNodes()) {
       PrivateHardBody* first = nullptr;
       PrivateHardBody* second = nullptr;
       if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
@@ -513,7 +521,7 @@ bool FractureBodyNode::applyDoubleParam(const MObject& twin, double value) {
 
 void FractureBodyNode::applyClusterStrengths() {
   const double threshold = stressThreshold();
-  for (SceneStress* node : stressNodesLinked()) {
+  for (SceneStress* node : strengthNodes()) {
     PrivateHardBody* first = nullptr;
     PrivateHardBody* second = nullptr;
     if (node->getJoint() == nullptr || !bothJointBodies(*node->getJoint(), first, second)) continue;
@@ -566,7 +574,7 @@ bool FractureBodyNode::applyVectorParam(const MObject& twin, const MVector& valu
 
 void FractureBodyNode::applyJointForce() {
   if (getFractureBody() == nullptr) return;
-  const std::vector<SceneStress*> nodes = stressNodesLinked();
+  const std::vector<SceneStress*> nodes = strengthNodes();
   double sum = 0.0;
   for (SceneStress* node : nodes) {
     PrivateHardBody* first = nullptr;

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "src/simulation/ownedBody.h"
@@ -184,9 +185,13 @@ class FractureBodyNode : public MPxNode {
   /// Node-removed handler for this node type: the node lets its fracture body
   /// go and its joint nodes are deleted.
   static void onNodeRemoved(MObject& node, void* clientData);
-  /// Lets the engine fracture body go: the joint nodes forget it, the pieces
+  /// Lets the engine fracture body go: the clusters hand their pieces and
+  /// joint nodes back and go, the joint nodes forget the joints, the pieces
   /// are unlocked and free, the solver's cache ends.
   void release();
+  /// release, the clusters left as they are (their pieces unlocked and
+  /// free too).
+  void letBodyGo();
   /// Hands the cluster nodes' pieces and joint nodes back to this node and
   /// deletes the cluster nodes.
   void dropClusterNode();
@@ -208,7 +213,9 @@ class FractureBodyNode : public MPxNode {
   /// The joint node of an engine joint on `stresses`; null when none.
   SceneStress* findStressNode(const DynamicStress* joint) const;
   /// Takes a piece out of the fracture body with the joint nodes of its
-  /// joints; it becomes a free, unlocked body. The flag is not read.
+  /// joints (its clusters' too); it becomes a free, unlocked body. Pieces
+  /// that no joint holds after it become free bodies in the world too, and
+  /// a fracture body left without pieces is released. The flag is not read.
   void removePiece(rigidBodyNode* piece, bool flag);
   /// The joint node on connection i of `stresses` goes with its joint.
   void removeStressNodeAt(unsigned int i);
@@ -301,6 +308,23 @@ class FractureBodyNode : public MPxNode {
   void applyClusterStrengths();
   /// The joint nodes on `stresses`, in connection order.
   std::vector<SceneStress*> stressNodesLinked() const;
+  /// The rigid body nodes of the pieces: those on `rigidBodies`, then the
+  /// clusters', in connection order.
+  std::vector<rigidBodyNode*> linkedPieceNodes() const;
+  /// Every joint node of this fracture body (on `stresses` and on the
+  /// clusters), each with the plug that feeds it.
+  std::vector<std::pair<SceneStress*, MPlug>> linkedStressNodes() const;
+  /// The joint node, fed from `from`, is deleted and its joint taken out of
+  /// the fracture body; the joint is freed when the fracture body no longer
+  /// holds it. Answers the joint freed (null when none was).
+  DynamicStress* dropStressNode(SceneStress& node, const MPlug& from);
+  /// release, for a node whose last piece went: the node shows that it has
+  /// no engine fracture body (`index` -1, `enabled` off) and the user is
+  /// told.
+  void releaseWithoutPieces();
+  /// The joint nodes whose strengths the threshold, cluster and mass rules
+  /// set: those on `stresses`, none while no joint node is counted.
+  std::vector<SceneStress*> strengthNodes() const;
   MDGModifier& dgModifier();
   /// restMatrix from the fracture body's pose and its animated parent's.
   void computeRestMatrix();

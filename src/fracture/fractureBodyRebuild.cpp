@@ -48,6 +48,17 @@ class RebuildProgress {
   int shown = 0;
 };
 
+/// Sets a number plug (each child of a compound one) to the value it holds,
+/// so that the twins it affects compute again when they are read: the twins
+/// of a node brought back by undo are still clean from before its deletion.
+void touch(const MPlug& plug) {
+  if (plug.isCompound()) {
+    for (unsigned int k = 0; k < plug.numChildren(); ++k) touch(plug.child(k));
+    return;
+  }
+  MPlug(plug).setValue(plug.asDouble());
+}
+
 /// The engine joint index of the joint rebuilt for connection i: the first
 /// two connections trade places.
 std::uint32_t rebuiltJointIndex(unsigned int i) { return i == 0 ? 1u : i == 1 ? 0u : i; }
@@ -81,11 +92,16 @@ DynamicStress* FractureBodyNode::rebuildJoint(SceneStress& node, std::uint32_t i
     return nullptr;
   }
   joint->setName(node.nodeName().asChar());
-  joint->setIndex(index);
+  // The index the scene kept orders the joint as it was ordered when the
+  // scene was saved; a scene that kept none numbers by connections.
+  const int stored = node.storedJointIndex();
+  joint->setIndex(stored >= 0 ? static_cast<std::uint32_t>(stored) : index);
   joint->attach(Mgc::MgcVector3(at[0], at[1], at[2]), 1, second, first);
   node.setOwner(this);
   node.setJoint(joint);
-  node.setJointIndex(joint->getIndex());
+  // A number the scene did not keep is not written into it: the scene
+  // reads back as it was saved, and numbers the same way when opened again.
+  node.setJointIndex(joint->getIndex(), stored >= 0);
   node.refreshAttributes();
   syncStressBodyIndices(node);
   return joint;
@@ -106,6 +122,11 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     pieces[i]->setFractureOwner(this, i == 0);
     const MPlug group = MFnDependencyNode(pieces[i]->thisMObject()).findPlug("groupid", true);
     pieceBody->setGroupID(group.isNull() ? -1 : group.asInt());
+  }
+
+  if (body->getNJointBodies() == 0 && body->numDisconectBodies() == 0 && linkedPieceNodes().empty()) {
+    releaseWithoutPieces();
+    return;
   }
 
   const MObject self = thisMObject();
@@ -150,8 +171,13 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   }
   computeRestMatrix();
 
-  // The parameters reach the engine body once more; the joint count is
-  // restored after.
+  // The parameters reach the engine body once more, but not the joint
+  // nodes, which hold what the scene kept: no joint node is counted until
+  // they are through.
+  for (const MObject* input : {&propStyle, &stressThresholdAttr, &randomThresholdAttr, &stress2mass, &initialVelocity,
+                               &initialSpin, &enabled, &secCracks, &percentSecCracks, &passive, &firstHitActive,
+                               &affectForceFields, &mass, &friction, &bounciness, &linearDamping, &angularDamping})
+    touch(MPlug(self, *input));
   const std::uint32_t joints = numStressNodes;
   numStressNodes = 0;
   pullPlugs(self, {&ca_propStyle, &ca_stressThreshold, &ca_randomThreshold, &ca_stress2mass, &ca_initialVelocity,
@@ -164,13 +190,14 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
 void FractureBodyNode::onNodeAdded(MObject& added) {
   FractureBodyNode* node = userNodeOf<FractureBodyNode>(added);
   if (node == nullptr || !node->jointRemoval || node->fractureBody) return;
-  // The node comes back from its deletion: its joint nodes come back with
-  // it, and the pieces, which went on as free bodies, go back to their start.
+  // The node comes back from its deletion: its joint nodes and clusters
+  // come back with it, and the pieces, which went on as free bodies, go back
+  // to their start.
   node->jointRemoval->undoIt();
   node->jointRemoval.reset();
   node->fractureBody.reset(createFractureBody());
   if (!node->fractureBody) return;
-  for (SceneStress* stress : node->stressNodesLinked()) stress->writeAttributes();
-  for (rigidBodyNode* piece : node->pieceNodes()) piece->restoreRestTransform();
+  for (const auto& linked : node->linkedStressNodes()) linked.first->writeAttributes();
+  for (rigidBodyNode* piece : node->linkedPieceNodes()) piece->restoreRestTransform();
   node->buildFromScene(MAnimControl::currentTime());
 }

@@ -3,10 +3,12 @@
 // the joints switched on and off through the node.
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/FractureFactory.h"
@@ -34,26 +36,28 @@ void setBreakByFrameBit(SceneStress& node, bool on) {
 void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
   FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node);
   if (fracture == nullptr) return;
-  // A joint node stands for a joint of this fracture body only: it goes too.
-  // Their deletion is kept apart, so that they come back with the node
-  // (onNodeAdded).
-  // The clusters' joint nodes first come back to the node.
-  fracture->dropClusterNode();
-  MPlugArray linked;
-  MPlug(node, stresses).connectedTo(linked, false, true);
-  fracture->release();
+  // Joint nodes and clusters stand for parts of this fracture body only:
+  // they go too. Their deletion is kept apart, so that they come back with
+  // the node, as they were (onNodeAdded).
+  std::vector<MObject> parts;
+  for (const auto& linked : fracture->linkedStressNodes()) parts.push_back(linked.first->thisMObject());
+  for (clusterFractureNode* cluster : fracture->clusterNodes()) parts.push_back(cluster->thisMObject());
+  fracture->letBodyGo();
   fracture->jointRemoval = std::make_unique<MDGModifier>();
-  for (unsigned int i = 0; i < linked.length(); ++i)
-    if (userNodeOf<SceneStress>(linked[i]) != nullptr) fracture->jointRemoval->deleteNode(linked[i].node());
+  for (const MObject& part : parts) fracture->jointRemoval->deleteNode(part);
   fracture->jointRemoval->doIt();
 }
 
 void FractureBodyNode::release() {
   dropClusterNode();
+  letBodyGo();
+}
+
+void FractureBodyNode::letBodyGo() {
   // The joints are about to go: no joint node may keep reaching them.
   SceneStress::forgetOwner(this);
   stressNodes.clear();
-  for (rigidBodyNode* piece : pieceNodes()) {
+  for (rigidBodyNode* piece : linkedPieceNodes()) {
     MFnDependencyNode(piece->thisMObject()).setLocked(false);
     // A piece that joined another fracture body since stays there.
     if (piece->fractureBodyNode() == this) piece->setFractureOwner(nullptr, false);
@@ -185,52 +189,145 @@ bool touches(const DynamicStress* joint, const HardBody* body) {
   return joint != nullptr && body != nullptr && (joint->getCNode() == body || joint->getPNode() == body);
 }
 
+/// The joints of the fracture body and its fragments that touch the body,
+/// each once.
+std::vector<DynamicStress*> familyJointsTouching(const FractureBody& body, const HardBody* piece) {
+  std::vector<DynamicStress*> found;
+  std::vector<const FractureBody*> family{&body};
+  for (size_t i = 0; i < family.size(); ++i) {
+    const FractureBody& member = *family[i];
+    for (const EngineList<DynamicStress*>* list :
+         {&member.getActiveJoints(), &member.getInactiveJoints(), &member.getSplitJoints()})
+      for (auto* node = list->getFirst(); node != nullptr; node = node->next)
+        if (touches(node->value, piece) && std::find(found.begin(), found.end(), node->value) == found.end())
+          found.push_back(node->value);
+    for (auto* node = member.getChildBodies().getFirst(); node != nullptr; node = node->next)
+      if (node->value->getType() == kFractureBody) family.push_back(static_cast<const FractureBody*>(node->value));
+  }
+  return found;
+}
+
 }  // namespace
 
 void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
   if (piece == nullptr) return;
   auto* pieceBody = static_cast<PrivateHardBody*>(piece->engineBody(false));
   FractureBody* body = getFractureBody();
-  if (body != nullptr && pieceBody != nullptr) body->removePiece(pieceBody);
-  // Every joint node of a joint to the piece goes, however many there are.
+  // The joints the fracture body hands back with the piece: each goes with
+  // its joint node, and one that no joint node takes is freed here.
+  std::vector<DynamicStress*> handedBack;
+  if (body != nullptr && pieceBody != nullptr) {
+    handedBack = familyJointsTouching(*body, pieceBody);
+    body->removePiece(pieceBody);
+  }
+  // Every joint node of a joint to the piece goes, however many there are,
+  // the clusters' too.
+  std::vector<DynamicStress*> freed;
   for (bool found = pieceBody != nullptr; found;) {
     found = false;
-    const std::vector<SceneStress*> linked = stressNodesLinked();
-    for (unsigned int i = 0; i < linked.size() && !found; ++i) {
-      if (!touches(linked[i]->getJoint(), pieceBody)) continue;
-      removeStressNodeAt(i);
+    for (const auto& [node, from] : linkedStressNodes()) {
+      if (!touches(node->getJoint(), pieceBody)) continue;
+      if (DynamicStress* gone = dropStressNode(*node, from)) freed.push_back(gone);
       found = true;
+      break;
     }
+  }
+  for (DynamicStress* joint : handedBack) {
+    const bool held = body != nullptr && familyHolds(*body, joint);
+    if (!held && std::find(freed.begin(), freed.end(), joint) == freed.end()) delete joint;
   }
   // Unlocked first: the link of a locked node cannot be broken.
   MFnDependencyNode(piece->thisMObject()).setLocked(false);
   piece->setParamsLocked(false);
-  MDGModifier& dg = dgModifier();
-  dg.disconnect(MPlug(thisMObject(), rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
-  dg.doIt();
+  const MPlug link(piece->thisMObject(), rigidBodyNode::fracture);
+  const MPlug from = link.source();
+  if (!from.isNull() && (from.node() == thisMObject() || userNodeOf<clusterFractureNode>(from) != nullptr)) {
+    MDGModifier& dg = dgModifier();
+    dg.disconnect(from, link);
+    dg.doIt();
+  }
   piece->setFractureOwner(nullptr, false);
+  if (body == nullptr) return;
+
+  // A piece that no joint holds any more is no piece: it goes back into the
+  // world as an ordinary body.
+  for (rigidBodyNode* other = nullptr;; other = nullptr) {
+    for (rigidBodyNode* candidate : linkedPieceNodes()) {
+      auto* candidateBody = static_cast<PrivateHardBody*>(candidate->engineBody(false));
+      if (candidateBody != nullptr && !body->holdsBody(candidateBody)) other = candidate;
+      if (other != nullptr) break;
+    }
+    if (other == nullptr) break;
+    removePiece(other, false);
+    other->activateBody();
+    // Its removal may have let the fracture body go.
+    body = getFractureBody();
+    if (body == nullptr) return;
+  }
+  if (linkedPieceNodes().empty()) releaseWithoutPieces();
+}
+
+std::vector<rigidBodyNode*> FractureBodyNode::linkedPieceNodes() const {
+  std::vector<rigidBodyNode*> pieces = pieceNodes();
+  for (clusterFractureNode* cluster : clusterNodes()) {
+    const std::vector<rigidBodyNode*> more = cluster->pieceNodes();
+    pieces.insert(pieces.end(), more.begin(), more.end());
+  }
+  return pieces;
+}
+
+std::vector<std::pair<SceneStress*, MPlug>> FractureBodyNode::linkedStressNodes() const {
+  std::vector<std::pair<SceneStress*, MPlug>> nodes;
+  for (SceneStress* node : stressNodesLinked()) nodes.emplace_back(node, MPlug(thisMObject(), stresses));
+  for (clusterFractureNode* cluster : clusterNodes()) {
+    const MObject owner = cluster->thisMObject();
+    for (SceneStress* node : cluster->innerStresses())
+      nodes.emplace_back(node, MPlug(owner, clusterFractureNode::instresses));
+    for (SceneStress* node : cluster->outerStresses())
+      nodes.emplace_back(node, MPlug(owner, clusterFractureNode::outstresses));
+  }
+  return nodes;
+}
+
+void FractureBodyNode::releaseWithoutPieces() {
+  const bool hadBody = static_cast<bool>(fractureBody);
+  release();
+  const MObject self = thisMObject();
+  MPlug(self, index).setValue(-1);
+  MPlug(self, enabled).setValue(false);
+  if (hadBody) MGlobal::displayWarning("fracture body " + nodeName() + " has no pieces left and was released");
 }
 
 void FractureBodyNode::removeStressNodeAt(unsigned int i) {
-  SceneStress* node = stressNodeAt(i);
-  if (node == nullptr) return;
+  MPlugArray plugs;
+  MPlug(thisMObject(), stresses).connectedTo(plugs, false, true);
+  if (i >= plugs.length()) return;
+  if (SceneStress* node = userNodeOf<SceneStress>(plugs[i])) dropStressNode(*node, MPlug(thisMObject(), stresses));
+}
+
+DynamicStress* FractureBodyNode::dropStressNode(SceneStress& node, const MPlug& from) {
   FractureBody* body = getFractureBody();
-  if (DynamicStress* joint = node->getJoint()) {
+  DynamicStress* freed = nullptr;
+  if (DynamicStress* joint = node.getJoint()) {
     if (PrivateWorld* world = privateWorld(); world != nullptr && body != nullptr)
       world->detachJointFromBody(joint, body);
     else if (body != nullptr)
       body->removeJoint(joint);
     // A joint the fracture body gave up is nobody's: it goes with its node.
-    if (body == nullptr || !familyHolds(*body, joint)) delete joint;
-    node->setJoint(nullptr);
+    if (body == nullptr || !familyHolds(*body, joint)) {
+      delete joint;
+      freed = joint;
+    }
+    node.setJoint(nullptr);
   }
-  forgetStressNode(node);
-  node->setBreakByFrameListed(false);
-  node->setOwner(nullptr);
+  forgetStressNode(&node);
+  node.setBreakByFrameListed(false);
+  node.setOwner(nullptr);
   MDGModifier& dg = dgModifier();
-  dg.disconnect(MPlug(thisMObject(), stresses), MPlug(node->thisMObject(), SceneStress::fracture));
-  dg.deleteNode(node->thisMObject());
+  dg.disconnect(from, MPlug(node.thisMObject(), SceneStress::fracture));
+  dg.deleteNode(node.thisMObject());
   dg.doIt();
+  return freed;
 }
 
 void FractureBodyNode::detachStressNode(SceneStress* node) {

@@ -26,6 +26,7 @@ MObject SceneStress::frameToBreakAttr;
 MObject SceneStress::fracture;
 MObject SceneStress::body1NameAttr;
 MObject SceneStress::body2NameAttr;
+MObject SceneStress::jointIndexAttr;
 MObject SceneStress::ca_enabled;
 MObject SceneStress::ca_torsion;
 MObject SceneStress::ca_breakByFrame;
@@ -74,6 +75,13 @@ void SceneStress::forgetOwner(const FractureBodyNode* gone) {
 
 void* SceneStress::creator() { return new SceneStress; }
 
+void SceneStress::setJointIndex(std::uint32_t index, bool keep) {
+  jointIndex = index;
+  if (keep) MPlug(thisMObject(), jointIndexAttr).setValue(static_cast<int>(index));
+}
+
+int SceneStress::storedJointIndex() const { return MPlug(thisMObject(), jointIndexAttr).asInt(); }
+
 MStatus SceneStress::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
@@ -91,6 +99,7 @@ MStatus SceneStress::initialize() {
       {fracture, messageAttribute("fracture", "frac")},
       {body1NameAttr, stringAttribute("body1Name", "bd1", "", kJointNameFlags)},
       {body2NameAttr, stringAttribute("body2Name", "bd2", "", kJointNameFlags)},
+      {jointIndexAttr, numericAttribute("jointIndex", "jix", Kind::kInt, -1.0, kHiddenSetting)},
       {ca_enabled, hiddenTwin("ca_enabled", "cebl")},
       {ca_torsion, hiddenTwin("ca_torsion", "ctor")},
       {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbfr")},
@@ -173,6 +182,10 @@ void SceneStress::applyBool(const MPlug& plug, bool value) {
   } else if (plug == ca_torsion) {
     torsion = value;
     if (joint != nullptr) setJointFlag(*joint, kJointTorsion, value);
+    // Kept with the start state, as enabled and breakByFrame are: a reset
+    // must not take the edit back.
+    savedTorsion = torsion;
+    if (joint != nullptr) joint->storeInitialState(kJointTorsion);
   }
 }
 

@@ -80,7 +80,12 @@ class SceneStress : public MPxNode {
   static void forgetOwner(const FractureBodyNode* gone);
 
   std::uint32_t getJointIndex() const { return jointIndex; }
-  void setJointIndex(std::uint32_t index) { jointIndex = index; }
+  /// The joint's index, also kept in `jointIndex` (unless `keep` is off)
+  /// so that a scene opened again numbers (and so orders) its joints as they
+  /// were.
+  void setJointIndex(std::uint32_t index, bool keep = true);
+  /// The index `jointIndex` keeps; -1 for a node of a scene that kept none.
+  int storedJointIndex() const;
   bool isBreakByFrameListed() const { return breakByFrameActive; }
   void setBreakByFrameListed(bool listed) { breakByFrameActive = listed; }
   /// The frame at which the joint breaks when break by frame is on.
@@ -109,8 +114,9 @@ class SceneStress : public MPxNode {
   static MObject breakEnergy;
   static MObject frameToBreakAttr;  ///< "frameToBreak"
   static MObject fracture;
-  static MObject body1NameAttr;  ///< "body1Name"
-  static MObject body2NameAttr;  ///< "body2Name"
+  static MObject body1NameAttr;   ///< "body1Name"
+  static MObject body2NameAttr;   ///< "body2Name"
+  static MObject jointIndexAttr;  ///< "jointIndex"
   static MObject ca_enabled;
   static MObject ca_torsion;
   static MObject ca_breakByFrame;

@@ -161,6 +161,29 @@ TEST(BoxTree, LabelsFollowTheThresholdLevel) {
   EXPECT_EQ(all.size(), cluster.tree.getLeafCount());
 }
 
+// An item taken out is reached by nothing of the tree, and the others keep
+// the labels the tree gave them.
+TEST(BoxTree, AnItemTakenOutIsNoLongerReachedAndTheOthersKeepTheirLabels) {
+  Cluster cluster(randomCentres(60, 5u));
+  ASSERT_TRUE(cluster.tree.build());
+  cluster.tree.labelLeaves(3);
+  const std::vector<std::int32_t> labels = cluster.tags;
+  for (std::size_t gone : {std::size_t{7}, std::size_t{0}, std::size_t{59}}) {
+    ASSERT_TRUE(cluster.tree.removeItem(&cluster.boxes[gone]));
+    EXPECT_FALSE(cluster.tree.removeItem(&cluster.boxes[gone]));
+  }
+  EXPECT_EQ(cluster.tree.getItems().getCount(), 57u);
+  const std::vector<const ZOVbox*> reached = itemsBelow(*cluster.tree.getRoot());
+  EXPECT_EQ(reached.size(), 57u);
+  for (std::size_t gone : {std::size_t{7}, std::size_t{0}, std::size_t{59}}) {
+    EXPECT_EQ(std::count(reached.begin(), reached.end(), &cluster.boxes[gone]), 0) << gone;
+    cluster.tags[gone] = -5;
+  }
+  cluster.tree.labelLeaves(3);
+  for (std::size_t i = 0; i < labels.size(); ++i)
+    EXPECT_EQ(cluster.tags[i], i == 0 || i == 7 || i == 59 ? -5 : labels[i]) << i;
+}
+
 // A flat grid spread wide along one axis and narrower along another: the
 // first plane tried is across the box's third axis, the one of the largest
 // spread, so the root's children lie apart along the wide axis and overlap

@@ -180,6 +180,22 @@ TEST_F(SceneCommands, DeleteTakesTheSelectionWhenGivenNothing) {
   EXPECT_TRUE(run("getAttr a.input") && run("getAttr b.input"));
 }
 
+TEST_F(SceneCommands, UndoingADeleteBringsBackItsConnectionsToLockedNodesAndAttributes) {
+  ASSERT_TRUE(run("createNode doubler -n c"));
+  ASSERT_TRUE(run("connectAttr a.output b.input; connectAttr a.output c.input; setAttr a.input 3"));
+  ASSERT_TRUE(run("lockNode -l on b; setAttr -lock true c.input"));
+  ASSERT_TRUE(run("delete a"));
+  EXPECT_FALSE(MPlug(node("b"), DoublerNode::input).isConnected());
+  ASSERT_TRUE(run("undo"));
+  for (const char* other : {"b", "c"}) {
+    const MPlug input(node(other), DoublerNode::input);
+    ASSERT_TRUE(input.isConnected()) << other;
+    EXPECT_EQ(input.source().name(), MString("a.output")) << other;
+  }
+  // The lock still refuses what a user would do.
+  EXPECT_FALSE(run("disconnectAttr a.output b.input"));
+}
+
 TEST_F(SceneCommands, ADeleteThatALockedChildRefusesChangesNothingAndRecordsNothing) {
   ASSERT_TRUE(run("createNode transform -n holder; createNode transform -n keeper -p holder"));
   ASSERT_TRUE(run("createNode transform -n inner -p keeper; lockNode -l on inner"));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <maya/MDagPath.h>
 #include <maya/MSelectionList.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -279,7 +280,7 @@ TEST_F(Clusters, AReopenedSceneRebuildsTheClustersJointsFromTheirStoredNames) {
   builtBlock();
   const std::set<std::string> members = {bodyName(0, 0, 0), bodyName(0, 0, 1)};
   ASSERT_TRUE(cluster({bodyName(0, 0, 0), bodyName(0, 0, 1)}, "-as"));
-  const std::string path = ::testing::TempDir() + "clusterReopened.ma";
+  const std::string path = ::testing::TempDir() + "clusterReopened" + std::to_string(getpid()) + ".ma";
   run("file -rename \"" + path + "\"; file -save");
   run("file -new");
   run("file -open \"" + path + "\"");

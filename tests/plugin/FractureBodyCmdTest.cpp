@@ -5,9 +5,16 @@
 #include <maya/MFnMesh.h>
 #include <maya/MIntArray.h>
 #include <maya/MPointArray.h>
+#include <unistd.h>
+
+#include <array>
+#include <functional>
+#include <sstream>
 
 #include "FractureFixture.h"
 #include "SceneWorldWalk.h"
+#include "engine/PrivateWorld.h"
+#include "engine/bodies/HardBody.h"
 
 namespace {
 
@@ -16,6 +23,38 @@ using zovhost::testing::MessageKind;
 
 class FractureCommand : public FractureTest {
  protected:
+  static void selection(const std::vector<std::string>& bodies) {
+    std::string line = "select";
+    for (const std::string& body : bodies) line += " " + body;
+    run(line);
+  }
+  /// What the world's lists hold, in their order, and each body's list,
+  /// pose, motion, switches, node attributes and locks.
+  static std::string sceneState(const std::vector<std::string>& bodies) {
+    std::ostringstream text;
+    text.precision(17);
+    auto* world = static_cast<PrivateWorld*>(theWorld);
+    for (const EngineList<HardBody*>* list :
+         {&world->getDynamicBodies(), &world->getStaticBodies(), &world->getInactiveBodies()}) {
+      text << "list:";
+      for (HardBody* body : valuesOf(*list)) text << " " << body->getShape().name;
+      text << "\n";
+    }
+    for (const std::string& name : bodies) {
+      const HardBody* body = bodyNode(name).engineBody(false);
+      const RBDynamics& state = body->getDyn();
+      text << name << " at " << state.position.x << " " << state.position.y << " " << state.position.z << " moving "
+           << state.linearVelocity.Length() << " " << state.angularVelocity.Length() << " static " << body->isStatic()
+           << " active " << body->isActive() << " first hit " << const_cast<HardBody*>(body)->isFirstHit(false)
+           << " parent " << (body->getParent() != nullptr) << " locked " << MFnDependencyNode(node(name)).isLocked()
+           << MPlug(node(name), rigidBodyNode::mass).isLocked();
+      for (const char* attribute : {"enabled", "passive", "firstHitActive", "mass", "index", "groupid"})
+        text << " " << attribute << " " << getDouble(name + "." + attribute);
+      text << " fracture " << MPlug(node(name), rigidBodyNode::fracture).isDestination() << "\n";
+    }
+    return text.str();
+  }
+
   /// A unit cube whose faces turn inwards (its volume is negative), made a
   /// rigid body; answers the body's name.
   std::string insideOutCube(const std::string& name) {
@@ -169,6 +208,53 @@ TEST_F(FractureCommand, ABuildThatGivesNothingTakesEverythingBackAndFails) {
   }
 }
 
+TEST_F(FractureCommand, ARefusedCommandLeavesEveryBodyAsItWasAndTheyFall) {
+  struct Refusal {
+    const char* what;
+    const char* flags;
+    bool oneBody;
+    bool twoSolvers;
+  };
+  const Refusal refusals[] = {
+      {"no distance", "", false, false},
+      {"a negative distance", "-dTh -1", false, false},
+      {"one body", "-dTh 0.05", true, false},
+      {"bodies of two solvers", "-dTh 0.05", false, true},
+  };
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.what);
+    // A fresh scene for each.
+    FractureTest::SetUp();
+    if (refusal.twoSolvers)
+      run("createNode zovSolverNode -n otherSolver; connectAttr time1.outTime otherSolver.inTime");
+    const std::vector<std::string> bodies = makeBlock(2, 5.0);
+    if (refusal.twoSolvers) {
+      // Half the bodies go to the other solver.
+      for (size_t i = 0; i < bodies.size() / 2; ++i) {
+        const MPlug link(node(bodies[i]), rigidBodyNode::solver);
+        const std::string from = link.source().name().asChar();
+        const std::string other = from.rfind("otherSolver", 0) == 0 ? "zovSolverNode1" : "otherSolver";
+        run("disconnectAttr " + from + " " + bodies[i] + ".solver");
+        run("connectAttr " + other + ".rigidBodies " + bodies[i] + ".solver");
+      }
+    }
+    prepareSimulation("zovSolverNode1", 1, 24);
+    selection(refusal.oneBody ? std::vector<std::string>{bodies[0]} : bodies);
+    const std::string before = sceneState(bodies);
+    zovhost::testing::clearLogs();
+    EXPECT_FALSE(runs(std::string("zovFractureBody ") + refusal.flags));
+    EXPECT_FALSE(zovhost::testing::messages().empty());
+    EXPECT_EQ(sceneState(bodies), before);
+    EXPECT_TRUE(nodesOfType("zovFbodyNode").empty());
+    // They fall, each on its own.
+    std::vector<double> heights;
+    for (const std::string& name : bodies) heights.push_back(bodyNode(name).engineBody(false)->getDyn().position.y);
+    for (int f = 2; f <= 6; ++f) frame(f);
+    for (size_t i = 0; i < bodies.size(); ++i)
+      EXPECT_LT(bodyNode(bodies[i]).engineBody(false)->getDyn().position.y, heights[i] - 0.1) << bodies[i];
+  }
+}
+
 TEST_F(FractureCommand, TheNearestBuildJoinsNoTwoPassivePieces) {
   run("polyCube -n piece700; polyCube -n piece701; setAttr piece701.translateX 1");
   run("select piece700 piece701; new_ZOVBody -a 1 -st 2");
@@ -229,7 +315,7 @@ TEST_F(FractureCommand, SavingAndOpeningKeepsEveryNodeAttributeAndConnection) {
   run("setAttr ZovFractureBody.stressThreshold 70; getAttr ZovFractureBody.ca_stressThreshold");
   run("setAttr ZovFractureBody.displayStressses 1");
   const std::string saved = zovhost::testing::sceneText();
-  const std::string path = ::testing::TempDir() + "fractureScene.ma";
+  const std::string path = ::testing::TempDir() + "fractureScene" + std::to_string(getpid()) + ".ma";
   run("file -rename \"" + path + "\"; file -save");
   run("file -new");
   EXPECT_TRUE(nodesOfType("zovFbodyNode").empty());

@@ -283,6 +283,31 @@ TEST_F(FractureTools, DetachingOnePieceTakesOnlyItAndItsJoints) {
   EXPECT_FALSE(feeds("ZovFractureBody.rigidBodies", bodyName(0, 0, 0) + ".fracture"));
 }
 
+TEST_F(FractureTools, DetachingAPieceNextToAClusterTakesTheClustersJointNodesToItAlong) {
+  builtBlock();
+  // Cubes 001 and 011 make a cluster; 000 touches both.
+  select({bodyName(0, 0, 1), bodyName(0, 1, 1)});
+  ASSERT_TRUE(runs("zovCluster -assign"));
+  const std::string gone = bodyName(0, 0, 0);
+  const auto namesGone = [&gone] {
+    std::vector<std::string> named;
+    for (const std::string& joint : nodesOfType("zovStressNode"))
+      if (stressNode(joint).body1Name() == gone.c_str() || stressNode(joint).body2Name() == gone.c_str())
+        named.push_back(joint);
+    return named;
+  };
+  ASSERT_EQ(namesGone().size(), 3u);
+  select({gone});
+  ASSERT_TRUE(runs("Detach_FBody"));
+  // No joint node is left for a joint of the piece, the cluster's neither:
+  // their joints are freed with them.
+  EXPECT_TRUE(namesGone().empty());
+  EXPECT_EQ(nodesOfType("zovStressNode").size(), 9u);
+  EXPECT_EQ(fractureNode().getFractureBody()->getNActiveJoints(), 9u);
+  EXPECT_EQ(bodyNode(gone).fractureBodyNode(), nullptr);
+  EXPECT_TRUE(theWorld->containsBody(bodyNode(gone).engineBody(false)));
+}
+
 TEST_F(FractureTools, DetachingTwoDynamicNeighboursMakesAFractureBodyOfThemAndTheirJoint) {
   builtBlock();
   const std::set<std::string> pair = {bodyName(0, 0, 0), bodyName(0, 0, 1)};

@@ -96,7 +96,8 @@ TEST_F(JointNode, WithoutAnOwnerTheNodeDrivesItsJointsFlags) {
   free.setBool("breakByForce", false);
   free.setDouble("forceStrenght", 4.0);
   EXPECT_EQ(loose.getFlags(), kJointActive | kJointBreakByFrame | kJointTorsion);
-  EXPECT_EQ(loose.getInitialFlags(), kJointActive | kJointBreakByFrame);
+  // Breaking by force is no part of the start state; the switches are.
+  EXPECT_EQ(loose.getInitialFlags(), kJointActive | kJointBreakByFrame | kJointTorsion);
   EXPECT_TRUE(free.isBreakByFrameListed());
   EXPECT_EQ(loose.get_break_tolerance(), 4.0);
   free.setBool("enabled", false);
@@ -119,6 +120,40 @@ TEST_F(JointNode, AnUnknownNameIsAnErrorAndChangesNothing) {
   }
   EXPECT_EQ(joint->getFlags(), flags);
   EXPECT_EQ(joint->get_break_tolerance(), tolerance);
+}
+
+TEST_F(JointNode, EditsMadeAtTheStartFrameSurviveTheReset) {
+  struct Edit {
+    const char* line;
+    const char* attribute;
+    double value;
+    std::uint32_t flag;  ///< the joint flag the edit sets or clears, 0 for none
+  };
+  const Edit edits[] = {
+      {"torsion 0", "torsion", 0.0, kJointTorsion},
+      {"enabled 0", "enabled", 0.0, kJointActive},
+      {"breakByFrame 1", "breakByFrame", 1.0, kJointBreakByFrame},
+      {"forceStrenght 3.5", "forceStrenght", 3.5, 0},
+      {"breakEnergy 2", "breakEnergy", 2.0, 0},
+  };
+  prepareSimulation("zovSolverNode1", 1, 24);
+  const std::string name = node->nodeName().asChar();
+  for (const Edit& edit : edits) {
+    SCOPED_TRACE(edit.line);
+    frame(1);
+    const std::string twin = std::string("ca_") + edit.attribute;
+    run("setAttr " + name + "." + edit.line + "; getAttr " + name + "." + twin);
+    const std::uint32_t flags = joint->getFlags();
+    for (int f = 2; f <= 4; ++f) frame(f);
+    frame(1);
+    EXPECT_EQ(getDouble(name + "." + edit.attribute), edit.value);
+    if (edit.flag != 0) {
+      EXPECT_EQ(joint->getFlags() & edit.flag, flags & edit.flag);
+      EXPECT_EQ((joint->getFlags() & edit.flag) != 0, edit.value != 0.0);
+    }
+  }
+  EXPECT_EQ(joint->get_break_tolerance(), 3.5);
+  EXPECT_EQ(joint->getBreakEnergy(), 2.0);
 }
 
 TEST_F(JointNode, TheStartStateBringsThePositionAndTheFlagsBack) {

@@ -2,6 +2,8 @@
 
 #include <maya/MGlobal.h>
 
+#include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,11 @@ class ShatteredCubeTest : public CommandTest {
   /// The user's commands, one step each, in the order they make the scene.
   static std::vector<std::string> sceneSteps() {
     return {
-        "zovSolver",
+        // The user interface's zovSetGravityAxis, which the command queues,
+        // takes the solver's settings into the world. No frame cache: every
+        // play is simulated.
+        "zovSolver; getAttr zovSolverNode1.ca_solverParams; setAttr zovSolverNode1.cacheActive 0; "
+        "getAttr zovSolverNode1.ca_cacheSize",
         "polyCube -w 2 -h 2 -d 2 -n cube; setAttr cube.translate 0 3 0; setAttr cube.rotate 20 0 15",
         "zovShatter -ns " + std::to_string(kShards) + " -sed 7 cube",
         "select `ls \"cube_shard*\"`; new_ZOVBody -shapeType 2",
@@ -50,6 +56,57 @@ class ShatteredCubeTest : public CommandTest {
 
   static std::string shard(int i) { return "cube_shard" + std::to_string(i); }
   static std::string shardBody(int i) { return "cube_shardZovBody" + std::to_string(i); }
+
+  /// What one frame of a play shows: the joints broken in it and the pose
+  /// (translate, rotate) of every shard and of the box.
+  struct FrameRecord {
+    std::set<std::string> broken;
+    std::vector<double> pose;
+  };
+
+  /// Comes to the first frame from before it (which resets the simulation,
+  /// as the time slider does) and plays to `last`, recording each frame from
+  /// the first on.
+  static std::vector<FrameRecord> play(int last = kLastFrame) {
+    std::vector<FrameRecord> frames;
+    run("currentTime " + std::to_string(kFirstFrame - 1));
+    for (int f = kFirstFrame; f <= last; ++f) {
+      run("currentTime " + std::to_string(f));
+      FrameRecord record;
+      std::vector<std::string> broken;
+      runs("fBody_selStresses -glb ZovFractureBody", &broken);
+      // At the first frame the list holds what broke before the reset.
+      if (f != kFirstFrame) record.broken.insert(broken.begin(), broken.end());
+      std::vector<std::string> transforms{"box"};
+      for (int i = 1; i <= kShards; ++i) transforms.push_back(shard(i));
+      for (const std::string& transform : transforms)
+        for (const char* channel : {".translateX", ".translateY", ".translateZ", ".rotateX", ".rotateY", ".rotateZ"})
+          record.pose.push_back(getDouble(transform + channel));
+      frames.push_back(record);
+    }
+    return frames;
+  }
+
+  /// The two plays break the same joints in the same frames and pose every
+  /// body within `tolerance`.
+  static void expectSamePlay(const std::vector<FrameRecord>& expected, const std::vector<FrameRecord>& actual,
+                             double tolerance = 1e-9) {
+    ASSERT_EQ(expected.size(), actual.size());
+    for (size_t f = 0; f < expected.size(); ++f) {
+      const int frame = kFirstFrame + static_cast<int>(f);
+      EXPECT_EQ(expected[f].broken, actual[f].broken) << "frame " << frame;
+      ASSERT_EQ(expected[f].pose.size(), actual[f].pose.size());
+      for (size_t k = 0; k < expected[f].pose.size(); ++k)
+        ASSERT_NEAR(expected[f].pose[k], actual[f].pose[k], tolerance) << "frame " << frame << ", value " << k;
+    }
+  }
+
+  /// How many joints broke over the play.
+  static size_t brokenCount(const std::vector<FrameRecord>& frames) {
+    size_t count = 0;
+    for (const FrameRecord& record : frames) count += record.broken.size();
+    return count;
+  }
 
   /// The walk's disagreements, one a line; empty when the scene's nodes and
   /// the engine world agree.

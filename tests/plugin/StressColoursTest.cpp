@@ -5,6 +5,7 @@
 #include <maya/MFnMesh.h>
 #include <maya/MSceneMessage.h>
 #include <maya/MStringArray.h>
+#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -162,7 +163,7 @@ TEST_F(StressColours, AnOlderScenesColourNodesGoWhenItOpens) {
   run("connectAttr -f loneSet.output pieceShape001.inMesh");
   run("createNode polyColorSet -n elsewhere");
   run("setAttr -type \"string\" zovSolverNode1.version \"3.9\"");
-  const std::string path = ::testing::TempDir() + "olderFractureScene.ma";
+  const std::string path = ::testing::TempDir() + "olderFractureScene" + std::to_string(getpid()) + ".ma";
   run("file -rename \"" + path + "\"; file -save");
   run("file -open \"" + path + "\"");
   EXPECT_TRUE(nodesOfType("polyColorPerVertex").empty());

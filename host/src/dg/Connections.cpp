@@ -53,7 +53,7 @@ bool plugsOverlap(const MPlug& a, const MPlug& b) {
   return true;
 }
 
-MStatus Graph::checkConnection(const MPlug& source, const MPlug& destination) const {
+MStatus Graph::checkConnection(const MPlug& source, const MPlug& destination, bool force) const {
   if (source.isNull() || destination.isNull()) return MS::kInvalidParameter;
   const auto& sourceNode = source.nodeImpl();
   const auto& destinationNode = destination.nodeImpl();
@@ -63,14 +63,14 @@ MStatus Graph::checkConnection(const MPlug& source, const MPlug& destination) co
   const AttributeImpl& to = *destination.attributeImpl();
   if (!from.readable || !from.connectable || !to.writable || !to.connectable) return MS::kInvalidParameter;
   if (!kindsCompatible(from, to) || !shapesCompatible(source, destination)) return MS::kInvalidParameter;
-  if (sourceNode->locked || destinationNode->locked || isLocked(destination)) return MS::kFailure;
+  if (!force && (sourceNode->locked || destinationNode->locked || isLocked(destination))) return MS::kFailure;
   for (const auto& c : sourceNode->outgoing)
     if (samePlug(c->source, source) && samePlug(c->destination, destination)) return MS::kFailure;
   return MS::kSuccess;
 }
 
-MStatus Graph::connect(const MPlug& source, const MPlug& destination) {
-  const MStatus status = checkConnection(source, destination);
+MStatus Graph::connect(const MPlug& source, const MPlug& destination, bool force) {
+  const MStatus status = checkConnection(source, destination, force);
   if (!status) return status;
   if (incomingOf(destination)) return MS::kFailure;
   auto connection = std::make_shared<Connection>();

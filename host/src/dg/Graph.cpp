@@ -173,10 +173,11 @@ MStatus Graph::restoreHeld(const NodeRemoval& removal) {
     m_dag.link(node.get(), *child, Dag::kEnd, position);
     hierarchyChanged(*child);
   }
+  // The removal broke them whatever the locks: they come back the same way.
   for (const auto& [source, destination] : removal.connections) {
     if (!source.nodeImpl()->inGraph || !destination.nodeImpl()->inGraph) continue;
     if (incomingOf(destination)) continue;
-    connect(source, destination);
+    connect(source, destination, true);
   }
   for (auto it = removal.dagChildren.rbegin(); it != removal.dagChildren.rend(); ++it) restore(*it);
   return MS::kSuccess;

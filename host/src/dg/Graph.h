@@ -126,11 +126,14 @@ class Graph {
   MStatus checkParent(const NodeImpl& node, const NodeImpl* parent) const;
 
   // --- Connections -------------------------------------------------------
-  /// Whether a connection could be made (plugs, flags, kinds, locks); does not
-  /// look at an existing incoming connection of the destination.
-  MStatus checkConnection(const MPlug& source, const MPlug& destination) const;
-  /// Connects; fails when the destination already has a source.
-  MStatus connect(const MPlug& source, const MPlug& destination);
+  /// Whether a connection could be made (plugs, flags, kinds, and unless
+  /// forced locks); does not look at an existing incoming connection of the
+  /// destination.
+  MStatus checkConnection(const MPlug& source, const MPlug& destination, bool force = false) const;
+  /// Connects; fails when the destination already has a source. Unless
+  /// forced (as a removal undone puts back what it broke), locked nodes and
+  /// plugs refuse.
+  MStatus connect(const MPlug& source, const MPlug& destination, bool force = false);
   /// Disconnects; unless forced (as undo does), locked nodes refuse.
   MStatus disconnect(const MPlug& source, const MPlug& destination, bool force = false);
   /// The connection whose destination is exactly this plug, or null.

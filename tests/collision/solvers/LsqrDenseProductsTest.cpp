@@ -80,6 +80,40 @@ TEST(LsqrDenseProducts, SameBitsAsThroughTheCallback) {
   }
 }
 
+// A^T y sums each column over the rows in row order, one product and one
+// addition a row, however many columns go side by side and whatever the
+// processor's registers: the bits of a plain loop in that order.
+TEST(LsqrDenseProducts, TransposedProductSumsEachColumnInRowOrder) {
+  struct Case {
+    std::uint32_t rows, columns;
+  };
+  // Column counts through every block width (16, 8, 4, 2, 1), rows past a
+  // band of 128.
+  const Case cases[] = {{1, 1}, {5, 3}, {7, 17}, {48, 48}, {30, 31}, {200, 200}, {131, 45}, {3, 64}};
+  zov::platform::crtSrand(29);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " x " << c.columns);
+    LsqrProblem problem(c.rows + 1, c.columns + 3);  // a stride wider than the columns
+    problem.setSize(c.rows, c.columns);
+    dmat* matrix = problem.func->matrix;
+    std::vector<double> y(c.rows), start(c.columns), expected(c.columns);
+    for (std::uint32_t r = 0; r < c.rows; ++r) {
+      dvec row = getMatrixRow(matrix, r);
+      for (std::uint32_t k = 0; k < c.columns; ++k) row.elements[k] = uniform();
+      y[r] = uniform();
+    }
+    for (std::uint32_t k = 0; k < c.columns; ++k) expected[k] = start[k] = uniform();
+    for (std::uint32_t k = 0; k < c.columns; ++k) {
+      for (std::uint32_t r = 0; r < c.rows; ++r) expected[k] += getMatrixRow(matrix, r).elements[k] * y[r];
+    }
+    std::vector<double> x(start);
+    dvec xView{1, c.columns, c.columns, x.data()};
+    dvec yView{1, c.rows, c.rows, y.data()};
+    lsqr_mat_vec_prod(1, &xView, &yView, matrix);
+    EXPECT_TRUE(sameBits(x, expected));
+  }
+}
+
 TEST(LsqrDenseProducts, StopReasonsIndexTheirMessages) {
   EXPECT_EQ(std::string(lsqrStopMessage(kLsqrStartIsSolution)), "The exact solution is x = x0");
   EXPECT_EQ(std::string(lsqrStopMessage(kLsqrConditionAtPrecision)),

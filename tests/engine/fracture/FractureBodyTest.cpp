@@ -421,4 +421,41 @@ TEST(FractureBody, RemoveJointReleasesBodiesNoJointHolds) {
   EXPECT_EQ(body.getNActiveJoints(), 0u);
 }
 
+// A piece taken out of a split body leaves its fragment, the split joints
+// and the cluster tree: the body put back together holds the others only. A
+// piece that only a broken joint still ties to falls on its own.
+TEST(FractureBody, APieceRemovedAfterASplitLeavesEveryListAndTheTree) {
+  Compound c({MgcVector3(0, 0, 0), MgcVector3(1, 0, 0), MgcVector3(2, 0, 0), MgcVector3(3, 0, 0)},
+             {1.0f, 1.0f, 1.0f, 1.0f});
+  FractureBody& body = *c.body;
+  HullBody* a = c.pieces[0].get();
+  HullBody* b = c.pieces[1].get();
+  body.saveDynamics(kSaveAll);
+  ASSERT_NE(body.getTreeMesh(), nullptr);
+  DynamicStress* ab = body.findJointBetween(a, b);
+  ASSERT_TRUE(body.deActivateJoint(body.findJointBetween(b, c.pieces[2].get())));
+  ASSERT_EQ(body.splitIntoFragments(false), 1u);
+  ASSERT_EQ(body.getNFBodies(), 2u);
+
+  body.removePiece(a);
+  EXPECT_FALSE(body.holdsBody(a));
+  EXPECT_EQ(a->getParent(), nullptr);
+  EXPECT_EQ(a->getJointCount(), 0u);
+  EXPECT_FALSE(body.getSplitJoints().contains(ab));
+  for (HardBody* fragment : valuesOf(body.getChildBodies())) {
+    EXPECT_FALSE(static_cast<FractureBody*>(fragment)->getActiveJoints().contains(ab));
+    EXPECT_FALSE(static_cast<FractureBody*>(fragment)->hasPiece(a));
+  }
+  for (ClusterItem* item : valuesOf(body.getTreeMesh()->getItems())) EXPECT_NE(item->box, &a->getBbox());
+  // b keeps only its broken joint: released.
+  EXPECT_TRUE(body.getDisconnectedBodies().contains(b));
+  delete ab;
+
+  body.restoreDynamics();
+  EXPECT_FALSE(body.isSplitted());
+  EXPECT_FALSE(body.holdsBody(a));
+  EXPECT_EQ(body.getNJointBodies(), 3u);
+  EXPECT_EQ(body.getNActiveJoints(), 2u);
+}
+
 }  // namespace

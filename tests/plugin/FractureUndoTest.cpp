@@ -1,0 +1,193 @@
+// A user's fracture scene taken through undo, redo and deletes, at rest and
+// during playback: after every step the engine world holds exactly what the
+// scene's nodes describe, and a deletion undone plays as if it never was.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ShatteredCubeFixture.h"
+#include "engine/fracture/FractureBody.h"
+#include "src/fracture/fractureBodyNode.h"
+
+namespace {
+
+class FractureUndo : public ShatteredCubeTest {
+ protected:
+  static FractureBodyNode& fractureNode() {
+    return *static_cast<FractureBodyNode*>(MFnDependencyNode(node("ZovFractureBody")).userNode());
+  }
+  /// How many steps the undo queue holds: undone one by one to its start,
+  /// then redone.
+  static int undoDepth() { return static_cast<int>(zovhost::testing::undoCount()); }
+  /// Plays `frames` frames from the first, the walk agreeing at each.
+  static void playWalking(int last) {
+    for (int f = kFirstFrame; f <= last; ++f) {
+      run("currentTime " + std::to_string(f));
+      ASSERT_EQ(disagreements(), "") << "frame " << f;
+    }
+  }
+};
+
+// Undo cannot take the pieces' bodies back past zovFractureBody, whose undo
+// empties the queue; the routes left are delete and detach.
+TEST_F(FractureUndo, PiecesTakenAwayByAnyRouteLeaveNothingThatReachesThemAndTheEmptiedNodeSaysSo) {
+  struct Route {
+    const char* what;
+    std::function<void()> takeAway;
+  };
+  const Route routes[] = {
+      {"delete of the pieces' bodies",
+       [] {
+         std::string line = "delete";
+         for (int i = 1; i <= kShards; ++i) {
+           run("lockNode -l off " + shardBody(i));
+           line += " " + shardBody(i);
+         }
+         ASSERT_TRUE(runs(line));
+       }},
+      {"detach of every piece",
+       [] {
+         for (int i = 1; i <= kShards; ++i)
+           if (feeds("ZovFractureBody.rigidBodies", shardBody(i) + ".fracture")) {
+             run("select " + shardBody(i));
+             ASSERT_TRUE(runs("Detach_FBody"));
+             ASSERT_EQ(disagreements(), "") << shardBody(i);
+           }
+       }},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.what);
+    zovhost::testing::resetHost();
+    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+    run("playbackOptions -min 1 -max 101");
+    const std::vector<std::string> steps = sceneSteps();
+    for (size_t i : {0, 1, 2, 3, 6}) ASSERT_TRUE(runs(steps[i])) << steps[i];
+    zovhost::testing::flushIdleQueue();
+    ASSERT_NE(fractureNode().getFractureBody(), nullptr);
+    zovhost::testing::clearLogs();
+    route.takeAway();
+    EXPECT_EQ(disagreements(), "");
+    // With no piece left the fracture body is let go, and the node says so.
+    EXPECT_EQ(fractureNode().getFractureBody(), nullptr);
+    EXPECT_EQ(getDouble("ZovFractureBody.index"), -1.0);
+    EXPECT_EQ(getDouble("ZovFractureBody.enabled"), 0.0);
+    EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Warning,
+                                             "fracture body ZovFractureBody has no pieces left and was released"));
+    // Its parameters no longer reach anything.
+    run("setAttr ZovFractureBody.randomThreshold 10; getAttr ZovFractureBody.ca_randomThreshold");
+    run("setAttr ZovFractureBody.stressThreshold 5; getAttr ZovFractureBody.ca_stressThreshold");
+    EXPECT_EQ(disagreements(), "");
+    // Whatever the undo queue holds comes back and goes again.
+    const size_t undone = zovhost::testing::undoCount() < 3 ? zovhost::testing::undoCount() : 3;
+    for (size_t k = 0; k < undone; ++k) {
+      ASSERT_TRUE(runs("undo"));
+      ASSERT_EQ(disagreements(), "") << "undo " << k;
+    }
+    for (size_t k = 0; k < undone; ++k) {
+      ASSERT_TRUE(runs("redo"));
+      ASSERT_EQ(disagreements(), "") << "redo " << k;
+    }
+    playWalking(30);
+  }
+}
+
+TEST_F(FractureUndo, EveryPrefixOfTheUsersCommandsUndoneAndRedoneKeepsTheWorldAsTheNodesSay) {
+  buildScene();
+  const int depth = undoDepth();
+  ASSERT_GT(depth, 8);
+  for (int k = 1; k <= depth; ++k) {
+    SCOPED_TRACE("undo and redo of the last " + std::to_string(k));
+    zovhost::testing::resetHost();
+    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+    run("playbackOptions -min 1 -max 101");
+    buildScene();
+    for (int u = 1; u <= k; ++u) {
+      ASSERT_TRUE(runs("undo")) << u;
+      ASSERT_EQ(disagreements(), "") << "after undo " << u;
+    }
+    for (int r = 1; r <= k; ++r) {
+      ASSERT_TRUE(runs("redo")) << r;
+      ASSERT_EQ(disagreements(), "") << "after redo " << r;
+    }
+    playWalking(30);
+  }
+}
+
+TEST_F(FractureUndo, UndoingEverythingThenRedoingEverythingKeepsTheWorldAsTheNodesSay) {
+  buildScene();
+  playWalking(40);
+  run("currentTime 1");
+  while (zovhost::testing::undoCount() > 0) {
+    ASSERT_TRUE(runs("undo"));
+    ASSERT_EQ(disagreements(), "") << zovhost::testing::undoCount() << " left to undo";
+  }
+  while (zovhost::testing::redoCount() > 0) {
+    ASSERT_TRUE(runs("redo"));
+    ASSERT_EQ(disagreements(), "") << zovhost::testing::redoCount() << " left to redo";
+  }
+  playWalking(40);
+}
+
+TEST_F(FractureUndo, DeletesUndoneAtRestAndDuringPlaybackKeepTheWorldAsTheNodesSay) {
+  struct Case {
+    const char* what;
+    /// What the user deletes; a piece's rigid body is unlocked first.
+    const char* deleted;
+    int frame;
+  };
+  const Case cases[] = {
+      {"a piece at rest", "cube_shard5", 1},
+      {"a cluster's piece at rest", "cube_shard2", 1},
+      {"the fracture body at rest", "ZovFractureBody", 1},
+      {"the solver at rest", "zovSolverNode1", 1},
+      {"a piece in flight", "cube_shard5", 12},
+      {"a piece after the landing", "cube_shard5", 40},
+      {"a cluster's piece after the landing", "cube_shard2", 40},
+      {"the fracture body in flight", "ZovFractureBody", 12},
+      {"the fracture body after the landing", "ZovFractureBody", 40},
+      {"the solver after the landing", "zovSolverNode1", 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    zovhost::testing::resetHost();
+    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+    run("playbackOptions -min 1 -max 101");
+    buildScene();
+    playWalking(c.frame);
+    const std::string deleted = c.deleted;
+    if (deleted.rfind("cube_shard", 0) == 0)
+      run("lockNode -l off cube_shardZovBody" + deleted.substr(std::string("cube_shard").size()));
+    ASSERT_TRUE(runs(std::string("delete ") + c.deleted));
+    ASSERT_EQ(disagreements(), "") << "after the delete";
+    for (int f = c.frame + 1; f <= c.frame + 3; ++f) {
+      run("currentTime " + std::to_string(f));
+      ASSERT_EQ(disagreements(), "") << "frame " << f << " after the delete";
+    }
+    ASSERT_TRUE(runs("undo"));
+    ASSERT_EQ(disagreements(), "") << "after the undo";
+    playWalking(50);
+    ASSERT_TRUE(runs("redo"));
+    ASSERT_EQ(disagreements(), "") << "after the redo";
+    ASSERT_TRUE(runs("undo"));
+    ASSERT_EQ(disagreements(), "") << "after the second undo";
+    playWalking(20);
+  }
+}
+
+TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPlaysAsTheUntouchedScene) {
+  buildScene();
+  const std::vector<FrameRecord> untouched = play();
+  ASSERT_GT(brokenCount(untouched), 0u);
+  for (const char* deleted : {"ZovFractureBody", "zovSolverNode1"}) {
+    SCOPED_TRACE(deleted);
+    play(30);
+    ASSERT_TRUE(runs(std::string("delete ") + deleted));
+    run("currentTime 31");
+    ASSERT_TRUE(runs("undo"));
+    expectSamePlay(untouched, play());
+  }
+}
+
+}  // namespace
