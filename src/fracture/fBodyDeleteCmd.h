@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MPxCommand.h>
@@ -9,6 +8,10 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/moduleCommand.h"
+
+class FractureBodyNode;
 
 /// `deleteZovFBody`: dissolves the selected fracture body nodes. Each goes
 /// back to its start, hands its clusters back, lets its pieces go and is
@@ -20,24 +23,22 @@
 /// clusters handed back) cannot be given back: a run that deleted a fracture
 /// body is undoable, and its undo empties the undo queue, so that no undo
 /// reaches past it to commands that made or changed what it took apart.
-class FBodyDeleteCmd : public MPxCommand {
+class FBodyDeleteCmd : public OneWayCommand {
  public:
+  FBodyDeleteCmd() : OneWayCommand("deleteZovFBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return deletedAny; }
-  bool hasSyntax() const override { return true; }
 
  private:
-  std::unique_ptr<MArgDatabase> parsedArguments;
+  /// Deletes the fracture body node; its pieces go free (or, with
+  /// `deleteBodies`, are deleted too).
+  void dissolve(FractureBodyNode& fracture, bool deleteBodies);
+
   /// Deletes the nodes; kept, so that the deleted nodes go only with the
   /// command.
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run deleted a fracture body.
-  bool deletedAny = false;
 };

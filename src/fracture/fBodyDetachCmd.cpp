@@ -1,15 +1,15 @@
 #include "src/fracture/fBodyDetachCmd.h"
 
-#include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
-#include <maya/MItSelectionList.h>
 
 #include <algorithm>
 
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/nodeLinks.h"
@@ -49,79 +49,42 @@ bool sharesAJointNode(FractureBodyNode& source, const std::vector<rigidBodyNode*
 
 void* FBodyDetachCmd::creator() { return new FBodyDetachCmd; }
 
-MSyntax FBodyDetachCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus FBodyDetachCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  return redoIt();
-}
+MSyntax FBodyDetachCmd::newSyntax() { return commandSyntax({}, kSelectedObjects); }
 
 MStatus FBodyDetachCmd::redoIt() {
-  selection.clear();
-  parsedArguments->getObjects(selection);
-  if (selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
-  if (MAnimControl::currentTime() != MAnimControl::minTime()) {
-    MAnimControl::setCurrentTime(MAnimControl::minTime());
-    MGlobal::displayWarning(" time set to start frame to detach fracture body");
-  }
-  MObject first;
-  selection.getDependNode(0, first);
-  FractureBodyNode* source = userNodeOf<rigidBodyNode>(first) != nullptr ? feedingFractureBody(first) : nullptr;
-  if (source == nullptr) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
+  rewindToStart(" time set to start frame to detach fracture body");
+  const rigidBodyNode* first = firstSelectedNode<rigidBodyNode>(selection);
+  FractureBodyNode* source = first != nullptr ? feedingFractureBody(first->thisMObject()) : nullptr;
+  if (source == nullptr) return failWithError(kInvalidSelection);
   // The source's own pieces, in selection order.
   std::vector<rigidBodyNode*> pieces;
   bool allStatic = true;
-  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    rigidBodyNode* piece = userNodeOf<rigidBodyNode>(node);
-    if (piece == nullptr || feedingFractureBody(node) != source) continue;
+  for (rigidBodyNode* piece : selectedNodes<rigidBodyNode>(selection)) {
+    if (feedingFractureBody(piece->thisMObject()) != source) continue;
     if (std::find(pieces.begin(), pieces.end(), piece) != pieces.end()) continue;
     pieces.push_back(piece);
     if (HardBody* body = piece->engineBody(false); body != nullptr && !body->isStatic()) allStatic = false;
   }
   if (selection.length() == 1 || allStatic) {
     for (rigidBodyNode* piece : pieces) source->removePiece(piece, true);
-    movedPieces = !pieces.empty();
+    if (!pieces.empty()) markChanged();
     return MS::kSuccess;
   }
   const MStatus status = splitOff(*source, pieces);
-  movedPieces = static_cast<bool>(status);
+  if (status) markChanged();
   return status;
 }
-
-MStatus FBodyDetachCmd::undoIt() { return flushUndoQueue(); }
 
 MStatus FBodyDetachCmd::splitOff(FractureBodyNode& source, const std::vector<rigidBodyNode*>& pieces) {
   // The new fracture body is made of the joints among the pieces: without
   // one it could not be built, and nothing may leave the source.
-  if (!sharesAJointNode(source, pieces)) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  if (!sharesAJointNode(source, pieces)) return failWithError(kInvalidSelection);
   if (!modifier) modifier = std::make_unique<MDGModifier>();
   const MObject made = modifier->createNode(FractureBodyNode::id);
   FractureBodyNode* split = userNodeOf<FractureBodyNode>(made);
-  if (split == nullptr || split->getFractureBody() == nullptr) {
-    MGlobal::displayError("unknow error, abort");
-    return MS::kFailure;
-  }
+  if (split == nullptr || split->getFractureBody() == nullptr) return failWithError("unknow error, abort");
   modifier->renameNode(made, source.nodeName() + "1");
   modifier->doIt();
 
@@ -132,8 +95,7 @@ MStatus FBodyDetachCmd::splitOff(FractureBodyNode& source, const std::vector<rig
     split->release();
     modifier->deleteNode(made);
     modifier->doIt();
-    MGlobal::displayError("unknow error, abort");
-    return MS::kFailure;
+    return failWithError("unknow error, abort");
   }
   for (rigidBodyNode* piece : pieces) {
     if (piece->engineBody(false) == nullptr) continue;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MPxCommand.h>
@@ -10,6 +9,8 @@
 
 #include <memory>
 #include <vector>
+
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 class rigidBodyNode;
@@ -22,25 +23,19 @@ class rigidBodyNode;
 /// of other fracture bodies are passed over. The pieces and joints that
 /// change hands cannot be given back: a run that moved any is undoable, and
 /// its undo empties the undo queue, so that no undo reaches past it.
-class FBodyDetachCmd : public MPxCommand {
+class FBodyDetachCmd : public OneWayCommand {
  public:
+  FBodyDetachCmd() : OneWayCommand("Detach_FBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return movedPieces; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// The selected pieces become a new fracture body beside the source.
   MStatus splitOff(FractureBodyNode& source, const std::vector<rigidBodyNode*>& pieces);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run took pieces out of their fracture body.
-  bool movedPieces = false;
 };

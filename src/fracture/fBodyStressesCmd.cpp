@@ -1,7 +1,6 @@
 #include "src/fracture/fBodyStressesCmd.h"
 
 #include <maya/MGlobal.h>
-#include <maya/MItSelectionList.h>
 #include <maya/MStringArray.h>
 
 #include <vector>
@@ -9,16 +8,17 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/commandSelection.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {
 
-const char* const kTypeFlag = "-t";
-const char* const kResetAllFlag = "-ra";
-const char* const kSetToMassFlag = "-stm";
-const char* const kLastBrokenFlag = "-glb";
+constexpr CommandFlag kTypeFlag{"-t", "-type", MSyntax::kUnsigned};
+constexpr CommandFlag kResetAllFlag{"-ra", "-resetAll"};
+constexpr CommandFlag kSetToMassFlag{"-stm", "-setToMass"};
+constexpr CommandFlag kLastBrokenFlag{"-glb", "-getLastBroken"};
 
 /// What the listing by pieces gives for several pieces.
 enum ListType : unsigned int { kAmongPieces = 0, kToTheRest = 1 };
@@ -32,56 +32,31 @@ bool jointTouches(const DynamicStress* joint, const HardBody* body) {
 void* FBodyStressesCmd::creator() { return new FBodyStressesCmd; }
 
 MSyntax FBodyStressesCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kTypeFlag, "-type", MSyntax::kUnsigned);
-  syntax.addFlag(kResetAllFlag, "-resetAll");
-  syntax.addFlag(kSetToMassFlag, "-setToMass");
-  syntax.addFlag(kLastBrokenFlag, "-getLastBroken");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus FBodyStressesCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  return redoIt();
+  return commandSyntax({kTypeFlag, kResetAllFlag, kSetToMassFlag, kLastBrokenFlag}, kSelectedObjects);
 }
 
 FractureBodyNode* FBodyStressesCmd::selectedFractureBody() const {
-  MObject first;
-  selection.getDependNode(0, first);
-  FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(first);
+  FractureBodyNode* fracture = firstSelectedNode<FractureBodyNode>(selection);
   if (fracture == nullptr) MGlobal::displayError("not fracture body selected");
   return fracture;
 }
 
-MStatus FBodyStressesCmd::undoIt() { return flushUndoQueue(); }
-
 MStatus FBodyStressesCmd::redoIt() {
-  selection.clear();
-  parsedArguments->getObjects(selection);
-  if (selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
   MStringArray names;
-  if (parsedArguments->isFlagSet(kResetAllFlag)) {
+  if (arguments.isSet(kResetAllFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     fracture->applyJointParams();
-    changedJoints = true;
-  } else if (parsedArguments->isFlagSet(kSetToMassFlag)) {
+    markChanged();
+  } else if (arguments.isSet(kSetToMassFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     fracture->applyJointForce();
-    changedJoints = true;
+    markChanged();
     if (fracture->displaysStress()) fracture->refreshStressDisplay();
-  } else if (parsedArguments->isFlagSet(kLastBrokenFlag)) {
+  } else if (arguments.isSet(kLastBrokenFlag)) {
     FractureBodyNode* fracture = selectedFractureBody();
     if (fracture == nullptr) return MS::kFailure;
     if (FractureBody* body = fracture->getFractureBody()) {
@@ -99,17 +74,13 @@ MStatus FBodyStressesCmd::redoIt() {
 }
 
 MStatus FBodyStressesCmd::listByPieces(MStringArray& names) {
-  MObject first;
-  selection.getDependNode(0, first);
-  rigidBodyNode* firstPiece = userNodeOf<rigidBodyNode>(first);
-  FractureBodyNode* fracture = firstPiece != nullptr
-                                   ? userNodeOf<FractureBodyNode>(sourceNodeOf(MPlug(first, rigidBodyNode::fracture)))
-                                   : nullptr;
+  rigidBodyNode* firstPiece = firstSelectedNode<rigidBodyNode>(selection);
+  FractureBodyNode* fracture =
+      firstPiece != nullptr
+          ? userNodeOf<FractureBodyNode>(sourceNodeOf(MPlug(firstPiece->thisMObject(), rigidBodyNode::fracture)))
+          : nullptr;
   FractureBody* body = fracture != nullptr ? fracture->getFractureBody() : nullptr;
-  if (body == nullptr) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  if (body == nullptr) return failWithError(kInvalidSelection);
   if (selection.length() == 1) {
     auto* piece = static_cast<PrivateHardBody*>(firstPiece->engineBody(false));
     for (DynamicStress* joint = body->firstJoint(piece); joint != nullptr; joint = body->nextJoint(piece))
@@ -117,15 +88,11 @@ MStatus FBodyStressesCmd::listByPieces(MStringArray& names) {
     return MS::kSuccess;
   }
   std::vector<PrivateHardBody*> pieces;
-  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
-    if (rigid == nullptr) continue;
+  for (rigidBodyNode* rigid : selectedNodes<rigidBodyNode>(selection)) {
     if (auto* pieceBody = static_cast<PrivateHardBody*>(rigid->engineBody(false))) pieces.push_back(pieceBody);
   }
   unsigned int type = kAmongPieces;
-  if (parsedArguments->isFlagSet(kTypeFlag)) parsedArguments->getFlagArgument(kTypeFlag, 0, type);
+  arguments.read(kTypeFlag, type);
   // Another type lists no joint; the interface may rely on that, so it is
   // told rather than refused.
   if (type != kAmongPieces && type != kToTheRest)

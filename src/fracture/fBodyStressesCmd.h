@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
@@ -8,6 +7,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 
@@ -25,17 +26,14 @@ class FractureBodyNode;
 /// a reset or a scaling are not recorded: after either the command is
 /// undoable, and its undo empties the undo queue, so that no undo reaches
 /// past it. The other modes change nothing and stay off the undo queue.
-class FBodyStressesCmd : public MPxCommand {
+class FBodyStressesCmd : public OneWayCommand {
  public:
+  FBodyStressesCmd() : OneWayCommand("fBody_selStresses") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return changedJoints; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// The fracture body node that is the first selected object; null, after
@@ -43,8 +41,5 @@ class FBodyStressesCmd : public MPxCommand {
   FractureBodyNode* selectedFractureBody() const;
   MStatus listByPieces(MStringArray& names);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   MSelectionList selection;
-  /// Whether the run reset or scaled joints.
-  bool changedJoints = false;
 };

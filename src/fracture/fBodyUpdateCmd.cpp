@@ -2,15 +2,14 @@
 
 #include <maya/MAnimControl.h>
 #include <maya/MDagPath.h>
-#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
-#include <maya/MItSelectionList.h>
 
 #include <algorithm>
 
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "src/commandSelection.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
@@ -20,11 +19,11 @@
 
 namespace {
 
-const char* const kStressesMapFlag = "-map";
-const char* const kStaticFragsFlag = "-stf";
-const char* const kDisplayStressesFlag = "-dst";
-const char* const kSetMassFlag = "-mas";
-const char* const kTransformFlag = "-trs";
+constexpr CommandFlag kStressesMapFlag{"-map", "-stressesMap"};
+constexpr CommandFlag kStaticFragsFlag{"-stf", "-staticFrags", MSyntax::kBoolean};
+constexpr CommandFlag kDisplayStressesFlag{"-dst", "-displayStresses", MSyntax::kBoolean};
+constexpr CommandFlag kSetMassFlag{"-mas", "-setmass"};
+constexpr CommandFlag kTransformFlag{"-trs", "-transform"};
 /// The joints of dynamic pieces to the rest hold half the threshold.
 constexpr double kDynamicBoundary = 0.5;
 /// The interface's list of the last selected fracture body's pieces.
@@ -35,72 +34,32 @@ const char* const kPiecesVariable = "global string $transformNodeslastSelectedFb
 void* FBodyUpdateCmd::creator() { return new FBodyUpdateCmd; }
 
 MSyntax FBodyUpdateCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kStressesMapFlag, "-stressesMap");
-  syntax.addFlag(kStaticFragsFlag, "-staticFrags", MSyntax::kBoolean);
-  syntax.addFlag(kDisplayStressesFlag, "-displayStresses", MSyntax::kBoolean);
-  syntax.addFlag(kSetMassFlag, "-setmass");
-  syntax.addFlag(kTransformFlag, "-transform");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus FBodyUpdateCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  return redoIt();
+  return commandSyntax({kStressesMapFlag, kStaticFragsFlag, kDisplayStressesFlag, kSetMassFlag, kTransformFlag},
+                       kSelectedObjects);
 }
 
 MStatus FBodyUpdateCmd::redoIt() {
-  selection.clear();
-  parsedArguments->getObjects(selection);
-  if (selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
-  if (parsedArguments->isFlagSet(kDisplayStressesFlag)) {
-    bool display = false;
-    parsedArguments->getFlagArgument(kDisplayStressesFlag, 0, display);
-    return displayStresses(display);
-  }
-  if (parsedArguments->isFlagSet(kStressesMapFlag)) return stressesMap();
-  if (parsedArguments->isFlagSet(kStaticFragsFlag)) {
-    bool makeStatic = false;
-    parsedArguments->getFlagArgument(kStaticFragsFlag, 0, makeStatic);
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
+  bool display = false;
+  if (arguments.read(kDisplayStressesFlag, display)) return displayStresses(display);
+  if (arguments.isSet(kStressesMapFlag)) return stressesMap();
+  bool makeStatic = false;
+  if (arguments.read(kStaticFragsFlag, makeStatic)) {
     const MStatus status = staticFragments(makeStatic);
-    changedBodies = static_cast<bool>(status);
+    if (status) markChanged();
     return status;
   }
-  const bool freeze = parsedArguments->isFlagSet(kTransformFlag);
-  const bool massOnly = parsedArguments->isFlagSet(kSetMassFlag);
-  if (!freeze && !massOnly) {
-    MGlobal::displayError("update_Fbody operation invalid");
-    return MS::kFailure;
-  }
+  const bool freeze = arguments.isSet(kTransformFlag);
+  const bool massOnly = arguments.isSet(kSetMassFlag);
+  if (!freeze && !massOnly) return failWithError("update_Fbody operation invalid");
   const MStatus status = transformAndMass(freeze, massOnly);
-  changedBodies = static_cast<bool>(status);
+  if (status) markChanged();
   return status;
 }
 
-MStatus FBodyUpdateCmd::undoIt() { return flushUndoQueue(); }
-
-std::vector<FractureBodyNode*> FBodyUpdateCmd::selectedFractureBodies() const {
-  std::vector<FractureBodyNode*> found;
-  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    if (FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(node)) found.push_back(fracture);
-  }
-  return found;
-}
-
 MStatus FBodyUpdateCmd::displayStresses(bool display) {
-  const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
+  const std::vector<FractureBodyNode*> fractures = selectedNodes<FractureBodyNode>(selection);
   const MString name = fractures.empty() ? MString() : fractures.front()->nodeName();
   MGlobal::executeCommand(MString(kPiecesVariable) + "$transformNodeslastSelectedFbody = `queryZovFBody -gtn " +
                               quotedArgument(name) + " `;",
@@ -111,17 +70,14 @@ MStatus FBodyUpdateCmd::displayStresses(bool display) {
 }
 
 MStatus FBodyUpdateCmd::stressesMap() {
-  const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
+  const std::vector<FractureBodyNode*> fractures = selectedNodes<FractureBodyNode>(selection);
   for (FractureBodyNode* fracture : fractures) fracture->refreshStressDisplay();
   return fractures.empty() ? MS::kFailure : MS::kSuccess;
 }
 
 MStatus FBodyUpdateCmd::transformAndMass(bool freeze, bool massOnly) {
-  if (MAnimControl::currentTime() != MAnimControl::minTime()) {
-    MAnimControl::setCurrentTime(MAnimControl::minTime());
-    MGlobal::displayWarning(" time set to start frame to update fracture body");
-  }
-  const std::vector<FractureBodyNode*> fractures = selectedFractureBodies();
+  rewindToStart(" time set to start frame to update fracture body");
+  const std::vector<FractureBodyNode*> fractures = selectedNodes<FractureBodyNode>(selection);
   for (FractureBodyNode* fracture : fractures) {
     const std::vector<rigidBodyNode*> pieces = fracture->pieceNodes();
     if (freeze) {
@@ -152,23 +108,16 @@ MStatus FBodyUpdateCmd::transformAndMass(bool freeze, bool massOnly) {
 
 MStatus FBodyUpdateCmd::staticFragments(bool makeStatic) {
   std::vector<rigidBodyNode*> bodies;
-  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
-    if (rigid == nullptr) continue;
+  for (rigidBodyNode* rigid : selectedNodes<rigidBodyNode>(selection)) {
     // A free body's passive state is its own: the command is about pieces.
-    if (rigid->fractureBodyNode() == nullptr) {
-      MGlobal::displayWarning("update_Fbody: " + MFnDependencyNode(node).name() +
-                              " is not a piece of a fracture body, -staticFrags leaves it as it is");
-      continue;
-    }
-    bodies.push_back(rigid);
+    if (rigid->fractureBodyNode() == nullptr)
+      warnLeftOut({arguments.command(), "a piece of a fracture body", "-staticFrags leaves it as it is"},
+                  rigid->thisMObject());
+    else
+      bodies.push_back(rigid);
   }
-  if (bodies.empty()) {
-    MGlobal::displayError("update_Fbody: -staticFrags needs pieces of a fracture body, none is selected");
-    return MS::kFailure;
-  }
+  if (bodies.empty())
+    return failWithError("update_Fbody: -staticFrags needs pieces of a fracture body, none is selected");
   FractureBodyNode* fracture = nullptr;
   bool showsStress = false;
   double mass = 0.0;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
 #include <maya/MSelectionList.h>
@@ -9,6 +8,8 @@
 
 #include <memory>
 #include <vector>
+
+#include "src/moduleCommand.h"
 
 class FractureBodyNode;
 class rigidBodyNode;
@@ -29,28 +30,20 @@ class rigidBodyNode;
 /// drawn and stay off the undo queue; after the others the command is
 /// undoable, and its undo empties the undo queue, so that no undo reaches
 /// past a fracture body it changed.
-class FBodyUpdateCmd : public MPxCommand {
+class FBodyUpdateCmd : public OneWayCommand {
  public:
+  FBodyUpdateCmd() : OneWayCommand("update_Fbody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return changedBodies; }
-  bool hasSyntax() const override { return true; }
 
  private:
   MStatus displayStresses(bool display);
   MStatus stressesMap();
   MStatus staticFragments(bool makeStatic);
   MStatus transformAndMass(bool freeze, bool massOnly);
-  /// The selected fracture body nodes, in selection order.
-  std::vector<FractureBodyNode*> selectedFractureBodies() const;
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   MSelectionList selection;
-  /// Whether the run changed pieces or joints of a fracture body.
-  bool changedBodies = false;
 };

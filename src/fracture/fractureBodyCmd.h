@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MObject.h>
@@ -8,10 +7,14 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStatus.h>
 #include <maya/MSyntax.h>
+#include <maya/MTime.h>
 
 #include <memory>
 #include <vector>
 
+#include "src/moduleCommand.h"
+
+class FractureBodyNode;
 class rigidBodyNode;
 
 /// `zovFractureBody`: turns two or more selected rigid bodies into one
@@ -28,18 +31,35 @@ class rigidBodyNode;
 /// nothing records. The command is undoable so that its undo can empty the
 /// undo queue: an undo never reaches past it to the commands that made the
 /// pieces (deleteZovFBody dissolves it).
-class FractureBodyCmd : public MPxCommand {
+class FractureBodyCmd : public OneWayCommand {
  public:
+  FractureBodyCmd() : OneWayCommand("zovFractureBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return madeFractureBody; }
-  bool hasSyntax() const override { return true; }
+  MStatus redoIt() override;
 
  private:
+  /// What the flags ask for.
+  struct Request {
+    MString name;
+    double distance = 0.0;
+    bool check = false;
+    bool nearest = false;
+  };
+  /// The flags, checked; false, after the message, when one is refused.
+  bool readRequest(Request& request) const;
+  /// The fracture body node of the selected pieces, built in the engine.
+  MStatus makeFractureBody(const Request& request, const MTime& now);
+  /// Links one piece to the new node, locked, at its start.
+  void linkPiece(const MObject& fracture, rigidBodyNode& piece, const MTime& now);
+  /// Links the node to the solver and builds it; the bodies it did not take
+  /// are free again. Whether the build succeeded.
+  bool buildInSolver(FractureBodyNode& node, const MObject& solver, bool nearest);
+  /// The new fracture body waits for its first hit (passive too) when it
+  /// lies on the ground, waits already, or has an animated parent.
+  void settleFractureBody(FractureBodyNode& node, const MObject& solver);
   /// The selected rigid bodies that may become pieces: free, with an engine
   /// body, neither transform nor shape keyed; in selection order.
   std::vector<rigidBodyNode*> candidates() const;
@@ -56,9 +76,6 @@ class FractureBodyCmd : public MPxCommand {
   /// was given as they were.
   void undoFractureBody(const MObject& fracture, const std::vector<KeptBody>& kept);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run made a fracture body.
-  bool madeFractureBody = false;
 };

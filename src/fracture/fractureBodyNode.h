@@ -15,6 +15,7 @@
 #include <maya/MVector.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -164,6 +165,13 @@ class FractureBodyNode : public MPxNode {
   /// joint nodes and an engine fracture body again, rebuilt as after a scene
   /// is opened.
   static void onNodeAdded(MObject& node);
+  /// Makes a piece's engine body again through `make` (the piece's own
+  /// making, which frees the old body): the engine fracture body, which
+  /// reaches the old body, goes first, and a new one is built from the scene
+  /// around the new body, its joints as the joint nodes hold them. A piece
+  /// of which no body is made leaves, with the joint nodes that name it and
+  /// a warning. Answers what `make` answers.
+  bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make);
 
   // ---- Stress colours (fractureBodyStress.cpp) --------------------------------
 
@@ -318,6 +326,14 @@ class FractureBodyNode : public MPxNode {
   /// the fracture body; the joint is freed when the fracture body no longer
   /// holds it. Answers the joint freed (null when none was).
   DynamicStress* dropStressNode(SceneStress& node, const MPlug& from);
+  /// The piece is unlocked and no longer linked to this node or its cluster.
+  void unlinkPiece(rigidBodyNode& piece);
+  /// Deletes the engine fracture body and its joints; the nodes and their
+  /// links stay, the joint nodes and pieces only forget them.
+  void dropEngineBody();
+  /// A new engine fracture body built from the scene as after an open, from
+  /// the start state the joint nodes and pieces keep.
+  void buildAgain();
   /// release, for a node whose last piece went: the node shows that it has
   /// no engine fracture body (`index` -1, `enabled` off) and the user is
   /// told.

@@ -3,11 +3,15 @@
 // an undo brings a deleted node back.
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
 #include <maya/MProgressWindow.h>
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <new>
 #include <vector>
 
 #include "engine/FractureFactory.h"
@@ -130,6 +134,9 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   }
 
   const MObject self = thisMObject();
+  // Whether the node simulates is the scene's to say: adding the body to the
+  // world below (and the first-hit setting's pull) switches it on.
+  const bool simulated = MPlug(self, enabled).asBool();
   pullPlug(self, ca_index);
   body->getShape().setName(nodeName().asChar());
 
@@ -184,7 +191,19 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
                    &ca_initialSpin, &ca_enabled, &ca_secCracks, &ca_passive, &ca_firstHit, &ca_forceFields, &ca_mass,
                    &ca_friction, &ca_bounciness, &ca_airdamping, &ca_angdamping, &ca_mass});
   numStressNodes = joints;
+  if (!simulated) {
+    MPlug(self, enabled).setValue(false);
+    pullPlug(self, ca_enabled);
+  }
   restorePieces(time);
+}
+
+void FractureBodyNode::buildAgain() {
+  fractureBody.reset(createFractureBody());
+  if (!fractureBody) return;
+  for (const auto& linked : linkedStressNodes()) linked.first->writeAttributes();
+  for (rigidBodyNode* piece : linkedPieceNodes()) piece->restoreRestTransform();
+  buildFromScene(MAnimControl::currentTime());
 }
 
 void FractureBodyNode::onNodeAdded(MObject& added) {
@@ -195,9 +214,65 @@ void FractureBodyNode::onNodeAdded(MObject& added) {
   // to their start.
   node->jointRemoval->undoIt();
   node->jointRemoval.reset();
-  node->fractureBody.reset(createFractureBody());
-  if (!node->fractureBody) return;
-  for (const auto& linked : node->linkedStressNodes()) linked.first->writeAttributes();
-  for (rigidBodyNode* piece : node->linkedPieceNodes()) piece->restoreRestTransform();
-  node->buildFromScene(MAnimControl::currentTime());
+  node->buildAgain();
+}
+
+// ---- A piece's body made again ------------------------------------------------------
+
+void FractureBodyNode::dropEngineBody() {
+  SceneStress::forgetOwner(this);
+  stressNodes.clear();
+  rigidBodyNode::forgetFractureOwner(this);
+  if (fractureBody) {
+    FractureBody* body = static_cast<FractureBody*>(fractureBody.release());
+    deleteFractureBody(&body);
+  }
+  deactivateSolverCache();
+}
+
+bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) {
+  // Made where the piece starts, as the others go back to their starts for
+  // the build: a body made where a play left it would start from there.
+  {
+    const UnlockedPiece unlocked(piece);
+    piece.restoreRestTransform();
+  }
+  dropEngineBody();
+  bool made = false;
+  std::exception_ptr failure;
+  try {
+    made = make();
+  } catch (const std::bad_alloc&) {
+    // The fracture body is built again all the same; the piece's node
+    // reports the failure.
+    failure = std::current_exception();
+  }
+  // Every other piece whose shape changed too has its body made now, while
+  // no fracture body holds one: made during the build (a stress colour reads
+  // it), it would free a body the build has taken.
+  std::vector<rigidBodyNode*> bodiless;
+  for (rigidBodyNode* other : linkedPieceNodes()) {
+    if (other != &piece) other->engineBody(true);
+    if (other->engineBody(false) == nullptr) bodiless.push_back(other);
+  }
+  for (rigidBodyNode* gone : bodiless) {
+    // No joint can be made for the joint nodes that name the piece: they go
+    // with it, and the user is told what became of it.
+    const MString name = MFnDependencyNode(gone->thisMObject()).name();
+    for (bool found = true; found;) {
+      found = false;
+      for (const auto& [node, from] : linkedStressNodes()) {
+        if (node->body1Name() != name && node->body2Name() != name) continue;
+        dropStressNode(*node, from);
+        found = true;
+        break;
+      }
+    }
+    unlinkPiece(*gone);
+    MGlobal::displayWarning("piece " + name + " left fracture body " + nodeName() +
+                            ": no body can be made of its collision shape");
+  }
+  buildAgain();
+  if (failure) std::rethrow_exception(failure);
+  return made;
 }

@@ -236,17 +236,7 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
     const bool held = body != nullptr && familyHolds(*body, joint);
     if (!held && std::find(freed.begin(), freed.end(), joint) == freed.end()) delete joint;
   }
-  // Unlocked first: the link of a locked node cannot be broken.
-  MFnDependencyNode(piece->thisMObject()).setLocked(false);
-  piece->setParamsLocked(false);
-  const MPlug link(piece->thisMObject(), rigidBodyNode::fracture);
-  const MPlug from = link.source();
-  if (!from.isNull() && (from.node() == thisMObject() || userNodeOf<clusterFractureNode>(from) != nullptr)) {
-    MDGModifier& dg = dgModifier();
-    dg.disconnect(from, link);
-    dg.doIt();
-  }
-  piece->setFractureOwner(nullptr, false);
+  unlinkPiece(*piece);
   if (body == nullptr) return;
 
   // A piece that no joint holds any more is no piece: it goes back into the
@@ -265,6 +255,20 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
     if (body == nullptr) return;
   }
   if (linkedPieceNodes().empty()) releaseWithoutPieces();
+}
+
+void FractureBodyNode::unlinkPiece(rigidBodyNode& piece) {
+  // Unlocked first: the link of a locked node cannot be broken.
+  MFnDependencyNode(piece.thisMObject()).setLocked(false);
+  piece.setParamsLocked(false);
+  const MPlug link(piece.thisMObject(), rigidBodyNode::fracture);
+  const MPlug from = link.source();
+  if (!from.isNull() && (from.node() == thisMObject() || userNodeOf<clusterFractureNode>(from) != nullptr)) {
+    MDGModifier& dg = dgModifier();
+    dg.disconnect(from, link);
+    dg.doIt();
+  }
+  piece.setFractureOwner(nullptr, false);
 }
 
 std::vector<rigidBodyNode*> FractureBodyNode::linkedPieceNodes() const {

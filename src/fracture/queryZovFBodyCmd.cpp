@@ -2,11 +2,12 @@
 
 #include <maya/MDagPath.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
 #include <maya/MStringArray.h>
 
 #include <vector>
 
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
-const char* const kTransformNodesFlag = "-gtn";
-const char* const kIsAnimFlag = "-ani";
+constexpr CommandFlag kTransformNodesFlag{"-gtn", "-getTransformNodes"};
+constexpr CommandFlag kIsAnimFlag{"-ani", "-isAnim"};
 const char* const kNotFractureBody = "not fracture body selected";
 
 void appendTransforms(const std::vector<rigidBodyNode*>& pieces, MStringArray& names) {
@@ -30,37 +31,15 @@ void appendTransforms(const std::vector<rigidBodyNode*>& pieces, MStringArray& n
 
 void* queryZovFBodyCmd::creator() { return new queryZovFBodyCmd; }
 
-MSyntax queryZovFBodyCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kTransformNodesFlag, "-getTransformNodes");
-  syntax.addFlag(kIsAnimFlag, "-isAnim");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
+MSyntax queryZovFBodyCmd::newSyntax() { return commandSyntax({kTransformNodesFlag, kIsAnimFlag}, kSelectedObjects); }
 
-MStatus queryZovFBodyCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  selection.clear();
-  parsedArguments->getObjects(selection);
-  if (selection.length() == 0) {
-    MGlobal::displayError(kNotFractureBody);
-    return MS::kFailure;
-  }
-  const bool isAnim = parsedArguments->isFlagSet(kIsAnimFlag);
-  if (!isAnim && !parsedArguments->isFlagSet(kTransformNodesFlag)) return MS::kSuccess;
-  MObject first;
-  selection.getDependNode(0, first);
-  const FractureBodyNode* fracture = userNodeOf<FractureBodyNode>(first);
-  if (fracture == nullptr) {
-    MGlobal::displayError(kNotFractureBody);
-    return MS::kFailure;
-  }
+MStatus queryZovFBodyCmd::redoIt() {
+  const MSelectionList selection = arguments.objects();
+  if (!requireObjects(selection, kNotFractureBody)) return MS::kFailure;
+  const bool isAnim = arguments.isSet(kIsAnimFlag);
+  if (!isAnim && !arguments.isSet(kTransformNodesFlag)) return MS::kSuccess;
+  const FractureBodyNode* fracture = firstSelectedNode<FractureBodyNode>(selection);
+  if (fracture == nullptr) return failWithError(kNotFractureBody);
   if (isAnim) {
     setResult(fracture->hasAnimatedParentNode());
     return MS::kSuccess;

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
-#include <maya/MSelectionList.h>
 #include <maya/MStatus.h>
 #include <maya/MSyntax.h>
 
-#include <memory>
+#include "src/moduleCommand.h"
 
 /// `queryZovFBody`: questions about the selected fracture body node.
 /// "-ani"/"-isAnim" answers whether it moves with an animated parent;
@@ -15,15 +13,12 @@
 /// pieces, those of its clusters' pieces after its own. With neither flag it
 /// answers nothing. A selection whose first object is no fracture body node
 /// fails with "not fracture body selected". Not undoable.
-class queryZovFBodyCmd : public MPxCommand {
+class queryZovFBodyCmd : public ModuleCommand {
  public:
+  queryZovFBodyCmd() : ModuleCommand("queryZovFBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  bool hasSyntax() const override { return true; }
-
- private:
-  std::unique_ptr<MArgDatabase> parsedArguments;
-  MSelectionList selection;
+  MStatus redoIt() override;
 };

@@ -303,7 +303,12 @@ void SceneStress::pullAttributes() {
   savedBreakEnergy = getDouble("breakEnergy");
   savedEnabled = getBool("enabled");
   savedTorsion = getBool("torsion");
-  savedBreakByFrame = breakByFrameActive;
+  // The attribute, as for the other switches, not whether the owner lists
+  // the joint: the listing follows the attribute only once its twin is
+  // evaluated, which a scene being read (whose nodes have no joint yet) or a
+  // value set since has not had, and the reset would write the listing's
+  // "off" over the user's value.
+  savedBreakByFrame = getBool("breakByFrame");
   constexpr std::uint32_t kLowFlags = 0xFFFF;
   if (joint != nullptr) joint->storeInitialState(kLowFlags);
 }

@@ -2,7 +2,6 @@
 
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
-#include <maya/MItSelectionList.h>
 #include <maya/MPlug.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/DynamicStress.h"
+#include "src/commandSelection.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
@@ -18,23 +18,16 @@
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
-#include "src/userInput.h"
 
 namespace {
 
-const char* const kClusterNameFlag = "-n";
-const char* const kClusterAssignFlag = "-as";
-const char* const kClusterRemoveFlag = "-rem";
+constexpr CommandFlag kClusterNameFlag{"-n", "-name", MSyntax::kString};
+constexpr CommandFlag kClusterAssignFlag{"-as", "-assign"};
+constexpr CommandFlag kClusterRemoveFlag{"-rem", "-remove"};
 const char* const kDefaultClusterName = "zovCluster0";
 /// The cluster's threshold over its fracture body's: the single-precision
 /// 1.2.
 constexpr double kClusterStrength = static_cast<double>(1.2f);
-
-/// A selected piece and the engine body it has.
-struct TakenPiece {
-  rigidBodyNode* node;
-  PrivateHardBody* body;
-};
 
 /// The fracture body node feeding a rigid body's `fracture`; null when it is
 /// fed by something else (a cluster) or by nothing.
@@ -64,66 +57,40 @@ void rewireJoint(MDGModifier& dg, FractureBodyNode& fracture, const DynamicStres
 void* zovClusterCmd::creator() { return new zovClusterCmd; }
 
 MSyntax zovClusterCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kClusterNameFlag, "-name", MSyntax::kString);
-  syntax.addFlag(kClusterAssignFlag, "-assign");
-  syntax.addFlag(kClusterRemoveFlag, "-remove");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
+  return commandSyntax({kClusterNameFlag, kClusterAssignFlag, kClusterRemoveFlag}, kSelectedObjects);
 }
 
-MStatus zovClusterCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  MString name = kDefaultClusterName;
-  if (parsedArguments->isFlagSet(kClusterNameFlag)) parsedArguments->getFlagArgument(kClusterNameFlag, 0, name);
+MStatus zovClusterCmd::redoIt() {
+  MString name;
+  arguments.read(kClusterNameFlag, name);
   if (name.length() == 0) name = kDefaultClusterName;
   // A name the host cannot give would leave the cluster named otherwise.
-  if (!checkNodeNameFlag("zovCluster", "-name", name)) return MS::kFailure;
-  selection.clear();
-  parsedArguments->getObjects(selection);
-  if (selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  if (!arguments.checkNodeName(kClusterNameFlag, name)) return MS::kFailure;
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
   if (!modifier) modifier = std::make_unique<MDGModifier>();
 
   const MObject solver = findSolverNode();
-  if (solver.isNull()) {
-    MGlobal::displayError("no zov solver found, abort");
-    return MS::kFailure;
-  }
-  if (userNodeOf<zovSolverNode>(solver) == nullptr) {
-    MGlobal::displayError("invalid selection, abort");
-    return MS::kFailure;
-  }
-  if (parsedArguments->isFlagSet(kClusterAssignFlag)) {
-    if (parsedArguments->isFlagSet(kClusterRemoveFlag))
+  if (solver.isNull()) return failWithError("no zov solver found, abort");
+  if (userNodeOf<zovSolverNode>(solver) == nullptr) return failWithError("invalid selection, abort");
+  if (arguments.isSet(kClusterAssignFlag)) {
+    if (arguments.isSet(kClusterRemoveFlag))
       MGlobal::displayWarning(
           "zovCluster: -assign and -remove given together: -assign makes a cluster, nothing is "
           "removed");
     return assign(name);
   }
-  if (parsedArguments->isFlagSet(kClusterRemoveFlag)) return remove();
+  if (arguments.isSet(kClusterRemoveFlag)) return remove();
   return MS::kFailure;
 }
 
-MStatus zovClusterCmd::undoIt() { return flushUndoQueue(); }
-
 MStatus zovClusterCmd::remove() {
-  MGlobal::executeCommand("undoInfo -swf off", false, false);
+  const UndoRecordingOff recordingOff;
   FractureBodyNode* lastFracture = nullptr;
-  for (MItSelectionList it(selection); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
+  for (const MObject& node : selectedDependNodes(selection)) {
     clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node);
     if (cluster == nullptr) {
-      MGlobal::displayWarning("zovCluster: " + MFnDependencyNode(node).name() + " is not a cluster, it is left out");
+      warnLeftOut({arguments.command(), "a cluster"}, node);
       continue;
     }
     FractureBodyNode* fracture = cluster->fractureNode();
@@ -134,7 +101,7 @@ MStatus zovClusterCmd::remove() {
       continue;
     }
     lastFracture = fracture;
-    changedScene = true;
+    markChanged();
     cluster->pushStressParams();
     const MObject owner = fracture->thisMObject();
     for (rigidBodyNode* piece : cluster->pieceNodes()) {
@@ -158,19 +125,15 @@ MStatus zovClusterCmd::remove() {
     modifier->doIt();
   }
   if (lastFracture != nullptr) lastFracture->updateClusters();
-  MGlobal::executeCommand("undoInfo -swf on", false, false);
   return MS::kSuccess;
 }
 
-MStatus zovClusterCmd::assign(const MString& name) {
+std::vector<zovClusterCmd::TakenPiece> zovClusterCmd::takenPieces(FractureBodyNode*& fracture, bool& anyLinked) const {
   std::vector<TakenPiece> pieces;
-  FractureBodyNode* fracture = nullptr;
-  bool anyLinked = false;
-  for (MItSelectionList it(selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
-    if (rigid == nullptr) continue;
+  fracture = nullptr;
+  anyLinked = false;
+  for (rigidBodyNode* rigid : selectedNodes<rigidBodyNode>(selection, MFn::kPluginLocatorNode)) {
+    const MObject node = rigid->thisMObject();
     if (MPlug(node, rigidBodyNode::fracture).isDestination()) anyLinked = true;
     auto* body = static_cast<PrivateHardBody*>(rigid->engineBody(true));
     const auto leftOut = [&node](const char* reason) {
@@ -198,21 +161,23 @@ MStatus zovClusterCmd::assign(const MString& name) {
       std::remove_if(pieces.begin(), pieces.end(),
                      [fracture](const TakenPiece& piece) { return feedingFractureBody(*piece.node) != fracture; }),
       pieces.end());
-  if (pieces.empty()) {
-    MGlobal::displayError(anyLinked ? "not enough fragments to create a cluster, abort"
-                                    : "fracture node not found, abort");
-    return MS::kFailure;
-  }
+  return pieces;
+}
+
+MStatus zovClusterCmd::assign(const MString& name) {
+  FractureBodyNode* fracture = nullptr;
+  bool anyLinked = false;
+  const std::vector<TakenPiece> pieces = takenPieces(fracture, anyLinked);
+  if (pieces.empty())
+    return failWithError(anyLinked ? "not enough fragments to create a cluster, abort"
+                                   : "fracture node not found, abort");
 
   MStatus status;
   const MObject cluster = modifier->createNode(clusterFractureNode::id, &status);
-  if (!status || cluster.isNull()) {
-    MGlobal::displayError("cannot create cluster, abort");
-    return MS::kFailure;
-  }
+  if (!status || cluster.isNull()) return failWithError("cannot create cluster, abort");
   modifier->renameNode(cluster, name);
   modifier->doIt();
-  changedScene = true;
+  markChanged();
 
   const MObject owner = fracture->thisMObject();
   for (const TakenPiece& piece : pieces) {
@@ -228,7 +193,20 @@ MStatus zovClusterCmd::assign(const MString& name) {
   }
   modifier->connect(MPlug(owner, FractureBodyNode::clusters), MPlug(cluster, clusterFractureNode::fracture));
   modifier->doIt();
+  moveJoints(*fracture, cluster, pieces);
 
+  MPlug(cluster, clusterFractureNode::stressThresholdAttr).setValue(fracture->stressThreshold() * kClusterStrength);
+  if (clusterFractureNode* made = userNodeOf<clusterFractureNode>(cluster)) made->initStresses();
+  if (pieces.size() == 1)
+    MGlobal::displayWarning("zovCluster: the cluster " + MFnDependencyNode(cluster).name() + " holds one piece, " +
+                            MFnDependencyNode(pieces.front().node->thisMObject()).name() +
+                            ": it has no inner joint and its joints to the rest start at strength 0");
+  setResult(MFnDependencyNode(cluster).name());
+  return MS::kSuccess;
+}
+
+void zovClusterCmd::moveJoints(FractureBodyNode& fracture, const MObject& cluster,
+                               const std::vector<TakenPiece>& pieces) {
   // Outer joints lead from a piece to a piece outside; inner joints join two
   // pieces, each listed once at the first of the two.
   const auto isTaken = [&pieces](const HardBody* body, size_t except) {
@@ -250,16 +228,7 @@ MStatus zovClusterCmd::assign(const MString& name) {
       if (later) inner.push_back(joint);
     }
   for (const DynamicStress* joint : outer)
-    rewireJoint(*modifier, *fracture, joint, MPlug(cluster, clusterFractureNode::outstresses));
+    rewireJoint(*modifier, fracture, joint, MPlug(cluster, clusterFractureNode::outstresses));
   for (const DynamicStress* joint : inner)
-    rewireJoint(*modifier, *fracture, joint, MPlug(cluster, clusterFractureNode::instresses));
-
-  MPlug(cluster, clusterFractureNode::stressThresholdAttr).setValue(fracture->stressThreshold() * kClusterStrength);
-  if (clusterFractureNode* made = userNodeOf<clusterFractureNode>(cluster)) made->initStresses();
-  if (pieces.size() == 1)
-    MGlobal::displayWarning("zovCluster: the cluster " + MFnDependencyNode(cluster).name() + " holds one piece, " +
-                            MFnDependencyNode(pieces.front().node->thisMObject()).name() +
-                            ": it has no inner joint and its joints to the rest start at strength 0");
-  setResult(MFnDependencyNode(cluster).name());
-  return MS::kSuccess;
+    rewireJoint(*modifier, fracture, joint, MPlug(cluster, clusterFractureNode::instresses));
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MPxCommand.h>
@@ -9,6 +8,13 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+#include <vector>
+
+#include "src/moduleCommand.h"
+
+class FractureBodyNode;
+class PrivateHardBody;
+class rigidBodyNode;
 
 /// `zovCluster`: with "-as"/"-assign", makes a cluster node (named by
 /// "-n"/"-name", "zovCluster0" by default) of the selected dynamic pieces
@@ -22,24 +28,34 @@
 /// strengths before are not recorded): a run that changed a fracture body
 /// is undoable, and its undo empties the undo queue, so that no undo
 /// reaches past it.
-class zovClusterCmd : public MPxCommand {
+class zovClusterCmd : public OneWayCommand {
  public:
+  zovClusterCmd() : OneWayCommand("zovCluster") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  /// Empties the undo queue.
-  MStatus undoIt() override;
-  bool isUndoable() const override { return changedScene; }
-  bool hasSyntax() const override { return true; }
+  MStatus redoIt() override;
 
  private:
+  /// A selected piece and the engine body it has.
+  struct TakenPiece {
+    rigidBodyNode* node;
+    PrivateHardBody* body;
+  };
+
   MStatus assign(const MString& name);
   MStatus remove();
+  /// The selected dynamic pieces of one fracture body (that of the last
+  /// piece taken, into `fracture`), each other selected body told why it is
+  /// left out; `anyLinked` says whether a selected body was linked to a
+  /// fracture body or cluster at all.
+  std::vector<TakenPiece> takenPieces(FractureBodyNode*& fracture, bool& anyLinked) const;
+  /// The joint nodes of the pieces' joints move from the fracture body node
+  /// to the cluster: those to the rest as its outer, those among the pieces
+  /// as its inner joints.
+  void moveJoints(FractureBodyNode& fracture, const MObject& cluster, const std::vector<TakenPiece>& pieces);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   MSelectionList selection;
-  /// Whether the run made or removed a cluster.
-  bool changedScene = false;
 };

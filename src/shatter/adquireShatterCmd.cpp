@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "src/commandSelection.h"
 #include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
 #include "src/meshes/cutFaceTags.h"
@@ -22,34 +23,20 @@
 
 namespace {
 
+/// Whether the selection holds a shape (a transform counts by its shape).
+bool holdsGeometry(const MSelectionList& objects) { return !MItSelectionList(objects, MFn::kGeometric).isDone(); }
+
 const char* const kAdquireSource = "..\\src\\adquireShatterCmd";
-const char* const kReplaceMatFlag = "-rmt";
-const char* const kSourceFlag = "-reo";
+constexpr CommandFlag kReplaceMatFlag{"-rmt", "-replaceMat", MSyntax::kString};
+constexpr CommandFlag kSourceFlag{"-reo", "-refObject", MSyntax::kSelectionItem};
 
 }  // namespace
 
+adquireShatterCmd::adquireShatterCmd() : shatterCmd("zovAdqShatter") {}
+
 void* adquireShatterCmd::creator() { return new adquireShatterCmd; }
 
-MSyntax adquireShatterCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kReplaceMatFlag, "-replaceMat", MSyntax::kString);
-  syntax.addFlag(kSourceFlag, "-refObject", MSyntax::kSelectionItem);
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.setMinObjects(0);
-  syntax.setMaxObjects(1);
-  syntax.useSelectionAsDefault(false);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus adquireShatterCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  m_arguments = std::move(parsed);
-  return redoIt();
-}
+MSyntax adquireShatterCmd::newSyntax() { return commandSyntax({kReplaceMatFlag, kSourceFlag}, givenObjects(0, 1)); }
 
 MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const MString& material) {
   const CutMaterial cut = findOrCreateCutMaterial(material);
@@ -100,112 +87,98 @@ bool adquireShatterCmd::addSourceLevels(voronoiNode& source, const MDagPath& sha
   return true;
 }
 
-MStatus adquireShatterCmd::undoIt() { return flushUndoQueue(); }
+MStatus adquireShatterCmd::undoIt() { return OneWayCommand::undoIt(); }
+
+voronoiNode* adquireShatterCmd::readSource() {
+  MSelectionList sources;
+  arguments.read(kSourceFlag, sources);
+  MObject sourceObject;
+  if (sources.length() == 0 || !sources.getDependNode(0, sourceObject)) {
+    displayError("no shatter group selected");
+    return nullptr;
+  }
+  voronoiNode* source = userNodeOf<voronoiNode>(sourceObject);
+  if (!source) displayError("shatter group doesnt has voronoi node");
+  return source;
+}
 
 MStatus adquireShatterCmd::redoIt() {
-  if (!m_arguments) return MS::kFailure;
-  const MArgDatabase& arguments = *m_arguments;
+  if (!arguments.parsed()) return MS::kFailure;
   MString material;
-  const bool replacing = arguments.isFlagSet(kReplaceMatFlag);
-  if (replacing) arguments.getFlagArgument(kReplaceMatFlag, 0, material);
+  const bool replacing = arguments.read(kReplaceMatFlag, material);
   // The material is made or found by its name: one the host cannot give is refused.
-  if (replacing && !checkNodeNameFlag("zovAdqShatter", "-replaceMat", material)) return MS::kFailure;
-  MSelectionList objects;
-  arguments.getObjects(objects);
-  if (objects.length() == 0) {
-    displayError("no poly object selected");
-    return MS::kFailure;
-  }
+  if (replacing && !arguments.checkNodeName(kReplaceMatFlag, material)) return MS::kFailure;
+  const MSelectionList objects = arguments.objects();
+  if (objects.length() == 0) return failWithError("no poly object selected");
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
   if (replacing) return replaceMaterial(objects, material);
 
   ProgressReservation progress;
-  if (!progress.reserve()) {
-    displayError("Progress window already in use.");
-    return MS::kFailure;
-  }
+  if (!progress.reserve()) return failWithError("Progress window already in use.");
   progress.start(100, "Precutting..", kAdquireSource);
-
-  MSelectionList sources;
-  if (arguments.isFlagSet(kSourceFlag)) arguments.getFlagArgument(kSourceFlag, 0, sources);
-  MObject sourceObject;
-  if (sources.length() == 0 || !sources.getDependNode(0, sourceObject)) {
-    displayError("no shatter group selected");
-    return MS::kFailure;
-  }
-  voronoiNode* source = userNodeOf<voronoiNode>(sourceObject);
-  if (!source) {
-    displayError("shatter group doesnt has voronoi node");
-    return MS::kFailure;
-  }
-  MString cutMaterial = recordedCutMaterial(MFnDependencyNode(sourceObject).name(), voronoiNode::getCutMatName(source));
-  bool useCutMaterial = cutMaterial.length() > 0;
+  voronoiNode* source = readSource();
+  if (!source) return MS::kFailure;
+  MString cutMaterial =
+      recordedCutMaterial(MFnDependencyNode(source->thisMObject()).name(), voronoiNode::getCutMatName(source));
+  const bool useCutMaterial = cutMaterial.length() > 0;
   if (!useCutMaterial) cutMaterial = kNoCutMaterial;
   setCutMaterial(cutMaterial, cutMaterial + "SG");
   useReshatterSettings();
 
-  MItSelectionList it(objects, MFn::kGeometric);
-  if (it.isDone()) {
-    displayError(" no shape selected");
-    return MS::kFailure;
-  }
+  if (!holdsGeometry(objects)) return failWithError(" no shape selected");
   MStringArray groups;
-  for (; !it.isDone(); it.next()) {
-    MDagPath shapePath;
-    if (!it.getDagPath(shapePath) || !shapePath.hasFn(MFn::kMesh) || MFnDagNode(shapePath).isIntermediateObject())
-      continue;
-    if (MAnimUtil::isAnimated(shapePath) || isScaleAnimated(shapePath)) {
-      displayError("cannot shatter an animated mesh");
-      return MS::kFailure;
-    }
-    if (hasVoronoiNode(shapePath)) {
-      displayError("this shape is connected to another shatter group");
-      return MS::kFailure;
-    }
-    MDagPath transformPath = shapePath;
-    transformPath.pop();
-    const bool nonconforming = voronoiNode::getScheme(source) == kVoroNonconform;
-    const unsigned int count = nonconforming
-                                   ? static_cast<unsigned int>(std::max(voronoiNode::getVoroGroup(source, 0), 0))
-                                   : voronoiNode::numVoroPoints(source);
-    if (count == 0) {
-      displayError("aquire shatter fails, original voronode is empty");
-      return MS::kFailure;
-    }
-    // The source recorded its seeds and boxes in its object's space: the
-    // target's matrix alone puts them where the target stands.
-    ShatterSettings settings;
-    MPoint point;
-    for (unsigned int i = 0; i < count; ++i)
-      settings.pointsA.append(voronoiNode::getVoroPoint(source, point, i, false));
-    settings.matrix = transformPath.inclusiveMatrix();
-    voronoiNode::getBoundingBox(source, settings.box, 0);
-    settings.box.transformUsing(settings.matrix);
-    settings.cutMaterialName = cutMaterial;
-    settings.style = source->settings.style;
-
-    MObjectArray shards;
-    bool carved =
-        static_cast<bool>(shatterObject(shapePath, count, 0, nullptr, nullptr, useCutMaterial, settings, shards));
-    if (carved && nonconforming) {
-      voronoiNode* made = userNodeOf<voronoiNode>(MFnDagNode(voronoiTransform()).child(0));
-      if (made) {
-        made->settings.style = kStyleNonconforming;
-        voronoiNode::setScheme(made, kVoroNonconform);
-      }
-      carved = made && addSourceLevels(*source, shapePath, made, settings.matrix, useCutMaterial, shards);
-    }
-    if (!carved) {
-      displayError("aquire shatter fails");
-      // Shards of the levels carved before the failure stay, and the run is not queued.
-      if (shards.length() > 0 || changedScene()) flushUndoQueue();
-      return MS::kFailure;
-    }
-    const bool animated = MAnimUtil::isAnimated(transformPath.node());
-    groups.append(groupShards(shapePath, animated, shards, voronoiTransform()));
-    markChanged();
-  }
+  MStatus result = MS::kSuccess;
+  forEachSelectedMesh(objects, false, [&](const SelectedMesh& mesh) {
+    result = shatterLike(*source, mesh, cutMaterial, useCutMaterial, groups);
+    return static_cast<bool>(result);
+  });
+  if (!result) return result;
   progress.end();
   setResult(groups);
+  return MS::kSuccess;
+}
+
+MStatus adquireShatterCmd::shatterLike(voronoiNode& source, const SelectedMesh& mesh, const MString& cutMaterial,
+                                       bool useCutMaterial, MStringArray& groups) {
+  const MDagPath& shapePath = mesh.shape;
+  if (MAnimUtil::isAnimated(shapePath) || isScaleAnimated(shapePath))
+    return failWithError("cannot shatter an animated mesh");
+  if (hasVoronoiNode(shapePath)) return failWithError("this shape is connected to another shatter group");
+  const bool nonconforming = voronoiNode::getScheme(&source) == kVoroNonconform;
+  const unsigned int count = nonconforming
+                                 ? static_cast<unsigned int>(std::max(voronoiNode::getVoroGroup(&source, 0), 0))
+                                 : voronoiNode::numVoroPoints(&source);
+  if (count == 0) return failWithError("aquire shatter fails, original voronode is empty");
+  // The source recorded its seeds and boxes in its object's space: the
+  // target's matrix alone puts them where the target stands.
+  ShatterSettings settings;
+  MPoint point;
+  for (unsigned int i = 0; i < count; ++i) settings.pointsA.append(voronoiNode::getVoroPoint(&source, point, i, false));
+  settings.matrix = mesh.transform.inclusiveMatrix();
+  voronoiNode::getBoundingBox(&source, settings.box, 0);
+  settings.box.transformUsing(settings.matrix);
+  settings.cutMaterialName = cutMaterial;
+  settings.style = source.settings.style;
+
+  MObjectArray shards;
+  bool carved =
+      static_cast<bool>(shatterObject(shapePath, count, 0, nullptr, nullptr, useCutMaterial, settings, shards));
+  if (carved && nonconforming) {
+    voronoiNode* made = userNodeOf<voronoiNode>(MFnDagNode(voronoiTransform()).child(0));
+    if (made) {
+      made->settings.style = kStyleNonconforming;
+      voronoiNode::setScheme(made, kVoroNonconform);
+    }
+    carved = made && addSourceLevels(source, shapePath, made, settings.matrix, useCutMaterial, shards);
+  }
+  if (!carved) {
+    displayError("aquire shatter fails");
+    // Shards of the levels carved before the failure stay, and the run is not queued.
+    if (shards.length() > 0 || changedScene()) flushUndoQueue();
+    return MS::kFailure;
+  }
+  const bool animated = MAnimUtil::isAnimated(mesh.transform.node());
+  groups.append(groupShards(shapePath, animated, shards, voronoiTransform()));
+  markChanged();
   return MS::kSuccess;
 }

@@ -20,15 +20,22 @@
 /// given back.
 class adquireShatterCmd : public shatterCmd {
  public:
+  adquireShatterCmd();
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   /// Empties the undo queue, as a shatter's undo does.
   MStatus undoIt() override;
 
  private:
+  /// The voronoi node `-refObject` names; null, after the error, when it
+  /// names none.
+  voronoiNode* readSource();
+  /// Shatters one mesh along the source's seeds and groups the shards.
+  MStatus shatterLike(voronoiNode& source, const SelectedMesh& mesh, const MString& cutMaterial, bool useCutMaterial,
+                      MStringArray& groups);
   /// The further levels of a nonconforming source on the shards just made
   /// from the target: each level's seeds and box, read in the source
   /// object's space and mapped by the target's matrix, re-cut the shards.

@@ -3,7 +3,6 @@
 #include "src/shatter/shatterCmd.h"
 
 #include <maya/MAnimUtil.h>
-#include <maya/MColorArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnNurbsCurve.h>
@@ -23,20 +22,18 @@
 
 #include "engine/MeshFactory.h"
 #include "engine/shatter/VoronoiCarving.h"
-#include "geometry/ShatterParams.h"
 #include "geometry/shatter/DistinctSeeds.h"
-#include "geometry/shatter/SeedPoints.h"
+#include "src/commandSelection.h"
 #include "src/hostEngineConversions.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
 #include "src/meshes/meshConversion.h"
-#include "src/meshes/meshOpHistory.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/cutMaterial.h"
-#include "src/shatter/hostSeeding.h"
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/shatterLocatorNode.h"
+#include "src/shatter/shatterPlan.h"
 #include "src/shatter/voronoiNode.h"
 #include "src/userInput.h"
 
@@ -44,66 +41,37 @@ namespace {
 
 const char* const kShatterSource = "..\\src\\shatterCmd";
 
-const char* const kNumShardsFlag = "-ns";
-const char* const kSeedFlag = "-sed";
-const char* const kStyleFlag = "-st";
-const char* const kNewMatFlag = "-nm";
-const char* const kCutMatNameFlag = "-cmn";
-const char* const kWidthFlag = "-wid";
-const char* const kNumRingsFlag = "-nr";
-const char* const kNoiseFlag = "-no";
-const char* const kDetectGroupsFlag = "-dmg";
-const char* const kRadialAxisFlag = "-ra";
-const char* const kVerboseFlag = "-ver";
-const char* const kUseVolumeFlag = "-vol";
-const char* const kNumCentersFlag = "-noc";
-const char* const kReferenceFlag = "-reo";
-const char* const kUndoLastFlag = "-udl";
+constexpr CommandFlag kNumShardsFlag{"-ns", "-numShards", MSyntax::kUnsigned};
+constexpr CommandFlag kSeedFlag{"-sed", "-seed", MSyntax::kUnsigned};
+constexpr CommandFlag kStyleFlag{"-st", "-shatterStyle", MSyntax::kUnsigned};
+constexpr CommandFlag kNewMatFlag{"-nm", "-newMat", MSyntax::kBoolean};
+constexpr CommandFlag kCutMatNameFlag{"-cmn", "-cutMatName", MSyntax::kString};
+constexpr CommandFlag kWidthFlag{"-wid", "-width", MSyntax::kDouble};
+constexpr CommandFlag kNumRingsFlag{"-nr", "-numRings", MSyntax::kUnsigned};
+constexpr CommandFlag kNoiseFlag{"-no", "-noise", MSyntax::kDouble};
+constexpr CommandFlag kDetectGroupsFlag{"-dmg", "-detectMeshGroups", MSyntax::kUnsigned};
+constexpr CommandFlag kRadialAxisFlag{"-ra", "-radialAxis", MSyntax::kUnsigned};
+constexpr CommandFlag kVerboseFlag{"-ver", "-verbose"};
+constexpr CommandFlag kUseVolumeFlag{"-vol", "-useVolume", MSyntax::kBoolean};
+constexpr CommandFlag kNumCentersFlag{"-noc", "-numCenters", MSyntax::kUnsigned};
+constexpr CommandFlag kReferenceFlag{"-reo", "-refObject", MSyntax::kSelectionItem};
+constexpr CommandFlag kUndoLastFlag{"-udl", "-undoLast"};
 
-/// The narrowest spread width handed to the generator (single precision).
-constexpr double kMinWidth = static_cast<double>(0.01f);
-/// Seeds the buffers hold at least, whatever the request.
-constexpr unsigned int kSeedBufferFloor = 200;
-/// Seeds per radial ring below which rings are added.
-constexpr unsigned int kMaxSeedsPerRing = 300;
-/// Impact points placed for the impact pattern.
-constexpr int kImpactPoints = 5;
-/// Curve samples per control vertex of a path.
-constexpr int kSamplesPerCV = 4;
 /// How far outside a shard's vertex box a seed of a further level may lie
 /// and still cut it.
 constexpr double kSeedInBox = 1e-5;
 
-const char* const kShatterCommand = "zovShatter";
 /// The flags' ranges: the counts and pattern shapes the seed generator and the
 /// preview locator take. Counts past the most and widths not above the least
 /// are held there; other values outside are refused. One shard is left to
 /// each object's own check, which tells which object it leaves whole.
-constexpr FlagRange kShardCountRange{kShatterCommand, "-numShards", 1.0, kMaxRequestedShards, false, true};
-constexpr FlagRange kStyleRange{kShatterCommand, "-shatterStyle", 0.0, 6.0};
-constexpr FlagRange kWidthRange{kShatterCommand, "-width", 0.01, 2.0, true, false};
-constexpr FlagRange kRingRange{kShatterCommand, "-numRings", 0.0, 20.0};
-constexpr FlagRange kNoiseRange{kShatterCommand, "-noise", 0.0, 2.0};
-constexpr FlagRange kRadialAxisRange{kShatterCommand, "-radialAxis", 0.0, 2.0};
-constexpr FlagRange kCentreCountRange{kShatterCommand, "-numCenters", 1.0, 5.0, false, true};
-
-template <typename T>
-void readFlag(const MArgDatabase& arguments, const char* flag, T& value) {
-  if (arguments.isFlagSet(flag)) arguments.getFlagArgument(flag, 0, value);
-}
-
-MPoint worldPoint(const MPoint& p, const MMatrix& m) {
-  MPoint q = p;
-  q.w = 1.0;
-  return q * m;
-}
-
-/// The first mesh (or NURBS curve) of a selection list, as a shape path.
-bool firstOfType(const MSelectionList& list, MFn::Type type, MDagPath& path) {
-  for (MItSelectionList it(list, type); !it.isDone(); it.next())
-    if (it.getDagPath(path) && path.hasFn(type)) return true;
-  return false;
-}
+constexpr FlagBounds kShardCountRange{1.0, kMaxRequestedShards, false, true};
+constexpr FlagBounds kStyleRange{0.0, 6.0};
+constexpr FlagBounds kWidthRange{0.01, 2.0, true, false};
+constexpr FlagBounds kRingRange{0.0, 20.0};
+constexpr FlagBounds kNoiseRange{0.0, 2.0};
+constexpr FlagBounds kRadialAxisRange{0.0, 2.0};
+constexpr FlagBounds kCentreCountRange{1.0, 5.0, false, true};
 
 /// Whether the selection holds a polygon mesh or a NURBS surface: the
 /// shapes the shatter works on or answers for. Curves are geometry too, but
@@ -191,41 +159,143 @@ bool recutShard(const MDagPath& shape, const std::vector<Mgc::MgcVector3>& seeds
   return true;
 }
 
+/// What one shatter reads of the mesh it cuts.
+struct ShatterSource {
+  /// The mesh in world space; let go of once carved.
+  DFmeshPtr mesh;
+  MObjectArray shaders;
+  MIntArray shaderIndices;
+  /// The colour table of the colour pattern.
+  std::vector<Mgc::MgcVector3> colours;
+  bool displayColours = false;
+  MStringArray linkedTextures[kLinkedUVSets];
+  /// The transform's rotate pivot, world space.
+  Mgc::MgcVector3 centre;
+};
+
+/// Reads the shape's mesh, shading, colours and UV links (its UV set names
+/// into `shaderNames`); false, after the message, when the mesh cannot be
+/// read.
+bool readShatterSource(const MDagPath& shapePath, MStringArray& shaderNames, ShatterSource& source) {
+  MFnMesh mesh(shapePath);
+  getMeshShaders(shapePath, source.shaders, source.shaderIndices);
+  MStringArray colourSets;
+  mesh.getColorSetNames(colourSets);
+  source.mesh.reset(mayaMeshToEngineMesh(mesh, source.shaderIndices, shaderNames,
+                                         colourSets.length() > 0 ? colourSets[0] : MString()));
+  if (!source.mesh) {
+    // The conversion gives nothing for a mesh without a face of any area, or
+    // when memory runs out.
+    bool hasArea = false;
+    for (MItMeshPolygon polygon(shapePath); !polygon.isDone() && !hasArea; polygon.next()) {
+      double area = 0.0;
+      polygon.getArea(area);
+      hasArea = area > 0.0;
+    }
+    const MString shapeName = MFnDagNode(shapePath).name();
+    if (hasArea)
+      MGlobal::displayError(shapeName + ": memory ran out while reading its mesh, it is left as it was");
+    else
+      MGlobal::displayWarning(shapeName + " excluded from shattering because its mesh has no face with an area");
+    return false;
+  }
+  source.colours = colourSets.length() > 1 ? meshColours(mesh) : engineColours(*source.mesh);
+  source.displayColours = mesh.displayColors();
+  queryUVSetLinks(shaderNames, mesh.name(), source.linkedTextures);
+  source.centre = toEngine(MFnTransform(transformOfShape(shapePath)).rotatePivot(MSpace::kWorld));
+  return true;
+}
+
+/// Fresh seeds from the pattern (world space), placed in the reference mesh
+/// when one is given; false, after the warning, when none can be placed.
+bool generateSeeds(const MDagPath& shapePath, const SeedPattern& pattern, const MDagPath* pathCurve,
+                   const MDagPath* referenceMesh, const ShatterSource& source, std::vector<Mgc::MgcVector3>& seeds) {
+  const MString shapeName = MFnDagNode(shapePath).name();
+  ShatterPlan plan(pattern, source.centre);
+  plan.setColours(source.colours);
+  if (pattern.style == kStyleImpact) {
+    plan.placeImpactCentres(shapePath, *source.mesh);
+  } else if (pattern.style == kStylePath && pathCurve) {
+    plan.sampleCurve(MFnNurbsCurve(*pathCurve), pathCurve->inclusiveMatrix());
+  } else if (pattern.style == kStyleRadial) {
+    plan.holdSeedsPerRing();
+  }
+  if (referenceMesh) {
+    plan.setPatternCentre(toEngine(MFnTransform(transformOfShape(*referenceMesh)).rotatePivot(MSpace::kWorld)));
+    MStringArray referenceSets;
+    DFmeshPtr reference(mayaMeshToEngineMeshWorld(*referenceMesh, MIntArray(), referenceSets, nullptr));
+    if (!reference) {
+      MGlobal::displayWarning(shapeName + " excluded from shattering because the mesh of -refObject cannot be read");
+      return false;
+    }
+    seeds = plan.seeds(*reference);
+  } else {
+    seeds = plan.seeds(*source.mesh);
+  }
+  if (seeds.empty()) {
+    // A flat mesh, or one scaled to nothing, has no inside to seed.
+    const MString reason = pattern.style == kStylePath ? MString(": the path does not cross it")
+                           : pattern.count == 0        ? MString(": no -numShards given")
+                                                       : MString(": it encloses no volume");
+    MGlobal::displayWarning(shapeName + " excluded from shattering because no seed point can be placed in it" + reason);
+    return false;
+  }
+  return true;
+}
+
+/// How the carving of one object ended.
+enum class Carving { kCarved, kInterrupted, kFailed };
+
+/// The cells of one object: the object's mesh carved by all the seeds, or,
+/// for a further level (`furtherLevel`) of a nonconforming shatter, the
+/// shards of the earlier group that the region meets re-cut by this level's
+/// seeds. The source's mesh is let go of.
+Carving carveCells(const MDagPath& shapePath, const GivenSeeds& seeds, bool furtherLevel, bool detectGroups,
+                   const MDagPath& connectedGroup, const MBoundingBox& box, ShatterSource& source,
+                   std::vector<LevelPiece>& cells) {
+  const MString shapeName = MFnDagNode(shapePath).name();
+  if (furtherLevel) {
+    // A further level of a nonconforming shatter cuts only the earlier
+    // shards that its region meets, by this level's seeds.
+    source.mesh.reset();
+    if (!connectedGroup.isValid() || connectedGroup.length() == 0 || seeds.level.empty()) return Carving::kCarved;
+    for (unsigned int c = 0; c < connectedGroup.childCount(); ++c) {
+      MDagPath child = connectedGroup;
+      child.push(connectedGroup.child(c));
+      MDagPath shard;
+      if (!child.hasFn(MFn::kTransform) || !firstMeshBelow(child, shard)) continue;
+      if (recutShard(shard, seeds.level, box, cells)) continue;
+      MGlobal::displayError(shapeName + ": the shard " + MFnDagNode(shard).name() +
+                            " cannot be converted or cut again (memory ran out, or it has no face with an area), "
+                            "the further level is not made");
+      return Carving::kFailed;
+    }
+    return Carving::kCarved;
+  }
+  VoronoiCarving carving = carveVoronoiCells(source.mesh.get(), seeds.all.data(),
+                                             static_cast<std::uint32_t>(seeds.all.size()), detectGroups, carvingGoesOn);
+  source.mesh.reset();
+  if (carving.status == VoronoiCarving::Status::kInterrupted) {
+    MGlobal::displayInfo("Shatter interrupted!");
+    return Carving::kInterrupted;
+  }
+  if (carving.status == VoronoiCarving::Status::kOutOfMemory) {
+    MGlobal::displayError(shapeName + ": memory ran out while cutting its cells, it is left as it was");
+    return Carving::kFailed;
+  }
+  for (VoronoiCell& cell : carving.cells) cells.push_back({DFmeshPtr(cell.mesh.release()), source.shaders});
+  return Carving::kCarved;
+}
+
 }  // namespace
 
 void* shatterCmd::creator() { return new shatterCmd; }
 
 MSyntax shatterCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kNumShardsFlag, "-numShards", MSyntax::kUnsigned);
-  syntax.addFlag(kSeedFlag, "-seed", MSyntax::kUnsigned);
-  syntax.addFlag(kStyleFlag, "-shatterStyle", MSyntax::kUnsigned);
-  syntax.addFlag(kNewMatFlag, "-newMat", MSyntax::kBoolean);
-  syntax.addFlag(kCutMatNameFlag, "-cutMatName", MSyntax::kString);
-  syntax.addFlag(kWidthFlag, "-width", MSyntax::kDouble);
-  syntax.addFlag(kNumRingsFlag, "-numRings", MSyntax::kUnsigned);
-  syntax.addFlag(kNoiseFlag, "-noise", MSyntax::kDouble);
-  syntax.addFlag(kDetectGroupsFlag, "-detectMeshGroups", MSyntax::kUnsigned);
-  syntax.addFlag(kRadialAxisFlag, "-radialAxis", MSyntax::kUnsigned);
-  syntax.addFlag(kVerboseFlag, "-verbose");
-  syntax.addFlag(kUseVolumeFlag, "-useVolume", MSyntax::kBoolean);
-  syntax.addFlag(kNumCentersFlag, "-numCenters", MSyntax::kUnsigned);
-  syntax.addFlag(kReferenceFlag, "-refObject", MSyntax::kSelectionItem);
-  syntax.addFlag(kUndoLastFlag, "-undoLast");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.setMinObjects(0);
-  syntax.useSelectionAsDefault(false);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus shatterCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  m_arguments = std::move(parsed);
-  return redoIt();
+  return commandSyntax({kNumShardsFlag, kSeedFlag, kStyleFlag, kNewMatFlag, kCutMatNameFlag, kWidthFlag, kNumRingsFlag,
+                        kNoiseFlag, kDetectGroupsFlag, kRadialAxisFlag, kVerboseFlag, kUseVolumeFlag, kNumCentersFlag,
+                        kReferenceFlag, kUndoLastFlag},
+                       givenObjects(0, 0));
 }
 
 MStatus shatterCmd::undoIt() {
@@ -235,7 +305,7 @@ MStatus shatterCmd::undoIt() {
     m_previewLocator = nullptr;
   }
   forgetRun();
-  return flushUndoQueue();
+  return OneWayCommand::undoIt();
 }
 
 ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
@@ -267,168 +337,116 @@ void shatterCmd::prepareSharedContent() {
   m_cutFaceTypeReady = true;
 }
 
-MStatus shatterCmd::redoIt() {
-  ProgressReservation progress;
-  if (!progress.reserve()) {
-    displayError("Progress window already in use.");
-    return MS::kFailure;
-  }
-  if (!m_arguments) return MS::kFailure;
-  const MArgDatabase& arguments = *m_arguments;
-  m_changedScene = false;
-
+bool shatterCmd::readRequest(Request& request) {
   // Every flag is checked before anything changes.
-  Request request;
   unsigned int style = 0;
   unsigned int rings = 0;
   unsigned int axis = 0;
   m_width = 0.0;
   m_noise = 0.0;
   m_centerCount = 1;
-  if (!readFlagInRange(arguments, kNumShardsFlag, kShardCountRange, request.shardCount) ||
-      !readFlagInRange(arguments, kStyleFlag, kStyleRange, style) ||
-      !readFlagInRange(arguments, kWidthFlag, kWidthRange, m_width) ||
-      !readFlagInRange(arguments, kNumRingsFlag, kRingRange, rings) ||
-      !readFlagInRange(arguments, kNoiseFlag, kNoiseRange, m_noise) ||
-      !readFlagInRange(arguments, kRadialAxisFlag, kRadialAxisRange, axis) ||
-      !readFlagInRange(arguments, kNumCentersFlag, kCentreCountRange, m_centerCount))
-    return MS::kFailure;
-  readFlag(arguments, kCutMatNameFlag, request.cutMaterialName);
+  if (!arguments.readInRange(kNumShardsFlag, kShardCountRange, request.shardCount) ||
+      !arguments.readInRange(kStyleFlag, kStyleRange, style) ||
+      !arguments.readInRange(kWidthFlag, kWidthRange, m_width) ||
+      !arguments.readInRange(kNumRingsFlag, kRingRange, rings) ||
+      !arguments.readInRange(kNoiseFlag, kNoiseRange, m_noise) ||
+      !arguments.readInRange(kRadialAxisFlag, kRadialAxisRange, axis) ||
+      !arguments.readInRange(kNumCentersFlag, kCentreCountRange, m_centerCount))
+    return false;
+  arguments.read(kCutMatNameFlag, request.cutMaterialName);
   // An empty name lets the host name the material.
-  if (request.cutMaterialName.length() > 0 &&
-      !checkNodeNameFlag(kShatterCommand, "-cutMatName", request.cutMaterialName))
-    return MS::kFailure;
-  readFlag(arguments, kSeedFlag, request.seed);
+  if (request.cutMaterialName.length() > 0 && !arguments.checkNodeName(kCutMatNameFlag, request.cutMaterialName))
+    return false;
+  arguments.read(kSeedFlag, request.seed);
   request.style = static_cast<std::uint16_t>(style - 1);
-  readFlag(arguments, kNewMatFlag, request.newMaterial);
+  arguments.read(kNewMatFlag, request.newMaterial);
   m_cutMaterialName = request.cutMaterialName;
-  m_ringCount = arguments.isFlagSet(kNumRingsFlag) ? rings + 1 : 0;
+  m_ringCount = arguments.isSet(kNumRingsFlag) ? rings + 1 : 0;
   m_detectGroups = 0;
-  readFlag(arguments, kDetectGroupsFlag, m_detectGroups);
+  arguments.read(kDetectGroupsFlag, m_detectGroups);
   m_radialAxis = static_cast<std::uint16_t>(axis);
-  request.verbose = arguments.isFlagSet(kVerboseFlag);
+  request.verbose = arguments.isSet(kVerboseFlag);
   bool useVolume = false;
-  readFlag(arguments, kUseVolumeFlag, useVolume);
+  arguments.read(kUseVolumeFlag, useVolume);
   m_referenceObjects.clear();
-  if (arguments.isFlagSet(kReferenceFlag)) arguments.getFlagArgument(kReferenceFlag, 0, m_referenceObjects);
-  request.undoLast = arguments.isFlagSet(kUndoLastFlag);
+  arguments.read(kReferenceFlag, m_referenceObjects);
+  request.undoLast = arguments.isSet(kUndoLastFlag);
+  return true;
+}
 
-  MSelectionList objects;
-  arguments.getObjects(objects);
-  m_transformNames.clear();
-  if (objects.length() == 0) {
-    displayError("no poly object selected");
+MStatus shatterCmd::undoLastOfSelection(const MSelectionList& objects) {
+  MItSelectionList it(objects, MFn::kGeometric);
+  if (it.isDone()) {
+    displayWarning(" invalid selection of nodes");
     return MS::kFailure;
   }
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  for (; !it.isDone(); it.next()) {
+    MDagPath path;
+    if (!it.getDagPath(path) || !path.hasFn(MFn::kMesh)) continue;
+    const MStatus status = undoLastShatter(path);
+    if (!status && changedScene()) flushUndoQueue();
+    return status;
+  }
+  return MS::kSuccess;
+}
 
+bool shatterCmd::readSources(const Request& request, Sources& sources) const {
+  if (request.style != kStylePath) {
+    sources.hasReference = firstPathOfType(m_referenceObjects, MFn::kMesh, sources.referenceMesh);
+    return true;
+  }
+  if (m_referenceObjects.length() == 0) {
+    displayError("path not present");
+    return false;
+  }
+  sources.hasCurve = firstPathOfType(m_referenceObjects, MFn::kNurbsCurve, sources.pathCurve);
+  return true;
+}
+
+MStatus shatterCmd::redoIt() {
+  ProgressReservation progress;
+  if (!progress.reserve()) return failWithError("Progress window already in use.");
+  if (!arguments.parsed()) return MS::kFailure;
+  Request request;
+  if (!readRequest(request)) return MS::kFailure;
+  const MSelectionList objects = arguments.objects();
+  m_transformNames.clear();
+  if (objects.length() == 0) return failWithError("no poly object selected");
+  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
   if (request.undoLast) {
     progress.end();
-    MItSelectionList it(objects, MFn::kGeometric);
-    if (it.isDone()) {
-      displayWarning(" invalid selection of nodes");
-      return MS::kFailure;
-    }
-    for (; !it.isDone(); it.next()) {
-      MDagPath path;
-      if (!it.getDagPath(path) || !path.hasFn(MFn::kMesh)) continue;
-      const MStatus status = undoLastShatter(path);
-      if (!status && m_changedScene) flushUndoQueue();
-      return status;
-    }
-    return MS::kSuccess;
+    return undoLastOfSelection(objects);
   }
-
   m_cutMaterialPending = request.newMaterial;
   m_cutFaceTypeReady = false;
-
-  MDagPath referenceMesh;
-  MDagPath pathCurve;
-  bool hasReference = false;
-  bool hasCurve = false;
-  if (request.style != kStylePath) {
-    hasReference = firstOfType(m_referenceObjects, MFn::kMesh, referenceMesh);
-  } else {
-    if (m_referenceObjects.length() == 0) {
-      displayError("path not present");
-      return MS::kFailure;
-    }
-    hasCurve = firstOfType(m_referenceObjects, MFn::kNurbsCurve, pathCurve);
-  }
+  Sources sources;
+  if (!readSources(request, sources)) return MS::kFailure;
 
   progress.start(100 * static_cast<int>(objects.length()), "Precutting..", kShatterSource);
   MTimer timer;
   timer.clear();
   timer.beginTimer();
   MGlobal::executeCommand("select -clear", false, false);
-
   MStringArray groups;
   MStatus result = MS::kSuccess;
   bool shatteredAny = false;
   if (!holdsSurfaces(objects)) displayWarning(" invalid selection, not shapes");
-  for (MItSelectionList it(objects, MFn::kGeometric); !it.isDone(); it.next()) {
-    MDagPath shapePath;
-    if (!it.getDagPath(shapePath)) continue;
-    if (shapePath.hasFn(MFn::kNurbsSurface)) {
-      displayInfo(" ZOV doesnt work on NURBS, convert it to poly.");
-      continue;
-    }
-    if (!shapePath.hasFn(MFn::kMesh) || MFnDagNode(shapePath).isIntermediateObject()) continue;
-    const MString shapeName = MFnDagNode(shapePath).name();
-    MFnMesh mesh(shapePath);
-    if (request.style == kStyleVertexColours && mesh.numColorSets() == 0 && !hasReference) {
-      displayWarning(shapeName + " excluded from shattering because doesnt count with vertex colors");
-      continue;
-    }
-    if (MAnimUtil::isAnimated(shapePath) || isScaleAnimated(shapePath)) {
-      displayWarning(shapeName + " excluded from shattering because has animation keys on mesh or scale");
-      continue;
-    }
-    const MDagPath transformPath = transformOfShape(shapePath);
-    m_transformName = MFnDagNode(transformPath).name();
-
-    // A preview under the transform gives its seeds, region and pattern.
-    m_previewLocator = findPreviewLocator(transformPath);
-    ShatterSettings local;
-    ShatterSettings& settings = m_previewLocator ? m_previewLocator->settings : local;
-    if (!m_previewLocator) {
-      settings.style = request.style;
-      settings.radialAxis = m_radialAxis;
-      settings.ringCount = m_ringCount;
-      settings.noise = m_noise;
-      settings.cutMaterialName = m_cutMaterialName;
-      settings.box = MFnDagNode(shapePath).boundingBox();
-      settings.box.transformUsing(transformPath.inclusiveMatrix());
-    }
-    settings.matrix = transformPath.inclusiveMatrix();
-
-    m_transformNames.append(m_transformName);
-    MObjectArray shards;
-    const MObject voronoiBefore = m_voronoiTransform;
-    try {
-      result = shatterObject(shapePath, request.shardCount, request.seed, hasCurve ? &pathCurve : nullptr,
-                             hasReference ? &referenceMesh : nullptr, request.newMaterial, settings, shards);
-    } catch (const std::bad_alloc&) {
-      // What the object had made goes again: the object stays as it was.
-      for (unsigned int i = 0; i < shards.length(); ++i) MGlobal::deleteNode(shards[i]);
-      if (!m_voronoiTransform.isNull() && !(m_voronoiTransform == voronoiBefore))
-        MGlobal::deleteNode(m_voronoiTransform);
-      m_voronoiTransform = voronoiBefore;
-      displayError(shapeName + ": memory ran out while shattering it, it is left as it was");
-      result = MS::kFailure;
-    }
+  forEachSelectedMesh(objects, true, [&](const SelectedMesh& mesh) {
+    if (!shatterable(mesh.shape, request, sources)) return true;
+    MString group;
+    result = shatterSelected(mesh, request, sources, group);
     // A failed object leaves the groups of the objects before it in the result.
-    if (!result) continue;
-    groups.append(
-        groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform));
+    if (!result) return true;
+    groups.append(group);
     shatteredAny = true;
     markChanged();
-  }
+    return true;
+  });
   if (!shatteredAny && request.style == kStylePath)
     displayWarning(" the path is not crossing the objects, shatter fail");
   // A failed run is not queued: the shards it made must not be stranded by
   // an undo of what came before.
-  if (!result && m_changedScene) flushUndoQueue();
+  if (!result && changedScene()) flushUndoQueue();
 
   progress.end();
   timer.endTimer();
@@ -437,15 +455,67 @@ MStatus shatterCmd::redoIt() {
   return result;
 }
 
+bool shatterCmd::shatterable(const MDagPath& shapePath, const Request& request, const Sources& sources) {
+  const MString shapeName = MFnDagNode(shapePath).name();
+  if (request.style == kStyleVertexColours && MFnMesh(shapePath).numColorSets() == 0 && !sources.hasReference) {
+    displayWarning(shapeName + " excluded from shattering because doesnt count with vertex colors");
+    return false;
+  }
+  if (MAnimUtil::isAnimated(shapePath) || isScaleAnimated(shapePath)) {
+    displayWarning(shapeName + " excluded from shattering because has animation keys on mesh or scale");
+    return false;
+  }
+  return true;
+}
+
+MStatus shatterCmd::shatterSelected(const SelectedMesh& selected, const Request& request, const Sources& sources,
+                                    MString& group) {
+  const MDagPath& shapePath = selected.shape;
+  const MString shapeName = MFnDagNode(shapePath).name();
+  const MDagPath& transformPath = selected.transform;
+  m_transformName = MFnDagNode(transformPath).name();
+
+  // A preview under the transform gives its seeds, region and pattern.
+  m_previewLocator = findPreviewLocator(transformPath);
+  ShatterSettings local;
+  ShatterSettings& settings = m_previewLocator ? m_previewLocator->settings : local;
+  if (!m_previewLocator) {
+    settings.style = request.style;
+    settings.radialAxis = m_radialAxis;
+    settings.ringCount = m_ringCount;
+    settings.noise = m_noise;
+    settings.cutMaterialName = m_cutMaterialName;
+    settings.box = MFnDagNode(shapePath).boundingBox();
+    settings.box.transformUsing(transformPath.inclusiveMatrix());
+  }
+  settings.matrix = transformPath.inclusiveMatrix();
+
+  m_transformNames.append(m_transformName);
+  MObjectArray shards;
+  const MObject voronoiBefore = m_voronoiTransform;
+  MStatus result;
+  try {
+    result =
+        shatterObject(shapePath, request.shardCount, request.seed, sources.hasCurve ? &sources.pathCurve : nullptr,
+                      sources.hasReference ? &sources.referenceMesh : nullptr, request.newMaterial, settings, shards);
+  } catch (const std::bad_alloc&) {
+    // What the object had made goes again: the object stays as it was.
+    for (unsigned int i = 0; i < shards.length(); ++i) MGlobal::deleteNode(shards[i]);
+    if (!m_voronoiTransform.isNull() && !(m_voronoiTransform == voronoiBefore)) MGlobal::deleteNode(m_voronoiTransform);
+    m_voronoiTransform = voronoiBefore;
+    displayError(shapeName + ": memory ran out while shattering it, it is left as it was");
+    result = MS::kFailure;
+  }
+  if (result)
+    group = groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform);
+  return result;
+}
+
 MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
                                   const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
                                   ShatterSettings& settings, MObjectArray& shards) {
-  const unsigned int countA = settings.pointsA.length();
-  const unsigned int countB = settings.pointsB.length();
-  const MMatrix matrix = settings.matrix;
   const std::uint16_t style = settings.style;
   const MString shapeName = MFnDagNode(shapePath).name();
-
   m_connectedNode = MObject();
   findVoronoiNodeFromPlug(shapePath, m_connectedNode);
   short scheme = style == kStyleNonconforming ? kVoroNonconform : kVoroConform;
@@ -454,177 +524,45 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
     scheme = voronoiNode::getScheme(connected);
     if (MDagPath::getAPathTo(m_connectedNode, connectedGroup)) connectedGroup.pop(2);
   }
+  ShatterSource source;
+  if (!readShatterSource(shapePath, m_shaderNames, source)) return MS::kFailure;
 
-  MFnMesh mesh(shapePath);
-  const MDagPath transformPath = transformOfShape(shapePath);
-  MObjectArray shaders;
-  MIntArray shaderIndices;
-  getMeshShaders(shapePath, shaders, shaderIndices);
-  MStringArray colourSets;
-  mesh.getColorSetNames(colourSets);
-  DFmeshPtr engineMesh(
-      mayaMeshToEngineMesh(mesh, shaderIndices, m_shaderNames, colourSets.length() > 0 ? colourSets[0] : MString()));
-  if (!engineMesh) {
-    // The conversion gives nothing for a mesh without a face of any area, or
-    // when memory runs out.
-    bool hasArea = false;
-    for (MItMeshPolygon polygon(shapePath); !polygon.isDone() && !hasArea; polygon.next()) {
-      double area = 0.0;
-      polygon.getArea(area);
-      hasArea = area > 0.0;
-    }
-    if (hasArea)
-      displayError(shapeName + ": memory ran out while reading its mesh, it is left as it was");
-    else
-      displayWarning(shapeName + " excluded from shattering because its mesh has no face with an area");
-    return MS::kFailure;
-  }
-  std::vector<Mgc::MgcVector3> colours;
-  if (colourSets.length() > 1) {
-    MColorArray all;
-    mesh.getColors(all);
-    for (unsigned int i = 0; i < all.length(); ++i) colours.emplace_back(all[i].r, all[i].g, all[i].b);
-  } else if (engineMesh->extraPoints) {
-    colours.assign(engineMesh->extraPoints, engineMesh->extraPoints + engineMesh->numExtraPoints);
-  }
-  const bool displayColours = mesh.displayColors();
-  MStringArray linkedTextures[kLinkedUVSets];
-  queryUVSetLinks(m_shaderNames, mesh.name(), linkedTextures);
-  const MPoint pivot = MFnTransform(transformPath).rotatePivot(MSpace::kWorld);
-  Mgc::MgcVector3 centre = toEngine(pivot);
-
-  // Seeds in world space: the list-B seeds first, then this level's.
-  std::vector<Mgc::MgcVector3> seeds;
-  std::vector<Mgc::MgcVector3> finalSeeds;
-  std::vector<Mgc::MgcVector3> seedsB;
-  if (countA == 0) {
-    std::vector<Mgc::MgcVector3> buffer(std::max(shardCount, kSeedBufferFloor));
-    zov_shatter_params params;
-    params.outPoints = buffer.data();
-    params.numShards = params.numPoints = shardCount;
-    params.center = centre;
-    params.numGivenPoints = static_cast<std::uint32_t>(colours.size());
-    params.givenPoints = colours.empty() ? nullptr : colours.data();
-    params.shatterStyle = style;
-    params.seed = seed;
-    params.radialAxis = settings.radialAxis;
-    params.numCenters = m_centerCount;
-    params.noise = m_width > kMinWidth ? m_width : kMinWidth;
-    params.numRings = params.minRings = m_ringCount;
-    params.radius = params.minRadius = m_noise;
-    std::vector<Mgc::MgcVector3> curvePoints;
-    if (style == kStyleImpact) {
-      const MDagPath meshPath = hasMeshOpHistory(shapePath.node()) ? findUpstreamNode(shapePath) : shapePath;
-      placePointInsideMesh(kImpactPoints, params.centers, seed, meshPath, *engineMesh, centre);
-    } else if (style == kStylePath && pathCurve) {
-      MFnNurbsCurve curve(*pathCurve);
-      curvePoints.resize(static_cast<size_t>(kSamplesPerCV * std::max(curve.numCVs(), 0)));
-      if (!curvePoints.empty() && curvePointAtParam(curve, curvePoints.data(), static_cast<int>(curvePoints.size()),
-                                                    pathCurve->inclusiveMatrix())) {
-        params.pathPoints = curvePoints.data();
-        params.numPathPoints = static_cast<std::uint32_t>(curvePoints.size());
-      }
-    } else if (style == kStyleRadial && m_ringCount >= 1 && shardCount / m_ringCount > kMaxSeedsPerRing) {
-      params.numRings = params.minRings = shardCount / kMaxSeedsPerRing;
-      displayWarning("number of rings increased to prevent from too little fragments in dynamics");
-    }
-    bool made = false;
-    if (referenceMesh) {
-      const MDagPath referenceTransform = transformOfShape(*referenceMesh);
-      params.center = toEngine(MFnTransform(referenceTransform).rotatePivot(MSpace::kWorld));
-      MStringArray referenceSets;
-      DFmeshPtr reference(mayaMeshToEngineMeshWorld(*referenceMesh, MIntArray(), referenceSets, nullptr));
-      if (!reference) {
-        displayWarning(shapeName + " excluded from shattering because the mesh of -refObject cannot be read");
-        return MS::kFailure;
-      }
-      made = generateShatterSeeds(params, reference.get(), nullptr);
-    } else {
-      made = generateShatterSeeds(params, engineMesh.get(), nullptr);
-    }
-    const unsigned int count = made ? std::min<unsigned int>(params.numPoints, buffer.size()) : 0;
-    if (count == 0) {
-      // A flat mesh, or one scaled to nothing, has no inside to seed.
-      const MString reason = style == kStylePath ? MString(": the path does not cross it")
-                             : shardCount == 0   ? MString(": no -numShards given")
-                                                 : MString(": it encloses no volume");
-      displayWarning(shapeName + " excluded from shattering because no seed point can be placed in it" + reason);
-      return MS::kFailure;
-    }
-    finalSeeds = distinctSeeds(std::vector<Mgc::MgcVector3>(buffer.begin(), buffer.begin() + count));
-    seeds = finalSeeds;
+  // Seeds in world space: fresh from the pattern, or the given lists.
+  GivenSeeds seeds;
+  if (settings.pointsA.length() == 0) {
+    const SeedPattern pattern{style,   shardCount,  seed,    m_centerCount,
+                              m_width, m_ringCount, m_noise, settings.radialAxis};
+    if (!generateSeeds(shapePath, pattern, pathCurve, referenceMesh, source, seeds.level)) return MS::kFailure;
+    seeds.all = seeds.level;
   } else {
-    // A seed of this level that repeats an earlier level's seed, or one of
-    // its own before it, is not used twice. A further level of a
-    // nonconforming shatter carves only by its own seeds, so there only the
-    // earlier seeds in its region count; a conforming one carves by all.
-    std::vector<Mgc::MgcVector3> guard;
-    for (unsigned int i = 0; i < countB; ++i) {
-      const MPoint p = worldPoint(settings.pointsB[i], matrix);
-      seedsB.push_back(toEngine(p));
-      if (scheme != kVoroNonconform || settings.box.contains(p)) guard.push_back(toEngine(p));
-    }
-    std::vector<Mgc::MgcVector3> added;
-    for (unsigned int i = 0; i < countA; ++i) added.push_back(toEngine(worldPoint(settings.pointsA[i], matrix)));
-    finalSeeds = distinctSeeds(added, guard);
-    seeds = scheme == kVoroNonconform ? seedsB : distinctSeeds(seedsB);
-    seeds.insert(seeds.end(), finalSeeds.begin(), finalSeeds.end());
+    seeds = givenSeeds(settings, scheme);
   }
-
   // A single seed makes no cell: the object would be hidden behind an empty group.
-  if (seeds.size() < 2) {
+  if (seeds.all.size() < 2) {
     displayWarning(shapeName + " excluded from shattering because it needs at least two seed points");
     return MS::kFailure;
   }
   // The cells with the shading groups their faces name.
   std::vector<LevelPiece> cells;
-  if (scheme == kVoroNonconform && countB != 0) {
-    // A further level of a nonconforming shatter cuts only the earlier
-    // shards that its region meets, by this level's seeds.
-    engineMesh.reset();
-    if (connectedGroup.isValid() && connectedGroup.length() > 0 && !finalSeeds.empty())
-      for (unsigned int c = 0; c < connectedGroup.childCount(); ++c) {
-        MDagPath child = connectedGroup;
-        child.push(connectedGroup.child(c));
-        MDagPath shard;
-        if (!child.hasFn(MFn::kTransform) || !firstMeshBelow(child, shard)) continue;
-        if (!recutShard(shard, finalSeeds, settings.box, cells)) {
-          displayError(shapeName + ": the shard " + MFnDagNode(shard).name() +
-                       " cannot be converted or cut again (memory ran out, or it has no face with an area), the "
-                       "further level is not made");
-          return MS::kFailure;
-        }
-      }
-  } else {
-    VoronoiCarving carving = carveVoronoiCells(engineMesh.get(), seeds.data(), static_cast<std::uint32_t>(seeds.size()),
-                                               m_detectGroups != 0, carvingGoesOn);
-    engineMesh.reset();
-    if (carving.status == VoronoiCarving::Status::kInterrupted) {
-      displayInfo("Shatter interrupted!");
-      undoIt();
-      return MS::kFailure;
-    }
-    if (carving.status == VoronoiCarving::Status::kOutOfMemory) {
-      displayError(shapeName + ": memory ran out while cutting its cells, it is left as it was");
-      return MS::kFailure;
-    }
-    for (VoronoiCell& cell : carving.cells) cells.push_back({DFmeshPtr(cell.mesh.release()), shaders});
-  }
+  const bool furtherLevel = scheme == kVoroNonconform && settings.pointsB.length() != 0;
+  const Carving carved =
+      carveCells(shapePath, seeds, furtherLevel, m_detectGroups != 0, connectedGroup, settings.box, source, cells);
+  if (carved == Carving::kInterrupted) undoIt();
+  if (carved != Carving::kCarved) return MS::kFailure;
   if (cells.empty()) {
     displayWarning(shapeName + " excluded from shattering because no cell could be cut from it");
     return MS::kFailure;
   }
   prepareSharedContent();
-  const MString cutShadingGroup = m_cutShadingGroup;
 
   ShatterRecord record;
   record.shapePath = shapePath;
   record.scheme = scheme;
   record.style = style;
-  record.matrix = matrix;
+  record.matrix = settings.matrix;
   record.box = settings.box;
-  record.seedsA = finalSeeds;
-  record.seedsB = seedsB;
+  record.seedsA = seeds.level;
+  record.seedsB = seeds.earlier;
   for (const LevelPiece& cell : cells) record.cells.push_back(cell.mesh.get());
   record.cutMaterialName = newMaterial ? m_cutMaterialName : MString();
   record.ringCount = m_ringCount;
@@ -636,8 +574,8 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
 
   MStatus result = MS::kFailure;
   for (size_t k = 0; k < cells.size(); ++k)
-    result = createShardBatch(cells[k].mesh.get(), newMaterial, displayColours, static_cast<std::uint32_t>(k),
-                              cutShadingGroup, cells[k].shaders, m_shaderNames, linkedTextures, shards);
+    result = createShardBatch(cells[k].mesh.get(), newMaterial, source.displayColours, static_cast<std::uint32_t>(k),
+                              m_cutShadingGroup, cells[k].shaders, m_shaderNames, source.linkedTextures, shards);
   return result;
 }
 

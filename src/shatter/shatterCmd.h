@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MBoundingBox.h>
 #include <maya/MDagModifier.h>
@@ -20,7 +19,9 @@
 #include <vector>
 
 #include "math/MgcVector3.h"
+#include "src/commandSelection.h"
 #include "src/meshes/shardOutput.h"
+#include "src/moduleCommand.h"
 #include "src/shatter/shatterSettings.h"
 
 class voronoiNode;
@@ -44,19 +45,21 @@ constexpr unsigned int kMaxRequestedShards = 64;
 /// reaches past a shatter (one that took back the command which made the
 /// source would leave the shards without it). A run that changed the scene
 /// and still fails is not queued: it empties the queue at once.
-class shatterCmd : public MPxCommand {
+class shatterCmd : public OneWayCommand {
  public:
+  shatterCmd() : OneWayCommand("zovShatter") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   /// Hides the preview locator the last run used and empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return m_changedScene; }
-  bool hasSyntax() const override { return true; }
 
  protected:
+  /// `command` names the command in the messages of its flag checks.
+  explicit shatterCmd(const char* command) : OneWayCommand(command) {}
+
   /// What the flags ask for.
   struct Request {
     unsigned int shardCount = 0;
@@ -92,13 +95,21 @@ class shatterCmd : public MPxCommand {
   static ShatterLocatorNode* findPreviewLocator(const MDagPath& transform);
   /// The undo-last mode for one mesh shape.
   MStatus undoLastShatter(const MDagPath& shapePath);
+  /// The shards the record stored from the level before (into `meshes`),
+  /// under a renewed record in place of the node, whose group goes.
+  void restoreStoredLevel(voronoiNode& node, const MDagPath& sourceShape, bool useCutMaterial, MObjectArray& meshes);
+  /// The renewed record takes the node's earlier levels: seeds, settings,
+  /// boxes and level counts, the rebuilt shards as display cells, and the
+  /// source's mesh.
+  void renewRecord(voronoiNode& node, voronoiNode& renewed, std::vector<ZOV_DFmesh*>& rebuilt,
+                   const MDagPath& sourceShape);
+  /// Queues the grouping of the shards (and the voronoi transform) as the
+  /// transform's shatter group for when the host is idle.
+  void queueShatterGroup(const MDagPath& transformPath, const MString& transformName, const MObjectArray& meshes) const;
   /// Forgets what the current run did (the transform names).
   void forgetRun();
   /// Makes what every shard of the run shares, the first time a run needs it.
   void prepareSharedContent();
-  /// The current run has changed the scene: its undo must empty the queue.
-  void markChanged() { m_changedScene = true; }
-  bool changedScene() const { return m_changedScene; }
   /// The cut material and its shading group of the run.
   void setCutMaterial(const MString& material, const MString& shadingGroup) {
     m_cutMaterialName = material;
@@ -116,9 +127,31 @@ class shatterCmd : public MPxCommand {
   }
 
   std::unique_ptr<MDagModifier> m_modifier;
-  std::unique_ptr<MArgDatabase> m_arguments;
 
  private:
+  /// The mesh or curve `-refObject` gives.
+  struct Sources {
+    MDagPath referenceMesh;
+    MDagPath pathCurve;
+    bool hasReference = false;
+    bool hasCurve = false;
+  };
+
+  /// The flags into the request and the members; false, after the message,
+  /// when one is refused.
+  bool readRequest(Request& request);
+  /// The reference mesh or path curve; false, after the error, when the
+  /// path pattern has none.
+  bool readSources(const Request& request, Sources& sources) const;
+  /// `-undoLast` on the first mesh of the objects.
+  MStatus undoLastOfSelection(const MSelectionList& objects);
+  /// Whether the mesh can be shattered with the request: not when it lacks
+  /// the colours of the colour pattern or is animated (said by a warning).
+  static bool shatterable(const MDagPath& shapePath, const Request& request, const Sources& sources);
+  /// Shatters one selected mesh, from the preview under its transform when
+  /// there is one, and groups its shards; the group's name into `group`.
+  MStatus shatterSelected(const SelectedMesh& selected, const Request& request, const Sources& sources, MString& group);
+
   MSelectionList m_referenceObjects;
   MStringArray m_transformNames;
   MObject m_voronoiTransform;
@@ -143,6 +176,4 @@ class shatterCmd : public MPxCommand {
   bool m_renameVoronoi = true;
   /// The preview locator under the transform being shattered, or null.
   ShatterLocatorNode* m_previewLocator = nullptr;
-  /// Whether the last run made, changed or deleted anything in the scene.
-  bool m_changedScene = false;
 };

@@ -3,30 +3,21 @@
 #include "src/shatter/shatterLocatorNode.h"
 
 #include <GL/gl.h>
-#include <maya/MColorArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnMatrixData.h>
-#include <maya/MFnMesh.h>
 #include <maya/MFnNurbsCurve.h>
 #include <maya/MFnTransform.h>
-#include <maya/MIntArray.h>
 #include <maya/MMatrix.h>
 #include <maya/MPxManipContainer.h>
-#include <maya/MStringArray.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/MeshFactory.h"
-#include "geometry/ShapeRecords.h"
-#include "geometry/shatter/DistinctSeeds.h"
-#include "geometry/shatter/SeedPoints.h"
 #include "src/hostEngineConversions.h"
-#include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
-#include "src/meshes/meshConversion.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
+#include "src/shatter/shatterPlan.h"
 
 const MTypeId ShatterLocatorNode::id(0x113A86);
 const MString ShatterLocatorNode::nodeTypeName("ShatterLocator");
@@ -51,8 +42,6 @@ namespace {
 constexpr unsigned int kLocatorMaxCentres = kMaxShatterCenters;
 /// The seed used when the user gives none: previews repeat.
 constexpr int kLocatorDefaultSeed = 17;
-/// Curve samples per control vertex of a path.
-constexpr int kLocatorSamplesPerCV = 4;
 /// All of OpenGL's attribute groups.
 constexpr GLbitfield kLocatorAllAttributeBits = 0xFFFFF;
 constexpr float kLocatorPointSize = 4.0f;
@@ -68,27 +57,17 @@ bool locatorObjectMesh(const ShatterLocatorNode& node, MDagPath& mesh) {
   return path.length() > 0 && firstMeshBelow(path, mesh);
 }
 
-/// The object's mesh in world space.
-DFmeshPtr locatorWorldMeshOf(const MDagPath& meshPath) {
-  MFnMesh mesh(meshPath);
-  MStringArray uvSets;
-  MStringArray colourSets;
-  mesh.getColorSetNames(colourSets);
-  return DFmeshPtr(
-      mayaMeshToEngineMesh(mesh, MIntArray(), uvSets, colourSets.length() > 0 ? colourSets[0] : MString()));
-}
-
-/// The centres in `shatter_pos` (at most five), into the request; the first
-/// is also its centre.
-void locatorReadCentres(const MObject& node, zov_shatter_params& params) {
+/// The centres in `shatter_pos` (at most five), into the plan; the first
+/// is also the pattern's centre.
+void locatorReadCentres(const MObject& node, ShatterPlan& plan) {
   const MPlug array(node, ShatterLocatorNode::shatter_pos);
   const unsigned int count = std::min(array.numElements(), kLocatorMaxCentres);
   for (unsigned int k = 0; k < count; ++k) {
     const MPlug element = array.elementByPhysicalIndex(k);
-    params.centers[k] =
+    plan.impactCentre(k) =
         Mgc::MgcVector3(element.child(0).asDouble(), element.child(1).asDouble(), element.child(2).asDouble());
   }
-  if (count > 0) params.center = params.centers[0];
+  if (count > 0) plan.setPatternCentre(plan.impactCentre(0));
 }
 
 MMatrix locatorMatrixOf(MDataBlock& block, const MObject& attribute) {
@@ -105,23 +84,6 @@ MPoint locatorClampedInto(const MPoint& point, const MBoundingBox& box) {
 }
 
 }  // namespace
-
-std::vector<Mgc::MgcVector3> previewSeeds(zov_shatter_params& params, const ZOV_DFmesh& mesh,
-                                          const MBoundingBox& region) {
-  std::vector<Mgc::MgcVector3> buffer(std::max({params.numShards, params.numPoints, 1u}));
-  params.outPoints = buffer.data();
-  ZOVbox limit;
-  if (!region.isEmpty()) {
-    limit.center = toEngine(region.center());
-    limit.axes = Mgc::MgcMatrix3::IDENTITY;
-    limit.extents = toEngine(MVector(region.max() - region.min()) * 0.5);
-  }
-  const bool made = generateShatterSeeds(params, &mesh, region.isEmpty() ? nullptr : &limit);
-  params.outPoints = nullptr;
-  if (!made) return {};
-  buffer.resize(std::min<size_t>(params.numPoints, buffer.size()));
-  return distinctSeeds(buffer);
-}
 
 void* ShatterLocatorNode::creator() { return new ShatterLocatorNode; }
 
@@ -178,20 +140,8 @@ bool ShatterLocatorNode::updateFromSettings(MDataBlock& block) {
   MDagPath referencePath;
   const bool referenceIsMesh =
       !reference.isNull() && reference.hasFn(MFn::kMesh) && MDagPath::getAPathTo(reference, referencePath);
-  DFmeshPtr engineMesh;
   std::vector<Mgc::MgcVector3> colours;
-  if (referenceIsMesh) {
-    MStringArray uvSets;
-    engineMesh.reset(mayaMeshToEngineMeshWorld(referencePath, MIntArray(), uvSets, &matrix));
-    MFnMesh referenceMesh(referencePath);
-    MColorArray all;
-    if (countColorSets(referenceMesh) > 0 && referenceMesh.getColors(all) && all.length() > 0)
-      for (unsigned int i = 0; i < all.length(); ++i) colours.emplace_back(all[i].r, all[i].g, all[i].b);
-  } else {
-    engineMesh = locatorWorldMeshOf(meshPath);
-    if (engineMesh && engineMesh->extraPoints)
-      colours.assign(engineMesh->extraPoints, engineMesh->extraPoints + engineMesh->numExtraPoints);
-  }
+  const DFmeshPtr engineMesh = previewSeedMesh(meshPath, referenceIsMesh ? &referencePath : nullptr, matrix, colours);
   if (!engineMesh) return false;
 
   const unsigned int count = static_cast<unsigned int>(std::max(block.inputValue(numPoints).asInt(), 0));
@@ -202,33 +152,24 @@ bool ShatterLocatorNode::updateFromSettings(MDataBlock& block) {
   lastSeed = block.inputValue(seed).asInt();
   if (lastSeed == 0) lastSeed = kLocatorDefaultSeed;
 
-  zov_shatter_params params;
-  params.numShards = params.numPoints = count;
-  params.shatterStyle = settings.style;
-  params.seed = static_cast<std::uint32_t>(lastSeed);
-  params.numCenters = static_cast<std::uint32_t>(std::max(centres, 0));
-  params.radius = params.minRadius = settings.noise;
-  params.noise = spreadWidth;
-  params.radialAxis = settings.radialAxis;
-  params.numRings = params.minRings = settings.ringCount;
-  params.numGivenPoints = static_cast<std::uint32_t>(colours.size());
-  params.givenPoints = colours.empty() ? nullptr : colours.data();
-  std::vector<Mgc::MgcVector3> curvePoints;
-  if (settings.style == kStylePath && reference.hasFn(MFn::kNurbsCurve)) {
-    MFnNurbsCurve curve(reference);
-    curvePoints.resize(static_cast<size_t>(kLocatorSamplesPerCV * std::max(curve.numCVs(), 0)));
-    if (!curvePoints.empty() &&
-        curvePointAtParam(curve, curvePoints.data(), static_cast<int>(curvePoints.size()), matrix)) {
-      params.pathPoints = curvePoints.data();
-      params.numPathPoints = static_cast<std::uint32_t>(curvePoints.size());
-    }
-  }
-  locatorReadCentres(thisMObject(), params);
+  const SeedPattern pattern{settings.style,
+                            count,
+                            static_cast<std::uint32_t>(lastSeed),
+                            static_cast<std::uint32_t>(std::max(centres, 0)),
+                            spreadWidth,
+                            settings.ringCount,
+                            settings.noise,
+                            settings.radialAxis};
+  ShatterPlan plan(pattern, Mgc::MgcVector3());
+  plan.setColours(std::move(colours));
+  if (settings.style == kStylePath && reference.hasFn(MFn::kNurbsCurve))
+    plan.sampleCurve(MFnNurbsCurve(reference), matrix);
+  locatorReadCentres(thisMObject(), plan);
 
   // Only the points the pattern made are shown: some make fewer than asked.
-  const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, settings.box);
+  const std::vector<Mgc::MgcVector3> made = plan.seeds(*engineMesh, settings.box);
   if (made.empty()) return false;
-  patternCount = params.numPoints;
+  patternCount = plan.madeCount();
   settings.pointsA.clear();
   setPreviewPoints(this, made.data(), static_cast<unsigned int>(made.size()));
   return true;
@@ -237,35 +178,38 @@ bool ShatterLocatorNode::updateFromSettings(MDataBlock& block) {
 bool ShatterLocatorNode::updateFromCentres(MDataBlock& block) {
   MDagPath meshPath;
   if (!locatorObjectMesh(*this, meshPath)) return false;
-  DFmeshPtr engineMesh = locatorWorldMeshOf(meshPath);
+  std::vector<Mgc::MgcVector3> colours;
+  const DFmeshPtr engineMesh = previewSeedMesh(meshPath, nullptr, MMatrix(), colours);
   if (!engineMesh) return false;
   MBoundingBox objectBox = MFnDagNode(meshPath).boundingBox();
   objectBox.transformUsing(meshPath.exclusiveMatrix());
 
-  zov_shatter_params params;
+  SeedPattern pattern;
   // As many as the pattern made of the count asked for, which it makes
   // again (the preview shows those of them that are distinct).
-  params.numShards = params.numPoints = patternCount != 0 ? patternCount : settings.pointsA.length();
-  params.shatterStyle = settings.style;
-  params.seed = static_cast<std::uint32_t>(lastSeed != 0 ? lastSeed : kLocatorDefaultSeed);
-  params.noise = spreadWidth;
-  params.radius = params.minRadius = settings.noise;
-  params.numRings = params.minRings = std::max<std::uint32_t>(settings.ringCount, 1);
-  params.radialAxis = settings.radialAxis;
-  params.numCenters = static_cast<std::uint32_t>(std::max(block.inputValue(numLoc).asInt(), 0));
-  locatorReadCentres(thisMObject(), params);
+  pattern.count = patternCount != 0 ? patternCount : settings.pointsA.length();
+  pattern.style = settings.style;
+  pattern.seed = static_cast<std::uint32_t>(lastSeed != 0 ? lastSeed : kLocatorDefaultSeed);
+  pattern.width = spreadWidth;
+  pattern.noise = settings.noise;
+  pattern.ringCount = std::max<std::uint32_t>(settings.ringCount, 1);
+  pattern.radialAxis = settings.radialAxis;
+  pattern.centreCount = static_cast<std::uint32_t>(std::max(block.inputValue(numLoc).asInt(), 0));
+  ShatterPlan plan(pattern, Mgc::MgcVector3());
+  locatorReadCentres(thisMObject(), plan);
 
   // The first centre stays in the object's box and the region goes with
   // it, before the points are made, so that they follow the move at once.
-  const MPoint centre = locatorClampedInto(toHostPoint(params.centers[0]), objectBox);
-  params.centers[0] = params.center = toEngine(centre);
+  const MPoint centre = locatorClampedInto(toHostPoint(plan.impactCentre(0)), objectBox);
+  plan.impactCentre(0) = toEngine(centre);
+  plan.setPatternCentre(plan.impactCentre(0));
   if (!settings.box.isEmpty()) {
     const MVector shift = centre - settings.box.center();
     settings.box = MBoundingBox(settings.box.min() + shift, settings.box.max() + shift);
   }
-  const std::vector<Mgc::MgcVector3> made = previewSeeds(params, *engineMesh, settings.box);
+  const std::vector<Mgc::MgcVector3> made = plan.seeds(*engineMesh, settings.box);
   if (made.empty()) return false;
-  patternCount = params.numPoints;
+  patternCount = plan.madeCount();
   settings.pointsA.clear();
   setPreviewPoints(this, made.data(), static_cast<unsigned int>(made.size()));
   return true;

@@ -92,10 +92,3 @@ class ShatterLocatorNode : public MPxLocatorNode {
   /// The update after a centre moved.
   bool updateFromCentres(MDataBlock& block);
 };
-
-/// The seeds a preview request makes in the mesh (world space), the region
-/// (world space; empty for none) limiting the uniform and slab patterns: the
-/// distinct ones of those the generator made (`params.numPoints` is how many
-/// it made), none when it made none.
-std::vector<Mgc::MgcVector3> previewSeeds(zov_shatter_params& params, const ZOV_DFmesh& mesh,
-                                          const MBoundingBox& region);

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "src/commandSelection.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/cutMaterial.h"
@@ -51,10 +52,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   MObject nodeObject;
   findVoronoiForShape(shapePath, nodeObject);
   voronoiNode* node = userNodeOf<voronoiNode>(nodeObject);
-  if (!node) {
-    displayError("voronoi node not found, abort");
-    return MS::kFailure;
-  }
+  if (!node) return failWithError("voronoi node not found, abort");
   if (node->settings.pointsB.length() == 0) {
     MGlobal::executeCommandOnIdle("warning -noContext \"shatter history not found, use undoAll\"");
     setResult(0);
@@ -68,17 +66,13 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   }
   const MObject source = sourceNodeOf(inShape);
   MDagPath sourceShape;
-  if (!source.hasFn(MFn::kMesh) || !MDagPath::getAPathTo(source, sourceShape)) {
-    displayError("voronoi node shape not found, abort");
-    return MS::kFailure;
-  }
+  if (!source.hasFn(MFn::kMesh) || !MDagPath::getAPathTo(source, sourceShape))
+    return failWithError("voronoi node shape not found, abort");
 
   BusyScope busy;
   markChanged();
-  MDagPath transformPath = sourceShape;
-  transformPath.pop();
+  const MDagPath transformPath = meshWithTransform(sourceShape).transform;
   const MString transformName = MFnDependencyNode(transformPath.node()).name();
-  const bool displayColours = MFnMesh(sourceShape).displayColors();
   if (MAnimUtil::isAnimated(transformPath.node())) MAnimControl::setCurrentTime(voronoiNode::getShatterTime(node));
   m_cutMaterialName = recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
   m_cutShadingGroup = m_cutMaterialName + "SG";
@@ -98,79 +92,95 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
         shatterObject(sourceShape, settings.pointsA.length(), 0, nullptr, nullptr, useCutMaterial, settings, meshes);
     if (!status) return status;
   } else {
-    MFnMesh source(sourceShape);
-    source.getUVSetNames(m_shaderNames);
-    MStringArray linkedTextures[kLinkedUVSets];
-    queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
-    MDagPath nodePath;
-    MDagPath::getAPathTo(nodeObject, nodePath);
-    MDagPath oldTransform = nodePath;
-    oldTransform.pop();
-    MDagPath group = oldTransform;
-    group.pop();
-    // The path leads through the group, which goes: keep the node itself.
-    const MObject oldTransformNode = oldTransform.node();
-    m_modifier->reparentNode(oldTransformNode);
-    m_modifier->doIt();
-    if (group.length() > 0) {
-      MDagModifier remover;
-      remover.deleteNode(group.node());
-      remover.doIt();
-    }
-    std::vector<ZOV_DFmesh*> rebuilt;
-    for (unsigned int slot = 0; slot < node->storedCount; ++slot) {
-      voronoiNode::StoredShape& stored = node->storedShapes[slot];
-      if (!stored.mesh) continue;
-      stored.mesh->dfWord = static_cast<std::uint16_t>(slot);
-      MObject made;
-      if (createShardMeshesInSets(stored.mesh.get(), useCutMaterial, displayColours, transformName, m_cutShadingGroup,
-                                  stored.shadingGroups, m_shaderNames, linkedTextures, &made)) {
-        meshes.append(made);
-        rebuilt.push_back(stored.mesh.get());
-      }
-    }
-    const MObject transform = m_modifier->createNode(voronoiNode::id);
-    m_modifier->doIt();
-    m_voronoiTransform = transform;
-    MFnDependencyNode from(transformPath.node());
-    MFnDependencyNode to(transform);
-    copyTranslateRotate(from, to);
-    MFnDagNode transformFn(transform);
-    voronoiNode* renewed = transformFn.childCount() > 0 ? userNodeOf<voronoiNode>(transformFn.child(0)) : nullptr;
-    if (renewed) {
-      voronoiNode::replaceVoroPoints(renewed, node->settings.pointsB);
-      renewed->settings.style = node->settings.style;
-      voronoiNode::setScheme(renewed, voronoiNode::getScheme(node));
-      voronoiNode::setCutMatName(renewed, voronoiNode::getCutMatName(node));
-      renewed->settings.ringCount = node->settings.ringCount;
-      renewed->settings.noise = node->settings.noise;
-      renewed->shaderNames = node->shaderNames;
-      voronoiNode::assignNextIndex(renewed);
-      MBoundingBox box;
-      const unsigned int boxes = voronoiNode::numBoundingBoxes(node);
-      for (unsigned int k = 0; k + 1 < boxes; ++k)
-        voronoiNode::setBoundingBox(renewed, voronoiNode::getBoundingBox(node, box, k));
-      std::vector<short> levels;
-      for (unsigned int g = 0; g < voronoiNode::numVoroGroups(node); ++g)
-        if (voronoiNode::getVoroGroup(node, g) > 0)
-          levels.push_back(static_cast<short>(voronoiNode::getVoroGroup(node, g)));
-      if (!levels.empty()) levels.pop_back();
-      for (short level : levels) voronoiNode::setVoroGroup(renewed, level);
-      if (!rebuilt.empty())
-        voronoiNode::setDisplayCells(renewed, rebuilt.data(), static_cast<unsigned int>(rebuilt.size()));
-      const MObject renewedObject = renewed->thisMObject();
-      MPlug(renewedObject, voronoiNode::drawAttr).setInt(1);
-      pullPlug(renewedObject, voronoiNode::cadraw);
-      const MPlug worldMesh = MFnDependencyNode(sourceShape.node()).findPlug("worldMesh");
-      m_modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),
-                          MPlug(renewedObject, voronoiNode::inShape));
-      m_modifier->doIt();
-    }
+    restoreStoredLevel(*node, sourceShape, useCutMaterial, meshes);
+  }
+  queueShatterGroup(transformPath, transformName, meshes);
+  setResult(1);
+  return MS::kSuccess;
+}
+
+void shatterCmd::restoreStoredLevel(voronoiNode& node, const MDagPath& sourceShape, bool useCutMaterial,
+                                    MObjectArray& meshes) {
+  const MDagPath transformPath = meshWithTransform(sourceShape).transform;
+  const MString transformName = MFnDependencyNode(transformPath.node()).name();
+  MFnMesh source(sourceShape);
+  source.getUVSetNames(m_shaderNames);
+  MStringArray linkedTextures[kLinkedUVSets];
+  queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
+  MDagPath nodePath;
+  MDagPath::getAPathTo(node.thisMObject(), nodePath);
+  MDagPath oldTransform = nodePath;
+  oldTransform.pop();
+  MDagPath group = oldTransform;
+  group.pop();
+  // The path leads through the group, which goes: keep the node itself.
+  const MObject oldTransformNode = oldTransform.node();
+  m_modifier->reparentNode(oldTransformNode);
+  m_modifier->doIt();
+  if (group.length() > 0) {
     MDagModifier remover;
-    remover.deleteNode(oldTransformNode);
+    remover.deleteNode(group.node());
     remover.doIt();
   }
+  std::vector<ZOV_DFmesh*> rebuilt;
+  for (unsigned int slot = 0; slot < node.storedCount; ++slot) {
+    voronoiNode::StoredShape& stored = node.storedShapes[slot];
+    if (!stored.mesh) continue;
+    stored.mesh->dfWord = static_cast<std::uint16_t>(slot);
+    MObject made;
+    if (createShardMeshesInSets(stored.mesh.get(), useCutMaterial, source.displayColors(), transformName,
+                                m_cutShadingGroup, stored.shadingGroups, m_shaderNames, linkedTextures, &made)) {
+      meshes.append(made);
+      rebuilt.push_back(stored.mesh.get());
+    }
+  }
+  const MObject transform = m_modifier->createNode(voronoiNode::id);
+  m_modifier->doIt();
+  m_voronoiTransform = transform;
+  MFnDependencyNode from(transformPath.node());
+  MFnDependencyNode to(transform);
+  copyTranslateRotate(from, to);
+  MFnDagNode transformFn(transform);
+  voronoiNode* renewed = transformFn.childCount() > 0 ? userNodeOf<voronoiNode>(transformFn.child(0)) : nullptr;
+  if (renewed) renewRecord(node, *renewed, rebuilt, sourceShape);
+  MDagModifier remover;
+  remover.deleteNode(oldTransformNode);
+  remover.doIt();
+}
 
+void shatterCmd::renewRecord(voronoiNode& node, voronoiNode& renewed, std::vector<ZOV_DFmesh*>& rebuilt,
+                             const MDagPath& sourceShape) {
+  voronoiNode::replaceVoroPoints(&renewed, node.settings.pointsB);
+  renewed.settings.style = node.settings.style;
+  voronoiNode::setScheme(&renewed, voronoiNode::getScheme(&node));
+  voronoiNode::setCutMatName(&renewed, voronoiNode::getCutMatName(&node));
+  renewed.settings.ringCount = node.settings.ringCount;
+  renewed.settings.noise = node.settings.noise;
+  renewed.shaderNames = node.shaderNames;
+  voronoiNode::assignNextIndex(&renewed);
+  MBoundingBox box;
+  const unsigned int boxes = voronoiNode::numBoundingBoxes(&node);
+  for (unsigned int k = 0; k + 1 < boxes; ++k)
+    voronoiNode::setBoundingBox(&renewed, voronoiNode::getBoundingBox(&node, box, k));
+  std::vector<short> levels;
+  for (unsigned int g = 0; g < voronoiNode::numVoroGroups(&node); ++g)
+    if (voronoiNode::getVoroGroup(&node, g) > 0)
+      levels.push_back(static_cast<short>(voronoiNode::getVoroGroup(&node, g)));
+  if (!levels.empty()) levels.pop_back();
+  for (short level : levels) voronoiNode::setVoroGroup(&renewed, level);
+  if (!rebuilt.empty())
+    voronoiNode::setDisplayCells(&renewed, rebuilt.data(), static_cast<unsigned int>(rebuilt.size()));
+  const MObject renewedObject = renewed.thisMObject();
+  MPlug(renewedObject, voronoiNode::drawAttr).setInt(1);
+  pullPlug(renewedObject, voronoiNode::cadraw);
+  const MPlug worldMesh = MFnDependencyNode(sourceShape.node()).findPlug("worldMesh");
+  m_modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),
+                      MPlug(renewedObject, voronoiNode::inShape));
+  m_modifier->doIt();
+}
+
+void shatterCmd::queueShatterGroup(const MDagPath& transformPath, const MString& transformName,
+                                   const MObjectArray& meshes) const {
   // The renewed shards join the group as well as the rebuilt ones.
   MString text = "undoInfo -swf off; group -name " + quotedArgument(transformName + "ShatterGroup") +
                  groupPlacement(transformPath);
@@ -182,6 +192,4 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   }
   text += ";undoInfo -swf on";
   MGlobal::executeCommandOnIdle(text);
-  setResult(1);
-  return MS::kSuccess;
 }

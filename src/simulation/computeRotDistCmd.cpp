@@ -1,46 +1,36 @@
 #include "src/simulation/computeRotDistCmd.h"
-#include "src/userInput.h"
 
-#include <maya/MArgDatabase.h>
 #include <maya/MEulerRotation.h>
+
+#include "src/commandArguments.h"
 
 namespace {
 
-struct RotationFlag {
-  const char* shortName;
-  const char* longName;
-};
-/// The first rotation's x, y, z, the second's, then the tolerance.
-const RotationFlag kFlags[] = {{"-rx", "-rotX"},   {"-ry", "-rotY"},   {"-rz", "-rotZ"},      {"-rx2", "-rotX2"},
-                               {"-ry2", "-rotY2"}, {"-rz2", "-rotZ2"}, {"-tol", "-tolerance"}};
+/// The first rotation's x, y, z, then the second's.
+constexpr CommandFlag kRotationFlags[] = {{"-rx", "-rotX", MSyntax::kDouble},   {"-ry", "-rotY", MSyntax::kDouble},
+                                          {"-rz", "-rotZ", MSyntax::kDouble},   {"-rx2", "-rotX2", MSyntax::kDouble},
+                                          {"-ry2", "-rotY2", MSyntax::kDouble}, {"-rz2", "-rotZ2", MSyntax::kDouble}};
+constexpr CommandFlag kToleranceFlag{"-tol", "-tolerance", MSyntax::kDouble};
 
 }  // namespace
 
 void* ComputeRotDistCmd::creator() { return new ComputeRotDistCmd; }
 
 MSyntax ComputeRotDistCmd::newSyntax() {
-  MSyntax syntax;
-  for (const RotationFlag& flag : kFlags) syntax.addFlag(flag.shortName, flag.longName, MSyntax::kDouble);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
+  const CommandFlag* const r = kRotationFlags;
+  return commandSyntax({r[0], r[1], r[2], r[3], r[4], r[5], kToleranceFlag});
 }
 
-MStatus ComputeRotDistCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  const MArgDatabase parsed(syntax(), arguments, &status);
-  // Unread values would count as 0 and could answer true for rotations
-  // that differ: a failed parse is the answer.
-  if (!status) return status;
-  double values[7] = {};
-  for (int k = 0; k < 6; ++k)
-    if (parsed.isFlagSet(kFlags[k].shortName)) parsed.getFlagArgument(kFlags[k].shortName, 0, values[k]);
+// Unread values would count as 0 and could answer true for rotations that
+// differ: a failed parse is the answer, before this runs.
+MStatus ComputeRotDistCmd::redoIt() {
+  double values[6] = {};
+  for (int k = 0; k < 6; ++k) arguments.read(kRotationFlags[k], values[k]);
+  double tolerance = 0.0;
   // A negative tolerance would call no two rotations the same.
-  if (!readFlagInRange(parsed, kFlags[6].shortName, {"dComputeRotDist", kFlags[6].longName, 0.0, kNoUpperBound},
-                       values[6]))
-    return MS::kFailure;
+  if (!arguments.readInRange(kToleranceFlag, {0.0, kNoUpperBound}, tolerance)) return MS::kFailure;
   const MEulerRotation first(values[0], values[1], values[2], MEulerRotation::kXYZ);
   const MEulerRotation second(values[3], values[4], values[5], MEulerRotation::kXYZ);
-  setResult(first.isEquivalent(second, values[6]));
+  setResult(first.isEquivalent(second, tolerance));
   return MS::kSuccess;
 }

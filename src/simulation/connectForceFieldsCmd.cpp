@@ -6,6 +6,8 @@
 #include <maya/MItDependencyNodes.h>
 #include <maya/MPlugArray.h>
 
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/solverNode.h"
@@ -13,10 +15,10 @@
 
 namespace {
 
-const char* const kConnectFlag = "-con";
-const char* const kBodyNameFlag = "-bn";
-const char* const kFractureBodyNameFlag = "-fbn";
-const char* const kConnectAllFlag = "-cal";
+constexpr CommandFlag kConnectFlag{"-con", "-connect"};
+constexpr CommandFlag kBodyNameFlag{"-bn", "-bodyName", MSyntax::kString};
+constexpr CommandFlag kFractureBodyNameFlag{"-fbn", "-fbodyName", MSyntax::kString};
+constexpr CommandFlag kConnectAllFlag{"-cal", "-connectAll", MSyntax::kString};
 
 const char* const kRigidBodyType = "zovRigidBody";
 const char* const kFractureBodyType = "zovFbodyNode";
@@ -35,43 +37,21 @@ bool isForceField(const MObject& node) {
 void* connectForceFieldsCmd::creator() { return new connectForceFieldsCmd; }
 
 MSyntax connectForceFieldsCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kConnectFlag, "-connect");
-  syntax.addFlag(kBodyNameFlag, "-bodyName", MSyntax::kString);
-  syntax.addFlag(kFractureBodyNameFlag, "-fbodyName", MSyntax::kString);
-  syntax.addFlag(kConnectAllFlag, "-connectAll", MSyntax::kString);
-  syntax.setObjectType(MSyntax::kSelectionList, 0);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus connectForceFieldsCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  m_arguments = std::move(parsed);
-  return redoIt();
+  return commandSyntax({kConnectFlag, kBodyNameFlag, kFractureBodyNameFlag, kConnectAllFlag}, kSelectedObjects);
 }
 
 MStatus connectForceFieldsCmd::redoIt() {
-  if (!m_arguments) return MS::kFailure;
-  const bool connect = m_arguments->isFlagSet(kConnectFlag);
-  const bool connectAll = m_arguments->isFlagSet(kConnectAllFlag);
-  if (!connect && !connectAll) {
-    MGlobal::displayError("invalid arguments");
-    return MS::kFailure;
-  }
-  m_selection.clear();
-  m_arguments->getObjects(m_selection);
+  if (!arguments.parsed()) return MS::kFailure;
+  const bool connect = arguments.isSet(kConnectFlag);
+  const bool connectAll = arguments.isSet(kConnectAllFlag);
+  if (!connect && !connectAll) return failWithError("invalid arguments");
+  m_selection = arguments.objects();
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
 
   MString fractureBody, body, field;
-  if (m_arguments->isFlagSet(kFractureBodyNameFlag))
-    m_arguments->getFlagArgument(kFractureBodyNameFlag, 0, fractureBody);
-  if (m_arguments->isFlagSet(kBodyNameFlag)) m_arguments->getFlagArgument(kBodyNameFlag, 0, body);
-  if (connectAll) m_arguments->getFlagArgument(kConnectAllFlag, 0, field);
+  arguments.read(kFractureBodyNameFlag, fractureBody);
+  arguments.read(kBodyNameFlag, body);
+  arguments.read(kConnectAllFlag, field);
   if (fractureBody.length() > 0) return connectSelected(kFractureBodyType, fractureBody);
   if (body.length() > 0) return connectSelected(kRigidBodyType, body);
   if (connectAll) return connectToAll(field);
@@ -109,9 +89,8 @@ MStatus connectForceFieldsCmd::connectSelected(const MString& typeName, const MS
 
   disconnectAllConnections(fieldList, *m_modifier);
   unsigned int next = 0;
-  for (unsigned int i = 0; i < m_selection.length(); ++i) {
-    MObject node;
-    if (!m_selection.getDependNode(i, node) || !isForceField(node)) continue;
+  for (const MObject& node : selectedDependNodes(m_selection)) {
+    if (!isForceField(node)) continue;
     const MPlug link = MFnDependencyNode(node).findPlug(kFieldLink, true);
     if (link.isNull()) continue;
     const MPlug target = fieldList.isArray() ? fieldList.elementByLogicalIndex(next) : fieldList;
@@ -128,20 +107,11 @@ MStatus connectForceFieldsCmd::connectToAll(const MString& fieldName) {
       field = it.currentItem();
       break;
     }
-  if (field.isNull()) {
-    MGlobal::displayError("no field found");
-    return MS::kFailure;
-  }
+  if (field.isNull()) return failWithError("no field found");
   const MPlug link = MFnDependencyNode(field).findPlug(kFieldLink, true);
-  if (link.isNull()) {
-    MGlobal::displayError(" zovfield attribute not found");
-    return MS::kFailure;
-  }
+  if (link.isNull()) return failWithError(" zovfield attribute not found");
   const MObject solver = findSolverNode(true);
-  if (solver.isNull()) {
-    MGlobal::displayError("no zov solver found");
-    return MS::kFailure;
-  }
+  if (solver.isNull()) return failWithError("no zov solver found");
   for (const MObject* bodies : {&zovSolverNode::rigidBodies, &zovSolverNode::fractureBodies}) {
     const MPlugArray plugs = connectedPlugs(solver, *bodies);
     for (unsigned int i = 0; i < plugs.length(); ++i) {

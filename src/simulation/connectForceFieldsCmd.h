@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDagModifier.h>
 #include <maya/MObject.h>
@@ -12,6 +11,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/moduleCommand.h"
 
 /// `zovConnectForceFields`: links host force fields to the bodies that take
 /// them. A link connects a field's message attribute "zovfield" to an
@@ -25,16 +26,16 @@
 ///   solver whose `affectForceFields` is on, at the first free element from
 ///   the body's element count on.
 /// Undo gives back the links as they were, and the selection.
-class connectForceFieldsCmd : public MPxCommand {
+class connectForceFieldsCmd : public ModuleCommand {
  public:
+  connectForceFieldsCmd() : ModuleCommand("zovConnectForceFields") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   MStatus undoIt() override;
   bool isUndoable() const override { return true; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// Links the selected fields to the body of the type named so.
@@ -45,7 +46,6 @@ class connectForceFieldsCmd : public MPxCommand {
   /// when the host refuses.
   bool linkToNextFree(const MPlug& field, const MObject& body);
 
-  std::unique_ptr<MArgDatabase> m_arguments;
   std::unique_ptr<MDagModifier> m_modifier;
   MSelectionList m_selection;
 };

@@ -10,14 +10,18 @@
 
 #include <memory>
 
+#include "src/moduleCommand.h"
+
 /// `deleteUserNode`: deletes the given (or selected) nodes at once, in list
 /// order; the module's node-removed handlers release their engine objects.
 /// Undo brings the nodes back as an undo of the host's delete does, with
 /// their connections, and the module makes their engine objects again. Redo
 /// deletes the nodes that then bear their names: a command redone before it
 /// may have made them anew.
-class deleteUserNodeCmd : public MPxCommand {
+class deleteUserNodeCmd : public ModuleCommand {
  public:
+  deleteUserNodeCmd() : ModuleCommand("deleteUserNode") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
@@ -26,7 +30,6 @@ class deleteUserNodeCmd : public MPxCommand {
   MStatus undoIt() override;
   MStatus redoIt() override;
   bool isUndoable() const override { return true; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// Deletes the nodes of the list, one at a time in list order; names the

@@ -1,68 +1,42 @@
 #include "src/simulation/manageZovListCmd.h"
 
-#include <maya/MArgDatabase.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
 
 #include <vector>
 
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 
 namespace {
 
-const char* const kAddFlag = "-add";
+constexpr CommandFlag kAddFlag{"-add", "-additems", MSyntax::kBoolean};
 
 }  // namespace
 
 void* ManageZovListCmd::creator() { return new ManageZovListCmd; }
 
-MSyntax ManageZovListCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kAddFlag, "-additems", MSyntax::kBoolean);
-  syntax.setObjectType(MSyntax::kSelectionList, 1);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
+MSyntax ManageZovListCmd::newSyntax() { return commandSyntax({kAddFlag}, {MSyntax::kSelectionList, 1, 0, true}); }
 
-MStatus ManageZovListCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  const MArgDatabase parsed(syntax(), arguments, &status);
-  if (!status) return status;
+MStatus ManageZovListCmd::doIt(const MArgList& list) {
+  const MStatus parsed = arguments.parse(syntax(), list);
+  if (!parsed) return parsed;
   bool add = false;
-  if (parsed.isFlagSet(kAddFlag)) parsed.getFlagArgument(kAddFlag, 0, add);
-  selection.clear();
-  parsed.getObjects(selection);
-  if (selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  arguments.read(kAddFlag, add);
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
 
   zovSolverNode* solver = findSolverByName();
-  if (solver == nullptr) {
-    MGlobal::displayError("no ZOV solver found");
-    return MS::kFailure;
-  }
-  std::vector<MObject> bodies;
-  for (unsigned int i = 0; i < selection.length(); ++i) {
-    MObject node;
-    if (!selection.getDependNode(i, node)) continue;
-    if (userNodeOf<rigidBodyNode>(node) != nullptr)
-      bodies.push_back(node);
-    else
-      MGlobal::displayWarning("ManageZovListCmd: " + MFnDependencyNode(node).name() +
-                              " is not a zov rigid body, it is left out");
-  }
-  if (bodies.empty()) {
-    MGlobal::displayError("ManageZovListCmd: no zov rigid body selected");
-    return MS::kFailure;
-  }
+  if (solver == nullptr) return failWithError("no ZOV solver found");
+  const std::vector<rigidBodyNode*> bodies =
+      selectedNodes<rigidBodyNode>(selection, LeftOut{arguments.command(), "a zov rigid body"});
+  if (bodies.empty()) return failWithError("ManageZovListCmd: no zov rigid body selected");
   adding = add;
   switched.clear();
-  for (const MObject& node : bodies) {
+  for (const rigidBodyNode* body : bodies) {
+    const MObject node = body->thisMObject();
     const bool wasEnabled = MPlug(node, rigidBodyNode::enabled).asBool();
     if (add ? solver->addRigidBody(node) : solver->removeRigidBody(node))
       switched.push_back({MFnDependencyNode(node).name(), wasEnabled});

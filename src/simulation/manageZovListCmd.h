@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "src/moduleCommand.h"
+
 class zovSolverNode;
 
 /// `ManageZovListCmd`: switches the given (or selected) rigid bodies into the
@@ -18,8 +20,10 @@ class zovSolverNode;
 /// each to what its `enabled` said before; redo switches them again. Both
 /// find the bodies by name, as a command redone before may have made them
 /// anew.
-class ManageZovListCmd : public MPxCommand {
+class ManageZovListCmd : public ModuleCommand {
  public:
+  ManageZovListCmd() : ModuleCommand("ManageZovListCmd") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
@@ -27,7 +31,6 @@ class ManageZovListCmd : public MPxCommand {
   MStatus undoIt() override;
   MStatus redoIt() override;
   bool isUndoable() const override { return !switched.empty(); }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// A body the run switched, and whether it was in the simulation before.

@@ -1,25 +1,24 @@
 #include "src/simulation/queryZovBodyCmd.h"
 
-#include <maya/MArgDatabase.h>
 #include <maya/MDagPath.h>
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
 #include <maya/MItMeshEdge.h>
-#include <maya/MItSelectionList.h>
 #include <maya/MStringArray.h>
 
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 
 namespace {
 
-const char* const kCollisionListFlag = "-cl";
-const char* const kCollisionPointsFlag = "-cp";
-const char* const kIsTransitionFlag = "-itr";
-const char* const kIsMassNegativeFlag = "-imn";
-const char* const kIsCacheOnFlag = "-ico";
+constexpr CommandFlag kCollisionListFlag{"-cl", "-collisionList"};
+constexpr CommandFlag kCollisionPointsFlag{"-cp", "-collisionPoints"};
+constexpr CommandFlag kIsTransitionFlag{"-itr", "-isTransition"};
+constexpr CommandFlag kIsMassNegativeFlag{"-imn", "-isMassNegative"};
+constexpr CommandFlag kIsCacheOnFlag{"-ico", "-isCacheON"};
 
 const char* const kNotBodies = "not zov bodies selected";
 /// An open edge at most this long (object space) is taken for a seam, not
@@ -53,72 +52,40 @@ bool transformHasOpenMesh(const MObject& body) {
 void* queryZovBodyCmd::creator() { return new queryZovBodyCmd; }
 
 MSyntax queryZovBodyCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kCollisionListFlag, "-collisionList");
-  syntax.addFlag(kCollisionPointsFlag, "-collisionPoints");
-  syntax.addFlag(kIsTransitionFlag, "-isTransition");
-  syntax.addFlag(kIsMassNegativeFlag, "-isMassNegative");
-  syntax.addFlag(kIsCacheOnFlag, "-isCacheON");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
+  return commandSyntax(
+      {kCollisionListFlag, kCollisionPointsFlag, kIsTransitionFlag, kIsMassNegativeFlag, kIsCacheOnFlag},
+      kSelectedObjects);
 }
 
-MStatus queryZovBodyCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  const MArgDatabase parsed(syntax(), arguments, &status);
-  if (!status) return status;
-  m_selection.clear();
-  parsed.getObjects(m_selection);
-  if (m_selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
-  if (parsed.isFlagSet(kCollisionPointsFlag) && m_selection.length() < 2) {
-    MGlobal::displayError("expected two objects");
-    return MS::kFailure;
-  }
+MStatus queryZovBodyCmd::redoIt() {
+  m_selection = arguments.objects();
+  if (!requireObjects(m_selection)) return MS::kFailure;
+  if (arguments.isSet(kCollisionPointsFlag) && m_selection.length() < 2) return failWithError("expected two objects");
   zovSolverNode* solver = findSolverByName();
-  if (solver == nullptr) {
-    MGlobal::displayError("zov solver not found");
-    return MS::kFailure;
-  }
+  if (solver == nullptr) return failWithError("zov solver not found");
 
   // The modes that walk the selection for bodies say which nodes are none.
-  const bool walksBodies = parsed.isFlagSet(kCollisionListFlag) ||
-                           (!parsed.isFlagSet(kCollisionPointsFlag) && !parsed.isFlagSet(kIsTransitionFlag) &&
-                            (parsed.isFlagSet(kIsMassNegativeFlag) || parsed.isFlagSet(kIsCacheOnFlag)));
-  if (walksBodies)
-    for (unsigned int i = 0; i < m_selection.length(); ++i) {
-      MObject node;
-      if (m_selection.getDependNode(i, node) && userNodeOf<rigidBodyNode>(node) == nullptr)
-        MGlobal::displayWarning("queryZovBody: " + MFnDependencyNode(node).name() +
-                                " is not a zov rigid body, it is left out");
-    }
-  if (parsed.isFlagSet(kCollisionListFlag)) return collisionList(*solver);
-  if (parsed.isFlagSet(kCollisionPointsFlag)) return collisionPoints(*solver);
-  if (parsed.isFlagSet(kIsTransitionFlag)) {
+  const bool walksBodies = arguments.isSet(kCollisionListFlag) ||
+                           (!arguments.isSet(kCollisionPointsFlag) && !arguments.isSet(kIsTransitionFlag) &&
+                            (arguments.isSet(kIsMassNegativeFlag) || arguments.isSet(kIsCacheOnFlag)));
+  if (walksBodies) selectedNodes<rigidBodyNode>(m_selection, LeftOut{arguments.command(), "a zov rigid body"});
+  if (arguments.isSet(kCollisionListFlag)) return collisionList(*solver);
+  if (arguments.isSet(kCollisionPointsFlag)) return collisionPoints(*solver);
+  if (arguments.isSet(kIsTransitionFlag)) {
     setResult(false);
-  } else if (parsed.isFlagSet(kIsMassNegativeFlag)) {
+  } else if (arguments.isSet(kIsMassNegativeFlag)) {
     isMassNegative();
-  } else if (parsed.isFlagSet(kIsCacheOnFlag)) {
+  } else if (arguments.isSet(kIsCacheOnFlag)) {
     isCacheOn();
   }
   return MS::kSuccess;
 }
 
 MStatus queryZovBodyCmd::collisionList(zovSolverNode& solver) {
-  MItSelectionList it(m_selection, MFn::kPluginLocatorNode);
-  if (it.isDone()) {
-    MGlobal::displayError(kNotBodies);
-    return MS::kFailure;
-  }
+  const std::vector<MObject> nodes = selectedDependNodes(m_selection, MFn::kPluginLocatorNode);
+  if (nodes.empty()) return failWithError(kNotBodies);
   MStringArray partners;
-  for (; !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
+  for (const MObject& node : nodes) {
     rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
     if (rigid == nullptr || rigid->engineBody(true) == nullptr) continue;
     // The world hands out one array for every call: its names are taken now.
@@ -136,10 +103,7 @@ MStatus queryZovBodyCmd::collisionPoints(zovSolverNode& solver) {
   m_selection.getDependNode(1, second);
   rigidBodyNode* a = userNodeOf<rigidBodyNode>(first);
   rigidBodyNode* b = userNodeOf<rigidBodyNode>(second);
-  if (a == nullptr || b == nullptr) {
-    MGlobal::displayError(kNotBodies);
-    return MS::kFailure;
-  }
+  if (a == nullptr || b == nullptr) return failWithError(kNotBodies);
   if (a->engineBody(true) == nullptr || b->engineBody(true) == nullptr) return MS::kSuccess;
   Mgc::MgcVector3* points = nullptr;
   const std::uint32_t count = solver.pairCollisions(first, second, &points);
@@ -156,29 +120,18 @@ MStatus queryZovBodyCmd::collisionPoints(zovSolverNode& solver) {
 
 void queryZovBodyCmd::isMassNegative() {
   bool negative = false;
-  for (MItSelectionList it(m_selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
-    if (rigid == nullptr || rigid->engineBody(true) == nullptr) continue;
+  for (rigidBodyNode* rigid : selectedNodes<rigidBodyNode>(m_selection, MFn::kPluginLocatorNode)) {
+    if (rigid->engineBody(true) == nullptr) continue;
     if (rigid->isMassNegative()) {
       negative = true;
       break;
     }
-    if (transformHasOpenMesh(node)) negative = true;
+    if (transformHasOpenMesh(rigid->thisMObject())) negative = true;
   }
   setResult(negative);
 }
 
 void queryZovBodyCmd::isCacheOn() {
-  bool cached = false;
-  for (MItSelectionList it(m_selection, MFn::kPluginLocatorNode); !it.isDone(); it.next()) {
-    MObject node;
-    if (!it.getDependNode(node)) continue;
-    if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) {
-      cached = rigid->cachedFrameCount() > 1;
-      break;
-    }
-  }
-  setResult(cached);
+  const std::vector<rigidBodyNode*> bodies = selectedNodes<rigidBodyNode>(m_selection, MFn::kPluginLocatorNode);
+  setResult(!bodies.empty() && bodies.front()->cachedFrameCount() > 1);
 }

@@ -6,6 +6,8 @@
 #include <maya/MStatus.h>
 #include <maya/MSyntax.h>
 
+#include "src/moduleCommand.h"
+
 class zovSolverNode;
 
 /// `queryZovBody`: questions about the given (or selected) rigid bodies,
@@ -21,13 +23,14 @@ class zovSolverNode;
 /// - "-ico"/"-isCacheON": whether the first body's frame cache holds more
 ///   than one frame.
 /// Contacts are known while the world reports collisions. Not undoable.
-class queryZovBodyCmd : public MPxCommand {
+class queryZovBodyCmd : public ModuleCommand {
  public:
+  queryZovBodyCmd() : ModuleCommand("queryZovBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
-  bool hasSyntax() const override { return true; }
+  MStatus redoIt() override;
 
  private:
   MStatus collisionList(zovSolverNode& solver);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/bodies/HardBody.h"
+#include "src/commandSelection.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
@@ -17,11 +18,11 @@
 
 namespace {
 
-const char* const kNodeFlag = "-nod";
-const char* const kFractureFlag = "-fno";
-const char* const kFrameFlag = "-fr";
-const char* const kDynamicsFlag = "-dyn";
-const char* const kAnimationFlag = "-ani";
+constexpr CommandFlag kNodeFlag{"-nod", "-node", MSyntax::kString};
+constexpr CommandFlag kFractureFlag{"-fno", "-fnode", MSyntax::kString};
+constexpr CommandFlag kFrameFlag{"-fr", "-frame", MSyntax::kUnsigned};
+constexpr CommandFlag kDynamicsFlag{"-dyn", "-dynamics"};
+constexpr CommandFlag kAnimationFlag{"-ani", "-animation"};
 
 /// A velocity given to the body only above this squared length.
 constexpr double kNegligibleSquaredSpeed = 1e-5;
@@ -79,39 +80,24 @@ const MString resumeCmd::commandName("zovTrans");
 void* resumeCmd::creator() { return new resumeCmd; }
 
 MSyntax resumeCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kNodeFlag, "-node", MSyntax::kString);
-  syntax.addFlag(kFractureFlag, "-fnode", MSyntax::kString);
-  syntax.addFlag(kFrameFlag, "-frame", MSyntax::kUnsigned);
-  syntax.addFlag(kDynamicsFlag, "-dynamics");
-  syntax.addFlag(kAnimationFlag, "-animation");
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
+  return commandSyntax({kNodeFlag, kFractureFlag, kFrameFlag, kDynamicsFlag, kAnimationFlag});
 }
 
-MStatus resumeCmd::doIt(const MArgList& arguments) {
+MStatus resumeCmd::doIt(const MArgList& list) {
   modifier = std::make_unique<MDGModifier>();
-  MStatus status;
   // No command is registered with the class: it reads its own syntax.
-  auto parsed = std::make_unique<MArgDatabase>(newSyntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  const bool byNode = parsedArguments->isFlagSet(kNodeFlag);
-  const bool byFracture = parsedArguments->isFlagSet(kFractureFlag);
-  if (!byNode && !byFracture) {
-    displayError(commandName + ": give a rigid body with -node or a fracture body with -fnode");
-    return MS::kFailure;
-  }
-  const bool toDynamics = parsedArguments->isFlagSet(kDynamicsFlag);
-  const bool toAnimation = parsedArguments->isFlagSet(kAnimationFlag);
+  const MStatus parsed = arguments.parse(newSyntax(), list);
+  if (!parsed) return parsed;
+  const bool byNode = arguments.isSet(kNodeFlag);
+  const bool byFracture = arguments.isSet(kFractureFlag);
+  if (!byNode && !byFracture)
+    return failWithError(commandName + ": give a rigid body with -node or a fracture body with -fnode");
+  const bool toDynamics = arguments.isSet(kDynamicsFlag);
+  const bool toAnimation = arguments.isSet(kAnimationFlag);
   // Each would undo what the other does.
-  if (toDynamics && toAnimation) {
-    displayError(commandName + ": -dynamics and -animation exclude each other");
-    return MS::kFailure;
-  }
+  if (toDynamics && toAnimation) return failWithError(commandName + ": -dynamics and -animation exclude each other");
   MString name;
-  parsedArguments->getFlagArgument(byNode ? kNodeFlag : kFractureFlag, 0, name);
+  arguments.read(byNode ? kNodeFlag : kFractureFlag, name);
   return byNode ? handOverBody(name, toDynamics, toAnimation) : handOverFracture(name, toDynamics, toAnimation);
 }
 
@@ -155,10 +141,7 @@ void resumeCmd::moveChannels(const rigidBodyNode& body, bool toKeys) {
 
 MStatus resumeCmd::handOverFracture(const MString& name, bool toDynamics, bool toAnimation) {
   FractureBodyNode* fracture = namedNode<FractureBodyNode>(name, MFn::kPluginDependNode);
-  if (fracture == nullptr) {
-    displayError(commandName + ": no fracture body node named " + name);
-    return MS::kFailure;
-  }
+  if (fracture == nullptr) return failWithError(commandName + ": no fracture body node named " + name);
   if (!toDynamics && !toAnimation) return MS::kSuccess;
   const std::vector<rigidBodyNode*> pieces = fracture->pieceNodes();
   // The pieces are unlocked from the start: their keys take the curves.
@@ -179,10 +162,8 @@ MStatus resumeCmd::handOverFracture(const MString& name, bool toDynamics, bool t
 MStatus resumeCmd::handOverBody(const MString& name, bool toDynamics, bool toAnimation) {
   rigidBodyNode* rigid = namedNode<rigidBodyNode>(name, MFn::kPluginLocatorNode);
   MDagPath transform;
-  if (rigid == nullptr || !parentTransformPath(rigid->thisMObject(), transform)) {
-    displayError(commandName + ": no rigid body node named " + name);
-    return MS::kFailure;
-  }
+  if (rigid == nullptr || !parentTransformPath(rigid->thisMObject(), transform))
+    return failWithError(commandName + ": no rigid body node named " + name);
   if (toAnimation) {
     const UnlockedNode unlocked(rigid->thisMObject());
     moveChannels(*rigid, false);

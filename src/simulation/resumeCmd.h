@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MObject.h>
@@ -12,6 +11,8 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
+
+#include "src/moduleCommand.h"
 
 class rigidBodyNode;
 
@@ -34,13 +35,14 @@ class rigidBodyNode;
 /// command with them: nothing in the module runs it. A name that finds no
 /// node, no node flag, or both -dynamics and -animation fail with an error
 /// and change nothing. Not undoable.
-class resumeCmd : public MPxCommand {
+class resumeCmd : public ModuleCommand {
  public:
+  resumeCmd() : ModuleCommand("zovTrans") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;
-  bool hasSyntax() const override { return true; }
 
   /// "zovTrans".
   static const MString commandName;
@@ -60,7 +62,6 @@ class resumeCmd : public MPxCommand {
   /// The named rigid body handed over.
   MStatus handOverBody(const MString& name, bool toDynamics, bool toAnimation);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
   /// Scratch lists of a plug's connections.
   MPlugArray sources;

@@ -4,7 +4,6 @@
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
-#include <maya/MItSelectionList.h>
 #include <maya/MPlug.h>
 #include <maya/MPlugArray.h>
 
@@ -14,6 +13,7 @@
 
 #include "engine/fracture/FractureBody.h"
 #include "src/bodySetup.h"
+#include "src/commandSelection.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
@@ -23,13 +23,12 @@
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerNode.h"
-#include "src/userInput.h"
 
 namespace {
 
-const char* const kActiveFlag = "-a";
-const char* const kShapeTypeFlag = "-st";
-const char* const kMultipleFlag = "-mul";
+constexpr CommandFlag kActiveFlag{"-a", "-active", MSyntax::kUnsigned};
+constexpr CommandFlag kShapeTypeFlag{"-st", "-shapeType", MSyntax::kUnsigned};
+constexpr CommandFlag kMultipleFlag{"-mul", "-multiple", MSyntax::kBoolean};
 
 const char* const kDisabledDialog =
     "confirmDialog -title \"Zov Info\" -button \"OK\" -defaultButton \"OK\" -message \"Zov dynamics has been "
@@ -38,8 +37,8 @@ const char* const kNothingToMake = " Select one or more polygonal objects( not i
 
 /// The passive states and the shape types a body takes (a cracker's shape
 /// type is for crackers).
-constexpr FlagRange kActiveRange{"new_ZOVBody", "-active", 0.0, 2.0};
-constexpr FlagRange kShapeTypeRange{"new_ZOVBody", "-shapeType", 0.0, 4.0};
+constexpr FlagBounds kActiveRange{0.0, 2.0};
+constexpr FlagBounds kShapeTypeRange{0.0, 4.0};
 
 /// The transform's first child of the module's node type `Node`; null when it has none.
 template <typename Node>
@@ -90,6 +89,13 @@ void linkPivotHelpers(const MObject& body, const MObject& transform, MDGModifier
   modifier.doIt();
 }
 
+bool solverTakesBodies(const MObject& solver, const char* what) {
+  if (MPlug(solver, zovSolverNode::inTime).isDestination()) return true;
+  MGlobal::executeCommandOnIdle(kDisabledDialog);
+  MGlobal::displayError(MString("ZOV INFO: cannot create ") + what + " because zov solver is disabled");
+  return false;
+}
+
 MString rigidBodyNameFor(const MString& transformName) {
   const std::string name = transformName.asChar();
   size_t digits = name.size();
@@ -100,90 +106,41 @@ MString rigidBodyNameFor(const MString& transformName) {
 void* RigidBodyCmd::creator() { return new RigidBodyCmd; }
 
 MSyntax RigidBodyCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kActiveFlag, "-active", MSyntax::kUnsigned);
-  syntax.addFlag(kShapeTypeFlag, "-shapeType", MSyntax::kUnsigned);
-  syntax.addFlag(kMultipleFlag, "-multiple", MSyntax::kBoolean);
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
+  return commandSyntax({kActiveFlag, kShapeTypeFlag, kMultipleFlag}, kSelectedObjects);
 }
 
-MStatus RigidBodyCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
+MStatus RigidBodyCmd::doIt(const MArgList& list) {
+  const MStatus parsed = arguments.parse(syntax(), list);
+  if (!parsed) return parsed;
   // Taken once: a redo works on the same objects whatever is selected then.
-  selection.clear();
-  parsedArguments->getObjects(selection);
+  selection = arguments.objects();
   return redoIt();
 }
 
 MStatus RigidBodyCmd::redoIt() {
   Settings settings;
-  if (parsedArguments) {
-    if (!readFlagInRange(*parsedArguments, kActiveFlag, kActiveRange, settings.active) ||
-        !readFlagInRange(*parsedArguments, kShapeTypeFlag, kShapeTypeRange, settings.shapeType))
-      return MS::kFailure;
-    if (parsedArguments->isFlagSet(kMultipleFlag))
-      parsedArguments->getFlagArgument(kMultipleFlag, 0, settings.multiple);
-  }
-  if (selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
+  if (!arguments.readInRange(kActiveFlag, kActiveRange, settings.active) ||
+      !arguments.readInRange(kShapeTypeFlag, kShapeTypeRange, settings.shapeType))
     return MS::kFailure;
-  }
+  arguments.read(kMultipleFlag, settings.multiple);
+  if (!requireObjects(selection)) return MS::kFailure;
   if (!modifier) modifier = std::make_unique<MDagModifier>();
   madeBodies.clear();
-
-  const MObject solver = findSolverNode(true);
-  if (solver.isNull()) {
-    MGlobal::displayError("ZOV INFO: no zov solver found, abort");
-    return MS::kFailure;
-  }
-  MStatus status;
-  const MPlug inTime = MFnDependencyNode(solver).findPlug("inTime", true, &status);
-  if (!status || inTime.isNull()) {
-    // Bodies of a solver without time would never move.
-    MGlobal::displayError("ZOV INFO: zov solver is not connected to time node");
-    return MS::kFailure;
-  }
-  if (!inTime.isDestination()) {
-    MGlobal::executeCommandOnIdle(kDisabledDialog);
-    MGlobal::displayError("ZOV INFO: cannot create rigid body because zov solver is disabled");
-    return MS::kFailure;
-  }
-  if (MAnimControl::currentTime() != MAnimControl::minTime()) {
-    MAnimControl::setCurrentTime(MAnimControl::minTime());
-    MGlobal::displayWarning("  time resetted to create zov rigid bodies");
-  }
+  const MObject solver = runningSolver();
+  if (solver.isNull()) return MS::kFailure;
+  rewindToStart("  time resetted to create zov rigid bodies");
 
   MStringArray names;
-  bool sawMesh = false;
   bool created = false;
   outOfMemory = false;
-  for (MItSelectionList it(selection, MFn::kGeometric); !it.isDone() && !outOfMemory; it.next()) {
-    MDagPath path;
-    if (!it.getDagPath(path)) continue;
-    if (path.apiType() == MFn::kMesh) {
-      if (MFnDagNode(path).isIntermediateObject()) continue;
-      sawMesh = true;
-      handleMesh(path, solver, settings, names, created);
-    } else if (path.apiType() == MFn::kNurbsSurface) {
-      MGlobal::displayInfo(" ZOV doesnt work on NURBS, convert it to poly.");
-    }
-  }
-  if (outOfMemory) {
-    // A command that cannot finish leaves the scene as it was.
-    modifier->undoIt();
-    modifier.reset();
-    return MS::kFailure;
-  }
-  if (!sawMesh || names.length() == 0) {
-    MGlobal::displayInfo(kNothingToMake);
-    // Whatever a mesh began is taken back; the selection stays the user's.
+  const bool sawMesh = forEachSelectedMesh(selection, true, [&](const SelectedMesh& mesh) {
+    handleMesh(mesh.shape, solver, settings, names, created);
+    return !outOfMemory;
+  });
+  if (outOfMemory || !sawMesh || names.length() == 0) {
+    // A command that cannot finish leaves the scene as it was: whatever a
+    // mesh began is taken back; the selection stays the user's.
+    if (!outOfMemory) MGlobal::displayInfo(kNothingToMake);
     modifier->undoIt();
     modifier.reset();
     return MS::kFailure;
@@ -191,6 +148,22 @@ MStatus RigidBodyCmd::redoIt() {
   if (created) MGlobal::executeCommandOnIdle("updateZovManagePanel");
   setResult(names);
   return MS::kSuccess;
+}
+
+MObject RigidBodyCmd::runningSolver() const {
+  const MObject solver = findSolverNode(true);
+  if (solver.isNull()) {
+    MGlobal::displayError("ZOV INFO: no zov solver found, abort");
+    return solver;
+  }
+  MStatus status;
+  const MPlug inTime = MFnDependencyNode(solver).findPlug("inTime", true, &status);
+  if (!status || inTime.isNull()) {
+    // Bodies of a solver without time would never move.
+    MGlobal::displayError("ZOV INFO: zov solver is not connected to time node");
+    return MObject();
+  }
+  return solverTakesBodies(solver, "rigid body") ? solver : MObject();
 }
 
 MStatus RigidBodyCmd::undoIt() {
@@ -230,11 +203,7 @@ bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const S
     shapePath = upstream;
   }
   const MObject mesh = shapePath.node();
-  if (shapePath.isInstanced()) {
-    MGlobal::displayError("Object " + shapePath.partialPathName() +
-                          " is an instance, convert it to object( Modify->convert->instance to object)");
-    return false;
-  }
+  if (refuseInstance(shapePath)) return false;
   MDagPath transformPath = shapePath;
   if (!transformPath.pop() || transformPath.length() == 0) return false;
   const MObject transform = transformPath.node();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDagModifier.h>
 #include <maya/MDagPath.h>
@@ -15,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "src/moduleCommand.h"
+
 /// `new_ZOVBody`: turns the selected polygon meshes (or the meshes given) into
 /// rigid bodies of the scene's last solver. For each mesh it makes a
 /// collision shape fed by the mesh's world geometry and a rigid body locator
@@ -28,8 +29,10 @@
 /// updated; when there are none the command fails. Undo takes back the nodes
 /// and connections made and the selection; values written through plugs
 /// stay.
-class RigidBodyCmd : public MPxCommand {
+class RigidBodyCmd : public ModuleCommand {
  public:
+  RigidBodyCmd() : ModuleCommand("new_ZOVBody") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
@@ -37,7 +40,6 @@ class RigidBodyCmd : public MPxCommand {
   MStatus redoIt() override;
   MStatus undoIt() override;
   bool isUndoable() const override { return true; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// The settings the flags give.
@@ -47,6 +49,9 @@ class RigidBodyCmd : public MPxCommand {
     bool multiple = false;
   };
 
+  /// The scene's last solver when bodies can join it (it has time flowing
+  /// in); the null object, after the error, when not.
+  MObject runningSolver() const;
   /// Makes (or updates) the body of one mesh shape; the body's name goes to
   /// `names`. False when the mesh is passed over.
   bool handleMesh(MDagPath shapePath, const MObject& solver, const Settings& settings, MStringArray& names,
@@ -57,7 +62,6 @@ class RigidBodyCmd : public MPxCommand {
   MString createBody(const MDagPath& shapePath, const MObject& transform, const MObject& solver,
                      const Settings& settings, bool jagged);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDagModifier> modifier;
   /// Set when memory ran out making a body: the run takes back what it made.
   bool outOfMemory = false;
@@ -71,6 +75,12 @@ class RigidBodyCmd : public MPxCommand {
 /// is run; a pivot fed already keeps its source. Nothing when the transform
 /// lacks one of the three pivot plugs.
 void linkPivotHelpers(const MObject& body, const MObject& transform, MDGModifier& modifier);
+
+/// Whether the solver's time input is connected, so that bodies made for it
+/// move; otherwise the host shows the dialog saying that the dynamics is
+/// disabled, and "ZOV INFO: cannot create <what> because zov solver is
+/// disabled" is the error.
+bool solverTakesBodies(const MObject& solver, const char* what);
 
 /// A body's name from its transform's: "ZovBody" goes before the trailing
 /// digits ("pCube12" gives "pCubeZovBody12"; a name of digits only takes it

@@ -94,6 +94,9 @@ class AtRestPosition {
 }  // namespace
 
 bool rigidBodyNode::createBody(MDataBlock& block) {
+  // A piece's body made again (a new collision type) goes through its
+  // fracture body, which reaches the old body and must let it go first.
+  if (body && fractureOwner != nullptr) return fractureOwner->remakePiece(*this, [&] { return makeBody(block); });
   if (!released) return makeBody(block);
   // The node's deletion was undone: the body is made again from the start
   // pose it had, which the rewinds go back to, and then placed where the
@@ -109,6 +112,39 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   if (made) bodyFromMaya(MAnimControl::currentTime(), false);
   return made;
 }
+
+namespace {
+
+/// A new engine body of the collision type from the shape's mesh: the
+/// automatic type makes a hull of a roughened mesh and lets the mesh choose
+/// otherwise. Null when the engine cannot make one.
+HardBody* bodyOfKind(int kind, ZOVmesh* mesh, bool jagged) {
+  switch (kind) {
+    case kPhantom:
+      return createPhantomBody(mesh);
+    case kCapsule:
+      return createCapsuleBody(mesh);
+    case kHull:
+      return createHullBody(mesh);
+    case kTriangleMesh:
+      return createTriMeshBody(mesh);
+    case kAutomaticOrJagged:
+      return jagged ? createHullBody(mesh) : createBodyFromMesh(mesh);
+    default:
+      return createBodyFromMesh(mesh);
+  }
+}
+
+/// The node's bounciness, friction, damping and gap on the body.
+void setCoefficients(HardBody& body, MDataBlock& block) {
+  body.setRestitutionCoeff(block.inputValue(rigidBodyNode::bounciness).asDouble());
+  body.setFrictionCoeff(block.inputValue(rigidBodyNode::friction).asDouble());
+  body.setAirDampingCoeff(block.inputValue(rigidBodyNode::linearDamping).asDouble());
+  body.setAirDampingCoeff2(block.inputValue(rigidBodyNode::angularDamping).asDouble());
+  body.setGapFactor(block.inputValue(rigidBodyNode::gapfactor).asDouble());
+}
+
+}  // namespace
 
 bool rigidBodyNode::makeBody(MDataBlock& block) {
   const int kind = block.inputValue(inCollisionType).asInt();
@@ -134,27 +170,7 @@ bool rigidBodyNode::makeBody(MDataBlock& block) {
   if (!bodyMassOf(*mesh, fittedToHostScale(), name(), true, "body ", bodyMass, centre)) return false;
   shapeMass = bodyMass;
 
-  HardBody* made = nullptr;
-  switch (kind) {
-    case kPhantom:
-      made = createPhantomBody(mesh);
-      break;
-    case kCapsule:
-      made = createCapsuleBody(mesh);
-      break;
-    case kHull:
-      made = createHullBody(mesh);
-      break;
-    case kTriangleMesh:
-      made = createTriMeshBody(mesh);
-      break;
-    case kAutomaticOrJagged:
-      made = block.inputValue(isJaggyAttr).asBool() ? createHullBody(mesh) : createBodyFromMesh(mesh);
-      break;
-    default:
-      made = createBodyFromMesh(mesh);
-      break;
-  }
+  HardBody* made = bodyOfKind(kind, mesh, block.inputValue(isJaggyAttr).asBool());
   if (made == nullptr) {
     MGlobal::displayWarning("body " + name() + ": the engine cannot make a body of this collision type from its shape");
     return false;
@@ -162,11 +178,7 @@ bool rigidBodyNode::makeBody(MDataBlock& block) {
   body.reset(made);
 
   body->setMass(static_cast<float>(bodyMass));
-  body->setRestitutionCoeff(block.inputValue(bounciness).asDouble());
-  body->setFrictionCoeff(block.inputValue(friction).asDouble());
-  body->setAirDampingCoeff(block.inputValue(linearDamping).asDouble());
-  body->setAirDampingCoeff2(block.inputValue(angularDamping).asDouble());
-  body->setGapFactor(block.inputValue(gapfactor).asDouble());
+  setCoefficients(*body.get(), block);
   nameBody(*body.get(), name());
   bodySerial = g_bodySerials.take();
   body->setSerial(bodySerial);

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyCmd.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -18,9 +20,9 @@
 
 namespace {
 
-const char* const kReportFlag = "-rc";
-const char* const kClearFlag = "-cac";
-const char* const kConnectDynFlag = "-con";
+constexpr CommandFlag kReportFlag{"-rc", "-repportCollisions", MSyntax::kBoolean};
+constexpr CommandFlag kClearFlag{"-cac", "-clearAllcollisions"};
+constexpr CommandFlag kConnectDynFlag{"-con", "-connectDyn"};
 const char* const kNoTimeNode = "can not find time node";
 
 /// The scene's first time node, or the null object.
@@ -33,23 +35,7 @@ MObject findTimeNode() {
 
 void* SolverCmd::creator() { return new SolverCmd; }
 
-MSyntax SolverCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kReportFlag, "-repportCollisions", MSyntax::kBoolean);
-  syntax.addFlag(kClearFlag, "-clearAllcollisions");
-  syntax.addFlag(kConnectDynFlag, "-connectDyn");
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus SolverCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  parsedArguments = std::move(parsed);
-  return redoIt();
-}
+MSyntax SolverCmd::newSyntax() { return commandSyntax({kReportFlag, kClearFlag, kConnectDynFlag}); }
 
 MStatus SolverCmd::redoIt() {
   if (!modifier) modifier = std::make_unique<MDGModifier>();
@@ -67,10 +53,9 @@ MStatus SolverCmd::redoIt() {
   if (!version.isNull()) version.setValue(MString("4.0"));
   const MObject time = findTimeNode();
   if (time.isNull()) {
-    MGlobal::displayError(kNoTimeNode);
     // Nothing is left behind when the solver cannot run.
     undoIt();
-    return MS::kFailure;
+    return failWithError(kNoTimeNode);
   }
   status = modifier->connect(MFnDependencyNode(time).findPlug("outTime", true), MPlug(solver, zovSolverNode::inTime));
   if (status) status = modifier->doIt();
@@ -84,9 +69,7 @@ MStatus SolverCmd::redoIt() {
   MPlug(solver, zovSolverNode::cacheSize).setValue(static_cast<int>(frames));
   pullPlug(solver, zovSolverNode::ca_cacheSize);
 
-  const bool flagged =
-      parsedArguments && (parsedArguments->isFlagSet(kReportFlag) || parsedArguments->isFlagSet(kClearFlag) ||
-                          parsedArguments->isFlagSet(kConnectDynFlag));
+  const bool flagged = arguments.isSet(kReportFlag) || arguments.isSet(kClearFlag) || arguments.isSet(kConnectDynFlag);
   const MStatus acted = act(solver);
   if (!flagged) MGlobal::executeCommandOnIdle("zovSetGravityAxis");
   return acted;
@@ -100,18 +83,17 @@ MStatus SolverCmd::undoIt() {
 
 MStatus SolverCmd::act(const MObject& solver) {
   zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
-  if (parsedArguments && parsedArguments->isFlagSet(kReportFlag)) {
-    bool on = false;
-    parsedArguments->getFlagArgument(kReportFlag, 0, on);
+  bool on = false;
+  if (arguments.read(kReportFlag, on)) {
     if (node) node->setReportCollisions(on);
     setResult(on ? "repport collisions enabled" : "repport collisions disabled");
     return MS::kSuccess;
   }
-  if (parsedArguments && parsedArguments->isFlagSet(kClearFlag)) {
+  if (arguments.isSet(kClearFlag)) {
     if (node) node->clearAllCollisions();
     return MS::kSuccess;
   }
-  if (parsedArguments && parsedArguments->isFlagSet(kConnectDynFlag)) return connectDynamics(solver);
+  if (arguments.isSet(kConnectDynFlag)) return connectDynamics(solver);
   setResult(MFnDependencyNode(solver).name());
   return MS::kSuccess;
 }
@@ -122,10 +104,7 @@ MStatus SolverCmd::connectDynamics(const MObject& solver) {
   const MPlug inTime(solver, zovSolverNode::inTime);
   if (!inTime.isDestination()) {
     const MObject time = findTimeNode();
-    if (time.isNull()) {
-      MGlobal::displayError(kNoTimeNode);
-      return MS::kFailure;
-    }
+    if (time.isNull()) return failWithError(kNoTimeNode);
     status = modifier->connect(MFnDependencyNode(time).findPlug("outTime", true), inTime);
     if (status) status = modifier->doIt();
   }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MObject.h>
@@ -10,6 +9,8 @@
 
 #include <memory>
 
+#include "src/moduleCommand.h"
+
 /// `zovSolver`: makes sure the scene has its solver, driven by the host's
 /// time, and answers its name; with a flag it acts on the solver instead:
 /// "-rc"/"-repportCollisions" bool switches the world's collision report,
@@ -17,16 +18,16 @@
 /// "-con"/"-connectDyn" connects the time input and the rigid bodies' pivot
 /// helpers. Undo takes back the solver it made and the connections; values
 /// written through plugs stay.
-class SolverCmd : public MPxCommand {
+class SolverCmd : public ModuleCommand {
  public:
+  SolverCmd() : ModuleCommand("zovSolver") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   MStatus undoIt() override;
   bool isUndoable() const override { return true; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// What a flag asks of the solver; without one the result is its name.
@@ -34,6 +35,5 @@ class SolverCmd : public MPxCommand {
   /// The time input and the rigid bodies' pivot helpers connected.
   MStatus connectDynamics(const MObject& solver);
 
-  std::unique_ptr<MArgDatabase> parsedArguments;
   std::unique_ptr<MDGModifier> modifier;
 };

@@ -5,9 +5,10 @@
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
-#include <maya/MItSelectionList.h>
 #include <maya/MPlug.h>
 
+#include "src/commandArguments.h"
+#include "src/commandSelection.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -16,8 +17,8 @@
 
 namespace {
 
-const char* const kDiameterFlag = "-dia";
-const char* const kNewFlag = "-new";
+constexpr CommandFlag kDiameterFlag{"-dia", "-diameter", MSyntax::kDouble};
+constexpr CommandFlag kNewFlag{"-new", "-new"};
 
 /// Whether an item of the list, or a parent of it, is animated.
 bool anyAnimated(const MSelectionList& list) {
@@ -37,39 +38,15 @@ bool anyAnimated(const MSelectionList& list) {
 
 void* zovCrackerCmd::creator() { return new zovCrackerCmd; }
 
-MSyntax zovCrackerCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kDiameterFlag, "-diameter", MSyntax::kDouble);
-  syntax.addFlag(kNewFlag, "-new");
-  syntax.setObjectType(MSyntax::kSelectionList);
-  syntax.useSelectionAsDefault(true);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus zovCrackerCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  auto parsed = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  m_arguments = std::move(parsed);
-  return redoIt();
-}
+MSyntax zovCrackerCmd::newSyntax() { return commandSyntax({kDiameterFlag, kNewFlag}, kSelectedObjects); }
 
 MStatus zovCrackerCmd::redoIt() {
-  m_selection.clear();
-  if (m_arguments) m_arguments->getObjects(m_selection);
-  if (m_selection.length() == 0) {
-    MGlobal::displayError("invalid selection");
-    return MS::kFailure;
-  }
+  m_selection = arguments.objects();
+  if (!requireObjects(m_selection)) return MS::kFailure;
   if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
 
   const MObject solver = findSolverNode(true);
-  if (solver.isNull()) {
-    MGlobal::displayError("no zov solver found");
-    return MS::kFailure;
-  }
+  if (solver.isNull()) return failWithError("no zov solver found");
   const MPlug crackers(solver, zovSolverNode::crackers);
 
   // The rest pose of an animated cracker is where its animation starts.
@@ -79,17 +56,12 @@ MStatus zovCrackerCmd::redoIt() {
   }
 
   MString made;
-  for (MItSelectionList it(m_selection, MFn::kGeometric); !it.isDone(); it.next()) {
-    MDagPath path;
-    if (!it.getDagPath(path) || path.apiType() != MFn::kMesh || MFnDagNode(path).isIntermediateObject()) continue;
-    if (path.isInstanced()) {
-      MGlobal::displayError("Object " + path.partialPathName() +
-                            " is an instance, convert it to object( Modify->convert->instance to object)");
-      continue;
-    }
-    const MString name = makeCracker(path, crackers);
+  forEachSelectedMesh(m_selection, false, [&](const SelectedMesh& mesh) {
+    if (refuseInstance(mesh.shape)) return true;
+    const MString name = makeCracker(mesh.shape, crackers);
     if (name.length() > 0) made = name;
-  }
+    return true;
+  });
   // Instanced meshes make nothing: a call that made no cracker fails.
   if (made.length() == 0) {
     MGlobal::displayInfo(" error creating cracker");

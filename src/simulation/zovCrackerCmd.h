@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDagModifier.h>
 #include <maya/MDagPath.h>
@@ -13,6 +12,8 @@
 
 #include <memory>
 
+#include "src/moduleCommand.h"
+
 /// `zovCracker`: turns each selected (or given) polygon mesh into a cracker
 /// of the scene's last solver. For a mesh under the transform T it puts a
 /// `zovCracker` locator "Zov<T>" under T and a "Cracker" collision shape
@@ -24,23 +25,22 @@
 /// "-dia"/"-diameter" (double) and "-new" are accepted and change nothing.
 /// Undo takes back every node and connection of the call (the crackers'
 /// engine bodies with them) and the selection.
-class zovCrackerCmd : public MPxCommand {
+class zovCrackerCmd : public ModuleCommand {
  public:
+  zovCrackerCmd() : ModuleCommand("zovCracker") {}
+
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   MStatus undoIt() override;
   bool isUndoable() const override { return true; }
-  bool hasSyntax() const override { return true; }
 
  private:
   /// Makes the cracker of one mesh linked to the solver's `crackers` plug;
   /// answers the cracker's name, empty when the host refused a step.
   MString makeCracker(const MDagPath& meshPath, const MPlug& crackers);
 
-  std::unique_ptr<MArgDatabase> m_arguments;
   std::unique_ptr<MDagModifier> m_modifier;
   MSelectionList m_selection;
 };

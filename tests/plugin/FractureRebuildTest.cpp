@@ -274,23 +274,23 @@ TEST_F(FractureRebuild, ADeletedFractureBodyLeavesFreeBodiesAndUndoBringsItBackT
   run("undoInfo -state off; undoInfo -state on");
 }
 
-TEST_F(FractureRebuild, APieceWhoseBodyIsMadeAgainLeavesTheFractureBodyFirst) {
+TEST_F(FractureRebuild, APieceWhoseBodyIsMadeAgainStaysAndADeletedPieceLeaves) {
   builtBlock();
   FractureBodyNode& fb = fractureNode();
   const std::string piece = block[3];
-  // Another collision type makes the piece's body again.
+  const size_t jointNodes = joints(fb).size();
+  // Another collision type makes the piece's body again: the fracture body
+  // holds the new body, with the same joints.
   run("setAttr " + piece + "Shape.type 3");
   bodyNode(piece).pullAll();
-  EXPECT_EQ(bodyNode(piece).fractureBodyNode(), nullptr);
-  for (SceneStress* joint : joints(fb)) {
-    EXPECT_NE(joint->body1Name(), MString(piece.c_str()));
-    EXPECT_NE(joint->body2Name(), MString(piece.c_str()));
-  }
-  EXPECT_EQ(fb.getFractureBody()->getNJointBodies(), 7u);
-  // Deleting a piece does the same.
+  EXPECT_EQ(bodyNode(piece).fractureBodyNode(), &fb);
+  EXPECT_EQ(joints(fb).size(), jointNodes);
+  for (SceneStress* joint : joints(fb)) EXPECT_NE(joint->getJoint(), nullptr);
+  EXPECT_EQ(fb.getFractureBody()->getNJointBodies(), 8u);
+  // Deleting a piece takes it out with its joints.
   run("lockNode -l off " + block[0]);
   ASSERT_TRUE(runs("delete " + block[0]));
-  EXPECT_EQ(fb.getFractureBody()->getNJointBodies(), 6u);
+  EXPECT_EQ(fb.getFractureBody()->getNJointBodies(), 7u);
   for (SceneStress* joint : joints(fb)) EXPECT_NE(joint->body1Name(), MString(block[0].c_str()));
   for (int f = 2; f <= 30; ++f) frame(f);
   frame(1);

@@ -325,6 +325,10 @@ class Walk {
     const bool enabled = boolOf(jointNode, "enabled");
     if (enabled != onActiveList || enabled != joint.isActive())
       report(name + ": joint " + jointName + (enabled ? " is enabled but not active" : " is disabled but active"));
+    const bool byFrame = boolOf(jointNode, "breakByFrame");
+    if (byFrame != joint.isBreakableByFrame())
+      report(name + ": joint " + jointName +
+             (byFrame ? " is set to break by frame but does not" : " breaks by frame but is not set to"));
   }
 
   /// The cluster tree reaches only the linked pieces.

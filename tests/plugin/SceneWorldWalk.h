@@ -6,8 +6,9 @@
 /// What the walk compares besides the lists.
 struct SceneWalkOptions {
   /// The scene is at its start (after a reset, before a frame is played):
-  /// each joint also holds its node's strength bit for bit and is active
-  /// exactly when its node is enabled.
+  /// each joint also holds its node's strength bit for bit, is active
+  /// exactly when its node is enabled and breaks by frame exactly when its
+  /// node says so.
   bool atRest = false;
 };
 

@@ -7,7 +7,6 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnNumericAttribute.h>
-#include <maya/MPlugArray.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -18,7 +17,6 @@
 #include "CommandFixture.h"
 #include "MeshTestSupport.h"
 #include "engine/bodies/HardBody.h"
-#include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {
@@ -79,20 +77,7 @@ class SettingRanges : public CommandTest {
   /// layer's tests hold those).
   static bool rewrittenOnOpen(const std::string& type, const std::string& attribute) {
     if (attribute == "index" || attribute == "massCenter") return true;
-    return type == "zovStressNode" && (attribute == "position" || attribute == "breakByFrame");
-  }
-
-  /// Whether a node is the collision shape of a fracture body's piece.
-  static bool shapesAPiece(const std::string& name) {
-    const MPlug type = MFnDependencyNode(node(name)).findPlug("outCollisionType", true);
-    if (type.isNull()) return false;
-    MPlugArray bodies;
-    type.destinations(bodies);
-    for (unsigned int i = 0; i < bodies.length(); ++i) {
-      const auto* rigid = userNodeOf<rigidBodyNode>(bodies[i].node());
-      if (rigid != nullptr && rigid->fractureBodyNode() != nullptr) return true;
-    }
-    return false;
+    return type == "zovStressNode" && attribute == "position";
   }
 
   /// The settings of every module node: writable numeric leaves, not in an
@@ -101,10 +86,6 @@ class SettingRanges : public CommandTest {
     std::vector<Setting> found;
     for (const char* type : kModuleNodeTypes)
       for (const std::string& name : nodesOfType(type)) {
-        // A piece whose shape can no longer make a body leaves its fracture
-        // body (the fracture layer's tests hold that); here the pieces keep
-        // their shapes so that the fracture body's own settings reach the file.
-        if (shapesAPiece(name)) continue;
         const MFnDependencyNode fn(node(name));
         for (unsigned int i = 0; i < fn.attributeCount(); ++i) {
           const MObject attribute = fn.attribute(i);

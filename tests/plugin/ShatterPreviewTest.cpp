@@ -316,4 +316,41 @@ TEST_F(ShatterPreview, ANonconformingLevelRecutsOnlyTheShardsItsRegionMeets) {
     })) << volume;
 }
 
+// The preview and the shatter build their seed requests from one plan:
+// for the same flags on the same object the preview shows the seeds the
+// shatter cuts by, and keeps the spread width the shatter gives the
+// generator (the single-precision 0.01 widened when none is given). The
+// shatter's record keeps its seeds in single precision, in the object's
+// space: each is the preview's point kept the same way. (The patterns that
+// read the locator's handles or region take them from the preview alone.)
+TEST_F(ShatterPreview, ThePreviewShowsTheSeedsTheShatterCutsByForTheSameFlags) {
+  for (const std::string flags : {"-st 2 -ns 16 -sed 3 -noc 2", "-st 2 -ns 12 -sed 2 -noc 1",
+                                  "-st 2 -ns 40 -sed 11 -noc 5", "-st 2 -ns 24 -sed 9 -noc 3 -width 0.4",
+                                  "-st 5 -ns 20 -sed 4 -reo path", "-st 5 -ns 9 -sed 6 -width 0.2 -reo path"}) {
+    run("file -f -new");
+    ShatterLocatorNode* locator = cubeWithLocator("box");
+    run("setAttr box.translate 3 1 -2; setAttr box.rotate 0 30 10");
+    run("curve -d 1 -p 0 -1 -4 -p 6 3 0 -k 0 -k 1 -n path");
+    ASSERT_TRUE(runs("zovShatterPreview -dp " + flags + " boxShape")) << flags;
+    const double width = flags.find("-width") == std::string::npos ? static_cast<double>(0.01f) : locator->spreadWidth;
+    EXPECT_EQ(locator->spreadWidth, width) << flags;
+    const std::vector<MPoint> shown = worldPreview(*locator);
+    ASSERT_GE(shown.size(), 2u) << flags;
+    // The same object without its preview: the shatter plans its own seeds.
+    run("delete boxPreview");
+    ASSERT_TRUE(runs("zovShatter " + flags + " box")) << flags;
+    voronoiNode* record = recordOf(pathOf("boxShape"));
+    ASSERT_NE(record, nullptr) << flags;
+    const MMatrix toObject = pathOf("box").inclusiveMatrix().inverse();
+    ASSERT_EQ(voronoiNode::numVoroPoints(record), shown.size()) << flags;
+    for (unsigned int i = 0; i < shown.size(); ++i) {
+      MPoint kept;
+      voronoiNode::getVoroPoint(record, kept, i, false);
+      const MPoint expected = shown[i] * toObject;
+      for (int axis = 0; axis < 3; ++axis)
+        EXPECT_EQ(static_cast<float>(kept[axis]), static_cast<float>(expected[axis])) << flags << " seed " << i;
+    }
+  }
+}
+
 }  // namespace

@@ -54,6 +54,15 @@ class ShatteredCubeTest : public CommandTest {
     }
   }
 
+  /// A fresh host with the module and the scene, at the first frame: for a
+  /// test that takes the scene through several routes, one each.
+  void freshScene() {
+    // The host as each test starts: reset, the module loaded, the range.
+    SetUp();
+    buildScene();
+    run("currentTime " + std::to_string(kFirstFrame));
+  }
+
   static std::string shard(int i) { return "cube_shard" + std::to_string(i); }
   static std::string shardBody(int i) { return "cube_shardZovBody" + std::to_string(i); }
 

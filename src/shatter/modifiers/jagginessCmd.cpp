@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "src/commandSelection.h"
 #include "src/hostUtilities.h"
 #include "src/meshes/meshOpHistory.h"
 #include "src/nodeLinks.h"
@@ -17,16 +18,15 @@
 #include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
-#include "src/userInput.h"
 
 namespace {
 
-const char* const kResolutionFlag = "-res";
-const char* const kStrengthFlag = "-st";
-const char* const kSoftNormalFlag = "-sn";
-const char* const kAffectFlag = "-aff";
-const char* const kComputeFlag = "-com";
-const char* const kDeleteFlag = "-del";
+constexpr CommandFlag kResolutionFlag{"-res", "-resolution", MSyntax::kUnsigned};
+constexpr CommandFlag kStrengthFlag{"-st", "-strength", MSyntax::kDouble};
+constexpr CommandFlag kSoftNormalFlag{"-sn", "-softnormal", MSyntax::kDouble};
+constexpr CommandFlag kAffectFlag{"-aff", "-affect", MSyntax::kUnsigned};
+constexpr CommandFlag kComputeFlag{"-com", "-compute"};
+constexpr CommandFlag kDeleteFlag{"-del", "-delete"};
 
 const char* const kJaggySource = "..\\src\\modifiers\\jagginessCmd";
 const char* const kProgressTitle = "applying jagginess..";
@@ -50,10 +50,10 @@ constexpr jagginessCmd::ProgressLines kMovingPassLines{1509, 1510, 1511, 1512, 1
 
 /// The flags' ranges: the subdivision passes the tessellation makes, the
 /// strengths the voronoi node keeps, a cosine, and the three affect modes.
-constexpr FlagRange kResolutionRange{"zovJagginess", "-resolution", 0.0, 4.0};
-constexpr FlagRange kStrengthRange{"zovJagginess", "-strength", 0.0, 4.0};
-constexpr FlagRange kSoftNormalRange{"zovJagginess", "-softnormal", -1.0, 1.0};
-constexpr FlagRange kAffectRange{"zovJagginess", "-affect", 0.0, 2.0};
+constexpr FlagBounds kResolutionRange{0.0, 4.0};
+constexpr FlagBounds kStrengthRange{0.0, 4.0};
+constexpr FlagBounds kSoftNormalRange{-1.0, 1.0};
+constexpr FlagBounds kAffectRange{0.0, 2.0};
 
 bool isGroupMode(unsigned int affect) { return affect == kAffectGroup || affect == kAffectMoving; }
 
@@ -70,128 +70,109 @@ MBoundingBox worldBox(const MDagPath& shape) {
 void* jagginessCmd::creator() { return new jagginessCmd; }
 
 MSyntax jagginessCmd::newSyntax() {
-  MSyntax syntax;
-  syntax.addFlag(kResolutionFlag, "-resolution", MSyntax::kUnsigned);
-  syntax.addFlag(kStrengthFlag, "-strength", MSyntax::kDouble);
-  syntax.addFlag(kSoftNormalFlag, "-softnormal", MSyntax::kDouble);
-  syntax.addFlag(kAffectFlag, "-affect", MSyntax::kUnsigned);
-  syntax.addFlag(kComputeFlag, "-compute");
-  syntax.addFlag(kDeleteFlag, "-delete");
-  syntax.setObjectType(MSyntax::kSelectionList, 1, 1);
-  syntax.enableQuery(false);
-  syntax.enableEdit(false);
-  return syntax;
-}
-
-MStatus jagginessCmd::doIt(const MArgList& arguments) {
-  MStatus status;
-  m_arguments = std::make_unique<MArgDatabase>(syntax(), arguments, &status);
-  if (!status) return status;
-  return redoIt();
+  return commandSyntax({kResolutionFlag, kStrengthFlag, kSoftNormalFlag, kAffectFlag, kComputeFlag, kDeleteFlag},
+                       givenObjects(1, 1));
 }
 
 MStatus jagginessCmd::undoIt() {
   if (m_modifier) m_modifier->undoIt();
-  return flushUndoQueue();
+  return OneWayCommand::undoIt();
+}
+
+bool jagginessCmd::readRequest(Request& request) {
+  request.remove = arguments.isSet(kDeleteFlag);
+  request.compute = arguments.isSet(kComputeFlag);
+  request.threshold = kDefaultSoftNormal;
+  request.affect = kAffectShard;
+  unsigned int resolution = 0;
+  double strength = m_strength;
+  // Every flag is checked before anything changes; a strength past the
+  // range would displace the cut faces without bound.
+  if (!arguments.readInRange(kResolutionFlag, kResolutionRange, resolution) ||
+      !arguments.readInRange(kStrengthFlag, kStrengthRange, strength) ||
+      !arguments.readInRange(kSoftNormalFlag, kSoftNormalRange, request.threshold) ||
+      !arguments.readInRange(kAffectFlag, kAffectRange, request.affect))
+    return false;
+  m_resolution = resolution;
+  request.strengthGiven = arguments.isSet(kStrengthFlag);
+  m_strength = strength;
+  return true;
+}
+
+bool jagginessCmd::readTarget(Target& target) {
+  m_selection = arguments.objects();
+  if (m_selection.isEmpty() || !m_selection.getDagPath(0, target.shape)) {
+    MGlobal::displayError("no objects selected");
+    return false;
+  }
+  // A transform means its first mesh: a shard may carry a body's locator too.
+  if (target.shape.hasFn(MFn::kTransform)) toMeshShape(target.shape);
+  target.transform = meshWithTransform(target.shape).transform;
+  target.group = target.transform;
+  target.group.pop();
+  MObject body;
+  if (!findChildOfType(target.transform.node(), body)) return true;
+  MGlobal::displayInfo("you have to delete zov bodies before adding jagginess");
+  return false;
 }
 
 MStatus jagginessCmd::redoIt() {
-  const MArgDatabase& args = *m_arguments;
-  const bool remove = args.isFlagSet(kDeleteFlag);
-  const bool compute = args.isFlagSet(kComputeFlag);
-  unsigned int resolution = 0;
-  double strength = m_strength;
-  double threshold = kDefaultSoftNormal;
-  unsigned int affect = kAffectShard;
-  // Every flag is checked before anything changes; a strength past the
-  // range would displace the cut faces without bound.
-  if (!readFlagInRange(args, kResolutionFlag, kResolutionRange, resolution) ||
-      !readFlagInRange(args, kStrengthFlag, kStrengthRange, strength) ||
-      !readFlagInRange(args, kSoftNormalFlag, kSoftNormalRange, threshold) ||
-      !readFlagInRange(args, kAffectFlag, kAffectRange, affect))
-    return MS::kFailure;
-  m_resolution = resolution;
-  const bool strengthGiven = args.isFlagSet(kStrengthFlag);
-  m_strength = strength;
+  Request request;
+  if (!readRequest(request)) return MS::kFailure;
   if (!m_modifier) m_modifier = std::make_unique<MDGModifier>();
   m_preserveUVs = true;
   m_tessellated.clear();
-
-  m_selection.clear();
-  args.getObjects(m_selection);
-  if (m_selection.isEmpty()) {
-    MGlobal::displayError("no objects selected");
-    return MS::kFailure;
-  }
-  MDagPath shape;
-  if (!m_selection.getDagPath(0, shape)) {
-    MGlobal::displayError("no objects selected");
-    return MS::kFailure;
-  }
-  // A transform means its first mesh: a shard may carry a body's locator too.
-  if (shape.hasFn(MFn::kTransform)) toMeshShape(shape);
-  MDagPath transform = shape;
-  transform.pop();
-  MDagPath group = transform;
-  group.pop();
-
-  MObject body;
-  if (findChildOfType(transform.node(), body)) {
-    MGlobal::displayInfo("you have to delete zov bodies before adding jagginess");
-    return MS::kFailure;
-  }
-
-  const bool soften = threshold > -kSoftTolerance;
-  m_changedScene = true;
-  if (remove) {
-    if (soften) isGroupMode(affect) ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
-    isGroupMode(affect) ? removeJagginessInGroup(group) : removeJagginess(shape);
+  Target target;
+  if (!readTarget(target)) return MS::kFailure;
+  const MDagPath& shape = target.shape;
+  const MDagPath& group = target.group;
+  const bool groupMode = isGroupMode(request.affect);
+  const bool soften = request.threshold > -kSoftTolerance;
+  markChanged();
+  if (request.remove) {
+    if (soften) groupMode ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
+    groupMode ? removeJagginessInGroup(group) : removeJagginess(shape);
     return MS::kSuccess;
   }
 
   MObject record;
   findVoronoiUnder(group, record);
-  if (record.isNull()) {
-    // Only a shard has cut faces and the settings to roughen them with.
-    MGlobal::displayError("voronoi node not found: " + MFnDependencyNode(shape.node()).name() +
-                          " is not a shard of a shatter group, it is not roughened");
-    return MS::kFailure;
-  }
-  runQuietly("undoInfo -swf off");
-  if (!readVoronoiSettings(group, affect, strengthGiven)) {
-    runQuietly("undoInfo -swf on");
-    return MS::kFailure;
-  }
-  if (compute) {
-    ProgressReservation progress;
-    if (!progress.reserve()) {
-      MGlobal::displayError("Progress window already in use.");
-      runQuietly("undoInfo -swf on");
-      return MS::kFailure;
-    }
-    std::vector<MDagPath> targets;
-    if (tessellateTargets(shape, group, affect, targets, threshold > kSoftTolerance)) setupMeshOpNodes(targets);
-    if (soften) {
-      if (isGroupMode(affect))
-        softenCutNormalsInGroup(group, threshold);
-      else if (hasMeshOp(shape))
-        softenCutNormals(shape, threshold);
-    }
-    progress.end();
-  } else if (strengthGiven) {
-    updateStrength(shape, group, affect);
+  // Only a shard has cut faces and the settings to roughen them with.
+  if (record.isNull())
+    return failWithError("voronoi node not found: " + MFnDependencyNode(shape.node()).name() +
+                         " is not a shard of a shatter group, it is not roughened");
+  const UndoRecordingOff recordingOff;
+  if (!readVoronoiSettings(group, request.affect, request.strengthGiven)) return MS::kFailure;
+  if (request.compute) return roughen(target, request);
+  if (request.strengthGiven) {
+    updateStrength(shape, group, request.affect);
   } else if (soften) {
-    if (isGroupMode(affect)) {
+    if (groupMode) {
       removeSoftNormalsInGroup(group);
-      softenCutNormalsInGroup(group, threshold);
+      softenCutNormalsInGroup(group, request.threshold);
     } else if (hasMeshOp(shape)) {
       removeSoftNormals(shape);
-      softenCutNormals(shape, threshold);
+      softenCutNormals(shape, request.threshold);
     }
   } else {
-    isGroupMode(affect) ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
+    groupMode ? removeSoftNormalsInGroup(group) : removeSoftNormals(shape);
   }
-  runQuietly("undoInfo -swf on");
+  return MS::kSuccess;
+}
+
+MStatus jagginessCmd::roughen(const Target& target, const Request& request) {
+  ProgressReservation progress;
+  if (!progress.reserve()) return failWithError("Progress window already in use.");
+  std::vector<MDagPath> targets;
+  if (tessellateTargets(target.shape, target.group, request.affect, targets, request.threshold > kSoftTolerance))
+    setupMeshOpNodes(targets);
+  if (request.threshold > -kSoftTolerance) {
+    if (isGroupMode(request.affect))
+      softenCutNormalsInGroup(target.group, request.threshold);
+    else if (hasMeshOp(target.shape))
+      softenCutNormals(target.shape, request.threshold);
+  }
+  progress.end();
   return MS::kSuccess;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <maya/MArgDatabase.h>
 #include <maya/MArgList.h>
 #include <maya/MDGModifier.h>
 #include <maya/MDagPath.h>
@@ -18,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include "src/moduleCommand.h"
+
 /// `zovJagginess`: roughens the cut faces of shards. The cut faces of a
 /// shard (or of every shard of its shatter group, or of the moving shards
 /// and the still shards touching them) are subdivided by a mesh operation
@@ -29,9 +30,9 @@
 /// its removal mode is the way back. A run that did any of it is undoable
 /// all the same, and its undo empties the undo queue, so that no undo
 /// reaches past it into the history its nodes were put in.
-class jagginessCmd : public MPxCommand {
+class jagginessCmd : public OneWayCommand {
  public:
-  jagginessCmd() = default;
+  jagginessCmd() : OneWayCommand("zovJagginess") {}
   ~jagginessCmd() override = default;
   jagginessCmd(const jagginessCmd&) = delete;
   jagginessCmd& operator=(const jagginessCmd&) = delete;
@@ -39,12 +40,9 @@ class jagginessCmd : public MPxCommand {
   static void* creator();
   static MSyntax newSyntax();
 
-  MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
-  /// Empties the undo queue.
+  /// Takes back what the modifier holds and empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return m_changedScene; }
-  bool hasSyntax() const override { return true; }
 
   /// The roughening length a shatter group gets when its record has none:
   /// 0.02 of the cube root of its shards' mean world box volume; 0.3 for a
@@ -74,6 +72,32 @@ class jagginessCmd : public MPxCommand {
   };
 
  private:
+  /// What the flags ask for.
+  struct Request {
+    bool remove = false;
+    bool compute = false;
+    bool strengthGiven = false;
+    /// The cosine below which cut-face normals stay hard.
+    double threshold = 0.0;
+    /// The shard, its shatter group, or its group's moving shards.
+    unsigned int affect = 0;
+  };
+  /// The shard worked on, its transform and its shatter group.
+  struct Target {
+    MDagPath shape;
+    MDagPath transform;
+    MDagPath group;
+  };
+
+  /// The flags into the request and the members; false, after the message,
+  /// when one is refused.
+  bool readRequest(Request& request);
+  /// The shard the command works on; false, after the message, when there
+  /// is none or it is a body already.
+  bool readTarget(Target& target);
+  /// The cut faces of the targets subdivided and roughened, their normals
+  /// softened as asked.
+  MStatus roughen(const Target& target, const Request& request);
   MStatus readVoronoiSettings(const MDagPath& group, unsigned int affect, bool strengthGiven);
   MStatus tessellateTargets(const MDagPath& shape, const MDagPath& group, unsigned int affect,
                             std::vector<MDagPath>& targets, bool soft);
@@ -92,7 +116,6 @@ class jagginessCmd : public MPxCommand {
   MStatus removeSoftNormalsInGroup(const MDagPath& group);
 
   std::unique_ptr<MDGModifier> m_modifier;
-  std::unique_ptr<MArgDatabase> m_arguments;
   MSelectionList m_selection;
   double m_jaggyLength = 1.0;
   double m_scale = 1.0;
@@ -102,8 +125,6 @@ class jagginessCmd : public MPxCommand {
   bool m_preserveUVs = true;
   /// The meshes this run tessellated, which a cancel takes back.
   std::vector<MDagPath> m_tessellated;
-  /// Whether the run got as far as changing the shards.
-  bool m_changedScene = false;
 };
 
 /// The direction in which a cut-face vertex moves, from the object-space
