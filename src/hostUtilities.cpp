@@ -16,7 +16,6 @@
 #include "geometry/MeshTransforms.h"
 #include "math/MgcVector2.h"
 #include "src/hostEngineConversions.h"
-#include "src/meshes/cutFaceTags.h"
 
 namespace {
 
@@ -211,25 +210,6 @@ int anyMeshBoundsIntersect(const MObjectArray& objects, const MBoundingBox& box)
 }
 
 int countColorSets(const MFnMesh& mesh) { return mesh.numColorSets() > 0 && mesh.numColors() > 0 ? 1 : 0; }
-
-int findUncutFaceOfVertex(int vertex, const MIntArray& faces, const MFnMesh& mesh, int& position) {
-  for (unsigned int i = 0; i < faces.length(); ++i) {
-    int value = 0;
-    if (!mesh.getIntBlindData(faces[i], MFn::kMeshPolygonComponent, kCutFaceBlindDataId, kCutFaceAttribute, value))
-      value = 0;
-    if (value != 0) continue;
-    MIntArray vertices;
-    mesh.getPolygonVertices(faces[i], vertices);
-    position = -1;
-    for (unsigned int k = 0; k < vertices.length(); ++k)
-      if (vertices[k] == vertex) {
-        position = static_cast<int>(k);
-        break;
-      }
-    return faces[i];
-  }
-  return -1;
-}
 
 bool faceUVAtPoint(const MPoint& point, int face, int faceVertex, const MFnMesh& mesh, const MString& uvSet, float& u,
                    float& v) {

@@ -67,11 +67,6 @@ int anyMeshBoundsIntersect(const MObjectArray& objects, const MBoundingBox& box)
 
 /// 1 when the mesh has a colour set holding colours, else 0.
 int countColorSets(const MFnMesh& mesh);
-/// The first face in the list whose cut-face value is 0 (a face without the
-/// tag, or whose tag cannot be read, counts as 0), with the vertex's position
-/// in that face's vertex list (-1 when the face does not use it); -1, with
-/// position untouched, when there is none.
-int findUncutFaceOfVertex(int vertex, const MIntArray& faces, const MFnMesh& mesh, int& position);
 /// The UV (in a UV set) of an object-space point lying on a face, from the
 /// triangle of the given corner, the corner whose u differs most from it and
 /// the corner that makes the widest triangle with them. False, leaving u and

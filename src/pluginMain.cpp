@@ -19,10 +19,7 @@
 #include <optional>
 #include <vector>
 
-#include "src/draw/rigidBodyNodeDrawVport20.h"
-#include "src/draw/shatterLocatorDrawVport20.h"
 #include "src/draw/viewportResources.h"
-#include "src/draw/voronoiNodeDrawVport20.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fBodyDeleteCmd.h"
 #include "src/fracture/fBodyDetachCmd.h"
@@ -32,6 +29,7 @@
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/queryZovFBodyCmd.h"
 #include "src/fracture/sceneStress.h"
+#include "src/fracture/shatterGroupFinder.h"
 #include "src/fracture/zovClusterCmd.h"
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
@@ -47,6 +45,7 @@
 #include "src/simulation/computeRotDistCmd.h"
 #include "src/simulation/connectForceFieldsCmd.h"
 #include "src/simulation/deleteUserNodeCmd.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/manageZovListCmd.h"
 #include "src/simulation/queryZovBodyCmd.h"
 #include "src/simulation/rigidBodyCmd.h"
@@ -56,6 +55,9 @@
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerCmd.h"
 #include "src/simulation/zovCrackerNode.h"
+#include "src/viewport/rigidBodyNodeDrawVport20.h"
+#include "src/viewport/shatterLocatorDrawVport20.h"
+#include "src/viewport/voronoiNodeDrawVport20.h"
 
 extern "C" const char MApiVersion[] = "20180000";
 
@@ -271,6 +273,10 @@ MStatus initializePlugin(MObject object) {
   MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
   runQuietly(kSourceUserInterface);
 
+  // Fracture bodies take part in their solvers' frames, and give their
+  // pieces the group of the shatter that cut them.
+  FractureBodyNode::registerParticipant();
+  registerShatterGroupFinder(findShatterGroupNumber);
   g_callbackIds.assign(kCallbacks.size(), std::nullopt);
   registerNodeTypes(plugin, false, result);
   for (const DrawOverrideRow& row : kDrawOverrides)
@@ -318,5 +324,7 @@ MStatus uninitializePlugin(MObject object) {
     result = MHWRender::MDrawRegistry::deregisterDrawOverrideCreator(row.classification, row.registrant);
   // The agents' graphics objects go with the module, whether or not they were used.
   releaseDrawAgents();
+  registerShatterGroupFinder(nullptr);
+  deregisterFrameParticipant(FractureBodyNode::id);
   return result;
 }

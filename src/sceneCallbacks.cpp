@@ -74,10 +74,9 @@ class Unlocked {
 void giveShatterGroup(rigidBodyNode& rigid) {
   if (connectedPlugs(rigid.thisMObject(), rigidBodyNode::fracture).length() == 0) return;
   MDagPath transform;
-  MObject record;
-  MDagPath group;
-  if (!parentTransformPath(rigid.thisMObject(), transform) || !findVoronoiChild(transform, record, group)) return;
-  rigid.setGroupId(voronoiNode::getIndex(userNodeOf<voronoiNode>(record)));
+  int group = -1;
+  if (!parentTransformPath(rigid.thisMObject(), transform) || !findShatterGroupNumber(transform, group)) return;
+  rigid.setGroupId(group);
 }
 
 /// Scenes before 3.5 fed the collision type through the mesh-animation link:

@@ -237,6 +237,10 @@ unsigned int clusterFractureNode::updateFromScene(unsigned int firstIndex) {
 // ---- Readers ---------------------------------------------------------------------
 
 bool clusterFractureNode::isSelected() const { return MPlug(thisMObject(), selected).asBool(); }
+
+clusterFractureNode* clusterNodeOf(const rigidBodyNode& piece) {
+  return userNodeOf<clusterFractureNode>(sourceNodeOf(MPlug(piece.thisMObject(), rigidBodyNode::fracture)));
+}
 bool clusterFractureNode::isBreakable() const { return MPlug(thisMObject(), breakByFrame).asBool(); }
 int clusterFractureNode::getBreakFrame() const { return MPlug(thisMObject(), breakFrameAttr).asInt(); }
 

@@ -106,3 +106,7 @@ class clusterFractureNode : public MPxNode {
   /// inner joint at all.
   void propagateToInnerFirst(const char* parameter, double value);
 };
+
+/// The cluster node feeding the piece's `fracture`; null when the piece is in
+/// none.
+clusterFractureNode* clusterNodeOf(const rigidBodyNode& piece);

@@ -17,10 +17,10 @@
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
+#include "src/fracture/shatterGroupFinder.h"
 #include "src/hostEngineConversions.h"
 #include "src/hostUtilities.h"
 #include "src/nodeLinks.h"
-#include "src/shatter/voronoiNode.h"
 #include "src/simulation/rigidBodyNode.h"
 
 bool FractureBodyNode::build(bool nearest) {
@@ -35,10 +35,9 @@ bool FractureBodyNode::build(bool nearest) {
     // Pieces from one shatter share its group; the others have none.
     piece->setGroupId(-1);
     MDagPath above;
-    MObject record;
-    MDagPath group;
-    if (parentTransformPath(piece->thisMObject(), above) && above.pop() && findVoronoiChild(above, record, group))
-      piece->setGroupId(voronoiNode::getIndex(userNodeOf<voronoiNode>(record)));
+    int group = -1;
+    if (parentTransformPath(piece->thisMObject(), above) && above.pop() && findShatterGroup(above, group))
+      piece->setGroupId(group);
   }
   if (pieces.empty()) return false;
 

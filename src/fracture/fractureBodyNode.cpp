@@ -143,10 +143,14 @@ FractureBodyNode::~FractureBodyNode() { release(); }
 void* FractureBodyNode::creator() {
   auto* node = new FractureBodyNode;
   node->fractureBody.reset(createFractureBody());
-  return node;
+  return static_cast<MPxNode*>(node);
 }
 
 FractureBody* FractureBodyNode::getFractureBody() const { return static_cast<FractureBody*>(fractureBody.get()); }
+
+void FractureBodyNode::registerParticipant() {
+  registerFrameParticipant(id, [](MPxNode* node) -> FrameParticipant* { return static_cast<FractureBodyNode*>(node); });
+}
 
 MStatus FractureBodyNode::initialize() {
   using Kind = MFnNumericData;
@@ -357,6 +361,17 @@ int FractureBodyNode::breakFrame() const { return MPlug(thisMObject(), breakFram
 double FractureBodyNode::stressThreshold() const { return MPlug(thisMObject(), stressThresholdAttr).asDouble(); }
 int FractureBodyNode::randomThreshold() const { return MPlug(thisMObject(), randomThresholdAttr).asInt(); }
 bool FractureBodyNode::displaysStress() const { return MPlug(thisMObject(), displayStressses).asBool(); }
+
+PieceCluster FractureBodyNode::clusterOf(const rigidBodyNode& piece) const {
+  const clusterFractureNode* cluster = clusterNodeOf(piece);
+  if (cluster == nullptr) return PieceCluster::kNone;
+  return cluster->isSelected() ? PieceCluster::kSelected : PieceCluster::kUnselected;
+}
+
+void FractureBodyNode::pullPieceSettings() {
+  pullPlugs(thisMObject(),
+            {&ca_propStyle, &ca_randomThreshold, &ca_stressThreshold, &ca_secCracks, &ca_bounciness, &ca_enabled});
+}
 
 bool FractureBodyNode::firstHitPending() const {
   return !staticPartsReleased &&

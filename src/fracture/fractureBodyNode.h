@@ -20,7 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/ownedBody.h"
+#include "src/simulation/pieceOwner.h"
 
 class DynamicStress;
 class FractureBody;
@@ -38,7 +40,11 @@ class rigidBodyNode;
 ///
 /// Operations that need the engine fracture body do nothing (and succeed)
 /// when it is missing; those that reach the world do nothing without one.
-class FractureBodyNode : public MPxNode {
+///
+/// It is its pieces' PieceOwner: each piece's rigid body node asks it what
+/// it needs of its fracture body. It is a FrameParticipant of the solver it
+/// is linked to, its node type registered as one (registerParticipant).
+class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticipant {
  public:
   /// Bits of isAnimated's mask.
   enum AnimationTest : int { kParametersAnimated = 4 };
@@ -56,22 +62,24 @@ class FractureBodyNode : public MPxNode {
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
 
   /// The engine fracture body; null when it was not made or was let go.
-  FractureBody* getFractureBody() const;
+  FractureBody* getFractureBody() const override;
+  /// The node type takes part in its solvers' frames from now on.
+  static void registerParticipant();
 
   // ---- Attribute readers -----------------------------------------------------
 
   /// `enabled`; false without an engine fracture body.
   bool isEnabled() const;
-  bool isSelected() const;
+  bool isSelected() const override;
   int actFrame() const;
   int breakFrame() const;
   double stressThreshold() const;
   int randomThreshold() const;
   /// `displayStressses`.
-  bool displaysStress() const;
+  bool displaysStress() const override;
   /// The static parts are held until `actFrame` and not released yet.
   bool firstHitPending() const;
-  /// With kParametersAnimated: `propStyle`, `randomThreshold` or
+  /// isAnimated with kParametersAnimated. `propStyle`, `randomThreshold` or
   /// `stressThreshold` is keyed; false for any other mask.
   bool isAnimated(int mask) const;
   unsigned int numClusters() const;
@@ -79,7 +87,7 @@ class FractureBodyNode : public MPxNode {
   std::vector<clusterFractureNode*> clusterNodes() const;
   /// The rigid body nodes on `rigidBodies` (the pieces not in a cluster), in
   /// connection order.
-  std::vector<rigidBodyNode*> pieceNodes() const;
+  std::vector<rigidBodyNode*> pieceNodes() const override;
   unsigned int numStresses() const;
   /// The joint node behind connection i of `stresses`; null out of range.
   SceneStress* stressNodeAt(unsigned int i) const;
@@ -88,14 +96,19 @@ class FractureBodyNode : public MPxNode {
   /// its buffer).
   void setNodeName(const MString& name);
   /// `affectForceFields` as `ca_forceFields` last took it.
-  bool affectsForceFields() const { return affectForceFieldsState; }
+  bool affectsForceFields() const override { return affectForceFieldsState; }
   /// `randomThreshold` to a multiple of 10 in [0, 100], as last applied.
   int getRandomThresholdStep() const { return randomThresholdStep; }
-  bool hasAnimatedParentNode() const { return hasAnimatedParent; }
+  bool hasAnimatedParentNode() const override { return hasAnimatedParent; }
   const MDagPath& getAnimatedParentPath() const { return animatedParentPath; }
   /// The fracture body's frame to its animated parent's frame.
   const MMatrix& getRestMatrix() const { return restMatrix; }
   std::uint32_t getNumStressNodes() const { return numStressNodes; }
+  /// The piece's cluster node (clusterNodeOf), as it shows.
+  PieceCluster clusterOf(const rigidBodyNode& piece) const override;
+  /// Pulls `ca_propStyle`, `ca_randomThreshold`, `ca_stressThreshold`,
+  /// `ca_secCracks`, `ca_bounciness` and `ca_enabled`.
+  void pullPieceSettings() override;
 
   // ---- Parameters into the engine -------------------------------------------
   // Each takes the twin attribute that names the parameter; each answers
@@ -128,12 +141,25 @@ class FractureBodyNode : public MPxNode {
   void findAnimatedParent();
   /// Makes the body of the rigid body under the animated parent the fracture
   /// body's animation source; false when there is none.
-  bool linkGroupBody();
+  bool linkGroupBody() override;
   /// Keeps the start state: the pieces reset to `time`, the group's rest
   /// position, the joint nodes' state, the engine's dynamics.
   void restorePieces(const MTime& time);
 
   // ---- In the frame loop (fractureBodyPlay.cpp) -------------------------------
+
+  /// isAnimated with kParametersAnimated.
+  bool parametersAnimated() const override;
+  /// resetToStart.
+  void rewind() override;
+  /// restorePieces at `time`, splitEngineBody, then resetToStart.
+  void restart(const MTime& time) override;
+  /// updateKinematic, for an enabled fracture body with an animated parent.
+  void beforeSubsteps(const MTime& earlier, const MTime& current, double step) override;
+  /// For an enabled fracture body: the joints due by `frame` broken, the
+  /// joint nodes moved to their joints, the static parts let go from
+  /// `actFrame` on, and the body breakable from `breakFrame` on.
+  void afterFrame(int frame) override;
 
   /// Splits an active engine fracture body along its broken joints and
   /// files the parts in the world.
@@ -156,7 +182,7 @@ class FractureBodyNode : public MPxNode {
   /// Fills the empty engine fracture body of a node that a scene file made
   /// (or an undo brought back) from the pieces and joint nodes linked to it,
   /// and stores the start state at `time`.
-  void buildFromScene(const MTime& time);
+  void buildFromScene(const MTime& time) override;
   /// A joint for the joint node between the pieces its stored names give
   /// (pieces of this node or of its clusters), numbered `index`; null, with
   /// no joint made, when one is missing.
@@ -171,7 +197,7 @@ class FractureBodyNode : public MPxNode {
   /// around the new body, its joints as the joint nodes hold them. A piece
   /// of which no body is made leaves, with the joint nodes that name it and
   /// a warning. Answers what `make` answers.
-  bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make);
+  bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) override;
 
   // ---- Stress colours (fractureBodyStress.cpp) --------------------------------
 
@@ -196,7 +222,7 @@ class FractureBodyNode : public MPxNode {
   /// Lets the engine fracture body go: the clusters hand their pieces and
   /// joint nodes back and go, the joint nodes forget the joints, the pieces
   /// are unlocked and free, the solver's cache ends.
-  void release();
+  void release() override;
   /// release, the clusters left as they are (their pieces unlocked and
   /// free too).
   void letBodyGo();
@@ -224,7 +250,7 @@ class FractureBodyNode : public MPxNode {
   /// joints (its clusters' too); it becomes a free, unlocked body. Pieces
   /// that no joint holds after it become free bodies in the world too, and
   /// a fracture body left without pieces is released. The flag is not read.
-  void removePiece(rigidBodyNode* piece, bool flag);
+  void removePiece(rigidBodyNode* piece, bool flag) override;
   /// The joint node on connection i of `stresses` goes with its joint.
   void removeStressNodeAt(unsigned int i);
   /// Moves a joint node and its joint from its fracture body into this one.

@@ -1,6 +1,7 @@
-// What the solver's frame loop asks of a fracture body node: the start state
-// put back, a kinematic parent followed, joints broken at their frames, the
-// joint nodes kept where their joints are and the static parts let go.
+// What the solver's frame loop asks of a fracture body node, its part as a
+// frame participant: the start state put back, a kinematic parent followed,
+// joints broken at their frames, the joint nodes kept where their joints are
+// and the static parts let go.
 #include <maya/MDGContext.h>
 #include <maya/MEulerRotation.h>
 #include <maya/MFnDependencyNode.h>
@@ -54,6 +55,30 @@ MTransformationMatrix bodyFrameOf(const ParentPose& pose, const MMatrix& restMat
 }
 
 }  // namespace
+
+bool FractureBodyNode::parametersAnimated() const { return isAnimated(kParametersAnimated); }
+
+void FractureBodyNode::rewind() { resetToStart(); }
+
+void FractureBodyNode::restart(const MTime& time) {
+  restorePieces(time);
+  splitEngineBody();
+  resetToStart();
+}
+
+void FractureBodyNode::beforeSubsteps(const MTime& earlier, const MTime& current, double step) {
+  if (isEnabled() && hasAnimatedParentNode()) updateKinematic(earlier, current, step);
+}
+
+void FractureBodyNode::afterFrame(int frame) {
+  if (!isEnabled()) return;
+  breakJointsByFrame(frame);
+  updateStressPositions();
+  if (firstHitPending() && actFrame() <= frame) disableStaticParts();
+  // Breakable from breakFrame on.
+  FractureBody* body = getFractureBody();
+  if (body != nullptr && !body->isBreakable() && breakFrame() <= frame) body->clearSubtreeFlag();
+}
 
 void FractureBodyNode::splitEngineBody() {
   FractureBody* body = getFractureBody();

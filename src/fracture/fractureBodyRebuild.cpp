@@ -24,7 +24,7 @@
 #include "src/fracture/sceneStress.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
-#include "src/shatter/progressReservation.h"
+#include "src/progressReservation.h"
 #include "src/simulation/rigidBodyNode.h"
 
 namespace {

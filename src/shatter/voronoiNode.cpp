@@ -531,3 +531,11 @@ bool findVoronoiChild(const MDagPath& path, MObject& node, MDagPath& group) {
   }
   return false;
 }
+
+bool findShatterGroupNumber(const MDagPath& path, int& group) {
+  MObject record;
+  MDagPath shatterGroup;
+  if (!findVoronoiChild(path, record, shatterGroup)) return false;
+  group = voronoiNode::getIndex(userNodeOf<voronoiNode>(record));
+  return true;
+}

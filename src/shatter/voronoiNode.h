@@ -188,3 +188,7 @@ bool findVoronoiShape(const MDagPath& path, MDagPath& group);
 /// The voronoi node of the outermost shatter group that holds the path, and
 /// that group.
 bool findVoronoiChild(const MDagPath& path, MObject& node, MDagPath& group);
+/// The number (`index`) of the voronoi node of the outermost shatter group
+/// that holds the path: -1 when that node is not a voronoi node; false when
+/// no shatter group holds the path.
+bool findShatterGroupNumber(const MDagPath& path, int& group);

@@ -10,9 +10,9 @@
 
 #include "engine/bodies/HardBody.h"
 #include "src/commandSelection.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 
@@ -38,12 +38,12 @@ const ChannelPair kChannelPairs[] = {{"translate", 0, &rigidBodyNode::keysTX}, {
                                      {"translate", 2, &rigidBodyNode::keysTZ}, {"rotate", 0, &rigidBodyNode::keysRX},
                                      {"rotate", 1, &rigidBodyNode::keysRY},    {"rotate", 2, &rigidBodyNode::keysRZ}};
 
-/// The node of the name among the module's nodes of the kind; null when
-/// there is none.
+/// The node of the name among the module's nodes of the kind, as `lookup`
+/// sees it; null when there is none.
 template <typename Node>
-Node* namedNode(const MString& name, MFn::Type kind) {
+Node* namedNode(const MString& name, MFn::Type kind, Node* (*lookup)(const MObject&) = &userNodeOf<Node>) {
   for (MItDependencyNodes it(kind); !it.isDone(); it.next()) {
-    Node* node = userNodeOf<Node>(it.thisNode());
+    Node* node = lookup(it.thisNode());
     if (node != nullptr && MFnDependencyNode(it.thisNode()).name() == name) return node;
   }
   return nullptr;
@@ -140,7 +140,7 @@ void resumeCmd::moveChannels(const rigidBodyNode& body, bool toKeys) {
 }
 
 MStatus resumeCmd::handOverFracture(const MString& name, bool toDynamics, bool toAnimation) {
-  FractureBodyNode* fracture = namedNode<FractureBodyNode>(name, MFn::kPluginDependNode);
+  FrameParticipant* fracture = namedNode<FrameParticipant>(name, MFn::kPluginDependNode, frameParticipantOf);
   if (fracture == nullptr) return failWithError(commandName + ": no fracture body node named " + name);
   if (!toDynamics && !toAnimation) return MS::kSuccess;
   const std::vector<rigidBodyNode*> pieces = fracture->pieceNodes();

@@ -14,12 +14,12 @@
 #include "engine/fracture/FractureBody.h"
 #include "src/bodySetup.h"
 #include "src/commandSelection.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
 #include "src/meshes/meshOpHistory.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerNode.h"
@@ -175,8 +175,7 @@ MStatus RigidBodyCmd::undoIt() {
     rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(made);
     const HardBody* body = rigid != nullptr ? rigid->engineBody(false) : nullptr;
     if (body == nullptr || solver.isNull()) continue;
-    for (FractureBodyNode* fracture :
-         userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies))) {
+    for (FrameParticipant* fracture : frameParticipantsOf(connectedPlugs(solver, zovSolverNode::fractureBodies))) {
       FractureBody* compound = fracture->getFractureBody();
       if (compound != nullptr && compound->getAnimBody() == body) compound->setAnimBody(nullptr);
     }
@@ -312,8 +311,7 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   if (keyed) {
     // A keyed transform may be the animated parent of fracture bodies: the
     // new body becomes their animation source.
-    for (FractureBodyNode* fracture :
-         userNodesOf<FractureBodyNode>(connectedPlugs(solver, zovSolverNode::fractureBodies)))
+    for (FrameParticipant* fracture : frameParticipantsOf(connectedPlugs(solver, zovSolverNode::fractureBodies)))
       if (fracture->hasAnimatedParentNode()) fracture->linkGroupBody();
   } else if (!shapeAnimated && rigid->isParentAnimated() && !rigid->firstHitActive()) {
     MPlug(body, rigidBodyNode::firstHitActiveAttr).setValue(static_cast<short>(FirstHit::kOnFirstHit));

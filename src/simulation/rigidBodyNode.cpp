@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "src/bodySetup.h"
-#include "src/fracture/clusterFractureNode.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/meshes/engineMeshOutput.h"
 #include "src/nodeAttributes.h"
@@ -120,7 +118,7 @@ rigidBodyNode::~rigidBodyNode() {
   dropBody();
 }
 
-void rigidBodyNode::forgetFractureOwner(const FractureBodyNode* gone) {
+void rigidBodyNode::forgetFractureOwner(const PieceOwner* gone) {
   for (rigidBodyNode* node : liveBodies())
     if (node->fractureOwner == gone) node->setFractureOwner(nullptr, false);
 }
@@ -429,11 +427,7 @@ bool rigidBodyNode::isPieceAnimated() const {
   return fractureOwner != nullptr && fractureOwner->hasAnimatedParentNode();
 }
 
-clusterFractureNode* rigidBodyNode::clusterNode() const {
-  return userNodeOf<clusterFractureNode>(sourceNodeOf(MPlug(thisMObject(), fracture)));
-}
-
-void rigidBodyNode::setFractureOwner(FractureBodyNode* owner, bool first) {
+void rigidBodyNode::setFractureOwner(PieceOwner* owner, bool first) {
   fractureOwner = owner;
   isFracturePiece = owner != nullptr;
   firstPiece = owner != nullptr && first;

@@ -26,9 +26,8 @@
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/ownedBody.h"
+#include "src/simulation/pieceOwner.h"
 
-class FractureBodyNode;
-class clusterFractureNode;
 class rigidBodyNode;
 class zovSolverNode;
 
@@ -98,9 +97,8 @@ class rigidBodyNode : public MPxLocatorNode {
   /// The body, after pulling `ca_rigidBody` and `ca_rigidBodyParam` when pull
   /// is true; null when it could not be made. The node keeps ownership.
   HardBody* engineBody(bool pull);
-  /// Pulls every `ca_` output; for a piece, also its fracture body node's
-  /// `ca_propStyle`, `ca_randomThreshold`, `ca_stressThreshold`,
-  /// `ca_secCracks`, `ca_bounciness` and `ca_enabled`.
+  /// Pulls every `ca_` output; for a piece, also the settings of its
+  /// fracture body that it simulates by (PieceOwner::pullPieceSettings).
   void pullAll();
   /// Makes the body dynamic or static (passive, or driven by the transform);
   /// a value outside the enum counts as dynamic. From outside a compute,
@@ -182,15 +180,13 @@ class rigidBodyNode : public MPxLocatorNode {
   bool isFracturePieceNode() const { return isFracturePiece; }
   /// The fracture body node of which the body is a piece; null for a free
   /// body.
-  FractureBodyNode* fractureBodyNode() const { return fractureOwner; }
+  PieceOwner* fractureBodyNode() const { return fractureOwner; }
   /// Every node whose fracture body node is `gone` becomes a free body: the
   /// fracture body node is going, linked to its pieces or not.
-  static void forgetFractureOwner(const FractureBodyNode* gone);
-  /// The cluster node feeding `fracture`; null when the node is in none.
-  clusterFractureNode* clusterNode() const;
+  static void forgetFractureOwner(const PieceOwner* gone);
   /// Makes the node a piece of `owner` (null: a free body again); the first
   /// piece of a fracture body is marked.
-  void setFractureOwner(FractureBodyNode* owner, bool firstPiece);
+  void setFractureOwner(PieceOwner* owner, bool firstPiece);
   bool isFirstPiece() const { return firstPiece; }
   /// Locks or unlocks the plugs of the body's settings: a piece's are its
   /// fracture body's to change.
@@ -392,7 +388,7 @@ class rigidBodyNode : public MPxLocatorNode {
   bool outOfMemory = false;
   /// The fracture body node of which the body is a piece; null for a free
   /// body. Not owned.
-  FractureBodyNode* fractureOwner = nullptr;
+  PieceOwner* fractureOwner = nullptr;
   std::uint32_t bodySerial = 0;
   /// The transform's pose as last taken, and the pose it goes to in the
   /// frame being simulated.

@@ -11,8 +11,6 @@
 #include "src/draw/DrawShapes.h"
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/glDrawing.h"
-#include "src/fracture/clusterFractureNode.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
@@ -110,8 +108,8 @@ void rigidBodyNode::draw(M3dView& view, const MDagPath&, M3dView::DisplayStyle s
   // free body has none.
   const bool showStress = fractureOwner != nullptr && fractureOwner->displaysStress();
   const bool fractureSelected = fractureOwner != nullptr && fractureOwner->isSelected();
-  const clusterFractureNode* cluster = fractureOwner != nullptr ? clusterNode() : nullptr;
-  const bool hasCluster = cluster != nullptr;
+  const PieceCluster cluster = fractureOwner != nullptr ? fractureOwner->clusterOf(*this) : PieceCluster::kNone;
+  const bool hasCluster = cluster != PieceCluster::kNone;
   if (g_displaySelected && !isPicked && !fractureSelected) return;
   if (MAnimControl::isPlaying() && !showStress) return;
   if (MHWRender::MFrameContext::inUserInteraction() && !showStress && !hasCluster) return;
@@ -125,7 +123,7 @@ void rigidBodyNode::draw(M3dView& view, const MDagPath&, M3dView::DisplayStyle s
     look.selected = isPicked;
     look.piece = isFracturePiece;
     look.hasCluster = hasCluster;
-    look.clusterSelected = hasCluster && cluster->isSelected();
+    look.clusterSelected = cluster == PieceCluster::kSelected;
     look.fractureSelected = fractureSelected;
     look.isStatic = body->isStatic();
     const std::array<float, 4> colour = zovdraw::bodyColour(look, zovdraw::ColourRules::Legacy);

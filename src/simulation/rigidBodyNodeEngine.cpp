@@ -13,7 +13,6 @@
 #include "geometry/MassProperties.h"
 #include "math/MgcMatrix3.h"
 #include "src/bodySetup.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
@@ -54,10 +53,7 @@ void rigidBodyNode::pullAll() {
             {&ca_rigidBody, &ca_rigidBodyParam, &ca_centerMass, &ca_activeState, &ca_forceFields, &ca_index, &solver});
   // A piece simulates as part of its fracture body: what the fracture body
   // node says of breaking, bouncing and being on is brought up to date too.
-  if (fractureOwner != nullptr && isFracturePiece)
-    pullPlugs(fractureOwner->thisMObject(), {&FractureBodyNode::ca_propStyle, &FractureBodyNode::ca_randomThreshold,
-                                             &FractureBodyNode::ca_stressThreshold, &FractureBodyNode::ca_secCracks,
-                                             &FractureBodyNode::ca_bounciness, &FractureBodyNode::ca_enabled});
+  if (fractureOwner != nullptr && isFracturePiece) fractureOwner->pullPieceSettings();
 }
 
 bool rigidBodyNode::fittedToHostScale() const {

@@ -10,9 +10,9 @@
 
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/FractureBody.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 
@@ -62,7 +62,7 @@ void zovSolverNode::applyFields(const MPlugArray& bodies, const MPlugArray& frac
 
   // Each fracture body on its own: the body as one while whole, its loose
   // pieces and fragments once split.
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) {
+  for (FrameParticipant* fracture : frameParticipantsOf(fractures)) {
     FractureBody* body = fracture->getFractureBody();
     if (body == nullptr || !fracture->affectsForceFields()) continue;
     body->clearExternalForces();

@@ -16,9 +16,8 @@
 #include <vector>
 
 #include "engine/PublicWorld.h"
-#include "engine/fracture/FractureBody.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
 #include "src/simulation/zovCrackerNode.h"
@@ -118,8 +117,8 @@ bool zovSolverNode::keepsCacheAtStart(const MPlugArray& bodies, const MPlugArray
   if (MConditionMessage::getConditionState("playingBack")) return true;
   // A field may have changed while the time stood still.
   if (!MItDag(MItDag::kDepthFirst, MFn::kField).isDone()) return false;
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures))
-    if (fracture->isAnimated(FractureBodyNode::kParametersAnimated)) return false;
+  for (FrameParticipant* fracture : frameParticipantsOf(fractures))
+    if (fracture->parametersAnimated()) return false;
   return true;
 }
 
@@ -147,10 +146,8 @@ void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& cr
       cracker->readTargetPose(time);
       cracker->setVelocityFromMotion(frameDuration, before, time);
     }
-  const std::vector<FractureBodyNode*> fractureNodes = userNodesOf<FractureBodyNode>(fractures);
-  for (FractureBodyNode* fracture : fractureNodes)
-    if (fracture->isEnabled() && fracture->hasAnimatedParentNode())
-      fracture->updateKinematic(before, time, frameDuration);
+  const std::vector<FrameParticipant*> participants = frameParticipantsOf(fractures);
+  for (FrameParticipant* fracture : participants) fracture->beforeSubsteps(before, time, frameDuration);
 
   for (int i = 1; i <= substepCount; ++i) {
     const double fraction = static_cast<double>(i) / static_cast<double>(substepCount);
@@ -173,15 +170,7 @@ void zovSolverNode::simulateFrame(const MPlugArray& bodies, const MPlugArray& cr
   for (zovCrackerNode* cracker : crackerNodes)
     if (cracker->isActive()) cracker->placeAtCurrentPose(time);
 
-  for (FractureBodyNode* fracture : fractureNodes) {
-    if (!fracture->isEnabled()) continue;
-    fracture->breakJointsByFrame(frame);
-    fracture->updateStressPositions();
-    if (fracture->firstHitPending() && fracture->actFrame() <= frame) fracture->disableStaticParts();
-    // Breakable from breakFrame on.
-    FractureBody* body = fracture->getFractureBody();
-    if (body != nullptr && !body->isBreakable() && fracture->breakFrame() <= frame) body->clearSubtreeFlag();
-  }
+  for (FrameParticipant* fracture : participants) fracture->afterFrame(frame);
 }
 
 void zovSolverNode::activateWaitingBodies(int frame) {
@@ -243,11 +232,7 @@ void zovSolverNode::resetToStart(const MPlugArray& bodies, const MPlugArray& cra
       cracker->setVelocityFromMotion(frameDuration, time, after);
       cracker->resetToRestPosition();
     }
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) {
-    fracture->restorePieces(time);
-    fracture->splitEngineBody();
-    fracture->resetToStart();
-  }
+  for (FrameParticipant* fracture : frameParticipantsOf(fractures)) fracture->restart(time);
 }
 
 void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& crackerPlugs,
@@ -261,7 +246,7 @@ void zovSolverNode::rewindBodies(const MPlugArray& bodies, const MPlugArray& cra
     if (body != nullptr && body->isStatic() && rigid->passiveState() == PassiveState::kDrivenByTransform)
       rigid->resetToStart(start);
   }
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) fracture->resetToStart();
+  for (FrameParticipant* fracture : frameParticipantsOf(fractures)) fracture->rewind();
   for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(crackerPlugs)) {
     cracker->resetToRestPosition();
     cracker->placeAtCurrentPose(start);

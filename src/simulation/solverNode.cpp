@@ -16,11 +16,11 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "src/bodySetup.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/collisionShapeNode.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/zovCrackerNode.h"
@@ -400,8 +400,7 @@ void zovSolverNode::onSceneChange(void*) {
   runQuietly("setDefaultsZovFbodyParams(\"\")");
   const MObject solver = findSolverNode();
   if (userNodeOf<zovSolverNode>(solver) == nullptr) return;
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(connectedPlugs(solver, fractureBodies)))
-    fracture->release();
+  for (FrameParticipant* fracture : frameParticipantsOf(connectedPlugs(solver, fractureBodies))) fracture->release();
   runQuietly("clear( $zovCurrentSelectedFragments); $selectedZovFbody=\"\";");
   if (windowExists("winZovBasicFractures")) MGlobal::executeCommandOnIdle("updateZovFracturesPanel");
   if (windowExists("winZovManageWorld"))
@@ -451,5 +450,5 @@ void zovSolverNode::rebuildNodes(const MPlugArray& crackerPlugs, const MPlugArra
   }
 
   const MTime now = MAnimControl::currentTime();
-  for (FractureBodyNode* fracture : userNodesOf<FractureBodyNode>(fractures)) fracture->buildFromScene(now);
+  for (FrameParticipant* fracture : frameParticipantsOf(fractures)) fracture->buildFromScene(now);
 }

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "BodyFixture.h"
-#include "src/draw/rigidBodyNodeDrawVport20.h"
 #include "src/simulation/zovCrackerNode.h"
+#include "src/viewport/rigidBodyNodeDrawVport20.h"
 #include "support/PngReading.h"
 #include "testing/RenderTesting.h"
 

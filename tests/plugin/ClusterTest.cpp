@@ -99,8 +99,8 @@ TEST_F(Clusters, TwoNeighboursGetTheirCommonJointInsideAndTheirOtherJointsOutsid
   EXPECT_EQ(counts[2], 7);
   // Their joint nodes keep their fracture body as owner.
   for (SceneStress* joint : allJoints()) EXPECT_EQ(joint->getOwner(), &fractureNode());
-  EXPECT_EQ(bodyNode(bodyName(0, 0, 0)).clusterNode(), &clusterNode());
-  EXPECT_EQ(bodyNode(bodyName(1, 1, 1)).clusterNode(), nullptr);
+  EXPECT_EQ(clusterNodeOf(bodyNode(bodyName(0, 0, 0))), &clusterNode());
+  EXPECT_EQ(clusterNodeOf(bodyNode(bodyName(1, 1, 1))), nullptr);
 }
 
 TEST_F(Clusters, AChangedParameterReachesTheJointsItsKindGoesTo) {
@@ -164,6 +164,27 @@ TEST_F(Clusters, PickingAClusterQueuesOneRedrawAndLettingItGoNone) {
   EXPECT_TRUE(clusterNode().isSelected());
   run("setAttr zovCluster0.selected 0; getAttr zovCluster0.ca_selected");
   EXPECT_EQ(zovhost::testing::idleQueueSize(), 0u);
+}
+
+TEST_F(Clusters, APieceAsksItsFractureBodyWhetherItsClusterIsSelected) {
+  builtBlock();
+  ASSERT_TRUE(cluster({bodyName(0, 0, 0), bodyName(0, 0, 1)}, "-as"));
+  const PieceOwner* owner = bodyNode(bodyName(0, 0, 0)).fractureBodyNode();
+  ASSERT_EQ(owner, &fractureNode());
+  const struct {
+    const char* selected;
+    std::string piece;
+    PieceCluster expected;
+  } cases[] = {
+      {"0", bodyName(0, 0, 0), PieceCluster::kUnselected},
+      {"0", bodyName(1, 1, 1), PieceCluster::kNone},
+      {"1", bodyName(0, 0, 1), PieceCluster::kSelected},
+      {"1", bodyName(1, 0, 0), PieceCluster::kNone},
+  };
+  for (const auto& c : cases) {
+    run(std::string("setAttr zovCluster0.selected ") + c.selected);
+    EXPECT_EQ(owner->clusterOf(bodyNode(c.piece)), c.expected) << c.piece << " " << c.selected;
+  }
 }
 
 TEST_F(Clusters, AStaticPieceAndPiecesOfAnotherClusterAreLeftOut) {

@@ -21,7 +21,9 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
+#include "src/simulation/frameParticipant.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "src/simulation/solverNode.h"
 
 namespace {
 
@@ -334,6 +336,36 @@ TEST_F(FractureBuild, APiecesPullAllLeavesTheJointStrengthsAlone) {
     for (const std::string& name : block) bodyNode(name).pullAll();
     EXPECT_EQ(strengths(), before) << reopened;
   }
+}
+
+TEST_F(FractureTest, TheSolverReachesItsFractureBodiesAndNoOtherNodeAsFrameParticipants) {
+  // Two fracture bodies, the halves of a block.
+  const std::vector<std::string> block = makeBlock();
+  ASSERT_TRUE(fracture({block.begin(), block.begin() + 4}));
+  ASSERT_TRUE(fracture({block.begin() + 4, block.end()}));
+  const MPlugArray linked = connectedPlugs(node("zovSolverNode1"), zovSolverNode::fractureBodies);
+  const std::vector<FractureBodyNode*> nodes = userNodesOf<FractureBodyNode>(linked);
+  ASSERT_EQ(nodes.size(), 2u);
+  const std::vector<FrameParticipant*> participants = frameParticipantsOf(linked);
+  ASSERT_EQ(participants.size(), nodes.size());
+  for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(participants[i], nodes[i]) << i;
+
+  const struct {
+    MObject node;
+    FrameParticipant* expected;
+  } cases[] = {
+      {nodes[1]->thisMObject(), nodes[1]},
+      {node(block[0]), nullptr},
+      {node("zovSolverNode1"), nullptr},
+      {MObject(), nullptr},
+  };
+  for (const auto& c : cases) EXPECT_EQ(frameParticipantOf(c.node), c.expected);
+
+  // A type taken off the register is no participant until it is registered again.
+  deregisterFrameParticipant(FractureBodyNode::id);
+  EXPECT_TRUE(frameParticipantsOf(linked).empty());
+  FractureBodyNode::registerParticipant();
+  EXPECT_EQ(frameParticipantOf(nodes[0]->thisMObject()), nodes[0]);
 }
 
 TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {

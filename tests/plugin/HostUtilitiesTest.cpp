@@ -11,6 +11,7 @@
 #include "PluginFixture.h"
 #include "src/hostHelpers.h"
 #include "src/hostUtilities.h"
+#include "src/meshes/cutFaceTags.h"
 #include "src/meshes/meshConversion.h"
 #include "src/shatter/hostSeeding.h"
 

@@ -10,9 +10,9 @@
 #include "CommandFixture.h"
 #include "ShatterSupport.h"
 #include "engine/MeshFactory.h"
-#include "src/draw/shatterLocatorDrawVport20.h"
-#include "src/draw/voronoiNodeDrawVport20.h"
 #include "src/shatter/shatterLocatorNode.h"
+#include "src/viewport/shatterLocatorDrawVport20.h"
+#include "src/viewport/voronoiNodeDrawVport20.h"
 #include "testing/HostTesting.h"
 #include "testing/RenderTesting.h"
 

@@ -8,7 +8,7 @@
 #include "CommandFixture.h"
 #include "ShatterSupport.h"
 #include "engine/shatter/VoronoiCarving.h"
-#include "src/shatter/progressReservation.h"
+#include "src/progressReservation.h"
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/shatterLocatorNode.h"

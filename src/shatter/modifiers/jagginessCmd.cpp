@@ -13,9 +13,9 @@
 #include "src/hostUtilities.h"
 #include "src/meshes/meshOpHistory.h"
 #include "src/nodeLinks.h"
+#include "src/progressReservation.h"
 #include "src/shatter/meshOpNode.h"
 #include "src/shatter/modifiers/tesselateFacesCmd.h"
-#include "src/shatter/progressReservation.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/voronoiNode.h"
 

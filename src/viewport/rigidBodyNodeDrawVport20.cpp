@@ -1,4 +1,4 @@
-#include "src/draw/rigidBodyNodeDrawVport20.h"
+#include "src/viewport/rigidBodyNodeDrawVport20.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MFnDagNode.h>
@@ -7,8 +7,6 @@
 
 #include "src/draw/bodyDrawing.h"
 #include "src/draw/overrideDrawing.h"
-#include "src/fracture/clusterFractureNode.h"
-#include "src/fracture/fractureBodyNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
@@ -140,13 +138,13 @@ MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& o
   data->selected = node.isSelected();
   // A piece's stress display and the selection of its fracture body node
   // are that node's to tell; a free body shows none of them.
-  const FractureBodyNode* owner = node.fractureBodyNode();
+  const PieceOwner* owner = node.fractureBodyNode();
   data->piece = owner != nullptr;
   data->showStress = owner != nullptr && owner->displaysStress();
   data->fractureSelected = owner != nullptr && owner->isSelected();
-  const clusterFractureNode* cluster = owner != nullptr ? node.clusterNode() : nullptr;
-  data->hasCluster = cluster != nullptr;
-  data->clusterSelected = cluster != nullptr && cluster->isSelected();
+  const PieceCluster cluster = owner != nullptr ? owner->clusterOf(node) : PieceCluster::kNone;
+  data->hasCluster = cluster != PieceCluster::kNone;
+  data->clusterSelected = cluster == PieceCluster::kSelected;
   data->mesh = nullptr;
   if (data->showStress) {
     data->mesh = node.shapeMesh();

@@ -1,4 +1,4 @@
-#include "src/draw/shatterLocatorDrawVport20.h"
+#include "src/viewport/shatterLocatorDrawVport20.h"
 
 #include <maya/MFnCamera.h>
 #include <maya/MGeometryUtilities.h>

@@ -1,4 +1,4 @@
-#include "src/shatter/progressReservation.h"
+#include "src/progressReservation.h"
 
 #include <maya/MProgressWindow.h>
 

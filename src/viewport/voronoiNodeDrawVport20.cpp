@@ -1,4 +1,4 @@
-#include "src/draw/voronoiNodeDrawVport20.h"
+#include "src/viewport/voronoiNodeDrawVport20.h"
 
 #include <GL/gl.h>
 #include <maya/MAnimControl.h>
