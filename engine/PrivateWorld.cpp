@@ -17,6 +17,7 @@
 #include "geometry/BoxFits.h"
 #include "geometry/OverlapTests.h"
 #include "math/Tolerances.h"
+#include "platform/Assert.h"
 #include "platform/Clock.h"
 #include "platform/Processors.h"
 
@@ -89,6 +90,7 @@ EngineList<HardBody*>& PrivateWorld::listFor(ListBit list) {
     case kOnBarriers:
       break;
   }
+  ZOV_ASSERT(list == kOnBarriers);
   return barrierBodies;
 }
 
@@ -110,14 +112,24 @@ bool PrivateWorld::markOn(HardBody* body, ListBit list) {
     return true;
   } catch (const std::bad_alloc&) {
     listFor(list).remove(body);
-    std::vector<HardBody*>& order = orderFor(list);
-    order.erase(std::find(order.begin(), order.end(), body));
+    eraseFromOrder(list, body);
     return false;
   }
 }
 
 std::vector<HardBody*>& PrivateWorld::orderFor(ListBit list) {
-  return listOrders[static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(list)))];
+  // One list at a time: a single bit, the index of its array.
+  ZOV_ASSERT(list != 0 && (list & (list - 1)) == 0);
+  const auto index = static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(list)));
+  ZOV_ASSERT(index < kListKinds);
+  return listOrders[index];
+}
+
+void PrivateWorld::eraseFromOrder(ListBit list, const HardBody* body) {
+  std::vector<HardBody*>& order = orderFor(list);
+  const auto at = std::find(order.begin(), order.end(), body);
+  ZOV_ASSERT(at != order.end());
+  order.erase(at);
 }
 
 bool PrivateWorld::roomInOrder(ListBit list) {
@@ -138,6 +150,28 @@ bool PrivateWorld::listOrdersMatchLists() const {
     if (valuesOf(*lists[k]) != listOrders[k]) return false;
   }
   return true;
+}
+
+bool PrivateWorld::listsKeepTheirRules() const {
+  if (!listOrdersMatchLists()) return false;
+  const EngineList<HardBody*>* lists[kListKinds] = {&dynamicBodies,  &staticBodies,  &inactiveBodies,
+                                                    &sleepingBodies, &crackerBodies, &barrierBodies};
+  // Bodies whose bits name each list; a list with more nodes holds a body
+  // twice or one whose bit is missing.
+  std::uint32_t named[kListKinds] = {};
+  for (const auto& [body, bits] : listBits) {
+    for (int k = 0; k < kListKinds; ++k) named[k] += (bits >> k) & 1u;
+    const int mainLists = ((bits & kOnDynamic) != 0) + ((bits & kOnStatic) != 0) + ((bits & kOnInactive) != 0);
+    if (mainLists > 1 || ((bits & kOnSleeping) != 0 && (bits & kOnInactive) == 0)) return false;
+  }
+  for (int k = 0; k < kListKinds; ++k) {
+    if (lists[k]->getCount() != named[k]) return false;
+    for (auto* node = lists[k]->getFirst(); node != nullptr; node = node->next) {
+      if (!isOn(node->value, static_cast<ListBit>(1u << k))) return false;
+    }
+  }
+  return numStaticBodies == static_cast<std::int32_t>(staticBodies.getCount()) &&
+         numDynamicBodies == static_cast<std::int32_t>(dynamicBodies.getCount() + sleepingBodies.getCount());
 }
 
 bool PrivateWorld::linkFirst(ListBit list, HardBody* body) {
@@ -178,9 +212,12 @@ bool PrivateWorld::linkSorted(ListBit list, HardBody* body) {
 void PrivateWorld::unlinkFrom(ListBit list, HardBody* body) {
   const auto found = listBits.find(body);
   if (found == listBits.end() || (found->second & list) == 0) return;
-  listFor(list).remove(body);
-  std::vector<HardBody*>& order = orderFor(list);
-  order.erase(std::find(order.begin(), order.end(), body));
+  EngineList<HardBody*>& target = listFor(list);
+  const std::uint32_t before = target.getCount();
+  target.remove(body);
+  // The bit says the list holds the body: it held it once.
+  ZOV_ASSERT(target.getCount() + 1 == before);
+  eraseFromOrder(list, body);
   found->second = static_cast<std::uint8_t>(found->second & ~list);
   if (found->second == 0) {
     listBits.erase(found);
@@ -611,6 +648,7 @@ void PrivateWorld::rebuild() {
   }
   numStaticBodies = static_cast<std::int32_t>(staticBodies.getCount());
   elapsedTime = 0.0;
+  ZOV_ASSERT(listsKeepTheirRules());
 }
 
 // ---- Manager forwards -----------------------------------------------------------

@@ -118,6 +118,12 @@ class PrivateWorld : public PublicWorld {
   /// Whether each list's walk-order array holds the list's bodies in the
   /// list's order (the arrays the step's per-body walks read).
   bool listOrdersMatchLists() const;
+  /// Whether the lists keep their rules: the walk-order arrays match them,
+  /// each list holds a body at most once and exactly the bodies its
+  /// membership bit names, a body is on at most one of the dynamic, static
+  /// and inactive lists, every sleeper is inactive, and numDynamicBodies and
+  /// numStaticBodies count what they say.
+  bool listsKeepTheirRules() const;
   /// The length of the last integration or collision step.
   double getStepTime() const { return stepTime; }
 
@@ -162,6 +168,8 @@ class PrivateWorld : public PublicWorld {
   EngineList<HardBody*>& listFor(ListBit list);
   /// The list's bodies in the order the list walks them.
   std::vector<HardBody*>& orderFor(ListBit list);
+  /// Takes the body out of the list's walk-order array, which holds it.
+  void eraseFromOrder(ListBit list, const HardBody* body);
   /// Room in the list's array for one more body; false when memory runs out.
   bool roomInOrder(ListBit list);
   /// Whether the list holds the body.

@@ -5,6 +5,7 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/WorkerPool.h"
+#include "platform/Assert.h"
 
 using Mgc::MgcVector3;
 
@@ -68,6 +69,7 @@ bool PrivateWorld::step(double dt) {
     manager.processHits(kHitProcessingMode, direction, &dynamicBodies, &staticBodies, outFlags);
     if ((outFlags & kWorldBodyChangeState) != 0) enableBodyChangeState();
     postStep();
+    ZOV_ASSERT(listsKeepTheirRules());
     return true;
   } catch (const std::bad_alloc&) {
     // The lists may hold half a step's records: start them afresh.
@@ -103,6 +105,7 @@ bool PrivateWorld::advance(double dt, std::int64_t* out) {
     updateActivation(stepTime);
   }
   if (isBodyDeactivationEnabled()) collisionManager->settleRestingBodies();
+  ZOV_ASSERT(listsKeepTheirRules());
   return true;
 }
 

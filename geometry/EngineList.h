@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Assert.h"
+
 /// The engine's one container: a doubly-linked list of values with a sentinel
 /// head, a count and a cache of spare nodes. Unlinked nodes go to the cache and
 /// are reused by the next insertion, so a list in steady use allocates nothing.
@@ -67,7 +69,9 @@ class EngineList {
   /// Links `value` right after `position`, which must be the head or a linked
   /// node of this list; a null position does nothing.
   void insertAfter(const T& value, Node* position) {
-    if (position != nullptr) linkAfter(position, value);
+    if (position == nullptr) return;
+    ZOV_ASSERT(holds(position));
+    linkAfter(position, value);
   }
 
   /// Unlinks the first node (from the head) whose value equals `value` and
@@ -75,6 +79,7 @@ class EngineList {
   void remove(const T& value) {
     for (Node* node = head_->next; node != nullptr; node = node->next) {
       if (node->value == value) {
+        ZOV_ASSERT(count_ > 0);
         unlink(node);
         pushToCache(node);
         --count_;
@@ -92,6 +97,7 @@ class EngineList {
       pushToCache(node);
       --count_;
     }
+    ZOV_ASSERT(count_ == 0);
     count_ = 0;
   }
 
@@ -116,6 +122,7 @@ class EngineList {
     Node* first = head_->next;
     Node* last = n == count_ ? head_->prev : first;
     for (std::uint32_t i = 1; i < n && n != count_; ++i) last = last->next;
+    ZOV_ASSERT(last != nullptr && last != head_);
     head_->next = last->next;
     if (last->next != nullptr) {
       last->next->prev = head_;
@@ -145,6 +152,7 @@ class EngineList {
     Node* last = head_->prev;
     Node* first = n == count_ ? head_->next : last;
     for (std::uint32_t i = 1; i < n && n != count_; ++i) first = first->prev;
+    ZOV_ASSERT(first != head_);
     Node* before = first->prev;
     before->next = nullptr;
     head_->prev = before;  // the head itself once the list is empty
@@ -191,6 +199,16 @@ class EngineList {
       if (freeCache_ != nullptr) freeCache_->prev = nullptr;
       to.pushToCache(node);
     }
+  }
+
+  /// Whether `node` is the head or a linked node of this list (not a cached
+  /// node, nor one of another list): its next links lead to this list's last
+  /// element. Walks from the node to the end of the list.
+  bool holds(const Node* node) const {
+    if (node == head_) return true;
+    if (node == nullptr || head_->next == nullptr) return false;
+    while (node->next != nullptr) node = node->next;
+    return node == head_->prev;
   }
 
   /// Whether some element equals `value`.
@@ -264,6 +282,7 @@ class EngineList {
 
   // Linked nodes always have a predecessor: the head or another element.
   void unlink(Node* node) {
+    ZOV_ASSERT(node != head_ && node->prev != nullptr);
     node->prev->next = node->next;
     if (node->next != nullptr) {
       node->next->prev = node->prev;

@@ -46,7 +46,7 @@ bool cornersOnFace(const ZOVmesh& mesh, const mesh_face& face, const MgcVector3*
   return false;
 }
 
-std::uint32_t gatherFace(const ZOVmesh& mesh, const mesh_face& face, MgcVector3 polygon[kMaxFaceCorners]) {
+std::uint32_t gatherCorners(const ZOVmesh& mesh, const mesh_face& face, MgcVector3 polygon[kMaxFaceCorners]) {
   const std::uint32_t corners = cornerCount(face);
   for (std::uint32_t k = 0; k < corners; ++k) polygon[k] = mesh.worldVertices[face.vertices[k]];
   return corners;
@@ -83,9 +83,9 @@ bool meshesTouchFaceToFace(const ZOVmesh& a, const ZOVmesh& b, double tolerance)
     for (std::uint32_t j = 0; j < b.numFaces; ++j) {
       const MgcVector3& normalB = b.worldFaceNormals[j];
       if (!(normalA.Dot(normalB) < zov::kOpposedCosine)) continue;
-      std::uint32_t count = gatherFace(b, b.faces[j], polygon);
+      std::uint32_t count = gatherCorners(b, b.faces[j], polygon);
       if (count > 0 && cornersOnFace(a, a.faces[i], polygon, count, normalB, tolerance)) return true;
-      count = gatherFace(a, a.faces[i], polygon);
+      count = gatherCorners(a, a.faces[i], polygon);
       if (count > 0 && cornersOnFace(b, b.faces[j], polygon, count, normalA, tolerance)) return true;
     }
   }

@@ -91,7 +91,7 @@ ZOVbox boxOf(const ZOVAAbox& box) {
 }
 
 template <typename T>
-T* allocateArray(std::uint32_t n) {
+T* callocArray(std::uint32_t n) {
   return static_cast<T*>(std::calloc(n, sizeof(T)));
 }
 
@@ -149,9 +149,9 @@ struct VertexArrays {
   bool allocateFor(const Mesh* mesh) {
     replace = mesh->numVertices < kBoxCorners || mesh->vertices == nullptr || mesh->worldVertices == nullptr;
     if (!replace) return true;
-    vertices = allocateArray<MgcVector3>(kBoxCorners);
-    worldVertices = allocateArray<MgcVector3>(kBoxCorners);
-    if (mesh->vertexData != nullptr) vertexData = allocateArray<MgcVector3>(kBoxCorners);
+    vertices = callocArray<MgcVector3>(kBoxCorners);
+    worldVertices = callocArray<MgcVector3>(kBoxCorners);
+    if (mesh->vertexData != nullptr) vertexData = callocArray<MgcVector3>(kBoxCorners);
     return vertices != nullptr && worldVertices != nullptr && (mesh->vertexData == nullptr || vertexData != nullptr);
   }
   void release() {
@@ -179,8 +179,8 @@ struct NormalArrays {
   MgcVector3* worldFaceNormals = nullptr;
 
   bool allocate() {
-    faceNormals = allocateArray<MgcVector3>(kBoxFaces);
-    worldFaceNormals = allocateArray<MgcVector3>(kBoxFaces);
+    faceNormals = callocArray<MgcVector3>(kBoxFaces);
+    worldFaceNormals = callocArray<MgcVector3>(kBoxFaces);
     return faceNormals != nullptr && worldFaceNormals != nullptr;
   }
   void release() {
@@ -302,7 +302,7 @@ void meshFromOBB(const ZOVbox& box, ZOVmesh* mesh) {
   for (std::uint32_t f = 0; !newFaces && f < kBoxFaces; ++f) newFaces = mesh->faces[f].cornerCapacity < kQuadCorners;
   bool ok = vertexArrays.allocateFor(mesh);
   if (ok && newFaces) {
-    faces = allocateArray<mesh_face>(kBoxFaces);
+    faces = callocArray<mesh_face>(kBoxFaces);
     const std::uint32_t quadCorners[kBoxFaces] = {kQuadCorners, kQuadCorners, kQuadCorners,
                                                   kQuadCorners, kQuadCorners, kQuadCorners};
     if (faces != nullptr) corners = allocateCornerBlock(faces, kBoxFaces, quadCorners);

@@ -24,10 +24,12 @@ struct FaceBlock {
 constexpr std::size_t kFacesAt = (sizeof(FaceBlock) + alignof(mesh_face) - 1) / alignof(mesh_face) * alignof(mesh_face);
 
 mesh_face* facesOf(FaceBlock* block) { return reinterpret_cast<mesh_face*>(reinterpret_cast<char*>(block) + kFacesAt); }
-std::uint32_t* cornersOf(FaceBlock* block) {
+std::uint32_t* cornersOfBlock(FaceBlock* block) {
   return reinterpret_cast<std::uint32_t*>(facesOf(block) + block->numFaces);
 }
-FaceBlock* blockOf(mesh_face* faces) { return reinterpret_cast<FaceBlock*>(reinterpret_cast<char*>(faces) - kFacesAt); }
+FaceBlock* faceBlockOf(mesh_face* faces) {
+  return reinterpret_cast<FaceBlock*>(reinterpret_cast<char*>(faces) - kFacesAt);
+}
 
 /// The corner words of the mesh's faces when they lie in its corner block
 /// as allocateCornerBlock lays them out (three lists a face, each as long as
@@ -63,7 +65,7 @@ std::vector<std::uint32_t> contentOf(const ZOVmesh& mesh, std::uint32_t cornerWo
 }
 
 /// Word-by-word FNV-1a.
-std::uint64_t hashOf(const std::vector<std::uint32_t>& words) {
+std::uint64_t hashOfWords(const std::vector<std::uint32_t>& words) {
   std::uint64_t hash = 14695981039346656037ull;
   for (std::uint32_t w : words) {
     hash ^= w;
@@ -83,19 +85,19 @@ bool sameFaces(FaceBlock* block, const ZOVmesh& mesh, std::uint32_t cornerWords)
       return false;
     }
   }
-  return std::equal(mesh.faceCorners, mesh.faceCorners + cornerWords, cornersOf(block));
+  return std::equal(mesh.faceCorners, mesh.faceCorners + cornerWords, cornersOfBlock(block));
 }
 
 /// A block holding a copy of the mesh's faces, with one holder; null when
 /// memory runs out.
-FaceBlock* newBlock(std::uint64_t hash, const ZOVmesh& mesh, std::uint32_t cornerWords) {
+FaceBlock* newFaceBlock(std::uint64_t hash, const ZOVmesh& mesh, std::uint32_t cornerWords) {
   const std::size_t bytes =
       kFacesAt + std::size_t{mesh.numFaces} * sizeof(mesh_face) + std::size_t{cornerWords} * sizeof(std::uint32_t);
   void* memory = std::malloc(bytes);
   if (memory == nullptr) return nullptr;
   FaceBlock* block = new (memory) FaceBlock{hash, 1, mesh.numFaces, cornerWords};
   mesh_face* faces = facesOf(block);
-  std::uint32_t* corners = cornersOf(block);
+  std::uint32_t* corners = cornersOfBlock(block);
   std::memcpy(static_cast<void*>(faces), mesh.faces, std::size_t{mesh.numFaces} * sizeof(mesh_face));
   std::memcpy(corners, mesh.faceCorners, std::size_t{cornerWords} * sizeof(std::uint32_t));
   // The lists move with their block.
@@ -122,7 +124,7 @@ class FaceRegistry {
   /// A held table equal to the mesh's faces, held once more, or a new one;
   /// null when memory runs out.
   FaceBlock* share(const ZOVmesh& mesh, std::uint32_t cornerWords) {
-    const std::uint64_t hash = hashOf(contentOf(mesh, cornerWords));
+    const std::uint64_t hash = hashOfWords(contentOf(mesh, cornerWords));
     const std::lock_guard<std::mutex> lock(mutex_);
     const auto range = blocks_.equal_range(hash);
     for (auto it = range.first; it != range.second; ++it) {
@@ -131,7 +133,7 @@ class FaceRegistry {
         return it->second;
       }
     }
-    FaceBlock* block = newBlock(hash, mesh, cornerWords);
+    FaceBlock* block = newFaceBlock(hash, mesh, cornerWords);
     if (block == nullptr) return nullptr;
     try {
       blocks_.emplace(hash, block);
@@ -182,14 +184,14 @@ bool shareFaceTables(ZOVmesh& mesh) {
   std::free(mesh.faces);
   std::free(mesh.faceCorners);
   mesh.faces = facesOf(block);
-  mesh.faceCorners = cornersOf(block);
+  mesh.faceCorners = cornersOfBlock(block);
   mesh.meshFlags = static_cast<std::uint16_t>(mesh.meshFlags | kMeshSharedFaces);
   return true;
 }
 
 bool ownFaceTables(ZOVmesh& mesh) {
   if (!hasSharedFaces(mesh)) return true;
-  FaceBlock* block = blockOf(mesh.faces);
+  FaceBlock* block = faceBlockOf(mesh.faces);
   auto* faces = static_cast<mesh_face*>(std::calloc(block->numFaces, sizeof(mesh_face)));
   auto* corners = static_cast<std::uint32_t*>(std::calloc(block->cornerWords, sizeof(std::uint32_t)));
   if (faces == nullptr || corners == nullptr) {
@@ -198,7 +200,7 @@ bool ownFaceTables(ZOVmesh& mesh) {
     return false;
   }
   const mesh_face* shared = facesOf(block);
-  const std::uint32_t* sharedCorners = cornersOf(block);
+  const std::uint32_t* sharedCorners = cornersOfBlock(block);
   std::memcpy(static_cast<void*>(faces), shared, std::size_t{block->numFaces} * sizeof(mesh_face));
   std::memcpy(corners, sharedCorners, std::size_t{block->cornerWords} * sizeof(std::uint32_t));
   for (std::uint32_t f = 0; f < block->numFaces; ++f) {
@@ -215,7 +217,7 @@ bool ownFaceTables(ZOVmesh& mesh) {
 
 void releaseFaceTables(ZOVmesh& mesh) {
   if (hasSharedFaces(mesh)) {
-    if (mesh.faces != nullptr) FaceRegistry::instance().release(blockOf(mesh.faces));
+    if (mesh.faces != nullptr) FaceRegistry::instance().release(faceBlockOf(mesh.faces));
   } else {
     std::free(mesh.faces);
     std::free(mesh.faceCorners);

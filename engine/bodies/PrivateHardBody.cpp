@@ -12,6 +12,7 @@
 #include "geometry/VolumeMath.h"
 #include "math/Finite.h"
 #include "math/Tolerances.h"
+#include "platform/Assert.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -200,6 +201,7 @@ void PrivateHardBody::setOrientationQuat(const Quaternion& q) {
   orientationFromQuat();
   updateWorldTensors();
   flags &= ~kBodyWorldUpdate;
+  ZOV_ASSERT(poseIsFinite(dyn));
 }
 
 void PrivateHardBody::setOrientation(const MgcMatrix3& R) {
@@ -209,6 +211,7 @@ void PrivateHardBody::setOrientation(const MgcMatrix3& R) {
   dyn.referenceQuat = dyn.orientationQuat;
   updateWorldTensors();
   flags &= ~kBodyWorldUpdate;
+  ZOV_ASSERT(poseIsFinite(dyn));
 }
 
 void PrivateHardBody::setPosition(const MgcVector3& p) {
@@ -216,6 +219,7 @@ void PrivateHardBody::setPosition(const MgcVector3& p) {
   dyn.position = p;
   dyn.integratedPosition = p;
   flags &= ~kBodyWorldUpdate;
+  ZOV_ASSERT(poseIsFinite(dyn));
 }
 
 void PrivateHardBody::setLinearVelocity(const MgcVector3& v) {
@@ -257,6 +261,7 @@ void PrivateHardBody::integrateMotion(double dt) {
   if (isStatic()) return;
   if (integrator.integrateMotion(dyn, dynLast.orientationQuat, dt)) flags &= ~kBodyWorldUpdate;
   updateInertia();
+  ZOV_ASSERT(dyn.invMass == 0.0 || motionIsFinite(dyn));
 }
 
 void PrivateHardBody::rollbackDynamics() {
@@ -284,6 +289,7 @@ void PrivateHardBody::translate(const MgcVector3& d, const MgcVector3& angular) 
     }
   }
   flags &= ~kBodyWorldUpdate;
+  ZOV_ASSERT(poseIsFinite(dyn));
 }
 
 void PrivateHardBody::moveBy(const MgcVector3& d) {
@@ -296,6 +302,7 @@ void PrivateHardBody::moveTo(const MgcVector3& offset, const MgcVector3& positio
   dyn.position = position + offset;
   dyn.integratedPosition = dyn.position;
   flags &= ~kBodyWorldUpdate;
+  ZOV_ASSERT(poseIsFinite(dyn));
 }
 
 void PrivateHardBody::rotate(const MgcVector3& angular) {
@@ -331,6 +338,7 @@ void PrivateHardBody::placeAt(const MgcVector3& p, const MgcMatrix3& R) {
   dyn.integratedPosition = p;
   clearDynForces();
   clearDynTorques();
+  ZOV_ASSERT(poseIsFinite(dyn));
 }
 
 void PrivateHardBody::setLocalInertia(const MgcMatrix3& I, const MgcVector3& w) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "math/Finite.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcQuaternion.h"
 #include "math/MgcVector3.h"
@@ -41,3 +42,19 @@ struct RBDynamics {
   /// R I^-1 R^T.
   Mgc::MgcMatrix3 worldInvInertia;
 };
+
+/// Whether the body's pose is finite: position and orientation (matrix and
+/// quaternion). The setters refuse non-finite input, so only a fault of the
+/// engine's own computations can make it otherwise.
+inline bool poseIsFinite(const RBDynamics& d) {
+  return zov::isFinite(d.position) && zov::isFinite(d.orientation) && zov::isFinite(d.orientationQuat);
+}
+
+/// Whether the pose and the motion (linear and angular velocity, angular
+/// momentum) are finite: what integrating a body with a mass leaves. A body
+/// whose state was reset to a zeroed record has no mass yet (invMass 0), and
+/// its angular values follow from infinite inertia until one is set.
+inline bool motionIsFinite(const RBDynamics& d) {
+  return poseIsFinite(d) && zov::isFinite(d.linearVelocity) && zov::isFinite(d.angularVelocity) &&
+         zov::isFinite(d.angularMomentum);
+}

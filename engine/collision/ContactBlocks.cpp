@@ -8,6 +8,7 @@
 
 #include "engine/collision/ContactBlocksWide.h"
 #include "engine/collision/LsqrIterations.h"
+#include "platform/ProcessorFeatures.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -510,7 +511,7 @@ namespace {
   }
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if ZOV_AVX2_KERNELS
 /// The same operations in the encoding of processors with four-lane
 /// registers: three-operand instructions spare the copies that two-operand
 /// ones need. No fused products (AVX2 without FMA), so the same bits.
@@ -523,7 +524,7 @@ namespace {
 }  // namespace
 
 void ContactBlocks::project(const MgcVector3* left, const MgcVector3* right, dmat* out) const {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if ZOV_AVX2_KERNELS
   if (contactblockswide::available()) {
     projectBlocksWide(*this, left, right, out);
     return;
@@ -558,7 +559,7 @@ namespace {
   }
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if ZOV_AVX2_KERNELS
 /// The same operations in the four-lane encoding (see projectBlocksWide).
 [[gnu::target("avx2")]] void addBlockProductsWide(const ContactBlocks& k, const MgcVector3* in, MgcVector3* out) {
   addBlockProducts(k, in, out);
@@ -568,7 +569,7 @@ namespace {
 }  // namespace
 
 void ContactBlocks::addProducts(const MgcVector3* in, MgcVector3* out) const {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if ZOV_AVX2_KERNELS
   if (contactblockswide::available()) {
     addBlockProductsWide(*this, in, out);
     return;

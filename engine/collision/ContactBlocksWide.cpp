@@ -5,15 +5,10 @@
 #include <limits>
 
 #include "engine/collision/LsqrIterations.h"
+#include "platform/ProcessorFeatures.h"
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define ZOV_WIDE_CONTACT_SOLVE 1
+#if ZOV_AVX2_KERNELS
 #include <immintrin.h>
-#else
-#define ZOV_WIDE_CONTACT_SOLVE 0
-#endif
-
-#if ZOV_WIDE_CONTACT_SOLVE
 
 namespace contactblockswide {
 
@@ -506,17 +501,9 @@ ZOV_WIDE void scatter(const WideSystem& s, lsqr_input* input, lsqr_work* work) {
   }
 }
 
-bool detect() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}
-
 }  // namespace
 
-bool available() {
-  static const bool supported = detect();
-  return supported;
-}
+bool available() { return zov::platform::hasAvx2(); }
 
 bool solve(const Active& a, lsqr_input* input, lsqr_output* output, lsqr_work* work) {
   if (!available()) return false;

@@ -1,10 +1,9 @@
 #include "engine/collision/LsqrDenseProducts.h"
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define ZOV_LSQR_WIDE_PRODUCTS 1
+#include "platform/ProcessorFeatures.h"
+
+#if ZOV_AVX2_KERNELS
 #include <immintrin.h>
-#else
-#define ZOV_LSQR_WIDE_PRODUCTS 0
 #endif
 
 namespace lsqrdense {
@@ -60,7 +59,7 @@ void accumulateColumnBlock(const double* M, std::size_t stride, std::uint32_t r0
   for (std::uint32_t k = 0; k < Width; ++k) y[c + k] = sum[k];
 }
 
-#if ZOV_LSQR_WIDE_PRODUCTS
+#if ZOV_AVX2_KERNELS
 // accumulateColumnBlock with four columns to a register.
 template <std::uint32_t Width>
 [[gnu::target("avx2")]] void accumulateColumnBlockWide(const double* M, std::size_t stride, std::uint32_t r0,
@@ -100,23 +99,11 @@ template <std::uint32_t Width>
   }
   return c;
 }
-
-bool detectWide() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}
 #endif
 
 }  // namespace
 
-bool wideProducts() {
-#if ZOV_LSQR_WIDE_PRODUCTS
-  static const bool supported = detectWide();
-  return supported;
-#else
-  return false;
-#endif
-}
+bool wideProducts() { return zov::platform::hasAvx2(); }
 
 void accumulateColumns(const double* M, std::size_t stride, std::uint32_t rows, std::uint32_t columns, const double* z,
                        double* y) {
@@ -124,7 +111,7 @@ void accumulateColumns(const double* M, std::size_t stride, std::uint32_t rows, 
   for (std::uint32_t r0 = 0; r0 < rows; r0 += kRowBand) {
     const std::uint32_t r1 = rows - r0 > kRowBand ? r0 + kRowBand : rows;
     std::uint32_t c = 0;
-#if ZOV_LSQR_WIDE_PRODUCTS
+#if ZOV_AVX2_KERNELS
     if (wide) c = accumulateColumnBandWide(M, stride, r0, r1, columns, z, y);
 #else
     static_cast<void>(wide);

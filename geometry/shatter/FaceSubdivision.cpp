@@ -26,9 +26,9 @@ namespace {
 
 /// Lengths, and squared distances, closer than this count as equal.
 constexpr double kTie = 1e-5;
-/// A face of more than kQuadCorners corners gets a split about every
+/// A face of more than kMaxCornersWithoutRuns corners gets a split about every
 /// kRunShare of its perimeter.
-constexpr std::uint32_t kQuadCorners = 4;
+constexpr std::uint32_t kMaxCornersWithoutRuns = 4;
 constexpr double kRunShare = 0.25;
 /// Edges longer than this many times the face's mean edge are split.
 constexpr double kLongEdgeFactor = 2.5;
@@ -396,7 +396,7 @@ bool BVDFmesh::subdivideOnce() {
       }
     }
     m.perimeter = perimeter;
-    const double runLength = face.numVertices > kQuadCorners ? perimeter * kRunShare : 0.0;
+    const double runLength = face.numVertices > kMaxCornersWithoutRuns ? perimeter * kRunShare : 0.0;
     const double longEdge = perimeter / n * kLongEdgeFactor;
     double walked = 0.0;
     for (std::uint32_t step = 0; step < n; ++step) {

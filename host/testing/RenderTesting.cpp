@@ -9,6 +9,7 @@
 
 #include "dag/CameraNode.h"
 #include "dag/DagNode.h"
+#include "dg/NodeImpl.h"
 #include "render/D3DRasterizer.h"
 #include "render/RenderState.h"
 #include "render/SceneViewport.h"

@@ -93,6 +93,13 @@ MStatus clusterFractureNode::compute(const MPlug& plug, MDataBlock& block) {
     block.setClean(plug);
     return MS::kSuccess;
   }
+  const bool handsOn =
+      plug == ca_breakByFrame || plug == ca_breakFrame || plug == ca_breakEnergy || plug == ca_stressThreshold;
+  if (settling && handsOn) {
+    block.outputValue(plug).set(true);
+    block.setClean(plug);
+    return MS::kSuccess;
+  }
   if (plug == ca_breakByFrame) {
     propagateBreakByFrame(block.inputValue(breakByFrame).asBool());
   } else if (plug == ca_breakFrame) {
@@ -161,6 +168,10 @@ bool clusterFractureNode::initStresses() {
     joint->setBool("breakByFrame", false);
   }
   setStressColors();
+  // The values just given are the cluster's: a twin left from the making
+  // and read later would hand them on again, over what the user has since
+  // set on a joint.
+  settleTwins();
   return !outer.empty() || !inner.empty();
 }
 
@@ -178,6 +189,13 @@ void clusterFractureNode::pushStressParams() {
     }
   setStressColors();
   findSolverAndNotify();
+}
+
+void clusterFractureNode::settleTwins() {
+  settling = true;
+  pullPlugs(thisMObject(), {&ca_stressThreshold, &ca_breakFrame, &ca_breakByFrame, &ca_breakEnergy});
+  settling = false;
+  settled = true;
 }
 
 void clusterFractureNode::findSolverAndNotify() {
@@ -211,6 +229,11 @@ void clusterFractureNode::storeInitialState(const MTime& time) {
 }
 
 unsigned int clusterFractureNode::updateFromScene(unsigned int firstIndex) {
+  // A cluster read from a scene: its joint nodes hold the values the scene
+  // kept, which the twins, dirty from the reading, must not overwrite when
+  // read. A cluster built again in the session keeps its twins as they are:
+  // a dirty one is the user's edit, still to be handed on.
+  if (!settled) settleTwins();
   FractureBodyNode* owner = fractureNode();
   FractureBody* body = owner != nullptr ? owner->getFractureBody() : nullptr;
   if (body == nullptr) return firstIndex;

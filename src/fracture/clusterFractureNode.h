@@ -105,6 +105,16 @@ class clusterFractureNode : public MPxNode {
   /// A number to the inner joints; to the outer ones only when there is no
   /// inner joint at all.
   void propagateToInnerFirst(const char* parameter, double value);
+  /// Marks the parameters' twins up to date without handing anything on:
+  /// the joint nodes already hold what the cluster has to give them (it
+  /// has just given them their starting values, or a scene holds them).
+  void settleTwins();
+
+  /// While set, a twin's compute hands nothing on.
+  bool settling = false;
+  /// Whether the twins were ever settled: from then on a dirty twin is a
+  /// value set since, which must still be handed on.
+  bool settled = false;
 };
 
 /// The cluster node feeding the piece's `fracture`; null when the piece is in

@@ -251,6 +251,11 @@ MStatus FractureBodyNode::initialize() {
 void FractureBodyNode::computeRandomThreshold(MDataBlock& block) {
   applyIntParam(ca_randomThreshold, block.inputValue(randomThresholdAttr).asInt());
   if (block.inputValue(stress2mass).asBool()) applyBoolParam(ca_stress2mass, true);
+  // What `stress2mass` asks is done (scaled by mass, or the strengths drawn
+  // without): its twin, read later, would scale or draw them again, over
+  // what the user has since set on a joint.
+  block.outputValue(ca_stress2mass).set(true);
+  block.setClean(ca_stress2mass);
   if (block.inputValue(displayStressses).asBool()) refreshStressDisplay();
   MDataHandle command = block.outputValue(usercommand);
   if (command.asBool()) {

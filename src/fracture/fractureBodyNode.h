@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -198,6 +199,13 @@ class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticip
   /// of which no body is made leaves, with the joint nodes that name it and
   /// a warning. Answers what `make` answers.
   bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) override;
+  /// A piece that left this fracture body because no body could be made of
+  /// its collision shape, whose body is about to be made again (the change
+  /// undone, say), comes back with the joint nodes that left with it, when
+  /// nothing else of the fracture body changed since: its body is then made
+  /// through remakePiece, and `made` holds what `make` answered. False, with
+  /// nothing done, when the piece did not leave it or cannot come back.
+  bool takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) override;
 
   // ---- Stress colours (fractureBodyStress.cpp) --------------------------------
 
@@ -351,9 +359,18 @@ class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticip
   /// The joint node, fed from `from`, is deleted and its joint taken out of
   /// the fracture body; the joint is freed when the fracture body no longer
   /// holds it. Answers the joint freed (null when none was).
-  DynamicStress* dropStressNode(SceneStress& node, const MPlug& from);
-  /// The piece is unlocked and no longer linked to this node or its cluster.
-  void unlinkPiece(rigidBodyNode& piece);
+  /// The deletion goes through `removal` when given (to be undone later),
+  /// else through the node's own modifier.
+  DynamicStress* dropStressNode(SceneStress& node, const MPlug& from, MDGModifier* removal = nullptr);
+  /// The piece is unlocked and no longer linked to this node or its cluster;
+  /// the link is broken through `removal` when given.
+  void unlinkPiece(rigidBodyNode& piece, MDGModifier* removal = nullptr);
+  /// The node's links (pieces, joint nodes, clusters, and the clusters'
+  /// pieces and joint nodes), by plug name, sorted.
+  std::vector<std::string> linkNames() const;
+  /// Lets every piece that left go for good (takeBackPiece will not find
+  /// it), with the joint nodes it took.
+  void forgetLeftPieces();
   /// Deletes the engine fracture body and its joints; the nodes and their
   /// links stay, the joint nodes and pieces only forget them.
   void dropEngineBody();
@@ -390,4 +407,13 @@ class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticip
   /// The deletion of the joint nodes when this node was deleted, undone when
   /// the node comes back.
   std::unique_ptr<MDGModifier> jointRemoval;
+  /// A piece that left because no body could be made of its shape.
+  struct LeftPiece {
+    MObject piece;
+    /// Deleted the joint nodes that named the piece and unlinked it.
+    std::unique_ptr<MDGModifier> removal;
+    /// linkNames just after it left.
+    std::vector<std::string> links;
+  };
+  std::vector<LeftPiece> leftPieces;
 };

@@ -8,10 +8,12 @@
 #include <maya/MProgressWindow.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "engine/FractureFactory.h"
@@ -255,24 +257,86 @@ bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<boo
     if (other != &piece) other->engineBody(true);
     if (other->engineBody(false) == nullptr) bodiless.push_back(other);
   }
+  std::vector<LeftPiece> left;
   for (rigidBodyNode* gone : bodiless) {
     // No joint can be made for the joint nodes that name the piece: they go
-    // with it, and the user is told what became of it.
+    // with it, and the user is told what became of it. What goes is kept,
+    // so that the piece can come back as it was when a body can be made of
+    // it again (takeBackPiece).
+    LeftPiece record{gone->thisMObject(), std::make_unique<MDGModifier>(), {}};
     const MString name = MFnDependencyNode(gone->thisMObject()).name();
     for (bool found = true; found;) {
       found = false;
       for (const auto& [node, from] : linkedStressNodes()) {
         if (node->body1Name() != name && node->body2Name() != name) continue;
-        dropStressNode(*node, from);
+        dropStressNode(*node, from, record.removal.get());
         found = true;
         break;
       }
     }
-    unlinkPiece(*gone);
+    unlinkPiece(*gone, record.removal.get());
     MGlobal::displayWarning("piece " + name + " left fracture body " + nodeName() +
                             ": no body can be made of its collision shape");
+    left.push_back(std::move(record));
   }
   buildAgain();
+  if (fractureBody && !left.empty()) {
+    const std::vector<std::string> links = linkNames();
+    for (LeftPiece& record : left) {
+      record.links = links;
+      if (rigidBodyNode* gone = userNodeOf<rigidBodyNode>(record.piece)) gone->setFormerOwner(this);
+      leftPieces.push_back(std::move(record));
+    }
+  }
   if (failure) std::rethrow_exception(failure);
   return made;
+}
+
+bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) {
+  const auto found = std::find_if(leftPieces.begin(), leftPieces.end(),
+                                  [&piece](const LeftPiece& record) { return record.piece == piece.thisMObject(); });
+  if (found == leftPieces.end()) return false;
+  LeftPiece record = std::move(*found);
+  leftPieces.erase(found);
+  // Only as it left it: a fracture body changed since (pieces, joint nodes
+  // or clusters gone or come) may no longer hold what the piece would bring
+  // back.
+  if (!fractureBody || linkNames() != record.links || piece.fractureBodyNode() != nullptr) return false;
+  record.removal->undoIt();
+  // Built again over fewer pieces, the fracture body shared its mass out
+  // among the rest: each piece takes its node's mass again, as an opened
+  // scene's does, before the fracture body shares it out anew.
+  for (rigidBodyNode* other : linkedPieceNodes()) {
+    HardBody* otherBody = other->engineBody(false);
+    const double given = MPlug(other->thisMObject(), rigidBodyNode::mass).asDouble();
+    if (otherBody == nullptr || !(given > 0.0) || !std::isfinite(given)) continue;
+    otherBody->setMass(static_cast<float>(given));
+    otherBody->saveDynamics(kSaveMass);
+  }
+  made = remakePiece(piece, make);
+  return true;
+}
+
+std::vector<std::string> FractureBodyNode::linkNames() const {
+  std::vector<std::string> names;
+  const auto add = [&names](const MObject& node, const MObject& attribute) {
+    const MPlugArray plugs = connectedPlugs(node, attribute);
+    for (unsigned int i = 0; i < plugs.length(); ++i)
+      names.push_back(MPlug(node, attribute).name().asChar() + std::string(">") + plugs[i].name().asChar());
+  };
+  const MObject self = thisMObject();
+  for (const MObject* attribute : {&rigidBodies, &stresses, &clusters}) add(self, *attribute);
+  for (clusterFractureNode* cluster : clusterNodes())
+    for (const MObject* attribute :
+         {&clusterFractureNode::rigidBodies, &clusterFractureNode::instresses, &clusterFractureNode::outstresses})
+      add(cluster->thisMObject(), *attribute);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void FractureBodyNode::forgetLeftPieces() {
+  rigidBodyNode::forgetFormerOwner(this);
+  // Taken out first: letting the joint nodes go may call back in here.
+  std::vector<LeftPiece> gone = std::move(leftPieces);
+  leftPieces.clear();
 }

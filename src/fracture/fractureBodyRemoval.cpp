@@ -49,6 +49,9 @@ void FractureBodyNode::onNodeRemoved(MObject& node, void*) {
 }
 
 void FractureBodyNode::release() {
+  // A node deleted (and perhaps brought back by undo) keeps them; one
+  // released for good does not.
+  forgetLeftPieces();
   dropClusterNode();
   letBodyGo();
 }
@@ -257,14 +260,14 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
   if (linkedPieceNodes().empty()) releaseWithoutPieces();
 }
 
-void FractureBodyNode::unlinkPiece(rigidBodyNode& piece) {
+void FractureBodyNode::unlinkPiece(rigidBodyNode& piece, MDGModifier* removal) {
   // Unlocked first: the link of a locked node cannot be broken.
   MFnDependencyNode(piece.thisMObject()).setLocked(false);
   piece.setParamsLocked(false);
   const MPlug link(piece.thisMObject(), rigidBodyNode::fracture);
   const MPlug from = link.source();
   if (!from.isNull() && (from.node() == thisMObject() || userNodeOf<clusterFractureNode>(from) != nullptr)) {
-    MDGModifier& dg = dgModifier();
+    MDGModifier& dg = removal != nullptr ? *removal : dgModifier();
     dg.disconnect(from, link);
     dg.doIt();
   }
@@ -309,7 +312,7 @@ void FractureBodyNode::removeStressNodeAt(unsigned int i) {
   if (SceneStress* node = userNodeOf<SceneStress>(plugs[i])) dropStressNode(*node, MPlug(thisMObject(), stresses));
 }
 
-DynamicStress* FractureBodyNode::dropStressNode(SceneStress& node, const MPlug& from) {
+DynamicStress* FractureBodyNode::dropStressNode(SceneStress& node, const MPlug& from, MDGModifier* removal) {
   FractureBody* body = getFractureBody();
   DynamicStress* freed = nullptr;
   if (DynamicStress* joint = node.getJoint()) {
@@ -327,7 +330,7 @@ DynamicStress* FractureBodyNode::dropStressNode(SceneStress& node, const MPlug& 
   forgetStressNode(&node);
   node.setBreakByFrameListed(false);
   node.setOwner(nullptr);
-  MDGModifier& dg = dgModifier();
+  MDGModifier& dg = removal != nullptr ? *removal : dgModifier();
   dg.disconnect(from, MPlug(node.thisMObject(), SceneStress::fracture));
   dg.deleteNode(node.thisMObject());
   dg.doIt();

@@ -314,6 +314,11 @@ void SceneStress::pullAttributes() {
 }
 
 void SceneStress::writeAttributes() {
+  // A value set on the node whose twin nobody has read yet (a setAttr reads
+  // none) is the user's edit: it reaches the joint and the start state now,
+  // as it would had the twin been read, rather than being overwritten below.
+  pullPlugs(thisMObject(), {&ca_enabled, &ca_torsion, &ca_breakByFrame, &ca_frameToBreak, &ca_breakByForce,
+                            &ca_forceStrenght, &ca_breakEnergy});
   // Copies: each set below rewrites the saved values as it goes.
   const float at[3] = {savedPosition[0], savedPosition[1], savedPosition[2]};
   const double strength = savedForceStrenght;

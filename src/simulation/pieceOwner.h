@@ -33,6 +33,11 @@ class PieceOwner {
   /// making, which frees the old body), the fracture body, which reaches the
   /// old body, letting it go first. Answers what `make` answers.
   virtual bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) = 0;
+  /// A piece that left the fracture body because no body could be made of
+  /// its shape, whose body is about to be made again through `make`: comes
+  /// back when it can, and answers true with `made` holding what `make`
+  /// answered; false, with nothing done, when it cannot.
+  virtual bool takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) = 0;
 
  protected:
   PieceOwner() = default;

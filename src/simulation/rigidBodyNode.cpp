@@ -123,6 +123,11 @@ void rigidBodyNode::forgetFractureOwner(const PieceOwner* gone) {
     if (node->fractureOwner == gone) node->setFractureOwner(nullptr, false);
 }
 
+void rigidBodyNode::forgetFormerOwner(const PieceOwner* gone) {
+  for (rigidBodyNode* node : liveBodies())
+    if (node->formerOwner == gone) node->formerOwner = nullptr;
+}
+
 void* rigidBodyNode::creator() { return new rigidBodyNode; }
 
 MStatus rigidBodyNode::initialize() {
@@ -429,6 +434,7 @@ bool rigidBodyNode::isPieceAnimated() const {
 
 void rigidBodyNode::setFractureOwner(PieceOwner* owner, bool first) {
   fractureOwner = owner;
+  if (owner != nullptr) formerOwner = nullptr;
   isFracturePiece = owner != nullptr;
   firstPiece = owner != nullptr && first;
 }

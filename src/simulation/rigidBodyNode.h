@@ -184,6 +184,12 @@ class rigidBodyNode : public MPxLocatorNode {
   /// Every node whose fracture body node is `gone` becomes a free body: the
   /// fracture body node is going, linked to its pieces or not.
   static void forgetFractureOwner(const PieceOwner* gone);
+  /// The fracture body the node left because no body could be made of its
+  /// shape, which may take it back when its body is made again; cleared
+  /// when the node becomes a piece again.
+  void setFormerOwner(PieceOwner* owner) { formerOwner = owner; }
+  /// Every node whose former fracture body is `gone` forgets it.
+  static void forgetFormerOwner(const PieceOwner* gone);
   /// Makes the node a piece of `owner` (null: a free body again); the first
   /// piece of a fracture body is marked.
   void setFractureOwner(PieceOwner* owner, bool firstPiece);
@@ -389,6 +395,8 @@ class rigidBodyNode : public MPxLocatorNode {
   /// The fracture body node of which the body is a piece; null for a free
   /// body. Not owned.
   PieceOwner* fractureOwner = nullptr;
+  /// See setFormerOwner. Not owned.
+  PieceOwner* formerOwner = nullptr;
   std::uint32_t bodySerial = 0;
   /// The transform's pose as last taken, and the pose it goes to in the
   /// frame being simulated.

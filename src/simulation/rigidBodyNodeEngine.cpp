@@ -93,10 +93,23 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
   // A piece's body made again (a new collision type) goes through its
   // fracture body, which reaches the old body and must let it go first.
   if (body && fractureOwner != nullptr) return fractureOwner->remakePiece(*this, [&] { return makeBody(block); });
-  if (!released) return makeBody(block);
-  // The node's deletion was undone: the body is made again from the start
-  // pose it had, which the rewinds go back to, and then placed where the
-  // transform stands now, to go on from there.
+  // A piece that left its fracture body because no body could be made of
+  // its shape goes back to it, when it can, as its body is made again.
+  if (!body && fractureOwner == nullptr && formerOwner != nullptr) {
+    PieceOwner* former = formerOwner;
+    formerOwner = nullptr;
+    bool madeAgain = false;
+    if (former->takeBackPiece(
+            *this, [&] { return makeBody(block); }, madeAgain))
+      return madeAgain;
+  }
+  // A first body starts where the transform stands.
+  if (!released && !body) return makeBody(block);
+  // A body made again (a new collision type, the node's deletion undone)
+  // keeps the start the node holds: it is made at the start pose, which the
+  // rewinds go back to, with the node's initial motion, as a reset leaves
+  // it, and then placed where the transform stands now, to go on from
+  // there. Made where a play left it, it would start from there.
   MDagPath transform;
   if (!parentTransformPath(thisMObject(), transform)) return makeBody(block);
   bool made = false;
@@ -104,9 +117,17 @@ bool rigidBodyNode::createBody(MDataBlock& block) {
     const AtRestPosition atRest(transform);
     made = makeBody(block);
   }
-  released = !made;
-  if (made) bodyFromMaya(MAnimControl::currentTime(), false);
-  return made;
+  if (released) released = !made;
+  if (!made) return false;
+  applyInitialVelocities();
+  const MTime now = MAnimControl::currentTime();
+  bodyFromMaya(now, false);
+  if (now != MAnimControl::minTime() && body) {
+    // Past the start it goes on from rest, as a body made there always has.
+    body->setLinearVelocity(Mgc::MgcVector3());
+    body->setAngularMomentum(Mgc::MgcVector3());
+  }
+  return true;
 }
 
 namespace {
@@ -348,8 +369,6 @@ void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
   if (!body) return;
   MDagPath transform;
   if (!transformPathOrReport(thisMObject(), transform)) return;
-  const MMatrix W = transform.inclusiveMatrix();
-  const MMatrix B = multiplyTransforms(W, bodyOffset.inverse());
   const double3& wanted = block.inputValue(massCenter).asDouble3();
   const MVector given(wanted[0], wanted[1], wanted[2]);
   if (!finiteAsFloat(given)) {
@@ -360,15 +379,30 @@ void rigidBodyNode::moveCentreOfMass(MDataBlock& block) {
     return;
   }
   const Mgc::MgcVector3 c(static_cast<float>(wanted[0]), static_cast<float>(wanted[1]), static_cast<float>(wanted[2]));
-  body->moveCenterOfMass(c);
+  // The centre is given where the body starts, and the body's start is kept:
+  // the centre moves with the transform at its rest position and the body
+  // at its start state, and the body then goes back where the transform
+  // stands, with the motion it had there.
+  const Mgc::MgcVector3 velocity = body->getDyn().linearVelocity;
+  const Mgc::MgcVector3 momentum = body->getDyn().angularMomentum;
+  {
+    const AtRestPosition atRest(transform);
+    body->restoreDynamics();
+    const MMatrix W = transform.inclusiveMatrix();
+    const MMatrix B = multiplyTransforms(W, bodyOffset.inverse());
+    body->moveCenterOfMass(c);
 
-  MTransformationMatrix moved(B);
-  moved.setTranslation(toHost(c), MSpace::kTransform);
-  const MMatrix inverseBody = moved.asMatrixInverse();
-  bodyOffset = multiplyTransforms(inverseBody, W);
-  store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
-  store(centreInTransform, transformPoint(toHost(c), W.inverse()));
-  resetToStart(MAnimControl::minTime());
+    MTransformationMatrix moved(B);
+    moved.setTranslation(toHost(c), MSpace::kTransform);
+    const MMatrix inverseBody = moved.asMatrixInverse();
+    bodyOffset = multiplyTransforms(inverseBody, W);
+    store(pivotInBody, transformPoint(MFnTransform(transform).rotatePivot(MSpace::kWorld), inverseBody));
+    store(centreInTransform, transformPoint(toHost(c), W.inverse()));
+    resetToStart(MAnimControl::minTime());
+  }
+  bodyFromMaya(MAnimControl::currentTime(), false);
+  body->setLinearVelocity(velocity);
+  body->setAngularMomentum(momentum);
 }
 
 void rigidBodyNode::updateMassProperties() {

@@ -47,6 +47,7 @@ void expectListsConsistent(const PrivateWorld& world, const std::vector<HardBody
             static_cast<std::int32_t>(world.getDynamicBodies().getCount() + world.getSleepingBodies().getCount()));
   EXPECT_EQ(world.getNumberOfStaticBodies(), static_cast<std::int32_t>(world.getStaticBodies().getCount()));
   EXPECT_TRUE(world.listOrdersMatchLists());
+  EXPECT_TRUE(world.listsKeepTheirRules());
 }
 
 std::unique_ptr<BoxBody> namedBox(const char* name, bool active = true, bool isStatic = false) {

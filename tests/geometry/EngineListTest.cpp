@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <iterator>
 #include <list>
@@ -129,6 +130,36 @@ TEST(EngineList, AppendAllSelfAssignmentNullPositionAndReleasedCache) {
   const int before = Counted::constructions;
   counted.append(Counted(2));
   EXPECT_EQ(Counted::constructions - before, 2) << "one temporary and one new node";
+}
+
+// A list holds its head and its linked nodes, and neither a node it has
+// cached nor another list's node. Where checks are on, inserting after a
+// node the list does not hold stops the program.
+TEST(EngineList, HoldsItsHeadAndLinkedNodesOnlyAndChecksInsertionPositions) {
+  IntList list, other;
+  for (int value : {1, 2, 3}) list.append(value);
+  other.append(7);
+  Node* cached = list.getFirst();
+  list.remove(cached->value);
+  const struct {
+    const char* what;
+    const Node* node;
+    bool held;
+  } cases[] = {
+      {"head", list.getHead(), true}, {"first", list.getFirst(), true},          {"last", list.getLast(), true},
+      {"cached", cached, false},      {"other list's", other.getFirst(), false}, {"other head", other.getHead(), false},
+      {"null", nullptr, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(list.holds(c.node), c.held) << c.what;
+  IntList empty;
+  EXPECT_TRUE(empty.holds(empty.getHead()));
+  EXPECT_FALSE(empty.holds(list.getFirst()));
+#if ZOV_ASSERTS_ON
+  EXPECT_EXIT(list.insertAfter(5, other.getFirst()), testing::KilledBySignal(SIGABRT),
+              "assertion failed: holds\\(position\\)");
+  EXPECT_EXIT(list.insertAfter(5, cached), testing::KilledBySignal(SIGABRT), "assertion failed");
+#endif
+  EXPECT_EQ(valuesOf(list), (std::vector<int>{2, 1}));
 }
 
 // Moving the first element puts its own node at the front of the other list,

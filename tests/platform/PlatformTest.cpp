@@ -4,15 +4,22 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/Assert.h"
 #include "platform/CRandom.h"
 #include "platform/Clock.h"
 #include "platform/Pages.h"
+#include "platform/ProcessorFeatures.h"
 #include "platform/Processors.h"
 #include "platform/Threads.h"
 
@@ -54,6 +61,26 @@ TEST(Processors, OverrideReplacesTheRuntimeCountUntilCleared) {
   EXPECT_EQ(processorCount(), natural);
 }
 
+// The answer matches the processor flags the system lists for the first
+// processor, and it does not change between calls.
+TEST(ProcessorFeatures, Avx2AnswerMatchesTheFlagsTheSystemLists) {
+#if ZOV_AVX2_KERNELS
+  std::ifstream info("/proc/cpuinfo");
+  if (!info) GTEST_SKIP() << "the system lists no processor flags";
+  bool listed = false;
+  for (std::string line; std::getline(info, line);) {
+    if (line.rfind("flags", 0) != 0) continue;
+    std::istringstream flags(line.substr(line.find(':') + 1));
+    for (std::string flag; flags >> flag;) listed = listed || flag == "avx2";
+    break;
+  }
+  EXPECT_EQ(hasAvx2(), listed);
+#else
+  EXPECT_FALSE(hasAvx2());
+#endif
+  EXPECT_EQ(hasAvx2(), hasAvx2());
+}
+
 // A wall clock: sleeping advances it although no processor time is spent.
 TEST(Clock, AdvancesWithWallTimeWhileSleeping) {
   const long before = crtClock();
@@ -77,4 +104,23 @@ TEST(Pages, MappedPagesAreZeroedAlignedAndWritable) {
     unmapPages(pages, bytes);
   }
   unmapPages(nullptr, page);
+}
+
+// Where checks are on (the sanitizer variants, a debug build) a holding check
+// evaluates its condition once and goes on, and a failing one prints its
+// condition with its file and line and aborts. In the optimised build the
+// check is compiled out: its condition, false here, never runs.
+TEST(AssertDeathTest, ChecksRunWhereTheyAreOnAndAreCompiledOutElsewhere) {
+  int evaluations = 0;
+  ZOV_ASSERT(++evaluations == 1);
+#if ZOV_ASSERTS_ON
+  EXPECT_EQ(evaluations, 1);
+  const std::string where = "PlatformTest\\.cpp:" + std::to_string(__LINE__ + 1);
+  EXPECT_EXIT(ZOV_ASSERT(evaluations > 1), testing::KilledBySignal(SIGABRT),
+              where + ": assertion failed: evaluations > 1");
+#else
+  EXPECT_EQ(evaluations, 0);
+  ZOV_ASSERT(++evaluations > 1);
+  EXPECT_EQ(evaluations, 0);
+#endif
 }

@@ -139,4 +139,105 @@ TEST_F(FracturePieceShape, APieceOfWhoseShapeNoBodyCanBeMadeLeavesWithAWarningTa
   }
 }
 
+TEST_F(FracturePieceShape, APieceThatLeftComesBackWithItsJointsWhenTheChangeIsUndoneAndLeavesAgainWhenRedone) {
+  const std::string path = ::testing::TempDir() + "FracturePieceBack" + std::to_string(getpid()) + ".ma";
+  // A piece next to the cluster and a piece of it.
+  for (const int shard : {5, 1}) {
+    SCOPED_TRACE(shardBody(shard));
+    freshScene();
+    const std::string body = shardBody(shard);
+    const std::string shape = shapeOf(body);
+    // A triangle mesh of a flat mesh: a body is made of it, but no convex
+    // hull.
+    ASSERT_TRUE(runs("setAttr " + shape + ".type 3"));
+    run("polyPlane -n flat; connectAttr -f flatShape.worldMesh[0] " + shape + ".inShape");
+    draw(body);
+    const std::string link = linkOf(body);
+    ASSERT_FALSE(link.empty());
+    const std::map<std::string, JointHeld> before = jointNodes();
+    const std::vector<FrameRecord> asBefore = play(kPlayedTo);
+    ASSERT_GT(brokenCount(asBefore), 0u);
+    run("currentTime " + std::to_string(kFirstFrame));
+
+    ASSERT_TRUE(runs("setAttr " + shape + ".type 2"));
+    draw(body);
+    ASSERT_EQ(linkOf(body), "");
+    // Its fracture body deleted and brought back meanwhile, too.
+    for (const char* step : {"undo", "redo", "delete ZovFractureBody; undo; undo"}) {
+      SCOPED_TRACE(step);
+      zovhost::testing::clearLogs();
+      ASSERT_TRUE(runs(step));
+      draw(body);
+      const bool back = std::string(step) != "redo";
+      EXPECT_EQ(linkOf(body), back ? link : "");
+      EXPECT_EQ(hasMessage(MessageKind::Warning, "piece " + body + " left fracture body ZovFractureBody: "), !back);
+      EXPECT_EQ(jointNodes() == before, back);
+      EXPECT_EQ(disagreements({true}), "");
+    }
+    // Locked again, as a piece is.
+    EXPECT_FALSE(runs("setAttr " + body + ".mass 3"));
+    EXPECT_FALSE(runs("delete " + body));
+    // It plays as before it left, and its fracture body is the one its nodes
+    // describe: it plays as the scene saved and opened again.
+    const std::vector<FrameRecord> played = play(kPlayedTo);
+    expectSamePlay(asBefore, played);
+    EXPECT_EQ(disagreements(), "");
+    run("currentTime " + std::to_string(kFirstFrame));
+    run("file -rename \"" + path + "\"; file -save");
+    zovhost::testing::resetHost();
+    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+    run("file -open \"" + path + "\"");
+    zovhost::testing::flushIdleQueue();
+    expectSamePlay(played, play(kPlayedTo));
+  }
+}
+
+TEST_F(FracturePieceShape, APieceThatLeftStaysAFreeBodyWhenItsFractureBodyChangedSince) {
+  freshScene();
+  // Two pieces made triangle meshes of flat meshes, then convex hulls: both
+  // leave, one after the other.
+  const std::string first = shardBody(5), second = shardBody(9);
+  for (const std::string& body : {first, second}) {
+    ASSERT_TRUE(runs("setAttr " + shapeOf(body) + ".type 3"));
+    run("polyPlane -n " + body + "Flat; connectAttr -f " + body + "FlatShape.worldMesh[0] " + shapeOf(body) +
+        ".inShape");
+    draw(body);
+  }
+  const std::string secondLink = linkOf(second);
+  const std::map<std::string, JointHeld> before = jointNodes();
+  for (const std::string& body : {first, second}) {
+    ASSERT_TRUE(runs("setAttr " + shapeOf(body) + ".type 2"));
+    draw(body);
+    ASSERT_EQ(linkOf(body), "");
+  }
+  const std::map<std::string, JointHeld> withoutBoth = jointNodes();
+  // The first made a triangle mesh again: its fracture body lost the second
+  // piece since, so it stays a free body.
+  ASSERT_TRUE(runs("setAttr " + shapeOf(first) + ".type 3"));
+  draw(first);
+  EXPECT_EQ(linkOf(first), "");
+  EXPECT_NE(bodyNode(first).engineBody(false), nullptr);
+  EXPECT_TRUE(jointNodes() == withoutBoth);
+  EXPECT_EQ(disagreements({true}), "");
+  // The second comes back to the fracture body it left as it was, with the
+  // joint nodes that do not name the first.
+  ASSERT_TRUE(runs("setAttr " + shapeOf(second) + ".type 3"));
+  draw(second);
+  EXPECT_EQ(linkOf(second), secondLink);
+  size_t back = 0;
+  for (const auto& [joint, held] : before) {
+    const bool namesFirst = held.first == first || held.second == first;
+    const bool namesSecond = held.first == second || held.second == second;
+    EXPECT_EQ(jointNodes().count(joint), namesFirst ? 0u : 1u) << joint;
+    back += namesSecond && !namesFirst ? 1 : 0;
+  }
+  EXPECT_GT(back, 0u);
+  EXPECT_EQ(disagreements({true}), "");
+  run("currentTime " + std::to_string(kFirstFrame - 1));
+  for (int f = kFirstFrame; f <= kPlayedTo; ++f) {
+    run("currentTime " + std::to_string(f));
+    ASSERT_EQ(disagreements(), "") << "frame " << f;
+  }
+}
+
 }  // namespace

@@ -6,14 +6,11 @@
 #include "mathtypes/StatusOut.h"
 
 using zovhost::AttributeImpl;
-using zovhost::AttributeKind;
 using zovhost::sceneGraph;
 using zovhost::setStatus;
 using zovhost::Slot;
 
 namespace {
-
-bool isTime(const AttributeImpl& a) { return a.kind == AttributeKind::Unit && a.unitType == MFnUnitAttribute::kTime; }
 
 /// The slot behind a handle, made when it does not exist yet.
 Slot* slotOf(const MPlug& plug) {
@@ -72,15 +69,17 @@ bool MDataHandle::isNumeric() const { return !m_plug.isNull() && m_plug.attribut
 double MDataHandle::number() const {
   const Slot* slot = slotOf(m_plug);
   if (!slot) return 0.0;
-  return isTime(*m_plug.attributeImpl()) ? slot->value.number / MTime::ticksPerUnit(MTime::uiUnit())
-                                         : slot->value.number;
+  return m_plug.attributeImpl()->isUnit(MFnUnitAttribute::kTime)
+             ? slot->value.number / MTime::ticksPerUnit(MTime::uiUnit())
+             : slot->value.number;
 }
 
 void MDataHandle::setNumber(double value) {
   Slot* slot = slotOf(m_plug);
   if (!slot || !m_plug.attributeImpl()->holdsNumber()) return;
   const AttributeImpl& attribute = *m_plug.attributeImpl();
-  slot->value.number = attribute.normalise(isTime(attribute) ? value * MTime::ticksPerUnit(MTime::uiUnit()) : value);
+  slot->value.number = attribute.normalise(
+      attribute.isUnit(MFnUnitAttribute::kTime) ? value * MTime::ticksPerUnit(MTime::uiUnit()) : value);
 }
 
 double MDataHandle::componentNumber(unsigned int index) const {
@@ -153,7 +152,7 @@ void MDataHandle::set(int value) { setNumber(value); }
 void MDataHandle::set(float value) { setNumber(value); }
 void MDataHandle::set(double value) { setNumber(value); }
 void MDataHandle::set(const MTime& value) {
-  setNumber(isTime(*m_plug.attributeImpl()) ? value.as(MTime::uiUnit()) : value.value());
+  setNumber(m_plug.attributeImpl()->isUnit(MFnUnitAttribute::kTime) ? value.as(MTime::uiUnit()) : value.value());
 }
 void MDataHandle::set(const MDistance& value) { setNumber(value.asCentimeters()); }
 void MDataHandle::set(const MAngle& value) { setNumber(value.asRadians()); }

@@ -21,8 +21,6 @@ using zovhost::Slot;
 
 namespace {
 
-bool isTime(const AttributeImpl& a) { return a.kind == AttributeKind::Unit && a.unitType == MFnUnitAttribute::kTime; }
-
 double uiTicks() { return MTime::ticksPerUnit(MTime::uiUnit()); }
 
 /// Evaluates the plug and gives its slot (defaults when it does not exist).
@@ -40,7 +38,7 @@ MStatus readNumber(const MPlug& plug, double& value) {
   Slot defaults;
   const Slot* slot = readSlot(plug, defaults);
   if (!attribute.holdsNumber()) return MS::kFailure;
-  value = isTime(attribute) ? slot->value.number / uiTicks() : slot->value.number;
+  value = attribute.isUnit(MFnUnitAttribute::kTime) ? slot->value.number / uiTicks() : slot->value.number;
   return MS::kSuccess;
 }
 
@@ -49,7 +47,7 @@ MStatus writeNumber(MPlug& plug, double value) {
   const AttributeImpl& attribute = *plug.attributeImpl();
   if (!attribute.holdsNumber()) return MS::kFailure;
   if (!attribute.acceptsNumber(value)) return MS::kInvalidParameter;
-  const double stored = attribute.normalise(isTime(attribute) ? value * uiTicks() : value);
+  const double stored = attribute.normalise(attribute.isUnit(MFnUnitAttribute::kTime) ? value * uiTicks() : value);
   return sceneGraph().store(plug, [stored](Slot& slot) { slot.value.number = stored; });
 }
 
@@ -178,7 +176,7 @@ MStatus MPlug::setValue(const MObject& value) {
 
 MStatus MPlug::setValue(const MTime& value) {
   if (isNull()) return MS::kInvalidParameter;
-  if (isTime(*m_attribute)) return writeNumber(*this, value.as(MTime::uiUnit()));
+  if (m_attribute->isUnit(MFnUnitAttribute::kTime)) return writeNumber(*this, value.as(MTime::uiUnit()));
   return writeNumber(*this, value.value());
 }
 
