@@ -5,7 +5,7 @@
 
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HardBody.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 
 using Mgc::MgcVector3;
 

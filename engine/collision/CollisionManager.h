@@ -8,12 +8,12 @@
 
 #include "engine/ThreadSlots.h"
 #include "engine/collision/BroadPhase.h"
-#include "engine/collision/CollisionWorkers.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
-#include "engine/collision/NarrowPhaseMemos.h"
 #include "engine/collision/PairPool.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/narrowphase/NarrowPhaseMemos.h"
+#include "engine/collision/threads/CollisionWorkers.h"
+#include "engine/collision/threads/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 

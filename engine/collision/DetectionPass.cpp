@@ -24,7 +24,7 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactManifold.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 #include "engine/fracture/FractureBody.h"
 #include "math/MgcMatrix3.h"
 
