@@ -5,6 +5,7 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
+#include "engine/collision/DetectionPass.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "engine/collision/narrowphase/PkJump.h"
 #include "engine/collision/threads/WorkerPool.h"
