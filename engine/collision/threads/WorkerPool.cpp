@@ -299,17 +299,7 @@ void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
   ++waits[later];
 }
 
-void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
-                    const std::function<void(std::uint32_t, std::uint32_t)>& fn, std::uint32_t tasksPerThread) {
-  // A few tasks are done before helpers would have woken.
-  if (tasksPerThread == 0) tasksPerThread = 1;
-  if (pool == nullptr || helpers == 0 || count < std::min(kTaskOrderMinimum, 2 * tasksPerThread)) {
-    for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
-    release();
-    return;
-  }
-  // Each thread gets a share worth waking it for.
-  helpers = std::min(helpers, count / tasksPerThread - 1);
+std::uint32_t TaskOrder::prepareRun(std::uint32_t helpers) {
   if (waitingCapacity < count) {
     const std::uint32_t room = std::max<std::uint32_t>(count, kKeptScratchBytes / sizeof(waiting[0]));
     waiting.reset(new std::atomic<std::uint32_t>[room]);
@@ -334,6 +324,21 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   }
   // Taken from the back: the earliest tasks first.
   std::reverse(ready.begin(), ready.end());
+  return mostFollowers;
+}
+
+void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
+                    const std::function<void(std::uint32_t, std::uint32_t)>& fn, std::uint32_t tasksPerThread) {
+  // A few tasks are done before helpers would have woken.
+  if (tasksPerThread == 0) tasksPerThread = 1;
+  if (pool == nullptr || helpers == 0 || count < std::min(kTaskOrderMinimum, 2 * tasksPerThread)) {
+    for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
+    release();
+    return;
+  }
+  // Each thread gets a share worth waking it for.
+  helpers = std::min(helpers, count / tasksPerThread - 1);
+  const std::uint32_t mostFollowers = prepareRun(helpers);
   std::mutex readyMutex;
   std::condition_variable readyChanged;
   std::uint32_t sleepers = 0;

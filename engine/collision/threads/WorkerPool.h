@@ -198,6 +198,10 @@ class TaskOrder {
   /// it is a few words a task and a wait, needed only from reset to the end
   /// of run.
   void release();
+  /// The waiting counts and the ready list of a run with `helpers` helpers,
+  /// the earliest ready task last, and room for what each thread releases;
+  /// returns the most followers a task has (at least 1), each thread's room.
+  std::uint32_t prepareRun(std::uint32_t helpers);
 
   std::uint32_t count = 0;
   std::vector<std::uint32_t> waits;
