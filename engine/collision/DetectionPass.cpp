@@ -96,35 +96,6 @@ int CollisionManager::contactPass(const PassBodies& listed) {
 
 // ---- The pass ----------------------------------------------------------------------
 
-struct DetectionPass::State {
-  bool ordered = false;
-  std::uint32_t helpers = 0;
-  /// Fracture bodies take part through their pieces (the contact pass).
-  bool pieces = false;
-  /// The fracture bodies whose pieces stand in for them.
-  std::vector<HardBody*> compounds;
-  /// The pass's bodies by pass slot.
-  std::vector<HardBody*> all;
-  /// Pass slots, each in the order the engine's lists walk them: the
-  /// resting side, the moving bodies no wave has reached yet, the running
-  /// wave's frontier.
-  std::vector<std::uint32_t> resting;
-  std::vector<std::uint32_t> moving;
-  std::vector<std::uint32_t> frontier;
-  /// Positions in those lists by pass slot (-1 for none).
-  std::vector<std::int32_t> restingPos;
-  std::vector<std::int32_t> movingPos;
-  std::vector<std::int32_t> frontierPos;
-  /// The pass's result by foldPassResult.
-  std::uint32_t result = 0;
-  /// The running wave; the islands take the level after the last.
-  std::int32_t wave = 0;
-  /// By pass slot, the resting bodies' answers to the rest test and the
-  /// round of answers they belong to.
-  std::vector<std::uint32_t> restingAskedIn;
-  std::vector<std::uint8_t> restingMoves;
-};
-
 void DetectionPass::asAppended(std::vector<std::uint32_t>& appendOrder) {
   std::reverse(appendOrder.begin(), appendOrder.end());
 }

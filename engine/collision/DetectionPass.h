@@ -59,7 +59,35 @@ class DetectionPass {
  private:
   using PassCandidate = CollisionManager::PassCandidate;
   /// What the phases of one pass share.
-  struct State;
+  struct State {
+    bool ordered = false;
+    std::uint32_t helpers = 0;
+    /// Fracture bodies take part through their pieces (the contact pass).
+    bool pieces = false;
+    /// The fracture bodies whose pieces stand in for them.
+    std::vector<HardBody*> compounds;
+    /// The pass's bodies by pass slot.
+    std::vector<HardBody*> all;
+    /// Pass slots, each in the order the engine's lists walk them: the
+    /// resting side, the moving bodies no wave has reached yet, the running
+    /// wave's frontier.
+    std::vector<std::uint32_t> resting;
+    std::vector<std::uint32_t> moving;
+    std::vector<std::uint32_t> frontier;
+    /// Positions in those lists by pass slot (-1 for none).
+    std::vector<std::int32_t> restingPos;
+    std::vector<std::int32_t> movingPos;
+    std::vector<std::int32_t> frontierPos;
+    /// The pass's result, folded from the contact counts of its pairs
+    /// (countFoundPair).
+    std::uint32_t result = 0;
+    /// The running wave; the islands take the level after the last.
+    std::int32_t wave = 0;
+    /// By pass slot, the resting bodies' answers to the rest test and the
+    /// round of answers they belong to.
+    std::vector<std::uint32_t> restingAskedIn;
+    std::vector<std::uint8_t> restingMoves;
+  };
 
   /// The pass's bodies by pass slot: the resting side (barriers, static and
   /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
