@@ -22,8 +22,8 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/LevelOrder.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/LevelOrder.h"
+#include "engine/collision/threads/WorkerPool.h"
 
 using Mgc::MgcVector3;
 
