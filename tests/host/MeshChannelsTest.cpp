@@ -10,10 +10,7 @@
 
 namespace {
 
-using dagtest::node;
-using dagtest::path;
-using dagtest::run;
-using dagtest::runUndoable;
+using namespace dagtest;
 
 constexpr int kTagId = 4242;
 

@@ -14,11 +14,7 @@
 
 namespace {
 
-using dagtest::lineFails;
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
+using namespace dagtest;
 
 MIntArray ints(std::initializer_list<int> values) {
   MIntArray result;

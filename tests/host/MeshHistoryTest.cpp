@@ -12,11 +12,7 @@
 
 namespace {
 
-using dagtest::lineFails;
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
+using namespace dagtest;
 
 class MeshHistory : public HostTest {
  protected:
