@@ -5,7 +5,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/ContactBlocks.h"
+#include "engine/solver/ContactBlocks.h"
 #include "geometry/MeshTransforms.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/collision/ContactBlocks.h"
-#include "engine/collision/ContactBlocksWide.h"
-#include "engine/collision/Lsqr.h"
 #include "engine/collision/SolverWorkspace.h"
+#include "engine/solver/ContactBlocks.h"
+#include "engine/solver/ContactBlocksWide.h"
+#include "engine/solver/Lsqr.h"
 #include "math/MgcVector3.h"
 #include "support/RecordedContactSystems.h"
 

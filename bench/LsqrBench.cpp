@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "BenchChecks.h"
-#include "engine/collision/Lsqr.h"
 #include "engine/collision/SolverWorkspace.h"
+#include "engine/solver/Lsqr.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/CRandom.h"

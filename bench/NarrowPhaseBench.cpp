@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/collision/PkJump.h"
+#include "engine/collision/narrowphase/PkJump.h"
 #include "geometry/BVmesh.h"
 #include "geometry/ConvexHull.h"
 #include "geometry/MeshTransforms.h"

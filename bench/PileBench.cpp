@@ -37,7 +37,7 @@
 #include "engine/MeshFactory.h"
 #include "engine/PrivateWorld.h"
 #include "engine/collision/CollisionManager.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/Processors.h"

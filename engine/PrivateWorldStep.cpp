@@ -4,7 +4,7 @@
 #include "engine/PrivateWorld.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 #include "platform/Assert.h"
 
 using Mgc::MgcVector3;

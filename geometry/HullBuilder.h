@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "math/MgcVector3.h"
+#include "math/Tolerances.h"
 
 // The incremental 3D convex hull behind convexHull and convexHullDF. This
 // header is internal to the geometry library: callers use
@@ -71,6 +72,9 @@ class HullBuilder {
   bool isSingleTriangle() const { return singleTriangle_; }
 
  private:
+  /// No face, and no point: the end of a conflict list or a missing link.
+  static constexpr std::uint32_t kNoFace = kNoIndex;
+  static constexpr std::uint32_t kNoPoint = kNoIndex;
   /// A face while the hull grows. Slots of dead triangles are reused.
   struct Triangle {
     std::uint32_t corners[3];

@@ -12,21 +12,19 @@ MSyntax commandSyntax(std::initializer_list<CommandFlag> flags, const CommandObj
 
 MStatus CommandArguments::parse(const MSyntax& syntax, const MArgList& list) {
   MStatus status;
-  auto database = std::make_unique<MArgDatabase>(syntax, list, &status);
-  if (status) m_database = std::move(database);
+  auto parsedNow = std::make_unique<MArgDatabase>(syntax, list, &status);
+  if (status) database = std::move(parsedNow);
   return status;
 }
 
-bool CommandArguments::isSet(const CommandFlag& flag) const {
-  return parsed() && m_database->isFlagSet(flag.shortName);
-}
+bool CommandArguments::isSet(const CommandFlag& flag) const { return parsed() && database->isFlagSet(flag.shortName); }
 
 bool CommandArguments::checkNodeName(const CommandFlag& flag, const MString& name) const {
-  return checkNodeNameFlag(m_command, flag.longName, name);
+  return checkNodeNameFlag(commandName, flag.longName, name);
 }
 
 MSelectionList CommandArguments::objects() const {
   MSelectionList list;
-  if (parsed()) m_database->getObjects(list);
+  if (parsed()) database->getObjects(list);
   return list;
 }

@@ -69,14 +69,14 @@ struct FlagBounds {
 class CommandArguments {
  public:
   /// `command` names the command in the messages of the checks.
-  explicit CommandArguments(const char* command) : m_command(command) {}
+  explicit CommandArguments(const char* command) : commandName(command) {}
 
   /// Parses the arguments by the syntax; the host tells the user what it
   /// refuses. Arguments an earlier parse kept stay when this one fails.
   MStatus parse(const MSyntax& syntax, const MArgList& list);
   /// Whether arguments were parsed.
-  bool parsed() const { return m_database != nullptr; }
-  const char* command() const { return m_command; }
+  bool parsed() const { return database != nullptr; }
+  const char* command() const { return commandName; }
 
   bool isSet(const CommandFlag& flag) const;
   /// The flag's argument, into `value` when the flag is set (left alone
@@ -84,7 +84,7 @@ class CommandArguments {
   template <typename Value>
   bool read(const CommandFlag& flag, Value& value) const {
     if (!isSet(flag)) return false;
-    m_database->getFlagArgument(flag.shortName, 0, value);
+    database->getFlagArgument(flag.shortName, 0, value);
     return true;
   }
   /// The flag's number when set, taken as readFlagInRange takes it; false
@@ -92,8 +92,8 @@ class CommandArguments {
   template <typename Number>
   bool readInRange(const CommandFlag& flag, const FlagBounds& bounds, Number& value) const {
     return !parsed() ||
-           readFlagInRange(*m_database, flag.shortName,
-                           {m_command, flag.longName, bounds.low, bounds.high, bounds.holdsBelow, bounds.holdsAbove},
+           readFlagInRange(*database, flag.shortName,
+                           {commandName, flag.longName, bounds.low, bounds.high, bounds.holdsBelow, bounds.holdsAbove},
                            value);
   }
   /// Whether a name a flag gives can name a node (checkNodeNameFlag).
@@ -103,6 +103,6 @@ class CommandArguments {
   MSelectionList objects() const;
 
  private:
-  const char* m_command;
-  std::unique_ptr<MArgDatabase> m_database;
+  const char* commandName;
+  std::unique_ptr<MArgDatabase> database;
 };

@@ -33,15 +33,15 @@ class OneWayCommand : public ModuleCommand {
  public:
   /// Empties the undo queue.
   MStatus undoIt() override;
-  bool isUndoable() const override { return m_changed; }
+  bool isUndoable() const override { return changed; }
 
  protected:
   using ModuleCommand::ModuleCommand;
 
   /// The run has changed the scene: its undo must empty the queue.
-  void markChanged() { m_changed = true; }
-  bool changedScene() const { return m_changed; }
+  void markChanged() { changed = true; }
+  bool changedScene() const { return changed; }
 
  private:
-  bool m_changed = false;
+  bool changed = false;
 };

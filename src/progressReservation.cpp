@@ -7,8 +7,8 @@
 ProgressReservation::~ProgressReservation() { end(); }
 
 bool ProgressReservation::reserve() {
-  m_held = MProgressWindow::reserve();
-  return m_held;
+  held = MProgressWindow::reserve();
+  return held;
 }
 
 void ProgressReservation::start(int maxValue, const char* title, const char* source, bool interruptable) {
@@ -20,9 +20,9 @@ void ProgressReservation::start(int maxValue, const char* title, const char* sou
 }
 
 void ProgressReservation::end() {
-  if (!m_held) return;
+  if (!held) return;
   MProgressWindow::endProgress();
-  m_held = false;
+  held = false;
 }
 
 void reportProgressError(const MStatus& status, const char* source, int line) {

@@ -19,10 +19,10 @@ class ProgressReservation {
   void start(int maxValue, const char* title, const char* source, bool interruptable = true);
   /// Ends the progress now.
   void end();
-  bool isHeld() const { return m_held; }
+  bool isHeld() const { return held; }
 
  private:
-  bool m_held = false;
+  bool held = false;
 };
 
 /// A failed host call on the progress window: reported on the error stream

@@ -22,6 +22,42 @@ T* zeroed(std::uint32_t n) {
   return static_cast<T*>(std::calloc(n == 0 ? 1 : n, sizeof(T)));
 }
 
+/// Writes `source` into `mesh`, whose arrays hold `triangles` faces and the
+/// source's vertices: a face of more than three corners as the fan of
+/// triangles (corner 0, k, k + 1), each with the face's normal.
+void writeTriangulated(ZOVmesh& mesh, const ZOVmesh& source, std::uint32_t triangles) {
+  const std::uint32_t nv = source.numVertices;
+  std::uint32_t out = 0;
+  for (std::uint32_t f = 0; f < source.numFaces; ++f) {
+    const mesh_face& face = source.faces[f];
+    const MgcVector3 normal = source.faceNormals != nullptr ? source.faceNormals[f] : MgcVector3();
+    const std::uint32_t n = cornersOf(face);
+    if (n < 4) {
+      copyFace(mesh.faces[out], face);
+      mesh.faceNormals[out++] = normal;
+      continue;
+    }
+    for (std::uint32_t k = 1; k + 1 < n; ++k) {
+      mesh_face& triangle = mesh.faces[out];
+      triangle.numVertices = 3;
+      triangle.numEdges = 3;
+      triangle.vertices[0] = face.vertices[0];
+      triangle.vertices[1] = face.vertices[k];
+      triangle.vertices[2] = face.vertices[k + 1];
+      mesh.faceNormals[out++] = normal;
+    }
+  }
+  mesh.numFaces = triangles;
+  mesh.numVertices = nv;
+  if (source.vertices != nullptr) {
+    std::memcpy(static_cast<void*>(mesh.vertices), source.vertices, nv * sizeof(MgcVector3));
+  }
+  if (source.hasVertexData != 0 && source.vertexData != nullptr) {
+    std::memcpy(static_cast<void*>(mesh.vertexData), source.vertexData, nv * sizeof(MgcVector3));
+  }
+  mesh.hasVertexData = source.hasVertexData;
+}
+
 }  // namespace
 
 std::uint32_t triangulatedFaceCount(const ZOVmesh& mesh) {
@@ -149,35 +185,7 @@ bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
     mesh->vertexData = vertexData;
   }
 
-  std::uint32_t out = 0;
-  for (std::uint32_t f = 0; f < source.numFaces; ++f) {
-    const mesh_face& face = source.faces[f];
-    const MgcVector3 normal = source.faceNormals != nullptr ? source.faceNormals[f] : MgcVector3();
-    const std::uint32_t n = cornersOf(face);
-    if (n < 4) {
-      copyFace(mesh->faces[out], face);
-      mesh->faceNormals[out++] = normal;
-      continue;
-    }
-    for (std::uint32_t k = 1; k + 1 < n; ++k) {
-      mesh_face& triangle = mesh->faces[out];
-      triangle.numVertices = 3;
-      triangle.numEdges = 3;
-      triangle.vertices[0] = face.vertices[0];
-      triangle.vertices[1] = face.vertices[k];
-      triangle.vertices[2] = face.vertices[k + 1];
-      mesh->faceNormals[out++] = normal;
-    }
-  }
-  mesh->numFaces = t;
-  mesh->numVertices = nv;
-  if (source.vertices != nullptr) {
-    std::memcpy(static_cast<void*>(mesh->vertices), source.vertices, nv * sizeof(MgcVector3));
-  }
-  if (source.hasVertexData != 0 && source.vertexData != nullptr) {
-    std::memcpy(static_cast<void*>(mesh->vertexData), source.vertexData, nv * sizeof(MgcVector3));
-  }
-  mesh->hasVertexData = source.hasVertexData;
+  writeTriangulated(*mesh, source, t);
   return true;
 }
 

@@ -5,7 +5,7 @@
 
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HardBody.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 
 using Mgc::MgcVector3;
 
@@ -338,6 +338,35 @@ bool BroadPhase::sameCells(const Entry& entry, const Box& box) const {
   return true;
 }
 
+void BroadPhase::linkMovedEntries(WorkerPool* pool, std::uint32_t helpers) {
+  const auto moved = static_cast<std::uint32_t>(movedEntries.size());
+  if (pool == nullptr || helpers == 0 || moved <= 2 * kPartnerGrain) {
+    for (std::uint32_t e : movedEntries) {
+      findPartners(e);
+      batchDone[e] = 1;
+    }
+  } else {
+    // The searches only read the table: each entry's partners are counted
+    // on the helpers, then written there into its own stretch of one array,
+    // and linked here in the batch's order, as the searches one by one
+    // would have linked them. The array is the renewed entries' (read no
+    // more): where each stretch starts, then the stretches.
+    for (std::uint32_t e : movedEntries) batchDone[e] = 1;
+    std::vector<std::uint32_t>& found = renewed;
+    found.resize(moved + 1);
+    found[0] = moved + 1;
+    forEachIndex(pool, helpers, moved, kPartnerGrain,
+                 [&](std::uint32_t k, std::uint32_t) { found[k + 1] = batchPartners(movedEntries[k], nullptr); });
+    for (std::uint32_t k = 0; k < moved; ++k) found[k + 1] += found[k];
+    found.resize(found[moved]);
+    forEachIndex(pool, helpers, moved, kPartnerGrain,
+                 [&](std::uint32_t k, std::uint32_t) { batchPartners(movedEntries[k], found.data() + found[k]); });
+    for (std::uint32_t k = 0; k < moved; ++k) {
+      for (std::uint32_t j = found[k]; j < found[k + 1]; ++j) link(movedEntries[k], found[j]);
+    }
+  }
+}
+
 void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std::uint32_t helpers) {
   clear();
   if (!intact) reset();
@@ -421,32 +450,7 @@ void BroadPhase::build(const std::vector<HardBody*>& list, WorkerPool* pool, std
     }
   }
   for (std::uint32_t e : movedEntries) batchDone[e] = 0;
-  const auto moved = static_cast<std::uint32_t>(movedEntries.size());
-  if (pool == nullptr || helpers == 0 || moved <= 2 * kPartnerGrain) {
-    for (std::uint32_t e : movedEntries) {
-      findPartners(e);
-      batchDone[e] = 1;
-    }
-  } else {
-    // The searches only read the table: each entry's partners are counted
-    // on the helpers, then written there into its own stretch of one array,
-    // and linked here in the batch's order, as the searches one by one
-    // would have linked them. The array is the renewed entries' (read no
-    // more): where each stretch starts, then the stretches.
-    for (std::uint32_t e : movedEntries) batchDone[e] = 1;
-    std::vector<std::uint32_t>& found = renewed;
-    found.resize(moved + 1);
-    found[0] = moved + 1;
-    forEachIndex(pool, helpers, moved, kPartnerGrain,
-                 [&](std::uint32_t k, std::uint32_t) { found[k + 1] = batchPartners(movedEntries[k], nullptr); });
-    for (std::uint32_t k = 0; k < moved; ++k) found[k + 1] += found[k];
-    found.resize(found[moved]);
-    forEachIndex(pool, helpers, moved, kPartnerGrain,
-                 [&](std::uint32_t k, std::uint32_t) { batchPartners(movedEntries[k], found.data() + found[k]); });
-    for (std::uint32_t k = 0; k < moved; ++k) {
-      for (std::uint32_t j = found[k]; j < found[k + 1]; ++j) link(movedEntries[k], found[j]);
-    }
-  }
+  linkMovedEntries(pool, helpers);
   for (std::uint32_t e : movedEntries) batchDone[e] = 0;
   intact = true;
 }

@@ -70,6 +70,10 @@ class BroadPhase {
   HardBody* body(std::uint32_t slot) const { return bodies[slot]; }
 
  private:
+  /// Each moved entry's partners found and linked in the order of the
+  /// moved entries, searched on the helpers when there are enough; every
+  /// moved entry ends marked done in batchDone.
+  void linkMovedEntries(WorkerPool* pool, std::uint32_t helpers);
   enum SlotKind : std::uint8_t { kBounded = 0, kUnbounded = 1, kInert = 2 };
   struct Box {
     Mgc::MgcVector3 min;

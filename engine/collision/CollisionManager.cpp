@@ -5,10 +5,11 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
-#include "engine/collision/LsqrSystem.h"
-#include "engine/collision/PkJump.h"
+#include "engine/collision/DetectionPass.h"
 #include "engine/collision/SolverWorkspace.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/narrowphase/PkJump.h"
+#include "engine/collision/threads/WorkerPool.h"
+#include "engine/solver/LsqrSystem.h"
 #include "platform/Processors.h"
 
 using Mgc::MgcVector3;

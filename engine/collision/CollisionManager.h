@@ -8,12 +8,12 @@
 
 #include "engine/ThreadSlots.h"
 #include "engine/collision/BroadPhase.h"
-#include "engine/collision/CollisionWorkers.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
-#include "engine/collision/NarrowPhaseMemos.h"
 #include "engine/collision/PairPool.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/narrowphase/NarrowPhaseMemos.h"
+#include "engine/collision/threads/CollisionWorkers.h"
+#include "engine/collision/threads/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 
@@ -27,6 +27,7 @@ class PrivateHardBody;
 class SolverWorkspace;
 class WorkerPool;
 class ContactBlocks;
+class DetectionPass;
 struct dmat;
 struct dvec;
 
@@ -527,69 +528,16 @@ class CollisionManager {
     std::uint32_t first;
     std::uint32_t second;
   };
-  /// The sequential detection pass run with `helpers` helpers for its pair
-  /// tests; the result does not depend on their number. With `piecesInPlace`
-  /// (the contact pass) fracture bodies take part through their pieces and
-  /// the pairs of pieces are lifted at the end. Its phases follow.
-  int runDetection(const PassBodies& listed, std::uint32_t helpers, bool piecesInPlace);
-  /// What the phases of one detection pass share (DetectionPass.cpp).
-  struct PassState;
-  /// The pass's bodies by pass slot: the resting side (barriers, static and
-  /// sleeping bodies) at contact level 0, the moving bodies at -1; each body
-  /// once, its world data current; the bounds table built over them.
-  void gatherPassBodies(PassState& pass, const PassBodies& listed);
-  /// gatherPassBodies's placing of distinct listed bodies, on the helpers;
-  /// false, with nothing changed, without helpers, for lists that may hold
-  /// a body twice, or when a fracture body's pieces stand in for it.
-  bool placeListedAtOnce(PassState& pass, const PassBodies& listed);
-  /// Every moving body against the resting side. A pair found raises the
-  /// moving body above what it touches and wakes the resting one; the moving
-  /// bodies that touched become the first frontier.
-  void meetMovingAndResting(PassState& pass);
-  /// Resting bodies against each other, where one of the two moves (a pair
-  /// extracted at once).
-  void meetRestingPairs(PassState& pass);
-  /// Waves outward from the resting side: the frontier's bodies against each
-  /// other and against the moving bodies, those reached the next frontier.
-  void runWaves(PassState& pass);
-  /// Moving bodies that touch only each other, a level above the last wave;
-  /// their pairs staged (ordered extraction) or extracted now.
-  void meetIslands(PassState& pass);
-  /// The pairs found become the step's pairs, oldest first; the manifolds
-  /// are released. The pass's result.
-  int finishPass(PassState& pass);
-  /// Adds to `reachedSlots` (flagged in `reached`) the pieces of each
-  /// fracture body a reached piece belongs to, at that piece's level.
-  void joinSiblingPieces(PassState& pass, std::vector<std::uint8_t>& reached, std::vector<std::uint32_t>& reachedSlots);
-  /// Each fracture body whose pieces stood in for it: in contact when one
-  /// of them is, a moving one at the lowest level they reached.
-  void levelCompoundsFromPieces(PassState& pass);
-  /// Every step pair of a piece becomes a pair of its fracture body (the
-  /// piece kept in the pair's piece field, the contacts in the new bodies'
-  /// frames); the later pairs of the same two bodies are merged into the
-  /// first and given back; the lifted pairs, cleared of duplicate and
-  /// opposing contacts, follow the others. The pair counter is the step
-  /// pairs' count.
-  void liftPiecePairs();
-  /// One pair of pieces to the pair of their fracture bodies (a side that is
-  /// not a piece stays).
-  void liftPair(CollisionPair& pair);
-  /// Appends the contacts of `source` to `target` while it holds fewer than
-  /// kMaxPairContacts, in the target's frames: `sign` 1 when both pairs hold
-  /// the bodies in the same order, -1 when swapped (normals and tangents
-  /// turned round).
-  static void mergePairContacts(CollisionPair& target, const CollisionPair& source, double sign);
+  /// The detection pass reads and writes the manager's lists, pools and
+  /// bounds table (DetectionPass.h); made on the first pass.
+  friend class DetectionPass;
+  DetectionPass& detectionPass();
   /// The pair's restitution (the smaller of the bodies') and friction (the
   /// first body's against a barrier, else the larger).
   static void setPairCoefficients(CollisionPair& pair);
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
-  /// Counts a pair found by the pass into the pair counter and the result.
-  void countFoundPair(PassState& pass, const CollisionPair& pair);
-  /// A pair that raised a body: deferred with ordered extraction, else a new
-  /// pair extracted at once.
-  void keepRaisingPair(PassState& pass, CollisionPair* pair);
   /// Every candidate body's world data current (fracture pieces too), so
   /// that workers only read them.
   static void refreshForPass(HardBody* body);
@@ -771,9 +719,6 @@ class CollisionManager {
   /// Helper threads of the passes, made on first use.
   std::unique_ptr<WorkerPool> pool;
   /// Working arrays of the passes, kept to reuse their storage.
-  std::vector<PassCandidate> passCandidates;
-  std::vector<CollisionPair*> passFound;
-  std::vector<std::uint32_t> restingScratch;
   std::vector<DealtBodies> dealtBodies;
   /// The bodies of one extraction of updatePairs: the bodies it moves for
   /// each side, whether it moves them, their numbers (BodyNumbers) and pass
@@ -788,11 +733,8 @@ class CollisionManager {
   /// The pass slots updatePairs renews, and which it has met.
   std::vector<std::uint32_t> extractedSlots;
   std::vector<std::uint8_t> extractedSeen;
-  /// Which moving bodies the running wave touched.
-  std::vector<std::uint8_t> movingTouched;
-  /// The listed bodies of a pass placed at once, and their pass slots.
-  std::vector<HardBody*> listedBodies;
-  std::vector<std::int32_t> listedSlots;
+  /// The detection pass, with the working arrays it keeps between passes.
+  std::unique_ptr<DetectionPass> detection;
   /// A pair that bears weight: the body resting on the other, the pair's
   /// place in the bearing pairs, and the body's contact level.
   struct BearingPair {

@@ -4,7 +4,7 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactManifold.h"
-#include "engine/collision/Lsqr.h"
+#include "engine/solver/Lsqr.h"
 
 using contactkinematics::coupling;
 using Mgc::MgcVector3;

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 
 namespace {
 

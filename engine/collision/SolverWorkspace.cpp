@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "engine/collision/SystemZeroing.h"
+#include "engine/solver/SystemZeroing.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"
 

@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/collision/ContactBlocks.h"
-#include "engine/collision/Lsqr.h"
 #include "engine/collision/SolveArrays.h"
+#include "engine/solver/ContactBlocks.h"
+#include "engine/solver/Lsqr.h"
 
 namespace Mgc {
 class MgcVector3;

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/collision/Lsqr.h"
-#include "engine/collision/LsqrSystem.h"
+#include "engine/solver/Lsqr.h"
+#include "engine/solver/LsqrSystem.h"
 #include "math/Finite.h"
 #include "math/Tolerances.h"
 

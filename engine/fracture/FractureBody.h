@@ -483,6 +483,20 @@ class FractureBody : public HardBody, public CompoundPieces {
   PrivateWorld* holdingWorld = nullptr;
 
  private:
+  /// splitIntoFragments's steps. The first active joint and every active
+  /// joint that shares a body with those taken, moved from the active
+  /// joints to `group` in passes until a pass finds none.
+  void gatherJointGroup(EngineList<DynamicStress*>& group);
+  /// A fragment made of the pieces the joints of `group` hold, placed in
+  /// this body as a piece is, moving with the parent's velocity at its
+  /// centre and pushed by the energetic joints that held its pieces.
+  void makeFragment(const EngineList<DynamicStress*>& group, const EngineList<DynamicStress*>& energyJoints,
+                    const RBDynamics& parent, bool randomize);
+  /// The released bodies and the pieces no group took set going with the
+  /// parent's velocity and the push of their first energetic joint; a held
+  /// static body's fragments stay static; the body itself is deactivated
+  /// when it released or split anything.
+  void releaseParts(const EngineList<DynamicStress*>& energyJoints, const RBDynamics& parent, bool randomize);
   /// The integration of forces and motion, with what a step keeps between
   /// its two halves.
   BodyIntegrator integrator;

@@ -35,18 +35,22 @@ bool jointHolds(const DynamicStress* joint, const PrivateHardBody* body) {
 /// The body forgets every joint it had.
 void releaseJoints(PrivateHardBody* body) { body->clearJoints(); }
 
+/// The random factor of the next part's start velocity.
+double drawSpeedShare() { return Mgc::Math::IntervalRandom(kLowSpeedShare, 1.0, 0.0); }
+
+/// A part at x starts with the parent's velocity at x, times `share` when
+/// the split is randomized.
+MgcVector3 partStartVelocity(const RBDynamics& parent, const MgcVector3& x, double share, bool randomize) {
+  MgcVector3 v = parent.linearVelocity + parent.angularVelocity.Cross(x - parent.position);
+  return randomize ? v * share : v;
+}
+
 }  // namespace
 
 std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
   if (inactiveJoints.getCount() == 0) return 0;
   Mgc::Math::IntervalRandom(kLowSpeedShare, 1.0, kSplitSeed);
-  const auto speedShare = [] { return Mgc::Math::IntervalRandom(kLowSpeedShare, 1.0, 0.0); };
   const RBDynamics parent = dyn;
-  // A part at x starts with the parent's velocity at x.
-  const auto startVelocity = [&](const MgcVector3& x, double share) {
-    MgcVector3 v = parent.linearVelocity + parent.angularVelocity.Cross(x - parent.position);
-    return randomize ? v * share : v;
-  };
 
   // Broken joints with a break energy push apart the parts they held.
   EngineList<DynamicStress*> energyJoints;
@@ -70,26 +74,7 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
   // passes over the active list until a pass finds none.
   while (activeJoints.getCount() != 0) {
     EngineList<DynamicStress*> group;
-    std::unordered_set<const PrivateHardBody*> members;
-    const auto take = [&](DynamicStress* joint) {
-      activeJoints.remove(joint);
-      group.append(joint);
-      for (const PrivateHardBody* body : {joint->getCNode(), joint->getPNode()})
-        if (body != nullptr) members.insert(body);
-    };
-    take(activeJoints.getFirst()->value);
-    for (bool grew = true; grew;) {
-      grew = false;
-      for (auto* node = activeJoints.getFirst(); node != nullptr;) {
-        auto* next = node->next;
-        DynamicStress* joint = node->value;
-        if (members.count(joint->getCNode()) != 0 || members.count(joint->getPNode()) != 0) {
-          take(joint);
-          grew = true;
-        }
-        node = next;
-      }
-    }
+    gatherJointGroup(group);
 
     if (activeJoints.getCount() == 0 && disconnectedBodies.getCount() == 0 && fragmentCount == 0) {
       // One group holding every piece: the body stays whole.
@@ -97,76 +82,120 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
       break;
     }
 
-    auto* fragment = new FractureBody;
-    // A group of a static body with no broken joint among its own pieces
-    // stays static from the start; the others are held below, once every
-    // group is made.
-    bool keepStatic = false;
-    if (isStatic() && !isFirstHit(false)) {
-      keepStatic = true;
-      for (auto* node = group.getFirst(); node != nullptr && keepStatic; node = node->next) {
-        for (PrivateHardBody* body : {node->value->getPNode(), node->value->getCNode()}) {
-          if (body != nullptr && body->getParent() == this && body->hasInactiveJoint()) keepStatic = false;
-        }
-      }
-    }
-    bool byFrame = false;
-    for (auto* node = group.getFirst(); node != nullptr; node = node->next) {
-      DynamicStress* joint = node->value;
-      for (PrivateHardBody* body : {joint->getPNode(), joint->getCNode()}) {
-        if (body == nullptr || body->getParent() != this) continue;
-        pieces.remove(body);
-        releaseJoints(body);
-      }
-      byFrame = byFrame || joint->isBreakableByFrame();
-      fragment->attachJoint(joint);
-      splitJoints.append(joint);
-    }
-
-    const std::string number = std::to_string(fragmentCount + 1);
-    if (std::strlen(shape.name) < static_cast<std::size_t>(kBodyNameLength - 1) - number.size()) {
-      fragment->shape.setName((std::string(shape.name) + "_" + number).c_str());
-    } else {
-      fragment->shape.setName(kUnnamedFragment);
-    }
-    fragment->shape.id = shape.id + 1;
-    addFragment(fragment);
-
-    const double share = speedShare();
-    fragment->updateMassProperties();
-    // The fragment sits in this body as a piece sits in a fracture body.
-    const RBDynamics& placed = fragment->dyn;
-    fragment->setMatrixPivotCm(placed.orientation.TransposeTimes(parent.orientation));
-    fragment->setTransPivotCm(placed.orientation.Transpose() * (parent.position - placed.position));
-    fragment->setLinearVelocity(startVelocity(placed.position, share));
-
-    fragment->setBreakModeRecursive(propagationType);
-    fragment->globalStressThreshold = globalStressThreshold;
-    fragment->randomThreshold = randomThreshold;
-    fragment->secImpactPercentage = secImpactPercentage;
-    fragment->secImpactReferenceMass = secImpactReferenceMass;
-    if (isSecImpacts()) fragment->enableSecImpacts();
-    if (!isBreakable()) fragment->setSubtreeFlag();
-    if (byFrame) fragment->enableBreakByFrame();
-    if (keepStatic) fragment->flags = (fragment->flags & ~kBodyFirstHit) | kBodyStatic;
-
-    for (auto* node = energyJoints.getFirst(); node != nullptr; node = node->next) {
-      DynamicStress* joint = node->value;
-      if (fragment->hasPiece(joint->getCNode()) || fragment->hasPiece(joint->getPNode())) {
-        fragment->ApplyBreakEnergy(joint);
-      }
-    }
-    ++fragmentCount;
-    engineTrace(g_engineTraceStream, " splitted body %s created %d fragments\n", fragment->shape.name,
-                static_cast<int>(fragment->getNJointBodies()));
+    makeFragment(group, energyJoints, parent, randomize);
   }
 
+  releaseParts(energyJoints, parent, randomize);
+
+  for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
+    splitJoints.append(node->value);
+    offJoints.append(node->value);
+    ++brokenJointCount;
+  }
+  inactiveJoints.clear();
+  pendingDeactivations = 0;
+  bodyCursor = nullptr;
+  jointCursor = nullptr;
+  return 1;
+}
+
+void FractureBody::gatherJointGroup(EngineList<DynamicStress*>& group) {
+  std::unordered_set<const PrivateHardBody*> members;
+  const auto take = [&](DynamicStress* joint) {
+    activeJoints.remove(joint);
+    group.append(joint);
+    for (const PrivateHardBody* body : {joint->getCNode(), joint->getPNode()})
+      if (body != nullptr) members.insert(body);
+  };
+  take(activeJoints.getFirst()->value);
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (auto* node = activeJoints.getFirst(); node != nullptr;) {
+      auto* next = node->next;
+      DynamicStress* joint = node->value;
+      if (members.count(joint->getCNode()) != 0 || members.count(joint->getPNode()) != 0) {
+        take(joint);
+        grew = true;
+      }
+      node = next;
+    }
+  }
+}
+
+void FractureBody::makeFragment(const EngineList<DynamicStress*>& group, const EngineList<DynamicStress*>& energyJoints,
+                                const RBDynamics& parent, bool randomize) {
+  auto* fragment = new FractureBody;
+  // A group of a static body with no broken joint among its own pieces
+  // stays static from the start; the others are held below, once every
+  // group is made.
+  bool keepStatic = false;
+  if (isStatic() && !isFirstHit(false)) {
+    keepStatic = true;
+    for (auto* node = group.getFirst(); node != nullptr && keepStatic; node = node->next) {
+      for (PrivateHardBody* body : {node->value->getPNode(), node->value->getCNode()}) {
+        if (body != nullptr && body->getParent() == this && body->hasInactiveJoint()) keepStatic = false;
+      }
+    }
+  }
+  bool byFrame = false;
+  for (auto* node = group.getFirst(); node != nullptr; node = node->next) {
+    DynamicStress* joint = node->value;
+    for (PrivateHardBody* body : {joint->getPNode(), joint->getCNode()}) {
+      if (body == nullptr || body->getParent() != this) continue;
+      pieces.remove(body);
+      releaseJoints(body);
+    }
+    byFrame = byFrame || joint->isBreakableByFrame();
+    fragment->attachJoint(joint);
+    splitJoints.append(joint);
+  }
+
+  const std::string number = std::to_string(fragmentCount + 1);
+  if (std::strlen(shape.name) < static_cast<std::size_t>(kBodyNameLength - 1) - number.size()) {
+    fragment->shape.setName((std::string(shape.name) + "_" + number).c_str());
+  } else {
+    fragment->shape.setName(kUnnamedFragment);
+  }
+  fragment->shape.id = shape.id + 1;
+  addFragment(fragment);
+
+  const double share = drawSpeedShare();
+  fragment->updateMassProperties();
+  // The fragment sits in this body as a piece sits in a fracture body.
+  const RBDynamics& placed = fragment->dyn;
+  fragment->setMatrixPivotCm(placed.orientation.TransposeTimes(parent.orientation));
+  fragment->setTransPivotCm(placed.orientation.Transpose() * (parent.position - placed.position));
+  fragment->setLinearVelocity(partStartVelocity(parent, placed.position, share, randomize));
+
+  fragment->setBreakModeRecursive(propagationType);
+  fragment->globalStressThreshold = globalStressThreshold;
+  fragment->randomThreshold = randomThreshold;
+  fragment->secImpactPercentage = secImpactPercentage;
+  fragment->secImpactReferenceMass = secImpactReferenceMass;
+  if (isSecImpacts()) fragment->enableSecImpacts();
+  if (!isBreakable()) fragment->setSubtreeFlag();
+  if (byFrame) fragment->enableBreakByFrame();
+  if (keepStatic) fragment->flags = (fragment->flags & ~kBodyFirstHit) | kBodyStatic;
+
+  for (auto* node = energyJoints.getFirst(); node != nullptr; node = node->next) {
+    DynamicStress* joint = node->value;
+    if (fragment->hasPiece(joint->getCNode()) || fragment->hasPiece(joint->getPNode())) {
+      fragment->ApplyBreakEnergy(joint);
+    }
+  }
+  ++fragmentCount;
+  engineTrace(g_engineTraceStream, " splitted body %s created %d fragments\n", fragment->shape.name,
+              static_cast<int>(fragment->getNJointBodies()));
+}
+
+void FractureBody::releaseParts(const EngineList<DynamicStress*>& energyJoints, const RBDynamics& parent,
+                                bool randomize) {
   // A released body starts with the parent's velocity at its position and
   // takes the push of the first energetic joint that held it.
   const auto launch = [&](PrivateHardBody* body) {
     if (!body->isStatic()) {
-      const double share = speedShare();
-      body->setLinearVelocity(startVelocity(body->getDyn().position, share));
+      const double share = drawSpeedShare();
+      body->setLinearVelocity(partStartVelocity(parent, body->getDyn().position, share, randomize));
       for (auto* node = energyJoints.getFirst(); node != nullptr; node = node->next) {
         if (!jointHolds(node->value, body)) continue;
         body->ApplyBreakEnergy(node->value);
@@ -204,17 +233,6 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
     }
     deActivate();
   }
-
-  for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
-    splitJoints.append(node->value);
-    offJoints.append(node->value);
-    ++brokenJointCount;
-  }
-  inactiveJoints.clear();
-  pendingDeactivations = 0;
-  bodyCursor = nullptr;
-  jointCursor = nullptr;
-  return 1;
 }
 
 void FractureBody::splitByExternalBrokenJoints() {

@@ -19,16 +19,16 @@ class SeedSweep {
  public:
   bool coincides(const MgcVector3& p) const {
     if (!zov::isFinite(p)) return false;
-    for (auto it = m_byX.lower_bound(p.x - kReach); it != m_byX.end() && it->first <= p.x + kReach; ++it)
+    for (auto it = byX.lower_bound(p.x - kReach); it != byX.end() && it->first <= p.x + kReach; ++it)
       if ((it->second - p).SquaredLength() < kCoincidentSeedsSq) return true;
     return false;
   }
   void add(const MgcVector3& p) {
-    if (zov::isFinite(p)) m_byX.emplace(p.x, p);
+    if (zov::isFinite(p)) byX.emplace(p.x, p);
   }
 
  private:
-  std::multimap<double, MgcVector3> m_byX;
+  std::multimap<double, MgcVector3> byX;
 };
 
 }  // namespace

@@ -30,16 +30,16 @@ RawFootPrintDrawAgent* agentFor(MHWRender::DrawAPI api) {
   return getGLDrawAgent();
 }
 
-CullingOff::CullingOff(MStateManager* states) : m_states(states) {
-  if (m_states == nullptr) return;
-  m_previous = m_states->getRasterizerState();
-  m_switched = m_previous != nullptr && m_previous->desc().cullMode != MRasterizerStateDesc::kCullNone &&
-               noCullState() != nullptr && m_states->setRasterizerState(noCullState());
+CullingOff::CullingOff(MStateManager* states) : stateManager(states) {
+  if (stateManager == nullptr) return;
+  previous = stateManager->getRasterizerState();
+  switched = previous != nullptr && previous->desc().cullMode != MRasterizerStateDesc::kCullNone &&
+             noCullState() != nullptr && stateManager->setRasterizerState(noCullState());
 }
 
 CullingOff::~CullingOff() {
-  if (m_switched) m_states->setRasterizerState(m_previous);
-  if (m_previous != nullptr) MStateManager::releaseRasterizerState(m_previous);
+  if (switched) stateManager->setRasterizerState(previous);
+  if (previous != nullptr) MStateManager::releaseRasterizerState(previous);
 }
 
 }  // namespace zovdraw

@@ -25,9 +25,9 @@ class CullingOff {
   CullingOff& operator=(const CullingOff&) = delete;
 
  private:
-  MHWRender::MStateManager* m_states;
-  const MHWRender::MRasterizerState* m_previous = nullptr;
-  bool m_switched = false;
+  MHWRender::MStateManager* stateManager;
+  const MHWRender::MRasterizerState* previous = nullptr;
+  bool switched = false;
 };
 
 }  // namespace zovdraw

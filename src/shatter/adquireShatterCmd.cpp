@@ -110,7 +110,7 @@ MStatus adquireShatterCmd::redoIt() {
   if (replacing && !arguments.checkNodeName(kReplaceMatFlag, material)) return MS::kFailure;
   const MSelectionList objects = arguments.objects();
   if (objects.length() == 0) return failWithError("no poly object selected");
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
   if (replacing) return replaceMaterial(objects, material);
 
   ProgressReservation progress;

@@ -299,10 +299,10 @@ MSyntax shatterCmd::newSyntax() {
 }
 
 MStatus shatterCmd::undoIt() {
-  if (m_previewLocator) {
-    MGlobal::executeCommandOnIdle("hide " + quotedArgument(m_previewLocator->name()));
+  if (previewLocator) {
+    MGlobal::executeCommandOnIdle("hide " + quotedArgument(previewLocator->name()));
     MGlobal::executeCommandOnIdle("disableFragmoraPreviewMode()");
-    m_previewLocator = nullptr;
+    previewLocator = nullptr;
   }
   forgetRun();
   return OneWayCommand::undoIt();
@@ -320,21 +320,21 @@ ShatterLocatorNode* shatterCmd::findPreviewLocator(const MDagPath& transform) {
   return nullptr;
 }
 
-void shatterCmd::forgetRun() { m_transformNames.clear(); }
+void shatterCmd::forgetRun() { transformNames.clear(); }
 
 void shatterCmd::prepareSharedContent() {
-  if (m_cutMaterialPending) {
-    const CutMaterial material = findOrCreateCutMaterial(m_cutMaterialName);
-    m_cutMaterialName = material.shader;
-    m_cutShadingGroup = material.shadingGroup;
-    m_cutMaterialPending = false;
+  if (cutMaterialPending) {
+    const CutMaterial material = findOrCreateCutMaterial(cutMaterialName);
+    cutMaterialName = material.shader;
+    cutShadingGroup = material.shadingGroup;
+    cutMaterialPending = false;
   }
-  if (!m_cutFaceTypeReady) {
+  if (!cutFaceTypeReady) {
     ensureCutFaceType();
     // The material and the type may be new to the scene.
     markChanged();
   }
-  m_cutFaceTypeReady = true;
+  cutFaceTypeReady = true;
 }
 
 bool shatterCmd::readRequest(Request& request) {
@@ -342,16 +342,16 @@ bool shatterCmd::readRequest(Request& request) {
   unsigned int style = 0;
   unsigned int rings = 0;
   unsigned int axis = 0;
-  m_width = 0.0;
-  m_noise = 0.0;
-  m_centerCount = 1;
+  width = 0.0;
+  noise = 0.0;
+  centerCount = 1;
   if (!arguments.readInRange(kNumShardsFlag, kShardCountRange, request.shardCount) ||
       !arguments.readInRange(kStyleFlag, kStyleRange, style) ||
-      !arguments.readInRange(kWidthFlag, kWidthRange, m_width) ||
+      !arguments.readInRange(kWidthFlag, kWidthRange, width) ||
       !arguments.readInRange(kNumRingsFlag, kRingRange, rings) ||
-      !arguments.readInRange(kNoiseFlag, kNoiseRange, m_noise) ||
+      !arguments.readInRange(kNoiseFlag, kNoiseRange, noise) ||
       !arguments.readInRange(kRadialAxisFlag, kRadialAxisRange, axis) ||
-      !arguments.readInRange(kNumCentersFlag, kCentreCountRange, m_centerCount))
+      !arguments.readInRange(kNumCentersFlag, kCentreCountRange, centerCount))
     return false;
   arguments.read(kCutMatNameFlag, request.cutMaterialName);
   // An empty name lets the host name the material.
@@ -360,16 +360,16 @@ bool shatterCmd::readRequest(Request& request) {
   arguments.read(kSeedFlag, request.seed);
   request.style = static_cast<std::uint16_t>(style - 1);
   arguments.read(kNewMatFlag, request.newMaterial);
-  m_cutMaterialName = request.cutMaterialName;
-  m_ringCount = arguments.isSet(kNumRingsFlag) ? rings + 1 : 0;
-  m_detectGroups = 0;
-  arguments.read(kDetectGroupsFlag, m_detectGroups);
-  m_radialAxis = static_cast<std::uint16_t>(axis);
+  cutMaterialName = request.cutMaterialName;
+  ringCount = arguments.isSet(kNumRingsFlag) ? rings + 1 : 0;
+  detectGroups = 0;
+  arguments.read(kDetectGroupsFlag, detectGroups);
+  radialAxis = static_cast<std::uint16_t>(axis);
   request.verbose = arguments.isSet(kVerboseFlag);
   bool useVolume = false;
   arguments.read(kUseVolumeFlag, useVolume);
-  m_referenceObjects.clear();
-  arguments.read(kReferenceFlag, m_referenceObjects);
+  referenceObjects.clear();
+  arguments.read(kReferenceFlag, referenceObjects);
   request.undoLast = arguments.isSet(kUndoLastFlag);
   return true;
 }
@@ -392,14 +392,14 @@ MStatus shatterCmd::undoLastOfSelection(const MSelectionList& objects) {
 
 bool shatterCmd::readSources(const Request& request, Sources& sources) const {
   if (request.style != kStylePath) {
-    sources.hasReference = firstPathOfType(m_referenceObjects, MFn::kMesh, sources.referenceMesh);
+    sources.hasReference = firstPathOfType(referenceObjects, MFn::kMesh, sources.referenceMesh);
     return true;
   }
-  if (m_referenceObjects.length() == 0) {
+  if (referenceObjects.length() == 0) {
     displayError("path not present");
     return false;
   }
-  sources.hasCurve = firstPathOfType(m_referenceObjects, MFn::kNurbsCurve, sources.pathCurve);
+  sources.hasCurve = firstPathOfType(referenceObjects, MFn::kNurbsCurve, sources.pathCurve);
   return true;
 }
 
@@ -410,15 +410,15 @@ MStatus shatterCmd::redoIt() {
   Request request;
   if (!readRequest(request)) return MS::kFailure;
   const MSelectionList objects = arguments.objects();
-  m_transformNames.clear();
+  transformNames.clear();
   if (objects.length() == 0) return failWithError("no poly object selected");
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
   if (request.undoLast) {
     progress.end();
     return undoLastOfSelection(objects);
   }
-  m_cutMaterialPending = request.newMaterial;
-  m_cutFaceTypeReady = false;
+  cutMaterialPending = request.newMaterial;
+  cutFaceTypeReady = false;
   Sources sources;
   if (!readSources(request, sources)) return MS::kFailure;
 
@@ -473,26 +473,26 @@ MStatus shatterCmd::shatterSelected(const SelectedMesh& selected, const Request&
   const MDagPath& shapePath = selected.shape;
   const MString shapeName = MFnDagNode(shapePath).name();
   const MDagPath& transformPath = selected.transform;
-  m_transformName = MFnDagNode(transformPath).name();
+  currentTransformName = MFnDagNode(transformPath).name();
 
   // A preview under the transform gives its seeds, region and pattern.
-  m_previewLocator = findPreviewLocator(transformPath);
+  previewLocator = findPreviewLocator(transformPath);
   ShatterSettings local;
-  ShatterSettings& settings = m_previewLocator ? m_previewLocator->settings : local;
-  if (!m_previewLocator) {
+  ShatterSettings& settings = previewLocator ? previewLocator->settings : local;
+  if (!previewLocator) {
     settings.style = request.style;
-    settings.radialAxis = m_radialAxis;
-    settings.ringCount = m_ringCount;
-    settings.noise = m_noise;
-    settings.cutMaterialName = m_cutMaterialName;
+    settings.radialAxis = radialAxis;
+    settings.ringCount = ringCount;
+    settings.noise = noise;
+    settings.cutMaterialName = cutMaterialName;
     settings.box = MFnDagNode(shapePath).boundingBox();
     settings.box.transformUsing(transformPath.inclusiveMatrix());
   }
   settings.matrix = transformPath.inclusiveMatrix();
 
-  m_transformNames.append(m_transformName);
+  transformNames.append(currentTransformName);
   MObjectArray shards;
-  const MObject voronoiBefore = m_voronoiTransform;
+  const MObject voronoiBefore = lastVoronoiTransform;
   MStatus result;
   try {
     result =
@@ -501,13 +501,14 @@ MStatus shatterCmd::shatterSelected(const SelectedMesh& selected, const Request&
   } catch (const std::bad_alloc&) {
     // What the object had made goes again: the object stays as it was.
     for (unsigned int i = 0; i < shards.length(); ++i) MGlobal::deleteNode(shards[i]);
-    if (!m_voronoiTransform.isNull() && !(m_voronoiTransform == voronoiBefore)) MGlobal::deleteNode(m_voronoiTransform);
-    m_voronoiTransform = voronoiBefore;
+    if (!lastVoronoiTransform.isNull() && !(lastVoronoiTransform == voronoiBefore))
+      MGlobal::deleteNode(lastVoronoiTransform);
+    lastVoronoiTransform = voronoiBefore;
     displayError(shapeName + ": memory ran out while shattering it, it is left as it was");
     result = MS::kFailure;
   }
   if (result)
-    group = groupShards(shapePath, hidesShapeOnly(shapePath, m_previewLocator != nullptr), shards, m_voronoiTransform);
+    group = groupShards(shapePath, hidesShapeOnly(shapePath, previewLocator != nullptr), shards, lastVoronoiTransform);
   return result;
 }
 
@@ -516,22 +517,21 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
                                   ShatterSettings& settings, MObjectArray& shards) {
   const std::uint16_t style = settings.style;
   const MString shapeName = MFnDagNode(shapePath).name();
-  m_connectedNode = MObject();
-  findVoronoiNodeFromPlug(shapePath, m_connectedNode);
+  connectedNode = MObject();
+  findVoronoiNodeFromPlug(shapePath, connectedNode);
   short scheme = style == kStyleNonconforming ? kVoroNonconform : kVoroConform;
   MDagPath connectedGroup;
-  if (voronoiNode* connected = userNodeOf<voronoiNode>(m_connectedNode)) {
+  if (voronoiNode* connected = userNodeOf<voronoiNode>(connectedNode)) {
     scheme = voronoiNode::getScheme(connected);
-    if (MDagPath::getAPathTo(m_connectedNode, connectedGroup)) connectedGroup.pop(2);
+    if (MDagPath::getAPathTo(connectedNode, connectedGroup)) connectedGroup.pop(2);
   }
   ShatterSource source;
-  if (!readShatterSource(shapePath, m_shaderNames, source)) return MS::kFailure;
+  if (!readShatterSource(shapePath, shaderNames, source)) return MS::kFailure;
 
   // Seeds in world space: fresh from the pattern, or the given lists.
   GivenSeeds seeds;
   if (settings.pointsA.length() == 0) {
-    const SeedPattern pattern{style,   shardCount,  seed,    m_centerCount,
-                              m_width, m_ringCount, m_noise, settings.radialAxis};
+    const SeedPattern pattern{style, shardCount, seed, centerCount, width, ringCount, noise, settings.radialAxis};
     if (!generateSeeds(shapePath, pattern, pathCurve, referenceMesh, source, seeds.level)) return MS::kFailure;
     seeds.all = seeds.level;
   } else {
@@ -546,7 +546,7 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   std::vector<LevelPiece> cells;
   const bool furtherLevel = scheme == kVoroNonconform && settings.pointsB.length() != 0;
   const Carving carved =
-      carveCells(shapePath, seeds, furtherLevel, m_detectGroups != 0, connectedGroup, settings.box, source, cells);
+      carveCells(shapePath, seeds, furtherLevel, detectGroups != 0, connectedGroup, settings.box, source, cells);
   if (carved == Carving::kInterrupted) undoIt();
   if (carved != Carving::kCarved) return MS::kFailure;
   if (cells.empty()) {
@@ -564,18 +564,18 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   record.seedsA = seeds.level;
   record.seedsB = seeds.earlier;
   for (const LevelPiece& cell : cells) record.cells.push_back(cell.mesh.get());
-  record.cutMaterialName = newMaterial ? m_cutMaterialName : MString();
-  record.ringCount = m_ringCount;
-  record.noise = m_noise;
-  record.shaderNames = m_shaderNames;
-  record.previousNode = m_connectedNode;
-  record.renameTransform = m_renameVoronoi;
-  m_voronoiTransform = createShatterVoronoiNode(*m_modifier, record);
+  record.cutMaterialName = newMaterial ? cutMaterialName : MString();
+  record.ringCount = ringCount;
+  record.noise = noise;
+  record.shaderNames = shaderNames;
+  record.previousNode = connectedNode;
+  record.renameTransform = renameVoronoi;
+  lastVoronoiTransform = createShatterVoronoiNode(*modifier, record);
 
   MStatus result = MS::kFailure;
   for (size_t k = 0; k < cells.size(); ++k)
     result = createShardBatch(cells[k].mesh.get(), newMaterial, source.displayColours, static_cast<std::uint32_t>(k),
-                              m_cutShadingGroup, cells[k].shaders, m_shaderNames, source.linkedTextures, shards);
+                              cutShadingGroup, cells[k].shaders, shaderNames, source.linkedTextures, shards);
   return result;
 }
 
@@ -600,16 +600,16 @@ MStatus shatterCmd::addShatterLevel(const MDagPath& shapePath, voronoiNode* reco
   for (const LevelPiece& piece : pieces) cells.push_back(piece.mesh.get());
   if (!cells.empty()) voronoiNode::setDisplayCells(record, cells.data(), static_cast<unsigned int>(cells.size()));
 
-  for (unsigned int i = 0; i < shards.length(); ++i) m_modifier->deleteNode(shards[i]);
-  m_modifier->doIt();
+  for (unsigned int i = 0; i < shards.length(); ++i) modifier->deleteNode(shards[i]);
+  modifier->doIt();
   shards.clear();
   MFnMesh source(shapePath);
   MStringArray linkedTextures[kLinkedUVSets];
-  queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
+  queryUVSetLinks(shaderNames, source.name(), linkedTextures);
   MStatus result = MS::kSuccess;
   for (size_t k = 0; k < pieces.size(); ++k)
     result =
         createShardBatch(pieces[k].mesh.get(), useCutMaterial, source.displayColors(), static_cast<std::uint32_t>(k),
-                         m_cutShadingGroup, pieces[k].shaders, m_shaderNames, linkedTextures, shards);
+                         cutShadingGroup, pieces[k].shaders, shaderNames, linkedTextures, shards);
   return result;
 }

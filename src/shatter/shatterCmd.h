@@ -112,21 +112,21 @@ class shatterCmd : public OneWayCommand {
   void prepareSharedContent();
   /// The cut material and its shading group of the run.
   void setCutMaterial(const MString& material, const MString& shadingGroup) {
-    m_cutMaterialName = material;
-    m_cutShadingGroup = shadingGroup;
+    cutMaterialName = material;
+    cutShadingGroup = shadingGroup;
   }
   /// The transform of the last voronoi node made.
-  const MObject& voronoiTransform() const { return m_voronoiTransform; }
+  const MObject& voronoiTransform() const { return lastVoronoiTransform; }
   /// Carving and record settings of a re-shatter: no piece detection, the
   /// given ring count and noise, and the voronoi transform left unnamed.
   void useReshatterSettings() {
-    m_detectGroups = 0;
-    m_ringCount = 1;
-    m_noise = 0.0;
-    m_renameVoronoi = false;
+    detectGroups = 0;
+    ringCount = 1;
+    noise = 0.0;
+    renameVoronoi = false;
   }
 
-  std::unique_ptr<MDagModifier> m_modifier;
+  std::unique_ptr<MDagModifier> modifier;
 
  private:
   /// The mesh or curve `-refObject` gives.
@@ -152,28 +152,28 @@ class shatterCmd : public OneWayCommand {
   /// there is one, and groups its shards; the group's name into `group`.
   MStatus shatterSelected(const SelectedMesh& selected, const Request& request, const Sources& sources, MString& group);
 
-  MSelectionList m_referenceObjects;
-  MStringArray m_transformNames;
-  MObject m_voronoiTransform;
-  MString m_cutMaterialName;
-  MString m_cutShadingGroup;
+  MSelectionList referenceObjects;
+  MStringArray transformNames;
+  MObject lastVoronoiTransform;
+  MString cutMaterialName;
+  MString cutShadingGroup;
   /// The cut material (with -newMat) and the cut-face tag's type are made
   /// once the first object has cells, so that a shatter that makes nothing
   /// leaves the scene as it was.
-  bool m_cutMaterialPending = false;
-  bool m_cutFaceTypeReady = false;
-  MString m_transformName;
+  bool cutMaterialPending = false;
+  bool cutFaceTypeReady = false;
+  MString currentTransformName;
   /// The UV set names of the mesh being shattered.
-  MStringArray m_shaderNames;
-  std::uint32_t m_ringCount = 0;
-  std::uint32_t m_centerCount = 1;
-  double m_width = 0.0;
-  double m_noise = 0.0;
-  std::uint32_t m_detectGroups = 0;
-  std::uint16_t m_radialAxis = 0;
+  MStringArray shaderNames;
+  std::uint32_t ringCount = 0;
+  std::uint32_t centerCount = 1;
+  double width = 0.0;
+  double noise = 0.0;
+  std::uint32_t detectGroups = 0;
+  std::uint16_t radialAxis = 0;
   /// The voronoi node the shape drives already, or null.
-  MObject m_connectedNode;
-  bool m_renameVoronoi = true;
+  MObject connectedNode;
+  bool renameVoronoi = true;
   /// The preview locator under the transform being shattered, or null.
-  ShatterLocatorNode* m_previewLocator = nullptr;
+  ShatterLocatorNode* previewLocator = nullptr;
 };

@@ -142,7 +142,7 @@ MStatus shatterLocatorCmd::redoIt() {
   const MSelectionList objects = arguments.objects();
   if (MItSelectionList(objects, MFn::kGeometric).isDone()) return failWithInfo(kNoPolyObject);
   if (!readReference(request)) return MS::kFailure;
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
   if (!arguments.isSet(kPreviewDrawPointsFlag)) return MS::kSuccess;
   // The object itself must be the mesh shape: a transform does not do.
   MDagPath shapePath;
@@ -305,7 +305,7 @@ void shatterLocatorCmd::SetRefObject(const MObject& locator, const MObject& refe
   const MPlug source = node.findPlug(kPreviewReferenceAttribute);
   // A second preview from the same reference finds it connected already.
   if (sourceNodeOf(target) == reference) return;
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
-  if (!m_modifier->connect(source, target) || !m_modifier->doIt())
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
+  if (!modifier->connect(source, target) || !modifier->doIt())
     std::cerr << "Error connecting dynamic attribute in SetRefObject" << std::endl;
 }

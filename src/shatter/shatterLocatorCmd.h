@@ -83,5 +83,5 @@ class shatterLocatorCmd : public OneWayCommand {
   /// for a path, the curve.
   void placeCentres(ShatterLocatorNode& locator, const Request& request, const Frame& frame, ShatterPlan& plan);
 
-  std::unique_ptr<MDagModifier> m_modifier;
+  std::unique_ptr<MDagModifier> modifier;
 };

@@ -34,57 +34,56 @@ MPoint worldPoint(const MPoint& p, const MMatrix& m) {
 }  // namespace
 
 ShatterPlan::ShatterPlan(const SeedPattern& pattern, const Mgc::MgcVector3& centre) {
-  m_params.numShards = m_params.numPoints = pattern.count;
-  m_params.center = centre;
-  m_params.shatterStyle = pattern.style;
-  m_params.seed = pattern.seed;
-  m_params.numCenters = pattern.centreCount;
-  m_params.noise = pattern.width > kMinSpreadWidth ? pattern.width : kMinSpreadWidth;
-  m_params.radialAxis = pattern.radialAxis;
-  m_params.numRings = m_params.minRings = pattern.ringCount;
-  m_params.radius = m_params.minRadius = pattern.noise;
+  params.numShards = params.numPoints = pattern.count;
+  params.center = centre;
+  params.shatterStyle = pattern.style;
+  params.seed = pattern.seed;
+  params.numCenters = pattern.centreCount;
+  params.noise = pattern.width > kMinSpreadWidth ? pattern.width : kMinSpreadWidth;
+  params.radialAxis = pattern.radialAxis;
+  params.numRings = params.minRings = pattern.ringCount;
+  params.radius = params.minRadius = pattern.noise;
 }
 
 void ShatterPlan::setColours(std::vector<Mgc::MgcVector3> colours) {
-  m_colours = std::move(colours);
-  m_params.numGivenPoints = static_cast<std::uint32_t>(m_colours.size());
-  m_params.givenPoints = m_colours.empty() ? nullptr : m_colours.data();
+  colourTable = std::move(colours);
+  params.numGivenPoints = static_cast<std::uint32_t>(colourTable.size());
+  params.givenPoints = colourTable.empty() ? nullptr : colourTable.data();
 }
 
 void ShatterPlan::placeImpactCentres(const MDagPath& shape, const ZOV_DFmesh& mesh) {
   const MDagPath placed = hasMeshOpHistory(shape.node()) ? findUpstreamNode(shape) : shape;
-  placePointInsideMesh(static_cast<int>(kMaxShatterCenters), m_params.centers, m_params.seed, placed, mesh,
-                       m_params.center);
+  placePointInsideMesh(static_cast<int>(kMaxShatterCenters), params.centers, params.seed, placed, mesh, params.center);
 }
 
 void ShatterPlan::sampleCurve(const MFnNurbsCurve& curve, const MMatrix& matrix) {
-  m_curveSamples.resize(static_cast<size_t>(kSamplesPerCV * std::max(curve.numCVs(), 0)));
-  if (m_curveSamples.empty() ||
-      !curvePointAtParam(curve, m_curveSamples.data(), static_cast<int>(m_curveSamples.size()), matrix))
+  curveSamples.resize(static_cast<size_t>(kSamplesPerCV * std::max(curve.numCVs(), 0)));
+  if (curveSamples.empty() ||
+      !curvePointAtParam(curve, curveSamples.data(), static_cast<int>(curveSamples.size()), matrix))
     return;
-  m_params.pathPoints = m_curveSamples.data();
-  m_params.numPathPoints = static_cast<std::uint32_t>(m_curveSamples.size());
+  params.pathPoints = curveSamples.data();
+  params.numPathPoints = static_cast<std::uint32_t>(curveSamples.size());
 }
 
 void ShatterPlan::holdSeedsPerRing() {
-  if (m_params.numRings < 1 || m_params.numShards / m_params.numRings <= kMaxSeedsPerRing) return;
-  m_params.numRings = m_params.minRings = m_params.numShards / kMaxSeedsPerRing;
+  if (params.numRings < 1 || params.numShards / params.numRings <= kMaxSeedsPerRing) return;
+  params.numRings = params.minRings = params.numShards / kMaxSeedsPerRing;
   MGlobal::displayWarning("number of rings increased to prevent from too little fragments in dynamics");
 }
 
 std::vector<Mgc::MgcVector3> ShatterPlan::seeds(const ZOV_DFmesh& mesh, const MBoundingBox& region) {
-  std::vector<Mgc::MgcVector3> made(std::max({m_params.numShards, m_params.numPoints, kSeedBufferFloor}));
-  m_params.outPoints = made.data();
+  std::vector<Mgc::MgcVector3> made(std::max({params.numShards, params.numPoints, kSeedBufferFloor}));
+  params.outPoints = made.data();
   ZOVbox limit;
   if (!region.isEmpty()) {
     limit.center = toEngine(region.center());
     limit.axes = Mgc::MgcMatrix3::IDENTITY;
     limit.extents = toEngine(MVector(region.max() - region.min()) * 0.5);
   }
-  const bool served = generateShatterSeeds(m_params, &mesh, region.isEmpty() ? nullptr : &limit);
-  m_params.outPoints = nullptr;
+  const bool served = generateShatterSeeds(params, &mesh, region.isEmpty() ? nullptr : &limit);
+  params.outPoints = nullptr;
   if (!served) return {};
-  made.resize(std::min<size_t>(m_params.numPoints, made.size()));
+  made.resize(std::min<size_t>(params.numPoints, made.size()));
   return distinctSeeds(made);
 }
 

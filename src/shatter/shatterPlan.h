@@ -65,8 +65,8 @@ class ShatterPlan {
   /// from.
   void placeImpactCentres(const MDagPath& shape, const ZOV_DFmesh& mesh);
   /// Impact centre k (below kMaxShatterCenters), to read or set.
-  Mgc::MgcVector3& impactCentre(unsigned int k) { return m_params.centers[k]; }
-  void setPatternCentre(const Mgc::MgcVector3& centre) { m_params.center = centre; }
+  Mgc::MgcVector3& impactCentre(unsigned int k) { return params.centers[k]; }
+  void setPatternCentre(const Mgc::MgcVector3& centre) { params.center = centre; }
   /// The path pattern's points: four samples per control vertex of the
   /// curve, through the matrix. Nothing when the curve cannot be sampled.
   void sampleCurve(const MFnNurbsCurve& curve, const MMatrix& matrix);
@@ -75,9 +75,9 @@ class ShatterPlan {
   /// warning. Nothing without a ring.
   void holdSeedsPerRing();
 
-  std::uint32_t ringCount() const { return m_params.numRings; }
+  std::uint32_t ringCount() const { return params.numRings; }
   /// The spread width the generator is given.
-  double width() const { return m_params.noise; }
+  double width() const { return params.noise; }
 
   /// The distinct seeds the pattern makes in the mesh (world space), in
   /// order; `region` (world space; empty for none) narrows the uniform and
@@ -85,12 +85,12 @@ class ShatterPlan {
   std::vector<Mgc::MgcVector3> seeds(const ZOV_DFmesh& mesh, const MBoundingBox& region = MBoundingBox());
   /// How many points the pattern made in seeds(), coincident ones
   /// included.
-  std::uint32_t madeCount() const { return m_params.numPoints; }
+  std::uint32_t madeCount() const { return params.numPoints; }
 
  private:
-  zov_shatter_params m_params;
-  std::vector<Mgc::MgcVector3> m_colours;
-  std::vector<Mgc::MgcVector3> m_curveSamples;
+  zov_shatter_params params;
+  std::vector<Mgc::MgcVector3> colourTable;
+  std::vector<Mgc::MgcVector3> curveSamples;
 };
 
 /// The colours of the mesh's current colour set, as (r, g, b).

@@ -74,12 +74,12 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   const MDagPath transformPath = meshWithTransform(sourceShape).transform;
   const MString transformName = MFnDependencyNode(transformPath.node()).name();
   if (MAnimUtil::isAnimated(transformPath.node())) MAnimControl::setCurrentTime(voronoiNode::getShatterTime(node));
-  m_cutMaterialName = recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
-  m_cutShadingGroup = m_cutMaterialName + "SG";
+  cutMaterialName = recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
+  cutShadingGroup = cutMaterialName + "SG";
   bool useCutMaterial = true;
-  if (m_cutMaterialName.length() == 0) {
-    m_cutMaterialName = kNoCutMaterial;
-    m_cutShadingGroup = m_cutMaterialName + "SG";
+  if (cutMaterialName.length() == 0) {
+    cutMaterialName = kNoCutMaterial;
+    cutShadingGroup = cutMaterialName + "SG";
     useCutMaterial = false;
   }
 
@@ -87,7 +87,7 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   if (node->storedCount == 0) {
     ShatterSettings settings;
     voronoiNode::getWorldPoints(node, settings.pointsA, false);
-    settings.cutMaterialName = m_cutMaterialName;
+    settings.cutMaterialName = cutMaterialName;
     const MStatus status =
         shatterObject(sourceShape, settings.pointsA.length(), 0, nullptr, nullptr, useCutMaterial, settings, meshes);
     if (!status) return status;
@@ -104,9 +104,9 @@ void shatterCmd::restoreStoredLevel(voronoiNode& node, const MDagPath& sourceSha
   const MDagPath transformPath = meshWithTransform(sourceShape).transform;
   const MString transformName = MFnDependencyNode(transformPath.node()).name();
   MFnMesh source(sourceShape);
-  source.getUVSetNames(m_shaderNames);
+  source.getUVSetNames(shaderNames);
   MStringArray linkedTextures[kLinkedUVSets];
-  queryUVSetLinks(m_shaderNames, source.name(), linkedTextures);
+  queryUVSetLinks(shaderNames, source.name(), linkedTextures);
   MDagPath nodePath;
   MDagPath::getAPathTo(node.thisMObject(), nodePath);
   MDagPath oldTransform = nodePath;
@@ -115,8 +115,8 @@ void shatterCmd::restoreStoredLevel(voronoiNode& node, const MDagPath& sourceSha
   group.pop();
   // The path leads through the group, which goes: keep the node itself.
   const MObject oldTransformNode = oldTransform.node();
-  m_modifier->reparentNode(oldTransformNode);
-  m_modifier->doIt();
+  modifier->reparentNode(oldTransformNode);
+  modifier->doIt();
   if (group.length() > 0) {
     MDagModifier remover;
     remover.deleteNode(group.node());
@@ -129,14 +129,14 @@ void shatterCmd::restoreStoredLevel(voronoiNode& node, const MDagPath& sourceSha
     stored.mesh->dfWord = static_cast<std::uint16_t>(slot);
     MObject made;
     if (createShardMeshesInSets(stored.mesh.get(), useCutMaterial, source.displayColors(), transformName,
-                                m_cutShadingGroup, stored.shadingGroups, m_shaderNames, linkedTextures, &made)) {
+                                cutShadingGroup, stored.shadingGroups, shaderNames, linkedTextures, &made)) {
       meshes.append(made);
       rebuilt.push_back(stored.mesh.get());
     }
   }
-  const MObject transform = m_modifier->createNode(voronoiNode::id);
-  m_modifier->doIt();
-  m_voronoiTransform = transform;
+  const MObject transform = modifier->createNode(voronoiNode::id);
+  modifier->doIt();
+  lastVoronoiTransform = transform;
   MFnDependencyNode from(transformPath.node());
   MFnDependencyNode to(transform);
   copyTranslateRotate(from, to);
@@ -174,9 +174,9 @@ void shatterCmd::renewRecord(voronoiNode& node, voronoiNode& renewed, std::vecto
   MPlug(renewedObject, voronoiNode::drawAttr).setInt(1);
   pullPlug(renewedObject, voronoiNode::cadraw);
   const MPlug worldMesh = MFnDependencyNode(sourceShape.node()).findPlug("worldMesh");
-  m_modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),
-                      MPlug(renewedObject, voronoiNode::inShape));
-  m_modifier->doIt();
+  modifier->connect(worldMesh.elementByLogicalIndex(sourceShape.instanceNumber()),
+                    MPlug(renewedObject, voronoiNode::inShape));
+  modifier->doIt();
 }
 
 void shatterCmd::queueShatterGroup(const MDagPath& transformPath, const MString& transformName,
@@ -186,8 +186,8 @@ void shatterCmd::queueShatterGroup(const MDagPath& transformPath, const MString&
                  groupPlacement(transformPath);
   for (unsigned int i = 0; i < meshes.length(); ++i)
     text += quotedArgument(MFnDagNode(meshes[i]).partialPathName()) + " ";
-  if (!m_voronoiTransform.isNull()) {
-    const MString voronoi = quotedArgument(MFnDagNode(m_voronoiTransform).partialPathName());
+  if (!lastVoronoiTransform.isNull()) {
+    const MString voronoi = quotedArgument(MFnDagNode(lastVoronoiTransform).partialPathName());
     text += voronoi + " ;select " + voronoi;
   }
   text += ";undoInfo -swf on";

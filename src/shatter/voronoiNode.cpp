@@ -312,9 +312,9 @@ MString voronoiNode::getCutMatName(voronoiNode* node) {
 }
 
 void voronoiNode::setShatterTime(voronoiNode* node, const MTime& time) {
-  if (node) node->m_shatterTime = time;
+  if (node) node->shatterTime = time;
 }
-MTime voronoiNode::getShatterTime(voronoiNode* node) { return node ? node->m_shatterTime : MTime(); }
+MTime voronoiNode::getShatterTime(voronoiNode* node) { return node ? node->shatterTime : MTime(); }
 
 void voronoiNode::allocateStoredShapes(unsigned int count) {
   storedShapes.clear();

@@ -167,7 +167,7 @@ class voronoiNode : public MPxLocatorNode {
   static MObject cadraw;
 
  private:
-  MTime m_shatterTime;
+  MTime shatterTime;
 };
 
 /// The first voronoi node driven by the mesh's `worldMesh` (its instance's

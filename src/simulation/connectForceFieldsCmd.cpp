@@ -45,8 +45,8 @@ MStatus connectForceFieldsCmd::redoIt() {
   const bool connect = arguments.isSet(kConnectFlag);
   const bool connectAll = arguments.isSet(kConnectAllFlag);
   if (!connect && !connectAll) return failWithError("invalid arguments");
-  m_selection = arguments.objects();
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  selection = arguments.objects();
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
 
   MString fractureBody, body, field;
   arguments.read(kFractureBodyNameFlag, fractureBody);
@@ -59,9 +59,9 @@ MStatus connectForceFieldsCmd::redoIt() {
 }
 
 MStatus connectForceFieldsCmd::undoIt() {
-  MGlobal::setActiveSelectionList(m_selection);
-  if (m_modifier) m_modifier->undoIt();
-  m_modifier.reset();
+  MGlobal::setActiveSelectionList(selection);
+  if (modifier) modifier->undoIt();
+  modifier.reset();
   return MS::kSuccess;
 }
 
@@ -87,15 +87,15 @@ MStatus connectForceFieldsCmd::connectSelected(const MString& typeName, const MS
     return MS::kSuccess;
   }
 
-  disconnectAllConnections(fieldList, *m_modifier);
+  disconnectAllConnections(fieldList, *modifier);
   unsigned int next = 0;
-  for (const MObject& node : selectedDependNodes(m_selection)) {
+  for (const MObject& node : selectedDependNodes(selection)) {
     if (!isForceField(node)) continue;
     const MPlug link = MFnDependencyNode(node).findPlug(kFieldLink, true);
     if (link.isNull()) continue;
     const MPlug target = fieldList.isArray() ? fieldList.elementByLogicalIndex(next) : fieldList;
     // A link the host refuses leaves its element to the next field.
-    if (m_modifier->connect(link, target) && m_modifier->doIt()) ++next;
+    if (modifier->connect(link, target) && modifier->doIt()) ++next;
   }
   return MS::kSuccess;
 }
@@ -133,5 +133,5 @@ bool connectForceFieldsCmd::linkToNextFree(const MPlug& field, const MObject& bo
     while (fieldList.elementByLogicalIndex(index).isDestination()) ++index;
     target = fieldList.elementByLogicalIndex(index);
   }
-  return m_modifier->connect(field, target) && m_modifier->doIt();
+  return modifier->connect(field, target) && modifier->doIt();
 }

@@ -46,6 +46,6 @@ class connectForceFieldsCmd : public ModuleCommand {
   /// when the host refuses.
   bool linkToNextFree(const MPlug& field, const MObject& body);
 
-  std::unique_ptr<MDagModifier> m_modifier;
-  MSelectionList m_selection;
+  std::unique_ptr<MDagModifier> modifier;
+  MSelectionList selection;
 };

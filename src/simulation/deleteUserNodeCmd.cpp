@@ -13,33 +13,33 @@ MSyntax deleteUserNodeCmd::newSyntax() { return commandSyntax({}, kSelectedObjec
 MStatus deleteUserNodeCmd::doIt(const MArgList& list) {
   const MStatus parsed = arguments.parse(syntax(), list);
   if (!parsed) return parsed;
-  m_selection = arguments.objects();
-  if (!requireObjects(m_selection)) return MS::kFailure;
-  deleteNodes(m_selection);
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
+  deleteNodes(selection);
   return MS::kSuccess;
 }
 
 void deleteUserNodeCmd::deleteNodes(const MSelectionList& list) {
   // The nodes are gathered first: deleting one takes it off the list.
   const std::vector<MObject> nodes = selectedDependNodes(list);
-  m_modifier = std::make_unique<MDGModifier>();
-  m_deleted.clear();
+  modifier = std::make_unique<MDGModifier>();
+  deleted.clear();
   for (const MObject& node : nodes) {
     // A node deleted with an earlier one (a child with its transform) is
     // gone already, and its deletion is dropped.
     MDagPath path;
     const MString name = node.hasFn(MFn::kDagNode) && MDagPath::getAPathTo(node, path) ? path.fullPathName()
                                                                                        : MFnDependencyNode(node).name();
-    m_modifier->deleteNode(node);
-    if (m_modifier->doIt()) m_deleted.append(name);
+    modifier->deleteNode(node);
+    if (modifier->doIt()) deleted.append(name);
   }
 }
 
-MStatus deleteUserNodeCmd::undoIt() { return m_modifier ? m_modifier->undoIt() : MS::kFailure; }
+MStatus deleteUserNodeCmd::undoIt() { return modifier ? modifier->undoIt() : MS::kFailure; }
 
 MStatus deleteUserNodeCmd::redoIt() {
   MSelectionList named;
-  for (unsigned int i = 0; i < m_deleted.length(); ++i) named.add(m_deleted[i]);
+  for (unsigned int i = 0; i < deleted.length(); ++i) named.add(deleted[i]);
   deleteNodes(named);
   return MS::kSuccess;
 }

@@ -36,9 +36,9 @@ class deleteUserNodeCmd : public ModuleCommand {
   /// nodes deleted.
   void deleteNodes(const MSelectionList& nodes);
 
-  MSelectionList m_selection;
+  MSelectionList selection;
   /// The names of the nodes deleted (full paths of DAG nodes).
-  MStringArray m_deleted;
+  MStringArray deleted;
   /// The deletions; the nodes are let go of when it goes while they are deleted.
-  std::unique_ptr<MDGModifier> m_modifier;
+  std::unique_ptr<MDGModifier> modifier;
 };

@@ -58,9 +58,9 @@ MSyntax queryZovBodyCmd::newSyntax() {
 }
 
 MStatus queryZovBodyCmd::redoIt() {
-  m_selection = arguments.objects();
-  if (!requireObjects(m_selection)) return MS::kFailure;
-  if (arguments.isSet(kCollisionPointsFlag) && m_selection.length() < 2) return failWithError("expected two objects");
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
+  if (arguments.isSet(kCollisionPointsFlag) && selection.length() < 2) return failWithError("expected two objects");
   zovSolverNode* solver = findSolverByName();
   if (solver == nullptr) return failWithError("zov solver not found");
 
@@ -68,7 +68,7 @@ MStatus queryZovBodyCmd::redoIt() {
   const bool walksBodies = arguments.isSet(kCollisionListFlag) ||
                            (!arguments.isSet(kCollisionPointsFlag) && !arguments.isSet(kIsTransitionFlag) &&
                             (arguments.isSet(kIsMassNegativeFlag) || arguments.isSet(kIsCacheOnFlag)));
-  if (walksBodies) selectedNodes<rigidBodyNode>(m_selection, LeftOut{arguments.command(), "a zov rigid body"});
+  if (walksBodies) selectedNodes<rigidBodyNode>(selection, LeftOut{arguments.command(), "a zov rigid body"});
   if (arguments.isSet(kCollisionListFlag)) return collisionList(*solver);
   if (arguments.isSet(kCollisionPointsFlag)) return collisionPoints(*solver);
   if (arguments.isSet(kIsTransitionFlag)) {
@@ -82,7 +82,7 @@ MStatus queryZovBodyCmd::redoIt() {
 }
 
 MStatus queryZovBodyCmd::collisionList(zovSolverNode& solver) {
-  const std::vector<MObject> nodes = selectedDependNodes(m_selection, MFn::kPluginLocatorNode);
+  const std::vector<MObject> nodes = selectedDependNodes(selection, MFn::kPluginLocatorNode);
   if (nodes.empty()) return failWithError(kNotBodies);
   MStringArray partners;
   for (const MObject& node : nodes) {
@@ -99,8 +99,8 @@ MStatus queryZovBodyCmd::collisionList(zovSolverNode& solver) {
 
 MStatus queryZovBodyCmd::collisionPoints(zovSolverNode& solver) {
   MObject first, second;
-  m_selection.getDependNode(0, first);
-  m_selection.getDependNode(1, second);
+  selection.getDependNode(0, first);
+  selection.getDependNode(1, second);
   rigidBodyNode* a = userNodeOf<rigidBodyNode>(first);
   rigidBodyNode* b = userNodeOf<rigidBodyNode>(second);
   if (a == nullptr || b == nullptr) return failWithError(kNotBodies);
@@ -120,7 +120,7 @@ MStatus queryZovBodyCmd::collisionPoints(zovSolverNode& solver) {
 
 void queryZovBodyCmd::isMassNegative() {
   bool negative = false;
-  for (rigidBodyNode* rigid : selectedNodes<rigidBodyNode>(m_selection, MFn::kPluginLocatorNode)) {
+  for (rigidBodyNode* rigid : selectedNodes<rigidBodyNode>(selection, MFn::kPluginLocatorNode)) {
     if (rigid->engineBody(true) == nullptr) continue;
     if (rigid->isMassNegative()) {
       negative = true;
@@ -132,6 +132,6 @@ void queryZovBodyCmd::isMassNegative() {
 }
 
 void queryZovBodyCmd::isCacheOn() {
-  const std::vector<rigidBodyNode*> bodies = selectedNodes<rigidBodyNode>(m_selection, MFn::kPluginLocatorNode);
+  const std::vector<rigidBodyNode*> bodies = selectedNodes<rigidBodyNode>(selection, MFn::kPluginLocatorNode);
   setResult(!bodies.empty() && bodies.front()->cachedFrameCount() > 1);
 }

@@ -38,5 +38,5 @@ class queryZovBodyCmd : public ModuleCommand {
   void isMassNegative();
   void isCacheOn();
 
-  MSelectionList m_selection;
+  MSelectionList selection;
 };

@@ -41,22 +41,22 @@ void* zovCrackerCmd::creator() { return new zovCrackerCmd; }
 MSyntax zovCrackerCmd::newSyntax() { return commandSyntax({kDiameterFlag, kNewFlag}, kSelectedObjects); }
 
 MStatus zovCrackerCmd::redoIt() {
-  m_selection = arguments.objects();
-  if (!requireObjects(m_selection)) return MS::kFailure;
-  if (!m_modifier) m_modifier = std::make_unique<MDagModifier>();
+  selection = arguments.objects();
+  if (!requireObjects(selection)) return MS::kFailure;
+  if (!modifier) modifier = std::make_unique<MDagModifier>();
 
   const MObject solver = findSolverNode(true);
   if (solver.isNull()) return failWithError("no zov solver found");
   const MPlug crackers(solver, zovSolverNode::crackers);
 
   // The rest pose of an animated cracker is where its animation starts.
-  if (MAnimControl::currentTime() != MAnimControl::minTime() && anyAnimated(m_selection)) {
+  if (MAnimControl::currentTime() != MAnimControl::minTime() && anyAnimated(selection)) {
     MAnimControl::setCurrentTime(MAnimControl::minTime());
     MGlobal::displayWarning(" time set to start frame becouse animated object selected");
   }
 
   MString made;
-  forEachSelectedMesh(m_selection, false, [&](const SelectedMesh& mesh) {
+  forEachSelectedMesh(selection, false, [&](const SelectedMesh& mesh) {
     if (refuseInstance(mesh.shape)) return true;
     const MString name = makeCracker(mesh.shape, crackers);
     if (name.length() > 0) made = name;
@@ -66,8 +66,8 @@ MStatus zovCrackerCmd::redoIt() {
   if (made.length() == 0) {
     MGlobal::displayInfo(" error creating cracker");
     // Whatever a refused step began is taken back.
-    m_modifier->undoIt();
-    m_modifier.reset();
+    modifier->undoIt();
+    modifier.reset();
     return MS::kFailure;
   }
   setResult(made);
@@ -75,9 +75,9 @@ MStatus zovCrackerCmd::redoIt() {
 }
 
 MStatus zovCrackerCmd::undoIt() {
-  MGlobal::setActiveSelectionList(m_selection);
-  if (m_modifier) m_modifier->undoIt();
-  m_modifier.reset();
+  MGlobal::setActiveSelectionList(selection);
+  if (modifier) modifier->undoIt();
+  modifier.reset();
   return MS::kSuccess;
 }
 
@@ -100,23 +100,23 @@ MString zovCrackerCmd::makeCracker(const MDagPath& meshPath, const MPlug& cracke
   }
 
   MStatus status;
-  const MObject cracker = m_modifier->createNode(zovCrackerNode::id, transform, &status);
+  const MObject cracker = modifier->createNode(zovCrackerNode::id, transform, &status);
   if (!status) return MString();
-  m_modifier->renameNode(cracker, name);
-  if (!m_modifier->doIt()) return MString();
-  m_modifier->connect(crackers, MPlug(cracker, zovCrackerNode::solver));
-  if (!m_modifier->doIt()) return MString();
+  modifier->renameNode(cracker, name);
+  if (!modifier->doIt()) return MString();
+  modifier->connect(crackers, MPlug(cracker, zovCrackerNode::solver));
+  if (!modifier->doIt()) return MString();
 
-  MDGModifier& graph = *m_modifier;
+  MDGModifier& graph = *modifier;
   const MObject shape = graph.createNode(collisionShapeNode::id, &status);
   if (!status) return MString();
-  m_modifier->renameNode(shape, name + "Shape");
-  m_modifier->connect(MPlug(shape, collisionShapeNode::outCollisionType),
-                      MPlug(cracker, zovCrackerNode::inCollisionType));
+  modifier->renameNode(shape, name + "Shape");
+  modifier->connect(MPlug(shape, collisionShapeNode::outCollisionType),
+                    MPlug(cracker, zovCrackerNode::inCollisionType));
   const MPlug worldMesh = MFnDependencyNode(meshPath.node()).findPlug("worldMesh", true);
-  m_modifier->connect(worldMesh.elementByLogicalIndex(meshPath.instanceNumber()),
-                      MPlug(shape, collisionShapeNode::inShape));
-  if (!m_modifier->doIt()) return MString();
+  modifier->connect(worldMesh.elementByLogicalIndex(meshPath.instanceNumber()),
+                    MPlug(shape, collisionShapeNode::inShape));
+  if (!modifier->doIt()) return MString();
 
   MPlug(shape, collisionShapeNode::shapeType).setValue(static_cast<short>(collisionShapeNode::kTypeCracker));
   pullPlug(shape, collisionShapeNode::ca_collisionShape);

@@ -41,6 +41,6 @@ class zovCrackerCmd : public ModuleCommand {
   /// answers the cracker's name, empty when the host refused a step.
   MString makeCracker(const MDagPath& meshPath, const MPlug& crackers);
 
-  std::unique_ptr<MDagModifier> m_modifier;
-  MSelectionList m_selection;
+  std::unique_ptr<MDagModifier> modifier;
+  MSelectionList selection;
 };

@@ -12,7 +12,7 @@
 
 #include "ContactFixtures.h"
 #include "engine/collision/BroadPhase.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/WorkerPool.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;

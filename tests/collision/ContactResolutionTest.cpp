@@ -12,8 +12,8 @@
 #include "ContactFixtures.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/ContactBlocks.h"
 #include "engine/collision/ContactManifold.h"
+#include "engine/solver/ContactBlocks.h"
 #include "support/BodyFixtures.h"
 #include "support/RandomGeometry.h"
 

@@ -19,9 +19,9 @@
 #include "engine/bodies/ZovCrackerBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/LevelOrder.h"
-#include "engine/collision/LsqrSystem.h"
-#include "engine/collision/WorkerPool.h"
+#include "engine/collision/threads/LevelOrder.h"
+#include "engine/collision/threads/WorkerPool.h"
+#include "engine/solver/LsqrSystem.h"
 #include "support/SceneFixtures.h"
 
 using Mgc::MgcMatrix3;

@@ -75,7 +75,7 @@ class GivenSeedsShatter : public shatterCmd {
   /// without one. The group made is kept in `group`.
   MStatus shatter(const MDagPath& shape, const MPointArray& earlier, const MPointArray& added,
                   const MBoundingBox* region = nullptr) {
-    m_modifier = std::make_unique<MDagModifier>();
+    modifier = std::make_unique<MDagModifier>();
     ProgressReservation progress;
     if (!progress.reserve()) return MS::kFailure;
     ShatterSettings settings;

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/collision/ContactBlocks.h"
+#include "engine/solver/ContactBlocks.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 

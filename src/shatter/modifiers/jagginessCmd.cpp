@@ -75,7 +75,7 @@ MSyntax jagginessCmd::newSyntax() {
 }
 
 MStatus jagginessCmd::undoIt() {
-  if (m_modifier) m_modifier->undoIt();
+  if (modifier) modifier->undoIt();
   return OneWayCommand::undoIt();
 }
 
@@ -84,24 +84,24 @@ bool jagginessCmd::readRequest(Request& request) {
   request.compute = arguments.isSet(kComputeFlag);
   request.threshold = kDefaultSoftNormal;
   request.affect = kAffectShard;
-  unsigned int resolution = 0;
-  double strength = m_strength;
+  unsigned int givenResolution = 0;
+  double givenStrength = strength;
   // Every flag is checked before anything changes; a strength past the
   // range would displace the cut faces without bound.
-  if (!arguments.readInRange(kResolutionFlag, kResolutionRange, resolution) ||
-      !arguments.readInRange(kStrengthFlag, kStrengthRange, strength) ||
+  if (!arguments.readInRange(kResolutionFlag, kResolutionRange, givenResolution) ||
+      !arguments.readInRange(kStrengthFlag, kStrengthRange, givenStrength) ||
       !arguments.readInRange(kSoftNormalFlag, kSoftNormalRange, request.threshold) ||
       !arguments.readInRange(kAffectFlag, kAffectRange, request.affect))
     return false;
-  m_resolution = resolution;
+  resolution = givenResolution;
   request.strengthGiven = arguments.isSet(kStrengthFlag);
-  m_strength = strength;
+  strength = givenStrength;
   return true;
 }
 
 bool jagginessCmd::readTarget(Target& target) {
-  m_selection = arguments.objects();
-  if (m_selection.isEmpty() || !m_selection.getDagPath(0, target.shape)) {
+  selection = arguments.objects();
+  if (selection.isEmpty() || !selection.getDagPath(0, target.shape)) {
     MGlobal::displayError("no objects selected");
     return false;
   }
@@ -119,9 +119,9 @@ bool jagginessCmd::readTarget(Target& target) {
 MStatus jagginessCmd::redoIt() {
   Request request;
   if (!readRequest(request)) return MS::kFailure;
-  if (!m_modifier) m_modifier = std::make_unique<MDGModifier>();
-  m_preserveUVs = true;
-  m_tessellated.clear();
+  if (!modifier) modifier = std::make_unique<MDGModifier>();
+  preservingUVs = true;
+  tessellated.clear();
   Target target;
   if (!readTarget(target)) return MS::kFailure;
   const MDagPath& shape = target.shape;
@@ -184,9 +184,9 @@ MStatus jagginessCmd::readVoronoiSettings(const MDagPath& group, unsigned int af
     MDagPath sourcePath;
     if (!source.isNull() && MDagPath::getAPathTo(source, sourcePath) && sourcePath.isValid()) {
       const MBoundingBox box = worldBox(sourcePath);
-      m_centre = MVector(box.center());
+      centre = MVector(box.center());
       const double diagonal = (box.max() - box.min()).length();
-      if (diagonal > 0.0) m_scale = kScaleSpan / diagonal;
+      if (diagonal > 0.0) scale = kScaleSpan / diagonal;
     }
   }
   if (record.isNull()) {
@@ -194,9 +194,9 @@ MStatus jagginessCmd::readVoronoiSettings(const MDagPath& group, unsigned int af
     return MS::kFailure;
   }
   MPlug length(record, voronoiNode::jaggyLength);
-  m_jaggyLength = length.asDouble();
-  if (strengthGiven && affect != kAffectShard) MPlug(record, voronoiNode::jaggyStrenght).setValue(m_strength);
-  if (m_jaggyLength != 0.0) return MS::kSuccess;
+  jaggyLength = length.asDouble();
+  if (strengthGiven && affect != kAffectShard) MPlug(record, voronoiNode::jaggyStrenght).setValue(strength);
+  if (jaggyLength != 0.0) return MS::kSuccess;
 
   retagSmallCutFaces(group, kSmallCutFaceRatio);
   if (isInShatterGroup(group)) {
@@ -209,15 +209,15 @@ MStatus jagginessCmd::readVoronoiSettings(const MDagPath& group, unsigned int af
       return MS::kFailure;
     }
     MPlug outerLength(outer, voronoiNode::jaggyLength);
-    m_jaggyLength = outerLength.asDouble();
-    if (m_jaggyLength == 0.0) {
-      m_jaggyLength = defaultJaggyLength(group);
-      outerLength.setValue(m_jaggyLength);
+    jaggyLength = outerLength.asDouble();
+    if (jaggyLength == 0.0) {
+      jaggyLength = defaultJaggyLength(group);
+      outerLength.setValue(jaggyLength);
     }
   } else {
-    m_jaggyLength = defaultJaggyLength(group);
+    jaggyLength = defaultJaggyLength(group);
   }
-  length.setValue(m_jaggyLength);
+  length.setValue(jaggyLength);
   return MS::kSuccess;
 }
 
@@ -236,8 +236,8 @@ bool jagginessCmd::tessellateMesh(const MDagPath& mesh, bool soft) {
   auto command = std::make_unique<tesselateFacesCmd>();
   command->setMeshPath(shape);
   command->setNodeType(zovMeshOpNode::id);
-  command->setOperation(zovMeshOpNode::kSubdivideFaces, soft ? 1 : 0, static_cast<std::int16_t>(m_resolution));
-  if (command->applyModifier()) m_tessellated.push_back(shape);
+  command->setOperation(zovMeshOpNode::kSubdivideFaces, soft ? 1 : 0, static_cast<std::int16_t>(resolution));
+  if (command->applyModifier()) tessellated.push_back(shape);
   return true;
 }
 
@@ -253,8 +253,8 @@ bool jagginessCmd::tessellateWithProgress(const std::vector<MDagPath>& items, st
     if (MProgressWindow::isCancelled()) {
       MGlobal::displayInfo("jaggyness interrupted!");
       // Only what this run made goes; earlier roughening stays.
-      for (const MDagPath& made : m_tessellated) removeJagginess(made);
-      m_tessellated.clear();
+      for (const MDagPath& made : tessellated) removeJagginess(made);
+      tessellated.clear();
       return false;
     }
     const MDagPath& item = items[static_cast<size_t>(i)];
@@ -308,14 +308,14 @@ MStatus jagginessCmd::setupMeshOpNodes(const std::vector<MDagPath>& targets) {
     MFnMesh mesh(target);
     const MObject node = findMeshOpNode(target.node());
     if (node.isNull()) return MS::kFailure;
-    MPlug(node, zovMeshOpNode::scale).setValue(m_scale);
-    MPlug(node, zovMeshOpNode::amplitude).setValue(m_strength);
+    MPlug(node, zovMeshOpNode::scale).setValue(scale);
+    MPlug(node, zovMeshOpNode::amplitude).setValue(strength);
     MPlug(node, zovMeshOpNode::frequency).setValue(kJaggyFrequency);
-    MPlug(node, zovMeshOpNode::lenght).setValue(m_jaggyLength);
-    const MPlug centre(node, zovMeshOpNode::center);
-    for (unsigned int c = 0; c < 3; ++c) MPlug(centre.child(c)).setValue(static_cast<float>(m_centre[c]));
-    MPlug(node, zovMeshOpNode::pruv).setValue(m_preserveUVs);
-    fillVertexArrays(mesh, node, m_preserveUVs);
+    MPlug(node, zovMeshOpNode::lenght).setValue(jaggyLength);
+    const MPlug centrePlug(node, zovMeshOpNode::center);
+    for (unsigned int c = 0; c < 3; ++c) MPlug(centrePlug.child(c)).setValue(static_cast<float>(centre[c]));
+    MPlug(node, zovMeshOpNode::pruv).setValue(preservingUVs);
+    fillVertexArrays(mesh, node, preservingUVs);
     MPlug(node, zovMeshOpNode::operationType).setValue(static_cast<short>(zovMeshOpNode::kAssignUVs));
     MPlug(node, zovMeshOpNode::outMesh).asMObject();
     mesh.updateSurface();
@@ -357,7 +357,7 @@ MStatus jagginessCmd::updateStrengthOfMeshes(const std::vector<MDagPath>& meshes
   for (const MDagPath& mesh : meshes) {
     const MObject node = findMeshOpNode(mesh.node());
     if (node.isNull()) continue;
-    status = MPlug(node, zovMeshOpNode::amplitude).setValue(m_strength);
+    status = MPlug(node, zovMeshOpNode::amplitude).setValue(strength);
     MPlug(node, zovMeshOpNode::operationType).setValue(static_cast<short>(zovMeshOpNode::kAssignUVs));
     MPlug(node, zovMeshOpNode::outMesh).asMObject();
     MFnMesh(mesh).updateSurface();

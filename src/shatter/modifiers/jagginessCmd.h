@@ -115,16 +115,16 @@ class jagginessCmd : public OneWayCommand {
   MStatus removeJagginessInGroup(const MDagPath& group);
   MStatus removeSoftNormalsInGroup(const MDagPath& group);
 
-  std::unique_ptr<MDGModifier> m_modifier;
-  MSelectionList m_selection;
-  double m_jaggyLength = 1.0;
-  double m_scale = 1.0;
-  double m_strength = 1.0;
-  std::uint32_t m_resolution = 0;
-  MVector m_centre;
-  bool m_preserveUVs = true;
+  std::unique_ptr<MDGModifier> modifier;
+  MSelectionList selection;
+  double jaggyLength = 1.0;
+  double scale = 1.0;
+  double strength = 1.0;
+  std::uint32_t resolution = 0;
+  MVector centre;
+  bool preservingUVs = true;
   /// The meshes this run tessellated, which a cancel takes back.
-  std::vector<MDagPath> m_tessellated;
+  std::vector<MDagPath> tessellated;
 };
 
 /// The direction in which a cut-face vertex moves, from the object-space

@@ -49,25 +49,25 @@ MObject makeFloat3Data(float x, float y, float z) {
   return data;
 }
 
-zovModifierCmd::zovModifierCmd() : m_dgModifier(std::make_unique<MDGModifier>()) {}
+zovModifierCmd::zovModifierCmd() : dgModifier(std::make_unique<MDGModifier>()) {}
 zovModifierCmd::~zovModifierCmd() = default;
 
 MStatus zovModifierCmd::initModifierNode(MObject) { return MS::kSuccess; }
 MStatus zovModifierCmd::directModifier(MObject) { return MS::kSuccess; }
 
 void zovModifierCmd::setMeshPath(const MDagPath& path) {
-  m_meshPath = path;
-  m_hasMeshPath = true;
+  givenMeshPath = path;
+  hasMeshPath = true;
 }
 
 void zovModifierCmd::setNodeType(const MTypeId& id) {
-  m_nodeTypeId = id;
-  m_hasNodeTypeId = true;
+  nodeTypeId = id;
+  hasNodeTypeId = true;
 }
 
 void zovModifierCmd::setNodeType(const MString& name) {
-  m_nodeTypeName = name;
-  m_hasNodeTypeName = true;
+  nodeTypeName = name;
+  hasNodeTypeName = true;
 }
 
 void zovModifierCmd::setOperation(std::int32_t type, std::int32_t mode, std::int16_t iterations) {
@@ -77,35 +77,35 @@ void zovModifierCmd::setOperation(std::int32_t type, std::int32_t mode, std::int
 }
 
 bool zovModifierCmd::isMeshPathValid() {
-  if (!m_hasMeshPath || !m_meshPath.isValid()) return false;
-  if (!m_meshPath.hasFn(MFn::kMesh)) m_meshPath.extendToShape();
-  return m_meshPath.isValid() && m_meshPath.apiType() == MFn::kMesh;
+  if (!hasMeshPath || !givenMeshPath.isValid()) return false;
+  if (!givenMeshPath.hasFn(MFn::kMesh)) givenMeshPath.extendToShape();
+  return givenMeshPath.isValid() && givenMeshPath.apiType() == MFn::kMesh;
 }
 
 MStatus zovModifierCmd::applyModifier() {
   if (!isMeshPathValid()) return MS::kFailure;
-  const MObject shape = m_meshPath.node();
-  m_hasHistory = plugOf(shape, "inMesh").isDestination();
-  m_hasTweaks = false;
+  const MObject shape = givenMeshPath.node();
+  meshHasHistory = plugOf(shape, "inMesh").isDestination();
+  meshHasTweaks = false;
   const MPlug tweaks = plugOf(shape, "pnts");
-  for (unsigned int i = 0; !tweaks.isNull() && i < tweaks.numElements() && !m_hasTweaks; ++i) {
+  for (unsigned int i = 0; !tweaks.isNull() && i < tweaks.numElements() && !meshHasTweaks; ++i) {
     const MPlug element = tweaks.elementByPhysicalIndex(i);
     if (element.isNull()) continue;
     float x = 0.0f, y = 0.0f, z = 0.0f;
     readFloat3Plug(element, x, y, z);
     // NaN counts as a tweak too.
-    m_hasTweaks = !(x == 0.0f) || !(y == 0.0f) || !(z == 0.0f);
+    meshHasTweaks = !(x == 0.0f) || !(y == 0.0f) || !(z == 0.0f);
   }
   int recording = 0;
   MGlobal::executeCommand("constructionHistory -q -tgl", recording, false, false);
-  m_recordsHistory = recording != 0;
-  m_shadingBefore = shadingState();
+  recordingHistory = recording != 0;
+  shadingBefore = shadingState();
 
-  if (!m_hasHistory && !m_recordsHistory) {
+  if (!meshHasHistory && !recordingHistory) {
     cacheMeshData();
     cacheMeshTweaks();
     const MStatus status = directModifier(shape);
-    m_shadingAfter = shadingState();
+    shadingAfter = shadingState();
     return status;
   }
   // Nodes that cannot be made, or that lack the mesh plugs, stop the change
@@ -121,26 +121,26 @@ MStatus zovModifierCmd::applyModifier() {
   const MObject second = createModifierNode(status);
   if (!status) {
     dropModifierNodes();
-    restoreShading(m_shadingBefore);
+    restoreShading(shadingBefore);
     return status;
   }
   status = connectModifierNodes(first, second);
-  m_shadingAfter = shadingState();
+  shadingAfter = shadingState();
   return status;
 }
 
 void zovModifierCmd::dropModifierNodes() {
-  m_dgModifier->undoIt();
-  m_dgModifier = std::make_unique<MDGModifier>();
+  dgModifier->undoIt();
+  dgModifier = std::make_unique<MDGModifier>();
 }
 
 MObject zovModifierCmd::createModifierNode(MStatus& status) {
   status = MS::kFailure;
   MObject node;
-  if (m_hasNodeTypeId)
-    node = m_dgModifier->createNode(m_nodeTypeId, &status);
-  else if (m_hasNodeTypeName)
-    node = m_dgModifier->createNode(m_nodeTypeName, &status);
+  if (hasNodeTypeId)
+    node = dgModifier->createNode(nodeTypeId, &status);
+  else if (hasNodeTypeName)
+    node = dgModifier->createNode(nodeTypeName, &status);
   else
     return MObject();
   if (!status || node.isNull()) {
@@ -157,34 +157,34 @@ MObject zovModifierCmd::createModifierNode(MStatus& status) {
 }
 
 void zovModifierCmd::readMeshNode(ModifierLinkData& data) {
-  data.meshShape = m_meshPath.node();
+  data.meshShape = givenMeshPath.node();
   data.meshTransform = MFnDagNode(data.meshShape).parent(0);
   data.meshInPlug = plugOf(data.meshShape, "inMesh");
   data.meshInAttr = data.meshInPlug.attribute();
 }
 
 void zovModifierCmd::readUpstreamNode(ModifierLinkData& data) {
-  if (m_hasHistory) {
+  if (meshHasHistory) {
     data.upstreamOutPlug = data.meshInPlug.source();
     data.upstreamShape = data.upstreamOutPlug.node();
     data.upstreamOutAttr = data.upstreamOutPlug.attribute();
-    m_dgModifier->disconnect(data.upstreamOutPlug, data.meshInPlug);
+    dgModifier->disconnect(data.upstreamOutPlug, data.meshInPlug);
     return;
   }
   // The unchanged shape, copied, feeds the new history from under the mesh's
   // transform; the copy's own transform goes.
   data.upstreamTransform = MFnDagNode(data.meshShape).duplicate();
   data.upstreamShape = MFnDagNode(data.upstreamTransform).child(0);
-  m_dagModifier.reparentNode(data.upstreamShape, data.meshTransform);
-  m_dagModifier.doIt();
+  dagModifier.reparentNode(data.upstreamShape, data.meshTransform);
+  dagModifier.doIt();
   MFnDagNode(data.upstreamShape).setIntermediateObject(true);
   data.upstreamOutPlug = plugOf(data.upstreamShape, "outMesh");
   data.upstreamOutAttr = data.upstreamOutPlug.attribute();
-  m_dagModifier.deleteNode(data.upstreamTransform);
-  m_dagModifier.doIt();
-  m_copyTransform = data.upstreamTransform;
-  m_copyRemoval.deleteNode(m_copyTransform);
-  MDagPath::getAPathTo(data.upstreamShape, m_duplicatePath);
+  dagModifier.deleteNode(data.upstreamTransform);
+  dagModifier.doIt();
+  copyTransform = data.upstreamTransform;
+  copyRemoval.deleteNode(copyTransform);
+  MDagPath::getAPathTo(data.upstreamShape, duplicatePath);
 
   // The blind data types the mesh held go with the copy that now feeds it.
   if (!MFnMesh(data.meshShape).hasBlindData(MFn::kMeshPolygonComponent)) return;
@@ -195,9 +195,9 @@ void zovModifierCmd::readUpstreamNode(ModifierLinkData& data) {
   const MObject blindDataNode = sourceNodeOf(first);
   if (blindDataNode.isNull()) return;
   const MPlug message = plugOf(blindDataNode, "message");
-  m_dgModifier->disconnect(message, first);
-  m_dgModifier->connect(message, copyLinks.elementByLogicalIndex(0));
-  m_dgModifier->doIt();
+  dgModifier->disconnect(message, first);
+  dgModifier->connect(message, copyLinks.elementByLogicalIndex(0));
+  dgModifier->doIt();
 }
 
 void zovModifierCmd::readModifierNode(const MObject& node, MObject& outAttr, MObject& inAttr) {
@@ -207,10 +207,10 @@ void zovModifierCmd::readModifierNode(const MObject& node, MObject& outAttr, MOb
 }
 
 void zovModifierCmd::moveTweaksToTweakNode(ModifierLinkData& data) {
-  m_tweakIndices.clear();
-  m_tweakVectors.clear();
-  if (!m_hasTweaks) return;
-  data.tweakNode = m_dgModifier->createNode("polyTweak");
+  tweakIndices.clear();
+  tweakVectors.clear();
+  if (!meshHasTweaks) return;
+  data.tweakNode = dgModifier->createNode("polyTweak");
   MFnDependencyNode tweakFn(data.tweakNode);
   data.tweakNodeOutAttr = tweakFn.attribute("output");
   data.tweakNodeInAttr = tweakFn.attribute("inputPolymesh");
@@ -223,13 +223,13 @@ void zovModifierCmd::moveTweaksToTweakNode(ModifierLinkData& data) {
   for (unsigned int i = 0; i < tweaks.numElements(); ++i) {
     const MPlug element = tweaks.elementByPhysicalIndex(i);
     if (element.isNull()) continue;
-    m_tweakIndices.append(static_cast<int>(element.logicalIndex()));
+    tweakIndices.append(static_cast<int>(element.logicalIndex()));
     MObject value;
     element.getValue(value);
     values.push_back(value);
     float x = 0.0f, y = 0.0f, z = 0.0f;
     readFloat3Plug(element, x, y, z);
-    m_tweakVectors.append(MFloatVector(x, y, z));
+    tweakVectors.append(MFloatVector(x, y, z));
     for (unsigned int j = 0; j < element.numChildren(); ++j) {
       const MPlug child = element.child(j);
       if (!child.isConnected()) {
@@ -242,7 +242,7 @@ void zovModifierCmd::moveTweaksToTweakNode(ModifierLinkData& data) {
         outCounts.append(static_cast<int>(driven.length()));
         for (unsigned int d = 0; d < driven.length(); ++d) {
           destinations.append(driven[d]);
-          m_dgModifier->disconnect(child, driven[d]);
+          dgModifier->disconnect(child, driven[d]);
         }
       } else {
         outCounts.append(0);
@@ -251,37 +251,37 @@ void zovModifierCmd::moveTweaksToTweakNode(ModifierLinkData& data) {
       inFlags.append(source.isNull() ? 0 : 1);
       if (!source.isNull()) {
         sources.append(source);
-        m_dgModifier->disconnect(source, child);
+        dgModifier->disconnect(source, child);
       }
     }
   }
   const MPlug tweakArray(data.tweakNode, tweakAttr);
   unsigned int nextDestination = 0, nextSource = 0;
-  for (unsigned int i = 0; i < m_tweakIndices.length(); ++i) {
-    const MPlug element = tweakArray.elementByLogicalIndex(static_cast<unsigned int>(m_tweakIndices[i]));
+  for (unsigned int i = 0; i < tweakIndices.length(); ++i) {
+    const MPlug element = tweakArray.elementByLogicalIndex(static_cast<unsigned int>(tweakIndices[i]));
     if (MPlug(element).setValue(values[i]) != MS::kSuccess)
       for (unsigned int c = 0; c < element.numChildren() && c < 3; ++c)
-        MPlug(element.child(c)).setValue(m_tweakVectors[i][c]);
+        MPlug(element.child(c)).setValue(tweakVectors[i][c]);
     const unsigned int children = element.numChildren();
     for (unsigned int j = 0; j < children; ++j) {
       const unsigned int k = i * children + j;
       for (int n = 0; k < outCounts.length() && n < outCounts[k] && nextDestination < destinations.length(); ++n)
-        m_dgModifier->connect(element.child(j), destinations[nextDestination++]);
+        dgModifier->connect(element.child(j), destinations[nextDestination++]);
       if (k < inFlags.length() && inFlags[k] > 0 && nextSource < sources.length())
-        m_dgModifier->connect(sources[nextSource++], element.child(j));
+        dgModifier->connect(sources[nextSource++], element.child(j));
     }
   }
   clearMeshTweaks();
 }
 
 void zovModifierCmd::clearMeshTweaks() {
-  if (!m_hasTweaks) return;
-  std::vector<MObject> meshes{m_meshPath.node()};
-  if (m_duplicatePath.isValid()) meshes.push_back(m_duplicatePath.node());
+  if (!meshHasTweaks) return;
+  std::vector<MObject> meshes{givenMeshPath.node()};
+  if (duplicatePath.isValid()) meshes.push_back(duplicatePath.node());
   for (const MObject& mesh : meshes) {
     const MPlug tweaks = plugOf(mesh, "pnts");
-    for (unsigned int i = 0; i < m_tweakIndices.length(); ++i)
-      tweaks.elementByLogicalIndex(static_cast<unsigned int>(m_tweakIndices[i])).setValue(makeFloat3Data(0, 0, 0));
+    for (unsigned int i = 0; i < tweakIndices.length(); ++i)
+      tweaks.elementByLogicalIndex(static_cast<unsigned int>(tweakIndices[i])).setValue(makeFloat3Data(0, 0, 0));
   }
 }
 
@@ -292,25 +292,25 @@ MStatus zovModifierCmd::connectModifierNodes(const MObject& first, const MObject
   readModifierNode(first, data.firstNodeOutAttr, data.firstNodeInAttr);
   readModifierNode(second, data.secondNodeOutAttr, data.secondNodeInAttr);
   moveTweaksToTweakNode(data);
-  if (m_hasTweaks) {
-    m_dgModifier->connect(data.upstreamOutPlug, MPlug(data.tweakNode, data.tweakNodeInAttr));
-    m_dgModifier->connect(MPlug(data.tweakNode, data.tweakNodeOutAttr), MPlug(first, data.firstNodeInAttr));
+  if (meshHasTweaks) {
+    dgModifier->connect(data.upstreamOutPlug, MPlug(data.tweakNode, data.tweakNodeInAttr));
+    dgModifier->connect(MPlug(data.tweakNode, data.tweakNodeOutAttr), MPlug(first, data.firstNodeInAttr));
   } else {
-    m_dgModifier->connect(data.upstreamOutPlug, MPlug(first, data.firstNodeInAttr));
+    dgModifier->connect(data.upstreamOutPlug, MPlug(first, data.firstNodeInAttr));
   }
-  m_dgModifier->connect(MPlug(first, data.firstNodeOutAttr), MPlug(second, data.secondNodeInAttr));
-  m_dgModifier->connect(MPlug(second, data.secondNodeOutAttr), data.meshInPlug);
-  const MStatus status = m_dgModifier->doIt();
+  dgModifier->connect(MPlug(first, data.firstNodeOutAttr), MPlug(second, data.secondNodeInAttr));
+  dgModifier->connect(MPlug(second, data.secondNodeOutAttr), data.meshInPlug);
+  const MStatus status = dgModifier->doIt();
   applyShadingSets(first);
   return status;
 }
 
 void zovModifierCmd::applyShadingSets(const MObject& node) {
   // Reading the mesh evaluates the new history, which fills the node's record.
-  plugOf(m_meshPath.node(), "inMesh").asMObject();
+  plugOf(givenMeshPath.node(), "inMesh").asMObject();
   MFnDependencyNode nodeFn(node);
   auto* base = dynamic_cast<zovModifierBaseNode*>(nodeFn.userNode());
-  MFnMesh mesh(m_meshPath);
+  MFnMesh mesh(givenMeshPath);
   if (!base) return;
   if (base->uvSetNames.length() > 0 && mesh.currentUVSetName() != base->uvSetNames[0])
     mesh.renameUVSet(mesh.currentUVSetName(), base->uvSetNames[0]);
@@ -347,53 +347,53 @@ void zovModifierCmd::applyShadingSets(const MObject& node) {
 }
 
 MStatus zovModifierCmd::cacheMeshData() {
-  MObject copy = MFnDagNode(m_meshPath.node()).duplicate();
+  MObject copy = MFnDagNode(givenMeshPath.node()).duplicate();
   MDagPath copyPath;
   MDagPath::getAPathTo(copy, copyPath);
   copyPath.extendToShape();
   MStatus status;
-  m_cachedMesh = plugOf(copyPath.node(), "outMesh").asMObject(&status);
+  cachedMesh = plugOf(copyPath.node(), "outMesh").asMObject(&status);
   MGlobal::deleteNode(copy);
   return status;
 }
 
 void zovModifierCmd::cacheMeshTweaks() {
-  m_tweakIndices.clear();
-  m_tweakVectors.clear();
-  if (!m_hasTweaks) return;
-  const MPlug tweaks = plugOf(m_meshPath.node(), "pnts");
+  tweakIndices.clear();
+  tweakVectors.clear();
+  if (!meshHasTweaks) return;
+  const MPlug tweaks = plugOf(givenMeshPath.node(), "pnts");
   for (unsigned int i = 0; i < tweaks.numElements(); ++i) {
     const MPlug element = tweaks.elementByPhysicalIndex(i);
     if (element.isNull()) continue;
     float x = 0.0f, y = 0.0f, z = 0.0f;
     readFloat3Plug(element, x, y, z);
-    m_tweakIndices.append(static_cast<int>(element.logicalIndex()));
-    m_tweakVectors.append(MFloatVector(x, y, z));
+    tweakIndices.append(static_cast<int>(element.logicalIndex()));
+    tweakVectors.append(MFloatVector(x, y, z));
   }
 }
 
 MStatus zovModifierCmd::undoModifier() {
   MStatus status;
-  if (!m_hasHistory && !m_recordsHistory) {
+  if (!meshHasHistory && !recordingHistory) {
     status = undoDirectModifier();
   } else {
-    m_dgModifier->undoIt();
-    if (!m_hasHistory) {
+    dgModifier->undoIt();
+    if (!meshHasHistory) {
       restoreMeshFromCopy();
-      m_dagModifier.undoIt();
-      m_copyRemoval.doIt();
+      dagModifier.undoIt();
+      copyRemoval.doIt();
     }
     status = restoreMeshTweaks();
   }
-  restoreShading(m_shadingBefore);
+  restoreShading(shadingBefore);
   return status;
 }
 
 MStatus zovModifierCmd::restoreMeshFromCopy() {
-  if (m_hasHistory || !m_duplicatePath.isValid()) return MS::kSuccess;
-  const MObject mesh = m_meshPath.node();
-  const MPlug copyOut = plugOf(m_duplicatePath.node(), "outMesh");
-  if (m_hasTweaks) {
+  if (meshHasHistory || !duplicatePath.isValid()) return MS::kSuccess;
+  const MObject mesh = givenMeshPath.node();
+  const MPlug copyOut = plugOf(duplicatePath.node(), "outMesh");
+  if (meshHasTweaks) {
     MDGModifier link;
     link.connect(copyOut, plugOf(mesh, "inMesh"));
     link.doIt();
@@ -406,36 +406,36 @@ MStatus zovModifierCmd::restoreMeshFromCopy() {
 
 MStatus zovModifierCmd::undoDirectModifier() {
   // The mesh takes back the mesh it gave before (its tweaks on top of it).
-  const MStatus status = plugOf(m_meshPath.node(), "outMesh").setValue(m_cachedMesh);
-  if (!m_hasTweaks) return status;
+  const MStatus status = plugOf(givenMeshPath.node(), "outMesh").setValue(cachedMesh);
+  if (!meshHasTweaks) return status;
   return restoreMeshTweaks();
 }
 
 MStatus zovModifierCmd::restoreMeshTweaks() {
-  if (!m_hasTweaks) return MS::kSuccess;
-  const MPlug tweaks = plugOf(m_meshPath.node(), "pnts");
+  if (!meshHasTweaks) return MS::kSuccess;
+  const MPlug tweaks = plugOf(givenMeshPath.node(), "pnts");
   MStatus status;
-  for (unsigned int i = 0; i < m_tweakIndices.length(); ++i) {
-    const MFloatVector& v = m_tweakVectors[i];
-    status = tweaks.elementByLogicalIndex(static_cast<unsigned int>(m_tweakIndices[i]))
+  for (unsigned int i = 0; i < tweakIndices.length(); ++i) {
+    const MFloatVector& v = tweakVectors[i];
+    status = tweaks.elementByLogicalIndex(static_cast<unsigned int>(tweakIndices[i]))
                  .setValue(makeFloat3Data(v.x, v.y, v.z));
   }
   return status;
 }
 
 MStatus zovModifierCmd::redoModifier() {
-  if (!m_hasHistory && !m_recordsHistory) {
-    const MStatus status = directModifier(m_meshPath.node());
-    restoreShading(m_shadingAfter);
+  if (!meshHasHistory && !recordingHistory) {
+    const MStatus status = directModifier(givenMeshPath.node());
+    restoreShading(shadingAfter);
     return status;
   }
-  if (!m_hasHistory) {
-    m_copyRemoval.undoIt();
-    m_dagModifier.doIt();
+  if (!meshHasHistory) {
+    copyRemoval.undoIt();
+    dagModifier.doIt();
   }
-  const MStatus status = m_dgModifier->doIt();
+  const MStatus status = dgModifier->doIt();
   clearMeshTweaks();
-  restoreShading(m_shadingAfter);
+  restoreShading(shadingAfter);
   return status;
 }
 
@@ -443,7 +443,7 @@ zovModifierCmd::ShadingState zovModifierCmd::shadingState() const {
   ShadingState state;
   MObjectArray groups;
   MIntArray indices;
-  MFnMesh(m_meshPath).getConnectedShaders(m_meshPath.instanceNumber(), groups, indices);
+  MFnMesh(givenMeshPath).getConnectedShaders(givenMeshPath.instanceNumber(), groups, indices);
   for (unsigned int g = 0; g < groups.length(); ++g) {
     MIntArray faces;
     for (unsigned int f = 0; f < indices.length(); ++f)
@@ -454,7 +454,7 @@ zovModifierCmd::ShadingState zovModifierCmd::shadingState() const {
 }
 
 void zovModifierCmd::restoreShading(const ShadingState& state) const {
-  const std::string name = MFnDependencyNode(m_meshPath.node()).name().asChar();
+  const std::string name = MFnDependencyNode(givenMeshPath.node()).name().asChar();
   for (const auto& [group, faces] : shadingState())
     runShadingLine("sets -rm " + quotedArgument(group) + " " + quotedArgument(name));
   for (const auto& [group, faces] : state) {

@@ -76,14 +76,14 @@ class zovModifierCmd : public MPxCommand {
   void setNodeType(const MTypeId& id);
   void setNodeType(const MString& name);
   void setOperation(std::int32_t type, std::int32_t mode, std::int16_t iterations);
-  MDagPath meshPath() const { return m_meshPath; }
+  MDagPath meshPath() const { return givenMeshPath; }
   /// Whether a mesh path was given and leads to a mesh shape (extending it).
   bool isMeshPathValid();
 
   /// What applyModifier found (valid after it ran).
-  bool hasHistory() const { return m_hasHistory; }
-  bool hasTweaks() const { return m_hasTweaks; }
-  bool recordsHistory() const { return m_recordsHistory; }
+  bool hasHistory() const { return meshHasHistory; }
+  bool hasTweaks() const { return meshHasTweaks; }
+  bool recordsHistory() const { return recordingHistory; }
 
  protected:
   std::int32_t nodeOperationType = 0;
@@ -114,25 +114,25 @@ class zovModifierCmd : public MPxCommand {
   ShadingState shadingState() const;
   void restoreShading(const ShadingState& state) const;
 
-  bool m_hasMeshPath = false;
-  MDagPath m_meshPath;
-  MDagPath m_duplicatePath;
-  bool m_hasNodeTypeId = false;
-  bool m_hasNodeTypeName = false;
-  MTypeId m_nodeTypeId;
-  MString m_nodeTypeName;
-  bool m_hasHistory = false;
-  bool m_hasTweaks = false;
-  bool m_recordsHistory = false;
-  MIntArray m_tweakIndices;
-  MFloatVectorArray m_tweakVectors;
-  MObject m_cachedMesh;
-  std::unique_ptr<MDGModifier> m_dgModifier;
-  MDagModifier m_dagModifier;
+  bool hasMeshPath = false;
+  MDagPath givenMeshPath;
+  MDagPath duplicatePath;
+  bool hasNodeTypeId = false;
+  bool hasNodeTypeName = false;
+  MTypeId nodeTypeId;
+  MString nodeTypeName;
+  bool meshHasHistory = false;
+  bool meshHasTweaks = false;
+  bool recordingHistory = false;
+  MIntArray tweakIndices;
+  MFloatVectorArray tweakVectors;
+  MObject cachedMesh;
+  std::unique_ptr<MDGModifier> dgModifier;
+  MDagModifier dagModifier;
   /// Takes the intermediate copy's own transform away again at undo.
-  MDagModifier m_copyRemoval;
-  MObject m_copyTransform;
+  MDagModifier copyRemoval;
+  MObject copyTransform;
   /// The shading of the mesh's faces before and after the change.
-  ShadingState m_shadingBefore;
-  ShadingState m_shadingAfter;
+  ShadingState shadingBefore;
+  ShadingState shadingAfter;
 };

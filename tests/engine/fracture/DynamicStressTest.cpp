@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/collision/Lsqr.h"
-#include "engine/collision/LsqrSystem.h"
 #include "engine/fracture/DynamicStress.h"
+#include "engine/solver/Lsqr.h"
+#include "engine/solver/LsqrSystem.h"
 #include "support/BodyFixtures.h"
 #include "support/MathTestUtil.h"
 

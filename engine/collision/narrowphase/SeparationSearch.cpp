@@ -1,0 +1,136 @@
+#include "engine/collision/narrowphase/SeparationSearch.h"
+
+#include <cmath>
+
+#include "geometry/ContactBuilders.h"
+#include "math/Tolerances.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// Relative size of the last improvement below which the search has stalled.
+constexpr double kStallRatio = 1e-12;
+
+/// Up to four support points of the difference shape.
+struct Simplex {
+  MgcVector3 points[4];
+  int count = 0;
+};
+
+/// The closest point of the segment ab to the origin; the simplex keeps the
+/// ends that make it.
+MgcVector3 closestOnSegment(Simplex& s) {
+  const MgcVector3 a = s.points[0];
+  const MgcVector3 ab = s.points[1] - a;
+  const double lengthSq = ab.SquaredLength();
+  const double t = lengthSq > 0.0 ? -a.Dot(ab) / lengthSq : 0.0;
+  if (t <= 0.0) {
+    s.count = 1;
+    return a;
+  }
+  if (t >= 1.0) {
+    s.points[0] = s.points[1];
+    s.count = 1;
+    return s.points[0];
+  }
+  return a + ab * t;
+}
+
+/// The closest point of a triangle to the origin, with the corners that make it.
+MgcVector3 closestOnTriangle(const MgcVector3 triangle[3], Simplex& kept) {
+  double weights[4];
+  triangleClosestPointWeights(triangle, MgcVector3(), weights);
+  MgcVector3 closest;
+  kept.count = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (weights[i] <= 0.0) continue;
+    closest += triangle[i] * weights[i];
+    kept.points[kept.count++] = triangle[i];
+  }
+  return closest;
+}
+
+double orientation(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c, const MgcVector3& d) {
+  return (b - a).Cross(c - a).Dot(d - a);
+}
+
+/// Replaces the simplex by the smallest part of it that holds its closest
+/// point to the origin and returns that point; true in `encloses` when the
+/// tetrahedron holds the origin.
+MgcVector3 reduce(Simplex& s, bool& encloses) {
+  encloses = false;
+  if (s.count == 1) return s.points[0];
+  if (s.count == 2) return closestOnSegment(s);
+  if (s.count == 3) {
+    const MgcVector3 triangle[3] = {s.points[0], s.points[1], s.points[2]};
+    return closestOnTriangle(triangle, s);
+  }
+  static constexpr int kFaces[4][4] = {{0, 1, 2, 3}, {0, 1, 3, 2}, {0, 2, 3, 1}, {1, 2, 3, 0}};
+  const MgcVector3 origin;
+  bool inside = true;
+  bool outsideFace[4];
+  for (int f = 0; f < 4; ++f) {
+    const MgcVector3& a = s.points[kFaces[f][0]];
+    const MgcVector3& b = s.points[kFaces[f][1]];
+    const MgcVector3& c = s.points[kFaces[f][2]];
+    const double opposite = orientation(a, b, c, s.points[kFaces[f][3]]);
+    const double atOrigin = orientation(a, b, c, origin);
+    outsideFace[f] = opposite * atOrigin < 0.0 || opposite == 0.0;
+    inside = inside && opposite * atOrigin > 0.0;
+  }
+  if (inside) {
+    encloses = true;
+    return origin;
+  }
+  MgcVector3 best;
+  Simplex bestKept;
+  double bestDistance = -1.0;
+  for (int f = 0; f < 4; ++f) {
+    if (!outsideFace[f]) continue;
+    const MgcVector3 triangle[3] = {s.points[kFaces[f][0]], s.points[kFaces[f][1]], s.points[kFaces[f][2]]};
+    Simplex kept;
+    const MgcVector3 closest = closestOnTriangle(triangle, kept);
+    if (bestDistance < 0.0 || closest.SquaredLength() < bestDistance) {
+      bestDistance = closest.SquaredLength();
+      best = closest;
+      bestKept = kept;
+    }
+  }
+  s = bestKept;
+  return best;
+}
+
+}  // namespace
+
+SeparationResult searchSeparation(const PairSupport& shapes, const MgcVector3& start, std::uint32_t startA,
+                                  std::uint32_t startB) {
+  SeparationResult result;
+  MgcVector3 v = start;
+  if (v.Unitize(zov::kUnitizeTolerance) == 0.0) v = MgcVector3::UNIT_X;
+  SupportPair pair = shapes.support(v, startA, startB);
+  Simplex simplex;
+  for (std::uint32_t step = 0; step < kMaxSeparationSteps; ++step) {
+    const MgcVector3 w = pair.point();
+    const double vw = v.Dot(w);
+    const double vv = v.SquaredLength();
+    if (vw > zov::kTolerance * std::sqrt(vv)) {
+      // Every point x of B - A lies more than 1e-5 along v.
+      result.apart = true;
+      result.direction = v;
+      result.direction.Unitize(zov::kUnitizeTolerance);
+      result.pair = pair;
+      return result;
+    }
+    if (step > 0 && vv - vw <= kStallRatio * vv) return result;
+    simplex.points[simplex.count++] = w;
+    bool encloses = false;
+    v = reduce(simplex, encloses);
+    if (encloses || v.SquaredLength() == 0.0 || simplex.count == 4) return result;
+    // Round shapes take their support from a unit direction.
+    MgcVector3 direction = v;
+    direction.Unitize(zov::kUnitizeTolerance);
+    pair = shapes.support(direction, pair.vertexA, pair.vertexB);
+  }
+  return result;
+}
