@@ -14,12 +14,6 @@ using namespace dagtest;
 
 constexpr int kTagId = 4242;
 
-MIntArray ints(std::initializer_list<int> values) {
-  MIntArray result;
-  for (int value : values) result.append(value);
-  return result;
-}
-
 /// Two unit quads side by side, as a mesh node under a new transform "strip".
 MDagPath makeStrip() {
   MPointArray points;

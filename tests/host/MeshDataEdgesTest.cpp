@@ -16,12 +16,6 @@ namespace {
 
 using namespace dagtest;
 
-MIntArray ints(std::initializer_list<int> values) {
-  MIntArray result;
-  for (int value : values) result.append(value);
-  return result;
-}
-
 MPointArray squarePoints() {
   MPointArray points;
   for (const MPoint& p : {MPoint(0, 0, 0), MPoint(1, 0, 0), MPoint(1, 1, 0), MPoint(0, 1, 0)}) points.append(p);

@@ -26,11 +26,6 @@ class MeshHistory : public HostTest {
     MFnMesh(path(mesh)).getPoint(vertex, p);
     return p;
   }
-  static MIntArray ints(std::initializer_list<int> values) {
-    MIntArray result;
-    for (int value : values) result.append(value);
-    return result;
-  }
 };
 
 TEST_F(MeshHistory, EveryNodeHasAStateThatHasNoEffectAtOne) {
