@@ -1,9 +1,12 @@
 #include "src/draw/overrideDrawing.h"
 
+#include <maya/MGeometryUtilities.h>
+
 #include "src/draw/RawFootPrintDrawAgentCoreProfile.h"
 #include "src/draw/RawFootPrintDrawAgentDX.h"
 #include "src/draw/RawFootPrintDrawAgentGL.h"
 
+using MHWRender::MFrameContext;
 using MHWRender::MRasterizerState;
 using MHWRender::MRasterizerStateDesc;
 using MHWRender::MStateManager;
@@ -28,6 +31,32 @@ RawFootPrintDrawAgent* agentFor(MHWRender::DrawAPI api) {
   if (api == MHWRender::kDirectX11) return getDXDrawAgent();
   if (api == MHWRender::kOpenGLCoreProfile) return getCoreProfileDrawAgent();
   return getGLDrawAgent();
+}
+
+void ObjectDrawOverride::noteObject(ObjectDrawData& data, const MDagPath& objPath) const {
+  const MColor wire = MHWRender::MGeometryUtilities::wireframeColor(objPath);
+  data.wireColour[0] = wire.r;
+  data.wireColour[1] = wire.g;
+  data.wireColour[2] = wire.b;
+  data.boxFlag = boxFlag;
+  data.box = box;
+  data.overrideInfo = objPath.getDrawOverrideInfo();
+}
+
+RawFootPrintDrawAgent* contextAgent(const MHWRender::MDrawContext& context, MHWRender::DrawAPI& api) {
+  const MHWRender::MRenderer* renderer = MHWRender::MRenderer::theRenderer();
+  if (renderer == nullptr) return nullptr;
+  MStatus worldView, projection, worldViewProjection;
+  const MMatrix wv = context.getMatrix(MFrameContext::kWorldViewMtx, &worldView);
+  const MMatrix p = context.getMatrix(MFrameContext::kProjectionMtx, &projection);
+  const MMatrix wvp = context.getMatrix(MFrameContext::kWorldViewProjMtx, &worldViewProjection);
+  if (!worldView || !projection || !worldViewProjection) return nullptr;
+  api = renderer->drawAPI();
+  RawFootPrintDrawAgent* agent = agentFor(api);
+  agent->worldView = wv;
+  agent->projection = p;
+  agent->worldViewProjection = wvp;
+  return agent;
 }
 
 CullingOff::CullingOff(MStateManager* states) : stateManager(states) {

@@ -2,7 +2,6 @@
 
 #include <maya/MAnimControl.h>
 #include <maya/MFnDagNode.h>
-#include <maya/MGeometryUtilities.h>
 #include <maya/MStateManager.h>
 
 #include "src/draw/bodyDrawing.h"
@@ -95,15 +94,6 @@ bool skipped(const rigidBodyNodeDrawData& data) {
 
 }  // namespace
 
-MHWRender::MPxDrawOverride* rigidBodyNodeDrawVport20::Creator(const MObject& object) {
-  return new rigidBodyNodeDrawVport20(object);
-}
-
-rigidBodyNodeDrawVport20::rigidBodyNodeDrawVport20(const MObject& object)
-    : MHWRender::MPxDrawOverride(object, drawCallback, true) {}
-
-MHWRender::DrawAPI rigidBodyNodeDrawVport20::supportedDrawAPIs() const { return MHWRender::kAllDevices; }
-
 bool rigidBodyNodeDrawVport20::isBounded(const MDagPath&, const MDagPath&) const { return false; }
 
 MBoundingBox rigidBodyNodeDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
@@ -117,20 +107,14 @@ MBoundingBox rigidBodyNodeDrawVport20::boundingBox(const MDagPath& objPath, cons
 MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& objPath, const MDagPath&,
                                                                const MHWRender::MFrameContext&,
                                                                MHWRender::MUserData* oldData) {
-  auto* data = dynamic_cast<rigidBodyNodeDrawData*>(oldData);
-  if (data == nullptr) data = new rigidBodyNodeDrawData;
+  auto* data = reusedData<rigidBodyNodeDrawData>(oldData);
   if (MAnimControl::isPlaying() || MAnimControl::isScrubbing()) return data;
   rigidBodyNode* found = userNodeOf<rigidBodyNode>(objPath.node());
   if (found == nullptr) return data;
   rigidBodyNode& node = *found;
 
-  const MColor wire = MHWRender::MGeometryUtilities::wireframeColor(objPath);
-  data->wireColour[0] = wire.r;
-  data->wireColour[1] = wire.g;
-  data->wireColour[2] = wire.b;
+  noteObject(*data, objPath);
   data->stressColors.clear();
-  data->boxFlag = boxFlag;
-  data->box = box;
   data->worldInverse = objPath.exclusiveMatrixInverse();
   data->offsetInverse = node.getBodyOffset().inverse();
   data->body = node.engineBody(true);
@@ -151,7 +135,6 @@ MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& o
     data->stressColors = node.getStressColors();
     if (data->stressColors.length() == 0) data->showStress = false;
   }
-  data->overrideInfo = objPath.getDrawOverrideInfo();
   return data;
 }
 
@@ -162,23 +145,16 @@ void rigidBodyNodeDrawVport20::drawCallback(const MHWRender::MDrawContext& conte
                                             const MHWRender::MUserData* userData) {
   const auto* data = dynamic_cast<const rigidBodyNodeDrawData*>(userData);
   if (data == nullptr || skipped(*data)) return;
-  const MHWRender::MRenderer* renderer = MHWRender::MRenderer::theRenderer();
-  if (renderer == nullptr) return;
-  MStatus worldView, projection, worldViewProjection;
-  const MMatrix wv = context.getMatrix(MFrameContext::kWorldViewMtx, &worldView);
-  const MMatrix p = context.getMatrix(MFrameContext::kProjectionMtx, &projection);
-  const MMatrix wvp = context.getMatrix(MFrameContext::kWorldViewProjMtx, &worldViewProjection);
   MStateManager* states = context.getStateManager();
-  if (!worldView || !projection || !worldViewProjection || states == nullptr) return;
+  if (states == nullptr) return;
+  MHWRender::DrawAPI api = MHWRender::kNone;
+  RawFootPrintDrawAgent* const found = zovdraw::contextAgent(context, api);
+  if (found == nullptr) return;
+  RawFootPrintDrawAgent& agent = *found;
 
   // Outlines must show whichever way their faces turn.
   const zovdraw::CullingOff cullingOff(states);
 
-  const MHWRender::DrawAPI api = renderer->drawAPI();
-  RawFootPrintDrawAgent& agent = *zovdraw::agentFor(api);
-  agent.worldView = wv;
-  agent.projection = p;
-  agent.worldViewProjection = wvp;
   const bool stress = showsStress(*data);
   if (stress)
     agent.beginDrawColored();

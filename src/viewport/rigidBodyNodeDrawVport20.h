@@ -2,33 +2,24 @@
 
 #include <maya/MBoundingBox.h>
 #include <maya/MColorArray.h>
-#include <maya/MDAGDrawOverrideInfo.h>
 #include <maya/MDagPath.h>
 #include <maya/MDrawContext.h>
 #include <maya/MFrameContext.h>
 #include <maya/MMatrix.h>
 #include <maya/MObject.h>
-#include <maya/MPxDrawOverride.h>
 #include <maya/MUIDrawManager.h>
-#include <maya/MUserData.h>
 #include <maya/MViewport2Renderer.h>
 
 #include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
+#include "src/draw/overrideDrawing.h"
 
 /// What the rigid body override prepares for its draw callback: a snapshot
 /// of the node's state for one frame. The viewport keeps it from frame to
 /// frame. Pointers are borrowed: the node owns the body, the collision
 /// shape node the mesh.
-class rigidBodyNodeDrawData : public MHWRender::MUserData {
+class rigidBodyNodeDrawData : public zovdraw::ObjectDrawData {
  public:
-  rigidBodyNodeDrawData() : MHWRender::MUserData(false) {}
-
-  /// The host's wireframe colour of the object (kept, not drawn with).
-  float wireColour[3] = {0.0f, 0.0f, 0.0f};
-  bool boxFlag = false;
-  MBoundingBox box;
-  MDAGDrawOverrideInfo overrideInfo;
   /// World space to the transform's frame.
   MMatrix worldInverse;
   /// The body's frame to the transform's frame.
@@ -51,21 +42,16 @@ class rigidBodyNodeDrawData : public MHWRender::MUserData {
 /// The Viewport 2.0 override of the rigid body locator: it draws the engine
 /// body's faces, or a capsule's end circles, in the colour of the body's
 /// state, through the draw agent of the renderer's graphics interface.
-class rigidBodyNodeDrawVport20 : public MHWRender::MPxDrawOverride {
+class rigidBodyNodeDrawVport20 : public zovdraw::ObjectDrawOverride {
  public:
-  static MHWRender::MPxDrawOverride* Creator(const MObject& object);
-
-  explicit rigidBodyNodeDrawVport20(const MObject& object);
+  explicit rigidBodyNodeDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
   ~rigidBodyNodeDrawVport20() override = default;
 
-  /// OpenGL, Direct3D 11 and the OpenGL core profile.
-  MHWRender::DrawAPI supportedDrawAPIs() const override;
   bool isBounded(const MDagPath& objPath, const MDagPath& cameraPath) const override;
   /// The rigid body's box; for another node, the box of the path's parent
   /// (kept by the override).
   MBoundingBox boundingBox(const MDagPath& objPath, const MDagPath& cameraPath) const override;
   bool hasUIDrawables() const override { return true; }
-  bool disableInternalBoundingBoxDraw() const override { return boxFlag; }
   /// Fills the node's draw data, reusing the old one; while the host plays
   /// back or scrubs the data stays as it was.
   MHWRender::MUserData* prepareForDraw(const MDagPath& objPath, const MDagPath& cameraPath,
@@ -77,8 +63,4 @@ class rigidBodyNodeDrawVport20 : public MHWRender::MPxDrawOverride {
   /// Draws a rigidBodyNodeDrawData. Leaves the context's rasterizer state
   /// as it found it.
   static void drawCallback(const MHWRender::MDrawContext& context, const MHWRender::MUserData* data);
-
- private:
-  mutable MBoundingBox box;
-  bool boxFlag = true;
 };

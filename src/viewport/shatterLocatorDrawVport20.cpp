@@ -1,7 +1,6 @@
 #include "src/viewport/shatterLocatorDrawVport20.h"
 
 #include <maya/MFnCamera.h>
-#include <maya/MGeometryUtilities.h>
 #include <maya/MTransformationMatrix.h>
 #include <maya/MViewport2Renderer.h>
 
@@ -33,15 +32,6 @@ void setPreviewColour(RawFootPrintDrawAgent& agent, float r, float g, float b) {
 
 }  // namespace
 
-MHWRender::MPxDrawOverride* ShatterLocatorDrawVport20::Creator(const MObject& object) {
-  return new ShatterLocatorDrawVport20(object);
-}
-
-ShatterLocatorDrawVport20::ShatterLocatorDrawVport20(const MObject& object)
-    : MHWRender::MPxDrawOverride(object, drawCallback, true) {}
-
-MHWRender::DrawAPI ShatterLocatorDrawVport20::supportedDrawAPIs() const { return MHWRender::kAllDevices; }
-
 MBoundingBox ShatterLocatorDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
   box.clear();
   if (const ShatterLocatorNode* node = userNodeOf<ShatterLocatorNode>(objPath.node()))
@@ -60,19 +50,12 @@ MHWRender::MUserData* ShatterLocatorDrawVport20::prepareForDraw(const MDagPath& 
     g_markerSize =
         static_cast<float>(camera.eyePoint(MSpace::kWorld).distanceTo(camera.centerOfInterestPoint(MSpace::kWorld)));
   }
-  auto* data = dynamic_cast<ShatterLocatorDrawData*>(oldData);
-  if (data == nullptr) data = new ShatterLocatorDrawData;
-  const MColor wire = MHWRender::MGeometryUtilities::wireframeColor(objPath);
-  data->wireColour[0] = wire.r;
-  data->wireColour[1] = wire.g;
-  data->wireColour[2] = wire.b;
-  data->boxFlag = boxFlag;
-  data->box = box;
+  auto* data = reusedData<ShatterLocatorDrawData>(oldData);
+  noteObject(*data, objPath);
   if (const ShatterLocatorNode* node = userNodeOf<ShatterLocatorNode>(objPath.node())) {
     data->previewPoints = node->settings.pointsA;
     data->existingSeeds = node->settings.pointsB;
   }
-  data->overrideInfo = objPath.getDrawOverrideInfo();
   return data;
 }
 
@@ -90,20 +73,12 @@ void ShatterLocatorDrawVport20::drawCallback(const MHWRender::MDrawContext& cont
                                              const MHWRender::MUserData* userData) {
   const auto* data = dynamic_cast<const ShatterLocatorDrawData*>(userData);
   if (data == nullptr || MFrameContext::userChangingViewContext()) return;
-  const MHWRender::MRenderer* renderer = MHWRender::MRenderer::theRenderer();
-  if (renderer == nullptr) return;
-  MStatus worldView, projection, worldViewProjection;
-  const MMatrix wv = context.getMatrix(MFrameContext::kWorldViewMtx, &worldView);
-  const MMatrix p = context.getMatrix(MFrameContext::kProjectionMtx, &projection);
-  const MMatrix wvp = context.getMatrix(MFrameContext::kWorldViewProjMtx, &worldViewProjection);
-  if (!worldView || !projection || !worldViewProjection) return;
+  MHWRender::DrawAPI api = MHWRender::kNone;
+  RawFootPrintDrawAgent* const found = zovdraw::contextAgent(context, api);
+  if (found == nullptr) return;
+  RawFootPrintDrawAgent& agent = *found;
   const zovdraw::CullingOff cullingOff(context.getStateManager());
 
-  const MHWRender::DrawAPI api = renderer->drawAPI();
-  RawFootPrintDrawAgent& agent = *zovdraw::agentFor(api);
-  agent.worldView = wv;
-  agent.projection = p;
-  agent.worldViewProjection = wvp;
   MVector first = MVector::xAxis;
   MVector second = MVector::yAxis;
   float size = kPreviewPointMarker;
@@ -111,7 +86,7 @@ void ShatterLocatorDrawVport20::drawCallback(const MHWRender::MDrawContext& cont
     // Markers keep their size on screen: the camera's distance, undone by
     // the world-view's scale.
     double scale[3] = {1.0, 1.0, 1.0};
-    MTransformationMatrix(wv).getScale(scale, MSpace::kTransform);
+    MTransformationMatrix(agent.worldView).getScale(scale, MSpace::kTransform);
     const double halfScale = 0.5 * MVector(scale[0], scale[1], scale[2]).length();
     size = halfScale > 0.0 ? static_cast<float>(g_markerSize / halfScale) : g_markerSize;
     first = g_cameraUp;

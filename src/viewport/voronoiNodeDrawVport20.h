@@ -1,28 +1,19 @@
 #pragma once
 
 #include <maya/MBoundingBox.h>
-#include <maya/MDAGDrawOverrideInfo.h>
 #include <maya/MDagPath.h>
 #include <maya/MDrawContext.h>
 #include <maya/MFrameContext.h>
 #include <maya/MObject.h>
 #include <maya/MPointArray.h>
-#include <maya/MPxDrawOverride.h>
 #include <maya/MUIDrawManager.h>
-#include <maya/MUserData.h>
 
 #include "geometry/ZOV_DFmesh.h"
+#include "src/draw/overrideDrawing.h"
 
 /// What the voronoi node's override prepares for its draw callback.
-class voronoiNodeDrawData : public MHWRender::MUserData {
+class voronoiNodeDrawData : public zovdraw::ObjectDrawData {
  public:
-  voronoiNodeDrawData() : MHWRender::MUserData(false) {}
-
-  /// The host's wireframe colour of the object (kept, not drawn with).
-  float wireColour[3] = {0.0f, 0.0f, 0.0f};
-  bool boxFlag = false;
-  MBoundingBox box;
-  MDAGDrawOverrideInfo overrideInfo;
   /// Emptied at each prepare; not drawn.
   MPointArray points;
   /// The node's display cells, borrowed (the node owns them).
@@ -35,20 +26,15 @@ class voronoiNodeDrawData : public MHWRender::MUserData {
 /// shatter's cells as grey outlines, through the draw agent of the
 /// renderer's graphics interface, while the node's `draw` asks for them and
 /// nothing plays back.
-class voronoiNodeDrawVport20 : public MHWRender::MPxDrawOverride {
+class voronoiNodeDrawVport20 : public zovdraw::ObjectDrawOverride {
  public:
-  static MHWRender::MPxDrawOverride* Creator(const MObject& object);
-
-  explicit voronoiNodeDrawVport20(const MObject& object);
+  explicit voronoiNodeDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
   ~voronoiNodeDrawVport20() override = default;
 
-  /// OpenGL, Direct3D 11 and the OpenGL core profile.
-  MHWRender::DrawAPI supportedDrawAPIs() const override;
   bool isBounded(const MDagPath&, const MDagPath&) const override { return false; }
   /// The box of the node's seeds (its local point list).
   MBoundingBox boundingBox(const MDagPath& objPath, const MDagPath& cameraPath) const override;
   bool hasUIDrawables() const override { return false; }
-  bool disableInternalBoundingBoxDraw() const override { return boxFlag; }
   MHWRender::MUserData* prepareForDraw(const MDagPath& objPath, const MDagPath& cameraPath,
                                        const MHWRender::MFrameContext& frameContext,
                                        MHWRender::MUserData* oldData) override;
@@ -57,8 +43,4 @@ class voronoiNodeDrawVport20 : public MHWRender::MPxDrawOverride {
 
   /// Draws a voronoiNodeDrawData.
   static void drawCallback(const MHWRender::MDrawContext& context, const MHWRender::MUserData* data);
-
- private:
-  mutable MBoundingBox box;
-  bool boxFlag = true;
 };

@@ -224,7 +224,8 @@ class DrawCallback : public BodyDrawing {
   rigidBodyNodeDrawData& prepare(const std::string& body) {
     MDagPath path;
     MDagPath::getAPathTo(node(body), path);
-    drawer.reset(static_cast<rigidBodyNodeDrawVport20*>(rigidBodyNodeDrawVport20::Creator(node(body))));
+    drawer.reset(static_cast<rigidBodyNodeDrawVport20*>(
+        zovdraw::ObjectDrawOverride::creator<rigidBodyNodeDrawVport20>(node(body))));
     const MHWRender::MFrameContext frame(MMatrix(), MMatrix(), MMatrix(), MHWRender::MFrameContext::kGouraudShaded,
                                          kSize, kSize);
     data.reset(static_cast<rigidBodyNodeDrawData*>(drawer->prepareForDraw(path, MDagPath(), frame, nullptr)));
