@@ -1,8 +1,14 @@
 #pragma once
 
 #include <maya/MArgList.h>
+#include <maya/MDGModifier.h>
+#include <maya/MDagModifier.h>
+#include <maya/MGlobal.h>
 #include <maya/MPxCommand.h>
+#include <maya/MSelectionList.h>
 #include <maya/MStatus.h>
+
+#include <memory>
 
 #include "src/commandArguments.h"
 
@@ -22,6 +28,39 @@ class ModuleCommand : public MPxCommand {
   explicit ModuleCommand(const char* command) : arguments(command) {}
 
   CommandArguments arguments;
+};
+
+/// A module command whose changes a host modifier records: undo undoes the
+/// modifier and lets it go, so that the next redo starts a new one.
+template <class Modifier>
+class ModifierCommand : public ModuleCommand {
+ public:
+  MStatus undoIt() override {
+    if (modifier) modifier->undoIt();
+    modifier.reset();
+    return MS::kSuccess;
+  }
+  bool isUndoable() const override { return true; }
+
+ protected:
+  using ModuleCommand::ModuleCommand;
+
+  std::unique_ptr<Modifier> modifier;
+};
+
+/// A modifier command on the selection: undo also gives back the selection
+/// the run worked on (before the modifier's changes are undone).
+class SelectionCommand : public ModifierCommand<MDagModifier> {
+ public:
+  MStatus undoIt() override {
+    MGlobal::setActiveSelectionList(selection);
+    return ModifierCommand::undoIt();
+  }
+
+ protected:
+  using ModifierCommand::ModifierCommand;
+
+  MSelectionList selection;
 };
 
 /// A module command whose work the host's undo cannot give back (engine

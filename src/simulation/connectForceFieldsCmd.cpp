@@ -58,13 +58,6 @@ MStatus connectForceFieldsCmd::redoIt() {
   return MS::kSuccess;
 }
 
-MStatus connectForceFieldsCmd::undoIt() {
-  MGlobal::setActiveSelectionList(selection);
-  if (modifier) modifier->undoIt();
-  modifier.reset();
-  return MS::kSuccess;
-}
-
 MStatus connectForceFieldsCmd::connectSelected(const MString& typeName, const MString& bodyName) {
   MObject body;
   for (MItDependencyNodes it(MFn::kPluginDependNode); !it.isDone(); it.next()) {

@@ -26,16 +26,14 @@
 ///   solver whose `affectForceFields` is on, at the first free element from
 ///   the body's element count on.
 /// Undo gives back the links as they were, and the selection.
-class connectForceFieldsCmd : public ModuleCommand {
+class connectForceFieldsCmd : public SelectionCommand {
  public:
-  connectForceFieldsCmd() : ModuleCommand("zovConnectForceFields") {}
+  connectForceFieldsCmd() : SelectionCommand("zovConnectForceFields") {}
 
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;
-  MStatus undoIt() override;
-  bool isUndoable() const override { return true; }
 
  private:
   /// Links the selected fields to the body of the type named so.
@@ -45,7 +43,4 @@ class connectForceFieldsCmd : public ModuleCommand {
   /// Links a field to one more element of the body's `fieldList`; false
   /// when the host refuses.
   bool linkToNextFree(const MPlug& field, const MObject& body);
-
-  std::unique_ptr<MDagModifier> modifier;
-  MSelectionList selection;
 };

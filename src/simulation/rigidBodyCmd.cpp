@@ -181,9 +181,7 @@ MStatus RigidBodyCmd::undoIt() {
     }
   }
   madeBodies.clear();
-  if (modifier) modifier->undoIt();
-  modifier.reset();
-  return MS::kSuccess;
+  return ModifierCommand::undoIt();
 }
 
 bool RigidBodyCmd::handleMesh(MDagPath shapePath, const MObject& solver, const Settings& settings, MStringArray& names,

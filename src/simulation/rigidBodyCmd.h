@@ -29,9 +29,9 @@
 /// updated; when there are none the command fails. Undo takes back the nodes
 /// and connections made and the selection; values written through plugs
 /// stay.
-class RigidBodyCmd : public ModuleCommand {
+class RigidBodyCmd : public SelectionCommand {
  public:
-  RigidBodyCmd() : ModuleCommand("new_ZOVBody") {}
+  RigidBodyCmd() : SelectionCommand("new_ZOVBody") {}
 
   static void* creator();
   static MSyntax newSyntax();
@@ -39,7 +39,6 @@ class RigidBodyCmd : public ModuleCommand {
   MStatus doIt(const MArgList& arguments) override;
   MStatus redoIt() override;
   MStatus undoIt() override;
-  bool isUndoable() const override { return true; }
 
  private:
   /// The settings the flags give.
@@ -62,10 +61,8 @@ class RigidBodyCmd : public ModuleCommand {
   MString createBody(const MDagPath& shapePath, const MObject& transform, const MObject& solver,
                      const Settings& settings, bool jagged);
 
-  std::unique_ptr<MDagModifier> modifier;
   /// Set when memory ran out making a body: the run takes back what it made.
   bool outOfMemory = false;
-  MSelectionList selection;
   /// The rigid body nodes the last redoIt made.
   std::vector<MObject> madeBodies;
 };

@@ -75,12 +75,6 @@ MStatus SolverCmd::redoIt() {
   return acted;
 }
 
-MStatus SolverCmd::undoIt() {
-  if (modifier) modifier->undoIt();
-  modifier.reset();
-  return MS::kSuccess;
-}
-
 MStatus SolverCmd::act(const MObject& solver) {
   zovSolverNode* node = userNodeOf<zovSolverNode>(solver);
   bool on = false;

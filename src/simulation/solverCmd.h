@@ -18,22 +18,18 @@
 /// "-con"/"-connectDyn" connects the time input and the rigid bodies' pivot
 /// helpers. Undo takes back the solver it made and the connections; values
 /// written through plugs stay.
-class SolverCmd : public ModuleCommand {
+class SolverCmd : public ModifierCommand<MDGModifier> {
  public:
-  SolverCmd() : ModuleCommand("zovSolver") {}
+  SolverCmd() : ModifierCommand("zovSolver") {}
 
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;
-  MStatus undoIt() override;
-  bool isUndoable() const override { return true; }
 
  private:
   /// What a flag asks of the solver; without one the result is its name.
   MStatus act(const MObject& solver);
   /// The time input and the rigid bodies' pivot helpers connected.
   MStatus connectDynamics(const MObject& solver);
-
-  std::unique_ptr<MDGModifier> modifier;
 };

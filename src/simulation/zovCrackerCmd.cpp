@@ -74,13 +74,6 @@ MStatus zovCrackerCmd::redoIt() {
   return MS::kSuccess;
 }
 
-MStatus zovCrackerCmd::undoIt() {
-  MGlobal::setActiveSelectionList(selection);
-  if (modifier) modifier->undoIt();
-  modifier.reset();
-  return MS::kSuccess;
-}
-
 MString zovCrackerCmd::makeCracker(const MDagPath& meshPath, const MPlug& crackers) {
   MDagPath transformPath = meshPath;
   if (!transformPath.pop() || transformPath.length() == 0) return MString();

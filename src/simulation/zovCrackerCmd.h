@@ -25,22 +25,17 @@
 /// "-dia"/"-diameter" (double) and "-new" are accepted and change nothing.
 /// Undo takes back every node and connection of the call (the crackers'
 /// engine bodies with them) and the selection.
-class zovCrackerCmd : public ModuleCommand {
+class zovCrackerCmd : public SelectionCommand {
  public:
-  zovCrackerCmd() : ModuleCommand("zovCracker") {}
+  zovCrackerCmd() : SelectionCommand("zovCracker") {}
 
   static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;
-  MStatus undoIt() override;
-  bool isUndoable() const override { return true; }
 
  private:
   /// Makes the cracker of one mesh linked to the solver's `crackers` plug;
   /// answers the cracker's name, empty when the host refused a step.
   MString makeCracker(const MDagPath& meshPath, const MPlug& crackers);
-
-  std::unique_ptr<MDagModifier> modifier;
-  MSelectionList selection;
 };
