@@ -21,21 +21,6 @@
 const MTypeId clusterFractureNode::id(0x113A81);
 const MString clusterFractureNode::nodeTypeName("ClusterZovNode");
 
-MObject clusterFractureNode::rigidBodies;
-MObject clusterFractureNode::outstresses;
-MObject clusterFractureNode::instresses;
-MObject clusterFractureNode::fracture;
-MObject clusterFractureNode::stressThresholdAttr;
-MObject clusterFractureNode::breakByFrame;
-MObject clusterFractureNode::breakFrameAttr;
-MObject clusterFractureNode::breakEnergy;
-MObject clusterFractureNode::selected;
-MObject clusterFractureNode::ca_selected;
-MObject clusterFractureNode::ca_stressThreshold;
-MObject clusterFractureNode::ca_breakFrame;
-MObject clusterFractureNode::ca_breakByFrame;
-MObject clusterFractureNode::ca_breakEnergy;
-
 namespace {
 
 constexpr AttributeFlags kClusterLink = AttributeFlags().hidden(true);

@@ -83,20 +83,20 @@ class clusterFractureNode : public MPxNode {
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject rigidBodies;
-  static MObject outstresses;
-  static MObject instresses;
-  static MObject fracture;
-  static MObject stressThresholdAttr;  ///< "stressThreshold"
-  static MObject breakByFrame;
-  static MObject breakFrameAttr;  ///< "breakFrame"
-  static MObject breakEnergy;
-  static MObject selected;
-  static MObject ca_selected;
-  static MObject ca_stressThreshold;
-  static MObject ca_breakFrame;
-  static MObject ca_breakByFrame;
-  static MObject ca_breakEnergy;
+  inline static MObject rigidBodies;
+  inline static MObject outstresses;
+  inline static MObject instresses;
+  inline static MObject fracture;
+  inline static MObject stressThresholdAttr;  ///< "stressThreshold"
+  inline static MObject breakByFrame;
+  inline static MObject breakFrameAttr;  ///< "breakFrame"
+  inline static MObject breakEnergy;
+  inline static MObject selected;
+  inline static MObject ca_selected;
+  inline static MObject ca_stressThreshold;
+  inline static MObject ca_breakFrame;
+  inline static MObject ca_breakByFrame;
+  inline static MObject ca_breakEnergy;
 
  private:
   /// A switch's new value to every inner joint, the fracture body's

@@ -26,66 +26,6 @@
 const MTypeId FractureBodyNode::id(0x113A80);
 const MString FractureBodyNode::nodeTypeName("zovFbodyNode");
 
-MObject FractureBodyNode::usercommand;
-MObject FractureBodyNode::rigidBodies;
-MObject FractureBodyNode::clusters;
-MObject FractureBodyNode::animBody;
-MObject FractureBodyNode::stresses;
-MObject FractureBodyNode::solver;
-MObject FractureBodyNode::initialVelocity;
-MObject FractureBodyNode::initialSpin;
-MObject FractureBodyNode::distThreshold;
-MObject FractureBodyNode::passive;
-MObject FractureBodyNode::firstHitActive;
-MObject FractureBodyNode::actFrameAttr;
-MObject FractureBodyNode::breakFrameAttr;
-MObject FractureBodyNode::stressThresholdAttr;
-MObject FractureBodyNode::randomThresholdAttr;
-MObject FractureBodyNode::stress2mass;
-MObject FractureBodyNode::propStyle;
-MObject FractureBodyNode::enabled;
-MObject FractureBodyNode::unbreakable;
-MObject FractureBodyNode::secCracks;
-MObject FractureBodyNode::percentSecCracks;
-MObject FractureBodyNode::doTrans;
-MObject FractureBodyNode::mass;
-MObject FractureBodyNode::friction;
-MObject FractureBodyNode::bounciness;
-MObject FractureBodyNode::linearDamping;
-MObject FractureBodyNode::angularDamping;
-MObject FractureBodyNode::selected;
-MObject FractureBodyNode::displayStressses;
-MObject FractureBodyNode::index;
-MObject FractureBodyNode::ca_index;
-MObject FractureBodyNode::keysTX;
-MObject FractureBodyNode::keysTY;
-MObject FractureBodyNode::keysTZ;
-MObject FractureBodyNode::keysRX;
-MObject FractureBodyNode::keysRY;
-MObject FractureBodyNode::keysRZ;
-MObject FractureBodyNode::transFrame;
-MObject FractureBodyNode::ca_initialVelocity;
-MObject FractureBodyNode::ca_initialSpin;
-MObject FractureBodyNode::ca_stressThreshold;
-MObject FractureBodyNode::ca_randomThreshold;
-MObject FractureBodyNode::ca_propStyle;
-MObject FractureBodyNode::ca_enabled;
-MObject FractureBodyNode::ca_firstHit;
-MObject FractureBodyNode::ca_stress2mass;
-MObject FractureBodyNode::ca_unbreakable;
-MObject FractureBodyNode::ca_secCracks;
-MObject FractureBodyNode::ca_mass;
-MObject FractureBodyNode::ca_friction;
-MObject FractureBodyNode::ca_bounciness;
-MObject FractureBodyNode::ca_airdamping;
-MObject FractureBodyNode::ca_angdamping;
-MObject FractureBodyNode::affectForceFields;
-MObject FractureBodyNode::fieldList;
-MObject FractureBodyNode::ca_forceFields;
-MObject FractureBodyNode::ca_selected;
-MObject FractureBodyNode::ca_disStresses;
-MObject FractureBodyNode::ca_passive;
-
 namespace {
 
 /// The engine's dampings and the strength across shatter groups are the

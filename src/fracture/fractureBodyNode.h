@@ -282,65 +282,65 @@ class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticip
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject usercommand;
-  static MObject rigidBodies;
-  static MObject clusters;
-  static MObject animBody;
-  static MObject stresses;
-  static MObject solver;
-  static MObject initialVelocity;
-  static MObject initialSpin;
-  static MObject distThreshold;
-  static MObject passive;
-  static MObject firstHitActive;
-  static MObject actFrameAttr;         ///< "actFrame"
-  static MObject breakFrameAttr;       ///< "breakFrame"
-  static MObject stressThresholdAttr;  ///< "stressThreshold"
-  static MObject randomThresholdAttr;  ///< "randomThreshold"
-  static MObject stress2mass;
-  static MObject propStyle;
-  static MObject enabled;
-  static MObject unbreakable;
-  static MObject secCracks;
-  static MObject percentSecCracks;
-  static MObject doTrans;
-  static MObject mass;
-  static MObject friction;
-  static MObject bounciness;
-  static MObject linearDamping;
-  static MObject angularDamping;
-  static MObject selected;
-  static MObject displayStressses;
-  static MObject index;
-  static MObject ca_index;
-  static MObject keysTX;
-  static MObject keysTY;
-  static MObject keysTZ;
-  static MObject keysRX;
-  static MObject keysRY;
-  static MObject keysRZ;
-  static MObject transFrame;
-  static MObject ca_initialVelocity;
-  static MObject ca_initialSpin;
-  static MObject ca_stressThreshold;
-  static MObject ca_randomThreshold;
-  static MObject ca_propStyle;
-  static MObject ca_enabled;
-  static MObject ca_firstHit;
-  static MObject ca_stress2mass;
-  static MObject ca_unbreakable;
-  static MObject ca_secCracks;
-  static MObject ca_mass;
-  static MObject ca_friction;
-  static MObject ca_bounciness;
-  static MObject ca_airdamping;
-  static MObject ca_angdamping;
-  static MObject affectForceFields;
-  static MObject fieldList;
-  static MObject ca_forceFields;
-  static MObject ca_selected;
-  static MObject ca_disStresses;
-  static MObject ca_passive;
+  inline static MObject usercommand;
+  inline static MObject rigidBodies;
+  inline static MObject clusters;
+  inline static MObject animBody;
+  inline static MObject stresses;
+  inline static MObject solver;
+  inline static MObject initialVelocity;
+  inline static MObject initialSpin;
+  inline static MObject distThreshold;
+  inline static MObject passive;
+  inline static MObject firstHitActive;
+  inline static MObject actFrameAttr;         ///< "actFrame"
+  inline static MObject breakFrameAttr;       ///< "breakFrame"
+  inline static MObject stressThresholdAttr;  ///< "stressThreshold"
+  inline static MObject randomThresholdAttr;  ///< "randomThreshold"
+  inline static MObject stress2mass;
+  inline static MObject propStyle;
+  inline static MObject enabled;
+  inline static MObject unbreakable;
+  inline static MObject secCracks;
+  inline static MObject percentSecCracks;
+  inline static MObject doTrans;
+  inline static MObject mass;
+  inline static MObject friction;
+  inline static MObject bounciness;
+  inline static MObject linearDamping;
+  inline static MObject angularDamping;
+  inline static MObject selected;
+  inline static MObject displayStressses;
+  inline static MObject index;
+  inline static MObject ca_index;
+  inline static MObject keysTX;
+  inline static MObject keysTY;
+  inline static MObject keysTZ;
+  inline static MObject keysRX;
+  inline static MObject keysRY;
+  inline static MObject keysRZ;
+  inline static MObject transFrame;
+  inline static MObject ca_initialVelocity;
+  inline static MObject ca_initialSpin;
+  inline static MObject ca_stressThreshold;
+  inline static MObject ca_randomThreshold;
+  inline static MObject ca_propStyle;
+  inline static MObject ca_enabled;
+  inline static MObject ca_firstHit;
+  inline static MObject ca_stress2mass;
+  inline static MObject ca_unbreakable;
+  inline static MObject ca_secCracks;
+  inline static MObject ca_mass;
+  inline static MObject ca_friction;
+  inline static MObject ca_bounciness;
+  inline static MObject ca_airdamping;
+  inline static MObject ca_angdamping;
+  inline static MObject affectForceFields;
+  inline static MObject fieldList;
+  inline static MObject ca_forceFields;
+  inline static MObject ca_selected;
+  inline static MObject ca_disStresses;
+  inline static MObject ca_passive;
 
  private:
   /// The twin's parameter pushed, then the steps of compute that follow.

@@ -15,26 +15,6 @@
 const MTypeId SceneStress::id(0x113A82);
 const MString SceneStress::nodeTypeName("zovStressNode");
 
-MObject SceneStress::enabledAttr;
-MObject SceneStress::torsionAttr;
-MObject SceneStress::breakByForce;
-MObject SceneStress::breakByFrame;
-MObject SceneStress::position;
-MObject SceneStress::forceStrenght;
-MObject SceneStress::breakEnergy;
-MObject SceneStress::frameToBreakAttr;
-MObject SceneStress::fracture;
-MObject SceneStress::body1NameAttr;
-MObject SceneStress::body2NameAttr;
-MObject SceneStress::jointIndexAttr;
-MObject SceneStress::ca_enabled;
-MObject SceneStress::ca_torsion;
-MObject SceneStress::ca_breakByFrame;
-MObject SceneStress::ca_frameToBreak;
-MObject SceneStress::ca_breakByForce;
-MObject SceneStress::ca_forceStrenght;
-MObject SceneStress::ca_breakEnergy;
-
 namespace {
 
 /// Every joint node alive, so that an owner letting its joints go can find

@@ -105,25 +105,25 @@ class SceneStress : public MPxNode {
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject enabledAttr;  ///< "enabled"
-  static MObject torsionAttr;  ///< "torsion"
-  static MObject breakByForce;
-  static MObject breakByFrame;
-  static MObject position;
-  static MObject forceStrenght;
-  static MObject breakEnergy;
-  static MObject frameToBreakAttr;  ///< "frameToBreak"
-  static MObject fracture;
-  static MObject body1NameAttr;   ///< "body1Name"
-  static MObject body2NameAttr;   ///< "body2Name"
-  static MObject jointIndexAttr;  ///< "jointIndex"
-  static MObject ca_enabled;
-  static MObject ca_torsion;
-  static MObject ca_breakByFrame;
-  static MObject ca_frameToBreak;
-  static MObject ca_breakByForce;
-  static MObject ca_forceStrenght;
-  static MObject ca_breakEnergy;
+  inline static MObject enabledAttr;  ///< "enabled"
+  inline static MObject torsionAttr;  ///< "torsion"
+  inline static MObject breakByForce;
+  inline static MObject breakByFrame;
+  inline static MObject position;
+  inline static MObject forceStrenght;
+  inline static MObject breakEnergy;
+  inline static MObject frameToBreakAttr;  ///< "frameToBreak"
+  inline static MObject fracture;
+  inline static MObject body1NameAttr;   ///< "body1Name"
+  inline static MObject body2NameAttr;   ///< "body2Name"
+  inline static MObject jointIndexAttr;  ///< "jointIndex"
+  inline static MObject ca_enabled;
+  inline static MObject ca_torsion;
+  inline static MObject ca_breakByFrame;
+  inline static MObject ca_frameToBreak;
+  inline static MObject ca_breakByForce;
+  inline static MObject ca_forceStrenght;
+  inline static MObject ca_breakEnergy;
 
  private:
   /// A switch's twin into the joint; every joint step is skipped without one.

@@ -8,22 +8,6 @@
 #include "src/nodeAttributes.h"
 
 const MTypeId zovMeshOpNode::id(0x113A83);
-MObject zovMeshOpNode::version;
-MObject zovMeshOpNode::inputComponents;
-MObject zovMeshOpNode::operationType;
-MObject zovMeshOpNode::operationMode;
-MObject zovMeshOpNode::operationIter;
-MObject zovMeshOpNode::inMesh;
-MObject zovMeshOpNode::outMesh;
-MObject zovMeshOpNode::versel;
-MObject zovMeshOpNode::normals;
-MObject zovMeshOpNode::indexBPoints;
-MObject zovMeshOpNode::scale;
-MObject zovMeshOpNode::amplitude;
-MObject zovMeshOpNode::frequency;
-MObject zovMeshOpNode::lenght;
-MObject zovMeshOpNode::center;
-MObject zovMeshOpNode::pruv;
 
 namespace {
 

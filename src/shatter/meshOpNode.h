@@ -84,22 +84,22 @@ class zovMeshOpNode : public zovModifierBaseNode {
   MIntArray cutFaceValues;
 
   static const MTypeId id;
-  static MObject version;
-  static MObject inputComponents;
-  static MObject operationType;
-  static MObject operationMode;
-  static MObject operationIter;
-  static MObject inMesh;
-  static MObject outMesh;
-  static MObject versel;
-  static MObject normals;
-  static MObject indexBPoints;
-  static MObject scale;
-  static MObject amplitude;
-  static MObject frequency;
-  static MObject lenght;
-  static MObject center;
-  static MObject pruv;
+  inline static MObject version;
+  inline static MObject inputComponents;
+  inline static MObject operationType;
+  inline static MObject operationMode;
+  inline static MObject operationIter;
+  inline static MObject inMesh;
+  inline static MObject outMesh;
+  inline static MObject versel;
+  inline static MObject normals;
+  inline static MObject indexBPoints;
+  inline static MObject scale;
+  inline static MObject amplitude;
+  inline static MObject frequency;
+  inline static MObject lenght;
+  inline static MObject center;
+  inline static MObject pruv;
 
  private:
   static constexpr int kCurrentVersion = 20;

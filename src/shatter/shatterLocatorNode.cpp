@@ -24,18 +24,6 @@ const MString ShatterLocatorNode::nodeTypeName("ShatterLocator");
 const MString ShatterLocatorNode::drawClassification("drawdb/geometry/ShatterLocator");
 const char* const ShatterLocatorNode::label = "Fragmora Preview Mode";
 
-MObject ShatterLocatorNode::shatter_pos;
-MObject ShatterLocatorNode::numLoc;
-MObject ShatterLocatorNode::numPoints;
-MObject ShatterLocatorNode::seed;
-MObject ShatterLocatorNode::width;
-MObject ShatterLocatorNode::rings;
-MObject ShatterLocatorNode::noise;
-MObject ShatterLocatorNode::refObject;
-MObject ShatterLocatorNode::transform;
-MObject ShatterLocatorNode::ca_shatter_pos;
-MObject ShatterLocatorNode::ca_updated;
-
 namespace {
 
 /// Centres the preview reads of `shatter_pos`.

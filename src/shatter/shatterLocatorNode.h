@@ -73,17 +73,17 @@ class ShatterLocatorNode : public MPxLocatorNode {
   /// The label drawn beside the points.
   static const char* const label;
 
-  static MObject shatter_pos;
-  static MObject numLoc;
-  static MObject numPoints;
-  static MObject seed;
-  static MObject width;
-  static MObject rings;
-  static MObject noise;
-  static MObject refObject;
-  static MObject transform;
-  static MObject ca_shatter_pos;
-  static MObject ca_updated;
+  inline static MObject shatter_pos;
+  inline static MObject numLoc;
+  inline static MObject numPoints;
+  inline static MObject seed;
+  inline static MObject width;
+  inline static MObject rings;
+  inline static MObject noise;
+  inline static MObject refObject;
+  inline static MObject transform;
+  inline static MObject ca_shatter_pos;
+  inline static MObject ca_updated;
 
  private:
   /// The full update (every setting read again); false, changing nothing,

@@ -23,25 +23,6 @@ const MTypeId voronoiNode::id(0x113A84);
 const MString voronoiNode::nodeTypeName("zovVoronoiNode");
 const MString voronoiNode::drawClassification("drawdb/geometry/voronoiPoints");
 
-MObject voronoiNode::version;
-MObject voronoiNode::cutmatname;
-MObject voronoiNode::inShape;
-MObject voronoiNode::drawAttr;
-MObject voronoiNode::jaggyLength;
-MObject voronoiNode::jaggyStrenght;
-MObject voronoiNode::index;
-MObject voronoiNode::scheme;
-MObject voronoiNode::bboxmin;
-MObject voronoiNode::bboxmax;
-MObject voronoiNode::voroPoints;
-MObject voronoiNode::voroGroups;
-MObject voronoiNode::displayPoints;
-MObject voronoiNode::displayFaces;
-MObject voronoiNode::ca_displayPoints;
-MObject voronoiNode::ca_voroPoints;
-MObject voronoiNode::ca_shape;
-MObject voronoiNode::cadraw;
-
 namespace {
 
 /// Indices a display face keeps.

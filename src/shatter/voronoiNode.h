@@ -146,25 +146,25 @@ class voronoiNode : public MPxLocatorNode {
   static const MString nodeTypeName;
   static const MString drawClassification;
 
-  static MObject version;
-  static MObject cutmatname;
-  static MObject inShape;
+  inline static MObject version;
+  inline static MObject cutmatname;
+  inline static MObject inShape;
   /// The `draw` attribute: non-zero asks for the cells to be shown.
-  static MObject drawAttr;
-  static MObject jaggyLength;
-  static MObject jaggyStrenght;
-  static MObject index;
-  static MObject scheme;
-  static MObject bboxmin;
-  static MObject bboxmax;
-  static MObject voroPoints;
-  static MObject voroGroups;
-  static MObject displayPoints;
-  static MObject displayFaces;
-  static MObject ca_displayPoints;
-  static MObject ca_voroPoints;
-  static MObject ca_shape;
-  static MObject cadraw;
+  inline static MObject drawAttr;
+  inline static MObject jaggyLength;
+  inline static MObject jaggyStrenght;
+  inline static MObject index;
+  inline static MObject scheme;
+  inline static MObject bboxmin;
+  inline static MObject bboxmax;
+  inline static MObject voroPoints;
+  inline static MObject voroGroups;
+  inline static MObject displayPoints;
+  inline static MObject displayFaces;
+  inline static MObject ca_displayPoints;
+  inline static MObject ca_voroPoints;
+  inline static MObject ca_shape;
+  inline static MObject cadraw;
 
  private:
   MTime shatterTime;

@@ -25,15 +25,6 @@
 const MTypeId collisionShapeNode::id(0x113A50);
 const MString collisionShapeNode::nodeTypeName("zovCollisionShape");
 
-MObject collisionShapeNode::shapeType;
-MObject collisionShapeNode::outCollisionShape;
-MObject collisionShapeNode::outCollisionType;
-MObject collisionShapeNode::inShape;
-MObject collisionShapeNode::animatedMesh;
-MObject collisionShapeNode::flipCollisionSide;
-MObject collisionShapeNode::ca_collisionShape;
-MObject collisionShapeNode::collisionShapeParam;
-
 namespace {
 
 /// How one host polygon becomes engine faces.

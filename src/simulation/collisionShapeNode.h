@@ -68,14 +68,14 @@ class collisionShapeNode : public MPxNode {
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject shapeType;            ///< "type": a CollisionType
-  static MObject outCollisionShape;    ///< mesh output; nothing writes it
-  static MObject outCollisionType;     ///< `type` as an int
-  static MObject inShape;              ///< the host mesh, in world space
-  static MObject animatedMesh;         ///< "animated(Mesh)": rebuild on every evaluation
-  static MObject flipCollisionSide;    ///< "flipCollisionSide(Mesh)": negate the face normals
-  static MObject ca_collisionShape;    ///< pulling it builds the mesh anew
-  static MObject collisionShapeParam;  ///< pulling it applies the type's rules
+  inline static MObject shapeType;            ///< "type": a CollisionType
+  inline static MObject outCollisionShape;    ///< mesh output; nothing writes it
+  inline static MObject outCollisionType;     ///< `type` as an int
+  inline static MObject inShape;              ///< the host mesh, in world space
+  inline static MObject animatedMesh;         ///< "animated(Mesh)": rebuild on every evaluation
+  inline static MObject flipCollisionSide;    ///< "flipCollisionSide(Mesh)": negate the face normals
+  inline static MObject ca_collisionShape;    ///< pulling it builds the mesh anew
+  inline static MObject collisionShapeParam;  ///< pulling it applies the type's rules
 
  private:
   struct MeshDeleter {

@@ -265,61 +265,61 @@ class rigidBodyNode : public MPxLocatorNode {
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject inTimeRbd;
-  static MObject inCollisionType;
-  static MObject solver;
-  static MObject fracture;
-  static MObject transFbody;
-  static MObject fieldList;
-  static MObject selected;
-  static MObject enabled;
-  static MObject passive;
-  static MObject firstHitActiveAttr;  ///< "firstHitActive"
-  static MObject actFrame;
-  static MObject isJaggyAttr;  ///< "isJaggy"
-  static MObject mass;
-  static MObject massCenter;
-  static MObject bounciness;
-  static MObject friction;
-  static MObject linearDamping;
-  static MObject angularDamping;
-  static MObject gapfactor;
-  static MObject initialVelocity;
-  static MObject randomVX;
-  static MObject randomVY;
-  static MObject randomVZ;
-  static MObject initialSpin;
-  static MObject randomWX;
-  static MObject randomWY;
-  static MObject randomWZ;
-  static MObject affectForceFields;
-  static MObject stressColor;
-  static MObject usercommand;
-  static MObject index;
-  static MObject groupid;
-  static MObject ca_rigidBody;
-  static MObject ca_rigidBodyParam;
-  static MObject ca_activeState;
-  static MObject animatedTRS;
-  static MObject hasZovKeys;
-  static MObject animated;
-  static MObject ca_forceFields;
-  static MObject ca_centerMass;
-  static MObject ca_initialVelocity;
-  static MObject ca_initialSpin;
-  static MObject ca_selected;
-  static MObject ca_index;
-  static MObject sca_tressColor;  ///< "sca_tressColor"
-  static MObject lastPosition;
-  static MObject lastRotation;
-  static MObject velocity;
-  static MObject welocity;  ///< "welocity"
-  static MObject keysTX;
-  static MObject keysTY;
-  static MObject keysTZ;
-  static MObject keysRX;
-  static MObject keysRY;
-  static MObject keysRZ;
+  inline static MObject inTimeRbd;
+  inline static MObject inCollisionType;
+  inline static MObject solver;
+  inline static MObject fracture;
+  inline static MObject transFbody;
+  inline static MObject fieldList;
+  inline static MObject selected;
+  inline static MObject enabled;
+  inline static MObject passive;
+  inline static MObject firstHitActiveAttr;  ///< "firstHitActive"
+  inline static MObject actFrame;
+  inline static MObject isJaggyAttr;  ///< "isJaggy"
+  inline static MObject mass;
+  inline static MObject massCenter;
+  inline static MObject bounciness;
+  inline static MObject friction;
+  inline static MObject linearDamping;
+  inline static MObject angularDamping;
+  inline static MObject gapfactor;
+  inline static MObject initialVelocity;
+  inline static MObject randomVX;
+  inline static MObject randomVY;
+  inline static MObject randomVZ;
+  inline static MObject initialSpin;
+  inline static MObject randomWX;
+  inline static MObject randomWY;
+  inline static MObject randomWZ;
+  inline static MObject affectForceFields;
+  inline static MObject stressColor;
+  inline static MObject usercommand;
+  inline static MObject index;
+  inline static MObject groupid;
+  inline static MObject ca_rigidBody;
+  inline static MObject ca_rigidBodyParam;
+  inline static MObject ca_activeState;
+  inline static MObject animatedTRS;
+  inline static MObject hasZovKeys;
+  inline static MObject animated;
+  inline static MObject ca_forceFields;
+  inline static MObject ca_centerMass;
+  inline static MObject ca_initialVelocity;
+  inline static MObject ca_initialSpin;
+  inline static MObject ca_selected;
+  inline static MObject ca_index;
+  inline static MObject sca_tressColor;  ///< "sca_tressColor"
+  inline static MObject lastPosition;
+  inline static MObject lastRotation;
+  inline static MObject velocity;
+  inline static MObject welocity;  ///< "welocity"
+  inline static MObject keysTX;
+  inline static MObject keysTY;
+  inline static MObject keysTZ;
+  inline static MObject keysRX;
+  inline static MObject keysRY;
+  inline static MObject keysRZ;
 
  private:
   /// The transform of the node's path put at the body pose B (W = bodyOffset

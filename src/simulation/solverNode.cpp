@@ -32,28 +32,6 @@ bool g_displaySelected = true;
 const MTypeId zovSolverNode::id(0x113A60);
 const MString zovSolverNode::nodeTypeName("zovSolverNode");
 
-MObject zovSolverNode::version;
-MObject zovSolverNode::inTime;
-MObject zovSolverNode::startFrame;
-MObject zovSolverNode::rigidBodies;
-MObject zovSolverNode::fractureBodies;
-MObject zovSolverNode::crackers;
-MObject zovSolverNode::gravity;
-MObject zovSolverNode::substeps;
-MObject zovSolverNode::fitUnitsToMayaScale;
-MObject zovSolverNode::gravityEnabled;
-MObject zovSolverNode::useGroundGrid;
-MObject zovSolverNode::ca_solverParams;
-MObject zovSolverNode::numThreads;
-MObject zovSolverNode::ca_numThreads;
-MObject zovSolverNode::ca_indexFbodies;
-MObject zovSolverNode::displaySelected;
-MObject zovSolverNode::ca_displaySelected;
-MObject zovSolverNode::cacheSize;
-MObject zovSolverNode::ca_cacheSize;
-MObject zovSolverNode::cachedMode;
-MObject zovSolverNode::cacheActive;
-
 namespace {
 
 /// The `gravity` attribute's default: the host's, in metres a second squared.

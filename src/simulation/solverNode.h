@@ -156,27 +156,27 @@ class zovSolverNode : public MPxNode {
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject version;
-  static MObject inTime;
-  static MObject startFrame;
-  static MObject rigidBodies;
-  static MObject fractureBodies;
-  static MObject crackers;
-  static MObject gravity;
-  static MObject substeps;
-  static MObject fitUnitsToMayaScale;
-  static MObject gravityEnabled;
-  static MObject useGroundGrid;
-  static MObject ca_solverParams;
-  static MObject numThreads;
-  static MObject ca_numThreads;
-  static MObject ca_indexFbodies;
-  static MObject displaySelected;
-  static MObject ca_displaySelected;
-  static MObject cacheSize;
-  static MObject ca_cacheSize;
-  static MObject cachedMode;
-  static MObject cacheActive;
+  inline static MObject version;
+  inline static MObject inTime;
+  inline static MObject startFrame;
+  inline static MObject rigidBodies;
+  inline static MObject fractureBodies;
+  inline static MObject crackers;
+  inline static MObject gravity;
+  inline static MObject substeps;
+  inline static MObject fitUnitsToMayaScale;
+  inline static MObject gravityEnabled;
+  inline static MObject useGroundGrid;
+  inline static MObject ca_solverParams;
+  inline static MObject numThreads;
+  inline static MObject ca_numThreads;
+  inline static MObject ca_indexFbodies;
+  inline static MObject displaySelected;
+  inline static MObject ca_displaySelected;
+  inline static MObject cacheSize;
+  inline static MObject ca_cacheSize;
+  inline static MObject cachedMode;
+  inline static MObject cacheActive;
 
  private:
   /// The compute of `ca_cacheSize`: caches sized to `cacheSize`.

@@ -25,28 +25,6 @@
 const MTypeId zovCrackerNode::id(0x113A71);
 const MString zovCrackerNode::nodeTypeName("zovCracker");
 
-MObject zovCrackerNode::type;
-MObject zovCrackerNode::inCollisionShape;
-MObject zovCrackerNode::inCollisionType;
-MObject zovCrackerNode::solver;
-MObject zovCrackerNode::selected;
-MObject zovCrackerNode::enabled;
-MObject zovCrackerNode::size;
-MObject zovCrackerNode::multiplier;
-MObject zovCrackerNode::multrand;
-MObject zovCrackerNode::impulseDir;
-MObject zovCrackerNode::massCenter;
-MObject zovCrackerNode::ca_cracker;
-MObject zovCrackerNode::ca_crackerParam;
-MObject zovCrackerNode::ca_size;
-MObject zovCrackerNode::ca_enabled;
-MObject zovCrackerNode::animatedTRS;
-MObject zovCrackerNode::ca_centerMass;
-MObject zovCrackerNode::ca_selected;
-MObject zovCrackerNode::usercommand;
-MObject zovCrackerNode::index;
-MObject zovCrackerNode::ca_index;
-
 namespace {
 
 constexpr double kCrackerRestitution = 0.3;

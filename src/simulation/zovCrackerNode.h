@@ -86,27 +86,27 @@ class zovCrackerNode : public MPxLocatorNode {
   static const MString nodeTypeName;
 
   // Attributes, in creation order.
-  static MObject type;
-  static MObject inCollisionShape;
-  static MObject inCollisionType;
-  static MObject solver;
-  static MObject selected;
-  static MObject enabled;
-  static MObject size;
-  static MObject multiplier;
-  static MObject multrand;
-  static MObject impulseDir;
-  static MObject massCenter;
-  static MObject ca_cracker;
-  static MObject ca_crackerParam;
-  static MObject ca_size;
-  static MObject ca_enabled;
-  static MObject animatedTRS;
-  static MObject ca_centerMass;
-  static MObject ca_selected;
-  static MObject usercommand;
-  static MObject index;
-  static MObject ca_index;
+  inline static MObject type;
+  inline static MObject inCollisionShape;
+  inline static MObject inCollisionType;
+  inline static MObject solver;
+  inline static MObject selected;
+  inline static MObject enabled;
+  inline static MObject size;
+  inline static MObject multiplier;
+  inline static MObject multrand;
+  inline static MObject impulseDir;
+  inline static MObject massCenter;
+  inline static MObject ca_cracker;
+  inline static MObject ca_crackerParam;
+  inline static MObject ca_size;
+  inline static MObject ca_enabled;
+  inline static MObject animatedTRS;
+  inline static MObject ca_centerMass;
+  inline static MObject ca_selected;
+  inline static MObject usercommand;
+  inline static MObject index;
+  inline static MObject ca_index;
 
  private:
   // Computes of the twins.
