@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 // Geometry the draw agents share: the unit cube of bounding boxes, its edges,
@@ -20,6 +21,19 @@ inline const std::uint16_t kBoxEdges[kBoxEdgeIndices] = {0, 1, 1, 2, 2, 3, 3, 0,
 constexpr int kCirclePoints = 31;
 /// 3.14 stands for pi, so the last point falls just short of a full turn.
 constexpr float kHalfTurn = 3.14f;
+
+/// The outline points of a circle of `radius` about `center`: in the XY
+/// plane for axis 2, in the XZ plane for any other axis.
+inline void circlePoints(unsigned int axis, const float center[3], float radius, float (&points)[kCirclePoints][3]) {
+  for (int i = 0; i < kCirclePoints; ++i) {
+    const float t = static_cast<float>(i) / static_cast<float>(kCirclePoints - 1);
+    const float angle = (t + t) * kHalfTurn;
+    const float along = radius * std::cos(angle), across = radius * std::sin(angle);
+    points[i][0] = along + center[0];
+    points[i][1] = (axis == 2 ? across : 0.0f) + center[1];
+    points[i][2] = (axis == 2 ? 0.0f : across) + center[2];
+  }
+}
 
 /// Every attribute group of glPushAttrib.
 constexpr unsigned int kAllAttributeGroups = 0xFFFFF;

@@ -74,6 +74,19 @@ bool linkProgram(GLuint program, GLuint vertexShader, GLuint fragmentShader, con
   return false;
 }
 
+/// Compiles the fragment shader and links it with the vertex shader into a
+/// new `program`; the fragment shader goes once linked. On failure prints the
+/// message of the failing step.
+bool buildProgram(GLuint& program, GLuint vertexShader, const char* fragmentSource, const char* compileFailure,
+                  const char* linkFailure) {
+  const GLuint fragmentShader = compileShader(GL_FRAGMENT_SHADER, fragmentSource, compileFailure);
+  if (!fragmentShader) return false;
+  program = g_gl.glCreateProgram();
+  const bool linked = linkProgram(program, vertexShader, fragmentShader, linkFailure);
+  g_gl.glDeleteShader(fragmentShader);
+  return linked;
+}
+
 /// The closing index list of an outline: (i, i+1) for each point, the last
 /// pointing back to point 0.
 std::vector<uint16_t> outlineIndices(unsigned int points) {
@@ -122,34 +135,15 @@ bool RawFootPrintDrawAgentCoreProfile::compileGLSLProgram() {
       compileShader(GL_VERTEX_SHADER, kVertexShader, "Compilation of vertex shader failed:\n%s\n");
   if (!vertexShader) return false;
 
-  const GLuint colorShader =
-      compileShader(GL_FRAGMENT_SHADER, kColorFragmentShader, "Compilation of fragment shader vertex failed:\n%s\n");
-  if (!colorShader) {
-    g_gl.glDeleteShader(vertexShader);
-    return false;
-  }
-  colorProgram = g_gl.glCreateProgram();
-  const bool colorLinked =
-      linkProgram(colorProgram, vertexShader, colorShader, "Linking of shader program vertex failed:\n%s\n");
-  g_gl.glDeleteShader(colorShader);
-  if (!colorLinked) {
-    g_gl.glDeleteShader(vertexShader);
-    return false;
-  }
-
-  const GLuint uniformShader =
-      compileShader(GL_FRAGMENT_SHADER, kUniformFragmentShader, "Compilation of fragment shader polys failed:\n%s\n");
-  if (!uniformShader) {
-    g_gl.glDeleteShader(vertexShader);
-    return false;
-  }
-  uniformProgram = g_gl.glCreateProgram();
-  const bool uniformLinked =
-      linkProgram(uniformProgram, vertexShader, uniformShader, "Linking of shader program polys failed:\n%s\n");
+  const bool built = buildProgram(colorProgram, vertexShader, kColorFragmentShader,
+                                  "Compilation of fragment shader vertex failed:\n%s\n",
+                                  "Linking of shader program vertex failed:\n%s\n") &&
+                     buildProgram(uniformProgram, vertexShader, kUniformFragmentShader,
+                                  "Compilation of fragment shader polys failed:\n%s\n",
+                                  "Linking of shader program polys failed:\n%s\n");
   // Shaders attached to a program go with it.
-  g_gl.glDeleteShader(uniformShader);
   g_gl.glDeleteShader(vertexShader);
-  return uniformLinked;
+  return built;
 }
 
 bool RawFootPrintDrawAgentCoreProfile::createBuffers() {
@@ -266,15 +260,7 @@ void RawFootPrintDrawAgentCoreProfile::drawAxisCircle(unsigned int axis, const f
   queryUniforms(uniformProgram);
   setUniforms();
   float points[kCirclePoints][3];
-  const float r = *radius;
-  for (int i = 0; i < kCirclePoints; ++i) {
-    const float t = static_cast<float>(i) / static_cast<float>(kCirclePoints - 1);
-    const float angle = (t + t) * kHalfTurn;
-    const float along = r * std::cos(angle), across = r * std::sin(angle);
-    points[i][0] = along + center[0];
-    points[i][1] = (axis == 2 ? across : 0.0f) + center[1];
-    points[i][2] = (axis == 2 ? 0.0f : across) + center[2];
-  }
+  circlePoints(axis, center, *radius, points);
   g_gl.glBindBuffer(GL_ARRAY_BUFFER, shapesBuffer);
   g_gl.glBufferData(GL_ARRAY_BUFFER, sizeof points, points, GL_STATIC_DRAW);
   g_gl.glEnableVertexAttribArray(pmLocation);

@@ -297,15 +297,7 @@ void RawFootPrintDrawAgentDX::drawPolygon(const float* points, unsigned int coun
 void RawFootPrintDrawAgentDX::drawAxisCircle(unsigned int axis, const float center[3], const float* radius) {
   if (!canDraw(shapeVertexBuffer) || !shapeIndexBuffer) return;
   float points[kCirclePoints][3];
-  const float r = *radius;
-  for (int i = 0; i < kCirclePoints; ++i) {
-    const float t = static_cast<float>(i) / static_cast<float>(kCirclePoints - 1);
-    const float angle = (t + t) * kHalfTurn;
-    const float along = r * std::cos(angle), across = r * std::sin(angle);
-    points[i][0] = along + center[0];
-    points[i][1] = (axis == 2 ? across : 0.0f) + center[1];
-    points[i][2] = (axis == 2 ? 0.0f : across) + center[2];
-  }
+  circlePoints(axis, center, *radius, points);
   setConstants(kIdentity);
   uint16_t indices[2 * kCirclePoints];
   outlineIndices(kCirclePoints, indices);
