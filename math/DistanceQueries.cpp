@@ -329,34 +329,25 @@ double distanceSq_pt2tri(const MgcVector3& point, const MgcVector3 tri[3], doubl
   const auto interiorValue = [&](double si, double ti) {
     return si * (a * si + b * ti + 2.0 * d) + ti * (b * si + c * ti + 2.0 * e) + f;
   };
+  // An edge along one parameter, the other held at 0: `along` minimises
+  // lin * 2 * along + quad * along^2 over [0, 1].
+  const auto edgeAlong = [&](double& along, double& held, double lin, double quad) {
+    held = 0.0;
+    if (lin >= 0.0) {
+      along = 0.0;
+      return f;
+    }
+    if (-lin >= quad) {
+      along = 1.0;
+      return quad + 2.0 * lin + f;
+    }
+    along = -lin / quad;
+    return lin * along + f;
+  };
   // Edge s = 0 (t0-t2), t minimising.
-  const auto edgeSZero = [&]() {
-    s = 0.0;
-    if (e >= 0.0) {
-      t = 0.0;
-      return f;
-    }
-    if (-e >= c) {
-      t = 1.0;
-      return c + 2.0 * e + f;
-    }
-    t = -e / c;
-    return e * t + f;
-  };
+  const auto edgeSZero = [&]() { return edgeAlong(t, s, e, c); };
   // Edge t = 0 (t0-t1), s minimising.
-  const auto edgeTZero = [&]() {
-    t = 0.0;
-    if (d >= 0.0) {
-      s = 0.0;
-      return f;
-    }
-    if (-d >= a) {
-      s = 1.0;
-      return a + 2.0 * d + f;
-    }
-    s = -d / a;
-    return d * s + f;
-  };
+  const auto edgeTZero = [&]() { return edgeAlong(s, t, d, a); };
   // Edge s + t = 1 (t1-t2), from the numerator of its minimiser in s.
   const auto edgeHypotenuse = [&](double numer) {
     const double denom = a - 2.0 * b + c;
