@@ -82,11 +82,8 @@ void giveShatterGroup(rigidBodyNode& rigid) {
 /// Scenes before 3.5 fed the collision type through the mesh-animation link:
 /// the shape's type output now feeds it.
 void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
-  const MPlugArray bodies = connectedPlugs(solver, zovSolverNode::rigidBodies);
-  for (unsigned int i = 0; i < bodies.length(); ++i) {
-    const MObject node = bodies[i].node();
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
-    if (rigid == nullptr) continue;
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(connectedPlugs(solver, zovSolverNode::rigidBodies))) {
+    const MObject node = rigid->thisMObject();
     const Unlocked unlocked(node);
     const int type = rigid->collisionType();
     MObject shape;
@@ -99,11 +96,8 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
     giveShatterGroup(*rigid);
     rigid->pullAll();
   }
-  const MPlugArray crackers = connectedPlugs(solver, zovSolverNode::crackers);
-  for (unsigned int i = 0; i < crackers.length(); ++i) {
-    const MObject node = crackers[i].node();
-    zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node);
-    if (cracker == nullptr) continue;
+  for (zovCrackerNode* cracker : userNodesOf<zovCrackerNode>(connectedPlugs(solver, zovSolverNode::crackers))) {
+    const MObject node = cracker->thisMObject();
     MObject shape;
     if (firstConnectedNode(MPlug(node, zovCrackerNode::inCollisionShape), shape) &&
         collisionShapeNode::isShapeNode(shape)) {
@@ -121,11 +115,8 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
 /// Scenes before 3.6 did not feed time to the bodies nor hold their
 /// transforms' rotate pivots in the pivot helpers.
 void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
-  const MPlugArray bodies = connectedPlugs(solver, zovSolverNode::rigidBodies);
-  for (unsigned int i = 0; i < bodies.length(); ++i) {
-    const MObject node = bodies[i].node();
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
-    if (rigid == nullptr) continue;
+  for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(connectedPlugs(solver, zovSolverNode::rigidBodies))) {
+    const MObject node = rigid->thisMObject();
     const Unlocked unlocked(node);
     const MPlug timeInput(node, rigidBodyNode::inTimeRbd);
     if (!timeInput.isDestination()) {
