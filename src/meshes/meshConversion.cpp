@@ -138,6 +138,16 @@ void uvCapacity(const MFnMesh& host, const MStringArray& names, unsigned int& ca
       capacity = std::max(capacity, static_cast<std::uint32_t>(host.numUVs(names[i])));
 }
 
+/// A new engine mesh for `vertices` points, `faces` faces, the carried UV
+/// sets of `names` (their count in `carried`) and `colours` colours; null
+/// when it cannot be made.
+MeshPtr newEngineMesh(const MFnMesh& host, const MStringArray& names, unsigned int vertices, std::uint32_t faces,
+                      int colours, unsigned int& carried) {
+  std::uint32_t uvs = 0;
+  uvCapacity(host, names, carried, uvs);
+  return MeshPtr(createDFmesh(vertices, uvs, faces, carried, colours));
+}
+
 /// Stores a host UV set as (u, v, 0) entries, at most the mesh's capacity.
 void storeUVs(const MFloatArray& u, const MFloatArray& v, std::uint32_t capacity, Mgc::MgcVector3* out) {
   const unsigned int n = std::min({u.length(), v.length(), capacity});
@@ -221,10 +231,7 @@ ZOV_DFmesh* mayaMeshToEngineMesh(MFnMesh& host, const MIntArray& perFaceValues, 
     capacity += static_cast<std::uint32_t>(std::max(triangles, 0));
   }
   unsigned int carried = 0;
-  std::uint32_t uvs = 0;
-  uvCapacity(host, uvSetNames, carried, uvs);
-
-  MeshPtr mesh(createDFmesh(points.length(), uvs, capacity, carried, colours ? colourCount : 0));
+  MeshPtr mesh = newEngineMesh(host, uvSetNames, points.length(), capacity, colours ? colourCount : 0, carried);
   if (!mesh) return nullptr;
   try {
     mesh->numVertices = points.length();
@@ -317,9 +324,7 @@ ZOV_DFmesh* convertMesh(MFnMesh& host, MItMeshPolygon& polygon, const MIntArray&
       capacity += static_cast<std::uint32_t>(std::max(triangles, 0));
     }
     unsigned int carried = 0;
-    std::uint32_t uvs = 0;
-    uvCapacity(host, uvSetNames, carried, uvs);
-    MeshPtr mesh(createDFmesh(points.length(), uvs, capacity, carried, colours ? colourCount : 0));
+    MeshPtr mesh = newEngineMesh(host, uvSetNames, points.length(), capacity, colours ? colourCount : 0, carried);
     if (!mesh) return nullptr;
     mesh->numVertices = points.length();
     std::copy(positions.begin(), positions.end(), mesh->vertices);
