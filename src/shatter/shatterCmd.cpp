@@ -41,20 +41,12 @@ namespace {
 
 const char* const kShatterSource = "..\\src\\shatterCmd";
 
-constexpr CommandFlag kNumShardsFlag{"-ns", "-numShards", MSyntax::kUnsigned};
-constexpr CommandFlag kSeedFlag{"-sed", "-seed", MSyntax::kUnsigned};
-constexpr CommandFlag kStyleFlag{"-st", "-shatterStyle", MSyntax::kUnsigned};
 constexpr CommandFlag kNewMatFlag{"-nm", "-newMat", MSyntax::kBoolean};
 constexpr CommandFlag kCutMatNameFlag{"-cmn", "-cutMatName", MSyntax::kString};
 constexpr CommandFlag kWidthFlag{"-wid", "-width", MSyntax::kDouble};
-constexpr CommandFlag kNumRingsFlag{"-nr", "-numRings", MSyntax::kUnsigned};
-constexpr CommandFlag kNoiseFlag{"-no", "-noise", MSyntax::kDouble};
 constexpr CommandFlag kDetectGroupsFlag{"-dmg", "-detectMeshGroups", MSyntax::kUnsigned};
-constexpr CommandFlag kRadialAxisFlag{"-ra", "-radialAxis", MSyntax::kUnsigned};
 constexpr CommandFlag kVerboseFlag{"-ver", "-verbose"};
 constexpr CommandFlag kUseVolumeFlag{"-vol", "-useVolume", MSyntax::kBoolean};
-constexpr CommandFlag kNumCentersFlag{"-noc", "-numCenters", MSyntax::kUnsigned};
-constexpr CommandFlag kReferenceFlag{"-reo", "-refObject", MSyntax::kSelectionItem};
 constexpr CommandFlag kUndoLastFlag{"-udl", "-undoLast"};
 
 /// How far outside a shard's vertex box a seed of a further level may lie

@@ -27,16 +27,8 @@
 
 namespace {
 
-constexpr CommandFlag kPreviewNumShardsFlag{"-ns", "-numShards", MSyntax::kUnsigned};
-constexpr CommandFlag kPreviewStyleFlag{"-st", "-shatterStyle", MSyntax::kUnsigned};
-constexpr CommandFlag kPreviewSeedFlag{"-sed", "-seed", MSyntax::kUnsigned};
-constexpr CommandFlag kPreviewNumCentersFlag{"-noc", "-numCenters", MSyntax::kUnsigned};
 constexpr CommandFlag kPreviewWidthFlag{"-wd", "-width", MSyntax::kDouble};
 constexpr CommandFlag kPreviewDrawPointsFlag{"-dp", "-drawPoints"};
-constexpr CommandFlag kPreviewRadialAxisFlag{"-ra", "-radialAxis", MSyntax::kUnsigned};
-constexpr CommandFlag kPreviewNoiseFlag{"-no", "-noise", MSyntax::kDouble};
-constexpr CommandFlag kPreviewNumRingsFlag{"-nr", "-numRings", MSyntax::kUnsigned};
-constexpr CommandFlag kPreviewReferenceFlag{"-reo", "-refObject", MSyntax::kSelectionItem};
 /// The region's corners: minimum x, y, z, then maximum.
 constexpr CommandFlag kPreviewRegionFlags[2][3] = {
     {{"-xmn", "-xmin", MSyntax::kDouble}, {"-ymn", "-ymin", MSyntax::kDouble}, {"-zmn", "-zmin", MSyntax::kDouble}},
@@ -92,11 +84,10 @@ void* shatterLocatorCmd::creator() { return new shatterLocatorCmd; }
 
 MSyntax shatterLocatorCmd::newSyntax() {
   const CommandFlag(&r)[2][3] = kPreviewRegionFlags;
-  return commandSyntax(
-      {kPreviewNumShardsFlag, kPreviewStyleFlag, kPreviewSeedFlag, kPreviewNumCentersFlag, kPreviewWidthFlag,
-       kPreviewDrawPointsFlag, kPreviewRadialAxisFlag, kPreviewNoiseFlag, kPreviewNumRingsFlag, kPreviewReferenceFlag,
-       r[0][0], r[0][1], r[0][2], r[1][0], r[1][1], r[1][2]},
-      givenObjects(1, 1));
+  return commandSyntax({kNumShardsFlag, kStyleFlag, kSeedFlag, kNumCentersFlag, kPreviewWidthFlag,
+                        kPreviewDrawPointsFlag, kRadialAxisFlag, kNoiseFlag, kNumRingsFlag, kReferenceFlag, r[0][0],
+                        r[0][1], r[0][2], r[1][0], r[1][1], r[1][2]},
+                       givenObjects(1, 1));
 }
 
 bool shatterLocatorCmd::readRequest(Request& request) const {
@@ -104,20 +95,20 @@ bool shatterLocatorCmd::readRequest(Request& request) const {
   unsigned int style = 0;
   unsigned int axis = 0;
   unsigned int rings = 0;
-  if (!arguments.readInRange(kPreviewNumShardsFlag, kPreviewCountRange, pattern.count) ||
-      !arguments.readInRange(kPreviewStyleFlag, kPreviewStyleRange, style) ||
-      !arguments.readInRange(kPreviewNumCentersFlag, kPreviewCentreRange, pattern.centreCount) ||
+  if (!arguments.readInRange(kNumShardsFlag, kPreviewCountRange, pattern.count) ||
+      !arguments.readInRange(kStyleFlag, kPreviewStyleRange, style) ||
+      !arguments.readInRange(kNumCentersFlag, kPreviewCentreRange, pattern.centreCount) ||
       !arguments.readInRange(kPreviewWidthFlag, kPreviewWidthRange, pattern.width) ||
-      !arguments.readInRange(kPreviewRadialAxisFlag, kPreviewAxisRange, axis) ||
-      !arguments.readInRange(kPreviewNoiseFlag, kPreviewNoiseRange, pattern.noise) ||
-      !arguments.readInRange(kPreviewNumRingsFlag, kPreviewRingRange, rings))
+      !arguments.readInRange(kRadialAxisFlag, kPreviewAxisRange, axis) ||
+      !arguments.readInRange(kNoiseFlag, kPreviewNoiseRange, pattern.noise) ||
+      !arguments.readInRange(kNumRingsFlag, kPreviewRingRange, rings))
     return false;
   pattern.style = static_cast<std::uint16_t>(style - 1);
   pattern.radialAxis = static_cast<std::uint16_t>(axis);
-  arguments.read(kPreviewSeedFlag, pattern.seed);
+  arguments.read(kSeedFlag, pattern.seed);
   if (pattern.seed == 0) pattern.seed = kPreviewDefaultSeed;
-  pattern.ringCount = arguments.isSet(kPreviewNumRingsFlag) ? rings + 1 : 0;
-  arguments.read(kPreviewReferenceFlag, request.references);
+  pattern.ringCount = arguments.isSet(kNumRingsFlag) ? rings + 1 : 0;
+  arguments.read(kReferenceFlag, request.references);
   double corners[2][3] = {};
   for (int corner = 0; corner < 2; ++corner)
     for (int a = 0; a < 3; ++a) arguments.read(kPreviewRegionFlags[corner][a], corners[corner][a]);

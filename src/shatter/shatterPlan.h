@@ -13,11 +13,22 @@
 #include "geometry/ShatterParams.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcVector3.h"
+#include "src/commandArguments.h"
 #include "src/shatter/shatterSettings.h"
 
 // One shatter's seed plan: the request the seed generator gets, built one
 // way for the shatter, its preview and the preview locator, so that a
 // preview shows the seeds that a shatter with its settings cuts by.
+
+/// The seed pattern's flags, the same on the shatter and its preview.
+constexpr CommandFlag kNumShardsFlag{"-ns", "-numShards", MSyntax::kUnsigned};
+constexpr CommandFlag kSeedFlag{"-sed", "-seed", MSyntax::kUnsigned};
+constexpr CommandFlag kStyleFlag{"-st", "-shatterStyle", MSyntax::kUnsigned};
+constexpr CommandFlag kNumRingsFlag{"-nr", "-numRings", MSyntax::kUnsigned};
+constexpr CommandFlag kNoiseFlag{"-no", "-noise", MSyntax::kDouble};
+constexpr CommandFlag kRadialAxisFlag{"-ra", "-radialAxis", MSyntax::kUnsigned};
+constexpr CommandFlag kNumCentersFlag{"-noc", "-numCenters", MSyntax::kUnsigned};
+constexpr CommandFlag kReferenceFlag{"-reo", "-refObject", MSyntax::kSelectionItem};
 
 /// The narrowest spread width the seed generator is given: the
 /// single-precision 0.01 widened. Narrower widths, 0 among them, are given
