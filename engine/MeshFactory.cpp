@@ -16,6 +16,30 @@ T* zeroedArray(std::uint32_t count) {
   return static_cast<T*>(std::calloc(count, sizeof(T)));
 }
 
+/// The vertex arrays (positions, vertex data, world positions) and the UV
+/// array, zeroed, with their counts; false when one cannot be had.
+template <typename Mesh>
+bool allocateVertexArrays(Mesh& mesh, std::uint32_t numVertices, std::uint32_t numUVs) {
+  mesh.numVertices = numVertices;
+  mesh.vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh.vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh.worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh.hasVertexData = 0;
+  if (!mesh.vertices || !mesh.vertexData || !mesh.worldVertices) return false;
+  mesh.numUVs = numUVs;
+  if (numUVs == 0) return true;
+  mesh.uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
+  return mesh.uvs != nullptr;
+}
+
+/// The face normal arrays (local and world), zeroed, with the face count.
+template <typename Mesh>
+void allocateFaceNormals(Mesh& mesh, std::uint32_t numFaces) {
+  mesh.numFaces = numFaces;
+  mesh.faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh.worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+}
+
 }  // namespace
 
 ZOVmesh* createMesh3(std::uint32_t numVertices, std::uint32_t numUVs, std::uint32_t numFaces) {
@@ -24,23 +48,10 @@ ZOVmesh* createMesh3(std::uint32_t numVertices, std::uint32_t numUVs, std::uint3
   std::unique_ptr<ZOVmesh> mesh(new (std::nothrow) ZOVmesh);
   if (!mesh) return nullptr;
 
-  mesh->numVertices = numVertices;
-  mesh->vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->hasVertexData = 0;
-  if (!mesh->vertices || !mesh->vertexData || !mesh->worldVertices) return nullptr;
+  if (!allocateVertexArrays(*mesh, numVertices, numUVs)) return nullptr;
 
-  mesh->numUVs = numUVs;
-  if (numUVs != 0) {
-    mesh->uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
-    if (!mesh->uvs) return nullptr;
-  }
-
-  mesh->numFaces = numFaces;
   mesh->faces = zeroedArray<mesh_face>(numFaces);
-  mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
-  mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  allocateFaceNormals(*mesh, numFaces);
   if (!mesh->faces || !mesh->faceNormals || !mesh->worldFaceNormals) return nullptr;
   if (!allocateFaceCorners(*mesh)) return nullptr;
   for (std::uint32_t f = 0; f < numFaces; ++f) mesh->faces[f].mark = 1;
@@ -78,19 +89,8 @@ ZOV_DFmesh* createDFmesh(std::uint32_t numVertices, std::uint32_t numUVs, std::u
   if (numVertices == 0 || numFaces == 0) return nullptr;
   std::unique_ptr<ZOV_DFmesh> mesh(new (std::nothrow) ZOV_DFmesh);
   if (!mesh) return nullptr;
-  mesh->numVertices = numVertices;
-  mesh->vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->hasVertexData = 0;
-  if (!mesh->vertices || !mesh->worldVertices || !mesh->vertexData) return nullptr;
-
-  mesh->numUVs = numUVs;
+  if (!allocateVertexArrays(*mesh, numVertices, numUVs)) return nullptr;
   mesh->numUVLayers = numUVLayers;
-  if (numUVs != 0) {
-    mesh->uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
-    if (!mesh->uvs) return nullptr;
-  }
   if (numUVLayers > 1) {
     mesh->dfFlags |= kDFmeshMultipleUVLayers;
     const std::uint32_t extraLayers = std::min(numUVLayers - 1, kMaxExtraUVLayers);
@@ -104,10 +104,8 @@ ZOV_DFmesh* createDFmesh(std::uint32_t numVertices, std::uint32_t numUVs, std::u
     mesh->dfFlags |= kDFmeshHasExtraPoints;
     mesh->numExtraPoints = mesh->extraPoints != nullptr ? numExtraPoints : 0;
   }
-  mesh->numFaces = numFaces;
   mesh->faces = new (std::nothrow) DFface[numFaces];
-  mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
-  mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  allocateFaceNormals(*mesh, numFaces);
   if (!mesh->faces || !mesh->faceNormals || !mesh->worldFaceNormals) return nullptr;
   return mesh.release();
 }
