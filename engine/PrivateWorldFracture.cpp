@@ -17,6 +17,26 @@ FractureBody* asFractureBody(HardBody* body) {
   return body != nullptr && body->getType() == kFractureBody ? static_cast<FractureBody*>(body) : nullptr;
 }
 
+/// What follows a body's switch between dynamic and static: the body is
+/// filed again, unless it is a piece of `owner`'s compound; with an owner,
+/// each joint of the piece takes `jointStep` and the compound's mass
+/// properties are brought up to date.
+template <class JointStep>
+void refileSwitchedBody(PrivateWorld& world, HardBody* body, HardBody* owner, JointStep jointStep) {
+  FractureBody* compound = asFractureBody(owner);
+  auto* piece = dynamic_cast<PrivateHardBody*>(body);
+  // A piece moves with its compound: filed as a world body it would be
+  // simulated twice.
+  if (compound == nullptr || !compound->hasPiece(piece)) {
+    world.removeBody(body);
+    world.addBody(body, 0);
+  }
+  if (owner == nullptr) return;
+  if (piece != nullptr)
+    for (auto* node = piece->getJointList().getFirst(); node != nullptr; node = node->next) jointStep(*node->value);
+  if (compound != nullptr) compound->updateMassProperties();
+}
+
 }  // namespace
 
 void PrivateWorld::addFractureParts(FractureBody* body) {
@@ -141,40 +161,15 @@ bool PrivateWorld::detachJointFromBody(DynamicStress* joint, FractureBody* body)
 void PrivateWorld::makeBodyDynamic(HardBody* body, HardBody* owner) {
   if (body == nullptr) return;
   body->disableStatic();
-  FractureBody* compound = asFractureBody(owner);
-  auto* piece = dynamic_cast<PrivateHardBody*>(body);
-  // A piece moves with its compound: filed as a world body it would be
-  // simulated twice.
-  if (compound == nullptr || !compound->hasPiece(piece)) {
-    removeBody(body);
-    addBody(body, 0);
-  }
-  if (owner == nullptr) return;
-  if (piece != nullptr) {
-    for (auto* node = piece->getJointList().getFirst(); node != nullptr; node = node->next) {
-      node->value->enableBreakableByForce();
-    }
-  }
-  if (compound != nullptr) compound->updateMassProperties();
+  refileSwitchedBody(*this, body, owner, [](DynamicStress& joint) { joint.enableBreakableByForce(); });
 }
 
 void PrivateWorld::makeBodyStatic(HardBody* body, HardBody* owner) {
   if (body == nullptr) return;
   body->enableStatic();
-  FractureBody* compound = asFractureBody(owner);
-  auto* piece = dynamic_cast<PrivateHardBody*>(body);
-  if (compound == nullptr || !compound->hasPiece(piece)) {
-    removeBody(body);
-    addBody(body, 0);
-  }
-  if (owner == nullptr) return;
-  if (piece != nullptr) {
-    for (auto* node = piece->getJointList().getFirst(); node != nullptr; node = node->next) {
-      DynamicStress* joint = node->value;
-      const bool cStatic = joint->getCNode() != nullptr && joint->getCNode()->isStatic();
-      const bool pStatic = joint->getPNode() != nullptr && joint->getPNode()->isStatic();
-      if (cStatic && pStatic) joint->disableBreakableByForce();
-    }
-  }
-  if (compound != nullptr) compound->updateMassProperties();
+  refileSwitchedBody(*this, body, owner, [](DynamicStress& joint) {
+    const bool cStatic = joint.getCNode() != nullptr && joint.getCNode()->isStatic();
+    const bool pStatic = joint.getPNode() != nullptr && joint.getPNode()->isStatic();
+    if (cStatic && pStatic) joint.disableBreakableByForce();
+  });
 }
