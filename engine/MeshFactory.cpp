@@ -78,6 +78,21 @@ bool copyArray(T*& out, const T* source, std::uint32_t n) {
   return true;
 }
 
+/// The copy with a zeroed vertex data array and the source's world sphere and
+/// placement; null when the array cannot be had.
+template <typename Mesh>
+Mesh* withPlacement(std::unique_ptr<Mesh> copy, const Mesh& source) {
+  copy->vertexData = zeroedArray<Mgc::MgcVector3>(source.numVertices);
+  if (copy->vertexData == nullptr) return nullptr;
+  copy->hasVertexData = 0;
+  copy->worldCenter = source.worldCenter;
+  copy->worldRadius = source.worldRadius;
+  copy->rotation = source.rotation;
+  copy->translation = source.translation;
+  copy->scale = source.scale;
+  return copy.release();
+}
+
 void copyFaceArray(std::uint32_t* out, const std::uint32_t* source, std::uint32_t n) {
   if (out != nullptr && source != nullptr && n != 0) std::memcpy(out, source, n * sizeof(std::uint32_t));
 }
@@ -143,15 +158,7 @@ ZOVmesh* copyMesh(const ZOVmesh* mesh) {
     return nullptr;
   }
   for (std::uint32_t f = 0; f < mesh->numFaces; ++f) copyFace(copy->faces[f], mesh->faces[f]);
-  copy->vertexData = zeroedArray<Mgc::MgcVector3>(mesh->numVertices);
-  if (copy->vertexData == nullptr) return nullptr;
-  copy->hasVertexData = 0;
-  copy->worldCenter = mesh->worldCenter;
-  copy->worldRadius = mesh->worldRadius;
-  copy->rotation = mesh->rotation;
-  copy->translation = mesh->translation;
-  copy->scale = mesh->scale;
-  return copy.release();
+  return withPlacement(std::move(copy), *mesh);
 }
 
 ZOV_DFmesh* copyDFmesh(const ZOV_DFmesh* mesh) {
@@ -212,15 +219,7 @@ ZOV_DFmesh* copyDFmesh(const ZOV_DFmesh* mesh) {
       !copyArray(copy->worldFaceNormals, mesh->worldFaceNormals, mesh->numFaces)) {
     return nullptr;
   }
-  copy->vertexData = zeroedArray<Mgc::MgcVector3>(mesh->numVertices);
-  if (copy->vertexData == nullptr) return nullptr;
-  copy->hasVertexData = 0;
-  copy->worldCenter = mesh->worldCenter;
-  copy->worldRadius = mesh->worldRadius;
-  copy->rotation = mesh->rotation;
-  copy->translation = mesh->translation;
-  copy->scale = mesh->scale;
-  return copy.release();
+  return withPlacement(std::move(copy), *mesh);
 }
 
 void deleteDFmesh(ZOV_DFmesh** mesh) {
