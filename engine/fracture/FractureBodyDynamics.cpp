@@ -34,6 +34,16 @@ bool turned(const Quaternion& q, const MgcVector3& r, double angle, Quaternion& 
   return true;
 }
 
+// q normalised into the orientation and its matrix; false, with nothing
+// set, when q's length is zero or not finite.
+bool normaliseInto(const Quaternion& q, Quaternion& orientation, MgcMatrix3& matrix) {
+  const double norm = q.Length();
+  if (!(norm > 0.0 && std::isfinite(norm))) return false;
+  orientation = q / norm;
+  orientation.ToRotationMatrix(matrix);
+  return true;
+}
+
 }  // namespace
 
 void FractureBody::placePieces() {
@@ -325,12 +335,7 @@ void FractureBody::translate(const MgcVector3& d, const MgcVector3& angular) {
   Quaternion q;
   if (angle > zov::kTolerance && turned(dyn.orientationQuat, a, angle, q)) {
     clampQuatToBox(q, dynLast.orientationQuat, dyn.referenceQuat, 0.0);
-    const double norm = q.Length();
-    if (norm > 0.0 && std::isfinite(norm)) {
-      dyn.orientationQuat = q / norm;
-      dyn.orientationQuat.ToRotationMatrix(dyn.orientation);
-      updateInertia();
-    }
+    if (normaliseInto(q, dyn.orientationQuat, dyn.orientation)) updateInertia();
   }
   placePieces();
   dyn.integratedPosition = integrated;
@@ -365,12 +370,7 @@ void FractureBody::rotate(const MgcVector3& angular) {
       const Quaternion away = q - middle;
       const double distance2 = away.Dot(away);
       if (distance2 > radius2) q = middle + away * (std::sqrt(radius2) / std::sqrt(distance2));
-      const double norm = q.Length();
-      if (norm > 0.0 && std::isfinite(norm)) {
-        dyn.orientationQuat = q / norm;
-        dyn.orientationQuat.ToRotationMatrix(dyn.orientation);
-        updateInertia();
-      }
+      if (normaliseInto(q, dyn.orientationQuat, dyn.orientation)) updateInertia();
     }
   }
   placePieces();
