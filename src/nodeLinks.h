@@ -60,6 +60,24 @@ MVector readVector(const MObject& node, const MObject& attribute);
 /// The path of the transform above a DAG node; false when the node has no
 /// path or sits at the top.
 bool parentTransformPath(const MObject& node, MDagPath& path);
+/// Keeps a node unlocked while it lives, locked again after when it was: a
+/// locked node takes no connection, nor gives one up.
+class UnlockedNode {
+ public:
+  explicit UnlockedNode(const MObject& node) : fn(node), wasLocked(fn.isLocked()) {
+    if (wasLocked) fn.setLocked(false);
+  }
+  ~UnlockedNode() {
+    if (wasLocked) fn.setLocked(true);
+  }
+  UnlockedNode(const UnlockedNode&) = delete;
+  UnlockedNode& operator=(const UnlockedNode&) = delete;
+
+ private:
+  MFnDependencyNode fn;
+  bool wasLocked;
+};
+
 /// parentTransformPath, printing the module's path error line when there is
 /// none.
 bool transformPathOrReport(const MObject& node, MDagPath& path);

@@ -52,23 +52,6 @@ double versionOf(const MObject& node, const MObject& versionAttribute) {
   return std::atof(text.asChar());
 }
 
-/// Keeps a node unlocked while an upgrade edits it, locking it again after.
-class Unlocked {
- public:
-  explicit Unlocked(const MObject& node) : nodeFn(node), wasLocked(nodeFn.isLocked()) {
-    if (wasLocked) nodeFn.setLocked(false);
-  }
-  ~Unlocked() {
-    if (wasLocked) nodeFn.setLocked(true);
-  }
-  Unlocked(const Unlocked&) = delete;
-  Unlocked& operator=(const Unlocked&) = delete;
-
- private:
-  MFnDependencyNode nodeFn;
-  bool wasLocked;
-};
-
 /// A fracture piece from a shatter takes its shatter's group, as pieces
 /// built now do; scenes before 3.5 kept none.
 void giveShatterGroup(rigidBodyNode& rigid) {
@@ -84,7 +67,7 @@ void giveShatterGroup(rigidBodyNode& rigid) {
 void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
   for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(connectedPlugs(solver, zovSolverNode::rigidBodies))) {
     const MObject node = rigid->thisMObject();
-    const Unlocked unlocked(node);
+    const UnlockedNode unlocked(node);
     const int type = rigid->collisionType();
     MObject shape;
     if (firstConnectedNode(MPlug(node, rigidBodyNode::animated), shape) && collisionShapeNode::isShapeNode(shape)) {
@@ -117,7 +100,7 @@ void linkShapeTypes(const MObject& solver, MDGModifier& modifier) {
 void linkTimeAndPivots(const MObject& solver, MDGModifier& modifier) {
   for (rigidBodyNode* rigid : userNodesOf<rigidBodyNode>(connectedPlugs(solver, zovSolverNode::rigidBodies))) {
     const MObject node = rigid->thisMObject();
-    const Unlocked unlocked(node);
+    const UnlockedNode unlocked(node);
     const MPlug timeInput(node, rigidBodyNode::inTimeRbd);
     if (!timeInput.isDestination()) {
       modifier.connect(MPlug(solver, zovSolverNode::inTime), timeInput);
@@ -188,7 +171,7 @@ void joinSolver(const MObject& solver, const MObject& into) {
     MPlugArray destinations;
     plugs[i].connectedTo(destinations, false, true);
     for (unsigned int k = 0; k < destinations.length(); ++k) {
-      const Unlocked unlocked(destinations[k].node());
+      const UnlockedNode unlocked(destinations[k].node());
       modifier.disconnect(plugs[i], destinations[k]);
       modifier.connect(target, destinations[k]);
       modifier.doIt();

@@ -49,25 +49,6 @@ Node* namedNode(const MString& name, MFn::Type kind, Node* (*lookup)(const MObje
   return nullptr;
 }
 
-/// Keeps a node unlocked while it lives, locked again after when it was: a
-/// locked node takes no connection, and a curve taken off its channel would
-/// be lost on the way to the keys.
-class UnlockedNode {
- public:
-  explicit UnlockedNode(const MObject& node) : fn(node), wasLocked(fn.isLocked()) {
-    if (wasLocked) fn.setLocked(false);
-  }
-  ~UnlockedNode() {
-    if (wasLocked) fn.setLocked(true);
-  }
-  UnlockedNode(const UnlockedNode&) = delete;
-  UnlockedNode& operator=(const UnlockedNode&) = delete;
-
- private:
-  MFnDependencyNode fn;
-  bool wasLocked;
-};
-
 MVector vectorOf(const MObject& node, const MObject& attribute) {
   const MPlug plug(node, attribute);
   return MVector(plug.child(0).asDouble(), plug.child(1).asDouble(), plug.child(2).asDouble());
