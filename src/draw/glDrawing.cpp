@@ -83,6 +83,13 @@ void sphere(GLenum style) {
   gluDeleteQuadric(quadric);
 }
 
+/// `count` points (three floats each) as one primitive of `mode`.
+void drawVertices(GLenum mode, const float* points, unsigned int count) {
+  glBegin(mode);
+  for (unsigned int i = 0; i < count; ++i) glVertex3fv(points + 3 * i);
+  glEnd();
+}
+
 }  // namespace
 
 void glSetColor(float red, float green, float blue, float alpha) { glColor4f(red, green, blue, alpha); }
@@ -123,11 +130,7 @@ void glDrawLine(const float from[3], const float to[3]) {
   glEnd();
 }
 
-void glDrawLines(const float* points, unsigned int count) {
-  glBegin(GL_LINES);
-  for (unsigned int i = 0; i < count; ++i) glVertex3fv(points + 3 * i);
-  glEnd();
-}
+void glDrawLines(const float* points, unsigned int count) { drawVertices(GL_LINES, points, count); }
 
 void glDrawTriangle(const float a[3], const float b[3], const float c[3]) {
   glBegin(GL_TRIANGLES);
@@ -146,11 +149,7 @@ void glDrawQuad(const float a[3], const float b[3], const float c[3], const floa
   glEnd();
 }
 
-void glDrawPolygon(const float* points, unsigned int count) {
-  glBegin(GL_POLYGON);
-  for (unsigned int i = 0; i < count; ++i) glVertex3fv(points + 3 * i);
-  glEnd();
-}
+void glDrawPolygon(const float* points, unsigned int count) { drawVertices(GL_POLYGON, points, count); }
 
 void glDrawShadedTriangles(const float* positions, const float* colors, unsigned int count) {
   glShadeModel(GL_SMOOTH);
