@@ -74,16 +74,12 @@ MStatus tesselateFacesCmd::doIt(const MArgList& arguments) {
     MGlobal::displayError("meshOp command failed: Unable to find selected components");
     return MS::kFailure;
   }
-  const MStatus status = applyModifier();
-  if (status)
-    setResult("meshOp command succeeded!");
-  else
-    MGlobal::displayError("meshOp command failed!");
-  return status;
+  return reported(applyModifier());
 }
 
-MStatus tesselateFacesCmd::redoIt() {
-  const MStatus status = redoModifier();
+MStatus tesselateFacesCmd::redoIt() { return reported(redoModifier()); }
+
+MStatus tesselateFacesCmd::reported(const MStatus& status) {
   if (status)
     setResult("meshOp command succeeded!");
   else

@@ -27,6 +27,10 @@ class tesselateFacesCmd : public zovModifierCmd {
   MStatus directModifier(MObject mesh) override;
 
  private:
+  /// Sets the command's success result, or shows its failure; gives back
+  /// `status`.
+  MStatus reported(const MStatus& status);
+
   /// The selected faces (component-list data); null when driven from code.
   MObject componentList;
 };
