@@ -39,6 +39,17 @@ void main() { colorOut = colorin; }
 constexpr float kCoreShapeLineWidth = 0.2f;
 using namespace zovdraw;
 
+/// Prints the message with the info log of a shader or program, read through
+/// the matching pair of GL entry points.
+template <typename GetValue, typename GetLog>
+void printLog(GLuint object, GetValue getValue, GetLog getLog, const char* failureFormat) {
+  GLint length = 0;
+  getValue(object, GL_INFO_LOG_LENGTH, &length);
+  std::vector<char> log(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+  getLog(object, length, nullptr, log.data());
+  std::printf(failureFormat, log.data());
+}
+
 /// Compiles one shader; on failure prints the message with the shader's log
 /// and deletes it.
 GLuint compileShader(GLenum kind, const char* source, const char* failureFormat) {
@@ -48,11 +59,7 @@ GLuint compileShader(GLenum kind, const char* source, const char* failureFormat)
   GLint compiled = GL_FALSE;
   g_gl.glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
   if (compiled == GL_TRUE) return shader;
-  GLint length = 0;
-  g_gl.glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-  g_gl.glGetShaderInfoLog(shader, length, nullptr, log.data());
-  std::printf(failureFormat, log.data());
+  printLog(shader, g_gl.glGetShaderiv, g_gl.glGetShaderInfoLog, failureFormat);
   g_gl.glDeleteShader(shader);
   return 0;
 }
@@ -66,11 +73,7 @@ bool linkProgram(GLuint program, GLuint vertexShader, GLuint fragmentShader, con
   GLint linked = GL_FALSE;
   g_gl.glGetProgramiv(program, GL_LINK_STATUS, &linked);
   if (linked == GL_TRUE) return true;
-  GLint length = 0;
-  g_gl.glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-  g_gl.glGetProgramInfoLog(program, length, nullptr, log.data());
-  std::printf(failureFormat, log.data());
+  printLog(program, g_gl.glGetProgramiv, g_gl.glGetProgramInfoLog, failureFormat);
   return false;
 }
 
