@@ -355,34 +355,8 @@ double MgcMatrix3::SpectralNorm() const {
 }
 
 void MgcMatrix3::Tridiagonal(double diag[3], double sub[3]) {
-  const double a = m[0][0];
-  double b = m[0][1];
-  double c = m[0][2];
-  const double d = m[1][1];
-  const double e = m[1][2];
-  const double f = m[2][2];
-
-  diag[0] = a;
-  sub[2] = 0.0;
-  if (c != 0.0) {
-    // One reflection in the (1, 2) plane clears the corner. hypot keeps the
-    // length of tiny (b, c) from underflowing to 0.
-    const double length = std::hypot(b, c);
-    b /= length;
-    c /= length;
-    const double q = 2.0 * b * e + c * (f - d);
-    diag[1] = d + c * q;
-    diag[2] = f - c * q;
-    sub[0] = length;
-    sub[1] = e - b * q;
-    *this = MgcMatrix3(1.0, 0.0, 0.0, 0.0, b, c, 0.0, c, -b);
-  } else {
-    diag[1] = d;
-    diag[2] = f;
-    sub[0] = b;
-    sub[1] = e;
-    *this = IDENTITY;
-  }
+  // The nine entries are the row-by-row layout the eigen solver reads.
+  zov::symmetricTridiagonalize(&m[0][0], diag, sub);
 }
 
 bool MgcMatrix3::QLAlgorithm(double diag[3], double sub[3]) {
