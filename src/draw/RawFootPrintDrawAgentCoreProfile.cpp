@@ -243,6 +243,17 @@ void RawFootPrintDrawAgentCoreProfile::drawBoundingBox(const double minimum[3], 
 void RawFootPrintDrawAgentCoreProfile::drawPolygon(const float* points, unsigned int count) {
   const unsigned int n = count < kMaxOutlinePoints ? count : kMaxOutlinePoints;
   if (!ready || n == 0) return;
+  drawOutline(points, n);
+}
+
+void RawFootPrintDrawAgentCoreProfile::drawAxisCircle(unsigned int axis, const float center[3], const float* radius) {
+  if (!ready) return;
+  float points[kCirclePoints][3];
+  circlePoints(axis, center, *radius, points);
+  drawOutline(&points[0][0], kCirclePoints);
+}
+
+void RawFootPrintDrawAgentCoreProfile::drawOutline(const float* points, unsigned int n) {
   g_gl.glBindVertexArray(shapesVertexArray);
   queryUniforms(uniformProgram);
   setUniforms();
@@ -251,24 +262,6 @@ void RawFootPrintDrawAgentCoreProfile::drawPolygon(const float* points, unsigned
   g_gl.glEnableVertexAttribArray(pmLocation);
   g_gl.glVertexAttribPointer(pmLocation, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
   const std::vector<uint16_t> indices = outlineIndices(n);
-  g_gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, shapesIndexBuffer);
-  g_gl.glBufferData(GL_ELEMENT_ARRAY_BUFFER, 2 * indices.size(), indices.data(), GL_STATIC_DRAW);
-  glDrawElements(GL_LINES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_SHORT, nullptr);
-  g_gl.glBindVertexArray(0);
-}
-
-void RawFootPrintDrawAgentCoreProfile::drawAxisCircle(unsigned int axis, const float center[3], const float* radius) {
-  if (!ready) return;
-  g_gl.glBindVertexArray(shapesVertexArray);
-  queryUniforms(uniformProgram);
-  setUniforms();
-  float points[kCirclePoints][3];
-  circlePoints(axis, center, *radius, points);
-  g_gl.glBindBuffer(GL_ARRAY_BUFFER, shapesBuffer);
-  g_gl.glBufferData(GL_ARRAY_BUFFER, sizeof points, points, GL_STATIC_DRAW);
-  g_gl.glEnableVertexAttribArray(pmLocation);
-  g_gl.glVertexAttribPointer(pmLocation, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-  const std::vector<uint16_t> indices = outlineIndices(kCirclePoints);
   g_gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, shapesIndexBuffer);
   g_gl.glBufferData(GL_ELEMENT_ARRAY_BUFFER, 2 * indices.size(), indices.data(), GL_STATIC_DRAW);
   glDrawElements(GL_LINES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_SHORT, nullptr);

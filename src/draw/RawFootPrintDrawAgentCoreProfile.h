@@ -70,6 +70,8 @@ class RawFootPrintDrawAgentCoreProfile : public RawFootPrintDrawAgent {
   void queryUniforms(unsigned int program);
   /// Uploads `worldViewProjection` to "MVP".
   void uploadMatrix();
+  /// The closed outline through `n` points with the uniform-colour program.
+  void drawOutline(const float* points, unsigned int n);
 };
 
 RawFootPrintDrawAgentCoreProfile* getCoreProfileDrawAgent();
