@@ -20,14 +20,22 @@ void apply(MFnAttribute& attribute, const AttributeFlags& flags) {
   if (flags.arrayState != AttributeFlags::kDefault) attribute.setArray(flags.arrayState == AttributeFlags::kOn);
 }
 
+/// A new attribute of the function set `Fn` with a value type and an
+/// initial value.
+template <class Fn, class Type>
+MObject typedValueAttribute(const char* longName, const char* shortName, Type type, double initial,
+                            AttributeFlags flags) {
+  Fn fn;
+  const MObject attribute = fn.create(longName, shortName, type, initial);
+  apply(fn, flags);
+  return attribute;
+}
+
 }  // namespace
 
 MObject numericAttribute(const char* longName, const char* shortName, MFnNumericData::Type type, double initial,
                          AttributeFlags flags) {
-  MFnNumericAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, type, initial);
-  apply(fn, flags);
-  return attribute;
+  return typedValueAttribute<MFnNumericAttribute>(longName, shortName, type, initial, flags);
 }
 
 MObject fractionAttribute(const char* longName, const char* shortName, double initial) {
@@ -77,10 +85,7 @@ MObject messageAttribute(const char* longName, const char* shortName, AttributeF
 
 MObject unitAttribute(const char* longName, const char* shortName, MFnUnitAttribute::Type type, double initial,
                       AttributeFlags flags) {
-  MFnUnitAttribute fn;
-  const MObject attribute = fn.create(longName, shortName, type, initial);
-  apply(fn, flags);
-  return attribute;
+  return typedValueAttribute<MFnUnitAttribute>(longName, shortName, type, initial, flags);
 }
 
 MObject stringAttribute(const char* longName, const char* shortName, const char* initial, AttributeFlags flags) {
