@@ -42,22 +42,20 @@ Rotation annihilating(double y, double z) {
   return {-y / length, z / length};
 }
 
+/// The pair (x, y) turned by the rotation: (c x - s y, s x + c y).
+void rotatePair(double& x, double& y, Rotation g) {
+  const double u = x;
+  const double v = y;
+  x = g.c * u - g.s * v;
+  y = g.s * u + g.c * v;
+}
+
 void rotateColumns(MgcMatrix3& a, int i, int j, Rotation g) {
-  for (int r = 0; r < 3; ++r) {
-    const double u = a[r][i];
-    const double v = a[r][j];
-    a[r][i] = g.c * u - g.s * v;
-    a[r][j] = g.s * u + g.c * v;
-  }
+  for (int r = 0; r < 3; ++r) rotatePair(a[r][i], a[r][j], g);
 }
 
 void rotateRows(MgcMatrix3& a, int i, int j, Rotation g) {
-  for (int c = 0; c < 3; ++c) {
-    const double u = a[i][c];
-    const double v = a[j][c];
-    a[i][c] = g.c * u - g.s * v;
-    a[j][c] = g.s * u + g.c * v;
-  }
+  for (int c = 0; c < 3; ++c) rotatePair(a[i][c], a[j][c], g);
 }
 
 /// Diagonalises the 2x2 block [[a, b], [0, d]] of the bidiagonal form B at
