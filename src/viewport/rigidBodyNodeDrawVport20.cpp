@@ -25,13 +25,7 @@ bool showsStress(const rigidBodyNodeDrawData& data) {
 }
 
 zovdraw::BodyLook lookOf(const rigidBodyNodeDrawData& data) {
-  zovdraw::BodyLook look;
-  look.live = data.live;
-  look.selected = data.selected;
-  look.piece = data.piece;
-  look.hasCluster = data.hasCluster;
-  look.clusterSelected = data.clusterSelected;
-  look.fractureSelected = data.fractureSelected;
+  zovdraw::BodyLook look = data.look;
   look.isStatic = data.body != nullptr && data.body->isStatic();
   return look;
 }
@@ -85,10 +79,10 @@ void drawCapsule(RawFootPrintDrawAgent& agent, HardBody& body, const MMatrix& of
 
 /// Whether nothing is drawn this frame, by what the host and user are doing.
 bool skipped(const rigidBodyNodeDrawData& data) {
-  if (g_displaySelected && !data.selected && !data.fractureSelected) return true;
+  if (g_displaySelected && !data.look.selected && !data.look.fractureSelected) return true;
   if (MAnimControl::isPlaying() && !data.showStress) return true;
   if (MAnimControl::isScrubbing()) return true;
-  if (MFrameContext::inUserInteraction() && !data.fractureSelected) return true;
+  if (MFrameContext::inUserInteraction() && !data.look.fractureSelected) return true;
   return MFrameContext::userChangingViewContext() && !data.showStress;
 }
 
@@ -118,17 +112,17 @@ MHWRender::MUserData* rigidBodyNodeDrawVport20::prepareForDraw(const MDagPath& o
   data->worldInverse = objPath.exclusiveMatrixInverse();
   data->offsetInverse = node.getBodyOffset().inverse();
   data->body = node.engineBody(true);
-  data->live = node.isLive();
-  data->selected = node.isSelected();
+  data->look.live = node.isLive();
+  data->look.selected = node.isSelected();
   // A piece's stress display and the selection of its fracture body node
   // are that node's to tell; a free body shows none of them.
   const PieceOwner* owner = node.fractureBodyNode();
-  data->piece = owner != nullptr;
+  data->look.piece = owner != nullptr;
   data->showStress = owner != nullptr && owner->displaysStress();
-  data->fractureSelected = owner != nullptr && owner->isSelected();
+  data->look.fractureSelected = owner != nullptr && owner->isSelected();
   const PieceCluster cluster = owner != nullptr ? owner->clusterOf(node) : PieceCluster::kNone;
-  data->hasCluster = cluster != PieceCluster::kNone;
-  data->clusterSelected = cluster == PieceCluster::kSelected;
+  data->look.hasCluster = cluster != PieceCluster::kNone;
+  data->look.clusterSelected = cluster == PieceCluster::kSelected;
   data->mesh = nullptr;
   if (data->showStress) {
     data->mesh = node.shapeMesh();

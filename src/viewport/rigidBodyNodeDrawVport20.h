@@ -12,6 +12,7 @@
 
 #include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
+#include "src/draw/bodyDrawing.h"
 #include "src/draw/overrideDrawing.h"
 
 /// What the rigid body override prepares for its draw callback: a snapshot
@@ -25,12 +26,9 @@ class rigidBodyNodeDrawData : public zovdraw::ObjectDrawData {
   /// The body's frame to the transform's frame.
   MMatrix offsetInverse;
   HardBody* body = nullptr;
-  bool live = false;
-  bool selected = false;
-  bool piece = false;
-  bool hasCluster = false;
-  bool clusterSelected = false;
-  bool fractureSelected = false;
+  /// The node's state as the body's colour shows it; `isStatic` is read
+  /// from the body when it is drawn.
+  zovdraw::BodyLook look;
   /// A piece shows its stress as per-vertex colours of `mesh`.
   bool showStress = false;
   /// The collision shape's mesh, in world space, for stress display.

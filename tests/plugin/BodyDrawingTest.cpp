@@ -310,7 +310,7 @@ TEST_F(DrawCallback, AFaceThatClaimsFortyCornersDrawsItsFirstThirtyTwo) {
 TEST_F(DrawCallback, StressColoursShadeOnlyWhenTheyCoverEveryVertex) {
   rigidBodyNodeDrawData& prepared = prepare(box("cube", 1.0, 1.0, 1.0, 2));
   ZOVmesh* mesh = prepared.body->getWorldMesh();
-  prepared.piece = prepared.showStress = true;
+  prepared.look.piece = prepared.showStress = true;
   prepared.mesh = mesh;
   // The world inverse brings the cube to the view's middle, half as large.
   const double half[4][4] = {{0.5, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 0.5, 0}, {0, 0, 0, 1}};
