@@ -60,7 +60,6 @@ class zovSolverNode : public MPxNode {
   zovSolverNode(const zovSolverNode&) = delete;
   zovSolverNode& operator=(const zovSolverNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
 
   void postConstructor() override;
