@@ -8,6 +8,7 @@
 
 #include "engine/ThreadSlots.h"
 #include "engine/collision/BroadPhase.h"
+#include "engine/collision/ContactResolver.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
 #include "engine/collision/PairPool.h"
@@ -61,17 +62,6 @@ enum ShapePairCode : std::uint32_t {
   kPairCapsulePlane = 10,
   kPairHullPlane = 11,
   kPairMeshPlane = 12,
-};
-
-/// How the collision solves of one thread ended; each thread slot's on a
-/// cache line of its own, since the threads count as they solve.
-struct alignas(64) ResolutionCounters {
-  /// Impulses inside every friction cone, applied as solved.
-  std::uint32_t withinCone = 0;
-  /// Impulses that went through the friction back-off.
-  std::uint32_t backedOff = 0;
-  /// Back-offs that had to drop friction altogether.
-  std::uint32_t frictionDropped = 0;
 };
 
 /// The world's collision and contact engine. The world owns exactly one. It
@@ -357,92 +347,29 @@ class CollisionManager {
   void maintainManifolds(CollisionPair& pair, const Mgc::MgcVector3& direction);
 
   // ---- Contact resolution -----------------------------------------------------
-  // Velocity changes from a pair's contacts. Impulses are applied to the
-  // bodies' current states (HardBody::applyImpulse), a static body never
-  // receiving one; the bodies that a pair's resolution writes are those that
-  // resolvedBodies lists, and no two pairs sharing one may be resolved at
-  // the same time. `worker` selects the solver workspace.
+  // Forwarded to the contact resolver (ContactResolver.h documents them and
+  // says what they read and write): velocity changes from a pair's contacts.
 
-  /// After contact generation: body-local points, velocities of a static
-  /// second body, status 1, the combined restitution and friction; both
-  /// bodies' collision state 1. Lever arms and relative velocities are left
-  /// to the classification of each solve, tangents to the friction back-off.
   void prepareContacts(CollisionPair& pair);
-  /// Velocity of the static second body at each contact (zero otherwise).
-  static void staticContactVelocities(CollisionPair& pair);
-  /// Status from the current and the last motion states: with hint 2, 2
-  /// once a contact approaches; otherwise 1 for a contact that was already
-  /// approaching, 2 for one that only now approaches, 0 for none. Fills the
-  /// lever arms and relative velocities of the arrays lent to the pair
-  /// (lendSolveArrays). With `again`, the pair was classified before on the
-  /// same arrays and neither body has moved since (only their velocities
-  /// changed): the arms are kept.
-  static void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false);
-  /// Collision impulses over the full impulse vectors of the contacts, with
-  /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
-  /// collision matrix, kept for resolveContact (null when none was built);
-  /// `s` scales the systems (m1 for a static second body, m1 m2 otherwise).
-  /// With hint 1 and the manifold option on, the linked manifolds are
-  /// resolved afterwards.
   void resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
                         std::uint8_t manifoldOption, std::uint32_t worker);
-  /// Resting contact: non-negative normal impulses over the contacts and the
-  /// points of the linked manifolds. K as resolveCollision left it (built
-  /// here when null). `afterCollision`: resolveCollision has just resolved
-  /// the pair on this worker, so its classification is made again
-  /// (classifyContacts).
   void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker,
                       bool afterCollision = false);
-  /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
-  /// when the worker has no workspace.
-  bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);
-  /// The rest test of the resting pass: counts calls in a row at which
-  /// neither squared speed grew by 1e-5 and both are below `threshold`; true
-  /// from the 20th such call.
   static bool isRestingBody(HardBody* body, float threshold);
-  /// Orders `pairs` into `ordered` outward from the most energetic (then
-  /// lowest) body, giving the bodies contact stages from `stage` upward.
   static void stageContacts(EngineList<CollisionPair*>& pairs, EngineList<CollisionPair*>& ordered,
                             std::int32_t& stage);
-  /// The bodies resolving the pair may change: its non-static bodies and the
-  /// bodies (or their parents) of its linked manifolds, each once, at most
-  /// `capacity`. Returns their number.
   static std::uint32_t resolvedBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity);
-  /// The collision solves of thread slot `worker` so far; all slots summed
-  /// for kThreadSlotCount.
+  /// The collision solves of thread slot `worker`; all slots summed for
+  /// kThreadSlotCount.
   ResolutionCounters getResolutionCounters(std::uint32_t worker = kThreadSlotCount) const;
-
-  /// The filters of a collision, each compacting every per-contact array:
-  /// contacts moving apart (u . n > 1e-5); later contacts within 1e-5
-  /// (squared) of an earlier one; of two opposed contacts the shallower (the
-  /// later on equal depths).
-  static void removeSeparatingContacts(CollisionPair& pair);
   static void removeDuplicateContacts(CollisionPair& pair);
   static void removeOpposingContacts(CollisionPair& pair);
-  /// Keeps the contacts whose mark is 0, in order, in every per-contact
-  /// array, the others set aside behind them for the next pass
-  /// (CollisionPair::setAsideMarked); the marks end cleared.
   static void compactContacts(CollisionPair& pair, const std::uint8_t* marks);
-  /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
-  /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out
-  /// when it is static.
-  static void buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K);
-  /// The same blocks for the extraction system of n contacts: `first` and
-  /// `second` (null: no term) with their lever arms.
   static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
                                     const HardBody* second, const Mgc::MgcVector3* secondArms, double s,
                                     ContactBlocks* K);
-  /// The same system written out as the dense matrix of 3n rows and columns
-  /// (sized already): the reference of the blocks.
   static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
                                     const HardBody* second, const Mgc::MgcVector3* secondArms, double s, dmat* K);
-  /// N_ij = n_i . (K_ij n_j).
-  static void normalMatrix(const CollisionPair& pair, const ContactBlocks* K, dmat* N);
-  /// N_ij = n_i . (K_ij (n_j + f mu t_j)).
-  static void frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N);
-  /// out_i = n_i . (b_3i, b_3i+1, b_3i+2): the normal part of each contact's
-  /// right-hand side.
-  static void normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out);
 
   // ---- Threads -------------------------------------------------------------
 
@@ -532,9 +459,6 @@ class CollisionManager {
   /// bounds table (DetectionPass.h); made on the first pass.
   friend class DetectionPass;
   DetectionPass& detectionPass();
-  /// The pair's restitution (the smaller of the bodies') and friction (the
-  /// first body's against a barrier, else the larger).
-  static void setPairCoefficients(CollisionPair& pair);
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
@@ -649,24 +573,6 @@ class CollisionManager {
   /// Appends the contacts of `source` to `pair`, cutting both sets to
   /// kMergedContacts first when together they would reach kMaxPairContacts.
   static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
-  /// The collision impulses of the prepared pair.
-  void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                              std::uint32_t worker);
-  /// The friction back-off over every contact of the pair, with K and the
-  /// right-hand side b of the collision system over them: impulses along
-  /// n + f mu t with the largest friction factor f that does not turn a
-  /// contact's sliding round, t the unit direction opposing the contact's
-  /// tangential relative velocity (made here from the classification's
-  /// relative velocities). Compacts the pair and the system to the
-  /// contacts that push.
-  void backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker);
-  /// The resting-contact impulses of the pair and its linked manifolds.
-  void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
-  /// The linked manifolds of the pair on their own, after a collision.
-  void resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker);
-  /// Applies impulse J at contact i: +J to the first body, -J to the second
-  /// unless it is static; the found contact it stands for carries it.
-  static void applyContactImpulse(CollisionPair& pair, std::uint32_t i, const Mgc::MgcVector3& J);
 
   std::uint32_t linkCounter = 0;
   std::uint32_t pairCounter = 0;
@@ -789,7 +695,6 @@ class CollisionManager {
   std::vector<std::uint32_t> accessTouched;
   /// The pair processing's dealing, kept to reuse its storage.
   PairDealing pairDealing;
-  /// How each thread slot's collision solves ended; each slot is written
-  /// only by the thread running as it.
-  ResolutionCounters resolutionCounters[kThreadSlotCount];
+  /// The contact resolver.
+  ContactResolver resolver{*this};
 };
