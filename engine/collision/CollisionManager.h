@@ -11,6 +11,7 @@
 #include "engine/collision/ContactResolver.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/PairDispatcher.h"
 #include "engine/collision/PairPool.h"
 #include "engine/collision/narrowphase/NarrowPhaseMemos.h"
 #include "engine/collision/threads/CollisionWorkers.h"
@@ -36,33 +37,11 @@ struct dvec;
 constexpr std::uint32_t kMaxPartners = 32;
 /// Most bodies one task of a pass may read or write.
 constexpr std::uint32_t kMaxTaskBodies = 64;
-/// Contacts each side keeps when two contact sets are merged.
-constexpr std::uint32_t kMergedContacts = 16;
 /// How deep extraction leaves penetrating bodies in each other (m): twice
 /// the depth at which the pair test finds a hull on a barrier plane, so that
 /// a body set down by extraction is found on its support in the next step
 /// instead of falling through a step of free fall.
 constexpr double kRestingOverlap = 2e-5;
-
-/// Shape-pair codes of the pair dispatch: the first body's shape, then the
-/// second's. Capsules and crackers count as one shape; 0 collides with
-/// nothing (a barrier in first place, two barriers, phantoms, fracture
-/// bodies).
-enum ShapePairCode : std::uint32_t {
-  kPairNone = 0,
-  kPairCapsuleCapsule = 1,
-  kPairCapsuleHull = 2,
-  kPairHullCapsule = 3,
-  kPairCapsuleMesh = 4,
-  kPairMeshCapsule = 5,
-  kPairHullHull = 6,
-  kPairHullMesh = 7,
-  kPairMeshHull = 8,
-  kPairMeshMesh = 9,
-  kPairCapsulePlane = 10,
-  kPairHullPlane = 11,
-  kPairMeshPlane = 12,
-};
 
 /// The world's collision and contact engine. The world owns exactly one. It
 /// owns the pools of pair and manifold records, every working list of the
@@ -293,41 +272,12 @@ class CollisionManager {
   const Mgc::MgcVector3* getPairMomenta() const { return pairEnergyVectors; }
 
   // ---- Pair dispatch ---------------------------------------------------------
-  // The narrow phase of a candidate pair: whether the bodies overlap, then
-  // which contacts they have. The contact set's points lie on the first body,
-  // its normals point from the second body towards the first and its depths
-  // are negative in penetration. `worker` (0 = the calling thread) selects
-  // the pool that scratch pairs come from; the tests keep every other working
-  // state on their own stack, so workers may test different pairs at once
-  // provided the bodies' world data are current and nothing moves them.
+  // Forwarded to the pair dispatcher (PairDispatcher.h documents them): whether
+  // two bodies overlap, then which contacts they have.
 
-  /// The code of the shape pair (ShapePairCode).
   static std::uint32_t shapePairCode(std::uint32_t firstType, std::uint32_t secondType);
-  /// Whether the bodies overlap; a fracture body answers through its first
-  /// overlapping piece. False for a null body or pair.
   bool testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// The overlap test of two bodies that are not fracture bodies, on the
-  /// pair's narrow-phase cache.
-  bool testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// Fills the pair's contact set (at most kMaxPairContacts: the pieces of a
-  /// fracture body add theirs, both sets cut to kMergedContacts when the sum
-  /// would reach the limit) and drops depth outliers. True when it holds
-  /// contacts; false, with nothing touched, for a null body or pair.
   bool testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// Contact generation of two bodies that are not fracture bodies.
-  bool generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// Generates the contacts of the scratch pair's two bodies and appends
-  /// them to `pair`, which records the scratch's bodies as its touching
-  /// pieces. False when the scratch has no contacts.
-  bool mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker);
-  /// Cuts the pair's contacts to kMergedContacts extreme points, moved to the
-  /// front in the order chosen.
-  static void reducePairContacts(CollisionPair& pair);
-  /// Drops the contacts whose depth lies more than 1.1 standard deviations
-  /// from the mean, compacting every per-contact array of the pair.
-  static void filterDepthOutliers(CollisionPair& pair);
-  /// Appends a pair found in contact to the new pairs; true.
-  bool addContactPair(CollisionPair* pair);
 
   // ---- Contact manifolds ------------------------------------------------------
 
@@ -459,6 +409,9 @@ class CollisionManager {
   /// bounds table (DetectionPass.h); made on the first pass.
   friend class DetectionPass;
   DetectionPass& detectionPass();
+  /// The pair dispatcher reads the pools, the narrow phase and its kept
+  /// answers (PairDispatcher.h).
+  friend class PairDispatcher;
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
@@ -566,13 +519,6 @@ class CollisionManager {
                    std::uint32_t& outFlags);
   /// The energy of the pair's bodies without storing anything.
   static double measurePairEnergy(const CollisionPair& pair, double* terms, Mgc::MgcVector3* momenta);
-  /// Walks the pieces of the fracture body `compound` (the pair's first body
-  /// when `compoundFirst`) against `other` with a scratch pair of the worker:
-  /// the overlap test, stopping at the first piece that overlaps.
-  bool testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst, std::uint32_t worker);
-  /// Appends the contacts of `source` to `pair`, cutting both sets to
-  /// kMergedContacts first when together they would reach kMaxPairContacts.
-  static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
 
   std::uint32_t linkCounter = 0;
   std::uint32_t pairCounter = 0;
@@ -695,6 +641,7 @@ class CollisionManager {
   std::vector<std::uint32_t> accessTouched;
   /// The pair processing's dealing, kept to reuse its storage.
   PairDealing pairDealing;
-  /// The contact resolver.
+  /// The contact resolver and the pair dispatcher.
   ContactResolver resolver{*this};
+  PairDispatcher dispatcher{*this};
 };

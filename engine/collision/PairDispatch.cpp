@@ -1,6 +1,6 @@
-// The collision manager's pair dispatch: overlap and contact generation of a
-// body pair by shape-pair code, and the walk over the pieces of fracture
-// bodies.
+// The pair dispatcher: overlap and contact generation of a body pair by
+// shape-pair code, and the walk over the pieces of fracture bodies; with the
+// manager's entry points, which forward to it.
 
 #include "engine/bodies/BarrierBody.h"
 #include "engine/bodies/CapsuleBody.h"
@@ -9,6 +9,8 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
+#include "engine/collision/ContactResolver.h"
+#include "engine/collision/PairDispatcher.h"
 #include "engine/collision/narrowphase/FaceTree.h"
 #include "engine/collision/narrowphase/PkJump.h"
 #include "geometry/ContactBuilders.h"
@@ -233,7 +235,23 @@ bool capsulePlaneContacts(const HardBody* body, const BarrierBody& plane, Contac
 
 }  // namespace
 
+// ---- The manager's entry points ----------------------------------------------------
+
 std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
+  return PairDispatcher::shapePairCode(firstType, secondType);
+}
+
+bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+  return dispatcher.testBodyPair(body1, body2, pair, worker);
+}
+
+bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+  return dispatcher.testBodyPairExact(body1, body2, pair, worker);
+}
+
+// ---- Shape-pair codes ---------------------------------------------------------------
+
+std::uint32_t PairDispatcher::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
   static constexpr std::uint32_t kCodes[3][4] = {
       {kPairCapsuleCapsule, kPairCapsuleHull, kPairCapsuleMesh, kPairCapsulePlane},
       {kPairHullCapsule, kPairHullHull, kPairHullMesh, kPairHullPlane},
@@ -247,7 +265,7 @@ std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint
 
 // ---- Overlap ------------------------------------------------------------------
 
-bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+bool PairDispatcher::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   const bool compoundFirst = isFracture(body1);
   if (!compoundFirst && !isFracture(body2)) return testShapePair(body1, body2, pair, worker);
@@ -268,8 +286,7 @@ bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionP
   return compoundFirst ? testPiecesOverlap(body1, body2, true, worker) : testPiecesOverlap(body2, body1, false, worker);
 }
 
-bool CollisionManager::testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst,
-                                         std::uint32_t worker) {
+bool PairDispatcher::testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst, std::uint32_t worker) {
   const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(compound);
   if (pieces == nullptr) return false;
   // The walk keeps its cursor here, not in the body, so that threads testing
@@ -277,18 +294,18 @@ bool CollisionManager::testPiecesOverlap(HardBody* compound, HardBody* other, bo
   for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
     HardBody* piece = node->value;
     if (piece == nullptr) continue;
-    CollisionPair* scratch = threadBuffer(worker);
+    CollisionPair* scratch = manager.threadBuffer(worker);
     if (scratch == nullptr) return false;
     scratch->reset();
     const bool overlap =
         compoundFirst ? testBodyPair(piece, other, scratch, worker) : testBodyPair(other, piece, scratch, worker);
-    queueContact(scratch, worker);
+    manager.queueContact(scratch, worker);
     if (overlap) return true;
   }
   return false;
 }
 
-bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   // Resting bodies meet only where one of them waits for its first hit.
   if (body1->isStatic() && body2->isStatic() && !body1->isFirstHit(false) && !body2->isFirstHit(false)) return false;
@@ -297,7 +314,7 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
   if (code == kPairNone) return false;
   refresh(body1);
   refresh(body2);
-  const Pk_jump* jump = narrowPhase.get();
+  const Pk_jump* jump = manager.narrowPhase.get();
 
   switch (code) {
     case kPairCapsuleCapsule: {
@@ -331,7 +348,7 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
     case kPairHullHull: {
       if (!spheresMeet(body1, body2) || !boxesMeet(body1, body2) || jump == nullptr) return false;
       // A kept answer was found with contacts: the hulls overlap.
-      if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
+      if (manager.narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
       // The cache is written back whether or not the hulls meet: apart, it
       // holds the direction that separates them for the next step.
       JumpState state = pairState(*pair, false);
@@ -387,13 +404,13 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
 
 // ---- Contacts -----------------------------------------------------------------
 
-bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+bool PairDispatcher::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   const bool compound1 = isFracture(body1);
   const bool compound2 = isFracture(body2);
   if (!compound1 && !compound2) return generateShapeContacts(body1, body2, pair, worker);
 
-  CollisionPair* scratch = threadBuffer(worker);
+  CollisionPair* scratch = manager.threadBuffer(worker);
   if (scratch == nullptr) return false;
   if (compound1 && compound2) {
     // Every piece of the first against the second, which walks its own.
@@ -430,13 +447,13 @@ bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, Colli
     }
     (compound1 ? pair->secondPiece : pair->firstPiece) = nullptr;
   }
-  queueContact(scratch, worker);
+  manager.queueContact(scratch, worker);
   if (pair->contactCount == 0) return false;
   filterDepthOutliers(*pair);
   return true;
 }
 
-bool CollisionManager::mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker) {
+bool PairDispatcher::mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker) {
   scratch->separatingVector = MgcVector3();
   scratch->featureIds[0] = zov::kNoIndex;
   scratch->featureIds[1] = zov::kNoIndex;
@@ -447,7 +464,7 @@ bool CollisionManager::mergePieceContacts(CollisionPair* pair, CollisionPair* sc
   return true;
 }
 
-void CollisionManager::appendPairContacts(CollisionPair& pair, CollisionPair& source) {
+void PairDispatcher::appendPairContacts(CollisionPair& pair, CollisionPair& source) {
   if (pair.contactCount + source.contactCount >= kMaxPairContacts) {
     reducePairContacts(pair);
     reducePairContacts(source);
@@ -461,36 +478,36 @@ void CollisionManager::appendPairContacts(CollisionPair& pair, CollisionPair& so
   }
 }
 
-void CollisionManager::reducePairContacts(CollisionPair& pair) {
+void PairDispatcher::reducePairContacts(CollisionPair& pair) {
   std::uint32_t chosen[kMergedContacts] = {};
   std::uint32_t wanted = kMergedContacts;
   selectExtremePoints(pair.points, pair.contactCount, chosen, wanted);
   pair.contactSet().keep(chosen, wanted);
 }
 
-void CollisionManager::filterDepthOutliers(CollisionPair& pair) {
+void PairDispatcher::filterDepthOutliers(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
-  if (markDepthOutliers(pair.depths, pair.contactCount, marks)) compactContacts(pair, marks);
+  if (markDepthOutliers(pair.depths, pair.contactCount, marks)) ContactResolver::compactContacts(pair, marks);
   for (std::uint8_t& mark : pair.marks) mark = 0;
 }
 
-bool CollisionManager::addContactPair(CollisionPair* pair) {
-  newPairs.append(pair);
+bool PairDispatcher::addContactPair(CollisionPair* pair) {
+  manager.newPairs.append(pair);
   return true;
 }
 
-bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
-                                             std::uint32_t worker) {
+bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
+                                           std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
   // The pass's room is open only while its helpers may run.
-  ParkedBlocks& room = pairPool.parkedBlocks();
+  PairPool& pool = manager.pairPool;
+  ParkedBlocks& room = pool.parkedBlocks();
   const bool inPass = worker != 0 || room.roomBytes() != 0;
-  const LentContacts lent(
-      *pair, pairPool.contactScratch(worker),
-      inPass && worker < static_cast<std::uint32_t>(kThreadSlotCount) ? &pairPool.retiredBlocks(worker) : nullptr,
-      &room);
-  const Pk_jump* jump = narrowPhase.get();
+  const bool slot = worker < static_cast<std::uint32_t>(kThreadSlotCount);
+  const LentContacts lent(*pair, pool.contactScratch(worker), inPass && slot ? &pool.retiredBlocks(worker) : nullptr,
+                          &room);
+  const Pk_jump* jump = manager.narrowPhase.get();
   ContactSet set = pair->contactSet();
   PairJumpContacts jumpContacts(*pair);
 
@@ -517,7 +534,7 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
       jumpContacts.out.depthOfArea = body1->getParent() == nullptr && body2->getParent() == nullptr;
       bool found = false;
       JumpFeatureLists lists;
-      if (const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2)) {
+      if (const NarrowPhaseMemo* answer = manager.narrowMemos.answerFor(worker, body1, body2)) {
         // The searches would end as they ended for the kept answer.
         state.vertexA = answer->featureIds[0];
         state.vertexB = answer->featureIds[1];
@@ -527,7 +544,7 @@ bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, C
       } else {
         found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
       }
-      if (found) narrowMemos.keep(worker, body1, body2, state, lists);
+      if (found) manager.narrowMemos.keep(worker, body1, body2, state, lists);
       storePairState(*pair, state, false);
       if (!found) {
         pair->contactCount = 0;
