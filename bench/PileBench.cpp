@@ -217,14 +217,19 @@ std::vector<TouchingPair> touchingPairs(const std::vector<BoxPose>& poses) {
 
 /// Per layer of the pile's end (the lower box's centre height, rounded down
 /// to whole box heights; the ground as layer -1): the touching pairs, their
-/// median and deepest penetration, and the boxes of the layer that lean, on
-/// standard error. What the benchmark prints when ZOV_BENCH_PILE_LAYERS is
-/// set.
+/// median and deepest penetration, the boxes of the layer that lean, and the
+/// mean and largest tilt of its boxes (the angle of the box axis nearest the
+/// vertical, in degrees: a box resting tilted on an edge of the one below
+/// stands higher than a flat one, so a column's height tells of overlap and
+/// tilt together), on standard error. What the benchmark prints when
+/// ZOV_BENCH_PILE_LAYERS is set.
 void printLayers(const std::vector<BoxPose>& poses, const std::vector<TouchingPair>& pairs) {
   struct Layer {
     std::vector<double> depths;
     int boxes = 0;
     int leaning = 0;
+    double tiltSum = 0.0;
+    double largestTilt = 0.0;
   };
   std::vector<Layer> layers;
   const auto layerOf = [&](int box) {
@@ -239,14 +244,21 @@ void printLayers(const std::vector<BoxPose>& poses, const std::vector<TouchingPa
     double upright = 0.0;
     for (const MgcVector3& axis : poses[i].axes) upright = std::max(upright, std::fabs(axis.y));
     if (upright < std::cos(10.0 * M_PI / 180.0)) ++layer.leaning;
+    const double tilt = std::acos(std::min(1.0, upright)) * 180.0 / M_PI;
+    layer.tiltSum += tilt;
+    layer.largestTilt = std::max(layer.largestTilt, tilt);
   }
-  std::fprintf(stderr, "layer boxes leaning pairs median_overlap_mm deepest_overlap_mm\n");
+  std::fprintf(
+      stderr,
+      "layer boxes leaning pairs median_overlap_mm deepest_overlap_mm mean_tilt_degrees largest_tilt_degrees\n");
   for (std::size_t l = 0; l < layers.size(); ++l) {
     std::vector<double>& depths = layers[l].depths;
     std::sort(depths.begin(), depths.end());
-    std::fprintf(stderr, "%5d %5d %7d %5zu %17.3f %18.3f\n", static_cast<int>(l) - 1, layers[l].boxes,
-                 layers[l].leaning, depths.size(), depths.empty() ? 0.0 : 1e3 * depths[depths.size() / 2],
-                 depths.empty() ? 0.0 : 1e3 * depths.back());
+    const Layer& layer = layers[l];
+    std::fprintf(stderr, "%5d %5d %7d %5zu %17.3f %18.3f %17.3f %20.3f\n", static_cast<int>(l) - 1, layer.boxes,
+                 layer.leaning, depths.size(), depths.empty() ? 0.0 : 1e3 * depths[depths.size() / 2],
+                 depths.empty() ? 0.0 : 1e3 * depths.back(), layer.boxes != 0 ? layer.tiltSum / layer.boxes : 0.0,
+                 layer.largestTilt);
   }
 }
 

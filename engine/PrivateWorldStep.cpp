@@ -57,9 +57,15 @@ bool PrivateWorld::step(double dt) {
     const int contacts = manager.contactPass(listed);
     const int result = contacts != 0 ? contacts : crackers;
     if (result != 1) return true;
+    // What overlap extraction left in the step's pairs is taken out by
+    // positions before the pairs are solved.
+    manager.correctPositions();
     if (isRepportCollisionsActive()) manager.refreshPairList();
     std::uint32_t outFlags = 0;
     const MgcVector3 direction = unitGravity();
+    // The hits' velocities last until the advance's first integration step
+    // solves the contacts again.
+    manager.setSolveStep(dt < kWorldIntegrationStep ? dt : kWorldIntegrationStep);
     manager.processHits(kHitProcessingMode, direction, &dynamicBodies, &staticBodies, outFlags);
     if ((outFlags & kWorldBodyChangeState) != 0) enableBodyChangeState();
     postStep();
@@ -94,6 +100,7 @@ bool PrivateWorld::advance(double dt, std::int64_t* out) {
     }
     applyForces(stepTime);
     std::uint32_t outFlags = 0;
+    collisionManager->setSolveStep(stepTime);
     collisionManager->processPairs(&dynamicBodies, kPairProcessingMode, direction, outFlags);
     updateActivation(stepTime);
   }

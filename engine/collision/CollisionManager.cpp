@@ -1,5 +1,6 @@
 #include "engine/collision/CollisionManager.h"
 
+#include <algorithm>
 #include <new>
 
 #include "engine/bodies/HardBody.h"
@@ -159,7 +160,8 @@ std::uint32_t CollisionManager::pairContactsDetailed(HardBody* a, HardBody* b, M
     const std::uint32_t count = pair->contactCount < kMaxPairContacts ? pair->contactCount : kMaxPairContacts;
     for (std::uint32_t i = 0; i < count; ++i, ++k) {
       newNormals[k] = pair->normals[i] * sign;
-      newDepths[k] = pair->depths[i];
+      // A contact standing apart reports no penetration.
+      newDepths[k] = std::min(pair->depths[i], 0.0);
     }
   }
   contactNormals = std::move(newNormals);

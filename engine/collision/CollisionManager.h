@@ -8,6 +8,7 @@
 
 #include "engine/ThreadSlots.h"
 #include "engine/collision/BroadPhase.h"
+#include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactResolver.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
@@ -18,6 +19,7 @@
 #include "engine/collision/threads/WorkerPool.h"
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
+#include "math/Tolerances.h"
 
 class CollisionPair;
 class ContactManifold;
@@ -37,11 +39,6 @@ struct dvec;
 constexpr std::uint32_t kMaxPartners = 32;
 /// Most bodies one task of a pass may read or write.
 constexpr std::uint32_t kMaxTaskBodies = 64;
-/// How deep extraction leaves penetrating bodies in each other (m): twice
-/// the depth at which the pair test finds a hull on a barrier plane, so that
-/// a body set down by extraction is found on its support in the next step
-/// instead of falling through a step of free fall.
-constexpr double kRestingOverlap = 2e-5;
 
 /// The world's collision and contact engine. The world owns exactly one. It
 /// owns the pools of pair and manifold records, every working list of the
@@ -219,6 +216,20 @@ class CollisionManager {
   /// with it), so that no list writes a body a shared pair writes unless the
   /// pair waits for that list.
   void dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing, std::uint32_t helpers = 0);
+  /// Moves the bodies of the step's pairs out of what overlap extraction
+  /// left them (the world's step calls it after the contact pass): the pairs
+  /// whose contacts overlap deeper than a slop, from the bottom of each pile
+  /// up, a bounded share a visit, a few visits while any is that deep.
+  /// Positions only: velocities and turns are kept. Static and sleeping
+  /// bodies hold; of two moving bodies the one extraction would move moves
+  /// (both, by their masses, side by side). Runs on the calling thread (the
+  /// depths measured on the helpers): the same poses at any thread count.
+  void correctPositions();
+  /// The deepest overlap of the pair's contacts (0 when none overlaps), its
+  /// bodies shifted by the given translations; each contact's overlap into
+  /// `overlaps` (contactCount entries) when given.
+  double deepestOverlap(const CollisionPair& pair, const Mgc::MgcVector3& firstShift,
+                        const Mgc::MgcVector3& secondShift, double* overlaps) const;
   /// Puts to rest or wakes the bodies of the step's pairs of three or more
   /// contacts that lie on static or sleeping ones; once per advance. A pair
   /// of one or two contacts counts when the body it may put to rest touches
@@ -351,6 +362,10 @@ class CollisionManager {
   /// The unit direction of the world's gravity (zero for none), which tells
   /// extraction which of two bodies of one level lies on the other.
   void setGravityDirection(const Mgc::MgcVector3& direction) { gravityDirection = direction; }
+  /// The time (s) over which the velocities the next pair processing leaves
+  /// are integrated before contacts are solved again: a contact whose
+  /// points stand a gap apart may approach by that gap over this time.
+  void setSolveStep(double seconds) { closingRate = seconds > 0.0 ? 1.0 / seconds : 0.0; }
   /// Ordered extraction: 1 on, 0 off (at construction).
   std::uint8_t getOrderedExtraction() const { return orderedExtraction; }
   void setOrderedExtraction(std::uint8_t value) { orderedExtraction = value; }
@@ -412,6 +427,8 @@ class CollisionManager {
   /// The pair dispatcher reads the pools, the narrow phase and its kept
   /// answers (PairDispatcher.h).
   friend class PairDispatcher;
+  /// The contact resolver reads the closing rate (setSolveStep).
+  friend class ContactResolver;
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
@@ -532,6 +549,8 @@ class CollisionManager {
   std::uint32_t waveStamp = 0;
   std::uint8_t orderedExtraction = 0;
   Mgc::MgcVector3 gravityDirection;
+  /// One over the solve step (setSolveStep); 0 lets no gap close.
+  double closingRate = 0.0;
   /// The free pair records of every thread slot, and their owner.
   PairPool pairPool;
   /// The contact manifolds, free and in use, and their owner.
@@ -615,9 +634,34 @@ class CollisionManager {
   std::vector<BearingPair> bearingPairs;
   std::vector<HeldBody> heldBodies;
   std::vector<CollisionPair*> heldSupports;
+  /// A body correctPositions moves: the shift it has been given, its
+  /// inverse mass and the pass slot it had before it lent one.
+  struct CorrectedBody {
+    HardBody* body;
+    Mgc::MgcVector3 shift;
+    double inverseMass;
+    std::int32_t keptSlot;
+  };
+  /// A pair correctPositions visits: the slots of its bodies' shifts (-1 for
+  /// a static body) and of the bodies it moves (-1 for one that holds), its
+  /// lower body's level and its place in the step's pairs.
+  struct CorrectedPair {
+    CollisionPair* pair;
+    std::int32_t shifts[2];
+    std::int32_t moves[2];
+    std::int32_t level;
+    std::uint32_t index;
+  };
+  std::vector<CorrectedBody> correctedBodies;
+  std::vector<CorrectedPair> correctedPairs;
+  /// Which of the step's pairs overlap beyond correctPositions's slop.
+  std::vector<std::uint8_t> correctedDeep;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
-  std::vector<std::uint8_t> pairBears;
+  /// How much each pair holds one body up on the other (processPairs), and
+  /// the bodies one of their pairs holds up.
+  std::vector<double> pairBearing;
+  std::vector<const HardBody*> heldUpper;
   /// settleRestingBodies's working arrays: the contact points of the pairs
   /// of one or two contacts by body, and the bodies they hold at three
   /// points not on one line.

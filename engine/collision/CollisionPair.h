@@ -103,7 +103,8 @@ class CollisionPair {
   /// against the second at each contact.
   Mgc::MgcVector3* relativeVelocities = nullptr;
   ContactFeature* features = nullptr;
-  /// Penetration depth per point: negative when penetrating, else 0.
+  /// Depth per point: how far its point on the first body stands from its
+  /// point on the second along the normal, negative when penetrating.
   double* depths = nullptr;
   /// Contact points in the second body's frame.
   Mgc::MgcVector3* secondPoints = nullptr;

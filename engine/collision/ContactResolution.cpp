@@ -10,6 +10,7 @@
 #include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactResolver.h"
 #include "engine/collision/ContactSolver.h"
@@ -179,9 +180,14 @@ namespace {
 
 /// The arms and relative velocities of the pair's contacts from the bodies'
 /// states. Again, the arms are the ones in the pair's arrays, made by the
-/// classification before from the same positions.
+/// classification before from the same positions. A contact whose points
+/// overlap by less than extraction leaves bodies resting, or stand apart,
+/// approaches only by what would close more than that gap (closingGap) over
+/// the solve step (`closingRate` is one over it): the corner of a leaning
+/// face that stands above the other face is free to come down.
 template <bool Again>
-void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynamics& state2, bool staticSecond) {
+void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynamics& state2, bool staticSecond,
+                    double closingRate) {
   // The states in locals: the stores into the pair's arrays could
   // otherwise be the bodies' states, read again for every contact. The
   // velocities are velocityAt's, on the arms it subtracts the same way;
@@ -201,6 +207,8 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
   MgcVector3* const secondArms = pair.secondArms;
   MgcVector3* const relative = pair.relativeVelocities;
   const MgcVector3* const held = pair.staticVelocities;
+  const MgcVector3* const normals = pair.normals;
+  const double* const depths = pair.depths;
   for (std::uint32_t i = 0; i < count; ++i) {
     MgcVector3 arm1;
     MgcVector3 arm2;
@@ -222,22 +230,24 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
     }
     MgcVector3 u = (spin1.Cross(arm1) + move1) - v2;
     if (u.SquaredLength() < ContactResolver::kStillSquared) u = MgcVector3();
+    const double gap = closingGap(depths[i]);
+    if (gap > 0.0) u += normals[i] * (gap * closingRate);
     relative[i] = u;
   }
 }
 
 }  // namespace
 
-void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again) {
+void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again) const {
   HardBody* first = pair.firstBody;
   HardBody* second = pair.secondBody;
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
   if (again) {
-    classifyMotion<true>(pair, state1, state2, second->isStatic());
+    classifyMotion<true>(pair, state1, state2, second->isStatic(), manager.closingRate);
   } else {
-    classifyMotion<false>(pair, state1, state2, second->isStatic());
+    classifyMotion<false>(pair, state1, state2, second->isStatic(), manager.closingRate);
   }
 
   if (hint == kContactResting) {

@@ -81,8 +81,10 @@ class ContactResolver {
   /// lever arms and relative velocities of the arrays lent to the pair
   /// (lendSolveArrays). With `again`, the pair was classified before on the
   /// same arrays and neither body has moved since (only their velocities
-  /// changed): the arms are kept.
-  static void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false);
+  /// changed): the arms are kept. A contact whose points stand apart (a
+  /// positive depth) approaches only by what closes more than that gap
+  /// within the solve step (CollisionManager::setSolveStep).
+  void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false) const;
 
   // ---- Resolution -------------------------------------------------------------
 

@@ -2,6 +2,8 @@
 // shape-pair code, and the walk over the pieces of fracture bodies; with the
 // manager's entry points, which forward to it.
 
+#include <algorithm>
+
 #include "engine/bodies/BarrierBody.h"
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HullBody.h"
@@ -147,14 +149,25 @@ class LentContacts {
   ParkedBlocks* parked;
 };
 
-/// Contact 0's normal, depth and features for every contact of the pair.
+/// Contact 0's normal and features for every contact of the pair (each
+/// keeps its own depth).
 void spreadFirstContact(CollisionPair& pair, std::uint32_t firstFeature, std::uint32_t secondFeature) {
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     pair.normals[i] = pair.normals[0];
-    pair.depths[i] = pair.depths[0];
     pair.features[i].firstFeature = firstFeature;
     pair.features[i].secondFeature = secondFeature;
   }
+}
+
+/// Every contact of a piece's pair at the depth of the set's deepest point.
+/// A fracture body rests on the contacts of several of its pieces and is
+/// moved through its centre: with each point at its own height, the points
+/// its pieces hold above the other face let it turn and rock on the others
+/// without end, where one depth a set holds it as one face.
+void pieceSetDepth(CollisionPair& pair) {
+  double deepest = pair.depths[0];
+  for (std::uint32_t i = 1; i < pair.contactCount; ++i) deepest = std::min(deepest, pair.depths[i]);
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) pair.depths[i] = deepest;
 }
 
 /// Capsule against capsule: the builder's one contact.
@@ -524,14 +537,6 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
     case kPairHullHull: {
       if (jump == nullptr) return false;
       JumpState state = pairState(*pair, false);
-      // A body set down by extraction from a face it leans on by less than
-      // the flush tolerance must still touch it: extraction takes out the
-      // depth found, and the lowest corner of a leaning face may lie outside
-      // the touching area, deeper than any point of it. Pieces keep the
-      // corner's depth: a fracture body resting on the contacts of several
-      // pieces, moved through its centre, kept turning slowly with the
-      // area's.
-      jumpContacts.out.depthOfArea = body1->getParent() == nullptr && body2->getParent() == nullptr;
       bool found = false;
       JumpFeatureLists lists;
       if (const NarrowPhaseMemo* answer = manager.narrowMemos.answerFor(worker, body1, body2)) {
@@ -551,6 +556,7 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
         return false;
       }
       spreadFirstContact(*pair, jumpContacts.facesA[0], jumpContacts.facesB[0]);
+      if (body1->getParent() != nullptr || body2->getParent() != nullptr) pieceSetDepth(*pair);
       return true;
     }
     case kPairHullMesh:
@@ -584,6 +590,7 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
       }
       storePairState(*pair, state, false);
       spreadFirstContact(*pair, jumpContacts.facesA[0], zov::kNoIndex);
+      if (body1->getParent() != nullptr) pieceSetDepth(*pair);
       return true;
     }
     case kPairMeshPlane: {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -57,6 +58,17 @@ constexpr int kPairPasses = 4;
 /// A contact holds a body up when its normal lies within 45 degrees of the
 /// gravity direction.
 constexpr double kSupportCosine = 0.7071067811865476;
+/// The weight of the sideways parts of the impulses that hold a body on its
+/// supports against their parts along the normals: the hold asks for the
+/// impulses that are least in its units, whose sideways parts count
+/// 1 / kHoldSideways^2 times.
+constexpr double kHoldSideways = 0.1;
+/// A pivot of a body's 6 x 6 hold system below this share of its largest
+/// diagonal entry counts as zero: the contacts do not pin the body.
+constexpr double kPinnedPivot = 1e-9;
+/// A contact whose normal lies within 75 degrees of the vertical (this
+/// cosine) may, with the sides of its body's other supports, wedge it.
+constexpr double kWedgeCosine = 0.25881904510252074;
 /// Contacts a pair needs before the resting pass may settle its bodies.
 constexpr std::uint32_t kRestingContacts = 3;
 /// Contact points closer than this (m) to the line through the others
@@ -123,26 +135,37 @@ double extractionMass(HardBody* body) {
   return moved->isStatic() ? 0.0 : moved->getMass();
 }
 
-/// Whether the pair's contacts hold one body up on the other: both bodies
-/// are as slow as the resting pass asks and some contact normal lies
-/// within 45 degrees of the gravity direction (none without gravity); the
-/// steeper contacts of such a pair (a piece wedged against the side of a
-/// notch) hold the body with it. A push only from the side, or a body
-/// still falling or flying, is not held: it passes its momentum on.
-bool bearsWeight(const CollisionPair& pair, const MgcVector3& gravityDirection) {
-  if (pair.found.count == 0) return false;
+/// How much a pair's contacts hold one body up on the other: 0 unless both
+/// bodies are as slow as the resting pass asks, else the largest share of
+/// a contact normal along the gravity direction (0 without gravity). A
+/// body still falling or flying is not held: it passes its momentum on.
+double bearing(const CollisionPair& pair, const MgcVector3& gravityDirection) {
+  if (pair.found.count == 0) return 0.0;
   for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
     const RBDynamics& state = body->getDyn();
     const double slow = static_cast<double>(kRestThreshold);
     if (!body->isStatic() &&
         !(state.linearVelocity.SquaredLength() < slow && state.angularVelocity.SquaredLength() < slow)) {
-      return false;
+      return 0.0;
     }
   }
+  double most = 0.0;
   for (std::uint32_t k = 0; k < pair.found.count; ++k) {
-    if (std::fabs(pair.normals[pair.foundSlot(k)].Dot(gravityDirection)) > kSupportCosine) return true;
+    most = std::max(most, std::fabs(pair.normals[pair.foundSlot(k)].Dot(gravityDirection)));
   }
-  return false;
+  // Slow bodies touching count, side by side too.
+  return std::max(most, std::numeric_limits<double>::min());
+}
+
+/// The body of the pair that rests on the other: the one higher in the
+/// pile, or, of two of one level, the one on top (the normal points from
+/// the second body towards the first).
+HardBody* restingBody(const CollisionPair& pair, const MgcVector3& gravityDirection) {
+  const std::int32_t first = pair.firstBody->getContactLevel();
+  const std::int32_t second = pair.secondBody->getContactLevel();
+  if (first != second) return first > second ? pair.firstBody : pair.secondBody;
+  const MgcVector3& normal = pair.normals[pair.found.count != 0 ? pair.foundSlot(0) : 0];
+  return -normal.Dot(gravityDirection) > 0.0 ? pair.firstBody : pair.secondBody;
 }
 
 bool hasJoints(HardBody* body) {
@@ -156,6 +179,33 @@ MgcMatrix3 impactCrossMatrix(const MgcVector3& r) { return MgcMatrix3(0.0, -r.z,
 void zeroMotion(HardBody* body) {
   body->setAngularMomentum(MgcVector3());
   body->setLinearVelocity(MgcVector3());
+}
+
+/// Each found contact's depth measured again from the bodies as they stand
+/// (its points were found once in the step, the bodies have moved since):
+/// how far its point on the first body stands from its point on the second
+/// along the normal, negative where they overlap. The solves let a contact
+/// that stands apart close its gap.
+void measureSeparations(CollisionPair& pair) {
+  if (pair.secondCount < pair.found.count) return;
+  const RBDynamics& first = pair.firstBody->getDyn();
+  const RBDynamics& second = pair.secondBody->getDyn();
+  const MgcMatrix3 turn1 = first.orientation;
+  const MgcMatrix3 turn2 = second.orientation;
+  const MgcVector3 at1 = first.position;
+  const MgcVector3 at2 = second.position;
+  const std::uint32_t count = pair.found.count;
+  const MgcVector3* const points = pair.points;
+  const MgcVector3* const secondPoints = pair.secondPoints;
+  const MgcVector3* const normals = pair.normals;
+  const std::uint8_t* const index = pair.foundIndex;
+  double* const depths = pair.depths;
+  double* const foundDepths = pair.found.depths;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const double depth = ((turn1 * points[i] + at1) - (turn2 * secondPoints[i] + at2)).Dot(normals[i]);
+    depths[i] = depth;
+    foundDepths[index[i]] = depth;
+  }
 }
 
 /// Whether some three of the points [first, last) span a triangle: one
@@ -184,6 +234,143 @@ bool spansTriangle(It first, It last) {
   return false;
 }
 
+/// A symmetric 6 x 6 system over a body's motion: three rows of linear
+/// motion, three of turn.
+struct MotionSystem {
+  double a[6][6] = {};
+  double b[6] = {};
+
+  /// a += A_i^T D A_i for the contact of arm r, where A_i = [I, -[r]] takes
+  /// the body's motion (velocity, turn rate) to the point's velocity and D
+  /// is the symmetric weight w I + (1 - w) n n^T (unit n; the identity for
+  /// w = 1): w A_i^T A_i plus (1 - w) q q^T, q = A_i^T n = (n, r x n).
+  void addContact(const MgcVector3& r, const MgcVector3& n, double w) {
+    // A_i^T A_i = [I, -[r]; [r], -[r][r]], with -[r][r] = |r|^2 I - r r^T.
+    const double rr = r.Dot(r);
+    const double arm[3] = {r.x, r.y, r.z};
+    for (int j = 0; j < 3; ++j) {
+      a[j][j] += w;
+      a[j + 3][j + 3] += w * rr;
+      for (int k = 0; k < 3; ++k) a[j + 3][k + 3] -= w * arm[j] * arm[k];
+    }
+    // -[r] in the upper right, [r] in the lower left.
+    a[0][4] += w * r.z;
+    a[0][5] -= w * r.y;
+    a[1][3] -= w * r.z;
+    a[1][5] += w * r.x;
+    a[2][3] += w * r.y;
+    a[2][4] -= w * r.x;
+    a[4][0] += w * r.z;
+    a[5][0] -= w * r.y;
+    a[3][1] -= w * r.z;
+    a[5][1] += w * r.x;
+    a[3][2] += w * r.y;
+    a[4][2] -= w * r.x;
+    if (w == 1.0) return;
+    const MgcVector3 m = r.Cross(n);
+    const double q[6] = {n.x, n.y, n.z, m.x, m.y, m.z};
+    const double s = 1.0 - w;
+    for (int j = 0; j < 6; ++j) {
+      for (int k = 0; k < 6; ++k) a[j][k] += s * q[j] * q[k];
+    }
+  }
+  /// b += A_i^T v: the force and moment about the body's position of v
+  /// at the contact of arm r.
+  void addLoad(const MgcVector3& r, const MgcVector3& v) {
+    const MgcVector3 moment = r.Cross(v);
+    for (int k = 0; k < 3; ++k) {
+      b[k] += v[k];
+      b[k + 3] += moment[k];
+    }
+  }
+  /// Solves a x = b in place of b by Cholesky; false when a pivot falls
+  /// below kPinnedPivot of the largest diagonal entry (the contacts leave
+  /// the body free to move some way).
+  bool solve() {
+    double largest = 0.0;
+    for (int k = 0; k < 6; ++k) largest = std::max(largest, a[k][k]);
+    if (!(largest > 0.0)) return false;
+    for (int j = 0; j < 6; ++j) {
+      double d = a[j][j];
+      for (int k = 0; k < j; ++k) d -= a[j][k] * a[j][k];
+      if (!(d > kPinnedPivot * largest)) return false;
+      a[j][j] = std::sqrt(d);
+      for (int i = j + 1; i < 6; ++i) {
+        double e = a[i][j];
+        for (int k = 0; k < j; ++k) e -= a[i][k] * a[j][k];
+        a[i][j] = e / a[j][j];
+      }
+    }
+    for (int i = 0; i < 6; ++i) {
+      for (int k = 0; k < i; ++k) b[i] -= a[i][k] * b[k];
+      b[i] /= a[i][i];
+    }
+    for (int i = 5; i >= 0; --i) {
+      for (int k = i + 1; k < 6; ++k) b[i] -= a[k][i] * b[k];
+      b[i] /= a[i][i];
+    }
+    return true;
+  }
+};
+
+/// The impulses T_i (totals) that stop a body on supports held still: of
+/// those that take the contacts' relative velocities away (in the least
+/// squares, as the shortest impulses would), the ones that ask least
+/// friction, their sideways parts weighing 1 / kHoldSideways^2. C_i is what
+/// each contact carried in the passes. Contacts marked in `pulling` on entry
+/// take no part; a contact whose impulse would pull is taken out (marked,
+/// the first in order) and the rest solved again. False when the kept
+/// contacts do not pin the body (a point, or points on a line) or none is
+/// kept.
+///
+/// With A the map of the body's motion to the contacts' velocities and M
+/// its mass and inertia: the motion change that best stops the contacts is
+/// dx = -(A^T A)^-1 A^T u, which the impulses give when A^T T = M dx +
+/// A^T C; the least weighted of those is T = D A (A^T D A)^-1 (M dx + A^T
+/// C), D the contacts' weights.
+bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n, const MgcVector3* arms,
+                           const MgcVector3* normals, const MgcVector3* relative, const MgcVector3* carried,
+                           std::uint8_t* pulling, MgcVector3* totals) {
+  for (std::uint32_t kept = n; kept != 0; --kept) {
+    MotionSystem stop;
+    MotionSystem least;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (pulling[i] != 0) continue;
+      stop.addContact(arms[i], normals[i], 1.0);
+      stop.addLoad(arms[i], -relative[i]);
+      least.addContact(arms[i], normals[i], kHoldSideways * kHoldSideways);
+      least.addLoad(arms[i], carried[i]);
+    }
+    if (!stop.solve()) return false;
+    const MgcVector3 linear(stop.b[0], stop.b[1], stop.b[2]);
+    const MgcVector3 turn(stop.b[3], stop.b[4], stop.b[5]);
+    const MgcVector3 momentum = linear * mass;
+    const MgcVector3 angular = state.worldInertia * turn;
+    for (int k = 0; k < 3; ++k) {
+      least.b[k] += momentum[k];
+      least.b[k + 3] += angular[k];
+    }
+    if (!least.solve()) return false;
+    const MgcVector3 push(least.b[0], least.b[1], least.b[2]);
+    const MgcVector3 spin(least.b[3], least.b[4], least.b[5]);
+    std::uint32_t pulls = n;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (pulling[i] != 0) {
+        totals[i] = MgcVector3();
+        continue;
+      }
+      // D_i A_i (push, spin).
+      const MgcVector3 v = push + spin.Cross(arms[i]);
+      const double along = v.Dot(normals[i]);
+      totals[i] = v * (kHoldSideways * kHoldSideways) + normals[i] * ((1.0 - kHoldSideways * kHoldSideways) * along);
+      if (pulls == n && totals[i].Dot(normals[i]) < -zov::kTolerance) pulls = i;
+    }
+    if (pulls == n) return true;
+    pulling[pulls] = 1;
+    totals[pulls] = MgcVector3();
+  }
+  return false;
+}
 }  // namespace
 
 // ---- Extraction ------------------------------------------------------------------
@@ -418,6 +605,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     // found. Every processing starts with none carrying an impulse.
     if (mode == kHitMode || pair.found.count == 0) pair.keepFoundContacts();
     for (std::uint32_t k = 0; k < pair.found.count; ++k) pair.found.carried[k] = MgcVector3();
+    measureSeparations(pair);
     if (mode == kRestingMode) {
       pair.manifolds.clear();
       pair.scratch = 0;
@@ -443,20 +631,41 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
   // their supports, and the pile ends the step at rest.
-  std::vector<std::uint8_t>& bears = pairBears;
+  // A body is held on its supports (the slow bodies lower in the pile it
+  // touches) when one of them holds it up, by a contact within
+  // kSupportCosine of the vertical, or when together they may: one leans
+  // less than kWedgeCosine from the horizontal, so that the others' sides
+  // may wedge it (a box fallen between boxes, on an edge of one and against
+  // the faces of two). The pushes of its other supports, from the side,
+  // hold it with them. A push only from the side holds nothing up.
+  // Of two bodies of one level, one that lies on the other (a fragment on
+  // another that also touches the ground) is held on it too.
+  std::vector<double>& bears = pairBearing;
   bears.resize(pairs.size());
   forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()), kPairLoopGrain,
                [&](std::uint32_t i, std::uint32_t) {
                  const CollisionPair& pair = *pairs[i];
-                 bears[i] = pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() &&
-                                    bearsWeight(pair, gravityDirection)
-                                ? 1
-                                : 0;
+                 const double holds = bearing(pair, gravityDirection);
+                 bears[i] =
+                     pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() || holds > kSupportCosine
+                         ? holds
+                         : 0.0;
                });
+  const auto upperOf = [&](const CollisionPair& pair) { return restingBody(pair, gravityDirection); };
+  // The bodies some support holds up or wedges, by address: a set only.
+  std::vector<const HardBody*>& held = heldUpper;
+  held.clear();
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    if (bears[i] > kWedgeCosine) held.push_back(upperOf(*pairs[i]));
+  }
+  std::sort(held.begin(), held.end(), std::less<const HardBody*>());
   std::vector<CollisionPair*> bearing;
   reserveScratch(bearing, pairs.size());
   for (std::size_t i = 0; i < pairs.size(); ++i) {
-    if (bears[i] != 0) bearing.push_back(pairs[i]);
+    if (bears[i] > 0.0 &&
+        std::binary_search(held.begin(), held.end(), upperOf(*pairs[i]), std::less<const HardBody*>())) {
+      bearing.push_back(pairs[i]);
+    }
   }
   holdPiles(bearing, mode, outFlags);
   // holdPiles's arrays are as long as the bearing pairs: between passes only
@@ -464,6 +673,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   clearScratch(bearingPairs);
   clearScratch(heldBodies);
   clearScratch(heldSupports);
+  clearScratch(heldUpper);
   forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }
 
@@ -478,10 +688,13 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   upper.resize(pairCount);
   forEachIndex(pool, helpers, pairCount, kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
     CollisionPair* pair = bearing[k];
-    const bool firstUpper = pair->firstBody->getContactLevel() > pair->secondBody->getContactLevel();
-    HardBody* body = firstUpper ? pair->firstBody : pair->secondBody;
+    HardBody* body = restingBody(*pair, gravityDirection);
+    const bool firstUpper = body == pair->firstBody;
     pair->held |= firstUpper ? kHeldSecond : kHeldFirst;
-    upper[k] = BearingPair{body, k, body->getContactLevel()};
+    // A body on another of its own level is held after it: between its
+    // level and the next.
+    const bool sameLevel = pair->firstBody->getContactLevel() == pair->secondBody->getContactLevel();
+    upper[k] = BearingPair{body, k, 2 * body->getContactLevel() + (sameLevel ? 1 : 0)};
   });
   // The bodies that rest on others, each with its support pairs in their
   // order, lowest first (a body is stopped on supports that are already at
@@ -497,6 +710,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   for (std::uint32_t k = 0; k < pairCount; ++k) {
     if (k == 0 || upper[k].body != upper[k - 1].body) held.push_back(HeldBody{upper[k].body, upper[k].level, k, k});
     held.back().end = k + 1;
+    held.back().level = std::max(held.back().level, upper[k].level);
   }
   orderByLevelThenFirst(
       held, pairCount, [](const HeldBody& body) { return body.level; },
@@ -630,38 +844,48 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
                                              ? pair->staticVelocity(slot)
                                              : contactkinematics::velocityAt(support->getDyn(), points[n]);
       relative[n] = contactkinematics::velocityAt(state, points[n]) - supportVelocity;
+      // A contact standing apart holds only what would close its gap, as in
+      // the pairs' solves.
+      const double gap = closingGap(found.depths[k]);
+      if (gap > 0.0) relative[n] += normals[n] * (gap * closingRate);
       carried[n] = first ? found.carried[k] : -found.carried[k];
     }
   }
-  dvec* b = nullptr;
-  dvec* x = nullptr;
-  ContactBlocks* K = nullptr;
-  if (n == 0 || !workspace->prepareBlockSystem(n, b, x, K)) return false;
+  if (n == 0) return false;
   // The unknowns are each contact's whole impulse of the step, T = C + J
   // (C carried in the passes, J taken now), so that a contact may give back
-  // part of what it carried but never pull in all: K J = b, the impulses
-  // that take every contact's relative velocity away, becomes K T = b + K C
-  // in the body's momentum units.
-  const double s = body->getMass();
-  buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
-  ContactVectors targets;
-  for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
-  K->addProducts(carried, targets);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = targets[i][r];
-  }
+  // part of what it carried but never pull in all.
   std::uint8_t pulling[kMaxPairContacts] = {};
-  workspace->solveBlockSystem(n, K, b, x, normals, pulling);
   ContactVectors totals;
-  std::uint32_t kept = 0;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    if (pulling[i] != 0) {
-      totals[i] = MgcVector3();
-      continue;
+  if (!holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, pulling, totals)) {
+    // Contacts on a line or at a point leave the body a turn they cannot
+    // stop: the shortest impulses that stop them, over the contact blocks.
+    dvec* b = nullptr;
+    dvec* x = nullptr;
+    ContactBlocks* K = nullptr;
+    if (!workspace->prepareBlockSystem(n, b, x, K)) return false;
+    // K J = b, the impulses that take every contact's relative velocity
+    // away, becomes K T = b + K C in the body's momentum units.
+    const double s = body->getMass();
+    buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+    ContactVectors targets;
+    for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
+    K->addProducts(carried, targets);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = targets[i][r];
     }
-    totals[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
-    ++kept;
+    workspace->solveBlockSystem(n, K, b, x, normals, pulling);
+    for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
+      if (pulling[i] != 0) {
+        totals[i] = MgcVector3();
+        continue;
+      }
+      totals[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
+      ++kept;
+    }
   }
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < n; ++i) kept += pulling[i] == 0 ? 1 : 0;
   if (kept == 0) return false;
   // Each support's contacts together stay in its friction cone: the
   // tangential part of their whole impulses is at most mu times the normal

@@ -156,16 +156,12 @@ bool promoteVertexToEdgeAlongFace(FeatureSide& vertexSide, const FeatureSide& fa
   return true;
 }
 
-/// The height along `up` above `level` of the lowest of `points`: the depth
-/// of a contact area where it reaches below `level`, else `none` (also for
-/// no points): an area that does not reach below keeps the depth of the
-/// features, which do.
-double deepestOf(const MgcVector3* points, std::uint32_t n, const MgcVector3& level, const MgcVector3& up,
-                 double none) {
-  if (n == 0) return none;
-  double depth = (points[0] - level).Dot(up);
-  for (std::uint32_t i = 1; i < n; ++i) depth = std::min(depth, (points[i] - level).Dot(up));
-  return depth < 0.0 ? depth : none;
+/// Each of `points`' own height along `up` above `level` (a point of the
+/// other side's face), into `depths`: the separations of a flush contact
+/// set, negative where a point lies below the face.
+void heightsAbove(const MgcVector3* points, std::uint32_t n, const MgcVector3& level, const MgcVector3& up,
+                  double* depths) {
+  for (std::uint32_t i = 0; i < n; ++i) depths[i] = (points[i] - level).Dot(up);
 }
 
 /// Writes the contacts of one feature pair with the pair's two faces.
@@ -177,12 +173,9 @@ class ContactWriter {
     out_.write(points, n, normal, depth, faceA_, faceB_);
   }
   void write(const MgcVector3& point, const MgcVector3& normal, double depth) const { write(&point, 1, normal, depth); }
-  /// The depth of a flush pair's contact area (`points` on the lower side,
-  /// `level` on the upper side's plane with normal `up`), or `features`, the
-  /// depth of the pair's lowest feature, when the caller asks for that.
-  double areaDepth(const MgcVector3* points, std::uint32_t n, const MgcVector3& level, const MgcVector3& up,
-                   double features) const {
-    return out_.depthOfArea ? deepestOf(points, n, level, up, features) : features;
+  /// Points each at its own depth.
+  void write(const MgcVector3* points, std::uint32_t n, const MgcVector3& normal, const double* depths) const {
+    out_.write(points, n, normal, depths, faceA_, faceB_);
   }
 
  private:
@@ -300,9 +293,13 @@ class MeshMeshRules {
         for (std::uint32_t i = 0; i < n; ++i) points[i] += up * g;
       // The clipped part of the edge, not its lower end, which may lie
       // beyond the face when the edge leans along it.
+      // Each point is as deep as its own place on the edge: an edge leaning
+      // along the face by up to kEdgeAlongFace touches it at its lower end.
       MgcVector3 onEdge[2];
       for (std::uint32_t i = 0; i < n; ++i) onEdge[i] = edgeOnA ? points[i] : points[i] + up * g;
-      return out_.write(points, n, normal, out_.areaDepth(onEdge, n, top, up, g));
+      double depths[2];
+      heightsAbove(onEdge, n, top, up, depths);
+      return out_.write(points, n, normal, depths);
     }
     MgcVector3 onEdge;
     MgcVector3 onFace;
@@ -322,16 +319,54 @@ class MeshMeshRules {
     for (std::uint32_t i = 0; i < cornersB; ++i) polygonB[i] += nB * g;
     MgcVector3 points[kMaxPolygonClipPoints];
     const std::uint32_t n = clipPolygonToPolygon(polygonA, cornersA, nB, polygonB, cornersB, points);
-    // The clipped points lie on A's face: the deepest of them, not A's
-    // lowest corner, which may lie outside the touching area when the faces
-    // lean on each other.
-    out_.write(points, n, nB, out_.areaDepth(points, n, high, nB, g));
+    // The clipped points lie on A's face, each at its own height over B's:
+    // faces that lean on each other within the flush tolerance touch where
+    // they meet and part towards the far side, which must be free to come
+    // down rather than be held as deep as the point that touches.
+    double depths[kMaxPolygonClipPoints];
+    heightsAbove(points, n, high, nB, depths);
+    out_.write(points, n, nB, depths);
   }
 
   const HullView& a_;
   const HullView& b_;
   const ContactWriter& out_;
 };
+
+/// Share of the thinner hull's extent along the contact normal by which the
+/// contacts of hulls that barely touch may lie deeper or higher than the
+/// polytope's depth: the flush promotions take a face up to 0.26 degrees
+/// off the one found.
+constexpr double kTouchingDepthShare = 0.02;
+
+/// The extent of the hull's vertices along the unit direction d.
+double extentAlong(const HullView& hull, const MgcVector3& d) {
+  double low = zov::kMaxFloat;
+  double high = -zov::kMaxFloat;
+  for (std::uint32_t i = 0; i < hull.vertexCount(); ++i) {
+    const double h = hull.vertex(i).Dot(d);
+    low = std::min(low, h);
+    high = std::max(high, h);
+  }
+  return high - low;
+}
+
+/// Whether the contacts of hulls that barely touch (the polytope's face
+/// passes within kTolerance of the origin) lie at its depth. With the
+/// origin on the difference shape's boundary, a face of the polytope that
+/// cuts across the shape ends the search as well as the boundary face, and
+/// its records may name features on either hull's far side: contacts a
+/// hull's width deep or apart, along a normal the hulls do not touch along.
+bool touchingFeaturesAgree(const HullView& a, const HullView& b, const PolytopeResult& result,
+                           const JumpContacts& out) {
+  const double depth = result.normal.Dot(result.face[0].point);
+  if (depth >= kTolerance) return true;
+  double deepest = out.depths[0];
+  for (std::uint32_t i = 1; i < *out.count; ++i) deepest = std::min(deepest, out.depths[i]);
+  const MgcVector3& normal = out.normals[0];
+  const double slack = kTouchingDepthShare * std::min(extentAlong(a, normal), extentAlong(b, normal));
+  return std::fabs(deepest + depth) <= slack + kTolerance;
+}
 
 }  // namespace
 
@@ -394,6 +429,7 @@ bool Pk_jump::meshMeshContacts(const BVmesh* a, const BVmesh* b, JumpState& stat
     lists.countB = distinctVertices(result, records, n, false, lists.b);
     if (found != nullptr) *found = lists;
     meshMeshFeatureContacts(*a, *b, lists.a, lists.countA, lists.b, lists.countB, out);
+    if (*out.count != 0 && !touchingFeaturesAgree(hullA, hullB, result, out)) *out.count = 0;
   }
   if (*out.count == 0) {
     state.direction = MgcVector3();

@@ -43,10 +43,16 @@ void Pk_jump::meshPlaneFeatureContacts(const BVmesh& mesh, const MgcVector3& pla
       if (face != zov::kNoIndex) faceFeature(hull, face, list, count);
     }
   }
+  // Each vertex at its own height over the plane: a face leaning on it
+  // touches at its lowest corner, and its other corners are free to come
+  // down.
   MgcVector3 points[kPlaneListSize];
-  for (std::uint32_t k = 0; k < count; ++k) points[k] = hull.vertex(list[k]);
-  const double depth = (points[0] - planePoint).Dot(planeNormal);
-  out.write(points, count, planeNormal, depth, hull.firstFaceOf(list[0]), zov::kNoIndex);
+  double depths[kPlaneListSize];
+  for (std::uint32_t k = 0; k < count; ++k) {
+    points[k] = hull.vertex(list[k]);
+    depths[k] = (points[k] - planePoint).Dot(planeNormal);
+  }
+  out.write(points, count, planeNormal, depths, hull.firstFaceOf(list[0]), zov::kNoIndex);
 }
 
 bool Pk_jump::meshPlaneContacts(const BVmesh* mesh, const MgcVector3& planePoint, const MgcVector3& planeNormal,

@@ -14,11 +14,21 @@ Pk_jump* g_pkJump = nullptr;
 void JumpContacts::write(const MgcVector3* contactPoints, std::uint32_t n, const MgcVector3& normal, double depth,
                          std::uint32_t faceA, std::uint32_t faceB) const {
   if (n > kMaxJumpContacts) n = kMaxJumpContacts;
-  for (std::uint32_t i = 0; i < n; ++i) points[i] = contactPoints[i];
+  double same[kMaxJumpContacts];
+  for (std::uint32_t i = 0; i < n; ++i) same[i] = depth;
+  write(contactPoints, n, normal, same, faceA, faceB);
+}
+
+void JumpContacts::write(const MgcVector3* contactPoints, std::uint32_t n, const MgcVector3& normal,
+                         const double* pointDepths, std::uint32_t faceA, std::uint32_t faceB) const {
+  if (n > kMaxJumpContacts) n = kMaxJumpContacts;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    points[i] = contactPoints[i];
+    depths[i] = pointDepths[i];
+  }
   *count = n;
   if (n == 0) return;
   normals[0] = normal;
-  depths[0] = depth;
   if (facesA != nullptr) facesA[0] = faceA;
   if (facesB != nullptr && faceB != zov::kNoIndex) facesB[0] = faceB;
 }

@@ -57,10 +57,12 @@ struct JumpFeatureLists {
 };
 
 /// The contact arrays a contact query fills, owned by the caller. Every point
-/// lies on the first shape; normal, depth and faces go to entry 0 only and the
-/// caller copies them to the others. The normal points from the second shape
-/// towards the first; the depth, (point on first - point on second) . normal,
-/// is negative in penetration.
+/// lies on the first shape and has its own depth; normal and faces go to
+/// entry 0 only and the caller copies them to the others. The normal points
+/// from the second shape towards the first; a point's depth, (point on first
+/// - point on second) . normal, is negative in penetration. The points of a
+/// face or an edge lying flush on the other shape's face each have their own
+/// separation from that face, positive where they stand above it.
 struct JumpContacts {
   /// kMaxJumpContacts entries.
   Mgc::MgcVector3* points = nullptr;
@@ -72,17 +74,15 @@ struct JumpContacts {
   /// Face of the second shape; may be null for queries whose second shape
   /// has no faces.
   std::uint32_t* facesB = nullptr;
-  /// Whether faces (or an edge and a face) lying flush report the depth of
-  /// their touching area, its deepest point, rather than that of the lowest
-  /// corner of the face (or end of the edge), which may lie outside it when
-  /// they lean on each other by up to the flush tolerance.
-  bool depthOfArea = false;
 
-  /// Writes the first min(n, kMaxJumpContacts) points and the count, and,
-  /// when there is a point, normal, depth and faces into entry 0 (faceB only
-  /// when it is not zov::kNoIndex).
+  /// Writes the first min(n, kMaxJumpContacts) points, each with `depth`,
+  /// and the count, and, when there is a point, normal and faces into entry
+  /// 0 (faceB only when it is not zov::kNoIndex).
   void write(const Mgc::MgcVector3* contactPoints, std::uint32_t n, const Mgc::MgcVector3& normal, double depth,
              std::uint32_t faceA, std::uint32_t faceB) const;
+  /// The same with each point's own depth.
+  void write(const Mgc::MgcVector3* contactPoints, std::uint32_t n, const Mgc::MgcVector3& normal,
+             const double* pointDepths, std::uint32_t faceA, std::uint32_t faceB) const;
 };
 
 /// The narrow-phase query engine: overlap and contact queries between convex

@@ -7,6 +7,7 @@
 #include "engine/collision/narrowphase/PkJump.h"
 #include "engine/collision/narrowphase/PolytopeSearch.h"
 #include "math/MgcMatrix3.h"
+#include "math/MgcQuaternion.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -107,10 +108,11 @@ TEST(MeshMeshContacts, FlatFacesSunkIntoEachOtherGiveTheOverlapCorners) {
 // A unit cube leaning by theta about y (within the flush tolerance, cos theta
 // above 0.99999) on a unit cube shifted 0.6 along -x: the faces overlap for
 // world x in [-0.5, -0.1], where A's face is deepest at x = -0.1, sunk d
-// below B's top (z = 0). A's lowest corner, at x = 0.5, lies outside B's
-// face, 0.6 tan(theta) deeper. Asked for the area's depth the contacts give
-// -d; otherwise the lowest corner's depth.
-TEST(MeshMeshContacts, LeaningFlushFacesGiveTheDepthOfTheirTouchingArea) {
+// below B's top (z = 0), and rises towards x = -0.5. Each contact lies on
+// A's face with its own height over B's top as its depth: the deepest is
+// -d, not A's lowest corner's, which lies outside B's face, 0.6 tan(theta)
+// deeper; the others stand up to 0.4 tan(theta) higher.
+TEST(MeshMeshContacts, LeaningFlushFacesGiveEachContactItsOwnHeightOverTheOtherFace) {
   const Pk_jump jump;
   const double d = 1e-4;
   for (const double theta : {0.0, 0.001, 0.003, 0.0044}) {
@@ -123,19 +125,22 @@ TEST(MeshMeshContacts, LeaningFlushFacesGiveTheDepthOfTheirTouchingArea) {
     const MgcMatrix3 R(c, 0.0, s, 0.0, 1.0, 0.0, -s, 0.0, c);
     const auto a = zovtest::boxHull({.5, .5, .5}, R, {0.0, 0.0, cz});
     const auto b = zovtest::boxHull({.5, .5, .5}, MgcMatrix3::IDENTITY, {-0.6, 0.0, -0.5});
-    // A's corner at x = 0.5 in its frame, the lowest.
-    const double corner = cz - 0.5 * s - 0.5 * c;
-    for (const bool ofArea : {false, true}) {
-      JumpState state;
-      ContactArrays contacts;
-      JumpContacts out = contacts.out();
-      out.depthOfArea = ofArea;
-      ASSERT_TRUE(jump.meshMeshContacts(a.get(), b.get(), state, out));
-      expectConventions(contacts, *a.mesh, *b.mesh);
-      EXPECT_EQ(contacts.count, 4u);
-      EXPECT_NEAR(contacts.normals[0].z, 1.0, 1e-12);
-      EXPECT_NEAR(contacts.depths[0], ofArea ? -d : corner, 1e-12) << (ofArea ? "area" : "corner");
+    JumpState state;
+    ContactArrays contacts;
+    ASSERT_TRUE(jump.meshMeshContacts(a.get(), b.get(), state, contacts.out()));
+    expectConventions(contacts, *a.mesh, *b.mesh);
+    EXPECT_EQ(contacts.count, 4u);
+    EXPECT_NEAR(contacts.normals[0].z, 1.0, 1e-12);
+    double deepest = 1.0;
+    for (std::uint32_t i = 0; i < contacts.count; ++i) {
+      // On A's bottom face, over B's top.
+      const MgcVector3 local = R.Transpose() * (contacts.points[i] - MgcVector3(0.0, 0.0, cz));
+      EXPECT_NEAR(local.z, -0.5, 1e-12) << i;
+      EXPECT_LE(contacts.points[i].x, -0.1 + 1e-12) << i;
+      EXPECT_NEAR(contacts.depths[i], contacts.points[i].z, 1e-12) << i;
+      deepest = std::min(deepest, contacts.depths[i]);
     }
+    EXPECT_NEAR(deepest, -d, 1e-12);
   }
 }
 
@@ -310,8 +315,8 @@ TEST(MeshMeshContacts, ACornerOnAFaceWithItsOwnFaceFlushGivesTheWholeArea) {
 // A box leaning on a face with one of its edges (a falling domino on the
 // next one) can reach the rules as one end of that edge: an edge of the
 // corner lying along the face, to within 0.06 degrees, makes them an edge on
-// a face, whose contacts are the edge's two ends, at the depth of the deeper
-// one; an edge at a clear angle keeps its one point.
+// a face, whose contacts are the edge's two ends, each at its own height over
+// the face; an edge at a clear angle keeps its one point.
 TEST(MeshMeshContacts, ACornerOfAnEdgeAlongAFaceGivesBothEndsOfTheEdge) {
   const double lift = 0.5 * std::sqrt(2.0) - 0.1;  // a cube on its edge, sunk 0.1
   MgcMatrix3 onEdge;
@@ -336,15 +341,56 @@ TEST(MeshMeshContacts, ACornerOfAnEdgeAlongAFaceGivesBothEndsOfTheEdge) {
         EXPECT_NEAR((contacts.points[0] - box.mesh->worldVertices[corner]).Length(), 0.0, 1e-12);
         continue;
       }
-      // The ends of the edge, at the deeper end's depth.
-      EXPECT_NEAR(contacts.depths[0], deepest, 1e-12);
+      // The ends of the edge, each as deep as it lies under the slab's top
+      // (z = 0).
+      EXPECT_NEAR(std::min(contacts.depths[0], contacts.depths[1]), deepest, 1e-12);
       for (std::uint32_t i = 0; i < 2; ++i) {
+        EXPECT_NEAR(contacts.depths[i], contacts.points[i].z, 1e-12) << i;
         const double toEnd = std::min((contacts.points[i] - box.mesh->worldVertices[0]).Length(),
                                       (contacts.points[i] - box.mesh->worldVertices[1]).Length());
         EXPECT_NEAR(toEnd, 0.0, 1e-12);
       }
       EXPECT_GT((contacts.points[0] - contacts.points[1]).Length(), 0.99);
     }
+  }
+}
+
+// Unit boxes side by side along x, their facing faces a few micrometres into
+// each other and each turned by a few microradians, as two boxes of a row
+// set down touching end up: the polytope search ends on a face that crosses
+// the difference shape, whose records name the boxes' far faces. Contacts
+// along a normal the boxes barely overlap along (by the separating axes'
+// depth) may come out, or none; never contacts a box's width deep or apart.
+TEST(MeshMeshContacts, BoxesThatBarelyTouchSideBySideGiveNoContactsOnTheirFarSides) {
+  const Pk_jump jump;
+  const struct {
+    Mgc::Quaternion turnA;
+    MgcVector3 atA;
+    Mgc::Quaternion turnB;
+    MgcVector3 atB;
+  } cases[] = {
+      {{0.99999999999969524, 4.8835092246109979e-08, 7.7777914362654279e-07, 4.7872208147948499e-08},
+       {3.5000128941786146, 1.4999482240641762, 4.5715433671894826e-06},
+       {0.99999999998607414, 1.338000885864761e-06, -2.1894826788299144e-06, -4.6117077832468536e-06},
+       {2.5000075977400673, 1.4999474956007388, -8.9562367173188732e-06}},
+      {{1.0, 0.0, 0.0, 0.0}, {1.0 - 2e-6, 0.0, 0.0}, {0.99999999999, 3e-6, -2e-6, 1e-6}, {0.0, 1e-6, 0.0}},
+  };
+  for (const auto& c : cases) {
+    MgcMatrix3 RA;
+    MgcMatrix3 RB;
+    c.turnA.ToRotationMatrix(RA);
+    c.turnB.ToRotationMatrix(RB);
+    const auto a = zovtest::boxHull(kHalf, RA, c.atA);
+    const auto b = zovtest::boxHull(kHalf, RB, c.atB);
+    const double depth =
+        -zovtest::separatingAxes(zovtest::convexPolyhedron(*a.mesh), zovtest::convexPolyhedron(*b.mesh)).gap;
+    ASSERT_GT(depth, 0.0);
+    ASSERT_LT(depth, 1e-5);
+    JumpState state;
+    ContactArrays contacts;
+    if (!jump.meshMeshContacts(a.get(), b.get(), state, contacts.out())) continue;
+    expectConventions(contacts, *a.mesh, *b.mesh);
+    for (std::uint32_t i = 0; i < contacts.count; ++i) EXPECT_LT(std::fabs(contacts.depths[i]), 1e-3) << i;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -62,6 +63,35 @@ TEST(MeshPlaneContacts, CubeOnPlaneTouchesAtItsLowestCorners) {
     state.vertexA = 1000;
     ASSERT_TRUE(jump.meshPlaneContacts(cube.get(), {1, 2, 0}, kUp, state, contacts.out()));
     EXPECT_EQ(contacts.count, c.count);
+  }
+}
+
+// A cube leaning on the plane by up to the 0.01 height band about one of its
+// bottom edges: the corners of that edge sink `sink`, the two others of the
+// face stand up to 0.01 higher. Each listed corner's depth is its own height
+// over the plane, not the deepest one's: the corners that stand above it are
+// free to come down.
+TEST(MeshPlaneContacts, CornersOfALeaningFaceEachTakeTheirOwnHeight) {
+  const double sink = 0.002;
+  const Pk_jump jump;
+  for (const double height : {0.0, 0.001, 0.005, 0.009}) {
+    SCOPED_TRACE(height);
+    MgcMatrix3 lean;
+    lean.FromAxisAngle(MgcVector3::UNIT_Y, std::asin(height));
+    // The bottom face's corners at x = 0.5 (the edge) turn to -sink.
+    const MgcVector3 edge = lean * MgcVector3(0.5, 0.0, -0.5);
+    const auto cube = zovtest::boxHull(kHalf, lean, MgcVector3(0.1, 0.2, -sink - edge.z));
+    JumpState state;
+    ContactArrays contacts;
+    ASSERT_TRUE(jump.meshPlaneContacts(cube.get(), {0, 0, 0}, kUp, state, contacts.out()));
+    ASSERT_GE(contacts.count, 2u);
+    double deepest = 1.0;
+    for (std::uint32_t i = 0; i < contacts.count; ++i) {
+      EXPECT_NEAR(contacts.depths[i], contacts.points[i].z, 1e-12) << i;
+      EXPECT_LE(contacts.depths[i], -sink + height + 1e-12) << i;
+      deepest = std::min(deepest, contacts.depths[i]);
+    }
+    EXPECT_NEAR(deepest, -sink, 1e-12);
   }
 }
 

@@ -1,0 +1,197 @@
+// The position correction of the step: what overlap extraction left in the
+// step's pairs is taken out by moving bodies apart, by positions alone.
+//
+// Extraction moves a body only within its own last motion, so a body that
+// landed deeper than it fell in its last substep, or on an edge it could not
+// turn off, keeps the rest of its overlap, and once it rests no step can lift
+// it. This pass takes out what is left beyond a slop, a bounded share a
+// visit, without touching a velocity or a turn: no pair gains the energy a
+// push apart by impulses would give it, and nothing that rests is set moving
+// or turned off its supports. The slop stays: bodies that rest on others
+// overlap them by up to it, so that the next step's pair test finds them
+// touching, however little they part while they settle. Static and sleeping
+// bodies hold; of two moving bodies, the one extraction would move moves
+// (the one on top, or the one higher in the pile), both by their masses when
+// they stand side by side. The pairs are visited from the bottom of each
+// pile up, on the calling thread: the same poses at any thread count.
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/bodies/HardBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/threads/LevelOrder.h"
+#include "engine/collision/threads/WorkerPool.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// Overlap (m) a contact keeps without being corrected: more than the
+/// integration step's sinking of a resting body, which extraction takes out,
+/// and than a settling body parts from its supports in a substep.
+constexpr double kCorrectionSlop = 5e-4;
+/// Share of a contact's overlap beyond the slop that one visit takes out:
+/// less than all of it, so that the pairs of a pile do not push each other
+/// past where they touch.
+constexpr double kCorrectionShare = 0.8;
+/// Most a body is moved apart from another in one visit (m): a body buried
+/// deep comes out over several steps rather than in one jump.
+constexpr double kMaxCorrection = 0.0025;
+/// Visits of the deep pairs a step, at most.
+constexpr int kCorrectionPasses = 4;
+/// Sweeps over a pair's contacts in one visit.
+constexpr int kCorrectionSweeps = 8;
+/// Pairs a thread takes at a time while the depths are measured.
+constexpr std::uint32_t kMeasureGrain = 64;
+
+/// The body that moves for `body`: a piece moves its fracture body.
+HardBody* movedBody(HardBody* body) { return body->getParent() != nullptr ? body->getParent() : body; }
+
+/// Whether the pass may move `body`'s moved body: awake and not static.
+bool correctable(HardBody* body) {
+  const HardBody* moved = movedBody(body);
+  return moved->isActive() && !moved->isStatic();
+}
+
+}  // namespace
+
+double CollisionManager::deepestOverlap(const CollisionPair& pair, const MgcVector3& firstShift,
+                                        const MgcVector3& secondShift, double* overlaps) const {
+  const RBDynamics& first = pair.firstBody->getDyn();
+  const RBDynamics& second = pair.secondBody->getDyn();
+  const MgcVector3 at1 = first.position + firstShift;
+  const MgcVector3 at2 = second.position + secondShift;
+  const std::uint32_t count = pair.contactCount;
+  double deepest = 0.0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const double overlap =
+        -((first.orientation * pair.points[i] + at1) - (second.orientation * pair.secondPoints[i] + at2))
+             .Dot(pair.normals[i]);
+    if (overlaps != nullptr) overlaps[i] = overlap;
+    deepest = std::max(deepest, overlap);
+  }
+  return deepest;
+}
+
+void CollisionManager::correctPositions() {
+  if (stepPairs.getCount() == 0) return;
+  std::vector<CollisionPair*>& pairs = processedPairs;
+  pairs.clear();
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  const auto n = static_cast<std::uint32_t>(pairs.size());
+  // Which pairs overlap beyond the slop, measured on the helpers: each pair
+  // reads its bodies and writes its own answer.
+  std::vector<std::uint8_t>& deep = correctedDeep;
+  deep.resize(n);
+  const std::uint32_t helpers = passHelpers();
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, n, kMeasureGrain, [&](std::uint32_t i, std::uint32_t) {
+    const CollisionPair& pair = *pairs[i];
+    deep[i] = 0;
+    if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0 ||
+        pair.secondCount < pair.contactCount || pair.secondBody->getType() == kCrackerBody) {
+      return;
+    }
+    if (!correctable(pair.firstBody) && !correctable(pair.secondBody)) return;
+    // The depths the pair was found with, before extraction moved its
+    // bodies apart: a pair found no deeper than the slop is not measured.
+    double found = 0.0;
+    for (std::uint32_t k = 0; k < pair.contactCount; ++k) found = std::min(found, pair.depths[k]);
+    if (-found <= kCorrectionSlop) return;
+    if (deepestOverlap(pair, MgcVector3(), MgcVector3(), nullptr) > kCorrectionSlop) deep[i] = 1;
+  });
+  std::vector<CorrectedPair>& visits = correctedPairs;
+  std::vector<CorrectedBody>& bodies = correctedBodies;
+  visits.clear();
+  bodies.clear();
+  // Each moved body's working shift, in the slot its pass slot lends while
+  // the pass runs.
+  const auto slotOf = [&](HardBody* body) -> std::int32_t {
+    HardBody* moved = movedBody(body);
+    const std::int32_t lent = moved->getPassSlot();
+    if (lent >= 0 && static_cast<std::size_t>(lent) < bodies.size() && bodies[lent].body == moved) return lent;
+    bodies.push_back(CorrectedBody{moved, MgcVector3(), moved->getInvMass(), lent});
+    moved->setPassSlot(static_cast<std::int32_t>(bodies.size() - 1));
+    return moved->getPassSlot();
+  };
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (deep[i] == 0) continue;
+    CollisionPair& pair = *pairs[i];
+    // The body extraction would move moves; where that one holds (asleep
+    // or static), the other one.
+    bool moves[2] = {correctable(pair.firstBody) && extractionMoves(pair, true),
+                     correctable(pair.secondBody) && extractionMoves(pair, false)};
+    if (!moves[0] && !moves[1]) {
+      moves[0] = correctable(pair.firstBody);
+      moves[1] = correctable(pair.secondBody);
+    }
+    CorrectedPair visit{&pair, {-1, -1}, {-1, -1}, 0, i};
+    for (int side = 0; side < 2; ++side) {
+      HardBody* body = side == 0 ? pair.firstBody : pair.secondBody;
+      if (!movedBody(body)->isStatic()) visit.shifts[side] = slotOf(body);
+      if (moves[side]) visit.moves[side] = visit.shifts[side];
+    }
+    // Two pieces of one fracture body move together: nothing parts them.
+    if (visit.moves[0] >= 0 && visit.moves[0] == visit.moves[1]) continue;
+    visit.level = std::min(pair.firstBody->getContactLevel(), pair.secondBody->getContactLevel());
+    visits.push_back(visit);
+  }
+  // From the bottom of each pile up, so that a body is set on supports
+  // already moved out of theirs; pairs of one level in their order.
+  orderByLevelThenFirst(
+      visits, n, [](const CorrectedPair& v) { return v.level; }, [](const CorrectedPair& v) { return v.index; });
+
+  double overlaps[kMaxPairContacts];
+  double pushes[kMaxPairContacts];
+  double targets[kMaxPairContacts];
+  for (int pass = 0; pass < kCorrectionPasses && !visits.empty(); ++pass) {
+    bool corrected = false;
+    for (const CorrectedPair& visit : visits) {
+      const CollisionPair& pair = *visit.pair;
+      const auto shiftOf = [&](int side) {
+        return visit.shifts[side] >= 0 ? bodies[static_cast<std::size_t>(visit.shifts[side])].shift : MgcVector3();
+      };
+      if (deepestOverlap(pair, shiftOf(0), shiftOf(1), overlaps) <= kCorrectionSlop) continue;
+      double inverseMasses = 0.0;
+      for (int side = 0; side < 2; ++side) {
+        if (visit.moves[side] >= 0) inverseMasses += bodies[static_cast<std::size_t>(visit.moves[side])].inverseMass;
+      }
+      if (!(inverseMasses > 0.0)) continue;
+      // A push p_k >= 0 along each contact's normal moves each moving body
+      // by p_k over its mass (the second the other way), which parts
+      // contact j by the pushes' sum along n_j: the pushes, none pulling,
+      // that part every contact by its share beyond the slop, by
+      // Gauss-Seidel sweeps.
+      const std::uint32_t count = pair.contactCount;
+      for (std::uint32_t k = 0; k < count; ++k) {
+        targets[k] = std::min(kCorrectionShare * (overlaps[k] - kCorrectionSlop), kMaxCorrection) / inverseMasses;
+        pushes[k] = 0.0;
+      }
+      for (int sweep = 0; sweep < kCorrectionSweeps; ++sweep) {
+        for (std::uint32_t k = 0; k < count; ++k) {
+          double parted = 0.0;
+          for (std::uint32_t l = 0; l < count; ++l) parted += pushes[l] * pair.normals[k].Dot(pair.normals[l]);
+          pushes[k] = std::max(0.0, pushes[k] + targets[k] - parted);
+        }
+      }
+      MgcVector3 push;
+      for (std::uint32_t k = 0; k < count; ++k) push += pair.normals[k] * pushes[k];
+      for (int side = 0; side < 2; ++side) {
+        if (visit.moves[side] < 0) continue;
+        CorrectedBody& body = bodies[static_cast<std::size_t>(visit.moves[side])];
+        body.shift += push * (side == 0 ? body.inverseMass : -body.inverseMass);
+      }
+      corrected = true;
+    }
+    if (!corrected) break;
+  }
+  for (CorrectedBody& body : bodies) {
+    body.body->setPassSlot(body.keptSlot);
+    if (body.shift.SquaredLength() > 0.0) body.body->setPosition(body.body->getDyn().position + body.shift);
+  }
+  clearScratch(visits);
+  clearScratch(bodies);
+  clearScratch(deep);
+}
