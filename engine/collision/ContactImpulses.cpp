@@ -3,13 +3,14 @@
 // and resting contact's over the normal impulses, coupled with the contact
 // manifolds linked to the pair.
 
+#include "engine/collision/ContactResolver.h"
+
 #include <cmath>
 
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
-#include "engine/collision/ContactResolver.h"
 #include "engine/collision/ContactSolver.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "engine/solver/ContactBlocks.h"

@@ -2,9 +2,10 @@
 // and the extraction system's (as blocks, and written out dense as their
 // reference), and the scalar systems of the normal impulses made from them.
 
+#include "engine/collision/ContactResolver.h"
+
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/ContactResolver.h"
 #include "engine/solver/ContactBlocks.h"
 #include "engine/solver/Lsqr.h"
 #include "math/MgcMatrix3.h"

@@ -4,6 +4,8 @@
 // forward to it. The impulses follow in ContactImpulses.cpp, the systems they
 // solve in ContactSystems.cpp.
 
+#include "engine/collision/ContactResolver.h"
+
 #include <cmath>
 
 #include "engine/bodies/HardBody.h"
@@ -12,7 +14,6 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactKinematics.h"
-#include "engine/collision/ContactResolver.h"
 #include "engine/collision/ContactSolver.h"
 #include "geometry/ContactBuilders.h"
 #include "math/Tolerances.h"

@@ -2,6 +2,8 @@
 // shape-pair code, and the walk over the pieces of fracture bodies; with the
 // manager's entry points, which forward to it.
 
+#include "engine/collision/PairDispatcher.h"
+
 #include <algorithm>
 
 #include "engine/bodies/BarrierBody.h"
@@ -12,7 +14,6 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactResolver.h"
-#include "engine/collision/PairDispatcher.h"
 #include "engine/collision/narrowphase/FaceTree.h"
 #include "engine/collision/narrowphase/PkJump.h"
 #include "geometry/ContactBuilders.h"
