@@ -38,6 +38,20 @@ BodyPtr unitBox(bool triangles, double sunk) {
   return body;
 }
 
+/// The pair as the four bottom corners of the unit box touching the ground,
+/// the box falling at `speed` without spin, prepared by the manager.
+void cornersOnGround(CollisionManager& manager, CollisionPair& pair, HardBody& box, HardBody& ground, double speed) {
+  static const MgcVector3 corners[4] = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
+  box.setLinearVelocity(kUp * -speed);
+  box.setAngularVelocity(MgcVector3());
+  box.storeLastDynamics();
+  pair.reset();
+  pair.firstBody = &box;
+  pair.secondBody = &ground;
+  for (const MgcVector3& corner : corners) pair.contactSet().append(corner, kUp, 0.0, 0, 0);
+  manager.prepareContacts(pair);
+}
+
 /// The four bottom corners of the box in contact with the ground, falling at
 /// 2 m/s: preparation and the collision solve (inside the friction cones).
 void BM_BoxOnBarrierCollision(benchmark::State& state) {
@@ -46,17 +60,9 @@ void BM_BoxOnBarrierCollision(benchmark::State& state) {
   BodyPtr ground(createBarrierBody(MgcVector3(), normal));
   BodyPtr box = unitBox(false, 0.0);
   box->setFrictionCoeff(0.5);
-  const MgcVector3 corners[4] = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
   CollisionPair* pair = manager.threadBuffer(0);
   for (auto _ : state) {
-    box->setLinearVelocity(kUp * -2.0);
-    box->setAngularVelocity(MgcVector3());
-    box->storeLastDynamics();
-    pair->reset();
-    pair->firstBody = box.get();
-    pair->secondBody = ground.get();
-    for (const MgcVector3& corner : corners) pair->contactSet().append(corner, kUp, 0.0, 0, 0);
-    manager.prepareContacts(*pair);
+    cornersOnGround(manager, *pair, *box, *ground, 2.0);
     ContactBlocks* K = nullptr;
     manager.resolveCollision(*pair, kContactColliding, K, box->getMass(), 0, 0);
     benchmark::DoNotOptimize(box->getDyn().linearVelocity);
@@ -70,17 +76,9 @@ void BM_BoxOnBarrierRestingContact(benchmark::State& state) {
   MgcVector3 normal = kUp;
   BodyPtr ground(createBarrierBody(MgcVector3(), normal));
   BodyPtr box = unitBox(false, 0.0);
-  const MgcVector3 corners[4] = {{-0.5, 0, -0.5}, {0.5, 0, -0.5}, {0.5, 0, 0.5}, {-0.5, 0, 0.5}};
   CollisionPair* pair = manager.threadBuffer(0);
   for (auto _ : state) {
-    box->setLinearVelocity(kUp * -0.05);
-    box->setAngularVelocity(MgcVector3());
-    box->storeLastDynamics();
-    pair->reset();
-    pair->firstBody = box.get();
-    pair->secondBody = ground.get();
-    for (const MgcVector3& corner : corners) pair->contactSet().append(corner, kUp, 0.0, 0, 0);
-    manager.prepareContacts(*pair);
+    cornersOnGround(manager, *pair, *box, *ground, 0.05);
     manager.resolveContact(*pair, kContactResting, nullptr, box->getMass(), 0);
     benchmark::DoNotOptimize(box->getDyn().linearVelocity);
   }

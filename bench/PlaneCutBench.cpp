@@ -63,19 +63,27 @@ MgcVector3 triangleNormal(const Sphere& s, std::uint32_t t) {
   return n;
 }
 
-std::unique_ptr<ZOVmesh> toMesh(const Sphere& s) {
-  auto mesh = std::make_unique<ZOVmesh>();
+/// The sphere's points and face normals (local and world alike) copied into
+/// the mesh; answers the number of faces, which are the caller's to make.
+template <typename Mesh>
+std::uint32_t copySphere(Mesh& mesh, const Sphere& s) {
   const auto faces = static_cast<std::uint32_t>(s.triangles.size() / 3);
   std::vector<MgcVector3> normals;
   for (std::uint32_t t = 0; t < faces; ++t) normals.push_back(triangleNormal(s, t));
-  mesh->numVertices = static_cast<std::uint32_t>(s.points.size());
-  mesh->vertices = copyOf(s.points);
-  mesh->worldVertices = copyOf(s.points);
-  mesh->numFaces = faces;
+  mesh.numVertices = static_cast<std::uint32_t>(s.points.size());
+  mesh.vertices = copyOf(s.points);
+  mesh.worldVertices = copyOf(s.points);
+  mesh.numFaces = faces;
+  mesh.faceNormals = copyOf(normals);
+  mesh.worldFaceNormals = copyOf(normals);
+  return faces;
+}
+
+std::unique_ptr<ZOVmesh> toMesh(const Sphere& s) {
+  auto mesh = std::make_unique<ZOVmesh>();
+  const std::uint32_t faces = copySphere(*mesh, s);
   mesh->faces = static_cast<mesh_face*>(std::calloc(faces, sizeof(mesh_face)));
   allocateFaceCorners(*mesh);
-  mesh->faceNormals = copyOf(normals);
-  mesh->worldFaceNormals = copyOf(normals);
   for (std::uint32_t t = 0; t < faces; ++t) {
     mesh->faces[t].numVertices = 3;
     mesh->faces[t].mark = 1;
@@ -86,16 +94,8 @@ std::unique_ptr<ZOVmesh> toMesh(const Sphere& s) {
 
 std::unique_ptr<ZOV_DFmesh> toDFmesh(const Sphere& s) {
   auto mesh = std::make_unique<ZOV_DFmesh>();
-  const auto faces = static_cast<std::uint32_t>(s.triangles.size() / 3);
-  std::vector<MgcVector3> normals;
-  for (std::uint32_t t = 0; t < faces; ++t) normals.push_back(triangleNormal(s, t));
-  mesh->numVertices = static_cast<std::uint32_t>(s.points.size());
-  mesh->vertices = copyOf(s.points);
-  mesh->worldVertices = copyOf(s.points);
-  mesh->numFaces = faces;
+  const std::uint32_t faces = copySphere(*mesh, s);
   mesh->faces = new DFface[faces];
-  mesh->faceNormals = copyOf(normals);
-  mesh->worldFaceNormals = copyOf(normals);
   // Per-vertex normals and UVs, as a host mesh brings them.
   mesh->numAuxPoints = mesh->numVertices;
   mesh->auxPoints = copyOf(s.points);
@@ -108,7 +108,7 @@ std::unique_ptr<ZOV_DFmesh> toDFmesh(const Sphere& s) {
     for (int k = 0; k < 3; ++k) face.vertices[k] = face.cornerData[k] = face.uvIndices[k] = s.triangles[3 * t + k];
     face.numVertices = 3;
     face.mark = 1;
-    face.normal = normals[t];
+    face.normal = mesh->faceNormals[t];
   }
   return mesh;
 }

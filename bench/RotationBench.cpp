@@ -20,29 +20,31 @@ MgcMatrix3 sampleRotation(double angle) {
   return m;
 }
 
+/// Times a * b, keeping both operands and the product from being optimised
+/// away.
+template <typename A, typename B>
+void timeProduct(benchmark::State& state, const A& a, const B& b) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(a);
+    benchmark::DoNotOptimize(b);
+    auto product = a * b;
+    benchmark::DoNotOptimize(product);
+  }
+}
+
 }  // namespace
 
 static void BM_Matrix3Product(benchmark::State& state) {
   const MgcMatrix3 a = sampleRotation(0.3);
   const MgcMatrix3 b = sampleRotation(1.1);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(a);
-    benchmark::DoNotOptimize(b);
-    MgcMatrix3 product = a * b;
-    benchmark::DoNotOptimize(product);
-  }
+  timeProduct(state, a, b);
 }
 BENCHMARK(BM_Matrix3Product);
 
 static void BM_Matrix3TimesVector(benchmark::State& state) {
   const MgcMatrix3 a = sampleRotation(0.3);
   const MgcVector3 v(1.0, -2.0, 0.5);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(a);
-    benchmark::DoNotOptimize(v);
-    MgcVector3 product = a * v;
-    benchmark::DoNotOptimize(product);
-  }
+  timeProduct(state, a, v);
 }
 BENCHMARK(BM_Matrix3TimesVector);
 
@@ -71,12 +73,7 @@ BENCHMARK(BM_QuaternionFromRotationMatrix);
 static void BM_QuaternionProduct(benchmark::State& state) {
   const Quaternion a(MgcVector3(0.48, 0.6, 0.64), 0.7);
   const Quaternion b(MgcVector3(0.0, 0.6, 0.8), -1.2);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(a);
-    benchmark::DoNotOptimize(b);
-    Quaternion product = a * b;
-    benchmark::DoNotOptimize(product);
-  }
+  timeProduct(state, a, b);
 }
 BENCHMARK(BM_QuaternionProduct);
 

@@ -21,25 +21,13 @@ ZOVcapsule transformedCapsule(const ZOVcapsule& capsule, const MgcVector3& cente
 
 }  // namespace
 
-BCapsule::BCapsule(ZOVcapsule* capsule) : ownership_(capsule != nullptr ? kLentRecord : kNoRecord), capsule_(capsule) {
-  updateFrame();
-}
+BCapsule::BCapsule(ZOVcapsule* capsule) : capsule_(capsule) { updateFrame(); }
 
 BCapsule::~BCapsule() { deleteCap(); }
 
-bool BCapsule::createCap() {
-  deleteCap();
-  capsule_ = new (std::nothrow) ZOVcapsule{};
-  if (capsule_ == nullptr) return false;
-  ownership_ = kOwnedRecord;
-  return true;
-}
+bool BCapsule::createCap() { return capsule_.create(); }
 
-void BCapsule::deleteCap() {
-  if (ownership_ == kOwnedRecord) delete capsule_;
-  capsule_ = nullptr;
-  ownership_ = kNoRecord;
-}
+void BCapsule::deleteCap() { capsule_.release(); }
 
 bool BCapsule::init(const ZOVcapsule& source) {
   if (capsule_ == nullptr && !createCap()) return false;

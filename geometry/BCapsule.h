@@ -19,8 +19,6 @@ class BCapsule {
   /// Wraps the caller's record (ownership kLentRecord) and derives u and w
   /// from its axis; null leaves the volume empty.
   explicit BCapsule(ZOVcapsule* capsule);
-  BCapsule(const BCapsule&) = delete;
-  BCapsule& operator=(const BCapsule&) = delete;
   /// Frees an owned record.
   virtual ~BCapsule();
 
@@ -31,9 +29,9 @@ class BCapsule {
   /// Frees an owned record, drops a lent one; the volume is empty afterwards.
   void deleteCap();
   /// The record, null when there is none.
-  ZOVcapsule* getCap() const { return capsule_; }
+  ZOVcapsule* getCap() const { return capsule_.get(); }
   /// kNoRecord, kLentRecord or kOwnedRecord.
-  std::int32_t getOwnership() const { return ownership_; }
+  std::int32_t getOwnership() const { return capsule_.ownership(); }
 
   /// Copies centre, axis, length and radius of `source`, creating an owned
   /// record first when there is none, and derives u and w again. False only
@@ -70,8 +68,7 @@ class BCapsule {
   /// squared length exceeds the tolerance, else both equal to the axis.
   void updateFrame();
 
-  std::int32_t ownership_ = kNoRecord;
-  ZOVcapsule* capsule_ = nullptr;
+  VolumeRecord<ZOVcapsule> capsule_;
   Mgc::MgcVector3 u_;
   Mgc::MgcVector3 w_;
 };

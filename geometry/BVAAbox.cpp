@@ -16,23 +16,13 @@ ZOVAAbox boxAround(const MgcVector3& center, const MgcVector3& halfSize) {
 
 }  // namespace
 
-BVAAbox::BVAAbox(ZOVAAbox* box) : ownership_(box != nullptr ? kLentRecord : kNoRecord), box_(box) {}
+BVAAbox::BVAAbox(ZOVAAbox* box) : box_(box) {}
 
 BVAAbox::~BVAAbox() { deleteBox(); }
 
-bool BVAAbox::createBox() {
-  deleteBox();
-  box_ = new (std::nothrow) ZOVAAbox{};
-  if (box_ == nullptr) return false;
-  ownership_ = kOwnedRecord;
-  return true;
-}
+bool BVAAbox::createBox() { return box_.create(); }
 
-void BVAAbox::deleteBox() {
-  if (ownership_ == kOwnedRecord) delete box_;
-  box_ = nullptr;
-  ownership_ = kNoRecord;
-}
+void BVAAbox::deleteBox() { box_.release(); }
 
 bool BVAAbox::init(const ZOVAAbox& source) {
   if (box_ == nullptr && !createBox()) return false;

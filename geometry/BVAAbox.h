@@ -17,8 +17,6 @@ class BVAAbox {
   BVAAbox() = default;
   /// Wraps the caller's record (ownership kLentRecord); null leaves the volume empty.
   explicit BVAAbox(ZOVAAbox* box);
-  BVAAbox(const BVAAbox&) = delete;
-  BVAAbox& operator=(const BVAAbox&) = delete;
   /// Frees an owned record.
   virtual ~BVAAbox();
 
@@ -29,9 +27,9 @@ class BVAAbox {
   /// Frees an owned record, drops a lent one; the volume is empty afterwards.
   void deleteBox();
   /// The record, null when there is none.
-  ZOVAAbox* getBox() const { return box_; }
+  ZOVAAbox* getBox() const { return box_.get(); }
   /// kNoRecord, kLentRecord or kOwnedRecord.
-  std::int32_t getOwnership() const { return ownership_; }
+  std::int32_t getOwnership() const { return box_.ownership(); }
 
   /// Copies `min` and `max` of `source`, creating an owned record first when
   /// there is none. False only when that allocation fails.
@@ -63,6 +61,5 @@ class BVAAbox {
   /// |s . max - s . min| / 2.
   Mgc::MgcVector3 scaledHalfSize(const Mgc::MgcVector3& s) const;
 
-  std::int32_t ownership_ = kNoRecord;
-  ZOVAAbox* box_ = nullptr;
+  VolumeRecord<ZOVAAbox> box_;
 };

@@ -24,23 +24,13 @@ ZOVbox transformedBox(const ZOVbox& box, const MgcVector3& center, const MgcMatr
 
 }  // namespace
 
-BVbox::BVbox(ZOVbox* box) : ownership_(box != nullptr ? kLentRecord : kNoRecord), box_(box) {}
+BVbox::BVbox(ZOVbox* box) : box_(box) {}
 
 BVbox::~BVbox() { deleteBox(); }
 
-bool BVbox::createBox() {
-  deleteBox();
-  box_ = new (std::nothrow) ZOVbox{};
-  if (box_ == nullptr) return false;
-  ownership_ = kOwnedRecord;
-  return true;
-}
+bool BVbox::createBox() { return box_.create(); }
 
-void BVbox::deleteBox() {
-  if (ownership_ == kOwnedRecord) delete box_;
-  box_ = nullptr;
-  ownership_ = kNoRecord;
-}
+void BVbox::deleteBox() { box_.release(); }
 
 bool BVbox::init(const ZOVbox& source) {
   if (box_ == nullptr && !createBox()) return false;

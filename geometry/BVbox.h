@@ -17,8 +17,6 @@ class BVbox {
   BVbox() = default;
   /// Wraps the caller's record (ownership kLentRecord); null leaves the volume empty.
   explicit BVbox(ZOVbox* box);
-  BVbox(const BVbox&) = delete;
-  BVbox& operator=(const BVbox&) = delete;
   /// Frees an owned record.
   virtual ~BVbox();
 
@@ -29,9 +27,9 @@ class BVbox {
   /// Frees an owned record, drops a lent one; the volume is empty afterwards.
   void deleteBox();
   /// The record, null when there is none.
-  ZOVbox* getBox() const { return box_; }
+  ZOVbox* getBox() const { return box_.get(); }
   /// kNoRecord, kLentRecord or kOwnedRecord.
-  std::int32_t getOwnership() const { return ownership_; }
+  std::int32_t getOwnership() const { return box_.ownership(); }
 
   /// Copies centre, axes, extents and maxExtent of `source` into the record,
   /// creating an owned one first when there is none. False only when that
@@ -65,6 +63,5 @@ class BVbox {
   void transformTRS(const Mgc::MgcVector3& t, const Mgc::MgcMatrix3& R, const Mgc::MgcVector3& s, BVbox& out) const;
 
  private:
-  std::int32_t ownership_ = kNoRecord;
-  ZOVbox* box_ = nullptr;
+  VolumeRecord<ZOVbox> box_;
 };

@@ -3,6 +3,10 @@
 #include "app/Host.h"
 #include "scene/SceneFile.h"
 
+#include <maya/MGlobal.h>
+#include <maya/MSelectionList.h>
+#include <maya/MStringArray.h>
+
 #include <set>
 
 namespace zovhost::testing {
@@ -129,6 +133,16 @@ void setEcho(bool echo) { host().logs.echo = echo; }
 void raiseSceneMessage(int message) { host().callbacks.raiseScene(message); }
 size_t callbackCount() { return host().callbacks.size(); }
 std::string sceneText() { return zovhost::sceneText(); }
+
+std::vector<std::string> selectedNames() {
+  MSelectionList list;
+  MGlobal::getActiveSelectionList(list);
+  MStringArray names;
+  list.getSelectionStrings(names);
+  std::vector<std::string> result;
+  for (const MString& name : names.items()) result.push_back(name.str());
+  return result;
+}
 size_t undoCount() { return host().undo.undoCount(); }
 size_t redoCount() { return host().undo.redoCount(); }
 

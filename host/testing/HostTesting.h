@@ -90,6 +90,8 @@ void raiseSceneMessage(int message);
 size_t callbackCount();
 /// The scene as a saved file would hold it.
 std::string sceneText();
+/// The names of what is selected, in the selection list's order.
+std::vector<std::string> selectedNames();
 /// The number of entries on the undo and redo stacks.
 size_t undoCount();
 size_t redoCount();

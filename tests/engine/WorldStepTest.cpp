@@ -36,6 +36,13 @@ std::unique_ptr<BoxBody> placedBox(const MgcVector3& position = {}) {
   return body;
 }
 
+/// Adds a placed box to the world, which owns it from then on.
+BoxBody* addPlacedBox(PrivateWorld& world) {
+  BoxBody* body = placedBox().release();
+  world.addBody(body, 0);
+  return body;
+}
+
 // A body falls 1/2 g t^2 whatever the number of advances the second is split
 // into (the trapezoidal scheme is exact for constant acceleration).
 TEST(WorldStep, BodyFallsFiveInOneSecondAtAnySplit) {
@@ -91,10 +98,8 @@ TEST(WorldStep, GravityOffLeavesTheBodyAtRestAndDampingFollowsTheSwitch) {
 TEST(WorldStep, SleepingBodyLeavesAndReturnsToTheHeadOfTheDynamicList) {
   PrivateWorld world;
   world.disableGravity();
-  BoxBody* a = placedBox().release();
-  BoxBody* b = placedBox().release();
-  world.addBody(a, 0);
-  world.addBody(b, 0);
+  BoxBody* a = addPlacedBox(world);
+  addPlacedBox(world);
   a->setLinearVelocity(MgcVector3(1.0, 0.0, 0.0));
   a->deActivate();
   world.advance(0.1, nullptr);
@@ -123,10 +128,8 @@ TEST(WorldStep, SleeperWokenAfterQuietAdvancesRejoinsTheDynamicList) {
   for (std::size_t w = 0; w < wakes.size(); ++w) {
     PrivateWorld world;
     world.disableGravity();
-    BoxBody* a = placedBox().release();
-    BoxBody* b = placedBox().release();
-    world.addBody(a, 0);
-    world.addBody(b, 0);
+    BoxBody* a = addPlacedBox(world);
+    BoxBody* b = addPlacedBox(world);
     a->deActivate();
     b->deActivate();
     for (int i = 0; i < 5; ++i) world.advance(0.1, nullptr);

@@ -16,8 +16,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kCentimetresPerInch = 2.54;
@@ -33,13 +32,7 @@ MArgList words(const std::vector<std::string>& items) {
   return list;
 }
 
-class ArgumentParsing : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
-  }
-};
+using ArgumentParsing = TestNodesTest;
 
 TEST_F(ArgumentParsing, FlagArgumentsAreReadInTheirOwnTypeAndUnit) {
   MDistance::setUIUnit(MDistance::kInches);

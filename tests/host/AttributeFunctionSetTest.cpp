@@ -21,11 +21,10 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-class AttributeFunctionSets : public HostTest {
+class AttributeFunctionSets : public TestNodesTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
+    TestNodesTest::SetUp();
     node = MFnDependencyNode().create("doubler");
   }
 

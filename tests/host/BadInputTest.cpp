@@ -19,8 +19,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// A command that runs out of memory.
 class GreedyCommand : public MPxCommand {

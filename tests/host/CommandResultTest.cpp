@@ -18,8 +18,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// A command that gives the result its first word names: "int", "huge",
 /// "double", "string", "number text", "ints", "doubles", "strings",

@@ -14,8 +14,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// What the test command saw and did.
 struct CommandRecord {

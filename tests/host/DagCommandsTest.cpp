@@ -14,9 +14,7 @@
 
 namespace {
 
-using dagtest::path;
-using dagtest::run;
-using dagtest::runNumbers;
+using namespace dagtest;
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -4,12 +4,14 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMatrixData.h>
 #include <maya/MGlobal.h>
+#include <maya/MIntArray.h>
 #include <maya/MMatrix.h>
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,13 @@
 /// Helpers of the DAG, transform and mesh tests: names to nodes and paths,
 /// command lines, and reference matrices in the host's row-vector convention.
 namespace dagtest {
+
+/// An int array of the values.
+inline MIntArray ints(std::initializer_list<int> values) {
+  MIntArray result;
+  for (int value : values) result.append(value);
+  return result;
+}
 
 inline MObject node(const std::string& name) {
   MSelectionList list;

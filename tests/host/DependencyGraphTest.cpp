@@ -18,13 +18,8 @@
 
 namespace {
 
-class DependencyGraph : public HostTest {
+class DependencyGraph : public TestNodesTest {
  protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
-  }
-
   static MObject create(const char* type = "doubler") {
     MFnDependencyNode fn;
     MStatus status;

@@ -13,10 +13,7 @@
 
 namespace {
 
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
+using namespace dagtest;
 
 MStringArray strings(std::initializer_list<const char*> values) {
   MStringArray result;

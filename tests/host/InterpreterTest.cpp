@@ -15,16 +15,9 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
-class Interpreter : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
-  }
-};
+using Interpreter = TestNodesTest;
 
 TEST_F(Interpreter, HostQueriesAnswerFromSettingsThatTestsChange) {
   MString text;

@@ -16,8 +16,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// What the containers were asked to do, in order.
 std::vector<std::string> g_manipLog;

@@ -9,10 +9,7 @@
 
 namespace {
 
-using dagtest::Matrix4;
-using dagtest::maxDifference;
-using dagtest::toRef;
-using dagtest::Vector3;
+using namespace dagtest;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTight = 1e-12;

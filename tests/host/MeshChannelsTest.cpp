@@ -10,18 +10,9 @@
 
 namespace {
 
-using dagtest::node;
-using dagtest::path;
-using dagtest::run;
-using dagtest::runUndoable;
+using namespace dagtest;
 
 constexpr int kTagId = 4242;
-
-MIntArray ints(std::initializer_list<int> values) {
-  MIntArray result;
-  for (int value : values) result.append(value);
-  return result;
-}
 
 /// Two unit quads side by side, as a mesh node under a new transform "strip".
 MDagPath makeStrip() {

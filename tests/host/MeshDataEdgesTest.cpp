@@ -14,17 +14,7 @@
 
 namespace {
 
-using dagtest::lineFails;
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
-
-MIntArray ints(std::initializer_list<int> values) {
-  MIntArray result;
-  for (int value : values) result.append(value);
-  return result;
-}
+using namespace dagtest;
 
 MPointArray squarePoints() {
   MPointArray points;

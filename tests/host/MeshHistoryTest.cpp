@@ -12,11 +12,7 @@
 
 namespace {
 
-using dagtest::lineFails;
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
+using namespace dagtest;
 
 class MeshHistory : public HostTest {
  protected:
@@ -29,11 +25,6 @@ class MeshHistory : public HostTest {
     MPoint p;
     MFnMesh(path(mesh)).getPoint(vertex, p);
     return p;
-  }
-  static MIntArray ints(std::initializer_list<int> values) {
-    MIntArray result;
-    for (int value : values) result.append(value);
-    return result;
   }
 };
 

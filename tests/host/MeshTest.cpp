@@ -11,16 +11,11 @@
 
 namespace {
 
+using dagtest::ints;
 using dagtest::plug;
 using dagtest::run;
 
 constexpr double kPi = 3.14159265358979323846;
-
-MIntArray ints(std::initializer_list<int> values) {
-  MIntArray result;
-  for (int value : values) result.append(value);
-  return result;
-}
 
 /// Two unit quads side by side in the xy plane, facing +z.
 MObject makeQuadStrip(const MObject& parent, MStatus* status = nullptr) {

@@ -14,8 +14,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class NodeLifetime : public HostTest {
  protected:

@@ -16,11 +16,10 @@
 
 namespace {
 
-class Plugs : public HostTest {
+class Plugs : public TestNodesTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
+    TestNodesTest::SetUp();
     node = MFnDependencyNode().create("doubler", "source");
     other = MFnDependencyNode().create("doubler", "target");
     // A dynamic array of compounds: targets[i].weight and targets[i].offset.

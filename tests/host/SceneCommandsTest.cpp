@@ -13,17 +13,15 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// The host commands that the plug-in and scene scripts run on the scene:
 /// createNode, setAttr, getAttr, connectAttr, disconnectAttr, rename,
 /// select and delete.
-class SceneCommands : public HostTest {
+class SceneCommands : public TestNodesTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
+    TestNodesTest::SetUp();
     ASSERT_TRUE(run("createNode doubler -n a; createNode doubler -n b"));
   }
   static bool run(const std::string& line) {
@@ -39,15 +37,6 @@ class SceneCommands : public HostTest {
     MObject object;
     if (list.add(name)) list.getDependNode(0, object);
     return object;
-  }
-  static std::vector<std::string> selection() {
-    MSelectionList list;
-    MGlobal::getActiveSelectionList(list);
-    MStringArray names;
-    list.getSelectionStrings(names);
-    std::vector<std::string> result;
-    for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
-    return result;
   }
 };
 
@@ -161,10 +150,10 @@ TEST_F(SceneCommands, SelectReplacesAddsRemovesAndToggles) {
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(run(c.line)) << c.line;
-    EXPECT_EQ(selection(), c.selected) << c.line;
+    EXPECT_EQ(selectedNames(), c.selected) << c.line;
   }
   EXPECT_FALSE(run("select nobody"));
-  EXPECT_EQ(selection(), (std::vector<std::string>{"b", "a.input"}));
+  EXPECT_EQ(selectedNames(), (std::vector<std::string>{"b", "a.input"}));
 }
 
 TEST_F(SceneCommands, DeleteTakesTheSelectionWhenGivenNothing) {
@@ -172,7 +161,7 @@ TEST_F(SceneCommands, DeleteTakesTheSelectionWhenGivenNothing) {
   ASSERT_TRUE(run("delete"));
   EXPECT_FALSE(run("getAttr a.input"));
   EXPECT_FALSE(run("getAttr b.input"));
-  EXPECT_TRUE(selection().empty());
+  EXPECT_TRUE(selectedNames().empty());
   zovhost::testing::clearLogs();
   EXPECT_FALSE(run("delete"));
   EXPECT_TRUE(hasMessage(MessageKind::Error, "delete: Not enough objects or values."));

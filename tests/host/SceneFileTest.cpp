@@ -20,16 +20,26 @@
 
 namespace {
 
-class SceneFiles : public HostTest {
+class SceneFiles : public TestNodesTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    registerTestNodes();
+    TestNodesTest::SetUp();
     path = ::testing::TempDir() + "zovhost_scene_" + std::to_string(getpid()) + ".zsc";
   }
   void TearDown() override {
     std::remove(path.c_str());
-    HostTest::TearDown();
+    TestNodesTest::TearDown();
+  }
+
+  /// Saves the scene, starts a new one and opens the saved one again: it must
+  /// open without an error and be the scene that was saved.
+  void expectReopensAsSaved() const {
+    const std::string saved = zovhost::testing::sceneText();
+    ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save; file -new"));
+    zovhost::testing::clearLogs();
+    ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
+    EXPECT_FALSE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, ""));
+    EXPECT_EQ(zovhost::testing::sceneText(), saved);
   }
 
   static MObject node(const char* name) {
@@ -140,12 +150,7 @@ TEST_F(SceneFiles, DynamicCompoundsAndArraysAreDeclaredSoThatTheirValuesReadBack
       "setAttr a.offset 4 5 6",
   };
   for (const char* line : lines) ASSERT_TRUE(MGlobal::executeCommand(line)) << line;
-  const std::string saved = zovhost::testing::sceneText();
-  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save; file -new"));
-  zovhost::testing::clearLogs();
-  ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
-  EXPECT_FALSE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, ""));
-  EXPECT_EQ(zovhost::testing::sceneText(), saved);
+  ASSERT_NO_FATAL_FAILURE(expectReopensAsSaved());
   EXPECT_DOUBLE_EQ(plug("a", "weights").elementByLogicalIndex(3).asDouble(), 2.5);
   EXPECT_EQ(plug("a", "names").elementByLogicalIndex(1).asString(), MString("first"));
   EXPECT_EQ(plug("a", "deep").asInt(), 7);
@@ -169,12 +174,7 @@ TEST_F(SceneFiles, ALockedCompoundOpensWithEveryChildSet) {
       "setAttr -l on a.offset",
   };
   for (const char* line : lines) ASSERT_TRUE(MGlobal::executeCommand(line)) << line;
-  const std::string saved = zovhost::testing::sceneText();
-  ASSERT_TRUE(MGlobal::executeCommand(MString("file -rename \"") + path.c_str() + "\"; file -save; file -new"));
-  zovhost::testing::clearLogs();
-  ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
-  EXPECT_FALSE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, ""));
-  EXPECT_EQ(zovhost::testing::sceneText(), saved);
+  ASSERT_NO_FATAL_FAILURE(expectReopensAsSaved());
   for (unsigned int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(plug("a", "offset").child(k).asDouble(), 4.0 + k);
   EXPECT_TRUE(plug("a", "offset").isLocked());
 }

@@ -14,10 +14,7 @@
 
 namespace {
 
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
+using namespace dagtest;
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -12,8 +12,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// Stands in for the fracture layer's query: "-gtn NAME" gives the names of
 /// the transforms whose names start with NAME.

@@ -10,8 +10,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class ScriptProcedures : public HostTest {};
 

@@ -6,12 +6,7 @@
 
 namespace {
 
-using dagtest::lineFails;
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
-using dagtest::runUndoable;
+using namespace dagtest;
 
 int intResult(const std::string& line) {
   int value = -1;

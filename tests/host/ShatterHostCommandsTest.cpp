@@ -9,12 +9,7 @@
 
 namespace {
 
-using dagtest::lineFails;
-using dagtest::node;
-using dagtest::path;
-using dagtest::plug;
-using dagtest::run;
-using dagtest::runUndoable;
+using namespace dagtest;
 
 bool visible(const std::string& name) {
   bool value = false;

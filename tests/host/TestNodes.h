@@ -8,6 +8,8 @@
 #include <maya/MPxNode.h>
 #include <maya/MTypeId.h>
 
+#include "HostFixture.h"
+
 #include <string>
 #include <vector>
 
@@ -69,3 +71,12 @@ class MeshReader : public MPxNode {
 /// Registers DoublerNode ("doubler"), TestLocator ("testLocator") and
 /// MeshReader ("meshReader") with the test plug-in.
 void registerTestNodes();
+
+/// A test on a freshly reset host with the test node types registered.
+class TestNodesTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    registerTestNodes();
+  }
+};

@@ -16,8 +16,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -53,16 +52,6 @@ class ToolContexts : public HostTest {
     MStringArray result;
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), result)) << line;
     return result.length() > 0 ? result[0].asChar() : std::string();
-  }
-
-  static std::vector<std::string> selected() {
-    MSelectionList list;
-    MGlobal::getActiveSelectionList(list);
-    MStringArray names;
-    list.getSelectionStrings(names);
-    std::vector<std::string> result;
-    for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
-    return result;
   }
 
   /// Three unit cubes along x at -3, 0 and 3, seen from +z by an
@@ -146,12 +135,12 @@ TEST_F(ToolContexts, AMarqueePicksTheObjectsItMeetsThroughTheViewsCamera) {
     run(std::string("viewEvent -press ") + c.modifiers + " " + c.from);
     run(std::string("viewEvent -drag 1 1"));
     run(std::string("viewEvent -release ") + c.modifiers + " " + c.to);
-    EXPECT_EQ(selected(), c.after) << c.from << " to " << c.to << " " << c.modifiers;
+    EXPECT_EQ(selectedNames(), c.after) << c.from << " to " << c.to << " " << c.modifiers;
   }
   // Behind the camera nothing is seen.
   run("setAttr eye.translateZ -20; select -cl");
   EXPECT_TRUE(MGlobal::selectFromScreen(0, 0, 63, 63, MGlobal::kReplaceList));
-  EXPECT_TRUE(selected().empty());
+  EXPECT_TRUE(selectedNames().empty());
 }
 
 TEST_F(ToolContexts, TheSelectionModeAndMasksAreKeptUntilTheHostIsReset) {

@@ -8,11 +8,7 @@
 
 namespace {
 
-using dagtest::Matrix4;
-using dagtest::maxDifference;
-using dagtest::plug;
-using dagtest::translation;
-using dagtest::Vector3;
+using namespace dagtest;
 
 /// A transform's attribute values (centimetres, radians) and their matrix
 /// composed here in the documented order: scale and shear about the scale

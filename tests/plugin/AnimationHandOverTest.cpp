@@ -16,8 +16,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class AnimationHandOver : public FractureTest {
  protected:

@@ -276,13 +276,7 @@ TEST_F(DrawCallback, AFaceThatClaimsFortyCornersDrawsItsFirstThirtyTwo) {
     counts.push_back(4);
     corners.insert(corners.end(), {i, (i + 1) % 32, 32 + (i + 1) % 32, 32 + i});
   }
-  MPointArray pointArray;
-  for (const MPoint& point : points) pointArray.append(point);
-  MIntArray countArray, cornerArray;
-  for (int count : counts) countArray.append(count);
-  for (int corner : corners) cornerArray.append(corner);
-  const MObject transform = MFnMesh().create(static_cast<int>(points.size()), static_cast<int>(counts.size()),
-                                             pointArray, countArray, cornerArray);
+  const MObject transform = meshOf(points, counts, corners);
   const std::string name = MFnDependencyNode(transform).name().str();
   attachBody(name, MFnDependencyNode(MFnDagNode(transform).child(0)).name().str(), 3, solver);
   rigidBodyNodeDrawData& prepared = prepare(name + "Body");

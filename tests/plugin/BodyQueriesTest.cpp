@@ -16,8 +16,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr double kPi = 3.14159265358979323846;
 

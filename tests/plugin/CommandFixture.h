@@ -46,6 +46,31 @@ class CommandTest : public BodyTest {
   /// Bodies in the engine world (0 without a world).
   static int worldBodies() { return theWorld ? theWorld->getNumberOfBodies() : 0; }
 
+  /// A user's command that is refused, with the message it gives, on a scene
+  /// that its setup lines make.
+  struct RefusedCommand {
+    const char* name;
+    std::vector<std::string> setup;
+    const char* command;
+    zovhost::testing::MessageKind kind;
+    const char* message;
+  };
+
+  /// Runs the case on a fresh host with the module loaded, the scene line
+  /// and the case's setup lines run: the command must fail, give its message
+  /// and leave the count of nodes as it was.
+  static void expectRefused(const RefusedCommand& c, const std::string& scene) {
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    run(scene);
+    for (const std::string& line : c.setup) run(line);
+    const size_t nodes = nodesOfType("dependNode").size();
+    zovhost::testing::clearLogs();
+    EXPECT_FALSE(runs(c.command)) << c.name;
+    EXPECT_TRUE(zovhost::testing::hasMessage(c.kind, c.message)) << c.name;
+    EXPECT_EQ(nodesOfType("dependNode").size(), nodes) << c.name;
+  }
+
   /// Whether a line that starts with the text ran since the logs were cleared.
   static bool ranLine(const std::string& start) {
     for (const auto& command : zovhost::testing::commands())

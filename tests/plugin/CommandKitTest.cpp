@@ -13,8 +13,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr CommandFlag kCount{"-ns", "-numShards", MSyntax::kUnsigned};
 constexpr CommandFlag kWidth{"-wd", "-width", MSyntax::kDouble};

@@ -27,8 +27,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 std::vector<std::string> namesOfType(const std::string& type) {
   MStringArray names;

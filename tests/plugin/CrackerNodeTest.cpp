@@ -7,8 +7,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// Whether the world's cracker list holds the body.
 bool worldHoldsCracker(const HardBody* body) {

@@ -8,8 +8,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// A body's field links: logical element index to the linked field's name.
 using Links = std::map<unsigned int, std::string>;

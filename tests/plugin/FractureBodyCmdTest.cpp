@@ -18,8 +18,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class FractureCommand : public FractureTest {
  protected:

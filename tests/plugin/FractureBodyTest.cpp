@@ -27,8 +27,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 using Cell = std::array<int, 3>;
 
 constexpr double kSingleTenth = 0.10000000149011612;

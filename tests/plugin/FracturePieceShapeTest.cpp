@@ -14,8 +14,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class FracturePieceShape : public ShatteredCubeTest {
  protected:
@@ -93,11 +92,7 @@ TEST_F(FracturePieceShape, APieceWhoseBodyIsMadeAgainStaysWithItsJointsAndPlaysA
     EXPECT_EQ(disagreements(), "");
 
     run("currentTime " + std::to_string(kFirstFrame));
-    run("file -rename \"" + path + "\"; file -save");
-    zovhost::testing::resetHost();
-    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-    run("file -open \"" + path + "\"");
-    zovhost::testing::flushIdleQueue();
+    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
     expectSamePlay(changed, play(kPlayedTo));
   }
 }
@@ -183,11 +178,7 @@ TEST_F(FracturePieceShape, APieceThatLeftComesBackWithItsJointsWhenTheChangeIsUn
     expectSamePlay(asBefore, played);
     EXPECT_EQ(disagreements(), "");
     run("currentTime " + std::to_string(kFirstFrame));
-    run("file -rename \"" + path + "\"; file -save");
-    zovhost::testing::resetHost();
-    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-    run("file -open \"" + path + "\"");
-    zovhost::testing::flushIdleQueue();
+    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
     expectSamePlay(played, play(kPlayedTo));
   }
 }

@@ -117,11 +117,7 @@ TEST_F(FractureUserEdits, ReadingAClustersTwinsLeavesItsJointsOwnValuesAndItsOwn
                                   {outer[0], "frameToBreak", 9.0},  {outer[0], "breakByFrame", 1.0}};
     apply(edits, true);
     if (reopened) {
-      run("file -rename \"" + path + "\"; file -save");
-      zovhost::testing::resetHost();
-      ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-      run("file -open \"" + path + "\"");
-      zovhost::testing::flushIdleQueue();
+      ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
     }
     for (const char* twin : {"ca_stressThreshold", "ca_breakFrame", "ca_breakByFrame", "ca_breakEnergy"})
       run("getAttr " + cluster() + "." + twin);
@@ -154,11 +150,7 @@ TEST_F(FractureUserEdits, ReadingTheFractureBodysTwinsLeavesItsJointsOwnValues) 
                                   {jointsOn(cluster() + ".outstresses").at(0), "forceStrenght", 3.0}};
     apply(edits, true);
     if (reopened) {
-      run("file -rename \"" + path + "\"; file -save");
-      zovhost::testing::resetHost();
-      ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-      run("file -open \"" + path + "\"");
-      zovhost::testing::flushIdleQueue();
+      ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
     }
     for (const char* twin : {"ca_index",           "ca_initialVelocity", "ca_initialSpin", "ca_stressThreshold",
                              "ca_randomThreshold", "ca_propStyle",       "ca_enabled",     "ca_firstHit",

@@ -18,8 +18,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// The solver's gravity setting is single precision.
 constexpr double kGravity = static_cast<double>(9.81f);

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "CommandFixture.h"
 #include "RoughenSupport.h"
+#include "ShatterFixture.h"
 
 namespace {
 
@@ -19,18 +19,7 @@ using Mgc::MgcVector3;
 using roughtest::meshOpChain;
 using roughtest::tagsOf;
 
-class Jagginess : public CommandTest {
- protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    voronoiNode::setIndexCounter(0);
-    zovhost::testing::cancelProgressAfter(-1);
-  }
-  void TearDown() override {
-    zovhost::testing::cancelProgressAfter(-1);
-    CommandTest::TearDown();
-  }
-};
+using Jagginess = ShatterTest;
 
 TEST_F(Jagginess, AnOctantShardIsSubdividedAndRoughenedWithinItsLengthAndGivenBackWhole) {
   ASSERT_TRUE(roughtest::shatterCubeIntoOctants());

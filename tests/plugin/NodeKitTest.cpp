@@ -23,8 +23,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr double kTolerance = 1e-12;
 

@@ -12,8 +12,7 @@
 namespace {
 
 using zovhost::testing::callbackCount;
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// A host without the module; the tests load it themselves.
 class PluginEntry : public ::testing::Test {

@@ -22,8 +22,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class SceneReading : public FractureTest {
  protected:

@@ -21,15 +21,6 @@ class SelectionTool : public CommandTest {
     run("setToolTo " + name.at(0));
     return name.at(0);
   }
-  static std::vector<std::string> selected() {
-    MSelectionList list;
-    MGlobal::getActiveSelectionList(list);
-    MStringArray names;
-    list.getSelectionStrings(names);
-    std::vector<std::string> result;
-    for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
-    return result;
-  }
   static int selectPathRuns() {
     int count = 0;
     for (const auto& command : zovhost::testing::commands())
@@ -90,12 +81,12 @@ TEST_F(SelectionTool, AMarqueeReplacesTheSelectionWhateverKeysAreHeld) {
     run("viewEvent -hold 20 30");
     run("viewEvent -drag 30 35");
     run(std::string("viewEvent -release ") + modifiers + " 40 40");
-    EXPECT_EQ(selected(), (std::vector<std::string>{"left", "middle"})) << modifiers;
+    EXPECT_EQ(zovhost::testing::selectedNames(), (std::vector<std::string>{"left", "middle"})) << modifiers;
     EXPECT_EQ(selectPathRuns(), 1) << modifiers;
   }
   // A marquee that meets nothing empties the selection.
   run("viewEvent -press 0 60; viewEvent -release 63 63");
-  EXPECT_TRUE(selected().empty());
+  EXPECT_TRUE(zovhost::testing::selectedNames().empty());
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <memory>
 
-#include "CommandFixture.h"
+#include "ShatterFixture.h"
 #include "ShatterSupport.h"
 #include "engine/shatter/VoronoiCarving.h"
 #include "src/progressReservation.h"
@@ -22,8 +22,7 @@ using shattertest::isClosed;
 using shattertest::recordOf;
 using shattertest::seedsOf;
 using shattertest::volumeOf;
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr double kCubeVolume = 8.0;
 
@@ -134,19 +133,7 @@ MPointArray pointsOf(const std::vector<MPoint>& points) {
   return array;
 }
 
-class ShatterCommand : public CommandTest {
- protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    // Numbers as after the module is loaded into an empty scene.
-    voronoiNode::setIndexCounter(0);
-    zovhost::testing::cancelProgressAfter(-1);
-  }
-  void TearDown() override {
-    zovhost::testing::cancelProgressAfter(-1);
-    CommandTest::TearDown();
-  }
-};
+using ShatterCommand = ShatterTest;
 
 TEST_F(ShatterCommand, ShatteredCubeGivesClosedShardsOfTheCarvedVolumesWithTaggedCutFaces) {
   meshtest::makeCube("pCube1", 2.0);

@@ -9,8 +9,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class ShatterPlanTest : public CommandTest {};
 

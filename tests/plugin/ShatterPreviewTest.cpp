@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandFixture.h"
+#include "ShatterFixture.h"
 #include "ShatterSupport.h"
 #include "src/shatter/shatterLocatorCmd.h"
 #include "src/shatter/shatterLocatorNode.h"
@@ -19,17 +19,10 @@ using meshtest::pathOf;
 using shattertest::childrenOf;
 using shattertest::recordOf;
 using shattertest::volumeOf;
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
-class ShatterPreview : public CommandTest {
+class ShatterPreview : public ShatterTest {
  protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    voronoiNode::setIndexCounter(0);
-    zovhost::testing::cancelProgressAfter(-1);
-  }
-
   /// A 2 x 2 x 2 cube "name" with a preview locator "<name>Preview" under its transform.
   static ShatterLocatorNode* cubeWithLocator(const std::string& name) {
     meshtest::makeCube(name, 2.0);

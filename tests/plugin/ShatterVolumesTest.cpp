@@ -21,8 +21,7 @@ using shattertest::isClosed;
 using shattertest::volumeSumOf;
 using shattertest::WorldSolid;
 using shattertest::worldSolidOf;
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 enum class Source { kCube, kTurnedCube, kSphere, kPrism };
 const char* const kSourceNames[] = {"Cube", "TurnedCube", "Sphere", "LPrism"};

@@ -8,8 +8,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 constexpr double kTolerance = 1e-5;
 /// The settings' gravity is single precision.

@@ -12,8 +12,7 @@
 namespace {
 
 using meshtest::pathOf;
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 class Tessellation : public CommandTest {
  protected:

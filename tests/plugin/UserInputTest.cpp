@@ -12,8 +12,7 @@
 
 namespace {
 
-using zovhost::testing::hasMessage;
-using zovhost::testing::MessageKind;
+using namespace zovhost::testing;
 
 /// Names a user may type where a node name goes: a command separator, quotes,
 /// spaces, a line end, and the pattern and path characters.

@@ -146,20 +146,32 @@ MgcVector3 faceUV(const MgcVector3& normal, const MgcVector3& p, int layer) {
 
 MgcVector3 vertexColor(const MgcVector3& p) { return {0.5 + 0.1 * p.x, 0.5 + 0.2 * p.y, 0.5 + 0.3 * p.z}; }
 
+namespace {
+
+/// The solid's sizes, and zeroed vertex and face-normal arrays of them in
+/// the mesh (local and world alike); the faces are the caller's to make.
+template <typename Mesh>
+void sizeAsSolid(Mesh& mesh, const Solid& solid, std::uint32_t& nv, std::uint32_t& nf, std::uint32_t& corners) {
+  nv = static_cast<std::uint32_t>(solid.points.size());
+  nf = static_cast<std::uint32_t>(solid.faces.size());
+  corners = 0;
+  for (const auto& face : solid.faces) corners += static_cast<std::uint32_t>(face.size());
+  mesh.numVertices = nv;
+  mesh.vertices = zeroed<MgcVector3>(nv);
+  mesh.worldVertices = zeroed<MgcVector3>(nv);
+  mesh.numFaces = nf;
+  mesh.faceNormals = zeroed<MgcVector3>(nf);
+  mesh.worldFaceNormals = zeroed<MgcVector3>(nf);
+}
+
+}  // namespace
+
 std::unique_ptr<ZOVmesh> toMesh(const Solid& solid, bool withUVs) {
   auto mesh = std::make_unique<ZOVmesh>();
-  const auto nv = static_cast<std::uint32_t>(solid.points.size());
-  const auto nf = static_cast<std::uint32_t>(solid.faces.size());
-  std::uint32_t corners = 0;
-  for (const auto& face : solid.faces) corners += static_cast<std::uint32_t>(face.size());
-  mesh->numVertices = nv;
-  mesh->vertices = zeroed<MgcVector3>(nv);
-  mesh->worldVertices = zeroed<MgcVector3>(nv);
-  mesh->numFaces = nf;
+  std::uint32_t nv = 0, nf = 0, corners = 0;
+  sizeAsSolid(*mesh, solid, nv, nf, corners);
   mesh->faces = zeroed<mesh_face>(nf);
   allocateFaceCorners(*mesh);
-  mesh->faceNormals = zeroed<MgcVector3>(nf);
-  mesh->worldFaceNormals = zeroed<MgcVector3>(nf);
   if (withUVs) {
     mesh->numUVs = corners;
     mesh->uvs = zeroed<MgcVector3>(corners);
@@ -184,17 +196,9 @@ std::unique_ptr<ZOVmesh> toMesh(const Solid& solid, bool withUVs) {
 
 std::unique_ptr<ZOV_DFmesh> toDFmesh(const Solid& solid) {
   auto mesh = std::make_unique<ZOV_DFmesh>();
-  const auto nv = static_cast<std::uint32_t>(solid.points.size());
-  const auto nf = static_cast<std::uint32_t>(solid.faces.size());
-  std::uint32_t corners = 0;
-  for (const auto& face : solid.faces) corners += static_cast<std::uint32_t>(face.size());
-  mesh->numVertices = nv;
-  mesh->vertices = zeroed<MgcVector3>(nv);
-  mesh->worldVertices = zeroed<MgcVector3>(nv);
-  mesh->numFaces = nf;
+  std::uint32_t nv = 0, nf = 0, corners = 0;
+  sizeAsSolid(*mesh, solid, nv, nf, corners);
   mesh->faces = new DFface[nf];
-  mesh->faceNormals = zeroed<MgcVector3>(nf);
-  mesh->worldFaceNormals = zeroed<MgcVector3>(nf);
   mesh->numAuxPoints = corners;
   mesh->auxPoints = zeroed<MgcVector3>(corners);
   mesh->numExtraPoints = nv;

@@ -15,22 +15,6 @@ namespace {
 
 void expectNear(const MgcVector3& a, const MgcVector3& b) { EXPECT_NEAR((a - b).Length(), 0.0, 1e-12); }
 
-/// Two solids in one polygon soup, the second moved by `offset`.
-Solid twoSolids(const Solid& a, const Solid& b, const MgcVector3& offset) {
-  Solid both = a;
-  const auto shift = static_cast<std::uint32_t>(a.points.size());
-  for (const MgcVector3& p : b.points) both.points.push_back(p + offset);
-  for (std::vector<std::uint32_t> face : b.faces) {
-    for (std::uint32_t& v : face) v += shift;
-    both.faces.push_back(face);
-  }
-  return both;
-}
-
-Solid tetrahedron() {
-  return Solid{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}}};
-}
-
 }  // namespace
 
 TEST(BVDFmesh, EdgeTableAndPiecesFollowTheConnectivity) {
@@ -39,13 +23,13 @@ TEST(BVDFmesh, EdgeTableAndPiecesFollowTheConnectivity) {
     std::uint32_t edges, pieces;
   };
   // Two cubes sharing one corner touch at a vertex only: still one piece.
-  Solid corner = twoSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {2, 2, 2});
+  Solid corner = joinSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {2, 2, 2});
   for (std::vector<std::uint32_t>& face : corner.faces)
     for (std::uint32_t& v : face)
       if (v == 8) v = 7;
   const Case cases[] = {
-      {tetrahedron(), 6, 1},
-      {twoSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0}), 24, 2},
+      {tetrahedronSolid(), 6, 1},
+      {joinSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0}), 24, 2},
       {corner, 24, 1},
   };
   for (const Case& c : cases) {
@@ -76,7 +60,7 @@ TEST(BVDFmesh, EdgeTableAndPiecesFollowTheConnectivity) {
 // 1, 2 and 1, and the mesh holds two pieces.
 TEST(BVDFmesh, PiecesTouchingAtACornerShareTheFirstNumber) {
   Solid three =
-      twoSolids(twoSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0}), boxSolid({1, 1, 1}), {2, 2, 2});
+      joinSolids(joinSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0}), boxSolid({1, 1, 1}), {2, 2, 2});
   // The third cube's corner (-1, -1, -1) + (2, 2, 2) is the first cube's corner (1, 1, 1).
   for (std::size_t f = 12; f < three.faces.size(); ++f)
     for (std::uint32_t& v : three.faces[f])
@@ -91,7 +75,7 @@ TEST(BVDFmesh, PiecesTouchingAtACornerShareTheFirstNumber) {
 }
 
 TEST(BVDFmesh, MeshWithAFaceIndexOutOfRangeIsRefused) {
-  auto mesh = toDFmesh(tetrahedron());
+  auto mesh = toDFmesh(tetrahedronSolid());
   mesh->faces[2].vertices[1] = mesh->numVertices;
   BVDFmesh structure;
   EXPECT_FALSE(structure.init(mesh.get(), kDFmeshEdgeTable));
@@ -137,7 +121,7 @@ TEST(BVmesh, CutOfAPlacedMeshKeepsItsLocalFrame) {
 }
 
 TEST(BVmesh, GroupsSplitIntoMeshesAndNestedGroupsJoin) {
-  Solid apart = twoSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0});
+  Solid apart = joinSolids(boxSolid({1, 1, 1}), boxSolid({1, 1, 1}), {5, 0, 0});
   auto mesh = toMesh(apart, true);
   BVmesh volume;
   ASSERT_TRUE(volume.init(mesh.get(), kMeshGroups));
@@ -155,7 +139,7 @@ TEST(BVmesh, GroupsSplitIntoMeshesAndNestedGroupsJoin) {
   EXPECT_EQ(BVmesh::mergeNestedGroups(groups), 0u);
   EXPECT_EQ(groups.size(), 2u);
 
-  Solid nested = twoSolids(boxSolid({2, 2, 2}), boxSolid({0.5, 0.5, 0.5}), {0.5, 0, 0});
+  Solid nested = joinSolids(boxSolid({2, 2, 2}), boxSolid({0.5, 0.5, 0.5}), {0.5, 0, 0});
   auto nestedMesh = toMesh(nested, false);
   BVmesh nestedVolume;
   ASSERT_TRUE(nestedVolume.init(nestedMesh.get(), kMeshGroups));

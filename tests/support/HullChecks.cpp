@@ -17,23 +17,20 @@ std::vector<std::uint32_t> cornersOf(const Face& face) {
   return std::vector<std::uint32_t>(face.vertices, face.vertices + face.numVertices);
 }
 
+template <typename Mesh>
+CheckedHull checkedHullOf(const Mesh& mesh) {
+  CheckedHull hull;
+  hull.vertices.assign(mesh.vertices, mesh.vertices + mesh.numVertices);
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
+    hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
+  return hull;
+}
+
 }  // namespace
 
-CheckedHull checkedHull(const ZOVmesh& mesh) {
-  CheckedHull hull;
-  hull.vertices.assign(mesh.vertices, mesh.vertices + mesh.numVertices);
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
-    hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
-  return hull;
-}
+CheckedHull checkedHull(const ZOVmesh& mesh) { return checkedHullOf(mesh); }
 
-CheckedHull checkedHull(const ZOV_DFmesh& mesh) {
-  CheckedHull hull;
-  hull.vertices.assign(mesh.vertices, mesh.vertices + mesh.numVertices);
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f)
-    hull.faces.push_back({cornersOf(mesh.faces[f]), mesh.faceNormals[f]});
-  return hull;
-}
+CheckedHull checkedHull(const ZOV_DFmesh& mesh) { return checkedHullOf(mesh); }
 
 double enclosedVolume(const CheckedHull& hull) {
   double volume = 0.0;

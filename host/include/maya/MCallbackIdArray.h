@@ -1,26 +1,10 @@
 #pragma once
 
-#include <maya/MStatus.h>
 #include <maya/MTypes.h>
-
-#include <vector>
+#include <zovhost/ValueArray.h>
 
 /// An array of callback ids.
-class MCallbackIdArray {
+class MCallbackIdArray : public zovhost::ValueArray<MCallbackId> {
  public:
-  MCallbackIdArray() = default;
-  unsigned int length() const { return static_cast<unsigned int>(m_items.size()); }
-  MStatus append(MCallbackId id) {
-    m_items.push_back(id);
-    return MS::kSuccess;
-  }
-  MStatus clear() {
-    m_items.clear();
-    return MS::kSuccess;
-  }
-  MCallbackId& operator[](unsigned int index) { return m_items[index]; }
-  MCallbackId operator[](unsigned int index) const { return m_items[index]; }
-
- private:
-  std::vector<MCallbackId> m_items;
+  using ValueArray::ValueArray;
 };

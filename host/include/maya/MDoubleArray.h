@@ -1,32 +1,9 @@
 #pragma once
 
-#include <maya/MStatus.h>
-
-#include <vector>
+#include <zovhost/ValueArray.h>
 
 /// An array of doubles.
-class MDoubleArray {
+class MDoubleArray : public zovhost::ValueArray<double> {
  public:
-  MDoubleArray() = default;
-  MDoubleArray(unsigned int length, double initial = 0.0) : m_items(length, initial) {}
-
-  unsigned int length() const { return static_cast<unsigned int>(m_items.size()); }
-  MStatus setLength(unsigned int length) {
-    m_items.resize(length);
-    return MS::kSuccess;
-  }
-  MStatus append(double item) {
-    m_items.push_back(item);
-    return MS::kSuccess;
-  }
-  MStatus remove(unsigned int index);
-  MStatus clear() {
-    m_items.clear();
-    return MS::kSuccess;
-  }
-  double& operator[](unsigned int index) { return m_items[index]; }
-  double operator[](unsigned int index) const { return m_items[index]; }
-
- private:
-  std::vector<double> m_items;
+  using ValueArray::ValueArray;
 };

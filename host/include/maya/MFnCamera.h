@@ -13,7 +13,7 @@ class MFnCamera : public MFnDagNode {
   explicit MFnCamera(const MDagPath& path, MStatus* status = nullptr);
 
   MFn::Type type() const override { return MFn::kCamera; }
-  MStatus setObject(const MObject& object) override;
+  using MFnDagNode::setObject;
   MStatus setObject(const MDagPath& path);
 
   /// The unit direction the camera looks in; world space uses its path.

@@ -15,7 +15,6 @@ class MFnField : public MFnDagNode {
   explicit MFnField(const MDagPath& path, MStatus* status = nullptr);
 
   MFn::Type type() const override { return MFn::kField; }
-  MStatus setObject(const MObject& object) override;
 
   double magnitude(MStatus* status = nullptr) const;
   MStatus setMagnitude(double magnitude);

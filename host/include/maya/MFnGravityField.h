@@ -11,7 +11,6 @@ class MFnGravityField : public MFnField {
   explicit MFnGravityField(const MObject& object, MStatus* status = nullptr);
 
   MFn::Type type() const override { return MFn::kGravity; }
-  MStatus setObject(const MObject& object) override;
 
   MVector direction(MStatus* status = nullptr) const;
   MStatus setDirection(const MVector& direction);

@@ -15,6 +15,7 @@
 #include <maya/MVector.h>
 #include <maya/MVectorArray.h>
 
+#include <functional>
 #include <memory>
 
 namespace zovhost {
@@ -192,4 +193,7 @@ class MFnMesh : public MFnDagNode {
   /// A copy of the mesh to edit, or null (with the reason) when there is none.
   std::shared_ptr<zovhost::MeshGeometry> editableGeometry(MStatus& status) const;
   MStatus replaceGeometry(const std::shared_ptr<const zovhost::MeshGeometry>& geometry);
+  /// Runs edit on a copy of the mesh and, when it succeeds, puts the copy in
+  /// the mesh's place; the mesh is left as it was when either fails.
+  MStatus editGeometry(const std::function<MStatus(zovhost::MeshGeometry&)>& edit);
 };

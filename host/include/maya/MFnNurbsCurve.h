@@ -20,7 +20,7 @@ class MFnNurbsCurve : public MFnDagNode {
   explicit MFnNurbsCurve(const MDagPath& path, MStatus* status = nullptr);
 
   MFn::Type type() const override { return MFn::kNurbsCurve; }
-  MStatus setObject(const MObject& object) override;
+  using MFnDagNode::setObject;
   MStatus setObject(const MDagPath& path);
 
   /// Makes a curve of degree 1 or 3: at least degree + 1 CVs,

@@ -11,7 +11,6 @@ class MFnUniformField : public MFnField {
   explicit MFnUniformField(const MObject& object, MStatus* status = nullptr);
 
   MFn::Type type() const override { return MFn::kUniform; }
-  MStatus setObject(const MObject& object) override;
 
   MVector direction(MStatus* status = nullptr) const;
   MStatus setDirection(const MVector& direction);

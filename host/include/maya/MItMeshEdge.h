@@ -7,20 +7,16 @@
 #include <maya/MPoint.h>
 #include <maya/MSpace.h>
 #include <maya/MStatus.h>
+#include <zovhost/MeshWalk.h>
 
-#include <memory>
 #include <vector>
-
-namespace zovhost {
-class MeshGeometry;
-}
 
 /// Walks the edges of a mesh node or mesh data: each pair of vertices that
 /// are neighbours on a polygon's boundary is one edge, numbered in the
 /// order the polygons first meet them. World-space positions need the world
 /// (a DAG path, or data that carries it). The mesh is the one current when
 /// the iterator was made or reset.
-class MItMeshEdge {
+class MItMeshEdge : private zovhost::MeshWalk {
  public:
   explicit MItMeshEdge(const MObject& polyObject, MStatus* status = nullptr);
   explicit MItMeshEdge(const MDagPath& polyObject, const MObject& component = MObject::kNullObj,
@@ -48,11 +44,5 @@ class MItMeshEdge {
   };
   bool valid() const { return m_index >= 0 && m_index < static_cast<int>(m_edges.size()); }
 
-  MObject m_object;
-  MDagPath m_path;
-  std::shared_ptr<const zovhost::MeshGeometry> m_geometry;
   std::vector<Edge> m_edges;
-  MMatrix m_world;
-  bool m_worldKnown = false;
-  int m_index = 0;
 };

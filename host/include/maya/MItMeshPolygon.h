@@ -10,17 +10,12 @@
 #include <maya/MString.h>
 #include <maya/MVector.h>
 #include <maya/MVectorArray.h>
-
-#include <memory>
-
-namespace zovhost {
-class MeshGeometry;
-}
+#include <zovhost/MeshWalk.h>
 
 /// Walks the polygons of a mesh node or mesh data in order. World-space
 /// queries need the world (a DAG path, or data that carries it). The mesh is
 /// the one current when the iterator was made or reset.
-class MItMeshPolygon {
+class MItMeshPolygon : private zovhost::MeshWalk {
  public:
   explicit MItMeshPolygon(const MObject& polyObject, MStatus* status = nullptr);
   explicit MItMeshPolygon(const MDagPath& polyObject, const MObject& component = MObject::kNullObj,
@@ -77,11 +72,4 @@ class MItMeshPolygon {
  private:
   bool valid() const;
   bool matrixFor(MSpace::Space space, MMatrix& matrix) const;
-
-  MObject m_object;
-  MDagPath m_path;
-  std::shared_ptr<const zovhost::MeshGeometry> m_geometry;
-  MMatrix m_world;
-  bool m_worldKnown = false;
-  int m_index = 0;
 };

@@ -6,18 +6,12 @@
 #include <maya/MPoint.h>
 #include <maya/MSpace.h>
 #include <maya/MStatus.h>
-
-#include <memory>
-#include <vector>
-
-namespace zovhost {
-class MeshGeometry;
-}
+#include <zovhost/MeshWalk.h>
 
 /// Walks the vertices of a mesh node or mesh data in order. World-space
 /// positions need the world (a DAG path, or data that carries it). The mesh
 /// is the one current when the iterator was made or reset.
-class MItMeshVertex {
+class MItMeshVertex : private zovhost::MeshWalk {
  public:
   explicit MItMeshVertex(const MObject& polyObject, MStatus* status = nullptr);
   explicit MItMeshVertex(const MDagPath& polyObject, const MObject& component = MObject::kNullObj,
@@ -39,11 +33,4 @@ class MItMeshVertex {
 
  private:
   bool valid() const;
-
-  MObject m_object;
-  MDagPath m_path;
-  std::shared_ptr<const zovhost::MeshGeometry> m_geometry;
-  MMatrix m_world;
-  bool m_worldKnown = false;
-  int m_index = 0;
 };

@@ -34,17 +34,18 @@ MCallbackId CallbackRegistry::addEvent(const std::string& event, MMessage::MBasi
 
 MCallbackId CallbackRegistry::addNodeAdded(const std::string& typeName, MMessage::MNodeFunction function,
                                            void* clientData) {
-  if (!function) return 0;
-  Record record{Kind::NodeAdded, typeName.empty() ? "dependNode" : typeName};
-  record.node = function;
-  record.clientData = clientData;
-  return add(std::move(record));
+  return addNode(Kind::NodeAdded, typeName, function, clientData);
 }
 
 MCallbackId CallbackRegistry::addNodeRemoved(const std::string& typeName, MMessage::MNodeFunction function,
                                              void* clientData) {
+  return addNode(Kind::NodeRemoved, typeName, function, clientData);
+}
+
+MCallbackId CallbackRegistry::addNode(Kind kind, const std::string& typeName, MMessage::MNodeFunction function,
+                                      void* clientData) {
   if (!function) return 0;
-  Record record{Kind::NodeRemoved, typeName.empty() ? "dependNode" : typeName};
+  Record record{kind, typeName.empty() ? "dependNode" : typeName};
   record.node = function;
   record.clientData = clientData;
   return add(std::move(record));

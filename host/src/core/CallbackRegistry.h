@@ -52,6 +52,8 @@ class CallbackRegistry {
   };
 
   MCallbackId add(Record record);
+  /// A node-added or node-removed record; an empty type name means every node.
+  MCallbackId addNode(Kind kind, const std::string& typeName, MMessage::MNodeFunction function, void* clientData);
   void raiseNode(Kind kind, const MObject& node, const std::vector<std::string>& typeNames);
 
   std::map<MCallbackId, Record> m_records;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 using zovhost::MatrixData;
 using zovhost::NumericData;
@@ -18,6 +19,13 @@ using zovhost::setStatus;
 using zovhost::StringData;
 
 namespace {
+
+/// A new data object of the type made from the arguments; sets success.
+template <typename Data, typename... Args>
+MObject newData(MStatus* status, Args&&... args) {
+  setStatus(status, MS::kSuccess);
+  return MObject(std::make_shared<Data>(std::forward<Args>(args)...));
+}
 
 template <typename T>
 std::shared_ptr<T> dataOf(const MObject& object) {
@@ -66,10 +74,7 @@ MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
 // ---------------------------------------------------------------------------
 // MFnNumericData
 
-MFnNumericData::MFnNumericData(const MObject& object, MStatus* status) {
-  const MStatus result = setObject(object);
-  setStatus(status, result);
-}
+MFnNumericData::MFnNumericData(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
 
 MObject MFnNumericData::create(Type kind, MStatus* status) {
   const unsigned int count = zovhost::numericComponentCount(kind);
@@ -77,8 +82,7 @@ MObject MFnNumericData::create(Type kind, MStatus* status) {
     setStatus(status, MS::kInvalidParameter);
     return MObject();
   }
-  m_object = MObject(std::make_shared<NumericData>(kind, count));
-  setStatus(status, MS::kSuccess);
+  m_object = newData<NumericData>(status, kind, count);
   return m_object;
 }
 
@@ -116,14 +120,10 @@ MStatus MFnNumericData::setData(double a, double b, double c, double d) {
 // ---------------------------------------------------------------------------
 // MFnStringData
 
-MFnStringData::MFnStringData(const MObject& object, MStatus* status) {
-  const MStatus result = setObject(object);
-  setStatus(status, result);
-}
+MFnStringData::MFnStringData(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
 
 MObject MFnStringData::create(const MString& text, MStatus* status) {
-  m_object = MObject(std::make_shared<StringData>(text));
-  setStatus(status, MS::kSuccess);
+  m_object = newData<StringData>(status, text);
   return m_object;
 }
 
@@ -143,14 +143,10 @@ MStatus MFnStringData::set(const MString& text) {
 // ---------------------------------------------------------------------------
 // MFnMatrixData
 
-MFnMatrixData::MFnMatrixData(const MObject& object, MStatus* status) {
-  const MStatus result = setObject(object);
-  setStatus(status, result);
-}
+MFnMatrixData::MFnMatrixData(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
 
 MObject MFnMatrixData::create(const MMatrix& matrix, MStatus* status) {
-  m_object = MObject(std::make_shared<MatrixData>(matrix));
-  setStatus(status, MS::kSuccess);
+  m_object = newData<MatrixData>(status, matrix);
   return m_object;
 }
 

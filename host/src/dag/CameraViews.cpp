@@ -27,14 +27,6 @@ MFnCamera::MFnCamera(const MObject& object, MStatus* status) { setStatus(status,
 
 MFnCamera::MFnCamera(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
 
-MStatus MFnCamera::setObject(const MObject& object) {
-  if (!object.hasFn(MFn::kCamera)) {
-    MFnDagNode::setObject(MObject());
-    return MS::kInvalidParameter;
-  }
-  return MFnDagNode::setObject(object);
-}
-
 MStatus MFnCamera::setObject(const MDagPath& path) {
   MDagPath shape = path;
   if (shape.isValid() && !shape.hasFn(MFn::kCamera)) shape.extendToShape();

@@ -45,14 +45,6 @@ MFnField::MFnField(const MObject& object, MStatus* status) { setStatus(status, s
 
 MFnField::MFnField(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path.node())); }
 
-MStatus MFnField::setObject(const MObject& object) {
-  if (!object.hasFn(MFn::kField)) {
-    MFnDagNode::setObject(MObject());
-    return MS::kInvalidParameter;
-  }
-  return MFnDagNode::setObject(object);
-}
-
 double MFnField::magnitude(MStatus* status) const { return readField(m_object, "magnitude", status); }
 MStatus MFnField::setMagnitude(double value) { return writeField(m_object, "magnitude", value); }
 double MFnField::maxDistance(MStatus* status) const { return readField(m_object, "maxDistance", status); }
@@ -71,26 +63,10 @@ MStatus MFnField::getForceAtPoint(const MVectorArray& point, const MVectorArray&
 
 MFnUniformField::MFnUniformField(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
 
-MStatus MFnUniformField::setObject(const MObject& object) {
-  if (!object.hasFn(MFn::kUniform)) {
-    MFnField::setObject(MObject());
-    return MS::kInvalidParameter;
-  }
-  return MFnField::setObject(object);
-}
-
 MVector MFnUniformField::direction(MStatus* status) const { return readDirection(m_object, status); }
 MStatus MFnUniformField::setDirection(const MVector& value) { return writeDirection(m_object, value); }
 
 MFnGravityField::MFnGravityField(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
-MStatus MFnGravityField::setObject(const MObject& object) {
-  if (!object.hasFn(MFn::kGravity)) {
-    MFnField::setObject(MObject());
-    return MS::kInvalidParameter;
-  }
-  return MFnField::setObject(object);
-}
 
 MVector MFnGravityField::direction(MStatus* status) const { return readDirection(m_object, status); }
 MStatus MFnGravityField::setDirection(const MVector& value) { return writeDirection(m_object, value); }

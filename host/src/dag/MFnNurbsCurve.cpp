@@ -22,14 +22,6 @@ MFnNurbsCurve::MFnNurbsCurve(const MObject& object, MStatus* status) { setStatus
 
 MFnNurbsCurve::MFnNurbsCurve(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
 
-MStatus MFnNurbsCurve::setObject(const MObject& object) {
-  if (!object.hasFn(MFn::kNurbsCurve)) {
-    MFnDagNode::setObject(MObject());
-    return MS::kInvalidParameter;
-  }
-  return MFnDagNode::setObject(object);
-}
-
 MStatus MFnNurbsCurve::setObject(const MDagPath& path) {
   MDagPath shape = path;
   if (shape.isValid() && !shape.hasFn(MFn::kNurbsCurve) && !shape.extendToShape()) return MS::kInvalidParameter;

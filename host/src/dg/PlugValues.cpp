@@ -71,6 +71,15 @@ T asValue(const MPlug& plug, MStatus* status) {
   return value;
 }
 
+/// The plug's value through MPlug::getValue, with its status in status.
+template <typename T>
+T valueOf(const MPlug& plug, MStatus* status) {
+  T value{};
+  const MStatus result = plug.getValue(value);
+  setStatus(status, result);
+  return value;
+}
+
 }  // namespace
 
 MStatus MPlug::getValue(bool& value) const {
@@ -183,12 +192,7 @@ MStatus MPlug::setValue(const MTime& value) {
 MStatus MPlug::setValue(const MDistance& value) { return writeNumber(*this, value.asCentimeters()); }
 MStatus MPlug::setValue(const MAngle& value) { return writeNumber(*this, value.asRadians()); }
 
-bool MPlug::asBool(MStatus* status) const {
-  bool value = false;
-  const MStatus result = getValue(value);
-  setStatus(status, result);
-  return value;
-}
+bool MPlug::asBool(MStatus* status) const { return valueOf<bool>(*this, status); }
 
 char MPlug::asChar(MStatus* status) const { return asValue<char>(*this, status); }
 short MPlug::asShort(MStatus* status) const { return asValue<short>(*this, status); }
@@ -196,37 +200,12 @@ int MPlug::asInt(MStatus* status) const { return asValue<int>(*this, status); }
 float MPlug::asFloat(MStatus* status) const { return asValue<float>(*this, status); }
 double MPlug::asDouble(MStatus* status) const { return asValue<double>(*this, status); }
 
-MString MPlug::asString(MStatus* status) const {
-  MString value;
-  const MStatus result = getValue(value);
-  setStatus(status, result);
-  return value;
-}
+MString MPlug::asString(MStatus* status) const { return valueOf<MString>(*this, status); }
 
-MObject MPlug::asMObject(MStatus* status) const {
-  MObject value;
-  const MStatus result = getValue(value);
-  setStatus(status, result);
-  return value;
-}
+MObject MPlug::asMObject(MStatus* status) const { return valueOf<MObject>(*this, status); }
 
-MTime MPlug::asMTime(MStatus* status) const {
-  MTime value;
-  const MStatus result = getValue(value);
-  setStatus(status, result);
-  return value;
-}
+MTime MPlug::asMTime(MStatus* status) const { return valueOf<MTime>(*this, status); }
 
-MDistance MPlug::asMDistance(MStatus* status) const {
-  MDistance value;
-  const MStatus result = getValue(value);
-  setStatus(status, result);
-  return value;
-}
+MDistance MPlug::asMDistance(MStatus* status) const { return valueOf<MDistance>(*this, status); }
 
-MAngle MPlug::asMAngle(MStatus* status) const {
-  MAngle value;
-  const MStatus result = getValue(value);
-  setStatus(status, result);
-  return value;
-}
+MAngle MPlug::asMAngle(MStatus* status) const { return valueOf<MAngle>(*this, status); }

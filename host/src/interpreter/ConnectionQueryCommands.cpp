@@ -98,8 +98,7 @@ MStatus listConnectionsCommand(HostCall& call) {
 }  // namespace
 
 void addConnectionQueryCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("attributeQuery", attributeQueryCommand);
-  interpreter.addHostCommand("listConnections", listConnectionsCommand);
+  interpreter.addHostCommands({{"attributeQuery", attributeQueryCommand}, {"listConnections", listConnectionsCommand}});
 }
 
 }  // namespace zovhost

@@ -205,9 +205,8 @@ MStatus pathAnimationCommand(HostCall& call) {
 }  // namespace
 
 void addCurveCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("curve", curveCommand);
-  interpreter.addHostCommand("camera", cameraCommand);
-  interpreter.addHostCommand("pathAnimation", pathAnimationCommand);
+  interpreter.addHostCommands(
+      {{"curve", curveCommand}, {"camera", cameraCommand}, {"pathAnimation", pathAnimationCommand}});
 }
 
 }  // namespace zovhost

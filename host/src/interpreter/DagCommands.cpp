@@ -598,12 +598,12 @@ MStatus lsCommand(HostCall& call) {
 }  // namespace
 
 void addDagCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("parent", parentCommand);
-  interpreter.addHostCommand("group", groupCommand);
-  interpreter.addHostCommand("hide", hideCommand);
-  interpreter.addHostCommand("xform", xformCommand);
-  interpreter.addHostCommand("makeIdentity", makeIdentityCommand);
-  interpreter.addHostCommand("ls", lsCommand);
+  interpreter.addHostCommands({{"parent", parentCommand},
+                               {"group", groupCommand},
+                               {"hide", hideCommand},
+                               {"xform", xformCommand},
+                               {"makeIdentity", makeIdentityCommand},
+                               {"ls", lsCommand}});
 }
 
 }  // namespace zovhost

@@ -97,8 +97,7 @@ MStatus gravityCommand(HostCall& call) { return makeField(call, "gravityField");
 }  // namespace
 
 void addFieldCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("uniform", uniformCommand);
-  interpreter.addHostCommand("gravity", gravityCommand);
+  interpreter.addHostCommands({{"uniform", uniformCommand}, {"gravity", gravityCommand}});
 }
 
 }  // namespace zovhost

@@ -132,8 +132,7 @@ MStatus deleteHistory(HostCall& call, const std::vector<std::shared_ptr<NodeImpl
 }
 
 void addHistoryCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("constructionHistory", constructionHistoryCommand);
-  interpreter.addHostCommand("dgeval", dgevalCommand);
+  interpreter.addHostCommands({{"constructionHistory", constructionHistoryCommand}, {"dgeval", dgevalCommand}});
 }
 
 }  // namespace zovhost

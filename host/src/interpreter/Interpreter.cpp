@@ -92,6 +92,10 @@ void Interpreter::addHostCommand(const std::string& name, HostCommandFunction fu
   m_hostCommands[name] = function;
 }
 
+void Interpreter::addHostCommands(std::initializer_list<std::pair<const char*, HostCommandFunction>> commands) {
+  for (const auto& command : commands) addHostCommand(command.first, command.second);
+}
+
 Interpreter::Nesting::Nesting(Interpreter& interpreter, const std::string& file) : m_interpreter(interpreter) {
   if (!file.empty()) {
     char* resolved = realpath(file.c_str(), nullptr);

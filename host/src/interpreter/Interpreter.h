@@ -6,8 +6,10 @@
 #include "interpreter/ScriptRunner.h"
 
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zovhost {
@@ -125,6 +127,8 @@ class Interpreter {
   void clearIdle() { m_idle.clear(); }
 
   void addHostCommand(const std::string& name, HostCommandFunction function);
+  /// Registers each (name, function) of a table of commands.
+  void addHostCommands(std::initializer_list<std::pair<const char*, HostCommandFunction>> commands);
   bool isHostCommand(const std::string& name) const { return m_hostCommands.count(name) != 0; }
 
   /// True when a script's text ends inside an open block, so that the lines

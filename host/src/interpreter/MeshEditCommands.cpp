@@ -359,10 +359,10 @@ MStatus uvLinkCommand(HostCall& call) {
 }  // namespace
 
 void addMeshEditCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("blindDataType", blindDataTypeCommand);
-  interpreter.addHostCommand("polyBlindData", polyBlindDataCommand);
-  interpreter.addHostCommand("sets", setsCommand);
-  interpreter.addHostCommand("uvLink", uvLinkCommand);
+  interpreter.addHostCommands({{"blindDataType", blindDataTypeCommand},
+                               {"polyBlindData", polyBlindDataCommand},
+                               {"sets", setsCommand},
+                               {"uvLink", uvLinkCommand}});
 }
 
 }  // namespace zovhost

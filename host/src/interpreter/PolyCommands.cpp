@@ -219,11 +219,11 @@ MStatus polyEvaluateCommand(HostCall& call) {
 }  // namespace
 
 void addPolyCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("polyCube", polyCubeCommand);
-  interpreter.addHostCommand("polyPlane", polyPlaneCommand);
-  interpreter.addHostCommand("polyCylinder", polyCylinderCommand);
-  interpreter.addHostCommand("polySphere", polySphereCommand);
-  interpreter.addHostCommand("polyEvaluate", polyEvaluateCommand);
+  interpreter.addHostCommands({{"polyCube", polyCubeCommand},
+                               {"polyPlane", polyPlaneCommand},
+                               {"polyCylinder", polyCylinderCommand},
+                               {"polySphere", polySphereCommand},
+                               {"polyEvaluate", polyEvaluateCommand}});
 }
 
 }  // namespace zovhost

@@ -241,26 +241,26 @@ MStatus confirmDialogCommand(HostCall& call) {
 }  // namespace
 
 void addQueryCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("upAxis", upAxisCommand);
-  interpreter.addHostCommand("grid", gridCommand);
-  interpreter.addHostCommand("window", windowCommand);
-  interpreter.addHostCommand("modelEditor", modelEditorCommand);
-  interpreter.addHostCommand("optionVar", optionVarCommand);
-  interpreter.addHostCommand("displayColor", displayColorCommand);
-  interpreter.addHostCommand("savePrefs", acceptedCommand);
-  interpreter.addHostCommand("dynPref", acceptedCommand);
-  interpreter.addHostCommand("ogs", acceptedCommand);
-  interpreter.addHostCommand("refresh", acceptedCommand);
-  // Commands for the user interface that the module's lines run; there is no
-  // interface to change here.
-  interpreter.addHostCommand("textScrollList", acceptedCommand);
-  interpreter.addHostCommand("polyOptions", polyOptionsCommand);
-  interpreter.addHostCommand("showWindow", acceptedCommand);
-  interpreter.addHostCommand("waitCursor", acceptedCommand);
-  interpreter.addHostCommand("print", printCommand);
-  interpreter.addHostCommand("warning", warningCommand);
-  interpreter.addHostCommand("error", errorCommand);
-  interpreter.addHostCommand("confirmDialog", confirmDialogCommand);
+  interpreter.addHostCommands({{"upAxis", upAxisCommand},
+                               {"grid", gridCommand},
+                               {"window", windowCommand},
+                               {"modelEditor", modelEditorCommand},
+                               {"optionVar", optionVarCommand},
+                               {"displayColor", displayColorCommand},
+                               {"savePrefs", acceptedCommand},
+                               {"dynPref", acceptedCommand},
+                               {"ogs", acceptedCommand},
+                               {"refresh", acceptedCommand},
+                               // Commands for the user interface that the module's lines run; there is no
+                               // interface to change here.
+                               {"textScrollList", acceptedCommand},
+                               {"polyOptions", polyOptionsCommand},
+                               {"showWindow", acceptedCommand},
+                               {"waitCursor", acceptedCommand},
+                               {"print", printCommand},
+                               {"warning", warningCommand},
+                               {"error", errorCommand},
+                               {"confirmDialog", confirmDialogCommand}});
 }
 
 }  // namespace zovhost

@@ -451,17 +451,17 @@ MStatus lockNodeCommand(HostCall& call) {
 }  // namespace
 
 void addSceneCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("createNode", createNodeCommand);
-  interpreter.addHostCommand("delete", deleteCommand);
-  interpreter.addHostCommand("rename", renameCommand);
-  interpreter.addHostCommand("select", selectCommand);
-  interpreter.addHostCommand("shadingNode", shadingNodeCommand);
-  interpreter.addHostCommand("dgdirty", dgdirtyCommand);
-  interpreter.addHostCommand("setAttr", setAttrCommand);
-  interpreter.addHostCommand("getAttr", getAttrCommand);
-  interpreter.addHostCommand("connectAttr", connectAttrCommand);
-  interpreter.addHostCommand("disconnectAttr", disconnectAttrCommand);
-  interpreter.addHostCommand("lockNode", lockNodeCommand);
+  interpreter.addHostCommands({{"createNode", createNodeCommand},
+                               {"delete", deleteCommand},
+                               {"rename", renameCommand},
+                               {"select", selectCommand},
+                               {"shadingNode", shadingNodeCommand},
+                               {"dgdirty", dgdirtyCommand},
+                               {"setAttr", setAttrCommand},
+                               {"getAttr", getAttrCommand},
+                               {"connectAttr", connectAttrCommand},
+                               {"disconnectAttr", disconnectAttrCommand},
+                               {"lockNode", lockNodeCommand}});
 }
 
 }  // namespace zovhost

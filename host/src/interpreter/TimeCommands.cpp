@@ -403,15 +403,15 @@ MStatus flushUndoCommand(HostCall& call) {
 }  // namespace
 
 void addTimeCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("flushUndo", flushUndoCommand);
-  interpreter.addHostCommand("currentTime", currentTimeCommand);
-  interpreter.addHostCommand("playbackOptions", playbackOptionsCommand);
-  interpreter.addHostCommand("play", playCommand);
-  interpreter.addHostCommand("setKeyframe", setKeyframeCommand);
-  interpreter.addHostCommand("currentUnit", currentUnitCommand);
-  interpreter.addHostCommand("undoInfo", undoInfoCommand);
-  interpreter.addHostCommand("undo", undoCommand);
-  interpreter.addHostCommand("redo", redoCommand);
+  interpreter.addHostCommands({{"flushUndo", flushUndoCommand},
+                               {"currentTime", currentTimeCommand},
+                               {"playbackOptions", playbackOptionsCommand},
+                               {"play", playCommand},
+                               {"setKeyframe", setKeyframeCommand},
+                               {"currentUnit", currentUnitCommand},
+                               {"undoInfo", undoInfoCommand},
+                               {"undo", undoCommand},
+                               {"redo", redoCommand}});
 }
 
 }  // namespace zovhost

@@ -100,9 +100,8 @@ MStatus viewEventCommand(HostCall& call) {
 }  // namespace
 
 void addToolCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("setToolTo", setToolToCommand);
-  interpreter.addHostCommand("currentCtx", currentCtxCommand);
-  interpreter.addHostCommand("viewEvent", viewEventCommand);
+  interpreter.addHostCommands(
+      {{"setToolTo", setToolToCommand}, {"currentCtx", currentCtxCommand}, {"viewEvent", viewEventCommand}});
 }
 
 }  // namespace zovhost

@@ -33,6 +33,60 @@ void dropStaleIds(std::vector<int>& ids, size_t count) {
     if (id >= static_cast<int>(count)) id = -1;
 }
 
+// The two kinds of per-corner sets, UV sets and colour sets, seen alike by
+// the members that list, name and add them.
+struct UVSets {
+  static const std::vector<UVSet>& of(const MeshGeometry& mesh) { return mesh.uvSets(); }
+  static const std::string& current(const MeshGeometry& mesh) { return mesh.currentUVSet(); }
+  static bool setCurrent(MeshGeometry& mesh, const std::string& name) { return mesh.setCurrentUVSet(name); }
+  static std::string add(MeshGeometry& mesh, const std::string& name, bool) { return mesh.addUVSet(name); }
+};
+
+struct ColorSets {
+  static const std::vector<ColorSet>& of(const MeshGeometry& mesh) { return mesh.colorSets(); }
+  static const std::string& current(const MeshGeometry& mesh) { return mesh.currentColorSet(); }
+  static bool setCurrent(MeshGeometry& mesh, const std::string& name) { return mesh.setCurrentColorSet(name); }
+  static std::string add(MeshGeometry& mesh, const std::string& name, bool clamped) {
+    return mesh.addColorSet(name, clamped);
+  }
+};
+
+template <typename Kind>
+int setCount(const MeshView& view, MStatus* status) {
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() ? static_cast<int>(Kind::of(*view.geometry).size()) : 0;
+}
+
+template <typename Kind>
+MStatus getSetNames(const MeshView& view, MStringArray& setNames) {
+  setNames.clear();
+  if (!view.valid()) return MS::kFailure;
+  for (const auto& set : Kind::of(*view.geometry)) setNames.append(MString(set.name));
+  return MS::kSuccess;
+}
+
+template <typename Kind>
+MString currentSetName(const MeshView& view, MStatus* status) {
+  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
+  return view.valid() ? MString(Kind::current(*view.geometry)) : MString();
+}
+
+/// Adds a set named after name (made unique) to mesh, the copy being edited,
+/// and hands the copy to replace; the name given, empty on failure. A null
+/// mesh or an invalid name fails with failure.
+template <typename Kind, typename Replace>
+MString addSet(const std::shared_ptr<MeshGeometry>& mesh, const MString& name, bool clamped, MStatus failure,
+               Replace replace, MStatus* status) {
+  if (!mesh || !MeshGeometry::isValidSetName(name.str())) {
+    setStatus(status, failure);
+    return MString();
+  }
+  const std::string given = Kind::add(*mesh, name.str(), clamped);
+  const MStatus result = replace(mesh);
+  setStatus(status, result);
+  return result ? MString(given) : MString();
+}
+
 }  // namespace
 
 std::shared_ptr<MeshGeometry> MFnMesh::editableGeometry(MStatus& status) const {
@@ -41,48 +95,40 @@ std::shared_ptr<MeshGeometry> MFnMesh::editableGeometry(MStatus& status) const {
   return view.valid() ? std::make_shared<MeshGeometry>(*view.geometry) : nullptr;
 }
 
-// --- UV sets -------------------------------------------------------------
-
-int MFnMesh::numUVSets(MStatus* status) const {
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
-  return view.valid() ? static_cast<int>(view.geometry->uvSets().size()) : 0;
-}
-
-MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
-  setNames.clear();
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  if (!view.valid()) return MS::kFailure;
-  for (const UVSet& set : view.geometry->uvSets()) setNames.append(MString(set.name));
-  return MS::kSuccess;
-}
-
-MString MFnMesh::currentUVSetName(MStatus* status) const {
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
-  return view.valid() ? MString(view.geometry->currentUVSet()) : MString();
-}
-
-MStatus MFnMesh::setCurrentUVSetName(const MString& name) {
+MStatus MFnMesh::editGeometry(const std::function<MStatus(MeshGeometry&)>& edit) {
   MStatus status;
   auto mesh = editableGeometry(status);
   if (!mesh) return status;
-  if (!mesh->setCurrentUVSet(name.str())) return MS::kInvalidParameter;
+  if (!(status = edit(*mesh))) return status;
   return replaceGeometry(mesh);
+}
+
+// --- UV sets -------------------------------------------------------------
+
+int MFnMesh::numUVSets(MStatus* status) const {
+  return setCount<UVSets>(zovhost::meshViewOf(m_object, m_path), status);
+}
+
+MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
+  return getSetNames<UVSets>(zovhost::meshViewOf(m_object, m_path), setNames);
+}
+
+MString MFnMesh::currentUVSetName(MStatus* status) const {
+  return currentSetName<UVSets>(zovhost::meshViewOf(m_object, m_path), status);
+}
+
+MStatus MFnMesh::setCurrentUVSetName(const MString& name) {
+  return editGeometry([&](MeshGeometry& mesh) {
+    return UVSets::setCurrent(mesh, name.str()) ? MStatus(MS::kSuccess) : MStatus(MS::kInvalidParameter);
+  });
 }
 
 MString MFnMesh::createUVSetWithName(const MString& name, MStatus* status) {
   MStatus result;
   auto mesh = editableGeometry(result);
-  if (mesh && !MeshGeometry::isValidSetName(name.str())) result = MS::kInvalidParameter;
-  if (!result) {
-    setStatus(status, result);
-    return MString();
-  }
-  const std::string given = mesh->addUVSet(name.str());
-  result = replaceGeometry(mesh);
-  setStatus(status, result);
-  return result ? MString(given) : MString();
+  return addSet<UVSets>(
+      mesh, name, false, mesh ? MStatus(MS::kInvalidParameter) : result,
+      [this](const std::shared_ptr<MeshGeometry>& edited) { return replaceGeometry(edited); }, status);
 }
 
 MString MFnMesh::createUVSetDataMeshWithName(const MString& name, MStatus* status) {
@@ -94,29 +140,27 @@ MString MFnMesh::createUVSetDataMeshWithName(const MString& name, MStatus* statu
 }
 
 MStatus MFnMesh::renameUVSet(const MString& origName, const MString& newName) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  UVSet* set = mesh->findUVSet(origName.str());
-  if (origName.length() == 0 || !set || !MeshGeometry::isValidSetName(newName.str())) return MS::kInvalidParameter;
-  if (newName.str() != origName.str() && mesh->findUVSet(newName.str())) return MS::kInvalidParameter;
-  const bool current = mesh->currentUVSet() == set->name;
-  set->name = newName.str();
-  if (current) mesh->setCurrentUVSet(set->name);
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    UVSet* set = mesh.findUVSet(origName.str());
+    if (origName.length() == 0 || !set || !MeshGeometry::isValidSetName(newName.str())) return MS::kInvalidParameter;
+    if (newName.str() != origName.str() && mesh.findUVSet(newName.str())) return MS::kInvalidParameter;
+    const bool current = mesh.currentUVSet() == set->name;
+    set->name = newName.str();
+    if (current) mesh.setCurrentUVSet(set->name);
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::deleteUVSet(const MString& name) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  auto& sets = mesh->uvSets();
-  const auto found = std::find_if(sets.begin(), sets.end(), [&](const UVSet& s) { return s.name == name.str(); });
-  if (found == sets.end() || sets.size() == 1) return MS::kInvalidParameter;
-  const bool current = mesh->currentUVSet() == found->name;
-  sets.erase(found);
-  if (current) mesh->setCurrentUVSet(sets.front().name);
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    auto& sets = mesh.uvSets();
+    const auto found = std::find_if(sets.begin(), sets.end(), [&](const UVSet& s) { return s.name == name.str(); });
+    if (found == sets.end() || sets.size() == 1) return MS::kInvalidParameter;
+    const bool current = mesh.currentUVSet() == found->name;
+    sets.erase(found);
+    if (current) mesh.setCurrentUVSet(sets.front().name);
+    return MS::kSuccess;
+  });
 }
 
 int MFnMesh::numUVs(MStatus* status) const { return numUVs(MString(), status); }
@@ -141,68 +185,64 @@ MStatus MFnMesh::getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString*
 
 MStatus MFnMesh::setUVs(const MFloatArray& uArray, const MFloatArray& vArray, const MString* uvSet) {
   if (uArray.length() != vArray.length()) return MS::kInvalidParameter;
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  UVSet* set = mesh->findUVSet(nameOf(uvSet));
-  if (!set) return MS::kInvalidParameter;
-  set->u = uArray.items();
-  set->v = vArray.items();
-  dropStaleIds(set->ids, set->u.size());
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    UVSet* set = mesh.findUVSet(nameOf(uvSet));
+    if (!set) return MS::kInvalidParameter;
+    set->u = uArray.items();
+    set->v = vArray.items();
+    dropStaleIds(set->ids, set->u.size());
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::setSomeUVs(const MIntArray& uvIds, const MFloatArray& uArray, const MFloatArray& vArray,
                             const MString* uvSet) {
   if (uArray.length() != vArray.length() || uArray.length() != uvIds.length()) return MS::kInvalidParameter;
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  UVSet* set = mesh->findUVSet(nameOf(uvSet));
-  if (!set) return MS::kInvalidParameter;
-  for (unsigned int i = 0; i < uvIds.length(); ++i)
-    if (uvIds[i] < 0 || static_cast<size_t>(uvIds[i]) >= set->u.size()) return MS::kInvalidParameter;
-  for (unsigned int i = 0; i < uvIds.length(); ++i) {
-    set->u[static_cast<size_t>(uvIds[i])] = uArray[i];
-    set->v[static_cast<size_t>(uvIds[i])] = vArray[i];
-  }
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    UVSet* set = mesh.findUVSet(nameOf(uvSet));
+    if (!set) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < uvIds.length(); ++i)
+      if (uvIds[i] < 0 || static_cast<size_t>(uvIds[i]) >= set->u.size()) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < uvIds.length(); ++i) {
+      set->u[static_cast<size_t>(uvIds[i])] = uArray[i];
+      set->v[static_cast<size_t>(uvIds[i])] = vArray[i];
+    }
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::clearUVs(const MString* uvSet) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  UVSet* set = mesh->findUVSet(nameOf(uvSet));
-  if (!set) return MS::kInvalidParameter;
-  set->u.clear();
-  set->v.clear();
-  std::fill(set->ids.begin(), set->ids.end(), -1);
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    UVSet* set = mesh.findUVSet(nameOf(uvSet));
+    if (!set) return MS::kInvalidParameter;
+    set->u.clear();
+    set->v.clear();
+    std::fill(set->ids.begin(), set->ids.end(), -1);
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::assignUVs(const MIntArray& uvCounts, const MIntArray& uvIds, const MString* uvSet) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  UVSet* set = mesh->findUVSet(nameOf(uvSet));
-  if (!set || uvCounts.length() != static_cast<unsigned int>(mesh->polygonCount())) return MS::kInvalidParameter;
-  std::vector<int> ids(static_cast<size_t>(mesh->faceVertexCount()), -1);
-  unsigned int next = 0;
-  for (int p = 0; p < mesh->polygonCount(); ++p) {
-    const int count = uvCounts[static_cast<unsigned int>(p)];
-    if (count == 0) continue;
-    if (count != mesh->counts()[static_cast<size_t>(p)] || next + static_cast<unsigned int>(count) > uvIds.length())
-      return MS::kInvalidParameter;
-    for (int k = 0; k < count; ++k) {
-      const int id = uvIds[next++];
-      if (id < 0 || static_cast<size_t>(id) >= set->u.size()) return MS::kInvalidParameter;
-      ids[static_cast<size_t>(mesh->offset(p) + k)] = id;
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    UVSet* set = mesh.findUVSet(nameOf(uvSet));
+    if (!set || uvCounts.length() != static_cast<unsigned int>(mesh.polygonCount())) return MS::kInvalidParameter;
+    std::vector<int> ids(static_cast<size_t>(mesh.faceVertexCount()), -1);
+    unsigned int next = 0;
+    for (int p = 0; p < mesh.polygonCount(); ++p) {
+      const int count = uvCounts[static_cast<unsigned int>(p)];
+      if (count == 0) continue;
+      if (count != mesh.counts()[static_cast<size_t>(p)] || next + static_cast<unsigned int>(count) > uvIds.length())
+        return MS::kInvalidParameter;
+      for (int k = 0; k < count; ++k) {
+        const int id = uvIds[next++];
+        if (id < 0 || static_cast<size_t>(id) >= set->u.size()) return MS::kInvalidParameter;
+        ids[static_cast<size_t>(mesh.offset(p) + k)] = id;
+      }
     }
-  }
-  if (next != uvIds.length()) return MS::kInvalidParameter;
-  set->ids = std::move(ids);
-  return replaceGeometry(mesh);
+    if (next != uvIds.length()) return MS::kInvalidParameter;
+    set->ids = std::move(ids);
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::getAssignedUVs(MIntArray& uvCounts, MIntArray& uvIds, const MString* uvSet) const {
@@ -245,66 +285,44 @@ MStatus MFnMesh::getPolygonUV(int polygonId, int vertexIndex, float& u, float& v
 // --- Colour sets ---------------------------------------------------------
 
 int MFnMesh::numColorSets(MStatus* status) const {
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
-  return view.valid() ? static_cast<int>(view.geometry->colorSets().size()) : 0;
+  return setCount<ColorSets>(zovhost::meshViewOf(m_object, m_path), status);
 }
 
 MStatus MFnMesh::getColorSetNames(MStringArray& setNames) const {
-  setNames.clear();
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  if (!view.valid()) return MS::kFailure;
-  for (const ColorSet& set : view.geometry->colorSets()) setNames.append(MString(set.name));
-  return MS::kSuccess;
+  return getSetNames<ColorSets>(zovhost::meshViewOf(m_object, m_path), setNames);
 }
 
 MString MFnMesh::currentColorSetName(MStatus* status) const {
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  setStatus(status, view.valid() ? MS::kSuccess : MS::kFailure);
-  return view.valid() ? MString(view.geometry->currentColorSet()) : MString();
+  return currentSetName<ColorSets>(zovhost::meshViewOf(m_object, m_path), status);
 }
 
 MStatus MFnMesh::setCurrentColorSetName(const MString& name) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  if (!mesh->setCurrentColorSet(name.str())) return MS::kInvalidParameter;
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) {
+    return ColorSets::setCurrent(mesh, name.str()) ? MStatus(MS::kSuccess) : MStatus(MS::kInvalidParameter);
+  });
 }
 
 MString MFnMesh::createColorSetWithName(const MString& name, MStatus* status) {
   MStatus result;
   auto mesh = editableGeometry(result);
-  if (mesh && !MeshGeometry::isValidSetName(name.str())) result = MS::kInvalidParameter;
-  if (!result) {
-    setStatus(status, result);
-    return MString();
-  }
-  const std::string given = mesh->addColorSet(name.str(), false);
-  result = replaceGeometry(mesh);
-  setStatus(status, result);
-  return result ? MString(given) : MString();
+  return addSet<ColorSets>(
+      mesh, name, false, mesh ? MStatus(MS::kInvalidParameter) : result,
+      [this](const std::shared_ptr<MeshGeometry>& edited) { return replaceGeometry(edited); }, status);
 }
 
 MStatus MFnMesh::deleteColorSet(const MString& name) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  if (!mesh->removeColorSet(name.str())) return MS::kInvalidParameter;
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    if (!mesh.removeColorSet(name.str())) return MS::kInvalidParameter;
+    return MS::kSuccess;
+  });
 }
 
 MString MFnMesh::createColorSetWithNameDataMesh(const MString& name, bool clamped, MStatus* status) {
   MStatus result;
   auto mesh = zovhost::meshDataOf(m_object) ? editableGeometry(result) : nullptr;
-  if (!mesh || !MeshGeometry::isValidSetName(name.str())) {
-    setStatus(status, MS::kInvalidParameter);
-    return MString();
-  }
-  const std::string given = mesh->addColorSet(name.str(), clamped);
-  result = replaceGeometry(mesh);
-  setStatus(status, result);
-  return result ? MString(given) : MString();
+  return addSet<ColorSets>(
+      mesh, name, clamped, MS::kInvalidParameter,
+      [this](const std::shared_ptr<MeshGeometry>& edited) { return replaceGeometry(edited); }, status);
 }
 
 int MFnMesh::numColors(MStatus* status) const { return numColors(MString(), status); }
@@ -330,40 +348,37 @@ MStatus MFnMesh::getColors(MColorArray& colors, const MString* colorSet, const M
 }
 
 MStatus MFnMesh::setColors(const MColorArray& colors, const MString* colorSet) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  ColorSet* set = mesh->findColorSet(nameOf(colorSet));
-  if (!set) return MS::kInvalidParameter;
-  set->colors = colors.items();
-  if (set->clamped)
-    for (MColor& c : set->colors)
-      for (float* channel : {&c.r, &c.g, &c.b, &c.a}) *channel = std::min(std::max(*channel, 0.0f), 1.0f);
-  dropStaleIds(set->ids, set->colors.size());
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    ColorSet* set = mesh.findColorSet(nameOf(colorSet));
+    if (!set) return MS::kInvalidParameter;
+    set->colors = colors.items();
+    if (set->clamped)
+      for (MColor& c : set->colors)
+        for (float* channel : {&c.r, &c.g, &c.b, &c.a}) *channel = std::min(std::max(*channel, 0.0f), 1.0f);
+    dropStaleIds(set->ids, set->colors.size());
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::clearColors(const MString* colorSet) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  ColorSet* set = mesh->findColorSet(nameOf(colorSet));
-  if (!set) return MS::kInvalidParameter;
-  set->colors.clear();
-  std::fill(set->ids.begin(), set->ids.end(), -1);
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    ColorSet* set = mesh.findColorSet(nameOf(colorSet));
+    if (!set) return MS::kInvalidParameter;
+    set->colors.clear();
+    std::fill(set->ids.begin(), set->ids.end(), -1);
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::assignColors(const MIntArray& colorIds, const MString* colorSet) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  ColorSet* set = mesh->findColorSet(nameOf(colorSet));
-  if (!set || colorIds.length() != static_cast<unsigned int>(mesh->faceVertexCount())) return MS::kInvalidParameter;
-  for (unsigned int i = 0; i < colorIds.length(); ++i)
-    if (colorIds[i] < -1 || colorIds[i] >= static_cast<int>(set->colors.size())) return MS::kInvalidParameter;
-  for (unsigned int i = 0; i < colorIds.length(); ++i) set->ids[i] = colorIds[i];
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    ColorSet* set = mesh.findColorSet(nameOf(colorSet));
+    if (!set || colorIds.length() != static_cast<unsigned int>(mesh.faceVertexCount())) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < colorIds.length(); ++i)
+      if (colorIds[i] < -1 || colorIds[i] >= static_cast<int>(set->colors.size())) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < colorIds.length(); ++i) set->ids[i] = colorIds[i];
+    return MS::kSuccess;
+  });
 }
 
 MStatus MFnMesh::getColorIndex(int polygonId, int vertexIndex, int& colorIndex, const MString* colorSet) const {
@@ -451,19 +466,18 @@ MStatus MFnMesh::setIntBlindData(const MIntArray& compIds, MFn::Type compType, i
 
 MStatus MFnMesh::setIntBlindData(const MIntArray& compIds, MFn::Type compType, int blindDataId, const MString& attrName,
                                  const MIntArray& data) {
-  MStatus status;
-  auto mesh = editableGeometry(status);
-  if (!mesh) return status;
-  zovhost::BlindDataType type;
-  if (compType != MFn::kMeshPolygonComponent || !zovhost::findBlindDataType(blindDataId, type))
-    return MS::kInvalidParameter;
-  const zovhost::BlindDataAttribute* attribute = type.attribute(attrName.str());
-  if (!attribute || compIds.length() != data.length()) return MS::kInvalidParameter;
-  for (unsigned int i = 0; i < compIds.length(); ++i)
-    if (!mesh->validPolygon(compIds[i])) return MS::kInvalidParameter;
-  for (unsigned int i = 0; i < compIds.length(); ++i)
-    mesh->setFaceBlindValue(blindDataId, attribute->longName, compIds[i], data[i]);
-  return replaceGeometry(mesh);
+  return editGeometry([&](MeshGeometry& mesh) -> MStatus {
+    zovhost::BlindDataType type;
+    if (compType != MFn::kMeshPolygonComponent || !zovhost::findBlindDataType(blindDataId, type))
+      return MS::kInvalidParameter;
+    const zovhost::BlindDataAttribute* attribute = type.attribute(attrName.str());
+    if (!attribute || compIds.length() != data.length()) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < compIds.length(); ++i)
+      if (!mesh.validPolygon(compIds[i])) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < compIds.length(); ++i)
+      mesh.setFaceBlindValue(blindDataId, attribute->longName, compIds[i], data[i]);
+    return MS::kSuccess;
+  });
 }
 
 // --- Shading -------------------------------------------------------------

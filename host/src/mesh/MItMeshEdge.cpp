@@ -6,33 +6,22 @@
 
 #include "mathtypes/StatusOut.h"
 #include "mesh/MeshGeometry.h"
-#include "mesh/MeshView.h"
 
 using zovhost::setStatus;
 
-MItMeshEdge::MItMeshEdge(const MObject& polyObject, MStatus* status) : m_object(polyObject) {
+MItMeshEdge::MItMeshEdge(const MObject& polyObject, MStatus* status) : MeshWalk(polyObject) {
   setStatus(status, reset());
 }
 
-MItMeshEdge::MItMeshEdge(const MDagPath& polyObject, const MObject& component, MStatus* status) : m_path(polyObject) {
-  if (!component.isNull()) {
-    setStatus(status, MS::kInvalidParameter);
-    return;
-  }
-  // A path to a transform means the mesh shape below it.
-  if (m_path.isValid() && !m_path.hasFn(MFn::kMesh)) m_path.extendToShape();
-  m_object = m_path.node();
-  setStatus(status, reset());
+MItMeshEdge::MItMeshEdge(const MDagPath& polyObject, const MObject& component, MStatus* status) : MeshWalk(polyObject) {
+  const MStatus taken = takeShape(component);
+  setStatus(status, taken ? reset() : taken);
 }
 
 MStatus MItMeshEdge::reset() {
-  const zovhost::MeshView view = zovhost::meshViewOf(m_object, m_path);
-  m_geometry = view.geometry;
-  m_world = view.world;
-  m_worldKnown = view.worldKnown;
-  m_index = 0;
+  const MStatus loaded = load();
   m_edges.clear();
-  if (!view.valid()) return MS::kInvalidParameter;
+  if (!loaded) return loaded;
   // Edges by their ends, lower vertex first.
   std::map<std::pair<int, int>, size_t> numbers;
   for (int p = 0; p < m_geometry->polygonCount(); ++p) {
@@ -52,16 +41,9 @@ MStatus MItMeshEdge::reset() {
   return MS::kSuccess;
 }
 
-bool MItMeshEdge::isDone(MStatus* status) const {
-  setStatus(status, m_geometry ? MS::kSuccess : MS::kFailure);
-  return !valid();
-}
+bool MItMeshEdge::isDone(MStatus* status) const { return walkedPast(valid(), status); }
 
-MStatus MItMeshEdge::next() {
-  if (!valid()) return MS::kFailure;
-  ++m_index;
-  return MS::kSuccess;
-}
+MStatus MItMeshEdge::next() { return stepOn(valid()); }
 
 int MItMeshEdge::index(MStatus* status) const {
   setStatus(status, valid() ? MS::kSuccess : MS::kFailure);
@@ -77,10 +59,7 @@ int MItMeshEdge::index(int end, MStatus* status) const {
   return m_edges[static_cast<size_t>(m_index)].ends[end];
 }
 
-int MItMeshEdge::count(MStatus* status) const {
-  setStatus(status, m_geometry ? MS::kSuccess : MS::kFailure);
-  return static_cast<int>(m_edges.size());
-}
+int MItMeshEdge::count(MStatus* status) const { return counted(static_cast<int>(m_edges.size()), status); }
 
 MPoint MItMeshEdge::point(int end, MSpace::Space space, MStatus* status) const {
   MStatus found;

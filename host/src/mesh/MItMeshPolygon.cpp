@@ -2,13 +2,10 @@
 
 #include "mathtypes/StatusOut.h"
 #include "mesh/MeshGeometry.h"
-#include "mesh/MeshView.h"
 #include "mesh/PolygonTriangulation.h"
 
 using zovhost::MeshGeometry;
 using zovhost::setStatus;
-
-namespace {}  // namespace
 
 MItMeshPolygon::MItMeshPolygon(const MObject& polyObject, MStatus* status) { setStatus(status, reset(polyObject)); }
 
@@ -16,14 +13,7 @@ MItMeshPolygon::MItMeshPolygon(const MDagPath& polyObject, const MObject& compon
   setStatus(status, reset(polyObject, component));
 }
 
-MStatus MItMeshPolygon::reset() {
-  const zovhost::MeshView view = zovhost::meshViewOf(m_object, m_path);
-  m_geometry = view.geometry;
-  m_world = view.world;
-  m_worldKnown = view.worldKnown;
-  m_index = 0;
-  return view.valid() ? MS::kSuccess : MS::kInvalidParameter;
-}
+MStatus MItMeshPolygon::reset() { return load(); }
 
 MStatus MItMeshPolygon::reset(const MObject& polyObject) {
   m_object = polyObject;
@@ -33,10 +23,8 @@ MStatus MItMeshPolygon::reset(const MObject& polyObject) {
 
 MStatus MItMeshPolygon::reset(const MDagPath& polyObject, const MObject& component) {
   if (!component.isNull()) return MS::kInvalidParameter;
-  // A path to a transform means the mesh shape below it.
   m_path = polyObject;
-  if (m_path.isValid() && !m_path.hasFn(MFn::kMesh)) m_path.extendToShape();
-  m_object = m_path.node();
+  takeShape(component);
   return reset();
 }
 
@@ -47,16 +35,9 @@ bool MItMeshPolygon::matrixFor(MSpace::Space space, MMatrix& matrix) const {
   return space != MSpace::kWorld || m_worldKnown;
 }
 
-bool MItMeshPolygon::isDone(MStatus* status) const {
-  setStatus(status, m_geometry ? MS::kSuccess : MS::kFailure);
-  return !valid();
-}
+bool MItMeshPolygon::isDone(MStatus* status) const { return walkedPast(valid(), status); }
 
-MStatus MItMeshPolygon::next() {
-  if (!valid()) return MS::kFailure;
-  ++m_index;
-  return MS::kSuccess;
-}
+MStatus MItMeshPolygon::next() { return stepOn(valid()); }
 
 unsigned int MItMeshPolygon::index(MStatus* status) const {
   setStatus(status, valid() ? MS::kSuccess : MS::kFailure);
@@ -64,15 +45,11 @@ unsigned int MItMeshPolygon::index(MStatus* status) const {
 }
 
 int MItMeshPolygon::count(MStatus* status) const {
-  setStatus(status, m_geometry ? MS::kSuccess : MS::kFailure);
-  return m_geometry ? m_geometry->polygonCount() : 0;
+  return counted(m_geometry ? m_geometry->polygonCount() : 0, status);
 }
 
 MStatus MItMeshPolygon::setIndex(int index, int& prevIndex) {
-  if (!m_geometry || !m_geometry->validPolygon(index)) return MS::kInvalidParameter;
-  prevIndex = m_index;
-  m_index = index;
-  return MS::kSuccess;
+  return jumpTo(index, m_geometry && m_geometry->validPolygon(index), prevIndex);
 }
 
 unsigned int MItMeshPolygon::polygonVertexCount(MStatus* status) const {

@@ -2,67 +2,38 @@
 
 #include "mathtypes/StatusOut.h"
 #include "mesh/MeshGeometry.h"
-#include "mesh/MeshView.h"
 
 #include <algorithm>
 
 using zovhost::setStatus;
 
-namespace {}  // namespace
-
-MItMeshVertex::MItMeshVertex(const MObject& polyObject, MStatus* status) : m_object(polyObject) {
+MItMeshVertex::MItMeshVertex(const MObject& polyObject, MStatus* status) : MeshWalk(polyObject) {
   setStatus(status, reset());
 }
 
 MItMeshVertex::MItMeshVertex(const MDagPath& polyObject, const MObject& component, MStatus* status)
-    : m_path(polyObject) {
-  if (!component.isNull()) {
-    setStatus(status, MS::kInvalidParameter);
-    return;
-  }
-  // A path to a transform means the mesh shape below it.
-  if (m_path.isValid() && !m_path.hasFn(MFn::kMesh)) m_path.extendToShape();
-  m_object = m_path.node();
-  setStatus(status, reset());
+    : MeshWalk(polyObject) {
+  const MStatus taken = takeShape(component);
+  setStatus(status, taken ? reset() : taken);
 }
 
-MStatus MItMeshVertex::reset() {
-  const zovhost::MeshView view = zovhost::meshViewOf(m_object, m_path);
-  m_geometry = view.geometry;
-  m_world = view.world;
-  m_worldKnown = view.worldKnown;
-  m_index = 0;
-  return view.valid() ? MS::kSuccess : MS::kInvalidParameter;
-}
+MStatus MItMeshVertex::reset() { return load(); }
 
 bool MItMeshVertex::valid() const { return m_geometry && m_geometry->validVertex(m_index); }
 
-bool MItMeshVertex::isDone(MStatus* status) const {
-  setStatus(status, m_geometry ? MS::kSuccess : MS::kFailure);
-  return !valid();
-}
+bool MItMeshVertex::isDone(MStatus* status) const { return walkedPast(valid(), status); }
 
-MStatus MItMeshVertex::next() {
-  if (!valid()) return MS::kFailure;
-  ++m_index;
-  return MS::kSuccess;
-}
+MStatus MItMeshVertex::next() { return stepOn(valid()); }
 
 int MItMeshVertex::index(MStatus* status) const {
   setStatus(status, valid() ? MS::kSuccess : MS::kFailure);
   return m_index;
 }
 
-int MItMeshVertex::count(MStatus* status) const {
-  setStatus(status, m_geometry ? MS::kSuccess : MS::kFailure);
-  return m_geometry ? m_geometry->vertexCount() : 0;
-}
+int MItMeshVertex::count(MStatus* status) const { return counted(m_geometry ? m_geometry->vertexCount() : 0, status); }
 
 MStatus MItMeshVertex::setIndex(int index, int& prevIndex) {
-  if (!m_geometry || !m_geometry->validVertex(index)) return MS::kInvalidParameter;
-  prevIndex = m_index;
-  m_index = index;
-  return MS::kSuccess;
+  return jumpTo(index, m_geometry && m_geometry->validVertex(index), prevIndex);
 }
 
 MPoint MItMeshVertex::position(MSpace::Space space, MStatus* status) const {

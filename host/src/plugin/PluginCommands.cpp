@@ -69,9 +69,8 @@ MStatus pluginInfoCommand(HostCall& call) {
 }  // namespace
 
 void addPluginCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("loadPlugin", loadPluginCommand);
-  interpreter.addHostCommand("unloadPlugin", unloadPluginCommand);
-  interpreter.addHostCommand("pluginInfo", pluginInfoCommand);
+  interpreter.addHostCommands(
+      {{"loadPlugin", loadPluginCommand}, {"unloadPlugin", unloadPluginCommand}, {"pluginInfo", pluginInfoCommand}});
 }
 
 }  // namespace zovhost

@@ -86,8 +86,7 @@ MStatus requiresCommand(HostCall& call) {
 }  // namespace
 
 void addFileCommands(Interpreter& interpreter) {
-  interpreter.addHostCommand("file", fileCommand);
-  interpreter.addHostCommand("requires", requiresCommand);
+  interpreter.addHostCommands({{"file", fileCommand}, {"requires", requiresCommand}});
 }
 
 }  // namespace zovhost
