@@ -310,6 +310,7 @@ class CollisionManager {
   // ---- Contact resolution -----------------------------------------------------
   // Forwarded to the contact resolver (ContactResolver.h documents them and
   // says what they read and write): velocity changes from a pair's contacts.
+  // `worker` selects the solver workspace and the counters' thread slot.
 
   void prepareContacts(CollisionPair& pair);
   void resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
@@ -424,11 +425,6 @@ class CollisionManager {
   /// bounds table (DetectionPass.h); made on the first pass.
   friend class DetectionPass;
   DetectionPass& detectionPass();
-  /// The pair dispatcher reads the pools, the narrow phase and its kept
-  /// answers (PairDispatcher.h).
-  friend class PairDispatcher;
-  /// The contact resolver reads the closing rate (setSolveStep).
-  friend class ContactResolver;
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
@@ -685,7 +681,8 @@ class CollisionManager {
   std::vector<std::uint32_t> accessTouched;
   /// The pair processing's dealing, kept to reuse its storage.
   PairDealing pairDealing;
-  /// The contact resolver and the pair dispatcher.
-  ContactResolver resolver{*this};
-  PairDispatcher dispatcher{*this};
+  /// The contact resolver, and the pair dispatcher with what it reads and
+  /// writes of the manager's.
+  ContactResolver resolver;
+  PairDispatcher dispatcher{pairPool, narrowPhase, narrowMemos, newPairs};
 };

@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "engine/bodies/HardBody.h"
-#include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/ContactSolver.h"
@@ -176,8 +175,8 @@ void applyManifoldRows(CollisionPair& pair, const std::uint8_t* marks, const dve
 
 // ---- Collision -----------------------------------------------------------------
 
-bool ContactResolver::lendSolveArrays(CollisionPair& pair, std::uint32_t worker) {
-  SolverWorkspace* workspace = manager.workspaceOf(worker);
+bool ContactResolver::lendSolveArrays(CollisionPair& pair, const Worker& worker) {
+  SolverWorkspace* workspace = worker.workspace;
   if (workspace == nullptr) return false;
   SolveArrays& arrays = workspace->solveArrays();
   if (pair.firstArms != arrays.firstArms) pair.useSolveArrays(&arrays);
@@ -185,11 +184,11 @@ bool ContactResolver::lendSolveArrays(CollisionPair& pair, std::uint32_t worker)
 }
 
 void ContactResolver::resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                                       std::uint8_t manifoldOption, std::uint32_t worker) {
+                                       std::uint8_t manifoldOption, const Worker& worker) {
   K = nullptr;
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
   if (!lendSolveArrays(pair, worker)) return;
-  classifyContacts(pair, hint);
+  classifyContacts(pair, hint, worker.closingRate);
   if (pair.status == kContactNone) return;
   removeSeparatingContacts(pair);
   removeDuplicateContacts(pair);
@@ -201,8 +200,8 @@ void ContactResolver::resolveCollision(CollisionPair& pair, std::uint32_t hint, 
 }
 
 void ContactResolver::solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                                             std::uint32_t worker) {
-  SolverWorkspace* workspace = manager.workspaceOf(worker);
+                                             const Worker& worker) {
+  SolverWorkspace* workspace = worker.workspace;
   if (workspace == nullptr) return;
   dvec* b = nullptr;
   dvec* x = nullptr;
@@ -248,7 +247,7 @@ void ContactResolver::solveCollisionImpulses(CollisionPair& pair, std::uint32_t 
     ++kept;
   }
 
-  ResolutionCounters& counters = slotCounters[worker < kThreadSlotCount ? worker : 0];
+  ResolutionCounters& counters = slotCounters[worker.slot < kThreadSlotCount ? worker.slot : 0];
   // With every contact pulling nothing would stop the approach: the
   // back-off decides.
   bool insideCones = kept != 0;
@@ -295,10 +294,10 @@ void ContactResolver::solveCollisionImpulses(CollisionPair& pair, std::uint32_t 
   backOffFriction(pair, K, b, x, worker);
 }
 
-void ContactResolver::backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker) {
-  SolverWorkspace* workspace = manager.workspaceOf(worker);
+void ContactResolver::backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, const Worker& worker) {
+  SolverWorkspace* workspace = worker.workspace;
   if (workspace == nullptr) return;
-  ResolutionCounters& counters = slotCounters[worker < kThreadSlotCount ? worker : 0];
+  ResolutionCounters& counters = slotCounters[worker.slot < kThreadSlotCount ? worker.slot : 0];
   const std::uint32_t n = pair.contactCount;
   // The tangents are the back-off's alone: made here, from the relative
   // velocities of the classification.
@@ -386,18 +385,18 @@ void ContactResolver::backOffFriction(CollisionPair& pair, ContactBlocks* K, dve
 // ---- Resting contact -------------------------------------------------------------
 
 void ContactResolver::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
-                                     std::uint32_t worker, bool afterCollision) {
+                                     const Worker& worker, bool afterCollision) {
   if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0) return;
   if (!lendSolveArrays(pair, worker)) return;
-  classifyContacts(pair, hint, afterCollision);
+  classifyContacts(pair, hint, worker.closingRate, afterCollision);
   if (pair.status == kContactNone) return;
   countManifoldRows(pair);
   solveContactImpulses(pair, hint, K, s, worker);
 }
 
 void ContactResolver::solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
-                                           std::uint32_t worker) {
-  SolverWorkspace* workspace = manager.workspaceOf(worker);
+                                           const Worker& worker) {
+  SolverWorkspace* workspace = worker.workspace;
   if (workspace == nullptr) return;
   const std::uint32_t n = pair.contactCount;
   const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
@@ -458,10 +457,10 @@ void ContactResolver::solveContactImpulses(CollisionPair& pair, std::uint32_t hi
   if (rows != 0) applyManifoldRows(pair, manifoldMarks, lambda, kept);
 }
 
-void ContactResolver::resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker) {
+void ContactResolver::resolveRestingGroup(CollisionPair& pair, double s, const Worker& worker) {
   std::uint32_t rows = 0;
   for (auto* node = pair.manifolds.getFirst(); node != nullptr; node = node->next) rows += node->value->pointCount;
-  SolverWorkspace* workspace = manager.workspaceOf(worker);
+  SolverWorkspace* workspace = worker.workspace;
   dvec* rhs = nullptr;
   dvec* lambda = nullptr;
   dmat* N = nullptr;

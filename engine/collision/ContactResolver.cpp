@@ -1,8 +1,7 @@
 // The contact resolver's preparation of a pair's contacts, its
 // classification, the contact filters, the rest test and the staging of the
-// pairs of the sequential pass; with the manager's entry points, which
-// forward to it. The impulses follow in ContactImpulses.cpp, the systems they
-// solve in ContactSystems.cpp.
+// pairs of the sequential pass. The impulses follow in ContactImpulses.cpp,
+// the systems they solve in ContactSystems.cpp.
 
 #include "engine/collision/ContactResolver.h"
 
@@ -10,7 +9,6 @@
 
 #include "engine/bodies/HardBody.h"
 #include "engine/bodies/TriMeshBody.h"
-#include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactKinematics.h"
@@ -56,56 +54,6 @@ bool vertexVelocity(const ZOVmesh& mesh, std::uint32_t face, const MgcVector3& p
 }
 
 }  // namespace
-
-// ---- The manager's entry points ----------------------------------------------------
-
-void CollisionManager::prepareContacts(CollisionPair& pair) { ContactResolver::prepareContacts(pair); }
-
-void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                                        std::uint8_t manifoldOption, std::uint32_t worker) {
-  resolver.resolveCollision(pair, hint, K, s, manifoldOption, worker);
-}
-
-void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
-                                      std::uint32_t worker, bool afterCollision) {
-  resolver.resolveContact(pair, hint, K, s, worker, afterCollision);
-}
-
-ResolutionCounters CollisionManager::getResolutionCounters(std::uint32_t worker) const {
-  return resolver.counters(worker);
-}
-
-bool CollisionManager::isRestingBody(HardBody* body, float threshold) {
-  return ContactResolver::isRestingBody(body, threshold);
-}
-
-void CollisionManager::stageContacts(EngineList<CollisionPair*>& pairs, EngineList<CollisionPair*>& ordered,
-                                     std::int32_t& stage) {
-  ContactResolver::stageContacts(pairs, ordered, stage);
-}
-
-std::uint32_t CollisionManager::resolvedBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity) {
-  return ContactResolver::resolvedBodies(pair, out, capacity);
-}
-
-void CollisionManager::removeDuplicateContacts(CollisionPair& pair) { ContactResolver::removeDuplicateContacts(pair); }
-
-void CollisionManager::removeOpposingContacts(CollisionPair& pair) { ContactResolver::removeOpposingContacts(pair); }
-
-void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* marks) {
-  ContactResolver::compactContacts(pair, marks);
-}
-
-void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
-                                             const HardBody* second, const MgcVector3* secondArms, double s,
-                                             ContactBlocks* K) {
-  ContactResolver::buildExtractionMatrix(n, first, firstArms, second, secondArms, s, K);
-}
-
-void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
-                                             const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
-  ContactResolver::buildExtractionMatrix(n, first, firstArms, second, secondArms, s, K);
-}
 
 // ---- Preparation and classification ------------------------------------------
 
@@ -239,16 +187,16 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
 
 }  // namespace
 
-void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again) const {
+void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, double closingRate, bool again) {
   HardBody* first = pair.firstBody;
   HardBody* second = pair.secondBody;
   if (first == nullptr || second == nullptr) return;
   const RBDynamics& state1 = first->getDyn();
   const RBDynamics& state2 = second->getDyn();
   if (again) {
-    classifyMotion<true>(pair, state1, state2, second->isStatic(), manager.closingRate);
+    classifyMotion<true>(pair, state1, state2, second->isStatic(), closingRate);
   } else {
-    classifyMotion<false>(pair, state1, state2, second->isStatic(), manager.closingRate);
+    classifyMotion<false>(pair, state1, state2, second->isStatic(), closingRate);
   }
 
   if (hint == kContactResting) {

@@ -15,10 +15,10 @@
 #include "geometry/EngineList.h"
 #include "math/MgcVector3.h"
 
-class CollisionManager;
 class CollisionPair;
 class ContactBlocks;
 class HardBody;
+class SolverWorkspace;
 struct dmat;
 struct dvec;
 
@@ -35,12 +35,15 @@ struct alignas(64) ResolutionCounters {
 
 /// The resolution of a pair's contacts, run by the manager's
 /// resolveCollision and resolveContact (and the pair processing through
-/// them). The manager owns it; it keeps nothing of a pair between calls.
+/// them). The manager owns it and hands each resolution the worker it runs
+/// on; it keeps nothing of a pair between calls, and knows nothing of the
+/// manager.
 ///
 /// Reads: the pair's contacts (points, normals, depths, features) and
 /// linked manifolds; both bodies' current and last motion states, masses,
 /// inertia and coefficients, and a static triangle mesh's vertex velocities;
-/// the manager's solver workspaces, one per worker.
+/// the calling worker's solver workspace and the solve step's closing rate
+/// (Worker).
 /// Writes: the pair's per-contact arrays (local points, lever arms, relative
 /// velocities, tangents, marks, impulses and the impulses carried by its
 /// found contacts), its status, coefficients, manifold rows and back-off
@@ -51,15 +54,24 @@ struct alignas(64) ResolutionCounters {
 ///
 /// Impulses are applied to the bodies' current states (HardBody::applyImpulse);
 /// the bodies a pair's resolution writes are those resolvedBodies lists, and
-/// no two pairs sharing one may be resolved at the same time. `worker`
-/// selects the solver workspace and the counters' thread slot.
+/// no two pairs sharing one may be resolved at the same time.
 class ContactResolver {
  public:
   /// Squared speeds below this count as no motion when a pair is classified
   /// and when the back-off makes its tangents.
   static constexpr double kStillSquared = 1e-10;
 
-  explicit ContactResolver(CollisionManager& manager) : manager(manager) {}
+  /// What one resolution runs on: the calling worker's solver workspace
+  /// (null: nothing is solved), its thread slot, which the counters count
+  /// in, and one over the solve step (CollisionManager::setSolveStep; 0 lets
+  /// no gap close).
+  struct Worker {
+    SolverWorkspace* workspace = nullptr;
+    std::uint32_t slot = 0;
+    double closingRate = 0.0;
+  };
+
+  ContactResolver() = default;
   ContactResolver(const ContactResolver&) = delete;
   ContactResolver& operator=(const ContactResolver&) = delete;
 
@@ -83,8 +95,8 @@ class ContactResolver {
   /// same arrays and neither body has moved since (only their velocities
   /// changed): the arms are kept. A contact whose points stand apart (a
   /// positive depth) approaches only by what closes more than that gap
-  /// within the solve step (CollisionManager::setSolveStep).
-  void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false) const;
+  /// within the solve step, whose inverse is `closingRate`.
+  static void classifyContacts(CollisionPair& pair, std::uint32_t hint, double closingRate, bool again = false);
 
   // ---- Resolution -------------------------------------------------------------
 
@@ -95,13 +107,13 @@ class ContactResolver {
   /// With hint 1 and the manifold option on, the linked manifolds are
   /// resolved afterwards.
   void resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                        std::uint8_t manifoldOption, std::uint32_t worker);
+                        std::uint8_t manifoldOption, const Worker& worker);
   /// Resting contact: non-negative normal impulses over the contacts and the
   /// points of the linked manifolds. K as resolveCollision left it (built
   /// here when null). `afterCollision`: resolveCollision has just resolved
   /// the pair on this worker, so its classification is made again
   /// (classifyContacts).
-  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker,
+  void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, const Worker& worker,
                       bool afterCollision = false);
   /// The collision solves of thread slot `worker` so far; all slots summed
   /// for kThreadSlotCount.
@@ -160,12 +172,12 @@ class ContactResolver {
   static void normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out);
 
  private:
-  /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
-  /// when the worker has no workspace.
-  bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);
+  /// Lends the worker's SolveArrays to the pair for its solve; false when
+  /// the worker has no workspace.
+  static bool lendSolveArrays(CollisionPair& pair, const Worker& worker);
   /// The collision impulses of the prepared pair.
   void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                              std::uint32_t worker);
+                              const Worker& worker);
   /// The friction back-off over every contact of the pair, with K and the
   /// right-hand side b of the collision system over them: impulses along
   /// n + f mu t with the largest friction factor f that does not turn a
@@ -173,16 +185,16 @@ class ContactResolver {
   /// tangential relative velocity (made here from the classification's
   /// relative velocities). Compacts the pair and the system to the
   /// contacts that push.
-  void backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker);
+  void backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, const Worker& worker);
   /// The resting-contact impulses of the pair and its linked manifolds.
-  void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
+  static void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
+                                   const Worker& worker);
   /// The linked manifolds of the pair on their own, after a collision.
-  void resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker);
+  static void resolveRestingGroup(CollisionPair& pair, double s, const Worker& worker);
   /// Applies impulse J at contact i: +J to the first body, -J to the second
   /// unless it is static; the found contact it stands for carries it.
   static void applyContactImpulse(CollisionPair& pair, std::uint32_t i, const Mgc::MgcVector3& J);
 
-  CollisionManager& manager;
   /// How each thread slot's collision solves ended; each slot is written
   /// only by the thread running as it.
   ResolutionCounters slotCounters[kThreadSlotCount];

@@ -1,6 +1,5 @@
 // The pair dispatcher: overlap and contact generation of a body pair by
-// shape-pair code, and the walk over the pieces of fracture bodies; with the
-// manager's entry points, which forward to it.
+// shape-pair code, and the walk over the pieces of fracture bodies.
 
 #include "engine/collision/PairDispatcher.h"
 
@@ -10,7 +9,6 @@
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/TriMeshBody.h"
-#include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactResolver.h"
@@ -249,20 +247,6 @@ bool capsulePlaneContacts(const HardBody* body, const BarrierBody& plane, Contac
 
 }  // namespace
 
-// ---- The manager's entry points ----------------------------------------------------
-
-std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
-  return PairDispatcher::shapePairCode(firstType, secondType);
-}
-
-bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
-  return dispatcher.testBodyPair(body1, body2, pair, worker);
-}
-
-bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
-  return dispatcher.testBodyPairExact(body1, body2, pair, worker);
-}
-
 // ---- Shape-pair codes ---------------------------------------------------------------
 
 std::uint32_t PairDispatcher::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
@@ -308,12 +292,12 @@ bool PairDispatcher::testPiecesOverlap(HardBody* compound, HardBody* other, bool
   for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
     HardBody* piece = node->value;
     if (piece == nullptr) continue;
-    CollisionPair* scratch = manager.threadBuffer(worker);
+    CollisionPair* scratch = pairPool.take(worker);
     if (scratch == nullptr) return false;
     scratch->reset();
     const bool overlap =
         compoundFirst ? testBodyPair(piece, other, scratch, worker) : testBodyPair(other, piece, scratch, worker);
-    manager.queueContact(scratch, worker);
+    pairPool.giveBack(scratch, worker);
     if (overlap) return true;
   }
   return false;
@@ -328,7 +312,7 @@ bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPa
   if (code == kPairNone) return false;
   refresh(body1);
   refresh(body2);
-  const Pk_jump* jump = manager.narrowPhase.get();
+  const Pk_jump* jump = narrowPhase.get();
 
   switch (code) {
     case kPairCapsuleCapsule: {
@@ -362,7 +346,7 @@ bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPa
     case kPairHullHull: {
       if (!spheresMeet(body1, body2) || !boxesMeet(body1, body2) || jump == nullptr) return false;
       // A kept answer was found with contacts: the hulls overlap.
-      if (manager.narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
+      if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
       // The cache is written back whether or not the hulls meet: apart, it
       // holds the direction that separates them for the next step.
       JumpState state = pairState(*pair, false);
@@ -424,7 +408,7 @@ bool PairDispatcher::testBodyPairExact(HardBody* body1, HardBody* body2, Collisi
   const bool compound2 = isFracture(body2);
   if (!compound1 && !compound2) return generateShapeContacts(body1, body2, pair, worker);
 
-  CollisionPair* scratch = manager.threadBuffer(worker);
+  CollisionPair* scratch = pairPool.take(worker);
   if (scratch == nullptr) return false;
   if (compound1 && compound2) {
     // Every piece of the first against the second, which walks its own.
@@ -461,7 +445,7 @@ bool PairDispatcher::testBodyPairExact(HardBody* body1, HardBody* body2, Collisi
     }
     (compound1 ? pair->secondPiece : pair->firstPiece) = nullptr;
   }
-  manager.queueContact(scratch, worker);
+  pairPool.giveBack(scratch, worker);
   if (pair->contactCount == 0) return false;
   filterDepthOutliers(*pair);
   return true;
@@ -506,7 +490,7 @@ void PairDispatcher::filterDepthOutliers(CollisionPair& pair) {
 }
 
 bool PairDispatcher::addContactPair(CollisionPair* pair) {
-  manager.newPairs.append(pair);
+  newPairs.append(pair);
   return true;
 }
 
@@ -515,13 +499,13 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
   // The pass's room is open only while its helpers may run.
-  PairPool& pool = manager.pairPool;
-  ParkedBlocks& room = pool.parkedBlocks();
+  ParkedBlocks& room = pairPool.parkedBlocks();
   const bool inPass = worker != 0 || room.roomBytes() != 0;
-  const bool slot = worker < static_cast<std::uint32_t>(kThreadSlotCount);
-  const LentContacts lent(*pair, pool.contactScratch(worker), inPass && slot ? &pool.retiredBlocks(worker) : nullptr,
-                          &room);
-  const Pk_jump* jump = manager.narrowPhase.get();
+  const LentContacts lent(
+      *pair, pairPool.contactScratch(worker),
+      inPass && worker < static_cast<std::uint32_t>(kThreadSlotCount) ? &pairPool.retiredBlocks(worker) : nullptr,
+      &room);
+  const Pk_jump* jump = narrowPhase.get();
   ContactSet set = pair->contactSet();
   PairJumpContacts jumpContacts(*pair);
 
@@ -540,7 +524,7 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
       JumpState state = pairState(*pair, false);
       bool found = false;
       JumpFeatureLists lists;
-      if (const NarrowPhaseMemo* answer = manager.narrowMemos.answerFor(worker, body1, body2)) {
+      if (const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2)) {
         // The searches would end as they ended for the kept answer.
         state.vertexA = answer->featureIds[0];
         state.vertexB = answer->featureIds[1];
@@ -550,7 +534,7 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
       } else {
         found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
       }
-      if (found) manager.narrowMemos.keep(worker, body1, body2, state, lists);
+      if (found) narrowMemos.keep(worker, body1, body2, state, lists);
       storePairState(*pair, state, false);
       if (!found) {
         pair->contactCount = 0;

@@ -6,10 +6,15 @@
 // bodies answer through their pieces.
 
 #include <cstdint>
+#include <memory>
 
-class CollisionManager;
+#include "engine/collision/PairPool.h"
+#include "engine/collision/narrowphase/NarrowPhaseMemos.h"
+#include "geometry/EngineList.h"
+
 class CollisionPair;
 class HardBody;
+class Pk_jump;
 
 /// Contacts each side keeps when two contact sets are merged.
 constexpr std::uint32_t kMergedContacts = 16;
@@ -35,19 +40,20 @@ enum ShapePairCode : std::uint32_t {
 };
 
 /// The overlap tests and contact generation of body pairs, run by the
-/// manager's testBodyPair and testBodyPairExact. The manager owns it; it
-/// keeps nothing of its own.
+/// manager's testBodyPair and testBodyPairExact. The manager owns it and
+/// lends it the pools, the narrow phase, its kept answers and the list of
+/// new pairs; it keeps nothing of its own, and knows nothing of the manager.
 ///
 /// Reads: both bodies' types, flags, bounding spheres, boxes and shapes
 /// (world capsules, hull meshes, triangle meshes and their face trees,
-/// barrier planes) and a fracture body's pieces; the manager's narrow phase.
+/// barrier planes) and a fracture body's pieces; the narrow phase.
 /// Writes: the pair's contact set (points on the first body, normals from
 /// the second towards the first, depths negative in penetration), its
 /// cached narrow-phase state (feature ids, separating vector, face-tree
 /// nodes) and touching pieces; the world data of a body that is not current;
 /// scratch pairs from worker `worker`'s pool (given back), the worker's
 /// contact scratch and set-aside blocks; the narrow phase's kept answers
-/// (worker `worker`'s); with addContactPair, the manager's new pairs.
+/// (worker `worker`'s); with addContactPair, the new pairs.
 ///
 /// `worker` (0 = the calling thread) selects the pool that scratch pairs
 /// come from; the tests keep every other working state on their own stack,
@@ -55,7 +61,9 @@ enum ShapePairCode : std::uint32_t {
 /// data are current and nothing moves them.
 class PairDispatcher {
  public:
-  explicit PairDispatcher(CollisionManager& manager) : manager(manager) {}
+  PairDispatcher(PairPool& pairPool, const std::unique_ptr<Pk_jump>& narrowPhase, NarrowPhaseMemos& narrowMemos,
+                 EngineList<CollisionPair*>& newPairs)
+      : pairPool(pairPool), narrowPhase(narrowPhase), narrowMemos(narrowMemos), newPairs(newPairs) {}
   PairDispatcher(const PairDispatcher&) = delete;
   PairDispatcher& operator=(const PairDispatcher&) = delete;
 
@@ -84,7 +92,7 @@ class PairDispatcher {
   /// Drops the contacts whose depth lies more than 1.1 standard deviations
   /// from the mean, compacting every per-contact array of the pair.
   static void filterDepthOutliers(CollisionPair& pair);
-  /// Appends a pair found in contact to the manager's new pairs; true.
+  /// Appends a pair found in contact to the new pairs; true.
   bool addContactPair(CollisionPair* pair);
 
  private:
@@ -96,5 +104,12 @@ class PairDispatcher {
   /// kMergedContacts first when together they would reach kMaxPairContacts.
   static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
 
-  CollisionManager& manager;
+  /// The free pair records of every thread slot, which scratch pairs come
+  /// from, with each slot's contact scratch and set-aside blocks.
+  PairPool& pairPool;
+  /// The one query engine (made after the dispatcher, hence held by its
+  /// owner).
+  const std::unique_ptr<Pk_jump>& narrowPhase;
+  NarrowPhaseMemos& narrowMemos;
+  EngineList<CollisionPair*>& newPairs;
 };
