@@ -273,3 +273,67 @@ void CollisionManager::dealFreePairs() {
 void CollisionManager::collectWorkerPairs() {
   if (workers) pairPool.collect();
 }
+
+// ---- Pair dispatch (PairDispatcher) ------------------------------------------------
+
+std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
+  return PairDispatcher::shapePairCode(firstType, secondType);
+}
+
+bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+  return dispatcher.testBodyPair(body1, body2, pair, worker);
+}
+
+bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+  return dispatcher.testBodyPairExact(body1, body2, pair, worker);
+}
+
+// ---- Contact resolution (ContactResolver) ----------------------------------------------
+
+void CollisionManager::prepareContacts(CollisionPair& pair) { ContactResolver::prepareContacts(pair); }
+
+void CollisionManager::resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
+                                        std::uint8_t manifoldOption, std::uint32_t worker) {
+  resolver.resolveCollision(pair, hint, K, s, manifoldOption, {workspaceOf(worker), worker, closingRate});
+}
+
+void CollisionManager::resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s,
+                                      std::uint32_t worker, bool afterCollision) {
+  resolver.resolveContact(pair, hint, K, s, {workspaceOf(worker), worker, closingRate}, afterCollision);
+}
+
+ResolutionCounters CollisionManager::getResolutionCounters(std::uint32_t worker) const {
+  return resolver.counters(worker);
+}
+
+bool CollisionManager::isRestingBody(HardBody* body, float threshold) {
+  return ContactResolver::isRestingBody(body, threshold);
+}
+
+void CollisionManager::stageContacts(EngineList<CollisionPair*>& pairs, EngineList<CollisionPair*>& ordered,
+                                     std::int32_t& stage) {
+  ContactResolver::stageContacts(pairs, ordered, stage);
+}
+
+std::uint32_t CollisionManager::resolvedBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity) {
+  return ContactResolver::resolvedBodies(pair, out, capacity);
+}
+
+void CollisionManager::removeDuplicateContacts(CollisionPair& pair) { ContactResolver::removeDuplicateContacts(pair); }
+
+void CollisionManager::removeOpposingContacts(CollisionPair& pair) { ContactResolver::removeOpposingContacts(pair); }
+
+void CollisionManager::compactContacts(CollisionPair& pair, const std::uint8_t* marks) {
+  ContactResolver::compactContacts(pair, marks);
+}
+
+void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
+                                             const HardBody* second, const MgcVector3* secondArms, double s,
+                                             ContactBlocks* K) {
+  ContactResolver::buildExtractionMatrix(n, first, firstArms, second, secondArms, s, K);
+}
+
+void CollisionManager::buildExtractionMatrix(std::uint32_t n, const HardBody* first, const MgcVector3* firstArms,
+                                             const HardBody* second, const MgcVector3* secondArms, double s, dmat* K) {
+  ContactResolver::buildExtractionMatrix(n, first, firstArms, second, secondArms, s, K);
+}

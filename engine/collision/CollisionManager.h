@@ -8,8 +8,11 @@
 
 #include "engine/ThreadSlots.h"
 #include "engine/collision/BroadPhase.h"
+#include "engine/collision/ContactDepths.h"
+#include "engine/collision/ContactResolver.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/PairDispatcher.h"
 #include "engine/collision/PairPool.h"
 #include "engine/collision/narrowphase/NarrowPhaseMemos.h"
 #include "engine/collision/threads/CollisionWorkers.h"
@@ -36,55 +39,6 @@ struct dvec;
 constexpr std::uint32_t kMaxPartners = 32;
 /// Most bodies one task of a pass may read or write.
 constexpr std::uint32_t kMaxTaskBodies = 64;
-/// Contacts each side keeps when two contact sets are merged.
-constexpr std::uint32_t kMergedContacts = 16;
-/// How deep extraction leaves penetrating bodies in each other (m): twice
-/// the depth at which the pair test finds a hull on a barrier plane, so that
-/// a body set down by extraction is found on its support in the next step
-/// instead of falling through a step of free fall.
-constexpr double kRestingOverlap = 2e-5;
-/// How far (m) a contact extraction left kRestingOverlap deep may stand
-/// from there by rounding.
-constexpr double kTouchRounding = 1e-7;
-/// The gap a contact whose points stand `depth` apart along its normal
-/// (negative where they overlap) may close in a solve step: down to an
-/// overlap of kRestingOverlap less its rounding, so that a contact left
-/// where extraction leaves it stays put to the bit.
-inline double closingGap(double depth) {
-  const double gap = depth + (kRestingOverlap - kTouchRounding);
-  return gap > 0.0 ? gap : 0.0;
-}
-
-/// Shape-pair codes of the pair dispatch: the first body's shape, then the
-/// second's. Capsules and crackers count as one shape; 0 collides with
-/// nothing (a barrier in first place, two barriers, phantoms, fracture
-/// bodies).
-enum ShapePairCode : std::uint32_t {
-  kPairNone = 0,
-  kPairCapsuleCapsule = 1,
-  kPairCapsuleHull = 2,
-  kPairHullCapsule = 3,
-  kPairCapsuleMesh = 4,
-  kPairMeshCapsule = 5,
-  kPairHullHull = 6,
-  kPairHullMesh = 7,
-  kPairMeshHull = 8,
-  kPairMeshMesh = 9,
-  kPairCapsulePlane = 10,
-  kPairHullPlane = 11,
-  kPairMeshPlane = 12,
-};
-
-/// How the collision solves of one thread ended; each thread slot's on a
-/// cache line of its own, since the threads count as they solve.
-struct alignas(64) ResolutionCounters {
-  /// Impulses inside every friction cone, applied as solved.
-  std::uint32_t withinCone = 0;
-  /// Impulses that went through the friction back-off.
-  std::uint32_t backedOff = 0;
-  /// Back-offs that had to drop friction altogether.
-  std::uint32_t frictionDropped = 0;
-};
 
 /// The world's collision and contact engine. The world owns exactly one. It
 /// owns the pools of pair and manifold records, every working list of the
@@ -329,41 +283,12 @@ class CollisionManager {
   const Mgc::MgcVector3* getPairMomenta() const { return pairEnergyVectors; }
 
   // ---- Pair dispatch ---------------------------------------------------------
-  // The narrow phase of a candidate pair: whether the bodies overlap, then
-  // which contacts they have. The contact set's points lie on the first body,
-  // its normals point from the second body towards the first and its depths
-  // are negative in penetration. `worker` (0 = the calling thread) selects
-  // the pool that scratch pairs come from; the tests keep every other working
-  // state on their own stack, so workers may test different pairs at once
-  // provided the bodies' world data are current and nothing moves them.
+  // Forwarded to the pair dispatcher (PairDispatcher.h documents them): whether
+  // two bodies overlap, then which contacts they have.
 
-  /// The code of the shape pair (ShapePairCode).
   static std::uint32_t shapePairCode(std::uint32_t firstType, std::uint32_t secondType);
-  /// Whether the bodies overlap; a fracture body answers through its first
-  /// overlapping piece. False for a null body or pair.
   bool testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// The overlap test of two bodies that are not fracture bodies, on the
-  /// pair's narrow-phase cache.
-  bool testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// Fills the pair's contact set (at most kMaxPairContacts: the pieces of a
-  /// fracture body add theirs, both sets cut to kMergedContacts when the sum
-  /// would reach the limit) and drops depth outliers. True when it holds
-  /// contacts; false, with nothing touched, for a null body or pair.
   bool testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// Contact generation of two bodies that are not fracture bodies.
-  bool generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker);
-  /// Generates the contacts of the scratch pair's two bodies and appends
-  /// them to `pair`, which records the scratch's bodies as its touching
-  /// pieces. False when the scratch has no contacts.
-  bool mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker);
-  /// Cuts the pair's contacts to kMergedContacts extreme points, moved to the
-  /// front in the order chosen.
-  static void reducePairContacts(CollisionPair& pair);
-  /// Drops the contacts whose depth lies more than 1.1 standard deviations
-  /// from the mean, compacting every per-contact array of the pair.
-  static void filterDepthOutliers(CollisionPair& pair);
-  /// Appends a pair found in contact to the new pairs; true.
-  bool addContactPair(CollisionPair* pair);
 
   // ---- Contact manifolds ------------------------------------------------------
 
@@ -383,94 +308,30 @@ class CollisionManager {
   void maintainManifolds(CollisionPair& pair, const Mgc::MgcVector3& direction);
 
   // ---- Contact resolution -----------------------------------------------------
-  // Velocity changes from a pair's contacts. Impulses are applied to the
-  // bodies' current states (HardBody::applyImpulse), a static body never
-  // receiving one; the bodies that a pair's resolution writes are those that
-  // resolvedBodies lists, and no two pairs sharing one may be resolved at
-  // the same time. `worker` selects the solver workspace.
+  // Forwarded to the contact resolver (ContactResolver.h documents them and
+  // says what they read and write): velocity changes from a pair's contacts.
+  // `worker` selects the solver workspace and the counters' thread slot.
 
-  /// After contact generation: body-local points, velocities of a static
-  /// second body, status 1, the combined restitution and friction; both
-  /// bodies' collision state 1. Lever arms and relative velocities are left
-  /// to the classification of each solve, tangents to the friction back-off.
   void prepareContacts(CollisionPair& pair);
-  /// Velocity of the static second body at each contact (zero otherwise).
-  static void staticContactVelocities(CollisionPair& pair);
-  /// Status from the current and the last motion states: with hint 2, 2
-  /// once a contact approaches; otherwise 1 for a contact that was already
-  /// approaching, 2 for one that only now approaches, 0 for none. Fills the
-  /// lever arms and relative velocities of the arrays lent to the pair
-  /// (lendSolveArrays). With `again`, the pair was classified before on the
-  /// same arrays and neither body has moved since (only their velocities
-  /// changed): the arms are kept. A contact whose points stand apart (a
-  /// positive depth) approaches only by what closes more than that gap
-  /// within the solve step (setSolveStep).
-  void classifyContacts(CollisionPair& pair, std::uint32_t hint, bool again = false) const;
-  /// Collision impulses over the full impulse vectors of the contacts, with
-  /// restitution (ignored with hint 2) and Coulomb friction. `K` receives the
-  /// collision matrix, kept for resolveContact (null when none was built);
-  /// `s` scales the systems (m1 for a static second body, m1 m2 otherwise).
-  /// With hint 1 and the manifold option on, the linked manifolds are
-  /// resolved afterwards.
   void resolveCollision(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
                         std::uint8_t manifoldOption, std::uint32_t worker);
-  /// Resting contact: non-negative normal impulses over the contacts and the
-  /// points of the linked manifolds. K as resolveCollision left it (built
-  /// here when null). `afterCollision`: resolveCollision has just resolved
-  /// the pair on this worker, so its classification is made again
-  /// (classifyContacts).
   void resolveContact(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker,
                       bool afterCollision = false);
-  /// Lends worker `worker`'s SolveArrays to the pair for its solve; false
-  /// when the worker has no workspace.
-  bool lendSolveArrays(CollisionPair& pair, std::uint32_t worker);
-  /// The rest test of the resting pass: counts calls in a row at which
-  /// neither squared speed grew by 1e-5 and both are below `threshold`; true
-  /// from the 20th such call.
   static bool isRestingBody(HardBody* body, float threshold);
-  /// Orders `pairs` into `ordered` outward from the most energetic (then
-  /// lowest) body, giving the bodies contact stages from `stage` upward.
   static void stageContacts(EngineList<CollisionPair*>& pairs, EngineList<CollisionPair*>& ordered,
                             std::int32_t& stage);
-  /// The bodies resolving the pair may change: its non-static bodies and the
-  /// bodies (or their parents) of its linked manifolds, each once, at most
-  /// `capacity`. Returns their number.
   static std::uint32_t resolvedBodies(const CollisionPair& pair, HardBody** out, std::uint32_t capacity);
-  /// The collision solves of thread slot `worker` so far; all slots summed
-  /// for kThreadSlotCount.
+  /// The collision solves of thread slot `worker`; all slots summed for
+  /// kThreadSlotCount.
   ResolutionCounters getResolutionCounters(std::uint32_t worker = kThreadSlotCount) const;
-
-  /// The filters of a collision, each compacting every per-contact array:
-  /// contacts moving apart (u . n > 1e-5); later contacts within 1e-5
-  /// (squared) of an earlier one; of two opposed contacts the shallower (the
-  /// later on equal depths).
-  static void removeSeparatingContacts(CollisionPair& pair);
   static void removeDuplicateContacts(CollisionPair& pair);
   static void removeOpposingContacts(CollisionPair& pair);
-  /// Keeps the contacts whose mark is 0, in order, in every per-contact
-  /// array, the others set aside behind them for the next pass
-  /// (CollisionPair::setAsideMarked); the marks end cleared.
   static void compactContacts(CollisionPair& pair, const std::uint8_t* marks);
-  /// K over the pair's contacts: 3 x 3 blocks (s/m1 + s/m2) I - [r1_i] s
-  /// I1^-1 [r1_j] - [r2_i] s I2^-1 [r2_j], the second body's terms left out
-  /// when it is static.
-  static void buildCollisionMatrix(CollisionPair& pair, double s, ContactBlocks* K);
-  /// The same blocks for the extraction system of n contacts: `first` and
-  /// `second` (null: no term) with their lever arms.
   static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
                                     const HardBody* second, const Mgc::MgcVector3* secondArms, double s,
                                     ContactBlocks* K);
-  /// The same system written out as the dense matrix of 3n rows and columns
-  /// (sized already): the reference of the blocks.
   static void buildExtractionMatrix(std::uint32_t n, const HardBody* first, const Mgc::MgcVector3* firstArms,
                                     const HardBody* second, const Mgc::MgcVector3* secondArms, double s, dmat* K);
-  /// N_ij = n_i . (K_ij n_j).
-  static void normalMatrix(const CollisionPair& pair, const ContactBlocks* K, dmat* N);
-  /// N_ij = n_i . (K_ij (n_j + f mu t_j)).
-  static void frictionNormalMatrix(const CollisionPair& pair, const ContactBlocks* K, double f, dmat* N);
-  /// out_i = n_i . (b_3i, b_3i+1, b_3i+2): the normal part of each contact's
-  /// right-hand side.
-  static void normalComponents(const CollisionPair& pair, const dvec* rhs, dvec* out);
 
   // ---- Threads -------------------------------------------------------------
 
@@ -564,9 +425,6 @@ class CollisionManager {
   /// bounds table (DetectionPass.h); made on the first pass.
   friend class DetectionPass;
   DetectionPass& detectionPass();
-  /// The pair's restitution (the smaller of the bodies') and friction (the
-  /// first body's against a barrier, else the larger).
-  static void setPairCoefficients(CollisionPair& pair);
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
   CollisionPair* testPairRecord(HardBody* first, HardBody* second, std::uint32_t worker);
@@ -674,31 +532,6 @@ class CollisionManager {
                    std::uint32_t& outFlags);
   /// The energy of the pair's bodies without storing anything.
   static double measurePairEnergy(const CollisionPair& pair, double* terms, Mgc::MgcVector3* momenta);
-  /// Walks the pieces of the fracture body `compound` (the pair's first body
-  /// when `compoundFirst`) against `other` with a scratch pair of the worker:
-  /// the overlap test, stopping at the first piece that overlaps.
-  bool testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst, std::uint32_t worker);
-  /// Appends the contacts of `source` to `pair`, cutting both sets to
-  /// kMergedContacts first when together they would reach kMaxPairContacts.
-  static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
-  /// The collision impulses of the prepared pair.
-  void solveCollisionImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks*& K, double s,
-                              std::uint32_t worker);
-  /// The friction back-off over every contact of the pair, with K and the
-  /// right-hand side b of the collision system over them: impulses along
-  /// n + f mu t with the largest friction factor f that does not turn a
-  /// contact's sliding round, t the unit direction opposing the contact's
-  /// tangential relative velocity (made here from the classification's
-  /// relative velocities). Compacts the pair and the system to the
-  /// contacts that push.
-  void backOffFriction(CollisionPair& pair, ContactBlocks* K, dvec* b, dvec* x, std::uint32_t worker);
-  /// The resting-contact impulses of the pair and its linked manifolds.
-  void solveContactImpulses(CollisionPair& pair, std::uint32_t hint, ContactBlocks* K, double s, std::uint32_t worker);
-  /// The linked manifolds of the pair on their own, after a collision.
-  void resolveRestingGroup(CollisionPair& pair, double s, std::uint32_t worker);
-  /// Applies impulse J at contact i: +J to the first body, -J to the second
-  /// unless it is static; the found contact it stands for carries it.
-  static void applyContactImpulse(CollisionPair& pair, std::uint32_t i, const Mgc::MgcVector3& J);
 
   std::uint32_t linkCounter = 0;
   std::uint32_t pairCounter = 0;
@@ -848,7 +681,8 @@ class CollisionManager {
   std::vector<std::uint32_t> accessTouched;
   /// The pair processing's dealing, kept to reuse its storage.
   PairDealing pairDealing;
-  /// How each thread slot's collision solves ended; each slot is written
-  /// only by the thread running as it.
-  ResolutionCounters resolutionCounters[kThreadSlotCount];
+  /// The contact resolver, and the pair dispatcher with what it reads and
+  /// writes of the manager's.
+  ContactResolver resolver;
+  PairDispatcher dispatcher{pairPool, narrowPhase, narrowMemos, newPairs};
 };

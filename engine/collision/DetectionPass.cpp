@@ -357,7 +357,7 @@ void DetectionPass::liftPair(CollisionPair& pair) {
   pair.secondPiece = bodies[1] != pieces[1] ? pieces[1] : nullptr;
   pair.firstBody = bodies[0];
   pair.secondBody = bodies[1];
-  CollisionManager::setPairCoefficients(pair);
+  ContactResolver::setPairCoefficients(pair);
   for (HardBody* body : bodies) body->setCollisionState(kMotionStateResolved);
 }
 

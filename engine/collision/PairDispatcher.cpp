@@ -1,6 +1,7 @@
-// The collision manager's pair dispatch: overlap and contact generation of a
-// body pair by shape-pair code, and the walk over the pieces of fracture
-// bodies.
+// The pair dispatcher: overlap and contact generation of a body pair by
+// shape-pair code, and the walk over the pieces of fracture bodies.
+
+#include "engine/collision/PairDispatcher.h"
 
 #include <algorithm>
 
@@ -8,9 +9,9 @@
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/TriMeshBody.h"
-#include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/CompoundPieces.h"
+#include "engine/collision/ContactResolver.h"
 #include "engine/collision/narrowphase/FaceTree.h"
 #include "engine/collision/narrowphase/PkJump.h"
 #include "geometry/ContactBuilders.h"
@@ -246,7 +247,9 @@ bool capsulePlaneContacts(const HardBody* body, const BarrierBody& plane, Contac
 
 }  // namespace
 
-std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
+// ---- Shape-pair codes ---------------------------------------------------------------
+
+std::uint32_t PairDispatcher::shapePairCode(std::uint32_t firstType, std::uint32_t secondType) {
   static constexpr std::uint32_t kCodes[3][4] = {
       {kPairCapsuleCapsule, kPairCapsuleHull, kPairCapsuleMesh, kPairCapsulePlane},
       {kPairHullCapsule, kPairHullHull, kPairHullMesh, kPairHullPlane},
@@ -260,7 +263,7 @@ std::uint32_t CollisionManager::shapePairCode(std::uint32_t firstType, std::uint
 
 // ---- Overlap ------------------------------------------------------------------
 
-bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+bool PairDispatcher::testBodyPair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   const bool compoundFirst = isFracture(body1);
   if (!compoundFirst && !isFracture(body2)) return testShapePair(body1, body2, pair, worker);
@@ -281,8 +284,7 @@ bool CollisionManager::testBodyPair(HardBody* body1, HardBody* body2, CollisionP
   return compoundFirst ? testPiecesOverlap(body1, body2, true, worker) : testPiecesOverlap(body2, body1, false, worker);
 }
 
-bool CollisionManager::testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst,
-                                         std::uint32_t worker) {
+bool PairDispatcher::testPiecesOverlap(HardBody* compound, HardBody* other, bool compoundFirst, std::uint32_t worker) {
   const EngineList<PrivateHardBody*>* pieces = compoundPiecesOf(compound);
   if (pieces == nullptr) return false;
   // The walk keeps its cursor here, not in the body, so that threads testing
@@ -290,18 +292,18 @@ bool CollisionManager::testPiecesOverlap(HardBody* compound, HardBody* other, bo
   for (auto* node = pieces->getFirst(); node != nullptr; node = node->next) {
     HardBody* piece = node->value;
     if (piece == nullptr) continue;
-    CollisionPair* scratch = threadBuffer(worker);
+    CollisionPair* scratch = pairPool.take(worker);
     if (scratch == nullptr) return false;
     scratch->reset();
     const bool overlap =
         compoundFirst ? testBodyPair(piece, other, scratch, worker) : testBodyPair(other, piece, scratch, worker);
-    queueContact(scratch, worker);
+    pairPool.giveBack(scratch, worker);
     if (overlap) return true;
   }
   return false;
 }
 
-bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   // Resting bodies meet only where one of them waits for its first hit.
   if (body1->isStatic() && body2->isStatic() && !body1->isFirstHit(false) && !body2->isFirstHit(false)) return false;
@@ -400,13 +402,13 @@ bool CollisionManager::testShapePair(HardBody* body1, HardBody* body2, Collision
 
 // ---- Contacts -----------------------------------------------------------------
 
-bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
+bool PairDispatcher::testBodyPairExact(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   const bool compound1 = isFracture(body1);
   const bool compound2 = isFracture(body2);
   if (!compound1 && !compound2) return generateShapeContacts(body1, body2, pair, worker);
 
-  CollisionPair* scratch = threadBuffer(worker);
+  CollisionPair* scratch = pairPool.take(worker);
   if (scratch == nullptr) return false;
   if (compound1 && compound2) {
     // Every piece of the first against the second, which walks its own.
@@ -443,13 +445,13 @@ bool CollisionManager::testBodyPairExact(HardBody* body1, HardBody* body2, Colli
     }
     (compound1 ? pair->secondPiece : pair->firstPiece) = nullptr;
   }
-  queueContact(scratch, worker);
+  pairPool.giveBack(scratch, worker);
   if (pair->contactCount == 0) return false;
   filterDepthOutliers(*pair);
   return true;
 }
 
-bool CollisionManager::mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker) {
+bool PairDispatcher::mergePieceContacts(CollisionPair* pair, CollisionPair* scratch, std::uint32_t worker) {
   scratch->separatingVector = MgcVector3();
   scratch->featureIds[0] = zov::kNoIndex;
   scratch->featureIds[1] = zov::kNoIndex;
@@ -460,7 +462,7 @@ bool CollisionManager::mergePieceContacts(CollisionPair* pair, CollisionPair* sc
   return true;
 }
 
-void CollisionManager::appendPairContacts(CollisionPair& pair, CollisionPair& source) {
+void PairDispatcher::appendPairContacts(CollisionPair& pair, CollisionPair& source) {
   if (pair.contactCount + source.contactCount >= kMaxPairContacts) {
     reducePairContacts(pair);
     reducePairContacts(source);
@@ -474,26 +476,26 @@ void CollisionManager::appendPairContacts(CollisionPair& pair, CollisionPair& so
   }
 }
 
-void CollisionManager::reducePairContacts(CollisionPair& pair) {
+void PairDispatcher::reducePairContacts(CollisionPair& pair) {
   std::uint32_t chosen[kMergedContacts] = {};
   std::uint32_t wanted = kMergedContacts;
   selectExtremePoints(pair.points, pair.contactCount, chosen, wanted);
   pair.contactSet().keep(chosen, wanted);
 }
 
-void CollisionManager::filterDepthOutliers(CollisionPair& pair) {
+void PairDispatcher::filterDepthOutliers(CollisionPair& pair) {
   std::uint8_t marks[kMaxPairContacts] = {};
-  if (markDepthOutliers(pair.depths, pair.contactCount, marks)) compactContacts(pair, marks);
+  if (markDepthOutliers(pair.depths, pair.contactCount, marks)) ContactResolver::compactContacts(pair, marks);
   for (std::uint8_t& mark : pair.marks) mark = 0;
 }
 
-bool CollisionManager::addContactPair(CollisionPair* pair) {
+bool PairDispatcher::addContactPair(CollisionPair* pair) {
   newPairs.append(pair);
   return true;
 }
 
-bool CollisionManager::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
-                                             std::uint32_t worker) {
+bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
+                                           std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   pair->contactCount = 0;
   // The pass's room is open only while its helpers may run.
