@@ -15,13 +15,6 @@
 // Small links between the module's nodes and the host's graph: the module's
 // node behind a host node, the nodes connected to a plug, pulls, paths.
 
-/// The host's factory of a module node or command of type `Object`, for
-/// the registration tables.
-template <typename Object>
-void* moduleCreator() {
-  return new Object;
-}
-
 /// The module's node behind a host node when the node is of type `Node`
 /// (told by its type id), else null.
 template <typename Node>

@@ -33,6 +33,7 @@ class clusterFractureNode : public MPxNode {
   clusterFractureNode(const clusterFractureNode&) = delete;
   clusterFractureNode& operator=(const clusterFractureNode&) = delete;
 
+  static void* creator();
   static MStatus initialize();
   void postConstructor() override {}
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -19,6 +19,8 @@ constexpr CommandFlag kDeleteBodiesFlag{"-db", "-deleteBodies"};
 
 }  // namespace
 
+void* FBodyDeleteCmd::creator() { return new FBodyDeleteCmd; }
+
 MSyntax FBodyDeleteCmd::newSyntax() { return commandSyntax({kDeleteBodiesFlag}, kSelectedObjects); }
 
 MStatus FBodyDeleteCmd::redoIt() {

@@ -27,6 +27,7 @@ class FBodyDeleteCmd : public OneWayCommand {
  public:
   FBodyDeleteCmd() : OneWayCommand("deleteZovFBody") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -30,6 +30,7 @@ class FBodyStressesCmd : public OneWayCommand {
  public:
   FBodyStressesCmd() : OneWayCommand("fBody_selStresses") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

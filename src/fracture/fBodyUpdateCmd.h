@@ -34,6 +34,7 @@ class FBodyUpdateCmd : public OneWayCommand {
  public:
   FBodyUpdateCmd() : OneWayCommand("update_Fbody") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -48,6 +48,8 @@ bool piecesNearGround(FractureBody& body, const BarrierBody& ground, double d) {
 
 }  // namespace
 
+void* FractureBodyCmd::creator() { return new FractureBodyCmd; }
+
 MSyntax FractureBodyCmd::newSyntax() {
   // An empty list is the command's own error, "invalid selection".
   return commandSyntax({kFractureDistanceFlag, kFractureNameFlag, kFractureCheckFlag, kFractureNearestFlag},

@@ -35,6 +35,7 @@ class FractureBodyCmd : public OneWayCommand {
  public:
   FractureBodyCmd() : OneWayCommand("zovFractureBody") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -17,6 +17,7 @@ class queryZovFBodyCmd : public ModuleCommand {
  public:
   queryZovFBodyCmd() : ModuleCommand("queryZovFBody") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

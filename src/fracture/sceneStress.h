@@ -30,6 +30,7 @@ class SceneStress : public MPxNode {
   SceneStress(const SceneStress&) = delete;
   SceneStress& operator=(const SceneStress&) = delete;
 
+  static void* creator();
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
 

@@ -54,6 +54,8 @@ void rewireJoint(MDGModifier& dg, FractureBodyNode& fracture, const DynamicStres
 
 }  // namespace
 
+void* zovClusterCmd::creator() { return new zovClusterCmd; }
+
 MSyntax zovClusterCmd::newSyntax() {
   return commandSyntax({kClusterNameFlag, kClusterAssignFlag, kClusterRemoveFlag}, kSelectedObjects);
 }

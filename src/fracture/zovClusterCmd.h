@@ -32,6 +32,7 @@ class zovClusterCmd : public OneWayCommand {
  public:
   zovClusterCmd() : OneWayCommand("zovCluster") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -22,6 +22,7 @@ class adquireShatterCmd : public shatterCmd {
  public:
   adquireShatterCmd();
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -54,6 +54,7 @@ class zovMeshOpNode : public zovModifierBaseNode {
  public:
   enum Operation : short { kClean = 0, kSubdivideFaces = 1, kSubdivideEdges = 2, kAssignUVs = 3 };
 
+  static void* creator();
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
   MStatus modifyMesh(MObject& mesh, std::int16_t operation, std::int32_t mode, std::int16_t iterations) override;

@@ -49,6 +49,7 @@ class shatterCmd : public OneWayCommand {
  public:
   shatterCmd() : OneWayCommand("zovShatter") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -38,6 +38,7 @@ class shatterLocatorCmd : public OneWayCommand {
  public:
   shatterLocatorCmd() : OneWayCommand("zovShatterPreview") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -10,6 +10,8 @@
 
 const MTypeId ShatterLocatorManip::id(0x113A88);
 
+void* ShatterLocatorManip::creator() { return new ShatterLocatorManip; }
+
 MStatus ShatterLocatorManip::createChildren() {
   for (MDagPath& handle : handles) handle = addFreePointTriadManip("pointManip", "freePoint");
   return MS::kSuccess;

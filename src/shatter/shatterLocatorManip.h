@@ -17,6 +17,8 @@ class ShatterLocatorManip : public MPxManipContainer {
   /// Centres a preview has handles for.
   static constexpr int kMaxHandles = 5;
 
+  static void* creator();
+
   /// Five handles, "pointManip" with the point "freePoint".
   MStatus createChildren() override;
   /// Shows handle k at centre k for k below `numLoc`, hides the others.

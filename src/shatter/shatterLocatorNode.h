@@ -36,6 +36,7 @@ class ShatterLocatorNode : public MPxLocatorNode {
   ShatterLocatorNode(const ShatterLocatorNode&) = delete;
   ShatterLocatorNode& operator=(const ShatterLocatorNode&) = delete;
 
+  static void* creator();
   static MStatus initialize();
 
   /// `ca_updated` makes the points again from the settings, `ca_shatter_pos`

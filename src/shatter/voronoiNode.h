@@ -39,6 +39,7 @@ class voronoiNode : public MPxLocatorNode {
   voronoiNode(const voronoiNode&) = delete;
   voronoiNode& operator=(const voronoiNode&) = delete;
 
+  static void* creator();
   static MStatus initialize();
 
   /// `ca_voroPoints` reads the points; `cadraw` decides whether the cells

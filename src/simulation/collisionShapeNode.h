@@ -39,6 +39,7 @@ class collisionShapeNode : public MPxNode {
   collisionShapeNode();
   ~collisionShapeNode() override;
 
+  static void* creator();
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -17,6 +17,7 @@ class ComputeRotDistCmd : public ModuleCommand {
  public:
   ComputeRotDistCmd() : ModuleCommand("dComputeRotDist") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

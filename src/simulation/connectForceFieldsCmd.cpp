@@ -34,6 +34,8 @@ bool isForceField(const MObject& node) {
 
 }  // namespace
 
+void* connectForceFieldsCmd::creator() { return new connectForceFieldsCmd; }
+
 MSyntax connectForceFieldsCmd::newSyntax() {
   return commandSyntax({kConnectFlag, kBodyNameFlag, kFractureBodyNameFlag, kConnectAllFlag}, kSelectedObjects);
 }

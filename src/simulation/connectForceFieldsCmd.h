@@ -30,6 +30,7 @@ class connectForceFieldsCmd : public SelectionCommand {
  public:
   connectForceFieldsCmd() : SelectionCommand("zovConnectForceFields") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

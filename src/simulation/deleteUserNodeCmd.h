@@ -22,6 +22,7 @@ class deleteUserNodeCmd : public ModuleCommand {
  public:
   deleteUserNodeCmd() : ModuleCommand("deleteUserNode") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;

@@ -24,6 +24,7 @@ class ManageZovListCmd : public ModuleCommand {
  public:
   ManageZovListCmd() : ModuleCommand("ManageZovListCmd") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;

@@ -27,6 +27,7 @@ class queryZovBodyCmd : public ModuleCommand {
  public:
   queryZovBodyCmd() : ModuleCommand("queryZovBody") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -78,6 +78,7 @@ class rigidBodyNode : public MPxLocatorNode {
   rigidBodyNode(const rigidBodyNode&) = delete;
   rigidBodyNode& operator=(const rigidBodyNode&) = delete;
 
+  static void* creator();
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

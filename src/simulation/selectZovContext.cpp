@@ -63,4 +63,6 @@ MStatus SelectZovContext::releaseMarqueeSelection(MEvent& event, short& top, sho
   return releaseMarquee(event, top, left, bottom, right);
 }
 
+void* SelectZovContextCmd::creator() { return new SelectZovContextCmd; }
+
 MPxContext* SelectZovContextCmd::makeObj() { return new SelectZovContext; }

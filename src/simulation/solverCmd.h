@@ -22,6 +22,7 @@ class SolverCmd : public ModifierCommand<MDGModifier> {
  public:
   SolverCmd() : ModifierCommand("zovSolver") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

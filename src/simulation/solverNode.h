@@ -60,6 +60,7 @@ class zovSolverNode : public MPxNode {
   zovSolverNode(const zovSolverNode&) = delete;
   zovSolverNode& operator=(const zovSolverNode&) = delete;
 
+  static void* creator();
   static MStatus initialize();
 
   void postConstructor() override;

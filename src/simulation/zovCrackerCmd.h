@@ -29,6 +29,7 @@ class zovCrackerCmd : public SelectionCommand {
  public:
   zovCrackerCmd() : SelectionCommand("zovCracker") {}
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -39,6 +39,8 @@ constexpr double kMaxSpeedFactor = 1e3;
 
 }  // namespace
 
+void* zovCrackerNode::creator() { return new zovCrackerNode; }
+
 MStatus zovCrackerNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({

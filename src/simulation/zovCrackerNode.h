@@ -37,6 +37,7 @@ class zovCrackerNode : public MPxLocatorNode {
   zovCrackerNode(const zovCrackerNode&) = delete;
   zovCrackerNode& operator=(const zovCrackerNode&) = delete;
 
+  static void* creator();
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -37,6 +37,7 @@ class jagginessCmd : public OneWayCommand {
   jagginessCmd(const jagginessCmd&) = delete;
   jagginessCmd& operator=(const jagginessCmd&) = delete;
 
+  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;
