@@ -128,10 +128,9 @@ struct DrawOverrideRow {
 /// Viewport 2.0 draw-override creators, in registration order (also their
 /// deregistration order).
 const std::vector<DrawOverrideRow> kDrawOverrides = {
-    {"drawdb/geometry/rigidBodyNode", "rigidBodyNode", zovdraw::ObjectDrawOverride::creator<rigidBodyNodeDrawVport20>},
-    {"drawdb/geometry/ShatterLocator", "ShatterLocator",
-     zovdraw::ObjectDrawOverride::creator<ShatterLocatorDrawVport20>},
-    {"drawdb/geometry/voronoiPoints", "zovVoronoiNode", zovdraw::ObjectDrawOverride::creator<voronoiNodeDrawVport20>},
+    {"drawdb/geometry/rigidBodyNode", "rigidBodyNode", rigidBodyNodeDrawVport20::Creator},
+    {"drawdb/geometry/ShatterLocator", "ShatterLocator", ShatterLocatorDrawVport20::Creator},
+    {"drawdb/geometry/voronoiPoints", "zovVoronoiNode", voronoiNodeDrawVport20::Creator},
 };
 
 struct CommandRow {

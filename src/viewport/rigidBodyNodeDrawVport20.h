@@ -42,6 +42,11 @@ class rigidBodyNodeDrawData : public zovdraw::ObjectDrawData {
 /// state, through the draw agent of the renderer's graphics interface.
 class rigidBodyNodeDrawVport20 : public zovdraw::ObjectDrawOverride {
  public:
+  /// The factory the plug-in registers for this override.
+  static MHWRender::MPxDrawOverride* Creator(const MObject& object) {
+    return zovdraw::ObjectDrawOverride::creator<rigidBodyNodeDrawVport20>(object);
+  }
+
   explicit rigidBodyNodeDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
   ~rigidBodyNodeDrawVport20() override = default;
 

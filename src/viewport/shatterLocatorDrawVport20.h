@@ -24,6 +24,11 @@ class ShatterLocatorDrawData : public zovdraw::ObjectDrawData {
 /// renderer's graphics interface, and the label in green below the points.
 class ShatterLocatorDrawVport20 : public zovdraw::ObjectDrawOverride {
  public:
+  /// The factory the plug-in registers for this override.
+  static MHWRender::MPxDrawOverride* Creator(const MObject& object) {
+    return zovdraw::ObjectDrawOverride::creator<ShatterLocatorDrawVport20>(object);
+  }
+
   explicit ShatterLocatorDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
   ~ShatterLocatorDrawVport20() override = default;
 

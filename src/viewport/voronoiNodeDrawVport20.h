@@ -28,6 +28,11 @@ class voronoiNodeDrawData : public zovdraw::ObjectDrawData {
 /// nothing plays back.
 class voronoiNodeDrawVport20 : public zovdraw::ObjectDrawOverride {
  public:
+  /// The factory the plug-in registers for this override.
+  static MHWRender::MPxDrawOverride* Creator(const MObject& object) {
+    return zovdraw::ObjectDrawOverride::creator<voronoiNodeDrawVport20>(object);
+  }
+
   explicit voronoiNodeDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
   ~voronoiNodeDrawVport20() override = default;
 
