@@ -1,0 +1,413 @@
+// The upward pass of a step's resting-contact processing: each body that
+// rests on others, from the bottom of the pile up, stopped on all its supports
+// at once, or, where that is refused, each of its support pairs resolved with
+// the support held. Bodies on one support and separate stacks go at once.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "engine/bodies/HardBody.h"
+#include "engine/collision/CollisionManager.h"
+#include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactKinematics.h"
+#include "engine/collision/PairProcessingCommon.h"
+#include "engine/collision/SolverWorkspace.h"
+#include "engine/collision/threads/LevelOrder.h"
+#include "engine/collision/threads/WorkerPool.h"
+#include "engine/solver/ContactBlocks.h"
+#include "math/Tolerances.h"
+
+using Mgc::MgcVector3;
+
+namespace {
+
+/// The weight of the sideways parts of the impulses that hold a body on its
+/// supports against their parts along the normals: the hold asks for the
+/// impulses that are least in its units, whose sideways parts count
+/// 1 / kHoldSideways^2 times.
+constexpr double kHoldSideways = 0.1;
+/// A pivot of a body's 6 x 6 hold system below this share of its largest
+/// diagonal entry counts as zero: the contacts do not pin the body.
+constexpr double kPinnedPivot = 1e-9;
+
+/// A symmetric 6 x 6 system over a body's motion: three rows of linear
+/// motion, three of turn.
+struct MotionSystem {
+  double a[6][6] = {};
+  double b[6] = {};
+
+  /// a += A_i^T D A_i for the contact of arm r, where A_i = [I, -[r]] takes
+  /// the body's motion (velocity, turn rate) to the point's velocity and D
+  /// is the symmetric weight w I + (1 - w) n n^T (unit n; the identity for
+  /// w = 1): w A_i^T A_i plus (1 - w) q q^T, q = A_i^T n = (n, r x n).
+  void addContact(const MgcVector3& r, const MgcVector3& n, double w) {
+    // A_i^T A_i = [I, -[r]; [r], -[r][r]], with -[r][r] = |r|^2 I - r r^T.
+    const double rr = r.Dot(r);
+    const double arm[3] = {r.x, r.y, r.z};
+    for (int j = 0; j < 3; ++j) {
+      a[j][j] += w;
+      a[j + 3][j + 3] += w * rr;
+      for (int k = 0; k < 3; ++k) a[j + 3][k + 3] -= w * arm[j] * arm[k];
+    }
+    // -[r] in the upper right, [r] in the lower left.
+    a[0][4] += w * r.z;
+    a[0][5] -= w * r.y;
+    a[1][3] -= w * r.z;
+    a[1][5] += w * r.x;
+    a[2][3] += w * r.y;
+    a[2][4] -= w * r.x;
+    a[4][0] += w * r.z;
+    a[5][0] -= w * r.y;
+    a[3][1] -= w * r.z;
+    a[5][1] += w * r.x;
+    a[3][2] += w * r.y;
+    a[4][2] -= w * r.x;
+    if (w == 1.0) return;
+    const MgcVector3 m = r.Cross(n);
+    const double q[6] = {n.x, n.y, n.z, m.x, m.y, m.z};
+    const double s = 1.0 - w;
+    for (int j = 0; j < 6; ++j) {
+      for (int k = 0; k < 6; ++k) a[j][k] += s * q[j] * q[k];
+    }
+  }
+  /// b += A_i^T v: the force and moment about the body's position of v
+  /// at the contact of arm r.
+  void addLoad(const MgcVector3& r, const MgcVector3& v) {
+    const MgcVector3 moment = r.Cross(v);
+    for (int k = 0; k < 3; ++k) {
+      b[k] += v[k];
+      b[k + 3] += moment[k];
+    }
+  }
+  /// Solves a x = b in place of b by Cholesky; false when a pivot falls
+  /// below kPinnedPivot of the largest diagonal entry (the contacts leave
+  /// the body free to move some way).
+  bool solve() {
+    double largest = 0.0;
+    for (int k = 0; k < 6; ++k) largest = std::max(largest, a[k][k]);
+    if (!(largest > 0.0)) return false;
+    for (int j = 0; j < 6; ++j) {
+      double d = a[j][j];
+      for (int k = 0; k < j; ++k) d -= a[j][k] * a[j][k];
+      if (!(d > kPinnedPivot * largest)) return false;
+      a[j][j] = std::sqrt(d);
+      for (int i = j + 1; i < 6; ++i) {
+        double e = a[i][j];
+        for (int k = 0; k < j; ++k) e -= a[i][k] * a[j][k];
+        a[i][j] = e / a[j][j];
+      }
+    }
+    for (int i = 0; i < 6; ++i) {
+      for (int k = 0; k < i; ++k) b[i] -= a[i][k] * b[k];
+      b[i] /= a[i][i];
+    }
+    for (int i = 5; i >= 0; --i) {
+      for (int k = i + 1; k < 6; ++k) b[i] -= a[k][i] * b[k];
+      b[i] /= a[i][i];
+    }
+    return true;
+  }
+};
+
+/// The impulses T_i (totals) that stop a body on supports held still: of
+/// those that take the contacts' relative velocities away (in the least
+/// squares, as the shortest impulses would), the ones that ask least
+/// friction, their sideways parts weighing 1 / kHoldSideways^2. C_i is what
+/// each contact carried in the passes. Contacts marked in `pulling` on entry
+/// take no part; a contact whose impulse would pull is taken out (marked,
+/// the first in order) and the rest solved again. False when the kept
+/// contacts do not pin the body (a point, or points on a line) or none is
+/// kept.
+///
+/// With A the map of the body's motion to the contacts' velocities and M
+/// its mass and inertia: the motion change that best stops the contacts is
+/// dx = -(A^T A)^-1 A^T u, which the impulses give when A^T T = M dx +
+/// A^T C; the least weighted of those is T = D A (A^T D A)^-1 (M dx + A^T
+/// C), D the contacts' weights.
+bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n, const MgcVector3* arms,
+                           const MgcVector3* normals, const MgcVector3* relative, const MgcVector3* carried,
+                           std::uint8_t* pulling, MgcVector3* totals) {
+  for (std::uint32_t kept = n; kept != 0; --kept) {
+    MotionSystem stop;
+    MotionSystem least;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (pulling[i] != 0) continue;
+      stop.addContact(arms[i], normals[i], 1.0);
+      stop.addLoad(arms[i], -relative[i]);
+      least.addContact(arms[i], normals[i], kHoldSideways * kHoldSideways);
+      least.addLoad(arms[i], carried[i]);
+    }
+    if (!stop.solve()) return false;
+    const MgcVector3 linear(stop.b[0], stop.b[1], stop.b[2]);
+    const MgcVector3 turn(stop.b[3], stop.b[4], stop.b[5]);
+    const MgcVector3 momentum = linear * mass;
+    const MgcVector3 angular = state.worldInertia * turn;
+    for (int k = 0; k < 3; ++k) {
+      least.b[k] += momentum[k];
+      least.b[k + 3] += angular[k];
+    }
+    if (!least.solve()) return false;
+    const MgcVector3 push(least.b[0], least.b[1], least.b[2]);
+    const MgcVector3 spin(least.b[3], least.b[4], least.b[5]);
+    std::uint32_t pulls = n;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (pulling[i] != 0) {
+        totals[i] = MgcVector3();
+        continue;
+      }
+      // D_i A_i (push, spin).
+      const MgcVector3 v = push + spin.Cross(arms[i]);
+      const double along = v.Dot(normals[i]);
+      totals[i] = v * (kHoldSideways * kHoldSideways) + normals[i] * ((1.0 - kHoldSideways * kHoldSideways) * along);
+      if (pulls == n && totals[i].Dot(normals[i]) < -zov::kTolerance) pulls = i;
+    }
+    if (pulls == n) return true;
+    pulling[pulls] = 1;
+    totals[pulls] = MgcVector3();
+  }
+  return false;
+}
+}  // namespace
+
+void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
+  const std::uint32_t helpers = passHelpers();
+  WorkerPool* pool = helpers != 0 ? workerPool() : nullptr;
+  const auto pairCount = static_cast<std::uint32_t>(bearing.size());
+  // Each pair's upper body, the one that rests on the other, read on the
+  // helpers with its level; the pair holds the lower one.
+  std::vector<BearingPair>& upper = bearingPairs;
+  reserveScratch(upper, pairCount);
+  upper.resize(pairCount);
+  forEachIndex(pool, helpers, pairCount, pairprocessing::kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
+    CollisionPair* pair = bearing[k];
+    HardBody* body = pairprocessing::restingBody(*pair, gravityDirection);
+    const bool firstUpper = body == pair->firstBody;
+    pair->held |= firstUpper ? kHeldSecond : kHeldFirst;
+    // A body on another of its own level is held after it: between its
+    // level and the next.
+    const bool sameLevel = pair->firstBody->getContactLevel() == pair->secondBody->getContactLevel();
+    upper[k] = BearingPair{body, k, 2 * body->getContactLevel() + (sameLevel ? 1 : 0)};
+  });
+  // The bodies that rest on others, each with its support pairs in their
+  // order, lowest first (a body is stopped on supports that are already at
+  // rest), bodies of one level in the order the pairs meet them.
+  // Grouped by body (the addresses only gather each body's pairs; the order
+  // comes from the levels and the pairs' order).
+  std::sort(upper.begin(), upper.end(), [](const BearingPair& a, const BearingPair& b) {
+    return a.body != b.body ? std::less<const HardBody*>()(a.body, b.body) : a.pair < b.pair;
+  });
+  std::vector<HeldBody>& held = heldBodies;
+  held.clear();
+  reserveScratch(held, pairCount);
+  for (std::uint32_t k = 0; k < pairCount; ++k) {
+    if (k == 0 || upper[k].body != upper[k - 1].body) held.push_back(HeldBody{upper[k].body, upper[k].level, k, k});
+    held.back().end = k + 1;
+    held.back().level = std::max(held.back().level, upper[k].level);
+  }
+  orderByLevelThenFirst(
+      held, pairCount, [](const HeldBody& body) { return body.level; },
+      [&](const HeldBody& body) { return upper[body.begin].pair; });
+  const auto n = static_cast<std::uint32_t>(held.size());
+  // Every body's support pairs in one array, each body's run where its
+  // bearing pairs lie.
+  std::vector<CollisionPair*>& supportPairs = heldSupports;
+  reserveScratch(supportPairs, pairCount);
+  supportPairs.resize(pairCount);
+  for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
+  const auto supportsOf = [&](std::uint32_t task) {
+    return PairRun{supportPairs.data() + held[task].begin, supportPairs.data() + held[task].end};
+  };
+  const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
+    HardBody* body = held[task].body;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supportsOf(task), worker)) return 0u;
+    std::uint32_t flags = 0;
+    for (CollisionPair* pair : supportsOf(task)) {
+      pair->restoreFoundContacts();
+      flags |= processPair(pair, mode, worker);
+    }
+    return flags;
+  };
+  if (helpers == 0 || n < kTaskOrderMinimum) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
+  }
+  // A body's hold writes the body and reads its supports, held in its
+  // support pairs also where the hold is refused and the pairs are
+  // resolved; a static support a hit may make dynamic counts as written.
+  // Each body waits for the earlier holds that write a body it uses, and
+  // for those that read one it writes, so that every hold meets what a run
+  // in order would, while bodies on one support and separate stacks go at
+  // once.
+  const auto heldIn = [](const CollisionPair& pair, const HardBody* b) {
+    if (b->isStatic()) return false;
+    return (b == pair.firstBody && (pair.held & kHeldFirst) != 0) ||
+           (b == pair.secondBody && (pair.held & kHeldSecond) != 0);
+  };
+  std::atomic<bool> tooMany{false};
+  const auto accessesOf = [&](std::uint32_t task, HardBody** out, bool* writes) {
+    std::uint32_t count = 0;
+    const auto add = [&](HardBody* b, bool write) {
+      for (std::uint32_t k = 0; k < count; ++k) {
+        if (out[k] == b) {
+          writes[k] = writes[k] || write;
+          return;
+        }
+      }
+      if (count == kMaxTaskBodies) {
+        tooMany.store(true, std::memory_order_relaxed);
+        return;
+      }
+      writes[count] = write;
+      out[count++] = b;
+    };
+    add(held[task].body, true);
+    add(pairprocessing::extractedBody(held[task].body), true);
+    HardBody* met[kMaxTaskBodies];
+    for (const CollisionPair* pair : supportsOf(task)) {
+      const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
+      if (m == kMaxTaskBodies) tooMany.store(true, std::memory_order_relaxed);
+      for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
+    }
+    return count;
+  };
+  // What each hold reads and writes only reads the pairs and bodies: read
+  // on the helpers first, the few holds of many bodies again in order. The
+  // reads are a few hundred bytes a body and needed only until the holds are
+  // ordered: made for each call and freed with it, not kept between steps.
+  std::vector<HoldAccess> access(n);
+  forEachIndex(pool, helpers, n, pairprocessing::kPairLoopGrain, [&](std::uint32_t task, std::uint32_t) {
+    HardBody* bodies[kMaxTaskBodies];
+    bool writes[kMaxTaskBodies];
+    HoldAccess& out = access[task];
+    out.count = accessesOf(task, bodies, writes);
+    if (out.count > HoldAccess::kHeld) return;
+    for (std::uint32_t k = 0; k < out.count; ++k) {
+      out.bodies[k] = bodies[k];
+      out.writes[k] = writes[k];
+      out.numbers[k] = broadPhase.keptEntry(bodies[k]);
+    }
+  });
+  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes, std::int32_t* numbers) {
+    const HoldAccess& known = access[task];
+    if (known.count > HoldAccess::kHeld) {
+      const std::uint32_t count = accessesOf(task, out, writes);
+      std::fill(numbers, numbers + count, -1);
+      return count;
+    }
+    std::copy(known.bodies, known.bodies + known.count, out);
+    std::copy(known.writes, known.writes + known.count, writes);
+    std::copy(known.numbers, known.numbers + known.count, numbers);
+    return known.count;
+  });
+  if (tooMany.load()) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
+  }
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  for (std::uint32_t f : flags) outFlags |= f;
+}
+
+bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker) {
+  // A piece moves with its fracture body: its pairs decide.
+  SolverWorkspace* workspace = workspaceOf(worker);
+  if (workspace == nullptr || body->getParent() != nullptr) return false;
+  const RBDynamics& state = body->getDyn();
+  // Every found contact of every support, seen from the body: its point and
+  // arm, the normal from the support towards the body, the velocity
+  // relative to the support, and the impulse it carried in the passes.
+  ContactVectors points;
+  ContactVectors arms;
+  ContactVectors normals;
+  ContactVectors relative;
+  ContactVectors carried;
+  std::uint32_t n = 0;
+  for (const CollisionPair* pair : supports) {
+    const bool first = pair->firstBody == body;
+    const HardBody* support = first ? pair->secondBody : pair->firstBody;
+    const CollisionPair::FoundContacts& found = pair->found;
+    if (n + found.count > kMaxPairContacts) return false;
+    for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
+      const std::uint32_t slot = pair->foundSlot(k);
+      points[n] = state.orientation * (first ? pair->points[slot] : pair->secondPoints[slot]) + state.position;
+      arms[n] = points[n] - state.position;
+      normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
+      const MgcVector3 supportVelocity = first && support->isStatic()
+                                             ? pair->staticVelocity(slot)
+                                             : contactkinematics::velocityAt(support->getDyn(), points[n]);
+      relative[n] = contactkinematics::velocityAt(state, points[n]) - supportVelocity;
+      // A contact standing apart holds only what would close its gap, as in
+      // the pairs' solves.
+      const double gap = closingGap(found.depths[k]);
+      if (gap > 0.0) relative[n] += normals[n] * (gap * closingRate);
+      carried[n] = first ? found.carried[k] : -found.carried[k];
+    }
+  }
+  if (n == 0) return false;
+  // The unknowns are each contact's whole impulse of the step, T = C + J
+  // (C carried in the passes, J taken now), so that a contact may give back
+  // part of what it carried but never pull in all.
+  std::uint8_t pulling[kMaxPairContacts] = {};
+  ContactVectors totals;
+  if (!holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, pulling, totals)) {
+    // Contacts on a line or at a point leave the body a turn they cannot
+    // stop: the shortest impulses that stop them, over the contact blocks.
+    dvec* b = nullptr;
+    dvec* x = nullptr;
+    ContactBlocks* K = nullptr;
+    if (!workspace->prepareBlockSystem(n, b, x, K)) return false;
+    // K J = b, the impulses that take every contact's relative velocity
+    // away, becomes K T = b + K C in the body's momentum units.
+    const double s = body->getMass();
+    buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+    ContactVectors targets;
+    for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
+    K->addProducts(carried, targets);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = targets[i][r];
+    }
+    workspace->solveBlockSystem(n, K, b, x, normals, pulling);
+    for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
+      if (pulling[i] != 0) {
+        totals[i] = MgcVector3();
+        continue;
+      }
+      totals[i] = MgcVector3(x->elements[3 * kept], x->elements[3 * kept + 1], x->elements[3 * kept + 2]);
+      ++kept;
+    }
+  }
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < n; ++i) kept += pulling[i] == 0 ? 1 : 0;
+  if (kept == 0) return false;
+  // Each support's contacts together stay in its friction cone: the
+  // tangential part of their whole impulses is at most mu times the normal
+  // part.
+  std::uint32_t from = 0;
+  for (const CollisionPair* pair : supports) {
+    MgcVector3 tangential;
+    double normal = 0.0;
+    for (std::uint32_t i = from; i < from + pair->found.count; ++i) {
+      const double along = totals[i].Dot(normals[i]);
+      normal += along;
+      tangential += totals[i] - normals[i] * along;
+    }
+    if (tangential.Length() > pair->friction * normal) return false;
+    from += pair->found.count;
+  }
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const MgcVector3 J = totals[i] - carried[i];
+    if (J.SquaredLength() > 0.0) body->applyImpulse(J, points[i]);
+  }
+  // Each support pair keeps the contacts that hold the body.
+  from = 0;
+  for (CollisionPair* pair : supports) {
+    const std::uint32_t count = pair->found.count;
+    pair->restoreFoundContacts();
+    compactContacts(*pair, pulling + from);
+    from += count;
+  }
+  return true;
+}
