@@ -527,6 +527,12 @@ class CollisionManager {
   /// friction cone (counted with the load each contact carried in the step's
   /// passes): then the body slides, or leaves, as its pairs decide.
   bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker);
+  /// holdPiles's steps: the bodies that rest on others, each with its run of
+  /// support pairs, lowest first; a body's run; the holds ordered for the
+  /// helpers by what each reads and writes (false: one uses too many bodies).
+  void gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers);
+  PairRun heldSupportsOf(std::uint32_t task) const;
+  bool orderHolds(WorkerPool* pool, std::uint32_t helpers);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);

@@ -56,6 +56,47 @@ void prefetchContacts(const CollisionPair* pair) {
     }
   }
 }
+
+/// Reads ahead, on the helpers, the bodies each of `pairs` writes and their
+/// kept entries in the bounds table into `written`; a pair of more than
+/// DealtBodies::kHeld bodies keeps only its count, to be read again.
+void readDealtBodies(const std::vector<CollisionPair*>& pairs, WorkerPool* pool, std::uint32_t helpers,
+                     const BroadPhase& table, std::vector<CollisionManager::DealtBodies>& written) {
+  using DealtBodies = CollisionManager::DealtBodies;
+  reserveScratch(written, pairs.size());
+  written.resize(pairs.size());
+  forEachIndex(pool, helpers, static_cast<std::uint32_t>(pairs.size()), kDealGrain,
+               [&](std::uint32_t i, std::uint32_t) {
+                 HardBody* all[kMaxTaskBodies];
+                 const std::uint32_t count = CollisionManager::pairBodies(*pairs[i], all, kMaxTaskBodies);
+                 DealtBodies& out = written[i];
+                 out.count = count;
+                 if (count > DealtBodies::kHeld) return;
+                 for (std::uint32_t k = 0; k < count; ++k) {
+                   out.bodies[k] = all[k];
+                   out.numbers[k] = table.keptEntry(all[k]);
+                 }
+               });
+}
+
+/// A pass ends with each body last written by the last shared pair that
+/// writes it, if any: the next pass's shared pair waits for those of its
+/// bodies. `sharedSlots` holds each shared pair's body slots as a run from
+/// its entry in `sharedSlotsStart` to the next; `lastShared`, by slot, the
+/// last shared pair that writes the body.
+void waitForLastShared(CollisionManager::PairDealing& dealing, const std::vector<std::uint32_t>& sharedSlots,
+                       const std::vector<std::uint32_t>& sharedSlotsStart,
+                       const std::vector<std::int32_t>& lastShared) {
+  dealing.sharedAfterPass.resize(dealing.shared.size());
+  for (std::size_t i = 0; i < dealing.shared.size(); ++i) {
+    std::vector<std::uint32_t>& last = dealing.sharedAfterPass[i];
+    for (std::uint32_t k = sharedSlotsStart[i]; k < sharedSlotsStart[i + 1]; ++k) {
+      last.push_back(static_cast<std::uint32_t>(lastShared[sharedSlots[k]]));
+    }
+    std::sort(last.begin(), last.end());
+    last.erase(std::unique(last.begin(), last.end()), last.end());
+  }
+}
 }  // namespace
 
 void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing,
@@ -63,20 +104,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   // Which bodies each pair writes only reads the pair and its bodies: read
   // on the helpers first, the few pairs of many bodies again below.
   std::vector<DealtBodies>& written = dealtBodies;
-  reserveScratch(written, pairs.size());
-  written.resize(pairs.size());
-  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()), kDealGrain,
-               [&](std::uint32_t i, std::uint32_t) {
-                 HardBody* all[kMaxTaskBodies];
-                 const std::uint32_t count = pairBodies(*pairs[i], all, kMaxTaskBodies);
-                 DealtBodies& out = written[i];
-                 out.count = count;
-                 if (count > DealtBodies::kHeld) return;
-                 for (std::uint32_t k = 0; k < count; ++k) {
-                   out.bodies[k] = all[k];
-                   out.numbers[k] = broadPhase.keptEntry(all[k]);
-                 }
-               });
+  readDealtBodies(pairs, helpers != 0 ? workerPool() : nullptr, helpers, broadPhase, written);
   dealing.lists.resize(kPairLists);
   for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
   dealing.shared.clear();
@@ -154,19 +182,8 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
     }
     dealing.lists[list].push_back(pair);
   }
-  // A pass ends with each body last written by the last shared pair that
-  // writes it, if any: the next pass's shared pair waits for those of its
-  // bodies.
   sharedSlotsStart.push_back(static_cast<std::uint32_t>(sharedSlots.size()));
-  dealing.sharedAfterPass.resize(dealing.shared.size());
-  for (std::size_t i = 0; i < dealing.shared.size(); ++i) {
-    std::vector<std::uint32_t>& last = dealing.sharedAfterPass[i];
-    for (std::uint32_t k = sharedSlotsStart[i]; k < sharedSlotsStart[i + 1]; ++k) {
-      last.push_back(static_cast<std::uint32_t>(lastShared[sharedSlots[k]]));
-    }
-    std::sort(last.begin(), last.end());
-    last.erase(std::unique(last.begin(), last.end()), last.end());
-  }
+  waitForLastShared(dealing, sharedSlots, sharedSlotsStart, lastShared);
   // The bodies read ahead are a pass's working array, as long as the pair
   // list: between passes only its small storage stays.
   clearScratch(written);

@@ -175,6 +175,41 @@ bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n
 void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
   const std::uint32_t helpers = passHelpers();
   WorkerPool* pool = helpers != 0 ? workerPool() : nullptr;
+  gatherHeldBodies(bearing, pool, helpers);
+  const std::vector<HeldBody>& held = heldBodies;
+  const auto n = static_cast<std::uint32_t>(held.size());
+  const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
+    HardBody* body = held[task].body;
+    if (!body->isActive() || body->isStatic() || holdOnSupports(body, heldSupportsOf(task), worker)) return 0u;
+    std::uint32_t flags = 0;
+    for (CollisionPair* pair : heldSupportsOf(task)) {
+      pair->restoreFoundContacts();
+      flags |= processPair(pair, mode, worker);
+    }
+    return flags;
+  };
+  if (helpers == 0 || n < kTaskOrderMinimum) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
+  }
+  // A body's hold writes the body and reads its supports, held in its
+  // support pairs also where the hold is refused and the pairs are
+  // resolved; a static support a hit may make dynamic counts as written.
+  // Each body waits for the earlier holds that write a body it uses, and
+  // for those that read one it writes, so that every hold meets what a run
+  // in order would, while bodies on one support and separate stacks go at
+  // once.
+  if (!orderHolds(pool, helpers)) {
+    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    return;
+  }
+  std::vector<std::uint32_t> flags(helpers + 1, 0);
+  taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  for (std::uint32_t f : flags) outFlags |= f;
+}
+
+void CollisionManager::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool,
+                                        std::uint32_t helpers) {
   const auto pairCount = static_cast<std::uint32_t>(bearing.size());
   // Each pair's upper body, the one that rests on the other, read on the
   // helpers with its level; the pair holds the lower one.
@@ -210,37 +245,21 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
   orderByLevelThenFirst(
       held, pairCount, [](const HeldBody& body) { return body.level; },
       [&](const HeldBody& body) { return upper[body.begin].pair; });
-  const auto n = static_cast<std::uint32_t>(held.size());
   // Every body's support pairs in one array, each body's run where its
   // bearing pairs lie.
   std::vector<CollisionPair*>& supportPairs = heldSupports;
   reserveScratch(supportPairs, pairCount);
   supportPairs.resize(pairCount);
   for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
-  const auto supportsOf = [&](std::uint32_t task) {
-    return PairRun{supportPairs.data() + held[task].begin, supportPairs.data() + held[task].end};
-  };
-  const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
-    HardBody* body = held[task].body;
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, supportsOf(task), worker)) return 0u;
-    std::uint32_t flags = 0;
-    for (CollisionPair* pair : supportsOf(task)) {
-      pair->restoreFoundContacts();
-      flags |= processPair(pair, mode, worker);
-    }
-    return flags;
-  };
-  if (helpers == 0 || n < kTaskOrderMinimum) {
-    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
-    return;
-  }
-  // A body's hold writes the body and reads its supports, held in its
-  // support pairs also where the hold is refused and the pairs are
-  // resolved; a static support a hit may make dynamic counts as written.
-  // Each body waits for the earlier holds that write a body it uses, and
-  // for those that read one it writes, so that every hold meets what a run
-  // in order would, while bodies on one support and separate stacks go at
-  // once.
+}
+
+CollisionManager::PairRun CollisionManager::heldSupportsOf(std::uint32_t task) const {
+  return PairRun{heldSupports.data() + heldBodies[task].begin, heldSupports.data() + heldBodies[task].end};
+}
+
+bool CollisionManager::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
+  const std::vector<HeldBody>& held = heldBodies;
+  const auto n = static_cast<std::uint32_t>(held.size());
   const auto heldIn = [](const CollisionPair& pair, const HardBody* b) {
     if (b->isStatic()) return false;
     return (b == pair.firstBody && (pair.held & kHeldFirst) != 0) ||
@@ -266,7 +285,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     add(held[task].body, true);
     add(pairprocessing::extractedBody(held[task].body), true);
     HardBody* met[kMaxTaskBodies];
-    for (const CollisionPair* pair : supportsOf(task)) {
+    for (const CollisionPair* pair : heldSupportsOf(task)) {
       const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
       if (m == kMaxTaskBodies) tooMany.store(true, std::memory_order_relaxed);
       for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
@@ -302,13 +321,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     std::copy(known.numbers, known.numbers + known.count, numbers);
     return known.count;
   });
-  if (tooMany.load()) {
-    for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
-    return;
-  }
-  std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
-  for (std::uint32_t f : flags) outFlags |= f;
+  return !tooMany.load();
 }
 
 bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker) {

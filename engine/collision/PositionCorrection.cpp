@@ -56,6 +56,48 @@ bool correctable(HardBody* body) {
   return moved->isActive() && !moved->isStatic();
 }
 
+/// Whether the pair overlaps beyond the slop and the pass may move one of
+/// its bodies. Each pair reads its bodies only.
+bool overlapsBeyondSlop(const CollisionManager& manager, const CollisionPair& pair) {
+  if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0 ||
+      pair.secondCount < pair.contactCount || pair.secondBody->getType() == kCrackerBody) {
+    return false;
+  }
+  if (!correctable(pair.firstBody) && !correctable(pair.secondBody)) return false;
+  // The depths the pair was found with, before extraction moved its
+  // bodies apart: a pair found no deeper than the slop is not measured.
+  double found = 0.0;
+  for (std::uint32_t k = 0; k < pair.contactCount; ++k) found = std::min(found, pair.depths[k]);
+  if (-found <= kCorrectionSlop) return false;
+  return manager.deepestOverlap(pair, MgcVector3(), MgcVector3(), nullptr) > kCorrectionSlop;
+}
+
+/// The push that parts the pair's contacts, of the given overlaps, by their
+/// share beyond the slop, its bodies' inverse masses summing to
+/// `inverseMasses`. A push p_k >= 0 along each contact's normal moves each
+/// moving body by p_k over its mass (the second the other way), which parts
+/// contact j by the pushes' sum along n_j: the pushes, none pulling, by
+/// Gauss-Seidel sweeps, summed.
+MgcVector3 partingPush(const CollisionPair& pair, const double* overlaps, double inverseMasses) {
+  double pushes[kMaxPairContacts];
+  double targets[kMaxPairContacts];
+  const std::uint32_t count = pair.contactCount;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    targets[k] = std::min(kCorrectionShare * (overlaps[k] - kCorrectionSlop), kMaxCorrection) / inverseMasses;
+    pushes[k] = 0.0;
+  }
+  for (int sweep = 0; sweep < kCorrectionSweeps; ++sweep) {
+    for (std::uint32_t k = 0; k < count; ++k) {
+      double parted = 0.0;
+      for (std::uint32_t l = 0; l < count; ++l) parted += pushes[l] * pair.normals[k].Dot(pair.normals[l]);
+      pushes[k] = std::max(0.0, pushes[k] + targets[k] - parted);
+    }
+  }
+  MgcVector3 push;
+  for (std::uint32_t k = 0; k < count; ++k) push += pair.normals[k] * pushes[k];
+  return push;
+}
+
 }  // namespace
 
 double CollisionManager::deepestOverlap(const CollisionPair& pair, const MgcVector3& firstShift,
@@ -87,21 +129,8 @@ void CollisionManager::correctPositions() {
   std::vector<std::uint8_t>& deep = correctedDeep;
   deep.resize(n);
   const std::uint32_t helpers = passHelpers();
-  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, n, kMeasureGrain, [&](std::uint32_t i, std::uint32_t) {
-    const CollisionPair& pair = *pairs[i];
-    deep[i] = 0;
-    if (pair.firstBody == nullptr || pair.secondBody == nullptr || pair.contactCount == 0 ||
-        pair.secondCount < pair.contactCount || pair.secondBody->getType() == kCrackerBody) {
-      return;
-    }
-    if (!correctable(pair.firstBody) && !correctable(pair.secondBody)) return;
-    // The depths the pair was found with, before extraction moved its
-    // bodies apart: a pair found no deeper than the slop is not measured.
-    double found = 0.0;
-    for (std::uint32_t k = 0; k < pair.contactCount; ++k) found = std::min(found, pair.depths[k]);
-    if (-found <= kCorrectionSlop) return;
-    if (deepestOverlap(pair, MgcVector3(), MgcVector3(), nullptr) > kCorrectionSlop) deep[i] = 1;
-  });
+  forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, n, kMeasureGrain,
+               [&](std::uint32_t i, std::uint32_t) { deep[i] = overlapsBeyondSlop(*this, *pairs[i]) ? 1 : 0; });
   std::vector<CorrectedPair>& visits = correctedPairs;
   std::vector<CorrectedBody>& bodies = correctedBodies;
   visits.clear();
@@ -144,8 +173,6 @@ void CollisionManager::correctPositions() {
       visits, n, [](const CorrectedPair& v) { return v.level; }, [](const CorrectedPair& v) { return v.index; });
 
   double overlaps[kMaxPairContacts];
-  double pushes[kMaxPairContacts];
-  double targets[kMaxPairContacts];
   for (int pass = 0; pass < kCorrectionPasses && !visits.empty(); ++pass) {
     bool corrected = false;
     for (const CorrectedPair& visit : visits) {
@@ -159,25 +186,7 @@ void CollisionManager::correctPositions() {
         if (visit.moves[side] >= 0) inverseMasses += bodies[static_cast<std::size_t>(visit.moves[side])].inverseMass;
       }
       if (!(inverseMasses > 0.0)) continue;
-      // A push p_k >= 0 along each contact's normal moves each moving body
-      // by p_k over its mass (the second the other way), which parts
-      // contact j by the pushes' sum along n_j: the pushes, none pulling,
-      // that part every contact by its share beyond the slop, by
-      // Gauss-Seidel sweeps.
-      const std::uint32_t count = pair.contactCount;
-      for (std::uint32_t k = 0; k < count; ++k) {
-        targets[k] = std::min(kCorrectionShare * (overlaps[k] - kCorrectionSlop), kMaxCorrection) / inverseMasses;
-        pushes[k] = 0.0;
-      }
-      for (int sweep = 0; sweep < kCorrectionSweeps; ++sweep) {
-        for (std::uint32_t k = 0; k < count; ++k) {
-          double parted = 0.0;
-          for (std::uint32_t l = 0; l < count; ++l) parted += pushes[l] * pair.normals[k].Dot(pair.normals[l]);
-          pushes[k] = std::max(0.0, pushes[k] + targets[k] - parted);
-        }
-      }
-      MgcVector3 push;
-      for (std::uint32_t k = 0; k < count; ++k) push += pair.normals[k] * pushes[k];
+      const MgcVector3 push = partingPush(pair, overlaps, inverseMasses);
       for (int side = 0; side < 2; ++side) {
         if (visit.moves[side] < 0) continue;
         CorrectedBody& body = bodies[static_cast<std::size_t>(visit.moves[side])];
