@@ -14,6 +14,7 @@
 #include "engine/collision/MotionState.h"
 #include "engine/collision/PairDispatcher.h"
 #include "engine/collision/PairPool.h"
+#include "engine/collision/PileHolder.h"
 #include "engine/collision/narrowphase/NarrowPhaseMemos.h"
 #include "engine/collision/threads/CollisionWorkers.h"
 #include "engine/collision/threads/WorkerPool.h"
@@ -404,10 +405,7 @@ class CollisionManager {
   SolverWorkspace* workspaceOf(std::uint32_t worker);
   /// Bytes the manager keeps between passes for dealPairs's bodies read
   /// ahead and holdPiles's arrays.
-  std::size_t passScratchBytes() const {
-    return dealtBodies.capacity() * sizeof(DealtBodies) + bearingPairs.capacity() * sizeof(BearingPair) +
-           heldBodies.capacity() * sizeof(HeldBody) + heldSupports.capacity() * sizeof(CollisionPair*);
-  }
+  std::size_t passScratchBytes() const { return dealtBodies.capacity() * sizeof(DealtBodies) + piles.keptBytes(); }
 
  private:
   /// Every working list and pool emptied; the records stay where they are
@@ -424,6 +422,9 @@ class CollisionManager {
   /// The detection pass reads and writes the manager's lists, pools and
   /// bounds table (DetectionPass.h); made on the first pass.
   friend class DetectionPass;
+  /// The pile holding reads and writes the manager's helpers, task order,
+  /// bounds table and workspaces, and processes pairs (PileHolder.h).
+  friend class PileHolder;
   DetectionPass& detectionPass();
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
@@ -508,31 +509,6 @@ class CollisionManager {
   /// put back by the thread that resolves it.
   void runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode, std::uint32_t helpers,
                      std::uint32_t& outFlags, bool fromFound, int passes = 1);
-  /// The last pass of a step's resting-contact processing: each body that
-  /// rests on others, from the bottom of the pile up, is stopped on all its
-  /// supports at once (holdOnSupports), or, where that is refused, each of
-  /// its support pairs is resolved with the support held.
-  void holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags);
-  /// A run of pairs in an array, [first, last).
-  struct PairRun {
-    CollisionPair* const* first;
-    CollisionPair* const* last;
-    CollisionPair* const* begin() const { return first; }
-    CollisionPair* const* end() const { return last; }
-  };
-  /// Stops `body` on every contact of its support pairs `supports` (the other
-  /// bodies held) in one system: the impulses that leave no contact moving,
-  /// without the contacts that could only pull. False, with nothing applied,
-  /// when the contacts do not fit in one system or those impulses leave a
-  /// friction cone (counted with the load each contact carried in the step's
-  /// passes): then the body slides, or leaves, as its pairs decide.
-  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker);
-  /// holdPiles's steps: the bodies that rest on others, each with its run of
-  /// support pairs, lowest first; a body's run; the holds ordered for the
-  /// helpers by what each reads and writes (false: one uses too many bodies).
-  void gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers);
-  PairRun heldSupportsOf(std::uint32_t task) const;
-  bool orderHolds(WorkerPool* pool, std::uint32_t helpers);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
@@ -608,34 +584,6 @@ class CollisionManager {
   std::vector<std::uint8_t> extractedSeen;
   /// The detection pass, with the working arrays it keeps between passes.
   std::unique_ptr<DetectionPass> detection;
-  /// A pair that bears weight: the body resting on the other, the pair's
-  /// place in the bearing pairs, and the body's contact level.
-  struct BearingPair {
-    HardBody* body;
-    std::uint32_t pair;
-    std::int32_t level;
-  };
-  /// A body that rests on others: its level and its run of BearingPairs.
-  struct HeldBody {
-    HardBody* body;
-    std::int32_t level;
-    std::uint32_t begin;
-    std::uint32_t end;
-  };
-  /// The bodies a hold reads and writes, as read ahead on the helpers; a
-  /// hold of more than kHeld bodies is read again in order.
-  struct HoldAccess {
-    static constexpr std::uint32_t kHeld = 12;
-    std::uint32_t count = 0;
-    HardBody* bodies[kHeld];
-    bool writes[kHeld];
-    /// Each body's kept entry in the bounds table (-1 for none).
-    std::int32_t numbers[kHeld];
-  };
-  /// holdPiles's working arrays, kept for their storage.
-  std::vector<BearingPair> bearingPairs;
-  std::vector<HeldBody> heldBodies;
-  std::vector<CollisionPair*> heldSupports;
   /// A body correctPositions moves: the shift it has been given, its
   /// inverse mass and the pass slot it had before it lent one.
   struct CorrectedBody {
@@ -691,4 +639,6 @@ class CollisionManager {
   /// writes of the manager's.
   ContactResolver resolver;
   PairDispatcher dispatcher{pairPool, narrowPhase, narrowMemos, newPairs};
+  /// The pile holding of the resting-contact processing.
+  PileHolder piles{*this};
 };

@@ -3,7 +3,7 @@
 // measure, the processing of a colliding pair, of all the step's pairs and of
 // the cracker pairs. The dealing of the pairs to lists that run at once is in
 // PairDealing.cpp, the upward pass that holds each pile's bodies on their
-// supports in PileHolding.cpp, the resting pass, the alignment on crackers and
+// supports in PileHolder.cpp, the resting pass, the alignment on crackers and
 // the point-mass impact in RestingBodies.cpp; the hit processing of a step is
 // in HitProcessing.cpp.
 
@@ -404,12 +404,10 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       bearing.push_back(pairs[i]);
     }
   }
-  holdPiles(bearing, mode, outFlags);
-  // holdPiles's arrays are as long as the bearing pairs: between passes only
-  // their small storage stays.
-  clearScratch(bearingPairs);
-  clearScratch(heldBodies);
-  clearScratch(heldSupports);
+  piles.holdPiles(bearing, mode, outFlags);
+  // The holding's arrays are as long as the bearing pairs: between passes
+  // only their small storage stays.
+  piles.releaseArrays();
   clearScratch(heldUpper);
   forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }

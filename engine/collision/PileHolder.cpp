@@ -1,7 +1,4 @@
-// The upward pass of a step's resting-contact processing: each body that
-// rests on others, from the bottom of the pile up, stopped on all its supports
-// at once, or, where that is refused, each of its support pairs resolved with
-// the support held. Bodies on one support and separate stacks go at once.
+// The pile holding of a step's resting-contact processing (PileHolder.h).
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +11,7 @@
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
 #include "engine/collision/PairProcessingCommon.h"
+#include "engine/collision/PileHolder.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "engine/collision/threads/LevelOrder.h"
 #include "engine/collision/threads/WorkerPool.h"
@@ -172,9 +170,9 @@ bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n
 }
 }  // namespace
 
-void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
-  const std::uint32_t helpers = passHelpers();
-  WorkerPool* pool = helpers != 0 ? workerPool() : nullptr;
+void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
+  const std::uint32_t helpers = manager.passHelpers();
+  WorkerPool* pool = helpers != 0 ? manager.workerPool() : nullptr;
   gatherHeldBodies(bearing, pool, helpers);
   const std::vector<HeldBody>& held = heldBodies;
   const auto n = static_cast<std::uint32_t>(held.size());
@@ -184,7 +182,7 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     std::uint32_t flags = 0;
     for (CollisionPair* pair : heldSupportsOf(task)) {
       pair->restoreFoundContacts();
-      flags |= processPair(pair, mode, worker);
+      flags |= manager.processPair(pair, mode, worker);
     }
     return flags;
   };
@@ -204,12 +202,12 @@ void CollisionManager::holdPiles(const std::vector<CollisionPair*>& bearing, con
     return;
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
-  taskOrder.run(pool, helpers, [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
+  manager.taskOrder.run(pool, helpers,
+                        [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
 }
 
-void CollisionManager::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool,
-                                        std::uint32_t helpers) {
+void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers) {
   const auto pairCount = static_cast<std::uint32_t>(bearing.size());
   // Each pair's upper body, the one that rests on the other, read on the
   // helpers with its level; the pair holds the lower one.
@@ -218,7 +216,7 @@ void CollisionManager::gatherHeldBodies(const std::vector<CollisionPair*>& beari
   upper.resize(pairCount);
   forEachIndex(pool, helpers, pairCount, pairprocessing::kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
     CollisionPair* pair = bearing[k];
-    HardBody* body = pairprocessing::restingBody(*pair, gravityDirection);
+    HardBody* body = pairprocessing::restingBody(*pair, manager.gravityDirection);
     const bool firstUpper = body == pair->firstBody;
     pair->held |= firstUpper ? kHeldSecond : kHeldFirst;
     // A body on another of its own level is held after it: between its
@@ -253,11 +251,11 @@ void CollisionManager::gatherHeldBodies(const std::vector<CollisionPair*>& beari
   for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
 }
 
-CollisionManager::PairRun CollisionManager::heldSupportsOf(std::uint32_t task) const {
+PileHolder::PairRun PileHolder::heldSupportsOf(std::uint32_t task) const {
   return PairRun{heldSupports.data() + heldBodies[task].begin, heldSupports.data() + heldBodies[task].end};
 }
 
-bool CollisionManager::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
+bool PileHolder::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
   const std::vector<HeldBody>& held = heldBodies;
   const auto n = static_cast<std::uint32_t>(held.size());
   const auto heldIn = [](const CollisionPair& pair, const HardBody* b) {
@@ -286,7 +284,7 @@ bool CollisionManager::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
     add(pairprocessing::extractedBody(held[task].body), true);
     HardBody* met[kMaxTaskBodies];
     for (const CollisionPair* pair : heldSupportsOf(task)) {
-      const std::uint32_t m = pairBodies(*pair, met, kMaxTaskBodies);
+      const std::uint32_t m = CollisionManager::pairBodies(*pair, met, kMaxTaskBodies);
       if (m == kMaxTaskBodies) tooMany.store(true, std::memory_order_relaxed);
       for (std::uint32_t k = 0; k < m; ++k) add(met[k], !heldIn(*pair, met[k]));
     }
@@ -306,10 +304,10 @@ bool CollisionManager::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
     for (std::uint32_t k = 0; k < out.count; ++k) {
       out.bodies[k] = bodies[k];
       out.writes[k] = writes[k];
-      out.numbers[k] = broadPhase.keptEntry(bodies[k]);
+      out.numbers[k] = manager.broadPhase.keptEntry(bodies[k]);
     }
   });
-  orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes, std::int32_t* numbers) {
+  manager.orderByAccess(n, [&](std::uint32_t task, HardBody** out, bool* writes, std::int32_t* numbers) {
     const HoldAccess& known = access[task];
     if (known.count > HoldAccess::kHeld) {
       const std::uint32_t count = accessesOf(task, out, writes);
@@ -324,9 +322,9 @@ bool CollisionManager::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
   return !tooMany.load();
 }
 
-bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker) {
+bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker) {
   // A piece moves with its fracture body: its pairs decide.
-  SolverWorkspace* workspace = workspaceOf(worker);
+  SolverWorkspace* workspace = manager.workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
   const RBDynamics& state = body->getDyn();
   // Every found contact of every support, seen from the body: its point and
@@ -355,7 +353,7 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
       // A contact standing apart holds only what would close its gap, as in
       // the pairs' solves.
       const double gap = closingGap(found.depths[k]);
-      if (gap > 0.0) relative[n] += normals[n] * (gap * closingRate);
+      if (gap > 0.0) relative[n] += normals[n] * (gap * manager.closingRate);
       carried[n] = first ? found.carried[k] : -found.carried[k];
     }
   }
@@ -375,7 +373,7 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
     // K J = b, the impulses that take every contact's relative velocity
     // away, becomes K T = b + K C in the body's momentum units.
     const double s = body->getMass();
-    buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+    manager.buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
     ContactVectors targets;
     for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
     K->addProducts(carried, targets);
@@ -419,8 +417,19 @@ bool CollisionManager::holdOnSupports(HardBody* body, const PairRun& supports, s
   for (CollisionPair* pair : supports) {
     const std::uint32_t count = pair->found.count;
     pair->restoreFoundContacts();
-    compactContacts(*pair, pulling + from);
+    manager.compactContacts(*pair, pulling + from);
     from += count;
   }
   return true;
+}
+
+void PileHolder::releaseArrays() {
+  clearScratch(bearingPairs);
+  clearScratch(heldBodies);
+  clearScratch(heldSupports);
+}
+
+std::size_t PileHolder::keptBytes() const {
+  return bearingPairs.capacity() * sizeof(BearingPair) + heldBodies.capacity() * sizeof(HeldBody) +
+         heldSupports.capacity() * sizeof(CollisionPair*);
 }

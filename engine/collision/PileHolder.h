@@ -1,0 +1,103 @@
+#pragma once
+
+// The upward pass of a step's resting-contact processing: after the pair
+// passes, each body that rests on others, from the bottom of the pile up, is
+// stopped on all its supports at once, or, where that is refused, each of its
+// support pairs is resolved with the support held. Bodies on one support and
+// separate stacks go at once on the helpers, each hold after the earlier ones
+// that use a body it writes or write one it uses.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class CollisionManager;
+class CollisionPair;
+class HardBody;
+class WorkerPool;
+
+/// The pile holding of CollisionManager::processPairs. The manager owns it;
+/// it keeps the working arrays of the pass, for their storage, and nothing
+/// else.
+///
+/// Reads: the bearing pairs handed to it (their bodies, found contacts,
+/// friction) and their bodies' motion states, levels and masses; the
+/// manager's gravity direction, closing rate, helpers, bounds table and
+/// solver workspaces. Writes: each pair's held flags and contacts (put back
+/// from the found ones and compacted to those that hold), the bodies'
+/// velocities through impulses, and, where a hold is refused, what the
+/// manager's processPair writes; the manager's task order.
+class PileHolder {
+ public:
+  explicit PileHolder(CollisionManager& manager) : manager(manager) {}
+  PileHolder(const PileHolder&) = delete;
+  PileHolder& operator=(const PileHolder&) = delete;
+
+  /// Holds each body that rests on others in `bearing` (the pairs that bear
+  /// weight, in the step's order) on its supports, lowest first: stopped on
+  /// all of them at once (holdOnSupports), or, where that is refused, each
+  /// of its support pairs processed in `mode` with the support held. Gathers
+  /// the processing's flags into `outFlags`.
+  void holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags);
+  /// Lets the working arrays go but for their small storage: they are as
+  /// long as the bearing pairs.
+  void releaseArrays();
+  /// Bytes the working arrays keep between passes.
+  std::size_t keptBytes() const;
+
+ private:
+  /// A run of pairs in an array, [first, last).
+  struct PairRun {
+    CollisionPair* const* first;
+    CollisionPair* const* last;
+    CollisionPair* const* begin() const { return first; }
+    CollisionPair* const* end() const { return last; }
+  };
+  /// A pair that bears weight: the body resting on the other, the pair's
+  /// place in the bearing pairs, and the body's contact level.
+  struct BearingPair {
+    HardBody* body;
+    std::uint32_t pair;
+    std::int32_t level;
+  };
+  /// A body that rests on others: its level and its run of BearingPairs.
+  struct HeldBody {
+    HardBody* body;
+    std::int32_t level;
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  /// The bodies a hold reads and writes, as read ahead on the helpers; a
+  /// hold of more than kHeld bodies is read again in order.
+  struct HoldAccess {
+    static constexpr std::uint32_t kHeld = 12;
+    std::uint32_t count = 0;
+    HardBody* bodies[kHeld];
+    bool writes[kHeld];
+    /// Each body's kept entry in the bounds table (-1 for none).
+    std::int32_t numbers[kHeld];
+  };
+
+  /// The bodies that rest on others, each with its run of support pairs in
+  /// their order, lowest first (a body is stopped on supports that are
+  /// already at rest), bodies of one level in the order the pairs meet them.
+  void gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers);
+  /// The support pairs of held body `task`.
+  PairRun heldSupportsOf(std::uint32_t task) const;
+  /// Orders the holds in the manager's task order by the bodies each reads
+  /// and writes; false when a hold uses more than kMaxTaskBodies bodies.
+  bool orderHolds(WorkerPool* pool, std::uint32_t helpers);
+  /// Stops `body` on every contact of its support pairs `supports` (the other
+  /// bodies held) in one system: the impulses that leave no contact moving,
+  /// without the contacts that could only pull. False, with nothing applied,
+  /// when the contacts do not fit in one system or those impulses leave a
+  /// friction cone (counted with the load each contact carried in the step's
+  /// passes): then the body slides, or leaves, as its pairs decide.
+  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker);
+
+  CollisionManager& manager;
+  /// The working arrays, kept for their storage.
+  std::vector<BearingPair> bearingPairs;
+  std::vector<HeldBody> heldBodies;
+  std::vector<CollisionPair*> heldSupports;
+};
