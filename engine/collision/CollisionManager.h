@@ -12,6 +12,7 @@
 #include "engine/collision/ContactResolver.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/MotionState.h"
+#include "engine/collision/PairDealer.h"
 #include "engine/collision/PairDispatcher.h"
 #include "engine/collision/PairPool.h"
 #include "engine/collision/PileHolder.h"
@@ -186,30 +187,8 @@ class CollisionManager {
   /// changes into `outFlags`.
   void processPairs(EngineList<HardBody*>* active, const int& mode, const Mgc::MgcVector3& gravityDirection,
                     std::uint32_t& outFlags);
-  /// The pairs of one pair processing dealt to lists that share no body,
-  /// and the pairs that join two lists.
-  struct PairDealing {
-    /// kMaxWorkerThreads lists, whatever the thread count.
-    std::vector<std::vector<CollisionPair*>> lists;
-    std::vector<CollisionPair*> shared;
-    /// For each shared pair: the lists, and the earlier shared pairs (by
-    /// their index in `shared`), that write one of its bodies.
-    std::vector<std::vector<std::uint32_t>> sharedAfterLists;
-    std::vector<std::vector<std::uint32_t>> sharedAfterShared;
-    /// For each shared pair: the shared pairs that write one of its bodies
-    /// last in a pass (itself among them), which it waits for in the next
-    /// pass.
-    std::vector<std::vector<std::uint32_t>> sharedAfterPass;
-  };
-  /// The bodies a pair writes, as the dealing reads them ahead on the
-  /// helpers; a pair of more than kHeld bodies is read again when dealt.
-  struct DealtBodies {
-    static constexpr std::uint32_t kHeld = 6;
-    std::uint32_t count = 0;
-    HardBody* bodies[kHeld];
-    /// Each body's kept entry in the bounds table (-1 for none).
-    std::int32_t numbers[kHeld];
-  };
+  /// The pairs of one pair processing dealt to lists (PairDealer.h).
+  using PairDealing = PairDealer::Dealing;
   /// Deals the pairs in their order: a pair that writes bodies of one list
   /// joins that list (its other bodies with it), a pair of bodies no list
   /// holds opens the next list in turn, and a pair that writes bodies of two
@@ -405,7 +384,7 @@ class CollisionManager {
   SolverWorkspace* workspaceOf(std::uint32_t worker);
   /// Bytes the manager keeps between passes for dealPairs's bodies read
   /// ahead and holdPiles's arrays.
-  std::size_t passScratchBytes() const { return dealtBodies.capacity() * sizeof(DealtBodies) + piles.keptBytes(); }
+  std::size_t passScratchBytes() const { return dealer.keptBytes() + piles.keptBytes(); }
 
  private:
   /// Every working list and pool emptied; the records stay where they are
@@ -425,6 +404,7 @@ class CollisionManager {
   /// The pile holding reads and writes the manager's helpers, task order,
   /// bounds table and workspaces, and processes pairs (PileHolder.h).
   friend class PileHolder;
+  friend class PairDealer;
   DetectionPass& detectionPass();
   /// The pair test of `first` and `second` on `worker`'s pool: the record
   /// with contacts, or null (the record back in the pool, or none to be had).
@@ -497,18 +477,6 @@ class CollisionManager {
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
   void handOverSplitPairs();
-  /// The threaded pair processing: the pairs dealt (dealPairs), the lists run
-  /// at once on the calling thread and the helpers, each in its order, then
-  /// the shared pairs as a run in order on the calling thread would.
-  void processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                            std::uint32_t& outFlags);
-  /// `passes` passes over `pairCount` pairs dealt to `dealing`, each as
-  /// processPairsThreaded runs them, a pass's work on a body after the
-  /// earlier pass's (so that one pass may go on where another has not yet
-  /// ended); with `fromFound`, each pair starts from the contacts it found,
-  /// put back by the thread that resolves it.
-  void runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode, std::uint32_t helpers,
-                     std::uint32_t& outFlags, bool fromFound, int passes = 1);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
@@ -567,8 +535,6 @@ class CollisionManager {
   BroadPhase broadPhase;
   /// Helper threads of the passes, made on first use.
   std::unique_ptr<WorkerPool> pool;
-  /// Working arrays of the passes, kept to reuse their storage.
-  std::vector<DealtBodies> dealtBodies;
   /// The bodies of one extraction of updatePairs: the bodies it moves for
   /// each side, whether it moves them, their numbers (BodyNumbers) and pass
   /// slots.
@@ -633,12 +599,12 @@ class CollisionManager {
   std::vector<std::uint32_t> accessBefore;
   /// The slots orderByAccess's last call gave a writer or readers.
   std::vector<std::uint32_t> accessTouched;
-  /// The pair processing's dealing, kept to reuse its storage.
-  PairDealing pairDealing;
   /// The contact resolver, and the pair dispatcher with what it reads and
   /// writes of the manager's.
   ContactResolver resolver;
   PairDispatcher dispatcher{pairPool, narrowPhase, narrowMemos, newPairs};
   /// The pile holding of the resting-contact processing.
   PileHolder piles{*this};
+  /// The pair dealing and the passes over the dealt pairs.
+  PairDealer dealer{*this};
 };

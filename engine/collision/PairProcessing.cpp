@@ -2,7 +2,7 @@
 // position correction that pushes penetrating bodies apart), the energy
 // measure, the processing of a colliding pair, of all the step's pairs and of
 // the cracker pairs. The dealing of the pairs to lists that run at once is in
-// PairDealing.cpp, the upward pass that holds each pile's bodies on their
+// PairDealer.cpp, the upward pass that holds each pile's bodies on their
 // supports in PileHolder.cpp, the resting pass, the alignment on crackers and
 // the point-mass impact in RestingBodies.cpp; the hit processing of a step is
 // in HitProcessing.cpp.
@@ -361,9 +361,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // of the pairs resolved before it back into their supports: the passes
   // repeat, each from every contact found, since a contact that separated
   // in one pass may carry load in the next.
-  // The passes change no pair's bodies: one dealing serves them all.
-  dealPairs(pairs, pairDealing, helpers);
-  runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, true, kPairPasses);
+  dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses);
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -414,7 +412,12 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                                    std::uint32_t& outFlags) {
-  processPairsThreaded(pairs, mode, helpers, outFlags);
+  dealer.processPairsThreaded(pairs, mode, helpers, outFlags);
+}
+
+void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing,
+                                 std::uint32_t helpers) {
+  dealer.dealPairs(pairs, dealing, helpers);
 }
 
 void CollisionManager::processCrackerPairs(const int& /*mode*/) {

@@ -1,7 +1,5 @@
-// The threaded pair processing: the step's pairs dealt to lists that share
-// no body, the lists run at once on the calling thread and the helpers, each
-// in its order, then the pairs that join two lists, in their order, each
-// after the lists and the earlier shared pairs that write one of its bodies.
+// The threaded pair processing (PairDealer.h): the dealing and the passes
+// over the dealt pairs.
 
 #include <algorithm>
 #include <vector>
@@ -9,6 +7,7 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/PairDealer.h"
 #include "engine/collision/threads/WorkerPool.h"
 
 namespace {
@@ -61,8 +60,8 @@ void prefetchContacts(const CollisionPair* pair) {
 /// kept entries in the bounds table into `written`; a pair of more than
 /// DealtBodies::kHeld bodies keeps only its count, to be read again.
 void readDealtBodies(const std::vector<CollisionPair*>& pairs, WorkerPool* pool, std::uint32_t helpers,
-                     const BroadPhase& table, std::vector<CollisionManager::DealtBodies>& written) {
-  using DealtBodies = CollisionManager::DealtBodies;
+                     const BroadPhase& table, std::vector<PairDealer::DealtBodies>& written) {
+  using DealtBodies = PairDealer::DealtBodies;
   reserveScratch(written, pairs.size());
   written.resize(pairs.size());
   forEachIndex(pool, helpers, static_cast<std::uint32_t>(pairs.size()), kDealGrain,
@@ -84,7 +83,7 @@ void readDealtBodies(const std::vector<CollisionPair*>& pairs, WorkerPool* pool,
 /// bodies. `sharedSlots` holds each shared pair's body slots as a run from
 /// its entry in `sharedSlotsStart` to the next; `lastShared`, by slot, the
 /// last shared pair that writes the body.
-void waitForLastShared(CollisionManager::PairDealing& dealing, const std::vector<std::uint32_t>& sharedSlots,
+void waitForLastShared(PairDealer::Dealing& dealing, const std::vector<std::uint32_t>& sharedSlots,
                        const std::vector<std::uint32_t>& sharedSlotsStart,
                        const std::vector<std::int32_t>& lastShared) {
   dealing.sharedAfterPass.resize(dealing.shared.size());
@@ -99,12 +98,11 @@ void waitForLastShared(CollisionManager::PairDealing& dealing, const std::vector
 }
 }  // namespace
 
-void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairDealing& dealing,
-                                 std::uint32_t helpers) {
+void PairDealer::dealPairs(const std::vector<CollisionPair*>& pairs, Dealing& dealing, std::uint32_t helpers) {
   // Which bodies each pair writes only reads the pair and its bodies: read
   // on the helpers first, the few pairs of many bodies again below.
   std::vector<DealtBodies>& written = dealtBodies;
-  readDealtBodies(pairs, helpers != 0 ? workerPool() : nullptr, helpers, broadPhase, written);
+  readDealtBodies(pairs, helpers != 0 ? manager.workerPool() : nullptr, helpers, manager.broadPhase, written);
   dealing.lists.resize(kPairLists);
   for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
   dealing.shared.clear();
@@ -114,7 +112,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   // Each shared pair's body slots, as a run of sharedSlots from its start.
   std::vector<std::uint32_t> sharedSlots;
   std::vector<std::uint32_t> sharedSlotsStart;
-  BodyNumbers slots(broadPhase);
+  CollisionManager::BodyNumbers slots(manager.broadPhase);
   // By body slot: the list that holds the body (kPairLists for none,
   // kSharedBody for a body of shared pairs only), and the last shared pair
   // that writes it (-1 for none).
@@ -122,8 +120,8 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   std::vector<std::int32_t> lastShared;
   // Grown a slot at a time, they would leave a block of every size they
   // passed through in the allocator's cache for this thread.
-  reserveScratch(owner, broadPhase.entryCount());
-  reserveScratch(lastShared, broadPhase.entryCount());
+  reserveScratch(owner, manager.broadPhase.entryCount());
+  reserveScratch(lastShared, manager.broadPhase.entryCount());
   std::uint32_t next = 0;
   HardBody* bodies[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];
@@ -136,7 +134,7 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
       std::copy(written[i].bodies, written[i].bodies + count, bodies);
       std::copy(written[i].numbers, written[i].numbers + count, known);
     } else {
-      count = pairBodies(*pair, bodies, kMaxTaskBodies);
+      count = CollisionManager::pairBodies(*pair, bodies, kMaxTaskBodies);
       std::fill(known, known + count, -1);
     }
     met.clear();
@@ -189,15 +187,22 @@ void CollisionManager::dealPairs(const std::vector<CollisionPair*>& pairs, PairD
   clearScratch(written);
 }
 
-void CollisionManager::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode,
-                                            std::uint32_t helpers, std::uint32_t& outFlags) {
-  dealPairs(pairs, pairDealing, helpers);
-  runDealtPairs(pairDealing, pairs.size(), mode, helpers, outFlags, false);
+void PairDealer::processPairsThreaded(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
+                                      std::uint32_t& outFlags) {
+  dealPairs(pairs, kept, helpers);
+  runDealtPairs(kept, pairs.size(), mode, helpers, outFlags, false);
 }
 
-void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pairCount, const int& mode,
-                                     std::uint32_t helpers, std::uint32_t& outFlags, bool fromFound, int passes) {
-  const std::uint8_t keptOption = orderedExtraction;
+void PairDealer::runPasses(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
+                           std::uint32_t& outFlags, int passes) {
+  // The passes change no pair's bodies: one dealing serves them all.
+  dealPairs(pairs, kept, helpers);
+  runDealtPairs(kept, pairs.size(), mode, helpers, outFlags, true, passes);
+}
+
+void PairDealer::runDealtPairs(const Dealing& dealing, std::size_t pairCount, const int& mode, std::uint32_t helpers,
+                               std::uint32_t& outFlags, bool fromFound, int passes) {
+  const std::uint8_t keptOption = manager.orderedExtraction;
   // One task per list with pairs, each list in its order (the lists share
   // no body, so they run at once), then one per shared pair, in their
   // order, each waiting for the lists and the earlier shared pairs that
@@ -223,7 +228,7 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
   // p * passTasks + t.
   const std::uint32_t passTasks = listTasks + sharedCount;
   if (passes < 1) passes = 1;
-  taskOrder.reset(passTasks * static_cast<std::uint32_t>(passes));
+  manager.taskOrder.reset(passTasks * static_cast<std::uint32_t>(passes));
   for (std::uint32_t p = 0; p < static_cast<std::uint32_t>(passes); ++p) {
     const std::uint32_t first = p * passTasks;
     if (p != 0) {
@@ -231,21 +236,21 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
       // or by a shared pair that waited for it; a shared pair's bodies, by
       // the shared pairs that write them last.
       const std::uint32_t before = first - passTasks;
-      for (std::uint32_t t = 0; t < listTasks; ++t) taskOrder.wait(before + t, first + t);
+      for (std::uint32_t t = 0; t < listTasks; ++t) manager.taskOrder.wait(before + t, first + t);
       for (std::uint32_t i = 0; i < sharedCount; ++i) {
         for (std::uint32_t list : dealing.sharedAfterLists[i]) {
-          taskOrder.wait(before + listTasks + i, first + listTask[list]);
+          manager.taskOrder.wait(before + listTasks + i, first + listTask[list]);
         }
         for (std::uint32_t last : dealing.sharedAfterPass[i]) {
-          taskOrder.wait(before + listTasks + last, first + listTasks + i);
+          manager.taskOrder.wait(before + listTasks + last, first + listTasks + i);
         }
       }
     }
     for (std::uint32_t i = 0; i < sharedCount; ++i) {
       for (std::uint32_t list : dealing.sharedAfterLists[i])
-        taskOrder.wait(first + listTask[list], first + listTasks + i);
+        manager.taskOrder.wait(first + listTask[list], first + listTasks + i);
       for (std::uint32_t earlier : dealing.sharedAfterShared[i]) {
-        taskOrder.wait(first + listTasks + earlier, first + listTasks + i);
+        manager.taskOrder.wait(first + listTasks + earlier, first + listTasks + i);
       }
     }
   }
@@ -257,12 +262,12 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
   // resolved is putting them back before the pass.
   const auto process = [&](CollisionPair* pair, std::uint32_t worker) {
     if (fromFound) pair->restoreFoundContacts();
-    return processPair(pair, mode, worker);
+    return manager.processPair(pair, mode, worker);
   };
   // Each task gathers its flags on its own and writes them once: the
   // threads' flags share a cache line.
-  taskOrder.run(
-      helpers != 0 ? workerPool() : nullptr, helpers,
+  manager.taskOrder.run(
+      helpers != 0 ? manager.workerPool() : nullptr, helpers,
       [&](std::uint32_t task, std::uint32_t worker) {
         std::uint32_t taskFlags = 0;
         const std::uint32_t inPass = task % passTasks;
@@ -281,5 +286,5 @@ void CollisionManager::runDealtPairs(const PairDealing& dealing, std::size_t pai
       },
       1);
   for (std::uint32_t f : flags) outFlags |= f;
-  orderedExtraction = keptOption;
+  manager.orderedExtraction = keptOption;
 }
