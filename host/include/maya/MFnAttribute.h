@@ -2,16 +2,14 @@
 
 #include <maya/MFnBase.h>
 #include <maya/MString.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for the flags shared by every attribute. Defaults of a new
 /// attribute: readable, writable, connectable, storable, cached; not keyable,
 /// not hidden, not an array.
-class MFnAttribute : public MFnBase {
+class MFnAttribute : public zovhost::FunctionSetOf<MFnBase, MFn::kAttribute> {
  public:
-  MFnAttribute() = default;
-  explicit MFnAttribute(const MObject& attribute, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kAttribute; }
+  using FunctionSetOf::FunctionSetOf;
 
   MString name(MStatus* status = nullptr) const;
   MString shortName(MStatus* status = nullptr) const;

@@ -3,18 +3,13 @@
 #include <maya/MFnDagNode.h>
 #include <maya/MSpace.h>
 #include <maya/MVector.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for cameras, which look down their own -z axis with +y up
 /// and +x to their right. Lengths are in scene units, angles in radians.
-class MFnCamera : public MFnDagNode {
+class MFnCamera : public zovhost::ShapeFunctionSetOf<MFn::kCamera> {
  public:
-  MFnCamera() = default;
-  explicit MFnCamera(const MObject& object, MStatus* status = nullptr);
-  explicit MFnCamera(const MDagPath& path, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kCamera; }
-  using MFnDagNode::setObject;
-  MStatus setObject(const MDagPath& path);
+  using ShapeFunctionSetOf::ShapeFunctionSetOf;
 
   /// The unit direction the camera looks in; world space uses its path.
   MVector viewDirection(MSpace::Space space = MSpace::kObject, MStatus* status = nullptr) const;

@@ -1,15 +1,14 @@
 #pragma once
 
 #include <maya/MFnData.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Component-list data: the value of typed component-list attributes, an
 /// ordered list of components (see MFnSingleIndexedComponent).
-class MFnComponentListData : public MFnData {
+class MFnComponentListData : public zovhost::FunctionSetOf<MFnData, MFn::kComponentListData> {
  public:
-  MFnComponentListData() = default;
-  explicit MFnComponentListData(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kComponentListData; }
   /// A new, empty list; attached to the set.
   MObject create(MStatus* status = nullptr);
   unsigned int length(MStatus* status = nullptr) const;

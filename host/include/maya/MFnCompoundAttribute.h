@@ -1,14 +1,13 @@
 #pragma once
 
 #include <maya/MFnAttribute.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for compound attributes: a group of child attributes.
-class MFnCompoundAttribute : public MFnAttribute {
+class MFnCompoundAttribute : public zovhost::FunctionSetOf<MFnAttribute, MFn::kCompoundAttribute> {
  public:
-  MFnCompoundAttribute() = default;
-  explicit MFnCompoundAttribute(const MObject& attribute, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kCompoundAttribute; }
   MObject create(const MString& fullName, const MString& briefName, MStatus* status = nullptr);
   /// Adds a child; fails once the compound has been added to a node.
   MStatus addChild(const MObject& child);

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <maya/MFnAttribute.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for enumerations: named fields with short values.
-class MFnEnumAttribute : public MFnAttribute {
+class MFnEnumAttribute : public zovhost::FunctionSetOf<MFnAttribute, MFn::kEnumAttribute> {
  public:
-  MFnEnumAttribute() = default;
-  explicit MFnEnumAttribute(const MObject& attribute, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kEnumAttribute; }
+  using FunctionSetOf::FunctionSetOf;
 
   MObject create(const MString& fullName, const MString& briefName, short defaultValue = 0, MStatus* status = nullptr);
   /// Adds a field; a name or value already used fails.

@@ -3,18 +3,17 @@
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MVectorArray.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for dynamics fields: transforms of the scene that push
 /// whatever lies in their reach. This host has uniform and gravity fields;
 /// both push along their direction with their magnitude, the gravity field
 /// in proportion to the mass it pushes.
-class MFnField : public MFnDagNode {
+class MFnField : public zovhost::FunctionSetOf<MFnDagNode, MFn::kField> {
  public:
   MFnField() = default;
-  explicit MFnField(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
   explicit MFnField(const MDagPath& path, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kField; }
 
   double magnitude(MStatus* status = nullptr) const;
   MStatus setMagnitude(double magnitude);

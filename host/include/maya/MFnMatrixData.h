@@ -2,14 +2,13 @@
 
 #include <maya/MFnData.h>
 #include <maya/MMatrix.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Matrix data: the value object of matrix typed attributes.
-class MFnMatrixData : public MFnData {
+class MFnMatrixData : public zovhost::FunctionSetOf<MFnData, MFn::kMatrixData> {
  public:
-  MFnMatrixData() = default;
-  explicit MFnMatrixData(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kMatrixData; }
   MObject create(const MMatrix& matrix, MStatus* status = nullptr);
   MObject create(MStatus* status = nullptr) { return create(MMatrix(), status); }
   const MMatrix& matrix(MStatus* status = nullptr) const;

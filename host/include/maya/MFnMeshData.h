@@ -1,14 +1,13 @@
 #pragma once
 
 #include <maya/MFnData.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Mesh data: the value object of mesh typed attributes. create makes an
 /// empty one, to be filled by MFnMesh::create with it as owner.
-class MFnMeshData : public MFnData {
+class MFnMeshData : public zovhost::FunctionSetOf<MFnData, MFn::kMeshData> {
  public:
-  MFnMeshData() = default;
-  explicit MFnMeshData(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kMeshData; }
   MObject create(MStatus* status = nullptr);
 };

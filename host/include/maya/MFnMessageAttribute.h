@@ -1,13 +1,12 @@
 #pragma once
 
 #include <maya/MFnAttribute.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for message attributes: they carry no value, only connections.
-class MFnMessageAttribute : public MFnAttribute {
+class MFnMessageAttribute : public zovhost::FunctionSetOf<MFnAttribute, MFn::kMessageAttribute> {
  public:
-  MFnMessageAttribute() = default;
-  explicit MFnMessageAttribute(const MObject& attribute, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kMessageAttribute; }
   MObject create(const MString& fullName, const MString& briefName, MStatus* status = nullptr);
 };

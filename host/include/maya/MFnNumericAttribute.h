@@ -2,16 +2,14 @@
 
 #include <maya/MFnAttribute.h>
 #include <maya/MFnNumericData.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for numeric attributes: bool, short, int, float, double, and
 /// their two- and three-component compounds (whose children are numeric
 /// attributes of the component kind).
-class MFnNumericAttribute : public MFnAttribute {
+class MFnNumericAttribute : public zovhost::FunctionSetOf<MFnAttribute, MFn::kNumericAttribute> {
  public:
-  MFnNumericAttribute() = default;
-  explicit MFnNumericAttribute(const MObject& attribute, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kNumericAttribute; }
+  using FunctionSetOf::FunctionSetOf;
 
   /// A numeric attribute. For a multi-component kind the children are named
   /// fullName + "0", "1", ... (briefName likewise) and each gets defaultValue.

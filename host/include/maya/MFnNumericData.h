@@ -1,10 +1,11 @@
 #pragma once
 
 #include <maya/MFnData.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Numeric data: the kinds of numeric attributes and the value objects of the
 /// two-, three- and four-component kinds.
-class MFnNumericData : public MFnData {
+class MFnNumericData : public zovhost::FunctionSetOf<MFnData, MFn::kNumericData> {
  public:
   enum Type {
     kInvalid,
@@ -32,10 +33,8 @@ class MFnNumericData : public MFnData {
     kLast
   };
 
-  MFnNumericData() = default;
-  explicit MFnNumericData(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kNumericData; }
   /// Creates a data object of a multi-component kind with zero components.
   MObject create(Type type, MStatus* status = nullptr);
   Type numericType(MStatus* status = nullptr) const;

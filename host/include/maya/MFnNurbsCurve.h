@@ -5,23 +5,18 @@
 #include <maya/MPoint.h>
 #include <maya/MPointArray.h>
 #include <maya/MSpace.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for NURBS curves. This host keeps curves of degree 1 (a
 /// polyline through the CVs, CV i at knot i when the knots are 0, 1, 2, ...)
 /// and of degree 3 (a cubic B-spline). Knots are counted as CVs + degree - 1;
 /// the curve runs from knot degree - 1 to knot CVs - 1. Attached through a
 /// DAG path, world-space queries use the path's matrix.
-class MFnNurbsCurve : public MFnDagNode {
+class MFnNurbsCurve : public zovhost::ShapeFunctionSetOf<MFn::kNurbsCurve> {
  public:
   enum Form { kInvalid, kOpen, kClosed, kPeriodic, kLast };
 
-  MFnNurbsCurve() = default;
-  explicit MFnNurbsCurve(const MObject& object, MStatus* status = nullptr);
-  explicit MFnNurbsCurve(const MDagPath& path, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kNurbsCurve; }
-  using MFnDagNode::setObject;
-  MStatus setObject(const MDagPath& path);
+  using ShapeFunctionSetOf::ShapeFunctionSetOf;
 
   /// Makes a curve of degree 1 or 3: at least degree + 1 CVs,
   /// CVs + degree - 1 knots, not decreasing and spanning a domain. parentOrOwner: null makes the

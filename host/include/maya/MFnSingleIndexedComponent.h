@@ -2,16 +2,15 @@
 
 #include <maya/MFnBase.h>
 #include <maya/MIntArray.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for components addressed by one index each (a mesh's
 /// faces, edges or vertices): a kind and a list of element indices, in the
 /// order added, each once.
-class MFnSingleIndexedComponent : public MFnBase {
+class MFnSingleIndexedComponent : public zovhost::FunctionSetOf<MFnBase, MFn::kSingleIndexedComponent> {
  public:
-  MFnSingleIndexedComponent() = default;
-  explicit MFnSingleIndexedComponent(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kSingleIndexedComponent; }
   /// A new, empty component of a kind (kMeshPolygonComponent,
   /// kMeshEdgeComponent or kMeshVertComponent); attached to the set.
   MObject create(MFn::Type componentType, MStatus* status = nullptr);

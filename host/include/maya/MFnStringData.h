@@ -2,14 +2,13 @@
 
 #include <maya/MFnData.h>
 #include <maya/MString.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// String data: the value object of string typed attributes (used for defaults).
-class MFnStringData : public MFnData {
+class MFnStringData : public zovhost::FunctionSetOf<MFnData, MFn::kStringData> {
  public:
-  MFnStringData() = default;
-  explicit MFnStringData(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
 
-  MFn::Type type() const override { return MFn::kStringData; }
   MObject create(const MString& text, MStatus* status = nullptr);
   MObject create(MStatus* status = nullptr) { return create(MString(), status); }
   MString string(MStatus* status = nullptr) const;

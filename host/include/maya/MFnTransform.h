@@ -7,6 +7,7 @@
 #include <maya/MSpace.h>
 #include <maya/MTransformationMatrix.h>
 #include <maya/MVector.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for transforms: their translation, rotation, scale, shear
 /// and pivots, read and written in transform space (the node's own values)
@@ -14,13 +15,11 @@
 /// is attached to), and their rest position. Writes go through the node's
 /// attributes, so what depends on them becomes dirty; an attribute that is
 /// locked or driven by a connection refuses the write.
-class MFnTransform : public MFnDagNode {
+class MFnTransform : public zovhost::FunctionSetOf<MFnDagNode, MFn::kTransform> {
  public:
   MFnTransform() = default;
-  explicit MFnTransform(const MObject& node, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
   explicit MFnTransform(const MDagPath& path, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kTransform; }
 
   /// Makes a transform under parent (null: the world) and attaches to it.
   MObject create(const MObject& parent = MObject::kNullObj, MStatus* status = nullptr);

@@ -2,15 +2,13 @@
 
 #include <maya/MFnAttribute.h>
 #include <maya/MFnData.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for attributes holding a data object: a string, a mesh, a
 /// matrix, ...
-class MFnTypedAttribute : public MFnAttribute {
+class MFnTypedAttribute : public zovhost::FunctionSetOf<MFnAttribute, MFn::kTypedAttribute> {
  public:
-  MFnTypedAttribute() = default;
-  explicit MFnTypedAttribute(const MObject& attribute, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kTypedAttribute; }
+  using FunctionSetOf::FunctionSetOf;
 
   /// defaultData, when not null, must be a data object of the given kind.
   MObject create(const MString& fullName, const MString& briefName, MFnData::Type dataType,

@@ -4,17 +4,15 @@
 #include <maya/MDistance.h>
 #include <maya/MFnAttribute.h>
 #include <maya/MTime.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for attributes holding a time, a distance or an angle. Values
 /// are held in the host's internal units (ticks, centimetres, radians).
-class MFnUnitAttribute : public MFnAttribute {
+class MFnUnitAttribute : public zovhost::FunctionSetOf<MFnAttribute, MFn::kUnitAttribute> {
  public:
   enum Type { kInvalid, kAngle, kDistance, kTime, kLast };
 
-  MFnUnitAttribute() = default;
-  explicit MFnUnitAttribute(const MObject& attribute, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kUnitAttribute; }
+  using FunctionSetOf::FunctionSetOf;
 
   /// defaultValue is in internal units for distance and angle, and in the
   /// user-interface unit for time.

@@ -25,10 +25,6 @@ std::shared_ptr<T> objectOf(const MObject& object) {
 
 }  // namespace
 
-MFnSingleIndexedComponent::MFnSingleIndexedComponent(const MObject& object, MStatus* status) {
-  setStatus(status, setObject(object));
-}
-
 MObject MFnSingleIndexedComponent::create(MFn::Type componentType, MStatus* status) {
   if (!isComponentKind(componentType)) {
     setStatus(status, MS::kInvalidParameter);
@@ -81,10 +77,6 @@ int MFnSingleIndexedComponent::element(int index, MStatus* status) const {
   const bool valid = component && index >= 0 && static_cast<size_t>(index) < component->elements.size();
   setStatus(status, valid ? MS::kSuccess : MS::kInvalidParameter);
   return valid ? component->elements[static_cast<size_t>(index)] : -1;
-}
-
-MFnComponentListData::MFnComponentListData(const MObject& object, MStatus* status) {
-  setStatus(status, setObject(object));
 }
 
 MObject MFnComponentListData::create(MStatus* status) {

@@ -74,8 +74,6 @@ MStatus readAs(const MObject& object, std::initializer_list<T*> out) {
 // ---------------------------------------------------------------------------
 // MFnNumericData
 
-MFnNumericData::MFnNumericData(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
 MObject MFnNumericData::create(Type kind, MStatus* status) {
   const unsigned int count = zovhost::numericComponentCount(kind);
   if (count < 2) {
@@ -120,8 +118,6 @@ MStatus MFnNumericData::setData(double a, double b, double c, double d) {
 // ---------------------------------------------------------------------------
 // MFnStringData
 
-MFnStringData::MFnStringData(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
 MObject MFnStringData::create(const MString& text, MStatus* status) {
   m_object = newData<StringData>(status, text);
   return m_object;
@@ -142,8 +138,6 @@ MStatus MFnStringData::set(const MString& text) {
 
 // ---------------------------------------------------------------------------
 // MFnMatrixData
-
-MFnMatrixData::MFnMatrixData(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
 
 MObject MFnMatrixData::create(const MMatrix& matrix, MStatus* status) {
   m_object = newData<MatrixData>(status, matrix);

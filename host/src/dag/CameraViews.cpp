@@ -23,17 +23,6 @@ std::weak_ptr<zovhost::NodeImpl>& viewCamera() {
 
 }  // namespace
 
-MFnCamera::MFnCamera(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
-MFnCamera::MFnCamera(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
-
-MStatus MFnCamera::setObject(const MDagPath& path) {
-  MDagPath shape = path;
-  if (shape.isValid() && !shape.hasFn(MFn::kCamera)) shape.extendToShape();
-  if (!shape.hasFn(MFn::kCamera)) return MS::kInvalidParameter;
-  return MFnDagNode::setObject(shape);
-}
-
 namespace {
 
 /// An object-space direction or point of a camera in the space asked for.

@@ -41,8 +41,6 @@ MStatus writeDirection(const MObject& field, const MVector& value) {
 
 }  // namespace
 
-MFnField::MFnField(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
 MFnField::MFnField(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path.node())); }
 
 double MFnField::magnitude(MStatus* status) const { return readField(m_object, "magnitude", status); }
@@ -61,12 +59,8 @@ MStatus MFnField::getForceAtPoint(const MVectorArray& point, const MVectorArray&
   return MS::kSuccess;
 }
 
-MFnUniformField::MFnUniformField(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
 MVector MFnUniformField::direction(MStatus* status) const { return readDirection(m_object, status); }
 MStatus MFnUniformField::setDirection(const MVector& value) { return writeDirection(m_object, value); }
-
-MFnGravityField::MFnGravityField(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
 
 MVector MFnGravityField::direction(MStatus* status) const { return readDirection(m_object, status); }
 MStatus MFnGravityField::setDirection(const MVector& value) { return writeDirection(m_object, value); }

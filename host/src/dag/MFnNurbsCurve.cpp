@@ -18,17 +18,6 @@ CurveData curveOf(const MObject& object) {
 
 }  // namespace
 
-MFnNurbsCurve::MFnNurbsCurve(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
-MFnNurbsCurve::MFnNurbsCurve(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
-
-MStatus MFnNurbsCurve::setObject(const MDagPath& path) {
-  MDagPath shape = path;
-  if (shape.isValid() && !shape.hasFn(MFn::kNurbsCurve) && !shape.extendToShape()) return MS::kInvalidParameter;
-  if (!shape.hasFn(MFn::kNurbsCurve)) return MS::kInvalidParameter;
-  return MFnDagNode::setObject(shape);
-}
-
 MObject MFnNurbsCurve::create(const MPointArray& controlVertices, const MDoubleArray& knotSequences,
                               unsigned int degree, Form, bool, bool, const MObject& parentOrOwner, MStatus* status) {
   CurveData data;

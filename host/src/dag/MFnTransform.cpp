@@ -27,8 +27,6 @@ MStatus editTransformation(MFnTransform& transform, Edit edit) {
 
 }  // namespace
 
-MFnTransform::MFnTransform(const MObject& node, MStatus* status) { setStatus(status, setObject(node)); }
-
 MFnTransform::MFnTransform(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
 
 MObject MFnTransform::create(const MObject& parent, MStatus* status) {

@@ -44,8 +44,6 @@ double internalUnitValue(MFnUnitAttribute::Type type, double value) {
 // ---------------------------------------------------------------------------
 // MFnUnitAttribute
 
-MFnUnitAttribute::MFnUnitAttribute(const MObject& attribute, MStatus* status) { attach(*this, attribute, status); }
-
 MObject MFnUnitAttribute::create(const MString& fullName, const MString& briefName, Type unitType, double defaultValue,
                                  MStatus* status) {
   if (unitType != kAngle && unitType != kDistance && unitType != kTime) {
@@ -111,8 +109,6 @@ MStatus MFnUnitAttribute::setMax(double value) {
 // ---------------------------------------------------------------------------
 // MFnTypedAttribute
 
-MFnTypedAttribute::MFnTypedAttribute(const MObject& attribute, MStatus* status) { attach(*this, attribute, status); }
-
 MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefName, MFnData::Type dataType,
                                   const MObject& defaultData, MStatus* status) {
   auto attribute = makeAttribute(AttributeKind::Typed, fullName, briefName);
@@ -144,8 +140,6 @@ MStatus MFnTypedAttribute::setDefault(const MObject& defaultData) {
 
 // ---------------------------------------------------------------------------
 // MFnEnumAttribute
-
-MFnEnumAttribute::MFnEnumAttribute(const MObject& attribute, MStatus* status) { attach(*this, attribute, status); }
 
 MObject MFnEnumAttribute::create(const MString& fullName, const MString& briefName, short defaultValue,
                                  MStatus* status) {
@@ -225,10 +219,6 @@ MStatus MFnEnumAttribute::getMax(short& value) const {
 // ---------------------------------------------------------------------------
 // MFnMessageAttribute
 
-MFnMessageAttribute::MFnMessageAttribute(const MObject& attribute, MStatus* status) {
-  attach(*this, attribute, status);
-}
-
 MObject MFnMessageAttribute::create(const MString& fullName, const MString& briefName, MStatus* status) {
   ok(status);
   m_object = MObject(makeAttribute(AttributeKind::Message, fullName, briefName));
@@ -237,10 +227,6 @@ MObject MFnMessageAttribute::create(const MString& fullName, const MString& brie
 
 // ---------------------------------------------------------------------------
 // MFnCompoundAttribute
-
-MFnCompoundAttribute::MFnCompoundAttribute(const MObject& attribute, MStatus* status) {
-  attach(*this, attribute, status);
-}
 
 MObject MFnCompoundAttribute::create(const MString& fullName, const MString& briefName, MStatus* status) {
   ok(status);

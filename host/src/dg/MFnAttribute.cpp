@@ -27,11 +27,6 @@ MStatus change(const MObject& object, Set set) {
 
 }  // namespace
 
-MFnAttribute::MFnAttribute(const MObject& attribute, MStatus* status) {
-  const MStatus result = setObject(attribute);
-  setStatus(status, result);
-}
-
 MString MFnAttribute::name(MStatus* status) const {
   return query(m_object, status, [](AttributeImpl& a) { return MString(a.longName); });
 }

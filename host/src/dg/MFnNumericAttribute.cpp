@@ -51,11 +51,6 @@ const char* const kColorSuffixes[] = {"R", "G", "B"};
 
 }  // namespace
 
-MFnNumericAttribute::MFnNumericAttribute(const MObject& attribute, MStatus* status) {
-  const MStatus result = setObject(attribute);
-  setStatus(status, result);
-}
-
 MObject MFnNumericAttribute::create(const MString& fullName, const MString& briefName, MFnNumericData::Type kind,
                                     double defaultValue, MStatus* status) {
   m_object = makeCompound(fullName, briefName, kind, kIndexSuffixes, defaultValue, status);

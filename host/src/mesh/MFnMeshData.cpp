@@ -5,11 +5,6 @@
 
 using zovhost::setStatus;
 
-MFnMeshData::MFnMeshData(const MObject& object, MStatus* status) {
-  const MStatus result = setObject(object);
-  setStatus(status, result);
-}
-
 MObject MFnMeshData::create(MStatus* status) {
   m_object = MObject(std::make_shared<zovhost::MeshData>());
   setStatus(status, MS::kSuccess);
