@@ -96,47 +96,39 @@ class CurrentCallback {
 // Each raise takes the ids first and looks every record up again before its
 // call, so that a callback removed by an earlier one does not run, and one
 // installed meanwhile waits for the next time.
-void CallbackRegistry::raiseEvent(const std::string& event) {
+template <typename Wanted, typename Call>
+void CallbackRegistry::raise(Wanted wanted, Call call) {
   std::vector<MCallbackId> ids;
   for (const auto& [id, record] : m_records)
-    if (record.kind == Kind::Event && record.name == event) ids.push_back(id);
+    if (wanted(record)) ids.push_back(id);
   for (MCallbackId id : ids) {
     const auto found = m_records.find(id);
     if (found == m_records.end()) continue;
     const Record record = found->second;
     CurrentCallback running(m_current, id);
-    record.basic(record.clientData);
+    call(record);
   }
 }
 
+void CallbackRegistry::raiseEvent(const std::string& event) {
+  raise([&event](const Record& record) { return record.kind == Kind::Event && record.name == event; },
+        [](const Record& record) { record.basic(record.clientData); });
+}
+
 void CallbackRegistry::raiseScene(int message) {
-  std::vector<MCallbackId> ids;
-  for (const auto& [id, record] : m_records)
-    if (record.kind == Kind::Scene && record.message == message) ids.push_back(id);
-  for (MCallbackId id : ids) {
-    const auto found = m_records.find(id);
-    if (found == m_records.end()) continue;
-    const Record record = found->second;
-    CurrentCallback running(m_current, id);
-    record.basic(record.clientData);
-  }
+  raise([message](const Record& record) { return record.kind == Kind::Scene && record.message == message; },
+        [](const Record& record) { record.basic(record.clientData); });
 }
 
 void CallbackRegistry::raiseNode(Kind kind, const MObject& node, const std::vector<std::string>& typeNames) {
   const auto matches = [&typeNames](const std::string& filter) {
     return filter == "dependNode" || std::find(typeNames.begin(), typeNames.end(), filter) != typeNames.end();
   };
-  std::vector<MCallbackId> ids;
-  for (const auto& [id, record] : m_records)
-    if (record.kind == kind && matches(record.name)) ids.push_back(id);
-  for (MCallbackId id : ids) {
-    const auto found = m_records.find(id);
-    if (found == m_records.end()) continue;
-    const Record record = found->second;
-    MObject object(node);
-    CurrentCallback running(m_current, id);
-    record.node(object, record.clientData);
-  }
+  raise([kind, &matches](const Record& record) { return record.kind == kind && matches(record.name); },
+        [&node](const Record& record) {
+          MObject object(node);
+          record.node(object, record.clientData);
+        });
 }
 
 void CallbackRegistry::raiseNodeAdded(const MObject& node, const std::vector<std::string>& typeNames) {

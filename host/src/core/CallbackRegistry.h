@@ -55,6 +55,9 @@ class CallbackRegistry {
   /// A node-added or node-removed record; an empty type name means every node.
   MCallbackId addNode(Kind kind, const std::string& typeName, MMessage::MNodeFunction function, void* clientData);
   void raiseNode(Kind kind, const MObject& node, const std::vector<std::string>& typeNames);
+  /// Calls `call(record)` for each record that `wanted(record)` picks.
+  template <typename Wanted, typename Call>
+  void raise(Wanted wanted, Call call);
 
   std::map<MCallbackId, Record> m_records;
   MCallbackId m_nextId = 1;

@@ -40,6 +40,17 @@ void describeKind(NodeType& type) {
   }
 }
 
+/// A type with its name, id and the functions that make its nodes.
+std::shared_ptr<NodeType> newType(const std::string& name, MTypeId id, MCreatorFunction creator,
+                                  MInitializeFunction initialize) {
+  auto type = std::make_shared<NodeType>();
+  type->name = name;
+  type->id = id;
+  type->creator = creator;
+  type->initialize = initialize;
+  return type;
+}
+
 /// The attribute every node has ahead of its own: its state.
 const std::shared_ptr<AttributeImpl>& nodeStateAttribute() {
   static const std::shared_ptr<AttributeImpl> attribute = [] {
@@ -70,12 +81,8 @@ MStatus NodeTypeRegistry::registerType(const std::string& name, MTypeId id, MCre
                  find(id)->name + "'");
     return MS::kFailure;
   }
-  auto type = std::make_shared<NodeType>();
-  type->name = name;
-  type->id = id;
+  auto type = newType(name, id, creator, initialize);
   type->kind = kind;
-  type->creator = creator;
-  type->initialize = initialize;
   type->classification = classification;
   type->plugin = plugin;
   describeKind(*type);
@@ -100,11 +107,7 @@ std::shared_ptr<NodeType> NodeTypeRegistry::registerBuiltin(const std::string& n
                                                             MCreatorFunction creator, MInitializeFunction initialize,
                                                             MFn::Type apiType, std::vector<MFn::Type> fnTypes,
                                                             const std::vector<std::string>& baseNames) {
-  auto type = std::make_shared<NodeType>();
-  type->name = name;
-  type->id = id;
-  type->creator = creator;
-  type->initialize = initialize;
+  auto type = newType(name, id, creator, initialize);
   type->apiType = apiType;
   type->fnTypes = std::move(fnTypes);
   type->typeNames = {"dependNode"};

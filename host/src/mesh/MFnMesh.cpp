@@ -44,6 +44,18 @@ MVector objectNormal(const MVector& worldNormal, const MMatrix& world) {
   return (worldNormal * linear.transpose()).normal();
 }
 
+/// The polygon sizes into `counts` and `idOf(mesh, k)` of each face-vertex k
+/// into `ids`; kFailure, both empty, without a mesh.
+template <typename IdOf>
+MStatus polygonsAndFaceVertices(const MeshView& view, MIntArray& counts, MIntArray& ids, IdOf idOf) {
+  counts.clear();
+  ids.clear();
+  if (!view.valid()) return MS::kFailure;
+  for (int count : view.geometry->counts()) counts.append(count);
+  for (size_t k = 0; k < view.geometry->connects().size(); ++k) ids.append(idOf(*view.geometry, k));
+  return MS::kSuccess;
+}
+
 }  // namespace
 
 MFnMesh::MFnMesh(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
@@ -168,13 +180,8 @@ MStatus MFnMesh::getPolygonVertices(int polygonId, MIntArray& vertexList) const 
 }
 
 MStatus MFnMesh::getVertices(MIntArray& vertexCount, MIntArray& vertexList) const {
-  vertexCount.clear();
-  vertexList.clear();
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  if (!view.valid()) return MS::kFailure;
-  for (int count : view.geometry->counts()) vertexCount.append(count);
-  for (int vertex : view.geometry->connects()) vertexList.append(vertex);
-  return MS::kSuccess;
+  return polygonsAndFaceVertices(zovhost::meshViewOf(m_object, m_path), vertexCount, vertexList,
+                                 [](const MeshGeometry& mesh, size_t k) { return mesh.connects()[k]; });
 }
 
 MStatus MFnMesh::getPoints(MPointArray& vertexArray, MSpace::Space space) const {
@@ -287,13 +294,9 @@ MStatus MFnMesh::getFaceVertexNormals(int faceIndex, MFloatVectorArray& normals,
 }
 
 MStatus MFnMesh::getNormalIds(MIntArray& normalIdCounts, MIntArray& normalIds) const {
-  normalIdCounts.clear();
-  normalIds.clear();
-  const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  if (!view.valid()) return MS::kFailure;
-  for (int count : view.geometry->counts()) normalIdCounts.append(count);
-  for (int k = 0; k < view.geometry->faceVertexCount(); ++k) normalIds.append(k);
-  return MS::kSuccess;
+  // Normals are kept per face-vertex: normal k belongs to face-vertex k.
+  return polygonsAndFaceVertices(zovhost::meshViewOf(m_object, m_path), normalIdCounts, normalIds,
+                                 [](const MeshGeometry&, size_t k) { return static_cast<int>(k); });
 }
 
 MStatus MFnMesh::getFaceNormalIds(int faceIndex, MIntArray& normals) const {

@@ -85,14 +85,9 @@ class MeshHistoryNode : public MPxNode {
     block.setClean(plug);
     return MS::kSuccess;
   }
-  static MObject input;
-  static MObject output;
+  inline static MObject input;
+  inline static MObject output;
 };
-
-template <int Kind>
-MObject MeshHistoryNode<Kind>::input;
-template <int Kind>
-MObject MeshHistoryNode<Kind>::output;
 
 using MeshCacheNode = MeshHistoryNode<kMeshCacheKind>;
 using GroupPartsNode = MeshHistoryNode<kGroupPartsKind>;
@@ -146,17 +141,10 @@ class PerVertexEditNode : public MPxNode {
     block.setClean(plug);
     return MS::kSuccess;
   }
-  static MObject input;
-  static MObject output;
-  static MObject values;
+  inline static MObject input;
+  inline static MObject output;
+  inline static MObject values;
 };
-
-template <bool Normals>
-MObject PerVertexEditNode<Normals>::input;
-template <bool Normals>
-MObject PerVertexEditNode<Normals>::output;
-template <bool Normals>
-MObject PerVertexEditNode<Normals>::values;
 
 using PolyTweakNode = PerVertexEditNode<false>;
 using NormalPerVertexNode = PerVertexEditNode<true>;

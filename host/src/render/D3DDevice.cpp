@@ -83,34 +83,30 @@ HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOU
   return S_OK;
 }
 
-HRESULT Device::CreateVertexShader(const void* bytecode, SIZE_T length, ID3D11ClassLinkage* linkage,
-                                   ID3D11VertexShader** shader) {
-  Call& call = m_recorder.record("CreateVertexShader", id());
+template <typename Made, typename Interface>
+HRESULT Device::createShader(const char* name, const char* prefix, const void* bytecode, SIZE_T length,
+                             ID3D11ClassLinkage* linkage, Interface** shader) {
+  Call& call = m_recorder.record(name, id());
   call.values = {static_cast<int64_t>(length)};
   call.objects = {linkage ? 1u : 0u};
   ShaderCode code;
-  if (!shader || !code.decode(bytecode, length) || code.target.rfind("vs_", 0) != 0) return call.result = E_INVALIDARG;
+  if (!shader || !code.decode(bytecode, length) || code.target.rfind(prefix, 0) != 0) return call.result = E_INVALIDARG;
   call.texts = {code.target, code.entryPoint};
-  if (m_recorder.takeFailure("CreateVertexShader")) return call.result = E_OUTOFMEMORY;
-  auto* made = new VertexShader(m_recorder, code);
+  if (m_recorder.takeFailure(name)) return call.result = E_OUTOFMEMORY;
+  auto* made = new Made(m_recorder, code);
   *shader = made;
   m_recorder.calls.back().objects.push_back(made->id());
   return S_OK;
 }
 
+HRESULT Device::CreateVertexShader(const void* bytecode, SIZE_T length, ID3D11ClassLinkage* linkage,
+                                   ID3D11VertexShader** shader) {
+  return createShader<VertexShader>("CreateVertexShader", "vs_", bytecode, length, linkage, shader);
+}
+
 HRESULT Device::CreatePixelShader(const void* bytecode, SIZE_T length, ID3D11ClassLinkage* linkage,
                                   ID3D11PixelShader** shader) {
-  Call& call = m_recorder.record("CreatePixelShader", id());
-  call.values = {static_cast<int64_t>(length)};
-  call.objects = {linkage ? 1u : 0u};
-  ShaderCode code;
-  if (!shader || !code.decode(bytecode, length) || code.target.rfind("ps_", 0) != 0) return call.result = E_INVALIDARG;
-  call.texts = {code.target, code.entryPoint};
-  if (m_recorder.takeFailure("CreatePixelShader")) return call.result = E_OUTOFMEMORY;
-  auto* made = new PixelShader(m_recorder, code);
-  *shader = made;
-  m_recorder.calls.back().objects.push_back(made->id());
-  return S_OK;
+  return createShader<PixelShader>("CreatePixelShader", "ps_", bytecode, length, linkage, shader);
 }
 
 HRESULT Device::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, UINT count, const void* bytecode,

@@ -118,6 +118,12 @@ class Device : public Counted<ID3D11Device> {
   void GetImmediateContext(ID3D11DeviceContext** context) override;
 
  private:
+  /// A shader of the kind `Made` from compiled code whose target starts with
+  /// `prefix` ("vs_", "ps_"), recorded under `name`.
+  template <typename Made, typename Interface>
+  HRESULT createShader(const char* name, const char* prefix, const void* bytecode, SIZE_T length,
+                       ID3D11ClassLinkage* linkage, Interface** shader);
+
   std::unique_ptr<Context> m_context;
 };
 
