@@ -2,6 +2,7 @@
 
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDagNode.h>
+#include <maya/MVector.h>
 #include <maya/MVectorArray.h>
 #include <zovhost/FunctionSetOf.h>
 
@@ -29,3 +30,18 @@ class MFnField : public zovhost::FunctionSetOf<MFnDagNode, MFn::kField> {
   MStatus getForceAtPoint(const MVectorArray& point, const MVectorArray& velocity, const MDoubleArray& mass,
                           MVectorArray& force, double deltaTime = 1.0 / 24.0);
 };
+
+namespace zovhost {
+
+/// The function set of a field that pushes along a direction of its own (the
+/// uniform and the gravity field).
+template <MFn::Type kType>
+class DirectedFieldOf : public FunctionSetOf<MFnField, kType> {
+ public:
+  using FunctionSetOf<MFnField, kType>::FunctionSetOf;
+
+  MVector direction(MStatus* status = nullptr) const;
+  MStatus setDirection(const MVector& direction);
+};
+
+}  // namespace zovhost

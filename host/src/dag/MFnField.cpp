@@ -59,8 +59,19 @@ MStatus MFnField::getForceAtPoint(const MVectorArray& point, const MVectorArray&
   return MS::kSuccess;
 }
 
-MVector MFnUniformField::direction(MStatus* status) const { return readDirection(m_object, status); }
-MStatus MFnUniformField::setDirection(const MVector& value) { return writeDirection(m_object, value); }
+namespace zovhost {
 
-MVector MFnGravityField::direction(MStatus* status) const { return readDirection(m_object, status); }
-MStatus MFnGravityField::setDirection(const MVector& value) { return writeDirection(m_object, value); }
+template <MFn::Type kType>
+MVector DirectedFieldOf<kType>::direction(MStatus* status) const {
+  return readDirection(this->m_object, status);
+}
+
+template <MFn::Type kType>
+MStatus DirectedFieldOf<kType>::setDirection(const MVector& value) {
+  return writeDirection(this->m_object, value);
+}
+
+template class DirectedFieldOf<MFn::kUniform>;
+template class DirectedFieldOf<MFn::kGravity>;
+
+}  // namespace zovhost

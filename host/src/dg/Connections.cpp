@@ -73,12 +73,7 @@ MStatus Graph::connect(const MPlug& source, const MPlug& destination, bool force
   const MStatus status = checkConnection(source, destination, force);
   if (!status) return status;
   if (incomingOf(destination)) return MS::kFailure;
-  auto connection = std::make_shared<Connection>();
-  connection->source = source;
-  connection->destination = destination;
-  connection->serial = m_nextConnection++;
-  source.nodeImpl()->outgoing.push_back(connection);
-  destination.nodeImpl()->incoming.push_back(connection);
+  attach(source, destination);
   // Making the elements exist at both ends, so that they count as elements.
   source.nodeImpl()->slot(*source.attributeImpl(), source.indices(), true);
   dirty(destination);
@@ -91,6 +86,16 @@ MStatus Graph::disconnect(const MPlug& source, const MPlug& destination, bool fo
   if (!force && (source.nodeImpl()->locked || destination.nodeImpl()->locked)) return MS::kFailure;
   detach(connection);
   return MS::kSuccess;
+}
+
+std::shared_ptr<Connection> Graph::attach(const MPlug& source, const MPlug& destination) {
+  auto connection = std::make_shared<Connection>();
+  connection->source = source;
+  connection->destination = destination;
+  connection->serial = m_nextConnection++;
+  source.nodeImpl()->outgoing.push_back(connection);
+  destination.nodeImpl()->incoming.push_back(connection);
+  return connection;
 }
 
 void Graph::detach(const std::shared_ptr<Connection>& connection) {

@@ -205,13 +205,7 @@ void Graph::destroy(const std::shared_ptr<NodeImpl>& node, const std::vector<std
   std::vector<std::shared_ptr<Connection>> shown;
   for (const auto& [source, destination] : connections) {
     if (gone(source) || gone(destination) || incomingOf(destination)) continue;
-    auto connection = std::make_shared<Connection>();
-    connection->source = source;
-    connection->destination = destination;
-    connection->serial = m_nextConnection++;
-    source.nodeImpl()->outgoing.push_back(connection);
-    destination.nodeImpl()->incoming.push_back(connection);
-    shown.push_back(connection);
+    shown.push_back(attach(source, destination));
   }
   node->destroyUser();
   node->disposed = true;

@@ -170,6 +170,9 @@ class Graph {
   MStatus checkStore(const MPlug& plug, Slot*& slot);
   void copyValue(const MPlug& source, const MPlug& destination);
   void computeSlot(const MPlug& plug, Slot& slot);
+  /// A new connection, numbered next and listed at both ends; nothing else
+  /// (no checks, no values, no dirtiness).
+  std::shared_ptr<Connection> attach(const MPlug& source, const MPlug& destination);
   /// Breaks a connection whatever the locks; the destination keeps its value.
   void detach(const std::shared_ptr<Connection>& connection);
   /// Adds a node with the given DAG links (DAG nodes only; none: the world).

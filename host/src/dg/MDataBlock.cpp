@@ -175,16 +175,6 @@ void MDataHandle::set(const MObject& data) {
 
 void MDataHandle::set(const MMatrix& value) { set(MObject(std::make_shared<zovhost::MatrixData>(value))); }
 
-void MDataHandle::set2Float(float a, float b) {
-  const double values[] = {a, b};
-  setComponents(values, 2);
-}
-
-void MDataHandle::set3Float(float a, float b, float c) {
-  const double values[] = {a, b, c};
-  setComponents(values, 3);
-}
-
 void MDataHandle::set2Double(double a, double b) {
   const double values[] = {a, b};
   setComponents(values, 2);
@@ -194,6 +184,10 @@ void MDataHandle::set3Double(double a, double b, double c) {
   const double values[] = {a, b, c};
   setComponents(values, 3);
 }
+
+// A float widens to a double exactly: the float setters store what the double ones do.
+void MDataHandle::set2Float(float a, float b) { set2Double(a, b); }
+void MDataHandle::set3Float(float a, float b, float c) { set3Double(a, b, c); }
 
 void MDataHandle::setClean() {
   if (Slot* slot = slotOf(m_plug)) zovhost::setSlotDirty(*slot, false);

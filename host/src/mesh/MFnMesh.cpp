@@ -269,16 +269,10 @@ MStatus MFnMesh::getFaceVertexNormal(int faceIndex, int vertexIndex, MVector& no
   MStatus status = getNormals(normals, space);
   if (!status) return status;
   const MeshView view = zovhost::meshViewOf(m_object, m_path);
-  if (!view.geometry->validPolygon(faceIndex)) return MS::kInvalidParameter;
-  const MeshGeometry& mesh = *view.geometry;
-  for (int k = 0; k < mesh.counts()[static_cast<size_t>(faceIndex)]; ++k) {
-    const int faceVertex = mesh.offset(faceIndex) + k;
-    if (mesh.connects()[static_cast<size_t>(faceVertex)] == vertexIndex) {
-      normal = MVector(normals[static_cast<unsigned int>(faceVertex)]);
-      return MS::kSuccess;
-    }
-  }
-  return MS::kInvalidParameter;
+  const int faceVertex = view.geometry->faceVertexAt(faceIndex, vertexIndex);
+  if (faceVertex < 0) return MS::kInvalidParameter;
+  normal = MVector(normals[static_cast<unsigned int>(faceVertex)]);
+  return MS::kSuccess;
 }
 
 MStatus MFnMesh::getFaceVertexNormals(int faceIndex, MFloatVectorArray& normals, MSpace::Space space) const {
@@ -317,12 +311,7 @@ MStatus MFnMesh::setFaceVertexNormals(const MVectorArray& normals, const MIntArr
   if (normals.length() != faceList.length() || normals.length() != vertexList.length()) return MS::kInvalidParameter;
   auto geometry = std::make_shared<MeshGeometry>(*view.geometry);
   for (unsigned int i = 0; i < normals.length(); ++i) {
-    const int face = faceList[i];
-    if (!geometry->validPolygon(face)) return MS::kInvalidParameter;
-    int faceVertex = -1;
-    for (int k = 0; k < geometry->counts()[static_cast<size_t>(face)] && faceVertex < 0; ++k)
-      if (geometry->connects()[static_cast<size_t>(geometry->offset(face) + k)] == vertexList[i])
-        faceVertex = geometry->offset(face) + k;
+    const int faceVertex = geometry->faceVertexAt(faceList[i], vertexList[i]);
     if (faceVertex < 0) return MS::kInvalidParameter;
     const MVector normal = space == MSpace::kWorld ? objectNormal(normals[i], matrix) : normals[i];
     geometry->setFaceVertexNormal(faceVertex, MFloatVector(normal));
@@ -379,11 +368,7 @@ MStatus MFnMesh::unlockFaceVertexNormals(const MIntArray& faceList, const MIntAr
   auto geometry = std::make_shared<MeshGeometry>(*view.geometry);
   for (unsigned int i = 0; i < faceList.length(); ++i) {
     const int face = faceList[i];
-    if (!geometry->validPolygon(face)) return MS::kInvalidParameter;
-    int faceVertex = -1;
-    for (int k = 0; k < geometry->counts()[static_cast<size_t>(face)] && faceVertex < 0; ++k)
-      if (geometry->connects()[static_cast<size_t>(geometry->offset(face) + k)] == vertexList[i])
-        faceVertex = geometry->offset(face) + k;
+    const int faceVertex = geometry->faceVertexAt(face, vertexList[i]);
     if (faceVertex < 0) return MS::kInvalidParameter;
     if (geometry->normalsSet()) geometry->setFaceVertexNormal(faceVertex, MFloatVector(geometry->polygonNormal(face)));
   }

@@ -45,6 +45,14 @@ void MeshGeometry::forgetTriangles() {
   m_convex.assign(m_counts.size(), -1);
 }
 
+int MeshGeometry::faceVertexAt(int polygon, int vertex) const {
+  if (!validPolygon(polygon)) return -1;
+  const int first = offset(polygon);
+  for (int k = 0; k < m_counts[static_cast<size_t>(polygon)]; ++k)
+    if (m_connects[static_cast<size_t>(first + k)] == vertex) return first + k;
+  return -1;
+}
+
 std::vector<MPoint> MeshGeometry::corners(int polygon, const MMatrix& matrix) const {
   std::vector<MPoint> result;
   if (!validPolygon(polygon)) return result;

@@ -69,6 +69,9 @@ class MeshGeometry {
   int offset(int polygon) const { return m_offsets[static_cast<size_t>(polygon)]; }
   bool validPolygon(int polygon) const { return polygon >= 0 && polygon < polygonCount(); }
   bool validVertex(int vertex) const { return vertex >= 0 && vertex < vertexCount(); }
+  /// The polygon's first face-vertex at `vertex`; -1 when the polygon is not
+  /// valid or does not use the vertex.
+  int faceVertexAt(int polygon, int vertex) const;
 
   /// A polygon's corner positions, transformed by matrix.
   std::vector<MPoint> corners(int polygon, const MMatrix& matrix = MMatrix::identity) const;
