@@ -22,30 +22,22 @@ void UndoQueue::push(std::unique_ptr<UndoEntry> entry) {
   m_redo.clear();
 }
 
-bool UndoQueue::undo() {
-  if (m_undo.empty() || m_busy) return false;
-  std::unique_ptr<UndoEntry> entry = std::move(m_undo.back());
-  m_undo.pop_back();
-  const unsigned long flushes = m_flushes;
-  {
-    BusyGuard busy(m_busy);
-    entry->undo();
-  }
-  // An entry that flushed the queue cannot be redone: nothing it stands on is kept.
-  if (m_flushes == flushes) m_redo.push_back(std::move(entry));
-  return true;
-}
+bool UndoQueue::undo() { return runLast(m_undo, m_redo, &UndoEntry::undo); }
 
-bool UndoQueue::redo() {
-  if (m_redo.empty() || m_busy) return false;
-  std::unique_ptr<UndoEntry> entry = std::move(m_redo.back());
-  m_redo.pop_back();
+bool UndoQueue::redo() { return runLast(m_redo, m_undo, &UndoEntry::redo); }
+
+bool UndoQueue::runLast(std::vector<std::unique_ptr<UndoEntry>>& from, std::vector<std::unique_ptr<UndoEntry>>& to,
+                        void (UndoEntry::*step)()) {
+  if (from.empty() || m_busy) return false;
+  std::unique_ptr<UndoEntry> entry = std::move(from.back());
+  from.pop_back();
   const unsigned long flushes = m_flushes;
   {
     BusyGuard busy(m_busy);
-    entry->redo();
+    ((*entry).*step)();
   }
-  if (m_flushes == flushes) m_undo.push_back(std::move(entry));
+  // An entry that flushed the queue cannot be run back: nothing it stands on is kept.
+  if (m_flushes == flushes) to.push_back(std::move(entry));
   return true;
 }
 

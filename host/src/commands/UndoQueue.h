@@ -39,6 +39,12 @@ class UndoQueue {
   std::string nextUndoName() const { return m_undo.empty() ? std::string() : m_undo.back()->name(); }
 
  private:
+  /// Takes the last entry of `from`, runs `step` on it and files it on `to`,
+  /// unless the step flushed the queue; false when `from` is empty or the
+  /// queue is busy.
+  bool runLast(std::vector<std::unique_ptr<UndoEntry>>& from, std::vector<std::unique_ptr<UndoEntry>>& to,
+               void (UndoEntry::*step)());
+
   std::vector<std::unique_ptr<UndoEntry>> m_undo;
   std::vector<std::unique_ptr<UndoEntry>> m_redo;
   bool m_enabled = true;

@@ -11,36 +11,32 @@
 
 namespace zovhost {
 
+/// A data object of one function-set type (`kType`, then data and base).
+template <MFn::Type kType>
+class DataObjectOf : public Object {
+ public:
+  MFn::Type apiType() const override { return kType; }
+  bool hasFn(MFn::Type type) const override { return type == kType || type == MFn::kData || type == MFn::kBase; }
+};
+
 /// The value object of string typed attributes.
-class StringData : public Object {
+class StringData : public DataObjectOf<MFn::kStringData> {
  public:
   explicit StringData(MString text) : text(std::move(text)) {}
-  MFn::Type apiType() const override { return MFn::kStringData; }
-  bool hasFn(MFn::Type type) const override {
-    return type == MFn::kStringData || type == MFn::kData || type == MFn::kBase;
-  }
   MString text;
 };
 
 /// The value object of matrix typed attributes.
-class MatrixData : public Object {
+class MatrixData : public DataObjectOf<MFn::kMatrixData> {
  public:
   explicit MatrixData(const MMatrix& matrix) : matrix(matrix) {}
-  MFn::Type apiType() const override { return MFn::kMatrixData; }
-  bool hasFn(MFn::Type type) const override {
-    return type == MFn::kMatrixData || type == MFn::kData || type == MFn::kBase;
-  }
   MMatrix matrix;
 };
 
 /// The value object of the multi-component numeric kinds (k3Float, ...).
-class NumericData : public Object {
+class NumericData : public DataObjectOf<MFn::kNumericData> {
  public:
   NumericData(MFnNumericData::Type kind, unsigned int count) : kind(kind), values(count, 0.0) {}
-  MFn::Type apiType() const override { return MFn::kNumericData; }
-  bool hasFn(MFn::Type type) const override {
-    return type == MFn::kNumericData || type == MFn::kData || type == MFn::kBase;
-  }
   MFnNumericData::Type kind;
   std::vector<double> values;
 };
@@ -64,12 +60,8 @@ class ComponentObject : public Object {
 };
 
 /// A list of components, the value of component-list attributes.
-class ComponentListObject : public Object {
+class ComponentListObject : public DataObjectOf<MFn::kComponentListData> {
  public:
-  MFn::Type apiType() const override { return MFn::kComponentListData; }
-  bool hasFn(MFn::Type type) const override {
-    return type == MFn::kComponentListData || type == MFn::kData || type == MFn::kBase;
-  }
   std::vector<MObject> components;
 };
 

@@ -24,6 +24,25 @@ std::shared_ptr<NodeImpl> dagNodeIn(const MObject& object, MStatus* status) {
   return valid ? node : nullptr;
 }
 
+using DagLinks = std::vector<NodeImpl*> NodeImpl::*;
+
+/// The length of a DAG node's parent or child list; 0 without a node.
+unsigned int linkCount(const std::shared_ptr<NodeImpl>& node, DagLinks links) {
+  return node ? static_cast<unsigned int>(((*node).*links).size()) : 0;
+}
+
+/// Entry `index` of a DAG node's parent or child list (a null parent, the
+/// world, gives a null object); kInvalidParameter without a node or past the
+/// end of the list.
+MObject linkAt(const std::shared_ptr<NodeImpl>& node, DagLinks links, unsigned int index, MStatus* status) {
+  if (!node || index >= ((*node).*links).size()) {
+    setStatus(status, MS::kInvalidParameter);
+    return MObject();
+  }
+  NodeImpl* linked = ((*node).*links)[index];
+  return linked ? MObject(linked->shared_from_this()) : MObject();
+}
+
 /// The box of a node in its own space; a transform's holds its children's.
 MBoundingBox objectBox(const NodeImpl& node) {
   if (const auto* shape = dynamic_cast<const zovhost::HostShape*>(node.user.get())) return shape->objectBoundingBox();
@@ -154,32 +173,19 @@ MObject MFnDagNode::duplicate(bool instance, bool instanceLeaf, MStatus* status)
 }
 
 unsigned int MFnDagNode::parentCount(MStatus* status) const {
-  const auto node = dagNodeIn(m_object, status);
-  return node ? static_cast<unsigned int>(node->dagParents.size()) : 0;
+  return linkCount(dagNodeIn(m_object, status), &NodeImpl::dagParents);
 }
 
 MObject MFnDagNode::parent(unsigned int index, MStatus* status) const {
-  const auto node = dagNodeIn(m_object, status);
-  if (!node || index >= node->dagParents.size()) {
-    setStatus(status, MS::kInvalidParameter);
-    return MObject();
-  }
-  NodeImpl* parent = node->dagParents[index];
-  return parent ? MObject(parent->shared_from_this()) : MObject();
+  return linkAt(dagNodeIn(m_object, status), &NodeImpl::dagParents, index, status);
 }
 
 unsigned int MFnDagNode::childCount(MStatus* status) const {
-  const auto node = dagNodeIn(m_object, status);
-  return node ? static_cast<unsigned int>(node->dagChildren.size()) : 0;
+  return linkCount(dagNodeIn(m_object, status), &NodeImpl::dagChildren);
 }
 
 MObject MFnDagNode::child(unsigned int index, MStatus* status) const {
-  const auto node = dagNodeIn(m_object, status);
-  if (!node || index >= node->dagChildren.size()) {
-    setStatus(status, MS::kInvalidParameter);
-    return MObject();
-  }
-  return MObject(node->dagChildren[index]->shared_from_this());
+  return linkAt(dagNodeIn(m_object, status), &NodeImpl::dagChildren, index, status);
 }
 
 MStatus MFnDagNode::addChild(MObject& child, unsigned int index, bool keepExistingParents) {

@@ -34,6 +34,17 @@ void attach(FunctionSet& set, const MObject& attribute, MStatus* status) {
 
 void ok(MStatus* status) { setStatus(status, MS::kSuccess); }
 
+/// The least or (`greatest`) the greatest value among an enum attribute's
+/// fields; kFailure without fields.
+MStatus enumFieldBound(const MObject& object, bool greatest, short& value) {
+  const auto attribute = attributeOf(object);
+  if (!attribute || attribute->enumFields.empty()) return MS::kFailure;
+  const auto [least, most] = std::minmax_element(attribute->enumFields.begin(), attribute->enumFields.end(),
+                                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+  value = (greatest ? most : least)->second;
+  return MS::kSuccess;
+}
+
 /// A unit default in internal units: ticks for time, centimetres, radians.
 double internalUnitValue(MFnUnitAttribute::Type type, double value) {
   return type == MFnUnitAttribute::kTime ? value * MTime::ticksPerUnit(MTime::uiUnit()) : value;
@@ -196,25 +207,9 @@ MStatus MFnEnumAttribute::setDefault(const MString& fieldName) {
   return status ? setDefault(value) : status;
 }
 
-MStatus MFnEnumAttribute::getMin(short& value) const {
-  const auto attribute = attributeOf(m_object);
-  if (!attribute || attribute->enumFields.empty()) return MS::kFailure;
-  value =
-      std::min_element(attribute->enumFields.begin(), attribute->enumFields.end(), [](const auto& a, const auto& b) {
-        return a.second < b.second;
-      })->second;
-  return MS::kSuccess;
-}
+MStatus MFnEnumAttribute::getMin(short& value) const { return enumFieldBound(m_object, false, value); }
 
-MStatus MFnEnumAttribute::getMax(short& value) const {
-  const auto attribute = attributeOf(m_object);
-  if (!attribute || attribute->enumFields.empty()) return MS::kFailure;
-  value =
-      std::max_element(attribute->enumFields.begin(), attribute->enumFields.end(), [](const auto& a, const auto& b) {
-        return a.second < b.second;
-      })->second;
-  return MS::kSuccess;
-}
+MStatus MFnEnumAttribute::getMax(short& value) const { return enumFieldBound(m_object, true, value); }
 
 // ---------------------------------------------------------------------------
 // MFnMessageAttribute

@@ -33,6 +33,25 @@ std::string freeName(const std::vector<Set>& sets, const std::string& name) {
     if (!taken(stem + std::to_string(n))) return stem + std::to_string(n);
 }
 
+/// Makes `name` the current set; false, changing nothing, when no set has it.
+template <typename Set>
+bool makeCurrent(std::vector<Set>& sets, std::string& current, const std::string& name) {
+  if (!findSet(sets, name)) return false;
+  current = name;
+  return true;
+}
+
+/// A new set with a free name near `name` and no face-vertex assigned,
+/// appended to the sets.
+template <typename Set>
+Set& appendSet(std::vector<Set>& sets, const std::string& name, size_t faceVertices) {
+  Set set;
+  set.name = freeName(sets, name);
+  set.ids.assign(faceVertices, -1);
+  sets.push_back(set);
+  return sets.back();
+}
+
 }  // namespace
 
 void MeshGeometry::resetChannels() {
@@ -70,18 +89,10 @@ const UVSet* MeshGeometry::findUVSet(const std::string& name) const {
   return const_cast<MeshGeometry*>(this)->findUVSet(name);
 }
 
-bool MeshGeometry::setCurrentUVSet(const std::string& name) {
-  if (!findSet(m_uvSets, name)) return false;
-  m_currentUVSet = name;
-  return true;
-}
+bool MeshGeometry::setCurrentUVSet(const std::string& name) { return makeCurrent(m_uvSets, m_currentUVSet, name); }
 
 std::string MeshGeometry::addUVSet(const std::string& name) {
-  UVSet set;
-  set.name = freeName(m_uvSets, name);
-  set.ids.assign(m_connects.size(), -1);
-  m_uvSets.push_back(set);
-  return set.name;
+  return appendSet(m_uvSets, name, m_connects.size()).name;
 }
 
 ColorSet* MeshGeometry::findColorSet(const std::string& name) {
@@ -93,17 +104,12 @@ const ColorSet* MeshGeometry::findColorSet(const std::string& name) const {
 }
 
 bool MeshGeometry::setCurrentColorSet(const std::string& name) {
-  if (!findSet(m_colorSets, name)) return false;
-  m_currentColorSet = name;
-  return true;
+  return makeCurrent(m_colorSets, m_currentColorSet, name);
 }
 
 std::string MeshGeometry::addColorSet(const std::string& name, bool clamped) {
-  ColorSet set;
-  set.name = freeName(m_colorSets, name);
-  set.ids.assign(m_connects.size(), -1);
+  ColorSet& set = appendSet(m_colorSets, name, m_connects.size());
   set.clamped = clamped;
-  m_colorSets.push_back(set);
   return set.name;
 }
 
