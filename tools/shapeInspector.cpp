@@ -119,25 +119,37 @@ std::string fixed(double value, int decimals = 4) {
   return written;
 }
 
+/// The user node of type `Node` that a command's one argument names, its
+/// name in `name`; null after an error message ("give one <what>" for a bad
+/// argument, "<name> is not a <what>" for another kind of node).
+template <typename Node>
+Node* userNodeNamed(const MArgList& args, const char* command, const char* what, MString& name) {
+  MSelectionList list;
+  MObject node;
+  if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node)) {
+    MGlobal::displayError(MString(command) + ": give one " + what);
+    return nullptr;
+  }
+  MFnDependencyNode fn(node);
+  if (fn.typeId() != Node::id || !fn.userNode()) {
+    MGlobal::displayError(MString(command) + ": " + fn.name() + " is not a " + what);
+    return nullptr;
+  }
+  name = fn.name();
+  return static_cast<Node*>(fn.userNode());
+}
+
 class InspectRigidBodyCmd : public MPxCommand {
  public:
   static void* creator() { return new InspectRigidBodyCmd; }
 
   MStatus doIt(const MArgList& args) override {
-    MSelectionList list;
-    MObject node;
-    if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node)) {
-      MGlobal::displayError(MString(kBodyCommandName) + ": give one rigid body node");
-      return MS::kFailure;
-    }
-    MFnDependencyNode fn(node);
-    if (fn.typeId() != rigidBodyNode::id || !fn.userNode()) {
-      MGlobal::displayError(MString(kBodyCommandName) + ": " + fn.name() + " is not a rigid body node");
-      return MS::kFailure;
-    }
-    const HardBody* body = static_cast<rigidBodyNode*>(fn.userNode())->engineBody(true);
+    MString name;
+    rigidBodyNode* node = userNodeNamed<rigidBodyNode>(args, kBodyCommandName, "rigid body node", name);
+    if (node == nullptr) return MS::kFailure;
+    const HardBody* body = node->engineBody(true);
     if (body == nullptr) {
-      MGlobal::displayInfo(fn.name() + ": no engine body");
+      MGlobal::displayInfo(name + ": no engine body");
       setResult(MString());
       return MS::kSuccess;
     }
@@ -147,7 +159,7 @@ class InspectRigidBodyCmd : public MPxCommand {
                              fixed(body->getRestitutionCoeff()) + ", friction " + fixed(body->getFrictionCoeff()) +
                              ", dampings " + fixed(body->getAirDampingCoeff()) + " and " +
                              fixed(body->getAirDampingCoeff2());
-    MGlobal::displayInfo(fn.name() + ": " + text.c_str());
+    MGlobal::displayInfo(name + ": " + text.c_str());
     setResult(MString(kindName(body->getType())));
     return MS::kSuccess;
   }
@@ -158,21 +170,13 @@ class InspectCollisionShapeCmd : public MPxCommand {
   static void* creator() { return new InspectCollisionShapeCmd; }
 
   MStatus doIt(const MArgList& args) override {
-    MSelectionList list;
-    MObject node;
-    if (args.length() != 1 || !list.add(args.asString(0)) || !list.getDependNode(0, node)) {
-      MGlobal::displayError(MString(kCommandName) + ": give one collision shape node");
-      return MS::kFailure;
-    }
-    MFnDependencyNode fn(node);
-    if (fn.typeId() != collisionShapeNode::id || !fn.userNode()) {
-      MGlobal::displayError(MString(kCommandName) + ": " + fn.name() + " is not a collision shape node");
-      return MS::kFailure;
-    }
-    const ZOVmesh* mesh = static_cast<collisionShapeNode*>(fn.userNode())->getShape();
+    MString name;
+    collisionShapeNode* node = userNodeNamed<collisionShapeNode>(args, kCommandName, "collision shape node", name);
+    if (node == nullptr) return MS::kFailure;
+    const ZOVmesh* mesh = node->getShape();
     const int faces = mesh ? static_cast<int>(mesh->numFaces) : 0;
     const int vertices = mesh ? static_cast<int>(mesh->numVertices) : 0;
-    MGlobal::displayInfo(fn.name() + ": engine mesh of " + std::to_string(faces).c_str() + " faces and " +
+    MGlobal::displayInfo(name + ": engine mesh of " + std::to_string(faces).c_str() + " faces and " +
                          std::to_string(vertices).c_str() + " vertices");
     MIntArray counts;
     counts.append(faces);
@@ -375,33 +379,37 @@ class InspectFragmentsCmd : public MPxCommand {
   }
 };
 
+/// The commands in the order they are registered (and deregistered backwards).
+struct ToolCommand {
+  const char* name;
+  MCreatorFunction creator;
+};
+const ToolCommand kToolCommands[] = {
+    {kCommandName, InspectCollisionShapeCmd::creator},    {kBodyCommandName, InspectRigidBodyCmd::creator},
+    {kWorldCommandName, InspectWorldCmd::creator},        {kTransformCommandName, InspectTransformCmd::creator},
+    {kShardsCommandName, InspectShardsCmd::creator},      {kFractureCommandName, InspectFractureBodyCmd::creator},
+    {kFragmentsCommandName, InspectFragmentsCmd::creator}};
+
 }  // namespace
 
+// Every command is tried; the first failure is the answer.
 extern "C" MStatus initializePlugin(MObject object) {
   MFnPlugin plugin(object, "zov tools", "1.0", "Any");
-  const MStatus shapes = plugin.registerCommand(kCommandName, InspectCollisionShapeCmd::creator);
-  const MStatus bodies = plugin.registerCommand(kBodyCommandName, InspectRigidBodyCmd::creator);
-  const MStatus world = plugin.registerCommand(kWorldCommandName, InspectWorldCmd::creator);
-  const MStatus transforms = plugin.registerCommand(kTransformCommandName, InspectTransformCmd::creator);
-  const MStatus shards = plugin.registerCommand(kShardsCommandName, InspectShardsCmd::creator);
-  const MStatus fractures = plugin.registerCommand(kFractureCommandName, InspectFractureBodyCmd::creator);
-  const MStatus fragments = plugin.registerCommand(kFragmentsCommandName, InspectFragmentsCmd::creator);
-  for (const MStatus& status : {shapes, bodies, world, shards, fractures, fragments})
-    if (!status) return status;
-  return transforms;
+  MStatus result;
+  for (const ToolCommand& command : kToolCommands) {
+    const MStatus status = plugin.registerCommand(command.name, command.creator);
+    if (result && !status) result = status;
+  }
+  return result;
 }
 
 extern "C" MStatus uninitializePlugin(MObject object) {
   if (object.isNull()) return MS::kFailure;
   MFnPlugin plugin(object);
-  const MStatus fragments = plugin.deregisterCommand(kFragmentsCommandName);
-  const MStatus fractures = plugin.deregisterCommand(kFractureCommandName);
-  const MStatus shards = plugin.deregisterCommand(kShardsCommandName);
-  const MStatus transforms = plugin.deregisterCommand(kTransformCommandName);
-  const MStatus world = plugin.deregisterCommand(kWorldCommandName);
-  const MStatus bodies = plugin.deregisterCommand(kBodyCommandName);
-  const MStatus shapes = plugin.deregisterCommand(kCommandName);
-  for (const MStatus& status : {shapes, bodies, world, shards, fractures, fragments})
-    if (!status) return status;
-  return transforms;
+  MStatus result;
+  for (auto command = std::rbegin(kToolCommands); command != std::rend(kToolCommands); ++command) {
+    const MStatus status = plugin.deregisterCommand(command->name);
+    if (result && !status) result = status;
+  }
+  return result;
 }
