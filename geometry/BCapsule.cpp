@@ -30,8 +30,7 @@ bool BCapsule::createCap() { return capsule_.create(); }
 void BCapsule::deleteCap() { capsule_.release(); }
 
 bool BCapsule::init(const ZOVcapsule& source) {
-  if (capsule_ == nullptr && !createCap()) return false;
-  *capsule_ = source;
+  if (!capsule_.assign(source)) return false;
   updateFrame();
   return true;
 }

@@ -24,12 +24,7 @@ bool BVAAbox::createBox() { return box_.create(); }
 
 void BVAAbox::deleteBox() { box_.release(); }
 
-bool BVAAbox::init(const ZOVAAbox& source) {
-  if (box_ == nullptr && !createBox()) return false;
-  box_->min = source.min;
-  box_->max = source.max;
-  return true;
-}
+bool BVAAbox::init(const ZOVAAbox& source) { return box_.assign(source); }
 
 MgcVector3 BVAAbox::getCenter() const { return box_ != nullptr ? (box_->min + box_->max) * 0.5 : MgcVector3::ZERO; }
 

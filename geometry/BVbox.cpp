@@ -32,14 +32,7 @@ bool BVbox::createBox() { return box_.create(); }
 
 void BVbox::deleteBox() { box_.release(); }
 
-bool BVbox::init(const ZOVbox& source) {
-  if (box_ == nullptr && !createBox()) return false;
-  box_->center = source.center;
-  box_->axes = source.axes;
-  box_->extents = source.extents;
-  box_->maxExtent = source.maxExtent;
-  return true;
-}
+bool BVbox::init(const ZOVbox& source) { return box_.assign(source); }
 
 MgcVector3 BVbox::getCenter() const { return box_ != nullptr ? box_->center : MgcVector3::ZERO; }
 

@@ -38,6 +38,13 @@ class VolumeRecord {
     ownership_ = kOwnedRecord;
     return true;
   }
+  /// Copies `source` into the record, creating an owned one first when there
+  /// is none. False only when that allocation fails.
+  bool assign(const Record& source) {
+    if (record_ == nullptr && !create()) return false;
+    *record_ = source;
+    return true;
+  }
   /// Frees an owned record, drops a lent one; empty afterwards.
   void release() {
     if (ownership_ == kOwnedRecord) delete record_;

@@ -47,6 +47,15 @@ std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
+/// The world normal a prepared face starts with: the mesh's own when it has
+/// world face normals, else the one of the face's corners.
+template <typename Mesh>
+MgcVector3 preparedNormal(const Mesh& mesh, std::uint32_t f) {
+  const auto& source = mesh.faces[f];
+  return mesh.worldFaceNormals != nullptr ? mesh.worldFaceNormals[f]
+                                          : polygonNormal(mesh.worldVertices, source.vertices, source.numVertices);
+}
+
 }  // namespace
 
 void ClipFace::addCorner(std::uint32_t vertex, std::uint32_t normalId, std::uint32_t uvId, std::uint32_t colorId,
@@ -148,16 +157,11 @@ void Clipper::prepare(ZOVmesh& mesh) {
     face.flags = source.faceFlags;
     face.tag = source.groupId;
     face.kind = source.tag;
-    face.normal = mesh.worldFaceNormals != nullptr
-                      ? mesh.worldFaceNormals[f]
-                      : polygonNormal(mesh.worldVertices, source.vertices, source.numVertices);
+    face.normal = preparedNormal(mesh, f);
   }
   firstFaceTag_ = mesh.numFaces != 0 ? mesh.faces[0].groupId : 0;
   baseFaceCount_ = mesh.numFaces;
-  kind_ = MeshKind::kFixed;
-  preparedMesh_ = &mesh;
-  preparedVertices_ = mesh.numVertices;
-  preparedFaces_ = mesh.numFaces;
+  notePrepared(&mesh, MeshKind::kFixed, mesh.numVertices, mesh.numFaces);
 }
 
 void Clipper::prepare(ZOV_DFmesh& mesh) {
@@ -212,46 +216,42 @@ void Clipper::prepare(ZOV_DFmesh& mesh) {
     face.flags = source.faceFlags;
     face.tag = source.pieceId;
     face.kind = source.faceByte;
-    face.normal = mesh.worldFaceNormals != nullptr
-                      ? mesh.worldFaceNormals[f]
-                      : polygonNormal(mesh.worldVertices, source.vertices, source.numVertices);
+    face.normal = preparedNormal(mesh, f);
   }
   firstFaceTag_ = mesh.numFaces != 0 ? mesh.faces[0].pieceId : 0;
   baseFaceCount_ = mesh.numFaces;
-  kind_ = MeshKind::kVariable;
-  preparedMesh_ = &mesh;
-  preparedVertices_ = mesh.numVertices;
-  preparedFaces_ = mesh.numFaces;
+  notePrepared(&mesh, MeshKind::kVariable, mesh.numVertices, mesh.numFaces);
+}
+
+void Clipper::notePrepared(const void* mesh, MeshKind kind, std::uint32_t numVertices, std::uint32_t numFaces) {
+  kind_ = kind;
+  preparedMesh_ = mesh;
+  preparedVertices_ = numVertices;
+  preparedFaces_ = numFaces;
+}
+
+template <typename Mesh>
+int Clipper::clipPrepared(Mesh* mesh, MeshKind kind, const MgcVector3& normal, const MgcVector3& point, int flags) {
+  if (mesh == nullptr) return kClipFailed;
+  if (mesh->numVertices == 0) return kClipNothingBelow;
+  if (kind_ != kind || preparedMesh_ != mesh || spent_ || preparedVertices_ != mesh->numVertices ||
+      preparedFaces_ != mesh->numFaces)
+    return kClipFailed;
+  try {
+    const int result = run(normal, point, flags);
+    if (result == kClipCut) rebuildMesh(*mesh);
+    return result;
+  } catch (const std::bad_alloc&) {
+    return kClipFailed;
+  }
 }
 
 int Clipper::clip(ZOVmesh* mesh, const MgcVector3& normal, const MgcVector3& point, int flags) {
-  if (mesh == nullptr) return kClipFailed;
-  if (mesh->numVertices == 0) return kClipNothingBelow;
-  if (kind_ != MeshKind::kFixed || preparedMesh_ != mesh || spent_ || preparedVertices_ != mesh->numVertices ||
-      preparedFaces_ != mesh->numFaces)
-    return kClipFailed;
-  try {
-    const int result = run(normal, point, flags);
-    if (result == kClipCut) rebuildMesh(*mesh);
-    return result;
-  } catch (const std::bad_alloc&) {
-    return kClipFailed;
-  }
+  return clipPrepared(mesh, MeshKind::kFixed, normal, point, flags);
 }
 
 int Clipper::clip(ZOV_DFmesh* mesh, const MgcVector3& normal, const MgcVector3& point, int flags) {
-  if (mesh == nullptr) return kClipFailed;
-  if (mesh->numVertices == 0) return kClipNothingBelow;
-  if (kind_ != MeshKind::kVariable || preparedMesh_ != mesh || spent_ || preparedVertices_ != mesh->numVertices ||
-      preparedFaces_ != mesh->numFaces)
-    return kClipFailed;
-  try {
-    const int result = run(normal, point, flags);
-    if (result == kClipCut) rebuildMesh(*mesh);
-    return result;
-  } catch (const std::bad_alloc&) {
-    return kClipFailed;
-  }
+  return clipPrepared(mesh, MeshKind::kVariable, normal, point, flags);
 }
 
 int Clipper::run(const MgcVector3& normal, const MgcVector3& point, int flags) {

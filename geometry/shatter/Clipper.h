@@ -153,6 +153,12 @@ class Clipper {
   void prepareVertices(const Mgc::MgcVector3* world, std::uint32_t numVertices, std::uint32_t numFaces);
   void prepare(ZOVmesh& mesh);
   void prepare(ZOV_DFmesh& mesh);
+  /// Notes the mesh the clipper is now prepared for, its kind and counts: a
+  /// clip takes only that mesh, unchanged.
+  void notePrepared(const void* mesh, MeshKind kind, std::uint32_t numVertices, std::uint32_t numFaces);
+  /// A clip of the mesh the clipper was prepared for (kClipFailed for another).
+  template <typename Mesh>
+  int clipPrepared(Mesh* mesh, MeshKind kind, const Mgc::MgcVector3& normal, const Mgc::MgcVector3& point, int flags);
 
   // The cut.
   int run(const Mgc::MgcVector3& normal, const Mgc::MgcVector3& point, int flags);
