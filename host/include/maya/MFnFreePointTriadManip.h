@@ -6,19 +6,18 @@
 #include <maya/MPoint.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
+#include <zovhost/FunctionSetOf.h>
 
 /// Function set for free-point triad manipulators: a handle at a point in
 /// world space that the user drags in any direction. Connected to a plug of
 /// three doubles, a drag writes the new point to the plug.
-class MFnFreePointTriadManip : public MFnBase {
+class MFnFreePointTriadManip : public zovhost::FunctionSetOf<MFnBase, MFn::kFreePointTriadManip> {
  public:
   MFnFreePointTriadManip() = default;
+  using FunctionSetOf::FunctionSetOf;
   /// Attaches to the manipulator at the end of a path that
   /// MPxManipContainer::addFreePointTriadManip answered.
   explicit MFnFreePointTriadManip(const MDagPath& path, MStatus* status = nullptr);
-  explicit MFnFreePointTriadManip(const MObject& object, MStatus* status = nullptr);
-
-  MFn::Type type() const override { return MFn::kFreePointTriadManip; }
 
   /// Drags write the point to this plug (three numbers).
   MStatus connectToPointPlug(const MPlug& pointPlug);

@@ -14,6 +14,7 @@
 #include <maya/MStringArray.h>
 #include <maya/MVector.h>
 #include <maya/MVectorArray.h>
+#include <zovhost/FunctionSetOf.h>
 
 #include <functional>
 #include <memory>
@@ -29,14 +30,13 @@ class MeshGeometry;
 /// index k belonging to the k-th face-vertex of the mesh. Edits of a mesh
 /// node give it a mesh of its own and are refused while a connection feeds
 /// its inMesh.
-class MFnMesh : public MFnDagNode {
+class MFnMesh : public zovhost::FunctionSetOf<MFnDagNode, MFn::kMesh> {
  public:
   MFnMesh() = default;
-  explicit MFnMesh(const MObject& object, MStatus* status = nullptr);
+  using FunctionSetOf::FunctionSetOf;
   explicit MFnMesh(const MDagPath& path, MStatus* status = nullptr);
 
-  MFn::Type type() const override { return MFn::kMesh; }
-  MStatus setObject(const MObject& object) override;
+  using MFnDagNode::setObject;
   MStatus setObject(const MDagPath& path);
 
   /// Makes a mesh from points and polygons (counts, and the vertex indices of

@@ -69,4 +69,12 @@ class MFnTransform : public zovhost::FunctionSetOf<MFnDagNode, MFn::kTransform> 
 
  private:
   MMatrix parentMatrix() const;
+  using PivotGetter = MPoint (MTransformationMatrix::*)(MSpace::Space, MStatus*) const;
+  using PivotSetter = MStatus (MTransformationMatrix::*)(const MPoint&, MSpace::Space, bool);
+  /// The rotate or scale pivot (as `get` reads it) in transform space, or in
+  /// world space the point it lands on.
+  MPoint pivot(PivotGetter get, MSpace::Space space, MStatus* status) const;
+  /// Sets the rotate or scale pivot through `set`; a world-space point is
+  /// taken back through the parent first.
+  MStatus setPivot(PivotSetter set, const MPoint& pivot, MSpace::Space space, bool balance);
 };

@@ -25,6 +25,17 @@ MStatus editTransformation(MFnTransform& transform, Edit edit) {
   return status ? transform.set(value) : status;
 }
 
+/// Sets a rotate or scale pivot translation in transform space; the edit
+/// itself always succeeds.
+MStatus setPivotTranslation(MFnTransform& transform,
+                            MStatus (MTransformationMatrix::*set)(const MVector&, MSpace::Space),
+                            const MVector& translation) {
+  return editTransformation(transform, [&](MTransformationMatrix& value) {
+    (value.*set)(translation, MSpace::kTransform);
+    return MStatus(MS::kSuccess);
+  });
+}
+
 }  // namespace
 
 MFnTransform::MFnTransform(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
@@ -172,16 +183,25 @@ MStatus MFnTransform::setShear(const double shear[3]) {
   });
 }
 
-MPoint MFnTransform::rotatePivot(MSpace::Space space, MStatus* status) const {
+MPoint MFnTransform::pivot(PivotGetter get, MSpace::Space space, MStatus* status) const {
   const MTransformationMatrix value = transformation(status);
-  return isWorld(space) ? value.rotatePivot(MSpace::kWorld) * parentMatrix() : value.rotatePivot(MSpace::kTransform);
+  return isWorld(space) ? (value.*get)(MSpace::kWorld, nullptr) * parentMatrix()
+                        : (value.*get)(MSpace::kTransform, nullptr);
+}
+
+MStatus MFnTransform::setPivot(PivotSetter set, const MPoint& pivot, MSpace::Space space, bool balance) {
+  return editTransformation(*this, [&](MTransformationMatrix& value) {
+    return isWorld(space) ? (value.*set)(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
+                          : (value.*set)(pivot, MSpace::kTransform, balance);
+  });
+}
+
+MPoint MFnTransform::rotatePivot(MSpace::Space space, MStatus* status) const {
+  return pivot(&MTransformationMatrix::rotatePivot, space, status);
 }
 
 MStatus MFnTransform::setRotatePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    return isWorld(space) ? value.setRotatePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
-                          : value.setRotatePivot(pivot, MSpace::kTransform, balance);
-  });
+  return setPivot(&MTransformationMatrix::setRotatePivot, pivot, space, balance);
 }
 
 MVector MFnTransform::rotatePivotTranslation(MSpace::Space, MStatus* status) const {
@@ -189,22 +209,15 @@ MVector MFnTransform::rotatePivotTranslation(MSpace::Space, MStatus* status) con
 }
 
 MStatus MFnTransform::setRotatePivotTranslation(const MVector& translation, MSpace::Space) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    value.setRotatePivotTranslation(translation, MSpace::kTransform);
-    return MStatus(MS::kSuccess);
-  });
+  return setPivotTranslation(*this, &MTransformationMatrix::setRotatePivotTranslation, translation);
 }
 
 MPoint MFnTransform::scalePivot(MSpace::Space space, MStatus* status) const {
-  const MTransformationMatrix value = transformation(status);
-  return isWorld(space) ? value.scalePivot(MSpace::kWorld) * parentMatrix() : value.scalePivot(MSpace::kTransform);
+  return pivot(&MTransformationMatrix::scalePivot, space, status);
 }
 
 MStatus MFnTransform::setScalePivot(const MPoint& pivot, MSpace::Space space, bool balance) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    return isWorld(space) ? value.setScalePivot(pivot * parentMatrix().inverse(), MSpace::kWorld, balance)
-                          : value.setScalePivot(pivot, MSpace::kTransform, balance);
-  });
+  return setPivot(&MTransformationMatrix::setScalePivot, pivot, space, balance);
 }
 
 MVector MFnTransform::scalePivotTranslation(MSpace::Space, MStatus* status) const {
@@ -212,8 +225,5 @@ MVector MFnTransform::scalePivotTranslation(MSpace::Space, MStatus* status) cons
 }
 
 MStatus MFnTransform::setScalePivotTranslation(const MVector& translation, MSpace::Space) {
-  return editTransformation(*this, [&](MTransformationMatrix& value) {
-    value.setScalePivotTranslation(translation, MSpace::kTransform);
-    return MStatus(MS::kSuccess);
-  });
+  return setPivotTranslation(*this, &MTransformationMatrix::setScalePivotTranslation, translation);
 }

@@ -58,11 +58,7 @@ MStatus polygonsAndFaceVertices(const MeshView& view, MIntArray& counts, MIntArr
 
 }  // namespace
 
-MFnMesh::MFnMesh(const MObject& object, MStatus* status) { setStatus(status, setObject(object)); }
-
 MFnMesh::MFnMesh(const MDagPath& path, MStatus* status) { setStatus(status, setObject(path)); }
-
-MStatus MFnMesh::setObject(const MObject& object) { return MFnDagNode::setObject(object); }
 
 MStatus MFnMesh::setObject(const MDagPath& path) {
   // A path to a transform means the mesh shape below it.

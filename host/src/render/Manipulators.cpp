@@ -235,10 +235,6 @@ MFnFreePointTriadManip::MFnFreePointTriadManip(const MDagPath& path, MStatus* st
   setStatus(status, setObject(path.nodes().empty() ? MObject() : MObject(path.nodes().back())));
 }
 
-MFnFreePointTriadManip::MFnFreePointTriadManip(const MObject& object, MStatus* status) {
-  setStatus(status, setObject(object));
-}
-
 MStatus MFnFreePointTriadManip::connectToPointPlug(const MPlug& pointPlug) {
   FreePointManipulator* manip = manipOf(m_object);
   if (!manip) return MS::kInvalidParameter;
