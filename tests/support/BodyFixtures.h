@@ -13,6 +13,37 @@
 
 namespace zovtest {
 
+/// One second of simulated time cut into advances of the named kind.
+struct TimeSplit {
+  const char* name;
+  std::vector<double> advances;
+};
+
+/// One second whole, in frames, substeps, world steps and short advances,
+/// and in uneven advances.
+inline std::vector<TimeSplit> splitsOfOneSecond() {
+  const auto equalSplit = [](int count) { return std::vector<double>(count, 1.0 / count); };
+  std::vector<double> uneven = {0.25, 0.001, 0.1, 1.0 / 24.0, 0.3, 0.0005};
+  double used = 0.0;
+  for (double dt : uneven) used += dt;
+  uneven.push_back(1.0 - used);
+  return {{"one advance", {1.0}},
+          {"24 frames", equalSplit(24)},
+          {"100 substeps", equalSplit(100)},
+          {"300 world steps", equalSplit(300)},
+          {"1000 short advances", equalSplit(1000)},
+          {"uneven advances", uneven}};
+}
+
+/// The rotation by angle (radians) about the axis, which need not be unit.
+inline Mgc::MgcMatrix3 rotationAbout(const Mgc::MgcVector3& axis, double angle) {
+  Mgc::MgcVector3 unit = axis;
+  unit.Unitize(zov::kUnitizeTolerance);
+  Mgc::MgcMatrix3 R;
+  R.FromAxisAngle(unit, angle);
+  return R;
+}
+
 /// A solid box of uniform density, its reference point at the box centre.
 /// Exposes its states so that tests can set up and inspect them.
 class BoxBody : public PrivateHardBody {
