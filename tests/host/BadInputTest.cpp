@@ -1,5 +1,6 @@
 // What bad input gets: an error, and the scene as it was.
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 
 #include <maya/MArgList.h>
 #include <maya/MFnDependencyNode.h>
@@ -34,12 +35,7 @@ class BadInput : public HostTest {
     HostTest::SetUp();
     ASSERT_TRUE(MGlobal::executeCommand("polyCube -n box; polySphere -n ball; setAttr box.rotateOrder 2"));
   }
-  static MPlug plug(const char* name) {
-    MSelectionList list;
-    MPlug result;
-    if (list.add(name)) list.getPlug(0, result);
-    return result;
-  }
+  static MPlug plug(const char* name) { return zovtest::plugNamed(name); }
   /// Runs a line that must fail with the error and change nothing.
   static void expectRefused(const std::string& line, const std::string& error) {
     const std::string before = zovhost::testing::sceneText();

@@ -1,5 +1,6 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/HostLookups.h"
 
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
@@ -32,12 +33,7 @@ class SceneCommands : public TestNodesTest {
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), value)) << line;
     return value;
   }
-  static MObject node(const char* name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name)) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const char* name) { return zovtest::nodeNamed(name); }
 };
 
 TEST_F(SceneCommands, SetAttrWritesEachKindInItsOwnWords) {

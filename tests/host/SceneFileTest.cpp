@@ -1,5 +1,6 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/HostLookups.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGMessage.h>
@@ -42,12 +43,7 @@ class SceneFiles : public TestNodesTest {
     EXPECT_EQ(zovhost::testing::sceneText(), saved);
   }
 
-  static MObject node(const char* name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name)) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const char* name) { return zovtest::nodeNamed(name); }
 
   static MPlug plug(const char* nodeName, const char* attribute) {
     return MFnDependencyNode(node(nodeName)).findPlug(attribute);

@@ -375,13 +375,7 @@ TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
   zovhost::testing::flushIdleQueue();
   run("polyCube -n loose");
   run("setAttr loose.translate 1.5 0 0");
-  std::string selection = "select loose";
-  for (const std::string& shard : nodesOfType("transform"))
-    if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
-  run(selection);
-  run("new_ZOVBody -st 2");
-  zovhost::testing::flushIdleQueue();
-  const std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+  const std::vector<std::string> bodies = bodiesOfShards("rock", "loose");
   ASSERT_EQ(bodies.size(), 7u);
   ASSERT_TRUE(fracture(bodies));
   const std::vector<std::string> records = nodesOfType("zovVoronoiNode");

@@ -13,6 +13,7 @@
 #include "FractureFixture.h"
 #include "engine/bodies/BodyFlags.h"
 #include "engine/bodies/PrivateHardBody.h"
+#include "support/HostLookups.h"
 
 namespace {
 
@@ -50,13 +51,7 @@ class FractureTools : public FractureTest {
   static std::set<std::string> asSet(const std::vector<std::string>& words) {
     return std::set<std::string>(words.begin(), words.end());
   }
-  static MMatrix worldMatrix(const std::string& transform) {
-    MSelectionList list;
-    MDagPath path;
-    list.add(transform.c_str());
-    list.getDagPath(0, path);
-    return path.inclusiveMatrix();
-  }
+  static MMatrix worldMatrix(const std::string& transform) { return zovtest::pathNamed(transform).inclusiveMatrix(); }
   static size_t linesStarting(const std::string& start) {
     size_t count = 0;
     for (const auto& command : zovhost::testing::commands())

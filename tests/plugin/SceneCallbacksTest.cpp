@@ -241,18 +241,9 @@ TEST_F(SceneCallbacks, OpeningAnOldSceneGivesShatterPiecesTheirShattersGroup) {
     run("polyCube -w 2 -h 2 -d 2 -n rock");
     ASSERT_TRUE(runs("zovShatter -ns 6 -sed 3 rock"));
     zovhost::testing::flushIdleQueue();
-    std::string selection = "select";
-    for (const std::string& shard : nodesOfType("transform"))
-      if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
-    run(selection);
-    run("new_ZOVBody -st 2");
-    zovhost::testing::flushIdleQueue();
-    std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+    const std::vector<std::string> bodies = bodiesOfShards("rock");
     ASSERT_EQ(bodies.size(), 6u);
-    selection = "select";
-    for (const std::string& body : bodies) selection += " " + body;
-    run(selection);
-    ASSERT_TRUE(runs("zovFractureBody -dTh 0.05"));
+    ASSERT_TRUE(fracture(bodies));
     const std::vector<std::string> records = nodesOfType("zovVoronoiNode");
     ASSERT_EQ(records.size(), 1u);
     const int index = MPlug(node(records[0]), voronoiNode::index).asInt();

@@ -35,13 +35,7 @@ class UserInput : public CommandTest {
   /// fracture body.
   static void fractureScene() {
     run("polyCube -w 2 -h 2 -d 2 -n rock");
-    ASSERT_TRUE(runs("zovShatter -ns 4 -sed 3 rock"));
-    zovhost::testing::flushIdleQueue();
-    ASSERT_TRUE(runs("select rock_shard1 rock_shard2 rock_shard3 rock_shard4; new_ZOVBody -shapeType 2"));
-    ASSERT_TRUE(
-        runs("select rock_shardZovBody1 rock_shardZovBody2 rock_shardZovBody3 rock_shardZovBody4;"
-             "zovFractureBody -dTh 0.05"));
-    zovhost::testing::flushIdleQueue();
+    rockOfFourGluedShards();
   }
 
   /// Runs a line that must fail with the message and leave the scene's
