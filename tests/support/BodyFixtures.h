@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/bodies/PrivateHardBody.h"
+#include "math/Finite.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"
@@ -119,24 +120,13 @@ inline void advanceBodies(const std::vector<HardBody*>& bodies, double dt, const
   }
 }
 
-inline bool isFiniteVector(const Mgc::MgcVector3& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
-inline bool isFiniteMatrix(const Mgc::MgcMatrix3& m) {
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c)
-      if (!std::isfinite(m[r][c])) return false;
-  return true;
-}
-
 /// Every value of the state is finite.
 inline bool isFiniteState(const RBDynamics& s) {
   const Mgc::Quaternion& q = s.orientationQuat;
-  return isFiniteVector(s.position) && isFiniteVector(s.integratedPosition) && isFiniteMatrix(s.orientation) &&
+  return zov::isFinite(s.position) && zov::isFinite(s.integratedPosition) && zov::isFinite(s.orientation) &&
          std::isfinite(q.W()) && std::isfinite(q.X()) && std::isfinite(q.Y()) && std::isfinite(q.Z()) &&
-         isFiniteVector(s.linearVelocity) && isFiniteVector(s.angularVelocity) && isFiniteVector(s.angularMomentum) &&
-         std::isfinite(s.invMass) && isFiniteMatrix(s.worldInertia) && isFiniteMatrix(s.worldInvInertia);
+         zov::isFinite(s.linearVelocity) && zov::isFinite(s.angularVelocity) && zov::isFinite(s.angularMomentum) &&
+         std::isfinite(s.invMass) && zov::isFinite(s.worldInertia) && zov::isFinite(s.worldInvInertia);
 }
 
 }  // namespace zovtest

@@ -283,7 +283,7 @@ TEST(BodyDynamics, HostileInputsLeaveTheBodyFinite) {
     MgcVector3 center;
     double radius = 0.0;
     body.getBSphere(center, radius);
-    EXPECT_TRUE(zovtest::isFiniteVector(center));
+    EXPECT_TRUE(zov::isFinite(center));
     EXPECT_TRUE(std::isfinite(radius));
   }
 }
