@@ -1,6 +1,7 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
 #include "support/HostLookups.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGMessage.h>
@@ -23,15 +24,6 @@ namespace {
 
 class SceneFiles : public TestNodesTest {
  protected:
-  void SetUp() override {
-    TestNodesTest::SetUp();
-    path = ::testing::TempDir() + "zovhost_scene_" + std::to_string(getpid()) + ".zsc";
-  }
-  void TearDown() override {
-    std::remove(path.c_str());
-    TestNodesTest::TearDown();
-  }
-
   /// Saves the scene, starts a new one and opens the saved one again: it must
   /// open without an error and be the scene that was saved.
   void expectReopensAsSaved() const {
@@ -65,7 +57,8 @@ class SceneFiles : public TestNodesTest {
     return result;
   }
 
-  std::string path;
+  const zovtest::ScratchFile scratch{"zovhost_scene_", ".zsc"};
+  const std::string& path = scratch.path;
 };
 
 TEST_F(SceneFiles, ASavedSceneOpensWithTheSameValuesAndConnections) {

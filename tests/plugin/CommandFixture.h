@@ -50,11 +50,19 @@ class CommandTest : public BodyTest {
     return runs("zovFractureBody " + flags);
   }
 
-  /// The cube `rock` shattered (seed 3, with the extra flags) into four
-  /// shards, which are made bodies and glued into one fracture body.
-  static void rockOfFourGluedShards(const std::string& shatterFlags = "") {
-    ASSERT_TRUE(runs("zovShatter -ns 4 -sed 3 " + shatterFlags + "rock"));
+  /// The 2 x 2 x 2 cube "rock", moved to `place` when one is given, and
+  /// shattered with the flags.
+  static void shatteredRock(const std::string& flags, const std::string& place = "") {
+    run("polyCube -w 2 -h 2 -d 2 -n rock");
+    if (!place.empty()) run("setAttr rock.translate " + place);
+    ASSERT_TRUE(runs("zovShatter " + flags + " rock"));
     zovhost::testing::flushIdleQueue();
+  }
+
+  /// The rock (see shatteredRock) shattered, seed 3 and the extra flags, into
+  /// four shards, which are made bodies and glued into one fracture body.
+  static void rockOfFourGluedShards(const std::string& extraFlags = "", const std::string& place = "") {
+    ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 4 -sed 3 " + extraFlags, place));
     ASSERT_TRUE(runs("select rock_shard1 rock_shard2 rock_shard3 rock_shard4; new_ZOVBody -shapeType 2"));
     ASSERT_TRUE(
         runs("select rock_shardZovBody1 rock_shardZovBody2 rock_shardZovBody3 rock_shardZovBody4;"

@@ -370,9 +370,7 @@ TEST_F(FractureTest, TheSolverReachesItsFractureBodiesAndNoOtherNodeAsFrameParti
 TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
   // A 2 x 2 x 2 cube shattered into six shards, and a unit cube against its
   // +x face that belongs to no shatter.
-  run("polyCube -w 2 -h 2 -d 2 -n rock");
-  ASSERT_TRUE(runs("zovShatter -ns 6 -sed 3 rock"));
-  zovhost::testing::flushIdleQueue();
+  ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 6 -sed 3"));
   run("polyCube -n loose");
   run("setAttr loose.translate 1.5 0 0");
   const std::vector<std::string> bodies = bodiesOfShards("rock", "loose");

@@ -546,10 +546,7 @@ TEST_F(FracturePlay, ACubeOfSixtyFourShardsBreaksOnLandingAndItsFragmentsRestAnd
   // impact is found once a substep, after the pieces have moved into what
   // they hit by up to their travel in it.
   constexpr int kLandingFrames = 4 * 24;
-  run("polyCube -w 2 -h 2 -d 2 -n rock");
-  run("setAttr rock.translate 0 4 0");
-  ASSERT_TRUE(runs("zovShatter -ns 64 -sed 2 rock"));
-  zovhost::testing::flushIdleQueue();
+  ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 64 -sed 2", "0 4 0"));
   const std::vector<std::string> bodies = bodiesOfShards("rock");
   ASSERT_EQ(bodies.size(), 64u);
   makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, "zovSolverNode1");
