@@ -32,6 +32,15 @@ class FractureTools : public FractureTest {
     run("setAttr ZovFractureBody.randomThreshold 0; getAttr ZovFractureBody.ca_randomThreshold");
   }
 
+  /// The built block with the two bodies made a cluster, and the fracture
+  /// body selected.
+  void builtBlockWithCluster(const std::string& first, const std::string& second) {
+    ASSERT_NO_FATAL_FAILURE(builtBlock());
+    select({first, second});
+    ASSERT_TRUE(runs("zovCluster -as"));
+    select({"ZovFractureBody"});
+  }
+
   static void select(const std::vector<std::string>& names) {
     std::string line = "select";
     for (const std::string& name : names) line += " " + name;
@@ -245,10 +254,7 @@ TEST_F(FractureTools, DeletingAFractureBodyLeavesOrdinaryBodiesAndAWaitingPieceW
 }
 
 TEST_F(FractureTools, DeletingWithTheBodiesTakesThePiecesAndTheClustersAlong) {
-  builtBlock();
-  select({bodyName(0, 0, 0), bodyName(0, 0, 1)});
-  ASSERT_TRUE(runs("zovCluster -as"));
-  select({"ZovFractureBody"});
+  ASSERT_NO_FATAL_FAILURE(builtBlockWithCluster(bodyName(0, 0, 0), bodyName(0, 0, 1)));
   std::vector<std::string> result;
   ASSERT_TRUE(runs("deleteZovFBody -db", &result));
   EXPECT_EQ(result, std::vector<std::string>{"ZovFractureBody"});
@@ -478,10 +484,7 @@ TEST_F(FractureTools, ResetAllGivesEveryJointTheThresholdAndSetToMassScalesByThe
 }
 
 TEST_F(FractureTools, QueryGivesThePiecesTransformsClusterPiecesLastAndTheAnimatedParentFlag) {
-  builtBlock();
-  select({bodyName(0, 1, 0), bodyName(1, 1, 1)});
-  ASSERT_TRUE(runs("zovCluster -as"));
-  select({"ZovFractureBody"});
+  ASSERT_NO_FATAL_FAILURE(builtBlockWithCluster(bodyName(0, 1, 0), bodyName(1, 1, 1)));
   std::vector<std::string> result;
   ASSERT_TRUE(runs("queryZovFBody -gtn", &result));
   ASSERT_EQ(result.size(), 8u);
