@@ -9,6 +9,7 @@
 
 #include "CommandFixture.h"
 #include "src/userInput.h"
+#include "support/RefusedLines.h"
 
 namespace {
 
@@ -114,10 +115,7 @@ TEST_F(UserInput, AMaterialNameAScenesRecordHoldsIsRefusedUnlessItCanNameANode) 
 TEST_F(UserInput, FlagsOutsideTheirRangesAreRefusedBeforeAnythingChanges) {
   ASSERT_NO_FATAL_FAILURE(rockOfFourGluedShards());
   run("polyCube -n target; setAttr target.translateX 5; polyCube -n loose; setAttr loose.translateX -5");
-  const struct {
-    const char* line;
-    const char* error;
-  } cases[] = {
+  const zovtest::RefusedLine cases[] = {
       {"zovShatter -ns 0 target", "zovShatter: -numShards takes values from 1 to 64, not 0"},
       {"zovShatter -ns 8 -st 7 target", "zovShatter: -shatterStyle takes values from 0 to 6, not 7"},
       {"zovShatter -ns 8 -wid 2.5 target", "zovShatter: -width takes values from 0.01 to 2, not 2.5"},
