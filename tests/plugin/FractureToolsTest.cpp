@@ -41,6 +41,14 @@ class FractureTools : public FractureTest {
     select({"ZovFractureBody"});
   }
 
+  /// The scene's one fracture body node is `name`; it holds `joints` joint
+  /// nodes and its engine body `pieces` pieces.
+  static void expectOnlyFractureBody(const std::string& name, unsigned joints, unsigned pieces) {
+    EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{name});
+    EXPECT_EQ(fractureNode(name).numStresses(), joints);
+    EXPECT_EQ(fractureNode(name).getFractureBody()->getNJointBodies(), pieces);
+  }
+
   static void select(const std::vector<std::string>& names) {
     std::string line = "select";
     for (const std::string& name : names) line += " " + name;
@@ -277,9 +285,7 @@ TEST_F(FractureTools, DetachingOnePieceTakesOnlyItAndItsJoints) {
   zovhost::testing::clearLogs();
   ASSERT_TRUE(runs("Detach_FBody"));
   EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Warning, " time set to start frame to detach fracture body"));
-  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody"});
-  EXPECT_EQ(fractureNode().numStresses(), 9u);
-  EXPECT_EQ(fractureNode().getFractureBody()->getNJointBodies(), 7u);
+  expectOnlyFractureBody("ZovFractureBody", 9, 7);
   EXPECT_EQ(bodyNode(bodyName(0, 0, 0)).fractureBodyNode(), nullptr);
   EXPECT_FALSE(feeds("ZovFractureBody.rigidBodies", bodyName(0, 0, 0) + ".fracture"));
 }
@@ -351,9 +357,7 @@ TEST_F(FractureTools, StaticPiecesLeaveSinglyAndTheLastPiecesTakeTheSourceAlong)
     if (name != bodyName(1, 1, 0) && name != bodyName(1, 1, 1)) rest.push_back(name);
   select(rest);
   ASSERT_TRUE(runs("Detach_FBody"));
-  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody1"});
-  EXPECT_EQ(fractureNode("ZovFractureBody1").numStresses(), 7u);
-  EXPECT_EQ(fractureNode("ZovFractureBody1").getFractureBody()->getNJointBodies(), 6u);
+  expectOnlyFractureBody("ZovFractureBody1", 7, 6);
   prepareSimulation("zovSolverNode1", 1, 24);
   for (int f = 2; f <= 5; ++f) frame(f);
 }
@@ -366,9 +370,7 @@ TEST_F(FractureTools, PiecesWithoutACommonJointStayAndALongNameIsKeptWhole) {
   zovhost::testing::clearLogs();
   EXPECT_FALSE(runs("Detach_FBody"));
   EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Error, "invalid selection"));
-  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody"});
-  EXPECT_EQ(fractureNode().numStresses(), 12u);
-  EXPECT_EQ(fractureNode().getFractureBody()->getNJointBodies(), 8u);
+  expectOnlyFractureBody("ZovFractureBody", 12, 8);
   for (const std::string& name : block) EXPECT_EQ(bodyNode(name).fractureBodyNode(), &fractureNode()) << name;
   // Nor does a selection that starts with something else.
   select({"zovSolverNode1", bodyName(0, 0, 0)});
