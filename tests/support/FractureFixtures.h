@@ -194,13 +194,7 @@ class SplitProbe : public FractureBody {
       fragment->updateMassProperties();
       fragments.push_back(fragment);
     }
-    for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
-      splitJoints.append(node->value);
-      offJoints.append(node->value);
-      ++brokenJointCount;
-    }
-    inactiveJoints.clear();
-    pendingDeactivations = 0;
+    fileBrokenJoints();
     deActivate();
     return fragments;
   }
