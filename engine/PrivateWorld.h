@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -215,8 +216,10 @@ class PrivateWorld : public PublicWorld {
   template <typename Fn>
   void forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn);
   /// The bodies of `bodies` for which test(body) holds, in their order, into
-  /// `out`; test runs spread over the helpers and must only read its body.
-  void selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out, bool (*test)(HardBody*));
+  /// `out`; test runs spread over the helpers and, as forEachBody's fn, must
+  /// touch no body but its own (and its pieces).
+  void selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out,
+                    const std::function<bool(HardBody*)>& test);
 
   std::unique_ptr<CollisionManager> collisionManager;
   double stepTime = 0.0;

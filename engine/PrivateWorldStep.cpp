@@ -150,7 +150,7 @@ void PrivateWorld::forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn) {
 }
 
 void PrivateWorld::selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out,
-                                bool (*test)(HardBody*)) {
+                                const std::function<bool(HardBody*)>& test) {
   selected.resize(bodies.size());
   std::uint8_t* answers = selected.data();
   const std::uint32_t helpers = collisionManager ? collisionManager->passHelpers() : 0;
@@ -207,19 +207,22 @@ void PrivateWorld::updateActivation(double h) {
       linkFirst(kOnDynamic, body);
     }
   }
-  // The lists change in their order here; the motion of the awake bodies,
-  // each its own, is integrated afterwards in any order.
-  selectBodies(orderFor(kOnDynamic), changedBodies, [](HardBody* body) { return !body->isActive(); });
+  // The bodies that went to sleep leave the list, in its order; the motion
+  // of the awake ones, each its own, is integrated in the same walk over the
+  // bodies, in any order: a body's integration changes neither whether it
+  // is awake nor any other body.
+  selectBodies(orderFor(kOnDynamic), changedBodies, [h](HardBody* body) {
+    if (!body->isActive()) return true;
+    body->integrateMotion(h);
+    return false;
+  });
   for (HardBody* body : changedBodies) {
     engineTrace(g_engineTraceStream, " %s deactivated\n", body->getShape().name);
     unlinkFrom(kOnDynamic, body);
     linkFirst(kOnSleeping, body);
     linkFirst(kOnInactive, body);
   }
-  // Every body left on the list is awake.
-  const std::vector<HardBody*>& awake = orderFor(kOnDynamic);
-  forEachBody(awake, [h](HardBody* body) { body->integrateMotion(h); });
-  numActiveBodies = static_cast<std::int32_t>(awake.size()) + numStaticBodies;
+  numActiveBodies = static_cast<std::int32_t>(orderFor(kOnDynamic).size()) + numStaticBodies;
   sleepersAsleepAt = wakeUps;
   sleepersChecked = true;
 }

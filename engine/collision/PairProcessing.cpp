@@ -337,7 +337,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   };
   // A sleeping body holds up what rests on it without being woken.
   const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
-  forEachPair([&](CollisionPair& pair) {
+  const PairDealer::PairPreparation prepare = [&](CollisionPair& pair) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
     if (mode == kHitMode || pair.found.count == 0) pair.keepFoundContacts();
@@ -348,20 +348,24 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       pair.scratch = 0;
       pair.held = (sleeping(pair.firstBody) ? kHeldFirst : 0) | (sleeping(pair.secondBody) ? kHeldSecond : 0);
     }
-  });
-  if (mode == kHitMode) {
-    // Manifolds are the bodies', shared between pairs: in order.
-    for (CollisionPair* pair : pairs) maintainManifolds(*pair, gravityDirection);
-  }
+  };
   if (mode != kRestingMode) {
+    forEachPair(prepare);
+    if (mode == kHitMode) {
+      // Manifolds are the bodies', shared between pairs: in order.
+      for (CollisionPair* pair : pairs) maintainManifolds(*pair, gravityDirection);
+    }
     runPairPass(pairs, mode, helpers, outFlags);
     return;
   }
   // One pass resolves each pair once, so a pair's impulses push the bodies
   // of the pairs resolved before it back into their supports: the passes
   // repeat, each from every contact found, since a contact that separated
-  // in one pass may carry load in the next.
-  dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses);
+  // in one pass may carry load in the next. A pair's preparation writes only
+  // the pair, and the dealing's reading of the bodies it writes reads only
+  // the pair and its bodies: each pair is prepared just before it is read,
+  // in one walk over the pairs.
+  dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses, &prepare);
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
