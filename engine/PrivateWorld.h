@@ -137,13 +137,17 @@ class PrivateWorld : public PublicWorld {
   void preStep();
   /// Gravity and the integration of forces for every awake body.
   void applyForces(double h);
+  /// applyForces for one body.
+  void applyForcesTo(HardBody* body, double h);
   /// storeLastDynamics on the dynamic, then the static bodies.
   void storeBodyStates();
   /// Moves bodies whose static bit changed between the dynamic and the
   /// static list.
   void refileChangedBodies();
-  /// The sleep and wake pass, with the motion integration of every awake body.
-  void updateActivation(double h);
+  /// The sleep and wake pass, with the motion integration of every awake body
+  /// and, when `next` is above 0, applyForces(next) for the next integration
+  /// step.
+  void updateActivation(double h, double next = 0.0);
   /// Deletes the collision manager, leaving the world as one whose manager
   /// could not be made.
   void dropCollisionManager();

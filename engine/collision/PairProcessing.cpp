@@ -381,6 +381,10 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // another that also touches the ground) is held on it too.
   std::vector<double>& bears = pairBearing;
   bears.resize(pairs.size());
+  const auto upperOf = [&](const CollisionPair& pair) { return pairprocessing::restingBody(pair, gravityDirection); };
+  std::vector<std::int32_t>& upper = heldUpper;
+  reserveScratch(upper, pairs.size());
+  upper.resize(pairs.size());
   forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()),
                pairprocessing::kPairLoopGrain, [&](std::uint32_t i, std::uint32_t) {
                  const CollisionPair& pair = *pairs[i];
@@ -389,22 +393,28 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
                                     holds > pairprocessing::kSupportCosine
                                 ? holds
                                 : 0.0;
+                 upper[i] = bears[i] > 0.0 ? broadPhase.keptEntry(upperOf(pair)) : -1;
                });
-  const auto upperOf = [&](const CollisionPair& pair) { return pairprocessing::restingBody(pair, gravityDirection); };
-  // The bodies some support holds up or wedges, by address: a set only.
-  std::vector<const HardBody*>& held = heldUpper;
-  held.clear();
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
-    if (bears[i] > kWedgeCosine) held.push_back(upperOf(*pairs[i]));
-  }
-  std::sort(held.begin(), held.end(), std::less<const HardBody*>());
   std::vector<CollisionPair*> bearing;
   reserveScratch(bearing, pairs.size());
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
-    if (bears[i] > 0.0 &&
-        std::binary_search(held.begin(), held.end(), upperOf(*pairs[i]), std::less<const HardBody*>())) {
-      bearing.push_back(pairs[i]);
+  {
+    // The bodies some support holds up or wedges, marked by their numbers,
+    // lent only until the pairs are picked (the holding lends its own).
+    BodyNumbers numbers(broadPhase);
+    std::vector<std::uint8_t> marked;
+    reserveScratch(marked, broadPhase.entryCount());
+    marked.assign(broadPhase.entryCount(), 0);
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      if (!(bears[i] > 0.0)) continue;
+      const std::uint32_t number = numbers.of(upperOf(*pairs[i]), upper[i]);
+      upper[i] = static_cast<std::int32_t>(number);
+      if (number >= marked.size()) marked.resize(number + 1, 0);
+      if (bears[i] > kWedgeCosine) marked[number] = 1;
     }
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      if (bears[i] > 0.0 && marked[static_cast<std::uint32_t>(upper[i])] != 0) bearing.push_back(pairs[i]);
+    }
+    clearScratch(marked);
   }
   piles.holdPiles(bearing, mode, outFlags);
   // The holding's arrays are as long as the bearing pairs: between passes
