@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "engine/collision/threads/CollisionWorkers.h"
+#include "platform/Assert.h"
 
 namespace {
 
@@ -393,7 +394,11 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
       releasedCount = 0;
       for (std::int32_t f = firstFollower[task]; f >= 0; f = followers[f].next) {
         const std::uint32_t next = followers[f].task;
-        if (waiting[next].fetch_sub(1) == 1) released[releasedCount++] = next;
+        if (waiting[next].fetch_sub(1) == 1) {
+          // The room holds as many as the most followers a task was given.
+          ZOV_ASSERT(releasedCount < room);
+          released[releasedCount++] = next;
+        }
       }
       const bool last = done.fetch_add(1) + 1 == count;
       // The earliest task released runs here next; the others go to the
