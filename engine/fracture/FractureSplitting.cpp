@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/EngineTrace.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "math/MgcMath.h"
 #include "math/Tolerances.h"
@@ -87,6 +87,13 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
 
   releaseParts(energyJoints, parent, randomize);
 
+  fileBrokenJoints();
+  bodyCursor = nullptr;
+  jointCursor = nullptr;
+  return 1;
+}
+
+void FractureBody::fileBrokenJoints() {
   for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
     splitJoints.append(node->value);
     offJoints.append(node->value);
@@ -94,9 +101,6 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
   }
   inactiveJoints.clear();
   pendingDeactivations = 0;
-  bodyCursor = nullptr;
-  jointCursor = nullptr;
-  return 1;
 }
 
 void FractureBody::gatherJointGroup(EngineList<DynamicStress*>& group) {
