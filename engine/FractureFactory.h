@@ -4,7 +4,7 @@
 // to the caller: a fracture body until it is added to the world, a joint
 // until it is handed to a fracture body, which owns it from then on.
 
-#include "engine/fracture/DynamicStress.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 
 /// A new, empty fracture body (kind 5, no pieces, no joints, no cluster

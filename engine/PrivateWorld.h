@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/PublicWorld.h"
+#include "engine/fracture/FractureHolder.h"
 #include "geometry/EngineList.h"
 
 class CollisionManager;
@@ -30,7 +31,7 @@ constexpr double kWorldIntegrationStep = static_cast<double>(1.0f / 300.0f);
 /// Bodies on the lists are owned by the world. All operations run on the
 /// host's thread; the collision manager's workers run only inside step and
 /// advance and have ended when they return.
-class PrivateWorld : public PublicWorld {
+class PrivateWorld : public PublicWorld, public FractureHolder {
  public:
   /// Flags kWorldDefaultFlags, gravity (0, -10, 0), empty lists and a new
   /// collision manager (none when it cannot be made: such a world refuses to
@@ -97,7 +98,7 @@ class PrivateWorld : public PublicWorld {
   /// sleeping ones with their counts, or its own list for a cracker or
   /// barrier) and releases its collision records; nothing else changes, and
   /// the caller owns the body again. False for null.
-  bool unlinkBody(HardBody* body);
+  bool unlinkBody(HardBody* body) override;
 
   /// Switch the collision manager's ordered extraction on or off (nothing
   /// without a manager).

@@ -1,9 +1,9 @@
 #include <vector>
 
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 
 // The world's operations on fracture bodies and joints: filing a compound

@@ -5,10 +5,10 @@
 
 #include "engine/EngineTrace.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/TriMeshBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "geometry/BoxFits.h"
 #include "geometry/OverlapTests.h"

@@ -64,8 +64,8 @@
 
 #include "engine/MeshFactory.h"
 #include "engine/PublicWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "geometry/MassProperties.h"
 #include "src/fracture/fractureBodyNode.h"

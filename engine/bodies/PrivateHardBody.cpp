@@ -6,8 +6,8 @@
 #include <iterator>
 #include <new>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/ShapeFrames.h"
-#include "engine/fracture/DynamicStress.h"
 #include "geometry/MeshTransforms.h"
 #include "geometry/VolumeMath.h"
 #include "math/Finite.h"

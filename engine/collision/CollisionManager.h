@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "engine/ThreadSlots.h"
+#include "engine/bodies/MotionState.h"
 #include "engine/collision/BroadPhase.h"
 #include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactResolver.h"
 #include "engine/collision/ManifoldPool.h"
-#include "engine/collision/MotionState.h"
 #include "engine/collision/PairDealer.h"
 #include "engine/collision/PairDispatcher.h"
 #include "engine/collision/PairPool.h"

@@ -9,10 +9,10 @@
 #include <atomic>
 
 #include "engine/EngineTrace.h"
+#include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/threads/WorkerPool.h"
 #include "engine/fracture/FractureBody.h"

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/CompoundPieces.h"
 #include "engine/collision/DetectionPass.h"
 #include "engine/collision/threads/WorkerPool.h"
 

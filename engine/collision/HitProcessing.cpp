@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "engine/WorldFlags.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "math/Tolerances.h"
 

@@ -7,10 +7,10 @@
 
 #include "engine/bodies/BarrierBody.h"
 #include "engine/bodies/CapsuleBody.h"
+#include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/TriMeshBody.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/CompoundPieces.h"
 #include "engine/collision/ContactResolver.h"
 #include "engine/collision/narrowphase/FaceTree.h"
 #include "engine/collision/narrowphase/PkJump.h"

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
+#include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HardBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
-#include "engine/collision/CompoundPieces.h"
 #include "engine/collision/DetectionPass.h"
 #include "engine/collision/threads/WorkerPool.h"
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/bodies/TriMeshBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "geometry/BoxFits.h"
 #include "geometry/MeshDistance.h"

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
+#include "engine/fracture/FractureHolder.h"
 #include "math/Finite.h"
 #include "math/Tolerances.h"
 

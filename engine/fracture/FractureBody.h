@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/bodies/BodyIntegrator.h"
+#include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HardBody.h"
-#include "engine/collision/CompoundPieces.h"
 #include "geometry/BoxTree.h"
 #include "geometry/EngineList.h"
 #include "math/MgcMatrix3.h"
@@ -15,7 +15,7 @@
 
 class DynamicStress;
 class PrivateHardBody;
-class PrivateWorld;
+class FractureHolder;
 
 /// The engine's breakable compound body (kind 5): piece bodies joined by
 /// joints. While it is whole the world simulates it as one rigid body with its
@@ -170,8 +170,8 @@ class FractureBody : public HardBody, public CompoundPieces {
   FractureBody* getFragmentOwner() const { return fragmentOwner; }
   bool isFragment() const { return fragmentOwner != nullptr; }
   /// The world whose lists hold this body; kept by the world.
-  PrivateWorld* getHoldingWorld() const { return holdingWorld; }
-  void setHoldingWorld(PrivateWorld* world) { holdingWorld = world; }
+  FractureHolder* getHoldingWorld() const { return holdingWorld; }
+  void setHoldingWorld(FractureHolder* world) { holdingWorld = world; }
 
   // ---- Switches and parameters -------------------------------------------------
 
@@ -281,7 +281,7 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// body (unless it is unbreakable). When some joint broke the family
   /// splits and `world` (when given) retires what split. Returns whether
   /// some joint broke. Joints of fragments below this body are found there.
-  bool breakJointsByFrame(const std::vector<DynamicStress*>& dueJoints, PrivateWorld* world);
+  bool breakJointsByFrame(const std::vector<DynamicStress*>& dueJoints, FractureHolder* world);
 
   // ---- Splitting (engine/fracture/FractureSplitting.cpp) -------------------
 
@@ -480,7 +480,7 @@ class FractureBody : public HardBody, public CompoundPieces {
   std::uint32_t hitMark = 0;
   HardBody* animBody = nullptr;
   FractureBody* fragmentOwner = nullptr;
-  PrivateWorld* holdingWorld = nullptr;
+  FractureHolder* holdingWorld = nullptr;
 
  private:
   /// splitIntoFragments's steps. The first active joint and every active

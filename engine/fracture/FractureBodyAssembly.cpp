@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/bodies/ShapeFrames.h"
 #include "engine/bodies/TriMeshBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "engine/fracture/FractureHolder.h"
 #include "geometry/BoxFits.h"
 #include "geometry/MeshTransforms.h"
 

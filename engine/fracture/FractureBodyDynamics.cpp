@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/bodies/ShapeFrames.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "geometry/MeshTransforms.h"
 #include "geometry/VolumeMath.h"

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "engine/EngineTrace.h"
-#include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
+#include "engine/fracture/FractureHolder.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
@@ -160,7 +160,7 @@ FractureBody* FractureBody::holderOf(const DynamicStress* joint) {
   return nullptr;
 }
 
-bool FractureBody::breakJointsByFrame(const std::vector<DynamicStress*>& dueJoints, PrivateWorld* world) {
+bool FractureBody::breakJointsByFrame(const std::vector<DynamicStress*>& dueJoints, FractureHolder* world) {
   bool broke = false;
   for (DynamicStress* joint : dueJoints) {
     if (joint == nullptr || !joint->isActive() || !joint->isBreakableByFrame()) continue;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/EngineTrace.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "math/MgcMath.h"
 #include "math/Tolerances.h"

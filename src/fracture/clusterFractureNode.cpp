@@ -7,8 +7,8 @@
 #include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"

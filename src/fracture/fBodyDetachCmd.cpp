@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/commandArguments.h"
 #include "src/commandSelection.h"

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/commandSelection.h"
 #include "src/fracture/fractureBodyNode.h"

@@ -10,8 +10,8 @@
 
 #include <vector>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"

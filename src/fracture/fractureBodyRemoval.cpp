@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "engine/FractureFactory.h"
+#include "engine/bodies/DynamicStress.h"
+#include "engine/bodies/JointFlags.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
-#include "engine/fracture/JointFlags.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"

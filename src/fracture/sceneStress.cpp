@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/fracture/DynamicStress.h"
-#include "engine/fracture/JointFlags.h"
+#include "engine/bodies/DynamicStress.h"
+#include "engine/bodies/JointFlags.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"

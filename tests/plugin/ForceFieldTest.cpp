@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "BodyFixture.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HullBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 
 namespace {

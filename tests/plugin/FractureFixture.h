@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CommandFixture.h"
-#include "engine/fracture/DynamicStress.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/sceneStress.h"

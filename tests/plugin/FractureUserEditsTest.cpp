@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "ShatteredCubeFixture.h"
-#include "engine/fracture/DynamicStress.h"
-#include "engine/fracture/JointFlags.h"
+#include "engine/bodies/DynamicStress.h"
+#include "engine/bodies/JointFlags.h"
 #include "src/fracture/sceneStress.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The joint node: parameters set by name reach the engine joint through the
 // twins, with or without an owner.
 #include "FractureFixture.h"
-#include "engine/fracture/JointFlags.h"
+#include "engine/bodies/JointFlags.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "engine/PrivateWorld.h"
 #include "engine/PublicWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/simulation/rigidBodyNode.h"

@@ -9,8 +9,8 @@
 
 #include "ShatteredCubeFixture.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/sceneStress.h"

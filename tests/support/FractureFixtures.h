@@ -13,8 +13,8 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HullBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "engine/fracture/FractureBody.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/fracture/DynamicStress.h"
+#include "engine/bodies/DynamicStress.h"
 #include "math/MgcQuaternion.h"
 #include "support/BodyFixtures.h"
 #include "support/MathTestUtil.h"

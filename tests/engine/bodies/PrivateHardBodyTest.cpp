@@ -13,8 +13,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
-#include "engine/fracture/DynamicStress.h"
 #include "geometry/MeshTransforms.h"
 #include "math/MgcQuaternion.h"
 #include "math/Tolerances.h"

@@ -1,4 +1,4 @@
-#include "engine/collision/CompoundPieces.h"
+#include "engine/bodies/CompoundPieces.h"
 
 #include "engine/bodies/HardBody.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/fracture/DynamicStress.h"
+#include "engine/bodies/DynamicStress.h"
 #include "engine/solver/Lsqr.h"
 #include "engine/solver/LsqrSystem.h"
 #include "support/BodyFixtures.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/ThreadSlots.h"
-#include "engine/fracture/JointFlags.h"
+#include "engine/bodies/JointFlags.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 

@@ -1,4 +1,4 @@
-#include "engine/fracture/DynamicStress.h"
+#include "engine/bodies/DynamicStress.h"
 
 #include <cmath>
 #include <cstring>
