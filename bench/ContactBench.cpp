@@ -38,6 +38,21 @@ BodyPtr unitBox(bool triangles, double sunk) {
   return body;
 }
 
+/// The unit box over the barrier y = 0 (sunk into it by `sunk`), made as a
+/// hull or a triangle-mesh body, and the manager's pair buffer of thread 0.
+struct BoxOnBarrier {
+  BoxOnBarrier(bool triangles, double sunk)
+      : ground(barrier()), box(unitBox(triangles, sunk)), pair(manager.threadBuffer(0)) {}
+  static HardBody* barrier() {
+    MgcVector3 normal = kUp;
+    return createBarrierBody(MgcVector3(), normal);
+  }
+  CollisionManager manager;
+  BodyPtr ground;
+  BodyPtr box;
+  CollisionPair* pair;
+};
+
 /// The pair as the four bottom corners of the unit box touching the ground,
 /// the box falling at `speed` without spin, prepared by the manager.
 void cornersOnGround(CollisionManager& manager, CollisionPair& pair, HardBody& box, HardBody& ground, double speed) {
@@ -55,32 +70,24 @@ void cornersOnGround(CollisionManager& manager, CollisionPair& pair, HardBody& b
 /// The four bottom corners of the box in contact with the ground, falling at
 /// 2 m/s: preparation and the collision solve (inside the friction cones).
 void BM_BoxOnBarrierCollision(benchmark::State& state) {
-  CollisionManager manager;
-  MgcVector3 normal = kUp;
-  BodyPtr ground(createBarrierBody(MgcVector3(), normal));
-  BodyPtr box = unitBox(false, 0.0);
-  box->setFrictionCoeff(0.5);
-  CollisionPair* pair = manager.threadBuffer(0);
+  BoxOnBarrier s(false, 0.0);
+  s.box->setFrictionCoeff(0.5);
   for (auto _ : state) {
-    cornersOnGround(manager, *pair, *box, *ground, 2.0);
+    cornersOnGround(s.manager, *s.pair, *s.box, *s.ground, 2.0);
     ContactBlocks* K = nullptr;
-    manager.resolveCollision(*pair, kContactColliding, K, box->getMass(), 0, 0);
-    benchmark::DoNotOptimize(box->getDyn().linearVelocity);
+    s.manager.resolveCollision(*s.pair, kContactColliding, K, s.box->getMass(), 0, 0);
+    benchmark::DoNotOptimize(s.box->getDyn().linearVelocity);
   }
 }
 BENCHMARK(BM_BoxOnBarrierCollision);
 
 /// The same contacts through the resting-contact solve.
 void BM_BoxOnBarrierRestingContact(benchmark::State& state) {
-  CollisionManager manager;
-  MgcVector3 normal = kUp;
-  BodyPtr ground(createBarrierBody(MgcVector3(), normal));
-  BodyPtr box = unitBox(false, 0.0);
-  CollisionPair* pair = manager.threadBuffer(0);
+  BoxOnBarrier s(false, 0.0);
   for (auto _ : state) {
-    cornersOnGround(manager, *pair, *box, *ground, 0.05);
-    manager.resolveContact(*pair, kContactResting, nullptr, box->getMass(), 0);
-    benchmark::DoNotOptimize(box->getDyn().linearVelocity);
+    cornersOnGround(s.manager, *s.pair, *s.box, *s.ground, 0.05);
+    s.manager.resolveContact(*s.pair, kContactResting, nullptr, s.box->getMass(), 0);
+    benchmark::DoNotOptimize(s.box->getDyn().linearVelocity);
   }
 }
 BENCHMARK(BM_BoxOnBarrierRestingContact);
@@ -89,17 +96,13 @@ BENCHMARK(BM_BoxOnBarrierRestingContact);
 /// the narrow phase (three contacts), the triangle mesh through its face
 /// tree (four).
 void BM_BoxOnBarrierContacts(benchmark::State& state) {
-  CollisionManager manager;
-  MgcVector3 normal = kUp;
-  BodyPtr ground(createBarrierBody(MgcVector3(), normal));
-  BodyPtr box = unitBox(state.range(0) != 0, 1e-3);
-  CollisionPair* pair = manager.threadBuffer(0);
+  BoxOnBarrier s(state.range(0) != 0, 1e-3);
   for (auto _ : state) {
-    pair->reset();
-    pair->firstBody = box.get();
-    pair->secondBody = ground.get();
-    const bool touching = manager.testBodyPair(box.get(), ground.get(), pair, 0) &&
-                          manager.testBodyPairExact(box.get(), ground.get(), pair, 0);
+    s.pair->reset();
+    s.pair->firstBody = s.box.get();
+    s.pair->secondBody = s.ground.get();
+    const bool touching = s.manager.testBodyPair(s.box.get(), s.ground.get(), s.pair, 0) &&
+                          s.manager.testBodyPairExact(s.box.get(), s.ground.get(), s.pair, 0);
     benchmark::DoNotOptimize(touching);
   }
   state.SetLabel(state.range(0) != 0 ? "triangle mesh" : "hull");

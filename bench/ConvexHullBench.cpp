@@ -11,20 +11,13 @@ extern "C" {
 #include <libqhull_r/libqhull_r.h>
 }
 
+#include "BenchPoints.h"
 #include "geometry/ConvexHull.h"
 #include "math/MgcVector3.h"
 
 using Mgc::MgcVector3;
 
 namespace {
-
-std::vector<MgcVector3> pointsInCube(std::uint32_t n) {
-  std::mt19937 engine(1);
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<MgcVector3> points;
-  for (std::uint32_t i = 0; i < n; ++i) points.emplace_back(uniform(engine), uniform(engine), uniform(engine));
-  return points;
-}
 
 // Few of these end on the hull: about n^(2/3) of them.
 std::vector<MgcVector3> pointsInBall(std::uint32_t n) {
@@ -39,18 +32,7 @@ std::vector<MgcVector3> pointsInBall(std::uint32_t n) {
 }
 
 // Every one of these is a hull vertex: the hardest case for a hull builder.
-std::vector<MgcVector3> pointsOnSphere(std::uint32_t n) {
-  std::mt19937 engine(3);
-  std::normal_distribution<double> normal;
-  std::vector<MgcVector3> points;
-  while (points.size() < n) {
-    MgcVector3 p(normal(engine), normal(engine), normal(engine));
-    const double length = p.Length();
-    if (length < 1e-3) continue;
-    points.push_back(p / length);
-  }
-  return points;
-}
+std::vector<MgcVector3> pointsOnSphere(std::uint32_t n) { return zovbench::pointsOnSphere(n, 3); }
 
 // qhull's hull of the same points with its default options, which join
 // coplanar facets as ours does. The result is freed inside the timing, as
@@ -110,7 +92,7 @@ BENCHMARK_TEMPLATE(BM_ConvexHullBesideQhull, pointsInBall)->Apply(hullSizes);
 BENCHMARK_TEMPLATE(BM_ConvexHullBesideQhull, pointsOnSphere)->Apply(hullSizes);
 
 void BM_ConvexHullCube(benchmark::State& state) {
-  const std::vector<MgcVector3> points = pointsInCube(static_cast<std::uint32_t>(state.range(0)));
+  const std::vector<MgcVector3> points = zovbench::pointsInCube(static_cast<std::uint32_t>(state.range(0)), 1);
   for (auto _ : state) {
     auto hull = convexHull(points.data(), static_cast<std::uint32_t>(points.size()));
     benchmark::DoNotOptimize(hull.get());

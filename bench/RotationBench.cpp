@@ -32,6 +32,17 @@ void timeProduct(benchmark::State& state, const A& a, const B& b) {
   }
 }
 
+/// Times convert(from, to), keeping its input and output from being optimised
+/// away.
+template <typename From, typename To, typename Convert>
+void timeConversion(benchmark::State& state, const From& from, To& to, Convert convert) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(from);
+    convert(from, to);
+    benchmark::DoNotOptimize(to);
+  }
+}
+
 }  // namespace
 
 static void BM_Matrix3Product(benchmark::State& state) {
@@ -51,22 +62,14 @@ BENCHMARK(BM_Matrix3TimesVector);
 static void BM_QuaternionToRotationMatrix(benchmark::State& state) {
   const Quaternion q(MgcVector3(0.48, 0.6, 0.64), 0.7);
   MgcMatrix3 m;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(q);
-    q.ToRotationMatrix(m);
-    benchmark::DoNotOptimize(m);
-  }
+  timeConversion(state, q, m, [](const Quaternion& from, MgcMatrix3& to) { from.ToRotationMatrix(to); });
 }
 BENCHMARK(BM_QuaternionToRotationMatrix);
 
 static void BM_QuaternionFromRotationMatrix(benchmark::State& state) {
   const MgcMatrix3 m = sampleRotation(2.5);
   Quaternion q;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(m);
-    q.FromRotationMatrix(m);
-    benchmark::DoNotOptimize(q);
-  }
+  timeConversion(state, m, q, [](const MgcMatrix3& from, Quaternion& to) { to.FromRotationMatrix(from); });
 }
 BENCHMARK(BM_QuaternionFromRotationMatrix);
 

@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchPoints.h"
 #include "geometry/ConvexHull.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "math/MgcVector3.h"
@@ -14,13 +15,7 @@ namespace {
 
 // A convex mesh of n vertices: the hull of points on the unit sphere.
 std::unique_ptr<ZOV_DFmesh> sphereMesh(std::uint32_t n) {
-  std::mt19937 engine(3);
-  std::normal_distribution<double> normal;
-  std::vector<MgcVector3> points;
-  while (points.size() < n) {
-    MgcVector3 p(normal(engine), normal(engine), normal(engine));
-    if (p.Unitize(1e-3) > 0.0) points.push_back(p);
-  }
+  const std::vector<MgcVector3> points = zovbench::pointsOnSphere(n, 3);
   return convexHullDF(points.data(), n);
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchPoints.h"
 #include "engine/shatter/VoronoiCarving.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcVector3.h"
@@ -46,14 +47,6 @@ std::unique_ptr<ZOV_DFmesh> cubeMesh() {
   return mesh;
 }
 
-std::vector<MgcVector3> seedsInCube(std::uint32_t n) {
-  std::mt19937 engine(3);
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<MgcVector3> seeds;
-  for (std::uint32_t i = 0; i < n; ++i) seeds.emplace_back(uniform(engine), uniform(engine), uniform(engine));
-  return seeds;
-}
-
 #ifdef ZOV_BENCH_VORO
 /// voro++'s time for the same cells in the same cube, in seconds: the mean of
 /// a few runs.
@@ -82,7 +75,7 @@ double voroSeconds(const std::vector<MgcVector3>& seeds) {
 void BM_CarveCube(benchmark::State& state) {
   const auto count = static_cast<std::uint32_t>(state.range(0));
   const std::unique_ptr<ZOV_DFmesh> cube = cubeMesh();
-  const std::vector<MgcVector3> seeds = seedsInCube(count);
+  const std::vector<MgcVector3> seeds = zovbench::pointsInCube(count, 3);
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     VoronoiCarving carving = carveVoronoiCells(cube.get(), seeds.data(), count, false);

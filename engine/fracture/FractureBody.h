@@ -443,6 +443,10 @@ class FractureBody : public HardBody, public CompoundPieces {
   bool ratiosMatchPieces() const;
   /// Mass ratios of the current pieces: piece mass / compound mass.
   void computeMassRatios(double compoundMass);
+  /// The end of a split's bookkeeping: the broken joints (the inactive list)
+  /// go to the split-joint and off-joint lists and count as broken, and no
+  /// deactivation is left pending.
+  void fileBrokenJoints();
 
   EngineList<DynamicStress*> splitJoints;
   EngineList<PrivateHardBody*> disconnectedBodies;

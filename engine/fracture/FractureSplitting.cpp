@@ -87,6 +87,13 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
 
   releaseParts(energyJoints, parent, randomize);
 
+  fileBrokenJoints();
+  bodyCursor = nullptr;
+  jointCursor = nullptr;
+  return 1;
+}
+
+void FractureBody::fileBrokenJoints() {
   for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
     splitJoints.append(node->value);
     offJoints.append(node->value);
@@ -94,9 +101,6 @@ std::uint32_t FractureBody::splitIntoFragments(bool randomize) {
   }
   inactiveJoints.clear();
   pendingDeactivations = 0;
-  bodyCursor = nullptr;
-  jointCursor = nullptr;
-  return 1;
 }
 
 void FractureBody::gatherJointGroup(EngineList<DynamicStress*>& group) {

@@ -52,10 +52,21 @@ struct Row {
   }
 };
 
-TEST(FractureWorld, CountsPiecesAndConnectsOnlyFractureBodies) {
+// A row (of the plain fracture body) filed in a world of its own; the world
+// is emptied and the body deleted when it goes.
+struct RowInWorld {
+  RowInWorld(int count, const char* name) : row(count, name) { world.addBody(row.body, 0); }
+  ~RowInWorld() {
+    world.clearAllBodies();
+    delete row.body;
+  }
   PrivateWorld world;
-  Row<> row(5, "row");
-  world.addBody(row.body, 0);
+  Row<> row;
+};
+
+TEST(FractureWorld, CountsPiecesAndConnectsOnlyFractureBodies) {
+  RowInWorld filed(5, "row");
+  auto& [world, row] = filed;
   EXPECT_EQ(world.countSubBodies(), 6u);
   for (int i = 0; i < 5; ++i) EXPECT_FALSE(world.containsBody(row.piece(i)));
 
@@ -71,16 +82,13 @@ TEST(FractureWorld, CountsPiecesAndConnectsOnlyFractureBodies) {
   world.removeBody(row.body);
   EXPECT_TRUE(world.activateBodyTree(row.body));
   EXPECT_FALSE(world.containsBody(row.body));
-  world.clearAllBodies();
-  delete row.body;
 }
 
 // Detaching the only joint of two pieces hands both to the world; attaching
 // it again takes them back.
 TEST(FractureWorld, DetachingTheOnlyJointFilesBothPieces) {
-  PrivateWorld world;
-  Row<> row(2, "pair");
-  world.addBody(row.body, 0);
+  RowInWorld filed(2, "pair");
+  auto& [world, row] = filed;
   DynamicStress* joint = row.joints[0];
   ASSERT_TRUE(world.detachJointFromBody(joint, row.body));
   EXPECT_FALSE(joint->isActive());
@@ -95,16 +103,13 @@ TEST(FractureWorld, DetachingTheOnlyJointFilesBothPieces) {
   world.addBody(row.body, 0);
   for (int i = 0; i < 2; ++i) EXPECT_FALSE(world.containsBody(row.piece(i)));
   world.removeBody(row.body);
-  world.clearAllBodies();
-  delete row.body;
 }
 
 // A piece switched static or dynamic stays a piece; breakable-by-force
 // follows; the compound's static decision follows the piece.
 TEST(FractureWorld, PieceSwitchesUpdateJointsAndTheCompound) {
-  PrivateWorld world;
-  Row<> row(3, "row");
-  world.addBody(row.body, 0);
+  RowInWorld filed(3, "row");
+  auto& [world, row] = filed;
   world.makeBodyStatic(row.piece(0), row.body);
   EXPECT_FALSE(world.containsBody(row.piece(0)));
   EXPECT_TRUE(row.body->isStatic());
@@ -119,8 +124,6 @@ TEST(FractureWorld, PieceSwitchesUpdateJointsAndTheCompound) {
   EXPECT_FALSE(row.body->isStatic());
   EXPECT_FALSE(world.containsBody(row.piece(1)));
   world.removeBody(row.body);
-  world.clearAllBodies();
-  delete row.body;
 }
 
 // After a step that split a body, the post-step retires it to the inactive

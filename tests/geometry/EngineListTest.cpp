@@ -51,6 +51,14 @@ struct Counted {
 };
 int Counted::constructions = 0;
 
+/// How many values and nodes the step makes.
+template <typename Step>
+int constructionsIn(Step step) {
+  const int before = Counted::constructions;
+  step();
+  return Counted::constructions - before;
+}
+
 }  // namespace
 
 // The list against a std::list model under random operations; unlinked nodes
@@ -127,9 +135,7 @@ TEST(EngineList, AppendAllSelfAssignmentNullPositionAndReleasedCache) {
   counted.append(Counted(1));
   counted.remove(Counted(1));
   counted.releaseCache();
-  const int before = Counted::constructions;
-  counted.append(Counted(2));
-  EXPECT_EQ(Counted::constructions - before, 2) << "one temporary and one new node";
+  EXPECT_EQ(constructionsIn([&] { counted.append(Counted(2)); }), 2) << "one temporary and one new node";
 }
 
 // A list holds its head and its linked nodes, and neither a node it has
@@ -195,23 +201,19 @@ TEST(EngineList, MovingTheFirstElementTakesItsNodeAndSpareNodesMoveBetweenCaches
   giver.remove(Counted(1));
   giver.remove(Counted(2));
   giver.giveCacheTo(taker, 1);
-  int before = Counted::constructions;
-  taker.append(Counted(5));
-  EXPECT_EQ(Counted::constructions - before, 1) << "the temporary only: a moved node";
-  before = Counted::constructions;
-  taker.append(Counted(6));
-  EXPECT_EQ(Counted::constructions - before, 2) << "the temporary and a new node";
-  before = Counted::constructions;
-  giver.append(Counted(7));
-  EXPECT_EQ(Counted::constructions - before, 1) << "the node the giver kept";
+  EXPECT_EQ(constructionsIn([&] { taker.append(Counted(5)); }), 1) << "the temporary only: a moved node";
+  EXPECT_EQ(constructionsIn([&] { taker.append(Counted(6)); }), 2) << "the temporary and a new node";
+  EXPECT_EQ(constructionsIn([&] { giver.append(Counted(7)); }), 1) << "the node the giver kept";
   // Every spare node, whatever the count.
   taker.remove(Counted(5));
   taker.remove(Counted(6));
   taker.giveCacheTo(giver);
-  before = Counted::constructions;
-  giver.append(Counted(8));
-  giver.append(Counted(9));
-  EXPECT_EQ(Counted::constructions - before, 2) << "both temporaries only";
+  EXPECT_EQ(constructionsIn([&] {
+              giver.append(Counted(8));
+              giver.append(Counted(9));
+            }),
+            2)
+      << "both temporaries only";
 }
 
 // A run of the first or last n elements moves whole, nodes and all, in its
@@ -243,9 +245,10 @@ TEST(EngineList, RunsOfElementsMoveWholeInTheirOrder) {
     for (auto it = c.target.rbegin(); it != c.target.rend(); ++it) to.append(Counted(*it));
     std::vector<const void*> runNodes;
     for (auto* node = from.getFirst(); node != nullptr; node = node->next) runNodes.push_back(node);
-    const int before = Counted::constructions;
-    const std::uint32_t moved = c.fromFront ? from.moveFirstRunTo(to, c.n) : from.moveLastRunTo(to, c.n);
-    EXPECT_EQ(Counted::constructions, before) << "no value or node made";
+    std::uint32_t moved = 0;
+    EXPECT_EQ(
+        constructionsIn([&] { moved = c.fromFront ? from.moveFirstRunTo(to, c.n) : from.moveLastRunTo(to, c.n); }), 0)
+        << "no value or node made";
     EXPECT_EQ(moved, c.moved);
     std::vector<int> sourceValues, targetValues;
     for (auto* node = from.getFirst(); node != nullptr; node = node->next) sourceValues.push_back(node->value.id);
@@ -271,9 +274,7 @@ TEST(EngineList, RunsOfElementsMoveWholeInTheirOrder) {
     // Neither list cached a node: the next insertion into the emptied
     // source makes one, beside the temporary.
     if (from.getCount() == 0) {
-      const int start = Counted::constructions;
-      from.append(Counted(0));
-      EXPECT_EQ(Counted::constructions - start, 2) << "the temporary and a new node";
+      EXPECT_EQ(constructionsIn([&] { from.append(Counted(0)); }), 2) << "the temporary and a new node";
     }
   }
   EngineList<Counted> self;
@@ -317,10 +318,6 @@ TEST(EngineList, SwappingAndReversingKeepTheNodes) {
   EXPECT_EQ(empty.getFirst()->value.id, 3);
   EXPECT_EQ(empty.getLast()->value.id, 1);
   // The spare node went with the elements: the emptied list makes a node.
-  int start = Counted::constructions;
-  full.append(Counted(4));
-  EXPECT_EQ(Counted::constructions - start, 2) << "the temporary and a new node";
-  start = Counted::constructions;
-  empty.append(Counted(5));
-  EXPECT_EQ(Counted::constructions - start, 1) << "the temporary only: the spare node";
+  EXPECT_EQ(constructionsIn([&] { full.append(Counted(4)); }), 2) << "the temporary and a new node";
+  EXPECT_EQ(constructionsIn([&] { empty.append(Counted(5)); }), 1) << "the temporary only: the spare node";
 }

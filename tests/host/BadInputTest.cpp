@@ -1,5 +1,7 @@
 // What bad input gets: an error, and the scene as it was.
 #include "HostFixture.h"
+#include "support/HostLookups.h"
+#include "support/RefusedLines.h"
 
 #include <maya/MArgList.h>
 #include <maya/MFnDependencyNode.h>
@@ -34,27 +36,19 @@ class BadInput : public HostTest {
     HostTest::SetUp();
     ASSERT_TRUE(MGlobal::executeCommand("polyCube -n box; polySphere -n ball; setAttr box.rotateOrder 2"));
   }
-  static MPlug plug(const char* name) {
-    MSelectionList list;
-    MPlug result;
-    if (list.add(name)) list.getPlug(0, result);
-    return result;
-  }
+  static MPlug plug(const char* name) { return zovtest::plugNamed(name); }
   /// Runs a line that must fail with the error and change nothing.
   static void expectRefused(const std::string& line, const std::string& error) {
     const std::string before = zovhost::testing::sceneText();
-    zovhost::testing::clearLogs();
-    EXPECT_FALSE(MGlobal::executeCommand(MString(line.c_str()))) << line;
-    EXPECT_TRUE(hasMessage(MessageKind::Error, error)) << line;
+    zovtest::expectRefusedLine({line.c_str(), error.c_str()}, [](const std::string& typed) {
+      return static_cast<bool>(MGlobal::executeCommand(MString(typed.c_str())));
+    });
     EXPECT_EQ(zovhost::testing::sceneText(), before) << line;
   }
 };
 
 TEST_F(BadInput, ValuesOutsideWhatAnAttributeHoldsAreRefused) {
-  const struct {
-    const char* line;
-    const char* error;
-  } cases[] = {
+  const zovtest::RefusedLine cases[] = {
       {"setAttr box.rotateOrder 99", "99 is not a value of 'box.rotateOrder' (0 xyz, 1 yzx"},
       {"setAttr box.rotateOrder -1", "-1 is not a value of"},
       {"setAttr box.rotateOrder 2.5", "2.5 is not a value of"},
@@ -88,10 +82,7 @@ TEST_F(BadInput, ValuesPastSinglePrecisionAreRefusedAndValuesPastALimitAreHeldAt
       "addAttr -ln pushY -at float -p push box; addAttr -ln pushZ -at float -p push box;"
       "addAttr -ln share -at double -min 0 -max 1 box; addAttr -ln count -at long box"));
   // 3.5e38 lies just past the greatest single-precision value (3.4028235e38).
-  const struct {
-    const char* line;
-    const char* error;
-  } refused[] = {
+  const zovtest::RefusedLine refused[] = {
       {"setAttr box.speed 1e300", "'box.speed' cannot hold 1e300"},
       {"setAttr box.speed -3.5e38", "'box.speed' cannot hold -3.5e38"},
       {"setAttr box.push 0 1e39 0", "'box.pushY' cannot hold 1e39"},

@@ -7,18 +7,13 @@
 #include <string>
 
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 
 namespace {
 
 class CubicCurves : public HostTest {
  protected:
-  static MDagPath pathOf(const std::string& name) {
-    MSelectionList list;
-    list.add(name.c_str());
-    MDagPath path;
-    list.getDagPath(0, path);
-    return path;
-  }
+  static MDagPath pathOf(const std::string& name) { return zovtest::pathNamed(name); }
 };
 
 /// The cubic Bezier curve of four points at t: the clamped cubic B-spline of

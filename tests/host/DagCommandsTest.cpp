@@ -1,6 +1,7 @@
 #include "DagSupport.h"
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/RefusedLines.h"
 
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
@@ -265,19 +266,14 @@ TEST_F(DagCommands, MakeIdentityHandsAGroupsTransformationDownAndNothingMovesInT
 TEST_F(DagCommands, MakeIdentityRefusesAMeshWithHistoryAndOnlyApplies) {
   run("polyCube -n box");
   run("xform -t 1 2 3 box");
-  const struct {
-    const char* line;
-    const char* error;
-  } refusals[] = {
+  const zovtest::RefusedLine refusals[] = {
       {"makeIdentity -apply true box", "makeIdentity: the mesh 'boxShape' has construction history"},
       {"makeIdentity -apply false box", "makeIdentity: this host only applies a transformation (-apply true)"},
       {"makeIdentity box", "makeIdentity: this host only applies a transformation (-apply true)"},
       {"makeIdentity -apply true boxShape", "makeIdentity: 'boxShape' is not a transform"},
   };
   for (const auto& refusal : refusals) {
-    zovhost::testing::clearLogs();
-    EXPECT_TRUE(dagtest::lineFails(refusal.line)) << refusal.line;
-    EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error, refusal.error)) << refusal.line;
+    zovtest::expectRefusedLine(refusal, [](const std::string& line) { return !dagtest::lineFails(line); });
     expectNumbers(runNumbers("xform -q -t box"), {1, 2, 3}, 0.0, refusal.line);
   }
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/HostLookups.h"
 #include "support/reference/EigenReference.h"
 
 /// Helpers of the DAG, transform and mesh tests: names to nodes and paths,
@@ -28,19 +29,9 @@ inline MIntArray ints(std::initializer_list<int> values) {
   return result;
 }
 
-inline MObject node(const std::string& name) {
-  MSelectionList list;
-  MObject object;
-  if (list.add(name.c_str())) list.getDependNode(0, object);
-  return object;
-}
+inline MObject node(const std::string& name) { return zovtest::nodeNamed(name); }
 
-inline MDagPath path(const std::string& name) {
-  MSelectionList list;
-  MDagPath result;
-  if (list.add(name.c_str())) list.getDagPath(0, result);
-  return result;
-}
+inline MDagPath path(const std::string& name) { return zovtest::pathNamed(name); }
 
 inline MPlug plug(const std::string& nodeName, const std::string& attribute) {
   return MFnDependencyNode(node(nodeName)).findPlug(attribute.c_str());

@@ -1,4 +1,5 @@
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MFnField.h>
@@ -22,12 +23,7 @@ class FieldsAndPaths : public HostTest {
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), result, false, true)) << line;
     return result;
   }
-  static MObject node(const MString& name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name)) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const MString& name) { return zovtest::nodeNamed(name.asChar()); }
 };
 
 TEST_F(FieldsAndPaths, FieldForcesFollowTheirKindMagnitudeDirectionAndReach) {

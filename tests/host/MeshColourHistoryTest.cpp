@@ -10,6 +10,7 @@
 #include <string>
 
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 
 namespace {
 
@@ -17,12 +18,7 @@ using zovhost::testing::commands;
 
 class MeshColourHistory : public HostTest {
  protected:
-  static MObject node(const char* name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name)) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const char* name) { return zovtest::nodeNamed(name); }
   static MDagPath path(const char* name) {
     MDagPath found;
     MDagPath::getAPathTo(node(name), found);

@@ -1,4 +1,5 @@
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MConditionMessage.h>
@@ -23,12 +24,7 @@ class Playback : public HostTest {
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), value)) << line;
     return value;
   }
-  static MPlug plugNamed(const std::string& name) {
-    MSelectionList list;
-    MPlug plug;
-    if (list.add(name.c_str())) list.getPlug(0, plug);
-    return plug;
-  }
+  static MPlug plugNamed(const std::string& name) { return zovtest::plugNamed(name); }
 };
 
 /// What a "timeChanged" handler sees: the frame and the host's conditions.

@@ -2,6 +2,7 @@
 // surfaces, the host's own rigid bodies, the nodes of a mesh's history, the
 // fields that scripts make, and a selected transform reaching its shape.
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 
 #include <maya/MDGMessage.h>
 #include <maya/MDagPath.h>
@@ -27,12 +28,7 @@ class SceneNodes : public HostTest {
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), result, false, true)) << line;
     return result.length() > 0 ? result[0] : MString();
   }
-  static MObject node(const std::string& name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name.c_str())) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const std::string& name) { return zovtest::nodeNamed(name); }
 };
 
 TEST_F(SceneNodes, SurfacesAndRigidBodiesAreShapesOfTheirOwnKind) {

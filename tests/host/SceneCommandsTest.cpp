@@ -1,5 +1,7 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/HostLookups.h"
+#include "support/RefusedLines.h"
 
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
@@ -32,12 +34,7 @@ class SceneCommands : public TestNodesTest {
     EXPECT_TRUE(MGlobal::executeCommand(line.c_str(), value)) << line;
     return value;
   }
-  static MObject node(const char* name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name)) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const char* name) { return zovtest::nodeNamed(name); }
 };
 
 TEST_F(SceneCommands, SetAttrWritesEachKindInItsOwnWords) {
@@ -206,20 +203,12 @@ TEST_F(SceneCommands, ADeleteThatALockedChildRefusesChangesNothingAndRecordsNoth
 }
 
 TEST_F(SceneCommands, CreateNodeRefusesUnknownTypesAndBadNames) {
-  struct Case {
-    const char* line;
-    const char* message;
-  };
-  const Case cases[] = {
+  const zovtest::RefusedLine cases[] = {
       {"createNode", "createNode: give one node type"},
       {"createNode noSuchType", "Unknown object type: noSuchType"},
       {"createNode doubler -n \"bad name\"", "createNode: invalid node name 'bad name'"},
   };
-  for (const Case& c : cases) {
-    zovhost::testing::clearLogs();
-    EXPECT_FALSE(run(c.line)) << c.line;
-    EXPECT_TRUE(hasMessage(MessageKind::Error, c.message)) << c.line;
-  }
+  for (const auto& c : cases) zovtest::expectRefusedLine(c, run);
   MStringArray made;
   ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n a", made));
   EXPECT_EQ(made[0], MString("a1"));

@@ -1,5 +1,7 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/HostLookups.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGMessage.h>
@@ -22,15 +24,6 @@ namespace {
 
 class SceneFiles : public TestNodesTest {
  protected:
-  void SetUp() override {
-    TestNodesTest::SetUp();
-    path = ::testing::TempDir() + "zovhost_scene_" + std::to_string(getpid()) + ".zsc";
-  }
-  void TearDown() override {
-    std::remove(path.c_str());
-    TestNodesTest::TearDown();
-  }
-
   /// Saves the scene, starts a new one and opens the saved one again: it must
   /// open without an error and be the scene that was saved.
   void expectReopensAsSaved() const {
@@ -42,12 +35,7 @@ class SceneFiles : public TestNodesTest {
     EXPECT_EQ(zovhost::testing::sceneText(), saved);
   }
 
-  static MObject node(const char* name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name)) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const char* name) { return zovtest::nodeNamed(name); }
 
   static MPlug plug(const char* nodeName, const char* attribute) {
     return MFnDependencyNode(node(nodeName)).findPlug(attribute);
@@ -69,7 +57,8 @@ class SceneFiles : public TestNodesTest {
     return result;
   }
 
-  std::string path;
+  const zovtest::ScratchFile scratch{"zovhost_scene_", ".zsc"};
+  const std::string& path = scratch.path;
 };
 
 TEST_F(SceneFiles, ASavedSceneOpensWithTheSameValuesAndConnections) {

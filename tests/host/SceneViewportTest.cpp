@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "HostFixture.h"
+#include "support/HostLookups.h"
 #include "support/PngReading.h"
 #include "testing/RenderTesting.h"
 
@@ -143,12 +144,7 @@ class SceneViewport : public HostTest {
   }
 
   static void run(const std::string& line) { ASSERT_TRUE(MGlobal::executeCommand(line.c_str())) << line; }
-  static MDagPath path(const std::string& name) {
-    MSelectionList list;
-    MDagPath found;
-    if (list.add(name.c_str())) list.getDagPath(0, found);
-    return found;
-  }
+  static MDagPath path(const std::string& name) { return zovtest::pathNamed(name); }
 };
 
 TEST_F(SceneViewport, DefaultCamerasAreMadeWhenAViewAsksAndReadAsTheirPlacesSay) {

@@ -2,6 +2,7 @@
 // scopes, procedures, control flow, back-quoted commands, and what bad
 // scripts get.
 #include "HostFixture.h"
+#include "support/RefusedLines.h"
 
 #include <maya/MArgList.h>
 #include <maya/MGlobal.h>
@@ -269,10 +270,7 @@ TEST_F(ScriptLanguage, PrintWritesNumbersAsTheHostDoesAndArraysOneElementALine) 
 }
 
 TEST_F(ScriptLanguage, BadScriptsGetAnErrorAndRunNothing) {
-  const struct {
-    const char* script;
-    const char* error;
-  } cases[] = {
+  const zovtest::RefusedLine cases[] = {
       {"polyCube; print \"unterminated", "unterminated string"},
       {"polyCube; if (1) {", "'}' missing"},
       {"polyCube; global proc noBody()", "has no body"},
@@ -283,10 +281,8 @@ TEST_F(ScriptLanguage, BadScriptsGetAnErrorAndRunNothing) {
       {"polyCube; else print 1;", "'else' without 'if'"},
   };
   for (const auto& c : cases) {
-    zovhost::testing::clearLogs();
-    EXPECT_FALSE(run(c.script)) << c.script;
-    EXPECT_TRUE(hasMessage(MessageKind::Error, c.error)) << c.script;
-    EXPECT_FALSE(run("select pCube1")) << c.script;  // the first command did not run either
+    zovtest::expectRefusedLine(c, run);
+    EXPECT_FALSE(run("select pCube1")) << c.line;  // the first command did not run either
   }
   // Nesting without end is refused, not followed to the end of the stack.
   EXPECT_FALSE(run(std::string(100000, '(') + "1" + std::string(100000, ')')));
@@ -298,10 +294,7 @@ TEST_F(ScriptLanguage, BadScriptsGetAnErrorAndRunNothing) {
 }
 
 TEST_F(ScriptLanguage, RuntimeErrorsStopTheScriptWhereTheyHappen) {
-  const struct {
-    const char* script;
-    const char* error;
-  } cases[] = {
+  const zovtest::RefusedLine cases[] = {
       {"polyCube; print $nothing; polyCube;", "\"$nothing\" is an undeclared variable"},
       {"polyCube; int $x = 1 / 0; polyCube;", "Division by zero"},
       {"polyCube; string $a[]; $a[-1] = \"x\"; polyCube;", "is negative"},
@@ -313,11 +306,9 @@ TEST_F(ScriptLanguage, RuntimeErrorsStopTheScriptWhereTheyHappen) {
   };
   for (const auto& c : cases) {
     zovhost::testing::resetScene();
-    zovhost::testing::clearLogs();
-    EXPECT_FALSE(run(c.script)) << c.script;
-    EXPECT_TRUE(hasMessage(MessageKind::Error, c.error)) << c.script;
-    EXPECT_TRUE(run("select pCube1")) << c.script;   // what ran before stays
-    EXPECT_FALSE(run("select pCube2")) << c.script;  // nothing after ran
+    zovtest::expectRefusedLine(c, run);
+    EXPECT_TRUE(run("select pCube1")) << c.line;   // what ran before stays
+    EXPECT_FALSE(run("select pCube2")) << c.line;  // nothing after ran
   }
 }
 

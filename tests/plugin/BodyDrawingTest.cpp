@@ -22,6 +22,7 @@
 #include "BodyFixture.h"
 #include "src/simulation/zovCrackerNode.h"
 #include "src/viewport/rigidBodyNodeDrawVport20.h"
+#include "support/HostLookups.h"
 #include "support/PngReading.h"
 #include "testing/RenderTesting.h"
 
@@ -377,12 +378,7 @@ namespace {
 
 /// Where the perspective camera shows a world point, from the camera's own
 /// readings: pixel column and row (rows from the top) of a width x height picture.
-MDagPath pathOf(const std::string& name) {
-  MSelectionList list;
-  MDagPath path;
-  if (list.add(name.c_str())) list.getDagPath(0, path);
-  return path;
-}
+using zovtest::pathNamed;
 
 std::array<double, 2> seenAt(const MFnCamera& camera, const MPoint& point, int width, int height) {
   const MVector d = point - camera.eyePoint(MSpace::kWorld);
@@ -414,7 +410,7 @@ TEST_F(BodyDrawing, SnapshotsShowEachBodyInsideTheProjectionOfItsWorldBox) {
     ASSERT_EQ(picture.height, kHeight) << renderer;
     // The projected world box of each body (a capsule's reaches past its
     // mesh), a pixel wider for line rasterisation.
-    const MFnCamera camera(pathOf("persp"));
+    const MFnCamera camera(pathNamed("persp"));
     std::vector<std::array<double, 4>> boxes;
     for (const char* name : {"left", "right", "rod"}) {
       MPointArray points;
@@ -427,7 +423,7 @@ TEST_F(BodyDrawing, SnapshotsShowEachBodyInsideTheProjectionOfItsWorldBox) {
                                  end.y + (corner & 2 ? capsule.radius : -capsule.radius),
                                  end.z + (corner & 4 ? capsule.radius : -capsule.radius)));
       } else {
-        MFnMesh(pathOf(std::string(name) + "Shape")).getPoints(points, MSpace::kWorld);
+        MFnMesh(pathNamed(std::string(name) + "Shape")).getPoints(points, MSpace::kWorld);
       }
       std::array<double, 4> box = {1e9, 1e9, -1e9, -1e9};
       for (unsigned int i = 0; i < points.length(); ++i) {

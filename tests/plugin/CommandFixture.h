@@ -26,12 +26,48 @@ class CommandTest : public BodyTest {
   }
 
   /// The nodes of a type, by name, in creation order.
-  static std::vector<std::string> nodesOfType(const std::string& type) {
-    MStringArray names;
-    MGlobal::executeCommand(("ls -type " + type).c_str(), names);
-    std::vector<std::string> result;
-    for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
-    return result;
+  static std::vector<std::string> nodesOfType(const std::string& type) { return zovtest::nodesOfType(type); }
+
+  /// Selects the other objects and the shards the shatter of `source` made
+  /// and makes them rigid bodies (shape type 2); answers the scene's rigid
+  /// bodies then.
+  static std::vector<std::string> bodiesOfShards(const std::string& source, const std::string& others = "") {
+    std::string selection = "select " + others;
+    for (const std::string& shard : nodesOfType("transform"))
+      if (shard.rfind(source + "_shard", 0) == 0) selection += " " + shard;
+    run(selection);
+    run("new_ZOVBody -st 2");
+    zovhost::testing::flushIdleQueue();
+    return nodesOfType("zovRigidBody");
+  }
+
+  /// Selects the bodies and runs zovFractureBody with the flags; answers
+  /// whether it succeeded.
+  static bool fracture(const std::vector<std::string>& bodies, const std::string& flags = "-dTh 0.05") {
+    std::string line = "select";
+    for (const std::string& body : bodies) line += " " + body;
+    run(line);
+    return runs("zovFractureBody " + flags);
+  }
+
+  /// The 2 x 2 x 2 cube "rock", moved to `place` when one is given, and
+  /// shattered with the flags.
+  static void shatteredRock(const std::string& flags, const std::string& place = "") {
+    run("polyCube -w 2 -h 2 -d 2 -n rock");
+    if (!place.empty()) run("setAttr rock.translate " + place);
+    ASSERT_TRUE(runs("zovShatter " + flags + " rock"));
+    zovhost::testing::flushIdleQueue();
+  }
+
+  /// The rock (see shatteredRock) shattered, seed 3 and the extra flags, into
+  /// four shards, which are made bodies and glued into one fracture body.
+  static void rockOfFourGluedShards(const std::string& extraFlags = "", const std::string& place = "") {
+    ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 4 -sed 3 " + extraFlags, place));
+    ASSERT_TRUE(runs("select rock_shard1 rock_shard2 rock_shard3 rock_shard4; new_ZOVBody -shapeType 2"));
+    ASSERT_TRUE(
+        runs("select rock_shardZovBody1 rock_shardZovBody2 rock_shardZovBody3 rock_shardZovBody4;"
+             "zovFractureBody -dTh 0.05"));
+    zovhost::testing::flushIdleQueue();
   }
 
   /// Whether the plug `from` feeds the plug `to`.

@@ -23,34 +23,25 @@
 #include "src/nodeLinks.h"
 #include "src/shatter/shatterLocatorNode.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "support/HostLookups.h"
 #include "testing/HostTesting.h"
 
 namespace {
 
 using namespace zovhost::testing;
 
-std::vector<std::string> namesOfType(const std::string& type) {
-  MStringArray names;
-  MGlobal::executeCommand(("ls -type " + type).c_str(), names);
-  std::vector<std::string> result;
-  for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
-  return result;
-}
+using zovtest::nodesOfType;
 
 template <typename Node>
 Node& userNodeNamed(const std::string& name) {
-  MSelectionList list;
-  MObject object;
-  list.add(name.c_str());
-  list.getDependNode(0, object);
-  return *userNodeOf<Node>(object);
+  return *userNodeOf<Node>(zovtest::nodeNamed(name));
 }
 
 /// What the nodes and the world disagree on, one line each; empty when they
 /// agree. A body node brought back by an undo makes its engine body when the
 /// solver next reads it: the linked ones are read first, as a frame would.
 std::vector<std::string> disagreements() {
-  for (const std::string& name : namesOfType("zovRigidBody")) {
+  for (const std::string& name : nodesOfType("zovRigidBody")) {
     rigidBodyNode& rigid = userNodeNamed<rigidBodyNode>(name);
     if (MPlug(rigid.thisMObject(), rigidBodyNode::solver).isConnected()) rigid.pullAll();
   }
@@ -66,7 +57,7 @@ struct Step {
 
 std::string namesOf(const std::string& type) {
   std::string text;
-  for (const std::string& name : namesOfType(type)) text += name + " ";
+  for (const std::string& name : nodesOfType(type)) text += name + " ";
   return text;
 }
 
@@ -83,7 +74,7 @@ std::string previewWork() {
 }
 std::string strengthWork() {
   std::string text;
-  for (const std::string& joint : namesOfType("zovStressNode")) {
+  for (const std::string& joint : nodesOfType("zovStressNode")) {
     double strength = 0.0;
     MGlobal::executeCommand(("getAttr " + joint + ".forceStrenght").c_str(), strength);
     text += std::to_string(strength) + " ";
@@ -92,7 +83,7 @@ std::string strengthWork() {
 }
 std::string staticWork() {
   std::string text;
-  for (const std::string& name : namesOfType("zovRigidBody"))
+  for (const std::string& name : nodesOfType("zovRigidBody"))
     if (HardBody* body = userNodeNamed<rigidBodyNode>(name).engineBody(false)) text += body->isStatic() ? "s" : "d";
   return text + "| " + fractureWork();
 }

@@ -33,6 +33,7 @@
 
 #include "MeshTestSupport.h"
 #include "platform/Processors.h"
+#include "support/HostLookups.h"
 #include "support/PngReading.h"
 #include "testing/HostTesting.h"
 
@@ -52,20 +53,9 @@ constexpr std::uint8_t kStaticRgb[3] = {0, 0, 255};
 
 std::string demoScript() { return fs::path(ZOV_EXAMPLES_UI_PATH).parent_path().append("demo.mel").string(); }
 
-MDagPath pathOf(const std::string& name) {
-  MSelectionList list;
-  MDagPath path;
-  if (list.add(name.c_str())) list.getDagPath(0, path);
-  return path;
-}
+using zovtest::pathNamed;
 
-std::vector<std::string> nodesOfType(const std::string& type) {
-  MStringArray names;
-  MGlobal::executeCommand(("ls -type " + type).c_str(), names);
-  std::vector<std::string> found;
-  for (unsigned int i = 0; i < names.length(); ++i) found.push_back(names[i].asChar());
-  return found;
-}
+using zovtest::nodesOfType;
 
 /// The first mesh shape under a transform.
 MDagPath meshUnder(const MDagPath& transform) {
@@ -311,7 +301,7 @@ class DemoScene : public ::testing::Test {
     if (meshes.empty()) {
       if (frame != 1) return;
       for (const std::string& body : nodesOfType("zovRigidBody")) {
-        MDagPath transform = pathOf(body);
+        MDagPath transform = pathNamed(body);
         transform.pop();
         const MDagPath mesh = meshUnder(transform);
         if (MFnDagNode(transform.node()).name() == "ground") {
@@ -343,7 +333,7 @@ class DemoScene : public ::testing::Test {
       if (frame == kLastFrame - 1) shard.beforeLast = points;
       if (frame == kLastFrame) shard.last = points;
     }
-    if (frame == kPictureFrame) run->groundPictured = worldPoints(meshUnder(pathOf("ground")));
+    if (frame == kPictureFrame) run->groundPictured = worldPoints(meshUnder(pathNamed("ground")));
   }
 
   static void TearDownTestSuite() {

@@ -370,18 +370,10 @@ TEST_F(FractureTest, TheSolverReachesItsFractureBodiesAndNoOtherNodeAsFrameParti
 TEST_F(FractureTest, PiecesOfOneShatterShareItsIndexAsTheirGroup) {
   // A 2 x 2 x 2 cube shattered into six shards, and a unit cube against its
   // +x face that belongs to no shatter.
-  run("polyCube -w 2 -h 2 -d 2 -n rock");
-  ASSERT_TRUE(runs("zovShatter -ns 6 -sed 3 rock"));
-  zovhost::testing::flushIdleQueue();
+  ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 6 -sed 3"));
   run("polyCube -n loose");
   run("setAttr loose.translate 1.5 0 0");
-  std::string selection = "select loose";
-  for (const std::string& shard : nodesOfType("transform"))
-    if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
-  run(selection);
-  run("new_ZOVBody -st 2");
-  zovhost::testing::flushIdleQueue();
-  const std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+  const std::vector<std::string> bodies = bodiesOfShards("rock", "loose");
   ASSERT_EQ(bodies.size(), 7u);
   ASSERT_TRUE(fracture(bodies));
   const std::vector<std::string> records = nodesOfType("zovVoronoiNode");

@@ -54,15 +54,6 @@ class FractureTest : public CommandTest {
     return bodies;
   }
 
-  /// Selects the bodies and runs zovFractureBody with the flags; answers
-  /// whether it succeeded.
-  static bool fracture(const std::vector<std::string>& bodies, const std::string& flags = "-dTh 0.05") {
-    std::string line = "select";
-    for (const std::string& body : bodies) line += " " + body;
-    run(line);
-    return runs("zovFractureBody " + flags);
-  }
-
   static FractureBodyNode& fractureNode(const std::string& name = "ZovFractureBody") {
     return *static_cast<FractureBodyNode*>(MFnDependencyNode(node(name)).userNode());
   }
@@ -74,6 +65,20 @@ class FractureTest : public CommandTest {
     std::vector<SceneStress*> found;
     for (unsigned int i = 0; i < fracture.numStresses(); ++i) found.push_back(fracture.stressNodeAt(i));
     return found;
+  }
+
+  /// No fracture body or joint node is left and each body is free again:
+  /// unlocked, its mass unlocked, in no fracture body, its engine body in the
+  /// world.
+  static void expectFreeBodiesOnly(const std::vector<std::string>& bodies) {
+    EXPECT_TRUE(nodesOfType("zovFbodyNode").empty());
+    EXPECT_TRUE(nodesOfType("zovStressNode").empty());
+    for (const std::string& name : bodies) {
+      EXPECT_FALSE(MFnDependencyNode(node(name)).isLocked()) << name;
+      EXPECT_FALSE(MPlug(node(name), rigidBodyNode::mass).isLocked()) << name;
+      EXPECT_EQ(bodyNode(name).fractureBodyNode(), nullptr) << name;
+      EXPECT_TRUE(theWorld->containsBody(bodyNode(name).engineBody(false))) << name;
+    }
   }
 
   /// The cell (x, y, z) a rigid body's name stands for.

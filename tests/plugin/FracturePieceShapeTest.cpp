@@ -55,6 +55,13 @@ class FracturePieceShape : public ShatteredCubeTest {
     bodyNode(body).engineBody(true);
     bodyNode(body).pullAll();
   }
+  /// Saved at the first frame and opened in a fresh host, the scene plays as
+  /// it played before.
+  static void expectReopenedSceneToPlayAs(const std::vector<FrameRecord>& played, const std::string& path) {
+    run("currentTime " + std::to_string(kFirstFrame));
+    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
+    expectSamePlay(played, play(kPlayedTo));
+  }
 };
 
 TEST_F(FracturePieceShape, APieceWhoseBodyIsMadeAgainStaysWithItsJointsAndPlaysAsTheReopenedScene) {
@@ -90,10 +97,7 @@ TEST_F(FracturePieceShape, APieceWhoseBodyIsMadeAgainStaysWithItsJointsAndPlaysA
     const std::vector<FrameRecord> changed = play(kPlayedTo);
     ASSERT_GT(brokenCount(changed), 0u);
     EXPECT_EQ(disagreements(), "");
-
-    run("currentTime " + std::to_string(kFirstFrame));
-    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
-    expectSamePlay(changed, play(kPlayedTo));
+    expectReopenedSceneToPlayAs(changed, path);
   }
 }
 
@@ -177,9 +181,7 @@ TEST_F(FracturePieceShape, APieceThatLeftComesBackWithItsJointsWhenTheChangeIsUn
     const std::vector<FrameRecord> played = play(kPlayedTo);
     expectSamePlay(asBefore, played);
     EXPECT_EQ(disagreements(), "");
-    run("currentTime " + std::to_string(kFirstFrame));
-    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(path));
-    expectSamePlay(played, play(kPlayedTo));
+    expectReopenedSceneToPlayAs(played, path);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "FractureFixture.h"
 #include "SceneWorldWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
+#include "support/HostLookups.h"
 
 namespace {
 
@@ -22,13 +23,7 @@ constexpr double kFrameSeconds = 1.0 / 24.0;
 
 using Group = std::set<const PrivateHardBody*>;
 
-MMatrix worldMatrix(const std::string& transform) {
-  MSelectionList list;
-  MDagPath path;
-  list.add(transform.c_str());
-  list.getDagPath(0, path);
-  return path.inclusiveMatrix();
-}
+MMatrix worldMatrix(const std::string& transform) { return zovtest::pathNamed(transform).inclusiveMatrix(); }
 
 /// The groups of pieces that move as one in the engine: a whole body's
 /// pieces; for a split body its loose pieces one by one and its fragments'
@@ -551,17 +546,8 @@ TEST_F(FracturePlay, ACubeOfSixtyFourShardsBreaksOnLandingAndItsFragmentsRestAnd
   // impact is found once a substep, after the pieces have moved into what
   // they hit by up to their travel in it.
   constexpr int kLandingFrames = 4 * 24;
-  run("polyCube -w 2 -h 2 -d 2 -n rock");
-  run("setAttr rock.translate 0 4 0");
-  ASSERT_TRUE(runs("zovShatter -ns 64 -sed 2 rock"));
-  zovhost::testing::flushIdleQueue();
-  std::string selection = "select";
-  for (const std::string& shard : nodesOfType("transform"))
-    if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
-  run(selection);
-  run("new_ZOVBody -st 2");
-  zovhost::testing::flushIdleQueue();
-  const std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+  ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 64 -sed 2", "0 4 0"));
+  const std::vector<std::string> bodies = bodiesOfShards("rock");
   ASSERT_EQ(bodies.size(), 64u);
   makeBoxBody("ground", 20, 1, 20, "0 -0.5 0", "0 0 0", 2, "zovSolverNode1");
   run("setAttr groundBody.passive 1");

@@ -13,6 +13,7 @@
 #include "FractureFixture.h"
 #include "engine/bodies/BodyFlags.h"
 #include "engine/bodies/PrivateHardBody.h"
+#include "support/HostLookups.h"
 
 namespace {
 
@@ -29,6 +30,23 @@ class FractureTools : public FractureTest {
     run("group -n block piece000 piece001 piece010 piece011 piece100 piece101 piece110 piece111");
     ASSERT_TRUE(fracture(block));
     run("setAttr ZovFractureBody.randomThreshold 0; getAttr ZovFractureBody.ca_randomThreshold");
+  }
+
+  /// The built block with the two bodies made a cluster, and the fracture
+  /// body selected.
+  void builtBlockWithCluster(const std::string& first, const std::string& second) {
+    ASSERT_NO_FATAL_FAILURE(builtBlock());
+    select({first, second});
+    ASSERT_TRUE(runs("zovCluster -as"));
+    select({"ZovFractureBody"});
+  }
+
+  /// The scene's one fracture body node is `name`; it holds `joints` joint
+  /// nodes and its engine body `pieces` pieces.
+  static void expectOnlyFractureBody(const std::string& name, unsigned joints, unsigned pieces) {
+    EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{name});
+    EXPECT_EQ(fractureNode(name).numStresses(), joints);
+    EXPECT_EQ(fractureNode(name).getFractureBody()->getNJointBodies(), pieces);
   }
 
   static void select(const std::vector<std::string>& names) {
@@ -50,13 +68,7 @@ class FractureTools : public FractureTest {
   static std::set<std::string> asSet(const std::vector<std::string>& words) {
     return std::set<std::string>(words.begin(), words.end());
   }
-  static MMatrix worldMatrix(const std::string& transform) {
-    MSelectionList list;
-    MDagPath path;
-    list.add(transform.c_str());
-    list.getDagPath(0, path);
-    return path.inclusiveMatrix();
-  }
+  static MMatrix worldMatrix(const std::string& transform) { return zovtest::pathNamed(transform).inclusiveMatrix(); }
   static size_t linesStarting(const std::string& start) {
     size_t count = 0;
     for (const auto& command : zovhost::testing::commands())
@@ -250,10 +262,7 @@ TEST_F(FractureTools, DeletingAFractureBodyLeavesOrdinaryBodiesAndAWaitingPieceW
 }
 
 TEST_F(FractureTools, DeletingWithTheBodiesTakesThePiecesAndTheClustersAlong) {
-  builtBlock();
-  select({bodyName(0, 0, 0), bodyName(0, 0, 1)});
-  ASSERT_TRUE(runs("zovCluster -as"));
-  select({"ZovFractureBody"});
+  ASSERT_NO_FATAL_FAILURE(builtBlockWithCluster(bodyName(0, 0, 0), bodyName(0, 0, 1)));
   std::vector<std::string> result;
   ASSERT_TRUE(runs("deleteZovFBody -db", &result));
   EXPECT_EQ(result, std::vector<std::string>{"ZovFractureBody"});
@@ -276,9 +285,7 @@ TEST_F(FractureTools, DetachingOnePieceTakesOnlyItAndItsJoints) {
   zovhost::testing::clearLogs();
   ASSERT_TRUE(runs("Detach_FBody"));
   EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Warning, " time set to start frame to detach fracture body"));
-  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody"});
-  EXPECT_EQ(fractureNode().numStresses(), 9u);
-  EXPECT_EQ(fractureNode().getFractureBody()->getNJointBodies(), 7u);
+  expectOnlyFractureBody("ZovFractureBody", 9, 7);
   EXPECT_EQ(bodyNode(bodyName(0, 0, 0)).fractureBodyNode(), nullptr);
   EXPECT_FALSE(feeds("ZovFractureBody.rigidBodies", bodyName(0, 0, 0) + ".fracture"));
 }
@@ -350,9 +357,7 @@ TEST_F(FractureTools, StaticPiecesLeaveSinglyAndTheLastPiecesTakeTheSourceAlong)
     if (name != bodyName(1, 1, 0) && name != bodyName(1, 1, 1)) rest.push_back(name);
   select(rest);
   ASSERT_TRUE(runs("Detach_FBody"));
-  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody1"});
-  EXPECT_EQ(fractureNode("ZovFractureBody1").numStresses(), 7u);
-  EXPECT_EQ(fractureNode("ZovFractureBody1").getFractureBody()->getNJointBodies(), 6u);
+  expectOnlyFractureBody("ZovFractureBody1", 7, 6);
   prepareSimulation("zovSolverNode1", 1, 24);
   for (int f = 2; f <= 5; ++f) frame(f);
 }
@@ -365,9 +370,7 @@ TEST_F(FractureTools, PiecesWithoutACommonJointStayAndALongNameIsKeptWhole) {
   zovhost::testing::clearLogs();
   EXPECT_FALSE(runs("Detach_FBody"));
   EXPECT_TRUE(zovhost::testing::hasMessage(MessageKind::Error, "invalid selection"));
-  EXPECT_EQ(nodesOfType("zovFbodyNode"), std::vector<std::string>{"ZovFractureBody"});
-  EXPECT_EQ(fractureNode().numStresses(), 12u);
-  EXPECT_EQ(fractureNode().getFractureBody()->getNJointBodies(), 8u);
+  expectOnlyFractureBody("ZovFractureBody", 12, 8);
   for (const std::string& name : block) EXPECT_EQ(bodyNode(name).fractureBodyNode(), &fractureNode()) << name;
   // Nor does a selection that starts with something else.
   select({"zovSolverNode1", bodyName(0, 0, 0)});
@@ -483,10 +486,7 @@ TEST_F(FractureTools, ResetAllGivesEveryJointTheThresholdAndSetToMassScalesByThe
 }
 
 TEST_F(FractureTools, QueryGivesThePiecesTransformsClusterPiecesLastAndTheAnimatedParentFlag) {
-  builtBlock();
-  select({bodyName(0, 1, 0), bodyName(1, 1, 1)});
-  ASSERT_TRUE(runs("zovCluster -as"));
-  select({"ZovFractureBody"});
+  ASSERT_NO_FATAL_FAILURE(builtBlockWithCluster(bodyName(0, 1, 0), bodyName(1, 1, 1)));
   std::vector<std::string> result;
   ASSERT_TRUE(runs("queryZovFBody -gtn", &result));
   ASSERT_EQ(result.size(), 8u);

@@ -59,9 +59,7 @@ TEST_F(FractureUndo, PiecesTakenAwayByAnyRouteLeaveNothingThatReachesThemAndTheE
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.what);
-    zovhost::testing::resetHost();
-    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-    run("playbackOptions -min 1 -max 101");
+    ASSERT_NO_FATAL_FAILURE(freshHost());
     const std::vector<std::string> steps = sceneSteps();
     for (size_t i : {0, 1, 2, 3, 6}) ASSERT_TRUE(runs(steps[i])) << steps[i];
     zovhost::testing::flushIdleQueue();
@@ -99,9 +97,7 @@ TEST_F(FractureUndo, EveryPrefixOfTheUsersCommandsUndoneAndRedoneKeepsTheWorldAs
   ASSERT_GT(depth, 8);
   for (int k = 1; k <= depth; ++k) {
     SCOPED_TRACE("undo and redo of the last " + std::to_string(k));
-    zovhost::testing::resetHost();
-    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-    run("playbackOptions -min 1 -max 101");
+    ASSERT_NO_FATAL_FAILURE(freshHost());
     buildScene();
     for (int u = 1; u <= k; ++u) {
       ASSERT_TRUE(runs("undo")) << u;
@@ -151,9 +147,7 @@ TEST_F(FractureUndo, DeletesUndoneAtRestAndDuringPlaybackKeepTheWorldAsTheNodesS
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    zovhost::testing::resetHost();
-    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-    run("playbackOptions -min 1 -max 101");
+    ASSERT_NO_FATAL_FAILURE(freshHost());
     buildScene();
     playWalking(c.frame);
     const std::string deleted = c.deleted;

@@ -11,6 +11,7 @@
 
 #include "RoughenSupport.h"
 #include "ShatterFixture.h"
+#include "support/HostLookups.h"
 
 namespace {
 
@@ -153,18 +154,10 @@ TEST_F(Jagginess, CutVerticesMoveAlongTheCutNormalWithinTheOuterFaceAndCornersSt
   EXPECT_EQ(corners, 1);
 }
 
-std::vector<std::string> nodesOf(const std::string& type) {
-  MStringArray names;
-  MGlobal::executeCommand(("ls -type " + type).c_str(), names);
-  std::vector<std::string> result;
-  for (unsigned int i = 0; i < names.length(); ++i) result.push_back(names[i].asChar());
-  return result;
-}
-
 /// The shards (1 to 8) that carry mesh operation nodes, in the order their
 /// nodes were made; each listed once per pair of nodes.
 std::vector<int> roughenedInOrder() {
-  const std::vector<std::string> nodes = nodesOf("zovMeshOpNode");
+  const std::vector<std::string> nodes = zovtest::nodesOfType("zovMeshOpNode");
   std::vector<std::pair<size_t, int>> order;
   for (int k = 1; k <= 8; ++k) {
     const std::vector<MObject> chain = meshOpChain(pathOf("cube_shard" + std::to_string(k)));

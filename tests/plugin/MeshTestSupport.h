@@ -17,6 +17,7 @@
 
 #include "engine/MeshFactory.h"
 #include "src/meshes/cutFaceTags.h"
+#include "support/HostLookups.h"
 
 /// Helpers of the mesh conversion and shard tests.
 namespace meshtest {
@@ -47,9 +48,7 @@ inline MIntArray ints(const std::vector<int>& values) {
 
 /// The path of a node; of the mesh below a transform unless shape is false.
 inline MDagPath pathOf(const std::string& name, bool shape = true) {
-  MSelectionList list;
-  MDagPath path;
-  if (list.add(name.c_str())) list.getDagPath(0, path);
+  MDagPath path = zovtest::pathNamed(name);
   if (shape && path.isValid() && !path.hasFn(MFn::kMesh)) path.extendToShape();
   return path;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "src/simulation/collisionShapeNode.h"
+#include "support/HostLookups.h"
 #include "testing/HostTesting.h"
 
 /// The command line that loads the module from its build path.
@@ -42,12 +43,7 @@ class PluginTest : public ::testing::Test {
     zovhost::testing::flushIdleQueue();
   }
 
-  static MObject node(const std::string& name) {
-    MSelectionList list;
-    MObject object;
-    if (list.add(name.c_str())) list.getDependNode(0, object);
-    return object;
-  }
+  static MObject node(const std::string& name) { return zovtest::nodeNamed(name); }
 
   static collisionShapeNode& shapeNode(const std::string& name) {
     return *static_cast<collisionShapeNode*>(MFnDependencyNode(node(name)).userNode());

@@ -13,6 +13,7 @@
 #include "SceneWorldWalk.h"
 #include "engine/PrivateWorld.h"
 #include "src/shatter/voronoiNode.h"
+#include "support/ScratchFile.h"
 #include "testing/HostTesting.h"
 #include "testing/RenderTesting.h"
 
@@ -22,15 +23,6 @@ using namespace zovhost::testing;
 
 class SceneCallbacks : public CommandTest {
  protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    path = ::testing::TempDir() + "zov_callbacks_" + std::to_string(getpid()) + ".zsc";
-  }
-  void TearDown() override {
-    std::remove(path.c_str());
-    CommandTest::TearDown();
-  }
-
   /// A solver over the range 1 .. 24 and three cubes made bodies: one
   /// passive slab at the bottom and two dropped onto it, one turned.
   static void boxesOnASlab() {
@@ -56,7 +48,8 @@ class SceneCallbacks : public CommandTest {
   void save() { run("file -rename \"" + path + "\"; file -save"); }
   void open() { run("file -open \"" + path + "\""); }
 
-  std::string path;
+  const zovtest::ScratchFile scratch{"zov_callbacks_", ".zsc"};
+  const std::string& path = scratch.path;
 };
 
 TEST_F(SceneCallbacks, APlaybackRangeMovesTheStartFrameAndSizesTheCaches) {
@@ -238,21 +231,10 @@ TEST_F(SceneCallbacks, OpeningAnOldSceneGivesShatterPiecesTheirShattersGroup) {
     run(moduleLoadLine().str());
     run("playbackOptions -min 1 -max 24");
     run("zovSolver; getAttr zovSolverNode1.ca_solverParams");
-    run("polyCube -w 2 -h 2 -d 2 -n rock");
-    ASSERT_TRUE(runs("zovShatter -ns 6 -sed 3 rock"));
-    zovhost::testing::flushIdleQueue();
-    std::string selection = "select";
-    for (const std::string& shard : nodesOfType("transform"))
-      if (shard.rfind("rock_shard", 0) == 0) selection += " " + shard;
-    run(selection);
-    run("new_ZOVBody -st 2");
-    zovhost::testing::flushIdleQueue();
-    std::vector<std::string> bodies = nodesOfType("zovRigidBody");
+    ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 6 -sed 3"));
+    const std::vector<std::string> bodies = bodiesOfShards("rock");
     ASSERT_EQ(bodies.size(), 6u);
-    selection = "select";
-    for (const std::string& body : bodies) selection += " " + body;
-    run(selection);
-    ASSERT_TRUE(runs("zovFractureBody -dTh 0.05"));
+    ASSERT_TRUE(fracture(bodies));
     const std::vector<std::string> records = nodesOfType("zovVoronoiNode");
     ASSERT_EQ(records.size(), 1u);
     const int index = MPlug(node(records[0]), voronoiNode::index).asInt();

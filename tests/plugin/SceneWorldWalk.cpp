@@ -62,6 +62,13 @@ struct SceneNodes {
 };
 
 SceneNodes gatherNodes() {
+  // Each module node type and the list its nodes go to.
+  using Listing = std::pair<unsigned int, std::vector<MObject> SceneNodes::*>;
+  const Listing listings[] = {{kSolverId, &SceneNodes::solvers},
+                              {kRigidBodyId, &SceneNodes::rigidBodies},
+                              {kFractureId, &SceneNodes::fractures},
+                              {kClusterId, &SceneNodes::clusters},
+                              {kJointId, &SceneNodes::joints}};
   SceneNodes nodes;
   std::set<std::string> seen;
   // A locator is a plug-in node of both kinds: each node once.
@@ -69,25 +76,8 @@ SceneNodes gatherNodes() {
     for (MItDependencyNodes it(kind); !it.isDone(); it.next()) {
       const MObject node = it.thisNode();
       if (!seen.insert(nameOf(node)).second) continue;
-      switch (typeOf(node)) {
-        case kSolverId:
-          nodes.solvers.push_back(node);
-          break;
-        case kRigidBodyId:
-          nodes.rigidBodies.push_back(node);
-          break;
-        case kFractureId:
-          nodes.fractures.push_back(node);
-          break;
-        case kClusterId:
-          nodes.clusters.push_back(node);
-          break;
-        case kJointId:
-          nodes.joints.push_back(node);
-          break;
-        default:
-          break;
-      }
+      for (const Listing& listing : listings)
+        if (typeOf(node) == listing.first) (nodes.*listing.second).push_back(node);
     }
   }
   return nodes;

@@ -83,11 +83,7 @@ TEST_F(SceneWorldWalk, FindsEachFaultPlantedBehindTheModulesBack) {
   };
   for (const Plant& plant : plants) {
     SCOPED_TRACE(plant.what);
-    zovhost::testing::resetHost();
-    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
-    run("playbackOptions -min 1 -max 101");
-    buildScene();
-    run("currentTime 1");
+    freshScene();
     ASSERT_EQ(disagreements({true}), "");
     plant.plant();
     EXPECT_NE(disagreements({true}).find(plant.found), std::string::npos) << disagreements({true});

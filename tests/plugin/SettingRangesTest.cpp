@@ -46,13 +46,7 @@ class SettingRanges : public CommandTest {
   /// makes them.
   void buildScene() {
     run("playbackOptions -min 1 -max 24; zovSolver");
-    run("polyCube -w 2 -h 2 -d 2 -n rock; setAttr rock.translateY 3");
-    ASSERT_TRUE(runs("zovShatter -ns 4 -sed 3 -nm true -cmn cutMat rock"));
-    zovhost::testing::flushIdleQueue();
-    ASSERT_TRUE(runs("select rock_shard1 rock_shard2 rock_shard3 rock_shard4; new_ZOVBody -shapeType 2"));
-    ASSERT_TRUE(
-        runs("select rock_shardZovBody1 rock_shardZovBody2 rock_shardZovBody3 rock_shardZovBody4;"
-             "zovFractureBody -dTh 0.05"));
+    ASSERT_NO_FATAL_FAILURE(rockOfFourGluedShards("-nm true -cmn cutMat", "0 3 0"));
     ASSERT_TRUE(runs("select rock_shardZovBody1 rock_shardZovBody2; zovCluster -as"));
     run("polyCube -w 8 -h 1 -d 8 -n slab; setAttr slab.translateY -0.5");
     ASSERT_TRUE(runs("select slab; new_ZOVBody -shapeType 2"));

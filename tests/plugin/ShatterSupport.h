@@ -20,6 +20,7 @@
 #include "src/meshes/shardOutput.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/voronoiNode.h"
+#include "support/HostLookups.h"
 
 /// Helpers of the shatter command tests.
 namespace shattertest {
@@ -70,10 +71,7 @@ inline voronoiNode* makeRecord(std::string* name = nullptr) {
   MString made;
   MGlobal::executeCommand("createNode zovVoronoiNode", made);
   if (name) *name = made.asChar();
-  MSelectionList list;
-  MObject node;
-  if (list.add(made)) list.getDependNode(0, node);
-  return userNodeOf<voronoiNode>(node);
+  return userNodeOf<voronoiNode>(zovtest::nodeNamed(made.asChar()));
 }
 
 /// The record's seeds as engine points (object space of the record).

@@ -57,11 +57,13 @@ class ShatteredCubeTest : public CommandTest {
   /// A fresh host with the module and the scene, at the first frame: for a
   /// test that takes the scene through several routes, one each.
   void freshScene() {
-    // The host as each test starts: reset, the module loaded, the range.
-    SetUp();
+    ASSERT_NO_FATAL_FAILURE(freshHost());
     buildScene();
     run("currentTime " + std::to_string(kFirstFrame));
   }
+
+  /// The host as each test starts: reset, the module loaded, the range.
+  void freshHost() { SetUp(); }
 
   static std::string shard(int i) { return "cube_shard" + std::to_string(i); }
   static std::string shardBody(int i) { return "cube_shardZovBody" + std::to_string(i); }

@@ -9,6 +9,7 @@
 
 #include "CommandFixture.h"
 #include "src/userInput.h"
+#include "support/RefusedLines.h"
 
 namespace {
 
@@ -30,19 +31,6 @@ class UserInput : public CommandTest {
 
   /// The node names of the scene.
   static std::vector<std::string> listing() { return nodesOfType("node"); }
-
-  /// A shattered 2 x 2 x 2 cube whose four shards are bodies glued into one
-  /// fracture body.
-  static void fractureScene() {
-    run("polyCube -w 2 -h 2 -d 2 -n rock");
-    ASSERT_TRUE(runs("zovShatter -ns 4 -sed 3 rock"));
-    zovhost::testing::flushIdleQueue();
-    ASSERT_TRUE(runs("select rock_shard1 rock_shard2 rock_shard3 rock_shard4; new_ZOVBody -shapeType 2"));
-    ASSERT_TRUE(
-        runs("select rock_shardZovBody1 rock_shardZovBody2 rock_shardZovBody3 rock_shardZovBody4;"
-             "zovFractureBody -dTh 0.05"));
-    zovhost::testing::flushIdleQueue();
-  }
 
   /// Runs a line that must fail with the message and leave the scene's
   /// nodes and values as they were.
@@ -71,7 +59,7 @@ TEST_F(UserInput, AQuotedTextReadsBackAsItIsWhateverItHolds) {
 }
 
 TEST_F(UserInput, NamesAFlagGivesAreRefusedUnlessTheyCanNameANodeAndNothingElseIsTouched) {
-  ASSERT_NO_FATAL_FAILURE(fractureScene());
+  ASSERT_NO_FATAL_FAILURE(rockOfFourGluedShards());
   run("polyCube -n target; setAttr target.translateX 5");
   for (const char* name : kHostileNames) {
     const std::string quoted = quotedArgument(std::string(name));
@@ -105,9 +93,7 @@ TEST_F(UserInput, AMaterialNameAScenesRecordHoldsIsRefusedUnlessItCanNameANode) 
   // A record (as a scene file may hold it) names a material that is no node
   // name: the shards are made without a cut material, with a warning, and
   // no other node is touched.
-  run("polyCube -w 2 -h 2 -d 2 -n rock");
-  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 3 -nm true -cmn cutMat rock"));
-  zovhost::testing::flushIdleQueue();
+  ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 4 -sed 3 -nm true -cmn cutMat"));
   const std::string record = nodesOfType("zovVoronoiNode")[0];
   int k = 0;
   for (const char* name : kHostileNames) {
@@ -127,12 +113,9 @@ TEST_F(UserInput, AMaterialNameAScenesRecordHoldsIsRefusedUnlessItCanNameANode) 
 }
 
 TEST_F(UserInput, FlagsOutsideTheirRangesAreRefusedBeforeAnythingChanges) {
-  ASSERT_NO_FATAL_FAILURE(fractureScene());
+  ASSERT_NO_FATAL_FAILURE(rockOfFourGluedShards());
   run("polyCube -n target; setAttr target.translateX 5; polyCube -n loose; setAttr loose.translateX -5");
-  const struct {
-    const char* line;
-    const char* error;
-  } cases[] = {
+  const zovtest::RefusedLine cases[] = {
       {"zovShatter -ns 0 target", "zovShatter: -numShards takes values from 1 to 64, not 0"},
       {"zovShatter -ns 8 -st 7 target", "zovShatter: -shatterStyle takes values from 0 to 6, not 7"},
       {"zovShatter -ns 8 -wid 2.5 target", "zovShatter: -width takes values from 0.01 to 2, not 2.5"},
@@ -168,7 +151,7 @@ TEST_F(UserInput, FlagsOutsideTheirRangesAreRefusedBeforeAnythingChanges) {
 }
 
 TEST_F(UserInput, CommandsGivenTheWrongObjectSayWhichAndWhy) {
-  ASSERT_NO_FATAL_FAILURE(fractureScene());
+  ASSERT_NO_FATAL_FAILURE(rockOfFourGluedShards());
   run("polyCube -n box; setAttr box.translateX 5; select box; new_ZOVBody -shapeType 2");
   run("polyCube -n hammer; setAttr hammer.translateX -5; zovCracker hammer");
   run("polyPlane -n flat; setAttr flat.translateZ 5; polyCube -n squashed; setAttr squashed.scale 0 0 0");

@@ -35,6 +35,20 @@ class VoronoiNode : public CommandTest {
     CommandTest::SetUp();
     voronoiNode::setIndexCounter(0);
   }
+  /// The record of a shatter, with the flags, of the cube "box" of size 2.
+  static voronoiNode* shatteredBoxRecord(const std::string& flags) {
+    meshtest::makeCube("box", 2.0);
+    EXPECT_TRUE(runs("zovShatter " + flags + " box"));
+    zovhost::testing::flushIdleQueue();
+    return recordOf(pathOf("box"));
+  }
+  /// Saves the scene to the file and opens it again, in this host.
+  static void saveAndOpen(const std::string& file) {
+    run("file -rename \"" + file + "\"");
+    run("file -save");
+    run("file -open \"" + file + "\"");
+    std::remove(file.c_str());
+  }
 };
 
 TEST_F(VoronoiNode, ReadsPastTheEndGiveZeroAndAnEmptyBox) {
@@ -105,10 +119,7 @@ TEST_F(VoronoiNode, CellsPastTheShortIndexRangeLeaveTheDisplayOff) {
 }
 
 TEST_F(VoronoiNode, TheRecordSurvivesSaveAndReopenAndNewNodesNumberAboveIt) {
-  meshtest::makeCube("box", 2.0);
-  ASSERT_TRUE(runs("zovShatter -ns 6 -sed 5 -nm true -cmn cutMat box"));
-  zovhost::testing::flushIdleQueue();
-  voronoiNode* record = recordOf(pathOf("box"));
+  voronoiNode* record = shatteredBoxRecord("-ns 6 -sed 5 -nm true -cmn cutMat");
   ASSERT_NE(record, nullptr);
   const std::vector<Mgc::MgcVector3> seeds = shattertest::seedsOf(record);
   MBoundingBox box;
@@ -118,10 +129,7 @@ TEST_F(VoronoiNode, TheRecordSurvivesSaveAndReopenAndNewNodesNumberAboveIt) {
   ASSERT_GT(displayPoints, 0u);
 
   const std::string file = ::testing::TempDir() + "zov_voronoi_" + std::to_string(getpid()) + ".zsc";
-  run("file -rename \"" + file + "\"");
-  run("file -save");
-  run("file -open \"" + file + "\"");
-  std::remove(file.c_str());
+  saveAndOpen(file);
   voronoiNode* reopened = recordOf(pathOf("box"));
   ASSERT_NE(reopened, nullptr);
   EXPECT_EQ(shattertest::seedsOf(reopened), seeds);
@@ -136,20 +144,14 @@ TEST_F(VoronoiNode, TheRecordSurvivesSaveAndReopenAndNewNodesNumberAboveIt) {
   EXPECT_EQ(MPlug(reopened->thisMObject(), voronoiNode::displayFaces).numElements(), displayFaces);
   // Opening numbers later records above the stored ones.
   voronoiNode::setIndexCounter(0);
-  run("file -rename \"" + file + "\"");
-  run("file -save");
-  run("file -open \"" + file + "\"");
-  std::remove(file.c_str());
+  saveAndOpen(file);
   voronoiNode* later = makeRecord();
   voronoiNode::assignNextIndex(later);
   EXPECT_GT(voronoiNode::getIndex(later), 1);
 }
 
 TEST_F(VoronoiNode, DrawGoesBackToZeroOverShardsThatCarryRigidBodies) {
-  meshtest::makeCube("box", 2.0);
-  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 5 box"));
-  zovhost::testing::flushIdleQueue();
-  voronoiNode* record = recordOf(pathOf("box"));
+  voronoiNode* record = shatteredBoxRecord("-ns 4 -sed 5");
   ASSERT_NE(record, nullptr);
   const MObject node = record->thisMObject();
   const auto drawAfterSetting = [&node]() {

@@ -1,5 +1,7 @@
 #include "CutFixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdlib>
 
@@ -257,6 +259,29 @@ double polygonAreaOf(const std::vector<MgcVector3>& polygon) {
   MgcVector3 sum;
   for (std::size_t k = 0; k < polygon.size(); ++k) sum += polygon[k].Cross(polygon[(k + 1) % polygon.size()]);
   return 0.5 * sum.Length();
+}
+
+void expectAttributesFollowPositions(const ZOV_DFmesh& mesh, const MgcVector3* normals, double tolerance) {
+  const auto expectSame = [tolerance](const MgcVector3& actual, const MgcVector3& expected) {
+    if (tolerance == 0.0)
+      EXPECT_EQ(actual, expected);
+    else
+      EXPECT_NEAR((actual - expected).Length(), 0.0, tolerance);
+  };
+  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
+    const DFface& face = mesh.faces[f];
+    const MgcVector3 n = normals[f];
+    for (std::uint32_t k = 0; k < face.numVertices; ++k) {
+      const MgcVector3& p = mesh.worldVertices[face.vertices[k]];
+      ASSERT_LT(face.cornerData[k], mesh.numAuxPoints);
+      ASSERT_LT(face.uvIndices[k], mesh.numUVs);
+      ASSERT_LT(face.extraIndices[k], mesh.numExtraPoints);
+      expectSame(mesh.auxPoints[face.cornerData[k]], n);
+      expectSame(mesh.uvs[face.uvIndices[k]], faceUV(n, p, 0));
+      expectSame(mesh.uvLayers[0][face.layerUVIndices[0][k]], faceUV(n, p, 1));
+      expectSame(mesh.extraPoints[face.extraIndices[k]], vertexColor(p));
+    }
+  }
 }
 
 }  // namespace zovtest

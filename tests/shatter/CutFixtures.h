@@ -57,6 +57,11 @@ int cutMesh(ZOVmesh& mesh, const Mgc::MgcVector3& normal, const Mgc::MgcVector3&
 /// The same through the shatter mesh structure.
 int cutDFmesh(ZOV_DFmesh& mesh, const Mgc::MgcVector3& normal, const Mgc::MgcVector3& point);
 
+/// Every corner carries the attributes the fixtures give its position: the
+/// normal of its face (of `normals`), the face's two linear texture maps and
+/// the vertex colour, each within `tolerance` (0: exactly).
+void expectAttributesFollowPositions(const ZOV_DFmesh& mesh, const Mgc::MgcVector3* normals, double tolerance);
+
 /// The area of a planar polygon given by positions.
 double polygonAreaOf(const std::vector<Mgc::MgcVector3>& polygon);
 

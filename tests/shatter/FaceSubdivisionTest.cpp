@@ -19,25 +19,6 @@ std::vector<MgcVector3> cornersOf(const ZOV_DFmesh& mesh, std::uint32_t f) {
   return points;
 }
 
-/// Every corner still carries the attributes the fixture gives its position:
-/// the face normal, the face's linear texture maps and the vertex colour.
-void expectAttributesFollowPositions(const ZOV_DFmesh& mesh) {
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
-    const DFface& face = mesh.faces[f];
-    const MgcVector3 n = mesh.faceNormals[f];
-    for (std::uint32_t k = 0; k < face.numVertices; ++k) {
-      const MgcVector3& p = mesh.worldVertices[face.vertices[k]];
-      ASSERT_LT(face.cornerData[k], mesh.numAuxPoints);
-      ASSERT_LT(face.uvIndices[k], mesh.numUVs);
-      ASSERT_LT(face.extraIndices[k], mesh.numExtraPoints);
-      EXPECT_NEAR((mesh.auxPoints[face.cornerData[k]] - n).Length(), 0.0, 1e-12);
-      EXPECT_NEAR((mesh.uvs[face.uvIndices[k]] - faceUV(n, p, 0)).Length(), 0.0, 1e-12);
-      EXPECT_NEAR((mesh.uvLayers[0][face.layerUVIndices[0][k]] - faceUV(n, p, 1)).Length(), 0.0, 1e-12);
-      EXPECT_NEAR((mesh.extraPoints[face.extraIndices[k]] - vertexColor(p)).Length(), 0.0, 1e-12);
-    }
-  }
-}
-
 struct Subdivided {
   std::unique_ptr<ZOV_DFmesh> mesh;
   double markedArea = 0.0;
@@ -116,7 +97,7 @@ TEST(FaceSubdivision, MarkedFacesBecomeFansAndNeighboursGainTheMidpoints) {
     }
     EXPECT_NEAR(area, out.markedArea, 1e-12);
     for (std::uint32_t f = 0; f < oldFaces; ++f) EXPECT_EQ(mesh.faces[f].faceFlags & kDFfaceSelected, 0);
-    if (c.evenPieces) expectAttributesFollowPositions(mesh);
+    if (c.evenPieces) expectAttributesFollowPositions(mesh, mesh.faceNormals, 1e-12);
   }
 }
 

@@ -11,24 +11,6 @@ using namespace zovtest;
 
 namespace {
 
-/// Every corner carries the attributes the fixture gives its position.
-void expectAttributesFollowPositions(const ZOV_DFmesh& mesh) {
-  for (std::uint32_t f = 0; f < mesh.numFaces; ++f) {
-    const DFface& face = mesh.faces[f];
-    const MgcVector3 n = mesh.worldFaceNormals[f];
-    for (std::uint32_t k = 0; k < face.numVertices; ++k) {
-      const MgcVector3& p = mesh.worldVertices[face.vertices[k]];
-      ASSERT_LT(face.cornerData[k], mesh.numAuxPoints);
-      ASSERT_LT(face.uvIndices[k], mesh.numUVs);
-      ASSERT_LT(face.extraIndices[k], mesh.numExtraPoints);
-      EXPECT_EQ(mesh.auxPoints[face.cornerData[k]], n);
-      EXPECT_EQ(mesh.uvs[face.uvIndices[k]], faceUV(n, p, 0));
-      EXPECT_EQ(mesh.uvLayers[0][face.layerUVIndices[0][k]], faceUV(n, p, 1));
-      EXPECT_EQ(mesh.extraPoints[face.extraIndices[k]], vertexColor(p));
-    }
-  }
-}
-
 DFmeshPieces piecesOf(const std::vector<Solid>& solids) {
   DFmeshPieces pieces;
   for (const Solid& solid : solids) pieces.push_back(toDFmesh(solid));
@@ -57,7 +39,7 @@ TEST(MeshPieces, PiecesCopyOutWithTheirOwnEntriesInSourceOrder) {
     EXPECT_NEAR(meshVolume(piece), p == 0 ? 8.0 : 16.0, 1e-12);
     for (std::uint32_t v = 0; v < 8; ++v) EXPECT_EQ(piece.vertices[v], both.points[8 * p + v]);
     for (std::uint32_t f = 0; f < 6; ++f) EXPECT_EQ(piece.faces[f].pieceId, p + 1);
-    expectAttributesFollowPositions(piece);
+    expectAttributesFollowPositions(piece, piece.worldFaceNormals, 0.0);
   }
 
   // A face numbered outside the pieces cannot be placed: nothing is copied.
@@ -76,7 +58,7 @@ TEST(MeshPieces, JoinedMeshHoldsBothInOrder) {
   EXPECT_NEAR(meshVolume(*joined), 1.0 / 6.0 + 8.0, 1e-12);
   for (std::uint32_t v = 0; v < 4; ++v) EXPECT_EQ(joined->vertices[v], a->vertices[v]);
   for (std::uint32_t v = 0; v < 8; ++v) EXPECT_EQ(joined->worldVertices[4 + v], b->worldVertices[v]);
-  expectAttributesFollowPositions(*joined);
+  expectAttributesFollowPositions(*joined, joined->worldFaceNormals, 0.0);
 }
 
 TEST(MeshPieces, FlatPiecesFoldIntoThePieceThatEnclosesThem) {

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "RandomMatrices.h"
 #include "engine/solver/Lsqr.h"
 #include "platform/CRandom.h"
 
 namespace {
 
-double uniform() { return 2.0 * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax) - 1.0; }
+using lsqrtest::uniform;
 
 // The dense product behind another address: lsqr then goes through the
 // callback for every product.

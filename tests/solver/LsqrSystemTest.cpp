@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "RandomMatrices.h"
 #include "platform/CRandom.h"
 #include "support/reference/EigenReference.h"
 
@@ -12,17 +13,7 @@ namespace {
 using zovref::MatX;
 using zovref::VecX;
 
-double uniform(double lo, double hi) {
-  return lo + (hi - lo) * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax);
-}
-
-MatX randomMatrix(int rows, int columns) {
-  MatX m(rows, columns);
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < columns; ++c) m(r, c) = uniform(-1.0, 1.0);
-  }
-  return m;
-}
+using lsqrtest::randomMatrix;
 
 }  // namespace
 
@@ -60,7 +51,7 @@ TEST(LsqrSystem, SolveClearsSolutionAndKeepsRightHandSide) {
   zov::platform::crtSrand(17);
   const int n = LsqrSystem::kMaxUnknowns;
   const MatX m = randomMatrix(n, 12) * randomMatrix(12, n);
-  const VecX rhs = m * VecX(randomMatrix(n, 1).m);
+  const VecX rhs = m * lsqrtest::randomVector(n);
 
   LsqrSystem system;
   dmat* A = nullptr;

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "RandomMatrices.h"
 #include "platform/CRandom.h"
 #include "support/reference/EigenReference.h"
 
@@ -16,19 +17,8 @@ namespace {
 using zovref::MatX;
 using zovref::VecX;
 
-double uniform(double lo, double hi) {
-  return lo + (hi - lo) * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax);
-}
-
-MatX randomMatrix(int rows, int columns) {
-  MatX m(rows, columns);
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < columns; ++c) m(r, c) = uniform(-1.0, 1.0);
-  }
-  return m;
-}
-
-VecX randomVector(int n) { return VecX(randomMatrix(n, 1).m); }
+using lsqrtest::randomMatrix;
+using lsqrtest::randomVector;
 
 // Writes m into the problem's matrix through row views and sizes the problem.
 void load(LsqrProblem& problem, const MatX& m, const VecX& b) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "RandomMatrices.h"
 #include "engine/solver/Lsqr.h"
 #include "platform/CRandom.h"
 #include "support/reference/EigenReference.h"
@@ -14,8 +15,6 @@ using zovref::MatX;
 using zovref::VecX;
 using Settings = zovref::LsqrSettings;
 using SolveResult = zovref::LsqrRun;
-
-double uniform() { return 2.0 * zov::platform::crtRand() / static_cast<double>(zov::platform::kRandMax) - 1.0; }
 
 SolveResult engineLsqr(const MatX& A, const VecX& b, const VecX& x0, const Settings& s) {
   const auto rows = static_cast<std::uint32_t>(A.rows), columns = static_cast<std::uint32_t>(A.cols);
@@ -43,23 +42,12 @@ SolveResult engineLsqr(const MatX& A, const VecX& b, const VecX& x0, const Setti
   return run;
 }
 
-// Filled column by column.
-MatX randomMatrix(int rows, int columns) {
-  MatX m(rows, columns);
-  for (int c = 0; c < columns; ++c)
-    for (int r = 0; r < rows; ++r) m(r, c) = uniform();
-  return m;
-}
-
-VecX randomVector(int n) {
-  VecX v(n);
-  for (int i = 0; i < n; ++i) v(i) = uniform();
-  return v;
-}
+using lsqrtest::randomVector;
+using lsqrtest::uniform;
 
 // A random matrix whose leading square gets `weight` on its diagonal.
 MatX weightedMatrix(int rows, int columns, double weight, double spread) {
-  MatX m = randomMatrix(rows, columns) * spread;
+  MatX m = lsqrtest::randomMatrixByColumns(rows, columns) * spread;
   for (int i = 0; i < std::min(rows, columns); ++i) m(i, i) += weight;
   return m;
 }

@@ -7,11 +7,43 @@
 #include <vector>
 
 #include "engine/bodies/PrivateHardBody.h"
+#include "math/Finite.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "math/Tolerances.h"
 
 namespace zovtest {
+
+/// One second of simulated time cut into advances of the named kind.
+struct TimeSplit {
+  const char* name;
+  std::vector<double> advances;
+};
+
+/// One second whole, in frames, substeps, world steps and short advances,
+/// and in uneven advances.
+inline std::vector<TimeSplit> splitsOfOneSecond() {
+  const auto equalSplit = [](int count) { return std::vector<double>(count, 1.0 / count); };
+  std::vector<double> uneven = {0.25, 0.001, 0.1, 1.0 / 24.0, 0.3, 0.0005};
+  double used = 0.0;
+  for (double dt : uneven) used += dt;
+  uneven.push_back(1.0 - used);
+  return {{"one advance", {1.0}},
+          {"24 frames", equalSplit(24)},
+          {"100 substeps", equalSplit(100)},
+          {"300 world steps", equalSplit(300)},
+          {"1000 short advances", equalSplit(1000)},
+          {"uneven advances", uneven}};
+}
+
+/// The rotation by angle (radians) about the axis, which need not be unit.
+inline Mgc::MgcMatrix3 rotationAbout(const Mgc::MgcVector3& axis, double angle) {
+  Mgc::MgcVector3 unit = axis;
+  unit.Unitize(zov::kUnitizeTolerance);
+  Mgc::MgcMatrix3 R;
+  R.FromAxisAngle(unit, angle);
+  return R;
+}
 
 /// A solid box of uniform density, its reference point at the box centre.
 /// Exposes its states so that tests can set up and inspect them.
@@ -88,24 +120,13 @@ inline void advanceBodies(const std::vector<HardBody*>& bodies, double dt, const
   }
 }
 
-inline bool isFiniteVector(const Mgc::MgcVector3& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
-inline bool isFiniteMatrix(const Mgc::MgcMatrix3& m) {
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c)
-      if (!std::isfinite(m[r][c])) return false;
-  return true;
-}
-
 /// Every value of the state is finite.
 inline bool isFiniteState(const RBDynamics& s) {
   const Mgc::Quaternion& q = s.orientationQuat;
-  return isFiniteVector(s.position) && isFiniteVector(s.integratedPosition) && isFiniteMatrix(s.orientation) &&
+  return zov::isFinite(s.position) && zov::isFinite(s.integratedPosition) && zov::isFinite(s.orientation) &&
          std::isfinite(q.W()) && std::isfinite(q.X()) && std::isfinite(q.Y()) && std::isfinite(q.Z()) &&
-         isFiniteVector(s.linearVelocity) && isFiniteVector(s.angularVelocity) && isFiniteVector(s.angularMomentum) &&
-         std::isfinite(s.invMass) && isFiniteMatrix(s.worldInertia) && isFiniteMatrix(s.worldInvInertia);
+         zov::isFinite(s.linearVelocity) && zov::isFinite(s.angularVelocity) && zov::isFinite(s.angularMomentum) &&
+         std::isfinite(s.invMass) && zov::isFinite(s.worldInertia) && zov::isFinite(s.worldInvInertia);
 }
 
 }  // namespace zovtest

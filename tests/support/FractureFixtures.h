@@ -87,6 +87,13 @@ struct CubeWall {
   /// Faces closer than this touch.
   static constexpr double kTouchDistance = 0.01;
   HullBody* at(int c, int r, int l = 0) const { return pieces[static_cast<std::size_t>((l * rows + r) * columns + c)]; }
+  /// Deletes the body and every piece, for a test that kept them to its end.
+  void deleteAll() {
+    delete body;
+    body = nullptr;
+    for (HullBody* piece : pieces) delete piece;
+    pieces.clear();
+  }
   /// What the host's deletion of a fracture body does: the body comes back
   /// whole, leaves the world, which takes its pieces as bodies of its own,
   /// and is deleted with its joints.
@@ -187,13 +194,7 @@ class SplitProbe : public FractureBody {
       fragment->updateMassProperties();
       fragments.push_back(fragment);
     }
-    for (auto* node = inactiveJoints.getFirst(); node != nullptr; node = node->next) {
-      splitJoints.append(node->value);
-      offJoints.append(node->value);
-      ++brokenJointCount;
-    }
-    inactiveJoints.clear();
-    pendingDeactivations = 0;
+    fileBrokenJoints();
     deActivate();
     return fragments;
   }

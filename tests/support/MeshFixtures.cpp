@@ -16,38 +16,44 @@ T* zeroedArray(std::uint32_t n) {
   return array;
 }
 
+/// The zeroed vertex arrays (object, world, vertex data) of a mesh of either kind.
+template <typename Mesh>
+void zeroVertices(Mesh& mesh, std::uint32_t numVertices) {
+  mesh.numVertices = numVertices;
+  mesh.vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh.worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
+  mesh.vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
+}
+
+/// The zeroed face normals (object, world) and UVs of a mesh of either kind.
+template <typename Mesh>
+void zeroNormalsAndUVs(Mesh& mesh, std::uint32_t numFaces, std::uint32_t numUVs) {
+  mesh.faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh.worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
+  mesh.numUVs = numUVs;
+  mesh.uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
+}
+
 }  // namespace
 
 std::unique_ptr<ZOVmesh> makeMesh(std::uint32_t numVertices, std::uint32_t numFaces, std::uint32_t numUVs) {
   auto mesh = std::make_unique<ZOVmesh>();
-  mesh->numVertices = numVertices;
-  mesh->vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
+  zeroVertices(*mesh, numVertices);
   mesh->numFaces = numFaces;
   mesh->faces = zeroedArray<mesh_face>(numFaces);
   allocateFaceCorners(*mesh);
   for (std::uint32_t f = 0; f < numFaces; ++f) mesh->faces[f].mark = 1;
-  mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
-  mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
-  mesh->numUVs = numUVs;
-  mesh->uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
+  zeroNormalsAndUVs(*mesh, numFaces, numUVs);
   return mesh;
 }
 
 std::unique_ptr<ZOV_DFmesh> makeDFmesh(std::uint32_t numVertices, std::uint32_t numFaces, std::uint32_t numUVs,
                                        std::uint32_t numUVLayers) {
   auto mesh = std::make_unique<ZOV_DFmesh>();
-  mesh->numVertices = numVertices;
-  mesh->vertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->worldVertices = zeroedArray<Mgc::MgcVector3>(numVertices);
-  mesh->vertexData = zeroedArray<Mgc::MgcVector3>(numVertices);
+  zeroVertices(*mesh, numVertices);
   mesh->numFaces = numFaces;
   mesh->faces = numFaces == 0 ? nullptr : new DFface[numFaces];
-  mesh->faceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
-  mesh->worldFaceNormals = zeroedArray<Mgc::MgcVector3>(numFaces);
-  mesh->numUVs = numUVs;
-  mesh->uvs = zeroedArray<Mgc::MgcVector3>(numUVs);
+  zeroNormalsAndUVs(*mesh, numFaces, numUVs);
   mesh->numUVLayers = numUVLayers;
   for (std::uint32_t layer = 1; layer < numUVLayers && layer <= kMaxExtraUVLayers; ++layer)
     mesh->uvLayers[layer - 1] = zeroedArray<Mgc::MgcVector3>(numUVs);

@@ -66,21 +66,8 @@ void advance(HardBody& body, double dt, const MgcVector3& gravity, bool damping)
   zovtest::advanceBodies({&body}, dt, gravity, damping);
 }
 
-struct Split {
-  const char* name;
-  std::vector<double> advances;
-};
-
-std::vector<Split> splitsOfOneSecond() {
-  std::vector<double> uneven = {0.25, 0.001, 0.1, 1.0 / 24.0, 0.3, 0.0005};
-  double used = 0.0;
-  for (double dt : uneven) used += dt;
-  uneven.push_back(1.0 - used);
-  return {{"one advance", {1.0}},
-          {"24 frames", std::vector<double>(24, 1.0 / 24.0)},
-          {"1000 short advances", std::vector<double>(1000, 1.0 / 1000.0)},
-          {"uneven advances", uneven}};
-}
+using Split = zovtest::TimeSplit;
+using zovtest::splitsOfOneSecond;
 
 /// The turn of q about z, for a q that turns about z only.
 double angleAboutZ(const Quaternion& q) { return 2.0 * std::atan2(q.Z(), q.W()); }

@@ -36,13 +36,7 @@ const MgcVector3 kUnitScale(1.0, 1.0, 1.0);
 static_assert(!std::is_copy_constructible_v<BoxBody> && !std::is_copy_assignable_v<BoxBody>,
               "a body owns its mesh: copies would delete it twice");
 
-MgcMatrix3 rotationAbout(const MgcVector3& axis, double angle) {
-  MgcVector3 unit = axis;
-  unit.Unitize(zov::kUnitizeTolerance);
-  MgcMatrix3 R;
-  R.FromAxisAngle(unit, angle);
-  return R;
-}
+using zovtest::rotationAbout;
 
 // A placed, awake box of size (1, 2, 3) and mass 2.
 std::unique_ptr<BoxBody> placedBox(const MgcVector3& position = {}, const MgcMatrix3& R = MgcMatrix3::IDENTITY) {

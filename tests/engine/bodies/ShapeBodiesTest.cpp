@@ -18,6 +18,7 @@
 #include "engine/bodies/ZovCrackerBody.h"
 #include "geometry/MassProperties.h"
 #include "math/Tolerances.h"
+#include "support/BodyFixtures.h"
 #include "support/GeometryFixtures.h"
 
 using Mgc::MgcMatrix3;
@@ -26,14 +27,6 @@ using Mgc::MgcVector3;
 namespace {
 
 const MgcVector3 kOne(1.0, 1.0, 1.0);
-
-MgcMatrix3 turn(const MgcVector3& axis, double angle) {
-  MgcVector3 unit = axis;
-  unit.Unitize(zov::kUnitizeTolerance);
-  MgcMatrix3 R;
-  R.FromAxisAngle(unit, angle);
-  return R;
-}
 
 // A capsule body of mass m along z through the origin, placed at the origin.
 template <typename Body>
@@ -142,7 +135,7 @@ TEST(ShapeBodies, PlacedCapsuleIsTheWorldCapsuleAtAnyScale) {
     body.getShape().boxSize = MgcVector3(2 * radius, 2 * radius, (b - a).Length() + 2 * radius);
     body.setMesh(new ZOVmesh);
     const MgcVector3 p(0.5, 1.0, -2.0);
-    const MgcMatrix3 R = turn(MgcVector3(1, 2, -1), 0.8);
+    const MgcMatrix3 R = zovtest::rotationAbout(MgcVector3(1, 2, -1), 0.8);
     body.init(p, R, s);
     const double grow = std::max({std::fabs(s.x), std::fabs(s.y), std::fabs(s.z)}) *
                         std::max({1.0 / std::fabs(s.x), 1.0 / std::fabs(s.y), 1.0 / std::fabs(s.z)});
@@ -161,7 +154,7 @@ TEST(ShapeBodies, PlacedCapsuleIsTheWorldCapsuleAtAnyScale) {
         EXPECT_NEAR(c->radius, expected.radius, 1e-12);
       }
       // Then the body turns about and moves to q: the capsule goes with it.
-      const MgcMatrix3 Q = turn(MgcVector3(-1, 0, 3), 1.3);
+      const MgcMatrix3 Q = zovtest::rotationAbout(MgcVector3(-1, 0, 3), 1.3);
       const MgcVector3 q(-4.0, 2.0, 1.0);
       expected.center = Q * R.Transpose() * (expected.center - p) + q;
       expected.axis = Q * R.Transpose() * expected.axis;
@@ -174,7 +167,7 @@ TEST(ShapeBodies, PlacedCapsuleIsTheWorldCapsuleAtAnyScale) {
 // Moving the reference point leaves every vertex where it is in the world.
 TEST(ShapeBodies, MovingTheReferencePointKeepsTheMeshInPlace) {
   auto cube = zovtest::boxMesh(MgcVector3(0.5, 1.0, 1.5));
-  const MgcMatrix3 R = turn(MgcVector3(1.0, 2.0, 3.0), 0.7);
+  const MgcMatrix3 R = zovtest::rotationAbout(MgcVector3(1.0, 2.0, 3.0), 0.7);
   for (HardBody* made : {createHullBody(cube.get()), createTriMeshBody(cube.get()), createPhantomBody(cube.get()),
                          createCapsuleBody(cube.get())}) {
     std::unique_ptr<HardBody> body(made);

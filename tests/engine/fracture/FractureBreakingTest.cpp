@@ -220,8 +220,7 @@ TEST(FractureSplit, FragmentsAreTheJointGroupsMovingWithTheBody) {
     EXPECT_EQ(body.getNJointBodies(), block.pieces.size());
     EXPECT_EQ(body.getNFBodies(), 0u);
     EXPECT_EQ(body.getFragmentCount(), 0u);
-    delete block.body;
-    for (HullBody* piece : block.pieces) delete piece;
+    block.deleteAll();
   }
 }
 
@@ -249,8 +248,7 @@ TEST(FractureSplit, FragmentNamesFitTheNameBuffer) {
         EXPECT_EQ(name, "splitted");
       }
     }
-    delete bar.body;
-    for (HullBody* piece : bar.pieces) delete piece;
+    bar.deleteAll();
   }
 }
 
@@ -287,8 +285,7 @@ TEST(FractureSplit, HeldStaticBodiesKeepEveryFragmentStaticUntilReleased) {
     }
     body.disableStaticParts();
     for (HardBody* fragment : valuesOf(body.getChildBodies())) EXPECT_FALSE(fragment->isStatic()) << row.what;
-    delete bar.body;
-    for (HullBody* piece : bar.pieces) delete piece;
+    bar.deleteAll();
   }
 }
 
@@ -335,8 +332,7 @@ TEST(ImpactWalk, BreaksWhatPassesTheToleranceAndStopsWhereTold) {
     EXPECT_EQ(body.getPendingDeactivations(), static_cast<std::uint32_t>(broken)) << row.what;
     // The walk wrote only the pass's slots: every cube's own state is still.
     for (const HullBody* piece : bar.pieces) EXPECT_EQ(piece->getDyn().linearVelocity.Length(), 0.0) << row.what;
-    delete bar.body;
-    for (HullBody* piece : bar.pieces) delete piece;
+    bar.deleteAll();
   }
 }
 
@@ -364,8 +360,7 @@ TEST(ImpactWalk, WalkOnAWorkerSlotWritesOnlyThatSlot) {
   EXPECT_EQ(next->getDyn().linearVelocity.Length(), 0.0);
   EXPECT_TRUE(next->isProcessedThread(t));
   EXPECT_FALSE(next->isProcessedThread(0));
-  delete bar.body;
-  for (HullBody* piece : bar.pieces) delete piece;
+  bar.deleteAll();
 }
 
 // Breaking by frame walks the push from the joint's bodies on the calling
@@ -392,8 +387,7 @@ TEST(ImpactWalk, FrameBreakWalksAfterAnEarlierPass) {
   EXPECT_FALSE(second->isActive());
   // Every cube was released, each pushed by the break energy.
   EXPECT_EQ(body.numDisconectBodies(), 3u);
-  delete bar.body;
-  for (HullBody* piece : bar.pieces) delete piece;
+  bar.deleteAll();
 }
 
 // Joining disconnected bodies to the nearest piece of their group passes
@@ -441,8 +435,7 @@ TEST(ImpactWalk, SecondaryCracksCutBetweenClusters) {
   for (auto* node = body.getActiveJoints().getFirst(); node != nullptr; node = node->next)
     across += node->value->getCNode()->getShape().tag != node->value->getPNode()->getShape().tag ? 1 : 0;
   EXPECT_EQ(across, 1);
-  delete bar.body;
-  for (HullBody* piece : bar.pieces) delete piece;
+  bar.deleteAll();
 }
 
 // A joint to a static piece measures what holding the hit cube takes and
@@ -505,8 +498,7 @@ TEST(FractureSplit, AReleasedPieceTakesThePushOfItsFirstEnergeticJointOnly) {
     const MgcVector3 v = bar.at(c, 0)->getDyn().linearVelocity;
     EXPECT_NEAR((v - MgcVector3(expected[c], 0.0, 0.0)).Length(), 0.0, 1e-12) << c;
   }
-  delete bar.body;
-  for (HullBody* piece : bar.pieces) delete piece;
+  bar.deleteAll();
 }
 
 // The connected build's extra joints: of an L of three cubes, the tree joins
@@ -546,8 +538,7 @@ TEST(FractureSplit, RecursiveSplitBreaksJointsWhoseForcePassesTheirTolerance) {
     joint->applyExternalForce(MgcVector3(0.0, row.force * 0.6, row.force * 0.8));
     pair.body->splitRecursive();
     EXPECT_EQ(!joint->isActive(), row.breaks) << row.force << " " << row.tolerance;
-    delete pair.body;
-    for (HullBody* piece : pair.pieces) delete piece;
+    pair.deleteAll();
   }
 }
 
