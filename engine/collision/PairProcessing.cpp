@@ -49,6 +49,11 @@ constexpr int kPairPasses = 4;
 /// cosine) may, with the sides of its body's other supports, wedge it.
 constexpr double kWedgeCosine = 0.25881904510252074;
 
+/// A body whose every found contact with a sleeping body moves slower than
+/// this (m/s) rests on it or against it rather than striking it: about what
+/// gravity gives a body in an integration step (9.81 / 300).
+constexpr double kRestingContactSpeed = 0.03;
+
 /// Mass of the body extraction moves, 0 when that body is static.
 double extractionMass(HardBody* body) {
   HardBody* moved = pairprocessing::extractedBody(body);
@@ -75,6 +80,21 @@ double bearing(const CollisionPair& pair, const MgcVector3& gravityDirection) {
   }
   // Slow bodies touching count, side by side too.
   return std::max(most, std::numeric_limits<double>::min());
+}
+
+/// Whether the pair's awake body (the first when `awakeFirst`) meets the
+/// other slower than kRestingContactSpeed at every found contact: the
+/// other, asleep, stands still, so that is their relative speed.
+bool meetsSlowly(const CollisionPair& pair, bool awakeFirst) {
+  if (pair.found.count == 0) return false;
+  const RBDynamics& state = (awakeFirst ? pair.firstBody : pair.secondBody)->getDyn();
+  const MgcVector3* const points = awakeFirst ? pair.points : pair.secondPoints;
+  for (std::uint32_t k = 0; k < pair.found.count; ++k) {
+    const MgcVector3 arm = state.orientation * points[pair.foundSlot(k)];
+    const MgcVector3 v = state.linearVelocity + state.angularVelocity.Cross(arm);
+    if (!(v.SquaredLength() < kRestingContactSpeed * kRestingContactSpeed)) return false;
+  }
+  return true;
 }
 
 bool hasJoints(HardBody* body) {
@@ -337,6 +357,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   };
   // A sleeping body holds up what rests on it without being woken.
   const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
+  const auto moving = [](const HardBody* b) { return b->isActive() && !b->isStatic(); };
   forEachPair([&](CollisionPair& pair) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
@@ -347,6 +368,15 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       pair.manifolds.clear();
       pair.scratch = 0;
       pair.held = (sleeping(pair.firstBody) ? kHeldFirst : 0) | (sleeping(pair.secondBody) ? kHeldSecond : 0);
+    } else if (mode == kHitMode) {
+      // A hit wakes a sleeping body, a body that only rests on it or leans
+      // on it does not: the sleeper holds as in the resting passes. Else a
+      // body that never quite stops on a sleeping support (a slide of a few
+      // millimetres a second that it never makes) wakes it every step, and
+      // with it the column below, which never sleeps again.
+      const bool firstRests = sleeping(pair.firstBody) && moving(pair.secondBody) && meetsSlowly(pair, false);
+      const bool secondRests = sleeping(pair.secondBody) && moving(pair.firstBody) && meetsSlowly(pair, true);
+      pair.held = (firstRests ? kHeldFirst : 0) | (secondRests ? kHeldSecond : 0);
     }
   });
   if (mode == kHitMode) {
@@ -355,6 +385,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   }
   if (mode != kRestingMode) {
     runPairPass(pairs, mode, helpers, outFlags);
+    forEachPair([](CollisionPair& pair) { pair.held = 0; });
     return;
   }
   // One pass resolves each pair once, so a pair's impulses push the bodies
@@ -374,17 +405,20 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // the faces of two). The pushes of its other supports, from the side,
   // hold it with them. A push only from the side holds nothing up.
   // Of two bodies of one level, one that lies on the other (a fragment on
-  // another that also touches the ground) is held on it too.
+  // another that also touches the ground) or leans on it, by a contact less
+  // than kWedgeCosine from the horizontal, is held on it too: a box with
+  // one corner on the ground and its faces on the edges of two boxes beside
+  // it stands on all three, not on its corner alone.
   std::vector<double>& bears = pairBearing;
   bears.resize(pairs.size());
   forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()),
                pairprocessing::kPairLoopGrain, [&](std::uint32_t i, std::uint32_t) {
                  const CollisionPair& pair = *pairs[i];
                  const double holds = bearing(pair, gravityDirection);
-                 bears[i] = pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() ||
-                                    holds > pairprocessing::kSupportCosine
-                                ? holds
-                                : 0.0;
+                 bears[i] =
+                     pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() || holds > kWedgeCosine
+                         ? holds
+                         : 0.0;
                });
   const auto upperOf = [&](const CollisionPair& pair) { return pairprocessing::restingBody(pair, gravityDirection); };
   // The bodies some support holds up or wedges, by address: a set only.

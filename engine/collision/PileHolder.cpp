@@ -116,15 +116,17 @@ struct MotionSystem {
 /// friction, their sideways parts weighing 1 / kHoldSideways^2. C_i is what
 /// each contact carried in the passes. Contacts marked in `pulling` on entry
 /// take no part; a contact whose impulse would pull is taken out (marked,
-/// the first in order) and the rest solved again. False when the kept
-/// contacts do not pin the body (a point, or points on a line) or none is
-/// kept.
+/// the first in order) and the rest solved again. A contact taken out gives
+/// back what it carried (its T_i is 0). False when the kept contacts do not
+/// pin the body (a point, or points on a line) or none is kept.
 ///
 /// With A the map of the body's motion to the contacts' velocities and M
 /// its mass and inertia: the motion change that best stops the contacts is
 /// dx = -(A^T A)^-1 A^T u, which the impulses give when A^T T = M dx +
-/// A^T C; the least weighted of those is T = D A (A^T D A)^-1 (M dx + A^T
-/// C), D the contacts' weights.
+/// A^T C, C over every contact, the ones taken out too: the body is then
+/// left at rest on the kept contacts, not moving by what the others gave
+/// back. The least weighted of those T is T = D A (A^T D A)^-1 (M dx + A^T
+/// C), D the kept contacts' weights.
 bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n, const MgcVector3* arms,
                            const MgcVector3* normals, const MgcVector3* relative, const MgcVector3* carried,
                            std::uint8_t* pulling, MgcVector3* totals) {
@@ -132,11 +134,11 @@ bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n
     MotionSystem stop;
     MotionSystem least;
     for (std::uint32_t i = 0; i < n; ++i) {
+      least.addLoad(arms[i], carried[i]);
       if (pulling[i] != 0) continue;
       stop.addContact(arms[i], normals[i], 1.0);
       stop.addLoad(arms[i], -relative[i]);
       least.addContact(arms[i], normals[i], kHoldSideways * kHoldSideways);
-      least.addLoad(arms[i], carried[i]);
     }
     if (!stop.solve()) return false;
     const MgcVector3 linear(stop.b[0], stop.b[1], stop.b[2]);
