@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <unordered_map>
@@ -138,13 +139,17 @@ class PrivateWorld : public PublicWorld, public FractureHolder {
   void preStep();
   /// Gravity and the integration of forces for every awake body.
   void applyForces(double h);
+  /// applyForces for one body.
+  void applyForcesTo(HardBody* body, double h);
   /// storeLastDynamics on the dynamic, then the static bodies.
   void storeBodyStates();
   /// Moves bodies whose static bit changed between the dynamic and the
   /// static list.
   void refileChangedBodies();
-  /// The sleep and wake pass, with the motion integration of every awake body.
-  void updateActivation(double h);
+  /// The sleep and wake pass, with the motion integration of every awake body
+  /// and, when `next` is above 0, applyForces(next) for the next integration
+  /// step.
+  void updateActivation(double h, double next = 0.0);
   /// Deletes the collision manager, leaving the world as one whose manager
   /// could not be made.
   void dropCollisionManager();
@@ -220,8 +225,10 @@ class PrivateWorld : public PublicWorld, public FractureHolder {
   template <typename Fn>
   void forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn);
   /// The bodies of `bodies` for which test(body) holds, in their order, into
-  /// `out`; test runs spread over the helpers and must only read its body.
-  void selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out, bool (*test)(HardBody*));
+  /// `out`; test runs spread over the helpers and, as forEachBody's fn, must
+  /// touch no body but its own (and its pieces).
+  void selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out,
+                    const std::function<bool(HardBody*)>& test);
 
   std::unique_ptr<CollisionManager> collisionManager;
   double stepTime = 0.0;

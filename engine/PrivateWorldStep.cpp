@@ -93,16 +93,22 @@ bool PrivateWorld::advance(double dt, std::int64_t* out) {
   refileChangedBodies();
   storeBodyStates();
   const MgcVector3 direction = unitGravity();
+  // The length of integration step i, 0 past the last.
+  const auto stepLength = [&](std::int32_t i) {
+    if (i < steps) return stepTime;
+    return i == steps && ratio != static_cast<double>(steps) ? (ratio - steps) * h : 0.0;
+  };
   for (std::int32_t i = 0; i <= steps; ++i) {
     if (i == steps) {
       if (ratio == static_cast<double>(steps)) break;
       stepTime = (ratio - steps) * h;
     }
-    applyForces(stepTime);
+    // Later steps' forces are applied in the walk that ends the step before.
+    if (i == 0) applyForces(stepTime);
     std::uint32_t outFlags = 0;
     collisionManager->setSolveStep(stepTime);
     collisionManager->processPairs(&dynamicBodies, kPairProcessingMode, direction, outFlags);
-    updateActivation(stepTime);
+    updateActivation(stepTime, stepLength(i + 1));
   }
   if (isBodyDeactivationEnabled()) collisionManager->settleRestingBodies();
   ZOV_ASSERT(listsKeepTheirRules());
@@ -150,7 +156,7 @@ void PrivateWorld::forEachBody(const std::vector<HardBody*>& bodies, Fn&& fn) {
 }
 
 void PrivateWorld::selectBodies(const std::vector<HardBody*>& bodies, std::vector<HardBody*>& out,
-                                bool (*test)(HardBody*)) {
+                                const std::function<bool(HardBody*)>& test) {
   selected.resize(bodies.size());
   std::uint8_t* answers = selected.data();
   const std::uint32_t helpers = collisionManager ? collisionManager->passHelpers() : 0;
@@ -164,21 +170,20 @@ void PrivateWorld::selectBodies(const std::vector<HardBody*>& bodies, std::vecto
 }
 
 void PrivateWorld::applyForces(double h) {
-  const bool gravityOn = isGravityActive();
-  const bool damping = isAirDampingActive();
-  const MgcVector3 g = gravity;
   // Each body's forces and velocities are its own: the bodies go in any
   // order.
-  forEachBody(orderFor(kOnDynamic), [&](HardBody* body) {
-    if (!body->isActive()) return;
-    body->clearDynForces();
-    body->clearDynTorques();
-    if (gravityOn) {
-      const double m = 1.0 / body->getInvMass();
-      body->addDynForces(MgcVector3(m * g.x, m * g.y, m * g.z));
-    }
-    body->integrateForces(h, damping);
-  });
+  forEachBody(orderFor(kOnDynamic), [&](HardBody* body) { applyForcesTo(body, h); });
+}
+
+void PrivateWorld::applyForcesTo(HardBody* body, double h) {
+  if (!body->isActive()) return;
+  body->clearDynForces();
+  body->clearDynTorques();
+  if (isGravityActive()) {
+    const double m = 1.0 / body->getInvMass();
+    body->addDynForces(MgcVector3(m * gravity.x, m * gravity.y, m * gravity.z));
+  }
+  body->integrateForces(h, isAirDampingActive());
 }
 
 void PrivateWorld::storeBodyStates() {
@@ -195,7 +200,7 @@ void PrivateWorld::refileChangedBodies() {
   for (HardBody* body : changedBodies) registerBody(body, false);
 }
 
-void PrivateWorld::updateActivation(double h) {
+void PrivateWorld::updateActivation(double h, double next) {
   const std::uint64_t wakeUps = HardBody::wakeUps();
   if (!sleepersChecked || wakeUps != sleepersAsleepAt) {
     selectBodies(orderFor(kOnSleeping), changedBodies, [](HardBody* body) { return body->isActive(); });
@@ -207,19 +212,24 @@ void PrivateWorld::updateActivation(double h) {
       linkFirst(kOnDynamic, body);
     }
   }
-  // The lists change in their order here; the motion of the awake bodies,
-  // each its own, is integrated afterwards in any order.
-  selectBodies(orderFor(kOnDynamic), changedBodies, [](HardBody* body) { return !body->isActive(); });
+  // The bodies that went to sleep leave the list, in its order; the motion
+  // of the awake ones, each its own, is integrated in the same walk over the
+  // bodies, in any order, and the next step's forces applied: a body's
+  // integration changes neither whether it is awake nor any other body, and
+  // the bodies the next step's forces meet are the awake ones that stay.
+  selectBodies(orderFor(kOnDynamic), changedBodies, [this, h, next](HardBody* body) {
+    if (!body->isActive()) return true;
+    body->integrateMotion(h);
+    if (next > 0.0) applyForcesTo(body, next);
+    return false;
+  });
   for (HardBody* body : changedBodies) {
     engineTrace(g_engineTraceStream, " %s deactivated\n", body->getShape().name);
     unlinkFrom(kOnDynamic, body);
     linkFirst(kOnSleeping, body);
     linkFirst(kOnInactive, body);
   }
-  // Every body left on the list is awake.
-  const std::vector<HardBody*>& awake = orderFor(kOnDynamic);
-  forEachBody(awake, [h](HardBody* body) { body->integrateMotion(h); });
-  numActiveBodies = static_cast<std::int32_t>(awake.size()) + numStaticBodies;
+  numActiveBodies = static_cast<std::int32_t>(orderFor(kOnDynamic).size()) + numStaticBodies;
   sleepersAsleepAt = wakeUps;
   sleepersChecked = true;
 }

@@ -575,9 +575,10 @@ class CollisionManager {
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
   /// How much each pair holds one body up on the other (processPairs), and
-  /// the bodies one of their pairs holds up.
+  /// the number of the body it holds up (its kept entry in the bounds table
+  /// as read ahead, then its BodyNumbers number).
   std::vector<double> pairBearing;
-  std::vector<const HardBody*> heldUpper;
+  std::vector<std::int32_t> heldUpper;
   /// settleRestingBodies's working arrays: the contact points of the pairs
   /// of one or two contacts by body, and the bodies they hold at three
   /// points not on one line.

@@ -57,15 +57,18 @@ void prefetchContacts(const CollisionPair* pair) {
 }
 
 /// Reads ahead, on the helpers, the bodies each of `pairs` writes and their
-/// kept entries in the bounds table into `written`; a pair of more than
-/// DealtBodies::kHeld bodies keeps only its count, to be read again.
+/// kept entries in the bounds table into `written`, each pair prepared first
+/// when `prepare` is given; a pair of more than DealtBodies::kHeld bodies
+/// keeps only its count, to be read again.
 void readDealtBodies(const std::vector<CollisionPair*>& pairs, WorkerPool* pool, std::uint32_t helpers,
-                     const BroadPhase& table, std::vector<PairDealer::DealtBodies>& written) {
+                     const BroadPhase& table, std::vector<PairDealer::DealtBodies>& written,
+                     const PairDealer::PairPreparation* prepare) {
   using DealtBodies = PairDealer::DealtBodies;
   reserveScratch(written, pairs.size());
   written.resize(pairs.size());
   forEachIndex(pool, helpers, static_cast<std::uint32_t>(pairs.size()), kDealGrain,
                [&](std::uint32_t i, std::uint32_t) {
+                 if (prepare != nullptr) (*prepare)(*pairs[i]);
                  HardBody* all[kMaxTaskBodies];
                  const std::uint32_t count = CollisionManager::pairBodies(*pairs[i], all, kMaxTaskBodies);
                  DealtBodies& out = written[i];
@@ -98,11 +101,12 @@ void waitForLastShared(PairDealer::Dealing& dealing, const std::vector<std::uint
 }
 }  // namespace
 
-void PairDealer::dealPairs(const std::vector<CollisionPair*>& pairs, Dealing& dealing, std::uint32_t helpers) {
+void PairDealer::dealPairs(const std::vector<CollisionPair*>& pairs, Dealing& dealing, std::uint32_t helpers,
+                           const PairPreparation* prepare) {
   // Which bodies each pair writes only reads the pair and its bodies: read
   // on the helpers first, the few pairs of many bodies again below.
   std::vector<DealtBodies>& written = dealtBodies;
-  readDealtBodies(pairs, helpers != 0 ? manager.workerPool() : nullptr, helpers, manager.broadPhase, written);
+  readDealtBodies(pairs, helpers != 0 ? manager.workerPool() : nullptr, helpers, manager.broadPhase, written, prepare);
   dealing.lists.resize(kPairLists);
   for (std::vector<CollisionPair*>& list : dealing.lists) list.clear();
   dealing.shared.clear();
@@ -149,11 +153,11 @@ void PairDealer::dealPairs(const std::vector<CollisionPair*>& pairs, Dealing& de
       if (owner[slot] == kSharedBody) {
         touchesShared = true;
       } else if (owner[slot] != kPairLists) {
-        met.push_back(owner[slot]);
+        // The lists met, in order, each once: a pair meets one or two.
+        const auto at = std::lower_bound(met.begin(), met.end(), owner[slot]);
+        if (at == met.end() || *at != owner[slot]) met.insert(at, owner[slot]);
       }
     }
-    std::sort(met.begin(), met.end());
-    met.erase(std::unique(met.begin(), met.end()), met.end());
     if (met.size() > 1 || touchesShared) {
       const auto index = static_cast<std::int32_t>(dealing.shared.size());
       std::vector<std::uint32_t> earlier;
@@ -194,9 +198,9 @@ void PairDealer::processPairsThreaded(const std::vector<CollisionPair*>& pairs, 
 }
 
 void PairDealer::runPasses(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                           std::uint32_t& outFlags, int passes) {
+                           std::uint32_t& outFlags, int passes, const PairPreparation* prepare) {
   // The passes change no pair's bodies: one dealing serves them all.
-  dealPairs(pairs, kept, helpers);
+  dealPairs(pairs, kept, helpers, prepare);
   runDealtPairs(kept, pairs.size(), mode, helpers, outFlags, true, passes);
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class CollisionManager;
@@ -45,11 +46,17 @@ class PairDealer {
   /// helpers; a pair of more than kHeld bodies is read again when dealt.
   struct DealtBodies {
     static constexpr std::uint32_t kHeld = 6;
-    std::uint32_t count = 0;
+    /// Set for every pair by the reading: left unset when made, so that
+    /// making the array costs no pass over it.
+    std::uint32_t count;
     HardBody* bodies[kHeld];
     /// Each body's kept entry in the bounds table (-1 for none).
     std::int32_t numbers[kHeld];
   };
+
+  /// What the passes' caller does to each pair before it is dealt: called
+  /// once a pair, on any thread, in any order, so it may write only its pair.
+  using PairPreparation = std::function<void(CollisionPair&)>;
 
   explicit PairDealer(CollisionManager& manager) : manager(manager) {}
   PairDealer(const PairDealer&) = delete;
@@ -60,8 +67,10 @@ class PairDealer {
   /// holds opens the next list in turn, and a pair that writes bodies of two
   /// lists, or a body of a shared pair, is shared (its bodies no list holds
   /// with it), so that no list writes a body a shared pair writes unless the
-  /// pair waits for that list.
-  void dealPairs(const std::vector<CollisionPair*>& pairs, Dealing& dealing, std::uint32_t helpers = 0);
+  /// pair waits for that list. With `prepare`, each pair is prepared first,
+  /// just before its bodies are read.
+  void dealPairs(const std::vector<CollisionPair*>& pairs, Dealing& dealing, std::uint32_t helpers = 0,
+                 const PairPreparation* prepare = nullptr);
   /// The threaded pair processing: the pairs dealt (dealPairs), the lists run
   /// at once on the calling thread and the helpers, each in its order, then
   /// the shared pairs as a run in order on the calling thread would.
@@ -70,9 +79,11 @@ class PairDealer {
   /// `passes` passes over `pairs`, dealt once, each as processPairsThreaded
   /// runs them, a pass's work on a body after the earlier pass's (so that one
   /// pass may go on where another has not yet ended), each pair starting from
-  /// the contacts it found, put back by the thread that resolves it.
+  /// the contacts it found, put back by the thread that resolves it. With
+  /// `prepare`, each pair is first prepared, in the dealing's reading of its
+  /// bodies (one walk over the pairs instead of two).
   void runPasses(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
-                 std::uint32_t& outFlags, int passes);
+                 std::uint32_t& outFlags, int passes, const PairPreparation* prepare = nullptr);
   /// Bytes the bodies read ahead keep between passes.
   std::size_t keptBytes() const { return dealtBodies.capacity() * sizeof(DealtBodies); }
 

@@ -358,7 +358,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // A sleeping body holds up what rests on it without being woken.
   const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
   const auto moving = [](const HardBody* b) { return b->isActive() && !b->isStatic(); };
-  forEachPair([&](CollisionPair& pair) {
+  const PairDealer::PairPreparation prepare = [&](CollisionPair& pair) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
     if (mode == kHitMode || pair.found.count == 0) pair.keepFoundContacts();
@@ -378,12 +378,13 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       const bool secondRests = sleeping(pair.secondBody) && moving(pair.firstBody) && meetsSlowly(pair, true);
       pair.held = (firstRests ? kHeldFirst : 0) | (secondRests ? kHeldSecond : 0);
     }
-  });
-  if (mode == kHitMode) {
-    // Manifolds are the bodies', shared between pairs: in order.
-    for (CollisionPair* pair : pairs) maintainManifolds(*pair, gravityDirection);
-  }
+  };
   if (mode != kRestingMode) {
+    forEachPair(prepare);
+    if (mode == kHitMode) {
+      // Manifolds are the bodies', shared between pairs: in order.
+      for (CollisionPair* pair : pairs) maintainManifolds(*pair, gravityDirection);
+    }
     runPairPass(pairs, mode, helpers, outFlags);
     forEachPair([](CollisionPair& pair) { pair.held = 0; });
     return;
@@ -391,8 +392,11 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // One pass resolves each pair once, so a pair's impulses push the bodies
   // of the pairs resolved before it back into their supports: the passes
   // repeat, each from every contact found, since a contact that separated
-  // in one pass may carry load in the next.
-  dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses);
+  // in one pass may carry load in the next. A pair's preparation writes only
+  // the pair, and the dealing's reading of the bodies it writes reads only
+  // the pair and its bodies: each pair is prepared just before it is read,
+  // in one walk over the pairs.
+  dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses, &prepare);
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -411,6 +415,10 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // it stands on all three, not on its corner alone.
   std::vector<double>& bears = pairBearing;
   bears.resize(pairs.size());
+  const auto upperOf = [&](const CollisionPair& pair) { return pairprocessing::restingBody(pair, gravityDirection); };
+  std::vector<std::int32_t>& upper = heldUpper;
+  reserveScratch(upper, pairs.size());
+  upper.resize(pairs.size());
   forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()),
                pairprocessing::kPairLoopGrain, [&](std::uint32_t i, std::uint32_t) {
                  const CollisionPair& pair = *pairs[i];
@@ -419,22 +427,28 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
                      pair.firstBody->getContactLevel() != pair.secondBody->getContactLevel() || holds > kWedgeCosine
                          ? holds
                          : 0.0;
+                 upper[i] = bears[i] > 0.0 ? broadPhase.keptEntry(upperOf(pair)) : -1;
                });
-  const auto upperOf = [&](const CollisionPair& pair) { return pairprocessing::restingBody(pair, gravityDirection); };
-  // The bodies some support holds up or wedges, by address: a set only.
-  std::vector<const HardBody*>& held = heldUpper;
-  held.clear();
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
-    if (bears[i] > kWedgeCosine) held.push_back(upperOf(*pairs[i]));
-  }
-  std::sort(held.begin(), held.end(), std::less<const HardBody*>());
   std::vector<CollisionPair*> bearing;
   reserveScratch(bearing, pairs.size());
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
-    if (bears[i] > 0.0 &&
-        std::binary_search(held.begin(), held.end(), upperOf(*pairs[i]), std::less<const HardBody*>())) {
-      bearing.push_back(pairs[i]);
+  {
+    // The bodies some support holds up or wedges, marked by their numbers,
+    // lent only until the pairs are picked (the holding lends its own).
+    BodyNumbers numbers(broadPhase);
+    std::vector<std::uint8_t> marked;
+    reserveScratch(marked, broadPhase.entryCount());
+    marked.assign(broadPhase.entryCount(), 0);
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      if (!(bears[i] > 0.0)) continue;
+      const std::uint32_t number = numbers.of(upperOf(*pairs[i]), upper[i]);
+      upper[i] = static_cast<std::int32_t>(number);
+      if (number >= marked.size()) marked.resize(number + 1, 0);
+      if (bears[i] > kWedgeCosine) marked[number] = 1;
     }
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      if (bears[i] > 0.0 && marked[static_cast<std::uint32_t>(upper[i])] != 0) bearing.push_back(pairs[i]);
+    }
+    clearScratch(marked);
   }
   piles.holdPiles(bearing, mode, outFlags);
   // The holding's arrays are as long as the bearing pairs: between passes

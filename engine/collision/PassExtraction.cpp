@@ -184,6 +184,12 @@ void CollisionManager::orderByAccess(
   reserveScratch(lastWriter, broadPhase.entryCount());
   reserveScratch(readerHead, broadPhase.entryCount());
   reserveScratch(reads, n);
+  // Every kept entry made room for at once; only a slot lent here lies past
+  // them.
+  if (lastWriter.size() < broadPhase.entryCount()) {
+    lastWriter.resize(broadPhase.entryCount(), -1);
+    readerHead.resize(broadPhase.entryCount(), -1);
+  }
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];

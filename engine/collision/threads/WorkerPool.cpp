@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "engine/collision/threads/CollisionWorkers.h"
+#include "platform/Assert.h"
 
 namespace {
 
@@ -269,10 +270,13 @@ void TaskOrder::reset(std::uint32_t n) {
   reserveScratch(firstFollower, n);
   reserveScratch(lastFollower, n);
   reserveScratch(followers, n);
+  reserveScratch(followerCount, n);
   waits.assign(n, 0);
   firstFollower.assign(n, -1);
   lastFollower.assign(n, -1);
+  followerCount.assign(n, 0);
   followers.clear();
+  mostFollowers = 1;
 }
 
 void TaskOrder::release() {
@@ -281,6 +285,7 @@ void TaskOrder::release() {
   clearScratch(firstFollower);
   clearScratch(lastFollower);
   clearScratch(followers);
+  clearScratch(followerCount);
   clearScratch(ready);
   clearScratch(releasedByWorker);
   if (waitingCapacity * sizeof(waiting[0]) > kCachedBlockBytes) {
@@ -297,6 +302,7 @@ void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
   (last >= 0 ? followers[last].next : firstFollower[earlier]) = added;
   lastFollower[earlier] = added;
   ++waits[later];
+  mostFollowers = std::max(mostFollowers, ++followerCount[earlier]);
 }
 
 std::uint32_t TaskOrder::prepareRun(std::uint32_t helpers) {
@@ -310,12 +316,6 @@ std::uint32_t TaskOrder::prepareRun(std::uint32_t helpers) {
   // that fill them allocate and free nothing.
   ready.clear();
   reserveScratch(ready, count);
-  std::uint32_t mostFollowers = 1;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t n = 0;
-    for (std::int32_t f = firstFollower[i]; f >= 0; f = followers[f].next) ++n;
-    mostFollowers = std::max(mostFollowers, n);
-  }
   reserveScratch(releasedByWorker, (helpers + 1) * mostFollowers);
   if (releasedByWorker.size() < (helpers + 1) * mostFollowers) releasedByWorker.resize((helpers + 1) * mostFollowers);
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -338,7 +338,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   }
   // Each thread gets a share worth waking it for.
   helpers = std::min(helpers, count / tasksPerThread - 1);
-  const std::uint32_t mostFollowers = prepareRun(helpers);
+  const std::uint32_t room = prepareRun(helpers);
   std::mutex readyMutex;
   std::condition_variable readyChanged;
   std::uint32_t sleepers = 0;
@@ -356,7 +356,7 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
     readyChanged.notify_all();
   };
   pool->runShared(helpers, [&](std::uint32_t worker) {
-    std::uint32_t* const released = releasedByWorker.data() + worker * mostFollowers;
+    std::uint32_t* const released = releasedByWorker.data() + worker * room;
     std::uint32_t releasedCount = 0;
     std::uint32_t task = 0;
     bool have = false;
@@ -394,7 +394,11 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
       releasedCount = 0;
       for (std::int32_t f = firstFollower[task]; f >= 0; f = followers[f].next) {
         const std::uint32_t next = followers[f].task;
-        if (waiting[next].fetch_sub(1) == 1) released[releasedCount++] = next;
+        if (waiting[next].fetch_sub(1) == 1) {
+          // The room holds as many as the most followers a task was given.
+          ZOV_ASSERT(releasedCount < room);
+          released[releasedCount++] = next;
+        }
       }
       const bool last = done.fetch_add(1) + 1 == count;
       // The earliest task released runs here next; the others go to the

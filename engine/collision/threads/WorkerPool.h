@@ -214,6 +214,10 @@ class TaskOrder {
   std::vector<std::int32_t> firstFollower;
   std::vector<std::int32_t> lastFollower;
   std::vector<Follower> followers;
+  /// The most followers one task has so far (at least 1): the room each
+  /// thread needs for the tasks one task releases.
+  std::uint32_t mostFollowers = 1;
+  std::vector<std::uint32_t> followerCount;
   /// run's tasks ready to run, and each worker's room for the tasks one task
   /// releases.
   std::vector<std::uint32_t> ready;

@@ -124,6 +124,53 @@ TEST(WorkerPool, TaskOrderStartsOverAtEachResetAndForgetsItsTasksAfterARun) {
   EXPECT_EQ(calls.load(), 0);
 }
 
+// A task released by many at once, or releasing many at once, on every
+// helper: each thread's room for what one task releases follows the most
+// waits one task is given since the reset (repeated ones once), so shapes
+// that follow one another on one order each run every task once, after the
+// tasks it waits for.
+TEST(WorkerPool, TasksReleasedManyAtOnceRunOnceAfterTheirWaits) {
+  struct Shape {
+    const char* name;
+    std::uint32_t n;
+    // The tasks task i waits for.
+    std::vector<std::uint32_t> (*waitsOf)(std::uint32_t i);
+  };
+  const Shape shapes[] = {
+      {"fan-out", 64,
+       [](std::uint32_t i) { return i == 0 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{0}; }},
+      {"chain", 40,
+       [](std::uint32_t i) { return i == 0 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{i - 1}; }},
+      {"fan-out then fan-in", 66,
+       [](std::uint32_t i) {
+         if (i == 0) return std::vector<std::uint32_t>{};
+         if (i < 65) return std::vector<std::uint32_t>{0, 0};
+         std::vector<std::uint32_t> all;
+         for (std::uint32_t k = 1; k < 65; ++k) all.push_back(k);
+         return all;
+       }},
+      {"two fans", 48,
+       [](std::uint32_t i) { return i < 2 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{i % 2}; }},
+  };
+  WorkerPool pool;
+  TaskOrder order;
+  for (const Shape& shape : shapes) {
+    order.reset(shape.n);
+    for (std::uint32_t i = 0; i < shape.n; ++i) {
+      for (std::uint32_t earlier : shape.waitsOf(i)) order.wait(earlier, i);
+    }
+    std::vector<std::atomic<int>> runs(shape.n);
+    order.run(
+        &pool, 7,
+        [&](std::uint32_t i, std::uint32_t) {
+          for (std::uint32_t earlier : shape.waitsOf(i)) EXPECT_EQ(runs[earlier].load(), 1) << shape.name << " " << i;
+          runs[i].fetch_add(1);
+        },
+        1);
+    for (std::uint32_t i = 0; i < shape.n; ++i) EXPECT_EQ(runs[i].load(), 1) << shape.name << " " << i;
+  }
+}
+
 TEST(WorkerPool, ErrorsReachTheCallerAndThePoolGoesOn) {
   WorkerPool pool;
   TaskOrder order;
