@@ -137,6 +137,34 @@ class Pk_jump {
   /// search is known to end so (see NarrowPhaseMemos).
   bool meshMeshFeatureContactsOf(const BVmesh* a, const BVmesh* b, const JumpFeatureLists& lists, JumpState& state,
                                  const JumpContacts& out) const;
+  /// The distance between two hull meshes that stand apart: a negative
+  /// value when they touch or overlap, at least `reach` when they stand at
+  /// least that far apart (the search stops there), else the distance within
+  /// 1e-9. The state's vertices and direction seed the search and receive
+  /// its last ones.
+  double meshMeshDistance(const BVmesh* a, const BVmesh* b, double reach, JumpState& state) const;
+  /// Contacts of two hull meshes that stand apart by less than `reach`, each
+  /// point with its own gap (a positive depth): the faces of the two meshes
+  /// that face each other most squarely along the line of their closest
+  /// points, the one facing it more squarely as the reference, give the
+  /// corners of the other face's part over it that stand within `reach` of
+  /// its plane, with its normal; where no such corner results (closest
+  /// features an edge and an edge, or faces that do not lie over each
+  /// other) the closest points give one contact along that line. False
+  /// when a mesh is missing, the meshes touch or overlap, or they stand
+  /// `reach` or more apart. The state is written as by meshMeshDistance.
+  bool meshMeshNearContacts(const BVmesh* a, const BVmesh* b, double reach, JumpState& state,
+                            const JumpContacts& out) const;
+  /// The points standing apart that two touching hull meshes may close
+  /// within `reach`: the faces that face each other along `normal` (from B
+  /// towards A, as the meshes' contacts give it), clipped as
+  /// meshMeshNearContacts clips them, each corner between `least` and
+  /// `reach` from the reference face's plane as a point on A with its gap
+  /// (kMaxPolygonClipPoints entries) and the reference face's normal from B
+  /// towards A. Their number; 0 for a missing mesh.
+  std::uint32_t meshMeshFacingPoints(const BVmesh* a, const BVmesh* b, const Mgc::MgcVector3& normal, double reach,
+                                     double least, Mgc::MgcVector3* points, double* gaps,
+                                     Mgc::MgcVector3& pointNormal) const;
   /// Contacts of a hull mesh (first shape) and a capsule, as meshMeshContacts.
   bool meshVolumeContacts(const BVmesh* mesh, const ZOVcapsule& capsule, JumpState& state,
                           const JumpContacts& out) const;

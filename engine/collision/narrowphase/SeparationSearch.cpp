@@ -1,5 +1,6 @@
 #include "engine/collision/narrowphase/SeparationSearch.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/ContactBuilders.h"
@@ -132,5 +133,161 @@ SeparationResult searchSeparation(const PairSupport& shapes, const MgcVector3& s
     direction.Unitize(zov::kUnitizeTolerance);
     pair = shapes.support(direction, pair.vertexA, pair.vertexB);
   }
+  return result;
+}
+
+namespace {
+
+/// Relative and absolute shortfall of the lower bound within which the
+/// distance search has converged.
+constexpr double kDistanceRelative = 1e-9;
+constexpr double kDistanceAbsolute = 1e-9;
+/// The shortfall of the lower bound, relative to the distance, beyond which
+/// a search that meets a support point again has stalled.
+constexpr double kStalledShortfall = 1e-6;
+/// Closer than this the shapes count as touching.
+constexpr double kTouchingDistance = 1e-7;
+
+/// Up to four support pairs of the difference shape.
+struct PairSimplex {
+  SupportPair pairs[4];
+  int count = 0;
+};
+
+/// The closest point of the simplex to the origin, with the weights of its
+/// support pairs; the simplex keeps only the pairs with a weight. False when
+/// a tetrahedron holds the origin.
+bool closestOfSimplex(PairSimplex& s, double weights[4], MgcVector3& closest) {
+  const MgcVector3 origin;
+  if (s.count == 1) {
+    weights[0] = 1.0;
+    closest = s.pairs[0].point();
+    return true;
+  }
+  if (s.count == 2) {
+    const MgcVector3 a = s.pairs[0].point();
+    const MgcVector3 ab = s.pairs[1].point() - a;
+    const double lengthSq = ab.SquaredLength();
+    double t = lengthSq > 0.0 ? -a.Dot(ab) / lengthSq : 0.0;
+    if (t <= 0.0) {
+      s.count = 1;
+      weights[0] = 1.0;
+      closest = a;
+      return true;
+    }
+    if (t >= 1.0) {
+      s.pairs[0] = s.pairs[1];
+      s.count = 1;
+      weights[0] = 1.0;
+      closest = s.pairs[0].point();
+      return true;
+    }
+    weights[0] = 1.0 - t;
+    weights[1] = t;
+    closest = a + ab * t;
+    return true;
+  }
+  // A triangle is its own best face; a tetrahedron that does not hold the
+  // origin has its closest point on one of its faces.
+  static constexpr int kFaces[4][4] = {{0, 1, 2, 3}, {0, 1, 3, 2}, {0, 2, 3, 1}, {1, 2, 3, 0}};
+  const int faces = s.count == 3 ? 1 : 4;
+  if (s.count == 4) {
+    bool inside = true;
+    for (int f = 0; f < 4 && inside; ++f) {
+      const MgcVector3 a = s.pairs[kFaces[f][0]].point();
+      const MgcVector3 b = s.pairs[kFaces[f][1]].point();
+      const MgcVector3 c = s.pairs[kFaces[f][2]].point();
+      const double opposite = orientation(a, b, c, s.pairs[kFaces[f][3]].point());
+      inside = opposite * orientation(a, b, c, origin) > 0.0;
+    }
+    if (inside) return false;
+  }
+  double bestDistance = -1.0;
+  PairSimplex best;
+  double bestWeights[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int f = 0; f < faces; ++f) {
+    const MgcVector3 triangle[3] = {s.pairs[kFaces[f][0]].point(), s.pairs[kFaces[f][1]].point(),
+                                    s.pairs[kFaces[f][2]].point()};
+    double w[4];
+    triangleClosestPointWeights(triangle, origin, w);
+    MgcVector3 point;
+    PairSimplex kept;
+    double keptWeights[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int i = 0; i < 3; ++i) {
+      if (w[i] <= 0.0) continue;
+      point += triangle[i] * w[i];
+      keptWeights[kept.count] = w[i];
+      kept.pairs[kept.count++] = s.pairs[kFaces[f][i]];
+    }
+    if (kept.count == 0) continue;
+    if (bestDistance < 0.0 || point.SquaredLength() < bestDistance) {
+      bestDistance = point.SquaredLength();
+      best = kept;
+      std::copy(keptWeights, keptWeights + 4, bestWeights);
+      closest = point;
+    }
+  }
+  if (bestDistance < 0.0) return false;
+  s = best;
+  std::copy(bestWeights, bestWeights + 4, weights);
+  return true;
+}
+
+}  // namespace
+
+DistanceResult searchDistance(const PairSupport& shapes, const MgcVector3& start, std::uint32_t startA,
+                              std::uint32_t startB, double reach) {
+  DistanceResult result;
+  MgcVector3 d = start;
+  if (d.Unitize(zov::kUnitizeTolerance) == 0.0) d = MgcVector3::UNIT_X;
+  SupportPair pair = shapes.support(d, startA, startB);
+  PairSimplex simplex;
+  double weights[4] = {1.0, 0.0, 0.0, 0.0};
+  MgcVector3 v;
+  bool haveV = false;
+  for (std::uint32_t step = 0; step < kMaxSeparationSteps; ++step) {
+    const MgcVector3 w = pair.point();
+    if (haveV) {
+      const double length = v.Length();
+      // Every point of B - A lies at least `bound` along v's direction.
+      const double bound = v.Dot(w) / length;
+      if (bound >= reach) {
+        result.apart = true;
+        result.beyond = true;
+        result.distance = bound;
+        result.direction = v / length;
+        result.pair = pair;
+        return result;
+      }
+      if (length - bound <= kDistanceRelative * length + kDistanceAbsolute) break;
+    }
+    // A point the simplex already holds adds nothing: converged within rounding.
+    bool repeated = false;
+    for (int i = 0; i < simplex.count; ++i) {
+      repeated = repeated || (simplex.pairs[i].vertexA == pair.vertexA && simplex.pairs[i].vertexB == pair.vertexB);
+    }
+    // A support point the simplex holds ends the search: within rounding of
+    // the distance it is converged, otherwise rounding has stalled it and
+    // the distance is not known.
+    if (repeated) {
+      const double length = v.Length();
+      if (length - v.Dot(w) / length > kStalledShortfall * length) return result;
+      break;
+    }
+    simplex.pairs[simplex.count++] = pair;
+    if (!closestOfSimplex(simplex, weights, v)) return result;
+    haveV = true;
+    if (v.Length() <= kTouchingDistance) return result;
+    pair = shapes.support(v / v.Length(), pair.vertexA, pair.vertexB);
+  }
+  if (!haveV || v.Length() <= kTouchingDistance) return result;
+  result.apart = true;
+  result.distance = v.Length();
+  result.direction = v / result.distance;
+  for (int i = 0; i < simplex.count; ++i) {
+    result.pointA += simplex.pairs[i].pointA * weights[i];
+    result.pointB += simplex.pairs[i].pointB * weights[i];
+  }
+  result.pair = shapes.support(result.direction, pair.vertexA, pair.vertexB);
   return result;
 }

@@ -28,3 +28,30 @@ struct SeparationResult {
 /// answers not apart.
 SeparationResult searchSeparation(const PairSupport& shapes, const Mgc::MgcVector3& start, std::uint32_t startA,
                                   std::uint32_t startB);
+
+/// What the distance search found.
+struct DistanceResult {
+  /// The shapes are apart: the difference shape B - A keeps the origin
+  /// outside, more than 1e-7 away.
+  bool apart = false;
+  /// When apart: a lower bound on the distance between the shapes that is
+  /// within 1e-9 of it once the search has converged, or at least `reach`
+  /// when the search stopped there (`beyond`).
+  double distance = 0.0;
+  bool beyond = false;
+  /// Unit direction from A towards B along which the distance is measured.
+  Mgc::MgcVector3 direction;
+  /// The closest points, on A and on B, and the support pair along the
+  /// direction (A's furthest point, B's furthest back).
+  Mgc::MgcVector3 pointA;
+  Mgc::MgcVector3 pointB;
+  SupportPair pair;
+};
+
+/// The distance between two convex shapes by the closest point of their
+/// difference shape B - A to the origin (the distance iteration of Gilbert,
+/// Johnson and Keerthi), carried to convergence. The search stops early,
+/// `beyond` set, once the shapes are known to stand at least `reach` apart.
+/// Shapes that touch or overlap answer not apart.
+DistanceResult searchDistance(const PairSupport& shapes, const Mgc::MgcVector3& start, std::uint32_t startA,
+                              std::uint32_t startB, double reach);

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "collision/narrowphase/NarrowPhaseFixtures.h"
+#include "engine/collision/narrowphase/ContactClipping.h"
+#include "engine/collision/narrowphase/PkJump.h"
+#include "support/GeometryFixtures.h"
+
+using Mgc::MgcMatrix3;
+using Mgc::MgcVector3;
+using zovtest::Random;
+
+namespace {
+
+MgcMatrix3 turnAboutZ(double degrees) {
+  MgcMatrix3 R;
+  R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), degrees * M_PI / 180.0);
+  return R;
+}
+
+const MgcVector3 kHalf(0.5, 0.5, 0.5);
+
+// Unit boxes at poses whose distance is worked out by hand: side by side,
+// a box turned 45 degrees showing its edge, apart along two axes at once,
+// touching and overlapping (no distance), and beyond the reach.
+TEST(MeshMeshDistance, BoxesAtKnownPosesStandTheirHandComputedDistanceApart) {
+  struct Case {
+    const char* name;
+    MgcVector3 at;
+    double turn;
+    double reach;
+    double expected;  // < 0: touching or overlapping; >= reach: beyond
+  };
+  const double r2 = std::sqrt(2.0);
+  const Case cases[] = {
+      {"side by side", {1.3, 0.0, 0.0}, 0.0, 1.0, 0.3},
+      {"edge on", {1.5, 0.0, 0.0}, 45.0, 1.0, 1.5 - 0.5 * r2 - 0.5},
+      {"corner to corner", {1.4, 1.6, 0.0}, 0.0, 1.0, std::sqrt(0.4 * 0.4 + 0.6 * 0.6)},
+      {"touching", {1.0, 0.0, 0.0}, 0.0, 1.0, -1.0},
+      {"overlapping", {0.8, 0.3, 0.0}, 20.0, 1.0, -1.0},
+      {"beyond the reach", {1.3, 0.0, 0.0}, 0.0, 0.1, 0.1},
+  };
+  const Pk_jump jump;
+  const auto a = zovtest::boxHull(kHalf, MgcMatrix3::IDENTITY, MgcVector3());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto b = zovtest::boxHull(kHalf, turnAboutZ(c.turn), c.at);
+    JumpState state = freshJumpState();
+    const double distance = jump.meshMeshDistance(a.get(), b.get(), c.reach, state);
+    if (c.expected < 0.0) {
+      EXPECT_LT(distance, 0.0);
+    } else if (c.expected >= c.reach) {
+      EXPECT_GE(distance, c.reach);
+    } else {
+      EXPECT_NEAR(distance, c.expected, 1e-9);
+      // The kept direction separates the boxes by that distance.
+      EXPECT_NEAR(zovtest::gapAlong(*a.mesh, *b.mesh, state.direction), c.expected, 1e-9);
+    }
+  }
+}
+
+// Random hulls apart: the distance agrees with the least vertex-face and
+// edge-edge distance over all their features, from a fresh and from a stale
+// cache.
+TEST(MeshMeshDistance, RandomHullsApartAgreeWithTheirClosestFeatures) {
+  Random random(23);
+  const Pk_jump jump;
+  int measured = 0;
+  for (int trial = 0; trial < 400; ++trial) {
+    SCOPED_TRACE(trial);
+    const auto a = zovtest::randomConvexShape(random, trial % 3, random.vector(-0.2, 0.2));
+    const auto b = zovtest::randomConvexShape(random, (trial / 3) % 3, random.unitVector() * random.uniform(0.5, 3.0));
+    const double gap =
+        zovtest::separatingAxes(zovtest::convexPolyhedron(*a.mesh), zovtest::convexPolyhedron(*b.mesh)).gap;
+    if (gap < 1e-4) continue;
+    JumpState state = freshJumpState();
+    if (trial % 2 == 1) {
+      state.direction = random.unitVector();
+      state.vertexA = random.index(a.mesh->numVertices);
+      state.vertexB = random.index(b.mesh->numVertices);
+    }
+    const double truth = std::sqrt(zovtest::convexMeshDistanceSq(*a.mesh, *b.mesh));
+    EXPECT_NEAR(jump.meshMeshDistance(a.get(), b.get(), 10.0, state), truth, 1e-7);
+    ++measured;
+  }
+  EXPECT_GT(measured, 100);
+}
+
+// A box tipped 10 degrees over a slab whose top is y = 0, its low edge h
+// above it: the contacts are the corners of its bottom face, each on the box
+// with its own height over the slab as its gap, the normal up; those beyond
+// the reach are left out. Touching the slab along its low edge, the far
+// edge alone is what the facing faces add.
+TEST(MeshMeshDistance, ATippedBoxOverASlabGivesItsBottomCornersWithTheirHeights) {
+  const Pk_jump jump;
+  const auto slab = zovtest::boxHull(MgcVector3(3.0, 0.5, 3.0), MgcMatrix3::IDENTITY, MgcVector3(0.0, -0.5, 0.0));
+  const MgcMatrix3 R = turnAboutZ(10.0);
+  const double rise = std::sin(10.0 * M_PI / 180.0);
+  // The centre that puts the lowest corner (-0.5, -0.5) of the turned box h up.
+  const auto centreAt = [&](double h) { return MgcVector3(0.0, h - (R * MgcVector3(-0.5, -0.5, 0.0)).y, 0.0); };
+  const auto placed = [&](double h) { return zovtest::boxHull(kHalf, R, centreAt(h)); };
+  struct Case {
+    double h;
+    double reach;
+    int count;
+  };
+  for (const Case& c : {Case{0.02, 0.5, 4}, Case{0.02, 0.1, 2}, Case{0.3, 0.25, 0}}) {
+    SCOPED_TRACE(c.reach);
+    const auto box = placed(c.h);
+    zovtest::ContactArrays arrays;
+    JumpState state = freshJumpState();
+    const bool found = jump.meshMeshNearContacts(box.get(), slab.get(), c.reach, state, arrays.out());
+    EXPECT_EQ(found, c.count > 0);
+    if (!found) continue;
+    ASSERT_EQ(static_cast<int>(arrays.count), c.count);
+    EXPECT_NEAR(arrays.normals[0].y, 1.0, 1e-12);
+    for (std::uint32_t k = 0; k < arrays.count; ++k) {
+      // On the box's bottom face, at its own height over the slab.
+      EXPECT_NEAR((R.Transpose() * (arrays.points[k] - centreAt(c.h))).y, -0.5, 1e-9);
+      EXPECT_NEAR(arrays.depths[k], arrays.points[k].y, 1e-9);
+      const bool lowEdge = std::fabs(arrays.depths[k] - c.h) < 1e-9;
+      const bool highEdge = std::fabs(arrays.depths[k] - (c.h + rise)) < 1e-9;
+      EXPECT_TRUE(lowEdge || highEdge) << arrays.depths[k];
+    }
+  }
+  const auto touching = placed(0.0);
+  MgcVector3 points[kMaxPolygonClipPoints];
+  double gaps[kMaxPolygonClipPoints];
+  MgcVector3 normal;
+  const std::uint32_t n =
+      jump.meshMeshFacingPoints(touching.get(), slab.get(), MgcVector3(0.0, 1.0, 0.0), 0.5, 1e-3, points, gaps, normal);
+  ASSERT_EQ(n, 2u);
+  EXPECT_NEAR(normal.y, 1.0, 1e-12);
+  for (std::uint32_t k = 0; k < n; ++k) EXPECT_NEAR(gaps[k], rise, 1e-9);
+}
+
+}  // namespace
