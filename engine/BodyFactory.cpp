@@ -29,9 +29,18 @@ namespace {
 constexpr double kBarrierRestitution = static_cast<double>(0.3f);
 constexpr double kBarrierFriction = static_cast<double>(0.7f);
 
+/// The convex hull of the mesh (a budgeted one from kHullVertexLimit vertices
+/// on); null when memory runs out or the hull has no vertices.
 std::unique_ptr<ZOVmesh> hullOf(const ZOVmesh& mesh) {
-  if (mesh.numVertices < kHullVertexLimit) return convexHull(mesh.vertices, mesh.numVertices);
-  return approxConvexHull(&mesh, kHullVertexLimit);
+  std::unique_ptr<ZOVmesh> hull;
+  try {
+    hull = mesh.numVertices < kHullVertexLimit ? convexHull(mesh.vertices, mesh.numVertices)
+                                               : approxConvexHull(&mesh, kHullVertexLimit);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  if (hull == nullptr || hull->numVertices == 0) return nullptr;
+  return hull;
 }
 
 // The shape's box from an oriented box fitted in world terms.
@@ -128,13 +137,8 @@ HardBody* createCrackerBody(ZOVmesh* mesh) { return createCapsuleKind<ZovCracker
 
 HardBody* createHullBody(ZOVmesh* mesh) {
   if (mesh == nullptr) return new (std::nothrow) HullBody;
-  std::unique_ptr<ZOVmesh> hull;
-  try {
-    hull = hullOf(*mesh);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-  if (hull == nullptr || hull->numVertices == 0) return nullptr;
+  std::unique_ptr<ZOVmesh> hull = hullOf(*mesh);
+  if (hull == nullptr) return nullptr;
   hull->worldVertices = static_cast<MgcVector3*>(std::calloc(hull->numVertices, sizeof(MgcVector3)));
   if (hull->worldVertices == nullptr) return nullptr;
   std::unique_ptr<BVmesh> volume(new (std::nothrow) BVmesh);
@@ -224,13 +228,8 @@ HardBody* createBarrierBody(const MgcVector3& point, MgcVector3& normal) {
 bool isNearlyConvex(ZOVmesh* mesh) {
   if (mesh == nullptr) return false;
   const double V = meshVolume(*mesh);
-  std::unique_ptr<ZOVmesh> hull;
-  try {
-    hull = hullOf(*mesh);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  if (hull == nullptr || hull->numVertices == 0) return false;
+  const std::unique_ptr<ZOVmesh> hull = hullOf(*mesh);
+  if (hull == nullptr) return false;
   const double H = meshVolume(*hull);
   return H > 0.0 && kNearlyConvexFactor * V <= H && kNearlyConvexFactor * H <= V;
 }

@@ -78,6 +78,17 @@ bool copyArray(T*& out, const T* source, std::uint32_t n) {
   return true;
 }
 
+/// An empty mesh of the source's kind to copy it into, holding its vertex
+/// count; null for a null source, one without vertices or faces, or when
+/// memory runs out.
+template <typename Mesh>
+std::unique_ptr<Mesh> newCopyOf(const Mesh* source) {
+  if (source == nullptr || source->numVertices == 0 || source->numFaces == 0) return nullptr;
+  std::unique_ptr<Mesh> copy(new (std::nothrow) Mesh);
+  if (copy) copy->numVertices = source->numVertices;
+  return copy;
+}
+
 /// The copy with a zeroed vertex data array and the source's world sphere and
 /// placement; null when the array cannot be had.
 template <typename Mesh>
@@ -135,10 +146,8 @@ bool allocMeshExtra(ZOV_DFmesh* mesh, std::uint32_t n) {
 }
 
 ZOVmesh* copyMesh(const ZOVmesh* mesh) {
-  if (mesh == nullptr || mesh->numVertices == 0 || mesh->numFaces == 0) return nullptr;
-  std::unique_ptr<ZOVmesh> copy(new (std::nothrow) ZOVmesh);
+  std::unique_ptr<ZOVmesh> copy = newCopyOf(mesh);
   if (!copy) return nullptr;
-  copy->numVertices = mesh->numVertices;
   copy->numFaces = mesh->numFaces;
   copy->numUVs = mesh->uvs != nullptr ? mesh->numUVs : 0;
   if (!copyArray(copy->vertices, mesh->vertices, mesh->numVertices) ||
@@ -162,10 +171,8 @@ ZOVmesh* copyMesh(const ZOVmesh* mesh) {
 }
 
 ZOV_DFmesh* copyDFmesh(const ZOV_DFmesh* mesh) {
-  if (mesh == nullptr || mesh->numVertices == 0 || mesh->numFaces == 0) return nullptr;
-  std::unique_ptr<ZOV_DFmesh> copy(new (std::nothrow) ZOV_DFmesh);
+  std::unique_ptr<ZOV_DFmesh> copy = newCopyOf(mesh);
   if (!copy) return nullptr;
-  copy->numVertices = mesh->numVertices;
   copy->numAuxPoints = mesh->numAuxPoints;
   copy->numExtraPoints = mesh->numExtraPoints;
   copy->numUVs = mesh->numUVs;

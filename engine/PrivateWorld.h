@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -213,6 +214,9 @@ class PrivateWorld : public PublicWorld, public FractureHolder {
   /// Deletes the bodies, fracture bodies first, except fragments, which
   /// their fracture body owns.
   static void deleteOwnedBodies(const std::vector<HardBody*>& bodies);
+  /// Empties the lists and frees their spare nodes, then deleteOwnedBodies on
+  /// the bodies taken off them.
+  void emptyAndDelete(std::initializer_list<ListBit> lists, const std::vector<HardBody*>& doomed);
   /// The world's gravity as a unit vector (unchanged when it is shorter than
   /// the tolerance).
   Mgc::MgcVector3 unitGravity() const;

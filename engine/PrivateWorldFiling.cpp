@@ -187,12 +187,16 @@ void PrivateWorld::deleteBodies() {
   for (const EngineList<HardBody*>* list : {&dynamicBodies, &inactiveBodies}) {
     for (auto* node = list->getFirst(); node != nullptr; node = node->next) doomed.push_back(node->value);
   }
-  for (ListBit list : {kOnDynamic, kOnSleeping, kOnInactive}) {
+  emptyAndDelete({kOnDynamic, kOnSleeping, kOnInactive}, doomed);
+  numDynamicBodies = 0;
+}
+
+void PrivateWorld::emptyAndDelete(std::initializer_list<ListBit> lists, const std::vector<HardBody*>& doomed) {
+  for (ListBit list : lists) {
     emptyList(list);
     listFor(list).releaseCache();
   }
   deleteOwnedBodies(doomed);
-  numDynamicBodies = 0;
 }
 
 void PrivateWorld::clearAllBodies() {
@@ -214,11 +218,7 @@ void PrivateWorld::deleteAllBodies() {
       doomed.push_back(node->value);
     }
   }
-  for (ListBit list : {kOnStatic, kOnCrackers, kOnBarriers}) {
-    emptyList(list);
-    listFor(list).releaseCache();
-  }
-  deleteOwnedBodies(doomed);
+  emptyAndDelete({kOnStatic, kOnCrackers, kOnBarriers}, doomed);
   numStaticBodies = 0;
 }
 

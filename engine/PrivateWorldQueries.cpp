@@ -7,26 +7,13 @@
 #include "engine/PrivateWorld.h"
 #include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HardBody.h"
-#include "engine/bodies/HullBody.h"
-#include "engine/bodies/TriMeshBody.h"
+#include "engine/bodies/MeshVolumes.h"
 #include "engine/fracture/FractureBody.h"
 #include "geometry/BoxFits.h"
 #include "geometry/OverlapTests.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcVector3;
-
-namespace {
-
-/// The mesh volume whose faces measure the body's distance; null for the
-/// shapes without one.
-const BVmesh* boundingMeshOf(HardBody* body) {
-  if (body->getType() == kHullBody) return static_cast<HullBody*>(body)->getBoundingMesh();
-  if (body->getType() == kTriMeshBody) return static_cast<TriMeshBody*>(body)->getBoundingMesh();
-  return nullptr;
-}
-
-}  // namespace
 
 // ---- Queries ------------------------------------------------------------------
 

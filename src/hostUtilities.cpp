@@ -79,25 +79,16 @@ double getLinearUnitScale() {
 int getFramesPerSecond() {
   static const int kFixedRates[] = {2,   3,   4,   5,   6,   8,   10,  12,  16,  20,  40,   75,   80,   100,  120, 125,
                                     150, 200, 240, 250, 300, 375, 400, 500, 600, 750, 1200, 1500, 2000, 3000, 6000};
+  struct NamedRate {
+    MTime::Unit unit;
+    int rate;
+  };
+  static const NamedRate kNamedRates[] = {{MTime::kGames, 15},     {MTime::kFilm, 24},     {MTime::kPALFrame, 25},
+                                          {MTime::kNTSCFrame, 30}, {MTime::kShowScan, 48}, {MTime::kPALField, 50},
+                                          {MTime::kNTSCField, 60}};
   const MTime::Unit unit = MTime::uiUnit();
-  switch (unit) {
-    case MTime::kGames:
-      return 15;
-    case MTime::kFilm:
-      return 24;
-    case MTime::kPALFrame:
-      return 25;
-    case MTime::kNTSCFrame:
-      return 30;
-    case MTime::kShowScan:
-      return 48;
-    case MTime::kPALField:
-      return 50;
-    case MTime::kNTSCField:
-      return 60;
-    default:
-      break;
-  }
+  for (const NamedRate& named : kNamedRates)
+    if (named.unit == unit) return named.rate;
   if (unit >= MTime::k2FPS && unit <= MTime::k6000FPS) return kFixedRates[unit - MTime::k2FPS];
   return kDefaultFramesPerSecond;
 }

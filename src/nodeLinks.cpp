@@ -1,5 +1,6 @@
 #include "src/nodeLinks.h"
 
+#include <maya/MFnTransform.h>
 #include <maya/MGlobal.h>
 
 #include <cstdio>
@@ -40,6 +41,18 @@ MVector readVector(const MObject& node, const MObject& attribute) {
 
 bool parentTransformPath(const MObject& node, MDagPath& path) {
   return MDagPath::getAPathTo(node, path) && path.pop() && path.length() > 0;
+}
+
+void keepAsRest(const MDagPath& transform) {
+  MFnTransform fn(transform);
+  fn.setRestPosition(fn.transformation());
+}
+
+bool keepParentAsRest(const MObject& node) {
+  MDagPath transform;
+  if (!parentTransformPath(node, transform)) return false;
+  keepAsRest(transform);
+  return true;
 }
 
 bool transformPathOrReport(const MObject& node, MDagPath& path) {

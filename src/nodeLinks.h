@@ -1,6 +1,8 @@
 #pragma once
 
 #include <maya/MDagPath.h>
+#include <maya/MDataBlock.h>
+#include <maya/MDataHandle.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
@@ -57,9 +59,25 @@ void pullPlugs(const MObject& node, std::initializer_list<const MObject*> attrib
 /// The three children of a compound plug as a vector.
 MVector readVector(const MObject& node, const MObject& attribute);
 
+/// A compute's answer to a node's user-command flag: when the flag is up,
+/// `drop` runs (it drops what the command made stale) and the flag goes down.
+template <typename Drop>
+void answerUserCommand(MDataBlock& block, const MObject& flag, Drop drop) {
+  MDataHandle command = block.outputValue(flag);
+  if (command.asBool()) {
+    drop();
+    command.set(false);
+  }
+}
+
 /// The path of the transform above a DAG node; false when the node has no
 /// path or sits at the top.
 bool parentTransformPath(const MObject& node, MDagPath& path);
+/// The transform keeps its present transformation as its rest position.
+void keepAsRest(const MDagPath& transform);
+/// keepAsRest on the transform above a DAG node; false, and nothing kept,
+/// when parentTransformPath finds none.
+bool keepParentAsRest(const MObject& node);
 /// Keeps a node unlocked while it lives, locked again after when it was: a
 /// locked node takes no connection, nor gives one up.
 class UnlockedNode {

@@ -82,6 +82,17 @@ void HardBody::updateWorldTensors() {
   dyn.worldInvInertia = (R * localInvInertia).TimesTranspose(R);
 }
 
+void HardBody::updateInertia() {
+  updateWorldTensors();
+  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
+}
+
+void HardBody::setAngularVelocity(const MgcVector3& w) {
+  if (!zov::isFinite(w)) return;
+  dyn.angularVelocity = w;
+  dyn.angularMomentum = dyn.worldInertia * w;
+}
+
 bool HardBody::movedSinceLast() const {
   if ((dyn.position - dynLast.position).SquaredLength() > zov::kTolerance) return true;
   // The turn since the last state is last * current^T; identity when none.

@@ -89,9 +89,10 @@ class HardBody {
   /// Mass (kMinBodyMass at least), then computeInertiaTensor.
   virtual void setMass(float m) = 0;  // slot 20
   /// World inertia tensors from the orientation, angular velocity from L.
-  virtual void updateInertia() = 0;  // slot 21
-  /// Angular velocity in rad/s (world), and L from it.
-  virtual void setAngularVelocity(const Mgc::MgcVector3& w) = 0;  // slot 22
+  virtual void updateInertia();  // slot 21
+  /// Angular velocity in rad/s (world), and L from it; a non-finite one is
+  /// ignored.
+  virtual void setAngularVelocity(const Mgc::MgcVector3& w);  // slot 22
   /// Zeroes the state (nothing in HardBody).
   virtual void resetDynamics();                                   // slot 23
   virtual void setOrientationQuat(const Mgc::Quaternion& q) = 0;  // slot 24

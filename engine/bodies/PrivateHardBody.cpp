@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/bodies/DynamicStress.h"
+#include "engine/bodies/ListWalk.h"
 #include "engine/bodies/ShapeFrames.h"
 #include "geometry/MeshTransforms.h"
 #include "geometry/VolumeMath.h"
@@ -174,17 +175,6 @@ void PrivateHardBody::setMass(float m) {
   const double mass = std::max(static_cast<double>(m), kMinBodyMass);
   dyn.invMass = 1.0 / mass;
   computeInertiaTensor();
-}
-
-void PrivateHardBody::updateInertia() {
-  updateWorldTensors();
-  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
-}
-
-void PrivateHardBody::setAngularVelocity(const MgcVector3& w) {
-  if (!zov::isFinite(w)) return;
-  dyn.angularVelocity = w;
-  dyn.angularMomentum = dyn.worldInertia * w;
 }
 
 void PrivateHardBody::resetDynamics() {
@@ -445,14 +435,7 @@ DynamicStress* PrivateHardBody::getFirstJoint() {
   return jointCursor != nullptr ? jointCursor->value : nullptr;
 }
 
-DynamicStress* PrivateHardBody::getNextJoint() {
-  if (jointCursor != nullptr) jointCursor = jointCursor->next;
-  if (jointCursor == nullptr) {
-    jointIterating = 0;
-    return nullptr;
-  }
-  return jointCursor->value;
-}
+DynamicStress* PrivateHardBody::getNextJoint() { return walkNext<DynamicStress*>(jointCursor, jointIterating); }
 
 RBDynamics* PrivateHardBody::getWorkerDyn(int t) {
   if (t < 0 || t >= workerStateCount) return nullptr;

@@ -53,8 +53,6 @@ class PrivateHardBody : public HardBody {
   void setScale(const Mgc::MgcVector3& s) override;
   /// Non-finite masses are ignored; masses below kMinBodyMass become it.
   void setMass(float m) override;
-  void updateInertia() override;
-  void setAngularVelocity(const Mgc::MgcVector3& w) override;
   /// The last and the current state are zeroed entirely.
   void resetDynamics() override;
   /// The quaternion is normalised; a zero or non-finite one is ignored.

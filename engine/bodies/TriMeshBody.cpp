@@ -58,6 +58,13 @@ void writeTriangulated(ZOVmesh& mesh, const ZOVmesh& source, std::uint32_t trian
   mesh.hasVertexData = source.hasVertexData;
 }
 
+/// Frees a malloc'd array and puts its replacement in its place.
+template <typename T>
+void replaceArray(T*& slot, T* replacement) {
+  std::free(slot);
+  slot = replacement;
+}
+
 }  // namespace
 
 std::uint32_t triangulatedFaceCount(const ZOVmesh& mesh) {
@@ -167,22 +174,15 @@ bool TriMeshBody::copyTriangulated(const ZOVmesh& source) {
         faces[f].mark = 1;
       }
     }
-    std::free(mesh->faces);
-    std::free(mesh->faceCorners);
-    std::free(mesh->faceNormals);
-    std::free(mesh->worldFaceNormals);
-    mesh->faces = faces;
-    mesh->faceCorners = corners;
-    mesh->faceNormals = normals;
-    mesh->worldFaceNormals = worldNormals;
+    replaceArray(mesh->faces, faces);
+    replaceArray(mesh->faceCorners, corners);
+    replaceArray(mesh->faceNormals, normals);
+    replaceArray(mesh->worldFaceNormals, worldNormals);
   }
   if (growVertices) {
-    std::free(mesh->vertices);
-    std::free(mesh->worldVertices);
-    std::free(mesh->vertexData);
-    mesh->vertices = vertices;
-    mesh->worldVertices = worldVertices;
-    mesh->vertexData = vertexData;
+    replaceArray(mesh->vertices, vertices);
+    replaceArray(mesh->worldVertices, worldVertices);
+    replaceArray(mesh->vertexData, vertexData);
   }
 
   writeTriangulated(*mesh, source, t);

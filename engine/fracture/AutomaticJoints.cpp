@@ -9,6 +9,7 @@
 
 #include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/HullBody.h"
+#include "engine/bodies/MeshVolumes.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/bodies/TriMeshBody.h"
 #include "engine/fracture/FractureBody.h"
@@ -33,15 +34,6 @@ std::atomic<std::uint32_t> g_proximityJointIndex{0};
 std::atomic<std::uint32_t> g_neighbourJointIndex{0};
 std::atomic<bool> g_neighbourIndexStarted{false};
 
-/// The mesh volume that the distance tests need: hull and triangle-mesh
-/// bodies carry one; null for every other body.
-const BVmesh* meshVolumeOf(PrivateHardBody* body) {
-  if (body == nullptr) return nullptr;
-  if (body->getType() == kHullBody) return static_cast<HullBody*>(body)->getBoundingMesh();
-  if (body->getType() == kTriMeshBody) return static_cast<TriMeshBody*>(body)->getBoundingMesh();
-  return nullptr;
-}
-
 /// A body that may be joined, with its world data brought up to date.
 struct JoinCandidate {
   PrivateHardBody* body = nullptr;
@@ -52,7 +44,7 @@ struct JoinCandidate {
 JoinCandidate joinCandidateOf(PrivateHardBody* body) {
   JoinCandidate c;
   c.body = body;
-  c.volume = meshVolumeOf(body);
+  c.volume = boundingMeshOf(body);
   if (c.volume != nullptr) {
     body->updateWorldData();
     c.mesh = body->getWorldMesh();
@@ -96,15 +88,7 @@ double closestFaces(const JoinCandidate& a, const JoinCandidate& b, MgcVector3& 
 
 /// The same through the mesh volumes' vertex search.
 double closestVolumes(const JoinCandidate& a, const JoinCandidate& b, MgcVector3& midpoint) {
-  std::uint32_t vertexA = 0;
-  std::uint32_t vertexB = 0;
-  std::uint32_t faceA = 0;
-  std::uint32_t faceB = 0;
-  MgcVector3 pointA;
-  MgcVector3 pointB;
-  const double d2 = closestMeshFaces(*a.volume, *b.volume, vertexA, vertexB, faceA, faceB, pointA, pointB);
-  midpoint = (pointA + pointB) * 0.5;
-  return d2;
+  return closestMidpoint(*a.volume, *b.volume, midpoint);
 }
 
 /// A new joint between a (first, its PNode) and b at `anchor`, named from
@@ -170,13 +154,7 @@ std::uint32_t FractureBody::createJointsByProximity(double d) {
   // Joins a (first) and b at the midpoint of their closest points and takes
   // them in as pieces.
   const auto join = [&](const JoinCandidate& a, const JoinCandidate& b, const MgcVector3& anchor) {
-    DynamicStress* joint = newJoint(a.body, b.body, anchor, g_proximityJointIndex++);
-    if (joint == nullptr) return false;
-    EngineList<DynamicStress*> one;
-    one.append(joint);
-    registerJointBodies(one);
-    activeJoints.append(joint);
-    return true;
+    return addActiveJoint(a.body, b.body, anchor, g_proximityJointIndex++) != nullptr;
   };
   // The nearest pair by centres of a left x right (a strictly nearer pair
   // replaces, so the first found wins), with the midpoint of its closest
@@ -284,7 +262,12 @@ DynamicStress* FractureBody::createJointForPiece(PrivateHardBody* p, double d, b
   }
   if (nearest.body == nullptr || alreadyJoined(p, nearest.body)) return nullptr;
   if (!force && !(best < d)) return nullptr;
-  DynamicStress* joint = newJoint(p, nearest.body, anchor, activeJoints.getCount());
+  return addActiveJoint(p, nearest.body, anchor, activeJoints.getCount());
+}
+
+DynamicStress* FractureBody::addActiveJoint(PrivateHardBody* a, PrivateHardBody* b, const MgcVector3& anchor,
+                                            std::uint32_t index) {
+  DynamicStress* joint = newJoint(a, b, anchor, index);
   if (joint == nullptr) return nullptr;
   EngineList<DynamicStress*> one;
   one.append(joint);

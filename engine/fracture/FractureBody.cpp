@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/bodies/DynamicStress.h"
+#include "engine/bodies/ListWalk.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/FractureHolder.h"
 #include "math/Finite.h"
@@ -105,73 +106,31 @@ void FractureBody::ApplyBreakEnergy(DynamicStress* joint) {
 
 // ---- Walks --------------------------------------------------------------------------
 
-PrivateHardBody* FractureBody::getFirstBody() {
-  bodyCursor = pieces.getFirst();
-  iteratingBodies = 1;
-  return bodyCursor != nullptr ? bodyCursor->value : nullptr;
-}
+PrivateHardBody* FractureBody::getFirstBody() { return walkFirst(pieces, bodyCursor, iteratingBodies); }
 
-PrivateHardBody* FractureBody::getNextBody() {
-  if (bodyCursor != nullptr) bodyCursor = bodyCursor->next;
-  if (bodyCursor == nullptr) {
-    iteratingBodies = 0;
-    return nullptr;
-  }
-  return bodyCursor->value;
-}
+PrivateHardBody* FractureBody::getNextBody() { return walkNext<PrivateHardBody*>(bodyCursor, iteratingBodies); }
 
 PrivateHardBody* FractureBody::getFirstDisconectBody() {
-  bodyCursor = disconnectedBodies.getFirst();
-  iteratingBodies = 1;
-  return bodyCursor != nullptr ? bodyCursor->value : nullptr;
+  return walkFirst(disconnectedBodies, bodyCursor, iteratingBodies);
 }
 
 PrivateHardBody* FractureBody::getNextDisconectBody() { return getNextBody(); }
 
 DynamicStress* FractureBody::getFirstActiveJoint() {
-  jointCursor = activeJoints.getFirst();
-  iteratingActiveJoints = 1;
-  return jointCursor != nullptr ? jointCursor->value : nullptr;
+  return walkFirst(activeJoints, jointCursor, iteratingActiveJoints);
 }
 
 DynamicStress* FractureBody::getNextActiveJoint() {
-  if (jointCursor != nullptr) jointCursor = jointCursor->next;
-  if (jointCursor == nullptr) {
-    iteratingActiveJoints = 0;
-    return nullptr;
-  }
-  return jointCursor->value;
+  return walkNext<DynamicStress*>(jointCursor, iteratingActiveJoints);
 }
 
-DynamicStress* FractureBody::getFirstOffJoint() {
-  jointCursor = offJoints.getFirst();
-  iteratingOffJoints = 1;
-  return jointCursor != nullptr ? jointCursor->value : nullptr;
-}
+DynamicStress* FractureBody::getFirstOffJoint() { return walkFirst(offJoints, jointCursor, iteratingOffJoints); }
 
-DynamicStress* FractureBody::getNextOffJoint() {
-  if (jointCursor != nullptr) jointCursor = jointCursor->next;
-  if (jointCursor == nullptr) {
-    iteratingOffJoints = 0;
-    return nullptr;
-  }
-  return jointCursor->value;
-}
+DynamicStress* FractureBody::getNextOffJoint() { return walkNext<DynamicStress*>(jointCursor, iteratingOffJoints); }
 
-HardBody* FractureBody::getFirstFBody() {
-  childCursor = childBodies.getFirst();
-  iteratingChildren = 1;
-  return childCursor != nullptr ? childCursor->value : nullptr;
-}
+HardBody* FractureBody::getFirstFBody() { return walkFirst(childBodies, childCursor, iteratingChildren); }
 
-HardBody* FractureBody::getNextFBody() {
-  if (childCursor != nullptr) childCursor = childCursor->next;
-  if (childCursor == nullptr) {
-    iteratingChildren = 0;
-    return nullptr;
-  }
-  return childCursor->value;
-}
+HardBody* FractureBody::getNextFBody() { return walkNext<HardBody*>(childCursor, iteratingChildren); }
 
 void FractureBody::ClearBrokenJointsList() {
   offJoints.clear();
@@ -218,26 +177,22 @@ bool FractureBody::checkSecImpactsCond() const {
 
 void FractureBody::setSubtreeFlag() {
   flags |= kBodyUnbreakable;
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-    static_cast<FractureBody*>(node->value)->setSubtreeFlag();
+  forEachFragment([](FractureBody* child) { child->setSubtreeFlag(); });
 }
 
 void FractureBody::clearSubtreeFlag() {
   flags &= ~kBodyUnbreakable;
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-    static_cast<FractureBody*>(node->value)->clearSubtreeFlag();
+  forEachFragment([](FractureBody* child) { child->clearSubtreeFlag(); });
 }
 
 void FractureBody::setBreakModeRecursive(int type) {
   propagationType = type == 0 || type == 1 ? type : 2;
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-    static_cast<FractureBody*>(node->value)->setBreakModeRecursive(type);
+  forEachFragment([&](FractureBody* child) { child->setBreakModeRecursive(type); });
 }
 
 void FractureBody::disableStaticParts() {
   flags &= ~kBodyStatic;
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-    static_cast<FractureBody*>(node->value)->disableStaticParts();
+  forEachFragment([](FractureBody* child) { child->disableStaticParts(); });
 }
 
 bool FractureBody::hasStaticBodies() const {
@@ -329,8 +284,7 @@ void FractureBody::beginThreadPass(int t) {
 
 void FractureBody::syncPositionFromPieces(bool onlyStatic) {
   if (isSplitted()) {
-    for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-      static_cast<FractureBody*>(node->value)->syncPositionFromPieces(onlyStatic);
+    forEachFragment([&](FractureBody* child) { child->syncPositionFromPieces(onlyStatic); });
     return;
   }
   if (!(onlyStatic && !isStatic()) && pieces.getCount() != 0) {
@@ -348,8 +302,7 @@ void FractureBody::syncPositionFromPieces(bool onlyStatic) {
 
 void FractureBody::syncOrientationFromPieces(bool onlyStatic) {
   if (isSplitted()) {
-    for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-      static_cast<FractureBody*>(node->value)->syncOrientationFromPieces(onlyStatic);
+    forEachFragment([&](FractureBody* child) { child->syncOrientationFromPieces(onlyStatic); });
     return;
   }
   if (!(onlyStatic && !isStatic()) && pieces.getCount() != 0) {

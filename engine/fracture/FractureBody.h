@@ -89,8 +89,6 @@ class FractureBody : public HardBody, public CompoundPieces {
   /// Whole body only: at least kMinBodyMass, shared over the non-static
   /// pieces by their mass ratios.
   void setMass(float m) override;
-  void updateInertia() override;
-  void setAngularVelocity(const Mgc::MgcVector3& w) override;
   /// Normalised; zero or non-finite quaternions are ignored. The pieces follow.
   void setOrientationQuat(const Mgc::Quaternion& q) override;
   void setOrientation(const Mgc::MgcMatrix3& R) override;
@@ -487,6 +485,16 @@ class FractureBody : public HardBody, public CompoundPieces {
   FractureHolder* holdingWorld = nullptr;
 
  private:
+  /// `visit` on each child fracture body, in list order.
+  template <typename Visit>
+  void forEachFragment(Visit visit) const {
+    for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
+      visit(static_cast<FractureBody*>(node->value));
+  }
+  /// A new joint between a and b at the anchor, numbered `index`, taken in
+  /// (registerJointBodies) and made active; null when memory runs out.
+  DynamicStress* addActiveJoint(PrivateHardBody* a, PrivateHardBody* b, const Mgc::MgcVector3& anchor,
+                                std::uint32_t index);
   /// splitIntoFragments's steps. The first active joint and every active
   /// joint that shares a body with those taken, moved from the active
   /// joints to `group` in passes until a pass finds none.

@@ -4,10 +4,9 @@
 #include <vector>
 
 #include "engine/bodies/DynamicStress.h"
-#include "engine/bodies/HullBody.h"
+#include "engine/bodies/MeshVolumes.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/bodies/ShapeFrames.h"
-#include "engine/bodies/TriMeshBody.h"
 #include "engine/fracture/FractureBody.h"
 #include "engine/fracture/FractureHolder.h"
 #include "geometry/BoxFits.h"
@@ -21,12 +20,6 @@ using Mgc::MgcVector3;
 // the pieces' frames, the cluster tree, and the removal of joints and pieces.
 
 namespace {
-
-const BVmesh* boundingMeshOf(PrivateHardBody* body) {
-  if (body->getType() == kHullBody) return static_cast<HullBody*>(body)->getBoundingMesh();
-  if (body->getType() == kTriMeshBody) return static_cast<TriMeshBody*>(body)->getBoundingMesh();
-  return nullptr;
-}
 
 bool touches(const DynamicStress* joint, const PrivateHardBody* body) {
   return joint->getCNode() == body || joint->getPNode() == body;
@@ -118,13 +111,8 @@ DynamicStress* FractureBody::joinPieces(PrivateHardBody* a, PrivateHardBody* b) 
   const BVmesh* meshA = boundingMeshOf(a);
   const BVmesh* meshB = boundingMeshOf(b);
   if (meshA == nullptr || meshB == nullptr) return nullptr;
-  std::uint32_t vertexA = 0;
-  std::uint32_t vertexB = 0;
-  std::uint32_t faceA = 0;
-  std::uint32_t faceB = 0;
-  MgcVector3 pointA;
-  MgcVector3 pointB;
-  closestMeshFaces(*meshA, *meshB, vertexA, vertexB, faceA, faceB, pointA, pointB);
+  MgcVector3 midpoint;
+  closestMidpoint(*meshA, *meshB, midpoint);
 
   DynamicStress* joint = new (std::nothrow) DynamicStress;
   if (joint == nullptr) return nullptr;
@@ -134,7 +122,7 @@ DynamicStress* FractureBody::joinPieces(PrivateHardBody* a, PrivateHardBody* b) 
     delete joint;
     return nullptr;
   }
-  joint->attach((pointA + pointB) * 0.5, 1, a, b);
+  joint->attach(midpoint, 1, a, b);
   joint->setName(("str_" + std::string(a->getShape().name) + "_" + std::string(b->getShape().name)).c_str());
   for (PrivateHardBody* body : {a, b}) {
     takePiece(body);
@@ -303,9 +291,7 @@ void FractureBody::forgetFamilyJoints() {
     piece->clearJoints();
     if (piece->getParent() == this) piece->setParent(nullptr);
   }
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next) {
-    static_cast<FractureBody*>(node->value)->forgetFamilyJoints();
-  }
+  forEachFragment([](FractureBody* child) { child->forgetFamilyJoints(); });
 }
 
 void FractureBody::deleteAllJoints() {
@@ -401,9 +387,7 @@ void FractureBody::dropFromFamily(PrivateHardBody* body, std::vector<PrivateHard
         if (other != nullptr && other != body) neighbours.push_back(other);
     }
   }
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next) {
-    static_cast<FractureBody*>(node->value)->dropFromFamily(body, neighbours);
-  }
+  forEachFragment([&](FractureBody* child) { child->dropFromFamily(body, neighbours); });
   if (body->getParent() == this) body->setParent(nullptr);
   body->clearJoints();
 }

@@ -165,17 +165,6 @@ void FractureBody::setMass(float m) {
   setAngularVelocity(dynInit.angularVelocity);
 }
 
-void FractureBody::updateInertia() {
-  updateWorldTensors();
-  dyn.angularVelocity = dyn.worldInvInertia * dyn.angularMomentum;
-}
-
-void FractureBody::setAngularVelocity(const MgcVector3& w) {
-  if (!zov::isFinite(w)) return;
-  dyn.angularVelocity = w;
-  dyn.angularMomentum = dyn.worldInertia * w;
-}
-
 void FractureBody::setOrientationQuat(const Quaternion& q) {
   const double norm = q.Length();
   if (!zov::isFinite(q) || !(norm > 0.0) || !std::isfinite(norm)) return;

@@ -262,8 +262,7 @@ void FractureBody::splitRecursive() {
     }
   }
   for (DynamicStress* joint : overloaded) deActivateJoint(joint);
-  for (auto* node = childBodies.getFirst(); node != nullptr; node = node->next)
-    static_cast<FractureBody*>(node->value)->splitRecursive();
+  forEachFragment([](FractureBody* child) { child->splitRecursive(); });
   splitByExternalBrokenJoints();
 }
 

@@ -51,6 +51,19 @@ void rotateToAxis(Axis axis) {
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
 }
 
+/// Line width kAxisLineWidth, then `draw` with the XY plane turned into the
+/// plane perpendicular to the axis; nothing more for an axis out of range.
+template <typename Draw>
+void drawAcrossAxis(unsigned int axis, Draw draw) {
+  glLineWidth(kAxisLineWidth);
+  const Axis which = axisOf(axis);
+  if (which == Axis::None) return;
+  glPushMatrix();
+  rotateToAxis(which);
+  draw();
+  glPopMatrix();
+}
+
 /// A closed loop through the circle's vertices first .. last - 1.
 void drawCircleLoop(float radius, int first, int last) {
   glBegin(GL_LINE_LOOP);
@@ -176,13 +189,7 @@ void glDrawShadedTriangles(const float* positions, const float* colors, unsigned
 void glDrawCircle(float radius) { drawCircleLoop(radius, 0, kCircleSteps); }
 
 void glDrawAxisCircle(unsigned int axis, float radius) {
-  glLineWidth(kAxisLineWidth);
-  const Axis which = axisOf(axis);
-  if (which == Axis::None) return;
-  glPushMatrix();
-  rotateToAxis(which);
-  glDrawCircle(radius);
-  glPopMatrix();
+  drawAcrossAxis(axis, [radius] { glDrawCircle(radius); });
 }
 
 void glDrawAxisCircleAt(const float point[3], unsigned int axis, float radius) {
@@ -197,13 +204,7 @@ void glDrawHalfCircle(float radius, bool firstHalf) {
 }
 
 void glDrawAxisSemicircle(unsigned int axis, float radius) {
-  glLineWidth(kAxisLineWidth);
-  const Axis which = axisOf(axis);
-  if (which == Axis::None) return;
-  glPushMatrix();
-  rotateToAxis(which);
-  glDrawHalfCircle(radius, axis < 3);
-  glPopMatrix();
+  drawAcrossAxis(axis, [radius, axis] { glDrawHalfCircle(radius, axis < 3); });
 }
 
 void glDrawAxisSemicircleNamed(unsigned int name, unsigned int axis, float radius) {

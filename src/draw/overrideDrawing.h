@@ -11,6 +11,7 @@
 #include <maya/MViewport2Renderer.h>
 
 #include "src/draw/RawFootPrintDrawAgent.h"
+#include "src/nodeLinks.h"
 
 // What the module's Viewport 2.0 overrides share: the object notes of their
 // draw data, the override's box and interfaces, the agent of the renderer's
@@ -56,6 +57,15 @@ class ObjectDrawOverride : public MHWRender::MPxDrawOverride {
   /// Notes in `data` the object's wireframe colour and draw override info
   /// and this override's box.
   void noteObject(ObjectDrawData& data, const MDagPath& objPath) const;
+  /// The kept box made again around the shatter points of the node at the
+  /// path (its settings' `pointsA`); empty when no `Node` is there.
+  template <class Node>
+  const MBoundingBox& boxAroundPoints(const MDagPath& objPath) const {
+    box.clear();
+    if (const Node* node = userNodeOf<Node>(objPath.node()))
+      for (unsigned int i = 0; i < node->settings.pointsA.length(); ++i) box.expand(node->settings.pointsA[i]);
+    return box;
+  }
 
   mutable MBoundingBox box;
   bool boxFlag = true;

@@ -182,10 +182,7 @@ void FractureBodyNode::restorePieces(const MTime& time) {
     piece->resetToStart(time);
   }
   MDagPath group;
-  if (!pieces.empty() && pieceGroupPath(pieces.front()->thisMObject(), group)) {
-    MFnTransform transform(group);
-    transform.setRestPosition(transform.transformation());
-  }
+  if (!pieces.empty() && pieceGroupPath(pieces.front()->thisMObject(), group)) keepAsRest(group);
   for (SceneStress* node : stressNodesLinked()) node->pullAttributes();
   for (clusterFractureNode* cluster : clusterNodes()) cluster->storeInitialState(time);
   if (FractureBody* body = getFractureBody()) body->saveDynamics(kSaveAll);

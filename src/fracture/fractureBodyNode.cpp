@@ -197,11 +197,7 @@ void FractureBodyNode::computeRandomThreshold(MDataBlock& block) {
   block.outputValue(ca_stress2mass).set(true);
   block.setClean(ca_stress2mass);
   if (block.inputValue(displayStressses).asBool()) refreshStressDisplay();
-  MDataHandle command = block.outputValue(usercommand);
-  if (command.asBool()) {
-    deactivateSolverCache();
-    command.set(false);
-  }
+  answerUserCommand(block, usercommand, [this] { deactivateSolverCache(); });
 }
 
 MStatus FractureBodyNode::compute(const MPlug& plug, MDataBlock& block) {
@@ -280,11 +276,7 @@ MStatus FractureBodyNode::compute(const MPlug& plug, MDataBlock& block) {
     if (!output) hideStressColors();
   } else if (plug == ca_propStyle) {
     applyIntParam(ca_propStyle, block.inputValue(propStyle).asShort());
-    MDataHandle command = block.outputValue(usercommand);
-    if (command.asBool()) {
-      deactivateSolverCache();
-      command.set(false);
-    }
+    answerUserCommand(block, usercommand, [this] { deactivateSolverCache(); });
   } else if (plug == ca_index) {
     if (FractureBody* body = getFractureBody()) body->getShape().id = block.inputValue(index).asInt();
   } else {

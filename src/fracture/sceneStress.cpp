@@ -234,7 +234,8 @@ int SceneStress::getInt(const MString& name) {
   return frameToBreak;
 }
 
-bool SceneStress::setBool(const MString& name, bool value) {
+template <typename T>
+bool SceneStress::setParameter(const MString& name, T value) {
   MObject attribute, twin;
   if (!parameterOf(name, attribute, twin)) return true;
   MPlug(thisMObject(), attribute).setValue(value);
@@ -242,21 +243,11 @@ bool SceneStress::setBool(const MString& name, bool value) {
   return true;
 }
 
-bool SceneStress::setDouble(const MString& name, double value) {
-  MObject attribute, twin;
-  if (!parameterOf(name, attribute, twin)) return true;
-  MPlug(thisMObject(), attribute).setValue(value);
-  pullPlug(thisMObject(), twin);
-  return true;
-}
+bool SceneStress::setBool(const MString& name, bool value) { return setParameter(name, value); }
 
-bool SceneStress::setInt(const MString& name, int value) {
-  MObject attribute, twin;
-  if (!parameterOf(name, attribute, twin)) return true;
-  MPlug(thisMObject(), attribute).setValue(value);
-  pullPlug(thisMObject(), twin);
-  return true;
-}
+bool SceneStress::setDouble(const MString& name, double value) { return setParameter(name, value); }
+
+bool SceneStress::setInt(const MString& name, int value) { return setParameter(name, value); }
 
 MString SceneStress::body1Name() const { return MPlug(thisMObject(), body1NameAttr).asString(); }
 MString SceneStress::body2Name() const { return MPlug(thisMObject(), body2NameAttr).asString(); }

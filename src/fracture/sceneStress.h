@@ -135,6 +135,10 @@ class SceneStress : public MPxNode {
   /// The attribute and its twin of a parameter's name; false for an unknown
   /// name, after the error.
   static bool parameterOf(const MString& name, MObject& attribute, MObject& twin);
+  /// setBool, setDouble and setInt: the named attribute takes the value and
+  /// its twin is pulled; an unknown name changes nothing. Always true.
+  template <typename T>
+  bool setParameter(const MString& name, T value);
 
   std::uint32_t jointIndex = 0;
   FractureBodyNode* owner = nullptr;

@@ -173,37 +173,19 @@ MStatus rigidBodyNode::compute(const MPlug& plug, MDataBlock& block) {
     invalidateSolverCache();
   } else if (plug == ca_activeState) {
     pushActiveState(block);
-    MDataHandle command = block.outputValue(usercommand);
-    if (command.asBool()) {
-      invalidateSolverCache();
-      command.set(false);
-    }
+    answerUserCommand(block, usercommand, [this] { invalidateSolverCache(); });
   } else if (plug == ca_centerMass) {
     moveCentreOfMass(block);
     invalidateSolverCache();
   } else if (plug == ca_initialVelocity) {
-    const MVector v = acceptedMotion(block, initialVelocity, velocity, "initial velocity");
-    if (body) {
-      body->setLinearVelocity(toEngine(v));
-      body->saveDynamics(kSaveLinearVelocity);
-    }
-    block.outputValue(velocity).set3Float(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
-    invalidateSolverCache();
+    takeInitialMotion(block, initialVelocity, velocity, "initial velocity", &HardBody::setLinearVelocity,
+                      kSaveLinearVelocity);
   } else if (plug == ca_initialSpin) {
-    const MVector w = acceptedMotion(block, initialSpin, welocity, "initial spin");
-    if (body) {
-      body->setAngularMomentum(toEngine(w));
-      body->saveDynamics(kSaveAngularVelocity);
-    }
-    block.outputValue(welocity).set3Float(static_cast<float>(w.x), static_cast<float>(w.y), static_cast<float>(w.z));
-    invalidateSolverCache();
+    takeInitialMotion(block, initialSpin, welocity, "initial spin", &HardBody::setAngularMomentum,
+                      kSaveAngularVelocity);
   } else if (plug == ca_rigidBodyParam) {
     pushParameters(block);
-    MDataHandle command = block.outputValue(usercommand);
-    if (command.asBool()) {
-      invalidateSolverCache();
-      command.set(false);
-    }
+    answerUserCommand(block, usercommand, [this] { invalidateSolverCache(); });
   } else if (plug == ca_selected) {
     block.inputValue(selected).asBool();
   } else if (plug == ca_index) {
@@ -230,6 +212,17 @@ MVector rigidBodyNode::acceptedMotion(MDataBlock& block, const MObject& attribut
                         vectorText(previous) + " is kept");
   block.outputValue(attribute).set3Float(last[0], last[1], last[2]);
   return previous;
+}
+
+void rigidBodyNode::takeInitialMotion(MDataBlock& block, const MObject& attribute, const MObject& kept,
+                                      const char* what, void (HardBody::*set)(const Mgc::MgcVector3&), int saved) {
+  const MVector m = acceptedMotion(block, attribute, kept, what);
+  if (body) {
+    (body.get()->*set)(toEngine(m));
+    body->saveDynamics(saved);
+  }
+  block.outputValue(kept).set3Float(static_cast<float>(m.x), static_cast<float>(m.y), static_cast<float>(m.z));
+  invalidateSolverCache();
 }
 
 MVector rigidBodyNode::initialMotion(const MObject& attribute, const MObject& twin) const {

@@ -363,6 +363,11 @@ class rigidBodyNode : public MPxLocatorNode {
   /// it is finite as floats; otherwise, with an error, the value last taken
   /// (kept in `kept`), which the attribute takes back.
   MVector acceptedMotion(MDataBlock& block, const MObject& attribute, const MObject& kept, const char* what);
+  /// The twin's compute of the initial velocity or spin: acceptedMotion, then
+  /// `set` and saveDynamics(`saved`) on the body, if any; the value taken is
+  /// kept in `kept` and the solver's cache is dropped.
+  void takeInitialMotion(MDataBlock& block, const MObject& attribute, const MObject& kept, const char* what,
+                         void (HardBody::*set)(const Mgc::MgcVector3&), int saved);
   /// `initialVelocity` or `initialSpin` read through its plug, finite: a
   /// value that is not is refused through its twin first.
   MVector initialMotion(const MObject& attribute, const MObject& twin) const;

@@ -46,10 +46,7 @@ void rigidBodyNode::resetToStart(const MTime& time) {
     body->saveDynamics(kSaveAll);
   }
   startPose = currentPose;
-  MDagPath transform;
-  if (!parentTransformPath(thisMObject(), transform)) return;
-  MFnTransform fn(transform);
-  fn.setRestPosition(fn.transformation());
+  keepParentAsRest(thisMObject());
 }
 
 void rigidBodyNode::restoreRestTransform() {

@@ -148,10 +148,7 @@ void zovCrackerNode::storeRestPosition(const MTime& time) {
     body->saveDynamics(kSaveAll);
   }
   rest = previous;
-  MDagPath transform;
-  if (!parentTransformPath(thisMObject(), transform)) return;
-  MFnTransform fn(transform);
-  fn.setRestPosition(fn.transformation());
+  if (!keepParentAsRest(thisMObject())) return;
   restStored = true;
 }
 

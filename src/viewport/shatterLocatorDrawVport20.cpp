@@ -33,10 +33,7 @@ void setPreviewColour(RawFootPrintDrawAgent& agent, float r, float g, float b) {
 }  // namespace
 
 MBoundingBox ShatterLocatorDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
-  box.clear();
-  if (const ShatterLocatorNode* node = userNodeOf<ShatterLocatorNode>(objPath.node()))
-    for (unsigned int i = 0; i < node->settings.pointsA.length(); ++i) box.expand(node->settings.pointsA[i]);
-  return box;
+  return boxAroundPoints<ShatterLocatorNode>(objPath);
 }
 
 MHWRender::MUserData* ShatterLocatorDrawVport20::prepareForDraw(const MDagPath& objPath, const MDagPath& cameraPath,

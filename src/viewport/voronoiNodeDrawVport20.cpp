@@ -16,10 +16,7 @@ constexpr float kCellOverrideLineWidth = 2.0f;
 }  // namespace
 
 MBoundingBox voronoiNodeDrawVport20::boundingBox(const MDagPath& objPath, const MDagPath&) const {
-  box.clear();
-  if (const voronoiNode* node = userNodeOf<voronoiNode>(objPath.node()))
-    for (unsigned int i = 0; i < node->settings.pointsA.length(); ++i) box.expand(node->settings.pointsA[i]);
-  return box;
+  return boxAroundPoints<voronoiNode>(objPath);
 }
 
 MHWRender::MUserData* voronoiNodeDrawVport20::prepareForDraw(const MDagPath& objPath, const MDagPath&,
