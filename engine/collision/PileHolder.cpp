@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/bodies/HardBody.h"
@@ -296,7 +297,7 @@ bool PileHolder::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
   // on the helpers first, the few holds of many bodies again in order. The
   // reads are a few hundred bytes a body and needed only until the holds are
   // ordered: made for each call and freed with it, not kept between steps.
-  std::vector<HoldAccess> access(n);
+  const std::unique_ptr<HoldAccess[]> access(new HoldAccess[n]);
   forEachIndex(pool, helpers, n, pairprocessing::kPairLoopGrain, [&](std::uint32_t task, std::uint32_t) {
     HardBody* bodies[kMaxTaskBodies];
     bool writes[kMaxTaskBodies];

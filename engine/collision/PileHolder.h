@@ -71,7 +71,9 @@ class PileHolder {
   /// hold of more than kHeld bodies is read again in order.
   struct HoldAccess {
     static constexpr std::uint32_t kHeld = 12;
-    std::uint32_t count = 0;
+    /// Set for every hold by the reading: left unset when made, so that
+    /// making the array costs no pass over it.
+    std::uint32_t count;
     HardBody* bodies[kHeld];
     bool writes[kHeld];
     /// Each body's kept entry in the bounds table (-1 for none).
