@@ -480,6 +480,10 @@ class CollisionManager {
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
+  /// Appends to `picked`, in list order, the pairs on which a body of a pile
+  /// is held by the resting mode's holds.
+  void pickBearingPairs(const std::vector<CollisionPair*>& pairs, const Mgc::MgcVector3& gravityDirection,
+                        std::uint32_t helpers, std::vector<CollisionPair*>& picked);
   /// The energy of the pair's bodies without storing anything.
   static double measurePairEnergy(const CollisionPair& pair, double* terms, Mgc::MgcVector3* momenta);
 

@@ -401,18 +401,31 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
   // their supports, and the pile ends the step at rest.
-  // A body is held on its supports (the slow bodies lower in the pile it
-  // touches) when one of them holds it up, by a contact within
-  // kSupportCosine of the vertical, or when together they may: one leans
-  // less than kWedgeCosine from the horizontal, so that the others' sides
-  // may wedge it (a box fallen between boxes, on an edge of one and against
-  // the faces of two). The pushes of its other supports, from the side,
-  // hold it with them. A push only from the side holds nothing up.
-  // Of two bodies of one level, one that lies on the other (a fragment on
-  // another that also touches the ground) or leans on it, by a contact less
-  // than kWedgeCosine from the horizontal, is held on it too: a box with
-  // one corner on the ground and its faces on the edges of two boxes beside
-  // it stands on all three, not on its corner alone.
+  std::vector<CollisionPair*> bearing;
+  reserveScratch(bearing, pairs.size());
+  pickBearingPairs(pairs, gravityDirection, helpers, bearing);
+  piles.holdPiles(bearing, mode, outFlags);
+  // The holding's arrays are as long as the bearing pairs: between passes
+  // only their small storage stays.
+  piles.releaseArrays();
+  clearScratch(heldUpper);
+  forEachPair([](CollisionPair& pair) { pair.held = 0; });
+}
+
+// A body is held on its supports (the slow bodies lower in the pile it
+// touches) when one of them holds it up, by a contact within
+// kSupportCosine of the vertical, or when together they may: one leans
+// less than kWedgeCosine from the horizontal, so that the others' sides
+// may wedge it (a box fallen between boxes, on an edge of one and against
+// the faces of two). The pushes of its other supports, from the side,
+// hold it with them. A push only from the side holds nothing up.
+// Of two bodies of one level, one that lies on the other (a fragment on
+// another that also touches the ground) or leans on it, by a contact less
+// than kWedgeCosine from the horizontal, is held on it too: a box with
+// one corner on the ground and its faces on the edges of two boxes beside
+// it stands on all three, not on its corner alone.
+void CollisionManager::pickBearingPairs(const std::vector<CollisionPair*>& pairs, const MgcVector3& gravityDirection,
+                                        std::uint32_t helpers, std::vector<CollisionPair*>& picked) {
   std::vector<double>& bears = pairBearing;
   bears.resize(pairs.size());
   const auto upperOf = [&](const CollisionPair& pair) { return pairprocessing::restingBody(pair, gravityDirection); };
@@ -429,8 +442,6 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
                          : 0.0;
                  upper[i] = bears[i] > 0.0 ? broadPhase.keptEntry(upperOf(pair)) : -1;
                });
-  std::vector<CollisionPair*> bearing;
-  reserveScratch(bearing, pairs.size());
   {
     // The bodies some support holds up or wedges, marked by their numbers,
     // lent only until the pairs are picked (the holding lends its own).
@@ -446,16 +457,10 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       if (bears[i] > kWedgeCosine) marked[number] = 1;
     }
     for (std::size_t i = 0; i < pairs.size(); ++i) {
-      if (bears[i] > 0.0 && marked[static_cast<std::uint32_t>(upper[i])] != 0) bearing.push_back(pairs[i]);
+      if (bears[i] > 0.0 && marked[static_cast<std::uint32_t>(upper[i])] != 0) picked.push_back(pairs[i]);
     }
     clearScratch(marked);
   }
-  piles.holdPiles(bearing, mode, outFlags);
-  // The holding's arrays are as long as the bearing pairs: between passes
-  // only their small storage stays.
-  piles.releaseArrays();
-  clearScratch(heldUpper);
-  forEachPair([](CollisionPair& pair) { pair.held = 0; });
 }
 
 void CollisionManager::runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
