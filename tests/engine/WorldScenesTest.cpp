@@ -592,6 +592,50 @@ TEST(WorldScenes, BoxesSetDownInsideTheSlabAndEachOtherAreMovedOutWithoutBeingSe
 // within 2 mm of five touching boxes (4.5), and no box lies a millimetre
 // inside another (the separating-axis depth of the two boxes) or below the
 // barrier: what overlap the boxes land with is taken out.
+namespace {
+
+// A pile of side^3 unit boxes 1.2 apart, each shifted by up to 0.05 and
+// turned by up to 0.1 rad about a random axis, the lowest 0.1 above the
+// ground; friction 0.5. Boxes in layer, row, column order.
+std::vector<HardBody*> addTurnedPile(PrivateWorld& world, int side, unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> shift(-0.05, 0.05);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_real_distribution<double> turn(-0.1, 0.1);
+  std::vector<HardBody*> boxes;
+  for (int y = 0; y < side; ++y) {
+    for (int z = 0; z < side; ++z) {
+      for (int x = 0; x < side; ++x) {
+        const MgcVector3 at(1.2 * x + shift(random), 0.6 + 1.2 * y + shift(random), 1.2 * z + shift(random));
+        MgcVector3 axis(unit(random), unit(random), unit(random));
+        if (axis.Unitize(1e-6) == 0.0) axis = MgcVector3::UNIT_Y;
+        MgcMatrix3 R;
+        R.FromAxisAngle(axis, turn(random));
+        boxes.push_back(addBox(world, kUnitHalf, at, 1.0f, 0.0, 0.5, R));
+      }
+    }
+  }
+  return boxes;
+}
+
+// The deepest a corner of the pile's boxes lies below the ground or two
+// boxes lie inside each other, by separating axes. Neighbours only: boxes
+// whose centres stand more than 3 apart cannot touch.
+double deepestPileOverlap(const std::vector<HardBody*>& boxes) {
+  double deepest = 0.0;
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    const ConvexPolyhedron box = placedBox(*boxes[i], kUnitHalf);
+    for (const MgcVector3& corner : box.vertices) deepest = std::max(deepest, -corner.y);
+    for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+      if ((boxes[i]->getDyn().position - boxes[j]->getDyn().position).SquaredLength() > 3.0 * 3.0) continue;
+      deepest = std::max(deepest, -separatingAxes(box, placedBox(*boxes[j], kUnitHalf)).gap);
+    }
+  }
+  return deepest;
+}
+
+}  // namespace
+
 TEST(WorldScenes, DroppedPilesOfTurnedBoxesSleepWithTheirColumnsStanding) {
   constexpr int kSide = 5;
   constexpr int kColumns = kSide * kSide;
@@ -603,23 +647,7 @@ TEST(WorldScenes, DroppedPilesOfTurnedBoxesSleepWithTheirColumnsStanding) {
     world.enableManagerOption();
     world.enableBodyDeactivation();
     addGround(world);
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> shift(-0.05, 0.05);
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    std::uniform_real_distribution<double> turn(-0.1, 0.1);
-    std::vector<HardBody*> boxes;
-    for (int y = 0; y < kSide; ++y) {
-      for (int z = 0; z < kSide; ++z) {
-        for (int x = 0; x < kSide; ++x) {
-          const MgcVector3 at(1.2 * x + shift(random), 0.6 + 1.2 * y + shift(random), 1.2 * z + shift(random));
-          MgcVector3 axis(unit(random), unit(random), unit(random));
-          if (axis.Unitize(1e-6) == 0.0) axis = MgcVector3::UNIT_Y;
-          MgcMatrix3 R;
-          R.FromAxisAngle(axis, turn(random));
-          boxes.push_back(addBox(world, kUnitHalf, at, 1.0f, 0.0, 0.5, R));
-        }
-      }
-    }
+    const std::vector<HardBody*> boxes = addTurnedPile(world, kSide, seed);
     runSteps(world, 100 * kSubsteps, 1.0 / (kFramesPerSecond * kSubsteps));
     int awake = 0;
     for (const HardBody* box : boxes) awake += box->isActive() ? 1 : 0;
@@ -629,14 +657,7 @@ TEST(WorldScenes, DroppedPilesOfTurnedBoxesSleepWithTheirColumnsStanding) {
       for (int y = 0; y < kSide; ++y) top = std::max(top, boxes[y * kColumns + c]->getDyn().position.y);
       EXPECT_NEAR(top, kSide - 0.5, 0.002) << "seed " << seed << " column " << c;
     }
-    double deepest = 0.0;
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-      const ConvexPolyhedron box = placedBox(*boxes[i], kUnitHalf);
-      for (const MgcVector3& corner : box.vertices) deepest = std::max(deepest, -corner.y);
-      for (std::size_t j = i + 1; j < boxes.size(); ++j)
-        deepest = std::max(deepest, -separatingAxes(box, placedBox(*boxes[j], kUnitHalf)).gap);
-    }
-    EXPECT_LT(deepest, 0.001) << "seed " << seed;
+    EXPECT_LT(deepestPileOverlap(boxes), 0.001) << "seed " << seed;
   }
 }
 
@@ -655,41 +676,14 @@ TEST(WorldScenes, BenchmarksPileOfTwelveLayersEndsWithEveryBoxAsleep) {
   world.enableManagerOption();
   world.enableBodyDeactivation();
   addGround(world);
-  std::mt19937 random(12345);
-  std::uniform_real_distribution<double> shift(-0.05, 0.05);
-  std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  std::uniform_real_distribution<double> turn(-0.1, 0.1);
-  std::vector<HardBody*> boxes;
-  for (int y = 0; y < side; ++y) {
-    for (int z = 0; z < side; ++z) {
-      for (int x = 0; x < side; ++x) {
-        const MgcVector3 at(1.2 * x + shift(random), 0.6 + 1.2 * y + shift(random), 1.2 * z + shift(random));
-        MgcVector3 axis(unit(random), unit(random), unit(random));
-        if (axis.Unitize(1e-6) == 0.0) axis = MgcVector3::UNIT_Y;
-        MgcMatrix3 R;
-        R.FromAxisAngle(axis, turn(random));
-        boxes.push_back(addBox(world, kUnitHalf, at, 1.0f, 0.0, 0.5, R));
-      }
-    }
-  }
+  const std::vector<HardBody*> boxes = addTurnedPile(world, side, 12345u);
   runSteps(world, 100 * kSubsteps, 1.0 / (kFramesPerSecond * kSubsteps));
   std::string awake;
   for (std::size_t i = 0; i < boxes.size(); ++i) {
     if (boxes[i]->isActive()) awake += " " + std::to_string(i);
   }
   EXPECT_TRUE(awake.empty()) << "awake:" << awake;
-  // Neighbours only: a box touches at most the boxes of its own and the
-  // next columns.
-  double deepest = 0.0;
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    const ConvexPolyhedron box = placedBox(*boxes[i], kUnitHalf);
-    for (const MgcVector3& corner : box.vertices) deepest = std::max(deepest, -corner.y);
-    for (std::size_t j = i + 1; j < boxes.size(); ++j) {
-      if ((boxes[i]->getDyn().position - boxes[j]->getDyn().position).SquaredLength() > 3.0 * 3.0) continue;
-      deepest = std::max(deepest, -separatingAxes(box, placedBox(*boxes[j], kUnitHalf)).gap);
-    }
-  }
-  EXPECT_LT(deepest, 0.001);
+  EXPECT_LT(deepestPileOverlap(boxes), 0.001);
 }
 
 /// How far the body's own y axis leans from the vertical, in degrees.
