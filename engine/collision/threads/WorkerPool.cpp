@@ -270,13 +270,10 @@ void TaskOrder::reset(std::uint32_t n) {
   reserveScratch(firstFollower, n);
   reserveScratch(lastFollower, n);
   reserveScratch(followers, n);
-  reserveScratch(followerCount, n);
   waits.assign(n, 0);
   firstFollower.assign(n, -1);
   lastFollower.assign(n, -1);
-  followerCount.assign(n, 0);
   followers.clear();
-  mostFollowers = 1;
 }
 
 void TaskOrder::release() {
@@ -285,9 +282,6 @@ void TaskOrder::release() {
   clearScratch(firstFollower);
   clearScratch(lastFollower);
   clearScratch(followers);
-  clearScratch(followerCount);
-  clearScratch(ready);
-  clearScratch(releasedByWorker);
   if (waitingCapacity * sizeof(waiting[0]) > kCachedBlockBytes) {
     waiting.reset();
     waitingCapacity = 0;
@@ -302,30 +296,29 @@ void TaskOrder::wait(std::uint32_t earlier, std::uint32_t later) {
   (last >= 0 ? followers[last].next : firstFollower[earlier]) = added;
   lastFollower[earlier] = added;
   ++waits[later];
-  mostFollowers = std::max(mostFollowers, ++followerCount[earlier]);
 }
 
-std::uint32_t TaskOrder::prepareRun(std::uint32_t helpers) {
+void TaskOrder::prepareRun() {
   if (waitingCapacity < count) {
     const std::uint32_t room = std::max<std::uint32_t>(count, kKeptScratchBytes / sizeof(waiting[0]));
     waiting.reset(new std::atomic<std::uint32_t>[room]);
     waitingCapacity = room;
   }
-  // Every task joins the ready list at most once, and a task releases at
-  // most its followers: room for both is made here, so that the helpers
-  // that fill them allocate and free nothing.
-  ready.clear();
-  reserveScratch(ready, count);
-  reserveScratch(releasedByWorker, (helpers + 1) * mostFollowers);
-  if (releasedByWorker.size() < (helpers + 1) * mostFollowers) releasedByWorker.resize((helpers + 1) * mostFollowers);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    waiting[i].store(waits[i]);
-    if (waits[i] == 0) ready.push_back(i);
-  }
-  // Taken from the back: the earliest tasks first.
-  std::reverse(ready.begin(), ready.end());
-  return mostFollowers;
+  for (std::uint32_t i = 0; i < count; ++i) waiting[i].store(waits[i], std::memory_order_relaxed);
 }
+
+namespace {
+
+/// A task's count of waits once a thread has taken it.
+constexpr std::uint32_t kTaskTaken = ~std::uint32_t{0};
+/// No task: none ready, or none left to take.
+constexpr std::uint32_t kNoTask = ~std::uint32_t{0};
+/// Tasks past the earliest one not yet taken that a free thread looks at
+/// for one it can run: enough to pass the chains a pass's order makes, few
+/// enough that a look costs well under a task.
+constexpr std::uint32_t kTaskLookahead = 64;
+
+}  // namespace
 
 void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
                     const std::function<void(std::uint32_t, std::uint32_t)>& fn, std::uint32_t tasksPerThread) {
@@ -338,91 +331,105 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   }
   // Each thread gets a share worth waking it for.
   helpers = std::min(helpers, count / tasksPerThread - 1);
-  const std::uint32_t room = prepareRun(helpers);
-  std::mutex readyMutex;
-  std::condition_variable readyChanged;
-  std::uint32_t sleepers = 0;
-  std::atomic<std::uint32_t> readyCount{static_cast<std::uint32_t>(ready.size())};
-  std::atomic<std::uint32_t> done{0};
-  // Tasks a thread has taken, from the ready list or as the one it released
-  // for itself: once every task is taken, a thread without one has nothing
-  // left to wait for and leaves at once.
+  prepareRun();
+  // A task is taken by turning its count of waits from 0 to kTaskTaken, so
+  // that taking one costs no lock: a free thread takes the earliest task it
+  // finds ready from firstOpen on, below which every task is taken.
+  std::atomic<std::uint32_t> firstOpen{0};
   std::atomic<std::uint32_t> taken{0};
   std::atomic<bool> failed{false};
-  const auto over = [&] { return done.load() == count || failed.load(); };
-  const auto allTaken = [&] { return taken.load() == count; };
-  const auto wakeAll = [&] {
-    { std::lock_guard<std::mutex> lock(readyMutex); }
-    readyChanged.notify_all();
+  // Threads that found nothing to take sleep until a task is released, the
+  // last one is taken or one failed: `released` counts those events.
+  std::mutex sleepMutex;
+  std::condition_variable sleepWake;
+  std::uint64_t released = 0;
+  std::atomic<std::uint32_t> sleepers{0};
+  const auto wakeSleepers = [&] {
+    if (sleepers.load() == 0) return;
+    {
+      std::lock_guard<std::mutex> lock(sleepMutex);
+      ++released;
+    }
+    sleepWake.notify_all();
+  };
+  const auto tryTake = [&](std::uint32_t task) {
+    std::uint32_t ready = 0;
+    if (!waiting[task].compare_exchange_strong(ready, kTaskTaken)) return false;
+    if (taken.fetch_add(1) + 1 == count) wakeSleepers();
+    return true;
+  };
+  // The earliest ready task within kTaskLookahead of firstOpen, taken;
+  // kNoTask when there is none.
+  const auto findReady = [&]() -> std::uint32_t {
+    const std::uint32_t first = firstOpen.load();
+    const std::uint32_t end = std::min(count, first + kTaskLookahead);
+    std::uint32_t open = first;
+    std::uint32_t found = kNoTask;
+    for (std::uint32_t i = first; i < end && found == kNoTask; ++i) {
+      const std::uint32_t left = waiting[i].load();
+      if (left == 0 && tryTake(i)) found = i;
+      if (open == i && (left == kTaskTaken || found == i)) ++open;
+    }
+    // Tasks taken from the first open one on need not be looked at again.
+    std::uint32_t seen = first;
+    while (seen < open && !firstOpen.compare_exchange_weak(seen, open)) {
+    }
+    return found;
+  };
+  const auto over = [&] { return failed.load() || taken.load() == count; };
+  // A task to run, watched for and then slept for; kNoTask once every task
+  // is taken or the run failed.
+  const auto take = [&]() -> std::uint32_t {
+    std::uint32_t task = kNoTask;
+    const auto found = [&] {
+      if (over()) return true;
+      task = findReady();
+      return task != kNoTask;
+    };
+    for (;;) {
+      if (watchFor(found)) return task;
+      // Counted among the sleepers, this thread is woken by whatever
+      // releases a task after its last look below (which may take a task
+      // and so wake others: it is made without the lock).
+      sleepers.fetch_add(1);
+      std::uint64_t seen = 0;
+      {
+        std::lock_guard<std::mutex> lock(sleepMutex);
+        seen = released;
+      }
+      const bool now = found();
+      if (!now) {
+        std::unique_lock<std::mutex> lock(sleepMutex);
+        sleepWake.wait(lock, [&] { return released != seen || over(); });
+      }
+      sleepers.fetch_sub(1);
+      if (now) return task;
+    }
   };
   pool->runShared(helpers, [&](std::uint32_t worker) {
-    std::uint32_t* const released = releasedByWorker.data() + worker * room;
-    std::uint32_t releasedCount = 0;
-    std::uint32_t task = 0;
-    bool have = false;
+    std::uint32_t task = kNoTask;
     for (;;) {
-      if (failed.load()) return;
-      if (!have) {
-        std::unique_lock<std::mutex> lock(readyMutex);
-        while (ready.empty() && !over() && !allTaken()) {
-          // Watch a while for a task to be released, then sleep.
-          lock.unlock();
-          const bool seen = watchFor([&] { return readyCount.load() != 0 || over() || allTaken(); });
-          lock.lock();
-          if (!seen && ready.empty() && !over() && !allTaken()) {
-            ++sleepers;
-            readyChanged.wait(lock, [&] { return !ready.empty() || over() || allTaken(); });
-            --sleepers;
-          }
-        }
-        if (ready.empty()) return;
-        task = ready.back();
-        ready.pop_back();
-        readyCount.fetch_sub(1);
-        if (taken.fetch_add(1) + 1 == count && sleepers != 0) {
-          lock.unlock();
-          readyChanged.notify_all();
-        }
-      }
+      if (task == kNoTask) task = take();
+      if (task == kNoTask || failed.load()) return;
       try {
         fn(task, worker);
       } catch (...) {
         failed.store(true);
-        wakeAll();
+        wakeSleepers();
         throw;
       }
-      releasedCount = 0;
+      // The earliest task this one releases runs here next; the others are
+      // left for whoever is free.
+      std::uint32_t next = kNoTask;
+      bool others = false;
       for (std::int32_t f = firstFollower[task]; f >= 0; f = followers[f].next) {
-        const std::uint32_t next = followers[f].task;
-        if (waiting[next].fetch_sub(1) == 1) {
-          // The room holds as many as the most followers a task was given.
-          ZOV_ASSERT(releasedCount < room);
-          released[releasedCount++] = next;
-        }
+        const std::uint32_t follower = followers[f].task;
+        if (waiting[follower].fetch_sub(1) != 1) continue;
+        if (next != kNoTask) others = true;
+        next = std::min(next, follower);
       }
-      const bool last = done.fetch_add(1) + 1 == count;
-      // The earliest task released runs here next; the others go to the
-      // ready list for whoever is free.
-      have = releasedCount != 0;
-      if (have) {
-        std::sort(released, released + releasedCount);
-        task = released[0];
-        if (taken.fetch_add(1) + 1 == count) wakeAll();
-      }
-      if (releasedCount > 1) {
-        std::uint32_t wake = 0;
-        {
-          std::lock_guard<std::mutex> lock(readyMutex);
-          for (std::uint32_t k = releasedCount - 1; k > 0; --k) ready.push_back(released[k]);
-          readyCount.fetch_add(releasedCount - 1);
-          wake = std::min(sleepers, releasedCount - 1);
-        }
-        for (std::uint32_t k = 0; k < wake; ++k) readyChanged.notify_one();
-      }
-      if (last) {
-        wakeAll();
-        return;
-      }
+      task = next != kNoTask && tryTake(next) ? next : kNoTask;
+      if (others) wakeSleepers();
     }
   });
   release();

@@ -176,7 +176,9 @@ constexpr std::uint32_t kTasksPerThread = 8;
 /// Tasks 0 .. n - 1 in a fixed order, each waiting for the earlier tasks it
 /// conflicts with; run on the pool, the tasks that conflict with none still
 /// running go at once. A task's result then depends only on the tasks it
-/// waits for, so it is the one a run in order would give.
+/// waits for, so it is the one a run in order would give. Threads take
+/// tasks without a lock (a pass's tasks are often a microsecond or less,
+/// and a lock taken for each would hold the threads in turn).
 class TaskOrder {
  public:
   /// Starts over with n tasks and no waits.
@@ -198,10 +200,8 @@ class TaskOrder {
   /// it is a few words a task and a wait, needed only from reset to the end
   /// of run.
   void release();
-  /// The waiting counts and the ready list of a run with `helpers` helpers,
-  /// the earliest ready task last, and room for what each thread releases;
-  /// returns the most followers a task has (at least 1), each thread's room.
-  std::uint32_t prepareRun(std::uint32_t helpers);
+  /// Sets each task's count of waits still to end for a run.
+  void prepareRun();
 
   std::uint32_t count = 0;
   std::vector<std::uint32_t> waits;
@@ -214,14 +214,6 @@ class TaskOrder {
   std::vector<std::int32_t> firstFollower;
   std::vector<std::int32_t> lastFollower;
   std::vector<Follower> followers;
-  /// The most followers one task has so far (at least 1): the room each
-  /// thread needs for the tasks one task releases.
-  std::uint32_t mostFollowers = 1;
-  std::vector<std::uint32_t> followerCount;
-  /// run's tasks ready to run, and each worker's room for the tasks one task
-  /// releases.
-  std::vector<std::uint32_t> ready;
-  std::vector<std::uint32_t> releasedByWorker;
   /// run's count of each task's waits still to end, for waitingCapacity
   /// tasks.
   std::unique_ptr<std::atomic<std::uint32_t>[]> waiting;

@@ -125,10 +125,8 @@ TEST(WorkerPool, TaskOrderStartsOverAtEachResetAndForgetsItsTasksAfterARun) {
 }
 
 // A task released by many at once, or releasing many at once, on every
-// helper: each thread's room for what one task releases follows the most
-// waits one task is given since the reset (repeated ones once), so shapes
-// that follow one another on one order each run every task once, after the
-// tasks it waits for.
+// helper: shapes that follow one another on one order (repeated waits
+// counting once) each run every task once, after the tasks it waits for.
 TEST(WorkerPool, TasksReleasedManyAtOnceRunOnceAfterTheirWaits) {
   struct Shape {
     const char* name;
@@ -332,6 +330,38 @@ TEST(WorkerPool, AChainOfTasksEndsWithEveryHelperWoken) {
   std::vector<std::uint32_t> inOrder(n);
   for (std::uint32_t i = 0; i < n; ++i) inOrder[i] = i;
   EXPECT_EQ(ran, inOrder);
+}
+
+// Threads that find nothing to take watch for about a hundred microseconds
+// and then sleep: tasks that last about that long release their followers
+// just as other threads go to sleep, look a last time or wake. Layers of
+// four such tasks, each waiting for one task of the layer before, run again
+// and again: every run ends, each task once, after the task it waits for.
+TEST(WorkerPool, TasksReleasedAsOthersGoToSleepAllRunOnce) {
+  WorkerPool pool;
+  TaskOrder order;
+  const std::uint32_t n = 24;
+  const auto busyFor = [](std::chrono::microseconds length) {
+    const auto end = std::chrono::steady_clock::now() + length;
+    while (std::chrono::steady_clock::now() < end) {
+    }
+  };
+  for (std::uint32_t round = 0; round < 60; ++round) {
+    order.reset(n);
+    for (std::uint32_t i = 4; i < n; ++i) order.wait(i - 4 + (i + round) % 4 / 3, i);
+    std::vector<std::atomic<int>> runs(n);
+    order.run(
+        &pool, 7,
+        [&](std::uint32_t i, std::uint32_t) {
+          if (i >= 4) {
+            EXPECT_EQ(runs[i - 4 + (i + round) % 4 / 3].load(), 1) << round << " " << i;
+          }
+          busyFor(std::chrono::microseconds(80 + 10 * ((i * 7 + round) % 8)));
+          runs[i].fetch_add(1);
+        },
+        1);
+    for (std::uint32_t i = 0; i < n; ++i) ASSERT_EQ(runs[i].load(), 1) << round << " " << i;
+  }
 }
 
 // Jobs back to back, each for a different number of helpers: every job
