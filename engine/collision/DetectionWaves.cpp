@@ -172,6 +172,9 @@ void DetectionPass::meetRestingPairs(State& pass) {
 }
 
 void DetectionPass::runWaves(State& pass) {
+  // Which moving bodies the running wave touched, by pass slot: a moving
+  // body is in contact once a frontier body met it, and only that way.
+  std::vector<std::uint8_t>& reached = movingTouched;
   // A frontier body raises the moving body it touches.
   const auto meet = [&](CollisionPair* pair, std::uint32_t f, std::uint32_t m) {
     HardBody* F = pass.all[f];
@@ -179,6 +182,7 @@ void DetectionPass::runWaves(State& pass) {
     countFoundPair(pass, *pair);
     M->setContactLevel(std::max(M->getContactLevel(), F->getContactLevel() + 1));
     M->enableInContact();
+    reached[m] = 1;
     keepRaisingPair(pass, pair);
   };
   pass.wave = 0;
@@ -199,6 +203,7 @@ void DetectionPass::runWaves(State& pass) {
       manager.extractNow(pair);
     }
     // Every frontier body against every moving body.
+    reached.assign(pass.all.size(), 0);
     if (pass.ordered) {
       setPositions(pass.moving, pass.movingPos);
       candidates.clear();
@@ -215,20 +220,10 @@ void DetectionPass::runWaves(State& pass) {
         }
       }
     }
-    // The moving bodies reached become the next frontier.
+    // The moving bodies reached become the next frontier, in their order.
     std::vector<std::uint32_t> reachedSlots;
-    std::vector<std::uint8_t> reached(pass.all.size(), 0);
-    // Which moving bodies the wave touched, read on the helpers.
-    std::vector<std::uint8_t>& touched = movingTouched;
-    const auto movingCount = static_cast<std::uint32_t>(pass.moving.size());
-    touched.resize(movingCount);
-    forEachIndex(pass.helpers != 0 ? manager.workerPool() : nullptr, pass.helpers, movingCount, kGatherGrain,
-                 [&](std::uint32_t i, std::uint32_t) { touched[i] = pass.all[pass.moving[i]]->isInContact() ? 1 : 0; });
-    for (std::uint32_t i = 0; i < movingCount; ++i) {
-      if (touched[i] == 0) continue;
-      const std::uint32_t m = pass.moving[i];
-      reached[m] = 1;
-      reachedSlots.push_back(m);
+    for (std::uint32_t m : pass.moving) {
+      if (reached[m] != 0) reachedSlots.push_back(m);
     }
     joinSiblingPieces(pass, reached, reachedSlots);
     std::vector<std::uint32_t>& moving = pass.moving;
