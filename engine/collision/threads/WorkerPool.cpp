@@ -344,6 +344,10 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   std::condition_variable sleepWake;
   std::uint64_t released = 0;
   std::atomic<std::uint32_t> sleepers{0};
+  // Tasks released and left for others, counted: a thread that found
+  // nothing looks again only once this or firstOpen moved, instead of
+  // reading the counts others are writing over and over.
+  std::atomic<std::uint32_t> offered{0};
   const auto wakeSleepers = [&] {
     if (sleepers.load() == 0) return;
     {
@@ -381,8 +385,15 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
   // is taken or the run failed.
   const auto take = [&]() -> std::uint32_t {
     std::uint32_t task = kNoTask;
+    std::uint32_t lookedAt = 0;
+    std::uint32_t lookedFrom = kNoTask;
     const auto found = [&] {
       if (over()) return true;
+      const std::uint32_t offers = offered.load();
+      const std::uint32_t from = firstOpen.load();
+      if (offers == lookedAt && from == lookedFrom) return false;
+      lookedAt = offers;
+      lookedFrom = from;
       task = findReady();
       return task != kNoTask;
     };
@@ -429,7 +440,10 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
         next = std::min(next, follower);
       }
       task = next != kNoTask && tryTake(next) ? next : kNoTask;
-      if (others) wakeSleepers();
+      if (others) {
+        offered.fetch_add(1);
+        wakeSleepers();
+      }
     }
   });
   release();
