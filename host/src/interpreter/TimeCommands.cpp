@@ -14,6 +14,7 @@
 #include "dg/Graph.h"
 #include "interpreter/AttributeText.h"
 #include "interpreter/HostArgs.h"
+#include "interpreter/UnitNames.h"
 #include "time/TimeState.h"
 
 #include <cmath>
@@ -257,50 +258,6 @@ MStatus setKeyframeCommand(HostCall& call) {
     if (!keyPlug(call, plug, time, args.has("value") ? &value : nullptr)) return MS::kFailure;
   call.result.setInt(static_cast<int>(plugs.size()));
   return MS::kSuccess;
-}
-
-struct UnitName {
-  const char* shortName;
-  const char* longName;
-  int unit;
-};
-
-const UnitName kLinearUnits[] = {{"mm", "millimeter", MDistance::kMillimeters},
-                                 {"cm", "centimeter", MDistance::kCentimeters},
-                                 {"m", "meter", MDistance::kMeters},
-                                 {"km", "kilometer", MDistance::kKilometers},
-                                 {"in", "inch", MDistance::kInches},
-                                 {"ft", "foot", MDistance::kFeet},
-                                 {"yd", "yard", MDistance::kYards},
-                                 {"mi", "mile", MDistance::kMiles}};
-const UnitName kTimeUnits[] = {{"game", "game", MTime::kGames},
-                               {"film", "film", MTime::kFilm},
-                               {"pal", "pal", MTime::kPALFrame},
-                               {"ntsc", "ntsc", MTime::kNTSCFrame},
-                               {"show", "show", MTime::kShowScan},
-                               {"palf", "palf", MTime::kPALField},
-                               {"ntscf", "ntscf", MTime::kNTSCField},
-                               {"sec", "second", MTime::kSeconds},
-                               {"min", "minute", MTime::kMinutes},
-                               {"hour", "hour", MTime::kHours},
-                               {"millisec", "millisecond", MTime::kMilliseconds}};
-const UnitName kAngleUnits[] = {{"deg", "degree", MAngle::kDegrees}, {"rad", "radian", MAngle::kRadians}};
-
-template <size_t N>
-bool unitByName(const UnitName (&table)[N], const std::string& name, int& unit) {
-  for (const UnitName& entry : table)
-    if (name == entry.shortName || name == entry.longName) {
-      unit = entry.unit;
-      return true;
-    }
-  return false;
-}
-
-template <size_t N>
-std::string nameOfUnit(const UnitName (&table)[N], int unit, bool fullName) {
-  for (const UnitName& entry : table)
-    if (entry.unit == unit) return fullName ? entry.longName : entry.shortName;
-  return std::string();
 }
 
 /// Time units also go by their rate: "24fps", "120fps".
