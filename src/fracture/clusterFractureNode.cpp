@@ -35,8 +35,6 @@ std::vector<SceneStress*> stressesOn(const MObject& node, const MObject& attribu
 
 }  // namespace
 
-void* clusterFractureNode::creator() { return new clusterFractureNode; }
-
 clusterFractureNode::~clusterFractureNode() { pushStressParams(); }
 
 MStatus clusterFractureNode::initialize() {

@@ -53,8 +53,6 @@ void SceneStress::forgetOwner(const FractureBodyNode* gone) {
   }
 }
 
-void* SceneStress::creator() { return new SceneStress; }
-
 void SceneStress::setJointIndex(std::uint32_t index, bool keep) {
   jointIndex = index;
   if (keep) MPlug(thisMObject(), jointIndexAttr).setValue(static_cast<int>(index));

@@ -73,8 +73,6 @@ MPoint locatorClampedInto(const MPoint& point, const MBoundingBox& box) {
 
 }  // namespace
 
-void* ShatterLocatorNode::creator() { return new ShatterLocatorNode; }
-
 MStatus ShatterLocatorNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({

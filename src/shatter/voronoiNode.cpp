@@ -92,8 +92,6 @@ MPointArray readPoints(voronoiNode* node, const MObject& attribute) {
 
 }  // namespace
 
-void* voronoiNode::creator() { return new voronoiNode; }
-
 MStatus voronoiNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({

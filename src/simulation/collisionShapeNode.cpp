@@ -87,8 +87,6 @@ collisionShapeNode::collisionShapeNode() = default;
 
 collisionShapeNode::~collisionShapeNode() = default;
 
-void* collisionShapeNode::creator() { return new collisionShapeNode; }
-
 bool collisionShapeNode::isShapeNode(const MObject& node) {
   return !node.isNull() && MFnDependencyNode(node).typeId() == id;
 }

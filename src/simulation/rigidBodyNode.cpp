@@ -72,8 +72,6 @@ void rigidBodyNode::forgetFormerOwner(const PieceOwner* gone) {
     if (node->formerOwner == gone) node->formerOwner = nullptr;
 }
 
-void* rigidBodyNode::creator() { return new rigidBodyNode; }
-
 MStatus rigidBodyNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({

@@ -193,8 +193,6 @@ void zovSolverNode::releaseWorld() {
   }
 }
 
-void* zovSolverNode::creator() { return new zovSolverNode; }
-
 MStatus zovSolverNode::initialize() {
   using Kind = MFnNumericData;
   // Settings kept with the scene that nothing connects to.

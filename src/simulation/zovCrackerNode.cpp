@@ -39,8 +39,6 @@ constexpr double kMaxSpeedFactor = 1e3;
 
 }  // namespace
 
-void* zovCrackerNode::creator() { return new zovCrackerNode; }
-
 MStatus zovCrackerNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
