@@ -281,8 +281,6 @@ Carving carveCells(const MDagPath& shapePath, const GivenSeeds& seeds, bool furt
 
 }  // namespace
 
-void* shatterCmd::creator() { return new shatterCmd; }
-
 MSyntax shatterCmd::newSyntax() {
   return commandSyntax({kNumShardsFlag, kSeedFlag, kStyleFlag, kNewMatFlag, kCutMatNameFlag, kWidthFlag, kNumRingsFlag,
                         kNoiseFlag, kDetectGroupsFlag, kRadialAxisFlag, kVerboseFlag, kUseVolumeFlag, kNumCentersFlag,

@@ -49,7 +49,6 @@ class shatterCmd : public OneWayCommand {
  public:
   shatterCmd() : OneWayCommand("zovShatter") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;
