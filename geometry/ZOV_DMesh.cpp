@@ -38,26 +38,3 @@ ZOV_DMesh::ZOV_DMesh(const ZOV_DFmesh* source) : ZOV_DMesh() {
 }
 
 ZOV_DMesh::ZOV_DMesh(const ZOV_DMesh& other) : ZOV_DMesh() { *this = other; }
-
-ZOV_DMesh& ZOV_DMesh::operator=(const ZOV_DMesh& other) {
-  if (&other == this) return *this;
-  faceList = other.faceList;
-  vertexList = other.vertexList;
-  vertexList2 = other.vertexList2;
-  uvList = other.uvList;
-  for (std::uint32_t layer = 0; layer < kMaxExtraUVLayers; ++layer) uvLayerLists[layer] = other.uvLayerLists[layer];
-  normalList = other.normalList;
-  worldNormalList = other.worldNormalList;
-  center = other.center;
-  worldCenter = other.worldCenter;
-  radius = other.radius;
-  worldRadius = other.worldRadius;
-  rotation = other.rotation;
-  translation = other.translation;
-  scale = other.scale;
-  numMeshGroups = other.numMeshGroups;
-  numUVLayers = other.numUVLayers;
-  dfWord = other.dfWord;
-  dfFlags = other.dfFlags;
-  return *this;
-}

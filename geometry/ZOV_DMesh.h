@@ -22,8 +22,11 @@ class ZOV_DMesh {
   /// rotation, translation and scale are zero. A null source gives an empty
   /// mesh.
   explicit ZOV_DMesh(const ZOV_DFmesh* source);
+  /// An empty mesh, then assigned `other`.
   ZOV_DMesh(const ZOV_DMesh& other);
-  ZOV_DMesh& operator=(const ZOV_DMesh& other);
+  /// Every list takes the other's values and every other field its value,
+  /// member by member.
+  ZOV_DMesh& operator=(const ZOV_DMesh& other) = default;
   /// The lists free their nodes; the referenced faces are not touched.
   ~ZOV_DMesh() = default;
 
