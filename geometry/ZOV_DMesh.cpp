@@ -14,10 +14,8 @@ void fillInOrder(EngineList<T>& list, const T* array, std::uint32_t n) {
 
 }  // namespace
 
-// The radii are not part of what the constructors set; they start at 0 so that
-// copying a fresh record reads no indeterminate values.
 ZOV_DMesh::ZOV_DMesh()
-    : radius(0.0), worldRadius(0.0), scale(0.0, 0.0, 0.0), numMeshGroups(0), numUVLayers(0), dfWord(0), dfFlags(0) {}
+    : MeshPlacement(Mgc::MgcMatrix3(), Mgc::MgcVector3()), numMeshGroups(0), numUVLayers(0), dfWord(0), dfFlags(0) {}
 
 ZOV_DMesh::ZOV_DMesh(const ZOV_DFmesh* source) : ZOV_DMesh() {
   if (source == nullptr) return;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "geometry/EngineList.h"
+#include "geometry/MeshPlacement.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
@@ -12,7 +13,7 @@
 /// face list REFERS to the source's faces, so it must not outlive its source.
 /// Copying copies every list value into fresh nodes (face pointers stay
 /// pointers to the same faces).
-class ZOV_DMesh {
+class ZOV_DMesh : public MeshPlacement {
  public:
   /// Empty lists; centres, rotation, translation and scale all zero.
   ZOV_DMesh();
@@ -43,13 +44,6 @@ class ZOV_DMesh {
   EngineList<Mgc::MgcVector3> normalList;
   /// Transformed face normals.
   EngineList<Mgc::MgcVector3> worldNormalList;
-  Mgc::MgcVector3 center;
-  Mgc::MgcVector3 worldCenter;
-  double radius;
-  double worldRadius;
-  Mgc::MgcMatrix3 rotation;
-  Mgc::MgcVector3 translation;
-  Mgc::MgcVector3 scale;
   std::uint32_t numMeshGroups;
   std::uint32_t numUVLayers;
   std::uint16_t dfWord;
