@@ -102,6 +102,26 @@ MObject SumNode::b;
 MObject SumNode::c;
 MObject SumNode::sum;
 
+// A table whose row names as an input an attribute the node type never adds.
+class StrayInputNode : public MPxNode {
+ public:
+  static void* creator() { return new StrayInputNode; }
+  static MStatus initialize() {
+    stray = numericAttribute("stray", "sty", MFnNumericData::kDouble, 0.0);
+    return addAttributes({{out, numericAttribute("out", "out", MFnNumericData::kDouble, 0.0), {&stray}}});
+  }
+
+  static MObject stray, out;
+};
+MObject StrayInputNode::stray;
+MObject StrayInputNode::out;
+
+TEST_F(PluginTest, AnInputTheTypeDoesNotHaveFailsItsInitialisation) {
+  EXPECT_FALSE(MFnPlugin(zovhost::testing::pluginObject())
+                   .registerNode("kitStray", MTypeId(0x7E59), StrayInputNode::creator, StrayInputNode::initialize));
+  EXPECT_FALSE(MGlobal::executeCommand("createNode kitStray"));
+}
+
 TEST_F(PluginTest, ARowsInputsMakeItsAttributeComputeAgainAndNothingElseDoes) {
   ASSERT_TRUE(MFnPlugin(zovhost::testing::pluginObject())
                   .registerNode("kitSum", MTypeId(0x7E58), SumNode::creator, SumNode::initialize));
