@@ -104,8 +104,9 @@ MObject enumAttribute(const char* longName, const char* shortName, short initial
                       std::initializer_list<EnumField> fields, AttributeFlags flags = {});
 
 /// One row of a node type's attribute table: the static handle the
-/// attribute is kept in, the attribute made for it, and either the line
-/// printed when it cannot be added or the attributes it is computed from.
+/// attribute is kept in, the attribute made for it, the attributes it is
+/// computed from (none for a setting) and the line printed when it cannot be
+/// added.
 struct NodeAttribute {
   NodeAttribute(MObject& handle, MObject attribute, const char* failure = nullptr)
       : handle(handle), attribute(attribute), failure(failure) {}

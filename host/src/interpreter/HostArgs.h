@@ -6,6 +6,7 @@
 #include "interpreter/Interpreter.h"
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
