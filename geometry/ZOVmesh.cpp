@@ -90,3 +90,16 @@ void copyFace(mesh_face& to, const mesh_face& from) {
   to.groupId = from.groupId;
   to.tag = from.tag;
 }
+
+bool isWellFormed(const ZOVmesh* mesh) {
+  if (mesh == nullptr) return false;
+  if (mesh->numFaces != 0 && mesh->faces == nullptr) return false;
+  if (mesh->numVertices != 0 && mesh->vertices == nullptr) return false;
+  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+    const mesh_face& face = mesh->faces[f];
+    if (face.numVertices > kMaxFaceCorners || face.numVertices > face.cornerCapacity) return false;
+    for (std::uint32_t k = 0; k < face.numVertices; ++k)
+      if (face.vertices[k] >= mesh->numVertices) return false;
+  }
+  return true;
+}

@@ -121,6 +121,11 @@ bool allocateFaceCorners(ZOVmesh& mesh, const std::uint32_t* counts = nullptr);
 /// field but the storage, and the corner arrays as far as both have room.
 void copyFace(mesh_face& to, const mesh_face& from);
 
+/// Whether every face of the mesh has at most kMaxFaceCorners corners, no
+/// more than it has room for, and only vertex indices below the vertex count,
+/// with the arrays its counts promise. False for a null mesh.
+bool isWellFormed(const ZOVmesh* mesh);
+
 /// Whether the mesh holds faces with world vertices and world face normals.
 inline bool hasWorldFaces(const ZOVmesh& mesh) {
   return mesh.faces != nullptr && mesh.worldVertices != nullptr && mesh.worldFaceNormals != nullptr;
