@@ -26,7 +26,6 @@
 #include <fstream>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,13 +40,13 @@
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "platform/Processors.h"
+#include "support/TurnedPile.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
 namespace {
 
-constexpr double kPileSpacing = 1.2;
 constexpr double kHalf = 0.5;
 /// Farther than any two boxes of a pile lie apart.
 constexpr double kMaxExtent = 1e9;
@@ -63,38 +62,6 @@ enum class PileMode { kSleeping = 0, kAwake = 1 };
 
 int framesOf(PileMode mode) { return mode == PileMode::kAwake ? 50 : 100; }
 int stepsOf(PileMode mode) { return framesOf(mode) * kSubsteps; }
-
-/// One box of the pile: its centre and its turn (axis and angle).
-struct PileBox {
-  MgcVector3 centre;
-  MgcVector3 axis;
-  double angle;
-};
-
-/// The pile's boxes: a side x side x side grid 1.2 apart, the lowest layer
-/// 0.1 above the ground, each moved by up to 0.05 and turned by up to 0.1
-/// about a random axis (the same every run).
-std::vector<PileBox> pileBoxes(int side) {
-  std::mt19937 random(12345);
-  std::uniform_real_distribution<double> offset(-0.05, 0.05);
-  std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  std::uniform_real_distribution<double> turn(-0.1, 0.1);
-  std::vector<PileBox> boxes;
-  for (int y = 0; y < side; ++y) {
-    for (int z = 0; z < side; ++z) {
-      for (int x = 0; x < side; ++x) {
-        PileBox box;
-        box.centre = MgcVector3(kPileSpacing * x + offset(random), kHalf + 0.1 + kPileSpacing * y + offset(random),
-                                kPileSpacing * z + offset(random));
-        box.axis = MgcVector3(unit(random), unit(random), unit(random));
-        if (box.axis.Unitize(1e-6) == 0.0) box.axis = MgcVector3(0.0, 1.0, 0.0);
-        box.angle = turn(random);
-        boxes.push_back(box);
-      }
-    }
-  }
-  return boxes;
-}
 
 /// Heap bytes in use (every arena), as the allocator counts them: unlike
 /// the resident size, it does not depend on what earlier runs left free.
@@ -336,7 +303,7 @@ struct EnginePile {
 
   void fill(int side) {
     const std::unique_ptr<ZOVmesh> mesh = zovbench::cubeMesh(kHalf);
-    for (const PileBox& b : pileBoxes(side)) {
+    for (const zovtest::BoxPlacement& b : zovtest::turnedPile(side, zovtest::kBenchmarkPileSeed)) {
       HardBody* body = createHullBody(mesh.get());
       body->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
       MgcMatrix3 R;
@@ -411,7 +378,7 @@ struct BulletPile {
     btCollisionShape* shape = kind == BulletShape::kBox ? static_cast<btCollisionShape*>(&box) : &hull;
     btVector3 inertia;
     shape->calculateLocalInertia(1.0, inertia);
-    for (const PileBox& b : pileBoxes(side)) {
+    for (const zovtest::BoxPlacement& b : zovtest::turnedPile(side, zovtest::kBenchmarkPileSeed)) {
       btTransform at(btQuaternion(btVector3(b.axis.x, b.axis.y, b.axis.z), b.angle),
                      btVector3(b.centre.x, b.centre.y, b.centre.z));
       addBody(shape, 1.0, at, inertia);

@@ -263,18 +263,7 @@ BVmesh::~BVmesh() {
   deleteMesh();
 }
 
-bool BVmesh::isValidMesh(const ZOVmesh* mesh) {
-  if (mesh == nullptr) return false;
-  if (mesh->numFaces != 0 && mesh->faces == nullptr) return false;
-  if (mesh->numVertices != 0 && mesh->vertices == nullptr) return false;
-  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
-    const mesh_face& face = mesh->faces[f];
-    if (face.numVertices > kMaxFaceCorners || face.numVertices > face.cornerCapacity) return false;
-    for (std::uint32_t k = 0; k < face.numVertices; ++k)
-      if (face.vertices[k] >= mesh->numVertices) return false;
-  }
-  return true;
-}
+bool BVmesh::isValidMesh(const ZOVmesh* mesh) { return isWellFormed(mesh); }
 
 bool BVmesh::init(ZOVmesh* mesh, int mode) {
   if (!isValidMesh(mesh)) {
@@ -598,7 +587,7 @@ int BVmesh::clip(const MgcVector3& normal, const MgcVector3& point, int mode) {
 void BVmesh::initClipper() {
   delete clipper_;
   clipper_ = new (std::nothrow) Clipper;
-  if (clipper_ != nullptr) clipper_->init(this);
+  if (clipper_ != nullptr) clipper_->init(mesh_);
 }
 
 void BVmesh::finishCut(int result) {

@@ -165,9 +165,7 @@ class BVmesh {
   /// transform; null when memory runs out.
   static std::unique_ptr<ZOVmesh> joinMeshes(const ZOVmesh& a, const ZOVmesh& b);
 
-  /// Whether every face of the mesh has at most kMaxFaceCorners corners, no
-  /// more than it has room for, and only vertex indices below the vertex
-  /// count, with the arrays its counts promise. False for a null mesh.
+  /// isWellFormed(mesh).
   static bool isValidMesh(const ZOVmesh* mesh);
 
  private:

@@ -154,13 +154,15 @@ struct VertexArrays {
     if (mesh->vertexData != nullptr) vertexData = callocArray<MgcVector3>(kBoxCorners);
     return vertices != nullptr && worldVertices != nullptr && (mesh->vertexData == nullptr || vertexData != nullptr);
   }
-  void release() {
+  /// Frees the new arrays: the mesh keeps its own.
+  void discard() {
     std::free(vertices);
     std::free(worldVertices);
     std::free(vertexData);
   }
+  /// The mesh's arrays are freed and these take their place.
   template <typename Mesh>
-  void install(Mesh* mesh) {
+  void replaceIn(Mesh* mesh) {
     if (!replace) return;
     std::free(mesh->vertices);
     std::free(mesh->worldVertices);
@@ -183,12 +185,14 @@ struct NormalArrays {
     worldFaceNormals = callocArray<MgcVector3>(kBoxFaces);
     return faceNormals != nullptr && worldFaceNormals != nullptr;
   }
-  void release() {
+  /// Frees the new arrays: the mesh keeps its own.
+  void discard() {
     std::free(faceNormals);
     std::free(worldFaceNormals);
   }
+  /// The mesh's arrays are freed and these take their place.
   template <typename Mesh>
-  void install(Mesh* mesh) {
+  void replaceIn(Mesh* mesh) {
     std::free(mesh->faceNormals);
     std::free(mesh->worldFaceNormals);
     mesh->faceNormals = faceNormals;
@@ -309,16 +313,16 @@ void meshFromOBB(const ZOVbox& box, ZOVmesh* mesh) {
     ok = corners != nullptr && normalArrays.allocate();
   }
   if (!ok) {
-    vertexArrays.release();
-    normalArrays.release();
+    vertexArrays.discard();
+    normalArrays.discard();
     std::free(faces);
     std::free(corners);
     return;
   }
 
-  vertexArrays.install(mesh);
+  vertexArrays.replaceIn(mesh);
   if (newFaces) {
-    normalArrays.install(mesh);
+    normalArrays.replaceIn(mesh);
     std::free(mesh->faces);
     std::free(mesh->faceCorners);
     mesh->faces = faces;
@@ -347,15 +351,15 @@ void meshFromOBB(const ZOVbox& box, ZOV_DFmesh* mesh) {
     for (std::uint32_t f = 0; ok && f < kBoxFaces; ++f) ok = faces[f].allocate(kQuadCorners, 1, false) != nullptr;
   }
   if (!ok) {
-    vertexArrays.release();
-    normalArrays.release();
+    vertexArrays.discard();
+    normalArrays.discard();
     delete[] faces;
     return;
   }
 
-  vertexArrays.install(mesh);
+  vertexArrays.replaceIn(mesh);
   if (newFaces) {
-    normalArrays.install(mesh);
+    normalArrays.replaceIn(mesh);
     delete[] mesh->faces;
     mesh->faces = faces;
   }

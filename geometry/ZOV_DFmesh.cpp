@@ -100,7 +100,8 @@ void allocateBufferChannels(DFface* face, std::uint32_t capacity, std::uint32_t 
 }
 
 ZOV_DFmesh::ZOV_DFmesh()
-    : numFaces(0),
+    : MeshPlacement(Mgc::MgcMatrix3::IDENTITY, Mgc::MgcVector3(1.0, 1.0, 1.0)),
+      numFaces(0),
       faces(nullptr),
       numVertices(0),
       vertices(nullptr),
@@ -116,10 +117,6 @@ ZOV_DFmesh::ZOV_DFmesh()
       auxPoints(nullptr),
       vertexData(nullptr),
       hasVertexData(0),
-      radius(0.0),
-      worldRadius(0.0),
-      rotation(Mgc::MgcMatrix3::IDENTITY),
-      scale(1.0, 1.0, 1.0),
       numMeshGroups(0),
       numUVLayers(0),
       dfWord(0),

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "geometry/MeshPlacement.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 
@@ -101,7 +102,7 @@ void allocateBufferChannels(DFface* face, std::uint32_t capacity, std::uint32_t 
 /// `delete[]`, so that every face's own arrays are freed with it. Copy
 /// construction and assignment are SHALLOW: only one of the two records may be
 /// destroyed. Deep copies are the factory's operations.
-class ZOV_DFmesh {
+class ZOV_DFmesh : public MeshPlacement {
  public:
   /// Empty: no faces, vertices or layers, every array null, flags 0, identity
   /// rotation, zero translation, unit scale.
@@ -142,18 +143,6 @@ class ZOV_DFmesh {
   Mgc::MgcVector3* vertexData;
   /// 1 when `vertexData` is filled.
   std::uint8_t hasVertexData;
-  Mgc::MgcVector3 center;
-  Mgc::MgcVector3 worldCenter;
-  /// Local bounding radius about `center`, set by the mesh's builder.
-  double radius;
-  /// Bounding radius about `worldCenter` after the last transform.
-  double worldRadius;
-  /// Last rotation applied.
-  Mgc::MgcMatrix3 rotation;
-  /// Last translation applied.
-  Mgc::MgcVector3 translation;
-  /// Last per-axis scale applied.
-  Mgc::MgcVector3 scale;
   std::uint32_t numMeshGroups;
   /// Texture-coordinate layers, 1 to kMaxUVLayers.
   std::uint32_t numUVLayers;

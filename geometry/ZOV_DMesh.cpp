@@ -14,10 +14,8 @@ void fillInOrder(EngineList<T>& list, const T* array, std::uint32_t n) {
 
 }  // namespace
 
-// The radii are not part of what the constructors set; they start at 0 so that
-// copying a fresh record reads no indeterminate values.
 ZOV_DMesh::ZOV_DMesh()
-    : radius(0.0), worldRadius(0.0), scale(0.0, 0.0, 0.0), numMeshGroups(0), numUVLayers(0), dfWord(0), dfFlags(0) {}
+    : MeshPlacement(Mgc::MgcMatrix3(), Mgc::MgcVector3()), numMeshGroups(0), numUVLayers(0), dfWord(0), dfFlags(0) {}
 
 ZOV_DMesh::ZOV_DMesh(const ZOV_DFmesh* source) : ZOV_DMesh() {
   if (source == nullptr) return;
@@ -38,26 +36,3 @@ ZOV_DMesh::ZOV_DMesh(const ZOV_DFmesh* source) : ZOV_DMesh() {
 }
 
 ZOV_DMesh::ZOV_DMesh(const ZOV_DMesh& other) : ZOV_DMesh() { *this = other; }
-
-ZOV_DMesh& ZOV_DMesh::operator=(const ZOV_DMesh& other) {
-  if (&other == this) return *this;
-  faceList = other.faceList;
-  vertexList = other.vertexList;
-  vertexList2 = other.vertexList2;
-  uvList = other.uvList;
-  for (std::uint32_t layer = 0; layer < kMaxExtraUVLayers; ++layer) uvLayerLists[layer] = other.uvLayerLists[layer];
-  normalList = other.normalList;
-  worldNormalList = other.worldNormalList;
-  center = other.center;
-  worldCenter = other.worldCenter;
-  radius = other.radius;
-  worldRadius = other.worldRadius;
-  rotation = other.rotation;
-  translation = other.translation;
-  scale = other.scale;
-  numMeshGroups = other.numMeshGroups;
-  numUVLayers = other.numUVLayers;
-  dfWord = other.dfWord;
-  dfFlags = other.dfFlags;
-  return *this;
-}

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "geometry/EngineList.h"
+#include "geometry/MeshPlacement.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
@@ -12,7 +13,7 @@
 /// face list REFERS to the source's faces, so it must not outlive its source.
 /// Copying copies every list value into fresh nodes (face pointers stay
 /// pointers to the same faces).
-class ZOV_DMesh {
+class ZOV_DMesh : public MeshPlacement {
  public:
   /// Empty lists; centres, rotation, translation and scale all zero.
   ZOV_DMesh();
@@ -22,8 +23,11 @@ class ZOV_DMesh {
   /// rotation, translation and scale are zero. A null source gives an empty
   /// mesh.
   explicit ZOV_DMesh(const ZOV_DFmesh* source);
+  /// An empty mesh, then assigned `other`.
   ZOV_DMesh(const ZOV_DMesh& other);
-  ZOV_DMesh& operator=(const ZOV_DMesh& other);
+  /// Every list takes the other's values and every other field its value,
+  /// member by member.
+  ZOV_DMesh& operator=(const ZOV_DMesh& other) = default;
   /// The lists free their nodes; the referenced faces are not touched.
   ~ZOV_DMesh() = default;
 
@@ -40,13 +44,6 @@ class ZOV_DMesh {
   EngineList<Mgc::MgcVector3> normalList;
   /// Transformed face normals.
   EngineList<Mgc::MgcVector3> worldNormalList;
-  Mgc::MgcVector3 center;
-  Mgc::MgcVector3 worldCenter;
-  double radius;
-  double worldRadius;
-  Mgc::MgcMatrix3 rotation;
-  Mgc::MgcVector3 translation;
-  Mgc::MgcVector3 scale;
   std::uint32_t numMeshGroups;
   std::uint32_t numUVLayers;
   std::uint16_t dfWord;

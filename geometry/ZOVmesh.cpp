@@ -15,10 +15,9 @@ void freeAndNull(T*& array) {
 
 }  // namespace
 
-// The radii are set by whoever builds the mesh; they start at 0 so that a
-// copy of an unfinished record never reads indeterminate values.
 ZOVmesh::ZOVmesh()
-    : numFaces(0),
+    : MeshPlacement(Mgc::MgcMatrix3::IDENTITY, Mgc::MgcVector3(1.0, 1.0, 1.0)),
+      numFaces(0),
       faces(nullptr),
       faceCorners(nullptr),
       numVertices(0),
@@ -30,10 +29,6 @@ ZOVmesh::ZOVmesh()
       worldFaceNormals(nullptr),
       vertexData(nullptr),
       hasVertexData(0),
-      radius(0.0),
-      worldRadius(0.0),
-      rotation(Mgc::MgcMatrix3::IDENTITY),
-      scale(1.0, 1.0, 1.0),
       numMeshGroups(0),
       meshFlags(0) {}
 
@@ -94,4 +89,17 @@ void copyFace(mesh_face& to, const mesh_face& from) {
   to.faceFlags = from.faceFlags;
   to.groupId = from.groupId;
   to.tag = from.tag;
+}
+
+bool isWellFormed(const ZOVmesh* mesh) {
+  if (mesh == nullptr) return false;
+  if (mesh->numFaces != 0 && mesh->faces == nullptr) return false;
+  if (mesh->numVertices != 0 && mesh->vertices == nullptr) return false;
+  for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+    const mesh_face& face = mesh->faces[f];
+    if (face.numVertices > kMaxFaceCorners || face.numVertices > face.cornerCapacity) return false;
+    for (std::uint32_t k = 0; k < face.numVertices; ++k)
+      if (face.vertices[k] >= mesh->numVertices) return false;
+  }
+  return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "geometry/MeshPlacement.h"
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 
@@ -62,7 +63,7 @@ inline std::uint32_t heldCorners(const mesh_face& face) {
 /// and released with free by the destructor. Copy construction and assignment
 /// are SHALLOW: the copy shares the source's arrays, so only one of the two may
 /// be destroyed. Deep copies are the factory's operations.
-class ZOVmesh {
+class ZOVmesh : public MeshPlacement {
  public:
   /// Empty: no faces, no vertices, every array null, identity rotation, zero
   /// translation, unit scale.
@@ -96,19 +97,6 @@ class ZOVmesh {
   /// while hasVertexData is 1.
   Mgc::MgcVector3* vertexData;
   std::uint8_t hasVertexData;
-  /// Local centre; the mass properties write the centre of mass here.
-  Mgc::MgcVector3 center;
-  Mgc::MgcVector3 worldCenter;
-  /// Local bounding radius about `center`, set by the mesh's builder.
-  double radius;
-  /// Bounding radius about `worldCenter` after the last transform.
-  double worldRadius;
-  /// Last rotation applied.
-  Mgc::MgcMatrix3 rotation;
-  /// Last translation applied.
-  Mgc::MgcVector3 translation;
-  /// Last per-axis scale applied.
-  Mgc::MgcVector3 scale;
   /// Number of connected face groups.
   std::uint32_t numMeshGroups;
   /// Carried by copy and assignment; the engine gives it no meaning, except
@@ -132,6 +120,11 @@ bool allocateFaceCorners(ZOVmesh& mesh, const std::uint32_t* counts = nullptr);
 /// Copies face `from` into `to` while `to` keeps its own corner storage: every
 /// field but the storage, and the corner arrays as far as both have room.
 void copyFace(mesh_face& to, const mesh_face& from);
+
+/// Whether every face of the mesh has at most kMaxFaceCorners corners, no
+/// more than it has room for, and only vertex indices below the vertex count,
+/// with the arrays its counts promise. False for a null mesh.
+bool isWellFormed(const ZOVmesh* mesh);
 
 /// Whether the mesh holds faces with world vertices and world face normals.
 inline bool hasWorldFaces(const ZOVmesh& mesh) {

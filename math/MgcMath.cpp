@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "platform/CRandom.h"
@@ -101,93 +102,55 @@ double Math::GaussRandom(double mean, double stddev, double /*seed*/) {
 // widens a float literal.
 #define ZOV_F(value) static_cast<double>(value##f)
 
-double Math::FastSin0(double x) {
-  const double s = x * x;
-  return x * (ZOV_F(1.0) + s * (ZOV_F(-0.16605) + s * ZOV_F(0.00761)));
-}
+namespace {
 
-double Math::FastSin1(double x) {
-  const double s = x * x;
-  double r = ZOV_F(-2.39e-8);
-  r = r * s + ZOV_F(2.7526e-6);
-  r = r * s + ZOV_F(-0.000198409);
-  r = r * s + ZOV_F(0.008333332);
-  r = r * s + ZOV_F(-0.16666667);
-  r = r * s + ZOV_F(1.0);
-  return x * r;
-}
-
-double Math::FastCos0(double x) {
-  const double s = x * x;
-  return ZOV_F(1.0) + s * (ZOV_F(-0.4967) + s * ZOV_F(0.03705));
-}
-
-double Math::FastCos1(double x) {
-  const double s = x * x;
-  double r = ZOV_F(-2.605e-7);
-  r = r * s + ZOV_F(2.47609e-5);
-  r = r * s + ZOV_F(-0.0013888397);
-  r = r * s + ZOV_F(0.04166664);
-  r = r * s + ZOV_F(-0.5);
-  r = r * s + ZOV_F(1.0);
+/// The polynomial with `coefficients` (the highest power first) at `t`, by
+/// Horner's rule: r = c0, then r = r t + c for each further coefficient.
+double horner(double t, std::initializer_list<double> coefficients) {
+  const double* c = coefficients.begin();
+  double r = *c;
+  for (++c; c != coefficients.end(); ++c) r = r * t + *c;
   return r;
 }
 
-double Math::FastTan0(double x) {
-  const double s = x * x;
-  return x * (ZOV_F(1.0) + s * (ZOV_F(0.31755) + s * ZOV_F(0.2033)));
-}
-
-double Math::FastTan1(double x) {
-  const double s = x * x;
-  double r = ZOV_F(0.009516809);
-  r = r * s + ZOV_F(0.002900525);
-  r = r * s + ZOV_F(0.02456509);
-  r = r * s + ZOV_F(0.05337406);
-  r = r * s + ZOV_F(0.1333924);
-  r = r * s + ZOV_F(0.3333314);
-  r = r * s + ZOV_F(1.0);
-  return x * r;
-}
-
-namespace {
-
 double invSinPolynomial(double x) {
-  double r = ZOV_F(-0.0187293);
-  r = r * x + ZOV_F(0.074261);
-  r = r * x + ZOV_F(-0.2121144);
-  r = r * x + ZOV_F(1.5707288);
-  return std::sqrt(1.0 - x) * r;
+  return std::sqrt(1.0 - x) * horner(x, {ZOV_F(-0.0187293), ZOV_F(0.074261), ZOV_F(-0.2121144), ZOV_F(1.5707288)});
 }
 
 }  // namespace
+
+double Math::FastSin0(double x) { return x * horner(x * x, {ZOV_F(0.00761), ZOV_F(-0.16605), ZOV_F(1.0)}); }
+
+double Math::FastSin1(double x) {
+  return x * horner(x * x, {ZOV_F(-2.39e-8), ZOV_F(2.7526e-6), ZOV_F(-0.000198409), ZOV_F(0.008333332),
+                            ZOV_F(-0.16666667), ZOV_F(1.0)});
+}
+
+double Math::FastCos0(double x) { return horner(x * x, {ZOV_F(0.03705), ZOV_F(-0.4967), ZOV_F(1.0)}); }
+
+double Math::FastCos1(double x) {
+  return horner(
+      x * x, {ZOV_F(-2.605e-7), ZOV_F(2.47609e-5), ZOV_F(-0.0013888397), ZOV_F(0.04166664), ZOV_F(-0.5), ZOV_F(1.0)});
+}
+
+double Math::FastTan0(double x) { return x * horner(x * x, {ZOV_F(0.2033), ZOV_F(0.31755), ZOV_F(1.0)}); }
+
+double Math::FastTan1(double x) {
+  return x * horner(x * x, {ZOV_F(0.009516809), ZOV_F(0.002900525), ZOV_F(0.02456509), ZOV_F(0.05337406),
+                            ZOV_F(0.1333924), ZOV_F(0.3333314), ZOV_F(1.0)});
+}
 
 double Math::FastInvSin(double x) { return HALF_PI - invSinPolynomial(x); }
 
 double Math::FastInvCos(double x) { return invSinPolynomial(x); }
 
 double Math::FastInvTan0(double x) {
-  const double s = x * x;
-  double r = ZOV_F(0.0208351);
-  r = r * s + ZOV_F(-0.085133);
-  r = r * s + ZOV_F(0.180141);
-  r = r * s + ZOV_F(-0.3302995);
-  r = r * s + ZOV_F(0.999866);
-  return x * r;
+  return x * horner(x * x, {ZOV_F(0.0208351), ZOV_F(-0.085133), ZOV_F(0.180141), ZOV_F(-0.3302995), ZOV_F(0.999866)});
 }
 
 double Math::FastInvTan1(double x) {
-  const double s = x * x;
-  double r = ZOV_F(0.0028662258);
-  r = r * s + ZOV_F(-0.016165737);
-  r = r * s + ZOV_F(0.042909615);
-  r = r * s + ZOV_F(-0.07528964);
-  r = r * s + ZOV_F(0.10656264);
-  r = r * s + ZOV_F(-0.142089);
-  r = r * s + ZOV_F(0.19993551);
-  r = r * s + ZOV_F(-0.33333147);
-  r = r * s + ZOV_F(1.0);
-  return x * r;
+  return x * horner(x * x, {ZOV_F(0.0028662258), ZOV_F(-0.016165737), ZOV_F(0.042909615), ZOV_F(-0.07528964),
+                            ZOV_F(0.10656264), ZOV_F(-0.142089), ZOV_F(0.19993551), ZOV_F(-0.33333147), ZOV_F(1.0)});
 }
 
 #undef ZOV_F

@@ -16,6 +16,13 @@
 // command keeps its parsed arguments for its redo and does its work in
 // redoIt, which doIt runs once the arguments parse.
 
+/// The creator the plug-in registers for the command type `Command`: a new
+/// command for the host to own.
+template <class Command>
+void* creatorOf() {
+  return new Command;
+}
+
 /// A module command with a syntax: doIt parses the arguments by it, keeps
 /// them, and runs redoIt.
 class ModuleCommand : public MPxCommand {

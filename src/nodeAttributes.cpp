@@ -121,5 +121,8 @@ MStatus addAttributes(std::initializer_list<NodeAttribute> table) {
       return status;
     }
   }
+  for (const NodeAttribute& row : table)
+    for (const MObject* input : row.inputs)
+      if (const MStatus status = MPxNode::attributeAffects(*input, row.handle); !status) return status;
   return MS::kSuccess;
 }

@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 #include <limits>
+#include <vector>
 
 // The attribute makers of the module's node types. A node type's initialize
 // makes its attributes in one table (one row per attribute, in creation
@@ -16,10 +17,12 @@
 //
 //   return addAttributes({
 //       {size, numericAttribute("size", "sz", MFnNumericData::kDouble, 1.0, kNotKeyable)},
-//       {ca_size, hiddenTwin("ca_size", "caz")},
+//       {ca_size, hiddenTwin("ca_size", "caz"), {&size}},
 //   });
 //
-// Its attributeAffects calls follow.
+// A row may name the attributes its attribute is computed from (the twin
+// above from `size`); addAttributes declares those dependencies once every
+// attribute is added.
 
 /// The flags a maker sets on the attribute it makes; a flag not named keeps
 /// what the host gives a new attribute of that kind.
@@ -101,16 +104,28 @@ MObject enumAttribute(const char* longName, const char* shortName, short initial
                       std::initializer_list<EnumField> fields, AttributeFlags flags = {});
 
 /// One row of a node type's attribute table: the static handle the
-/// attribute is kept in and the attribute made for it.
+/// attribute is kept in, the attribute made for it, the attributes it is
+/// computed from (none for a setting) and the line printed when it cannot be
+/// added.
 struct NodeAttribute {
+  NodeAttribute(MObject& handle, MObject attribute, const char* failure = nullptr)
+      : handle(handle), attribute(attribute), failure(failure) {}
+  NodeAttribute(MObject& handle, MObject attribute, std::initializer_list<const MObject*> inputs,
+                const char* failure = nullptr)
+      : handle(handle), attribute(attribute), failure(failure), inputs(inputs) {}
+
   MObject& handle;
   MObject attribute;
   /// Printed with the host's status when the attribute cannot be added; null
   /// prints nothing.
   const char* failure = nullptr;
+  /// A change to any of these dirties the attribute (declared in this order).
+  std::vector<const MObject*> inputs;
 };
 
 /// Keeps each attribute in its handle and adds it to the node type being
 /// initialised, in the table's order; the first failure ends it, printing
-/// its row's failure line, and is answered.
+/// its row's failure line, and is answered. Once all are added, declares
+/// each row's inputs as affecting its attribute, row by row; the first
+/// declaration the host refuses ends it and is answered.
 MStatus addAttributes(std::initializer_list<NodeAttribute> table);

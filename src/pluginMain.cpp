@@ -31,6 +31,7 @@
 #include "src/fracture/sceneStress.h"
 #include "src/fracture/shatterGroupFinder.h"
 #include "src/fracture/zovClusterCmd.h"
+#include "src/moduleCommand.h"
 #include "src/nodeLinks.h"
 #include "src/sceneCallbacks.h"
 #include "src/shatter/adquireShatterCmd.h"
@@ -144,26 +145,26 @@ struct CommandRow {
 /// Commands and the context command, in registration order; commands are
 /// deregistered in the reverse order, after the context command.
 const std::vector<CommandRow> kCommands = {
-    {"zovSolver", SolverCmd::creator, SolverCmd::newSyntax, false},
-    {"new_ZOVBody", RigidBodyCmd::creator, RigidBodyCmd::newSyntax, false},
-    {"ManageZovListCmd", ManageZovListCmd::creator, ManageZovListCmd::newSyntax, false},
-    {"selectZovContext", SelectZovContextCmd::creator, nullptr, true},
-    {"zovFractureBody", FractureBodyCmd::creator, FractureBodyCmd::newSyntax, false},
-    {"deleteZovFBody", FBodyDeleteCmd::creator, FBodyDeleteCmd::newSyntax, false},
-    {"Detach_FBody", FBodyDetachCmd::creator, FBodyDetachCmd::newSyntax, false},
-    {"fBody_selStresses", FBodyStressesCmd::creator, FBodyStressesCmd::newSyntax, false},
-    {"zovCluster", zovClusterCmd::creator, zovClusterCmd::newSyntax, false},
-    {"dComputeRotDist", ComputeRotDistCmd::creator, ComputeRotDistCmd::newSyntax, false},
-    {"update_Fbody", FBodyUpdateCmd::creator, FBodyUpdateCmd::newSyntax, false},
-    {"zovShatter", shatterCmd::creator, shatterCmd::newSyntax, false},
-    {"zovAdqShatter", adquireShatterCmd::creator, adquireShatterCmd::newSyntax, false},
-    {"deleteUserNode", deleteUserNodeCmd::creator, deleteUserNodeCmd::newSyntax, false},
-    {"queryZovBody", queryZovBodyCmd::creator, queryZovBodyCmd::newSyntax, false},
-    {"queryZovFBody", queryZovFBodyCmd::creator, queryZovFBodyCmd::newSyntax, false},
-    {"zovConnectForceFields", connectForceFieldsCmd::creator, connectForceFieldsCmd::newSyntax, false},
-    {"zovJagginess", jagginessCmd::creator, jagginessCmd::newSyntax, false},
-    {"zovShatterPreview", shatterLocatorCmd::creator, shatterLocatorCmd::newSyntax, false},
-    {"zovCracker", zovCrackerCmd::creator, zovCrackerCmd::newSyntax, false},
+    {"zovSolver", creatorOf<SolverCmd>, SolverCmd::newSyntax, false},
+    {"new_ZOVBody", creatorOf<RigidBodyCmd>, RigidBodyCmd::newSyntax, false},
+    {"ManageZovListCmd", creatorOf<ManageZovListCmd>, ManageZovListCmd::newSyntax, false},
+    {"selectZovContext", creatorOf<SelectZovContextCmd>, nullptr, true},
+    {"zovFractureBody", creatorOf<FractureBodyCmd>, FractureBodyCmd::newSyntax, false},
+    {"deleteZovFBody", creatorOf<FBodyDeleteCmd>, FBodyDeleteCmd::newSyntax, false},
+    {"Detach_FBody", creatorOf<FBodyDetachCmd>, FBodyDetachCmd::newSyntax, false},
+    {"fBody_selStresses", creatorOf<FBodyStressesCmd>, FBodyStressesCmd::newSyntax, false},
+    {"zovCluster", creatorOf<zovClusterCmd>, zovClusterCmd::newSyntax, false},
+    {"dComputeRotDist", creatorOf<ComputeRotDistCmd>, ComputeRotDistCmd::newSyntax, false},
+    {"update_Fbody", creatorOf<FBodyUpdateCmd>, FBodyUpdateCmd::newSyntax, false},
+    {"zovShatter", creatorOf<shatterCmd>, shatterCmd::newSyntax, false},
+    {"zovAdqShatter", creatorOf<adquireShatterCmd>, adquireShatterCmd::newSyntax, false},
+    {"deleteUserNode", creatorOf<deleteUserNodeCmd>, deleteUserNodeCmd::newSyntax, false},
+    {"queryZovBody", creatorOf<queryZovBodyCmd>, queryZovBodyCmd::newSyntax, false},
+    {"queryZovFBody", creatorOf<queryZovFBodyCmd>, queryZovFBodyCmd::newSyntax, false},
+    {"zovConnectForceFields", creatorOf<connectForceFieldsCmd>, connectForceFieldsCmd::newSyntax, false},
+    {"zovJagginess", creatorOf<jagginessCmd>, jagginessCmd::newSyntax, false},
+    {"zovShatterPreview", creatorOf<shatterLocatorCmd>, shatterLocatorCmd::newSyntax, false},
+    {"zovCracker", creatorOf<zovCrackerCmd>, zovCrackerCmd::newSyntax, false},
 };
 
 enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };

@@ -17,7 +17,7 @@ namespace {
 
 /// m s, each element's product as MgcMatrix3's product with a scalar forms
 /// it, inline: every collision solve makes two.
-MgcMatrix3 scaledBy(const MgcMatrix3& m, double s) {
+MgcMatrix3 matrixTimes(const MgcMatrix3& m, double s) {
   return MgcMatrix3(m[0][0] * s, m[0][1] * s, m[0][2] * s, m[1][0] * s, m[1][1] * s, m[1][2] * s, m[2][0] * s,
                     m[2][1] * s, m[2][2] * s);
 }
@@ -77,8 +77,8 @@ void ContactResolver::buildExtractionMatrix(std::uint32_t n, const HardBody* fir
   // The factors of extractionBlocks' blocks, formed as it forms them.
   const double c =
       (first != nullptr ? s * first->getInvMass() : 0.0) + (second != nullptr ? s * second->getInvMass() : 0.0);
-  const MgcMatrix3 inertia1 = first != nullptr ? scaledBy(first->getDyn().worldInvInertia, s) : MgcMatrix3::ZERO;
-  const MgcMatrix3 inertia2 = second != nullptr ? scaledBy(second->getDyn().worldInvInertia, s) : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia1 = first != nullptr ? matrixTimes(first->getDyn().worldInvInertia, s) : MgcMatrix3::ZERO;
+  const MgcMatrix3 inertia2 = second != nullptr ? matrixTimes(second->getDyn().worldInvInertia, s) : MgcMatrix3::ZERO;
   K->reset(n < kMaxPairContacts ? n : kMaxPairContacts, c, first != nullptr ? &inertia1 : nullptr, firstArms,
            second != nullptr ? &inertia2 : nullptr, secondArms);
 }

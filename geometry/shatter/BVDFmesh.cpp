@@ -227,7 +227,10 @@ void BVDFmesh::labelPieces() {
 void BVDFmesh::initClipper() {
   delete clipper_;
   clipper_ = new (std::nothrow) Clipper;
-  if (clipper_ != nullptr) clipper_->init(this);
+  if (clipper_ == nullptr) return;
+  // A cut starts with every edge of the structure live.
+  if (mesh_ != nullptr) markEdgesLive();
+  clipper_->init(mesh_);
 }
 
 void BVDFmesh::markEdgesLive() {

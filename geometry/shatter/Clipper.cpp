@@ -6,11 +6,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "geometry/BVmesh.h"
 #include "geometry/BoxFits.h"
 #include "geometry/ShapeRecords.h"
 #include "geometry/SharedFaces.h"
-#include "geometry/shatter/BVDFmesh.h"
 #include "geometry/shatter/DFmeshArrays.h"
 #include "math/Finite.h"
 #include "math/Tolerances.h"
@@ -97,22 +95,21 @@ void Clipper::reset() {
   scale_ = 1.0;
 }
 
-void Clipper::init(BVmesh* owner) {
+void Clipper::init(ZOVmesh* mesh) {
   reset();
-  if (owner == nullptr || owner->getMesh() == nullptr) return;
+  if (mesh == nullptr) return;
   try {
-    prepare(*owner->getMesh());
+    prepare(*mesh);
   } catch (const std::bad_alloc&) {
     reset();
   }
 }
 
-void Clipper::init(BVDFmesh* owner) {
+void Clipper::init(ZOV_DFmesh* mesh) {
   reset();
-  if (owner == nullptr || owner->getMesh() == nullptr) return;
-  owner->markEdgesLive();
+  if (mesh == nullptr) return;
   try {
-    prepare(*owner->getMesh());
+    prepare(*mesh);
   } catch (const std::bad_alloc&) {
     reset();
   }
@@ -134,7 +131,7 @@ void Clipper::prepareVertices(const MgcVector3* world, std::uint32_t numVertices
 }
 
 void Clipper::prepare(ZOVmesh& mesh) {
-  if (!BVmesh::isValidMesh(&mesh)) return;
+  if (!isWellFormed(&mesh)) return;
   if (mesh.numVertices != 0 && mesh.worldVertices == nullptr) return;
   for (std::uint32_t v = 0; v < mesh.numVertices; ++v)
     if (!zov::isFinite(mesh.worldVertices[v])) return;

@@ -8,9 +8,6 @@
 #include "geometry/ZOVmesh.h"
 #include "math/MgcVector3.h"
 
-class BVmesh;
-class BVDFmesh;
-
 /// Results of Clipper::clip.
 /// No vertex lies below the plane (also a mesh without vertices): unchanged.
 constexpr int kClipNothingBelow = 1;
@@ -118,12 +115,13 @@ class Clipper {
   Clipper& operator=(const Clipper&) = delete;
   virtual ~Clipper();
 
-  /// Prepares the clipper for the owner's mesh: picks the scale, copies the
-  /// scaled world vertices, the attributes and the faces, and sets every mesh
-  /// face's mark to 1. A null owner or one without a mesh leaves the clipper
-  /// unprepared.
-  void init(BVmesh* owner);
-  void init(BVDFmesh* owner);
+  /// Prepares the clipper for `mesh` (the mesh of the volume that owns the
+  /// clipper): picks the scale, copies the scaled world vertices, the
+  /// attributes and the faces, and sets every mesh face's mark to 1. A null
+  /// mesh, or one whose faces or vertices are not all there, leaves the
+  /// clipper unprepared.
+  void init(ZOVmesh* mesh);
+  void init(ZOV_DFmesh* mesh);
 
   /// Cuts `mesh` (the mesh the clipper was prepared for) by the plane through
   /// `point` (in the clipper's scale) with `normal` (unitised when its squared

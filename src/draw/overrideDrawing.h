@@ -71,6 +71,18 @@ class ObjectDrawOverride : public MHWRender::MPxDrawOverride {
   bool boxFlag = true;
 };
 
+/// The base of an override class `Override` whose static `drawCallback`
+/// draws its data: the factory the plug-in registers and the constructor
+/// that hands the callback on.
+template <class Override>
+class ObjectDrawOverrideOf : public ObjectDrawOverride {
+ public:
+  /// The factory the plug-in registers for this override.
+  static MHWRender::MPxDrawOverride* Creator(const MObject& object) { return creator<Override>(object); }
+
+  explicit ObjectDrawOverrideOf(const MObject& object) : ObjectDrawOverride(object, Override::drawCallback) {}
+};
+
 /// The Direct3D agent, the core-profile agent, or the legacy OpenGL agent.
 RawFootPrintDrawAgent* agentFor(MHWRender::DrawAPI api);
 

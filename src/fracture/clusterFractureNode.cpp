@@ -35,8 +35,6 @@ std::vector<SceneStress*> stressesOn(const MObject& node, const MObject& attribu
 
 }  // namespace
 
-void* clusterFractureNode::creator() { return new clusterFractureNode; }
-
 clusterFractureNode::~clusterFractureNode() { pushStressParams(); }
 
 MStatus clusterFractureNode::initialize() {
@@ -52,18 +50,13 @@ MStatus clusterFractureNode::initialize() {
       {breakEnergy,
        boundedAttribute("breakEnergy", "bre", Kind::kDouble, 0.0, 0.0, kNoUpperLimit, AttributeFlags().keyable(true))},
       {selected, numericAttribute("selected", "sel", Kind::kBoolean, 0.0, kHiddenState)},
-      {ca_selected, hiddenTwin("ca_selected", "csel")},
-      {ca_stressThreshold, hiddenTwin("ca_stressThreshold", "csth")},
-      {ca_breakFrame, hiddenTwin("ca_breakFrame", "cbkf")},
-      {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbbf")},
-      {ca_breakEnergy, hiddenTwin("ca_breakEnergy", "caen")},
+      {ca_selected, hiddenTwin("ca_selected", "csel"), {&selected}},
+      {ca_stressThreshold, hiddenTwin("ca_stressThreshold", "csth"), {&stressThresholdAttr}},
+      {ca_breakFrame, hiddenTwin("ca_breakFrame", "cbkf"), {&breakFrameAttr}},
+      {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbbf"), {&breakByFrame}},
+      {ca_breakEnergy, hiddenTwin("ca_breakEnergy", "caen"), {&breakEnergy}},
   });
   if (!added) return added;
-  attributeAffects(stressThresholdAttr, ca_stressThreshold);
-  attributeAffects(breakFrameAttr, ca_breakFrame);
-  attributeAffects(breakByFrame, ca_breakByFrame);
-  attributeAffects(breakEnergy, ca_breakEnergy);
-  attributeAffects(selected, ca_selected);
   return MS::kSuccess;
 }
 

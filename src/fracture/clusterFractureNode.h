@@ -11,6 +11,8 @@
 
 #include <vector>
 
+#include "src/moduleNode.h"
+
 class FractureBodyNode;
 class SceneStress;
 class rigidBodyNode;
@@ -25,15 +27,12 @@ class rigidBodyNode;
 /// The node holds no engine object: a changed parameter is written into the
 /// joint nodes wired to it, which push it into their joints. Each parameter
 /// has a hidden `ca_` twin whose compute does that.
-class clusterFractureNode : public MPxNode {
+class clusterFractureNode : public ModuleNode<clusterFractureNode, MPxNode> {
  public:
   clusterFractureNode() = default;
   /// Hands the joints still wired to the node back to its fracture body.
   ~clusterFractureNode() override;
-  clusterFractureNode(const clusterFractureNode&) = delete;
-  clusterFractureNode& operator=(const clusterFractureNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
   void postConstructor() override {}
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -19,8 +19,6 @@ constexpr CommandFlag kDeleteBodiesFlag{"-db", "-deleteBodies"};
 
 }  // namespace
 
-void* FBodyDeleteCmd::creator() { return new FBodyDeleteCmd; }
-
 MSyntax FBodyDeleteCmd::newSyntax() { return commandSyntax({kDeleteBodiesFlag}, kSelectedObjects); }
 
 MStatus FBodyDeleteCmd::redoIt() {

@@ -27,7 +27,6 @@ class FBodyDeleteCmd : public OneWayCommand {
  public:
   FBodyDeleteCmd() : OneWayCommand("deleteZovFBody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

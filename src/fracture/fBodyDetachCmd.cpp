@@ -47,8 +47,6 @@ bool sharesAJointNode(FractureBodyNode& source, const std::vector<rigidBodyNode*
 
 }  // namespace
 
-void* FBodyDetachCmd::creator() { return new FBodyDetachCmd; }
-
 MSyntax FBodyDetachCmd::newSyntax() { return commandSyntax({}, kSelectedObjects); }
 
 MStatus FBodyDetachCmd::redoIt() {

@@ -27,7 +27,6 @@ class FBodyDetachCmd : public OneWayCommand {
  public:
   FBodyDetachCmd() : OneWayCommand("Detach_FBody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -29,8 +29,6 @@ bool jointTouches(const DynamicStress* joint, const HardBody* body) {
 
 }  // namespace
 
-void* FBodyStressesCmd::creator() { return new FBodyStressesCmd; }
-
 MSyntax FBodyStressesCmd::newSyntax() {
   return commandSyntax({kTypeFlag, kResetAllFlag, kSetToMassFlag, kLastBrokenFlag}, kSelectedObjects);
 }

@@ -30,7 +30,6 @@ class FBodyStressesCmd : public OneWayCommand {
  public:
   FBodyStressesCmd() : OneWayCommand("fBody_selStresses") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

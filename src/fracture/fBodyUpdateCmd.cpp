@@ -31,8 +31,6 @@ const char* const kPiecesVariable = "global string $transformNodeslastSelectedFb
 
 }  // namespace
 
-void* FBodyUpdateCmd::creator() { return new FBodyUpdateCmd; }
-
 MSyntax FBodyUpdateCmd::newSyntax() {
   return commandSyntax({kStressesMapFlag, kStaticFragsFlag, kDisplayStressesFlag, kSetMassFlag, kTransformFlag},
                        kSelectedObjects);

@@ -34,7 +34,6 @@ class FBodyUpdateCmd : public OneWayCommand {
  public:
   FBodyUpdateCmd() : OneWayCommand("update_Fbody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

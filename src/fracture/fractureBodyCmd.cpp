@@ -48,8 +48,6 @@ bool piecesNearGround(FractureBody& body, const BarrierBody& ground, double d) {
 
 }  // namespace
 
-void* FractureBodyCmd::creator() { return new FractureBodyCmd; }
-
 MSyntax FractureBodyCmd::newSyntax() {
   // An empty list is the command's own error, "invalid selection".
   return commandSyntax({kFractureDistanceFlag, kFractureNameFlag, kFractureCheckFlag, kFractureNearestFlag},

@@ -35,7 +35,6 @@ class FractureBodyCmd : public OneWayCommand {
  public:
   FractureBodyCmd() : OneWayCommand("zovFractureBody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

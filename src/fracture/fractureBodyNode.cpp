@@ -129,7 +129,7 @@ MStatus FractureBodyNode::initialize() {
       {displayStressses,
        numericAttribute("displayStressses", "dst", Kind::kBoolean, 0.0, kHiddenSetting.storable(true))},
       {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting)},
-      {ca_index, hiddenTwin("ca_index", "cidx")},
+      {ca_index, hiddenTwin("ca_index", "cidx"), {&index}},
       {keysTX, numericAttribute("keysTX", "ktx", Kind::kDouble, 0.0, kFractureHiddenValue)},
       {keysTY, numericAttribute("keysTY", "kty", Kind::kDouble, 0.0, kFractureHiddenValue)},
       {keysTZ, numericAttribute("keysTZ", "ktz", Kind::kDouble, 0.0, kFractureHiddenValue)},
@@ -137,52 +137,31 @@ MStatus FractureBodyNode::initialize() {
       {keysRY, unitAttribute("keysRY", "kry", MFnUnitAttribute::kAngle, 0.0, kFractureHiddenValue)},
       {keysRZ, unitAttribute("keysRZ", "krz", MFnUnitAttribute::kAngle, 0.0, kFractureHiddenValue)},
       {transFrame, numericAttribute("transFrame", "tfr", Kind::kInt, 0.0, kHiddenSetting)},
-      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv")},
-      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw")},
-      {ca_stressThreshold, hiddenTwin("ca_stressThreshold", "cast")},
-      {ca_randomThreshold, hiddenTwin("ca_randomThreshold", "cart")},
-      {ca_propStyle, hiddenTwin("ca_propStyle", "caps")},
-      {ca_enabled, hiddenTwin("ca_enabled", "cebl")},
-      {ca_firstHit, hiddenTwin("ca_firstHit", "cafh")},
-      {ca_stress2mass, hiddenTwin("ca_stress2mass", "cas2")},
-      {ca_unbreakable, hiddenTwin("ca_unbreakable", "cunb")},
-      {ca_secCracks, hiddenTwin("ca_secCracks", "cscr")},
-      {ca_mass, hiddenTwin("ca_mass", "cmss")},
-      {ca_friction, hiddenTwin("ca_friction", "cfr")},
-      {ca_bounciness, hiddenTwin("ca_bounciness", "cbn")},
-      {ca_airdamping, hiddenTwin("ca_airdamping", "cad")},
-      {ca_angdamping, hiddenTwin("ca_angdamping", "cgd")},
+      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv"), {&initialVelocity}},
+      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw"), {&initialSpin}},
+      {ca_stressThreshold, hiddenTwin("ca_stressThreshold", "cast"), {&stressThresholdAttr}},
+      {ca_randomThreshold, hiddenTwin("ca_randomThreshold", "cart"), {&randomThresholdAttr}},
+      {ca_propStyle, hiddenTwin("ca_propStyle", "caps"), {&propStyle}},
+      {ca_enabled, hiddenTwin("ca_enabled", "cebl"), {&enabled}},
+      {ca_firstHit, hiddenTwin("ca_firstHit", "cafh"), {&firstHitActive}},
+      {ca_stress2mass, hiddenTwin("ca_stress2mass", "cas2"), {&stress2mass}},
+      {ca_unbreakable, hiddenTwin("ca_unbreakable", "cunb"), {&unbreakable}},
+      {ca_secCracks, hiddenTwin("ca_secCracks", "cscr"), {&secCracks, &percentSecCracks}},
+      {ca_mass, hiddenTwin("ca_mass", "cmss"), {&mass}},
+      {ca_friction, hiddenTwin("ca_friction", "cfr"), {&friction}},
+      {ca_bounciness, hiddenTwin("ca_bounciness", "cbn"), {&bounciness}},
+      {ca_airdamping, hiddenTwin("ca_airdamping", "cad"), {&linearDamping}},
+      {ca_angdamping, hiddenTwin("ca_angdamping", "cgd"), {&angularDamping}},
       {affectForceFields,
        numericAttribute("affectForceFields", "aff", Kind::kBoolean, 0.0, kFractureShown.storable(true))},
       {fieldList, messageAttribute("fieldList", "ffl", AttributeFlags().array(true).keyable(false).connectable(true))},
-      {ca_forceFields, hiddenTwin("ca_forceFields", "caff")},
-      {ca_selected, hiddenTwin("ca_selected", "csel")},
-      {ca_disStresses, hiddenTwin("ca_disStresses", "cdst")},
-      {ca_passive, hiddenTwin("ca_passive", "cpas")},
+      {ca_forceFields, hiddenTwin("ca_forceFields", "caff"), {&affectForceFields}},
+      {ca_selected, hiddenTwin("ca_selected", "csel"), {&selected}},
+      {ca_disStresses, hiddenTwin("ca_disStresses", "cdst"), {&displayStressses}},
+      {ca_passive, hiddenTwin("ca_passive", "cpas"), {&passive}},
   });
   if (!added) return added;
 
-  attributeAffects(initialVelocity, ca_initialVelocity);
-  attributeAffects(initialSpin, ca_initialSpin);
-  attributeAffects(stressThresholdAttr, ca_stressThreshold);
-  attributeAffects(randomThresholdAttr, ca_randomThreshold);
-  attributeAffects(propStyle, ca_propStyle);
-  attributeAffects(enabled, ca_enabled);
-  attributeAffects(firstHitActive, ca_firstHit);
-  attributeAffects(stress2mass, ca_stress2mass);
-  attributeAffects(unbreakable, ca_unbreakable);
-  attributeAffects(secCracks, ca_secCracks);
-  attributeAffects(percentSecCracks, ca_secCracks);
-  attributeAffects(passive, ca_passive);
-  attributeAffects(selected, ca_selected);
-  attributeAffects(index, ca_index);
-  attributeAffects(displayStressses, ca_disStresses);
-  attributeAffects(mass, ca_mass);
-  attributeAffects(friction, ca_friction);
-  attributeAffects(bounciness, ca_bounciness);
-  attributeAffects(linearDamping, ca_airdamping);
-  attributeAffects(angularDamping, ca_angdamping);
-  attributeAffects(affectForceFields, ca_forceFields);
   return MS::kSuccess;
 }
 

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "src/moduleNode.h"
 #include "src/simulation/frameParticipant.h"
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/pieceOwner.h"
@@ -45,15 +46,13 @@ class rigidBodyNode;
 /// It is its pieces' PieceOwner: each piece's rigid body node asks it what
 /// it needs of its fracture body. It is a FrameParticipant of the solver it
 /// is linked to, its node type registered as one (registerParticipant).
-class FractureBodyNode : public MPxNode, public PieceOwner, public FrameParticipant {
+class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public PieceOwner, public FrameParticipant {
  public:
   /// Bits of isAnimated's mask.
   enum AnimationTest : int { kParametersAnimated = 4 };
 
   FractureBodyNode();
   ~FractureBodyNode() override;
-  FractureBodyNode(const FractureBodyNode&) = delete;
-  FractureBodyNode& operator=(const FractureBodyNode&) = delete;
 
   /// A new node with a new, empty engine fracture body (none when it cannot
   /// be had).

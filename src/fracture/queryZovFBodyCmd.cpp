@@ -29,8 +29,6 @@ void appendTransforms(const std::vector<rigidBodyNode*>& pieces, MStringArray& n
 
 }  // namespace
 
-void* queryZovFBodyCmd::creator() { return new queryZovFBodyCmd; }
-
 MSyntax queryZovFBodyCmd::newSyntax() { return commandSyntax({kTransformNodesFlag, kIsAnimFlag}, kSelectedObjects); }
 
 MStatus queryZovFBodyCmd::redoIt() {

@@ -17,7 +17,6 @@ class queryZovFBodyCmd : public ModuleCommand {
  public:
   queryZovFBodyCmd() : ModuleCommand("queryZovFBody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

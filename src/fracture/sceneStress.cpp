@@ -53,8 +53,6 @@ void SceneStress::forgetOwner(const FractureBodyNode* gone) {
   }
 }
 
-void* SceneStress::creator() { return new SceneStress; }
-
 void SceneStress::setJointIndex(std::uint32_t index, bool keep) {
   jointIndex = index;
   if (keep) MPlug(thisMObject(), jointIndexAttr).setValue(static_cast<int>(index));
@@ -80,22 +78,15 @@ MStatus SceneStress::initialize() {
       {body1NameAttr, stringAttribute("body1Name", "bd1", "", kJointNameFlags)},
       {body2NameAttr, stringAttribute("body2Name", "bd2", "", kJointNameFlags)},
       {jointIndexAttr, numericAttribute("jointIndex", "jix", Kind::kInt, -1.0, kHiddenSetting)},
-      {ca_enabled, hiddenTwin("ca_enabled", "cebl")},
-      {ca_torsion, hiddenTwin("ca_torsion", "ctor")},
-      {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbfr")},
-      {ca_frameToBreak, hiddenTwin("ca_frameToBreak", "cftb")},
-      {ca_breakByForce, hiddenTwin("ca_breakByForce", "cfrb")},
-      {ca_forceStrenght, hiddenTwin("ca_forceStrenght", "cfrv")},
-      {ca_breakEnergy, hiddenTwin("ca_breakEnergy", "cbre")},
+      {ca_enabled, hiddenTwin("ca_enabled", "cebl"), {&enabledAttr}},
+      {ca_torsion, hiddenTwin("ca_torsion", "ctor"), {&torsionAttr}},
+      {ca_breakByFrame, hiddenTwin("ca_breakByFrame", "cbfr"), {&breakByFrame}},
+      {ca_frameToBreak, hiddenTwin("ca_frameToBreak", "cftb"), {&frameToBreakAttr}},
+      {ca_breakByForce, hiddenTwin("ca_breakByForce", "cfrb"), {&breakByForce}},
+      {ca_forceStrenght, hiddenTwin("ca_forceStrenght", "cfrv"), {&forceStrenght}},
+      {ca_breakEnergy, hiddenTwin("ca_breakEnergy", "cbre"), {&breakEnergy}},
   });
   if (!added) return added;
-  attributeAffects(enabledAttr, ca_enabled);
-  attributeAffects(torsionAttr, ca_torsion);
-  attributeAffects(breakByFrame, ca_breakByFrame);
-  attributeAffects(breakByForce, ca_breakByForce);
-  attributeAffects(frameToBreakAttr, ca_frameToBreak);
-  attributeAffects(forceStrenght, ca_forceStrenght);
-  attributeAffects(breakEnergy, ca_breakEnergy);
   return MS::kSuccess;
 }
 

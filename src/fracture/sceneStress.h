@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "src/moduleNode.h"
+
 class DynamicStress;
 class FractureBodyNode;
 
@@ -23,14 +25,11 @@ class FractureBodyNode;
 /// body owns the joint. An owner that lets its fracture body go clears both
 /// pointers first in every joint node that names it (forgetOwner), and a
 /// joint node that goes takes itself off its owner's break-by-frame list.
-class SceneStress : public MPxNode {
+class SceneStress : public ModuleNode<SceneStress, MPxNode> {
  public:
   SceneStress();
   ~SceneStress() override;
-  SceneStress(const SceneStress&) = delete;
-  SceneStress& operator=(const SceneStress&) = delete;
 
-  static void* creator();
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
 

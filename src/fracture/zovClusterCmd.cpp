@@ -54,8 +54,6 @@ void rewireJoint(MDGModifier& dg, FractureBodyNode& fracture, const DynamicStres
 
 }  // namespace
 
-void* zovClusterCmd::creator() { return new zovClusterCmd; }
-
 MSyntax zovClusterCmd::newSyntax() {
   return commandSyntax({kClusterNameFlag, kClusterAssignFlag, kClusterRemoveFlag}, kSelectedObjects);
 }

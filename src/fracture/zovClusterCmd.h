@@ -32,7 +32,6 @@ class zovClusterCmd : public OneWayCommand {
  public:
   zovClusterCmd() : OneWayCommand("zovCluster") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -34,8 +34,6 @@ constexpr CommandFlag kSourceFlag{"-reo", "-refObject", MSyntax::kSelectionItem}
 
 adquireShatterCmd::adquireShatterCmd() : shatterCmd("zovAdqShatter") {}
 
-void* adquireShatterCmd::creator() { return new adquireShatterCmd; }
-
 MSyntax adquireShatterCmd::newSyntax() { return commandSyntax({kReplaceMatFlag, kSourceFlag}, givenObjects(0, 1)); }
 
 MStatus adquireShatterCmd::replaceMaterial(const MSelectionList& objects, const MString& material) {

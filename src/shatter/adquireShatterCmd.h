@@ -22,7 +22,6 @@ class adquireShatterCmd : public shatterCmd {
  public:
   adquireShatterCmd();
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -57,8 +57,6 @@ MFn::Type zovModifierBaseNode::componentTypeFor(int operation) {
   }
 }
 
-void* zovMeshOpNode::creator() { return new zovMeshOpNode; }
-
 MStatus zovMeshOpNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({

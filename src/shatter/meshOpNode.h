@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+#include "src/moduleNode.h"
+
 /// A node that works on the mesh of a construction history and keeps, while
 /// the scene is open, what the command that set it up captured of that mesh
 /// (its shading and UV sets) and which faces of its last output are cut.
@@ -50,11 +52,10 @@ class zovModifierBaseNode : public MPxNode {
 /// faces, 3 moves the selected points by the roughening noise. Any other
 /// operation, a failed one or a node that has no effect (node state 1)
 /// passes the mesh on unchanged.
-class zovMeshOpNode : public zovModifierBaseNode {
+class zovMeshOpNode : public ModuleNode<zovMeshOpNode, zovModifierBaseNode> {
  public:
   enum Operation : short { kClean = 0, kSubdivideFaces = 1, kSubdivideEdges = 2, kAssignUVs = 3 };
 
-  static void* creator();
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
   MStatus modifyMesh(MObject& mesh, std::int16_t operation, std::int32_t mode, std::int16_t iterations) override;

@@ -30,6 +30,9 @@ class ShatterLocatorNode;
 /// Most seeds a shatter asks the generator for.
 constexpr unsigned int kMaxRequestedShards = 64;
 
+/// The source that the shatter's progress reports name.
+inline constexpr const char* kShatterSource = "..\\src\\shatterCmd";
+
 /// `zovShatter`: breaks each mesh named into Voronoi cells and makes each
 /// cell a shard mesh "<transform>_shard#" in a new group
 /// "<transform>ShatterGroup", beside a `zovVoronoiNode` that records the
@@ -49,7 +52,6 @@ class shatterCmd : public OneWayCommand {
  public:
   shatterCmd() : OneWayCommand("zovShatter") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -80,8 +80,6 @@ void writePreviewCentre(MPlug element, const Mgc::MgcVector3& p) {
 
 }  // namespace
 
-void* shatterLocatorCmd::creator() { return new shatterLocatorCmd; }
-
 MSyntax shatterLocatorCmd::newSyntax() {
   const CommandFlag(&r)[2][3] = kPreviewRegionFlags;
   return commandSyntax({kNumShardsFlag, kStyleFlag, kSeedFlag, kNumCentersFlag, kPreviewWidthFlag,

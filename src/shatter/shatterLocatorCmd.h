@@ -38,7 +38,6 @@ class shatterLocatorCmd : public OneWayCommand {
  public:
   shatterLocatorCmd() : OneWayCommand("zovShatterPreview") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -10,8 +10,6 @@
 
 const MTypeId ShatterLocatorManip::id(0x113A88);
 
-void* ShatterLocatorManip::creator() { return new ShatterLocatorManip; }
-
 MStatus ShatterLocatorManip::createChildren() {
   for (MDagPath& handle : handles) handle = addFreePointTriadManip("pointManip", "freePoint");
   return MS::kSuccess;

@@ -8,16 +8,16 @@
 #include <maya/MTypeId.h>
 #include <maya/MVector.h>
 
+#include "src/moduleNode.h"
+
 /// The handles of a shatter preview (`ShatterLocatorManip`): one free-point
 /// manipulator per centre in use (`numLoc`, at most five), each tied to its
 /// element of the locator's `shatter_pos`. Dragging one makes the preview
 /// points again at once.
-class ShatterLocatorManip : public MPxManipContainer {
+class ShatterLocatorManip : public ModuleNode<ShatterLocatorManip, MPxManipContainer> {
  public:
   /// Centres a preview has handles for.
   static constexpr int kMaxHandles = 5;
-
-  static void* creator();
 
   /// Five handles, "pointManip" with the point "freePoint".
   MStatus createChildren() override;

@@ -73,8 +73,6 @@ MPoint locatorClampedInto(const MPoint& point, const MBoundingBox& box) {
 
 }  // namespace
 
-void* ShatterLocatorNode::creator() { return new ShatterLocatorNode; }
-
 MStatus ShatterLocatorNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
@@ -96,13 +94,16 @@ MStatus ShatterLocatorNode::initialize() {
        "Unable to add \"ia_refObject\" attribute"},
       {transform, dataAttribute("transform", "trs", MFnData::kMatrix, kNotKeyable.connectable(true)),
        "Unable to add \"ia_transform\" attribute"},
-      {ca_shatter_pos, hiddenTwin("ca_shatter_pos", "cashp"), "Unable to add \"ca_shatterPositions\" attribute"},
-      {ca_updated, hiddenTwin("ca_updated", "caup"), "Unable to add \"ca_updated\" attribute"},
+      {ca_shatter_pos,
+       hiddenTwin("ca_shatter_pos", "cashp"),
+       {&shatter_pos},
+       "Unable to add \"ca_shatterPositions\" attribute"},
+      {ca_updated,
+       hiddenTwin("ca_updated", "caup"),
+       {&numLoc, &width, &rings, &noise, &numPoints, &seed},
+       "Unable to add \"ca_updated\" attribute"},
   });
   if (!added) return added;
-  attributeAffects(shatter_pos, ca_shatter_pos);
-  for (const MObject* setting : {&numLoc, &width, &rings, &noise, &numPoints, &seed})
-    attributeAffects(*setting, ca_updated);
   return MPxManipContainer::addToManipConnectTable(id);
 }
 

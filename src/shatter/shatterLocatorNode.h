@@ -18,6 +18,7 @@
 #include "geometry/ShatterParams.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcVector3.h"
+#include "src/moduleNode.h"
 #include "src/shatter/shatterSettings.h"
 
 /// The shatter preview (`ShatterLocator`): a locator under the object's
@@ -29,14 +30,11 @@
 /// object shatters from it. Changing a setting (pulled through `ca_updated`)
 /// or moving a centre (`shatter_pos`, pulled through `ca_shatter_pos`)
 /// makes the points again.
-class ShatterLocatorNode : public MPxLocatorNode {
+class ShatterLocatorNode : public ModuleNode<ShatterLocatorNode, MPxLocatorNode> {
  public:
   ShatterLocatorNode() = default;
   ~ShatterLocatorNode() override = default;
-  ShatterLocatorNode(const ShatterLocatorNode&) = delete;
-  ShatterLocatorNode& operator=(const ShatterLocatorNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
 
   /// `ca_updated` makes the points again from the settings, `ca_shatter_pos`

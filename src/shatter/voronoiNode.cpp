@@ -92,8 +92,6 @@ MPointArray readPoints(voronoiNode* node, const MObject& attribute) {
 
 }  // namespace
 
-void* voronoiNode::creator() { return new voronoiNode; }
-
 MStatus voronoiNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
@@ -119,16 +117,15 @@ MStatus voronoiNode::initialize() {
        "Unable to add \"ia_displayPoints\" attribute"},
       {displayFaces, numericAttribute("displayFaces", "dif", Kind::kShort, 0.0, kStoredHiddenList),
        "Unable to add \"ia_displayFaces\" attribute"},
-      {ca_displayPoints, hiddenTwin("ca_displayPoints", "cadp"), "Unable to add \"ca_displayPoints\" attribute"},
-      {ca_voroPoints, hiddenTwin("ca_voroPoints", "cavo"), "Unable to add \"ca_voroPoints\" attribute"},
-      {ca_shape, hiddenTwin("ca_shape", "csha"), "Unable to add \"ca_shape\" attribute"},
-      {cadraw, hiddenTwin("cadraw", "cdra"), "Unable to add \"ca_draw\" attribute"},
+      {ca_displayPoints,
+       hiddenTwin("ca_displayPoints", "cadp"),
+       {&displayPoints},
+       "Unable to add \"ca_displayPoints\" attribute"},
+      {ca_voroPoints, hiddenTwin("ca_voroPoints", "cavo"), {&voroPoints}, "Unable to add \"ca_voroPoints\" attribute"},
+      {ca_shape, hiddenTwin("ca_shape", "csha"), {&inShape}, "Unable to add \"ca_shape\" attribute"},
+      {cadraw, hiddenTwin("cadraw", "cdra"), {&drawAttr}, "Unable to add \"ca_draw\" attribute"},
   });
   if (!added) return added;
-  attributeAffects(voroPoints, ca_voroPoints);
-  attributeAffects(inShape, ca_shape);
-  attributeAffects(drawAttr, cadraw);
-  attributeAffects(displayPoints, ca_displayPoints);
   return MS::kSuccess;
 }
 

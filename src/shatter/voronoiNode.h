@@ -21,6 +21,7 @@
 #include "engine/MeshFactory.h"
 #include "geometry/ZOV_DFmesh.h"
 #include "math/MgcVector3.h"
+#include "src/moduleNode.h"
 #include "src/shatter/shatterSettings.h"
 
 /// The history record of one shatter (`zovVoronoiNode`): a locator under a
@@ -32,14 +33,11 @@
 ///
 /// Other code reads and writes the record only through the static
 /// functions, which work on the node's plugs so that commands can call them.
-class voronoiNode : public MPxLocatorNode {
+class voronoiNode : public ModuleNode<voronoiNode, MPxLocatorNode> {
  public:
   voronoiNode() = default;
   ~voronoiNode() override = default;
-  voronoiNode(const voronoiNode&) = delete;
-  voronoiNode& operator=(const voronoiNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
 
   /// `ca_voroPoints` reads the points; `cadraw` decides whether the cells

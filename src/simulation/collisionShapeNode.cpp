@@ -87,8 +87,6 @@ collisionShapeNode::collisionShapeNode() = default;
 
 collisionShapeNode::~collisionShapeNode() = default;
 
-void* collisionShapeNode::creator() { return new collisionShapeNode; }
-
 bool collisionShapeNode::isShapeNode(const MObject& node) {
   return !node.isNull() && MFnDependencyNode(node).typeId() == id;
 }
@@ -106,26 +104,23 @@ MStatus collisionShapeNode::initialize() {
                                  {"Cracker", kTypeCracker}},
                                 kNotKeyable)},
       {outCollisionShape, dataAttribute("outCollisionShape", "oucs", MFnData::kMesh, kShownOutput)},
-      {outCollisionType, numericAttribute("outCollisionType", "ouct", MFnNumericData::kInt, 0.0, kShownOutput)},
+      {outCollisionType,
+       numericAttribute("outCollisionType", "ouct", MFnNumericData::kInt, 0.0, kShownOutput),
+       {&shapeType, &flipCollisionSide}},
       {inShape, dataAttribute("inShape", "insh", MFnData::kMesh, kShownOutput)},
       {animatedMesh, numericAttribute("animated(Mesh)", "ac", MFnNumericData::kBoolean, 0.0, kNotKeyable)},
       {flipCollisionSide,
        numericAttribute("flipCollisionSide(Mesh)", "fcs", MFnNumericData::kBoolean, 0.0, kNotKeyable)},
       // The one twin that may be connected: body nodes follow it.
       {ca_collisionShape,
-       numericAttribute("ca_collisionShape", "ccs", MFnNumericData::kBoolean, 0.0, kHiddenState.connectable(true))},
-      {collisionShapeParam, hiddenTwin("collisionShapeParam", "cspm")},
+       numericAttribute("ca_collisionShape", "ccs", MFnNumericData::kBoolean, 0.0, kHiddenState.connectable(true)),
+       {&shapeType, &flipCollisionSide}},
+      {collisionShapeParam,
+       hiddenTwin("collisionShapeParam", "cspm"),
+       {&shapeType, &inShape, &animatedMesh, &flipCollisionSide}},
   });
   if (!added) return added;
 
-  attributeAffects(shapeType, ca_collisionShape);
-  attributeAffects(shapeType, outCollisionType);
-  attributeAffects(shapeType, collisionShapeParam);
-  attributeAffects(inShape, collisionShapeParam);
-  attributeAffects(animatedMesh, collisionShapeParam);
-  attributeAffects(flipCollisionSide, collisionShapeParam);
-  attributeAffects(flipCollisionSide, outCollisionType);
-  attributeAffects(flipCollisionSide, ca_collisionShape);
   return MS::kSuccess;
 }
 

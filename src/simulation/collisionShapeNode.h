@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "geometry/ZOVmesh.h"
+#include "src/moduleNode.h"
 
 /// The collision shape node (`zovCollisionShape`): sits between a host mesh,
 /// whose world-space geometry arrives on `inShape`, and a body node. It keeps
@@ -24,7 +25,7 @@
 /// world normal, negated when the collision side is flipped. Vertex order
 /// follows the host's, except under a mirroring world matrix: those faces are
 /// turned round, normals too, so that the mesh stays wound outward.
-class collisionShapeNode : public MPxNode {
+class collisionShapeNode : public ModuleNode<collisionShapeNode, MPxNode> {
  public:
   /// Values of the `type` attribute.
   enum CollisionType : short {
@@ -39,7 +40,6 @@ class collisionShapeNode : public MPxNode {
   collisionShapeNode();
   ~collisionShapeNode() override;
 
-  static void* creator();
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -14,8 +14,6 @@ constexpr CommandFlag kToleranceFlag{"-tol", "-tolerance", MSyntax::kDouble};
 
 }  // namespace
 
-void* ComputeRotDistCmd::creator() { return new ComputeRotDistCmd; }
-
 MSyntax ComputeRotDistCmd::newSyntax() {
   const CommandFlag* const r = kRotationFlags;
   return commandSyntax({r[0], r[1], r[2], r[3], r[4], r[5], kToleranceFlag});

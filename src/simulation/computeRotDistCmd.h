@@ -17,7 +17,6 @@ class ComputeRotDistCmd : public ModuleCommand {
  public:
   ComputeRotDistCmd() : ModuleCommand("dComputeRotDist") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

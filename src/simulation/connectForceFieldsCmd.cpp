@@ -34,8 +34,6 @@ bool isForceField(const MObject& node) {
 
 }  // namespace
 
-void* connectForceFieldsCmd::creator() { return new connectForceFieldsCmd; }
-
 MSyntax connectForceFieldsCmd::newSyntax() {
   return commandSyntax({kConnectFlag, kBodyNameFlag, kFractureBodyNameFlag, kConnectAllFlag}, kSelectedObjects);
 }

@@ -30,7 +30,6 @@ class connectForceFieldsCmd : public SelectionCommand {
  public:
   connectForceFieldsCmd() : SelectionCommand("zovConnectForceFields") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

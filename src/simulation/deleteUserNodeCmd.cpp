@@ -6,8 +6,6 @@
 #include "src/commandArguments.h"
 #include "src/commandSelection.h"
 
-void* deleteUserNodeCmd::creator() { return new deleteUserNodeCmd; }
-
 MSyntax deleteUserNodeCmd::newSyntax() { return commandSyntax({}, kSelectedObjects); }
 
 MStatus deleteUserNodeCmd::doIt(const MArgList& list) {

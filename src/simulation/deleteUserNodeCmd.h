@@ -22,7 +22,6 @@ class deleteUserNodeCmd : public ModuleCommand {
  public:
   deleteUserNodeCmd() : ModuleCommand("deleteUserNode") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;

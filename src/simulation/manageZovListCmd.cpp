@@ -16,8 +16,6 @@ constexpr CommandFlag kAddFlag{"-add", "-additems", MSyntax::kBoolean};
 
 }  // namespace
 
-void* ManageZovListCmd::creator() { return new ManageZovListCmd; }
-
 MSyntax ManageZovListCmd::newSyntax() { return commandSyntax({kAddFlag}, {MSyntax::kSelectionList, 1, 0, true}); }
 
 MStatus ManageZovListCmd::doIt(const MArgList& list) {

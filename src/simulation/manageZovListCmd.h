@@ -24,7 +24,6 @@ class ManageZovListCmd : public ModuleCommand {
  public:
   ManageZovListCmd() : ModuleCommand("ManageZovListCmd") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;

@@ -49,8 +49,6 @@ bool transformHasOpenMesh(const MObject& body) {
 
 }  // namespace
 
-void* queryZovBodyCmd::creator() { return new queryZovBodyCmd; }
-
 MSyntax queryZovBodyCmd::newSyntax() {
   return commandSyntax(
       {kCollisionListFlag, kCollisionPointsFlag, kIsTransitionFlag, kIsMassNegativeFlag, kIsCacheOnFlag},

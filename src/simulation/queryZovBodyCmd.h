@@ -27,7 +27,6 @@ class queryZovBodyCmd : public ModuleCommand {
  public:
   queryZovBodyCmd() : ModuleCommand("queryZovBody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

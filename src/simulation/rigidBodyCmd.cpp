@@ -103,8 +103,6 @@ MString rigidBodyNameFor(const MString& transformName) {
   return MString((name.substr(0, digits) + "ZovBody" + name.substr(digits)).c_str());
 }
 
-void* RigidBodyCmd::creator() { return new RigidBodyCmd; }
-
 MSyntax RigidBodyCmd::newSyntax() {
   return commandSyntax({kActiveFlag, kShapeTypeFlag, kMultipleFlag}, kSelectedObjects);
 }

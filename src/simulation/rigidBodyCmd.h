@@ -33,7 +33,6 @@ class RigidBodyCmd : public SelectionCommand {
  public:
   RigidBodyCmd() : SelectionCommand("new_ZOVBody") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus doIt(const MArgList& arguments) override;

@@ -72,8 +72,6 @@ void rigidBodyNode::forgetFormerOwner(const PieceOwner* gone) {
     if (node->formerOwner == gone) node->formerOwner = nullptr;
 }
 
-void* rigidBodyNode::creator() { return new rigidBodyNode; }
-
 MStatus rigidBodyNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
@@ -92,7 +90,7 @@ MStatus rigidBodyNode::initialize() {
       {actFrame, numericAttribute("actFrame", "acf", Kind::kShort, 1.0, kNotKeyable.hidden(false))},
       {isJaggyAttr, numericAttribute("isJaggy", "jag", Kind::kBoolean, 0.0, kHiddenValue)},
       {mass, numericAttribute("mass", "ma", Kind::kDouble, 0.0, kNotKeyable)},
-      {massCenter, numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable)},
+      {massCenter, numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable), {&inCollisionType}},
       {bounciness, fractionAttribute("bounciness", "bou", 0.3)},
       {friction, fractionAttribute("friction", "fc", 0.7)},
       {linearDamping, fractionAttribute("linearDamping", "ld", 0.01)},
@@ -112,25 +110,27 @@ MStatus rigidBodyNode::initialize() {
       {usercommand, numericAttribute("usercommand", "use", Kind::kBoolean, 0.0, kHiddenState)},
       {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting)},
       {groupid, numericAttribute("groupid", "gri", Kind::kInt, -1.0, kHiddenStoredSetting)},
-      {ca_rigidBody, hiddenTwin("ca_rigidBody", "carb")},
-      {ca_rigidBodyParam, hiddenTwin("ca_rigidBodyParam", "carbp")},
-      {ca_activeState, hiddenTwin("ca_activeState", "caas")},
+      {ca_rigidBody, hiddenTwin("ca_rigidBody", "carb"), {&inCollisionType}},
+      {ca_rigidBodyParam,
+       hiddenTwin("ca_rigidBodyParam", "carbp"),
+       {&mass, &bounciness, &friction, &linearDamping, &gapfactor, &angularDamping}},
+      {ca_activeState, hiddenTwin("ca_activeState", "caas"), {&passive, &firstHitActiveAttr, &enabled}},
       {animatedTRS, hiddenTwin("animatedTRS", "atrs")},
       {hasZovKeys, numericAttribute("hasZovKeys", "hzk", Kind::kBoolean, 0.0, kHiddenStoredSetting)},
       {animated, numericAttribute("animated", "anim", Kind::kBoolean, 0.0, kHiddenConnectableState)},
-      {ca_forceFields, hiddenTwin("ca_forceFields", "caff")},
-      {ca_centerMass, hiddenTwin("ca_centerMass", "cacm")},
-      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv")},
-      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw")},
-      {ca_selected, hiddenTwin("ca_selected", "ces")},
-      {ca_index, hiddenTwin("ca_index", "cidx")},
-      {sca_tressColor, hiddenTwin("sca_tressColor", "cstc")},
+      {ca_forceFields, hiddenTwin("ca_forceFields", "caff"), {&affectForceFields}},
+      {ca_centerMass, hiddenTwin("ca_centerMass", "cacm"), {&massCenter}},
+      {ca_initialVelocity, hiddenTwin("ca_initialVelocity", "caiv"), {&initialVelocity}},
+      {ca_initialSpin, hiddenTwin("ca_initialSpin", "caiw"), {&initialSpin}},
+      {ca_selected, hiddenTwin("ca_selected", "ces"), {&selected}},
+      {ca_index, hiddenTwin("ca_index", "cidx"), {&index}},
+      {sca_tressColor, hiddenTwin("sca_tressColor", "cstc"), {&stressColor}},
       {lastPosition, pointAttribute("lastPosition", "pos0", kHiddenState)},
       {lastRotation, pointAttribute("lastRotation", "rot0", kHiddenState)},
       {velocity, pointAttribute("velocity", "vel", kHiddenState)},
       {welocity, pointAttribute("welocity", "wel", kHiddenState)},
       {keysTX, numericAttribute("keysTX", "ktx", Kind::kDouble, 0.0, kHiddenValue)},
-      {keysTY, numericAttribute("keysTY", "kty", Kind::kDouble, 0.0, kHiddenValue)},
+      {keysTY, numericAttribute("keysTY", "kty", Kind::kDouble, 0.0, kHiddenValue), {&inTimeRbd}},
       {keysTZ, numericAttribute("keysTZ", "ktz", Kind::kDouble, 0.0, kHiddenValue)},
       {keysRX, unitAttribute("keysRX", "krx", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
       {keysRY, unitAttribute("keysRY", "kry", MFnUnitAttribute::kAngle, 0.0, AttributeFlags().hidden(true))},
@@ -138,19 +138,6 @@ MStatus rigidBodyNode::initialize() {
   });
   if (!added) return added;
 
-  attributeAffects(inTimeRbd, keysTY);
-  attributeAffects(selected, ca_selected);
-  attributeAffects(inCollisionType, ca_rigidBody);
-  attributeAffects(inCollisionType, massCenter);
-  attributeAffects(index, ca_index);
-  for (const MObject* parameter : {&mass, &bounciness, &friction, &linearDamping, &gapfactor, &angularDamping})
-    attributeAffects(*parameter, ca_rigidBodyParam);
-  attributeAffects(massCenter, ca_centerMass);
-  for (const MObject* state : {&passive, &firstHitActiveAttr, &enabled}) attributeAffects(*state, ca_activeState);
-  attributeAffects(initialSpin, ca_initialSpin);
-  attributeAffects(initialVelocity, ca_initialVelocity);
-  attributeAffects(affectForceFields, ca_forceFields);
-  attributeAffects(stressColor, sca_tressColor);
   return MS::kSuccess;
 }
 

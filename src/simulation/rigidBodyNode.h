@@ -24,6 +24,7 @@
 #include "math/MgcMatrix3.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
+#include "src/moduleNode.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/ownedBody.h"
 #include "src/simulation/pieceOwner.h"
@@ -63,7 +64,7 @@ enum class FirstHit : short {
 ///
 /// Poses kept between evaluations are single precision, rotations as x, y,
 /// z, w.
-class rigidBodyNode : public MPxLocatorNode {
+class rigidBodyNode : public ModuleNode<rigidBodyNode, MPxLocatorNode> {
  public:
   /// Bits of isAnimated's mask.
   enum AnimationTest : int {
@@ -75,10 +76,7 @@ class rigidBodyNode : public MPxLocatorNode {
 
   rigidBodyNode();
   ~rigidBodyNode() override;
-  rigidBodyNode(const rigidBodyNode&) = delete;
-  rigidBodyNode& operator=(const rigidBodyNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

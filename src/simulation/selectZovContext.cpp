@@ -63,6 +63,4 @@ MStatus SelectZovContext::releaseMarqueeSelection(MEvent& event, short& top, sho
   return releaseMarquee(event, top, left, bottom, right);
 }
 
-void* SelectZovContextCmd::creator() { return new SelectZovContextCmd; }
-
 MPxContext* SelectZovContextCmd::makeObj() { return new SelectZovContext; }

@@ -39,6 +39,5 @@ class SelectZovContext : public MPxSelectionContext {
 /// `selectZovContext`: the context command that makes the selection tool.
 class SelectZovContextCmd : public MPxContextCommand {
  public:
-  static void* creator();
   MPxContext* makeObj() override;
 };

@@ -33,8 +33,6 @@ MObject findTimeNode() {
 
 }  // namespace
 
-void* SolverCmd::creator() { return new SolverCmd; }
-
 MSyntax SolverCmd::newSyntax() { return commandSyntax({kReportFlag, kClearFlag, kConnectDynFlag}); }
 
 MStatus SolverCmd::redoIt() {

@@ -22,7 +22,6 @@ class SolverCmd : public ModifierCommand<MDGModifier> {
  public:
   SolverCmd() : ModifierCommand("zovSolver") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

@@ -193,8 +193,6 @@ void zovSolverNode::releaseWorld() {
   }
 }
 
-void* zovSolverNode::creator() { return new zovSolverNode; }
-
 MStatus zovSolverNode::initialize() {
   using Kind = MFnNumericData;
   // Settings kept with the scene that nothing connects to.
@@ -206,7 +204,7 @@ MStatus zovSolverNode::initialize() {
       {version, stringAttribute("version", "vs", "0.0", kNotKeyable.hidden(true).storable(true))},
       {inTime, unitAttribute("inTime", "it", MFnUnitAttribute::kTime, 0.0, kHidden)},
       {startFrame, numericAttribute("startFrame", "stf", Kind::kInt, 1.0, kNotKeyable.hidden(false).storable(true))},
-      {rigidBodies, messageAttribute("rigidBodies", "rbds", kHidden)},
+      {rigidBodies, messageAttribute("rigidBodies", "rbds", kHidden), {&inTime}},
       {fractureBodies, messageAttribute("fractureBodies", "fbds", kHidden)},
       {crackers, messageAttribute("crackers", "crks", kHidden)},
       {gravity, pointAttribute("gravity", "grvt", kNotKeyable, kDefaultGravity)},
@@ -215,27 +213,21 @@ MStatus zovSolverNode::initialize() {
       {fitUnitsToMayaScale, numericAttribute("fitUnitsToMayaScale", "umu", Kind::kBoolean, 0.0, kHidden)},
       {gravityEnabled, numericAttribute("gravityEnabled", "genbl", Kind::kBoolean, 1.0, kNotKeyable.storable(true))},
       {useGroundGrid, numericAttribute("useGroundGrid", "ugrid", Kind::kBoolean, 0.0, kNotKeyable.storable(true))},
-      {ca_solverParams, hiddenTwin("ca_solverParams", "cgr")},
+      {ca_solverParams,
+       hiddenTwin("ca_solverParams", "cgr"),
+       {&substeps, &fitUnitsToMayaScale, &gravityEnabled, &useGroundGrid, &gravity, &startFrame}},
       {numThreads, boundedAttribute("numThreads", "nth", Kind::kInt, 1.0, 1.0, kMaxThreads, kStoredSetting)},
-      {ca_numThreads, hiddenTwin("ca_numThreads", "cnth")},
+      {ca_numThreads, hiddenTwin("ca_numThreads", "cnth"), {&numThreads}},
       {ca_indexFbodies, numericAttribute("ca_indexFbodies", "caif", Kind::kInt, 0.0, kHiddenSetting.storable(true))},
       {displaySelected, numericAttribute("displaySelected", "dis", Kind::kBoolean, 1.0)},
-      {ca_displaySelected, hiddenTwin("ca_displaySelected", "cadi")},
+      {ca_displaySelected, hiddenTwin("ca_displaySelected", "cadi"), {&displaySelected}},
       {cacheSize, boundedAttribute("cacheSize", "chs", Kind::kInt, rangeLength, 0.0, kMaxCacheFrames, kStoredSetting)},
-      {ca_cacheSize, hiddenTwin("ca_cacheSize", "cchs")},
+      {ca_cacheSize, hiddenTwin("ca_cacheSize", "cchs"), {&cacheSize, &cacheActive}},
       {cachedMode, hiddenTwin("cachedMode", "cm")},
       {cacheActive, numericAttribute("cacheActive", "cha", Kind::kBoolean, 1.0, kStoredSetting)},
   });
   if (!added) return added;
 
-  for (const MObject* setting :
-       {&substeps, &fitUnitsToMayaScale, &gravityEnabled, &useGroundGrid, &gravity, &startFrame})
-    attributeAffects(*setting, ca_solverParams);
-  attributeAffects(numThreads, ca_numThreads);
-  attributeAffects(cacheSize, ca_cacheSize);
-  attributeAffects(cacheActive, ca_cacheSize);
-  attributeAffects(inTime, rigidBodies);
-  attributeAffects(displaySelected, ca_displaySelected);
   return MS::kSuccess;
 }
 

@@ -19,6 +19,7 @@
 
 #include "engine/bodies/HardBody.h"
 #include "math/MgcVector3.h"
+#include "src/moduleNode.h"
 #include "src/simulation/ownedBody.h"
 
 class FractureBody;
@@ -53,14 +54,11 @@ inline constexpr char kCachedModeOffMessage[] = " ZOV bake cached mode has been 
 /// the module's nodes own off it first (they stay their nodes'). A solver's
 /// destructor destroys the world only when it is still the one that solver
 /// made.
-class zovSolverNode : public MPxNode {
+class zovSolverNode : public ModuleNode<zovSolverNode, MPxNode> {
  public:
   zovSolverNode();
   ~zovSolverNode() override;
-  zovSolverNode(const zovSolverNode&) = delete;
-  zovSolverNode& operator=(const zovSolverNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
 
   void postConstructor() override;

@@ -36,8 +36,6 @@ bool anyAnimated(const MSelectionList& list) {
 
 }  // namespace
 
-void* zovCrackerCmd::creator() { return new zovCrackerCmd; }
-
 MSyntax zovCrackerCmd::newSyntax() { return commandSyntax({kDiameterFlag, kNewFlag}, kSelectedObjects); }
 
 MStatus zovCrackerCmd::redoIt() {

@@ -29,7 +29,6 @@ class zovCrackerCmd : public SelectionCommand {
  public:
   zovCrackerCmd() : SelectionCommand("zovCracker") {}
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

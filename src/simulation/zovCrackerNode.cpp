@@ -39,8 +39,6 @@ constexpr double kMaxSpeedFactor = 1e3;
 
 }  // namespace
 
-void* zovCrackerNode::creator() { return new zovCrackerNode; }
-
 MStatus zovCrackerNode::initialize() {
   using Kind = MFnNumericData;
   const MStatus added = addAttributes({
@@ -56,28 +54,21 @@ MStatus zovCrackerNode::initialize() {
       {multiplier, boundedAttribute("multiplier", "mt", Kind::kDouble, 1.0, 0.0, kMaxSpeedFactor, kNotKeyable)},
       {multrand, boundedAttribute("multrand", "mrn", Kind::kDouble, 0.0, 0.0, 1.0, kNotKeyable)},
       {impulseDir, pointAttribute("impulseDir", "imd")},
-      {massCenter, numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable.hidden(true))},
-      {ca_cracker, hiddenTwin("ca_cracker", "cacr")},
-      {ca_crackerParam, hiddenTwin("ca_crackerParam", "cacp")},
-      {ca_size, hiddenTwin("ca_size", "caz")},
-      {ca_enabled, hiddenTwin("ca_enabled", "caas")},
+      {massCenter,
+       numericAttribute("massCenter", "cm", Kind::k3Double, kUnsetCentre, kNotKeyable.hidden(true)),
+       {&inCollisionType}},
+      {ca_cracker, hiddenTwin("ca_cracker", "cacr"), {&inCollisionType}},
+      {ca_crackerParam, hiddenTwin("ca_crackerParam", "cacp"), {&multiplier, &multrand, &type, &impulseDir}},
+      {ca_size, hiddenTwin("ca_size", "caz"), {&size}},
+      {ca_enabled, hiddenTwin("ca_enabled", "caas"), {&enabled}},
       {animatedTRS, hiddenTwin("animatedTRS", "atrs")},
-      {ca_centerMass, hiddenTwin("ca_centerMass", "cacm")},
-      {ca_selected, hiddenTwin("ca_selected", "ces")},
+      {ca_centerMass, hiddenTwin("ca_centerMass", "cacm"), {&massCenter}},
+      {ca_selected, hiddenTwin("ca_selected", "ces"), {&selected}},
       {usercommand, hiddenTwin("usercommand", "use")},
       {index, numericAttribute("index", "idx", Kind::kInt, -1.0, kHiddenSetting)},
-      {ca_index, hiddenTwin("ca_index", "cidx")},
+      {ca_index, hiddenTwin("ca_index", "cidx"), {&index}},
   });
   if (!added) return added;
-  attributeAffects(selected, ca_selected);
-  attributeAffects(inCollisionType, ca_cracker);
-  attributeAffects(inCollisionType, massCenter);
-  attributeAffects(index, ca_index);
-  attributeAffects(size, ca_size);
-  for (const MObject* parameter : {&multiplier, &multrand, &type, &impulseDir})
-    attributeAffects(*parameter, ca_crackerParam);
-  attributeAffects(massCenter, ca_centerMass);
-  attributeAffects(enabled, ca_enabled);
   return MS::kSuccess;
 }
 

@@ -15,6 +15,7 @@
 #include "engine/bodies/HardBody.h"
 #include "geometry/ZOVmesh.h"
 #include "src/hostEngineConversions.h"
+#include "src/moduleNode.h"
 #include "src/simulation/ownedBody.h"
 
 class zovSolverNode;
@@ -30,14 +31,11 @@ class zovSolverNode;
 /// = offset · body pose matrix (row vectors). Poses are kept in single
 /// precision. The operations read the transform as the host evaluates it
 /// now, whatever time they are given.
-class zovCrackerNode : public MPxLocatorNode {
+class zovCrackerNode : public ModuleNode<zovCrackerNode, MPxLocatorNode> {
  public:
   zovCrackerNode() = default;
   ~zovCrackerNode() override = default;
-  zovCrackerNode(const zovCrackerNode&) = delete;
-  zovCrackerNode& operator=(const zovCrackerNode&) = delete;
 
-  static void* creator();
   static MStatus initialize();
 
   MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -40,15 +40,9 @@ class rigidBodyNodeDrawData : public zovdraw::ObjectDrawData {
 /// The Viewport 2.0 override of the rigid body locator: it draws the engine
 /// body's faces, or a capsule's end circles, in the colour of the body's
 /// state, through the draw agent of the renderer's graphics interface.
-class rigidBodyNodeDrawVport20 : public zovdraw::ObjectDrawOverride {
+class rigidBodyNodeDrawVport20 : public zovdraw::ObjectDrawOverrideOf<rigidBodyNodeDrawVport20> {
  public:
-  /// The factory the plug-in registers for this override.
-  static MHWRender::MPxDrawOverride* Creator(const MObject& object) {
-    return zovdraw::ObjectDrawOverride::creator<rigidBodyNodeDrawVport20>(object);
-  }
-
-  explicit rigidBodyNodeDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
-  ~rigidBodyNodeDrawVport20() override = default;
+  using ObjectDrawOverrideOf::ObjectDrawOverrideOf;
 
   bool isBounded(const MDagPath& objPath, const MDagPath& cameraPath) const override;
   /// The rigid body's box; for another node, the box of the path's parent

@@ -22,15 +22,9 @@ class ShatterLocatorDrawData : public zovdraw::ObjectDrawData {
 /// The Viewport 2.0 override of the shatter preview: the preview points in
 /// cyan and an earlier shatter's seeds in blue through the draw agent of the
 /// renderer's graphics interface, and the label in green below the points.
-class ShatterLocatorDrawVport20 : public zovdraw::ObjectDrawOverride {
+class ShatterLocatorDrawVport20 : public zovdraw::ObjectDrawOverrideOf<ShatterLocatorDrawVport20> {
  public:
-  /// The factory the plug-in registers for this override.
-  static MHWRender::MPxDrawOverride* Creator(const MObject& object) {
-    return zovdraw::ObjectDrawOverride::creator<ShatterLocatorDrawVport20>(object);
-  }
-
-  explicit ShatterLocatorDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
-  ~ShatterLocatorDrawVport20() override = default;
+  using ObjectDrawOverrideOf::ObjectDrawOverrideOf;
 
   bool isBounded(const MDagPath&, const MDagPath&) const override { return true; }
   /// The box of the preview points (empty without them).

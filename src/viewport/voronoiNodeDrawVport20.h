@@ -26,15 +26,9 @@ class voronoiNodeDrawData : public zovdraw::ObjectDrawData {
 /// shatter's cells as grey outlines, through the draw agent of the
 /// renderer's graphics interface, while the node's `draw` asks for them and
 /// nothing plays back.
-class voronoiNodeDrawVport20 : public zovdraw::ObjectDrawOverride {
+class voronoiNodeDrawVport20 : public zovdraw::ObjectDrawOverrideOf<voronoiNodeDrawVport20> {
  public:
-  /// The factory the plug-in registers for this override.
-  static MHWRender::MPxDrawOverride* Creator(const MObject& object) {
-    return zovdraw::ObjectDrawOverride::creator<voronoiNodeDrawVport20>(object);
-  }
-
-  explicit voronoiNodeDrawVport20(const MObject& object) : zovdraw::ObjectDrawOverride(object, drawCallback) {}
-  ~voronoiNodeDrawVport20() override = default;
+  using ObjectDrawOverrideOf::ObjectDrawOverrideOf;
 
   bool isBounded(const MDagPath&, const MDagPath&) const override { return false; }
   /// The box of the node's seeds (its local point list).

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "engine/PrivateWorld.h"
@@ -19,6 +18,7 @@
 #include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 #include "support/SceneFixtures.h"
+#include "support/TurnedPile.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -30,25 +30,18 @@ constexpr double kSubstep = 1.0 / 240.0;  // a 24 fps frame in 10 substeps
 constexpr int kSubstepsPerFrame = 10;
 const MgcVector3 kHalfBox(0.5, 0.5, 0.5);
 
-/// A box to place: centre, turn axis and angle.
-struct Placement {
-  MgcVector3 centre;
-  MgcVector3 axis{0.0, 1.0, 0.0};
-  double angle = 0.0;
-};
-
 /// A world with a ground and hull boxes of mass 1 and friction 0.5, its
 /// pair solves dense or over blocks.
 struct Scene {
   PrivateWorld world;
   std::vector<HardBody*> boxes;
 
-  Scene(const std::vector<Placement>& placements, bool dense) {
+  Scene(const std::vector<BoxPlacement>& placements, bool dense) {
     prepareWorld(world);
     world.enableBodyDeactivation();
     world.getCollisionManager()->workspaceOf(0)->setDenseReference(dense);
     addGround(world);
-    for (const Placement& p : placements) {
+    for (const BoxPlacement& p : placements) {
       MgcMatrix3 R;
       R.FromAxisAngle(p.axis, p.angle);
       boxes.push_back(addBox(world, kHalfBox, p.centre, 1.0f, 0.0, 0.5, R));
@@ -69,29 +62,6 @@ double largestDifference(const Scene& a, const Scene& b) {
     }
   }
   return largest;
-}
-
-/// The benchmark's pile of side^3 boxes: 1.2 apart, the lowest layer 0.1
-/// above the ground, each moved by up to 0.05 and turned by up to 0.1.
-std::vector<Placement> pile(int side) {
-  std::mt19937 random(12345);
-  std::uniform_real_distribution<double> offset(-0.05, 0.05);
-  std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  std::uniform_real_distribution<double> turn(-0.1, 0.1);
-  std::vector<Placement> boxes;
-  for (int y = 0; y < side; ++y) {
-    for (int z = 0; z < side; ++z) {
-      for (int x = 0; x < side; ++x) {
-        Placement p;
-        p.centre = MgcVector3(1.2 * x + offset(random), 0.6 + 1.2 * y + offset(random), 1.2 * z + offset(random));
-        p.axis = MgcVector3(unit(random), unit(random), unit(random));
-        if (p.axis.Unitize(1e-6) == 0.0) p.axis = MgcVector3(0.0, 1.0, 0.0);
-        p.angle = turn(random);
-        boxes.push_back(p);
-      }
-    }
-  }
-  return boxes;
 }
 
 /// Every pair of the world's last step gives the blocks of the dense
@@ -142,7 +112,7 @@ int compareBlocksWithDenseMatrix(PrivateWorld& world) {
 TEST(ContactSystems, BoxAndStackMoveAsWithDenseSolves) {
   const struct {
     const char* name;
-    std::vector<Placement> boxes;
+    std::vector<BoxPlacement> boxes;
     int frames;
   } scenes[] = {
       {"box on the ground", {{MgcVector3(0.0, 0.75, 0.0), MgcVector3(1.0, 0.0, 0.0), 0.4}}, 24},
@@ -184,7 +154,7 @@ TEST(ContactSystems, BoxAndStackMoveAsWithDenseSolves) {
 // when boxes landed on boxes.
 TEST(ContactSystems, PileFirstTenFramesMoveAsWithDenseSolves) {
   constexpr int kFramesAtRounding = 2;
-  const std::vector<Placement> boxes = pile(5);
+  const std::vector<BoxPlacement> boxes = turnedPile(5, kBenchmarkPileSeed);
   Scene blocks(boxes, false);
   Scene dense(boxes, true);
   int compared = 0;

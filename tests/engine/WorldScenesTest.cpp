@@ -20,6 +20,7 @@
 #include "support/ConvexSat.h"
 #include "support/FractureFixtures.h"
 #include "support/SceneFixtures.h"
+#include "support/TurnedPile.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -598,22 +599,11 @@ namespace {
 // turned by up to 0.1 rad about a random axis, the lowest 0.1 above the
 // ground; friction 0.5. Boxes in layer, row, column order.
 std::vector<HardBody*> addTurnedPile(PrivateWorld& world, int side, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> shift(-0.05, 0.05);
-  std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  std::uniform_real_distribution<double> turn(-0.1, 0.1);
   std::vector<HardBody*> boxes;
-  for (int y = 0; y < side; ++y) {
-    for (int z = 0; z < side; ++z) {
-      for (int x = 0; x < side; ++x) {
-        const MgcVector3 at(1.2 * x + shift(random), 0.6 + 1.2 * y + shift(random), 1.2 * z + shift(random));
-        MgcVector3 axis(unit(random), unit(random), unit(random));
-        if (axis.Unitize(1e-6) == 0.0) axis = MgcVector3::UNIT_Y;
-        MgcMatrix3 R;
-        R.FromAxisAngle(axis, turn(random));
-        boxes.push_back(addBox(world, kUnitHalf, at, 1.0f, 0.0, 0.5, R));
-      }
-    }
+  for (const BoxPlacement& box : turnedPile(side, seed)) {
+    MgcMatrix3 R;
+    R.FromAxisAngle(box.axis, box.angle);
+    boxes.push_back(addBox(world, kUnitHalf, box.centre, 1.0f, 0.0, 0.5, R));
   }
   return boxes;
 }
@@ -676,7 +666,7 @@ TEST(WorldScenes, BenchmarksPileOfTwelveLayersEndsWithEveryBoxAsleep) {
   world.enableManagerOption();
   world.enableBodyDeactivation();
   addGround(world);
-  const std::vector<HardBody*> boxes = addTurnedPile(world, side, 12345u);
+  const std::vector<HardBody*> boxes = addTurnedPile(world, side, kBenchmarkPileSeed);
   runSteps(world, 100 * kSubsteps, 1.0 / (kFramesPerSecond * kSubsteps));
   std::string awake;
   for (std::size_t i = 0; i < boxes.size(); ++i) {

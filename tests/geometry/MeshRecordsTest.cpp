@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "geometry/BVmesh.h"
@@ -196,5 +197,39 @@ TEST(MeshRecords, ReadersTakeOnlyTheCornersAFaceHolds) {
     face.numVertices = c.claimed;
     EXPECT_EQ(heldCorners(face), c.held) << c.claimed << " in " << c.capacity;
     EXPECT_EQ(BVmesh::isValidMesh(mesh.get()), c.valid) << c.claimed << " in " << c.capacity;
+    EXPECT_EQ(isWellFormed(mesh.get()), c.valid) << c.claimed << " in " << c.capacity;
+  }
+}
+
+// A mesh is well formed when the arrays its counts promise are there and every
+// corner names one of its vertices: the clipper and the bounding volume take no
+// other mesh.
+TEST(MeshRecords, AMeshIsWellFormedOnlyWithItsArraysAndCornersOnItsVertices) {
+  EXPECT_FALSE(isWellFormed(nullptr));
+  struct Case {
+    const char* name;
+    std::uint32_t lastCorner;
+    bool withoutFaces, withoutVertices, valid;
+  };
+  const Case cases[] = {
+      {"a triangle on its three vertices", 2, false, false, true},
+      {"a corner one past the last vertex", 3, false, false, false},
+      {"a face count without faces", 2, true, false, false},
+      {"a vertex count without vertices", 2, false, true, false},
+  };
+  for (const Case& c : cases) {
+    auto mesh = zovtest::makeMesh(3, 1);
+    mesh_face& face = mesh->faces[0];
+    ASSERT_GE(face.cornerCapacity, 3u);
+    face.numVertices = 3;
+    face.vertices[0] = 0;
+    face.vertices[1] = 1;
+    face.vertices[2] = c.lastCorner;
+    // The arrays are lent away for the check and given back to be freed.
+    mesh_face* faces = c.withoutFaces ? std::exchange(mesh->faces, nullptr) : nullptr;
+    MgcVector3* vertices = c.withoutVertices ? std::exchange(mesh->vertices, nullptr) : nullptr;
+    EXPECT_EQ(isWellFormed(mesh.get()), c.valid) << c.name;
+    if (faces != nullptr) mesh->faces = faces;
+    if (vertices != nullptr) mesh->vertices = vertices;
   }
 }

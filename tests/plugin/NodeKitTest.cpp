@@ -1,6 +1,8 @@
 #include <maya/MFnAttribute.h>
 #include <maya/MFnNumericAttribute.h>
+#include <maya/MFnPlugin.h>
 #include <maya/MMatrix.h>
+#include <maya/MPxNode.h>
 #include <maya/MQuaternion.h>
 #include <maya/MTransformationMatrix.h>
 
@@ -68,6 +70,81 @@ TEST_F(PluginTest, AttributeMakersSetTheFlagsTheyNameAndNoOthers) {
     EXPECT_EQ(got.hidden, c.expected.hidden) << c.name;
     EXPECT_EQ(got.storable, c.expected.storable) << c.name;
     EXPECT_EQ(got.connectable, c.expected.connectable) << c.name;
+  }
+}
+
+// A node whose table names what its one output is computed from: `sum`
+// reads `a` and `b`, and `c` feeds nothing.
+class SumNode : public MPxNode {
+ public:
+  static void* creator() { return new SumNode; }
+  static MStatus initialize() {
+    return addAttributes({
+        {a, numericAttribute("a", "a", MFnNumericData::kDouble, 1.0)},
+        {b, numericAttribute("b", "b", MFnNumericData::kDouble, 2.0)},
+        {c, numericAttribute("c", "c", MFnNumericData::kDouble, 4.0)},
+        {sum, numericAttribute("sum", "sum", MFnNumericData::kDouble, 0.0), {&a, &b}},
+    });
+  }
+  MStatus compute(const MPlug& plug, MDataBlock& block) override {
+    if (plug != sum) return MS::kUnknownParameter;
+    ++computes;
+    block.outputValue(sum).set(block.inputValue(a).asDouble() + block.inputValue(b).asDouble());
+    block.setClean(plug);
+    return MS::kSuccess;
+  }
+
+  static MObject a, b, c, sum;
+  int computes = 0;
+};
+MObject SumNode::a;
+MObject SumNode::b;
+MObject SumNode::c;
+MObject SumNode::sum;
+
+// A table whose row names as an input an attribute the node type never adds.
+class StrayInputNode : public MPxNode {
+ public:
+  static void* creator() { return new StrayInputNode; }
+  static MStatus initialize() {
+    stray = numericAttribute("stray", "sty", MFnNumericData::kDouble, 0.0);
+    return addAttributes({{out, numericAttribute("out", "out", MFnNumericData::kDouble, 0.0), {&stray}}});
+  }
+
+  static MObject stray, out;
+};
+MObject StrayInputNode::stray;
+MObject StrayInputNode::out;
+
+TEST_F(PluginTest, AnInputTheTypeDoesNotHaveFailsItsInitialisation) {
+  EXPECT_FALSE(MFnPlugin(zovhost::testing::pluginObject())
+                   .registerNode("kitStray", MTypeId(0x7E59), StrayInputNode::creator, StrayInputNode::initialize));
+  EXPECT_FALSE(MGlobal::executeCommand("createNode kitStray"));
+}
+
+TEST_F(PluginTest, ARowsInputsMakeItsAttributeComputeAgainAndNothingElseDoes) {
+  ASSERT_TRUE(MFnPlugin(zovhost::testing::pluginObject())
+                  .registerNode("kitSum", MTypeId(0x7E58), SumNode::creator, SumNode::initialize));
+  run("createNode kitSum -n adder");
+  const auto computes = [] { return static_cast<SumNode*>(MFnDependencyNode(node("adder")).userNode())->computes; };
+  struct Case {
+    const char* line;
+    double sum;
+    int computes;
+  };
+  const Case cases[] = {
+      {"", 3.0, 1},                      // the defaults, computed on first read
+      {"setAttr adder.a 5", 7.0, 2},     // an input
+      {"setAttr adder.b -1.5", 3.5, 3},  // the other input
+      {"setAttr adder.c 100", 3.5, 3},   // not an input: the kept sum stands
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.line);
+    if (*test.line != '\0') run(test.line);
+    double sum = 0.0;
+    ASSERT_TRUE(MGlobal::executeCommand("getAttr adder.sum", sum));
+    EXPECT_EQ(sum, test.sum);
+    EXPECT_EQ(computes(), test.computes);
   }
 }
 

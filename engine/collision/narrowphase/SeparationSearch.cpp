@@ -52,7 +52,9 @@ MgcVector3 closestOnTriangle(const MgcVector3 triangle[3], Simplex& kept) {
   return closest;
 }
 
-double orientation(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c, const MgcVector3& d) {
+/// Which side of the plane through a, b and c the point d lies on: six times
+/// the signed volume of the tetrahedron abcd, (b - a) x (c - a) . (d - a).
+double sideOfPlane(const MgcVector3& a, const MgcVector3& b, const MgcVector3& c, const MgcVector3& d) {
   return (b - a).Cross(c - a).Dot(d - a);
 }
 
@@ -75,8 +77,8 @@ MgcVector3 reduce(Simplex& s, bool& encloses) {
     const MgcVector3& a = s.points[kFaces[f][0]];
     const MgcVector3& b = s.points[kFaces[f][1]];
     const MgcVector3& c = s.points[kFaces[f][2]];
-    const double opposite = orientation(a, b, c, s.points[kFaces[f][3]]);
-    const double atOrigin = orientation(a, b, c, origin);
+    const double opposite = sideOfPlane(a, b, c, s.points[kFaces[f][3]]);
+    const double atOrigin = sideOfPlane(a, b, c, origin);
     outsideFace[f] = opposite * atOrigin < 0.0 || opposite == 0.0;
     inside = inside && opposite * atOrigin > 0.0;
   }
@@ -197,8 +199,8 @@ bool closestOfSimplex(PairSimplex& s, double weights[4], MgcVector3& closest) {
       const MgcVector3 a = s.pairs[kFaces[f][0]].point();
       const MgcVector3 b = s.pairs[kFaces[f][1]].point();
       const MgcVector3 c = s.pairs[kFaces[f][2]].point();
-      const double opposite = orientation(a, b, c, s.pairs[kFaces[f][3]].point());
-      inside = opposite * orientation(a, b, c, origin) > 0.0;
+      const double opposite = sideOfPlane(a, b, c, s.pairs[kFaces[f][3]].point());
+      inside = opposite * sideOfPlane(a, b, c, origin) > 0.0;
     }
     if (inside) return false;
   }

@@ -167,23 +167,7 @@ MStatus addChild(const HostCall& call, const std::shared_ptr<NodeImpl>& node, co
   return addToNode(call, node, parent.root);
 }
 
-MStatus addAttrCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"ln", "longName", 1, 1},
-                         {"sn", "shortName", 1, 1},
-                         {"at", "attributeType", 1, 1},
-                         {"dt", "dataType", 1, 1},
-                         {"m", "multi", 0, 0},
-                         {"k", "keyable", 1, 1},
-                         {"dv", "defaultValue", 1, 1},
-                         {"min", "minValue", 1, 1},
-                         {"max", "maxValue", 1, 1},
-                         {"en", "enumName", 1, 1},
-                         {"h", "hidden", 1, 1},
-                         {"s", "storable", 1, 1},
-                         {"nc", "numberOfChildren", 1, 1},
-                         {"p", "parent", 1, 1}}))
-    return MS::kFailure;
+MStatus addAttrCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() > 1 || !args.has("longName")) {
     displayError("addAttr: give -longName and one node");
     return MS::kFailure;
@@ -251,6 +235,23 @@ MStatus addAttrCommand(HostCall& call) {
 
 }  // namespace
 
-void addAttributeCommands(Interpreter& interpreter) { interpreter.addHostCommand("addAttr", addAttrCommand); }
+void addAttributeCommands(Interpreter& interpreter) {
+  addFlaggedCommands(interpreter, {{"addAttr",
+                                    addAttrCommand,
+                                    {{"ln", "longName", 1, 1},
+                                     {"sn", "shortName", 1, 1},
+                                     {"at", "attributeType", 1, 1},
+                                     {"dt", "dataType", 1, 1},
+                                     {"m", "multi", 0, 0},
+                                     {"k", "keyable", 1, 1},
+                                     {"dv", "defaultValue", 1, 1},
+                                     {"min", "minValue", 1, 1},
+                                     {"max", "maxValue", 1, 1},
+                                     {"en", "enumName", 1, 1},
+                                     {"h", "hidden", 1, 1},
+                                     {"s", "storable", 1, 1},
+                                     {"nc", "numberOfChildren", 1, 1},
+                                     {"p", "parent", 1, 1}}}});
+}
 
 }  // namespace zovhost

@@ -18,9 +18,7 @@ namespace {
 
 /// attributeQuery -node N -exists ATTRIBUTE: 1 when the node has the
 /// attribute (by long or short name), else 0.
-MStatus attributeQueryCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"n", "node", 1, 1}, {"ex", "exists", 0, 0}})) return MS::kFailure;
+MStatus attributeQueryCommand(HostCall& call, const HostArgs& args) {
   if (!args.has("node") || !args.has("exists") || args.positional().size() != 1) {
     displayError("attributeQuery: this host answers -node N -exists ATTRIBUTE");
     return MS::kFailure;
@@ -47,9 +45,7 @@ bool endMatches(const MPlug& end, const NodeImpl& node, const MPlug* plug) {
 /// listConnections [-source b] [-destination b] [-plugs b] NAME: the nodes
 /// (or plugs) connected to a node or one of its plugs, each once, in the
 /// order the connections were made.
-MStatus listConnectionsCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"s", "source", 1, 1}, {"d", "destination", 1, 1}, {"p", "plugs", 1, 1}})) return MS::kFailure;
+MStatus listConnectionsCommand(HostCall& call, const HostArgs& args) {
   bool sources = true;
   bool destinations = true;
   bool plugs = false;
@@ -98,7 +94,11 @@ MStatus listConnectionsCommand(HostCall& call) {
 }  // namespace
 
 void addConnectionQueryCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"attributeQuery", attributeQueryCommand}, {"listConnections", listConnectionsCommand}});
+  addFlaggedCommands(interpreter,
+                     {{"attributeQuery", attributeQueryCommand, {{"n", "node", 1, 1}, {"ex", "exists", 0, 0}}},
+                      {"listConnections",
+                       listConnectionsCommand,
+                       {{"s", "source", 1, 1}, {"d", "destination", 1, 1}, {"p", "plugs", 1, 1}}}});
 }
 
 }  // namespace zovhost

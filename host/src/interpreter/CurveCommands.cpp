@@ -56,11 +56,7 @@ std::shared_ptr<NodeImpl> makeShape(HostCall& call, const char* type, const std:
   return shape;
 }
 
-MStatus curveCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call,
-                  {{"d", "degree", 1, 0}, {"p", "point", kPointWords, 0}, {"k", "knot", 1, 0}, {"n", "name", 1, 0}}))
-    return MS::kFailure;
+MStatus curveCommand(HostCall& call, const HostArgs& args) {
   CurveData data;
   if (args.has("degree") && (!parseInt(args.value("degree"), data.degree) || (data.degree != 1 && data.degree != 3))) {
     displayError("curve: this host makes curves of degree 1 or 3 only");
@@ -99,9 +95,7 @@ MStatus curveCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus cameraCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"n", "name", 1, 0}})) return MS::kFailure;
+MStatus cameraCommand(HostCall& call, const HostArgs& args) {
   if (!args.positional().empty()) {
     displayError("camera: unexpected argument '" + args.positional().front() + "'");
     return MS::kFailure;
@@ -114,14 +108,7 @@ MStatus cameraCommand(HostCall& call) {
 /// the curve, its parameter keyed from the curve's start at the start time
 /// to its end at the end time (the playback range when not given); with
 /// fraction mode, along equal lengths. Answers the motion path's name.
-MStatus pathAnimationCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"c", "curve", 1, 0},
-                         {"stu", "startTimeU", 1, 0},
-                         {"etu", "endTimeU", 1, 0},
-                         {"fm", "fractionMode", 1, 0},
-                         {"n", "name", 1, 0}}))
-    return MS::kFailure;
+MStatus pathAnimationCommand(HostCall& call, const HostArgs& args) {
   Graph& graph = sceneGraph();
   const auto curveAbove = graph.find(args.value("curve"));
   std::shared_ptr<NodeImpl> curve = curveAbove;
@@ -205,8 +192,19 @@ MStatus pathAnimationCommand(HostCall& call) {
 }  // namespace
 
 void addCurveCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands(
-      {{"curve", curveCommand}, {"camera", cameraCommand}, {"pathAnimation", pathAnimationCommand}});
+  addFlaggedCommands(
+      interpreter,
+      {{"camera", cameraCommand, {{"n", "name", 1, 0}}},
+       {"pathAnimation",
+        pathAnimationCommand,
+        {{"c", "curve", 1, 0},
+         {"stu", "startTimeU", 1, 0},
+         {"etu", "endTimeU", 1, 0},
+         {"fm", "fractionMode", 1, 0},
+         {"n", "name", 1, 0}}},
+       {"curve",
+        curveCommand,
+        {{"d", "degree", 1, 0}, {"p", "point", kPointWords, 0}, {"k", "knot", 1, 0}, {"n", "name", 1, 0}}}});
 }
 
 }  // namespace zovhost

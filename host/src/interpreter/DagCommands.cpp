@@ -207,14 +207,7 @@ std::shared_ptr<NodeImpl> transformNamed(const std::string& command, const std::
   return node;
 }
 
-MStatus parentCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"w", "world", 0, 0},
-                         {"r", "relative", 0, 0},
-                         {"a", "absolute", 0, 0},
-                         {"add", "addObject", 0, 0},
-                         {"s", "shape", 0, 0}}))
-    return MS::kFailure;
+MStatus parentCommand(HostCall& call, const HostArgs& args) {
   const bool toWorld = args.has("world");
   const size_t named = args.positional().size();
   if (named < (toWorld ? 1u : 2u)) {
@@ -235,10 +228,7 @@ MStatus parentCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus groupCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"n", "name", 1, 0}, {"w", "world", 0, 0}, {"em", "empty", 0, 0}, {"p", "parent", 1, 0}}))
-    return MS::kFailure;
+MStatus groupCommand(HostCall& call, const HostArgs& args) {
   std::vector<MDagPath> paths;
   if (!args.has("empty") && !objectPaths(args, "group", paths, args.positional().size())) return MS::kFailure;
   if (paths.empty() && !args.has("empty")) {
@@ -368,18 +358,7 @@ MStatus xformSet(const HostArgs& args, const MDagPath& path) {
   return MS::kSuccess;
 }
 
-MStatus xformCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0},
-                         {"t", "translation", 3, 0},
-                         {"ro", "rotation", 3, 0},
-                         {"s", "scale", 3, 0},
-                         {"piv", "pivots", 3, 0},
-                         {"cp", "centerPivots", 0, 0},
-                         {"ws", "worldSpace", 0, 0},
-                         {"os", "objectSpace", 0, 0},
-                         {"m", "matrix", 16, 0}}))
-    return MS::kFailure;
+MStatus xformCommand(HostCall& call, const HostArgs& args) {
   std::vector<double> numbers;
   for (const char* flag : {"translation", "rotation", "scale", "pivots", "matrix"})
     if (!args.query() && args.has(flag) && !parseWords(args.values(flag), numbers)) {
@@ -426,9 +405,7 @@ struct MeshChange {
 /// meshes directly under it take it) and becomes the identity, its pivots
 /// kept where they stood; nothing moves in the world. A mesh under it that
 /// is fed by construction history cannot take it: nothing changes then.
-MStatus makeIdentityCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"a", "apply", 1, 0}})) return MS::kFailure;
+MStatus makeIdentityCommand(HostCall& call, const HostArgs& args) {
   bool apply = false;
   if (!args.has("apply") || !parseBool(args.value("apply"), apply) || !apply) {
     displayError("makeIdentity: this host only applies a transformation (-apply true)");
@@ -517,9 +494,7 @@ bool globMatch(const char* pattern, const char* name) {
 
 /// hide [NAMES]: switches the visibility of the named (else the selected)
 /// DAG nodes off, as one undo step.
-MStatus hideCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus hideCommand(HostCall& call, const HostArgs& args) {
   std::vector<MDagPath> paths;
   if (!objectPaths(args, "hide", paths, args.positional().size())) return MS::kFailure;
   if (paths.empty()) {
@@ -553,14 +528,7 @@ MStatus hideCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus lsCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"typ", "type", 1, 1},
-                         {"et", "exactType", 1, 1},
-                         {"sl", "selection", 0, 0},
-                         {"dag", "dag", 0, 0},
-                         {"tr", "transforms", 0, 0}}))
-    return MS::kFailure;
+MStatus lsCommand(HostCall& call, const HostArgs& args) {
   std::vector<NodeImpl*> nodes;
   if (args.has("selection")) {
     for (unsigned int i = 0; i < activeSelection().length(); ++i) {
@@ -598,12 +566,37 @@ MStatus lsCommand(HostCall& call) {
 }  // namespace
 
 void addDagCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"parent", parentCommand},
-                               {"group", groupCommand},
-                               {"hide", hideCommand},
-                               {"xform", xformCommand},
-                               {"makeIdentity", makeIdentityCommand},
-                               {"ls", lsCommand}});
+  addFlaggedCommands(interpreter,
+                     {{"parent",
+                       parentCommand,
+                       {{"w", "world", 0, 0},
+                        {"r", "relative", 0, 0},
+                        {"a", "absolute", 0, 0},
+                        {"add", "addObject", 0, 0},
+                        {"s", "shape", 0, 0}}},
+                      {"group",
+                       groupCommand,
+                       {{"n", "name", 1, 0}, {"w", "world", 0, 0}, {"em", "empty", 0, 0}, {"p", "parent", 1, 0}}},
+                      {"xform",
+                       xformCommand,
+                       {{"q", "query", 0, 0},
+                        {"t", "translation", 3, 0},
+                        {"ro", "rotation", 3, 0},
+                        {"s", "scale", 3, 0},
+                        {"piv", "pivots", 3, 0},
+                        {"cp", "centerPivots", 0, 0},
+                        {"ws", "worldSpace", 0, 0},
+                        {"os", "objectSpace", 0, 0},
+                        {"m", "matrix", 16, 0}}},
+                      {"makeIdentity", makeIdentityCommand, {{"a", "apply", 1, 0}}},
+                      {"ls",
+                       lsCommand,
+                       {{"typ", "type", 1, 1},
+                        {"et", "exactType", 1, 1},
+                        {"sl", "selection", 0, 0},
+                        {"dag", "dag", 0, 0},
+                        {"tr", "transforms", 0, 0}}},
+                      {"hide", hideCommand, {}}});
 }
 
 }  // namespace zovhost

@@ -22,17 +22,8 @@ namespace zovhost {
 
 namespace {
 
-MStatus makeField(HostCall& call, const char* type) {
+MStatus makeField(HostCall& call, const HostArgs& args, const char* type) {
   const std::string command = call.call.name;
-  HostArgs args;
-  if (!args.parse(call, {{"pos", "position", 3, 0},
-                         {"m", "magnitude", 1, 0},
-                         {"dx", "directionX", 1, 0},
-                         {"dy", "directionY", 1, 0},
-                         {"dz", "directionZ", 1, 0},
-                         {"mxd", "maxDistance", 1, 0},
-                         {"n", "name", 1, 0}}))
-    return MS::kFailure;
   if (!args.positional().empty()) {
     displayError(command + ": unexpected argument '" + args.positional().front() + "'");
     return MS::kFailure;
@@ -91,13 +82,22 @@ MStatus makeField(HostCall& call, const char* type) {
   return MS::kSuccess;
 }
 
-MStatus uniformCommand(HostCall& call) { return makeField(call, "uniformField"); }
-MStatus gravityCommand(HostCall& call) { return makeField(call, "gravityField"); }
+MStatus uniformCommand(HostCall& call, const HostArgs& args) { return makeField(call, args, "uniformField"); }
+MStatus gravityCommand(HostCall& call, const HostArgs& args) { return makeField(call, args, "gravityField"); }
+
+/// The flags of both field commands (made on each call: the host's
+/// commands may be registered before this file's statics are).
+std::vector<HostFlag> fieldFlags() {
+  return {{"pos", "position", 3, 0},  {"m", "magnitude", 1, 0},   {"dx", "directionX", 1, 0},
+          {"dy", "directionY", 1, 0}, {"dz", "directionZ", 1, 0}, {"mxd", "maxDistance", 1, 0},
+          {"n", "name", 1, 0}};
+}
 
 }  // namespace
 
 void addFieldCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"uniform", uniformCommand}, {"gravity", gravityCommand}});
+  addFlaggedCommands(interpreter,
+                     {{"uniform", uniformCommand, fieldFlags()}, {"gravity", gravityCommand, fieldFlags()}});
 }
 
 }  // namespace zovhost

@@ -23,9 +23,7 @@ namespace {
 
 /// constructionHistory -q -tgl: 1 while edits record history, else 0;
 /// constructionHistory -tgl on|off switches it.
-MStatus constructionHistoryCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"tgl", "toggle", 1, 0}})) return MS::kFailure;
+MStatus constructionHistoryCommand(HostCall& call, const HostArgs& args) {
   if (!args.has("toggle")) {
     displayError("constructionHistory: give -toggle");
     return MS::kFailure;
@@ -45,9 +43,7 @@ MStatus constructionHistoryCommand(HostCall& call) {
 
 /// dgeval [-src] plug...: makes each plug's value current, pulling it
 /// through its incoming connection.
-MStatus dgevalCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"src", "src", 0, 0}})) return MS::kFailure;
+MStatus dgevalCommand(HostCall&, const HostArgs& args) {
   if (args.positional().empty()) {
     displayError("dgeval: give the plugs to evaluate");
     return MS::kFailure;
@@ -132,7 +128,10 @@ MStatus deleteHistory(HostCall& call, const std::vector<std::shared_ptr<NodeImpl
 }
 
 void addHistoryCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"constructionHistory", constructionHistoryCommand}, {"dgeval", dgevalCommand}});
+  addFlaggedCommands(
+      interpreter,
+      {{"constructionHistory", constructionHistoryCommand, {{"q", "query", 0, 0}, {"tgl", "toggle", 1, 0}}},
+       {"dgeval", dgevalCommand, {{"src", "src", 0, 0}}}});
 }
 
 }  // namespace zovhost

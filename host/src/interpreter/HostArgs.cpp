@@ -63,4 +63,13 @@ std::string formatNumber(double value) {
   return text;
 }
 
+void addFlaggedCommands(Interpreter& interpreter, std::initializer_list<FlaggedCommand> commands) {
+  for (const FlaggedCommand& command : commands)
+    interpreter.addHostCommand(command.name, [function = command.function, flags = command.flags](HostCall& call) {
+      HostArgs args;
+      if (!args.parse(call, flags)) return MStatus(MS::kFailure);
+      return function(call, args);
+    });
+}
+
 }  // namespace zovhost

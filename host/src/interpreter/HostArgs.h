@@ -6,6 +6,7 @@
 #include "interpreter/Interpreter.h"
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,6 +45,18 @@ class HostArgs {
   std::vector<std::string> m_positional;
   std::vector<std::string> m_order;
 };
+
+/// A host command that reads its words by a flag table, and the table.
+struct FlaggedCommand {
+  const char* name;
+  MStatus (*function)(HostCall& call, const HostArgs& args);
+  std::vector<HostFlag> flags;
+};
+
+/// Registers each command with the interpreter: a call parses its words by
+/// the command's flags first (an unknown flag or a missing value shows the
+/// error and fails the call) and runs the command with them.
+void addFlaggedCommands(Interpreter& interpreter, std::initializer_list<FlaggedCommand> commands);
 
 /// An undo entry for a host command made of undo and redo functions.
 class FunctionEntry : public UndoEntry {

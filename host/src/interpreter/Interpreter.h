@@ -6,6 +6,7 @@
 #include "interpreter/ScriptRunner.h"
 
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -43,7 +44,7 @@ struct HostCall {
   bool undoEnabled;
 };
 
-typedef MStatus (*HostCommandFunction)(HostCall& call);
+using HostCommandFunction = std::function<MStatus(HostCall& call)>;
 
 /// How a line is run.
 struct ExecuteOptions {

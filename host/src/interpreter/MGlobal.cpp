@@ -2,6 +2,9 @@
 #include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
 
+#include <string>
+#include <vector>
+
 #include "commands/ActiveSelection.h"
 #include "core/Logs.h"
 #include "dg/Graph.h"
@@ -27,6 +30,27 @@ MStatus run(const MString& command, CommandResult& result, bool display, bool un
   return hostInterpreter().execute(command.str(), result, options);
 }
 
+/// Runs the command and reads its result with `read`: the command's own
+/// failure, kFailure when the result does not read, else kSuccess.
+template <class Read>
+MStatus runAndRead(const MString& command, bool display, bool undo, Read read) {
+  CommandResult result;
+  const MStatus status = run(command, result, display, undo);
+  if (!status) return status;
+  return read(result) ? MS::kSuccess : MS::kFailure;
+}
+
+/// Reads the result's list with `as` into `value`, emptied first; false,
+/// `value` untouched, when the result is no such list.
+template <class Item, class Array>
+bool readList(const CommandResult& result, bool (CommandResult::*as)(std::vector<Item>&) const, Array& value) {
+  std::vector<Item> items;
+  if (!(result.*as)(items)) return false;
+  value.clear();
+  for (const Item& item : items) value.append(item);
+  return true;
+}
+
 }  // namespace
 
 MStatus MGlobal::executeCommand(const MString& command, bool displayEnabled, bool undoEnabled) {
@@ -35,60 +59,37 @@ MStatus MGlobal::executeCommand(const MString& command, bool displayEnabled, boo
 }
 
 MStatus MGlobal::executeCommand(const MString& command, int& value, bool displayEnabled, bool undoEnabled) {
-  CommandResult result;
-  const MStatus status = run(command, result, displayEnabled, undoEnabled);
-  if (!status) return status;
-  return result.asInt(value) ? MS::kSuccess : MS::kFailure;
+  return runAndRead(command, displayEnabled, undoEnabled,
+                    [&](const CommandResult& result) { return result.asInt(value); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, double& value, bool displayEnabled, bool undoEnabled) {
-  CommandResult result;
-  const MStatus status = run(command, result, displayEnabled, undoEnabled);
-  if (!status) return status;
-  return result.asDouble(value) ? MS::kSuccess : MS::kFailure;
+  return runAndRead(command, displayEnabled, undoEnabled,
+                    [&](const CommandResult& result) { return result.asDouble(value); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MString& value, bool displayEnabled, bool undoEnabled) {
-  CommandResult result;
-  const MStatus status = run(command, result, displayEnabled, undoEnabled);
-  if (!status) return status;
-  std::string text;
-  if (!result.asString(text)) return MS::kFailure;
-  value = MString(text);
-  return MS::kSuccess;
+  return runAndRead(command, displayEnabled, undoEnabled, [&](const CommandResult& result) {
+    std::string text;
+    if (!result.asString(text)) return false;
+    value = MString(text);
+    return true;
+  });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MStringArray& value, bool displayEnabled, bool undoEnabled) {
-  CommandResult result;
-  const MStatus status = run(command, result, displayEnabled, undoEnabled);
-  if (!status) return status;
-  std::vector<std::string> items;
-  if (!result.asStrings(items)) return MS::kFailure;
-  value.clear();
-  for (const std::string& item : items) value.append(MString(item));
-  return MS::kSuccess;
+  return runAndRead(command, displayEnabled, undoEnabled,
+                    [&](const CommandResult& result) { return readList(result, &CommandResult::asStrings, value); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MIntArray& value, bool displayEnabled, bool undoEnabled) {
-  CommandResult result;
-  const MStatus status = run(command, result, displayEnabled, undoEnabled);
-  if (!status) return status;
-  std::vector<int> items;
-  if (!result.asInts(items)) return MS::kFailure;
-  value.clear();
-  for (int item : items) value.append(item);
-  return MS::kSuccess;
+  return runAndRead(command, displayEnabled, undoEnabled,
+                    [&](const CommandResult& result) { return readList(result, &CommandResult::asInts, value); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MDoubleArray& value, bool displayEnabled, bool undoEnabled) {
-  CommandResult result;
-  const MStatus status = run(command, result, displayEnabled, undoEnabled);
-  if (!status) return status;
-  std::vector<double> items;
-  if (!result.asDoubles(items)) return MS::kFailure;
-  value.clear();
-  for (double item : items) value.append(item);
-  return MS::kSuccess;
+  return runAndRead(command, displayEnabled, undoEnabled,
+                    [&](const CommandResult& result) { return readList(result, &CommandResult::asDoubles, value); });
 }
 
 MStatus MGlobal::executeCommandOnIdle(const MString& command, bool displayEnabled) {

@@ -84,14 +84,7 @@ std::vector<int> allFaces(const std::shared_ptr<NodeImpl>& mesh) {
   return faces;
 }
 
-MStatus blindDataTypeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"id", "typeId", 1, 1},
-                         {"dt", "dataType", 1, 0},
-                         {"ldn", "longDataName", 1, 0},
-                         {"sdn", "shortDataName", 1, 0},
-                         {"q", "query", 0, 0}}))
-    return MS::kFailure;
+MStatus blindDataTypeCommand(HostCall& call, const HostArgs& args) {
   int id = 0;
   if (!args.has("typeId") || !parseInt(args.value("typeId"), id) || id < 0) {
     displayError("blindDataType: -typeId needs a blind data id (a whole number of at least 0)");
@@ -127,14 +120,7 @@ MStatus blindDataTypeCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus polyBlindDataCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"id", "typeId", 1, 0},
-                         {"at", "associationType", 1, 0},
-                         {"ldn", "longDataName", 1, 0},
-                         {"sdn", "shortDataName", 1, 0},
-                         {"ind", "intData", 1, 0}}))
-    return MS::kFailure;
+MStatus polyBlindDataCommand(HostCall& call, const HostArgs& args) {
   int id = 0;
   int value = 0;
   if (!args.has("typeId") || !parseInt(args.value("typeId"), id)) {
@@ -229,19 +215,7 @@ MStatus createSet(HostCall& call, const HostArgs& args) {
   return MS::kSuccess;
 }
 
-MStatus setsCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"e", "edit", 0, 0},
-                         {"q", "query", 0, 0},
-                         {"nw", "noWarnings", 0, 0},
-                         {"fe", "forceElement", 1, 0},
-                         {"in", "include", 1, 0},
-                         {"rm", "remove", 1, 0},
-                         {"r", "renderable", 1, 0},
-                         {"nss", "noSurfaceShader", 1, 0},
-                         {"em", "empty", 0, 0},
-                         {"n", "name", 1, 0}}))
-    return MS::kFailure;
+MStatus setsCommand(HostCall& call, const HostArgs& args) {
   const char* modes[] = {"forceElement", "include", "remove"};
   const auto given = std::count_if(std::begin(modes), std::end(modes), [&](const char* m) { return args.has(m); });
   if (!args.query() && !args.edit() && given == 0) return createSet(call, args);
@@ -315,9 +289,7 @@ MPlug uvSetPlug(const std::string& name, std::shared_ptr<NodeImpl>& mesh, int& s
   return plug;
 }
 
-MStatus uvLinkCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"uvs", "uvSet", 1, 1}, {"t", "texture", 1, 0}})) return MS::kFailure;
+MStatus uvLinkCommand(HostCall& call, const HostArgs& args) {
   std::shared_ptr<NodeImpl> mesh;
   int set = 0;
   const MPlug plug = uvSetPlug(args.value("uvSet"), mesh, set);
@@ -359,10 +331,34 @@ MStatus uvLinkCommand(HostCall& call) {
 }  // namespace
 
 void addMeshEditCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"blindDataType", blindDataTypeCommand},
-                               {"polyBlindData", polyBlindDataCommand},
-                               {"sets", setsCommand},
-                               {"uvLink", uvLinkCommand}});
+  addFlaggedCommands(
+      interpreter, {{"blindDataType",
+                     blindDataTypeCommand,
+                     {{"id", "typeId", 1, 1},
+                      {"dt", "dataType", 1, 0},
+                      {"ldn", "longDataName", 1, 0},
+                      {"sdn", "shortDataName", 1, 0},
+                      {"q", "query", 0, 0}}},
+                    {"polyBlindData",
+                     polyBlindDataCommand,
+                     {{"id", "typeId", 1, 0},
+                      {"at", "associationType", 1, 0},
+                      {"ldn", "longDataName", 1, 0},
+                      {"sdn", "shortDataName", 1, 0},
+                      {"ind", "intData", 1, 0}}},
+                    {"sets",
+                     setsCommand,
+                     {{"e", "edit", 0, 0},
+                      {"q", "query", 0, 0},
+                      {"nw", "noWarnings", 0, 0},
+                      {"fe", "forceElement", 1, 0},
+                      {"in", "include", 1, 0},
+                      {"rm", "remove", 1, 0},
+                      {"r", "renderable", 1, 0},
+                      {"nss", "noSurfaceShader", 1, 0},
+                      {"em", "empty", 0, 0},
+                      {"n", "name", 1, 0}}},
+                    {"uvLink", uvLinkCommand, {{"q", "query", 0, 0}, {"uvs", "uvSet", 1, 1}, {"t", "texture", 1, 0}}}});
 }
 
 }  // namespace zovhost

@@ -194,9 +194,7 @@ MStatus polySphereCommand(HostCall& call) { return runPrimitive(call, primitiveC
 
 /// polyEvaluate [-v] [-f] mesh: the mesh's vertex and face counts, in the
 /// order of the flags (both when none is given).
-MStatus polyEvaluateCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"v", "vertex", 0, 0}, {"f", "face", 0, 0}})) return MS::kFailure;
+MStatus polyEvaluateCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("polyEvaluate: give one mesh");
     return MS::kFailure;
@@ -219,11 +217,12 @@ MStatus polyEvaluateCommand(HostCall& call) {
 }  // namespace
 
 void addPolyCommands(Interpreter& interpreter) {
+  addFlaggedCommands(interpreter,
+                     {{"polyEvaluate", polyEvaluateCommand, {{"v", "vertex", 0, 0}, {"f", "face", 0, 0}}}});
   interpreter.addHostCommands({{"polyCube", polyCubeCommand},
                                {"polyPlane", polyPlaneCommand},
                                {"polyCylinder", polyCylinderCommand},
-                               {"polySphere", polySphereCommand},
-                               {"polyEvaluate", polyEvaluateCommand}});
+                               {"polySphere", polySphereCommand}});
 }
 
 }  // namespace zovhost

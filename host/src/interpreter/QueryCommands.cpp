@@ -19,9 +19,7 @@ namespace {
 
 HostSettings& settings() { return hostSettings(); }
 
-MStatus upAxisCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"ax", "axis", 1, 0}})) return MS::kFailure;
+MStatus upAxisCommand(HostCall& call, const HostArgs& args) {
   if (args.query()) {
     call.result.setString(settings().upAxis);
     return MS::kSuccess;
@@ -35,9 +33,7 @@ MStatus upAxisCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus gridCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"tgl", "toggle", 1, 0}})) return MS::kFailure;
+MStatus gridCommand(HostCall& call, const HostArgs& args) {
   if (args.query()) {
     call.result.setInt(settings().gridShown);
     return MS::kSuccess;
@@ -51,9 +47,7 @@ MStatus gridCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus windowCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"ex", "exists", 0, 0}})) return MS::kFailure;
+MStatus windowCommand(HostCall& call, const HostArgs& args) {
   if (!args.has("exists") || args.positional().size() != 1) {
     displayError("window: this host only answers -exists");
     return MS::kFailure;
@@ -62,10 +56,7 @@ MStatus windowCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus modelEditorCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"rnm", "rendererName", 1, 0}}))
-    return MS::kFailure;
+MStatus modelEditorCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("modelEditor: give one panel");
     return MS::kFailure;
@@ -91,15 +82,7 @@ void setOptionVarResult(CommandResult& result, const std::string& value) {
     result.setString(value);
 }
 
-MStatus optionVarCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 1, 1},
-                         {"ex", "exists", 1, 1},
-                         {"rm", "remove", 1, 1},
-                         {"iv", "intValue", 2, 2},
-                         {"fv", "floatValue", 2, 2},
-                         {"sv", "stringValue", 2, 2}}))
-    return MS::kFailure;
+MStatus optionVarCommand(HostCall& call, const HostArgs& args) {
   auto& vars = settings().optionVars;
   if (args.has("query")) {
     const auto found = vars.find(args.value("query"));
@@ -117,10 +100,7 @@ MStatus optionVarCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus displayColorCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"dormant", "dormant", 0, 0}, {"active", "active", 0, 0}}))
-    return MS::kFailure;
+MStatus displayColorCommand(HostCall& call, const HostArgs& args) {
   const std::string state = args.has("active") ? "active" : "dormant";
   if (args.positional().empty()) {
     displayError("displayColor: give an item");
@@ -163,9 +143,7 @@ std::vector<std::string> selectedMeshNames() {
 
 /// polyOptions [-q] -dg [BOOL]: whether the selected meshes show their
 /// geometry; the query answers for the first of them.
-MStatus polyOptionsCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"dg", "displayGeometry", 1, 0}})) return MS::kFailure;
+MStatus polyOptionsCommand(HostCall& call, const HostArgs& args) {
   const std::vector<std::string> meshes = selectedMeshNames();
   if (args.query()) {
     if (meshes.empty()) {
@@ -208,30 +186,17 @@ std::string joinPositional(const HostArgs& args) {
   return text;
 }
 
-MStatus warningCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"nc", "noContext", 0, 0}, {"sl", "showLineNumber", 1, 1}})) return MS::kFailure;
+MStatus warningCommand(HostCall&, const HostArgs& args) {
   displayWarning(joinPositional(args));
   return MS::kSuccess;
 }
 
-MStatus errorCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"nc", "noContext", 0, 0}, {"sl", "showLineNumber", 1, 1}})) return MS::kFailure;
+MStatus errorCommand(HostCall&, const HostArgs& args) {
   displayError(joinPositional(args));
   return MS::kFailure;
 }
 
-MStatus confirmDialogCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"t", "title", 1, 1},
-                         {"m", "message", 1, 1},
-                         {"b", "button", 1, 1},
-                         {"db", "defaultButton", 1, 1},
-                         {"cb", "cancelButton", 1, 1},
-                         {"ds", "dismissString", 1, 1},
-                         {"ma", "messageAlign", 1, 1}}))
-    return MS::kFailure;
+MStatus confirmDialogCommand(HostCall& call, const HostArgs& args) {
   // Nobody answers a dialog here: it is shown in the log and takes its default.
   displayInfo(args.value("title") + ": " + args.value("message"));
   call.result.setString(args.value("defaultButton", args.value("button")));
@@ -241,26 +206,43 @@ MStatus confirmDialogCommand(HostCall& call) {
 }  // namespace
 
 void addQueryCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"upAxis", upAxisCommand},
-                               {"grid", gridCommand},
-                               {"window", windowCommand},
-                               {"modelEditor", modelEditorCommand},
-                               {"optionVar", optionVarCommand},
-                               {"displayColor", displayColorCommand},
-                               {"savePrefs", acceptedCommand},
+  addFlaggedCommands(
+      interpreter,
+      {{"upAxis", upAxisCommand, {{"q", "query", 0, 0}, {"ax", "axis", 1, 0}}},
+       {"grid", gridCommand, {{"q", "query", 0, 0}, {"tgl", "toggle", 1, 0}}},
+       {"window", windowCommand, {{"ex", "exists", 0, 0}}},
+       {"modelEditor", modelEditorCommand, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"rnm", "rendererName", 1, 0}}},
+       {"optionVar",
+        optionVarCommand,
+        {{"q", "query", 1, 1},
+         {"ex", "exists", 1, 1},
+         {"rm", "remove", 1, 1},
+         {"iv", "intValue", 2, 2},
+         {"fv", "floatValue", 2, 2},
+         {"sv", "stringValue", 2, 2}}},
+       {"displayColor",
+        displayColorCommand,
+        {{"q", "query", 0, 0}, {"dormant", "dormant", 0, 0}, {"active", "active", 0, 0}}},
+       {"polyOptions", polyOptionsCommand, {{"q", "query", 0, 0}, {"dg", "displayGeometry", 1, 0}}},
+       {"warning", warningCommand, {{"nc", "noContext", 0, 0}, {"sl", "showLineNumber", 1, 1}}},
+       {"error", errorCommand, {{"nc", "noContext", 0, 0}, {"sl", "showLineNumber", 1, 1}}},
+       {"confirmDialog",
+        confirmDialogCommand,
+        {{"t", "title", 1, 1},
+         {"m", "message", 1, 1},
+         {"b", "button", 1, 1},
+         {"db", "defaultButton", 1, 1},
+         {"cb", "cancelButton", 1, 1},
+         {"ds", "dismissString", 1, 1},
+         {"ma", "messageAlign", 1, 1}}}});
+  interpreter.addHostCommands({{"savePrefs", acceptedCommand},
                                {"dynPref", acceptedCommand},
                                {"ogs", acceptedCommand},
                                {"refresh", acceptedCommand},
-                               // Commands for the user interface that the module's lines run; there is no
-                               // interface to change here.
                                {"textScrollList", acceptedCommand},
-                               {"polyOptions", polyOptionsCommand},
                                {"showWindow", acceptedCommand},
                                {"waitCursor", acceptedCommand},
-                               {"print", printCommand},
-                               {"warning", warningCommand},
-                               {"error", errorCommand},
-                               {"confirmDialog", confirmDialogCommand}});
+                               {"print", printCommand}});
 }
 
 }  // namespace zovhost

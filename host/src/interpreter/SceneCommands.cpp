@@ -90,9 +90,7 @@ MStatus createNamedNode(HostCall& call, const std::string& command, const std::s
   return MS::kSuccess;
 }
 
-MStatus createNodeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"n", "name", 1, 1}, {"ss", "skipSelect", 0, 0}, {"p", "parent", 1, 1}})) return MS::kFailure;
+MStatus createNodeCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("createNode: give one node type");
     return MS::kFailure;
@@ -103,14 +101,7 @@ MStatus createNodeCommand(HostCall& call) {
 
 /// shadingNode -asShader|-asTexture|-asUtility TYPE [-name N]: a rendering
 /// node, left selected.
-MStatus shadingNodeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"ass", "asShader", 0, 0},
-                         {"at", "asTexture", 0, 0},
-                         {"au", "asUtility", 0, 0},
-                         {"n", "name", 1, 1},
-                         {"ss", "skipSelect", 0, 0}}))
-    return MS::kFailure;
+MStatus shadingNodeCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 1 || !(args.has("asShader") || args.has("asTexture") || args.has("asUtility"))) {
     displayError("shadingNode: give one node type and -asShader, -asTexture or -asUtility");
     return MS::kFailure;
@@ -124,9 +115,7 @@ MStatus shadingNodeCommand(HostCall& call) {
   return createNamedNode(call, "shadingNode", typeName, args.value("name"), std::string(), !args.has("skipSelect"));
 }
 
-MStatus deleteCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"ch", "constructionHistory", 0, 0}})) return MS::kFailure;
+MStatus deleteCommand(HostCall& call, const HostArgs& args) {
   std::vector<std::shared_ptr<NodeImpl>> nodes;
   if (args.positional().empty()) {
     MStringArray names;
@@ -160,9 +149,7 @@ MStatus deleteCommand(HostCall& call) {
   return status;
 }
 
-MStatus renameCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus renameCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 2) {
     displayError("rename: give the node and its new name");
     return MS::kFailure;
@@ -179,15 +166,7 @@ MStatus renameCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus selectCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"r", "replace", 0, 0},
-                         {"add", "add", 0, 0},
-                         {"d", "deselect", 0, 0},
-                         {"tgl", "toggle", 0, 0},
-                         {"cl", "clear", 0, 0},
-                         {"ne", "noExpand", 0, 0}}))
-    return MS::kFailure;
+MStatus selectCommand(HostCall&, const HostArgs& args) {
   MSelectionList list;
   for (const std::string& name : args.positional())
     if (!list.add(MString(name))) {
@@ -209,11 +188,7 @@ MStatus selectCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus setAttrCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call,
-                  {{"l", "lock", 1, 1}, {"type", "type", 1, 1}, {"k", "keyable", 1, 1}, {"cb", "channelBox", 1, 1}}))
-    return MS::kFailure;
+MStatus setAttrCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().empty()) {
     displayError("setAttr: give an attribute");
     return MS::kFailure;
@@ -280,9 +255,7 @@ MStatus setAttrCommand(HostCall& call) {
 
 /// dgdirty PLUG...: marks the plugs dirty, so that the next read computes
 /// them again, and spreads the dirtiness to what depends on them.
-MStatus dgdirtyCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus dgdirtyCommand(HostCall&, const HostArgs& args) {
   if (args.positional().empty()) {
     displayError("dgdirty: give a plug");
     return MS::kFailure;
@@ -301,9 +274,7 @@ MStatus dgdirtyCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus getAttrCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"l", "lock", 0, 0}, {"type", "type", 0, 0}})) return MS::kFailure;
+MStatus getAttrCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("getAttr: give one attribute");
     return MS::kFailure;
@@ -351,9 +322,7 @@ MStatus getAttrCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus connectAttrCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"f", "force", 0, 0}, {"na", "nextAvailable", 0, 0}})) return MS::kFailure;
+MStatus connectAttrCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 2) {
     displayError("connectAttr: give the source and destination attributes");
     return MS::kFailure;
@@ -393,9 +362,7 @@ MStatus connectAttrCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus disconnectAttrCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus disconnectAttrCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 2) {
     displayError("disconnectAttr: give the source and destination attributes");
     return MS::kFailure;
@@ -418,9 +385,7 @@ MStatus disconnectAttrCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus lockNodeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"l", "lock", 1, 1}, {"q", "query", 0, 0}})) return MS::kFailure;
+MStatus lockNodeCommand(HostCall& call, const HostArgs& args) {
   bool lock = true;
   if (args.has("lock") && !parseBool(args.value("lock"), lock)) {
     displayError("lockNode: -lock needs a boolean");
@@ -451,17 +416,35 @@ MStatus lockNodeCommand(HostCall& call) {
 }  // namespace
 
 void addSceneCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"createNode", createNodeCommand},
-                               {"delete", deleteCommand},
-                               {"rename", renameCommand},
-                               {"select", selectCommand},
-                               {"shadingNode", shadingNodeCommand},
-                               {"dgdirty", dgdirtyCommand},
-                               {"setAttr", setAttrCommand},
-                               {"getAttr", getAttrCommand},
-                               {"connectAttr", connectAttrCommand},
-                               {"disconnectAttr", disconnectAttrCommand},
-                               {"lockNode", lockNodeCommand}});
+  addFlaggedCommands(
+      interpreter,
+      {{"createNode", createNodeCommand, {{"n", "name", 1, 1}, {"ss", "skipSelect", 0, 0}, {"p", "parent", 1, 1}}},
+       {"delete", deleteCommand, {{"ch", "constructionHistory", 0, 0}}},
+       {"select",
+        selectCommand,
+        {{"r", "replace", 0, 0},
+         {"add", "add", 0, 0},
+         {"d", "deselect", 0, 0},
+         {"tgl", "toggle", 0, 0},
+         {"cl", "clear", 0, 0},
+         {"ne", "noExpand", 0, 0}}},
+       {"shadingNode",
+        shadingNodeCommand,
+        {{"ass", "asShader", 0, 0},
+         {"at", "asTexture", 0, 0},
+         {"au", "asUtility", 0, 0},
+         {"n", "name", 1, 1},
+         {"ss", "skipSelect", 0, 0}}},
+       {"getAttr", getAttrCommand, {{"l", "lock", 0, 0}, {"type", "type", 0, 0}}},
+       {"connectAttr", connectAttrCommand, {{"f", "force", 0, 0}, {"na", "nextAvailable", 0, 0}}},
+       {"lockNode", lockNodeCommand, {{"l", "lock", 1, 1}, {"q", "query", 0, 0}}}});
+  addFlaggedCommands(
+      interpreter, {{"rename", renameCommand, {}},
+                    {"dgdirty", dgdirtyCommand, {}},
+                    {"setAttr",
+                     setAttrCommand,
+                     {{"l", "lock", 1, 1}, {"type", "type", 1, 1}, {"k", "keyable", 1, 1}, {"cb", "channelBox", 1, 1}}},
+                    {"disconnectAttr", disconnectAttrCommand, {}}});
 }
 
 }  // namespace zovhost

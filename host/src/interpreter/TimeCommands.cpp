@@ -14,6 +14,7 @@
 #include "dg/Graph.h"
 #include "interpreter/AttributeText.h"
 #include "interpreter/HostArgs.h"
+#include "interpreter/UnitNames.h"
 #include "time/TimeState.h"
 
 #include <cmath>
@@ -33,9 +34,7 @@ bool readTime(const std::string& word, MTime& time) {
 /// currentTime [-update b] t: sets the current time; with -update (the
 /// default) "timeChanged" is raised even when the time stays, so that the
 /// scene is evaluated at it again.
-MStatus currentTimeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"u", "update", 1, 1}})) return MS::kFailure;
+MStatus currentTimeCommand(HostCall& call, const HostArgs& args) {
   if (args.query()) {
     call.result.setDouble(MAnimControl::currentTime().as(MTime::uiUnit()));
     return MS::kSuccess;
@@ -62,15 +61,7 @@ MStatus currentTimeCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus playbackOptionsCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0},
-                         {"min", "minTime", 1, 0},
-                         {"max", "maxTime", 1, 0},
-                         {"ast", "animationStartTime", 1, 0},
-                         {"aet", "animationEndTime", 1, 0},
-                         {"ps", "playbackSpeed", 1, 0}}))
-    return MS::kFailure;
+MStatus playbackOptionsCommand(HostCall& call, const HostArgs& args) {
   if (args.query()) {
     if (args.order().size() != 2) {
       displayError("playbackOptions: query one value at a time");
@@ -126,9 +117,7 @@ class FlagGuard {
 /// range it starts at the start, raising "timeChanged" for that frame too.
 /// Backward play mirrors it. A command-line host has no clock to keep up
 /// with, so no frame is skipped whatever the playback speed.
-MStatus playCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"f", "forward", 1, 0}})) return MS::kFailure;
+MStatus playCommand(HostCall& call, const HostArgs& args) {
   bool forward = true;
   if (args.has("forward") && !parseBool(args.value("forward"), forward)) {
     displayError("play: -forward needs a boolean");
@@ -218,9 +207,7 @@ MStatus keyPlug(HostCall& call, const MPlug& plug, const MTime& time, const doub
 /// plug named ("node.attribute", or a node with the attributes) at the time
 /// (the current time when not given) with the value in user-interface units
 /// (the plug's value when not given).
-MStatus setKeyframeCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"at", "attribute", 1, 0}, {"t", "time", 1, 0}, {"v", "value", 1, 0}})) return MS::kFailure;
+MStatus setKeyframeCommand(HostCall& call, const HostArgs& args) {
   MTime time = MAnimControl::currentTime();
   if (args.has("time") && !readTime(args.value("time"), time)) {
     displayError("setKeyframe: '" + args.value("time") + "' is not a time");
@@ -259,50 +246,6 @@ MStatus setKeyframeCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-struct UnitName {
-  const char* shortName;
-  const char* longName;
-  int unit;
-};
-
-const UnitName kLinearUnits[] = {{"mm", "millimeter", MDistance::kMillimeters},
-                                 {"cm", "centimeter", MDistance::kCentimeters},
-                                 {"m", "meter", MDistance::kMeters},
-                                 {"km", "kilometer", MDistance::kKilometers},
-                                 {"in", "inch", MDistance::kInches},
-                                 {"ft", "foot", MDistance::kFeet},
-                                 {"yd", "yard", MDistance::kYards},
-                                 {"mi", "mile", MDistance::kMiles}};
-const UnitName kTimeUnits[] = {{"game", "game", MTime::kGames},
-                               {"film", "film", MTime::kFilm},
-                               {"pal", "pal", MTime::kPALFrame},
-                               {"ntsc", "ntsc", MTime::kNTSCFrame},
-                               {"show", "show", MTime::kShowScan},
-                               {"palf", "palf", MTime::kPALField},
-                               {"ntscf", "ntscf", MTime::kNTSCField},
-                               {"sec", "second", MTime::kSeconds},
-                               {"min", "minute", MTime::kMinutes},
-                               {"hour", "hour", MTime::kHours},
-                               {"millisec", "millisecond", MTime::kMilliseconds}};
-const UnitName kAngleUnits[] = {{"deg", "degree", MAngle::kDegrees}, {"rad", "radian", MAngle::kRadians}};
-
-template <size_t N>
-bool unitByName(const UnitName (&table)[N], const std::string& name, int& unit) {
-  for (const UnitName& entry : table)
-    if (name == entry.shortName || name == entry.longName) {
-      unit = entry.unit;
-      return true;
-    }
-  return false;
-}
-
-template <size_t N>
-std::string nameOfUnit(const UnitName (&table)[N], int unit, bool fullName) {
-  for (const UnitName& entry : table)
-    if (entry.unit == unit) return fullName ? entry.longName : entry.shortName;
-  return std::string();
-}
-
 /// Time units also go by their rate: "24fps", "120fps".
 bool timeUnitByName(const std::string& name, int& unit) {
   if (unitByName(kTimeUnits, name, unit)) return true;
@@ -317,15 +260,7 @@ bool timeUnitByName(const std::string& name, int& unit) {
   return false;
 }
 
-MStatus currentUnitCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0},
-                         {"l", "linear", 1, 0},
-                         {"t", "time", 1, 0},
-                         {"a", "angle", 1, 0},
-                         {"f", "fullName", 0, 0},
-                         {"ua", "updateAnimation", 1, 1}}))
-    return MS::kFailure;
+MStatus currentUnitCommand(HostCall& call, const HostArgs& args) {
   if (args.query()) {
     const bool full = args.has("fullName");
     if (args.has("time"))
@@ -349,14 +284,7 @@ MStatus currentUnitCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus undoInfoCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0},
-                         {"st", "state", 1, 0},
-                         {"swf", "stateWithoutFlush", 1, 0},
-                         {"fl", "flush", 0, 0},
-                         {"un", "undoName", 0, 0}}))
-    return MS::kFailure;
+MStatus undoInfoCommand(HostCall& call, const HostArgs& args) {
   UndoQueue& undo = undoQueue();
   if (args.query()) {
     if (args.has("undoName"))
@@ -393,9 +321,7 @@ MStatus redoCommand(HostCall& call) {
 }
 
 /// flushUndo: empties the undo and redo stacks.
-MStatus flushUndoCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus flushUndoCommand(HostCall&, const HostArgs&) {
   undoQueue().flush();
   return MS::kSuccess;
 }
@@ -403,15 +329,36 @@ MStatus flushUndoCommand(HostCall& call) {
 }  // namespace
 
 void addTimeCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"flushUndo", flushUndoCommand},
-                               {"currentTime", currentTimeCommand},
-                               {"playbackOptions", playbackOptionsCommand},
-                               {"play", playCommand},
-                               {"setKeyframe", setKeyframeCommand},
-                               {"currentUnit", currentUnitCommand},
-                               {"undoInfo", undoInfoCommand},
-                               {"undo", undoCommand},
-                               {"redo", redoCommand}});
+  addFlaggedCommands(
+      interpreter,
+      {{"currentTime", currentTimeCommand, {{"q", "query", 0, 0}, {"e", "edit", 0, 0}, {"u", "update", 1, 1}}},
+       {"playbackOptions",
+        playbackOptionsCommand,
+        {{"q", "query", 0, 0},
+         {"min", "minTime", 1, 0},
+         {"max", "maxTime", 1, 0},
+         {"ast", "animationStartTime", 1, 0},
+         {"aet", "animationEndTime", 1, 0},
+         {"ps", "playbackSpeed", 1, 0}}},
+       {"play", playCommand, {{"f", "forward", 1, 0}}},
+       {"setKeyframe", setKeyframeCommand, {{"at", "attribute", 1, 0}, {"t", "time", 1, 0}, {"v", "value", 1, 0}}},
+       {"currentUnit",
+        currentUnitCommand,
+        {{"q", "query", 0, 0},
+         {"l", "linear", 1, 0},
+         {"t", "time", 1, 0},
+         {"a", "angle", 1, 0},
+         {"f", "fullName", 0, 0},
+         {"ua", "updateAnimation", 1, 1}}},
+       {"undoInfo",
+        undoInfoCommand,
+        {{"q", "query", 0, 0},
+         {"st", "state", 1, 0},
+         {"swf", "stateWithoutFlush", 1, 0},
+         {"fl", "flush", 0, 0},
+         {"un", "undoName", 0, 0}}}});
+  addFlaggedCommands(interpreter, {{"flushUndo", flushUndoCommand, {}}});
+  interpreter.addHostCommands({{"undo", undoCommand}, {"redo", redoCommand}});
 }
 
 }  // namespace zovhost

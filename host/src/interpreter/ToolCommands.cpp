@@ -22,9 +22,7 @@ namespace zovhost {
 
 namespace {
 
-MStatus setToolToCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus setToolToCommand(HostCall&, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("setToolTo: give one tool");
     return MS::kFailure;
@@ -37,9 +35,7 @@ MStatus setToolToCommand(HostCall& call) {
   return MS::kSuccess;
 }
 
-MStatus currentCtxCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus currentCtxCommand(HostCall& call, const HostArgs&) {
   call.result.setString(commandRegistry().currentTool());
   return MS::kSuccess;
 }
@@ -52,15 +48,7 @@ bool parseCoordinate(const std::string& word, short& value) {
   return true;
 }
 
-MStatus viewEventCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"p", "press", 0, 0},
-                         {"d", "drag", 0, 0},
-                         {"h", "hold", 0, 0},
-                         {"r", "release", 0, 0},
-                         {"sh", "shift", 0, 0},
-                         {"ctl", "control", 0, 0}}))
-    return MS::kFailure;
+MStatus viewEventCommand(HostCall&, const HostArgs& args) {
   const char* const kinds[] = {"press", "drag", "hold", "release"};
   int kind = -1, given = 0;
   for (int k = 0; k < 4; ++k)
@@ -100,8 +88,16 @@ MStatus viewEventCommand(HostCall& call) {
 }  // namespace
 
 void addToolCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands(
-      {{"setToolTo", setToolToCommand}, {"currentCtx", currentCtxCommand}, {"viewEvent", viewEventCommand}});
+  addFlaggedCommands(interpreter, {{"viewEvent",
+                                    viewEventCommand,
+                                    {{"p", "press", 0, 0},
+                                     {"d", "drag", 0, 0},
+                                     {"h", "hold", 0, 0},
+                                     {"r", "release", 0, 0},
+                                     {"sh", "shift", 0, 0},
+                                     {"ctl", "control", 0, 0}}},
+                                   {"setToolTo", setToolToCommand, {}},
+                                   {"currentCtx", currentCtxCommand, {}}});
 }
 
 }  // namespace zovhost

@@ -8,9 +8,7 @@ namespace zovhost {
 
 namespace {
 
-MStatus loadPluginCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"qt", "quiet", 0, 0}})) return MS::kFailure;
+MStatus loadPluginCommand(HostCall& call, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("loadPlugin: give one plug-in");
     return MS::kFailure;
@@ -21,9 +19,7 @@ MStatus loadPluginCommand(HostCall& call) {
   return status;
 }
 
-MStatus unloadPluginCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"f", "force", 0, 0}})) return MS::kFailure;
+MStatus unloadPluginCommand(HostCall&, const HostArgs& args) {
   if (args.positional().size() != 1) {
     displayError("unloadPlugin: give one plug-in");
     return MS::kFailure;
@@ -31,16 +27,7 @@ MStatus unloadPluginCommand(HostCall& call) {
   return pluginManager().unload(args.positional()[0]);
 }
 
-MStatus pluginInfoCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"q", "query", 0, 0},
-                         {"l", "loaded", 0, 0},
-                         {"v", "version", 0, 0},
-                         {"vd", "vendor", 0, 0},
-                         {"p", "path", 0, 0},
-                         {"ls", "listPlugins", 0, 0},
-                         {"c", "command", 0, 0}}))
-    return MS::kFailure;
+MStatus pluginInfoCommand(HostCall& call, const HostArgs& args) {
   if (args.has("listPlugins")) {
     call.result.setStrings(pluginManager().loaded());
     return MS::kSuccess;
@@ -69,8 +56,17 @@ MStatus pluginInfoCommand(HostCall& call) {
 }  // namespace
 
 void addPluginCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands(
-      {{"loadPlugin", loadPluginCommand}, {"unloadPlugin", unloadPluginCommand}, {"pluginInfo", pluginInfoCommand}});
+  addFlaggedCommands(interpreter, {{"loadPlugin", loadPluginCommand, {{"qt", "quiet", 0, 0}}},
+                                   {"unloadPlugin", unloadPluginCommand, {{"f", "force", 0, 0}}},
+                                   {"pluginInfo",
+                                    pluginInfoCommand,
+                                    {{"q", "query", 0, 0},
+                                     {"l", "loaded", 0, 0},
+                                     {"v", "version", 0, 0},
+                                     {"vd", "vendor", 0, 0},
+                                     {"p", "path", 0, 0},
+                                     {"ls", "listPlugins", 0, 0},
+                                     {"c", "command", 0, 0}}}});
 }
 
 }  // namespace zovhost

@@ -92,9 +92,7 @@ MStatus writePoint(const MPlug& plug, const MPoint& point) {
   return MS::kSuccess;
 }
 
-MStatus dragManipCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {})) return MS::kFailure;
+MStatus dragManipCommand(HostCall&, const HostArgs& args) {
   const auto fail = [](const std::string& message) {
     displayError("dragManip: " + message);
     return MS::kFailure;
@@ -171,7 +169,7 @@ FreePointManipulator* freePointManipulatorOf(const std::shared_ptr<NodeImpl>& no
 void addManipulatorTools(Interpreter& interpreter) {
   commandRegistry().addHostTool(
       kShowManipulatorTool, [] { manipulators().showForSelection(); }, [] { manipulators().clearShown(); });
-  interpreter.addHostCommand("dragManip", dragManipCommand);
+  addFlaggedCommands(interpreter, {{"dragManip", dragManipCommand, {}}});
 }
 
 }  // namespace zovhost

@@ -38,14 +38,7 @@ std::string imagePath(const std::string& file) {
   return std::string(folder) + "/" + file;
 }
 
-MStatus snapshotCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"cam", "camera", 1, 0},
-                         {"w", "width", 1, 0},
-                         {"h", "height", 1, 0},
-                         {"r", "renderer", 1, 0},
-                         {"f", "file", 1, 0}}))
-    return MS::kFailure;
+MStatus snapshotCommand(HostCall& call, const HostArgs& args) {
   const auto fail = [](const std::string& message) {
     displayError("snapshot: " + message);
     return MS::kFailure;
@@ -77,6 +70,14 @@ MStatus snapshotCommand(HostCall& call) {
 
 }  // namespace
 
-void addSnapshotCommand(Interpreter& interpreter) { interpreter.addHostCommand("snapshot", snapshotCommand); }
+void addSnapshotCommand(Interpreter& interpreter) {
+  addFlaggedCommands(interpreter, {{"snapshot",
+                                    snapshotCommand,
+                                    {{"cam", "camera", 1, 0},
+                                     {"w", "width", 1, 0},
+                                     {"h", "height", 1, 0},
+                                     {"r", "renderer", 1, 0},
+                                     {"f", "file", 1, 0}}}});
+}
 
 }  // namespace zovhost

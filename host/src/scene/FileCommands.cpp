@@ -12,19 +12,7 @@ namespace zovhost {
 
 namespace {
 
-MStatus fileCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"new", "newFile", 0, 0},
-                         {"f", "force", 0, 0},
-                         {"rn", "rename", 1, 1},
-                         {"s", "save", 0, 0},
-                         {"o", "open", 0, 0},
-                         {"i", "import", 0, 0},
-                         {"ea", "exportAll", 0, 0},
-                         {"type", "type", 1, 1},
-                         {"q", "query", 0, 0},
-                         {"sn", "sceneName", 0, 0}}))
-    return MS::kFailure;
+MStatus fileCommand(HostCall& call, const HostArgs& args) {
   HostSettings& settings = hostSettings();
   const std::string path = args.positional().empty() ? std::string() : args.positional()[0];
   if (args.query()) {
@@ -62,9 +50,7 @@ MStatus fileCommand(HostCall& call) {
   return MS::kFailure;
 }
 
-MStatus requiresCommand(HostCall& call) {
-  HostArgs args;
-  if (!args.parse(call, {{"pth", "path", 1, 1}})) return MS::kFailure;
+MStatus requiresCommand(HostCall&, const HostArgs& args) {
   if (args.positional().empty()) {
     displayError("requires: give a plug-in");
     return MS::kFailure;
@@ -86,7 +72,19 @@ MStatus requiresCommand(HostCall& call) {
 }  // namespace
 
 void addFileCommands(Interpreter& interpreter) {
-  interpreter.addHostCommands({{"file", fileCommand}, {"requires", requiresCommand}});
+  addFlaggedCommands(interpreter, {{"file",
+                                    fileCommand,
+                                    {{"new", "newFile", 0, 0},
+                                     {"f", "force", 0, 0},
+                                     {"rn", "rename", 1, 1},
+                                     {"s", "save", 0, 0},
+                                     {"o", "open", 0, 0},
+                                     {"i", "import", 0, 0},
+                                     {"ea", "exportAll", 0, 0},
+                                     {"type", "type", 1, 1},
+                                     {"q", "query", 0, 0},
+                                     {"sn", "sceneName", 0, 0}}},
+                                   {"requires", requiresCommand, {{"pth", "path", 1, 1}}}});
 }
 
 }  // namespace zovhost

@@ -12,6 +12,7 @@
 #include "interpreter/HostArgs.h"
 #include "interpreter/HostSettings.h"
 #include "interpreter/Interpreter.h"
+#include "interpreter/UnitNames.h"
 #include "mesh/ShadingGroups.h"
 #include "plugin/PluginManager.h"
 #include "time/TimeState.h"
@@ -189,32 +190,9 @@ class SceneWriter {
 
  private:
   static std::string unitLine() {
-    std::string linear = "cm";
-    switch (MDistance::uiUnit()) {
-      case MDistance::kMillimeters:
-        linear = "mm";
-        break;
-      case MDistance::kMeters:
-        linear = "m";
-        break;
-      case MDistance::kKilometers:
-        linear = "km";
-        break;
-      case MDistance::kInches:
-        linear = "in";
-        break;
-      case MDistance::kFeet:
-        linear = "ft";
-        break;
-      case MDistance::kYards:
-        linear = "yd";
-        break;
-      case MDistance::kMiles:
-        linear = "mi";
-        break;
-      default:
-        break;
-    }
+    // Centimetres stand for a unit the table does not name.
+    std::string linear = nameOfUnit(kLinearUnits, MDistance::uiUnit(), false);
+    if (linear.empty()) linear = "cm";
     const std::string angle = MAngle::uiUnit() == MAngle::kRadians ? "rad" : "deg";
     const std::string time = formatNumber(MTime(1.0, MTime::kSeconds).as(MTime::uiUnit())) + "fps";
     return linear + " -a " + angle + " -t " + time;
@@ -294,9 +272,11 @@ struct SceneScript {
   std::vector<StatementPtr> statements;
 };
 
-/// Reads and parses a scene file; false, with the error shown and nothing
-/// changed, when it cannot be read or does not parse.
-bool readSceneScript(const std::string& path, SceneScript& script) {
+/// Reads and parses a scene file under the nesting guard; false, with the
+/// error shown and nothing changed, when the guard refuses it or it cannot be
+/// read or does not parse.
+bool readSceneScript(const Interpreter::Nesting& nesting, const std::string& path, SceneScript& script) {
+  if (!mayRead(nesting, path)) return false;
   std::string text;
   // A folder reads as nothing: it is no scene.
   if (!fileExists(path) || !readFile(path, text)) {
@@ -371,10 +351,9 @@ MStatus saveScene(const std::string& path, bool exporting) {
 MStatus openScene(const std::string& path) {
   // Checked before the scene is cleared: a file that opens itself changes nothing more.
   const Interpreter::Nesting nesting(hostInterpreter(), path);
-  if (!mayRead(nesting, path)) return MS::kFailure;
   // The whole file is read first: one that cannot be read leaves the open scene alone.
   SceneScript script;
-  if (!readSceneScript(path, script)) return MS::kFailure;
+  if (!readSceneScript(nesting, path, script)) return MS::kFailure;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeOpen);
   clearScene();
   hostSettings().sceneName = path;
@@ -388,9 +367,8 @@ MStatus openScene(const std::string& path) {
 
 MStatus importScene(const std::string& path) {
   const Interpreter::Nesting nesting(hostInterpreter(), path);
-  if (!mayRead(nesting, path)) return MS::kFailure;
   SceneScript script;
-  if (!readSceneScript(path, script)) return MS::kFailure;
+  if (!readSceneScript(nesting, path, script)) return MS::kFailure;
   callbackRegistry().raiseScene(MSceneMessage::kBeforeImport);
   // Nodes whose names are taken get others; the file's later lines mean them.
   Graph::NameMapping& mapping = sceneGraph().nameMapping();

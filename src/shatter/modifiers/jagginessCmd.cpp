@@ -67,8 +67,6 @@ MBoundingBox worldBox(const MDagPath& shape) {
 
 }  // namespace
 
-void* jagginessCmd::creator() { return new jagginessCmd; }
-
 MSyntax jagginessCmd::newSyntax() {
   return commandSyntax({kResolutionFlag, kStrengthFlag, kSoftNormalFlag, kAffectFlag, kComputeFlag, kDeleteFlag},
                        givenObjects(1, 1));

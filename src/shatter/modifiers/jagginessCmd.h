@@ -37,7 +37,6 @@ class jagginessCmd : public OneWayCommand {
   jagginessCmd(const jagginessCmd&) = delete;
   jagginessCmd& operator=(const jagginessCmd&) = delete;
 
-  static void* creator();
   static MSyntax newSyntax();
 
   MStatus redoIt() override;

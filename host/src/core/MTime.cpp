@@ -1,14 +1,9 @@
-// Time, distance and angle values and their conversions.
-#include <maya/MAngle.h>
-#include <maya/MDistance.h>
+// Time values, their units and the frame rates of the named units.
 #include <maya/MTime.h>
 
 #include "core/UnitSettings.h"
-#include "mathtypes/Constants.h"
 
 #include <cmath>
-
-using zovhost::kPi;
 
 namespace {
 
@@ -59,9 +54,6 @@ double framesPerSecond(MTime::Unit unit) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// MTime
 
 MTime::MTime() : m_value(0.0), m_unit(uiUnit()) {}
 
@@ -115,79 +107,3 @@ MStatus MTime::setUIUnit(Unit unit) {
   zovhost::unitSettings().setTimeUnit(unit);
   return MS::kSuccess;
 }
-
-// ---------------------------------------------------------------------------
-// MDistance
-
-double MDistance::centimetresPerUnit(Unit unit) {
-  switch (unit) {
-    case kInches:
-      return 2.54;
-    case kFeet:
-      return 30.48;
-    case kYards:
-      return 91.44;
-    case kMiles:
-      return 160934.4;
-    case kMillimeters:
-      return 0.1;
-    case kCentimeters:
-      return 1.0;
-    case kKilometers:
-      return 100000.0;
-    case kMeters:
-      return 100.0;
-    default:
-      return 0.0;
-  }
-}
-
-double MDistance::as(Unit unit) const {
-  const double to = centimetresPerUnit(unit);
-  return to == 0.0 ? 0.0 : m_value * centimetresPerUnit(m_unit) / to;
-}
-
-MDistance::Unit MDistance::uiUnit() { return zovhost::unitSettings().linearUnit(); }
-
-MStatus MDistance::setUIUnit(Unit unit) {
-  if (centimetresPerUnit(unit) == 0.0) return MS::kInvalidParameter;
-  zovhost::unitSettings().setLinearUnit(unit);
-  return MS::kSuccess;
-}
-
-double MDistance::internalToUI(double internalValue) { return MDistance(internalValue).as(uiUnit()); }
-double MDistance::uiToInternal(double uiValue) { return MDistance(uiValue, uiUnit()).asCentimeters(); }
-
-// ---------------------------------------------------------------------------
-// MAngle
-
-double MAngle::radiansPerUnit(Unit unit) {
-  switch (unit) {
-    case kRadians:
-      return 1.0;
-    case kDegrees:
-      return kPi / 180.0;
-    case kAngMinutes:
-      return kPi / (180.0 * 60.0);
-    case kAngSeconds:
-      return kPi / (180.0 * 3600.0);
-    default:
-      return 0.0;
-  }
-}
-
-double MAngle::as(Unit unit) const {
-  const double to = radiansPerUnit(unit);
-  return to == 0.0 ? 0.0 : m_value * radiansPerUnit(m_unit) / to;
-}
-
-MAngle::Unit MAngle::uiUnit() { return zovhost::unitSettings().angleUnit(); }
-
-MStatus MAngle::setUIUnit(Unit unit) {
-  if (radiansPerUnit(unit) == 0.0) return MS::kInvalidParameter;
-  zovhost::unitSettings().setAngleUnit(unit);
-  return MS::kSuccess;
-}
-
-double MAngle::internalToUI(double radians) { return MAngle(radians).as(uiUnit()); }
-double MAngle::uiToInternal(double uiValue) { return MAngle(uiValue, uiUnit()).asRadians(); }
