@@ -12,12 +12,12 @@ constexpr std::uint32_t kWalkedHere = 512;
 
 }  // namespace
 
-PairPool::PairPool() { pools[0].reserve(kListNodeReserve); }
+PairPool::PairPool() { slots[0].records.reserve(kListNodeReserve); }
 
 PairPool::~PairPool() = default;
 
 EngineList<CollisionPair*>* PairPool::freeRecords(std::uint32_t worker) {
-  return worker > workerCount ? nullptr : &pools[worker];
+  return worker > workerCount ? nullptr : &slots[worker].records;
 }
 
 CollisionPair* PairPool::take(std::uint32_t worker) {
@@ -33,7 +33,7 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     const std::uint32_t from = (worker + step) % (workerCount + 1);
     // The batch under one hold of the lender's lock: taken record by record
     // the borrower would queue with the lender's own takes once a record.
-    const std::lock_guard<std::mutex> lock(locks[from]);
+    const std::unique_lock<std::mutex> lock = lockTrying(slots[from].lock);
     count = takeFirst(from, borrowed, kPairBatch);
   }
   if (count == 0) {
@@ -41,7 +41,7 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     // held at once (always locked in slot order), so that new records are
     // made only when none is free anywhere.
     std::unique_lock<std::mutex> held[kMaxWorkerThreads + 1];
-    for (std::uint32_t k = 0; k <= workerCount; ++k) held[k] = std::unique_lock<std::mutex>(locks[k]);
+    for (std::uint32_t k = 0; k <= workerCount; ++k) held[k] = lockTrying(slots[k].lock);
     for (std::uint32_t k = 0; k <= workerCount && count == 0; ++k) count = takeFirst(k, borrowed, kPairBatch);
   }
   if (count == 0) {
@@ -49,7 +49,7 @@ CollisionPair* PairPool::take(std::uint32_t worker) {
     count = kPairBatch;
   }
   {
-    const std::lock_guard<std::mutex> lock(locks[worker]);
+    const std::unique_lock<std::mutex> lock = lockTrying(slots[worker].lock);
     for (std::uint32_t i = 1; i < count; ++i) pool->append(borrowed[i]);
   }
   return borrowed[0];
@@ -69,17 +69,17 @@ bool PairPool::makeBatch(std::uint32_t worker, CollisionPair** into) {
 }
 
 bool PairPool::makeFree(std::uint32_t wanted) {
-  while (pools[0].getCount() < wanted) {
+  while (slots[0].records.getCount() < wanted) {
     CollisionPair* made[kPairBatch];
     if (!makeBatch(0, made)) return false;
-    const std::lock_guard<std::mutex> lock(locks[0]);
-    for (CollisionPair* record : made) pools[0].append(record);
+    const std::unique_lock<std::mutex> lock = lockTrying(slots[0].lock);
+    for (CollisionPair* record : made) slots[0].records.append(record);
   }
   return true;
 }
 
 std::uint32_t PairPool::takeFirst(std::uint32_t slot, CollisionPair** into, std::uint32_t n) {
-  EngineList<CollisionPair*>& pool = pools[slot];
+  EngineList<CollisionPair*>& pool = slots[slot].records;
   std::uint32_t count = 0;
   for (; count < n && pool.getFirst() != nullptr; ++count) {
     into[count] = pool.getFirst()->value;
@@ -91,7 +91,7 @@ std::uint32_t PairPool::takeFirst(std::uint32_t slot, CollisionPair** into, std:
 }
 
 CollisionPair* PairPool::popFree(std::uint32_t slot) {
-  const std::lock_guard<std::mutex> lock(locks[slot]);
+  const std::unique_lock<std::mutex> lock = lockTrying(slots[slot].lock);
   CollisionPair* record = nullptr;
   return takeFirst(slot, &record, 1) != 0 ? record : nullptr;
 }
@@ -99,13 +99,13 @@ CollisionPair* PairPool::popFree(std::uint32_t slot) {
 void PairPool::giveBack(CollisionPair* record, std::uint32_t worker) {
   EngineList<CollisionPair*>* pool = freeRecords(worker);
   if (pool == nullptr || record == nullptr) return;
-  const std::lock_guard<std::mutex> lock(locks[worker]);
+  const std::unique_lock<std::mutex> lock = lockTrying(slots[worker].lock);
   pool->append(record);
 }
 
 void PairPool::giveBackAll(EngineList<CollisionPair*>& list) {
-  const std::lock_guard<std::mutex> lock(locks[0]);
-  moveRecords(list, pools[0], list.getCount());
+  const std::unique_lock<std::mutex> lock = lockTrying(slots[0].lock);
+  moveRecords(list, slots[0].records, list.getCount());
   list.clear();
 }
 
@@ -119,19 +119,19 @@ void PairPool::deal(std::uint32_t w) {
   // each pool, and those that hold none (left at the back by the last
   // pass) close it: a slot takes from the front, so that the records a
   // pass leaves untaken hold next to no block for it to free.
-  const std::uint32_t count = pools[0].getCount();
+  const std::uint32_t count = slots[0].records.getCount();
   const std::uint32_t blockless = blocklessTail < count ? blocklessTail : count;
   const std::uint32_t holding = count - blockless;
   for (std::uint32_t k = 1; k <= w; ++k) {
-    const std::uint32_t share =
-        pools[0].moveFirstRunTo(pools[k], holding / (w + 1)) + pools[0].moveLastRunTo(pools[k], blockless / (w + 1));
+    const std::uint32_t share = slots[0].records.moveFirstRunTo(slots[k].records, holding / (w + 1)) +
+                                slots[0].records.moveLastRunTo(slots[k].records, blockless / (w + 1));
     // A worker whose pool runs out appends up to a batch less one borrowed
     // records, with the nodes its takes cached: spare nodes for what the
     // share does not cover come from the calling thread, so that the
     // workers' takes and gives make none.
     const std::uint32_t spare = share + 1 < kPairBatch ? kPairBatch - 1 - share : 0;
-    pools[0].giveCacheTo(pools[k], spare);
-    pools[k].reserve(spare);
+    slots[0].records.giveCacheTo(slots[k].records, spare);
+    slots[k].records.reserve(spare);
   }
   blocklessTail = 0;
 }
@@ -140,13 +140,13 @@ void PairPool::collect() {
   // The workers' lists give their spare nodes back with the records, for the
   // next deal.
   for (std::uint32_t k = 1; k <= workerCount; ++k) {
-    pools[k].moveFirstRunTo(pools[0], pools[k].getCount());
-    pools[k].giveCacheTo(pools[0]);
+    slots[k].records.moveFirstRunTo(slots[0].records, slots[k].records.getCount());
+    slots[k].records.giveCacheTo(slots[0].records);
   }
 }
 
 void PairPool::emptyPools() {
-  for (EngineList<CollisionPair*>& pool : pools) pool.clear();
+  for (SlotPool& slot : slots) slot.records.clear();
   blocklessTail = 0;
 }
 
@@ -156,7 +156,7 @@ void PairPool::freeAll() {
   freeRetiredBlocks();
   for (auto& slotBlocks : blocks) slotBlocks.clear();
   madeBlocks = 0;
-  pools[0].reserve(kListNodeReserve);
+  slots[0].records.reserve(kListNodeReserve);
 }
 
 ContactScratch* PairPool::contactScratch(std::uint32_t worker) {
@@ -179,7 +179,7 @@ void PairPool::freeHelperSets() {
 void PairPool::retireFreeBlocks(WorkerPool* pool, std::uint32_t helpers) {
   if (helpers > workerCount) helpers = workerCount;
   std::uint32_t free = 0;
-  for (std::uint32_t k = 0; k <= helpers; ++k) free += pools[k].getCount();
+  for (std::uint32_t k = 0; k <= helpers; ++k) free += slots[k].records.getCount();
   // A pass leaves few records untaken; waking the helpers pays only for a
   // pile that lost many pairs (or fell asleep).
   forEachIndex(free > kWalkedHere ? pool : nullptr, helpers, helpers + 1, 1,
@@ -190,7 +190,8 @@ void PairPool::retireFreeBlocks(WorkerPool* pool, std::uint32_t helpers) {
 
 void PairPool::retireSlotBlocks(std::uint32_t slot) {
   RetiredBlocks& into = retired[slot].blocks;
-  for (auto* node = pools[slot].getFirst(); node != nullptr; node = node->next) node->value->dropContacts(&into);
+  for (auto* node = slots[slot].records.getFirst(); node != nullptr; node = node->next)
+    node->value->dropContacts(&into);
 }
 
 std::unique_ptr<unsigned char[]> PairPool::takeRetired(std::size_t bytes) {

@@ -52,7 +52,7 @@ class PairPool {
   /// The free records of slot `worker`; null above the worker count.
   EngineList<CollisionPair*>* freeRecords(std::uint32_t worker);
   /// The calling thread's free records.
-  EngineList<CollisionPair*>& callingThreadRecords() { return pools[0]; }
+  EngineList<CollisionPair*>& callingThreadRecords() { return slots[0].records; }
 
   /// Makes records, kPairBatch at a time, until the calling thread's pool
   /// holds `wanted` free ones: from the calling thread before a pass, so
@@ -135,7 +135,14 @@ class PairPool {
   CollisionPair* popFree(std::uint32_t slot);
 
   std::uint32_t workerCount = 0;
-  EngineList<CollisionPair*> pools[kMaxWorkerThreads + 1];
+  /// Each slot's free records and the lock that guards them while the slots
+  /// take and borrow at once, a cache line apart: every slot's thread takes
+  /// and gives back records all through a pass.
+  struct alignas(64) SlotPool {
+    EngineList<CollisionPair*> records;
+    std::mutex lock;
+  };
+  SlotPool slots[kMaxWorkerThreads + 1];
   std::vector<std::unique_ptr<CollisionPair[]>> blocks[kThreadSlotCount];
   std::unique_ptr<ContactScratch> scratch[kThreadSlotCount];
   /// Each slot's set-aside blocks, a cache line apart, since the slots'
@@ -145,8 +152,6 @@ class PairPool {
   };
   SlotBlocks retired[kThreadSlotCount];
   ParkedBlocks parked;
-  /// Guards each slot's pool while the slots take and borrow at once.
-  std::mutex locks[kMaxWorkerThreads + 1];
   std::atomic<std::uint32_t> madeBlocks{0};
   /// Free records at the back of the calling thread's pool that hold no
   /// contact block (retireFreeBlocks), for the next deal; records taken from

@@ -12,8 +12,12 @@ namespace {
 /// the calling thread's serial work between them within a hundred, and a
 /// watching thread takes the next one at once, while a longer gap (the host
 /// between steps) costs one wake-up, which on a virtual machine takes tens
-/// of microseconds to come.
-constexpr auto kWatchTime = std::chrono::microseconds(120);
+/// of microseconds to come. A watcher that offered its processor may get
+/// it back only after another thread's time slice: watching for several
+/// such gaps, it still finds the next job instead of going to sleep and
+/// waiting for a wake-up then (a quarter less time at 8 threads on a busy
+/// machine than watching for a hundred microseconds).
+constexpr auto kWatchTime = std::chrono::microseconds(500);
 /// How long of that the thread keeps its processor throughout; then it
 /// offers it between checks, so that on a machine with more threads ready
 /// than processors the watching does not hold up the thread it waits for.
@@ -26,16 +30,6 @@ constexpr auto kWatchAlone = std::chrono::microseconds(40);
 constexpr std::uint32_t kHelperWakes = kMaxWorkerThreads;
 /// Checks between two readings of the clock while watching.
 constexpr int kChecksPerClockRead = 64;
-
-/// Tells the processor that this thread is waiting for another one (the
-/// other hardware thread of the core runs on), without a system call.
-inline void cpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#elif defined(__aarch64__)
-  asm volatile("yield" ::: "memory");
-#endif
-}
 
 /// Watches `done` for kWatchTime; true as soon as it holds.
 template <typename Done>
@@ -441,19 +435,22 @@ class TaskOrder::Taking {
     }
   }
 
+  /// What the threads read at every task; the words they write each keep a
+  /// cache line of their own (a write takes the line from every thread that
+  /// reads it).
   TaskOrder& order;
-  std::atomic<std::uint32_t> firstOpen{0};
-  std::atomic<std::uint32_t> taken{0};
   std::atomic<bool> failed{false};
-  std::mutex sleepMutex;
+  alignas(kCacheLine) std::atomic<std::uint32_t> firstOpen{0};
+  alignas(kCacheLine) std::atomic<std::uint32_t> taken{0};
+  alignas(kCacheLine) std::mutex sleepMutex;
   std::condition_variable sleepWake;
   /// Wake-ups given to the sleepers, counted under sleepMutex.
   std::uint64_t released = 0;
-  std::atomic<std::uint32_t> sleepers{0};
+  alignas(kCacheLine) std::atomic<std::uint32_t> sleepers{0};
   /// Tasks released and left for others, counted: a thread that found
   /// nothing looks again only once this or firstOpen moved, instead of
   /// reading the counts others are writing over and over.
-  std::atomic<std::uint32_t> offered{0};
+  alignas(kCacheLine) std::atomic<std::uint32_t> offered{0};
 };
 
 void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,

@@ -12,6 +12,34 @@
 #include <thread>
 #include <vector>
 
+/// Tells the processor that this thread is waiting for another one (the
+/// other hardware thread of the core runs on), without a system call.
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield" ::: "memory");
+#endif
+}
+
+/// The size of a cache line, apart from which data written by one thread
+/// and read by others is kept.
+constexpr std::size_t kCacheLine = 64;
+
+/// Tries to take `mutex` this many times before sleeping on it.
+constexpr int kLockTries = 256;
+
+/// Takes `mutex`, trying it for a while before sleeping on it: for a lock
+/// held for a few list operations at a time, which a thread that slept on
+/// it would wait for many times over until it woke again.
+inline std::unique_lock<std::mutex> lockTrying(std::mutex& mutex) {
+  for (int attempt = 0; attempt < kLockTries; ++attempt) {
+    if (mutex.try_lock()) return std::unique_lock<std::mutex>(mutex, std::adopt_lock);
+    cpuRelax();
+  }
+  return std::unique_lock<std::mutex>(mutex);
+}
+
 /// Helper threads of the collision passes that live from their first use to
 /// the pool's destruction, so that a phase only wakes them instead of
 /// starting and joining threads. A job runs as worker 0 on the calling
@@ -19,9 +47,9 @@
 /// one of them has returned. Jobs spread their work so that the result does
 /// not depend on how many helpers took part (see forEachIndex).
 ///
-/// Between jobs a helper watches for the next one for about a hundred
-/// microseconds (the phases of one pass follow each other that closely),
-/// then sleeps until it is called: by the first helper of the job to take
+/// Between jobs a helper watches for the next one for half a millisecond
+/// (the phases of one pass follow each other far more closely), then
+/// sleeps until it is called: by the first helper of the job to take
 /// part, or by the calling thread when every helper sleeps. The calling
 /// thread waits for the helpers the same way. Neither gives its time slice
 /// away while it watches, so an idle pool costs no processor time and no
@@ -91,18 +119,21 @@ class WorkerPool {
   /// The running job's number (upper bits), whether it is shared, and how
   /// many helpers take part (lower bits), in one word so that a helper reads
   /// them at once; kStopParticipants asks the helpers to end.
-  std::atomic<std::uint64_t> jobState{0};
+  /// The words the threads write while a job runs each keep a cache line of
+  /// their own: a write takes the line from every thread that reads it, and
+  /// the helpers watch jobState and read the job through its neighbours.
+  alignas(kCacheLine) std::atomic<std::uint64_t> jobState{0};
   /// Helpers of the running job that have not yet returned.
-  std::atomic<std::uint32_t> pending{0};
+  alignas(kCacheLine) std::atomic<std::uint32_t> pending{0};
   /// The next helper (1-based) of the running job that wakeSleepers looks
   /// at.
   std::atomic<std::uint64_t> wakeCursor{1};
   /// A shared job's number, whether the caller closed it, and how many
   /// helpers are inside it.
-  std::atomic<std::uint64_t> gate{0};
+  alignas(kCacheLine) std::atomic<std::uint64_t> gate{0};
   /// Set before jobState changes; the calling thread keeps it until every
   /// helper of the job has returned.
-  const Job* job = nullptr;
+  alignas(kCacheLine) const Job* job = nullptr;
   std::vector<std::unique_ptr<Helper>> helpers;
   std::vector<std::thread> helperThreads;
   /// The calling thread's sleep while helpers finish.
@@ -129,10 +160,14 @@ void forEachIndex(WorkerPool* pool, std::uint32_t helpers, std::uint32_t count, 
   }
   const std::uint32_t blocks = (count + grain - 1) / grain;
   helpers = std::min(helpers, blocks - 1);
-  std::atomic<std::uint32_t> next{0};
+  // The next block, taken by every thread, on a line apart from what they
+  // read.
+  struct alignas(kCacheLine) NextBlock {
+    std::atomic<std::uint32_t> index{0};
+  } next;
   pool->runShared(helpers, [&](std::uint32_t worker) {
     for (;;) {
-      const std::uint32_t start = next.fetch_add(grain, std::memory_order_relaxed);
+      const std::uint32_t start = next.index.fetch_add(grain, std::memory_order_relaxed);
       if (start >= count) return;
       const std::uint32_t end = std::min(count, start + grain);
       for (std::uint32_t i = start; i < end; ++i) fn(i, worker);
@@ -179,7 +214,7 @@ constexpr std::uint32_t kTasksPerThread = 8;
 /// waits for, so it is the one a run in order would give. Threads take
 /// tasks without a lock (a pass's tasks are often a microsecond or less,
 /// and a lock taken for each would hold the threads in turn).
-class TaskOrder {
+class alignas(kCacheLine) TaskOrder {
  public:
   /// Starts over with n tasks and no waits.
   void reset(std::uint32_t n);

@@ -275,9 +275,9 @@ TEST(WorkerPool, TinyJobsAndJobsAfterSleepLoseNoWakeUp) {
 // the job.
 TEST(WorkerPool, EveryWorkerOfAJobComesWhetherItsHelpersWatchOrSleep) {
   WorkerPool pool;
-  const int pausesMicroseconds[] = {0, 20, 45, 55, 100, 150, 1000};
-  for (int job = 0; job < 700; ++job) {
-    std::this_thread::sleep_for(std::chrono::microseconds(pausesMicroseconds[job % 7]));
+  const int pausesMicroseconds[] = {0, 20, 45, 55, 100, 150, 450, 550, 1000};
+  for (int job = 0; job < 900; ++job) {
+    std::this_thread::sleep_for(std::chrono::microseconds(pausesMicroseconds[job % 9]));
     const std::uint32_t helpers = 1 + static_cast<std::uint32_t>(job % 7);
     std::atomic<std::uint32_t> arrived{0};
     std::atomic<bool> met{true};
@@ -332,8 +332,8 @@ TEST(WorkerPool, AChainOfTasksEndsWithEveryHelperWoken) {
   EXPECT_EQ(ran, inOrder);
 }
 
-// Threads that find nothing to take watch for about a hundred microseconds
-// and then sleep: tasks that last about that long release their followers
+// Threads that find nothing to take watch for half a millisecond and then
+// sleep: tasks that last about that long release their followers
 // just as other threads go to sleep, look a last time or wake. Layers of
 // four such tasks, each waiting for one task of the layer before, run again
 // and again: every run ends, each task once, after the task it waits for.
@@ -356,7 +356,7 @@ TEST(WorkerPool, TasksReleasedAsOthersGoToSleepAllRunOnce) {
           if (i >= 4) {
             EXPECT_EQ(runs[i - 4 + (i + round) % 4 / 3].load(), 1) << round << " " << i;
           }
-          busyFor(std::chrono::microseconds(80 + 10 * ((i * 7 + round) % 8)));
+          busyFor(std::chrono::microseconds(420 + 20 * ((i * 7 + round) % 8)));
           runs[i].fetch_add(1);
         },
         1);
