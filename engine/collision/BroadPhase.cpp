@@ -499,18 +499,22 @@ std::uint32_t BroadPhase::batchPartners(std::uint32_t e, std::uint32_t* into) co
 void BroadPhase::noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers) {
   const auto count = static_cast<std::uint32_t>(slots.size());
   renewedBoxes.resize(count);
-  // Each box is the body's own: made anywhere.
+  renewedLeft.resize(count);
+  // Each box, its stamp and whether it left its widened one are the body's
+  // own entry's: made anywhere. A rebox changes only its own entry's box, so
+  // the boxes that left are the same whether asked before or between them.
   forEachIndex(pool, helpers, count, kBuildGrain, [&](std::uint32_t k, std::uint32_t) {
     const std::uint32_t slot = slots[k];
-    if (slot < bodies.size() && slotKinds[slot] == kBounded) renewedBoxes[k] = tightBox(bodies[slot]);
+    renewedLeft[k] = 0;
+    if (slot >= bodies.size() || slotKinds[slot] != kBounded) return;
+    Entry& entry = entries[slotEntries[slot]];
+    renewedBoxes[k] = tightBox(bodies[slot]);
+    entry.stamp = entry.body->getBoundsStamp();
+    renewedLeft[k] = contains(entry.box, renewedBoxes[k]) ? 0 : 1;
   });
   for (std::uint32_t k = 0; k < count; ++k) {
-    const std::uint32_t slot = slots[k];
-    if (slot >= bodies.size() || slotKinds[slot] != kBounded) continue;
-    const std::uint32_t e = slotEntries[slot];
-    Entry& entry = entries[e];
-    entry.stamp = entry.body->getBoundsStamp();
-    if (contains(entry.box, renewedBoxes[k])) continue;
+    if (renewedLeft[k] == 0) continue;
+    const std::uint32_t e = slotEntries[slots[k]];
     intact = false;
     rebox(e, renewedBoxes[k]);
     ++changeCount;

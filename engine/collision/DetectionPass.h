@@ -42,8 +42,13 @@ class DetectionPass {
   static constexpr std::uint32_t kRefreshGrain = 32;
   /// Bodies whose candidates a helper gathers at a time.
   static constexpr std::uint32_t kGatherGrain = 32;
-  /// Candidates a helper takes at a time from a batch of pair tests.
-  static constexpr std::uint32_t kPassTestGrain = 8;
+  /// Candidates a helper takes at a time from a batch of pair tests: a test
+  /// takes up to tens of microseconds, and the batch ends when the last
+  /// block taken does.
+  static constexpr std::uint32_t kPassTestGrain = 2;
+  /// Pairs a helper reads at a time when the bodies of a wave's extractions
+  /// are read ahead.
+  static constexpr std::uint32_t kAccessGrain = 8;
 
   explicit DetectionPass(CollisionManager& manager) : manager(manager) {}
   DetectionPass(const DetectionPass&) = delete;

@@ -73,7 +73,7 @@ void CollisionManager::updatePairs() {
     std::vector<ExtractionAccess>& access = extractionAccess;
     reserveScratch(access, n);
     access.resize(n);
-    forEachIndex(workerPool(), passHelperCount, n, DetectionPass::kPassTestGrain, [&](std::uint32_t i, std::uint32_t) {
+    forEachIndex(workerPool(), passHelperCount, n, DetectionPass::kAccessGrain, [&](std::uint32_t i, std::uint32_t) {
       CollisionPair* pair = pairs[i];
       ExtractionAccess& out = access[i];
       for (int side = 0; side < 2; ++side) {
