@@ -156,6 +156,50 @@ TEST(BroadPhase, MovingBodiesKeepExactlyThePartnersEveryPairComparedFinds) {
   }
 }
 
+// Bodies moved together and noted at once (their boxes made on the helpers)
+// leave the table as noting them one by one does: the same partners, in
+// the same order, after every round, on any number of helpers.
+TEST(BroadPhase, BodiesNotedMovedAtOnceGetThePartnersOfNotingThemOneByOne) {
+  WorkerPool pool;
+  for (std::uint32_t helpers : {0u, 3u, 7u}) {
+    Scene oneByOne(13);
+    Scene atOnce(13);
+    BroadPhase first;
+    BroadPhase second;
+    first.build(oneByOne.bodies, &pool, helpers);
+    second.build(atOnce.bodies, &pool, helpers);
+    std::mt19937 random(9);
+    std::uniform_int_distribution<int> pick(1, static_cast<int>(atOnce.bodies.size()) - 3);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int round = 0; round < 30; ++round) {
+      std::vector<std::uint32_t> slots;
+      for (int m = 0; m < 40; ++m) {
+        const auto slot = static_cast<std::uint32_t>(pick(random));
+        // A creep inside the margin or a move across cells.
+        const MgcVector3 step =
+            MgcVector3(unit(random), unit(random), unit(random)) * ((round + m) % 2 == 0 ? 0.004 : 1.5);
+        if (std::find(slots.begin(), slots.end(), slot) != slots.end()) continue;
+        slots.push_back(slot);
+        for (Scene* scene : {&oneByOne, &atOnce}) {
+          HardBody* body = scene->bodies[slot];
+          body->setPosition(body->getDyn().position + step);
+          body->updateWorldData();
+        }
+      }
+      for (std::uint32_t slot : slots) first.noteMoved(slot);
+      second.noteMovedAll(slots, &pool, helpers);
+      for (std::uint32_t a = 0; a < first.size(); ++a) {
+        std::vector<std::uint32_t> expected;
+        std::vector<std::uint32_t> got;
+        first.forEachNeighbour(a, [&](std::uint32_t b) { expected.push_back(b); });
+        second.forEachNeighbour(a, [&](std::uint32_t b) { got.push_back(b); });
+        ASSERT_EQ(got, expected) << helpers << " " << round << " " << a;
+      }
+      expectExactPartners(second, atOnce.bodies, atOnce.isBox);
+    }
+  }
+}
+
 // Pass after pass the list changes as the world's lists do: bodies move
 // between passes (their world data renewed, the table not told), leave the
 // list (some of them deleted), come back, new ones join, and the order
