@@ -21,6 +21,9 @@ constexpr std::int64_t kGridSpan = 4;
 constexpr double kGridReach = 1e6;
 /// Bodies a thread takes at a time when boxes are made.
 constexpr std::uint32_t kBuildGrain = 64;
+/// Bodies a thread takes at a time when they are placed before their boxes
+/// are made: placing a body costs far more than its box.
+constexpr std::uint32_t kPlaceGrain = 16;
 /// Entries a thread takes at a time in the partner searches of a build.
 constexpr std::uint32_t kPartnerGrain = 16;
 /// A slot whose body has no entry yet.
@@ -496,17 +499,20 @@ std::uint32_t BroadPhase::batchPartners(std::uint32_t e, std::uint32_t* into) co
   return count;
 }
 
-void BroadPhase::noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers) {
+void BroadPhase::noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers,
+                              const std::function<void(HardBody*)>* place) {
   const auto count = static_cast<std::uint32_t>(slots.size());
   renewedBoxes.resize(count);
   renewedLeft.resize(count);
   // Each box, its stamp and whether it left its widened one are the body's
   // own entry's: made anywhere. A rebox changes only its own entry's box, so
   // the boxes that left are the same whether asked before or between them.
-  forEachIndex(pool, helpers, count, kBuildGrain, [&](std::uint32_t k, std::uint32_t) {
+  forEachIndex(pool, helpers, count, place != nullptr ? kPlaceGrain : kBuildGrain, [&](std::uint32_t k, std::uint32_t) {
     const std::uint32_t slot = slots[k];
     renewedLeft[k] = 0;
-    if (slot >= bodies.size() || slotKinds[slot] != kBounded) return;
+    if (slot >= bodies.size()) return;
+    if (place != nullptr) (*place)(bodies[slot]);
+    if (slotKinds[slot] != kBounded) return;
     Entry& entry = entries[slotEntries[slot]];
     renewedBoxes[k] = tightBox(bodies[slot]);
     entry.stamp = entry.body->getBoundsStamp();

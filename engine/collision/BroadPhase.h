@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -54,8 +55,11 @@ class BroadPhase {
   /// renewed and, when it left the widened box, its partners found again.
   void noteMoved(std::uint32_t slot);
   /// noteMoved for each of the slots in turn (each once), their tight boxes
-  /// made on the helpers first.
-  void noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers);
+  /// made on the helpers first; with `place`, each slot's body is given to
+  /// it just before, on the same thread (to bring its world data up to date:
+  /// a call may write only that body).
+  void noteMovedAll(const std::vector<std::uint32_t>& slots, WorkerPool* pool, std::uint32_t helpers,
+                    const std::function<void(HardBody*)>* place = nullptr);
   /// Counts the boxes renewed: partner lists read before a change may be out
   /// of date after it.
   std::uint64_t changes() const { return changeCount; }

@@ -130,9 +130,8 @@ void CollisionManager::updatePairs() {
         }
       }
     }
-    forEachIndex(workerPool(), passHelperCount, static_cast<std::uint32_t>(slots.size()), DetectionPass::kRefreshGrain,
-                 [&](std::uint32_t k, std::uint32_t) { refreshForPass(broadPhase.body(slots[k])); });
-    broadPhase.noteMovedAll(slots, workerPool(), passHelperCount);
+    const std::function<void(HardBody*)> place = [this](HardBody* body) { refreshForPass(body); };
+    broadPhase.noteMovedAll(slots, workerPool(), passHelperCount, &place);
     // Only small storage is kept between extractions.
     clearScratch(access);
     clearScratch(slots);
