@@ -130,7 +130,7 @@ int DetectionPass::run(const CollisionManager::PassBodies& listed, std::uint32_t
   meetIslands(pass);
   if (pass.pieces) levelCompoundsFromPieces(pass);
   const int result = finish(pass);
-  if (pass.pieces) liftPiecePairs();
+  if (pass.pieces && pass.parented) liftPiecePairs();
   // The helpers are done: the free records give up the blocks they kept,
   // the pairs the helpers tested get blocks of their own, those of their
   // sizes that were let go of first, and the blocks left over are freed.
@@ -175,7 +175,10 @@ void DetectionPass::gatherBodies(State& pass, const CollisionManager::PassBodies
     // no world list holds: a piece standing in for its body starts there
     // too, or the staging it kept from an earlier step (or from before a
     // restore) would decide which manifolds its pairs build.
-    if (body->getParent() != nullptr) body->setContactStage(0);
+    if (body->getParent() != nullptr) {
+      body->setContactStage(0);
+      pass.parented = true;
+    }
     body->setPassSlot(static_cast<std::int32_t>(pass.all.size()));
     into.push_back(static_cast<std::uint32_t>(pass.all.size()));
     pass.all.push_back(body);
@@ -262,13 +265,16 @@ bool DetectionPass::placeListedAtOnce(State& pass, const CollisionManager::PassB
   // Which bodies take part, read on the helpers; a fracture body whose
   // pieces stand in for it sends the whole gathering back to the walk.
   std::atomic<bool> pieces{false};
+  std::atomic<bool> parented{false};
   forEachIndex(manager.workerPool(), pass.helpers, n, kRefreshGrain, [&](std::uint32_t i, std::uint32_t) {
     HardBody* body = bodies[i];
     const bool takes = body != nullptr && body->getPassSlot() < 0;
     slots[i] = takes ? 0 : -1;
     if (takes && pass.pieces && compoundPiecesOf(body) != nullptr) pieces.store(true, std::memory_order_relaxed);
+    if (takes && body->getParent() != nullptr) parented.store(true, std::memory_order_relaxed);
   });
   if (pieces.load()) return false;
+  pass.parented = parented.load();
   // The slots in list order, as the walk gives them.
   for (std::uint32_t i = 0; i < n; ++i) {
     if (slots[i] < 0) continue;

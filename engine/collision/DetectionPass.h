@@ -71,6 +71,9 @@ class DetectionPass {
     bool pieces = false;
     /// The fracture bodies whose pieces stand in for them.
     std::vector<HardBody*> compounds;
+    /// Whether a body of the pass has a parent (is a piece): only then may
+    /// a pair need lifting.
+    bool parented = false;
     /// The pass's bodies by pass slot.
     std::vector<HardBody*> all;
     /// Pass slots, each in the order the engine's lists walk them: the
