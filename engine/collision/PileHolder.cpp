@@ -217,6 +217,7 @@ void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, Wo
   std::vector<BearingPair>& upper = bearingPairs;
   reserveScratch(upper, pairCount);
   upper.resize(pairCount);
+  std::atomic<bool> unnumbered{false};
   forEachIndex(pool, helpers, pairCount, pairprocessing::kPairLoopGrain, [&](std::uint32_t k, std::uint32_t) {
     CollisionPair* pair = bearing[k];
     HardBody* body = pairprocessing::restingBody(*pair, manager.gravityDirection);
@@ -225,16 +226,34 @@ void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, Wo
     // A body on another of its own level is held after it: between its
     // level and the next.
     const bool sameLevel = pair->firstBody->getContactLevel() == pair->secondBody->getContactLevel();
-    upper[k] = BearingPair{body, k, 2 * body->getContactLevel() + (sameLevel ? 1 : 0)};
+    const std::int32_t entry = manager.broadPhase.keptEntry(body);
+    if (entry < 0) unnumbered.store(true, std::memory_order_relaxed);
+    upper[k] = BearingPair{body, k, 2 * body->getContactLevel() + (sameLevel ? 1 : 0), entry};
   });
   // The bodies that rest on others, each with its support pairs in their
   // order, lowest first (a body is stopped on supports that are already at
   // rest), bodies of one level in the order the pairs meet them.
-  // Grouped by body (the addresses only gather each body's pairs; the order
-  // comes from the levels and the pairs' order).
-  std::sort(upper.begin(), upper.end(), [](const BearingPair& a, const BearingPair& b) {
-    return a.body != b.body ? std::less<const HardBody*>()(a.body, b.body) : a.pair < b.pair;
-  });
+  // Grouped by body (the entries or addresses only gather each body's
+  // pairs; the order comes from the levels and the pairs' order): counted
+  // into place by entry, each body's pairs in their order, unless a body
+  // has no entry.
+  if (unnumbered.load()) {
+    std::sort(upper.begin(), upper.end(), [](const BearingPair& a, const BearingPair& b) {
+      return a.body != b.body ? std::less<const HardBody*>()(a.body, b.body) : a.pair < b.pair;
+    });
+  } else {
+    std::vector<std::uint32_t>& starts = entryStarts;
+    const std::uint32_t entries = manager.broadPhase.entryCount();
+    reserveScratch(starts, entries + 1);
+    starts.assign(entries + 1, 0);
+    for (const BearingPair& pair : upper) ++starts[static_cast<std::uint32_t>(pair.entry) + 1];
+    for (std::uint32_t e = 0; e < entries; ++e) starts[e + 1] += starts[e];
+    std::vector<BearingPair>& grouped = groupedPairs;
+    reserveScratch(grouped, pairCount);
+    grouped.resize(pairCount);
+    for (const BearingPair& pair : upper) grouped[starts[static_cast<std::uint32_t>(pair.entry)]++] = pair;
+    upper.swap(grouped);
+  }
   std::vector<HeldBody>& held = heldBodies;
   held.clear();
   reserveScratch(held, pairCount);
@@ -428,11 +447,14 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
 
 void PileHolder::releaseArrays() {
   clearScratch(bearingPairs);
+  clearScratch(groupedPairs);
+  clearScratch(entryStarts);
   clearScratch(heldBodies);
   clearScratch(heldSupports);
 }
 
 std::size_t PileHolder::keptBytes() const {
-  return bearingPairs.capacity() * sizeof(BearingPair) + heldBodies.capacity() * sizeof(HeldBody) +
+  return (bearingPairs.capacity() + groupedPairs.capacity()) * sizeof(BearingPair) +
+         entryStarts.capacity() * sizeof(std::uint32_t) + heldBodies.capacity() * sizeof(HeldBody) +
          heldSupports.capacity() * sizeof(CollisionPair*);
 }

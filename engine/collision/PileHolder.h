@@ -54,11 +54,13 @@ class PileHolder {
     CollisionPair* const* end() const { return last; }
   };
   /// A pair that bears weight: the body resting on the other, the pair's
-  /// place in the bearing pairs, and the body's contact level.
+  /// place in the bearing pairs, the body's contact level and its kept entry
+  /// in the bounds table (-1 for none).
   struct BearingPair {
     HardBody* body;
     std::uint32_t pair;
     std::int32_t level;
+    std::int32_t entry;
   };
   /// A body that rests on others: its level and its run of BearingPairs.
   struct HeldBody {
@@ -100,6 +102,8 @@ class PileHolder {
   CollisionManager& manager;
   /// The working arrays, kept for their storage.
   std::vector<BearingPair> bearingPairs;
+  std::vector<BearingPair> groupedPairs;
+  std::vector<std::uint32_t> entryStarts;
   std::vector<HeldBody> heldBodies;
   std::vector<CollisionPair*> heldSupports;
 };
