@@ -15,7 +15,7 @@ namespace {
 /// of microseconds to come. A watcher that offered its processor may get
 /// it back only after another thread's time slice: watching for several
 /// such gaps, it still finds the next job instead of going to sleep and
-/// waiting for a wake-up then (a quarter less time at 8 threads on a busy
+/// waiting for a wake-up then (a fifth less time at 8 threads on a busy
 /// machine than watching for a hundred microseconds).
 constexpr auto kWatchTime = std::chrono::microseconds(500);
 /// How long of that the thread keeps its processor throughout; then it
