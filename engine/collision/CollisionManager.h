@@ -205,6 +205,14 @@ class CollisionManager {
   /// (both, by their masses, side by side). Runs on the calling thread (the
   /// depths measured on the helpers): the same poses at any thread count.
   void correctPositions();
+  /// Cuts back the motion of the bodies swept in the step (their pairs'
+  /// `swept` bits) that passed, within the step, through a gap their pair
+  /// was found with into the other body beyond the slop of correctPositions:
+  /// each goes back along its motion since its last state (position and
+  /// turn alike) to where the first such contact touches, as a swept test
+  /// would have stopped it. Velocities are kept. Once per advance, after
+  /// the last integration step; on the calling thread.
+  void clampSweptMotion();
   /// The deepest overlap of the pair's contacts (0 when none overlaps), its
   /// bodies shifted by the given translations; each contact's overlap into
   /// `overlaps` (contactCount entries) when given.
@@ -347,6 +355,14 @@ class CollisionManager {
   /// are integrated before contacts are solved again: a contact whose
   /// points stand a gap apart may approach by that gap over this time.
   void setSolveStep(double seconds) { closingRate = seconds > 0.0 ? 1.0 / seconds : 0.0; }
+  /// The step the bodies move through after the next contact pass (s):
+  /// hulls that may travel more than a share of their thickness in it are
+  /// swept, and meet what they may reach in it with contacts standing apart
+  /// (BroadPhase::sweptReach). 0, the start, sweeps none.
+  void setSweepStep(double seconds) {
+    dispatcher.setSweepStep(seconds);
+    broadPhase.setSweepStep(seconds);
+  }
   /// Ordered extraction: 1 on, 0 off (at construction).
   std::uint8_t getOrderedExtraction() const { return orderedExtraction; }
   void setOrderedExtraction(std::uint8_t value) { orderedExtraction = value; }
@@ -573,6 +589,14 @@ class CollisionManager {
     std::uint32_t index;
   };
   std::vector<CorrectedBody> correctedBodies;
+  /// A body clampSweptMotion cuts back: the share of its motion it keeps
+  /// and the pass slot it had before it lent one.
+  struct ClampedBody {
+    HardBody* body;
+    double share;
+    std::int32_t keptSlot;
+  };
+  std::vector<ClampedBody> clampedBodies;
   std::vector<CorrectedPair> correctedPairs;
   /// Which of the step's pairs overlap beyond correctPositions's slop.
   std::vector<std::uint8_t> correctedDeep;

@@ -94,6 +94,12 @@ class PairDispatcher {
   static void filterDepthOutliers(CollisionPair& pair);
   /// Appends a pair found in contact to the new pairs; true.
   bool addContactPair(CollisionPair* pair);
+  /// The step the bodies move through before the next pass (s): two hulls,
+  /// one of them swept (BroadPhase::sweptReach), that stand apart by less
+  /// than their reaches over it meet, with contacts standing apart. 0, the
+  /// start, sweeps none.
+  void setSweepStep(double seconds) { sweepStep = seconds > 0.0 ? seconds : 0.0; }
+  double getSweepStep() const { return sweepStep; }
 
  private:
   /// Walks the pieces of the fracture body `compound` (the pair's first body
@@ -112,4 +118,5 @@ class PairDispatcher {
   const std::unique_ptr<Pk_jump>& narrowPhase;
   NarrowPhaseMemos& narrowMemos;
   EngineList<CollisionPair*>& newPairs;
+  double sweepStep = 0.0;
 };

@@ -108,7 +108,9 @@ bool hasJoints(HardBody* body) {
 /// along the normal, negative where they overlap. The solves let a contact
 /// that stands apart close its gap.
 void measureSeparations(CollisionPair& pair) {
-  if (pair.secondCount < pair.found.count) return;
+  // The contacts the solves set aside as separating keep their slots, behind
+  // the others, with both points: a swept pair's are measured too.
+  if (pair.secondCount == 0 || (pair.secondCount < pair.found.count && pair.swept == 0)) return;
   const RBDynamics& first = pair.firstBody->getDyn();
   const RBDynamics& second = pair.secondBody->getDyn();
   const MgcMatrix3 turn1 = first.orientation;
@@ -367,7 +369,17 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     if (mode == kRestingMode) {
       pair.manifolds.clear();
       pair.scratch = 0;
-      pair.held = (sleeping(pair.firstBody) ? kHeldFirst : 0) | (sleeping(pair.secondBody) ? kHeldSecond : 0);
+      // A sleeping body holds what rests on it or leans on it. A swept
+      // body may strike it through a contact found standing apart, which
+      // closes only in these passes, after the hits met it still apart: a
+      // sleeper struck faster than a body at rest meets it is not held, so
+      // that the impulse wakes it and it takes the blow, rather than
+      // stopping the striking body dead as a wall would.
+      const bool firstHeld =
+          sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false));
+      const bool secondHeld =
+          sleeping(pair.secondBody) && (pair.swept == 0 || !moving(pair.firstBody) || meetsSlowly(pair, true));
+      pair.held = (firstHeld ? kHeldFirst : 0) | (secondHeld ? kHeldSecond : 0);
     } else if (mode == kHitMode) {
       // A hit wakes a sleeping body, a body that only rests on it or leans
       // on it does not: the sleeper holds as in the resting passes. Else a
