@@ -168,6 +168,10 @@ class CollisionPair {
   /// into the other through such a gap within the step is cut back to where
   /// they touch (CollisionManager::clampSweptMotion).
   std::uint8_t swept = 0;
+  /// Set by the classification of a resting solve: a contact of a swept
+  /// pair touches within the solve's step, fast, and takes the restitution
+  /// (ContactResolver::classifyContacts).
+  bool bouncing = false;
 
   /// Whether the solves move the first body; the second.
   bool movesFirst() const { return (held & kHeldFirst) == 0; }

@@ -25,6 +25,12 @@ namespace {
 
 /// A static body that moves is approaching when its contact closes faster.
 constexpr double kMovingSupportApproach = -2e-5;
+/// The approach speed (m/s) from which a swept contact that closes its gap
+/// within a resting solve's step meets the other body with its bounce.
+/// Slower, it is mostly the corner of a tile or box that tips or rocks onto
+/// the ground, which a bounce would throw about; a landing that slow would
+/// rebound 2 cm at most.
+constexpr double kSweptBounceSpeed = 2.0;
 /// Calls in a row of the rest test below its threshold before a body rests.
 constexpr std::int32_t kRestingCalls = 20;
 
@@ -185,6 +191,30 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
   }
 }
 
+/// A swept body's contacts with a static body, found standing apart, close
+/// within the substep, mostly after its hits met them still apart. When none
+/// touches yet, those that close their gap within this solve's step faster
+/// than kSweptBounceSpeed touch now: they meet the other body as a hit meets
+/// a touching contact, with the pair's restitution of their approach speed
+/// (not of what is left of it past the gap, which would stop them dead).
+void meetSweptContacts(CollisionPair& pair, double closingRate) {
+  // A pair already touching somewhere rolls or tips onto its other
+  // contacts rather than striking.
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    if (closingGap(pair.depths[i]) <= 0.0) return;
+  }
+  MgcVector3* const relative = pair.relativeVelocities;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const MgcVector3& n = pair.normals[i];
+    const double gap = closingGap(pair.depths[i]);
+    if (gap <= 0.0 || relative[i].Dot(n) >= -zov::kTolerance) continue;
+    const MgcVector3 approach = relative[i] - n * (gap * closingRate);
+    if (approach.Dot(n) >= -kSweptBounceSpeed) continue;
+    relative[i] = approach;
+    pair.bouncing = true;
+  }
+}
+
 }  // namespace
 
 void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, double closingRate, bool again) {
@@ -199,10 +229,12 @@ void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, 
     classifyMotion<false>(pair, state1, state2, second->isStatic(), closingRate);
   }
 
+  pair.bouncing = false;
   if (hint == kContactResting) {
     for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
       if (pair.relativeVelocities[i].Dot(pair.normals[i]) < -zov::kTolerance) {
         pair.status = kContactResting;
+        if (pair.swept != 0 && second->isStatic()) meetSweptContacts(pair, closingRate);
         return;
       }
     }
