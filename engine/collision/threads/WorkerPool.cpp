@@ -320,57 +320,78 @@ constexpr std::uint32_t kTaskLookahead = 64;
 
 }  // namespace
 
-void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
-                    const std::function<void(std::uint32_t, std::uint32_t)>& fn, std::uint32_t tasksPerThread) {
-  // A few tasks are done before helpers would have woken.
-  if (tasksPerThread == 0) tasksPerThread = 1;
-  if (pool == nullptr || helpers == 0 || count < std::min(kTaskOrderMinimum, 2 * tasksPerThread)) {
-    for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
-    release();
-    return;
+/// One run's taking of tasks. A task is taken by turning its count of
+/// waits from 0 to kTaskTaken, so that taking one costs no lock: a free
+/// thread takes the earliest task it finds ready from firstOpen on, below
+/// which every task is taken. Threads that found nothing to take sleep
+/// until a task is left for others, the last one is taken or one failed.
+class TaskOrder::Taking {
+ public:
+  explicit Taking(TaskOrder& order) : order(order) {}
+
+  /// Runs tasks on this thread until every task is taken or one failed.
+  void work(std::uint32_t worker, const std::function<void(std::uint32_t, std::uint32_t)>& fn) {
+    std::uint32_t task = kNoTask;
+    for (;;) {
+      if (task == kNoTask) task = take();
+      if (task == kNoTask || failed.load()) return;
+      try {
+        fn(task, worker);
+      } catch (...) {
+        failed.store(true);
+        wakeSleepers();
+        throw;
+      }
+      task = releaseFollowers(task);
+    }
   }
-  // Each thread gets a share worth waking it for.
-  helpers = std::min(helpers, count / tasksPerThread - 1);
-  prepareRun();
-  // A task is taken by turning its count of waits from 0 to kTaskTaken, so
-  // that taking one costs no lock: a free thread takes the earliest task it
-  // finds ready from firstOpen on, below which every task is taken.
-  std::atomic<std::uint32_t> firstOpen{0};
-  std::atomic<std::uint32_t> taken{0};
-  std::atomic<bool> failed{false};
-  // Threads that found nothing to take sleep until a task is released, the
-  // last one is taken or one failed: `released` counts those events.
-  std::mutex sleepMutex;
-  std::condition_variable sleepWake;
-  std::uint64_t released = 0;
-  std::atomic<std::uint32_t> sleepers{0};
-  // Tasks released and left for others, counted: a thread that found
-  // nothing looks again only once this or firstOpen moved, instead of
-  // reading the counts others are writing over and over.
-  std::atomic<std::uint32_t> offered{0};
-  const auto wakeSleepers = [&] {
+
+ private:
+  /// Ends one wait of each of task's followers. The earliest follower
+  /// released is taken to run on this thread next (returned; kNoTask for
+  /// none); the others are left for whoever is free.
+  std::uint32_t releaseFollowers(std::uint32_t task) {
+    std::uint32_t next = kNoTask;
+    bool others = false;
+    for (std::int32_t f = order.firstFollower[task]; f >= 0; f = order.followers[f].next) {
+      const std::uint32_t follower = order.followers[f].task;
+      if (order.waiting[follower].fetch_sub(1) != 1) continue;
+      if (next != kNoTask) others = true;
+      next = std::min(next, follower);
+    }
+    const std::uint32_t mine = next != kNoTask && tryTake(next) ? next : kNoTask;
+    if (others) {
+      offered.fetch_add(1);
+      wakeSleepers();
+    }
+    return mine;
+  }
+
+  void wakeSleepers() {
     if (sleepers.load() == 0) return;
     {
       std::lock_guard<std::mutex> lock(sleepMutex);
       ++released;
     }
     sleepWake.notify_all();
-  };
-  const auto tryTake = [&](std::uint32_t task) {
+  }
+
+  bool tryTake(std::uint32_t task) {
     std::uint32_t ready = 0;
-    if (!waiting[task].compare_exchange_strong(ready, kTaskTaken)) return false;
-    if (taken.fetch_add(1) + 1 == count) wakeSleepers();
+    if (!order.waiting[task].compare_exchange_strong(ready, kTaskTaken)) return false;
+    if (taken.fetch_add(1) + 1 == order.count) wakeSleepers();
     return true;
-  };
-  // The earliest ready task within kTaskLookahead of firstOpen, taken;
-  // kNoTask when there is none.
-  const auto findReady = [&]() -> std::uint32_t {
+  }
+
+  /// The earliest ready task within kTaskLookahead of firstOpen, taken;
+  /// kNoTask when there is none.
+  std::uint32_t findReady() {
     const std::uint32_t first = firstOpen.load();
-    const std::uint32_t end = std::min(count, first + kTaskLookahead);
+    const std::uint32_t end = std::min(order.count, first + kTaskLookahead);
     std::uint32_t open = first;
     std::uint32_t found = kNoTask;
     for (std::uint32_t i = first; i < end && found == kNoTask; ++i) {
-      const std::uint32_t left = waiting[i].load();
+      const std::uint32_t left = order.waiting[i].load();
       if (left == 0 && tryTake(i)) found = i;
       if (open == i && (left == kTaskTaken || found == i)) ++open;
     }
@@ -379,11 +400,13 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
     while (seen < open && !firstOpen.compare_exchange_weak(seen, open)) {
     }
     return found;
-  };
-  const auto over = [&] { return failed.load() || taken.load() == count; };
-  // A task to run, watched for and then slept for; kNoTask once every task
-  // is taken or the run failed.
-  const auto take = [&]() -> std::uint32_t {
+  }
+
+  bool over() const { return failed.load() || taken.load() == order.count; }
+
+  /// A task to run, watched for and then slept for; kNoTask once every task
+  /// is taken or the run failed.
+  std::uint32_t take() {
     std::uint32_t task = kNoTask;
     std::uint32_t lookedAt = 0;
     std::uint32_t lookedFrom = kNoTask;
@@ -416,35 +439,36 @@ void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
       sleepers.fetch_sub(1);
       if (now) return task;
     }
-  };
-  pool->runShared(helpers, [&](std::uint32_t worker) {
-    std::uint32_t task = kNoTask;
-    for (;;) {
-      if (task == kNoTask) task = take();
-      if (task == kNoTask || failed.load()) return;
-      try {
-        fn(task, worker);
-      } catch (...) {
-        failed.store(true);
-        wakeSleepers();
-        throw;
-      }
-      // The earliest task this one releases runs here next; the others are
-      // left for whoever is free.
-      std::uint32_t next = kNoTask;
-      bool others = false;
-      for (std::int32_t f = firstFollower[task]; f >= 0; f = followers[f].next) {
-        const std::uint32_t follower = followers[f].task;
-        if (waiting[follower].fetch_sub(1) != 1) continue;
-        if (next != kNoTask) others = true;
-        next = std::min(next, follower);
-      }
-      task = next != kNoTask && tryTake(next) ? next : kNoTask;
-      if (others) {
-        offered.fetch_add(1);
-        wakeSleepers();
-      }
-    }
-  });
+  }
+
+  TaskOrder& order;
+  std::atomic<std::uint32_t> firstOpen{0};
+  std::atomic<std::uint32_t> taken{0};
+  std::atomic<bool> failed{false};
+  std::mutex sleepMutex;
+  std::condition_variable sleepWake;
+  /// Wake-ups given to the sleepers, counted under sleepMutex.
+  std::uint64_t released = 0;
+  std::atomic<std::uint32_t> sleepers{0};
+  /// Tasks released and left for others, counted: a thread that found
+  /// nothing looks again only once this or firstOpen moved, instead of
+  /// reading the counts others are writing over and over.
+  std::atomic<std::uint32_t> offered{0};
+};
+
+void TaskOrder::run(WorkerPool* pool, std::uint32_t helpers,
+                    const std::function<void(std::uint32_t, std::uint32_t)>& fn, std::uint32_t tasksPerThread) {
+  // A few tasks are done before helpers would have woken.
+  if (tasksPerThread == 0) tasksPerThread = 1;
+  if (pool == nullptr || helpers == 0 || count < std::min(kTaskOrderMinimum, 2 * tasksPerThread)) {
+    for (std::uint32_t i = 0; i < count; ++i) fn(i, 0);
+    release();
+    return;
+  }
+  // Each thread gets a share worth waking it for.
+  helpers = std::min(helpers, count / tasksPerThread - 1);
+  prepareRun();
+  Taking taking(*this);
+  pool->runShared(helpers, [&](std::uint32_t worker) { taking.work(worker, fn); });
   release();
 }

@@ -202,6 +202,8 @@ class TaskOrder {
   void release();
   /// Sets each task's count of waits still to end for a run.
   void prepareRun();
+  /// One run's taking of tasks by the pool's threads.
+  class Taking;
 
   std::uint32_t count = 0;
   std::vector<std::uint32_t> waits;
