@@ -29,8 +29,13 @@ namespace {
 /// 1 / kHoldSideways^2 times.
 constexpr double kHoldSideways = 0.1;
 /// A pivot of a body's 6 x 6 hold system below this share of its largest
-/// diagonal entry counts as zero: the contacts do not pin the body.
-constexpr double kPinnedPivot = 1e-9;
+/// diagonal entry counts as zero: the contacts do not pin the body. Points
+/// off one line by a share s of the body's reach leave a pivot of about s^2:
+/// two contacts along a tile's edge, held as pinned, would be stopped by
+/// turning the tile about that edge at hundreds of turns a second. At this
+/// share points within about 1% of a line count as on it, and the hold
+/// falls back to the shortest impulses, which leave that turn alone.
+constexpr double kPinnedPivot = 1e-4;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
 /// motion, three of turn.
