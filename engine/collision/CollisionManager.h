@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "engine/collision/BroadPhase.h"
 #include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactResolver.h"
+#include "engine/collision/ContactSet.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/PairDealer.h"
 #include "engine/collision/PairDispatcher.h"
@@ -602,6 +604,9 @@ class CollisionManager {
   std::vector<std::uint8_t> correctedDeep;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
+  /// The approach records the advance's passes lend the swept pairs that
+  /// may bounce (CollisionPair::approaches).
+  std::vector<std::array<double, kMaxPairContacts>> approachRecords;
   /// How much each pair holds one body up on the other (processPairs), and
   /// the number of the body it holds up (its kept entry in the bounds table
   /// as read ahead, then its BodyNumbers number).

@@ -233,6 +233,8 @@ void CollisionPair::reset() {
   backedOff = 0;
   held = 0;
   swept = 0;
+  bouncing = false;
+  approaches = nullptr;
   found.count = 0;
   useSolveArrays(nullptr);
   manifolds.clear();

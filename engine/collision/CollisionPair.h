@@ -168,10 +168,14 @@ class CollisionPair {
   /// into the other through such a gap within the step is cut back to where
   /// they touch (CollisionManager::clampSweptMotion).
   std::uint8_t swept = 0;
-  /// Set by the classification of a resting solve: a contact of a swept
-  /// pair touches within the solve's step, fast, and takes the restitution
-  /// (ContactResolver::classifyContacts).
+  /// Whether the advance's passes give some contact of the pair its bounce
+  /// (`approaches` then holds, by found index, the speed each leaves at).
   bool bouncing = false;
+  /// While the advance's passes run on a swept pair that bounces at all: by
+  /// found index, each contact's normal speed before the step's passes
+  /// (negative: approaching), then the speed it bounces off at (0 for
+  /// none). Lent by the pair processing, null otherwise.
+  double* approaches = nullptr;
 
   /// Whether the solves move the first body; the second.
   bool movesFirst() const { return (held & kHeldFirst) == 0; }

@@ -205,7 +205,7 @@ void ContactResolver::solveCollisionImpulses(CollisionPair& pair, std::uint32_t 
   if (workspace == nullptr) return;
   dvec* b = nullptr;
   dvec* x = nullptr;
-  const double e = hint == kContactResting && !pair.bouncing ? 0.0 : pair.restitution;
+  const double e = hint == kContactResting ? 0.0 : pair.restitution;
   // K J = b over the pair's contacts: the impulses that stop every contact
   // sliding and return e of its approach along the normal (no change for a
   // contact that does not approach). The blocks are made once: a second
@@ -400,7 +400,7 @@ void ContactResolver::solveContactImpulses(CollisionPair& pair, std::uint32_t hi
   if (workspace == nullptr) return;
   const std::uint32_t n = pair.contactCount;
   const std::uint32_t rows = pair.manifolds.getCount() != 0 ? pair.manifoldRows : 0;
-  const double e = hint == kContactResting && !pair.bouncing ? 0.0 : pair.restitution;
+  const double e = hint == kContactResting ? 0.0 : pair.restitution;
   // Contact i's right-hand side: the normal velocity change it asks for,
   // none below kTolerance.
   const auto targetOf = [&](std::uint32_t i) {

@@ -25,12 +25,6 @@ namespace {
 
 /// A static body that moves is approaching when its contact closes faster.
 constexpr double kMovingSupportApproach = -2e-5;
-/// The approach speed (m/s) from which a swept contact that closes its gap
-/// within a resting solve's step meets the other body with its bounce.
-/// Slower, it is mostly the corner of a tile or box that tips or rocks onto
-/// the ground, which a bounce would throw about; a landing that slow would
-/// rebound 2 cm at most.
-constexpr double kSweptBounceSpeed = 2.0;
 /// Calls in a row of the rest test below its threshold before a body rests.
 constexpr std::int32_t kRestingCalls = 20;
 
@@ -191,27 +185,25 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
   }
 }
 
-/// A swept body's contacts with a static body, found standing apart, close
-/// within the substep, mostly after its hits met them still apart. When none
-/// touches yet, those that close their gap within this solve's step faster
-/// than kSweptBounceSpeed touch now: they meet the other body as a hit meets
-/// a touching contact, with the pair's restitution of their approach speed
-/// (not of what is left of it past the gap, which would stop them dead).
-void meetSweptContacts(CollisionPair& pair, double closingRate) {
-  // A pair already touching somewhere rolls or tips onto its other
-  // contacts rather than striking.
-  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    if (closingGap(pair.depths[i]) <= 0.0) return;
-  }
+/// A bouncing pair's contacts that leave at a speed (CollisionPair::
+/// approaches) ask for that speed apart rather than for no approach: their
+/// gap, which they closed within the step, no longer counts.
+void askForBounces(CollisionPair& pair, double closingRate) {
   MgcVector3* const relative = pair.relativeVelocities;
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
-    const MgcVector3& n = pair.normals[i];
+    const double speed = pair.approaches[pair.foundIndex[i]];
+    if (!(speed > 0.0)) continue;
     const double gap = closingGap(pair.depths[i]);
-    if (gap <= 0.0 || relative[i].Dot(n) >= -zov::kTolerance) continue;
-    const MgcVector3 approach = relative[i] - n * (gap * closingRate);
-    if (approach.Dot(n) >= -kSweptBounceSpeed) continue;
-    relative[i] = approach;
-    pair.bouncing = true;
+    relative[i] -= pair.normals[i] * ((gap > 0.0 ? gap * closingRate : 0.0) + speed);
+  }
+}
+
+/// A swept pair's contacts that stand apart strike, if at all, within the
+/// advance's integration steps, which give them their bounce when they do
+/// (CollisionManager::processPairs): the hits leave them out.
+void leaveGapsToTheAdvance(CollisionPair& pair) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    if (closingGap(pair.depths[i]) > 0.0) pair.relativeVelocities[i] = pair.normals[i];
   }
 }
 
@@ -229,18 +221,18 @@ void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, 
     classifyMotion<false>(pair, state1, state2, second->isStatic(), closingRate);
   }
 
-  pair.bouncing = false;
   if (hint == kContactResting) {
+    if (pair.bouncing && pair.approaches != nullptr) askForBounces(pair, closingRate);
     for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
       if (pair.relativeVelocities[i].Dot(pair.normals[i]) < -zov::kTolerance) {
         pair.status = kContactResting;
-        if (pair.swept != 0 && second->isStatic()) meetSweptContacts(pair, closingRate);
         return;
       }
     }
     return;
   }
 
+  if (pair.swept != 0 && pair.restitution > 0.0) leaveGapsToTheAdvance(pair);
   const RBDynamics& last1 = first->getLastDyn();
   const RBDynamics& last2 = second->getLastDyn();
   const bool secondMoves = !second->isStatic();

@@ -49,6 +49,16 @@ constexpr int kPairPasses = 4;
 /// cosine) may, with the sides of its body's other supports, wedge it.
 constexpr double kWedgeCosine = 0.25881904510252074;
 
+/// The approach speed (m/s) from which a swept pair's contact that strikes
+/// within an integration step bounces off. Slower, it is mostly a tile that
+/// tips or slides onto the next or onto the ground, which bounces at 1 to 3
+/// would leave overlapping or standing off its feet; a landing that slow is
+/// a drop under half a metre, which rebounds 4 cm at bounciness 0.3.
+constexpr double kBounceSpeed = 3.0;
+/// Passes over the pairs that give the struck contacts their bounce: one,
+/// since a body struck from above is held by its supports (pickBounces).
+constexpr int kBouncePasses = 1;
+
 /// A body whose every found contact with a sleeping body moves slower than
 /// this (m/s) rests on it or against it rather than striking it: about what
 /// gravity gives a body in an integration step (9.81 / 300).
@@ -65,7 +75,9 @@ double extractionMass(HardBody* body) {
 /// a contact normal along the gravity direction (0 without gravity). A
 /// body still falling or flying is not held: it passes its momentum on.
 double bearing(const CollisionPair& pair, const MgcVector3& gravityDirection) {
-  if (pair.found.count == 0) return 0.0;
+  // A pair that bounced off in the step parts: held, it would give back
+  // the bounce.
+  if (pair.found.count == 0 || pair.bouncing) return 0.0;
   for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
     const RBDynamics& state = body->getDyn();
     const double slow = static_cast<double>(pairprocessing::kRestThreshold);
@@ -129,6 +141,56 @@ void measureSeparations(CollisionPair& pair) {
     depths[i] = depth;
     foundDepths[index[i]] = depth;
   }
+}
+/// Each found contact's normal speed from the bodies' velocities as they
+/// stand (negative: approaching), by found index, into pair.approaches.
+void measureApproaches(CollisionPair& pair) {
+  const RBDynamics& first = pair.firstBody->getDyn();
+  const RBDynamics& second = pair.secondBody->getDyn();
+  const bool staticSecond = pair.secondBody->isStatic();
+  for (std::uint32_t i = 0; i < pair.found.count; ++i) {
+    const MgcVector3 p = first.orientation * pair.points[i] + first.position;
+    const MgcVector3 v1 = first.linearVelocity + first.angularVelocity.Cross(p - first.position);
+    const MgcVector3 v2 = staticSecond ? pair.staticVelocity(i)
+                                       : second.linearVelocity + second.angularVelocity.Cross(p - second.position);
+    pair.approaches[pair.foundIndex[i]] = (v1 - v2).Dot(pair.normals[i]);
+  }
+}
+
+/// Which of a swept pair's contacts bounce off in the integration step: those
+/// that approached faster than kBounceSpeed before its passes and took a
+/// push in them (they struck within the step). Each is given the pair's
+/// restitution of its approach as the speed it leaves at, the others none.
+bool pickBounces(CollisionPair& pair, const MgcVector3& down) {
+  bool any = false;
+  double* const speeds = pair.approaches;
+  for (std::uint32_t i = 0; i < pair.found.count; ++i) {
+    const std::uint32_t k = pair.foundIndex[i];
+    const double approach = speeds[k];
+    const bool struck = approach < -kBounceSpeed && pair.found.carried[k].Dot(pair.normals[i]) > 0.0;
+    speeds[k] = struck ? -pair.restitution * approach : 0.0;
+    any = any || struck;
+  }
+  pair.bouncing = any;
+  if (any) {
+    // A body struck from above by a body higher in the pile is held up by
+    // its supports: the blow bounces off it as off them.
+    const double firstBelow = pair.normals[0].Dot(down);
+    HardBody* lower = nullptr;
+    HardBody* upper = nullptr;
+    if (firstBelow > pairprocessing::kSupportCosine) {
+      lower = pair.firstBody;
+      upper = pair.secondBody;
+    } else if (-firstBelow > pairprocessing::kSupportCosine) {
+      lower = pair.secondBody;
+      upper = pair.firstBody;
+    }
+    if (lower != nullptr && !lower->isStatic() &&
+        (!lower->isActive() || (lower->getContactLevel() > 0 && lower->getContactLevel() < upper->getContactLevel()))) {
+      pair.held |= lower == pair.firstBody ? kHeldFirst : kHeldSecond;
+    }
+  }
+  return any;
 }
 }  // namespace
 
@@ -350,7 +412,21 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // the ground up, and met the other way round a resting stack creeps.
   std::vector<CollisionPair*>& pairs = processedPairs;
   pairs.clear();
-  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  std::size_t elastic = 0;
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair* pair = node->value;
+    pairs.push_back(pair);
+    if (mode == kRestingMode && pair->swept != 0 && pair->restitution > 0.0) ++elastic;
+  }
+  // A swept pair may strike within an integration step, through a contact
+  // found standing apart: its contacts' approach before the passes is kept.
+  if (elastic != 0) {
+    approachRecords.resize(elastic);
+    std::size_t next = 0;
+    for (CollisionPair* pair : pairs) {
+      if (pair->swept != 0 && pair->restitution > 0.0) pair->approaches = approachRecords[next++].data();
+    }
+  }
   const std::uint32_t helpers = passHelpers();
   // What each pair starts from is its own: the pairs go in any order.
   const auto forEachPair = [&](auto&& fn) {
@@ -367,6 +443,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     for (std::uint32_t k = 0; k < pair.found.count; ++k) pair.found.carried[k] = MgcVector3();
     measureSeparations(pair);
     if (mode == kRestingMode) {
+      if (pair.approaches != nullptr) measureApproaches(pair);
       pair.manifolds.clear();
       pair.scratch = 0;
       // A sleeping body holds what rests on it or leans on it. A swept
@@ -375,10 +452,13 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       // sleeper struck faster than a body at rest meets it is not held, so
       // that the impulse wakes it and it takes the blow, rather than
       // stopping the striking body dead as a wall would.
+      const double firstBelow = pair.found.count != 0 ? pair.normals[pair.foundSlot(0)].Dot(gravityDirection) : 0.0;
       const bool firstHeld =
-          sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false));
+          sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false) ||
+                                       firstBelow > pairprocessing::kSupportCosine);
       const bool secondHeld =
-          sleeping(pair.secondBody) && (pair.swept == 0 || !moving(pair.firstBody) || meetsSlowly(pair, true));
+          sleeping(pair.secondBody) && (pair.swept == 0 || !moving(pair.firstBody) || meetsSlowly(pair, true) ||
+                                        -firstBelow > pairprocessing::kSupportCosine);
       pair.held = (firstHeld ? kHeldFirst : 0) | (secondHeld ? kHeldSecond : 0);
     } else if (mode == kHitMode) {
       // A hit wakes a sleeping body, a body that only rests on it or leans
@@ -409,6 +489,18 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // the pair and its bodies: each pair is prepared just before it is read,
   // in one walk over the pairs.
   dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses, &prepare);
+  // The passes stop every contact that strikes within the step, as if it
+  // struck without bouncing. Those of swept pairs that struck fast bounce
+  // off in passes of their own, which ask for their bounce and again for no
+  // approach at every other contact: what the bounce pushes on takes it on
+  // to its supports.
+  if (elastic != 0) {
+    bool bounces = false;
+    for (CollisionPair* pair : pairs) {
+      if (pair->approaches != nullptr) bounces = pickBounces(*pair, gravityDirection) || bounces;
+    }
+    if (bounces) dealer.runPasses(pairs, mode, helpers, outFlags, kBouncePasses);
+  }
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -421,7 +513,11 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // only their small storage stays.
   piles.releaseArrays();
   clearScratch(heldUpper);
-  forEachPair([](CollisionPair& pair) { pair.held = 0; });
+  forEachPair([](CollisionPair& pair) {
+    pair.held = 0;
+    pair.approaches = nullptr;
+    pair.bouncing = false;
+  });
 }
 
 // A body is held on its supports (the slow bodies lower in the pile it

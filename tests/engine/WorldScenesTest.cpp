@@ -246,6 +246,41 @@ TEST(WorldScenes, BoxDroppedFromAMetreReboundsToTheSquareOfItsRestitution) {
   }
 }
 
+// A unit box dropped flat onto a unit box that rests on the slab, every
+// bounciness 0.3, at the solver's default 5 substeps: it meets the lower box
+// through a contact found standing apart, and the lower box, whose support
+// takes the blow, stays where it rests, so the upper one rebounds to e^2 of
+// its drop as off the slab, whether the lower box is awake or asleep.
+TEST(WorldScenes, BoxDroppedOnABoxRestingOnTheGroundReboundsToTheSquareOfItsRestitution) {
+  const double e = 0.3;
+  for (const bool asleep : {false, true}) {
+    for (const double drop : {0.5, 1.0}) {
+      SCOPED_TRACE(std::string(asleep ? "asleep, " : "awake, ") + std::to_string(drop));
+      HostWorld scene;
+      if (!asleep) scene.world.disableBodyDeactivation();
+      const double dt = 1.0 / kFramesPerSecond / 5;
+      HardBody* lower = scene.box(MgcVector3(0.0, 0.5, 0.0));
+      for (int i = 0; i < 100 && lower->isActive() == asleep; ++i) runSteps(scene.world, 1, dt);
+      ASSERT_EQ(lower->isActive(), !asleep);
+      HardBody* upper = scene.box(MgcVector3(0.0, 1.5 + drop, 0.0));
+      bool rising = false;
+      double top = 0.0;
+      double lowerMoved = 0.0;
+      for (int i = 0; i < 2 * kFramesPerSecond * 5; ++i) {
+        runSteps(scene.world, 1, dt);
+        lowerMoved = std::max(lowerMoved, (lower->getDyn().position - MgcVector3(0.0, 0.5, 0.0)).Length());
+        const double v = upper->getDyn().linearVelocity.y;
+        if (v > 0.0) rising = true;
+        if (rising && v < 0.0) break;
+        if (rising) top = std::max(top, upper->getDyn().position.y - 1.5);
+      }
+      ASSERT_TRUE(rising);
+      EXPECT_NEAR(top, e * e * drop, 0.01);
+      EXPECT_LT(lowerMoved, 0.001);
+    }
+  }
+}
+
 /// The angle in degrees of the rotation R.
 double turnDegrees(const MgcMatrix3& R) {
   const double c = std::max(-1.0, std::min(1.0, 0.5 * (R[0][0] + R[1][1] + R[2][2] - 1.0)));
