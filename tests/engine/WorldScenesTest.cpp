@@ -863,11 +863,51 @@ TEST(WorldScenes, DominoesFallInOrderAndEndLeaningWithoutOverlapping) {
   }
 }
 
+// At the host's default 5 substeps a tile's top edge may strike the next
+// 2 cm deep before the contact is found; what the strike leaves is taken
+// out once the row lies still: from 12 s on no two tiles are more than
+// 5 mm inside each other and no corner is deeper in the ground, whichever
+// way the row was knocked over.
+TEST(WorldScenes, DominoRowsAtTheDefaultSubstepsLieWithoutOverlap) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "20 s of play are the plain and memory-checked builds'";
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+  const std::vector<double> tips = {15.0};
+#else
+  const std::vector<double> tips = {15.0, 15.2, 15.8};
+#endif
+  constexpr int kDefaultSubsteps = 5;
+  constexpr double kAllowed = 0.005;
+  for (const double tip : tips) {
+    HostWorld scene;
+    const std::vector<HardBody*> row = addDominoes(scene, tip);
+    double worstOverlap = 0.0;
+    double worstSink = 0.0;
+    for (int f = 0; f < 20 * kFramesPerSecond; ++f) {
+      runSteps(scene.world, kDefaultSubsteps, 1.0 / kFramesPerSecond / kDefaultSubsteps);
+      if (f < 12 * kFramesPerSecond) continue;
+      std::vector<ConvexPolyhedron> boxes;
+      for (const HardBody* tile : row) boxes.push_back(placedBox(*tile, kDominoHalf));
+      for (int i = 0; i < kDominoCount; ++i) {
+        for (const MgcVector3& corner : boxes[i].vertices) worstSink = std::max(worstSink, -corner.y);
+        for (int j = i + 1; j < kDominoCount; ++j)
+          worstOverlap = std::max(worstOverlap, -separatingAxes(boxes[i], boxes[j]).gap);
+      }
+    }
+    EXPECT_LE(worstOverlap, kAllowed) << tip << " degrees";
+    EXPECT_LE(worstSink, kAllowed) << tip << " degrees";
+    // Every tile fell: none stands upright.
+    for (int i = 0; i < kDominoCount; ++i) EXPECT_GT(tiltDegrees(*row[i]), 45.0) << tip << " degrees, tile " << i;
+  }
+}
+
 // A row knocked over from rest has only the height its tiles lose to turn
 // into motion: at no frame does its energy, kinetic and potential, exceed
 // what it started with. Tiles leaning on the next touch it along one edge,
-// nearly on a line: rows tipped a little more or less end in such contacts
-// at other moments, at the default 5 substeps and at 10.
+// nearly on a line: rows tipped a little more or less meet such contacts
+// at other moments, at the default 5 substeps and at 10 (the rows that
+// gained most when such contacts were held as pinning the tile).
 TEST(WorldScenes, DominoRowsTippedAnyWayNeverGainEnergy) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   constexpr double kPlay = 4.0;
@@ -883,18 +923,21 @@ TEST(WorldScenes, DominoRowsTippedAnyWayNeverGainEnergy) {
     }
     return e;
   };
-  for (const double tip : {15.0, 15.6, 16.0, 16.2}) {
-    for (const int substeps : {5, 10}) {
-      HostWorld scene;
-      const std::vector<HardBody*> row = addDominoes(scene, tip);
-      const double start = energyOf(row);
-      double gained = 0.0;
-      for (int f = 0; f < static_cast<int>(kPlay * kFramesPerSecond); ++f) {
-        runSteps(scene.world, substeps, 1.0 / kFramesPerSecond / substeps);
-        gained = std::max(gained, energyOf(row) - start);
-      }
-      EXPECT_LE(gained, 1e-3 * start) << tip << " degrees, " << substeps << " substeps";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::vector<std::pair<double, int>> rows = {{16.2, 5}};
+#else
+  const std::vector<std::pair<double, int>> rows = {{15.0, 5}, {15.6, 10}, {16.0, 10}, {16.2, 5}, {16.2, 10}};
+#endif
+  for (const auto& [tip, substeps] : rows) {
+    HostWorld scene;
+    const std::vector<HardBody*> row = addDominoes(scene, tip);
+    const double start = energyOf(row);
+    double gained = 0.0;
+    for (int f = 0; f < static_cast<int>(kPlay * kFramesPerSecond); ++f) {
+      runSteps(scene.world, substeps, 1.0 / kFramesPerSecond / substeps);
+      gained = std::max(gained, energyOf(row) - start);
     }
+    EXPECT_LE(gained, 1e-3 * start) << tip << " degrees, " << substeps << " substeps";
   }
 }
 
