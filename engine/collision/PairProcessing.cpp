@@ -51,10 +51,11 @@ constexpr double kWedgeCosine = 0.25881904510252074;
 
 /// The approach speed (m/s) from which a swept pair's contact that strikes
 /// within an integration step bounces off. Slower, it is mostly a tile that
-/// tips or slides onto the next or onto the ground, which bounces at 1 to 3
-/// would leave overlapping or standing off its feet; a landing that slow is
-/// a drop under half a metre, which rebounds 4 cm at bounciness 0.3.
-constexpr double kBounceSpeed = 3.0;
+/// tips or slides onto the next, or falls onto the tiles and the ground with
+/// them, whose bounces at 0.5 to 2 feed each other: tiles thrown off their
+/// feet and into each other. A landing that slow is a drop under a third of
+/// a metre, which rebounds 3 cm at bounciness 0.3.
+constexpr double kBounceSpeed = 2.5;
 /// Passes over the pairs that give the struck contacts their bounce: one,
 /// since a body struck from above is held by its supports (pickBounces).
 constexpr int kBouncePasses = 1;
@@ -142,8 +143,13 @@ void measureSeparations(CollisionPair& pair) {
     foundDepths[index[i]] = depth;
   }
 }
+
 /// Each found contact's normal speed from the bodies' velocities as they
-/// stand (negative: approaching), by found index, into pair.approaches.
+/// stand (negative: approaching), by found index, into pair.approaches; 0
+/// for a contact that touches already. Only a contact that stands apart
+/// strikes within the step: one that touches and approaches is pressed by
+/// what the bodies meet elsewhere, and bounced off, it would pass the
+/// bounce on to them.
 void measureApproaches(CollisionPair& pair) {
   const RBDynamics& first = pair.firstBody->getDyn();
   const RBDynamics& second = pair.secondBody->getDyn();
@@ -153,7 +159,8 @@ void measureApproaches(CollisionPair& pair) {
     const MgcVector3 v1 = first.linearVelocity + first.angularVelocity.Cross(p - first.position);
     const MgcVector3 v2 = staticSecond ? pair.staticVelocity(i)
                                        : second.linearVelocity + second.angularVelocity.Cross(p - second.position);
-    pair.approaches[pair.foundIndex[i]] = (v1 - v2).Dot(pair.normals[i]);
+    const bool apart = closingGap(pair.depths[i]) > 0.0;
+    pair.approaches[pair.foundIndex[i]] = apart ? (v1 - v2).Dot(pair.normals[i]) : 0.0;
   }
 }
 
@@ -451,7 +458,9 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       // closes only in these passes, after the hits met it still apart: a
       // sleeper struck faster than a body at rest meets it is not held, so
       // that the impulse wakes it and it takes the blow, rather than
-      // stopping the striking body dead as a wall would.
+      // stopping the striking body dead as a wall would; struck from above,
+      // it is held, since what it rests on takes the blow (its own pairs
+      // are not among the step's while it sleeps).
       const double firstBelow = pair.found.count != 0 ? pair.normals[pair.foundSlot(0)].Dot(gravityDirection) : 0.0;
       const bool firstHeld =
           sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false) ||
