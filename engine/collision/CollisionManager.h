@@ -495,6 +495,11 @@ class CollisionManager {
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
   void handOverSplitPairs();
+  /// Lends each swept pair of `pairs` that may bounce (a restitution above
+  /// 0) an approach record: it may strike within an integration step,
+  /// through a contact found standing apart, and its contacts' approach
+  /// before the passes is kept. False when no pair takes one.
+  bool lendApproachRecords(const std::vector<CollisionPair*>& pairs);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);

@@ -362,6 +362,24 @@ bool PairDispatcher::testPiecesOverlap(HardBody* compound, HardBody* other, bool
   return false;
 }
 
+bool PairDispatcher::hullsMeet(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker) {
+  const Pk_jump* jump = narrowPhase.get();
+  const double reach = pairReach(body1, body2, sweepStep);
+  if (!spheresMeet(body1, body2, reach) || !boxesMeet(body1, body2, reach) || jump == nullptr) return false;
+  // A kept answer was found with contacts: the hulls overlap.
+  if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
+  // The cache is written back whether or not the hulls meet: apart, it
+  // holds the direction that separates them for the next step.
+  JumpState state = pairState(pair, false);
+  int overlap = jump->meshMeshOverlap(hullOf(body1), hullOf(body2), state);
+  // Swept hulls apart by less than their reach meet as well.
+  if (overlap == 0 && reach > 0.0 && jump->meshMeshDistance(hullOf(body1), hullOf(body2), reach, state) < reach) {
+    overlap = 1;
+  }
+  storePairState(pair, state, false);
+  return overlap != 0;
+}
+
 bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   // Resting bodies meet only where one of them waits for its first hit.
@@ -402,22 +420,8 @@ bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPa
       return boxesMeet(body1, body2) && treeOf(body1) != nullptr && mesh != nullptr && worldCapsule(body2, capsule) &&
              FaceTree::capsuleOverlap(treeOf(body1), *mesh, capsule, jump, pair->firstCachedNode);
     }
-    case kPairHullHull: {
-      const double reach = pairReach(body1, body2, sweepStep);
-      if (!spheresMeet(body1, body2, reach) || !boxesMeet(body1, body2, reach) || jump == nullptr) return false;
-      // A kept answer was found with contacts: the hulls overlap.
-      if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
-      // The cache is written back whether or not the hulls meet: apart, it
-      // holds the direction that separates them for the next step.
-      JumpState state = pairState(*pair, false);
-      int overlap = jump->meshMeshOverlap(hullOf(body1), hullOf(body2), state);
-      // Swept hulls apart by less than their reach meet as well.
-      if (overlap == 0 && reach > 0.0 && jump->meshMeshDistance(hullOf(body1), hullOf(body2), reach, state) < reach) {
-        overlap = 1;
-      }
-      storePairState(*pair, state, false);
-      return overlap != 0;
-    }
+    case kPairHullHull:
+      return hullsMeet(body1, body2, *pair, worker);
     case kPairHullMesh:
     case kPairMeshHull: {
       const bool hullFirst = body1->getType() == kHullBody;
@@ -558,6 +562,58 @@ bool PairDispatcher::addContactPair(CollisionPair* pair) {
   return true;
 }
 
+bool PairDispatcher::hullHullContacts(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker) {
+  const Pk_jump* jump = narrowPhase.get();
+  PairJumpContacts jumpContacts(pair);
+  if (jump == nullptr) return false;
+  JumpState state = pairState(pair, false);
+  bool found = false;
+  JumpFeatureLists lists;
+  const double reach = pairReach(body1, body2, sweepStep);
+  pair.swept = 0;
+  if (reach > 0.0) {
+    if (BroadPhase::sweptReach(*body1, sweepStep) > 0.0) pair.swept |= kSweptFirst;
+    if (BroadPhase::sweptReach(*body2, sweepStep) > 0.0) pair.swept |= kSweptSecond;
+  }
+  const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2);
+  bool apart = false;
+  if (answer != nullptr) {
+    // The searches would end as they ended for the kept answer.
+    state.vertexA = answer->featureIds[0];
+    state.vertexB = answer->featureIds[1];
+    state.direction = answer->direction;
+    lists = answer->lists();
+    found = jump->meshMeshFeatureContactsOf(hullOf(body1), hullOf(body2), lists, state, jumpContacts.out);
+    if (found) narrowMemos.keep(worker, body1, body2, state, lists);
+  } else {
+    if (reach > 0.0 && hullsApart(*jump, hullOf(body1), hullOf(body2), state)) {
+      // Swept hulls that stand apart: contacts standing apart within the
+      // reach, which the solves let close by no more than their gaps.
+      // Nothing is kept: the kept answers stand for overlapping hulls.
+      apart = jump->meshMeshNearContacts(hullOf(body1), hullOf(body2), reach, state, jumpContacts.out);
+      found = apart;
+      // Hulls the overlap test parts by less than the distance query
+      // tells from touching meet as touching hulls, searched afresh:
+      // from the state that parted them the contact query would find
+      // them apart too, and the pair would be lost.
+      if (!apart) state = freshJumpState();
+    }
+    if (!apart) {
+      found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
+      if (found) narrowMemos.keep(worker, body1, body2, state, lists);
+    }
+  }
+  storePairState(pair, state, false);
+  if (!found) {
+    pair.contactCount = 0;
+    return false;
+  }
+  spreadFirstContact(pair, jumpContacts.facesA[0], jumpContacts.facesB[0]);
+  if (body1->getParent() != nullptr || body2->getParent() != nullptr) pieceSetDepth(pair);
+  if (reach > 0.0 && !apart) addFacingPoints(*jump, pair, body1, body2, sweepStep, reach);
+  return true;
+}
+
 bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
                                            std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
@@ -583,55 +639,8 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
     case kPairCapsuleMesh:
     case kPairMeshCapsule:
       return meshCapsuleContacts(jump, body1, body2, set);
-    case kPairHullHull: {
-      if (jump == nullptr) return false;
-      JumpState state = pairState(*pair, false);
-      bool found = false;
-      JumpFeatureLists lists;
-      const double reach = pairReach(body1, body2, sweepStep);
-      pair->swept = 0;
-      if (reach > 0.0) {
-        if (BroadPhase::sweptReach(*body1, sweepStep) > 0.0) pair->swept |= kSweptFirst;
-        if (BroadPhase::sweptReach(*body2, sweepStep) > 0.0) pair->swept |= kSweptSecond;
-      }
-      const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2);
-      bool apart = false;
-      if (answer != nullptr) {
-        // The searches would end as they ended for the kept answer.
-        state.vertexA = answer->featureIds[0];
-        state.vertexB = answer->featureIds[1];
-        state.direction = answer->direction;
-        lists = answer->lists();
-        found = jump->meshMeshFeatureContactsOf(hullOf(body1), hullOf(body2), lists, state, jumpContacts.out);
-        if (found) narrowMemos.keep(worker, body1, body2, state, lists);
-      } else {
-        if (reach > 0.0 && hullsApart(*jump, hullOf(body1), hullOf(body2), state)) {
-          // Swept hulls that stand apart: contacts standing apart within the
-          // reach, which the solves let close by no more than their gaps.
-          // Nothing is kept: the kept answers stand for overlapping hulls.
-          apart = jump->meshMeshNearContacts(hullOf(body1), hullOf(body2), reach, state, jumpContacts.out);
-          found = apart;
-          // Hulls the overlap test parts by less than the distance query
-          // tells from touching meet as touching hulls, searched afresh:
-          // from the state that parted them the contact query would find
-          // them apart too, and the pair would be lost.
-          if (!apart) state = freshJumpState();
-        }
-        if (!apart) {
-          found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
-          if (found) narrowMemos.keep(worker, body1, body2, state, lists);
-        }
-      }
-      storePairState(*pair, state, false);
-      if (!found) {
-        pair->contactCount = 0;
-        return false;
-      }
-      spreadFirstContact(*pair, jumpContacts.facesA[0], jumpContacts.facesB[0]);
-      if (body1->getParent() != nullptr || body2->getParent() != nullptr) pieceSetDepth(*pair);
-      if (reach > 0.0 && !apart) addFacingPoints(*jump, *pair, body1, body2, sweepStep, reach);
-      return true;
-    }
+    case kPairHullHull:
+      return hullHullContacts(body1, body2, *pair, worker);
     case kPairHullMesh:
     case kPairMeshHull: {
       const bool meshFirst = body1->getType() == kTriMeshBody;

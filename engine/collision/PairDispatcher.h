@@ -109,6 +109,13 @@ class PairDispatcher {
   /// Appends the contacts of `source` to `pair`, cutting both sets to
   /// kMergedContacts first when together they would reach kMaxPairContacts.
   static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
+  /// The overlap test of two hulls, on the pair's narrow-phase cache; swept
+  /// hulls apart by less than their reach meet too.
+  bool hullsMeet(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker);
+  /// Contact generation of two hulls, on the pair's narrow-phase cache and
+  /// the kept answers; a swept pair's hulls that stand apart within their
+  /// reach meet with contacts standing apart.
+  bool hullHullContacts(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker);
 
   /// The free pair records of every thread slot, which scratch pairs come
   /// from, with each slot's contact scratch and set-aside blocks.

@@ -199,6 +199,27 @@ bool pickBounces(CollisionPair& pair, const MgcVector3& down) {
   }
   return any;
 }
+/// The sides of the pair the resting passes hold in place: its sleeping
+/// bodies, which hold what rests on them or leans on them. A swept body may
+/// strike a sleeper through a contact found standing apart, which closes
+/// only in these passes, after the hits met it still apart: a sleeper struck
+/// faster than a body at rest meets it is not held, so that the impulse
+/// wakes it and it takes the blow, rather than stopping the striking body
+/// dead as a wall would; struck from above, it is held, since what it rests
+/// on takes the blow (its own pairs are not among the step's while it
+/// sleeps).
+std::uint8_t sleepersHeldAtRest(const CollisionPair& pair, const MgcVector3& gravityDirection) {
+  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
+  const auto moving = [](const HardBody* b) { return b->isActive() && !b->isStatic(); };
+  const double firstBelow = pair.found.count != 0 ? pair.normals[pair.foundSlot(0)].Dot(gravityDirection) : 0.0;
+  const bool firstHeld =
+      sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false) ||
+                                   firstBelow > pairprocessing::kSupportCosine);
+  const bool secondHeld =
+      sleeping(pair.secondBody) && (pair.swept == 0 || !moving(pair.firstBody) || meetsSlowly(pair, true) ||
+                                    -firstBelow > pairprocessing::kSupportCosine);
+  return (firstHeld ? kHeldFirst : 0) | (secondHeld ? kHeldSecond : 0);
+}
 }  // namespace
 
 // ---- Extraction ------------------------------------------------------------------
@@ -412,6 +433,18 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   return result;
 }
 
+bool CollisionManager::lendApproachRecords(const std::vector<CollisionPair*>& pairs) {
+  std::size_t elastic = 0;
+  for (const CollisionPair* pair : pairs) elastic += pair->swept != 0 && pair->restitution > 0.0 ? 1 : 0;
+  if (elastic == 0) return false;
+  approachRecords.resize(elastic);
+  std::size_t next = 0;
+  for (CollisionPair* pair : pairs) {
+    if (pair->swept != 0 && pair->restitution > 0.0) pair->approaches = approachRecords[next++].data();
+  }
+  return true;
+}
+
 void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
                                     const MgcVector3& gravityDirection, std::uint32_t& outFlags) {
   if (stepPairs.getCount() == 0) return;
@@ -419,21 +452,8 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // the ground up, and met the other way round a resting stack creeps.
   std::vector<CollisionPair*>& pairs = processedPairs;
   pairs.clear();
-  std::size_t elastic = 0;
-  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
-    CollisionPair* pair = node->value;
-    pairs.push_back(pair);
-    if (mode == kRestingMode && pair->swept != 0 && pair->restitution > 0.0) ++elastic;
-  }
-  // A swept pair may strike within an integration step, through a contact
-  // found standing apart: its contacts' approach before the passes is kept.
-  if (elastic != 0) {
-    approachRecords.resize(elastic);
-    std::size_t next = 0;
-    for (CollisionPair* pair : pairs) {
-      if (pair->swept != 0 && pair->restitution > 0.0) pair->approaches = approachRecords[next++].data();
-    }
-  }
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  const bool elastic = mode == kRestingMode && lendApproachRecords(pairs);
   const std::uint32_t helpers = passHelpers();
   // What each pair starts from is its own: the pairs go in any order.
   const auto forEachPair = [&](auto&& fn) {
@@ -453,22 +473,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
       if (pair.approaches != nullptr) measureApproaches(pair);
       pair.manifolds.clear();
       pair.scratch = 0;
-      // A sleeping body holds what rests on it or leans on it. A swept
-      // body may strike it through a contact found standing apart, which
-      // closes only in these passes, after the hits met it still apart: a
-      // sleeper struck faster than a body at rest meets it is not held, so
-      // that the impulse wakes it and it takes the blow, rather than
-      // stopping the striking body dead as a wall would; struck from above,
-      // it is held, since what it rests on takes the blow (its own pairs
-      // are not among the step's while it sleeps).
-      const double firstBelow = pair.found.count != 0 ? pair.normals[pair.foundSlot(0)].Dot(gravityDirection) : 0.0;
-      const bool firstHeld =
-          sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false) ||
-                                       firstBelow > pairprocessing::kSupportCosine);
-      const bool secondHeld =
-          sleeping(pair.secondBody) && (pair.swept == 0 || !moving(pair.firstBody) || meetsSlowly(pair, true) ||
-                                        -firstBelow > pairprocessing::kSupportCosine);
-      pair.held = (firstHeld ? kHeldFirst : 0) | (secondHeld ? kHeldSecond : 0);
+      pair.held = sleepersHeldAtRest(pair, gravityDirection);
     } else if (mode == kHitMode) {
       // A hit wakes a sleeping body, a body that only rests on it or leans
       // on it does not: the sleeper holds as in the resting passes. Else a
@@ -503,7 +508,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // off in passes of their own, which ask for their bounce and again for no
   // approach at every other contact: what the bounce pushes on takes it on
   // to its supports.
-  if (elastic != 0) {
+  if (elastic) {
     bool bounces = false;
     for (CollisionPair* pair : pairs) {
       if (pair->approaches != nullptr) bounces = pickBounces(*pair, gravityDirection) || bounces;
