@@ -54,6 +54,9 @@ bool PrivateWorld::step(double dt) {
     listed.sleeping = &orderFor(kOnSleeping);
     listed.barriers = &orderFor(kOnBarriers);
     listed.distinct = true;
+    // Bodies fast enough to pass into others within the step meet them
+    // before they do.
+    manager.setSweepStep(dt);
     const int contacts = manager.contactPass(listed);
     const int result = contacts != 0 ? contacts : crackers;
     if (result != 1) return true;
@@ -110,6 +113,9 @@ bool PrivateWorld::advance(double dt, std::int64_t* out) {
     collisionManager->processPairs(&dynamicBodies, kPairProcessingMode, direction, outFlags);
     updateActivation(stepTime, stepLength(i + 1));
   }
+  // A swept body that passed into another within the substep, through a
+  // gap its pair was found with, goes back to where they touch.
+  collisionManager->clampSweptMotion();
   if (isBodyDeactivationEnabled()) collisionManager->settleRestingBodies();
   ZOV_ASSERT(listsKeepTheirRules());
   return true;

@@ -5,6 +5,7 @@
 
 #include "engine/bodies/CapsuleBody.h"
 #include "engine/bodies/HardBody.h"
+#include "engine/collision/ContactDepths.h"
 #include "engine/collision/threads/WorkerPool.h"
 
 using Mgc::MgcVector3;
@@ -66,7 +67,22 @@ BroadPhase::SlotKind BroadPhase::kindOf(const HardBody* body) {
   }
 }
 
-BroadPhase::Box BroadPhase::tightBox(HardBody* body) {
+double BroadPhase::sweptReach(HardBody& body, double seconds) {
+  if (!(seconds > 0.0) || body.getType() != kHullBody || body.getParent() != nullptr || body.isStatic() ||
+      !body.isActive()) {
+    return 0.0;
+  }
+  const RBDynamics& state = body.getDyn();
+  const HardBodyShape& shape = body.getShape();
+  const double arm = shape.radius + (shape.worldCenter - state.position).Length();
+  const double travel = (state.linearVelocity.Length() + state.angularVelocity.Length() * arm) * seconds;
+  const MgcVector3& half = body.getBbox().extents;
+  const double thickness = 2.0 * std::min(half.x, std::min(half.y, half.z));
+  if (!(travel > kSweptShare * thickness)) return 0.0;
+  return kSweptReachShare * travel + kSweptReachFixed;
+}
+
+BroadPhase::Box BroadPhase::tightBox(HardBody* body) const {
   const double inf = HUGE_VAL;
   MgcVector3 lo(inf, inf, inf);
   MgcVector3 hi(-inf, -inf, -inf);
@@ -78,6 +94,9 @@ BroadPhase::Box BroadPhase::tightBox(HardBody* body) {
   for (int row = 0; row < 3; ++row) {
     for (int col = 0; col < 3; ++col) half[row] += std::fabs(box.axes[row][col]) * std::fabs(box.extents[col]);
   }
+  // A swept body meets what it may reach within the step.
+  const double reach = sweptReach(*body, sweepStep);
+  for (int k = 0; k < 3; ++k) half[k] += reach;
   growBox(lo, hi, box.center, half);
   // Two capsules meet without the box test.
   if (body->getType() == kCapsuleBody || body->getType() == kCrackerBody) {

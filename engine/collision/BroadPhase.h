@@ -38,6 +38,16 @@ class BroadPhase {
   void clear(WorkerPool* pool = nullptr, std::uint32_t helpers = 0);
   /// Forgets every body, as a new table would.
   void reset();
+  /// The step the bodies move through before the next pass (s): a swept
+  /// body's box grows by how far it may travel in it (sweptReach). 0, the
+  /// start, grows none.
+  void setSweepStep(double seconds) { sweepStep = seconds > 0.0 ? seconds : 0.0; }
+  /// How far the body's points may travel in a step of `seconds`: its
+  /// speed and its turn over its farthest point, with the margins of
+  /// kSweptReachShare and kSweptReachFixed; 0 for a body that is not a free
+  /// hull (static, asleep, a piece or another shape) or whose points travel
+  /// less than kSweptShare of its thickness (its box's least extent).
+  static double sweptReach(HardBody& body, double seconds);
   /// Calls fn(slot) for each bounded slot whose box meets the slot's, in no
   /// particular order.
   template <typename Fn>
@@ -105,8 +115,8 @@ class BroadPhase {
     std::vector<std::uint32_t> partners;
   };
   static SlotKind kindOf(const HardBody* body);
-  /// The tight box of the body.
-  static Box tightBox(HardBody* body);
+  /// The tight box of the body, grown by its reach over the sweep step.
+  Box tightBox(HardBody* body) const;
   /// The tight box widened by the margin.
   static Box widened(const Box& box);
   static bool meet(const Box& a, const Box& b);
@@ -158,6 +168,7 @@ class BroadPhase {
   /// boxes that meet share the cell of the lower corner of their overlap.
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> cells;
   double cellInverse = 1.0;
+  double sweepStep = 0.0;
   bool gridChosen = false;
   /// Bounded entries and large ones when the cell size was chosen.
   std::uint32_t griddedEntries = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "engine/collision/BroadPhase.h"
 #include "engine/collision/ContactDepths.h"
 #include "engine/collision/ContactResolver.h"
+#include "engine/collision/ContactSet.h"
 #include "engine/collision/ManifoldPool.h"
 #include "engine/collision/PairDealer.h"
 #include "engine/collision/PairDispatcher.h"
@@ -205,6 +207,14 @@ class CollisionManager {
   /// (both, by their masses, side by side). Runs on the calling thread (the
   /// depths measured on the helpers): the same poses at any thread count.
   void correctPositions();
+  /// Cuts back the motion of the bodies swept in the step (their pairs'
+  /// `swept` bits) that passed, within the step, through a gap their pair
+  /// was found with into the other body beyond the slop of correctPositions:
+  /// each goes back along its motion since its last state (position and
+  /// turn alike) to where the first such contact touches, as a swept test
+  /// would have stopped it. Velocities are kept. Once per advance, after
+  /// the last integration step; on the calling thread.
+  void clampSweptMotion();
   /// The deepest overlap of the pair's contacts (0 when none overlaps), its
   /// bodies shifted by the given translations; each contact's overlap into
   /// `overlaps` (contactCount entries) when given.
@@ -347,6 +357,14 @@ class CollisionManager {
   /// are integrated before contacts are solved again: a contact whose
   /// points stand a gap apart may approach by that gap over this time.
   void setSolveStep(double seconds) { closingRate = seconds > 0.0 ? 1.0 / seconds : 0.0; }
+  /// The step the bodies move through after the next contact pass (s):
+  /// hulls that may travel more than a share of their thickness in it are
+  /// swept, and meet what they may reach in it with contacts standing apart
+  /// (BroadPhase::sweptReach). 0, the start, sweeps none.
+  void setSweepStep(double seconds) {
+    dispatcher.setSweepStep(seconds);
+    broadPhase.setSweepStep(seconds);
+  }
   /// Ordered extraction: 1 on, 0 off (at construction).
   std::uint8_t getOrderedExtraction() const { return orderedExtraction; }
   void setOrderedExtraction(std::uint8_t value) { orderedExtraction = value; }
@@ -477,6 +495,11 @@ class CollisionManager {
   /// replaced by the pairs that a fresh pair test finds between the parts
   /// it left (fragments, released bodies) and the other body, in place.
   void handOverSplitPairs();
+  /// Lends each swept pair of `pairs` that may bounce (a restitution above
+  /// 0) an approach record: it may strike within an integration step,
+  /// through a contact found standing apart, and its contacts' approach
+  /// before the passes is kept. False when no pair takes one.
+  bool lendApproachRecords(const std::vector<CollisionPair*>& pairs);
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
@@ -573,11 +596,22 @@ class CollisionManager {
     std::uint32_t index;
   };
   std::vector<CorrectedBody> correctedBodies;
+  /// A body clampSweptMotion cuts back: the share of its motion it keeps
+  /// and the pass slot it had before it lent one.
+  struct ClampedBody {
+    HardBody* body;
+    double share;
+    std::int32_t keptSlot;
+  };
+  std::vector<ClampedBody> clampedBodies;
   std::vector<CorrectedPair> correctedPairs;
   /// Which of the step's pairs overlap beyond correctPositions's slop.
   std::vector<std::uint8_t> correctedDeep;
   /// The pairs of the running pair processing, and which bear weight.
   std::vector<CollisionPair*> processedPairs;
+  /// The approach records the advance's passes lend the swept pairs that
+  /// may bounce (CollisionPair::approaches).
+  std::vector<std::array<double, kMaxPairContacts>> approachRecords;
   /// How much each pair holds one body up on the other (processPairs), and
   /// the number of the body it holds up (its kept entry in the bounds table
   /// as read ahead, then its BodyNumbers number).

@@ -232,6 +232,9 @@ void CollisionPair::reset() {
   manifoldRows = 0;
   backedOff = 0;
   held = 0;
+  swept = 0;
+  bouncing = false;
+  approaches = nullptr;
   found.count = 0;
   useSolveArrays(nullptr);
   manifolds.clear();
@@ -256,6 +259,7 @@ void CollisionPair::copyFrom(const CollisionPair& other) {
   contactCount = other.contactCount < kMaxPairContacts ? other.contactCount : kMaxPairContacts;
   if (!reserveContacts(contactCount)) contactCount = contactCapacity();
   secondCount = other.secondCount;
+  swept = other.swept;
   for (std::uint32_t i = 0; i < contactCount; ++i) {
     points[i] = other.points[i];
     secondPoints[i] = other.secondPoints[i];

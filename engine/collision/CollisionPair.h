@@ -41,6 +41,9 @@ class ContactVectors {
 /// Sides of a pair the contact solves hold in place.
 constexpr std::uint8_t kHeldFirst = 1;
 constexpr std::uint8_t kHeldSecond = 2;
+/// CollisionPair::swept's bits: the first body was swept; the second.
+constexpr std::uint8_t kSweptFirst = 1;
+constexpr std::uint8_t kSweptSecond = 2;
 
 /// What the contact solver makes of a pair.
 enum ContactStatus : std::uint32_t {
@@ -157,6 +160,22 @@ class CollisionPair {
   /// kHeldFirst and kHeldSecond: the sides the solves hold in place, as if
   /// static (the body lower in a pile while the pairs above it are solved).
   std::uint8_t held = 0;
+  /// kSweptFirst and kSweptSecond: the bodies of the pair that were swept
+  /// when it was found (its contacts may stand apart by up to their reach).
+  /// The solves measure every found contact of such a pair again at each
+  /// step, those they set aside included, so that no gap found once is
+  /// closed again at every step; the motion of a swept body that passes
+  /// into the other through such a gap within the step is cut back to where
+  /// they touch (CollisionManager::clampSweptMotion).
+  std::uint8_t swept = 0;
+  /// Whether the advance's passes give some contact of the pair its bounce
+  /// (`approaches` then holds, by found index, the speed each leaves at).
+  bool bouncing = false;
+  /// While the advance's passes run on a swept pair that bounces at all: by
+  /// found index, each contact's normal speed before the step's passes
+  /// (negative: approaching), then the speed it bounces off at (0 for
+  /// none). Lent by the pair processing, null otherwise.
+  double* approaches = nullptr;
 
   /// Whether the solves move the first body; the second.
   bool movesFirst() const { return (held & kHeldFirst) == 0; }

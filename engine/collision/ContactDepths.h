@@ -20,3 +20,14 @@ inline double closingGap(double depth) {
   const double gap = depth + (kRestingOverlap - kTouchRounding);
   return gap > 0.0 ? gap : 0.0;
 }
+
+/// A body whose points may travel more than this share of its thickness in
+/// a step is swept: its bounds and pair tests reach as far as it may travel,
+/// so that it meets, as contacts standing apart, the bodies it would
+/// otherwise pass into within the step before a contact is found.
+constexpr double kSweptShare = 0.02;
+/// How much further than its points' present speeds carry them a swept
+/// body's reach goes (the step's forces and turning may take them further),
+/// as a share and a fixed length (m).
+constexpr double kSweptReachShare = 1.5;
+constexpr double kSweptReachFixed = 1e-3;

@@ -185,6 +185,28 @@ void classifyMotion(CollisionPair& pair, const RBDynamics& state1, const RBDynam
   }
 }
 
+/// A bouncing pair's contacts that leave at a speed (CollisionPair::
+/// approaches) ask for that speed apart rather than for no approach: their
+/// gap, which they closed within the step, no longer counts.
+void askForBounces(CollisionPair& pair, double closingRate) {
+  MgcVector3* const relative = pair.relativeVelocities;
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const double speed = pair.approaches[pair.foundIndex[i]];
+    if (!(speed > 0.0)) continue;
+    const double gap = closingGap(pair.depths[i]);
+    relative[i] -= pair.normals[i] * ((gap > 0.0 ? gap * closingRate : 0.0) + speed);
+  }
+}
+
+/// A swept pair's contacts that stand apart strike, if at all, within the
+/// advance's integration steps, which give them their bounce when they do
+/// (CollisionManager::processPairs): the hits leave them out.
+void leaveGapsToTheAdvance(CollisionPair& pair) {
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    if (closingGap(pair.depths[i]) > 0.0) pair.relativeVelocities[i] = pair.normals[i];
+  }
+}
+
 }  // namespace
 
 void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, double closingRate, bool again) {
@@ -200,6 +222,7 @@ void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, 
   }
 
   if (hint == kContactResting) {
+    if (pair.bouncing && pair.approaches != nullptr) askForBounces(pair, closingRate);
     for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
       if (pair.relativeVelocities[i].Dot(pair.normals[i]) < -zov::kTolerance) {
         pair.status = kContactResting;
@@ -209,6 +232,7 @@ void ContactResolver::classifyContacts(CollisionPair& pair, std::uint32_t hint, 
     return;
   }
 
+  if (pair.swept != 0 && pair.restitution > 0.0) leaveGapsToTheAdvance(pair);
   const RBDynamics& last1 = first->getLastDyn();
   const RBDynamics& last2 = second->getLastDyn();
   const bool secondMoves = !second->isStatic();

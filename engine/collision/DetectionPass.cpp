@@ -57,6 +57,14 @@ DetectionPass& CollisionManager::detectionPass() {
 int CollisionManager::detectContacts(EngineList<HardBody*>* active, EngineList<HardBody*>* statics,
                                      EngineList<HardBody*>* sleeping, EngineList<HardBody*>* barriers) {
   const ListedBodies listed(active, statics, sleeping, barriers);
+  // The detection asks which bodies touch: none is swept.
+  const double sweep = dispatcher.getSweepStep();
+  setSweepStep(0.0);
+  struct KeepSweep {
+    CollisionManager& manager;
+    double seconds;
+    ~KeepSweep() { manager.setSweepStep(seconds); }
+  } keepSweep{*this, sweep};
   return detectionPass().run(listed.view, 0, false);
 }
 

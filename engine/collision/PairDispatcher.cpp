@@ -10,8 +10,12 @@
 #include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HullBody.h"
 #include "engine/bodies/TriMeshBody.h"
+#include "engine/collision/BroadPhase.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactDepths.h"
+#include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactResolver.h"
+#include "engine/collision/narrowphase/ContactClipping.h"
 #include "engine/collision/narrowphase/FaceTree.h"
 #include "engine/collision/narrowphase/PkJump.h"
 #include "geometry/ContactBuilders.h"
@@ -51,14 +55,32 @@ void refresh(HardBody* body) {
   if (body->getType() != kPhantomBody && !body->isWorldModified()) body->updateWorldData();
 }
 
-/// |c1 - c2|^2 - (r1 + r2)^2 < 1e-5 on the bodies' bounding spheres as the
-/// last world update stored them.
-bool spheresMeet(const HardBody* a, const HardBody* b) {
-  const double reach = a->getShape().radius + b->getShape().radius;
+/// |c1 - c2|^2 - (r1 + r2 + gap)^2 < 1e-5 on the bodies' bounding spheres as
+/// the last world update stored them.
+bool spheresMeet(const HardBody* a, const HardBody* b, double gap = 0.0) {
+  const double reach = a->getShape().radius + b->getShape().radius + gap;
   return (a->getShape().worldCenter - b->getShape().worldCenter).SquaredLength() - reach * reach < zov::kTolerance;
 }
 
-bool boxesMeet(HardBody* a, HardBody* b) { return obbOverlap(a->getBbox(), b->getBbox()); }
+/// The bodies' world boxes overlap, the first's grown by `gap` on every side.
+bool boxesMeet(HardBody* a, HardBody* b, double gap = 0.0) {
+  if (gap <= 0.0) return obbOverlap(a->getBbox(), b->getBbox());
+  ZOVbox grown = a->getBbox();
+  for (int k = 0; k < 3; ++k) grown.extents[k] += gap;
+  grown.maxExtent += gap;
+  return obbOverlap(grown, b->getBbox());
+}
+
+/// The least gap (m) at which a point of a face facing a touching one joins
+/// the contacts: closer ones stand where the found contacts do.
+constexpr double kFacingPointLeast = 1e-3;
+
+/// How far apart two hulls may stand and still meet in a pass before a step
+/// of `seconds`: the sum of their reaches when one of them is swept.
+double pairReach(HardBody* a, HardBody* b, double seconds) {
+  if (!(seconds > 0.0) || a->getParent() != nullptr || b->getParent() != nullptr) return 0.0;
+  return BroadPhase::sweptReach(*a, seconds) + BroadPhase::sweptReach(*b, seconds);
+}
 
 bool worldCapsule(const HardBody* body, ZOVcapsule& capsule) {
   return static_cast<const CapsuleBody*>(body)->placedCapsule(capsule);
@@ -245,6 +267,43 @@ bool capsulePlaneContacts(const HardBody* body, const BarrierBody& plane, Contac
   return set.size() > 0;
 }
 
+/// Whether the hulls stand apart by the overlap test, run on a copy of the
+/// pair's state: the state takes its answer only when apart, so that the
+/// contact query of overlapping hulls starts from the state as it was.
+bool hullsApart(const Pk_jump& jump, const BVmesh* a, const BVmesh* b, JumpState& state) {
+  JumpState probe = state;
+  if (jump.meshMeshOverlap(a, b, probe) != 0) return false;
+  state = probe;
+  return true;
+}
+
+/// Swept hulls that touch: the rest of the faces that face each other
+/// across the contact, standing apart by less than they close within the
+/// step at their present speeds (with the reach's margins), join the
+/// contacts with their gaps, so that a face turning onto the other (a tile
+/// slapping down flat) meets it along its whole length, not only where it
+/// touches. Points that do not close so fast are left out: a face resting
+/// at a slant on another gains nothing.
+void addFacingPoints(const Pk_jump& jump, CollisionPair& pair, HardBody* body1, HardBody* body2, double seconds,
+                     double reach) {
+  MgcVector3 points[kMaxPolygonClipPoints];
+  double gaps[kMaxPolygonClipPoints];
+  MgcVector3 normal;
+  const std::uint32_t n = jump.meshMeshFacingPoints(hullOf(body1), hullOf(body2), pair.normals[0], reach,
+                                                    kFacingPointLeast, points, gaps, normal);
+  if (n == 0) return;
+  const RBDynamics& state1 = body1->getDyn();
+  const RBDynamics& state2 = body2->getDyn();
+  ContactSet set = pair.contactSet();
+  for (std::uint32_t k = 0; k < n; ++k) {
+    MgcVector3 relative = contactkinematics::velocityAt(state1, points[k]);
+    if (!body2->isStatic()) relative -= contactkinematics::velocityAt(state2, points[k]);
+    const double closing = -relative.Dot(normal) * seconds;
+    if (!(kSweptReachShare * closing + kSweptReachFixed > gaps[k])) continue;
+    if (!set.append(points[k], normal, gaps[k], pair.features[0].firstFeature, pair.features[0].secondFeature)) break;
+  }
+}
+
 }  // namespace
 
 // ---- Shape-pair codes ---------------------------------------------------------------
@@ -303,6 +362,24 @@ bool PairDispatcher::testPiecesOverlap(HardBody* compound, HardBody* other, bool
   return false;
 }
 
+bool PairDispatcher::hullsMeet(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker) {
+  const Pk_jump* jump = narrowPhase.get();
+  const double reach = pairReach(body1, body2, sweepStep);
+  if (!spheresMeet(body1, body2, reach) || !boxesMeet(body1, body2, reach) || jump == nullptr) return false;
+  // A kept answer was found with contacts: the hulls overlap.
+  if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
+  // The cache is written back whether or not the hulls meet: apart, it
+  // holds the direction that separates them for the next step.
+  JumpState state = pairState(pair, false);
+  int overlap = jump->meshMeshOverlap(hullOf(body1), hullOf(body2), state);
+  // Swept hulls apart by less than their reach meet as well.
+  if (overlap == 0 && reach > 0.0 && jump->meshMeshDistance(hullOf(body1), hullOf(body2), reach, state) < reach) {
+    overlap = 1;
+  }
+  storePairState(pair, state, false);
+  return overlap != 0;
+}
+
 bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPair* pair, std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
   // Resting bodies meet only where one of them waits for its first hit.
@@ -343,17 +420,8 @@ bool PairDispatcher::testShapePair(HardBody* body1, HardBody* body2, CollisionPa
       return boxesMeet(body1, body2) && treeOf(body1) != nullptr && mesh != nullptr && worldCapsule(body2, capsule) &&
              FaceTree::capsuleOverlap(treeOf(body1), *mesh, capsule, jump, pair->firstCachedNode);
     }
-    case kPairHullHull: {
-      if (!spheresMeet(body1, body2) || !boxesMeet(body1, body2) || jump == nullptr) return false;
-      // A kept answer was found with contacts: the hulls overlap.
-      if (narrowMemos.answerFor(worker, body1, body2) != nullptr) return true;
-      // The cache is written back whether or not the hulls meet: apart, it
-      // holds the direction that separates them for the next step.
-      JumpState state = pairState(*pair, false);
-      const int overlap = jump->meshMeshOverlap(hullOf(body1), hullOf(body2), state);
-      storePairState(*pair, state, false);
-      return overlap != 0;
-    }
+    case kPairHullHull:
+      return hullsMeet(body1, body2, *pair, worker);
     case kPairHullMesh:
     case kPairMeshHull: {
       const bool hullFirst = body1->getType() == kHullBody;
@@ -494,6 +562,58 @@ bool PairDispatcher::addContactPair(CollisionPair* pair) {
   return true;
 }
 
+bool PairDispatcher::hullHullContacts(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker) {
+  const Pk_jump* jump = narrowPhase.get();
+  PairJumpContacts jumpContacts(pair);
+  if (jump == nullptr) return false;
+  JumpState state = pairState(pair, false);
+  bool found = false;
+  JumpFeatureLists lists;
+  const double reach = pairReach(body1, body2, sweepStep);
+  pair.swept = 0;
+  if (reach > 0.0) {
+    if (BroadPhase::sweptReach(*body1, sweepStep) > 0.0) pair.swept |= kSweptFirst;
+    if (BroadPhase::sweptReach(*body2, sweepStep) > 0.0) pair.swept |= kSweptSecond;
+  }
+  const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2);
+  bool apart = false;
+  if (answer != nullptr) {
+    // The searches would end as they ended for the kept answer.
+    state.vertexA = answer->featureIds[0];
+    state.vertexB = answer->featureIds[1];
+    state.direction = answer->direction;
+    lists = answer->lists();
+    found = jump->meshMeshFeatureContactsOf(hullOf(body1), hullOf(body2), lists, state, jumpContacts.out);
+    if (found) narrowMemos.keep(worker, body1, body2, state, lists);
+  } else {
+    if (reach > 0.0 && hullsApart(*jump, hullOf(body1), hullOf(body2), state)) {
+      // Swept hulls that stand apart: contacts standing apart within the
+      // reach, which the solves let close by no more than their gaps.
+      // Nothing is kept: the kept answers stand for overlapping hulls.
+      apart = jump->meshMeshNearContacts(hullOf(body1), hullOf(body2), reach, state, jumpContacts.out);
+      found = apart;
+      // Hulls the overlap test parts by less than the distance query
+      // tells from touching meet as touching hulls, searched afresh:
+      // from the state that parted them the contact query would find
+      // them apart too, and the pair would be lost.
+      if (!apart) state = freshJumpState();
+    }
+    if (!apart) {
+      found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
+      if (found) narrowMemos.keep(worker, body1, body2, state, lists);
+    }
+  }
+  storePairState(pair, state, false);
+  if (!found) {
+    pair.contactCount = 0;
+    return false;
+  }
+  spreadFirstContact(pair, jumpContacts.facesA[0], jumpContacts.facesB[0]);
+  if (body1->getParent() != nullptr || body2->getParent() != nullptr) pieceSetDepth(pair);
+  if (reach > 0.0 && !apart) addFacingPoints(*jump, pair, body1, body2, sweepStep, reach);
+  return true;
+}
+
 bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, CollisionPair* pair,
                                            std::uint32_t worker) {
   if (body1 == nullptr || body2 == nullptr || pair == nullptr) return false;
@@ -519,31 +639,8 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
     case kPairCapsuleMesh:
     case kPairMeshCapsule:
       return meshCapsuleContacts(jump, body1, body2, set);
-    case kPairHullHull: {
-      if (jump == nullptr) return false;
-      JumpState state = pairState(*pair, false);
-      bool found = false;
-      JumpFeatureLists lists;
-      if (const NarrowPhaseMemo* answer = narrowMemos.answerFor(worker, body1, body2)) {
-        // The searches would end as they ended for the kept answer.
-        state.vertexA = answer->featureIds[0];
-        state.vertexB = answer->featureIds[1];
-        state.direction = answer->direction;
-        lists = answer->lists();
-        found = jump->meshMeshFeatureContactsOf(hullOf(body1), hullOf(body2), lists, state, jumpContacts.out);
-      } else {
-        found = jump->meshMeshContacts(hullOf(body1), hullOf(body2), state, jumpContacts.out, &lists);
-      }
-      if (found) narrowMemos.keep(worker, body1, body2, state, lists);
-      storePairState(*pair, state, false);
-      if (!found) {
-        pair->contactCount = 0;
-        return false;
-      }
-      spreadFirstContact(*pair, jumpContacts.facesA[0], jumpContacts.facesB[0]);
-      if (body1->getParent() != nullptr || body2->getParent() != nullptr) pieceSetDepth(*pair);
-      return true;
-    }
+    case kPairHullHull:
+      return hullHullContacts(body1, body2, *pair, worker);
     case kPairHullMesh:
     case kPairMeshHull: {
       const bool meshFirst = body1->getType() == kTriMeshBody;

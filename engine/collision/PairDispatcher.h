@@ -94,6 +94,12 @@ class PairDispatcher {
   static void filterDepthOutliers(CollisionPair& pair);
   /// Appends a pair found in contact to the new pairs; true.
   bool addContactPair(CollisionPair* pair);
+  /// The step the bodies move through before the next pass (s): two hulls,
+  /// one of them swept (BroadPhase::sweptReach), that stand apart by less
+  /// than their reaches over it meet, with contacts standing apart. 0, the
+  /// start, sweeps none.
+  void setSweepStep(double seconds) { sweepStep = seconds > 0.0 ? seconds : 0.0; }
+  double getSweepStep() const { return sweepStep; }
 
  private:
   /// Walks the pieces of the fracture body `compound` (the pair's first body
@@ -103,6 +109,13 @@ class PairDispatcher {
   /// Appends the contacts of `source` to `pair`, cutting both sets to
   /// kMergedContacts first when together they would reach kMaxPairContacts.
   static void appendPairContacts(CollisionPair& pair, CollisionPair& source);
+  /// The overlap test of two hulls, on the pair's narrow-phase cache; swept
+  /// hulls apart by less than their reach meet too.
+  bool hullsMeet(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker);
+  /// Contact generation of two hulls, on the pair's narrow-phase cache and
+  /// the kept answers; a swept pair's hulls that stand apart within their
+  /// reach meet with contacts standing apart.
+  bool hullHullContacts(HardBody* body1, HardBody* body2, CollisionPair& pair, std::uint32_t worker);
 
   /// The free pair records of every thread slot, which scratch pairs come
   /// from, with each slot's contact scratch and set-aside blocks.
@@ -112,4 +125,5 @@ class PairDispatcher {
   const std::unique_ptr<Pk_jump>& narrowPhase;
   NarrowPhaseMemos& narrowMemos;
   EngineList<CollisionPair*>& newPairs;
+  double sweepStep = 0.0;
 };

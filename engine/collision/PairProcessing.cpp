@@ -49,6 +49,17 @@ constexpr int kPairPasses = 4;
 /// cosine) may, with the sides of its body's other supports, wedge it.
 constexpr double kWedgeCosine = 0.25881904510252074;
 
+/// The approach speed (m/s) from which a swept pair's contact that strikes
+/// within an integration step bounces off. Slower, it is mostly a tile that
+/// tips or slides onto the next, or falls onto the tiles and the ground with
+/// them, whose bounces at 0.5 to 2 feed each other: tiles thrown off their
+/// feet and into each other. A landing that slow is a drop under a third of
+/// a metre, which rebounds 3 cm at bounciness 0.3.
+constexpr double kBounceSpeed = 2.5;
+/// Passes over the pairs that give the struck contacts their bounce: one,
+/// since a body struck from above is held by its supports (pickBounces).
+constexpr int kBouncePasses = 1;
+
 /// A body whose every found contact with a sleeping body moves slower than
 /// this (m/s) rests on it or against it rather than striking it: about what
 /// gravity gives a body in an integration step (9.81 / 300).
@@ -65,7 +76,9 @@ double extractionMass(HardBody* body) {
 /// a contact normal along the gravity direction (0 without gravity). A
 /// body still falling or flying is not held: it passes its momentum on.
 double bearing(const CollisionPair& pair, const MgcVector3& gravityDirection) {
-  if (pair.found.count == 0) return 0.0;
+  // A pair that bounced off in the step parts: held, it would give back
+  // the bounce.
+  if (pair.found.count == 0 || pair.bouncing) return 0.0;
   for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
     const RBDynamics& state = body->getDyn();
     const double slow = static_cast<double>(pairprocessing::kRestThreshold);
@@ -108,7 +121,9 @@ bool hasJoints(HardBody* body) {
 /// along the normal, negative where they overlap. The solves let a contact
 /// that stands apart close its gap.
 void measureSeparations(CollisionPair& pair) {
-  if (pair.secondCount < pair.found.count) return;
+  // The contacts the solves set aside as separating keep their slots, behind
+  // the others, with both points: a swept pair's are measured too.
+  if (pair.secondCount == 0 || (pair.secondCount < pair.found.count && pair.swept == 0)) return;
   const RBDynamics& first = pair.firstBody->getDyn();
   const RBDynamics& second = pair.secondBody->getDyn();
   const MgcMatrix3 turn1 = first.orientation;
@@ -127,6 +142,83 @@ void measureSeparations(CollisionPair& pair) {
     depths[i] = depth;
     foundDepths[index[i]] = depth;
   }
+}
+
+/// Each found contact's normal speed from the bodies' velocities as they
+/// stand (negative: approaching), by found index, into pair.approaches; 0
+/// for a contact that touches already. Only a contact that stands apart
+/// strikes within the step: one that touches and approaches is pressed by
+/// what the bodies meet elsewhere, and bounced off, it would pass the
+/// bounce on to them.
+void measureApproaches(CollisionPair& pair) {
+  const RBDynamics& first = pair.firstBody->getDyn();
+  const RBDynamics& second = pair.secondBody->getDyn();
+  const bool staticSecond = pair.secondBody->isStatic();
+  for (std::uint32_t i = 0; i < pair.found.count; ++i) {
+    const MgcVector3 p = first.orientation * pair.points[i] + first.position;
+    const MgcVector3 v1 = first.linearVelocity + first.angularVelocity.Cross(p - first.position);
+    const MgcVector3 v2 = staticSecond ? pair.staticVelocity(i)
+                                       : second.linearVelocity + second.angularVelocity.Cross(p - second.position);
+    const bool apart = closingGap(pair.depths[i]) > 0.0;
+    pair.approaches[pair.foundIndex[i]] = apart ? (v1 - v2).Dot(pair.normals[i]) : 0.0;
+  }
+}
+
+/// Which of a swept pair's contacts bounce off in the integration step: those
+/// that approached faster than kBounceSpeed before its passes and took a
+/// push in them (they struck within the step). Each is given the pair's
+/// restitution of its approach as the speed it leaves at, the others none.
+bool pickBounces(CollisionPair& pair, const MgcVector3& down) {
+  bool any = false;
+  double* const speeds = pair.approaches;
+  for (std::uint32_t i = 0; i < pair.found.count; ++i) {
+    const std::uint32_t k = pair.foundIndex[i];
+    const double approach = speeds[k];
+    const bool struck = approach < -kBounceSpeed && pair.found.carried[k].Dot(pair.normals[i]) > 0.0;
+    speeds[k] = struck ? -pair.restitution * approach : 0.0;
+    any = any || struck;
+  }
+  pair.bouncing = any;
+  if (any) {
+    // A body struck from above by a body higher in the pile is held up by
+    // its supports: the blow bounces off it as off them.
+    const double firstBelow = pair.normals[0].Dot(down);
+    HardBody* lower = nullptr;
+    HardBody* upper = nullptr;
+    if (firstBelow > pairprocessing::kSupportCosine) {
+      lower = pair.firstBody;
+      upper = pair.secondBody;
+    } else if (-firstBelow > pairprocessing::kSupportCosine) {
+      lower = pair.secondBody;
+      upper = pair.firstBody;
+    }
+    if (lower != nullptr && !lower->isStatic() &&
+        (!lower->isActive() || (lower->getContactLevel() > 0 && lower->getContactLevel() < upper->getContactLevel()))) {
+      pair.held |= lower == pair.firstBody ? kHeldFirst : kHeldSecond;
+    }
+  }
+  return any;
+}
+/// The sides of the pair the resting passes hold in place: its sleeping
+/// bodies, which hold what rests on them or leans on them. A swept body may
+/// strike a sleeper through a contact found standing apart, which closes
+/// only in these passes, after the hits met it still apart: a sleeper struck
+/// faster than a body at rest meets it is not held, so that the impulse
+/// wakes it and it takes the blow, rather than stopping the striking body
+/// dead as a wall would; struck from above, it is held, since what it rests
+/// on takes the blow (its own pairs are not among the step's while it
+/// sleeps).
+std::uint8_t sleepersHeldAtRest(const CollisionPair& pair, const MgcVector3& gravityDirection) {
+  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
+  const auto moving = [](const HardBody* b) { return b->isActive() && !b->isStatic(); };
+  const double firstBelow = pair.found.count != 0 ? pair.normals[pair.foundSlot(0)].Dot(gravityDirection) : 0.0;
+  const bool firstHeld =
+      sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false) ||
+                                   firstBelow > pairprocessing::kSupportCosine);
+  const bool secondHeld =
+      sleeping(pair.secondBody) && (pair.swept == 0 || !moving(pair.firstBody) || meetsSlowly(pair, true) ||
+                                    -firstBelow > pairprocessing::kSupportCosine);
+  return (firstHeld ? kHeldFirst : 0) | (secondHeld ? kHeldSecond : 0);
 }
 }  // namespace
 
@@ -341,6 +433,18 @@ std::uint32_t CollisionManager::processPair(CollisionPair* pair, const int& mode
   return result;
 }
 
+bool CollisionManager::lendApproachRecords(const std::vector<CollisionPair*>& pairs) {
+  std::size_t elastic = 0;
+  for (const CollisionPair* pair : pairs) elastic += pair->swept != 0 && pair->restitution > 0.0 ? 1 : 0;
+  if (elastic == 0) return false;
+  approachRecords.resize(elastic);
+  std::size_t next = 0;
+  for (CollisionPair* pair : pairs) {
+    if (pair->swept != 0 && pair->restitution > 0.0) pair->approaches = approachRecords[next++].data();
+  }
+  return true;
+}
+
 void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int& mode,
                                     const MgcVector3& gravityDirection, std::uint32_t& outFlags) {
   if (stepPairs.getCount() == 0) return;
@@ -349,6 +453,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   std::vector<CollisionPair*>& pairs = processedPairs;
   pairs.clear();
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) pairs.push_back(node->value);
+  const bool elastic = mode == kRestingMode && lendApproachRecords(pairs);
   const std::uint32_t helpers = passHelpers();
   // What each pair starts from is its own: the pairs go in any order.
   const auto forEachPair = [&](auto&& fn) {
@@ -365,9 +470,10 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     for (std::uint32_t k = 0; k < pair.found.count; ++k) pair.found.carried[k] = MgcVector3();
     measureSeparations(pair);
     if (mode == kRestingMode) {
+      if (pair.approaches != nullptr) measureApproaches(pair);
       pair.manifolds.clear();
       pair.scratch = 0;
-      pair.held = (sleeping(pair.firstBody) ? kHeldFirst : 0) | (sleeping(pair.secondBody) ? kHeldSecond : 0);
+      pair.held = sleepersHeldAtRest(pair, gravityDirection);
     } else if (mode == kHitMode) {
       // A hit wakes a sleeping body, a body that only rests on it or leans
       // on it does not: the sleeper holds as in the resting passes. Else a
@@ -397,6 +503,18 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // the pair and its bodies: each pair is prepared just before it is read,
   // in one walk over the pairs.
   dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses, &prepare);
+  // The passes stop every contact that strikes within the step, as if it
+  // struck without bouncing. Those of swept pairs that struck fast bounce
+  // off in passes of their own, which ask for their bounce and again for no
+  // approach at every other contact: what the bounce pushes on takes it on
+  // to its supports.
+  if (elastic) {
+    bool bounces = false;
+    for (CollisionPair* pair : pairs) {
+      if (pair->approaches != nullptr) bounces = pickBounces(*pair, gravityDirection) || bounces;
+    }
+    if (bounces) dealer.runPasses(pairs, mode, helpers, outFlags, kBouncePasses);
+  }
   // Then each body of a pile, from the ground up, on its supports held as
   // if static (the bodies extraction leaves in place): what the passes left
   // of the load of the bodies above no longer drives the lower ones into
@@ -409,7 +527,11 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // only their small storage stays.
   piles.releaseArrays();
   clearScratch(heldUpper);
-  forEachPair([](CollisionPair& pair) { pair.held = 0; });
+  forEachPair([](CollisionPair& pair) {
+    pair.held = 0;
+    pair.approaches = nullptr;
+    pair.bouncing = false;
+  });
 }
 
 // A body is held on its supports (the slow bodies lower in the pile it

@@ -22,10 +22,13 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactDepths.h"
 #include "engine/collision/threads/LevelOrder.h"
 #include "engine/collision/threads/WorkerPool.h"
 
+using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
+using Mgc::Quaternion;
 
 namespace {
 
@@ -46,6 +49,51 @@ constexpr int kCorrectionPasses = 4;
 constexpr int kCorrectionSweeps = 8;
 /// Pairs a thread takes at a time while the depths are measured.
 constexpr std::uint32_t kMeasureGrain = 64;
+/// Rounds of clampSweptMotion at most: a body cut back for one pair may
+/// still pass into another through its gap.
+constexpr int kClampRounds = 4;
+/// How deep (m) a swept body's contact that touched a static body at the
+/// start of the step may pass into it by the step's end before its motion is
+/// cut back: beyond what the correction takes out in a visit and its slop.
+/// The integration moves a point by the mean of the step's linear
+/// velocities but turns the body by its turn rate grown by half its change,
+/// so a slab whose slap on the ground stops its turn within one integration
+/// step drives the edge it turns about into the ground by about that change
+/// times its half-length times the step, a centimetre and more, though the
+/// contacts there ask for no approach at all.
+constexpr double kSweptSinking = 0.004;
+
+/// A body's pose: where it stands and how it is turned.
+struct Pose {
+  MgcVector3 position;
+  MgcMatrix3 orientation;
+};
+
+/// The pose a body passes through at `share` of its motion since its last
+/// state (0: the last state, 1: as it stands).
+Pose poseAlong(const HardBody& body, double share) {
+  const RBDynamics& now = body.getDyn();
+  if (share >= 1.0) return Pose{now.position, now.orientation};
+  const RBDynamics& last = body.getLastDyn();
+  Pose pose;
+  pose.position = last.position + (now.position - last.position) * share;
+  // Along the shorter way round: q and -q are one turn.
+  const Quaternion& to = now.orientationQuat;
+  const Quaternion from = last.orientationQuat.Dot(to) < 0.0 ? -last.orientationQuat : last.orientationQuat;
+  Quaternion q = from + (to - from) * share;
+  const double norm = q.Length();
+  q = norm > 0.0 ? q / norm : to;
+  q.ToRotationMatrix(pose.orientation);
+  return pose;
+}
+
+/// How far contact i's point on the first body stands from its point on the
+/// second along its normal, the bodies at the given poses.
+double separationAt(const CollisionPair& pair, std::uint32_t i, const Pose& first, const Pose& second) {
+  return ((first.orientation * pair.points[i] + first.position) -
+          (second.orientation * pair.secondPoints[i] + second.position))
+      .Dot(pair.normals[i]);
+}
 
 /// The body that moves for `body`: a piece moves its fracture body.
 HardBody* movedBody(HardBody* body) { return body->getParent() != nullptr ? body->getParent() : body; }
@@ -203,4 +251,97 @@ void CollisionManager::correctPositions() {
   clearScratch(visits);
   clearScratch(bodies);
   clearScratch(deep);
+}
+
+void CollisionManager::clampSweptMotion() {
+  if (stepPairs.getCount() == 0) return;
+  std::vector<CollisionPair*>& pairs = processedPairs;
+  std::vector<ClampedBody>& bodies = clampedBodies;
+  pairs.clear();
+  bodies.clear();
+  // Each swept body's share of its motion, in the slot its pass slot lends
+  // while the pass runs.
+  const auto slotOf = [&](HardBody* body) -> std::int32_t {
+    const std::int32_t lent = body->getPassSlot();
+    if (lent >= 0 && static_cast<std::size_t>(lent) < bodies.size() && bodies[lent].body == body) return lent;
+    bodies.push_back(ClampedBody{body, 1.0, lent});
+    body->setPassSlot(static_cast<std::int32_t>(bodies.size() - 1));
+    return body->getPassSlot();
+  };
+  const auto sweptSide = [](const CollisionPair& pair, int side) {
+    HardBody* body = side == 0 ? pair.firstBody : pair.secondBody;
+    const std::uint8_t bit = side == 0 ? kSweptFirst : kSweptSecond;
+    return (pair.swept & bit) != 0 && body->getParent() == nullptr && !body->isStatic();
+  };
+  for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
+    CollisionPair& pair = *node->value;
+    if (pair.swept == 0 || pair.secondCount == 0 || pair.found.count == 0) continue;
+    if (!sweptSide(pair, 0) && !sweptSide(pair, 1)) continue;
+    for (int side = 0; side < 2; ++side) {
+      if (sweptSide(pair, side)) slotOf(side == 0 ? pair.firstBody : pair.secondBody);
+    }
+    pairs.push_back(&pair);
+  }
+  const auto shareOf = [&](HardBody* body) {
+    const std::int32_t slot = body->getPassSlot();
+    return slot >= 0 && static_cast<std::size_t>(slot) < bodies.size() && bodies[slot].body == body ? bodies[slot].share
+                                                                                                    : 1.0;
+  };
+  for (int round = 0; round < kClampRounds && !pairs.empty(); ++round) {
+    bool cut = false;
+    for (CollisionPair* pair : pairs) {
+      HardBody* sides[2] = {pair->firstBody, pair->secondBody};
+      double shares[2];
+      Pose from[2];
+      Pose to[2];
+      for (int side = 0; side < 2; ++side) {
+        const bool swept = sweptSide(*pair, side);
+        shares[side] = swept ? shareOf(sides[side]) : 1.0;
+        // The swept bodies from their last state, the others as they stand.
+        from[side] = poseAlong(*sides[side], swept ? 0.0 : 1.0);
+        to[side] = poseAlong(*sides[side], shares[side]);
+      }
+      // The least share of the way from `from` to `to` at which no contact
+      // has passed in too far: one that stood apart, beyond the slop; one
+      // that touched a static body, beyond kSweptSinking. Contacts deeper
+      // than the slop at the start are the correction's.
+      double least = 1.0;
+      const std::uint32_t count = std::min(pair->found.count, kMaxPairContacts);
+      const bool onStatic = pair->firstBody->isStatic() || pair->secondBody->isStatic();
+      for (std::uint32_t i = 0; i < count; ++i) {
+        const double start = separationAt(*pair, i, from[0], from[1]);
+        if (!(start > -kCorrectionSlop)) continue;
+        const double end = separationAt(*pair, i, to[0], to[1]);
+        if (start > kCorrectionSlop) {
+          // It stood apart: back to the slop on a static body, to where it
+          // touches on a moving one.
+          const double allowed = onStatic ? kCorrectionSlop : kRestingOverlap;
+          if (end < -kCorrectionSlop) least = std::min(least, (start + allowed) / (start - end));
+        } else if (onStatic && end < -kSweptSinking) {
+          // It touched a static body: back to the slop.
+          least = std::min(least, (start + kCorrectionSlop) / (start - end));
+        }
+      }
+      if (!(least < 1.0)) continue;
+      for (int side = 0; side < 2; ++side) {
+        if (!sweptSide(*pair, side)) continue;
+        bodies[static_cast<std::size_t>(sides[side]->getPassSlot())].share = shares[side] * least;
+      }
+      cut = true;
+    }
+    if (!cut) break;
+  }
+  for (ClampedBody& clamped : bodies) {
+    HardBody* body = clamped.body;
+    body->setPassSlot(clamped.keptSlot);
+    if (!(clamped.share < 1.0)) continue;
+    const Pose pose = poseAlong(*body, clamped.share);
+    const MgcVector3 spin = body->getDyn().angularVelocity;
+    body->setPosition(pose.position);
+    body->setOrientation(pose.orientation);
+    // The spin stays as the step left it, its momentum for the new turn.
+    body->setAngularVelocity(spin);
+  }
+  pairs.clear();
+  clearScratch(bodies);
 }
