@@ -51,9 +51,10 @@ inline std::unique_lock<std::mutex> lockTrying(std::mutex& mutex) {
 /// (the phases of one pass follow each other far more closely), then
 /// sleeps until it is called: by the first helper of the job to take
 /// part, or by the calling thread when every helper sleeps. The calling
-/// thread waits for the helpers the same way. Neither gives its time slice
-/// away while it watches, so an idle pool costs no processor time and no
-/// system calls.
+/// thread waits for the helpers the same way. A watcher keeps its
+/// processor for its first tens of microseconds and then offers it between
+/// looks, so that on a busy machine it does not hold up the thread it waits
+/// for; an idle pool sleeps and costs no processor time.
 ///
 /// Used from one thread at a time (the world's); not copyable.
 class WorkerPool {
