@@ -199,6 +199,11 @@ bool pickBounces(CollisionPair& pair, const MgcVector3& down) {
   }
   return any;
 }
+
+/// A dynamic body put to sleep; one that moves.
+bool sleeping(const HardBody* b) { return !b->isActive() && !b->isStatic(); }
+bool moving(const HardBody* b) { return b->isActive() && !b->isStatic(); }
+
 /// The sides of the pair the resting passes hold in place: its sleeping
 /// bodies, which hold what rests on them or leans on them. A swept body may
 /// strike a sleeper through a contact found standing apart, which closes
@@ -209,8 +214,6 @@ bool pickBounces(CollisionPair& pair, const MgcVector3& down) {
 /// on takes the blow (its own pairs are not among the step's while it
 /// sleeps).
 std::uint8_t sleepersHeldAtRest(const CollisionPair& pair, const MgcVector3& gravityDirection) {
-  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
-  const auto moving = [](const HardBody* b) { return b->isActive() && !b->isStatic(); };
   const double firstBelow = pair.found.count != 0 ? pair.normals[pair.foundSlot(0)].Dot(gravityDirection) : 0.0;
   const bool firstHeld =
       sleeping(pair.firstBody) && (pair.swept == 0 || !moving(pair.secondBody) || meetsSlowly(pair, false) ||
@@ -460,9 +463,6 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     forEachIndex(helpers != 0 ? workerPool() : nullptr, helpers, static_cast<std::uint32_t>(pairs.size()),
                  pairprocessing::kPairLoopGrain, [&](std::uint32_t i, std::uint32_t) { fn(*pairs[i]); });
   };
-  // A sleeping body holds up what rests on it without being woken.
-  const auto sleeping = [](const HardBody* b) { return !b->isActive() && !b->isStatic(); };
-  const auto moving = [](const HardBody* b) { return b->isActive() && !b->isStatic(); };
   const PairDealer::PairPreparation prepare = [&](CollisionPair& pair) {
     // The step's hit processing meets the pairs first: their contacts as
     // found. Every processing starts with none carrying an impulse.
