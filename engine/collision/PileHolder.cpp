@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -90,13 +91,22 @@ struct MotionSystem {
   /// below kPinnedPivot of the largest diagonal entry (the contacts leave
   /// the body free to move some way).
   bool solve() {
+    if (!factor(kPinnedPivot, 0.0)) return false;
+    substitute(b);
+    return true;
+  }
+  /// Factors a = L L^T in place (L in the lower triangle), `added` times the
+  /// largest diagonal entry first added to the diagonal; false when a pivot
+  /// falls below `pivot` times that entry.
+  bool factor(double pivot, double added) {
     double largest = 0.0;
     for (int k = 0; k < 6; ++k) largest = std::max(largest, a[k][k]);
     if (!(largest > 0.0)) return false;
+    for (int k = 0; k < 6; ++k) a[k][k] += added * largest;
     for (int j = 0; j < 6; ++j) {
       double d = a[j][j];
       for (int k = 0; k < j; ++k) d -= a[j][k] * a[j][k];
-      if (!(d > kPinnedPivot * largest)) return false;
+      if (!(d > pivot * largest)) return false;
       a[j][j] = std::sqrt(d);
       for (int i = j + 1; i < 6; ++i) {
         double e = a[i][j];
@@ -104,17 +114,52 @@ struct MotionSystem {
         a[i][j] = e / a[j][j];
       }
     }
-    for (int i = 0; i < 6; ++i) {
-      for (int k = 0; k < i; ++k) b[i] -= a[i][k] * b[k];
-      b[i] /= a[i][i];
-    }
-    for (int i = 5; i >= 0; --i) {
-      for (int k = i + 1; k < 6; ++k) b[i] -= a[k][i] * b[k];
-      b[i] /= a[i][i];
-    }
     return true;
   }
+  /// Solves L L^T x = y in place of y, a factored.
+  void substitute(double* y) const {
+    for (int i = 0; i < 6; ++i) {
+      for (int k = 0; k < i; ++k) y[i] -= a[i][k] * y[k];
+      y[i] /= a[i][i];
+    }
+    for (int i = 5; i >= 0; --i) {
+      for (int k = i + 1; k < 6; ++k) y[i] -= a[k][i] * y[k];
+      y[i] /= a[i][i];
+    }
+  }
 };
+
+/// Rounds of spreadIntoCones before it gives up; it gives up sooner when
+/// what a round moves into the cones is more than kSpreadStall of what the
+/// round before moved: the impulses then near a least distance from the
+/// cones, not the cones (the projections slow down as they near a set
+/// that is in both).
+constexpr int kSpreadRounds = 16;
+constexpr double kSpreadStall = 0.9;
+/// The cones spreadIntoCones projects into are this share of the friction
+/// cones, their tips raised along the normals by kSpreadFloor of the load
+/// shared among the contacts, so that impulses near an edge after a round
+/// are within the whole cones.
+constexpr double kSpreadCone = 0.98;
+constexpr double kSpreadFloor = 0.02;
+/// What spreadIntoCones adds to the diagonal of its system, as a share of
+/// the largest entry: contacts on a line leave the system singular, and the
+/// impulses it gives do not turn the body about that line at all.
+constexpr double kSpreadRidge = 1e-10;
+
+/// The point nearest (a, t) in the cone |t| <= m a, a along the normal and t
+/// across it.
+void nearestInCone(double& a, MgcVector3& t, double m) {
+  const double across = t.Length();
+  if (across <= m * a) return;
+  if (m * across <= -a) {
+    a = 0.0;
+    t = MgcVector3();
+    return;
+  }
+  a = (a + m * across) / (1.0 + m * m);
+  t *= m * a / across;
+}
 
 /// The impulses T_i (totals) that stop a body on supports held still: of
 /// those that take the contacts' relative velocities away (in the least
@@ -132,10 +177,15 @@ struct MotionSystem {
 /// A^T C, C over every contact, the ones taken out too: the body is then
 /// left at rest on the kept contacts, not moving by what the others gave
 /// back. The least weighted of those T is T = D A (A^T D A)^-1 (M dx + A^T
-/// C), D the kept contacts' weights.
+/// C), D the kept contacts' weights. Unless `takeOut`, no contact is taken
+/// out: the impulses may pull. When `first` is given, the impulses of the
+/// first solve, before any contact is taken out, are written there too, and
+/// `firstSolved` says whether that solve was made.
 bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n, const MgcVector3* arms,
                            const MgcVector3* normals, const MgcVector3* relative, const MgcVector3* carried,
-                           std::uint8_t* pulling, MgcVector3* totals) {
+                           std::uint8_t* pulling, MgcVector3* totals, bool takeOut = true, MgcVector3* first = nullptr,
+                           bool* firstSolved = nullptr) {
+  if (firstSolved != nullptr) *firstSolved = false;
   for (std::uint32_t kept = n; kept != 0; --kept) {
     MotionSystem stop;
     MotionSystem least;
@@ -170,13 +220,84 @@ bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n
       totals[i] = v * (kHoldSideways * kHoldSideways) + normals[i] * ((1.0 - kHoldSideways * kHoldSideways) * along);
       if (pulls == n && totals[i].Dot(normals[i]) < -zov::kTolerance) pulls = i;
     }
-    if (pulls == n) return true;
+    if (first != nullptr && kept == n) {
+      std::copy(static_cast<const MgcVector3*>(totals), static_cast<const MgcVector3*>(totals) + n, first);
+      *firstSolved = true;
+    }
+    if (pulls == n || !takeOut) return true;
     pulling[pulls] = 1;
     totals[pulls] = MgcVector3();
   }
   return false;
 }
 }  // namespace
+
+bool pileholding::spreadIntoCones(std::uint32_t n, const MgcVector3* arms, const MgcVector3* normals,
+                                  const double* friction, const std::uint8_t* out, MgcVector3* totals) {
+  constexpr double w = kHoldSideways * kHoldSideways;
+  MotionSystem system;
+  double load[6] = {};
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (out[i] != 0) continue;
+    system.addContact(arms[i], normals[i], w);
+    const MgcVector3 moment = arms[i].Cross(totals[i]);
+    for (int k = 0; k < 3; ++k) {
+      load[k] += totals[i][k];
+      load[k + 3] += moment[k];
+    }
+  }
+  if (!system.factor(0.0, kSpreadRidge)) return false;
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < n; ++i) kept += out[i] == 0 ? 1 : 0;
+  const double floor = kSpreadFloor * MgcVector3(load[0], load[1], load[2]).Length() / kept;
+  ContactVectors spread;
+  for (std::uint32_t i = 0; i < n; ++i) spread[i] = totals[i];
+  double lastMoved = std::numeric_limits<double>::infinity();
+  for (int round = 0; round < kSpreadRounds; ++round) {
+    double moved = 0.0;
+    // Into the cones, in the measure where the parts across the normals
+    // count 1 / w times: there the cones are |t| / kHoldSideways <= (mu /
+    // kHoldSideways) (a - floor).
+    double left[6];
+    std::copy(load, load + 6, left);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (out[i] != 0) continue;
+      const double along = spread[i].Dot(normals[i]);
+      double a = along - floor;
+      MgcVector3 t = (spread[i] - normals[i] * along) * (1.0 / kHoldSideways);
+      nearestInCone(a, t, kSpreadCone * friction[i] / kHoldSideways);
+      const MgcVector3 was = spread[i];
+      spread[i] = normals[i] * (a + floor) + t * kHoldSideways;
+      moved += (spread[i] - was).Length();
+      const MgcVector3 moment = arms[i].Cross(spread[i]);
+      for (int k = 0; k < 3; ++k) {
+        left[k] -= spread[i][k];
+        left[k + 3] -= moment[k];
+      }
+    }
+    // Back to the force and moment: the nearest impulses that add what the
+    // cones took, D_i A_i y with (A^T D A) y = left.
+    system.substitute(left);
+    const MgcVector3 push(left[0], left[1], left[2]);
+    const MgcVector3 spin(left[3], left[4], left[5]);
+    bool inCones = true;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (out[i] != 0) continue;
+      const MgcVector3 v = push + spin.Cross(arms[i]);
+      spread[i] += v * w + normals[i] * ((1.0 - w) * v.Dot(normals[i]));
+      const double a = spread[i].Dot(normals[i]);
+      inCones = inCones && a >= 0.0 && (spread[i] - normals[i] * a).Length() <= friction[i] * a;
+    }
+    if (inCones) {
+      const MgcVector3* spreadFirst = spread;
+      std::copy(spreadFirst, spreadFirst + n, totals);
+      return true;
+    }
+    if (moved > kSpreadStall * lastMoved) return false;
+    lastMoved = moved;
+  }
+  return false;
+}
 
 void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags) {
   const std::uint32_t helpers = manager.passHelpers();
@@ -362,6 +483,9 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   ContactVectors normals;
   ContactVectors relative;
   ContactVectors carried;
+  double friction[kMaxPairContacts];
+  // The contacts standing apart.
+  std::uint8_t apart[kMaxPairContacts];
   std::uint32_t n = 0;
   for (const CollisionPair* pair : supports) {
     const bool first = pair->firstBody == body;
@@ -381,7 +505,9 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
       // the pairs' solves.
       const double gap = closingGap(found.depths[k]);
       if (gap > 0.0) relative[n] += normals[n] * (gap * manager.closingRate);
+      apart[n] = gap > 0.0 ? 1 : 0;
       carried[n] = first ? found.carried[k] : -found.carried[k];
+      friction[n] = pair->friction;
     }
   }
   if (n == 0) return false;
@@ -390,7 +516,12 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   // part of what it carried but never pull in all.
   std::uint8_t pulling[kMaxPairContacts] = {};
   ContactVectors totals;
-  if (!holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, pulling, totals)) {
+  // The first solve's impulses, on every contact, for the hold on every
+  // contact that touches below.
+  ContactVectors every;
+  bool everySolved = false;
+  if (!holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, pulling, totals, true, every,
+                             &everySolved)) {
     // Contacts on a line or at a point leave the body a turn they cannot
     // stop: the shortest impulses that stop them, over the contact blocks.
     dvec* b = nullptr;
@@ -419,6 +550,35 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   }
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) kept += pulling[i] == 0 ? 1 : 0;
+  // A contact that would pull in the impulses that ask least friction may
+  // push in others that stop the body as well: a tile lying on the next
+  // one, its foot on the ground, held only on the contacts those impulses
+  // leave, which lie on a line, would turn about them. Where a contact that
+  // touches was taken out, the body is stopped on every contact that
+  // touches if some impulses in the friction cones do that.
+  bool touchingOut = false;
+  bool anyApart = false;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    touchingOut = touchingOut || (pulling[i] != 0 && apart[i] == 0);
+    anyApart = anyApart || apart[i] != 0;
+  }
+  if (touchingOut) {
+    // Without a contact standing apart, the first solve was on just these.
+    std::uint8_t out[kMaxPairContacts];
+    std::copy(apart, apart + n, out);
+    if (anyApart) {
+      everySolved =
+          holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, out, every, false);
+    }
+    if (everySolved && pileholding::spreadIntoCones(n, arms, normals, friction, out, every)) {
+      kept = 0;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        pulling[i] = out[i];
+        totals[i] = out[i] != 0 ? MgcVector3() : every[i];
+        kept += out[i] == 0 ? 1 : 0;
+      }
+    }
+  }
   if (kept == 0) return false;
   // Each support's contacts together stay in its friction cone: the
   // tangential part of their whole impulses is at most mu times the normal

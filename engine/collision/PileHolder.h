@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "math/MgcVector3.h"
+
 class CollisionManager;
 class CollisionPair;
 class HardBody;
@@ -107,3 +109,21 @@ class PileHolder {
   std::vector<HeldBody> heldBodies;
   std::vector<CollisionPair*> heldSupports;
 };
+
+namespace pileholding {
+
+/// A body on several supports is stopped by many sets of impulses: every
+/// set that puts the same force and moment on it. Moves the impulses
+/// `totals` (on the body, at the points of arms `arms` from its position)
+/// of the n contacts not marked in `out` to such a set that lies in each
+/// contact's friction cone: pushing along its unit normal `normals[i]`, the
+/// part across it at most `friction[i]` times the part along it. Projects
+/// into the cones and back onto the sets of that force and moment in turn,
+/// which reaches a set in both when there is one, the parts across the
+/// normals counting more than those along them, as in the hold. True when
+/// the impulses reach such a set within a few rounds; else `totals` is left
+/// as it came.
+bool spreadIntoCones(std::uint32_t n, const Mgc::MgcVector3* arms, const Mgc::MgcVector3* normals,
+                     const double* friction, const std::uint8_t* out, Mgc::MgcVector3* totals);
+
+}  // namespace pileholding
