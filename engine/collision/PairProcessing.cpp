@@ -123,7 +123,16 @@ bool hasJoints(HardBody* body) {
 void measureSeparations(CollisionPair& pair) {
   // The contacts the solves set aside as separating keep their slots, behind
   // the others, with both points: a swept pair's are measured too.
-  if (pair.secondCount == 0 || (pair.secondCount < pair.found.count && pair.swept == 0)) return;
+  if (pair.found.count == 0 || (pair.secondCount < pair.found.count && pair.swept == 0)) return;
+  // A swept pair whose contacts the last integration step's solves all set
+  // aside is measured too when one of its bodies holds still (static or
+  // asleep): else the body that moves would close, in each integration step
+  // of the substep, the gap it stood apart by at the substep's start, and
+  // pass through it into the other. Between two moving bodies the found
+  // points slide over each other, and measured along the found normal they
+  // would stand apart where the bodies touch.
+  const auto holdsStill = [](const HardBody* body) { return body->isStatic() || !body->isActive(); };
+  if (pair.secondCount == 0 && !holdsStill(pair.firstBody) && !holdsStill(pair.secondBody)) return;
   const RBDynamics& first = pair.firstBody->getDyn();
   const RBDynamics& second = pair.secondBody->getDyn();
   const MgcMatrix3 turn1 = first.orientation;

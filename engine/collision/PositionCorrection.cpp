@@ -275,7 +275,9 @@ void CollisionManager::clampSweptMotion() {
   };
   for (auto* node = stepPairs.getFirst(); node != nullptr; node = node->next) {
     CollisionPair& pair = *node->value;
-    if (pair.swept == 0 || pair.secondCount == 0 || pair.found.count == 0) continue;
+    // Contacts the solves set aside keep both their points: a pair whose
+    // contacts were all set aside is cut back as well.
+    if (pair.swept == 0 || pair.found.count == 0) continue;
     if (!sweptSide(pair, 0) && !sweptSide(pair, 1)) continue;
     for (int side = 0; side < 2; ++side) {
       if (sweptSide(pair, side)) slotOf(side == 0 ? pair.firstBody : pair.secondBody);
