@@ -230,6 +230,107 @@ bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n
   }
   return false;
 }
+/// Every found contact of a body's support pairs, seen from the body: its
+/// point and arm, the normal from the support towards the body, the
+/// velocity relative to the support, the impulse it carried in the passes,
+/// its pair's friction, and whether it stands apart.
+struct HeldContacts {
+  ContactVectors points;
+  ContactVectors arms;
+  ContactVectors normals;
+  ContactVectors relative;
+  ContactVectors carried;
+  double friction[kMaxPairContacts];
+  std::uint8_t apart[kMaxPairContacts];
+  std::uint32_t count = 0;
+};
+
+/// Gathers the contacts of `supports` (pairs of `body`) into `held`; false
+/// when they do not fit in one system.
+template <typename Pairs>
+bool gatherHeldContacts(const HardBody& body, const Pairs& supports, double closingRate, HeldContacts& held) {
+  const RBDynamics& state = body.getDyn();
+  std::uint32_t n = 0;
+  for (const CollisionPair* pair : supports) {
+    const bool first = pair->firstBody == &body;
+    const HardBody* support = first ? pair->secondBody : pair->firstBody;
+    const CollisionPair::FoundContacts& found = pair->found;
+    if (n + found.count > kMaxPairContacts) return false;
+    for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
+      const std::uint32_t slot = pair->foundSlot(k);
+      const MgcVector3 point =
+          state.orientation * (first ? pair->points[slot] : pair->secondPoints[slot]) + state.position;
+      held.points[n] = point;
+      held.arms[n] = point - state.position;
+      held.normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
+      const MgcVector3 supportVelocity = first && support->isStatic()
+                                             ? pair->staticVelocity(slot)
+                                             : contactkinematics::velocityAt(support->getDyn(), point);
+      held.relative[n] = contactkinematics::velocityAt(state, point) - supportVelocity;
+      // A contact standing apart holds only what would close its gap, as in
+      // the pairs' solves.
+      const double gap = closingGap(found.depths[k]);
+      if (gap > 0.0) held.relative[n] += held.normals[n] * (gap * closingRate);
+      held.apart[n] = gap > 0.0 ? 1 : 0;
+      held.carried[n] = first ? found.carried[k] : -found.carried[k];
+      held.friction[n] = pair->friction;
+    }
+  }
+  held.count = n;
+  return true;
+}
+
+/// A contact that would pull in the impulses that ask least friction may
+/// push in others that stop the body as well: a tile lying on the next one,
+/// its foot on the ground, held only on the contacts those impulses leave,
+/// which lie on a line, would turn about them. Where a contact that touches
+/// was taken out (`pulling`), the body is stopped on every contact that
+/// touches instead, if some impulses in the friction cones do that: those
+/// replace `totals` and the marks. `every` holds the first solve's impulses
+/// on every contact when `everySolved`.
+void holdOnEveryTouchingContact(const RBDynamics& state, double mass, const HeldContacts& held, bool everySolved,
+                                ContactVectors& every, std::uint8_t* pulling, ContactVectors& totals) {
+  const std::uint32_t n = held.count;
+  bool touchingOut = false;
+  bool anyApart = false;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    touchingOut = touchingOut || (pulling[i] != 0 && held.apart[i] == 0);
+    anyApart = anyApart || held.apart[i] != 0;
+  }
+  if (!touchingOut) return;
+  // Without a contact standing apart, the first solve was on just these.
+  std::uint8_t out[kMaxPairContacts];
+  std::copy(held.apart, held.apart + n, out);
+  if (anyApart) {
+    everySolved =
+        holdWithLeastFriction(state, mass, n, held.arms, held.normals, held.relative, held.carried, out, every, false);
+  }
+  if (!everySolved || !pileholding::spreadIntoCones(n, held.arms, held.normals, held.friction, out, every)) return;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    pulling[i] = out[i];
+    totals[i] = out[i] != 0 ? MgcVector3() : every[i];
+  }
+}
+
+/// Whether each support's contacts together stay in its friction cone: the
+/// tangential part of their whole impulses at most mu times the normal part.
+template <typename Pairs>
+bool withinSupportCones(const Pairs& supports, const MgcVector3* normals, const MgcVector3* totals) {
+  std::uint32_t from = 0;
+  for (const CollisionPair* pair : supports) {
+    MgcVector3 tangential;
+    double normal = 0.0;
+    for (std::uint32_t i = from; i < from + pair->found.count; ++i) {
+      const double along = totals[i].Dot(normals[i]);
+      normal += along;
+      tangential += totals[i] - normals[i] * along;
+    }
+    if (tangential.Length() > pair->friction * normal) return false;
+    from += pair->found.count;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool pileholding::spreadIntoCones(std::uint32_t n, const MgcVector3* arms, const MgcVector3* normals,
@@ -475,53 +576,20 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   SolverWorkspace* workspace = manager.workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
   const RBDynamics& state = body->getDyn();
-  // Every found contact of every support, seen from the body: its point and
-  // arm, the normal from the support towards the body, the velocity
-  // relative to the support, and the impulse it carried in the passes.
-  ContactVectors points;
-  ContactVectors arms;
-  ContactVectors normals;
-  ContactVectors relative;
-  ContactVectors carried;
-  double friction[kMaxPairContacts];
-  // The contacts standing apart.
-  std::uint8_t apart[kMaxPairContacts];
-  std::uint32_t n = 0;
-  for (const CollisionPair* pair : supports) {
-    const bool first = pair->firstBody == body;
-    const HardBody* support = first ? pair->secondBody : pair->firstBody;
-    const CollisionPair::FoundContacts& found = pair->found;
-    if (n + found.count > kMaxPairContacts) return false;
-    for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
-      const std::uint32_t slot = pair->foundSlot(k);
-      points[n] = state.orientation * (first ? pair->points[slot] : pair->secondPoints[slot]) + state.position;
-      arms[n] = points[n] - state.position;
-      normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
-      const MgcVector3 supportVelocity = first && support->isStatic()
-                                             ? pair->staticVelocity(slot)
-                                             : contactkinematics::velocityAt(support->getDyn(), points[n]);
-      relative[n] = contactkinematics::velocityAt(state, points[n]) - supportVelocity;
-      // A contact standing apart holds only what would close its gap, as in
-      // the pairs' solves.
-      const double gap = closingGap(found.depths[k]);
-      if (gap > 0.0) relative[n] += normals[n] * (gap * manager.closingRate);
-      apart[n] = gap > 0.0 ? 1 : 0;
-      carried[n] = first ? found.carried[k] : -found.carried[k];
-      friction[n] = pair->friction;
-    }
-  }
-  if (n == 0) return false;
+  HeldContacts held;
+  if (!gatherHeldContacts(*body, supports, manager.closingRate, held) || held.count == 0) return false;
+  const std::uint32_t n = held.count;
   // The unknowns are each contact's whole impulse of the step, T = C + J
   // (C carried in the passes, J taken now), so that a contact may give back
   // part of what it carried but never pull in all.
   std::uint8_t pulling[kMaxPairContacts] = {};
   ContactVectors totals;
   // The first solve's impulses, on every contact, for the hold on every
-  // contact that touches below.
+  // contact that touches.
   ContactVectors every;
   bool everySolved = false;
-  if (!holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, pulling, totals, true, every,
-                             &everySolved)) {
+  if (!holdWithLeastFriction(state, body->getMass(), n, held.arms, held.normals, held.relative, held.carried, pulling,
+                             totals, true, every, &everySolved)) {
     // Contacts on a line or at a point leave the body a turn they cannot
     // stop: the shortest impulses that stop them, over the contact blocks.
     dvec* b = nullptr;
@@ -531,14 +599,14 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
     // K J = b, the impulses that take every contact's relative velocity
     // away, becomes K T = b + K C in the body's momentum units.
     const double s = body->getMass();
-    manager.buildExtractionMatrix(n, body, arms, nullptr, nullptr, s, K);
+    manager.buildExtractionMatrix(n, body, held.arms, nullptr, nullptr, s, K);
     ContactVectors targets;
-    for (std::uint32_t i = 0; i < n; ++i) targets[i] = relative[i] * -s;
-    K->addProducts(carried, targets);
+    for (std::uint32_t i = 0; i < n; ++i) targets[i] = held.relative[i] * -s;
+    K->addProducts(held.carried, targets);
     for (std::uint32_t i = 0; i < n; ++i) {
       for (int r = 0; r < 3; ++r) b->elements[3 * i + r] = targets[i][r];
     }
-    workspace->solveBlockSystem(n, K, b, x, normals, pulling);
+    workspace->solveBlockSystem(n, K, b, x, held.normals, pulling);
     for (std::uint32_t i = 0, kept = 0; i < n; ++i) {
       if (pulling[i] != 0) {
         totals[i] = MgcVector3();
@@ -548,59 +616,16 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
       ++kept;
     }
   }
+  holdOnEveryTouchingContact(state, body->getMass(), held, everySolved, every, pulling, totals);
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) kept += pulling[i] == 0 ? 1 : 0;
-  // A contact that would pull in the impulses that ask least friction may
-  // push in others that stop the body as well: a tile lying on the next
-  // one, its foot on the ground, held only on the contacts those impulses
-  // leave, which lie on a line, would turn about them. Where a contact that
-  // touches was taken out, the body is stopped on every contact that
-  // touches if some impulses in the friction cones do that.
-  bool touchingOut = false;
-  bool anyApart = false;
+  if (kept == 0 || !withinSupportCones(supports, held.normals, totals)) return false;
   for (std::uint32_t i = 0; i < n; ++i) {
-    touchingOut = touchingOut || (pulling[i] != 0 && apart[i] == 0);
-    anyApart = anyApart || apart[i] != 0;
-  }
-  if (touchingOut) {
-    // Without a contact standing apart, the first solve was on just these.
-    std::uint8_t out[kMaxPairContacts];
-    std::copy(apart, apart + n, out);
-    if (anyApart) {
-      everySolved =
-          holdWithLeastFriction(state, body->getMass(), n, arms, normals, relative, carried, out, every, false);
-    }
-    if (everySolved && pileholding::spreadIntoCones(n, arms, normals, friction, out, every)) {
-      kept = 0;
-      for (std::uint32_t i = 0; i < n; ++i) {
-        pulling[i] = out[i];
-        totals[i] = out[i] != 0 ? MgcVector3() : every[i];
-        kept += out[i] == 0 ? 1 : 0;
-      }
-    }
-  }
-  if (kept == 0) return false;
-  // Each support's contacts together stay in its friction cone: the
-  // tangential part of their whole impulses is at most mu times the normal
-  // part.
-  std::uint32_t from = 0;
-  for (const CollisionPair* pair : supports) {
-    MgcVector3 tangential;
-    double normal = 0.0;
-    for (std::uint32_t i = from; i < from + pair->found.count; ++i) {
-      const double along = totals[i].Dot(normals[i]);
-      normal += along;
-      tangential += totals[i] - normals[i] * along;
-    }
-    if (tangential.Length() > pair->friction * normal) return false;
-    from += pair->found.count;
-  }
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const MgcVector3 J = totals[i] - carried[i];
-    if (J.SquaredLength() > 0.0) body->applyImpulse(J, points[i]);
+    const MgcVector3 J = totals[i] - held.carried[i];
+    if (J.SquaredLength() > 0.0) body->applyImpulse(J, held.points[i]);
   }
   // Each support pair keeps the contacts that hold the body.
-  from = 0;
+  std::uint32_t from = 0;
   for (CollisionPair* pair : supports) {
     const std::uint32_t count = pair->found.count;
     pair->restoreFoundContacts();
