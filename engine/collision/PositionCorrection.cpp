@@ -312,16 +312,17 @@ void CollisionManager::clampSweptMotion() {
       const bool onStatic = pair->firstBody->isStatic() || pair->secondBody->isStatic();
       for (std::uint32_t i = 0; i < count; ++i) {
         const double start = separationAt(*pair, i, from[0], from[1]);
-        if (!(start > -kCorrectionSlop)) continue;
         const double end = separationAt(*pair, i, to[0], to[1]);
         if (start > kCorrectionSlop) {
           // It stood apart: back to the slop on a static body, to where it
           // touches on a moving one.
           const double allowed = onStatic ? kCorrectionSlop : kRestingOverlap;
           if (end < -kCorrectionSlop) least = std::min(least, (start + allowed) / (start - end));
-        } else if (onStatic && end < -kSweptSinking) {
-          // It touched a static body: back to the slop.
-          least = std::min(least, (start + kCorrectionSlop) / (start - end));
+        } else if (onStatic && end < std::min(start, -kCorrectionSlop) + kCorrectionSlop - kSweptSinking) {
+          // It touched a static body: back to the slop. One already in it by
+          // the slop or more (the correction's to take out) goes back to
+          // where it started.
+          least = std::min(least, std::max(0.0, (start + kCorrectionSlop) / (start - end)));
         }
       }
       if (!(least < 1.0)) continue;

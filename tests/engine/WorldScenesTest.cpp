@@ -800,6 +800,41 @@ TEST(WorldScenes, TippedDominoSlapsFlatWithoutGoingIntoTheGround) {
   }
 }
 
+// A tile lying nearly flat on its front edge, turning onto the ground at 6
+// to 10 rad/s: its far edge moves several centimetres a substep, and as the
+// slap stops its turn the front edge is driven into the ground. That edge
+// starts where the correction leaves a resting body, at its slop of 0.5 mm
+// inside the ground, or deeper when the correction has not yet taken all
+// out. Whichever, the slap drives it no deeper than the 4 mm the advance
+// lets a swept body sink before its motion is cut back, and the slop (it
+// went 2 to 4 cm in, the front edge taken as the correction's to mend).
+TEST(WorldScenes, TileSlappedFlatFromAnEdgeInsideTheGroundGoesNoDeeper) {
+  constexpr int kDefaultSubsteps = 5;
+  const struct {
+    double tiltDegrees;
+    double turnRate;
+    double depth;
+  } slaps[] = {{88.0, 6.0, 0.0005}, {88.0, 8.0, 0.001},   {89.0, 6.0, 0.0005},
+               {89.0, 10.0, 0.002}, {86.0, 10.0, 0.0005}, {88.0, 6.0, 0.0}};
+  for (const auto& slap : slaps) {
+    HostWorld scene;
+    MgcMatrix3 R;
+    R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), -slap.tiltDegrees * M_PI / 180.0);
+    const MgcVector3 frontEdge(0.1, -slap.depth, 0.0);
+    HardBody* tile = scene.box(frontEdge + R * MgcVector3(-0.1, 1.0, 0.0), 0.7, kDominoHalf, R);
+    // Turning about its front edge, towards the ground.
+    const MgcVector3 turn(0.0, 0.0, -slap.turnRate);
+    tile->setAngularVelocity(turn);
+    tile->setLinearVelocity(turn.Cross(tile->getDyn().position - frontEdge));
+    double deepest = 0.0;
+    for (int substep = 0; substep < 12 * kDefaultSubsteps; ++substep) {
+      runSteps(scene.world, 1, 1.0 / kFramesPerSecond / kDefaultSubsteps);
+      for (const MgcVector3& corner : placedBox(*tile, kDominoHalf).vertices) deepest = std::max(deepest, -corner.y);
+    }
+    EXPECT_LT(deepest, 0.0045) << slap.tiltDegrees << " degrees, " << slap.turnRate << " rad/s, " << slap.depth << " m";
+  }
+}
+
 // The dominoes fall in order, each knocked over by the one before, and end
 // leaning each on the next, the last flat on the ground. A domino's top edge
 // strikes the next at up to 2.7 and the last one slaps the ground at over 9,
