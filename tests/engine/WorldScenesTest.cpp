@@ -761,19 +761,42 @@ std::vector<MgcVector3> posesOf(const std::vector<HardBody*>& bodies) {
 const MgcVector3 kDominoHalf(0.1, 1.0, 0.5);
 constexpr int kDominoCount = 10;
 
-/// Ten dominoes 0.2 thick, 2 tall and 1 wide, standing 1 apart along x, the
-/// first tipped `tipDegrees` towards the next about its front bottom edge,
-/// which stays on the ground. The row lies well inside the slab (|x| < 10),
-/// the last one falling flat up to x = 7.
+/// A domino 0.2 thick, 2 tall and 1 wide, tipped `tipDegrees` towards +x
+/// about its front bottom edge, which lies along z through `frontEdge`.
+HardBody* addTippedDomino(HostWorld& scene, const MgcVector3& frontEdge, double tipDegrees) {
+  MgcMatrix3 R = MgcMatrix3::IDENTITY;
+  if (tipDegrees != 0.0) R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), -tipDegrees * M_PI / 180.0);
+  return scene.box(frontEdge + R * MgcVector3(-0.1, 1.0, 0.0), 0.7, kDominoHalf, R);
+}
+
+/// Ten dominoes standing 1 apart along x, the first tipped `tipDegrees`
+/// towards the next about its front bottom edge, which stays on the ground.
+/// The row lies well inside the slab (|x| < 10), the last one falling flat
+/// up to x = 7.
 std::vector<HardBody*> addDominoes(HostWorld& scene, double tipDegrees = 15.0) {
   std::vector<HardBody*> dominoes;
   for (int i = 0; i < kDominoCount; ++i) {
-    MgcMatrix3 R = MgcMatrix3::IDENTITY;
-    if (i == 0) R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), -tipDegrees * M_PI / 180.0);
-    const MgcVector3 frontEdge(i - 5.0 + 0.1, 0.0, 0.0);
-    dominoes.push_back(scene.box(frontEdge + R * MgcVector3(-0.1, 1.0, 0.0), 0.7, kDominoHalf, R));
+    dominoes.push_back(addTippedDomino(scene, MgcVector3(i - 5.0 + 0.1, 0.0, 0.0), i == 0 ? tipDegrees : 0.0));
   }
   return dominoes;
+}
+
+/// How deep, at most, two tiles of `row` stand inside each other (the
+/// separating-axis depth of their boxes), and a corner inside the ground.
+struct RowDepths {
+  double overlap = 0.0;
+  double sink = 0.0;
+};
+RowDepths rowDepths(const std::vector<HardBody*>& row) {
+  std::vector<ConvexPolyhedron> boxes;
+  for (const HardBody* tile : row) boxes.push_back(placedBox(*tile, kDominoHalf));
+  RowDepths depths;
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    for (const MgcVector3& corner : boxes[i].vertices) depths.sink = std::max(depths.sink, -corner.y);
+    for (std::size_t j = i + 1; j < boxes.size(); ++j)
+      depths.overlap = std::max(depths.overlap, -separatingAxes(boxes[i], boxes[j]).gap);
+  }
+  return depths;
 }
 
 // A domino tipped 20 degrees about its front bottom edge, alone on the
@@ -785,10 +808,7 @@ TEST(WorldScenes, TippedDominoSlapsFlatWithoutGoingIntoTheGround) {
   for (const int substeps : {5, 10}) {
     SCOPED_TRACE(substeps);
     HostWorld scene;
-    MgcMatrix3 R;
-    R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), -20.0 * M_PI / 180.0);
-    const MgcVector3 frontEdge(0.1, 0.0, 0.0);
-    HardBody* domino = scene.box(frontEdge + R * MgcVector3(-0.1, 1.0, 0.0), 0.7, kDominoHalf, R);
+    HardBody* domino = addTippedDomino(scene, MgcVector3(0.1, 0.0, 0.0), 20.0);
     double deepest = 0.0;
     for (int f = 0; f < 3 * kFramesPerSecond; ++f) {
       scene.play(1.0 / kFramesPerSecond, substeps);
@@ -818,10 +838,8 @@ TEST(WorldScenes, TileSlappedFlatFromAnEdgeInsideTheGroundGoesNoDeeper) {
                {89.0, 10.0, 0.002}, {86.0, 10.0, 0.0005}, {88.0, 6.0, 0.0}};
   for (const auto& slap : slaps) {
     HostWorld scene;
-    MgcMatrix3 R;
-    R.FromAxisAngle(MgcVector3(0.0, 0.0, 1.0), -slap.tiltDegrees * M_PI / 180.0);
     const MgcVector3 frontEdge(0.1, -slap.depth, 0.0);
-    HardBody* tile = scene.box(frontEdge + R * MgcVector3(-0.1, 1.0, 0.0), 0.7, kDominoHalf, R);
+    HardBody* tile = addTippedDomino(scene, frontEdge, slap.tiltDegrees);
     // Turning about its front edge, towards the ground.
     const MgcVector3 turn(0.0, 0.0, -slap.turnRate);
     tile->setAngularVelocity(turn);
@@ -864,12 +882,10 @@ TEST(WorldScenes, DominoesFallInOrderAndEndLeaningWithoutOverlapping) {
     const int frames = static_cast<int>(kPlay * kFramesPerSecond);
     for (int f = 0; f < frames; ++f) {
       scene.play(1.0 / kFramesPerSecond, substeps);
-      std::vector<ConvexPolyhedron> boxes;
-      for (const HardBody* domino : dominoes) boxes.push_back(placedBox(*domino, kDominoHalf));
+      const RowDepths depths = rowDepths(dominoes);
+      worstOverlap = std::max(worstOverlap, depths.overlap);
+      worstSink = std::max(worstSink, depths.sink);
       for (int i = 0; i < kDominoCount; ++i) {
-        for (const MgcVector3& corner : boxes[i].vertices) worstSink = std::max(worstSink, -corner.y);
-        for (int j = i + 1; j < kDominoCount; ++j)
-          worstOverlap = std::max(worstOverlap, -separatingAxes(boxes[i], boxes[j]).gap);
         if (fellAt[i] < 0 && tiltDegrees(*dominoes[i]) > 30.0) fellAt[i] = f;
       }
     }
@@ -924,13 +940,9 @@ TEST(WorldScenes, DominoRowsAtTheDefaultSubstepsLieWithoutOverlap) {
     for (int f = 0; f < 20 * kFramesPerSecond; ++f) {
       runSteps(scene.world, kDefaultSubsteps, 1.0 / kFramesPerSecond / kDefaultSubsteps);
       if (f < 12 * kFramesPerSecond) continue;
-      std::vector<ConvexPolyhedron> boxes;
-      for (const HardBody* tile : row) boxes.push_back(placedBox(*tile, kDominoHalf));
-      for (int i = 0; i < kDominoCount; ++i) {
-        for (const MgcVector3& corner : boxes[i].vertices) worstSink = std::max(worstSink, -corner.y);
-        for (int j = i + 1; j < kDominoCount; ++j)
-          worstOverlap = std::max(worstOverlap, -separatingAxes(boxes[i], boxes[j]).gap);
-      }
+      const RowDepths depths = rowDepths(row);
+      worstOverlap = std::max(worstOverlap, depths.overlap);
+      worstSink = std::max(worstSink, depths.sink);
     }
     EXPECT_LE(worstOverlap, kAllowed) << tip << " degrees";
     EXPECT_LE(worstSink, kAllowed) << tip << " degrees";
