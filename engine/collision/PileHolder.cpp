@@ -37,6 +37,13 @@ constexpr double kHoldSideways = 0.1;
 /// share points within about 1% of a line count as on it, and the hold
 /// falls back to the shortest impulses, which leave that turn alone.
 constexpr double kPinnedPivot = 1e-4;
+/// How many times its kinetic energy a hold may leave a body with: a body
+/// resting on slow supports is stopped, or taken along with them, by much
+/// less.
+constexpr double kHoldEnergyGrowth = 2.0;
+/// And the speed (m/s) whose kinetic energy counts with it: a body come to
+/// rest takes that much from supports still settling under it.
+constexpr double kHoldKickFloor = 0.003;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
 /// motion, three of turn.
@@ -620,6 +627,9 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i) kept += pulling[i] == 0 ? 1 : 0;
   if (kept == 0 || !withinSupportCones(supports, held.normals, totals)) return false;
+  ContactVectors taken;
+  for (std::uint32_t i = 0; i < n; ++i) taken[i] = totals[i] - held.carried[i];
+  if (pileholding::holdKicks(state, n, held.arms, taken)) return false;
   for (std::uint32_t i = 0; i < n; ++i) {
     const MgcVector3 J = totals[i] - held.carried[i];
     if (J.SquaredLength() > 0.0) body->applyImpulse(J, held.points[i]);
@@ -647,4 +657,22 @@ std::size_t PileHolder::keptBytes() const {
   return (bearingPairs.capacity() + groupedPairs.capacity()) * sizeof(BearingPair) +
          entryStarts.capacity() * sizeof(std::uint32_t) + heldBodies.capacity() * sizeof(HeldBody) +
          heldSupports.capacity() * sizeof(CollisionPair*);
+}
+
+bool pileholding::holdKicks(const RBDynamics& state, std::uint32_t n, const MgcVector3* arms,
+                            const MgcVector3* impulses) {
+  MgcVector3 push;
+  MgcVector3 turn;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    push += impulses[i];
+    turn += arms[i].Cross(impulses[i]);
+  }
+  const MgcVector3 v = state.linearVelocity + push * state.invMass;
+  const MgcVector3 L = state.angularMomentum + turn;
+  const MgcVector3 w = state.worldInvInertia * L;
+  // Twice the kinetic energies, in the body's mass units.
+  const double mass = 1.0 / state.invMass;
+  const double before = mass * state.linearVelocity.SquaredLength() + state.angularMomentum.Dot(state.angularVelocity);
+  const double after = mass * v.SquaredLength() + L.Dot(w);
+  return after > kHoldEnergyGrowth * (before + mass * kHoldKickFloor * kHoldKickFloor);
 }

@@ -16,6 +16,7 @@
 class CollisionManager;
 class CollisionPair;
 class HardBody;
+struct RBDynamics;
 class WorkerPool;
 
 /// The pile holding of CollisionManager::processPairs. The manager owns it;
@@ -125,5 +126,17 @@ namespace pileholding {
 /// as it came.
 bool spreadIntoCones(std::uint32_t n, const Mgc::MgcVector3* arms, const Mgc::MgcVector3* normals,
                      const double* friction, const std::uint8_t* out, Mgc::MgcVector3* totals);
+
+/// Whether taking the impulses `impulses` at the n points of arms `arms`
+/// from its position would leave a body of motion `state` with more than
+/// twice the kinetic energy it has, and that of moving at 3 mm/s (what a body
+/// come to rest takes from supports still settling under it). A hold stops
+/// a body on slow supports, or takes it along with them; one that sets it
+/// moving faster follows a support kicked in the step's passes (a slab under
+/// a leaning one, lifted by the bounce of the slab it lies on) by turning
+/// the leaning slab about its contacts there, which would drive its other
+/// end into what it has no pair with (the ground it stands a few
+/// millimetres above).
+bool holdKicks(const RBDynamics& state, std::uint32_t n, const Mgc::MgcVector3* arms, const Mgc::MgcVector3* impulses);
 
 }  // namespace pileholding

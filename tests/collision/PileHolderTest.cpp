@@ -1,16 +1,20 @@
 // The pile hold's spreading of a body's impulses into its contacts'
 // friction cones: the same force and moment on the body, every impulse
 // pushing and within its cone, or the impulses left as they came when no
-// such set exists.
+// such set exists. And its refusal of a hold that would kick a body rather
+// than stop it.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "engine/bodies/RBDynamics.h"
 #include "engine/collision/PileHolder.h"
+#include "math/MgcMatrix3.h"
 #include "math/MgcVector3.h"
 
+using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
 
 namespace {
@@ -93,6 +97,45 @@ TEST(PileHolder, SpreadingKeepsTheLoadAndReachesTheConesWhenItCan) {
       EXPECT_GE(along, 0.0) << i;
       EXPECT_LE((impulses[i] - kUp * along).Length(), c.friction * along + 1e-12) << i;
     }
+  }
+}
+
+// A tile of mass 1, 0.2 x 2 x 1 (a turn about its thin side takes
+// (0.2^2 + 2^2) / 12 = 0.3367), sliding at 0.6 m/s: its kinetic energy,
+// doubled, 0.36. A hold may stop it, or take it along with its supports at
+// 0.8 m/s (0.64 of at most 2 x 0.36). One that takes it along at 0.9 m/s
+// (0.81), or sets it turning at 4.4 rad/s by a push at its top edge (0.77 +
+// 0.3367 x 4.4^2 = 7.3), puts more into it than stopping it asks: a kick.
+// At rest, it may be taken along at 2 mm/s, not at 5.
+TEST(PileHolder, HoldThatPutsMoreThanTwiceTheEnergyIntoABodyIsAKick) {
+  RBDynamics tile;
+  tile.invMass = 1.0;
+  const double turn = (0.2 * 0.2 + 2.0 * 2.0) / 12.0;
+  const double across = (0.2 * 0.2 + 1.0) / 12.0;
+  const double along = (2.0 * 2.0 + 1.0) / 12.0;
+  tile.worldInvInertia = MgcMatrix3(1.0 / across, 0.0, 0.0, 0.0, 1.0 / along, 0.0, 0.0, 0.0, 1.0 / turn);
+  const MgcVector3 centre;
+  const MgcVector3 top(0.0, 1.0, 0.0);
+  // A push at the top edge along -x turns the tile about z: 4.4 rad/s.
+  const double spin = 4.4 * turn;
+  const struct {
+    const char* name;
+    double sliding;
+    MgcVector3 arm;
+    MgcVector3 impulse;
+    bool kicks;
+  } cases[] = {
+      {"stopped", 0.6, centre, MgcVector3(-0.6, 0.0, 0.0), false},
+      {"taken along at 0.8 m/s", 0.6, centre, MgcVector3(0.2, 0.0, 0.0), false},
+      {"taken along at 0.9 m/s", 0.6, centre, MgcVector3(0.3, 0.0, 0.0), true},
+      {"turned at its top edge", 0.6, top, MgcVector3(-spin, 0.0, 0.0), true},
+      {"at rest, taken along at 2 mm/s", 0.0, centre, MgcVector3(0.002, 0.0, 0.0), false},
+      {"at rest, taken along at 5 mm/s", 0.0, centre, MgcVector3(0.005, 0.0, 0.0), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    tile.linearVelocity = MgcVector3(c.sliding, 0.0, 0.0);
+    EXPECT_EQ(pileholding::holdKicks(tile, 1, &c.arm, &c.impulse), c.kicks);
   }
 }
 
