@@ -109,6 +109,10 @@ class DetectionPass {
   /// moving body above what it touches and wakes the resting one; the moving
   /// bodies that touched become the first frontier.
   void meetMovingAndResting(State& pass);
+  /// Each sleeper in `struck` (pass slots, which a moving body strikes)
+  /// against the static bodies it touches and the sleepers it lies on, so
+  /// that the advance after the hits that wake it holds it on them.
+  void meetStruckSupports(State& pass, const std::vector<std::uint32_t>& struck);
   /// Resting bodies against each other, where one of the two moves (a pair
   /// extracted at once).
   void meetRestingPairs(State& pass);
@@ -164,6 +168,8 @@ class DetectionPass {
   std::vector<PassCandidate> candidates;
   std::vector<CollisionPair*> found;
   std::vector<std::uint32_t> laterResting;
+  /// The partners of a struck sleeper, by pass slot.
+  std::vector<std::uint32_t> partners;
   std::vector<std::uint8_t> movingTouched;
   std::vector<HardBody*> listedBodies;
   std::vector<std::int32_t> listedSlots;

@@ -9,9 +9,17 @@
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/DetectionPass.h"
+#include "engine/collision/PairProcessingCommon.h"
 #include "engine/collision/threads/WorkerPool.h"
+#include "math/MgcVector3.h"
+
+using Mgc::MgcVector3;
 
 namespace {
+
+/// A moving body meeting a sleeper slower than this (m/s) at every contact
+/// comes to rest on it or against it; faster, it strikes it.
+constexpr double kStrikeSpeed = 0.03;
 
 /// The result rule of every pass: a running value that a pair's contact count
 /// replaces when it is 1 or when the value is still 0.
@@ -25,7 +33,74 @@ bool compoundAndPiece(const HardBody* a, const HardBody* b) {
          (b->getType() == kFractureBody && a->getParent() == b);
 }
 
+/// A body asleep, or a piece of a fracture body asleep.
+bool asleep(const HardBody* body) {
+  const HardBody* whole = body->getParent() != nullptr ? body->getParent() : body;
+  return !whole->isStatic() && !whole->isActive();
+}
+
+/// Whether the pair's second body sleeps and its first, moving, meets it
+/// faster than a body coming to rest on it would (the rest speed of the
+/// hits, which wake such a sleeper): a strike.
+bool strikesSleeper(const CollisionPair& pair) {
+  if (!asleep(pair.secondBody)) return false;
+  const RBDynamics& piece = pair.firstBody->getDyn();
+  const HardBody* mover = pair.firstBody->getParent() != nullptr ? pair.firstBody->getParent() : pair.firstBody;
+  const RBDynamics& state = mover->getDyn();
+  for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
+    const MgcVector3 point = piece.orientation * pair.points[i] + piece.position;
+    const MgcVector3 v = state.linearVelocity + state.angularVelocity.Cross(point - state.position);
+    if (!(v.SquaredLength() < kStrikeSpeed * kStrikeSpeed)) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+void DetectionPass::meetStruckSupports(State& pass, const std::vector<std::uint32_t>& struck) {
+  // A sleeper's own pairs are not searched while it sleeps. Struck, it
+  // wakes in the step's hits and moves in the advance that follows: without
+  // the pairs of what it stands on, the blow drives it into them for a whole
+  // step. Its pairs with the static bodies it touches, and with the sleepers
+  // it lies on (or, struck too, that lie on it), are found here.
+  const MgcVector3 up = -manager.gravityDirection;
+  for (std::uint32_t s : struck) {
+    if (manager.broadPhase.isInert(s)) continue;
+    HardBody* S = pass.all[s];
+    partners.clear();
+    const auto consider = [&](std::uint32_t n) {
+      if (n != s && pass.restingPos[n] >= 0) partners.push_back(n);
+    };
+    manager.broadPhase.forEachNeighbour(s, consider);
+    for (std::uint32_t n : manager.broadPhase.unbounded()) consider(n);
+    std::sort(partners.begin(), partners.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return pass.restingPos[x] < pass.restingPos[y]; });
+    for (std::uint32_t n : partners) {
+      HardBody* other = pass.all[n];
+      // A body the rest test finds moving meets the sleeper among the
+      // resting side's pairs; a struck sleeper meets another struck one once.
+      if (compoundAndPiece(S, other) || other->updateSleepState()) continue;
+      if (std::find(struck.begin(), struck.end(), n) < std::find(struck.begin(), struck.end(), s)) continue;
+      if (!manager.broadPhase.mayTouch(s, n)) continue;
+      CollisionPair* pair = manager.testPairRecord(S, other, 0);
+      if (pair == nullptr) continue;
+      // The normal points from the other body towards the struck one.
+      const double rise = pair->normals[0].Dot(up);
+      const bool otherStruck = std::find(struck.begin(), struck.end(), n) != struck.end();
+      const bool bears =
+          rise > pairprocessing::kSupportCosine || (otherStruck && -rise > pairprocessing::kSupportCosine);
+      if (!other->isStatic() && !bears) {
+        manager.queueContact(pair, 0);
+        continue;
+      }
+      // Not extracted: the sleeper moves only once the blow wakes it.
+      countFoundPair(pass, *pair);
+      S->enableInContact();
+      other->enableInContact();
+      manager.newPairs.append(pair);
+    }
+  }
+}
 
 void DetectionPass::countFoundPair(State& pass, const CollisionPair& pair) {
   ++manager.pairCounter;
@@ -48,10 +123,12 @@ void DetectionPass::meetMovingAndResting(State& pass) {
   // A sleeping body touched stays asleep: its own supports are not searched
   // in this step, so woken here it would fall through them; an impact wakes
   // it through the impulse it takes.
+  std::vector<std::uint32_t> struck;
   const auto meet = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
     HardBody* A = pass.all[a];
     HardBody* B = pass.all[b];
     countFoundPair(pass, *pair);
+    if (strikesSleeper(*pair) && std::find(struck.begin(), struck.end(), b) == struck.end()) struck.push_back(b);
     A->setContactLevel(std::max(A->getContactLevel(), B->getContactLevel() + 1));
     A->enableInContact();
     keepRaisingPair(pass, pair);
@@ -77,6 +154,7 @@ void DetectionPass::meetMovingAndResting(State& pass) {
     }
   }
   joinSiblingPieces(pass, reached, reachedSlots);
+  meetStruckSupports(pass, struck);
   // The bodies that touched leave the moving bodies for the frontier.
   pass.frontier = reachedSlots;
   asAppended(pass.frontier);

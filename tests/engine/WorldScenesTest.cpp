@@ -853,6 +853,45 @@ TEST(WorldScenes, TileSlappedFlatFromAnEdgeInsideTheGroundGoesNoDeeper) {
   }
 }
 
+// A tile standing asleep on the ground, struck at its top by another
+// turning onto it at 1.5 to 4 rad/s from 10 to 18 degrees: the blow wakes it
+// in the step's hits and turns it about its front edge. Its supports were
+// not among the step's pairs while it slept, and without them that edge went
+// up to 8 mm into the ground in the substep it woke. Over the substep it
+// wakes and the two after it, it goes no deeper than the 4 mm the advance
+// lets a body sink before its motion is cut back, and the slop.
+TEST(WorldScenes, SleepingTileStruckAtItsTopStaysOnTheGround) {
+  constexpr int kDefaultSubsteps = 5;
+  const double dt = 1.0 / kFramesPerSecond / kDefaultSubsteps;
+  for (double tilt : {10.0, 14.0, 18.0}) {
+    for (double rate : {1.5, 2.0, 2.5, 3.0, 4.0}) {
+      SCOPED_TRACE(testing::Message() << tilt << " degrees, " << rate << " rad/s");
+      HostWorld scene;
+      HardBody* standing = addTippedDomino(scene, MgcVector3(1.1, 0.0, 0.0), 0.0);
+      for (int s = 0; s < 2 * kFramesPerSecond * kDefaultSubsteps && standing->isActive(); ++s) {
+        runSteps(scene.world, 1, dt);
+      }
+      ASSERT_FALSE(standing->isActive());
+      const MgcVector3 frontEdge(0.1, 0.0, 0.0);
+      HardBody* striker = addTippedDomino(scene, frontEdge, tilt);
+      const MgcVector3 turn(0.0, 0.0, -rate);
+      striker->setAngularVelocity(turn);
+      striker->setLinearVelocity(turn.Cross(striker->getDyn().position - frontEdge));
+      double deepest = 0.0;
+      int awake = 0;
+      for (int s = 0; s < kFramesPerSecond * kDefaultSubsteps && awake < 3; ++s) {
+        runSteps(scene.world, 1, dt);
+        if (standing->isActive() || awake > 0) ++awake;
+        for (const MgcVector3& corner : placedBox(*standing, kDominoHalf).vertices) {
+          deepest = std::max(deepest, -corner.y);
+        }
+      }
+      EXPECT_EQ(awake, 3);
+      EXPECT_LT(deepest, 0.0045);
+    }
+  }
+}
+
 // The dominoes fall in order, each knocked over by the one before, and end
 // leaning each on the next, the last flat on the ground. A domino's top edge
 // strikes the next at up to 2.7 and the last one slaps the ground at over 9,
