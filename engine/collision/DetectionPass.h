@@ -168,7 +168,9 @@ class DetectionPass {
   std::vector<PassCandidate> candidates;
   std::vector<CollisionPair*> found;
   std::vector<std::uint32_t> laterResting;
-  /// The partners of a struck sleeper, by pass slot.
+  /// The sleepers moving bodies strike, and a struck sleeper's partners,
+  /// by pass slot.
+  std::vector<std::uint32_t> struckSleepers;
   std::vector<std::uint32_t> partners;
   std::vector<std::uint8_t> movingTouched;
   std::vector<HardBody*> listedBodies;

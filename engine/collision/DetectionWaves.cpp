@@ -17,10 +17,6 @@ using Mgc::MgcVector3;
 
 namespace {
 
-/// A moving body meeting a sleeper slower than this (m/s) at every contact
-/// comes to rest on it or against it; faster, it strikes it.
-constexpr double kStrikeSpeed = 0.03;
-
 /// The result rule of every pass: a running value that a pair's contact count
 /// replaces when it is 1 or when the value is still 0.
 void foldPassResult(std::uint32_t& result, std::uint32_t count) {
@@ -50,7 +46,8 @@ bool strikesSleeper(const CollisionPair& pair) {
   for (std::uint32_t i = 0; i < pair.contactCount; ++i) {
     const MgcVector3 point = piece.orientation * pair.points[i] + piece.position;
     const MgcVector3 v = state.linearVelocity + state.angularVelocity.Cross(point - state.position);
-    if (!(v.SquaredLength() < kStrikeSpeed * kStrikeSpeed)) return true;
+    const double rest = pairprocessing::kRestingContactSpeed;
+    if (!(v.SquaredLength() < rest * rest)) return true;
   }
   return false;
 }
@@ -64,7 +61,8 @@ void DetectionPass::meetStruckSupports(State& pass, const std::vector<std::uint3
   // step. Its pairs with the static bodies it touches, and with the sleepers
   // it lies on (or, struck too, that lie on it), are found here.
   const MgcVector3 up = -manager.gravityDirection;
-  for (std::uint32_t s : struck) {
+  for (auto at = struck.begin(); at != struck.end(); ++at) {
+    const std::uint32_t s = *at;
     if (manager.broadPhase.isInert(s)) continue;
     HardBody* S = pass.all[s];
     partners.clear();
@@ -80,13 +78,13 @@ void DetectionPass::meetStruckSupports(State& pass, const std::vector<std::uint3
       // A body the rest test finds moving meets the sleeper among the
       // resting side's pairs; a struck sleeper meets another struck one once.
       if (compoundAndPiece(S, other) || other->updateSleepState()) continue;
-      if (std::find(struck.begin(), struck.end(), n) < std::find(struck.begin(), struck.end(), s)) continue;
-      if (!manager.broadPhase.mayTouch(s, n)) continue;
+      const auto otherAt = std::find(struck.begin(), struck.end(), n);
+      if (otherAt < at || !manager.broadPhase.mayTouch(s, n)) continue;
       CollisionPair* pair = manager.testPairRecord(S, other, 0);
       if (pair == nullptr) continue;
       // The normal points from the other body towards the struck one.
       const double rise = pair->normals[0].Dot(up);
-      const bool otherStruck = std::find(struck.begin(), struck.end(), n) != struck.end();
+      const bool otherStruck = otherAt != struck.end();
       const bool bears =
           rise > pairprocessing::kSupportCosine || (otherStruck && -rise > pairprocessing::kSupportCosine);
       if (!other->isStatic() && !bears) {
@@ -123,7 +121,8 @@ void DetectionPass::meetMovingAndResting(State& pass) {
   // A sleeping body touched stays asleep: its own supports are not searched
   // in this step, so woken here it would fall through them; an impact wakes
   // it through the impulse it takes.
-  std::vector<std::uint32_t> struck;
+  std::vector<std::uint32_t>& struck = struckSleepers;
+  struck.clear();
   const auto meet = [&](CollisionPair* pair, std::uint32_t a, std::uint32_t b) {
     HardBody* A = pass.all[a];
     HardBody* B = pass.all[b];

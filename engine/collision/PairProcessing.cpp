@@ -60,11 +60,6 @@ constexpr double kBounceSpeed = 2.5;
 /// since a body struck from above is held by its supports (pickBounces).
 constexpr int kBouncePasses = 1;
 
-/// A body whose every found contact with a sleeping body moves slower than
-/// this (m/s) rests on it or against it rather than striking it: about what
-/// gravity gives a body in an integration step (9.81 / 300).
-constexpr double kRestingContactSpeed = 0.03;
-
 /// Mass of the body extraction moves, 0 when that body is static.
 double extractionMass(HardBody* body) {
   HardBody* moved = pairprocessing::extractedBody(body);
@@ -96,7 +91,7 @@ double bearing(const CollisionPair& pair, const MgcVector3& gravityDirection) {
 }
 
 /// Whether the pair's awake body (the first when `awakeFirst`) meets the
-/// other slower than kRestingContactSpeed at every found contact: the
+/// other slower than the resting contact speed at every found contact: the
 /// other, asleep, stands still, so that is their relative speed.
 bool meetsSlowly(const CollisionPair& pair, bool awakeFirst) {
   if (pair.found.count == 0) return false;
@@ -105,7 +100,8 @@ bool meetsSlowly(const CollisionPair& pair, bool awakeFirst) {
   for (std::uint32_t k = 0; k < pair.found.count; ++k) {
     const MgcVector3 arm = state.orientation * points[pair.foundSlot(k)];
     const MgcVector3 v = state.linearVelocity + state.angularVelocity.Cross(arm);
-    if (!(v.SquaredLength() < kRestingContactSpeed * kRestingContactSpeed)) return false;
+    const double rest = pairprocessing::kRestingContactSpeed;
+    if (!(v.SquaredLength() < rest * rest)) return false;
   }
   return true;
 }

@@ -14,6 +14,10 @@ namespace pairprocessing {
 /// A contact holds a body up when its normal lies within 45 degrees of the
 /// gravity direction.
 inline constexpr double kSupportCosine = 0.7071067811865476;
+/// A body whose every found contact with a sleeping body moves slower than
+/// this (m/s) rests on it or against it rather than striking it: about what
+/// gravity gives a body in an integration step (9.81 / 300).
+inline constexpr double kRestingContactSpeed = 0.03;
 /// Rest thresholds of the resting pass (squared speeds).
 inline constexpr float kRestThreshold = 1.0f;
 inline constexpr float kSupportRestThreshold = 10.0f;

@@ -631,8 +631,7 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   for (std::uint32_t i = 0; i < n; ++i) taken[i] = totals[i] - held.carried[i];
   if (pileholding::holdKicks(state, n, held.arms, taken)) return false;
   for (std::uint32_t i = 0; i < n; ++i) {
-    const MgcVector3 J = totals[i] - held.carried[i];
-    if (J.SquaredLength() > 0.0) body->applyImpulse(J, held.points[i]);
+    if (taken[i].SquaredLength() > 0.0) body->applyImpulse(taken[i], held.points[i]);
   }
   // Each support pair keeps the contacts that hold the body.
   std::uint32_t from = 0;
