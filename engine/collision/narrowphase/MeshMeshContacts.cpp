@@ -22,9 +22,12 @@ namespace {
 using Kind = MeshFeatureKind;
 
 /// An edge lies along a face when the sine of its angle to the face's plane
-/// is below this (about 0.06 degrees): it is clipped by the face, giving the
-/// contacts of its whole length at the depth of its deeper end.
-constexpr double kEdgeAlongFace = 1e-3;
+/// is below this (about 0.6 degrees): it is clipped by the face, giving a
+/// contact at each end of the part of it over the face, each at its own
+/// height. A box edge leaning on a face that its owner has turned a little
+/// about the face's normal keeps both ends held; with its lower end alone it
+/// turns about that one point.
+constexpr double kEdgeAlongFace = 1e-2;
 
 /// One side of the pair while its features are promoted: the hull, its
 /// feature and the caller's vertex list.
@@ -273,9 +276,9 @@ class MeshMeshRules {
   /// An edge of one mesh against a face of the other, `edgeOnA` telling
   /// which is A. Heights run along the face's outward normal: the gap g is
   /// the edge's lower end less the face's highest corner. An edge along the
-  /// face is moved by -g onto the face's level and clipped by the face: the
-  /// clipped points, set back onto the edge when the edge is A's; otherwise
-  /// the closest points of edge and face give the point on A.
+  /// face is clipped by the face: the clipped points on the edge when the
+  /// edge is A's, below them on the face when the face is; otherwise the
+  /// closest points of edge and face give the point on A.
   void edgeAgainstFace(const HullView& edgeHull, const MeshFeature& edge, const HullView& faceHull, std::uint32_t face,
                        bool edgeOnA) const {
     const MgcVector3& up = faceHull.faceNormal(face);
@@ -287,18 +290,19 @@ class MeshMeshRules {
     MgcVector3 polygon[kMaxFaceCorners];
     const std::uint32_t corners = faceHull.facePolygon(face, polygon);
     if (std::fabs(unitized(e1 - e0).Dot(up)) < kEdgeAlongFace) {
+      // The clipped part of the edge, not its lower end, which may lie
+      // beyond the face when the edge leans along it. Each point is as deep
+      // as its own place on the edge: an edge leaning along the face by up
+      // to kEdgeAlongFace touches it at its lower end, and its upper end
+      // stands apart, free to come down onto the face.
       MgcVector3 points[2];
       const std::uint32_t n = clipSegmentToPolygon(e0 - up * g, e1 - up * g, polygon, corners, up, points);
-      if (edgeOnA)
-        for (std::uint32_t i = 0; i < n; ++i) points[i] += up * g;
-      // The clipped part of the edge, not its lower end, which may lie
-      // beyond the face when the edge leans along it.
-      // Each point is as deep as its own place on the edge: an edge leaning
-      // along the face by up to kEdgeAlongFace touches it at its lower end.
-      MgcVector3 onEdge[2];
-      for (std::uint32_t i = 0; i < n; ++i) onEdge[i] = edgeOnA ? points[i] : points[i] + up * g;
+      for (std::uint32_t i = 0; i < n; ++i) points[i] += up * g;
       double depths[2];
-      heightsAbove(onEdge, n, top, up, depths);
+      heightsAbove(points, n, top, up, depths);
+      // On the face, each point lies below its place on the edge.
+      if (!edgeOnA)
+        for (std::uint32_t i = 0; i < n; ++i) points[i] -= up * depths[i];
       return out_.write(points, n, normal, depths);
     }
     MgcVector3 onEdge;

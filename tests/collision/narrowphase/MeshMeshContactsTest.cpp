@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -45,8 +46,10 @@ TEST(MeshMeshContacts, RandomOverlappingHullsMatchSeparatingAxes) {
     ContactArrays c;
     ASSERT_TRUE(jump.meshMeshContacts(a.get(), b.get(), state, c.out()));
     expectConventions(c, *a.mesh, *b.mesh);
-    // Bodies are 0.2 to 2 across: depth within 1e-3 of the exact one.
-    EXPECT_NEAR(c.depths[0], sat.gap, 1e-3);
+    // Bodies are 0.2 to 2 across: the deepest contact within 1e-3 of the
+    // exact depth. An edge leaning along a face has a contact at each end,
+    // each at its own height.
+    EXPECT_NEAR(*std::min_element(c.depths, c.depths + c.count), sat.gap, 1e-3);
     if (sat.runnerUpDepth + sat.gap > 1e-3) {
       EXPECT_GT(c.normals[0].Dot(sat.normal), cosOneDegree);
     }
@@ -314,9 +317,10 @@ TEST(MeshMeshContacts, ACornerOnAFaceWithItsOwnFaceFlushGivesTheWholeArea) {
 
 // A box leaning on a face with one of its edges (a falling domino on the
 // next one) can reach the rules as one end of that edge: an edge of the
-// corner lying along the face, to within 0.06 degrees, makes them an edge on
+// corner lying along the face, to within 0.6 degrees, makes them an edge on
 // a face, whose contacts are the edge's two ends, each at its own height over
-// the face; an edge at a clear angle keeps its one point.
+// the face; an edge at a clear angle keeps its one point. With the face's
+// hull first, the points lie on the face, under the edge's ends.
 TEST(MeshMeshContacts, ACornerOfAnEdgeAlongAFaceGivesBothEndsOfTheEdge) {
   const double lift = 0.5 * std::sqrt(2.0) - 0.1;  // a cube on its edge, sunk 0.1
   MgcMatrix3 onEdge;
@@ -326,7 +330,7 @@ TEST(MeshMeshContacts, ACornerOfAnEdgeAlongAFaceGivesBothEndsOfTheEdge) {
     double tilt;  // about y, radians
     std::uint32_t count;
   };
-  for (const Case& c : {Case{0.0, 2}, Case{5e-4, 2}, Case{0.2, 1}}) {
+  for (const Case& c : {Case{0.0, 2}, Case{5e-4, 2}, Case{8e-3, 2}, Case{0.015, 1}, Case{0.2, 1}}) {
     SCOPED_TRACE(c.tilt);
     MgcMatrix3 tilt;
     tilt.FromAxisAngle(MgcVector3::UNIT_Y, c.tilt);
@@ -351,6 +355,16 @@ TEST(MeshMeshContacts, ACornerOfAnEdgeAlongAFaceGivesBothEndsOfTheEdge) {
         EXPECT_NEAR(toEnd, 0.0, 1e-12);
       }
       EXPECT_GT((contacts.points[0] - contacts.points[1]).Length(), 0.99);
+      const ContactArrays onFace = featureContacts(slab, box, {4, 5, 7}, {corner});
+      ASSERT_EQ(onFace.count, 2u);
+      EXPECT_NEAR((onFace.normals[0] + MgcVector3::UNIT_Z).Length(), 0.0, 1e-12);
+      for (std::uint32_t i = 0; i < 2; ++i) {
+        EXPECT_NEAR(onFace.points[i].z, 0.0, 1e-12) << i;
+        const MgcVector3 end = onFace.points[i] + MgcVector3::UNIT_Z * onFace.depths[i];
+        const double toEnd =
+            std::min((end - box.mesh->worldVertices[0]).Length(), (end - box.mesh->worldVertices[1]).Length());
+        EXPECT_NEAR(toEnd, 0.0, 1e-12) << i;
+      }
     }
   }
 }
