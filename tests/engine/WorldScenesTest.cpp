@@ -828,14 +828,18 @@ TEST(WorldScenes, TippedDominoSlapsFlatWithoutGoingIntoTheGround) {
 // out. Whichever, the slap drives it no deeper than the 4 mm the advance
 // lets a swept body sink before its motion is cut back, and the slop (it
 // went 2 to 4 cm in, the front edge taken as the correction's to mend).
+// From 3 degrees at 5 rad/s it starts its second substep with its front edge
+// a hundredth of a millimetre off the ground and turns past flat within it:
+// no deeper either (the pair test took the ground for touching, found no
+// contact, and let the tile turn 7.6 cm into it).
 TEST(WorldScenes, TileSlappedFlatFromAnEdgeInsideTheGroundGoesNoDeeper) {
   constexpr int kDefaultSubsteps = 5;
   const struct {
     double tiltDegrees;
     double turnRate;
     double depth;
-  } slaps[] = {{88.0, 6.0, 0.0005}, {88.0, 8.0, 0.001},   {89.0, 6.0, 0.0005},
-               {89.0, 10.0, 0.002}, {86.0, 10.0, 0.0005}, {88.0, 6.0, 0.0}};
+  } slaps[] = {{88.0, 6.0, 0.0005},  {88.0, 8.0, 0.001}, {89.0, 6.0, 0.0005}, {89.0, 10.0, 0.002},
+               {86.0, 10.0, 0.0005}, {88.0, 6.0, 0.0},   {87.0, 5.0, 0.0}};
   for (const auto& slap : slaps) {
     HostWorld scene;
     const MgcVector3 frontEdge(0.1, -slap.depth, 0.0);
@@ -889,6 +893,40 @@ TEST(WorldScenes, SleepingTileStruckAtItsTopStaysOnTheGround) {
       EXPECT_EQ(awake, 3);
       EXPECT_LT(deepest, 0.0045);
     }
+  }
+}
+
+// A tile leaning 19 to 25 degrees on its foot edge, turning onto a standing
+// tile held still a few millimetres ahead at 1.9 rad/s, its foot where a
+// tile turning about it is left, a hundredth of a millimetre off the
+// ground: the strike stops its turn within the substep and pushes its foot
+// down. No corner goes deeper than the 4 mm the advance lets a swept body
+// sink and the slop (the pair test took the ground for touching, found no
+// contact, and the foot went 6 to 13 mm in).
+TEST(WorldScenes, TileWhoseTurnAStrikeStopsKeepsItsFootOnTheGround) {
+  constexpr int kDefaultSubsteps = 5;
+  const struct {
+    double tiltDegrees;
+    double footHeight;
+    double gap;
+  } strikes[] = {{19.0, 1.2e-5, 0.005}, {21.0, 1.2e-5, 0.005}, {23.0, 1.6e-5, 0.015}, {25.0, 1.2e-5, 0.005}};
+  for (const auto& strike : strikes) {
+    HostWorld scene;
+    const MgcVector3 foot(-1.9, strike.footHeight, 0.0);
+    HardBody* tile = addTippedDomino(scene, foot, strike.tiltDegrees);
+    const double reach = 2.0 * std::sin(strike.tiltDegrees * M_PI / 180.0);
+    HardBody* next = addTippedDomino(scene, MgcVector3(foot.x + reach + strike.gap + 0.2, 0.0, 0.0), 0.0);
+    scene.world.makeBodyStatic(next, nullptr);
+    const MgcVector3 turn(0.0, 0.0, -1.9);
+    tile->setAngularVelocity(turn);
+    tile->setLinearVelocity(turn.Cross(tile->getDyn().position - foot));
+    double deepest = 0.0;
+    for (int substep = 0; substep < 2 * kDefaultSubsteps; ++substep) {
+      runSteps(scene.world, 1, 1.0 / kFramesPerSecond / kDefaultSubsteps);
+      for (const MgcVector3& corner : placedBox(*tile, kDominoHalf).vertices) deepest = std::max(deepest, -corner.y);
+    }
+    EXPECT_LT(deepest, 0.0045) << strike.tiltDegrees << " degrees, foot " << strike.footHeight << " m up, "
+                               << strike.gap << " m apart";
   }
 }
 

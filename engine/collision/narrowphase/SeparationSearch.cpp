@@ -247,6 +247,8 @@ DistanceResult searchDistance(const PairSupport& shapes, const MgcVector3& start
   double weights[4] = {1.0, 0.0, 0.0, 0.0};
   MgcVector3 v;
   bool haveV = false;
+  // The lower bound a stalled search ends with; negative while it runs.
+  double stalledBound = -1.0;
   for (std::uint32_t step = 0; step < kMaxSeparationSteps; ++step) {
     const MgcVector3 w = pair.point();
     if (haveV) {
@@ -269,11 +271,18 @@ DistanceResult searchDistance(const PairSupport& shapes, const MgcVector3& start
       repeated = repeated || (simplex.pairs[i].vertexA == pair.vertexA && simplex.pairs[i].vertexB == pair.vertexB);
     }
     // A support point the simplex holds ends the search: within rounding of
-    // the distance it is converged, otherwise rounding has stalled it and
-    // the distance is not known.
+    // the distance it is converged. Otherwise rounding has stalled it short
+    // of the distance, as on a long thin face of the difference shape (an
+    // edge lying along a wide face, a hair above it), but its lower bound
+    // still holds: shapes it sets further apart than touching stand apart by
+    // at least that. Below, the distance is not known.
     if (repeated) {
       const double length = v.Length();
-      if (length - v.Dot(w) / length > kStalledShortfall * length) return result;
+      const double bound = v.Dot(w) / length;
+      if (length - bound > kStalledShortfall * length) {
+        if (!(bound > kTouchingDistance)) return result;
+        stalledBound = bound;
+      }
       break;
     }
     simplex.pairs[simplex.count++] = pair;
@@ -284,8 +293,9 @@ DistanceResult searchDistance(const PairSupport& shapes, const MgcVector3& start
   }
   if (!haveV || v.Length() <= kTouchingDistance) return result;
   result.apart = true;
-  result.distance = v.Length();
-  result.direction = v / result.distance;
+  const double length = v.Length();
+  result.distance = stalledBound > 0.0 ? stalledBound : length;
+  result.direction = v / length;
   for (int i = 0; i < simplex.count; ++i) {
     result.pointA += simplex.pairs[i].pointA * weights[i];
     result.pointB += simplex.pairs[i].pointB * weights[i];

@@ -36,7 +36,9 @@ struct DistanceResult {
   bool apart = false;
   /// When apart: a lower bound on the distance between the shapes that is
   /// within 1e-9 of it once the search has converged, or at least `reach`
-  /// when the search stopped there (`beyond`).
+  /// when the search stopped there (`beyond`). A search that rounding
+  /// stalls short of converging gives the bound it reached, when that is
+  /// more than touching.
   double distance = 0.0;
   bool beyond = false;
   /// Unit direction from A towards B along which the distance is measured.

@@ -136,4 +136,43 @@ TEST(MeshMeshDistance, ATippedBoxOverASlabGivesItsBottomCornersWithTheirHeights)
   for (std::uint32_t k = 0; k < n; ++k) EXPECT_NEAR(gaps[k], rise, 1e-9);
 }
 
+// A tile 2 long and 0.2 thick lying nearly flat over a wide slab, its low
+// edge a hair above it, at places along the slab: the distance search's
+// simplex is a long thin face of the difference shape, where rounding
+// stalls it a nanometre or two short of the distance. The hulls still stand
+// the edge's height apart, and the near contacts are the corners of the
+// face over the slab, two at that height and two at the far edge's, h + 2
+// cos(tilt) (a stalled search answered touching, and the pair test then
+// found the tile neither touching the slab nor near it).
+TEST(MeshMeshDistance, ATileLyingNearlyFlatAHairAboveASlabStandsItsHeightApart) {
+  const Pk_jump jump;
+  const auto slab = zovtest::boxHull(MgcVector3(10.0, 0.5, 10.0), MgcMatrix3::IDENTITY, MgcVector3(0.0, -0.5, 0.0));
+  const struct {
+    double tilt;
+    double h;
+    double x;
+  } cases[] = {{80.0, 1.2e-5, 3.1}, {84.44, 1.2e-5, 3.1}, {89.25, 1.2e-5, 3.1}, {87.0, 1e-4, 0.1}, {85.0, 1e-3, -4.9}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.tilt << " degrees, " << c.h << " m up at x " << c.x);
+    const MgcMatrix3 R = turnAboutZ(-c.tilt);
+    const MgcVector3 lowEdge(c.x, c.h, 0.0);
+    const auto tile = zovtest::boxHull(MgcVector3(0.1, 1.0, 0.5), R, lowEdge + R * MgcVector3(-0.1, 1.0, 0.0));
+    JumpState state = freshJumpState();
+    EXPECT_NEAR(jump.meshMeshDistance(tile.get(), slab.get(), 0.5, state), c.h, 1e-8);
+    zovtest::ContactArrays arrays;
+    state = freshJumpState();
+    ASSERT_TRUE(jump.meshMeshNearContacts(tile.get(), slab.get(), 0.5, state, arrays.out()));
+    ASSERT_EQ(arrays.count, 4u);
+    const double far = c.h + 2.0 * std::cos(c.tilt * M_PI / 180.0);
+    int low = 0;
+    int high = 0;
+    for (std::uint32_t k = 0; k < arrays.count; ++k) {
+      low += std::fabs(arrays.depths[k] - c.h) < 1e-8 ? 1 : 0;
+      high += std::fabs(arrays.depths[k] - far) < 1e-8 ? 1 : 0;
+    }
+    EXPECT_EQ(low, 2);
+    EXPECT_EQ(high, 2);
+  }
+}
+
 }  // namespace
