@@ -44,6 +44,17 @@ constexpr double kHoldEnergyGrowth = 2.0;
 /// And the speed (m/s) whose kinetic energy counts with it: a body come to
 /// rest takes that much from supports still settling under it.
 constexpr double kHoldKickFloor = 0.003;
+/// A contact standing apart that the body, as it moves, would leave apart
+/// by more than it travels at this speed (m/s) in the step carries nothing
+/// and is left out of the hold: about what gravity gives a body in an
+/// integration step (9.81 / 300). Asked to close its gap exactly, as a
+/// contact that touches is asked to stop, a gap of millimetres (the far end
+/// of a tile lying at a slight angle on the next) would turn the body onto
+/// it at a fraction of a metre a second.
+constexpr double kApartSpeed = 0.03;
+/// A contact of a held body still moving on its support faster than this
+/// (m/s) after the hold: its support moved, held later or not at all.
+constexpr double kHeldResidual = 1e-3;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
 /// motion, three of turn.
@@ -246,6 +257,7 @@ struct HeldContacts {
   ContactVectors arms;
   ContactVectors normals;
   ContactVectors relative;
+  ContactVectors supportVelocities;
   ContactVectors carried;
   double friction[kMaxPairContacts];
   std::uint8_t apart[kMaxPairContacts];
@@ -273,6 +285,7 @@ bool gatherHeldContacts(const HardBody& body, const Pairs& supports, double clos
       const MgcVector3 supportVelocity = first && support->isStatic()
                                              ? pair->staticVelocity(slot)
                                              : contactkinematics::velocityAt(support->getDyn(), point);
+      held.supportVelocities[n] = supportVelocity;
       held.relative[n] = contactkinematics::velocityAt(state, point) - supportVelocity;
       // A contact standing apart holds only what would close its gap, as in
       // the pairs' solves.
@@ -413,9 +426,17 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   gatherHeldBodies(bearing, pool, helpers);
   const std::vector<HeldBody>& held = heldBodies;
   const auto n = static_cast<std::uint32_t>(held.size());
+  // Whether each body's hold left it moving on a support (each task writes
+  // its own byte).
+  std::vector<std::uint8_t>& moving = stillMoving;
+  reserveScratch(moving, n);
+  moving.assign(n, 0);
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
     HardBody* body = held[task].body;
-    if (!body->isActive() || body->isStatic() || holdOnSupports(body, heldSupportsOf(task), worker)) return 0u;
+    bool left = false;
+    const bool done = !body->isActive() || body->isStatic() || holdOnSupports(body, heldSupportsOf(task), worker, left);
+    moving[task] = left ? 1 : 0;
+    if (done) return 0u;
     std::uint32_t flags = 0;
     for (CollisionPair* pair : heldSupportsOf(task)) {
       pair->restoreFoundContacts();
@@ -423,8 +444,20 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
     }
     return flags;
   };
+  // A body held before one of its supports (one that lies on a neighbour of
+  // its own level or higher, which the level order holds later) is stopped
+  // on that support as it moved then; held again, in order, once the
+  // supports are held, it is stopped on them as they stand. Else a leaning
+  // tile is left sinking into the ground by what its neighbour moved, and
+  // extraction, lifting it back step after step, walks it along.
+  const auto holdAgain = [&] {
+    for (std::uint32_t task = 0; task < n; ++task) {
+      if (moving[task] != 0) outFlags |= hold(task, 0);
+    }
+  };
   if (helpers == 0 || n < kTaskOrderMinimum) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    holdAgain();
     return;
   }
   // A body's hold writes the body and reads its supports, held in its
@@ -436,12 +469,14 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   // once.
   if (!orderHolds(pool, helpers)) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
+    holdAgain();
     return;
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
   manager.taskOrder.run(pool, helpers,
                         [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
+  holdAgain();
 }
 
 void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers) {
@@ -578,7 +613,8 @@ bool PileHolder::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
   return !tooMany.load();
 }
 
-bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker) {
+bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving) {
+  leftMoving = false;
   // A piece moves with its fracture body: its pairs decide.
   SolverWorkspace* workspace = manager.workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
@@ -590,6 +626,14 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   // (C carried in the passes, J taken now), so that a contact may give back
   // part of what it carried but never pull in all.
   std::uint8_t pulling[kMaxPairContacts] = {};
+  std::uint32_t near = n;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (held.apart[i] != 0 && held.relative[i].Dot(held.normals[i]) > kApartSpeed) {
+      pulling[i] = 1;
+      --near;
+    }
+  }
+  if (near == 0) return false;
   ContactVectors totals;
   // The first solve's impulses, on every contact, for the hold on every
   // contact that touches.
@@ -633,10 +677,18 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::ui
   for (std::uint32_t i = 0; i < n; ++i) {
     if (taken[i].SquaredLength() > 0.0) body->applyImpulse(taken[i], held.points[i]);
   }
-  // Each support pair keeps the contacts that hold the body.
+  for (std::uint32_t i = 0; i < n && !leftMoving; ++i) {
+    if (pulling[i] != 0 || held.apart[i] != 0) continue;
+    const MgcVector3 relative = contactkinematics::velocityAt(state, held.points[i]) - held.supportVelocities[i];
+    leftMoving = relative.SquaredLength() > kHeldResidual * kHeldResidual;
+  }
+  // Each support pair keeps the contacts that hold the body, which now
+  // carry the whole impulses: a hold again starts from them.
   std::uint32_t from = 0;
   for (CollisionPair* pair : supports) {
     const std::uint32_t count = pair->found.count;
+    const bool first = pair->firstBody == body;
+    for (std::uint32_t k = 0; k < count; ++k) pair->found.carried[k] = first ? totals[from + k] : -totals[from + k];
     pair->restoreFoundContacts();
     manager.compactContacts(*pair, pulling + from);
     from += count;
@@ -650,12 +702,13 @@ void PileHolder::releaseArrays() {
   clearScratch(entryStarts);
   clearScratch(heldBodies);
   clearScratch(heldSupports);
+  clearScratch(stillMoving);
 }
 
 std::size_t PileHolder::keptBytes() const {
   return (bearingPairs.capacity() + groupedPairs.capacity()) * sizeof(BearingPair) +
          entryStarts.capacity() * sizeof(std::uint32_t) + heldBodies.capacity() * sizeof(HeldBody) +
-         heldSupports.capacity() * sizeof(CollisionPair*);
+         heldSupports.capacity() * sizeof(CollisionPair*) + stillMoving.capacity();
 }
 
 bool pileholding::holdKicks(const RBDynamics& state, std::uint32_t n, const MgcVector3* arms,

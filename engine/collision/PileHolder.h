@@ -100,7 +100,9 @@ class PileHolder {
   /// when the contacts do not fit in one system or those impulses leave a
   /// friction cone (counted with the load each contact carried in the step's
   /// passes): then the body slides, or leaves, as its pairs decide.
-  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker);
+  /// Sets `leftMoving` when, held, the body still moves on a support at one
+  /// of the contacts that hold it.
+  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving);
 
   CollisionManager& manager;
   /// The working arrays, kept for their storage.
@@ -109,6 +111,8 @@ class PileHolder {
   std::vector<std::uint32_t> entryStarts;
   std::vector<HeldBody> heldBodies;
   std::vector<CollisionPair*> heldSupports;
+  /// By held body, whether its hold left it moving on a support.
+  std::vector<std::uint8_t> stillMoving;
 };
 
 namespace pileholding {
