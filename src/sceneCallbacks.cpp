@@ -214,8 +214,9 @@ void reportNode(const char* kind, const MString& name, const char* problem) {
 /// Reports, after a scene was read, every node of the module that could not
 /// be made again into what it stands for: a solver beside the one that
 /// simulates, bodies and crackers that no solver simulates or without their
-/// engine body, fracture bodies without their engine fracture body or
-/// pieces, joint nodes without their joint, and clusters of no fracture body.
+/// engine body, bodies whose collision shape is not linked to their type,
+/// fracture bodies without their engine fracture body or pieces, joint nodes
+/// without their joint, and clusters of no fracture body.
 void reportUnrebuilt() {
   const std::vector<MObject> solvers = solverNodes();
   if (solvers.empty()) {
@@ -243,6 +244,14 @@ void reportUnrebuilt() {
         reportNode("body", name, "is linked to no simulating solver: it does not simulate");
       else if (!rigid->collisionShapeNode(shape))
         reportNode("body", name, "could not be rebuilt: it has no collision shape");
+      // A body takes its kind through the type link alone: one that finds its
+      // shape through the mesh-animation link only is made of the kind its
+      // unlinked input holds, a phantom unless set.
+      else if (!MPlug(node, rigidBodyNode::inCollisionType).isDestination())
+        reportNode("body", name,
+                   (MString("could not be rebuilt: its collision shape ") + MFnDependencyNode(shape).name() +
+                    " is not linked to its collision type")
+                       .asChar());
       else if (rigid->engineBody(false) == nullptr)
         reportNode("body", name, "could not be rebuilt");
     } else if (zovCrackerNode* cracker = userNodeOf<zovCrackerNode>(node)) {
