@@ -10,6 +10,7 @@
 #include "ShatterSupport.h"
 #include "src/shatter/shatterLocatorCmd.h"
 #include "src/shatter/shatterLocatorNode.h"
+#include "support/ScratchFile.h"
 #include "testing/HostTesting.h"
 #include "testing/RenderTesting.h"
 
@@ -223,23 +224,32 @@ TEST_F(ShatterPreview, DraggingTheFirstCentreOutsideKeepsItInTheObjectAndTheRegi
   EXPECT_TRUE(insideUnitCube(locator->settings.pointsA, 1e-6));
 }
 
-TEST_F(ShatterPreview, TheShatterTakesThePreviewPointsAsItsSeeds) {
+TEST_F(ShatterPreview, TheShatterTakesThePreviewPointsAsItsSeedsAndKeepsThemInPlaceOpenAfterOpen) {
   ShatterLocatorNode* locator = cubeWithLocator("box");
-  run("setAttr box.translate 2 0 1; setAttr box.rotate 0 30 0");
+  run("setAttr box.translate 2 0 1; setAttr box.rotate 20 30 10");
   ASSERT_TRUE(runs("zovShatterPreview -dp -ns 12 -sed 3 boxShape"));
   const std::vector<MPoint> preview = worldPreview(*locator);
   ASSERT_EQ(preview.size(), 12u);
   ASSERT_TRUE(runs("zovShatter box"));
   zovhost::testing::flushIdleQueue();
-  voronoiNode* record = recordOf(pathOf("boxShape"));
-  ASSERT_NE(record, nullptr);
-  ASSERT_EQ(voronoiNode::numVoroPoints(record), 12u);
-  for (unsigned int i = 0; i < 12; ++i) {
-    MPoint seed;
-    voronoiNode::getVoroPoint(record, seed, i, true);
-    EXPECT_LT(seed.distanceTo(preview[i]), 1e-5) << i;
-  }
   EXPECT_NEAR(sum(shardVolumes("boxShatterGroup")), 8.0, 8e-6);
+  // At every open the seeds are the preview's points in world space, both as
+  // the record shows them and as the object's matrix places what it keeps.
+  const zovtest::ScratchFile scene{"zov_preview_seeds_", ".zsc"};
+  for (int opened = 0; opened <= 2; ++opened) {
+    if (opened > 0) reopenInFreshHost(scene.path);
+    voronoiNode* record = recordOf(pathOf("boxShape"));
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(voronoiNode::numVoroPoints(record), 12u);
+    const MMatrix object = pathOf("box", false).inclusiveMatrix();
+    for (unsigned int i = 0; i < 12; ++i) {
+      MPoint shown, kept;
+      voronoiNode::getVoroPoint(record, shown, i, true);
+      voronoiNode::getVoroPoint(record, kept, i, false);
+      EXPECT_LT(shown.distanceTo(preview[i]), 1e-5) << opened << " " << i;
+      EXPECT_LT((kept * object).distanceTo(preview[i]), 1e-5) << opened << " " << i;
+    }
+  }
 }
 
 TEST_F(ShatterPreview, ASecondLevelThroughThePreviewIsTakenBackByUndoLast) {
