@@ -258,7 +258,21 @@ MStatus shatterCmd::shatterSelected(const SelectedMesh& selected, const Request&
     displayError(shapeName + ": memory ran out while shattering it, it is left as it was");
     result = MS::kFailure;
   }
-  if (result)
-    group = groupShards(shapePath, hidesShapeOnly(shapePath, previewLocator != nullptr), shards, lastVoronoiTransform);
+  if (!result) return result;
+  warnOfMissingShards(shapeName, settings, shards.length());
+  group = groupShards(shapePath, hidesShapeOnly(shapePath, previewLocator != nullptr), shards, lastVoronoiTransform);
   return result;
+}
+
+void shatterCmd::warnOfMissingShards(const MString& shapeName, const ShatterSettings& settings,
+                                     unsigned int made) const {
+  unsigned int asked = shardsAsked;
+  // A preview shows only the distinct points of its pattern: the others
+  // were asked for all the same.
+  const unsigned int shown = settings.pointsA.length();
+  if (asked > 0 && previewLocator && shown > 0 && previewLocator->patternCount > shown)
+    asked += previewLocator->patternCount - shown;
+  if (made >= asked) return;
+  displayWarning(MString(arguments.command()) + ": " + std::to_string(asked).c_str() + " shards asked of " + shapeName +
+                 ", " + std::to_string(made).c_str() + " made: seed points coincide or fall outside it");
 }

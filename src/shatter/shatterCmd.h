@@ -77,7 +77,8 @@ class shatterCmd : public OneWayCommand {
   /// voronoi node and the shards (appended to `shards`). Seeds that
   /// coincide with one before them are dropped first (distinctSeeds), so
   /// that no cell is carved twice. Fails, making nothing, when fewer than
-  /// two seeds or no cells come out; a cancelled carving runs undoIt.
+  /// two seeds or no cells come out; a cancelled carving runs undoIt. Sets
+  /// shardsAsked.
   MStatus shatterObject(const MDagPath& shapePath, unsigned int shardCount, unsigned int seed,
                         const MDagPath* pathCurve, const MDagPath* referenceMesh, bool newMaterial,
                         ShatterSettings& settings, MObjectArray& shards);
@@ -153,6 +154,9 @@ class shatterCmd : public OneWayCommand {
   /// Shatters one selected mesh, from the preview under its transform when
   /// there is one, and groups its shards; the group's name into `group`.
   MStatus shatterSelected(const SelectedMesh& selected, const Request& request, const Sources& sources, MString& group);
+  /// Warns when the shatter of one mesh made fewer shards than its seeds
+  /// (or the preview's pattern they come from) asked for.
+  void warnOfMissingShards(const MString& shapeName, const ShatterSettings& settings, unsigned int made) const;
 
   MSelectionList referenceObjects;
   MStringArray transformNames;
@@ -178,4 +182,9 @@ class shatterCmd : public OneWayCommand {
   bool renameVoronoi = true;
   /// The preview locator under the transform being shattered, or null.
   ShatterLocatorNode* previewLocator = nullptr;
+  /// The shards the last shatterObject was asked for: one a seed it carved
+  /// by and one a pattern point that repeated another. 0 when it failed, or
+  /// for a further level of a nonconforming shatter, whose count the earlier
+  /// shards its region meets decide.
+  unsigned int shardsAsked = 0;
 };

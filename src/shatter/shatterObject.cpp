@@ -159,9 +159,11 @@ bool readShatterSource(const MDagPath& shapePath, MStringArray& shaderNames, Sha
 }
 
 /// Fresh seeds from the pattern (world space), placed in the reference mesh
-/// when one is given; false, after the warning, when none can be placed.
+/// when one is given, and how many points the pattern made, coincident ones
+/// included; false, after the warning, when none can be placed.
 bool generateSeeds(const MDagPath& shapePath, const SeedPattern& pattern, const MDagPath* pathCurve,
-                   const MDagPath* referenceMesh, const ShatterSource& source, std::vector<Mgc::MgcVector3>& seeds) {
+                   const MDagPath* referenceMesh, const ShatterSource& source, std::vector<Mgc::MgcVector3>& seeds,
+                   std::uint32_t& patternPoints) {
   const MString shapeName = MFnDagNode(shapePath).name();
   ShatterPlan plan(pattern, source.centre);
   plan.setColours(source.colours);
@@ -184,6 +186,7 @@ bool generateSeeds(const MDagPath& shapePath, const SeedPattern& pattern, const 
   } else {
     seeds = plan.seeds(*source.mesh);
   }
+  patternPoints = plan.madeCount();
   if (seeds.empty()) {
     // A flat mesh, or one scaled to nothing, has no inside to seed.
     const MString reason = pattern.style == kStylePath ? MString(": the path does not cross it")
@@ -261,6 +264,7 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
                                   ShatterSettings& settings, MObjectArray& shards) {
   const std::uint16_t style = settings.style;
   const MString shapeName = MFnDagNode(shapePath).name();
+  shardsAsked = 0;
   connectedNode = MObject();
   findVoronoiNodeFromPlug(shapePath, connectedNode);
   short scheme = style == kStyleNonconforming ? kVoroNonconform : kVoroConform;
@@ -274,9 +278,14 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
 
   // Seeds in world space: fresh from the pattern, or the given lists.
   GivenSeeds seeds;
+  // Points of the pattern that repeat one before it: each was asked to make a shard.
+  size_t repeated = 0;
   if (settings.pointsA.length() == 0) {
     const SeedPattern pattern{style, shardCount, seed, centerCount, width, ringCount, noise, settings.radialAxis};
-    if (!generateSeeds(shapePath, pattern, pathCurve, referenceMesh, source, seeds.level)) return MS::kFailure;
+    std::uint32_t patternPoints = 0;
+    if (!generateSeeds(shapePath, pattern, pathCurve, referenceMesh, source, seeds.level, patternPoints))
+      return MS::kFailure;
+    repeated = patternPoints > seeds.level.size() ? patternPoints - seeds.level.size() : 0;
     seeds.all = seeds.level;
   } else {
     seeds = givenSeeds(settings, scheme);
@@ -289,6 +298,8 @@ MStatus shatterCmd::shatterObject(const MDagPath& shapePath, unsigned int shardC
   // The cells with the shading groups their faces name.
   std::vector<LevelPiece> cells;
   const bool furtherLevel = scheme == kVoroNonconform && settings.pointsB.length() != 0;
+  // A further level's count is the earlier shards' as much as its seeds'.
+  if (!furtherLevel) shardsAsked = static_cast<unsigned int>(seeds.all.size() + repeated);
   const Carving carved =
       carveCells(shapePath, seeds, furtherLevel, detectGroups != 0, connectedGroup, settings.box, source, cells);
   if (carved == Carving::kInterrupted) undoIt();

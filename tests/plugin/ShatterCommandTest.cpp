@@ -1,4 +1,6 @@
+#include <maya/MColorArray.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MFnMesh.h>
 #include <maya/MGlobal.h>
 
 #include <algorithm>
@@ -131,6 +133,14 @@ MPointArray pointsOf(const std::vector<MPoint>& points) {
   MPointArray array;
   for (const MPoint& p : points) array.append(p);
   return array;
+}
+
+/// The texts of the messages of a kind since the logs were cleared.
+std::vector<std::string> messagesOf(MessageKind kind) {
+  std::vector<std::string> texts;
+  for (const Message& message : messages())
+    if (message.kind == kind) texts.push_back(message.text);
+  return texts;
 }
 
 using ShatterCommand = ShatterTest;
@@ -511,6 +521,65 @@ TEST_F(ShatterCommand, CoincidentSeedsAreCarvedOnceOnEveryPath) {
     ASSERT_EQ(volumes.size(), source.volumes.size()) << source.scheme;
     for (size_t k = 0; k < volumes.size(); ++k)
       EXPECT_TRUE(relativelyEqual(volumes[k], source.volumes[k], 1e-6)) << source.scheme << " " << k;
+  }
+}
+
+// The count asked is -numShards, or what the pattern makes of it (the impact
+// pattern's pairs stop below an odd count, the radial one makes whole rings,
+// the path one as many on each segment of the path), or a preview's count.
+TEST_F(ShatterCommand, FewerShardsThanAskedAreToldInOneWarningWithBothCounts) {
+  struct Case {
+    std::string preview;
+    std::string flags;
+    unsigned int asked;
+    bool allMade;
+  };
+  const Case cases[] = {
+      {"", "-st 3 -nr 1 -ns 12", 12, false},  // seeds coincide
+      {"", "-st 3 -nr 3 -ns 20 -sed 5", 20, false},
+      {"", "-st 3 -ns 28 -sed 2", 28, false},
+      {"", "-ns 8 -sed 3 -reo far", 8, false},  // seeds outside the rock
+      {"-st 3 -ns 40", "", 40, false},
+      {"", "-ns 8 -sed 3", 8, true},
+      {"", "-st 1 -ns 8 -sed 3", 8, true},
+      {"", "-st 2 -ns 9 -sed 3", 8, true},
+      {"", "-st 3 -nr 2 -ns 25 -sed 5 -wid 1", 24, true},
+      {"", "-st 4 -ns 8 -sed 3", 8, true},
+      {"", "-st 5 -ns 8 -sed 3 -reo path", 7, true},
+      {"", "-st 6 -ns 8 -sed 3", 8, true},
+      {"", "-ns 8 -sed 3 -reo inner", 8, true},
+      {"-ns 8 -sed 2", "", 8, true},
+  };
+  for (const Case& c : cases) {
+    zovhost::testing::resetScene();
+    meshtest::makeCube("rock", 2.0);
+    meshtest::makeCube("inner", 1.0);
+    meshtest::makeCube("far", 2.0);
+    run("setAttr far.translate 5 0 0; curve -d 1 -p -0.8 -0.1 0 -p 0.8 0.1 0 -k 0 -k 1 -n path");
+    MFnMesh rock(pathOf("rockShape"));
+    const MString paint = rock.createColorSetWithName("paint");
+    rock.setColors(MColorArray(8, MColor(0.9f, 0.9f, 0.9f)), &paint);
+    if (!c.preview.empty()) {
+      run("createNode ShatterLocator -n rockPreview -p rock");
+      ASSERT_TRUE(runs("zovShatterPreview -dp " + c.preview + " rockShape"));
+    }
+    clearLogs();
+    ASSERT_TRUE(runs("zovShatter " + c.flags + " rock")) << c.flags;
+    zovhost::testing::flushIdleQueue();
+    const size_t made = shardVolumes("rockShatterGroup").size();
+    std::vector<std::string> told;
+    for (const std::string& text : messagesOf(MessageKind::Warning))
+      if (text.find("shards asked") != std::string::npos) told.push_back(text);
+    const std::string line = c.preview + c.flags;
+    if (c.allMade) {
+      EXPECT_EQ(made, c.asked) << line;
+      EXPECT_TRUE(told.empty()) << line;
+      continue;
+    }
+    EXPECT_LT(made, c.asked) << line;
+    EXPECT_EQ(told, std::vector<std::string>{"zovShatter: " + std::to_string(c.asked) + " shards asked of rockShape, " +
+                                             std::to_string(made) + " made: seed points coincide or fall outside it"})
+        << line;
   }
 }
 
