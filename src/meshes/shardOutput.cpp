@@ -4,6 +4,7 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MGlobal.h>
+#include <maya/MSelectionList.h>
 
 #include <memory>
 #include <string>
@@ -169,6 +170,22 @@ bool getMeshShaders(const MDagPath& meshPath, MObjectArray& shaders, MIntArray& 
   MFnMesh mesh(meshPath);
   mesh.getConnectedShaders(meshPath.instanceNumber(), shaders, shaderIndices);
   return shaders.length() > 0;
+}
+
+bool isShadingGroup(const MString& name) {
+  MSelectionList named;
+  MObject node;
+  return named.add(name) && named.getDependNode(0, node) && node.hasFn(MFn::kShadingEngine);
+}
+
+MObjectArray shadingGroupsInScene(const MObjectArray& groups) {
+  MSelectionList named;
+  MObject fallback;
+  if (named.add(kDefaultGroup)) named.getDependNode(0, fallback);
+  MObjectArray kept = groups;
+  for (unsigned int i = 0; i < kept.length(); ++i)
+    if (!isShadingGroup(MFnDependencyNode(kept[i]).name())) kept[i] = fallback;
+  return kept;
 }
 
 MStatus queryUVSetLinks(const MStringArray& uvSetNames, const MString& meshName,

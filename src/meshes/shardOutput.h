@@ -56,6 +56,11 @@ MStatus createShardBatch(ZOV_DFmesh* mesh, bool useCutMaterial, bool displayColo
 /// The shading groups of a mesh and, per polygon, the index of its group
 /// (-1 for none); true when the mesh has at least one group.
 bool getMeshShaders(const MDagPath& meshPath, MObjectArray& shaders, MIntArray& shaderIndices);
+/// Whether the scene holds a shading group of the name.
+bool isShadingGroup(const MString& name);
+/// The shading groups, each that the scene no longer holds (deleted since
+/// it was read) replaced by the default group, which then shades its faces.
+MObjectArray shadingGroupsInScene(const MObjectArray& groups);
 
 /// With two or more UV set names, the textures linked to UV sets 0 to 7 of
 /// the named mesh, one entry each; otherwise nothing. Always succeeds.

@@ -7,11 +7,26 @@
 #include <string>
 
 #include "src/meshes/cutFaceTags.h"
+#include "src/meshes/shardOutput.h"
 #include "src/userInput.h"
 
 namespace {
 
 MStatus run(const MString& line, MStringArray& result) { return MGlobal::executeCommand(line, result, false, false); }
+
+/// A new shading group that the shader's outColor feeds: the name the host
+/// gives it (the shader's name + "SG" when the host gives none).
+MString makeCutShadingGroup(const MString& shader) {
+  MString group;
+  if (!MGlobal::executeCommand(
+          "sets -renderable true -noSurfaceShader true -empty -name " + quotedArgument(shader + "SG"), group, false,
+          false))
+    group = shader + "SG";
+  MGlobal::executeCommand(
+      "connectAttr -f " + quotedArgument(shader + ".outColor") + " " + quotedArgument(group + ".surfaceShader"), false,
+      false);
+  return group;
+}
 
 }  // namespace
 
@@ -26,7 +41,12 @@ CutMaterial findOrCreateCutMaterial(const MString& name) {
     if (tagged == 0) continue;
     MStringArray groups;
     run("listConnections -d on -s off " + quotedArgument(name + ".outColor"), groups);
-    if (groups.length() > 0) material.shadingGroup = groups[0];
+    if (groups.length() > 0)
+      material.shadingGroup = groups[0];
+    else if (!isShadingGroup(material.shadingGroup))
+      // Its group was deleted: cut faces put in a group that is not there
+      // would make the host refuse every shard's assignment.
+      material.shadingGroup = makeCutShadingGroup(name);
     return material;
   }
   MString made;
@@ -37,24 +57,22 @@ CutMaterial findOrCreateCutMaterial(const MString& name) {
   material.shader = made;
   // The tag goes to the new shader, which the host leaves selected.
   MGlobal::executeCommand("addAttr -sn \"cm\" -ln \"cutmat\" -at \"message\" ", false, false);
-  MString group;
-  if (MGlobal::executeCommand(
-          "sets -renderable true -noSurfaceShader true -empty -name " + quotedArgument(material.shader + "SG"), group,
-          false, false))
-    material.shadingGroup = group;
-  else
-    material.shadingGroup = material.shader + "SG";
-  MGlobal::executeCommand("connectAttr -f " + quotedArgument(material.shader + ".outColor") + " " +
-                              quotedArgument(material.shadingGroup + ".surfaceShader"),
-                          false, false);
+  material.shadingGroup = makeCutShadingGroup(material.shader);
   MGlobal::executeCommand("setAttr " + quotedArgument(material.shader + ".color") + " 0 0.5 0", false, false);
   return material;
 }
 
 MString recordedCutMaterial(const MString& recordName, const MString& stored) {
-  if (stored.length() == 0 || isValidNodeName(stored)) return stored;
-  MGlobal::displayWarning(recordName + ": the cut material it names, " + quotedArgument(stored) +
-                          ", is no node name: the cut faces get no cut material");
+  if (stored.length() == 0) return stored;
+  // The cut faces go to the material's group: one that is gone (deleted
+  // with its material, say) would make the host refuse every shard's faces.
+  const MString why = !isValidNodeName(stored) ? MString("is no node name")
+                      : !isShadingGroup(stored + "SG")
+                          ? "has no shading group " + quotedArgument(stored + "SG") + " in the scene"
+                          : MString();
+  if (why.length() == 0) return stored;
+  MGlobal::displayWarning(recordName + ": the cut material it names, " + quotedArgument(stored) + ", " + why +
+                          ": the cut faces get no cut material");
   return MString();
 }
 

@@ -13,14 +13,16 @@ struct CutMaterial {
 };
 
 /// The lambert named `name` that carries the "cutmat" tag, with the group
-/// its outColor feeds (else name + "SG"); made (tagged, with a new shading
-/// group, coloured (0, 0.5, 0)) when there is none. A failed host command
-/// does not stop the shatter: the names are what the host answered.
+/// its outColor feeds (else name + "SG", made anew when the scene has no
+/// such group); made (tagged, with a new shading group, coloured
+/// (0, 0.5, 0)) when there is none. A failed host command does not stop the
+/// shatter: the names are what the host answered.
 CutMaterial findOrCreateCutMaterial(const MString& name);
 
 /// The cut material a shatter's record names: its name, or "" (none) when
 /// it names none or, with a warning naming the record, when the name it
-/// holds (from a scene file, say) cannot name a node.
+/// holds (from a scene file, say) cannot name a node or the material's
+/// shading group (its name + "SG") is not in the scene.
 MString recordedCutMaterial(const MString& recordName, const MString& stored);
 
 /// Defines the cut-face tag's blind-data type unless the scene has it.

@@ -11,6 +11,7 @@
 
 #include "src/commandSelection.h"
 #include "src/hostUtilities.h"
+#include "src/meshes/shardOutput.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/cutMaterial.h"
 #include "src/shatter/shatterCmd.h"
@@ -129,7 +130,8 @@ void shatterCmd::restoreStoredLevel(voronoiNode& node, const MDagPath& sourceSha
     stored.mesh->dfWord = static_cast<std::uint16_t>(slot);
     MObject made;
     if (createShardMeshesInSets(stored.mesh.get(), useCutMaterial, source.displayColors(), transformName,
-                                cutShadingGroup, stored.shadingGroups, shaderNames, linkedTextures, &made)) {
+                                cutShadingGroup, shadingGroupsInScene(stored.shadingGroups), shaderNames,
+                                linkedTextures, &made)) {
       meshes.append(made);
       rebuilt.push_back(stored.mesh.get());
     }

@@ -830,6 +830,62 @@ TEST_F(ShatterCommand, UndoLastOfASecondLevelBringsBackTheFirstLevelsShardsAndRe
   EXPECT_EQ(shardVolumes("boxShatterGroup").size(), firstLevel.size());
 }
 
+TEST_F(ShatterCommand, ACutMaterialDeletedSinceItWasRecordedIsLeftOutWithOneWarning) {
+  struct Case {
+    std::vector<std::string> setup;
+    std::string command;
+    std::string record;
+    std::string group;
+  };
+  // Each command makes four shards: the source's cells, or its first level's.
+  const std::string shatter = "zovShatter -ns 4 -sed 3 -nm true -cmn stone src";
+  const Case cases[] = {
+      {{"polyCube -w 2 -h 2 -d 2 -n rock"},
+       "zovAdqShatter -reo zovVoronoiNode1 rock",
+       "zovVoronoiNode1",
+       "rockShatterGroup"},
+      {{"createNode ShatterLocator -p src", "zovShatterPreview -dp -ns 3 -sed 5 srcShape", shatter},
+       "zovShatter -udl src",
+       "zovVoronoiNode2",
+       "srcShatterGroup"},
+  };
+  for (const Case& c : cases) {
+    zovhost::testing::resetScene();
+    run("polyCube -w 2 -h 2 -d 2 -n src");
+    ASSERT_TRUE(runs(shatter));
+    zovhost::testing::flushIdleQueue();
+    for (const std::string& line : c.setup) ASSERT_TRUE(runs(line)) << line;
+    zovhost::testing::flushIdleQueue();
+    run("delete stone stoneSG");
+    const std::vector<std::string> shadingGroups = nodesOfType("shadingEngine");
+    const std::vector<std::string> shaders = nodesOfType("lambert");
+    clearLogs();
+    ASSERT_TRUE(runs(c.command)) << c.command;
+    zovhost::testing::flushIdleQueue();
+    EXPECT_EQ(messagesOf(MessageKind::Warning),
+              std::vector<std::string>{c.record + ": the cut material it names, \"stone\", has no shading group "
+                                                  "\"stoneSG\" in the scene: the cut faces get no cut material"});
+    EXPECT_EQ(messagesOf(MessageKind::Error), std::vector<std::string>()) << c.command;
+    EXPECT_EQ(shardVolumes(c.group).size(), 4u) << c.command;
+    EXPECT_EQ(nodesOfType("shadingEngine"), shadingGroups) << c.command;
+    EXPECT_EQ(nodesOfType("lambert"), shaders) << c.command;
+  }
+
+  // A cut material whose group alone went gets a new one for its cut faces.
+  zovhost::testing::resetScene();
+  run("polyCube -w 2 -h 2 -d 2 -n src; polyCube -w 2 -h 2 -d 2 -n rock");
+  ASSERT_TRUE(runs(shatter));
+  run("delete stoneSG");
+  clearLogs();
+  ASSERT_TRUE(runs("zovShatter -ns 4 -sed 3 -nm true -cmn stone rock"));
+  ASSERT_TRUE(runs("zovAdqShatter -rmt stone rock_shard1"));
+  EXPECT_EQ(messagesOf(MessageKind::Error), std::vector<std::string>());
+  EXPECT_TRUE(feeds("stone.outColor", "stoneSG.surfaceShader"));
+  MStringArray members;
+  MGlobal::executeCommand("sets -q stoneSG", members);
+  EXPECT_GT(members.length(), 0u);
+}
+
 TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {
   meshtest::makeCube("box", 2.0);
   ASSERT_TRUE(runs("zovShatter -ns 6 -sed 5 box"));
