@@ -83,35 +83,50 @@ TEST(LsqrDenseProducts, SameBitsAsThroughTheCallback) {
 
 // A^T y sums each column over the rows in row order, one product and one
 // addition a row, however many columns go side by side and whatever the
-// processor's registers: the bits of a plain loop in that order.
-TEST(LsqrDenseProducts, TransposedProductSumsEachColumnInRowOrder) {
+// processor's registers; A x sums each row's even columns and its odd ones
+// apart, then the two: the bits of plain loops in those orders, on every row
+// however many there are.
+TEST(LsqrDenseProducts, BothProductsGiveThePlainLoopsBitsInTheirOrder) {
   struct Case {
     std::uint32_t rows, columns;
   };
   // Column counts through every block width (16, 8, 4, 2, 1), rows past a
-  // band of 128.
-  const Case cases[] = {{1, 1}, {5, 3}, {7, 17}, {48, 48}, {30, 31}, {200, 200}, {131, 45}, {3, 64}};
+  // band of 128 and past 256.
+  const Case cases[] = {{1, 1},  {5, 3},   {7, 17},    {48, 48}, {30, 31},  {200, 200}, {131, 45},
+                        {3, 64}, {257, 9}, {300, 300}, {300, 7}, {513, 21}, {1029, 4},  {260, 256}};
   zov::platform::crtSrand(29);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.rows << " x " << c.columns);
     LsqrProblem problem(c.rows + 1, c.columns + 3);  // a stride wider than the columns
     problem.setSize(c.rows, c.columns);
     dmat* matrix = problem.func->matrix;
-    std::vector<double> y(c.rows), start(c.columns), expected(c.columns);
+    const auto at = [&](std::uint32_t r, std::uint32_t k) { return getMatrixRow(matrix, r).elements[k]; };
+    std::vector<double> x(c.columns), y(c.rows);
     for (std::uint32_t r = 0; r < c.rows; ++r) {
       dvec row = getMatrixRow(matrix, r);
       for (std::uint32_t k = 0; k < c.columns; ++k) row.elements[k] = uniform();
       y[r] = uniform();
     }
-    for (std::uint32_t k = 0; k < c.columns; ++k) expected[k] = start[k] = uniform();
+    for (double& value : x) value = uniform();
+    std::vector<double> transposed(x), product(y);
     for (std::uint32_t k = 0; k < c.columns; ++k) {
-      for (std::uint32_t r = 0; r < c.rows; ++r) expected[k] += getMatrixRow(matrix, r).elements[k] * y[r];
+      for (std::uint32_t r = 0; r < c.rows; ++r) transposed[k] += at(r, k) * y[r];
     }
-    std::vector<double> x(start);
-    dvec xView{1, c.columns, c.columns, x.data()};
-    dvec yView{1, c.rows, c.rows, y.data()};
+    for (std::uint32_t r = 0; r < c.rows; ++r) {
+      double sums[2] = {0.0, 0.0};
+      for (std::uint32_t k = 0; k < c.columns; ++k) sums[k % 2] += at(r, k) * x[k];
+      product[r] += sums[0] + sums[1];
+    }
+    std::vector<double> xOut(x), yOut(y);
+    dvec xView{1, c.columns, c.columns, xOut.data()};
+    dvec yView{1, c.rows, c.rows, yOut.data()};
     lsqr_mat_vec_prod(1, &xView, &yView, matrix);
-    EXPECT_TRUE(sameBits(x, expected));
+    EXPECT_TRUE(sameBits(xOut, transposed));
+    EXPECT_TRUE(sameBits(yOut, y));
+    xOut = x;
+    lsqr_mat_vec_prod(0, &xView, &yView, matrix);
+    EXPECT_TRUE(sameBits(yOut, product));
+    EXPECT_TRUE(sameBits(xOut, x));
   }
 }
 
