@@ -6,6 +6,7 @@
 #include "collision/narrowphase/NarrowPhaseFixtures.h"
 #include "engine/collision/narrowphase/ContactClipping.h"
 #include "engine/collision/narrowphase/PkJump.h"
+#include "engine/collision/narrowphase/SeparationSearch.h"
 #include "support/GeometryFixtures.h"
 
 using Mgc::MgcMatrix3;
@@ -172,6 +173,56 @@ TEST(MeshMeshDistance, ATileLyingNearlyFlatAHairAboveASlabStandsItsHeightApart) 
     }
     EXPECT_EQ(low, 2);
     EXPECT_EQ(high, 2);
+  }
+}
+
+// A tetrahedron's edge and the apex of a pyramid g beyond it, the apex over a
+// point of the edge off its middle: the nearest features are a segment and a
+// point, and no face of either looks along the line between them within 45
+// degrees (the tetrahedron's faces stand 54.7 degrees from it, the
+// pyramid's 63.4). In either order of the meshes the distance search gives
+// the point of the edge and the apex, each on its own mesh, and the near
+// contacts fall back on one contact: the first mesh's point, the normal from
+// the second towards the first, the gap g.
+TEST(MeshMeshDistance, AnEdgeAndAnApexGiveTheirOwnPointsAndOneContactOnTheFirst) {
+  MgcMatrix3 R;
+  R.FromAxisAngle(MgcVector3(1.0, 2.0, 3.0) / std::sqrt(14.0), 0.5);
+  const MgcVector3 at(0.3, -0.2, 0.1);
+  const double a = 0.5, g = 0.3, u = 0.2;
+  // The edge (a, a, a) - (a, -a, -a) is the tetrahedron's side along +x.
+  const auto tetrahedron =
+      zovtest::placeHull(zovtest::convexHullMesh({{a, a, a}, {a, -a, -a}, {-a, a, -a}, {-a, -a, a}}), R, at);
+  const MgcVector3 apex(a + g, u, u);
+  const auto pyramid =
+      zovtest::placeHull(zovtest::convexHullMesh(
+                             {{0.0, 0.0, 0.0}, {1.0, 0.5, 0.5}, {1.0, -0.5, 0.5}, {1.0, 0.5, -0.5}, {1.0, -0.5, -0.5}}),
+                         R, R * apex + at);
+  const MgcVector3 onEdge = R * MgcVector3(a, u, u) + at;
+  const MgcVector3 onApex = R * apex + at;
+  const Pk_jump jump;
+  for (const bool edgeFirst : {true, false}) {
+    SCOPED_TRACE(edgeFirst ? "edge first" : "apex first");
+    const zovtest::HullVolume& first = edgeFirst ? tetrahedron : pyramid;
+    const zovtest::HullVolume& second = edgeFirst ? pyramid : tetrahedron;
+    const MgcVector3 pointA = edgeFirst ? onEdge : onApex;
+    const MgcVector3 pointB = edgeFirst ? onApex : onEdge;
+    const HullView hullA(first.get());
+    const HullView hullB(second.get());
+    const MeshSide sideA(hullA);
+    const MeshSide sideB(hullB);
+    const SidesSupport<MeshSide, MeshSide> shapes(sideA, sideB);
+    const DistanceResult found = searchDistance(shapes, hullB.center() - hullA.center(), 0, 0, 1.0);
+    ASSERT_TRUE(found.apart);
+    EXPECT_NEAR(found.distance, g, 1e-9);
+    EXPECT_NEAR((found.pointA - pointA).Length(), 0.0, 1e-9);
+    EXPECT_NEAR((found.pointB - pointB).Length(), 0.0, 1e-9);
+    zovtest::ContactArrays arrays;
+    JumpState state = freshJumpState();
+    ASSERT_TRUE(jump.meshMeshNearContacts(first.get(), second.get(), 1.0, state, arrays.out()));
+    ASSERT_EQ(arrays.count, 1u);
+    EXPECT_NEAR((arrays.points[0] - pointA).Length(), 0.0, 1e-9);
+    EXPECT_NEAR((arrays.normals[0] - (pointA - pointB) / g).Length(), 0.0, 1e-9);
+    EXPECT_NEAR(arrays.depths[0], g, 1e-9);
   }
 }
 
