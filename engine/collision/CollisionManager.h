@@ -19,6 +19,7 @@
 #include "engine/collision/PairPool.h"
 #include "engine/collision/PileHolder.h"
 #include "engine/collision/narrowphase/NarrowPhaseMemos.h"
+#include "engine/collision/threads/AccessOrder.h"
 #include "engine/collision/threads/CollisionWorkers.h"
 #include "engine/collision/threads/WorkerPool.h"
 #include "geometry/EngineList.h"
@@ -624,20 +625,10 @@ class CollisionManager {
   std::vector<HardBody*> touchHeldBodies;
   /// Helpers of the running detection pass.
   std::uint32_t passHelperCount = 0;
-  /// The order of the tasks a pass spreads over its helpers, and the
-  /// bookkeeping that orderByAccess keeps between calls.
+  /// The order of the tasks a pass spreads over its helpers, and the waits
+  /// orderByAccess finds for it, whose bookkeeping is kept between calls.
   TaskOrder taskOrder;
-  std::vector<std::int32_t> accessWriters;
-  /// A task that reads a slot, and the slot's earlier reader (-1 for none).
-  struct AccessRead {
-    std::uint32_t task;
-    std::int32_t next;
-  };
-  std::vector<std::int32_t> accessReaderHeads;
-  std::vector<AccessRead> accessReads;
-  std::vector<std::uint32_t> accessBefore;
-  /// The slots orderByAccess's last call gave a writer or readers.
-  std::vector<std::uint32_t> accessTouched;
+  AccessOrder accessOrder;
   /// The contact resolver, and the pair dispatcher with what it reads and
   /// writes of the manager's.
   ContactResolver resolver;

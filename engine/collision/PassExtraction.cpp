@@ -166,69 +166,15 @@ void CollisionManager::orderByAccess(
     std::uint32_t n, const std::function<std::uint32_t(std::uint32_t, HardBody**, bool*, std::int32_t*)>& accessesOf) {
   taskOrder.reset(n);
   BodyNumbers numbers(broadPhase);
-  std::vector<std::int32_t>& lastWriter = accessWriters;
-  // Each slot's readers since its last writer, as a chain through
-  // accessReads from the slot's head (-1 ends it).
-  std::vector<std::int32_t>& readerHead = accessReaderHeads;
-  std::vector<AccessRead>& reads = accessReads;
-  reads.clear();
-  // Only the slots the last call met hold anything.
-  for (std::uint32_t slot : accessTouched) {
-    lastWriter[slot] = -1;
-    readerHead[slot] = -1;
-  }
-  accessTouched.clear();
-  // Room for every kept entry of the bounds table at once rather than grown
-  // body by body, and for a read a task.
-  reserveScratch(lastWriter, broadPhase.entryCount());
-  reserveScratch(readerHead, broadPhase.entryCount());
-  reserveScratch(reads, n);
-  // Every kept entry made room for at once; only a slot lent here lies past
-  // them.
-  if (lastWriter.size() < broadPhase.entryCount()) {
-    lastWriter.resize(broadPhase.entryCount(), -1);
-    readerHead.resize(broadPhase.entryCount(), -1);
-  }
+  accessOrder.begin(n, broadPhase.entryCount());
   HardBody* bodies[kMaxTaskBodies];
   bool writes[kMaxTaskBodies];
   std::int32_t known[kMaxTaskBodies];
   std::uint32_t slots[kMaxTaskBodies];
-  std::vector<std::uint32_t>& before = accessBefore;
   for (std::uint32_t i = 0; i < n; ++i) {
     const std::uint32_t count = std::min(accessesOf(i, bodies, writes, known), kMaxTaskBodies);
-    before.clear();
-    for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = numbers.of(bodies[k], known[k]);
-      slots[k] = slot;
-      if (slot >= lastWriter.size()) {
-        lastWriter.resize(slot + 1, -1);
-        readerHead.resize(slot + 1, -1);
-      }
-      if (lastWriter[slot] < 0 && readerHead[slot] < 0) accessTouched.push_back(slot);
-      if (lastWriter[slot] >= 0) before.push_back(static_cast<std::uint32_t>(lastWriter[slot]));
-      if (writes[k]) {
-        for (std::int32_t r = readerHead[slot]; r >= 0; r = reads[r].next) before.push_back(reads[r].task);
-      }
-    }
-    for (std::uint32_t k = 0; k < count; ++k) {
-      const std::uint32_t slot = slots[k];
-      if (writes[k]) {
-        lastWriter[slot] = static_cast<std::int32_t>(i);
-        readerHead[slot] = -1;
-      } else {
-        reads.push_back(AccessRead{i, readerHead[slot]});
-        readerHead[slot] = static_cast<std::int32_t>(reads.size() - 1);
-      }
-    }
-    std::sort(before.begin(), before.end());
-    before.erase(std::unique(before.begin(), before.end()), before.end());
-    for (std::uint32_t earlier : before) {
-      if (earlier != i) taskOrder.wait(earlier, i);
-    }
+    for (std::uint32_t k = 0; k < count; ++k) slots[k] = numbers.of(bodies[k], known[k]);
+    for (std::uint32_t earlier : accessOrder.add(slots, writes, count)) taskOrder.wait(earlier, i);
   }
-  // A few words a slot and a read, kept only for the call unless small.
-  clearScratch(lastWriter);
-  clearScratch(readerHead);
-  clearScratch(reads);
-  accessTouched.clear();
+  accessOrder.end();
 }
