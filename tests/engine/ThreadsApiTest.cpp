@@ -416,7 +416,14 @@ TEST(ThreadsApi, ABusyThreadTerminatedSleepsAndWritesThenEndsAtItsNextWait) {
   win32ThreadsApi api;
   vyrCriticalSection* section = api.newCriticalSection();
   vyrConditionVar* condition = api.newConditionVar();
-  for (const bool waitsForAThread : {false, true}) {
+  // The thread sanitizer cannot follow a thread ended inside a join (it
+  // ends the process): its build tries the condition wait alone.
+#if defined(__SANITIZE_THREAD__)
+  const bool waitsForThreads[] = {false};
+#else
+  const bool waitsForThreads[] = {false, true};
+#endif
+  for (const bool waitsForAThread : waitsForThreads) {
     SCOPED_TRACE(waitsForAThread ? "waiting for a thread" : "in a condition wait");
     int pipeEnds[2];
     ASSERT_EQ(pipe2(pipeEnds, O_NONBLOCK), 0);
