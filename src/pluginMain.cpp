@@ -188,7 +188,8 @@ struct CallbackRow {
 ///   4 after open, 5 after import, 6 before new scene, 7 before open,
 ///   8 to 11 node removed of zovRigidBody, zovCollisionShape, zovFbodyNode and
 ///   zovCracker, 12 before save, 13 before export, 14 before and 15 after
-///   software render, 16 host exiting, 17 node added.
+///   software render, 16 host exiting, 17 node added, 18 node removed of
+///   ClusterZovNode.
 const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
@@ -199,6 +200,8 @@ const std::vector<CallbackRow> kCallbacks = {
      nullptr, 8},
     {CallbackKind::kNodeRemoved, "zovCracker", MSceneMessage::kSceneUpdate, zovCrackerNode::onNodeRemoved, nullptr,
      nullptr, 11},
+    {CallbackKind::kNodeRemoved, "ClusterZovNode", MSceneMessage::kSceneUpdate, clusterFractureNode::onNodeRemoved,
+     nullptr, nullptr, 18},
     {CallbackKind::kEvent, "linearUnitChanged", MSceneMessage::kSceneUpdate, nullptr, onLinearUnitChanged, nullptr, 2},
     {CallbackKind::kEvent, "playbackRangeChanged", MSceneMessage::kSceneUpdate, nullptr, onPlaybackRangeChanged,
      nullptr, 3},

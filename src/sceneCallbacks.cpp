@@ -357,6 +357,10 @@ void onNodeAdded(MObject& node, void*) {
     FractureBodyNode::onNodeAdded(node);
     return;
   }
+  if (fn.typeId() == clusterFractureNode::id) {
+    clusterFractureNode::onNodeAdded(node);
+    return;
+  }
   const MFn::Type type = node.apiType();
   if ((type >= MFn::kField && type <= MFn::kVortex) || type == MFn::kVolumeAxis) {
     // A field read from a file or copied brings its link attribute along.

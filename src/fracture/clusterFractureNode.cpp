@@ -7,12 +7,15 @@
 #include <maya/MGlobal.h>
 #include <maya/MPlugArray.h>
 
+#include <utility>
+
 #include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
+#include "src/hostUtilities.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -169,6 +172,31 @@ void clusterFractureNode::pushStressParams() {
   findSolverAndNotify();
 }
 
+void clusterFractureNode::handBack(MDGModifier& dg) {
+  FractureBodyNode* owner = fractureNode();
+  if (owner == nullptr) return;
+  pushStressParams();
+  const MObject self = thisMObject();
+  const MObject fracture = owner->thisMObject();
+  for (rigidBodyNode* piece : pieceNodes()) {
+    // The link of a locked node cannot be broken.
+    const UnlockedPiece unlocked(*piece);
+    dg.disconnect(MPlug(self, rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
+    dg.connect(MPlug(fracture, FractureBodyNode::rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
+    dg.doIt();
+  }
+  const std::pair<const MObject*, std::vector<SceneStress*>> lists[] = {{&outstresses, outerStresses()},
+                                                                        {&instresses, innerStresses()}};
+  for (const auto& [list, joints] : lists)
+    for (SceneStress* joint : joints) {
+      dg.disconnect(MPlug(self, *list), MPlug(joint->thisMObject(), SceneStress::fracture));
+      dg.connect(MPlug(fracture, FractureBodyNode::stresses), MPlug(joint->thisMObject(), SceneStress::fracture));
+      dg.doIt();
+    }
+  // Unlinked, the cluster no longer counts among the fracture body's.
+  disconnectAllConnections(MPlug(self, clusterFractureNode::fracture), dg);
+}
+
 void clusterFractureNode::settleTwins() {
   settling = true;
   pullPlugs(thisMObject(), {&ca_stressThreshold, &ca_breakFrame, &ca_breakByFrame, &ca_breakEnergy});
@@ -233,6 +261,55 @@ unsigned int clusterFractureNode::updateFromScene(unsigned int firstIndex) {
         body->attachJoint(rebuilt);
     }
   return index;
+}
+
+// ---- Deletion by the user ------------------------------------------------------------
+
+void clusterFractureNode::onNodeRemoved(MObject& node, void*) {
+  clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node);
+  if (cluster == nullptr) return;
+  FractureBodyNode* owner = cluster->fractureNode();
+  // A fracture body that goes takes its clusters along as they are, and
+  // gives them back with itself.
+  if (owner == nullptr || owner->isDeleted()) return;
+  std::vector<HeldJoint> joints;
+  for (const std::vector<SceneStress*>& list : {cluster->outerStresses(), cluster->innerStresses()})
+    for (SceneStress* joint : list)
+      joints.push_back({joint->thisMObject(), joint->getDouble("forceStrenght"), joint->getDouble("breakEnergy"),
+                        joint->getBool("breakByFrame")});
+  cluster->heldPieces.clear();
+  for (rigidBodyNode* piece : cluster->pieceNodes()) cluster->heldPieces.push_back(piece->thisMObject());
+  if (cluster->heldPieces.empty() && joints.empty()) return;
+  cluster->heldJoints = std::move(joints);
+  cluster->handedBack = std::make_unique<MDGModifier>();
+  cluster->handBack(*cluster->handedBack);
+  owner->updateClusters();
+}
+
+void clusterFractureNode::onNodeAdded(MObject& node) {
+  clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node);
+  if (cluster == nullptr || !cluster->handedBack) return;
+  {
+    std::vector<std::unique_ptr<UnlockedPiece>> unlocked;
+    for (const MObject& held : cluster->heldPieces)
+      if (rigidBodyNode* piece = userNodeOf<rigidBodyNode>(held))
+        unlocked.push_back(std::make_unique<UnlockedPiece>(*piece));
+    cluster->handedBack->undoIt();
+  }
+  cluster->handedBack.reset();
+  for (const std::vector<SceneStress*>& list : {cluster->outerStresses(), cluster->innerStresses()})
+    for (SceneStress* joint : list)
+      for (const HeldJoint& held : cluster->heldJoints) {
+        if (held.node != joint->thisMObject()) continue;
+        joint->setDouble("forceStrenght", held.strength);
+        joint->setDouble("breakEnergy", held.energy);
+        joint->setBool("breakByFrame", held.byFrame);
+      }
+  cluster->heldPieces.clear();
+  cluster->heldJoints.clear();
+  if (FractureBodyNode* owner = cluster->fractureNode()) owner->updateClusters();
+  cluster->setStressColors();
+  cluster->findSolverAndNotify();
 }
 
 // ---- Readers ---------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <maya/MDGModifier.h>
 #include <maya/MDataBlock.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
@@ -9,6 +10,7 @@
 #include <maya/MTime.h>
 #include <maya/MTypeId.h>
 
+#include <memory>
 #include <vector>
 
 #include "src/moduleNode.h"
@@ -49,6 +51,23 @@ class clusterFractureNode : public ModuleNode<clusterFractureNode, MPxNode> {
   void findSolverAndNotify();
   /// Recolours the pieces when the fracture body shows its stresses.
   void setStressColors();
+  /// What removing the cluster does before its node goes: the joints take
+  /// the fracture body's values (pushStressParams), the pieces and the joint
+  /// nodes go back to the fracture body node, and the node's own link to it
+  /// goes last, each through `dg`, run as it goes.
+  void handBack(MDGModifier& dg);
+
+  // ---- Deletion by the user ----------------------------------------------------
+
+  /// Node-removed handler: a cluster the user deletes hands everything back
+  /// as its removal by zovCluster does, keeping what it changed so that the
+  /// deletion undone gives the cluster back as it was (onNodeAdded). A
+  /// cluster that goes with its fracture body, or that has handed
+  /// everything back already, is left as it is.
+  static void onNodeRemoved(MObject& node, void* clientData);
+  /// Node-added handler: a cluster brought back from its deletion takes its
+  /// pieces and joint nodes again, the joints with the values they held.
+  static void onNodeAdded(MObject& node);
 
   // ---- The fracture body's start state and scene opening --------------------
 
@@ -109,11 +128,25 @@ class clusterFractureNode : public ModuleNode<clusterFractureNode, MPxNode> {
   /// has just given them their starting values, or a scene holds them).
   void settleTwins();
 
+  /// The values pushStressParams overwrites on one joint node.
+  struct HeldJoint {
+    MObject node;
+    double strength;
+    double energy;
+    bool byFrame;
+  };
+
   /// While set, a twin's compute hands nothing on.
   bool settling = false;
   /// Whether the twins were ever settled: from then on a dirty twin is a
   /// value set since, which must still be handed on.
   bool settled = false;
+  /// What the cluster's deletion handed back, undone when it comes back;
+  /// null while it is in the scene.
+  std::unique_ptr<MDGModifier> handedBack;
+  /// The pieces and the joints' values it had when it was deleted.
+  std::vector<MObject> heldPieces;
+  std::vector<HeldJoint> heldJoints;
 };
 
 /// The cluster node feeding the piece's `fracture`; null when the piece is in

@@ -233,6 +233,9 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// release, the clusters left as they are (their pieces unlocked and
   /// free too).
   void letBodyGo();
+  /// Whether the node is deleted (its deletion may yet be undone): its joint
+  /// nodes and clusters went with it.
+  bool isDeleted() const { return jointRemoval != nullptr; }
   /// Hands the cluster nodes' pieces and joint nodes back to this node and
   /// deletes the cluster nodes.
   void dropClusterNode();

@@ -5,7 +5,6 @@
 #include <maya/MPlug.h>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 #include "engine/bodies/DynamicStress.h"
@@ -13,7 +12,6 @@
 #include "src/commandSelection.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
-#include "src/fracture/fracturePieces.h"
 #include "src/fracture/sceneStress.h"
 #include "src/nodeLinks.h"
 #include "src/simulation/rigidBodyNode.h"
@@ -100,25 +98,7 @@ MStatus zovClusterCmd::remove() {
     }
     lastFracture = fracture;
     markChanged();
-    cluster->pushStressParams();
-    const MObject owner = fracture->thisMObject();
-    for (rigidBodyNode* piece : cluster->pieceNodes()) {
-      const UnlockedPiece unlocked(*piece);
-      modifier->disconnect(MPlug(node, clusterFractureNode::rigidBodies),
-                           MPlug(piece->thisMObject(), rigidBodyNode::fracture));
-      modifier->connect(MPlug(owner, FractureBodyNode::rigidBodies),
-                        MPlug(piece->thisMObject(), rigidBodyNode::fracture));
-      modifier->doIt();
-    }
-    const std::pair<const MObject*, std::vector<SceneStress*>> lists[] = {
-        {&clusterFractureNode::outstresses, cluster->outerStresses()},
-        {&clusterFractureNode::instresses, cluster->innerStresses()}};
-    for (const auto& [list, joints] : lists)
-      for (SceneStress* joint : joints) {
-        modifier->disconnect(MPlug(node, *list), MPlug(joint->thisMObject(), SceneStress::fracture));
-        modifier->connect(MPlug(owner, FractureBodyNode::stresses), MPlug(joint->thisMObject(), SceneStress::fracture));
-        modifier->doIt();
-      }
+    cluster->handBack(*modifier);
     modifier->deleteNode(node);
     modifier->doIt();
   }

@@ -2,6 +2,7 @@
 // during playback: after every step the engine world holds exactly what the
 // scene's nodes describe, and a deletion undone plays as if it never was.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -21,6 +22,37 @@ class FractureUndo : public ShatteredCubeTest {
   /// How many steps the undo queue holds: undone one by one to its start,
   /// then redone.
   static int undoDepth() { return static_cast<int>(zovhost::testing::undoCount()); }
+  /// What a cluster's removal hands back, a line per rigid body and joint
+  /// node: the plug that feeds its `fracture`, its lock, a joint's values.
+  static std::string handOver() {
+    std::string text;
+    const auto line = [&text](const std::string& name, const std::string& values) {
+      const MPlug from = MFnDependencyNode(node(name)).findPlug("fracture", true).source();
+      text += name + " from " + (from.isNull() ? "nothing" : from.name().asChar()) +
+              (MFnDependencyNode(node(name)).isLocked() ? " locked" : "") + values + "\n";
+    };
+    for (const std::string& name : nodesOfType("zovRigidBody")) line(name, "");
+    for (const std::string& name : nodesOfType("zovStressNode"))
+      line(name, " " + std::to_string(getDouble(name + ".forceStrenght")) + " " +
+                     std::to_string(getDouble(name + ".breakEnergy")) + " " +
+                     std::to_string(getDouble(name + ".breakByFrame")));
+    return text;
+  }
+  /// Each shard's translate and rotate, and where its engine body stands.
+  static std::vector<double> shardPoses() {
+    std::vector<double> poses;
+    for (int i = 1; i <= kShards; ++i) {
+      for (const char* channel : {".translateX", ".translateY", ".translateZ", ".rotateX", ".rotateY", ".rotateZ"})
+        poses.push_back(getDouble(shard(i) + channel));
+      const Mgc::MgcVector3& at = bodyNode(shardBody(i)).engineBody(false)->getDyn().position;
+      poses.insert(poses.end(), {at.x, at.y, at.z});
+    }
+    return poses;
+  }
+  static void expectPoses(const std::vector<double>& expected, const std::vector<double>& actual) {
+    ASSERT_EQ(expected.size(), actual.size());
+    for (size_t k = 0; k < expected.size(); ++k) EXPECT_NEAR(expected[k], actual[k], 1e-9) << "value " << k;
+  }
   /// Plays `frames` frames from the first, the walk agreeing at each.
   static void playWalking(int last) {
     for (int f = kFirstFrame; f <= last; ++f) {
@@ -138,12 +170,14 @@ TEST_F(FractureUndo, DeletesUndoneAtRestAndDuringPlaybackKeepTheWorldAsTheNodesS
       {"a cluster's piece at rest", "cube_shard2", 1},
       {"the fracture body at rest", "ZovFractureBody", 1},
       {"the solver at rest", "zovSolverNode1", 1},
+      {"the cluster at rest", "zovCluster0", 1},
       {"a piece in flight", "cube_shard5", 12},
       {"a piece after the landing", "cube_shard5", 40},
       {"a cluster's piece after the landing", "cube_shard2", 40},
       {"the fracture body in flight", "ZovFractureBody", 12},
       {"the fracture body after the landing", "ZovFractureBody", 40},
       {"the solver after the landing", "zovSolverNode1", 40},
+      {"the cluster after the landing", "zovCluster0", 40},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -167,6 +201,42 @@ TEST_F(FractureUndo, DeletesUndoneAtRestAndDuringPlaybackKeepTheWorldAsTheNodesS
     ASSERT_TRUE(runs("undo"));
     ASSERT_EQ(disagreements(), "") << "after the second undo";
     playWalking(20);
+  }
+}
+
+TEST_F(FractureUndo, ADeletedClusterLeavesWhatItsRemovalLeavesAndItsUndoGivesItBack) {
+  ASSERT_NO_FATAL_FAILURE(freshScene());
+  ASSERT_TRUE(runs("select zovCluster0; zovCluster -remove"));
+  const std::string removed = handOver();
+  for (const char* deletion : {"delete zovCluster0", "deleteUserNode zovCluster0"}) {
+    SCOPED_TRACE(deletion);
+    ASSERT_NO_FATAL_FAILURE(freshScene());
+    const std::string clustered = handOver();
+    const std::vector<double> start = shardPoses();
+    ASSERT_TRUE(runs(deletion));
+    EXPECT_EQ(handOver(), removed);
+    // Its pieces go back to the start with the others.
+    playWalking(30);
+    run("currentTime 1");
+    expectPoses(start, shardPoses());
+    // They are unlocked when the fracture body goes.
+    ASSERT_TRUE(runs("delete ZovFractureBody"));
+    EXPECT_TRUE(runs("delete " + shardBody(1)));
+    for (const char* step : {"undo", "undo", "undo"}) {
+      ASSERT_TRUE(runs(step));
+      ASSERT_EQ(disagreements(), "") << step;
+    }
+    EXPECT_EQ(handOver(), clustered);
+    EXPECT_EQ(disagreements({true}), "");
+    ASSERT_TRUE(runs("redo"));
+    EXPECT_EQ(handOver(), removed);
+    EXPECT_EQ(disagreements(), "");
+    // A save at the first frame keeps the start.
+    ASSERT_NO_FATAL_FAILURE(
+        reopenInFreshHost(::testing::TempDir() + "clusterDeleted" + std::to_string(getpid()) + ".ma"));
+    EXPECT_EQ(handOver(), removed);
+    expectPoses(start, shardPoses());
+    EXPECT_EQ(disagreements(), "");
   }
 }
 
