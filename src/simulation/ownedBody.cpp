@@ -5,6 +5,7 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
+#include "engine/fracture/FractureBody.h"
 
 namespace {
 
@@ -21,6 +22,13 @@ void OwnedBody::reset(HardBody* body) {
   if (held != nullptr) {
     auto& bodies = ownedBodies();
     bodies.erase(std::remove(bodies.begin(), bodies.end(), held), bodies.end());
+    // A fracture body that takes its motion from the body must not reach it
+    // once it is gone.
+    for (HardBody* other : bodies)
+      if (other->getType() == kFractureBody) {
+        auto* fracture = static_cast<FractureBody*>(other);
+        if (fracture->getAnimBody() == held) fracture->setAnimBody(nullptr);
+      }
     deleteBody(&held);
   }
   held = body;

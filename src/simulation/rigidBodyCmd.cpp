@@ -11,7 +11,6 @@
 #include <cmath>
 #include <string>
 
-#include "engine/fracture/FractureBody.h"
 #include "src/bodySetup.h"
 #include "src/commandSelection.h"
 #include "src/hostHelpers.h"
@@ -123,7 +122,6 @@ MStatus RigidBodyCmd::redoIt() {
   arguments.read(kMultipleFlag, settings.multiple);
   if (!requireObjects(selection)) return MS::kFailure;
   if (!modifier) modifier = std::make_unique<MDagModifier>();
-  madeBodies.clear();
   const MObject solver = runningSolver();
   if (solver.isNull()) return MS::kFailure;
   rewindToStart("  time resetted to create zov rigid bodies");
@@ -166,19 +164,6 @@ MObject RigidBodyCmd::runningSolver() const {
 
 MStatus RigidBodyCmd::undoIt() {
   MGlobal::setActiveSelectionList(selection);
-  // The fracture bodies that took a body made here as their animation
-  // source forget it before it goes.
-  const MObject solver = findSolverNode(true);
-  for (const MObject& made : madeBodies) {
-    rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(made);
-    const HardBody* body = rigid != nullptr ? rigid->engineBody(false) : nullptr;
-    if (body == nullptr || solver.isNull()) continue;
-    for (FrameParticipant* fracture : frameParticipantsOf(connectedPlugs(solver, zovSolverNode::fractureBodies))) {
-      FractureBody* compound = fracture->getFractureBody();
-      if (compound != nullptr && compound->getAnimBody() == body) compound->setAnimBody(nullptr);
-    }
-  }
-  madeBodies.clear();
   return ModifierCommand::undoIt();
 }
 
@@ -282,7 +267,6 @@ MString RigidBodyCmd::createBody(const MDagPath& shapePath, const MObject& trans
   if (!modifier->doIt()) return MString();
   rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(body);
   if (rigid == nullptr) return MString();
-  madeBodies.push_back(body);
 
   const MPlug cacheSize(solver, zovSolverNode::cacheSize);
   const int capacity = cacheSize.isNull() ? 0 : cacheSize.asInt();

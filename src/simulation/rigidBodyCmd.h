@@ -12,7 +12,6 @@
 #include <maya/MSyntax.h>
 
 #include <memory>
-#include <vector>
 
 #include "src/moduleCommand.h"
 
@@ -62,8 +61,6 @@ class RigidBodyCmd : public SelectionCommand {
 
   /// Set when memory ran out making a body: the run takes back what it made.
   bool outOfMemory = false;
-  /// The rigid body nodes the last redoIt made.
-  std::vector<MObject> madeBodies;
 };
 
 /// The body's pivot helpers (`keysTX` .. `keysTZ`) take the transform's

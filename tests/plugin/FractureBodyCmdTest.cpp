@@ -75,8 +75,9 @@ class FractureCommand : public FractureTest {
 };
 
 // A body made on the keyed transform that carries a fracture body's pieces
-// becomes that fracture body's animation source; taking the body back leaves
-// the fracture body with no source, and making it again links it again.
+// becomes that fracture body's animation source; taking the body back or
+// deleting it leaves the fracture body with no source, and making it again
+// links it again.
 TEST_F(FractureCommand, ABodyOnTheKeyedParentOfAFractureBodyBecomesItsAnimationSource) {
   const std::vector<std::string> bodies = makeBlock(2, 5.0);
   run("polyCube -n carrier");
@@ -105,6 +106,13 @@ TEST_F(FractureCommand, ABodyOnTheKeyedParentOfAFractureBodyBecomesItsAnimationS
   ASSERT_NE(bodyNode("carrierZovBody").engineBody(false), nullptr);
   EXPECT_EQ(body.getAnimBody(), bodyNode("carrierZovBody").engineBody(false));
   EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+  // A deleted source's body is freed: the fracture body keeps no pointer to it.
+  for (const char* deletion : {"delete carrierZovBody", "deleteUserNode carrierZovBody"}) {
+    ASSERT_TRUE(runs(deletion)) << deletion;
+    EXPECT_EQ(body.getAnimBody(), nullptr) << deletion;
+    ASSERT_TRUE(runs("undo")) << deletion;
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>()) << deletion;
+  }
 }
 
 TEST_F(FractureCommand, EachFailureSaysWhy) {
