@@ -33,6 +33,9 @@ void resetHost() {
   Host& h = host();
   // Callbacks first: a test's callbacks may point at data that is gone.
   h.callbacks.clear();
+  // Before the plug-ins go: an unloading module deletes its graphics objects
+  // in whatever context is current, which need not be the one that made them.
+  h.render.releaseViews();
   h.plugins.unloadAll();
   h.callbacks.clear();
   h.undo.flush();

@@ -14,8 +14,9 @@ namespace zovhost::testing {
 /// Back to a freshly started host: callbacks removed, plug-ins unloaded,
 /// plug-in node types and commands removed, scene cleared, settings, units,
 /// time, selection, undo queue, idle queue, logs and the renderer's settings
-/// (RenderTesting.h) reset. The script editor stops printing (setEcho turns
-/// it back on).
+/// (RenderTesting.h) reset, and no OpenGL context current, each view's context
+/// in the state of a new one with no error unread. The script editor stops
+/// printing (setEcho turns it back on).
 void resetHost();
 /// An empty scene (only the default nodes), without scene messages.
 void resetScene();

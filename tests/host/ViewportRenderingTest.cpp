@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "HostFixture.h"
 #include "testing/RenderTesting.h"
@@ -128,6 +129,35 @@ TEST_F(ViewportRendering, GeometryMarkedDirtyIsCountedPerNodeUntilTheHostResets)
   EXPECT_EQ(topology, 1u);
   testing::resetHost();
   EXPECT_EQ(testing::geometryDrawDirtyCount(time), 0u);
+}
+
+TEST_F(ViewportRendering, TheResetLeavesNoContextCurrentAndEachViewAsNewWithNoErrorUnread) {
+  const int apis[] = {MHWRender::kOpenGLCoreProfile, MHWRender::kOpenGL};
+  for (int drawAPI : apis) {
+    testing::setDrawAPI(drawAPI);
+    ASSERT_TRUE(testing::makeViewCurrent());
+    glLineWidth(-1.0f);
+    glLineWidth(3.0f);
+    glEnable(GL_CULL_FACE);
+  }
+  // The compatibility view, current last, with pushed stacks and a moved matrix.
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glPushMatrix();
+  glTranslatef(1.0f, 2.0f, 3.0f);
+  ASSERT_TRUE(M3dView::active3dView().beginGL());
+  testing::resetHost();
+  EXPECT_FALSE(contextCurrent());
+  EXPECT_FALSE(M3dView::active3dView().endGL());
+  for (int drawAPI : apis) {
+    testing::setDrawAPI(drawAPI);
+    ASSERT_TRUE(testing::makeViewCurrent());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << drawAPI;
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE)) << drawAPI;
+  }
+  // Stack depths, matrix mode, line width, then two identity matrices.
+  std::vector<double> fresh = {1, 1, 0, GL_MODELVIEW, 1};
+  for (int m = 0; m < 32; ++m) fresh.push_back(m % 16 % 5 == 0 ? 1.0 : 0.0);
+  EXPECT_EQ(testing::fixedFunctionState(), fresh);
 }
 
 void fakeEntryPoint() {}

@@ -3,6 +3,8 @@
 #include <EGL/eglext.h>
 #include <GL/glext.h>
 
+#include <utility>
+
 namespace zovhost {
 
 namespace {
@@ -78,6 +80,39 @@ RenderImage GLView::read() const {
   glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(packBuffer));
   glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer));
   return image;
+}
+
+void GLView::resetState() {
+  if (m_profile == GLProfile::Compatibility) {
+    // The stacks first: what they give back is set below.
+    glRenderMode(GL_RENDER);
+    GLint depth = 0;
+    for (glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth); depth > 0; --depth) glPopAttrib();
+    for (glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &depth); depth > 0; --depth) glPopClientAttrib();
+    const std::pair<GLenum, GLenum> stacks[] = {{GL_TEXTURE, GL_TEXTURE_STACK_DEPTH},
+                                                {GL_PROJECTION, GL_PROJECTION_STACK_DEPTH},
+                                                {GL_MODELVIEW, GL_MODELVIEW_STACK_DEPTH}};
+    for (const auto& [mode, depthName] : stacks) {
+      glMatrixMode(mode);
+      for (glGetIntegerv(depthName, &depth); depth > 1; --depth) glPopMatrix();
+      glLoadIdentity();
+    }
+    glShadeModel(GL_SMOOTH);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  }
+  glViewport(0, 0, m_width, m_height);
+  glDisable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  glFrontFace(GL_CCW);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_PROGRAM_POINT_SIZE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glLineWidth(1.0f);
+  glPointSize(1.0f);
+  glUseProgram(0);
+  glBindVertexArray(0);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
 CurrentGL CurrentGL::get() { return {eglGetCurrentDisplay(), eglGetCurrentContext()}; }

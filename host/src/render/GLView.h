@@ -32,6 +32,13 @@ class GLView {
   bool makeCurrent(int width, int height);
   /// The framebuffer's pixels; the context must be current.
   RenderImage read() const;
+  /// Gives what drawing changes the values of a new context: the viewport
+  /// over the framebuffer, no culling or scissor, filled polygons, lines and
+  /// points one pixel wide, no program, vertex array or buffer bound, the
+  /// clear colour; in the compatibility profile also the render mode, the
+  /// attribute and matrix stacks, identity matrices, smooth shading and a
+  /// white current colour. The context must be current.
+  void resetState();
 
  private:
   void resize(int width, int height);

@@ -52,6 +52,17 @@ void RenderState::applyRasterizerState() const {
   glFrontFace(desc.frontCounterClockwise ? GL_CCW : GL_CW);
 }
 
+void RenderState::releaseViews() {
+  for (const std::unique_ptr<GLView>& view : m_views) {
+    if (!view || !view->makeCurrent(view->width(), view->height())) continue;
+    view->resetState();
+    // A context holds each kind of error it met until it is read.
+    while (glGetError() != GL_NO_ERROR) continue;
+  }
+  CurrentGL().restore();
+  savedContexts.clear();
+}
+
 void RenderState::reset() {
   settings = RenderSettings();
   uiTexts.clear();

@@ -92,6 +92,11 @@ class RenderState {
   /// The show-manipulator tool's containers and the manipulator connect table.
   ManipulatorState manipulators;
 
+  /// Gives each view's context the state of a new one (GLView::resetState),
+  /// reads away the errors it holds, and leaves no context current, with no
+  /// beginGL awaiting its endGL: how a started host's views stand before
+  /// anything draws.
+  void releaseViews();
   /// The settings of a started host, the Direct3D record, the dirty marks,
   /// the texts, the manipulators and the refresh count cleared; contexts,
   /// the device and the objects made stay.
