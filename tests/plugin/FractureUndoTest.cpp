@@ -2,7 +2,6 @@
 // during playback: after every step the engine world holds exactly what the
 // scene's nodes describe, and a deletion undone plays as if it never was.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -11,6 +10,7 @@
 #include "ShatteredCubeFixture.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -232,8 +232,8 @@ TEST_F(FractureUndo, ADeletedClusterLeavesWhatItsRemovalLeavesAndItsUndoGivesItB
     EXPECT_EQ(handOver(), removed);
     EXPECT_EQ(disagreements(), "");
     // A save at the first frame keeps the start.
-    ASSERT_NO_FATAL_FAILURE(
-        reopenInFreshHost(::testing::TempDir() + "clusterDeleted" + std::to_string(getpid()) + ".ma"));
+    const zovtest::ScratchFile scene{"zov_cluster_deleted_", ".ma"};
+    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(scene.path));
     EXPECT_EQ(handOver(), removed);
     expectPoses(start, shardPoses());
     EXPECT_EQ(disagreements(), "");
