@@ -202,6 +202,31 @@ TEST_F(SceneCommands, ADeleteThatALockedChildRefusesChangesNothingAndRecordsNoth
   EXPECT_EQ(zovhost::testing::undoCount(), unlocked + 1);
 }
 
+TEST_F(SceneCommands, ANodeAnEarlierOneTookAlongInTheSameDeleteIsGoneAsAskedAndComesBackWithIt) {
+  ASSERT_TRUE(run("createNode transform -n holder; createNode transform -n keeper -p holder"));
+  ASSERT_TRUE(run("connectAttr a.output b.input"));
+  const auto present = [] {
+    std::string text;
+    for (const char* name : {"a", "holder", "keeper"}) text += node(name).isNull() ? "" : std::string(name) + " ";
+    return text + zovtest::pathNamed("keeper").fullPathName().asChar();
+  };
+  const std::string before = present();
+  ASSERT_EQ(before, "a holder keeper |holder|keeper");
+  for (const char* line :
+       {"delete holder keeper", "delete keeper holder", "delete a holder a keeper", "select holder keeper; delete"}) {
+    zovhost::testing::clearLogs();
+    const size_t entries = zovhost::testing::undoCount();
+    EXPECT_TRUE(run(line)) << line;
+    EXPECT_TRUE(zovhost::testing::messages().empty()) << line;
+    const std::string gone = std::string(line).find(" a ") != std::string::npos ? "" : "a ";
+    EXPECT_EQ(present(), gone) << line;
+    for (const char* step : {"undo", "redo", "undo"}) ASSERT_TRUE(run(step)) << line << ", " << step;
+    EXPECT_EQ(present(), before) << line;
+    EXPECT_EQ(MPlug(node("b"), DoublerNode::input).source().name(), MString("a.output")) << line;
+    EXPECT_EQ(zovhost::testing::undoCount(), entries) << line;
+  }
+}
+
 TEST_F(SceneCommands, CreateNodeRefusesUnknownTypesAndBadNames) {
   const zovtest::RefusedLine cases[] = {
       {"createNode", "createNode: give one node type"},

@@ -3,6 +3,7 @@
 // scene's nodes describe, and a deletion undone plays as if it never was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -237,6 +238,63 @@ TEST_F(FractureUndo, ADeletedClusterLeavesWhatItsRemovalLeavesAndItsUndoGivesItB
     EXPECT_EQ(handOver(), removed);
     expectPoses(start, shardPoses());
     EXPECT_EQ(disagreements(), "");
+  }
+}
+
+// A node that an earlier one's removal took along is gone as asked.
+TEST_F(FractureUndo, EachNodeADeleteNamesIsGoneAsAskedAndUndoGivesTheSceneBack) {
+  ASSERT_NO_FATAL_FAILURE(freshScene());
+  const std::string joint = nodesOfType("zovStressNode").back();
+  struct Case {
+    std::string line;
+    std::vector<std::string> gone;
+    /// The fracture body's joint nodes go too.
+    bool jointsGo;
+    std::vector<std::string> warnings;
+  };
+  const Case cases[] = {
+      {"delete ZovFractureBody zovCluster0", {"ZovFractureBody", "zovCluster0"}, true, {}},
+      {"delete ZovFractureBody " + joint, {"ZovFractureBody", "zovCluster0"}, true, {}},
+      {"delete zovCluster0 ZovFractureBody", {"ZovFractureBody", "zovCluster0"}, true, {}},
+  };
+  // What the line printed, its result aside.
+  const auto printed = [] {
+    std::vector<std::string> lines;
+    for (const auto& message : zovhost::testing::messages())
+      if (message.kind != zovhost::testing::MessageKind::Result) lines.push_back(message.text);
+    return lines;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ASSERT_NO_FATAL_FAILURE(freshScene());
+    const std::vector<std::string> before = nodesOfType("dependNode");
+    const std::string clustered = handOver();
+    std::vector<std::string> gone = c.gone;
+    if (c.jointsGo)
+      for (const std::string& name : nodesOfType("zovStressNode")) gone.push_back(name);
+    std::vector<std::string> after;
+    for (const std::string& name : before)
+      if (std::find(gone.begin(), gone.end(), name) == gone.end()) after.push_back(name);
+    zovhost::testing::clearLogs();
+    EXPECT_TRUE(runs(c.line));
+    EXPECT_EQ(printed(), c.warnings);
+    EXPECT_EQ(nodesOfType("dependNode"), after);
+    EXPECT_EQ(disagreements(), "");
+    ASSERT_TRUE(runs("undo"));
+    EXPECT_EQ(nodesOfType("dependNode"), before);
+    EXPECT_EQ(handOver(), clustered);
+    EXPECT_EQ(disagreements({true}), "");
+    ASSERT_TRUE(runs("redo"));
+    EXPECT_EQ(nodesOfType("dependNode"), after);
+    EXPECT_EQ(disagreements(), "");
+    const zovtest::ScratchFile scene{"zov_named_deletes_", ".ma"};
+    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(scene.path));
+    // An opened scene makes its nodes in an order of its own.
+    std::vector<std::string> opened = nodesOfType("dependNode");
+    std::sort(opened.begin(), opened.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(opened, after);
+    EXPECT_EQ(disagreements({true}), "");
   }
 }
 

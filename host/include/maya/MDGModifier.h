@@ -18,7 +18,10 @@ class ModifierOperation;
 /// graph at doIt; DAG node types need an MDagModifier. connect checks the
 /// plugs at once and reports a connection it could never make. A failing
 /// operation is dropped and the others still run; doIt then reports the
-/// failure. After undoIt, doIt carries the operations out again.
+/// failure. A node to delete that an earlier operation of the same doIt took
+/// along (a DAG child with its parent, or a node a plug-in deletes when
+/// another goes) is gone as asked. After undoIt, doIt carries the operations
+/// out again.
 class MDGModifier {
  public:
   MDGModifier();

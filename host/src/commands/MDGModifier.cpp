@@ -42,7 +42,17 @@ DeleteNodeOperation::~DeleteNodeOperation() { sceneGraph().dispose(m_removal); }
 
 MStatus DeleteNodeOperation::apply() { return sceneGraph().remove(m_node, &m_removal); }
 
-void DeleteNodeOperation::revert() { sceneGraph().restore(m_removal); }
+void DeleteNodeOperation::revert() {
+  // Nothing of its own when another removal took the node.
+  if (m_removal.node) sceneGraph().restore(m_removal);
+}
+
+bool DeleteNodeOperation::doneAlready(std::uint64_t removalsBefore) {
+  if (m_node->inGraph || m_node->removedBy <= removalsBefore) return false;
+  // A record of an earlier pass is not this node's removal any more.
+  m_removal = NodeRemoval();
+  return true;
+}
 
 MStatus SetParentsOperation::apply() {
   if (!m_node->inGraph) return MS::kInvalidParameter;
@@ -146,9 +156,10 @@ void MDGModifier::addOperation(std::unique_ptr<zovhost::ModifierOperation> opera
 
 MStatus MDGModifier::doIt() {
   MStatus result;
+  const std::uint64_t removalsBefore = sceneGraph().lastRemoval();
   while (m_done < m_operations.size()) {
-    const MStatus status = m_operations[m_done]->apply();
-    if (status) {
+    zovhost::ModifierOperation& operation = *m_operations[m_done];
+    if (operation.apply() || operation.doneAlready(removalsBefore)) {
       ++m_done;
     } else {
       // A failed edit did nothing; it is not retried by a later doIt.

@@ -5,6 +5,7 @@
 
 #include "dg/Graph.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@ class ModifierOperation {
   virtual ~ModifierOperation() = default;
   virtual MStatus apply() = 0;
   virtual void revert() = 0;
+  /// Asked when apply failed, in a pass of doIt that began after removal
+  /// `removalsBefore` (Graph::lastRemoval): whether an edit applied earlier
+  /// in the pass already did this one's work. The edit then counts as
+  /// applied and has nothing of its own to revert.
+  virtual bool doneAlready(std::uint64_t /*removalsBefore*/) { return false; }
 };
 
 /// Adds a node made beforehand (a DAG node under dagParent, null for the
@@ -68,7 +74,10 @@ class RenameNodeOperation : public ModifierOperation {
 };
 
 /// Deletes a node; reverting puts it back. A node still deleted when the
-/// operation goes is let go of.
+/// operation goes is let go of. A node that an earlier edit's removal took
+/// along in the same pass (a DAG child with its parent, a node that a
+/// node-removed callback deletes with another) is deleted as asked; the
+/// removal that took it gives it back.
 class DeleteNodeOperation : public ModifierOperation {
  public:
   explicit DeleteNodeOperation(std::shared_ptr<NodeImpl> node) : m_node(std::move(node)) {}
@@ -77,6 +86,7 @@ class DeleteNodeOperation : public ModifierOperation {
   DeleteNodeOperation& operator=(const DeleteNodeOperation&) = delete;
   MStatus apply() override;
   void revert() override;
+  bool doneAlready(std::uint64_t removalsBefore) override;
 
  private:
   std::shared_ptr<NodeImpl> m_node;

@@ -64,6 +64,9 @@ class Graph {
   /// What keeps remove from taking a node: the node itself or a child it
   /// would take along that is locked or a default node; null when nothing does.
   const NodeImpl* removalBlocker(const NodeImpl& node) const;
+  /// The serial of the last removal made (NodeRemoval::serial): a node
+  /// removed after it was read has a removedBy above it.
+  std::uint64_t lastRemoval() const { return m_nextRemoval; }
   /// Puts a removed node back with the connections whose other end still
   /// exists, and a DAG node with its links and the children it took along.
   /// Refused for a node the host has let go of (see dispose). The node-added
