@@ -1,10 +1,62 @@
 #include "src/simulation/deleteUserNodeCmd.h"
 
 #include <maya/MDagPath.h>
+#include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
 
 #include "src/commandArguments.h"
 #include "src/commandSelection.h"
+
+namespace {
+
+/// Whether the node is locked or one of the host's default nodes: the host
+/// deletes neither.
+bool undeletable(const MObject& node) {
+  const MFnDependencyNode fn(node);
+  return fn.isLocked() || fn.isDefaultNode();
+}
+
+/// What keeps the host from deleting a node: the node itself, or a node below
+/// it that would go with it (one with no other parent) and is locked or a
+/// default node; null when nothing does.
+MObject removalBlocker(const MObject& node) {
+  if (undeletable(node)) return node;
+  if (!node.hasFn(MFn::kDagNode)) return MObject();
+  const MFnDagNode dag(node);
+  for (unsigned int i = 0; i < dag.childCount(); ++i) {
+    const MObject child = dag.child(i);
+    if (MFnDagNode(child).parentCount() != 1) continue;
+    const MObject blocker = removalBlocker(child);
+    if (!blocker.isNull()) return blocker;
+  }
+  return MObject();
+}
+
+/// Whether the node is still in the scene (not gone with an earlier one).
+bool inScene(const MObject& node) {
+  MDagPath path;
+  if (node.hasFn(MFn::kDagNode)) return static_cast<bool>(MDagPath::getAPathTo(node, path));
+  MSelectionList named;
+  MObject found;
+  return named.add(MFnDependencyNode(node).name()) && named.getDependNode(0, found) && found == node;
+}
+
+/// The warning for a node the command leaves, naming it and why.
+void warnLeft(const MObject& node) {
+  const MObject blocker = removalBlocker(node);
+  MString why = "cannot be deleted";
+  if (!blocker.isNull()) {
+    const MFnDependencyNode fn(blocker);
+    if (blocker == node)
+      why = fn.isLocked() ? "is locked" : "is a default node";
+    else
+      why = MString("has the ") + (fn.isLocked() ? "locked" : "default") + " node " + fn.name() + " below it";
+  }
+  MGlobal::displayWarning("deleteUserNode: " + MFnDependencyNode(node).name() + " " + why + ", it is left as it is");
+}
+
+}  // namespace
 
 MSyntax deleteUserNodeCmd::newSyntax() { return commandSyntax({}, kSelectedObjects); }
 
@@ -29,7 +81,10 @@ void deleteUserNodeCmd::deleteNodes(const MSelectionList& list) {
     const MString name = node.hasFn(MFn::kDagNode) && MDagPath::getAPathTo(node, path) ? path.fullPathName()
                                                                                        : MFnDependencyNode(node).name();
     modifier->deleteNode(node);
-    if (modifier->doIt()) deleted.append(name);
+    if (modifier->doIt())
+      deleted.append(name);
+    else if (inScene(node))
+      warnLeft(node);
   }
 }
 

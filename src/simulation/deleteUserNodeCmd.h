@@ -14,6 +14,9 @@
 
 /// `deleteUserNode`: deletes the given (or selected) nodes at once, in list
 /// order; the module's node-removed handlers release their engine objects.
+/// A node the host will not delete (locked, a default node, or with such a
+/// node below it that would go with it) is left, with a warning naming it
+/// and why; a node gone with an earlier one is deleted as asked.
 /// Undo brings the nodes back as an undo of the host's delete does, with
 /// their connections, and the module makes their engine objects again. Redo
 /// deletes the nodes that then bear their names: a command redone before it
@@ -32,7 +35,7 @@ class deleteUserNodeCmd : public ModuleCommand {
 
  private:
   /// Deletes the nodes of the list, one at a time in list order; names the
-  /// nodes deleted.
+  /// nodes deleted and warns of each node left.
   void deleteNodes(const MSelectionList& nodes);
 
   MSelectionList selection;

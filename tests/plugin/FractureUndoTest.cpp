@@ -241,10 +241,12 @@ TEST_F(FractureUndo, ADeletedClusterLeavesWhatItsRemovalLeavesAndItsUndoGivesItB
   }
 }
 
-// A node that an earlier one's removal took along is gone as asked.
-TEST_F(FractureUndo, EachNodeADeleteNamesIsGoneAsAskedAndUndoGivesTheSceneBack) {
+// A node that an earlier one's removal took along is gone as asked; a node
+// the host will not delete is left, with one warning naming it and why.
+TEST_F(FractureUndo, EachNodeADeleteNamesIsGoneAsAskedOrLeftWithItsReasonAndUndoGivesTheSceneBack) {
   ASSERT_NO_FATAL_FAILURE(freshScene());
   const std::string joint = nodesOfType("zovStressNode").back();
+  const std::string left = ", it is left as it is";
   struct Case {
     std::string line;
     std::vector<std::string> gone;
@@ -256,6 +258,15 @@ TEST_F(FractureUndo, EachNodeADeleteNamesIsGoneAsAskedAndUndoGivesTheSceneBack) 
       {"delete ZovFractureBody zovCluster0", {"ZovFractureBody", "zovCluster0"}, true, {}},
       {"delete ZovFractureBody " + joint, {"ZovFractureBody", "zovCluster0"}, true, {}},
       {"delete zovCluster0 ZovFractureBody", {"ZovFractureBody", "zovCluster0"}, true, {}},
+      {"deleteUserNode cube_shardZovBody5", {}, false, {"deleteUserNode: cube_shardZovBody5 is locked" + left}},
+      {"deleteUserNode zovCluster0 cube_shardZovBody2",
+       {"zovCluster0"},
+       false,
+       {"deleteUserNode: cube_shardZovBody2 is locked" + left}},
+      {"deleteUserNode cube_shard5",
+       {},
+       false,
+       {"deleteUserNode: cube_shard5 has the locked node cube_shardZovBody5 below it" + left}},
   };
   // What the line printed, its result aside.
   const auto printed = [] {
