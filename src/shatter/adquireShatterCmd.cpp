@@ -116,11 +116,11 @@ MStatus adquireShatterCmd::redoIt() {
   progress.start(100, "Precutting..", kAdquireSource);
   voronoiNode* source = readSource();
   if (!source) return MS::kFailure;
-  MString cutMaterial =
+  const CutMaterial recorded =
       recordedCutMaterial(MFnDependencyNode(source->thisMObject()).name(), voronoiNode::getCutMatName(source));
-  const bool useCutMaterial = cutMaterial.length() > 0;
-  if (!useCutMaterial) cutMaterial = kNoCutMaterial;
-  setCutMaterial(cutMaterial, cutMaterial + "SG");
+  const bool useCutMaterial = recorded.shadingGroup.length() > 0;
+  const MString cutMaterial = useCutMaterial ? recorded.shader : MString(kNoCutMaterial);
+  setCutMaterial(cutMaterial, useCutMaterial ? recorded.shadingGroup : cutMaterial + "SG");
   useReshatterSettings();
 
   if (!holdsGeometry(objects)) return failWithError(" no shape selected");

@@ -30,8 +30,8 @@ MString makeCutShadingGroup(const MString& shader) {
 
 }  // namespace
 
-CutMaterial findOrCreateCutMaterial(const MString& name) {
-  CutMaterial material{name, name + "SG"};
+CutMaterial findCutMaterial(const MString& name) {
+  CutMaterial material{MString(), isShadingGroup(name + "SG") ? name + "SG" : MString()};
   MStringArray lamberts;
   run("ls -et lambert", lamberts);
   for (unsigned int i = 0; i < lamberts.length(); ++i) {
@@ -39,16 +39,30 @@ CutMaterial findOrCreateCutMaterial(const MString& name) {
     int tagged = 0;
     MGlobal::executeCommand("attributeQuery -node " + quotedArgument(name) + " -ex \"cutmat\"", tagged, false, false);
     if (tagged == 0) continue;
-    MStringArray groups;
-    run("listConnections -d on -s off " + quotedArgument(name + ".outColor"), groups);
-    if (groups.length() > 0)
-      material.shadingGroup = groups[0];
-    else if (!isShadingGroup(material.shadingGroup))
-      // Its group was deleted: cut faces put in a group that is not there
-      // would make the host refuse every shard's assignment.
-      material.shadingGroup = makeCutShadingGroup(name);
+    material.shader = name;
+    // The group is known by the connection, not by its name, which the
+    // user may have changed since the material was made.
+    MStringArray fed;
+    run("listConnections -d on -s off " + quotedArgument(name + ".outColor"), fed);
+    for (unsigned int k = 0; k < fed.length(); ++k)
+      if (isShadingGroup(fed[k])) {
+        material.shadingGroup = fed[k];
+        break;
+      }
+    break;
+  }
+  return material;
+}
+
+CutMaterial findOrCreateCutMaterial(const MString& name) {
+  CutMaterial material = findCutMaterial(name);
+  if (material.shader.length() > 0) {
+    // Its group was deleted: cut faces put in a group that is not there
+    // would make the host refuse every shard's assignment.
+    if (material.shadingGroup.length() == 0) material.shadingGroup = makeCutShadingGroup(name);
     return material;
   }
+  material = CutMaterial{name, name + "SG"};
   MString made;
   // Without its shader nothing below has a node to act on: the tag would go
   // to whatever is selected.
@@ -62,18 +76,18 @@ CutMaterial findOrCreateCutMaterial(const MString& name) {
   return material;
 }
 
-MString recordedCutMaterial(const MString& recordName, const MString& stored) {
-  if (stored.length() == 0) return stored;
+CutMaterial recordedCutMaterial(const MString& recordName, const MString& stored) {
+  if (stored.length() == 0) return CutMaterial();
   // The cut faces go to the material's group: one that is gone (deleted
   // with its material, say) would make the host refuse every shard's faces.
-  const MString why = !isValidNodeName(stored) ? MString("is no node name")
-                      : !isShadingGroup(stored + "SG")
-                          ? "has no shading group " + quotedArgument(stored + "SG") + " in the scene"
-                          : MString();
-  if (why.length() == 0) return stored;
+  const MString shadingGroup = isValidNodeName(stored) ? findCutMaterial(stored).shadingGroup : MString();
+  if (shadingGroup.length() > 0) return CutMaterial{stored, shadingGroup};
+  const MString why = !isValidNodeName(stored)
+                          ? MString("is no node name")
+                          : "has no shading group " + quotedArgument(stored + "SG") + " in the scene";
   MGlobal::displayWarning(recordName + ": the cut material it names, " + quotedArgument(stored) + ", " + why +
                           ": the cut faces get no cut material");
-  return MString();
+  return CutMaterial();
 }
 
 void ensureCutFaceType() {

@@ -75,14 +75,11 @@ MStatus shatterCmd::undoLastShatter(const MDagPath& shapePath) {
   const MDagPath transformPath = meshWithTransform(sourceShape).transform;
   const MString transformName = MFnDependencyNode(transformPath.node()).name();
   if (MAnimUtil::isAnimated(transformPath.node())) MAnimControl::setCurrentTime(voronoiNode::getShatterTime(node));
-  cutMaterialName = recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
-  cutShadingGroup = cutMaterialName + "SG";
-  bool useCutMaterial = true;
-  if (cutMaterialName.length() == 0) {
-    cutMaterialName = kNoCutMaterial;
-    cutShadingGroup = cutMaterialName + "SG";
-    useCutMaterial = false;
-  }
+  const CutMaterial recorded =
+      recordedCutMaterial(MFnDependencyNode(nodeObject).name(), voronoiNode::getCutMatName(node));
+  const bool useCutMaterial = recorded.shadingGroup.length() > 0;
+  cutMaterialName = useCutMaterial ? recorded.shader : MString(kNoCutMaterial);
+  cutShadingGroup = useCutMaterial ? recorded.shadingGroup : cutMaterialName + "SG";
 
   MObjectArray meshes;
   if (node->storedCount == 0) {

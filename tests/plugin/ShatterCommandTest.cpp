@@ -1,11 +1,15 @@
 #include <maya/MColorArray.h>
+#include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MGlobal.h>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ShatterFixture.h"
 #include "ShatterSupport.h"
@@ -14,6 +18,7 @@
 #include "src/shatter/shatterCmd.h"
 #include "src/shatter/shatterGroups.h"
 #include "src/shatter/shatterLocatorNode.h"
+#include "support/ScratchFile.h"
 #include "testing/HostTesting.h"
 
 namespace {
@@ -55,6 +60,39 @@ bool onCubeSurface(const MDagPath& shape, int face) {
       if (all) return true;
     }
   return false;
+}
+
+/// Per mesh, how many of its faces the set holds, read from the members as
+/// the host lists them ("mesh.f[3]", "mesh.f[3:5]").
+std::map<std::string, int> setFacesPerMesh(const std::string& set) {
+  MStringArray members;
+  MGlobal::executeCommand(("sets -q " + set).c_str(), members);
+  std::map<std::string, int> faces;
+  for (unsigned int i = 0; i < members.length(); ++i) {
+    const std::string member = members[i].asChar();
+    const size_t open = member.find(".f[");
+    if (open == std::string::npos) {
+      faces[member] = -1;  // a whole object: no cut face goes in so
+      continue;
+    }
+    const size_t colon = member.find(':', open);
+    const int first = std::stoi(member.substr(open + 3));
+    faces[member.substr(0, open)] +=
+        (colon == std::string::npos ? first : std::stoi(member.substr(colon + 1))) - first + 1;
+  }
+  return faces;
+}
+
+/// Per mesh of the scene, how many of its faces leave the 2 x 2 x 2 cube's
+/// surface: the cut faces of shards cut from such a cube.
+std::map<std::string, int> cutFacesPerMesh() {
+  std::map<std::string, int> faces;
+  for (const std::string& name : zovtest::nodesOfType("mesh")) {
+    const MDagPath shape = pathOf(name);
+    for (int f = 0; f < MFnMesh(shape).numPolygons(); ++f)
+      if (!onCubeSurface(shape, f)) ++faces[name];
+  }
+  return faces;
 }
 
 /// The volumes of the mesh shards of a group, smallest first.
@@ -581,6 +619,7 @@ TEST_F(ShatterCommand, FewerShardsThanAskedAreToldInOneWarningWithBothCounts) {
                                              std::to_string(made) + " made: seed points coincide or fall outside it"})
         << line;
   }
+
 }
 
 TEST_F(ShatterCommand, MoreThanTwoHundredSeedsGiveAsManyShards) {
@@ -884,6 +923,66 @@ TEST_F(ShatterCommand, ACutMaterialDeletedSinceItWasRecordedIsLeftOutWithOneWarn
   MStringArray members;
   MGlobal::executeCommand("sets -q stoneSG", members);
   EXPECT_GT(members.length(), 0u);
+}
+
+// The cut material is found by the group its shader feeds, whatever that
+// group is called now; the group then holds exactly the faces of the scene's
+// shards that leave the cube's surface, the new shards' among them.
+TEST_F(ShatterCommand, ARecutGivesItsNewCutFacesTheGroupOfTheRecordedCutMaterial) {
+  const zovtest::ScratchFile file("recutMaterial", ".ma");
+  const std::string shatter = "zovShatter -ns 4 -sed 3 -nm true -cmn stone src";
+  const std::vector<std::string> secondLevel = {"createNode ShatterLocator -p src",
+                                                "zovShatterPreview -dp -ns 3 -sed 5 srcShape", shatter};
+  const std::string adquire = "zovAdqShatter -reo zovVoronoiNode1 rock";
+  const std::string undoLast = "zovShatter -udl src";
+  const std::vector<std::string> renamed = {"rename stoneSG pebbleSG"};
+  const std::vector<std::string> reopened = {"rename stoneSG pebbleSG", "file -rename \"" + file.path + "\"",
+                                             "file -save", "file -open \"" + file.path + "\""};
+  const std::vector<std::string> deletedAndBack = {"rename stoneSG pebbleSG", "delete pebbleSG", "undo"};
+  struct Case {
+    std::string command;
+    std::vector<std::string> edits;
+    std::string group;
+    std::string newShards;
+  };
+  const Case cases[] = {
+      {adquire, {}, "stoneSG", "rockShatterGroup"},
+      {undoLast, {}, "stoneSG", "srcShatterGroup"},
+      {adquire, renamed, "pebbleSG", "rockShatterGroup"},
+      {undoLast, renamed, "pebbleSG", "srcShatterGroup"},
+      {adquire, reopened, "pebbleSG", "rockShatterGroup"},
+      {adquire, deletedAndBack, "pebbleSG", "rockShatterGroup"},
+      {undoLast, deletedAndBack, "pebbleSG", "srcShatterGroup"},
+  };
+  for (const Case& c : cases) {
+    const std::string row = c.command + " after " + (c.edits.empty() ? "nothing" : c.edits.back());
+    zovhost::testing::resetScene();
+    run("polyCube -w 2 -h 2 -d 2 -n src; polyCube -w 2 -h 2 -d 2 -n rock");
+    ASSERT_TRUE(runs(shatter));
+    zovhost::testing::flushIdleQueue();
+    for (const std::string& line : c.command == undoLast ? secondLevel : std::vector<std::string>())
+      ASSERT_TRUE(runs(line)) << line;
+    zovhost::testing::flushIdleQueue();
+    for (const std::string& line : c.edits) ASSERT_TRUE(runs(line)) << line;
+    const std::vector<std::string> shadingGroups = nodesOfType("shadingEngine");
+    const std::vector<std::string> shaders = nodesOfType("lambert");
+    clearLogs();
+    ASSERT_TRUE(runs(c.command)) << row;
+    zovhost::testing::flushIdleQueue();
+    EXPECT_EQ(messagesOf(MessageKind::Warning), std::vector<std::string>()) << row;
+    EXPECT_EQ(messagesOf(MessageKind::Error), std::vector<std::string>()) << row;
+    EXPECT_EQ(shardVolumes(c.newShards).size(), 4u) << row;
+    const std::map<std::string, int> cutFaces = cutFacesPerMesh();
+    int newCutFaces = 0;
+    for (const std::string& child : childrenOf(c.newShards)) {
+      const auto found = cutFaces.find(MFnDagNode(pathOf(child)).name().asChar());
+      if (found != cutFaces.end()) newCutFaces += found->second;
+    }
+    EXPECT_GT(newCutFaces, 0) << row;
+    EXPECT_EQ(setFacesPerMesh(c.group), cutFaces) << row;
+    EXPECT_EQ(nodesOfType("shadingEngine"), shadingGroups) << row;
+    EXPECT_EQ(nodesOfType("lambert"), shaders) << row;
+  }
 }
 
 TEST_F(ShatterCommand, UndoLastOfAFirstShatterOnlyWarns) {
