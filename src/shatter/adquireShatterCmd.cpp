@@ -161,6 +161,8 @@ MStatus adquireShatterCmd::shatterLike(voronoiNode& source, const SelectedMesh& 
   MObjectArray shards;
   bool carved =
       static_cast<bool>(shatterObject(shapePath, count, 0, nullptr, nullptr, useCutMaterial, settings, shards));
+  // The seeds asked for the first level's shards; further levels re-cut them.
+  const unsigned int firstLevelShards = shards.length();
   if (carved && nonconforming) {
     voronoiNode* made = userNodeOf<voronoiNode>(MFnDagNode(voronoiTransform()).child(0));
     if (made) {
@@ -175,6 +177,7 @@ MStatus adquireShatterCmd::shatterLike(voronoiNode& source, const SelectedMesh& 
     if (shards.length() > 0 || changedScene()) flushUndoQueue();
     return MS::kFailure;
   }
+  warnOfMissingShards(MFnDagNode(shapePath).name(), settings, firstLevelShards);
   const bool animated = MAnimUtil::isAnimated(mesh.transform.node());
   groups.append(groupShards(shapePath, animated, shards, voronoiTransform()));
   markChanged();

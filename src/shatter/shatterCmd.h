@@ -118,6 +118,10 @@ class shatterCmd : public OneWayCommand {
     cutMaterialName = material;
     cutShadingGroup = shadingGroup;
   }
+  /// Warns when the shatter of one mesh made fewer shards than its seeds
+  /// (or the preview's pattern they come from) asked for: `made` against
+  /// shardsAsked of the last shatterObject.
+  void warnOfMissingShards(const MString& shapeName, const ShatterSettings& settings, unsigned int made) const;
   /// The transform of the last voronoi node made.
   const MObject& voronoiTransform() const { return lastVoronoiTransform; }
   /// Carving and record settings of a re-shatter: no piece detection, the
@@ -154,9 +158,6 @@ class shatterCmd : public OneWayCommand {
   /// Shatters one selected mesh, from the preview under its transform when
   /// there is one, and groups its shards; the group's name into `group`.
   MStatus shatterSelected(const SelectedMesh& selected, const Request& request, const Sources& sources, MString& group);
-  /// Warns when the shatter of one mesh made fewer shards than its seeds
-  /// (or the preview's pattern they come from) asked for.
-  void warnOfMissingShards(const MString& shapeName, const ShatterSettings& settings, unsigned int made) const;
 
   MSelectionList referenceObjects;
   MStringArray transformNames;

@@ -620,6 +620,31 @@ TEST_F(ShatterCommand, FewerShardsThanAskedAreToldInOneWarningWithBothCounts) {
         << line;
   }
 
+  // A re-cut asks for the recorded seeds' shards: a smaller target holds
+  // only some of the seeds of a 2 x 2 x 2 cube's record.
+  struct Recut {
+    std::string flags;
+    double size;
+  };
+  for (const Recut& r : {Recut{"", 1.0}, Recut{"-st 4 ", 1.0}, Recut{"", 2.0}, Recut{"-st 4 ", 2.0}}) {
+    const std::string line = r.flags + (r.size < 2.0 ? "into a smaller cube" : "into a like cube");
+    zovhost::testing::resetScene();
+    meshtest::makeCube("src", 2.0);
+    meshtest::makeCube("pebble", r.size);
+    ASSERT_TRUE(runs("zovShatter " + r.flags + "-ns 20 -sed 3 src")) << line;
+    zovhost::testing::flushIdleQueue();
+    ASSERT_EQ(shardVolumes("srcShatterGroup").size(), 20u) << line;
+    clearLogs();
+    ASSERT_TRUE(runs("zovAdqShatter -reo zovVoronoiNode1 pebble")) << line;
+    zovhost::testing::flushIdleQueue();
+    const size_t made = shardVolumes("pebbleShatterGroup").size();
+    std::vector<std::string> told;
+    if (made < 20)
+      told.push_back("zovAdqShatter: 20 shards asked of pebbleShape, " + std::to_string(made) +
+                     " made: seed points coincide or fall outside it");
+    EXPECT_EQ(messagesOf(MessageKind::Warning), told) << line;
+    EXPECT_EQ(made < 20, r.size < 2.0) << line;
+  }
 }
 
 TEST_F(ShatterCommand, MoreThanTwoHundredSeedsGiveAsManyShards) {
