@@ -102,8 +102,10 @@ bool PrivateWorld::activateBodyTree(HardBody* body) {
 
 void PrivateWorld::postStep() {
   // Gathered first: activating a split body's parts files bodies into the
-  // lists being walked.
-  for (ListBit list : {kOnDynamic, kOnStatic}) {
+  // lists being walked. A sleeper splits too when its joints break by frame,
+  // outside the step: its parts join the simulation as any split body's do,
+  // and it leaves the sleeping list for the inactive one it is already on.
+  for (ListBit list : {kOnDynamic, kOnStatic, kOnSleeping}) {
     std::vector<HardBody*> split;
     selectBodies(orderFor(list), split, [](HardBody* body) {
       const FractureBody* compound = asFractureBody(body);
@@ -115,10 +117,10 @@ void PrivateWorld::postStep() {
       unlinkFrom(list, body);
       body->deActivate();
       linkFirst(kOnInactive, body);
-      if (list == kOnDynamic) {
-        --numDynamicBodies;
-      } else {
+      if (list == kOnStatic) {
         --numStaticBodies;
+      } else {
+        --numDynamicBodies;
       }
     }
   }

@@ -127,30 +127,40 @@ TEST(FractureWorld, PieceSwitchesUpdateJointsAndTheCompound) {
 }
 
 // After a step that split a body, the post-step retires it to the inactive
-// list and files its fragments and released piece; rebuild forgets it.
+// list and files its fragments and released piece; rebuild forgets it. A
+// body split while it sleeps (its joints broken by frame) is retired alike.
 TEST(FractureWorld, PostStepRetiresSplitBodies) {
-  PrivateWorld world;
-  Row<SplitProbe> row(5, "row");
-  world.addBody(row.body, 0);
-  const int dynamicBefore = world.getNumDynamicBodies();
-  const std::vector<FractureBody*> fragments = row.splitAroundPiece2();
-  world.postStep();
-  EXPECT_FALSE(row.body->isActive());
-  EXPECT_EQ(world.getNumDynamicBodies(), dynamicBefore - 1 + 3);
-  EXPECT_TRUE(world.containsBody(row.body));
-  EXPECT_TRUE(world.containsBody(row.piece(2)));
-  for (FractureBody* fragment : fragments) {
-    EXPECT_TRUE(world.containsBody(fragment));
-    EXPECT_EQ(fragment->getHoldingWorld(), &world);
-    EXPECT_EQ(fragment->getFragmentOwner(), row.body);
+  for (bool asleep : {false, true}) {
+    PrivateWorld world;
+    Row<SplitProbe> row(5, "row");
+    world.addBody(row.body, 0);
+    const int dynamicBefore = world.getNumDynamicBodies();
+    if (asleep) {
+      row.body->deActivate();
+      ASSERT_TRUE(world.advance(1.0 / 60.0, nullptr));
+      ASSERT_TRUE(world.getSleepingBodies().contains(row.body));
+    }
+    const std::vector<FractureBody*> fragments = row.splitAroundPiece2();
+    world.postStep();
+    EXPECT_FALSE(row.body->isActive());
+    EXPECT_EQ(world.getNumDynamicBodies(), dynamicBefore - 1 + 3) << asleep;
+    EXPECT_TRUE(world.getInactiveBodies().contains(row.body));
+    EXPECT_FALSE(world.getSleepingBodies().contains(row.body));
+    EXPECT_TRUE(world.listsKeepTheirRules());
+    EXPECT_TRUE(world.getDynamicBodies().contains(row.piece(2))) << asleep;
+    for (FractureBody* fragment : fragments) {
+      EXPECT_TRUE(world.getDynamicBodies().contains(fragment)) << asleep;
+      EXPECT_EQ(fragment->getHoldingWorld(), &world);
+      EXPECT_EQ(fragment->getFragmentOwner(), row.body);
+    }
+    world.rebuild();
+    EXPECT_FALSE(world.containsBody(row.body));
+    // The parent owns its fragments: deleting it takes them off the lists.
+    delete row.body;
+    EXPECT_EQ(world.getNumDynamicBodies(), 1);
+    EXPECT_TRUE(world.containsBody(row.piece(2)));
+    world.clearAllBodies();
   }
-  world.rebuild();
-  EXPECT_FALSE(world.containsBody(row.body));
-  // The parent owns its fragments: deleting it takes them off the lists.
-  delete row.body;
-  EXPECT_EQ(world.getNumDynamicBodies(), 1);
-  EXPECT_TRUE(world.containsBody(row.piece(2)));
-  world.clearAllBodies();
 }
 
 // Restoring the world after simulating and splitting gives back the very

@@ -12,6 +12,7 @@
 
 #include "FractureFixture.h"
 #include "SceneWorldWalk.h"
+#include "engine/PrivateWorld.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "support/HostLookups.h"
 
@@ -368,6 +369,67 @@ TEST_F(FracturePlay, AHeldRowSplitBeforeItsActivationFrameStaysUntilThenAndFalls
     for (double y : heights()) EXPECT_LT(y, 5.5);
     frame(1);
     EXPECT_TRUE(middle->getJoint()->isActive());
+  }
+}
+
+// A block dropped on a passive ground whose edge (x = 0.8) runs under it
+// rests and sleeps; at frame 100 every joint of the pieces it cuts off, set
+// to break then on the joint nodes, breaks. Those pieces, their centres past
+// the edge, fall past it below the ground's top; a part left on the ground
+// stays where it rested. Nodes and world agree at the split, after it and
+// back at the start.
+TEST_F(FracturePlay, PartsBrokenOffASleepingBlockByFrameFallOffTheGroundsEdge) {
+  constexpr double kEdge = 0.8;
+  struct Case {
+    std::set<std::string> cut;       // every joint of these pieces breaks
+    std::set<std::string> standing;  // these stay on the ground
+  };
+  // The two lower pieces past the edge: the part resting on them goes where
+  // their fall takes it. Then the whole half past the edge: the other half
+  // stands on the ground.
+  const Case cases[] = {{{bodyName(0, 0, 0), bodyName(0, 0, 1)}, {}},
+                        {{bodyName(0, 0, 0), bodyName(0, 0, 1), bodyName(0, 1, 0), bodyName(0, 1, 1)},
+                         {bodyName(1, 0, 0), bodyName(1, 0, 1), bodyName(1, 1, 0), bodyName(1, 1, 1)}}};
+  for (const Case& c : cases) {
+    block = makeBlock(2, 1.0);
+    makeBoxBody("ground", 20, 1, 20, "10.8 -0.5 0", "0 0 0", 2, "zovSolverNode1");
+    run("setAttr groundBody.passive 1");
+    ASSERT_TRUE(fracture(block));
+    for (SceneStress* joint : joints(fractureNode())) {
+      if (c.cut.count(joint->body1Name().asChar()) + c.cut.count(joint->body2Name().asChar()) == 0) continue;
+      const std::string at = joint->nodeName().asChar() + std::string(".");
+      run("setAttr " + at + "breakByForce 0; getAttr " + at + "ca_breakByForce; setAttr " + at +
+          "breakByFrame 1; getAttr " + at + "ca_breakByFrame; setAttr " + at + "frameToBreak 100; getAttr " + at +
+          "ca_frameToBreak");
+    }
+    prepareSimulation("zovSolverNode1", 1, 160);
+    for (int f = 2; f <= 99; ++f) frame(f);
+    const auto* world = static_cast<const PrivateWorld*>(theWorld);
+    ASSERT_TRUE(world->getSleepingBodies().contains(fractureNode().getFractureBody()));
+    const std::vector<MMatrix> rested = poses();
+    frame(100);
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+    for (int f = 101; f <= 160; ++f) frame(f);
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+    const std::vector<MMatrix> now = poses();
+    for (size_t i = 0; i < block.size(); ++i) {
+      const Mgc::MgcVector3& engine = bodyNode(block[i]).engineBody(false)->getDyn().position;
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[i][3][k], engine[k], 1e-6) << block[i];
+      if (c.cut.count(block[i]) != 0) {
+        EXPECT_LT(now[i][3][0], kEdge) << block[i];
+        EXPECT_LT(now[i][3][1], 0.0) << block[i];
+      }
+      if (c.standing.count(block[i]) != 0) {
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[i][3][k], rested[i][3][k], 1e-3) << block[i];
+      }
+    }
+    // Back at the start the block is whole again.
+    frame(1);
+    EXPECT_EQ(walkSceneAgainstWorld({true}), std::vector<std::string>());
+    EXPECT_FALSE(fractureNode().getFractureBody()->isSplitted());
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
   }
 }
 
