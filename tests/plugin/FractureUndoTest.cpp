@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ShatteredCubeFixture.h"
+#include "engine/PrivateWorld.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "support/ScratchFile.h"
@@ -53,6 +55,35 @@ class FractureUndo : public ShatteredCubeTest {
   static void expectPoses(const std::vector<double>& expected, const std::vector<double>& actual) {
     ASSERT_EQ(expected.size(), actual.size());
     for (size_t k = 0; k < expected.size(); ++k) EXPECT_NEAR(expected[k], actual[k], 1e-9) << "value " << k;
+  }
+  /// Comes to the first frame from before it and plays to `last`, the walk
+  /// agreeing at each frame: each frame's shard poses and how many bodies
+  /// the engine world holds awake.
+  static std::vector<std::vector<double>> playedFrames(int last) {
+    std::vector<std::vector<double>> frames;
+    run("currentTime " + std::to_string(kFirstFrame - 1));
+    for (int f = kFirstFrame; f <= last; ++f) {
+      run("currentTime " + std::to_string(f));
+      EXPECT_EQ(disagreements(), "") << "frame " << f;
+      frames.push_back(shardPoses());
+      const auto& world = *static_cast<PrivateWorld*>(theWorld);
+      double awake = 0.0;
+      for (const EngineList<HardBody*>* list : {&world.getDynamicBodies(), &world.getInactiveBodies()})
+        for (auto* held = list->getFirst(); held != nullptr; held = held->next) awake += held->value->isActive();
+      frames.back().push_back(awake);
+    }
+    return frames;
+  }
+  /// The first frame at which two plays part; 0 when they never do.
+  static int firstFrameApart(const std::vector<std::vector<double>>& one,
+                             const std::vector<std::vector<double>>& other) {
+    EXPECT_EQ(one.size(), other.size());
+    for (size_t f = 0; f < one.size() && f < other.size(); ++f) {
+      EXPECT_EQ(one[f].size(), other[f].size());
+      for (size_t k = 0; k < one[f].size() && k < other[f].size(); ++k)
+        if (std::fabs(one[f][k] - other[f][k]) > 1e-9) return kFirstFrame + static_cast<int>(f);
+    }
+    return 0;
   }
   /// Plays `frames` frames from the first, the walk agreeing at each.
   static void playWalking(int last) {
@@ -306,6 +337,44 @@ TEST_F(FractureUndo, EachNodeADeleteNamesIsGoneAsAskedOrLeftWithItsReasonAndUndo
     std::sort(after.begin(), after.end());
     EXPECT_EQ(opened, after);
     EXPECT_EQ(disagreements({true}), "");
+  }
+}
+
+// A cluster that breaks by frame keeps its fracture body awake until the
+// frame, which takes its pieces off: deleted, it leaves a fracture body that
+// comes to rest as after its removal; brought back, it does both again.
+TEST_F(FractureUndo, ADeletedClusterThatBreaksByFramePlaysAsItsRemovalAndItsUndoAsBefore) {
+  const auto breakingByFrame = [] {
+    run("setAttr zovCluster0.breakFrame 50; getAttr zovCluster0.ca_breakFrame");
+    run("setAttr zovCluster0.breakByFrame 1; getAttr zovCluster0.ca_breakByFrame");
+  };
+  constexpr int kLast = 70;
+  const auto breaksByFrame = [] { return fractureNode().getFractureBody()->isBreakByFrame(); };
+  ASSERT_NO_FATAL_FAILURE(freshScene());
+  breakingByFrame();
+  ASSERT_TRUE(breaksByFrame());
+  ASSERT_TRUE(runs("select zovCluster0; zovCluster -remove"));
+  ASSERT_FALSE(breaksByFrame());
+  const std::string removed = handOver();
+  const std::vector<std::vector<double>> removalPlay = playedFrames(kLast);
+  for (const char* deletion : {"delete zovCluster0", "deleteUserNode zovCluster0"}) {
+    SCOPED_TRACE(deletion);
+    ASSERT_NO_FATAL_FAILURE(freshScene());
+    breakingByFrame();
+    const std::string clustered = handOver();
+    const std::vector<std::vector<double>> before = playedFrames(kLast);
+    // Breaking by frame is what sets the two plays apart.
+    ASSERT_NE(firstFrameApart(removalPlay, before), 0);
+    for (const char* step : {deletion, "undo", "redo"}) {
+      SCOPED_TRACE(step);
+      const bool back = std::string(step) == "undo";
+      run("currentTime 1");
+      ASSERT_TRUE(runs(step));
+      EXPECT_EQ(breaksByFrame(), back);
+      EXPECT_EQ(handOver(), back ? clustered : removed);
+      EXPECT_EQ(disagreements({true}), "");
+      EXPECT_EQ(firstFrameApart(back ? before : removalPlay, playedFrames(kLast)), 0);
+    }
   }
 }
 
