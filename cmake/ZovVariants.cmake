@@ -71,6 +71,8 @@ function(zov_add_test_suite name)
     zov_variant_suffix(${variant} suffix)
     set(target test_${name}${suffix})
     add_executable(${target} ${sources})
+    # The suite programs of the build, whose registration a test checks.
+    set_property(GLOBAL APPEND PROPERTY ZOV_TEST_SUITES ${variant}.${name})
     target_include_directories(${target} PRIVATE ${ARG_ROOT} ${PROJECT_SOURCE_DIR}/tests)
     set(libs)
     foreach(lib ${ARG_LIBS})
