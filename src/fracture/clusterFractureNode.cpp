@@ -179,8 +179,10 @@ void clusterFractureNode::handBack(MDGModifier& dg) {
   const MObject self = thisMObject();
   const MObject fracture = owner->thisMObject();
   for (rigidBodyNode* piece : pieceNodes()) {
-    // The link of a locked node cannot be broken.
-    const UnlockedPiece unlocked(*piece);
+    // The link of a locked node cannot be broken. A piece the user unlocked
+    // stays unlocked: a deletion checked the locks of all its nodes before
+    // any went, and the piece may be one of them.
+    const UnlockedNode unlocked(piece->thisMObject());
     dg.disconnect(MPlug(self, rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
     dg.connect(MPlug(fracture, FractureBodyNode::rigidBodies), MPlug(piece->thisMObject(), rigidBodyNode::fracture));
     dg.doIt();
@@ -290,10 +292,10 @@ void clusterFractureNode::onNodeAdded(MObject& node) {
   clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(node);
   if (cluster == nullptr || !cluster->handedBack) return;
   {
-    std::vector<std::unique_ptr<UnlockedPiece>> unlocked;
+    // Each piece keeps its lock, as the hand-back left it.
+    std::vector<std::unique_ptr<UnlockedNode>> unlocked;
     for (const MObject& held : cluster->heldPieces)
-      if (rigidBodyNode* piece = userNodeOf<rigidBodyNode>(held))
-        unlocked.push_back(std::make_unique<UnlockedPiece>(*piece));
+      if (userNodeOf<rigidBodyNode>(held) != nullptr) unlocked.push_back(std::make_unique<UnlockedNode>(held));
     cluster->handedBack->undoIt();
   }
   cluster->handedBack.reset();
