@@ -361,6 +361,10 @@ void onNodeAdded(MObject& node, void*) {
     clusterFractureNode::onNodeAdded(node);
     return;
   }
+  if (fn.typeId() == rigidBodyNode::id) {
+    rigidBodyNode::onNodeAdded(node);
+    return;
+  }
   const MFn::Type type = node.apiType();
   if ((type >= MFn::kField && type <= MFn::kVortex) || type == MFn::kVolumeAxis) {
     // A field read from a file or copied brings its link attribute along.

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -199,11 +200,13 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// a warning. Answers what `make` answers.
   bool remakePiece(rigidBodyNode& piece, const std::function<bool()>& make) override;
   /// A piece that left this fracture body because no body could be made of
-  /// its collision shape, whose body is about to be made again (the change
-  /// undone, say), comes back with the joint nodes that left with it, when
-  /// nothing else of the fracture body changed since: its body is then made
-  /// through remakePiece, and `made` holds what `make` answered. False, with
-  /// nothing done, when the piece did not leave it or cannot come back.
+  /// its collision shape, or whose node was deleted, and whose body is about
+  /// to be made again (the change or the deletion undone, say), comes back
+  /// with the joint nodes that left with it, when nothing else of the
+  /// fracture body changed since: its body is then made through
+  /// remakePiece, and `made` holds what `make` answered; a deleted piece's
+  /// node is locked as it was. False, with nothing done, when the piece did
+  /// not leave it or cannot come back.
   bool takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) override;
 
   // ---- Stress colours (fractureBodyStress.cpp) --------------------------------
@@ -261,6 +264,11 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// that no joint holds after it become free bodies in the world too, and
   /// a fracture body left without pieces is released. The flag is not read.
   void removePiece(rigidBodyNode* piece, bool flag) override;
+  /// removePiece for a piece whose node is being deleted: the joint nodes'
+  /// deletion and the unlinking are kept, with the node's lock, so that
+  /// takeBackPiece gives them back when the deletion is undone and the
+  /// piece's body is made again.
+  void removeDeletedPiece(rigidBodyNode& piece) override;
   /// The joint node on connection i of `stresses` goes with its joint.
   void removeStressNodeAt(unsigned int i);
   /// Moves a joint node and its joint from its fracture body into this one.
@@ -367,6 +375,9 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// The piece is unlocked and no longer linked to this node or its cluster;
   /// the link is broken through `removal` when given.
   void unlinkPiece(rigidBodyNode& piece, MDGModifier* removal = nullptr);
+  /// removePiece, the joint nodes deleted and the links broken through
+  /// `removal` when given.
+  void takeOutPiece(rigidBodyNode* piece, MDGModifier* removal);
   /// The node's links (pieces, joint nodes, clusters, and the clusters'
   /// pieces and joint nodes), by plug name, sorted.
   std::vector<std::string> linkNames() const;
@@ -409,13 +420,18 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// The deletion of the joint nodes when this node was deleted, undone when
   /// the node comes back.
   std::unique_ptr<MDGModifier> jointRemoval;
-  /// A piece that left because no body could be made of its shape.
+  /// A piece that left because no body could be made of its shape, or
+  /// because its node was deleted.
   struct LeftPiece {
     MObject piece;
     /// Deleted the joint nodes that named the piece and unlinked it.
     std::unique_ptr<MDGModifier> removal;
     /// linkNames just after it left.
     std::vector<std::string> links;
+    /// A deleted piece's node lock when it went, given back with it; none
+    /// for a piece that left for its shape, which comes back locked as
+    /// pieces are.
+    std::optional<bool> locked;
   };
   std::vector<LeftPiece> leftPieces;
 };

@@ -13,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -263,7 +264,7 @@ bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<boo
     // with it, and the user is told what became of it. What goes is kept,
     // so that the piece can come back as it was when a body can be made of
     // it again (takeBackPiece).
-    LeftPiece record{gone->thisMObject(), std::make_unique<MDGModifier>(), {}};
+    LeftPiece record{gone->thisMObject(), std::make_unique<MDGModifier>(), {}, std::nullopt};
     const MString name = MFnDependencyNode(gone->thisMObject()).name();
     for (bool found = true; found;) {
       found = false;
@@ -314,6 +315,9 @@ bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<b
     otherBody->saveDynamics(kSaveMass);
   }
   made = remakePiece(piece, make);
+  // The build locked it as every piece: a deleted piece is given back as it
+  // was, unlocked when the user had unlocked it to delete it.
+  if (record.locked) MFnDependencyNode(piece.thisMObject()).setLocked(*record.locked);
   return true;
 }
 

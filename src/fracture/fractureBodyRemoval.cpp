@@ -212,7 +212,20 @@ std::vector<DynamicStress*> familyJointsTouching(const FractureBody& body, const
 
 }  // namespace
 
-void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
+void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) { takeOutPiece(piece, nullptr); }
+
+void FractureBodyNode::removeDeletedPiece(rigidBodyNode& piece) {
+  LeftPiece record{
+      piece.thisMObject(), std::make_unique<MDGModifier>(), {}, MFnDependencyNode(piece.thisMObject()).isLocked()};
+  takeOutPiece(&piece, record.removal.get());
+  // A fracture body let go with its last piece has nothing to take back.
+  if (!fractureBody) return;
+  record.links = linkNames();
+  piece.setFormerOwner(this);
+  leftPieces.push_back(std::move(record));
+}
+
+void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, MDGModifier* removal) {
   if (piece == nullptr) return;
   auto* pieceBody = static_cast<PrivateHardBody*>(piece->engineBody(false));
   FractureBody* body = getFractureBody();
@@ -230,7 +243,7 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
     found = false;
     for (const auto& [node, from] : linkedStressNodes()) {
       if (!touches(node->getJoint(), pieceBody)) continue;
-      if (DynamicStress* gone = dropStressNode(*node, from)) freed.push_back(gone);
+      if (DynamicStress* gone = dropStressNode(*node, from, removal)) freed.push_back(gone);
       found = true;
       break;
     }
@@ -239,7 +252,7 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
     const bool held = body != nullptr && familyHolds(*body, joint);
     if (!held && std::find(freed.begin(), freed.end(), joint) == freed.end()) delete joint;
   }
-  unlinkPiece(*piece);
+  unlinkPiece(*piece, removal);
   if (body == nullptr) return;
 
   // A piece that no joint holds any more is no piece: it goes back into the
@@ -251,7 +264,7 @@ void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) {
       if (other != nullptr) break;
     }
     if (other == nullptr) break;
-    removePiece(other, false);
+    takeOutPiece(other, removal);
     other->activateBody();
     // Its removal may have let the fracture body go.
     body = getFractureBody();

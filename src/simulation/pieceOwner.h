@@ -29,6 +29,11 @@ class PieceOwner {
   /// Takes the piece out of the fracture body, as when its body goes; the
   /// flag is not read.
   virtual void removePiece(rigidBodyNode* piece, bool flag) = 0;
+  /// Takes out, as removePiece does, a piece whose node is being deleted,
+  /// keeping what that does to the scene's nodes so that the piece comes
+  /// back with its links and joint nodes when the deletion is undone
+  /// (takeBackPiece, as its body is made again).
+  virtual void removeDeletedPiece(rigidBodyNode& piece) = 0;
   /// Makes the piece's engine body again through `make` (the piece's own
   /// making, which frees the old body), the fracture body, which reaches the
   /// old body, letting it go first. Answers what `make` answers.

@@ -326,6 +326,9 @@ bool rigidBodyNode::isParentAnimated() const {
 void rigidBodyNode::releaseBody() {
   // Only a body that was made has a start pose to come back to.
   released = static_cast<bool>(body);
+  // A piece's fracture body keeps what its going does, so that the
+  // deletion undone brings it back a piece (onNodeAdded).
+  if (fractureOwner != nullptr) fractureOwner->removeDeletedPiece(*this);
   dropBody();
   // The body's output must compute again when it is next read: a deletion
   // that is undone brings the node back with its outputs as they were.
@@ -384,4 +387,12 @@ void rigidBodyNode::setStressColors(const MColorArray& colours) {
 
 void rigidBodyNode::onNodeRemoved(MObject& node, void*) {
   if (rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node)) rigid->releaseBody();
+}
+
+void rigidBodyNode::onNodeAdded(MObject& node) {
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
+  // Made at once, the body of a deleted piece brought back takes the piece
+  // back into its fracture body with its links and joint nodes, as the
+  // undo leaves the scene.
+  if (rigid != nullptr && rigid->formerOwner != nullptr && rigid->awaitsBodyAgain()) rigid->engineBody(true);
 }

@@ -183,8 +183,8 @@ class rigidBodyNode : public ModuleNode<rigidBodyNode, MPxLocatorNode> {
   /// fracture body node is going, linked to its pieces or not.
   static void forgetFractureOwner(const PieceOwner* gone);
   /// The fracture body the node left because no body could be made of its
-  /// shape, which may take it back when its body is made again; cleared
-  /// when the node becomes a piece again.
+  /// shape, or because the node was deleted, which may take it back when
+  /// its body is made again; cleared when the node becomes a piece again.
   void setFormerOwner(PieceOwner* owner) { formerOwner = owner; }
   /// Every node whose former fracture body is `gone` forgets it.
   static void forgetFormerOwner(const PieceOwner* gone);
@@ -249,7 +249,8 @@ class rigidBodyNode : public ModuleNode<rigidBodyNode, MPxLocatorNode> {
   /// Deletes the engine body and lets the solver forget the node; the body
   /// is made again at the next pull of `ca_rigidBody` (after an undone
   /// deletion, say), from the start pose the node had, and then placed where
-  /// the transform stands.
+  /// the transform stands. A piece leaves its fracture body as a deleted
+  /// piece (PieceOwner::removeDeletedPiece).
   void releaseBody();
   /// Whether the body went with the node's removal and is not made again yet.
   bool awaitsBodyAgain() const { return released && !body; }
@@ -258,6 +259,10 @@ class rigidBodyNode : public ModuleNode<rigidBodyNode, MPxLocatorNode> {
   bool ranOutOfMemory() const { return outOfMemory; }
   /// Node-removed handler for this node type.
   static void onNodeRemoved(MObject& node, void* clientData);
+  /// Node-added handler for this node type: a piece whose deletion is
+  /// undone has its body made again at once, which takes it back into the
+  /// fracture body it left (PieceOwner::takeBackPiece).
+  static void onNodeAdded(MObject& node);
 
   static const MTypeId id;
   static const MString nodeTypeName;

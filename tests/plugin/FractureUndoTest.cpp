@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,31 @@ class FractureUndo : public ShatteredCubeTest {
                      std::to_string(getDouble(name + ".breakEnergy")) + " " +
                      std::to_string(getDouble(name + ".breakByFrame")));
     return text;
+  }
+  /// handOver's lines in name order: nodes deleted and brought back come
+  /// back last in the scene's order.
+  static std::vector<std::string> sortedHandOver() {
+    std::vector<std::string> lines;
+    std::istringstream text(handOver());
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+  /// The joints of the engine fracture body, whole, broken or split.
+  static unsigned int engineJoints() {
+    const FractureBody* body = fractureNode().getFractureBody();
+    if (body == nullptr) return 0;
+    return body->getActiveJoints().getCount() + body->getInactiveJoints().getCount() +
+           body->getSplitJoints().getCount();
+  }
+  /// The joint nodes that name the rigid body as one of their two pieces.
+  static size_t jointNodesNaming(const std::string& piece) {
+    const std::vector<std::string> joints = nodesOfType("zovStressNode");
+    return std::count_if(joints.begin(), joints.end(), [&piece](const std::string& joint) {
+      const MFnDependencyNode fn(node(joint));
+      return fn.findPlug("body1Name", true).asString() == piece.c_str() ||
+             fn.findPlug("body2Name", true).asString() == piece.c_str();
+    });
   }
   /// Each shard's translate and rotate, and where its engine body stands.
   static std::vector<double> shardPoses() {
@@ -375,6 +401,70 @@ TEST_F(FractureUndo, ADeletedClusterThatBreaksByFramePlaysAsItsRemovalAndItsUndo
       EXPECT_EQ(disagreements({true}), "");
       EXPECT_EQ(firstFrameApart(back ? before : removalPlay, playedFrames(kLast)), 0);
     }
+  }
+}
+
+TEST_F(FractureUndo, APieceTheUserUnlockedGoesWithItsDeletionAndItsUndoGivesItBackAsItWas) {
+  struct Case {
+    const char* line;
+    /// The piece, unlocked first.
+    int piece;
+    bool clusterGoes;
+  };
+  const Case cases[] = {
+      {"delete cube_shardZovBody5", 5, false},
+      {"delete cube_shardZovBody2", 2, false},
+      {"delete zovCluster0 cube_shardZovBody2", 2, true},
+      {"delete cube_shardZovBody2 zovCluster0", 2, true},
+      {"deleteUserNode cube_shardZovBody5", 5, false},
+      {"deleteUserNode zovCluster0 cube_shardZovBody2", 2, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ASSERT_NO_FATAL_FAILURE(freshScene());
+    const std::string piece = shardBody(c.piece);
+    run("lockNode -l off " + piece);
+    const std::vector<std::string> before = sortedHandOver();
+    const size_t joints = nodesOfType("zovStressNode").size();
+    const size_t named = jointNodesNaming(piece);
+    ASSERT_GT(named, 0u);
+    ASSERT_EQ(engineJoints(), joints);
+    // The piece goes, the cluster too when named, with every joint node and
+    // joint that names the piece.
+    const auto expectDeleted = [&](const char* when) {
+      SCOPED_TRACE(when);
+      const std::vector<std::string> pieces = nodesOfType("zovRigidBody");
+      EXPECT_EQ(std::count(pieces.begin(), pieces.end(), piece), 0);
+      EXPECT_EQ(nodesOfType("ClusterZovNode").empty(), c.clusterGoes);
+      EXPECT_EQ(nodesOfType("zovStressNode").size(), joints - named);
+      EXPECT_EQ(engineJoints(), joints - named);
+      EXPECT_EQ(disagreements(), "");
+    };
+    // Everything as it was: links, locks, joint values and joints. An
+    // opened scene locks every piece of its fracture bodies.
+    const auto expectAsBefore = [&](const char* when, bool opened = false) {
+      SCOPED_TRACE(when);
+      std::vector<std::string> expected = before;
+      if (opened)
+        for (std::string& line : expected)
+          if (line.rfind(piece + " from ", 0) == 0 && line.find(" locked") == std::string::npos) line += " locked";
+      EXPECT_EQ(sortedHandOver(), expected);
+      EXPECT_EQ(nodesOfType("zovStressNode").size(), joints);
+      EXPECT_EQ(engineJoints(), joints);
+      EXPECT_EQ(disagreements({true}), "");
+    };
+    ASSERT_TRUE(runs(c.line));
+    expectDeleted("after the delete");
+    ASSERT_TRUE(runs("undo"));
+    expectAsBefore("after the undo");
+    ASSERT_TRUE(runs("redo"));
+    expectDeleted("after the redo");
+    ASSERT_TRUE(runs("undo"));
+    expectAsBefore("after the second undo");
+    const zovtest::ScratchFile scene{"zov_piece_deleted_", ".ma"};
+    ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(scene.path));
+    expectAsBefore("after a save and an open", true);
+    playWalking(20);
   }
 }
 
