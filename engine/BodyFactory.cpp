@@ -19,6 +19,7 @@
 #include "geometry/MeshTransforms.h"
 #include "geometry/SharedFaces.h"
 #include "math/Tolerances.h"
+#include "platform/ModuleState.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -83,6 +84,11 @@ HardBody* createCapsuleKind(ZOVmesh* mesh) {
   body->setMesh(boxMesh.release());
   return body.release();
 }
+
+/// The module starts without a world: one left from an earlier load goes,
+/// with its bodies, and with it the collision manager's query engine and
+/// least-squares systems that every pass reaches.
+const zov::platform::ModuleStateReset g_worldReset([] { deleteWorld(&theWorld); });
 
 }  // namespace
 

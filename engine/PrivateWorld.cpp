@@ -11,17 +11,24 @@
 #include "math/Tolerances.h"
 #include "platform/Assert.h"
 #include "platform/Clock.h"
+#include "platform/ModuleState.h"
 #include "platform/Processors.h"
 
 using Mgc::MgcVector3;
 
 namespace {
 
-/// The id the next body without one gets; never reset.
+/// The id the next body without one gets: 0 at each load of the module,
+/// never reset while it is loaded.
 std::uint32_t g_nextBodyIndex = 0;
-/// The timer's clock readings (process-wide, as the timer is).
+/// The timer's clock readings (shared by every world, as the timer is).
 long g_timerStart = 0;
 long g_timerEnd = 0;
+const zov::platform::ModuleStateReset g_worldCountersReset([] {
+  g_nextBodyIndex = 0;
+  g_timerStart = 0;
+  g_timerEnd = 0;
+});
 
 std::uint32_t bodyId(const HardBody* body) { return static_cast<std::uint32_t>(body->getShape().id); }
 

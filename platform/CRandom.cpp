@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/ModuleState.h"
+
 namespace zov::platform {
 namespace {
 
@@ -10,7 +12,10 @@ constexpr std::uint32_t kMultiplier = 214013u;
 constexpr std::uint32_t kIncrement = 2531011u;
 
 // The C runtime starts as if srand(1) had been called.
-std::atomic<std::uint32_t> g_state{1u};
+constexpr std::uint32_t kInitialState = 1u;
+
+std::atomic<std::uint32_t> g_state{kInitialState};
+const ModuleStateReset g_randomStateReset([] { g_state.store(kInitialState, std::memory_order_relaxed); });
 
 }  // namespace
 

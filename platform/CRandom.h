@@ -6,7 +6,8 @@
 // nothing calls the C library's own rand.
 //
 // state = state * 214013 + 2531011 (mod 2^32); result = (state >> 16) & 0x7FFF.
-// The state is process-wide, as the C runtime's is.
+// The state is shared by all callers, as the C runtime's is, and starts as
+// after srand(1) at each load of the module (platform/ModuleState.h).
 namespace zov::platform {
 
 /// The largest value crtRand returns.

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ModuleState.h"
 #include "src/draw/viewportResources.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fBodyDeleteCmd.h"
@@ -273,6 +274,10 @@ const NodeTypeRow* findNodeType(const char* name) {
 }  // namespace
 
 MStatus initializePlugin(MObject object) {
+  // Every module-wide variable starts at its initial value, as when the
+  // system maps the module anew, also when it kept the module mapped since
+  // an earlier load.
+  zov::platform::resetModuleState();
   MStatus result = MS::kSuccess;
   MFnPlugin plugin(object, kVendor, kVersion, kRequiredApiVersion);
   runQuietly(kSourceUserInterface);

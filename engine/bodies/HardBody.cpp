@@ -259,6 +259,11 @@ void HardBody::setMesh(ZOVmesh* newMesh) {
 
 std::atomic<std::uint64_t> HardBody::identities{0};
 
+const zov::platform::ModuleStateReset HardBody::countersReset([] {
+  wakeUpCount.store(0, std::memory_order_relaxed);
+  identities.store(0, std::memory_order_relaxed);
+});
+
 bool HardBody::keepsPassPose() const {
   return kind == kHullBody && parent == nullptr && mesh != nullptr && mesh->hasVertexData == 0;
 }

@@ -14,6 +14,7 @@
 #include "math/MgcMatrix3.h"
 #include "math/MgcQuaternion.h"
 #include "math/MgcVector3.h"
+#include "platform/ModuleState.h"
 
 class DynamicStress;
 
@@ -443,6 +444,8 @@ class HardBody {
 
   static std::atomic<std::uint64_t> wakeUpCount;
   static std::atomic<std::uint64_t> identities;
+  /// Puts both counters back at 0 at each load of the module.
+  static const zov::platform::ModuleStateReset countersReset;
   std::uint64_t identity = identities.fetch_add(1, std::memory_order_relaxed) + 1;
   std::uint32_t shapeStamp = 0;
   /// Made by the first notePassPose of a body that keeps one.

@@ -14,6 +14,7 @@
 #include "math/Finite.h"
 #include "math/Tolerances.h"
 #include "platform/Assert.h"
+#include "platform/ModuleState.h"
 
 using Mgc::MgcMatrix3;
 using Mgc::MgcVector3;
@@ -34,6 +35,7 @@ bool turnQuaternion(Quaternion& q, const MgcVector3& r, double angle) {
 /// Worker states a new body keeps: every slot until a world says how many
 /// threads its passes use.
 std::atomic<int> g_defaultWorkerStates{kThreadSlotCount};
+const zov::platform::ModuleStateReset g_workerStatesReset([] { g_defaultWorkerStates = kThreadSlotCount; });
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "geometry/MeshTouchTests.h"
 #include "geometry/OverlapTests.h"
 #include "math/Tolerances.h"
+#include "platform/ModuleState.h"
 
 using Mgc::MgcVector3;
 
@@ -26,13 +27,21 @@ namespace {
 /// Break tolerance of every joint made here.
 constexpr double kAutomaticTolerance = 1.0;
 
-/// Running joint indices, one per builder, never reset: joints made by one
-/// builder keep the order of their making.
+/// Running joint indices, one per builder, from 0 at each load of the
+/// module and never reset while it is loaded: joints made by one builder
+/// keep the order of their making.
 std::atomic<std::uint32_t> g_pairwiseJointIndex{0};
 std::atomic<std::uint32_t> g_proximityJointIndex{0};
-/// Starts, at the first call, at the active joint count of that call's body.
+/// Starts, at the first call after the load, at the active joint count of
+/// that call's body.
 std::atomic<std::uint32_t> g_neighbourJointIndex{0};
 std::atomic<bool> g_neighbourIndexStarted{false};
+const zov::platform::ModuleStateReset g_jointIndicesReset([] {
+  g_pairwiseJointIndex = 0;
+  g_proximityJointIndex = 0;
+  g_neighbourJointIndex = 0;
+  g_neighbourIndexStarted = false;
+});
 
 /// A body that may be joined, with its world data brought up to date.
 struct JoinCandidate {

@@ -32,13 +32,15 @@ constexpr double kCentreMargin = 1e-5;
 /// Tolerance of the box and hull containment tests.
 constexpr double kContainTolerance = 1e-5;
 
-/// A generator's call counter. Each generator counts its calls from 0, never
-/// resetting; an unseeded call reseeds the random sequence with its count, so
-/// that unseeded calls differ from one another.
+/// A generator's call counter. Each generator counts its calls from 0 at the
+/// module's load on; an unseeded call reseeds the random sequence with its
+/// count, so that unseeded calls differ from one another.
 class SeedCallCounter {
  public:
   /// Counts one call and returns the new count.
   std::uint32_t next() { return calls_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  /// Back to no call counted (the module's state reset at load).
+  void reset() { calls_.store(0, std::memory_order_relaxed); }
 
  private:
   std::atomic<std::uint32_t> calls_{0};

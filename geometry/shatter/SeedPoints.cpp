@@ -5,6 +5,7 @@
 #include "geometry/shatter/SeedFrame.h"
 #include "math/MgcMath.h"
 #include "platform/CRandom.h"
+#include "platform/ModuleState.h"
 
 using Mgc::MgcVector3;
 using zov::seeds::SeedCallCounter;
@@ -34,6 +35,11 @@ constexpr double kSlabThickness = static_cast<double>(0.01f);
 SeedCallCounter uniformCalls;
 SeedCallCounter slabCalls;
 SeedCallCounter sortedCalls;
+const zov::platform::ModuleStateReset g_boxSeedCallsReset([] {
+  uniformCalls.reset();
+  slabCalls.reset();
+  sortedCalls.reset();
+});
 
 // The frame of the generators that sample the box: hull, box, optional
 // limit, volume test and reseeding, in that order.

@@ -10,6 +10,7 @@
 #include "math/MgcMath.h"
 #include "math/PolygonClipping.h"
 #include "math/Tolerances.h"
+#include "platform/ModuleState.h"
 
 // The patterns that gather their points around given points: Gaussian pairs
 // around impact centres, and points scattered along a curve.
@@ -32,6 +33,10 @@ constexpr double kCurveReach = 0.1;
 
 SeedCallCounter centreCalls;
 SeedCallCounter curveCalls;
+const zov::platform::ModuleStateReset g_aroundPointsCallsReset([] {
+  centreCalls.reset();
+  curveCalls.reset();
+});
 
 // The sum of the half extents times 0.33, in single precision: a typical
 // size of the box.

@@ -7,6 +7,7 @@
 #include "geometry/shatter/SeedFrame.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "math/Tolerances.h"
+#include "platform/ModuleState.h"
 
 // The vertex-colour pattern: the artist paints the places to break in light
 // colours, and the points gather around the light vertices.
@@ -28,6 +29,7 @@ constexpr double kLightComponent = static_cast<double>(0.6f);
 constexpr double kLightestBand = 0.1;
 
 SeedCallCounter colourCalls;
+const zov::platform::ModuleStateReset g_colourCallsReset([] { colourCalls.reset(); });
 
 // Calls visit(vertex, colour) for every corner of the mesh that has a vertex
 // and a colour; corners whose ids lie outside the mesh or the colour table

@@ -6,6 +6,7 @@
 #include "geometry/shatter/SeedFrame.h"
 #include "geometry/shatter/SeedPoints.h"
 #include "math/MgcMath.h"
+#include "platform/ModuleState.h"
 
 // The radial pattern: concentric rings of points around the centre in a
 // plane of the mesh's box, like the cracks around a hit in a pane.
@@ -17,6 +18,7 @@ using zov::seeds::SeedFrame;
 namespace {
 
 SeedCallCounter radialCalls;
+const zov::platform::ModuleStateReset g_radialCallsReset([] { radialCalls.reset(); });
 
 // Places the points of one ring pass.
 class RingPlacer {

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/ModuleState.h"
+
 namespace {
 
 const char kUniformEffect[] = R"(cbuffer Constants : register(b0) {
@@ -70,6 +72,12 @@ constexpr float kPointScale = 0.125f / 100.0f;
 /// agent is released. The compiler's messages are held with it.
 bool g_compileFailed = false;
 ID3DBlob* g_compileErrors = nullptr;
+/// A load starts with no failed compilation: the messages an earlier load
+/// held were given back when it released its agent.
+const zov::platform::ModuleStateReset g_compileStateReset([] {
+  g_compileFailed = false;
+  g_compileErrors = nullptr;
+});
 
 template <typename Object>
 void release(Object*& object) {

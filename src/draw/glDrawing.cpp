@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "platform/ModuleState.h"
+
 namespace {
 
 /// Radians per step of the circles: 3.14 / 180, so that 360 steps fall just
@@ -24,6 +26,14 @@ GLuint g_cubeList = 0;
 GLuint g_wireBoxList = 0;
 GLuint g_solidSphereList = 0;
 GLuint g_wireSphereList = 0;
+/// Lists compiled by an earlier load lived in that load's contexts; a name
+/// kept from them could name another list in a context of this one.
+const zov::platform::ModuleStateReset g_displayListsReset([] {
+  g_cubeList = 0;
+  g_wireBoxList = 0;
+  g_solidSphereList = 0;
+  g_wireSphereList = 0;
+});
 
 enum class Axis { X, Y, Z, None };
 

@@ -2,7 +2,17 @@
 
 #include <wingdi.h>
 
+#include "platform/ModuleState.h"
+
 GLEntryPoints g_gl;
+
+namespace {
+
+/// A load resolves its entry points anew: the host answers them from its
+/// settings of the time, which need not be those of an earlier load.
+const zov::platform::ModuleStateReset g_entryPointsReset([] { g_gl = GLEntryPoints(); });
+
+}  // namespace
 
 const char* loadGLEntryPoints() {
   const char* missing = nullptr;

@@ -2,6 +2,7 @@
 
 #include <maya/MGeometryUtilities.h>
 
+#include "platform/ModuleState.h"
 #include "src/draw/RawFootPrintDrawAgentCoreProfile.h"
 #include "src/draw/RawFootPrintDrawAgentDX.h"
 #include "src/draw/RawFootPrintDrawAgentGL.h"
@@ -15,14 +16,21 @@ namespace zovdraw {
 
 namespace {
 
+/// Acquired on first need; a load starts without it, the reference an
+/// earlier load held given back to the host.
+const MRasterizerState* g_noCullState = nullptr;
+const zov::platform::ModuleStateReset g_noCullStateReset([] {
+  if (g_noCullState != nullptr) MStateManager::releaseRasterizerState(g_noCullState);
+  g_noCullState = nullptr;
+});
+
 const MRasterizerState* noCullState() {
-  static const MRasterizerState* state = nullptr;
-  if (state == nullptr) {
+  if (g_noCullState == nullptr) {
     MRasterizerStateDesc desc;
     desc.cullMode = MRasterizerStateDesc::kCullNone;
-    state = MStateManager::acquireRasterizerState(desc);
+    g_noCullState = MStateManager::acquireRasterizerState(desc);
   }
-  return state;
+  return g_noCullState;
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ RawFootPrintDrawAgent* contextAgent(const MHWRender::MDrawContext& context, MHWR
 /// outlines and points show whichever way they face. The state before comes
 /// back at the end whatever the display style, so that the host's later
 /// draws cull as they expect. The no-cull state is acquired on first need
-/// and kept for the rest of the run.
+/// and kept while the module stays loaded.
 class CullingOff {
  public:
   explicit CullingOff(MHWRender::MStateManager* states);

@@ -8,6 +8,7 @@
 
 #include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/JointFlags.h"
+#include "platform/ModuleState.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
@@ -23,6 +24,7 @@ std::vector<SceneStress*>& liveNodes() {
   static std::vector<SceneStress*> nodes;
   return nodes;
 }
+const zov::platform::ModuleStateReset g_liveJointsReset([] { liveNodes().clear(); });
 
 void setJointFlag(DynamicStress& joint, std::uint32_t bit, bool on) {
   joint.setFlags(on ? joint.getFlags() | bit : joint.getFlags() & ~bit);

@@ -1,8 +1,11 @@
 #include "src/fracture/shatterGroupFinder.h"
 
+#include "platform/ModuleState.h"
+
 namespace {
 
 ShatterGroupFinder g_shatterGroupFinder = nullptr;
+const zov::platform::ModuleStateReset g_groupFinderReset([] { g_shatterGroupFinder = nullptr; });
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/ModuleState.h"
 #include "src/hostEngineConversions.h"
 #include "src/meshes/cutFaceTags.h"
 #include "src/nodeAttributes.h"
@@ -37,8 +38,9 @@ constexpr AttributeFlags kStoredHidden = kNotKeyable.hidden(true).storable(true)
 constexpr AttributeFlags kStoredList = kNotKeyable.storable(true).array(true);
 constexpr AttributeFlags kStoredHiddenList = kStoredList.hidden(true);
 
-/// The number the next voronoi node gets, less one.
+/// The number the next voronoi node gets, less one: 0 at each load.
 int g_indexCounter = 0;
+const zov::platform::ModuleStateReset g_indexCounterReset([] { g_indexCounter = 0; });
 
 MPlug plugOf(voronoiNode* node, const MObject& attribute) { return MPlug(node->thisMObject(), attribute); }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/ModuleState.h"
+
 namespace {
 
 struct Registration {
@@ -15,6 +17,7 @@ std::vector<Registration>& registrations() {
   static std::vector<Registration> registered;
   return registered;
 }
+const zov::platform::ModuleStateReset g_participantsReset([] { registrations().clear(); });
 
 }  // namespace
 

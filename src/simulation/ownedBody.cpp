@@ -6,6 +6,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "engine/fracture/FractureBody.h"
+#include "platform/ModuleState.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ std::vector<HardBody*>& ownedBodies() {
   static std::vector<HardBody*> bodies;
   return bodies;
 }
+const zov::platform::ModuleStateReset g_ownedBodiesReset([] { ownedBodies().clear(); });
 
 }  // namespace
 

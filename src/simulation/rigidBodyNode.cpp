@@ -14,6 +14,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/ModuleState.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
 #include "src/meshes/engineMeshOutput.h"
@@ -48,6 +49,7 @@ std::vector<rigidBodyNode*>& liveBodies() {
   static std::vector<rigidBodyNode*> nodes;
   return nodes;
 }
+const zov::platform::ModuleStateReset g_liveBodiesReset([] { liveBodies().clear(); });
 
 }  // namespace
 

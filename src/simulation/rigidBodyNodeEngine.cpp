@@ -12,6 +12,7 @@
 #include "engine/PublicWorld.h"
 #include "geometry/MassProperties.h"
 #include "math/MgcMatrix3.h"
+#include "platform/ModuleState.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeLinks.h"
@@ -36,7 +37,9 @@ void store(float out[3], const MVector& v) {
 }
 
 /// Serial numbers handed to new bodies, from the module's load.
-BodySerials g_bodySerials(0);
+constexpr std::uint32_t kFirstBodySerial = 0;
+BodySerials g_bodySerials(kFirstBodySerial);
+const zov::platform::ModuleStateReset g_bodySerialsReset([] { g_bodySerials = BodySerials(kFirstBodySerial); });
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
+#include "platform/ModuleState.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
@@ -60,6 +61,15 @@ const char* const kDynamicsDisabledDialog =
 /// made it (0 otherwise); a world's address may be reused, its serial not.
 std::uint64_t g_lastWorldSerial = 0;
 std::uint64_t g_currentWorldSerial = 0;
+
+/// A load starts with no scene loading, the solver's `displaySelected` at
+/// its default, and no world made.
+const zov::platform::ModuleStateReset g_solverStateReset([] {
+  g_sceneLoading = false;
+  g_displaySelected = true;
+  g_lastWorldSerial = 0;
+  g_currentWorldSerial = 0;
+});
 
 bool windowExists(const char* window) {
   int exists = 0;

@@ -15,6 +15,7 @@
 #include "engine/BodyFactory.h"
 #include "engine/PublicWorld.h"
 #include "engine/bodies/ZovCrackerBody.h"
+#include "platform/ModuleState.h"
 #include "src/bodySetup.h"
 #include "src/hostEngineConversions.h"
 #include "src/nodeAttributes.h"
@@ -30,7 +31,11 @@ namespace {
 constexpr double kCrackerRestitution = 0.3;
 constexpr double kCrackerFriction = 0.7;
 /// Creation numbers of cracker bodies, from the module's load.
-BodySerials g_crackerSerials(1711032);
+constexpr std::uint32_t kFirstCrackerSerial = 1711032;
+BodySerials g_crackerSerials(kFirstCrackerSerial);
+const zov::platform::ModuleStateReset g_crackerSerialsReset([] {
+  g_crackerSerials = BodySerials(kFirstCrackerSerial);
+});
 const char* const kNotACrackerShape = "crackerNode connected to a non-collision shape node!";
 /// The longest size, in scene units.
 constexpr double kMaxLength = 1e6;

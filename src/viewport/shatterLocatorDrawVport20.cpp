@@ -4,6 +4,7 @@
 #include <maya/MTransformationMatrix.h>
 #include <maya/MViewport2Renderer.h>
 
+#include "platform/ModuleState.h"
 #include "src/draw/overrideDrawing.h"
 #include "src/nodeLinks.h"
 #include "src/shatter/shatterLocatorNode.h"
@@ -14,9 +15,13 @@ namespace {
 
 /// The camera's world up and right directions and its distance to the point
 /// it turns about, noted by prepareForDraw for the Direct3D markers.
-MVector g_cameraUp(0.0, 1.0, 0.0);
-MVector g_cameraRight(1.0, 0.0, 0.0);
-float g_markerSize = 1.0f;
+struct CameraValues {
+  MVector up{0.0, 1.0, 0.0};
+  MVector right{1.0, 0.0, 0.0};
+  float markerSize = 1.0f;
+};
+CameraValues g_camera;
+const zov::platform::ModuleStateReset g_cameraReset([] { g_camera = CameraValues(); });
 
 /// The label's font size.
 constexpr unsigned int kPreviewLabelFontSize = 9;
@@ -42,9 +47,9 @@ MHWRender::MUserData* ShatterLocatorDrawVport20::prepareForDraw(const MDagPath& 
   MStatus status;
   const MFnCamera camera(cameraPath, &status);
   if (status) {
-    g_cameraUp = camera.upDirection(MSpace::kWorld);
-    g_cameraRight = camera.rightDirection(MSpace::kWorld);
-    g_markerSize =
+    g_camera.up = camera.upDirection(MSpace::kWorld);
+    g_camera.right = camera.rightDirection(MSpace::kWorld);
+    g_camera.markerSize =
         static_cast<float>(camera.eyePoint(MSpace::kWorld).distanceTo(camera.centerOfInterestPoint(MSpace::kWorld)));
   }
   auto* data = reusedData<ShatterLocatorDrawData>(oldData);
@@ -85,9 +90,9 @@ void ShatterLocatorDrawVport20::drawCallback(const MHWRender::MDrawContext& cont
     double scale[3] = {1.0, 1.0, 1.0};
     MTransformationMatrix(agent.worldView).getScale(scale, MSpace::kTransform);
     const double halfScale = 0.5 * MVector(scale[0], scale[1], scale[2]).length();
-    size = halfScale > 0.0 ? static_cast<float>(g_markerSize / halfScale) : g_markerSize;
-    first = g_cameraUp;
-    second = g_cameraRight;
+    size = halfScale > 0.0 ? static_cast<float>(g_camera.markerSize / halfScale) : g_camera.markerSize;
+    first = g_camera.up;
+    second = g_camera.right;
   }
   agent.beginDraw();
   setPreviewColour(agent, 0.0f, 1.0f, 1.0f);

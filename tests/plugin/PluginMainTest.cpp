@@ -1,13 +1,18 @@
 #include <maya/MFnPlugin.h>
+#include <maya/MPointArray.h>
 #include <maya/MPxNode.h>
 #include <maya/MStringArray.h>
+#include <maya/MVector.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "PluginFixture.h"
 #include "src/pluginMain.h"
+#include "testing/RenderTesting.h"
 
 namespace {
 
@@ -161,6 +166,78 @@ TEST_F(PluginEntry, AfterUnloadingNoHandlerOfTheModuleRemains) {
   EXPECT_FALSE(runs("getAttr zovCollisionShape1.type"));
   EXPECT_FALSE(runs("createNode zovCollisionShape"));
   EXPECT_TRUE(runs("delete pCube1"));
+}
+
+/// The answer of a query line, as text.
+std::string answer(const std::string& line) {
+  MString text;
+  MGlobal::executeCommand(line.c_str(), text);
+  return text.asChar();
+}
+
+/// A cube shattered into five pieces, unseeded: the shatter record's number,
+/// then the pieces' centres.
+std::string unseededShatter() {
+  if (!MGlobal::executeCommand("polyCube -n box; zovShatter -ns 5 box")) return "failed";
+  const std::vector<std::string> records = zovtest::nodesOfType("zovVoronoiNode");
+  std::string pieces = records.size() == 1 ? answer("getAttr " + records[0] + ".index") : "no record";
+  for (const std::string& mesh : zovtest::nodesOfType("mesh")) {
+    MPointArray corners;
+    MFnMesh(zovtest::pathNamed(mesh)).getPoints(corners, MSpace::kWorld);
+    MVector sum;
+    for (unsigned int i = 0; i < corners.length(); ++i) sum += MVector(corners[i]);
+    char centre[64];
+    std::snprintf(centre, sizeof centre, " (%.5f %.5f %.5f)", sum.x / corners.length(), sum.y / corners.length(),
+                  sum.z / corners.length());
+    if (mesh != "boxShape") pieces += centre;
+  }
+  return pieces;
+}
+
+TEST_F(PluginEntry, EachLoadStartsAsTheFirstThoughTheProcessKeepsTheModuleMapped) {
+  // This program links the module, so unloading it leaves its file mapped.
+  // What each case shows of the module's own state, measured in an empty
+  // scene: it moves on while the module stays loaded and is as at the first
+  // load once the module is loaded again.
+  struct Case {
+    const char* what;
+    std::function<std::string()> measure;
+    /// The measure at a load ("" where only the first load says).
+    const char* atLoad;
+    /// Lines of the first load after its measure.
+    const char* then;
+  };
+  const Case cases[] = {
+      {"a time change refreshes the view, not after a new scene until an open",
+       [] {
+         const unsigned before = viewRefreshCount();
+         runs("createNode zovSolverNode -n s; connectAttr time1.outTime s.inTime; currentTime 2; currentTime 3");
+         return std::to_string(viewRefreshCount() - before);
+       },
+       "2", "file -f -new"},
+      {"shatter records are numbered from 1, unseeded shatters count from the first", unseededShatter, "", ""},
+      {"body indices in the world count from 0",
+       [] {
+         runs("zovSolver; polyCube -n a; polyCube -n b; setAttr b.translateX 1; select a b; new_ZOVBody -st 2");
+         return answer("getAttr aZovBody.index") + " " + answer("getAttr bZovBody.index");
+       },
+       "0 1", ""},
+  };
+  for (const Case& c : cases) {
+    resetHost();
+    ASSERT_TRUE(runs(moduleLoadLine().str()));
+    const std::string first = c.measure();
+    if (*c.atLoad) {
+      EXPECT_EQ(first, c.atLoad) << c.what;
+    }
+    runs(c.then);
+    resetScene();
+    EXPECT_NE(c.measure(), first) << c.what;
+    ASSERT_TRUE(runs("unloadPlugin " + moduleName()));
+    ASSERT_TRUE(runs(moduleLoadLine().str()));
+    resetScene();
+    EXPECT_EQ(c.measure(), first) << c.what;
+  }
 }
 
 }  // namespace
