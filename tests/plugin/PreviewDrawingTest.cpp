@@ -38,7 +38,6 @@ class PreviewDrawing : public CommandTest {
  protected:
   void SetUp() override {
     CommandTest::SetUp();
-    voronoiNode::setIndexCounter(0);
     run("camera -n eye; setAttr eyeShape.orthographic 1; setAttr eye.translateZ 10");
     run("setAttr eyeShape.orthographicWidth " + std::to_string(kViewWidth));
     // Direct3D markers are as large as the camera is far from its centre.

@@ -263,7 +263,6 @@ TEST_F(Solver, BeforeANewSceneTheLoadIsFlaggedAndOpenPanelsEmptied) {
     // The host records each command of a line on its own.
     EXPECT_EQ(ran("textScrollList -edit -removeAll $zovBodiesList"), withSolver);
   }
-  g_sceneLoading = false;
 }
 
 TEST_F(Solver, RebuildingAfterOpeningKeepsTheUsersMassAndCentre) {

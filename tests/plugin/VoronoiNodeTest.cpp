@@ -31,10 +31,6 @@ void setPoints(voronoiNode* node, unsigned int count) {
 
 class VoronoiNode : public CommandTest {
  protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    voronoiNode::setIndexCounter(0);
-  }
   /// The record of a shatter, with the flags, of the cube "box" of size 2.
   static voronoiNode* shatteredBoxRecord(const std::string& flags) {
     meshtest::makeCube("box", 2.0);
