@@ -95,6 +95,8 @@ TEST_F(DrawAgents, CoreProfileAndDirect3DBoxesAreTheUnitCubeScaledToTheExtentAbo
     agent.drawBoundingBox(low, high);
     agent.endDraw();
     images[i] = i == 0 ? view() : d3dView();
+    // What the agent made goes while its view is current, as at an unload.
+    i == 0 ? getCoreProfileDrawAgent()->releaseCoreProfileDrawAgent() : getDXDrawAgent()->releaseDXDrawAgent();
     // The middle of the edge from (-0.4, -0.5, -0.6) to (0.4, -0.5, -0.6)
     // lands at (-0.36, -0.112): window (20.5, 28.4).
     EXPECT_TRUE(shows(images[i], 20, 28, {255, 0, 0})) << i;
