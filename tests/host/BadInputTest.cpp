@@ -2,6 +2,7 @@
 #include "HostFixture.h"
 #include "support/HostLookups.h"
 #include "support/RefusedLines.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MArgList.h>
 #include <maya/MFnDependencyNode.h>
@@ -10,9 +11,6 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <new>
@@ -119,17 +117,19 @@ TEST_F(BadInput, ValuesPastSinglePrecisionAreRefusedAndValuesPastALimitAreHeldAt
   const char* const plugs[] = {"box.speed", "box.share", "box.count", "box.pushX"};
   std::vector<double> kept;
   for (const char* name : plugs) kept.push_back(plug(name).asDouble());
-  const std::string scene = ::testing::TempDir() + "/zovhost_limits_" + std::to_string(getpid()) + ".zsc";
+  const zovtest::ScratchFile scratch{"zovhost_limits_", ".zsc"};
+  const std::string& scene = scratch.path;
   ASSERT_TRUE(MGlobal::executeCommand(("file -rename \"" + scene + "\"; file -save").c_str()));
   ASSERT_TRUE(MGlobal::executeCommand(("file -open -f \"" + scene + "\"").c_str()));
   for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(plug(plugs[i]).asDouble(), kept[i]) << plugs[i];
-  std::remove(scene.c_str());
 }
 
 TEST_F(BadInput, FoldersAndFilesThatReadThemselvesAreRefused) {
-  const std::string folder = ::testing::TempDir();
-  const std::string scene = folder + "/zovhost_self_" + std::to_string(getpid()) + ".zsc";
-  const std::string script = folder + "/zovhost_self_" + std::to_string(getpid()) + ".mel";
+  const std::string folder = zovtest::scratchFolder();
+  const zovtest::ScratchFile sceneFile{"zovhost_self_", ".zsc"};
+  const zovtest::ScratchFile scriptFile{"zovhost_self_", ".mel"};
+  const std::string& scene = sceneFile.path;
+  const std::string& script = scriptFile.path;
   std::ofstream(scene) << "createNode transform -n fromFile;\nfile -import \"" << scene << "\";\n";
   std::ofstream(script) << "polyCube;\nsource \"" << script << "\";\n";
   expectRefused("file -open \"" + folder + "\"", "Cannot open file");
@@ -147,8 +147,6 @@ TEST_F(BadInput, FoldersAndFilesThatReadThemselvesAreRefused) {
   EXPECT_TRUE(hasMessage(MessageKind::Error, "it sources itself"));
   EXPECT_TRUE(MGlobal::executeCommand("select pCube1"));
   EXPECT_FALSE(MGlobal::executeCommand("select pCube2"));
-  std::remove(scene.c_str());
-  std::remove(script.c_str());
 }
 
 TEST_F(BadInput, ACommandThatRunsOutOfMemoryFailsAndTheHostGoesOn) {

@@ -8,6 +8,7 @@
 
 #include "HostFixture.h"
 #include "support/HostLookups.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -72,7 +73,8 @@ TEST_F(CubicCurves, LongerCurvesStartAndEndAtTheirEndCVsAndSurviveSaving) {
   EXPECT_FALSE(MGlobal::executeCommand("curve -d 2 -p 0 0 0 -p 1 0 0 -p 2 0 0"));
   EXPECT_FALSE(MGlobal::executeCommand("curve -d 3 -p 0 0 0 -p 1 0 0 -p 2 0 0 -p 3 0 0 -k 0 -k 1"));
 
-  const std::string file = ::testing::TempDir() + "cubic.ma";
+  const zovtest::ScratchFile scratch{"cubic", ".ma"};
+  const std::string& file = scratch.path;
   ASSERT_TRUE(MGlobal::executeCommand(("file -rename \"" + file + "\"; file -save; file -new").c_str()));
   ASSERT_TRUE(MGlobal::executeCommand(("file -open \"" + file + "\"").c_str()));
   MFnNurbsCurve reopened(pathOf("wave"));

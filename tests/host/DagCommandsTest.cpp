@@ -2,16 +2,14 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
 #include "support/RefusedLines.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
 #include <maya/MPointArray.h>
 #include <maya/MQuaternion.h>
 
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -161,7 +159,8 @@ TEST_F(DagCommands, CreateNodeMakesDagNodesUnderAParent) {
 }
 
 TEST_F(DagCommands, ASavedSceneKeepsTransformsMeshesAndInstances) {
-  const std::string file = ::testing::TempDir() + "zovhost_dag_" + std::to_string(getpid()) + ".zsc";
+  const zovtest::ScratchFile scratch{"zovhost_dag_", ".zsc"};
+  const std::string& file = scratch.path;
   run("polyCube -w 2 -sx 2 -n box");
   run("polySphere -sa 6 -sh 4 -n ball");
   run("group -n rig box ball");
@@ -188,7 +187,6 @@ TEST_F(DagCommands, ASavedSceneKeepsTransformsMeshesAndInstances) {
 
   ASSERT_TRUE(MGlobal::executeCommand(("file -rename \"" + file + "\"; file -save").c_str()));
   ASSERT_TRUE(MGlobal::executeCommand(("file -open \"" + file + "\"").c_str()));
-  std::remove(file.c_str());
 
   EXPECT_EQ(run("ls -dag"), dagBefore);
   EXPECT_TRUE(path("box").inclusiveMatrix().isEquivalent(boxWorld, 1e-12));

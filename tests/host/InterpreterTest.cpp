@@ -1,13 +1,12 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -208,7 +207,8 @@ TEST_F(Interpreter, LinesParseQuotesSeparatorsAndCalls) {
 }
 
 TEST_F(Interpreter, TheCommandLineHostRunsAScriptAndPrintsItsMessages) {
-  const std::string script = ::testing::TempDir() + "zovhost_script_" + std::to_string(getpid()) + ".txt";
+  const zovtest::ScratchFile scratch{"zovhost_script_", ".txt"};
+  const std::string& script = scratch.path;
   FILE* file = std::fopen(script.c_str(), "w");
   ASSERT_NE(file, nullptr);
   std::fputs("currentTime 12\ncurrentTime -q\nwarning \"from the script\"\nnoSuchCommand\n", file);
@@ -224,7 +224,6 @@ TEST_F(Interpreter, TheCommandLineHostRunsAScriptAndPrintsItsMessages) {
   EXPECT_NE(output.find("// Warning: from the script //"), std::string::npos) << output;
   EXPECT_NE(output.find("// Error: Cannot find procedure \"noSuchCommand\". //"), std::string::npos) << output;
   EXPECT_NE(status, 0);  // one line failed
-  std::remove(script.c_str());
 }
 
 }  // namespace

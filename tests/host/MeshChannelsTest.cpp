@@ -1,12 +1,9 @@
 #include "DagSupport.h"
 #include "HostFixture.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MFnMesh.h>
 #include <maya/MItMeshPolygon.h>
-
-#include <unistd.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -26,8 +23,6 @@ MDagPath makeStrip() {
 }
 
 std::string shapeName(const MDagPath& mesh) { return MFnMesh(mesh).name().asChar(); }
-
-std::string scenePath() { return ::testing::TempDir() + "zovhost_channels_" + std::to_string(getpid()) + ".zsc"; }
 
 class MeshChannels : public HostTest {};
 
@@ -227,10 +222,10 @@ TEST_F(MeshChannels, UVsColoursBlindDataAndMembershipSurviveSavingAndOpening) {
   run("createNode file -n tex");
   run("uvLink -uvSet " + shape + ".uvSet[1].uvSetName -texture tex");
 
-  const std::string file = scenePath();
+  const zovtest::ScratchFile scratch{"zovhost_channels_", ".zsc"};
+  const std::string& file = scratch.path;
   ASSERT_TRUE(MGlobal::executeCommand(("file -rename \"" + file + "\"; file -save").c_str()));
   ASSERT_TRUE(MGlobal::executeCommand(("file -open \"" + file + "\"").c_str()));
-  std::remove(file.c_str());
 
   MFnMesh reopened(path(shape));
   MStringArray uvSets;

@@ -1,5 +1,6 @@
 #include "DagSupport.h"
 #include "HostFixture.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MAnimUtil.h>
 #include <maya/MFnAnimCurve.h>
@@ -7,10 +8,6 @@
 #include <maya/MFnMeshData.h>
 #include <maya/MFnNurbsCurve.h>
 #include <maya/MItDependencyGraph.h>
-
-#include <unistd.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -24,10 +21,10 @@ MPointArray squarePoints() {
 
 /// Saves the scene and opens it again.
 void reopen() {
-  const std::string file = ::testing::TempDir() + "zovhost_edges_" + std::to_string(getpid()) + ".zsc";
+  const zovtest::ScratchFile scratch{"zovhost_edges_", ".zsc"};
+  const std::string& file = scratch.path;
   ASSERT_TRUE(MGlobal::executeCommand(("file -rename \"" + file + "\"; file -save").c_str()));
   ASSERT_TRUE(MGlobal::executeCommand(("file -open \"" + file + "\"").c_str()));
-  std::remove(file.c_str());
 }
 
 class MeshDataEdges : public HostTest {};

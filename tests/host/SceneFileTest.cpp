@@ -195,8 +195,10 @@ TEST_F(SceneFiles, AnImportedNodeWhoseNameIsTakenIsTheOneItsFileMeans) {
 TEST_F(SceneFiles, AScenesModuleIsFoundWhereItCameFrom) {
   // Saved by one host run that loaded the module by its path, opened by a
   // fresh one run elsewhere with no plug-in path.
-  const std::string save = path + ".save.mel";
-  const std::string open = path + ".open.mel";
+  const zovtest::ScratchFile saveFile{"zovhost_scene_save_", ".mel"};
+  const zovtest::ScratchFile openFile{"zovhost_scene_open_", ".mel"};
+  const std::string& save = saveFile.path;
+  const std::string& open = openFile.path;
   {
     std::ofstream(save) << "loadPlugin \"" << ZOV_TEST_MODULE_PATH << "\"\ncreateNode moduleNode\n"
                         << "setAttr moduleNode1.value 9\nfile -rename \"" << path << "\"\nfile -save\n";
@@ -214,8 +216,6 @@ TEST_F(SceneFiles, AScenesModuleIsFoundWhereItCameFrom) {
       EXPECT_NE(output.find("// Result: 9 //"), std::string::npos) << output;
     }
   }
-  std::remove(save.c_str());
-  std::remove(open.c_str());
 }
 
 TEST_F(SceneFiles, OpeningAMissingFileFailsAndKeepsTheScene) {

@@ -12,17 +12,15 @@
 #include <maya/MUIDrawManager.h>
 #include <maya/MUserData.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "HostFixture.h"
 #include "support/HostLookups.h"
 #include "support/PngReading.h"
+#include "support/ScratchFile.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -286,16 +284,14 @@ TEST_F(SceneViewport, RasterizerStatesAreSharedByDescriptionAndCounted) {
 }
 
 TEST_F(SceneViewport, SnapshotWritesAPictureOfTheAskedSizeAndRefusesBadRequests) {
-  char folder[] = "/tmp/zovSnapshotXXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string file = std::string(folder) + "/view.png";
+  const zovtest::ScratchFolder folder("zovSnapshot");
+  const std::string file = folder.path + "/view.png";
   run("snapshot -camera side -width 24 -height 12 -renderer legacy -file \"" + file + "\"");
   const DecodedPng picture = readPng(file);
   ASSERT_EQ(picture.width, 24);
   ASSERT_EQ(picture.height, 12);
   const std::array<uint8_t, 3> background = testing::viewBackground();
   EXPECT_TRUE(std::equal(background.begin(), background.end(), picture.at(0, 0)));
-  std::remove(file.c_str());
 
   const std::vector<std::string> refused = {"snapshot",
                                             "snapshot -width 0 -file a.png",
@@ -303,7 +299,7 @@ TEST_F(SceneViewport, SnapshotWritesAPictureOfTheAskedSizeAndRefusesBadRequests)
                                             "snapshot -renderer metal -file a.png",
                                             "snapshot -camera nowhere -file a.png",
                                             "snapshot -camera holder -file a.png",
-                                            "snapshot -file \"" + std::string(folder) + "/missing/a.png\"",
+                                            "snapshot -file \"" + folder.path + "/missing/a.png\"",
                                             "snapshot extra -file a.png"};
   for (const std::string& line : refused) {
     testing::clearLogs();
@@ -311,7 +307,6 @@ TEST_F(SceneViewport, SnapshotWritesAPictureOfTheAskedSizeAndRefusesBadRequests)
     EXPECT_TRUE(testing::hasMessage(testing::MessageKind::Error, "snapshot: ")) << line;
   }
   EXPECT_EQ(readPng("a.png").width, 0);
-  rmdir(folder);
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 #include <maya/MGlobal.h>
-#include <unistd.h>
 #include <zovhost/Application.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "HostFixture.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -36,10 +37,11 @@ TEST_F(ScriptProcedures, DefinedProceduresRunTheirBodiesWhenCalled) {
 }
 
 TEST_F(ScriptProcedures, SourceRunsAScriptFoundOnTheScriptPath) {
-  const std::string folder = ::testing::TempDir();
-  const std::string name = "zovhost_source_" + std::to_string(getpid()) + ".mel";
+  const zovtest::ScratchFile script{"zovhost_source_", ".mel"};
+  const std::string folder = zovtest::scratchFolder();
+  const std::string name = std::filesystem::path(script.path).filename().string();
   {
-    std::ofstream out(folder + "/" + name);
+    std::ofstream out(script.path);
     out << "global proc greeting() { print \"hello\"; }\n"
            "optionVar -sv \"sourced\" \"yes\";\n";
   }
@@ -56,13 +58,14 @@ TEST_F(ScriptProcedures, SourceRunsAScriptFoundOnTheScriptPath) {
   EXPECT_TRUE(hasMessage(MessageKind::Print, "hello"));
   EXPECT_FALSE(MGlobal::executeCommand("source"));
   EXPECT_FALSE(MGlobal::executeCommand(("source " + name + " " + name).c_str()));
-  std::remove((folder + "/" + name).c_str());
 }
 
 TEST_F(ScriptProcedures, SourceSkipsAByteOrderMarkAndRefusesScriptsThatSourceThemselves) {
-  const std::string folder = ::testing::TempDir();
-  const std::string marked = folder + "/zovhost_marked_" + std::to_string(getpid()) + ".mel";
-  const std::string looping = folder + "/zovhost_looping_" + std::to_string(getpid()) + ".mel";
+  const std::string folder = zovtest::scratchFolder();
+  const zovtest::ScratchFile markedFile{"zovhost_marked_", ".mel"};
+  const zovtest::ScratchFile loopingFile{"zovhost_looping_", ".mel"};
+  const std::string& marked = markedFile.path;
+  const std::string& looping = loopingFile.path;
   std::ofstream(marked) << "\xEF\xBB\xBFoptionVar -sv \"marked\" \"read\";\n";
   std::ofstream(looping) << "source \"" << looping << "\";\n";
   ASSERT_TRUE(MGlobal::executeCommand(("source \"" + marked + "\"").c_str()));
@@ -72,8 +75,6 @@ TEST_F(ScriptProcedures, SourceSkipsAByteOrderMarkAndRefusesScriptsThatSourceThe
   EXPECT_FALSE(MGlobal::executeCommand(("source \"" + looping + "\"").c_str()));
   EXPECT_TRUE(hasMessage(MessageKind::Error, "it sources itself"));
   EXPECT_FALSE(MGlobal::executeCommand(("source \"" + folder + "\"").c_str()));  // a folder is no script
-  std::remove(marked.c_str());
-  std::remove(looping.c_str());
 }
 
 /// Runs zovhost-run on a script; its exit status and what it printed.
@@ -87,7 +88,8 @@ int runHost(const std::string& script, std::string& output) {
 }
 
 TEST_F(ScriptProcedures, TheCommandLineHostRunsProceduresSpreadOverLines) {
-  const std::string script = ::testing::TempDir() + "/zovhost_lines_" + std::to_string(getpid()) + ".mel";
+  const zovtest::ScratchFile scratch{"zovhost_lines_", ".mel"};
+  const std::string& script = scratch.path;
   std::ofstream(script) << "global proc string twice(string $word)\n"
                            "{\n"
                            "  return ($word + $word);\n"
@@ -99,11 +101,10 @@ TEST_F(ScriptProcedures, TheCommandLineHostRunsProceduresSpreadOverLines) {
   EXPECT_EQ(runHost(script, output), 0) << output;
   EXPECT_NE(output.find("// Result: abab //"), std::string::npos) << output;
   EXPECT_NE(output.find("taken"), std::string::npos) << output;
-  std::remove(script.c_str());
 
   // A folder is not a script: an error and a failing exit.
   output.clear();
-  EXPECT_NE(runHost(::testing::TempDir(), output), 0);
+  EXPECT_NE(runHost(zovtest::scratchFolder(), output), 0);
   EXPECT_NE(output.find("it is a folder"), std::string::npos) << output;
 }
 

@@ -1,5 +1,6 @@
 #include "HostFixture.h"
 #include "TestNodes.h"
+#include "support/ScratchFile.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGMessage.h>
@@ -10,9 +11,6 @@
 #include <maya/MSceneMessage.h>
 #include <maya/MTime.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -168,13 +166,13 @@ TEST_F(TimeAndMessages, SceneMessagesSurroundFileOperations) {
     MSceneMessage::addCallback(
         messages[i], [](void* data) { order.push_back(*static_cast<int*>(data)); }, &numbers[i]);
   }
-  const std::string path = ::testing::TempDir() + "zovhost_messages_" + std::to_string(getpid()) + ".zsc";
+  const zovtest::ScratchFile scratch{"zovhost_messages_", ".zsc"};
+  const std::string& path = scratch.path;
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -new; file -rename \"") + path.c_str() + "\"; file -save"));
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -open \"") + path.c_str() + "\""));
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -exportAll \"") + path.c_str() + "\""));
   ASSERT_TRUE(MGlobal::executeCommand(MString("file -import \"") + path.c_str() + "\""));
   EXPECT_EQ(order, (std::vector<int>{1, 2, 12, 13, 5, 6, 10, 11, 3, 4}));
-  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -9,12 +9,9 @@
 #include <maya/MSelectionList.h>
 #include <maya/MStateManager.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +21,7 @@
 #include "src/viewport/rigidBodyNodeDrawVport20.h"
 #include "support/HostLookups.h"
 #include "support/PngReading.h"
+#include "support/ScratchFile.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -397,12 +395,11 @@ TEST_F(BodyDrawing, SnapshotsShowEachBodyInsideTheProjectionOfItsWorldBox) {
   run("setAttr rightBody.passive 1");
   for (const char* name : {"leftBody", "rightBody", "rodBody"}) bodyNode(name).pullAll();
   run("select -cl");
-  char folder[] = "/tmp/zovBodiesXXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
+  const zovtest::ScratchFolder folder("zovBodies");
   constexpr int kWidth = 160, kHeight = 120;
 
   for (const char* renderer : kRenderers) {
-    const std::string file = std::string(folder) + "/" + renderer + ".png";
+    const std::string file = folder.path + "/" + renderer + ".png";
     run("snapshot -width " + std::to_string(kWidth) + " -height " + std::to_string(kHeight) + " -renderer " + renderer +
         " -file \"" + file + "\"");
     const DecodedPng picture = readPng(file);
@@ -447,9 +444,7 @@ TEST_F(BodyDrawing, SnapshotsShowEachBodyInsideTheProjectionOfItsWorldBox) {
         EXPECT_TRUE(within) << renderer << " pixel " << x << ", " << y;
       }
     for (size_t b = 0; b < boxes.size(); ++b) EXPECT_GT(inside[b], 0) << renderer << " body " << b;
-    std::remove(file.c_str());
   }
-  rmdir(folder);
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 #include <maya/MDagPath.h>
 #include <maya/MSelectionList.h>
-#include <unistd.h>
 
 #include <set>
 
 #include "FractureFixture.h"
 #include "engine/bodies/PrivateHardBody.h"
 #include "src/fracture/clusterFractureNode.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -301,7 +301,8 @@ TEST_F(Clusters, AReopenedSceneRebuildsTheClustersJointsFromTheirStoredNames) {
   builtBlock();
   const std::set<std::string> members = {bodyName(0, 0, 0), bodyName(0, 0, 1)};
   ASSERT_TRUE(cluster({bodyName(0, 0, 0), bodyName(0, 0, 1)}, "-as"));
-  const std::string path = ::testing::TempDir() + "clusterReopened" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"clusterReopened", ".ma"};
+  const std::string& path = scratch.path;
   run("file -rename \"" + path + "\"; file -save");
   run("file -new");
   run("file -open \"" + path + "\"");

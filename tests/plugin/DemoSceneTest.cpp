@@ -29,12 +29,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "MeshTestSupport.h"
 #include "platform/Processors.h"
 #include "support/HostLookups.h"
 #include "support/PngReading.h"
+#include "support/ScratchFile.h"
 #include "testing/HostTesting.h"
 
 namespace {
@@ -269,13 +268,12 @@ double numberOf(const std::string& plug) {
 class DemoScene : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    images = fs::temp_directory_path() / ("zov-demo-" + std::to_string(::getpid()));
-    fs::create_directories(images);
-    ::setenv("ZOVHOST_IMAGES", images.c_str(), 1);
+    images = std::make_unique<zovtest::ScratchFolder>("zov-demo-");
+    ::setenv("ZOVHOST_IMAGES", images->path.c_str(), 1);
     run = std::make_unique<DemoRun>();
     run->printed = runDemo(8, recordFrame);
-    run->core = readPng((images / "demo.png").string());
-    run->legacy = readPng((images / "demo-legacy.png").string());
+    run->core = readPng(images->path + "/demo.png");
+    run->legacy = readPng(images->path + "/demo-legacy.png");
 
     recordShards(kLastFrame);
     MGlobal::executeCommand("currentTime 1");
@@ -342,7 +340,7 @@ class DemoScene : public ::testing::Test {
     testing::resetHost();
     zov::platform::setProcessorCountOverride(0);
     ::unsetenv("ZOVHOST_IMAGES");
-    fs::remove_all(images);
+    images.reset();
   }
 
   // The checks, each against a truth of its own.
@@ -352,13 +350,13 @@ class DemoScene : public ::testing::Test {
   static void eachJointBreaksOnceAndTheFragmentsAreWhatTheRestHold();
   static void picturesShowThePiecesAndTheGroundWhereTheCameraSeesThem();
 
-  static fs::path images;
+  static std::unique_ptr<zovtest::ScratchFolder> images;
   static std::unique_ptr<DemoRun> run;
   /// The shards' meshes, in the order of the run's shard records.
   static std::vector<MDagPath> meshes;
 };
 
-fs::path DemoScene::images;
+std::unique_ptr<zovtest::ScratchFolder> DemoScene::images;
 std::unique_ptr<DemoRun> DemoScene::run;
 std::vector<MDagPath> DemoScene::meshes;
 

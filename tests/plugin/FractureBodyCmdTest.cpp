@@ -5,7 +5,6 @@
 #include <maya/MFnMesh.h>
 #include <maya/MIntArray.h>
 #include <maya/MPointArray.h>
-#include <unistd.h>
 
 #include <array>
 #include <functional>
@@ -15,6 +14,7 @@
 #include "SceneWorldWalk.h"
 #include "engine/PrivateWorld.h"
 #include "engine/bodies/HardBody.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -315,7 +315,8 @@ TEST_F(FractureCommand, SavingAndOpeningKeepsEveryNodeAttributeAndConnection) {
   run("setAttr ZovFractureBody.stressThreshold 70; getAttr ZovFractureBody.ca_stressThreshold");
   run("setAttr ZovFractureBody.displayStressses 1");
   const std::string saved = zovhost::testing::sceneText();
-  const std::string path = ::testing::TempDir() + "fractureScene" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"fractureScene", ".ma"};
+  const std::string& path = scratch.path;
   run("file -rename \"" + path + "\"; file -save");
   run("file -new");
   EXPECT_TRUE(nodesOfType("zovFbodyNode").empty());

@@ -4,11 +4,8 @@
 #include <maya/MDagPath.h>
 #include <maya/MPlug.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
@@ -24,6 +21,7 @@
 #include "src/simulation/frameParticipant.h"
 #include "src/simulation/rigidBodyNode.h"
 #include "src/simulation/solverNode.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -323,12 +321,12 @@ TEST_F(FractureBuild, APiecesPullAllLeavesTheJointStrengthsAlone) {
     }
     return byName;
   };
-  const std::string path = ::testing::TempDir() + "zov_strengths_" + std::to_string(getpid()) + ".zsc";
+  const zovtest::ScratchFile scratch{"zov_strengths_", ".zsc"};
+  const std::string& path = scratch.path;
   for (bool reopened : {false, true}) {
     if (reopened) {
       run("file -rename \"" + path + "\"; file -save");
       run("file -open \"" + path + "\"");
-      std::remove(path.c_str());
     }
     const std::map<std::string, double> before = strengths();
     ASSERT_EQ(before.size(), 12u);

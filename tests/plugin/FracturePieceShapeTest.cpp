@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "ShatteredCubeFixture.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -65,7 +64,8 @@ class FracturePieceShape : public ShatteredCubeTest {
 };
 
 TEST_F(FracturePieceShape, APieceWhoseBodyIsMadeAgainStaysWithItsJointsAndPlaysAsTheReopenedScene) {
-  const std::string path = ::testing::TempDir() + "FracturePieceShape" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"FracturePieceShape", ".ma"};
+  const std::string& path = scratch.path;
   const struct {
     const char* label;
     int shard;
@@ -139,7 +139,8 @@ TEST_F(FracturePieceShape, APieceOfWhoseShapeNoBodyCanBeMadeLeavesWithAWarningTa
 }
 
 TEST_F(FracturePieceShape, APieceThatLeftComesBackWithItsJointsWhenTheChangeIsUndoneAndLeavesAgainWhenRedone) {
-  const std::string path = ::testing::TempDir() + "FracturePieceBack" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"FracturePieceBack", ".ma"};
+  const std::string& path = scratch.path;
   // A piece next to the cluster and a piece of it.
   for (const int shard : {5, 1}) {
     SCOPED_TRACE(shardBody(shard));

@@ -9,10 +9,9 @@
 #include <set>
 #include <tuple>
 
-#include <unistd.h>
-
 #include "FractureFixture.h"
 #include "engine/bodies/PrivateHardBody.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -60,8 +59,8 @@ class FractureRebuild : public FractureTest {
   /// Saves the scene, opens a new one and opens it again.
   void saveAndReopen() {
     // One file per test: the tests may run side by side.
-    const std::string path = ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                             std::to_string(getpid()) + ".ma";
+    const zovtest::ScratchFile scratch{::testing::UnitTest::GetInstance()->current_test_info()->name(), ".ma"};
+    const std::string& path = scratch.path;
     run("file -rename \"" + path + "\"; file -save");
     run("file -new");
     run("file -open \"" + path + "\"");
@@ -124,7 +123,8 @@ TEST_F(FractureRebuild, AReopenedSceneThatKeptNoJointNumbersNumbersThemOneZeroTw
   builtBlock();
   const std::map<std::string, JointRecord> before = jointRecords();
   // One file per process: the plain and sanitizer suites run side by side.
-  const std::string path = ::testing::TempDir() + "withoutJointNumbers" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"withoutJointNumbers", ".ma"};
+  const std::string& path = scratch.path;
   run("file -rename \"" + path + "\"; file -save");
   // A scene saved before the joint nodes kept their numbers.
   std::string text;

@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "ShatteredCubeFixture.h"
 #include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/JointFlags.h"
 #include "src/fracture/sceneStress.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -105,7 +104,8 @@ TEST_F(FractureUserEdits, JointValuesSetWithoutTheirTwinsReadHoldThroughTheRewin
 }
 
 TEST_F(FractureUserEdits, ReadingAClustersTwinsLeavesItsJointsOwnValuesAndItsOwnEditsStillReachThem) {
-  const std::string path = ::testing::TempDir() + "FractureUserEdits" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"FractureUserEdits", ".ma"};
+  const std::string& path = scratch.path;
   for (const bool reopened : {false, true}) {
     SCOPED_TRACE(reopened ? "saved and opened in a fresh host" : "in the session");
     freshScene();
@@ -141,7 +141,8 @@ TEST_F(FractureUserEdits, ReadingAClustersTwinsLeavesItsJointsOwnValuesAndItsOwn
 }
 
 TEST_F(FractureUserEdits, ReadingTheFractureBodysTwinsLeavesItsJointsOwnValues) {
-  const std::string path = ::testing::TempDir() + "FractureUserEditsBody" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"FractureUserEditsBody", ".ma"};
+  const std::string& path = scratch.path;
   for (const bool reopened : {false, true}) {
     SCOPED_TRACE(reopened ? "saved and opened in a fresh host" : "in the session");
     freshScene();

@@ -4,9 +4,7 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MPlug.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <regex>
@@ -18,6 +16,7 @@
 #include "SceneWorldWalk.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/simulation/solverNode.h"
+#include "support/ScratchFile.h"
 #include "testing/HostTesting.h"
 
 namespace {
@@ -26,18 +25,6 @@ using namespace zovhost::testing;
 
 class SceneReading : public FractureTest {
  protected:
-  void SetUp() override {
-    FractureTest::SetUp();
-    const std::string stem = ::testing::TempDir() + "zov_reading_" + std::to_string(getpid());
-    first = stem + "_a.zsc";
-    second = stem + "_b.zsc";
-  }
-  void TearDown() override {
-    std::remove(first.c_str());
-    std::remove(second.c_str());
-    FractureTest::TearDown();
-  }
-
   /// A scene whose every name starts with the prefix, `x` units along: a
   /// passive slab with a box dropped on it, and two touching cubes glued
   /// into a fracture body beside the slab, all under a solver whose gravity
@@ -87,8 +74,10 @@ class SceneReading : public FractureTest {
     return text.str();
   }
 
-  std::string first;
-  std::string second;
+  const zovtest::ScratchFile firstFile{"zov_reading_a_", ".zsc"};
+  const zovtest::ScratchFile secondFile{"zov_reading_b_", ".zsc"};
+  const std::string& first = firstFile.path;
+  const std::string& second = secondFile.path;
 };
 
 TEST_F(SceneReading, AnImportedSceneSimulatesAsItDidBeforeItWasSaved) {

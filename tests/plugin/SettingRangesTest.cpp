@@ -7,7 +7,6 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnNumericAttribute.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <map>
@@ -18,6 +17,7 @@
 #include "MeshTestSupport.h"
 #include "engine/bodies/HardBody.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -158,7 +158,8 @@ class SettingRanges : public CommandTest {
 
 TEST_F(SettingRanges, EveryValueTypedIsRefusedOrHeldInRangeWithAMessageAndWhatIsTakenReopens) {
   ASSERT_NO_FATAL_FAILURE(buildScene());
-  const std::string path = ::testing::TempDir() + "settingRanges" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"settingRanges", ".ma"};
+  const std::string& path = scratch.path;
   for (const char* typed : kTypedValues) {
     const double value = std::strtod(typed, nullptr);
     const std::vector<Setting> all = settings();

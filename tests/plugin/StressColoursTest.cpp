@@ -5,7 +5,6 @@
 #include <maya/MFnMesh.h>
 #include <maya/MSceneMessage.h>
 #include <maya/MStringArray.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -14,6 +13,7 @@
 
 #include "FractureFixture.h"
 #include "src/simulation/rigidBodyNode.h"
+#include "support/ScratchFile.h"
 #include "testing/RenderTesting.h"
 
 namespace {
@@ -163,7 +163,8 @@ TEST_F(StressColours, AnOlderScenesColourNodesGoWhenItOpens) {
   run("connectAttr -f loneSet.output pieceShape001.inMesh");
   run("createNode polyColorSet -n elsewhere");
   run("setAttr -type \"string\" zovSolverNode1.version \"3.9\"");
-  const std::string path = ::testing::TempDir() + "olderFractureScene" + std::to_string(getpid()) + ".ma";
+  const zovtest::ScratchFile scratch{"olderFractureScene", ".ma"};
+  const std::string& path = scratch.path;
   run("file -rename \"" + path + "\"; file -save");
   run("file -open \"" + path + "\"");
   EXPECT_TRUE(nodesOfType("polyColorPerVertex").empty());

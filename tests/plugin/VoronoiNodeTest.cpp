@@ -1,12 +1,11 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "CommandFixture.h"
 #include "ShatterSupport.h"
+#include "support/ScratchFile.h"
 #include "testing/HostTesting.h"
 
 namespace {
@@ -43,7 +42,6 @@ class VoronoiNode : public CommandTest {
     run("file -rename \"" + file + "\"");
     run("file -save");
     run("file -open \"" + file + "\"");
-    std::remove(file.c_str());
   }
 };
 
@@ -124,7 +122,8 @@ TEST_F(VoronoiNode, TheRecordSurvivesSaveAndReopenAndNewNodesNumberAboveIt) {
   const unsigned int displayFaces = MPlug(record->thisMObject(), voronoiNode::displayFaces).numElements();
   ASSERT_GT(displayPoints, 0u);
 
-  const std::string file = ::testing::TempDir() + "zov_voronoi_" + std::to_string(getpid()) + ".zsc";
+  const zovtest::ScratchFile scratch{"zov_voronoi_", ".zsc"};
+  const std::string& file = scratch.path;
   saveAndOpen(file);
   voronoiNode* reopened = recordOf(pathOf("box"));
   ASSERT_NE(reopened, nullptr);
