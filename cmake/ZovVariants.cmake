@@ -45,6 +45,28 @@ function(zov_apply_variant target variant)
   target_link_options(${target} PUBLIC ${flags})
 endfunction()
 
+# zov_scratch_folder(<name> <labels> <folder-variable>): a temporary folder
+# of its own, build/scratch/<name>, for tests that name it as TMPDIR and
+# require the fixture <name>.scratch. The test <name>.scratch_cleared makes it
+# empty before them; <name>.left_no_files fails after them, naming what they
+# left, when a test did not remove every file it wrote, also where it failed.
+function(zov_scratch_folder name labels folderVariable)
+  set(folder ${CMAKE_BINARY_DIR}/scratch/${name})
+  foreach(mode clear check)
+    if(mode STREQUAL "clear")
+      set(test ${name}.scratch_cleared)
+      set(role FIXTURES_SETUP)
+    else()
+      set(test ${name}.left_no_files)
+      set(role FIXTURES_CLEANUP)
+    endif()
+    add_test(NAME ${test} COMMAND ${CMAKE_COMMAND} -DFOLDER=${folder} -DMODE=${mode}
+                                  -P ${PROJECT_SOURCE_DIR}/cmake/CheckScratchFolder.cmake)
+    set_tests_properties(${test} PROPERTIES ${role} ${name}.scratch LABELS "${labels}")
+  endforeach()
+  set(${folderVariable} ${folder} PARENT_SCOPE)
+endfunction()
+
 # zov_add_test_suite(<name> [FOLDER <folder>] [SUBFOLDERS <subfolders...>]
 #                    ROOT <include-root> VARIANTS <variants...> LIBS <libs...>
 #                    [EXTRA_LIBS <libs...>])
@@ -54,6 +76,8 @@ endfunction()
 # and tests/ (for tests/support). LIBS are taken in the suite's variant
 # (zov_math becomes zov_math_asan). Test names are prefixed with the variant
 # and the name ("asan.math.…"), and each test carries its variant as label.
+# Each program's tests write their files to a temporary folder of its own,
+# which must be empty after them (zov_scratch_folder).
 function(zov_add_test_suite name)
   cmake_parse_arguments(ARG "" "FOLDER;ROOT" "SUBFOLDERS;VARIANTS;LIBS;EXTRA_LIBS" ${ARGN})
   if(NOT ARG_FOLDER)
@@ -96,6 +120,8 @@ function(zov_add_test_suite name)
     if(variant STREQUAL "asan")
       set(environment ENVIRONMENT "ASAN_OPTIONS=intercept_tls_get_addr=0")
     endif()
+    zov_scratch_folder(${variant}.${name} ${variant} scratch)
+    set(scratchUse FIXTURES_REQUIRED ${variant}.${name}.scratch ENVIRONMENT_MODIFICATION TMPDIR=set:${scratch})
     # ctest registers the tests from the program's list as it starts; a
     # loaded two-core machine can take seconds to start a sanitizer build.
     gtest_discover_tests(${target}
@@ -103,7 +129,7 @@ function(zov_add_test_suite name)
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 120
       TEST_LIST ${target}_registered
-      PROPERTIES LABELS ${variant} ${environment})
+      PROPERTIES LABELS ${variant} ${environment} ${scratchUse})
     # A list that fails stops ctest; one cut short would drop tests without a
     # word, so a test of each suite compares the count registered, taken as
     # ctest reads the list, with the count the program holds.
@@ -121,7 +147,7 @@ set_tests_properties([=[${variant}.${name}.listed]=] PROPERTIES LABELS ${variant
     # Started first: it is the suite's longest test.
     if(variant STREQUAL "plain")
       add_test(NAME plain.${name}.whole COMMAND ${target} --gtest_shuffle)
-      set_tests_properties(plain.${name}.whole PROPERTIES LABELS plain COST 1000)
+      set_tests_properties(plain.${name}.whole PROPERTIES LABELS plain COST 1000 ${scratchUse})
     endif()
   endforeach()
 endfunction()
