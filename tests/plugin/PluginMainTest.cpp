@@ -194,6 +194,24 @@ std::string unseededShatter() {
   return pieces;
 }
 
+/// A cube shattered unseeded by the radial pattern, two jittered rings of six:
+/// every shard's points, in the world.
+std::string unseededRadialShatter() {
+  if (!MGlobal::executeCommand("polyCube -n box; zovShatter -st 3 -ns 12 -nr 1 -wid 1 -no 0.5 box")) return "failed";
+  std::string points;
+  for (const std::string& mesh : zovtest::nodesOfType("mesh")) {
+    if (mesh == "boxShape") continue;
+    MPointArray corners;
+    MFnMesh(zovtest::pathNamed(mesh)).getPoints(corners, MSpace::kWorld);
+    for (unsigned int i = 0; i < corners.length(); ++i) {
+      char point[96];
+      std::snprintf(point, sizeof point, " (%.9g %.9g %.9g)", corners[i].x, corners[i].y, corners[i].z);
+      points += point;
+    }
+  }
+  return points;
+}
+
 TEST_F(PluginEntry, EachLoadStartsAsTheFirstThoughTheProcessKeepsTheModuleMapped) {
   // This program links the module, so unloading it leaves its file mapped.
   // What each case shows of the module's own state, measured in an empty
@@ -216,6 +234,7 @@ TEST_F(PluginEntry, EachLoadStartsAsTheFirstThoughTheProcessKeepsTheModuleMapped
        },
        "2", "file -f -new"},
       {"shatter records are numbered from 1, unseeded shatters count from the first", unseededShatter, "", ""},
+      {"unseeded radial shatters count from the first", unseededRadialShatter, "", ""},
       {"body indices in the world count from 0",
        [] {
          runs("zovSolver; polyCube -n a; polyCube -n b; setAttr b.translateX 1; select a b; new_ZOVBody -st 2");
