@@ -40,12 +40,12 @@ Node& userNodeNamed(const std::string& name) {
 /// What the nodes and the world disagree on, one line each; empty when they
 /// agree. A body node brought back by an undo makes its engine body when the
 /// solver next reads it: the linked ones are read first, as a frame would.
-std::vector<std::string> disagreements() {
+std::vector<std::string> disagreements(const SceneWalkOptions& options = {}) {
   for (const std::string& name : nodesOfType("zovRigidBody")) {
     rigidBodyNode& rigid = userNodeNamed<rigidBodyNode>(name);
     if (MPlug(rigid.thisMObject(), rigidBodyNode::solver).isConnected()) rigid.pullAll();
   }
-  return walkSceneAgainstWorld();
+  return walkSceneAgainstWorld(options);
 }
 
 /// One line of a user's session, and what of its work must outlive an
@@ -226,6 +226,65 @@ TEST_F(CommandUndo, TheListCommandAndTheNodeDeletionAreTakenBackAndDoneAgain) {
     ASSERT_TRUE(runs("redo")) << c.line;
     EXPECT_TRUE(disagreements().empty()) << c.line;
     EXPECT_EQ(worldBodies(), c.bodiesAfter) << c.line;
+  }
+}
+
+// Each node deleteUserNode names goes in turn, and each one left is told
+// of: not one an earlier node took along (a transform's shape, a fracture
+// body's cluster), and a transform that holds a locked node deeper down by
+// that node's name. Undo gives the scene back, redo takes it again.
+TEST_F(CommandUndo, DeleteUserNodeTellsOfEachNodeItLeavesAndNotOfOnesTakenAlong) {
+  const std::vector<std::string> boxA{"boxA", "boxAShape", "boxAZovBody"};
+  const std::vector<std::string> fracture{"ZovFractureBody", "zovCluster0"};
+  const struct {
+    const char* line;
+    /// What goes besides the fracture body's joint nodes, which go with it.
+    std::vector<std::string> gone;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"deleteUserNode boxA boxAShape", boxA, {}},
+      {"deleteUserNode boxAShape boxA", boxA, {}},
+      {"deleteUserNode ZovFractureBody zovCluster0", fracture, {}},
+      {"deleteUserNode zovCluster0 ZovFractureBody", fracture, {}},
+      {"deleteUserNode pile boxA",
+       boxA,
+       {"deleteUserNode: pile has the locked node boxBZovBody below it, it is left as it is"}},
+  };
+  // The nodes in the scene's order, each with its lock.
+  const auto scene = [] {
+    std::vector<std::string> nodes = nodesOfType("dependNode");
+    for (std::string& name : nodes)
+      if (MFnDependencyNode(node(name)).isLocked()) name += " locked";
+    return nodes;
+  };
+  const std::vector<Step> steps = session();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    SetUp();
+    for (size_t i = 0; i < 7; ++i) user(steps[i].line);
+    user("polyCube -n boxA; setAttr boxA.translate 4 1 0; polyCube -n boxB; setAttr boxB.translate 6 1 0");
+    user("select boxA boxB; new_ZOVBody -st 2; group -n pile boxA boxB; lockNode boxBZovBody");
+    const std::vector<std::string> before = scene();
+    std::vector<std::string> gone = c.gone;
+    if (c.gone == fracture)
+      for (const std::string& joint : nodesOfType("zovStressNode")) gone.push_back(joint);
+    std::vector<std::string> after;
+    for (const std::string& name : nodesOfType("dependNode"))
+      if (std::find(gone.begin(), gone.end(), name) == gone.end()) after.push_back(name);
+    clearLogs();
+    EXPECT_TRUE(runs(c.line));
+    std::vector<std::string> printed;
+    for (const Message& message : messages())
+      if (message.kind != MessageKind::Result) printed.push_back(message.text);
+    EXPECT_EQ(printed, c.warnings);
+    EXPECT_EQ(nodesOfType("dependNode"), after);
+    EXPECT_EQ(disagreements(), std::vector<std::string>());
+    ASSERT_TRUE(runs("undo"));
+    EXPECT_EQ(scene(), before);
+    EXPECT_EQ(disagreements({true}), std::vector<std::string>());
+    ASSERT_TRUE(runs("redo"));
+    EXPECT_EQ(nodesOfType("dependNode"), after);
+    EXPECT_EQ(disagreements(), std::vector<std::string>());
   }
 }
 
