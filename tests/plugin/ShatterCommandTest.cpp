@@ -620,24 +620,49 @@ TEST_F(ShatterCommand, FewerShardsThanAskedAreToldInOneWarningWithBothCounts) {
         << line;
   }
 
-  // A re-cut asks for the recorded seeds' shards: a smaller target holds
-  // only some of the seeds of a 2 x 2 x 2 cube's record.
+  // A re-cut asks for the recorded first level's shards: a smaller target
+  // holds only some of the seeds of a 2 x 2 x 2 cube's record. A further
+  // level re-cuts those shards; what the first level made is what a twin of
+  // the target holds when re-cut before the level was added.
   struct Recut {
     std::string flags;
     double size;
+    /// The further level's preview, none when empty.
+    std::string level;
   };
-  for (const Recut& r : {Recut{"", 1.0}, Recut{"-st 4 ", 1.0}, Recut{"", 2.0}, Recut{"-st 4 ", 2.0}}) {
-    const std::string line = r.flags + (r.size < 2.0 ? "into a smaller cube" : "into a like cube");
+  const std::string middle = "-ns 6 -sed 5 -xmn -0.4 -ymn -0.4 -zmn -0.4 -xmx 0.4 -ymx 0.4 -zmx 0.4";
+  for (const Recut& r : {Recut{"", 1.0, ""}, Recut{"-st 4 ", 1.0, ""}, Recut{"", 2.0, ""}, Recut{"-st 4 ", 2.0, ""},
+                         Recut{"-st 4 ", 1.0, middle}}) {
+    const std::string line =
+        r.flags + (r.size < 2.0 ? "into a smaller cube" : "into a like cube") + (r.level.empty() ? "" : ", two levels");
     zovhost::testing::resetScene();
     meshtest::makeCube("src", 2.0);
     meshtest::makeCube("pebble", r.size);
+    meshtest::makeCube("twin", r.size);
+    run("setAttr twin.translateX 5");
     ASSERT_TRUE(runs("zovShatter " + r.flags + "-ns 20 -sed 3 src")) << line;
     zovhost::testing::flushIdleQueue();
     ASSERT_EQ(shardVolumes("srcShatterGroup").size(), 20u) << line;
-    clearLogs();
-    ASSERT_TRUE(runs("zovAdqShatter -reo zovVoronoiNode1 pebble")) << line;
+    ASSERT_TRUE(runs("zovAdqShatter -reo zovVoronoiNode1 twin")) << line;
     zovhost::testing::flushIdleQueue();
-    const size_t made = shardVolumes("pebbleShatterGroup").size();
+    const size_t made = shardVolumes("twinShatterGroup").size();
+    if (!r.level.empty()) {
+      run("createNode ShatterLocator -n srcPreview -p src");
+      ASSERT_TRUE(runs("zovShatterPreview -dp " + r.level + " srcShape")) << line;
+      ASSERT_TRUE(runs("zovShatter src")) << line;
+      zovhost::testing::flushIdleQueue();
+    }
+    voronoiNode* record = recordOf(pathOf("srcShape"));
+    ASSERT_EQ(voronoiNode::numVoroGroups(record), r.level.empty() ? 1u : 2u) << line;
+    const std::string recordName = MFnDependencyNode(record->thisMObject()).name().asChar();
+    clearLogs();
+    ASSERT_TRUE(runs("zovAdqShatter -reo " + recordName + " pebble")) << line;
+    zovhost::testing::flushIdleQueue();
+    const size_t pieces = shardVolumes("pebbleShatterGroup").size();
+    if (r.level.empty())
+      EXPECT_EQ(pieces, made) << line;
+    else
+      EXPECT_GT(pieces, made) << line;
     std::vector<std::string> told;
     if (made < 20)
       told.push_back("zovAdqShatter: 20 shards asked of pebbleShape, " + std::to_string(made) +
