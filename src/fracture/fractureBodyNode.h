@@ -234,14 +234,16 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// are unlocked and free, the solver's cache ends.
   void release() override;
   /// release, the clusters left as they are (their pieces unlocked and
-  /// free too).
-  void letBodyGo();
+  /// free too). With `keepDeleted`, the deleted joint nodes stay this node's
+  /// (SceneStress::forgetOwner).
+  void letBodyGo(bool keepDeleted = false);
   /// Whether the node is deleted (its deletion may yet be undone): its joint
   /// nodes and clusters went with it.
   bool isDeleted() const { return jointRemoval != nullptr; }
   /// Hands the cluster nodes' pieces and joint nodes back to this node and
-  /// deletes the cluster nodes.
-  void dropClusterNode();
+  /// deletes the cluster nodes, through `removal` when given (to be undone
+  /// later), else through the node's own modifier.
+  void dropClusterNode(MDGModifier* removal = nullptr);
   /// Lists a joint node for breaking by frame (once per joint).
   void addBreakByFrameJoint(SceneStress* node);
   /// Takes a listed joint node off the list.
@@ -265,9 +267,9 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// a fracture body left without pieces is released. The flag is not read.
   void removePiece(rigidBodyNode* piece, bool flag) override;
   /// removePiece for a piece whose node is being deleted: the joint nodes'
-  /// deletion and the unlinking are kept, with the node's lock, so that
-  /// takeBackPiece gives them back when the deletion is undone and the
-  /// piece's body is made again.
+  /// deletion, the unlinking and the release of the fracture body are kept,
+  /// with the locks of the pieces that go, so that takeBackPiece gives them
+  /// back when the deletion is undone and the piece's body is made again.
   void removeDeletedPiece(rigidBodyNode& piece) override;
   /// The joint node on connection i of `stresses` goes with its joint.
   void removeStressNodeAt(unsigned int i);
@@ -375,9 +377,11 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// The piece is unlocked and no longer linked to this node or its cluster;
   /// the link is broken through `removal` when given.
   void unlinkPiece(rigidBodyNode& piece, MDGModifier* removal = nullptr);
-  /// removePiece, the joint nodes deleted and the links broken through
-  /// `removal` when given.
-  void takeOutPiece(rigidBodyNode* piece, MDGModifier* removal);
+  struct LeftPiece;
+  /// removePiece; with `record`, the joint nodes are deleted, the links
+  /// broken and the fracture body released through its removal, and each
+  /// piece that goes is kept with its lock.
+  void takeOutPiece(rigidBodyNode* piece, LeftPiece* record);
   /// The node's links (pieces, joint nodes, clusters, and the clusters'
   /// pieces and joint nodes), by plug name, sorted.
   std::vector<std::string> linkNames() const;
@@ -392,8 +396,10 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   void buildAgain();
   /// release, for a node whose last piece went: the node shows that it has
   /// no engine fracture body (`index` -1, `enabled` off) and the user is
-  /// told.
-  void releaseWithoutPieces();
+  /// told. With `record` (a deleted piece's), the release is kept to be
+  /// undone: the clusters go through its removal, the pieces that left stay
+  /// to be taken back, and `index` and `enabled` are kept.
+  void releaseWithoutPieces(LeftPiece* record = nullptr);
   /// The joint nodes whose strengths the threshold, cluster and mass rules
   /// set: those on `stresses`, none while no joint node is counted.
   std::vector<SceneStress*> strengthNodes() const;
@@ -428,10 +434,13 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
     std::unique_ptr<MDGModifier> removal;
     /// linkNames just after it left.
     std::vector<std::string> links;
-    /// A deleted piece's node lock when it went, given back with it; none
-    /// for a piece that left for its shape, which comes back locked as
-    /// pieces are.
-    std::optional<bool> locked;
+    /// The locks of a deleted piece and of the pieces that left with it, as
+    /// they were, given back with them; none for a piece that left for its
+    /// shape, which comes back locked as pieces are.
+    std::vector<std::pair<MObject, bool>> locks;
+    /// `index` and `enabled` when the piece's going released the fracture
+    /// body, which comes back with it.
+    std::optional<std::pair<int, bool>> released;
   };
   std::vector<LeftPiece> leftPieces;
 };

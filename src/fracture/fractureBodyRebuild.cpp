@@ -154,8 +154,8 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     progress.advanceTo(static_cast<int>((i + 1) * kFullProgress / links.length()));
   }
   // The clusters' joints are numbered on after the node's own.
+  unsigned int next = links.length();
   if (theWorld != nullptr && numClusters() > 0) {
-    unsigned int next = links.length();
     for (clusterFractureNode* cluster : clusterNodes()) next = cluster->updateFromScene(next);
     updateClusters();
   }
@@ -167,6 +167,17 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
   } else {
     for (DynamicStress* joint : byConnection)
       if (joint != nullptr) body->attachJoint(joint);
+  }
+  // A deleted joint node's joint stays with the fracture body until the
+  // deletion is undone, as it stayed when the node went.
+  const std::vector<SceneStress*> deleted = SceneStress::deletedOf(this);
+  for (SceneStress* node : deleted) {
+    DynamicStress* joint = rebuildJoint(*node, next++);
+    if (joint == nullptr) continue;
+    if (PrivateWorld* world = privateWorld())
+      world->attachJointToBody(joint, body);
+    else
+      body->attachJoint(joint);
   }
 
   findAnimatedParent();
@@ -199,6 +210,10 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     pullPlug(self, ca_enabled);
   }
   restorePieces(time);
+  // The start brings every joint back on; the linked joint nodes switched
+  // theirs as they say, a deleted one's is switched here.
+  for (SceneStress* node : deleted)
+    if (node->getJoint() != nullptr) node->setBool("enabled", node->getBool("enabled"));
 }
 
 void FractureBodyNode::buildAgain() {
@@ -217,13 +232,15 @@ void FractureBodyNode::onNodeAdded(MObject& added) {
   // to their start.
   node->jointRemoval->undoIt();
   node->jointRemoval.reset();
-  node->buildAgain();
+  // A node released for want of pieces comes back as it went, keeping the
+  // pieces that left to be taken back.
+  if (!node->linkedPieceNodes().empty()) node->buildAgain();
 }
 
 // ---- A piece's body made again ------------------------------------------------------
 
 void FractureBodyNode::dropEngineBody() {
-  SceneStress::forgetOwner(this);
+  SceneStress::forgetOwner(this, true);
   stressNodes.clear();
   rigidBodyNode::forgetFractureOwner(this);
   if (fractureBody) {
@@ -264,7 +281,7 @@ bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<boo
     // with it, and the user is told what became of it. What goes is kept,
     // so that the piece can come back as it was when a body can be made of
     // it again (takeBackPiece).
-    LeftPiece record{gone->thisMObject(), std::make_unique<MDGModifier>(), {}, std::nullopt};
+    LeftPiece record{gone->thisMObject(), std::make_unique<MDGModifier>(), {}, {}, std::nullopt};
     const MString name = MFnDependencyNode(gone->thisMObject()).name();
     for (bool found = true; found;) {
       found = false;
@@ -302,8 +319,18 @@ bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<b
   // Only as it left it: a fracture body changed since (pieces, joint nodes
   // or clusters gone or come) may no longer hold what the piece would bring
   // back.
-  if (!fractureBody || linkNames() != record.links || piece.fractureBodyNode() != nullptr) return false;
+  if ((!fractureBody && !record.released) || linkNames() != record.links || piece.fractureBodyNode() != nullptr)
+    return false;
+  // The build locks every piece: each keeps its lock as it was, and the
+  // pieces that come back get theirs.
+  std::vector<std::pair<MObject, bool>> locks = record.locks;
+  for (rigidBodyNode* other : linkedPieceNodes())
+    locks.emplace_back(other->thisMObject(), MFnDependencyNode(other->thisMObject()).isLocked());
   record.removal->undoIt();
+  if (record.released) {
+    MPlug(thisMObject(), index).setValue(record.released->first);
+    MPlug(thisMObject(), enabled).setValue(record.released->second);
+  }
   // Built again over fewer pieces, the fracture body shared its mass out
   // among the rest: each piece takes its node's mass again, as an opened
   // scene's does, before the fracture body shares it out anew.
@@ -315,9 +342,7 @@ bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<b
     otherBody->saveDynamics(kSaveMass);
   }
   made = remakePiece(piece, make);
-  // The build locked it as every piece: a deleted piece is given back as it
-  // was, unlocked when the user had unlocked it to delete it.
-  if (record.locked) MFnDependencyNode(piece.thisMObject()).setLocked(*record.locked);
+  for (const auto& [node, locked] : locks) MFnDependencyNode(node).setLocked(locked);
   return true;
 }
 

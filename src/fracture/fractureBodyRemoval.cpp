@@ -56,9 +56,9 @@ void FractureBodyNode::release() {
   letBodyGo();
 }
 
-void FractureBodyNode::letBodyGo() {
+void FractureBodyNode::letBodyGo(bool keepDeleted) {
   // The joints are about to go: no joint node may keep reaching them.
-  SceneStress::forgetOwner(this);
+  SceneStress::forgetOwner(this, keepDeleted);
   stressNodes.clear();
   for (rigidBodyNode* piece : linkedPieceNodes()) {
     MFnDependencyNode(piece->thisMObject()).setLocked(false);
@@ -76,8 +76,8 @@ void FractureBodyNode::letBodyGo() {
   deactivateSolverCache();
 }
 
-void FractureBodyNode::dropClusterNode() {
-  MDGModifier& dg = dgModifier();
+void FractureBodyNode::dropClusterNode(MDGModifier* removal) {
+  MDGModifier& dg = removal != nullptr ? *removal : dgModifier();
   const MObject self = thisMObject();
   for (clusterFractureNode* cluster : clusterNodes()) {
     const MObject node = cluster->thisMObject();
@@ -215,18 +215,18 @@ std::vector<DynamicStress*> familyJointsTouching(const FractureBody& body, const
 void FractureBodyNode::removePiece(rigidBodyNode* piece, bool) { takeOutPiece(piece, nullptr); }
 
 void FractureBodyNode::removeDeletedPiece(rigidBodyNode& piece) {
-  LeftPiece record{
-      piece.thisMObject(), std::make_unique<MDGModifier>(), {}, MFnDependencyNode(piece.thisMObject()).isLocked()};
-  takeOutPiece(&piece, record.removal.get());
-  // A fracture body let go with its last piece has nothing to take back.
-  if (!fractureBody) return;
+  LeftPiece record{piece.thisMObject(), std::make_unique<MDGModifier>(), {}, {}, std::nullopt};
+  takeOutPiece(&piece, &record);
+  // A fracture body that had none has nothing to take back.
+  if (!fractureBody && !record.released) return;
   record.links = linkNames();
   piece.setFormerOwner(this);
   leftPieces.push_back(std::move(record));
 }
 
-void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, MDGModifier* removal) {
+void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, LeftPiece* record) {
   if (piece == nullptr) return;
+  MDGModifier* removal = record != nullptr ? record->removal.get() : nullptr;
   auto* pieceBody = static_cast<PrivateHardBody*>(piece->engineBody(false));
   FractureBody* body = getFractureBody();
   // The joints the fracture body hands back with the piece: each goes with
@@ -250,8 +250,14 @@ void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, MDGModifier* removal) 
   }
   for (DynamicStress* joint : handedBack) {
     const bool held = body != nullptr && familyHolds(*body, joint);
-    if (!held && std::find(freed.begin(), freed.end(), joint) == freed.end()) delete joint;
+    if (held || std::find(freed.begin(), freed.end(), joint) != freed.end()) continue;
+    // The joint of a deleted joint node, which is built again when the
+    // piece comes back.
+    SceneStress::forgetJoint(joint);
+    delete joint;
   }
+  if (record != nullptr)
+    record->locks.emplace_back(piece->thisMObject(), MFnDependencyNode(piece->thisMObject()).isLocked());
   unlinkPiece(*piece, removal);
   if (body == nullptr) return;
 
@@ -264,13 +270,13 @@ void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, MDGModifier* removal) 
       if (other != nullptr) break;
     }
     if (other == nullptr) break;
-    takeOutPiece(other, removal);
+    takeOutPiece(other, record);
     other->activateBody();
     // Its removal may have let the fracture body go.
     body = getFractureBody();
     if (body == nullptr) return;
   }
-  if (linkedPieceNodes().empty()) releaseWithoutPieces();
+  if (linkedPieceNodes().empty()) releaseWithoutPieces(record);
 }
 
 void FractureBodyNode::unlinkPiece(rigidBodyNode& piece, MDGModifier* removal) {
@@ -309,10 +315,19 @@ std::vector<std::pair<SceneStress*, MPlug>> FractureBodyNode::linkedStressNodes(
   return nodes;
 }
 
-void FractureBodyNode::releaseWithoutPieces() {
+void FractureBodyNode::releaseWithoutPieces(LeftPiece* record) {
   const bool hadBody = static_cast<bool>(fractureBody);
-  release();
   const MObject self = thisMObject();
+  if (record != nullptr) {
+    // Kept to be undone with the deletion of the last piece: the pieces
+    // that left before stay to be taken back, the deleted joint nodes stay
+    // this node's.
+    record->released = std::make_pair(MPlug(self, index).asInt(), MPlug(self, enabled).asBool());
+    dropClusterNode(record->removal.get());
+    letBodyGo(true);
+  } else {
+    release();
+  }
   MPlug(self, index).setValue(-1);
   MPlug(self, enabled).setValue(false);
   if (hadBody) MGlobal::displayWarning("fracture body " + nodeName() + " has no pieces left and was released");

@@ -46,13 +46,25 @@ SceneStress::~SceneStress() {
   joint = nullptr;
 }
 
-void SceneStress::forgetOwner(const FractureBodyNode* gone) {
+void SceneStress::forgetOwner(const FractureBodyNode* gone, bool keepDeleted) {
   for (SceneStress* node : liveNodes()) {
     if (node->owner != gone) continue;
-    node->owner = nullptr;
+    if (!keepDeleted || MPlug(node->thisMObject(), fracture).isDestination()) node->owner = nullptr;
     node->joint = nullptr;
     node->breakByFrameActive = false;
   }
+}
+
+void SceneStress::forgetJoint(const DynamicStress* gone) {
+  for (SceneStress* node : liveNodes())
+    if (node->joint == gone) node->joint = nullptr;
+}
+
+std::vector<SceneStress*> SceneStress::deletedOf(const FractureBodyNode* owner) {
+  std::vector<SceneStress*> deleted;
+  for (SceneStress* node : liveNodes())
+    if (node->owner == owner && !MPlug(node->thisMObject(), fracture).isDestination()) deleted.push_back(node);
+  return deleted;
 }
 
 void SceneStress::setJointIndex(std::uint32_t index, bool keep) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,8 +21,8 @@ namespace {
 
 class FractureUndo : public ShatteredCubeTest {
  protected:
-  static FractureBodyNode& fractureNode() {
-    return *static_cast<FractureBodyNode*>(MFnDependencyNode(node("ZovFractureBody")).userNode());
+  static FractureBodyNode& fractureNode(const std::string& name = "ZovFractureBody") {
+    return *static_cast<FractureBodyNode*>(MFnDependencyNode(node(name)).userNode());
   }
   /// How many steps the undo queue holds: undone one by one to its start,
   /// then redone.
@@ -52,8 +53,8 @@ class FractureUndo : public ShatteredCubeTest {
     return lines;
   }
   /// The joints of the engine fracture body, whole, broken or split.
-  static unsigned int engineJoints() {
-    const FractureBody* body = fractureNode().getFractureBody();
+  static unsigned int engineJoints(const std::string& name = "ZovFractureBody") {
+    const FractureBody* body = fractureNode(name).getFractureBody();
     if (body == nullptr) return 0;
     return body->getActiveJoints().getCount() + body->getInactiveJoints().getCount() +
            body->getSplitJoints().getCount();
@@ -465,6 +466,96 @@ TEST_F(FractureUndo, APieceTheUserUnlockedGoesWithItsDeletionAndItsUndoGivesItBa
     ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(scene.path));
     expectAsBefore("after a save and an open", true);
     playWalking(20);
+  }
+}
+
+// Deletions of pieces the user unlocked, with a joint node or the cluster
+// before or after, undone line by line, redone and undone again: each step
+// gives back exactly the scene as it stood before the line it takes back.
+TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRedoTakesThemAgain) {
+  const auto bodies = [](std::initializer_list<int> pieces) {
+    std::string names;
+    for (int i : pieces) names += " " + shardBody(i);
+    return names;
+  };
+  const auto unlock = [&bodies](std::initializer_list<int> pieces) { return "lockNode -l off" + bodies(pieces); };
+  const std::string all = bodies({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  const std::string joint65 = " str_cube_shardZovBody6_cube_shardZovBody5";
+  const std::string rock =
+      "polyCube -w 2 -h 2 -d 2 -n rock; setAttr rock.translate 5 3 0; zovShatter -ns 4 -sed 3 rock; "
+      "select `ls \"rock_shard*\"`; new_ZOVBody -shapeType 2; select `ls \"rock_shardZovBody*\"`; "
+      "zovFractureBody -dTh 0.05; lockNode -l off rock_shardZovBody2 rock_shardZovBody3; ";
+  struct Case {
+    const char* what;
+    std::string setup;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"two pieces in one line", unlock({5, 6}), {"delete" + bodies({5, 6})}},
+      {"two pieces in two lines", unlock({5, 6}), {"delete" + bodies({5}), "delete" + bodies({6})}},
+      {"pieces of two fracture bodies",
+       rock + unlock({5, 6}),
+       {"delete" + bodies({5}) + " rock_shardZovBody2" + bodies({6}) + " rock_shardZovBody3"}},
+      {"a joint node of the piece, then the piece", unlock({5}), {"delete" + joint65, "delete" + bodies({5})}},
+      {"a joint node switched off, then its piece",
+       unlock({5}) + "; setAttr" + joint65 + ".enabled 0; getAttr" + joint65 + ".ca_enabled",
+       {"delete" + joint65, "delete" + bodies({5})}},
+      {"a joint node and its piece in one line", unlock({5}), {"delete" + joint65 + bodies({5})}},
+      {"the piece, then a joint node",
+       unlock({5}),
+       {"delete" + bodies({5}), "delete str_cube_shardZovBody7_cube_shardZovBody6"}},
+      {"the cluster, then two of its pieces", unlock({2, 3}), {"delete zovCluster0", "delete" + bodies({2, 3})}},
+      {"pieces, then their cluster", unlock({2, 5}), {"deleteUserNode" + bodies({2, 5}), "delete zovCluster0"}},
+      {"every piece in one line", "lockNode -l off" + all, {"delete" + all}},
+      {"every piece, then the fracture body", "lockNode -l off" + all, {"delete" + all, "delete ZovFractureBody"}},
+      {"a joint node, then every piece in two lines",
+       "lockNode -l off" + all,
+       {"delete" + joint65, "delete" + bodies({1, 2, 3, 4, 5, 6}), "delete" + bodies({7, 8, 9, 10, 11, 12})}},
+  };
+  // What the user can see and the engine holds: nodes, links, locks, joint
+  // values, each fracture body's engine joints and how many are on, and the
+  // walk of the nodes against the world.
+  const auto state = [] {
+    std::string text;
+    for (const std::string& line : sortedHandOver()) text += line + "\n";
+    for (const std::string& name : nodesOfType("ClusterZovNode")) text += name + "\n";
+    for (const std::string& name : nodesOfType("zovFbodyNode")) {
+      const FractureBody* body = fractureNode(name).getFractureBody();
+      text += name + " " + std::to_string(getDouble(name + ".index")) + " " +
+              std::to_string(getDouble(name + ".enabled")) +
+              (body == nullptr ? " released\n"
+                               : " joints " + std::to_string(body->getActiveJoints().getCount()) + " on of " +
+                                     std::to_string(engineJoints(name)) + "\n");
+    }
+    return text + disagreements({true});
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NO_FATAL_FAILURE(freshScene());
+    ASSERT_TRUE(runs(c.setup));
+    std::vector<std::string> states{state()};
+    for (const std::string& line : c.lines) {
+      ASSERT_TRUE(runs(line)) << line;
+      // Each node the line names is gone, with every joint node naming it.
+      std::istringstream words(line.substr(line.find(' ')));
+      for (std::string name; words >> name;) {
+        EXPECT_TRUE(zovtest::nodeNamed(name).isNull()) << name;
+        EXPECT_EQ(jointNodesNaming(name), 0u) << name;
+      }
+      states.push_back(state());
+    }
+    const size_t n = c.lines.size();
+    for (const char* step : {"undo", "redo", "undo"}) {
+      const bool back = std::string(step) == "undo";
+      for (size_t k = 0; k < n; ++k) {
+        ASSERT_TRUE(runs(step));
+        EXPECT_EQ(state(), states[back ? n - 1 - k : k + 1]) << step << " " << k + 1;
+      }
+    }
+    // Played and rewound, the scene is as it was.
+    playWalking(20);
+    run("currentTime " + std::to_string(kFirstFrame));
+    EXPECT_EQ(disagreements({true}), "");
   }
 }
 
