@@ -559,6 +559,39 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
   }
 }
 
+// Four cubes in a row above the ground, each joined to the next: deleting
+// the second takes the first's only joint and frees it; the undo gives it
+// back to the fracture body with its joint, and it falls and lands with it.
+TEST_F(FractureUndo, ANeighbourFreedByAPiecesDeletionIsAPieceAgainAfterTheUndoAndLandsWithTheRest) {
+  ASSERT_NO_FATAL_FAILURE(freshHost());
+  ASSERT_TRUE(runs(sceneSteps()[0]));
+  ASSERT_TRUE(runs(sceneSteps()[4]));
+  for (int i = 1; i <= 4; ++i)
+    run("polyCube -n row" + std::to_string(i) + "; setAttr row" + std::to_string(i) + ".translate " +
+        std::to_string(i - 2.5) + " 2 0");
+  ASSERT_TRUE(
+      runs("select row1 row2 row3 row4; new_ZOVBody -shapeType 2; "
+           "select rowZovBody1 rowZovBody2 rowZovBody3 rowZovBody4; zovFractureBody -dTh 0.05"));
+  run("currentTime 1");
+  ASSERT_EQ(jointNodesNaming("rowZovBody1"), 1u);
+  ASSERT_EQ(engineJoints(), 3u);
+  run("lockNode -l off rowZovBody2");
+  ASSERT_TRUE(runs("delete rowZovBody2"));
+  ASSERT_FALSE(feeds("ZovFractureBody.rigidBodies", "rowZovBody1.fracture"));
+  ASSERT_TRUE(runs("undo"));
+  EXPECT_TRUE(feeds("ZovFractureBody.rigidBodies", "rowZovBody1.fracture"));
+  EXPECT_EQ(jointNodesNaming("rowZovBody1"), 1u);
+  EXPECT_EQ(engineJoints(), 3u);
+  EXPECT_EQ(disagreements({true}), "");
+  playWalking(60);
+  // The row rests on the ground as it fell: whole, unit cubes one apart.
+  for (int i = 1; i <= 4; ++i) {
+    const std::string cube = "row" + std::to_string(i);
+    EXPECT_NEAR(getDouble(cube + ".translateY"), 0.5, 0.02) << cube;
+    EXPECT_NEAR(getDouble(cube + ".translateX") - getDouble("row1.translateX"), i - 1, 0.02) << cube;
+  }
+}
+
 TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPlaysAsTheUntouchedScene) {
   buildScene();
   const std::vector<FrameRecord> untouched = play();
