@@ -504,6 +504,11 @@ class CollisionManager {
   /// One pass of the pair processing over `pairs`, in their order.
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
+  /// After the passes of the resting mode: the pairs of the bodies that lie
+  /// on a lighter body and of the bodies they load
+  /// (pairprocessing::loadsLighterBody) pass on, in order, until a pass
+  /// changes no body's motion by more than a settled pass does.
+  void settleLoadedPairs(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t& outFlags);
   /// Appends to `picked`, in list order, the pairs on which a body of a pile
   /// is held by the resting mode's holds.
   void pickBearingPairs(const std::vector<CollisionPair*>& pairs, const Mgc::MgcVector3& gravityDirection,
@@ -618,6 +623,10 @@ class CollisionManager {
   /// as read ahead, then its BodyNumbers number).
   std::vector<double> pairBearing;
   std::vector<std::int32_t> heldUpper;
+  /// settleLoadedPairs's working arrays: the bodies that load or are loaded
+  /// (by address, to look them up) and their pairs.
+  std::vector<HardBody*> loadedBodies;
+  std::vector<CollisionPair*> loadedPairs;
   /// settleRestingBodies's working arrays: the contact points of the pairs
   /// of one or two contacts by body, and the bodies they hold at three
   /// points not on one line.

@@ -45,6 +45,14 @@ constexpr int kHitMode = 1;
 constexpr int kRestingMode = 2;
 /// Passes over the pairs per integration step before the upward pass.
 constexpr int kPairPasses = 4;
+/// Passes over the pairs of loaded bodies after those, at most (enough for
+/// a body six times as heavy as the one it overhangs to keep it from tipping
+/// from under it) ...
+constexpr int kLoadedPasses = 28;
+/// ... ending at the first that changes no body's velocity, or turn rate,
+/// by more than this (m/s, rad/s): a few thousandths of what gravity gives a
+/// body in an integration step.
+constexpr double kSettledChange = 1e-4;
 /// A contact whose normal lies within 75 degrees of the vertical (this
 /// cosine) may, with the sides of its body's other supports, wedge it.
 constexpr double kWedgeCosine = 0.25881904510252074;
@@ -277,9 +285,14 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
   if (!penetrates) return;
 
   // Only the body higher in the pile moves (both, by their masses, when
-  // they stand side by side on one level).
-  const double weightA = extractionMoves(*pair, true) ? extractionMass(A) : 0.0;
-  const double weightB = extractionMoves(*pair, false) ? extractionMass(B) : 0.0;
+  // they stand side by side on one level). But a body much heavier than the
+  // other is not moved out of it alone: the lighter one, tipping under it or
+  // beside it, would shift it for no work (a slab lifted by the rising
+  // corner of the cube it overhangs, until it came off its other supports
+  // and went with the cube). The two part by their masses.
+  const bool parted = pairprocessing::massesDiffer(*pair);
+  const double weightA = parted || extractionMoves(*pair, true) ? extractionMass(A) : 0.0;
+  const double weightB = parted || extractionMoves(*pair, false) ? extractionMass(B) : 0.0;
   if (weightA == 0.0 && weightB == 0.0) return;
   HardBody* movedA = weightA != 0.0 ? pairprocessing::extractedBody(A) : nullptr;
   HardBody* movedB = weightB != 0.0 ? pairprocessing::extractedBody(B) : nullptr;
@@ -508,6 +521,7 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
   // the pair and its bodies: each pair is prepared just before it is read,
   // in one walk over the pairs.
   dealer.runPasses(pairs, mode, helpers, outFlags, kPairPasses, &prepare);
+  settleLoadedPairs(pairs, mode, outFlags);
   // The passes stop every contact that strikes within the step, as if it
   // struck without bouncing. Those of swept pairs that struck fast bounce
   // off in passes of their own, which ask for their bounce and again for no
@@ -537,6 +551,59 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
     pair.approaches = nullptr;
     pair.bouncing = false;
   });
+}
+
+// A pass meets the pairs one by one: of a body lying on two supports, the
+// pair met first takes the whole of its weight. Where the body is much
+// heavier than one of them, that one settles slowly: with the weight taken
+// by the other support, a cube that only the load of the slab it holds up
+// keeps from tipping (its centre past the ground's edge) tips as if
+// unloaded, passes after passes, and carries the slab with it. Those pairs
+// pass on until the weight is shared.
+void CollisionManager::settleLoadedPairs(const std::vector<CollisionPair*>& pairs, const int& mode,
+                                         std::uint32_t& outFlags) {
+  std::vector<HardBody*>& bodies = loadedBodies;
+  bodies.clear();
+  for (const CollisionPair* pair : pairs) {
+    if (pair->found.count == 0) continue;
+    if (!pairprocessing::loadsLighterBody(*pair, pair->normals[pair->foundSlot(0)], gravityDirection)) continue;
+    bodies.push_back(pairprocessing::extractedBody(pair->firstBody));
+    bodies.push_back(pairprocessing::extractedBody(pair->secondBody));
+  }
+  if (bodies.empty()) return;
+  // Looked up by address: the order of the passes is the pairs'.
+  std::sort(bodies.begin(), bodies.end(), std::less<HardBody*>());
+  bodies.erase(std::unique(bodies.begin(), bodies.end()), bodies.end());
+  const auto loaded = [&](HardBody* body) {
+    return std::binary_search(bodies.begin(), bodies.end(), pairprocessing::extractedBody(body),
+                              std::less<HardBody*>());
+  };
+  std::vector<CollisionPair*>& run = loadedPairs;
+  run.clear();
+  for (CollisionPair* pair : pairs) {
+    if (pair->found.count != 0 && (loaded(pair->firstBody) || loaded(pair->secondBody))) run.push_back(pair);
+  }
+  for (int pass = 0; pass < kLoadedPasses; ++pass) {
+    double change = 0.0;
+    for (CollisionPair* pair : run) {
+      HardBody* moved[2] = {pairprocessing::extractedBody(pair->firstBody),
+                            pairprocessing::extractedBody(pair->secondBody)};
+      MgcVector3 before[4];
+      for (int k = 0; k < 2; ++k) {
+        before[2 * k] = moved[k]->getDyn().linearVelocity;
+        before[2 * k + 1] = moved[k]->getDyn().angularVelocity;
+      }
+      pair->restoreFoundContacts();
+      outFlags |= processPair(pair, mode, 0);
+      for (int k = 0; k < 2; ++k) {
+        change = std::max({change, (moved[k]->getDyn().linearVelocity - before[2 * k]).Length(),
+                           (moved[k]->getDyn().angularVelocity - before[2 * k + 1]).Length()});
+      }
+    }
+    if (!(change > kSettledChange)) break;
+  }
+  clearScratch(bodies);
+  clearScratch(run);
 }
 
 // A body is held on its supports (the slow bodies lower in the pile it

@@ -4,6 +4,7 @@
 
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "engine/bodies/HardBody.h"
@@ -18,6 +19,10 @@ inline constexpr double kSupportCosine = 0.7071067811865476;
 /// this (m/s) rests on it or against it rather than striking it: about what
 /// gravity gives a body in an integration step (9.81 / 300).
 inline constexpr double kRestingContactSpeed = 0.03;
+/// A body this many times as heavy as another is much heavier: lying on
+/// it, it loads it, and the passes meet that load slowly; extraction parts
+/// the two by their masses rather than moving the heavier one alone.
+inline constexpr double kLoadingMassRatio = 1.5;
 /// Rest thresholds of the resting pass (squared speeds).
 inline constexpr float kRestThreshold = 1.0f;
 inline constexpr float kSupportRestThreshold = 10.0f;
@@ -37,6 +42,30 @@ inline HardBody* restingBody(const CollisionPair& pair, const Mgc::MgcVector3& g
   if (first != second) return first > second ? pair.firstBody : pair.secondBody;
   const Mgc::MgcVector3& normal = pair.normals[pair.found.count != 0 ? pair.foundSlot(0) : 0];
   return -normal.Dot(gravityDirection) > 0.0 ? pair.firstBody : pair.secondBody;
+}
+
+/// Whether one of the pair's bodies, both awake, is kLoadingMassRatio times
+/// as heavy as the other; a piece weighs as its fracture body.
+inline bool massesDiffer(const CollisionPair& pair) {
+  const HardBody* first = extractedBody(pair.firstBody);
+  const HardBody* second = extractedBody(pair.secondBody);
+  if (first->isStatic() || second->isStatic() || !first->isActive() || !second->isActive()) return false;
+  return first->getMass() > kLoadingMassRatio * second->getMass() ||
+         second->getMass() > kLoadingMassRatio * first->getMass();
+}
+
+/// Whether, of a pair whose `normal` (from the second body towards the
+/// first) lies within kSupportCosine of the vertical, the body on top is
+/// kLoadingMassRatio times as heavy as the one under it, both dynamic; a
+/// piece weighs as its fracture body.
+inline bool loadsLighterBody(const CollisionPair& pair, const Mgc::MgcVector3& normal,
+                             const Mgc::MgcVector3& gravityDirection) {
+  const double firstAbove = -normal.Dot(gravityDirection);
+  if (!(std::fabs(firstAbove) > kSupportCosine)) return false;
+  const HardBody* upper = extractedBody(firstAbove > 0.0 ? pair.firstBody : pair.secondBody);
+  const HardBody* lower = extractedBody(firstAbove > 0.0 ? pair.secondBody : pair.firstBody);
+  if (upper->isStatic() || lower->isStatic()) return false;
+  return upper->getMass() > kLoadingMassRatio * lower->getMass();
 }
 
 }  // namespace pairprocessing

@@ -264,6 +264,23 @@ struct HeldContacts {
   std::uint32_t count = 0;
 };
 
+/// The velocity of the support of `body` in `pair` at the found contact k,
+/// which lies at `point` on the body.
+MgcVector3 supportVelocityAt(const HardBody& body, const CollisionPair& pair, std::uint32_t k,
+                             const MgcVector3& point) {
+  const bool first = pair.firstBody == &body;
+  const HardBody* support = first ? pair.secondBody : pair.firstBody;
+  return first && support->isStatic() ? pair.staticVelocity(pair.foundSlot(k))
+                                      : contactkinematics::velocityAt(support->getDyn(), point);
+}
+
+/// Where a found contact k of `pair` lies on `body`.
+MgcVector3 foundPointOn(const HardBody& body, const CollisionPair& pair, std::uint32_t k) {
+  const RBDynamics& state = body.getDyn();
+  const std::uint32_t slot = pair.foundSlot(k);
+  return state.orientation * (pair.firstBody == &body ? pair.points[slot] : pair.secondPoints[slot]) + state.position;
+}
+
 /// Gathers the contacts of `supports` (pairs of `body`) into `held`; false
 /// when they do not fit in one system.
 template <typename Pairs>
@@ -272,19 +289,15 @@ bool gatherHeldContacts(const HardBody& body, const Pairs& supports, double clos
   std::uint32_t n = 0;
   for (const CollisionPair* pair : supports) {
     const bool first = pair->firstBody == &body;
-    const HardBody* support = first ? pair->secondBody : pair->firstBody;
     const CollisionPair::FoundContacts& found = pair->found;
     if (n + found.count > kMaxPairContacts) return false;
     for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
       const std::uint32_t slot = pair->foundSlot(k);
-      const MgcVector3 point =
-          state.orientation * (first ? pair->points[slot] : pair->secondPoints[slot]) + state.position;
+      const MgcVector3 point = foundPointOn(body, *pair, k);
       held.points[n] = point;
       held.arms[n] = point - state.position;
       held.normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
-      const MgcVector3 supportVelocity = first && support->isStatic()
-                                             ? pair->staticVelocity(slot)
-                                             : contactkinematics::velocityAt(support->getDyn(), point);
+      const MgcVector3 supportVelocity = supportVelocityAt(body, *pair, k, point);
       held.supportVelocities[n] = supportVelocity;
       held.relative[n] = contactkinematics::velocityAt(state, point) - supportVelocity;
       // A contact standing apart holds only what would close its gap, as in
@@ -613,11 +626,39 @@ bool PileHolder::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
   return !tooMany.load();
 }
 
-bool PileHolder::holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving) {
+PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairRun& supports, CollisionPair** room) {
+  const auto count = static_cast<std::size_t>(supports.end() - supports.begin());
+  if (count < 2 || count > kMaxPairContacts) return supports;
+  double speeds[kMaxPairContacts];
+  double slowest = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < count; ++i) {
+    const CollisionPair& pair = *supports.begin()[i];
+    speeds[i] = 0.0;
+    for (std::uint32_t k = 0; k < pair.found.count; ++k) {
+      speeds[i] = std::max(speeds[i], supportVelocityAt(body, pair, k, foundPointOn(body, pair, k)).Length());
+    }
+    slowest = std::min(slowest, speeds[i]);
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(speeds[i] > slowest + pairprocessing::kRestingContactSpeed)) room[kept++] = supports.begin()[i];
+  }
+  return kept == count ? supports : PairRun{room, room + kept};
+}
+
+bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_t worker, bool& leftMoving) {
   leftMoving = false;
   // A piece moves with its fracture body: its pairs decide.
   SolverWorkspace* workspace = manager.workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
+  // A support that moves under the body faster than its slowest one does
+  // is not at rest: stopped on it as on the others, the body would be
+  // carried off with it (a plank on two boxes, one of them tipping over the
+  // ground's edge), its still supports pushing it after the moving one. The
+  // body is held on the supports that move as its slowest does; at the
+  // others it keeps what the passes gave it.
+  CollisionPair* room[kMaxPairContacts];
+  const PairRun supports = supportsAtRest(*body, all, room);
   const RBDynamics& state = body->getDyn();
   HeldContacts held;
   if (!gatherHeldContacts(*body, supports, manager.closingRate, held) || held.count == 0) return false;

@@ -103,6 +103,12 @@ class PileHolder {
   /// Sets `leftMoving` when, held, the body still moves on a support at one
   /// of the contacts that hold it.
   bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving);
+  /// Of the support pairs of `body`, those whose contacts move no faster
+  /// than the slowest support's by more than a resting contact does
+  /// (pairprocessing::kRestingContactSpeed), copied into `room` (room for
+  /// kMaxPairContacts pairs) when some are left out; `supports` itself when
+  /// none is, or when they are one or more than `room` holds.
+  static PairRun supportsAtRest(const HardBody& body, const PairRun& supports, CollisionPair** room);
 
   CollisionManager& manager;
   /// The working arrays, kept for their storage.

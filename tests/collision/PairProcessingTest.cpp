@@ -1,5 +1,6 @@
 // The work on pairs in contact: extraction pushes the upper body out by the
-// depth whatever its mass and parts bodies side by side by their masses, the pair's energy, first-hit switches, the
+// depth and parts bodies side by side, or of very different masses, by their
+// masses, the pair's energy, first-hit switches, the
 // impact of a point mass (restitution and Coulomb friction), the resting
 // pass and the alignment on crackers.
 
@@ -60,12 +61,15 @@ Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass
   return Moves{upper->getDyn().position.y - upperBefore, lower->getDyn().position.y - lowerBefore};
 }
 
-// The box on top moves up by the depth whatever its mass; so does one of a
-// lower level than the box it lies on (a body leaning on another and
-// standing on the ground beside it), where moving the lower box would push
-// it into its own support. A sleeping box (level 0) on a moving one holds,
-// and the moving one goes down.
-TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepth) {
+// The box on top moves up by the depth when the two weigh about the same;
+// so does one of a lower level than the box it lies on (a body leaning on
+// another and standing on the ground beside it), where moving the lower box
+// would push it into its own support. A sleeping box (level 0) on a moving
+// one holds, and the moving one goes down. A box more than half as heavy
+// again as the other, or less than two thirds as heavy, parts with it by
+// their masses (m1 d1 = m2 d2): moved alone, a heavy box would be carried
+// by a light one rising into it.
+TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepthUnlessOneIsMuchHeavier) {
   struct Case {
     double depth;
     int upperLevel;
@@ -75,9 +79,10 @@ TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepth) {
     double lowerMove;
   };
   for (const Case& c :
-       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.02, 0.0}, Case{0.02, 1, 3, 5.0f, 0.02, 0.0},
-        Case{0.02, 1, 1, 1.0f, 0.02, 0.0}, Case{0.02, 2, 1, 10.0f, 0.02, 0.0}, Case{0.05, 3, 0, 0.25f, 0.05, 0.0},
-        Case{0.02, 0, 1, 1.0f, 0.0, -0.02}, Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}}) {
+       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.02, 0.0}, Case{0.02, 1, 1, 1.0f, 0.02, 0.0},
+        Case{0.02, 2, 1, 1.4f, 0.02, 0.0}, Case{0.02, 2, 1, 0.75f, 0.02, 0.0}, Case{0.02, 0, 1, 1.0f, 0.0, -0.02},
+        Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}, Case{0.02, 1, 3, 5.0f, 0.02 / 6.0, -0.02 * 5.0 / 6.0},
+        Case{0.02, 2, 1, 10.0f, 0.02 / 11.0, -0.02 * 10.0 / 11.0}, Case{0.05, 3, 0, 0.25f, 0.04, -0.01}}) {
     const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass);
     const double left = c.upperMove - c.lowerMove > 0.0 ? kRestingOverlap : 0.0;
     EXPECT_NEAR(moves.upper, c.upperMove * (1.0 - left / c.depth), 1e-6)

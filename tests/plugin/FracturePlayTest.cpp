@@ -9,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "FractureFixture.h"
 #include "SceneWorldWalk.h"
@@ -372,24 +373,104 @@ TEST_F(FracturePlay, AHeldRowSplitBeforeItsActivationFrameStaysUntilThenAndFalls
   }
 }
 
+// A body resting on two supports, its centre over the one that stands on the
+// ground, the other a unit cube past the ground's edge (at x = edge), its
+// centre off the ground. Loaded by the body, the cube cannot tip (to turn
+// about the edge it must lift the body, at more cost than its fall gives
+// back, and slide under it against friction); with less friction, and the
+// edge far enough out, it tips and falls. Either way the body stays where
+// it rested: to tip with the cube it would have to rise over its own
+// support. The ground is as a user makes it, the bodies hull bodies set
+// down resting: each piece of the body that rests stays within 3 cm of
+// where it rested, 150 frames on.
+TEST_F(FracturePlay, ABodyStaysOnTheSupportUnderItsCentreWhenTheOtherTipsAway) {
+  struct Case {
+    const char* name;
+    double edge;
+    double friction;  // of every body, 0.7 (the default) unless given
+    std::vector<std::string> staying;
+    std::vector<std::string> falling;
+  };
+  const std::vector<std::string> ell{"p010", "p011", "p100", "p101", "p110", "p111"};
+  const Case cases[] = {{"L", 0.7, 0.7, ell, {}},
+                        {"L", 0.8, 0.7, ell, {}},
+                        {"L", 0.9, 0.7, ell, {}},
+                        {"L", 0.9, 0.3, ell, {"c0", "c1"}},
+                        {"plank", 0.8, 0.7, {"plank"}, {}},
+                        {"plank", 0.85, 0.7, {"plank"}, {}},
+                        {"plank", 0.9, 0.7, {"plank"}, {}},
+                        {"planks", 0.8, 0.7, {"plankL", "plankR"}, {}},
+                        {"planks", 0.85, 0.7, {"plankL", "plankR"}, {}},
+                        {"planks", 0.9, 0.7, {"plankL", "plankR"}, {"boxB"}}};
+  // The scenes' cubes ("name x y z width" each) and the bodies made one
+  // fracture body.
+  const std::map<std::string, std::pair<std::string, std::string>> scenes{
+      {"L",
+       {"p010 .5 1.5 .5 1 p011 .5 1.5 1.5 1 p100 1.5 .5 .5 1 p101 1.5 .5 1.5 1 p110 1.5 1.5 .5 1 p111 1.5 1.5 1.5 1 "
+        "c0 .5 .5 .5 1 c1 .5 .5 1.5 1",
+        "pZovBody010 pZovBody011 pZovBody100 pZovBody101 pZovBody110 pZovBody111"}},
+      {"plank", {"boxA 1.5 .5 .5 1 boxB .5 .5 .5 1 plank 1.25 1.5 .5 2.5", ""}},
+      {"planks",
+       {"boxA 1.5 .5 .5 1 boxB .5 .5 .5 1 plankL .625 1.5 .5 1.25 plankR 1.875 1.5 .5 1.25",
+        "plankLZovBody plankRZovBody"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.name << " with the edge at " << c.edge << ", friction " << c.friction);
+    run("polyCube -w 20 -h 1 -d 20 -n ground; setAttr ground.translate " + std::to_string(10.0 + c.edge) + " -0.5 0");
+    const auto& [cubes, fractured] = scenes.at(c.name);
+    std::istringstream specs(cubes);
+    std::string movable;
+    for (std::string name, x, y, z, width; specs >> name >> x >> y >> z >> width; movable += " " + name)
+      run("polyCube -w " + width + " -n " + name + "; setAttr " + name + ".translate " + x + " " + y + " " + z);
+    run("select" + movable + "; new_ZOVBody -shapeType 2; select ground; new_ZOVBody -shapeType 2 -active 1");
+    if (!fractured.empty()) {
+      ASSERT_TRUE(runs("select " + fractured + "; zovFractureBody -dTh 0.05"));
+      run("setAttr ZovFractureBody.friction " + std::to_string(c.friction) + "; getAttr ZovFractureBody.ca_friction");
+    }
+    // The pieces take the fracture body's friction.
+    for (const std::string& body : nodesOfType("zovRigidBody")) {
+      if (fractured.find(body) == std::string::npos)
+        run("setAttr " + body + ".friction " + std::to_string(c.friction) + "; getAttr " + body + ".ca_rigidBodyParam");
+    }
+    prepareSimulation("zovSolverNode1", 1, 150);
+    std::map<std::string, MMatrix> rested;
+    for (const std::string& name : c.staying) rested[name] = worldMatrix(name);
+    for (int f = 2; f <= 150; ++f) frame(f);
+    EXPECT_EQ(walkSceneAgainstWorld(), std::vector<std::string>());
+    for (const std::string& name : c.staying) {
+      const MMatrix now = worldMatrix(name);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[3][k], rested[name][3][k], 0.03) << name;
+    }
+    for (const std::string& name : c.falling) EXPECT_LT(worldMatrix(name)[3][1], 0.0) << name;
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
 // A block dropped on a passive ground whose edge (x = 0.8) runs under it
 // rests and sleeps; at frame 100 every joint of the pieces it cuts off, set
-// to break then on the joint nodes, breaks. Those pieces, their centres past
-// the edge, fall past it below the ground's top; a part left on the ground
-// stays where it rested. Nodes and world agree at the split, after it and
-// back at the start.
-TEST_F(FracturePlay, PartsBrokenOffASleepingBlockByFrameFallOffTheGroundsEdge) {
+// to break then on the joint nodes, breaks. A part left on the ground stays
+// where it rested; the pieces cut off, their centres past the edge, fall
+// past it below the ground's top unless the part lies on them. Nodes and
+// world agree at the split, after it and back at the start.
+TEST_F(FracturePlay, PartsBrokenOffASleepingBlockByFrameFallOffTheGroundsEdgeAndThePartOverTheGroundStays) {
   constexpr double kEdge = 0.8;
   struct Case {
     std::set<std::string> cut;       // every joint of these pieces breaks
-    std::set<std::string> standing;  // these stay on the ground
+    std::set<std::string> falling;   // these fall off the edge
+    std::set<std::string> standing;  // these stay where they rested
   };
-  // The two lower pieces past the edge: the part resting on them goes where
-  // their fall takes it. Then the whole half past the edge: the other half
-  // stands on the ground.
-  const Case cases[] = {{{bodyName(0, 0, 0), bodyName(0, 0, 1)}, {}},
-                        {{bodyName(0, 0, 0), bodyName(0, 0, 1), bodyName(0, 1, 0), bodyName(0, 1, 1)},
-                         {bodyName(1, 0, 0), bodyName(1, 0, 1), bodyName(1, 1, 0), bodyName(1, 1, 1)}}};
+  // The two lower pieces past the edge: the part left, its centre over the
+  // ground, stays, and its weight on the cut pieces' inner edges keeps them
+  // from tipping (tipping about the edge, they would lift the part by more
+  // than they come down). Then the whole half past the edge: it falls, and
+  // the other half stands on the ground.
+  const std::set<std::string> leftHalf{bodyName(0, 0, 0), bodyName(0, 0, 1), bodyName(0, 1, 0), bodyName(0, 1, 1)};
+  const std::set<std::string> rightHalf{bodyName(1, 0, 0), bodyName(1, 0, 1), bodyName(1, 1, 0), bodyName(1, 1, 1)};
+  std::set<std::string> part = rightHalf;
+  part.insert(bodyName(0, 1, 0));
+  part.insert(bodyName(0, 1, 1));
+  const Case cases[] = {{{bodyName(0, 0, 0), bodyName(0, 0, 1)}, {}, part}, {leftHalf, leftHalf, rightHalf}};
   for (const Case& c : cases) {
     block = makeBlock(2, 1.0);
     makeBoxBody("ground", 20, 1, 20, "10.8 -0.5 0", "0 0 0", 2, "zovSolverNode1");
@@ -415,7 +496,7 @@ TEST_F(FracturePlay, PartsBrokenOffASleepingBlockByFrameFallOffTheGroundsEdge) {
     for (size_t i = 0; i < block.size(); ++i) {
       const Mgc::MgcVector3& engine = bodyNode(block[i]).engineBody(false)->getDyn().position;
       for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[i][3][k], engine[k], 1e-6) << block[i];
-      if (c.cut.count(block[i]) != 0) {
+      if (c.falling.count(block[i]) != 0) {
         EXPECT_LT(now[i][3][0], kEdge) << block[i];
         EXPECT_LT(now[i][3][1], 0.0) << block[i];
       }
