@@ -94,12 +94,13 @@ class PileHolder {
   /// Orders the holds in the manager's task order by the bodies each reads
   /// and writes; false when a hold uses more than kMaxTaskBodies bodies.
   bool orderHolds(WorkerPool* pool, std::uint32_t helpers);
-  /// Stops `body` on every contact of its support pairs `supports` (the other
-  /// bodies held) in one system: the impulses that leave no contact moving,
-  /// without the contacts that could only pull. False, with nothing applied,
-  /// when the contacts do not fit in one system or those impulses leave a
-  /// friction cone (counted with the load each contact carried in the step's
-  /// passes): then the body slides, or leaves, as its pairs decide.
+  /// Stops `body` on every contact of its support pairs `supports` that are
+  /// at rest (supportsAtRest; the other bodies held) in one system: the
+  /// impulses that leave no contact moving, without the contacts that could
+  /// only pull. False, with nothing applied, when the contacts do not fit in
+  /// one system or those impulses leave a friction cone (counted with the
+  /// load each contact carried in the step's passes): then the body slides,
+  /// or leaves, as its pairs decide.
   /// Sets `leftMoving` when, held, the body still moves on a support at one
   /// of the contacts that hold it.
   bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving);
