@@ -382,6 +382,10 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// broken and the fracture body released through its removal, and each
   /// piece that goes is kept with its lock.
   void takeOutPiece(rigidBodyNode* piece, LeftPiece* record);
+  /// Every linked piece that the fracture body no longer holds goes free
+  /// (takeOutPiece, into `record` when given) and falls as a body of its
+  /// own; a fracture body left without pieces is released.
+  void freeUnheldPieces(LeftPiece* record);
   /// The node's links (pieces, joint nodes, clusters, and the clusters'
   /// pieces and joint nodes), by plug name, sorted.
   std::vector<std::string> linkNames() const;

@@ -259,24 +259,30 @@ void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, LeftPiece* record) {
   if (record != nullptr)
     record->locks.emplace_back(piece->thisMObject(), MFnDependencyNode(piece->thisMObject()).isLocked());
   unlinkPiece(*piece, removal);
-  if (body == nullptr) return;
+  if (body != nullptr) freeUnheldPieces(record);
+}
 
+void FractureBodyNode::freeUnheldPieces(LeftPiece* record) {
   // A piece that no joint holds any more is no piece: it goes back into the
   // world as an ordinary body.
-  for (rigidBodyNode* other = nullptr;; other = nullptr) {
+  for (FractureBody* body = getFractureBody(); body != nullptr; body = getFractureBody()) {
+    rigidBodyNode* other = nullptr;
     for (rigidBodyNode* candidate : linkedPieceNodes()) {
       auto* candidateBody = static_cast<PrivateHardBody*>(candidate->engineBody(false));
       if (candidateBody != nullptr && !body->holdsBody(candidateBody)) other = candidate;
       if (other != nullptr) break;
     }
-    if (other == nullptr) break;
+    if (other == nullptr) {
+      if (linkedPieceNodes().empty()) releaseWithoutPieces(record);
+      return;
+    }
+    // Its removal may let the fracture body go.
     takeOutPiece(other, record);
+    // It stopped with the compound that carried it, and would hang where it
+    // was: awake, it falls as any free body does.
+    if (HardBody* freed = other->engineBody(false)) freed->activate();
     other->activateBody();
-    // Its removal may have let the fracture body go.
-    body = getFractureBody();
-    if (body == nullptr) return;
   }
-  if (linkedPieceNodes().empty()) releaseWithoutPieces(record);
 }
 
 void FractureBodyNode::unlinkPiece(rigidBodyNode& piece, MDGModifier* removal) {

@@ -592,6 +592,74 @@ TEST_F(FractureUndo, ANeighbourFreedByAPiecesDeletionIsAPieceAgainAfterTheUndoAn
   }
 }
 
+// Glued cubes, one of which loses its last joint to a deletion at the first
+// frame: it falls as a free cube dropped beside them does, also undone and
+// redone and in the scene saved and opened again; the undo holds it again.
+TEST_F(FractureUndo, ACubeADeletionLeavesWithoutAJointFallsAsAFreeCubeDoes) {
+  struct Case {
+    const char* what;
+    /// The glued cubes' x, their height, and the free cube's x.
+    std::vector<double> xs;
+    double y, freeX;
+    /// Unlocked and deleted; it takes glued1's last joint.
+    const char* deleted;
+  };
+  const Case cases[] = {
+      {"the second of four in a row", {-1.5, -0.5, 0.5, 1.5}, 2, -3, "gluedZovBody2"},
+      {"the other of two", {-1.5, -0.5}, 2, -3, "gluedZovBody2"},
+  };
+  // Played from the first frame: glued1's height and the free cube's at
+  // each frame, the walk agreeing at the last.
+  const auto play = [] {
+    std::vector<std::pair<double, double>> heights;
+    run("currentTime " + std::to_string(kFirstFrame));
+    for (int f = kFirstFrame + 1; f <= 30; ++f) {
+      run("currentTime " + std::to_string(f));
+      heights.emplace_back(getDouble("glued1.translateY"), getDouble("free.translateY"));
+    }
+    EXPECT_EQ(disagreements(), "");
+    return heights;
+  };
+  const auto expectFalls = [&play](const char* when) {
+    SCOPED_TRACE(when);
+    for (const auto& [glued, free] : play()) EXPECT_NEAR(glued, free, 1e-9);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NO_FATAL_FAILURE(freshHost());
+    ASSERT_TRUE(runs(sceneSteps()[0]));
+    ASSERT_TRUE(runs(sceneSteps()[4]));
+    std::string cubes, bodies;
+    for (size_t i = 1; i <= c.xs.size(); ++i) {
+      const std::string cube = "glued" + std::to_string(i);
+      run("polyCube -n " + cube + "; setAttr " + cube + ".translate " + std::to_string(c.xs[i - 1]) + " " +
+          std::to_string(c.y) + " 0");
+      cubes += " " + cube;
+      bodies += " gluedZovBody" + std::to_string(i);
+    }
+    run("polyCube -n free; setAttr free.translate " + std::to_string(c.freeX) + " " + std::to_string(c.y) + " 3");
+    ASSERT_TRUE(
+        runs("select" + cubes + " free; new_ZOVBody -shapeType 2; select" + bodies + "; zovFractureBody -dTh 0.05"));
+    const std::vector<std::pair<double, double>> untouched = play();
+    run(std::string("currentTime 1; lockNode -l off ") + c.deleted);
+    ASSERT_TRUE(runs(std::string("delete ") + c.deleted));
+    expectFalls("after the delete");
+    ASSERT_TRUE(runs("undo"));
+    ASSERT_TRUE(runs("redo"));
+    expectFalls("undone and redone");
+    const zovtest::ScratchFile scene{"zov_freed_cube_", ".ma"};
+    run("file -rename \"" + scene.path + "\"; file -save");
+    // The undo holds it again, as before the delete.
+    ASSERT_TRUE(runs("undo"));
+    const std::vector<std::pair<double, double>> held = play();
+    for (size_t k = 0; k < held.size(); ++k) EXPECT_NEAR(held[k].first, untouched[k].first, 1e-9) << k;
+    zovhost::testing::resetHost();
+    ASSERT_TRUE(MGlobal::executeCommand(moduleLoadLine()));
+    run("file -open \"" + scene.path + "\"");
+    expectFalls("saved and opened again");
+  }
+}
+
 TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPlaysAsTheUntouchedScene) {
   buildScene();
   const std::vector<FrameRecord> untouched = play();
