@@ -217,6 +217,11 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
 }
 
 void FractureBodyNode::buildAgain() {
+  // A piece whose deletion was undone has no body until something asks for
+  // it: made now, before the fracture body takes its pieces, it is one of
+  // them.
+  for (rigidBodyNode* piece : linkedPieceNodes())
+    if (piece->engineBody(false) == nullptr) piece->engineBody(true);
   fractureBody.reset(createFractureBody());
   if (!fractureBody) return;
   for (const auto& linked : linkedStressNodes()) linked.first->writeAttributes();
