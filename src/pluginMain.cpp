@@ -189,8 +189,8 @@ struct CallbackRow {
 ///   4 after open, 5 after import, 6 before new scene, 7 before open,
 ///   8 to 11 node removed of zovRigidBody, zovCollisionShape, zovFbodyNode and
 ///   zovCracker, 12 before save, 13 before export, 14 before and 15 after
-///   software render, 16 host exiting, 17 node added, 18 node removed of
-///   ClusterZovNode.
+///   software render, 16 host exiting, 17 node added, 18 and 19 node removed
+///   of ClusterZovNode and zovStressNode.
 const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
@@ -203,6 +203,8 @@ const std::vector<CallbackRow> kCallbacks = {
      nullptr, 11},
     {CallbackKind::kNodeRemoved, "ClusterZovNode", MSceneMessage::kSceneUpdate, clusterFractureNode::onNodeRemoved,
      nullptr, nullptr, 18},
+    {CallbackKind::kNodeRemoved, "zovStressNode", MSceneMessage::kSceneUpdate, SceneStress::onNodeRemoved, nullptr,
+     nullptr, 19},
     {CallbackKind::kEvent, "linearUnitChanged", MSceneMessage::kSceneUpdate, nullptr, onLinearUnitChanged, nullptr, 2},
     {CallbackKind::kEvent, "playbackRangeChanged", MSceneMessage::kSceneUpdate, nullptr, onPlaybackRangeChanged,
      nullptr, 3},

@@ -365,6 +365,10 @@ void onNodeAdded(MObject& node, void*) {
     rigidBodyNode::onNodeAdded(node);
     return;
   }
+  if (fn.typeId() == SceneStress::id) {
+    SceneStress::onNodeAdded(node);
+    return;
+  }
   const MFn::Type type = node.apiType();
   if ((type >= MFn::kField && type <= MFn::kVortex) || type == MFn::kVolumeAxis) {
     // A field read from a file or copied brings its link attribute along.

@@ -234,9 +234,8 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// are unlocked and free, the solver's cache ends.
   void release() override;
   /// release, the clusters left as they are (their pieces unlocked and
-  /// free too). With `keepDeleted`, the deleted joint nodes stay this node's
-  /// (SceneStress::forgetOwner).
-  void letBodyGo(bool keepDeleted = false);
+  /// free too).
+  void letBodyGo();
   /// Whether the node is deleted (its deletion may yet be undone): its joint
   /// nodes and clusters went with it.
   bool isDeleted() const { return jointRemoval != nullptr; }
@@ -271,6 +270,18 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// with the locks of the pieces that go, so that takeBackPiece gives them
   /// back when the deletion is undone and the piece's body is made again.
   void removeDeletedPiece(rigidBodyNode& piece) override;
+  /// A joint node of this fracture body is being deleted: its joint goes out
+  /// of play, from the fracture body and any fragment of it, and the pieces
+  /// that no joint holds any more go free, as a deleted piece's neighbours
+  /// do. What that does to the scene is kept, so that takeBackStressNode
+  /// gives it back.
+  void removeDeletedStressNode(SceneStress& node);
+  /// A joint node whose deletion is undone, linked to this node again: the
+  /// pieces it freed come back with their locks and the fracture body is
+  /// built again from the scene, the node's joint with it, when nothing else
+  /// of the fracture body changed since. False, with nothing done, when the
+  /// node did not leave it or cannot come back.
+  bool takeBackStressNode(SceneStress& node);
   /// The joint node on connection i of `stresses` goes with its joint.
   void removeStressNodeAt(unsigned int i);
   /// Moves a joint node and its joint from its fracture body into this one.
@@ -386,6 +397,14 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// (takeOutPiece, into `record` when given) and falls as a body of its
   /// own; a fracture body left without pieces is released.
   void freeUnheldPieces(LeftPiece* record);
+  /// What `record` took, given back when the fracture body is as the going
+  /// left it: the removal undone, `index` and `enabled` as they were, each
+  /// piece's mass its node's again. `locks` receives the locks to put back
+  /// after the build that follows. False, with nothing done, otherwise.
+  bool giveBack(LeftPiece& record, std::vector<std::pair<MObject, bool>>& locks);
+  /// Takes the record of the piece or joint node `left` off leftPieces into
+  /// `record`; false when there is none.
+  bool takeLeft(const MObject& left, LeftPiece& record);
   /// The node's links (pieces, joint nodes, clusters, and the clusters'
   /// pieces and joint nodes), by plug name, sorted.
   std::vector<std::string> linkNames() const;
@@ -431,10 +450,13 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// the node comes back.
   std::unique_ptr<MDGModifier> jointRemoval;
   /// A piece that left because no body could be made of its shape, or
-  /// because its node was deleted.
+  /// because its node was deleted; or a deleted joint node.
   struct LeftPiece {
+    /// The piece, or the deleted joint node.
     MObject piece;
-    /// Deleted the joint nodes that named the piece and unlinked it.
+    /// Deleted the joint nodes that named the piece and unlinked it (and the
+    /// pieces that left with it); a joint node's unlinked the pieces that
+    /// left with its joint.
     std::unique_ptr<MDGModifier> removal;
     /// linkNames just after it left.
     std::vector<std::string> links;

@@ -154,8 +154,8 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     progress.advanceTo(static_cast<int>((i + 1) * kFullProgress / links.length()));
   }
   // The clusters' joints are numbered on after the node's own.
-  unsigned int next = links.length();
   if (theWorld != nullptr && numClusters() > 0) {
+    unsigned int next = links.length();
     for (clusterFractureNode* cluster : clusterNodes()) next = cluster->updateFromScene(next);
     updateClusters();
   }
@@ -168,18 +168,6 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     for (DynamicStress* joint : byConnection)
       if (joint != nullptr) body->attachJoint(joint);
   }
-  // A deleted joint node's joint stays with the fracture body until the
-  // deletion is undone, as it stayed when the node went.
-  const std::vector<SceneStress*> deleted = SceneStress::deletedOf(this);
-  for (SceneStress* node : deleted) {
-    DynamicStress* joint = rebuildJoint(*node, next++);
-    if (joint == nullptr) continue;
-    if (PrivateWorld* world = privateWorld())
-      world->attachJointToBody(joint, body);
-    else
-      body->attachJoint(joint);
-  }
-
   findAnimatedParent();
   if (hasAnimatedParent) linkGroupBody();
   body->buildClusterTree();
@@ -210,10 +198,6 @@ void FractureBodyNode::buildFromScene(const MTime& time) {
     pullPlug(self, ca_enabled);
   }
   restorePieces(time);
-  // The start brings every joint back on; the linked joint nodes switched
-  // theirs as they say, a deleted one's is switched here.
-  for (SceneStress* node : deleted)
-    if (node->getJoint() != nullptr) node->setBool("enabled", node->getBool("enabled"));
 }
 
 void FractureBodyNode::buildAgain() {
@@ -245,7 +229,7 @@ void FractureBodyNode::onNodeAdded(MObject& added) {
 // ---- A piece's body made again ------------------------------------------------------
 
 void FractureBodyNode::dropEngineBody() {
-  SceneStress::forgetOwner(this, true);
+  SceneStress::forgetOwner(this);
   stressNodes.clear();
   rigidBodyNode::forgetFractureOwner(this);
   if (fractureBody) {
@@ -315,20 +299,13 @@ bool FractureBodyNode::remakePiece(rigidBodyNode& piece, const std::function<boo
   return made;
 }
 
-bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) {
-  const auto found = std::find_if(leftPieces.begin(), leftPieces.end(),
-                                  [&piece](const LeftPiece& record) { return record.piece == piece.thisMObject(); });
-  if (found == leftPieces.end()) return false;
-  LeftPiece record = std::move(*found);
-  leftPieces.erase(found);
+bool FractureBodyNode::giveBack(LeftPiece& record, std::vector<std::pair<MObject, bool>>& locks) {
   // Only as it left it: a fracture body changed since (pieces, joint nodes
-  // or clusters gone or come) may no longer hold what the piece would bring
-  // back.
-  if ((!fractureBody && !record.released) || linkNames() != record.links || piece.fractureBodyNode() != nullptr)
-    return false;
+  // or clusters gone or come) may no longer hold what would come back.
+  if ((!fractureBody && !record.released) || linkNames() != record.links) return false;
   // The build locks every piece: each keeps its lock as it was, and the
   // pieces that come back get theirs.
-  std::vector<std::pair<MObject, bool>> locks = record.locks;
+  locks = record.locks;
   for (rigidBodyNode* other : linkedPieceNodes())
     locks.emplace_back(other->thisMObject(), MFnDependencyNode(other->thisMObject()).isLocked());
   record.removal->undoIt();
@@ -346,8 +323,35 @@ bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<b
     otherBody->setMass(static_cast<float>(given));
     otherBody->saveDynamics(kSaveMass);
   }
+  return true;
+}
+
+bool FractureBodyNode::takeLeft(const MObject& left, LeftPiece& record) {
+  const auto found =
+      std::find_if(leftPieces.begin(), leftPieces.end(), [&left](const LeftPiece& kept) { return kept.piece == left; });
+  if (found == leftPieces.end()) return false;
+  record = std::move(*found);
+  leftPieces.erase(found);
+  return true;
+}
+
+bool FractureBodyNode::takeBackPiece(rigidBodyNode& piece, const std::function<bool()>& make, bool& made) {
+  LeftPiece record;
+  std::vector<std::pair<MObject, bool>> locks;
+  if (!takeLeft(piece.thisMObject(), record) || piece.fractureBodyNode() != nullptr || !giveBack(record, locks))
+    return false;
   made = remakePiece(piece, make);
   for (const auto& [node, locked] : locks) MFnDependencyNode(node).setLocked(locked);
+  return true;
+}
+
+bool FractureBodyNode::takeBackStressNode(SceneStress& node) {
+  LeftPiece record;
+  std::vector<std::pair<MObject, bool>> locks;
+  if (!takeLeft(node.thisMObject(), record) || !giveBack(record, locks)) return false;
+  dropEngineBody();
+  buildAgain();
+  for (const auto& [piece, locked] : locks) MFnDependencyNode(piece).setLocked(locked);
   return true;
 }
 

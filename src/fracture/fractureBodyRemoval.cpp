@@ -56,9 +56,9 @@ void FractureBodyNode::release() {
   letBodyGo();
 }
 
-void FractureBodyNode::letBodyGo(bool keepDeleted) {
+void FractureBodyNode::letBodyGo() {
   // The joints are about to go: no joint node may keep reaching them.
-  SceneStress::forgetOwner(this, keepDeleted);
+  SceneStress::forgetOwner(this);
   stressNodes.clear();
   for (rigidBodyNode* piece : linkedPieceNodes()) {
     MFnDependencyNode(piece->thisMObject()).setLocked(false);
@@ -224,6 +224,34 @@ void FractureBodyNode::removeDeletedPiece(rigidBodyNode& piece) {
   leftPieces.push_back(std::move(record));
 }
 
+void FractureBodyNode::removeDeletedStressNode(SceneStress& node) {
+  FractureBody* body = getFractureBody();
+  DynamicStress* joint = node.getJoint();
+  if (body == nullptr || joint == nullptr) return;
+  LeftPiece record{node.thisMObject(), std::make_unique<MDGModifier>(), {}, {}, std::nullopt};
+  // Each fragment that carries the joint lets it go first, the fracture
+  // body last: a body it leaves without a joint is filed in the world.
+  std::vector<FractureBody*> family{body};
+  for (size_t i = 0; i < family.size(); ++i)
+    for (auto* child = family[i]->getChildBodies().getFirst(); child != nullptr; child = child->next)
+      if (child->value->getType() == kFractureBody) family.push_back(static_cast<FractureBody*>(child->value));
+  for (size_t i = family.size(); i-- > 1;) family[i]->removeJoint(joint);
+  if (PrivateWorld* world = privateWorld())
+    world->detachJointFromBody(joint, body);
+  else
+    body->removeJoint(joint);
+  if (!familyHolds(*body, joint)) delete joint;
+  forgetStressNode(&node);
+  node.setJoint(nullptr);
+  node.setBreakByFrameListed(false);
+  node.setOwner(nullptr);
+  freeUnheldPieces(&record);
+  // A fracture body that had none has nothing to take back.
+  if (!fractureBody && !record.released) return;
+  record.links = linkNames();
+  leftPieces.push_back(std::move(record));
+}
+
 void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, LeftPiece* record) {
   if (piece == nullptr) return;
   MDGModifier* removal = record != nullptr ? record->removal.get() : nullptr;
@@ -251,8 +279,7 @@ void FractureBodyNode::takeOutPiece(rigidBodyNode* piece, LeftPiece* record) {
   for (DynamicStress* joint : handedBack) {
     const bool held = body != nullptr && familyHolds(*body, joint);
     if (held || std::find(freed.begin(), freed.end(), joint) != freed.end()) continue;
-    // The joint of a deleted joint node, which is built again when the
-    // piece comes back.
+    // No joint node stood for it.
     SceneStress::forgetJoint(joint);
     delete joint;
   }
@@ -325,12 +352,11 @@ void FractureBodyNode::releaseWithoutPieces(LeftPiece* record) {
   const bool hadBody = static_cast<bool>(fractureBody);
   const MObject self = thisMObject();
   if (record != nullptr) {
-    // Kept to be undone with the deletion of the last piece: the pieces
-    // that left before stay to be taken back, the deleted joint nodes stay
-    // this node's.
+    // Kept to be undone with the deletion that took the last piece: the
+    // pieces that left before stay to be taken back.
     record->released = std::make_pair(MPlug(self, index).asInt(), MPlug(self, enabled).asBool());
     dropClusterNode(record->removal.get());
-    letBodyGo(true);
+    letBodyGo();
   } else {
     release();
   }

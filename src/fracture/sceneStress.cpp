@@ -9,6 +9,7 @@
 #include "engine/bodies/DynamicStress.h"
 #include "engine/bodies/JointFlags.h"
 #include "platform/ModuleState.h"
+#include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "src/nodeAttributes.h"
 #include "src/nodeLinks.h"
@@ -46,10 +47,10 @@ SceneStress::~SceneStress() {
   joint = nullptr;
 }
 
-void SceneStress::forgetOwner(const FractureBodyNode* gone, bool keepDeleted) {
+void SceneStress::forgetOwner(const FractureBodyNode* gone) {
   for (SceneStress* node : liveNodes()) {
     if (node->owner != gone) continue;
-    if (!keepDeleted || MPlug(node->thisMObject(), fracture).isDestination()) node->owner = nullptr;
+    node->owner = nullptr;
     node->joint = nullptr;
     node->breakByFrameActive = false;
   }
@@ -60,11 +61,21 @@ void SceneStress::forgetJoint(const DynamicStress* gone) {
     if (node->joint == gone) node->joint = nullptr;
 }
 
-std::vector<SceneStress*> SceneStress::deletedOf(const FractureBodyNode* owner) {
-  std::vector<SceneStress*> deleted;
-  for (SceneStress* node : liveNodes())
-    if (node->owner == owner && !MPlug(node->thisMObject(), fracture).isDestination()) deleted.push_back(node);
-  return deleted;
+void SceneStress::onNodeRemoved(MObject& removed, void*) {
+  SceneStress* node = userNodeOf<SceneStress>(removed);
+  // A joint node that goes with its piece or its fracture body has been let
+  // go by its owner already.
+  if (node != nullptr && node->owner != nullptr) node->owner->removeDeletedStressNode(*node);
+}
+
+void SceneStress::onNodeAdded(MObject& added) {
+  SceneStress* node = userNodeOf<SceneStress>(added);
+  if (node == nullptr) return;
+  // Its links came back with it: to its fracture body, or to a cluster.
+  const MObject from = sourceNodeOf(MPlug(added, fracture));
+  FractureBodyNode* owner = userNodeOf<FractureBodyNode>(from);
+  if (const clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(from)) owner = cluster->fractureNode();
+  if (owner != nullptr) owner->takeBackStressNode(*node);
 }
 
 void SceneStress::setJointIndex(std::uint32_t index, bool keep) {

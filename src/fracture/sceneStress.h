@@ -9,7 +9,6 @@
 #include <maya/MTypeId.h>
 
 #include <cstdint>
-#include <vector>
 
 #include "src/moduleNode.h"
 
@@ -76,18 +75,18 @@ class SceneStress : public ModuleNode<SceneStress, MPxNode> {
   FractureBodyNode* getOwner() const { return owner; }
   void setOwner(FractureBodyNode* value) { owner = value; }
   /// Clears the owner and the joint of every joint node whose owner is
-  /// `gone`: its joints are about to be deleted. With `keepDeleted`, a joint
-  /// node that is no longer linked (deleted, its deletion yet to be undone)
-  /// keeps its owner, which builds its joint again with the others
-  /// (deletedOf).
-  static void forgetOwner(const FractureBodyNode* gone, bool keepDeleted = false);
+  /// `gone`: its joints are about to be deleted.
+  static void forgetOwner(const FractureBodyNode* gone);
   /// Clears the joint of every joint node that holds `gone`, which is about
   /// to be deleted.
   static void forgetJoint(const DynamicStress* gone);
-  /// The joint nodes of `owner` that are no longer linked: deleted, their
-  /// deletion yet to be undone, while their joints stay with the fracture
-  /// body.
-  static std::vector<SceneStress*> deletedOf(const FractureBodyNode* owner);
+  /// Node-removed handler for this node type: a joint node the user deletes
+  /// takes its joint out of its fracture body (FractureBodyNode::
+  /// removeDeletedStressNode).
+  static void onNodeRemoved(MObject& node, void* clientData);
+  /// Node-added handler: a joint node whose deletion is undone has its joint
+  /// again (FractureBodyNode::takeBackStressNode).
+  static void onNodeAdded(MObject& node);
 
   std::uint32_t getJointIndex() const { return jointIndex; }
   /// The joint's index, also kept in `jointIndex` (unless `keep` is off)

@@ -490,6 +490,8 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
     const char* what;
     std::string setup;
     std::vector<std::string> lines;
+    /// Run after the lines, before they are undone.
+    std::string then = "";
     /// The undo brings back a fracture body, which locks the pieces: a
     /// delete of them cannot be redone.
     bool locksAgain = false;
@@ -518,8 +520,15 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
       {"the fracture body before its unlocked pieces in one line",
        rock + "lockNode -l off rock_shardZovBody1 rock_shardZovBody4",
        {"delete ZovFractureBody1 rock_shardZovBody1 rock_shardZovBody2 rock_shardZovBody3 rock_shardZovBody4"},
+       "",
        true},
       {"the fracture body, then a piece", "", {"delete ZovFractureBody", "delete" + bodies({4})}},
+      {"a joint node and its fracture body in one line", "", {"delete" + joint65 + " ZovFractureBody"}},
+      {"a joint node, then its fracture body", "", {"delete" + joint65, "delete ZovFractureBody"}},
+      {"a joint node switched off, then a rewind",
+       "setAttr" + joint65 + ".enabled 0; getAttr" + joint65 + ".ca_enabled",
+       {"delete" + joint65},
+       "currentTime 5; currentTime 1"},
   };
   // What the user can see and the engine holds: nodes, links, locks, joint
   // values, each fracture body's engine joints and how many are on, and the
@@ -553,6 +562,7 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
       }
       states.push_back(state());
     }
+    if (!c.then.empty()) run(c.then);
     const auto locks = [&c](std::string text) {
       for (size_t at; c.locksAgain && (at = text.find(" locked")) != std::string::npos;) text.erase(at, 7);
       return text;
@@ -619,6 +629,11 @@ TEST_F(FractureUndo, ACubeADeletionLeavesWithoutAJointFallsAsAFreeCubeDoes) {
     const char* deleted;
   };
   const Case cases[] = {
+      {"the joint node holding the first of four past the ground's edge",
+       {4.6, 3.6, 2.6, 1.6},
+       0.5,
+       -6,
+       "str_gluedZovBody2_gluedZovBody1"},
       {"the second of four in a row", {-1.5, -0.5, 0.5, 1.5}, 2, -3, "gluedZovBody2"},
       {"the other of two", {-1.5, -0.5}, 2, -3, "gluedZovBody2"},
   };

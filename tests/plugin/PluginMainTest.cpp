@@ -42,9 +42,9 @@ class PluginEntry : public ::testing::Test {
   }
 };
 
-/// The host callbacks the module installs: the removals of five of its node
+/// The host callbacks the module installs: the removals of six of its node
 /// types and thirteen event, node-added and scene messages.
-constexpr size_t kModuleCallbacks = 18;
+constexpr size_t kModuleCallbacks = 19;
 
 const std::vector<std::string> kLoadLines = {"source zovUI_40.mel", "zovUI_initialize", "dynPref -autoCreate off"};
 const std::vector<std::string> kUnloadLines = {"deleteAllBodiesFromZovWorldWithoutConfirm",
