@@ -156,6 +156,25 @@ TEST_F(Interpreter, ModifierCommandsComeBackWithRedo) {
   }
 }
 
+// A node locked after a delete was undone keeps the redo from deleting it,
+// as it keeps the delete: the redo fails, says why and changes nothing, and
+// is there to be redone once the node is unlocked.
+TEST_F(Interpreter, ARedoOfADeleteRefusesANodeLockedSinceAndSaysWhy) {
+  ASSERT_TRUE(MGlobal::executeCommand("createNode doubler -n kept; createNode doubler -n other", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("delete other kept", false, true));
+  ASSERT_TRUE(MGlobal::executeCommand("undo"));
+  ASSERT_TRUE(MGlobal::executeCommand("lockNode kept"));
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(MGlobal::executeCommand("redo"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "Cannot delete locked or default node 'kept'."));
+  EXPECT_TRUE(MGlobal::executeCommand("getAttr other.input"));
+  EXPECT_EQ(zovhost::testing::redoCount(), 1u);
+  ASSERT_TRUE(MGlobal::executeCommand("lockNode -l off kept"));
+  ASSERT_TRUE(MGlobal::executeCommand("redo"));
+  EXPECT_FALSE(MGlobal::executeCommand("getAttr other.input"));
+  EXPECT_FALSE(MGlobal::executeCommand("getAttr kept.input"));
+}
+
 // A new undoable command after an undo ends the redo history: redo has
 // nothing to bring back and says so.
 TEST_F(Interpreter, ANewCommandAfterUndoLeavesNothingToRedo) {

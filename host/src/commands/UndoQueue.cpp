@@ -22,23 +22,32 @@ void UndoQueue::push(std::unique_ptr<UndoEntry> entry) {
   m_redo.clear();
 }
 
-bool UndoQueue::undo() { return runLast(m_undo, m_redo, &UndoEntry::undo); }
+bool UndoQueue::undo() {
+  return runLast(m_undo, m_redo, [](UndoEntry& entry) {
+           entry.undo();
+           return true;
+         }) != Outcome::kNothing;
+}
 
-bool UndoQueue::redo() { return runLast(m_redo, m_undo, &UndoEntry::redo); }
+UndoQueue::Outcome UndoQueue::redo() {
+  return runLast(m_redo, m_undo, [](UndoEntry& entry) { return entry.redo(); });
+}
 
-bool UndoQueue::runLast(std::vector<std::unique_ptr<UndoEntry>>& from, std::vector<std::unique_ptr<UndoEntry>>& to,
-                        void (UndoEntry::*step)()) {
-  if (from.empty() || m_busy) return false;
+UndoQueue::Outcome UndoQueue::runLast(std::vector<std::unique_ptr<UndoEntry>>& from,
+                                      std::vector<std::unique_ptr<UndoEntry>>& to,
+                                      const std::function<bool(UndoEntry&)>& step) {
+  if (from.empty() || m_busy) return Outcome::kNothing;
   std::unique_ptr<UndoEntry> entry = std::move(from.back());
   from.pop_back();
   const unsigned long flushes = m_flushes;
+  bool done = false;
   {
     BusyGuard busy(m_busy);
-    ((*entry).*step)();
+    done = step(*entry);
   }
   // An entry that flushed the queue cannot be run back: nothing it stands on is kept.
-  if (m_flushes == flushes) to.push_back(std::move(entry));
-  return true;
+  if (m_flushes == flushes) (done ? to : from).push_back(std::move(entry));
+  return done ? Outcome::kDone : Outcome::kRefused;
 }
 
 void UndoQueue::flush() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +12,9 @@ class UndoEntry {
  public:
   virtual ~UndoEntry() = default;
   virtual void undo() = 0;
-  virtual void redo() = 0;
+  /// False, with nothing changed and after saying why, when the step cannot
+  /// be done again as things stand (a node it deletes was locked since, say).
+  virtual bool redo() = 0;
   virtual std::string name() const = 0;
 };
 
@@ -21,12 +24,17 @@ class UndoEntry {
 /// the queue goes with the flush: neither stack keeps it.
 class UndoQueue {
  public:
+  /// What a redo did.
+  enum class Outcome { kNothing, kDone, kRefused };
+
   /// Takes the entry when recording, else drops it; a new entry clears redo.
   void push(std::unique_ptr<UndoEntry> entry);
   /// Undoes the newest entry and moves it to the redo stack (unless its
   /// undo flushed the queue); false when there is none.
   bool undo();
-  bool redo();
+  /// Redoes the newest undone entry and moves it back to the undo stack; an
+  /// entry that refuses stays to be redone.
+  Outcome redo();
   /// Drops every entry (objects kept only for undo are released).
   void flush();
   bool recording() const { return m_enabled && !m_suspended && !m_busy; }
@@ -39,11 +47,11 @@ class UndoQueue {
   std::string nextUndoName() const { return m_undo.empty() ? std::string() : m_undo.back()->name(); }
 
  private:
-  /// Takes the last entry of `from`, runs `step` on it and files it on `to`,
-  /// unless the step flushed the queue; false when `from` is empty or the
-  /// queue is busy.
-  bool runLast(std::vector<std::unique_ptr<UndoEntry>>& from, std::vector<std::unique_ptr<UndoEntry>>& to,
-               void (UndoEntry::*step)());
+  /// Takes the last entry of `from`, runs `step` on it and files it on `to`
+  /// (back on `from` when the step refuses), unless the step flushed the
+  /// queue; kNothing when `from` is empty or the queue is busy.
+  Outcome runLast(std::vector<std::unique_ptr<UndoEntry>>& from, std::vector<std::unique_ptr<UndoEntry>>& to,
+                  const std::function<bool(UndoEntry&)>& step);
 
   std::vector<std::unique_ptr<UndoEntry>> m_undo;
   std::vector<std::unique_ptr<UndoEntry>> m_redo;

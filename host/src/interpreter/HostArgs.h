@@ -61,16 +61,24 @@ void addFlaggedCommands(Interpreter& interpreter, std::initializer_list<FlaggedC
 /// An undo entry for a host command made of undo and redo functions.
 class FunctionEntry : public UndoEntry {
  public:
-  FunctionEntry(std::string name, std::function<void()> undo, std::function<void()> redo)
-      : m_name(std::move(name)), m_undo(std::move(undo)), m_redo(std::move(redo)) {}
+  /// `redoable`, when given, tells before each redo whether it can be done
+  /// (saying why not when it cannot).
+  FunctionEntry(std::string name, std::function<void()> undo, std::function<void()> redo,
+                std::function<bool()> redoable = {})
+      : m_name(std::move(name)), m_undo(std::move(undo)), m_redo(std::move(redo)), m_redoable(std::move(redoable)) {}
   void undo() override { m_undo(); }
-  void redo() override { m_redo(); }
+  bool redo() override {
+    if (m_redoable && !m_redoable()) return false;
+    m_redo();
+    return true;
+  }
   std::string name() const override { return m_name; }
 
  private:
   std::string m_name;
   std::function<void()> m_undo;
   std::function<void()> m_redo;
+  std::function<bool()> m_redoable;
 };
 
 /// Records an undo entry when the call's changes go on the undo queue.

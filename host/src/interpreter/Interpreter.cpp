@@ -49,7 +49,10 @@ class PluginCommandEntry : public UndoEntry {
   PluginCommandEntry(std::unique_ptr<MPxCommand> command, std::string name, std::vector<CommandResult*>& results)
       : m_command(std::move(command)), m_name(std::move(name)), m_results(results) {}
   void undo() override { call(&MPxCommand::undoIt); }
-  void redo() override { call(&MPxCommand::redoIt); }
+  bool redo() override {
+    call(&MPxCommand::redoIt);
+    return true;
+  }
   std::string name() const override { return m_name; }
 
  private:

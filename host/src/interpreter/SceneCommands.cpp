@@ -115,6 +115,18 @@ MStatus shadingNodeCommand(HostCall& call, const HostArgs& args) {
   return createNamedNode(call, "shadingNode", typeName, args.value("name"), std::string(), !args.has("skipSelect"));
 }
 
+/// Whether every node of a delete can go: none of those in the scene is
+/// locked or a default node, nor has such a node below it that would go with
+/// it (a DAG node takes its own children along). Says which one keeps it.
+bool deletable(const std::vector<std::shared_ptr<NodeImpl>>& nodes) {
+  for (const auto& node : nodes)
+    if (const NodeImpl* blocker = node->inGraph ? sceneGraph().removalBlocker(*node) : nullptr) {
+      displayError("Cannot delete locked or default node '" + blocker->name + "'.");
+      return false;
+    }
+  return true;
+}
+
 MStatus deleteCommand(HostCall& call, const HostArgs& args) {
   std::vector<std::shared_ptr<NodeImpl>> nodes;
   if (args.positional().empty()) {
@@ -135,17 +147,16 @@ MStatus deleteCommand(HostCall& call, const HostArgs& args) {
   }
   if (args.has("constructionHistory")) return deleteHistory(call, nodes);
   // Every node is checked before any goes: a refused delete changes nothing
-  // and leaves nothing to undo. A DAG node takes its own children along, so
-  // a locked child keeps it too.
-  for (const auto& node : nodes)
-    if (const NodeImpl* blocker = sceneGraph().removalBlocker(*node)) {
-      displayError("Cannot delete locked or default node '" + blocker->name + "'.");
-      return MS::kFailure;
-    }
+  // and leaves nothing to undo.
+  if (!deletable(nodes)) return MS::kFailure;
   auto modifier = std::make_shared<MDGModifier>();
   for (const auto& node : nodes) modifier->deleteNode(MObject(node));
   const MStatus status = modifier->doIt();
-  recordModifier(call, modifier);
+  // A node locked since the undo (by the user, or by a plug-in that locks
+  // what it owns) refuses the redo as it would refuse the delete.
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       call.call.name, [modifier]() { modifier->undoIt(); }, [modifier]() { modifier->doIt(); },
+                       [nodes]() { return deletable(nodes); }));
   return status;
 }
 

@@ -316,8 +316,9 @@ MStatus undoCommand(HostCall& call) {
 
 MStatus redoCommand(HostCall& call) {
   if (!call.call.words.empty()) return MS::kFailure;
-  if (!undoQueue().redo()) displayWarning("There are no more commands to redo.");
-  return MS::kSuccess;
+  const UndoQueue::Outcome outcome = undoQueue().redo();
+  if (outcome == UndoQueue::Outcome::kNothing) displayWarning("There are no more commands to redo.");
+  return outcome == UndoQueue::Outcome::kRefused ? MS::kFailure : MS::kSuccess;
 }
 
 /// flushUndo: empties the undo and redo stacks.
