@@ -594,7 +594,8 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
 
 // Four cubes in a row above the ground, each joined to the next: deleting
 // the second takes the first's only joint and frees it; the undo gives it
-// back to the fracture body with its joint, and it falls and lands with it.
+// back to the fracture body with its joint and its lock, and it falls and
+// lands with it.
 TEST_F(FractureUndo, ANeighbourFreedByAPiecesDeletionIsAPieceAgainAfterTheUndoAndLandsWithTheRest) {
   ASSERT_NO_FATAL_FAILURE(freshHost());
   ASSERT_TRUE(runs(sceneSteps()[0]));
@@ -613,6 +614,10 @@ TEST_F(FractureUndo, ANeighbourFreedByAPiecesDeletionIsAPieceAgainAfterTheUndoAn
   ASSERT_FALSE(feeds("ZovFractureBody.rigidBodies", "rowZovBody1.fracture"));
   ASSERT_TRUE(runs("undo"));
   EXPECT_TRUE(feeds("ZovFractureBody.rigidBodies", "rowZovBody1.fracture"));
+  // Each with its lock: the freed neighbour locked as it was, the deleted
+  // cube unlocked as the user left it.
+  EXPECT_TRUE(MFnDependencyNode(node("rowZovBody1")).isLocked());
+  EXPECT_FALSE(MFnDependencyNode(node("rowZovBody2")).isLocked());
   EXPECT_EQ(jointNodesNaming("rowZovBody1"), 1u);
   EXPECT_EQ(engineJoints(), 3u);
   EXPECT_EQ(disagreements({true}), "");
