@@ -5,14 +5,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ShatteredCubeFixture.h"
 #include "engine/PrivateWorld.h"
+#include "engine/bodies/DynamicStress.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/fracture/FractureBody.h"
 #include "src/fracture/fractureBodyNode.h"
 #include "support/ScratchFile.h"
@@ -715,6 +722,242 @@ TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPla
     ASSERT_TRUE(runs("undo"));
     expectSamePlay(untouched, play());
   }
+}
+
+// Random lines over a small scene: two fracture bodies, one with a cluster
+// and one with a joint switched off, and a glued row. Deletions of their
+// pieces, joint nodes, clusters and fracture bodies, unlocks, joint switches,
+// undo, redo, plays and rewinds, in any order: every undo and redo gives the
+// scene exactly as it stood before or after its line, but for the locks that
+// a rewind, or the fracture body that an undo brings back, puts on pieces.
+// ZOV_UNDO_SEEDS="first:count" runs other seeds.
+TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItStoodAroundEachLine) {
+  struct Scene {
+    /// Per node: its links, a joint node's values, a fracture body's engine
+    /// joints by their pieces (whether each is on as its node says is the
+    /// walk's to check, at rest: a play breaks them).
+    std::map<std::string, std::string> nodes;
+    std::map<std::string, bool> locks;
+  };
+  const auto scene = [] {
+    Scene now;
+    std::map<const HardBody*, std::string> bodies;
+    const auto from = [](const std::string& name) {
+      const MPlug plug = MFnDependencyNode(node(name)).findPlug("fracture", true).source();
+      return "from " + std::string(plug.isNull() ? "nothing" : plug.name().asChar());
+    };
+    for (const std::string& name : nodesOfType("zovRigidBody")) {
+      now.nodes[name] = from(name);
+      now.locks[name] = MFnDependencyNode(node(name)).isLocked();
+      if (const HardBody* body = bodyNode(name).engineBody(false)) bodies[body] = name;
+    }
+    for (const std::string& name : nodesOfType("zovStressNode")) {
+      run("getAttr " + name + ".ca_enabled");  // as the user interface shows it
+      now.nodes[name] = from(name);
+      for (const char* value : {".enabled", ".forceStrenght", ".breakEnergy", ".breakByFrame"})
+        now.nodes[name] += " " + std::to_string(getDouble(name + value));
+    }
+    for (const std::string& name : nodesOfType("ClusterZovNode")) now.nodes[name] = from(name);
+    for (const std::string& name : nodesOfType("zovFbodyNode")) {
+      std::string& text = now.nodes[name];
+      text = "index " + std::to_string(getDouble(name + ".index")) + " " + std::to_string(getDouble(name + ".enabled"));
+      std::vector<const FractureBody*> family{fractureNode(name).getFractureBody()};
+      std::set<std::string> joints;
+      for (size_t i = 0; i < family.size() && family[0] != nullptr; ++i) {
+        for (const EngineList<DynamicStress*>* list :
+             {&family[i]->getActiveJoints(), &family[i]->getInactiveJoints(), &family[i]->getSplitJoints()})
+          for (auto* entry = list->getFirst(); entry != nullptr; entry = entry->next) {
+            std::string c = bodies[entry->value->getCNode()], p = bodies[entry->value->getPNode()];
+            joints.insert(std::min(c, p) + "-" + std::max(c, p));
+          }
+        for (auto* child = family[i]->getChildBodies().getFirst(); child != nullptr; child = child->next)
+          family.push_back(static_cast<const FractureBody*>(child->value));
+      }
+      for (const std::string& joint : joints) text += " " + joint;
+      if (family[0] == nullptr) text += " released";
+    }
+    return now;
+  };
+  const auto differences = [](const Scene& expected, const Scene& actual) {
+    std::string text;
+    std::set<std::string> names;
+    for (const Scene* one : {&expected, &actual})
+      for (const auto& entry : one->nodes) names.insert(entry.first);
+    for (const std::string& name : names) {
+      const auto e = expected.nodes.find(name), a = actual.nodes.find(name);
+      const std::string was = e == expected.nodes.end() ? "none" : e->second;
+      const std::string is = a == actual.nodes.end() ? "none" : a->second;
+      if (was != is) text += name + ": expected " + was + "\n  but is " + is + "\n";
+      if (expected.locks.count(name) && actual.locks.count(name) && expected.locks.at(name) != actual.locks.at(name))
+        text += name + (expected.locks.at(name) ? " should be locked\n" : " should be unlocked\n");
+    }
+    return text;
+  };
+  // The fracture bodies a line deleted, whose undo locks their pieces.
+  const auto fracturesGone = [](const Scene& before, const Scene& after) {
+    std::set<std::string> gone;
+    for (const auto& [name, text] : before.nodes)
+      if (text.rfind("index", 0) == 0 && after.nodes.count(name) == 0) gone.insert(name);
+    return gone;
+  };
+  // The node that feeds a node's `fracture`; empty when none.
+  const auto linkedTo = [](const Scene& scene, const std::string& name) {
+    const auto found = scene.nodes.find(name);
+    if (found == scene.nodes.end() || found->second.rfind("from ", 0) != 0) return std::string();
+    const size_t dot = found->second.find('.');
+    return dot == std::string::npos ? std::string() : found->second.substr(5, dot - 5);
+  };
+  // No fracture body is broken: a deletion frees the same pieces again. One
+  // broken in a play may free others, which its undo, built again whole from
+  // the start, does not free when redone.
+  const auto whole = [] {
+    for (const std::string& name : nodesOfType("zovFbodyNode"))
+      if (const FractureBody* body = fractureNode(name).getFractureBody())
+        if (body->getChildBodies().getCount() + body->getSplitJoints().getCount() +
+                body->getDisconnectedBodies().getCount() !=
+            0)
+          return false;
+    return true;
+  };
+  unsigned int first = 1, count = 6;
+  if (const char* seeds = std::getenv("ZOV_UNDO_SEEDS")) std::sscanf(seeds, "%u:%u", &first, &count);
+  std::vector<unsigned int> failed;
+  for (unsigned int seed = first; seed < first + count; ++seed) {
+    ASSERT_NO_FATAL_FAILURE(freshHost());
+    const std::string off = "str_rock_shardZovBody4_rock_shardZovBody1";
+    for (const std::string& line :
+         {sceneSteps()[0], sceneSteps()[4], sceneSteps()[1], std::string("zovShatter -ns 6 -sed 7 cube"),
+          sceneSteps()[3], sceneSteps()[6], std::string("select cube_shardZovBody1 cube_shardZovBody2; zovCluster -as"),
+          std::string("polyCube -w 2 -h 2 -d 2 -n rock; setAttr rock.translate 5 3 0; zovShatter -ns 4 -sed 3 rock"),
+          std::string("select `ls \"rock_shard*\"`; new_ZOVBody -st 2; select `ls \"rock_shardZovBody*\"`; "
+                      "zovFractureBody -dTh 0.05; setAttr " +
+                      off + ".enabled 0; getAttr " + off + ".ca_enabled")}) {
+      ASSERT_TRUE(runs(line)) << line;
+      zovhost::testing::flushIdleQueue();
+    }
+    for (int i = 1; i <= 4; ++i)
+      run("polyCube -n row" + std::to_string(i) + "; setAttr row" + std::to_string(i) + ".translate " +
+          std::to_string(i - 2.5) + " 2 -3");
+    ASSERT_TRUE(
+        runs("select row1 row2 row3 row4; new_ZOVBody -st 2; select `ls \"rowZovBody*\"`; "
+             "zovFractureBody -dTh 0.05"));
+    run("currentTime 1; flushUndo");
+    std::mt19937 random(seed);
+    const auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+    struct Line {
+      std::string text;
+      Scene before, after;
+      bool whole;
+    };
+    std::vector<Line> lines;
+    size_t done = 0;
+    int frame = 1;
+    std::string log;
+    std::string failure = disagreements({true});
+    // Thirty random steps, then everything undone and everything redone.
+    bool undoing = true;
+    for (int step = 0; failure.empty(); ++step) {
+      const Scene now = scene();
+      size_t kind = pick(10);
+      if (step >= 30) {
+        undoing = undoing && done > 0;
+        if (!undoing && done == lines.size()) break;
+        kind = undoing ? 5 : 6;
+      }
+      if (kind < 5) {
+        // A line: unlocks, a joint switch, or deletions of one to three nodes.
+        std::vector<std::string> nodes;
+        for (const char* type : {"zovStressNode", "ClusterZovNode", "zovFbodyNode", "zovRigidBody"})
+          for (const std::string& name : nodesOfType(type))
+            if (name != "groundZovBody") nodes.push_back(name);
+        std::shuffle(nodes.begin(), nodes.end(), random);
+        // The stand-in host's lockNode keeps an undo step per node: one node a line.
+        nodes.resize(std::min<size_t>(nodes.size(), kind == 0 ? 1 : 1 + pick(3)));
+        const char* commands[] = {"lockNode -l off", "", "deleteUserNode", "delete", "delete"};
+        std::string line = commands[kind];
+        for (const std::string& name : nodes) line += " " + name;
+        if (nodes.empty() || (kind == 1 && nodes[0].rfind("str_", 0) != 0)) continue;
+        if (kind == 1) line = "setAttr " + nodes[0] + ".enabled " + (pick(2) ? "0" : "1");
+        log += line + "\n";
+        const bool wholeBefore = whole();
+        if (!runs(line)) {
+          failure = differences(now, scene());
+          continue;
+        }
+        for (const std::string& name : nodes)
+          if (kind > 1 && !(now.locks.count(name) && now.locks.at(name)) &&
+              (!zovtest::nodeNamed(name).isNull() || jointNodesNaming(name) != 0))
+            failure += name + " is not gone with the joint nodes that name it\n";
+        lines.resize(done);
+        lines.push_back({line, now, scene(), wholeBefore});
+        ++done;
+      } else if (kind < 7) {
+        const bool undo = kind == 5;
+        if (undo ? done == 0 : done == lines.size()) continue;
+        const Line& line = lines[undo ? done - 1 : done];
+        log += std::string(undo ? "undo " : "redo ") + line.text + "\n";
+        bool changed = !line.whole || !whole();
+        zovhost::testing::clearLogs();
+        const bool ran = runs(undo ? "undo" : "redo");
+        // deleteUserNode leaves a node locked since, and says so.
+        for (const auto& message : zovhost::testing::messages())
+          changed = changed || message.text.find("it is left as it is") != std::string::npos;
+        const Scene after = scene();
+        // A node locked since (by a rewind) refuses the redo of its deletion.
+        if (!undo && !ran && differences(now, after).empty()) {
+          if (step >= 30) break;
+          continue;
+        }
+        // The nodes the line locked or unlocked, took or brought back, or
+        // whose locks it changed, take the locks it found or left; the others
+        // keep theirs. A fracture body that goes unlocks its pieces, and one
+        // that comes back locks them, save a piece whose own deletion, undone
+        // after it, gives it back as it was.
+        Scene expected = undo ? line.before : line.after;
+        const Scene& other = undo ? line.after : line.before;
+        const std::set<std::string> gone = fracturesGone(line.before, line.after);
+        for (auto& [name, locked] : expected.locks) {
+          const std::string link = linkedTo(line.before, name);
+          const bool released = gone.count(link) != 0 || gone.count(linkedTo(line.before, link)) != 0;
+          const bool named =
+              line.text.rfind("lockNode", 0) == 0 && (line.text + " ").find(" " + name + " ") != std::string::npos;
+          if (!named && !released && other.locks.count(name) && other.locks.at(name) == locked && now.locks.count(name))
+            locked = now.locks.at(name);
+          if (undo && released && after.locks.count(name) && after.locks.at(name)) locked = true;
+        }
+        if (!undo && changed) {
+          // Redone on bodies or locks that differ from those it first met:
+          // what it does now is what the steps that follow start from.
+          lines[done] = {line.text, now, after, false};
+          lines.resize(done + 1);
+        } else {
+          failure = differences(expected, after);
+        }
+        done = undo ? done - 1 : done + 1;
+      } else {
+        // A play of a few frames on, or a rewind to the first.
+        const bool rewind = kind == 9;
+        const int to = rewind ? 1 : frame + 1 + static_cast<int>(pick(8));
+        log += "currentTime " + std::to_string(to) + "\n";
+        for (int f = rewind ? 1 : frame + 1; f <= to && failure.empty(); ++f) {
+          run("currentTime " + std::to_string(f));
+          failure = disagreements({rewind});
+        }
+        frame = to;
+        Scene expected = now;
+        const Scene after = scene();
+        for (auto& [name, locked] : expected.locks)
+          locked = locked || (rewind && after.locks.count(name) && after.locks.at(name));
+        failure += differences(expected, after);
+      }
+      if (failure.empty()) failure = disagreements({frame == 1});
+    }
+    if (!failure.empty()) {
+      ADD_FAILURE() << "seed " << seed << ":\n" << log << "---\n" << failure;
+      failed.push_back(seed);
+    }
+  }
+  EXPECT_EQ(failed, std::vector<unsigned int>{}) << "of " << count << " seeds";
 }
 
 }  // namespace
