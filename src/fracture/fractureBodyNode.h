@@ -241,7 +241,8 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   bool isDeleted() const { return jointRemoval != nullptr; }
   /// Hands the cluster nodes' pieces and joint nodes back to this node and
   /// deletes the cluster nodes, through `removal` when given (to be undone
-  /// later), else through the node's own modifier.
+  /// later: the joint nodes keep their values), else through the node's own
+  /// modifier (the joint nodes take the fracture body's values).
   void dropClusterNode(MDGModifier* removal = nullptr);
   /// Lists a joint node for breaking by frame (once per joint).
   void addBreakByFrameJoint(SceneStress* node);

@@ -81,7 +81,11 @@ void FractureBodyNode::dropClusterNode(MDGModifier* removal) {
   const MObject self = thisMObject();
   for (clusterFractureNode* cluster : clusterNodes()) {
     const MObject node = cluster->thisMObject();
-    cluster->pushStressParams();
+    // A release kept to be undone changes links only, which its removal
+    // takes back: the joint node whose deletion let the fracture body go is
+    // still on the cluster, and must come back with the values it went with.
+    // With no piece left, no joint plays with the fracture body's values.
+    if (removal == nullptr) cluster->pushStressParams();
     {
       // Unlocked while they change hands: the link of a locked node cannot
       // be broken.

@@ -541,6 +541,11 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
       {"the fracture body, then a piece", "", {"delete ZovFractureBody", "delete" + bodies({4})}},
       {"a joint node and its fracture body in one line", "", {"delete" + joint65 + " ZovFractureBody"}},
       {"a joint node, then its fracture body", "", {"delete" + joint65, "delete ZovFractureBody"}},
+      {"the pieces round the cluster, then its inner joint nodes, whose last lets the fracture body go",
+       unlock({4, 5, 6, 7, 8, 9, 10, 11, 12}),
+       {"delete" + bodies({4, 5, 6, 7, 8, 9, 10, 11, 12}),
+        "delete str_cube_shardZovBody3_cube_shardZovBody1 str_cube_shardZovBody2_cube_shardZovBody1 "
+        "str_cube_shardZovBody3_cube_shardZovBody2"}},
       {"a joint node switched off, then a rewind",
        "setAttr" + joint65 + ".enabled 0; getAttr" + joint65 + ".ca_enabled",
        {"delete" + joint65},
