@@ -55,6 +55,16 @@ constexpr double kApartSpeed = 0.03;
 /// A contact of a held body still moving on its support faster than this
 /// (m/s) after the hold: its support moved, held later or not at all.
 constexpr double kHeldResidual = 1e-3;
+/// Contact normals within this cosine of each other lie in one plane, for
+/// the tipping of a pile.
+constexpr double kOnePlaneCosine = 0.999;
+/// Most vertices of a body whose outline the tipping of a pile is judged
+/// by; a body of more is not judged so.
+constexpr std::uint32_t kMaxOutline = 64;
+/// A pile's centre of mass tips a body over the edge of the outline the
+/// body casts on its supports' plane when it lies past it by more than this
+/// share of the outline's width: nearer, the pile balances on the edge.
+constexpr double kTippingMargin = 0.01;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
 /// motion, three of turn.
@@ -345,6 +355,47 @@ void holdOnEveryTouchingContact(const RBDynamics& state, double mass, const Held
   }
 }
 
+/// Whether `body` weighs on what it rests on as a body of a pile: one that
+/// moves, not a piece (a piece moves with its fracture body). A sleeping
+/// body has no pairs with the static and sleeping bodies it also rests on.
+bool weighsInPile(const HardBody& body) { return body.isActive() && !body.isStatic() && body.getParent() == nullptr; }
+
+/// How far the point q lies outside the convex hull of the n points `p` (at
+/// most kMaxOutline), all in a plane's coordinates; 0 inside or on it, and
+/// when the points span no area.
+double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q) {
+  // The hull by the monotone chain, counter-clockwise.
+  std::uint32_t order[kMaxOutline];
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
+    return p[a][0] != p[b][0] ? p[a][0] < p[b][0] : p[a][1] < p[b][1];
+  });
+  const auto turn = [&](std::uint32_t o, std::uint32_t a, std::uint32_t b) {
+    return (p[a][0] - p[o][0]) * (p[b][1] - p[o][1]) - (p[a][1] - p[o][1]) * (p[b][0] - p[o][0]);
+  };
+  std::uint32_t hull[2 * kMaxOutline];
+  std::uint32_t k = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    while (k >= 2 && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
+    hull[k++] = order[i];
+  }
+  for (std::uint32_t i = n - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
+    hull[k++] = order[i];
+  }
+  if (k < 4) return 0.0;
+  // Past the farthest edge whose outer side holds q.
+  double outside = 0.0;
+  for (std::uint32_t e = 0; e + 1 < k; ++e) {
+    const double* a = p[hull[e]];
+    const double* b = p[hull[e + 1]];
+    const double length = std::hypot(b[0] - a[0], b[1] - a[1]);
+    const double right = ((b[0] - a[0]) * (a[1] - q[1]) - (b[1] - a[1]) * (a[0] - q[0])) / length;
+    outside = std::max(outside, right);
+  }
+  return outside;
+}
+
 /// Whether each support's contacts together stay in its friction cone: the
 /// tangential part of their whole impulses at most mu times the normal part.
 template <typename Pairs>
@@ -437,18 +488,35 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   const std::uint32_t helpers = manager.passHelpers();
   WorkerPool* pool = helpers != 0 ? manager.workerPool() : nullptr;
   gatherHeldBodies(bearing, pool, helpers);
+  gatherBorneWeights();
   const std::vector<HeldBody>& held = heldBodies;
   const auto n = static_cast<std::uint32_t>(held.size());
-  // Whether each body's hold left it moving on a support (each task writes
-  // its own byte).
-  std::vector<std::uint8_t>& moving = stillMoving;
-  reserveScratch(moving, n);
-  moving.assign(n, 0);
+  // How each body's hold ended (each task writes its own byte).
+  std::vector<std::uint8_t>& outcome = holdOutcomes;
+  reserveScratch(outcome, n);
+  outcome.assign(n, kHeld);
+  const auto onTippingBody = [&](std::uint32_t task) {
+    for (const CollisionPair* pair : heldSupportsOf(task)) {
+      const std::int32_t below = heldBelow(*pair, held[task].body, task);
+      if (below >= 0 && outcome[static_cast<std::uint32_t>(below)] >= kTipping) return true;
+    }
+    return false;
+  };
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
     HardBody* body = held[task].body;
+    outcome[task] = kHeld;
+    if (!body->isActive() || body->isStatic()) return 0u;
+    // A body on one that tips is not stopped on it as if it stood still:
+    // its pairs with it are resolved after the holds, both bodies free.
+    if (onTippingBody(task)) {
+      outcome[task] = kOnTipping;
+      return 0u;
+    }
+    // One that tips with what it bears is not held: its pairs decide.
+    const bool tips = tipsWithBorne(task);
     bool left = false;
-    const bool done = !body->isActive() || body->isStatic() || holdOnSupports(body, heldSupportsOf(task), worker, left);
-    moving[task] = left ? 1 : 0;
+    const bool done = !tips && holdOnSupports(body, heldSupportsOf(task), worker, left);
+    outcome[task] = tips ? kTipping : left ? kLeftMoving : kHeld;
     if (done) return 0u;
     std::uint32_t flags = 0;
     for (CollisionPair* pair : heldSupportsOf(task)) {
@@ -456,6 +524,23 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
       flags |= manager.processPair(pair, mode, worker);
     }
     return flags;
+  };
+  // The bodies on a tipping one, in order, their pairs with it resolved with
+  // both bodies free: held on it as if it stood still, a body would hand it
+  // nothing of what it still carries, and the pile would tip as if it were
+  // lighter at the top, or not at all.
+  const auto resolveOnTipping = [&] {
+    for (std::uint32_t task = 0; task < n; ++task) {
+      if (outcome[task] != kOnTipping) continue;
+      for (CollisionPair* pair : heldSupportsOf(task)) {
+        const std::int32_t below = heldBelow(*pair, held[task].body, task);
+        if (below >= 0 && outcome[static_cast<std::uint32_t>(below)] >= kTipping) {
+          pair->held &= held[static_cast<std::uint32_t>(below)].body == pair->firstBody ? ~kHeldFirst : ~kHeldSecond;
+        }
+        pair->restoreFoundContacts();
+        outFlags |= manager.processPair(pair, mode, 0);
+      }
+    }
   };
   // A body held before one of its supports (one that lies on a neighbour of
   // its own level or higher, which the level order holds later) is stopped
@@ -465,12 +550,16 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   // extraction, lifting it back step after step, walks it along.
   const auto holdAgain = [&] {
     for (std::uint32_t task = 0; task < n; ++task) {
-      if (moving[task] != 0) outFlags |= hold(task, 0);
+      if (outcome[task] == kLeftMoving) outFlags |= hold(task, 0);
     }
+  };
+  const auto afterHolds = [&] {
+    resolveOnTipping();
+    holdAgain();
   };
   if (helpers == 0 || n < kTaskOrderMinimum) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
-    holdAgain();
+    afterHolds();
     return;
   }
   // A body's hold writes the body and reads its supports, held in its
@@ -482,14 +571,14 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   // once.
   if (!orderHolds(pool, helpers)) {
     for (std::uint32_t task = 0; task < n; ++task) outFlags |= hold(task, 0);
-    holdAgain();
+    afterHolds();
     return;
   }
   std::vector<std::uint32_t> flags(helpers + 1, 0);
   manager.taskOrder.run(pool, helpers,
                         [&](std::uint32_t task, std::uint32_t worker) { flags[worker] |= hold(task, worker); });
   for (std::uint32_t f : flags) outFlags |= f;
-  holdAgain();
+  afterHolds();
 }
 
 void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers) {
@@ -553,6 +642,161 @@ void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, Wo
   reserveScratch(supportPairs, pairCount);
   supportPairs.resize(pairCount);
   for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
+}
+
+void PileHolder::gatherBorneWeights() {
+  const std::vector<HeldBody>& held = heldBodies;
+  const auto n = static_cast<std::uint32_t>(held.size());
+  std::vector<Borne>& borne = borneWeights;
+  reserveScratch(borne, n);
+  borne.assign(n, Borne{0.0, MgcVector3()});
+  std::vector<std::int32_t>& heldOf = heldOfEntry;
+  const std::uint32_t entries = manager.broadPhase.entryCount();
+  reserveScratch(heldOf, entries);
+  heldOf.assign(entries, -1);
+  for (std::uint32_t task = 0; task < n; ++task) {
+    const std::int32_t entry = bearingPairs[held[task].begin].entry;
+    if (entry >= 0) heldOf[static_cast<std::uint32_t>(entry)] = static_cast<std::int32_t>(task);
+  }
+  // Each held body's pairs in which it is not held up: its support pairs,
+  // and those in which it leans on a body or a body on it. One that leans
+  // on others as it rests on its supports weighs on all of them.
+  std::vector<std::uint32_t>& touching = pairsTouching;
+  reserveScratch(touching, n);
+  touching.assign(n, 0);
+  for (const CollisionPair* pair : manager.processedPairs) {
+    if (pair->found.count == 0) continue;
+    for (const HardBody* side : {pair->firstBody, pair->secondBody}) {
+      if ((pair->held & (side == pair->firstBody ? kHeldFirst : kHeldSecond)) != 0) continue;
+      const std::int32_t entry = manager.broadPhase.keptEntry(side);
+      const std::int32_t task = entry >= 0 ? heldOf[static_cast<std::uint32_t>(entry)] : -1;
+      if (task >= 0) ++touching[static_cast<std::uint32_t>(task)];
+    }
+  }
+  // From the top of each pile down, so that a body hands on what it bears
+  // with its own weight.
+  for (std::uint32_t task = n; task-- > 0;) {
+    const HardBody* body = held[task].body;
+    if (!weighsInPile(*body)) continue;
+    const PairRun supports = heldSupportsOf(task);
+    // Only a body that rests on its supports alone weighs on them.
+    bool onHeld = false;
+    for (const CollisionPair* pair : supports) onHeld = onHeld || heldBelow(*pair, body, task) >= 0;
+    if (!onHeld || touching[task] != static_cast<std::uint32_t>(supports.end() - supports.begin())) continue;
+    const double mass = body->getMass() + borne[task].mass;
+    const MgcVector3 moment = body->getDyn().position * body->getMass() + borne[task].moment;
+    if (supports.end() - supports.begin() == 1) {
+      const std::int32_t below = heldBelow(**supports.begin(), body, task);
+      if (below < 0) continue;
+      borne[static_cast<std::uint32_t>(below)].mass += mass;
+      borne[static_cast<std::uint32_t>(below)].moment += moment;
+      continue;
+    }
+    // Each support's share, put where its contacts pushed.
+    double pushes[kMaxPairContacts];
+    MgcVector3 centres[kMaxPairContacts];
+    double total = 0.0;
+    std::uint32_t count = 0;
+    for (const CollisionPair* pair : supports) {
+      double push = 0.0;
+      MgcVector3 centre;
+      for (std::uint32_t k = 0; k < pair->found.count; ++k) {
+        // Impulse and normal alike seen from either body.
+        const double along = std::max(0.0, pair->found.carried[k].Dot(pair->normals[pair->foundSlot(k)]));
+        push += along;
+        centre += foundPointOn(*body, *pair, k) * along;
+      }
+      if (count < kMaxPairContacts) {
+        pushes[count] = push;
+        centres[count++] = push > 0.0 ? centre / push : centre;
+      }
+      total += push;
+    }
+    if (!(total > 0.0)) continue;
+    std::uint32_t i = 0;
+    for (const CollisionPair* pair : supports) {
+      const std::int32_t below = i < count ? heldBelow(*pair, body, task) : -1;
+      if (below >= 0 && pushes[i] > 0.0) {
+        const double share = mass * pushes[i] / total;
+        borne[static_cast<std::uint32_t>(below)].mass += share;
+        borne[static_cast<std::uint32_t>(below)].moment += centres[i] * share;
+      }
+      ++i;
+    }
+  }
+}
+
+bool PileHolder::tipsWithBorne(std::uint32_t task) {
+  const Borne& borne = borneWeights[task];
+  HardBody* body = heldBodies[task].body;
+  if (!(borne.mass > 0.0) || body->getType() == kFractureBody) return false;
+  // The plane of the supports, its normal towards the body.
+  MgcVector3 normal;
+  MgcVector3 at;
+  bool any = false;
+  for (const CollisionPair* pair : heldSupportsOf(task)) {
+    const bool first = pair->firstBody == body;
+    for (std::uint32_t k = 0; k < pair->found.count; ++k) {
+      const MgcVector3 n = pair->normals[pair->foundSlot(k)] * (first ? 1.0 : -1.0);
+      if (!any) {
+        normal = n;
+        at = foundPointOn(*body, *pair, k);
+        any = true;
+      } else if (n.Dot(normal) < kOnePlaneCosine) {
+        return false;
+      }
+    }
+  }
+  const MgcVector3& down = manager.gravityDirection;
+  const double facing = -normal.Dot(down);
+  if (!any || !(facing > pairprocessing::kSupportCosine)) return false;
+  const ZOVmesh* mesh = body->getWorldMesh();
+  if (mesh == nullptr || mesh->worldVertices == nullptr || mesh->numVertices > kMaxOutline) return false;
+  // The centre of mass of the body and what it bears, along gravity onto
+  // the plane.
+  const MgcVector3& position = body->getDyn().position;
+  const MgcVector3 centre = (position * body->getMass() + borne.moment) / (body->getMass() + borne.mass);
+  const MgcVector3 r = centre - at;
+  const MgcVector3 onPlane = r + down * (r.Dot(normal) / facing);
+  // The largest ball about the body's own centre that lies inside it casts
+  // a disk inside its outline: a centre of mass over that disk (the pile's
+  // bodies centred on one another) does not tip it.
+  if (mesh->worldFaceNormals != nullptr) {
+    double inside = std::numeric_limits<double>::infinity();
+    for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+      if (mesh->faces[f].numVertices == 0) continue;
+      inside =
+          std::min(inside, mesh->worldFaceNormals[f].Dot(mesh->worldVertices[mesh->faces[f].vertices[0]] - position));
+    }
+    const MgcVector3 own = (position - at) - normal * (position - at).Dot(normal);
+    if (inside > 0.0 && (onPlane - own).SquaredLength() < inside * inside) return false;
+  }
+  // The outline the body casts on the plane, in coordinates of the plane.
+  const MgcVector3 across =
+      normal.UnitCross(std::fabs(normal.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
+  const MgcVector3 along = normal.Cross(across);
+  double outline[kMaxOutline][2];
+  double low[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+  double high[2] = {-low[0], -low[1]};
+  for (std::uint32_t v = 0; v < mesh->numVertices; ++v) {
+    const MgcVector3 corner = mesh->worldVertices[v] - at;
+    outline[v][0] = corner.Dot(across);
+    outline[v][1] = corner.Dot(along);
+    for (int c = 0; c < 2; ++c) {
+      low[c] = std::min(low[c], outline[v][c]);
+      high[c] = std::max(high[c], outline[v][c]);
+    }
+  }
+  const double point[2] = {onPlane.Dot(across), onPlane.Dot(along)};
+  const double width = std::max(high[0] - low[0], high[1] - low[1]);
+  return outsideOfHull(mesh->numVertices, outline, point) > kTippingMargin * width;
+}
+
+std::int32_t PileHolder::heldBelow(const CollisionPair& pair, const HardBody* body, std::uint32_t task) const {
+  const HardBody* support = pair.firstBody == body ? pair.secondBody : pair.firstBody;
+  const std::int32_t entry = weighsInPile(*support) ? manager.broadPhase.keptEntry(support) : -1;
+  const std::int32_t below = entry >= 0 ? heldOfEntry[static_cast<std::uint32_t>(entry)] : -1;
+  return below >= 0 && static_cast<std::uint32_t>(below) < task ? below : -1;
 }
 
 PileHolder::PairRun PileHolder::heldSupportsOf(std::uint32_t task) const {
@@ -738,18 +982,23 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
 }
 
 void PileHolder::releaseArrays() {
+  clearScratch(borneWeights);
+  clearScratch(heldOfEntry);
+  clearScratch(pairsTouching);
   clearScratch(bearingPairs);
   clearScratch(groupedPairs);
   clearScratch(entryStarts);
   clearScratch(heldBodies);
   clearScratch(heldSupports);
-  clearScratch(stillMoving);
+  clearScratch(holdOutcomes);
 }
 
 std::size_t PileHolder::keptBytes() const {
   return (bearingPairs.capacity() + groupedPairs.capacity()) * sizeof(BearingPair) +
          entryStarts.capacity() * sizeof(std::uint32_t) + heldBodies.capacity() * sizeof(HeldBody) +
-         heldSupports.capacity() * sizeof(CollisionPair*) + stillMoving.capacity();
+         heldSupports.capacity() * sizeof(CollisionPair*) + holdOutcomes.capacity() +
+         borneWeights.capacity() * sizeof(Borne) +
+         (heldOfEntry.capacity() + pairsTouching.capacity()) * sizeof(std::int32_t);
 }
 
 bool pileholding::holdKicks(const RBDynamics& state, std::uint32_t n, const MgcVector3* arms,

@@ -3,9 +3,11 @@
 // The upward pass of a step's resting-contact processing: after the pair
 // passes, each body that rests on others, from the bottom of the pile up, is
 // stopped on all its supports at once, or, where that is refused, each of its
-// support pairs is resolved with the support held. Bodies on one support and
-// separate stacks go at once on the helpers, each hold after the earlier ones
-// that use a body it writes or write one it uses.
+// support pairs is resolved with the support held. A body that tips over the
+// edge of its base with what rests on it is not held, and the bodies on it
+// are resolved with it free. Bodies on one support and separate stacks go at
+// once on the helpers, each hold after the earlier ones that use a body it
+// writes or write one it uses.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,11 +26,12 @@ class WorkerPool;
 /// else.
 ///
 /// Reads: the bearing pairs handed to it (their bodies, found contacts,
-/// friction) and their bodies' motion states, levels and masses; the
-/// manager's gravity direction, closing rate, helpers, bounds table and
-/// solver workspaces. Writes: each pair's held flags and contacts (put back
-/// from the found ones and compacted to those that hold), the bodies'
-/// velocities through impulses, and, where a hold is refused, what the
+/// friction) and their bodies' motion states, levels, masses and meshes;
+/// the manager's processed pairs (which bodies touch), gravity direction,
+/// closing rate, helpers, bounds table and solver workspaces. Writes: each
+/// pair's held flags and contacts (put back from the found ones and
+/// compacted to those that hold), the bodies' velocities through impulses,
+/// their meshes' world places, and, where a hold is refused, what the
 /// manager's processPair writes; the manager's task order.
 class PileHolder {
  public:
@@ -39,8 +42,11 @@ class PileHolder {
   /// Holds each body that rests on others in `bearing` (the pairs that bear
   /// weight, in the step's order) on its supports, lowest first: stopped on
   /// all of them at once (holdOnSupports), or, where that is refused, each
-  /// of its support pairs processed in `mode` with the support held. Gathers
-  /// the processing's flags into `outFlags`.
+  /// of its support pairs processed in `mode` with the support held. A body
+  /// that tips with what it bears (tipsWithBorne) is not held but processed
+  /// so, and the bodies on it have their pairs with it processed after the
+  /// holds, both bodies free. Gathers the processing's flags into
+  /// `outFlags`.
   void holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags);
   /// Lets the working arrays go but for their small storage: they are as
   /// long as the bearing pairs.
@@ -91,6 +97,23 @@ class PileHolder {
   void gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers);
   /// The support pairs of held body `task`.
   PairRun heldSupportsOf(std::uint32_t task) const;
+  /// The held body under `body` in its support pair `pair`, when one is
+  /// held before it (task `task`): its place among the held bodies, else -1.
+  std::int32_t heldBelow(const CollisionPair& pair, const HardBody* body, std::uint32_t task) const;
+  /// Into borneWeights, for each held body, the weight of the bodies that
+  /// rest on it, from the top of each pile down. Only a moving body that
+  /// rests on its supports alone (in no other pair but those in which it
+  /// bears another) weighs on them: on one support it hands that its own
+  /// weight and what it bears; on several, each the share its contacts
+  /// there carried in the step's passes, where they carried it.
+  void gatherBorneWeights();
+  /// Whether held body `task`, with the weight it bears, tips over an edge
+  /// of its base: its contacts with its supports lie in one plane, and the
+  /// centre of mass of it and what it bears, seen along gravity, lies past
+  /// the outline the body casts on that plane. Then nothing under the body
+  /// holds the pile up, however each body of it stands on the one below.
+  /// May place the body's mesh in the world.
+  bool tipsWithBorne(std::uint32_t task);
   /// Orders the holds in the manager's task order by the bodies each reads
   /// and writes; false when a hold uses more than kMaxTaskBodies bodies.
   bool orderHolds(WorkerPool* pool, std::uint32_t helpers);
@@ -118,8 +141,25 @@ class PileHolder {
   std::vector<std::uint32_t> entryStarts;
   std::vector<HeldBody> heldBodies;
   std::vector<CollisionPair*> heldSupports;
-  /// By held body, whether its hold left it moving on a support.
-  std::vector<std::uint8_t> stillMoving;
+  /// How a body's hold ended: held; held, but still moving on a support
+  /// (held again once its supports are); not held, as it tips with what it
+  /// bears (tipsWithBorne); not held, as it lies on a body that does so, or
+  /// on one such itself.
+  enum HoldOutcome : std::uint8_t { kHeld, kLeftMoving, kTipping, kOnTipping };
+  /// By held body, how its hold ended.
+  std::vector<std::uint8_t> holdOutcomes;
+  /// The mass a held body bears and its first moment (the sum of mass times
+  /// position).
+  struct Borne {
+    double mass;
+    Mgc::MgcVector3 moment;
+  };
+  /// By held body, the weight it bears.
+  std::vector<Borne> borneWeights;
+  /// By kept entry in the bounds table, the held body's place (-1 for none).
+  std::vector<std::int32_t> heldOfEntry;
+  /// By held body, the pairs in which it is not held up.
+  std::vector<std::uint32_t> pairsTouching;
 };
 
 namespace pileholding {

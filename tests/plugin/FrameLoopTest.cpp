@@ -1,6 +1,7 @@
 #include <maya/MAnimControl.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnTransform.h>
+#include <maya/MMatrix.h>
 #include <maya/MPointArray.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BodyFixture.h"
@@ -476,5 +478,85 @@ TEST_F(FrameLoop, APyramidAndABoxAcrossTwoStandAMinuteAndSleep) {
       EXPECT_LT(std::fabs(getDouble(boxes[k] + axis)), 0.5) << boxes[k] << axis;
     }
     EXPECT_FALSE(bodyNode(boxes[k] + "Body").engineBody(false)->isActive()) << boxes[k];
+  }
+}
+
+// Stacks of boxes set down on a passive slab tilted by a degrees about z, or
+// dropped onto it from 0.3 higher, each box with a face on the slope or on
+// the box below, played three seconds. Their friction is the default 0.7,
+// more than tan 30 = 0.58: no box slides on these slopes, and statics decide.
+// A stack tips over the downhill edge of its lowest box when the vertical
+// through its centre of mass meets the slope past that edge: when
+// h tan(a) > 0.5, h the height of the centre of mass over the slope.
+//  - two unit cubes on 30: h = 1, 0.577, 7.7 cm past the edge: topple;
+//  - a cube of mass 10 on one of mass 1 on 25: h = 15.5 / 11 = 1.41, 0.657,
+//    16 cm past: topple;
+//  - a 1 x 2 x 1 box on 30: h = 1: tips;
+//  - two unit cubes on 20: 0.364, 14 cm inside: stand;
+//  - the cube of mass 10 on the cube of mass 1 on 15: 0.378, 12 cm inside:
+//    stand.
+// Each cube of a stack alone stands on what it lies on (0.5 tan(a) < 0.5):
+// only the stack as a whole tips. The top box of a stack that tips has
+// turned more than 45 degrees off the slope at the end; the boxes of one
+// that stands stay within 1 cm of where they were set, turn less than a
+// degree and sleep.
+TEST_F(FrameLoop, AStackWhoseCentreOfMassLiesPastItsBaseTopplesOffASlope) {
+  struct Case {
+    double slope;
+    std::vector<std::pair<double, double>> boxes;  // height and mass, from the slope up
+    double drop;
+    bool tips;
+  };
+  const Case cases[] = {{30, {{1, 1}, {1, 1}}, 0.0, true},  {30, {{1, 1}, {1, 1}}, 0.3, true},
+                        {25, {{1, 1}, {1, 10}}, 0.0, true}, {25, {{1, 1}, {1, 10}}, 0.3, true},
+                        {30, {{2, 2}}, 0.0, true},          {20, {{1, 1}, {1, 1}}, 0.0, false},
+                        {15, {{1, 1}, {1, 10}}, 0.0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.boxes.size() << " boxes on " << c.slope << " degrees, dropped " << c.drop);
+    restartHost();
+    run("zovSolver");
+    const double a = c.slope * M_PI / 180.0;
+    const MVector up(-std::sin(a), std::cos(a), 0.0);
+    // A box of the width and height with its centre `over` above the slope's
+    // top, along its normal, and `lift` higher.
+    const auto place = [&](const std::string& name, double width, double height, double over, double lift) {
+      const MVector at = up * over + MVector(0.0, lift, 0.0);
+      char line[256];
+      std::snprintf(line, sizeof line,
+                    "polyCube -w %g -h %g -d %g -n %s; setAttr %s.translate %.17g %.17g 0; setAttr %s.rotate 0 0 %g",
+                    width, height, width, name.c_str(), name.c_str(), at.x, at.y, name.c_str(), c.slope);
+      run(line);
+      return at;
+    };
+    place("slope", 20.0, 1.0, -0.5, 0.0);
+    std::string boxes;
+    std::vector<MVector> set;
+    double base = 0.0;
+    for (const auto& [height, mass] : c.boxes) {
+      const std::string box = std::string("box") + "ABC"[set.size()];
+      set.push_back(place(box, 1.0, height, base + height / 2, c.drop));
+      boxes += " " + box;
+      base += height;
+    }
+    run("select slope; new_ZOVBody -shapeType 2 -active 1; select" + boxes + "; new_ZOVBody -shapeType 2");
+    for (size_t k = 0; k < set.size(); ++k) {
+      run(std::string("setAttr box") + "ABC"[k] + "ZovBody.mass " + std::to_string(c.boxes[k].second));
+    }
+    prepareSimulation("zovSolverNode1", 1, 73);
+    for (int f = 2; f <= 73; ++f) frame(f);
+    for (size_t k = 0; k < set.size(); ++k) {
+      const std::string box = std::string("box") + "ABC"[k];
+      const MMatrix m = zovtest::pathNamed(box).inclusiveMatrix();
+      const double turned = std::acos(std::min(1.0, MVector(m[1][0], m[1][1], m[1][2]) * up)) * 180.0 / M_PI;
+      if (c.tips) {
+        if (k + 1 == set.size()) {
+          EXPECT_GT(turned, 45.0) << box;
+        }
+        continue;
+      }
+      EXPECT_LT((MVector(m[3][0], m[3][1], m[3][2]) - set[k]).length(), 0.01) << box;
+      EXPECT_LT(turned, 1.0) << box;
+      EXPECT_FALSE(bodyNode(box + "ZovBody").engineBody(false)->isActive()) << box;
+    }
   }
 }
