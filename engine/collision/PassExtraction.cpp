@@ -11,6 +11,7 @@
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/DetectionPass.h"
+#include "engine/collision/PairProcessingCommon.h"
 #include "engine/collision/threads/WorkerPool.h"
 
 namespace {
@@ -64,9 +65,12 @@ void CollisionManager::updatePairs() {
   if (passHelperCount == 0 || pairs.size() < 2) {
     for (CollisionPair* pair : pairs) extractNow(pair);
   } else {
-    // Extraction moves only the higher body of a pair: pairs that move
-    // different bodies, and read none that another moves, run at once.
-    const auto moved = [this](CollisionPair* pair, int side) { return extractionMoves(*pair, side == 0); };
+    // Extraction moves only the higher body of a pair, or both where they
+    // part by their masses (their masses differ). Pairs that move different
+    // bodies, and read none that another moves, run at once.
+    const auto moved = [this](CollisionPair* pair, int side) {
+      return extractionMoves(*pair, side == 0) || pairprocessing::massesDiffer(*pair);
+    };
     const auto n = static_cast<std::uint32_t>(pairs.size());
     // Which bodies each extraction reads and moves, their numbers and pass
     // slots, read on the helpers.

@@ -23,6 +23,7 @@
 #include "engine/collision/threads/LevelOrder.h"
 #include "engine/collision/threads/WorkerPool.h"
 #include "engine/solver/LsqrSystem.h"
+#include "platform/Processors.h"
 #include "support/SceneFixtures.h"
 
 using Mgc::MgcMatrix3;
@@ -89,6 +90,43 @@ TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepthUnlessOneIsMuchHeavier
         << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
     EXPECT_NEAR(moves.lower, c.lowerMove * (1.0 - left / c.depth), 1e-6)
         << c.depth << " " << c.upperLevel << " " << c.lowerLevel;
+  }
+}
+
+// Light boxes each under two boxes two hundred times as heavy, dropped on
+// them: extraction parts every such pair by their masses, moving both
+// bodies, each light box in two pairs at once. Stepped on 1 and on 4
+// threads, whose helpers take pairs apart at once where they move different
+// bodies, the boxes end bit for bit alike (and, under ThreadSanitizer, no
+// two helpers move one box at once).
+TEST(PairProcessing, PartedPairsEndAsInOrderOnAnyThreadCount) {
+  std::vector<double> reference;
+  for (std::uint32_t threads : {1u, 4u}) {
+    zov::platform::setProcessorCountOverride(8);
+    PrivateWorld world;
+    zov::platform::setProcessorCountOverride(0);
+    prepareWorld(world, threads);
+    addGround(world);
+    std::vector<HardBody*> boxes;
+    for (int i = 0; i < 8; ++i) {
+      const double x = 4.0 * i;
+      boxes.push_back(addBox(world, MgcVector3(1.0, 0.25, 0.5), MgcVector3(x, 0.25, 0.0)));
+      for (double side : {-0.5, 0.5})
+        boxes.push_back(addBox(world, MgcVector3(0.4, 0.4, 0.4), MgcVector3(x + side, 0.9, 0.0), 200.0f));
+    }
+    runSteps(world, 40, 1.0 / 240.0);
+    std::vector<double> poses;
+    for (const HardBody* box : boxes) {
+      const RBDynamics& state = box->getDyn();
+      for (int k = 0; k < 3; ++k) poses.push_back(state.position[k]);
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) poses.push_back(state.orientation[r][c]);
+    }
+    if (reference.empty()) {
+      reference = poses;
+    } else {
+      EXPECT_EQ(poses, reference) << threads << " threads";
+    }
   }
 }
 
