@@ -27,7 +27,7 @@ bool zovbench::anyBenchmarkFailed() { return failed; }
 
 int main(int argc, char** argv) {
   int status = 0;
-  if (zovbench::runRequestedPile(status)) return status;
+  if (zovbench::runRequestedPile(status) || zovbench::runRequestedUnequalPile(status)) return status;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

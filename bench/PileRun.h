@@ -12,4 +12,7 @@ namespace zovbench {
 /// answers false.
 bool runRequestedPile(int& status);
 
+/// The same for a pile of the unequal-pile benchmark (UnequalPileBench.cpp).
+bool runRequestedUnequalPile(int& status);
+
 }  // namespace zovbench
