@@ -71,6 +71,7 @@ void CollisionManager::clearAll() {
   pairPool.freeAll();
   manifolds.reset();
   narrowMemos.clear();
+  ledgeLoaded.clear();
   pairCounter = 0;
 }
 

@@ -465,6 +465,13 @@ class CollisionManager {
   /// higher in the pile than the other. Two bodies of one level side by side
   /// (both standing on the ground, say) both move.
   bool extractionMoves(const CollisionPair& pair, bool first) const;
+  /// Whether the last resting passes found `body` lying under a much
+  /// heavier one while it overhangs the edge of the static body it stands
+  /// on (settleLoadedPairs).
+  bool loadedOverLedge(const HardBody& body) const;
+  /// loadedOverLedge of the lighter of the pair's bodies (a piece weighs as
+  /// its fracture body).
+  bool lighterOverLedge(const CollisionPair& pair) const;
   /// Fills taskOrder for n tasks from the bodies each reads and writes
   /// (accessesOf writes them and a write flag each, returning their number,
   /// at most kMaxTaskBodies): a task waits for the last earlier task that
@@ -505,9 +512,11 @@ class CollisionManager {
   void runPairPass(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t helpers,
                    std::uint32_t& outFlags);
   /// After the passes of the resting mode: the pairs of the bodies that lie
-  /// on a lighter body and of the bodies they load
-  /// (pairprocessing::loadsLighterBody) pass on, in order, until a pass
-  /// changes no body's motion by more than a settled pass does.
+  /// on a much lighter body (pairprocessing::loadsLighterBody) that the
+  /// pile hold cannot stop them on (one pairprocessing::kSlowPassMassRatio
+  /// times lighter, or one that overhangs the edge of the static body it
+  /// stands on), and of the lighter bodies they lie on, pass on, in order,
+  /// until a pass changes no body's motion by more than a settled pass does.
   void settleLoadedPairs(const std::vector<CollisionPair*>& pairs, const int& mode, std::uint32_t& outFlags);
   /// Appends to `picked`, in list order, the pairs on which a body of a pile
   /// is held by the resting mode's holds.
@@ -623,10 +632,20 @@ class CollisionManager {
   /// as read ahead, then its BodyNumbers number).
   std::vector<double> pairBearing;
   std::vector<std::int32_t> heldUpper;
-  /// settleLoadedPairs's working arrays: the bodies that load or are loaded
-  /// (by address, to look them up) and their pairs.
+  /// settleLoadedPairs's working arrays: the lighter bodies of the loaded
+  /// pairs and what each stands on, the bodies whose pairs pass on and the
+  /// lighter bodies under them (all by address, to look them up), and their
+  /// pairs.
+  std::vector<HardBody*> loadedLighter;
+  std::vector<std::uint8_t> lighterOnLedge;
+  std::vector<HardBody*> loadingBodies;
   std::vector<HardBody*> loadedBodies;
   std::vector<CollisionPair*> loadedPairs;
+  /// The identities, in order, of the lighter bodies the last resting
+  /// passes found loaded while they overhang a static body's edge: the
+  /// next extraction parts their pairs by the masses. By identity, since a
+  /// body may go between steps; emptied with the pairs.
+  std::vector<std::uint64_t> ledgeLoaded;
   /// settleRestingBodies's working arrays: the contact points of the pairs
   /// of one or two contacts by body, and the bodies they hold at three
   /// points not on one line.

@@ -18,12 +18,15 @@
 #include "engine/bodies/HardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
+#include "engine/collision/ContactDepths.h"
+#include "engine/collision/ContactKinematics.h"
 #include "engine/collision/ContactManifold.h"
 #include "engine/collision/PairProcessingCommon.h"
 #include "engine/collision/SolverWorkspace.h"
 #include "engine/collision/threads/WorkerPool.h"
 #include "engine/fracture/FractureBody.h"
 #include "engine/solver/ContactBlocks.h"
+#include "geometry/VolumeMath.h"
 #include "math/Tolerances.h"
 
 using Mgc::MgcMatrix3;
@@ -47,12 +50,19 @@ constexpr int kRestingMode = 2;
 constexpr int kPairPasses = 4;
 /// Passes over the pairs of loaded bodies after those, at most (enough for
 /// a body six times as heavy as the one it overhangs to keep it from tipping
-/// from under it) ...
+/// from under it, or for a body a hundred times as heavy as the one it lies
+/// on to be stopped on it) ...
 constexpr int kLoadedPasses = 28;
 /// ... ending at the first that changes no body's velocity, or turn rate,
 /// by more than this (m/s, rad/s): a few thousandths of what gravity gives a
 /// body in an integration step.
 constexpr double kSettledChange = 1e-4;
+/// What settleLoadedPairs finds under a lighter body: no static body, a
+/// static body whose box reaches under its centre, or only static bodies
+/// whose boxes end before it (it overhangs an edge).
+constexpr std::uint8_t kStandsOnNothing = 0;
+constexpr std::uint8_t kStandsOver = 1;
+constexpr std::uint8_t kOverhangs = 2;
 /// A contact whose normal lies within 75 degrees of the vertical (this
 /// cosine) may, with the sides of its body's other supports, wedge it.
 constexpr double kWedgeCosine = 0.25881904510252074;
@@ -236,6 +246,73 @@ std::uint8_t sleepersHeldAtRest(const CollisionPair& pair, const MgcVector3& gra
                                     -firstBelow > pairprocessing::kSupportCosine);
   return (firstHeld ? kHeldFirst : 0) | (secondHeld ? kHeldSecond : 0);
 }
+
+/// Whether one of the pair's bodies is kRestingMassRatio times as heavy as
+/// the other, or more; a piece weighs as its fracture body.
+bool massesFarApart(const CollisionPair& pair) {
+  const double first = pairprocessing::extractedBody(pair.firstBody)->getMass();
+  const double second = pairprocessing::extractedBody(pair.secondBody)->getMass();
+  return !(std::max(first, second) < kRestingMassRatio * std::min(first, second));
+}
+
+/// Whether, of a pair whose masses differ (pairprocessing::massesDiffer),
+/// the lighter body moves into the heavier one, at those of the pair's first
+/// `n` contacts that overlap beyond what extraction leaves, faster than the
+/// heavier one moves into it, by more than a still contact moves at each of
+/// the `n`: then the overlap is the lighter body's doing. `points` are the
+/// contacts on the first body; a piece moves with its fracture body.
+bool lighterMovesIn(const CollisionPair& pair, std::uint32_t n, const ContactVectors& points) {
+  const HardBody* first = pairprocessing::extractedBody(pair.firstBody);
+  const HardBody* second = pairprocessing::extractedBody(pair.secondBody);
+  const bool firstLighter = first->getMass() < second->getMass();
+  const RBDynamics& onSecond = pair.secondBody->getDyn();
+  double lighterIn = 0.0;
+  double heavierIn = 0.0;
+  std::uint32_t overlapping = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (!(pair.depths[i] < -(kRestingOverlap + zov::kTolerance))) continue;
+    ++overlapping;
+    // The normal points from the second body towards the first.
+    const MgcVector3 secondPoint = onSecond.orientation * pair.secondPoints[i] + onSecond.position;
+    const double firstIn = -contactkinematics::velocityAt(first->getDyn(), points[i]).Dot(pair.normals[i]);
+    const double secondIn = contactkinematics::velocityAt(second->getDyn(), secondPoint).Dot(pair.normals[i]);
+    lighterIn += firstLighter ? firstIn : secondIn;
+    heavierIn += firstLighter ? secondIn : firstIn;
+  }
+  return overlapping != 0 && lighterIn > heavierIn + pairprocessing::kHeldResidual * n;
+}
+
+/// Whether the vertical through `point` (along `down`) passes through the
+/// box of `support`; a barrier extends everywhere.
+bool overBody(const HardBody& support, const MgcVector3& point, const MgcVector3& down) {
+  if (support.getType() == kBarrierBody) return true;
+  const HardBodyShape& shape = support.getShape();
+  const RBDynamics& state = support.getDyn();
+  const MgcVector3 centre = state.orientation * zov::scaledBy(shape.scale, shape.localCenter) + state.position;
+  const MgcMatrix3 axes = state.orientation * shape.boxRotation;
+  const MgcVector3 half = zov::scaledBy(shape.scale, shape.boxSize) * 0.5;
+  const MgcVector3 offset = point - centre;
+  // The line point + t down meets each slab of the box over an interval of
+  // t; it passes through the box where the three meet.
+  double from = -std::numeric_limits<double>::infinity();
+  double to = std::numeric_limits<double>::infinity();
+  for (int k = 0; k < 3; ++k) {
+    const MgcVector3 axis = axes.GetColumn(k);
+    const double at = offset.Dot(axis);
+    const double along = down.Dot(axis);
+    if (std::fabs(along) < zov::kTolerance) {
+      if (std::fabs(at) > half[k]) return false;
+      continue;
+    }
+    const double enter = (-half[k] - at) / along;
+    const double leave = (half[k] - at) / along;
+    from = std::max(from, std::min(enter, leave));
+    to = std::min(to, std::max(enter, leave));
+    if (from > to) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- Extraction ------------------------------------------------------------------
@@ -262,6 +339,16 @@ bool CollisionManager::extractionMoves(const CollisionPair& pair, bool first) co
   return level >= otherLevel;
 }
 
+bool CollisionManager::lighterOverLedge(const CollisionPair& pair) const {
+  const HardBody* first = pairprocessing::extractedBody(pair.firstBody);
+  const HardBody* second = pairprocessing::extractedBody(pair.secondBody);
+  return loadedOverLedge(first->getMass() < second->getMass() ? *first : *second);
+}
+
+bool CollisionManager::loadedOverLedge(const HardBody& body) const {
+  return std::binary_search(ledgeLoaded.begin(), ledgeLoaded.end(), body.getIdentity());
+}
+
 void CollisionManager::extractContacts(CollisionPair* pair) { extractContactsOn(pair, 0); }
 
 void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t worker) {
@@ -286,11 +373,20 @@ void CollisionManager::extractContactsOn(CollisionPair* pair, std::uint32_t work
 
   // Only the body higher in the pile moves (both, by their masses, when
   // they stand side by side on one level). But a body much heavier than the
-  // other is not moved out of it alone: the lighter one, tipping under it or
-  // beside it, would shift it for no work (a slab lifted by the rising
-  // corner of the cube it overhangs, until it came off its other supports
-  // and went with the cube). The two part by their masses.
-  const bool parted = pairprocessing::massesDiffer(*pair);
+  // other is not moved out of it alone where the lighter one moved into it:
+  // tipping under it or beside it, the lighter one would shift it for no
+  // work (a slab lifted by the rising corner of the cube it overhangs, until
+  // it came off its other supports and went with the cube). Nor where the
+  // masses lie too far apart for the resting passes to meet. Then the two
+  // part by their masses. A heavier body that sinks into a lighter one at
+  // rest on its support is moved out alone, as any body on top: parted, the
+  // lighter one would be pushed into its own support by more than its own
+  // extraction from there takes back, and would rest in it. But a lighter
+  // one that overhangs the edge of a static body under the heavier one's
+  // load tips into it, however slowly: the two part by their masses there
+  // too, or the heavier one would ride its rising corner.
+  const bool parted = pairprocessing::massesDiffer(*pair) &&
+                      (massesFarApart(*pair) || lighterMovesIn(*pair, n, worldPoints) || lighterOverLedge(*pair));
   const double weightA = parted || extractionMoves(*pair, true) ? extractionMass(A) : 0.0;
   const double weightB = parted || extractionMoves(*pair, false) ? extractionMass(B) : 0.0;
   if (weightA == 0.0 && weightB == 0.0) return;
@@ -554,31 +650,107 @@ void CollisionManager::processPairs(EngineList<HardBody*>* /*active*/, const int
 }
 
 // A pass meets the pairs one by one: of a body lying on two supports, the
-// pair met first takes the whole of its weight. Where the body is much
-// heavier than one of them, that one settles slowly: with the weight taken
-// by the other support, a cube that only the load of the slab it holds up
-// keeps from tipping (its centre past the ground's edge) tips as if
-// unloaded, passes after passes, and carries the slab with it. Those pairs
-// pass on until the weight is shared.
+// pair met first takes the whole of its weight, and a pass only pushes, so
+// the weight stays there. A lighter support that only the body's weight
+// keeps from tipping (a cube whose centre lies past the ground's edge, under
+// a slab) tips as if unloaded, pass after pass, and carries the slab with
+// it; and a body many times as heavy as the one it lies on is barely slowed
+// by a pass over that pair, so that the step's few passes leave it falling
+// into it. The pairs of those bodies pass on until the weight is shared.
+// Elsewhere the passes would only repeat what the pile hold, which stops
+// each body on all its supports at once, does anyway: a pile of bodies of
+// unequal masses would run to the last of them, step after step.
 void CollisionManager::settleLoadedPairs(const std::vector<CollisionPair*>& pairs, const int& mode,
                                          std::uint32_t& outFlags) {
+  // Of a pair where a body lies on a much lighter one, the two.
+  const auto loadedBy = [&](const CollisionPair& pair, HardBody*& upper, HardBody*& lower) {
+    if (pair.found.count == 0) return false;
+    const MgcVector3& normal = pair.normals[pair.foundSlot(0)];
+    if (!pairprocessing::loadsLighterBody(pair, normal, gravityDirection)) return false;
+    const bool firstAbove = -normal.Dot(gravityDirection) > 0.0;
+    upper = pairprocessing::extractedBody(firstAbove ? pair.firstBody : pair.secondBody);
+    lower = pairprocessing::extractedBody(firstAbove ? pair.secondBody : pair.firstBody);
+    return true;
+  };
+  // The lighter bodies lain on, looked up by address (the order of the
+  // passes is the pairs'), and of each whether it stands on a static body
+  // that does not reach under its centre.
+  std::vector<HardBody*>& lighter = loadedLighter;
+  std::vector<std::uint8_t>& ledge = lighterOnLedge;
+  std::vector<HardBody*>& loading = loadingBodies;
   std::vector<HardBody*>& bodies = loadedBodies;
-  bodies.clear();
+  std::vector<CollisionPair*>& run = loadedPairs;
+  const auto release = [&] {
+    clearScratch(lighter);
+    clearScratch(ledge);
+    clearScratch(loading);
+    clearScratch(bodies);
+    clearScratch(run);
+  };
+  lighter.clear();
+  ledgeLoaded.clear();
   for (const CollisionPair* pair : pairs) {
-    if (pair->found.count == 0) continue;
-    if (!pairprocessing::loadsLighterBody(*pair, pair->normals[pair->foundSlot(0)], gravityDirection)) continue;
-    bodies.push_back(pairprocessing::extractedBody(pair->firstBody));
-    bodies.push_back(pairprocessing::extractedBody(pair->secondBody));
+    HardBody* upper = nullptr;
+    HardBody* lower = nullptr;
+    if (loadedBy(*pair, upper, lower)) lighter.push_back(lower);
   }
-  if (bodies.empty()) return;
-  // Looked up by address: the order of the passes is the pairs'.
+  if (lighter.empty()) return;
+  std::sort(lighter.begin(), lighter.end(), std::less<HardBody*>());
+  lighter.erase(std::unique(lighter.begin(), lighter.end()), lighter.end());
+  const auto lighterSlot = [&](HardBody* body) -> std::size_t {
+    const auto at = std::lower_bound(lighter.begin(), lighter.end(), body, std::less<HardBody*>());
+    return at != lighter.end() && *at == body ? static_cast<std::size_t>(at - lighter.begin()) : lighter.size();
+  };
+  ledge.assign(lighter.size(), kStandsOnNothing);
+  for (const CollisionPair* pair : pairs) {
+    for (int side = 0; side < 2; ++side) {
+      const HardBody* support = side == 0 ? pair->secondBody : pair->firstBody;
+      if (!support->isStatic()) continue;
+      HardBody* body = pairprocessing::extractedBody(side == 0 ? pair->firstBody : pair->secondBody);
+      const std::size_t slot = lighterSlot(body);
+      if (slot == lighter.size() || ledge[slot] == kStandsOver) continue;
+      ledge[slot] = overBody(*support, body->getDyn().position, gravityDirection) ? kStandsOver : kOverhangs;
+    }
+  }
+  for (std::size_t i = 0; i < lighter.size(); ++i) {
+    if (ledge[i] == kOverhangs) ledgeLoaded.push_back(lighter[i]->getIdentity());
+  }
+  std::sort(ledgeLoaded.begin(), ledgeLoaded.end());
+  // The bodies that load a lighter one the passes must hold: many times as
+  // heavy as it, or on one that overhangs its static support's edge.
+  loading.clear();
+  for (const CollisionPair* pair : pairs) {
+    HardBody* upper = nullptr;
+    HardBody* lower = nullptr;
+    if (!loadedBy(*pair, upper, lower)) continue;
+    if (upper->getMass() >= pairprocessing::kSlowPassMassRatio * lower->getMass() ||
+        ledge[lighterSlot(lower)] == kOverhangs) {
+      loading.push_back(upper);
+    }
+  }
+  if (loading.empty()) {
+    release();
+    return;
+  }
+  std::sort(loading.begin(), loading.end(), std::less<HardBody*>());
+  loading.erase(std::unique(loading.begin(), loading.end()), loading.end());
+  // Those bodies and every lighter body they lie on: the weight is shared
+  // between all of them.
+  bodies.assign(loading.begin(), loading.end());
+  for (const CollisionPair* pair : pairs) {
+    HardBody* upper = nullptr;
+    HardBody* lower = nullptr;
+    if (loadedBy(*pair, upper, lower) &&
+        std::binary_search(loading.begin(), loading.end(), upper, std::less<HardBody*>())) {
+      bodies.push_back(lower);
+    }
+  }
   std::sort(bodies.begin(), bodies.end(), std::less<HardBody*>());
   bodies.erase(std::unique(bodies.begin(), bodies.end()), bodies.end());
   const auto loaded = [&](HardBody* body) {
     return std::binary_search(bodies.begin(), bodies.end(), pairprocessing::extractedBody(body),
                               std::less<HardBody*>());
   };
-  std::vector<CollisionPair*>& run = loadedPairs;
   run.clear();
   for (CollisionPair* pair : pairs) {
     if (pair->found.count != 0 && (loaded(pair->firstBody) || loaded(pair->secondBody))) run.push_back(pair);
@@ -602,8 +774,7 @@ void CollisionManager::settleLoadedPairs(const std::vector<CollisionPair*>& pair
     }
     if (!(change > kSettledChange)) break;
   }
-  clearScratch(bodies);
-  clearScratch(run);
+  release();
 }
 
 // A body is held on its supports (the slow bodies lower in the pile it

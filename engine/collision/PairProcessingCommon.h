@@ -19,10 +19,22 @@ inline constexpr double kSupportCosine = 0.7071067811865476;
 /// this (m/s) rests on it or against it rather than striking it: about what
 /// gravity gives a body in an integration step (9.81 / 300).
 inline constexpr double kRestingContactSpeed = 0.03;
+/// A contact moving on what it touches slower than this (m/s) is still: a
+/// held body whose contact moves faster after the hold has a support that
+/// moved, held later or not at all; a much lighter support that moves faster
+/// under a body than its others do is not at rest; and a lighter body must
+/// move into a heavier one faster than the heavier one moves into it, by
+/// more than this, for extraction to part them by their masses.
+inline constexpr double kHeldResidual = 1e-3;
 /// A body this many times as heavy as another is much heavier: lying on
 /// it, it loads it, and the passes meet that load slowly; extraction parts
-/// the two by their masses rather than moving the heavier one alone.
+/// the two by their masses where the lighter one moves into the heavier
+/// one, rather than moving the heavier one alone.
 inline constexpr double kLoadingMassRatio = 1.5;
+/// A body this many times as heavy as the one it lies on is stopped on it
+/// only by passes beyond the step's few: a pass over the pair changes the
+/// heavier body's motion by about a share 1 / (ratio + 1) of what it asks.
+inline constexpr double kSlowPassMassRatio = 10.0;
 /// Rest thresholds of the resting pass (squared speeds).
 inline constexpr float kRestThreshold = 1.0f;
 inline constexpr float kSupportRestThreshold = 10.0f;

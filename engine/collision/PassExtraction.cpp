@@ -66,8 +66,10 @@ void CollisionManager::updatePairs() {
     for (CollisionPair* pair : pairs) extractNow(pair);
   } else {
     // Extraction moves only the higher body of a pair, or both where they
-    // part by their masses (their masses differ). Pairs that move different
-    // bodies, and read none that another moves, run at once.
+    // part by their masses, which only the extraction itself decides (from
+    // the bodies' motion): a pair whose masses differ counts as moving both.
+    // Pairs that move different bodies, and read none that another moves,
+    // run at once.
     const auto moved = [this](CollisionPair* pair, int side) {
       return extractionMoves(*pair, side == 0) || pairprocessing::massesDiffer(*pair);
     };

@@ -52,9 +52,6 @@ constexpr double kHoldKickFloor = 0.003;
 /// of a tile lying at a slight angle on the next) would turn the body onto
 /// it at a fraction of a metre a second.
 constexpr double kApartSpeed = 0.03;
-/// A contact of a held body still moving on its support faster than this
-/// (m/s) after the hold: its support moved, held later or not at all.
-constexpr double kHeldResidual = 1e-3;
 /// Contact normals within this cosine of each other lie in one plane, for
 /// the tipping of a pile.
 constexpr double kOnePlaneCosine = 0.999;
@@ -518,8 +515,19 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
     const bool done = !tips && holdOnSupports(body, heldSupportsOf(task), worker, left);
     outcome[task] = tips ? kTipping : left ? kLeftMoving : kHeld;
     if (done) return 0u;
+    // Refused, the body is resolved on its supports pair by pair. On a
+    // support that tips over a static body's edge under it, on those at
+    // rest only, as the hold would have held it: the tipping one would carry
+    // it along. A tipping body is resolved on all of them.
     std::uint32_t flags = 0;
-    for (CollisionPair* pair : heldSupportsOf(task)) {
+    CollisionPair* room[kMaxPairContacts];
+    const PairRun all = heldSupportsOf(task);
+    const bool onLedge = std::any_of(all.begin(), all.end(), [&](const CollisionPair* pair) {
+      return manager.loadedOverLedge(
+          *pairprocessing::extractedBody(pair->firstBody == body ? pair->secondBody : pair->firstBody));
+    });
+    const PairRun supports = !tips && onLedge && body->getParent() == nullptr ? supportsAtRest(*body, all, room) : all;
+    for (CollisionPair* pair : supports) {
       pair->restoreFoundContacts();
       flags |= manager.processPair(pair, mode, worker);
     }
@@ -885,7 +893,12 @@ PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairR
   }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!(speeds[i] > slowest + pairprocessing::kRestingContactSpeed)) room[kept++] = supports.begin()[i];
+    const CollisionPair& pair = *supports.begin()[i];
+    const HardBody* support = pairprocessing::extractedBody(pair.firstBody == &body ? pair.secondBody : pair.firstBody);
+    const double margin = body.getMass() > pairprocessing::kLoadingMassRatio * support->getMass()
+                              ? pairprocessing::kHeldResidual
+                              : pairprocessing::kRestingContactSpeed;
+    if (!(speeds[i] > slowest + margin)) room[kept++] = supports.begin()[i];
   }
   return kept == count ? supports : PairRun{room, room + kept};
 }
@@ -898,9 +911,12 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
   // A support that moves under the body faster than its slowest one does
   // is not at rest: stopped on it as on the others, the body would be
   // carried off with it (a plank on two boxes, one of them tipping over the
-  // ground's edge), its still supports pushing it after the moving one. The
-  // body is held on the supports that move as its slowest does; at the
-  // others it keeps what the passes gave it.
+  // ground's edge), its still supports pushing it after the moving one. A
+  // much lighter support is not at rest however slowly it moves: a box
+  // turning over the ground's edge at a few millimetres a second under a
+  // plank, every step, would take the plank along at a share of that, and
+  // the two would never rest. The body is held on the supports that move as
+  // its slowest does; at the others it keeps what the passes gave it.
   CollisionPair* room[kMaxPairContacts];
   const PairRun supports = supportsAtRest(*body, all, room);
   const RBDynamics& state = body->getDyn();
@@ -965,7 +981,7 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
   for (std::uint32_t i = 0; i < n && !leftMoving; ++i) {
     if (pulling[i] != 0 || held.apart[i] != 0) continue;
     const MgcVector3 relative = contactkinematics::velocityAt(state, held.points[i]) - held.supportVelocities[i];
-    leftMoving = relative.SquaredLength() > kHeldResidual * kHeldResidual;
+    leftMoving = relative.SquaredLength() > pairprocessing::kHeldResidual * pairprocessing::kHeldResidual;
   }
   // Each support pair keeps the contacts that hold the body, which now
   // carry the whole impulses: a hold again starts from them.

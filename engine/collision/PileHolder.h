@@ -42,11 +42,13 @@ class PileHolder {
   /// Holds each body that rests on others in `bearing` (the pairs that bear
   /// weight, in the step's order) on its supports, lowest first: stopped on
   /// all of them at once (holdOnSupports), or, where that is refused, each
-  /// of its support pairs processed in `mode` with the support held. A body
-  /// that tips with what it bears (tipsWithBorne) is not held but processed
-  /// so, and the bodies on it have their pairs with it processed after the
-  /// holds, both bodies free. Gathers the processing's flags into
-  /// `outFlags`.
+  /// of its support pairs processed in `mode` with the support held (only
+  /// those at rest, supportsAtRest, where a support is loaded over a static
+  /// body's edge: CollisionManager::loadedOverLedge). A body that tips with
+  /// what it bears (tipsWithBorne)
+  /// is not held but has all its support pairs processed so, and the bodies
+  /// on it have their pairs with it processed after the holds, both bodies
+  /// free. Gathers the processing's flags into `outFlags`.
   void holdPiles(const std::vector<CollisionPair*>& bearing, const int& mode, std::uint32_t& outFlags);
   /// Lets the working arrays go but for their small storage: they are as
   /// long as the bearing pairs.
@@ -129,9 +131,11 @@ class PileHolder {
   bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving);
   /// Of the support pairs of `body`, those whose contacts move no faster
   /// than the slowest support's by more than a resting contact does
-  /// (pairprocessing::kRestingContactSpeed), copied into `room` (room for
-  /// kMaxPairContacts pairs) when some are left out; `supports` itself when
-  /// none is, or when they are one or more than `room` holds.
+  /// (pairprocessing::kRestingContactSpeed), or, of a support much lighter
+  /// than the body (pairprocessing::kLoadingMassRatio), by more than a
+  /// still contact does (pairprocessing::kHeldResidual), copied into `room`
+  /// (room for kMaxPairContacts pairs) when some are left out; `supports`
+  /// itself when none is, or when they are one or more than `room` holds.
   static PairRun supportsAtRest(const HardBody& body, const PairRun& supports, CollisionPair** room);
 
   CollisionManager& manager;

@@ -1,6 +1,7 @@
 // The work on pairs in contact: extraction pushes the upper body out by the
-// depth and parts bodies side by side, or of very different masses, by their
-// masses, the pair's energy, first-hit switches, the
+// depth and parts bodies side by side, or of very different masses where
+// the lighter one moves into the heavier one, by their masses, the pair's
+// energy, first-hit switches, the
 // impact of a point mass (restitution and Coulomb friction), the resting
 // pass and the alignment on crackers.
 
@@ -37,20 +38,26 @@ const MgcVector3 kUp(0.0, 1.0, 0.0);
 
 bool finite(const MgcVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-// Two unit boxes, the upper one sunk `depth` into the lower one; levels and
-// the upper box's mass as given. Returns how far each moved up: by the depth
-// less the overlap extraction leaves.
+// Two unit boxes, the upper one sunk `depth` into the lower one; levels,
+// the upper box's mass and the speed at which the lighter box moves into the
+// other as given. Returns how far each moved up: by the depth less the
+// overlap extraction leaves.
 struct Moves {
   double upper;
   double lower;
 };
-Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass) {
+Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass, double lighterClosing = 0.0) {
   PrivateWorld world;
   CollisionManager& manager = *world.getCollisionManager();
   manager.setGravityDirection(-kUp);
   BodyPtr lower = hullBox(kHalf, MgcVector3(0.0, 0.5, 0.0));
   BodyPtr upper = hullBox(kHalf, MgcVector3(0.0, 1.5 - depth, 0.0));
   upper->setMass(upperMass);
+  if (upperMass < 1.0f) {
+    upper->setLinearVelocity(kUp * -lighterClosing);
+  } else {
+    lower->setLinearVelocity(kUp * lighterClosing);
+  }
   for (HardBody* b : {lower.get(), upper.get()}) b->setExtractionCoeff(1.0);
   upper->setContactLevel(upperLevel);
   lower->setContactLevel(lowerLevel);
@@ -68,23 +75,30 @@ Moves extractStack(double depth, int upperLevel, int lowerLevel, float upperMass
 // would push it into its own support. A sleeping box (level 0) on a moving
 // one holds, and the moving one goes down. A box more than half as heavy
 // again as the other, or less than two thirds as heavy, parts with it by
-// their masses (m1 d1 = m2 d2): moved alone, a heavy box would be carried
-// by a light one rising into it.
+// their masses (m1 d1 = m2 d2) where the lighter one moves into the other
+// faster than a still contact creeps (moved alone, a heavy box would be
+// carried by a light one rising into it), or where one is a hundred times
+// as heavy as the other or more; resting on the lower box, the upper one
+// moves alone.
 TEST(PairProcessing, ExtractionMovesTheBodyOnTopByTheDepthUnlessOneIsMuchHeavier) {
   struct Case {
     double depth;
     int upperLevel;
     int lowerLevel;
     float upperMass;
+    double lighterClosing;
     double upperMove;
     double lowerMove;
   };
   for (const Case& c :
-       {Case{0.02, 2, 1, 1.0f, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.02, 0.0}, Case{0.02, 1, 1, 1.0f, 0.02, 0.0},
-        Case{0.02, 2, 1, 1.4f, 0.02, 0.0}, Case{0.02, 2, 1, 0.75f, 0.02, 0.0}, Case{0.02, 0, 1, 1.0f, 0.0, -0.02},
-        Case{1e-6, 2, 1, 1.0f, 0.0, 0.0}, Case{0.02, 1, 3, 5.0f, 0.02 / 6.0, -0.02 * 5.0 / 6.0},
-        Case{0.02, 2, 1, 10.0f, 0.02 / 11.0, -0.02 * 10.0 / 11.0}, Case{0.05, 3, 0, 0.25f, 0.04, -0.01}}) {
-    const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass);
+       {Case{0.02, 2, 1, 1.0f, 0.0, 0.02, 0.0}, Case{0.02, 1, 2, 1.0f, 0.0, 0.02, 0.0},
+        Case{0.02, 1, 1, 1.0f, 0.0, 0.02, 0.0}, Case{0.02, 2, 1, 1.4f, 0.1, 0.02, 0.0},
+        Case{0.02, 2, 1, 0.75f, 0.0, 0.02, 0.0}, Case{0.02, 0, 1, 1.0f, 0.0, 0.0, -0.02},
+        Case{1e-6, 2, 1, 1.0f, 0.0, 0.0, 0.0}, Case{0.02, 1, 3, 5.0f, 0.1, 0.02 / 6.0, -0.02 * 5.0 / 6.0},
+        Case{0.02, 2, 1, 10.0f, 0.1, 0.02 / 11.0, -0.02 * 10.0 / 11.0}, Case{0.02, 2, 1, 10.0f, 0.0, 0.02, 0.0},
+        Case{0.02, 2, 1, 10.0f, 5e-4, 0.02, 0.0}, Case{0.02, 2, 1, 200.0f, 0.0, 0.02 / 201.0, -0.02 * 200.0 / 201.0},
+        Case{0.05, 3, 0, 0.25f, 0.1, 0.04, -0.01}, Case{0.05, 3, 0, 0.25f, 0.0, 0.05, 0.0}}) {
+    const Moves moves = extractStack(c.depth, c.upperLevel, c.lowerLevel, c.upperMass, c.lighterClosing);
     const double left = c.upperMove - c.lowerMove > 0.0 ? kRestingOverlap : 0.0;
     EXPECT_NEAR(moves.upper, c.upperMove * (1.0 - left / c.depth), 1e-6)
         << c.depth << " " << c.upperLevel << " " << c.lowerLevel;

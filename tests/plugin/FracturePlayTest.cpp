@@ -447,6 +447,95 @@ TEST_F(FracturePlay, ABodyStaysOnTheSupportUnderItsCentreWhenTheOtherTipsAway) {
   }
 }
 
+// Bodies resting on much lighter ones, each held where it lies by statics,
+// set down (or dropped) as a user makes them on a ground whose top is at 0:
+// a 3 x 1 x 1 plank of mass 8, 10 and 13 on three unit cubes at x 0-1, 1-2
+// and 2-3, the ground's edge at 0.8 (the plank's centre over the middle
+// cube, which stands wholly on the ground); the last issue's plank (of its
+// volume's mass) on two boxes with the edge at 0.85; a cube of mass 10
+// dropped with a unit cube under it from 0.5 onto the ground. Each rests
+// where it lies (the planks within 2 mm, the dropped cubes touching the
+// ground and each other within 0.1 mm, as a box on a box does) and every
+// body sleeps, 240 frames on.
+
+TEST_F(FracturePlay, BodiesOnMuchLighterSupportsRestWhereTheyLieAndSleep) {
+  struct Case {
+    const char* scene;  // cubes: "name x y z width height depth" each
+    double edge;
+    double mass;  // of the body on top
+    const char* top;
+    const char* under;  // a dropped pair's lower cube, none for a plank
+  };
+  const char* threeCubes = "left .5 .5 .5 1 1 1 mid 1.5 .5 .5 1 1 1 right 2.5 .5 .5 1 1 1 plank 1.5 1.5 .5 3 1 1";
+  const Case cases[] = {{threeCubes, 0.8, 8.0, "plank", ""},
+                        {threeCubes, 0.8, 10.0, "plank", ""},
+                        {threeCubes, 0.8, 13.0, "plank", ""},
+                        {"boxA 1.5 .5 .5 1 1 1 boxB .5 .5 .5 1 1 1 plank 1.25 1.5 .5 2.5 1 1", 0.85, 2.5, "plank", ""},
+                        {"low 5 1 .5 1 1 1 up 5 2 .5 1 1 1", -5.0, 10.0, "up", "low"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.top << " of mass " << c.mass << " with the edge at " << c.edge);
+    run("polyCube -w 20 -h 1 -d 20 -n ground; setAttr ground.translate " + std::to_string(10.0 + c.edge) + " -0.5 0");
+    std::istringstream specs(c.scene);
+    std::string movable;
+    std::vector<std::string> bodies;
+    for (std::string name, x, y, z, w, h, d; specs >> name >> x >> y >> z >> w >> h >> d; movable += " " + name) {
+      run("polyCube -w " + w + " -h " + h + " -d " + d + " -n " + name + "; setAttr " + name + ".translate " + x + " " +
+          y + " " + z);
+      bodies.push_back(name + "ZovBody");
+    }
+    run("select" + movable + "; new_ZOVBody -shapeType 2; select ground; new_ZOVBody -shapeType 2 -active 1");
+    zovhost::testing::flushIdleQueue();
+    const std::string top = std::string(c.top) + "ZovBody";
+    run("setAttr " + top + ".mass " + std::to_string(c.mass) + "; getAttr " + top + ".ca_rigidBodyParam");
+    prepareSimulation("zovSolverNode1", 1, 240);
+    const MMatrix rested = worldMatrix(c.top);
+    for (int f = 2; f <= 240; ++f) frame(f);
+    if (*c.under == '\0') {
+      const MMatrix now = worldMatrix(c.top);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[3][k], rested[3][k], 0.002) << c.top;
+    } else {
+      const double under = worldMatrix(c.under)[3][1];
+      EXPECT_NEAR(under, 0.5, 1e-4) << c.under;
+      EXPECT_NEAR(worldMatrix(c.top)[3][1] - under, 1.0, 1e-4) << c.top;
+    }
+    for (const std::string& body : bodies) EXPECT_FALSE(bodyNode(body).engineBody(false)->isActive()) << body;
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    FractureTest::SetUp();
+  }
+}
+
+// A 2 x 2 x 2 cube cut into 32 shards (seed 7), each a free convex body,
+// dropped from 1 m above a passive ground and played as the solver plays
+// it: by 10 s the pile has come to rest, and over the next 10 s no shard
+// moves more than 1 cm from where it lay, and each sleeps at the end. Under
+// the sanitizers the landing alone is played.
+TEST_F(FracturePlay, AFreeShardPileComesToRestAndNothingInItMovesAfterwards) {
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr int kRested = 24;
+#else
+  constexpr int kRested = 240;
+#endif
+  run("polyCube -w 40 -h 1 -d 40 -n ground; setAttr ground.translate 0 -0.5 0");
+  ASSERT_NO_FATAL_FAILURE(shatteredRock("-ns 32 -sed 7", "0 2 0"));
+  std::vector<std::string> shards = bodiesOfShards("rock");
+  run("select ground; new_ZOVBody -shapeType 2 -active 1");
+  zovhost::testing::flushIdleQueue();
+  ASSERT_EQ(shards.size(), 32u);
+  prepareSimulation("zovSolverNode1", 1, 2 * kRested);
+  for (int f = 2; f <= kRested; ++f) frame(f);
+  std::vector<Mgc::MgcVector3> rested;
+  for (const std::string& shard : shards) rested.push_back(bodyNode(shard).engineBody(false)->getDyn().position);
+  for (int f = kRested + 1; f <= 2 * kRested; ++f) frame(f);
+#if !defined(__SANITIZE_ADDRESS__)
+  for (std::size_t i = 0; i < shards.size(); ++i) {
+    const HardBody* body = bodyNode(shards[i]).engineBody(false);
+    EXPECT_LT((body->getDyn().position - rested[i]).Length(), 0.01) << shards[i];
+    EXPECT_FALSE(body->isActive()) << shards[i];
+  }
+#endif
+}
+
 // A block dropped on a passive ground whose edge (x = 0.8) runs under it
 // rests and sleeps; at frame 100 every joint of the pieces it cuts off, set
 // to break then on the joint nodes, breaks. A part left on the ground stays
