@@ -55,6 +55,8 @@ constexpr double kFriction = 0.7;
 constexpr double kBounciness = 0.3;
 /// A body that moved farther than this in the last frame still moves.
 constexpr double kStillMove = 1e-4;
+/// Half the width of the ground, a box 1 thick whose top is at 0.
+constexpr double kGroundHalf = 20.0;
 
 /// The piles.
 enum class PileKind { kRandomBoxes = 0, kShards = 1 };
@@ -161,8 +163,19 @@ struct EnginePile {
     world.enableManagerOption();
     world.enableBodyDeactivation();
     world.setThreadCount(1);
-    MgcVector3 up(0.0, 1.0, 0.0);
-    world.addBody(createBarrierBody(MgcVector3(), up), 0);
+    // The ground as a user makes it: a passive box, its top at 0.
+    std::vector<MgcVector3> corners;
+    for (int k = 0; k < 8; ++k) {
+      corners.emplace_back(k & 1 ? kGroundHalf : -kGroundHalf, k & 2 ? 0.5 : -0.5, k & 4 ? kGroundHalf : -kGroundHalf);
+    }
+    const std::unique_ptr<ZOVmesh> groundHull = convexHull(corners.data(), 8);
+    HardBody* ground = createHullBody(groundHull.get());
+    ground->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+    ground->setPosition(MgcVector3(0.0, -0.5, 0.0));
+    ground->setFrictionCoeff(kFriction);
+    ground->setRestitutionCoeff(kBounciness);
+    ground->enableStatic();
+    world.addBody(ground, 0);
     for (const Drop& drop : drops) {
       const std::unique_ptr<ZOVmesh> hull =
           convexHull(drop.corners.data(), static_cast<std::uint32_t>(drop.corners.size()));
@@ -199,10 +212,12 @@ struct EnginePile {
   }
 };
 
-/// The pile in Bullet, on a static plane. Bullet takes the product of two
-/// bodies' frictions and bouncinesses for their contact, ours the larger
-/// friction and the smaller bounciness: every body and the ground get the
-/// square roots, so that each contact has 0.7 and 0.3 in both engines.
+/// The pile in Bullet, on a static plane: the same surface under the pile
+/// as our box (on a box as wide, Bullet's piles of shards do not sleep).
+/// Bullet takes the product of two bodies' frictions and bouncinesses for
+/// their contact, ours the larger friction and the smaller bounciness:
+/// every body and the ground get the square roots, so that each contact has
+/// 0.7 and 0.3 in both engines.
 struct BulletPile {
   btDefaultCollisionConfiguration configuration;
   btCollisionDispatcher dispatcher{&configuration};
