@@ -878,7 +878,8 @@ bool PileHolder::orderHolds(WorkerPool* pool, std::uint32_t helpers) {
   return !tooMany.load();
 }
 
-PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairRun& supports, CollisionPair** room) {
+PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairRun& supports,
+                                               CollisionPair** room) const {
   const auto count = static_cast<std::size_t>(supports.end() - supports.begin());
   if (count < 2 || count > kMaxPairContacts) return supports;
   double speeds[kMaxPairContacts];
@@ -895,9 +896,10 @@ PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairR
   for (std::size_t i = 0; i < count; ++i) {
     const CollisionPair& pair = *supports.begin()[i];
     const HardBody* support = pairprocessing::extractedBody(pair.firstBody == &body ? pair.secondBody : pair.firstBody);
-    const double margin = body.getMass() > pairprocessing::kLoadingMassRatio * support->getMass()
-                              ? pairprocessing::kHeldResidual
-                              : pairprocessing::kRestingContactSpeed;
+    const double margin =
+        body.getMass() > pairprocessing::kLoadingMassRatio * support->getMass() && manager.loadedOverLedge(*support)
+            ? pairprocessing::kHeldResidual
+            : pairprocessing::kRestingContactSpeed;
     if (!(speeds[i] > slowest + margin)) room[kept++] = supports.begin()[i];
   }
   return kept == count ? supports : PairRun{room, room + kept};
@@ -912,10 +914,11 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
   // is not at rest: stopped on it as on the others, the body would be
   // carried off with it (a plank on two boxes, one of them tipping over the
   // ground's edge), its still supports pushing it after the moving one. A
-  // much lighter support is not at rest however slowly it moves: a box
-  // turning over the ground's edge at a few millimetres a second under a
-  // plank, every step, would take the plank along at a share of that, and
-  // the two would never rest. The body is held on the supports that move as
+  // much lighter support loaded over an edge is not at rest however slowly
+  // it moves: a box turning over the ground's edge at a few millimetres a
+  // second under a plank, every step, would take the plank along at a share
+  // of that, and the two would never rest. Elsewhere a light support that
+  // moves that slowly settles with the body. The body is held on the supports that move as
   // its slowest does; at the others it keeps what the passes gave it.
   CollisionPair* room[kMaxPairContacts];
   const PairRun supports = supportsAtRest(*body, all, room);

@@ -132,11 +132,13 @@ class PileHolder {
   /// Of the support pairs of `body`, those whose contacts move no faster
   /// than the slowest support's by more than a resting contact does
   /// (pairprocessing::kRestingContactSpeed), or, of a support much lighter
-  /// than the body (pairprocessing::kLoadingMassRatio), by more than a
-  /// still contact does (pairprocessing::kHeldResidual), copied into `room`
-  /// (room for kMaxPairContacts pairs) when some are left out; `supports`
-  /// itself when none is, or when they are one or more than `room` holds.
-  static PairRun supportsAtRest(const HardBody& body, const PairRun& supports, CollisionPair** room);
+  /// than the body (pairprocessing::kLoadingMassRatio) that overhangs a
+  /// static body's edge under load (CollisionManager::loadedOverLedge), by
+  /// more than a still contact does (pairprocessing::kHeldResidual), copied
+  /// into `room` (room for kMaxPairContacts pairs) when some are left out;
+  /// `supports` itself when none is, or when they are one or more than
+  /// `room` holds.
+  PairRun supportsAtRest(const HardBody& body, const PairRun& supports, CollisionPair** room) const;
 
   CollisionManager& manager;
   /// The working arrays, kept for their storage.
