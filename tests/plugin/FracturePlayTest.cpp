@@ -451,54 +451,64 @@ TEST_F(FracturePlay, ABodyStaysOnTheSupportUnderItsCentreWhenTheOtherTipsAway) {
 // set down (or dropped) as a user makes them on a ground whose top is at 0:
 // a 3 x 1 x 1 plank of mass 8, 10 and 13 on three unit cubes at x 0-1, 1-2
 // and 2-3, the ground's edge at 0.8 (the plank's centre over the middle
-// cube, which stands wholly on the ground); the last issue's plank (of its
-// volume's mass) on two boxes with the edge at 0.85; a cube of mass 10
-// dropped with a unit cube under it from 0.5 onto the ground. Each rests
-// where it lies (the planks within 2 mm, the dropped cubes touching the
-// ground and each other within 0.1 mm, as a box on a box does) and every
-// body sleeps, 240 frames on.
-
+// cube, which stands wholly on the ground); a 2.5 x 1 x 1 plank (of its
+// volume's mass) on two unit boxes with the edge at 0.85; a cube of mass 10
+// dropped with a unit cube under it from 0.5 onto the ground; a tower of six
+// unit cubes 0.1 apart, every other one of mass 100, dropped so. Each rests
+// where it lies (the planks within 2 mm; the dropped cubes touch the ground
+// and each other, the pair within 0.1 mm as a box on a box does, the tower
+// within 1 mm a cube) and every body sleeps, 240 frames on.
 TEST_F(FracturePlay, BodiesOnMuchLighterSupportsRestWhereTheyLieAndSleep) {
   struct Case {
-    const char* scene;  // cubes: "name x y z width height depth" each
+    const char* scene;  // cubes: "name x y z width height depth" each, a dropped column from the bottom up
     double edge;
-    double mass;  // of the body on top
-    const char* top;
-    const char* under;  // a dropped pair's lower cube, none for a plank
+    double mass;
+    const char* heavy;  // the cubes of that mass, a plank first
+    double touching;    // how near a dropped column's cubes touch, 0 for a plank
   };
   const char* threeCubes = "left .5 .5 .5 1 1 1 mid 1.5 .5 .5 1 1 1 right 2.5 .5 .5 1 1 1 plank 1.5 1.5 .5 3 1 1";
-  const Case cases[] = {{threeCubes, 0.8, 8.0, "plank", ""},
-                        {threeCubes, 0.8, 10.0, "plank", ""},
-                        {threeCubes, 0.8, 13.0, "plank", ""},
-                        {"boxA 1.5 .5 .5 1 1 1 boxB .5 .5 .5 1 1 1 plank 1.25 1.5 .5 2.5 1 1", 0.85, 2.5, "plank", ""},
-                        {"low 5 1 .5 1 1 1 up 5 2 .5 1 1 1", -5.0, 10.0, "up", "low"}};
+  const char* tower =
+      "ta 5 1 .5 1 1 1 tb 5 2.1 .5 1 1 1 tc 5 3.2 .5 1 1 1 td 5 4.3 .5 1 1 1 te 5 5.4 .5 1 1 1 tf 5 6.5 .5 1 1 1";
+  const Case cases[] = {{threeCubes, 0.8, 8.0, "plank", 0.0},
+                        {threeCubes, 0.8, 10.0, "plank", 0.0},
+                        {threeCubes, 0.8, 13.0, "plank", 0.0},
+                        {"boxA 1.5 .5 .5 1 1 1 boxB .5 .5 .5 1 1 1 plank 1.25 1.5 .5 2.5 1 1", 0.85, 2.5, "plank", 0.0},
+                        {"low 5 1 .5 1 1 1 up 5 2 .5 1 1 1", -5.0, 10.0, "up", 1e-4},
+                        {tower, -5.0, 100.0, "tb td tf", 1e-3}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.top << " of mass " << c.mass << " with the edge at " << c.edge);
+    SCOPED_TRACE(testing::Message() << c.heavy << " of mass " << c.mass << " with the edge at " << c.edge);
     run("polyCube -w 20 -h 1 -d 20 -n ground; setAttr ground.translate " + std::to_string(10.0 + c.edge) + " -0.5 0");
     std::istringstream specs(c.scene);
     std::string movable;
-    std::vector<std::string> bodies;
+    std::vector<std::string> cubes;
     for (std::string name, x, y, z, w, h, d; specs >> name >> x >> y >> z >> w >> h >> d; movable += " " + name) {
       run("polyCube -w " + w + " -h " + h + " -d " + d + " -n " + name + "; setAttr " + name + ".translate " + x + " " +
           y + " " + z);
-      bodies.push_back(name + "ZovBody");
+      cubes.push_back(name);
     }
     run("select" + movable + "; new_ZOVBody -shapeType 2; select ground; new_ZOVBody -shapeType 2 -active 1");
     zovhost::testing::flushIdleQueue();
-    const std::string top = std::string(c.top) + "ZovBody";
-    run("setAttr " + top + ".mass " + std::to_string(c.mass) + "; getAttr " + top + ".ca_rigidBodyParam");
-    prepareSimulation("zovSolverNode1", 1, 240);
-    const MMatrix rested = worldMatrix(c.top);
-    for (int f = 2; f <= 240; ++f) frame(f);
-    if (*c.under == '\0') {
-      const MMatrix now = worldMatrix(c.top);
-      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[3][k], rested[3][k], 0.002) << c.top;
-    } else {
-      const double under = worldMatrix(c.under)[3][1];
-      EXPECT_NEAR(under, 0.5, 1e-4) << c.under;
-      EXPECT_NEAR(worldMatrix(c.top)[3][1] - under, 1.0, 1e-4) << c.top;
+    std::istringstream heavy(c.heavy);
+    std::string first;
+    for (std::string name; heavy >> name;) {
+      if (first.empty()) first = name;
+      run("setAttr " + name + "ZovBody.mass " + std::to_string(c.mass) + "; getAttr " + name +
+          "ZovBody.ca_rigidBodyParam");
     }
-    for (const std::string& body : bodies) EXPECT_FALSE(bodyNode(body).engineBody(false)->isActive()) << body;
+    prepareSimulation("zovSolverNode1", 1, 240);
+    const MMatrix rested = worldMatrix(first);
+    for (int f = 2; f <= 240; ++f) frame(f);
+    if (c.touching == 0.0) {
+      const MMatrix now = worldMatrix(first);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(now[3][k], rested[3][k], 0.002) << first;
+    } else {
+      for (std::size_t i = 0; i < cubes.size(); ++i) {
+        const double below = i == 0 ? -0.5 : worldMatrix(cubes[i - 1])[3][1];
+        EXPECT_NEAR(worldMatrix(cubes[i])[3][1] - below, 1.0, c.touching) << cubes[i];
+      }
+    }
+    for (const std::string& cube : cubes)
+      EXPECT_FALSE(bodyNode(cube + "ZovBody").engineBody(false)->isActive()) << cube;
     zovhost::testing::resetHost();
     run(moduleLoadLine().str());
     FractureTest::SetUp();
