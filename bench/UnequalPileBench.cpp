@@ -55,8 +55,9 @@ constexpr double kFriction = 0.7;
 constexpr double kBounciness = 0.3;
 /// A body that moved farther than this in the last frame still moves.
 constexpr double kStillMove = 1e-4;
-/// Half the width of the ground, a box 1 thick whose top is at 0.
-constexpr double kGroundHalf = 20.0;
+/// Half the width of the ground, a box 1 thick whose top is at 0: wide
+/// enough that a box thrown off the pile stops on it.
+constexpr double kGroundHalf = 100.0;
 
 /// The piles.
 enum class PileKind { kRandomBoxes = 0, kShards = 1 };
