@@ -34,7 +34,10 @@ inline constexpr double kLoadingMassRatio = 1.5;
 /// A body this many times as heavy as the one it lies on is stopped on it
 /// only by passes beyond the step's few: a pass over the pair changes the
 /// heavier body's motion by about a share 1 / (ratio + 1) of what it asks.
-inline constexpr double kSlowPassMassRatio = 10.0;
+/// Lighter, the pile hold stops it (a tower of cubes alternating 1 and 50
+/// stands and sleeps without the passes), and in a pile of boxes of unequal
+/// sizes the passes would run over many pairs, step after step, for nothing.
+inline constexpr double kSlowPassMassRatio = 30.0;
 /// Rest thresholds of the resting pass (squared speeds).
 inline constexpr float kRestThreshold = 1.0f;
 inline constexpr float kSupportRestThreshold = 10.0f;
