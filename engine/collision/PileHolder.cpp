@@ -918,8 +918,9 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
   // it moves: a box turning over the ground's edge at a few millimetres a
   // second under a plank, every step, would take the plank along at a share
   // of that, and the two would never rest. Elsewhere a light support that
-  // moves that slowly settles with the body. The body is held on the supports that move as
-  // its slowest does; at the others it keeps what the passes gave it.
+  // moves that slowly settles with the body. The body is held on the
+  // supports that move as its slowest does; at the others it keeps what the
+  // passes gave it.
   CollisionPair* room[kMaxPairContacts];
   const PairRun supports = supportsAtRest(*body, all, room);
   const RBDynamics& state = body->getDyn();

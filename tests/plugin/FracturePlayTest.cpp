@@ -454,10 +454,10 @@ TEST_F(FracturePlay, ABodyStaysOnTheSupportUnderItsCentreWhenTheOtherTipsAway) {
 // cube, which stands wholly on the ground); a 2.5 x 1 x 1 plank (of its
 // volume's mass) on two unit boxes with the edge at 0.85; a cube of mass 10
 // dropped with a unit cube under it from 0.5 onto the ground; a tower of six
-// unit cubes 0.1 apart, every other one of mass 25 or 100, dropped so. Each rests
-// where it lies (the planks within 2 mm; the dropped cubes touch the ground
-// and each other, the pair within 0.1 mm as a box on a box does, the tower
-// within 1 mm a cube) and every body sleeps, 240 frames on.
+// unit cubes 0.1 apart, every other one of mass 25 or 100, dropped so. Each
+// rests where it lies (the planks within 2 mm; the dropped cubes touch the
+// ground and each other, the pair within 0.1 mm as a box on a box does, the
+// tower within 1 mm a cube) and every body sleeps, 240 frames on.
 TEST_F(FracturePlay, BodiesOnMuchLighterSupportsRestWhereTheyLieAndSleep) {
   struct Case {
     const char* scene;  // cubes: "name x y z width height depth" each, a dropped column from the bottom up
