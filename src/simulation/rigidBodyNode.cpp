@@ -326,8 +326,10 @@ bool rigidBodyNode::isParentAnimated() const {
 }
 
 void rigidBodyNode::releaseBody() {
-  // Only a body that was made has a start pose to come back to.
-  released = static_cast<bool>(body);
+  // Only a body that was made has a start pose to come back to. A node
+  // brought back by an undo keeps its start until its body is made again,
+  // so a second deletion before that (a redo) keeps it too.
+  released = released || static_cast<bool>(body);
   // A piece's fracture body keeps what its going does, so that the
   // deletion undone brings it back a piece (onNodeAdded).
   if (fractureOwner != nullptr) fractureOwner->removeDeletedPiece(*this);

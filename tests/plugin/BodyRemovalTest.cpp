@@ -116,6 +116,53 @@ TEST_F(BodyRemoval, ABodyDeletedMidPlayAndBroughtBackFallsOnFromWhereItWas) {
   }
 }
 
+// A turned box thrown from y 2 onto a ground, deleted once it has fallen:
+// however the deletion is undone and redone, and wherever the time stands
+// between, the box it gives back starts as it started (pose and initial
+// motion) and plays as it first did.
+TEST_F(BodyRemoval, ABodyDeletedMidPlayComesBackWithItsStartThroughRedoAndRewind) {
+  const struct {
+    const char* what;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"undone, redone and undone", {"delete boxZovBody", "undo", "redo", "undo"}},
+      {"undone after a rewind", {"delete boxZovBody", "currentTime 1", "undo"}},
+      {"the transform, undone after a rewind", {"delete box", "currentTime 1", "undo"}},
+      {"undone, redone after a rewind and undone", {"delete boxZovBody", "undo", "currentTime 1", "redo", "undo"}},
+  };
+  // The box's pose at each frame, from a rewind to the first.
+  const auto play = [] {
+    std::vector<double> poses;
+    for (int f = 1; f <= 24; ++f) {
+      frame(f);
+      for (const char* channel : {".translateX", ".translateY", ".translateZ", ".rotateX", ".rotateY", ".rotateZ"})
+        poses.push_back(getDouble(std::string("box") + channel));
+    }
+    return poses;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    zovhost::testing::resetHost();
+    run(moduleLoadLine().str());
+    run("playbackOptions -min 1 -max 24; zovSolver; getAttr zovSolverNode1.ca_solverParams; "
+        "setAttr zovSolverNode1.cacheActive 0; getAttr zovSolverNode1.ca_cacheSize");
+    run("polyCube -n ground -w 8 -h 1 -d 8; setAttr ground.translateY -0.5; select ground; new_ZOVBody -st 2 -a 1");
+    run("polyCube -n box; setAttr box.translateY 2; setAttr box.rotate 20 0 15; select box; new_ZOVBody -st 2");
+    run("setAttr boxZovBody.initialVelocity 0.5 0 0; getAttr boxZovBody.ca_initialVelocity");
+    run("setAttr boxZovBody.initialSpin 0 2 0; getAttr boxZovBody.ca_initialSpin");
+    zovhost::testing::flushIdleQueue();
+    const std::vector<double> untouched = play();
+    ASSERT_EQ(untouched[1], 2.0);
+    for (int f = 1; f <= 16; ++f) frame(f);
+    ASSERT_LT(getDouble("box.translateY"), 1.0);
+    for (const std::string& line : c.lines) ASSERT_TRUE(runs(line)) << line;
+    const std::vector<double> replay = play();
+    ASSERT_EQ(replay.size(), untouched.size());
+    for (size_t k = 0; k < replay.size(); ++k)
+      EXPECT_NEAR(replay[k], untouched[k], 1e-9) << "frame " << k / 6 + 1 << ", value " << k % 6;
+  }
+}
+
 TEST_F(BodyRemoval, TenCreationsUndoneAndRedonePlayAsWithoutTheUndo) {
   const std::vector<std::string> lines = {"polyCube -w 8 -h 1 -d 8 -n slab",
                                           "setAttr slab.translateY -0.5",
