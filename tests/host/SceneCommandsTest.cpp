@@ -182,6 +182,40 @@ TEST_F(SceneCommands, UndoingADeleteBringsBackItsConnectionsToLockedNodesAndAttr
   EXPECT_FALSE(run("disconnectAttr a.output b.input"));
 }
 
+// One lockNode line is one undo step, however many nodes it names: one undo
+// gives each node back the lock it had before the line, one redo the line's.
+TEST_F(SceneCommands, ALockNodeLineIsOneUndoStepForEveryNodeItNames) {
+  const struct {
+    const char* setUp;
+    const char* line;
+  } cases[] = {
+      {"lockNode -l on a b", "lockNode -l off a b"},
+      {"", "lockNode -l on a b"},
+      {"lockNode -l on b", "lockNode -l on a b"},
+      {"lockNode -l on a", "lockNode -l off b a b"},
+  };
+  const auto locks = [] {
+    std::string text;
+    for (const char* name : {"a", "b"}) text += MFnDependencyNode(node(name)).isLocked() ? "L" : "-";
+    return text;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    ASSERT_TRUE(MGlobal::executeCommand("lockNode -l off a b"));
+    ASSERT_TRUE(MGlobal::executeCommand(c.setUp));
+    const std::string before = locks();
+    const size_t steps = zovhost::testing::undoCount();
+    ASSERT_TRUE(run(c.line));
+    const std::string after = locks();
+    EXPECT_EQ(after, std::string(c.line).find("-l on") != std::string::npos ? "LL" : "--");
+    EXPECT_EQ(zovhost::testing::undoCount(), steps + 1);
+    for (const char* step : {"undo", "redo", "undo"}) {
+      ASSERT_TRUE(run(step));
+      EXPECT_EQ(locks(), std::string(step) == "undo" ? before : after) << step;
+    }
+  }
+}
+
 TEST_F(SceneCommands, ADeleteThatALockedChildRefusesChangesNothingAndRecordsNothing) {
   ASSERT_TRUE(run("createNode transform -n holder; createNode transform -n keeper -p holder"));
   ASSERT_TRUE(run("createNode transform -n inner -p keeper; lockNode -l on inner"));

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace zovhost {
 
@@ -414,13 +415,26 @@ MStatus lockNodeCommand(HostCall& call, const HostArgs& args) {
     call.result.setInts(states);
     return MS::kSuccess;
   }
-  for (const auto& node : nodes) {
-    const bool before = node->locked;
-    node->locked = lock;
-    recordUndo(call,
-               std::make_unique<FunctionEntry>(
-                   "lockNode", [node, before]() { node->locked = before; }, [node, lock]() { node->locked = lock; }));
-  }
+  if (nodes.empty()) return MS::kSuccess;
+  // The whole line is one step. Each run keeps the locks it found, so that
+  // its undo gives back what the redo met.
+  const auto found = std::make_shared<std::vector<bool>>();
+  const auto apply = [nodes, lock, found]() {
+    found->clear();
+    for (const auto& node : nodes) {
+      found->push_back(node->locked);
+      node->locked = lock;
+    }
+  };
+  apply();
+  recordUndo(call, std::make_unique<FunctionEntry>(
+                       "lockNode",
+                       [nodes, found]() {
+                         // Backwards: a node named twice takes what it had first.
+                         for (size_t i = std::min(nodes.size(), found->size()); i-- > 0;)
+                           nodes[i]->locked = (*found)[i];
+                       },
+                       apply));
   return MS::kSuccess;
 }
 
