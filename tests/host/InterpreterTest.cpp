@@ -5,6 +5,7 @@
 #include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
+#include <maya/MIntArray.h>
 #include <maya/MSelectionList.h>
 #include <maya/MStringArray.h>
 
@@ -173,6 +174,43 @@ TEST_F(Interpreter, ARedoOfADeleteRefusesANodeLockedSinceAndSaysWhy) {
   ASSERT_TRUE(MGlobal::executeCommand("redo"));
   EXPECT_FALSE(MGlobal::executeCommand("getAttr other.input"));
   EXPECT_FALSE(MGlobal::executeCommand("getAttr kept.input"));
+}
+
+// A deletion that a lock since refuses to redo waits with the steps recorded
+// after it. The unlock its message calls for keeps them: the redo deletes,
+// the next brings back what followed, and undone to before the unlock the
+// node is locked again. A lock, as any other new step, ends what waits.
+TEST_F(Interpreter, AnUnlockLetsARefusedDeletionAndTheStepsAfterItBeRedone) {
+  const auto user = [](const char* line) { return static_cast<bool>(MGlobal::executeCommand(line, false, true)); };
+  const auto scene = [] {
+    std::string text;
+    MIntArray locked;
+    for (const char* name : {"kept", "later"})
+      text += MGlobal::executeCommand(MString("getAttr ") + name + ".input") ? std::string(name) + " " : "";
+    if (MGlobal::executeCommand("lockNode -q kept", locked) && locked.length() == 1 && locked[0]) text += "locked";
+    return text;
+  };
+  ASSERT_TRUE(user("createNode doubler -n kept; delete kept; createNode doubler -n later"));
+  const std::string after = scene();
+  ASSERT_EQ(after, "later ");
+  ASSERT_TRUE(user("undo; undo"));
+  // A lock that records nothing, as a plug-in's.
+  ASSERT_TRUE(MGlobal::executeCommand("lockNode kept"));
+  const std::string before = scene();
+  ASSERT_EQ(before, "kept locked");
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(user("redo"));
+  EXPECT_TRUE(hasMessage(MessageKind::Error, "Cannot delete locked or default node 'kept'."));
+  ASSERT_TRUE(user("lockNode -l off kept"));
+  EXPECT_EQ(zovhost::testing::redoCount(), 2u);
+  ASSERT_TRUE(user("redo; redo"));
+  EXPECT_EQ(scene(), after);
+  ASSERT_TRUE(user("undo; undo; undo"));
+  EXPECT_EQ(scene(), before);
+  ASSERT_TRUE(user("redo; redo; redo"));
+  EXPECT_EQ(scene(), after);
+  ASSERT_TRUE(user("undo; undo; lockNode -l on kept"));
+  EXPECT_EQ(zovhost::testing::redoCount(), 0u);
 }
 
 // A new undoable command after an undo ends the redo history: redo has

@@ -604,6 +604,53 @@ TEST_F(FractureUndo, DeletedPiecesTheUserUnlockedComeBackExactlyLineByLineAndRed
   }
 }
 
+// A piece the user unlocked and deleted, then a joint node deleted, both
+// undone; a rewind locks the piece again, so the redo of its deletion is
+// refused and says why. The unlock the message calls for lets it through,
+// and the joint node's deletion after it: each redo gives the scene as its
+// line first left it, and undone to before the unlock, the scene as the
+// rewind left it.
+TEST_F(FractureUndo, AnUnlockLetsARefusedRedoOfAPiecesDeletionAndTheLinesAfterItGoThrough) {
+  ASSERT_NO_FATAL_FAILURE(freshScene());
+  const std::string piece = shardBody(5);
+  // Links, locks, joint values, the engine's joints and how many are on.
+  const auto state = [] {
+    std::string text;
+    for (const std::string& line : sortedHandOver()) text += line + "\n";
+    const FractureBody* body = fractureNode().getFractureBody();
+    return text + std::to_string(engineJoints()) + " joints, " +
+           std::to_string(body == nullptr ? 0 : body->getActiveJoints().getCount()) + " on\n" + disagreements({true});
+  };
+  run("lockNode -l off " + piece);
+  std::vector<std::string> states{state()};
+  for (const std::string& line : {"delete " + piece, std::string("delete str_cube_shardZovBody7_cube_shardZovBody6")}) {
+    ASSERT_TRUE(runs(line)) << line;
+    states.push_back(state());
+  }
+  ASSERT_TRUE(runs("undo"));
+  ASSERT_TRUE(runs("undo"));
+  playWalking(5);
+  run("currentTime 1");
+  // As before the lines, but for the lock the rewind put back.
+  const std::string rewound = state();
+  std::string relocked = states[0];
+  relocked.insert(relocked.find('\n', relocked.find(piece + " from ")), " locked");
+  ASSERT_EQ(rewound, relocked);
+  zovhost::testing::clearLogs();
+  EXPECT_FALSE(runs("redo"));
+  EXPECT_TRUE(zovhost::testing::hasMessage(zovhost::testing::MessageKind::Error,
+                                           "Cannot delete locked or default node '" + piece + "'."));
+  EXPECT_EQ(state(), rewound);
+  ASSERT_TRUE(runs("lockNode -l off " + piece));
+  for (size_t k = 1; k <= 2; ++k) {
+    ASSERT_TRUE(runs("redo")) << k;
+    EXPECT_EQ(state(), states[k]) << "redo " << k;
+  }
+  for (int k = 0; k < 3; ++k) ASSERT_TRUE(runs("undo")) << k;
+  EXPECT_EQ(state(), rewound);
+  playWalking(20);
+}
+
 // Four cubes in a row above the ground, each joined to the next: deleting
 // the second takes the first's only joint and frees it; the undo gives it
 // back to the fracture body with its joint and its lock, and it falls and

@@ -16,10 +16,10 @@ class BusyGuard {
 
 }  // namespace
 
-void UndoQueue::push(std::unique_ptr<UndoEntry> entry) {
+void UndoQueue::push(std::unique_ptr<UndoEntry> entry, Redo redo) {
   if (!entry || !recording()) return;
   m_undo.push_back(std::move(entry));
-  m_redo.clear();
+  if (redo == Redo::kCleared) m_redo.clear();
 }
 
 bool UndoQueue::undo() {

@@ -27,8 +27,18 @@ class UndoQueue {
   /// What a redo did.
   enum class Outcome { kNothing, kDone, kRefused };
 
-  /// Takes the entry when recording, else drops it; a new entry clears redo.
-  void push(std::unique_ptr<UndoEntry> entry);
+  /// What a new entry does to the steps that wait to be redone.
+  enum class Redo {
+    /// They go: they were recorded on a scene the new step changed.
+    kCleared,
+    /// They stay, to be redone after it: the new step changes nothing they
+    /// depend on, and can only let one go through that was refused (an
+    /// unlock of a node whose deletion waits).
+    kKept,
+  };
+
+  /// Takes the entry when recording, else drops it.
+  void push(std::unique_ptr<UndoEntry> entry, Redo redo = Redo::kCleared);
   /// Undoes the newest entry and moves it to the redo stack (unless its
   /// undo flushed the queue); false when there is none.
   bool undo();

@@ -53,8 +53,8 @@ std::string HostArgs::value(const std::string& longName, const std::string& fall
   return all.empty() ? fallback : all.front();
 }
 
-void recordUndo(const HostCall& call, std::unique_ptr<UndoEntry> entry) {
-  if (call.undoEnabled) undoQueue().push(std::move(entry));
+void recordUndo(const HostCall& call, std::unique_ptr<UndoEntry> entry, UndoQueue::Redo redo) {
+  if (call.undoEnabled) undoQueue().push(std::move(entry), redo);
 }
 
 std::string formatNumber(double value) {

@@ -81,8 +81,10 @@ class FunctionEntry : public UndoEntry {
   std::function<bool()> m_redoable;
 };
 
-/// Records an undo entry when the call's changes go on the undo queue.
-void recordUndo(const HostCall& call, std::unique_ptr<UndoEntry> entry);
+/// Records an undo entry when the call's changes go on the undo queue;
+/// `redo` says whether the steps waiting to be redone stay.
+void recordUndo(const HostCall& call, std::unique_ptr<UndoEntry> entry,
+                UndoQueue::Redo redo = UndoQueue::Redo::kCleared);
 
 /// Formats a number as the host prints it.
 std::string formatNumber(double value);

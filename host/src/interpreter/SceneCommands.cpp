@@ -427,14 +427,18 @@ MStatus lockNodeCommand(HostCall& call, const HostArgs& args) {
     }
   };
   apply();
-  recordUndo(call, std::make_unique<FunctionEntry>(
-                       "lockNode",
-                       [nodes, found]() {
-                         // Backwards: a node named twice takes what it had first.
-                         for (size_t i = std::min(nodes.size(), found->size()); i-- > 0;)
-                           nodes[i]->locked = (*found)[i];
-                       },
-                       apply));
+  // An unlock keeps what waits to be redone: a deletion refused because the
+  // node was locked since (by a plug-in, say) goes through after it, as its
+  // message tells the user, and so do the steps recorded after that one.
+  recordUndo(call,
+             std::make_unique<FunctionEntry>(
+                 "lockNode",
+                 [nodes, found]() {
+                   // Backwards: a node named twice takes what it had first.
+                   for (size_t i = std::min(nodes.size(), found->size()); i-- > 0;) nodes[i]->locked = (*found)[i];
+                 },
+                 apply),
+             lock ? UndoQueue::Redo::kCleared : UndoQueue::Redo::kKept);
   return MS::kSuccess;
 }
 
