@@ -651,6 +651,19 @@ TEST_F(FractureUndo, AnUnlockLetsARefusedRedoOfAPiecesDeletionAndTheLinesAfterIt
   playWalking(20);
 }
 
+// Two pieces unlocked in one line, and the line undone: both are locked
+// again as before it, and neither can be deleted.
+TEST_F(FractureUndo, OneUndoOfAnUnlockOfTwoPiecesLocksBothAgain) {
+  ASSERT_NO_FATAL_FAILURE(freshScene());
+  const std::string before = handOver();
+  ASSERT_TRUE(runs("lockNode -l off " + shardBody(5) + " " + shardBody(6)));
+  ASSERT_TRUE(runs("undo"));
+  EXPECT_EQ(handOver(), before);
+  for (int i : {5, 6}) EXPECT_FALSE(runs("delete " + shardBody(i))) << i;
+  EXPECT_EQ(handOver(), before);
+  EXPECT_EQ(disagreements({true}), "");
+}
+
 // Four cubes in a row above the ground, each joined to the next: deleting
 // the second takes the first's only joint and frees it; the undo gives it
 // back to the fracture body with its joint and its lock, and it falls and
