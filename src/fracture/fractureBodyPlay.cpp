@@ -67,6 +67,9 @@ void FractureBodyNode::restart(const MTime& time) {
 }
 
 void FractureBodyNode::beforeSubsteps(const MTime& earlier, const MTime& current, double step) {
+  // The frame plays the joints as their nodes say, as a rewind does: an
+  // undone or redone switch has had no twin read since.
+  SceneStress::pullSwitchesOf(this);
   if (isEnabled() && hasAnimatedParentNode()) updateKinematic(earlier, current, step);
 }
 

@@ -61,6 +61,15 @@ void SceneStress::forgetJoint(const DynamicStress* gone) {
     if (node->joint == gone) node->joint = nullptr;
 }
 
+void SceneStress::pullSwitchesOf(const FractureBodyNode* owner) {
+  if (owner == nullptr) return;
+  for (SceneStress* node : liveNodes()) {
+    if (node->owner != owner || !node->switchSet) continue;
+    node->switchSet = false;
+    pullPlugs(node->thisMObject(), {&ca_enabled, &ca_torsion, &ca_breakByForce, &ca_breakByFrame});
+  }
+}
+
 void SceneStress::onNodeRemoved(MObject& removed, void*) {
   SceneStress* node = userNodeOf<SceneStress>(removed);
   // A joint node that goes with its piece or its fracture body has been let
@@ -141,6 +150,13 @@ MStatus SceneStress::compute(const MPlug& plug, MDataBlock& block) {
   if (owner != nullptr) owner->deactivateSolverCache();
   block.outputValue(plug).set(true);
   block.setClean(plug);
+  return MS::kSuccess;
+}
+
+MStatus SceneStress::setDependentsDirty(const MPlug& plug, MPlugArray&) {
+  // Nothing may be pulled while the host spreads dirtiness: the next frame
+  // pulls the twins.
+  if (plug == enabledAttr || plug == torsionAttr || plug == breakByForce || plug == breakByFrame) switchSet = true;
   return MS::kSuccess;
 }
 

@@ -3,6 +3,7 @@
 #include <maya/MDataBlock.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
+#include <maya/MPlugArray.h>
 #include <maya/MPxNode.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
@@ -32,6 +33,8 @@ class SceneStress : public ModuleNode<SceneStress, MPxNode> {
 
   static MStatus initialize();
   MStatus compute(const MPlug& plug, MDataBlock& block) override;
+  /// Notes a switch set, for pullSwitchesOf.
+  MStatus setDependentsDirty(const MPlug& plug, MPlugArray& affected) override;
 
   // ---- Parameters by name ------------------------------------------------
   // Names: "enabled", "breakByFrame", "breakByForce", "torsion" (bool);
@@ -80,6 +83,12 @@ class SceneStress : public ModuleNode<SceneStress, MPxNode> {
   /// Clears the joint of every joint node that holds `gone`, which is about
   /// to be deleted.
   static void forgetJoint(const DynamicStress* gone);
+  /// Pulls the switches' twins (enabled, torsion, break by force, break by
+  /// frame) of every joint node of `owner` whose switches were set since the
+  /// last such pull: a switch set with no twin read after it, as an undo or
+  /// a redo of a setAttr sets it, reaches its joint. A twin read since
+  /// computes nothing.
+  static void pullSwitchesOf(const FractureBodyNode* owner);
   /// Node-removed handler for this node type: a joint node the user deletes
   /// takes its joint out of its fracture body (FractureBodyNode::
   /// removeDeletedStressNode).
@@ -165,4 +174,6 @@ class SceneStress : public ModuleNode<SceneStress, MPxNode> {
   bool savedBreakByFrame = false;
   std::uint32_t body2Index = 0;
   std::uint32_t body1Index = 0;
+  /// Set when a switch is set; cleared by pullSwitchesOf.
+  bool switchSet = false;
 };

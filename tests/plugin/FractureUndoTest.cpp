@@ -775,6 +775,68 @@ TEST_F(FractureUndo, ACubeADeletionLeavesWithoutAJointFallsAsAFreeCubeDoes) {
   }
 }
 
+// Four glued cubes, the first past the ground's edge held by its one joint.
+// Its joint node switched off (and its twin read, as the user interface
+// does) and the switch undone at the first frame: the play that follows,
+// with no rewind between, holds the cube as the untouched play does; redone,
+// it drops the cube as the switch did.
+TEST_F(FractureUndo, AnUndoneJointSwitchReachesThePlayThatFollows) {
+  const std::string joint = "str_gluedZovBody2_gluedZovBody1";
+  const std::string off = "setAttr " + joint + ".enabled 0; getAttr " + joint + ".ca_enabled";
+  const struct {
+    std::vector<std::string> lines;
+    bool held;
+  } cases[] = {
+      {{"undo"}, true},
+      {{"undo", "redo", "undo"}, true},
+      {{"undo", "redo"}, false},
+  };
+  // The scene at the first frame, and glued1's height at each frame after
+  // it, played on from where the time stands.
+  const auto build = [this] {
+    ASSERT_NO_FATAL_FAILURE(freshHost());
+    ASSERT_TRUE(runs(sceneSteps()[0]));
+    ASSERT_TRUE(runs(sceneSteps()[4]));
+    std::string cubes, bodies;
+    for (int i = 1; i <= 4; ++i) {
+      const std::string cube = "glued" + std::to_string(i);
+      run("polyCube -n " + cube + "; setAttr " + cube + ".translate " + std::to_string(5.6 - i) + " 0.5 0");
+      cubes += " " + cube;
+      bodies += " gluedZovBody" + std::to_string(i);
+    }
+    ASSERT_TRUE(runs("select" + cubes + "; new_ZOVBody -shapeType 2; select" + bodies + "; zovFractureBody -dTh 0.05"));
+    run("currentTime " + std::to_string(kFirstFrame));
+  };
+  const auto playOn = [] {
+    std::vector<double> heights;
+    for (int f = kFirstFrame + 1; f <= 30; ++f) {
+      run("currentTime " + std::to_string(f));
+      heights.push_back(getDouble("glued1.translateY"));
+    }
+    EXPECT_EQ(disagreements(), "");
+    return heights;
+  };
+  ASSERT_NO_FATAL_FAILURE(build());
+  const std::vector<double> untouched = playOn();
+  ASSERT_NO_FATAL_FAILURE(build());
+  ASSERT_TRUE(runs(off));
+  const std::vector<double> switched = playOn();
+  // Held, and dropped by the switch.
+  ASSERT_GT(untouched.back(), 0.4);
+  ASSERT_LT(switched.back(), 0.0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lines.size() == 1 ? "undone" : c.held ? "undone, redone and undone" : "undone and redone");
+    ASSERT_NO_FATAL_FAILURE(build());
+    ASSERT_TRUE(runs(off));
+    for (const std::string& line : c.lines) ASSERT_TRUE(runs(line)) << line;
+    const std::vector<double> played = playOn();
+    const std::vector<double>& expected = c.held ? untouched : switched;
+    ASSERT_EQ(played.size(), expected.size());
+    for (size_t k = 0; k < played.size(); ++k)
+      EXPECT_NEAR(played[k], expected[k], 1e-9) << "frame " << kFirstFrame + 1 + k;
+  }
+}
+
 TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPlaysAsTheUntouchedScene) {
   buildScene();
   const std::vector<FrameRecord> untouched = play();
