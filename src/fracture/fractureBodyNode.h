@@ -273,9 +273,11 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   void removeDeletedPiece(rigidBodyNode& piece) override;
   /// A joint node of this fracture body is being deleted: its joint goes out
   /// of play, from the fracture body and any fragment of it, and the pieces
-  /// that no joint holds any more go free, as a deleted piece's neighbours
-  /// do. What that does to the scene is kept, so that takeBackStressNode
-  /// gives it back.
+  /// that no joint node holds any more go free, as a deleted piece's
+  /// neighbours do. A piece that a joint broken in the play still holds
+  /// stays, moving on its own until the start makes that joint whole. What
+  /// that does to the scene is kept, so that takeBackStressNode gives it
+  /// back.
   void removeDeletedStressNode(SceneStress& node);
   /// A joint node whose deletion is undone, linked to this node again: the
   /// pieces it freed come back with their locks and the fracture body is

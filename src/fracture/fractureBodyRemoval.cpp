@@ -233,6 +233,7 @@ void FractureBodyNode::removeDeletedStressNode(SceneStress& node) {
   DynamicStress* joint = node.getJoint();
   if (body == nullptr || joint == nullptr) return;
   LeftPiece record{node.thisMObject(), std::make_unique<MDGModifier>(), {}, {}, std::nullopt};
+  PrivateHardBody* const ends[] = {joint->getCNode(), joint->getPNode()};
   // Each fragment that carries the joint lets it go first, the fracture
   // body last: a body it leaves without a joint is filed in the world.
   std::vector<FractureBody*> family{body};
@@ -245,6 +246,19 @@ void FractureBodyNode::removeDeletedStressNode(SceneStress& node) {
   else
     body->removeJoint(joint);
   if (!familyHolds(*body, joint)) delete joint;
+  // A piece that a joint broken in the play still ties stays a piece: whole
+  // again at the start, that joint holds it. The fragment that carried it
+  // let it go; it moves on its own until then, as a split releases a piece
+  // (the fracture body's list keeps the whole family's joints).
+  for (PrivateHardBody* end : ends) {
+    if (end == nullptr || body->holdsBody(end) || body->findAnyJointOf(end) == nullptr) continue;
+    body->addUniqueToList(end);
+    // The fragment stopped it: awake, it moves on as it was moving.
+    if (PrivateWorld* world = privateWorld())
+      world->activateBody(end);
+    else
+      end->activate();
+  }
   forgetStressNode(&node);
   node.setJoint(nullptr);
   node.setBreakByFrameListed(false);
