@@ -7,11 +7,16 @@
 #include <maya/MEventMessage.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
+#include <maya/MNodeMessage.h>
+#include <maya/MPlug.h>
 #include <maya/MSceneMessage.h>
 #include <maya/MStringArray.h>
 
 #include <string>
 #include <vector>
+
+#include "support/HostLookups.h"
+#include "support/ScratchFile.h"
 
 namespace {
 
@@ -134,6 +139,33 @@ TEST_F(Messages, ANodeBroughtBackByUndoIsAnnouncedWithItsConnectionsBack) {
   ASSERT_TRUE(MGlobal::executeCommand("undo"));
   EXPECT_EQ(seen.name, "target");
   EXPECT_TRUE(seen.linked);
+}
+
+// Each rename is told once, to the callbacks that watch every node or that
+// node, with the name the node had. A node that an import names as a node
+// already named gets another name: that is told once the file is read, its
+// links from the file in place.
+TEST_F(Messages, ARenameIsToldWithTheFormerNameAndAnImportsOtherNameOnceTheFileIsRead) {
+  registerTestNodes();
+  ASSERT_TRUE(
+      MGlobal::executeCommand("createNode doubler -n a; createNode doubler -n b; connectAttr a.output b.input"));
+  const auto tell = [](MObject& node, const MString& previous, void* data) {
+    const MFnDependencyNode fn(node);
+    const MPlug source = fn.findPlug("input", true).source();
+    static_cast<std::vector<std::string>*>(data)->push_back(previous.str() + " > " + fn.name().str() +
+                                                            (source.isNull() ? "" : " fed by " + source.name().str()));
+  };
+  std::vector<std::string> every, onlyB;
+  MObject all, b = zovtest::nodeNamed("b");
+  ASSERT_NE(MNodeMessage::addNameChangedCallback(all, tell, &every), 0u);
+  ASSERT_NE(MNodeMessage::addNameChangedCallback(b, tell, &onlyB), 0u);
+  const zovtest::ScratchFile scene{"zovhost_renamed_", ".ma"};
+  for (const std::string& line :
+       {std::string("rename a first"), std::string("undo"), std::string("rename b b"),
+        "file -rename \"" + scene.path + "\"; file -save; file -import \"" + scene.path + "\""})
+    ASSERT_TRUE(MGlobal::executeCommand(line.c_str(), false, true)) << line;
+  EXPECT_EQ(every, (std::vector<std::string>{"a > first", "first > a", "a > a1", "b > b1 fed by a1.output"}));
+  EXPECT_EQ(onlyB, std::vector<std::string>{});
 }
 
 }  // namespace

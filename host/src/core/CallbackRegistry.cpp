@@ -60,13 +60,25 @@ MCallbackId CallbackRegistry::addScene(int message, MMessage::MBasicFunction fun
   return add(std::move(record));
 }
 
+MCallbackId CallbackRegistry::addNameChanged(const MObject& node, MMessage::MNodeStringFunction function,
+                                             void* clientData) {
+  if (!function) return 0;
+  Record record{Kind::NameChanged, std::string()};
+  record.named = function;
+  record.watched = node;
+  record.clientData = clientData;
+  return add(std::move(record));
+}
+
 bool CallbackRegistry::remove(MCallbackId id) { return m_records.erase(id) != 0; }
 
 size_t CallbackRegistry::removeFunctionsIn(const void* base) {
   size_t removed = 0;
   for (auto it = m_records.begin(); it != m_records.end();) {
     const Record& record = it->second;
-    void* function = record.basic ? reinterpret_cast<void*>(record.basic) : reinterpret_cast<void*>(record.node);
+    void* function = record.basic   ? reinterpret_cast<void*>(record.basic)
+                     : record.named ? reinterpret_cast<void*>(record.named)
+                                    : reinterpret_cast<void*>(record.node);
     Dl_info info{};
     if (dladdr(function, &info) != 0 && info.dli_fbase == base) {
       it = m_records.erase(it);
@@ -118,6 +130,18 @@ void CallbackRegistry::raiseEvent(const std::string& event) {
 void CallbackRegistry::raiseScene(int message) {
   raise([message](const Record& record) { return record.kind == Kind::Scene && record.message == message; },
         [](const Record& record) { record.basic(record.clientData); });
+}
+
+void CallbackRegistry::raiseNameChanged(const MObject& node, const std::string& previous) {
+  const MString text(previous);
+  raise(
+      [&node](const Record& record) {
+        return record.kind == Kind::NameChanged && (record.watched.isNull() || record.watched == node);
+      },
+      [&node, &text](const Record& record) {
+        MObject object(node);
+        record.named(object, text, record.clientData);
+      });
 }
 
 void CallbackRegistry::raiseNode(Kind kind, const MObject& node, const std::vector<std::string>& typeNames) {

@@ -20,6 +20,8 @@ class CallbackRegistry {
   MCallbackId addNodeAdded(const std::string& typeName, MMessage::MNodeFunction function, void* clientData);
   MCallbackId addNodeRemoved(const std::string& typeName, MMessage::MNodeFunction function, void* clientData);
   MCallbackId addScene(int message, MMessage::MBasicFunction function, void* clientData);
+  /// A null node watches every node.
+  MCallbackId addNameChanged(const MObject& node, MMessage::MNodeStringFunction function, void* clientData);
   bool remove(MCallbackId id);
   bool contains(MCallbackId id) const { return m_records.count(id) != 0; }
   size_t size() const { return m_records.size(); }
@@ -34,6 +36,8 @@ class CallbackRegistry {
   void raiseNodeAdded(const MObject& node, const std::vector<std::string>& typeNames);
   void raiseNodeRemoved(const MObject& node, const std::vector<std::string>& typeNames);
   void raiseScene(int message);
+  /// The node, under its new name, had the name `previous`.
+  void raiseNameChanged(const MObject& node, const std::string& previous);
   MCallbackId current() const { return m_current; }
 
   /// The events the host raises.
@@ -41,13 +45,16 @@ class CallbackRegistry {
   static bool isKnownEvent(const std::string& event);
 
  private:
-  enum class Kind { Event, NodeAdded, NodeRemoved, Scene };
+  enum class Kind { Event, NodeAdded, NodeRemoved, Scene, NameChanged };
   struct Record {
     Kind kind;
     std::string name;  // event name or node type filter
     int message = 0;
     MMessage::MBasicFunction basic = nullptr;
     MMessage::MNodeFunction node = nullptr;
+    MMessage::MNodeStringFunction named = nullptr;
+    /// The node a name-changed record watches; null for every node.
+    MObject watched = MObject();
     void* clientData = nullptr;
   };
 

@@ -1,6 +1,7 @@
 // The message classes: installing callbacks through the host's registry.
 #include <maya/MDGMessage.h>
 #include <maya/MEventMessage.h>
+#include <maya/MNodeMessage.h>
 #include <maya/MSceneMessage.h>
 
 #include "core/CallbackRegistry.h"
@@ -50,6 +51,11 @@ MCallbackId MDGMessage::addNodeAddedCallback(MMessage::MNodeFunction function, c
 MCallbackId MDGMessage::addNodeRemovedCallback(MMessage::MNodeFunction function, const MString& nodeType,
                                                void* clientData, MStatus* status) {
   return result(callbackRegistry().addNodeRemoved(nodeType.str(), function, clientData), status);
+}
+
+MCallbackId MNodeMessage::addNameChangedCallback(MObject& node, MMessage::MNodeStringFunction function,
+                                                 void* clientData, MStatus* status) {
+  return result(callbackRegistry().addNameChanged(node, function, clientData), status);
 }
 
 MCallbackId MSceneMessage::addCallback(Message message, MMessage::MBasicFunction function, void* clientData,

@@ -57,8 +57,8 @@ MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vecto
   const std::string base = node->type->defaultName.empty() ? node->type->name : node->type->defaultName;
   const std::string requested = node->name;
   node->name = requested.empty() ? uniqueName(base + "1") : uniqueName(requested);
-  if (m_nameMapping.active && !requested.empty() && node->name != requested)
-    m_nameMapping.names[requested] = node->name;
+  const bool renamed = m_nameMapping.active && !requested.empty() && node->name != requested;
+  if (renamed) m_nameMapping.names[requested] = node->name;
   const auto position =
       std::upper_bound(m_nodes.begin(), m_nodes.end(), node->serial,
                        [](std::uint64_t serial, const std::shared_ptr<NodeImpl>& n) { return serial < n->serial; });
@@ -70,10 +70,13 @@ MStatus Graph::addLinked(const std::shared_ptr<NodeImpl>& node, const std::vecto
     for (const DagLink& link : links) m_dag.link(link.parent.get(), *node, link.position);
     hierarchyChanged(*node);
   }
-  if (m_addedHolds > 0)
+  if (m_addedHolds > 0) {
     m_heldAdded.push_back(node);
-  else
+    if (renamed) m_heldRenamed.emplace_back(node, requested);
+  } else {
     m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
+    if (renamed) m_callbacks.raiseNameChanged(MObject(node), requested);
+  }
   return MS::kSuccess;
 }
 
@@ -81,10 +84,17 @@ void Graph::releaseNodeAdded() {
   if (m_addedHolds == 0 || --m_addedHolds > 0) return;
   const std::vector<std::weak_ptr<NodeImpl>> held = std::move(m_heldAdded);
   m_heldAdded.clear();
+  const std::vector<std::pair<std::weak_ptr<NodeImpl>, std::string>> renamed = std::move(m_heldRenamed);
+  m_heldRenamed.clear();
   std::set<const NodeImpl*> raised;
   for (const auto& weak : held)
     if (const std::shared_ptr<NodeImpl> node = weak.lock(); node && node->inGraph && raised.insert(node.get()).second)
       m_callbacks.raiseNodeAdded(MObject(node), node->type->typeNames);
+  // The nodes an imported file named with names already taken, once every
+  // node it made is whole and known.
+  for (const auto& [weak, requested] : renamed)
+    if (const std::shared_ptr<NodeImpl> node = weak.lock(); node && node->inGraph && node->name != requested)
+      m_callbacks.raiseNameChanged(MObject(node), requested);
 }
 
 const NodeImpl* Graph::removalBlocker(const NodeImpl& node) const {
@@ -331,9 +341,11 @@ MStatus Graph::rename(NodeImpl& node, const std::string& requested) {
     node.name = requested;
     return MS::kSuccess;
   }
+  const std::string previous = node.name;
   releaseName(node.name);
   node.name = uniqueName(requested, &node);
   claimName(node);
+  if (node.name != previous) m_callbacks.raiseNameChanged(MObject(node.shared_from_this()), previous);
   return MS::kSuccess;
 }
 

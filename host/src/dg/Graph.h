@@ -209,6 +209,9 @@ class Graph {
   NameMapping m_nameMapping;
   int m_addedHolds = 0;
   std::vector<std::weak_ptr<NodeImpl>> m_heldAdded;
+  /// The held nodes an imported file named with names already taken, with
+  /// the file's names.
+  std::vector<std::pair<std::weak_ptr<NodeImpl>, std::string>> m_heldRenamed;
   std::uint64_t m_nextSerial = 1;
   std::uint64_t m_nextConnection = 1;
   std::uint64_t m_nextRemoval = 0;
