@@ -8,6 +8,7 @@
 #include <maya/MEventMessage.h>
 #include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
+#include <maya/MNodeMessage.h>
 #include <maya/MPxManipContainer.h>
 #include <maya/MPxNode.h>
 #include <maya/MSceneMessage.h>
@@ -168,7 +169,7 @@ const std::vector<CommandRow> kCommands = {
     {"zovCracker", creatorOf<zovCrackerCmd>, zovCrackerCmd::newSyntax, false},
 };
 
-enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene };
+enum class CallbackKind { kNodeRemoved, kNodeAdded, kEvent, kScene, kNameChanged };
 
 struct CallbackRow {
   CallbackKind kind;
@@ -182,6 +183,8 @@ struct CallbackRow {
   const char* afterNodeType;
   /// Position in the removal sequence at unload (smaller first).
   int removalOrder;
+  /// A name-changed handler, for every node.
+  MMessage::MNodeStringFunction nameHandler = nullptr;
 };
 
 /// Host callbacks in installation order. Their removal order at unload:
@@ -190,7 +193,7 @@ struct CallbackRow {
 ///   8 to 11 node removed of zovRigidBody, zovCollisionShape, zovFbodyNode and
 ///   zovCracker, 12 before save, 13 before export, 14 before and 15 after
 ///   software render, 16 host exiting, 17 node added, 18 and 19 node removed
-///   of ClusterZovNode and zovStressNode.
+///   of ClusterZovNode and zovStressNode, 20 before import, 21 name changed.
 const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kNodeRemoved, "zovCollisionShape", MSceneMessage::kSceneUpdate, collisionShapeNode::onNodeRemoved,
      nullptr, "zovCollisionShape", 9},
@@ -218,6 +221,8 @@ const std::vector<CallbackRow> kCallbacks = {
     {CallbackKind::kScene, nullptr, MSceneMessage::kMayaExiting, nullptr, onReleaseViewportResources, nullptr, 16},
     {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeNew, nullptr, zovSolverNode::onSceneChange, nullptr, 6},
     {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeOpen, nullptr, zovSolverNode::onSceneChange, nullptr, 7},
+    {CallbackKind::kScene, nullptr, MSceneMessage::kBeforeImport, nullptr, onBeforeImport, nullptr, 20},
+    {CallbackKind::kNameChanged, nullptr, MSceneMessage::kSceneUpdate, nullptr, nullptr, nullptr, 21, onNodeRenamed},
 };
 
 /// The installed callbacks' ids, one slot per row of kCallbacks; empty when
@@ -246,6 +251,11 @@ std::optional<MCallbackId> install(const CallbackRow& row) {
     case CallbackKind::kScene:
       id = MSceneMessage::addCallback(row.sceneMessage, row.basicHandler, nullptr, &status);
       break;
+    case CallbackKind::kNameChanged: {
+      MObject everyNode;
+      id = MNodeMessage::addNameChangedCallback(everyNode, row.nameHandler, nullptr, &status);
+      break;
+    }
   }
   if (!status) return std::nullopt;
   return id;

@@ -15,10 +15,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 #include <vector>
 
 #include "engine/PublicWorld.h"
+#include "engine/bodies/HardBody.h"
 #include "engine/fracture/FractureBody.h"
+#include "platform/ModuleState.h"
+#include "src/bodySetup.h"
 #include "src/draw/viewportResources.h"
 #include "src/fracture/clusterFractureNode.h"
 #include "src/fracture/fractureBodyNode.h"
@@ -34,6 +38,15 @@
 #include "src/userInput.h"
 
 namespace {
+
+/// Whether a file is being imported, and the rigid bodies it renamed so far,
+/// each with its name in the file.
+bool g_importing = false;
+std::vector<std::pair<MObject, MString>> g_importRenames;
+const zov::platform::ModuleStateReset g_importRenamesReset([] {
+  g_importing = false;
+  g_importRenames.clear();
+});
 
 /// The module's version, which scenes record in their solver.
 constexpr double kModuleVersion = 4.0;
@@ -424,7 +437,28 @@ void onSceneOpened(void*) {
   reportUnrebuilt();
 }
 
+void onBeforeImport(void*) {
+  g_importRenames.clear();
+  g_importing = true;
+}
+
+void onNodeRenamed(MObject& node, const MString& previous, void*) {
+  rigidBodyNode* rigid = userNodeOf<rigidBodyNode>(node);
+  if (rigid == nullptr) return;
+  if (HardBody* body = rigid->engineBody(false)) nameBody(*body, rigid->name());
+  if (g_importing)
+    g_importRenames.emplace_back(node, previous);
+  else
+    FractureBodyNode::followPieceNames({{node, previous}});
+}
+
 void onAfterImport(void*) {
+  // The file's joint nodes name its pieces by the file's names: they follow
+  // the pieces that the import gave other names, before anything is built.
+  g_importing = false;
+  const std::vector<std::pair<MObject, MString>> renamed = std::move(g_importRenames);
+  g_importRenames.clear();
+  FractureBodyNode::followPieceNames(renamed);
   upgradeVoronoiNodes();
   const std::vector<MObject> solvers = solverNodes();
   if (solvers.empty()) {

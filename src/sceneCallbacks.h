@@ -1,6 +1,7 @@
 #pragma once
 
 #include <maya/MObject.h>
+#include <maya/MString.h>
 
 // Handlers of the host's events and scene messages that drive the module.
 // None reports a failure to the host.
@@ -34,6 +35,13 @@ void onSceneOpened(void* clientData);
 /// links move over to it, with a warning, and it is deleted): there is one
 /// engine world. What could not be made again is reported as after an open.
 void onAfterImport(void* clientData);
+/// Before an import: the rigid bodies the file names with names already
+/// taken, and so renamed, are kept until it is read (onAfterImport).
+void onBeforeImport(void* clientData);
+/// A node renamed: a rigid body's engine body takes the new name, and the
+/// joint nodes of its fracture body name it by it. During an import the
+/// renames wait for the file's last line, to be followed at once.
+void onNodeRenamed(MObject& node, const MString& previous, void* clientData);
 /// The host exiting: the grid colour comes back, the engine world is released
 /// through the solver (whose node the host destroys) and the draw agents let
 /// their graphics objects go.

@@ -255,6 +255,11 @@ class FractureBodyNode : public ModuleNode<FractureBodyNode, MPxNode>, public Pi
   /// The pieces named by the joint node's `body1Name` and `body2Name`
   /// (null objects when absent).
   void findPieceObjects(const SceneStress& node, MObject& first, MObject& second) const;
+  /// Renamed rigid bodies, each with the name it had: the joint nodes of
+  /// the fracture body each is linked to (directly or through a cluster)
+  /// name it by its new name. One batch is applied at once, so that a piece
+  /// given another's former name is not taken for it.
+  static void followPieceNames(const std::vector<std::pair<MObject, MString>>& renamed);
   void activateJoint(SceneStress& node);
   void deactivateJoint(SceneStress& node);
   /// The joint node takes the cluster labels of its joint's bodies.

@@ -151,6 +151,36 @@ void FractureBodyNode::findPieceObjects(const SceneStress& node, MObject& first,
   }
 }
 
+void FractureBodyNode::followPieceNames(const std::vector<std::pair<MObject, MString>>& renamed) {
+  // Each fracture body met, with its renamed pieces' former and new names.
+  std::vector<std::pair<FractureBodyNode*, std::vector<std::pair<MString, MString>>>> owners;
+  for (const auto& [piece, previous] : renamed) {
+    if (userNodeOf<rigidBodyNode>(piece) == nullptr) continue;
+    const MObject from = sourceNodeOf(MPlug(piece, rigidBodyNode::fracture));
+    FractureBodyNode* owner = userNodeOf<FractureBodyNode>(from);
+    if (const clusterFractureNode* cluster = userNodeOf<clusterFractureNode>(from)) owner = cluster->fractureNode();
+    if (owner == nullptr) continue;
+    auto found =
+        std::find_if(owners.begin(), owners.end(), [owner](const auto& entry) { return entry.first == owner; });
+    if (found == owners.end()) found = owners.insert(owners.end(), {owner, {}});
+    found->second.emplace_back(previous, MFnDependencyNode(piece).name());
+  }
+  for (const auto& [owner, names] : owners) {
+    const auto follow = [&names](const MString& name) {
+      for (const auto& [previous, now] : names)
+        if (name == previous) return now;
+      return name;
+    };
+    for (const auto& linked : owner->linkedStressNodes()) {
+      SceneStress& node = *linked.first;
+      const MString first = follow(node.body1Name());
+      const MString second = follow(node.body2Name());
+      if (first != node.body1Name()) node.setBody1Name(first);
+      if (second != node.body2Name()) node.setBody2Name(second);
+    }
+  }
+}
+
 void FractureBodyNode::activateJoint(SceneStress& node) {
   if (FractureBody* body = getFractureBody(); body != nullptr && node.getJoint() != nullptr)
     body->activateJoint(node.getJoint());

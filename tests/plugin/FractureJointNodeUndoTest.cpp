@@ -206,4 +206,67 @@ TEST_F(FractureJointNodeUndo, AJointNodeDeletedAfterABreakByFrameFreesOnlyTheCub
   }
 }
 
+// Four cubes resting in a row, the first past the ground's edge and held up
+// by its joint alone, its rigid body renamed by the user (unlocked, renamed,
+// locked again). What follows gives back the scene as it stood before it,
+// the joint node naming the piece by its new name, and the first cube hangs.
+TEST_F(FractureJointNodeUndo, APieceTheUserRenamedKeepsItsJointThroughUndoSaveAndOpen) {
+  struct Case {
+    const char* what;
+    std::string renaming, lines;
+  };
+  const std::string rename = "lockNode -l off rowZovBody1; rename rowZovBody1 hanging; lockNode -l on hanging";
+  const Case cases[] = {
+      {"a joint node deleted and undone", rename, "delete " + joint(4, 3) + "; undo"},
+      {"the fracture body deleted and undone", rename, "delete ZovFractureBody; undo"},
+      {"a save and an open", rename, ""},
+      {"the rename undone, a joint node deleted and undone", rename + "; undo; undo; undo",
+       "delete " + joint(4, 3) + "; undo"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NO_FATAL_FAILURE(gluedRow(4, 6.6, -1, 0.5));
+    run("currentTime 1");
+    ASSERT_TRUE(runs(c.renaming));
+    const std::string piece = nodesOfType("zovRigidBody")[1];
+    const std::vector<std::string> before = scene();
+    if (c.lines.empty()) {
+      const zovtest::ScratchFile file{"zov_renamed_piece_", ".ma"};
+      ASSERT_NO_FATAL_FAILURE(reopenInFreshHost(file.path));
+    } else {
+      ASSERT_TRUE(runs(c.lines));
+    }
+    EXPECT_EQ(jointNode(joint(2, 1)).body1Name(), MString(piece.c_str()));
+    EXPECT_EQ(scene(), before);
+    EXPECT_EQ(disagreements({true}), "");
+    EXPECT_NO_FATAL_FAILURE(playOn(2, 40));
+    EXPECT_NEAR(getDouble("row1.translateY"), 0.5, 0.02) << "it hangs at its start";
+  }
+}
+
+// The same saved row, its first piece renamed by the user before the save,
+// imported twice into a new scene: the second copy's nodes take other names,
+// and each copy's joint nodes name its own pieces, every joint built.
+TEST_F(FractureJointNodeUndo, EveryImportedCopyOfAFractureBodyHoldsItsPiecesByTheirNewNames) {
+  ASSERT_NO_FATAL_FAILURE(gluedRow(4, 6.6, -1, 0.5));
+  run("currentTime 1; lockNode -l off rowZovBody1; rename rowZovBody1 hanging; lockNode -l on hanging");
+  const std::vector<std::string> saved = scene();
+  const zovtest::ScratchFile file{"zov_imported_row_", ".ma"};
+  run("file -rename \"" + file.path + "\"; file -save; file -new");
+  zovhost::testing::clearLogs();
+  run("file -import \"" + file.path + "\"");
+  EXPECT_EQ(scene(), saved);
+  run("file -import \"" + file.path + "\"");
+  zovhost::testing::flushIdleQueue();
+  for (const auto& message : zovhost::testing::messages())
+    EXPECT_EQ(message.text.find("could not be rebuilt"), std::string::npos) << message.text;
+  for (const std::string& fracture : nodesOfType("zovFbodyNode")) {
+    const FractureBody* body = fractureNode(fracture).getFractureBody();
+    ASSERT_NE(body, nullptr) << fracture;
+    EXPECT_EQ(body->getActiveJoints().getCount(), 3u) << fracture;
+  }
+  EXPECT_EQ(nodesOfType("zovFbodyNode").size(), 2u);
+  EXPECT_EQ(disagreements({true}), "");
+}
+
 }  // namespace

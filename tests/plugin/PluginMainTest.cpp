@@ -43,8 +43,8 @@ class PluginEntry : public ::testing::Test {
 };
 
 /// The host callbacks the module installs: the removals of six of its node
-/// types and thirteen event, node-added and scene messages.
-constexpr size_t kModuleCallbacks = 19;
+/// types and fifteen event, node-added, scene and name-changed messages.
+constexpr size_t kModuleCallbacks = 21;
 
 const std::vector<std::string> kLoadLines = {"source zovUI_40.mel", "zovUI_initialize", "dynPref -autoCreate off"};
 const std::vector<std::string> kUnloadLines = {"deleteAllBodiesFromZovWorldWithoutConfirm",
