@@ -853,11 +853,13 @@ TEST_F(FractureUndo, AFractureBodyOrSolverDeletedDuringPlaybackAndBroughtBackPla
 
 // Random lines over a small scene: two fracture bodies, one with a cluster
 // and one with a joint switched off, and a glued row. Deletions of their
-// pieces, joint nodes, clusters and fracture bodies, unlocks, joint switches,
-// undo, redo, plays and rewinds, in any order: every undo and redo gives the
-// scene exactly as it stood before or after its line, but for the locks that
-// a rewind, or the fracture body that an undo brings back, puts on pieces.
-// ZOV_UNDO_SEEDS="first:count" runs other seeds.
+// pieces, joint nodes, clusters and fracture bodies, unlocks, renames, joint
+// switches, undo, redo, plays and rewinds, in any order, and now and then a
+// save and an open or an import of the first scene: every undo and redo
+// gives the scene exactly as it stood before or after its line, also for a
+// line made mid-play, but for the locks that a rewind, or the fracture body
+// that an undo brings back, puts on pieces; every joint node names pieces of
+// its own fracture body. ZOV_UNDO_SEEDS="first:count" runs other seeds.
 TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItStoodAroundEachLine) {
   struct Scene {
     /// Per node: its links, a joint node's values, a fracture body's engine
@@ -865,6 +867,8 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
     /// walk's to check, at rest: a play breaks them).
     std::map<std::string, std::string> nodes;
     std::map<std::string, bool> locks;
+    /// Each joint node's two pieces, by the names it holds.
+    std::map<std::string, std::pair<std::string, std::string>> joins;
   };
   const auto scene = [] {
     Scene now;
@@ -883,6 +887,10 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
       now.nodes[name] = from(name);
       for (const char* value : {".enabled", ".forceStrenght", ".breakEnergy", ".breakByFrame"})
         now.nodes[name] += " " + std::to_string(getDouble(name + value));
+      const MFnDependencyNode fn(node(name));
+      now.joins[name] = {fn.findPlug("body1Name", true).asString().asChar(),
+                         fn.findPlug("body2Name", true).asString().asChar()};
+      now.nodes[name] += " joins " + now.joins[name].first + " " + now.joins[name].second;
     }
     for (const std::string& name : nodesOfType("ClusterZovNode")) now.nodes[name] = from(name);
     for (const std::string& name : nodesOfType("zovFbodyNode")) {
@@ -934,27 +942,37 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
     const size_t dot = found->second.find('.');
     return dot == std::string::npos ? std::string() : found->second.substr(5, dot - 5);
   };
-  // No fracture body is broken: a deletion frees the same pieces again. One
-  // broken in a play may free others, which its undo, built again whole from
-  // the start, does not free when redone.
-  const auto whole = [] {
-    for (const std::string& name : nodesOfType("zovFbodyNode"))
-      if (const FractureBody* body = fractureNode(name).getFractureBody())
-        if (body->getChildBodies().getCount() + body->getSplitJoints().getCount() +
-                body->getDisconnectedBodies().getCount() !=
-            0)
-          return false;
-    return true;
+  // The fracture body a node belongs to, directly or through a cluster.
+  const auto ownerOf = [&linkedTo](const Scene& scene, const std::string& name) {
+    const std::string link = linkedTo(scene, name);
+    const auto found = scene.nodes.find(link);
+    return found != scene.nodes.end() && found->second.rfind("from ", 0) == 0 ? linkedTo(scene, link) : link;
+  };
+  // Every joint node of a fracture body that is built names two of its
+  // pieces, whatever renamed them.
+  const auto strayJoints = [&ownerOf](const Scene& scene) {
+    std::string text;
+    for (const auto& [name, pieces] : scene.joins) {
+      const std::string owner = ownerOf(scene, name);
+      const auto fracture = scene.nodes.find(owner);
+      if (fracture == scene.nodes.end() || fracture->second.find("released") != std::string::npos) continue;
+      for (const std::string& piece : {pieces.first, pieces.second})
+        if (ownerOf(scene, piece) != owner) text += name + " names " + piece + ", no piece of " + owner + "\n";
+    }
+    return text;
   };
   unsigned int first = 1, count = 6;
   if (const char* seeds = std::getenv("ZOV_UNDO_SEEDS")) std::sscanf(seeds, "%u:%u", &first, &count);
   std::vector<unsigned int> failed;
+  // The first scene, imported now and then, and the scene saved and opened.
+  const zovtest::ScratchFile start{"zov_undo_start_", ".ma"}, saved{"zov_undo_saved_", ".ma"};
   for (unsigned int seed = first; seed < first + count; ++seed) {
     ASSERT_NO_FATAL_FAILURE(freshHost());
     const std::string off = "str_rock_shardZovBody4_rock_shardZovBody1";
     for (const std::string& line :
          {sceneSteps()[0], sceneSteps()[4], sceneSteps()[1], std::string("zovShatter -ns 6 -sed 7 cube"),
-          sceneSteps()[3], sceneSteps()[6], std::string("select cube_shardZovBody1 cube_shardZovBody2; zovCluster -as"),
+          sceneSteps()[3], sceneSteps()[6], sceneSteps()[7],
+          std::string("select cube_shardZovBody1 cube_shardZovBody2; zovCluster -as"),
           std::string("polyCube -w 2 -h 2 -d 2 -n rock; setAttr rock.translate 5 3 0; zovShatter -ns 4 -sed 3 rock"),
           std::string("select `ls \"rock_shard*\"`; new_ZOVBody -st 2; select `ls \"rock_shardZovBody*\"`; "
                       "zovFractureBody -dTh 0.05; setAttr " +
@@ -968,62 +986,72 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
     ASSERT_TRUE(
         runs("select row1 row2 row3 row4; new_ZOVBody -st 2; select `ls \"rowZovBody*\"`; "
              "zovFractureBody -dTh 0.05"));
-    run("currentTime 1; flushUndo");
+    run("currentTime 1; flushUndo; file -rename \"" + start.path + "\"; file -save");
     std::mt19937 random(seed);
     const auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
     struct Line {
       std::string text;
       Scene before, after;
-      bool whole;
     };
     std::vector<Line> lines;
     size_t done = 0;
     int frame = 1;
     std::string log;
     std::string failure = disagreements({true});
+    bool imported = false;
     // Thirty random steps, then everything undone and everything redone.
     bool undoing = true;
     for (int step = 0; failure.empty(); ++step) {
       const Scene now = scene();
-      size_t kind = pick(10);
+      size_t kind = pick(13);
       if (step >= 30) {
         undoing = undoing && done > 0;
         if (!undoing && done == lines.size()) break;
         kind = undoing ? 5 : 6;
       }
-      if (kind < 5) {
-        // A line: unlocks, a joint switch, or deletions of one to three nodes.
+      if (kind < 5 || kind == 10) {
+        // A line: unlocks, a joint switch, deletions of one to three nodes,
+        // or a rename of a rigid body, refused while it is locked.
         std::vector<std::string> nodes;
         for (const char* type : {"zovStressNode", "ClusterZovNode", "zovFbodyNode", "zovRigidBody"})
           for (const std::string& name : nodesOfType(type))
-            if (name != "groundZovBody") nodes.push_back(name);
+            if (name != "groundZovBody" && (kind != 10 || type == std::string("zovRigidBody"))) nodes.push_back(name);
         std::shuffle(nodes.begin(), nodes.end(), random);
         // The stand-in host's lockNode keeps an undo step per node: one node a line.
-        nodes.resize(std::min<size_t>(nodes.size(), kind == 0 ? 1 : 1 + pick(3)));
+        nodes.resize(std::min<size_t>(nodes.size(), kind == 0 || kind == 10 ? 1 : 1 + pick(3)));
         const char* commands[] = {"lockNode -l off", "", "deleteUserNode", "delete", "delete"};
-        std::string line = commands[kind];
+        std::string line = kind == 10 ? "rename" : commands[kind];
         for (const std::string& name : nodes) line += " " + name;
         if (nodes.empty() || (kind == 1 && nodes[0].rfind("str_", 0) != 0)) continue;
         if (kind == 1) line = "setAttr " + nodes[0] + ".enabled " + (pick(2) ? "0" : "1");
+        if (kind == 10) line += " " + nodes[0] + "R";
         log += line + "\n";
-        const bool wholeBefore = whole();
         if (!runs(line)) {
           failure = differences(now, scene());
           continue;
         }
         for (const std::string& name : nodes)
-          if (kind > 1 && !(now.locks.count(name) && now.locks.at(name)) &&
+          if (kind > 1 && kind < 5 && !(now.locks.count(name) && now.locks.at(name)) &&
               (!zovtest::nodeNamed(name).isNull() || jointNodesNaming(name) != 0))
             failure += name + " is not gone with the joint nodes that name it\n";
+        // It takes no other joint node: none that names no node it names.
+        const Scene after = scene();
+        const auto namedBy = [&nodes](const std::string& name) {
+          return std::find(nodes.begin(), nodes.end(), name) != nodes.end();
+        };
+        for (const auto& [name, pieces] : now.joins)
+          if (after.joins.count(name) == 0 && !namedBy(name) && !namedBy(pieces.first) && !namedBy(pieces.second) &&
+              !namedBy(ownerOf(now, name)))
+            failure += name + " is gone, which the line does not name\n";
         lines.resize(done);
-        lines.push_back({line, now, scene(), wholeBefore});
+        lines.push_back({line, now, after});
         ++done;
       } else if (kind < 7) {
         const bool undo = kind == 5;
         if (undo ? done == 0 : done == lines.size()) continue;
         const Line& line = lines[undo ? done - 1 : done];
         log += std::string(undo ? "undo " : "redo ") + line.text + "\n";
-        bool changed = !line.whole || !whole();
+        bool changed = false;
         zovhost::testing::clearLogs();
         const bool ran = runs(undo ? "undo" : "redo");
         // deleteUserNode leaves a node locked since, and says so.
@@ -1043,28 +1071,55 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
         Scene expected = undo ? line.before : line.after;
         const Scene& other = undo ? line.after : line.before;
         const std::set<std::string> gone = fracturesGone(line.before, line.after);
+        // A renamed node goes by its other name in the other scenes.
+        std::string command, from, to;
+        std::istringstream(line.text) >> command >> from >> to;
         for (auto& [name, locked] : expected.locks) {
           const std::string link = linkedTo(line.before, name);
           const bool released = gone.count(link) != 0 || gone.count(linkedTo(line.before, link)) != 0;
           const bool named =
               line.text.rfind("lockNode", 0) == 0 && (line.text + " ").find(" " + name + " ") != std::string::npos;
-          if (!named && !released && other.locks.count(name) && other.locks.at(name) == locked && now.locks.count(name))
-            locked = now.locks.at(name);
+          const std::string there = command != "rename" ? name : name == from ? to : name == to ? from : name;
+          if (!named && !released && other.locks.count(there) && other.locks.at(there) == locked &&
+              now.locks.count(there))
+            locked = now.locks.at(there);
           if (undo && released && after.locks.count(name) && after.locks.at(name)) locked = true;
         }
         if (!undo && changed) {
-          // Redone on bodies or locks that differ from those it first met:
-          // what it does now is what the steps that follow start from.
-          lines[done] = {line.text, now, after, false};
+          // Redone on locks that differ from those it first met: what it
+          // does now is what the steps that follow start from.
+          lines[done] = {line.text, now, after};
           lines.resize(done + 1);
         } else {
           failure = differences(expected, after);
         }
         done = undo ? done - 1 : done + 1;
+      } else if (kind >= 11) {
+        // The scene saved and opened, or the first scene imported into it
+        // (once a seed), its joints built, its pieces locked. Neither is a
+        // step of the undo queue: the steps before it go.
+        const bool open = kind == 11;
+        if ((open && pick(3) != 0) || (!open && imported)) continue;
+        imported = imported || !open;
+        log += open ? "save and open\n" : "import\n";
+        run(open ? "file -rename \"" + saved.path + "\"; file -save; file -open \"" + saved.path + "\""
+                 : "file -import \"" + start.path + "\"; flushUndo");
+        zovhost::testing::flushIdleQueue();
+        if (open) frame = 1;
+        lines.clear();
+        done = 0;
+        Scene expected = now;
+        const Scene after = scene();
+        for (auto& [name, locked] : expected.locks)
+          locked = locked || (after.locks.count(name) && after.locks.at(name));
+        if (!open)
+          for (const auto& entry : after.nodes)
+            if (now.nodes.count(entry.first) == 0) expected.nodes.insert(entry);
+        failure = differences(expected, after) + strayJoints(after) + disagreements({frame == 1});
       } else {
-        // A play of a few frames on, or a rewind to the first.
+        // A play of up to thirty frames on, or a rewind to the first.
         const bool rewind = kind == 9;
-        const int to = rewind ? 1 : frame + 1 + static_cast<int>(pick(8));
+        const int to = rewind ? 1 : frame + 1 + static_cast<int>(pick(30));
         log += "currentTime " + std::to_string(to) + "\n";
         for (int f = rewind ? 1 : frame + 1; f <= to && failure.empty(); ++f) {
           run("currentTime " + std::to_string(f));
@@ -1077,7 +1132,7 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
           locked = locked || (rewind && after.locks.count(name) && after.locks.at(name));
         failure += differences(expected, after);
       }
-      if (failure.empty()) failure = disagreements({frame == 1});
+      if (failure.empty()) failure = disagreements({frame == 1}) + strayJoints(scene());
     }
     if (!failure.empty()) {
       ADD_FAILURE() << "seed " << seed << ":\n" << log << "---\n" << failure;
