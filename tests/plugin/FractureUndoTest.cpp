@@ -1017,8 +1017,7 @@ TEST_F(FractureUndo, RandomLinesOfDeletionsUndoneAndRedoneGiveBackTheSceneAsItSt
           for (const std::string& name : nodesOfType(type))
             if (name != "groundZovBody" && (kind != 10 || type == std::string("zovRigidBody"))) nodes.push_back(name);
         std::shuffle(nodes.begin(), nodes.end(), random);
-        // The stand-in host's lockNode keeps an undo step per node: one node a line.
-        nodes.resize(std::min<size_t>(nodes.size(), kind == 0 || kind == 10 ? 1 : 1 + pick(3)));
+        nodes.resize(std::min<size_t>(nodes.size(), kind == 10 ? 1 : 1 + pick(3)));
         const char* commands[] = {"lockNode -l off", "", "deleteUserNode", "delete", "delete"};
         std::string line = kind == 10 ? "rename" : commands[kind];
         for (const std::string& name : nodes) line += " " + name;
