@@ -463,7 +463,9 @@ class CollisionManager {
   /// underneath holds, whatever the levels of two moving bodies; a resting
   /// body of level 0 holds unless the other is one too); otherwise it lies
   /// higher in the pile than the other. Two bodies of one level side by side
-  /// (both standing on the ground, say) both move.
+  /// (both standing on the ground, say) both move, and so do two moving
+  /// bodies of which the one higher in the pile lies level with the other or
+  /// under it.
   bool extractionMoves(const CollisionPair& pair, bool first) const;
   /// Whether the last resting passes found `body` lying under a much
   /// heavier one while it overhangs the edge of the static body it stands

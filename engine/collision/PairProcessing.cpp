@@ -334,6 +334,17 @@ bool CollisionManager::extractionMoves(const CollisionPair& pair, bool first) co
   const double firstAbove = -pair.normals[0].Dot(gravityDirection);
   const bool onTop = std::fabs(firstAbove) > pairprocessing::kSupportCosine;
   if (onTop && (level == otherLevel || (level > 0 && otherLevel > 0))) return first == (firstAbove > 0.0);
+  // Of two moving bodies, the levels say only which one the detection
+  // reached through the other, not which lies on which. The one higher in
+  // the pile moves alone where it lies above the other. Level with it or
+  // under it (a box on the ground that leans on one lying on another box),
+  // moved alone it is pushed into what holds it, its supports and the
+  // bodies beside it, which give it back step after step while the other
+  // leans on into it: the two part by their masses.
+  if (level > 0 && otherLevel > 0 && level != otherLevel) {
+    const double higherAbove = (level > otherLevel) == first ? firstAbove : -firstAbove;
+    if (!(higherAbove > 0.0)) return true;
+  }
   // Otherwise only the body higher in the pile moves; both, by their
   // masses, when they stand side by side on one level.
   return level >= otherLevel;

@@ -11,8 +11,8 @@
 // overlap them by up to it, so that the next step's pair test finds them
 // touching, however little they part while they settle. Static and sleeping
 // bodies hold; of two moving bodies, the one extraction would move moves
-// (the one on top, or the one higher in the pile), both by their masses when
-// they stand side by side. The pairs are visited from the bottom of each
+// (the one on top, or the one higher in the pile where it lies above the
+// other), both by their masses otherwise. The pairs are visited from the bottom of each
 // pile up, on the calling thread: the same poses at any thread count.
 
 #include <algorithm>
