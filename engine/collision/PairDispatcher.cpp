@@ -665,8 +665,8 @@ bool PairDispatcher::generateShapeContacts(HardBody* body1, HardBody* body2, Col
       if (jump == nullptr) return false;
       const BarrierBody& plane = planeOf(body2);
       JumpState state = pairState(*pair, false);
-      if (!jump->meshPlaneContacts(hullOf(body1), plane.getPlanePoint(), plane.getPlaneNormal(), state,
-                                   jumpContacts.out)) {
+      if (!jump->meshPlaneRestingContacts(hullOf(body1), plane.getPlanePoint(), plane.getPlaneNormal(), state,
+                                          jumpContacts.out)) {
         pair->contactCount = 0;
         return false;
       }

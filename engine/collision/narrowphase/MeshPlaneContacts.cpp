@@ -86,3 +86,28 @@ bool Pk_jump::meshPlaneContacts(const BVmesh* mesh, const MgcVector3& planePoint
   }
   return true;
 }
+
+bool Pk_jump::meshPlaneRestingContacts(const BVmesh* mesh, const MgcVector3& planePoint, const MgcVector3& planeNormal,
+                                       JumpState& state, const JumpContacts& out) const {
+  if (!meshPlaneContacts(mesh, planePoint, planeNormal, state, out)) return false;
+  // Held up at three corners of a face of more, a body whose centre lies
+  // over the face but not over those three tips about two of them, onto the
+  // others, and from them back, and never rests.
+  const HullView hull(mesh);
+  const double deepestHeight = (hull.vertex(state.vertexA) - planePoint).Dot(planeNormal);
+  const std::uint32_t listed = *out.count;
+  std::uint32_t count = listed;
+  for (std::uint32_t v = 0; v < hull.vertexCount() && count < kMaxJumpContacts; ++v) {
+    const MgcVector3& point = hull.vertex(v);
+    const double height = (point - planePoint).Dot(planeNormal);
+    if (!(height - deepestHeight < kDeepestHeightBand)) continue;
+    bool known = false;
+    for (std::uint32_t k = 0; k < listed && !known; ++k) known = out.points[k] == point;
+    if (known) continue;
+    out.points[count] = point;
+    out.depths[count] = height;
+    ++count;
+  }
+  *out.count = count;
+  return true;
+}

@@ -173,6 +173,13 @@ class Pk_jump {
   /// plane normal and the deepest vertex's signed distance as depth.
   bool meshPlaneContacts(const BVmesh* mesh, const Mgc::MgcVector3& planePoint, const Mgc::MgcVector3& planeNormal,
                          JumpState& state, const JumpContacts& out) const;
+  /// The contacts of a hull mesh resting on a plane: those of
+  /// meshPlaneContacts, then every other vertex within the same 0.01 of the
+  /// deepest one's height, each at its own height, up to kMaxJumpContacts
+  /// in all. A mesh lying on the plane by a face of more corners than the
+  /// three that query lists rests on the whole face, as on a box.
+  bool meshPlaneRestingContacts(const BVmesh* mesh, const Mgc::MgcVector3& planePoint,
+                                const Mgc::MgcVector3& planeNormal, JumpState& state, const JumpContacts& out) const;
 
   /// The mesh vertex furthest along d, found by climbing the edge graph from
   /// `start` (each pass moves to the best strictly higher neighbour), or by
