@@ -10,10 +10,15 @@
 // engine goes first; the figures are the medians of the rounds. How a pile
 // ended: how many of its bodies sleep, how many still moved in its last frame
 // (more than 0.1 mm), the farthest any moved in its last second, and its
-// lowest and highest body centres.
+// lowest and highest body centres; and the deepest any two bodies lay inside
+// each other, or a body in the ground, in any frame after the landing, of
+// the bodies that were at rest in that frame (no corner moved a centimetre):
+// a body that lands on another at speed dips into it for a substep, which is
+// no pile lying inside itself.
 
 #include <benchmark/benchmark.h>
 
+#include <BulletCollision/NarrowPhaseCollision/btGjkEpa2.h>
 #include <btBulletDynamicsCommon.h>
 
 #include <unistd.h>
@@ -49,6 +54,12 @@ constexpr double kFrameTime = 1.0 / 24.0;
 /// Fifteen seconds: the piles land within the first two.
 constexpr int kFrames = 360;
 constexpr int kFramesPerSecond = 24;
+/// The frames of the landing, after which the bodies should lie on each
+/// other: overlaps are measured from the next frame on.
+constexpr int kLandingFrames = 2 * kFramesPerSecond;
+/// A body none of whose corners moved farther than this in a frame was at
+/// rest in it, for the overlaps.
+constexpr double kRestingMove = 0.01;
 /// Rounds of each pile in each engine; the figures are their medians.
 constexpr int kRounds = 3;
 constexpr double kFriction = 0.7;
@@ -138,6 +149,7 @@ struct End {
   double lastSecondMove = 0.0;
   double lowest = 0.0;
   double highest = 0.0;
+  double deepestOverlap = 0.0;
 };
 
 /// The end of a pile from its bodies' centres at its last frame and a second
@@ -156,6 +168,84 @@ End endOf(const std::vector<MgcVector3>& now, const std::vector<MgcVector3>& fra
   }
   return end;
 }
+
+/// Where a body stands.
+struct Pose {
+  MgcVector3 position;
+  MgcMatrix3 orientation = MgcMatrix3::IDENTITY;
+};
+
+/// How deep the bodies of a pile lie inside each other and inside the
+/// ground (its top at 0), measured on their hulls, without Bullet's margin,
+/// by Bullet's penetration depth: the same measure of both engines' piles.
+class OverlapGauge {
+ public:
+  explicit OverlapGauge(const std::vector<Drop>& drops) {
+    for (const Drop& drop : drops) {
+      auto hull = std::make_unique<btConvexHullShape>();
+      hull->setMargin(0.0);
+      for (const MgcVector3& corner : drop.corners) hull->addPoint(btVector3(corner.x, corner.y, corner.z), false);
+      hull->recalcLocalAabb();
+      hulls.push_back(std::move(hull));
+      corners.push_back(drop.corners);
+    }
+  }
+
+  /// The deepest overlap of the bodies at rest (kRestingMove) between
+  /// `before` and `now`, their poses in the order of the drops: 0 when none
+  /// overlaps.
+  double deepest(const std::vector<Pose>& now, const std::vector<Pose>& before) const {
+    struct Extent {
+      MgcVector3 low;
+      MgcVector3 high;
+      std::size_t body;
+    };
+    std::vector<Extent> extents;
+    double deepest = 0.0;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      Extent extent{now[i].position, now[i].position, i};
+      double moved = 0.0;
+      for (const MgcVector3& corner : corners[i]) {
+        const MgcVector3 at = now[i].orientation * corner + now[i].position;
+        moved = std::max(moved, (at - (before[i].orientation * corner + before[i].position)).Length());
+        for (int k = 0; k < 3; ++k) {
+          extent.low[k] = std::min(extent.low[k], at[k]);
+          extent.high[k] = std::max(extent.high[k], at[k]);
+        }
+      }
+      if (moved > kRestingMove) continue;
+      deepest = std::max(deepest, -extent.low.y);
+      extents.push_back(extent);
+    }
+    // Swept along x: only bodies whose boxes meet can overlap.
+    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.low.x < b.low.x; });
+    for (std::size_t i = 0; i < extents.size(); ++i) {
+      for (std::size_t j = i + 1; j < extents.size() && extents[j].low.x <= extents[i].high.x; ++j) {
+        const Extent& a = extents[i];
+        const Extent& b = extents[j];
+        if (a.high.y < b.low.y || b.high.y < a.low.y || a.high.z < b.low.z || b.high.z < a.low.z) continue;
+        btGjkEpaSolver2::sResults result;
+        const btTransform atA = transformOf(now[a.body]);
+        const btTransform atB = transformOf(now[b.body]);
+        if (btGjkEpaSolver2::Penetration(hulls[a.body].get(), atA, hulls[b.body].get(), atB,
+                                         atB.getOrigin() - atA.getOrigin(), result, false)) {
+          deepest = std::max(deepest, -static_cast<double>(result.distance));
+        }
+      }
+    }
+    return deepest;
+  }
+
+ private:
+  static btTransform transformOf(const Pose& pose) {
+    const MgcMatrix3& R = pose.orientation;
+    const btMatrix3x3 basis(R[0][0], R[0][1], R[0][2], R[1][0], R[1][1], R[1][2], R[2][0], R[2][1], R[2][2]);
+    return btTransform(basis, btVector3(pose.position.x, pose.position.y, pose.position.z));
+  }
+
+  std::vector<std::unique_ptr<btConvexHullShape>> hulls;
+  std::vector<std::vector<MgcVector3>> corners;
+};
 
 /// The pile in a world of ours, as the host's solver sets worlds up.
 struct EnginePile {
@@ -206,6 +296,11 @@ struct EnginePile {
   std::vector<MgcVector3> centres() const {
     std::vector<MgcVector3> out;
     for (const HardBody* body : bodies) out.push_back(body->getDyn().position);
+    return out;
+  }
+  std::vector<Pose> poses() const {
+    std::vector<Pose> out;
+    for (const HardBody* body : bodies) out.push_back(Pose{body->getDyn().position, body->getDyn().orientation});
     return out;
   }
   int asleep() const {
@@ -270,6 +365,20 @@ struct BulletPile {
     }
     return out;
   }
+  std::vector<Pose> poses() const {
+    std::vector<Pose> out;
+    for (std::size_t i = 1; i < bodies.size(); ++i) {
+      const btTransform& at = bodies[i]->getWorldTransform();
+      const btMatrix3x3& R = at.getBasis();
+      Pose pose;
+      pose.position = MgcVector3(at.getOrigin().x(), at.getOrigin().y(), at.getOrigin().z());
+      for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) pose.orientation[r][c] = R[r][c];
+      }
+      out.push_back(pose);
+    }
+    return out;
+  }
   int asleep() const {
     int count = 0;
     for (std::size_t i = 1; i < bodies.size(); ++i) count += bodies[i]->getActivationState() == ISLAND_SLEEPING;
@@ -286,18 +395,23 @@ struct Run {
 template <typename Pile>
 Run play(const std::vector<Drop>& drops) {
   Pile pile(drops);
+  const OverlapGauge gauge(drops);
   Run run;
   std::vector<MgcVector3> frameBefore;
   std::vector<MgcVector3> secondBefore;
-  const auto start = std::chrono::steady_clock::now();
+  double deepest = 0.0;
   for (int f = 1; f <= kFrames; ++f) {
-    // Reading the centres costs microseconds a frame, beside milliseconds.
     if (f == kFrames) frameBefore = pile.centres();
     if (f == kFrames + 1 - kFramesPerSecond) secondBefore = pile.centres();
+    // Only the frames are timed: the overlaps cost as much again.
+    const std::vector<Pose> previous = pile.poses();
+    const auto start = std::chrono::steady_clock::now();
     pile.frame();
+    run.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (f > kLandingFrames) deepest = std::max(deepest, gauge.deepest(pile.poses(), previous));
   }
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.end = endOf(pile.centres(), frameBefore, secondBefore, pile.asleep());
+  run.end.deepestOverlap = deepest;
   return run;
 }
 
@@ -316,8 +430,9 @@ bool runInFreshProcess(int engine, PileKind kind, int count, Run& run) {
                               std::to_string(static_cast<int>(kind)) + " " + std::to_string(count) + "' '" + self + "'";
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return false;
-  const bool read = std::fscanf(pipe, "%lf %d %d %lf %lf %lf", &run.seconds, &run.end.asleep, &run.end.moving,
-                                &run.end.lastSecondMove, &run.end.lowest, &run.end.highest) == 6;
+  const bool read =
+      std::fscanf(pipe, "%lf %d %d %lf %lf %lf %lf", &run.seconds, &run.end.asleep, &run.end.moving,
+                  &run.end.lastSecondMove, &run.end.lowest, &run.end.highest, &run.end.deepestOverlap) == 7;
   return pclose(pipe) == 0 && read;
 }
 
@@ -330,9 +445,9 @@ void printRuns(const char* name, const std::vector<Run>& runs, int bodies) {
   const End& end = runs.back().end;
   std::printf(
       "  %-7s %8.3f ms a step | end: %d of %d asleep, %d still moving, farthest move in the last second %.4f, lowest "
-      "%.3f highest %.3f\n",
+      "%.3f highest %.3f | deepest overlap after the landing %.1f mm\n",
       name, 1e3 * medianSeconds(runs) / (kFrames * kSubsteps), end.asleep, bodies, end.moving, end.lastSecondMove,
-      end.lowest, end.highest);
+      end.lowest, end.highest, 1e3 * end.deepestOverlap);
 }
 
 void compareUnequalPiles(benchmark::State& state, PileKind kind) {
@@ -362,6 +477,7 @@ void compareUnequalPiles(benchmark::State& state, PileKind kind) {
   state.counters["ratio"] = medianSeconds(ours) / medianSeconds(bullet);
   state.counters["asleep"] = ours.back().end.asleep;
   state.counters["moving"] = ours.back().end.moving;
+  state.counters["overlap_mm"] = 1e3 * ours.back().end.deepestOverlap;
   std::printf("%s of %d, 1 thread, %d frames, medians of %d runs: ratio %.2f to Bullet\n",
               kind == PileKind::kShards ? "free shards" : "random boxes", bodies, kFrames, kRounds,
               medianSeconds(ours) / medianSeconds(bullet));
@@ -406,8 +522,8 @@ bool zovbench::runRequestedUnequalPile(int& status) {
   }
   const std::vector<Drop> drops = dropsOf(static_cast<PileKind>(kind), count, draw);
   const Run run = engine == 0 ? play<EnginePile>(drops) : play<BulletPile>(drops);
-  std::printf("%.17g %d %d %.17g %.17g %.17g\n", run.seconds, run.end.asleep, run.end.moving, run.end.lastSecondMove,
-              run.end.lowest, run.end.highest);
+  std::printf("%.17g %d %d %.17g %.17g %.17g %.17g\n", run.seconds, run.end.asleep, run.end.moving,
+              run.end.lastSecondMove, run.end.lowest, run.end.highest, run.end.deepestOverlap);
   status = 0;
   return true;
 }
