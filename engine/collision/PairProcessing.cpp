@@ -282,9 +282,9 @@ bool lighterMovesIn(const CollisionPair& pair, std::uint32_t n, const ContactVec
   return overlapping != 0 && lighterIn > heavierIn + pairprocessing::kHeldResidual * n;
 }
 
-/// Whether the vertical through `point` (along `down`) passes through the
-/// box of `support`; a barrier extends everywhere.
-bool overBody(const HardBody& support, const MgcVector3& point, const MgcVector3& down) {
+}  // namespace
+
+bool pairprocessing::overBody(const HardBody& support, const MgcVector3& point, const MgcVector3& down) {
   if (support.getType() == kBarrierBody) return true;
   const HardBodyShape& shape = support.getShape();
   const RBDynamics& state = support.getDyn();
@@ -312,8 +312,6 @@ bool overBody(const HardBody& support, const MgcVector3& point, const MgcVector3
   }
   return true;
 }
-
-}  // namespace
 
 // ---- Extraction ------------------------------------------------------------------
 
@@ -720,7 +718,8 @@ void CollisionManager::settleLoadedPairs(const std::vector<CollisionPair*>& pair
       HardBody* body = pairprocessing::extractedBody(side == 0 ? pair->firstBody : pair->secondBody);
       const std::size_t slot = lighterSlot(body);
       if (slot == lighter.size() || ledge[slot] == kStandsOver) continue;
-      ledge[slot] = overBody(*support, body->getDyn().position, gravityDirection) ? kStandsOver : kOverhangs;
+      ledge[slot] =
+          pairprocessing::overBody(*support, body->getDyn().position, gravityDirection) ? kStandsOver : kOverhangs;
     }
   }
   for (std::size_t i = 0; i < lighter.size(); ++i) {

@@ -48,6 +48,10 @@ inline constexpr std::uint32_t kPairLoopGrain = 64;
 /// The body an extraction moves for `body`: a piece moves its fracture body.
 inline HardBody* extractedBody(HardBody* body) { return body->getParent() != nullptr ? body->getParent() : body; }
 
+/// Whether the vertical through `point` (along `down`) passes through the
+/// box of `support`; a barrier extends everywhere.
+bool overBody(const HardBody& support, const Mgc::MgcVector3& point, const Mgc::MgcVector3& down);
+
 /// The body of the pair that rests on the other: the one higher in the
 /// pile, or, of two of one level, the one on top (the normal points from
 /// the second body towards the first).

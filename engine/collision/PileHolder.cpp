@@ -8,7 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/bodies/CompoundPieces.h"
 #include "engine/bodies/HardBody.h"
+#include "engine/bodies/PrivateHardBody.h"
 #include "engine/collision/CollisionManager.h"
 #include "engine/collision/CollisionPair.h"
 #include "engine/collision/ContactKinematics.h"
@@ -55,12 +57,19 @@ constexpr double kApartSpeed = 0.03;
 /// Contact normals within this cosine of each other lie in one plane, for
 /// the tipping of a pile.
 constexpr double kOnePlaneCosine = 0.999;
-/// Most vertices of a body whose outline the tipping of a pile is judged
-/// by; a body of more is not judged so.
-constexpr std::uint32_t kMaxOutline = 64;
-/// A pile's centre of mass tips a body over the edge of the outline the
-/// body casts on its supports' plane when it lies past it by more than this
-/// share of the outline's width: nearer, the pile balances on the edge.
+/// Most contact points of the region a body's supports hold it on; a body
+/// held on more is not judged to tip.
+constexpr std::uint32_t kMaxRegion = 64;
+/// A vertex of a body this near (m) to the plane of its supports' contacts
+/// lies on it: a corner of the face the body rests on, which holds it up
+/// where a support lies under it, whether or not a contact was found there.
+constexpr double kOnSupportPlane = 1e-3;
+/// A region of support points thinner than this (m) is a line, on which the
+/// body rocks: the edge it turns about.
+constexpr double kThinRegion = 1e-3;
+/// A pile's centre of mass tips a body over the edge of the region its
+/// supports hold it on when it lies past it by more than this share of the
+/// region's width: nearer, the pile balances on the edge.
 constexpr double kTippingMargin = 0.01;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
@@ -353,16 +362,24 @@ void holdOnEveryTouchingContact(const RBDynamics& state, double mass, const Held
 }
 
 /// Whether `body` weighs on what it rests on as a body of a pile: one that
-/// moves, not a piece (a piece moves with its fracture body). A sleeping
-/// body has no pairs with the static and sleeping bodies it also rests on.
-bool weighsInPile(const HardBody& body) { return body.isActive() && !body.isStatic() && body.getParent() == nullptr; }
+/// moves, or a piece of a fracture body that moves (the piece moves with
+/// it). A sleeping body has no pairs with the static and sleeping bodies it
+/// also rests on.
+bool weighsInPile(const HardBody& body) {
+  const HardBody& mover = body.getParent() != nullptr ? *body.getParent() : body;
+  return mover.isActive() && !mover.isStatic();
+}
 
 /// How far the point q lies outside the convex hull of the n points `p` (at
-/// most kMaxOutline), all in a plane's coordinates; 0 inside or on it, and
-/// when the points span no area.
-double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q) {
+/// most kMaxRegion), all in a plane's coordinates; 0 inside or on it. Points
+/// on a line span a segment (or a point), on which a body rocks: q lies
+/// outside it along the line past its ends, and across it only on the side
+/// away from `own`, the body's own centre, towards which the rest of its
+/// base lies; past the segment on that side, the body rocks back.
+double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, const double* own) {
+  if (n == 0) return 0.0;
   // The hull by the monotone chain, counter-clockwise.
-  std::uint32_t order[kMaxOutline];
+  std::uint32_t order[kMaxRegion];
   for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
   std::sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
     return p[a][0] != p[b][0] ? p[a][0] < p[b][0] : p[a][1] < p[b][1];
@@ -370,7 +387,7 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q) {
   const auto turn = [&](std::uint32_t o, std::uint32_t a, std::uint32_t b) {
     return (p[a][0] - p[o][0]) * (p[b][1] - p[o][1]) - (p[a][1] - p[o][1]) * (p[b][0] - p[o][0]);
   };
-  std::uint32_t hull[2 * kMaxOutline];
+  std::uint32_t hull[2 * kMaxRegion];
   std::uint32_t k = 0;
   for (std::uint32_t i = 0; i < n; ++i) {
     while (k >= 2 && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
@@ -380,7 +397,50 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q) {
     while (k >= lower && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
     hull[k++] = order[i];
   }
-  if (k < 4) return 0.0;
+  // A hull thinner than kThinRegion is a segment: between its two points
+  // farthest apart.
+  double thickness = 0.0;
+  if (k >= 4) {
+    thickness = std::numeric_limits<double>::infinity();
+    for (std::uint32_t e = 0; e + 1 < k; ++e) {
+      const double* a = p[hull[e]];
+      const double* b = p[hull[e + 1]];
+      const double length = std::hypot(b[0] - a[0], b[1] - a[1]);
+      double farthest = 0.0;
+      for (std::uint32_t v = 0; v + 1 < k; ++v) {
+        const double* c = p[hull[v]];
+        farthest =
+            std::max(farthest, std::fabs((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])) / length);
+      }
+      thickness = std::min(thickness, farthest);
+    }
+  }
+  if (thickness < kThinRegion) {
+    std::uint32_t ends[2] = {hull[0], hull[0]};
+    double longest = -1.0;
+    for (std::uint32_t i = 0; i < k; ++i) {
+      for (std::uint32_t j = i + 1; j < k; ++j) {
+        const double d = std::hypot(p[hull[j]][0] - p[hull[i]][0], p[hull[j]][1] - p[hull[i]][1]);
+        if (d > longest) {
+          longest = d;
+          ends[0] = hull[i];
+          ends[1] = hull[j];
+        }
+      }
+    }
+    const double* a = p[ends[0]];
+    const double* b = p[ends[1]];
+    const double d[2] = {b[0] - a[0], b[1] - a[1]};
+    const double r[2] = {q[0] - a[0], q[1] - a[1]};
+    const double o[2] = {own[0] - a[0], own[1] - a[1]};
+    const double length = std::hypot(d[0], d[1]);
+    if (!(length > 0.0)) return r[0] * o[0] + r[1] * o[1] < 0.0 ? std::hypot(r[0], r[1]) : 0.0;
+    const double at = (r[0] * d[0] + r[1] * d[1]) / length;
+    const double beyond = std::max({0.0, -at, at - length});
+    const double across = (d[0] * r[1] - d[1] * r[0]) / length;
+    const double ownAcross = d[0] * o[1] - d[1] * o[0];
+    return std::hypot(beyond, across * ownAcross < 0.0 ? across : 0.0);
+  }
   // Past the farthest edge whose outer side holds q.
   double outside = 0.0;
   for (std::uint32_t e = 0; e + 1 < k; ++e) {
@@ -391,6 +451,52 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q) {
     outside = std::max(outside, right);
   }
   return outside;
+}
+
+/// Whether the centre `stack` of a body and a load it bears, seen along
+/// gravity `down` on the plane of the body's supports (through `at`, normal
+/// `normal` towards the body), lies past the outline the body casts on the
+/// plane by more than kTippingMargin of the outline's width: past every
+/// place where the body, or a load on it, could be held up.
+bool pastOwnOutline(HardBody& body, const MgcVector3& stack, const MgcVector3& at, const MgcVector3& normal,
+                    const MgcVector3& down) {
+  const ZOVmesh* mesh = body.getWorldMesh();
+  if (mesh == nullptr || mesh->worldVertices == nullptr || mesh->numVertices > kMaxRegion) return false;
+  const double facing = -normal.Dot(down);
+  const MgcVector3 r = stack - at;
+  const MgcVector3 onPlane = r + down * (r.Dot(normal) / facing);
+  // The largest ball about the body's own centre that lies inside it casts
+  // a disk inside its outline: a centre of mass over that disk (the pile's
+  // bodies centred on one another) does not tip it.
+  const MgcVector3& position = body.getDyn().position;
+  if (mesh->worldFaceNormals != nullptr) {
+    double inside = std::numeric_limits<double>::infinity();
+    for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+      if (mesh->faces[f].numVertices == 0) continue;
+      inside =
+          std::min(inside, mesh->worldFaceNormals[f].Dot(mesh->worldVertices[mesh->faces[f].vertices[0]] - position));
+    }
+    const MgcVector3 own = (position - at) - normal * (position - at).Dot(normal);
+    if (inside > 0.0 && (onPlane - own).SquaredLength() < inside * inside) return false;
+  }
+  const MgcVector3 across =
+      normal.UnitCross(std::fabs(normal.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
+  const MgcVector3 along = normal.Cross(across);
+  double outline[kMaxRegion][2];
+  double low[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+  double high[2] = {-low[0], -low[1]};
+  for (std::uint32_t v = 0; v < mesh->numVertices; ++v) {
+    const MgcVector3 corner = mesh->worldVertices[v] - at;
+    outline[v][0] = corner.Dot(across);
+    outline[v][1] = corner.Dot(along);
+    for (int c = 0; c < 2; ++c) {
+      low[c] = std::min(low[c], outline[v][c]);
+      high[c] = std::max(high[c], outline[v][c]);
+    }
+  }
+  const double point[2] = {onPlane.Dot(across), onPlane.Dot(along)};
+  const double width = std::max(high[0] - low[0], high[1] - low[1]);
+  return outsideOfHull(mesh->numVertices, outline, point, point) > kTippingMargin * width;
 }
 
 /// Whether each support's contacts together stay in its friction cone: the
@@ -485,32 +591,28 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   const std::uint32_t helpers = manager.passHelpers();
   WorkerPool* pool = helpers != 0 ? manager.workerPool() : nullptr;
   gatherHeldBodies(bearing, pool, helpers);
+  gatherMovers();
   gatherBorneWeights();
+  judgeTipping();
   const std::vector<HeldBody>& held = heldBodies;
   const auto n = static_cast<std::uint32_t>(held.size());
   // How each body's hold ended (each task writes its own byte).
   std::vector<std::uint8_t>& outcome = holdOutcomes;
   reserveScratch(outcome, n);
   outcome.assign(n, kHeld);
-  const auto onTippingBody = [&](std::uint32_t task) {
-    for (const CollisionPair* pair : heldSupportsOf(task)) {
-      const std::int32_t below = heldBelow(*pair, held[task].body, task);
-      if (below >= 0 && outcome[static_cast<std::uint32_t>(below)] >= kTipping) return true;
-    }
-    return false;
-  };
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
     HardBody* body = held[task].body;
     outcome[task] = kHeld;
     if (!body->isActive() || body->isStatic()) return 0u;
     // A body on one that tips is not stopped on it as if it stood still:
     // its pairs with it are resolved after the holds, both bodies free.
-    if (onTippingBody(task)) {
+    const std::uint8_t state = moverStates[moverTasks[task]];
+    if (state == kOnTipping) {
       outcome[task] = kOnTipping;
       return 0u;
     }
     // One that tips with what it bears is not held: its pairs decide.
-    const bool tips = tipsWithBorne(task);
+    const bool tips = state == kTipping;
     bool left = false;
     const bool done = !tips && holdOnSupports(body, heldSupportsOf(task), worker, left);
     outcome[task] = tips ? kTipping : left ? kLeftMoving : kHeld;
@@ -541,10 +643,10 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
     for (std::uint32_t task = 0; task < n; ++task) {
       if (outcome[task] != kOnTipping) continue;
       for (CollisionPair* pair : heldSupportsOf(task)) {
-        const std::int32_t below = heldBelow(*pair, held[task].body, task);
-        if (below >= 0 && outcome[static_cast<std::uint32_t>(below)] >= kTipping) {
-          pair->held &= held[static_cast<std::uint32_t>(below)].body == pair->firstBody ? ~kHeldFirst : ~kHeldSecond;
-        }
+        const bool upperFirst = pair->firstBody == held[task].body;
+        const std::int32_t below = moverTaskOf(upperFirst ? *pair->secondBody : *pair->firstBody);
+        if (below >= 0 && moverStates[static_cast<std::uint32_t>(below)] != 0)
+          pair->held &= upperFirst ? ~kHeldSecond : ~kHeldFirst;
         pair->restoreFoundContacts();
         outFlags |= manager.processPair(pair, mode, 0);
       }
@@ -652,12 +754,63 @@ void PileHolder::gatherHeldBodies(const std::vector<CollisionPair*>& bearing, Wo
   for (std::uint32_t k = 0; k < pairCount; ++k) supportPairs[k] = bearing[upper[k].pair];
 }
 
+void PileHolder::gatherMovers() {
+  const std::vector<HeldBody>& held = heldBodies;
+  const auto n = static_cast<std::uint32_t>(held.size());
+  std::vector<std::uint32_t>& mover = moverTasks;
+  std::vector<std::uint32_t>& next = nextPieces;
+  reserveScratch(mover, n);
+  reserveScratch(next, n);
+  mover.resize(n);
+  next.assign(n, n);
+  // The held pieces by their fracture bodies, and the held bodies without
+  // an entry in the bounds table (a whole fracture body) by themselves.
+  std::vector<std::pair<const HardBody*, std::uint32_t>>& byAddress = heldByAddress;
+  byAddress.clear();
+  for (std::uint32_t task = 0; task < n; ++task) {
+    mover[task] = task;
+    HardBody* body = held[task].body;
+    if (body->getParent() != nullptr || bearingPairs[held[task].begin].entry < 0)
+      byAddress.emplace_back(pairprocessing::extractedBody(body), task);
+  }
+  if (byAddress.empty()) return;
+  // Gathered by address, which orders nothing here, each body's held
+  // pieces in the order of the holds: the first stands for it.
+  std::sort(byAddress.begin(), byAddress.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? std::less<const HardBody*>()(a.first, b.first) : a.second < b.second;
+  });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < byAddress.size(); ++i) {
+    if (i != 0 && byAddress[i].first == byAddress[i - 1].first) {
+      mover[byAddress[i].second] = byAddress[kept - 1].second;
+      next[byAddress[i - 1].second] = byAddress[i].second;
+      continue;
+    }
+    byAddress[kept++] = byAddress[i];
+  }
+  byAddress.resize(kept);
+}
+
+std::int32_t PileHolder::moverTaskOf(const HardBody& body) const {
+  if (!weighsInPile(body)) return -1;
+  if (body.getParent() == nullptr) {
+    const std::int32_t entry = manager.broadPhase.keptEntry(&body);
+    if (entry >= 0) return heldOfEntry[static_cast<std::uint32_t>(entry)];
+  }
+  const HardBody* mover = body.getParent() != nullptr ? body.getParent() : &body;
+  const auto at = std::lower_bound(heldByAddress.begin(), heldByAddress.end(), mover,
+                                   [](const std::pair<const HardBody*, std::uint32_t>& a, const HardBody* b) {
+                                     return std::less<const HardBody*>()(a.first, b);
+                                   });
+  return at != heldByAddress.end() && at->first == mover ? static_cast<std::int32_t>(at->second) : -1;
+}
+
 void PileHolder::gatherBorneWeights() {
   const std::vector<HeldBody>& held = heldBodies;
   const auto n = static_cast<std::uint32_t>(held.size());
   std::vector<Borne>& borne = borneWeights;
   reserveScratch(borne, n);
-  borne.assign(n, Borne{0.0, MgcVector3()});
+  borne.assign(n, Borne{0.0, MgcVector3(), true});
   std::vector<std::int32_t>& heldOf = heldOfEntry;
   const std::uint32_t entries = manager.broadPhase.entryCount();
   reserveScratch(heldOf, entries);
@@ -666,145 +819,211 @@ void PileHolder::gatherBorneWeights() {
     const std::int32_t entry = bearingPairs[held[task].begin].entry;
     if (entry >= 0) heldOf[static_cast<std::uint32_t>(entry)] = static_cast<std::int32_t>(task);
   }
-  // Each held body's pairs in which it is not held up: its support pairs,
-  // and those in which it leans on a body or a body on it. One that leans
-  // on others as it rests on its supports weighs on all of them.
+  // Each body's pairs in which it is not held up: its support pairs, and
+  // those in which it leans on a body or a body on it. One that leans on
+  // others as it rests on its supports weighs on all of them.
   std::vector<std::uint32_t>& touching = pairsTouching;
   reserveScratch(touching, n);
   touching.assign(n, 0);
   for (const CollisionPair* pair : manager.processedPairs) {
     if (pair->found.count == 0) continue;
-    for (const HardBody* side : {pair->firstBody, pair->secondBody}) {
-      if ((pair->held & (side == pair->firstBody ? kHeldFirst : kHeldSecond)) != 0) continue;
-      const std::int32_t entry = manager.broadPhase.keptEntry(side);
-      const std::int32_t task = entry >= 0 ? heldOf[static_cast<std::uint32_t>(entry)] : -1;
-      if (task >= 0) ++touching[static_cast<std::uint32_t>(task)];
-    }
+    const std::int32_t first = moverTaskOf(*pair->firstBody);
+    const std::int32_t second = moverTaskOf(*pair->secondBody);
+    if (first == second) continue;
+    if (first >= 0 && (pair->held & kHeldFirst) == 0) ++touching[static_cast<std::uint32_t>(first)];
+    if (second >= 0 && (pair->held & kHeldSecond) == 0) ++touching[static_cast<std::uint32_t>(second)];
   }
   // From the top of each pile down, so that a body hands on what it bears
-  // with its own weight.
+  // with its own weight; a fracture body at its first held piece, after
+  // every body on any of its pieces.
   for (std::uint32_t task = n; task-- > 0;) {
-    const HardBody* body = held[task].body;
-    if (!weighsInPile(*body)) continue;
-    const PairRun supports = heldSupportsOf(task);
-    // Only a body that rests on its supports alone weighs on them.
-    bool onHeld = false;
-    for (const CollisionPair* pair : supports) onHeld = onHeld || heldBelow(*pair, body, task) >= 0;
-    if (!onHeld || touching[task] != static_cast<std::uint32_t>(supports.end() - supports.begin())) continue;
-    const double mass = body->getMass() + borne[task].mass;
-    const MgcVector3 moment = body->getDyn().position * body->getMass() + borne[task].moment;
-    if (supports.end() - supports.begin() == 1) {
-      const std::int32_t below = heldBelow(**supports.begin(), body, task);
-      if (below < 0) continue;
-      borne[static_cast<std::uint32_t>(below)].mass += mass;
-      borne[static_cast<std::uint32_t>(below)].moment += moment;
+    if (moverTasks[task] != task || !weighsInPile(*held[task].body)) continue;
+    // Only a body that rests on its supports alone weighs on them, and only
+    // on one body that moves is it known where.
+    std::uint32_t supports = 0;
+    std::int32_t under = -1;
+    bool several = false;
+    for (std::uint32_t piece = task; piece < n; piece = nextPieces[piece]) {
+      for (const CollisionPair* pair : heldSupportsOf(piece)) {
+        ++supports;
+        const std::int32_t below =
+            moverTaskOf(pair->firstBody == held[piece].body ? *pair->secondBody : *pair->firstBody);
+        several = several || below < 0 || static_cast<std::uint32_t>(below) >= task || (under >= 0 && below != under);
+        under = below;
+      }
+    }
+    if (touching[task] != supports) continue;
+    if (several) {
+      // How much of it each support bears, and where, the statics of the
+      // supports decide: each held before it takes the share its contacts
+      // carried in the step's passes, where they carried it, a load whose
+      // place is not known.
+      const HardBody& whole = *pairprocessing::extractedBody(held[task].body);
+      const double mass = whole.getMass() + borne[task].mass;
+      double total = 0.0;
+      for (std::uint32_t piece = task; piece < n; piece = nextPieces[piece])
+        for (const CollisionPair* pair : heldSupportsOf(piece))
+          for (std::uint32_t k = 0; k < pair->found.count; ++k)
+            total += std::max(0.0, pair->found.carried[k].Dot(pair->normals[pair->foundSlot(k)]));
+      if (!(total > 0.0)) continue;
+      for (std::uint32_t piece = task; piece < n; piece = nextPieces[piece]) {
+        for (const CollisionPair* pair : heldSupportsOf(piece)) {
+          const std::int32_t below =
+              moverTaskOf(pair->firstBody == held[piece].body ? *pair->secondBody : *pair->firstBody);
+          if (below < 0 || static_cast<std::uint32_t>(below) >= task) continue;
+          double push = 0.0;
+          MgcVector3 centre;
+          for (std::uint32_t k = 0; k < pair->found.count; ++k) {
+            const double along = std::max(0.0, pair->found.carried[k].Dot(pair->normals[pair->foundSlot(k)]));
+            push += along;
+            centre += foundPointOn(*held[piece].body, *pair, k) * along;
+          }
+          if (!(push > 0.0)) continue;
+          const double share = mass * push / total;
+          Borne& lower = borne[static_cast<std::uint32_t>(below)];
+          lower.mass += share;
+          lower.moment += centre * (share / push);
+          lower.located = false;
+        }
+      }
       continue;
     }
-    // Each support's share, put where its contacts pushed.
-    double pushes[kMaxPairContacts];
-    MgcVector3 centres[kMaxPairContacts];
-    double total = 0.0;
-    std::uint32_t count = 0;
-    for (const CollisionPair* pair : supports) {
-      double push = 0.0;
-      MgcVector3 centre;
-      for (std::uint32_t k = 0; k < pair->found.count; ++k) {
-        // Impulse and normal alike seen from either body.
-        const double along = std::max(0.0, pair->found.carried[k].Dot(pair->normals[pair->foundSlot(k)]));
-        push += along;
-        centre += foundPointOn(*body, *pair, k) * along;
-      }
-      if (count < kMaxPairContacts) {
-        pushes[count] = push;
-        centres[count++] = push > 0.0 ? centre / push : centre;
-      }
-      total += push;
-    }
-    if (!(total > 0.0)) continue;
-    std::uint32_t i = 0;
-    for (const CollisionPair* pair : supports) {
-      const std::int32_t below = i < count ? heldBelow(*pair, body, task) : -1;
-      if (below >= 0 && pushes[i] > 0.0) {
-        const double share = mass * pushes[i] / total;
-        borne[static_cast<std::uint32_t>(below)].mass += share;
-        borne[static_cast<std::uint32_t>(below)].moment += centres[i] * share;
-      }
-      ++i;
-    }
+    if (under < 0) continue;
+    const HardBody& body = *pairprocessing::extractedBody(held[task].body);
+    Borne& lower = borne[static_cast<std::uint32_t>(under)];
+    lower.mass += body.getMass() + borne[task].mass;
+    lower.moment += body.getDyn().position * body.getMass() + borne[task].moment;
+    lower.located = lower.located && borne[task].located;
   }
 }
 
-bool PileHolder::tipsWithBorne(std::uint32_t task) {
-  const Borne& borne = borneWeights[task];
-  HardBody* body = heldBodies[task].body;
-  if (!(borne.mass > 0.0) || body->getType() == kFractureBody) return false;
-  // The plane of the supports, its normal towards the body.
+void PileHolder::judgeTipping() {
+  const std::vector<HeldBody>& held = heldBodies;
+  const auto n = static_cast<std::uint32_t>(held.size());
+  std::vector<std::uint8_t>& states = moverStates;
+  reserveScratch(states, n);
+  states.assign(n, 0);
+  // From the bottom of each pile up, so that a body on one that tips, or on
+  // one such, is known as it is met.
+  for (std::uint32_t task = 0; task < n; ++task) {
+    if (moverTasks[task] != task || !weighsInPile(*held[task].body)) continue;
+    bool onTipping = false;
+    for (std::uint32_t piece = task; piece < n && !onTipping; piece = nextPieces[piece]) {
+      for (const CollisionPair* pair : heldSupportsOf(piece)) {
+        const std::int32_t below =
+            moverTaskOf(pair->firstBody == held[piece].body ? *pair->secondBody : *pair->firstBody);
+        if (below >= 0 && static_cast<std::uint32_t>(below) < task && states[static_cast<std::uint32_t>(below)] != 0) {
+          onTipping = true;
+          break;
+        }
+      }
+    }
+    states[task] = onTipping ? kOnTipping : tipsWithBorne(task) ? kTipping : 0;
+  }
+}
+
+bool PileHolder::tipsWithBorne(std::uint32_t mover) {
+  const Borne& borne = borneWeights[mover];
+  if (!(borne.mass > 0.0)) return false;
+  const auto n = static_cast<std::uint32_t>(heldBodies.size());
+  HardBody& whole = *pairprocessing::extractedBody(heldBodies[mover].body);
+  const MgcVector3& position = whole.getDyn().position;
+  const MgcVector3 stack = (position * whole.getMass() + borne.moment) / (whole.getMass() + borne.mass);
+  // The plane of the supports, its normal towards the body, and the points
+  // on it that hold the body up, seen along gravity on it.
+  const MgcVector3& down = manager.gravityDirection;
   MgcVector3 normal;
   MgcVector3 at;
-  bool any = false;
-  for (const CollisionPair* pair : heldSupportsOf(task)) {
-    const bool first = pair->firstBody == body;
-    for (std::uint32_t k = 0; k < pair->found.count; ++k) {
-      const MgcVector3 n = pair->normals[pair->foundSlot(k)] * (first ? 1.0 : -1.0);
-      if (!any) {
-        normal = n;
-        at = foundPointOn(*body, *pair, k);
-        any = true;
-      } else if (n.Dot(normal) < kOnePlaneCosine) {
+  MgcVector3 across;
+  MgcVector3 along;
+  double facing = 0.0;
+  double region[kMaxRegion][2];
+  double low[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+  double high[2] = {-low[0], -low[1]};
+  std::uint32_t count = 0;
+  const auto onPlane = [&](const MgcVector3& point, double* out) {
+    const MgcVector3 r = point - at;
+    const MgcVector3 seen = r + down * (r.Dot(normal) / facing);
+    out[0] = seen.Dot(across);
+    out[1] = seen.Dot(along);
+  };
+  const auto add = [&](const MgcVector3& point) {
+    if (count == kMaxRegion) return false;
+    onPlane(point, region[count]);
+    for (int c = 0; c < 2; ++c) {
+      low[c] = std::min(low[c], region[count][c]);
+      high[c] = std::max(high[c], region[count][c]);
+    }
+    ++count;
+    return true;
+  };
+  // The contacts found with the supports, in one plane.
+  for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
+    const HardBody& body = *heldBodies[piece].body;
+    for (const CollisionPair* pair : heldSupportsOf(piece)) {
+      const bool first = pair->firstBody == &body;
+      for (std::uint32_t k = 0; k < pair->found.count; ++k) {
+        const MgcVector3 towards = pair->normals[pair->foundSlot(k)] * (first ? 1.0 : -1.0);
+        if (count == 0) {
+          normal = towards;
+          at = foundPointOn(body, *pair, k);
+          facing = -normal.Dot(down);
+          if (!(facing > pairprocessing::kSupportCosine)) return false;
+          across = normal.UnitCross(std::fabs(normal.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
+          along = normal.Cross(across);
+        } else if (towards.Dot(normal) < kOnePlaneCosine) {
+          return false;
+        }
+        if (!add(foundPointOn(body, *pair, k))) return false;
+      }
+    }
+  }
+  if (count == 0) return false;
+  // Where the bodies it bears also rest on others, the statics of all their
+  // supports share the load out: only a centre past the body's own outline,
+  // which no share could bring back over the body, is known to tip it.
+  if (!borne.located) return pastOwnOutline(whole, stack, at, normal, down);
+  // The corners of the faces on the plane, which the narrow phase need not
+  // have found a contact at: the body's over a support, a support's under
+  // the body.
+  const auto addCorners = [&](HardBody& part, const HardBody& other) {
+    const ZOVmesh* mesh = part.getWorldMesh();
+    if (mesh == nullptr || mesh->worldVertices == nullptr) return true;
+    for (std::uint32_t v = 0; v < mesh->numVertices; ++v) {
+      const MgcVector3& corner = mesh->worldVertices[v];
+      if (std::fabs((corner - at).Dot(normal)) < kOnSupportPlane && pairprocessing::overBody(other, corner, down) &&
+          !add(corner)) {
         return false;
       }
     }
-  }
-  const MgcVector3& down = manager.gravityDirection;
-  const double facing = -normal.Dot(down);
-  if (!any || !(facing > pairprocessing::kSupportCosine)) return false;
-  const ZOVmesh* mesh = body->getWorldMesh();
-  if (mesh == nullptr || mesh->worldVertices == nullptr || mesh->numVertices > kMaxOutline) return false;
-  // The centre of mass of the body and what it bears, along gravity onto
-  // the plane.
-  const MgcVector3& position = body->getDyn().position;
-  const MgcVector3 centre = (position * body->getMass() + borne.moment) / (body->getMass() + borne.mass);
-  const MgcVector3 r = centre - at;
-  const MgcVector3 onPlane = r + down * (r.Dot(normal) / facing);
-  // The largest ball about the body's own centre that lies inside it casts
-  // a disk inside its outline: a centre of mass over that disk (the pile's
-  // bodies centred on one another) does not tip it.
-  if (mesh->worldFaceNormals != nullptr) {
-    double inside = std::numeric_limits<double>::infinity();
-    for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
-      if (mesh->faces[f].numVertices == 0) continue;
-      inside =
-          std::min(inside, mesh->worldFaceNormals[f].Dot(mesh->worldVertices[mesh->faces[f].vertices[0]] - position));
+    return true;
+  };
+  const auto addCornersOf = [&](HardBody& body, const HardBody& other) {
+    if (const EngineList<PrivateHardBody*>* parts = compoundPiecesOf(&body)) {
+      for (auto* node = parts->getFirst(); node != nullptr; node = node->next) {
+        if (!addCorners(*node->value, other)) return false;
+      }
+      return true;
     }
-    const MgcVector3 own = (position - at) - normal * (position - at).Dot(normal);
-    if (inside > 0.0 && (onPlane - own).SquaredLength() < inside * inside) return false;
-  }
-  // The outline the body casts on the plane, in coordinates of the plane.
-  const MgcVector3 across =
-      normal.UnitCross(std::fabs(normal.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
-  const MgcVector3 along = normal.Cross(across);
-  double outline[kMaxOutline][2];
-  double low[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
-  double high[2] = {-low[0], -low[1]};
-  for (std::uint32_t v = 0; v < mesh->numVertices; ++v) {
-    const MgcVector3 corner = mesh->worldVertices[v] - at;
-    outline[v][0] = corner.Dot(across);
-    outline[v][1] = corner.Dot(along);
-    for (int c = 0; c < 2; ++c) {
-      low[c] = std::min(low[c], outline[v][c]);
-      high[c] = std::max(high[c], outline[v][c]);
+    return addCorners(body, other);
+  };
+  for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
+    HardBody* body = heldBodies[piece].body;
+    for (const CollisionPair* pair : heldSupportsOf(piece)) {
+      HardBody* support = pair->firstBody == body ? pair->secondBody : pair->firstBody;
+      if (!addCornersOf(*body, *support) || !addCornersOf(*support, *body)) return false;
     }
   }
-  const double point[2] = {onPlane.Dot(across), onPlane.Dot(along)};
-  const double width = std::max(high[0] - low[0], high[1] - low[1]);
-  return outsideOfHull(mesh->numVertices, outline, point) > kTippingMargin * width;
-}
-
-std::int32_t PileHolder::heldBelow(const CollisionPair& pair, const HardBody* body, std::uint32_t task) const {
-  const HardBody* support = pair.firstBody == body ? pair.secondBody : pair.firstBody;
-  const std::int32_t entry = weighsInPile(*support) ? manager.broadPhase.keptEntry(support) : -1;
-  const std::int32_t below = entry >= 0 ? heldOfEntry[static_cast<std::uint32_t>(entry)] : -1;
-  return below >= 0 && static_cast<std::uint32_t>(below) < task ? below : -1;
+  double centre[2];
+  double own[2];
+  onPlane(stack, centre);
+  onPlane(position, own);
+  // A body whose own centre lies past the region (a shard lying on the edge
+  // of a face, held by what it touches) is left to its own weight, as one
+  // that bears nothing: what is judged here is the load carrying the centre
+  // past where the body itself stands.
+  const double margin = kTippingMargin * std::max(high[0] - low[0], high[1] - low[1]);
+  return outsideOfHull(count, region, centre, own) > margin && !(outsideOfHull(count, region, own, own) > margin);
 }
 
 PileHolder::PairRun PileHolder::heldSupportsOf(std::uint32_t task) const {
@@ -1003,6 +1222,10 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
 
 void PileHolder::releaseArrays() {
   clearScratch(borneWeights);
+  clearScratch(moverTasks);
+  clearScratch(nextPieces);
+  clearScratch(heldByAddress);
+  clearScratch(moverStates);
   clearScratch(heldOfEntry);
   clearScratch(pairsTouching);
   clearScratch(bearingPairs);
@@ -1017,7 +1240,9 @@ std::size_t PileHolder::keptBytes() const {
   return (bearingPairs.capacity() + groupedPairs.capacity()) * sizeof(BearingPair) +
          entryStarts.capacity() * sizeof(std::uint32_t) + heldBodies.capacity() * sizeof(HeldBody) +
          heldSupports.capacity() * sizeof(CollisionPair*) + holdOutcomes.capacity() +
-         borneWeights.capacity() * sizeof(Borne) +
+         borneWeights.capacity() * sizeof(Borne) + moverStates.capacity() +
+         (moverTasks.capacity() + nextPieces.capacity()) * sizeof(std::uint32_t) +
+         heldByAddress.capacity() * sizeof(std::pair<const HardBody*, std::uint32_t>) +
          (heldOfEntry.capacity() + pairsTouching.capacity()) * sizeof(std::int32_t);
 }
 

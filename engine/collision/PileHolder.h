@@ -4,13 +4,15 @@
 // passes, each body that rests on others, from the bottom of the pile up, is
 // stopped on all its supports at once, or, where that is refused, each of its
 // support pairs is resolved with the support held. A body that tips over the
-// edge of its base with what rests on it is not held, and the bodies on it
-// are resolved with it free. Bodies on one support and separate stacks go at
+// edge of the region its supports hold it on with what rests on it (a
+// fracture body as one body) is not held, and the bodies on it are resolved
+// with it free. Bodies on one support and separate stacks go at
 // once on the helpers, each hold after the earlier ones that use a body it
 // writes or write one it uses.
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "math/MgcVector3.h"
@@ -26,7 +28,8 @@ class WorkerPool;
 /// else.
 ///
 /// Reads: the bearing pairs handed to it (their bodies, found contacts,
-/// friction) and their bodies' motion states, levels, masses and meshes;
+/// friction) and their bodies' motion states, levels, masses and meshes
+/// (a fracture body's pieces');
 /// the manager's processed pairs (which bodies touch), gravity direction,
 /// closing rate, helpers, bounds table and solver workspaces. Writes: each
 /// pair's held flags and contacts (put back from the found ones and
@@ -99,23 +102,38 @@ class PileHolder {
   void gatherHeldBodies(const std::vector<CollisionPair*>& bearing, WorkerPool* pool, std::uint32_t helpers);
   /// The support pairs of held body `task`.
   PairRun heldSupportsOf(std::uint32_t task) const;
-  /// The held body under `body` in its support pair `pair`, when one is
-  /// held before it (task `task`): its place among the held bodies, else -1.
-  std::int32_t heldBelow(const CollisionPair& pair, const HardBody* body, std::uint32_t task) const;
-  /// Into borneWeights, for each held body, the weight of the bodies that
-  /// rest on it, from the top of each pile down. Only a moving body that
-  /// rests on its supports alone (in no other pair but those in which it
-  /// bears another) weighs on them: on one support it hands that its own
-  /// weight and what it bears; on several, each the share its contacts
-  /// there carried in the step's passes, where they carried it.
+  /// Of each held body, the held body that stands for the body that moves
+  /// it: itself, or, for a piece, the first held piece of its fracture body,
+  /// at which the fracture body's weights and tipping are kept (into
+  /// moverTasks, nextPieces and heldByAddress).
+  void gatherMovers();
+  /// The held body that stands for the body that moves `body` (see
+  /// gatherMovers), when that body weighs in the pile: its place among the
+  /// held bodies, else -1.
+  std::int32_t moverTaskOf(const HardBody& body) const;
+  /// Into borneWeights, at the held body that stands for each body that
+  /// moves, the weight of the bodies that rest on it, from the top of each
+  /// pile down. Only a moving body that rests on its supports alone (in no
+  /// other pair but those in which it bears another) weighs on them: on one
+  /// body that moves, it hands that its own weight and what it bears, where
+  /// they are; on several, each the share its contacts there carried in the
+  /// step's passes, where they carried it, a load whose place the statics
+  /// of all the supports decide.
   void gatherBorneWeights();
-  /// Whether held body `task`, with the weight it bears, tips over an edge
-  /// of its base: its contacts with its supports lie in one plane, and the
-  /// centre of mass of it and what it bears, seen along gravity, lies past
-  /// the outline the body casts on that plane. Then nothing under the body
-  /// holds the pile up, however each body of it stands on the one below.
-  /// May place the body's mesh in the world.
-  bool tipsWithBorne(std::uint32_t task);
+  /// Into moverStates, of each body that moves, whether it tips with what
+  /// it bears (tipsWithBorne), or lies on a body that does, or on one such.
+  void judgeTipping();
+  /// Whether the body that held body `mover` stands for (see gatherMovers),
+  /// with the weight it bears, tips over an edge of the region its supports
+  /// hold it on: its contacts with them lie in one plane, and the centre of
+  /// mass of it and what it bears, seen along gravity, lies past the convex
+  /// hull of the points on that plane where a support holds it up (the
+  /// contacts found, and the corners of the faces that touch there), while
+  /// its own centre does not. Then nothing under the body holds the pile up,
+  /// however each body of it stands on the one below. Where the place of
+  /// what it bears is not known, only a centre past the outline the body
+  /// casts on the plane tips it. May place meshes in the world.
+  bool tipsWithBorne(std::uint32_t mover);
   /// Orders the holds in the manager's task order by the bodies each reads
   /// and writes; false when a hold uses more than kMaxTaskBodies bodies.
   bool orderHolds(WorkerPool* pool, std::uint32_t helpers);
@@ -155,13 +173,27 @@ class PileHolder {
   /// By held body, how its hold ended.
   std::vector<std::uint8_t> holdOutcomes;
   /// The mass a held body bears and its first moment (the sum of mass times
-  /// position).
+  /// position), and whether the load's place is known: every body it bears
+  /// rests on it alone, and on the bodies it bears alone.
   struct Borne {
     double mass;
     Mgc::MgcVector3 moment;
+    bool located;
   };
-  /// By held body, the weight it bears.
+  /// By held body that stands for a body that moves, the weight it bears.
   std::vector<Borne> borneWeights;
+  /// By held body, the held body that stands for the body that moves it,
+  /// and the next held piece of its fracture body (the count of held bodies
+  /// for none).
+  std::vector<std::uint32_t> moverTasks;
+  std::vector<std::uint32_t> nextPieces;
+  /// The fracture bodies of held pieces, and the held bodies the bounds
+  /// table keeps no entry of (a whole fracture body), by address, each with
+  /// the held body that stands for it.
+  std::vector<std::pair<const HardBody*, std::uint32_t>> heldByAddress;
+  /// By held body that stands for a body that moves, how that body's holds
+  /// end for its tipping: 0, kTipping or kOnTipping.
+  std::vector<std::uint8_t> moverStates;
   /// By kept entry in the bounds table, the held body's place (-1 for none).
   std::vector<std::int32_t> heldOfEntry;
   /// By held body, the pairs in which it is not held up.
