@@ -254,6 +254,11 @@ class CollisionManager {
   /// moves, by the least-squares displacement that closes every penetrating
   /// point. The pair's depths are measured again (0 for -1e-5 and above).
   void extractContacts(CollisionPair* pair);
+  /// Whether extracting `pair` may move its first body (`first` true) or its
+  /// second, as the helpers that take pairs apart at once count it: the body
+  /// extractionMoves names, or either of two whose masses differ, which the
+  /// extraction parts by their masses as it finds the bodies moving.
+  bool extractionMayMove(const CollisionPair& pair, bool first) const;
   /// The pair's energy: the sum over both bodies of m |v|^2 + w . L, kept
   /// with its terms and the momenta in the manager; -1 for no pair.
   double pairEnergy(CollisionPair* pair);

@@ -56,6 +56,13 @@ void CollisionManager::extractNow(CollisionPair* pair) {
   }
 }
 
+bool CollisionManager::extractionMayMove(const CollisionPair& pair, bool first) const {
+  // Extraction moves only the higher body of a pair, or both where they part
+  // by their masses, which only the extraction itself decides (from the
+  // bodies' motion): a pair whose masses differ counts as moving both.
+  return extractionMoves(pair, first) || pairprocessing::massesDiffer(pair);
+}
+
 void CollisionManager::updatePairs() {
   linkCounter += linkPairRecords(deferredPairs);
   updateManifolds(deferredPairs);
@@ -65,14 +72,9 @@ void CollisionManager::updatePairs() {
   if (passHelperCount == 0 || pairs.size() < 2) {
     for (CollisionPair* pair : pairs) extractNow(pair);
   } else {
-    // Extraction moves only the higher body of a pair, or both where they
-    // part by their masses, which only the extraction itself decides (from
-    // the bodies' motion): a pair whose masses differ counts as moving both.
     // Pairs that move different bodies, and read none that another moves,
     // run at once.
-    const auto moved = [this](CollisionPair* pair, int side) {
-      return extractionMoves(*pair, side == 0) || pairprocessing::massesDiffer(*pair);
-    };
+    const auto moved = [this](CollisionPair* pair, int side) { return extractionMayMove(*pair, side == 0); };
     const auto n = static_cast<std::uint32_t>(pairs.size());
     // Which bodies each extraction reads and moves, their numbers and pass
     // slots, read on the helpers.
