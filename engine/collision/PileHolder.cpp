@@ -60,10 +60,14 @@ constexpr double kOnePlaneCosine = 0.999;
 /// Most contact points of the region a body's supports hold it on; a body
 /// held on more is not judged to tip.
 constexpr std::uint32_t kMaxRegion = 64;
-/// A vertex of a body this near (m) to the plane of its supports' contacts
-/// lies on it: a corner of the face the body rests on, which holds it up
-/// where a support lies under it, whether or not a contact was found there.
-constexpr double kOnSupportPlane = 1e-3;
+/// A face whose normal lies within this cosine of the normal of a body's
+/// contacts with its supports is a face the body rests on, or a support's
+/// face under it: its corners hold the body up where the other reaches,
+/// whether or not a contact was found there.
+constexpr double kFacingFace = 0.95;
+/// A load whose centre lies within this (m) of the body's own, across
+/// gravity, is centred over it.
+constexpr double kCentredLoad = 1e-3;
 /// A region of support points thinner than this (m) is a line, on which the
 /// body rocks: the edge it turns about.
 constexpr double kThinRegion = 1e-3;
@@ -280,20 +284,19 @@ struct HeldContacts {
   std::uint32_t count = 0;
 };
 
-/// The velocity of the support of `body` in `pair` at the found contact k,
+/// The velocity of the support of `body` in `pair` at the contact in `slot`,
 /// which lies at `point` on the body.
-MgcVector3 supportVelocityAt(const HardBody& body, const CollisionPair& pair, std::uint32_t k,
-                             const MgcVector3& point) {
+MgcVector3 supportVelocityAtSlot(const HardBody& body, const CollisionPair& pair, std::uint32_t slot,
+                                 const MgcVector3& point) {
   const bool first = pair.firstBody == &body;
   const HardBody* support = first ? pair.secondBody : pair.firstBody;
-  return first && support->isStatic() ? pair.staticVelocity(pair.foundSlot(k))
+  return first && support->isStatic() ? pair.staticVelocity(slot)
                                       : contactkinematics::velocityAt(support->getDyn(), point);
 }
 
-/// Where a found contact k of `pair` lies on `body`.
-MgcVector3 foundPointOn(const HardBody& body, const CollisionPair& pair, std::uint32_t k) {
+/// Where the contact in `slot` of `pair` lies on `body`.
+MgcVector3 pointAtSlot(const HardBody& body, const CollisionPair& pair, std::uint32_t slot) {
   const RBDynamics& state = body.getDyn();
-  const std::uint32_t slot = pair.foundSlot(k);
   return state.orientation * (pair.firstBody == &body ? pair.points[slot] : pair.secondPoints[slot]) + state.position;
 }
 
@@ -309,11 +312,11 @@ bool gatherHeldContacts(const HardBody& body, const Pairs& supports, double clos
     if (n + found.count > kMaxPairContacts) return false;
     for (std::uint32_t k = 0; k < found.count; ++k, ++n) {
       const std::uint32_t slot = pair->foundSlot(k);
-      const MgcVector3 point = foundPointOn(body, *pair, k);
+      const MgcVector3 point = pointAtSlot(body, *pair, slot);
       held.points[n] = point;
       held.arms[n] = point - state.position;
       held.normals[n] = first ? pair->normals[slot] : -pair->normals[slot];
-      const MgcVector3 supportVelocity = supportVelocityAt(body, *pair, k, point);
+      const MgcVector3 supportVelocity = supportVelocityAtSlot(body, *pair, slot, point);
       held.supportVelocities[n] = supportVelocity;
       held.relative[n] = contactkinematics::velocityAt(state, point) - supportVelocity;
       // A contact standing apart holds only what would close its gap, as in
@@ -371,12 +374,14 @@ bool weighsInPile(const HardBody& body) {
 }
 
 /// How far the point q lies outside the convex hull of the n points `p` (at
-/// most kMaxRegion), all in a plane's coordinates; 0 inside or on it. Points
-/// on a line span a segment (or a point), on which a body rocks: q lies
-/// outside it along the line past its ends, and across it only on the side
-/// away from `own`, the body's own centre, towards which the rest of its
-/// base lies; past the segment on that side, the body rocks back.
-double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, const double* own) {
+/// most kMaxRegion), all in a plane's coordinates; inside, less than 0 by its
+/// distance from the hull's edge. Points on a line span a segment (or a
+/// point), on which a body rocks (`line` is set): q lies outside it along
+/// the line past its ends, and across it only on the side away from `own`,
+/// the body's own centre, towards which the rest of its base lies; past the
+/// segment on that side, the body rocks back (0).
+double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, const double* own, bool& line) {
+  line = true;
   if (n == 0) return 0.0;
   // The hull by the monotone chain, counter-clockwise.
   std::uint32_t order[kMaxRegion];
@@ -415,7 +420,8 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, con
       thickness = std::min(thickness, farthest);
     }
   }
-  if (thickness < kThinRegion) {
+  line = thickness < kThinRegion;
+  if (line) {
     std::uint32_t ends[2] = {hull[0], hull[0]};
     double longest = -1.0;
     for (std::uint32_t i = 0; i < k; ++i) {
@@ -441,8 +447,9 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, con
     const double ownAcross = d[0] * o[1] - d[1] * o[0];
     return std::hypot(beyond, across * ownAcross < 0.0 ? across : 0.0);
   }
-  // Past the farthest edge whose outer side holds q.
-  double outside = 0.0;
+  // Past the farthest edge whose outer side holds q; inside, less than 0 by
+  // the distance to the nearest edge.
+  double outside = -std::numeric_limits<double>::infinity();
   for (std::uint32_t e = 0; e + 1 < k; ++e) {
     const double* a = p[hull[e]];
     const double* b = p[hull[e + 1]];
@@ -451,6 +458,23 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, con
     outside = std::max(outside, right);
   }
   return outside;
+}
+
+/// Whether q lies in one of the triangles (p[0], p[i], p[i + 1]) of the n
+/// points `p`, and so in their hull: the cheap look first, since a face's
+/// contacts come in order around it, and a pile's centres lie well inside.
+bool inFan(std::uint32_t n, const double (*p)[2], const double* q) {
+  const auto turn = [](const double* o, const double* a, const double* b) {
+    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
+  };
+  for (std::uint32_t i = 1; i + 1 < n; ++i) {
+    const double area = turn(p[0], p[i], p[i + 1]);
+    if (area == 0.0) continue;
+    const double sides[3] = {turn(p[0], p[i], q) * area, turn(p[i], p[i + 1], q) * area,
+                             turn(p[i + 1], p[0], q) * area};
+    if (sides[0] >= 0.0 && sides[1] >= 0.0 && sides[2] >= 0.0) return true;
+  }
+  return false;
 }
 
 /// Whether the centre `stack` of a body and a load it bears, seen along
@@ -496,7 +520,8 @@ bool pastOwnOutline(HardBody& body, const MgcVector3& stack, const MgcVector3& a
   }
   const double point[2] = {onPlane.Dot(across), onPlane.Dot(along)};
   const double width = std::max(high[0] - low[0], high[1] - low[1]);
-  return outsideOfHull(mesh->numVertices, outline, point, point) > kTippingMargin * width;
+  bool line = false;
+  return outsideOfHull(mesh->numVertices, outline, point, point, line) > kTippingMargin * width;
 }
 
 /// Whether each support's contacts together stay in its friction cone: the
@@ -825,10 +850,18 @@ void PileHolder::gatherBorneWeights() {
   std::vector<std::uint32_t>& touching = pairsTouching;
   reserveScratch(touching, n);
   touching.assign(n, 0);
+  // Without pieces or bodies the bounds table keeps no entry of, a body's
+  // number finds its place; one that does not move bears nothing down.
+  const bool numbered = heldByAddress.empty();
+  const auto touchingTask = [&](const HardBody& body) {
+    if (!numbered) return moverTaskOf(body);
+    const std::int32_t entry = manager.broadPhase.keptEntry(&body);
+    return entry >= 0 ? heldOf[static_cast<std::uint32_t>(entry)] : -1;
+  };
   for (const CollisionPair* pair : manager.processedPairs) {
     if (pair->found.count == 0) continue;
-    const std::int32_t first = moverTaskOf(*pair->firstBody);
-    const std::int32_t second = moverTaskOf(*pair->secondBody);
+    const std::int32_t first = touchingTask(*pair->firstBody);
+    const std::int32_t second = touchingTask(*pair->secondBody);
     if (first == second) continue;
     if (first >= 0 && (pair->held & kHeldFirst) == 0) ++touching[static_cast<std::uint32_t>(first)];
     if (second >= 0 && (pair->held & kHeldSecond) == 0) ++touching[static_cast<std::uint32_t>(second)];
@@ -874,9 +907,10 @@ void PileHolder::gatherBorneWeights() {
           double push = 0.0;
           MgcVector3 centre;
           for (std::uint32_t k = 0; k < pair->found.count; ++k) {
-            const double along = std::max(0.0, pair->found.carried[k].Dot(pair->normals[pair->foundSlot(k)]));
+            const std::uint32_t slot = pair->foundSlot(k);
+            const double along = std::max(0.0, pair->found.carried[k].Dot(pair->normals[slot]));
             push += along;
-            centre += foundPointOn(*held[piece].body, *pair, k) * along;
+            centre += pointAtSlot(*held[piece].body, *pair, slot) * along;
           }
           if (!(push > 0.0)) continue;
           const double share = mass * push / total;
@@ -903,12 +937,16 @@ void PileHolder::judgeTipping() {
   std::vector<std::uint8_t>& states = moverStates;
   reserveScratch(states, n);
   states.assign(n, 0);
+  const MgcVector3& down = manager.gravityDirection;
+  levelAcross = down.UnitCross(std::fabs(down.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
+  levelAlong = down.Cross(levelAcross);
+  bool anyTipping = false;
   // From the bottom of each pile up, so that a body on one that tips, or on
   // one such, is known as it is met.
   for (std::uint32_t task = 0; task < n; ++task) {
     if (moverTasks[task] != task || !weighsInPile(*held[task].body)) continue;
     bool onTipping = false;
-    for (std::uint32_t piece = task; piece < n && !onTipping; piece = nextPieces[piece]) {
+    for (std::uint32_t piece = task; anyTipping && piece < n && !onTipping; piece = nextPieces[piece]) {
       for (const CollisionPair* pair : heldSupportsOf(piece)) {
         const std::int32_t below =
             moverTaskOf(pair->firstBody == held[piece].body ? *pair->secondBody : *pair->firstBody);
@@ -919,6 +957,7 @@ void PileHolder::judgeTipping() {
       }
     }
     states[task] = onTipping ? kOnTipping : tipsWithBorne(task) ? kTipping : 0;
+    anyTipping = anyTipping || states[task] != 0;
   }
 }
 
@@ -929,101 +968,130 @@ bool PileHolder::tipsWithBorne(std::uint32_t mover) {
   HardBody& whole = *pairprocessing::extractedBody(heldBodies[mover].body);
   const MgcVector3& position = whole.getDyn().position;
   const MgcVector3 stack = (position * whole.getMass() + borne.moment) / (whole.getMass() + borne.mass);
-  // The plane of the supports, its normal towards the body, and the points
-  // on it that hold the body up, seen along gravity on it.
   const MgcVector3& down = manager.gravityDirection;
-  MgcVector3 normal;
-  MgcVector3 at;
-  MgcVector3 across;
-  MgcVector3 along;
-  double facing = 0.0;
+  // A load centred over the body (a column of bodies each on the one below)
+  // stands or tips with it as the body does alone.
+  const MgcVector3 off = stack - position;
+  if (borne.located && (off - down * off.Dot(down)).SquaredLength() < kCentredLoad * kCentredLoad) return false;
+  // The points that hold the body up, seen along gravity: in the two
+  // directions across it, in which a plane's points keep their hull.
   double region[kMaxRegion][2];
   double low[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
   double high[2] = {-low[0], -low[1]};
   std::uint32_t count = 0;
-  const auto onPlane = [&](const MgcVector3& point, double* out) {
-    const MgcVector3 r = point - at;
-    const MgcVector3 seen = r + down * (r.Dot(normal) / facing);
-    out[0] = seen.Dot(across);
-    out[1] = seen.Dot(along);
-  };
-  const auto add = [&](const MgcVector3& point) {
+  const auto add = [&](double x, double y) {
     if (count == kMaxRegion) return false;
-    onPlane(point, region[count]);
-    for (int c = 0; c < 2; ++c) {
-      low[c] = std::min(low[c], region[count][c]);
-      high[c] = std::max(high[c], region[count][c]);
-    }
+    region[count][0] = x;
+    region[count][1] = y;
+    low[0] = std::min(low[0], x);
+    high[0] = std::max(high[0], x);
+    low[1] = std::min(low[1], y);
+    high[1] = std::max(high[1], y);
     ++count;
     return true;
   };
-  // The contacts found with the supports, in one plane.
+  // The contacts found with the supports, each from its place on the body,
+  // in the order of the pairs' slots.
+  const HardBody* firstBody = nullptr;
+  const CollisionPair* firstPair = nullptr;
   for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
     const HardBody& body = *heldBodies[piece].body;
+    const RBDynamics& state = body.getDyn();
+    const Mgc::MgcMatrix3& turn = state.orientation;
+    // The directions across gravity in the body's frame.
+    MgcVector3 across;
+    MgcVector3 along;
+    for (int c = 0; c < 3; ++c) {
+      across[c] = levelAcross.x * turn[0][c] + levelAcross.y * turn[1][c] + levelAcross.z * turn[2][c];
+      along[c] = levelAlong.x * turn[0][c] + levelAlong.y * turn[1][c] + levelAlong.z * turn[2][c];
+    }
+    const double acrossAt = state.position.Dot(levelAcross);
+    const double alongAt = state.position.Dot(levelAlong);
     for (const CollisionPair* pair : heldSupportsOf(piece)) {
-      const bool first = pair->firstBody == &body;
-      for (std::uint32_t k = 0; k < pair->found.count; ++k) {
-        const MgcVector3 towards = pair->normals[pair->foundSlot(k)] * (first ? 1.0 : -1.0);
-        if (count == 0) {
-          normal = towards;
-          at = foundPointOn(body, *pair, k);
-          facing = -normal.Dot(down);
-          if (!(facing > pairprocessing::kSupportCosine)) return false;
-          across = normal.UnitCross(std::fabs(normal.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
-          along = normal.Cross(across);
-        } else if (towards.Dot(normal) < kOnePlaneCosine) {
-          return false;
-        }
-        if (!add(foundPointOn(body, *pair, k))) return false;
+      const MgcVector3* points = pair->firstBody == &body ? pair->points : pair->secondPoints;
+      if (firstPair == nullptr && pair->found.count != 0) {
+        firstBody = &body;
+        firstPair = pair;
+      }
+      for (std::uint32_t slot = 0; slot < pair->found.count; ++slot) {
+        if (!add(points[slot].Dot(across) + acrossAt, points[slot].Dot(along) + alongAt)) return false;
       }
     }
   }
   if (count == 0) return false;
+  const double centre[2] = {stack.Dot(levelAcross), stack.Dot(levelAlong)};
+  const double own[2] = {position.Dot(levelAcross), position.Dot(levelAlong)};
+  // A centre over the contacts found does not tip the body: the cheap look
+  // first, for a load over the middle of a pile's body.
+  if (borne.located && inFan(count, region, centre)) return false;
+  // The contacts lie in one plane (normal `normal` towards the body,
+  // through `at`), which faces up.
+  const MgcVector3 normal = firstPair->firstBody == firstBody ? firstPair->normals[0] : -firstPair->normals[0];
+  if (!(-normal.Dot(down) > pairprocessing::kSupportCosine)) return false;
+  for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
+    for (const CollisionPair* pair : heldSupportsOf(piece)) {
+      const bool first = pair->firstBody == heldBodies[piece].body;
+      for (std::uint32_t slot = 0; slot < pair->found.count; ++slot) {
+        if ((first ? pair->normals[slot] : -pair->normals[slot]).Dot(normal) < kOnePlaneCosine) return false;
+      }
+    }
+  }
+  const RBDynamics& firstState = firstBody->getDyn();
+  const MgcVector3 at =
+      firstState.orientation * (firstPair->firstBody == firstBody ? firstPair->points : firstPair->secondPoints)[0] +
+      firstState.position;
   // Where the bodies it bears also rest on others, the statics of all their
   // supports share the load out: only a centre past the body's own outline,
   // which no share could bring back over the body, is known to tip it.
   if (!borne.located) return pastOwnOutline(whole, stack, at, normal, down);
-  // The corners of the faces on the plane, which the narrow phase need not
-  // have found a contact at: the body's over a support, a support's under
-  // the body.
-  const auto addCorners = [&](HardBody& part, const HardBody& other) {
+  // The corners only widen the region.
+  bool line = false;
+  if (!(outsideOfHull(count, region, centre, own, line) >
+        kTippingMargin * std::max(high[0] - low[0], high[1] - low[1])))
+    return false;
+  // The corners of the faces that meet on the plane, which the narrow phase
+  // need not have found a contact at, nor need touch, where the body rocks
+  // on its supports: the body's faces turned against the normal, over a
+  // support, and a support's turned along it, under the body.
+  const auto addCorners = [&](HardBody& part, const HardBody& other, double side) {
     const ZOVmesh* mesh = part.getWorldMesh();
-    if (mesh == nullptr || mesh->worldVertices == nullptr) return true;
-    for (std::uint32_t v = 0; v < mesh->numVertices; ++v) {
-      const MgcVector3& corner = mesh->worldVertices[v];
-      if (std::fabs((corner - at).Dot(normal)) < kOnSupportPlane && pairprocessing::overBody(other, corner, down) &&
-          !add(corner)) {
-        return false;
+    if (mesh == nullptr || mesh->worldVertices == nullptr || mesh->worldFaceNormals == nullptr) return true;
+    for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
+      if (!(mesh->worldFaceNormals[f].Dot(normal) * side > kFacingFace)) continue;
+      const mesh_face& face = mesh->faces[f];
+      for (std::uint32_t v = 0; v < heldCorners(face); ++v) {
+        const MgcVector3& corner = mesh->worldVertices[face.vertices[v]];
+        if (pairprocessing::overBody(other, corner, down) && !add(corner.Dot(levelAcross), corner.Dot(levelAlong)))
+          return false;
       }
     }
     return true;
   };
-  const auto addCornersOf = [&](HardBody& body, const HardBody& other) {
+  const auto addCornersOf = [&](HardBody& body, const HardBody& other, double side) {
     if (const EngineList<PrivateHardBody*>* parts = compoundPiecesOf(&body)) {
       for (auto* node = parts->getFirst(); node != nullptr; node = node->next) {
-        if (!addCorners(*node->value, other)) return false;
+        if (!addCorners(*node->value, other, side)) return false;
       }
       return true;
     }
-    return addCorners(body, other);
+    return addCorners(body, other, side);
   };
   for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
     HardBody* body = heldBodies[piece].body;
     for (const CollisionPair* pair : heldSupportsOf(piece)) {
       HardBody* support = pair->firstBody == body ? pair->secondBody : pair->firstBody;
-      if (!addCornersOf(*body, *support) || !addCornersOf(*support, *body)) return false;
+      if (!addCornersOf(*body, *support, -1.0) || !addCornersOf(*support, *body, 1.0)) return false;
     }
   }
-  double centre[2];
-  double own[2];
-  onPlane(stack, centre);
-  onPlane(position, own);
-  // A body whose own centre lies past the region (a shard lying on the edge
-  // of a face, held by what it touches) is left to its own weight, as one
-  // that bears nothing: what is judged here is the load carrying the centre
-  // past where the body itself stands.
+  // What is judged here is a load carrying the centre past where the body
+  // itself stands. A body whose own centre lies on the edge of the region or
+  // past it (a box rocking on three corners, or a shard on the edge of a
+  // face, held by what it touches) is left to its own weight, as one that
+  // bears nothing; one rocking on an edge, only by the side of it.
   const double margin = kTippingMargin * std::max(high[0] - low[0], high[1] - low[1]);
-  return outsideOfHull(count, region, centre, own) > margin && !(outsideOfHull(count, region, own, own) > margin);
+  if (!(outsideOfHull(count, region, centre, own, line) > margin)) return false;
+  const double ownOutside = outsideOfHull(count, region, own, own, line);
+  return line ? !(ownOutside > margin) : ownOutside < -margin;
 }
 
 PileHolder::PairRun PileHolder::heldSupportsOf(std::uint32_t task) const {
@@ -1106,8 +1174,8 @@ PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairR
   for (std::size_t i = 0; i < count; ++i) {
     const CollisionPair& pair = *supports.begin()[i];
     speeds[i] = 0.0;
-    for (std::uint32_t k = 0; k < pair.found.count; ++k) {
-      speeds[i] = std::max(speeds[i], supportVelocityAt(body, pair, k, foundPointOn(body, pair, k)).Length());
+    for (std::uint32_t slot = 0; slot < pair.found.count; ++slot) {
+      speeds[i] = std::max(speeds[i], supportVelocityAtSlot(body, pair, slot, pointAtSlot(body, pair, slot)).Length());
     }
     slowest = std::min(slowest, speeds[i]);
   }

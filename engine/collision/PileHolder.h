@@ -127,12 +127,13 @@ class PileHolder {
   /// with the weight it bears, tips over an edge of the region its supports
   /// hold it on: its contacts with them lie in one plane, and the centre of
   /// mass of it and what it bears, seen along gravity, lies past the convex
-  /// hull of the points on that plane where a support holds it up (the
-  /// contacts found, and the corners of the faces that touch there), while
-  /// its own centre does not. Then nothing under the body holds the pile up,
-  /// however each body of it stands on the one below. Where the place of
-  /// what it bears is not known, only a centre past the outline the body
-  /// casts on the plane tips it. May place meshes in the world.
+  /// hull of the points where a support holds it up (the contacts found, and
+  /// the corners of the faces that meet there, also where the body rocks off
+  /// some), while its own centre lies inside. Then nothing under the body
+  /// holds the pile up, however each body of it stands on the one below.
+  /// Where the place of what it bears is not known, only a centre past the
+  /// outline the body casts on the plane tips it. May place meshes in the
+  /// world.
   bool tipsWithBorne(std::uint32_t mover);
   /// Orders the holds in the manager's task order by the bodies each reads
   /// and writes; false when a hold uses more than kMaxTaskBodies bodies.
@@ -194,6 +195,10 @@ class PileHolder {
   /// By held body that stands for a body that moves, how that body's holds
   /// end for its tipping: 0, kTipping or kOnTipping.
   std::vector<std::uint8_t> moverStates;
+  /// Two directions across gravity, square to each other, in which the
+  /// tipping of a pile is seen (set by judgeTipping).
+  Mgc::MgcVector3 levelAcross;
+  Mgc::MgcVector3 levelAlong;
   /// By kept entry in the bounds table, the held body's place (-1 for none).
   std::vector<std::int32_t> heldOfEntry;
   /// By held body, the pairs in which it is not held up.
