@@ -460,6 +460,52 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, con
   return outside;
 }
 
+/// The point of the convex hull of the n points `p` (1 to kMaxRegion, in a
+/// plane's coordinates) nearest to q, into `out`: q itself when it lies in
+/// the hull.
+void nearestInHull(std::uint32_t n, const double (*p)[2], const double* q, double* out) {
+  std::uint32_t order[kMaxRegion];
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
+    return p[a][0] != p[b][0] ? p[a][0] < p[b][0] : p[a][1] < p[b][1];
+  });
+  const auto turn = [](const double* o, const double* a, const double* b) {
+    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
+  };
+  // Counter-clockwise, the first point again at the end.
+  std::uint32_t hull[2 * kMaxRegion];
+  std::uint32_t k = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    while (k >= 2 && turn(p[hull[k - 2]], p[hull[k - 1]], p[order[i]]) <= 0.0) --k;
+    hull[k++] = order[i];
+  }
+  for (std::uint32_t i = n - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && turn(p[hull[k - 2]], p[hull[k - 1]], p[order[i]]) <= 0.0) --k;
+    hull[k++] = order[i];
+  }
+  bool inside = k >= 4;
+  for (std::uint32_t e = 0; inside && e + 1 < k; ++e) inside = turn(p[hull[e]], p[hull[e + 1]], q) >= 0.0;
+  out[0] = q[0];
+  out[1] = q[1];
+  if (inside) return;
+  double nearest = std::numeric_limits<double>::infinity();
+  for (std::uint32_t e = 0; e < std::max(k, 2u) - 1; ++e) {
+    const double* a = p[hull[e]];
+    const double* b = p[hull[std::min(e + 1, k - 1)]];
+    const double d[2] = {b[0] - a[0], b[1] - a[1]};
+    const double length2 = d[0] * d[0] + d[1] * d[1];
+    const double t =
+        length2 > 0.0 ? std::clamp(((q[0] - a[0]) * d[0] + (q[1] - a[1]) * d[1]) / length2, 0.0, 1.0) : 0.0;
+    const double at[2] = {a[0] + t * d[0], a[1] + t * d[1]};
+    const double distance = std::hypot(q[0] - at[0], q[1] - at[1]);
+    if (distance < nearest) {
+      nearest = distance;
+      out[0] = at[0];
+      out[1] = at[1];
+    }
+  }
+}
+
 /// Whether q lies in one of the triangles (p[0], p[i], p[i + 1]) of the n
 /// points `p`, and so in their hull: the cheap look first, since a face's
 /// contacts come in order around it, and a pile's centres lie well inside.
@@ -836,6 +882,9 @@ void PileHolder::gatherBorneWeights() {
   std::vector<Borne>& borne = borneWeights;
   reserveScratch(borne, n);
   borne.assign(n, Borne{0.0, MgcVector3(), true});
+  const MgcVector3& down = manager.gravityDirection;
+  levelAcross = down.UnitCross(std::fabs(down.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
+  levelAlong = down.Cross(levelAcross);
   std::vector<std::int32_t>& heldOf = heldOfEntry;
   const std::uint32_t entries = manager.broadPhase.entryCount();
   reserveScratch(heldOf, entries);
@@ -924,9 +973,37 @@ void PileHolder::gatherBorneWeights() {
     }
     if (under < 0) continue;
     const HardBody& body = *pairprocessing::extractedBody(held[task].body);
+    const double mass = body.getMass() + borne[task].mass;
+    MgcVector3 centre = (body.getDyn().position * body.getMass() + borne[task].moment) / mass;
+    // The support bears the load where the two touch: a centre of mass past
+    // their contacts tips the body off the support (its own judgement), and
+    // presses the support at the edge of the contacts, not past it. Else a
+    // box lying flat on the ground would be judged to tip under a body that
+    // overhangs it.
+    double region[kMaxRegion][2];
+    std::uint32_t count = 0;
+    for (std::uint32_t piece = task; piece < n && count != kMaxRegion + 1; piece = nextPieces[piece]) {
+      for (const CollisionPair* pair : heldSupportsOf(piece)) {
+        for (std::uint32_t k = 0; k < pair->found.count; ++k) {
+          if (count == kMaxRegion) {
+            count = kMaxRegion + 1;
+            break;
+          }
+          const MgcVector3 point = pointAtSlot(*held[piece].body, *pair, pair->foundSlot(k));
+          region[count][0] = point.Dot(levelAcross);
+          region[count++][1] = point.Dot(levelAlong);
+        }
+      }
+    }
+    if (count != 0 && count <= kMaxRegion) {
+      const double level[2] = {centre.Dot(levelAcross), centre.Dot(levelAlong)};
+      double pressed[2];
+      nearestInHull(count, region, level, pressed);
+      centre += levelAcross * (pressed[0] - level[0]) + levelAlong * (pressed[1] - level[1]);
+    }
     Borne& lower = borne[static_cast<std::uint32_t>(under)];
-    lower.mass += body.getMass() + borne[task].mass;
-    lower.moment += body.getDyn().position * body.getMass() + borne[task].moment;
+    lower.mass += mass;
+    lower.moment += centre * mass;
     lower.located = lower.located && borne[task].located;
   }
 }
@@ -937,9 +1014,6 @@ void PileHolder::judgeTipping() {
   std::vector<std::uint8_t>& states = moverStates;
   reserveScratch(states, n);
   states.assign(n, 0);
-  const MgcVector3& down = manager.gravityDirection;
-  levelAcross = down.UnitCross(std::fabs(down.x) < 0.9 ? MgcVector3(1.0, 0.0, 0.0) : MgcVector3(0.0, 1.0, 0.0));
-  levelAlong = down.Cross(levelAcross);
   bool anyTipping = false;
   // From the bottom of each pile up, so that a body on one that tips, or on
   // one such, is known as it is met.

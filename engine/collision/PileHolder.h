@@ -196,7 +196,7 @@ class PileHolder {
   /// end for its tipping: 0, kTipping or kOnTipping.
   std::vector<std::uint8_t> moverStates;
   /// Two directions across gravity, square to each other, in which the
-  /// tipping of a pile is seen (set by judgeTipping).
+  /// tipping of a pile is seen (set by gatherBorneWeights).
   Mgc::MgcVector3 levelAcross;
   Mgc::MgcVector3 levelAlong;
   /// By kept entry in the bounds table, the held body's place (-1 for none).
