@@ -1118,20 +1118,109 @@ bool PileHolder::tipsWithBorne(std::uint32_t mover) {
   // supports share the load out: only a centre past the body's own outline,
   // which no share could bring back over the body, is known to tip it.
   if (!borne.located) return pastOwnOutline(whole, stack, at, normal, down);
-  // The corners only widen the region.
+  // Each part of a body that moves with it: a fracture body's pieces.
+  const auto forEachPart = [](HardBody& body, const auto& visit) {
+    if (const EngineList<PrivateHardBody*>* parts = compoundPiecesOf(&body)) {
+      for (auto* node = parts->getFirst(); node != nullptr; node = node->next) {
+        if (!visit(*static_cast<HardBody*>(node->value))) return false;
+      }
+      return true;
+    }
+    return visit(body);
+  };
+  // `visit` on the body, or each of its pieces, with each of its supports.
+  const auto forEachSupport = [&](const auto& visit) {
+    for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
+      HardBody* body = heldBodies[piece].body;
+      for (const CollisionPair* pair : heldSupportsOf(piece)) {
+        if (!visit(*body, pair->firstBody == body ? *pair->secondBody : *pair->firstBody)) return false;
+      }
+    }
+    return true;
+  };
+  // The faces that meet on the plane: the body's turned against the normal
+  // (side -1), a support's turned along it (side 1).
+  const auto facing = [&](const ZOVmesh& mesh, std::uint32_t f, double side) {
+    return mesh.worldFaceNormals[f].Dot(normal) * side > kFacingFace;
+  };
+  const auto placed = [](HardBody& body) -> const ZOVmesh* {
+    const ZOVmesh* mesh = body.getWorldMesh();
+    return mesh != nullptr && mesh->worldVertices != nullptr && mesh->worldFaceNormals != nullptr ? mesh : nullptr;
+  };
+  // Where the body rocks on the edge of a support's face (a box tilted over
+  // a table's edge), it is held along that edge, at whose ends neither has a
+  // corner over the other: the points where the edges of the faces of `part`
+  // that meet the plane cross those of `under`'s, seen along gravity, end
+  // the region there.
+  const auto addCrossings = [&](HardBody& part, HardBody& under) {
+    const ZOVmesh* upper = placed(part);
+    const ZOVmesh* lower = placed(under);
+    if (upper == nullptr || lower == nullptr) return true;
+    const auto level = [&](const MgcVector3& p, double* out) {
+      out[0] = p.Dot(levelAcross);
+      out[1] = p.Dot(levelAlong);
+    };
+    for (std::uint32_t f = 0; f < upper->numFaces; ++f) {
+      if (!facing(*upper, f, -1.0)) continue;
+      const mesh_face& face = upper->faces[f];
+      const std::uint32_t corners = heldCorners(face);
+      for (std::uint32_t v = 0; corners >= 2 && v < corners; ++v) {
+        double a0[2];
+        double a1[2];
+        level(upper->worldVertices[face.vertices[v]], a0);
+        level(upper->worldVertices[face.vertices[(v + 1) % corners]], a1);
+        const double d[2] = {a1[0] - a0[0], a1[1] - a0[1]};
+        for (std::uint32_t g = 0; g < lower->numFaces; ++g) {
+          if (!facing(*lower, g, 1.0)) continue;
+          const mesh_face& other = lower->faces[g];
+          const std::uint32_t ends = heldCorners(other);
+          for (std::uint32_t w = 0; ends >= 2 && w < ends; ++w) {
+            double b0[2];
+            double b1[2];
+            level(lower->worldVertices[other.vertices[w]], b0);
+            level(lower->worldVertices[other.vertices[(w + 1) % ends]], b1);
+            const double e[2] = {b1[0] - b0[0], b1[1] - b0[1]};
+            const double cross = d[0] * e[1] - d[1] * e[0];
+            if (!(std::fabs(cross) > zov::kTolerance * std::hypot(d[0], d[1]) * std::hypot(e[0], e[1]))) continue;
+            const double r[2] = {b0[0] - a0[0], b0[1] - a0[1]};
+            const double t = (r[0] * e[1] - r[1] * e[0]) / cross;
+            const double u = (r[0] * d[1] - r[1] * d[0]) / cross;
+            if (t < 0.0 || t > 1.0 || u < 0.0 || u > 1.0) continue;
+            if (!add(a0[0] + t * d[0], a0[1] + t * d[1])) return false;
+          }
+        }
+      }
+    }
+    return true;
+  };
+  const auto addAllCrossings = [&] {
+    return forEachSupport([&](HardBody& body, HardBody& support) {
+      return forEachPart(body, [&](HardBody& part) {
+        return forEachPart(support, [&](HardBody& under) { return addCrossings(part, under); });
+      });
+    });
+  };
+  // Contacts found at one point tell no side (a box tilted over a table's
+  // edge, found at one end of that edge): the edge it rocks on runs through
+  // the crossings.
+  const bool crossed = std::max(high[0] - low[0], high[1] - low[1]) < kThinRegion;
+  if (crossed && !addAllCrossings()) return false;
+  // The corners only widen the region: a centre over it lies over them, as
+  // does one on the side of the edge it runs along that the body's own
+  // centre lies on.
   bool line = false;
   if (!(outsideOfHull(count, region, centre, own, line) >
         kTippingMargin * std::max(high[0] - low[0], high[1] - low[1])))
     return false;
   // The corners of the faces that meet on the plane, which the narrow phase
   // need not have found a contact at, nor need touch, where the body rocks
-  // on its supports: the body's faces turned against the normal, over a
-  // support, and a support's turned along it, under the body.
+  // on its supports: the body's faces over a support, and a support's under
+  // the body.
   const auto addCorners = [&](HardBody& part, const HardBody& other, double side) {
-    const ZOVmesh* mesh = part.getWorldMesh();
-    if (mesh == nullptr || mesh->worldVertices == nullptr || mesh->worldFaceNormals == nullptr) return true;
+    const ZOVmesh* mesh = placed(part);
+    if (mesh == nullptr) return true;
     for (std::uint32_t f = 0; f < mesh->numFaces; ++f) {
-      if (!(mesh->worldFaceNormals[f].Dot(normal) * side > kFacingFace)) continue;
+      if (!facing(*mesh, f, side)) continue;
       const mesh_face& face = mesh->faces[f];
       for (std::uint32_t v = 0; v < heldCorners(face); ++v) {
         const MgcVector3& corner = mesh->worldVertices[face.vertices[v]];
@@ -1141,22 +1230,11 @@ bool PileHolder::tipsWithBorne(std::uint32_t mover) {
     }
     return true;
   };
-  const auto addCornersOf = [&](HardBody& body, const HardBody& other, double side) {
-    if (const EngineList<PrivateHardBody*>* parts = compoundPiecesOf(&body)) {
-      for (auto* node = parts->getFirst(); node != nullptr; node = node->next) {
-        if (!addCorners(*node->value, other, side)) return false;
-      }
-      return true;
-    }
-    return addCorners(body, other, side);
-  };
-  for (std::uint32_t piece = mover; piece < n; piece = nextPieces[piece]) {
-    HardBody* body = heldBodies[piece].body;
-    for (const CollisionPair* pair : heldSupportsOf(piece)) {
-      HardBody* support = pair->firstBody == body ? pair->secondBody : pair->firstBody;
-      if (!addCornersOf(*body, *support, -1.0) || !addCornersOf(*support, *body, 1.0)) return false;
-    }
-  }
+  const bool widened = forEachSupport([&](HardBody& body, HardBody& support) {
+    return forEachPart(body, [&](HardBody& part) { return addCorners(part, support, -1.0); }) &&
+           forEachPart(support, [&](HardBody& under) { return addCorners(under, body, 1.0); });
+  });
+  if (!widened || (!crossed && !addAllCrossings())) return false;
   // What is judged here is a load carrying the centre past where the body
   // itself stands. A body whose own centre lies on the edge of the region or
   // past it (a box rocking on three corners, or a shard on the edge of a

@@ -223,7 +223,7 @@ std::vector<StackCase> sweep() {
           {Layout::kBoardAndCube, -0.03, 30, 1, 0.0, false}, {Layout::kThreeBoxes, -0.03, 5, 0, 0.1, false},
           {Layout::kStaircase, -0.005, 1, -1, 0.0, false},   {Layout::kRampOfTwo, -0.03, 10, 0, 0.0, false},
           {Layout::kTower, 0.0, 27, -1, 0.1, false},         {Layout::kTower, 0.0, 29, -1, 0.1, false},
-          {Layout::kTower, 0.0, 100, 0, 0.0, false}};
+          {Layout::kTower, 0.0, 100, 0, 0.0, false},         {Layout::kThreeBoxes, 0.02, 100, -1, 0.0, false}};
 }
 
 class RestingStacks : public CommandTest, public ::testing::WithParamInterface<StackCase> {
