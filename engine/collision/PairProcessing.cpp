@@ -88,17 +88,24 @@ double extractionMass(HardBody* body) {
 /// bodies are as slow as the resting pass asks, else the largest share of
 /// a contact normal along the gravity direction (0 without gravity). A
 /// body still falling or flying is not held: it passes its momentum on.
+/// But one that lands on a slow body it loads, lighter than it
+/// (pairprocessing::loadsLighterBody), is held on it where that one's
+/// supports pin it (PileHolder::holdPiles): the passes, each a share of
+/// what it asks, would not stop it there, and extraction, lifting it out
+/// step after step, would leave it its speed.
 double bearing(const CollisionPair& pair, const MgcVector3& gravityDirection) {
   // A pair that bounced off in the step parts: held, it would give back
   // the bounce.
   if (pair.found.count == 0 || pair.bouncing) return 0.0;
+  const MgcVector3& normal = pair.normals[pair.foundSlot(0)];
+  const HardBody* landing = nullptr;
+  if (pairprocessing::loadsLighterBody(pair, normal, gravityDirection)) {
+    landing = -normal.Dot(gravityDirection) > 0.0 ? pair.firstBody : pair.secondBody;
+    // The pile holds the body higher in it on the other.
+    if (pairprocessing::restingBody(pair, gravityDirection) != landing) landing = nullptr;
+  }
   for (const HardBody* body : {pair.firstBody, pair.secondBody}) {
-    const RBDynamics& state = body->getDyn();
-    const double slow = static_cast<double>(pairprocessing::kRestThreshold);
-    if (!body->isStatic() &&
-        !(state.linearVelocity.SquaredLength() < slow && state.angularVelocity.SquaredLength() < slow)) {
-      return 0.0;
-    }
+    if (!body->isStatic() && body != landing && !pairprocessing::restsSlowly(*body)) return 0.0;
   }
   double most = 0.0;
   for (std::uint32_t k = 0; k < pair.found.count; ++k) {

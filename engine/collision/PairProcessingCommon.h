@@ -63,6 +63,14 @@ inline HardBody* restingBody(const CollisionPair& pair, const Mgc::MgcVector3& g
   return -normal.Dot(gravityDirection) > 0.0 ? pair.firstBody : pair.secondBody;
 }
 
+/// Whether the body moves slowly enough for the resting pass to hold it on
+/// what it rests on: its speed and turn rate both under the rest threshold.
+inline bool restsSlowly(const HardBody& body) {
+  const RBDynamics& state = body.getDyn();
+  const double slow = static_cast<double>(kRestThreshold);
+  return state.linearVelocity.SquaredLength() < slow && state.angularVelocity.SquaredLength() < slow;
+}
+
 /// Whether one of the pair's bodies, both awake, is kLoadingMassRatio times
 /// as heavy as the other; a piece weighs as its fracture body.
 inline bool massesDiffer(const CollisionPair& pair) {

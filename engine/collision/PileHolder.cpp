@@ -671,10 +671,19 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
   std::vector<std::uint8_t>& outcome = holdOutcomes;
   reserveScratch(outcome, n);
   outcome.assign(n, kHeld);
+  std::vector<std::uint8_t>& pinned = pinnedHolds;
+  reserveScratch(pinned, n);
+  pinned.assign(n, 0);
   const auto hold = [&](std::uint32_t task, std::uint32_t worker) {
     HardBody* body = held[task].body;
     outcome[task] = kHeld;
     if (!body->isActive() || body->isStatic()) return 0u;
+    // A body that lands on a lighter one (still falling: the passes stop it
+    // a share of what it asks at a time) is stopped on it as on a static
+    // body where that one's supports pin it, which take the blow. Elsewhere
+    // (on one that rocks on an edge, or itself moves) its pairs decide, as
+    // for any body still falling.
+    if (!pairprocessing::restsSlowly(*body) && !onPinnedSupports(task)) return 0u;
     // A body on one that tips is not stopped on it as if it stood still:
     // its pairs with it are resolved after the holds, both bodies free.
     const std::uint8_t state = moverStates[moverTasks[task]];
@@ -685,8 +694,10 @@ void PileHolder::holdPiles(const std::vector<CollisionPair*>& bearing, const int
     // One that tips with what it bears is not held: its pairs decide.
     const bool tips = state == kTipping;
     bool left = false;
-    const bool done = !tips && holdOnSupports(body, heldSupportsOf(task), worker, left);
+    bool pins = false;
+    const bool done = !tips && holdOnSupports(body, heldSupportsOf(task), worker, left, pins);
     outcome[task] = tips ? kTipping : left ? kLeftMoving : kHeld;
+    pinned[task] = done && pins ? 1 : 0;
     if (done) return 0u;
     // Refused, the body is resolved on its supports pair by pair. On a
     // support that tips over a static body's edge under it, on those at
@@ -1344,8 +1355,21 @@ PileHolder::PairRun PileHolder::supportsAtRest(const HardBody& body, const PairR
   return kept == count ? supports : PairRun{room, room + kept};
 }
 
-bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_t worker, bool& leftMoving) {
+bool PileHolder::onPinnedSupports(std::uint32_t task) const {
+  for (const CollisionPair* pair : heldSupportsOf(task)) {
+    HardBody* support = pair->firstBody == heldBodies[task].body ? pair->secondBody : pair->firstBody;
+    const HardBody* mover = pairprocessing::extractedBody(support);
+    if (mover->isStatic() || !mover->isActive()) continue;
+    const std::int32_t below = moverTaskOf(*support);
+    if (below < 0 || pinnedHolds[static_cast<std::uint32_t>(below)] == 0) return false;
+  }
+  return true;
+}
+
+bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_t worker, bool& leftMoving,
+                                bool& pinned) {
   leftMoving = false;
+  pinned = false;
   // A piece moves with its fracture body: its pairs decide.
   SolverWorkspace* workspace = manager.workspaceOf(worker);
   if (workspace == nullptr || body->getParent() != nullptr) return false;
@@ -1383,8 +1407,9 @@ bool PileHolder::holdOnSupports(HardBody* body, const PairRun& all, std::uint32_
   // contact that touches.
   ContactVectors every;
   bool everySolved = false;
-  if (!holdWithLeastFriction(state, body->getMass(), n, held.arms, held.normals, held.relative, held.carried, pulling,
-                             totals, true, every, &everySolved)) {
+  pinned = holdWithLeastFriction(state, body->getMass(), n, held.arms, held.normals, held.relative, held.carried,
+                                 pulling, totals, true, every, &everySolved);
+  if (!pinned) {
     // Contacts on a line or at a point leave the body a turn they cannot
     // stop: the shortest impulses that stop them, over the contact blocks.
     dvec* b = nullptr;
@@ -1454,12 +1479,13 @@ void PileHolder::releaseArrays() {
   clearScratch(heldBodies);
   clearScratch(heldSupports);
   clearScratch(holdOutcomes);
+  clearScratch(pinnedHolds);
 }
 
 std::size_t PileHolder::keptBytes() const {
   return (bearingPairs.capacity() + groupedPairs.capacity()) * sizeof(BearingPair) +
          entryStarts.capacity() * sizeof(std::uint32_t) + heldBodies.capacity() * sizeof(HeldBody) +
-         heldSupports.capacity() * sizeof(CollisionPair*) + holdOutcomes.capacity() +
+         heldSupports.capacity() * sizeof(CollisionPair*) + holdOutcomes.capacity() + pinnedHolds.capacity() +
          borneWeights.capacity() * sizeof(Borne) + moverStates.capacity() +
          (moverTasks.capacity() + nextPieces.capacity()) * sizeof(std::uint32_t) +
          heldByAddress.capacity() * sizeof(std::pair<const HardBody*, std::uint32_t>) +

@@ -147,7 +147,12 @@ class PileHolder {
   /// or leaves, as its pairs decide.
   /// Sets `leftMoving` when, held, the body still moves on a support at one
   /// of the contacts that hold it.
-  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving);
+  /// Sets `pinned` when the contacts that hold it pin the body, so that a
+  /// blow on it from above goes on to its supports.
+  bool holdOnSupports(HardBody* body, const PairRun& supports, std::uint32_t worker, bool& leftMoving, bool& pinned);
+  /// Whether every support of held body `task` that moves is held, pinned by
+  /// its own supports, in this pass (see holdOnSupports).
+  bool onPinnedSupports(std::uint32_t task) const;
   /// Of the support pairs of `body`, those whose contacts move no faster
   /// than the slowest support's by more than a resting contact does
   /// (pairprocessing::kRestingContactSpeed), or, of a support much lighter
@@ -173,6 +178,8 @@ class PileHolder {
   enum HoldOutcome : std::uint8_t { kHeld, kLeftMoving, kTipping, kOnTipping };
   /// By held body, how its hold ended.
   std::vector<std::uint8_t> holdOutcomes;
+  /// By held body, whether its hold pinned it on its supports.
+  std::vector<std::uint8_t> pinnedHolds;
   /// The mass a held body bears and its first moment (the sum of mass times
   /// position), and whether the load's place is known: every body it bears
   /// rests on it alone, and on the bodies it bears alone.
