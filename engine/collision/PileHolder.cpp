@@ -77,7 +77,8 @@ constexpr double kThinRegion = 1e-3;
 constexpr double kTippingMargin = 0.01;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
-/// motion, three of turn.
+/// motion, three of turn. Only the lower triangle of `a` is kept: the
+/// factoring and the substitutions read nothing else.
 struct MotionSystem {
   double a[6][6] = {};
   double b[6] = {};
@@ -93,15 +94,9 @@ struct MotionSystem {
     for (int j = 0; j < 3; ++j) {
       a[j][j] += w;
       a[j + 3][j + 3] += w * rr;
-      for (int k = 0; k < 3; ++k) a[j + 3][k + 3] -= w * arm[j] * arm[k];
+      for (int k = 0; k <= j; ++k) a[j + 3][k + 3] -= w * arm[j] * arm[k];
     }
-    // -[r] in the upper right, [r] in the lower left.
-    a[0][4] += w * r.z;
-    a[0][5] -= w * r.y;
-    a[1][3] -= w * r.z;
-    a[1][5] += w * r.x;
-    a[2][3] += w * r.y;
-    a[2][4] -= w * r.x;
+    // [r] in the lower left.
     a[4][0] += w * r.z;
     a[5][0] -= w * r.y;
     a[3][1] -= w * r.z;
@@ -113,7 +108,7 @@ struct MotionSystem {
     const double q[6] = {n.x, n.y, n.z, m.x, m.y, m.z};
     const double s = 1.0 - w;
     for (int j = 0; j < 6; ++j) {
-      for (int k = 0; k < 6; ++k) a[j][k] += s * q[j] * q[k];
+      for (int k = 0; k <= j; ++k) a[j][k] += s * q[j] * q[k];
     }
   }
   /// b += A_i^T v: the force and moment about the body's position of v
@@ -224,17 +219,24 @@ bool holdWithLeastFriction(const RBDynamics& state, double mass, std::uint32_t n
                            std::uint8_t* pulling, MgcVector3* totals, bool takeOut = true, MgcVector3* first = nullptr,
                            bool* firstSolved = nullptr) {
   if (firstSolved != nullptr) *firstSolved = false;
+  // What every contact carried, taken out or not, is the same in each round.
+  MotionSystem carriedLoad;
+  for (std::uint32_t i = 0; i < n; ++i) carriedLoad.addLoad(arms[i], carried[i]);
   for (std::uint32_t kept = n; kept != 0; --kept) {
     MotionSystem stop;
-    MotionSystem least;
     for (std::uint32_t i = 0; i < n; ++i) {
-      least.addLoad(arms[i], carried[i]);
       if (pulling[i] != 0) continue;
       stop.addContact(arms[i], normals[i], 1.0);
       stop.addLoad(arms[i], -relative[i]);
-      least.addContact(arms[i], normals[i], kHoldSideways * kHoldSideways);
     }
+    // Contacts at a point or on a line, which do not pin the body, end here
+    // before the system of least friction is made.
     if (!stop.solve()) return false;
+    MotionSystem least;
+    std::copy(carriedLoad.b, carriedLoad.b + 6, least.b);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (pulling[i] == 0) least.addContact(arms[i], normals[i], kHoldSideways * kHoldSideways);
+    }
     const MgcVector3 linear(stop.b[0], stop.b[1], stop.b[2]);
     const MgcVector3 turn(stop.b[3], stop.b[4], stop.b[5]);
     const MgcVector3 momentum = linear * mass;
