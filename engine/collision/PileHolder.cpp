@@ -78,7 +78,8 @@ constexpr double kTippingMargin = 0.01;
 
 /// A symmetric 6 x 6 system over a body's motion: three rows of linear
 /// motion, three of turn. Only the lower triangle of `a` is kept: the
-/// factoring and the substitutions read nothing else.
+/// factoring and the substitutions read nothing else. Its loops are
+/// unrolled: at these sizes counting them costs as much as their arithmetic.
 struct MotionSystem {
   double a[6][6] = {};
   double b[6] = {};
@@ -91,9 +92,11 @@ struct MotionSystem {
     // A_i^T A_i = [I, -[r]; [r], -[r][r]], with -[r][r] = |r|^2 I - r r^T.
     const double rr = r.Dot(r);
     const double arm[3] = {r.x, r.y, r.z};
+#pragma GCC unroll 6
     for (int j = 0; j < 3; ++j) {
       a[j][j] += w;
       a[j + 3][j + 3] += w * rr;
+#pragma GCC unroll 6
       for (int k = 0; k <= j; ++k) a[j + 3][k + 3] -= w * arm[j] * arm[k];
     }
     // [r] in the lower left.
@@ -107,7 +110,9 @@ struct MotionSystem {
     const MgcVector3 m = r.Cross(n);
     const double q[6] = {n.x, n.y, n.z, m.x, m.y, m.z};
     const double s = 1.0 - w;
+#pragma GCC unroll 6
     for (int j = 0; j < 6; ++j) {
+#pragma GCC unroll 6
       for (int k = 0; k <= j; ++k) a[j][k] += s * q[j] * q[k];
     }
   }
@@ -115,6 +120,7 @@ struct MotionSystem {
   /// at the contact of arm r.
   void addLoad(const MgcVector3& r, const MgcVector3& v) {
     const MgcVector3 moment = r.Cross(v);
+#pragma GCC unroll 6
     for (int k = 0; k < 3; ++k) {
       b[k] += v[k];
       b[k + 3] += moment[k];
@@ -133,16 +139,22 @@ struct MotionSystem {
   /// falls below `pivot` times that entry.
   bool factor(double pivot, double added) {
     double largest = 0.0;
+#pragma GCC unroll 6
     for (int k = 0; k < 6; ++k) largest = std::max(largest, a[k][k]);
     if (!(largest > 0.0)) return false;
+#pragma GCC unroll 6
     for (int k = 0; k < 6; ++k) a[k][k] += added * largest;
+#pragma GCC unroll 6
     for (int j = 0; j < 6; ++j) {
       double d = a[j][j];
+#pragma GCC unroll 6
       for (int k = 0; k < j; ++k) d -= a[j][k] * a[j][k];
       if (!(d > pivot * largest)) return false;
       a[j][j] = std::sqrt(d);
+#pragma GCC unroll 6
       for (int i = j + 1; i < 6; ++i) {
         double e = a[i][j];
+#pragma GCC unroll 6
         for (int k = 0; k < j; ++k) e -= a[i][k] * a[j][k];
         a[i][j] = e / a[j][j];
       }
@@ -151,11 +163,15 @@ struct MotionSystem {
   }
   /// Solves L L^T x = y in place of y, a factored.
   void substitute(double* y) const {
+#pragma GCC unroll 6
     for (int i = 0; i < 6; ++i) {
+#pragma GCC unroll 6
       for (int k = 0; k < i; ++k) y[i] -= a[i][k] * y[k];
       y[i] /= a[i][i];
     }
+#pragma GCC unroll 6
     for (int i = 5; i >= 0; --i) {
+#pragma GCC unroll 6
       for (int k = i + 1; k < 6; ++k) y[i] -= a[k][i] * y[k];
       y[i] /= a[i][i];
     }
