@@ -608,14 +608,19 @@ class CollisionManager {
     std::int32_t keptSlot;
   };
   /// A pair correctPositions visits: the slots of its bodies' shifts (-1 for
-  /// a static body) and of the bodies it moves (-1 for one that holds), its
-  /// lower body's level and its place in the step's pairs.
+  /// a static body), of the bodies it moves (-1 for one that holds) and of
+  /// those that hold but yield where the pair is jammed (-1 for none), its
+  /// lower body's level, its place in the step's pairs, and its overlap as
+  /// its last visit met it and left it (0 before the first).
   struct CorrectedPair {
     CollisionPair* pair;
     std::int32_t shifts[2];
     std::int32_t moves[2];
+    std::int32_t yields[2];
     std::int32_t level;
     std::uint32_t index;
+    double met;
+    double left;
   };
   std::vector<CorrectedBody> correctedBodies;
   /// A body clampSweptMotion cuts back: the share of its motion it keeps

@@ -12,8 +12,10 @@
 // touching, however little they part while they settle. Static and sleeping
 // bodies hold; of two moving bodies, the one extraction would move moves
 // (the one on top, or the one higher in the pile where it lies above the
-// other), both by their masses otherwise. The pairs are visited from the bottom of each
-// pile up, on the calling thread: the same poses at any thread count.
+// other), both by their masses otherwise, and also where two bodies side by
+// side stay jammed between the others. The pairs are visited from the
+// bottom of each pile up, on the calling thread: the same poses at any
+// thread count.
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +45,12 @@ constexpr double kCorrectionShare = 0.8;
 /// Most a body is moved apart from another in one visit (m): a body buried
 /// deep comes out over several steps rather than in one jump.
 constexpr double kMaxCorrection = 0.0025;
+/// A contact whose normal rises less than this sine over the horizontal (15
+/// degrees) joins its bodies side by side.
+constexpr double kSideBySideSine = 0.25881904510252074;
+/// A pair is jammed when, by its next visit, the others have pushed it back
+/// in by more than this share of what its visit took out.
+constexpr double kJammedShare = 0.5;
 /// Visits of the deep pairs a step, at most.
 constexpr int kCorrectionPasses = 4;
 /// Sweeps over a pair's contacts in one visit.
@@ -204,14 +212,23 @@ void CollisionManager::correctPositions() {
       moves[0] = correctable(pair.firstBody);
       moves[1] = correctable(pair.secondBody);
     }
-    CorrectedPair visit{&pair, {-1, -1}, {-1, -1}, 0, i};
+    // Of two bodies side by side, the one the levels hold yields where the
+    // pair is jammed (see below).
+    const bool sideBySide =
+        gravityDirection.SquaredLength() > 0.0 && std::fabs(pair.normals[0].Dot(gravityDirection)) < kSideBySideSine;
+    CorrectedPair visit{&pair, {-1, -1}, {-1, -1}, {-1, -1}, 0, i, 0.0, 0.0};
     for (int side = 0; side < 2; ++side) {
       HardBody* body = side == 0 ? pair.firstBody : pair.secondBody;
       if (!movedBody(body)->isStatic()) visit.shifts[side] = slotOf(body);
-      if (moves[side]) visit.moves[side] = visit.shifts[side];
+      if (moves[side]) {
+        visit.moves[side] = visit.shifts[side];
+      } else if (sideBySide && correctable(body)) {
+        visit.yields[side] = visit.shifts[side];
+      }
     }
     // Two pieces of one fracture body move together: nothing parts them.
     if (visit.moves[0] >= 0 && visit.moves[0] == visit.moves[1]) continue;
+    if (visit.shifts[0] == visit.shifts[1]) visit.yields[0] = visit.yields[1] = -1;
     visit.level = std::min(pair.firstBody->getContactLevel(), pair.secondBody->getContactLevel());
     visits.push_back(visit);
   }
@@ -223,12 +240,31 @@ void CollisionManager::correctPositions() {
   double overlaps[kMaxPairContacts];
   for (int pass = 0; pass < kCorrectionPasses && !visits.empty(); ++pass) {
     bool corrected = false;
-    for (const CorrectedPair& visit : visits) {
+    for (CorrectedPair& visit : visits) {
       const CollisionPair& pair = *visit.pair;
       const auto shiftOf = [&](int side) {
         return visit.shifts[side] >= 0 ? bodies[static_cast<std::size_t>(visit.shifts[side])].shift : MgcVector3();
       };
-      if (deepestOverlap(pair, shiftOf(0), shiftOf(1), overlaps) <= kCorrectionSlop) continue;
+      const double met = deepestOverlap(pair, shiftOf(0), shiftOf(1), overlaps);
+      if (met <= kCorrectionSlop) {
+        visit.met = 0.0;
+        continue;
+      }
+      // A pair the visits of its bodies' other neighbours pushed back in by
+      // more than half of what its last visit took out is jammed: a body
+      // wedged sideways between two that the levels hold (a box lying on
+      // others between two that stand on the ground), taken out of one only
+      // to be pushed back into the other. The passes stop its contacts but
+      // never part them, so what presses on it would drive it in further,
+      // step after step: the side neighbour the levels hold yields too, by
+      // the masses, from here on.
+      if (visit.met > 0.0 && visit.met - met < kJammedShare * (visit.met - visit.left)) {
+        for (int side = 0; side < 2; ++side) {
+          if (visit.yields[side] < 0) continue;
+          visit.moves[side] = visit.yields[side];
+          visit.yields[side] = -1;
+        }
+      }
       double inverseMasses = 0.0;
       for (int side = 0; side < 2; ++side) {
         if (visit.moves[side] >= 0) inverseMasses += bodies[static_cast<std::size_t>(visit.moves[side])].inverseMass;
@@ -240,6 +276,8 @@ void CollisionManager::correctPositions() {
         CorrectedBody& body = bodies[static_cast<std::size_t>(visit.moves[side])];
         body.shift += push * (side == 0 ? body.inverseMass : -body.inverseMass);
       }
+      visit.met = met;
+      visit.left = deepestOverlap(pair, shiftOf(0), shiftOf(1), nullptr);
       corrected = true;
     }
     if (!corrected) break;

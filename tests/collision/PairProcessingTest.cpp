@@ -24,6 +24,7 @@
 #include "engine/collision/threads/LevelOrder.h"
 #include "engine/collision/threads/WorkerPool.h"
 #include "engine/solver/LsqrSystem.h"
+#include "geometry/ConvexHull.h"
 #include "platform/Processors.h"
 #include "support/ConvexSat.h"
 #include "support/SceneFixtures.h"
@@ -645,6 +646,66 @@ TEST(PairProcessing, OrderingByLevelThenFirstMatchesASortByBoth) {
     for (std::size_t k = 0; k < items.size(); ++k) {
       EXPECT_EQ(items[k].level, expected[k].level) << c.items << " " << k;
       EXPECT_EQ(items[k].first, expected[k].first) << c.items << " " << k;
+    }
+  }
+}
+
+// A box set down between two blocks standing on the ground, on a support
+// between them, 4 mm too wide for the gap on each side: the blocks' faces
+// towards it lean back (so that their contacts with it rise towards it),
+// stand upright or lean over it, and the box is lighter than the blocks, as
+// heavy or heavier. Statics: the blocks slide apart by the overlap and the box
+// lies on its support, its centre 0.15 above the support's top. From a
+// quarter of a second on, it lies no more than 2 mm inside either block, its
+// separating-axis depth; after 4 s it lies on its support within a
+// millimetre and all sleep.
+TEST(PairProcessing, ABoxWedgedBetweenTwoBlocksPushesThemApartAndLiesOnItsSupport) {
+  constexpr double kJam = 0.004;
+  const MgcVector3 half(0.0, 0.15, 0.4);
+  for (const double lean : {0.04, 0.0, -0.04}) {
+    for (const float mass : {0.1f, 1.0f, 3.0f}) {
+      SCOPED_TRACE("lean " + std::to_string(lean) + ", mass " + std::to_string(mass));
+      PrivateWorld world;
+      world.enableManagerOption();
+      world.enableBodyDeactivation();
+      addBox(world, MgcVector3(5.0, 0.5, 5.0), MgcVector3(0.0, -0.5, 0.0), 1.0f, 0.3, 0.7)->enableStatic();
+      // Each block 1 high, its inner face at 0.18 from the middle at its foot
+      // and 0.18 + lean at its top.
+      std::vector<HardBody*> bodies;
+      for (const double side : {-1.0, 1.0}) {
+        MgcVector3 corners[8];
+        MgcVector3 centre;
+        for (int k = 0; k < 8; ++k) {
+          const double y = (k & 2) != 0 ? 1.0 : 0.0;
+          corners[k] = MgcVector3(side * ((k & 1) != 0 ? 0.18 + lean * y : 0.8), y, (k & 4) != 0 ? 0.5 : -0.5);
+          centre += corners[k] / 8.0;
+        }
+        for (MgcVector3& corner : corners) corner -= centre;
+        HardBody* block = createHullBody(convexHull(corners, 8).get());
+        block->init(MgcVector3(), MgcMatrix3::IDENTITY, MgcVector3(1.0, 1.0, 1.0));
+        block->setPosition(centre);
+        block->setFrictionCoeff(0.7);
+        block->activate();
+        world.addBody(block, 0);
+        bodies.push_back(block);
+      }
+      bodies.push_back(addBox(world, MgcVector3(0.1, 0.15, 0.4), MgcVector3(0.0, 0.15, 0.0), 1.0f, 0.3, 0.7));
+      const MgcVector3 boxHalf(0.18 + lean * 0.45 + kJam, half.y, 0.4);
+      HardBody* box = addBox(world, boxHalf, MgcVector3(0.0, 0.45, 0.0), mass, 0.3, 0.7);
+      bodies.push_back(box);
+      double deepest = 0.0;
+      for (int frame = 1; frame <= 4 * 24; ++frame) {
+        runSteps(world, 5, 1.0 / 120.0);
+        const ConvexPolyhedron wedged =
+            convexPolyhedron(ZOVbox{box->getDyn().position, box->getDyn().orientation, boxHalf});
+        for (int b = 0; frame > 6 && b < 2; ++b) {
+          bodies[b]->updateWorldData();
+          deepest = std::max(deepest, -separatingAxes(wedged, convexPolyhedron(*bodies[b]->getWorldMesh())).gap);
+        }
+      }
+      EXPECT_LT(deepest, 0.002);
+      EXPECT_NEAR(box->getDyn().position.y, 0.45, 0.001);
+      for (const HardBody* body : bodies) EXPECT_FALSE(body->isActive());
     }
   }
 }
