@@ -391,6 +391,30 @@ bool weighsInPile(const HardBody& body) {
   return mover.isActive() && !mover.isStatic();
 }
 
+/// The convex hull of the n points `p` (1 to kMaxRegion) by the monotone
+/// chain, counter-clockwise, into `hull` as indices of `p`, the first again
+/// at the end; returns their count.
+std::uint32_t planeHullOf(std::uint32_t n, const double (*p)[2], std::uint32_t* hull) {
+  std::uint32_t order[kMaxRegion];
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
+    return p[a][0] != p[b][0] ? p[a][0] < p[b][0] : p[a][1] < p[b][1];
+  });
+  const auto turn = [&](std::uint32_t o, std::uint32_t a, std::uint32_t b) {
+    return (p[a][0] - p[o][0]) * (p[b][1] - p[o][1]) - (p[a][1] - p[o][1]) * (p[b][0] - p[o][0]);
+  };
+  std::uint32_t k = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    while (k >= 2 && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
+    hull[k++] = order[i];
+  }
+  for (std::uint32_t i = n - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
+    hull[k++] = order[i];
+  }
+  return k;
+}
+
 /// How far the point q lies outside the convex hull of the n points `p` (at
 /// most kMaxRegion), all in a plane's coordinates; inside, less than 0 by its
 /// distance from the hull's edge. Points on a line span a segment (or a
@@ -401,25 +425,8 @@ bool weighsInPile(const HardBody& body) {
 double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, const double* own, bool& line) {
   line = true;
   if (n == 0) return 0.0;
-  // The hull by the monotone chain, counter-clockwise.
-  std::uint32_t order[kMaxRegion];
-  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-  std::sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
-    return p[a][0] != p[b][0] ? p[a][0] < p[b][0] : p[a][1] < p[b][1];
-  });
-  const auto turn = [&](std::uint32_t o, std::uint32_t a, std::uint32_t b) {
-    return (p[a][0] - p[o][0]) * (p[b][1] - p[o][1]) - (p[a][1] - p[o][1]) * (p[b][0] - p[o][0]);
-  };
   std::uint32_t hull[2 * kMaxRegion];
-  std::uint32_t k = 0;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    while (k >= 2 && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
-    hull[k++] = order[i];
-  }
-  for (std::uint32_t i = n - 1, lower = k + 1; i-- > 0;) {
-    while (k >= lower && turn(hull[k - 2], hull[k - 1], order[i]) <= 0.0) --k;
-    hull[k++] = order[i];
-  }
+  const std::uint32_t k = planeHullOf(n, p, hull);
   // A hull thinner than kThinRegion is a segment: between its two points
   // farthest apart.
   double thickness = 0.0;
@@ -482,25 +489,11 @@ double outsideOfHull(std::uint32_t n, const double (*p)[2], const double* q, con
 /// plane's coordinates) nearest to q, into `out`: q itself when it lies in
 /// the hull.
 void nearestInHull(std::uint32_t n, const double (*p)[2], const double* q, double* out) {
-  std::uint32_t order[kMaxRegion];
-  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-  std::sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
-    return p[a][0] != p[b][0] ? p[a][0] < p[b][0] : p[a][1] < p[b][1];
-  });
   const auto turn = [](const double* o, const double* a, const double* b) {
     return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
   };
-  // Counter-clockwise, the first point again at the end.
   std::uint32_t hull[2 * kMaxRegion];
-  std::uint32_t k = 0;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    while (k >= 2 && turn(p[hull[k - 2]], p[hull[k - 1]], p[order[i]]) <= 0.0) --k;
-    hull[k++] = order[i];
-  }
-  for (std::uint32_t i = n - 1, lower = k + 1; i-- > 0;) {
-    while (k >= lower && turn(p[hull[k - 2]], p[hull[k - 1]], p[order[i]]) <= 0.0) --k;
-    hull[k++] = order[i];
-  }
+  const std::uint32_t k = planeHullOf(n, p, hull);
   bool inside = k >= 4;
   for (std::uint32_t e = 0; inside && e + 1 < k; ++e) inside = turn(p[hull[e]], p[hull[e + 1]], q) >= 0.0;
   out[0] = q[0];
@@ -1185,9 +1178,15 @@ bool PileHolder::tipsWithBorne(std::uint32_t mover) {
     const ZOVmesh* upper = placed(part);
     const ZOVmesh* lower = placed(under);
     if (upper == nullptr || lower == nullptr) return true;
-    const auto level = [&](const MgcVector3& p, double* out) {
-      out[0] = p.Dot(levelAcross);
-      out[1] = p.Dot(levelAlong);
+    // The ends of edge v of a face of `corners` corners, seen along gravity.
+    const auto edgeEnds = [&](const ZOVmesh& mesh, const mesh_face& face, std::uint32_t corners, std::uint32_t v,
+                              double* from, double* to) {
+      const MgcVector3& a = mesh.worldVertices[face.vertices[v]];
+      const MgcVector3& b = mesh.worldVertices[face.vertices[(v + 1) % corners]];
+      from[0] = a.Dot(levelAcross);
+      from[1] = a.Dot(levelAlong);
+      to[0] = b.Dot(levelAcross);
+      to[1] = b.Dot(levelAlong);
     };
     for (std::uint32_t f = 0; f < upper->numFaces; ++f) {
       if (!facing(*upper, f, -1.0)) continue;
@@ -1196,8 +1195,7 @@ bool PileHolder::tipsWithBorne(std::uint32_t mover) {
       for (std::uint32_t v = 0; corners >= 2 && v < corners; ++v) {
         double a0[2];
         double a1[2];
-        level(upper->worldVertices[face.vertices[v]], a0);
-        level(upper->worldVertices[face.vertices[(v + 1) % corners]], a1);
+        edgeEnds(*upper, face, corners, v, a0, a1);
         const double d[2] = {a1[0] - a0[0], a1[1] - a0[1]};
         for (std::uint32_t g = 0; g < lower->numFaces; ++g) {
           if (!facing(*lower, g, 1.0)) continue;
@@ -1206,8 +1204,7 @@ bool PileHolder::tipsWithBorne(std::uint32_t mover) {
           for (std::uint32_t w = 0; ends >= 2 && w < ends; ++w) {
             double b0[2];
             double b1[2];
-            level(lower->worldVertices[other.vertices[w]], b0);
-            level(lower->worldVertices[other.vertices[(w + 1) % ends]], b1);
+            edgeEnds(*lower, other, ends, w, b0, b1);
             const double e[2] = {b1[0] - b0[0], b1[1] - b0[1]};
             const double cross = d[0] * e[1] - d[1] * e[0];
             if (!(std::fabs(cross) > zov::kTolerance * std::hypot(d[0], d[1]) * std::hypot(e[0], e[1]))) continue;
